@@ -1,0 +1,1 @@
+// Anchor of the shared test-support library; the fixtures live beside it.
