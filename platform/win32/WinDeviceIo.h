@@ -1,0 +1,25 @@
+// User-mode I/O on device files: opening "\\.\NAME" through the kernel's I/O manager, sending control
+// requests to the device's driver, and the mapping of kernel status codes to Win32 error codes.
+#pragma once
+
+#include "windef.h"
+
+struct _OVERLAPPED;
+typedef struct _OVERLAPPED* LPOVERLAPPED;
+
+namespace win32 {
+
+// Opens a device by its user-mode name "\\.\NAME", which the kernel resolves through "\DosDevices\NAME", and
+// sends IRP_MJ_CREATE to the top of the device's stack. The handle remembers the access it was opened with.
+// On failure sets the last error and returns INVALID_HANDLE_VALUE. CreateFileA/W route "\\.\" names here.
+HANDLE OpenDeviceFile(const char* path, DWORD desiredAccess, DWORD shareMode, DWORD creationDisposition,
+                      DWORD flags);
+
+} // namespace win32
+
+// Synchronous device control; an OVERLAPPED is accepted but the call always completes before it returns.
+BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inBufferSize, LPVOID outBuffer,
+                     DWORD outBufferSize, LPDWORD bytesReturned, LPOVERLAPPED overlapped);
+
+// The Win32 error code that user mode reports for a kernel status code.
+ULONG RtlNtStatusToDosError(NTSTATUS status);
