@@ -1,0 +1,35 @@
+// Simulation control of the module stand-in: which modules the machine has and what they export. A test makes
+// a module present, absent, or lacking an export by registering it (or not) with the exports it needs.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+
+#include "windef.h"
+
+namespace win32 {
+
+struct ModuleExport {
+    const char* name;
+    FARPROC address;
+};
+
+// An export from a function of any signature; callers cast the result of GetProcAddress back to it.
+template <class Function>
+ModuleExport Export(const char* name, Function* function) {
+    return ModuleExport{name, reinterpret_cast<FARPROC>(function)};
+}
+
+// Registers or replaces the module `name` (matched like LoadLibrary's names). `filePath` is what
+// GetModuleFileName reports for it; by default "\Windows\System32\<name>.dll". Handles already given out for
+// an earlier registration of the name stay valid until freed.
+void RegisterModule(const char* name, std::initializer_list<ModuleExport> exports, const char* filePath = nullptr);
+void UnregisterModule(const char* name);
+// Forgets every registered module.
+void ResetModules();
+// Outstanding LoadLibrary references of the module registered under `name` (0 when none or unknown).
+int ModuleLoadCount(const char* name);
+// The key a module name is matched by: no folder, no ".dll"/".exe", lower case.
+std::string ModuleKey(const char* name);
+
+} // namespace win32

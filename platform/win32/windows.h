@@ -1,0 +1,8 @@
+// The user-mode platform as the application sees it: one header for the whole of it.
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"
+#include "WinHandles.h"
+#include "WinFiles.h"
+#include "WinModules.h"
