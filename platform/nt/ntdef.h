@@ -140,3 +140,61 @@ typedef struct _STRING {
 } STRING, ANSI_STRING, *PSTRING, *PANSI_STRING;
 typedef const STRING* PCANSI_STRING;
 static_assert(sizeof(ANSI_STRING) == 16);
+
+// Processor mode of a request or a wait.
+typedef CHAR KPROCESSOR_MODE;
+typedef enum _MODE { KernelMode, UserMode, MaximumMode } MODE;
+
+// Access rights shared by every object type (guarded: user-mode headers name them too).
+#ifndef DELETE
+#define DELETE 0x00010000L
+#define READ_CONTROL 0x00020000L
+#define WRITE_DAC 0x00040000L
+#define WRITE_OWNER 0x00080000L
+#define SYNCHRONIZE 0x00100000L
+#define STANDARD_RIGHTS_REQUIRED 0x000F0000L
+#define STANDARD_RIGHTS_READ READ_CONTROL
+#define STANDARD_RIGHTS_WRITE READ_CONTROL
+#define STANDARD_RIGHTS_EXECUTE READ_CONTROL
+#define STANDARD_RIGHTS_ALL 0x001F0000L
+#define SPECIFIC_RIGHTS_ALL 0x0000FFFFL
+#define ACCESS_SYSTEM_SECURITY 0x01000000L
+#define MAXIMUM_ALLOWED 0x02000000L
+#define GENERIC_READ 0x80000000L
+#define GENERIC_WRITE 0x40000000L
+#define GENERIC_EXECUTE 0x20000000L
+#define GENERIC_ALL 0x10000000L
+#endif
+
+// Object attributes: how a name is resolved (absolute, or relative to RootDirectory) and how it is opened.
+#define OBJ_INHERIT 0x00000002L
+#define OBJ_PERMANENT 0x00000010L
+#define OBJ_EXCLUSIVE 0x00000020L
+#define OBJ_CASE_INSENSITIVE 0x00000040L
+#define OBJ_OPENIF 0x00000080L
+#define OBJ_OPENLINK 0x00000100L
+#define OBJ_KERNEL_HANDLE 0x00000200L
+#define OBJ_FORCE_ACCESS_CHECK 0x00000400L
+#define OBJ_VALID_ATTRIBUTES 0x000007F2L
+
+typedef struct _OBJECT_ATTRIBUTES {
+    ULONG Length;
+    HANDLE RootDirectory;
+    PUNICODE_STRING ObjectName;
+    ULONG Attributes;
+    PVOID SecurityDescriptor;
+    PVOID SecurityQualityOfService;
+} OBJECT_ATTRIBUTES, *POBJECT_ATTRIBUTES;
+typedef const OBJECT_ATTRIBUTES* PCOBJECT_ATTRIBUTES;
+static_assert(sizeof(OBJECT_ATTRIBUTES) == 48 && offsetof(OBJECT_ATTRIBUTES, ObjectName) == 16 &&
+              offsetof(OBJECT_ATTRIBUTES, Attributes) == 24 && offsetof(OBJECT_ATTRIBUTES, SecurityDescriptor) == 32);
+
+#define InitializeObjectAttributes(p, n, a, r, s)                                                                     \
+    do {                                                                                                               \
+        (p)->Length = sizeof(OBJECT_ATTRIBUTES);                                                                       \
+        (p)->RootDirectory = (r);                                                                                      \
+        (p)->Attributes = (a);                                                                                         \
+        (p)->ObjectName = (n);                                                                                         \
+        (p)->SecurityDescriptor = (s);                                                                                 \
+        (p)->SecurityQualityOfService = nullptr;                                                                       \
+    } while (0)
