@@ -5,4 +5,7 @@
 #include "winerror.h"
 #include "WinHandles.h"
 #include "WinFiles.h"
+#include "WinSections.h"
 #include "WinModules.h"
+#include "WinSystemInfo.h"
+#include "WinVersionInfo.h"

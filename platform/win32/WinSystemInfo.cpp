@@ -1,0 +1,149 @@
+#include "WinSystemInfo.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "WinHandles.h"
+#include "WinMachineProfile.h"
+#include "winerror.h"
+
+namespace win32 {
+namespace {
+
+struct ProfileStore {
+    std::mutex lock;
+    MachineProfile profile;
+};
+
+ProfileStore& Store() {
+    static ProfileStore store;
+    return store;
+}
+
+} // namespace
+
+MachineProfile GetMachineProfile() {
+    ProfileStore& s = Store();
+    std::lock_guard guard(s.lock);
+    return s.profile;
+}
+
+void SetMachineProfile(const MachineProfile& profile) {
+    ProfileStore& s = Store();
+    std::lock_guard guard(s.lock);
+    s.profile = profile;
+}
+
+void ResetMachineProfile() { SetMachineProfile(MachineProfile{}); }
+
+} // namespace win32
+
+namespace {
+
+template <class Record, class Char>
+void FillVersion(Record& record, const win32::MachineProfile& p, Char (&servicePack)[128]) {
+    record.dwMajorVersion = p.majorVersion;
+    record.dwMinorVersion = p.minorVersion;
+    record.dwBuildNumber = p.buildNumber;
+    record.dwPlatformId = p.platformId;
+    std::memset(servicePack, 0, sizeof servicePack);
+    for (size_t i = 0; i < p.servicePack.size() && i < 127; ++i)
+        servicePack[i] = static_cast<Char>(static_cast<unsigned char>(p.servicePack[i]));
+}
+
+template <class Extended>
+void FillExtended(Extended& record, const win32::MachineProfile& p) {
+    record.wServicePackMajor = p.servicePackMajor;
+    record.wServicePackMinor = p.servicePackMinor;
+    record.wSuiteMask = p.suiteMask;
+    record.wProductType = p.productType;
+    record.wReserved = 0;
+}
+
+template <class Basic, class Extended>
+BOOL GetVersionRecord(Basic* record) {
+    if (!record) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const win32::MachineProfile p = win32::GetMachineProfile();
+    const DWORD size = record->dwOSVersionInfoSize;
+    const bool extended = size == sizeof(Extended);
+    if ((size != sizeof(Basic) && !extended) || (extended && p.refuseExtendedVersion)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    FillVersion(*record, p, record->szCSDVersion);
+    if (extended)
+        FillExtended(*reinterpret_cast<Extended*>(record), p);
+    return TRUE;
+}
+
+BOOL CopyName(const std::string& name, LPSTR buffer, LPDWORD size, DWORD shortError, bool countNul) {
+    if (!size) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (name.empty()) {
+        SetLastError(ERROR_NOT_FOUND);
+        return FALSE;
+    }
+    if (!buffer || *size <= name.size()) {
+        *size = static_cast<DWORD>(name.size() + 1);
+        SetLastError(shortError);
+        return FALSE;
+    }
+    std::memcpy(buffer, name.c_str(), name.size() + 1);
+    *size = static_cast<DWORD>(name.size() + (countNul ? 1 : 0));
+    return TRUE;
+}
+
+} // namespace
+
+BOOL GetVersionExA(LPOSVERSIONINFOA versionInformation) {
+    return GetVersionRecord<OSVERSIONINFOA, OSVERSIONINFOEXA>(versionInformation);
+}
+
+BOOL GetVersionExW(LPOSVERSIONINFOW versionInformation) {
+    return GetVersionRecord<OSVERSIONINFOW, OSVERSIONINFOEXW>(versionInformation);
+}
+
+void GetNativeSystemInfo(LPSYSTEM_INFO systemInfo) {
+    if (!systemInfo)
+        return;
+    const win32::MachineProfile p = win32::GetMachineProfile();
+    *systemInfo = {};
+    systemInfo->wProcessorArchitecture = p.processorArchitecture;
+    systemInfo->dwPageSize = 4096;
+    systemInfo->lpMinimumApplicationAddress = reinterpret_cast<LPVOID>(0x10000);
+    systemInfo->lpMaximumApplicationAddress = reinterpret_cast<LPVOID>(0x7FFFFFEFFFFULL);
+    systemInfo->dwNumberOfProcessors = p.numberOfProcessors;
+    systemInfo->dwActiveProcessorMask =
+        p.numberOfProcessors >= 64 ? ~DWORD_PTR{0} : (DWORD_PTR{1} << p.numberOfProcessors) - 1;
+    systemInfo->dwProcessorType = PROCESSOR_AMD_X8664;
+    systemInfo->dwAllocationGranularity = 0x10000;
+    systemInfo->wProcessorLevel = 6;
+    systemInfo->wProcessorRevision = 0x3A09;
+}
+
+void GetSystemInfo(LPSYSTEM_INFO systemInfo) { GetNativeSystemInfo(systemInfo); }
+
+int GetSystemMetrics(int index) {
+    const win32::MachineProfile p = win32::GetMachineProfile();
+    switch (index) {
+    case SM_CXSCREEN: return p.screenWidth;
+    case SM_CYSCREEN: return p.screenHeight;
+    case SM_CMONITORS: return 1;
+    case SM_SERVERR2: return p.serverR2;
+    case SM_MEDIACENTER: return p.mediaCenter;
+    default: return 0;
+    }
+}
+
+BOOL GetComputerNameA(LPSTR buffer, LPDWORD size) {
+    return CopyName(win32::GetMachineProfile().computerName, buffer, size, ERROR_BUFFER_OVERFLOW, false);
+}
+
+BOOL GetUserNameA(LPSTR buffer, LPDWORD size) {
+    return CopyName(win32::GetMachineProfile().userName, buffer, size, ERROR_INSUFFICIENT_BUFFER, true);
+}
