@@ -1,0 +1,151 @@
+#include "app/core/LogRecordDecode.h"
+
+#include "common/RecordFrame.h"
+#include "common/RecordPayloads.h"
+#include "common/RecordTags.h"
+
+namespace {
+
+enum PhaseSet : unsigned {
+    kInput = 1,    // HasInputData
+    kOutput = 2,   // HasOutputData
+    kTransfer = 4, // HasTransferData
+    kAll = kInput | kOutput | kTransfer,
+};
+
+struct TagInfo {
+    ULONG tag;
+    unsigned phases;
+    LPCSTR type;
+    LPCSTR disposition;
+};
+
+// Every tag the view knows, with its phase predicates and its list texts.
+constexpr TagInfo kTags[] = {
+    {LogTag::urbI, kInput, " URB", "init"},       {LogTag::urbC, kOutput, " URB", "comp"},
+    {LogTag::urbR, kTransfer, " URB*", " ret"},   {LogTag::hubI, kInput, " HUB", "init"},
+    {LogTag::hubC, kOutput, " HUB", "comp"},      {LogTag::hubR, kTransfer, " HUB*", " ret"},
+    {LogTag::hcdI, kInput, " HCD", "init"},       {LogTag::hcdC, kOutput, " HCD", "comp"},
+    {LogTag::hcdR, kTransfer, " HCD*", " ret"},   {LogTag::hidI, kInput, " HID", "init"},
+    {LogTag::hidC, kOutput, " HID", "comp"},      {LogTag::hidR, kTransfer, " HID*", " ret"},
+    {LogTag::ctlI, kInput, " IOCTL", "init"},     {LogTag::ctlC, kOutput, " IOCTL", "comp"},
+    {LogTag::ctlR, kTransfer, " IOCTL*", " ret"}, {LogTag::intI, kInput, " INTRN", "init"},
+    {LogTag::intC, kOutput, " INTRN", "comp"},    {LogTag::intR, kTransfer, " INTRN*", " ret"},
+    {LogTag::uinI, kInput, " USBINT", "init"},    {LogTag::uinC, kOutput, " USBINT", "comp"},
+    {LogTag::uinR, kTransfer, " USBINT*", " ret"}, {LogTag::pnpI, kInput, " PNP", "init"},
+    {LogTag::pnpC, kOutput, " PNP", "comp"},      {LogTag::pnpR, kTransfer, " PNP*", " ret"},
+    {LogTag::powI, kInput, " PWR", "init"},       {LogTag::powC, kOutput, " PWR", "comp"},
+    {LogTag::powR, kTransfer, " PWR*", " ret"},   {LogTag::buhI, kInput, " IHUB", "init"},
+    {LogTag::buhC, kOutput, " IHUB", "comp"},     {LogTag::khpI, kInput, " MPORT", "init"},
+    {LogTag::khpC, kOutput, " MPORT", "comp"},    {LogTag::iCnt, 0, " XFR", "init"},
+    {LogTag::cCnt, kOutput, " XFR", "comp"},      {LogTag::atsL, kAll, " BEGIN", "init"},
+    {LogTag::dneL, kAll, " END", "comp"},         {LogTag::vedA, kAll, " DEV", "arrive"},
+    {LogTag::vrdA, kAll, " DRV", "arrive"},       {LogTag::ktsA, kAll, " STK", "arrive"},
+    {LogTag::vedR, kAll, " DEV", "remove"},       {LogTag::vrdR, kAll, " DRV", "remove"},
+    {LogTag::ktsR, kAll, " STK", "remove"},
+};
+
+const TagInfo* FindTag(ULONG tag) {
+    for (const TagInfo& info : kTags)
+        if (info.tag == tag)
+            return &info;
+    return nullptr;
+}
+
+} // namespace
+
+CLogRecordDecode::CLogRecordDecode(const _LOGHDR* pRecord, CUSBLog* pDocument) : m_pDocument(pDocument) {
+    if (!pRecord)
+        return;
+    m_pRecord = reinterpret_cast<const BYTE*>(pRecord);
+    m_payload = std::span<const uint8_t>(m_pRecord + LOGHDR_SIZE, LogHdr::DataSize(m_pRecord));
+}
+
+CLogRecordDecode::CLogRecordDecode(const void* pRecord, size_t available, CUSBLog* pDocument)
+    : m_pDocument(pDocument) {
+    if (!pRecord || available < LOGHDR_SIZE)
+        return;
+    m_pRecord = static_cast<const BYTE*>(pRecord);
+    const size_t given = available - LOGHDR_SIZE;
+    const ULONG dataSize = LogHdr::DataSize(m_pRecord);
+    m_payload = std::span<const uint8_t>(m_pRecord + LOGHDR_SIZE, dataSize < given ? dataSize : given);
+}
+
+CLogRecordDecode::~CLogRecordDecode() {
+    m_pRecord = nullptr;
+    m_pDocument = nullptr;
+    m_payload = {};
+}
+
+ULONG CLogRecordDecode::GetLogType() const { return m_pRecord ? LogHdr::LogType(m_pRecord) : 0; }
+ULONG CLogRecordDecode::GetFunctionWord() const { return m_pRecord ? LogHdr::Function(m_pRecord) : 0; }
+ULONG CLogRecordDecode::GetStatus() const { return m_pRecord ? LogHdr::Status(m_pRecord) : 0; }
+ULONG CLogRecordDecode::GetDataSize() const { return m_pRecord ? LogHdr::DataSize(m_pRecord) : 0; }
+ULONG CLogRecordDecode::GetSequenceNumber() const { return m_pRecord ? LogHdr::SequenceNumber(m_pRecord) : 0; }
+USHORT CLogRecordDecode::GetStackID() const { return m_pRecord ? LogHdr::StackID(m_pRecord) : 0; }
+
+ULONG CLogRecordDecode::GetFunctionCode() const { return GetFunctionWord() & URB_FUNCTION_WORD_CODE_MASK; }
+BOOL CLogRecordDecode::IsSynchronous() const { return (GetFunctionWord() & URB_FUNCTION_WORD_SYNC_BIT) != 0; }
+signed char CLogRecordDecode::GetFunctionRequestType() const {
+    return static_cast<signed char>((GetFunctionWord() >> 16) & 0xFF);
+}
+signed char CLogRecordDecode::GetFunctionRequest() const {
+    return static_cast<signed char>((GetFunctionWord() >> 24) & 0xFF);
+}
+
+BOOL CLogRecordDecode::IsUrbRecord() const { return m_pRecord && LogTag::IsUrbTag(GetLogType()); }
+
+BOOL CLogRecordDecode::HasInputData() const {
+    const TagInfo* info = m_pRecord ? FindTag(GetLogType()) : nullptr;
+    return !info || (info->phases & kInput);
+}
+BOOL CLogRecordDecode::HasOutputData() const {
+    const TagInfo* info = m_pRecord ? FindTag(GetLogType()) : nullptr;
+    return !info || (info->phases & kOutput);
+}
+BOOL CLogRecordDecode::HasTransferData() const {
+    const TagInfo* info = m_pRecord ? FindTag(GetLogType()) : nullptr;
+    return !info || (info->phases & kTransfer);
+}
+
+void CLogRecordDecode::GetTypeAndDisposition(LPCSTR& type, LPCSTR& disposition) const {
+    const TagInfo* info = m_pRecord ? FindTag(GetLogType()) : nullptr;
+    type = info ? info->type : " ???";
+    disposition = info ? info->disposition : "none";
+}
+
+bool CLogRecordDecode::TryGetDirectionIn(bool& directionIn) const {
+    const ULONG tag = GetLogType();
+    if (!IsUrbRecord() || tag == LogTag::urbR)
+        return false; // "urbR" records are header only
+    const bool continuation = tag == LogTag::iCnt || tag == LogTag::cCnt;
+    const size_t interfaceOffset =
+        continuation ? offsetof(URB_RECORD_CONTINUATION, InterfaceNumber) : URB_RECORD_INTERFACE_OFFSET;
+    const size_t endpointOffset =
+        continuation ? offsetof(URB_RECORD_CONTINUATION, EndpointAddress) : URB_RECORD_ENDPOINT_OFFSET;
+    const size_t flagsOffset =
+        continuation ? offsetof(URB_RECORD_CONTINUATION, TransferFlags) : URB_RECORD_TRANSFER_FLAGS_OFFSET;
+    UCHAR interfaceNumber = 0;
+    if (!ReadPayload(interfaceOffset, interfaceNumber))
+        return false;
+    if (interfaceNumber == URB_RECORD_PIPE_UNKNOWN) {
+        ULONG flags = 0;
+        if (!ReadPayload(flagsOffset, flags))
+            return false;
+        directionIn = (flags & URB_RECORD_TRANSFER_DIRECTION_IN) != 0;
+        return true;
+    }
+    UCHAR endpoint = 0;
+    if (!ReadPayload(endpointOffset, endpoint))
+        return false;
+    directionIn = (endpoint & URB_RECORD_ENDPOINT_DIR_IN) != 0;
+    return true;
+}
+
+BOOL CLogRecordDecode::IsDirectionIn() const {
+    bool in = false;
+    return TryGetDirectionIn(in) && in;
+}
+
+// Every schema this program reads keeps the pipe block and the transfer flags at the same offsets.
+BOOL CLogRecordDecode::IsDirectionInForSchema(UINT /*schema*/) const { return IsDirectionIn(); }

@@ -1,0 +1,81 @@
+// CLogRecordDecode: a view over one captured record (its _LOGHDR header and payload) with the accessors
+// that the record store, the list view, the filters and the decoders share. The view owns nothing and
+// never reads past the record's DataSize, nor past the bytes it was given.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "common/ByteReader.h"
+#include "common/LogHeader.h"
+#include "windef.h"
+
+class CUSBLog;
+
+class CLogRecordDecode {
+public:
+    CLogRecordDecode() = default;
+    // A record known to be whole (its frame checked): the view spans its header and DataSize bytes.
+    CLogRecordDecode(const _LOGHDR* pRecord, CUSBLog* pDocument);
+    // A record and the bytes that are there at it: reads stop at DataSize or at `available`, whichever
+    // comes first. Fewer than 64 bytes give a view without a record.
+    CLogRecordDecode(const void* pRecord, size_t available, CUSBLog* pDocument = nullptr);
+    virtual ~CLogRecordDecode();
+
+    CLogRecordDecode(const CLogRecordDecode&) = default;
+    CLogRecordDecode& operator=(const CLogRecordDecode&) = default;
+
+    bool HasRecord() const { return m_pRecord != nullptr; }
+    const BYTE* GetRecord() const { return m_pRecord; }
+    CUSBLog* GetDocument() const { return m_pDocument; }
+
+    // Header fields (0 without a record).
+    ULONG GetLogType() const;
+    ULONG GetFunctionWord() const;
+    ULONG GetStatus() const;
+    ULONG GetDataSize() const;
+    ULONG GetSequenceNumber() const;
+    USHORT GetStackID() const;
+
+    // The payload bytes the view may read: DataSize bytes, or fewer when fewer were given.
+    std::span<const uint8_t> GetPayload() const { return m_payload; }
+    // Reads a value at a payload offset; false when the payload does not hold it.
+    template <class T>
+    bool ReadPayload(size_t offset, T& out) const {
+        return tdl::LoadAt(m_payload.data(), m_payload.size(), offset, out);
+    }
+
+    // URB function code (the function word's low 13 bits) and the synchronous flag (bit 13).
+    ULONG GetFunctionCode() const;
+    BOOL IsSynchronous() const;
+    // The function word's third and fourth bytes: on "urbR" records of control-type requests the setup
+    // packet's request type and request.
+    signed char GetFunctionRequestType() const;
+    signed char GetFunctionRequest() const;
+
+    // "urbI", "urbR", "urbC", "iCnt" or "cCnt".
+    BOOL IsUrbRecord() const;
+
+    // Phase predicates; each is true for its own tags, for the records that describe no request, for a
+    // tag this view does not know, and when there is no record. "iCnt" satisfies none of them.
+    BOOL HasInputData() const;    // initiated tags
+    BOOL HasOutputData() const;   // completed tags and "cCnt"
+    BOOL HasTransferData() const; // returned tags
+
+    // Kind and state texts of the list and the decoders: " URB" and "init", " PNP*" and " ret", ...
+    void GetTypeAndDisposition(LPCSTR& type, LPCSTR& disposition) const;
+
+    // Transfer direction of a URB record: when the pipe's interface byte is 0xFF (unknown pipe), bit 0 of
+    // the transfer flags; otherwise bit 7 of the endpoint address. Continuation records carry the same
+    // bytes in their own part 1. False when the record does not carry a direction.
+    BOOL IsDirectionIn() const;
+    BOOL IsDirectionInForSchema(UINT schema) const;
+    // The same, telling apart "OUT" from "not carried by this record".
+    bool TryGetDirectionIn(bool& directionIn) const;
+
+private:
+    const BYTE* m_pRecord = nullptr;
+    CUSBLog* m_pDocument = nullptr;
+    std::span<const uint8_t> m_payload;
+};
