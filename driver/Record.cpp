@@ -1,0 +1,202 @@
+#include "driver/Record.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/ByteReader.h"
+#include "common/RecordPayloads.h"
+#include "common/RecordWriter.h"
+
+namespace {
+
+ULONG Part2Room(const RECORD_DESCRIPTOR* record) {
+    return static_cast<ULONG>(record->Trailer - record->Part2Cursor);
+}
+
+// Appends `count` bytes of one value (bounded by the room left); returns the bytes written.
+ULONG AppendFill(PRECORD_DESCRIPTOR record, UCHAR value, ULONG count) {
+    if (!RecordIsReserved(record)) {
+        return 0;
+    }
+    count = std::min(count, Part2Room(record));
+    std::memset(record->Part2Cursor, value, count);
+    record->Part2Cursor += count;
+    return count;
+}
+
+// True when both ends of [start, start + length) are valid addresses. Callers pass ranges within one page
+// (or one structure), where the platform maps all or nothing; checking the last byte as well keeps a range
+// that runs off the end of its allocation from being read.
+bool RangeIsValid(ULONG_PTR start, ULONG length) {
+    return MmIsAddressValid(reinterpret_cast<PVOID>(start)) &&
+           MmIsAddressValid(reinterpret_cast<PVOID>(start + length - 1));
+}
+
+// Appends `count` bytes read from `source`, page by page; a page that is not valid becomes '!' bytes.
+ULONG AppendFromAddress(PRECORD_DESCRIPTOR record, ULONG_PTR source, ULONG count) {
+    if (!RecordIsReserved(record)) {
+        return 0;
+    }
+    count = std::min(count, Part2Room(record));
+    if (source + count < source) { // wraps: no such memory
+        return AppendFill(record, RECORD_INVALID_BYTE, count);
+    }
+    ULONG done = 0;
+    while (done < count) {
+        const ULONG_PTR at = source + done;
+        const ULONG chunk = std::min<ULONG>(count - done, PAGE_SIZE - BYTE_OFFSET(at));
+        if (RangeIsValid(at, chunk)) {
+            std::memcpy(record->Part2Cursor, reinterpret_cast<const void*>(at), chunk);
+        } else {
+            std::memset(record->Part2Cursor, RECORD_INVALID_BYTE, chunk);
+        }
+        record->Part2Cursor += chunk;
+        done += chunk;
+    }
+    return count;
+}
+
+// The system address of an MDL's buffer, mapping it when it is not mapped yet; null when the MDL cannot be
+// used (not a valid address, or pages neither locked nor from non-paged pool).
+PVOID MdlSystemAddress(PMDL mdl) {
+    if (!RangeIsValid(reinterpret_cast<ULONG_PTR>(mdl), sizeof(MDL))) {
+        return nullptr;
+    }
+    if (!(mdl->MdlFlags &
+          (MDL_MAPPED_TO_SYSTEM_VA | MDL_SOURCE_IS_NONPAGED_POOL | MDL_PAGES_LOCKED | MDL_PARTIAL))) {
+        return nullptr;
+    }
+    return MmGetSystemAddressForMdlSafe(mdl, NormalPagePriority | MdlMappingNoExecute);
+}
+
+// Sizes both parts so the record fits an empty block.
+VOID SetParts(PRECORD_DESCRIPTOR record, ULONG part1Size, ULONG part2Size) {
+    RecordLayout layout;
+    LayoutRecord(part1Size, part2Size, LOG_BLOCK_DATA_SIZE, layout);
+    record->Part1Size = layout.Part1Size;
+    record->Part2Size = layout.Part2Size;
+    record->Cut = layout.Cut ? TRUE : FALSE;
+}
+
+} // namespace
+
+VOID RecordDescribe(PRECORD_DESCRIPTOR Record, ULONG Tag, ULONG Part1Size, ULONG Part2Size) {
+    RtlZeroMemory(Record, sizeof *Record);
+    Record->Tag = Tag;
+    Record->HeaderPartSize = RECORD_HEADER_PART_SIZE;
+    Record->Wanted = TRUE;
+    SetParts(Record, Part1Size, Part2Size);
+}
+
+VOID RecordSetTransfer(PRECORD_DESCRIPTOR Record, ULONG TotalBytes) {
+    SetParts(Record, Record->Part1Size, std::min(TotalBytes, RECORD_MAX_TRANSFER_PIECE));
+    Record->TotalBytes = TotalBytes;
+    Record->Offset = 0;
+    Record->Remaining = TotalBytes - Record->Part2Size;
+    Record->More = Record->Remaining != 0 ? TRUE : FALSE;
+}
+
+BOOLEAN RecordNextContinuation(PRECORD_DESCRIPTOR Record, ULONG ContinuationTag) {
+    if (Record->Remaining == 0) {
+        return FALSE;
+    }
+    // The piece's place follows from what remains, not from what was copied: a record that found no room
+    // does not shift the pieces after it.
+    const ULONG offset = Record->TotalBytes - Record->Remaining;
+    const ULONG piece = std::min(Record->Remaining, RECORD_MAX_TRANSFER_PIECE);
+    Record->Tag = ContinuationTag;
+    SetParts(Record, sizeof(URB_RECORD_CONTINUATION), piece);
+    Record->Offset = offset;
+    Record->Remaining -= Record->Part2Size;
+    Record->More = Record->Remaining != 0 ? TRUE : FALSE;
+    Record->SequenceNumber = 0;
+    Record->RecordStart = Record->Part1 = Record->Part2 = Record->Part2Cursor = Record->Trailer = nullptr;
+    return TRUE;
+}
+
+VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber) {
+    Record->SequenceNumber = SequenceNumber;
+    Record->RecordStart = Start;
+    Record->Part1 = Start + LOGHDR_SIZE;
+    Record->Part2 = Record->Part1 + Record->Part1Size;
+    Record->Part2Cursor = Record->Part2;
+    Record->Trailer = Record->Part2 + Record->Part2Size;
+
+    _LOGHDR header{};
+    header.Sync = LogTag::Sync;
+    header.SequenceNumber = SequenceNumber;
+    header.TimeStamp = KeQueryPerformanceCounter(nullptr).QuadPart;
+    header.LogType = Record->Tag;
+    header.DataSize = Record->Part1Size + Record->Part2Size;
+    header.Continuation = Record->More ? LogTag::More : LogTag::Data;
+    std::memcpy(Start, &header, sizeof header);
+    std::memset(Record->Part1, 0, Record->Part1Size);
+}
+
+VOID RecordFinish(PRECORD_DESCRIPTOR Record) {
+    if (!RecordIsReserved(Record)) {
+        return;
+    }
+    AppendFill(Record, 0, Part2Room(Record));
+    tdl::StoreLe<ULONG>(Record->Trailer, LogTag::Fini);
+}
+
+VOID RecordSetHeader(PRECORD_DESCRIPTOR Record, const RECORD_HEADER_INFO* Info) {
+    if (!RecordIsReserved(Record)) {
+        return;
+    }
+    PUCHAR header = Record->RecordStart;
+    tdl::StoreLe<ULONG>(header + offsetof(_LOGHDR, Function), Info->Function);
+    tdl::StoreLe<UCHAR>(header + offsetof(_LOGHDR, StackCount), Info->StackCount);
+    tdl::StoreLe<UCHAR>(header + offsetof(_LOGHDR, CurrentLocation), Info->CurrentLocation);
+    tdl::StoreLe<USHORT>(header + offsetof(_LOGHDR, StackID), Info->StackID);
+    tdl::StoreLe<ULONG64>(header + offsetof(_LOGHDR, DeviceObject), Info->DeviceObject);
+    tdl::StoreLe<ULONG64>(header + offsetof(_LOGHDR, Irp), Info->Irp);
+    tdl::StoreLe<ULONG64>(header + offsetof(_LOGHDR, StackLocation), Info->StackLocation);
+    tdl::StoreLe<ULONG>(header + offsetof(_LOGHDR, Status), static_cast<ULONG>(Info->Status));
+}
+
+VOID RecordWritePart1(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Length) {
+    if (!RecordIsReserved(Record)) {
+        return;
+    }
+    std::memcpy(Record->Part1, Source, std::min(Length, Record->Part1Size));
+}
+
+ULONG RecordAppendPart2(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Length) {
+    if (!RecordIsReserved(Record)) {
+        return 0;
+    }
+    Length = std::min(Length, Part2Room(Record));
+    std::memcpy(Record->Part2Cursor, Source, Length);
+    Record->Part2Cursor += Length;
+    return Length;
+}
+
+ULONG RecordAppendChecked(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Length) {
+    if (Source == nullptr) {
+        return AppendFill(Record, 0, Length);
+    }
+    return AppendFromAddress(Record, reinterpret_cast<ULONG_PTR>(Source), Length);
+}
+
+ULONG RecordCopyBuffer(PRECORD_DESCRIPTOR Record, PVOID Buffer, PMDL Mdl, ULONG Length) {
+    if (!RecordIsReserved(Record)) {
+        return 0;
+    }
+    ULONG written;
+    if (Buffer != nullptr && MmIsAddressValid(Buffer)) {
+        written = AppendFromAddress(Record, reinterpret_cast<ULONG_PTR>(Buffer) + Record->Offset, Length);
+    } else if (Mdl != nullptr) {
+        PVOID system = MdlSystemAddress(Mdl);
+        written = system != nullptr
+                      ? AppendFromAddress(Record, reinterpret_cast<ULONG_PTR>(system) + Record->Offset, Length)
+                      : AppendFill(Record, RECORD_INVALID_BYTE, Length);
+    } else if (Buffer != nullptr) {
+        written = AppendFill(Record, RECORD_INVALID_BYTE, Length);
+    } else {
+        written = AppendFill(Record, 0, Length); // nothing to copy from
+    }
+    Record->Offset += written;
+    return written;
+}

@@ -1,0 +1,114 @@
+// One record being written: its descriptor (sizes, place in the log block, transfer progress) and the
+// routines a filler uses to fill it in place. A record is the 64-byte header, part 1, part 2 and "FINI".
+//
+// How a record is written:
+//   1. RecordDescribe gives the descriptor its tag and part sizes (bounded so the whole record fits an empty
+//      log block); RecordSetTransfer sizes the transfer data of a URB record and its continuations.
+//   2. LogWriteRecord (Log.h) reserves the room under the log's lock, numbers the record, writes the frame
+//      (sync, sequence number, time stamp, tag, DataSize, "DATA"/"MORE", zeroed fields, zeroed part 1) and
+//      calls the filler.
+//   3. The filler, still under the lock, sets the request's header fields (RecordSetHeader), writes part 1
+//      (RecordWritePart1) and appends part 2 (RecordAppendPart2, RecordAppendChecked, RecordCopyBuffer).
+//   4. LogWriteRecord zero-fills whatever of part 2 the filler left and writes the trailer (RecordFinish).
+// Nothing here allocates, formats or takes a lock.
+//
+// Locks: none of its own; the fill routines run under the lock of the log that holds the record.
+#pragma once
+
+#include "ntddk.h"
+
+#include "NtMdl.h"
+#include "common/LogBlock.h"
+#include "common/LogHeader.h"
+
+// Header and trailer together, the size of a record without payload.
+constexpr ULONG RECORD_HEADER_PART_SIZE = static_cast<ULONG>(RECORD_FRAME_SIZE);
+// Payload room of a record that has an empty log block to itself.
+constexpr ULONG RECORD_MAX_DATA_SIZE = LOG_BLOCK_DATA_SIZE - RECORD_HEADER_PART_SIZE;
+// Byte recorded in place of each byte of a buffer whose address is not valid.
+constexpr UCHAR RECORD_INVALID_BYTE = 0x21; // '!'
+
+typedef struct _RECORD_DESCRIPTOR {
+    ULONG Tag;            // kind tag (common/RecordTags.h)
+    ULONG HeaderPartSize; // RECORD_HEADER_PART_SIZE: header and trailer
+    ULONG Part1Size;
+    ULONG Part2Size;
+    ULONG Remaining;      // transfer bytes still to come in continuation records after this one
+    ULONG TotalBytes;     // transfer bytes captured over this record and its continuations
+    ULONG Offset;         // offset within the transfer buffer of the next byte to copy
+    BOOLEAN Cut;          // a part was shortened to fit a block: the payload is partial
+    BOOLEAN More;         // continuation records follow ("MORE")
+    BOOLEAN Wanted;       // cleared by a filter: nothing is written
+    ULONG SequenceNumber; // given when room is reserved
+    PUCHAR RecordStart;   // null until room is reserved
+    PUCHAR Part1;
+    PUCHAR Part2Cursor;   // where the next part-2 byte goes
+    PUCHAR Part2;
+    PUCHAR Trailer;
+    ULONG64 DeviceHandle; // device handle value of URB records
+} RECORD_DESCRIPTOR, *PRECORD_DESCRIPTOR;
+
+// The request fields of a record header; what a record does not know stays 0.
+typedef struct _RECORD_HEADER_INFO {
+    ULONG Function;      // URB function, IOCTL code or minor function
+    UCHAR StackCount;
+    UCHAR CurrentLocation;
+    USHORT StackID;
+    ULONG64 DeviceObject;
+    ULONG64 Irp;         // change-log records: the node described
+    ULONG64 StackLocation;
+    NTSTATUS Status;
+} RECORD_HEADER_INFO, *PRECORD_HEADER_INFO;
+
+// Called by LogWriteRecord under the log's lock once room is reserved (never otherwise). ChangeLog tells
+// whether the record goes to the change log.
+typedef VOID RECORD_FILLER(PRECORD_DESCRIPTOR Record, PVOID Context, PIRP Irp, PVOID CompletionContext,
+                           BOOLEAN ChangeLog);
+typedef RECORD_FILLER* PRECORD_FILLER;
+
+// Zeroes the descriptor and gives it the tag, the part sizes and the wanted flag. Parts are bounded so the
+// record fits an empty block (part 2 first, then part 1); Cut tells when they were.
+VOID RecordDescribe(PRECORD_DESCRIPTOR Record, ULONG Tag, ULONG Part1Size, ULONG Part2Size);
+
+// Sizes the transfer data of a record that may continue: TotalBytes bytes in all, this record carries the
+// first RECORD_MAX_TRANSFER_PIECE of them as part 2 and sets More when the rest follows in continuations.
+VOID RecordSetTransfer(PRECORD_DESCRIPTOR Record, ULONG TotalBytes);
+
+// Turns the descriptor into the next continuation record ("iCnt" or "cCnt"): part 1 the 20-byte
+// continuation block, part 2 the next piece; More while pieces remain after it. FALSE when nothing is left.
+BOOLEAN RecordNextContinuation(PRECORD_DESCRIPTOR Record, ULONG ContinuationTag);
+
+// Bytes of the whole record (header part + part 1 + part 2).
+inline ULONG RecordSize(const RECORD_DESCRIPTOR* Record) {
+    return Record->HeaderPartSize + Record->Part1Size + Record->Part2Size;
+}
+inline BOOLEAN RecordIsReserved(const RECORD_DESCRIPTOR* Record) { return Record->RecordStart != nullptr; }
+
+// Places the record at Start (RecordSize bytes, reserved by the log) and writes its frame: the header with
+// sync, sequence number, time stamp, tag, DataSize and "DATA"/"MORE", every other header field 0, and
+// part 1 zeroed. Used by LogWriteRecord.
+VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber);
+// Zero-fills part 2 from the write cursor to its end and writes "FINI". Used by LogWriteRecord.
+VOID RecordFinish(PRECORD_DESCRIPTOR Record);
+
+// Sets the request fields of the header (function word, stack count and location, StackID, device object,
+// IRP, stack location, status). Nothing when no room was reserved.
+VOID RecordSetHeader(PRECORD_DESCRIPTOR Record, const RECORD_HEADER_INFO* Info);
+
+// Copies Length bytes of driver memory (a structure the filler built) to the start of part 1, at most
+// Part1Size.
+VOID RecordWritePart1(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Length);
+
+// Appends bytes of driver memory to part 2; returns the bytes written (bounded by the room left).
+ULONG RecordAppendPart2(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Length);
+
+// Appends Length bytes from an address the request supplied: each page that is not a valid address
+// (MmIsAddressValid) is recorded as '!' bytes and never read. A null source appends zeros. Returns the
+// bytes written.
+ULONG RecordAppendChecked(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Length);
+
+// Appends Length bytes of a request's buffer from offset Record->Offset and advances the offset. The
+// source is Buffer when it is non-null and valid, else the MDL's system address (mapped when it is not yet);
+// an invalid source is recorded as '!' bytes; with neither a buffer nor an MDL, zeros. Returns the bytes
+// written.
+ULONG RecordCopyBuffer(PRECORD_DESCRIPTOR Record, PVOID Buffer, PMDL Mdl, ULONG Length);
