@@ -1,0 +1,7 @@
+#include "UsbGuidAddress.h"
+
+#include "usbiodef.h"
+
+const GUID* UsbHubGuidAddressFromOtherUnit() {
+    return &GUID_DEVINTERFACE_USB_HUB;
+}
