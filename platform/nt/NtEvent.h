@@ -94,7 +94,6 @@ LONG KeSetEvent(PRKEVENT Event, KPRIORITY Increment, BOOLEAN Wait);
 LONG KeResetEvent(PRKEVENT Event); // returns the previous state
 void KeClearEvent(PRKEVENT Event);
 LONG KeReadStateEvent(PRKEVENT Event);
-LONG KePulseEvent(PRKEVENT Event, KPRIORITY Increment, BOOLEAN Wait);
 
 void KeInitializeSemaphore(PRKSEMAPHORE Semaphore, LONG Count, LONG Limit);
 // Adds Adjustment to the count; returns the previous count. Going past the limit raises

@@ -1,0 +1,164 @@
+#include "NtIrql.h"
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace {
+
+thread_local KIRQL t_irql = PASSIVE_LEVEL;
+// The address of this thread-local is the thread's token in a held lock: non-zero and unique per live thread.
+thread_local char t_lockOwnerToken;
+
+ULONG_PTR OwnerToken() { return reinterpret_cast<ULONG_PTR>(&t_lockOwnerToken); }
+
+std::atomic_ref<ULONG_PTR> LockWord(PKSPIN_LOCK lock) { return std::atomic_ref<ULONG_PTR>(*lock); }
+
+void RequireAtMostDispatch(const char* routine) {
+    if (t_irql > DISPATCH_LEVEL) {
+        nt::BugCheck(IRQL_NOT_LESS_OR_EQUAL, std::string(routine) + " called above DISPATCH_LEVEL", 0, t_irql,
+                     DISPATCH_LEVEL);
+    }
+}
+
+void RequireDispatch(const char* routine) {
+    if (t_irql < DISPATCH_LEVEL) {
+        nt::BugCheck(IRQL_NOT_GREATER_OR_EQUAL, std::string(routine) + " called below DISPATCH_LEVEL", 0, t_irql,
+                     DISPATCH_LEVEL);
+    }
+}
+
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+bool TryTake(PKSPIN_LOCK lock) {
+    ULONG_PTR expected = 0;
+    return LockWord(lock).compare_exchange_strong(expected, OwnerToken(), std::memory_order_acquire,
+                                                   std::memory_order_relaxed);
+}
+
+void Take(PKSPIN_LOCK lock) {
+    auto word = LockWord(lock);
+    if (word.load(std::memory_order_relaxed) == OwnerToken()) {
+        nt::BugCheck(SPIN_LOCK_ALREADY_OWNED, "spin lock acquired twice by the same thread",
+                     reinterpret_cast<ULONG_PTR>(lock));
+    }
+    // Holders here are host threads that can be preempted, unlike a processor at DISPATCH_LEVEL: spin briefly,
+    // then give the processor away while waiting.
+    for (unsigned spins = 0;; ++spins) {
+        if (word.load(std::memory_order_relaxed) == 0 && TryTake(lock)) {
+            return;
+        }
+        if (spins < 64) {
+            CpuRelax();
+        } else {
+            std::this_thread::yield();
+        }
+    }
+}
+
+void Give(PKSPIN_LOCK lock) {
+    auto word = LockWord(lock);
+    ULONG_PTR held = word.load(std::memory_order_relaxed);
+    if (held != OwnerToken()) {
+        nt::BugCheck(SPIN_LOCK_NOT_OWNED,
+                     held == 0 ? "spin lock released while not held" : "spin lock released by a thread not holding it",
+                     reinterpret_cast<ULONG_PTR>(lock), held);
+    }
+    word.store(0, std::memory_order_release);
+}
+
+} // namespace
+
+KIRQL KeGetCurrentIrql() { return t_irql; }
+
+KIRQL KfRaiseIrql(KIRQL NewIrql) {
+    KIRQL old = t_irql;
+    if (NewIrql < old) {
+        nt::BugCheck(IRQL_NOT_GREATER_OR_EQUAL, "KeRaiseIrql to a lower IRQL", old, NewIrql);
+    }
+    t_irql = NewIrql;
+    return old;
+}
+
+void KeLowerIrql(KIRQL NewIrql) {
+    if (NewIrql > t_irql) {
+        nt::BugCheck(IRQL_NOT_LESS_OR_EQUAL, "KeLowerIrql to a higher IRQL", t_irql, NewIrql);
+    }
+    t_irql = NewIrql;
+}
+
+KIRQL KeRaiseIrqlToDpcLevel() { return KfRaiseIrql(DISPATCH_LEVEL); }
+
+namespace nt {
+
+void AssertIrqlAtMost(KIRQL maximum, const char* routine) {
+    if (t_irql > maximum) {
+        BugCheck(IRQL_NOT_LESS_OR_EQUAL,
+                 std::string(routine) + " runs at IRQL " + std::to_string(t_irql) + ", above its maximum " +
+                     std::to_string(maximum),
+                 0, t_irql, maximum);
+    }
+}
+
+} // namespace nt
+
+void KeInitializeSpinLock(PKSPIN_LOCK SpinLock) { LockWord(SpinLock).store(0, std::memory_order_release); }
+
+KIRQL KeAcquireSpinLockRaiseToDpc(PKSPIN_LOCK SpinLock) {
+    RequireAtMostDispatch("KeAcquireSpinLock");
+    KIRQL old = KfRaiseIrql(DISPATCH_LEVEL);
+    Take(SpinLock);
+    return old;
+}
+
+void KeReleaseSpinLock(PKSPIN_LOCK SpinLock, KIRQL NewIrql) {
+    Give(SpinLock);
+    KeLowerIrql(NewIrql);
+}
+
+void KeAcquireSpinLockAtDpcLevel(PKSPIN_LOCK SpinLock) {
+    RequireDispatch("KeAcquireSpinLockAtDpcLevel");
+    Take(SpinLock);
+}
+
+void KeReleaseSpinLockFromDpcLevel(PKSPIN_LOCK SpinLock) {
+    RequireDispatch("KeReleaseSpinLockFromDpcLevel");
+    Give(SpinLock);
+}
+
+BOOLEAN KeTryToAcquireSpinLockAtDpcLevel(PKSPIN_LOCK SpinLock) {
+    RequireDispatch("KeTryToAcquireSpinLockAtDpcLevel");
+    if (LockWord(SpinLock).load(std::memory_order_relaxed) == OwnerToken()) {
+        nt::BugCheck(SPIN_LOCK_ALREADY_OWNED, "spin lock acquired twice by the same thread",
+                     reinterpret_cast<ULONG_PTR>(SpinLock));
+    }
+    return TryTake(SpinLock) ? TRUE : FALSE;
+}
+
+BOOLEAN KeTestSpinLock(PKSPIN_LOCK SpinLock) {
+    return LockWord(SpinLock).load(std::memory_order_acquire) != 0 ? TRUE : FALSE;
+}
+
+void KeAcquireInStackQueuedSpinLock(PKSPIN_LOCK SpinLock, PKLOCK_QUEUE_HANDLE LockHandle) {
+    LockHandle->LockQueue.Next = nullptr;
+    LockHandle->LockQueue.Lock = SpinLock;
+    LockHandle->OldIrql = KeAcquireSpinLockRaiseToDpc(SpinLock);
+}
+
+void KeReleaseInStackQueuedSpinLock(PKLOCK_QUEUE_HANDLE LockHandle) {
+    KeReleaseSpinLock(LockHandle->LockQueue.Lock, LockHandle->OldIrql);
+}
+
+void KeAcquireInStackQueuedSpinLockAtDpcLevel(PKSPIN_LOCK SpinLock, PKLOCK_QUEUE_HANDLE LockHandle) {
+    LockHandle->LockQueue.Next = nullptr;
+    LockHandle->LockQueue.Lock = SpinLock;
+    KeAcquireSpinLockAtDpcLevel(SpinLock);
+}
+
+void KeReleaseInStackQueuedSpinLockFromDpcLevel(PKLOCK_QUEUE_HANDLE LockHandle) {
+    KeReleaseSpinLockFromDpcLevel(LockHandle->LockQueue.Lock);
+}
