@@ -1,5 +1,6 @@
 #include "usbdlib.h"
 
+#include "NtPool.h"
 #include "UsbDescriptorWalker.h"
 
 namespace {
@@ -13,6 +14,9 @@ bool OffsetWithin(const void* base, ULONG size, const void* position, ULONG& off
     offset = static_cast<ULONG>(p - b);
     return true;
 }
+
+// Pool tag of the requests built here: "USBD" in memory order.
+constexpr ULONG kUsbdTag = 'U' | 'S' << 8 | 'B' << 16 | 'D' << 24;
 
 bool Matches(LONG wanted, UCHAR value) {
     return wanted == -1 || wanted == value;
@@ -62,4 +66,38 @@ PUSB_INTERFACE_DESCRIPTOR USBD_ParseConfigurationDescriptor(PUSB_CONFIGURATION_D
                                                             UCHAR InterfaceNumber, UCHAR AlternateSetting) {
     return USBD_ParseConfigurationDescriptorEx(ConfigurationDescriptor, ConfigurationDescriptor, InterfaceNumber,
                                                AlternateSetting, -1, -1, -1);
+}
+
+PURB USBD_CreateConfigurationRequestEx(PUSB_CONFIGURATION_DESCRIPTOR ConfigurationDescriptor,
+                                       PUSBD_INTERFACE_LIST_ENTRY InterfaceList) {
+    if (ConfigurationDescriptor == nullptr || InterfaceList == nullptr)
+        return nullptr;
+    SIZE_T interfaces = 0;
+    SIZE_T pipes = 0;
+    for (auto* entry = InterfaceList; entry->InterfaceDescriptor != nullptr; ++entry) {
+        ++interfaces;
+        pipes += entry->InterfaceDescriptor->bNumEndpoints;
+    }
+    const SIZE_T size = GET_SELECT_CONFIGURATION_REQUEST_SIZE(interfaces, pipes);
+    if (size > 0xFFFF)
+        return nullptr;
+    auto* urb = static_cast<PURB>(ExAllocatePoolWithTag(NonPagedPool, size, kUsbdTag));
+    if (urb == nullptr)
+        return nullptr;
+    RtlZeroMemory(urb, size);
+
+    auto* info = &urb->UrbSelectConfiguration.Interface;
+    for (auto* entry = InterfaceList; entry->InterfaceDescriptor != nullptr; ++entry) {
+        const PUSB_INTERFACE_DESCRIPTOR in = entry->InterfaceDescriptor;
+        info->Length = static_cast<USHORT>(GET_USBD_INTERFACE_SIZE(in->bNumEndpoints));
+        info->InterfaceNumber = in->bInterfaceNumber;
+        info->AlternateSetting = in->bAlternateSetting;
+        info->NumberOfPipes = in->bNumEndpoints;
+        for (ULONG i = 0; i < info->NumberOfPipes; ++i)
+            info->Pipes[i].MaximumTransferSize = USBD_DEFAULT_MAXIMUM_TRANSFER_SIZE;
+        entry->Interface = info;
+        info = reinterpret_cast<PUSBD_INTERFACE_INFORMATION>(reinterpret_cast<PUCHAR>(info) + info->Length);
+    }
+    UsbBuildSelectConfigurationRequest(urb, static_cast<USHORT>(size), ConfigurationDescriptor);
+    return urb;
 }

@@ -11,6 +11,14 @@ typedef struct _USBD_INTERFACE_LIST_ENTRY {
     PUSBD_INTERFACE_INFORMATION Interface;
 } USBD_INTERFACE_LIST_ENTRY, *PUSBD_INTERFACE_LIST_ENTRY;
 
+// Allocates (from non-paged pool) and fills a SELECT_CONFIGURATION request for the interfaces of the
+// list: one interface information entry per list entry, sized for the interface's bNumEndpoints pipes,
+// with its InterfaceNumber and AlternateSetting and default pipe settings; each list entry's Interface is
+// pointed at its entry. Null when the pool fails or the request would not fit a URB's 16-bit Length. The
+// caller frees the URB with ExFreePool.
+PURB USBD_CreateConfigurationRequestEx(PUSB_CONFIGURATION_DESCRIPTOR ConfigurationDescriptor,
+                                       PUSBD_INTERFACE_LIST_ENTRY InterfaceList);
+
 // The first descriptor of DescriptorType at or after StartPosition within TotalLength bytes of
 // DescriptorBuffer; null when there is none before the end or before a malformed descriptor, or when
 // StartPosition lies outside the buffer.

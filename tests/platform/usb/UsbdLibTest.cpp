@@ -1,5 +1,7 @@
-// The descriptor walk and the parse routines built on it, the sizes of variable-length URBs, and the
-// URB fillers.
+// The descriptor walk and the parse routines built on it, the sizes of variable-length URBs, the
+// select-configuration request builder and the URB fillers.
+#include "NtPool.h"
+#include "NtPoolControl.h"
 #include "UsbDescriptorWalker.h"
 #include "hidport.h"
 #include "usbdlib.h"
@@ -158,28 +160,56 @@ TEST(UsbdSizes, VariableLengthUrbs) {
         EXPECT_EQ(r.actual, r.expected) << r.what;
 }
 
-// A select-configuration request sized for the fixture's interfaces holds entries that, stepped through
-// by their Length, end exactly at the end of the URB.
-TEST(UsbdSizes, SelectConfigurationEntriesFillTheRequest) {
+TEST(UsbdCreateConfigurationRequestEx, OneEntryPerListedInterfaceSizedForItsPipes) {
     ConfigCopy c;
-    auto* if0 = USBD_ParseConfigurationDescriptorEx(c.Config(), c.Config(), 0, 0, -1, -1, -1);
-    auto* if1 = USBD_ParseConfigurationDescriptorEx(c.Config(), c.Config(), 1, 1, -1, -1, -1);
-    ASSERT_TRUE(if0 && if1);
-    const ULONG size = GET_SELECT_CONFIGURATION_REQUEST_SIZE(2, if0->bNumEndpoints + if1->bNumEndpoints);
-    std::vector<UCHAR> buffer(size);
-    auto* urb = reinterpret_cast<PURB>(buffer.data());
-    UsbBuildSelectConfigurationRequest(urb, static_cast<USHORT>(size), c.Config());
+    USBD_INTERFACE_LIST_ENTRY list[] = {
+        {USBD_ParseConfigurationDescriptorEx(c.Config(), c.Config(), 0, 0, -1, -1, -1), nullptr},
+        {USBD_ParseConfigurationDescriptorEx(c.Config(), c.Config(), 1, 0, -1, -1, -1), nullptr},
+        {USBD_ParseConfigurationDescriptorEx(c.Config(), c.Config(), 1, 1, -1, -1, -1), nullptr},
+        {nullptr, nullptr},
+    };
+    ASSERT_TRUE(list[0].InterfaceDescriptor && list[1].InterfaceDescriptor && list[2].InterfaceDescriptor);
 
-    auto* entry = &urb->UrbSelectConfiguration.Interface;
-    for (auto* in : {if0, if1}) {
-        entry->Length = static_cast<USHORT>(GET_USBD_INTERFACE_SIZE(in->bNumEndpoints));
-        entry->InterfaceNumber = in->bInterfaceNumber;
-        entry->AlternateSetting = in->bAlternateSetting;
-        entry = reinterpret_cast<PUSBD_INTERFACE_INFORMATION>(reinterpret_cast<UCHAR*>(entry) + entry->Length);
-    }
-    EXPECT_EQ(reinterpret_cast<UCHAR*>(entry), buffer.data() + size);
+    PURB urb = USBD_CreateConfigurationRequestEx(c.Config(), list);
+    ASSERT_NE(urb, nullptr);
     EXPECT_EQ(urb->UrbHeader.Function, URB_FUNCTION_SELECT_CONFIGURATION);
-    EXPECT_EQ(urb->UrbHeader.Length, size);
+    EXPECT_EQ(urb->UrbHeader.Length, GET_SELECT_CONFIGURATION_REQUEST_SIZE(3, 1 + 0 + 2));
+    EXPECT_EQ(urb->UrbSelectConfiguration.ConfigurationDescriptor, c.Config());
+
+    struct Expected {
+        UCHAR number, alternate;
+        ULONG pipes;
+    };
+    const Expected expected[] = {{0, 0, 1}, {1, 0, 0}, {1, 1, 2}};
+    auto* next = reinterpret_cast<UCHAR*>(&urb->UrbSelectConfiguration.Interface);
+    for (int i = 0; i < 3; ++i) {
+        PUSBD_INTERFACE_INFORMATION entry = list[i].Interface;
+        ASSERT_EQ(reinterpret_cast<UCHAR*>(entry), next) << "entry " << i << " follows the one before";
+        EXPECT_EQ(entry->Length, GET_USBD_INTERFACE_SIZE(expected[i].pipes));
+        EXPECT_EQ(entry->InterfaceNumber, expected[i].number);
+        EXPECT_EQ(entry->AlternateSetting, expected[i].alternate);
+        EXPECT_EQ(entry->NumberOfPipes, expected[i].pipes);
+        for (ULONG p = 0; p < entry->NumberOfPipes; ++p)
+            EXPECT_EQ(entry->Pipes[p].MaximumTransferSize, USBD_DEFAULT_MAXIMUM_TRANSFER_SIZE);
+        EXPECT_EQ(entry->InterfaceHandle, nullptr);
+        next += entry->Length;
+    }
+    EXPECT_EQ(next, reinterpret_cast<UCHAR*>(urb) + urb->UrbHeader.Length) << "the entries fill the request";
+    EXPECT_EQ(nt::pool::Stats(nt::pool::TagFromString("USBD")).liveCount, 1u);
+    ExFreePool(urb);
+    EXPECT_EQ(nt::pool::Stats(nt::pool::TagFromString("USBD")).liveCount, 0u);
+}
+
+TEST(UsbdCreateConfigurationRequestEx, PoolFailureGivesNoRequest) {
+    ConfigCopy c;
+    USBD_INTERFACE_LIST_ENTRY list[] = {
+        {USBD_ParseConfigurationDescriptorEx(c.Config(), c.Config(), 0, 0, -1, -1, -1), nullptr},
+        {nullptr, nullptr},
+    };
+    nt::pool::FailNthAllocation(1);
+    EXPECT_EQ(USBD_CreateConfigurationRequestEx(c.Config(), list), nullptr);
+    nt::pool::ClearInjectedFailures();
+    EXPECT_EQ(list[0].Interface, nullptr);
 }
 
 TEST(UsbdBuilders, PutEachArgumentInItsField) {
