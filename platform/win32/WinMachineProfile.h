@@ -1,6 +1,6 @@
 // Simulation control: the profile of the machine that user mode reports (version, processor, metrics, names).
-// Tests change it to describe other releases; Reset brings back the default, a 64-bit Windows 7 SP1
-// workstation named "TDL-WORKSTATION" used by "User".
+// Tests change it to describe other releases; Reset brings back the default: the release the kernel reports
+// (by default a 64-bit Windows 7 SP1 workstation) on a machine named "TDL-WORKSTATION" used by "User".
 #pragma once
 
 #include <string>
@@ -32,8 +32,17 @@ struct MachineProfile {
     std::string userName = "User";
 };
 
+// The profile in force: the one a test set, else the default with the version of the release the kernel
+// reports (NtVersionControl.h).
 MachineProfile GetMachineProfile();
 void SetMachineProfile(const MachineProfile& profile);
 void ResetMachineProfile();
+
+// The machine's state folder on the host, where what outlives a process is kept (the locks that make named
+// mutexes visible to other processes). Set by the simulated machine; until then the environment variable
+// TINDALOFT_STATE_DIR, else "$XDG_DATA_HOME/tindaloft" (or "~/.local/share/tindaloft"). An empty text goes
+// back to that default. Test processes that run side by side should each use a folder of their own.
+void SetStateFolder(const std::string& hostPath);
+std::string StateFolder();
 
 } // namespace win32

@@ -2,6 +2,9 @@
 
 #include <cstring>
 #include <mutex>
+#include <optional>
+
+#include "NtVersionControl.h"
 
 #include "WinHandles.h"
 #include "WinMachineProfile.h"
@@ -12,8 +15,24 @@ namespace {
 
 struct ProfileStore {
     std::mutex lock;
-    MachineProfile profile;
+    std::optional<MachineProfile> profile; // set by a test; else the default
 };
+
+// The default profile reports the release the kernel reports.
+MachineProfile DefaultProfile() {
+    MachineProfile p;
+    const nt::version::ReleaseInfo release = nt::version::Info(nt::version::SelectedRelease());
+    p.majorVersion = release.major;
+    p.minorVersion = release.minor;
+    p.buildNumber = release.build;
+    p.servicePackMajor = release.servicePackMajor;
+    p.servicePackMinor = release.servicePackMinor;
+    p.productType = release.productType;
+    p.servicePack.clear();
+    for (const char16_t* c = release.csdVersion; c && *c; ++c)
+        p.servicePack += static_cast<char>(*c < 0x80 ? *c : '?');
+    return p;
+}
 
 ProfileStore& Store() {
     static ProfileStore store;
@@ -25,7 +44,7 @@ ProfileStore& Store() {
 MachineProfile GetMachineProfile() {
     ProfileStore& s = Store();
     std::lock_guard guard(s.lock);
-    return s.profile;
+    return s.profile ? *s.profile : DefaultProfile();
 }
 
 void SetMachineProfile(const MachineProfile& profile) {
@@ -34,7 +53,11 @@ void SetMachineProfile(const MachineProfile& profile) {
     s.profile = profile;
 }
 
-void ResetMachineProfile() { SetMachineProfile(MachineProfile{}); }
+void ResetMachineProfile() {
+    ProfileStore& s = Store();
+    std::lock_guard guard(s.lock);
+    s.profile.reset();
+}
 
 } // namespace win32
 

@@ -4,23 +4,23 @@
 
 #include "windef.h"
 
+// The wide records, the VER_* constants and VerSetConditionMask are shared with kernel mode.
+#include "NtVersion.h"
+
 #define VER_PLATFORM_WIN32s 0
 #define VER_PLATFORM_WIN32_WINDOWS 1
-#define VER_PLATFORM_WIN32_NT 2
-
-#define VER_NT_WORKSTATION 0x0000001
-#define VER_NT_DOMAIN_CONTROLLER 0x0000002
-#define VER_NT_SERVER 0x0000003
-
-#define VER_SUITE_SMALLBUSINESS 0x00000001
-#define VER_SUITE_ENTERPRISE 0x00000002
+#ifndef VER_SUITE_BACKOFFICE
 #define VER_SUITE_BACKOFFICE 0x00000004
-#define VER_SUITE_TERMINAL 0x00000010
+#endif
+#ifndef VER_SUITE_DATACENTER
 #define VER_SUITE_DATACENTER 0x00000080
-#define VER_SUITE_SINGLEUSERTS 0x00000100
-#define VER_SUITE_PERSONAL 0x00000200
+#endif
+#ifndef VER_SUITE_BLADE
 #define VER_SUITE_BLADE 0x00000400
+#endif
+#ifndef VER_SUITE_WH_SERVER
 #define VER_SUITE_WH_SERVER 0x00008000
+#endif
 
 typedef struct _OSVERSIONINFOA {
     DWORD dwOSVersionInfoSize;
@@ -47,30 +47,10 @@ typedef struct _OSVERSIONINFOEXA {
 } OSVERSIONINFOEXA, *POSVERSIONINFOEXA, *LPOSVERSIONINFOEXA;
 static_assert(sizeof(OSVERSIONINFOEXA) == 156 && offsetof(OSVERSIONINFOEXA, wSuiteMask) == 152);
 
-typedef struct _OSVERSIONINFOW {
-    DWORD dwOSVersionInfoSize;
-    DWORD dwMajorVersion;
-    DWORD dwMinorVersion;
-    DWORD dwBuildNumber;
-    DWORD dwPlatformId;
-    WCHAR szCSDVersion[128];
-} OSVERSIONINFOW, *LPOSVERSIONINFOW;
-static_assert(sizeof(OSVERSIONINFOW) == 276);
-
-typedef struct _OSVERSIONINFOEXW {
-    DWORD dwOSVersionInfoSize;
-    DWORD dwMajorVersion;
-    DWORD dwMinorVersion;
-    DWORD dwBuildNumber;
-    DWORD dwPlatformId;
-    WCHAR szCSDVersion[128];
-    WORD wServicePackMajor;
-    WORD wServicePackMinor;
-    WORD wSuiteMask;
-    BYTE wProductType;
-    BYTE wReserved;
-} OSVERSIONINFOEXW, *LPOSVERSIONINFOEXW;
-static_assert(sizeof(OSVERSIONINFOEXW) == 284);
+typedef RTL_OSVERSIONINFOW OSVERSIONINFOW;
+typedef PRTL_OSVERSIONINFOW LPOSVERSIONINFOW;
+typedef RTL_OSVERSIONINFOEXW OSVERSIONINFOEXW;
+typedef PRTL_OSVERSIONINFOEXW LPOSVERSIONINFOEXW;
 
 typedef OSVERSIONINFOA OSVERSIONINFO;
 typedef LPOSVERSIONINFOA LPOSVERSIONINFO;

@@ -19,6 +19,7 @@ typedef ULONG_PTR DWORD_PTR;
 typedef int32_t BOOL;
 typedef BOOL* PBOOL;
 typedef BOOL* LPBOOL;
+typedef LONG* LPLONG;
 typedef int32_t INT;
 typedef uint32_t UINT;
 typedef UINT* PUINT;

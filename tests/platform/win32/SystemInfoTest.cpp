@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
+#include "NtVersionControl.h"
 #include "WinMachineProfile.h"
 #include "WinModulesControl.h"
 #include "WinVersionControl.h"
@@ -32,6 +33,18 @@ TEST_F(SystemInfo, DefaultsToWindows7Sp1X64Workstation) {
     EXPECT_EQ(0x10000u, native.dwAllocationGranularity);
     EXPECT_EQ(0, GetSystemMetrics(SM_SERVERR2));
     EXPECT_EQ(0, GetSystemMetrics(SM_MEDIACENTER));
+}
+
+TEST_F(SystemInfo, DefaultVersionFollowsTheKernelsRelease) {
+    nt::version::SelectRelease(nt::version::Release::WindowsXP);
+    OSVERSIONINFOEXA ex{};
+    ex.dwOSVersionInfoSize = sizeof ex;
+    ASSERT_TRUE(GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&ex)));
+    nt::version::Reset();
+    EXPECT_EQ(5u, ex.dwMajorVersion);
+    EXPECT_EQ(1u, ex.dwMinorVersion);
+    EXPECT_EQ(2600u, ex.dwBuildNumber);
+    EXPECT_STREQ("Service Pack 2", ex.szCSDVersion);
 }
 
 TEST_F(SystemInfo, VersionRecordSizeSelectsTheForm) {
