@@ -4,9 +4,6 @@
 
 #include "windef.h"
 
-struct _OVERLAPPED;
-typedef struct _OVERLAPPED* LPOVERLAPPED;
-
 namespace win32 {
 
 // Opens a device by its user-mode name "\\.\NAME", which the kernel resolves through "\DosDevices\NAME", and
@@ -18,6 +15,10 @@ HANDLE OpenDeviceFile(const char* path, DWORD desiredAccess, DWORD shareMode, DW
 } // namespace win32
 
 // Synchronous device control; an OVERLAPPED is accepted but the call always completes before it returns.
+// METHOD_BUFFERED copies the input into one system buffer of the larger length and, on success or a warning,
+// min(bytes returned, output length) bytes back; METHOD_NEITHER hands the driver the caller's pointers (valid
+// addresses for the kernel while the request runs); the direct methods describe the output by an MDL. A code
+// whose access bits need read or write access fails with ERROR_ACCESS_DENIED on a handle opened without it.
 BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inBufferSize, LPVOID outBuffer,
                      DWORD outBufferSize, LPDWORD bytesReturned, LPOVERLAPPED overlapped);
 
