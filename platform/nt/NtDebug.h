@@ -12,8 +12,9 @@
 #define DPFLTR_INFO_LEVEL 3
 #define DPFLTR_IHVDRIVER_ID 77
 
-ULONG DbgPrint(PCSTR Format, ...) __attribute__((format(printf, 1, 2)));
-ULONG DbgPrintEx(ULONG ComponentId, ULONG Level, PCSTR Format, ...) __attribute__((format(printf, 3, 4)));
+// No printf format checking: the conventions are the platform's, not the host's (%lx is 32 bits, %wZ ...).
+ULONG DbgPrint(PCSTR Format, ...);
+ULONG DbgPrintEx(ULONG ComponentId, ULONG Level, PCSTR Format, ...);
 void DbgBreakPoint(); // no debugger is attached: nothing happens
 
 #define KdPrint(args) DbgPrint args

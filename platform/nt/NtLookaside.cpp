@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "NtClock.h"
 #include "NtIrql.h"
 #include "NtList.h"
 
@@ -21,6 +22,38 @@ void FreeBlock(PNPAGED_LOOKASIDE_LIST list, PVOID block) {
     } else {
         ExFreePool(block);
     }
+}
+
+ULONG NowInSeconds() { return static_cast<ULONG>(nt::clock::Now() / nt::clock::kPerformanceFrequency); }
+
+// The balance step: one allocating thread per second of machine time retunes Depth from the last period's
+// allocations and misses. Future[0] holds the second of the last retune.
+void MaybeRetune(GENERAL_LOOKASIDE& l) {
+    ULONG now = NowInSeconds();
+    ULONG last = __atomic_load_n(&l.Future[0], __ATOMIC_RELAXED);
+    if (now == last || !__atomic_compare_exchange_n(&l.Future[0], &last, now, false, __ATOMIC_RELAXED,
+                                                    __ATOMIC_RELAXED)) {
+        return;
+    }
+    ULONG total = __atomic_load_n(&l.TotalAllocates, __ATOMIC_RELAXED);
+    ULONG misses = __atomic_load_n(&l.AllocateMisses, __ATOMIC_RELAXED);
+    ULONG allocates = total - l.LastTotalAllocates;
+    ULONG missed = misses - l.LastAllocateMisses;
+    l.LastTotalAllocates = total;
+    l.LastAllocateMisses = misses;
+    int depth = __atomic_load_n(&l.Depth, __ATOMIC_RELAXED);
+    if (allocates < 75) {
+        depth -= 10;
+    } else {
+        ULONG ratio = static_cast<ULONG>(static_cast<ULONGLONG>(missed) * 1000 / allocates); // per mille
+        if (ratio < 5) {
+            depth -= 1;
+        } else {
+            depth += static_cast<int>(ratio * static_cast<ULONG>(l.MaximumDepth - depth) / 2000) + 5;
+        }
+    }
+    depth = std::clamp(depth, LOOKASIDE_MINIMUM_DEPTH, static_cast<int>(l.MaximumDepth));
+    __atomic_store_n(&l.Depth, static_cast<USHORT>(depth), __ATOMIC_RELAXED);
 }
 
 } // namespace
@@ -45,7 +78,8 @@ void ExInitializeNPagedLookasideList(PNPAGED_LOOKASIDE_LIST Lookaside, PALLOCATE
     InitializeListHead(&l.ListEntry);
     l.LastTotalAllocates = 0;
     l.LastAllocateMisses = 0;
-    l.Future[0] = l.Future[1] = 0;
+    l.Future[0] = NowInSeconds();
+    l.Future[1] = 0;
 }
 
 void ExDeleteNPagedLookasideList(PNPAGED_LOOKASIDE_LIST Lookaside) {
@@ -59,18 +93,13 @@ void ExDeleteNPagedLookasideList(PNPAGED_LOOKASIDE_LIST Lookaside) {
 
 PVOID ExAllocateFromNPagedLookasideList(PNPAGED_LOOKASIDE_LIST Lookaside) {
     GENERAL_LOOKASIDE& l = Lookaside->L;
+    MaybeRetune(l);
     Count(l.TotalAllocates);
     PSLIST_ENTRY entry = InterlockedPopEntrySList(&l.ListHead);
     if (entry != nullptr) {
         return entry;
     }
     Count(l.AllocateMisses);
-    // Without a balance-set manager, a miss is the signal that the list keeps too few blocks.
-    USHORT depth = __atomic_load_n(&l.Depth, __ATOMIC_RELAXED);
-    if (depth < l.MaximumDepth) {
-        __atomic_compare_exchange_n(&l.Depth, &depth, static_cast<USHORT>(depth + 1), false, __ATOMIC_RELAXED,
-                                    __ATOMIC_RELAXED);
-    }
     return AllocateBlock(Lookaside);
 }
 

@@ -7,8 +7,6 @@
 
 namespace {
 
-thread_local NTSTATUS t_lastCaught = STATUS_SUCCESS;
-
 std::string Describe(const EXCEPTION_RECORD& record) {
     char text[64];
     std::snprintf(text, sizeof text, "structured exception 0x%08X", static_cast<unsigned>(record.ExceptionCode));
@@ -37,21 +35,6 @@ SehException::SehException(const EXCEPTION_RECORD& record) : m_record(record) {
     m_record.ExceptionRecord = nullptr;
     m_what = Describe(m_record);
 }
-
-void SehFrame::Catch(const SehException& e) {
-    m_caught = true;
-    m_record = e.Record();
-    t_lastCaught = m_record.ExceptionCode;
-}
-
-bool SehFrame::Filter(int disposition) {
-    if (disposition == EXCEPTION_CONTINUE_SEARCH) {
-        throw SehException(m_record);
-    }
-    return true;
-}
-
-NTSTATUS CurrentExceptionCode() { return t_lastCaught; }
 
 } // namespace nt
 

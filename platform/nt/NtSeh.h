@@ -2,7 +2,7 @@
 // exception record; ExRaiseStatus and the probes throw it here, user mode's RaiseException throws the same
 // type, and handlers catch it.
 //
-// __try / __except(filter) are provided for code written the platform's way:
+// __try / __except are provided for code written the platform's way:
 //
 //     __try {
 //         ProbeForWrite(buffer, length, 1);
@@ -10,11 +10,12 @@
 //         return GetExceptionCode();
 //     }
 //
-// The filter is evaluated after the guarded block has been left (C++ unwinds first); EXCEPTION_CONTINUE_SEARCH
-// passes the exception on. GetExceptionCode() works in the filter and in the handler. Limits: a break or
-// continue inside the guarded block leaves the __try statement itself, not an enclosing loop (use a flag or
-// return); __finally and __leave are not provided; EXCEPTION_CONTINUE_EXECUTION is treated as
-// EXCEPTION_EXECUTE_HANDLER. Bug checks (NtBugCheck) are not structured exceptions and pass through.
+// __try is the C++ try (the host's C++ library already defines it so) and __except catches SehException.
+// C++ picks a handler by type, not by running a filter, so the filter must be the constant
+// EXCEPTION_EXECUTE_HANDLER (anything else does not compile); a handler that wants only some codes tests
+// GetExceptionCode() and raises the others again with ExRaiseStatus. GetExceptionCode() works inside the
+// handler. __finally and __leave are not provided. Bug checks (NtBugCheck) are not structured exceptions and
+// pass through every handler.
 #pragma once
 
 #include <exception>
@@ -56,43 +57,23 @@ private:
     std::string m_what;
 };
 
-// The state of one __try statement (used by the macros below).
-class SehFrame {
-public:
-    bool Pass() { return m_pass++ == 0 || (m_pass == 2 && m_caught); }
-    bool Guarding() const { return m_pass == 1; }
-    void Catch(const SehException& e);
-    // Decides on the caught exception with the filter's value: true runs the handler; false rethrows it.
-    bool Filter(int disposition);
-    NTSTATUS Code() const { return m_record.ExceptionCode; }
-    const EXCEPTION_RECORD& Record() const { return m_record; }
-
-private:
-    int m_pass = 0;
-    bool m_caught = false;
-    EXCEPTION_RECORD m_record{};
+// The handler type __except catches; only EXCEPTION_EXECUTE_HANDLER is a filter C++ can honour.
+template <int Filter>
+struct SehHandlerFor {
+    static_assert(Filter == EXCEPTION_EXECUTE_HANDLER,
+                  "__except takes EXCEPTION_EXECUTE_HANDLER only: test GetExceptionCode() in the handler and raise "
+                  "the codes it does not handle again");
+    using Type = SehException;
 };
-
-// The code of the exception last caught by a __try statement on this thread (for filter functions that are
-// not written inside the __except expression).
-NTSTATUS CurrentExceptionCode();
 
 } // namespace nt
 
 #ifndef __try
-// A nested __try declares its own frame; the innermost one is meant, so its shadowing is not a mistake.
-#define __try                                                                                                          \
-    _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wshadow\"") for (::nt::SehFrame tdlSehFrame;  \
-                                                                                      tdlSehFrame.Pass();)             \
-        _Pragma("GCC diagnostic pop") if (tdlSehFrame.Guarding()) try
-#define __except(filter)                                                                                               \
-    catch (const ::nt::SehException& tdlSehException) {                                                               \
-        tdlSehFrame.Catch(tdlSehException);                                                                            \
-    }                                                                                                                  \
-    else if (tdlSehFrame.Filter(filter))
+#define __try try
 #endif
-// Inside an __except filter or handler: the code of the exception it handles (the innermost __try's).
-#define GetExceptionCode() (tdlSehFrame.Code())
+#define __except(filter) catch (const ::nt::SehHandlerFor<(filter)>::Type& tdlSehException)
+// Inside an __except handler: the code of the exception it handles.
+#define GetExceptionCode() (tdlSehException.Code())
 #define _exception_code() GetExceptionCode()
 
 [[noreturn]] void ExRaiseStatus(NTSTATUS Status);
