@@ -160,7 +160,10 @@ VOID RecordWritePart1(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Lengt
     if (!RecordIsReserved(Record)) {
         return;
     }
-    std::memcpy(Record->Part1, Source, std::min(Length, Record->Part1Size));
+    Length = std::min(Length, Record->Part1Size);
+    if (Length != 0) {
+        std::memcpy(Record->Part1, Source, Length);
+    }
 }
 
 ULONG RecordAppendPart2(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Length) {
@@ -168,6 +171,9 @@ ULONG RecordAppendPart2(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Len
         return 0;
     }
     Length = std::min(Length, Part2Room(Record));
+    if (Length == 0) {
+        return 0;
+    }
     std::memcpy(Record->Part2Cursor, Source, Length);
     Record->Part2Cursor += Length;
     return Length;

@@ -17,7 +17,6 @@
 
 #include "ntddk.h"
 
-#include "NtMdl.h"
 #include "common/LogBlock.h"
 #include "common/LogHeader.h"
 

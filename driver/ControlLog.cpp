@@ -1,0 +1,66 @@
+// Control requests on the two logs: start and stop a capture or change-log session, clear a log, and hand
+// the application the oldest block of records.
+//
+// Locks: the log's own spin lock, through the log routines (Log.h); nothing else.
+#include "common/ByteReader.h"
+#include "common/ControlCodes.h"
+#include "driver/ControlHandlers.h"
+#include "driver/Driver.h"
+#include "driver/Log.h"
+#include "driver/RecordLogMarks.h"
+
+namespace {
+
+NTSTATUS ReadBlock(PCAPTURE_LOG log, PCONTROL_REQUEST request) {
+    ULONG bytes = 0;
+    const NTSTATUS status = LogReadBlock(log, request->Buffer, request->Length, &bytes);
+    request->Information = bytes;
+    return status;
+}
+
+} // namespace
+
+NTSTATUS ControlEnableLog(PCONTROL_REQUEST Request) {
+    const ULONG word = tdl::LoadLe<ULONG>(Request->Buffer);
+    g_Driver.AutoEnable = (word & ENABLE_LOG_AUTO_ENABLE) ? TRUE : FALSE;
+    LogSetActive(g_Driver.CaptureLog, TRUE);
+    LogWriteStart(g_Driver.CaptureLog, Request->Irp);
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS ControlDisableLog(PCONTROL_REQUEST Request) {
+    LogWriteEnd(g_Driver.CaptureLog, Request->Irp);
+    LogSetActive(g_Driver.CaptureLog, FALSE);
+    LogFreeAll(g_Driver.CaptureLog);
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS ControlClearLog(PCONTROL_REQUEST Request) {
+    LogClear(g_Driver.CaptureLog);
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS ControlReadLog(PCONTROL_REQUEST Request) { return ReadBlock(g_Driver.CaptureLog, Request); }
+
+NTSTATUS ControlEnableClog(PCONTROL_REQUEST Request) {
+    LogResetSequence(g_Driver.ChangeLog);
+    LogSetActive(g_Driver.ChangeLog, TRUE);
+    LogWriteStart(g_Driver.ChangeLog, Request->Irp);
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS ControlDisableClog(PCONTROL_REQUEST Request) {
+    if (LogIsActive(g_Driver.ChangeLog)) {
+        LogWriteEnd(g_Driver.ChangeLog, Request->Irp);
+        LogSetActive(g_Driver.ChangeLog, FALSE);
+        LogFreeAll(g_Driver.ChangeLog);
+    }
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS ControlClearClog(PCONTROL_REQUEST Request) {
+    LogClear(g_Driver.ChangeLog);
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS ControlReadClog(PCONTROL_REQUEST Request) { return ReadBlock(g_Driver.ChangeLog, Request); }

@@ -1,0 +1,230 @@
+#include "driver/Log.h"
+
+#include <cstring>
+
+#include "driver/Pool.h"
+
+namespace {
+
+PLOG_BLOCK BlockOf(PLIST_ENTRY entry) { return CONTAINING_RECORD(entry, LOG_BLOCK, Links); }
+
+// The current block (the newest, being written), or null when the log has none.
+PLOG_BLOCK LogPeekCurrent(PCAPTURE_LOG log) {
+    return IsListEmpty(&log->BlockList) ? nullptr : BlockOf(log->BlockList.Flink);
+}
+
+void LinkCurrent(PCAPTURE_LOG log, PLOG_BLOCK block) {
+    InsertHeadList(&log->BlockList, &block->Links);
+    InterlockedIncrement(&log->BlockCount);
+    log->CurrentBlockRecords = 0;
+}
+
+void LinkOldest(PCAPTURE_LOG log, PLOG_BLOCK block) {
+    InsertTailList(&log->BlockList, &block->Links);
+    InterlockedIncrement(&log->BlockCount);
+}
+
+void Unlink(PCAPTURE_LOG log, PLOG_BLOCK block) {
+    RemoveEntryList(&block->Links);
+    InterlockedDecrement(&log->BlockCount);
+}
+
+void FreeBlock(PCAPTURE_LOG log, PLOG_BLOCK block) { ExFreePoolWithTag(block, log->PoolTag); }
+
+// An empty block to write into; called with the lock held. Below the limit an empty current block is taken
+// as it is, else a new block becomes current. At the limit, or without pool, the current block is emptied
+// and reused: its records are lost, the older blocks the reader has not fetched are kept. Null only when the
+// log has no block at all and none can be allocated.
+PLOG_BLOCK LogGetWritableBlock(PCAPTURE_LOG log) {
+    PLOG_BLOCK current = LogPeekCurrent(log);
+    if (static_cast<ULONG>(log->BlockCount) < log->BlockLimit) {
+        if (current != nullptr && current->Used == 0) {
+            return current;
+        }
+        auto block = static_cast<PLOG_BLOCK>(ExAllocatePoolWithTag(NonPagedPoolNx, sizeof(LOG_BLOCK), log->PoolTag));
+        if (block != nullptr) {
+            // Bytes a writer leaves unset read as '.'.
+            std::memset(block->Data, LOG_BLOCK_FILL, sizeof block->Data);
+            block->Used = 0;
+            block->Recycled = 0;
+            LinkCurrent(log, block);
+            return block;
+        }
+    }
+    if (current == nullptr) {
+        return nullptr;
+    }
+    log->RecordsLost += log->CurrentBlockRecords;
+    log->CurrentBlockRecords = 0;
+    log->BlocksRecycled++;
+    current->Used = 0;
+    current->Recycled = 1;
+    return current;
+}
+
+// Room for `size` bytes in the current block, moving on to a writable block when it is full; null when
+// none can be had. Called with the lock held.
+PUCHAR Reserve(PCAPTURE_LOG log, ULONG size) {
+    PLOG_BLOCK block = LogPeekCurrent(log);
+    if (block == nullptr || LOG_BLOCK_DATA_SIZE - block->Used < size) {
+        block = LogGetWritableBlock(log);
+        if (block == nullptr || LOG_BLOCK_DATA_SIZE - block->Used < size) {
+            return nullptr;
+        }
+    }
+    PUCHAR start = block->Data + block->Used;
+    block->Used += size;
+    log->CurrentBlockRecords++;
+    return start;
+}
+
+} // namespace
+
+PCAPTURE_LOG LogCreate(ULONG PoolTag) {
+    auto log = static_cast<PCAPTURE_LOG>(DriverAllocate(sizeof(CAPTURE_LOG)));
+    if (log == nullptr) {
+        return nullptr;
+    }
+    log->PoolTag = PoolTag;
+    log->BlockLimit = LOG_BLOCK_LIMIT;
+    InitializeListHead(&log->BlockList);
+    KeInitializeSpinLock(&log->Lock);
+    return log;
+}
+
+VOID LogFree(PCAPTURE_LOG Log) {
+    if (Log == nullptr) {
+        return;
+    }
+    LogFreeAll(Log);
+    DriverFree(Log);
+}
+
+VOID LogResetSequence(PCAPTURE_LOG Log) {
+    KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
+    Log->SequenceNumber = 0;
+    KeReleaseSpinLock(&Log->Lock, irql);
+}
+
+BOOLEAN LogWriteRecord(PCAPTURE_LOG Log, PRECORD_DESCRIPTOR Record, PRECORD_FILLER Filler, PVOID Context, PIRP Irp,
+                       PVOID CompletionContext) {
+    if (!Record->Wanted) {
+        return FALSE;
+    }
+    // A descriptor sized by RecordDescribe always fits an empty block; one that does not is refused whole
+    // rather than cut.
+    const ULONG size = RecordSize(Record);
+    if (size > LOG_BLOCK_DATA_SIZE) {
+        return FALSE;
+    }
+    KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
+    PUCHAR start = Reserve(Log, size);
+    if (start == nullptr) {
+        Log->RecordsDropped++;
+        KeReleaseSpinLock(&Log->Lock, irql);
+        return FALSE;
+    }
+    RecordBegin(Record, start, Log->SequenceNumber++);
+    Log->RecordsWritten++;
+    if (Filler != nullptr) {
+        Filler(Record, Context, Irp, CompletionContext, LogIsChangeLog(Log));
+    }
+    RecordFinish(Record);
+    KeReleaseSpinLock(&Log->Lock, irql);
+    return TRUE;
+}
+
+NTSTATUS LogReadBlock(PCAPTURE_LOG Log, PVOID UserBuffer, ULONG Length, PULONG BytesReturned) {
+    PASSIVE_CODE();
+    *BytesReturned = 0;
+    __try {
+        ProbeForWrite(UserBuffer, Length, 1);
+    } __except (EXCEPTION_EXECUTE_HANDLER) {
+        return STATUS_INVALID_PARAMETER;
+    }
+
+    KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
+    PLOG_BLOCK block;
+    for (;;) {
+        if (IsListEmpty(&Log->BlockList)) {
+            KeReleaseSpinLock(&Log->Lock, irql);
+            return STATUS_SUCCESS;
+        }
+        PLOG_BLOCK current = LogPeekCurrent(Log);
+        block = BlockOf(Log->BlockList.Blink);
+        if (block->Used > Length) {
+            KeReleaseSpinLock(&Log->Lock, irql);
+            return STATUS_BUFFER_TOO_SMALL;
+        }
+        if (block->Used != 0) {
+            Unlink(Log, block);
+            if (block == current) {
+                // Writers go on in a fresh block, never in the one being read.
+                Log->CurrentBlockRecords = 0;
+                LogGetWritableBlock(Log);
+            }
+            break;
+        }
+        if (block == current) {
+            KeReleaseSpinLock(&Log->Lock, irql);
+            return STATUS_SUCCESS; // the only block left is the current one, and it is empty
+        }
+        // An empty block that is no longer written: drop it and look at the next one.
+        Unlink(Log, block);
+        FreeBlock(Log, block);
+    }
+    KeReleaseSpinLock(&Log->Lock, irql);
+
+    NTSTATUS status = STATUS_SUCCESS;
+    __try {
+        std::memcpy(UserBuffer, block->Data, block->Used);
+        *BytesReturned = block->Used;
+    } __except (EXCEPTION_EXECUTE_HANDLER) {
+        status = STATUS_INVALID_PARAMETER;
+    }
+    if (NT_SUCCESS(status)) {
+        FreeBlock(Log, block);
+    } else {
+        // The caller's buffer went bad during the copy: keep the records for the next read.
+        irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
+        LinkOldest(Log, block);
+        KeReleaseSpinLock(&Log->Lock, irql);
+    }
+    return status;
+}
+
+VOID LogClear(PCAPTURE_LOG Log) {
+    KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
+    while (Log->BlockCount > 1) {
+        PLOG_BLOCK oldest = BlockOf(Log->BlockList.Blink);
+        Unlink(Log, oldest);
+        FreeBlock(Log, oldest);
+    }
+    if (PLOG_BLOCK current = LogPeekCurrent(Log)) {
+        current->Used = 0;
+    }
+    Log->CurrentBlockRecords = 0;
+    KeReleaseSpinLock(&Log->Lock, irql);
+}
+
+VOID LogFreeAll(PCAPTURE_LOG Log) {
+    KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
+    while (!IsListEmpty(&Log->BlockList)) {
+        PLOG_BLOCK oldest = BlockOf(Log->BlockList.Blink);
+        Unlink(Log, oldest);
+        FreeBlock(Log, oldest);
+    }
+    Log->CurrentBlockRecords = 0;
+    KeReleaseSpinLock(&Log->Lock, irql);
+}
+
+VOID LogQueryStatistics(PCAPTURE_LOG Log, PLOG_STATISTICS Statistics) {
+    KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
+    Statistics->BlockCount = static_cast<ULONG>(Log->BlockCount);
+    Statistics->SequenceNumber = Log->SequenceNumber;
+    Statistics->RecordsWritten = Log->RecordsWritten;
+    Statistics->RecordsLost = Log->RecordsLost;
+    Statistics->RecordsDropped = Log->RecordsDropped;
+    Statistics->BlocksRecycled = Log->BlocksRecycled;
+    KeReleaseSpinLock(&Log->Lock, irql);
+}
