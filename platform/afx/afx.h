@@ -1,0 +1,17 @@
+// The application framework as the program sees it: CObject and run-time classes, CString, the
+// exceptions, files (CFile, CMemFile, CStdioFile), the archive and the program's string table. Collections
+// are in afxcoll.h and afxtempl.h.
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"
+
+#include "AfxDefs.h"
+#include "AfxObject.h"
+#include "AfxString.h"
+#include "AfxStringTable.h"
+#include "AfxException.h"
+#include "AfxFile.h"
+#include "AfxMemFile.h"
+#include "AfxStdioFile.h"
+#include "AfxArchive.h"
