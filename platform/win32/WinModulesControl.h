@@ -17,7 +17,8 @@ struct ModuleExport {
 // An export from a function of any signature; callers cast the result of GetProcAddress back to it.
 template <class Function>
 ModuleExport Export(const char* name, Function* function) {
-    return ModuleExport{name, reinterpret_cast<FARPROC>(function)};
+    // Through the generic function pointer type, which converts to any other without complaint.
+    return ModuleExport{name, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function))};
 }
 
 // Registers or replaces the module `name` (matched like LoadLibrary's names). `filePath` is what

@@ -20,7 +20,7 @@ namespace reg = nt::registry;
 // An open key: what an HKEY from RegOpenKeyEx / RegCreateKeyEx names.
 class RegistryKey : public win32::WinObject {
 public:
-    RegistryKey(reg::KeyRef key, REGSAM access) : key(std::move(key)), access(access) {}
+    RegistryKey(reg::KeyRef storeKey, REGSAM grantedAccess) : key(std::move(storeKey)), access(grantedAccess) {}
     reg::KeyRef key;
     REGSAM access;
 };

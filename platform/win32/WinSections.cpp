@@ -44,7 +44,8 @@ private:
 // What a handle names: the section and the access this handle was opened with.
 class SectionHandle : public WinObject {
 public:
-    SectionHandle(std::shared_ptr<Section> section, DWORD access) : section(std::move(section)), access(access) {}
+    SectionHandle(std::shared_ptr<Section> target, DWORD grantedAccess)
+        : section(std::move(target)), access(grantedAccess) {}
     std::shared_ptr<Section> section;
     DWORD access;
 };

@@ -51,10 +51,12 @@ TEST(Files, CreationDispositionsFollowThePlatform) {
                                c.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_EQ(c.error, GetLastError());
         ASSERT_EQ(c.opens, h != INVALID_HANDLE_VALUE);
-        if (h != INVALID_HANDLE_VALUE)
+        if (h != INVALID_HANDLE_VALUE) {
             EXPECT_TRUE(CloseHandle(h));
-        if (c.opens || c.existsBefore)
+        }
+        if (c.opens || c.existsBefore) {
             EXPECT_EQ(c.contentAfter, ReadHost(folder.HostPath("f.bin")));
+        }
     }
 }
 

@@ -132,7 +132,8 @@ TEST_F(Modules, RegisteredModulesLoadByAnyFormOfTheirName) {
     EXPECT_EQ(2, win32::ModuleLoadCount("dbghelp.dll"));
     EXPECT_EQ(fromFolder, GetModuleHandleA("DBGHELP.dll"));
 
-    auto function = reinterpret_cast<int (*)(int)>(GetProcAddress(fromFolder, "MiniDumpWriteDump"));
+    auto function =
+        reinterpret_cast<int (*)(int)>(reinterpret_cast<void (*)()>(GetProcAddress(fromFolder, "MiniDumpWriteDump")));
     ASSERT_NE(nullptr, function);
     EXPECT_EQ(21, function(7));
     EXPECT_EQ(nullptr, GetProcAddress(fromFolder, "MiniDumpReadDumpStream"));

@@ -153,15 +153,13 @@ int RunChild(const std::string& stateFolder) {
 }
 
 TEST(SingleInstance, NamedMutexIsSeenByASecondProcess) {
-    win32::test::TempFolder state;
-    win32::SetStateFolder(state.Path());
+    const std::string state = win32::StateFolder();
     HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstanceMutex);
     ASSERT_NE(nullptr, mutex);
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
-    EXPECT_EQ(0, RunChild(state.Path())) << "the child did not see the mutex";
+    EXPECT_EQ(0, RunChild(state)) << "the child did not see the mutex";
     CloseHandle(mutex);
-    EXPECT_NE(0, RunChild(state.Path())) << "the child still saw a closed mutex";
-    win32::SetStateFolder("");
+    EXPECT_NE(0, RunChild(state)) << "the child still saw a closed mutex";
 }
 
 TEST(SingleInstanceChild, DISABLED_SecondCreateSeesTheFirstProcess) {
