@@ -66,6 +66,13 @@ HANDLE NewHandle(KeyRef key, ACCESS_MASK access) {
     return nt::handles::Insert(std::move(handle), nt::registry::MapKeyAccess(access));
 }
 
+// memcpy that accepts an empty copy from or to a null pointer.
+void CopyBytes(void* to, const void* from, size_t n) {
+    if (n != 0) {
+        std::memcpy(to, from, n);
+    }
+}
+
 // Writes an answer whose fixed part is `fixed` bytes and whole size `total`: too small for the fixed part is
 // STATUS_BUFFER_TOO_SMALL, for the rest STATUS_BUFFER_OVERFLOW (what fits is written). `fill` writes into a
 // buffer of the whole size.
@@ -79,7 +86,7 @@ NTSTATUS Answer(PVOID buffer, ULONG length, PULONG resultLength, size_t fixed, s
     }
     std::vector<UCHAR> whole(total, 0);
     fill(whole.data());
-    std::memcpy(buffer, whole.data(), std::min<size_t>(length, total));
+    CopyBytes(buffer, whole.data(), std::min<size_t>(length, total));
     return length < total ? STATUS_BUFFER_OVERFLOW : STATUS_SUCCESS;
 }
 
@@ -89,7 +96,7 @@ void Store(UCHAR* at, size_t offset, T value) {
 }
 
 void StoreChars(UCHAR* at, size_t offset, std::u16string_view text) {
-    std::memcpy(at + offset, text.data(), text.size() * sizeof(char16_t));
+    CopyBytes(at + offset, text.data(), text.size() * sizeof(char16_t));
 }
 
 size_t AlignUp8(size_t n) { return (n + 7) & ~size_t{7}; }
@@ -120,7 +127,7 @@ NTSTATUS ValueAnswer(const nt::registry::Value& v, KEY_VALUE_INFORMATION_CLASS i
             Store<ULONG>(at, 12, dataLength);
             Store<ULONG>(at, 16, static_cast<ULONG>(nameBytes));
             StoreChars(at, fixed, v.name);
-            std::memcpy(at + dataOffset, v.data.data(), dataBytes);
+            CopyBytes(at + dataOffset, v.data.data(), dataBytes);
         });
     }
     case KeyValuePartialInformation: {
@@ -129,7 +136,7 @@ NTSTATUS ValueAnswer(const nt::registry::Value& v, KEY_VALUE_INFORMATION_CLASS i
             Store<ULONG>(at, 0, 0);
             Store<ULONG>(at, 4, v.type);
             Store<ULONG>(at, 8, dataLength);
-            std::memcpy(at + fixed, v.data.data(), dataBytes);
+            CopyBytes(at + fixed, v.data.data(), dataBytes);
         });
     }
     case KeyValuePartialInformationAlign64: {
@@ -137,7 +144,7 @@ NTSTATUS ValueAnswer(const nt::registry::Value& v, KEY_VALUE_INFORMATION_CLASS i
         return Answer(buffer, length, resultLength, fixed, fixed + dataBytes, [&](UCHAR* at) {
             Store<ULONG>(at, 0, v.type);
             Store<ULONG>(at, 4, dataLength);
-            std::memcpy(at + fixed, v.data.data(), dataBytes);
+            CopyBytes(at + fixed, v.data.data(), dataBytes);
         });
     }
     default:

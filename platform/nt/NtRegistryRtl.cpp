@@ -101,11 +101,16 @@ NTSTATUS StoreDirect(const Value& v, PVOID entryContext) {
         } else if (size > target->MaximumLength) {
             return STATUS_BUFFER_TOO_SMALL;
         }
-        std::memcpy(target->Buffer, v.data.data(), size);
+        if (size != 0) {
+            std::memcpy(target->Buffer, v.data.data(), size);
+        }
         target->Length = static_cast<USHORT>(length);
         if (length + 2 <= target->MaximumLength) {
             target->Buffer[length / 2] = 0;
         }
+        return STATUS_SUCCESS;
+    }
+    if (size == 0) {
         return STATUS_SUCCESS;
     }
     if (size <= sizeof(ULONG)) {
@@ -137,7 +142,9 @@ NTSTATUS CallRoutine(const RTL_QUERY_REGISTRY_TABLE& entry, const Value& v, PVOI
     if (v.type == REG_MULTI_SZ && !(entry.Flags & RTL_QUERY_REGISTRY_NOEXPAND)) {
         // One call per string, each as REG_SZ.
         std::u16string chars(v.data.size() / 2, u'\0');
-        std::memcpy(chars.data(), v.data.data(), chars.size() * 2);
+        if (!chars.empty()) {
+            std::memcpy(chars.data(), v.data.data(), chars.size() * 2);
+        }
         size_t start = 0;
         while (start < chars.size() && chars[start] != 0) {
             size_t end = chars.find(u'\0', start);

@@ -66,7 +66,9 @@ void AppendPath(std::string& out, std::u16string_view path) {
 
 std::u16string Chars(const std::vector<UCHAR>& data) {
     std::u16string chars(data.size() / 2, u'\0');
-    std::memcpy(chars.data(), data.data(), chars.size() * 2);
+    if (!chars.empty()) {
+        std::memcpy(chars.data(), data.data(), chars.size() * 2);
+    }
     return chars;
 }
 
@@ -314,6 +316,9 @@ private:
 };
 
 void PutChars(std::vector<UCHAR>& data, std::u16string_view chars) {
+    if (chars.empty()) {
+        return;
+    }
     size_t at = data.size();
     data.resize(at + chars.size() * 2);
     std::memcpy(data.data() + at, chars.data(), chars.size() * 2);
