@@ -15,7 +15,6 @@
 #pragma once
 
 #include "ntddk.h"
-#include "NtIoManager.h" // until ntddk.h carries the I/O manager
 
 typedef struct _CONTROL_REQUEST {
     PIRP Irp;              // the request, for handlers that need more than their buffer

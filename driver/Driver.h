@@ -24,7 +24,6 @@
 #pragma once
 
 #include "ntddk.h"
-#include "NtIoManager.h" // until ntddk.h carries the I/O manager
 
 #include "common/FilterBlock.h"
 #include "driver/Memlog.h"

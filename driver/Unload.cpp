@@ -1,0 +1,31 @@
+// Unload: the control device and its link, the two logs, the device-stack tree, the event ring and the
+// registry path, in that order.
+//
+// Locks: the device-stack tree's teardown takes the stack-list lock; unload otherwise runs alone at
+// PASSIVE_LEVEL.
+#include "driver/Driver.h"
+#include "driver/Log.h"
+#include "driver/Pool.h"
+
+namespace {
+
+// Frees every stack node, device-object node and handle-table entry. The tree is built by its own part of
+// the driver; until it is, there is nothing to free.
+void DeviceStackTreeFree(void) {}
+
+} // namespace
+
+void DriverUnload(PDRIVER_OBJECT DriverObject) {
+    PASSIVE_CODE();
+    (void)DriverObject;
+    ControlDeviceDelete();
+
+    LogFree(g_Driver.CaptureLog);
+    LogFree(g_Driver.ChangeLog);
+    g_Driver.CaptureLog = nullptr;
+    g_Driver.ChangeLog = nullptr;
+    DeviceStackTreeFree();
+    MemlogFree(&g_Driver.Memlog);
+
+    DriverFreeUnicodeString(&g_Driver.RegistryPath);
+}
