@@ -1,18 +1,18 @@
 // Structured exceptions in user mode, and the debugger's output.
 //
-// RaiseException throws nt::SehException (NtSeh.h), the one type kernel and user mode share. Where the
-// platform's code reads __try { ... } __except (filter) { handler }, callers write:
+// RaiseException throws nt::SehException (NtSeh.h), the one type kernel and user mode share. Callers catch it
+// the platform's way, with the filter that accepts every code:
 //
-//     try {
+//     __try {
 //         RaiseException(0xA0000009, EXCEPTION_NONCONTINUABLE, 0, nullptr);
-//     } catch (const nt::SehException& e) {
-//         if (!Wanted(e.Code()))   // the filter: EXCEPTION_CONTINUE_SEARCH passes it on
-//             throw;
-//         m_dwThreadError = e.Code();   // GetExceptionCode()
+//     } __except (EXCEPTION_EXECUTE_HANDLER) {
+//         m_dwThreadError = GetExceptionCode();
 //     }
 //
-// Execution never continues at the point of the raise (EXCEPTION_CONTINUE_EXECUTION is not available), and
-// faults of the processor (access violations) are not exceptions here.
+// A handler that wants only some codes tests GetExceptionCode() and passes the others on with `throw;`. In
+// plain C++ the same is catch (const nt::SehException& e) { ... e.Code() ... }. Execution never continues at
+// the point of the raise (no EXCEPTION_CONTINUE_EXECUTION), and faults of the processor (access violations)
+// are not exceptions here.
 //
 // Nothing here catches what escapes: a program's top level (its entry point, a thread created by CreateThread)
 // hands an escaped exception to UnhandledExceptionFilter, which runs the filter the program installed with

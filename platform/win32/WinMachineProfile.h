@@ -41,7 +41,9 @@ void ResetMachineProfile();
 // The machine's state folder on the host, where what outlives a process is kept (the locks that make named
 // mutexes visible to other processes). Set by the simulated machine; until then the environment variable
 // TINDALOFT_STATE_DIR, else "$XDG_DATA_HOME/tindaloft" (or "~/.local/share/tindaloft"). An empty text goes
-// back to that default. Test processes that run side by side should each use a folder of their own.
+// back to that default. Test processes that run side by side should each use a folder of their own: in
+// TINDALOFT_STATE_DIR, "{pid}" stands for the process id ("/tmp/tdl-state-{pid}"), which also covers named
+// mutexes that static initialisers create before any test code runs.
 void SetStateFolder(const std::string& hostPath);
 std::string StateFolder();
 

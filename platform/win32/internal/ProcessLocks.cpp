@@ -25,8 +25,13 @@ Folder& StateSetting() {
 }
 
 std::string DefaultStateFolder() {
-    if (const char* setting = std::getenv("TINDALOFT_STATE_DIR"); setting && *setting)
-        return setting;
+    if (const char* setting = std::getenv("TINDALOFT_STATE_DIR"); setting && *setting) {
+        // "{pid}" gives each process a folder of its own (test processes that run side by side).
+        std::string folder = setting;
+        for (size_t at; (at = folder.find("{pid}")) != std::string::npos;)
+            folder.replace(at, 5, std::to_string(getpid()));
+        return folder;
+    }
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
         return std::string(data) + "/tindaloft";
     const char* home = std::getenv("HOME");

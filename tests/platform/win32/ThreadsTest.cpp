@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
@@ -76,6 +77,13 @@ TEST(Threads, SuspendedThreadStartsOnResumeAndExitThreadSetsTheCode) {
 TEST(Exceptions, RaiseExceptionIsCaughtWithItsCodeAndArguments) {
     const ULONG_PTR arguments[] = {1, 2};
     DWORD code = 0;
+    __try {
+        RaiseException(0xA0000009, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    } __except (EXCEPTION_EXECUTE_HANDLER) {
+        code = static_cast<DWORD>(GetExceptionCode());
+    }
+    EXPECT_EQ(0xA0000009u, code);
+
     ULONG flags = 0, count = 0;
     try {
         RaiseException(0xA0000001, EXCEPTION_NONCONTINUABLE, 2, arguments);
@@ -160,6 +168,21 @@ TEST(SingleInstance, NamedMutexIsSeenByASecondProcess) {
     EXPECT_EQ(0, RunChild(state)) << "the child did not see the mutex";
     CloseHandle(mutex);
     EXPECT_NE(0, RunChild(state)) << "the child still saw a closed mutex";
+}
+
+TEST(SingleInstance, StateFolderSettingCanNameAFolderPerProcess) {
+    const char* old = std::getenv("TINDALOFT_STATE_DIR");
+    const std::string saved = old ? old : "";
+    setenv("TINDALOFT_STATE_DIR", "/tmp/tdl-state-{pid}/x", 1);
+    const std::string configured = win32::StateFolder();
+    win32::SetStateFolder("");
+    const std::string fromEnvironment = win32::StateFolder();
+    if (old)
+        setenv("TINDALOFT_STATE_DIR", saved.c_str(), 1);
+    else
+        unsetenv("TINDALOFT_STATE_DIR");
+    win32::SetStateFolder(configured);
+    EXPECT_EQ("/tmp/tdl-state-" + std::to_string(getpid()) + "/x", fromEnvironment);
 }
 
 TEST(SingleInstanceChild, DISABLED_SecondCreateSeesTheFirstProcess) {
