@@ -40,7 +40,9 @@ NTSTATUS ControlClearLog(PCONTROL_REQUEST Request) {
     return STATUS_SUCCESS;
 }
 
-NTSTATUS ControlReadLog(PCONTROL_REQUEST Request) { return ReadBlock(g_Driver.CaptureLog, Request); }
+NTSTATUS ControlReadLog(PCONTROL_REQUEST Request) {
+    return ReadBlock(g_Driver.CaptureLog, Request);
+}
 
 NTSTATUS ControlEnableClog(PCONTROL_REQUEST Request) {
     LogResetSequence(g_Driver.ChangeLog);
@@ -63,4 +65,6 @@ NTSTATUS ControlClearClog(PCONTROL_REQUEST Request) {
     return STATUS_SUCCESS;
 }
 
-NTSTATUS ControlReadClog(PCONTROL_REQUEST Request) { return ReadBlock(g_Driver.ChangeLog, Request); }
+NTSTATUS ControlReadClog(PCONTROL_REQUEST Request) {
+    return ReadBlock(g_Driver.ChangeLog, Request);
+}

@@ -6,7 +6,9 @@
 
 namespace {
 
-PLOG_BLOCK BlockOf(PLIST_ENTRY entry) { return CONTAINING_RECORD(entry, LOG_BLOCK, Links); }
+PLOG_BLOCK BlockOf(PLIST_ENTRY entry) {
+    return CONTAINING_RECORD(entry, LOG_BLOCK, Links);
+}
 
 // The current block (the newest, being written), or null when the log has none.
 PLOG_BLOCK LogPeekCurrent(PCAPTURE_LOG log) {
@@ -29,7 +31,9 @@ void Unlink(PCAPTURE_LOG log, PLOG_BLOCK block) {
     InterlockedDecrement(&log->BlockCount);
 }
 
-void FreeBlock(PCAPTURE_LOG log, PLOG_BLOCK block) { ExFreePoolWithTag(block, log->PoolTag); }
+void FreeBlock(PCAPTURE_LOG log, PLOG_BLOCK block) {
+    ExFreePoolWithTag(block, log->PoolTag);
+}
 
 // An empty block to write into; called with the lock held. Below the limit an empty current block is taken
 // as it is, else a new block becomes current. At the limit, or without pool, the current block is emptied

@@ -21,25 +21,25 @@ constexpr ULONG LOG_TAG_CHANGE = FourCC("chng");
 
 typedef struct _LOG_BLOCK {
     LIST_ENTRY Links;
-    ULONG Used;      // bytes of records from the start of Data
-    UCHAR Recycled;  // emptied and reused because the log was at its limit
+    ULONG Used;     // bytes of records from the start of Data
+    UCHAR Recycled; // emptied and reused because the log was at its limit
     UCHAR Data[LOG_BLOCK_DATA_SIZE];
 } LOG_BLOCK, *PLOG_BLOCK;
 static_assert(sizeof(LOG_BLOCK) == LOG_BLOCK_SIZE && offsetof(LOG_BLOCK, Data) == LOG_BLOCK_DATA_OFFSET);
 
 typedef struct _CAPTURE_LOG {
-    ULONG PoolTag;              // LOG_TAG_CAPTURE or LOG_TAG_CHANGE
-    ULONG BlockLimit;           // LOG_BLOCK_LIMIT
-    LIST_ENTRY BlockList;       // head: the current block (being written); tail: the oldest
+    ULONG PoolTag;        // LOG_TAG_CAPTURE or LOG_TAG_CHANGE
+    ULONG BlockLimit;     // LOG_BLOCK_LIMIT
+    LIST_ENTRY BlockList; // head: the current block (being written); tail: the oldest
     KSPIN_LOCK Lock;
-    volatile LONG BlockCount;   // changed with interlocked operations as blocks are linked and unlinked
-    volatile LONG Active;       // records are accepted only while set (writers test it; the log does not)
+    volatile LONG BlockCount; // changed with interlocked operations as blocks are linked and unlinked
+    volatile LONG Active;     // records are accepted only while set (writers test it; the log does not)
     // Under Lock:
-    ULONG SequenceNumber;       // number of the next record
-    ULONG CurrentBlockRecords;  // records in the current block
-    ULONG64 RecordsWritten;     // records reserved and filled
-    ULONG64 RecordsLost;        // records discarded with a recycled block
-    ULONG64 RecordsDropped;     // records that found no block at all (no sequence number used)
+    ULONG SequenceNumber;      // number of the next record
+    ULONG CurrentBlockRecords; // records in the current block
+    ULONG64 RecordsWritten;    // records reserved and filled
+    ULONG64 RecordsLost;       // records discarded with a recycled block
+    ULONG64 RecordsDropped;    // records that found no block at all (no sequence number used)
     ULONG64 BlocksRecycled;
 } CAPTURE_LOG, *PCAPTURE_LOG;
 
@@ -57,9 +57,15 @@ PCAPTURE_LOG LogCreate(ULONG PoolTag);
 // Frees every block and the log itself (null is ignored).
 VOID LogFree(PCAPTURE_LOG Log);
 
-inline BOOLEAN LogIsChangeLog(const CAPTURE_LOG* Log) { return Log->PoolTag == LOG_TAG_CHANGE; }
-inline BOOLEAN LogIsActive(const CAPTURE_LOG* Log) { return Log->Active != 0; }
-inline VOID LogSetActive(PCAPTURE_LOG Log, BOOLEAN Active) { InterlockedExchange(&Log->Active, Active ? 1 : 0); }
+inline BOOLEAN LogIsChangeLog(const CAPTURE_LOG* Log) {
+    return Log->PoolTag == LOG_TAG_CHANGE;
+}
+inline BOOLEAN LogIsActive(const CAPTURE_LOG* Log) {
+    return Log->Active != 0;
+}
+inline VOID LogSetActive(PCAPTURE_LOG Log, BOOLEAN Active) {
+    InterlockedExchange(&Log->Active, Active ? 1 : 0);
+}
 // The next record is numbered 0.
 VOID LogResetSequence(PCAPTURE_LOG Log);
 

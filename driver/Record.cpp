@@ -62,8 +62,7 @@ PVOID MdlSystemAddress(PMDL mdl) {
     if (!RangeIsValid(reinterpret_cast<ULONG_PTR>(mdl), sizeof(MDL))) {
         return nullptr;
     }
-    if (!(mdl->MdlFlags &
-          (MDL_MAPPED_TO_SYSTEM_VA | MDL_SOURCE_IS_NONPAGED_POOL | MDL_PAGES_LOCKED | MDL_PARTIAL))) {
+    if (!(mdl->MdlFlags & (MDL_MAPPED_TO_SYSTEM_VA | MDL_SOURCE_IS_NONPAGED_POOL | MDL_PAGES_LOCKED | MDL_PARTIAL))) {
         return nullptr;
     }
     return MmGetSystemAddressForMdlSafe(mdl, NormalPagePriority | MdlMappingNoExecute);

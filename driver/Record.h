@@ -41,7 +41,7 @@ typedef struct _RECORD_DESCRIPTOR {
     ULONG SequenceNumber; // given when room is reserved
     PUCHAR RecordStart;   // null until room is reserved
     PUCHAR Part1;
-    PUCHAR Part2Cursor;   // where the next part-2 byte goes
+    PUCHAR Part2Cursor; // where the next part-2 byte goes
     PUCHAR Part2;
     PUCHAR Trailer;
     ULONG64 DeviceHandle; // device handle value of URB records
@@ -49,12 +49,12 @@ typedef struct _RECORD_DESCRIPTOR {
 
 // The request fields of a record header; what a record does not know stays 0.
 typedef struct _RECORD_HEADER_INFO {
-    ULONG Function;      // URB function, IOCTL code or minor function
+    ULONG Function; // URB function, IOCTL code or minor function
     UCHAR StackCount;
     UCHAR CurrentLocation;
     USHORT StackID;
     ULONG64 DeviceObject;
-    ULONG64 Irp;         // change-log records: the node described
+    ULONG64 Irp; // change-log records: the node described
     ULONG64 StackLocation;
     NTSTATUS Status;
 } RECORD_HEADER_INFO, *PRECORD_HEADER_INFO;
@@ -81,7 +81,9 @@ BOOLEAN RecordNextContinuation(PRECORD_DESCRIPTOR Record, ULONG ContinuationTag)
 inline ULONG RecordSize(const RECORD_DESCRIPTOR* Record) {
     return Record->HeaderPartSize + Record->Part1Size + Record->Part2Size;
 }
-inline BOOLEAN RecordIsReserved(const RECORD_DESCRIPTOR* Record) { return Record->RecordStart != nullptr; }
+inline BOOLEAN RecordIsReserved(const RECORD_DESCRIPTOR* Record) {
+    return Record->RecordStart != nullptr;
+}
 
 // Places the record at Start (RecordSize bytes, reserved by the log) and writes its frame: the header with
 // sync, sequence number, time stamp, tag, DataSize and "DATA"/"MORE", every other header field 0, and

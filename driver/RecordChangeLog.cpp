@@ -13,8 +13,7 @@ struct ChangeRecord {
     ULONG entrySize;
 };
 
-VOID FillChangeRecord(PRECORD_DESCRIPTOR Record, PVOID Context, PIRP Irp, PVOID CompletionContext,
-                      BOOLEAN ChangeLog) {
+VOID FillChangeRecord(PRECORD_DESCRIPTOR Record, PVOID Context, PIRP Irp, PVOID CompletionContext, BOOLEAN ChangeLog) {
     auto change = static_cast<const ChangeRecord*>(Context);
     RecordSetHeader(Record, &change->header);
     RecordAppendPart2(Record, change->entry, change->entrySize);
@@ -29,7 +28,9 @@ BOOLEAN WriteChange(PCAPTURE_LOG log, ULONG tag, const ChangeRecord& change) {
     return LogWriteRecord(log, &record, FillChangeRecord, const_cast<ChangeRecord*>(&change), nullptr, nullptr);
 }
 
-ULONG64 AddressOf(const VOID* p) { return reinterpret_cast<ULONG_PTR>(p); }
+ULONG64 AddressOf(const VOID* p) {
+    return reinterpret_cast<ULONG_PTR>(p);
+}
 
 } // namespace
 
@@ -47,8 +48,8 @@ BOOLEAN ChangeLogWriteDevice(PCAPTURE_LOG Log, ULONG Tag, const DEVICE_NODE* Ent
     return WriteChange(Log, Tag, change);
 }
 
-BOOLEAN ChangeLogWriteDriver(PCAPTURE_LOG Log, ULONG Tag, const CHAR* DriverName, const VOID* DriverObject,
-                             ULONG Flags, const VOID* Entry) {
+BOOLEAN ChangeLogWriteDriver(PCAPTURE_LOG Log, ULONG Tag, const CHAR* DriverName, const VOID* DriverObject, ULONG Flags,
+                             const VOID* Entry) {
     if (Tag != LogTag::vrdA && Tag != LogTag::vrdR) {
         return FALSE;
     }

@@ -16,8 +16,8 @@ BOOLEAN ChangeLogWriteDevice(PCAPTURE_LOG Log, ULONG Tag, const DEVICE_NODE* Ent
 
 // "vrdA" or "vrdR": part 2 a 48-byte DRIVER_NODE with the driver's name (at most 15 characters) and its
 // driver object, every other byte 0; status the hooked driver's flags word. Entry: the hooked-driver entry.
-BOOLEAN ChangeLogWriteDriver(PCAPTURE_LOG Log, ULONG Tag, const CHAR* DriverName, const VOID* DriverObject,
-                             ULONG Flags, const VOID* Entry);
+BOOLEAN ChangeLogWriteDriver(PCAPTURE_LOG Log, ULONG Tag, const CHAR* DriverName, const VOID* DriverObject, ULONG Flags,
+                             const VOID* Entry);
 
 // "ktsA" or "ktsR": part 2 the 364-byte DEVSTK_NODE; StackID from the entry; status the stack's arrival
 // ("ktsA") or removal ("ktsR") state byte. Node: the stack node.

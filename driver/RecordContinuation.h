@@ -20,11 +20,11 @@ typedef struct _CONTINUATION_SOURCE {
     RECORD_HEADER_INFO Header;  // DeviceObject, IRP, stack location, function word, StackID, status
     ULONG TransferBufferLength; // of the whole transfer
     ULONG TransferFlags;
-    UCHAR DeviceByte;           // the pipe block's device, interface and endpoint bytes
+    UCHAR DeviceByte; // the pipe block's device, interface and endpoint bytes
     UCHAR InterfaceNumber;
     UCHAR EndpointAddress;
-    PVOID Buffer;               // the transfer buffer, or null
-    PMDL Mdl;                   // its MDL, or null
+    PVOID Buffer; // the transfer buffer, or null
+    PMDL Mdl;     // its MDL, or null
 } CONTINUATION_SOURCE, *PCONTINUATION_SOURCE;
 
 // Fills one continuation record; Context is the PCONTINUATION_SOURCE.

@@ -25,6 +25,10 @@ BOOLEAN WriteMark(PCAPTURE_LOG log, ULONG tag, PIRP irp) {
 
 } // namespace
 
-BOOLEAN LogWriteStart(PCAPTURE_LOG Log, PIRP Irp) { return WriteMark(Log, LogTag::atsL, Irp); }
+BOOLEAN LogWriteStart(PCAPTURE_LOG Log, PIRP Irp) {
+    return WriteMark(Log, LogTag::atsL, Irp);
+}
 
-BOOLEAN LogWriteEnd(PCAPTURE_LOG Log, PIRP Irp) { return WriteMark(Log, LogTag::dneL, Irp); }
+BOOLEAN LogWriteEnd(PCAPTURE_LOG Log, PIRP Irp) {
+    return WriteMark(Log, LogTag::dneL, Irp);
+}

@@ -21,8 +21,12 @@ struct Stamp {
     ULONG counter;
 };
 
-constexpr ULONG Part2Length(ULONG counter) { return (counter * 37) % 700; }
-constexpr UCHAR Part2Byte(ULONG writer, ULONG counter) { return static_cast<UCHAR>(writer * 16 + counter); }
+constexpr ULONG Part2Length(ULONG counter) {
+    return (counter * 37) % 700;
+}
+constexpr UCHAR Part2Byte(ULONG writer, ULONG counter) {
+    return static_cast<UCHAR>(writer * 16 + counter);
+}
 
 struct WriterContext {
     Stamp stamp;

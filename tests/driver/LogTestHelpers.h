@@ -90,7 +90,9 @@ inline bool WritePattern(PCAPTURE_LOG log, ULONG part1, ULONG part2, UCHAR fill 
 }
 
 // Payload size that makes a record of exactly `recordSize` bytes.
-constexpr ULONG PayloadFor(ULONG recordSize) { return recordSize - RECORD_HEADER_PART_SIZE; }
+constexpr ULONG PayloadFor(ULONG recordSize) {
+    return recordSize - RECORD_HEADER_PART_SIZE;
+}
 
 inline LOG_STATISTICS Statistics(PCAPTURE_LOG log) {
     LOG_STATISTICS statistics;
@@ -137,7 +139,9 @@ protected:
         }
     }
 
-    ULONG LiveBlocks() const { return static_cast<ULONG>(nt::pool::Stats(LOG_TAG_CAPTURE).liveCount - m_liveBlocksBefore); }
+    ULONG LiveBlocks() const {
+        return static_cast<ULONG>(nt::pool::Stats(LOG_TAG_CAPTURE).liveCount - m_liveBlocksBefore);
+    }
 
     PCAPTURE_LOG log = nullptr;
 

@@ -1,6 +1,6 @@
 // Change-log records: header fields and node-entry payload of each kind, and the writers' gates.
-#include "LogTestHelpers.h"
 #include "driver/RecordChangeLog.h"
+#include "LogTestHelpers.h"
 
 namespace drvlog_test {
 namespace {
@@ -28,8 +28,7 @@ protected:
     PCAPTURE_LOG log = nullptr;
 };
 
-template <class T>
-std::vector<uint8_t> BytesOf(const T& entry) {
+template <class T> std::vector<uint8_t> BytesOf(const T& entry) {
     auto p = reinterpret_cast<const uint8_t*>(&entry);
     return std::vector<uint8_t>(p, p + sizeof entry);
 }

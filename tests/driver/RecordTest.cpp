@@ -73,10 +73,8 @@ TEST(RecordSizing, PartsAreBoundedSoTheRecordFitsAnEmptyBlock) {
         ULONG wantPart1, wantPart2;
         bool cut;
     } cases[] = {
-        {16, 100, 16, 100, false},
-        {0, maxData, 0, maxData, false},
-        {0, maxData + 1, 0, maxData, true},
-        {10, 0xFFFFFFFF, 10, maxData - 10, true},
+        {16, 100, 16, 100, false},          {0, maxData, 0, maxData, false},
+        {0, maxData + 1, 0, maxData, true}, {10, 0xFFFFFFFF, 10, maxData - 10, true},
         {70000, 5, maxData, 0, true},
     };
     for (const Case& c : cases) {
@@ -256,7 +254,8 @@ TEST_F(RecordTest, TransferDataBeyondOnePieceGoesOnInContinuationRecords) {
     EXPECT_EQ(records[0].tag, LogTag::urbC);
     EXPECT_EQ(records[0].continuation, LogTag::More);
     EXPECT_EQ(records[0].dataSize, 42u + 65536u);
-    EXPECT_EQ(std::vector<uint8_t>(records[0].Payload().begin() + 42, records[0].Payload().end()), data.Slice(0, 65536));
+    EXPECT_EQ(std::vector<uint8_t>(records[0].Payload().begin() + 42, records[0].Payload().end()),
+              data.Slice(0, 65536));
 
     struct Piece {
         ULONG offset, length, marker;
