@@ -114,6 +114,14 @@ void CLogRecordDecode::GetTypeAndDisposition(LPCSTR& type, LPCSTR& disposition) 
     disposition = info ? info->disposition : "none";
 }
 
+void CLogRecordDecode::GetTypeAndDisposition(CString& type, CString& disposition) const {
+    LPCSTR typeText = nullptr;
+    LPCSTR dispositionText = nullptr;
+    GetTypeAndDisposition(typeText, dispositionText);
+    type = typeText;
+    disposition = dispositionText;
+}
+
 bool CLogRecordDecode::TryGetDirectionIn(bool& directionIn) const {
     const ULONG tag = GetLogType();
     if (!IsUrbRecord() || tag == LogTag::urbR)

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <span>
 
+#include "afx.h"
 #include "common/ByteReader.h"
 #include "common/LogHeader.h"
-#include "windef.h"
 
 class CUSBLog;
 
@@ -65,6 +65,7 @@ public:
 
     // Kind and state texts of the list and the decoders: " URB" and "init", " PNP*" and " ret", ...
     void GetTypeAndDisposition(LPCSTR& type, LPCSTR& disposition) const;
+    void GetTypeAndDisposition(CString& type, CString& disposition) const;
 
     // Transfer direction of a URB record: when the pipe's interface byte is 0xFF (unknown pipe), bit 0 of
     // the transfer flags; otherwise bit 7 of the endpoint address. Continuation records carry the same

@@ -64,6 +64,10 @@ TEST(LogRecordDecode, PhasePredicatesAndTextsByTag) {
         view.GetTypeAndDisposition(type, disposition);
         EXPECT_STREQ(type, r.type) << name;
         EXPECT_STREQ(disposition, r.disposition) << name;
+        CString typeText, dispositionText;
+        view.GetTypeAndDisposition(typeText, dispositionText);
+        EXPECT_STREQ(typeText, r.type) << name;
+        EXPECT_STREQ(dispositionText, r.disposition) << name;
     }
 }
 
@@ -109,8 +113,9 @@ TEST(LogRecordDecode, DirectionOfUrbAndContinuationRecords) {
         const CLogRecordDecode view = View(r.record);
         bool in = !r.in;
         EXPECT_EQ(view.TryGetDirectionIn(in), r.carried) << r.what;
-        if (r.carried)
+        if (r.carried) {
             EXPECT_EQ(in, r.in) << r.what;
+        }
         EXPECT_EQ(bool(view.IsDirectionIn()), r.carried && r.in) << r.what;
         EXPECT_EQ(bool(view.IsDirectionInForSchema(9)), bool(view.IsDirectionIn())) << r.what;
     }
