@@ -16,8 +16,7 @@ static_assert(std::endian::native == std::endian::little,
 namespace tdl {
 
 // Loads a T from possibly unaligned memory. The caller has checked that sizeof(T) bytes are there.
-template <class T>
-inline T LoadLe(const void* p) {
+template <class T> inline T LoadLe(const void* p) {
     static_assert(std::is_trivially_copyable_v<T>);
     T v;
     std::memcpy(&v, p, sizeof v);
@@ -25,15 +24,13 @@ inline T LoadLe(const void* p) {
 }
 
 // Stores a T into possibly unaligned memory. The caller has checked that sizeof(T) bytes are there.
-template <class T>
-inline void StoreLe(void* p, T v) {
+template <class T> inline void StoreLe(void* p, T v) {
     static_assert(std::is_trivially_copyable_v<T>);
     std::memcpy(p, &v, sizeof v);
 }
 
 // Reads T at `offset` when the whole value lies within `size` bytes; otherwise leaves `out` alone.
-template <class T>
-inline bool LoadAt(const void* base, size_t size, size_t offset, T& out) {
+template <class T> inline bool LoadAt(const void* base, size_t size, size_t offset, T& out) {
     if (offset > size || size - offset < sizeof(T))
         return false;
     out = LoadLe<T>(static_cast<const uint8_t*>(base) + offset);
@@ -55,8 +52,7 @@ public:
     const uint8_t* Data() const { return m_data; }
     const uint8_t* Current() const { return m_data + m_pos; }
 
-    template <class T>
-    bool Read(T& out) {
+    template <class T> bool Read(T& out) {
         if (!Need(sizeof(T)))
             return false;
         out = LoadLe<T>(m_data + m_pos);
@@ -65,10 +61,7 @@ public:
     }
 
     // Reads at an absolute offset without moving the cursor.
-    template <class T>
-    bool ReadAt(size_t offset, T& out) const {
-        return LoadAt(m_data, m_size, offset, out);
-    }
+    template <class T> bool ReadAt(size_t offset, T& out) const { return LoadAt(m_data, m_size, offset, out); }
 
     bool ReadBytes(void* out, size_t count) {
         if (!Need(count))
@@ -132,8 +125,7 @@ public:
     bool Failed() const { return m_failed; }
     uint8_t* Current() const { return m_data + m_pos; }
 
-    template <class T>
-    bool Write(T v) {
+    template <class T> bool Write(T v) {
         if (!Need(sizeof(T)))
             return false;
         StoreLe<T>(m_data + m_pos, v);
@@ -142,8 +134,7 @@ public:
     }
 
     // Writes at an absolute offset without moving the cursor.
-    template <class T>
-    bool WriteAt(size_t offset, T v) {
+    template <class T> bool WriteAt(size_t offset, T v) {
         if (offset > m_size || m_size - offset < sizeof(T)) {
             m_failed = true;
             return false;
@@ -185,8 +176,7 @@ private:
 };
 
 // Copies a packed wire structure out of a buffer when the buffer holds all of it.
-template <class T>
-inline bool ReadStruct(std::span<const uint8_t> bytes, T& out) {
+template <class T> inline bool ReadStruct(std::span<const uint8_t> bytes, T& out) {
     static_assert(std::is_trivially_copyable_v<T> && alignof(T) == 1, "wire structures are packed");
     if (bytes.size() < sizeof(T))
         return false;
@@ -195,8 +185,7 @@ inline bool ReadStruct(std::span<const uint8_t> bytes, T& out) {
 }
 
 // Copies a packed wire structure into a buffer when the buffer has room for all of it.
-template <class T>
-inline bool WriteStruct(std::span<uint8_t> bytes, const T& in) {
+template <class T> inline bool WriteStruct(std::span<uint8_t> bytes, const T& in) {
     static_assert(std::is_trivially_copyable_v<T> && alignof(T) == 1, "wire structures are packed");
     if (bytes.size() < sizeof(T))
         return false;

@@ -58,7 +58,9 @@ constexpr ULONG BOOTFLAG_ENABLE_MINIPORT_HOOK = 0x2;
 constexpr unsigned BOOTFLAG_MEMLOG_SHIFT = 2;
 constexpr ULONG BOOTFLAG_MEMLOG_MASK = 0x1FF; // after the shift: nine bits of MemlogFlags
 
-constexpr ULONG BootflagMemlogFlags(ULONG word) { return (word >> BOOTFLAG_MEMLOG_SHIFT) & BOOTFLAG_MEMLOG_MASK; }
+constexpr ULONG BootflagMemlogFlags(ULONG word) {
+    return (word >> BOOTFLAG_MEMLOG_SHIFT) & BOOTFLAG_MEMLOG_MASK;
+}
 constexpr ULONG MakeBootflagWord(bool captureOnceOnBoot, bool enableMiniportHook, ULONG memlogFlags) {
     return (captureOnceOnBoot ? BOOTFLAG_CAPTURE_ONCE_ON_BOOT : 0) |
            (enableMiniportHook ? BOOTFLAG_ENABLE_MINIPORT_HOOK : 0) |

@@ -8,10 +8,10 @@
 
 #pragma pack(push, 1)
 typedef struct _DEVSTK_INFO_REQUEST {
-    USHORT StackID;    // the device stack asked about
-    USHORT Selector;   // DEVSTK_* below
-    ULONG DataLength;  // capacity of the data area (257), or the length passed down (260)
-    UCHAR Data[1];     // filled on return
+    USHORT StackID;   // the device stack asked about
+    USHORT Selector;  // DEVSTK_* below
+    ULONG DataLength; // capacity of the data area (257), or the length passed down (260)
+    UCHAR Data[1];    // filled on return
 } DEVSTK_INFO_REQUEST, *PDEVSTK_INFO_REQUEST;
 #pragma pack(pop)
 

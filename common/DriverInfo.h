@@ -12,12 +12,12 @@ typedef struct _DRIVER_INFO {
     UCHAR MinorVersion;
     USHORT Revision;
     USHORT Build;
-    ULONG LogBlockSize;         // bytes of one log block; a read buffer of this size takes any block
-    ULONG MemlogFlags;          // current event-ring switches
-    UCHAR CaptureLogActive;     // 1 while the capture log accepts records
-    UCHAR CaptureOnBoot;        // as loaded at start
-    UCHAR CaptureOnceOnBoot;    // as held before this request (the request clears it for later boots)
-    UCHAR SafeMode;             // the system was started in Safe Mode
+    ULONG LogBlockSize;      // bytes of one log block; a read buffer of this size takes any block
+    ULONG MemlogFlags;       // current event-ring switches
+    UCHAR CaptureLogActive;  // 1 while the capture log accepts records
+    UCHAR CaptureOnBoot;     // as loaded at start
+    UCHAR CaptureOnceOnBoot; // as held before this request (the request clears it for later boots)
+    UCHAR SafeMode;          // the system was started in Safe Mode
     UCHAR EnableMiniportHook;
 } DRIVER_INFO, *PDRIVER_INFO;
 #pragma pack(pop)

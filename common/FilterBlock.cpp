@@ -4,8 +4,12 @@
 
 namespace {
 
-constexpr ULONG IoctlFunction(ULONG code) { return (code >> 2) & 0xFFF; }
-constexpr ULONG IoctlMethod(ULONG code) { return code & 3; }
+constexpr ULONG IoctlFunction(ULONG code) {
+    return (code >> 2) & 0xFFF;
+}
+constexpr ULONG IoctlMethod(ULONG code) {
+    return code & 3;
+}
 
 // Byte of value `v` in a group of `count` bytes at `start` that begins with value `first`.
 constexpr size_t GroupByte(size_t start, size_t count, ULONG first, ULONG v) {

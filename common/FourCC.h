@@ -11,8 +11,7 @@ constexpr ULONG FourCC(char c0, char c1, char c2, char c3) {
 }
 
 // FourCC("urbI"): the literal must have exactly four characters.
-template <size_t N>
-constexpr ULONG FourCC(const char (&s)[N]) {
+template <size_t N> constexpr ULONG FourCC(const char (&s)[N]) {
     static_assert(N == 5, "a tag has exactly four characters");
     return FourCC(s[0], s[1], s[2], s[3]);
 }

@@ -19,12 +19,12 @@ typedef struct _LOGHDR {
     ULONG DataSize;       // part 1 + part 2
     UCHAR StackCount;     // the IRP's StackCount
     UCHAR CurrentLocation;
-    USHORT StackID;         // device stack of the target device object (0 when none)
-    ULONG64 DeviceObject;   // target device object (change-log records: the object concerned)
-    ULONG64 Irp;            // the IRP (change-log records: the node described)
-    ULONG64 StackLocation;  // the hooked driver's I/O stack location
-    ULONG Status;           // IoStatus.Status, or the dispatch routine's return value on R records
-    ULONG Continuation;     // "DATA", or "MORE" when continuation records follow
+    USHORT StackID;        // device stack of the target device object (0 when none)
+    ULONG64 DeviceObject;  // target device object (change-log records: the object concerned)
+    ULONG64 Irp;           // the IRP (change-log records: the node described)
+    ULONG64 StackLocation; // the hooked driver's I/O stack location
+    ULONG Status;          // IoStatus.Status, or the dispatch routine's return value on R records
+    ULONG Continuation;    // "DATA", or "MORE" when continuation records follow
 } LOGHDR, *PLOGHDR;
 #pragma pack(pop)
 
@@ -44,7 +44,9 @@ constexpr size_t RECORD_FRAME_SIZE = LOGHDR_SIZE + RECORD_TRAILER_SIZE;
 static_assert(RECORD_FRAME_SIZE == 68);
 
 // Size of a whole record with the given payload size (computed wide, so a damaged DataSize cannot wrap).
-constexpr uint64_t RecordSizeFor(ULONG dataSize) { return uint64_t{dataSize} + RECORD_FRAME_SIZE; }
+constexpr uint64_t RecordSizeFor(ULONG dataSize) {
+    return uint64_t{dataSize} + RECORD_FRAME_SIZE;
+}
 
 // Bit 13 of a URB record's function word marks a synchronous request; the code is the low 13 bits.
 constexpr ULONG URB_FUNCTION_WORD_SYNC_BIT = 0x2000;

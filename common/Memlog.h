@@ -39,14 +39,18 @@ constexpr ULONG MEMLOG_INDEX_MASK = MEMLOG_ENTRY_COUNT - 1;
 static_assert(MEMLOG_ENTRY_COUNT == 8192 && (MEMLOG_ENTRY_COUNT & MEMLOG_INDEX_MASK) == 0);
 
 // `MemlogFlags` switches of optional events.
-constexpr ULONG MEMLOG_FLAG_TREE = 0x1;      // device-stack tree, classification, hooking, capture
-constexpr ULONG MEMLOG_FLAG_PROBES = 0x40;   // device-extension probes
+constexpr ULONG MEMLOG_FLAG_TREE = 0x1;       // device-stack tree, classification, hooking, capture
+constexpr ULONG MEMLOG_FLAG_PROBES = 0x40;    // device-extension probes
 constexpr ULONG MEMLOG_FLAG_HANDLERS = 0x100; // entry and exit of control-request handlers
 
 // Slot of the entry whose decremented index is `newIndex` (the first entry, index 0 - 1, takes the top slot).
-constexpr ULONG MemlogSlot(ULONG newIndex, ULONG indexMask = MEMLOG_INDEX_MASK) { return newIndex & indexMask; }
+constexpr ULONG MemlogSlot(ULONG newIndex, ULONG indexMask = MEMLOG_INDEX_MASK) {
+    return newIndex & indexMask;
+}
 static_assert(MemlogSlot(0u - 1u) == 8191 && MemlogSlot(0u - 8193u) == 8191);
 
 // Bytes of a GET_MEMLOG reply with a ring of `logAllocSize` bytes.
-constexpr ULONG MemlogReplySize(ULONG logAllocSize) { return static_cast<ULONG>(sizeof(MEMLOG_CONTROL)) + logAllocSize; }
+constexpr ULONG MemlogReplySize(ULONG logAllocSize) {
+    return static_cast<ULONG>(sizeof(MEMLOG_CONTROL)) + logAllocSize;
+}
 static_assert(MemlogReplySize(MEMLOG_RING_SIZE) == 262176);

@@ -22,32 +22,32 @@ typedef struct _NODE_HEADER {
 } NODE_HEADER, *PNODE_HEADER;
 
 typedef struct _DRIVER_NODE {
-    NODE_HEADER Header;   // kind 1, length 48
-    CHAR DriverName[16];  // at most 15 characters
+    NODE_HEADER Header;  // kind 1, length 48
+    CHAR DriverName[16]; // at most 15 characters
     ULONG64 DriverObject;
-    ULONG DriverFlags;    // DRIVER_NODE_UNLOADED (0 in change-log records)
-    ULONG64 HookTime;     // performance counter when hooked (0 in change-log records)
-    ULONG64 UnloadTime;   // performance counter at unload, 0 while loaded (0 in change-log records)
+    ULONG DriverFlags;  // DRIVER_NODE_UNLOADED (0 in change-log records)
+    ULONG64 HookTime;   // performance counter when hooked (0 in change-log records)
+    ULONG64 UnloadTime; // performance counter at unload, 0 while loaded (0 in change-log records)
 } DRIVER_NODE, *PDRIVER_NODE;
 
 typedef struct _DEVICE_NODE {
-    NODE_HEADER Header;   // kind 2, length 112
-    CHAR DeviceName[64];  // at most 63 characters; empty for an unnamed device object
+    NODE_HEADER Header;  // kind 2, length 112
+    CHAR DeviceName[64]; // at most 63 characters; empty for an unnamed device object
     ULONG64 DeviceObject;
-    ULONG StatusFlags;    // DEVOBJ_* below
-    USHORT StackID;       // owning stack; 0 when it has none
-    USHORT Position;      // in the stack, 0 = physical device object
+    ULONG StatusFlags; // DEVOBJ_* below
+    USHORT StackID;    // owning stack; 0 when it has none
+    USHORT Position;   // in the stack, 0 = physical device object
     ULONG64 DriverObject;
-    ULONG64 StartTime;    // performance counter
-    ULONG64 RemovalTime;  // performance counter, 0 while present
-    USHORT BottomClass;   // 1-6, 0 when never classified
-    USHORT UpperClass;    // 101-105, 0 when never classified
+    ULONG64 StartTime;   // performance counter
+    ULONG64 RemovalTime; // performance counter, 0 while present
+    USHORT BottomClass;  // 1-6, 0 when never classified
+    USHORT UpperClass;   // 101-105, 0 when never classified
 } DEVICE_NODE, *PDEVICE_NODE;
 
 typedef struct _DEVSTK_NODE {
-    NODE_HEADER Header;   // kind 4, length 364
+    NODE_HEADER Header; // kind 4, length 364
     USHORT StackID;
-    USHORT ParentStackID; // 0: none
+    USHORT ParentStackID;    // 0: none
     USHORT ChildStackIDs[8]; // the first eight children, unused slots 0
     CHAR DeviceDescription[64];
     CHAR EnumeratorName[16];
@@ -97,7 +97,7 @@ constexpr USHORT DEVSTK_NODE_SIZE = sizeof(DEVSTK_NODE);
 constexpr ULONG DRIVER_NODE_UNLOADED = 0x1;
 
 // Device-object StatusFlags (driver node and the application's copy).
-constexpr ULONG DEVOBJ_HOOKED = 0x01;      // its driver is hooked
+constexpr ULONG DEVOBJ_HOOKED = 0x01; // its driver is hooked
 constexpr ULONG DEVOBJ_REMOVED = 0x04;
 constexpr ULONG DEVOBJ_CAPTURE_OFF = 0x08; // its requests are not recorded
 constexpr ULONG DEVOBJ_SELECTED = 0x10;    // its driver is to be hooked
@@ -117,8 +117,7 @@ constexpr size_t SET_DEVOBJ_FLAGS_STRIDE = DEVICE_NODE_SIZE;
 // Copies `src` (up to its NUL or `srcLength` characters) into a fixed field of `width` bytes: at most
 // width - 1 characters, the rest NUL.
 void CopyNodeString(CHAR* field, size_t width, const char* src, size_t srcLength);
-template <size_t N>
-inline void CopyNodeString(CHAR (&field)[N], const char* src, size_t srcLength) {
+template <size_t N> inline void CopyNodeString(CHAR (&field)[N], const char* src, size_t srcLength) {
     CopyNodeString(field, N, src, srcLength);
 }
 // Characters of a fixed string field up to its first NUL (the whole width when it has none).
@@ -134,8 +133,8 @@ public:
     // The next entry before the end entry; false at the end of the list or at a malformed entry.
     bool Next(USHORT& kind, std::span<const uint8_t>& entry);
 
-    bool Error() const { return m_error; }  // malformed entry, or the list had no end entry
-    bool Ended() const { return m_ended; }  // the end entry was reached
+    bool Error() const { return m_error; } // malformed entry, or the list had no end entry
+    bool Ended() const { return m_ended; } // the end entry was reached
     size_t Offset() const { return m_offset; }
 
 private:

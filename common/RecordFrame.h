@@ -29,15 +29,33 @@ RecordFrameError CheckRecordFrame(std::span<const uint8_t> bytes, size_t* record
 
 // Header fields read straight from a record's bytes. The caller has made sure 64 bytes are there.
 namespace LogHdr {
-inline ULONG Sync(const uint8_t* r) { return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, Sync)); }
-inline ULONG SequenceNumber(const uint8_t* r) { return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, SequenceNumber)); }
-inline LONGLONG TimeStamp(const uint8_t* r) { return tdl::LoadLe<LONGLONG>(r + offsetof(_LOGHDR, TimeStamp)); }
-inline ULONG LogType(const uint8_t* r) { return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, LogType)); }
-inline ULONG Function(const uint8_t* r) { return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, Function)); }
-inline ULONG DataSize(const uint8_t* r) { return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, DataSize)); }
-inline USHORT StackID(const uint8_t* r) { return tdl::LoadLe<USHORT>(r + offsetof(_LOGHDR, StackID)); }
-inline ULONG Status(const uint8_t* r) { return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, Status)); }
-inline ULONG Continuation(const uint8_t* r) { return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, Continuation)); }
+inline ULONG Sync(const uint8_t* r) {
+    return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, Sync));
+}
+inline ULONG SequenceNumber(const uint8_t* r) {
+    return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, SequenceNumber));
+}
+inline LONGLONG TimeStamp(const uint8_t* r) {
+    return tdl::LoadLe<LONGLONG>(r + offsetof(_LOGHDR, TimeStamp));
+}
+inline ULONG LogType(const uint8_t* r) {
+    return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, LogType));
+}
+inline ULONG Function(const uint8_t* r) {
+    return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, Function));
+}
+inline ULONG DataSize(const uint8_t* r) {
+    return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, DataSize));
+}
+inline USHORT StackID(const uint8_t* r) {
+    return tdl::LoadLe<USHORT>(r + offsetof(_LOGHDR, StackID));
+}
+inline ULONG Status(const uint8_t* r) {
+    return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, Status));
+}
+inline ULONG Continuation(const uint8_t* r) {
+    return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, Continuation));
+}
 } // namespace LogHdr
 
 // Walks the records of a block, front to back, and stops at the end of the bytes or at the first record

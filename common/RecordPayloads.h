@@ -14,11 +14,11 @@
 // Every URB record's part 1 begins with this head (OPEN/CLOSE_ENDPOINT and GET_ENDPOINT_STATE replace the
 // device handle with fields of their own, below).
 typedef struct _URB_RECORD_HEAD {
-    USHORT Length;         // the URB's Hdr.Length
-    UCHAR LayoutVersion;   // URB_RECORD_LAYOUT_VERSION
-    UCHAR Reserved;        // not written
-    ULONG UsbdStatus;      // the URB's Hdr.Status
-    ULONG64 DeviceHandle;  // the URB's device handle, or the one the owning stack cached
+    USHORT Length;        // the URB's Hdr.Length
+    UCHAR LayoutVersion;  // URB_RECORD_LAYOUT_VERSION
+    UCHAR Reserved;       // not written
+    ULONG UsbdStatus;     // the URB's Hdr.Status
+    ULONG64 DeviceHandle; // the URB's device handle, or the one the owning stack cached
 } URB_RECORD_HEAD;
 static_assert(sizeof(URB_RECORD_HEAD) == 16 && offsetof(URB_RECORD_HEAD, UsbdStatus) == 4 &&
               offsetof(URB_RECORD_HEAD, DeviceHandle) == 8);
@@ -105,7 +105,7 @@ typedef struct _URB_RECORD_ISOCH_TRANSFER { // function 10
     ULONG NumberOfPackets;
     ULONG ZeroLengthPackets; // packets whose Length is 0
     ULONG ErrorCount;
-    ULONG64 TransferBuffer;  // the buffer, or the MDL's system address
+    ULONG64 TransferBuffer; // the buffer, or the MDL's system address
 } URB_RECORD_ISOCH_TRANSFER;
 
 typedef struct _URB_RECORD_DESCRIPTOR_REQUEST { // functions 11, 12, 36, 37, 40, 41
@@ -172,13 +172,13 @@ typedef struct _URB_RECORD_OPEN_ENDPOINT { // function 0x1000
     UCHAR LayoutVersion;
     UCHAR Reserved;
     ULONG UsbdStatus;
-    USHORT Word24;             // the URB's words at offsets 24 and 26
+    USHORT Word24; // the URB's words at offsets 24 and 26
     USHORT Word26;
     UCHAR EndpointDescriptor[7]; // bytes 0-6 of the structure the URB points to at offset 28
     UCHAR Reserved2;
-    ULONG Ulong36;             // the URB's u32 at offset 36
-    ULONG64 Address40;         // the address at offset 40
-    ULONG Ulong48;             // the u32 at offset 48
+    ULONG Ulong36;     // the URB's u32 at offset 36
+    ULONG64 Address40; // the address at offset 40
+    ULONG Ulong48;     // the u32 at offset 48
 } URB_RECORD_OPEN_ENDPOINT;
 
 typedef struct _URB_RECORD_CLOSE_ENDPOINT { // function 0x1001
@@ -251,7 +251,8 @@ static_assert(offsetof(URB_RECORD_GET_STATUS, TransferBufferLength) == 18 &&
 static_assert(offsetof(URB_RECORD_OPEN_ENDPOINT, Word24) == 8 && offsetof(URB_RECORD_OPEN_ENDPOINT, Word26) == 10 &&
               offsetof(URB_RECORD_OPEN_ENDPOINT, EndpointDescriptor) == 12 &&
               offsetof(URB_RECORD_OPEN_ENDPOINT, Ulong36) == 20 &&
-              offsetof(URB_RECORD_OPEN_ENDPOINT, Address40) == 24 && offsetof(URB_RECORD_OPEN_ENDPOINT, Ulong48) == 32 &&
+              offsetof(URB_RECORD_OPEN_ENDPOINT, Address40) == 24 &&
+              offsetof(URB_RECORD_OPEN_ENDPOINT, Ulong48) == 32 &&
               offsetof(URB_RECORD_GET_ENDPOINT_STATE, NextParameter) == 16);
 static_assert(offsetof(URB_RECORD_CONTINUATION, TransferFlags) == 4 && offsetof(URB_RECORD_CONTINUATION, Offset) == 8 &&
               offsetof(URB_RECORD_CONTINUATION, PieceLength) == 12 &&
@@ -270,6 +271,7 @@ static_assert(URB_RECORD_INTERFACE_OFFSET == 17 && URB_RECORD_ENDPOINT_OFFSET ==
 // Part-1 size of a URB record for a URB function (without its synchronous bit); -1 when no URB record is
 // written for the function (above 52, except 0x1000 to 0x1002).
 constexpr int UrbRecordPart1Size(ULONG function) {
+    // clang-format off
     constexpr signed char sizes[53] = {
         32, 24, 30, 16, 16, 24, 20, 20, 50, 42, // 0-9
         66, 24, 24, 22, 22, 22, 22, 22, 22, 22, // 10-19
@@ -278,6 +280,7 @@ constexpr int UrbRecordPart1Size(ULONG function) {
         24, 24, 28, 0,  0,  0,  0,  0,  30, 30, // 40-49
         54, 42, 42,                             // 50-52
     };
+    // clang-format on
     if (function < 53)
         return sizes[function];
     switch (function) {
@@ -295,12 +298,32 @@ static_assert(UrbRecordPart1Size(8) == sizeof(URB_RECORD_CONTROL_TRANSFER) &&
               UrbRecordPart1Size(10) == sizeof(URB_RECORD_ISOCH_TRANSFER) && UrbRecordPart1Size(53) == -1 &&
               UrbRecordPart1Size(0x1003) == -1);
 
+// Part 2 of SELECT_CONFIGURATION (only when the configuration descriptor address is non-zero): the URB's
+// interface list (its bytes from offset 40), a u16 0, then the first 9 bytes of the configuration
+// descriptor. Part 2 of SELECT_INTERFACE: the URB's interface entry (its bytes from offset 32), a u16 0.
+constexpr ULONG URB_SELECT_CONFIGURATION_LIST_OFFSET = 40;
+constexpr ULONG URB_SELECT_INTERFACE_ENTRY_OFFSET = 32;
+constexpr ULONG URB_RECORD_CONFIG_HEAD_SIZE = 9;
+constexpr ULONG SelectConfigurationPart2Size(USHORT urbLength) {
+    const ULONG list =
+        urbLength > URB_SELECT_CONFIGURATION_LIST_OFFSET ? urbLength - URB_SELECT_CONFIGURATION_LIST_OFFSET : 0;
+    return list + 2 + URB_RECORD_CONFIG_HEAD_SIZE;
+}
+constexpr ULONG SelectInterfacePart2Size(USHORT urbLength) {
+    const ULONG entry =
+        urbLength > URB_SELECT_INTERFACE_ENTRY_OFFSET ? urbLength - URB_SELECT_INTERFACE_ENTRY_OFFSET : 0;
+    return entry + 2;
+}
+static_assert(SelectConfigurationPart2Size(40) == 11 && SelectConfigurationPart2Size(100) == 100 - 29 &&
+              SelectInterfacePart2Size(32) == 2 && SelectInterfacePart2Size(80) == 80 - 30);
+
 // The function word of a "urbR" record: the URB function in bits 0-15 and, for control-type functions, the
 // request type in bits 16-23 and the setup packet's bRequest in bits 24-31. `bmRequestType` is used by
 // functions 8 and 50; vendor and class functions take their fixed type, with bit 7 set for IN transfers.
 constexpr ULONG UrbReturnFunctionWord(ULONG urbFunction, UCHAR bmRequestType, UCHAR bRequest, ULONG transferFlags) {
     const ULONG in = (transferFlags & URB_RECORD_TRANSFER_DIRECTION_IN) ? 0x80 : 0;
     ULONG type;
+    // clang-format off
     switch (urbFunction & 0xDFFF) {
     case 8:
     case 50:
@@ -317,6 +340,7 @@ constexpr ULONG UrbReturnFunctionWord(ULONG urbFunction, UCHAR bmRequestType, UC
     default:
         return urbFunction & 0xFFFF;
     }
+    // clang-format on
     return (urbFunction & 0xFFFF) | type << 16 | ULONG{bRequest} << 24;
 }
 static_assert(UrbReturnFunctionWord(27, 0, 1, 1) == 0x01A1001B && UrbReturnFunctionWord(9, 0x80, 6, 1) == 9);
@@ -411,16 +435,17 @@ static_assert(sizeof(HID_RECORD_INDEXED_STRING) == 28 && offsetof(HID_RECORD_IND
               offsetof(HID_RECORD_INDEXED_STRING, FirstWord) == 24);
 static_assert(sizeof(UIN_RECORD_ROOTHUB_PDO) == 16 && sizeof(UIN_RECORD_PARENT_HUB_INFO) == 20 &&
               offsetof(UIN_RECORD_PARENT_HUB_INFO, Argument4Value) == 12 && sizeof(UIN_RECORD_DEVICE_HANDLE_EX) == 40 &&
-              sizeof(UIN_RECORD_TT_DEVICE_HANDLE) == 44 && offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Argument4Value) == 40 &&
+              sizeof(UIN_RECORD_TT_DEVICE_HANDLE) == 44 &&
+              offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Argument4Value) == 40 &&
               sizeof(UIN_RECORD_DEVICE_CONFIG_INFO) == 16);
 static_assert(sizeof(POWER_RECORD_WAIT_WAKE) == 4 && sizeof(POWER_RECORD_SET_POWER) == 12 &&
               sizeof(POWER_RECORD_SEQUENCE) == 12);
 
 // Fixed payload sizes of IOCTL records that carry one plain value or a fixed copy.
-constexpr ULONG IOCTL_RECORD_U32_SIZE = 4;            // an output length, a port number, a first u32, ...
-constexpr ULONG HCD_RECORD_STATS1_SIZE = 44;          // 0x2203FC C record, part 2
-constexpr ULONG HCD_RECORD_STATS2_SIZE = 120;         // 0x220428 C record, part 2
-constexpr ULONG HCD_RECORD_USER_REQUEST_EXTRA = 24;   // 0x220438 part 2, when the buffer's first u32 is 1
-constexpr ULONG UIN_RECORD_IDLE_NOTIFICATION_SIZE = 16; // 0x220027
-constexpr ULONG UIN_RECORD_TOPOLOGY_ADDRESS_SIZE = 32;  // 0x22043F C record, part 2
+constexpr ULONG IOCTL_RECORD_U32_SIZE = 4;                // an output length, a port number, a first u32, ...
+constexpr ULONG HCD_RECORD_STATS1_SIZE = 44;              // 0x2203FC C record, part 2
+constexpr ULONG HCD_RECORD_STATS2_SIZE = 120;             // 0x220428 C record, part 2
+constexpr ULONG HCD_RECORD_USER_REQUEST_EXTRA = 24;       // 0x220438 part 2, when the buffer's first u32 is 1
+constexpr ULONG UIN_RECORD_IDLE_NOTIFICATION_SIZE = 16;   // 0x220027
+constexpr ULONG UIN_RECORD_TOPOLOGY_ADDRESS_SIZE = 32;    // 0x22043F C record, part 2
 constexpr ULONG UIN_RECORD_DEVICE_CONFIG_COPY_SIZE = 204; // 0x22044F C record, part 2 head

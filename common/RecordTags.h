@@ -69,9 +69,13 @@ constexpr ULONG ktsA = FourCC("ktsA");
 constexpr ULONG ktsR = FourCC("ktsR");
 
 // The three-letter kind of a request tag (its first three characters; the phase byte cleared).
-constexpr ULONG KindOf(ULONG tag) { return tag & 0x00FFFFFFu; }
+constexpr ULONG KindOf(ULONG tag) {
+    return tag & 0x00FFFFFFu;
+}
 // The phase letter of a request tag ('I', 'R' or 'C'); other tags give their fourth character.
-constexpr char PhaseOf(ULONG tag) { return FourCCChar(tag, 3); }
+constexpr char PhaseOf(ULONG tag) {
+    return FourCCChar(tag, 3);
+}
 // A request tag from a kind ("urb") and a phase letter.
 constexpr ULONG Make(ULONG kind, char phase) {
     return KindOf(kind) | static_cast<ULONG>(static_cast<UCHAR>(phase)) << 24;
@@ -94,9 +98,13 @@ constexpr bool IsChangeLogTag(ULONG tag) {
     return tag == vedA || tag == vedR || tag == vrdA || tag == vrdR || tag == ktsA || tag == ktsR;
 }
 // Records that describe no request: log start and end and the change-log records.
-constexpr bool IsNonRequestTag(ULONG tag) { return tag == atsL || tag == dneL || IsChangeLogTag(tag); }
+constexpr bool IsNonRequestTag(ULONG tag) {
+    return tag == atsL || tag == dneL || IsChangeLogTag(tag);
+}
 // URB records and their continuations.
-constexpr bool IsUrbTag(ULONG tag) { return tag == urbI || tag == urbR || tag == urbC || tag == iCnt || tag == cCnt; }
+constexpr bool IsUrbTag(ULONG tag) {
+    return tag == urbI || tag == urbR || tag == urbC || tag == iCnt || tag == cCnt;
+}
 
 } // namespace LogTag
 

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     view.GetTypeAndDisposition(type, disposition);
     bool in = false;
     int sink = view.HasInputData() + view.HasOutputData() + view.HasTransferData() + view.IsUrbRecord() +
-                        view.IsDirectionIn() + view.TryGetDirectionIn(in) + int(view.GetFunctionCode());
+               view.IsDirectionIn() + view.TryGetDirectionIn(in) + int(view.GetFunctionCode());
     sink += FilterMatchRecord(block, view, 12);
 
     // Every record of the input taken as a block, each through its own bounded view.

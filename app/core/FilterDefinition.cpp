@@ -79,7 +79,9 @@ size_t GroupSize(const StoredGroup& g, UINT schema) {
 
 CFilterDefinition::CFilterDefinition() : CFilterDefinition(CurrentSchema) {}
 
-CFilterDefinition::CFilterDefinition(UINT nSchema) : m_nSchema(nSchema) { InitLoggingOptions(m_Block); }
+CFilterDefinition::CFilterDefinition(UINT nSchema) : m_nSchema(nSchema) {
+    InitLoggingOptions(m_Block);
+}
 
 CFilterDefinition::~CFilterDefinition() = default;
 

@@ -19,7 +19,7 @@ public:
     // The oldest stored layout this program reads.
     static constexpr UINT OldestSchema = 7;
 
-    CFilterDefinition();                     // schema 12, default block
+    CFilterDefinition();                      // schema 12, default block
     explicit CFilterDefinition(UINT nSchema); // the schema of the file being loaded, default block
     ~CFilterDefinition() override;
 

@@ -21,6 +21,7 @@ struct TagInfo {
 };
 
 // Every tag the view knows, with its phase predicates and its list texts.
+// clang-format off
 constexpr TagInfo kTags[] = {
     {LogTag::urbI, kInput, " URB", "init"},       {LogTag::urbC, kOutput, " URB", "comp"},
     {LogTag::urbR, kTransfer, " URB*", " ret"},   {LogTag::hubI, kInput, " HUB", "init"},
@@ -44,6 +45,7 @@ constexpr TagInfo kTags[] = {
     {LogTag::vedR, kAll, " DEV", "remove"},       {LogTag::vrdR, kAll, " DRV", "remove"},
     {LogTag::ktsR, kAll, " STK", "remove"},
 };
+// clang-format on
 
 const TagInfo* FindTag(ULONG tag) {
     for (const TagInfo& info : kTags)
@@ -61,8 +63,7 @@ CLogRecordDecode::CLogRecordDecode(const _LOGHDR* pRecord, CUSBLog* pDocument) :
     m_payload = std::span<const uint8_t>(m_pRecord + LOGHDR_SIZE, LogHdr::DataSize(m_pRecord));
 }
 
-CLogRecordDecode::CLogRecordDecode(const void* pRecord, size_t available, CUSBLog* pDocument)
-    : m_pDocument(pDocument) {
+CLogRecordDecode::CLogRecordDecode(const void* pRecord, size_t available, CUSBLog* pDocument) : m_pDocument(pDocument) {
     if (!pRecord || available < LOGHDR_SIZE)
         return;
     m_pRecord = static_cast<const BYTE*>(pRecord);
@@ -77,15 +78,31 @@ CLogRecordDecode::~CLogRecordDecode() {
     m_payload = {};
 }
 
-ULONG CLogRecordDecode::GetLogType() const { return m_pRecord ? LogHdr::LogType(m_pRecord) : 0; }
-ULONG CLogRecordDecode::GetFunctionWord() const { return m_pRecord ? LogHdr::Function(m_pRecord) : 0; }
-ULONG CLogRecordDecode::GetStatus() const { return m_pRecord ? LogHdr::Status(m_pRecord) : 0; }
-ULONG CLogRecordDecode::GetDataSize() const { return m_pRecord ? LogHdr::DataSize(m_pRecord) : 0; }
-ULONG CLogRecordDecode::GetSequenceNumber() const { return m_pRecord ? LogHdr::SequenceNumber(m_pRecord) : 0; }
-USHORT CLogRecordDecode::GetStackID() const { return m_pRecord ? LogHdr::StackID(m_pRecord) : 0; }
+ULONG CLogRecordDecode::GetLogType() const {
+    return m_pRecord ? LogHdr::LogType(m_pRecord) : 0;
+}
+ULONG CLogRecordDecode::GetFunctionWord() const {
+    return m_pRecord ? LogHdr::Function(m_pRecord) : 0;
+}
+ULONG CLogRecordDecode::GetStatus() const {
+    return m_pRecord ? LogHdr::Status(m_pRecord) : 0;
+}
+ULONG CLogRecordDecode::GetDataSize() const {
+    return m_pRecord ? LogHdr::DataSize(m_pRecord) : 0;
+}
+ULONG CLogRecordDecode::GetSequenceNumber() const {
+    return m_pRecord ? LogHdr::SequenceNumber(m_pRecord) : 0;
+}
+USHORT CLogRecordDecode::GetStackID() const {
+    return m_pRecord ? LogHdr::StackID(m_pRecord) : 0;
+}
 
-ULONG CLogRecordDecode::GetFunctionCode() const { return GetFunctionWord() & URB_FUNCTION_WORD_CODE_MASK; }
-BOOL CLogRecordDecode::IsSynchronous() const { return (GetFunctionWord() & URB_FUNCTION_WORD_SYNC_BIT) != 0; }
+ULONG CLogRecordDecode::GetFunctionCode() const {
+    return GetFunctionWord() & URB_FUNCTION_WORD_CODE_MASK;
+}
+BOOL CLogRecordDecode::IsSynchronous() const {
+    return (GetFunctionWord() & URB_FUNCTION_WORD_SYNC_BIT) != 0;
+}
 signed char CLogRecordDecode::GetFunctionRequestType() const {
     return static_cast<signed char>((GetFunctionWord() >> 16) & 0xFF);
 }
@@ -93,7 +110,9 @@ signed char CLogRecordDecode::GetFunctionRequest() const {
     return static_cast<signed char>((GetFunctionWord() >> 24) & 0xFF);
 }
 
-BOOL CLogRecordDecode::IsUrbRecord() const { return m_pRecord && LogTag::IsUrbTag(GetLogType()); }
+BOOL CLogRecordDecode::IsUrbRecord() const {
+    return m_pRecord && LogTag::IsUrbTag(GetLogType());
+}
 
 BOOL CLogRecordDecode::HasInputData() const {
     const TagInfo* info = m_pRecord ? FindTag(GetLogType()) : nullptr;
@@ -156,4 +175,6 @@ BOOL CLogRecordDecode::IsDirectionIn() const {
 }
 
 // Every schema this program reads keeps the pipe block and the transfer flags at the same offsets.
-BOOL CLogRecordDecode::IsDirectionInForSchema(UINT /*schema*/) const { return IsDirectionIn(); }
+BOOL CLogRecordDecode::IsDirectionInForSchema(UINT /*schema*/) const {
+    return IsDirectionIn();
+}

@@ -41,8 +41,7 @@ public:
     // The payload bytes the view may read: DataSize bytes, or fewer when fewer were given.
     std::span<const uint8_t> GetPayload() const { return m_payload; }
     // Reads a value at a payload offset; false when the payload does not hold it.
-    template <class T>
-    bool ReadPayload(size_t offset, T& out) const {
+    template <class T> bool ReadPayload(size_t offset, T& out) const {
         return tdl::LoadAt(m_payload.data(), m_payload.size(), offset, out);
     }
 

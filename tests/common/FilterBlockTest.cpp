@@ -39,21 +39,21 @@ TEST(FilterBlock, CodeBytesAtGroupBoundaries) {
         {FilterFamily::PortHook, 0, 101},
         {FilterFamily::PortHook, 79, 180},
         {FilterFamily::PortHook, 80, FILTER_NO_BYTE},
-        {FilterFamily::Internal, 0x220003, 183},  // function 0
-        {FilterFamily::Internal, 0x22002B, 193},  // function 10
+        {FilterFamily::Internal, 0x220003, 183},            // function 0
+        {FilterFamily::Internal, 0x22002B, 193},            // function 10
         {FilterFamily::Internal, 0x22002F, FILTER_NO_BYTE}, // function 11
         {FilterFamily::Internal, 0x22041C, FILTER_NO_BYTE}, // function 263
-        {FilterFamily::Internal, 0x220420, 194},  // function 264
-        {FilterFamily::Internal, 0x22044F, 205},  // function 275
+        {FilterFamily::Internal, 0x220420, 194},            // function 264
+        {FilterFamily::Internal, 0x22044F, 205},            // function 275
         {FilterFamily::Internal, 0x220450, FILTER_NO_BYTE}, // function 276
-        {FilterFamily::Hcd, 0x2203F8, FILTER_NO_BYTE}, // function 254
-        {FilterFamily::Hcd, 0x2203FC, 208},       // function 255
-        {FilterFamily::Hcd, 0x220438, 223},       // function 270
-        {FilterFamily::Hcd, 0x22043C, FILTER_NO_BYTE}, // function 271
-        {FilterFamily::Hub, 0x220404, FILTER_NO_BYTE}, // function 257
-        {FilterFamily::Hub, 0x220408, 226},       // function 258
-        {FilterFamily::Hub, 0x220450, 244},       // function 276
-        {FilterFamily::Hub, 0x220454, FILTER_NO_BYTE}, // function 277
+        {FilterFamily::Hcd, 0x2203F8, FILTER_NO_BYTE},      // function 254
+        {FilterFamily::Hcd, 0x2203FC, 208},                 // function 255
+        {FilterFamily::Hcd, 0x220438, 223},                 // function 270
+        {FilterFamily::Hcd, 0x22043C, FILTER_NO_BYTE},      // function 271
+        {FilterFamily::Hub, 0x220404, FILTER_NO_BYTE},      // function 257
+        {FilterFamily::Hub, 0x220408, 226},                 // function 258
+        {FilterFamily::Hub, 0x220450, 244},                 // function 276
+        {FilterFamily::Hub, 0x220454, FILTER_NO_BYTE},      // function 277
         {FilterFamily::Pnp, 2, 286},
         {FilterFamily::Pnp, 3, FILTER_NO_BYTE},
         {FilterFamily::Power, 3, 292},
@@ -69,20 +69,20 @@ TEST(FilterBlock, HidCodesUseTheGroupOfTheirMethod) {
         ULONG code;
         size_t byte;
     } rows[] = {
-        {0xB0190, 247}, // buffered, function 100
-        {0xB01A8, 253}, // buffered, function 106
+        {0xB0190, 247},            // buffered, function 100
+        {0xB01A8, 253},            // buffered, function 106
         {0xB01AC, FILTER_NO_BYTE}, // buffered, function 107
-        {0xB0193, 254}, // neither, function 100
-        {0xB0197, 255}, // neither, function 101
+        {0xB0193, 254},            // neither, function 100
+        {0xB0197, 255},            // neither, function 101
         {0xB019B, FILTER_NO_BYTE}, // neither, function 102
-        {0xB020B, 256}, // neither, function 130
-        {0xB020F, 257}, // neither, function 131
+        {0xB020B, 256},            // neither, function 130
+        {0xB020F, 257},            // neither, function 131
         {0xB0213, FILTER_NO_BYTE}, // neither, function 132
-        {0xB0191, 258}, // in-direct, function 100
-        {0xB0195, 259}, // in-direct, function 101
+        {0xB0191, 258},            // in-direct, function 100
+        {0xB0195, 259},            // in-direct, function 101
         {0xB0199, FILTER_NO_BYTE}, // in-direct, function 102
-        {0xB0192, 260}, // out-direct, function 100
-        {0xB01E6, 281}, // out-direct, function 121
+        {0xB0192, 260},            // out-direct, function 100
+        {0xB01E6, 281},            // out-direct, function 121
         {0xB01EA, FILTER_NO_BYTE}, // out-direct, function 122
         {0xB018C, FILTER_NO_BYTE}, // buffered, function 99
     };

@@ -70,8 +70,8 @@ std::vector<uint8_t> BuildRecord(ULONG tag, ULONG function, ULONG status, std::s
     return RecordBuilder(tag).Function(function).Status(status).Part1(payload).Build();
 }
 
-std::vector<uint8_t> UrbTransferPart1(ULONG function, UCHAR interfaceNumber, UCHAR endpointAddress,
-                                      ULONG transferFlags, UCHAR bmRequestType) {
+std::vector<uint8_t> UrbTransferPart1(ULONG function, UCHAR interfaceNumber, UCHAR endpointAddress, ULONG transferFlags,
+                                      UCHAR bmRequestType) {
     const int size = UrbRecordPart1Size(function & URB_FUNCTION_WORD_CODE_MASK);
     std::vector<uint8_t> part1(size > 0 ? static_cast<size_t>(size) : sizeof(URB_RECORD_HEAD));
     URB_RECORD_HEAD head{};

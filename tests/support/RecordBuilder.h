@@ -24,8 +24,7 @@ public:
     RecordBuilder& More(bool more = true);
     RecordBuilder& Part1(std::span<const uint8_t> bytes);
     RecordBuilder& Part2(std::span<const uint8_t> bytes);
-    template <class T>
-    RecordBuilder& Part1Struct(const T& part) {
+    template <class T> RecordBuilder& Part1Struct(const T& part) {
         return Part1(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(&part), sizeof part));
     }
 
@@ -45,8 +44,8 @@ std::vector<uint8_t> BuildRecord(ULONG tag, ULONG function, ULONG status, std::s
 
 // Part 1 of a data-transfer URB record (functions 8, 9, 10, 50, sized for the function) with the pipe's
 // interface and endpoint bytes, the transfer flags and, for 8 and 50, the setup packet's bmRequestType.
-std::vector<uint8_t> UrbTransferPart1(ULONG function, UCHAR interfaceNumber, UCHAR endpointAddress,
-                                      ULONG transferFlags, UCHAR bmRequestType = 0);
+std::vector<uint8_t> UrbTransferPart1(ULONG function, UCHAR interfaceNumber, UCHAR endpointAddress, ULONG transferFlags,
+                                      UCHAR bmRequestType = 0);
 
 // Part 1 of a continuation record with the pipe's interface and endpoint bytes and the transfer flags.
 std::vector<uint8_t> ContinuationPart1(UCHAR interfaceNumber, UCHAR endpointAddress, ULONG transferFlags);

@@ -52,11 +52,16 @@ std::string Name(const std::vector<uint8_t>& record) {
 // Records that an all-on block accepts, so that each one shows that the default block selects nothing.
 std::vector<std::vector<uint8_t>> SampleRecords() {
     return {
-        BuildRecord(LogTag::urbI, 0, kSuccess),          BuildRecord(LogTag::urbC, 0x1001, kError),
-        BuildRecord(LogTag::uinI, 0x220007, kSuccess),   BuildRecord(LogTag::hcdC, 0x2203FC, kSuccess),
-        BuildRecord(LogTag::hubR, 0x22040C, kSuccess),   BuildRecord(LogTag::hidI, 0xB0193, kSuccess),
-        BuildRecord(LogTag::pnpI, 0, kSuccess),          BuildRecord(LogTag::powC, 2, kSuccess),
-        BuildRecord(LogTag::buhI, 3, kSuccess),          BuildRecord(LogTag::khpC, 79, kSuccess),
+        BuildRecord(LogTag::urbI, 0, kSuccess),
+        BuildRecord(LogTag::urbC, 0x1001, kError),
+        BuildRecord(LogTag::uinI, 0x220007, kSuccess),
+        BuildRecord(LogTag::hcdC, 0x2203FC, kSuccess),
+        BuildRecord(LogTag::hubR, 0x22040C, kSuccess),
+        BuildRecord(LogTag::hidI, 0xB0193, kSuccess),
+        BuildRecord(LogTag::pnpI, 0, kSuccess),
+        BuildRecord(LogTag::powC, 2, kSuccess),
+        BuildRecord(LogTag::buhI, 3, kSuccess),
+        BuildRecord(LogTag::khpC, 79, kSuccess),
         RecordBuilder(LogTag::cCnt).Function(9).Part1(ContinuationPart1(0, 0x81, 0)).Build(),
     };
 }
@@ -92,7 +97,7 @@ TEST(FilterMatch, FamiliesPhasesAndCodeBoundaries) {
         {LogTag::urbI, 0x1000, {2, 58, 294}, true},
         {LogTag::urbI, 0x1002, {2, 60, 294}, true},
         {LogTag::urbI, 0x1003, {2, 58, 59, 60, 294}, false},
-        {LogTag::urbI, 0x2005, {2, 9, 294}, true},       // synchronous: byte 57 is the driver's only
+        {LogTag::urbI, 0x2005, {2, 9, 294}, true},      // synchronous: byte 57 is the driver's only
         {LogTag::urbR, 0x01A1001B, {2, 31, 294}, true}, // R function word: code in the low bits
         // Internal USB IOCTLs: function numbers 0-10 and 264-275.
         {LogTag::uinI, 0x22002B, {181, 193, 294}, true}, // function 10
@@ -126,7 +131,7 @@ TEST(FilterMatch, FamiliesPhasesAndCodeBoundaries) {
         {LogTag::hidI, 0xB01E6, {245, 281, 294}, true},
         {LogTag::hidI, 0xB0190, {245, 254, 258, 260, 294}, false}, // bytes of other methods' codes
         {LogTag::hidI, 0xB0193, {245, 247, 258, 260, 294}, false},
-        {LogTag::hidI, 0xB0213, {245, 256, 257, 294}, false},     // neither, function 132
+        {LogTag::hidI, 0xB0213, {245, 256, 257, 294}, false}, // neither, function 132
         // PnP minors 0-2, power minors 0-3.
         {LogTag::pnpI, 2, {282, 286, 294}, true},
         {LogTag::pnpR, 0, {282, 284, 294}, true},
@@ -165,9 +170,9 @@ TEST(FilterMatch, StatusGate) {
         std::initializer_list<size_t> gates;
         bool match;
     } rows[] = {
-        {kSuccess, {294}, true},  {kSuccess, {293}, false}, {0x00000103, {294}, true},
-        {kWarning, {293}, true},  {kWarning, {294}, false}, // every negative status counts as an error here
-        {kError, {293}, true},    {kError, {294}, false},   {0xFFFFFFFF, {293}, true},
+        {kSuccess, {294}, true}, {kSuccess, {293}, false}, {0x00000103, {294}, true},
+        {kWarning, {293}, true}, {kWarning, {294}, false}, // every negative status counts as an error here
+        {kError, {293}, true},   {kError, {294}, false},   {0xFFFFFFFF, {293}, true},
     };
     for (const auto& r : rows) {
         FILTER_BLOCK block = Block({282, 284});

@@ -52,7 +52,9 @@ FILTER_BLOCK Default() {
     return block;
 }
 
-bool SameBlock(const FILTER_BLOCK& a, const FILTER_BLOCK& b) { return std::memcmp(a.Bytes, b.Bytes, sizeof a.Bytes) == 0; }
+bool SameBlock(const FILTER_BLOCK& a, const FILTER_BLOCK& b) {
+    return std::memcmp(a.Bytes, b.Bytes, sizeof a.Bytes) == 0;
+}
 
 TEST(FilterDefinition, DefaultsAndTheDefaultBlockMatchesNothing) {
     CFilterDefinition current;
@@ -63,8 +65,8 @@ TEST(FilterDefinition, DefaultsAndTheDefaultBlockMatchesNothing) {
     EXPECT_TRUE(SameBlock(loaded.GetBlock(), Default()));
     EXPECT_STREQ(RUNTIME_CLASS(CFilterDefinition)->m_lpszClassName, "CFilterDefinition");
 
-    for (ULONG tag : {LogTag::urbI, LogTag::urbC, LogTag::iCnt, LogTag::cCnt, LogTag::hubI, LogTag::hidC,
-                      LogTag::uinR, LogTag::pnpI, LogTag::powC, LogTag::buhI, LogTag::khpC, LogTag::atsL}) {
+    for (ULONG tag : {LogTag::urbI, LogTag::urbC, LogTag::iCnt, LogTag::cCnt, LogTag::hubI, LogTag::hidC, LogTag::uinR,
+                      LogTag::pnpI, LogTag::powC, LogTag::buhI, LogTag::khpC, LogTag::atsL}) {
         for (ULONG status : {0u, 0x80000005u, 0xC0000001u}) {
             const auto record = BuildRecord(tag, 0, status);
             EXPECT_FALSE(current.Match(reinterpret_cast<const _LOGHDR*>(record.data()), 12));
@@ -76,8 +78,7 @@ TEST(FilterDefinition, MatchFormsAgree) {
     CFilterDefinition definition;
     for (size_t b : {3, 13, 294, 295})
         definition.Enable(b);
-    const auto record =
-        RecordBuilder(LogTag::urbC).Function(9).Part1(UrbTransferPart1(9, 0, 0x81, 0)).Build();
+    const auto record = RecordBuilder(LogTag::urbC).Function(9).Part1(UrbTransferPart1(9, 0, 0x81, 0)).Build();
     EXPECT_TRUE(definition.Match(reinterpret_cast<const _LOGHDR*>(record.data()), 12));
     EXPECT_TRUE(definition.Match(record.data(), record.size(), 12));
     // Cut before the pipe block, the record no longer says its direction.
@@ -126,8 +127,8 @@ TEST(FilterDefinition, OlderSchemasReadTheirGroupSizes) {
         size_t length;
         std::initializer_list<size_t> off; // bytes the layout does not carry
     } rows[] = {
-        {7, 269, {94, 95, 96, 97, 98, 168, 169, 170, 171, 172, 173, 174, 175, 176, 177, 178, 179, 180, 193, 199, 200,
-                  201, 202, 203, 204, 205, 243, 244}},
+        {7, 269, {94,  95,  96,  97,  98,  168, 169, 170, 171, 172, 173, 174, 175, 176,
+                  177, 178, 179, 180, 193, 199, 200, 201, 202, 203, 204, 205, 243, 244}},
         {8, 290, {94, 95, 96, 97, 98, 179, 180}},
         {9, 290, {94, 95, 96, 97, 98, 179, 180}},
         {10, 297, {}},

@@ -18,7 +18,9 @@ using tdl::test::ContinuationPart1;
 using tdl::test::RecordBuilder;
 using tdl::test::UrbTransferPart1;
 
-CLogRecordDecode View(const std::vector<uint8_t>& record) { return CLogRecordDecode(record.data(), record.size()); }
+CLogRecordDecode View(const std::vector<uint8_t>& record) {
+    return CLogRecordDecode(record.data(), record.size());
+}
 
 TEST(LogRecordDecode, PhasePredicatesAndTextsByTag) {
     const struct {
@@ -91,8 +93,8 @@ TEST(LogRecordDecode, DirectionOfUrbAndContinuationRecords) {
         std::vector<uint8_t> record;
         bool carried, in;
     } rows[] = {
-        {"endpoint 0x81", RecordBuilder(LogTag::urbC).Function(9).Part1(UrbTransferPart1(9, 0, 0x81, 0)).Build(),
-         true, true},
+        {"endpoint 0x81", RecordBuilder(LogTag::urbC).Function(9).Part1(UrbTransferPart1(9, 0, 0x81, 0)).Build(), true,
+         true},
         {"endpoint 0x02, IN flag ignored",
          RecordBuilder(LogTag::urbI).Function(9).Part1(UrbTransferPart1(9, 1, 0x02, 1)).Build(), true, false},
         {"unknown pipe, IN flag",
