@@ -52,6 +52,19 @@ NTSTATUS PathOf(PUNICODE_STRING name, std::u16string& path) {
     return STATUS_SUCCESS;
 }
 
+// The entry an OBJECT_ATTRIBUTES names, which must be of the kind wanted.
+NTSTATUS LookupNamed(POBJECT_ATTRIBUTES attributes, bool openLink, nt::ob::Kind wanted, nt::ob::Entry& entry) {
+    std::u16string path;
+    NTSTATUS status = PathOf(attributes, path);
+    if (NT_SUCCESS(status)) {
+        status = nt::ob::Lookup(path, entry, openLink);
+    }
+    if (NT_SUCCESS(status) && entry.kind != wanted) {
+        status = STATUS_OBJECT_TYPE_MISMATCH;
+    }
+    return status;
+}
+
 // The name text stored right after the fixed part of an answer (structures of 8-byte alignment).
 void PutName(PUNICODE_STRING target, void* storage, std::u16string_view text) {
     auto* chars = static_cast<PWCHAR>(storage);
@@ -115,18 +128,10 @@ NTSTATUS IoDeleteSymbolicLink(PUNICODE_STRING SymbolicLinkName) {
 NTSTATUS ZwOpenDirectoryObject(PHANDLE DirectoryHandle, ACCESS_MASK DesiredAccess,
                                POBJECT_ATTRIBUTES ObjectAttributes) {
     PASSIVE_CODE();
-    std::u16string path;
-    NTSTATUS status = PathOf(ObjectAttributes, path);
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
     nt::ob::Entry entry;
-    status = nt::ob::Lookup(path, entry, false);
+    NTSTATUS status = LookupNamed(ObjectAttributes, false, nt::ob::Kind::Directory, entry);
     if (!NT_SUCCESS(status)) {
         return status;
-    }
-    if (entry.kind != nt::ob::Kind::Directory) {
-        return STATUS_OBJECT_TYPE_MISMATCH;
     }
     auto handle = std::make_shared<::DirectoryHandle>();
     handle->path = entry.path;
@@ -194,18 +199,10 @@ NTSTATUS ZwQueryDirectoryObject(HANDLE DirectoryHandle, PVOID Buffer, ULONG Leng
 NTSTATUS ZwOpenSymbolicLinkObject(PHANDLE LinkHandle, ACCESS_MASK DesiredAccess,
                                   POBJECT_ATTRIBUTES ObjectAttributes) {
     PASSIVE_CODE();
-    std::u16string path;
-    NTSTATUS status = PathOf(ObjectAttributes, path);
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
     nt::ob::Entry entry;
-    status = nt::ob::Lookup(path, entry, true);
+    NTSTATUS status = LookupNamed(ObjectAttributes, true, nt::ob::Kind::SymbolicLink, entry);
     if (!NT_SUCCESS(status)) {
         return status;
-    }
-    if (entry.kind != nt::ob::Kind::SymbolicLink) {
-        return STATUS_OBJECT_TYPE_MISMATCH;
     }
     auto handle = std::make_shared<::LinkHandle>();
     handle->target = entry.target;

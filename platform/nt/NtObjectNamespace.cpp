@@ -33,27 +33,12 @@ struct Namespace {
     Namespace() { Fresh(*this); }
 };
 
+// An absolute path's components ("\\" alone is the root, with none).
 bool Split(std::u16string_view path, std::vector<std::u16string_view>& parts) {
-    parts.clear();
     if (path.empty() || path[0] != u'\\') {
         return false;
     }
-    if (path.size() == 1) {
-        return true; // the root
-    }
-    size_t start = 1;
-    for (;;) {
-        size_t end = path.find(u'\\', start);
-        std::u16string_view part = path.substr(start, end == std::u16string_view::npos ? end : end - start);
-        if (part.empty()) {
-            return false;
-        }
-        parts.push_back(part);
-        if (end == std::u16string_view::npos) {
-            return true;
-        }
-        start = end + 1;
-    }
+    return nt::text::SplitPath(path.substr(1), parts);
 }
 
 std::u16string PathOf(const Node* node) {

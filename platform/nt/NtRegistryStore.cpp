@@ -41,24 +41,6 @@ std::u16string PathOf(const Key& key) {
     return path;
 }
 
-bool Split(std::u16string_view path, std::vector<std::u16string_view>& parts) {
-    parts.clear();
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find(u'\\', start);
-        std::u16string_view part = path.substr(start, end == std::u16string_view::npos ? end : end - start);
-        if (part.empty()) {
-            return false;
-        }
-        parts.push_back(part);
-        if (end == std::u16string_view::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    return true;
-}
-
 // Where a path starts and which names follow: an absolute path starts at the root and must name "\REGISTRY"
 // first; a relative one starts at base.
 NTSTATUS Parse(const KeyRef& base, std::u16string_view path, KeyRef& start, std::vector<std::u16string_view>& parts,
@@ -69,7 +51,7 @@ NTSTATUS Parse(const KeyRef& base, std::u16string_view path, KeyRef& start, std:
         if (path.empty() || path[0] != u'\\') {
             return STATUS_OBJECT_PATH_SYNTAX_BAD;
         }
-        if (!Split(path.substr(1), parts)) {
+        if (!nt::text::SplitPath(path.substr(1), parts) || parts.empty()) {
             return STATUS_OBJECT_NAME_INVALID;
         }
         if (!nt::text::EqualsIgnoreCase(parts[0], s.root->name)) {
@@ -85,7 +67,7 @@ NTSTATUS Parse(const KeyRef& base, std::u16string_view path, KeyRef& start, std:
         if (base->deleted) {
             return STATUS_KEY_DELETED;
         }
-        if (!path.empty() && !Split(path, parts)) {
+        if (!nt::text::SplitPath(path, parts)) {
             return STATUS_OBJECT_NAME_INVALID;
         }
         start = base;
@@ -163,9 +145,25 @@ void Persist() {
     std::filesystem::rename(temp, *s.file, ignored);
 }
 
-bool InVolatileTree(const Key& key) { return key.isVolatile; }
+// Under the lock, after a change of the key or its values.
+void Changed(Key& key) {
+    key.lastWriteTime = nt::clock::SystemTime();
+    if (!key.isVolatile) {
+        Persist();
+    }
+}
 
-void Touch(Key& key) { key.lastWriteTime = nt::clock::SystemTime(); }
+// Runs `body` on a live key under the store lock, unless a failure is injected for the operation.
+template <class Body>
+NTSTATUS OnKey(Operation op, const KeyRef& key, const std::u16string_view* valueName, Body body) {
+    Store& s = TheStore();
+    std::lock_guard guard(s.lock);
+    if (key->deleted) {
+        return STATUS_KEY_DELETED;
+    }
+    NTSTATUS status = Injected(op, PathOf(*key), valueName);
+    return NT_SUCCESS(status) ? body(*key) : status;
+}
 
 Value* FindValue(Key& key, std::u16string_view name) {
     for (Value& v : key.values) {
@@ -321,154 +319,90 @@ NTSTATUS CreateKey(const KeyRef& base, std::u16string_view path, bool isVolatile
     KeyRef child = ChildFor(*parent, parts.back(), true);
     child->isVolatile = isVolatile;
     child->className = std::u16string(className);
-    Touch(*parent);
-    if (!isVolatile) {
-        Persist();
-    }
+    Changed(*parent);
     key = std::move(child);
     created = true;
     return STATUS_SUCCESS;
 }
 
 NTSTATUS DeleteKey(const KeyRef& key) {
-    Store& s = TheStore();
-    std::lock_guard guard(s.lock);
-    if (key->deleted) {
-        return STATUS_KEY_DELETED;
-    }
-    NTSTATUS status = Injected(Operation::DeleteKey, PathOf(*key));
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
-    Key* parent = key->parent;
-    if (!key->children.empty() || parent == nullptr || parent->parent == nullptr) {
-        return STATUS_CANNOT_DELETE; // subkeys remain, or one of the roots
-    }
-    KeyRef keep = key; // the parent's reference goes; the caller's stays
-    parent->children.erase(nt::text::Upcase(key->name));
-    key->deleted = true;
-    key->parent = nullptr;
-    Touch(*parent);
-    if (!key->isVolatile) {
-        Persist();
-    }
-    return STATUS_SUCCESS;
+    return OnKey(Operation::DeleteKey, key, nullptr, [&](Key& k) {
+        Key* parent = k.parent;
+        if (!k.children.empty() || parent == nullptr || parent->parent == nullptr) {
+            return STATUS_CANNOT_DELETE; // subkeys remain, or one of the roots
+        }
+        parent->children.erase(nt::text::Upcase(k.name)); // the caller's reference keeps k alive
+        k.deleted = true;
+        k.parent = nullptr;
+        Changed(*parent);
+        return STATUS_SUCCESS;
+    });
 }
 
 NTSTATUS SetValue(const KeyRef& key, std::u16string_view name, ULONG type, const void* data, size_t size) {
-    Store& s = TheStore();
-    std::lock_guard guard(s.lock);
-    if (key->deleted) {
-        return STATUS_KEY_DELETED;
-    }
-    NTSTATUS status = Injected(Operation::SetValue, PathOf(*key), &name);
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
-    Value* value = FindValue(*key, name);
-    if (value == nullptr) {
-        key->values.push_back(Value{std::u16string(name), type, {}});
-        value = &key->values.back();
-    }
-    value->type = type;
-    auto bytes = static_cast<const UCHAR*>(data);
-    value->data.assign(bytes, bytes + size);
-    Touch(*key);
-    if (!InVolatileTree(*key)) {
-        Persist();
-    }
-    return STATUS_SUCCESS;
+    return OnKey(Operation::SetValue, key, &name, [&](Key& k) {
+        Value* value = FindValue(k, name);
+        if (value == nullptr) {
+            k.values.push_back(Value{std::u16string(name), type, {}});
+            value = &k.values.back();
+        }
+        value->type = type;
+        auto bytes = static_cast<const UCHAR*>(data);
+        value->data.assign(bytes, bytes + size);
+        Changed(k);
+        return STATUS_SUCCESS;
+    });
 }
 
 NTSTATUS QueryValue(const KeyRef& key, std::u16string_view name, Value& value) {
-    Store& s = TheStore();
-    std::lock_guard guard(s.lock);
-    if (key->deleted) {
-        return STATUS_KEY_DELETED;
-    }
-    NTSTATUS status = Injected(Operation::QueryValue, PathOf(*key), &name);
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
-    const Value* found = FindValue(*key, name);
-    if (found == nullptr) {
-        return STATUS_OBJECT_NAME_NOT_FOUND;
-    }
-    value = *found;
-    return STATUS_SUCCESS;
+    return OnKey(Operation::QueryValue, key, &name, [&](Key& k) {
+        const Value* found = FindValue(k, name);
+        if (found == nullptr) {
+            return STATUS_OBJECT_NAME_NOT_FOUND;
+        }
+        value = *found;
+        return STATUS_SUCCESS;
+    });
 }
 
 NTSTATUS DeleteValue(const KeyRef& key, std::u16string_view name) {
-    Store& s = TheStore();
-    std::lock_guard guard(s.lock);
-    if (key->deleted) {
-        return STATUS_KEY_DELETED;
-    }
-    NTSTATUS status = Injected(Operation::DeleteValue, PathOf(*key), &name);
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
-    auto it = std::find_if(key->values.begin(), key->values.end(),
-                           [&](const Value& v) { return nt::text::EqualsIgnoreCase(v.name, name); });
-    if (it == key->values.end()) {
-        return STATUS_OBJECT_NAME_NOT_FOUND;
-    }
-    key->values.erase(it);
-    Touch(*key);
-    if (!InVolatileTree(*key)) {
-        Persist();
-    }
-    return STATUS_SUCCESS;
+    return OnKey(Operation::DeleteValue, key, &name, [&](Key& k) {
+        auto it = std::find_if(k.values.begin(), k.values.end(),
+                               [&](const Value& v) { return nt::text::EqualsIgnoreCase(v.name, name); });
+        if (it == k.values.end()) {
+            return STATUS_OBJECT_NAME_NOT_FOUND;
+        }
+        k.values.erase(it);
+        Changed(k);
+        return STATUS_SUCCESS;
+    });
 }
 
 NTSTATUS EnumerateKey(const KeyRef& key, ULONG index, KeyInfo& info) {
-    Store& s = TheStore();
-    std::lock_guard guard(s.lock);
-    if (key->deleted) {
-        return STATUS_KEY_DELETED;
-    }
-    NTSTATUS status = Injected(Operation::EnumerateKey, PathOf(*key));
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
-    if (index >= key->children.size()) {
-        return STATUS_NO_MORE_ENTRIES;
-    }
-    auto it = key->children.begin();
-    std::advance(it, index);
-    Describe(*it->second, info);
-    return STATUS_SUCCESS;
+    return OnKey(Operation::EnumerateKey, key, nullptr, [&](Key& k) {
+        if (index >= k.children.size()) {
+            return STATUS_NO_MORE_ENTRIES;
+        }
+        Describe(*std::next(k.children.begin(), index)->second, info);
+        return STATUS_SUCCESS;
+    });
 }
 
 NTSTATUS EnumerateValue(const KeyRef& key, ULONG index, Value& value) {
-    Store& s = TheStore();
-    std::lock_guard guard(s.lock);
-    if (key->deleted) {
-        return STATUS_KEY_DELETED;
-    }
-    NTSTATUS status = Injected(Operation::EnumerateValue, PathOf(*key));
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
-    if (index >= key->values.size()) {
-        return STATUS_NO_MORE_ENTRIES;
-    }
-    value = key->values[index];
-    return STATUS_SUCCESS;
+    return OnKey(Operation::EnumerateValue, key, nullptr, [&](Key& k) {
+        if (index >= k.values.size()) {
+            return STATUS_NO_MORE_ENTRIES;
+        }
+        value = k.values[index];
+        return STATUS_SUCCESS;
+    });
 }
 
 NTSTATUS QueryKey(const KeyRef& key, KeyInfo& info) {
-    Store& s = TheStore();
-    std::lock_guard guard(s.lock);
-    if (key->deleted) {
-        return STATUS_KEY_DELETED;
-    }
-    NTSTATUS status = Injected(Operation::QueryKey, PathOf(*key));
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
-    Describe(*key, info);
-    return STATUS_SUCCESS;
+    return OnKey(Operation::QueryKey, key, nullptr, [&](Key& k) {
+        Describe(k, info);
+        return STATUS_SUCCESS;
+    });
 }
 
 NTSTATUS Flush() {

@@ -253,6 +253,26 @@ bool StartsWithIgnoreCase(std::u16string_view text, std::u16string_view prefix) 
     return text.size() >= prefix.size() && CompareIgnoreCase(text.substr(0, prefix.size()), prefix) == 0;
 }
 
+bool SplitPath(std::u16string_view path, std::vector<std::u16string_view>& parts) {
+    parts.clear();
+    if (path.empty()) {
+        return true;
+    }
+    size_t start = 0;
+    for (;;) {
+        size_t end = path.find(u'\\', start);
+        std::u16string_view part = path.substr(start, end == std::u16string_view::npos ? end : end - start);
+        if (part.empty()) {
+            return false;
+        }
+        parts.push_back(part);
+        if (end == std::u16string_view::npos) {
+            return true;
+        }
+        start = end + 1;
+    }
+}
+
 std::u16string_view View(const WCHAR* text) {
     return text == nullptr ? std::u16string_view() : std::u16string_view(text);
 }

@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ntdef.h"
 
@@ -29,6 +30,10 @@ std::u16string Upcase(std::u16string_view text);
 int CompareIgnoreCase(std::u16string_view a, std::u16string_view b);
 bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b);
 bool StartsWithIgnoreCase(std::u16string_view text, std::u16string_view prefix);
+
+// The components of a path relative to some root ("A\\B\\C"), in `parts`; false when one is empty (a doubled,
+// leading or trailing backslash). An empty path has no components.
+bool SplitPath(std::u16string_view path, std::vector<std::u16string_view>& parts);
 
 // The characters before the NUL.
 std::u16string_view View(const WCHAR* text);

@@ -5,6 +5,7 @@
 
 #include "NtControl.h"
 #include "NtIrql.h"
+#include "NtRtlString.h"
 
 class KernelTest : public ::testing::Test {
 protected:
@@ -27,4 +28,11 @@ void AtIrql(KIRQL irql, Body body) {
         throw;
     }
     KeLowerIrql(old);
+}
+
+// A counted string over a literal.
+inline UNICODE_STRING U(const char16_t* text) {
+    UNICODE_STRING s;
+    RtlInitUnicodeString(&s, text);
+    return s;
 }

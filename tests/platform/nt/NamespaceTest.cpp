@@ -10,12 +10,6 @@ namespace {
 
 using NamespaceTest = KernelTest;
 
-UNICODE_STRING U(const char16_t* s) {
-    UNICODE_STRING u;
-    RtlInitUnicodeString(&u, s);
-    return u;
-}
-
 std::u16string NameOf(PVOID object) {
     alignas(8) UCHAR buffer[256];
     ULONG length = 0;

@@ -9,12 +9,6 @@ namespace {
 
 using RtlStringTest = KernelTest;
 
-UNICODE_STRING U(const char16_t* s) {
-    UNICODE_STRING u;
-    RtlInitUnicodeString(&u, s);
-    return u;
-}
-
 std::u16string Text(const UNICODE_STRING& u) { return std::u16string(nt::text::View(&u)); }
 
 TEST_F(RtlStringTest, InitCountsBytesWithoutTheNul) {
