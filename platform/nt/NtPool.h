@@ -34,10 +34,12 @@ void ExFreePool(PVOID P);
 // TRUE when the address lies inside live pool or a registered range. Never dereferences it.
 BOOLEAN MmIsAddressValid(PVOID VirtualAddress);
 
-// Memory helpers of the run-time library.
+// Memory helpers of the run-time library (guarded: user-mode headers name them too).
+#ifndef RtlZeroMemory
 #define RtlZeroMemory(Destination, Length) __builtin_memset((Destination), 0, (Length))
 #define RtlFillMemory(Destination, Length, Fill) __builtin_memset((Destination), (Fill), (Length))
 #define RtlCopyMemory(Destination, Source, Length) __builtin_memcpy((Destination), (Source), (Length))
 #define RtlMoveMemory(Destination, Source, Length) __builtin_memmove((Destination), (Source), (Length))
 #define RtlEqualMemory(Destination, Source, Length) (!__builtin_memcmp((Destination), (Source), (Length)))
+#endif
 SIZE_T RtlCompareMemory(const void* Source1, const void* Source2, SIZE_T Length);

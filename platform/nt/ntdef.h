@@ -189,6 +189,7 @@ typedef const OBJECT_ATTRIBUTES* PCOBJECT_ATTRIBUTES;
 static_assert(sizeof(OBJECT_ATTRIBUTES) == 48 && offsetof(OBJECT_ATTRIBUTES, ObjectName) == 16 &&
               offsetof(OBJECT_ATTRIBUTES, Attributes) == 24 && offsetof(OBJECT_ATTRIBUTES, SecurityDescriptor) == 32);
 
+#ifndef InitializeObjectAttributes
 #define InitializeObjectAttributes(p, n, a, r, s)                                                                     \
     do {                                                                                                               \
         (p)->Length = sizeof(OBJECT_ATTRIBUTES);                                                                       \
@@ -198,3 +199,4 @@ static_assert(sizeof(OBJECT_ATTRIBUTES) == 48 && offsetof(OBJECT_ATTRIBUTES, Obj
         (p)->SecurityDescriptor = (s);                                                                                 \
         (p)->SecurityQualityOfService = nullptr;                                                                       \
     } while (0)
+#endif
