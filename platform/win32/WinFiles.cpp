@@ -12,8 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "WinDeviceIo.h"
 #include "WinHandles.h"
-#include "internal/DeviceFiles.h"
 #include "internal/HostFiles.h"
 #include "internal/ModuleTable.h"
 #include "winerror.h"
@@ -290,7 +290,7 @@ std::string HostCurrentDirectory() {
 HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES, DWORD disposition,
                    DWORD flagsAndAttributes, HANDLE) {
     if (IsDevicePath(fileName))
-        return win32::internal::OpenDevice(fileName, desiredAccess, shareMode, disposition, flagsAndAttributes);
+        return win32::OpenDeviceFile(fileName, desiredAccess, shareMode, disposition, flagsAndAttributes);
     return OpenFile(fileName, desiredAccess, disposition, flagsAndAttributes);
 }
 
