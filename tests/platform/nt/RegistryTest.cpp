@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "KernelTest.h"
 #include "NtHandleTable.h"
 #include "NtRegistryStore.h"
@@ -366,8 +368,10 @@ class RegistryFileTest : public RegistryTest {
 protected:
     void SetUp() override {
         RegistryTest::SetUp();
+        // One folder per process and test, so that concurrent runs never share a state file.
         m_dir = std::filesystem::temp_directory_path() /
-                ("tdl-registry-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                ("tdl-registry-" + std::to_string(getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir);
         m_file = m_dir / "registry.txt";
