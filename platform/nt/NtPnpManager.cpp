@@ -471,8 +471,12 @@ std::vector<std::u16string> StackServices(const DeviceNode* node) {
     return services;
 }
 
-void Fail(DeviceNode* node);
 void Enumerate(DeviceNode* node);
+
+void SetState(DeviceNode* node, NodeState state) {
+    std::lock_guard guard(g_nodeLock);
+    node->state = state;
+}
 
 // Loads the stack's drivers and calls their AddDevice routines in order. False when one is missing or fails.
 bool AddDrivers(DeviceNode* node) {
@@ -516,7 +520,7 @@ void Fail(DeviceNode* node) {
     if (IoGetAttachedDevice(node->pdo) != node->pdo) {
         SendPnp(node->pdo, IRP_MN_REMOVE_DEVICE);
     }
-    node->state = NodeState::Failed;
+    SetState(node, NodeState::Failed);
     UnloadUnusedDrivers(node->drivers);
 }
 
@@ -536,7 +540,7 @@ void Arrive(DeviceNode* parent, PDEVICE_OBJECT pdo) {
         parent->children.push_back(node);
     }
     if (!QueryIdentity(node)) {
-        node->state = NodeState::Failed;
+        SetState(node, NodeState::Failed);
         return;
     }
     SelectDriver(node);
@@ -554,10 +558,7 @@ void Arrive(DeviceNode* parent, PDEVICE_OBJECT pdo) {
         Fail(node);
         return;
     }
-    {
-        std::lock_guard guard(g_nodeLock);
-        node->state = NodeState::Started;
-    }
+    SetState(node, NodeState::Started);
     Enumerate(node);
 }
 

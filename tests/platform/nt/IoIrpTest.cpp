@@ -326,6 +326,47 @@ TEST_F(IoIrpTest, BuiltNeitherAndDirectRequestsHandTheDriverTheCallersMemory) {
     IoDeleteDevice(device);
 }
 
+// Synchronous requests built for a driver: a Plug and Play query keeps the status its sender set when no driver
+// handles it, and a read follows the device's buffering.
+TEST_F(IoIrpTest, BuiltSynchronousRequestsFollowTheTargetsConventions) {
+    PDEVICE_OBJECT bottom = iotest::CreateDevice(driver, [](PDEVICE_OBJECT device, PIRP irp) {
+        PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
+        if (location->MajorFunction == IRP_MJ_READ) {
+            void* target = (device->Flags & DO_BUFFERED_IO)
+                               ? irp->AssociatedIrp.SystemBuffer
+                               : MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority);
+            std::memcpy(target, "read!", 5);
+            irp->IoStatus.Status = STATUS_SUCCESS;
+            irp->IoStatus.Information = 5;
+        }
+        NTSTATUS status = irp->IoStatus.Status; // other requests: left as the sender set it
+        IoCompleteRequest(irp, IO_NO_INCREMENT);
+        return status;
+    });
+    KEVENT event;
+    KeInitializeEvent(&event, NotificationEvent, FALSE);
+    IO_STATUS_BLOCK ioStatus{};
+    PIRP irp = IoBuildSynchronousFsdRequest(IRP_MJ_PNP, bottom, nullptr, 0, nullptr, &event, &ioStatus);
+    irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
+    IoGetNextIrpStackLocation(irp)->MinorFunction = IRP_MN_QUERY_CAPABILITIES;
+    EXPECT_EQ(IoCallDriver(bottom, irp), STATUS_NOT_SUPPORTED);
+    EXPECT_EQ(ioStatus.Status, STATUS_NOT_SUPPORTED);
+
+    for (ULONG buffering : {ULONG(DO_BUFFERED_IO), ULONG(DO_DIRECT_IO)}) {
+        SCOPED_TRACE(buffering);
+        bottom->Flags = (bottom->Flags & ~(DO_BUFFERED_IO | DO_DIRECT_IO)) | buffering;
+        char buffer[8] = {};
+        LARGE_INTEGER offset{};
+        KeClearEvent(&event);
+        irp = IoBuildSynchronousFsdRequest(IRP_MJ_READ, bottom, buffer, sizeof buffer, &offset, &event, &ioStatus);
+        EXPECT_EQ(IoGetNextIrpStackLocation(irp)->Parameters.Read.Length, sizeof buffer);
+        EXPECT_EQ(IoCallDriver(bottom, irp), STATUS_SUCCESS);
+        EXPECT_EQ(ioStatus.Information, 5u);
+        EXPECT_STREQ(buffer, "read!");
+    }
+    IoDeleteDevice(bottom);
+}
+
 NTSTATUS CancelQueued(PDEVICE_OBJECT, PIRP irp) {
     IoReleaseCancelSpinLock(irp->CancelIrql);
     irp->IoStatus.Status = STATUS_CANCELLED;
