@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReleaseCase{"Windows7", Release::Windows7, {"win7"}, {"win7"}},
         ReleaseCase{"Windows8", Release::Windows8, {"win8"}, {"win8"}},
         ReleaseCase{"Windows10", Release::Windows10, {}, {"win?"}}),
-    [](const ::testing::TestParamInfo<ReleaseCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<ReleaseCase>& param) { return std::string(param.param.name); });
 
 } // namespace
 } // namespace drivertest
