@@ -49,7 +49,9 @@ struct DriverMatch {
 };
 void RegisterDriverMatch(const DriverMatch& match);
 
-// A device the root bus enumerates (as a system bus driver is): its IDs and the texts its PDO reports.
+// A device the root bus enumerates (as a system bus driver is): its IDs and the texts its PDO reports. Its
+// driver is `service` in the setup class `classGuid` when a service is given (a zero GUID: no class, so no
+// driver key and no class filters), else the first match of its IDs.
 struct RootDevice {
     std::u16string deviceId;                 // "ROOT\SIMPCI"
     std::u16string instanceId = u"0000";
@@ -57,6 +59,8 @@ struct RootDevice {
     std::vector<std::u16string> compatibleIds;
     std::u16string description;
     std::u16string location;
+    std::u16string service;
+    GUID classGuid{};
 };
 // Adds the device and waits until it (and whatever it enumerates) has arrived. *instancePath (optional)
 // receives "ROOT\SIMPCI\0000"; *pdo (optional) its physical device object.

@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <map>
 #include <thread>
+#include <utility>
 
 #include "NtControl.h"
 #include "NtIoInternal.h"
@@ -41,12 +43,16 @@ public:
         return m_thread.joinable() && std::this_thread::get_id() == m_thread.get_id();
     }
 
+    // A stop (NtBugCheck) raised by a driver on the manager's thread is rethrown here, to the machine's owner.
     void WaitForIdle() {
         if (OnWorker()) {
             return;
         }
         std::unique_lock guard(m_lock);
         m_idle.wait(guard, [this] { return m_queue.empty() && !m_busy; });
+        if (std::exception_ptr error = std::exchange(m_error, nullptr)) {
+            std::rethrow_exception(error);
+        }
     }
 
     // Runs `work` on the manager's thread and waits for it and for everything it queued.
@@ -87,8 +93,16 @@ private:
             m_queue.pop_front();
             m_busy = true;
             guard.unlock();
-            work();
+            std::exception_ptr error;
+            try {
+                work();
+            } catch (...) {
+                error = std::current_exception();
+            }
             guard.lock();
+            if (error && !m_error) {
+                m_error = error;
+            }
             m_busy = false;
             if (m_queue.empty()) {
                 m_idle.notify_all();
@@ -102,6 +116,7 @@ private:
     std::deque<std::function<void()>> m_queue;
     bool m_busy = false;
     bool m_stopping = false;
+    std::exception_ptr m_error;
     std::thread m_thread;
 };
 
@@ -400,17 +415,22 @@ std::u16string AssignDriverKey(const DeviceNode* node, const reg::KeyRef& enumKe
 void SelectDriver(DeviceNode* node) {
     DriverMatch match;
     bool matched = false;
-    {
+    const RootDevice* root = node->parent == &g_root ? RootDeviceOf(node->pdo) : nullptr;
+    if (root && !root->service.empty()) {
+        match = {node->deviceId, root->service, root->classGuid, u"", u""};
+        matched = true;
+    } else {
         std::lock_guard guard(g_configLock);
         if (const DriverMatch* found = FindMatch(node)) {
             match = *found;
             matched = true;
         }
     }
+    const bool hasClass = matched && match.classGuid != GUID{};
     reg::KeyRef enumKey = reg::CreatePath(reg::EnumKeyPath(node->instancePath));
     std::u16string className;
     std::u16string driverKey;
-    if (matched) {
+    if (hasClass) {
         className = reg::GetString(reg::OpenPath(reg::ClassKeyPath(match.classGuid)), u"Class").value_or(u"");
     }
     {
@@ -419,12 +439,12 @@ void SelectDriver(DeviceNode* node) {
         if (matched) {
             node->service = match.service;
             node->manufacturer = match.manufacturer;
-            node->hasClass = true;
+            node->hasClass = hasClass;
             node->classGuid = match.classGuid;
             node->className = className;
         }
     }
-    if (matched) {
+    if (hasClass) {
         driverKey = AssignDriverKey(node, enumKey);
         std::lock_guard guard(g_nodeLock);
         node->driverKey = driverKey;
@@ -441,14 +461,16 @@ void SelectDriver(DeviceNode* node) {
     }
     if (matched) {
         reg::SetString(enumKey, u"Service", node->service);
+        if (!node->manufacturer.empty()) {
+            reg::SetString(enumKey, u"Mfg", node->manufacturer);
+        }
+    }
+    if (hasClass) {
         reg::SetString(enumKey, u"ClassGUID", reg::GuidString(node->classGuid));
         if (!className.empty()) {
             reg::SetString(enumKey, u"Class", className);
         }
         reg::SetString(enumKey, u"Driver", driverKey);
-        if (!node->manufacturer.empty()) {
-            reg::SetString(enumKey, u"Mfg", node->manufacturer);
-        }
     }
 }
 
@@ -456,7 +478,7 @@ void SelectDriver(DeviceNode* node) {
 // device upper filters, class upper filters. The class filters apply only to nodes of that class.
 std::vector<std::u16string> StackServices(const DeviceNode* node) {
     reg::KeyRef enumKey = reg::OpenPath(reg::EnumKeyPath(node->instancePath));
-    reg::KeyRef classKey = reg::OpenPath(reg::ClassKeyPath(node->classGuid));
+    reg::KeyRef classKey = node->hasClass ? reg::OpenPath(reg::ClassKeyPath(node->classGuid)) : nullptr;
     std::vector<std::u16string> services = reg::GetMultiString(enumKey, u"LowerFilters");
     for (auto& s : reg::GetMultiString(classKey, u"LowerFilters")) {
         services.push_back(std::move(s));

@@ -160,6 +160,10 @@ NTSTATUS CreateRootPdo(const RootDevice& device, PDEVICE_OBJECT* pdo) {
     return STATUS_SUCCESS;
 }
 
+const RootDevice* RootDeviceOf(PDEVICE_OBJECT pdo) {
+    return g_rootDriver && pdo->DriverObject == g_rootDriver ? ExtensionOf(pdo)->device : nullptr;
+}
+
 void MarkRootPdoMissing(PDEVICE_OBJECT pdo) {
     if (pdo->DriverObject == g_rootDriver) {
         ExtensionOf(pdo)->missing = true;

@@ -558,6 +558,38 @@ TEST_F(PnpManagerTest, InterfacesLinkToThePdoWhileTheDeviceIsThere) {
     RtlFreeUnicodeString(&link);
 }
 
+TEST_F(PnpManagerTest, RootDeviceCanNameItsOwnDriver) {
+    nt::pnp::RootDevice device;
+    device.deviceId = u"ROOT\\SECONDBUS";
+    device.service = u"testbus";
+    device.classGuid = kSystemClass;
+    std::u16string instance;
+    PDEVICE_OBJECT pdo = nullptr;
+    ASSERT_EQ(nt::pnp::AddRootDevice(device, &instance, &pdo), STATUS_SUCCESS);
+    EXPECT_EQ(instance, u"ROOT\\SECONDBUS\\0000");
+    EXPECT_EQ(busPdo, pdo); // the bus driver's AddDevice ran for it
+    std::u16string value;
+    EXPECT_EQ(Property(pdo, DevicePropertyClassName, value), STATUS_SUCCESS);
+    EXPECT_EQ(value, std::u16string(u"System") + u'\0');
+    EXPECT_EQ(Property(pdo, DevicePropertyEnumeratorName, value), STATUS_SUCCESS);
+    EXPECT_EQ(value, std::u16string(u"ROOT") + u'\0');
+    EXPECT_EQ(nt::pnp::PhysicalDeviceObject(instance), pdo);
+    EXPECT_EQ(nt::pnp::RemoveRootDevice(instance), STATUS_SUCCESS);
+    EXPECT_EQ(nt::pnp::PhysicalDeviceObject(instance), nullptr);
+}
+
+TEST_F(PnpManagerTest, StopRaisedByADriverOnTheManagersThreadReachesTheCaller) {
+    Child broken;
+    broken.deviceId = u"USB\\VID_BAD0&PID_0001";
+    broken.hardwareIds = {u"USB\\VID_BAD0&PID_0001"};
+    nt::pnp::RegisterDriverMatch({u"USB\\VID_BAD0&PID_0001", u"crasher", kUsbClass, u"", u""});
+    iotest::RegisterDriver(u"crasher", {.addDevice = [](PDRIVER_OBJECT, PDEVICE_OBJECT) -> NTSTATUS {
+                                            KeBugCheckEx(MANUALLY_INITIATED_CRASH, 1, 2, 3, 4);
+                                        }});
+    EXPECT_THROW(Plug(broken, u"\\Device\\USBPDO-7"), NtBugCheck);
+    nt::pnp::WaitForIdle(); // reported once
+}
+
 TEST_F(PnpManagerTest, DeviceWithoutADriverStaysUntilItsBusDropsIt) {
     Child unknown;
     unknown.deviceId = u"USB\\VID_FFFF&PID_0001";
