@@ -871,6 +871,10 @@ void IoInvalidateDeviceRelations(PDEVICE_OBJECT DeviceObject, DEVICE_RELATION_TY
     }
     ObReferenceObject(DeviceObject);
     nt::pnp::TheWorker().Post([DeviceObject] {
+        struct Release {
+            PDEVICE_OBJECT device;
+            ~Release() { ObDereferenceObject(device); }
+        } release{DeviceObject};
         nt::pnp::DeviceNode* node;
         {
             std::lock_guard guard(nt::pnp::g_nodeLock);
@@ -879,6 +883,5 @@ void IoInvalidateDeviceRelations(PDEVICE_OBJECT DeviceObject, DEVICE_RELATION_TY
         if (node) {
             nt::pnp::Enumerate(node);
         }
-        ObDereferenceObject(DeviceObject);
     });
 }
