@@ -29,6 +29,8 @@ constexpr ULONG kObjectMagic = 0x624f6f49; // "IoOb"
 // The header of an I/O object, or null when Object is not one (checked by its magic word).
 ObjectHeader* HeaderOf(PVOID object);
 inline PVOID BodyOf(ObjectHeader* header) { return header + 1; }
+// Drops a reference through a header known to be valid (no lookup; for the I/O path).
+void Release(ObjectHeader* header);
 bool IsDeviceObject(PVOID object);
 bool IsDriverObject(PVOID object);
 
@@ -85,8 +87,8 @@ struct DeviceControlRequest {
 PIRP BuildDeviceControl(PDEVICE_OBJECT device, const DeviceControlRequest& request, PKEVENT event,
                         PIO_STATUS_BLOCK ioStatus);
 
-// Sends a synchronous request built by the I/O manager and waits for it at PASSIVE_LEVEL; returns the final
-// status (and the information in *information, when given).
+// Sends a synchronous request built by the I/O manager and waits for it at PASSIVE_LEVEL when its driver
+// returned STATUS_PENDING; returns the final status.
 NTSTATUS CallAndWait(PDEVICE_OBJECT device, PIRP irp, PKEVENT event, PIO_STATUS_BLOCK ioStatus);
 
 // Serialises changes of device stacks (attach, detach, deletion) against walks of them.

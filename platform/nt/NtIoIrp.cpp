@@ -206,9 +206,11 @@ NTSTATUS IofCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     }
     // The device stays in memory while its driver works on the request, even if the driver deletes it.
     struct Hold {
-        explicit Hold(PDEVICE_OBJECT d) : device(d) { (reinterpret_cast<ObjectHeader*>(d) - 1)->references.fetch_add(1); }
-        ~Hold() { ObDereferenceObject(device); }
-        PDEVICE_OBJECT device;
+        explicit Hold(PDEVICE_OBJECT device) : header(reinterpret_cast<ObjectHeader*>(device) - 1) {
+            header->references.fetch_add(1);
+        }
+        ~Hold() { Release(header); }
+        ObjectHeader* header;
     } hold(DeviceObject);
     return DeviceObject->DriverObject->MajorFunction[location->MajorFunction](DeviceObject, Irp);
 }

@@ -28,6 +28,17 @@ bool IsDriverObject(PVOID object) {
     return header && header->type == ObjectType::Driver;
 }
 
+void Release(ObjectHeader* header) {
+    LONG left = header->references.fetch_sub(1) - 1;
+    if (left < 0) {
+        BugCheck(BAD_POOL_CALLER, "ObDereferenceObject: more dereferences than references",
+                 reinterpret_cast<ULONG_PTR>(BodyOf(header)));
+    }
+    if (left == 0) {
+        header->destroy(header);
+    }
+}
+
 namespace {
 
 ObjectHeader* CheckedHeader(PVOID object, const char* routine) {
@@ -49,14 +60,4 @@ void ObReferenceObject(PVOID Object) {
     }
 }
 
-void ObDereferenceObject(PVOID Object) {
-    nt::io::ObjectHeader* header = nt::io::CheckedHeader(Object, "ObDereferenceObject");
-    LONG left = header->references.fetch_sub(1) - 1;
-    if (left < 0) {
-        nt::BugCheck(BAD_POOL_CALLER, "ObDereferenceObject: more dereferences than references",
-                     reinterpret_cast<ULONG_PTR>(Object));
-    }
-    if (left == 0) {
-        header->destroy(header);
-    }
-}
+void ObDereferenceObject(PVOID Object) { nt::io::Release(nt::io::CheckedHeader(Object, "ObDereferenceObject")); }
