@@ -103,6 +103,9 @@ bool InRegistered(const PoolState& s, ULONG_PTR start, ULONG_PTR end) {
 }
 
 bool RangeValid(ULONG_PTR start, ULONG_PTR end) {
+    if (end <= start) {
+        return false; // empty, or wrapped past the top of the address space
+    }
     PoolState& s = State();
     std::shared_lock guard(s.lock);
     return InLive(s, start, end) || InRegistered(s, start, end);

@@ -25,14 +25,14 @@ TEST_F(PoolTest, AddressValidityFollowsLivePoolWithoutTouchingTheAddress) {
     EXPECT_TRUE(MmIsAddressValid(block));
     EXPECT_TRUE(MmIsAddressValid(block + 63));
     EXPECT_FALSE(MmIsAddressValid(block + 64)) << "one past the end is not part of the allocation";
-    ExFreePoolWithTag(block, kTag);
-    EXPECT_FALSE(MmIsAddressValid(block));
-
-    // Addresses that would fault if read: a dereference here would crash the test.
+    // Addresses that would fault if read, checked while a block is live (the top address must not wrap into
+    // it): a dereference here would crash the test.
     for (ULONG_PTR arbitrary : {ULONG_PTR{0}, ULONG_PTR{1}, ULONG_PTR{0xDEADBEEF000}, ~ULONG_PTR{0},
                                 ULONG_PTR{0xFFFF800000001000}}) {
         EXPECT_FALSE(MmIsAddressValid(reinterpret_cast<PVOID>(arbitrary))) << std::hex << arbitrary;
     }
+    ExFreePoolWithTag(block, kTag);
+    EXPECT_FALSE(MmIsAddressValid(block));
     int onTheStack = 0;
     EXPECT_FALSE(MmIsAddressValid(&onTheStack)) << "memory the kernel was not told about is not valid";
 }
