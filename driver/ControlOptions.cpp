@@ -13,23 +13,7 @@ NTSTATUS ControlSetLoggingOptions(PCONTROL_REQUEST Request) {
     LOGGING_OPTIONS options;
     RtlCopyMemory(&options, Request->Buffer, sizeof options);
 
-    PCAPTURE_SETTINGS settings = &g_Driver.Capture;
-    settings->CaptureBulk = options.CaptureBulk != 0;
-    settings->BulkMaxSize = CaptureSizeClamp(options.BulkMaxSize);
-    settings->CaptureCtrl = options.CaptureCtrl != 0;
-    settings->CtrlMaxSize = CaptureSizeClamp(options.CtrlMaxSize);
-    settings->CaptureIsoch = options.CaptureIsoch != 0;
-    settings->IsochMaxSize = CaptureSizeClamp(options.IsochMaxSize);
-    settings->CaptureUrbs = options.CaptureUrbs;
-    settings->CaptureHubInterface = 0; // the driver has no hub-interface hook
-    settings->CaptureUsbportHook = 0;  // nor a port-driver hook
-    settings->CaptureUsbIntern = options.CaptureUsbIntern;
-    settings->CaptureHubIoctl = options.CaptureHubIoctl;
-    settings->CaptureHcdIoctl = options.CaptureHcdIoctl;
-    settings->CaptureHidIoctl = options.CaptureHidIoctl;
-    settings->CaptureHidIntern = options.CaptureHidIntern;
-    settings->CapturePnp = options.CapturePnp;
-    settings->CapturePower = options.CapturePower;
+    CaptureSettingsTake(&g_Driver.Capture, &options);
     SaveCaptureSettings();
 
     // Without a filter the previous block stays in memory, out of force.
@@ -41,24 +25,8 @@ NTSTATUS ControlSetLoggingOptions(PCONTROL_REQUEST Request) {
 }
 
 NTSTATUS ControlGetLoggingOptions(PCONTROL_REQUEST Request) {
-    const CAPTURE_SETTINGS* settings = &g_Driver.Capture;
     LOGGING_OPTIONS options = {};
-    options.CaptureBulk = settings->CaptureBulk;
-    options.BulkMaxSize = settings->BulkMaxSize;
-    options.CaptureCtrl = settings->CaptureCtrl;
-    options.CtrlMaxSize = settings->CtrlMaxSize;
-    options.CaptureIsoch = settings->CaptureIsoch;
-    options.IsochMaxSize = settings->IsochMaxSize;
-    options.CaptureUrbs = settings->CaptureUrbs;
-    options.CaptureHubInterface = 0;
-    options.CaptureUsbportHook = 0;
-    options.CaptureUsbIntern = settings->CaptureUsbIntern;
-    options.CaptureHubIoctl = settings->CaptureHubIoctl;
-    options.CaptureHcdIoctl = settings->CaptureHcdIoctl;
-    options.CaptureHidIoctl = settings->CaptureHidIoctl;
-    options.CaptureHidIntern = settings->CaptureHidIntern;
-    options.CapturePnp = settings->CapturePnp;
-    options.CapturePower = settings->CapturePower;
+    CaptureSettingsPut(&g_Driver.Capture, &options);
     options.FilterPresent = g_Driver.FilterPresent;
     options.Filter = g_Driver.CaptureFilter; // also when not in force
 

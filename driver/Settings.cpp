@@ -12,41 +12,51 @@
 namespace {
 
 enum class ValueKind : UCHAR {
-    Switch,     // one byte, 0/1 when read from the registry
-    Size,       // u32, clamped
-    AlwaysZero, // one byte, never anything but 0
+    TransferSwitch, // one byte, always 0/1
+    Switch,         // one byte, 0/1 when read from the registry, as sent in LOGGING_OPTIONS
+    Size,           // u32, clamped
+    AlwaysZero,     // one byte, never anything but 0
 };
 
 struct CaptureValue {
-    PCWSTR name;
-    size_t offset;
+    PCWSTR name;          // registry value
+    size_t offset;        // in CAPTURE_SETTINGS
+    size_t optionsOffset; // in LOGGING_OPTIONS
     ValueKind kind;
     ULONG defaultValue;
 };
 
+#define CAPTURE_VALUE_NAME(text) u##text
+#define CAPTURE_VALUE(field, kind, defaultValue)                                                                       \
+    {CAPTURE_VALUE_NAME(#field), offsetof(CAPTURE_SETTINGS, field), offsetof(LOGGING_OPTIONS, field), ValueKind::kind, \
+     defaultValue}
+
 // The sixteen capture values, in the order they are loaded and saved.
 const CaptureValue g_captureValues[] = {
-    {u"CaptureBulk", offsetof(CAPTURE_SETTINGS, CaptureBulk), ValueKind::Switch, 1},
-    {u"BulkMaxSize", offsetof(CAPTURE_SETTINGS, BulkMaxSize), ValueKind::Size, LOGGING_OPTIONS_DEFAULT_SIZE},
-    {u"CaptureCtrl", offsetof(CAPTURE_SETTINGS, CaptureCtrl), ValueKind::Switch, 1},
-    {u"CtrlMaxSize", offsetof(CAPTURE_SETTINGS, CtrlMaxSize), ValueKind::Size, LOGGING_OPTIONS_DEFAULT_SIZE},
-    {u"CaptureIsoch", offsetof(CAPTURE_SETTINGS, CaptureIsoch), ValueKind::Switch, 1},
-    {u"IsochMaxSize", offsetof(CAPTURE_SETTINGS, IsochMaxSize), ValueKind::Size, LOGGING_OPTIONS_DEFAULT_SIZE},
-    {u"CaptureUrbs", offsetof(CAPTURE_SETTINGS, CaptureUrbs), ValueKind::Switch, 1},
-    {u"CaptureUsbIntern", offsetof(CAPTURE_SETTINGS, CaptureUsbIntern), ValueKind::Switch, 1},
-    {u"CaptureHubIoctl", offsetof(CAPTURE_SETTINGS, CaptureHubIoctl), ValueKind::Switch, 1},
-    {u"CaptureHubInterface", offsetof(CAPTURE_SETTINGS, CaptureHubInterface), ValueKind::AlwaysZero, 0},
-    {u"CaptureUsbportHook", offsetof(CAPTURE_SETTINGS, CaptureUsbportHook), ValueKind::AlwaysZero, 0},
-    {u"CaptureHcdIoctl", offsetof(CAPTURE_SETTINGS, CaptureHcdIoctl), ValueKind::Switch, 1},
-    {u"CaptureHidIoctl", offsetof(CAPTURE_SETTINGS, CaptureHidIoctl), ValueKind::Switch, 1},
-    {u"CaptureHidIntern", offsetof(CAPTURE_SETTINGS, CaptureHidIntern), ValueKind::Switch, 0},
-    {u"CapturePnp", offsetof(CAPTURE_SETTINGS, CapturePnp), ValueKind::Switch, 1},
-    {u"CapturePower", offsetof(CAPTURE_SETTINGS, CapturePower), ValueKind::Switch, 0},
+    CAPTURE_VALUE(CaptureBulk, TransferSwitch, 1),
+    CAPTURE_VALUE(BulkMaxSize, Size, LOGGING_OPTIONS_DEFAULT_SIZE),
+    CAPTURE_VALUE(CaptureCtrl, TransferSwitch, 1),
+    CAPTURE_VALUE(CtrlMaxSize, Size, LOGGING_OPTIONS_DEFAULT_SIZE),
+    CAPTURE_VALUE(CaptureIsoch, TransferSwitch, 1),
+    CAPTURE_VALUE(IsochMaxSize, Size, LOGGING_OPTIONS_DEFAULT_SIZE),
+    CAPTURE_VALUE(CaptureUrbs, Switch, 1),
+    CAPTURE_VALUE(CaptureUsbIntern, Switch, 1),
+    CAPTURE_VALUE(CaptureHubIoctl, Switch, 1),
+    CAPTURE_VALUE(CaptureHubInterface, AlwaysZero, 0), // the driver has no hub-interface hook
+    CAPTURE_VALUE(CaptureUsbportHook, AlwaysZero, 0),  // nor a port-driver hook
+    CAPTURE_VALUE(CaptureHcdIoctl, Switch, 1),
+    CAPTURE_VALUE(CaptureHidIoctl, Switch, 1),
+    CAPTURE_VALUE(CaptureHidIntern, Switch, 0),
+    CAPTURE_VALUE(CapturePnp, Switch, 1),
+    CAPTURE_VALUE(CapturePower, Switch, 0),
 };
 
-ULONG CaptureValueGet(const CAPTURE_SETTINGS* settings, const CaptureValue& value) {
-    const UCHAR* field = reinterpret_cast<const UCHAR*>(settings) + value.offset;
-    if (value.kind == ValueKind::Size) {
+#undef CAPTURE_VALUE
+#undef CAPTURE_VALUE_NAME
+
+// A value's number as held at `field` (a byte, or an unaligned u32 for sizes).
+ULONG FieldGet(const UCHAR* field, ValueKind kind) {
+    if (kind == ValueKind::Size) {
         ULONG size;
         RtlCopyMemory(&size, field, sizeof size);
         return size;
@@ -54,21 +64,31 @@ ULONG CaptureValueGet(const CAPTURE_SETTINGS* settings, const CaptureValue& valu
     return *field;
 }
 
-void CaptureValueSet(PCAPTURE_SETTINGS settings, const CaptureValue& value, ULONG number) {
-    UCHAR* field = reinterpret_cast<UCHAR*>(settings) + value.offset;
-    switch (value.kind) {
+// Stores `number` as the driver keeps the value; switches from the registry are taken as 0/1.
+void FieldSet(UCHAR* field, ValueKind kind, ULONG number, BOOLEAN fromRegistry) {
+    switch (kind) {
     case ValueKind::Size: {
         const ULONG size = CaptureSizeClamp(number);
         RtlCopyMemory(field, &size, sizeof size);
         break;
     }
-    case ValueKind::Switch:
+    case ValueKind::TransferSwitch:
         *field = number != 0 ? 1 : 0;
+        break;
+    case ValueKind::Switch:
+        *field = fromRegistry ? (number != 0 ? 1 : 0) : static_cast<UCHAR>(number);
         break;
     case ValueKind::AlwaysZero:
         *field = 0;
         break;
     }
+}
+
+UCHAR* SettingsField(PCAPTURE_SETTINGS settings, const CaptureValue& value) {
+    return reinterpret_cast<UCHAR*>(settings) + value.offset;
+}
+const UCHAR* SettingsField(const CAPTURE_SETTINGS* settings, const CaptureValue& value) {
+    return reinterpret_cast<const UCHAR*>(settings) + value.offset;
 }
 
 BOOLEAN QueryBoolean(HANDLE key, PCWSTR name, BOOLEAN current) {
@@ -96,7 +116,26 @@ NTSTATUS OpenExistingParametersKey(PHANDLE key) {
 void CaptureSettingsSetDefaults(PCAPTURE_SETTINGS settings) {
     RtlZeroMemory(settings, sizeof *settings);
     for (const CaptureValue& value : g_captureValues) {
-        CaptureValueSet(settings, value, value.defaultValue);
+        FieldSet(SettingsField(settings, value), value.kind, value.defaultValue, TRUE);
+    }
+}
+
+void CaptureSettingsTake(PCAPTURE_SETTINGS settings, const LOGGING_OPTIONS* options) {
+    const UCHAR* bytes = reinterpret_cast<const UCHAR*>(options);
+    for (const CaptureValue& value : g_captureValues) {
+        FieldSet(SettingsField(settings, value), value.kind, FieldGet(bytes + value.optionsOffset, value.kind), FALSE);
+    }
+}
+
+void CaptureSettingsPut(const CAPTURE_SETTINGS* settings, PLOGGING_OPTIONS options) {
+    UCHAR* bytes = reinterpret_cast<UCHAR*>(options);
+    for (const CaptureValue& value : g_captureValues) {
+        const ULONG number = FieldGet(SettingsField(settings, value), value.kind);
+        if (value.kind == ValueKind::Size) {
+            RtlCopyMemory(bytes + value.optionsOffset, &number, sizeof number);
+        } else {
+            bytes[value.optionsOffset] = static_cast<UCHAR>(number);
+        }
     }
 }
 
@@ -148,9 +187,10 @@ void LoadBootParameters(void) {
 void LoadCaptureSettings(HANDLE parametersKey) {
     PCAPTURE_SETTINGS settings = &g_Driver.Capture;
     for (const CaptureValue& value : g_captureValues) {
-        ULONG number = CaptureValueGet(settings, value);
+        UCHAR* field = SettingsField(settings, value);
+        ULONG number = FieldGet(field, value.kind);
         if (NT_SUCCESS(RegistryQueryDword(parametersKey, value.name, &number))) {
-            CaptureValueSet(settings, value, number);
+            FieldSet(field, value.kind, number, TRUE);
         }
     }
 }
@@ -161,7 +201,7 @@ void SaveCaptureSettings(void) {
         return;
     }
     for (const CaptureValue& value : g_captureValues) {
-        RegistrySetDword(key, value.name, CaptureValueGet(&g_Driver.Capture, value));
+        RegistrySetDword(key, value.name, FieldGet(SettingsField(&g_Driver.Capture, value), value.kind));
     }
     ZwClose(key);
 }

@@ -15,6 +15,7 @@
 // Locks: none; registry access at PASSIVE_LEVEL. The settings in memory are bytes and words written whole.
 #pragma once
 
+#include "common/LoggingOptions.h"
 #include "driver/Driver.h"
 
 // The built-in capture settings: every switch on except CaptureHidIntern, CapturePower and the two hooks
@@ -22,6 +23,11 @@
 void CaptureSettingsSetDefaults(PCAPTURE_SETTINGS settings);
 // A per-transfer size as the driver keeps it: at most LOGGING_OPTIONS_MAX_SIZE.
 ULONG CaptureSizeClamp(ULONG size);
+// Takes the settings a client sent (bytes 2-26 of LOGGING_OPTIONS): transfer switches as 0/1, the other
+// switches as sent, sizes clamped, the two hooks the driver lacks off.
+void CaptureSettingsTake(PCAPTURE_SETTINGS settings, const LOGGING_OPTIONS* options);
+// Fills bytes 2-26 of LOGGING_OPTIONS from the settings.
+void CaptureSettingsPut(const CAPTURE_SETTINGS* settings, PLOGGING_OPTIONS options);
 
 // Opens the service key and opens or creates its Parameters subkey; `created` tells whether it was new.
 NTSTATUS OpenParametersKey(PHANDLE key, PBOOLEAN created);
