@@ -2,29 +2,20 @@
 // upper filter of the USB setup class. The driver never attaches a device of its own; it only learns the
 // new device stack.
 //
-// Locks: none of its own; recording the stack takes the device-stack tree's locks.
+// Locks: none of its own; recording the stack takes the device-stack tree's locks (StackTree.h).
 #include "driver/Driver.h"
-
-namespace {
-
-// Records the stack of `physicalDevice` in the device-stack tree and hooks the drivers selected in it. The
-// tree is built by its own part of the driver; until it is, stacks are not recorded.
-void DeviceStackRecord(PDRIVER_OBJECT driverObject, PDEVICE_OBJECT physicalDevice) {
-    (void)driverObject;
-    (void)physicalDevice;
-}
-
-} // namespace
+#include "driver/StackTree.h"
 
 NTSTATUS DriverAddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDeviceObject) {
     PASSIVE_CODE();
+    (void)DriverObject;
     const BOOLEAN traced = MemlogWants(MEMLOG_FLAG_TREE);
     if (traced) {
         MemlogWrite(FourCC(">Add"), reinterpret_cast<ULONG_PTR>(PhysicalDeviceObject), g_Driver.SafeMode);
     }
     // In Safe Mode the driver answers its control device but learns and hooks nothing.
     if (!g_Driver.SafeMode) {
-        DeviceStackRecord(DriverObject, PhysicalDeviceObject);
+        StackTreeAddDevice(PhysicalDeviceObject);
     }
     if (traced) {
         MemlogWrite(FourCC("<Add"), reinterpret_cast<ULONG_PTR>(PhysicalDeviceObject), 0);

@@ -46,6 +46,11 @@ CONTROL_HANDLER ControlDisableClog; // IOCTL_TINDALOFT_DISABLE_CLOG, no buffer
 CONTROL_HANDLER ControlClearClog;   // IOCTL_TINDALOFT_CLEAR_CLOG, no buffer
 CONTROL_HANDLER ControlReadClog;    // IOCTL_TINDALOFT_READ_CLOG, output (METHOD_NEITHER user buffer)
 
-// The device-stack tree and node lists join with the code that builds the tree: DRVOBJ_NODES,
-// SET_DEVOBJ_FLAGS, DEVSTK_NODES, DEVSTK_NODES_EX, DEVSTK_REFRESH, GET_DEVSTK_INFO. Until then those codes
-// complete as unknown codes.
+// The device-stack tree (ControlNodes.cpp).
+CONTROL_HANDLER ControlDevstkNodes;    // IOCTL_TINDALOFT_DEVSTK_NODES, output (4 bytes: size query)
+CONTROL_HANDLER ControlDevstkNodesEx;  // IOCTL_TINDALOFT_DEVSTK_NODES_EX, output (4 bytes: size query)
+CONTROL_HANDLER ControlSetDevobjFlags; // IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS, input
+CONTROL_HANDLER ControlDevstkRefresh;  // IOCTL_TINDALOFT_DEVSTK_REFRESH, no buffer
+
+// The hooked drivers and the stacks' cached descriptors join with the hooking code: DRVOBJ_NODES and
+// GET_DEVSTK_INFO. Until then those codes complete as unknown codes.

@@ -19,6 +19,7 @@
 //   CaptureLog, ChangeLog                                            the two logs      [Log.cpp]
 //   StackList, HookedDriverList, DeviceNodeList                      device-stack tree: initialised empty at
 //                                                                    entry, filled by the stack-tree code
+//   LastStackID, DeviceNodeTable                                     [StackTree.cpp, DeviceNodeTable.cpp]
 //   ControlDevice                                                    control device    [ControlDevice.cpp]
 //   Memlog                                                           event ring        [Memlog.cpp]
 #pragma once
@@ -26,6 +27,7 @@
 #include "ntddk.h"
 
 #include "common/FilterBlock.h"
+#include "driver/DeviceNodeTable.h"
 #include "driver/Memlog.h"
 
 struct _CAPTURE_LOG;
@@ -121,6 +123,8 @@ typedef struct _DRIVER_STATE {
     LOCKED_LIST StackList;          // every device stack node
     LOCKED_LIST HookedDriverList;   // one entry per hooked driver
     LOCKED_LIST DeviceNodeList;     // every device-object node, also those whose stack is gone
+    volatile LONG LastStackID;      // StackID of the stack created last (0 before the first)
+    DEVICE_NODE_TABLE DeviceNodeTable; // device object -> device-object node
 
     PDEVICE_OBJECT ControlDevice;   // "\Device\KxTdloft", null until created
 

@@ -6,14 +6,7 @@
 #include "driver/Driver.h"
 #include "driver/Log.h"
 #include "driver/Pool.h"
-
-namespace {
-
-// Frees every stack node, device-object node and handle-table entry. The tree is built by its own part of
-// the driver; until it is, there is nothing to free.
-void DeviceStackTreeFree(void) {}
-
-} // namespace
+#include "driver/StackTree.h"
 
 void DriverUnload(PDRIVER_OBJECT DriverObject) {
     PASSIVE_CODE();
@@ -24,7 +17,7 @@ void DriverUnload(PDRIVER_OBJECT DriverObject) {
     LogFree(g_Driver.ChangeLog);
     g_Driver.CaptureLog = nullptr;
     g_Driver.ChangeLog = nullptr;
-    DeviceStackTreeFree();
+    StackTreeFree();
     MemlogFree(&g_Driver.Memlog);
 
     DriverFreeUnicodeString(&g_Driver.RegistryPath);

@@ -1,5 +1,7 @@
 // AddDevice: as the upper filter of the USB setup class, the driver is called for every new USB device and
 // puts no device of its own into the stack.
+#include <algorithm>
+
 #include "ntddk.h"
 
 #include "NtPnpControl.h"
@@ -74,12 +76,12 @@ TEST_F(AddDevice, IsCalledForEachUsbDeviceAndAttachesNothing) {
 
     ASSERT_TRUE(Open());
     const MemlogReply memlog = FetchMemlog();
-    ASSERT_GE(memlog.entries.size(), 2u);
-    const MEMLOG_ENTRY& enter = memlog.entries[memlog.entries.size() - 2];
-    const MEMLOG_ENTRY& leave = memlog.entries.back();
-    EXPECT_EQ(enter.Tag, FourCC(">Add"));
-    EXPECT_EQ(enter.Value1, reinterpret_cast<ULONG_PTR>(pdo));
-    EXPECT_EQ(leave.Tag, FourCC("<Add"));
+    // AddDevice's work on the device-stack tree is bracketed by its entry and exit events.
+    const auto enter = std::find_if(memlog.entries.begin(), memlog.entries.end(),
+                                    [](const MEMLOG_ENTRY& entry) { return entry.Tag == FourCC(">Add"); });
+    ASSERT_NE(enter, memlog.entries.end());
+    EXPECT_EQ(enter->Value1, reinterpret_cast<ULONG_PTR>(pdo));
+    EXPECT_EQ(memlog.entries.back().Tag, FourCC("<Add"));
 
     EXPECT_EQ(nt::pnp::RemoveRootDevice(instance), STATUS_SUCCESS);
 }

@@ -1,0 +1,44 @@
+// What the parts of the device-stack tree share among themselves (StackTree.cpp, StackTreeIdentity.cpp,
+// StackTreeRefresh.cpp); nothing outside the tree uses this header.
+//
+// Removal batches: marking nodes and stacks removed happens under the stack-list lock, but what follows a
+// marking ("vedR" and "ktsR" in the change log, device-object table and handle-table removals) takes locks
+// that are taken alone. So the marking links the node or stack (with a reference) into a batch on the
+// caller's stack frame, and the caller flushes the batch once it has released the tree's locks.
+#pragma once
+
+#include "driver/StackTree.h"
+
+typedef struct _REMOVAL_BATCH {
+    LIST_ENTRY Nodes;  // DEVOBJ_NODE.BatchLinks
+    LIST_ENTRY Stacks; // DEVICE_STACK.BatchLinks
+} REMOVAL_BATCH, *PREMOVAL_BATCH;
+
+inline VOID RemovalBatchInitialize(PREMOVAL_BATCH Batch) {
+    InitializeListHead(&Batch->Nodes);
+    InitializeListHead(&Batch->Stacks);
+}
+
+// Under the stack-list lock: marks the node removed (0x4, removal time). FALSE when it was already.
+BOOLEAN NodeMarkRemovedLocked(PDEVOBJ_NODE Node, PREMOVAL_BATCH Batch);
+// Under the stack-list lock: marks the stack removed (removal time the first time). FALSE when it was.
+BOOLEAN StackMarkRemovedLocked(PDEVICE_STACK Stack, PREMOVAL_BATCH Batch);
+// Under the stack-list lock: RemoveStackTree's marking.
+VOID RemoveStackTreeLocked(PDEVICE_STACK Stack, PREMOVAL_BATCH Batch);
+// With none of the tree's locks held: the table removals and change-log records of the batch.
+VOID RemovalBatchFlush(PREMOVAL_BATCH Batch);
+
+// Performance counter now.
+ULONG64 TreeNow(VOID);
+
+// The Plug and Play properties of the stack's physical device object that are not held yet, then the
+// complete flag. PASSIVE_LEVEL.
+VOID StackFetchProperties(PDEVICE_STACK Stack);
+
+// An ANSI copy of a UTF-16 text (up to its NUL or MaxChars characters) in a pool buffer of its own; null
+// without memory.
+PCHAR TreeAnsiCopy(PCWSTR Text, ULONG MaxChars);
+
+// Under the stack-list lock: the first node of the stack's device list (its physical device object's), or
+// null.
+PDEVOBJ_NODE StackFirstNodeLocked(const DEVICE_STACK* Stack);
