@@ -24,8 +24,9 @@ void ControlDeviceNamesFree(PCONTROL_DEVICE_EXTENSION extension) {
 NTSTATUS ControlDeviceCreate(PDRIVER_OBJECT driverObject) {
     PASSIVE_CODE();
     PDEVICE_OBJECT device = nullptr;
-    NTSTATUS status = IoCreateDevice(driverObject, sizeof(CONTROL_DEVICE_EXTENSION),
-                                     const_cast<PUNICODE_STRING>(&g_deviceName), FILE_DEVICE_UNKNOWN, 0, FALSE, &device);
+    NTSTATUS status =
+        IoCreateDevice(driverObject, sizeof(CONTROL_DEVICE_EXTENSION), const_cast<PUNICODE_STRING>(&g_deviceName),
+                       FILE_DEVICE_UNKNOWN, 0, FALSE, &device);
     if (!NT_SUCCESS(status)) {
         return status;
     }

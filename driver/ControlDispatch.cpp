@@ -21,12 +21,14 @@ enum class BufferRule : UCHAR {
 struct ControlEntry {
     ULONG code;
     BufferRule rule;
-    ULONG minimumLength;  // shorter buffers fail with STATUS_INVALID_PARAMETER
-    ULONG subject;        // three letters after the event-ring tag's first character
+    ULONG minimumLength; // shorter buffers fail with STATUS_INVALID_PARAMETER
+    ULONG subject;       // three letters after the event-ring tag's first character
     PCONTROL_HANDLER handler;
 };
 
-constexpr ULONG Subject(const char (&s)[4]) { return FourCC(0, s[0], s[1], s[2]); }
+constexpr ULONG Subject(const char (&s)[4]) {
+    return FourCC(0, s[0], s[1], s[2]);
+}
 
 // Indexed by function number - 0x800. Codes whose subsystem is not built yet have no handler and complete as
 // unknown codes.
@@ -59,7 +61,8 @@ const ControlEntry g_controlEntries[] = {
 
 const ControlEntry* FindControlEntry(ULONG code) {
     ULONG function = (code >> 2) & 0xFFF;
-    if (function < FIRST_FUNCTION || function - FIRST_FUNCTION >= sizeof g_controlEntries / sizeof g_controlEntries[0]) {
+    if (function < FIRST_FUNCTION ||
+        function - FIRST_FUNCTION >= sizeof g_controlEntries / sizeof g_controlEntries[0]) {
         return nullptr;
     }
     const ControlEntry* entry = &g_controlEntries[function - FIRST_FUNCTION];
@@ -73,7 +76,8 @@ NTSTATUS ControlBufferTake(const ControlEntry* entry, PIRP irp, PIO_STACK_LOCATI
     }
     const bool neither = METHOD_FROM_CTL_CODE(entry->code) == METHOD_NEITHER;
     if (entry->rule == BufferRule::Input) {
-        request->Buffer = neither ? stack->Parameters.DeviceIoControl.Type3InputBuffer : irp->AssociatedIrp.SystemBuffer;
+        request->Buffer =
+            neither ? stack->Parameters.DeviceIoControl.Type3InputBuffer : irp->AssociatedIrp.SystemBuffer;
         request->Length = stack->Parameters.DeviceIoControl.InputBufferLength;
     } else {
         request->Buffer = neither ? irp->UserBuffer : irp->AssociatedIrp.SystemBuffer;

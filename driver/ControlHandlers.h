@@ -17,7 +17,7 @@
 #include "ntddk.h"
 
 typedef struct _CONTROL_REQUEST {
-    PIRP Irp;              // the request, for handlers that need more than their buffer
+    PIRP Irp; // the request, for handlers that need more than their buffer
     ULONG IoControlCode;
     PVOID Buffer;          // chosen by the code's buffer rule; null for codes without a buffer
     ULONG Length;          // bytes at Buffer

@@ -58,17 +58,17 @@ typedef struct _BOOT_PARAMETERS {
 // Capture settings: what request capture records and how many data bytes it keeps per transfer. The
 // registry holds them between starts; LOGGING_OPTIONS carries them to and from the application.
 typedef struct _CAPTURE_SETTINGS {
-    BOOLEAN CaptureBulk;         // bulk and interrupt transfer data (0/1)
-    ULONG BulkMaxSize;           // bytes kept per bulk/interrupt transfer
-    BOOLEAN CaptureCtrl;         // control transfer data (0/1)
+    BOOLEAN CaptureBulk; // bulk and interrupt transfer data (0/1)
+    ULONG BulkMaxSize;   // bytes kept per bulk/interrupt transfer
+    BOOLEAN CaptureCtrl; // control transfer data (0/1)
     ULONG CtrlMaxSize;
-    BOOLEAN CaptureIsoch;        // isochronous transfer data (0/1)
+    BOOLEAN CaptureIsoch; // isochronous transfer data (0/1)
     ULONG IsochMaxSize;
-    UCHAR CaptureUrbs;           // the request switches below: non-zero is on
+    UCHAR CaptureUrbs; // the request switches below: non-zero is on
     UCHAR CaptureUsbIntern;
     UCHAR CaptureHubIoctl;
-    UCHAR CaptureHubInterface;   // always 0: this driver does not hook hub-interface calls
-    UCHAR CaptureUsbportHook;    // always 0: nor the port driver's miniport calls
+    UCHAR CaptureHubInterface; // always 0: this driver does not hook hub-interface calls
+    UCHAR CaptureUsbportHook;  // always 0: nor the port driver's miniport calls
     UCHAR CaptureHcdIoctl;
     UCHAR CaptureHidIoctl;
     UCHAR CaptureHidIntern;
@@ -100,33 +100,33 @@ typedef struct _CONTROL_DEVICE_EXTENSION {
 constexpr ULONG DRIVER_NAME_SIZE = 32;
 
 typedef struct _DRIVER_STATE {
-    PDRIVER_OBJECT DriverObject;    // keys the driver-object extensions of hooked drivers; error-log source
-    UNICODE_STRING RegistryPath;    // copy of the service key's path (own buffer), for every registry access
-    UCHAR DebugLevel;               // read at entry, kept
-    ULONG TraceFlags;               // read at entry, kept
+    PDRIVER_OBJECT DriverObject;       // keys the driver-object extensions of hooked drivers; error-log source
+    UNICODE_STRING RegistryPath;       // copy of the service key's path (own buffer), for every registry access
+    UCHAR DebugLevel;                  // read at entry, kept
+    ULONG TraceFlags;                  // read at entry, kept
     CHAR DriverName[DRIVER_NAME_SIZE]; // ANSI, kept
 
     WINDOWS_RELEASE Release;
-    BOOLEAN SafeMode;               // the system started in Safe Mode: no stack tree, no hooks
+    BOOLEAN SafeMode; // the system started in Safe Mode: no stack tree, no hooks
 
     BOOT_PARAMETERS Boot;
     CAPTURE_SETTINGS Capture;
-    BOOLEAN BootCapture;            // capture running since entry (CaptureOnBoot or CaptureOnceOnBoot)
-    BOOLEAN AutoEnable;             // device objects newly found under hooked drivers start with capture on
+    BOOLEAN BootCapture; // capture running since entry (CaptureOnBoot or CaptureOnceOnBoot)
+    BOOLEAN AutoEnable;  // device objects newly found under hooked drivers start with capture on
 
-    UCHAR FilterPresent;            // non-zero: CaptureFilter is in force
-    FILTER_BLOCK CaptureFilter;     // kept while not in force
+    UCHAR FilterPresent;        // non-zero: CaptureFilter is in force
+    FILTER_BLOCK CaptureFilter; // kept while not in force
 
     struct _CAPTURE_LOG* CaptureLog; // pool tag "trac"
     struct _CAPTURE_LOG* ChangeLog;  // pool tag "chng"
 
-    LOCKED_LIST StackList;          // every device stack node
-    LOCKED_LIST HookedDriverList;   // one entry per hooked driver
-    LOCKED_LIST DeviceNodeList;     // every device-object node, also those whose stack is gone
-    volatile LONG LastStackID;      // StackID of the stack created last (0 before the first)
+    LOCKED_LIST StackList;             // every device stack node
+    LOCKED_LIST HookedDriverList;      // one entry per hooked driver
+    LOCKED_LIST DeviceNodeList;        // every device-object node, also those whose stack is gone
+    volatile LONG LastStackID;         // StackID of the stack created last (0 before the first)
     DEVICE_NODE_TABLE DeviceNodeTable; // device object -> device-object node
 
-    PDEVICE_OBJECT ControlDevice;   // "\Device\KxTdloft", null until created
+    PDEVICE_OBJECT ControlDevice; // "\Device\KxTdloft", null until created
 
     MEMLOG_STATE Memlog;
 } DRIVER_STATE;
@@ -134,7 +134,9 @@ typedef struct _DRIVER_STATE {
 extern DRIVER_STATE g_Driver;
 
 // True when the optional events of `flag` (MEMLOG_FLAG_*) are switched on.
-inline BOOLEAN MemlogWants(ULONG flag) { return (g_Driver.Boot.MemlogFlags & flag) != 0; }
+inline BOOLEAN MemlogWants(ULONG flag) {
+    return (g_Driver.Boot.MemlogFlags & flag) != 0;
+}
 
 // --- Entry points and the routines behind them ---
 

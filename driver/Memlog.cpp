@@ -9,7 +9,9 @@
 
 namespace {
 
-inline void StoreWord(ULONG64* word, ULONG64 value) { __atomic_store_n(word, value, __ATOMIC_RELAXED); }
+inline void StoreWord(ULONG64* word, ULONG64 value) {
+    __atomic_store_n(word, value, __ATOMIC_RELAXED);
+}
 
 } // namespace
 
@@ -55,7 +57,9 @@ void MemlogWrite3(ULONG tag, ULONG64 value1, ULONG64 value2, ULONG64 value3) {
     StoreWord(&words[3], value3);
 }
 
-void MemlogWrite(ULONG tag, ULONG64 value1, ULONG64 value2) { MemlogWrite3(tag, value1, value2, 0); }
+void MemlogWrite(ULONG tag, ULONG64 value1, ULONG64 value2) {
+    MemlogWrite3(tag, value1, value2, 0);
+}
 
 void MemlogSnapshot(const MEMLOG_STATE* memlog, PMEMLOG_CONTROL control) {
     MEMLOG_CONTROL snapshot = {};

@@ -32,7 +32,9 @@ NTSTATUS RegistryCreateKey(PHANDLE key, HANDLE parent, PCUNICODE_STRING name, PB
     return status;
 }
 
-NTSTATUS RegistryOpenServiceKey(PHANDLE key) { return RegistryOpenKey(key, nullptr, &g_Driver.RegistryPath); }
+NTSTATUS RegistryOpenServiceKey(PHANDLE key) {
+    return RegistryOpenKey(key, nullptr, &g_Driver.RegistryPath);
+}
 
 NTSTATUS RegistryCreateServiceSubkey(PHANDLE key, PCWSTR name, PBOOLEAN created) {
     *key = nullptr;
@@ -57,7 +59,8 @@ NTSTATUS RegistryQueryDword(HANDLE key, PCWSTR name, PULONG value) {
         UCHAR bytes[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + sizeof(ULONG)];
     } answer;
     ULONG resultLength = 0;
-    NTSTATUS status = ZwQueryValueKey(key, &valueName, KeyValuePartialInformation, &answer, sizeof answer, &resultLength);
+    NTSTATUS status =
+        ZwQueryValueKey(key, &valueName, KeyValuePartialInformation, &answer, sizeof answer, &resultLength);
     if (status == STATUS_BUFFER_OVERFLOW) {
         return STATUS_OBJECT_TYPE_MISMATCH; // longer than a DWORD
     }

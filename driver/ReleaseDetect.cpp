@@ -56,7 +56,8 @@ void ReleaseDetect(PWINDOWS_RELEASE release) {
     routines.getVersion = reinterpret_cast<PFN_RTL_GET_VERSION>(SystemRoutine(u"RtlGetVersion"));
     routines.setConditionMask = reinterpret_cast<PFN_VER_SET_CONDITION_MASK>(SystemRoutine(u"VerSetConditionMask"));
     // Without any one of them no test can be made: such a kernel is Windows 2000's.
-    if (routines.verifyVersionInfo == nullptr || routines.getVersion == nullptr || routines.setConditionMask == nullptr) {
+    if (routines.verifyVersionInfo == nullptr || routines.getVersion == nullptr ||
+        routines.setConditionMask == nullptr) {
         ReleaseSet(&release->w2k, FourCC("_w2k"));
         return;
     }

@@ -26,10 +26,12 @@ struct CaptureValue {
     ULONG defaultValue;
 };
 
+// clang-format off
 #define CAPTURE_VALUE_NAME(text) u##text
 #define CAPTURE_VALUE(field, kind, defaultValue)                                                                       \
     {CAPTURE_VALUE_NAME(#field), offsetof(CAPTURE_SETTINGS, field), offsetof(LOGGING_OPTIONS, field), ValueKind::kind, \
      defaultValue}
+// clang-format on
 
 // The sixteen capture values, in the order they are loaded and saved.
 const CaptureValue g_captureValues[] = {
@@ -139,7 +141,9 @@ void CaptureSettingsPut(const CAPTURE_SETTINGS* settings, PLOGGING_OPTIONS optio
     }
 }
 
-ULONG CaptureSizeClamp(ULONG size) { return size > LOGGING_OPTIONS_MAX_SIZE ? LOGGING_OPTIONS_MAX_SIZE : size; }
+ULONG CaptureSizeClamp(ULONG size) {
+    return size > LOGGING_OPTIONS_MAX_SIZE ? LOGGING_OPTIONS_MAX_SIZE : size;
+}
 
 NTSTATUS OpenParametersKey(PHANDLE key, PBOOLEAN created) {
     return RegistryCreateServiceSubkey(key, u"Parameters", created);

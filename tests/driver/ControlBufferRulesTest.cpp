@@ -19,10 +19,10 @@ struct CodeCase {
     const char* name;
     DWORD code;
     Rule rule;
-    DWORD exact;         // the length the code needs
-    DWORD shortLength;   // a length it refuses (0: every length is enough)
+    DWORD exact;       // the length the code needs
+    DWORD shortLength; // a length it refuses (0: every length is enough)
     NTSTATUS shortStatus;
-    DWORD returned;      // bytes returned for an exact or long buffer
+    DWORD returned; // bytes returned for an exact or long buffer
 };
 
 constexpr ULONG kMemlogReply = MemlogReplySize(MEMLOG_RING_SIZE);
@@ -40,8 +40,7 @@ const CodeCase kCodes[] = {
     {"CLEAR_CLOG", IOCTL_TINDALOFT_CLEAR_CLOG, Rule::None, 0, 0, STATUS_SUCCESS, 0},
     {"SET_BOOTFLAG", IOCTL_TINDALOFT_SET_BOOTFLAG, Rule::Input, 4, 3, STATUS_INVALID_PARAMETER, 0},
     {"SET_LOGGING_OPTIONS", IOCTL_TINDALOFT_SET_LOGGING_OPTIONS, Rule::Input, 325, 324, STATUS_INVALID_PARAMETER, 0},
-    {"GET_LOGGING_OPTIONS", IOCTL_TINDALOFT_GET_LOGGING_OPTIONS, Rule::Output, 325, 324, STATUS_INVALID_PARAMETER,
-     325},
+    {"GET_LOGGING_OPTIONS", IOCTL_TINDALOFT_GET_LOGGING_OPTIONS, Rule::Output, 325, 324, STATUS_INVALID_PARAMETER, 325},
     {"NOP", IOCTL_TINDALOFT_NOP, Rule::Input, 4, 3, STATUS_INVALID_PARAMETER, 0},
     {"GET_MEMLOG", IOCTL_TINDALOFT_GET_MEMLOG, Rule::Output, kMemlogReply, 5, STATUS_BUFFER_TOO_SMALL, kMemlogReply},
     {"CLR_REGNODES", IOCTL_TINDALOFT_CLR_REGNODES, Rule::None, 0, 0, STATUS_SUCCESS, 0},
@@ -51,11 +50,16 @@ const Shape kShapes[] = {Shape::Null, Shape::Zero, Shape::Short, Shape::Exact, S
 
 const char* ShapeName(Shape shape) {
     switch (shape) {
-    case Shape::Null: return "null";
-    case Shape::Zero: return "zero";
-    case Shape::Short: return "short";
-    case Shape::Exact: return "exact";
-    case Shape::Long: return "long";
+    case Shape::Null:
+        return "null";
+    case Shape::Zero:
+        return "zero";
+    case Shape::Short:
+        return "short";
+    case Shape::Exact:
+        return "exact";
+    case Shape::Long:
+        return "long";
     }
     return "?";
 }
@@ -74,11 +78,21 @@ TEST_F(ControlBufferRules, EveryCodeAppliesItsRule) {
             std::vector<uint8_t> ruled;
             std::vector<uint8_t> other;
             switch (shape) {
-            case Shape::Null: break;
-            case Shape::Zero: ruled.assign(1, 0); other.assign(4, 0); break;
-            case Shape::Short: ruled.assign(c.shortLength, 0); break;
-            case Shape::Exact: ruled.assign(c.exact, 0); break;
-            case Shape::Long: ruled.assign(c.exact + 64, 0); break;
+            case Shape::Null:
+                break;
+            case Shape::Zero:
+                ruled.assign(1, 0);
+                other.assign(4, 0);
+                break;
+            case Shape::Short:
+                ruled.assign(c.shortLength, 0);
+                break;
+            case Shape::Exact:
+                ruled.assign(c.exact, 0);
+                break;
+            case Shape::Long:
+                ruled.assign(c.exact + 64, 0);
+                break;
             }
             const DWORD ruledLength = shape == Shape::Zero ? 0 : static_cast<DWORD>(ruled.size());
             void* ruledBuffer = ruled.empty() ? nullptr : ruled.data();

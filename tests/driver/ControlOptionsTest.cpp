@@ -72,7 +72,7 @@ TEST_F(ControlOptions, RoundTripForcesTheDriversOwnHooksOff) {
     LOGGING_OPTIONS expected = sent;
     expected.Reserved[0] = 0xAB; // the caller's, left as sent
     expected.Reserved[1] = 0xCD;
-    expected.CaptureBulk = 1;    // transfer switches become 0/1
+    expected.CaptureBulk = 1; // transfer switches become 0/1
     expected.CaptureHubInterface = 0;
     expected.CaptureUsbportHook = 0;
     const LOGGING_OPTIONS got = Get(callerBuffer);
@@ -135,8 +135,7 @@ TEST_F(ControlOptions, SizesAreClampedToTheLargestTheApplicationOffers) {
 TEST_F(ControlOptions, ShortSetChangesNothing) {
     const LOGGING_OPTIONS before = Get();
     LOGGING_OPTIONS options = SampleOptions();
-    const IoctlResult result =
-        Ioctl(IOCTL_TINDALOFT_SET_LOGGING_OPTIONS, &options, sizeof options - 1, nullptr, 0);
+    const IoctlResult result = Ioctl(IOCTL_TINDALOFT_SET_LOGGING_OPTIONS, &options, sizeof options - 1, nullptr, 0);
     EXPECT_FALSE(result.ok);
     const LOGGING_OPTIONS after = Get();
     EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);

@@ -11,7 +11,9 @@ namespace {
 
 class Dispatch : public LoadedDriver {};
 
-NTSTATUS KeepIrp(PDEVICE_OBJECT, PIRP, PVOID) { return STATUS_MORE_PROCESSING_REQUIRED; }
+NTSTATUS KeepIrp(PDEVICE_OBJECT, PIRP, PVOID) {
+    return STATUS_MORE_PROCESSING_REQUIRED;
+}
 
 // Sends a WMI request naming `provider` to the control device and returns its final status.
 NTSTATUS SendWmi(ULONG_PTR provider) {

@@ -23,10 +23,10 @@ struct NamedValue {
 
 // The capture values a first start writes.
 const NamedValue kDefaultCaptureValues[] = {
-    {u"CaptureBulk", 1},         {u"BulkMaxSize", 65536},    {u"CaptureCtrl", 1},     {u"CtrlMaxSize", 65536},
-    {u"CaptureIsoch", 1},        {u"IsochMaxSize", 65536},   {u"CaptureUrbs", 1},     {u"CaptureUsbIntern", 1},
-    {u"CaptureHubIoctl", 1},     {u"CaptureHubInterface", 0}, {u"CaptureUsbportHook", 0}, {u"CaptureHcdIoctl", 1},
-    {u"CaptureHidIoctl", 1},     {u"CaptureHidIntern", 0},   {u"CapturePnp", 1},      {u"CapturePower", 0},
+    {u"CaptureBulk", 1},     {u"BulkMaxSize", 65536},     {u"CaptureCtrl", 1},        {u"CtrlMaxSize", 65536},
+    {u"CaptureIsoch", 1},    {u"IsochMaxSize", 65536},    {u"CaptureUrbs", 1},        {u"CaptureUsbIntern", 1},
+    {u"CaptureHubIoctl", 1}, {u"CaptureHubInterface", 0}, {u"CaptureUsbportHook", 0}, {u"CaptureHcdIoctl", 1},
+    {u"CaptureHidIoctl", 1}, {u"CaptureHidIntern", 0},    {u"CapturePnp", 1},         {u"CapturePower", 0},
 };
 
 class DriverLoad : public DriverFixture {
@@ -51,7 +51,8 @@ TEST_F(DriverLoad, FirstStartCreatesParametersWithTheDefaultCaptureSettings) {
     ASSERT_EQ(Load(), STATUS_SUCCESS);
 
     for (const NamedValue& value : kDefaultCaptureValues) {
-        EXPECT_EQ(RegistryDword(kParametersKey, value.name), value.value) << std::string(value.name.begin(), value.name.end());
+        EXPECT_EQ(RegistryDword(kParametersKey, value.name), value.value)
+            << std::string(value.name.begin(), value.name.end());
     }
     EXPECT_EQ(RegistryValueCount(kParametersKey), std::size(kDefaultCaptureValues));
 
@@ -200,8 +201,8 @@ TEST_F(DriverLoad, EachAllocationFailureAtEntryLeavesNothingBehind) {
 
 TEST_F(DriverLoad, ParametersKeyFailureFailsTheLoad) {
     const size_t before = PoolLiveCount();
-    nt::registry::InjectFailure({nt::registry::Operation::CreateKey, std::u16string(kParametersKey), std::nullopt,
-                                 STATUS_ACCESS_DENIED});
+    nt::registry::InjectFailure(
+        {nt::registry::Operation::CreateKey, std::u16string(kParametersKey), std::nullopt, STATUS_ACCESS_DENIED});
     EXPECT_EQ(Load(), STATUS_ACCESS_DENIED);
     nt::registry::ClearInjectedFailures();
     EXPECT_FALSE(IsLoaded());

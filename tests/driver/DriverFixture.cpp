@@ -12,7 +12,9 @@
 
 namespace drivertest {
 
-DWORD ErrorOf(NTSTATUS status) { return RtlNtStatusToDosError(status); }
+DWORD ErrorOf(NTSTATUS status) {
+    return RtlNtStatusToDosError(status);
+}
 
 void RegistryCreatePath(std::u16string_view path) {
     size_t end = 0;
@@ -37,8 +39,8 @@ void RegistrySetString(std::u16string_view keyPath, std::u16string_view name, st
     nt::registry::KeyRef key;
     ASSERT_TRUE(NT_SUCCESS(nt::registry::OpenKey(nullptr, keyPath, key)));
     std::u16string data(text);
-    ASSERT_TRUE(NT_SUCCESS(
-        nt::registry::SetValue(key, name, REG_SZ, data.c_str(), (data.size() + 1) * sizeof(char16_t))));
+    ASSERT_TRUE(
+        NT_SUCCESS(nt::registry::SetValue(key, name, REG_SZ, data.c_str(), (data.size() + 1) * sizeof(char16_t))));
 }
 
 std::optional<ULONG> RegistryDword(std::u16string_view keyPath, std::u16string_view name) {
@@ -81,11 +83,17 @@ size_t RegistryValueCount(std::u16string_view keyPath) {
     return info.values;
 }
 
-size_t PoolLiveCount() { return nt::pool::LiveCount(); }
+size_t PoolLiveCount() {
+    return nt::pool::LiveCount();
+}
 
-void DriverFixture::SetUp() { ResetMachine(); }
+void DriverFixture::SetUp() {
+    ResetMachine();
+}
 
-void DriverFixture::TearDown() { Unload(); }
+void DriverFixture::TearDown() {
+    Unload();
+}
 
 void DriverFixture::ResetMachine(nt::version::Release release) {
     nt::ResetKernelState();
@@ -95,7 +103,9 @@ void DriverFixture::ResetMachine(nt::version::Release release) {
     nt::pnp::AddClassFilter(kUsbSetupClass, kService, nt::pnp::FilterPosition::Upper);
 }
 
-NTSTATUS DriverFixture::Load() { return nt::pnp::LoadDriver(kService); }
+NTSTATUS DriverFixture::Load() {
+    return nt::pnp::LoadDriver(kService);
+}
 
 void DriverFixture::Unload() {
     Close();
@@ -104,12 +114,14 @@ void DriverFixture::Unload() {
     }
 }
 
-bool DriverFixture::IsLoaded() const { return nt::pnp::LoadedDriver(kService) != nullptr; }
+bool DriverFixture::IsLoaded() const {
+    return nt::pnp::LoadedDriver(kService) != nullptr;
+}
 
 bool DriverFixture::Open(DWORD access) {
     Close();
-    m_device = CreateFileA("\\\\.\\Tindaloft", access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           0, nullptr);
+    m_device =
+        CreateFileA("\\\\.\\Tindaloft", access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     return m_device != INVALID_HANDLE_VALUE;
 }
 

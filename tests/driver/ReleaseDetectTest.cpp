@@ -47,23 +47,24 @@ TEST_P(ReleaseDetection, SetsExactlyItsFlagsAndWritesItsEvents) {
     EXPECT_EQ(FetchMemlogTags(), expected) << "with MemlogFlags 0 only the entry events are written";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Releases, ReleaseDetection,
-    ::testing::Values(
-        // A kernel without the version routines is taken as Windows 2000 without any test.
-        ReleaseCase{"Unresolvable", Release::VersionRoutinesUnresolvable, {"w2k"}, {"_w2k"}},
-        // With the routines, 5.0 matches none of the tests.
-        ReleaseCase{"Windows2000", Release::Windows2000, {}, {"win?"}},
-        ReleaseCase{"WindowsXP", Release::WindowsXP, {"wxp"}, {"_wxp"}},
-        ReleaseCase{"WindowsXPSP3", Release::WindowsXPSP3, {"wxp", "wxp3"}, {"_wxp", "wxp3"}},
-        ReleaseCase{"Server2003", Release::Server2003, {"w2k3"}, {"w2k3"}},
-        ReleaseCase{"VistaSP0", Release::VistaSP0, {"wlh"}, {"_wlh"}},
-        ReleaseCase{"VistaSP1", Release::VistaSP1, {"wlh", "wlh1"}, {"_wlh", "wlh1"}},
-        ReleaseCase{"VistaSP2", Release::VistaSP2, {"wlh", "wlh2"}, {"_wlh", "wlh2"}},
-        ReleaseCase{"Windows7", Release::Windows7, {"win7"}, {"win7"}},
-        ReleaseCase{"Windows8", Release::Windows8, {"win8"}, {"win8"}},
-        ReleaseCase{"Windows10", Release::Windows10, {}, {"win?"}}),
-    [](const ::testing::TestParamInfo<ReleaseCase>& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Releases, ReleaseDetection,
+                         ::testing::Values(
+                             // A kernel without the version routines is taken as Windows 2000 without any test.
+                             ReleaseCase{"Unresolvable", Release::VersionRoutinesUnresolvable, {"w2k"}, {"_w2k"}},
+                             // With the routines, 5.0 matches none of the tests.
+                             ReleaseCase{"Windows2000", Release::Windows2000, {}, {"win?"}},
+                             ReleaseCase{"WindowsXP", Release::WindowsXP, {"wxp"}, {"_wxp"}},
+                             ReleaseCase{"WindowsXPSP3", Release::WindowsXPSP3, {"wxp", "wxp3"}, {"_wxp", "wxp3"}},
+                             ReleaseCase{"Server2003", Release::Server2003, {"w2k3"}, {"w2k3"}},
+                             ReleaseCase{"VistaSP0", Release::VistaSP0, {"wlh"}, {"_wlh"}},
+                             ReleaseCase{"VistaSP1", Release::VistaSP1, {"wlh", "wlh1"}, {"_wlh", "wlh1"}},
+                             ReleaseCase{"VistaSP2", Release::VistaSP2, {"wlh", "wlh2"}, {"_wlh", "wlh2"}},
+                             ReleaseCase{"Windows7", Release::Windows7, {"win7"}, {"win7"}},
+                             ReleaseCase{"Windows8", Release::Windows8, {"win8"}, {"win8"}},
+                             ReleaseCase{"Windows10", Release::Windows10, {}, {"win?"}}),
+                         [](const ::testing::TestParamInfo<ReleaseCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 } // namespace
 } // namespace drivertest

@@ -89,6 +89,67 @@ void HandBuiltDevices::DeleteAll() {
     m_drivers.clear();
 }
 
+PDEVICE_OBJECT StackBuilder::Named(const char16_t* driver, const char16_t* prefix) {
+    if (prefix == nullptr) {
+        return m_devices.Device(driver);
+    }
+    const std::u16string name = std::u16string(u"\\Device\\") + prefix + static_cast<char16_t>(u'A' + m_names++ % 26) +
+                                static_cast<char16_t>(u'0' + m_names / 26 % 10);
+    return m_devices.Device(driver, name.c_str());
+}
+
+BuiltStack StackBuilder::Chain(PDEVICE_OBJECT pdo, std::initializer_list<PDEVICE_OBJECT> above) {
+    BuiltStack stack{pdo, above};
+    for (PDEVICE_OBJECT device : above) {
+        HandBuiltDevices::Attach(device, pdo);
+    }
+    return stack;
+}
+
+BuiltStack StackBuilder::HostController() {
+    PDEVICE_OBJECT pdo = Named(u"pci", u"NTPNP_PCI");
+    PDEVICE_OBJECT fdo = Named(u"usbehci", u"USBFDO-");
+    HandBuiltDevices::Sign(fdo, 0, FourCC("HFDO"));
+    return Chain(pdo, {fdo});
+}
+
+BuiltStack StackBuilder::RootHub() {
+    PDEVICE_OBJECT pdo = Named(u"usbehci", u"USBPDO-");
+    HandBuiltDevices::Sign(pdo, 0, FourCC("RPDO"));
+    PDEVICE_OBJECT fdo = Named(u"usbhub", nullptr);
+    HandBuiltDevices::Sign(fdo, 0, FourCC("HUB "));
+    return Chain(pdo, {fdo});
+}
+
+BuiltStack StackBuilder::OnHubPort(const char16_t* function) {
+    PDEVICE_OBJECT pdo = Named(u"usbhub", u"USBPDO-");
+    HandBuiltDevices::Sign(pdo, 0, FourCC("HPDO"));
+    PDEVICE_OBJECT fdo = Named(function, nullptr);
+    if (std::u16string_view(function) == u"usbhub") {
+        HandBuiltDevices::Sign(fdo, 0, FourCC("HUB "));
+    }
+    return Chain(pdo, {fdo});
+}
+
+BuiltStack StackBuilder::Interface(const char16_t* function) {
+    PDEVICE_OBJECT pdo = Named(u"usbccgp", u"USBPDO-");
+    return Chain(pdo, {Named(function, nullptr)});
+}
+
+BuiltStack StackBuilder::Plain(std::initializer_list<const char16_t*> drivers) {
+    BuiltStack stack;
+    for (const char16_t* driver : drivers) {
+        PDEVICE_OBJECT device = Named(driver, stack.pdo == nullptr ? u"PLAIN-" : nullptr);
+        if (stack.pdo == nullptr) {
+            stack.pdo = device;
+        } else {
+            HandBuiltDevices::Attach(device, stack.pdo);
+            stack.above.push_back(device);
+        }
+    }
+    return stack;
+}
+
 std::string Text(const CHAR* field, size_t width) { return std::string(field, NodeStringLength(field, width)); }
 
 NodeList ParseDevstkNodes(const std::vector<uint8_t>& bytes) {
@@ -154,5 +215,27 @@ const ListedStack* StackTreeTest::StackOf(const NodeList& list, PDEVICE_OBJECT p
 }
 
 IoctlResult StackTreeTest::Refresh() { return Ioctl(IOCTL_TINDALOFT_DEVSTK_REFRESH, nullptr, 0, nullptr, 0); }
+
+void StackTreeTest::EnableChangeLog() {
+    const ULONG word = 0;
+    const IoctlResult result = Ioctl(IOCTL_TINDALOFT_ENABLE_CLOG, &word, sizeof word, nullptr, 0);
+    ASSERT_TRUE(result.ok) << result.error;
+}
+
+std::vector<drvlog_test::ReadRecord> StackTreeTest::ReadChangeLog() {
+    std::vector<drvlog_test::ReadRecord> records;
+    std::vector<uint8_t> block(LOG_BLOCK_SIZE);
+    for (;;) {
+        const IoctlResult result =
+            Ioctl(IOCTL_TINDALOFT_READ_CLOG, nullptr, 0, block.data(), static_cast<DWORD>(block.size()));
+        EXPECT_TRUE(result.ok) << result.error;
+        if (!result.ok || result.bytes == 0) {
+            return records;
+        }
+        for (auto& record : drvlog_test::ParseRecords(std::span<const uint8_t>(block.data(), result.bytes))) {
+            records.push_back(std::move(record));
+        }
+    }
+}
 
 } // namespace drivertest

@@ -13,6 +13,7 @@
 #include "common/NodeEntries.h"
 #include "ntddk.h"
 #include "tests/driver/DriverFixture.h"
+#include "tests/driver/LogTestHelpers.h"
 
 namespace drivertest {
 
@@ -47,6 +48,36 @@ private:
     std::vector<std::u16string> m_drivers;
 };
 
+// A stack built by hand: its physical device object and the device objects above it, bottom up.
+struct BuiltStack {
+    PDEVICE_OBJECT pdo = nullptr;
+    std::vector<PDEVICE_OBJECT> above;
+    PDEVICE_OBJECT Top() const { return above.empty() ? pdo : above.back(); }
+};
+
+// Stacks of each kind the tree tells apart, with the driver names and the signatures of the Vista group
+// (Windows 7, the test machine's release).
+class StackBuilder {
+public:
+    explicit StackBuilder(HandBuiltDevices& devices) : m_devices(devices) {}
+
+    BuiltStack HostController();                         // pci, usbehci "HFDO"
+    BuiltStack RootHub();                                // usbehci "RPDO", usbhub "HUB "
+    BuiltStack OnHubPort(const char16_t* function);      // usbhub "HPDO", then the function's driver
+    BuiltStack ExternalHub() { return OnHubPort(u"usbhub"); } // the function is a hub: "HUB "
+    BuiltStack Composite() { return OnHubPort(u"usbccgp"); }
+    BuiltStack Interface(const char16_t* function);      // usbccgp, then the function's driver
+    // A bare stack of the named drivers, bottom first, without signatures.
+    BuiltStack Plain(std::initializer_list<const char16_t*> drivers);
+
+private:
+    BuiltStack Chain(PDEVICE_OBJECT pdo, std::initializer_list<PDEVICE_OBJECT> above);
+    PDEVICE_OBJECT Named(const char16_t* driver, const char16_t* prefix);
+
+    HandBuiltDevices& m_devices;
+    unsigned m_names = 0;
+};
+
 // The stacks of a device-stack node list, each with its device objects.
 struct ListedStack {
     DEVSTK_NODE stack{};
@@ -75,8 +106,12 @@ protected:
     static const ListedStack* StackOf(const NodeList& list, PDEVICE_OBJECT pdo);
 
     IoctlResult Refresh();
+    // ENABLE_CLOG, and every change-log record written since, in order.
+    void EnableChangeLog();
+    std::vector<drvlog_test::ReadRecord> ReadChangeLog();
 
     HandBuiltDevices m_built;
+    StackBuilder m_stacks{m_built};
 };
 
 std::string Text(const CHAR* field, size_t width);
