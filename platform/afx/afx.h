@@ -1,10 +1,9 @@
 // The application framework as the program sees it: CObject and run-time classes, CString, the
 // exceptions, files (CFile, CMemFile, CStdioFile), the archive and the program's string table. Collections
-// are in afxcoll.h and afxtempl.h.
+// are in afxcoll.h and afxtempl.h. Like the framework's, it brings in the platform's own header.
 #pragma once
 
-#include "windef.h"
-#include "winerror.h"
+#include "windows.h"
 
 #include "AfxDefs.h"
 #include "AfxObject.h"
