@@ -52,5 +52,6 @@ CONTROL_HANDLER ControlDevstkNodesEx;  // IOCTL_TINDALOFT_DEVSTK_NODES_EX, outpu
 CONTROL_HANDLER ControlSetDevobjFlags; // IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS, input
 CONTROL_HANDLER ControlDevstkRefresh;  // IOCTL_TINDALOFT_DEVSTK_REFRESH, no buffer
 
-// The hooked drivers and the stacks' cached descriptors join with the hooking code: DRVOBJ_NODES and
-// GET_DEVSTK_INFO. Until then those codes complete as unknown codes.
+// The hooked drivers (ControlDriverNodes.cpp) and what a stack learnt or a hub answers (ControlStackInfo.cpp).
+CONTROL_HANDLER ControlDriverNodes;   // IOCTL_TINDALOFT_DRVOBJ_NODES, output (4 bytes: size query)
+CONTROL_HANDLER ControlGetDevstkInfo; // IOCTL_TINDALOFT_GET_DEVSTK_INFO, output (the request in the same buffer)

@@ -1,36 +1,36 @@
-// The tree's calls into the hooking code and the handle tables. Until they are built no driver is hooked and
-// no handle is tabled; the caches are freed here so that a stack never leaks what was put in them.
+// The tree's calls into the hooking code (Hook.h), the handle tables (HandleTables.h) and the descriptor
+// caches (DescriptorCache.h).
 //
-// Locks: none.
+// Locks: none held on entry (StackTreeHooks.h); each callee takes its own.
 #include "driver/StackTreeHooks.h"
 
-#include "driver/Pool.h"
+#include "driver/DescriptorCache.h"
+#include "driver/HandleTables.h"
+#include "driver/Hook.h"
 #include "driver/StackTree.h"
 
-BOOLEAN StackTreeHookDriver(PDEVOBJ_NODE Node) {
-    (void)Node;
-    return FALSE;
-}
+BOOLEAN StackTreeHookDriver(PDEVOBJ_NODE Node) { return HookDriverObject(Node->DriverObject) != nullptr; }
 
-VOID StackTreeRegisterHookedDevice(PDEVOBJ_NODE Node) { (void)Node; }
+VOID StackTreeRegisterHookedDevice(PDEVOBJ_NODE Node) {
+    if (Node->DriverObject != nullptr) {
+        AddDriverDeviceObject(Node); // a driver not hooked has no list to enter
+    }
+}
 
 VOID StackTreeDeviceHandleChanged(PDEVICE_STACK Stack, ULONG64 Old, ULONG64 New) {
-    (void)Stack;
-    (void)Old;
-    (void)New;
+    if (Old != 0) {
+        DeviceHandleTableRemove(Old, Stack);
+    }
+    DeviceHandleTableInsert(New, Stack);
 }
 
-VOID StackTreeDeviceHandleDropped(PDEVICE_STACK Stack) { (void)Stack; }
+VOID StackTreeDeviceHandleDropped(PDEVICE_STACK Stack) { DeviceHandleTableRemove(StackDeviceHandle(Stack), Stack); }
 
-VOID StackTreeStackDetached(PDEVICE_STACK Stack) { (void)Stack; }
-
-VOID StackTreeStackCachesFree(PDEVICE_STACK Stack) {
-    DriverFree(Stack->DeviceDescriptor);
-    DriverFree(Stack->HubDescriptor);
-    DriverFree(Stack->ConfigDescriptor);
-    Stack->DeviceDescriptor = nullptr;
-    Stack->HubDescriptor = nullptr;
-    Stack->ConfigDescriptor = nullptr;
+VOID StackTreeStackDetached(PDEVICE_STACK Stack) {
+    DeviceHandleTableRemove(StackDeviceHandle(Stack), Stack);
+    StackInterfacesDrop(Stack);
 }
 
-VOID StackTreePurgeHookedDrivers(VOID) {}
+VOID StackTreeStackCachesFree(PDEVICE_STACK Stack) { DescriptorCacheFree(Stack); }
+
+VOID StackTreePurgeHookedDrivers(VOID) { HookPurge(); }

@@ -1,9 +1,12 @@
-// Unload: the control device and its link, the two logs, the device-stack tree, the event ring and the
-// registry path, in that order.
+// Unload: first the hooked drivers get their own dispatch entries and unload routines back and the requests
+// still inside this driver's routines drain; then the control device and its link, the two logs, the
+// hooked-driver list, the device-stack tree, the handle tables, the event ring and the registry path, in
+// that order.
 //
-// Locks: the device-stack tree's teardown takes the stack-list lock; unload otherwise runs alone at
-// PASSIVE_LEVEL.
+// Locks: the teardowns take the locks of what they free; unload otherwise runs alone at PASSIVE_LEVEL.
 #include "driver/Driver.h"
+#include "driver/HandleTables.h"
+#include "driver/Hook.h"
 #include "driver/Log.h"
 #include "driver/Pool.h"
 #include "driver/StackTree.h"
@@ -11,13 +14,16 @@
 void DriverUnload(PDRIVER_OBJECT DriverObject) {
     PASSIVE_CODE();
     (void)DriverObject;
+    HookUnloadRestore();
     ControlDeviceDelete();
 
     LogFree(g_Driver.CaptureLog);
     LogFree(g_Driver.ChangeLog);
     g_Driver.CaptureLog = nullptr;
     g_Driver.ChangeLog = nullptr;
+    HookFree();
     StackTreeFree();
+    HandleTablesFree();
     MemlogFree(&g_Driver.Memlog);
 
     DriverFreeUnicodeString(&g_Driver.RegistryPath);
