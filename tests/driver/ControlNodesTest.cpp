@@ -159,10 +159,10 @@ TEST_F(ControlNodes, SetDevobjFlagsSetsAndClearsCaptureOff) {
     PDEVICE_OBJECT unknown = m_built.Device(u"stranger");
     // Only the capture-off bit is taken from the entry.
     ASSERT_TRUE(SetFlags(FlagsRequest({{mouse.pdo, DEVOBJ_HOOKED}, {unknown, 0}, {mouse.Top(), DEVOBJ_CAPTURE_OFF}})).ok);
-    EXPECT_EQ(FlagsOf(mouse.pdo), DEVOBJ_SELECTED);
+    EXPECT_EQ(FlagsOf(mouse.pdo), DEVOBJ_SELECTED | DEVOBJ_HOOKED);
     EXPECT_EQ(FlagsOf(mouse.Top()), DEVOBJ_CAPTURE_OFF);
     ASSERT_TRUE(SetFlags(FlagsRequest({{mouse.pdo, DEVOBJ_CAPTURE_OFF}})).ok);
-    EXPECT_EQ(FlagsOf(mouse.pdo), DEVOBJ_SELECTED | DEVOBJ_CAPTURE_OFF);
+    EXPECT_EQ(FlagsOf(mouse.pdo), DEVOBJ_SELECTED | DEVOBJ_HOOKED | DEVOBJ_CAPTURE_OFF);
 }
 
 TEST_F(ControlNodes, RefreshResetsTheCaptureSequenceUnlessCapturingSinceBoot) {
