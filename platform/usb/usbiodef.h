@@ -79,5 +79,6 @@ DEFINE_GUID(GUID_USB_WMI_STD_NOTIFICATION, 0x4E623B20, 0xCB14, 0x11D1, 0xB3, 0x3
 #define GUID_CLASS_USB_DEVICE GUID_DEVINTERFACE_USB_DEVICE
 #define GUID_CLASS_USB_HOST_CONTROLLER GUID_DEVINTERFACE_USB_HOST_CONTROLLER
 
-// The device setup class "USB" (host controllers, hubs and USB devices without a class of their own).
-DEFINE_GUID(GUID_DEVCLASS_USB, 0x36FC9E60, 0xC465, 0x11CF, 0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00);
+// The device setup class "USB" (host controllers, hubs and USB devices without a class of their own),
+// GUID_DEVCLASS_USB, comes with the other setup classes.
+#include "devguid.h"

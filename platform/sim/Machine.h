@@ -1,0 +1,91 @@
+// The simulated machine: boots the kernel stand-in with a machine's hardware (host controllers and what is
+// plugged into them), its drivers and, when given, the capture driver; runs it; hot-plugs devices; takes it
+// down again. One machine runs at a time in a process.
+//
+// Boot, in order: the kernel is reset; the release is selected; the registry is attached to the state folder
+// (or stays in memory); the drivers are installed (images, setup classes, device matches); when a capture
+// driver entry is given it is registered as "KxTdloft", made the upper class filter of the USB setup class and
+// loaded, as a boot-start driver is, before any USB device; then the root bus reports the PCI bus, whose
+// enumeration brings the controllers, their root hubs, the hubs and the devices, in the platform's order; boot
+// returns once the Plug and Play manager is idle.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "NtVersionControl.h"
+#include "platform/sim/MachineBuilder.h"
+#include "wdm.h"
+
+namespace sim {
+
+struct MachineOptions {
+    nt::version::Release release = nt::version::Release::Windows7;
+    // The capture driver's DriverEntry; null boots the machine without it.
+    PDRIVER_INITIALIZE captureDriverEntry = nullptr;
+    // Where the machine keeps what outlives a run (its registry, "registry.txt"); empty keeps the registry in
+    // memory. Programs pass DefaultStateFolder(); tests a temporary folder or nothing.
+    std::filesystem::path stateDir;
+};
+
+// The machine's state folder when nobody chose one: TINDALOFT_STATE_DIR ("{pid}" in it becomes the process
+// id), else $XDG_DATA_HOME/tindaloft, else ~/.local/share/tindaloft; the same rules as user mode's state
+// folder.
+std::filesystem::path DefaultStateFolder();
+
+// The capture driver's service name and the setup class it filters.
+constexpr char16_t kCaptureService[] = u"KxTdloft";
+
+class Machine {
+public:
+    // Boots a machine (shutting down one that still runs). Check Status() for how the boot went.
+    static std::unique_ptr<Machine> Boot(const MachineBuilder& hardware, const MachineOptions& options = {});
+    static std::unique_ptr<Machine> BootDefault(const MachineOptions& options = {});
+    ~Machine();
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    // Removes every device and unloads every driver (the capture driver too); flushes and detaches the
+    // registry file. The kernel keeps its other state for a test to look at.
+    void Shutdown();
+    bool Running() const { return m_running; }
+
+    // STATUS_SUCCESS, or what failed: the registry file (STATUS_REGISTRY_CORRUPT: the machine runs on an empty
+    // registry in memory), the capture driver's entry, or the PCI bus.
+    NTSTATUS Status() const { return m_status; }
+    NTSTATUS CaptureDriverStatus() const { return m_captureStatus; }
+    const MachineOptions& Options() const { return m_options; }
+    // The device instance path of the PCI bus ("ACPI\PNP0A03\0").
+    const std::u16string& PciBusInstance() const { return m_pciInstance; }
+
+    const std::vector<std::shared_ptr<HostControllerModel>>& Controllers() const { return m_controllers; }
+    HostControllerModel* Controller(std::string_view name) const;
+    // A device plugged anywhere in the machine (root hubs not included), by its model's name; null when none.
+    std::shared_ptr<UsbDevice> Device(std::string_view name) const;
+    template <class T> std::shared_ptr<T> DeviceAs(std::string_view name) const {
+        return std::dynamic_pointer_cast<T>(Device(name));
+    }
+
+    // Hot-plug: plugs a device (with whatever is plugged into it) into a hub port, or unplugs one, and waits
+    // until the machine has enumerated the change. False (null) when the port is taken or the device unknown.
+    bool Plug(UsbHubModel& hub, int port, std::shared_ptr<UsbDevice> device);
+    std::shared_ptr<UsbDevice> Unplug(std::string_view name);
+    // Waits until the Plug and Play manager has done everything queued so far.
+    void WaitForIdle();
+
+private:
+    Machine(std::vector<std::shared_ptr<HostControllerModel>> controllers, MachineOptions options);
+    void Start();
+
+    std::vector<std::shared_ptr<HostControllerModel>> m_controllers;
+    MachineOptions m_options;
+    NTSTATUS m_status = STATUS_SUCCESS;
+    NTSTATUS m_captureStatus = STATUS_SUCCESS;
+    std::u16string m_pciInstance;
+    bool m_running = false;
+};
+
+} // namespace sim

@@ -1,0 +1,216 @@
+// The port driver (the library the host-controller miniports are built on) and its miniports: the functional
+// device object of each controller ("\Device\USBFDO-n", the controller's "HFDO" word), the root hub's physical
+// device object ("\Device\USBPDO-n", "RPDO"), the device handles of every USB device on the controller, and
+// their configuration, interface and pipe handles, URB processing, the hub and USBDI bus interfaces and the
+// controller's device-control requests.
+//
+// The miniports share one implementation; a miniport only names its driver and its controller kind. The same
+// code also serves the USB 3 pairs: the vendor xHCI driver of the releases before Windows 8 and the system's
+// own xHCI driver from Windows 8 on, neither of which keeps the port driver's extension words.
+//
+// Locking: one mutex per controller guards its handle list, each handle's pipes and each pipe's queue of
+// waiting transfers. Device models are called with it released; requests are completed with it released.
+#pragma once
+
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "hubbusif.h"
+#include "platform/sim/HostControllerModel.h"
+#include "platform/sim/internal/DriverFramework.h"
+#include "usbbusif.h"
+#include "usbdi.h"
+#include "usbioctl.h"
+
+namespace sim::drv {
+
+enum class PortFlavor { UsbPort, VendorXhci, InboxXhci };
+
+NTSTATUS UsbUhciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath);
+NTSTATUS UsbOhciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath);
+NTSTATUS UsbEhciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath);
+NTSTATUS VendorXhciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath);
+NTSTATUS InboxXhciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath);
+
+class HostController;
+struct DeviceHandle;
+
+constexpr ULONG kPortPoolTag = SignatureWord("SimP");
+
+// An endpoint of a configured device, as the pipe handle a client holds.
+struct Pipe {
+    ULONG signature = SignatureWord("Pipe");
+    DeviceHandle* owner = nullptr;
+    USB_ENDPOINT_DESCRIPTOR endpoint{};
+    UCHAR interfaceNumber = 0;
+    bool open = true;
+    bool busy = false;   // a transfer is with the device now
+    bool again = false;  // the device became ready while it was busy
+    std::deque<PIRP> waiting; // transfers the device NAKed, oldest first
+};
+
+struct ConfigurationHandle {
+    ULONG signature = SignatureWord("CfgH");
+    Bytes descriptor;
+};
+
+struct InterfaceHandle {
+    ULONG signature = SignatureWord("IntH");
+    UCHAR number = 0;
+    UCHAR alternate = 0;
+};
+
+// A USB device as the port driver knows it. Its first word is "DevH"; hub drivers keep a pointer to it.
+struct DeviceHandle {
+    ULONG signature = kDeviceHandleWord;
+    std::atomic<LONG> references{1};
+    HostController* controller = nullptr;
+    std::shared_ptr<UsbDevice> device;
+    DeviceHandle* hub = nullptr;
+    USHORT port = 0;
+    UCHAR address = 0;
+    USB_DEVICE_SPEED speed = UsbFullSpeed;
+    PDEVICE_OBJECT pdo = nullptr;
+    bool removed = false;
+    bool initialized = false;
+    USB_DEVICE_DESCRIPTOR deviceDescriptor{};
+    Bytes configurationDescriptor; // configuration index 0, read when the device was initialised
+    ConfigurationHandle* configuration = nullptr;
+    std::vector<InterfaceHandle*> interfaces;
+    std::vector<Pipe*> pipes;   // open pipes of the current configuration
+    std::vector<Pipe*> retired; // closed pipes, kept until the handle goes (a stale handle stays harmless)
+    std::vector<ConfigurationHandle*> configurations;
+    std::shared_ptr<EndpointListener> listener;
+    ULONG transfers = 0;
+    ULONG bytes = 0;
+};
+
+class RootHubPdo;
+
+class HostController : public FunctionDevice {
+public:
+    HostController(PDEVICE_OBJECT self, PDEVICE_OBJECT pdo, PDEVICE_OBJECT lower, PortFlavor flavor);
+    ~HostController() override;
+
+    PortFlavor Flavor() const { return m_flavor; }
+    HostControllerModel* Model() const { return m_model; }
+    const ReleaseLayout& Layout() const { return m_layout; }
+    const std::u16string& Name() const { return m_name; }
+    int HcdNumber() const { return m_hcdNumber; }
+    RootHubPdo* RootHub() const { return m_rootHub; }
+    DeviceHandle* RootHandle() const { return m_rootHandle; }
+    std::u16string RootHubLinkName() const; // without "\??\"
+
+    // Device handles.
+    NTSTATUS CreateHandle(DeviceHandle* hub, USHORT port, DeviceHandle** created);
+    NTSTATUS InitializeHandle(DeviceHandle* handle);
+    NTSTATUS RemoveHandle(DeviceHandle* handle, ULONG flags);
+    // A referenced handle when `pointer` is one of this controller's live handles, else null.
+    DeviceHandle* Acquire(PVOID pointer);
+    void Release(DeviceHandle* handle);
+    bool IsHandle(PVOID pointer);
+    // The open pipes of a handle (under the controller's lock, copied out).
+    std::vector<USB_PIPE_INFO> OpenPipes(DeviceHandle* handle);
+
+    // URBs: completes or queues the request; the handle's reference is the caller's to release.
+    NTSTATUS SubmitUrb(PIRP irp, PURB urb, DeviceHandle* handle);
+    void EndpointReady(DeviceHandle* handle, UCHAR endpointAddress);
+    void AbortPipes(DeviceHandle* handle, Pipe* only = nullptr);
+
+    // Statistics for IOCTL_USB_HCD_GET_STATS_*.
+    std::atomic<ULONG> m_bytesTransferred{0};
+    std::atomic<ULONG> m_transfers{0};
+    std::atomic<ULONG> m_stallCount{0};
+    // The bus semaphore hub drivers take around port operations (AcquireBusSemaphore).
+    KSEMAPHORE m_busSemaphore;
+
+    std::mutex m_lock;
+
+protected:
+    NTSTATUS OnStart() override;
+    void OnRemove() override;
+    bool IsBus() const override { return true; }
+    NTSTATUS DeviceControl(PIRP irp) override;
+    NTSTATUS InternalDeviceControl(PIRP irp) override;
+
+private:
+    friend class RootHubPdo;
+    NTSTATUS UserRequest(PIRP irp, UCHAR* buffer, ULONG inLength, ULONG outLength);
+    NTSTATUS Control(PIRP irp, PURB urb, DeviceHandle* handle);
+    USBD_STATUS SelectConfiguration(PURB urb, DeviceHandle* handle);
+    USBD_STATUS SelectInterface(PURB urb, DeviceHandle* handle);
+    NTSTATUS QueueTransfer(PIRP irp, PURB urb, DeviceHandle* handle);
+    void Pump(DeviceHandle* handle, Pipe* pipe);
+    Pipe* FindPipe(DeviceHandle* handle, PVOID pipeHandle);
+    void FreeHandle(DeviceHandle* handle);
+    std::vector<Pipe*> OpenInterfacePipes(DeviceHandle* handle, const Bytes& configuration, UCHAR number,
+                                          UCHAR alternate);
+
+    const PortFlavor m_flavor;
+    const ReleaseLayout m_layout;
+    HostControllerModel* m_model = nullptr;
+    std::u16string m_name;      // "\Device\USBFDO-n"
+    std::u16string m_hcdLink;   // "\DosDevices\HCDn"
+    int m_hcdNumber = -1;
+    InterfaceSet m_interfaces;
+    RootHubPdo* m_rootHub = nullptr;
+    DeviceHandle* m_rootHandle = nullptr;
+    std::vector<DeviceHandle*> m_handles; // every live handle, the root hub's too
+};
+
+class RootHubPdo : public PhysicalDevice {
+public:
+    RootHubPdo(PDEVICE_OBJECT self, HostController* controller, std::u16string name);
+
+    HostController* Controller() const { return m_controller; }
+    const std::u16string& Name() const { return m_name; }
+    std::u16string HubLink() const { return m_interfaces.Link(HubInterfaceGuid()); }
+    const GUID& HubInterfaceGuid() const;
+
+protected:
+    std::u16string DeviceId() const override;
+    std::u16string InstanceId() const override { return u"0"; }
+    std::vector<std::u16string> HardwareIds() const override;
+    std::u16string DeviceText() const override { return u"USB Root Hub"; }
+    void Capabilities(DEVICE_CAPABILITIES& capabilities) const override;
+    bool BusInformation(PNP_BUS_INFORMATION& bus) const override;
+    NTSTATUS OnStart() override;
+    void OnStop() override;
+    void OnDelete() override;
+    NTSTATUS OnQueryInterface(PIRP irp) override;
+    NTSTATUS InternalDeviceControl(PIRP irp) override;
+
+private:
+    HostController* const m_controller;
+    const std::u16string m_name;
+    InterfaceSet m_interfaces;
+};
+
+// The bus interfaces the port driver hands out (UsbPortBusInterface.cpp).
+NTSTATUS FillHubBusInterface(HostController* controller, PINTERFACE interface, USHORT size, USHORT version);
+NTSTATUS FillUsbdiInterface(DeviceHandle* handle, PINTERFACE interface, USHORT size, USHORT version);
+
+// The internal requests every USB physical device object answers the same way once it knows its handle.
+NTSTATUS StatusFromUsbd(USBD_STATUS status);
+
+// The interface classes of the vendor USB 3 stack.
+extern const GUID kVendorUsb3HostControllerInterface;
+extern const GUID kVendorUsb3HubInterface;
+DEFINE_GUID(GUID_BUS_TYPE_USB, 0x9D7DEBBC, 0xC85D, 0x11D1, 0x9E, 0xB4, 0x00, 0x60, 0x08, 0xC3, 0xA1, 0x9A);
+
+template <class T, class... Args> T* PoolNew(Args&&... args) {
+    void* memory = ExAllocatePoolWithTag(NonPagedPool, sizeof(T), kPortPoolTag);
+    return memory ? new (memory) T(std::forward<Args>(args)...) : nullptr;
+}
+template <class T> void PoolDelete(T* object) {
+    if (object) {
+        object->~T();
+        ExFreePoolWithTag(object, kPortPoolTag);
+    }
+}
+
+} // namespace sim::drv

@@ -1,0 +1,728 @@
+// URB processing of the port driver: configuration and interface selection with their handles, control
+// transfers on the default pipe, and bulk and interrupt transfers, which wait on their pipe while the device
+// NAKs them.
+#include <algorithm>
+#include <cstring>
+
+#include "UsbDescriptorWalker.h"
+#include "platform/sim/internal/UrbClient.h"
+#include "platform/sim/internal/UsbPort.h"
+
+namespace sim::drv {
+
+namespace {
+
+constexpr ULONG kMaximumTransferSize = 0x400000; // what the simulated controllers move in one transfer
+
+// Where a waiting transfer keeps its pipe and its handle (the I/O manager's slots are the owner's to use).
+Pipe*& PipeOf(PIRP irp) { return reinterpret_cast<Pipe*&>(irp->Tail.Overlay.DriverContext[2]); }
+DeviceHandle*& HandleOf(PIRP irp) { return reinterpret_cast<DeviceHandle*&>(irp->Tail.Overlay.DriverContext[3]); }
+
+PURB UrbOf(PIRP irp) { return static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1); }
+
+// The transfer buffer of a transfer URB: its own pointer, else its memory descriptor list mapped.
+UCHAR* BufferOf(PVOID buffer, PMDL mdl) {
+    if (buffer) {
+        return static_cast<UCHAR*>(buffer);
+    }
+    return mdl ? static_cast<UCHAR*>(MmGetSystemAddressForMdlSafe(mdl, NormalPagePriority)) : nullptr;
+}
+
+void FinishTransfer(PIRP irp, TransferResult result) {
+    PURB urb = UrbOf(irp);
+    DeviceHandle* handle = HandleOf(irp);
+    HostController* controller = handle->controller;
+    urb->UrbBulkOrInterruptTransfer.TransferBufferLength = USBD_SUCCESS(result.status) ? result.length : 0;
+    urb->UrbHeader.Status = result.status;
+    if (USBD_SUCCESS(result.status)) {
+        controller->m_bytesTransferred += result.length;
+        ++controller->m_transfers;
+    } else if (result.status == USBD_STATUS_STALL_PID) {
+        ++controller->m_stallCount;
+    }
+    NTSTATUS status = StatusFromUsbd(result.status);
+    controller->Release(handle);
+    Complete(irp, status, 0);
+}
+
+void CancelTransfer(PDEVICE_OBJECT, PIRP irp) {
+    IoReleaseCancelSpinLock(irp->CancelIrql);
+    Pipe* pipe = PipeOf(irp);
+    HostController* controller = HandleOf(irp)->controller;
+    bool found = false;
+    {
+        std::lock_guard guard(controller->m_lock);
+        auto it = std::find(pipe->waiting.begin(), pipe->waiting.end(), irp);
+        if (it != pipe->waiting.end()) {
+            pipe->waiting.erase(it);
+            found = true;
+        }
+    }
+    if (found) {
+        FinishTransfer(irp, TransferResult::Error(USBD_STATUS_CANCELED));
+    }
+}
+
+TransferResult Attempt(Pipe* pipe, PIRP irp) {
+    PURB urb = UrbOf(irp);
+    auto& transfer = urb->UrbBulkOrInterruptTransfer;
+    UCHAR* buffer = BufferOf(transfer.TransferBuffer, transfer.TransferBufferMDL);
+    std::span<UCHAR> data(buffer, buffer ? transfer.TransferBufferLength : 0);
+    return pipe->owner->device->Transfer(pipe->endpoint.bEndpointAddress, data);
+}
+
+// The setup packet of the control-transfer URB functions that describe their request by fields.
+struct ControlRequest {
+    SetupPacket setup;
+    UCHAR* buffer = nullptr;
+    ULONG* length = nullptr; // the URB's TransferBufferLength
+    bool valid = true;
+    bool known = true;       // a control function at all
+};
+
+UCHAR Recipient(USHORT function) {
+    switch (function) {
+    case URB_FUNCTION_GET_DESCRIPTOR_FROM_INTERFACE:
+    case URB_FUNCTION_SET_DESCRIPTOR_TO_INTERFACE:
+    case URB_FUNCTION_SET_FEATURE_TO_INTERFACE:
+    case URB_FUNCTION_CLEAR_FEATURE_TO_INTERFACE:
+    case URB_FUNCTION_GET_STATUS_FROM_INTERFACE:
+    case URB_FUNCTION_VENDOR_INTERFACE:
+    case URB_FUNCTION_CLASS_INTERFACE:
+    case URB_FUNCTION_GET_INTERFACE:
+        return BMREQUEST_TO_INTERFACE;
+    case URB_FUNCTION_GET_DESCRIPTOR_FROM_ENDPOINT:
+    case URB_FUNCTION_SET_DESCRIPTOR_TO_ENDPOINT:
+    case URB_FUNCTION_SET_FEATURE_TO_ENDPOINT:
+    case URB_FUNCTION_CLEAR_FEATURE_TO_ENDPOINT:
+    case URB_FUNCTION_GET_STATUS_FROM_ENDPOINT:
+    case URB_FUNCTION_VENDOR_ENDPOINT:
+    case URB_FUNCTION_CLASS_ENDPOINT:
+        return BMREQUEST_TO_ENDPOINT;
+    case URB_FUNCTION_SET_FEATURE_TO_OTHER:
+    case URB_FUNCTION_CLEAR_FEATURE_TO_OTHER:
+    case URB_FUNCTION_GET_STATUS_FROM_OTHER:
+    case URB_FUNCTION_VENDOR_OTHER:
+    case URB_FUNCTION_CLASS_OTHER:
+        return BMREQUEST_TO_OTHER;
+    default:
+        return BMREQUEST_TO_DEVICE;
+    }
+}
+
+UCHAR RequestType(bool in, UCHAR type, UCHAR recipient) {
+    return static_cast<UCHAR>((in ? 0x80 : 0) | (type << 5) | recipient);
+}
+
+ControlRequest DescribeControl(PURB urb, USHORT function) {
+    ControlRequest request;
+    const USHORT length = urb->UrbHeader.Length;
+    const UCHAR recipient = Recipient(function);
+    auto need = [&](size_t size) {
+        if (length < size) {
+            request.valid = false;
+        }
+        return request.valid;
+    };
+    switch (function) {
+    case URB_FUNCTION_CONTROL_TRANSFER:
+    case URB_FUNCTION_CONTROL_TRANSFER_EX: {
+        if (!need(function == URB_FUNCTION_CONTROL_TRANSFER ? sizeof(_URB_CONTROL_TRANSFER)
+                                                            : sizeof(_URB_CONTROL_TRANSFER_EX))) {
+            break;
+        }
+        auto& r = urb->UrbControlTransfer;
+        request.setup = SetupPacket::FromBytes(function == URB_FUNCTION_CONTROL_TRANSFER
+                                                   ? r.SetupPacket
+                                                   : urb->UrbControlTransferEx.SetupPacket);
+        request.buffer = BufferOf(r.TransferBuffer, r.TransferBufferMDL);
+        request.length = &r.TransferBufferLength;
+        break;
+    }
+    case URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE:
+    case URB_FUNCTION_GET_DESCRIPTOR_FROM_INTERFACE:
+    case URB_FUNCTION_GET_DESCRIPTOR_FROM_ENDPOINT:
+    case URB_FUNCTION_SET_DESCRIPTOR_TO_DEVICE:
+    case URB_FUNCTION_SET_DESCRIPTOR_TO_INTERFACE:
+    case URB_FUNCTION_SET_DESCRIPTOR_TO_ENDPOINT: {
+        if (!need(sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST))) {
+            break;
+        }
+        auto& r = urb->UrbControlDescriptorRequest;
+        const bool get = function == URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE ||
+                         function == URB_FUNCTION_GET_DESCRIPTOR_FROM_INTERFACE ||
+                         function == URB_FUNCTION_GET_DESCRIPTOR_FROM_ENDPOINT;
+        request.setup = {RequestType(get, BMREQUEST_STANDARD, recipient),
+                         static_cast<UCHAR>(get ? USB_REQUEST_GET_DESCRIPTOR : USB_REQUEST_SET_DESCRIPTOR),
+                         static_cast<USHORT>(r.DescriptorType << 8 | r.Index), r.LanguageId,
+                         static_cast<USHORT>(std::min<ULONG>(r.TransferBufferLength, 0xFFFF))};
+        request.buffer = BufferOf(r.TransferBuffer, r.TransferBufferMDL);
+        request.length = &r.TransferBufferLength;
+        break;
+    }
+    case URB_FUNCTION_SET_FEATURE_TO_DEVICE:
+    case URB_FUNCTION_SET_FEATURE_TO_INTERFACE:
+    case URB_FUNCTION_SET_FEATURE_TO_ENDPOINT:
+    case URB_FUNCTION_SET_FEATURE_TO_OTHER:
+    case URB_FUNCTION_CLEAR_FEATURE_TO_DEVICE:
+    case URB_FUNCTION_CLEAR_FEATURE_TO_INTERFACE:
+    case URB_FUNCTION_CLEAR_FEATURE_TO_ENDPOINT:
+    case URB_FUNCTION_CLEAR_FEATURE_TO_OTHER: {
+        if (!need(sizeof(_URB_CONTROL_FEATURE_REQUEST))) {
+            break;
+        }
+        auto& r = urb->UrbControlFeatureRequest;
+        const bool set = function == URB_FUNCTION_SET_FEATURE_TO_DEVICE ||
+                         function == URB_FUNCTION_SET_FEATURE_TO_INTERFACE ||
+                         function == URB_FUNCTION_SET_FEATURE_TO_ENDPOINT ||
+                         function == URB_FUNCTION_SET_FEATURE_TO_OTHER;
+        request.setup = {RequestType(false, BMREQUEST_STANDARD, recipient),
+                         static_cast<UCHAR>(set ? USB_REQUEST_SET_FEATURE : USB_REQUEST_CLEAR_FEATURE),
+                         r.FeatureSelector, r.Index, 0};
+        break;
+    }
+    case URB_FUNCTION_GET_STATUS_FROM_DEVICE:
+    case URB_FUNCTION_GET_STATUS_FROM_INTERFACE:
+    case URB_FUNCTION_GET_STATUS_FROM_ENDPOINT:
+    case URB_FUNCTION_GET_STATUS_FROM_OTHER: {
+        if (!need(sizeof(_URB_CONTROL_GET_STATUS_REQUEST))) {
+            break;
+        }
+        auto& r = urb->UrbControlGetStatusRequest;
+        request.setup = {RequestType(true, BMREQUEST_STANDARD, recipient), USB_REQUEST_GET_STATUS, 0, r.Index,
+                         static_cast<USHORT>(std::min<ULONG>(r.TransferBufferLength, 0xFFFF))};
+        request.buffer = BufferOf(r.TransferBuffer, r.TransferBufferMDL);
+        request.length = &r.TransferBufferLength;
+        break;
+    }
+    case URB_FUNCTION_VENDOR_DEVICE:
+    case URB_FUNCTION_VENDOR_INTERFACE:
+    case URB_FUNCTION_VENDOR_ENDPOINT:
+    case URB_FUNCTION_VENDOR_OTHER:
+    case URB_FUNCTION_CLASS_DEVICE:
+    case URB_FUNCTION_CLASS_INTERFACE:
+    case URB_FUNCTION_CLASS_ENDPOINT:
+    case URB_FUNCTION_CLASS_OTHER: {
+        if (!need(sizeof(_URB_CONTROL_VENDOR_OR_CLASS_REQUEST))) {
+            break;
+        }
+        auto& r = urb->UrbControlVendorClassRequest;
+        const bool vendor = function == URB_FUNCTION_VENDOR_DEVICE || function == URB_FUNCTION_VENDOR_INTERFACE ||
+                            function == URB_FUNCTION_VENDOR_ENDPOINT || function == URB_FUNCTION_VENDOR_OTHER;
+        const bool in = (r.TransferFlags & USBD_TRANSFER_DIRECTION_IN) != 0;
+        request.setup = {static_cast<UCHAR>(RequestType(in, vendor ? BMREQUEST_VENDOR : BMREQUEST_CLASS, recipient) |
+                                            r.RequestTypeReservedBits),
+                         r.Request, r.Value, r.Index,
+                         static_cast<USHORT>(std::min<ULONG>(r.TransferBufferLength, 0xFFFF))};
+        request.buffer = BufferOf(r.TransferBuffer, r.TransferBufferMDL);
+        request.length = &r.TransferBufferLength;
+        break;
+    }
+    case URB_FUNCTION_GET_CONFIGURATION: {
+        if (!need(sizeof(_URB_CONTROL_GET_CONFIGURATION_REQUEST))) {
+            break;
+        }
+        auto& r = urb->UrbControlGetConfigurationRequest;
+        request.setup = {0x80, USB_REQUEST_GET_CONFIGURATION, 0, 0, 1};
+        request.buffer = BufferOf(r.TransferBuffer, r.TransferBufferMDL);
+        request.length = &r.TransferBufferLength;
+        break;
+    }
+    case URB_FUNCTION_GET_INTERFACE: {
+        if (!need(sizeof(_URB_CONTROL_GET_INTERFACE_REQUEST))) {
+            break;
+        }
+        auto& r = urb->UrbControlGetInterfaceRequest;
+        request.setup = {0x81, USB_REQUEST_GET_INTERFACE, 0, r.Interface, 1};
+        request.buffer = BufferOf(r.TransferBuffer, r.TransferBufferMDL);
+        request.length = &r.TransferBufferLength;
+        break;
+    }
+    case URB_FUNCTION_GET_MS_FEATURE_DESCRIPTOR: {
+        if (!need(sizeof(_URB_OS_FEATURE_DESCRIPTOR_REQUEST))) {
+            break;
+        }
+        // A vendor request with the device's own vendor code: the simulated devices have none and stall it.
+        auto& r = urb->UrbOSFeatureDescriptorRequest;
+        request.setup = {0xC0, 0xEE, r.MS_PageIndex, r.MS_FeatureDescriptorIndex,
+                         static_cast<USHORT>(std::min<ULONG>(r.TransferBufferLength, 0xFFFF))};
+        request.buffer = BufferOf(r.TransferBuffer, r.TransferBufferMDL);
+        request.length = &r.TransferBufferLength;
+        break;
+    }
+    default:
+        request.valid = false;
+        request.known = false;
+        break;
+    }
+    return request;
+}
+
+// The endpoints an interface setting lists, in order.
+std::vector<USB_ENDPOINT_DESCRIPTOR> EndpointsOf(const Bytes& configuration, UCHAR number, UCHAR alternate) {
+    std::vector<USB_ENDPOINT_DESCRIPTOR> endpoints;
+    UsbDescriptorWalker walker(configuration.data(), static_cast<ULONG>(configuration.size()));
+    UsbDescriptorView view;
+    bool inside = false;
+    while (walker.Next(view)) {
+        if (view.Type == USB_INTERFACE_DESCRIPTOR_TYPE && view.Length >= sizeof(USB_INTERFACE_DESCRIPTOR)) {
+            inside = view.Data[2] == number && view.Data[3] == alternate;
+        } else if (inside && view.Type == USB_ENDPOINT_DESCRIPTOR_TYPE &&
+                   view.Length >= sizeof(USB_ENDPOINT_DESCRIPTOR)) {
+            USB_ENDPOINT_DESCRIPTOR endpoint;
+            std::memcpy(&endpoint, view.Data, sizeof endpoint);
+            endpoints.push_back(endpoint);
+        }
+    }
+    return endpoints;
+}
+
+} // namespace
+
+NTSTATUS HostController::SubmitUrb(PIRP irp, PURB urb, DeviceHandle* handle) {
+    if (urb->UrbHeader.Length < sizeof(_URB_HEADER)) {
+        return Complete(irp, STATUS_INVALID_PARAMETER);
+    }
+    const USHORT function = urb->UrbHeader.Function & ~URB_FUNCTION_SUBMIT_SYNCHRONOUS;
+    urb->UrbHeader.UsbdDeviceHandle = handle;
+    USBD_STATUS status = USBD_STATUS_SUCCESS;
+    switch (function) {
+    case URB_FUNCTION_SELECT_CONFIGURATION:
+        status = SelectConfiguration(urb, handle);
+        break;
+    case URB_FUNCTION_SELECT_INTERFACE:
+        status = SelectInterface(urb, handle);
+        break;
+    case URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER:
+        return QueueTransfer(irp, urb, handle);
+    case URB_FUNCTION_ABORT_PIPE:
+    case URB_FUNCTION_SYNC_RESET_PIPE_AND_CLEAR_STALL:
+    case URB_FUNCTION_SYNC_RESET_PIPE:
+    case URB_FUNCTION_SYNC_CLEAR_STALL: {
+        Pipe* pipe = urb->UrbHeader.Length >= sizeof(_URB_PIPE_REQUEST)
+                         ? FindPipe(handle, urb->UrbPipeRequest.PipeHandle)
+                         : nullptr;
+        if (!pipe) {
+            status = USBD_STATUS_INVALID_PIPE_HANDLE;
+        } else if (function == URB_FUNCTION_ABORT_PIPE) {
+            AbortPipes(handle, pipe);
+        } else if (function != URB_FUNCTION_SYNC_RESET_PIPE) {
+            SetupPacket clear{0x02, USB_REQUEST_CLEAR_FEATURE, USB_FEATURE_ENDPOINT_STALL,
+                              pipe->endpoint.bEndpointAddress, 0};
+            handle->device->Control(clear, {});
+        }
+        break;
+    }
+    case URB_FUNCTION_GET_CURRENT_FRAME_NUMBER:
+        if (urb->UrbHeader.Length < sizeof(_URB_GET_CURRENT_FRAME_NUMBER)) {
+            status = USBD_STATUS_INVALID_PARAMETER;
+        } else {
+            urb->UrbGetCurrentFrameNumber.FrameNumber = static_cast<ULONG>(KeQueryInterruptTime() / 10000);
+        }
+        break;
+    case URB_FUNCTION_ISOCH_TRANSFER:
+    case URB_FUNCTION_ISOCH_TRANSFER_USING_CHAINED_MDL:
+    case URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER_USING_CHAINED_MDL:
+    case URB_FUNCTION_TAKE_FRAME_LENGTH_CONTROL:
+    case URB_FUNCTION_RELEASE_FRAME_LENGTH_CONTROL:
+    case URB_FUNCTION_GET_FRAME_LENGTH:
+    case URB_FUNCTION_SET_FRAME_LENGTH:
+    case URB_FUNCTION_OPEN_STATIC_STREAMS:
+    case URB_FUNCTION_CLOSE_STATIC_STREAMS:
+    case URB_FUNCTION_SET_PIPE_IO_POLICY:
+    case URB_FUNCTION_GET_PIPE_IO_POLICY:
+    case URB_FUNCTION_GET_ISOCH_PIPE_TRANSFER_PATH_DELAYS:
+        status = USBD_STATUS_NOT_SUPPORTED;
+        break;
+    default:
+        return Control(irp, urb, handle);
+    }
+    urb->UrbHeader.Status = status;
+    return Complete(irp, StatusFromUsbd(status));
+}
+
+NTSTATUS HostController::Control(PIRP irp, PURB urb, DeviceHandle* handle) {
+    const USHORT function = urb->UrbHeader.Function & ~URB_FUNCTION_SUBMIT_SYNCHRONOUS;
+    ControlRequest request = DescribeControl(urb, function);
+    USBD_STATUS status;
+    if (!request.valid) {
+        // A control function whose URB is too short, or no function at all.
+        status = request.known ? USBD_STATUS_INVALID_PARAMETER : USBD_STATUS_INVALID_URB_FUNCTION;
+    } else {
+        ULONG length = request.length ? *request.length : 0;
+        if (length && !request.buffer) {
+            status = USBD_STATUS_INVALID_PARAMETER;
+        } else {
+            std::span<UCHAR> data(request.buffer, request.buffer ? std::min<ULONG>(length, request.setup.wLength) : 0);
+            TransferResult result = handle->device->Control(request.setup, data);
+            if (result.nak) {
+                result = TransferResult::Error(USBD_STATUS_TIMEOUT);
+            }
+            if (request.length) {
+                *request.length = USBD_SUCCESS(result.status) ? result.length : 0;
+            }
+            status = result.status;
+            if (USBD_SUCCESS(status)) {
+                m_bytesTransferred += result.length;
+                ++m_transfers;
+            } else if (status == USBD_STATUS_STALL_PID) {
+                ++m_stallCount;
+            }
+        }
+    }
+    urb->UrbHeader.Status = status;
+    return Complete(irp, StatusFromUsbd(status));
+}
+
+std::vector<Pipe*> HostController::OpenInterfacePipes(DeviceHandle* handle, const Bytes& configuration, UCHAR number,
+                                                      UCHAR alternate) {
+    std::vector<Pipe*> pipes;
+    for (const USB_ENDPOINT_DESCRIPTOR& endpoint : EndpointsOf(configuration, number, alternate)) {
+        Pipe* pipe = PoolNew<Pipe>();
+        if (!pipe) {
+            break;
+        }
+        pipe->owner = handle;
+        pipe->endpoint = endpoint;
+        pipe->interfaceNumber = number;
+        pipes.push_back(pipe);
+    }
+    return pipes;
+}
+
+// Fills an interface information record from its setting and new pipes. False when the record is too short.
+static bool FillInterface(PUSBD_INTERFACE_INFORMATION info, const USB_INTERFACE_DESCRIPTOR& descriptor,
+                          InterfaceHandle* interface, const std::vector<Pipe*>& pipes) {
+    if (info->Length < GET_USBD_INTERFACE_SIZE(pipes.size())) {
+        return false;
+    }
+    info->Class = descriptor.bInterfaceClass;
+    info->SubClass = descriptor.bInterfaceSubClass;
+    info->Protocol = descriptor.bInterfaceProtocol;
+    info->InterfaceHandle = interface;
+    info->NumberOfPipes = static_cast<ULONG>(pipes.size());
+    for (size_t i = 0; i < pipes.size(); ++i) {
+        USBD_PIPE_INFORMATION& p = info->Pipes[i];
+        p.MaximumPacketSize = pipes[i]->endpoint.wMaxPacketSize;
+        p.EndpointAddress = pipes[i]->endpoint.bEndpointAddress;
+        p.Interval = pipes[i]->endpoint.bInterval;
+        p.PipeType = USB_ENDPOINT_TYPE_TO_PIPE_TYPE(pipes[i]->endpoint.bmAttributes);
+        p.PipeHandle = pipes[i];
+        if (p.MaximumTransferSize == 0 || p.MaximumTransferSize > kMaximumTransferSize) {
+            p.MaximumTransferSize = kMaximumTransferSize;
+        }
+    }
+    return true;
+}
+
+USBD_STATUS HostController::SelectConfiguration(PURB urb, DeviceHandle* handle) {
+    auto& request = urb->UrbSelectConfiguration;
+    if (urb->UrbHeader.Length < offsetof(_URB_SELECT_CONFIGURATION, Interface)) {
+        return USBD_STATUS_INVALID_PARAMETER;
+    }
+    std::vector<Pipe*> old;
+    auto retire = [&] {
+        std::lock_guard guard(m_lock);
+        for (Pipe* pipe : handle->pipes) {
+            pipe->open = false;
+            handle->retired.push_back(pipe);
+            old.push_back(pipe);
+        }
+        handle->pipes.clear();
+    };
+    if (!request.ConfigurationDescriptor) {
+        SetupPacket unset{0x00, USB_REQUEST_SET_CONFIGURATION, 0, 0, 0};
+        handle->device->Control(unset, {});
+        retire();
+        {
+            std::lock_guard guard(m_lock);
+            handle->configuration = nullptr;
+        }
+        AbortPipes(handle);
+        request.ConfigurationHandle = nullptr;
+        return USBD_STATUS_SUCCESS;
+    }
+    const USB_CONFIGURATION_DESCRIPTOR& descriptor = *request.ConfigurationDescriptor;
+    if (descriptor.bLength < sizeof(USB_CONFIGURATION_DESCRIPTOR) ||
+        descriptor.bDescriptorType != USB_CONFIGURATION_DESCRIPTOR_TYPE ||
+        descriptor.wTotalLength < sizeof(USB_CONFIGURATION_DESCRIPTOR)) {
+        return USBD_STATUS_INAVLID_CONFIGURATION_DESCRIPTOR;
+    }
+    const Bytes* configuration = handle->device->ConfigurationByValue(descriptor.bConfigurationValue);
+    if (!configuration) {
+        return USBD_STATUS_INAVLID_CONFIGURATION_DESCRIPTOR;
+    }
+    SetupPacket set{0x00, USB_REQUEST_SET_CONFIGURATION, descriptor.bConfigurationValue, 0, 0};
+    if (!handle->device->Control(set, {}).Succeeded()) {
+        return USBD_STATUS_SET_CONFIG_FAILED;
+    }
+
+    UCHAR* cursor = reinterpret_cast<UCHAR*>(&request.Interface);
+    UCHAR* const end = reinterpret_cast<UCHAR*>(urb) + urb->UrbHeader.Length;
+    std::vector<Pipe*> opened;
+    std::vector<InterfaceHandle*> interfaces;
+    USBD_STATUS status = USBD_STATUS_SUCCESS;
+    for (UCHAR i = 0; i < descriptor.bNumInterfaces; ++i) {
+        auto* info = reinterpret_cast<PUSBD_INTERFACE_INFORMATION>(cursor);
+        if (cursor + offsetof(USBD_INTERFACE_INFORMATION, Pipes) > end ||
+            info->Length < offsetof(USBD_INTERFACE_INFORMATION, Pipes) || cursor + info->Length > end) {
+            status = USBD_STATUS_INVALID_PARAMETER;
+            break;
+        }
+        const USB_INTERFACE_DESCRIPTOR* setting =
+            FindInterface(*configuration, info->InterfaceNumber, info->AlternateSetting);
+        if (!setting) {
+            status = USBD_STATUS_INTERFACE_NOT_FOUND;
+            break;
+        }
+        if (info->AlternateSetting) {
+            SetupPacket alternate{0x01, USB_REQUEST_SET_INTERFACE, info->AlternateSetting, info->InterfaceNumber, 0};
+            handle->device->Control(alternate, {});
+        }
+        std::vector<Pipe*> pipes =
+            OpenInterfacePipes(handle, *configuration, info->InterfaceNumber, info->AlternateSetting);
+        auto* interface = PoolNew<InterfaceHandle>();
+        opened.insert(opened.end(), pipes.begin(), pipes.end());
+        if (interface) {
+            interface->number = info->InterfaceNumber;
+            interface->alternate = info->AlternateSetting;
+            interfaces.push_back(interface);
+        }
+        if (!interface || !FillInterface(info, *setting, interface, pipes)) {
+            status = interface ? USBD_STATUS_BUFFER_TOO_SMALL : USBD_STATUS_INSUFFICIENT_RESOURCES;
+            break;
+        }
+        cursor += info->Length;
+    }
+    auto* configurationHandle = USBD_SUCCESS(status) ? PoolNew<ConfigurationHandle>() : nullptr;
+    if (USBD_SUCCESS(status) && !configurationHandle) {
+        status = USBD_STATUS_INSUFFICIENT_RESOURCES;
+    }
+    if (!USBD_SUCCESS(status)) {
+        std::lock_guard guard(m_lock);
+        for (Pipe* pipe : opened) {
+            pipe->open = false;
+            handle->retired.push_back(pipe);
+        }
+        handle->interfaces.insert(handle->interfaces.end(), interfaces.begin(), interfaces.end());
+        return status;
+    }
+    configurationHandle->descriptor = *configuration;
+    retire();
+    {
+        std::lock_guard guard(m_lock);
+        handle->pipes = opened;
+        handle->interfaces.insert(handle->interfaces.end(), interfaces.begin(), interfaces.end());
+        handle->configurations.push_back(configurationHandle);
+        handle->configuration = configurationHandle;
+    }
+    AbortPipes(handle); // transfers still waiting on the old pipes end now
+    request.ConfigurationHandle = configurationHandle;
+    return USBD_STATUS_SUCCESS;
+}
+
+USBD_STATUS HostController::SelectInterface(PURB urb, DeviceHandle* handle) {
+    auto& request = urb->UrbSelectInterface;
+    if (urb->UrbHeader.Length < offsetof(_URB_SELECT_INTERFACE, Interface) + offsetof(USBD_INTERFACE_INFORMATION, Pipes)) {
+        return USBD_STATUS_INVALID_PARAMETER;
+    }
+    PUSBD_INTERFACE_INFORMATION info = &request.Interface;
+    UCHAR* const end = reinterpret_cast<UCHAR*>(urb) + urb->UrbHeader.Length;
+    if (info->Length < offsetof(USBD_INTERFACE_INFORMATION, Pipes) ||
+        reinterpret_cast<UCHAR*>(info) + info->Length > end) {
+        return USBD_STATUS_INVALID_PARAMETER;
+    }
+    Bytes configuration;
+    {
+        std::lock_guard guard(m_lock);
+        if (!handle->configuration || handle->configuration != request.ConfigurationHandle) {
+            return USBD_STATUS_INVALID_PARAMETER;
+        }
+        configuration = handle->configuration->descriptor;
+    }
+    const USB_INTERFACE_DESCRIPTOR* setting =
+        FindInterface(configuration, info->InterfaceNumber, info->AlternateSetting);
+    if (!setting) {
+        return USBD_STATUS_INTERFACE_NOT_FOUND;
+    }
+    SetupPacket alternate{0x01, USB_REQUEST_SET_INTERFACE, info->AlternateSetting, info->InterfaceNumber, 0};
+    TransferResult result = handle->device->Control(alternate, {});
+    if (!result.Succeeded()) {
+        return result.status;
+    }
+    std::vector<Pipe*> pipes = OpenInterfacePipes(handle, configuration, info->InterfaceNumber, info->AlternateSetting);
+    auto* interface = PoolNew<InterfaceHandle>();
+    bool filled = interface && FillInterface(info, *setting, interface, pipes);
+    {
+        std::lock_guard guard(m_lock);
+        if (interface) {
+            interface->number = info->InterfaceNumber;
+            interface->alternate = info->AlternateSetting;
+            handle->interfaces.push_back(interface);
+        }
+        if (!filled) {
+            for (Pipe* pipe : pipes) {
+                pipe->open = false;
+                handle->retired.push_back(pipe);
+            }
+        } else {
+            for (auto it = handle->pipes.begin(); it != handle->pipes.end();) {
+                if ((*it)->interfaceNumber == info->InterfaceNumber) {
+                    (*it)->open = false;
+                    handle->retired.push_back(*it);
+                    it = handle->pipes.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+            handle->pipes.insert(handle->pipes.end(), pipes.begin(), pipes.end());
+        }
+    }
+    if (!filled) {
+        return interface ? USBD_STATUS_BUFFER_TOO_SMALL : USBD_STATUS_INSUFFICIENT_RESOURCES;
+    }
+    AbortPipes(handle);
+    return USBD_STATUS_SUCCESS;
+}
+
+Pipe* HostController::FindPipe(DeviceHandle* handle, PVOID pointer) {
+    std::lock_guard guard(m_lock);
+    auto it = std::find(handle->pipes.begin(), handle->pipes.end(), pointer);
+    return it == handle->pipes.end() ? nullptr : *it;
+}
+
+NTSTATUS HostController::QueueTransfer(PIRP irp, PURB urb, DeviceHandle* handle) {
+    auto& transfer = urb->UrbBulkOrInterruptTransfer;
+    USBD_STATUS status = USBD_STATUS_SUCCESS;
+    Pipe* pipe = nullptr;
+    if (urb->UrbHeader.Length < sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER)) {
+        status = USBD_STATUS_INVALID_PARAMETER;
+    } else if (!(pipe = FindPipe(handle, transfer.PipeHandle))) {
+        status = USBD_STATUS_INVALID_PIPE_HANDLE;
+    } else if (transfer.TransferBufferLength && !BufferOf(transfer.TransferBuffer, transfer.TransferBufferMDL)) {
+        status = USBD_STATUS_INVALID_PARAMETER;
+    }
+    if (!USBD_SUCCESS(status)) {
+        urb->UrbHeader.Status = status;
+        return Complete(irp, StatusFromUsbd(status));
+    }
+    ++handle->references; // held while the transfer is ours
+    PipeOf(irp) = pipe;
+    HandleOf(irp) = handle;
+    IoMarkIrpPending(irp);
+    bool cancelled = false;
+    {
+        std::lock_guard guard(m_lock);
+        if (!pipe->open) {
+            cancelled = true;
+        } else {
+            pipe->waiting.push_back(irp);
+            IoSetCancelRoutine(irp, CancelTransfer);
+            if (irp->Cancel && IoSetCancelRoutine(irp, nullptr)) {
+                pipe->waiting.pop_back();
+                cancelled = true;
+            }
+        }
+    }
+    if (cancelled) {
+        FinishTransfer(irp, TransferResult::Error(USBD_STATUS_CANCELED));
+    } else {
+        Pump(handle, pipe);
+    }
+    return STATUS_PENDING;
+}
+
+void HostController::Pump(DeviceHandle*, Pipe* pipe) {
+    for (;;) {
+        PIRP irp = nullptr;
+        {
+            std::lock_guard guard(m_lock);
+            if (pipe->busy) {
+                pipe->again = true;
+                return;
+            }
+            for (auto it = pipe->waiting.begin(); it != pipe->waiting.end(); ++it) {
+                if (IoSetCancelRoutine(*it, nullptr)) { // else its cancel routine is on the way
+                    irp = *it;
+                    pipe->waiting.erase(it);
+                    break;
+                }
+            }
+            if (!irp) {
+                return;
+            }
+            pipe->busy = true;
+            pipe->again = false;
+        }
+        TransferResult result = Attempt(pipe, irp);
+        {
+            std::lock_guard guard(m_lock);
+            pipe->busy = false;
+            if (result.nak) {
+                if (!pipe->open) {
+                    result = TransferResult::Error(USBD_STATUS_CANCELED);
+                } else {
+                    pipe->waiting.push_front(irp);
+                    IoSetCancelRoutine(irp, CancelTransfer);
+                    if (irp->Cancel && IoSetCancelRoutine(irp, nullptr)) {
+                        pipe->waiting.pop_front();
+                        result = TransferResult::Error(USBD_STATUS_CANCELED);
+                    } else {
+                        if (!pipe->again) {
+                            return; // the device will say when it can move
+                        }
+                        continue;
+                    }
+                }
+            }
+        }
+        FinishTransfer(irp, result);
+    }
+}
+
+void HostController::AbortPipes(DeviceHandle* handle, Pipe* only) {
+    std::vector<PIRP> aborted;
+    {
+        std::lock_guard guard(m_lock);
+        for (auto* list : {&handle->pipes, &handle->retired}) {
+            for (Pipe* pipe : *list) {
+                if (only && pipe != only) {
+                    continue;
+                }
+                for (auto it = pipe->waiting.begin(); it != pipe->waiting.end();) {
+                    if (IoSetCancelRoutine(*it, nullptr)) {
+                        aborted.push_back(*it);
+                        it = pipe->waiting.erase(it);
+                    } else {
+                        ++it;
+                    }
+                }
+            }
+        }
+    }
+    for (PIRP irp : aborted) {
+        FinishTransfer(irp, TransferResult::Error(USBD_STATUS_CANCELED));
+    }
+}
+
+void HostController::EndpointReady(DeviceHandle* pointer, UCHAR endpointAddress) {
+    DeviceHandle* handle = Acquire(pointer);
+    if (!handle) {
+        return;
+    }
+    std::vector<Pipe*> pipes;
+    {
+        std::lock_guard guard(m_lock);
+        for (Pipe* pipe : handle->pipes) {
+            if (pipe->endpoint.bEndpointAddress == endpointAddress) {
+                pipes.push_back(pipe);
+            }
+        }
+    }
+    for (Pipe* pipe : pipes) {
+        Pump(handle, pipe);
+    }
+    Release(handle);
+}
+
+} // namespace sim::drv
