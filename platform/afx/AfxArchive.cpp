@@ -4,6 +4,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "AfxTextLine.h"
+
 namespace {
 
 constexpr UINT kMinBufSize = 128;
@@ -263,19 +265,7 @@ LPTSTR CArchive::ReadString(LPTSTR lpsz, UINT nMax) {
 }
 
 BOOL CArchive::ReadString(CString& rString) {
-    rString.Empty();
-    char chunk[256];
-    bool any = false;
-    while (LPTSTR line = ReadString(chunk, sizeof chunk)) {
-        any = true;
-        size_t n = std::strlen(line);
-        if (n > 0 && line[n - 1] == '\n') {
-            rString.Append(line, static_cast<int>(n - 1));
-            return TRUE;
-        }
-        rString.Append(line, static_cast<int>(n));
-    }
-    return any ? TRUE : FALSE;
+    return AfxReadTextLine(rString, [this](LPTSTR lpsz, UINT nMax) { return ReadString(lpsz, nMax); });
 }
 
 // --- counts and strings ------------------------------------------------------------------------------------
@@ -431,6 +421,15 @@ void CArchive::MapObject(const CObject* pOb) {
     }
 }
 
+void CArchive::WriteMapIndex(DWORD nIndex, WORD wShortFlag, DWORD dwBigFlag) {
+    if (nIndex < wBigObjectTag) {
+        *this << static_cast<WORD>(wShortFlag | nIndex);
+    } else {
+        *this << wBigObjectTag;
+        *this << (dwBigFlag | nIndex);
+    }
+}
+
 void CArchive::WriteClass(const CRuntimeClass* pClassRef) {
     if (!IsStoring())
         ThrowWrongDirection();
@@ -441,13 +440,7 @@ void CArchive::WriteClass(const CRuntimeClass* pClassRef) {
     ObjectMaps& maps = Maps();
     auto found = maps.stored.find(pClassRef);
     if (found != maps.stored.end()) {
-        DWORD nClassIndex = found->second;
-        if (nClassIndex < wBigObjectTag) {
-            *this << static_cast<WORD>(wClassTag | nClassIndex);
-        } else {
-            *this << wBigObjectTag;
-            *this << (dwBigClassTag | nClassIndex);
-        }
+        WriteMapIndex(found->second, wClassTag, dwBigClassTag);
         return;
     }
     *this << wNewClassTag;
@@ -529,13 +522,7 @@ void CArchive::WriteObject(const CObject* pOb) {
     }
     auto found = maps.stored.find(pOb);
     if (found != maps.stored.end()) {
-        DWORD nObIndex = found->second;
-        if (nObIndex < wBigObjectTag) {
-            *this << static_cast<WORD>(nObIndex);
-        } else {
-            *this << wBigObjectTag;
-            *this << nObIndex;
-        }
+        WriteMapIndex(found->second, 0, 0);
         return;
     }
     WriteClass(pOb->GetRuntimeClass());

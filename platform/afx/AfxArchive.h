@@ -161,6 +161,9 @@ private:
     void ReleaseResources() noexcept;
     ObjectMaps& Maps();
     void CheckCount() const;
+    // A reference to map index nIndex: 15 bits with the short flag when it fits, else the big-object tag
+    // and 32 bits with the big flag.
+    void WriteMapIndex(DWORD nIndex, WORD wShortFlag, DWORD dwBigFlag);
 
     CFile* m_pFile;
     UINT m_nMode;

@@ -1,5 +1,6 @@
 // Element helpers of the framework's collections, which a program may specialise for its own types:
-// SerializeElements (bit-wise by default; CString and CObject* through the archive's operators),
+// SerializeElements (bit-wise by default, which only types that are trivially copyable allow; CString and
+// CObject* through the archive's operators),
 // CompareElements (operator==), CopyElements (assignment) and HashKey, the hash of a map key.
 //
 // HashKey decides the iteration order of a CMap (buckets in order, newest entry first within a bucket), and
@@ -20,8 +21,14 @@
 
 template <class TYPE>
 void AFXAPI SerializeElements(CArchive& ar, TYPE* pElements, INT_PTR nCount) {
-    static_assert(std::is_trivially_copyable_v<TYPE>,
-                  "bit-wise serialization needs a trivially copyable type; specialise SerializeElements");
+    if constexpr (!std::is_trivially_copyable_v<TYPE>) {
+        // Bytes of such an object are no form of it; a collection of them needs its own SerializeElements.
+        (void)ar;
+        (void)pElements;
+        if (nCount > 0)
+            AfxThrowNotSupportedException();
+        return;
+    }
     if (nCount <= 0)
         return;
     // In pieces, so that each byte count fits the archive's 32-bit interface.

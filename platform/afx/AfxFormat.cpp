@@ -3,7 +3,6 @@
 //   - size prefixes I64, I32 and I (pointer-sized); 'l' means 32 bits for integers (LONG is 32 bits);
 //   - %p prints 16 upper-case hexadecimal digits and no prefix;
 //   - %S, %ls and %ws take a UTF-16 string, %C, %lc and %wc a UTF-16 character;
-//   - '#' with x/X gives the 0x/0X prefix even for zero;
 //   - the 0 flag pads every conversion with zeros, strings and characters included;
 //   - floating-point values carry at most 17 significant digits (further digits print as 0) and
 //     exponents have at least three digits ("1.000000e+002"); infinities and NaNs print as 1.#INF,
@@ -70,7 +69,7 @@ void EmitInteger(FormatSink& sink, Spec spec, uint64_t magnitude, bool negative,
         [[fallthrough]];
     case 'x':
         base = 16;
-        if (spec.flags & kAlternate) {
+        if ((spec.flags & kAlternate) && magnitude != 0) {
             prefix[prefixLen++] = '0';
             prefix[prefixLen++] = upper ? 'X' : 'x';
         }

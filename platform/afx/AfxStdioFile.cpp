@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "AfxTextLine.h"
+
 IMPLEMENT_DYNAMIC(CStdioFile, CFile)
 
 CStdioFile::CStdioFile() : m_bText(TRUE), m_nBufPos(0), m_nBufLen(0) {}
@@ -109,19 +111,7 @@ LPTSTR CStdioFile::ReadString(LPTSTR lpsz, UINT nMax) {
 }
 
 BOOL CStdioFile::ReadString(CString& rString) {
-    rString.Empty();
-    char line[256];
-    bool any = false;
-    while (ReadString(line, sizeof line) != nullptr) {
-        any = true;
-        size_t n = std::strlen(line);
-        if (n > 0 && line[n - 1] == '\n') {
-            rString.Append(line, static_cast<int>(n - 1));
-            return TRUE;
-        }
-        rString.Append(line, static_cast<int>(n));
-    }
-    return any ? TRUE : FALSE;
+    return AfxReadTextLine(rString, [this](LPTSTR lpsz, UINT nMax) { return ReadString(lpsz, nMax); });
 }
 
 ULONGLONG CStdioFile::Seek(LONGLONG lOff, UINT nFrom) {

@@ -328,6 +328,18 @@ TEST(CollectionSerialization, GoldenBytesAndRoundTrip) {
     });
 }
 
+TEST(CollectionSerialization, ElementsWithoutAByteFormAreRefused) {
+    struct Named {
+        CString name;
+        int value = 0;
+    };
+    CArray<Named> array; // usable as a container all the same
+    array.SetSize(2);
+    array[1].name = "b";
+    EXPECT_STREQ("b", array[1].name);
+    EXPECT_TRUE(Throws<CNotSupportedException>([&] { Store([&](CArchive& ar) { array.Serialize(ar); }); }));
+}
+
 TEST(CollectionSerialization, ALargeCountMeetsTheEndOfTheInputFirst) {
     // A byte array claiming 4 G elements, followed by 3 bytes.
     Bytes image = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 1, 2, 3};
