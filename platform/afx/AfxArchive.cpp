@@ -31,9 +31,9 @@ struct CArchive::ObjectMaps {
 };
 
 CArchive::CArchive(CFile* pFile, UINT nMode, int nBufSize, void* lpBuf)
-    : m_pDocument(nullptr), m_pFile(pFile), m_nMode(nMode), m_bUserBuf(FALSE), m_nBufSize(0),
-      m_lpBufStart(nullptr), m_lpBufCur(nullptr), m_lpBufMax(nullptr), m_nObjectSchema(static_cast<UINT>(-1)),
-      m_nMapCount(0), m_pMaps(nullptr) {
+    : m_pDocument(nullptr), m_pFile(pFile), m_nMode(nMode), m_bUserBuf(FALSE), m_nBufSize(0), m_lpBufStart(nullptr),
+      m_lpBufCur(nullptr), m_lpBufMax(nullptr), m_nObjectSchema(static_cast<UINT>(-1)), m_nMapCount(0),
+      m_pMaps(nullptr) {
     if (pFile == nullptr)
         AfxThrowInvalidArgException();
     m_strFileName = pFile->GetFilePath();
@@ -70,7 +70,9 @@ void CArchive::ReleaseResources() noexcept {
     m_pFile = nullptr;
 }
 
-void CArchive::Abort() { ReleaseResources(); }
+void CArchive::Abort() {
+    ReleaseResources();
+}
 
 void CArchive::Close() {
     if (m_pFile != nullptr)
@@ -82,7 +84,9 @@ void CArchive::ThrowWrongDirection() const {
     ThrowArchive(IsLoading() ? CArchiveException::readOnly : CArchiveException::writeOnly);
 }
 
-void CArchive::ThrowArchive(int cause) const { AfxThrowArchiveException(cause, m_strFileName); }
+void CArchive::ThrowArchive(int cause) const {
+    AfxThrowArchiveException(cause, m_strFileName);
+}
 
 UINT CArchive::GetObjectSchema() {
     UINT nResult = m_nObjectSchema;

@@ -122,8 +122,7 @@ private:
     struct ObjectMaps;
     friend CArchive& AFXAPI operator>>(CArchive& ar, CString& string);
 
-    template <class T>
-    CArchive& Put(T value) {
+    template <class T> CArchive& Put(T value) {
         if (!IsStoring())
             ThrowWrongDirection();
         if (static_cast<size_t>(m_lpBufMax - m_lpBufCur) < sizeof(T))
@@ -132,8 +131,7 @@ private:
         m_lpBufCur += sizeof(T);
         return *this;
     }
-    template <class T>
-    CArchive& Get(T& value) {
+    template <class T> CArchive& Get(T& value) {
         if (!IsLoading())
             ThrowWrongDirection();
         if (static_cast<size_t>(m_lpBufMax - m_lpBufCur) < sizeof(T))
@@ -142,8 +140,7 @@ private:
         m_lpBufCur += sizeof(T);
         return *this;
     }
-    template <class Stored, class T>
-    CArchive& GetAs(T& value) {
+    template <class Stored, class T> CArchive& GetAs(T& value) {
         Stored stored;
         Get(stored);
         value = static_cast<T>(stored);

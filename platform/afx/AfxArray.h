@@ -9,8 +9,7 @@
 #include "AfxCollTraits.h"
 #include "AfxObject.h"
 
-template <class TYPE, class ARG_TYPE = const TYPE&>
-class CArray : public CObject {
+template <class TYPE, class ARG_TYPE = const TYPE&> class CArray : public CObject {
 public:
     CArray() = default;
     ~CArray() override { RemoveAll(); }
@@ -63,8 +62,7 @@ protected:
     INT_PTR m_nGrowBy = 0;
 };
 
-template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::Reallocate(INT_PTR nNewMax) {
+template <class TYPE, class ARG_TYPE> void CArray<TYPE, ARG_TYPE>::Reallocate(INT_PTR nNewMax) {
     TYPE* pNewData = nullptr;
     if (nNewMax > 0) {
         if (static_cast<size_t>(nNewMax) > SIZE_MAX / sizeof(TYPE))
@@ -77,8 +75,7 @@ void CArray<TYPE, ARG_TYPE>::Reallocate(INT_PTR nNewMax) {
     m_nMaxSize = nNewMax;
 }
 
-template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::SetSize(INT_PTR nNewSize, INT_PTR nGrowBy) {
+template <class TYPE, class ARG_TYPE> void CArray<TYPE, ARG_TYPE>::SetSize(INT_PTR nNewSize, INT_PTR nGrowBy) {
     if (nNewSize < 0)
         AfxThrowInvalidArgException();
     if (nGrowBy >= 0)
@@ -115,14 +112,12 @@ void CArray<TYPE, ARG_TYPE>::SetSize(INT_PTR nNewSize, INT_PTR nGrowBy) {
     m_nSize = nNewSize;
 }
 
-template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::FreeExtra() {
+template <class TYPE, class ARG_TYPE> void CArray<TYPE, ARG_TYPE>::FreeExtra() {
     if (m_nSize != m_nMaxSize)
         Reallocate(m_nSize);
 }
 
-template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::SetAtGrow(INT_PTR nIndex, ARG_TYPE newElement) {
+template <class TYPE, class ARG_TYPE> void CArray<TYPE, ARG_TYPE>::SetAtGrow(INT_PTR nIndex, ARG_TYPE newElement) {
     if (nIndex < 0)
         AfxThrowInvalidArgException();
     if (nIndex >= m_nSize) {
@@ -135,8 +130,7 @@ void CArray<TYPE, ARG_TYPE>::SetAtGrow(INT_PTR nIndex, ARG_TYPE newElement) {
     m_pData[nIndex] = newElement;
 }
 
-template <class TYPE, class ARG_TYPE>
-INT_PTR CArray<TYPE, ARG_TYPE>::Append(const CArray& src) {
+template <class TYPE, class ARG_TYPE> INT_PTR CArray<TYPE, ARG_TYPE>::Append(const CArray& src) {
     if (this == &src)
         AfxThrowInvalidArgException();
     INT_PTR nOldSize = m_nSize;
@@ -145,8 +139,7 @@ INT_PTR CArray<TYPE, ARG_TYPE>::Append(const CArray& src) {
     return nOldSize;
 }
 
-template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::Copy(const CArray& src) {
+template <class TYPE, class ARG_TYPE> void CArray<TYPE, ARG_TYPE>::Copy(const CArray& src) {
     if (this == &src)
         return;
     SetSize(src.m_nSize);
@@ -175,8 +168,7 @@ void CArray<TYPE, ARG_TYPE>::InsertAt(INT_PTR nIndex, ARG_TYPE newElement, INT_P
         m_pData[nIndex + i] = copy;
 }
 
-template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::InsertAt(INT_PTR nStartIndex, CArray* pNewArray) {
+template <class TYPE, class ARG_TYPE> void CArray<TYPE, ARG_TYPE>::InsertAt(INT_PTR nStartIndex, CArray* pNewArray) {
     if (pNewArray == nullptr || nStartIndex < 0)
         AfxThrowInvalidArgException();
     if (pNewArray->GetSize() == 0)
@@ -192,8 +184,7 @@ void CArray<TYPE, ARG_TYPE>::InsertAt(INT_PTR nStartIndex, CArray* pNewArray) {
         SetAt(nStartIndex + i, pNewArray->GetAt(i));
 }
 
-template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::RemoveAt(INT_PTR nIndex, INT_PTR nCount) {
+template <class TYPE, class ARG_TYPE> void CArray<TYPE, ARG_TYPE>::RemoveAt(INT_PTR nIndex, INT_PTR nCount) {
     INT_PTR nUpperBound = nIndex + nCount;
     if (nIndex < 0 || nCount < 0 || nUpperBound > m_nSize || nUpperBound < nIndex)
         AfxThrowInvalidArgException();
@@ -210,8 +201,7 @@ void CArray<TYPE, ARG_TYPE>::RemoveAt(INT_PTR nIndex, INT_PTR nCount) {
     m_nSize -= nCount;
 }
 
-template <class TYPE, class ARG_TYPE>
-void CArray<TYPE, ARG_TYPE>::Serialize(CArchive& ar) {
+template <class TYPE, class ARG_TYPE> void CArray<TYPE, ARG_TYPE>::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         ar.WriteCount(static_cast<DWORD_PTR>(m_nSize));
         SerializeElements<TYPE>(ar, m_pData, m_nSize);

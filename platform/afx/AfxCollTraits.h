@@ -14,13 +14,13 @@
 #include <cstring>
 #include <new>
 #include <type_traits>
+#include <utility>
 
 #include "AfxArchive.h"
 #include "AfxDefs.h"
 #include "AfxString.h"
 
-template <class TYPE>
-void AFXAPI SerializeElements(CArchive& ar, TYPE* pElements, INT_PTR nCount) {
+template <class TYPE> void AFXAPI SerializeElements(CArchive& ar, TYPE* pElements, INT_PTR nCount) {
     if constexpr (!std::is_trivially_copyable_v<TYPE>) {
         // Bytes of such an object are no form of it; a collection of them needs its own SerializeElements.
         (void)ar;
@@ -45,8 +45,7 @@ void AFXAPI SerializeElements(CArchive& ar, TYPE* pElements, INT_PTR nCount) {
     }
 }
 
-template <>
-inline void AFXAPI SerializeElements<CString>(CArchive& ar, CString* pElements, INT_PTR nCount) {
+template <> inline void AFXAPI SerializeElements<CString>(CArchive& ar, CString* pElements, INT_PTR nCount) {
     for (INT_PTR i = 0; i < nCount; ++i) {
         if (ar.IsStoring())
             ar << pElements[i];
@@ -55,8 +54,7 @@ inline void AFXAPI SerializeElements<CString>(CArchive& ar, CString* pElements, 
     }
 }
 
-template <>
-inline void AFXAPI SerializeElements<CObject*>(CArchive& ar, CObject** pElements, INT_PTR nCount) {
+template <> inline void AFXAPI SerializeElements<CObject*>(CArchive& ar, CObject** pElements, INT_PTR nCount) {
     for (INT_PTR i = 0; i < nCount; ++i) {
         if (ar.IsStoring())
             ar << pElements[i];
@@ -65,13 +63,11 @@ inline void AFXAPI SerializeElements<CObject*>(CArchive& ar, CObject** pElements
     }
 }
 
-template <class TYPE, class ARG_TYPE>
-BOOL AFXAPI CompareElements(const TYPE* pElement1, const ARG_TYPE* pElement2) {
+template <class TYPE, class ARG_TYPE> BOOL AFXAPI CompareElements(const TYPE* pElement1, const ARG_TYPE* pElement2) {
     return *pElement1 == *pElement2;
 }
 
-template <class TYPE>
-void AFXAPI CopyElements(TYPE* pDest, const TYPE* pSrc, INT_PTR nCount) {
+template <class TYPE> void AFXAPI CopyElements(TYPE* pDest, const TYPE* pSrc, INT_PTR nCount) {
     while (nCount-- > 0)
         *pDest++ = *pSrc++;
 }
@@ -100,8 +96,7 @@ inline UINT StringHash(LPCSTR key) {
 
 } // namespace afx_detail
 
-template <class ARG_KEY>
-UINT AFXAPI HashKey(ARG_KEY key) {
+template <class ARG_KEY> UINT AFXAPI HashKey(ARG_KEY key) {
     using Key = std::remove_cv_t<std::remove_reference_t<ARG_KEY>>;
     if constexpr (std::is_pointer_v<Key>) {
         return afx_detail::LehmerHash(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key)));
@@ -116,28 +111,23 @@ UINT AFXAPI HashKey(ARG_KEY key) {
     }
 }
 
-template <>
-inline UINT AFXAPI HashKey<LPCSTR>(LPCSTR key) {
+template <> inline UINT AFXAPI HashKey<LPCSTR>(LPCSTR key) {
     return afx_detail::StringHash(key);
 }
-template <>
-inline UINT AFXAPI HashKey<LPSTR>(LPSTR key) {
+template <> inline UINT AFXAPI HashKey<LPSTR>(LPSTR key) {
     return afx_detail::StringHash(key);
 }
-template <>
-inline UINT AFXAPI HashKey<const CString&>(const CString& key) {
+template <> inline UINT AFXAPI HashKey<const CString&>(const CString& key) {
     return afx_detail::StringHash(key);
 }
-template <>
-inline UINT AFXAPI HashKey<CString>(CString key) {
+template <> inline UINT AFXAPI HashKey<CString>(CString key) {
     return afx_detail::StringHash(key);
 }
 
 namespace afx_detail {
 
 // The framework's containers construct new elements on zeroed storage.
-template <class TYPE>
-void ConstructZeroed(TYPE* p, INT_PTR n) {
+template <class TYPE> void ConstructZeroed(TYPE* p, INT_PTR n) {
     if (n <= 0)
         return;
     std::memset(static_cast<void*>(p), 0, static_cast<size_t>(n) * sizeof(TYPE));
@@ -146,16 +136,14 @@ void ConstructZeroed(TYPE* p, INT_PTR n) {
             ::new (static_cast<void*>(p + i)) TYPE;
 }
 
-template <class TYPE>
-void Destruct(TYPE* p, INT_PTR n) {
+template <class TYPE> void Destruct(TYPE* p, INT_PTR n) {
     if constexpr (!std::is_trivially_destructible_v<TYPE>)
         for (INT_PTR i = 0; i < n; ++i)
             p[i].~TYPE();
 }
 
 // Moves n elements into uninitialised storage and ends the sources' lifetime.
-template <class TYPE>
-void Relocate(TYPE* dest, TYPE* src, INT_PTR n) {
+template <class TYPE> void Relocate(TYPE* dest, TYPE* src, INT_PTR n) {
     if (n <= 0)
         return;
     if constexpr (std::is_trivially_copyable_v<TYPE>) {

@@ -140,57 +140,57 @@ int PASCAL CFileException::OsErrorToException(LONG lOsError) {
         int cause;
     };
     static const Mapping kMap[] = {
-        {2, fileNotFound},        // ERROR_FILE_NOT_FOUND
-        {3, badPath},             // ERROR_PATH_NOT_FOUND
-        {4, tooManyOpenFiles},    // ERROR_TOO_MANY_OPEN_FILES
-        {5, accessDenied},        // ERROR_ACCESS_DENIED
-        {6, invalidFile},         // ERROR_INVALID_HANDLE
-        {11, invalidFile},        // ERROR_BAD_FORMAT
-        {12, accessDenied},       // ERROR_INVALID_ACCESS
-        {15, badPath},            // ERROR_INVALID_DRIVE
-        {16, removeCurrentDir},   // ERROR_CURRENT_DIRECTORY
-        {17, badPath},            // ERROR_NOT_SAME_DEVICE
-        {18, fileNotFound},       // ERROR_NO_MORE_FILES
-        {19, accessDenied},       // ERROR_WRITE_PROTECT
-        {20, hardIO},             // ERROR_BAD_UNIT
-        {21, hardIO},             // ERROR_NOT_READY
-        {22, hardIO},             // ERROR_BAD_COMMAND
-        {23, hardIO},             // ERROR_CRC
-        {24, badSeek},            // ERROR_BAD_LENGTH
-        {25, badSeek},            // ERROR_SEEK
-        {26, invalidFile},        // ERROR_NOT_DOS_DISK
-        {27, badSeek},            // ERROR_SECTOR_NOT_FOUND
-        {29, accessDenied},       // ERROR_WRITE_FAULT
-        {30, badSeek},            // ERROR_READ_FAULT
-        {32, sharingViolation},   // ERROR_SHARING_VIOLATION
-        {33, lockViolation},      // ERROR_LOCK_VIOLATION
-        {34, badPath},            // ERROR_WRONG_DISK
-        {36, tooManyOpenFiles},   // ERROR_SHARING_BUFFER_EXCEEDED
-        {38, endOfFile},          // ERROR_HANDLE_EOF
-        {39, diskFull},           // ERROR_HANDLE_DISK_FULL
-        {53, badPath},            // ERROR_BAD_NETPATH
-        {65, accessDenied},       // ERROR_NETWORK_ACCESS_DENIED
-        {67, badPath},            // ERROR_BAD_NET_NAME
-        {80, accessDenied},       // ERROR_FILE_EXISTS
-        {82, accessDenied},       // ERROR_CANNOT_MAKE
-        {108, lockViolation},     // ERROR_DRIVE_LOCKED
-        {112, diskFull},          // ERROR_DISK_FULL
-        {113, tooManyOpenFiles},  // ERROR_NO_MORE_SEARCH_HANDLES
-        {114, invalidFile},       // ERROR_INVALID_TARGET_HANDLE
-        {123, badPath},           // ERROR_INVALID_NAME
-        {131, badSeek},           // ERROR_NEGATIVE_SEEK
-        {132, badSeek},           // ERROR_SEEK_ON_DEVICE
-        {145, removeCurrentDir},  // ERROR_DIR_NOT_EMPTY
-        {161, badPath},           // ERROR_BAD_PATHNAME
-        {167, lockViolation},     // ERROR_LOCK_FAILED
-        {170, accessDenied},      // ERROR_BUSY
-        {183, accessDenied},      // ERROR_ALREADY_EXISTS
-        {193, invalidFile},       // ERROR_BAD_EXE_FORMAT
-        {206, badPath},           // ERROR_FILENAME_EXCED_RANGE
-        {267, badPath},           // ERROR_DIRECTORY
-        {995, hardIO},            // ERROR_OPERATION_ABORTED
-        {996, hardIO},            // ERROR_IO_INCOMPLETE
-        {997, hardIO},            // ERROR_IO_PENDING
+        {2, fileNotFound},       // ERROR_FILE_NOT_FOUND
+        {3, badPath},            // ERROR_PATH_NOT_FOUND
+        {4, tooManyOpenFiles},   // ERROR_TOO_MANY_OPEN_FILES
+        {5, accessDenied},       // ERROR_ACCESS_DENIED
+        {6, invalidFile},        // ERROR_INVALID_HANDLE
+        {11, invalidFile},       // ERROR_BAD_FORMAT
+        {12, accessDenied},      // ERROR_INVALID_ACCESS
+        {15, badPath},           // ERROR_INVALID_DRIVE
+        {16, removeCurrentDir},  // ERROR_CURRENT_DIRECTORY
+        {17, badPath},           // ERROR_NOT_SAME_DEVICE
+        {18, fileNotFound},      // ERROR_NO_MORE_FILES
+        {19, accessDenied},      // ERROR_WRITE_PROTECT
+        {20, hardIO},            // ERROR_BAD_UNIT
+        {21, hardIO},            // ERROR_NOT_READY
+        {22, hardIO},            // ERROR_BAD_COMMAND
+        {23, hardIO},            // ERROR_CRC
+        {24, badSeek},           // ERROR_BAD_LENGTH
+        {25, badSeek},           // ERROR_SEEK
+        {26, invalidFile},       // ERROR_NOT_DOS_DISK
+        {27, badSeek},           // ERROR_SECTOR_NOT_FOUND
+        {29, accessDenied},      // ERROR_WRITE_FAULT
+        {30, badSeek},           // ERROR_READ_FAULT
+        {32, sharingViolation},  // ERROR_SHARING_VIOLATION
+        {33, lockViolation},     // ERROR_LOCK_VIOLATION
+        {34, badPath},           // ERROR_WRONG_DISK
+        {36, tooManyOpenFiles},  // ERROR_SHARING_BUFFER_EXCEEDED
+        {38, endOfFile},         // ERROR_HANDLE_EOF
+        {39, diskFull},          // ERROR_HANDLE_DISK_FULL
+        {53, badPath},           // ERROR_BAD_NETPATH
+        {65, accessDenied},      // ERROR_NETWORK_ACCESS_DENIED
+        {67, badPath},           // ERROR_BAD_NET_NAME
+        {80, accessDenied},      // ERROR_FILE_EXISTS
+        {82, accessDenied},      // ERROR_CANNOT_MAKE
+        {108, lockViolation},    // ERROR_DRIVE_LOCKED
+        {112, diskFull},         // ERROR_DISK_FULL
+        {113, tooManyOpenFiles}, // ERROR_NO_MORE_SEARCH_HANDLES
+        {114, invalidFile},      // ERROR_INVALID_TARGET_HANDLE
+        {123, badPath},          // ERROR_INVALID_NAME
+        {131, badSeek},          // ERROR_NEGATIVE_SEEK
+        {132, badSeek},          // ERROR_SEEK_ON_DEVICE
+        {145, removeCurrentDir}, // ERROR_DIR_NOT_EMPTY
+        {161, badPath},          // ERROR_BAD_PATHNAME
+        {167, lockViolation},    // ERROR_LOCK_FAILED
+        {170, accessDenied},     // ERROR_BUSY
+        {183, accessDenied},     // ERROR_ALREADY_EXISTS
+        {193, invalidFile},      // ERROR_BAD_EXE_FORMAT
+        {206, badPath},          // ERROR_FILENAME_EXCED_RANGE
+        {267, badPath},          // ERROR_DIRECTORY
+        {995, hardIO},           // ERROR_OPERATION_ABORTED
+        {996, hardIO},           // ERROR_IO_INCOMPLETE
+        {997, hardIO},           // ERROR_IO_PENDING
     };
     if (lOsError == 0)
         return none;
@@ -222,7 +222,9 @@ void AFXAPI AfxThrowInvalidArgException() {
     throw &s_invalidArgException;
 }
 
-void AFXAPI AfxThrowUserException() { throw new CUserException(); }
+void AFXAPI AfxThrowUserException() {
+    throw new CUserException();
+}
 
 void AFXAPI AfxThrowArchiveException(int cause, LPCTSTR lpszArchiveName) {
     throw new CArchiveException(cause, lpszArchiveName);

@@ -193,7 +193,9 @@ void CFile::Abort() {
     m_strFileName.Empty();
 }
 
-CString CFile::GetFilePath() const { return m_strFileName; }
+CString CFile::GetFilePath() const {
+    return m_strFileName;
+}
 
 CString CFile::GetFileName() const {
     LPCTSTR path = m_strFileName;
@@ -210,4 +212,6 @@ CString CFile::GetFileTitle() const {
     return dot > 0 ? name.Left(dot) : name;
 }
 
-void CFile::SetFilePath(LPCTSTR lpszNewName) { m_strFileName = lpszNewName; }
+void CFile::SetFilePath(LPCTSTR lpszNewName) {
+    m_strFileName = lpszNewName;
+}

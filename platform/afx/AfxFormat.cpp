@@ -37,8 +37,8 @@ struct Spec {
 };
 
 // Writes prefix, zeros and body into a field of the spec's width.
-void EmitField(FormatSink& sink, const Spec& spec, const char* prefix, size_t prefixLen, size_t zeros,
-               const char* body, size_t bodyLen) {
+void EmitField(FormatSink& sink, const Spec& spec, const char* prefix, size_t prefixLen, size_t zeros, const char* body,
+               size_t bodyLen) {
     size_t content = prefixLen + zeros + bodyLen;
     size_t pad = spec.width > 0 && static_cast<size_t>(spec.width) > content ? spec.width - content : 0;
     if (pad > 0 && (spec.flags & kLeft) == 0 && (spec.flags & kZeroPad) == 0)
@@ -264,8 +264,8 @@ void EmitFloat(FormatSink& sink, Spec spec, double value) {
         len = FormatSpecial(value, spec, body);
     } else if (spec.type == 'a' || spec.type == 'A') {
         char format[8] = {'%', '.', '*', spec.type, 0};
-        len = static_cast<size_t>(std::snprintf(body, sizeof body, format, spec.precision < 0 ? 13 : spec.precision,
-                                                std::fabs(value)));
+        len = static_cast<size_t>(
+            std::snprintf(body, sizeof body, format, spec.precision < 0 ? 13 : spec.precision, std::fabs(value)));
     } else {
         Decimal d = ToDecimal(std::fabs(value));
         int precision = spec.precision < 0 ? 6 : spec.precision;

@@ -8,8 +8,7 @@
 #include "AfxCollTraits.h"
 #include "AfxObject.h"
 
-template <class TYPE, class ARG_TYPE = const TYPE&>
-class CList : public CObject {
+template <class TYPE, class ARG_TYPE = const TYPE&> class CList : public CObject {
 protected:
     struct CNode {
         CNode* pNext;
@@ -107,8 +106,7 @@ typename CList<TYPE, ARG_TYPE>::CNode* CList<TYPE, ARG_TYPE>::NewNode(ARG_TYPE n
     return pNode;
 }
 
-template <class TYPE, class ARG_TYPE>
-void CList<TYPE, ARG_TYPE>::FreeNode(CNode* pNode) {
+template <class TYPE, class ARG_TYPE> void CList<TYPE, ARG_TYPE>::FreeNode(CNode* pNode) {
     afx_detail::Destruct(&pNode->data, 1);
     pNode->pNext = m_pNodeFree;
     m_pNodeFree = pNode;
@@ -116,8 +114,7 @@ void CList<TYPE, ARG_TYPE>::FreeNode(CNode* pNode) {
         RemoveAll();
 }
 
-template <class TYPE, class ARG_TYPE>
-POSITION CList<TYPE, ARG_TYPE>::Link(CNode* pNode, CNode* pPrev, CNode* pNext) {
+template <class TYPE, class ARG_TYPE> POSITION CList<TYPE, ARG_TYPE>::Link(CNode* pNode, CNode* pPrev, CNode* pNext) {
     pNode->pPrev = pPrev;
     pNode->pNext = pNext;
     if (pPrev != nullptr)
@@ -131,24 +128,21 @@ POSITION CList<TYPE, ARG_TYPE>::Link(CNode* pNode, CNode* pPrev, CNode* pNext) {
     return reinterpret_cast<POSITION>(pNode);
 }
 
-template <class TYPE, class ARG_TYPE>
-TYPE CList<TYPE, ARG_TYPE>::RemoveHead() {
+template <class TYPE, class ARG_TYPE> TYPE CList<TYPE, ARG_TYPE>::RemoveHead() {
     CNode* pOldNode = NonEmpty(m_pNodeHead);
     TYPE returnValue(std::move(pOldNode->data));
     RemoveAt(reinterpret_cast<POSITION>(pOldNode));
     return returnValue;
 }
 
-template <class TYPE, class ARG_TYPE>
-TYPE CList<TYPE, ARG_TYPE>::RemoveTail() {
+template <class TYPE, class ARG_TYPE> TYPE CList<TYPE, ARG_TYPE>::RemoveTail() {
     CNode* pOldNode = NonEmpty(m_pNodeTail);
     TYPE returnValue(std::move(pOldNode->data));
     RemoveAt(reinterpret_cast<POSITION>(pOldNode));
     return returnValue;
 }
 
-template <class TYPE, class ARG_TYPE>
-void CList<TYPE, ARG_TYPE>::AddHead(CList* pNewList) {
+template <class TYPE, class ARG_TYPE> void CList<TYPE, ARG_TYPE>::AddHead(CList* pNewList) {
     if (pNewList == nullptr)
         AfxThrowInvalidArgException();
     // Backwards, so the other list keeps its order at our head.
@@ -156,8 +150,7 @@ void CList<TYPE, ARG_TYPE>::AddHead(CList* pNewList) {
         AddHead(pNewList->GetPrev(pos));
 }
 
-template <class TYPE, class ARG_TYPE>
-void CList<TYPE, ARG_TYPE>::AddTail(CList* pNewList) {
+template <class TYPE, class ARG_TYPE> void CList<TYPE, ARG_TYPE>::AddTail(CList* pNewList) {
     if (pNewList == nullptr)
         AfxThrowInvalidArgException();
     INT_PTR n = pNewList->GetCount(); // the list may be this one
@@ -166,8 +159,7 @@ void CList<TYPE, ARG_TYPE>::AddTail(CList* pNewList) {
         AddTail(pNewList->GetNext(pos));
 }
 
-template <class TYPE, class ARG_TYPE>
-void CList<TYPE, ARG_TYPE>::RemoveAll() {
+template <class TYPE, class ARG_TYPE> void CList<TYPE, ARG_TYPE>::RemoveAll() {
     for (CNode* pNode = m_pNodeHead; pNode != nullptr;) {
         CNode* pNext = pNode->pNext;
         afx_detail::Destruct(&pNode->data, 1);
@@ -182,8 +174,7 @@ void CList<TYPE, ARG_TYPE>::RemoveAll() {
     }
 }
 
-template <class TYPE, class ARG_TYPE>
-void CList<TYPE, ARG_TYPE>::RemoveAt(POSITION position) {
+template <class TYPE, class ARG_TYPE> void CList<TYPE, ARG_TYPE>::RemoveAt(POSITION position) {
     CNode* pOldNode = NodeAt(position);
     if (pOldNode == m_pNodeHead)
         m_pNodeHead = pOldNode->pNext;
@@ -221,8 +212,7 @@ POSITION CList<TYPE, ARG_TYPE>::Find(ARG_TYPE searchValue, POSITION startAfter) 
     return nullptr;
 }
 
-template <class TYPE, class ARG_TYPE>
-POSITION CList<TYPE, ARG_TYPE>::FindIndex(INT_PTR nIndex) const {
+template <class TYPE, class ARG_TYPE> POSITION CList<TYPE, ARG_TYPE>::FindIndex(INT_PTR nIndex) const {
     if (nIndex < 0 || nIndex >= m_nCount)
         return nullptr;
     CNode* pNode = m_pNodeHead;
@@ -231,8 +221,7 @@ POSITION CList<TYPE, ARG_TYPE>::FindIndex(INT_PTR nIndex) const {
     return reinterpret_cast<POSITION>(pNode);
 }
 
-template <class TYPE, class ARG_TYPE>
-void CList<TYPE, ARG_TYPE>::Serialize(CArchive& ar) {
+template <class TYPE, class ARG_TYPE> void CList<TYPE, ARG_TYPE>::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         ar.WriteCount(static_cast<DWORD_PTR>(m_nCount));
         for (CNode* pNode = m_pNodeHead; pNode != nullptr; pNode = pNode->pNext)

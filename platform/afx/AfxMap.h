@@ -13,13 +13,11 @@
 namespace afx_detail {
 
 // Hash policies: the template map's HashKey, and the fixed hashes of the non-template maps.
-template <class ARG_KEY>
-struct TemplateKeyHash {
+template <class ARG_KEY> struct TemplateKeyHash {
     static UINT Hash(ARG_KEY key) { return HashKey<ARG_KEY>(key); }
 };
 struct ShiftKeyHash {
-    template <class KEY>
-    static UINT Hash(KEY key) {
+    template <class KEY> static UINT Hash(KEY key) {
         if constexpr (std::is_pointer_v<KEY>)
             return static_cast<UINT>(reinterpret_cast<uintptr_t>(key) >> 4);
         else
@@ -30,8 +28,7 @@ struct StringKeyHash {
     static UINT Hash(LPCSTR key) { return StringHash(key); }
 };
 
-template <class KEY, class ARG_KEY, class VALUE, class ARG_VALUE, class HASH>
-class MapBase : public CObject {
+template <class KEY, class ARG_KEY, class VALUE, class ARG_VALUE, class HASH> class MapBase : public CObject {
 public:
     class CPair {
     public:
@@ -174,11 +171,11 @@ auto MapBase<KEY, ARG_KEY, VALUE, ARG_VALUE, HASH>::Next(const CAssoc* pAssoc) c
 
 template <class KEY, class ARG_KEY, class VALUE, class ARG_VALUE, class HASH>
 void MapBase<KEY, ARG_KEY, VALUE, ARG_VALUE, HASH>::GetNextAssoc(POSITION& rNextPosition, KEY& rKey,
-                                                                  VALUE& rValue) const {
+                                                                 VALUE& rValue) const {
     if (rNextPosition == nullptr)
         AfxThrowInvalidArgException();
-    const CAssoc* pAssoc = rNextPosition == BEFORE_START_POSITION ? FirstFrom(0)
-                                                                   : reinterpret_cast<const CAssoc*>(rNextPosition);
+    const CAssoc* pAssoc =
+        rNextPosition == BEFORE_START_POSITION ? FirstFrom(0) : reinterpret_cast<const CAssoc*>(rNextPosition);
     if (pAssoc == nullptr)
         AfxThrowInvalidArgException();
     rNextPosition = reinterpret_cast<POSITION>(Next(pAssoc));
@@ -190,8 +187,7 @@ template <class KEY, class ARG_KEY, class VALUE, class ARG_VALUE, class HASH>
 auto MapBase<KEY, ARG_KEY, VALUE, ARG_VALUE, HASH>::NewAssoc(ARG_KEY key) -> CAssoc* {
     if (m_pFreeList == nullptr) {
         size_t header = (sizeof(void*) + alignof(CAssoc) - 1) / alignof(CAssoc) * alignof(CAssoc);
-        auto* block =
-            static_cast<BYTE*>(AfxAllocateRaw(header + static_cast<size_t>(m_nBlockSize) * sizeof(CAssoc)));
+        auto* block = static_cast<BYTE*>(AfxAllocateRaw(header + static_cast<size_t>(m_nBlockSize) * sizeof(CAssoc)));
         *reinterpret_cast<void**>(block) = m_pBlocks;
         m_pBlocks = block;
         // Free slots are chained through their first bytes until they are constructed.

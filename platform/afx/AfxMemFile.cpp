@@ -41,13 +41,17 @@ BYTE* CMemFile::Detach() {
     return lpBuffer;
 }
 
-BYTE* CMemFile::Alloc(SIZE_T nBytes) { return static_cast<BYTE*>(std::malloc(nBytes)); }
+BYTE* CMemFile::Alloc(SIZE_T nBytes) {
+    return static_cast<BYTE*>(std::malloc(nBytes));
+}
 
 BYTE* CMemFile::Realloc(BYTE* lpMem, SIZE_T nBytes) {
     return static_cast<BYTE*>(std::realloc(lpMem, nBytes == 0 ? 1 : nBytes));
 }
 
-void CMemFile::Free(BYTE* lpMem) { std::free(lpMem); }
+void CMemFile::Free(BYTE* lpMem) {
+    std::free(lpMem);
+}
 
 void CMemFile::GrowFile(SIZE_T dwNewLen) {
     if (dwNewLen <= m_nBufferSize)
@@ -123,9 +127,13 @@ ULONGLONG CMemFile::Seek(LONGLONG lOff, UINT nFrom) {
     return m_nPosition;
 }
 
-ULONGLONG CMemFile::GetPosition() const { return m_nPosition; }
+ULONGLONG CMemFile::GetPosition() const {
+    return m_nPosition;
+}
 
-ULONGLONG CMemFile::GetLength() const { return m_nFileSize; }
+ULONGLONG CMemFile::GetLength() const {
+    return m_nFileSize;
+}
 
 void CMemFile::SetLength(ULONGLONG dwNewLen) {
     if (dwNewLen > m_nBufferSize)
@@ -146,4 +154,6 @@ void CMemFile::Close() {
     m_lpBuffer = nullptr;
 }
 
-void CMemFile::Abort() { Close(); }
+void CMemFile::Abort() {
+    Close();
+}

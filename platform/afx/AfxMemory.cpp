@@ -9,4 +9,6 @@ void* AfxAllocateRaw(size_t nBytes) {
     return p;
 }
 
-void AfxFreeRaw(void* p) noexcept { std::free(p); }
+void AfxFreeRaw(void* p) noexcept {
+    std::free(p);
+}

@@ -80,23 +80,27 @@ public:                                                                         
     DECLARE_DYNCREATE(class_name)                                                                                      \
     friend CArchive& AFXAPI operator>>(CArchive& ar, class_name*& pOb);
 
-#define IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, wSchema, pfnNew)                                          \
-    const CRuntimeClass class_name::class##class_name = {#class_name,                                                  \
-                                                         static_cast<int>(sizeof(class class_name)),                   \
-                                                         static_cast<UINT>(wSchema),                                   \
-                                                         pfnNew,                                                       \
+#define IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, wSchema, pfnNew)                                           \
+    const CRuntimeClass class_name::class##class_name = {#class_name, static_cast<int>(sizeof(class class_name)),      \
+                                                         static_cast<UINT>(wSchema), pfnNew,                           \
                                                          RUNTIME_CLASS(base_class_name)};                              \
-    CRuntimeClass* class_name::GetRuntimeClass() const { return RUNTIME_CLASS(class_name); }
+    CRuntimeClass* class_name::GetRuntimeClass() const {                                                               \
+        return RUNTIME_CLASS(class_name);                                                                              \
+    }
 
 #define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                                                 \
     IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, 0xFFFF, nullptr)
 
 #define IMPLEMENT_DYNCREATE(class_name, base_class_name)                                                               \
-    CObject* PASCAL class_name::CreateObject() { return new class_name; }                                              \
+    CObject* PASCAL class_name::CreateObject() {                                                                       \
+        return new class_name;                                                                                         \
+    }                                                                                                                  \
     IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, 0xFFFF, class_name::CreateObject)
 
 #define IMPLEMENT_SERIAL(class_name, base_class_name, wSchema)                                                         \
-    CObject* PASCAL class_name::CreateObject() { return new class_name; }                                              \
+    CObject* PASCAL class_name::CreateObject() {                                                                       \
+        return new class_name;                                                                                         \
+    }                                                                                                                  \
     IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, wSchema, class_name::CreateObject)                             \
     static AFX_CLASSINIT _init_##class_name(RUNTIME_CLASS(class_name));                                                \
     CArchive& AFXAPI operator>>(CArchive& ar, class_name*& pOb) {                                                      \

@@ -119,7 +119,9 @@ ULONGLONG CStdioFile::Seek(LONGLONG lOff, UINT nFrom) {
     return CFile::Seek(lOff, nFrom);
 }
 
-ULONGLONG CStdioFile::GetPosition() const { return CFile::GetPosition() - (m_nBufLen - m_nBufPos); }
+ULONGLONG CStdioFile::GetPosition() const {
+    return CFile::GetPosition() - (m_nBufLen - m_nBufPos);
+}
 
 void CStdioFile::SetLength(ULONGLONG dwNewLen) {
     DropReadAhead();

@@ -19,9 +19,15 @@ struct EmptyString {
 EmptyString g_emptyString = {0, 0, '\0'};
 static_assert(offsetof(EmptyString, chNil) == 2 * sizeof(int));
 
-bool IsSpace(char ch) { return std::isspace(static_cast<unsigned char>(ch)) != 0; }
-char ToLowerAscii(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
-char ToUpperAscii(char ch) { return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 'a' + 'A') : ch; }
+bool IsSpace(char ch) {
+    return std::isspace(static_cast<unsigned char>(ch)) != 0;
+}
+char ToLowerAscii(char ch) {
+    return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+}
+char ToUpperAscii(char ch) {
+    return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 'a' + 'A') : ch;
+}
 
 int CheckedLength(size_t n) {
     if (n >= static_cast<size_t>(INT_MAX) - 64)
@@ -35,7 +41,9 @@ int AddLengths(int a, int b) {
     return a + b;
 }
 
-int SafeStrlen(LPCSTR lpsz) { return lpsz == nullptr ? 0 : CheckedLength(std::strlen(lpsz)); }
+int SafeStrlen(LPCSTR lpsz) {
+    return lpsz == nullptr ? 0 : CheckedLength(std::strlen(lpsz));
+}
 
 int WideLength(LPCWSTR lpsz) {
     size_t n = 0;
@@ -90,7 +98,9 @@ private:
 
 } // namespace
 
-char* CString::EmptyData() noexcept { return &g_emptyString.chNil; }
+char* CString::EmptyData() noexcept {
+    return &g_emptyString.chNil;
+}
 
 CString::CString(const CString& stringSrc) : m_pszData(EmptyData()) {
     SetString(stringSrc.m_pszData, stringSrc.GetLength());
@@ -104,7 +114,9 @@ CString::CString(LPCSTR lpsz) : m_pszData(EmptyData()) {
     SetString(lpsz);
 }
 
-CString::CString(LPCSTR lpch, int nLength) : m_pszData(EmptyData()) { SetString(lpch, nLength); }
+CString::CString(LPCSTR lpch, int nLength) : m_pszData(EmptyData()) {
+    SetString(lpch, nLength);
+}
 
 CString::CString(LPCWSTR lpsz) : CString(lpsz, WideLength(lpsz)) {}
 
@@ -124,7 +136,9 @@ CString::CString(char ch, int nRepeat) : m_pszData(EmptyData()) {
     SetLengthUnchecked(nRepeat);
 }
 
-CString::~CString() { Release(); }
+CString::~CString() {
+    Release();
+}
 
 void CString::Release() noexcept {
     if (Header()->nAllocLength != 0)
@@ -214,7 +228,9 @@ CString& CString::operator+=(LPCWSTR lpsz) {
     return *this;
 }
 
-void CString::Empty() { Release(); }
+void CString::Empty() {
+    Release();
+}
 
 char CString::GetAt(int iChar) const {
     if (iChar < 0 || iChar > GetLength())
@@ -228,7 +244,9 @@ void CString::SetAt(int iChar, char ch) {
     m_pszData[iChar] = ch;
 }
 
-void CString::SetString(LPCSTR lpsz) { SetString(lpsz, SafeStrlen(lpsz)); }
+void CString::SetString(LPCSTR lpsz) {
+    SetString(lpsz, SafeStrlen(lpsz));
+}
 
 void CString::SetString(LPCSTR lpch, int nLength) {
     if (nLength < 0)
@@ -250,7 +268,9 @@ void CString::SetString(LPCSTR lpch, int nLength) {
     SetLengthUnchecked(nLength);
 }
 
-void CString::Append(LPCSTR lpsz) { Append(lpsz, SafeStrlen(lpsz)); }
+void CString::Append(LPCSTR lpsz) {
+    Append(lpsz, SafeStrlen(lpsz));
+}
 
 void CString::Append(LPCSTR lpch, int nLength) {
     if (nLength < 0)
@@ -270,7 +290,9 @@ void CString::Append(LPCSTR lpch, int nLength) {
     SetLengthUnchecked(nNew);
 }
 
-void CString::AppendChar(char ch) { Append(&ch, 1); }
+void CString::AppendChar(char ch) {
+    Append(&ch, 1);
+}
 
 int CString::Compare(LPCSTR lpsz) const {
     int r = std::strcmp(m_pszData, lpsz == nullptr ? "" : lpsz);
@@ -290,7 +312,9 @@ int CString::CompareNoCase(LPCSTR lpsz) const {
     }
 }
 
-CString CString::Mid(int iFirst) const { return Mid(iFirst, GetLength() - (iFirst < 0 ? 0 : iFirst)); }
+CString CString::Mid(int iFirst) const {
+    return Mid(iFirst, GetLength() - (iFirst < 0 ? 0 : iFirst));
+}
 
 CString CString::Mid(int iFirst, int nCount) const {
     if (iFirst < 0)
@@ -421,7 +445,9 @@ int CString::Remove(char chRemove) {
     return nLength - nKept;
 }
 
-int CString::Insert(int iIndex, char ch) { return Insert(iIndex, CString(ch).GetString()); }
+int CString::Insert(int iIndex, char ch) {
+    return Insert(iIndex, CString(ch).GetString());
+}
 
 int CString::Insert(int iIndex, LPCSTR psz) {
     int nLength = GetLength();
@@ -452,33 +478,38 @@ int CString::Delete(int iIndex, int nCount) {
     if (nCount > nLength - iIndex)
         nCount = nLength - iIndex;
     if (nCount > 0) {
-        std::memmove(m_pszData + iIndex, m_pszData + iIndex + nCount,
-                     static_cast<size_t>(nLength - iIndex - nCount));
+        std::memmove(m_pszData + iIndex, m_pszData + iIndex + nCount, static_cast<size_t>(nLength - iIndex - nCount));
         SetLengthUnchecked(nLength - nCount);
     }
     return GetLength();
 }
 
-CString& CString::Trim() { return TrimRight().TrimLeft(); }
-CString& CString::Trim(char chTarget) { return TrimRight(chTarget).TrimLeft(chTarget); }
-CString& CString::Trim(LPCSTR pszTargets) { return TrimRight(pszTargets).TrimLeft(pszTargets); }
+CString& CString::Trim() {
+    return TrimRight().TrimLeft();
+}
+CString& CString::Trim(char chTarget) {
+    return TrimRight(chTarget).TrimLeft(chTarget);
+}
+CString& CString::Trim(LPCSTR pszTargets) {
+    return TrimRight(pszTargets).TrimLeft(pszTargets);
+}
 
 namespace {
-template <class Pred>
-int LeadingCount(const char* p, int n, Pred match) {
+template <class Pred> int LeadingCount(const char* p, int n, Pred match) {
     int i = 0;
     while (i < n && match(p[i]))
         ++i;
     return i;
 }
-template <class Pred>
-int TrailingStart(const char* p, int n, Pred match) {
+template <class Pred> int TrailingStart(const char* p, int n, Pred match) {
     int i = n;
     while (i > 0 && match(p[i - 1]))
         --i;
     return i;
 }
-bool InSet(LPCSTR set, char ch) { return ch != '\0' && set != nullptr && std::strchr(set, ch) != nullptr; }
+bool InSet(LPCSTR set, char ch) {
+    return ch != '\0' && set != nullptr && std::strchr(set, ch) != nullptr;
+}
 } // namespace
 
 CString& CString::TrimLeft() {
@@ -585,7 +616,9 @@ void CString::AppendFormatV(LPCSTR pszFormat, va_list args) {
     Append(formatted);
 }
 
-LPTSTR CString::GetBuffer() { return GetBuffer(GetLength()); }
+LPTSTR CString::GetBuffer() {
+    return GetBuffer(GetLength());
+}
 
 LPTSTR CString::GetBuffer(int nMinBufferLength) {
     if (nMinBufferLength < 0)
@@ -633,7 +666,9 @@ void CString::FreeExtra() {
     }
 }
 
-BOOL CString::LoadString(UINT nID) { return AfxLoadString(nID, *this); }
+BOOL CString::LoadString(UINT nID) {
+    return AfxLoadString(nID, *this);
+}
 
 CString operator+(const CString& string1, const CString& string2) {
     CString result;
@@ -670,22 +705,60 @@ CString operator+(char ch, const CString& string) {
 bool operator==(const CString& s1, const CString& s2) noexcept {
     return s1.GetLength() == s2.GetLength() && std::memcmp(s1.GetString(), s2.GetString(), s1.GetLength()) == 0;
 }
-bool operator==(const CString& s1, LPCSTR s2) noexcept { return s1.Compare(s2) == 0; }
-bool operator==(LPCSTR s1, const CString& s2) noexcept { return s2.Compare(s1) == 0; }
-bool operator==(const CString& s1, char ch) noexcept { return s1.GetLength() == 1 && s1.GetString()[0] == ch; }
-bool operator!=(const CString& s1, const CString& s2) noexcept { return !(s1 == s2); }
-bool operator!=(const CString& s1, LPCSTR s2) noexcept { return !(s1 == s2); }
-bool operator!=(LPCSTR s1, const CString& s2) noexcept { return !(s1 == s2); }
-bool operator!=(const CString& s1, char ch) noexcept { return !(s1 == ch); }
-bool operator<(const CString& s1, const CString& s2) noexcept { return s1.Compare(s2) < 0; }
-bool operator<(const CString& s1, LPCSTR s2) noexcept { return s1.Compare(s2) < 0; }
-bool operator<(LPCSTR s1, const CString& s2) noexcept { return s2.Compare(s1) > 0; }
-bool operator>(const CString& s1, const CString& s2) noexcept { return s1.Compare(s2) > 0; }
-bool operator>(const CString& s1, LPCSTR s2) noexcept { return s1.Compare(s2) > 0; }
-bool operator>(LPCSTR s1, const CString& s2) noexcept { return s2.Compare(s1) < 0; }
-bool operator<=(const CString& s1, const CString& s2) noexcept { return s1.Compare(s2) <= 0; }
-bool operator<=(const CString& s1, LPCSTR s2) noexcept { return s1.Compare(s2) <= 0; }
-bool operator<=(LPCSTR s1, const CString& s2) noexcept { return s2.Compare(s1) >= 0; }
-bool operator>=(const CString& s1, const CString& s2) noexcept { return s1.Compare(s2) >= 0; }
-bool operator>=(const CString& s1, LPCSTR s2) noexcept { return s1.Compare(s2) >= 0; }
-bool operator>=(LPCSTR s1, const CString& s2) noexcept { return s2.Compare(s1) <= 0; }
+bool operator==(const CString& s1, LPCSTR s2) noexcept {
+    return s1.Compare(s2) == 0;
+}
+bool operator==(LPCSTR s1, const CString& s2) noexcept {
+    return s2.Compare(s1) == 0;
+}
+bool operator==(const CString& s1, char ch) noexcept {
+    return s1.GetLength() == 1 && s1.GetString()[0] == ch;
+}
+bool operator!=(const CString& s1, const CString& s2) noexcept {
+    return !(s1 == s2);
+}
+bool operator!=(const CString& s1, LPCSTR s2) noexcept {
+    return !(s1 == s2);
+}
+bool operator!=(LPCSTR s1, const CString& s2) noexcept {
+    return !(s1 == s2);
+}
+bool operator!=(const CString& s1, char ch) noexcept {
+    return !(s1 == ch);
+}
+bool operator<(const CString& s1, const CString& s2) noexcept {
+    return s1.Compare(s2) < 0;
+}
+bool operator<(const CString& s1, LPCSTR s2) noexcept {
+    return s1.Compare(s2) < 0;
+}
+bool operator<(LPCSTR s1, const CString& s2) noexcept {
+    return s2.Compare(s1) > 0;
+}
+bool operator>(const CString& s1, const CString& s2) noexcept {
+    return s1.Compare(s2) > 0;
+}
+bool operator>(const CString& s1, LPCSTR s2) noexcept {
+    return s1.Compare(s2) > 0;
+}
+bool operator>(LPCSTR s1, const CString& s2) noexcept {
+    return s2.Compare(s1) < 0;
+}
+bool operator<=(const CString& s1, const CString& s2) noexcept {
+    return s1.Compare(s2) <= 0;
+}
+bool operator<=(const CString& s1, LPCSTR s2) noexcept {
+    return s1.Compare(s2) <= 0;
+}
+bool operator<=(LPCSTR s1, const CString& s2) noexcept {
+    return s2.Compare(s1) >= 0;
+}
+bool operator>=(const CString& s1, const CString& s2) noexcept {
+    return s1.Compare(s2) >= 0;
+}
+bool operator>=(const CString& s1, LPCSTR s2) noexcept {
+    return s1.Compare(s2) >= 0;
+}
+bool operator>=(LPCSTR s1, const CString& s2) noexcept {
+    return s2.Compare(s1) <= 0;
+}

@@ -7,8 +7,7 @@
 #include "AfxString.h"
 
 // The line without its "\n"; FALSE at the end of the input.
-template <class ReadPiece>
-BOOL AfxReadTextLine(CString& rString, ReadPiece readPiece) {
+template <class ReadPiece> BOOL AfxReadTextLine(CString& rString, ReadPiece readPiece) {
     rString.Empty();
     char piece[256];
     bool any = false;

@@ -5,12 +5,12 @@
 
 #include "windows.h"
 
+#include "AfxArchive.h"
 #include "AfxDefs.h"
-#include "AfxObject.h"
-#include "AfxString.h"
-#include "AfxStringTable.h"
 #include "AfxException.h"
 #include "AfxFile.h"
 #include "AfxMemFile.h"
+#include "AfxObject.h"
 #include "AfxStdioFile.h"
-#include "AfxArchive.h"
+#include "AfxString.h"
+#include "AfxStringTable.h"

@@ -6,8 +6,7 @@
 
 #include "afxcoll.h"
 
-template <class BASE_CLASS, class TYPE>
-class CTypedPtrArray : public BASE_CLASS {
+template <class BASE_CLASS, class TYPE> class CTypedPtrArray : public BASE_CLASS {
 public:
     TYPE GetAt(INT_PTR nIndex) const { return (TYPE)BASE_CLASS::GetAt(nIndex); }
     TYPE& ElementAt(INT_PTR nIndex) { return (TYPE&)BASE_CLASS::ElementAt(nIndex); }
@@ -26,8 +25,7 @@ public:
     TYPE* GetData() { return (TYPE*)BASE_CLASS::GetData(); }
 };
 
-template <class BASE_CLASS, class TYPE>
-class CTypedPtrList : public BASE_CLASS {
+template <class BASE_CLASS, class TYPE> class CTypedPtrList : public BASE_CLASS {
 public:
     explicit CTypedPtrList(INT_PTR nBlockSize = 10) : BASE_CLASS(nBlockSize) {}
 
@@ -50,17 +48,14 @@ public:
     void AddTail(CTypedPtrList* pNewList) { BASE_CLASS::AddTail(pNewList); }
 };
 
-template <class BASE_CLASS, class KEY, class VALUE>
-class CTypedPtrMap : public BASE_CLASS {
+template <class BASE_CLASS, class KEY, class VALUE> class CTypedPtrMap : public BASE_CLASS {
 public:
     explicit CTypedPtrMap(INT_PTR nBlockSize = 10) : BASE_CLASS(nBlockSize) {}
 
     BOOL Lookup(typename BASE_CLASS::BASE_ARG_KEY key, VALUE& rValue) const {
         return BASE_CLASS::Lookup(key, (typename BASE_CLASS::BASE_VALUE&)rValue);
     }
-    VALUE& operator[](typename BASE_CLASS::BASE_ARG_KEY key) {
-        return (VALUE&)BASE_CLASS::operator[](key);
-    }
+    VALUE& operator[](typename BASE_CLASS::BASE_ARG_KEY key) { return (VALUE&)BASE_CLASS::operator[](key); }
     void SetAt(KEY key, VALUE newValue) { BASE_CLASS::SetAt(key, newValue); }
     BOOL RemoveKey(KEY key) { return BASE_CLASS::RemoveKey(key); }
     void GetNextAssoc(POSITION& rPosition, KEY& rKey, VALUE& rValue) const {

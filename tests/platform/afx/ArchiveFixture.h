@@ -57,8 +57,7 @@ inline int ArchiveCause(const std::function<void()>& f) {
     return -1;
 }
 
-template <class E>
-bool Throws(const std::function<void()>& f) {
+template <class E> bool Throws(const std::function<void()>& f) {
     try {
         f();
     } catch (E* e) {

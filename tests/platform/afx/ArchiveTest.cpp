@@ -66,7 +66,9 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
     return all;
 }
 
-Bytes Text(const char* s) { return Bytes(s, s + std::strlen(s)); }
+Bytes Text(const char* s) {
+    return Bytes(s, s + std::strlen(s));
+}
 
 TEST(CArchiveScalars, GoldenBytesAndRoundTrip) {
     Bytes image = Store([](CArchive& ar) {
@@ -76,10 +78,9 @@ TEST(CArchiveScalars, GoldenBytesAndRoundTrip) {
            << 1.0;
     });
     const Bytes expected = {
-        0xAB, 'z', 0x34, 0x12, 0xFE, 0xFF, 0x78, 0x56, 0x34, 0x12, 0xFE, 0xFF, 0xFF, 0xFF,
-        0x07, 0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0x00, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-        0xFF, 0xFF, 0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01, 0x01, 0x00, 0x00, 0x00,
-        0x80, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F,
+        0xAB, 'z',  0x34, 0x12, 0xFE, 0xFF, 0x78, 0x56, 0x34, 0x12, 0xFE, 0xFF, 0xFF, 0xFF, 0x07, 0x00, 0x00, 0x00,
+        0x09, 0x00, 0x00, 0x00, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x08, 0x07, 0x06, 0x05, 0x04, 0x03,
+        0x02, 0x01, 0x01, 0x00, 0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F,
     };
     EXPECT_EQ(expected, image);
 
@@ -162,10 +163,10 @@ TEST(CArchiveStrings, UnicodeFormIsReadAsEightBitText) {
 
 TEST(CArchiveStrings, LengthBeyondTheInputThrowsBeforeAllocating) {
     const Bytes images[] = {
-        {0xFF, 0xFF, 0xFF, 0xF0, 0xFF, 0xFF, 0x7F, 'x'},                         // 2 GB claimed
+        {0xFF, 0xFF, 0xFF, 0xF0, 0xFF, 0xFF, 0x7F, 'x'},                          // 2 GB claimed
         {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F}, // 64-bit length
         {0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x40},             // UTF-16, 1 G characters
-        {0xC8, 'a', 'b'},                                                        // 200 claimed, 2 present
+        {0xC8, 'a', 'b'},                                                         // 200 claimed, 2 present
     };
     for (const Bytes& image : images) {
         int cause = -1;
@@ -193,8 +194,12 @@ TEST(CArchiveClasses, ClassReferencesUseTheFrameworkTags) {
         ar.WriteClass(RUNTIME_CLASS(CUSBLog));
         ar.WriteClass(RUNTIME_CLASS(CUSBLog));
     });
-    EXPECT_EQ(Concat({{0xFF, 0xFF, 0x01, 0x00, 0x09, 0x00}, Text("CTestNode"), {0x01, 0x80},
-                      {0xFF, 0xFF, 0x0C, 0x00, 0x07, 0x00}, Text("CUSBLog"), {0x02, 0x80}}),
+    EXPECT_EQ(Concat({{0xFF, 0xFF, 0x01, 0x00, 0x09, 0x00},
+                      Text("CTestNode"),
+                      {0x01, 0x80},
+                      {0xFF, 0xFF, 0x0C, 0x00, 0x07, 0x00},
+                      Text("CUSBLog"),
+                      {0x02, 0x80}}),
               image);
 
     Load(image, [](CArchive& ar) {
@@ -258,9 +263,8 @@ TEST(CArchiveClasses, BadReferencesThrowTheirCause) {
     }
     // A base class may be requested for a derived one; a class without an archive form may not.
     Bytes derived = Concat({{0xFF, 0xFF, 0x03, 0x00, 0x0C, 0x00}, Text("CTestDerived")});
-    Load(derived, [](CArchive& ar) {
-        EXPECT_EQ(RUNTIME_CLASS(CTestDerived), ar.ReadClass(RUNTIME_CLASS(CTestVersioned)));
-    });
+    Load(derived,
+         [](CArchive& ar) { EXPECT_EQ(RUNTIME_CLASS(CTestDerived), ar.ReadClass(RUNTIME_CLASS(CTestVersioned))); });
     EXPECT_TRUE(afx_test::Throws<CNotSupportedException>(
         [&] { Load(derived, [](CArchive& ar) { ar.ReadClass(RUNTIME_CLASS(CObject)); }); }));
     // A class without an archive form cannot be written.
@@ -275,14 +279,18 @@ TEST(CArchiveObjects, GraphWithBackReferences) {
     pB->m_name = "b";
     pA->m_pNext = pB;
     pB->m_pNext = pA;
-    Bytes image = Store([&](CArchive& ar) {
-        ar << static_cast<CObject*>(nullptr) << pA << pB;
-    });
+    Bytes image = Store([&](CArchive& ar) { ar << static_cast<CObject*>(nullptr) << pA << pB; });
     delete pA;
     delete pB;
     // null; new class (index 1) and object a (2); class reference for b (3); a's index; b's index.
-    EXPECT_EQ(Concat({{0x00, 0x00}, {0xFF, 0xFF, 0x01, 0x00, 0x09, 0x00}, Text("CTestNode"), {0x01, 'a'},
-                      {0x01, 0x80}, {0x01, 'b'}, {0x02, 0x00}, {0x03, 0x00}}),
+    EXPECT_EQ(Concat({{0x00, 0x00},
+                      {0xFF, 0xFF, 0x01, 0x00, 0x09, 0x00},
+                      Text("CTestNode"),
+                      {0x01, 'a'},
+                      {0x01, 0x80},
+                      {0x01, 'b'},
+                      {0x02, 0x00},
+                      {0x03, 0x00}}),
               image);
 
     Load(image, [](CArchive& ar) {
@@ -347,14 +355,15 @@ TEST(CArchiveObjects, BigIndexesUseThe32BitForms) {
             ar.MapObject(fake(i));
         ar.WriteClass(RUNTIME_CLASS(CTestNode)); // 0x7FFF
         ar.WriteClass(RUNTIME_CLASS(CTestNode));
-        ar << &node;                             // 0x8000, class by its big reference
+        ar << &node; // 0x8000, class by its big reference
         ar << &node;
         ar.WriteObject(fake(5)); // index 6: short form
     });
-    Bytes expected = Concat({{0xFF, 0xFF, 0x01, 0x00, 0x09, 0x00}, Text("CTestNode"),
-                             {0xFF, 0x7F, 0xFF, 0x7F, 0x00, 0x80},             // class 0x7FFF again
+    Bytes expected = Concat({{0xFF, 0xFF, 0x01, 0x00, 0x09, 0x00},
+                             Text("CTestNode"),
+                             {0xFF, 0x7F, 0xFF, 0x7F, 0x00, 0x80},                        // class 0x7FFF again
                              {0xFF, 0x7F, 0xFF, 0x7F, 0x00, 0x80, 0x01, 'n', 0x00, 0x00}, // node: class, data
-                             {0xFF, 0x7F, 0x00, 0x80, 0x00, 0x00},                   // node again: 0x8000
+                             {0xFF, 0x7F, 0x00, 0x80, 0x00, 0x00},                        // node again: 0x8000
                              {0x06, 0x00}});
     EXPECT_EQ(expected, image);
 
@@ -426,8 +435,8 @@ TEST(CArchive, TruncatedInputThrowsEndOfFileAtEveryByte) {
     for (size_t cut = 0; cut < image.size(); ++cut) {
         Bytes truncated(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(cut));
         int cause = -1;
-        size_t largest = afx_test::AllocationWatch::LargestDuring(
-            [&] { cause = ArchiveCause([&] { Load(truncated, readAll); }); });
+        size_t largest =
+            afx_test::AllocationWatch::LargestDuring([&] { cause = ArchiveCause([&] { Load(truncated, readAll); }); });
         EXPECT_EQ(CArchiveException::endOfFile, cause) << "cut at " << cut;
         EXPECT_LT(largest, 64u * 1024u) << "cut at " << cut;
     }
@@ -505,8 +514,8 @@ TEST(CArchive, CountsUseTheFrameworkForms) {
         ar.WriteCount(0xFFFF);
         ar.WriteCount(0x100000000ULL);
     });
-    EXPECT_EQ((Bytes{0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00,
-                     0x00, 0x00, 0x01, 0x00, 0x00, 0x00}),
+    EXPECT_EQ((Bytes{0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF,
+                     0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00}),
               image);
     Load(image, [](CArchive& ar) {
         EXPECT_EQ(0xFFFEu, ar.ReadCount());

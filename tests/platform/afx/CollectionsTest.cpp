@@ -28,8 +28,7 @@ IMPLEMENT_SERIAL(CTestItem, CObject, 1)
 
 namespace {
 
-template <class Map, class Key, class Value>
-std::vector<Key> KeysInOrder(const Map& map) {
+template <class Map, class Key, class Value> std::vector<Key> KeysInOrder(const Map& map) {
     std::vector<Key> keys;
     for (POSITION pos = map.GetStartPosition(); pos != nullptr;) {
         Key key{};
@@ -68,10 +67,10 @@ TEST(CArray, EditingKeepsOrderAndValues) {
     CArray<int, int> a;
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(i, a.Add(i * 10));
-    a.InsertAt(1, 7, 2);     // 0 7 7 10 20 30 40
-    a.RemoveAt(4, 2);        // 0 7 7 10 40
-    a.SetAtGrow(7, 99);      // 0 7 7 10 40 0 0 99
-    a.InsertAt(9, 5);        // ... 99 0 5
+    a.InsertAt(1, 7, 2); // 0 7 7 10 20 30 40
+    a.RemoveAt(4, 2);    // 0 7 7 10 40
+    a.SetAtGrow(7, 99);  // 0 7 7 10 40 0 0 99
+    a.InsertAt(9, 5);    // ... 99 0 5
     const std::vector<int> expected = {0, 7, 7, 10, 40, 0, 0, 99, 0, 5};
     ASSERT_EQ(static_cast<INT_PTR>(expected.size()), a.GetSize());
     EXPECT_EQ(9, a.GetUpperBound());
@@ -292,11 +291,12 @@ TEST(CollectionSerialization, GoldenBytesAndRoundTrip) {
     delete pItem;
     Bytes expected = {0x02, 0x00, 0xAA, 0xBB,             // CByteArray
                       0x01, 0x00, 0x04, 0x03, 0x02, 0x01, // CDWordArray
-                      0x02, 0x00, 0x01, 'x', 0x00,        // CStringArray
-                      0x03, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x09, 0x00, 'C', 'T', 'e', 's', 't', 'I', 't', 'e', 'm',
-                      0x44, 0x33, 0x22, 0x11, 0x02, 0x00, 0x00, 0x00, // CObArray: new object, back reference, null
-                      0x01, 0x00, 0x01, 'L',                          // CStringList
-                      0x01, 0x00, 0x01, 'k', 0x02, 0x00};             // CMapStringToOb: the object again
+                      0x02, 0x00, 0x01, 'x',  0x00,       // CStringArray
+                      0x03, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x09, 0x00, 'C',  'T',  'e',  's',  't',
+                      'I',  't',  'e',  'm',  0x44, 0x33, 0x22, 0x11, 0x02, 0x00, 0x00, 0x00, // CObArray: new object,
+                                                                                              // back reference, null
+                      0x01, 0x00, 0x01, 'L',                                                  // CStringList
+                      0x01, 0x00, 0x01, 'k',  0x02, 0x00}; // CMapStringToOb: the object again
     EXPECT_EQ(expected, image);
 
     Load(image, [](CArchive& ar) {

@@ -19,9 +19,9 @@ namespace {
 class FileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("afx_file_test_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_dir =
+            std::filesystem::temp_directory_path() / ("afx_file_test_" + std::to_string(::getpid()) + "_" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(m_dir);
     }
     void TearDown() override { std::filesystem::remove_all(m_dir); }
@@ -132,8 +132,8 @@ TEST_F(FileTest, ArchiveOverAFileKeepsItsPosition) {
     ar >> text;
     EXPECT_STREQ("tail", text);
     int cause = -1;
-    size_t largest = afx_test::AllocationWatch::LargestDuring(
-        [&] { cause = afx_test::ArchiveCause([&] { ar >> text; }); });
+    size_t largest =
+        afx_test::AllocationWatch::LargestDuring([&] { cause = afx_test::ArchiveCause([&] { ar >> text; }); });
     EXPECT_EQ(CArchiveException::endOfFile, cause);
     EXPECT_LT(largest, 64u * 1024u);
 }

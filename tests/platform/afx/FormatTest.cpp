@@ -8,8 +8,7 @@
 
 namespace {
 
-template <class... Args>
-CString Fmt(const char* format, Args... args) {
+template <class... Args> CString Fmt(const char* format, Args... args) {
     CString s;
     s.Format(format, args...);
     return s;
@@ -35,8 +34,8 @@ TEST(CStringFormat, IntegersFollowTheWindowsRuntime) {
         // LONG and ULONG are 32 bits: %ld reads a 32-bit value.
         {"-1294967296|3000000000|b2d05e00", Fmt("%ld|%lu|%lx", above2to31, above2to31, above2to31)},
         {"4464|4464|1170|-1", Fmt("%hd|%hu|%hx|%hd", 70000, 70000, 70000, 0xFFFF)},
-        {"0000000000001234|00000000DEADBEEF", Fmt("%p|%p", reinterpret_cast<void*>(0x1234),
-                                                  reinterpret_cast<void*>(0xDEADBEEFULL))},
+        {"0000000000001234|00000000DEADBEEF",
+         Fmt("%p|%p", reinterpret_cast<void*>(0x1234), reinterpret_cast<void*>(0xDEADBEEFULL))},
         {"    42|7   |", Fmt("%*d|%-*d|", 6, 42, 4, 7)},
         {"7   |", Fmt("%*d|", -4, 7)},
         {"100%", Fmt("%d%%", 100)},
@@ -71,8 +70,8 @@ TEST(CStringFormat, FloatingPointFollowsTheWindowsRuntime) {
         // At most 17 significant digits; the rest print as zeros.
         {"0.10000000000000001000", Fmt("%.20f", 0.1)},
         {"1.234568e+004|0.000000E+000|1.0e+001", Fmt("%e|%E|%.1e", 12345.678, 0.0, 9.99)},
-        {"1e-005|0.0001|123456|1.23457e+006|1E-010", Fmt("%g|%g|%g|%g|%G", 0.00001, 0.0001, 123456.0, 1234567.0,
-                                                         1e-10)},
+        {"1e-005|0.0001|123456|1.23457e+006|1E-010",
+         Fmt("%g|%g|%g|%g|%G", 0.00001, 0.0001, 123456.0, 1234567.0, 1e-10)},
         {"0|100|1.5|2.", Fmt("%g|%g|%g|%#.1g", 0.0, 100.0, 1.5, 2.0)},
         {"  3.1|2.500   |-0001.50|+1.0e+001", Fmt("%5.1f|%-8.3f|%08.2f|%+.1e", 3.14159, 2.5, -1.5, 9.99)},
         {"-0.000000|0.001|0.000", Fmt("%f|%.3f|%.3f", -0.0, 0.0006, 0.0004)},
