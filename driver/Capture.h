@@ -26,3 +26,40 @@ inline PDRIVER_DISPATCH HookSavedDispatch(PDEVICE_OBJECT deviceObject, UCHAR maj
 // driver is no longer hooked (a race with this driver's unload) is completed with
 // STATUS_INVALID_DEVICE_REQUEST.
 NTSTATUS HookCallSavedDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp);
+
+// --- Request capture ---
+//
+// HookedDispatch finds the device object's node, sorts the request into its family and lets the family's
+// Dispatch decide what to record before the call (the I record, the mode, the completion routine). After the
+// saved dispatch routine returns it writes the R record (mode 1) or runs the family's PostDispatch (mode 2,
+// never after STATUS_PENDING, when the IRP may be gone). HookedCompletion runs the family's Complete (the C
+// record and what the device-stack tree learns) before it calls the completion routine the caller had set.
+//
+// A family is one file of routines; a family without routines (a null entry in CaptureFamilyOf) passes its
+// requests on unrecorded and unwatched.
+
+struct _CAPTURE_CONTEXT;
+struct _COMPLETION_CONTEXT;
+
+typedef struct _CAPTURE_FAMILY {
+    // Before the call: gates, the I record, Mode/ReturnTag/ReturnFunction, the completion routine.
+    VOID (*Dispatch)(struct _CAPTURE_CONTEXT* Capture);
+    // Mode 2, after a call that did not return STATUS_PENDING; may be null. The framework gives the
+    // completion context (Capture->Completion) back afterwards.
+    VOID (*PostDispatch)(struct _CAPTURE_CONTEXT* Capture);
+    // At completion, before the caller's completion routine runs (the request's buffers are still the
+    // caller's): the C record and learning. The framework calls the caller's routine and gives the context
+    // back.
+    VOID (*Complete)(PDEVICE_OBJECT DeviceObject, PIRP Irp, struct _COMPLETION_CONTEXT* Context);
+} CAPTURE_FAMILY;
+
+// URB requests (IOCTL_INTERNAL_USB_SUBMIT_URB): CaptureUrb.cpp.
+extern const CAPTURE_FAMILY CaptureFamilyUrb;
+
+// The family of a request with this major function and (for device-control requests) control code; null
+// when the driver does not capture such requests.
+const CAPTURE_FAMILY* CaptureFamilyOf(UCHAR MajorFunction, ULONG IoControlCode);
+
+// The completion routine put in the hooked driver's stack location of every watched request; its context is
+// the request's COMPLETION_CONTEXT.
+IO_COMPLETION_ROUTINE HookedCompletion;

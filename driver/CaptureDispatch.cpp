@@ -1,4 +1,108 @@
-// HookedDispatch: the dispatch routine patched into hooked drivers.
+// HookedDispatch: the dispatch routine patched into hooked drivers, and the families of requests it
+// captures.
+//
+// Locks: none held across the call to the hooked driver. The node lookup takes the device-object table's
+// lock, records take the capture log's, each alone. Up to DISPATCH_LEVEL.
 #include "driver/Capture.h"
 
-NTSTATUS HookedDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp) { return HookCallSavedDispatch(DeviceObject, Irp); }
+#include "driver/CaptureContext.h"
+#include "driver/CaptureGate.h"
+#include "driver/Log.h"
+#include "driver/StackTree.h"
+#include "usbioctl.h"
+
+namespace {
+
+// The R record: the header only, with the values taken before the call and the routine's return value.
+VOID FillReturnRecord(PRECORD_DESCRIPTOR Record, PVOID Context, PIRP, PVOID, BOOLEAN) {
+    const auto* capture = static_cast<const CAPTURE_CONTEXT*>(Context);
+    RECORD_HEADER_INFO header = {};
+    header.Function = capture->ReturnFunction;
+    header.StackCount = capture->StackCount;
+    header.CurrentLocation = capture->CurrentLocation;
+    header.StackID = capture->StackID;
+    header.DeviceObject = reinterpret_cast<ULONG64>(capture->DeviceObject);
+    header.Irp = reinterpret_cast<ULONG64>(capture->Irp);
+    header.StackLocation = reinterpret_cast<ULONG64>(capture->StackLocation);
+    header.Status = capture->Status;
+    RecordSetHeader(Record, &header);
+}
+
+VOID WriteReturnRecord(PCAPTURE_CONTEXT capture) {
+    if (!CaptureLogActive()) {
+        return;
+    }
+    RECORD_DESCRIPTOR record;
+    RecordDescribe(&record, capture->ReturnTag, 0, 0);
+    LogWriteRecord(g_Driver.CaptureLog, &record, FillReturnRecord, capture, nullptr, nullptr);
+}
+
+} // namespace
+
+const CAPTURE_FAMILY* CaptureFamilyOf(UCHAR MajorFunction, ULONG IoControlCode) {
+    switch (MajorFunction) {
+    case IRP_MJ_INTERNAL_DEVICE_CONTROL:
+        return IoControlCode == IOCTL_INTERNAL_USB_SUBMIT_URB ? &CaptureFamilyUrb : nullptr;
+    case IRP_MJ_DEVICE_CONTROL:
+    case IRP_MJ_POWER:
+    case IRP_MJ_PNP:
+        return nullptr;
+    }
+    return nullptr;
+}
+
+NTSTATUS HookedDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+    PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(Irp);
+    const UCHAR major = location->MajorFunction;
+    PDRIVER_DISPATCH saved = HookSavedDispatch(DeviceObject, major);
+    if (saved == nullptr) {
+        // The device object's driver is not (or no longer) hooked: there is no routine to pass it to.
+        Irp->IoStatus.Status = STATUS_INVALID_DEVICE_REQUEST;
+        Irp->IoStatus.Information = 0;
+        IoCompleteRequest(Irp, IO_NO_INCREMENT);
+        return STATUS_INVALID_DEVICE_REQUEST;
+    }
+    const bool control = major == IRP_MJ_DEVICE_CONTROL || major == IRP_MJ_INTERNAL_DEVICE_CONTROL;
+    const CAPTURE_FAMILY* family =
+        CaptureFamilyOf(major, control ? location->Parameters.DeviceIoControl.IoControlCode : 0);
+    if (family == nullptr) {
+        return saved(DeviceObject, Irp);
+    }
+
+    CAPTURE_CONTEXT capture = {};
+    capture.DeviceObject = DeviceObject;
+    capture.Irp = Irp;
+    capture.StackLocation = location;
+    capture.StackCount = static_cast<UCHAR>(Irp->StackCount);
+    capture.CurrentLocation = static_cast<UCHAR>(Irp->CurrentLocation);
+    capture.Mode = CAPTURE_MODE_NONE;
+    capture.SavedDispatch = saved;
+    capture.OwnRequest = CaptureIsOwnRequest(Irp);
+    capture.Node = FindDeviceNode(DeviceObject, TRUE);
+    if (capture.Node != nullptr) {
+        capture.Stack = DeviceNodeOwningStack(capture.Node);
+        capture.StackID = capture.Stack != nullptr ? static_cast<USHORT>(capture.Stack->StackID) : 0;
+    }
+
+    family->Dispatch(&capture);
+    capture.Status = saved(DeviceObject, Irp);
+    // From here on the IRP may have completed and be gone: only the values taken above are used, except by
+    // post-processing, which never runs after a pending return.
+    switch (capture.Mode) {
+    case CAPTURE_MODE_RETURN:
+        WriteReturnRecord(&capture);
+        break;
+    case CAPTURE_MODE_POST:
+        if (capture.Status != STATUS_PENDING && family->PostDispatch != nullptr) {
+            family->PostDispatch(&capture);
+        }
+        break;
+    }
+    if (capture.Completion != nullptr) {
+        CaptureContextGive(capture.Completion);
+    }
+    if (capture.Node != nullptr) {
+        DeviceNodeRelease(capture.Node);
+    }
+    return capture.Status;
+}

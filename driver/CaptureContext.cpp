@@ -1,0 +1,41 @@
+// Completion contexts of captured requests (CaptureContext.h).
+#include "driver/CaptureContext.h"
+
+#include "driver/Capture.h"
+
+PCOMPLETION_CONTEXT CaptureContextTake(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 Value, UCHAR Flags) {
+    if (Capture->Node == nullptr) {
+        return nullptr;
+    }
+    auto context = static_cast<PCOMPLETION_CONTEXT>(DeviceNodeContextAllocate(Capture->Node));
+    if (context == nullptr) {
+        return nullptr;
+    }
+    context->DeviceObject = Capture->DeviceObject;
+    context->Node = Capture->Node;
+    context->SavedDispatch = Capture->SavedDispatch;
+    context->Value = Value;
+    context->Capture = nullptr;
+    RtlCopyMemory(&context->Saved, Capture->StackLocation, sizeof context->Saved);
+    context->StackLocation = Capture->StackLocation;
+    context->Kind = Kind;
+    context->OwnRequest = Capture->OwnRequest ? 1 : 0;
+    context->Flags = Flags;
+    return context;
+}
+
+VOID CaptureContextGive(PCOMPLETION_CONTEXT Context) {
+    DeviceNodeContextFree(Context->Node, Context);
+}
+
+BOOLEAN CaptureInstallCompletion(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 Value, UCHAR Flags) {
+    PCOMPLETION_CONTEXT context = CaptureContextTake(Capture, Kind, Value, Flags);
+    if (context == nullptr) {
+        return FALSE;
+    }
+    PIO_STACK_LOCATION location = Capture->StackLocation;
+    location->CompletionRoutine = HookedCompletion;
+    location->Context = context;
+    location->Control |= SL_INVOKE_ON_SUCCESS | SL_INVOKE_ON_ERROR | SL_INVOKE_ON_CANCEL;
+    return TRUE;
+}

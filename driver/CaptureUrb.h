@@ -1,0 +1,39 @@
+// Capture of URB requests (IOCTL_INTERNAL_USB_SUBMIT_URB): the URB family of HookedDispatch and
+// HookedCompletion (CaptureFamilyUrb, Capture.h), what it looks up for a record, and what the device-stack
+// tree learns from completed URBs.
+//
+// Before the call: a URB whose function has a record is recorded ("urbI", its "iCnt" continuations, then
+// "urbR" after the call) when the common gate lets its device object through and the switch or the filter
+// block accepts the request phase, and the direction gate, where the block decided, its data direction. The
+// completion routine goes in when the completion phase may be wanted, or when the URB is one the tree learns
+// from. At completion: "urbC" and its "cCnt" continuations under the same gates, then the learning.
+//
+// Locks: the lookups take the handle tables' and the stack's interface lock, each alone; records take the
+// capture log's. Up to DISPATCH_LEVEL.
+#pragma once
+
+#include "ntddk.h"
+
+#include "driver/CaptureGate.h"
+#include "driver/CaptureUrbRecord.h"
+
+struct _DEVICE_STACK;
+
+// The pipe block, the direction and the device byte of a record, from the pipe table and the stack's cached
+// configuration descriptor.
+VOID CaptureUrbResolvePipe(PURB_RECORD Record, struct _DEVICE_STACK* Stack);
+
+// The device-handle value of a record's head: the URB's own handle when it is non-zero, a valid address and
+// in the device-handle table; otherwise the handle the owning stack has (0 without a stack).
+ULONG64 CaptureUrbDeviceHandle(const URB_RECORD* Record, struct _DEVICE_STACK* Stack);
+
+// How a phase of the URB is decided: the switch, or the filter block with the URB function's byte (and, for
+// a function with the synchronous bit, byte 57). Status is the IRP's.
+CaptureDecision CaptureUrbDecide(const URB_RECORD* Record, FilterPhase Phase, NTSTATUS Status);
+
+// TRUE when the completed URB is one the device-stack tree learns from: a device or BOS descriptor fetched
+// by GET_DESCRIPTOR_FROM_DEVICE or by a standard control transfer, a hub descriptor fetched from a hub (a
+// class control transfer or CLASS_DEVICE request), SELECT_CONFIGURATION and SELECT_INTERFACE.
+BOOLEAN CaptureUrbTeaches(const URB_RECORD* Record, const struct _DEVICE_STACK* Stack);
+// Feeds the stack's caches from a URB that completed successfully (CaptureUrbTeaches).
+VOID CaptureUrbLearn(const URB_RECORD* Record, struct _DEVICE_STACK* Stack);
