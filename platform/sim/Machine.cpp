@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <unistd.h>
 
 #include "NtControl.h"
@@ -20,6 +21,7 @@ namespace {
 std::mutex g_machineLock;
 Machine* g_running = nullptr;
 
+constexpr char kRegistryFileName[] = "registry.txt";
 constexpr char16_t kControlSet[] = u"\\Registry\\Machine\\System\\CurrentControlSet";
 
 std::u16string UsbClassKey() { return std::u16string(kControlSet) + u"\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}"; }
@@ -130,12 +132,20 @@ Machine::~Machine() { Shutdown(); }
 void Machine::Start() {
     nt::ResetKernelState();
     nt::version::SelectRelease(m_options.release);
+    // The registry of the state folder is loaded now but written back only once the machine is up: boot
+    // changes the registry hundreds of times, and an attached store rewrites its file after each change.
+    std::filesystem::path registryFile;
     if (!m_options.stateDir.empty()) {
         std::error_code error;
         std::filesystem::create_directories(m_options.stateDir, error);
-        NTSTATUS status = nt::registry::AttachFile(m_options.stateDir / "registry.txt");
-        if (!NT_SUCCESS(status)) {
-            m_status = status;
+        registryFile = m_options.stateDir / kRegistryFileName;
+        if (std::filesystem::exists(registryFile, error)) {
+            NTSTATUS status = nt::registry::LoadFile(registryFile);
+            if (!NT_SUCCESS(status)) {
+                // A damaged file is left as it is for someone to look at; this run keeps its registry in memory.
+                m_status = status;
+                registryFile.clear();
+            }
         }
     }
     drv::SetPciHardware(m_controllers);
@@ -163,6 +173,9 @@ void Machine::Start() {
         m_status = status;
     }
     nt::pnp::WaitForIdle();
+    if (!registryFile.empty() && NT_SUCCESS(nt::registry::SaveFile(registryFile))) {
+        nt::registry::AttachFile(registryFile);
+    }
 }
 
 void Machine::Shutdown() {
@@ -176,11 +189,13 @@ void Machine::Shutdown() {
             g_running = nullptr;
         }
     }
+    // As at boot, the file is written once the devices are gone rather than after every change.
+    std::optional<std::filesystem::path> registryFile = nt::registry::AttachedFile();
+    nt::registry::Detach();
     nt::pnp::Shutdown();
     drv::SetPciHardware({});
-    if (nt::registry::AttachedFile()) {
-        nt::registry::Flush();
-        nt::registry::Detach();
+    if (registryFile) {
+        nt::registry::SaveFile(*registryFile);
     }
 }
 

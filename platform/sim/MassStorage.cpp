@@ -263,7 +263,9 @@ TransferResult BulkOnlyFunction::TakeData(std::span<UCHAR> data) {
 
 TransferResult BulkOnlyFunction::GiveData(std::span<UCHAR> data) {
     size_t n = std::min(data.size(), m_buffer.size() - m_offset);
-    std::memcpy(data.data(), m_buffer.data() + m_offset, n);
+    if (n) {
+        std::memcpy(data.data(), m_buffer.data() + m_offset, n);
+    }
     m_offset += n;
     // A short packet (or the last byte) ends the data stage.
     if (m_offset >= m_buffer.size() || n < data.size()) {

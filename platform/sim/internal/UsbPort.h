@@ -134,6 +134,7 @@ protected:
     NTSTATUS OnStart() override;
     void OnRemove() override;
     bool IsBus() const override { return true; }
+    void Enumerate() override;
     NTSTATUS DeviceControl(PIRP irp) override;
     NTSTATUS InternalDeviceControl(PIRP irp) override;
 
@@ -158,6 +159,8 @@ private:
     int m_hcdNumber = -1;
     InterfaceSet m_interfaces;
     RootHubPdo* m_rootHub = nullptr;
+    bool m_rootHubReported = false;
+    bool m_firstQuery = true;
     DeviceHandle* m_rootHandle = nullptr;
     std::vector<DeviceHandle*> m_handles; // every live handle, the root hub's too
 };

@@ -215,8 +215,22 @@ NTSTATUS HostController::OnStart() {
         WriteAreaWord(rootHubPdo, m_layout.rootHubSignature, SignatureWord("RPDO"));
     }
     m_rootHub = new RootHubPdo(rootHubPdo, this, rootHubName);
-    AddChild(m_rootHub);
     return STATUS_SUCCESS;
+}
+
+void HostController::Enumerate() {
+    if (!m_rootHub || m_rootHubReported) {
+        return;
+    }
+    if (m_firstQuery) {
+        // The root hub is reported once the controller has been asked again, so that every controller of the
+        // bus starts before the first root hub does.
+        m_firstQuery = false;
+        IoInvalidateDeviceRelations(m_pdo, BusRelations);
+        return;
+    }
+    m_rootHubReported = true;
+    AddChild(m_rootHub);
 }
 
 void HostController::OnRemove() {
@@ -227,6 +241,11 @@ void HostController::OnRemove() {
         link.Length = link.MaximumLength = static_cast<USHORT>(m_hcdLink.size() * sizeof(WCHAR));
         IoDeleteSymbolicLink(&link);
         m_hcdLink.clear();
+    }
+    if (m_rootHub && !m_rootHubReported) {
+        RootHubPdo* rootHub = m_rootHub;
+        m_rootHub = nullptr;
+        rootHub->DeleteWithParent();
     }
 }
 

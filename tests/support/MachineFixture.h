@@ -1,0 +1,71 @@
+// Machine fixtures: a simulated machine booted for one test and shut down after it (with a check that the
+// kernel's pool is back where it was), and kernel-mode helpers to look at and talk to its device stacks.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "NtPnpControl.h"
+#include "platform/sim/Machine.h"
+#include "wdm.h"
+
+struct _URB;
+
+namespace tdl::test {
+
+// --- Device stacks ---
+
+// The device objects of the stack a physical device object heads, bottom up.
+std::vector<PDEVICE_OBJECT> StackOf(PDEVICE_OBJECT pdo);
+// The driver's name without "\Driver\" ("usbhub").
+std::u16string DriverName(PDEVICE_OBJECT device);
+// The device's name ("\Device\USBPDO-3"), empty for an unnamed one.
+std::u16string DeviceName(PDEVICE_OBJECT device);
+// A word or a pointer at an offset of the device extension.
+ULONG ExtensionWord(PDEVICE_OBJECT device, size_t offset);
+PVOID ExtensionPointer(PDEVICE_OBJECT device, size_t offset);
+// A text property of a device node (driver key, class name, ...), or the first string of a list property.
+std::u16string Property(PDEVICE_OBJECT pdo, DEVICE_REGISTRY_PROPERTY property);
+std::vector<std::u16string> PropertyList(PDEVICE_OBJECT pdo, DEVICE_REGISTRY_PROPERTY property);
+// The present device node whose instance path starts with `prefix` (case as written), or null.
+PDEVICE_OBJECT NodePdo(std::u16string_view instancePathPrefix);
+
+// --- Requests from kernel mode, synchronous ---
+
+struct IoResult {
+    NTSTATUS status = STATUS_UNSUCCESSFUL;
+    ULONG_PTR information = 0;
+};
+// A device-control request (buffered, direct or neither, as the code says) to the top of `device`'s stack
+// when `top`, else to `device` itself.
+IoResult DeviceControl(PDEVICE_OBJECT device, ULONG code, void* input, ULONG inputLength, void* output,
+                       ULONG outputLength, bool internal = false, bool top = true);
+// An internal request with its arguments (Argument1, Argument2) to `device` itself.
+NTSTATUS InternalRequest(PDEVICE_OBJECT device, ULONG code, PVOID argument1, PVOID argument2 = nullptr);
+NTSTATUS SubmitUrb(PDEVICE_OBJECT device, _URB* urb);
+// IRP_MN_QUERY_INTERFACE to the top of `device`'s stack.
+NTSTATUS QueryInterface(PDEVICE_OBJECT device, const GUID& type, USHORT size, USHORT version, PINTERFACE interface,
+                        PVOID specificData = nullptr);
+
+// --- Fixture ---
+
+class MachineTest : public ::testing::Test {
+protected:
+    void TearDown() override;
+
+    sim::Machine& Boot(const sim::MachineBuilder& hardware, const sim::MachineOptions& options = {});
+    sim::Machine& BootDefault(nt::version::Release release = nt::version::Release::Windows7,
+                              PDRIVER_INITIALIZE captureDriverEntry = nullptr);
+    // The physical device object the hub driver made for a device of the machine (by its model's name).
+    PDEVICE_OBJECT Pdo(std::string_view deviceName) const;
+    // The top of that device's stack.
+    PDEVICE_OBJECT Top(std::string_view deviceName) const;
+
+    std::unique_ptr<sim::Machine> m_machine;
+};
+
+} // namespace tdl::test
