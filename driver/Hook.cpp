@@ -60,7 +60,7 @@ VOID DriverNameQuery(PDRIVER_OBJECT driverObject, CHAR (&name)[HOOKED_DRIVER_NAM
     ANSI_STRING ansi;
     ansi.Buffer = name;
     ansi.Length = 0;
-    ansi.MaximumLength = keep;
+    ansi.MaximumLength = HOOKED_DRIVER_NAME_SIZE; // the characters kept and a NUL
     if (!NT_SUCCESS(RtlUnicodeStringToAnsiString(&ansi, &text, FALSE))) {
         std::memset(name, 0, sizeof name);
         return;
