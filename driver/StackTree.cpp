@@ -537,7 +537,9 @@ VOID RewalkStack(PDEVICE_STACK Stack, PDEVICE_OBJECT PhysicalDeviceObject, BOOLE
             }
             NodeHookDecision(Stack, node);
         } else {
+            // A device object classified only now (its driver signed its extension late) is decided on now.
             StackClassifyUpper(Stack, node);
+            NodeHookDecision(Stack, node);
         }
         DeviceNodeApplyCaptureState(node);
         DeviceNodeRelease(node);
@@ -545,6 +547,14 @@ VOID RewalkStack(PDEVICE_STACK Stack, PDEVICE_OBJECT PhysicalDeviceObject, BOOLE
     // A device object has left the chain: its node goes, the others stay as they are.
     if (walked < StackPresentNodeCount(Stack)) {
         StackMarkLeftChain(Stack, chain, walked);
+    }
+}
+
+// A host-controller stack is addressed with the all-ones device handle.
+VOID StackLearnHostControllerHandle(PDEVICE_STACK stack) {
+    if (stack->BottomClass == BOTTOM_CLASS_PCI &&
+        (stack->UpperClass == UPPER_CLASS_HOST_CONTROLLER || stack->UpperClass == UPPER_CLASS_VENDOR_XHCI)) {
+        StackSetDeviceHandle(stack, HOST_CONTROLLER_DEVICE_HANDLE);
     }
 }
 
@@ -562,10 +572,22 @@ VOID StackTreeAddDevice(PDEVICE_OBJECT PhysicalDeviceObject) {
             return;
         }
     }
-    if (stack->BottomClass == BOTTOM_CLASS_PCI &&
-        (stack->UpperClass == UPPER_CLASS_HOST_CONTROLLER || stack->UpperClass == UPPER_CLASS_VENDOR_XHCI)) {
-        StackSetDeviceHandle(stack, HOST_CONTROLLER_DEVICE_HANDLE);
+    StackLearnHostControllerHandle(stack);
+    HookStackDrivers(stack);
+    StackRelease(stack);
+}
+
+VOID StackTreeDeviceStarted(PDEVICE_OBJECT DeviceObject) {
+    PASSIVE_CODE();
+    PDEVICE_STACK stack;
+    PDEVOBJ_NODE node;
+    if (!FindStackByPdo(DeviceObject, &stack, &node)) {
+        return;
     }
+    DeviceNodeRelease(node);
+    RewalkStack(stack, stack->PhysicalDeviceObject, FALSE);
+    StackLearnHostControllerHandle(stack);
+    StackLearnHubDeviceHandle(stack);
     HookStackDrivers(stack);
     StackRelease(stack);
 }
@@ -596,6 +618,8 @@ VOID StackTreeBusRelations(PDEVICE_OBJECT DeviceObject, ULONG Count, const PDEVI
         }
         if (child != nullptr) {
             StackLearnHubDeviceHandle(child);
+            // A child outside the USB class never sees AddDevice: its drivers are hooked from here.
+            HookStackDrivers(child);
             StackRelease(child);
         }
     }

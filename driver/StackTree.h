@@ -6,7 +6,8 @@
 // Who feeds it:
 // - AddDevice: FindStackByPdo, then RewalkStack or CreateStack, then HookStackDrivers.
 // - Request capture, from Plug and Play requests of hooked drivers: StackTreeBusRelations (new children of
-//   hubs, controllers and composite parents), StackTreeSetDeviceId / StackTreeSetCompatibleIds (QUERY_ID),
+//   hubs, controllers and composite parents), StackTreeDeviceStarted (START_DEVICE),
+//   StackTreeSetDeviceId / StackTreeSetCompatibleIds (QUERY_ID),
 //   StackTreeDeviceRemoved (REMOVE_DEVICE), StackLearnHubDeviceHandle (a hub's device arrived),
 //   StackSetDeviceHandle (device handles seen in requests), RemoveStackTree and InvalidateChildStacks.
 //   Everything that can reach PASSIVE_LEVEL-only work (names, properties, the registry) says so below;
@@ -112,13 +113,18 @@ PDEVOBJ_NODE FindDeviceNode(PDEVICE_OBJECT DeviceObject, BOOLEAN SearchTree);
 // memory (nothing is tracked then).
 PDEVICE_STACK CreateStack(PDEVICE_OBJECT PhysicalDeviceObject, BOOLEAN FromAddDevice, PDEVICE_STACK Parent);
 // Walks the chain of PhysicalDeviceObject again: adds nodes for device objects new to the stack, classifies
-// the known ones again, and marks removed the nodes whose device objects have left the chain.
+// the known ones again (deciding on hooking those not yet marked), and marks removed the nodes whose device
+// objects have left the chain.
 VOID RewalkStack(PDEVICE_STACK Stack, PDEVICE_OBJECT PhysicalDeviceObject, BOOLEAN FromAddDevice);
 // What AddDevice does with a new physical device object: re-walk its stack when one is known (and report
 // the stack's arrival), else create one; host-controller stacks take the all-ones device handle; then the
 // drivers of its marked device objects are hooked.
 VOID StackTreeAddDevice(PDEVICE_OBJECT PhysicalDeviceObject);
 
+// DeviceObject has started (Plug and Play START_DEVICE completed): its stack is walked again, so that device
+// objects whose drivers sign their extensions only when they start are classified, decided on and hooked;
+// host-controller and hub-port device handles are learnt.
+VOID StackTreeDeviceStarted(PDEVICE_OBJECT DeviceObject);
 // A bus-relations report of DeviceObject (a hub, controller or composite parent): each child physical
 // device object gets its stack under DeviceObject's stack (created when unknown, linked when known); the
 // parent's children not named are invalidated. Unknown parents change nothing.

@@ -522,6 +522,38 @@ TEST_F(StackTree, DeviceHandlesOfControllersPortDevicesAndInterfaces) {
     EXPECT_EQ(+StackOf(list, third.pdo)->stack.ParentStackID, +StackOf(list, composite.pdo)->stack.StackID);
 }
 
+TEST_F(StackTree, StartClassifiesDeviceObjectsSignedLateAndHooksChildrenOutsideTheUsbClass) {
+    // The miniport and the hub driver sign their functional device objects only when they start.
+    const BuiltStack controller = m_stacks.Plain({u"pci", u"usbehci"});
+    const BuiltStack root = m_stacks.RootHub();
+    HandBuiltDevices::Sign(root.Top(), 0, 0);
+    const BuiltStack mouse = m_stacks.OnHubPort(u"hidusb");
+    AddDevice(controller.pdo);
+    BusRelations(controller.Top(), {root.pdo});
+    AddDevice(root.pdo);
+    NodeList list = FetchNodes();
+    EXPECT_EQ(FlagsOf(list, controller.Top()), DEVOBJ_CAPTURE_OFF);
+    EXPECT_EQ(+StackOf(list, controller.pdo)->stack.UsbDeviceHandle, 0u);
+    EXPECT_EQ(+StackOf(list, root.pdo)->devices[1].UpperClass, 0u);
+
+    HandBuiltDevices::Sign(controller.Top(), 0, FourCC("HFDO"));
+    HandBuiltDevices::Sign(root.Top(), 0, FourCC("HUB "));
+    StackTreeDeviceStarted(controller.Top());
+    StackTreeDeviceStarted(root.Top());
+    // The mouse is no device of the USB class: its stack comes only from the hub's report.
+    BusRelations(root.Top(), {mouse.pdo});
+
+    list = FetchNodes();
+    const ListedStack* controllerStack = StackOf(list, controller.pdo);
+    ASSERT_NE(controllerStack, nullptr);
+    EXPECT_EQ(+controllerStack->devices[1].UpperClass, UPPER_CLASS_HOST_CONTROLLER);
+    EXPECT_EQ(FlagsOf(list, controller.Top()), DEVOBJ_SELECTED | DEVOBJ_HOOKED | DEVOBJ_CAPTURE_OFF);
+    EXPECT_EQ(+controllerStack->stack.UsbDeviceHandle, kAllOnes);
+    EXPECT_EQ(+StackOf(list, root.pdo)->devices[1].UpperClass, UPPER_CLASS_HUB);
+    EXPECT_EQ(FlagsOf(list, mouse.pdo), DEVOBJ_SELECTED | DEVOBJ_HOOKED | DEVOBJ_CAPTURE_OFF);
+    EXPECT_EQ(FlagsOf(list, mouse.Top()), DEVOBJ_CAPTURE_OFF);
+}
+
 TEST_F(StackTree, ArrivalsAreReportedWithTheirNodes) {
     EnableChangeLog();
     const BuiltStack root = m_stacks.RootHub();
