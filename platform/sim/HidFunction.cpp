@@ -50,7 +50,9 @@ TransferResult HidFunction::ClassRequest(const SetupPacket& setup, std::span<UCH
     case HID_REQUEST_GET_REPORT: {
         Bytes report = m_inputReports.empty() ? Bytes(m_inputReportSize) : m_inputReports.front();
         size_t n = std::min(report.size(), data.size());
-        std::memcpy(data.data(), report.data(), n);
+        if (n) {
+            std::memcpy(data.data(), report.data(), n);
+        }
         return TransferResult::Ok(static_cast<ULONG>(n));
     }
     case HID_REQUEST_SET_REPORT:
@@ -105,7 +107,9 @@ TransferResult HidFunction::Transfer(UCHAR endpointAddress, std::span<UCHAR> dat
     Bytes report = std::move(m_inputReports.front());
     m_inputReports.pop_front();
     size_t n = std::min(report.size(), data.size());
-    std::memcpy(data.data(), report.data(), n);
+    if (n) {
+        std::memcpy(data.data(), report.data(), n);
+    }
     return TransferResult::Ok(static_cast<ULONG>(n));
 }
 

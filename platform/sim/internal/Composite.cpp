@@ -221,7 +221,9 @@ USBD_STATUS InterfacePdo::AnswerConfigurationDescriptor(PURB urb) {
     }
     const ULONG length = std::min<ULONG>(request.TransferBufferLength,
                                          static_cast<ULONG>(m_function.configuration.size()));
-    std::memcpy(buffer, m_function.configuration.data(), length);
+    if (length) {
+        std::memcpy(buffer, m_function.configuration.data(), length);
+    }
     request.TransferBufferLength = length;
     return USBD_STATUS_SUCCESS;
 }

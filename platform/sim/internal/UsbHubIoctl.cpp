@@ -247,7 +247,9 @@ NTSTATUS HubFdo::ConnectionInformation(PIRP irp, UCHAR* buffer, ULONG inLength, 
     // As many pipe entries as the buffer holds; NumberOfOpenPipes still tells how many there are.
     ULONG room = (outLength - kFixed) / sizeof(USB_PIPE_INFO) * sizeof(USB_PIPE_INFO);
     ULONG copied = std::min<ULONG>(room, static_cast<ULONG>(pipes.size()));
-    std::memcpy(buffer + kFixed, pipes.data(), copied);
+    if (copied) {
+        std::memcpy(buffer + kFixed, pipes.data(), copied);
+    }
     return Complete(irp, STATUS_SUCCESS, kFixed + copied);
 }
 
@@ -321,8 +323,11 @@ NTSTATUS HubFdo::DescriptorFromConnection(PIRP irp, UCHAR* buffer, ULONG inLengt
     if (!NT_SUCCESS(status)) {
         return Complete(irp, status);
     }
-    std::memcpy(buffer + kHeader, data.data(), std::min<size_t>(data.size(), length));
-    return Complete(irp, STATUS_SUCCESS, kHeader + std::min<ULONG>(static_cast<ULONG>(data.size()), length));
+    const ULONG copied = std::min<ULONG>(static_cast<ULONG>(data.size()), length);
+    if (copied) {
+        std::memcpy(buffer + kHeader, data.data(), copied);
+    }
+    return Complete(irp, STATUS_SUCCESS, kHeader + copied);
 }
 
 } // namespace sim::drv

@@ -91,7 +91,9 @@ NTSTATUS GetUsbDescriptors(PVOID context, PUSB_DEVICE_HANDLE pointer, PUCHAR dev
     if (configurationBuffer && configurationLength) {
         *configurationLength =
             std::min<ULONG>(*configurationLength, static_cast<ULONG>(handle->configurationDescriptor.size()));
-        std::memcpy(configurationBuffer, handle->configurationDescriptor.data(), *configurationLength);
+        if (*configurationLength) {
+            std::memcpy(configurationBuffer, handle->configurationDescriptor.data(), *configurationLength);
+        }
     }
     return STATUS_SUCCESS;
 }

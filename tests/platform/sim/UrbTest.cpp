@@ -1,0 +1,202 @@
+// URBs sent to a device's physical device object, as its class driver sends them: descriptors, configuration
+// selection and its handles, control requests, bulk and interrupt transfers that wait on a NAKing endpoint
+// until the device can move, cancellation and abort, and malformed requests.
+#include <cstring>
+
+#include "platform/sim/StandardDevices.h"
+#include "tests/support/MachineFixture.h"
+#include "usbdlib.h"
+#include "usbioctl.h"
+
+namespace {
+
+using tdl::test::SubmitUrb;
+
+// A transfer sent without waiting for it.
+class PendingUrb {
+public:
+    PendingUrb(PDEVICE_OBJECT device, PURB urb) {
+        KeInitializeEvent(&m_event, NotificationEvent, FALSE);
+        m_irp = IoBuildDeviceIoControlRequest(IOCTL_INTERNAL_USB_SUBMIT_URB, device, nullptr, 0, nullptr, 0, TRUE,
+                                              &m_event, &m_status);
+        IoGetNextIrpStackLocation(m_irp)->Parameters.Others.Argument1 = urb;
+        m_sent = IoCallDriver(device, m_irp);
+    }
+    NTSTATUS Sent() const { return m_sent; }
+    bool Done() { return KeReadStateEvent(&m_event) != 0; }
+    NTSTATUS Wait() {
+        KeWaitForSingleObject(&m_event, Executive, KernelMode, FALSE, nullptr);
+        return m_status.Status;
+    }
+    PIRP Irp() const { return m_irp; } // valid while the transfer waits
+
+private:
+    KEVENT m_event;
+    IO_STATUS_BLOCK m_status{};
+    PIRP m_irp = nullptr;
+    NTSTATUS m_sent = STATUS_UNSUCCESSFUL;
+};
+
+class Urbs : public tdl::test::MachineTest {
+protected:
+    void SetUp() override { BootDefault(); }
+
+    // Selects the device's configuration from the test, as a class driver would; returns its pipe handles.
+    std::vector<USBD_PIPE_INFORMATION> Configure(PDEVICE_OBJECT pdo, const sim::Bytes& configuration) {
+        sim::Bytes copy = configuration;
+        auto* descriptor = reinterpret_cast<PUSB_CONFIGURATION_DESCRIPTOR>(copy.data());
+        USBD_INTERFACE_LIST_ENTRY list[2] = {
+            {USBD_ParseConfigurationDescriptorEx(descriptor, descriptor, 0, 0, -1, -1, -1), nullptr}, {nullptr, nullptr}};
+        PURB urb = USBD_CreateConfigurationRequestEx(descriptor, list);
+        EXPECT_EQ(SubmitUrb(pdo, urb), STATUS_SUCCESS);
+        EXPECT_EQ(urb->UrbHeader.Status, USBD_STATUS_SUCCESS);
+        EXPECT_NE(urb->UrbSelectConfiguration.ConfigurationHandle, nullptr);
+        EXPECT_NE(list[0].Interface->InterfaceHandle, nullptr);
+        std::vector<USBD_PIPE_INFORMATION> pipes(list[0].Interface->Pipes,
+                                                 list[0].Interface->Pipes + list[0].Interface->NumberOfPipes);
+        ExFreePool(urb);
+        return pipes;
+    }
+
+    static void Transfer(URB& urb, USBD_PIPE_HANDLE pipe, bool in, void* buffer, ULONG length) {
+        std::memset(&urb, 0, sizeof urb);
+        UsbBuildInterruptOrBulkTransferRequest(&urb, sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER), pipe, buffer, nullptr,
+                                               length, in ? USBD_TRANSFER_DIRECTION_IN : 0, nullptr);
+    }
+};
+
+TEST_F(Urbs, DescriptorsComeFromTheDevice) {
+    URB urb{};
+    UCHAR buffer[255] = {};
+    UsbBuildGetDescriptorRequest(&urb, sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST), USB_STRING_DESCRIPTOR_TYPE, 2, 0x0409,
+                                 buffer, nullptr, sizeof buffer, nullptr);
+    ASSERT_EQ(SubmitUrb(Pdo("printer"), &urb), STATUS_SUCCESS);
+    EXPECT_EQ(sim::Bytes(buffer, buffer + urb.UrbControlDescriptorRequest.TransferBufferLength),
+              sim::StringDescriptorBytes(u"Simulated Page Printer 100"));
+
+    // The printer's IEEE 1284 ID through a class request, and GET_STATUS through a raw control transfer.
+    std::memset(&urb, 0, sizeof urb);
+    UsbBuildVendorRequest(&urb, URB_FUNCTION_CLASS_INTERFACE, sizeof(_URB_CONTROL_VENDOR_OR_CLASS_REQUEST),
+                          USBD_TRANSFER_DIRECTION_IN, 0, 0, 0, 0, buffer, nullptr, sizeof buffer, nullptr);
+    ASSERT_EQ(SubmitUrb(Pdo("printer"), &urb), STATUS_SUCCESS);
+    EXPECT_GT(urb.UrbControlVendorClassRequest.TransferBufferLength, 2u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer) + 2, 14), "MFG:Tindaloft;");
+
+    std::memset(&urb, 0, sizeof urb);
+    urb.UrbHeader.Function = URB_FUNCTION_CONTROL_TRANSFER;
+    urb.UrbHeader.Length = sizeof(_URB_CONTROL_TRANSFER);
+    urb.UrbControlTransfer.TransferFlags = USBD_TRANSFER_DIRECTION_IN | USBD_DEFAULT_PIPE_TRANSFER;
+    urb.UrbControlTransfer.TransferBuffer = buffer;
+    urb.UrbControlTransfer.TransferBufferLength = 2;
+    const UCHAR getStatus[8] = {0x80, USB_REQUEST_GET_STATUS, 0, 0, 0, 0, 2, 0};
+    std::memcpy(urb.UrbControlTransfer.SetupPacket, getStatus, 8);
+    ASSERT_EQ(SubmitUrb(Pdo("printer"), &urb), STATUS_SUCCESS);
+    EXPECT_EQ(buffer[0] & USB_GETSTATUS_SELF_POWERED, USB_GETSTATUS_SELF_POWERED);
+}
+
+TEST_F(Urbs, BulkInWaitsForTheDeviceAndCompletesWhenItHasData) {
+    PDEVICE_OBJECT pdo = Pdo("loopback");
+    auto pipes = Configure(pdo, m_machine->Device("loopback")->Descriptors().configurations[0]);
+    ASSERT_EQ(pipes.size(), 2u);
+    USBD_PIPE_HANDLE out = pipes[0].EndpointAddress == 0x01 ? pipes[0].PipeHandle : pipes[1].PipeHandle;
+    USBD_PIPE_HANDLE in = pipes[0].EndpointAddress == 0x81 ? pipes[0].PipeHandle : pipes[1].PipeHandle;
+    EXPECT_EQ(pipes[0].PipeType, UsbdPipeTypeBulk);
+
+    URB read;
+    UCHAR received[64] = {};
+    Transfer(read, in, true, received, sizeof received);
+    PendingUrb waiting(pdo, &read);
+    EXPECT_EQ(waiting.Sent(), STATUS_PENDING);
+    EXPECT_FALSE(waiting.Done()) << "the device NAKs while it has nothing";
+
+    URB write;
+    char hello[] = "hello";
+    Transfer(write, out, false, hello, 5);
+    ASSERT_EQ(SubmitUrb(pdo, &write), STATUS_SUCCESS);
+    EXPECT_EQ(write.UrbBulkOrInterruptTransfer.TransferBufferLength, 5u);
+    ASSERT_EQ(waiting.Wait(), STATUS_SUCCESS);
+    EXPECT_EQ(read.UrbBulkOrInterruptTransfer.TransferBufferLength, 5u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(received), 5), "hello");
+}
+
+TEST_F(Urbs, InterruptInCompletesWithTheNextReport) {
+    PDEVICE_OBJECT pdo = Pdo("mouse");
+    auto mouse = m_machine->Device("mouse");
+    auto pipes = Configure(pdo, mouse->Descriptors().configurations[0]);
+    ASSERT_EQ(pipes.size(), 1u);
+    EXPECT_EQ(pipes[0].PipeType, UsbdPipeTypeInterrupt);
+    URB read;
+    UCHAR report[4] = {};
+    Transfer(read, pipes[0].PipeHandle, true, report, sizeof report);
+    PendingUrb waiting(pdo, &read);
+    EXPECT_FALSE(waiting.Done());
+    mouse->FunctionAs<sim::HidFunction>(0)->QueueInputReport({0x01, 0x10, 0xF0, 0x00});
+    ASSERT_EQ(waiting.Wait(), STATUS_SUCCESS);
+    EXPECT_EQ(sim::Bytes(report, report + 4), (sim::Bytes{0x01, 0x10, 0xF0, 0x00}));
+}
+
+TEST_F(Urbs, WaitingTransfersEndOnCancelAbortAndNewConfiguration) {
+    PDEVICE_OBJECT pdo = Pdo("loopback");
+    const sim::Bytes& configuration = m_machine->Device("loopback")->Descriptors().configurations[0];
+    auto pipes = Configure(pdo, configuration);
+    USBD_PIPE_HANDLE in = pipes[0].EndpointAddress == 0x81 ? pipes[0].PipeHandle : pipes[1].PipeHandle;
+    UCHAR buffer[64];
+
+    URB cancelled;
+    Transfer(cancelled, in, true, buffer, sizeof buffer);
+    PendingUrb first(pdo, &cancelled);
+    IoCancelIrp(first.Irp());
+    EXPECT_EQ(first.Wait(), STATUS_CANCELLED);
+    EXPECT_EQ(cancelled.UrbHeader.Status, USBD_STATUS_CANCELED);
+
+    URB aborted;
+    Transfer(aborted, in, true, buffer, sizeof buffer);
+    PendingUrb second(pdo, &aborted);
+    URB abort{};
+    abort.UrbHeader.Function = URB_FUNCTION_ABORT_PIPE;
+    abort.UrbHeader.Length = sizeof(_URB_PIPE_REQUEST);
+    abort.UrbPipeRequest.PipeHandle = in;
+    EXPECT_EQ(SubmitUrb(pdo, &abort), STATUS_SUCCESS);
+    EXPECT_EQ(second.Wait(), STATUS_CANCELLED);
+
+    URB replaced;
+    Transfer(replaced, in, true, buffer, sizeof buffer);
+    PendingUrb third(pdo, &replaced);
+    Configure(pdo, configuration);
+    EXPECT_EQ(third.Wait(), STATUS_CANCELLED) << "the pipe closed with the old configuration";
+    URB stale;
+    Transfer(stale, in, true, buffer, sizeof buffer);
+    EXPECT_EQ(SubmitUrb(pdo, &stale), STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(stale.UrbHeader.Status, USBD_STATUS_INVALID_PIPE_HANDLE);
+}
+
+TEST_F(Urbs, MalformedRequestsFailWithoutHarm) {
+    PDEVICE_OBJECT pdo = Pdo("stick");
+    UCHAR buffer[18];
+    URB urb{};
+    UsbBuildGetDescriptorRequest(&urb, sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST) - 8, USB_DEVICE_DESCRIPTOR_TYPE, 0, 0,
+                                 buffer, nullptr, sizeof buffer, nullptr);
+    EXPECT_EQ(SubmitUrb(pdo, &urb), STATUS_INVALID_PARAMETER) << "a URB shorter than its function's structure";
+    EXPECT_EQ(urb.UrbHeader.Status, USBD_STATUS_INVALID_PARAMETER);
+
+    std::memset(&urb, 0, sizeof urb);
+    urb.UrbHeader.Function = URB_FUNCTION_RESERVE_0X0016;
+    urb.UrbHeader.Length = sizeof urb;
+    EXPECT_EQ(SubmitUrb(pdo, &urb), STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(urb.UrbHeader.Status, USBD_STATUS_INVALID_URB_FUNCTION);
+
+    // A transfer that claims data without a buffer.
+    std::memset(&urb, 0, sizeof urb);
+    UsbBuildGetDescriptorRequest(&urb, sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST), USB_DEVICE_DESCRIPTOR_TYPE, 0, 0,
+                                 nullptr, nullptr, 18, nullptr);
+    EXPECT_EQ(SubmitUrb(pdo, &urb), STATUS_INVALID_PARAMETER);
+
+    // A descriptor the device does not have stalls.
+    std::memset(&urb, 0, sizeof urb);
+    UsbBuildGetDescriptorRequest(&urb, sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST), USB_BOS_DESCRIPTOR_TYPE, 0, 0, buffer,
+                                 nullptr, 5, nullptr);
+    EXPECT_EQ(SubmitUrb(pdo, &urb), STATUS_UNSUCCESSFUL);
+    EXPECT_EQ(urb.UrbHeader.Status, USBD_STATUS_STALL_PID);
+}
+
+} // namespace
