@@ -5,6 +5,7 @@
 
 #include "NtMdlControl.h"
 #include "NtPoolControl.h"
+#include "common/FourCC.h"
 #include "driver/DescriptorCache.h"
 #include "driver/HandleTables.h"
 #include "driver/Pool.h"
@@ -15,6 +16,7 @@
 namespace drivertest {
 namespace {
 
+constexpr ULONG kTestTag = FourCC("Test");
 constexpr ULONG_PTR kConfig = 0xC0F1000;
 constexpr ULONG_PTR kOtherConfig = 0xC0F2000;
 
@@ -199,7 +201,7 @@ TEST_F(DescriptorCache, DeviceDescriptorFromTheBufferOrTheMdlAndLengthZeroDropsI
     EXPECT_FALSE(present);
 
     // A buffer the system does not know as memory: the MDL's mapping is read instead.
-    auto* pool = static_cast<uint8_t*>(ExAllocatePoolWithTag(NonPagedPool, 18, 'tseT'));
+    auto* pool = static_cast<uint8_t*>(ExAllocatePoolWithTag(NonPagedPool, 18, kTestTag));
     std::memset(pool, 0x77, 18);
     PMDL mdl = IoAllocateMdl(pool, 18, FALSE, FALSE, nullptr);
     ASSERT_NE(mdl, nullptr);
@@ -212,7 +214,7 @@ TEST_F(DescriptorCache, DeviceDescriptorFromTheBufferOrTheMdlAndLengthZeroDropsI
     Cached(m_stack, DescriptorCacheHub, &present);
     EXPECT_FALSE(present);
     IoFreeMdl(mdl);
-    ExFreePoolWithTag(pool, 'tseT');
+    ExFreePoolWithTag(pool, kTestTag);
 }
 
 TEST_F(DescriptorCache, MdlThatCannotBeMappedCachesNothing) {
