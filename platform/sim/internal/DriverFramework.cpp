@@ -1,7 +1,9 @@
 #include "platform/sim/internal/DriverFramework.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "NtObjectNamespace.h"
 
@@ -135,14 +137,28 @@ void InstallDispatch(PDRIVER_OBJECT driver) {
 }
 
 NTSTATUS Dispatch(PDEVICE_OBJECT device, PIRP irp) {
-    DeviceContext* context = ContextOf(device);
-    if (!context) {
+    auto refuse = [irp](NTSTATUS status) {
         if (IoGetCurrentIrpStackLocation(irp)->MajorFunction == IRP_MJ_POWER) {
             PoStartNextPowerIrp(irp);
         }
-        return Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
+        return Complete(irp, status);
+    };
+    SimExtension* extension = ExtensionOf(device);
+    if (!extension) {
+        return refuse(STATUS_INVALID_DEVICE_REQUEST);
     }
-    return context->Dispatch(irp);
+    // The extension lives as long as the device object, which the sender holds. The context goes only with the
+    // request that deletes the device, and that one first waits for the others to leave (StopRequests).
+    std::atomic_ref<LONG> active(extension->active);
+    ++active;
+    DeviceContext* context = std::atomic_ref<LONG>(extension->deleting).load() ? nullptr : extension->context;
+    if (!context) {
+        --active;
+        return refuse(STATUS_NO_SUCH_DEVICE);
+    }
+    NTSTATUS status = context->Dispatch(irp);
+    --active;
+    return status;
 }
 
 NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
@@ -339,6 +355,16 @@ NTSTATUS DeviceContext::InternalDeviceControl(PIRP irp) { return Complete(irp, S
 NTSTATUS DeviceContext::SystemControl(PIRP irp) { return Complete(irp, irp->IoStatus.Status, irp->IoStatus.Information); }
 NTSTATUS DeviceContext::Other(PIRP irp) { return Complete(irp, STATUS_INVALID_DEVICE_REQUEST); }
 
+void DeviceContext::StopRequests(bool fromDispatch) {
+    SimExtension* extension = ExtensionOf(m_self);
+    std::atomic_ref<LONG>(extension->deleting).store(1);
+    std::atomic_ref<LONG> active(extension->active);
+    const LONG own = fromDispatch ? 1 : 0;
+    while (active.load() > own) {
+        std::this_thread::yield();
+    }
+}
+
 void DeviceContext::DeleteSelf() {
     PDEVICE_OBJECT self = m_self;
     static_cast<SimExtension*>(self->DeviceExtension)->context = nullptr;
@@ -462,6 +488,7 @@ NTSTATUS FunctionDevice::Pnp(PIRP irp) {
         irp->IoStatus.Status = STATUS_SUCCESS;
         return PassDown(m_lower, irp);
     case IRP_MN_REMOVE_DEVICE: {
+        StopRequests();
         if (!m_stopped) {
             m_stopped = true;
             OnStop();
@@ -504,6 +531,7 @@ NTSTATUS FunctionDevice::SystemControl(PIRP irp) { return PassDown(m_lower, irp)
 PhysicalDevice::PhysicalDevice(PDEVICE_OBJECT self, FunctionDevice* parent) : DeviceContext(self), m_parent(parent) {}
 
 void PhysicalDevice::DeleteWithParent() {
+    StopRequests(false);
     if (m_started) {
         m_started = false;
         OnStop();
@@ -606,6 +634,9 @@ NTSTATUS PhysicalDevice::Pnp(PIRP irp) {
         status = STATUS_SUCCESS;
         break;
     case IRP_MN_REMOVE_DEVICE:
+        if (!m_present) {
+            StopRequests();
+        }
         if (m_started) {
             m_started = false;
             OnStop();

@@ -24,6 +24,8 @@ class DeviceContext;
 struct SimExtension {
     UCHAR platformArea[kPlatformAreaSize];
     ULONG magic;
+    LONG active;   // requests now in the device's dispatch routine
+    LONG deleting; // the device is going: no request enters any more
     ULONG reserved;
     DeviceContext* context;
 };
@@ -97,6 +99,9 @@ protected:
     virtual NTSTATUS InternalDeviceControl(PIRP irp);
     virtual NTSTATUS SystemControl(PIRP irp);
     virtual NTSTATUS Other(PIRP irp);
+    // Lets no further request in and waits for those in the dispatch routine to leave it (but for the
+    // caller's own when it is one of them), as a remove lock does.
+    void StopRequests(bool fromDispatch = true);
     // Deletes the device object and this object. Nothing of the object may be used afterwards.
     void DeleteSelf();
 

@@ -190,7 +190,7 @@ NTSTATUS PortPdo::InternalDeviceControl(PIRP irp) {
         if (!others.Argument1) {
             return Complete(irp, STATUS_INVALID_PARAMETER);
         }
-        ++*static_cast<ULONG*>(others.Argument1);
+        ++*static_cast<ULONG*>(others.Argument1); // the hub this device hangs on, then the hubs above it
         return PassDown(m_hub->Lower(), irp);
     case IOCTL_INTERNAL_USB_GET_ROOTHUB_PDO:
     case IOCTL_INTERNAL_USB_GET_CONTROLLER_NAME:

@@ -710,10 +710,8 @@ NTSTATUS RootHubPdo::InternalDeviceControl(PIRP irp) {
         *static_cast<ULONG*>(others.Argument1) = USBD_PORT_ENABLED | USBD_PORT_CONNECTED;
         return Complete(irp, STATUS_SUCCESS);
     case IOCTL_INTERNAL_USB_GET_HUB_COUNT:
-        if (others.Argument1) {
-            ++*static_cast<ULONG*>(others.Argument1);
-        }
-        return Complete(irp, STATUS_SUCCESS);
+        // Each device on the way counted the hub it hangs on; the root hub has none above it.
+        return Complete(irp, others.Argument1 ? STATUS_SUCCESS : STATUS_INVALID_PARAMETER);
     case IOCTL_INTERNAL_USB_GET_HUB_NAME:
     case IOCTL_INTERNAL_USB_GET_CONTROLLER_NAME: {
         std::u16string name = code == IOCTL_INTERNAL_USB_GET_HUB_NAME ? m_controller->RootHubLinkName()

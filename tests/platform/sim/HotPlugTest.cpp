@@ -1,7 +1,9 @@
 // Devices plugged and unplugged while the machine runs: the hub notices on its status-change endpoint, the
 // Plug and Play manager enumerates or removes the device (with everything below it), and transfers still
 // waiting on a device that leaves end.
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "NtText.h"
 #include "platform/sim/StandardDevices.h"
@@ -93,6 +95,36 @@ TEST_F(HotPlug, TransfersWaitingOnAnUnpluggedDeviceEnd) {
     KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, nullptr);
     EXPECT_EQ(status.Status, STATUS_CANCELLED);
     EXPECT_EQ(read.UrbHeader.Status, USBD_STATUS_CANCELED);
+}
+
+TEST_F(HotPlug, RequestsRacingAnUnplugEndCleanly) {
+    PDEVICE_OBJECT pdo = Pdo("stick");
+    ObReferenceObject(pdo); // the sender's hold on the device object, as a class driver's
+    std::atomic<bool> stop{false};
+    std::atomic<int> answered{0};
+    std::thread sender([&] {
+        while (!stop) {
+            UCHAR buffer[18];
+            URB urb{};
+            UsbBuildGetDescriptorRequest(&urb, sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST), USB_DEVICE_DESCRIPTOR_TYPE, 0, 0,
+                                         buffer, nullptr, sizeof buffer, nullptr);
+            if (NT_SUCCESS(tdl::test::SubmitUrb(pdo, &urb))) {
+                ++answered;
+            }
+        }
+    });
+    while (answered < 3) {
+        std::this_thread::yield();
+    }
+    ASSERT_TRUE(m_machine->Unplug("stick"));
+    stop = true;
+    sender.join();
+    URB late{};
+    UCHAR buffer[18];
+    UsbBuildGetDescriptorRequest(&late, sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST), USB_DEVICE_DESCRIPTOR_TYPE, 0, 0, buffer,
+                                 nullptr, sizeof buffer, nullptr);
+    EXPECT_EQ(tdl::test::SubmitUrb(pdo, &late), STATUS_NO_SUCH_DEVICE) << "the device object is gone";
+    ObDereferenceObject(pdo);
 }
 
 } // namespace

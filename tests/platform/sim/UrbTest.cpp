@@ -170,6 +170,77 @@ TEST_F(Urbs, WaitingTransfersEndOnCancelAbortAndNewConfiguration) {
     EXPECT_EQ(stale.UrbHeader.Status, USBD_STATUS_INVALID_PIPE_HANDLE);
 }
 
+TEST_F(Urbs, SelectInterfaceGivesNewPipesForTheCurrentConfiguration) {
+    PDEVICE_OBJECT pdo = Pdo("loopback");
+    const sim::Bytes& configuration = m_machine->Device("loopback")->Descriptors().configurations[0];
+    auto before = Configure(pdo, configuration);
+
+    // The configuration handle comes from the port driver's answer to a new selection.
+    sim::Bytes copy = configuration;
+    auto* descriptor = reinterpret_cast<PUSB_CONFIGURATION_DESCRIPTOR>(copy.data());
+    USBD_INTERFACE_LIST_ENTRY list[2] = {
+        {USBD_ParseConfigurationDescriptorEx(descriptor, descriptor, 0, 0, -1, -1, -1), nullptr}, {nullptr, nullptr}};
+    PURB select = USBD_CreateConfigurationRequestEx(descriptor, list);
+    ASSERT_EQ(SubmitUrb(pdo, select), STATUS_SUCCESS);
+    USBD_CONFIGURATION_HANDLE handle = select->UrbSelectConfiguration.ConfigurationHandle;
+    ExFreePool(select);
+
+    const USHORT size = static_cast<USHORT>(GET_SELECT_INTERFACE_REQUEST_SIZE(2));
+    std::vector<UCHAR> raw(size);
+    auto* urb = reinterpret_cast<PURB>(raw.data());
+    UsbBuildSelectInterfaceRequest(urb, size, handle, 0, 0);
+    ASSERT_EQ(SubmitUrb(pdo, urb), STATUS_SUCCESS);
+    const USBD_INTERFACE_INFORMATION& info = urb->UrbSelectInterface.Interface;
+    ASSERT_EQ(info.NumberOfPipes, 2u);
+    EXPECT_NE(info.Pipes[0].PipeHandle, before[0].PipeHandle);
+    EXPECT_EQ(info.Class, USB_DEVICE_CLASS_VENDOR_SPECIFIC);
+
+    UsbBuildSelectInterfaceRequest(urb, size, handle, 0, 1);
+    EXPECT_EQ(SubmitUrb(pdo, urb), STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(urb->UrbHeader.Status, USBD_STATUS_INTERFACE_NOT_FOUND) << "no alternate setting 1";
+    UsbBuildSelectInterfaceRequest(urb, size, reinterpret_cast<USBD_CONFIGURATION_HANDLE>(raw.data()), 0, 0);
+    EXPECT_EQ(SubmitUrb(pdo, urb), STATUS_INVALID_PARAMETER) << "not the device's configuration handle";
+}
+
+TEST_F(Urbs, InternalRequestsOfADeviceOnAnExternalHub) {
+    PDEVICE_OBJECT keyboard = Pdo("keyboard");
+    PDEVICE_OBJECT rootHub = nullptr;
+    PDEVICE_OBJECT controller = nullptr;
+    ASSERT_EQ(tdl::test::InternalRequest(keyboard, IOCTL_INTERNAL_USB_GET_ROOTHUB_PDO, &rootHub, &controller),
+              STATUS_SUCCESS);
+    EXPECT_EQ(rootHub, m_machine->Controller("ehci")->RootHub().PhysicalDeviceObject());
+    EXPECT_EQ(tdl::test::DeviceName(controller), u"\\Device\\USBFDO-0");
+
+    PVOID device = nullptr;
+    PVOID hub = nullptr;
+    ASSERT_EQ(tdl::test::InternalRequest(keyboard, IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE_EX, &device, &hub),
+              STATUS_SUCCESS);
+    PVOID hubHandle = nullptr;
+    ASSERT_EQ(tdl::test::InternalRequest(Pdo("hub"), IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE, &hubHandle), STATUS_SUCCESS);
+    EXPECT_EQ(hub, hubHandle);
+    EXPECT_NE(device, hub);
+
+    ULONG port = 0;
+    ASSERT_EQ(tdl::test::InternalRequest(keyboard, IOCTL_INTERNAL_USB_GET_PORT_STATUS, &port), STATUS_SUCCESS);
+    EXPECT_EQ(port, ULONG{USBD_PORT_ENABLED | USBD_PORT_CONNECTED});
+    ULONG hubs = 0;
+    ASSERT_EQ(tdl::test::InternalRequest(keyboard, IOCTL_INTERNAL_USB_GET_HUB_COUNT, &hubs), STATUS_SUCCESS);
+    EXPECT_EQ(hubs, 2u) << "the external hub and the root hub";
+    USB_TOPOLOGY_ADDRESS address{};
+    ASSERT_EQ(tdl::test::InternalRequest(keyboard, IOCTL_INTERNAL_USB_GET_TOPOLOGY_ADDRESS, &address), STATUS_SUCCESS);
+    EXPECT_EQ(address.PciDeviceNumber, 0x14u);
+    EXPECT_EQ(address.RootHubPortNumber, 1);
+    EXPECT_EQ(address.HubPortNumber[0], 1);
+
+    // A hub's device names the hub by its interface link.
+    std::vector<UCHAR> name(256);
+    tdl::test::IoResult named = tdl::test::DeviceControl(Pdo("hub"), IOCTL_INTERNAL_USB_GET_HUB_NAME, name.data(), 256,
+                                                         name.data(), 256, true, false);
+    ASSERT_EQ(named.status, STATUS_SUCCESS);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(name.data() + 4)).rfind(u"USB#VID_7A51&PID_2040#", 0),
+              0u);
+}
+
 TEST_F(Urbs, MalformedRequestsFailWithoutHarm) {
     PDEVICE_OBJECT pdo = Pdo("stick");
     UCHAR buffer[18];
