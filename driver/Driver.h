@@ -19,6 +19,8 @@
 //   CaptureLog, ChangeLog                                            the two logs      [Log.cpp]
 //   StackList, HookedDriverList, DeviceNodeList                      device-stack tree: initialised empty at
 //                                                                    entry, filled by the stack-tree code
+//                                                                    (HookedDriverList by the hooking code,
+//                                                                    Hook.cpp)
 //   LastStackID, DeviceNodeTable                                     [StackTree.cpp, DeviceNodeTable.cpp]
 //   ControlDevice                                                    control device    [ControlDevice.cpp]
 //   Memlog                                                           event ring        [Memlog.cpp]
