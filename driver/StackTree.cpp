@@ -302,11 +302,14 @@ VOID InvalidateChildStacksLocked(PDEVICE_STACK stack) {
 
 ULONG64 TreeNow(VOID) { return static_cast<ULONG64>(KeQueryPerformanceCounter(nullptr).QuadPart); }
 
-PDEVOBJ_NODE StackFirstNodeLocked(const DEVICE_STACK* Stack) {
-    if (IsListEmpty(&Stack->Devices.Head)) {
-        return nullptr;
+BOOLEAN StackPhysicalPresentLocked(const DEVICE_STACK* Stack) {
+    for (PLIST_ENTRY link = Stack->Devices.Head.Flink; link != &Stack->Devices.Head; link = link->Flink) {
+        PDEVOBJ_NODE node = CONTAINING_RECORD(link, DEVOBJ_NODE, StackLinks);
+        if (node->DeviceObject == Stack->PhysicalDeviceObject && !DeviceNodeIsRemoved(node)) {
+            return TRUE;
+        }
     }
-    return CONTAINING_RECORD(Stack->Devices.Head.Flink, DEVOBJ_NODE, StackLinks);
+    return FALSE;
 }
 
 BOOLEAN NodeMarkRemovedLocked(PDEVOBJ_NODE Node, PREMOVAL_BATCH Batch) {
@@ -808,4 +811,12 @@ BOOLEAN DeviceNodeSaveCaptureState(PDEVOBJ_NODE Node) {
         return FALSE;
     }
     return WriteActiveNode(&copy.path, DeviceNodeFlags(Node) & DEVOBJ_CAPTURE_OFF);
+}
+
+VOID DeviceNodeDeleteCaptureState(PDEVOBJ_NODE Node) {
+    PASSIVE_CODE();
+    ActivePathCopy copy;
+    if (NodeActivePath(Node, &copy)) {
+        DeleteActiveNode(&copy.path);
+    }
 }

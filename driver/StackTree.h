@@ -199,3 +199,5 @@ VOID DeviceNodeApplyCaptureState(PDEVOBJ_NODE Node);
 // Writes the node's capture-off bit to ActiveNodes. FALSE when the stack lacks what the path needs.
 // PASSIVE_LEVEL.
 BOOLEAN DeviceNodeSaveCaptureState(PDEVOBJ_NODE Node);
+// Deletes the node's saved value (its device object went). PASSIVE_LEVEL.
+VOID DeviceNodeDeleteCaptureState(PDEVOBJ_NODE Node);

@@ -39,6 +39,6 @@ VOID StackFetchProperties(PDEVICE_STACK Stack);
 // without memory.
 PCHAR TreeAnsiCopy(PCWSTR Text, ULONG MaxChars);
 
-// Under the stack-list lock: the first node of the stack's device list (its physical device object's), or
-// null.
-PDEVOBJ_NODE StackFirstNodeLocked(const DEVICE_STACK* Stack);
+// Under the stack-list lock: whether the stack holds a node, not marked removed, for its physical device
+// object (normally its first node; a refresh may have dropped that one while the stack stayed).
+BOOLEAN StackPhysicalPresentLocked(const DEVICE_STACK* Stack);

@@ -58,8 +58,7 @@ VOID GatherClosureLocked(PREMOVAL_BATCH batch) {
 VOID MarkRemovedStacks(PREMOVAL_BATCH batch) {
     const KIRQL irql = StackListLock();
     FOR_EACH_STACK(stack) {
-        PDEVOBJ_NODE first = StackFirstNodeLocked(stack);
-        stack->Gathered = first == nullptr || DeviceNodeIsRemoved(first);
+        stack->Gathered = !StackPhysicalPresentLocked(stack);
         if (stack->Gathered) {
             StackMarkRemovedLocked(stack, batch);
         }

@@ -9,10 +9,16 @@
 namespace drivertest {
 namespace {
 
-WINDOWS_RELEASE Xp() { return WINDOWS_RELEASE{.wxp = TRUE}; }
-WINDOWS_RELEASE Vista() { return WINDOWS_RELEASE{.wlh = TRUE}; }
-WINDOWS_RELEASE Win7() { return WINDOWS_RELEASE{.win7 = TRUE}; }
-WINDOWS_RELEASE Win8() { return WINDOWS_RELEASE{.win8 = TRUE}; }
+// A release with one flag set.
+WINDOWS_RELEASE With(BOOLEAN WINDOWS_RELEASE::*flag) {
+    WINDOWS_RELEASE release{};
+    release.*flag = TRUE;
+    return release;
+}
+WINDOWS_RELEASE Xp() { return With(&WINDOWS_RELEASE::wxp); }
+WINDOWS_RELEASE Vista() { return With(&WINDOWS_RELEASE::wlh); }
+WINDOWS_RELEASE Win7() { return With(&WINDOWS_RELEASE::win7); }
+WINDOWS_RELEASE Win8() { return With(&WINDOWS_RELEASE::win8); }
 WINDOWS_RELEASE Newer() { return WINDOWS_RELEASE{}; }
 
 class Classify : public DriverFixture {
@@ -73,8 +79,8 @@ TEST_F(Classify, SignatureWordsByReleaseGroup) {
             HandBuiltDevices::Sign(device, c.xpOffset, c.xpWord);
             const WINDOWS_RELEASE xp = Xp();
             EXPECT_TRUE(ClassifyExtension(device, c.test, &xp));
-            const WINDOWS_RELEASE w2k = {.w2k = TRUE};
-            const WINDOWS_RELEASE w2k3 = {.w2k3 = TRUE};
+            const WINDOWS_RELEASE w2k = With(&WINDOWS_RELEASE::w2k);
+            const WINDOWS_RELEASE w2k3 = With(&WINDOWS_RELEASE::w2k3);
             EXPECT_TRUE(ClassifyExtension(device, c.test, &w2k));
             EXPECT_TRUE(ClassifyExtension(device, c.test, &w2k3));
             const WINDOWS_RELEASE newer = Newer();

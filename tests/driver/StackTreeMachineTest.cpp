@@ -523,6 +523,14 @@ TEST_F(SimulatedMachine, SelectionsSurviveARebootForABootCapture) {
     for (const DEVICE_NODE& node : loopback->devices) {
         EXPECT_TRUE(node.StatusFlags & DEVOBJ_CAPTURE_OFF) << +node.Position; // nothing was saved for it
     }
+
+    // A device object that goes takes its saved value with it.
+    PDEVOBJ_NODE printerNode = FindDeviceNode(m_machine->Device("printer")->PhysicalDeviceObject(), TRUE);
+    ASSERT_NE(printerNode, nullptr);
+    DeviceNodeDeleteCaptureState(printerNode);
+    DeviceNodeRelease(printerNode);
+    EXPECT_FALSE(RegistryDword(printerValues, u"<00>").has_value());
+    EXPECT_EQ(RegistryDword(printerValues, u"<01>"), 8u);
 }
 
 TEST_F(SimulatedMachine, ArrivingStackIsReportedWithItsWholeIdentity) {
