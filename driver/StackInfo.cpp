@@ -1,7 +1,7 @@
 // Live queries down a device stack (StackInfo.h).
 #include "driver/StackInfo.h"
 
-#include "driver/Pool.h"
+#include "driver/CaptureGate.h"
 #include "driver/StackTree.h"
 
 namespace {
@@ -47,8 +47,7 @@ NTSTATUS StackQueryLive(PDEVICE_STACK Stack, ULONG IoControlCode, PVOID Data, UL
     PIRP irp = IoBuildDeviceIoControlRequest(IoControlCode, device, Data, Length, Data, Length, FALSE, &done, &ioStatus);
     NTSTATUS status = STATUS_UNSUCCESSFUL;
     if (irp != nullptr) {
-        // The own-request mark: request capture passes such requests on unrecorded.
-        irp->Tail.Overlay.DriverContext[0] = reinterpret_cast<PVOID>(static_cast<ULONG_PTR>(KXTD_POOL_TAG));
+        CaptureMarkOwnRequest(irp); // request capture passes it on unrecorded
         status = IoCallDriver(device, irp);
         if (status == STATUS_PENDING) {
             KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
