@@ -2,6 +2,8 @@
 // child links and device handles, removal and refresh, orphans, references, the device-object table, the
 // capture state of new nodes, device IDs, and the change-log records of arrivals and removals.
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -552,6 +554,53 @@ TEST_F(StackTree, StartClassifiesDeviceObjectsSignedLateAndHooksChildrenOutsideT
     EXPECT_EQ(+StackOf(list, root.pdo)->devices[1].UpperClass, UPPER_CLASS_HUB);
     EXPECT_EQ(FlagsOf(list, mouse.pdo), DEVOBJ_SELECTED | DEVOBJ_HOOKED | DEVOBJ_CAPTURE_OFF);
     EXPECT_EQ(FlagsOf(list, mouse.Top()), DEVOBJ_CAPTURE_OFF);
+}
+
+TEST_F(StackTree, PoolExhaustionLeavesTheRestOfTheChainUntracked) {
+    // Each allocation the tree makes for a new stack fails once, in turn: what was made before it stays
+    // consistent, nothing leaks (the fixture checks the pool at unload).
+    for (uint64_t skip = 0; skip < 12; ++skip) {
+        SCOPED_TRACE(skip);
+        const BuiltStack stack = m_stacks.Plain({u"usbccgp", u"hidusb", u"mouhid"});
+        nt::pool::InjectFailure({KXTD_POOL_TAG, skip, 1});
+        AddDevice(stack.pdo);
+        nt::pool::ClearInjectedFailures();
+        const NodeList list = FetchNodes();
+        if (const ListedStack* listed = StackOf(list, stack.pdo)) {
+            for (size_t d = 0; d < listed->devices.size(); ++d) {
+                EXPECT_EQ(+listed->devices[d].Position, d);
+                EXPECT_EQ(+listed->devices[d].DeviceObject, Address(d == 0 ? stack.pdo : stack.above[d - 1]));
+            }
+        }
+    }
+}
+
+TEST_F(StackTree, LookupsAndCompletionContextsRaceRemovalAndRefresh) {
+    for (int round = 0; round < 20; ++round) {
+        const BuiltStack stack = m_stacks.OnHubPort(u"hidusb");
+        AddDevice(stack.pdo);
+        std::atomic<bool> stop{false};
+        std::thread capture([&] {
+            while (!stop.load()) {
+                for (PDEVICE_OBJECT device : {stack.pdo, stack.Top()}) {
+                    if (PDEVOBJ_NODE node = FindDeviceNode(device, TRUE)) {
+                        auto* context = static_cast<UCHAR*>(DeviceNodeContextAllocate(node));
+                        DeviceNodeRelease(node);
+                        if (context != nullptr) {
+                            context[0] = static_cast<UCHAR>(round);
+                            DeviceNodeContextFree(node, context);
+                        }
+                    }
+                }
+            }
+        });
+        StackTreeDeviceRemoved(stack.pdo);
+        EXPECT_TRUE(Refresh().ok);
+        stop = true;
+        capture.join();
+    }
+    EXPECT_TRUE(FetchNodes().stacks.empty());
+    EXPECT_EQ(g_Driver.DeviceNodeList.Count, 0);
 }
 
 TEST_F(StackTree, ArrivalsAreReportedWithTheirNodes) {
