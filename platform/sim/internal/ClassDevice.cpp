@@ -1,5 +1,7 @@
 #include "platform/sim/internal/ClassDevice.h"
 
+#include "platform/sim/internal/UsbPort.h"
+
 namespace sim::drv {
 
 NTSTATUS UsbClassDevice::Configure(int interfaceClass, bool wholeDevice) {
@@ -39,10 +41,8 @@ NTSTATUS UsbClassDevice::Configure(int interfaceClass, bool wholeDevice) {
         }
     }
     const USHORT version = CurrentLayout().usbdiInterfaceVersion;
-    static const USHORT kSizes[] = {sizeof(USB_BUS_INTERFACE_USBDI_V0), sizeof(USB_BUS_INTERFACE_USBDI_V1),
-                                    sizeof(USB_BUS_INTERFACE_USBDI_V2), sizeof(USB_BUS_INTERFACE_USBDI_V3)};
-    if (version <= 3 && NT_SUCCESS(QueryInterface(m_lower, USB_BUS_INTERFACE_USBDI_GUID, kSizes[version], version,
-                                                  reinterpret_cast<PINTERFACE>(&m_usbdi)))) {
+    if (NT_SUCCESS(QueryInterface(m_lower, USB_BUS_INTERFACE_USBDI_GUID, UsbdiInterfaceSize(version), version,
+                                  reinterpret_cast<PINTERFACE>(&m_usbdi)))) {
         m_haveUsbdi = true;
         m_highSpeed = version >= 1 && m_usbdi.IsDeviceHighSpeed(m_usbdi.BusContext);
     }

@@ -266,8 +266,6 @@ NTSTATUS AddCcgp(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     return AddCompositeParent(driver, pdo, CompositeKind::Ccgp);
 }
 
-void UnloadCcgp(PDRIVER_OBJECT) {}
-
 } // namespace
 
 NTSTATUS AddCompositeParent(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo, CompositeKind kind) {
@@ -276,11 +274,6 @@ NTSTATUS AddCompositeParent(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo, Composite
     });
 }
 
-NTSTATUS UsbCcgpEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
-    InstallDispatch(driver);
-    driver->DriverExtension->AddDevice = AddCcgp;
-    driver->DriverUnload = UnloadCcgp;
-    return STATUS_SUCCESS;
-}
+NTSTATUS UsbCcgpEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddCcgp); }
 
 } // namespace sim::drv

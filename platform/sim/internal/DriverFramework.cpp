@@ -130,6 +130,17 @@ void WriteAreaPointer(PDEVICE_OBJECT device, int offset, const void* pointer) {
     }
 }
 
+namespace {
+void NoUnload(PDRIVER_OBJECT) {}
+} // namespace
+
+NTSTATUS SetUpDriver(PDRIVER_OBJECT driver, PDRIVER_ADD_DEVICE addDevice) {
+    InstallDispatch(driver);
+    driver->DriverExtension->AddDevice = addDevice;
+    driver->DriverUnload = NoUnload;
+    return STATUS_SUCCESS;
+}
+
 void InstallDispatch(PDRIVER_OBJECT driver) {
     for (int major = 0; major <= IRP_MJ_MAXIMUM_FUNCTION; ++major) {
         driver->MajorFunction[major] = Dispatch;
@@ -166,6 +177,25 @@ NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
     irp->IoStatus.Information = information;
     IoCompleteRequest(irp, IO_NO_INCREMENT);
     return status;
+}
+
+NTSTATUS CompleteWithName(PIRP irp, std::u16string_view name, bool partial) {
+    PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
+    const ULONG outLength = location->Parameters.DeviceIoControl.OutputBufferLength;
+    auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
+    const ULONG needed = static_cast<ULONG>(sizeof(ULONG) + (name.size() + 1) * sizeof(WCHAR));
+    if (!buffer || outLength < sizeof(ULONG) + sizeof(WCHAR)) {
+        return Complete(irp, STATUS_BUFFER_TOO_SMALL);
+    }
+    std::memcpy(buffer, &needed, sizeof needed);
+    if (outLength < needed && !partial) {
+        buffer[4] = buffer[5] = 0;
+        return Complete(irp, STATUS_SUCCESS, sizeof(ULONG) + sizeof(WCHAR));
+    }
+    const ULONG copied = std::min(outLength, needed) - static_cast<ULONG>(sizeof(ULONG));
+    std::u16string text(name);
+    std::memcpy(buffer + sizeof(ULONG), text.c_str(), copied);
+    return Complete(irp, STATUS_SUCCESS, sizeof(ULONG) + copied);
 }
 
 NTSTATUS PassDown(PDEVICE_OBJECT lower, PIRP irp) {

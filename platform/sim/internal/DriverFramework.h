@@ -55,8 +55,15 @@ void WriteAreaPointer(PDEVICE_OBJECT device, int offset, const void* pointer);
 // Every major function of a simulated driver goes to the device's context.
 void InstallDispatch(PDRIVER_OBJECT driver);
 NTSTATUS Dispatch(PDEVICE_OBJECT device, PIRP irp);
+// What every simulated driver's entry does: the dispatch routines, its AddDevice, and an unload routine (a
+// Plug and Play driver is unloaded once its last device is gone).
+NTSTATUS SetUpDriver(PDRIVER_OBJECT driver, PDRIVER_ADD_DEVICE addDevice);
 
 NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information = 0);
+// Completes a buffered request whose answer is a ULONG of the length the whole answer needs, then the name
+// (USB_HUB_NAME, USB_ROOT_HUB_NAME, USB_HCD_DRIVERKEY_NAME): as much of the name as fits, when `partial`, or
+// else only the length when the name does not fit.
+NTSTATUS CompleteWithName(PIRP irp, std::u16string_view name, bool partial);
 // Passes the request to the next device without waiting (the current location is reused).
 NTSTATUS PassDown(PDEVICE_OBJECT lower, PIRP irp);
 // Passes the request down with a completion routine and waits for it; the request stays ours to complete.

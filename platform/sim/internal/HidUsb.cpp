@@ -302,24 +302,15 @@ template <DEVICE_TYPE Type> NTSTATUS AddPassThrough(PDRIVER_OBJECT driver, PDEVI
     });
 }
 
-void Unload(PDRIVER_OBJECT) {}
-
-NTSTATUS Entry(PDRIVER_OBJECT driver, PDRIVER_ADD_DEVICE addDevice) {
-    InstallDispatch(driver);
-    driver->DriverExtension->AddDevice = addDevice;
-    driver->DriverUnload = Unload;
-    return STATUS_SUCCESS;
-}
-
 } // namespace
 
-NTSTATUS HidUsbEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return Entry(driver, AddHid); }
+NTSTATUS HidUsbEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddHid); }
 NTSTATUS MouHidEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
-    return Entry(driver, AddPassThrough<FILE_DEVICE_MOUSE>);
+    return SetUpDriver(driver, AddPassThrough<FILE_DEVICE_MOUSE>);
 }
 NTSTATUS KbdHidEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
-    return Entry(driver, AddPassThrough<FILE_DEVICE_KEYBOARD>);
+    return SetUpDriver(driver, AddPassThrough<FILE_DEVICE_KEYBOARD>);
 }
-NTSTATUS DiskEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return Entry(driver, AddPassThrough<FILE_DEVICE_DISK>); }
+NTSTATUS DiskEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddPassThrough<FILE_DEVICE_DISK>); }
 
 } // namespace sim::drv

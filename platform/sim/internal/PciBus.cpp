@@ -110,16 +110,9 @@ NTSTATUS AddBus(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     });
 }
 
-void Unload(PDRIVER_OBJECT) {}
-
 } // namespace
 
-NTSTATUS PciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
-    InstallDispatch(driver);
-    driver->DriverExtension->AddDevice = AddBus;
-    driver->DriverUnload = Unload;
-    return STATUS_SUCCESS;
-}
+NTSTATUS PciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddBus); }
 
 HostControllerModel* ControllerModelOf(PDEVICE_OBJECT pdo) {
     auto* function = dynamic_cast<PciFunction*>(ContextOf(pdo));

@@ -7,6 +7,7 @@
 #include "NtText.h"
 #include "platform/sim/UsbHubModel.h"
 #include "platform/sim/internal/Composite.h"
+#include "platform/sim/internal/UsbPort.h"
 
 namespace sim::drv {
 
@@ -38,15 +39,6 @@ void GiveHubNumber(int number) {
     }
 }
 
-USHORT HubInterfaceSize(USHORT version) {
-    switch (version) {
-    case 5: return sizeof(USB_BUS_INTERFACE_HUB_V5);
-    case 6: return sizeof(USB_BUS_INTERFACE_HUB_V6);
-    case 7: return sizeof(USB_BUS_INTERFACE_HUB_V7);
-    default: return sizeof(USB_BUS_INTERFACE_HUB_V8);
-    }
-}
-
 bool IsCompositeDevice(PDEVICE_OBJECT pdo) {
     for (const std::u16string& id : DevicePropertyList(pdo, DevicePropertyCompatibleIDs)) {
         if (nt::text::EqualsIgnoreCase(id, u"USB\\COMPOSITE")) {
@@ -70,8 +62,6 @@ NTSTATUS AddHub(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     });
 }
 
-void UnloadHub(PDRIVER_OBJECT) {}
-
 NTSTATUS HubEntry(PDRIVER_OBJECT driver, HubFlavor flavor) {
     PVOID extension = nullptr;
     NTSTATUS status =
@@ -80,10 +70,7 @@ NTSTATUS HubEntry(PDRIVER_OBJECT driver, HubFlavor flavor) {
         return status;
     }
     *static_cast<HubFlavor*>(extension) = flavor;
-    InstallDispatch(driver);
-    driver->DriverExtension->AddDevice = AddHub;
-    driver->DriverUnload = UnloadHub;
-    return STATUS_SUCCESS;
+    return SetUpDriver(driver, AddHub);
 }
 
 } // namespace
@@ -132,7 +119,7 @@ NTSTATUS HubFdo::OnStart() {
         WriteAreaWord(m_self, m_layout.hubSignature, SignatureWord("HUB "));
     }
     const USHORT version = m_layout.hubBusInterfaceVersion;
-    NTSTATUS status = QueryInterface(m_lower, USB_BUS_INTERFACE_HUB_GUID, HubInterfaceSize(version), version,
+    NTSTATUS status = QueryInterface(m_lower, USB_BUS_INTERFACE_HUB_GUID, HubBusInterfaceSize(version), version,
                                      reinterpret_cast<PINTERFACE>(&m_bus));
     if (!NT_SUCCESS(status)) {
         return status;

@@ -201,17 +201,7 @@ NTSTATUS PortPdo::InternalDeviceControl(PIRP irp) {
         if (!IsHub() || link.size() <= 4) {
             return Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
         }
-        std::u16string name = link.substr(4);
-        auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
-        const ULONG outLength = location->Parameters.DeviceIoControl.OutputBufferLength;
-        const ULONG needed = static_cast<ULONG>(sizeof(ULONG) + (name.size() + 1) * sizeof(WCHAR));
-        if (!buffer || outLength < sizeof(USB_HUB_NAME)) {
-            return Complete(irp, STATUS_BUFFER_TOO_SMALL);
-        }
-        std::memcpy(buffer, &needed, sizeof needed);
-        ULONG copied = std::min(outLength, needed) - static_cast<ULONG>(sizeof(ULONG));
-        std::memcpy(buffer + sizeof(ULONG), name.c_str(), copied);
-        return Complete(irp, STATUS_SUCCESS, copied + sizeof(ULONG));
+        return CompleteWithName(irp, std::u16string_view(link).substr(4), true);
     }
     case IOCTL_INTERNAL_USB_GET_TOPOLOGY_ADDRESS: {
         auto* address = static_cast<PUSB_TOPOLOGY_ADDRESS>(others.Argument1);

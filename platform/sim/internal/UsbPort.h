@@ -193,6 +193,10 @@ private:
     InterfaceSet m_interfaces;
 };
 
+// The size of a hub bus interface table of a version (5 to 8), and of a USBDI one (0 to 3).
+USHORT HubBusInterfaceSize(USHORT version);
+USHORT UsbdiInterfaceSize(USHORT version);
+
 // The bus interfaces the port driver hands out (UsbPortBusInterface.cpp).
 NTSTATUS FillHubBusInterface(HostController* controller, PINTERFACE interface, USHORT size, USHORT version);
 NTSTATUS FillUsbdiInterface(DeviceHandle* handle, PINTERFACE interface, USHORT size, USHORT version);

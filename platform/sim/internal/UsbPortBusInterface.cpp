@@ -483,7 +483,9 @@ NTSTATUS QueryControllerType(PVOID context, PULONG flags, PUSHORT vendorId, PUSH
     return STATUS_SUCCESS;
 }
 
-USHORT HubInterfaceSize(USHORT version) {
+} // namespace
+
+USHORT HubBusInterfaceSize(USHORT version) {
     switch (version) {
     case 5: return sizeof(USB_BUS_INTERFACE_HUB_V5);
     case 6: return sizeof(USB_BUS_INTERFACE_HUB_V6);
@@ -501,13 +503,11 @@ USHORT UsbdiInterfaceSize(USHORT version) {
     }
 }
 
-} // namespace
-
 NTSTATUS FillHubBusInterface(HostController* controller, PINTERFACE interface, USHORT size, USHORT version) {
     if (version < USB_BUSIF_HUB_VERSION_5 || version > controller->Layout().hubBusInterfaceVersion) {
         return STATUS_NOT_SUPPORTED;
     }
-    const USHORT needed = HubInterfaceSize(version);
+    const USHORT needed = HubBusInterfaceSize(version);
     if (size < needed) {
         return STATUS_INVALID_PARAMETER;
     }

@@ -65,22 +65,8 @@ std::u16string WithoutPrefix(const std::u16string& link) {
 
 // Answers a request of the ActualLength-then-name form (USB_HCD_DRIVERKEY_NAME, USB_ROOT_HUB_NAME): a
 // buffer too small for the name gets the length it needs.
-NTSTATUS AnswerName(PIRP irp, const std::u16string& name, ULONG outLength) {
-    auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
-    const ULONG needed = static_cast<ULONG>(sizeof(ULONG) + (name.size() + 1) * sizeof(WCHAR));
-    if (!buffer || outLength < sizeof(USB_HCD_DRIVERKEY_NAME)) {
-        return Complete(irp, STATUS_BUFFER_TOO_SMALL);
-    }
-    if (name.empty()) {
-        return Complete(irp, STATUS_UNSUCCESSFUL);
-    }
-    std::memcpy(buffer, &needed, sizeof needed);
-    if (outLength < needed) {
-        buffer[4] = buffer[5] = 0;
-        return Complete(irp, STATUS_SUCCESS, sizeof(USB_HCD_DRIVERKEY_NAME));
-    }
-    std::memcpy(buffer + 4, name.c_str(), (name.size() + 1) * sizeof(WCHAR));
-    return Complete(irp, STATUS_SUCCESS, needed);
+NTSTATUS AnswerName(PIRP irp, const std::u16string& name) {
+    return name.empty() ? Complete(irp, STATUS_UNSUCCESSFUL) : CompleteWithName(irp, name, false);
 }
 
 NTSTATUS Unsupported(PIRP irp) { return Complete(irp, STATUS_INVALID_DEVICE_REQUEST); }
@@ -97,8 +83,6 @@ NTSTATUS AddController(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
         nullptr, u"\\Device\\USBFDO-");
 }
 
-void UnloadMiniport(PDRIVER_OBJECT) {}
-
 NTSTATUS MiniportEntry(PDRIVER_OBJECT driver, PortFlavor flavor) {
     PVOID extension = nullptr;
     NTSTATUS status = IoAllocateDriverObjectExtension(driver, const_cast<int*>(&kFlavorKey), sizeof(PortFlavor),
@@ -107,10 +91,7 @@ NTSTATUS MiniportEntry(PDRIVER_OBJECT driver, PortFlavor flavor) {
         return status;
     }
     *static_cast<PortFlavor*>(extension) = flavor;
-    InstallDispatch(driver);
-    driver->DriverExtension->AddDevice = AddController;
-    driver->DriverUnload = UnloadMiniport;
-    return STATUS_SUCCESS;
+    return SetUpDriver(driver, AddController);
 }
 
 } // namespace
@@ -406,9 +387,9 @@ NTSTATUS HostController::DeviceControl(PIRP irp) {
     auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
     switch (code) {
     case IOCTL_GET_HCD_DRIVERKEY_NAME:
-        return AnswerName(irp, DeviceProperty(m_pdo, DevicePropertyDriverKeyName), outLength);
+        return AnswerName(irp, DeviceProperty(m_pdo, DevicePropertyDriverKeyName));
     case IOCTL_USB_GET_ROOT_HUB_NAME:
-        return AnswerName(irp, RootHubLinkName(), outLength);
+        return AnswerName(irp, RootHubLinkName());
     case IOCTL_USB_HCD_GET_STATS_1:
     case IOCTL_USB_HCD_GET_STATS_2: {
         const bool second = code == IOCTL_USB_HCD_GET_STATS_2;
@@ -713,20 +694,9 @@ NTSTATUS RootHubPdo::InternalDeviceControl(PIRP irp) {
         // Each device on the way counted the hub it hangs on; the root hub has none above it.
         return Complete(irp, others.Argument1 ? STATUS_SUCCESS : STATUS_INVALID_PARAMETER);
     case IOCTL_INTERNAL_USB_GET_HUB_NAME:
-    case IOCTL_INTERNAL_USB_GET_CONTROLLER_NAME: {
-        std::u16string name = code == IOCTL_INTERNAL_USB_GET_HUB_NAME ? m_controller->RootHubLinkName()
-                                                                      : m_controller->Name();
-        auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
-        const ULONG outLength = location->Parameters.DeviceIoControl.OutputBufferLength;
-        const ULONG needed = static_cast<ULONG>(sizeof(ULONG) + (name.size() + 1) * sizeof(WCHAR));
-        if (!buffer || outLength < sizeof(USB_HUB_NAME)) {
-            return Complete(irp, STATUS_BUFFER_TOO_SMALL);
-        }
-        std::memcpy(buffer, &needed, sizeof needed);
-        ULONG copied = std::min(outLength, needed) - static_cast<ULONG>(sizeof(ULONG));
-        std::memcpy(buffer + sizeof(ULONG), name.c_str(), copied);
-        return Complete(irp, STATUS_SUCCESS, copied + sizeof(ULONG));
-    }
+        return CompleteWithName(irp, m_controller->RootHubLinkName(), true);
+    case IOCTL_INTERNAL_USB_GET_CONTROLLER_NAME:
+        return CompleteWithName(irp, m_controller->Name(), true);
     case IOCTL_INTERNAL_USB_GET_BUS_INFO: {
         auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
         if (!buffer || location->Parameters.DeviceIoControl.OutputBufferLength < sizeof(USB_BUS_NOTIFICATION)) {

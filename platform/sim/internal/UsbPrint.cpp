@@ -150,18 +150,9 @@ NTSTATUS AddGeneric(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     });
 }
 
-void Unload(PDRIVER_OBJECT) {}
-
-NTSTATUS Entry(PDRIVER_OBJECT driver, PDRIVER_ADD_DEVICE addDevice) {
-    InstallDispatch(driver);
-    driver->DriverExtension->AddDevice = addDevice;
-    driver->DriverUnload = Unload;
-    return STATUS_SUCCESS;
-}
-
 } // namespace
 
-NTSTATUS UsbPrintEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return Entry(driver, AddPrinter); }
-NTSTATUS WinUsbEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return Entry(driver, AddGeneric); }
+NTSTATUS UsbPrintEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddPrinter); }
+NTSTATUS WinUsbEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddGeneric); }
 
 } // namespace sim::drv

@@ -181,15 +181,8 @@ NTSTATUS AddStor(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     });
 }
 
-void Unload(PDRIVER_OBJECT) {}
-
 } // namespace
 
-NTSTATUS UsbStorEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
-    InstallDispatch(driver);
-    driver->DriverExtension->AddDevice = AddStor;
-    driver->DriverUnload = Unload;
-    return STATUS_SUCCESS;
-}
+NTSTATUS UsbStorEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddStor); }
 
 } // namespace sim::drv

@@ -142,7 +142,7 @@ TEST_P(HubBusInterface, RoutinesWorkOnTheHubsDevices) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Releases, HubBusInterface, ::testing::ValuesIn(kVersions),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 class UsbdiInterface : public tdl::test::MachineTest {};
 

@@ -79,7 +79,7 @@ TEST_P(EnumerationOrder, ControllersThenRootHubsThenHubsAndDevicesAsTheirHubsRep
 }
 
 INSTANTIATE_TEST_SUITE_P(Releases, EnumerationOrder, ::testing::Values(Release::Windows7, Release::WindowsXP),
-                         [](const auto& info) { return info.param == Release::Windows7 ? "Windows7" : "WindowsXP"; });
+                         [](const auto& test) { return test.param == Release::Windows7 ? "Windows7" : "WindowsXP"; });
 
 struct NodeCase {
     const char16_t* instance; // prefix of the instance path

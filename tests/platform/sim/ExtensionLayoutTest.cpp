@@ -151,7 +151,7 @@ TEST_P(ExtensionLayout, UsbDriversKeepTheReleasesWordsWhereTheCaptureDriverLooks
 }
 
 INSTANTIATE_TEST_SUITE_P(Releases, ExtensionLayout, ::testing::ValuesIn(kReleases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ReleaseLayout, GroupsTheReleases) {
     EXPECT_EQ(sim::LayoutFor(Release::WindowsXPSP3).group, sim::ReleaseGroup::Xp);
