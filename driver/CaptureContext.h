@@ -51,7 +51,7 @@ constexpr USHORT COMPLETION_KIND_HID = 102;   // HID IOCTL
 
 // Flags of a completion context.
 constexpr UCHAR COMPLETION_RECORD = 0x01; // the completion phase was wanted when the request was dispatched
-                                          // (without it the request is watched only to learn from it)
+constexpr UCHAR COMPLETION_LEARN = 0x02;  // the device-stack tree learns from the request at completion
 
 typedef struct _COMPLETION_CONTEXT {
     PDEVICE_OBJECT DeviceObject;     // the hooked device object (the first bytes link a given-back context)

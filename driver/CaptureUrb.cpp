@@ -77,9 +77,10 @@ VOID UrbDispatch(PCAPTURE_CONTEXT capture) {
             &record, CaptureCompletionWanted(FilterFamily::Urb, g_Driver.Capture.CaptureUrbs, record.Code)));
     }
     const bool learn = capture->Node != nullptr && (DeviceNodeFlags(capture->Node) & DEVOBJ_HOOKED) &&
-                       CaptureUrbTeaches(&record, capture->Stack);
+                       CaptureUrbTeaches(&record, capture->Stack) && CaptureUrbIsForStack(&record, capture->Stack);
     if (watchCompletion || learn) {
-        CaptureInstallCompletion(capture, COMPLETION_KIND_REQUEST, 0, watchCompletion ? COMPLETION_RECORD : 0);
+        CaptureInstallCompletion(capture, COMPLETION_KIND_REQUEST, 0,
+                                 (watchCompletion ? COMPLETION_RECORD : 0) | (learn ? COMPLETION_LEARN : 0));
     }
 }
 
@@ -102,8 +103,8 @@ VOID UrbComplete(PDEVICE_OBJECT, PIRP Irp, PCOMPLETION_CONTEXT context) {
         header.Status = status;
         UrbRecordWrite(g_Driver.CaptureLog, &record, &header);
     }
-    if (stack != nullptr && NT_SUCCESS(status) && USBD_SUCCESS(record.Urb->UrbHeader.Status) &&
-        CaptureUrbTeaches(&record, stack)) {
+    if ((context->Flags & COMPLETION_LEARN) && stack != nullptr && NT_SUCCESS(status) &&
+        USBD_SUCCESS(record.Urb->UrbHeader.Status) && CaptureUrbTeaches(&record, stack)) {
         CaptureUrbLearn(&record, stack);
     }
 }

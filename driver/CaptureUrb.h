@@ -37,3 +37,9 @@ CaptureDecision CaptureUrbDecide(const URB_RECORD* Record, FilterPhase Phase, NT
 BOOLEAN CaptureUrbTeaches(const URB_RECORD* Record, const struct _DEVICE_STACK* Stack);
 // Feeds the stack's caches from a URB that completed successfully (CaptureUrbTeaches).
 VOID CaptureUrbLearn(const URB_RECORD* Record, struct _DEVICE_STACK* Stack);
+
+// TRUE when a URB arriving at a device object of the stack is about the stack's own device. A hub driver
+// passes the URBs of the devices on its ports on toward the root hub with their device handle filled in, so
+// a URB that carries a handle other than the stack's own belongs to another device: the root hub's stack
+// must not learn a flash drive's configuration. Read before the call, when the handle is the sender's.
+BOOLEAN CaptureUrbIsForStack(const URB_RECORD* Record, struct _DEVICE_STACK* Stack);

@@ -3,6 +3,7 @@
 #include "driver/CaptureUrb.h"
 
 #include "driver/DescriptorCache.h"
+#include "driver/HandleTables.h"
 #include "driver/StackTree.h"
 
 namespace {
@@ -91,4 +92,21 @@ VOID CaptureUrbLearn(const URB_RECORD* Record, PDEVICE_STACK Stack) {
         StackSelectInterfaceCompleted(Stack, &urb->UrbSelectInterface);
         break;
     }
+}
+
+BOOLEAN CaptureUrbIsForStack(const URB_RECORD* Record, PDEVICE_STACK Stack) {
+    const auto handle = reinterpret_cast<ULONG64>(Record->Urb->UrbHeader.UsbdDeviceHandle);
+    if (Stack == nullptr) {
+        return FALSE;
+    }
+    if (handle == 0 || handle == StackDeviceHandle(Stack)) {
+        return TRUE;
+    }
+    PDEVICE_STACK owner = DeviceHandleTableLookup(handle, nullptr);
+    if (owner == nullptr) {
+        return FALSE; // the handle of a device the tree has not tied to a stack yet
+    }
+    const BOOLEAN same = owner == Stack;
+    StackRelease(owner);
+    return same;
 }

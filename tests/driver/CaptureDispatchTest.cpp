@@ -194,6 +194,23 @@ TEST_F(Dispatched, WithTheLogOffNothingIsRecordedButTheStackLearns) {
     EXPECT_EQ(tdl::LoadLe<ULONG64>(pipe + 6), Address(pipeHandle));
 }
 
+TEST_F(Dispatched, AUrbOfAnotherDeviceTeachesThisStackNothing) {
+    // A hub driver passes the URBs of the devices on its ports down with their device handle filled in.
+    PUCHAR foreignHandle = Allocate(16);
+    PURB urb = DescriptorUrb();
+    urb->UrbHeader.UsbdDeviceHandle = foreignHandle;
+    ASSERT_EQ(Submit(urb)->Wait(), STATUS_SUCCESS);
+    BOOLEAN present = TRUE;
+    UCHAR cached[18];
+    DescriptorCacheCopy(TargetStack(), DescriptorCacheDevice, cached, sizeof cached, &present);
+    EXPECT_FALSE(present);
+    // The stack's own handle, or none, is its own device's.
+    StackSetDeviceHandle(TargetStack(), Address(foreignHandle));
+    ASSERT_EQ(Submit(urb)->Wait(), STATUS_SUCCESS);
+    DescriptorCacheCopy(TargetStack(), DescriptorCacheDevice, cached, sizeof cached, &present);
+    EXPECT_TRUE(present);
+}
+
 TEST_F(Dispatched, ADeviceDescriptorFetchedWhileNotCapturingIsCached) {
     DeviceNodeSetFlags(TargetNode(), DEVOBJ_CAPTURE_OFF);
     ASSERT_EQ(Submit(DescriptorUrb())->Wait(), STATUS_SUCCESS);
