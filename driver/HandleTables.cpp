@@ -46,8 +46,33 @@ PHANDLE_ENTRY EntryTake(PHANDLE_TABLE table) {
     TableUnlock(table, irql);
     if (entry == nullptr) {
         entry = static_cast<PHANDLE_ENTRY>(DriverAllocate(sizeof *entry));
+    } else {
+        entry->Next = nullptr; // it still pointed into the free list
     }
     return entry;
+}
+
+// The entry for `key` entered last, or null; *matches (when given) receives the number of entries with that
+// key. The caller holds the lock.
+PHANDLE_ENTRY FirstMatchLocked(PHANDLE_TABLE table, ULONG64 key, PULONG matches) {
+    PHANDLE_ENTRY first = nullptr;
+    ULONG count = 0;
+    for (PHANDLE_ENTRY e = table->Buckets[HandleTableBucket(key)]; e != nullptr; e = e->Next) {
+        if (e->Key != key) {
+            continue;
+        }
+        if (first == nullptr) {
+            first = e;
+            if (matches == nullptr) {
+                break;
+            }
+        }
+        ++count;
+    }
+    if (matches != nullptr) {
+        *matches = count;
+    }
+    return first;
 }
 
 // Links a filled entry at the head of its chain. The caller holds the lock.
@@ -135,14 +160,8 @@ BOOLEAN DeviceHandleTableInsert(ULONG64 Handle, PDEVICE_STACK Stack) {
     entry->PipeIndex = 0;
     StackReference(Stack);
 
-    BOOLEAN known = FALSE;
     const KIRQL irql = TableLock(table);
-    for (PHANDLE_ENTRY e = table->Buckets[HandleTableBucket(Handle)]; e != nullptr; e = e->Next) {
-        if (e->Key == Handle) {
-            known = TRUE;
-            break;
-        }
-    }
+    const bool known = FirstMatchLocked(table, Handle, nullptr) != nullptr;
     if (known) {
         EntriesRecycleLocked(table, entry);
     } else {
@@ -160,13 +179,9 @@ PDEVICE_STACK DeviceHandleTableLookup(ULONG64 Handle, PULONG Matches) {
     PDEVICE_STACK stack = nullptr;
     ULONG matches = 0;
     const KIRQL irql = TableLock(table);
-    for (PHANDLE_ENTRY e = table->Buckets[HandleTableBucket(Handle)]; e != nullptr; e = e->Next) {
-        if (e->Key == Handle) {
-            if (matches++ == 0) {
-                stack = e->Stack;
-                StackReference(stack); // the entry's own reference keeps it alive meanwhile
-            }
-        }
+    if (PHANDLE_ENTRY entry = FirstMatchLocked(table, Handle, &matches)) {
+        stack = entry->Stack;
+        StackReference(stack); // the entry's own reference keeps it alive meanwhile
     }
     TableUnlock(table, irql);
     if (Matches != nullptr) {
@@ -220,20 +235,15 @@ BOOLEAN PipeTableLookup(ULONG64 PipeHandle, PPIPE_LOOKUP Result) {
     PHANDLE_TABLE table = &g_PipeTable;
     ULONG matches = 0;
     const KIRQL irql = TableLock(table);
-    for (PHANDLE_ENTRY e = table->Buckets[HandleTableBucket(PipeHandle)]; e != nullptr; e = e->Next) {
-        if (e->Key != PipeHandle) {
-            continue;
-        }
-        if (matches++ == 0) {
-            const USBD_INTERFACE_INFORMATION* info = &e->Interface->Info;
-            Result->Pipe = info->Pipes[e->PipeIndex];
-            Result->InterfaceNumber = info->InterfaceNumber;
-            Result->AlternateSetting = info->AlternateSetting;
-            Result->Class = info->Class;
-            Result->SubClass = info->SubClass;
-            Result->Protocol = info->Protocol;
-            Result->StackID = e->Stack->StackID;
-        }
+    if (PHANDLE_ENTRY e = FirstMatchLocked(table, PipeHandle, &matches)) {
+        const USBD_INTERFACE_INFORMATION* info = &e->Interface->Info;
+        Result->Pipe = info->Pipes[e->PipeIndex];
+        Result->InterfaceNumber = info->InterfaceNumber;
+        Result->AlternateSetting = info->AlternateSetting;
+        Result->Class = info->Class;
+        Result->SubClass = info->SubClass;
+        Result->Protocol = info->Protocol;
+        Result->StackID = e->Stack->StackID;
     }
     TableUnlock(table, irql);
     Result->Matches = matches;
@@ -242,14 +252,8 @@ BOOLEAN PipeTableLookup(ULONG64 PipeHandle, PPIPE_LOOKUP Result) {
 
 BOOLEAN PipeTableContains(ULONG64 PipeHandle) {
     PHANDLE_TABLE table = &g_PipeTable;
-    BOOLEAN found = FALSE;
     const KIRQL irql = TableLock(table);
-    for (PHANDLE_ENTRY e = table->Buckets[HandleTableBucket(PipeHandle)]; e != nullptr; e = e->Next) {
-        if (e->Key == PipeHandle) {
-            found = TRUE;
-            break;
-        }
-    }
+    const BOOLEAN found = FirstMatchLocked(table, PipeHandle, nullptr) != nullptr;
     TableUnlock(table, irql);
     return found;
 }

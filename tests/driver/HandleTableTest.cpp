@@ -150,5 +150,25 @@ TEST_F(HandleTables, RemovedEntriesAreReusedBeforeThePoolIsAsked) {
     PipeTableRemoveInterface(&a.record);
 }
 
+// An entry taken from the free list and given straight back (the handle was known) leaves the rest of the
+// free list as it was.
+TEST_F(HandleTables, RefusedDuplicateKeepsTheFreeListWhole) {
+    for (ULONG64 handle : {0xD1, 0xD2, 0xD3}) {
+        ASSERT_TRUE(DeviceHandleTableInsert(handle, m_first));
+    }
+    for (ULONG64 handle : {0xD1, 0xD2, 0xD3}) {
+        DeviceHandleTableRemove(handle, m_first);
+    }
+    ASSERT_TRUE(DeviceHandleTableInsert(0xD1, m_first));
+    ASSERT_TRUE(DeviceHandleTableInsert(0xD1, m_second)); // known: its entry goes back at once
+    const uint64_t allocations = nt::pool::Stats(KXTD_POOL_TAG).allocations;
+    ASSERT_TRUE(DeviceHandleTableInsert(0xD2, m_second));
+    ASSERT_TRUE(DeviceHandleTableInsert(0xD3, m_second));
+    EXPECT_EQ(nt::pool::Stats(KXTD_POOL_TAG).allocations, allocations);
+    ASSERT_TRUE(DeviceHandleTableInsert(0xD4, m_second)); // the free list is used up: from the pool
+    EXPECT_EQ(nt::pool::Stats(KXTD_POOL_TAG).allocations, allocations + 1);
+    EXPECT_EQ(DeviceHandleTableCount(), 4u);
+}
+
 } // namespace
 } // namespace drivertest
