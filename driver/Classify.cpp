@@ -9,7 +9,9 @@
 
 namespace {
 
-CHAR LowerAscii(CHAR c) { return (c >= 'A' && c <= 'Z') ? static_cast<CHAR>(c - 'A' + 'a') : c; }
+CHAR LowerAscii(CHAR c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<CHAR>(c - 'A' + 'a') : c;
+}
 
 BOOLEAN NameStartsWith(PCSTR name, PCSTR prefix) {
     for (; *prefix != '\0'; ++name, ++prefix) {
@@ -37,12 +39,12 @@ struct ExtensionSignature {
 
 // Indexed by EXTENSION_TEST.
 constexpr ExtensionSignature g_signatures[] = {
-    {8, FourCC("RPDO"), 0, FourCC("RPDO")},      // ExtensionRootHubPdo
-    {8, FourCC("HFDO"), 0, FourCC("HFDO")},      // ExtensionHostControllerFdo
-    {0, FourCC("PORT"), 0, FourCC("HPDO")},      // ExtensionHubPortPdo
-    {0, 0xFEFEFEFF, NO_WORD, 0},                 // ExtensionInterfacePdo
-    {0, FourCC("HUB "), 0, FourCC("HUB ")},      // ExtensionHubFdo
-    {0, 0x50525400, NO_WORD, 0},                 // ExtensionCompositeParent
+    {8, FourCC("RPDO"), 0, FourCC("RPDO")}, // ExtensionRootHubPdo
+    {8, FourCC("HFDO"), 0, FourCC("HFDO")}, // ExtensionHostControllerFdo
+    {0, FourCC("PORT"), 0, FourCC("HPDO")}, // ExtensionHubPortPdo
+    {0, 0xFEFEFEFF, NO_WORD, 0},            // ExtensionInterfacePdo
+    {0, FourCC("HUB "), 0, FourCC("HUB ")}, // ExtensionHubFdo
+    {0, 0x50525400, NO_WORD, 0},            // ExtensionCompositeParent
 };
 static_assert(sizeof g_signatures / sizeof g_signatures[0] == ExtensionCompositeParent + 1);
 
@@ -242,8 +244,8 @@ ULONG ClassifyEnumerator(PCSTR EnumeratorName) {
         PCSTR name;
         ULONG enumClass;
     } enumerators[] = {
-        {"PCI", ENUM_CLASS_PCI},           {"USB", ENUM_CLASS_USB},         {"HID", ENUM_CLASS_HID},
-        {"USBSTOR", ENUM_CLASS_USBSTOR},   {"USBPRINT", ENUM_CLASS_USBPRINT}, {"STORAGE", ENUM_CLASS_STORAGE},
+        {"PCI", ENUM_CLASS_PCI},         {"USB", ENUM_CLASS_USB},           {"HID", ENUM_CLASS_HID},
+        {"USBSTOR", ENUM_CLASS_USBSTOR}, {"USBPRINT", ENUM_CLASS_USBPRINT}, {"STORAGE", ENUM_CLASS_STORAGE},
         {"NUSB3", ENUM_CLASS_NUSB3},
     };
     if (EnumeratorName != nullptr) {

@@ -41,23 +41,23 @@ constexpr ULONG UPPER_CLASS_COMPOSITE = 105;
 // The USB driver groups, by driver name (case-insensitive).
 typedef enum _DRIVER_GROUP {
     DriverGroupNone,
-    DriverGroupMiniport,    // "usbuhci", "usbehci", "usbohci", "USBFDO-*"
-    DriverGroupOldHcd,      // "uhcd", "openhci", "HCD*"
-    DriverGroupHub,         // "usbhub", "usbhub20"
-    DriverGroupVendorXhci,  // "nusb3xhc", "FLxHCIc"
-    DriverGroupVendorHub,   // "nusb3hub", "FLxHCIh"
-    DriverGroupComposite,   // "usbccgp"
-    DriverGroupPci,         // "pci"
+    DriverGroupMiniport,   // "usbuhci", "usbehci", "usbohci", "USBFDO-*"
+    DriverGroupOldHcd,     // "uhcd", "openhci", "HCD*"
+    DriverGroupHub,        // "usbhub", "usbhub20"
+    DriverGroupVendorXhci, // "nusb3xhc", "FLxHCIc"
+    DriverGroupVendorHub,  // "nusb3hub", "FLxHCIh"
+    DriverGroupComposite,  // "usbccgp"
+    DriverGroupPci,        // "pci"
 } DRIVER_GROUP;
 
 // What a device extension's signature word can tell.
 typedef enum _EXTENSION_TEST {
-    ExtensionRootHubPdo,         // a miniport's root-hub physical device object
-    ExtensionHostControllerFdo,  // a miniport's host-controller functional device object
-    ExtensionHubPortPdo,         // the hub driver's physical device object of a device on a port
-    ExtensionInterfacePdo,       // the hub driver's interface physical device object (XP group only)
-    ExtensionHubFdo,             // the hub driver's hub functional device object
-    ExtensionCompositeParent,    // the hub driver's composite parent (XP group only)
+    ExtensionRootHubPdo,        // a miniport's root-hub physical device object
+    ExtensionHostControllerFdo, // a miniport's host-controller functional device object
+    ExtensionHubPortPdo,        // the hub driver's physical device object of a device on a port
+    ExtensionInterfacePdo,      // the hub driver's interface physical device object (XP group only)
+    ExtensionHubFdo,            // the hub driver's hub functional device object
+    ExtensionCompositeParent,   // the hub driver's composite parent (XP group only)
 } EXTENSION_TEST;
 
 // Which extension layouts the release uses: the XP group (2000, XP, Server 2003), the Vista group (Vista, 7,

@@ -65,9 +65,13 @@ VOID DevobjFlagsApply(const DEVICE_NODE& entry) {
 
 } // namespace
 
-NTSTATUS ControlDevstkNodes(PCONTROL_REQUEST Request) { return DevstkNodes(Request, NodeListAllStacks); }
+NTSTATUS ControlDevstkNodes(PCONTROL_REQUEST Request) {
+    return DevstkNodes(Request, NodeListAllStacks);
+}
 
-NTSTATUS ControlDevstkNodesEx(PCONTROL_REQUEST Request) { return DevstkNodes(Request, NodeListPresentStacks); }
+NTSTATUS ControlDevstkNodesEx(PCONTROL_REQUEST Request) {
+    return DevstkNodes(Request, NodeListPresentStacks);
+}
 
 NTSTATUS ControlSetDevobjFlags(PCONTROL_REQUEST Request) {
     const auto* input = static_cast<const UCHAR*>(Request->Buffer);

@@ -21,7 +21,9 @@ constexpr USHORT ORPHAN_STRING_OFFSET = offsetof(IO_ERROR_LOG_PACKET, DumpData);
 
 constexpr SIZE_T NODE_ALIGNMENT = alignof(DEVOBJ_NODE);
 
-ULONG64 PerformanceCounterNow() { return static_cast<ULONG64>(KeQueryPerformanceCounter(nullptr).QuadPart); }
+ULONG64 PerformanceCounterNow() {
+    return static_cast<ULONG64>(KeQueryPerformanceCounter(nullptr).QuadPart);
+}
 
 // The object's name without `prefix` (case-insensitive), as ANSI text cut to `width` - 1 characters and
 // NUL-filled; empty for an unnamed object or a failed query.
@@ -118,7 +120,8 @@ PDEVOBJ_NODE DeviceNodeCreate(PDEVICE_OBJECT DeviceObject) {
     InitializeListHead(&node->BatchLinks);
     InitializeListHead(&node->GatherLinks);
     InitializeSListHead(&node->ContextCache);
-    ExInitializeNPagedLookasideList(&node->ContextLookaside, nullptr, nullptr, 0, DEVOBJ_CONTEXT_SIZE, KXTD_POOL_TAG, 0);
+    ExInitializeNPagedLookasideList(&node->ContextLookaside, nullptr, nullptr, 0, DEVOBJ_CONTEXT_SIZE, KXTD_POOL_TAG,
+                                    0);
     return node;
 }
 

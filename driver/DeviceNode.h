@@ -25,10 +25,10 @@
 struct _DEVICE_STACK;
 
 // Tree-state bits of a node (TreeState).
-constexpr LONG DEVOBJ_TREE_ON_STACK = 0x1;       // linked in its owning stack's device list
-constexpr LONG DEVOBJ_TREE_ON_NODE_LIST = 0x2;   // linked in g_Driver.DeviceNodeList
-constexpr LONG DEVOBJ_TREE_RETIRED = 0x4;        // taken off its stack by a refresh; leaves the node list next
-constexpr LONG DEVOBJ_TREE_ORPHAN_LOGGED = 0x8;  // the system event log has had its entry for this orphan
+constexpr LONG DEVOBJ_TREE_ON_STACK = 0x1;        // linked in its owning stack's device list
+constexpr LONG DEVOBJ_TREE_ON_NODE_LIST = 0x2;    // linked in g_Driver.DeviceNodeList
+constexpr LONG DEVOBJ_TREE_RETIRED = 0x4;         // taken off its stack by a refresh; leaves the node list next
+constexpr LONG DEVOBJ_TREE_ORPHAN_LOGGED = 0x8;   // the system event log has had its entry for this orphan
 constexpr LONG DEVOBJ_TREE_REPORT_PENDING = 0x10; // on a removal batch, waiting for its "vedR" (StackTree.cpp)
 
 // Bytes of one completion context, and how many given-back contexts a node keeps ready before it frees them.
@@ -40,23 +40,23 @@ constexpr SIZE_T DEVOBJ_DRIVER_NAME_SIZE = 32; // at most 31 characters
 constexpr SIZE_T DEVOBJ_DEVICE_NAME_SIZE = 64; // at most 63 characters
 
 typedef struct _DEVOBJ_NODE {
-    ULONG Tag;                      // "dnod"
-    USHORT Position;                // in the stack, 0 for the physical device object
-    struct _DEVICE_STACK* Stack;    // owning stack (referenced); see DeviceNodeOwningStack
-    LIST_ENTRY StackLinks;          // in Stack->Devices
-    LIST_ENTRY NodeLinks;           // in g_Driver.DeviceNodeList
-    LIST_ENTRY BatchLinks;          // on a removal batch, waiting for its "vedR" (StackTree.cpp)
-    LIST_ENTRY GatherLinks;         // on a refresh's or unload's work list
-    ULONG BottomClass;              // as classification gave it to this node; 0 when never classified
+    ULONG Tag;                   // "dnod"
+    USHORT Position;             // in the stack, 0 for the physical device object
+    struct _DEVICE_STACK* Stack; // owning stack (referenced); see DeviceNodeOwningStack
+    LIST_ENTRY StackLinks;       // in Stack->Devices
+    LIST_ENTRY NodeLinks;        // in g_Driver.DeviceNodeList
+    LIST_ENTRY BatchLinks;       // on a removal batch, waiting for its "vedR" (StackTree.cpp)
+    LIST_ENTRY GatherLinks;      // on a refresh's or unload's work list
+    ULONG BottomClass;           // as classification gave it to this node; 0 when never classified
     ULONG UpperClass;
     PDEVICE_OBJECT DeviceObject;
     PDRIVER_OBJECT DriverObject;
     ULONG DeviceType;
-    volatile LONG StatusFlags;      // DEVOBJ_* of common/NodeEntries.h
-    volatile LONG TreeState;        // DEVOBJ_TREE_*
+    volatile LONG StatusFlags; // DEVOBJ_* of common/NodeEntries.h
+    volatile LONG TreeState;   // DEVOBJ_TREE_*
     volatile LONG References;
-    ULONG64 StartTime;              // performance counter at creation
-    volatile LONG64 RemovalTime;    // performance counter when marked removed, 0 while present
+    ULONG64 StartTime;                        // performance counter at creation
+    volatile LONG64 RemovalTime;              // performance counter when marked removed, 0 while present
     CHAR DriverName[DEVOBJ_DRIVER_NAME_SIZE]; // without "\Driver\"
     CHAR DeviceName[DEVOBJ_DEVICE_NAME_SIZE]; // without "\Device\"; empty for an unnamed device object
     // Completion contexts: given-back ones wait on ContextCache (up to DEVOBJ_CONTEXT_CACHE_DEPTH), the rest
@@ -66,7 +66,7 @@ typedef struct _DEVOBJ_NODE {
     volatile LONG ContextsAllocated;
     volatile LONG ContextsReturned;
     volatile LONG ContextsFreed;
-    PVOID Allocation;               // the pool block the node lives in (aligned for the lookaside list)
+    PVOID Allocation; // the pool block the node lives in (aligned for the lookaside list)
     NPAGED_LOOKASIDE_LIST ContextLookaside;
 } DEVOBJ_NODE, *PDEVOBJ_NODE;
 
@@ -76,17 +76,25 @@ PDEVOBJ_NODE DeviceNodeCreate(PDEVICE_OBJECT DeviceObject);
 // Reads the node's driver object, device type, driver name and device name. PASSIVE_LEVEL.
 VOID DeviceNodeQueryIdentity(PDEVOBJ_NODE Node);
 
-inline VOID DeviceNodeReference(PDEVOBJ_NODE Node) { InterlockedIncrement(&Node->References); }
+inline VOID DeviceNodeReference(PDEVOBJ_NODE Node) {
+    InterlockedIncrement(&Node->References);
+}
 // Drops a reference; the last one frees the node (its cached completion contexts and lookaside list) and
 // drops its reference on its stack. Up to DISPATCH_LEVEL.
 VOID DeviceNodeRelease(PDEVOBJ_NODE Node);
 
-inline ULONG DeviceNodeFlags(const DEVOBJ_NODE* Node) { return static_cast<ULONG>(Node->StatusFlags); }
-inline VOID DeviceNodeSetFlags(PDEVOBJ_NODE Node, ULONG Flags) { InterlockedOr(&Node->StatusFlags, static_cast<LONG>(Flags)); }
+inline ULONG DeviceNodeFlags(const DEVOBJ_NODE* Node) {
+    return static_cast<ULONG>(Node->StatusFlags);
+}
+inline VOID DeviceNodeSetFlags(PDEVOBJ_NODE Node, ULONG Flags) {
+    InterlockedOr(&Node->StatusFlags, static_cast<LONG>(Flags));
+}
 inline VOID DeviceNodeClearFlags(PDEVOBJ_NODE Node, ULONG Flags) {
     InterlockedAnd(&Node->StatusFlags, ~static_cast<LONG>(Flags));
 }
-inline BOOLEAN DeviceNodeIsRemoved(const DEVOBJ_NODE* Node) { return (DeviceNodeFlags(Node) & DEVOBJ_REMOVED) != 0; }
+inline BOOLEAN DeviceNodeIsRemoved(const DEVOBJ_NODE* Node) {
+    return (DeviceNodeFlags(Node) & DEVOBJ_REMOVED) != 0;
+}
 // Requests through this device object are recorded only when its driver is selected and hooked and its
 // capture-off bit is clear (the capture log being active is the caller's test).
 inline BOOLEAN DeviceNodeIsLoggable(const DEVOBJ_NODE* Node) {

@@ -9,7 +9,9 @@
 
 namespace {
 
-ULONG BucketOf(PDEVICE_OBJECT key) { return HandleTableBucket(reinterpret_cast<ULONG_PTR>(key)); }
+ULONG BucketOf(PDEVICE_OBJECT key) {
+    return HandleTableBucket(reinterpret_cast<ULONG_PTR>(key));
+}
 
 // Puts a chain of unlinked entries on the free list and drops their nodes' references.
 VOID EntriesRecycle(PDEVICE_NODE_TABLE table, PDEVICE_NODE_TABLE_ENTRY chain) {

@@ -22,9 +22,13 @@ constexpr ULONG MAX_CHAIN = 64;
 // Room for a stack's driver key name ("{class GUID}\0005") when it is copied out of the tree.
 constexpr SIZE_T DRIVER_KEY_COPY_SIZE = 256;
 
-BOOLEAN TreeTraced() { return MemlogWants(MEMLOG_FLAG_TREE); }
+BOOLEAN TreeTraced() {
+    return MemlogWants(MEMLOG_FLAG_TREE);
+}
 
-ULONG_PTR AddressOf(const VOID* p) { return reinterpret_cast<ULONG_PTR>(p); }
+ULONG_PTR AddressOf(const VOID* p) {
+    return reinterpret_cast<ULONG_PTR>(p);
+}
 
 PDEVICE_STACK StackAllocate() {
     auto* stack = static_cast<PDEVICE_STACK>(DriverAllocate(sizeof(DEVICE_STACK)));
@@ -300,7 +304,9 @@ VOID InvalidateChildStacksLocked(PDEVICE_STACK stack) {
 
 // --- Shared with the other parts of the tree ---
 
-ULONG64 TreeNow(VOID) { return static_cast<ULONG64>(KeQueryPerformanceCounter(nullptr).QuadPart); }
+ULONG64 TreeNow(VOID) {
+    return static_cast<ULONG64>(KeQueryPerformanceCounter(nullptr).QuadPart);
+}
 
 BOOLEAN StackPhysicalPresentLocked(const DEVICE_STACK* Stack) {
     for (PLIST_ENTRY link = Stack->Devices.Head.Flink; link != &Stack->Devices.Head; link = link->Flink) {
@@ -679,7 +685,8 @@ VOID StackSetDeviceHandle(PDEVICE_STACK Stack, ULONG64 Handle) {
     if (Handle == 0) {
         return;
     }
-    const ULONG64 old = static_cast<ULONG64>(InterlockedExchange64(&Stack->UsbDeviceHandle, static_cast<LONG64>(Handle)));
+    const ULONG64 old =
+        static_cast<ULONG64>(InterlockedExchange64(&Stack->UsbDeviceHandle, static_cast<LONG64>(Handle)));
     if (old != Handle) {
         StackTreeDeviceHandleChanged(Stack, old, Handle);
     }

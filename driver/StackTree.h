@@ -41,43 +41,43 @@
 constexpr ULONG DEVICE_STACK_TAG = FourCC("dstk");
 
 typedef struct _DEVICE_STACK {
-    ULONG Tag;                     // "dstk"
-    ULONG StackID;                 // from 1, never reused while the driver runs
-    struct _DEVICE_STACK* Parent;  // null for a stack AddDevice created
+    ULONG Tag;                       // "dstk"
+    ULONG StackID;                   // from 1, never reused while the driver runs
+    struct _DEVICE_STACK* Parent;    // null for a stack AddDevice created
     volatile LONG64 UsbDeviceHandle; // all ones for a host controller; see StackSetDeviceHandle
-    LIST_ENTRY Links;              // in g_Driver.StackList
-    LOCKED_LIST Children;          // child stacks, through their ChildLinks
-    LIST_ENTRY ChildLinks;         // in Parent->Children
-    LOCKED_LIST Devices;           // DEVOBJ_NODE through StackLinks, bottom (position 0) first
-    USHORT NextPosition;           // position of the next node added
-    LIST_ENTRY BatchLinks;         // on a removal batch, waiting for its "ktsR"
-    LIST_ENTRY GatherLinks;        // on a refresh's or unload's work list
-    ULONG EnumeratorClass;         // ENUM_CLASS_*
-    ULONG BottomClass;             // BOTTOM_CLASS_*
-    ULONG UpperClass;              // UPPER_CLASS_*
+    LIST_ENTRY Links;                // in g_Driver.StackList
+    LOCKED_LIST Children;            // child stacks, through their ChildLinks
+    LIST_ENTRY ChildLinks;           // in Parent->Children
+    LOCKED_LIST Devices;             // DEVOBJ_NODE through StackLinks, bottom (position 0) first
+    USHORT NextPosition;             // position of the next node added
+    LIST_ENTRY BatchLinks;           // on a removal batch, waiting for its "ktsR"
+    LIST_ENTRY GatherLinks;          // on a refresh's or unload's work list
+    ULONG EnumeratorClass;           // ENUM_CLASS_*
+    ULONG BottomClass;               // BOTTOM_CLASS_*
+    ULONG UpperClass;                // UPPER_CLASS_*
     PDEVICE_OBJECT PhysicalDeviceObject;
     GUID ClassGuid;
     // ANSI strings in pool buffers of their own, null until known.
-    PCHAR HardwareID;              // the first hardware ID
+    PCHAR HardwareID; // the first hardware ID
     PCHAR ClassName;
     PCHAR EnumeratorName;
-    PCHAR DriverKeyName;           // "{class GUID}\0005"
+    PCHAR DriverKeyName; // "{class GUID}\0005"
     PCHAR DeviceDescription;
-    PCHAR DeviceID;                // from QUERY_ID
-    PCHAR CompatibleID;            // the first compatible ID, from QUERY_ID
-    USHORT DeviceClass;            // 0 unknown, 1-255, DEVSTK_CLASS_FROM_INTERFACE, DEVSTK_CLASS_UNPARSED
+    PCHAR DeviceID;     // from QUERY_ID
+    PCHAR CompatibleID; // the first compatible ID, from QUERY_ID
+    USHORT DeviceClass; // 0 unknown, 1-255, DEVSTK_CLASS_FROM_INTERFACE, DEVSTK_CLASS_UNPARSED
     UCHAR DeviceSubClass;
     UCHAR DeviceProtocol;
-    BOOLEAN Complete;              // description, hardware ID, class name, enumerator, driver key and class GUID held
+    BOOLEAN Complete; // description, hardware ID, class name, enumerator, driver key and class GUID held
     BOOLEAN Removed;
-    BOOLEAN Invalidated;           // the parent's last bus-relations report no longer named it
-    BOOLEAN Linked;                // on the stack list (and, with a parent, in its child list)
-    BOOLEAN ChildLinked;           // in a parent's child list
-    BOOLEAN Detached;              // taken out of the tree by a refresh or unload; kept alive by references
-    BOOLEAN Batched;               // on a removal batch, waiting for its "ktsR" and handle drop
-    BOOLEAN Gathered;              // on a refresh's work list
-    ULONG64 CreationTime;          // performance counter
-    ULONG64 RemovalTime;           // performance counter, 0 while present
+    BOOLEAN Invalidated;  // the parent's last bus-relations report no longer named it
+    BOOLEAN Linked;       // on the stack list (and, with a parent, in its child list)
+    BOOLEAN ChildLinked;  // in a parent's child list
+    BOOLEAN Detached;     // taken out of the tree by a refresh or unload; kept alive by references
+    BOOLEAN Batched;      // on a removal batch, waiting for its "ktsR" and handle drop
+    BOOLEAN Gathered;     // on a refresh's work list
+    ULONG64 CreationTime; // performance counter
+    ULONG64 RemovalTime;  // performance counter, 0 while present
     volatile LONG References;
     // Caches of what the USB traffic told (filled and dropped by the descriptor and handle-table code).
     PVOID DeviceDescriptor;
@@ -90,7 +90,9 @@ typedef struct _DEVICE_STACK {
 
 // --- References ---
 
-inline VOID StackReference(PDEVICE_STACK Stack) { InterlockedIncrement(&Stack->References); }
+inline VOID StackReference(PDEVICE_STACK Stack) {
+    InterlockedIncrement(&Stack->References);
+}
 // Drops a reference; the last one frees the stack with its strings and caches. Up to DISPATCH_LEVEL.
 VOID StackRelease(PDEVICE_STACK Stack);
 
@@ -148,7 +150,9 @@ VOID HookNodeDriver(PDEVOBJ_NODE Node);
 // Gives the stack a USB device handle: 0 changes nothing; a different handle replaces the old one (which
 // leaves the device-handle table); the handle-table code is told.
 VOID StackSetDeviceHandle(PDEVICE_STACK Stack, ULONG64 Handle);
-inline ULONG64 StackDeviceHandle(const DEVICE_STACK* Stack) { return static_cast<ULONG64>(Stack->UsbDeviceHandle); }
+inline ULONG64 StackDeviceHandle(const DEVICE_STACK* Stack) {
+    return static_cast<ULONG64>(Stack->UsbDeviceHandle);
+}
 // A stack of a device on a hub port without a handle reads it from the hub driver's extension of its
 // physical device object.
 VOID StackLearnHubDeviceHandle(PDEVICE_STACK Stack);
@@ -189,8 +193,12 @@ VOID StackReport(PDEVICE_STACK Stack, ULONG Tag);
 // --- Checks for request capture and the control requests ---
 
 // Stack-list lock helpers.
-inline KIRQL StackListLock(VOID) { return KeAcquireSpinLockRaiseToDpc(&g_Driver.StackList.Lock); }
-inline VOID StackListUnlock(KIRQL Irql) { KeReleaseSpinLock(&g_Driver.StackList.Lock, Irql); }
+inline KIRQL StackListLock(VOID) {
+    return KeAcquireSpinLockRaiseToDpc(&g_Driver.StackList.Lock);
+}
+inline VOID StackListUnlock(KIRQL Irql) {
+    KeReleaseSpinLock(&g_Driver.StackList.Lock, Irql);
+}
 
 // The capture-off bit a node takes after classification: cleared when it is marked for hooking and
 // AutoEnable is on; otherwise, during a boot capture (CaptureOnceOnBoot), the selection saved under

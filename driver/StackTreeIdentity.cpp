@@ -60,8 +60,8 @@ BOOLEAN GuidIsZero(const GUID& guid) {
 // Whether the stack holds the property already.
 BOOLEAN StackHasProperty(PDEVICE_STACK stack, Property property) {
     const KIRQL irql = StackListLock();
-    const BOOLEAN held = property == Property::ClassGuid ? !GuidIsZero(stack->ClassGuid)
-                                                         : *StringField(stack, property) != nullptr;
+    const BOOLEAN held =
+        property == Property::ClassGuid ? !GuidIsZero(stack->ClassGuid) : *StringField(stack, property) != nullptr;
     StackListUnlock(irql);
     return held;
 }

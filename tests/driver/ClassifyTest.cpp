@@ -15,11 +15,21 @@ WINDOWS_RELEASE With(BOOLEAN WINDOWS_RELEASE::*flag) {
     release.*flag = TRUE;
     return release;
 }
-WINDOWS_RELEASE Xp() { return With(&WINDOWS_RELEASE::wxp); }
-WINDOWS_RELEASE Vista() { return With(&WINDOWS_RELEASE::wlh); }
-WINDOWS_RELEASE Win7() { return With(&WINDOWS_RELEASE::win7); }
-WINDOWS_RELEASE Win8() { return With(&WINDOWS_RELEASE::win8); }
-WINDOWS_RELEASE Newer() { return WINDOWS_RELEASE{}; }
+WINDOWS_RELEASE Xp() {
+    return With(&WINDOWS_RELEASE::wxp);
+}
+WINDOWS_RELEASE Vista() {
+    return With(&WINDOWS_RELEASE::wlh);
+}
+WINDOWS_RELEASE Win7() {
+    return With(&WINDOWS_RELEASE::win7);
+}
+WINDOWS_RELEASE Win8() {
+    return With(&WINDOWS_RELEASE::win8);
+}
+WINDOWS_RELEASE Newer() {
+    return WINDOWS_RELEASE{};
+}
 
 class Classify : public DriverFixture {
 protected:
@@ -35,13 +45,26 @@ TEST(ClassifyNames, DriverGroupsCompareWithoutCase) {
         const char* name;
         DRIVER_GROUP group;
     } cases[] = {
-        {"usbehci", DriverGroupMiniport},   {"USBUHCI", DriverGroupMiniport},  {"usbohci", DriverGroupMiniport},
-        {"usbfdo-3", DriverGroupMiniport},  {"uhcd", DriverGroupOldHcd},       {"OpenHCI", DriverGroupOldHcd},
-        {"HCD12", DriverGroupOldHcd},       {"usbhub", DriverGroupHub},        {"UsbHub20", DriverGroupHub},
-        {"nusb3xhc", DriverGroupVendorXhci}, {"flxhcic", DriverGroupVendorXhci}, {"NUSB3HUB", DriverGroupVendorHub},
-        {"FLxHCIh", DriverGroupVendorHub},  {"usbccgp", DriverGroupComposite}, {"PCI", DriverGroupPci},
-        {"usbhub3", DriverGroupNone},       {"usbehc", DriverGroupNone},       {"hidusb", DriverGroupNone},
-        {"usbhubx", DriverGroupNone},       {"", DriverGroupNone},
+        {"usbehci", DriverGroupMiniport},
+        {"USBUHCI", DriverGroupMiniport},
+        {"usbohci", DriverGroupMiniport},
+        {"usbfdo-3", DriverGroupMiniport},
+        {"uhcd", DriverGroupOldHcd},
+        {"OpenHCI", DriverGroupOldHcd},
+        {"HCD12", DriverGroupOldHcd},
+        {"usbhub", DriverGroupHub},
+        {"UsbHub20", DriverGroupHub},
+        {"nusb3xhc", DriverGroupVendorXhci},
+        {"flxhcic", DriverGroupVendorXhci},
+        {"NUSB3HUB", DriverGroupVendorHub},
+        {"FLxHCIh", DriverGroupVendorHub},
+        {"usbccgp", DriverGroupComposite},
+        {"PCI", DriverGroupPci},
+        {"usbhub3", DriverGroupNone},
+        {"usbehc", DriverGroupNone},
+        {"hidusb", DriverGroupNone},
+        {"usbhubx", DriverGroupNone},
+        {"", DriverGroupNone},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ClassifyDriverName(c.name), c.group) << c.name;

@@ -14,7 +14,9 @@ namespace {
 
 constexpr DWORD kListCodes[] = {IOCTL_TINDALOFT_DEVSTK_NODES, IOCTL_TINDALOFT_DEVSTK_NODES_EX};
 
-ULONG ListSize(ULONG stacks, ULONG devices) { return 4 + stacks * DEVSTK_NODE_SIZE + devices * DEVICE_NODE_SIZE; }
+ULONG ListSize(ULONG stacks, ULONG devices) {
+    return 4 + stacks * DEVSTK_NODE_SIZE + devices * DEVICE_NODE_SIZE;
+}
 
 // A SET_DEVOBJ_FLAGS request: entries at the fixed stride, then the end entry.
 std::vector<uint8_t> FlagsRequest(const std::vector<std::pair<PDEVICE_OBJECT, ULONG>>& entries, USHORT kind = 2) {
@@ -158,7 +160,8 @@ TEST_F(ControlNodes, SetDevobjFlagsSetsAndClearsCaptureOff) {
     AddDevice(mouse.pdo);
     PDEVICE_OBJECT unknown = m_built.Device(u"stranger");
     // Only the capture-off bit is taken from the entry.
-    ASSERT_TRUE(SetFlags(FlagsRequest({{mouse.pdo, DEVOBJ_HOOKED}, {unknown, 0}, {mouse.Top(), DEVOBJ_CAPTURE_OFF}})).ok);
+    ASSERT_TRUE(
+        SetFlags(FlagsRequest({{mouse.pdo, DEVOBJ_HOOKED}, {unknown, 0}, {mouse.Top(), DEVOBJ_CAPTURE_OFF}})).ok);
     EXPECT_EQ(FlagsOf(mouse.pdo), DEVOBJ_SELECTED | DEVOBJ_HOOKED);
     EXPECT_EQ(FlagsOf(mouse.Top()), DEVOBJ_CAPTURE_OFF);
     ASSERT_TRUE(SetFlags(FlagsRequest({{mouse.pdo, DEVOBJ_CAPTURE_OFF}})).ok);

@@ -12,7 +12,9 @@ namespace drivertest {
 
 namespace {
 
-NTSTATUS BareDriverEntry(PDRIVER_OBJECT, PUNICODE_STRING) { return STATUS_SUCCESS; }
+NTSTATUS BareDriverEntry(PDRIVER_OBJECT, PUNICODE_STRING) {
+    return STATUS_SUCCESS;
+}
 
 } // namespace
 
@@ -151,7 +153,9 @@ BuiltStack StackBuilder::Plain(std::initializer_list<const char16_t*> drivers) {
     return stack;
 }
 
-std::string Text(const CHAR* field, size_t width) { return std::string(field, NodeStringLength(field, width)); }
+std::string Text(const CHAR* field, size_t width) {
+    return std::string(field, NodeStringLength(field, width));
+}
 
 NodeList ParseDevstkNodes(const std::vector<uint8_t>& bytes) {
     NodeList list;
@@ -217,7 +221,9 @@ const ListedStack* StackTreeTest::StackOf(const NodeList& list, PDEVICE_OBJECT p
     return nullptr;
 }
 
-IoctlResult StackTreeTest::Refresh() { return Ioctl(IOCTL_TINDALOFT_DEVSTK_REFRESH, nullptr, 0, nullptr, 0); }
+IoctlResult StackTreeTest::Refresh() {
+    return Ioctl(IOCTL_TINDALOFT_DEVSTK_REFRESH, nullptr, 0, nullptr, 0);
+}
 
 void StackTreeTest::EnableChangeLog() {
     const ULONG word = 0;

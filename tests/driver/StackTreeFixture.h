@@ -61,12 +61,12 @@ class StackBuilder {
 public:
     explicit StackBuilder(HandBuiltDevices& devices) : m_devices(devices) {}
 
-    BuiltStack HostController();                         // pci, usbehci "HFDO"
-    BuiltStack RootHub();                                // usbehci "RPDO", usbhub "HUB "
-    BuiltStack OnHubPort(const char16_t* function);      // usbhub "HPDO", then the function's driver
+    BuiltStack HostController();                              // pci, usbehci "HFDO"
+    BuiltStack RootHub();                                     // usbehci "RPDO", usbhub "HUB "
+    BuiltStack OnHubPort(const char16_t* function);           // usbhub "HPDO", then the function's driver
     BuiltStack ExternalHub() { return OnHubPort(u"usbhub"); } // the function is a hub: "HUB "
     BuiltStack Composite() { return OnHubPort(u"usbccgp"); }
-    BuiltStack Interface(const char16_t* function);      // usbccgp, then the function's driver
+    BuiltStack Interface(const char16_t* function); // usbccgp, then the function's driver
     // A bare stack of the named drivers, bottom first, without signatures.
     BuiltStack Plain(std::initializer_list<const char16_t*> drivers);
 
@@ -115,6 +115,8 @@ protected:
 };
 
 std::string Text(const CHAR* field, size_t width);
-template <size_t N> std::string Text(const CHAR (&field)[N]) { return Text(field, N); }
+template <size_t N> std::string Text(const CHAR (&field)[N]) {
+    return Text(field, N);
+}
 
 } // namespace drivertest

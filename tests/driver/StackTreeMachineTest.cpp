@@ -16,9 +16,9 @@
 #include "NtPoolControl.h"
 #include "NtText.h"
 #include "common/ControlCodes.h"
-#include "common/RecordTags.h"
 #include "common/LogHeader.h"
 #include "common/RecordFrame.h"
+#include "common/RecordTags.h"
 #include "driver/Log.h"
 #include "driver/Pool.h"
 #include "driver/StackTree.h"
@@ -30,7 +30,9 @@ namespace {
 
 using Release = nt::version::Release;
 
-ULONG_PTR Address(const void* p) { return reinterpret_cast<ULONG_PTR>(p); }
+ULONG_PTR Address(const void* p) {
+    return reinterpret_cast<ULONG_PTR>(p);
+}
 
 class SimulatedMachine : public DriverFixture {
 protected:
@@ -238,8 +240,7 @@ TEST_P(StackTreeOnMachine, EveryStackGetsTheClassesAndMarksOfItsKind) {
             EXPECT_EQ(+node.BottomClass, table[d].bottom) << d;
             EXPECT_EQ(+node.UpperClass, table[d].upper) << d;
             // Selected drivers are hooked; nothing is recorded before the application selects it.
-            EXPECT_EQ(+node.StatusFlags,
-                      DEVOBJ_CAPTURE_OFF | (table[d].selected ? DEVOBJ_SELECTED | DEVOBJ_HOOKED : 0))
+            EXPECT_EQ(+node.StatusFlags, DEVOBJ_CAPTURE_OFF | (table[d].selected ? DEVOBJ_SELECTED | DEVOBJ_HOOKED : 0))
                 << d;
         }
     }
@@ -467,7 +468,8 @@ TEST_F(SimulatedMachine, OrphanNodeIsListedWithoutStackAndLoggedOnce) {
         }
         // The class drivers' device objects above the interfaces (and whatever else of the composite device's
         // tree a hooked driver still lists) outlive their stacks.
-        EXPECT_TRUE(std::includes(orphans.begin(), orphans.end(), interfaceFunctions.begin(), interfaceFunctions.end()));
+        EXPECT_TRUE(
+            std::includes(orphans.begin(), orphans.end(), interfaceFunctions.begin(), interfaceFunctions.end()));
         EXPECT_TRUE(std::includes(treeDevices.begin(), treeDevices.end(), orphans.begin(), orphans.end()));
         // One system event-log entry per orphan, however often it is listed.
         EXPECT_EQ(nt::errorlog::Entries().size(), orphans.size());
@@ -495,7 +497,8 @@ TEST_F(SimulatedMachine, SelectionsSurviveARebootForABootCapture) {
         }
     }
     request.resize(request.size() + sizeof(NODE_HEADER), 0);
-    ASSERT_TRUE(Ioctl(IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS, request.data(), static_cast<DWORD>(request.size()), nullptr, 0).ok);
+    ASSERT_TRUE(
+        Ioctl(IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS, request.data(), static_cast<DWORD>(request.size()), nullptr, 0).ok);
     const std::u16string stickValues =
         std::u16string(kActiveNodesKey) + u"\\" + std::u16string(stickKey.begin(), stickKey.end());
     const std::u16string printerValues =

@@ -3,8 +3,8 @@
 // capture state of new nodes, device IDs, and the change-log records of arrivals and removals.
 #include <algorithm>
 #include <atomic>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "NtErrorLogControl.h"
@@ -21,7 +21,9 @@ namespace {
 
 constexpr ULONG64 kAllOnes = ~0ull;
 
-ULONG_PTR Address(const void* p) { return reinterpret_cast<ULONG_PTR>(p); }
+ULONG_PTR Address(const void* p) {
+    return reinterpret_cast<ULONG_PTR>(p);
+}
 
 // What one device object's entry is expected to carry.
 struct Expected {
@@ -109,8 +111,7 @@ TEST_F(StackTree, EachKindOfStackGetsItsClassesAndHookMarks) {
             EXPECT_EQ(+node.BottomClass, expected.bottom) << d;
             EXPECT_EQ(+node.UpperClass, expected.upper) << d;
             // A new node records nothing until the application selects it; a selected one's driver is hooked.
-            EXPECT_EQ(+node.StatusFlags,
-                      DEVOBJ_CAPTURE_OFF | (expected.selected ? DEVOBJ_SELECTED | DEVOBJ_HOOKED : 0))
+            EXPECT_EQ(+node.StatusFlags, DEVOBJ_CAPTURE_OFF | (expected.selected ? DEVOBJ_SELECTED | DEVOBJ_HOOKED : 0))
                 << d;
             EXPECT_NE(+node.StartTime, 0u);
             EXPECT_EQ(+node.RemovalTime, 0u);
@@ -513,7 +514,8 @@ TEST_F(StackTree, DeviceHandlesOfControllersPortDevicesAndInterfaces) {
         const BuiltStack* stack;
         ULONG64 handle;
     } cases[] = {
-        {&controller, kAllOnes}, {&root, 0}, {&composite, handle}, {&first, handle}, {&second, handle}, {&third, handle},
+        {&controller, kAllOnes}, {&root, 0},        {&composite, handle},
+        {&first, handle},        {&second, handle}, {&third, handle},
     };
     for (const auto& c : cases) {
         const ListedStack* listed = StackOf(list, c.stack->pdo);
