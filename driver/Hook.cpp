@@ -233,6 +233,15 @@ PDRVOBJ_EXTENSION UnhookDriverObject(PDRIVER_OBJECT DriverObject) {
 VOID HookedDriverUnload(PDRIVER_OBJECT DriverObject) {
     PDRVOBJ_EXTENSION extension = HookFindExtension(DriverObject);
     if (extension == nullptr) {
+        // Retired by this driver's unload while another driver had taken over the unload routine after us
+        // (so it could not be given back): the driver's own routine must still run.
+        auto retired =
+            g_Driver.DriverObject != nullptr
+                ? static_cast<PDRVOBJ_EXTENSION>(IoGetDriverObjectExtension(DriverObject, g_Driver.DriverObject))
+                : nullptr;
+        if (retired != nullptr && retired->SavedDriverUnload != nullptr) {
+            retired->SavedDriverUnload(DriverObject);
+        }
         return;
     }
     const PDRIVER_UNLOAD saved = extension->SavedDriverUnload;

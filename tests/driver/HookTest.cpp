@@ -256,6 +256,23 @@ TEST_F(Hooking, EntriesAnotherDriverReplacedAfterUsAreLeftAlone) {
     EXPECT_EQ(driver->MajorFunction[IRP_MJ_PNP], &RoutineDispatch);
 }
 
+// Another driver took over the unload routine after us, so our unload could not give it back: when the
+// driver unloads later, its own routine still runs.
+TEST_F(Hooking, UnloadRoutineTakenOverAfterUsStillReachesTheDriversOwn) {
+    PDRIVER_OBJECT driver = LoadRoutineDriver(u"usbhub");
+    ASSERT_NE(HookDriverObject(driver), nullptr);
+    ASSERT_EQ(driver->DriverUnload, &HookedDriverUnload);
+    static PDRIVER_UNLOAD s_taken;
+    s_taken = driver->DriverUnload;
+    driver->DriverUnload = [](PDRIVER_OBJECT object) { s_taken(object); };
+    Close();
+    nt::pnp::UnloadDriver(kService);
+
+    UnloadRoutineDriver(u"usbhub");
+    ASSERT_EQ(Routines().unloads.size(), 1u);
+    EXPECT_EQ(Routines().unloads[0], driver);
+}
+
 TEST_F(Hooking, UnloadWaitsForRequestsStillInsideItsRoutines) {
     BuiltStack hub = RoutineRootHub();
     AddDevice(hub.pdo);
