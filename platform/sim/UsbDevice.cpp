@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "UsbDescriptorWalker.h"
+#include "platform/sim/UsbHubModel.h"
 
 namespace sim {
 
@@ -125,6 +126,20 @@ void UsbDevice::AddFunction(UCHAR interfaceNumber, std::shared_ptr<UsbFunction> 
 UsbFunction* UsbDevice::Function(UCHAR interfaceNumber) const {
     auto it = m_functions.find(interfaceNumber);
     return it == m_functions.end() ? nullptr : it->second.get();
+}
+
+bool UsbDevice::Reachable() const {
+    const UsbDevice* device = this;
+    for (int depth = 0; depth < 16; ++depth) { // USB allows five hubs below the root hub
+        if (device->IsHub() && static_cast<const UsbHubModel*>(device)->IsRoot()) {
+            return true;
+        }
+        device = device->ParentHub();
+        if (!device) {
+            return false;
+        }
+    }
+    return false;
 }
 
 UCHAR UsbDevice::Address() const {

@@ -142,6 +142,8 @@ public:
     // The hub (or root hub) port the device is plugged into; null and 0 when unplugged.
     UsbHubModel* ParentHub() const { return m_parentHub.load(); }
     int PortNumber() const { return m_portNumber.load(); }
+    // Whether a host controller can reach the device: it hangs, through its hubs, on a root hub.
+    bool Reachable() const;
     // The physical device object the hub driver made for the device; null while it has none.
     _DEVICE_OBJECT* PhysicalDeviceObject() const { return m_pdo.load(); }
     void SetPhysicalDeviceObject(_DEVICE_OBJECT* pdo) { m_pdo.store(pdo); }

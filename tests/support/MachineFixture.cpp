@@ -5,6 +5,7 @@
 #include "NtObjectNamespace.h"
 #include "NtPoolControl.h"
 #include "NtText.h"
+#include "platform/sim/internal/DriverFramework.h"
 #include "usbioctl.h"
 
 namespace tdl::test {
@@ -104,17 +105,7 @@ IoResult DeviceControl(PDEVICE_OBJECT device, ULONG code, void* input, ULONG inp
 }
 
 NTSTATUS InternalRequest(PDEVICE_OBJECT device, ULONG code, PVOID argument1, PVOID argument2) {
-    KEVENT event;
-    KeInitializeEvent(&event, NotificationEvent, FALSE);
-    IO_STATUS_BLOCK ioStatus{};
-    PIRP irp = IoBuildDeviceIoControlRequest(code, device, nullptr, 0, nullptr, 0, TRUE, &event, &ioStatus);
-    if (!irp) {
-        return STATUS_INSUFFICIENT_RESOURCES;
-    }
-    PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
-    next->Parameters.Others.Argument1 = argument1;
-    next->Parameters.Others.Argument2 = argument2;
-    return Wait(device, irp, event, ioStatus, nullptr);
+    return sim::drv::SendInternalIoctl(device, code, argument1, argument2);
 }
 
 NTSTATUS SubmitUrb(PDEVICE_OBJECT device, _URB* urb) {
@@ -123,24 +114,9 @@ NTSTATUS SubmitUrb(PDEVICE_OBJECT device, _URB* urb) {
 
 NTSTATUS QueryInterface(PDEVICE_OBJECT device, const GUID& type, USHORT size, USHORT version, PINTERFACE interface,
                         PVOID specificData) {
-    PDEVICE_OBJECT target = IoGetAttachedDeviceReference(device);
-    KEVENT event;
-    KeInitializeEvent(&event, NotificationEvent, FALSE);
-    IO_STATUS_BLOCK ioStatus{};
-    PIRP irp = IoBuildSynchronousFsdRequest(IRP_MJ_PNP, target, nullptr, 0, nullptr, &event, &ioStatus);
-    NTSTATUS status = STATUS_INSUFFICIENT_RESOURCES;
-    if (irp) {
-        irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
-        PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
-        next->MinorFunction = IRP_MN_QUERY_INTERFACE;
-        next->Parameters.QueryInterface.InterfaceType = &type;
-        next->Parameters.QueryInterface.Size = size;
-        next->Parameters.QueryInterface.Version = version;
-        next->Parameters.QueryInterface.Interface = interface;
-        next->Parameters.QueryInterface.InterfaceSpecificData = specificData;
-        status = Wait(target, irp, event, ioStatus, nullptr);
-    }
-    ObDereferenceObject(target);
+    PDEVICE_OBJECT top = IoGetAttachedDeviceReference(device);
+    NTSTATUS status = sim::drv::QueryInterface(top, type, size, version, interface, specificData);
+    ObDereferenceObject(top);
     return status;
 }
 

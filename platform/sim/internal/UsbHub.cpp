@@ -185,7 +185,7 @@ NTSTATUS HubFdo::OnStart() {
 
 void HubFdo::OnStop() {
     m_stopping = true;
-    if (m_changePending && m_changeIrp) {
+    if (m_changeState == kPosted) {
         IoCancelIrp(m_changeIrp);
     }
     KeWaitForSingleObject(&m_changeIdle, Executive, KernelMode, FALSE, nullptr);
@@ -224,9 +224,11 @@ NTSTATUS HubFdo::PortFeature(bool set, USHORT feature, int port) {
 
 void HubFdo::PostStatusChange() {
     USBD_PIPE_HANDLE pipe = m_configuration.Pipe(UsbHubModel::kStatusEndpoint);
-    if (!m_changeIrp || !pipe || m_stopping || m_changePending) {
-        return;
+    if (!m_changeIrp || !pipe || m_stopping || m_changeState == kPosted) {
+        return; // a posted transfer completes with the next change
     }
+    // A transfer whose completion routine still runs is ours again as soon as the routine is done.
+    KeWaitForSingleObject(&m_changeIdle, Executive, KernelMode, FALSE, nullptr);
     IoReuseIrp(m_changeIrp, STATUS_NOT_SUPPORTED);
     std::memset(m_changeUrb, 0, sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER));
     const ULONG bytes = static_cast<ULONG>(m_ports.size() + 8) / 8;
@@ -238,20 +240,21 @@ void HubFdo::PostStatusChange() {
     next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
     next->Parameters.Others.Argument1 = m_changeUrb;
     IoSetCompletionRoutine(m_changeIrp, StatusChangeDone, this, TRUE, TRUE, TRUE);
-    m_changePending = true;
     KeClearEvent(&m_changeIdle);
+    m_changeState = kPosted;
     IoCallDriver(m_lower, m_changeIrp);
 }
 
 NTSTATUS HubFdo::StatusChangeDone(PDEVICE_OBJECT, PIRP irp, PVOID context) {
     auto* hub = static_cast<HubFdo*>(context);
+    hub->m_changeState = kCompleting;
     // A port changed: the ports are read again when the manager asks for the hub's children, and the transfer
-    // is sent again after that.
+    // is sent again after that (which waits for this routine to end).
     if (NT_SUCCESS(irp->IoStatus.Status) && !hub->m_stopping) {
         IoInvalidateDeviceRelations(hub->m_pdo, BusRelations);
     }
-    hub->m_changePending = false;
-    KeSetEvent(&hub->m_changeIdle, IO_NO_INCREMENT, FALSE);
+    hub->m_changeState = kIdle;
+    KeSetEvent(&hub->m_changeIdle, IO_NO_INCREMENT, FALSE); // the last touch: the hub may go from here on
     return STATUS_MORE_PROCESSING_REQUIRED;
 }
 

@@ -11,6 +11,7 @@
 // devices; see Composite.h.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -83,9 +84,11 @@ private:
     PIRP m_changeIrp = nullptr;
     PURB m_changeUrb = nullptr;
     UCHAR* m_changeBuffer = nullptr;
-    volatile bool m_stopping = false;
-    volatile bool m_changePending = false;
-    KEVENT m_changeIdle;
+    // Idle: ours to send; Posted: with the hub, waiting for a change; Completing: its completion routine runs.
+    enum ChangeState { kIdle, kPosted, kCompleting };
+    std::atomic<int> m_changeState{kIdle};
+    std::atomic<bool> m_stopping{false};
+    KEVENT m_changeIdle; // signalled while the transfer is idle
 
     // The devices on the ports (index port - 1); null where there is none. Guarded by m_portLock, which keeps a
     // device object alive while it is held: a port's device goes only after it left this table.

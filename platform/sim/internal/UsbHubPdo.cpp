@@ -172,20 +172,9 @@ NTSTATUS PortPdo::InternalDeviceControl(PIRP irp) {
     }
     case IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE:
     case IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE_EX:
-        if (!others.Argument1) {
-            return Complete(irp, STATUS_INVALID_PARAMETER);
-        }
-        *static_cast<PVOID*>(others.Argument1) = m_handle;
-        if (code == IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE_EX && others.Argument2) {
-            *static_cast<PVOID*>(others.Argument2) = m_hub->Handle();
-        }
-        return Complete(irp, STATUS_SUCCESS);
+        return CompleteDeviceHandleRequest(irp, m_handle, m_hub->Handle());
     case IOCTL_INTERNAL_USB_GET_PORT_STATUS:
-        if (!others.Argument1) {
-            return Complete(irp, STATUS_INVALID_PARAMETER);
-        }
-        *static_cast<ULONG*>(others.Argument1) = USBD_PORT_ENABLED | USBD_PORT_CONNECTED;
-        return Complete(irp, STATUS_SUCCESS);
+        return CompletePortStatusRequest(irp, USBD_PORT_ENABLED | USBD_PORT_CONNECTED);
     case IOCTL_INTERNAL_USB_GET_HUB_COUNT:
         if (!others.Argument1) {
             return Complete(irp, STATUS_INVALID_PARAMETER);

@@ -201,8 +201,12 @@ USHORT UsbdiInterfaceSize(USHORT version);
 NTSTATUS FillHubBusInterface(HostController* controller, PINTERFACE interface, USHORT size, USHORT version);
 NTSTATUS FillUsbdiInterface(DeviceHandle* handle, PINTERFACE interface, USHORT size, USHORT version);
 
-// The internal requests every USB physical device object answers the same way once it knows its handle.
+// The NTSTATUS of a request whose URB ended with `status`.
 NTSTATUS StatusFromUsbd(USBD_STATUS status);
+// The internal requests every USB physical device object answers the same way: GET_DEVICE_HANDLE (and _EX,
+// with the handle of the hub the device hangs on) and GET_PORT_STATUS.
+NTSTATUS CompleteDeviceHandleRequest(PIRP irp, PVOID handle, PVOID hubHandle);
+NTSTATUS CompletePortStatusRequest(PIRP irp, ULONG portStatus);
 
 // The interface classes of the vendor USB 3 stack.
 extern const GUID kVendorUsb3HostControllerInterface;

@@ -132,6 +132,29 @@ NTSTATUS StatusFromUsbd(USBD_STATUS status) {
     }
 }
 
+NTSTATUS CompleteDeviceHandleRequest(PIRP irp, PVOID handle, PVOID hubHandle) {
+    PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
+    auto& others = location->Parameters.Others;
+    if (!others.Argument1) {
+        return Complete(irp, STATUS_INVALID_PARAMETER);
+    }
+    *static_cast<PVOID*>(others.Argument1) = handle;
+    if (location->Parameters.DeviceIoControl.IoControlCode == IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE_EX &&
+        others.Argument2) {
+        *static_cast<PVOID*>(others.Argument2) = hubHandle;
+    }
+    return Complete(irp, STATUS_SUCCESS);
+}
+
+NTSTATUS CompletePortStatusRequest(PIRP irp, ULONG portStatus) {
+    auto& others = IoGetCurrentIrpStackLocation(irp)->Parameters.Others;
+    if (!others.Argument1) {
+        return Complete(irp, STATUS_INVALID_PARAMETER);
+    }
+    *static_cast<ULONG*>(others.Argument1) = portStatus;
+    return Complete(irp, STATUS_SUCCESS);
+}
+
 // --- HostController ---
 
 HostController::HostController(PDEVICE_OBJECT self, PDEVICE_OBJECT pdo, PDEVICE_OBJECT lower, PortFlavor flavor)
@@ -676,20 +699,9 @@ NTSTATUS RootHubPdo::InternalDeviceControl(PIRP irp) {
         return Complete(irp, STATUS_SUCCESS);
     case IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE:
     case IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE_EX:
-        if (!others.Argument1) {
-            return Complete(irp, STATUS_INVALID_PARAMETER);
-        }
-        *static_cast<PVOID*>(others.Argument1) = m_controller->RootHandle();
-        if (code == IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE_EX && others.Argument2) {
-            *static_cast<PVOID*>(others.Argument2) = nullptr; // the root hub hangs on no hub
-        }
-        return Complete(irp, STATUS_SUCCESS);
+        return CompleteDeviceHandleRequest(irp, m_controller->RootHandle(), nullptr); // the root hub hangs on no hub
     case IOCTL_INTERNAL_USB_GET_PORT_STATUS:
-        if (!others.Argument1) {
-            return Complete(irp, STATUS_INVALID_PARAMETER);
-        }
-        *static_cast<ULONG*>(others.Argument1) = USBD_PORT_ENABLED | USBD_PORT_CONNECTED;
-        return Complete(irp, STATUS_SUCCESS);
+        return CompletePortStatusRequest(irp, USBD_PORT_ENABLED | USBD_PORT_CONNECTED);
     case IOCTL_INTERNAL_USB_GET_HUB_COUNT:
         // Each device on the way counted the hub it hangs on; the root hub has none above it.
         return Complete(irp, others.Argument1 ? STATUS_SUCCESS : STATUS_INVALID_PARAMETER);

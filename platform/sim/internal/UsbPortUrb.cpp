@@ -64,6 +64,9 @@ void CancelTransfer(PDEVICE_OBJECT, PIRP irp) {
 }
 
 TransferResult Attempt(Pipe* pipe, PIRP irp) {
+    if (!pipe->owner->device->Reachable()) {
+        return TransferResult::Error(USBD_STATUS_DEV_NOT_RESPONDING); // unplugged, and not removed yet
+    }
     PURB urb = UrbOf(irp);
     auto& transfer = urb->UrbBulkOrInterruptTransfer;
     UCHAR* buffer = BufferOf(transfer.TransferBuffer, transfer.TransferBufferMDL);
@@ -286,6 +289,11 @@ NTSTATUS HostController::SubmitUrb(PIRP irp, PURB urb, DeviceHandle* handle) {
     const USHORT function = urb->UrbHeader.Function & ~URB_FUNCTION_SUBMIT_SYNCHRONOUS;
     urb->UrbHeader.UsbdDeviceHandle = handle;
     USBD_STATUS status = USBD_STATUS_SUCCESS;
+    if (!handle->device->Reachable() && function != URB_FUNCTION_ABORT_PIPE) {
+        // Unplugged and not removed yet: the device answers nothing any more.
+        urb->UrbHeader.Status = USBD_STATUS_DEV_NOT_RESPONDING;
+        return Complete(irp, StatusFromUsbd(USBD_STATUS_DEV_NOT_RESPONDING));
+    }
     switch (function) {
     case URB_FUNCTION_SELECT_CONFIGURATION:
         status = SelectConfiguration(urb, handle);
