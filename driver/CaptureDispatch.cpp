@@ -39,11 +39,15 @@ VOID WriteReturnRecord(PCAPTURE_CONTEXT capture) {
 
 } // namespace
 
+// Each family lives in a file of its own; a null entry passes the requests of its kind on untouched.
 const CAPTURE_FAMILY* CaptureFamilyOf(UCHAR MajorFunction, ULONG IoControlCode) {
     switch (MajorFunction) {
     case IRP_MJ_INTERNAL_DEVICE_CONTROL:
-        return IoControlCode == IOCTL_INTERNAL_USB_SUBMIT_URB ? &CaptureFamilyUrb : nullptr;
-    case IRP_MJ_DEVICE_CONTROL:
+        if (IoControlCode == IOCTL_INTERNAL_USB_SUBMIT_URB) {
+            return &CaptureFamilyUrb;
+        }
+        return nullptr; // other internal USB requests
+    case IRP_MJ_DEVICE_CONTROL: // host-controller, hub and HID requests
     case IRP_MJ_POWER:
     case IRP_MJ_PNP:
         return nullptr;

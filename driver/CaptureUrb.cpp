@@ -52,6 +52,9 @@ bool RecordPhase(PURB_RECORD record, FilterPhase phase, NTSTATUS status, PDEVICE
 }
 
 VOID UrbDispatch(PCAPTURE_CONTEXT capture) {
+    if (capture->Node == nullptr) {
+        return; // a device object the tree does not know: nothing to record, nothing to learn
+    }
     URB_RECORD record;
     if (!UrbRecordOpen(&record, static_cast<PURB>(capture->StackLocation->Parameters.Others.Argument1))) {
         return; // unreadable, or a function without a record: passed on untouched
@@ -76,7 +79,7 @@ VOID UrbDispatch(PCAPTURE_CONTEXT capture) {
         watchCompletion = CaptureAccepted(WithSyncGate(
             &record, CaptureCompletionWanted(FilterFamily::Urb, g_Driver.Capture.CaptureUrbs, record.Code)));
     }
-    const bool learn = capture->Node != nullptr && (DeviceNodeFlags(capture->Node) & DEVOBJ_HOOKED) &&
+    const bool learn = (DeviceNodeFlags(capture->Node) & DEVOBJ_HOOKED) &&
                        CaptureUrbTeaches(&record, capture->Stack) && CaptureUrbIsForStack(&record, capture->Stack);
     if (watchCompletion || learn) {
         CaptureInstallCompletion(capture, COMPLETION_KIND_REQUEST, 0,
