@@ -5,8 +5,8 @@
 #include <cstring>
 #include <utility>
 
-#include "AfxFormat.h"
 #include "AfxStringTable.h"
+#include "NtFormat.h"
 
 namespace {
 
@@ -53,8 +53,15 @@ int WideLength(LPCWSTR lpsz) {
     return CheckedLength(n);
 }
 
+// Code units below 0x100 stand for themselves (the Latin-1 part of the 8-bit code page); any other becomes '?',
+// as the system's conversion with a default character does.
+void NarrowFromWide(char* dst, const char16_t* src, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        dst[i] = src[i] < 0x100 ? static_cast<char>(src[i]) : '?';
+}
+
 // Sink that collects formatted text in a stack buffer first.
-class StringFormatSink final : public afx_detail::FormatSink {
+class StringFormatSink final : public nt::format::Sink<char> {
 public:
     explicit StringFormatSink(CString& target) : m_target(target) {}
     ~StringFormatSink() override = default;
@@ -124,7 +131,7 @@ CString::CString(LPCWSTR lpch, int nLength) : m_pszData(EmptyData()) {
     if (nLength <= 0 || lpch == nullptr)
         return;
     char* p = Reserve(nLength, 0);
-    afx_detail::NarrowFromWide(p, lpch, static_cast<size_t>(nLength));
+    NarrowFromWide(p, lpch, static_cast<size_t>(nLength));
     SetLengthUnchecked(nLength);
 }
 
@@ -608,10 +615,7 @@ void CString::AppendFormatV(LPCSTR pszFormat, va_list args) {
         AfxThrowInvalidArgException();
     CString formatted;
     StringFormatSink sink(formatted);
-    va_list copy;
-    va_copy(copy, args);
-    afx_detail::FormatTo(sink, pszFormat, copy);
-    va_end(copy);
+    nt::format::FormatTo(sink, nt::format::Runtime::User, pszFormat, args);
     sink.Drain();
     Append(formatted);
 }

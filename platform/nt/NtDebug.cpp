@@ -43,7 +43,7 @@ void Write(std::string text) {
 ULONG DbgPrint(PCSTR Format, ...) {
     va_list args;
     va_start(args, Format);
-    Write(nt::format::FormatA(Format, args));
+    Write(nt::format::FormatA(nt::format::Runtime::Kernel, Format, args));
     va_end(args);
     return 0;
 }
@@ -53,7 +53,7 @@ ULONG DbgPrintEx(ULONG ComponentId, ULONG Level, PCSTR Format, ...) {
     (void)Level;
     va_list args;
     va_start(args, Format);
-    Write(nt::format::FormatA(Format, args));
+    Write(nt::format::FormatA(nt::format::Runtime::Kernel, Format, args));
     va_end(args);
     return 0;
 }

@@ -1,364 +1,446 @@
 #include "NtFormat.h"
 
+#include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <string_view>
 
+#include "NtFormatFloat.h"
 #include "NtText.h"
 #include "ntdef.h"
 
 namespace nt::format {
 namespace {
 
-enum class Size { Default, Char, Short, Long32, Long64, Wide, Narrow, LongDouble };
+enum : unsigned {
+    kLeft = 1u << 0,
+    kPlus = 1u << 1,
+    kSpace = 1u << 2,
+    kAlternate = 1u << 3,
+    kZeroPad = 1u << 4,
+};
+
+enum class Size { Default, Char, Short, Long32, Int64, Wide };
 
 struct Spec {
-    bool left = false, plus = false, space = false, alt = false, zero = false;
+    unsigned flags = 0;
     int width = 0;
-    int precision = -1; // -1: none
+    int precision = -1; // -1: none given
     Size size = Size::Default;
-    bool wideModifier = false;   // l or w
-    bool narrowModifier = false; // h
+    char type = 0; // the conversion letter; 0 for a character outside ASCII
 };
 
-// Output in the routine's own width: narrow output is ANSI, wide output UTF-16.
-template <class Out>
-struct Sink {
-    std::basic_string<Out> text;
+// Widths and precisions beyond this are the caller's mistake; capping them keeps the arithmetic in range.
+constexpr long kLargestNumber = 100000000;
 
-    void Put(char c) {
-        if constexpr (sizeof(Out) == 1) {
-            text += c;
+template <class Char>
+int ReadNumber(const Char*& p) {
+    long n = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        if (n < kLargestNumber) {
+            n = n * 10 + (*p - '0');
+        }
+    }
+    return static_cast<int>(n);
+}
+
+template <class Char>
+class Engine {
+public:
+    Engine(Sink<Char>& sink, Runtime runtime) : sink_(sink), runtime_(runtime) {}
+
+    void Run(const Char* format, va_list& args);
+
+private:
+    static constexpr bool kWideOutput = sizeof(Char) == 2;
+    static constexpr size_t kChunk = 128;
+
+    // Text that is ASCII in every width: digits, signs, prefixes.
+    void Ascii(std::string_view text) {
+        if constexpr (kWideOutput) {
+            Convert(text, [](char c) { return static_cast<Char>(static_cast<unsigned char>(c)); });
         } else {
-            text += nt::text::AnsiToUtf16(static_cast<unsigned char>(c));
+            sink_.Put(text.data(), text.size());
         }
     }
-    void PutNarrow(std::string_view s) {
-        for (char c : s) {
-            Put(c);
-        }
-    }
-    void PutWide(std::u16string_view s) {
-        if constexpr (sizeof(Out) == 1) {
-            for (char16_t c : s) {
-                text += nt::text::Utf16ToAnsi(c);
-            }
-        } else {
-            text += s;
-        }
-    }
-    void Pad(int count, char c) {
-        for (int i = 0; i < count; ++i) {
-            Put(c);
-        }
-    }
-};
+    void Repeat(char c, size_t n) { sink_.PutRepeat(static_cast<Char>(c), n); }
 
-template <class Out>
-void PutPadded(Sink<Out>& sink, const Spec& spec, size_t length, auto&& writeBody) {
-    int pad = spec.width > static_cast<int>(length) ? spec.width - static_cast<int>(length) : 0;
-    if (!spec.left) {
-        sink.Pad(pad, ' ');
-    }
-    writeBody();
-    if (spec.left) {
-        sink.Pad(pad, ' ');
-    }
-}
-
-template <class Out>
-void PutInteger(Sink<Out>& sink, Spec spec, uint64_t magnitude, bool negative, char conversion) {
-    unsigned base = conversion == 'o' ? 8 : (conversion == 'x' || conversion == 'X' || conversion == 'p') ? 16 : 10;
-    const char* digitsOf = conversion == 'x' ? "0123456789abcdef" : "0123456789ABCDEF";
-    char digits[64];
-    int n = 0;
-    for (uint64_t v = magnitude; v != 0; v /= base) {
-        digits[n++] = digitsOf[v % base];
-    }
-    int precision = spec.precision < 0 ? 1 : spec.precision;
-    int zeros = precision > n ? precision - n : 0;
-    std::string prefix;
-    if (negative) {
-        prefix = "-";
-    } else if (spec.plus && (conversion == 'd' || conversion == 'i')) {
-        prefix = "+";
-    } else if (spec.space && (conversion == 'd' || conversion == 'i')) {
-        prefix = " ";
-    }
-    if (spec.alt && magnitude != 0 && (conversion == 'x' || conversion == 'X')) {
-        prefix += conversion == 'x' ? "0x" : "0X";
-    }
-    if (spec.alt && conversion == 'o' && zeros == 0) {
-        zeros = 1;
-    }
-    int length = static_cast<int>(prefix.size()) + zeros + n;
-    if (spec.zero && !spec.left && spec.precision < 0 && spec.width > length) {
-        zeros += spec.width - length;
-        length = spec.width;
-    }
-    PutPadded(sink, spec, static_cast<size_t>(length), [&] {
-        sink.PutNarrow(prefix);
-        sink.Pad(zeros, '0');
-        for (int i = n - 1; i >= 0; --i) {
-            sink.Put(digits[i]);
-        }
-    });
-}
-
-template <class Out>
-void PutNarrowString(Sink<Out>& sink, const Spec& spec, std::string_view s) {
-    if (spec.precision >= 0 && s.size() > static_cast<size_t>(spec.precision)) {
-        s = s.substr(0, static_cast<size_t>(spec.precision));
-    }
-    PutPadded(sink, spec, s.size(), [&] { sink.PutNarrow(s); });
-}
-
-template <class Out>
-void PutWideString(Sink<Out>& sink, const Spec& spec, std::u16string_view s) {
-    if (spec.precision >= 0 && s.size() > static_cast<size_t>(spec.precision)) {
-        s = s.substr(0, static_cast<size_t>(spec.precision));
-    }
-    PutPadded(sink, spec, s.size(), [&] { sink.PutWide(s); });
-}
-
-int64_t SignedArgument(Size size, va_list& args) {
-    switch (size) {
-    case Size::Char: return static_cast<signed char>(va_arg(args, int));
-    case Size::Short: return static_cast<short>(va_arg(args, int));
-    case Size::Long64: return va_arg(args, long long);
-    default: return va_arg(args, int); // l is 32 bits on the platform
-    }
-}
-
-uint64_t UnsignedArgument(Size size, va_list& args) {
-    switch (size) {
-    case Size::Char: return static_cast<unsigned char>(va_arg(args, unsigned));
-    case Size::Short: return static_cast<unsigned short>(va_arg(args, unsigned));
-    case Size::Long64: return va_arg(args, unsigned long long);
-    default: return va_arg(args, unsigned);
-    }
-}
-
-template <class Out>
-void PutFloat(Sink<Out>& sink, const Spec& spec, char conversion, double value) {
-    char format[32];
-    int f = 0;
-    format[f++] = '%';
-    if (spec.left) format[f++] = '-';
-    if (spec.plus) format[f++] = '+';
-    if (spec.space) format[f++] = ' ';
-    if (spec.alt) format[f++] = '#';
-    if (spec.zero) format[f++] = '0';
-    format[f++] = '*';
-    format[f++] = '.';
-    format[f++] = '*';
-    format[f++] = conversion;
-    format[f] = '\0';
-    char buffer[512];
-    int n = std::snprintf(buffer, sizeof buffer, format, spec.width, spec.precision < 0 ? 6 : spec.precision, value);
-    if (n < 0) {
-        return;
-    }
-    sink.PutNarrow(std::string_view(buffer, n < static_cast<int>(sizeof buffer) ? static_cast<size_t>(n)
-                                                                                  : sizeof buffer - 1));
-}
-
-template <class Out, class In>
-std::basic_string<Out> Run(const In* format, va_list outerArgs) {
-    constexpr bool kWideRoutine = sizeof(In) == 2;
-    va_list args;
-    va_copy(args, outerArgs);
-    Sink<Out> sink;
-    if (format == nullptr) {
-        va_end(args);
-        return {};
-    }
-    for (const In* p = format; *p != 0; ++p) {
-        if (*p != '%') {
-            if constexpr (kWideRoutine) {
-                if constexpr (sizeof(Out) == 2) {
-                    sink.text += static_cast<Out>(*p);
-                } else {
-                    sink.text += nt::text::Utf16ToAnsi(static_cast<char16_t>(*p));
-                }
+    // The text of an 8-bit argument.
+    void NarrowText(std::string_view text) {
+        if constexpr (kWideOutput) {
+            if (runtime_ == Runtime::Kernel) {
+                Convert(text, [](char c) { return nt::text::AnsiToUtf16(static_cast<unsigned char>(c)); });
             } else {
-                sink.Put(static_cast<char>(*p));
+                Ascii(text);
             }
-            continue;
+        } else {
+            sink_.Put(text.data(), text.size());
         }
-        ++p;
+    }
+
+    // The text of a UTF-16 argument, already cut to what prints (PrintableWide).
+    void WideText(std::u16string_view text) {
+        if constexpr (kWideOutput) {
+            sink_.Put(text.data(), text.size());
+        } else if (runtime_ == Runtime::Kernel) {
+            Convert(text, [](char16_t c) { return nt::text::Utf16ToAnsi(c); });
+        } else {
+            Convert(text, [](char16_t c) { return static_cast<char>(c); });
+        }
+    }
+
+    // How much of a UTF-16 argument prints: in the program's run-time, narrow output stops at the first code unit
+    // the "C" locale cannot convert.
+    std::u16string_view PrintableWide(std::u16string_view text) const {
+        if (kWideOutput || runtime_ == Runtime::Kernel) {
+            return text;
+        }
+        size_t n = 0;
+        while (n < text.size() && text[n] < 0x100) {
+            ++n;
+        }
+        return text.substr(0, n);
+    }
+
+    template <class In, class Map>
+    void Convert(std::basic_string_view<In> text, Map map) {
+        Char chunk[kChunk];
+        while (!text.empty()) {
+            size_t n = text.size() < kChunk ? text.size() : kChunk;
+            for (size_t i = 0; i < n; ++i) {
+                chunk[i] = map(text[i]);
+            }
+            sink_.Put(chunk, n);
+            text.remove_prefix(n);
+        }
+    }
+
+    // Writes prefix, zeros and body into a field of the spec's width.
+    template <class Body>
+    void Field(const Spec& spec, std::string_view prefix, size_t zeros, size_t bodyLength, Body&& body) {
+        size_t content = prefix.size() + zeros + bodyLength;
+        size_t width = static_cast<size_t>(spec.width);
+        size_t pad = width > content ? width - content : 0;
+        bool left = (spec.flags & kLeft) != 0;
+        bool zeroPad = (spec.flags & kZeroPad) != 0;
+        if (!left && !zeroPad) {
+            Repeat(' ', pad);
+        }
+        Ascii(prefix);
+        if (!left && zeroPad) {
+            Repeat('0', pad);
+        }
+        Repeat('0', zeros);
+        body();
+        if (left) {
+            Repeat(' ', pad);
+        }
+    }
+
+    void Integer(Spec spec, uint64_t magnitude, bool negative, bool isSigned);
+    void Float(const Spec& spec, double value);
+    void NarrowString(const Spec& spec, std::string_view text);
+    void WideString(const Spec& spec, std::u16string_view text);
+    void Character(const Spec& spec, unsigned code, bool wide);
+    void CountedString(const Spec& spec, const UNICODE_STRING* string);
+    void CountedString(const Spec& spec, const ANSI_STRING* string);
+
+    // Whether a string or character conversion takes a UTF-16 argument: s and c take the format's own width, S
+    // and C the other; h forces narrow, l and w force UTF-16.
+    static bool WideArgument(const Spec& spec, bool upperCase) {
+        if (spec.size == Size::Short || spec.size == Size::Char) {
+            return false;
+        }
+        if (spec.size == Size::Long32 || spec.size == Size::Wide) {
+            return true;
+        }
+        return upperCase != kWideOutput;
+    }
+
+    Sink<Char>& sink_;
+    Runtime runtime_;
+};
+
+template <class Char>
+void Engine<Char>::Integer(Spec spec, uint64_t magnitude, bool negative, bool isSigned) {
+    unsigned base = 10;
+    bool upper = false;
+    char prefix[3];
+    size_t prefixLength = 0;
+    switch (spec.type) {
+    case 'o':
+        base = 8;
+        break;
+    case 'p':
+        spec.precision = 16;
+        [[fallthrough]];
+    case 'X':
+        upper = true;
+        [[fallthrough]];
+    case 'x':
+        base = 16;
+        if ((spec.flags & kAlternate) != 0 && magnitude != 0) {
+            prefix[prefixLength++] = '0';
+            prefix[prefixLength++] = upper ? 'X' : 'x';
+        }
+        break;
+    default:
+        break;
+    }
+    if (isSigned) {
+        if (negative) {
+            prefix[prefixLength++] = '-';
+        } else if ((spec.flags & kPlus) != 0) {
+            prefix[prefixLength++] = '+';
+        } else if ((spec.flags & kSpace) != 0) {
+            prefix[prefixLength++] = ' ';
+        }
+    }
+    if (spec.precision >= 0) {
+        spec.flags &= ~kZeroPad; // a precision overrides the 0 flag
+    } else {
+        spec.precision = 1;
+    }
+
+    char digits[24];
+    size_t n = 0;
+    const char* alphabet = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    for (uint64_t v = magnitude; v != 0; v /= base) {
+        digits[sizeof digits - 1 - n++] = alphabet[v % base];
+    }
+    size_t precision = static_cast<size_t>(spec.precision);
+    size_t zeros = precision > n ? precision - n : 0;
+    if (base == 8 && (spec.flags & kAlternate) != 0 && zeros == 0) {
+        zeros = 1; // the alternate octal form starts with 0 (no digit of a value is a leading 0)
+    }
+    std::string_view body(digits + sizeof digits - n, n);
+    Field(spec, std::string_view(prefix, prefixLength), zeros, n, [&] { Ascii(body); });
+}
+
+template <class Char>
+void Engine<Char>::Float(const Spec& spec, double value) {
+    char prefix = 0;
+    // The run-time shows a NaN's sign through its text (-1.#IND) like any other value's.
+    if (std::signbit(value)) {
+        prefix = '-';
+    } else if ((spec.flags & kPlus) != 0) {
+        prefix = '+';
+    } else if ((spec.flags & kSpace) != 0) {
+        prefix = ' ';
+    }
+    FloatSpec floatSpec{.type = spec.type == 'F' ? 'f' : spec.type,
+                        .precision = spec.precision,
+                        .alternate = (spec.flags & kAlternate) != 0,
+                        .exponentDigits = runtime_ == Runtime::Kernel ? 2 : 3};
+    char body[kFloatTextMax];
+    size_t length = FloatText(value, floatSpec, body);
+    Field(spec, std::string_view(&prefix, prefix != 0 ? 1 : 0), 0, length,
+          [&] { Ascii(std::string_view(body, length)); });
+}
+
+template <class Char>
+void Engine<Char>::NarrowString(const Spec& spec, std::string_view text) {
+    if (spec.precision >= 0 && text.size() > static_cast<size_t>(spec.precision)) {
+        text = text.substr(0, static_cast<size_t>(spec.precision));
+    }
+    Field(spec, {}, 0, text.size(), [&] { NarrowText(text); });
+}
+
+template <class Char>
+void Engine<Char>::WideString(const Spec& spec, std::u16string_view text) {
+    if (spec.precision >= 0 && text.size() > static_cast<size_t>(spec.precision)) {
+        text = text.substr(0, static_cast<size_t>(spec.precision));
+    }
+    text = PrintableWide(text);
+    Field(spec, {}, 0, text.size(), [&] { WideText(text); });
+}
+
+template <class Char>
+void Engine<Char>::Character(const Spec& spec, unsigned code, bool wide) {
+    Spec field = spec;
+    field.precision = -1; // a precision means nothing to a character
+    if (wide) {
+        char16_t c = static_cast<char16_t>(code);
+        WideString(field, std::u16string_view(&c, 1));
+    } else {
+        char c = static_cast<char>(code);
+        NarrowString(field, std::string_view(&c, 1));
+    }
+}
+
+template <class Char>
+void Engine<Char>::CountedString(const Spec& spec, const UNICODE_STRING* string) {
+    if (string == nullptr || string->Buffer == nullptr) {
+        NarrowString(spec, "(null)");
+    } else {
+        WideString(spec, nt::text::View(string));
+    }
+}
+
+template <class Char>
+void Engine<Char>::CountedString(const Spec& spec, const ANSI_STRING* string) {
+    NarrowString(spec, string == nullptr || string->Buffer == nullptr ? "(null)" : nt::text::View(string));
+}
+
+template <class Char>
+void Engine<Char>::Run(const Char* p, va_list& args) {
+    while (*p != 0) {
+        const Char* literal = p;
+        while (*p != 0 && *p != '%') {
+            ++p;
+        }
+        if (p > literal) {
+            sink_.Put(literal, static_cast<size_t>(p - literal));
+        }
+        if (*p == 0) {
+            break;
+        }
+        ++p; // '%'
         Spec spec;
         for (;; ++p) {
-            if (*p == '-') spec.left = true;
-            else if (*p == '+') spec.plus = true;
-            else if (*p == ' ') spec.space = true;
-            else if (*p == '#') spec.alt = true;
-            else if (*p == '0') spec.zero = true;
-            else break;
+            if (*p == '-') {
+                spec.flags |= kLeft;
+            } else if (*p == '+') {
+                spec.flags |= kPlus;
+            } else if (*p == ' ') {
+                spec.flags |= kSpace;
+            } else if (*p == '#') {
+                spec.flags |= kAlternate;
+            } else if (*p == '0') {
+                spec.flags |= kZeroPad;
+            } else {
+                break;
+            }
         }
         if (*p == '*') {
-            spec.width = va_arg(args, int);
-            if (spec.width < 0) {
-                spec.left = true;
-                spec.width = -spec.width;
+            int width = va_arg(args, int);
+            if (width < 0) {
+                spec.flags |= kLeft;
+                width = width == INT32_MIN ? INT32_MAX : -width;
             }
+            spec.width = width;
             ++p;
         } else {
-            while (*p >= '0' && *p <= '9') {
-                spec.width = spec.width * 10 + (*p++ - '0');
-            }
+            spec.width = ReadNumber(p);
         }
         if (*p == '.') {
             ++p;
-            spec.precision = 0;
             if (*p == '*') {
-                spec.precision = va_arg(args, int);
-                if (spec.precision < 0) {
-                    spec.precision = -1;
-                }
+                int precision = va_arg(args, int);
+                spec.precision = precision < 0 ? -1 : precision;
                 ++p;
             } else {
-                while (*p >= '0' && *p <= '9') {
-                    spec.precision = spec.precision * 10 + (*p++ - '0');
-                }
+                spec.precision = ReadNumber(p);
             }
         }
-        // Size prefixes.
-        for (bool more = true; more;) {
-            switch (*p) {
-            case 'h':
-                if (p[1] == 'h') {
-                    spec.size = Size::Char;
-                    ++p;
-                } else {
-                    spec.size = Size::Short;
-                }
-                spec.narrowModifier = true;
-                ++p;
-                break;
-            case 'l':
-                if (p[1] == 'l') {
-                    spec.size = Size::Long64;
-                    ++p;
-                } else {
-                    spec.size = Size::Long32;
-                    spec.wideModifier = true;
-                }
-                ++p;
-                break;
-            case 'w':
-                spec.wideModifier = true;
-                ++p;
-                break;
-            case 'L':
-                spec.size = Size::LongDouble;
-                ++p;
-                break;
-            case 'z':
-            case 'j':
-            case 't':
-            case 'q':
-                spec.size = Size::Long64;
-                ++p;
-                break;
-            case 'I':
-                if (p[1] == '6' && p[2] == '4') {
-                    spec.size = Size::Long64;
-                    p += 3;
-                } else if (p[1] == '3' && p[2] == '2') {
-                    spec.size = Size::Long32;
-                    p += 3;
-                } else {
-                    spec.size = Size::Long64; // pointer-sized
-                    ++p;
-                }
-                break;
-            default:
-                more = false;
-                break;
-            }
+        if ((spec.flags & kLeft) != 0) {
+            spec.flags &= ~kZeroPad;
         }
-        const In conversion = *p;
+        if ((spec.flags & kPlus) != 0) {
+            spec.flags &= ~kSpace;
+        }
+
+        // Size prefix.
+        if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
+            spec.size = Size::Int64;
+            p += 3;
+        } else if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
+            spec.size = Size::Long32;
+            p += 3;
+        } else if (p[0] == 'I') {
+            spec.size = Size::Int64; // pointer-sized on x64
+            p += 1;
+        } else if (p[0] == 'h' && p[1] == 'h') {
+            spec.size = Size::Char;
+            p += 2;
+        } else if (p[0] == 'h') {
+            spec.size = Size::Short;
+            p += 1;
+        } else if (p[0] == 'l' && p[1] == 'l') {
+            spec.size = Size::Int64;
+            p += 2;
+        } else if (p[0] == 'l') {
+            spec.size = Size::Long32;
+            p += 1;
+        } else if (p[0] == 'w') {
+            spec.size = Size::Wide;
+            p += 1;
+        } else if (p[0] == 'L') {
+            p += 1; // long double is double
+        } else if (p[0] == 'z' || p[0] == 'j' || p[0] == 't') {
+            spec.size = Size::Int64;
+            p += 1;
+        }
+        const Char conversion = *p;
         if (conversion == 0) {
             break;
         }
-        // Which width a string or character conversion takes: s/c are the routine's own width, S/C the other;
-        // h forces narrow, l and w force wide.
-        auto wideArgument = [&](bool upper) {
-            if (spec.narrowModifier) {
-                return false;
-            }
-            if (spec.wideModifier) {
-                return true;
-            }
-            return upper ? !kWideRoutine : kWideRoutine;
-        };
-        switch (conversion) {
+        ++p;
+        spec.type = conversion < 0x80 ? static_cast<char>(conversion) : 0;
+
+        switch (spec.type) {
         case 'd':
         case 'i': {
-            int64_t v = SignedArgument(spec.size, args);
+            int64_t v;
+            if (spec.size == Size::Int64) {
+                v = va_arg(args, long long);
+            } else if (spec.size == Size::Short) {
+                v = static_cast<short>(va_arg(args, int));
+            } else if (spec.size == Size::Char) {
+                v = static_cast<signed char>(va_arg(args, int));
+            } else {
+                v = va_arg(args, int); // l is 32 bits on the platform
+            }
             uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-            PutInteger(sink, spec, magnitude, v < 0, 'd');
+            Integer(spec, magnitude, v < 0, true);
             break;
         }
         case 'u':
         case 'o':
         case 'x':
-        case 'X':
-            PutInteger(sink, spec, UnsignedArgument(spec.size, args), false, static_cast<char>(conversion));
-            break;
-        case 'p': {
-            Spec pointer = spec;
-            pointer.precision = 16;
-            pointer.alt = false;
-            PutInteger(sink, pointer, reinterpret_cast<uintptr_t>(va_arg(args, void*)), false, 'X');
+        case 'X': {
+            uint64_t v;
+            if (spec.size == Size::Int64) {
+                v = va_arg(args, unsigned long long);
+            } else if (spec.size == Size::Short) {
+                v = static_cast<unsigned short>(va_arg(args, unsigned));
+            } else if (spec.size == Size::Char) {
+                v = static_cast<unsigned char>(va_arg(args, unsigned));
+            } else {
+                v = va_arg(args, unsigned);
+            }
+            Integer(spec, v, false, false);
             break;
         }
+        case 'p':
+            Integer(spec, reinterpret_cast<uintptr_t>(va_arg(args, void*)), false, false);
+            break;
         case 'c':
         case 'C': {
-            int c = va_arg(args, int);
-            if (wideArgument(conversion == 'C')) {
-                char16_t w = static_cast<char16_t>(c);
-                PutWideString(sink, Spec{.left = spec.left, .width = spec.width}, std::u16string_view(&w, 1));
-            } else {
-                char n = static_cast<char>(c);
-                PutNarrowString(sink, Spec{.left = spec.left, .width = spec.width}, std::string_view(&n, 1));
-            }
+            unsigned code = static_cast<unsigned>(va_arg(args, int));
+            Character(spec, code, WideArgument(spec, spec.type == 'C'));
             break;
         }
         case 's':
         case 'S':
-            if (wideArgument(conversion == 'S')) {
-                const char16_t* s = va_arg(args, const char16_t*);
+            if (WideArgument(spec, spec.type == 'S')) {
+                auto* s = va_arg(args, const char16_t*);
                 if (s == nullptr) {
-                    PutNarrowString(sink, spec, "(null)");
+                    NarrowString(spec, "(null)");
                 } else {
-                    PutWideString(sink, spec, std::u16string_view(s));
+                    WideString(spec, nt::text::View(s));
                 }
             } else {
-                const char* s = va_arg(args, const char*);
-                PutNarrowString(sink, spec, s == nullptr ? "(null)" : std::string_view(s));
+                auto* s = va_arg(args, const char*);
+                NarrowString(spec, s == nullptr ? "(null)" : std::string_view(s));
             }
             break;
         case 'Z':
-            if (spec.wideModifier) {
-                auto* s = va_arg(args, const UNICODE_STRING*);
-                if (s == nullptr || s->Buffer == nullptr) {
-                    PutNarrowString(sink, spec, "(null)");
-                } else {
-                    PutWideString(sink, spec, nt::text::View(s));
-                }
+            // %wZ (or %lZ) is a UNICODE_STRING, %Z an ANSI_STRING, whatever the format's width.
+            if (spec.size == Size::Wide || spec.size == Size::Long32) {
+                CountedString(spec, va_arg(args, const UNICODE_STRING*));
             } else {
-                auto* s = va_arg(args, const ANSI_STRING*);
-                if (s == nullptr || s->Buffer == nullptr) {
-                    PutNarrowString(sink, spec, "(null)");
-                } else {
-                    PutNarrowString(sink, spec, nt::text::View(s));
-                }
+                CountedString(spec, va_arg(args, const ANSI_STRING*));
             }
-            break;
-        case 'n':
-            (void)va_arg(args, void*);
             break;
         case 'e':
         case 'E':
@@ -368,38 +450,60 @@ std::basic_string<Out> Run(const In* format, va_list outerArgs) {
         case 'G':
         case 'a':
         case 'A':
-            PutFloat(sink, spec, static_cast<char>(conversion), va_arg(args, double));
+            Float(spec, va_arg(args, double));
             break;
-        case '%':
-            sink.Put('%');
+        case 'n':
+            (void)va_arg(args, void*); // refused: nothing is written
             break;
         default:
-            // An unknown conversion is printed as it stands.
-            sink.Put('%');
-            if constexpr (kWideRoutine) {
-                sink.PutWide(std::u16string_view(reinterpret_cast<const char16_t*>(p), 1));
-            } else {
-                sink.Put(static_cast<char>(conversion));
-            }
+            sink_.Put(&conversion, 1); // "%%" and unknown conversions print the character itself
             break;
         }
     }
-    va_end(args);
-    return std::move(sink.text);
+}
+
+template <class Char>
+class StringSink final : public Sink<Char> {
+public:
+    void Put(const Char* text, size_t n) override { text_.append(text, n); }
+    void PutRepeat(Char c, size_t n) override { text_.append(n, c); }
+    std::basic_string<Char> Take() { return std::move(text_); }
+
+private:
+    std::basic_string<Char> text_;
+};
+
+template <class Char>
+void Format(Sink<Char>& sink, Runtime runtime, const Char* format, va_list args) {
+    if (format == nullptr) {
+        return;
+    }
+    va_list copy;
+    va_copy(copy, args);
+    Engine<Char>(sink, runtime).Run(format, copy);
+    va_end(copy);
 }
 
 } // namespace
 
-std::string FormatA(const char* format, va_list args) { return Run<char, char>(format, args); }
+void FormatTo(Sink<char>& sink, Runtime runtime, const char* format, va_list args) {
+    Format(sink, runtime, format, args);
+}
 
-std::u16string FormatW(const char16_t* format, va_list args) { return Run<char16_t, char16_t>(format, args); }
+void FormatTo(Sink<char16_t>& sink, Runtime runtime, const char16_t* format, va_list args) {
+    Format(sink, runtime, format, args);
+}
 
-std::string Format(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::string text = FormatA(format, args);
-    va_end(args);
-    return text;
+std::string FormatA(Runtime runtime, const char* format, va_list args) {
+    StringSink<char> sink;
+    Format(sink, runtime, format, args);
+    return sink.Take();
+}
+
+std::u16string FormatW(Runtime runtime, const char16_t* format, va_list args) {
+    StringSink<char16_t> sink;
+    Format(sink, runtime, format, args);
+    return sink.Take();
 }
 
 } // namespace nt::format

@@ -79,7 +79,7 @@ NTSTATUS VPrintfA(char* dest, size_t cch, const char* format, va_list args) {
     if (!ValidCount<char>(cch)) {
         return STATUS_INVALID_PARAMETER;
     }
-    std::string text = nt::format::FormatA(format, args);
+    std::string text = nt::format::FormatA(nt::format::Runtime::Kernel, format, args);
     return Put<char>(dest, cch, text);
 }
 
@@ -87,7 +87,7 @@ NTSTATUS VPrintfW(char16_t* dest, size_t cch, const char16_t* format, va_list ar
     if (!ValidCount<char16_t>(cch)) {
         return STATUS_INVALID_PARAMETER;
     }
-    std::u16string text = nt::format::FormatW(format, args);
+    std::u16string text = nt::format::FormatW(nt::format::Runtime::Kernel, format, args);
     return Put<char16_t>(dest, cch, text);
 }
 
@@ -223,7 +223,7 @@ NTSTATUS RtlStringCchLengthW(NTSTRSAFE_PCWSTR psz, size_t cchMax, size_t* pcchLe
 NTSTATUS RtlUnicodeStringPrintf(PUNICODE_STRING DestinationString, NTSTRSAFE_PCWSTR pszFormat, ...) {
     va_list args;
     va_start(args, pszFormat);
-    std::u16string text = nt::format::FormatW(pszFormat, args);
+    std::u16string text = nt::format::FormatW(nt::format::Runtime::Kernel, pszFormat, args);
     va_end(args);
     return PutCounted(DestinationString, text);
 }
