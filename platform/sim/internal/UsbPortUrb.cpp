@@ -42,7 +42,10 @@ void FinishTransfer(PIRP irp, TransferResult result) {
     }
     NTSTATUS status = StatusFromUsbd(result.status);
     controller->Release(handle);
+    // Transfers complete as a controller's interrupt completes them: at DISPATCH_LEVEL.
+    KIRQL irql = KeRaiseIrqlToDpcLevel();
     Complete(irp, status, 0);
+    KeLowerIrql(irql);
 }
 
 void CancelTransfer(PDEVICE_OBJECT, PIRP irp) {
