@@ -2,6 +2,7 @@
 #include "driver/CaptureContext.h"
 
 #include "driver/Capture.h"
+#include "driver/StackTree.h"
 
 PCOMPLETION_CONTEXT CaptureContextTake(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 Value, UCHAR Flags) {
     if (Capture->Node == nullptr) {
@@ -38,4 +39,26 @@ BOOLEAN CaptureInstallCompletion(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 
     location->Context = context;
     location->Control |= SL_INVOKE_ON_SUCCESS | SL_INVOKE_ON_ERROR | SL_INVOKE_ON_CANCEL;
     return TRUE;
+}
+
+VOID CaptureHeader(const CAPTURE_CONTEXT* Capture, PRECORD_HEADER_INFO Header) {
+    RtlZeroMemory(Header, sizeof *Header);
+    Header->StackCount = Capture->StackCount;
+    Header->CurrentLocation = Capture->CurrentLocation;
+    Header->StackID = Capture->StackID;
+    Header->DeviceObject = reinterpret_cast<ULONG64>(Capture->DeviceObject);
+    Header->Irp = reinterpret_cast<ULONG64>(Capture->Irp);
+    Header->StackLocation = reinterpret_cast<ULONG64>(Capture->StackLocation);
+}
+
+VOID CaptureCompletionHeader(const COMPLETION_CONTEXT* Context, PIRP Irp, PRECORD_HEADER_INFO Header) {
+    RtlZeroMemory(Header, sizeof *Header);
+    const DEVICE_STACK* stack = DeviceNodeOwningStack(Context->Node);
+    Header->StackCount = static_cast<UCHAR>(Irp->StackCount);
+    Header->CurrentLocation = static_cast<UCHAR>(Irp->CurrentLocation);
+    Header->StackID = stack != nullptr ? static_cast<USHORT>(stack->StackID) : 0;
+    Header->DeviceObject = reinterpret_cast<ULONG64>(Context->DeviceObject);
+    Header->Irp = reinterpret_cast<ULONG64>(Irp);
+    Header->StackLocation = reinterpret_cast<ULONG64>(Context->StackLocation);
+    Header->Status = Irp->IoStatus.Status;
 }

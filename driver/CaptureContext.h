@@ -15,6 +15,7 @@
 #include "ntddk.h"
 
 #include "driver/DeviceNode.h"
+#include "driver/Record.h"
 
 struct _DEVICE_STACK;
 struct _COMPLETION_CONTEXT;
@@ -82,3 +83,14 @@ VOID CaptureContextGive(PCOMPLETION_CONTEXT Context);
 // HookedCompletion calls the routine that was there as the platform would have. FALSE when no context could
 // be had: the request then goes on unwatched, exactly as it came.
 BOOLEAN CaptureInstallCompletion(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 Value, UCHAR Flags);
+
+// --- Record headers ---
+
+// The header values of a record written before or right after the call (I and R records): the device
+// object, the IRP, the hooked driver's stack location, the IRP's stack count and location taken before the
+// call and the stack's id. The caller adds the function word and the status.
+VOID CaptureHeader(const CAPTURE_CONTEXT* Capture, PRECORD_HEADER_INFO Header);
+// The header values of a C record: the device object, the IRP with its stack count and current location now,
+// the stack location saved when the completion routine went in, the owning stack's id, and the IRP's status.
+// The caller adds the function word.
+VOID CaptureCompletionHeader(const COMPLETION_CONTEXT* Context, PIRP Irp, PRECORD_HEADER_INFO Header);

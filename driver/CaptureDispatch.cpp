@@ -16,14 +16,9 @@ namespace {
 // The R record: the header only, with the values taken before the call and the routine's return value.
 VOID FillReturnRecord(PRECORD_DESCRIPTOR Record, PVOID Context, PIRP, PVOID, BOOLEAN) {
     const auto* capture = static_cast<const CAPTURE_CONTEXT*>(Context);
-    RECORD_HEADER_INFO header = {};
+    RECORD_HEADER_INFO header;
+    CaptureHeader(capture, &header);
     header.Function = capture->ReturnFunction;
-    header.StackCount = capture->StackCount;
-    header.CurrentLocation = capture->CurrentLocation;
-    header.StackID = capture->StackID;
-    header.DeviceObject = reinterpret_cast<ULONG64>(capture->DeviceObject);
-    header.Irp = reinterpret_cast<ULONG64>(capture->Irp);
-    header.StackLocation = reinterpret_cast<ULONG64>(capture->StackLocation);
     header.Status = capture->Status;
     RecordSetHeader(Record, &header);
 }

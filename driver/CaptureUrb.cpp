@@ -66,13 +66,8 @@ VOID UrbDispatch(PCAPTURE_CONTEXT capture) {
             capture->Mode = CAPTURE_MODE_RETURN;
             capture->ReturnTag = LogTag::urbR;
             capture->ReturnFunction = UrbRecordReturnFunction(&record);
-            RECORD_HEADER_INFO header = {};
-            header.StackCount = capture->StackCount;
-            header.CurrentLocation = capture->CurrentLocation;
-            header.StackID = capture->StackID;
-            header.DeviceObject = reinterpret_cast<ULONG64>(capture->DeviceObject);
-            header.Irp = reinterpret_cast<ULONG64>(capture->Irp);
-            header.StackLocation = reinterpret_cast<ULONG64>(capture->StackLocation);
+            RECORD_HEADER_INFO header;
+            CaptureHeader(capture, &header);
             header.Status = capture->Irp->IoStatus.Status;
             UrbRecordWrite(g_Driver.CaptureLog, &record, &header);
         }
@@ -96,14 +91,8 @@ VOID UrbComplete(PDEVICE_OBJECT, PIRP Irp, PCOMPLETION_CONTEXT context) {
     const NTSTATUS status = Irp->IoStatus.Status;
     if ((context->Flags & COMPLETION_RECORD) && !context->OwnRequest && CaptureNodeRecorded(context->Node) &&
         RecordPhase(&record, FilterPhase::Completion, status, stack)) {
-        RECORD_HEADER_INFO header = {};
-        header.StackCount = static_cast<UCHAR>(Irp->StackCount);
-        header.CurrentLocation = static_cast<UCHAR>(Irp->CurrentLocation);
-        header.StackID = stack != nullptr ? static_cast<USHORT>(stack->StackID) : 0;
-        header.DeviceObject = reinterpret_cast<ULONG64>(context->DeviceObject);
-        header.Irp = reinterpret_cast<ULONG64>(Irp);
-        header.StackLocation = reinterpret_cast<ULONG64>(context->StackLocation);
-        header.Status = status;
+        RECORD_HEADER_INFO header;
+        CaptureCompletionHeader(context, Irp, &header);
         UrbRecordWrite(g_Driver.CaptureLog, &record, &header);
     }
     if ((context->Flags & COMPLETION_LEARN) && stack != nullptr && NT_SUCCESS(status) &&
