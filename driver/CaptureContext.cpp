@@ -41,6 +41,17 @@ BOOLEAN CaptureInstallCompletion(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 
     return TRUE;
 }
 
+BOOLEAN CapturePostProcess(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 Value) {
+    PCOMPLETION_CONTEXT context = CaptureContextTake(Capture, Kind, Value, 0);
+    if (context == nullptr) {
+        return FALSE;
+    }
+    context->Capture = Capture;
+    Capture->Completion = context;
+    Capture->Mode = CAPTURE_MODE_POST;
+    return TRUE;
+}
+
 VOID CaptureHeader(const CAPTURE_CONTEXT* Capture, PRECORD_HEADER_INFO Header) {
     RtlZeroMemory(Header, sizeof *Header);
     Header->StackCount = Capture->StackCount;

@@ -84,6 +84,12 @@ VOID CaptureContextGive(PCOMPLETION_CONTEXT Context);
 // be had: the request then goes on unwatched, exactly as it came.
 BOOLEAN CaptureInstallCompletion(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 Value, UCHAR Flags);
 
+// Mode 2: takes a completion context for the family's post-processing after the call (its Capture pointing
+// back at the capture context) and sets the mode. HookedDispatch runs the family's PostDispatch only when the
+// call did not return STATUS_PENDING, and gives the context back in every case. FALSE without memory (the
+// mode stays as it was).
+BOOLEAN CapturePostProcess(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 Value);
+
 // --- Record headers ---
 
 // The header values of a record written before or right after the call (I and R records): the device
