@@ -8,6 +8,13 @@
 // loaded, as a boot-start driver is, before any USB device; then the root bus reports the PCI bus, whose
 // enumeration brings the controllers, their root hubs, the hubs and the devices, in the platform's order; boot
 // returns once the Plug and Play manager is idle.
+//
+// Reaching the machine from a test: the device models are the objects the builder plugged (keep the pointers
+// Plug returned, or ask Device("name")); a model's PhysicalDeviceObject() is the physical device object its hub
+// driver made, and IoGetAttachedDevice of it the top of its stack. Driving traffic: a function model answers
+// its interface's class requests and transfers (UsbFunction), NAKs what it cannot answer yet and calls
+// EndpointReady when it can; the port driver keeps the waiting transfers and asks again. Hot-plug: Plug and
+// Unplug below, or UsbHubModel::Attach and Detach from any thread followed by WaitForIdle.
 #pragma once
 
 #include <filesystem>
