@@ -1,6 +1,6 @@
 // Where the device-stack tree hands over to the hooking of drivers' dispatch tables and to the handle tables
 // and descriptor caches. The tree calls these at the points named; the bodies in StackTreeHooks.cpp belong
-// to the hooking code and do nothing until it exists (no driver is hooked, no handle is tabled).
+// to the hooking code and pass each call on to Hook.h, HandleTables.h or DescriptorCache.h.
 //
 // Locks: the tree calls every one of these with none of its locks held.
 #pragma once
