@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr ULONG kPipes = 256;  // endpoints of the devices of a well-filled machine
+constexpr ULONG kPipes = 256; // endpoints of the devices of a well-filled machine
 constexpr ULONG kStacks = 32;
 
 class TablesFixture : public benchmark::Fixture {

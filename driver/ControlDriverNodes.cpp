@@ -49,8 +49,8 @@ VOID DriverNodeFill(const DRVOBJ_EXTENSION* extension, PDRIVER_NODE node) {
 ULONG DriverNodesWriteLocked(PUCHAR out, ULONG length) {
     ULONG offset = 0;
     bool full = false;
-    for (PLIST_ENTRY link = g_Driver.HookedDriverList.Head.Flink;
-         !full && link != &g_Driver.HookedDriverList.Head; link = link->Flink) {
+    for (PLIST_ENTRY link = g_Driver.HookedDriverList.Head.Flink; !full && link != &g_Driver.HookedDriverList.Head;
+         link = link->Flink) {
         auto extension = CONTAINING_RECORD(link, DRVOBJ_EXTENSION, Links);
         if (length - offset <= DRIVER_NODE_SIZE) {
             break;

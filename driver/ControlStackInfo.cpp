@@ -7,8 +7,8 @@
 //
 // Locks: the stack's cache lock (DescriptorCache.h) while a descriptor is copied; the stack's device-list
 // lock while a live query picks its device object.
-#include "common/DevstkInfo.h"
 #include "common/ByteReader.h"
+#include "common/DevstkInfo.h"
 #include "driver/ControlHandlers.h"
 #include "driver/DescriptorCache.h"
 #include "driver/StackInfo.h"
@@ -17,13 +17,15 @@
 
 namespace {
 
-constexpr ULONG MIN(ULONG a, ULONG b) { return a < b ? a : b; }
+constexpr ULONG MIN(ULONG a, ULONG b) {
+    return a < b ? a : b;
+}
 
 // Copies the stack's cached descriptor of `kind` into the data area and returns the bytes the reply
 // carries: bLength, or for a configuration descriptor wTotalLength when `dataLength` allows it, cut to
 // what is cached and to the data area. STATUS_UNSUCCESSFUL when nothing is cached.
-NTSTATUS DescriptorReply(PDEVICE_STACK stack, DESCRIPTOR_CACHE_KIND kind, PUCHAR data, ULONG capacity,
-                         ULONG dataLength, PULONG replied) {
+NTSTATUS DescriptorReply(PDEVICE_STACK stack, DESCRIPTOR_CACHE_KIND kind, PUCHAR data, ULONG capacity, ULONG dataLength,
+                         PULONG replied) {
     BOOLEAN cached = FALSE;
     const ULONG copied = DescriptorCacheCopy(stack, kind, data, capacity, &cached);
     if (!cached) {
@@ -103,8 +105,8 @@ NTSTATUS ControlGetDevstkInfo(PCONTROL_REQUEST Request) {
     if (Request->Length < minimum) {
         return STATUS_UNSUCCESSFUL;
     }
-    if (selector == DEVSTK_DRIVERKEY_NAME &&
-        tdl::LoadLe<ULONG>(buffer + offsetof(DEVSTK_INFO_REQUEST, DataLength)) > Request->Length - DEVSTK_INFO_HEADER_SIZE) {
+    if (selector == DEVSTK_DRIVERKEY_NAME && tdl::LoadLe<ULONG>(buffer + offsetof(DEVSTK_INFO_REQUEST, DataLength)) >
+                                                 Request->Length - DEVSTK_INFO_HEADER_SIZE) {
         return STATUS_INVALID_PARAMETER; // the length passed down must fit the data area
     }
     PDEVICE_STACK stack = FindStackById(stackId);

@@ -18,8 +18,12 @@ constexpr ULONG INTERFACE_HEAD_SIZE = offsetof(USBD_INTERFACE_INFORMATION, Pipes
 constexpr ULONG PIPE_SIZE = sizeof(USBD_PIPE_INFORMATION);
 constexpr ULONG ALL_RECORDS = 0xFFFFFFFF;
 
-KIRQL CacheLock(PDEVICE_STACK stack) { return KeAcquireSpinLockRaiseToDpc(&stack->Interfaces.Lock); }
-VOID CacheUnlock(PDEVICE_STACK stack, KIRQL irql) { KeReleaseSpinLock(&stack->Interfaces.Lock, irql); }
+KIRQL CacheLock(PDEVICE_STACK stack) {
+    return KeAcquireSpinLockRaiseToDpc(&stack->Interfaces.Lock);
+}
+VOID CacheUnlock(PDEVICE_STACK stack, KIRQL irql) {
+    KeReleaseSpinLock(&stack->Interfaces.Lock, irql);
+}
 
 PVOID* CacheField(PDEVICE_STACK stack, DESCRIPTOR_CACHE_KIND kind) {
     switch (kind) {
@@ -97,8 +101,8 @@ VOID InterfaceRecordsCreate(const UCHAR* run, ULONG runLength, ULONG limit, PLIS
             break;
         }
         const SIZE_T size = offsetof(INTERFACE_RECORD, Info) + length;
-        auto record = static_cast<PINTERFACE_RECORD>(DriverAllocate(size > sizeof(INTERFACE_RECORD) ? size
-                                                                                               : sizeof(INTERFACE_RECORD)));
+        auto record = static_cast<PINTERFACE_RECORD>(
+            DriverAllocate(size > sizeof(INTERFACE_RECORD) ? size : sizeof(INTERFACE_RECORD)));
         if (record == nullptr) {
             break;
         }
@@ -277,7 +281,9 @@ PVOID StackConfigurationHandle(PDEVICE_STACK Stack) {
     return handle;
 }
 
-ULONG StackInterfaceCount(PDEVICE_STACK Stack) { return static_cast<ULONG>(Stack->Interfaces.Count); }
+ULONG StackInterfaceCount(PDEVICE_STACK Stack) {
+    return static_cast<ULONG>(Stack->Interfaces.Count);
+}
 
 VOID StackInterfacesDrop(PDEVICE_STACK Stack) {
     LIST_ENTRY dropped;

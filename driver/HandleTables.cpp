@@ -16,9 +16,9 @@ namespace {
 typedef struct _HANDLE_ENTRY {
     struct _HANDLE_ENTRY* Next;
     ULONG64 Key;
-    PDEVICE_STACK Stack;          // device-handle table: referenced; pipe table: not referenced
-    PINTERFACE_RECORD Interface;  // pipe table only
-    ULONG PipeIndex;              // pipe table only
+    PDEVICE_STACK Stack;         // device-handle table: referenced; pipe table: not referenced
+    PINTERFACE_RECORD Interface; // pipe table only
+    ULONG PipeIndex;             // pipe table only
 } HANDLE_ENTRY, *PHANDLE_ENTRY;
 
 typedef struct _HANDLE_TABLE {
@@ -33,8 +33,12 @@ static_assert(sizeof(HANDLE_TABLE{}.Buckets) / sizeof(PHANDLE_ENTRY) == DEVICE_N
 HANDLE_TABLE g_DeviceHandleTable;
 HANDLE_TABLE g_PipeTable;
 
-KIRQL TableLock(PHANDLE_TABLE table) { return KeAcquireSpinLockRaiseToDpc(&table->Lock); }
-VOID TableUnlock(PHANDLE_TABLE table, KIRQL irql) { KeReleaseSpinLock(&table->Lock, irql); }
+KIRQL TableLock(PHANDLE_TABLE table) {
+    return KeAcquireSpinLockRaiseToDpc(&table->Lock);
+}
+VOID TableUnlock(PHANDLE_TABLE table, KIRQL irql) {
+    KeReleaseSpinLock(&table->Lock, irql);
+}
 
 // An entry from the free list, else from the pool; null without memory. Takes the table's lock briefly.
 PHANDLE_ENTRY EntryTake(PHANDLE_TABLE table) {
@@ -194,9 +198,8 @@ VOID DeviceHandleTableRemove(ULONG64 Handle, PDEVICE_STACK Stack) {
     PHANDLE_TABLE table = &g_DeviceHandleTable;
     ULONG count = 0;
     const KIRQL irql = TableLock(table);
-    PHANDLE_ENTRY removed = EntriesUnlinkLocked(table, &table->Buckets[HandleTableBucket(Handle)], [&](PHANDLE_ENTRY e) {
-        return e->Key == Handle && e->Stack == Stack;
-    });
+    PHANDLE_ENTRY removed = EntriesUnlinkLocked(table, &table->Buckets[HandleTableBucket(Handle)],
+                                                [&](PHANDLE_ENTRY e) { return e->Key == Handle && e->Stack == Stack; });
     for (PHANDLE_ENTRY e = removed; e != nullptr; e = e->Next) {
         ++count;
     }
@@ -208,7 +211,9 @@ VOID DeviceHandleTableRemove(ULONG64 Handle, PDEVICE_STACK Stack) {
     }
 }
 
-ULONG DeviceHandleTableCount(VOID) { return g_DeviceHandleTable.Count; }
+ULONG DeviceHandleTableCount(VOID) {
+    return g_DeviceHandleTable.Count;
+}
 
 // --- Pipe table ---
 
@@ -273,7 +278,9 @@ VOID PipeTableRemoveInterface(const INTERFACE_RECORD* Interface) {
     }
 }
 
-ULONG PipeTableCount(VOID) { return g_PipeTable.Count; }
+ULONG PipeTableCount(VOID) {
+    return g_PipeTable.Count;
+}
 
 // --- Teardown ---
 

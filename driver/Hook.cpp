@@ -28,10 +28,16 @@ volatile LONG g_RundownCount;
 volatile LONG g_RundownUnloading;
 KEVENT g_RundownDone;
 
-KIRQL ListLock(VOID) { return KeAcquireSpinLockRaiseToDpc(&g_Driver.HookedDriverList.Lock); }
-VOID ListUnlock(KIRQL irql) { KeReleaseSpinLock(&g_Driver.HookedDriverList.Lock, irql); }
+KIRQL ListLock(VOID) {
+    return KeAcquireSpinLockRaiseToDpc(&g_Driver.HookedDriverList.Lock);
+}
+VOID ListUnlock(KIRQL irql) {
+    KeReleaseSpinLock(&g_Driver.HookedDriverList.Lock, irql);
+}
 
-ULONG64 Now(VOID) { return static_cast<ULONG64>(KeQueryPerformanceCounter(nullptr).QuadPart); }
+ULONG64 Now(VOID) {
+    return static_cast<ULONG64>(KeQueryPerformanceCounter(nullptr).QuadPart);
+}
 
 // The driver object's name without a leading "\Driver\", as ANSI, at most HOOKED_DRIVER_NAME_SIZE - 1
 // characters. Empty when the object has no name.
@@ -423,7 +429,9 @@ VOID HookFree(VOID) {
 
 // --- Rundown ---
 
-VOID HookRundownAcquire(VOID) { InterlockedIncrement(&g_RundownCount); }
+VOID HookRundownAcquire(VOID) {
+    InterlockedIncrement(&g_RundownCount);
+}
 
 VOID HookRundownRelease(VOID) {
     if (InterlockedDecrement(&g_RundownCount) == 0 && InterlockedCompareExchange(&g_RundownUnloading, 0, 0) != 0) {

@@ -39,17 +39,17 @@ struct _DEVOBJ_NODE;
 // driver object, so that it lives as long as the hooked driver's driver object. When the driver unloads, a
 // pool copy (Copy set) takes its place in the hooked-driver list.
 typedef struct _DRVOBJ_EXTENSION {
-    ULONG Tag;                    // DRVOBJ_EXTENSION_TAG
-    ULONG Flags;                  // DRVOBJ_FLAG_*
-    PDRIVER_OBJECT DriverObject;  // the hooked driver (gone once Flags has DRVOBJ_FLAG_UNLOADED)
-    LIST_ENTRY Links;             // in g_Driver.HookedDriverList
+    ULONG Tag;                                // DRVOBJ_EXTENSION_TAG
+    ULONG Flags;                              // DRVOBJ_FLAG_*
+    PDRIVER_OBJECT DriverObject;              // the hooked driver (gone once Flags has DRVOBJ_FLAG_UNLOADED)
+    LIST_ENTRY Links;                         // in g_Driver.HookedDriverList
     CHAR DriverName[HOOKED_DRIVER_NAME_SIZE]; // ANSI, at most 31 characters
     PDRIVER_DISPATCH SavedMajorFunction[HOOKED_MAJOR_FUNCTION_COUNT]; // as they were before hooking
     PDRIVER_UNLOAD SavedDriverUnload;
-    LARGE_INTEGER HookTime;       // KeQueryPerformanceCounter
-    LARGE_INTEGER UnloadTime;     // 0 until the driver unloads
-    PLOCKED_LIST DeviceObjects;   // DRVOBJ_DEVICE_ENTRY list, shared by the extension and its unload copy
-    UCHAR Copy;                   // this is the pool copy made at unload
+    LARGE_INTEGER HookTime;     // KeQueryPerformanceCounter
+    LARGE_INTEGER UnloadTime;   // 0 until the driver unloads
+    PLOCKED_LIST DeviceObjects; // DRVOBJ_DEVICE_ENTRY list, shared by the extension and its unload copy
+    UCHAR Copy;                 // this is the pool copy made at unload
     UCHAR Reserved[15];
 } DRVOBJ_EXTENSION, *PDRVOBJ_EXTENSION;
 static_assert(sizeof(DRVOBJ_EXTENSION) == 336);

@@ -44,7 +44,8 @@ NTSTATUS StackQueryLive(PDEVICE_STACK Stack, ULONG IoControlCode, PVOID Data, UL
     KEVENT done;
     KeInitializeEvent(&done, NotificationEvent, FALSE);
     IO_STATUS_BLOCK ioStatus = {};
-    PIRP irp = IoBuildDeviceIoControlRequest(IoControlCode, device, Data, Length, Data, Length, FALSE, &done, &ioStatus);
+    PIRP irp =
+        IoBuildDeviceIoControlRequest(IoControlCode, device, Data, Length, Data, Length, FALSE, &done, &ioStatus);
     NTSTATUS status = STATUS_UNSUCCESSFUL;
     if (irp != nullptr) {
         CaptureMarkOwnRequest(irp); // request capture passes it on unrecorded

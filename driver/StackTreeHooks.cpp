@@ -9,7 +9,9 @@
 #include "driver/Hook.h"
 #include "driver/StackTree.h"
 
-BOOLEAN StackTreeHookDriver(PDEVOBJ_NODE Node) { return HookDriverObject(Node->DriverObject) != nullptr; }
+BOOLEAN StackTreeHookDriver(PDEVOBJ_NODE Node) {
+    return HookDriverObject(Node->DriverObject) != nullptr;
+}
 
 VOID StackTreeRegisterHookedDevice(PDEVOBJ_NODE Node) {
     if (Node->DriverObject != nullptr) {
@@ -24,13 +26,19 @@ VOID StackTreeDeviceHandleChanged(PDEVICE_STACK Stack, ULONG64 Old, ULONG64 New)
     DeviceHandleTableInsert(New, Stack);
 }
 
-VOID StackTreeDeviceHandleDropped(PDEVICE_STACK Stack) { DeviceHandleTableRemove(StackDeviceHandle(Stack), Stack); }
+VOID StackTreeDeviceHandleDropped(PDEVICE_STACK Stack) {
+    DeviceHandleTableRemove(StackDeviceHandle(Stack), Stack);
+}
 
 VOID StackTreeStackDetached(PDEVICE_STACK Stack) {
     DeviceHandleTableRemove(StackDeviceHandle(Stack), Stack);
     StackInterfacesDrop(Stack);
 }
 
-VOID StackTreeStackCachesFree(PDEVICE_STACK Stack) { DescriptorCacheFree(Stack); }
+VOID StackTreeStackCachesFree(PDEVICE_STACK Stack) {
+    DescriptorCacheFree(Stack);
+}
 
-VOID StackTreePurgeHookedDrivers(VOID) { HookPurge(); }
+VOID StackTreePurgeHookedDrivers(VOID) {
+    HookPurge();
+}

@@ -97,7 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     void* pointer = buffer.empty() ? nullptr : buffer.data();
     DWORD bytes = 0;
     const DWORD code = driverNodes ? IOCTL_TINDALOFT_DRVOBJ_NODES : IOCTL_TINDALOFT_GET_DEVSTK_INFO;
-    const BOOL ok = DeviceIoControl(g_device, code, pointer, driverNodes ? 0 : length, pointer, length, &bytes, nullptr);
+    const BOOL ok =
+        DeviceIoControl(g_device, code, pointer, driverNodes ? 0 : length, pointer, length, &bytes, nullptr);
     if (ok && bytes > length) {
         std::abort(); // more bytes reported than the buffer holds
     }

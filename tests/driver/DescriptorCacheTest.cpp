@@ -116,7 +116,8 @@ TEST_F(DescriptorCache, SelectInterfaceRecordsOnlyNewInterfaceHandles) {
 
     const InterfaceSpec known = TwoInterfaces()[1];
     StackSelectInterfaceCompleted(m_stack, SelectRequest::Interface(kConfig, known).AsInterface());
-    StackSelectInterfaceCompleted(m_stack, SelectRequest::Interface(kConfig, {1, 1, 0, {{0x84, 0x3001}}}).AsInterface());
+    StackSelectInterfaceCompleted(m_stack,
+                                  SelectRequest::Interface(kConfig, {1, 1, 0, {{0x84, 0x3001}}}).AsInterface());
     EXPECT_EQ(StackInterfaceCount(m_stack), 2u);
     EXPECT_EQ(PipeTableCount(), 3u);
 
@@ -134,12 +135,12 @@ TEST_F(DescriptorCache, SelectInterfaceRecordsOnlyNewInterfaceHandles) {
 TEST_F(DescriptorCache, DamagedRecordRunsStopTheWalk) {
     struct Case {
         const char* what;
-        int damagedRecord;  // 0 or 1
-        USHORT length;      // written into its Length field (0xFFFF: leave it)
-        ULONG pipes;        // written into NumberOfPipes (~0u: leave it)
-        USHORT urbLength;   // 0: leave Hdr.Length
-        ULONG records;      // recorded afterwards
-        ULONG pipeHandles;  // entered afterwards
+        int damagedRecord; // 0 or 1
+        USHORT length;     // written into its Length field (0xFFFF: leave it)
+        ULONG pipes;       // written into NumberOfPipes (~0u: leave it)
+        USHORT urbLength;  // 0: leave Hdr.Length
+        ULONG records;     // recorded afterwards
+        ULONG pipeHandles; // entered afterwards
     };
     const Case cases[] = {
         {"first length 0", 0, 0, ~0u, 0, 0, 0},

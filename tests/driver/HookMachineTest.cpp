@@ -28,7 +28,9 @@
 namespace drivertest {
 namespace {
 
-ULONG_PTR Address(const void* p) { return reinterpret_cast<ULONG_PTR>(p); }
+ULONG_PTR Address(const void* p) {
+    return reinterpret_cast<ULONG_PTR>(p);
+}
 
 bool Hooked(PDRIVER_OBJECT driver) {
     for (UCHAR major : {IRP_MJ_DEVICE_CONTROL, IRP_MJ_INTERNAL_DEVICE_CONTROL, IRP_MJ_POWER, IRP_MJ_PNP}) {
@@ -157,8 +159,8 @@ TEST_F(HookOnMachine, ConnectionInformationComesLiveFromTheHubAndIsNotRecorded) 
 
     std::vector<uint8_t> direct(DEVSTK_CONNECTION_INFORMATION_SIZE, 0);
     tdl::StoreLe<ULONG>(direct.data(), 1);
-    const tdl::test::IoResult asked = tdl::test::DeviceControl(hub, IOCTL_USB_GET_NODE_CONNECTION_INFORMATION,
-                                                               direct.data(), 35, direct.data(), 35);
+    const tdl::test::IoResult asked =
+        tdl::test::DeviceControl(hub, IOCTL_USB_GET_NODE_CONNECTION_INFORMATION, direct.data(), 35, direct.data(), 35);
     ASSERT_EQ(asked.status, STATUS_SUCCESS);
     EXPECT_EQ(std::vector<uint8_t>(request.begin() + 8, request.begin() + 43), direct);
     EXPECT_EQ(std::memcmp(request.data() + 12, m_machine->Device("keyboard")->Descriptors().device.data(), 18), 0);
@@ -228,9 +230,10 @@ TEST_F(HookOnMachine, ClassDriverUnloadedWithItsLastDeviceStaysListedUntilRefres
                    e.Value2 == reinterpret_cast<ULONG_PTR>(savedUnload);
         });
         ASSERT_NE(before, memlog.entries.end());
-        EXPECT_NE(std::find_if(before, memlog.entries.end(),
-                               [&](const MEMLOG_ENTRY& e) { return e.Tag == FourCC("UnL2") && e.Value1 == Address(driver); }),
-                  memlog.entries.end());
+        EXPECT_NE(
+            std::find_if(before, memlog.entries.end(),
+                         [&](const MEMLOG_ENTRY& e) { return e.Tag == FourCC("UnL2") && e.Value1 == Address(driver); }),
+            memlog.entries.end());
         EXPECT_EQ(std::count_if(changes.begin(), changes.end(),
                                 [&](const drvlog_test::ReadRecord& r) {
                                     DRIVER_NODE node{};

@@ -20,7 +20,9 @@
 namespace drivertest {
 namespace {
 
-ULONG_PTR Address(const void* p) { return reinterpret_cast<ULONG_PTR>(p); }
+ULONG_PTR Address(const void* p) {
+    return reinterpret_cast<ULONG_PTR>(p);
+}
 
 bool IsHookedMajor(ULONG major) {
     return major == IRP_MJ_DEVICE_CONTROL || major == IRP_MJ_INTERNAL_DEVICE_CONTROL || major == IRP_MJ_POWER ||

@@ -17,7 +17,9 @@ namespace {
 
 RoutineLog g_routines;
 
-VOID RoutineUnload(PDRIVER_OBJECT DriverObject) { g_routines.unloads.push_back(DriverObject); }
+VOID RoutineUnload(PDRIVER_OBJECT DriverObject) {
+    g_routines.unloads.push_back(DriverObject);
+}
 
 NTSTATUS RoutineEntryWithUnload(PDRIVER_OBJECT DriverObject, PUNICODE_STRING) {
     for (PDRIVER_DISPATCH& entry : DriverObject->MajorFunction) {
@@ -66,14 +68,16 @@ ULONG_PTR AnswerHubQuery(PIRP irp, PIO_STACK_LOCATION stack, NTSTATUS* status) {
 
 } // namespace
 
-RoutineLog& Routines() { return g_routines; }
+RoutineLog& Routines() {
+    return g_routines;
+}
 
 NTSTATUS RoutineDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
     const bool control =
         stack->MajorFunction == IRP_MJ_DEVICE_CONTROL || stack->MajorFunction == IRP_MJ_INTERNAL_DEVICE_CONTROL;
-    const bool own = static_cast<ULONG>(reinterpret_cast<ULONG_PTR>(Irp->Tail.Overlay.DriverContext[0])) ==
-                     KXTD_POOL_TAG;
+    const bool own =
+        static_cast<ULONG>(reinterpret_cast<ULONG_PTR>(Irp->Tail.Overlay.DriverContext[0])) == KXTD_POOL_TAG;
     g_routines.calls.push_back({DeviceObject, stack->MajorFunction,
                                 control ? stack->Parameters.DeviceIoControl.IoControlCode : 0, own,
                                 stack->MajorFunction == IRP_MJ_INTERNAL_DEVICE_CONTROL});
@@ -170,7 +174,9 @@ const struct _URB_SELECT_INTERFACE* SelectRequest::AsInterface() const {
     return reinterpret_cast<const struct _URB_SELECT_INTERFACE*>(m_exact.get());
 }
 
-uint8_t* SelectRequest::Records() { return m_exact.get() + m_recordsOffset; }
+uint8_t* SelectRequest::Records() {
+    return m_exact.get() + m_recordsOffset;
+}
 
 void SelectRequest::SetUrbLength(USHORT length) {
     std::memcpy(m_exact.get() + offsetof(struct _URB_HEADER, Length), &length, sizeof length);
@@ -183,7 +189,9 @@ ConfigurationBytes::ConfigurationBytes(USHORT total, UCHAR fill) : m_bytes(total
     nt::pool::RegisterRange(m_bytes.data(), m_bytes.size());
 }
 
-ConfigurationBytes::~ConfigurationBytes() { nt::pool::UnregisterRange(m_bytes.data(), m_bytes.size()); }
+ConfigurationBytes::~ConfigurationBytes() {
+    nt::pool::UnregisterRange(m_bytes.data(), m_bytes.size());
+}
 
 DriverNodeList ParseDriverNodes(const std::vector<uint8_t>& bytes) {
     DriverNodeList list;
@@ -247,9 +255,9 @@ PDRIVER_OBJECT HookTest::LoadRoutineDriver(const std::u16string& service, bool w
 
 PDEVICE_OBJECT HookTest::CreateDevice(const std::u16string& service, ULONG signature) {
     PDEVICE_OBJECT device = nullptr;
-    EXPECT_EQ(IoCreateDevice(LoadRoutineDriver(service), kExtensionSize, nullptr, FILE_DEVICE_UNKNOWN, 0, FALSE,
-                             &device),
-              STATUS_SUCCESS);
+    EXPECT_EQ(
+        IoCreateDevice(LoadRoutineDriver(service), kExtensionSize, nullptr, FILE_DEVICE_UNKNOWN, 0, FALSE, &device),
+        STATUS_SUCCESS);
     if (device != nullptr) {
         device->Flags &= ~DO_DEVICE_INITIALIZING;
         if (signature != 0) {

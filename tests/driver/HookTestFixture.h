@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "common/NodeEntries.h"
-#include "ntddk.h"
-#include "usb.h"
 #include "driver/StackTree.h"
+#include "ntddk.h"
 #include "tests/driver/StackTreeFixture.h"
+#include "usb.h"
 
 namespace drivertest {
 
@@ -20,17 +20,17 @@ namespace drivertest {
 struct RoutineCall {
     PDEVICE_OBJECT device;
     UCHAR major;
-    ULONG code;     // IoControlCode of device-control requests
-    bool ownMark;   // the IRP carried the capture driver's own mark
-    bool internal;  // IRP_MJ_INTERNAL_DEVICE_CONTROL
+    ULONG code;    // IoControlCode of device-control requests
+    bool ownMark;  // the IRP carried the capture driver's own mark
+    bool internal; // IRP_MJ_INTERNAL_DEVICE_CONTROL
 };
 
 struct RoutineLog {
     std::vector<RoutineCall> calls;
-    std::vector<PDRIVER_OBJECT> unloads;   // drivers whose own unload routine ran
-    bool pendNext = false;                 // the next request returns STATUS_PENDING (completed before return)
-    NTSTATUS answer = STATUS_SUCCESS;      // the status of the next answered request
-    std::vector<uint8_t> connectionBlock;  // answer to IOCTL_USB_GET_NODE_CONNECTION_INFORMATION (35 bytes)
+    std::vector<PDRIVER_OBJECT> unloads;  // drivers whose own unload routine ran
+    bool pendNext = false;                // the next request returns STATUS_PENDING (completed before return)
+    NTSTATUS answer = STATUS_SUCCESS;     // the status of the next answered request
+    std::vector<uint8_t> connectionBlock; // answer to IOCTL_USB_GET_NODE_CONNECTION_INFORMATION (35 bytes)
 };
 RoutineLog& Routines();
 
@@ -78,7 +78,9 @@ public:
     ~ConfigurationBytes();
     ConfigurationBytes(const ConfigurationBytes&) = delete;
     ConfigurationBytes& operator=(const ConfigurationBytes&) = delete;
-    PUSB_CONFIGURATION_DESCRIPTOR Descriptor() { return reinterpret_cast<PUSB_CONFIGURATION_DESCRIPTOR>(m_bytes.data()); }
+    PUSB_CONFIGURATION_DESCRIPTOR Descriptor() {
+        return reinterpret_cast<PUSB_CONFIGURATION_DESCRIPTOR>(m_bytes.data());
+    }
     const std::vector<uint8_t>& Bytes() const { return m_bytes; }
 
 private:

@@ -43,8 +43,8 @@ protected:
         head.insert(head.end(), data.begin(), data.end());
         head.resize(std::min<size_t>(head.size(), bufferSize));
         std::memcpy(reply.bytes.data(), head.data(), head.size());
-        reply.result = Ioctl(IOCTL_TINDALOFT_GET_DEVSTK_INFO, reply.bytes.data(), bufferSize, reply.bytes.data(),
-                             bufferSize);
+        reply.result =
+            Ioctl(IOCTL_TINDALOFT_GET_DEVSTK_INFO, reply.bytes.data(), bufferSize, reply.bytes.data(), bufferSize);
         return reply;
     }
 
@@ -61,8 +61,8 @@ protected:
 
     void CacheConfiguration(USHORT total) {
         ConfigurationBytes descriptor(total, 0x3C);
-        StackSelectConfigurationCompleted(m_stack,
-                                          SelectRequest::Configuration(descriptor.Descriptor(), 0xC0F, {}).AsConfiguration());
+        StackSelectConfigurationCompleted(
+            m_stack, SelectRequest::Configuration(descriptor.Descriptor(), 0xC0F, {}).AsConfiguration());
     }
 
     static std::vector<uint8_t> Pattern(size_t size, UCHAR first) {
@@ -189,7 +189,8 @@ TEST_F(StackInfo, DriverKeyNameTakesTheCallersDataLength) {
     ASSERT_TRUE(reply.result.ok) << reply.result.error;
     EXPECT_EQ(reply.result.bytes, 38u);
     // ActualLength: what the whole name would need, as the hub reported it.
-    EXPECT_EQ(tdl::LoadLe<ULONG>(reply.bytes.data() + 12), 8u + sizeof(u"{36fc9e60-c465-11cf-8056-444553540000}\\0007"));
+    EXPECT_EQ(tdl::LoadLe<ULONG>(reply.bytes.data() + 12),
+              8u + sizeof(u"{36fc9e60-c465-11cf-8056-444553540000}\\0007"));
     EXPECT_EQ(tdl::LoadLe<USHORT>(reply.bytes.data() + 16), u'{');
     ASSERT_EQ(Routines().calls.size(), 1u);
     EXPECT_EQ(Routines().calls[0].code, IOCTL_USB_GET_NODE_CONNECTION_DRIVERKEY_NAME);
