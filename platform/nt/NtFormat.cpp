@@ -32,8 +32,7 @@ struct Spec {
 // Widths and precisions beyond this are the caller's mistake; capping them keeps the arithmetic in range.
 constexpr long kLargestNumber = 100000000;
 
-template <class Char>
-int ReadNumber(const Char*& p) {
+template <class Char> int ReadNumber(const Char*& p) {
     long n = 0;
     for (; *p >= '0' && *p <= '9'; ++p) {
         if (n < kLargestNumber) {
@@ -43,8 +42,7 @@ int ReadNumber(const Char*& p) {
     return static_cast<int>(n);
 }
 
-template <class Char>
-class Engine {
+template <class Char> class Engine {
 public:
     Engine(Sink<Char>& sink, Runtime runtime) : sink_(sink), runtime_(runtime) {}
 
@@ -101,8 +99,7 @@ private:
         return text.substr(0, n);
     }
 
-    template <class In, class Map>
-    void Convert(std::basic_string_view<In> text, Map map) {
+    template <class In, class Map> void Convert(std::basic_string_view<In> text, Map map) {
         Char chunk[kChunk];
         while (!text.empty()) {
             size_t n = text.size() < kChunk ? text.size() : kChunk;
@@ -160,8 +157,7 @@ private:
     Runtime runtime_;
 };
 
-template <class Char>
-void Engine<Char>::Integer(Spec spec, uint64_t magnitude, bool negative, bool isSigned) {
+template <class Char> void Engine<Char>::Integer(Spec spec, uint64_t magnitude, bool negative, bool isSigned) {
     unsigned base = 10;
     bool upper = false;
     char prefix[3];
@@ -216,8 +212,7 @@ void Engine<Char>::Integer(Spec spec, uint64_t magnitude, bool negative, bool is
     Field(spec, std::string_view(prefix, prefixLength), zeros, n, [&] { Ascii(body); });
 }
 
-template <class Char>
-void Engine<Char>::Float(const Spec& spec, double value) {
+template <class Char> void Engine<Char>::Float(const Spec& spec, double value) {
     char prefix = 0;
     // The run-time shows a NaN's sign through its text (-1.#IND) like any other value's.
     if (std::signbit(value)) {
@@ -237,16 +232,14 @@ void Engine<Char>::Float(const Spec& spec, double value) {
           [&] { Ascii(std::string_view(body, length)); });
 }
 
-template <class Char>
-void Engine<Char>::NarrowString(const Spec& spec, std::string_view text) {
+template <class Char> void Engine<Char>::NarrowString(const Spec& spec, std::string_view text) {
     if (spec.precision >= 0 && text.size() > static_cast<size_t>(spec.precision)) {
         text = text.substr(0, static_cast<size_t>(spec.precision));
     }
     Field(spec, {}, 0, text.size(), [&] { NarrowText(text); });
 }
 
-template <class Char>
-void Engine<Char>::WideString(const Spec& spec, std::u16string_view text) {
+template <class Char> void Engine<Char>::WideString(const Spec& spec, std::u16string_view text) {
     if (spec.precision >= 0 && text.size() > static_cast<size_t>(spec.precision)) {
         text = text.substr(0, static_cast<size_t>(spec.precision));
     }
@@ -254,8 +247,7 @@ void Engine<Char>::WideString(const Spec& spec, std::u16string_view text) {
     Field(spec, {}, 0, text.size(), [&] { WideText(text); });
 }
 
-template <class Char>
-void Engine<Char>::Character(const Spec& spec, unsigned code, bool wide) {
+template <class Char> void Engine<Char>::Character(const Spec& spec, unsigned code, bool wide) {
     Spec field = spec;
     field.precision = -1; // a precision means nothing to a character
     if (wide) {
@@ -267,8 +259,7 @@ void Engine<Char>::Character(const Spec& spec, unsigned code, bool wide) {
     }
 }
 
-template <class Char>
-void Engine<Char>::CountedString(const Spec& spec, const UNICODE_STRING* string) {
+template <class Char> void Engine<Char>::CountedString(const Spec& spec, const UNICODE_STRING* string) {
     if (string == nullptr || string->Buffer == nullptr) {
         NarrowString(spec, "(null)");
     } else {
@@ -276,13 +267,11 @@ void Engine<Char>::CountedString(const Spec& spec, const UNICODE_STRING* string)
     }
 }
 
-template <class Char>
-void Engine<Char>::CountedString(const Spec& spec, const ANSI_STRING* string) {
+template <class Char> void Engine<Char>::CountedString(const Spec& spec, const ANSI_STRING* string) {
     NarrowString(spec, string == nullptr || string->Buffer == nullptr ? "(null)" : nt::text::View(string));
 }
 
-template <class Char>
-void Engine<Char>::Run(const Char* p, va_list& args) {
+template <class Char> void Engine<Char>::Run(const Char* p, va_list& args) {
     while (*p != 0) {
         const Char* literal = p;
         while (*p != 0 && *p != '%') {
@@ -462,8 +451,7 @@ void Engine<Char>::Run(const Char* p, va_list& args) {
     }
 }
 
-template <class Char>
-class StringSink final : public Sink<Char> {
+template <class Char> class StringSink final : public Sink<Char> {
 public:
     void Put(const Char* text, size_t n) override { text_.append(text, n); }
     void PutRepeat(Char c, size_t n) override { text_.append(n, c); }
@@ -473,8 +461,7 @@ private:
     std::basic_string<Char> text_;
 };
 
-template <class Char>
-void Format(Sink<Char>& sink, Runtime runtime, const Char* format, va_list args) {
+template <class Char> void Format(Sink<Char>& sink, Runtime runtime, const Char* format, va_list args) {
     if (format == nullptr) {
         return;
     }

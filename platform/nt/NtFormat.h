@@ -33,8 +33,7 @@ enum class Runtime {
 };
 
 // Where formatted text goes, in the output's width.
-template <class Char>
-class Sink {
+template <class Char> class Sink {
 public:
     virtual ~Sink() = default;
     virtual void Put(const Char* text, size_t n) = 0;

@@ -176,9 +176,10 @@ size_t FloatText(double value, const FloatSpec& given, char* out) {
         RoundDigits(d, significant, scratch, exponent);
         if (d.digits[0] == '0')
             exponent = 0;
-        size_t len = exponent < -4 || exponent >= significant
-                         ? FormatExponent(d, significant - 1, spec.alternate, spec.type == 'G', spec.exponentDigits, out)
-                         : FormatFixed(d, significant - 1 - exponent, spec.alternate, out);
+        size_t len =
+            exponent < -4 || exponent >= significant
+                ? FormatExponent(d, significant - 1, spec.alternate, spec.type == 'G', spec.exponentDigits, out)
+                : FormatFixed(d, significant - 1 - exponent, spec.alternate, out);
         return spec.alternate ? len : StripTrailingZeros(out, len);
     }
     default:

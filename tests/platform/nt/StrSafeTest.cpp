@@ -21,34 +21,23 @@ std::u16string FormatW(const char16_t* format, auto... args) {
     return buffer;
 }
 
-TEST_F(StrSafeTest, NarrowFormatsFollowThePlatformRunTime) {
+// The conversions themselves are tested with the engine (FormatTest.cpp); these rows show that the safe routines
+// format with the kernel's run-time conventions.
+TEST_F(StrSafeTest, NarrowFormatsFollowTheKernelRunTime) {
     UNICODE_STRING name = RTL_CONSTANT_STRING(u"\\Driver\\usbhub");
     ANSI_STRING ansi;
     RtlInitAnsiString(&ansi, "usbccgp");
     LONG minusOne = -1;
     ULONG big = 0xFFFFFFFFu;
-    ULONGLONG wide = 0x123456789ABCDEF0ull;
     struct Case {
         std::string got;
         std::string expected;
     };
     const Case cases[] = {
-        {FormatA("<%02u>", 3u), "<03>"},
         {FormatA("%ld|%lu|%lx", minusOne, big, big), "-1|4294967295|ffffffff"},
-        {FormatA("%I64x|%I64u|%llX", wide, ULONGLONG{18446744073709551615ull}, wide),
-         "123456789abcdef0|18446744073709551615|123456789ABCDEF0"},
-        {FormatA("%Ix", ULONG_PTR{0xFFFF800012345678}), "ffff800012345678"},
         {FormatA("%p", reinterpret_cast<void*>(0xABCDEF)), "0000000000ABCDEF"},
         {FormatA("%wZ|%Z", &name, &ansi), "\\Driver\\usbhub|usbccgp"},
-        {FormatA("%ws|%S|%s", u"w\u00e9", u"S", "n"), "w\xe9|S|n"},
-        {FormatA("%s|%ws|%wZ", static_cast<const char*>(nullptr), static_cast<const char16_t*>(nullptr),
-                 static_cast<PUNICODE_STRING>(nullptr)),
-         "(null)|(null)|(null)"},
-        {FormatA("[%-6s][%6.2s][%04X][%+d][%#x][%#o]", "ab", "xyz", 0x2Au, 5, 255u, 8u),
-         "[ab    ][    xy][002A][+5][0xff][010]"},
-        {FormatA("%c%C%hc%wc", 'a', u'\u00e9', 'c', u'd'), "a\xe9" "cd"},
         {FormatA("%.3f|%5.1e", 3.14159, 12345.0), "3.142|1.2e+04"},
-        {FormatA("100%%"), "100%"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.got, c.expected);
