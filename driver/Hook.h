@@ -15,8 +15,8 @@
 //
 // Locks: the hooked-driver list (g_Driver.HookedDriverList) has its own spin lock, held for every insertion,
 // unlinking and purge, and while a device-object list changes. Each hooked driver's device-object list has
-// its own lock, taken under the list lock. Nothing else is taken under either; node references are dropped
-// and change-log records written after they are released.
+// its own lock, taken under the list lock. No other lock of this driver is taken under either; node
+// references are dropped and change-log records written after they are released.
 #pragma once
 
 #include "ntddk.h"
