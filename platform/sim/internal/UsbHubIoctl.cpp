@@ -129,7 +129,7 @@ NTSTATUS HubFdo::HubRequest(PIRP irp, ULONG code, UCHAR* buffer, ULONG inLength,
             return Complete(irp, STATUS_BUFFER_TOO_SMALL);
         }
         ULONG index = ReadConnectionIndex(buffer, inLength);
-        if (index < 1 || static_cast<int>(index) > ports) {
+        if (index < 1 || index > static_cast<ULONG>(ports)) {
             return Complete(irp, STATUS_INVALID_PARAMETER);
         }
         USB_NODE_CONNECTION_ATTRIBUTES attributes{};
@@ -159,7 +159,7 @@ NTSTATUS HubFdo::HubRequest(PIRP irp, ULONG code, UCHAR* buffer, ULONG inLength,
             return Complete(irp, STATUS_BUFFER_TOO_SMALL);
         }
         ULONG index = ReadConnectionIndex(buffer, inLength);
-        if (index < 1 || static_cast<int>(index) > ports) {
+        if (index < 1 || index > static_cast<ULONG>(ports)) {
             return Complete(irp, STATUS_INVALID_PARAMETER);
         }
         USB_PORT_CONNECTOR_PROPERTIES properties{};
@@ -199,7 +199,7 @@ NTSTATUS HubFdo::ConnectionInformation(PIRP irp, UCHAR* buffer, ULONG inLength, 
     }
     const ULONG index = ReadConnectionIndex(buffer, inLength);
     const int ports = static_cast<int>(m_hubDescriptor.size() > 2 ? m_hubDescriptor[2] : 0);
-    if (index < 1 || static_cast<int>(index) > ports) {
+    if (index < 1 || index > static_cast<ULONG>(ports)) {
         return Complete(irp, STATUS_INVALID_PARAMETER);
     }
     USB_NODE_CONNECTION_INFORMATION_EX info{};
@@ -260,7 +260,7 @@ NTSTATUS HubFdo::ConnectionName(PIRP irp, UCHAR* buffer, ULONG inLength, ULONG o
     }
     const ULONG index = ReadConnectionIndex(buffer, inLength);
     const int ports = static_cast<int>(m_hubDescriptor.size() > 2 ? m_hubDescriptor[2] : 0);
-    if (index < 1 || static_cast<int>(index) > ports) {
+    if (index < 1 || index > static_cast<ULONG>(ports)) {
         return Complete(irp, STATUS_INVALID_PARAMETER);
     }
     std::u16string name;

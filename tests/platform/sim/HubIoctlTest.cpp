@@ -73,6 +73,7 @@ TEST_F(HubIoctl, ConnectionInformationIsThe35PackedBytesAndThePipes) {
 
     EXPECT_EQ(Query(0, 35).result.status, STATUS_INVALID_PARAMETER);
     EXPECT_EQ(Query(5, 35).result.status, STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(Query(0x80000000u, 35).result.status, STATUS_INVALID_PARAMETER) << "no sign wrap into a port";
     EXPECT_EQ(Query(1, 34).result.status, STATUS_BUFFER_TOO_SMALL);
 
     // The extended form has the speed where the other has LowSpeed.
