@@ -93,6 +93,8 @@ void DriverFixture::SetUp() {
 
 void DriverFixture::TearDown() {
     Unload();
+    // Take down whatever devices and drivers the test added, so nothing outlives it.
+    nt::pnp::Shutdown();
 }
 
 void DriverFixture::ResetMachine(nt::version::Release release) {
