@@ -55,6 +55,13 @@ typedef struct _CAPTURE_FAMILY {
 
 // URB requests (IOCTL_INTERNAL_USB_SUBMIT_URB): CaptureUrb.cpp.
 extern const CAPTURE_FAMILY CaptureFamilyUrb;
+// The other internal USB requests the driver knows: CaptureIoctlInternal.cpp.
+extern const CAPTURE_FAMILY CaptureFamilyInternal;
+// Device-control requests (host-controller, hub, HID and the others' completions): CaptureIoctlDevice.cpp.
+extern const CAPTURE_FAMILY CaptureFamilyDeviceControl;
+// Power requests: CapturePower.cpp. Plug and Play requests and the tree upkeep they carry: CapturePnp.cpp.
+extern const CAPTURE_FAMILY CaptureFamilyPower;
+extern const CAPTURE_FAMILY CaptureFamilyPnp;
 
 // The family of a request with this major function and (for device-control requests) control code; null
 // when the driver does not capture such requests.

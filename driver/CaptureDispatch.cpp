@@ -7,6 +7,7 @@
 
 #include "driver/CaptureContext.h"
 #include "driver/CaptureGate.h"
+#include "driver/CaptureIoctl.h"
 #include "driver/Log.h"
 #include "driver/StackTree.h"
 #include "usbioctl.h"
@@ -41,11 +42,13 @@ const CAPTURE_FAMILY* CaptureFamilyOf(UCHAR MajorFunction, ULONG IoControlCode) 
         if (IoControlCode == IOCTL_INTERNAL_USB_SUBMIT_URB) {
             return &CaptureFamilyUrb;
         }
-        return nullptr; // other internal USB requests
-    case IRP_MJ_DEVICE_CONTROL: // host-controller, hub and HID requests
+        return IsRecordedInternalIoctl(IoControlCode) ? &CaptureFamilyInternal : nullptr;
+    case IRP_MJ_DEVICE_CONTROL: // host-controller, hub and HID requests, and the others' completions
+        return &CaptureFamilyDeviceControl;
     case IRP_MJ_POWER:
+        return &CaptureFamilyPower;
     case IRP_MJ_PNP:
-        return nullptr;
+        return &CaptureFamilyPnp;
     }
     return nullptr;
 }

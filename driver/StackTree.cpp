@@ -354,10 +354,12 @@ VOID RemoveStackTreeLocked(PDEVICE_STACK Stack, PREMOVAL_BATCH Batch) {
     KeReleaseSpinLockFromDpcLevel(&Stack->Devices.Lock);
     StackMarkRemovedLocked(Stack, Batch);
     // Child lists change only under the stack-list lock, which is held: no child-list lock is needed to
-    // walk them, and none is held while the walk goes down.
+    // walk them, and none is held while the walk goes down. A child its parent's last report no longer named
+    // goes as well: it cannot outlive its parent, and one whose own drivers are not hooked is never seen
+    // going by itself.
     for (PLIST_ENTRY link = Stack->Children.Head.Flink; link != &Stack->Children.Head; link = link->Flink) {
         PDEVICE_STACK child = CONTAINING_RECORD(link, DEVICE_STACK, ChildLinks);
-        if (!child->Removed && !child->Invalidated) {
+        if (!child->Removed) {
             RemoveStackTreeLocked(child, Batch);
         }
     }

@@ -166,7 +166,7 @@ BOOLEAN DeviceNodeMarkRemoved(PDEVOBJ_NODE Node);
 // object of its stack, the whole stack and the tree below it go (RemoveStackTree).
 VOID StackTreeDeviceRemoved(PDEVICE_OBJECT DeviceObject);
 // Marks every node of the stack removed, the stack removed ("ktsR"), its device handle out of the handle
-// table, and the same for every child neither removed nor invalidated.
+// table, and the same for every child not removed yet (invalidated ones included).
 VOID RemoveStackTree(PDEVICE_STACK Stack);
 // For every child neither removed nor invalidated: set its invalidated flag and do the same below it.
 VOID InvalidateChildStacks(PDEVICE_STACK Stack);

@@ -442,8 +442,8 @@ TEST_F(SimulatedMachine, OrphanNodeIsListedWithoutStackAndLoggedOnce) {
         }
     }
 
-    ASSERT_NE(m_machine->Unplug("composite"), nullptr);
-    // Only the physical device objects are seen going; the device objects above them are left behind.
+    // Only the physical device objects are seen going (the device stays plugged in, so request capture sees
+    // no removal of its own); the device objects above them are left behind.
     for (PDEVICE_OBJECT pdo : pdos) {
         PDEVOBJ_NODE node = FindDeviceNode(pdo, TRUE);
         ASSERT_NE(node, nullptr);
@@ -543,9 +543,11 @@ TEST_F(SimulatedMachine, ArrivingStackIsReportedWithItsWholeIdentity) {
     ASSERT_TRUE(m_machine->Plug(*hub, 4, sim::MakeFlashDrive("stick2", u"SIM0002")));
     PDEVICE_OBJECT pdo = m_machine->Device("stick2")->PhysicalDeviceObject();
 
+    // The stick's own stack; the disk its storage driver reports arrives after it, in a stack of its own.
     std::vector<drvlog_test::ReadRecord> arrivals;
     for (auto& record : ReadChangeLog()) {
-        if (record.tag == LogTag::vedA || record.tag == LogTag::ktsA) {
+        if ((record.tag == LogTag::vedA || record.tag == LogTag::ktsA) &&
+            (arrivals.empty() || LogHdr::StackID(record.bytes.data()) == LogHdr::StackID(arrivals[0].bytes.data()))) {
             arrivals.push_back(std::move(record));
         }
     }
@@ -566,7 +568,13 @@ TEST_F(SimulatedMachine, ArrivingStackIsReportedWithItsWholeIdentity) {
     EXPECT_EQ(Text(stack.HardwareID).rfind("USB\\VID_7A51&PID_1001", 0), 0u);
     EXPECT_EQ(Text(stack.DriverKeyName).rfind("{36FC9E60-C465-11CF-8056-444553540000}\\", 0), 0u);
     EXPECT_TRUE(stack.ClassGuid == kUsbSetupClass);
-    EXPECT_EQ(+stack.ParentStackID, 0u); // AddDevice knows no parent
+    // The hub's bus-relations report, seen by request capture, placed it under the hub.
+    PDEVICE_STACK hubStack;
+    PDEVOBJ_NODE hubNode;
+    ASSERT_TRUE(FindStackByPdo(m_machine->Device("hub")->PhysicalDeviceObject(), &hubStack, &hubNode));
+    EXPECT_EQ(+stack.ParentStackID, hubStack->StackID);
+    DeviceNodeRelease(hubNode);
+    StackRelease(hubStack);
 }
 
 } // namespace

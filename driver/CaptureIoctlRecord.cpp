@@ -1,0 +1,260 @@
+// Records of the IOCTL, power and PnP families (CaptureIoctlRecord.h).
+#include "driver/CaptureIoctlRecord.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "common/RecordTags.h"
+#include "driver/CaptureContext.h"
+#include "driver/CaptureGate.h"
+#include "driver/Log.h"
+
+namespace {
+
+constexpr IOCTL_BUFFER NO_BUFFER = {nullptr, 0, FALSE};
+
+// The system address of the MDL's bytes (mapping them when they are not yet); null when the MDL cannot be
+// used: not a valid address, or pages neither locked nor from non-paged pool.
+PUCHAR MdlAddress(PMDL mdl) {
+    if (!CaptureRangeIsValid(mdl, sizeof(MDL)) ||
+        !(mdl->MdlFlags & (MDL_MAPPED_TO_SYSTEM_VA | MDL_SOURCE_IS_NONPAGED_POOL | MDL_PAGES_LOCKED | MDL_PARTIAL))) {
+        return nullptr;
+    }
+    return static_cast<PUCHAR>(MmGetSystemAddressForMdlSafe(mdl, NormalPagePriority | MdlMappingNoExecute));
+}
+
+IOCTL_BUFFER MdlBuffer(PMDL mdl, ULONG declared) {
+    if (mdl == nullptr || declared == 0) {
+        return NO_BUFFER;
+    }
+    PUCHAR address = MdlAddress(mdl);
+    if (address == nullptr) {
+        // The request has the bytes, but they cannot be reached.
+        return {nullptr, declared, TRUE};
+    }
+    return {address, std::min(declared, MmGetMdlByteCount(mdl)), FALSE};
+}
+
+ULONG Method(const IOCTL_REQUEST* request) {
+    return METHOD_FROM_CTL_CODE(IoctlCode(request));
+}
+
+const auto& Lengths(const IOCTL_REQUEST* request) {
+    return request->Location->Parameters.DeviceIoControl;
+}
+
+struct WriteContext {
+    const IOCTL_RECORD* record;
+    const RECORD_HEADER_INFO* header;
+};
+
+// Appends Length '!' bytes: bytes the request has that cannot be read.
+VOID AppendUnreadable(PRECORD_DESCRIPTOR record, ULONG length) {
+    static constexpr auto bangs = [] {
+        std::array<UCHAR, 256> bytes = {};
+        for (UCHAR& byte : bytes) {
+            byte = RECORD_INVALID_BYTE;
+        }
+        return bytes;
+    }();
+    while (length != 0) {
+        const ULONG written = RecordAppendPart2(record, bangs.data(), std::min<ULONG>(length, bangs.size()));
+        if (written == 0) {
+            return;
+        }
+        length -= written;
+    }
+}
+
+VOID FillIoctlRecord(PRECORD_DESCRIPTOR Record, PVOID Context, PIRP, PVOID, BOOLEAN) {
+    const auto* write = static_cast<const WriteContext*>(Context);
+    RecordSetHeader(Record, write->header);
+    RecordWritePart1(Record, write->record->Part1, write->record->Part1Size);
+    for (ULONG i = 0; i < write->record->SegmentCount; ++i) {
+        const IOCTL_RECORD_SEGMENT& segment = write->record->Segments[i];
+        if (segment.Unreadable) {
+            AppendUnreadable(Record, segment.Length);
+        } else {
+            RecordAppendChecked(Record, segment.Source, segment.Length);
+        }
+    }
+}
+
+} // namespace
+
+// --- Buffers ---
+
+IOCTL_BUFFER IoctlSystemBuffer(const IOCTL_REQUEST* Request) {
+    auto* system = static_cast<PUCHAR>(Request->Irp->AssociatedIrp.SystemBuffer);
+    if (system == nullptr) {
+        return NO_BUFFER;
+    }
+    switch (Method(Request)) {
+    case METHOD_BUFFERED:
+        return {system, std::max(Lengths(Request).InputBufferLength, Lengths(Request).OutputBufferLength), FALSE};
+    case METHOD_IN_DIRECT:
+    case METHOD_OUT_DIRECT:
+        return {system, Lengths(Request).InputBufferLength, FALSE};
+    }
+    return NO_BUFFER;
+}
+
+IOCTL_BUFFER IoctlOutputBuffer(const IOCTL_REQUEST* Request) {
+    switch (Method(Request)) {
+    case METHOD_BUFFERED:
+        return IoctlSystemBuffer(Request);
+    case METHOD_IN_DIRECT:
+    case METHOD_OUT_DIRECT:
+        return MdlBuffer(Request->Irp->MdlAddress, Lengths(Request).OutputBufferLength);
+    }
+    auto* user = static_cast<PUCHAR>(Request->Irp->UserBuffer);
+    return user != nullptr ? IOCTL_BUFFER{user, Lengths(Request).OutputBufferLength, FALSE} : NO_BUFFER;
+}
+
+IOCTL_BUFFER IoctlInputBuffer(const IOCTL_REQUEST* Request) {
+    if (Method(Request) != METHOD_NEITHER) {
+        return IoctlSystemBuffer(Request);
+    }
+    auto* input = static_cast<PUCHAR>(Lengths(Request).Type3InputBuffer);
+    return input != nullptr ? IOCTL_BUFFER{input, Lengths(Request).InputBufferLength, FALSE} : NO_BUFFER;
+}
+
+IOCTL_BUFFER IoctlSlice(IOCTL_BUFFER Buffer, ULONG Offset, ULONG Length) {
+    if (Offset >= Buffer.Length) {
+        return NO_BUFFER;
+    }
+    IOCTL_BUFFER slice = Buffer;
+    slice.Address = Buffer.Address != nullptr ? Buffer.Address + Offset : nullptr;
+    slice.Length = std::min(Length, Buffer.Length - Offset);
+    return slice;
+}
+
+IOCTL_BUFFER IoctlReturned(const IOCTL_REQUEST* Request, IOCTL_BUFFER Buffer, ULONG Declared) {
+    ULONG length = Declared;
+    if (Request->Completion && Request->Information < length) {
+        length = static_cast<ULONG>(Request->Information);
+    }
+    return IoctlSlice(Buffer, 0, length);
+}
+
+BOOLEAN CaptureReadChecked(const VOID* Address, PVOID Out, ULONG Length) {
+    if (Length == 0) {
+        return TRUE;
+    }
+    if (!CaptureRangeIsValid(Address, Length)) {
+        std::memset(Out, 0, Length);
+        return FALSE;
+    }
+    std::memcpy(Out, Address, Length);
+    return TRUE;
+}
+
+BOOLEAN IoctlBufferRead(IOCTL_BUFFER Buffer, ULONG Offset, PVOID Out, ULONG Length) {
+    std::memset(Out, 0, Length);
+    const IOCTL_BUFFER present = IoctlSlice(Buffer, Offset, Length);
+    if (present.Unreadable || present.Address == nullptr) {
+        return FALSE;
+    }
+    return CaptureReadChecked(present.Address, Out, present.Length) && present.Length == Length;
+}
+
+ULONG IoctlBufferFirstUlong(IOCTL_BUFFER Buffer, ULONG Missing) {
+    ULONG value;
+    return IoctlBufferRead(Buffer, 0, &value, sizeof value) ? value : Missing;
+}
+
+// --- The payload ---
+
+VOID IoctlRecordPart1(PIOCTL_RECORD Record, ULONG Size) {
+    Record->Part1Size = std::min(Size, IOCTL_RECORD_PART1_MAX);
+    std::memset(Record->Part1, 0, sizeof Record->Part1);
+}
+
+VOID IoctlRecordPut(PIOCTL_RECORD Record, ULONG Offset, const VOID* Value, ULONG Length) {
+    if (Offset < Record->Part1Size) {
+        std::memcpy(Record->Part1 + Offset, Value, std::min(Length, Record->Part1Size - Offset));
+    }
+}
+
+VOID IoctlRecordAppend(PIOCTL_RECORD Record, const VOID* Source, ULONG Length) {
+    if (Length != 0 && Record->SegmentCount < IOCTL_RECORD_SEGMENT_MAX) {
+        Record->Segments[Record->SegmentCount++] = {Source, std::min(Length, RECORD_MAX_DATA_SIZE), FALSE};
+    }
+}
+
+VOID IoctlRecordAppendBuffer(PIOCTL_RECORD Record, IOCTL_BUFFER Buffer) {
+    IoctlRecordAppend(Record, Buffer.Address, Buffer.Length);
+    if (Buffer.Unreadable && Buffer.Length != 0) {
+        Record->Segments[Record->SegmentCount - 1].Unreadable = TRUE;
+    }
+}
+
+VOID IoctlRecordFirstUlong(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record, ULONG Missing) {
+    IoctlRecordPart1(Record, sizeof(ULONG));
+    IoctlRecordPutUlong(Record, 0, IoctlBufferFirstUlong(IoctlSystemBuffer(Request), Missing));
+}
+
+VOID IoctlRecordReturned(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
+    if (IoctlSucceeded(Request)) {
+        IoctlRecordAppendBuffer(Record, IoctlReturned(Request, IoctlSystemBuffer(Request), ~0u));
+    }
+}
+
+// --- Writing ---
+
+ULONG RecordKindCode(const RECORD_KIND* Kind, const IO_STACK_LOCATION* Location) {
+    return Kind->ByMinor ? Location->MinorFunction : Location->Parameters.DeviceIoControl.IoControlCode;
+}
+
+BOOLEAN IoctlRecordWrite(ULONG Tag, const IOCTL_RECORD* Record, const RECORD_HEADER_INFO* Header) {
+    ULONG part2 = 0;
+    for (ULONG i = 0; i < Record->SegmentCount; ++i) {
+        part2 = std::min(part2 + Record->Segments[i].Length, RECORD_MAX_DATA_SIZE);
+    }
+    RECORD_DESCRIPTOR descriptor;
+    RecordDescribe(&descriptor, Tag, Record->Part1Size, part2);
+    WriteContext write = {Record, Header};
+    return LogWriteRecord(g_Driver.CaptureLog, &descriptor, FillIoctlRecord, &write, nullptr, nullptr);
+}
+
+BOOLEAN CaptureKindRequest(PCAPTURE_CONTEXT Capture, const RECORD_KIND* Kind) {
+    const ULONG code = RecordKindCode(Kind, Capture->StackLocation);
+    const UCHAR kindSwitch = g_Driver.Capture.*(Kind->Switch);
+    if (CaptureAccepted(
+            CaptureDecide(Kind->Filter, FilterPhase::Request, kindSwitch, code, Capture->Irp->IoStatus.Status))) {
+        IOCTL_RECORD record = {};
+        if (Kind->Build != nullptr) {
+            const IOCTL_REQUEST request = {Capture->StackLocation, Capture->Irp, FALSE, Capture->Irp->IoStatus.Status,
+                                           0};
+            Kind->Build(&request, &record);
+        }
+        RECORD_HEADER_INFO header;
+        CaptureHeader(Capture, &header);
+        header.Function = code;
+        header.Status = Capture->Irp->IoStatus.Status;
+        IoctlRecordWrite(LogTag::Make(Kind->Kind, 'I'), &record, &header);
+        Capture->Mode = CAPTURE_MODE_RETURN;
+        Capture->ReturnTag = LogTag::Make(Kind->Kind, 'R');
+        Capture->ReturnFunction = Kind->ReturnWordZero ? 0 : code;
+    }
+    return CaptureAccepted(CaptureCompletionWanted(Kind->Filter, kindSwitch, code));
+}
+
+VOID CaptureKindCompletion(PCOMPLETION_CONTEXT Context, PIRP Irp, const RECORD_KIND* Kind) {
+    const ULONG code = RecordKindCode(Kind, &Context->Saved);
+    const NTSTATUS status = Irp->IoStatus.Status;
+    if (!CaptureAccepted(
+            CaptureDecide(Kind->Filter, FilterPhase::Completion, g_Driver.Capture.*(Kind->Switch), code, status))) {
+        return;
+    }
+    IOCTL_RECORD record = {};
+    if (Kind->Build != nullptr) {
+        const IOCTL_REQUEST request = {&Context->Saved, Irp, TRUE, status, Irp->IoStatus.Information};
+        Kind->Build(&request, &record);
+    }
+    RECORD_HEADER_INFO header;
+    CaptureCompletionHeader(Context, Irp, &header);
+    header.Function = code;
+    IoctlRecordWrite(LogTag::Make(Kind->Kind, 'C'), &record, &header);
+}

@@ -1,0 +1,151 @@
+// The hub bus-interface hook (HubBusInterfaceHook.h).
+#include "driver/HubBusInterfaceHook.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/FourCC.h"
+#include "driver/CaptureGate.h"
+#include "driver/HandleTables.h"
+#include "driver/Hook.h"
+#include "driver/Memlog.h"
+#include "driver/StackTree.h"
+
+namespace {
+
+typedef struct _HOOK_ENTRY {
+    PVOID BusContext; // null: free
+    PUSB_BUSIFFN_REMOVE_USB_DEVICE RemoveUsbDevice;
+    ULONG64 Stamp; // when the entry was last filled
+    USHORT Version;
+    USHORT Size;
+    USB_BUS_INTERFACE_HUB_V8 Copy; // the interface as the provider returned it
+} HOOK_ENTRY;
+
+KSPIN_LOCK g_lock;
+HOOK_ENTRY g_entries[HUB_BUS_INTERFACE_HOOK_ENTRIES];
+ULONG64 g_stamp;
+
+// A device-handle table entry per stack that shares a handle (a composite device and its interfaces): one
+// pass per entry, never more than the table could hold for one handle.
+constexpr ULONG MAX_STACKS_PER_HANDLE = 64;
+
+USHORT InterfaceSize(USHORT version) {
+    switch (version) {
+    case USB_BUSIF_HUB_VERSION_5:
+        return sizeof(USB_BUS_INTERFACE_HUB_V5);
+    case USB_BUSIF_HUB_VERSION_6:
+        return sizeof(USB_BUS_INTERFACE_HUB_V6);
+    case USB_BUSIF_HUB_VERSION_7:
+        return sizeof(USB_BUS_INTERFACE_HUB_V7);
+    case USB_BUSIF_HUB_VERSION_8:
+        return sizeof(USB_BUS_INTERFACE_HUB_V8);
+    }
+    return 0;
+}
+
+// Under the lock: the entry of the bus context, else a free one, else the one filled longest ago.
+HOOK_ENTRY* EntryForLocked(PVOID busContext) {
+    HOOK_ENTRY* chosen = nullptr;
+    for (HOOK_ENTRY& entry : g_entries) {
+        if (entry.BusContext == busContext) {
+            return &entry;
+        }
+        if (chosen == nullptr ||
+            (chosen->BusContext != nullptr && (entry.BusContext == nullptr || entry.Stamp < chosen->Stamp))) {
+            chosen = &entry;
+        }
+    }
+    return chosen;
+}
+
+const HOOK_ENTRY* FindLocked(PVOID busContext) {
+    for (const HOOK_ENTRY& entry : g_entries) {
+        if (entry.BusContext != nullptr && entry.BusContext == busContext) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+// Every stack that has this handle in the device-handle table loses it there.
+VOID DropDeviceHandle(ULONG64 handle) {
+    for (ULONG i = 0; i < MAX_STACKS_PER_HANDLE; ++i) {
+        PDEVICE_STACK stack = DeviceHandleTableLookup(handle, nullptr);
+        if (stack == nullptr) {
+            return;
+        }
+        DeviceHandleTableRemove(handle, stack);
+        StackRelease(stack);
+    }
+}
+
+} // namespace
+
+VOID HubBusInterfaceQueried(const IO_STACK_LOCATION* Location, NTSTATUS Status) {
+    const auto& query = Location->Parameters.QueryInterface;
+    GUID type;
+    if (!NT_SUCCESS(Status) || !CaptureRangeIsValid(query.InterfaceType, sizeof type)) {
+        return;
+    }
+    std::memcpy(&type, query.InterfaceType, sizeof type);
+    auto* hub = reinterpret_cast<PUSB_BUS_INTERFACE_HUB_V8>(query.Interface);
+    if (type != USB_BUS_INTERFACE_HUB_GUID || !CaptureRangeIsValid(hub, sizeof(USB_BUS_INTERFACE_HUB_V5))) {
+        return;
+    }
+    const USHORT size = InterfaceSize(hub->Version);
+    if (size == 0 || hub->Size < size || !CaptureRangeIsValid(hub, size)) {
+        return;
+    }
+    PUSB_BUSIFFN_REMOVE_USB_DEVICE original = hub->RemoveUsbDevice;
+    // Ours already: the query came back through another hooked device object, which hooked it first.
+    if (original == HookedRemoveUsbDevice || original == nullptr || hub->BusContext == nullptr) {
+        return;
+    }
+    const KIRQL irql = KeAcquireSpinLockRaiseToDpc(&g_lock);
+    HOOK_ENTRY* entry = EntryForLocked(hub->BusContext);
+    entry->BusContext = hub->BusContext;
+    entry->RemoveUsbDevice = original;
+    entry->Stamp = ++g_stamp;
+    entry->Version = hub->Version;
+    entry->Size = size;
+    std::memset(&entry->Copy, 0, sizeof entry->Copy);
+    std::memcpy(&entry->Copy, hub, size);
+    KeReleaseSpinLock(&g_lock, irql);
+    hub->RemoveUsbDevice = HookedRemoveUsbDevice;
+    if (MemlogWants(MEMLOG_FLAG_TREE)) {
+        MemlogWrite3(FourCC("HbIf"), reinterpret_cast<ULONG64>(hub->BusContext), reinterpret_cast<ULONG64>(original),
+                     hub->Version);
+    }
+}
+
+NTSTATUS HookedRemoveUsbDevice(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle, ULONG Flags) {
+    HookRundownAcquire();
+    KIRQL irql = KeAcquireSpinLockRaiseToDpc(&g_lock);
+    const HOOK_ENTRY* entry = FindLocked(BusContext);
+    PUSB_BUSIFFN_REMOVE_USB_DEVICE original = entry != nullptr ? entry->RemoveUsbDevice : nullptr;
+    KeReleaseSpinLock(&g_lock, irql);
+    NTSTATUS status = STATUS_UNSUCCESSFUL;
+    if (original != nullptr) {
+        status = original(BusContext, DeviceHandle, Flags);
+    } else {
+        MemlogWrite(FourCC("HbI?"), reinterpret_cast<ULONG64>(BusContext), reinterpret_cast<ULONG64>(DeviceHandle));
+    }
+    if (NT_SUCCESS(status) && !(Flags & (USBD_KEEP_DEVICE_DATA | USBD_MARK_DEVICE_BUSY))) {
+        DropDeviceHandle(reinterpret_cast<ULONG64>(DeviceHandle));
+    }
+    HookRundownRelease();
+    return status;
+}
+
+BOOLEAN HubBusInterfaceOriginal(PVOID BusContext, PHUB_BUS_INTERFACE_ORIGINAL Original) {
+    const KIRQL irql = KeAcquireSpinLockRaiseToDpc(&g_lock);
+    const HOOK_ENTRY* entry = FindLocked(BusContext);
+    if (entry != nullptr) {
+        Original->RemoveUsbDevice = entry->RemoveUsbDevice;
+        Original->Version = entry->Version;
+        Original->Size = entry->Size;
+    }
+    KeReleaseSpinLock(&g_lock, irql);
+    return entry != nullptr;
+}
