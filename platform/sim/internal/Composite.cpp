@@ -70,7 +70,11 @@ std::vector<Function> FunctionsOf(const Bytes& configuration) {
 class CompositeFdo : public FunctionDevice {
 public:
     CompositeFdo(PDEVICE_OBJECT self, PDEVICE_OBJECT pdo, PDEVICE_OBJECT lower, CompositeKind kind)
-        : FunctionDevice(self, pdo, lower), m_kind(kind), m_layout(CurrentLayout()) {}
+        : FunctionDevice(self, pdo, lower), m_kind(kind), m_layout(CurrentLayout()) {
+        if (m_kind == CompositeKind::HubDriver) {
+            WriteAreaWord(m_self, m_layout.compositeSignature, kCompositeParentWord); // from AddDevice on
+        }
+    }
 
     const USB_DEVICE_DESCRIPTOR& Device() const { return m_device; }
     const SelectedConfiguration& Selection() const { return m_selection; }
@@ -131,9 +135,6 @@ private:
 };
 
 NTSTATUS CompositeFdo::OnStart() {
-    if (m_kind == CompositeKind::HubDriver) {
-        WriteAreaWord(m_self, m_layout.compositeSignature, kCompositeParentWord);
-    }
     UrbClient client(m_lower);
     Bytes configuration;
     NTSTATUS status;
@@ -168,7 +169,7 @@ void CompositeFdo::Enumerate() {
         if (m_kind == CompositeKind::HubDriver) {
             WriteAreaWord(pdo, m_layout.interfaceSignature, kInterfacePdoWord);
         }
-        AddChild(new InterfacePdo(pdo, this, function));
+        AddNewChild<InterfacePdo>(pdo, this, function);
     }
 }
 

@@ -352,6 +352,14 @@ std::vector<std::u16string> DevicePropertyList(PDEVICE_OBJECT pdo, DEVICE_REGIST
 
 // --- DeviceContext ---
 
+void* DeviceContext::operator new(size_t size) noexcept { return ExAllocatePoolWithTag(NonPagedPool, size, kSimPoolTag); }
+
+void DeviceContext::operator delete(void* memory) noexcept {
+    if (memory) {
+        ExFreePoolWithTag(memory, kSimPoolTag);
+    }
+}
+
 DeviceContext::DeviceContext(PDEVICE_OBJECT self) : m_self(self) {
     static_cast<SimExtension*>(self->DeviceExtension)->context = this;
 }
@@ -425,6 +433,11 @@ NTSTATUS FunctionDevice::Add(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo, DEVICE_T
         return NT_SUCCESS(status) ? STATUS_NO_SUCH_DEVICE : status;
     }
     FunctionDevice* context = make(self, lower);
+    if (!context) {
+        IoDetachDevice(lower);
+        IoDeleteDevice(self);
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
     self->Flags |= lower->Flags & (DO_BUFFERED_IO | DO_DIRECT_IO | DO_POWER_PAGABLE);
     self->Flags &= ~DO_DEVICE_INITIALIZING;
     if (created) {

@@ -95,6 +95,12 @@ public:
     DeviceContext(const DeviceContext&) = delete;
     DeviceContext& operator=(const DeviceContext&) = delete;
 
+    // A driver's device state lives in non-paged pool, as a device extension does: what a driver hands to the
+    // drivers below it from its own state (an interface table, an argument it points to) is valid memory for
+    // whoever checks it. When pool is short, `new` gives null and nothing is constructed.
+    static void* operator new(size_t size) noexcept;
+    static void operator delete(void* memory) noexcept;
+
     PDEVICE_OBJECT Self() const { return m_self; }
     NTSTATUS Dispatch(PIRP irp);
 
@@ -129,6 +135,17 @@ public:
 
     // Children (bus FDOs): the present children, as BusRelations reports them.
     void AddChild(PhysicalDevice* child);
+    // Makes the context of a child device object just created and adds it; when pool is short the device
+    // object is deleted again and null returned.
+    template <class T, class... Args> T* AddNewChild(PDEVICE_OBJECT device, Args&&... args) {
+        T* child = new T(device, std::forward<Args>(args)...);
+        if (!child) {
+            IoDeleteDevice(device);
+            return nullptr;
+        }
+        AddChild(child);
+        return child;
+    }
     // A child the bus no longer reports: left out of the next BusRelations; the manager removes it.
     void ChildGone(PhysicalDevice* child);
     void ForgetChild(PhysicalDevice* child);

@@ -149,7 +149,7 @@ protected:
             }
             pdo->StackSize = m_self->StackSize;
             pdo->Flags |= DO_POWER_PAGABLE | DO_BUFFERED_IO;
-            AddChild(new HidCollectionPdo(pdo, this, i, m_collections[i], m_collections.size() > 1));
+            AddNewChild<HidCollectionPdo>(pdo, this, i, m_collections[i], m_collections.size() > 1);
         }
     }
 

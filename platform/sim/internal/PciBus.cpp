@@ -96,7 +96,7 @@ protected:
                 continue;
             }
             pdo->Flags |= DO_POWER_PAGABLE;
-            AddChild(new PciFunction(pdo, this, controller));
+            AddNewChild<PciFunction>(pdo, this, controller);
         }
     }
 

@@ -1,9 +1,11 @@
 #include "platform/sim/internal/UrbClient.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "UsbDescriptorWalker.h"
 #include "platform/sim/internal/DriverFramework.h"
+#include "platform/sim/internal/PoolMemory.h"
 #include "usbdlib.h"
 #include "usbioctl.h"
 
@@ -140,16 +142,20 @@ NTSTATUS UrbClient::SelectConfiguration(const Bytes& configuration, const std::v
         list.push_back({const_cast<PUSB_INTERFACE_DESCRIPTOR>(descriptor), nullptr});
     }
     list.push_back({nullptr, nullptr});
-    // The request is built over a copy whose bNumInterfaces counts only the interfaces asked for.
-    Bytes copy = configuration;
-    copy[4] = static_cast<UCHAR>(wanted.size());
+    // The request is built over a pool copy (the URB points to it) whose bNumInterfaces counts only the
+    // interfaces asked for.
+    PoolBuffer copy(configuration.data(), configuration.size());
+    if (!copy) {
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
+    copy.Data()[4] = static_cast<UCHAR>(wanted.size());
     for (auto& entry : list) {
         if (entry.InterfaceDescriptor) {
             entry.InterfaceDescriptor = reinterpret_cast<PUSB_INTERFACE_DESCRIPTOR>(
-                copy.data() + (reinterpret_cast<const UCHAR*>(entry.InterfaceDescriptor) - configuration.data()));
+                copy.Data() + (reinterpret_cast<const UCHAR*>(entry.InterfaceDescriptor) - configuration.data()));
         }
     }
-    auto* descriptor = reinterpret_cast<PUSB_CONFIGURATION_DESCRIPTOR>(copy.data());
+    auto* descriptor = copy.As<USB_CONFIGURATION_DESCRIPTOR>();
     PURB urb = USBD_CreateConfigurationRequestEx(descriptor, list.data());
     if (!urb) {
         return STATUS_INSUFFICIENT_RESOURCES;
@@ -184,13 +190,22 @@ NTSTATUS UrbClient::ClassRequest(USHORT function, bool in, UCHAR request, USHORT
     if (!urb.urb) {
         return STATUS_INSUFFICIENT_RESOURCES;
     }
-    ULONG size = length ? *length : 0;
+    const ULONG size = length ? *length : 0;
+    // The data stage goes through a pool buffer of the driver's own, as a real driver's does.
+    PoolBuffer data(size ? buffer : nullptr, size);
+    if (size && !data) {
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
     UsbBuildVendorRequest(urb.urb, function, sizeof(_URB_CONTROL_VENDOR_OR_CLASS_REQUEST),
                           (in ? USBD_TRANSFER_DIRECTION_IN : USBD_TRANSFER_DIRECTION_OUT) | USBD_SHORT_TRANSFER_OK, 0,
-                          request, value, index, size ? buffer : nullptr, nullptr, size, nullptr);
+                          request, value, index, size ? data.Data() : nullptr, nullptr, size, nullptr);
     NTSTATUS status = Submit(urb.urb);
+    const ULONG moved = NT_SUCCESS(status) ? urb.urb->UrbControlVendorClassRequest.TransferBufferLength : 0;
+    if (in && moved) {
+        std::memcpy(buffer, data.Data(), std::min(moved, size));
+    }
     if (length) {
-        *length = NT_SUCCESS(status) ? urb.urb->UrbControlVendorClassRequest.TransferBufferLength : 0;
+        *length = moved;
     }
     return status;
 }
@@ -225,11 +240,19 @@ NTSTATUS UrbClient::Transfer(USBD_PIPE_HANDLE pipe, bool in, void* buffer, ULONG
     if (!urb.urb) {
         return STATUS_INSUFFICIENT_RESOURCES;
     }
+    const ULONG size = *length;
+    PoolBuffer data(in ? nullptr : buffer, size);
+    if (size && !data) {
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
     UsbBuildInterruptOrBulkTransferRequest(
-        urb.urb, sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER), pipe, buffer, nullptr, *length,
+        urb.urb, sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER), pipe, size ? data.Data() : nullptr, nullptr, size,
         (in ? USBD_TRANSFER_DIRECTION_IN : USBD_TRANSFER_DIRECTION_OUT) | USBD_SHORT_TRANSFER_OK, nullptr);
     NTSTATUS status = Submit(urb.urb);
-    *length = NT_SUCCESS(status) ? urb.urb->UrbBulkOrInterruptTransfer.TransferBufferLength : 0;
+    *length = NT_SUCCESS(status) ? std::min(urb.urb->UrbBulkOrInterruptTransfer.TransferBufferLength, size) : 0;
+    if (in && *length) {
+        std::memcpy(buffer, data.Data(), *length);
+    }
     return status;
 }
 

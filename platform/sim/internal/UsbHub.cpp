@@ -100,6 +100,10 @@ std::u16string ReadString(UrbClient& client, UCHAR index) {
 HubFdo::HubFdo(PDEVICE_OBJECT self, PDEVICE_OBJECT pdo, PDEVICE_OBJECT lower, HubFlavor flavor)
     : FunctionDevice(self, pdo, lower), m_flavor(flavor), m_layout(CurrentLayout()) {
     KeInitializeEvent(&m_changeIdle, NotificationEvent, TRUE);
+    // From AddDevice on, as the hub driver's extension has it (the class filter's AddDevice follows at once).
+    if (m_flavor == HubFlavor::Usb20) {
+        WriteAreaWord(m_self, m_layout.hubSignature, SignatureWord("HUB "));
+    }
 }
 
 HubFdo::~HubFdo() {
@@ -115,9 +119,6 @@ HubFdo::~HubFdo() {
 }
 
 NTSTATUS HubFdo::OnStart() {
-    if (m_flavor == HubFlavor::Usb20) {
-        WriteAreaWord(m_self, m_layout.hubSignature, SignatureWord("HUB "));
-    }
     const USHORT version = m_layout.hubBusInterfaceVersion;
     NTSTATUS status = QueryInterface(m_lower, USB_BUS_INTERFACE_HUB_GUID, HubBusInterfaceSize(version), version,
                                      reinterpret_cast<PINTERFACE>(&m_bus));
@@ -389,6 +390,11 @@ void HubFdo::EnumeratePort(int port) {
         WriteAreaPointer(pdo, m_layout.deviceHandlePointer, handle);
     }
     auto* child = new PortPdo(pdo, this, port, handle, std::move(identity));
+    if (!child) {
+        IoDeleteDevice(pdo);
+        m_bus.RemoveUsbDevice(context, handle, 0);
+        return fail();
+    }
     m_bus.SetDeviceHandleData(context, handle, pdo);
     {
         std::lock_guard guard(m_portLock);

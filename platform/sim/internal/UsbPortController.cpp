@@ -160,6 +160,11 @@ NTSTATUS CompletePortStatusRequest(PIRP irp, ULONG portStatus) {
 HostController::HostController(PDEVICE_OBJECT self, PDEVICE_OBJECT pdo, PDEVICE_OBJECT lower, PortFlavor flavor)
     : FunctionDevice(self, pdo, lower), m_flavor(flavor), m_layout(CurrentLayout()) {
     KeInitializeSemaphore(&m_busSemaphore, 1, 1);
+    // The port driver's words are in the extension from AddDevice on, before anything is sent to the device:
+    // the filters that attach right after it tell the controller by them.
+    if (m_flavor == PortFlavor::UsbPort) {
+        WriteAreaWord(m_self, m_layout.hostControllerSignature, SignatureWord("HFDO"));
+    }
 }
 
 HostController::~HostController() {
@@ -180,9 +185,6 @@ NTSTATUS HostController::OnStart() {
         return STATUS_NO_SUCH_DEVICE;
     }
     m_name = nt::ob::NameOf(m_self).value_or(u"");
-    if (m_flavor == PortFlavor::UsbPort) {
-        WriteAreaWord(m_self, m_layout.hostControllerSignature, SignatureWord("HFDO"));
-    }
     m_hcdLink = CreateNumberedLink(u"HCD", m_name, &m_hcdNumber);
     m_interfaces.Enable(m_pdo, m_flavor == PortFlavor::VendorXhci ? kVendorUsb3HostControllerInterface
                                                                   : GUID_DEVINTERFACE_USB_HOST_CONTROLLER);
@@ -219,6 +221,10 @@ NTSTATUS HostController::OnStart() {
         WriteAreaWord(rootHubPdo, m_layout.rootHubSignature, SignatureWord("RPDO"));
     }
     m_rootHub = new RootHubPdo(rootHubPdo, this, rootHubName);
+    if (!m_rootHub) {
+        IoDeleteDevice(rootHubPdo);
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
     return STATUS_SUCCESS;
 }
 
