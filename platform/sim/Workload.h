@@ -1,0 +1,80 @@
+// Workloads: what the users of a machine do, played through its class drivers, so that every driver below sees
+// the traffic a real machine carries. A workload runs a number of steps or for a span of machine time,
+// deterministic under its seed (the data, sizes and moves it chooses; threads still interleave as they will):
+//
+//     sim::WorkloadOptions options;
+//     options.count = 4;                                  // four files
+//     sim::WorkloadResult result = sim::RunWorkload(*machine, sim::WorkloadKind::CopyToStick, options);
+//     ASSERT_TRUE(result.Succeeded()) << result.failure;
+//
+// The kinds, and what one step is:
+// - "idle machine": one second of a machine nobody uses: the disks polled for their medium, the printer for its
+//   status, the hubs' status-change transfers waiting; on the first step the HID devices are suspended when
+//   idle (idle notification, wait-wake, device power); on the last the machine sleeps and wakes (system power)
+//   and the mouse wakes its port;
+// - "mouse moving": one input report, made by the mouse at its report rate and read through the HID class
+//   driver from the mouse's collection (which the workload holds open, as the input thread does); the HID
+//   class requests and the HID IOCTLs of each transfer method on the first step;
+// - "copying a file to the stick": one file written to the stick's disk through the disk and storage class
+//   drivers (SCSI WRITE(10) over the bulk-only transport), flushed, read back and compared;
+// - "printing": one print job sent to the printer through the printer class driver, with its status and ID
+//   requests; the printer takes it at its own speed;
+// - "plug and unplug": one device (chosen by the seed) plugged into a free port of the external hub, used a
+//   little, and pulled out again, sometimes while transfers are still waiting on it;
+// - "every request family": one round of every URB function the port driver serves, the internal and
+//   device-control requests, HID IOCTLs, completion routines with each combination of invoke bits,
+//   cancellation, and power requests, sent by the class drivers on their own threads.
+//
+// Time: the steps that wait for the machine's clock (report rates, idle seconds, a slow printer) wait for
+// machine time; when the clock is virtual (nt::clock::UseVirtualClock) the workload moves it on itself, so that
+// a test runs in real milliseconds.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/sim/Machine.h"
+
+namespace sim {
+
+enum class WorkloadKind { IdleMachine, MouseMoving, CopyToStick, Printing, PlugAndUnplug, RequestFamilies };
+
+// "idle machine", "mouse moving", "copying a file to the stick", "printing", "plug and unplug", "every request
+// family"; and back (null for an unknown name).
+std::string_view WorkloadName(WorkloadKind kind);
+std::optional<WorkloadKind> WorkloadFromName(std::string_view name);
+
+struct WorkloadOptions {
+    // Steps to run; with a duration too, whichever ends first. Neither: one step.
+    uint64_t count = 0;
+    // Machine time to run for (steps already begun are finished).
+    std::chrono::milliseconds duration{0};
+    uint64_t seed = 1;
+    // The device the workload uses, by its model's name; empty: the default machine's ("mouse", "stick",
+    // "printer", "loopback"; "plug and unplug" plugs into "hub").
+    std::string device;
+
+    ULONG reportRateHz = 125;          // mouse moving: input reports per second
+    ULONG fileBytes = 256 * 1024;      // copying: bytes of each file (whole blocks)
+    ULONG transferBytes = 64 * 1024;   // copying: bytes of one READ(10)/WRITE(10) (up to 2 MiB)
+    ULONG jobBytes = 16 * 1024;        // printing: bytes of each job
+    ULONG printerBytesPerMs = 0;       // printing: the printer's speed; 0: it takes data as fast as it comes
+};
+
+struct WorkloadResult {
+    NTSTATUS status = STATUS_SUCCESS; // the first failure
+    std::string failure;             // what failed, for a message
+    uint64_t steps = 0;              // steps finished
+    uint64_t requests = 0;           // URBs the host controllers received during the run
+    uint64_t bytes = 0;              // payload bytes the workload moved (written, read, printed, reported)
+    LONGLONG machineTime = 0;        // machine time the run took, 100 ns units
+
+    bool Succeeded() const { return NT_SUCCESS(status); }
+};
+
+WorkloadResult RunWorkload(Machine& machine, WorkloadKind kind, const WorkloadOptions& options = {});
+
+} // namespace sim
