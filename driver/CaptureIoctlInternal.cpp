@@ -75,14 +75,14 @@ VOID Ulong(PIOCTL_RECORD record, ULONG value) {
 // IOCTL_INTERNAL_USB_GET_DEVICE_CONFIG_INFO on success: the structure, then the three strings it points to.
 VOID DeviceConfigInfo(PIOCTL_RECORD record, const VOID* pointer) {
     static_assert(sizeof(HUB_DEVICE_CONFIG_INFO) == UIN_RECORD_DEVICE_CONFIG_COPY_SIZE);
-    IoctlRecordAppend(record, pointer, sizeof(HUB_DEVICE_CONFIG_INFO));
+    IoctlRecordAppendStructure(record, pointer, sizeof(HUB_DEVICE_CONFIG_INFO));
     HUB_DEVICE_CONFIG_INFO info;
     if (pointer == nullptr || !CaptureReadChecked(pointer, &info, sizeof info)) {
         return;
     }
     for (const USB_ID_STRING& text : {info.HardwareIds, info.CompatibleIds, info.DeviceDescription}) {
         if (text.Buffer != nullptr) {
-            IoctlRecordAppend(record, text.Buffer, CappedLength(text.LengthInBytes));
+            IoctlRecordAppendStructure(record, text.Buffer, CappedLength(text.LengthInBytes));
         }
     }
 }
@@ -170,14 +170,14 @@ VOID InternalPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
         const auto length = ReadThrough<ULONG>(argument1); // the failure record's own length comes first
         Ulong(Record, length);
         if (success) {
-            IoctlRecordAppend(Record, argument1, CappedLength(length));
+            IoctlRecordAppendStructure(Record, argument1, CappedLength(length));
         }
         break;
     }
     case IOCTL_INTERNAL_USB_GET_CONTROLLER_NAME:
         Ulong(Record, static_cast<ULONG>(Argument(Request, 2)));
         if (success && argument1 != nullptr) {
-            IoctlRecordAppend(Record, argument1, CappedLength(Argument(Request, 2)));
+            IoctlRecordAppendStructure(Record, argument1, CappedLength(Argument(Request, 2)));
         }
         break;
     case IOCTL_INTERNAL_USB_GET_PARENT_HUB_INFO:
@@ -223,7 +223,7 @@ VOID InternalPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
         IoctlRecordPart1(Record, sizeof(ULONG64));
         IoctlRecordPutUlong64(Record, 0, Argument(Request, 1));
         if (success) {
-            IoctlRecordAppend(Record, argument1, UIN_RECORD_TOPOLOGY_ADDRESS_SIZE);
+            IoctlRecordAppendStructure(Record, argument1, UIN_RECORD_TOPOLOGY_ADDRESS_SIZE);
         }
         break;
     case IOCTL_INTERNAL_USB_GET_DEVICE_CONFIG_INFO: {

@@ -12,12 +12,12 @@
 
 namespace {
 
-constexpr IOCTL_BUFFER NO_BUFFER = {nullptr, 0, FALSE};
+constexpr IOCTL_BUFFER NO_BUFFER = {nullptr, 0, FALSE, FALSE};
 
 // The system address of the MDL's bytes (mapping them when they are not yet); null when the MDL cannot be
 // used: not a valid address, or pages neither locked nor from non-paged pool.
 PUCHAR MdlAddress(PMDL mdl) {
-    if (!CaptureRangeIsValid(mdl, sizeof(MDL)) ||
+    if (CaptureReadablePrefix(mdl, sizeof(MDL)) != sizeof(MDL) ||
         !(mdl->MdlFlags & (MDL_MAPPED_TO_SYSTEM_VA | MDL_SOURCE_IS_NONPAGED_POOL | MDL_PAGES_LOCKED | MDL_PARTIAL))) {
         return nullptr;
     }
@@ -31,9 +31,9 @@ IOCTL_BUFFER MdlBuffer(PMDL mdl, ULONG declared) {
     PUCHAR address = MdlAddress(mdl);
     if (address == nullptr) {
         // The request has the bytes, but they cannot be reached.
-        return {nullptr, declared, TRUE};
+        return {nullptr, declared, TRUE, FALSE};
     }
-    return {address, std::min(declared, MmGetMdlByteCount(mdl)), FALSE};
+    return {address, std::min(declared, MmGetMdlByteCount(mdl)), FALSE, FALSE};
 }
 
 ULONG Method(const IOCTL_REQUEST* request) {
@@ -92,10 +92,11 @@ IOCTL_BUFFER IoctlSystemBuffer(const IOCTL_REQUEST* Request) {
     }
     switch (Method(Request)) {
     case METHOD_BUFFERED:
-        return {system, std::max(Lengths(Request).InputBufferLength, Lengths(Request).OutputBufferLength), FALSE};
+        return {system, std::max(Lengths(Request).InputBufferLength, Lengths(Request).OutputBufferLength), FALSE,
+                FALSE};
     case METHOD_IN_DIRECT:
     case METHOD_OUT_DIRECT:
-        return {system, Lengths(Request).InputBufferLength, FALSE};
+        return {system, Lengths(Request).InputBufferLength, FALSE, FALSE};
     }
     return NO_BUFFER;
 }
@@ -109,7 +110,7 @@ IOCTL_BUFFER IoctlOutputBuffer(const IOCTL_REQUEST* Request) {
         return MdlBuffer(Request->Irp->MdlAddress, Lengths(Request).OutputBufferLength);
     }
     auto* user = static_cast<PUCHAR>(Request->Irp->UserBuffer);
-    return user != nullptr ? IOCTL_BUFFER{user, Lengths(Request).OutputBufferLength, FALSE} : NO_BUFFER;
+    return user != nullptr ? IOCTL_BUFFER{user, Lengths(Request).OutputBufferLength, FALSE, TRUE} : NO_BUFFER;
 }
 
 IOCTL_BUFFER IoctlInputBuffer(const IOCTL_REQUEST* Request) {
@@ -117,7 +118,7 @@ IOCTL_BUFFER IoctlInputBuffer(const IOCTL_REQUEST* Request) {
         return IoctlSystemBuffer(Request);
     }
     auto* input = static_cast<PUCHAR>(Lengths(Request).Type3InputBuffer);
-    return input != nullptr ? IOCTL_BUFFER{input, Lengths(Request).InputBufferLength, FALSE} : NO_BUFFER;
+    return input != nullptr ? IOCTL_BUFFER{input, Lengths(Request).InputBufferLength, FALSE, TRUE} : NO_BUFFER;
 }
 
 IOCTL_BUFFER IoctlSlice(IOCTL_BUFFER Buffer, ULONG Offset, ULONG Length) {
@@ -138,11 +139,29 @@ IOCTL_BUFFER IoctlReturned(const IOCTL_REQUEST* Request, IOCTL_BUFFER Buffer, UL
     return IoctlSlice(Buffer, 0, length);
 }
 
+ULONG CaptureReadablePrefix(const VOID* Address, ULONG Length) {
+    const auto start = reinterpret_cast<ULONG_PTR>(Address);
+    if (start == 0 || Length == 0 || start + Length < start) {
+        return 0;
+    }
+    ULONG readable = 0;
+    while (readable < Length) {
+        const ULONG step = std::min(CAPTURE_PROBE_STEP, Length - readable);
+        // The step's first and last byte: a step is shorter than any gap between two pieces of memory.
+        if (!MmIsAddressValid(reinterpret_cast<PVOID>(start + readable)) ||
+            !MmIsAddressValid(reinterpret_cast<PVOID>(start + readable + step - 1))) {
+            break;
+        }
+        readable += step;
+    }
+    return readable;
+}
+
 BOOLEAN CaptureReadChecked(const VOID* Address, PVOID Out, ULONG Length) {
     if (Length == 0) {
         return TRUE;
     }
-    if (!CaptureRangeIsValid(Address, Length)) {
+    if (CaptureReadablePrefix(Address, Length) != Length) {
         std::memset(Out, 0, Length);
         return FALSE;
     }
@@ -183,7 +202,24 @@ VOID IoctlRecordAppend(PIOCTL_RECORD Record, const VOID* Source, ULONG Length) {
     }
 }
 
+VOID IoctlRecordAppendStructure(PIOCTL_RECORD Record, const VOID* Source, ULONG Length) {
+    Length = std::min(Length, RECORD_MAX_DATA_SIZE);
+    if (Source == nullptr) {
+        IoctlRecordAppend(Record, nullptr, Length);
+        return;
+    }
+    const ULONG readable = CaptureReadablePrefix(Source, Length);
+    IoctlRecordAppend(Record, Source, readable);
+    if (readable < Length && Record->SegmentCount < IOCTL_RECORD_SEGMENT_MAX) {
+        Record->Segments[Record->SegmentCount++] = {nullptr, Length - readable, TRUE};
+    }
+}
+
 VOID IoctlRecordAppendBuffer(PIOCTL_RECORD Record, IOCTL_BUFFER Buffer) {
+    if (Buffer.CallerSized) {
+        IoctlRecordAppendStructure(Record, Buffer.Address, Buffer.Length);
+        return;
+    }
     IoctlRecordAppend(Record, Buffer.Address, Buffer.Length);
     if (Buffer.Unreadable && Buffer.Length != 0) {
         Record->Segments[Record->SegmentCount - 1].Unreadable = TRUE;

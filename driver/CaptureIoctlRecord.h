@@ -8,7 +8,7 @@
 // family's own gate (is this device object's traffic recorded at all) is the family's to test first.
 //
 // A payload builder reads the request through an IOCTL_REQUEST and describes the payload in an
-// IOCTL_RECORD: part 1 built in place (fixed fields), part 2 as up to four runs of the request's bytes that
+// IOCTL_RECORD: part 1 built in place (fixed fields), part 2 as up to eight runs of the request's bytes that
 // are copied, page by page with validity checks, only once the record has its room in the log. Every run
 // is bounded by what the request has: the buffer's own size (IoctlSystemBuffer and its kin), at completion
 // the bytes the driver returned (IoctlReturned), and lengths read from structures are capped.
@@ -49,11 +49,14 @@ inline PVOID IoctlArgument(const IOCTL_REQUEST* Request, ULONG Index) {
 }
 
 // A run of bytes of a request: where they are and how many the request has there. Unreadable: the request
-// has them but they cannot be reached (an MDL that cannot be mapped); recorded as '!'.
+// has them but they cannot be reached (an MDL that cannot be mapped); recorded as '!'. CallerSized: the
+// caller's own memory of METHOD_NEITHER, whose length only the caller vouches for; it is copied as far as
+// it can be read (as a structure is).
 typedef struct _IOCTL_BUFFER {
     PUCHAR Address;
     ULONG Length;
     BOOLEAN Unreadable;
+    BOOLEAN CallerSized;
 } IOCTL_BUFFER;
 
 // The system buffer: the larger of the two lengths for a buffered request, the input for a direct one,
@@ -69,6 +72,13 @@ IOCTL_BUFFER IoctlSlice(IOCTL_BUFFER Buffer, ULONG Offset, ULONG Length);
 // What the driver returned in Buffer: at most Declared bytes, and at completion no more than Information.
 IOCTL_BUFFER IoctlReturned(const IOCTL_REQUEST* Request, IOCTL_BUFFER Buffer, ULONG Declared);
 
+// How many bytes from Address on, up to Length, can be read. The platform answers for whole pages, but the
+// memory a structure a request points to lies in may end inside a page; the range is probed every
+// CAPTURE_PROBE_STEP bytes (and at its last byte), so a length read from a structure does not carry a copy
+// past the memory the platform knows. Meant for structures and the lengths they give, not for buffers the
+// I/O manager sized.
+constexpr ULONG CAPTURE_PROBE_STEP = 8;
+ULONG CaptureReadablePrefix(const VOID* Address, ULONG Length);
 // Copies Length bytes at Address when every one of them can be read; otherwise zeros. TRUE when read.
 BOOLEAN CaptureReadChecked(const VOID* Address, PVOID Out, ULONG Length);
 // Copies the bytes of [Offset, Offset + Length) that Buffer has and that can be read; the rest are zeros.
@@ -80,7 +90,7 @@ ULONG IoctlBufferFirstUlong(IOCTL_BUFFER Buffer, ULONG Missing);
 // --- The payload ---
 
 constexpr ULONG IOCTL_RECORD_PART1_MAX = 48;
-constexpr ULONG IOCTL_RECORD_SEGMENT_MAX = 4;
+constexpr ULONG IOCTL_RECORD_SEGMENT_MAX = 8;
 // Cap of a length a payload takes from a structure the request points to (a name, a failure record).
 constexpr ULONG IOCTL_RECORD_STRUCTURE_LENGTH_MAX = 4096;
 
@@ -107,9 +117,12 @@ inline VOID IoctlRecordPutUlong(PIOCTL_RECORD Record, ULONG Offset, ULONG Value)
 inline VOID IoctlRecordPutUlong64(PIOCTL_RECORD Record, ULONG Offset, ULONG64 Value) {
     IoctlRecordPut(Record, Offset, &Value, sizeof Value);
 }
-// Appends a run to part 2: Length bytes read from Source when the record is written (a null Source gives
-// zeros, an address that cannot be read '!' bytes).
+// Appends a run of a request buffer to part 2: Length bytes read from Source when the record is written (a
+// null Source gives zeros, a page that cannot be read '!' bytes).
 VOID IoctlRecordAppend(PIOCTL_RECORD Record, const VOID* Source, ULONG Length);
+// Appends Length bytes of a structure a request points to: the bytes that can be read
+// (CaptureReadablePrefix), then '!' for the rest; zeros for a null Source.
+VOID IoctlRecordAppendStructure(PIOCTL_RECORD Record, const VOID* Source, ULONG Length);
 VOID IoctlRecordAppendBuffer(PIOCTL_RECORD Record, IOCTL_BUFFER Buffer);
 
 // Part 1 of four bytes: the first u32 of the system buffer (a port number, a value set), or Missing.

@@ -44,7 +44,7 @@ PWCHAR CopyFirstString(const WCHAR* text) {
         return nullptr;
     }
     ULONG length = 0;
-    while (length < PNP_ID_MAX_CHARS && CaptureRangeIsValid(text + length, sizeof(WCHAR)) &&
+    while (length < PNP_ID_MAX_CHARS && CaptureReadablePrefix(text + length, sizeof(WCHAR)) == sizeof(WCHAR) &&
            text[length] != UNICODE_NULL) {
         copy[length] = text[length];
         ++length;
@@ -89,7 +89,7 @@ VOID LearnChildren(PDEVICE_OBJECT parent, const DEVICE_RELATIONS* relations) {
     for (ULONG i = 0; i < count; ++i) {
         PDEVICE_OBJECT child;
         if (CaptureReadChecked(&relations->Objects[i], &child, sizeof child) &&
-            CaptureRangeIsValid(child, sizeof(DEVICE_OBJECT))) {
+            CaptureReadablePrefix(child, sizeof(DEVICE_OBJECT)) == sizeof(DEVICE_OBJECT)) {
             children[valid++] = child;
         }
     }

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "common/FourCC.h"
-#include "driver/CaptureGate.h"
+#include "driver/CaptureIoctlRecord.h"
 #include "driver/HandleTables.h"
 #include "driver/Hook.h"
 #include "driver/Memlog.h"
@@ -85,16 +85,16 @@ VOID DropDeviceHandle(ULONG64 handle) {
 VOID HubBusInterfaceQueried(const IO_STACK_LOCATION* Location, NTSTATUS Status) {
     const auto& query = Location->Parameters.QueryInterface;
     GUID type;
-    if (!NT_SUCCESS(Status) || !CaptureRangeIsValid(query.InterfaceType, sizeof type)) {
+    if (!NT_SUCCESS(Status) || !CaptureReadChecked(query.InterfaceType, &type, sizeof type)) {
         return;
     }
-    std::memcpy(&type, query.InterfaceType, sizeof type);
     auto* hub = reinterpret_cast<PUSB_BUS_INTERFACE_HUB_V8>(query.Interface);
-    if (type != USB_BUS_INTERFACE_HUB_GUID || !CaptureRangeIsValid(hub, sizeof(USB_BUS_INTERFACE_HUB_V5))) {
+    if (type != USB_BUS_INTERFACE_HUB_GUID ||
+        CaptureReadablePrefix(hub, sizeof(USB_BUS_INTERFACE_HUB_V5)) != sizeof(USB_BUS_INTERFACE_HUB_V5)) {
         return;
     }
     const USHORT size = InterfaceSize(hub->Version);
-    if (size == 0 || hub->Size < size || !CaptureRangeIsValid(hub, size)) {
+    if (size == 0 || hub->Size < size || CaptureReadablePrefix(hub, size) != size) {
         return;
     }
     PUSB_BUSIFFN_REMOVE_USB_DEVICE original = hub->RemoveUsbDevice;

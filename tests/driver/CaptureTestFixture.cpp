@@ -46,9 +46,10 @@ NTSTATUS TargetDispatch(PDEVICE_OBJECT, PIRP Irp) {
         g_target.queued.push_back(Irp);
         return STATUS_PENDING;
     }
-    Irp->IoStatus.Status = g_target.status;
+    const NTSTATUS status = g_target.answer ? g_target.answer(Irp) : g_target.status;
+    Irp->IoStatus.Status = status;
     IoCompleteRequest(Irp, IO_NO_INCREMENT);
-    return g_target.status;
+    return status;
 }
 
 NTSTATUS UpperDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp) {

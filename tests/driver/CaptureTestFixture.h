@@ -32,6 +32,8 @@ struct TargetBehaviour {
     NTSTATUS status = STATUS_SUCCESS;         // IoStatus.Status it completes with
     USBD_STATUS urbStatus = USBD_STATUS_SUCCESS;
     std::function<void(PURB)> device;         // what the device does with a URB before completion
+    std::function<NTSTATUS(PIRP)> answer;     // for any request it completes at once: fills its buffers and
+                                              // Information, gives the status (instead of `status`)
     std::deque<PIRP> queued;                  // requests it holds
     int calls = 0;
 };
