@@ -57,6 +57,26 @@ Bytes LanguageListBytes(USHORT language) {
     return b;
 }
 
+Bytes MsOsStringBytes(UCHAR vendorCode) {
+    Bytes b = StringDescriptorBytes(u"MSFT100");
+    b.push_back(vendorCode);
+    b.push_back(0);
+    b[0] = static_cast<UCHAR>(b.size());
+    return b;
+}
+
+Bytes MsCompatibleIdBytes(UCHAR interfaceNumber, const char (&compatibleId)[8]) {
+    Bytes b(16 + 24);
+    WriteU32(&b[0], static_cast<ULONG>(b.size())); // dwLength
+    WriteU16(&b[4], 0x0100);                        // bcdVersion
+    WriteU16(&b[6], 4);                             // wIndex: extended compatible ID
+    b[8] = 1;                                       // bCount: one function section
+    b[16] = interfaceNumber;
+    b[17] = 1;
+    std::copy(compatibleId, compatibleId + 8, b.begin() + 18);
+    return b;
+}
+
 ConfigurationBuilder::ConfigurationBuilder(UCHAR value, UCHAR attributes, UCHAR maxPower, UCHAR iConfiguration) {
     m_bytes = {sizeof(USB_CONFIGURATION_DESCRIPTOR), USB_CONFIGURATION_DESCRIPTOR_TYPE, 0, 0, 0, value,
                iConfiguration, attributes, maxPower};

@@ -20,7 +20,16 @@ struct DescriptorSet {
     Bytes bos;                         // empty: none
     std::vector<std::u16string> strings; // by string index; index 0 is unused (the language list)
     USHORT language = 0x0409;
+    // Microsoft OS descriptors: the vendor code string 0xEE ("MSFT100") names (0: the device has none) and the
+    // extended compatible ID descriptor that vendor request answers (feature index 4).
+    UCHAR msVendorCode = 0;
+    Bytes msCompatibleId;
 };
+
+// The string 0xEE of a device with Microsoft OS descriptors, and an extended compatible ID descriptor giving
+// one compatible ID ("WINUSB") to one interface.
+Bytes MsOsStringBytes(UCHAR vendorCode);
+Bytes MsCompatibleIdBytes(UCHAR interfaceNumber, const char (&compatibleId)[8]);
 
 struct DeviceIdentity {
     USHORT bcdUSB = 0x0200;

@@ -21,8 +21,18 @@ void HidFunction::QueueInputReport(Bytes report) {
         std::lock_guard guard(m_lock);
         m_inputReports.push_back(std::move(report));
     }
+    if (UsbDevice* device = Device()) {
+        device->SignalRemoteWakeup();
+    }
     EndpointReady(m_inEndpoint);
 }
+
+void HidFunction::StartReports(ULONG reportsPerSecond, std::function<Bytes(uint64_t)> next) {
+    const LONGLONG period = 10'000'000 / std::max<ULONG>(reportsPerSecond, 1);
+    m_timer.Start(period, [this, next = std::move(next)](uint64_t n) { QueueInputReport(next(n)); });
+}
+
+void HidFunction::StopReports() { m_timer.Stop(); }
 
 size_t HidFunction::QueuedInputReports() const {
     std::lock_guard guard(m_lock);

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 
+#include "platform/sim/DeviceTimer.h"
 #include "platform/sim/UsbDevice.h"
 
 namespace sim {
@@ -17,9 +19,15 @@ public:
     const Bytes& ReportDescriptor() const { return m_reportDescriptor; }
     UCHAR InEndpoint() const { return m_inEndpoint; }
 
-    // Queues an input report for the interrupt endpoint and tells the host.
+    // Queues an input report for the interrupt endpoint and tells the host; a device whose port is suspended
+    // wakes it first when the host allowed remote wakeup.
     void QueueInputReport(Bytes report);
     size_t QueuedInputReports() const;
+    // Makes an input report with `next(n)` every 1/reportsPerSecond of machine time (a moving mouse, a typing
+    // hand), on the device's own thread, until StopReports.
+    void StartReports(ULONG reportsPerSecond, std::function<Bytes(uint64_t n)> next);
+    void StopReports();
+    uint64_t ReportsMade() const { return m_timer.Ticks(); }
     // The last report the host sent with SET_REPORT (an LED state, ...).
     Bytes LastOutputReport() const;
     UCHAR Protocol() const;
@@ -39,6 +47,7 @@ private:
     Bytes m_outputReport;
     UCHAR m_protocol = 1; // report protocol
     UCHAR m_idleRate = 0;
+    DeviceTimer m_timer; // last: it stops before the rest goes
 };
 
 // Report descriptors of the boot mouse (three buttons, X, Y, wheel: 4-byte reports), the boot keyboard (8-byte

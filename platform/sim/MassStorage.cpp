@@ -9,7 +9,10 @@ namespace {
 
 constexpr UCHAR kGood = 0x00;
 constexpr UCHAR kCheckCondition = 0x02;
+constexpr UCHAR kNotReady = 0x02;
 constexpr UCHAR kIllegalRequest = 0x05;
+constexpr UCHAR kUnitAttention = 0x06;
+constexpr UCHAR kDataProtect = 0x07;
 constexpr UCHAR kCswPassed = 0;
 constexpr UCHAR kCswFailed = 1;
 constexpr UCHAR kCswPhaseError = 2;
@@ -17,6 +20,8 @@ constexpr UCHAR kCswPhaseError = 2;
 // bRequest of the bulk-only class requests.
 constexpr UCHAR kGetMaxLun = 0xFE;
 constexpr UCHAR kBulkOnlyReset = 0xFF;
+
+constexpr ULONG kChunkBytes = 64 * 1024;
 
 void CopyPadded(UCHAR* to, size_t width, const std::string& text) {
     std::memset(to, ' ', width);
@@ -26,11 +31,25 @@ void CopyPadded(UCHAR* to, size_t width, const std::string& text) {
 ULONG Lba10(std::span<const UCHAR> cdb) { return ReadU32BigEndian(&cdb[2]); }
 ULONG Count10(std::span<const UCHAR> cdb) { return static_cast<ULONG>(cdb[7] << 8 | cdb[8]); }
 
+Bytes Limited(Bytes bytes, size_t allocation) {
+    bytes.resize(std::min(bytes.size(), allocation));
+    return bytes;
+}
+
+// The caching mode page (0x08): write cache enabled.
+Bytes CachingPage() {
+    Bytes page(20);
+    page[0] = 0x08;
+    page[1] = 18;
+    page[2] = 0x04; // WCE
+    return page;
+}
+
 } // namespace
 
 ScsiDisk::ScsiDisk(ULONG blockCount, ULONG blockSize, std::string vendor, std::string product, std::string revision)
     : m_blockCount(blockCount), m_blockSize(blockSize), m_vendor(std::move(vendor)), m_product(std::move(product)),
-      m_revision(std::move(revision)) {}
+      m_revision(std::move(revision)), m_unitAttention(ScsiSense{kUnitAttention, 0x29, 0x00}) {}
 
 ULONG ScsiDisk::DataOutLength(std::span<const UCHAR> cdb) const {
     if (cdb.size() >= 10 && cdb[0] == 0x2A) { // WRITE(10)
@@ -39,54 +58,136 @@ ULONG ScsiDisk::DataOutLength(std::span<const UCHAR> cdb) const {
     return 0;
 }
 
+void ScsiDisk::SetMediumPresent(bool present) {
+    std::lock_guard guard(m_lock);
+    if (present && !m_mediumPresent) {
+        m_unitAttention = ScsiSense{kUnitAttention, 0x28, 0x00}; // not ready to ready: the medium may have changed
+    }
+    m_mediumPresent = present;
+}
+
+void ScsiDisk::SetWriteProtected(bool writeProtected) {
+    std::lock_guard guard(m_lock);
+    m_writeProtected = writeProtected;
+}
+
+ScsiSense ScsiDisk::PendingSense() const {
+    std::lock_guard guard(m_lock);
+    return m_sense;
+}
+
 ScsiResult ScsiDisk::CheckCondition(UCHAR senseKey, UCHAR asc, UCHAR ascq) {
-    m_senseKey = senseKey;
-    m_asc = asc;
-    m_ascq = ascq;
+    m_sense = {senseKey, asc, ascq};
     return {kCheckCondition, {}};
 }
 
+const UCHAR* ScsiDisk::Chunk(ULONG index) const {
+    auto it = m_chunks.find(index);
+    return it == m_chunks.end() ? nullptr : it->second.get();
+}
+
+UCHAR* ScsiDisk::Chunk(ULONG index, bool create) {
+    auto it = m_chunks.find(index);
+    if (it != m_chunks.end()) {
+        return it->second.get();
+    }
+    if (!create) {
+        return nullptr;
+    }
+    auto chunk = std::make_unique<UCHAR[]>(kChunkBytes); // zeroed
+    UCHAR* bytes = chunk.get();
+    m_chunks.emplace(index, std::move(chunk));
+    return bytes;
+}
+
 Bytes ScsiDisk::ReadBlocks(ULONG lba, ULONG count) const {
+    std::lock_guard guard(m_lock);
     Bytes data(static_cast<size_t>(count) * m_blockSize);
-    for (ULONG i = 0; i < count; ++i) {
-        auto it = m_blocks.find(lba + i);
-        if (it != m_blocks.end()) {
-            std::memcpy(&data[static_cast<size_t>(i) * m_blockSize], it->second.data(), m_blockSize);
+    uint64_t at = static_cast<uint64_t>(lba) * m_blockSize;
+    for (size_t done = 0; done < data.size();) {
+        const size_t offset = static_cast<size_t>(at % kChunkBytes);
+        const size_t n = std::min(data.size() - done, kChunkBytes - offset);
+        if (const UCHAR* chunk = Chunk(static_cast<ULONG>(at / kChunkBytes))) {
+            std::memcpy(&data[done], chunk + offset, n);
         }
+        done += n;
+        at += n;
     }
     return data;
 }
 
 void ScsiDisk::WriteBlocks(ULONG lba, std::span<const UCHAR> data) {
-    for (size_t offset = 0; offset + m_blockSize <= data.size(); offset += m_blockSize) {
-        m_blocks[lba++].assign(data.begin() + offset, data.begin() + offset + m_blockSize);
+    std::lock_guard guard(m_lock);
+    const size_t whole = data.size() - data.size() % m_blockSize;
+    uint64_t at = static_cast<uint64_t>(lba) * m_blockSize;
+    for (size_t done = 0; done < whole;) {
+        const size_t offset = static_cast<size_t>(at % kChunkBytes);
+        const size_t n = std::min(whole - done, kChunkBytes - offset);
+        std::memcpy(Chunk(static_cast<ULONG>(at / kChunkBytes), true) + offset, &data[done], n);
+        done += n;
+        at += n;
     }
 }
 
 ScsiResult ScsiDisk::Execute(std::span<const UCHAR> cdb, std::span<const UCHAR> dataOut) {
     if (cdb.empty()) {
+        std::lock_guard guard(m_lock);
         return CheckCondition(kIllegalRequest, 0x20);
     }
     const UCHAR opcode = cdb[0];
+    {
+        std::lock_guard guard(m_lock);
+        // INQUIRY and REQUEST SENSE are answered whatever the unit's state; the first other command reports a
+        // pending unit attention and clears it.
+        if (opcode != 0x12 && opcode != 0x03) {
+            if (m_unitAttention) {
+                ScsiSense attention = *m_unitAttention;
+                m_unitAttention.reset();
+                return CheckCondition(attention.key, attention.asc, attention.ascq);
+            }
+            const bool needsMedium = opcode == 0x00 || opcode == 0x25 || opcode == 0x28 || opcode == 0x2A ||
+                                     opcode == 0x2F || opcode == 0x35 || opcode == 0x9E;
+            if (needsMedium && !m_mediumPresent) {
+                return CheckCondition(kNotReady, 0x3A); // medium not present
+            }
+        }
+    }
+    ScsiResult result = Run(cdb, dataOut);
+    if (result.status == kGood && opcode != 0x03) {
+        std::lock_guard guard(m_lock);
+        m_sense = {};
+    }
+    return result;
+}
+
+ScsiResult ScsiDisk::Run(std::span<const UCHAR> cdb, std::span<const UCHAR> dataOut) {
+    const UCHAR opcode = cdb[0];
     const bool tenByte = cdb.size() >= 10;
+    auto checkCondition = [&](UCHAR key, UCHAR asc) {
+        std::lock_guard guard(m_lock);
+        return CheckCondition(key, asc);
+    };
     switch (opcode) {
     case 0x00: // TEST UNIT READY
     case 0x1B: // START STOP UNIT
     case 0x1E: // PREVENT ALLOW MEDIUM REMOVAL
     case 0x35: // SYNCHRONIZE CACHE(10)
         return {kGood, {}};
-    case 0x03: { // REQUEST SENSE
+    case 0x03: { // REQUEST SENSE: fixed format, then the sense is gone
+        std::lock_guard guard(m_lock);
         Bytes sense(18);
         sense[0] = 0x70;
-        sense[2] = m_senseKey;
+        sense[2] = m_sense.key;
         sense[7] = 10;
-        sense[12] = m_asc;
-        sense[13] = m_ascq;
-        m_senseKey = m_asc = m_ascq = 0;
-        sense.resize(std::min<size_t>(sense.size(), cdb.size() > 4 ? cdb[4] : 18));
-        return {kGood, sense};
+        sense[12] = m_sense.asc;
+        sense[13] = m_sense.ascq;
+        m_sense = {};
+        return {kGood, Limited(std::move(sense), cdb.size() > 4 ? cdb[4] : 18)};
     }
     case 0x12: { // INQUIRY
+        if (cdb.size() > 1 && (cdb[1] & 0x01)) {
+            return checkCondition(kIllegalRequest, 0x24); // no vital product data pages
+        }
         Bytes inquiry(36);
         inquiry[0] = 0x00; // direct-access block device
         inquiry[1] = 0x80; // removable
@@ -96,20 +197,32 @@ ScsiResult ScsiDisk::Execute(std::span<const UCHAR> cdb, std::span<const UCHAR> 
         CopyPadded(&inquiry[8], 8, m_vendor);
         CopyPadded(&inquiry[16], 16, m_product);
         CopyPadded(&inquiry[32], 4, m_revision);
-        size_t allocation = cdb.size() > 4 ? static_cast<size_t>(cdb[3] << 8 | cdb[4]) : 36;
-        inquiry.resize(std::min(inquiry.size(), allocation));
-        return {kGood, inquiry};
+        return {kGood, Limited(std::move(inquiry), cdb.size() > 4 ? static_cast<size_t>(cdb[3] << 8 | cdb[4]) : 36)};
     }
-    case 0x1A: { // MODE SENSE(6): header only, not write-protected
-        Bytes header{3, 0, 0, 0};
-        header.resize(std::min<size_t>(header.size(), cdb.size() > 4 ? cdb[4] : 4));
-        return {kGood, header};
-    }
+    case 0x1A:   // MODE SENSE(6)
     case 0x5A: { // MODE SENSE(10)
-        Bytes header{0, 6, 0, 0, 0, 0, 0, 0};
-        size_t allocation = tenByte ? static_cast<size_t>(cdb[7] << 8 | cdb[8]) : 8;
-        header.resize(std::min(header.size(), allocation));
-        return {kGood, header};
+        const UCHAR page = cdb.size() > 2 ? cdb[2] & 0x3F : 0x3F;
+        if (page != 0x3F && page != 0x08 && page != 0x00) {
+            return checkCondition(kIllegalRequest, 0x24); // invalid field in CDB: a page the disk lacks
+        }
+        Bytes pages = page == 0x00 ? Bytes{} : CachingPage();
+        bool writeProtected;
+        {
+            std::lock_guard guard(m_lock);
+            writeProtected = m_writeProtected;
+        }
+        Bytes answer;
+        if (opcode == 0x1A) {
+            answer = {static_cast<UCHAR>(3 + pages.size()), 0, static_cast<UCHAR>(writeProtected ? 0x80 : 0), 0};
+        } else {
+            const size_t length = 6 + pages.size();
+            answer = {static_cast<UCHAR>(length >> 8), static_cast<UCHAR>(length), 0,
+                      static_cast<UCHAR>(writeProtected ? 0x80 : 0), 0, 0, 0, 0};
+        }
+        answer.insert(answer.end(), pages.begin(), pages.end());
+        const size_t allocation = opcode == 0x1A ? (cdb.size() > 4 ? cdb[4] : 4)
+                                                 : (tenByte ? static_cast<size_t>(cdb[7] << 8 | cdb[8]) : 8);
+        return {kGood, Limited(std::move(answer), allocation)};
     }
     case 0x23: { // READ FORMAT CAPACITIES
         Bytes list(12);
@@ -127,32 +240,47 @@ ScsiResult ScsiDisk::Execute(std::span<const UCHAR> cdb, std::span<const UCHAR> 
         WriteU32BigEndian(&capacity[4], m_blockSize);
         return {kGood, capacity};
     }
+    case 0x9E: { // SERVICE ACTION IN(16): READ CAPACITY(16)
+        if (cdb.size() < 16 || (cdb[1] & 0x1F) != 0x10) {
+            return checkCondition(kIllegalRequest, 0x24);
+        }
+        Bytes capacity(32);
+        WriteU32BigEndian(&capacity[4], m_blockCount - 1); // the last LBA, 64 bits big-endian
+        WriteU32BigEndian(&capacity[8], m_blockSize);
+        return {kGood, Limited(std::move(capacity), ReadU32BigEndian(&cdb[10]))};
+    }
     case 0x28:   // READ(10)
     case 0x2F: { // VERIFY(10)
         if (!tenByte) {
-            return CheckCondition(kIllegalRequest, 0x24);
+            return checkCondition(kIllegalRequest, 0x24);
         }
         ULONG lba = Lba10(cdb);
         ULONG count = Count10(cdb);
         if (static_cast<uint64_t>(lba) + count > m_blockCount) {
-            return CheckCondition(kIllegalRequest, 0x21); // logical block address out of range
+            return checkCondition(kIllegalRequest, 0x21); // logical block address out of range
         }
         return {kGood, opcode == 0x28 ? ReadBlocks(lba, count) : Bytes{}};
     }
     case 0x2A: { // WRITE(10)
         if (!tenByte) {
-            return CheckCondition(kIllegalRequest, 0x24);
+            return checkCondition(kIllegalRequest, 0x24);
         }
         ULONG lba = Lba10(cdb);
         ULONG count = Count10(cdb);
         if (static_cast<uint64_t>(lba) + count > m_blockCount) {
-            return CheckCondition(kIllegalRequest, 0x21);
+            return checkCondition(kIllegalRequest, 0x21);
+        }
+        {
+            std::lock_guard guard(m_lock);
+            if (m_writeProtected) {
+                return CheckCondition(kDataProtect, 0x27); // write protected
+            }
         }
         WriteBlocks(lba, dataOut.first(std::min<size_t>(dataOut.size(), static_cast<size_t>(count) * m_blockSize)));
         return {kGood, {}};
     }
     default:
-        return CheckCondition(kIllegalRequest, 0x20); // invalid command operation code
+        return checkCondition(kIllegalRequest, 0x20); // invalid command operation code
     }
 }
 
@@ -162,6 +290,11 @@ BulkOnlyFunction::BulkOnlyFunction(UCHAR inEndpoint, UCHAR outEndpoint, std::sha
 size_t BulkOnlyFunction::CommandsExecuted() const {
     std::lock_guard guard(m_lock);
     return m_commands;
+}
+
+std::vector<BulkOnlyCommand> BulkOnlyFunction::History() const {
+    std::lock_guard guard(m_lock);
+    return {m_history.begin(), m_history.end()};
 }
 
 TransferResult BulkOnlyFunction::ClassRequest(const SetupPacket& setup, std::span<UCHAR> data) {
@@ -221,6 +354,7 @@ TransferResult BulkOnlyFunction::TakeCommand(std::span<UCHAR> data) {
     const bool in = (data[12] & 0x80) != 0;
     m_cdb.assign(data.begin() + 15, data.begin() + 15 + data[14]);
     ++m_commands;
+    m_current = {m_tag, m_cdb[0], m_expected, in, 0, 0};
     ULONG wanted = m_disk->DataOutLength(m_cdb);
     if (!in && m_expected > 0) {
         if (wanted == 0) {
@@ -262,6 +396,12 @@ TransferResult BulkOnlyFunction::TakeData(std::span<UCHAR> data) {
 }
 
 TransferResult BulkOnlyFunction::GiveData(std::span<UCHAR> data) {
+    if (m_buffer.empty()) {
+        // A command that failed has no data to give: the device stalls its data stage, and the host, once it
+        // has cleared the stall, reads the status.
+        Finish(m_status, m_residue);
+        return TransferResult::Stall();
+    }
     size_t n = std::min(data.size(), m_buffer.size() - m_offset);
     if (n) {
         std::memcpy(data.data(), m_buffer.data() + m_offset, n);
@@ -284,6 +424,12 @@ TransferResult BulkOnlyFunction::GiveStatus(std::span<UCHAR> data) {
     WriteU32(data.data() + 8, m_residue);
     data[12] = m_status;
     m_phase = Phase::Command;
+    m_current.cswStatus = m_status;
+    m_current.residue = m_residue;
+    m_history.push_back(m_current);
+    if (m_history.size() > kHistory) {
+        m_history.pop_front();
+    }
     return TransferResult::Ok(13);
 }
 

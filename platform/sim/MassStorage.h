@@ -1,10 +1,21 @@
 // A bulk-only mass-storage interface (command block wrapper, data, command status wrapper) over a SCSI disk
-// held in memory. The disk keeps only the blocks that were written; the others read as zeros.
+// held in memory. The disk keeps only the parts that were written; the others read as zeros.
+//
+// The disk answers TEST UNIT READY, REQUEST SENSE, INQUIRY, READ CAPACITY(10) and (16), READ(10), WRITE(10),
+// VERIFY(10), MODE SENSE(6) and (10), READ FORMAT CAPACITIES, START STOP UNIT, PREVENT ALLOW MEDIUM REMOVAL and
+// SYNCHRONIZE CACHE(10), and reports CHECK CONDITION where a real disk does, with the sense data for the next
+// REQUEST SENSE: UNIT ATTENTION (power on) for the first command after power-on other than INQUIRY and REQUEST
+// SENSE, and (medium changed) after a medium came back; NOT READY (medium not present) without a medium; DATA
+// PROTECT for a write to a write-protected medium; ILLEGAL REQUEST for an unknown operation code, a bad field
+// or a block address past the end.
 #pragma once
 
+#include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/sim/UsbDevice.h"
 
@@ -13,6 +24,13 @@ namespace sim {
 struct ScsiResult {
     UCHAR status = 0; // 0 GOOD, 2 CHECK CONDITION
     Bytes dataIn;
+};
+
+// The sense data of the last CHECK CONDITION.
+struct ScsiSense {
+    UCHAR key = 0;
+    UCHAR asc = 0;
+    UCHAR ascq = 0;
 };
 
 class ScsiDisk {
@@ -33,18 +51,39 @@ public:
     Bytes ReadBlocks(ULONG lba, ULONG count) const;
     void WriteBlocks(ULONG lba, std::span<const UCHAR> data);
 
+    // The medium: taken out (NOT READY until it is back, then UNIT ATTENTION), write protection.
+    void SetMediumPresent(bool present);
+    void SetWriteProtected(bool writeProtected);
+    // The sense data the next REQUEST SENSE gives.
+    ScsiSense PendingSense() const;
+
 private:
     ScsiResult CheckCondition(UCHAR senseKey, UCHAR asc, UCHAR ascq = 0);
+    ScsiResult Run(std::span<const UCHAR> cdb, std::span<const UCHAR> dataOut);
+    UCHAR* Chunk(ULONG index, bool create);
+    const UCHAR* Chunk(ULONG index) const;
 
     const ULONG m_blockCount;
     const ULONG m_blockSize;
     const std::string m_vendor;
     const std::string m_product;
     const std::string m_revision;
-    std::map<ULONG, Bytes> m_blocks; // written blocks only
-    UCHAR m_senseKey = 0;
-    UCHAR m_asc = 0;
-    UCHAR m_ascq = 0;
+    mutable std::mutex m_lock;
+    std::map<ULONG, std::unique_ptr<UCHAR[]>> m_chunks; // written 64 KiB chunks only
+    ScsiSense m_sense;
+    std::optional<ScsiSense> m_unitAttention;
+    bool m_mediumPresent = true;
+    bool m_writeProtected = false;
+};
+
+// One command the bulk-only function ran, as the device saw it.
+struct BulkOnlyCommand {
+    ULONG tag = 0;         // dCBWTag, which the CSW gave back
+    UCHAR opcode = 0;
+    ULONG dataLength = 0;  // dCBWDataTransferLength
+    bool in = false;
+    UCHAR cswStatus = 0;   // 0 passed, 1 failed, 2 phase error
+    ULONG residue = 0;
 };
 
 class BulkOnlyFunction : public UsbFunction {
@@ -55,6 +94,9 @@ public:
     UCHAR InEndpoint() const { return m_in; }
     UCHAR OutEndpoint() const { return m_out; }
     size_t CommandsExecuted() const;
+    // The last commands (at most kHistory), oldest first, each once its status went to the host.
+    std::vector<BulkOnlyCommand> History() const;
+    static constexpr size_t kHistory = 4096;
 
     TransferResult ClassRequest(const SetupPacket& setup, std::span<UCHAR> data) override;
     TransferResult Transfer(UCHAR endpointAddress, std::span<UCHAR> data) override;
@@ -84,6 +126,8 @@ private:
     ULONG m_residue = 0;
     UCHAR m_status = 0;
     size_t m_commands = 0;
+    BulkOnlyCommand m_current;
+    std::deque<BulkOnlyCommand> m_history;
 };
 
 } // namespace sim

@@ -167,14 +167,21 @@ std::shared_ptr<UsbDevice> MakeCompositeDevice(std::string name) {
 
 std::shared_ptr<UsbDevice> MakeLoopbackDevice(std::string name) {
     DeviceIdentity identity = Identity(0x0200, 64, 0xFF01, false);
+    // Alternate setting 1 adds the isochronous pair (256-byte packets, one per frame).
     ConfigurationBuilder configuration(1, 0x80, 50);
     configuration.Interface(0, 0, USB_DEVICE_CLASS_VENDOR_SPECIFIC, 0, 0)
         .Endpoint(0x01, USB_ENDPOINT_TYPE_BULK, 64, 0)
-        .Endpoint(0x81, USB_ENDPOINT_TYPE_BULK, 64, 0);
-    auto device = std::make_shared<UsbDevice>(
-        std::move(name), UsbSpeed::Full,
-        Set(identity, {configuration.Build()}, {u"Tindaloft", u"Simulated Loopback Device"}));
-    device->AddFunction(0, std::make_shared<LoopbackFunction>(0x01, 0x81));
+        .Endpoint(0x81, USB_ENDPOINT_TYPE_BULK, 64, 0)
+        .Interface(0, 1, USB_DEVICE_CLASS_VENDOR_SPECIFIC, 0, 0)
+        .Endpoint(0x01, USB_ENDPOINT_TYPE_BULK, 64, 0)
+        .Endpoint(0x81, USB_ENDPOINT_TYPE_BULK, 64, 0)
+        .Endpoint(0x03, USB_ENDPOINT_TYPE_ISOCHRONOUS, 256, 1)
+        .Endpoint(0x83, USB_ENDPOINT_TYPE_ISOCHRONOUS, 256, 1);
+    DescriptorSet set = Set(identity, {configuration.Build()}, {u"Tindaloft", u"Simulated Loopback Device"});
+    set.msVendorCode = 0x20;
+    set.msCompatibleId = MsCompatibleIdBytes(0, "WINUSB\0");
+    auto device = std::make_shared<UsbDevice>(std::move(name), UsbSpeed::Full, std::move(set));
+    device->AddFunction(0, std::make_shared<LoopbackFunction>(0x01, 0x81, 0x03, 0x83));
     return device;
 }
 

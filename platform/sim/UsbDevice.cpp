@@ -46,6 +46,9 @@ TransferResult UsbFunction::InterfaceDescriptor(const SetupPacket&, std::span<UC
     return TransferResult::Stall();
 }
 TransferResult UsbFunction::Transfer(UCHAR, std::span<UCHAR>) { return TransferResult::Stall(); }
+TransferResult UsbFunction::IsochPacket(UCHAR, ULONG, std::span<UCHAR>) {
+    return TransferResult::Error(USBD_STATUS_ISO_NOT_ACCESSED_BY_HW);
+}
 void UsbFunction::Reset(UCHAR) {}
 
 void UsbFunction::EndpointReady(UCHAR endpointAddress) {
@@ -163,6 +166,19 @@ bool UsbDevice::EndpointHalted(UCHAR endpointAddress) const {
     return m_halted.count(endpointAddress) != 0;
 }
 
+bool UsbDevice::RemoteWakeupEnabled() const {
+    Guard guard(*this);
+    return m_remoteWakeup;
+}
+
+void UsbDevice::SignalRemoteWakeup() {
+    UsbHubModel* hub = ParentHub();
+    const int port = PortNumber();
+    if (hub && RemoteWakeupEnabled()) {
+        hub->RemoteWakeup(port);
+    }
+}
+
 void UsbDevice::Bind(std::shared_ptr<EndpointListener> listener) {
     std::lock_guard guard(m_listenerLock);
     m_listener = std::move(listener);
@@ -214,6 +230,11 @@ TransferResult UsbDevice::Control(const SetupPacket& setup, std::span<UCHAR> dat
         }
         return Standard(setup, data);
     }
+    if (setup.Type() == BMREQUEST_VENDOR && m_descriptors.msVendorCode &&
+        setup.bRequest == m_descriptors.msVendorCode && setup.In()) {
+        // Microsoft OS feature descriptors: the extended compatible ID is the one the device has.
+        return setup.wIndex == 4 ? Answer(m_descriptors.msCompatibleId, data) : TransferResult::Stall();
+    }
     switch (setup.Recipient()) {
     case BMREQUEST_TO_INTERFACE: {
         UsbFunction* function = m_configuration ? Function(static_cast<UCHAR>(setup.wIndex)) : nullptr;
@@ -241,6 +262,19 @@ TransferResult UsbDevice::Transfer(UCHAR endpointAddress, std::span<UCHAR> data)
         it->second ? it->second->Transfer(endpointAddress, data) : DeviceTransfer(endpointAddress, data);
     if (result.status == USBD_STATUS_STALL_PID) {
         m_halted.insert(endpointAddress);
+    }
+    return result;
+}
+
+TransferResult UsbDevice::IsochPacket(UCHAR endpointAddress, ULONG frame, std::span<UCHAR> data) {
+    Guard guard(*this);
+    auto it = m_endpoints.find(endpointAddress);
+    if (!m_configuration || it == m_endpoints.end() || !it->second) {
+        return TransferResult::Error(USBD_STATUS_INVALID_PIPE_HANDLE);
+    }
+    TransferResult result = it->second->IsochPacket(endpointAddress, frame, data);
+    if (result.nak) {
+        result = TransferResult::Ok(0); // an isochronous endpoint with nothing to say sends an empty packet
     }
     return result;
 }
@@ -366,6 +400,9 @@ TransferResult UsbDevice::GetDescriptor(const SetupPacket& setup, std::span<UCHA
     case USB_STRING_DESCRIPTOR_TYPE:
         if (index == 0) {
             return Answer(LanguageListBytes(m_descriptors.language), data);
+        }
+        if (index == 0xEE && m_descriptors.msVendorCode) {
+            return Answer(MsOsStringBytes(m_descriptors.msVendorCode), data);
         }
         if (index >= m_descriptors.strings.size() || m_descriptors.strings[index].empty()) {
             return TransferResult::Stall();

@@ -77,6 +77,9 @@ public:
     virtual TransferResult InterfaceDescriptor(const SetupPacket& setup, std::span<UCHAR> data);
     // A bulk or interrupt transfer on one of the interface's endpoints: IN fills data, OUT consumes it.
     virtual TransferResult Transfer(UCHAR endpointAddress, std::span<UCHAR> data);
+    // One packet of an isochronous endpoint in its (1 ms) frame: IN fills data (a short or empty packet is
+    // fine), OUT consumes it; an error is that packet's alone. Isochronous endpoints never NAK.
+    virtual TransferResult IsochPacket(UCHAR endpointAddress, ULONG frame, std::span<UCHAR> data);
     // The device was reset, configured or unconfigured, or the interface switched alternate setting.
     virtual void Reset(UCHAR alternateSetting);
 
@@ -123,6 +126,8 @@ public:
     TransferResult Control(const SetupPacket& setup, std::span<UCHAR> data);
     // A bulk or interrupt transfer on an endpoint of the current configuration.
     TransferResult Transfer(UCHAR endpointAddress, std::span<UCHAR> data);
+    // A packet of an isochronous endpoint of the current configuration.
+    TransferResult IsochPacket(UCHAR endpointAddress, ULONG frame, std::span<UCHAR> data);
     // A port reset: address 0, unconfigured, every function back to its start.
     void BusReset();
     UCHAR Address() const;
@@ -130,6 +135,12 @@ public:
     // The alternate setting now selected on an interface (0 when unconfigured).
     UCHAR AlternateSetting(UCHAR interfaceNumber) const;
     bool EndpointHalted(UCHAR endpointAddress) const;
+
+    // Whether the host enabled remote wakeup (SET_FEATURE DEVICE_REMOTE_WAKEUP).
+    bool RemoteWakeupEnabled() const;
+    // Something happened that should wake the host: a device whose port is suspended and that may wake it
+    // resumes the port (the hub reports the change). Call without holding the device's lock.
+    void SignalRemoteWakeup();
 
     void Bind(std::shared_ptr<EndpointListener> listener);
     void Unbind();

@@ -106,6 +106,22 @@ USHORT UsbHubModel::PortChange(int number) const {
     return number >= 1 && number <= PortCount() ? m_ports[number - 1].change : 0;
 }
 
+bool UsbHubModel::PortSuspended(int number) const {
+    Guard guard(*this);
+    return number >= 1 && number <= PortCount() && m_ports[number - 1].suspended;
+}
+
+void UsbHubModel::RemoteWakeup(int number) {
+    Guard guard(*this);
+    if (number < 1 || number > PortCount() || !m_ports[number - 1].suspended) {
+        return;
+    }
+    Port& port = m_ports[number - 1];
+    port.suspended = false;
+    port.change |= m_kind == Kind::SuperSpeed ? kChangeLinkState : kChangeSuspend;
+    EndpointReady(kStatusEndpoint);
+}
+
 void UsbHubModel::Disconnect(Port& port) {
     port.enabled = false;
     port.suspended = false;
@@ -119,7 +135,10 @@ USHORT UsbHubModel::StatusOf(const Port& port) const {
             status |= kConnection;
         }
         if (port.enabled) {
-            status |= kEnable; // link in U0, speed 0 (5 Gb/s)
+            status |= kEnable; // link in U0 (U3 while suspended), speed 0 (5 Gb/s)
+            if (port.suspended) {
+                status |= 3 << 5;
+            }
         } else {
             status |= connected ? kLinkDisabled : kLinkRxDetect;
         }
@@ -247,9 +266,27 @@ TransferResult UsbHubModel::PortFeature(const SetupPacket& setup, bool set) {
         port.enabled = false;
         return TransferResult::Ok();
     case USB_PORT_FEATURE_PORT_SUSPEND:
-        port.suspended = set && port.enabled;
+    case USB_PORT_FEATURE_PORT_LINK_STATE: {
+        // USB 2.0 ports suspend with PORT_SUSPEND and resume when it is cleared; SuperSpeed ports go to U3 and
+        // back to U0 with PORT_LINK_STATE (the state in wIndex's high byte). A resume the host asked for
+        // ends with the same change bit as one the device signalled.
+        const bool linkState = setup.wValue == USB_PORT_FEATURE_PORT_LINK_STATE;
+        if (linkState && !set) {
+            return TransferResult::Stall();
+        }
+        const bool suspend = linkState ? (setup.wIndex >> 8) == 3 : set;
+        if (linkState && !suspend && (setup.wIndex >> 8) != 0) {
+            return TransferResult::Ok(); // U1, U2: no suspension
+        }
+        if (suspend) {
+            port.suspended = port.enabled;
+        } else if (port.suspended) {
+            port.suspended = false;
+            port.change |= linkState ? kChangeLinkState : kChangeSuspend;
+            EndpointReady(kStatusEndpoint);
+        }
         return TransferResult::Ok();
-    case USB_PORT_FEATURE_PORT_LINK_STATE:
+    }
     case USB_PORT_FEATURE_PORT_U1_TIMEOUT:
     case USB_PORT_FEATURE_PORT_U2_TIMEOUT:
     case USB_PORT_FEATURE_PORT_REMOTE_WAKE_MASK:

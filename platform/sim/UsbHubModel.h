@@ -39,6 +39,9 @@ public:
     // The status and change words of a port (USB 2.0 or SuperSpeed layout, as GET_STATUS returns them).
     USHORT PortStatus(int port) const;
     USHORT PortChange(int port) const;
+    bool PortSuspended(int port) const;
+    // The device on a suspended port signals resume: the port resumes and reports the end of its suspension.
+    void RemoteWakeup(int port);
 
     // The status-change endpoint (interrupt IN).
     static constexpr UCHAR kStatusEndpoint = 0x81;

@@ -22,6 +22,7 @@
 #include "hubbusif.h"
 #include "platform/sim/HostControllerModel.h"
 #include "platform/sim/internal/DriverFramework.h"
+#include "platform/sim/internal/WorkQueue.h"
 #include "usbbusif.h"
 #include "usbdi.h"
 #include "usbioctl.h"
@@ -51,6 +52,21 @@ struct Pipe {
     bool busy = false;   // a transfer is with the device now
     bool again = false;  // the device became ready while it was busy
     std::deque<PIRP> waiting; // transfers the device NAKed, oldest first
+    ULONG nextFrame = 0;      // isochronous: the frame after the last scheduled packet (0: none yet)
+    // The pipe's I/O policy (SET_PIPE_IO_POLICY).
+    ULONG ioPriority = 0;
+    ULONG maxPendingIrps = 0;
+    ULONG maxControllerTransfer = 0;
+};
+
+// An endpoint a client opened with URB_FUNCTION_OPEN_ENDPOINT, by its descriptor; the client holds its
+// address until it closes it.
+struct HcdEndpoint {
+    ULONG signature = SignatureWord("HcEp");
+    DeviceHandle* owner = nullptr;
+    USB_ENDPOINT_DESCRIPTOR endpoint{};
+    USHORT flags = 0;
+    ULONG transfers = 0;
 };
 
 struct ConfigurationHandle {
@@ -87,6 +103,8 @@ struct DeviceHandle {
     std::shared_ptr<EndpointListener> listener;
     ULONG transfers = 0;
     ULONG bytes = 0;
+    UCHAR msVendorCode = 0; // from the device's string 0xEE ("MSFT100"), 0 when it has none
+    std::vector<HcdEndpoint*> endpoints; // opened with OPEN_ENDPOINT, until closed or the handle goes
 };
 
 class RootHubPdo;
@@ -118,6 +136,8 @@ public:
 
     // URBs: completes or queues the request; the handle's reference is the caller's to release.
     NTSTATUS SubmitUrb(PIRP irp, PURB urb, DeviceHandle* handle);
+    // The controller's frame counter: one frame per millisecond of machine time.
+    static ULONG CurrentFrame();
     void EndpointReady(DeviceHandle* handle, UCHAR endpointAddress);
     void AbortPipes(DeviceHandle* handle, Pipe* only = nullptr);
 
@@ -145,6 +165,10 @@ private:
     USBD_STATUS SelectConfiguration(PURB urb, DeviceHandle* handle);
     USBD_STATUS SelectInterface(PURB urb, DeviceHandle* handle);
     NTSTATUS QueueTransfer(PIRP irp, PURB urb, DeviceHandle* handle);
+    NTSTATUS Isochronous(PIRP irp, PURB urb, DeviceHandle* handle);
+    USBD_STATUS FrameRequest(PURB urb, USHORT function, DeviceHandle* handle);
+    USBD_STATUS PipePolicy(PURB urb, USHORT function, DeviceHandle* handle);
+    USBD_STATUS EndpointRequest(PURB urb, USHORT function, DeviceHandle* handle);
     void Pump(DeviceHandle* handle, Pipe* pipe);
     Pipe* FindPipe(DeviceHandle* handle, PVOID pipeHandle);
     void FreeHandle(DeviceHandle* handle);
@@ -163,7 +187,15 @@ private:
     bool m_firstQuery = true;
     DeviceHandle* m_rootHandle = nullptr;
     std::vector<DeviceHandle*> m_handles; // every live handle, the root hub's too
+    // Frame length control: the handle that took it, and the adjustment it made (in bit times).
+    DeviceHandle* m_frameLengthOwner = nullptr;
+    LONG m_frameLengthDelta = 0;
+    // The controller's interrupt thread: isochronous transfers complete there once their frames are done.
+    WorkQueue m_interrupt;
 };
+
+// URBs the host controllers of the machine received since it started (the workloads' request counts).
+uint64_t UrbsReceived();
 
 class RootHubPdo : public PhysicalDevice {
 public:

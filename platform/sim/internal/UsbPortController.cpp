@@ -51,9 +51,9 @@ USB_DEVICE_SPEED SpeedOf(UsbSpeed speed) {
 }
 
 // Reads a descriptor straight from a device model, as the port driver does while it initialises a device.
-Bytes ReadDescriptor(UsbDevice& device, UCHAR type, USHORT length) {
+Bytes ReadDescriptor(UsbDevice& device, UCHAR type, UCHAR index, USHORT length) {
     Bytes bytes(length);
-    SetupPacket setup{0x80, USB_REQUEST_GET_DESCRIPTOR, static_cast<USHORT>(type << 8), 0, length};
+    SetupPacket setup{0x80, USB_REQUEST_GET_DESCRIPTOR, static_cast<USHORT>(type << 8 | index), 0, length};
     TransferResult result = device.Control(setup, bytes);
     bytes.resize(result.Succeeded() ? result.length : 0);
     return bytes;
@@ -168,6 +168,7 @@ HostController::HostController(PDEVICE_OBJECT self, PDEVICE_OBJECT pdo, PDEVICE_
 }
 
 HostController::~HostController() {
+    m_interrupt.Stop();
     // Normally every handle is gone with the root hub and the devices; a controller that never started, or
     // lost its children abruptly, still frees what is left.
     for (DeviceHandle* handle : std::vector<DeviceHandle*>(m_handles)) {
@@ -244,6 +245,7 @@ void HostController::Enumerate() {
 }
 
 void HostController::OnRemove() {
+    m_interrupt.Stop(); // the transfers it still has complete first
     m_interfaces.DisableAll();
     if (!m_hcdLink.empty()) {
         UNICODE_STRING link;
@@ -292,6 +294,9 @@ void HostController::FreeHandle(DeviceHandle* handle) {
     }
     for (ConfigurationHandle* configuration : handle->configurations) {
         PoolDelete(configuration);
+    }
+    for (HcdEndpoint* endpoint : handle->endpoints) {
+        PoolDelete(endpoint);
     }
     PoolDelete(handle);
 }
@@ -350,12 +355,17 @@ NTSTATUS HostController::InitializeHandle(DeviceHandle* pointer) {
     NTSTATUS status = STATUS_DEVICE_DATA_ERROR;
     SetupPacket setAddress{0x00, USB_REQUEST_SET_ADDRESS, address, 0, 0};
     if (address && handle->device->Control(setAddress, {}).Succeeded()) {
-        Bytes device = ReadDescriptor(*handle->device, USB_DEVICE_DESCRIPTOR_TYPE, sizeof(USB_DEVICE_DESCRIPTOR));
-        Bytes header = ReadDescriptor(*handle->device, USB_CONFIGURATION_DESCRIPTOR_TYPE, 9);
+        Bytes device = ReadDescriptor(*handle->device, USB_DEVICE_DESCRIPTOR_TYPE, 0, sizeof(USB_DEVICE_DESCRIPTOR));
+        Bytes header = ReadDescriptor(*handle->device, USB_CONFIGURATION_DESCRIPTOR_TYPE, 0, 9);
         if (device.size() == sizeof(USB_DEVICE_DESCRIPTOR) && header.size() == 9) {
             Bytes configuration =
-                ReadDescriptor(*handle->device, USB_CONFIGURATION_DESCRIPTOR_TYPE, ReadU16(&header[2]));
+                ReadDescriptor(*handle->device, USB_CONFIGURATION_DESCRIPTOR_TYPE, 0, ReadU16(&header[2]));
+            // A device with Microsoft OS descriptors names its vendor code in string 0xEE ("MSFT100").
+            Bytes os = ReadDescriptor(*handle->device, USB_STRING_DESCRIPTOR_TYPE, 0xEE, 18);
+            const Bytes signature = StringDescriptorBytes(u"MSFT100");
+            const bool hasOs = os.size() == 18 && std::equal(signature.begin() + 2, signature.end(), os.begin() + 2);
             std::lock_guard guard(m_lock);
+            handle->msVendorCode = hasOs ? os[16] : 0;
             handle->address = address;
             std::memcpy(&handle->deviceDescriptor, device.data(), device.size());
             handle->configurationDescriptor = std::move(configuration);

@@ -84,6 +84,7 @@ struct ControlRequest {
     ULONG* length = nullptr; // the URB's TransferBufferLength
     bool valid = true;
     bool known = true;       // a control function at all
+    bool stall = false;      // the device cannot take it: answered as a stall
 };
 
 UCHAR Recipient(USHORT function) {
@@ -120,7 +121,7 @@ UCHAR RequestType(bool in, UCHAR type, UCHAR recipient) {
     return static_cast<UCHAR>((in ? 0x80 : 0) | (type << 5) | recipient);
 }
 
-ControlRequest DescribeControl(PURB urb, USHORT function) {
+ControlRequest DescribeControl(PURB urb, USHORT function, UCHAR msVendorCode) {
     ControlRequest request;
     const USHORT length = urb->UrbHeader.Length;
     const UCHAR recipient = Recipient(function);
@@ -248,10 +249,16 @@ ControlRequest DescribeControl(PURB urb, USHORT function) {
         if (!need(sizeof(_URB_OS_FEATURE_DESCRIPTOR_REQUEST))) {
             break;
         }
-        // A vendor request with the device's own vendor code: the simulated devices have none and stall it.
+        // A vendor request with the vendor code the device gave in its string 0xEE (none: the request stalls):
+        // the interface and page in wValue, the feature descriptor's index in wIndex.
         auto& r = urb->UrbOSFeatureDescriptorRequest;
-        request.setup = {0xC0, 0xEE, r.MS_PageIndex, r.MS_FeatureDescriptorIndex,
+        const UCHAR vendorRecipient = r.Recipient == BMREQUEST_TO_INTERFACE ? BMREQUEST_TO_INTERFACE
+                                                                           : BMREQUEST_TO_DEVICE;
+        request.setup = {RequestType(true, BMREQUEST_VENDOR, vendorRecipient), msVendorCode,
+                         static_cast<USHORT>(r.InterfaceNumber << 8 | r.MS_PageIndex), r.MS_FeatureDescriptorIndex,
                          static_cast<USHORT>(std::min<ULONG>(r.TransferBufferLength, 0xFFFF))};
+        request.valid = msVendorCode != 0;
+        request.stall = msVendorCode == 0;
         request.buffer = BufferOf(r.TransferBuffer, r.TransferBufferMDL);
         request.length = &r.TransferBufferLength;
         break;
@@ -285,7 +292,16 @@ std::vector<USB_ENDPOINT_DESCRIPTOR> EndpointsOf(const Bytes& configuration, UCH
 
 } // namespace
 
+namespace {
+std::atomic<uint64_t> g_urbsReceived{0};
+} // namespace
+
+uint64_t UrbsReceived() { return g_urbsReceived.load(); }
+
+ULONG HostController::CurrentFrame() { return static_cast<ULONG>(KeQueryInterruptTime() / 10000); }
+
 NTSTATUS HostController::SubmitUrb(PIRP irp, PURB urb, DeviceHandle* handle) {
+    ++g_urbsReceived;
     if (urb->UrbHeader.Length < sizeof(_URB_HEADER)) {
         return Complete(irp, STATUS_INVALID_PARAMETER);
     }
@@ -324,26 +340,30 @@ NTSTATUS HostController::SubmitUrb(PIRP irp, PURB urb, DeviceHandle* handle) {
         }
         break;
     }
-    case URB_FUNCTION_GET_CURRENT_FRAME_NUMBER:
-        if (urb->UrbHeader.Length < sizeof(_URB_GET_CURRENT_FRAME_NUMBER)) {
-            status = USBD_STATUS_INVALID_PARAMETER;
-        } else {
-            urb->UrbGetCurrentFrameNumber.FrameNumber = static_cast<ULONG>(KeQueryInterruptTime() / 10000);
-        }
-        break;
     case URB_FUNCTION_ISOCH_TRANSFER:
-    case URB_FUNCTION_ISOCH_TRANSFER_USING_CHAINED_MDL:
-    case URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER_USING_CHAINED_MDL:
+        return Isochronous(irp, urb, handle);
+    case URB_FUNCTION_GET_CURRENT_FRAME_NUMBER:
     case URB_FUNCTION_TAKE_FRAME_LENGTH_CONTROL:
     case URB_FUNCTION_RELEASE_FRAME_LENGTH_CONTROL:
     case URB_FUNCTION_GET_FRAME_LENGTH:
     case URB_FUNCTION_SET_FRAME_LENGTH:
-    case URB_FUNCTION_OPEN_STATIC_STREAMS:
-    case URB_FUNCTION_CLOSE_STATIC_STREAMS:
+        status = FrameRequest(urb, function, handle);
+        break;
     case URB_FUNCTION_SET_PIPE_IO_POLICY:
     case URB_FUNCTION_GET_PIPE_IO_POLICY:
+        status = PipePolicy(urb, function, handle);
+        break;
+    case URB_FUNCTION_OPEN_ENDPOINT:
+    case URB_FUNCTION_CLOSE_ENDPOINT:
+    case URB_FUNCTION_GET_ENDPOINT_STATE:
+        status = EndpointRequest(urb, function, handle);
+        break;
+    case URB_FUNCTION_ISOCH_TRANSFER_USING_CHAINED_MDL:
+    case URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER_USING_CHAINED_MDL:
+    case URB_FUNCTION_OPEN_STATIC_STREAMS:
+    case URB_FUNCTION_CLOSE_STATIC_STREAMS:
     case URB_FUNCTION_GET_ISOCH_PIPE_TRANSFER_PATH_DELAYS:
-        status = USBD_STATUS_NOT_SUPPORTED;
+        status = USBD_STATUS_NOT_SUPPORTED; // the simulated controllers have no chained MDLs and no streams
         break;
     default:
         return Control(irp, urb, handle);
@@ -354,9 +374,12 @@ NTSTATUS HostController::SubmitUrb(PIRP irp, PURB urb, DeviceHandle* handle) {
 
 NTSTATUS HostController::Control(PIRP irp, PURB urb, DeviceHandle* handle) {
     const USHORT function = urb->UrbHeader.Function & ~URB_FUNCTION_SUBMIT_SYNCHRONOUS;
-    ControlRequest request = DescribeControl(urb, function);
+    ControlRequest request = DescribeControl(urb, function, handle->msVendorCode);
     USBD_STATUS status;
-    if (!request.valid) {
+    if (request.stall) {
+        status = USBD_STATUS_STALL_PID;
+        ++m_stallCount;
+    } else if (!request.valid) {
         // A control function whose URB is too short, or no function at all.
         status = request.known ? USBD_STATUS_INVALID_PARAMETER : USBD_STATUS_INVALID_URB_FUNCTION;
     } else {
@@ -734,6 +757,248 @@ void HostController::EndpointReady(DeviceHandle* pointer, UCHAR endpointAddress)
         Pump(handle, pipe);
     }
     Release(handle);
+}
+
+} // namespace sim::drv
+
+namespace sim::drv {
+
+namespace {
+
+void CompleteIsochronous(PIRP irp, USBD_STATUS status, DeviceHandle* handle) {
+    PURB urb = UrbOf(irp);
+    urb->UrbHeader.Status = status;
+    HostController* controller = handle->controller;
+    controller->Release(handle);
+    KIRQL irql = KeRaiseIrqlToDpcLevel();
+    Complete(irp, StatusFromUsbd(status), 0);
+    KeLowerIrql(irql);
+}
+
+} // namespace
+
+NTSTATUS HostController::Isochronous(PIRP irp, PURB urb, DeviceHandle* handle) {
+    auto& transfer = urb->UrbIsochronousTransfer;
+    const USHORT length = urb->UrbHeader.Length;
+    USBD_STATUS status = USBD_STATUS_SUCCESS;
+    Pipe* pipe = nullptr;
+    const ULONG packets = length >= offsetof(_URB_ISOCH_TRANSFER, IsoPacket) ? transfer.NumberOfPackets : 0;
+    UCHAR* buffer = nullptr;
+    if (packets == 0 || packets > USBD_ISO_START_FRAME_RANGE || length < GET_ISO_URB_SIZE(packets)) {
+        status = USBD_STATUS_INVALID_PARAMETER;
+    } else if (!(pipe = FindPipe(handle, transfer.PipeHandle)) ||
+               USB_ENDPOINT_TYPE_TO_PIPE_TYPE(pipe->endpoint.bmAttributes) != UsbdPipeTypeIsochronous) {
+        status = USBD_STATUS_INVALID_PIPE_HANDLE;
+    } else if (!(buffer = BufferOf(transfer.TransferBuffer, transfer.TransferBufferMDL)) ||
+               transfer.TransferBufferLength == 0) {
+        status = USBD_STATUS_INVALID_PARAMETER;
+    } else {
+        // Packets lie in the buffer at their offsets, in order.
+        for (ULONG i = 0; i < packets && USBD_SUCCESS(status); ++i) {
+            const ULONG offset = transfer.IsoPacket[i].Offset;
+            const ULONG next = i + 1 < packets ? transfer.IsoPacket[i + 1].Offset : transfer.TransferBufferLength;
+            if (offset > next || next > transfer.TransferBufferLength) {
+                status = USBD_STATUS_INVALID_PARAMETER;
+            }
+        }
+    }
+    if (USBD_SUCCESS(status)) {
+        // The frames the packets go in: right after the pipe's last transfer (or the next frame) when asked
+        // to start at once, else the caller's, which must lie ahead and within reach.
+        const ULONG current = CurrentFrame();
+        ULONG start = transfer.StartFrame;
+        {
+            std::lock_guard guard(m_lock);
+            if (transfer.TransferFlags & USBD_START_ISO_TRANSFER_ASAP) {
+                start = pipe->nextFrame && static_cast<LONG>(pipe->nextFrame - current) > 0 ? pipe->nextFrame
+                                                                                           : current + 1;
+            } else if (static_cast<LONG>(start + packets - current) <= 0 ||
+                       static_cast<LONG>(start - current) > USBD_ISO_START_FRAME_RANGE) {
+                status = USBD_STATUS_BAD_START_FRAME;
+            }
+            if (USBD_SUCCESS(status)) {
+                pipe->nextFrame = start + packets;
+            }
+        }
+        transfer.StartFrame = start;
+    }
+    if (!USBD_SUCCESS(status)) {
+        urb->UrbHeader.Status = status;
+        return Complete(irp, StatusFromUsbd(status));
+    }
+
+    const bool in = (pipe->endpoint.bEndpointAddress & 0x80) != 0;
+    ULONG errors = 0;
+    ULONG moved = 0;
+    for (ULONG i = 0; i < packets; ++i) {
+        USBD_ISO_PACKET_DESCRIPTOR& packet = transfer.IsoPacket[i];
+        const ULONG next = i + 1 < packets ? transfer.IsoPacket[i + 1].Offset : transfer.TransferBufferLength;
+        std::span<UCHAR> data(buffer + packet.Offset, next - packet.Offset);
+        TransferResult result = handle->device->Reachable()
+                                    ? handle->device->IsochPacket(pipe->endpoint.bEndpointAddress,
+                                                                  transfer.StartFrame + i, data)
+                                    : TransferResult::Error(USBD_STATUS_DEV_NOT_RESPONDING);
+        packet.Status = result.status;
+        if (!USBD_SUCCESS(result.status)) {
+            ++errors;
+            result.length = 0;
+        }
+        if (in) {
+            packet.Length = std::min<ULONG>(result.length, static_cast<ULONG>(data.size()));
+            moved += packet.Length;
+        } else if (USBD_SUCCESS(result.status)) {
+            moved += static_cast<ULONG>(data.size());
+        }
+    }
+    transfer.ErrorCount = errors;
+    if (in) {
+        transfer.TransferBufferLength = moved;
+    }
+    m_bytesTransferred += moved;
+    ++m_transfers;
+    const USBD_STATUS final = errors == packets ? USBD_STATUS_ISOCH_REQUEST_FAILED : USBD_STATUS_SUCCESS;
+
+    // The transfer ends once its frames are done: on the controller's interrupt thread.
+    ++handle->references;
+    IoMarkIrpPending(irp);
+    if (!m_interrupt.Post([irp, final, handle] { CompleteIsochronous(irp, final, handle); })) {
+        CompleteIsochronous(irp, final, handle);
+    }
+    return STATUS_PENDING;
+}
+
+USBD_STATUS HostController::FrameRequest(PURB urb, USHORT function, DeviceHandle* handle) {
+    const USHORT length = urb->UrbHeader.Length;
+    if (function == URB_FUNCTION_GET_CURRENT_FRAME_NUMBER) {
+        if (length < sizeof(_URB_GET_CURRENT_FRAME_NUMBER)) {
+            return USBD_STATUS_INVALID_PARAMETER;
+        }
+        urb->UrbGetCurrentFrameNumber.FrameNumber = CurrentFrame();
+        return USBD_STATUS_SUCCESS;
+    }
+    // Frame length control is a feature of the 1.1 and 2.0 controllers' frame counters.
+    if (m_flavor != PortFlavor::UsbPort) {
+        return USBD_STATUS_NOT_SUPPORTED;
+    }
+    std::lock_guard guard(m_lock);
+    switch (function) {
+    case URB_FUNCTION_TAKE_FRAME_LENGTH_CONTROL:
+        if (m_frameLengthOwner && m_frameLengthOwner != handle) {
+            return USBD_STATUS_FRAME_CONTROL_OWNED;
+        }
+        m_frameLengthOwner = handle;
+        return USBD_STATUS_SUCCESS;
+    case URB_FUNCTION_RELEASE_FRAME_LENGTH_CONTROL:
+        if (m_frameLengthOwner != handle) {
+            return USBD_STATUS_FRAME_CONTROL_NOT_OWNED;
+        }
+        m_frameLengthOwner = nullptr;
+        m_frameLengthDelta = 0;
+        return USBD_STATUS_SUCCESS;
+    case URB_FUNCTION_GET_FRAME_LENGTH:
+        if (length < sizeof(_URB_GET_FRAME_LENGTH)) {
+            return USBD_STATUS_INVALID_PARAMETER;
+        }
+        urb->UrbGetFrameLength.FrameLength = static_cast<ULONG>(11999 + m_frameLengthDelta); // bit times
+        urb->UrbGetFrameLength.FrameNumber = CurrentFrame();
+        return USBD_STATUS_SUCCESS;
+    case URB_FUNCTION_SET_FRAME_LENGTH: {
+        if (length < sizeof(_URB_SET_FRAME_LENGTH)) {
+            return USBD_STATUS_INVALID_PARAMETER;
+        }
+        if (m_frameLengthOwner != handle) {
+            return USBD_STATUS_FRAME_CONTROL_NOT_OWNED;
+        }
+        // One bit time at a time, within the counter's range.
+        const LONG delta = urb->UrbSetFrameLength.FrameLengthDelta;
+        if (delta < -1 || delta > 1 || m_frameLengthDelta + delta < -64 || m_frameLengthDelta + delta > 63) {
+            return USBD_STATUS_INVALID_PARAMETER;
+        }
+        m_frameLengthDelta += delta;
+        return USBD_STATUS_SUCCESS;
+    }
+    default:
+        return USBD_STATUS_INVALID_URB_FUNCTION;
+    }
+}
+
+USBD_STATUS HostController::PipePolicy(PURB urb, USHORT function, DeviceHandle* handle) {
+    if (urb->UrbHeader.Length < sizeof(_URB_PIPE_IO_POLICY)) {
+        return USBD_STATUS_INVALID_PARAMETER;
+    }
+    auto& policy = urb->UrbPipeIoPolicy;
+    Pipe* pipe = FindPipe(handle, policy.PipeHandle);
+    if (!pipe) {
+        return USBD_STATUS_INVALID_PIPE_HANDLE;
+    }
+    std::lock_guard guard(m_lock);
+    if (function == URB_FUNCTION_SET_PIPE_IO_POLICY) {
+        pipe->ioPriority = policy.UsbIoPriority;
+        pipe->maxPendingIrps = policy.UsbMaxPendingIrps;
+        pipe->maxControllerTransfer = std::min<ULONG>(policy.UsbMaxControllerTransfer, kMaximumTransferSize);
+    } else {
+        policy.UsbIoPriority = pipe->ioPriority;
+        policy.UsbMaxPendingIrps = pipe->maxPendingIrps;
+        policy.UsbMaxControllerTransfer = pipe->maxControllerTransfer ? pipe->maxControllerTransfer
+                                                                      : kMaximumTransferSize;
+    }
+    return USBD_STATUS_SUCCESS;
+}
+
+USBD_STATUS HostController::EndpointRequest(PURB urb, USHORT function, DeviceHandle* handle) {
+    const USHORT length = urb->UrbHeader.Length;
+    if (function == URB_FUNCTION_OPEN_ENDPOINT) {
+        if (length < sizeof(_URB_OPEN_ENDPOINT)) {
+            return USBD_STATUS_INVALID_PARAMETER;
+        }
+        auto& open = urb->UrbOpenEndpoint;
+        const PUSB_ENDPOINT_DESCRIPTOR descriptor = open.EndpointDescriptor;
+        if (!descriptor || descriptor->bLength < sizeof(USB_ENDPOINT_DESCRIPTOR) ||
+            descriptor->bDescriptorType != USB_ENDPOINT_DESCRIPTOR_TYPE) {
+            return USBD_STATUS_BAD_ENDPOINT_DESCRIPTOR;
+        }
+        auto* endpoint = PoolNew<HcdEndpoint>();
+        if (!endpoint) {
+            return USBD_STATUS_INSUFFICIENT_RESOURCES;
+        }
+        endpoint->owner = handle;
+        endpoint->endpoint = *descriptor;
+        endpoint->flags = open.Flags;
+        {
+            std::lock_guard guard(m_lock);
+            handle->endpoints.push_back(endpoint);
+        }
+        open.HcdEndpoint = endpoint;
+        return USBD_STATUS_SUCCESS;
+    }
+    const size_t needed = function == URB_FUNCTION_CLOSE_ENDPOINT ? sizeof(_URB_CLOSE_ENDPOINT)
+                                                                  : sizeof(_URB_GET_ENDPOINT_STATE);
+    if (length < needed) {
+        return USBD_STATUS_INVALID_PARAMETER;
+    }
+    PVOID wanted = function == URB_FUNCTION_CLOSE_ENDPOINT ? urb->UrbCloseEndpoint.HcdEndpoint
+                                                           : urb->UrbGetEndpointState.HcdEndpoint;
+    HcdEndpoint* endpoint = nullptr;
+    {
+        std::lock_guard guard(m_lock);
+        auto it = std::find(handle->endpoints.begin(), handle->endpoints.end(), wanted);
+        if (it == handle->endpoints.end()) {
+            return USBD_STATUS_INVALID_PARAMETER;
+        }
+        endpoint = *it;
+        if (function == URB_FUNCTION_CLOSE_ENDPOINT) {
+            handle->endpoints.erase(it);
+        } else {
+            // Bit 0: open; bit 1: the device halted the endpoint.
+            urb->UrbGetEndpointState.Flags = 1;
+        }
+    }
+    if (function == URB_FUNCTION_CLOSE_ENDPOINT) {
+        PoolDelete(endpoint);
+    } else if (handle->device->EndpointHalted(endpoint->endpoint.bEndpointAddress)) {
+        urb->UrbGetEndpointState.Flags |= 2;
+    }
+    return USBD_STATUS_SUCCESS;
 }
 
 } // namespace sim::drv

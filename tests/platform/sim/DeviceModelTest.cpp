@@ -162,6 +162,7 @@ TEST(UsbHubModel, DescribesItselfWithItsClassDescriptor) {
 struct BotResult {
     Bytes data;
     Bytes csw;
+    bool stalled = false;
 };
 
 BotResult Command(sim::UsbDevice& device, ULONG tag, Bytes cdb, ULONG length, bool in, Bytes dataOut = {}) {
@@ -177,8 +178,15 @@ BotResult Command(sim::UsbDevice& device, ULONG tag, Bytes cdb, ULONG length, bo
     if (length && in) {
         result.data.resize(length);
         TransferResult data = device.Transfer(0x81, result.data);
-        EXPECT_TRUE(data.Succeeded());
         result.data.resize(data.length);
+        if (data.status == USBD_STATUS_STALL_PID) {
+            // A failed command stalls its data stage; the host clears the stall and reads the status.
+            result.stalled = true;
+            EXPECT_TRUE(device.Control({0x02, USB_REQUEST_CLEAR_FEATURE, USB_FEATURE_ENDPOINT_STALL, 0x81, 0}, {})
+                            .Succeeded());
+        } else {
+            EXPECT_TRUE(data.Succeeded());
+        }
     } else if (length) {
         EXPECT_TRUE(device.Transfer(0x02, dataOut).Succeeded());
     }
@@ -202,6 +210,14 @@ TEST(BulkOnlyStorage, RunsScsiCommandsThroughTheTransport) {
     EXPECT_EQ(sim::ReadU32(&inquiry.csw[4]), 7u) << "the CSW answers the CBW's tag";
     EXPECT_EQ(inquiry.csw[12], 0);
 
+    // The first command after power-on but INQUIRY and REQUEST SENSE reports the unit attention.
+    BotResult ready = Command(*stick, 20, {0x00, 0, 0, 0, 0, 0}, 0, false);
+    EXPECT_EQ(ready.csw[12], 1);
+    BotResult attention = Command(*stick, 21, {0x03, 0, 0, 0, 18, 0}, 18, true);
+    EXPECT_EQ(attention.data[2], 0x06) << "UNIT ATTENTION";
+    EXPECT_EQ(attention.data[12], 0x29) << "power on";
+    EXPECT_EQ(Command(*stick, 22, {0x00, 0, 0, 0, 0, 0}, 0, false).csw[12], 0) << "reported once";
+
     BotResult capacity = Command(*stick, 8, {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 8, true);
     EXPECT_EQ(sim::ReadU32BigEndian(&capacity.data[0]), 2047u);
     EXPECT_EQ(sim::ReadU32BigEndian(&capacity.data[4]), 512u);
@@ -214,6 +230,7 @@ TEST(BulkOnlyStorage, RunsScsiCommandsThroughTheTransport) {
 
     // Past the end: the command fails and REQUEST SENSE tells why.
     BotResult beyond = Command(*stick, 11, {0x28, 0, 0, 0, 0x08, 0, 0, 0, 1, 0}, 512, true);
+    EXPECT_TRUE(beyond.stalled);
     EXPECT_EQ(beyond.csw[12], 1);
     EXPECT_EQ(sim::ReadU32(&beyond.csw[8]), 512u) << "nothing of the data stage was moved";
     BotResult sense = Command(*stick, 12, {0x03, 0, 0, 0, 18, 0}, 18, true);

@@ -185,7 +185,7 @@ TEST_F(Urbs, SelectInterfaceGivesNewPipesForTheCurrentConfiguration) {
     USBD_CONFIGURATION_HANDLE handle = select->UrbSelectConfiguration.ConfigurationHandle;
     ExFreePool(select);
 
-    const USHORT size = static_cast<USHORT>(GET_SELECT_INTERFACE_REQUEST_SIZE(2));
+    const USHORT size = static_cast<USHORT>(GET_SELECT_INTERFACE_REQUEST_SIZE(4));
     std::vector<UCHAR> raw(size);
     auto* urb = reinterpret_cast<PURB>(raw.data());
     UsbBuildSelectInterfaceRequest(urb, size, handle, 0, 0);
@@ -195,9 +195,18 @@ TEST_F(Urbs, SelectInterfaceGivesNewPipesForTheCurrentConfiguration) {
     EXPECT_NE(info.Pipes[0].PipeHandle, before[0].PipeHandle);
     EXPECT_EQ(info.Class, USB_DEVICE_CLASS_VENDOR_SPECIFIC);
 
+    // Alternate setting 1 adds the isochronous pair.
     UsbBuildSelectInterfaceRequest(urb, size, handle, 0, 1);
+    ASSERT_EQ(SubmitUrb(pdo, urb), STATUS_SUCCESS);
+    ASSERT_EQ(info.NumberOfPipes, 4u);
+    EXPECT_EQ(info.Pipes[3].PipeType, UsbdPipeTypeIsochronous);
+    EXPECT_EQ(m_machine->Device("loopback")->AlternateSetting(0), 1);
+
+    UsbBuildSelectInterfaceRequest(urb, size, handle, 0, 2);
     EXPECT_EQ(SubmitUrb(pdo, urb), STATUS_INVALID_PARAMETER);
-    EXPECT_EQ(urb->UrbHeader.Status, USBD_STATUS_INTERFACE_NOT_FOUND) << "no alternate setting 1";
+    EXPECT_EQ(urb->UrbHeader.Status, USBD_STATUS_INTERFACE_NOT_FOUND) << "no alternate setting 2";
+    UsbBuildSelectInterfaceRequest(urb, static_cast<USHORT>(GET_SELECT_INTERFACE_REQUEST_SIZE(2)), handle, 0, 1);
+    EXPECT_EQ(SubmitUrb(pdo, urb), STATUS_BUFFER_TOO_SMALL) << "no room for four pipes";
     UsbBuildSelectInterfaceRequest(urb, size, reinterpret_cast<USBD_CONFIGURATION_HANDLE>(raw.data()), 0, 0);
     EXPECT_EQ(SubmitUrb(pdo, urb), STATUS_INVALID_PARAMETER) << "not the device's configuration handle";
 }
