@@ -26,12 +26,6 @@ BOOLEAN Recorded(const DEVOBJ_NODE* node) {
     return node != nullptr && !(DeviceNodeFlags(node) & DEVOBJ_CAPTURE_OFF) && CaptureLogActive();
 }
 
-BOOLEAN IsHubBusInterfaceQuery(const IO_STACK_LOCATION* location) {
-    GUID type;
-    return CaptureReadChecked(location->Parameters.QueryInterface.InterfaceType, &type, sizeof type) &&
-           type == USB_BUS_INTERFACE_HUB_GUID;
-}
-
 // A copy of the first string of a Plug and Play answer (a NUL-terminated ID, or the first of a
 // multi-string), read character by character as far as the memory lets; double NUL-terminated. Null when
 // there is none or no memory.
@@ -128,7 +122,7 @@ VOID PnpDispatch(PCAPTURE_CONTEXT Capture) {
         }
         break;
     case IRP_MN_QUERY_INTERFACE:
-        if (IsHubBusInterfaceQuery(location)) {
+        if (IsHubBusInterfaceType(location->Parameters.QueryInterface.InterfaceType)) {
             CaptureInstallCompletion(Capture, COMPLETION_KIND_REQUEST, 0, COMPLETION_LEARN);
         }
         break;

@@ -82,14 +82,21 @@ VOID DropDeviceHandle(ULONG64 handle) {
 
 } // namespace
 
+BOOLEAN IsHubBusInterfaceType(const GUID* InterfaceType) {
+    if (InterfaceType == &USB_BUS_INTERFACE_HUB_GUID) {
+        return TRUE;
+    }
+    GUID type;
+    return CaptureReadChecked(InterfaceType, &type, sizeof type) && type == USB_BUS_INTERFACE_HUB_GUID;
+}
+
 VOID HubBusInterfaceQueried(const IO_STACK_LOCATION* Location, NTSTATUS Status) {
     const auto& query = Location->Parameters.QueryInterface;
-    GUID type;
-    if (!NT_SUCCESS(Status) || !CaptureReadChecked(query.InterfaceType, &type, sizeof type)) {
+    if (!NT_SUCCESS(Status)) {
         return;
     }
     auto* hub = reinterpret_cast<PUSB_BUS_INTERFACE_HUB_V8>(query.Interface);
-    if (type != USB_BUS_INTERFACE_HUB_GUID ||
+    if (!IsHubBusInterfaceType(query.InterfaceType) ||
         CaptureReadablePrefix(hub, sizeof(USB_BUS_INTERFACE_HUB_V5)) != sizeof(USB_BUS_INTERFACE_HUB_V5)) {
         return;
     }

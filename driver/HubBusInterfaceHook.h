@@ -23,6 +23,11 @@
 // is the likeliest to be gone).
 constexpr ULONG HUB_BUS_INTERFACE_HOOK_ENTRIES = 64;
 
+// TRUE when a QUERY_INTERFACE asks for the hub bus interface. The type is read only where it can be read; a
+// pointer to the interface's own GUID object (a constant in the image, which holds one copy of it) is
+// recognised without a read.
+BOOLEAN IsHubBusInterfaceType(const GUID* InterfaceType);
+
 // A QUERY_INTERFACE completed through a hooked device object; Location is its stack location as it was sent
 // (the interface type, size, version and the caller's interface). Only a successful query for the hub bus
 // interface of version 5 to 8, whose interface can be read and written whole, is hooked.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "driver/CaptureGate.h"
 #include "driver/Classify.h"
 
 namespace capturetest {
@@ -55,7 +56,8 @@ void IoctlCaptureFixture::TearDown() {
     if (m_parentDevice != nullptr) {
         IoDeleteDevice(m_parentDevice);
     }
-    CaptureFixture::TearDown();
+    CaptureFixture::TearDown(); // completes what the target still holds
+    m_sent.clear();
 }
 
 void IoctlCaptureFixture::MakeStack(StackKind kind) {
@@ -72,12 +74,12 @@ IoctlSent IoctlCaptureFixture::Send(const IoctlRequest& request, PDEVICE_OBJECT 
     std::copy(request.output.begin(), request.output.end(), output);
 
     IoctlSent sent;
-    KEVENT done;
-    KeInitializeEvent(&done, NotificationEvent, FALSE);
-    IO_STATUS_BLOCK ioStatus = {};
+    sent.sent = m_sent.emplace_back(std::make_unique<SentRequest>()).get();
+    KeInitializeEvent(&sent.sent->done, NotificationEvent, FALSE);
     PIRP irp = IoBuildDeviceIoControlRequest(request.code, device, inputLength ? input : nullptr, inputLength,
                                              request.outputLength ? output : nullptr, request.outputLength,
-                                             request.internal, &done, &ioStatus);
+                                             request.internal, &sent.sent->done, &sent.sent->ioStatus);
+    sent.sent->irp = irp;
     EXPECT_NE(irp, nullptr);
     if (irp == nullptr) {
         return sent;
@@ -89,6 +91,9 @@ IoctlSent IoctlCaptureFixture::Send(const IoctlRequest& request, PDEVICE_OBJECT 
             *slots[i] = request.arguments[i];
         }
         sent.addresses["a" + std::to_string(i + 1)] = reinterpret_cast<ULONG64>(*slots[i]);
+    }
+    if (request.own) {
+        CaptureMarkOwnRequest(irp);
     }
     sent.addresses["sb"] = reinterpret_cast<ULONG64>(irp->AssociatedIrp.SystemBuffer);
     sent.addresses["mdl"] = reinterpret_cast<ULONG64>(irp->MdlAddress);
@@ -108,7 +113,7 @@ IoctlSent IoctlCaptureFixture::Send(const IoctlRequest& request, PDEVICE_OBJECT 
         answered->IoStatus.Information = request.information;
         return request.status;
     };
-    sent.status = IoCallDriver(device, irp);
+    sent.status = sent.sent->returned = IoCallDriver(device, irp);
     Target().answer = nullptr;
     sent.records = ReadLog();
     return sent;
@@ -119,15 +124,17 @@ IoctlSent IoctlCaptureFixture::SendMajor(UCHAR major, UCHAR minor, const std::fu
                                          const std::function<void(PIRP)>& device, PDEVICE_OBJECT to) {
     to = to != nullptr ? to : m_pdo;
     IoctlSent sent;
-    KEVENT done;
-    KeInitializeEvent(&done, NotificationEvent, FALSE);
-    IO_STATUS_BLOCK ioStatus = {};
-    PIRP irp = IoBuildSynchronousFsdRequest(major, to, nullptr, 0, nullptr, &done, &ioStatus);
+    sent.sent = m_sent.emplace_back(std::make_unique<SentRequest>()).get();
+    KeInitializeEvent(&sent.sent->done, NotificationEvent, FALSE);
+    PIRP irp = IoBuildSynchronousFsdRequest(major, to, nullptr, 0, nullptr, &sent.sent->done, &sent.sent->ioStatus);
+    sent.sent->irp = irp;
     EXPECT_NE(irp, nullptr);
     if (irp == nullptr) {
         return sent;
     }
-    irp->IoStatus.Status = STATUS_NOT_SUPPORTED; // what a Plug and Play request starts with
+    if (major == IRP_MJ_PNP) {
+        irp->IoStatus.Status = STATUS_NOT_SUPPORTED; // what a Plug and Play request starts with
+    }
     PIO_STACK_LOCATION location = IoGetNextIrpStackLocation(irp);
     location->MinorFunction = minor;
     if (fill) {
@@ -140,7 +147,7 @@ IoctlSent IoctlCaptureFixture::SendMajor(UCHAR major, UCHAR minor, const std::fu
         answered->IoStatus.Information = information;
         return status;
     };
-    sent.status = IoCallDriver(to, irp);
+    sent.status = sent.sent->returned = IoCallDriver(to, irp);
     Target().answer = nullptr;
     sent.records = ReadLog();
     return sent;

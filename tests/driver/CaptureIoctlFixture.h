@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,13 +32,15 @@ struct IoctlRequest {
     ULONG_PTR information = 0;
     NTSTATUS status = STATUS_SUCCESS;
     std::function<void(PIRP)> device; // anything else it does (writes through arguments)
+    bool own = false;                 // the request carries the capture driver's own mark
 };
 
 // What a sent request left: its records and the values the placeholders stand for.
 struct IoctlSent {
     std::vector<ReadRecord> records;
     std::map<std::string, ULONG64> addresses; // "sb", "mdl", "ub", "a1" ... "a4"
-    NTSTATUS status = STATUS_SUCCESS;
+    NTSTATUS status = STATUS_SUCCESS;         // what IoCallDriver returned
+    SentRequest* sent = nullptr;              // the request (kept by the fixture): Wait() for a pending one
 };
 
 class IoctlCaptureFixture : public CaptureFixture {
@@ -58,6 +61,7 @@ protected:
     PDEVOBJ_NODE ParentNode() const { return m_parentNode; }
 
 private:
+    std::vector<std::unique_ptr<SentRequest>> m_sent; // events and status blocks outlive pending requests
     PDEVICE_OBJECT m_parentDevice = nullptr;
     PDEVOBJ_NODE m_parentNode = nullptr;
 };

@@ -208,12 +208,12 @@ void CaptureFixture::SetFilter(std::initializer_list<size_t> bytes) {
     });
 }
 
-std::vector<ReadRecord> CaptureFixture::ReadLog() {
+std::vector<ReadRecord> CaptureFixture::ReadLog(DWORD code) {
     std::vector<ReadRecord> all;
     std::vector<uint8_t> buffer(LOG_BLOCK_DATA_SIZE);
     for (;;) {
         const drivertest::IoctlResult result =
-            Ioctl(IOCTL_TINDALOFT_READ_LOG, nullptr, 0, buffer.data(), static_cast<DWORD>(buffer.size()));
+            Ioctl(code, nullptr, 0, buffer.data(), static_cast<DWORD>(buffer.size()));
         EXPECT_TRUE(result.ok) << result.error;
         if (!result.ok || result.bytes == 0) {
             return all;
