@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "NtObjectNamespace.h"
+#include "platform/sim/internal/PowerRequests.h"
 
 namespace sim::drv {
 
@@ -560,6 +561,28 @@ NTSTATUS FunctionDevice::Pnp(PIRP irp) {
 NTSTATUS FunctionDevice::OtherPnp(PIRP irp) { return PassDown(m_lower, irp); }
 
 NTSTATUS FunctionDevice::Power(PIRP irp) {
+    PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
+    if (location->MinorFunction == IRP_MN_SET_POWER && !m_stopped) {
+        const POWER_STATE state = location->Parameters.Power.State;
+        if (location->Parameters.Power.Type == SystemPowerState) {
+            const DEVICE_POWER_STATE wanted =
+                state.SystemState == PowerSystemWorking ? PowerDeviceD0 : PowerDeviceD3;
+            if (wanted != m_devicePower.load()) {
+                SetDevicePower(m_self, wanted);
+            }
+        } else if (state.DeviceState == PowerDeviceD0) {
+            NTSTATUS status = ForwardAndWait(m_lower, irp);
+            if (NT_SUCCESS(status) && m_devicePower.exchange(PowerDeviceD0) != PowerDeviceD0) {
+                PoSetPowerState(m_self, DevicePowerState, state);
+                OnDevicePower(PowerDeviceD0);
+            }
+            PoStartNextPowerIrp(irp);
+            return Complete(irp, status, irp->IoStatus.Information);
+        } else if (m_devicePower.exchange(state.DeviceState) != state.DeviceState) {
+            OnDevicePower(state.DeviceState);
+            PoSetPowerState(m_self, DevicePowerState, state);
+        }
+    }
     PoStartNextPowerIrp(irp);
     IoSkipCurrentIrpStackLocation(irp);
     return PoCallDriver(m_lower, irp);

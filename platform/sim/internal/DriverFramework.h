@@ -8,6 +8,7 @@
 //   no longer reports it (otherwise the parent deletes it when the parent goes).
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -164,6 +165,11 @@ protected:
     virtual NTSTATUS OnStart() { return STATUS_SUCCESS; }
     virtual void OnStop() {}    // surprise removal or removal: stop talking to the device
     virtual void OnRemove() {}  // before the removal goes down; the children are deleted after it
+    // Power, as the device's power policy owner: a system SET_POWER first brings the device to the state that
+    // goes with it (D0 when working, D3 else) with a device SET_POWER of its own; a device SET_POWER to a low
+    // state calls OnDevicePower before it goes down, one to D0 after the device below is on.
+    virtual void OnDevicePower(DEVICE_POWER_STATE) {}
+    DEVICE_POWER_STATE DevicePower() const { return m_devicePower.load(); }
     // Bus FDOs: called for BusRelations before the present children are reported.
     virtual bool IsBus() const { return false; }
     virtual void Enumerate() {}
@@ -177,6 +183,7 @@ protected:
 
 private:
     void DeleteChildren();
+    std::atomic<DEVICE_POWER_STATE> m_devicePower{PowerDeviceD0};
     mutable std::mutex m_childLock;
     std::vector<PhysicalDevice*> m_children; // present and gone ones, until they are removed
 };
