@@ -189,6 +189,13 @@ void UsbDevice::Unbind() {
     m_listener.reset();
 }
 
+void UsbDevice::Unbind(const EndpointListener* listener) {
+    std::lock_guard guard(m_listenerLock);
+    if (m_listener.get() == listener) {
+        m_listener.reset();
+    }
+}
+
 void UsbDevice::EndpointReady(UCHAR endpointAddress) {
     Guard guard(*this);
     m_readyEndpoints.push_back(endpointAddress);

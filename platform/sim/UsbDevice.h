@@ -144,6 +144,8 @@ public:
 
     void Bind(std::shared_ptr<EndpointListener> listener);
     void Unbind();
+    // Unbinds only this listener (a newer binding of the same device stays).
+    void Unbind(const EndpointListener* listener);
     // The endpoint that NAKed may move now. From inside a request (the device lock held by this thread) the news
     // waits until the request ends; from outside it goes out at once.
     void EndpointReady(UCHAR endpointAddress);

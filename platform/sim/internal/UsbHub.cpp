@@ -7,6 +7,7 @@
 #include "NtText.h"
 #include "platform/sim/UsbHubModel.h"
 #include "platform/sim/internal/Composite.h"
+#include "platform/sim/internal/PoolMemory.h"
 #include "platform/sim/internal/UsbPort.h"
 
 namespace sim::drv {
@@ -164,6 +165,7 @@ NTSTATUS HubFdo::OnStart() {
         std::lock_guard guard(m_portLock);
         m_ports.assign(static_cast<size_t>(ports), nullptr);
         m_failed.assign(static_cast<size_t>(ports), false);
+        m_cycle.assign(static_cast<size_t>(ports), false);
     }
     if (!m_root && !m_superSpeed && m_deviceDescriptor.bDeviceProtocol != 0) {
         m_bus.Initialize20Hub(m_bus.BusContext, m_handle, 1);
@@ -193,6 +195,7 @@ void HubFdo::OnStop() {
 }
 
 void HubFdo::OnRemove() {
+    m_worker.Stop();
     {
         std::lock_guard guard(m_portLock);
         m_ports.clear();
@@ -286,12 +289,22 @@ void HubFdo::Enumerate() {
             }
         }
         const bool connected = (status & 0x0001) != 0;
-        const bool reconnected = (change & 0x0001) != 0;
+        bool reconnected = (change & 0x0001) != 0;
+        // The end of a port's suspension (USB 2.0), or its link back in U0 (SuperSpeed).
+        const bool resumed = (change & (m_superSpeed ? 0x0040 : 0x0004)) != 0;
         PortPdo* gone = nullptr;
+        PortPdo* woken = nullptr;
         bool enumerate = false;
         {
             std::lock_guard guard(m_portLock);
             PortPdo*& child = m_ports[static_cast<size_t>(port) - 1];
+            if (m_cycle[static_cast<size_t>(port) - 1]) {
+                m_cycle[static_cast<size_t>(port) - 1] = false;
+                reconnected = true; // the device leaves and is enumerated anew
+            }
+            if (resumed && child && !reconnected) {
+                woken = child; // (the manager's thread, on which children are removed: it stays)
+            }
             if (child && (!connected || reconnected)) {
                 gone = child;
                 child = nullptr;
@@ -301,6 +314,9 @@ void HubFdo::Enumerate() {
             }
             enumerate = connected && !child && !m_failed[static_cast<size_t>(port) - 1];
         }
+        if (woken) {
+            woken->OnPortResumed();
+        }
         if (gone) {
             ChildGone(gone);
         }
@@ -309,6 +325,68 @@ void HubFdo::Enumerate() {
         }
     }
     PostStatusChange();
+}
+
+NTSTATUS HubFdo::SuspendPort(int port, bool suspend) {
+    if (!m_superSpeed) {
+        return PortFeature(suspend, USB_PORT_FEATURE_PORT_SUSPEND, port);
+    }
+    ULONG length = 0;
+    const USHORT index = static_cast<USHORT>(port | (suspend ? 3 : 0) << 8); // link state U3 or U0
+    return UrbClient(m_lower).ClassRequest(URB_FUNCTION_CLASS_OTHER, false, USB_REQUEST_SET_FEATURE,
+                                           USB_PORT_FEATURE_PORT_LINK_STATE, index, nullptr, &length);
+}
+
+void HubFdo::CyclePort(int port) {
+    {
+        std::lock_guard guard(m_portLock);
+        if (port < 1 || static_cast<size_t>(port) > m_cycle.size()) {
+            return;
+        }
+        m_cycle[static_cast<size_t>(port) - 1] = true;
+    }
+    // The port is disabled; the device comes back with the next enumeration.
+    PortFeature(false, USB_PORT_FEATURE_PORT_ENABLE, port);
+    IoInvalidateDeviceRelations(m_pdo, BusRelations);
+}
+
+NTSTATUS HubFdo::ProbeStatusEndpoint(ULONG* state) {
+    PoolBuffer descriptor(sizeof(USB_ENDPOINT_DESCRIPTOR));
+    PoolBuffer urb(sizeof(URB));
+    if (!descriptor || !urb) {
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
+    auto* endpoint = descriptor.As<USB_ENDPOINT_DESCRIPTOR>();
+    endpoint->bLength = sizeof(USB_ENDPOINT_DESCRIPTOR);
+    endpoint->bDescriptorType = USB_ENDPOINT_DESCRIPTOR_TYPE;
+    endpoint->bEndpointAddress = UsbHubModel::kStatusEndpoint;
+    endpoint->bmAttributes = USB_ENDPOINT_TYPE_INTERRUPT;
+    endpoint->wMaxPacketSize = 2;
+    endpoint->bInterval = 12;
+    UrbClient client(m_rootHubPdo, m_handle);
+    PURB request = urb.As<URB>();
+    request->UrbHeader.Length = sizeof(_URB_OPEN_ENDPOINT);
+    request->UrbHeader.Function = URB_FUNCTION_OPEN_ENDPOINT;
+    request->UrbOpenEndpoint.EndpointDescriptor = endpoint;
+    NTSTATUS status = client.Submit(request);
+    if (!NT_SUCCESS(status)) {
+        return status;
+    }
+    PVOID opened = request->UrbOpenEndpoint.HcdEndpoint;
+    std::memset(request, 0, sizeof(URB));
+    request->UrbHeader.Length = sizeof(_URB_GET_ENDPOINT_STATE);
+    request->UrbHeader.Function = URB_FUNCTION_GET_ENDPOINT_STATE;
+    request->UrbGetEndpointState.HcdEndpoint = opened;
+    status = client.Submit(request);
+    if (state) {
+        *state = NT_SUCCESS(status) ? request->UrbGetEndpointState.Flags : 0;
+    }
+    std::memset(request, 0, sizeof(URB));
+    request->UrbHeader.Length = sizeof(_URB_CLOSE_ENDPOINT);
+    request->UrbHeader.Function = URB_FUNCTION_CLOSE_ENDPOINT;
+    request->UrbCloseEndpoint.HcdEndpoint = opened;
+    NTSTATUS closed = client.Submit(request);
+    return NT_SUCCESS(status) ? closed : status;
 }
 
 void HubFdo::EnumeratePort(int port) {

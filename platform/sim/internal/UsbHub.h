@@ -12,6 +12,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "hubbusif.h"
 #include "platform/sim/internal/DriverFramework.h"
 #include "platform/sim/internal/UrbClient.h"
+#include "platform/sim/internal/WorkQueue.h"
 #include "usbbusif.h"
 #include "usbioctl.h"
 
@@ -44,6 +46,20 @@ public:
     const USB_BUS_INTERFACE_HUB_V8& Bus() const { return m_bus; }
     int HubNumber() const { return m_hubNumber; }
     bool SuperSpeed() const { return m_superSpeed; }
+    bool IsRoot() const { return m_root; }
+    const USB_DEVICE_DESCRIPTOR& DeviceDescriptor() const { return m_deviceDescriptor; }
+    PDEVICE_OBJECT Pdo() const { return m_pdo; }
+
+    // What the hub does for the devices on its ports: suspend and resume a port (PORT_SUSPEND, or the link
+    // state U3/U0 on SuperSpeed ports), cycle it (the device leaves and comes back), and run deferred work
+    // (idle callbacks) on the hub driver's own thread.
+    NTSTATUS SuspendPort(int port, bool suspend);
+    void CyclePort(int port);
+    bool Defer(std::function<void()> work) { return m_worker.Post(std::move(work)); }
+    void DrainDeferred() { m_worker.Drain(); }
+    // OPEN_ENDPOINT, GET_ENDPOINT_STATE and CLOSE_ENDPOINT for the hub's status-change endpoint, through the root
+    // hub with the hub's handle (the internal endpoint requests of a hub driver). Returns the last failure.
+    NTSTATUS ProbeStatusEndpoint(ULONG* state);
 
 protected:
     NTSTATUS OnStart() override;
@@ -95,6 +111,8 @@ private:
     std::mutex m_portLock;
     std::vector<PortPdo*> m_ports;
     std::vector<bool> m_failed; // the port's device could not be enumerated
+    std::vector<bool> m_cycle;  // the port is to be cycled at the next enumeration
+    WorkQueue m_worker;
 };
 
 class PortPdo : public PhysicalDevice {
@@ -115,6 +133,9 @@ public:
     bool IsHub() const { return m_identity.device.bDeviceClass == USB_DEVICE_CLASS_HUB; }
     bool IsComposite() const;
     std::u16string HubLink() const;
+    // The hub saw the port come out of suspension: a device that was in a low power state with a wait-wake
+    // request pending has woken the machine.
+    void OnPortResumed();
 
 protected:
     NTSTATUS Pnp(PIRP irp) override;
@@ -130,15 +151,30 @@ protected:
     void OnStop() override;
     void OnDelete() override;
     NTSTATUS InternalDeviceControl(PIRP irp) override;
+    NTSTATUS Power(PIRP irp) override;
 
 private:
     std::u16string Enumerator() const;
+    NTSTATUS IdleNotification(PIRP irp);
+    NTSTATUS DeviceConfigInfo(PIRP irp);
+    NTSTATUS SetPower(PIRP irp);
+    bool RemoteWakeCapable() const;
+    // Takes a pending request out of its slot (null when its cancel routine has it).
+    static PIRP Take(PIRP& slot);
+    static void CancelIdle(PDEVICE_OBJECT device, PIRP irp);
+    static void CancelWaitWake(PDEVICE_OBJECT device, PIRP irp);
 
     HubFdo* const m_hub;
     const int m_port;
     PVOID m_handle;
     const Identity m_identity;
     InterfaceSet m_interfaces;
+
+    std::mutex m_powerLock;
+    PIRP m_idleIrp = nullptr;     // IOCTL_INTERNAL_USB_SUBMIT_IDLE_NOTIFICATION, pending until cancelled
+    PIRP m_waitWakeIrp = nullptr; // IRP_MN_WAIT_WAKE, pending until the device wakes
+    DEVICE_POWER_STATE m_power = PowerDeviceD0;
+    POWER_SEQUENCE m_sequence{};  // how often the device went to D1, D2, D3
 };
 
 // The USB identifiers of a device: "USB\VID_xxxx&PID_xxxx" and friends, shared by the hub's port devices and

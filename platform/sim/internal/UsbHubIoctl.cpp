@@ -180,6 +180,7 @@ NTSTATUS HubFdo::HubRequest(PIRP irp, ULONG code, UCHAR* buffer, ULONG inLength,
         }
         params.StatusReturned = 0;
         std::memcpy(buffer, &params, sizeof params);
+        CyclePort(static_cast<int>(params.ConnectionIndex));
         return Complete(irp, STATUS_SUCCESS, sizeof params);
     }
     case IOCTL_USB_RESET_HUB:

@@ -1,8 +1,10 @@
 // The physical device object of a device on a hub port: its identity for Plug and Play, its device interfaces,
 // and the internal requests its drivers send (URBs go on to the root hub with the device's handle).
 #include <cstring>
+#include <mutex>
 
 #include "platform/sim/internal/UsbHub.h"
+#include "platform/sim/internal/PoolMemory.h"
 #include "platform/sim/internal/UsbPort.h"
 
 namespace sim::drv {
@@ -120,7 +122,242 @@ NTSTATUS PortPdo::OnStart() {
     return STATUS_SUCCESS;
 }
 
-void PortPdo::OnStop() { m_interfaces.DisableAll(); }
+void PortPdo::OnStop() {
+    m_interfaces.DisableAll();
+    // The device is going: its idle and wake requests end, and no idle callback of it is left to run.
+    PIRP idle;
+    PIRP wake;
+    {
+        std::lock_guard guard(m_powerLock);
+        idle = Take(m_idleIrp);
+        wake = Take(m_waitWakeIrp);
+    }
+    if (idle) {
+        Complete(idle, STATUS_CANCELLED);
+    }
+    if (wake) {
+        PoStartNextPowerIrp(wake);
+        Complete(wake, STATUS_NO_SUCH_DEVICE);
+    }
+    m_hub->DrainDeferred();
+}
+
+PIRP PortPdo::Take(PIRP& slot) {
+    PIRP irp = slot;
+    slot = nullptr;
+    if (irp && !IoSetCancelRoutine(irp, nullptr)) {
+        return nullptr; // its cancel routine runs: the request is its to complete
+    }
+    return irp;
+}
+
+void PortPdo::CancelIdle(PDEVICE_OBJECT device, PIRP irp) {
+    IoReleaseCancelSpinLock(irp->CancelIrql);
+    auto* self = static_cast<PortPdo*>(ContextOf(device));
+    if (self) {
+        std::lock_guard guard(self->m_powerLock);
+        if (self->m_idleIrp == irp) {
+            self->m_idleIrp = nullptr;
+        }
+    }
+    Complete(irp, STATUS_CANCELLED);
+}
+
+void PortPdo::CancelWaitWake(PDEVICE_OBJECT device, PIRP irp) {
+    IoReleaseCancelSpinLock(irp->CancelIrql);
+    auto* self = static_cast<PortPdo*>(ContextOf(device));
+    if (self) {
+        std::lock_guard guard(self->m_powerLock);
+        if (self->m_waitWakeIrp == irp) {
+            self->m_waitWakeIrp = nullptr;
+        }
+    }
+    PoStartNextPowerIrp(irp);
+    Complete(irp, STATUS_CANCELLED);
+}
+
+bool PortPdo::RemoteWakeCapable() const {
+    return m_identity.configuration.size() > 7 && (m_identity.configuration[7] & USB_CONFIG_REMOTE_WAKEUP);
+}
+
+void PortPdo::OnPortResumed() {
+    PIRP wake = nullptr;
+    {
+        std::lock_guard guard(m_powerLock);
+        if (m_power != PowerDeviceD0) {
+            wake = Take(m_waitWakeIrp);
+        }
+    }
+    if (wake) {
+        PoStartNextPowerIrp(wake);
+        Complete(wake, STATUS_SUCCESS);
+    }
+}
+
+NTSTATUS PortPdo::IdleNotification(PIRP irp) {
+    auto* info = static_cast<PUSB_IDLE_CALLBACK_INFO>(
+        IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.Type3InputBuffer);
+    if (!info || !info->IdleCallback) {
+        return Complete(irp, STATUS_INVALID_PARAMETER);
+    }
+    {
+        std::lock_guard guard(m_powerLock);
+        if (m_idleIrp) {
+            return Complete(irp, STATUS_DEVICE_BUSY); // one idle request per device
+        }
+        IoMarkIrpPending(irp);
+        m_idleIrp = irp;
+        IoSetCancelRoutine(irp, CancelIdle);
+        if (irp->Cancel && IoSetCancelRoutine(irp, nullptr)) {
+            m_idleIrp = nullptr;
+            Complete(irp, STATUS_CANCELLED);
+            return STATUS_PENDING;
+        }
+    }
+    // The hub finds the port idle and calls the driver back on its own thread, at PASSIVE_LEVEL; the request
+    // stays pending until the driver cancels it (on its way back to D0) or the device goes.
+    m_hub->Defer([this, irp, callback = info->IdleCallback, context = info->IdleContext] {
+        {
+            std::lock_guard guard(m_powerLock);
+            if (m_idleIrp != irp) {
+                return;
+            }
+        }
+        callback(context);
+    });
+    return STATUS_PENDING;
+}
+
+NTSTATUS PortPdo::DeviceConfigInfo(PIRP irp) {
+    auto* info = static_cast<PHUB_DEVICE_CONFIG_INFO>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1);
+    if (!info) {
+        return Complete(irp, STATUS_INVALID_PARAMETER);
+    }
+    if (info->Version != 1 || info->Length < sizeof(HUB_DEVICE_CONFIG_INFO)) {
+        return Complete(irp, STATUS_INVALID_PARAMETER);
+    }
+    // The hub's view of the device: its flags, IDs and description, in pool buffers the caller frees.
+    auto fill = [](USB_ID_STRING& id, const std::u16string& text, bool multi) {
+        std::u16string value = text;
+        value.push_back(0);
+        if (multi) {
+            value.push_back(0);
+        }
+        id.LanguageId = 0x0409;
+        id.LengthInBytes = static_cast<ULONG>(value.size() * sizeof(WCHAR));
+        id.Buffer = static_cast<PWCHAR>(ExAllocatePoolWithTag(PagedPool, id.LengthInBytes, kSimPoolTag));
+        if (id.Buffer) {
+            std::memcpy(id.Buffer, value.data(), id.LengthInBytes);
+        } else {
+            id.LengthInBytes = 0;
+        }
+    };
+    auto joined = [](const std::vector<std::u16string>& ids) {
+        std::u16string all;
+        for (const std::u16string& id : ids) {
+            all += id;
+            all.push_back(0);
+        }
+        if (!all.empty()) {
+            all.pop_back(); // the list's own NUL comes with fill
+        }
+        return all;
+    };
+    info->HubFlags.ul = 0;
+    info->HubFlags.HubIsHighSpeedCapable = m_hub->DeviceDescriptor().bcdUSB >= 0x0200;
+    info->HubFlags.HubIsHighSpeed = m_hub->DeviceDescriptor().bcdUSB >= 0x0200 && !m_hub->SuperSpeed();
+    info->HubFlags.HubIsRoot = m_hub->IsRoot();
+    fill(info->HardwareIds, joined(HardwareIds()), true);
+    fill(info->CompatibleIds, joined(CompatibleIds()), true);
+    fill(info->DeviceDescription, DeviceText(), false);
+    return Complete(irp, STATUS_SUCCESS);
+}
+
+NTSTATUS PortPdo::Power(PIRP irp) {
+    PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
+    switch (location->MinorFunction) {
+    case IRP_MN_WAIT_WAKE: {
+        if (!RemoteWakeCapable() || !m_present) {
+            PoStartNextPowerIrp(irp);
+            return Complete(irp, STATUS_NOT_SUPPORTED);
+        }
+        std::lock_guard guard(m_powerLock);
+        if (m_waitWakeIrp) {
+            PoStartNextPowerIrp(irp);
+            return Complete(irp, STATUS_DEVICE_BUSY);
+        }
+        IoMarkIrpPending(irp);
+        m_waitWakeIrp = irp;
+        IoSetCancelRoutine(irp, CancelWaitWake);
+        if (irp->Cancel && IoSetCancelRoutine(irp, nullptr)) {
+            m_waitWakeIrp = nullptr;
+            PoStartNextPowerIrp(irp);
+            Complete(irp, STATUS_CANCELLED);
+        }
+        return STATUS_PENDING;
+    }
+    case IRP_MN_POWER_SEQUENCE: {
+        PPOWER_SEQUENCE sequence = location->Parameters.PowerSequence.PowerSequence;
+        PoStartNextPowerIrp(irp);
+        if (!sequence) {
+            return Complete(irp, STATUS_INVALID_PARAMETER);
+        }
+        std::lock_guard guard(m_powerLock);
+        *sequence = m_sequence;
+        return Complete(irp, STATUS_SUCCESS);
+    }
+    case IRP_MN_SET_POWER:
+        return SetPower(irp);
+    case IRP_MN_QUERY_POWER:
+        PoStartNextPowerIrp(irp);
+        return Complete(irp, STATUS_SUCCESS);
+    default:
+        PoStartNextPowerIrp(irp);
+        return Complete(irp, irp->IoStatus.Status, irp->IoStatus.Information);
+    }
+}
+
+NTSTATUS PortPdo::SetPower(PIRP irp) {
+    PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
+    if (location->Parameters.Power.Type != DevicePowerState || !m_present) {
+        PoStartNextPowerIrp(irp);
+        return Complete(irp, STATUS_SUCCESS);
+    }
+    const DEVICE_POWER_STATE state = location->Parameters.Power.State.DeviceState;
+    DEVICE_POWER_STATE before;
+    bool armed;
+    {
+        std::lock_guard guard(m_powerLock);
+        before = m_power;
+        armed = m_waitWakeIrp != nullptr;
+        if (state == PowerDeviceD0) {
+            m_power = PowerDeviceD0; // a resume from here on is the host's, not the device's wake
+        }
+    }
+    UrbClient device(m_hub->RootHubPdo(), m_handle);
+    if (state != PowerDeviceD0 && before == PowerDeviceD0) {
+        // Armed for wake, the device may signal resume; then its port is suspended.
+        if (armed) {
+            device.FeatureRequest(URB_FUNCTION_SET_FEATURE_TO_DEVICE, USB_FEATURE_REMOTE_WAKEUP, 0);
+        }
+        m_hub->SuspendPort(m_port, true);
+        std::lock_guard guard(m_powerLock);
+        m_power = state;
+        if (state == PowerDeviceD1) {
+            ++m_sequence.SequenceD1;
+        } else if (state == PowerDeviceD2) {
+            ++m_sequence.SequenceD2;
+        } else {
+            ++m_sequence.SequenceD3;
+        }
+    } else if (state == PowerDeviceD0 && before != PowerDeviceD0) {
+        m_hub->SuspendPort(m_port, false);
+        device.FeatureRequest(URB_FUNCTION_CLEAR_FEATURE_TO_DEVICE, USB_FEATURE_REMOTE_WAKEUP, 0);
+    }
+    PoSetPowerState(m_self, DevicePowerState, location->Parameters.Power.State);
+    PoStartNextPowerIrp(irp);
+    return Complete(irp, STATUS_SUCCESS);
+}
 
 void PortPdo::OnDelete() {
     m_interfaces.DisableAll();
@@ -213,10 +450,41 @@ NTSTATUS PortPdo::InternalDeviceControl(PIRP irp) {
         }
         return Complete(irp, status);
     }
+    case IOCTL_INTERNAL_USB_SUBMIT_IDLE_NOTIFICATION:
+        return IdleNotification(irp);
+    case IOCTL_INTERNAL_USB_GET_DEVICE_CONFIG_INFO:
+        return DeviceConfigInfo(irp);
+    case IOCTL_INTERNAL_USB_GET_TT_DEVICE_HANDLE: {
+        // A full- or low-speed device behind a high-speed hub goes through that hub's transaction translator.
+        if (!others.Argument1) {
+            return Complete(irp, STATUS_INVALID_PARAMETER);
+        }
+        const bool translated = !m_hub->IsRoot() && !m_hub->SuperSpeed() && m_identity.speed < UsbHighSpeed;
+        *static_cast<PVOID*>(others.Argument1) = translated ? m_hub->Handle() : nullptr;
+        return Complete(irp, STATUS_SUCCESS);
+    }
+    case IOCTL_INTERNAL_USB_GET_PARENT_HUB_INFO:
+        // The hub's physical device object, the port, and the root hub's physical device object.
+        if (others.Argument1) {
+            *static_cast<PDEVICE_OBJECT*>(others.Argument1) = m_hub->Pdo();
+        }
+        if (others.Argument2) {
+            *static_cast<ULONG*>(others.Argument2) = static_cast<ULONG>(m_port);
+        }
+        if (others.Argument4) {
+            *static_cast<PDEVICE_OBJECT*>(others.Argument4) = m_hub->RootHubPdo();
+        }
+        return Complete(irp, STATUS_SUCCESS);
+    case IOCTL_INTERNAL_USB_CYCLE_PORT:
+        // The device leaves and comes back as a new device; this request ends at once.
+        m_hub->CyclePort(m_port);
+        return Complete(irp, STATUS_SUCCESS);
     case IOCTL_INTERNAL_USB_RESET_PORT:
     case IOCTL_INTERNAL_USB_ENABLE_PORT:
-    case IOCTL_INTERNAL_USB_CYCLE_PORT:
     case IOCTL_INTERNAL_USB_RECORD_FAILURE:
+    case IOCTL_INTERNAL_USB_NOTIFY_IDLE_READY:
+    case IOCTL_INTERNAL_USB_REQ_GLOBAL_SUSPEND:
+    case IOCTL_INTERNAL_USB_REQ_GLOBAL_RESUME:
         return Complete(irp, STATUS_SUCCESS);
     default:
         return Complete(irp, STATUS_NOT_SUPPORTED);

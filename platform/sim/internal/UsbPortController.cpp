@@ -392,7 +392,7 @@ NTSTATUS HostController::RemoveHandle(DeviceHandle* pointer, ULONG) {
             m_rootHandle = nullptr;
         }
     }
-    handle->device->Unbind();
+    handle->device->Unbind(handle->listener.get());
     if (auto listener = std::static_pointer_cast<HandleListener>(handle->listener)) {
         listener->Detach();
     }
