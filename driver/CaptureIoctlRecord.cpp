@@ -90,13 +90,16 @@ IOCTL_BUFFER IoctlSystemBuffer(const IOCTL_REQUEST* Request) {
     if (system == nullptr) {
         return NO_BUFFER;
     }
+    // An internal request is built by a driver, whose lengths no one has checked against its buffer (and whose
+    // arguments share their place): its system buffer is read as far as it can be.
+    const BOOLEAN internal = Request->Location->MajorFunction == IRP_MJ_INTERNAL_DEVICE_CONTROL;
     switch (Method(Request)) {
     case METHOD_BUFFERED:
         return {system, std::max(Lengths(Request).InputBufferLength, Lengths(Request).OutputBufferLength), FALSE,
-                FALSE};
+                internal};
     case METHOD_IN_DIRECT:
     case METHOD_OUT_DIRECT:
-        return {system, Lengths(Request).InputBufferLength, FALSE, FALSE};
+        return {system, Lengths(Request).InputBufferLength, FALSE, internal};
     }
     return NO_BUFFER;
 }
