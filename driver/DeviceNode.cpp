@@ -8,6 +8,7 @@
 
 #include "driver/Driver.h"
 #include "driver/Log.h"
+#include "driver/ObjectName.h"
 #include "driver/Pool.h"
 #include "driver/RecordChangeLog.h"
 #include "driver/StackTree.h"
@@ -23,46 +24,6 @@ constexpr SIZE_T NODE_ALIGNMENT = alignof(DEVOBJ_NODE);
 
 ULONG64 PerformanceCounterNow() {
     return static_cast<ULONG64>(KeQueryPerformanceCounter(nullptr).QuadPart);
-}
-
-// The object's name without `prefix` (case-insensitive), as ANSI text cut to `width` - 1 characters and
-// NUL-filled; empty for an unnamed object or a failed query.
-VOID ObjectNameQueryAnsi(PVOID object, PCWSTR prefix, CHAR* out, USHORT width) {
-    PASSIVE_CODE();
-    RtlZeroMemory(out, width);
-    union {
-        OBJECT_NAME_INFORMATION info;
-        UCHAR bytes[sizeof(OBJECT_NAME_INFORMATION) + 128 * sizeof(WCHAR)];
-    } local;
-    POBJECT_NAME_INFORMATION answer = &local.info;
-    PVOID allocated = nullptr;
-    ULONG needed = 0;
-    NTSTATUS status = ObQueryNameString(object, answer, sizeof local, &needed);
-    if (status == STATUS_INFO_LENGTH_MISMATCH && needed > sizeof local) {
-        allocated = DriverAllocate(needed);
-        if (allocated == nullptr) {
-            return;
-        }
-        answer = static_cast<POBJECT_NAME_INFORMATION>(allocated);
-        status = ObQueryNameString(object, answer, needed, &needed);
-    }
-    if (NT_SUCCESS(status)) {
-        UNICODE_STRING name = answer->Name;
-        UNICODE_STRING head;
-        RtlInitUnicodeString(&head, prefix);
-        if (RtlPrefixUnicodeString(&head, &name, TRUE)) {
-            name.Buffer += head.Length / sizeof(WCHAR);
-            name.Length = static_cast<USHORT>(name.Length - head.Length);
-            name.MaximumLength = name.Length;
-        }
-        ANSI_STRING ansi;
-        ansi.Buffer = out;
-        ansi.Length = 0;
-        ansi.MaximumLength = static_cast<USHORT>(width - 1);
-        RtlUnicodeStringToAnsiString(&ansi, &name, FALSE); // a longer name is cut
-        RtlZeroMemory(out + ansi.Length, width - ansi.Length);
-    }
-    DriverFree(allocated);
 }
 
 // The system event-log entry for a node listed without a stack.

@@ -5,6 +5,7 @@
 #include "common/DriverInfo.h"
 #include "driver/Driver.h"
 #include "driver/Log.h"
+#include "driver/ObjectName.h"
 #include "driver/Pool.h"
 #include "driver/Settings.h"
 
@@ -17,31 +18,6 @@ void DriverStateReset(void) {
     g_Driver.DebugLevel = 4;
     g_Driver.TraceFlags = 5;
     CaptureSettingsSetDefaults(&g_Driver.Capture);
-}
-
-// The driver object's name without "\Driver\", as ANSI text of at most DRIVER_NAME_SIZE - 1 characters.
-void DriverNameQuery(PDRIVER_OBJECT driverObject) {
-    union {
-        OBJECT_NAME_INFORMATION info;
-        UCHAR bytes[sizeof(OBJECT_NAME_INFORMATION) + 128 * sizeof(WCHAR)];
-    } answer;
-    ULONG returned = 0;
-    if (!NT_SUCCESS(ObQueryNameString(driverObject, &answer.info, sizeof answer, &returned))) {
-        return;
-    }
-    UNICODE_STRING name = answer.info.Name;
-    UNICODE_STRING prefix = RTL_CONSTANT_STRING(u"\\Driver\\");
-    if (RtlPrefixUnicodeString(&prefix, &name, TRUE)) {
-        name.Buffer += prefix.Length / sizeof(WCHAR);
-        name.Length = static_cast<USHORT>(name.Length - prefix.Length);
-        name.MaximumLength = static_cast<USHORT>(name.MaximumLength - prefix.Length);
-    }
-    ANSI_STRING ansi;
-    ansi.Buffer = g_Driver.DriverName;
-    ansi.Length = 0;
-    ansi.MaximumLength = DRIVER_NAME_SIZE - 1;
-    RtlUnicodeStringToAnsiString(&ansi, &name, FALSE); // a longer name is cut
-    g_Driver.DriverName[ansi.Length] = '\0';
 }
 
 void DriverLogsFree(void) {
@@ -125,7 +101,7 @@ NTSTATUS DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath) 
         g_Driver.DebugLevel = static_cast<UCHAR>(debugLevel);
         QueryParameter(u"TraceFlags", &g_Driver.TraceFlags);
 
-        DriverNameQuery(DriverObject);
+        ObjectNameQueryAnsi(DriverObject, u"\\Driver\\", g_Driver.DriverName, DRIVER_NAME_SIZE);
         status = DriverInitialize(DriverObject);
     }
     MemlogWrite(FourCC("----"), reinterpret_cast<ULONG_PTR>(DriverObject), static_cast<ULONG>(status));

@@ -10,6 +10,7 @@
 #include "common/RecordTags.h"
 #include "driver/Capture.h"
 #include "driver/DeviceNode.h"
+#include "driver/ObjectName.h"
 #include "driver/Pool.h"
 #include "driver/RecordChangeLog.h"
 #include "driver/StackTree.h"
@@ -37,41 +38,6 @@ VOID ListUnlock(KIRQL irql) {
 
 ULONG64 Now(VOID) {
     return static_cast<ULONG64>(KeQueryPerformanceCounter(nullptr).QuadPart);
-}
-
-// The driver object's name without a leading "\Driver\", as ANSI, at most HOOKED_DRIVER_NAME_SIZE - 1
-// characters. Empty when the object has no name.
-VOID DriverNameQuery(PDRIVER_OBJECT driverObject, CHAR (&name)[HOOKED_DRIVER_NAME_SIZE]) {
-    std::memset(name, 0, sizeof name);
-    union {
-        OBJECT_NAME_INFORMATION info;
-        UCHAR bytes[sizeof(OBJECT_NAME_INFORMATION) + 256 * sizeof(WCHAR)];
-    } answer;
-    ULONG returned = 0;
-    if (!NT_SUCCESS(ObQueryNameString(driverObject, &answer.info, sizeof answer, &returned))) {
-        return;
-    }
-    UNICODE_STRING text = answer.info.Name;
-    UNICODE_STRING prefix = RTL_CONSTANT_STRING(u"\\Driver\\");
-    if (RtlPrefixUnicodeString(&prefix, &text, TRUE)) {
-        text.Buffer += prefix.Length / sizeof(WCHAR);
-        text.Length = static_cast<USHORT>(text.Length - prefix.Length);
-        text.MaximumLength = static_cast<USHORT>(text.MaximumLength - prefix.Length);
-    }
-    // Only the characters kept are converted, so a long name is cut rather than refused.
-    const USHORT keep = HOOKED_DRIVER_NAME_SIZE - 1;
-    if (text.Length > keep * sizeof(WCHAR)) {
-        text.Length = keep * sizeof(WCHAR);
-    }
-    ANSI_STRING ansi;
-    ansi.Buffer = name;
-    ansi.Length = 0;
-    ansi.MaximumLength = HOOKED_DRIVER_NAME_SIZE; // the characters kept and a NUL
-    if (!NT_SUCCESS(RtlUnicodeStringToAnsiString(&ansi, &text, FALSE))) {
-        std::memset(name, 0, sizeof name);
-        return;
-    }
-    name[ansi.Length] = '\0';
 }
 
 // Releases the nodes of a chain of unlinked device-object entries and frees the entries; with markRemoved,
@@ -166,7 +132,7 @@ PDRVOBJ_EXTENSION HookDriverObject(PDRIVER_OBJECT DriverObject) {
     }
     LockedListInitialize(devices);
     CHAR name[HOOKED_DRIVER_NAME_SIZE];
-    DriverNameQuery(DriverObject, name);
+    ObjectNameQueryAnsi(DriverObject, u"\\Driver\\", name, HOOKED_DRIVER_NAME_SIZE);
 
     // Claimed under the list lock, so that of two threads hooking the same driver only one saves its table.
     KIRQL irql = ListLock();
