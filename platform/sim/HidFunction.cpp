@@ -7,8 +7,30 @@
 
 namespace sim {
 
+namespace {
+
+// Whether a report descriptor has an Output main item (a keyboard's LEDs).
+bool HasOutputReport(const Bytes& descriptor) {
+    for (size_t i = 0; i < descriptor.size();) {
+        const UCHAR prefix = descriptor[i];
+        if (prefix == 0xFE) { // long item
+            i += 3 + (i + 1 < descriptor.size() ? descriptor[i + 1] : 0);
+            continue;
+        }
+        if ((prefix & 0xFC) == 0x90) {
+            return true;
+        }
+        static constexpr size_t kSizes[] = {0, 1, 2, 4};
+        i += 1 + kSizes[prefix & 3];
+    }
+    return false;
+}
+
+} // namespace
+
 HidFunction::HidFunction(Bytes reportDescriptor, UCHAR inEndpoint, USHORT inputReportSize)
-    : m_reportDescriptor(std::move(reportDescriptor)), m_inEndpoint(inEndpoint), m_inputReportSize(inputReportSize) {}
+    : m_reportDescriptor(std::move(reportDescriptor)), m_inEndpoint(inEndpoint), m_inputReportSize(inputReportSize),
+      m_hasOutput(HasOutputReport(m_reportDescriptor)) {}
 
 Bytes HidFunction::HidDescriptor() const {
     Bytes b{9, HID_HID_DESCRIPTOR_TYPE, 0x11, 0x01, 0, 1, HID_REPORT_DESCRIPTOR_TYPE, 0, 0};
@@ -58,7 +80,16 @@ TransferResult HidFunction::ClassRequest(const SetupPacket& setup, std::span<UCH
     std::lock_guard guard(m_lock);
     switch (setup.bRequest) {
     case HID_REQUEST_GET_REPORT: {
-        Bytes report = m_inputReports.empty() ? Bytes(m_inputReportSize) : m_inputReports.front();
+        // wValue: report type (1 input, 2 output, 3 feature) and ID. The devices have no feature reports.
+        const UCHAR type = static_cast<UCHAR>(setup.wValue >> 8);
+        Bytes report;
+        if (type == 1) {
+            report = m_inputReports.empty() ? Bytes(m_inputReportSize) : m_inputReports.front();
+        } else if (type == 2 && !m_outputReport.empty()) {
+            report = m_outputReport;
+        } else {
+            return TransferResult::Stall();
+        }
         size_t n = std::min(report.size(), data.size());
         if (n) {
             std::memcpy(data.data(), report.data(), n);
@@ -66,6 +97,9 @@ TransferResult HidFunction::ClassRequest(const SetupPacket& setup, std::span<UCH
         return TransferResult::Ok(static_cast<ULONG>(n));
     }
     case HID_REQUEST_SET_REPORT:
+        if ((setup.wValue >> 8) != 2 || setup.In() || !m_hasOutput) {
+            return TransferResult::Stall(); // output reports only, of a device that has them
+        }
         m_outputReport.assign(data.begin(), data.end());
         return TransferResult::Ok(static_cast<ULONG>(data.size()));
     case HID_REQUEST_GET_IDLE:

@@ -42,6 +42,7 @@ private:
     const Bytes m_reportDescriptor;
     const UCHAR m_inEndpoint;
     const USHORT m_inputReportSize;
+    const bool m_hasOutput;
     mutable std::mutex m_lock; // guards what tests read from outside a request
     std::deque<Bytes> m_inputReports;
     Bytes m_outputReport;

@@ -1,12 +1,15 @@
 // "usbprint": the printer-class driver, which reads the printer's IEEE 1284 device ID and reports the printer
-// as a "USBPRINT\<manufacturer><model><checksum>" device; and "winusb", the generic driver that only
-// configures a vendor-specific device.
+// as a "USBPRINT\<manufacturer><model><checksum>" device, and sends print jobs (writes to it) to the printer on
+// its own thread, with the port status, device ID and soft reset requests.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/sim/internal/ClassDevice.h"
 #include "platform/sim/internal/ClassDrivers.h"
+#include "platform/sim/internal/UrbRequest.h"
+#include "platform/sim/internal/WorkQueue.h"
 
 namespace sim::drv {
 
@@ -72,7 +75,9 @@ private:
 
 class PrintFdo : public UsbClassDevice {
 public:
-    PrintFdo(PDEVICE_OBJECT self, PDEVICE_OBJECT pdo, PDEVICE_OBJECT lower) : UsbClassDevice(self, pdo, lower) {}
+    PrintFdo(PDEVICE_OBJECT self, PDEVICE_OBJECT pdo, PDEVICE_OBJECT lower) : UsbClassDevice(self, pdo, lower) {
+        self->Flags |= DO_DIRECT_IO; // print data comes described by MDLs
+    }
 
     const std::string& DeviceIdText() const { return m_deviceId; }
 
@@ -82,19 +87,31 @@ protected:
         if (!NT_SUCCESS(status)) {
             return status;
         }
-        Bytes id(1024);
-        ULONG length = static_cast<ULONG>(id.size());
-        status = Client().ClassRequest(URB_FUNCTION_CLASS_INTERFACE, true, 0, 0,
-                                       static_cast<USHORT>(m_interface << 8), id.data(), &length);
-        if (NT_SUCCESS(status) && length > 2) {
-            // Two bytes of length (big-endian, themselves included), then the text.
-            size_t size = std::min<size_t>(static_cast<size_t>(id[0] << 8 | id[1]), length);
-            m_deviceId.assign(id.begin() + 2, id.begin() + static_cast<std::ptrdiff_t>(std::max<size_t>(size, 2)));
+        const USBD_INTERFACE_INFORMATION* interface = m_selection.Interface(m_interface);
+        for (ULONG i = 0; interface && i < interface->NumberOfPipes; ++i) {
+            const USBD_PIPE_INFORMATION& pipe = interface->Pipes[i];
+            if (pipe.PipeType == UsbdPipeTypeBulk && !(pipe.EndpointAddress & 0x80)) {
+                m_out = pipe.PipeHandle;
+            }
         }
+        m_write = std::make_unique<UrbRequest>(m_lower, static_cast<USHORT>(sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER)), 0);
+        if (!m_out || !m_write->Valid()) {
+            return STATUS_DEVICE_DATA_ERROR;
+        }
+        Bytes id;
+        status = DeviceId(id);
+        if (NT_SUCCESS(status) && id.size() > 2) {
+            m_deviceId.assign(id.begin() + 2, id.end());
+        }
+        UCHAR port = 0;
+        PortStatus(port);
         m_interfaces.Enable(m_pdo, GUID_DEVINTERFACE_USBPRINT);
         return STATUS_SUCCESS;
     }
-    void OnStop() override { m_interfaces.DisableAll(); }
+    void OnStop() override {
+        m_interfaces.DisableAll();
+        m_queue.Stop(); // the jobs queued so far end (failing: the printer is gone)
+    }
     bool IsBus() const override { return true; }
     void Enumerate() override {
         if (m_enumerated || !m_started || m_deviceId.empty()) {
@@ -108,11 +125,106 @@ protected:
             AddNewChild<PrinterPdo>(pdo, this);
         }
     }
+    NTSTATUS CreateClose(PIRP irp) override { return Complete(irp, STATUS_SUCCESS); }
+    NTSTATUS Other(PIRP irp) override {
+        if (IoGetCurrentIrpStackLocation(irp)->MajorFunction != IRP_MJ_WRITE) {
+            return PassDown(m_lower, irp);
+        }
+        // A print job goes out on the driver's own thread; the writer's request stays pending until the printer
+        // has taken all of it.
+        IoMarkIrpPending(irp);
+        if (!m_started || !m_queue.Post([this, irp] { Write(irp); })) {
+            Complete(irp, STATUS_NO_SUCH_DEVICE);
+        }
+        return STATUS_PENDING;
+    }
+    NTSTATUS DeviceControl(PIRP irp) override {
+        PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
+        auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
+        const ULONG outLength = location->Parameters.DeviceIoControl.OutputBufferLength;
+        switch (location->Parameters.DeviceIoControl.IoControlCode) {
+        case IOCTL_USBPRINT_GET_LPT_STATUS: {
+            if (!buffer || outLength < 1) {
+                return Complete(irp, STATUS_BUFFER_TOO_SMALL);
+            }
+            NTSTATUS status = PortStatus(buffer[0]);
+            return Complete(irp, status, NT_SUCCESS(status) ? 1 : 0);
+        }
+        case IOCTL_USBPRINT_GET_1284_ID: {
+            Bytes id;
+            NTSTATUS status = DeviceId(id);
+            if (!NT_SUCCESS(status)) {
+                return Complete(irp, status);
+            }
+            if (!buffer || outLength < id.size()) {
+                return Complete(irp, STATUS_BUFFER_TOO_SMALL);
+            }
+            std::memcpy(buffer, id.data(), id.size());
+            return Complete(irp, STATUS_SUCCESS, id.size());
+        }
+        case IOCTL_USBPRINT_SOFT_RESET: {
+            ULONG none = 0;
+            return Complete(irp, Client().ClassRequest(URB_FUNCTION_CLASS_INTERFACE, false, 2, 0, m_interface, nullptr,
+                                                       &none));
+        }
+        default:
+            return PassDown(m_lower, irp);
+        }
+    }
 
 private:
+    // GET_DEVICE_ID: two bytes of length (big-endian, themselves included), then the IEEE 1284 text.
+    NTSTATUS DeviceId(Bytes& id) {
+        id.assign(1024, 0);
+        ULONG length = static_cast<ULONG>(id.size());
+        NTSTATUS status = Client().ClassRequest(URB_FUNCTION_CLASS_INTERFACE, true, 0, 0,
+                                                static_cast<USHORT>(m_interface << 8), id.data(), &length);
+        if (!NT_SUCCESS(status) || length < 2) {
+            return NT_SUCCESS(status) ? STATUS_DEVICE_DATA_ERROR : status;
+        }
+        id.resize(std::min<size_t>(std::max<size_t>(static_cast<size_t>(id[0] << 8 | id[1]), 2), length));
+        return STATUS_SUCCESS;
+    }
+    NTSTATUS PortStatus(UCHAR& status) {
+        ULONG length = 1;
+        return Client().ClassRequest(URB_FUNCTION_CLASS_INTERFACE, true, 1, 0, m_interface, &status, &length);
+    }
+    void Write(PIRP irp) {
+        const ULONG length = IoGetCurrentIrpStackLocation(irp)->Parameters.Write.Length;
+        PMDL mdl = irp->MdlAddress;
+        if (length && !mdl) {
+            Complete(irp, STATUS_INVALID_PARAMETER);
+            return;
+        }
+        auto* base = static_cast<UCHAR*>(length ? MmGetMdlVirtualAddress(mdl) : nullptr);
+        ULONG done = 0;
+        NTSTATUS status = STATUS_SUCCESS;
+        while (done < length && NT_SUCCESS(status)) {
+            // Transfers of at most 64 KiB, each described by the part of the writer's MDL it covers.
+            const ULONG piece = std::min<ULONG>(length - done, 64 * 1024);
+            PMDL partial = IoAllocateMdl(base + done, piece, FALSE, FALSE, nullptr);
+            if (!partial) {
+                status = STATUS_INSUFFICIENT_RESOURCES;
+                break;
+            }
+            IoBuildPartialMdl(mdl, partial, base + done, piece);
+            UsbBuildInterruptOrBulkTransferRequest(m_write->Urb(), m_write->UrbSize(), m_out, nullptr, partial, piece,
+                                                   USBD_TRANSFER_DIRECTION_OUT, nullptr);
+            status = m_write->Send();
+            if (NT_SUCCESS(status)) {
+                done += m_write->Urb()->UrbBulkOrInterruptTransfer.TransferBufferLength;
+            }
+            IoFreeMdl(partial);
+        }
+        Complete(irp, status, done);
+    }
+
     std::string m_deviceId;
     InterfaceSet m_interfaces;
     bool m_enumerated = false;
+    USBD_PIPE_HANDLE m_out = nullptr;
+    std::unique_ptr<UrbRequest> m_write;
+    WorkQueue m_queue;
 };
 
 PrinterPdo::PrinterPdo(PDEVICE_OBJECT self, PrintFdo* parent) : PhysicalDevice(self, parent), m_print(parent) {}
@@ -130,29 +242,14 @@ std::u16string PrinterPdo::DeviceText() const {
     return Utf16(IdField(id, "MFG", "MANUFACTURER") + " " + IdField(id, "MDL", "MODEL"));
 }
 
-class GenericFdo : public UsbClassDevice {
-public:
-    GenericFdo(PDEVICE_OBJECT self, PDEVICE_OBJECT pdo, PDEVICE_OBJECT lower) : UsbClassDevice(self, pdo, lower) {}
-
-protected:
-    NTSTATUS OnStart() override { return Configure(kAnyClass, true); }
-};
-
 NTSTATUS AddPrinter(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     return FunctionDevice::Add(driver, pdo, FILE_DEVICE_PRINTER, [pdo](PDEVICE_OBJECT self, PDEVICE_OBJECT lower) {
         return new PrintFdo(self, pdo, lower);
     });
 }
 
-NTSTATUS AddGeneric(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
-    return FunctionDevice::Add(driver, pdo, FILE_DEVICE_UNKNOWN, [pdo](PDEVICE_OBJECT self, PDEVICE_OBJECT lower) {
-        return new GenericFdo(self, pdo, lower);
-    });
-}
-
 } // namespace
 
 NTSTATUS UsbPrintEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddPrinter); }
-NTSTATUS WinUsbEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddGeneric); }
 
 } // namespace sim::drv

@@ -1,11 +1,17 @@
-// "usbstor": the bulk-only mass-storage class driver and the disk it reports.
+// "usbstor": the bulk-only mass-storage class driver and the disk it reports. Every buffer it hands down is
+// its own pool (command and status wrappers, sense data) or the caller's data described by an MDL.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "platform/sim/MassStorage.h"
 #include "platform/sim/internal/ClassDevice.h"
 #include "platform/sim/internal/ClassDrivers.h"
+#include "platform/sim/internal/Srb.h"
+#include "platform/sim/internal/UrbRequest.h"
 #include "platform/sim/internal/UsbHub.h"
+#include "platform/sim/internal/WorkQueue.h"
+#include "usbioctl.h"
 
 namespace sim::drv {
 
@@ -28,6 +34,8 @@ std::u16string Field(const std::u16string& text, size_t width) {
 
 class StorFdo;
 
+// The disk the storage class driver reports for the device's logical unit: SCSI request blocks sent to it
+// (IRP_MJ_SCSI) run through the bulk-only transport, one at a time, on the storage driver's own thread.
 class DiskPdo : public PhysicalDevice {
 public:
     DiskPdo(PDEVICE_OBJECT self, StorFdo* parent);
@@ -39,8 +47,7 @@ protected:
     std::vector<std::u16string> CompatibleIds() const override { return {u"USBSTOR\\Disk", u"USBSTOR\\RAW"}; }
     std::u16string DeviceText() const override;
     void Capabilities(DEVICE_CAPABILITIES& capabilities) const override;
-    // SCSI request blocks come with the storage traffic of the machine; until then the disk takes none.
-    NTSTATUS InternalDeviceControl(PIRP irp) override { return Complete(irp, STATUS_NOT_SUPPORTED); }
+    NTSTATUS InternalDeviceControl(PIRP irp) override;
 
 private:
     StorFdo* const m_stor;
@@ -55,37 +62,12 @@ public:
     const std::u16string& RevisionText() const { return m_revision; }
     const std::u16string& Serial() const { return m_serial; }
 
+    // Queues a SCSI request block of the disk; false when the driver no longer takes any.
+    bool Queue(PIRP irp, PSCSI_REQUEST_BLOCK srb);
+
 protected:
-    NTSTATUS OnStart() override {
-        NTSTATUS status = Configure(USB_DEVICE_CLASS_STORAGE);
-        if (!NT_SUCCESS(status)) {
-            return status;
-        }
-        const USBD_INTERFACE_INFORMATION* interface = m_selection.Interface(m_interface);
-        for (ULONG i = 0; interface && i < interface->NumberOfPipes; ++i) {
-            const USBD_PIPE_INFORMATION& pipe = interface->Pipes[i];
-            if (pipe.PipeType == UsbdPipeTypeBulk) {
-                (pipe.EndpointAddress & 0x80 ? m_in : m_out) = pipe.PipeHandle;
-            }
-        }
-        if (!m_in || !m_out) {
-            return STATUS_DEVICE_DATA_ERROR;
-        }
-        UrbClient client = Client();
-        UCHAR maxLun = 0;
-        ULONG length = sizeof maxLun;
-        client.ClassRequest(URB_FUNCTION_CLASS_INTERFACE, true, 0xFE, 0, m_interface, &maxLun, &length);
-        UCHAR inquiry[36] = {};
-        const UCHAR cdb[6] = {0x12, 0, 0, 0, sizeof inquiry, 0};
-        ULONG received = sizeof inquiry;
-        if (NT_SUCCESS(BulkOnly(cdb, sizeof cdb, inquiry, &received)) && received >= 36) {
-            m_vendor = Trimmed(std::u16string(inquiry + 8, inquiry + 16));
-            m_product = Trimmed(std::u16string(inquiry + 16, inquiry + 32));
-            m_revision = Trimmed(std::u16string(inquiry + 32, inquiry + 36));
-        }
-        m_serial = ReadString(client, m_device.iSerialNumber);
-        return STATUS_SUCCESS;
-    }
+    NTSTATUS OnStart() override;
+    void OnStop() override;
     bool IsBus() const override { return true; }
     void Enumerate() override {
         if (m_enumerated || !m_started) {
@@ -102,32 +84,19 @@ protected:
     }
 
 private:
-    // One command through the bulk-only transport: command block wrapper, data in, status wrapper.
-    NTSTATUS BulkOnly(const UCHAR* cdb, UCHAR cdbLength, UCHAR* data, ULONG* length) {
-        UrbClient client = Client();
-        UCHAR cbw[31] = {};
-        WriteU32(cbw, BulkOnlyFunction::kCbwSignature);
-        WriteU32(cbw + 4, ++m_tag);
-        WriteU32(cbw + 8, *length);
-        cbw[12] = 0x80;
-        cbw[14] = cdbLength;
-        std::memcpy(cbw + 15, cdb, cdbLength);
-        ULONG sent = sizeof cbw;
-        NTSTATUS status = client.Transfer(m_out, false, cbw, &sent);
-        if (NT_SUCCESS(status) && *length) {
-            status = client.Transfer(m_in, true, data, length);
-        }
-        UCHAR csw[13] = {};
-        ULONG cswLength = sizeof csw;
-        if (NT_SUCCESS(status)) {
-            status = client.Transfer(m_in, true, csw, &cswLength);
-        }
-        if (NT_SUCCESS(status) &&
-            (cswLength != sizeof csw || ReadU32(csw) != BulkOnlyFunction::kCswSignature || csw[12] != 0)) {
-            status = STATUS_IO_DEVICE_ERROR;
-        }
-        return status;
-    }
+    // What one command through the transport gave: the status wrapper's status (0 passed, 1 failed, 2 phase
+    // error), the data moved, and whether the transport itself failed.
+    struct Outcome {
+        NTSTATUS status = STATUS_SUCCESS;
+        UCHAR cswStatus = 0;
+        ULONG moved = 0;
+    };
+    // One command: command block wrapper, data (from `buffer`, or described by `mdl`), status wrapper.
+    Outcome BulkOnly(const UCHAR* cdb, UCHAR cdbLength, bool in, PVOID buffer, PMDL mdl, ULONG length);
+    void Execute(PIRP irp, PSCSI_REQUEST_BLOCK srb);
+    NTSTATUS ResetPipe(USBD_PIPE_HANDLE pipe);
+    void ResetRecovery();
+    bool Stalled(const UrbRequest& request) const;
 
     USBD_PIPE_HANDLE m_in = nullptr;
     USBD_PIPE_HANDLE m_out = nullptr;
@@ -137,7 +106,204 @@ private:
     std::u16string m_revision = u"0000";
     std::u16string m_serial;
     bool m_enumerated = false;
+    std::unique_ptr<UrbRequest> m_cbw;  // 31-byte command block wrapper
+    std::unique_ptr<UrbRequest> m_data; // the data stage, over the request's own buffer or MDL
+    std::unique_ptr<UrbRequest> m_csw;  // 13-byte command status wrapper
+    PoolBuffer m_sense{18};
+    WorkQueue m_queue;
 };
+
+NTSTATUS StorFdo::OnStart() {
+    NTSTATUS status = Configure(USB_DEVICE_CLASS_STORAGE);
+    if (!NT_SUCCESS(status)) {
+        return status;
+    }
+    const USBD_INTERFACE_INFORMATION* interface = m_selection.Interface(m_interface);
+    for (ULONG i = 0; interface && i < interface->NumberOfPipes; ++i) {
+        const USBD_PIPE_INFORMATION& pipe = interface->Pipes[i];
+        if (pipe.PipeType == UsbdPipeTypeBulk) {
+            (pipe.EndpointAddress & 0x80 ? m_in : m_out) = pipe.PipeHandle;
+        }
+    }
+    if (!m_in || !m_out) {
+        return STATUS_DEVICE_DATA_ERROR;
+    }
+    constexpr auto kTransfer = static_cast<USHORT>(sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER));
+    m_cbw = std::make_unique<UrbRequest>(m_lower, kTransfer, 31);
+    m_data = std::make_unique<UrbRequest>(m_lower, kTransfer, 0);
+    m_csw = std::make_unique<UrbRequest>(m_lower, kTransfer, 13);
+    if (!m_cbw->Valid() || !m_data->Valid() || !m_csw->Valid() || !m_sense) {
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
+    UrbClient client = Client();
+    UCHAR maxLun = 0;
+    ULONG length = sizeof maxLun;
+    client.ClassRequest(URB_FUNCTION_CLASS_INTERFACE, true, 0xFE, 0, m_interface, &maxLun, &length);
+    PoolBuffer inquiry(36);
+    const UCHAR cdb[6] = {0x12, 0, 0, 0, 36, 0};
+    Outcome outcome = BulkOnly(cdb, sizeof cdb, true, inquiry.Data(), nullptr, 36);
+    if (NT_SUCCESS(outcome.status) && outcome.cswStatus == 0 && outcome.moved >= 36) {
+        const UCHAR* bytes = inquiry.Data();
+        m_vendor = Trimmed(std::u16string(bytes + 8, bytes + 16));
+        m_product = Trimmed(std::u16string(bytes + 16, bytes + 32));
+        m_revision = Trimmed(std::u16string(bytes + 32, bytes + 36));
+    }
+    m_serial = ReadString(client, m_device.iSerialNumber);
+    return STATUS_SUCCESS;
+}
+
+void StorFdo::OnStop() {
+    m_queue.Stop(); // the requests queued so far run (and fail, the device being gone)
+}
+
+bool StorFdo::Queue(PIRP irp, PSCSI_REQUEST_BLOCK srb) {
+    return m_queue.Post([this, irp, srb] { Execute(irp, srb); });
+}
+
+bool StorFdo::Stalled(const UrbRequest& request) const {
+    const USBD_STATUS status = request.Urb()->UrbHeader.Status;
+    return status == USBD_STATUS_STALL_PID || status == USBD_STATUS_ENDPOINT_HALTED;
+}
+
+NTSTATUS StorFdo::ResetPipe(USBD_PIPE_HANDLE pipe) {
+    PoolBuffer urb(sizeof(_URB_PIPE_REQUEST));
+    if (!urb) {
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
+    PURB request = urb.As<URB>();
+    request->UrbHeader.Length = sizeof(_URB_PIPE_REQUEST);
+    request->UrbHeader.Function = URB_FUNCTION_SYNC_RESET_PIPE_AND_CLEAR_STALL;
+    request->UrbPipeRequest.PipeHandle = pipe;
+    return Client().Submit(request);
+}
+
+void StorFdo::ResetRecovery() {
+    // A port that is gone or disabled needs no reset; else the transport is reset and both pipes cleared.
+    PoolBuffer port(sizeof(ULONG));
+    if (port && NT_SUCCESS(SendInternalIoctl(m_lower, IOCTL_INTERNAL_USB_GET_PORT_STATUS, port.Data())) &&
+        !(*port.As<ULONG>() & USBD_PORT_CONNECTED)) {
+        return;
+    }
+    ULONG none = 0;
+    Client().ClassRequest(URB_FUNCTION_CLASS_INTERFACE, false, 0xFF, 0, m_interface, nullptr, &none);
+    ResetPipe(m_in);
+    ResetPipe(m_out);
+}
+
+StorFdo::Outcome StorFdo::BulkOnly(const UCHAR* cdb, UCHAR cdbLength, bool in, PVOID buffer, PMDL mdl,
+                                   ULONG length) {
+    Outcome outcome;
+    const ULONG tag = ++m_tag;
+    UCHAR* cbw = m_cbw->Buffer();
+    std::memset(cbw, 0, 31);
+    WriteU32(cbw, BulkOnlyFunction::kCbwSignature);
+    WriteU32(cbw + 4, tag);
+    WriteU32(cbw + 8, length);
+    cbw[12] = in ? 0x80 : 0x00;
+    cbw[14] = cdbLength;
+    std::memcpy(cbw + 15, cdb, cdbLength);
+    UsbBuildInterruptOrBulkTransferRequest(m_cbw->Urb(), m_cbw->UrbSize(), m_out, cbw, nullptr, 31,
+                                           USBD_TRANSFER_DIRECTION_OUT, nullptr);
+    outcome.status = m_cbw->Send();
+    if (!NT_SUCCESS(outcome.status)) {
+        ResetRecovery();
+        return outcome;
+    }
+    if (length) {
+        UsbBuildInterruptOrBulkTransferRequest(
+            m_data->Urb(), m_data->UrbSize(), in ? m_in : m_out, mdl ? nullptr : buffer, mdl, length,
+            (in ? USBD_TRANSFER_DIRECTION_IN : USBD_TRANSFER_DIRECTION_OUT) | USBD_SHORT_TRANSFER_OK, nullptr);
+        NTSTATUS status = m_data->Send();
+        if (NT_SUCCESS(status)) {
+            outcome.moved = m_data->Urb()->UrbBulkOrInterruptTransfer.TransferBufferLength;
+        } else if (Stalled(*m_data)) {
+            ResetPipe(in ? m_in : m_out); // the device ended the data stage early; its status follows
+        } else {
+            outcome.status = status;
+            ResetRecovery();
+            return outcome;
+        }
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        UsbBuildInterruptOrBulkTransferRequest(m_csw->Urb(), m_csw->UrbSize(), m_in, m_csw->Buffer(), nullptr, 13,
+                                               USBD_TRANSFER_DIRECTION_IN | USBD_SHORT_TRANSFER_OK, nullptr);
+        outcome.status = m_csw->Send();
+        if (NT_SUCCESS(outcome.status) || !Stalled(*m_csw)) {
+            break;
+        }
+        ResetPipe(m_in); // a stalled status stage is cleared and read once more
+    }
+    const UCHAR* csw = m_csw->Buffer();
+    if (NT_SUCCESS(outcome.status) &&
+        (m_csw->Urb()->UrbBulkOrInterruptTransfer.TransferBufferLength != 13 ||
+         ReadU32(csw) != BulkOnlyFunction::kCswSignature || ReadU32(csw + 4) != tag)) {
+        outcome.status = STATUS_IO_DEVICE_ERROR; // not the status of this command: the transport is lost
+    }
+    if (!NT_SUCCESS(outcome.status)) {
+        ResetRecovery();
+        return outcome;
+    }
+    outcome.cswStatus = csw[12];
+    if (outcome.cswStatus == 2) {
+        ResetRecovery(); // phase error
+    }
+    return outcome;
+}
+
+void StorFdo::Execute(PIRP irp, PSCSI_REQUEST_BLOCK srb) {
+    const bool in = (srb->SrbFlags & SRB_FLAGS_DATA_IN) != 0;
+    const ULONG length = srb->DataTransferLength;
+    // The data is described by the request's MDL: the part of it where the block's data buffer lies.
+    PMDL partial = nullptr;
+    PMDL mdl = nullptr;
+    if (length && irp->MdlAddress) {
+        mdl = irp->MdlAddress;
+        if (srb->DataBuffer != MmGetMdlVirtualAddress(mdl) || length != MmGetMdlByteCount(mdl)) {
+            partial = IoAllocateMdl(srb->DataBuffer, length, FALSE, FALSE, nullptr);
+            if (partial) {
+                IoBuildPartialMdl(mdl, partial, srb->DataBuffer, length);
+            }
+            mdl = partial;
+        }
+    }
+    NTSTATUS status;
+    if (length && !mdl && !srb->DataBuffer) {
+        srb->SrbStatus = SRB_STATUS_INVALID_REQUEST;
+        status = STATUS_INVALID_PARAMETER;
+    } else {
+        Outcome outcome = BulkOnly(srb->Cdb, srb->CdbLength, in, srb->DataBuffer, mdl, length);
+        srb->DataTransferLength = outcome.moved;
+        if (!NT_SUCCESS(outcome.status)) {
+            srb->SrbStatus = outcome.status == STATUS_CANCELLED ? SRB_STATUS_ABORTED : SRB_STATUS_NO_DEVICE;
+            status = outcome.status;
+        } else if (outcome.cswStatus == 0) {
+            srb->SrbStatus = SRB_STATUS_SUCCESS;
+            srb->ScsiStatus = SCSISTAT_GOOD;
+            status = STATUS_SUCCESS;
+        } else if (outcome.cswStatus == 1) {
+            // CHECK CONDITION: the sense data is fetched at once (auto sense) for the disk to read.
+            srb->SrbStatus = SRB_STATUS_ERROR;
+            srb->ScsiStatus = SCSISTAT_CHECK_CONDITION;
+            status = STATUS_IO_DEVICE_ERROR;
+            if (!(srb->SrbFlags & SRB_FLAGS_DISABLE_AUTOSENSE) && srb->SenseInfoBuffer && srb->SenseInfoBufferLength) {
+                const UCHAR requestSense[6] = {0x03, 0, 0, 0, 18, 0};
+                Outcome sense = BulkOnly(requestSense, sizeof requestSense, true, m_sense.Data(), nullptr, 18);
+                if (NT_SUCCESS(sense.status) && sense.cswStatus == 0) {
+                    std::memcpy(srb->SenseInfoBuffer, m_sense.Data(),
+                                std::min<ULONG>(sense.moved, srb->SenseInfoBufferLength));
+                    srb->SrbStatus |= SRB_STATUS_AUTOSENSE_VALID;
+                }
+            }
+        } else {
+            srb->SrbStatus = SRB_STATUS_BUS_RESET;
+            status = STATUS_IO_DEVICE_ERROR;
+        }
+    }
+    if (partial) {
+        IoFreeMdl(partial);
+    }
+    Complete(irp, status, NT_SUCCESS(status) ? srb->DataTransferLength : 0);
+}
 
 DiskPdo::DiskPdo(PDEVICE_OBJECT self, StorFdo* parent) : PhysicalDevice(self, parent), m_stor(parent) {}
 
@@ -173,6 +339,40 @@ void DiskPdo::Capabilities(DEVICE_CAPABILITIES& capabilities) const {
     capabilities.UniqueID = m_stor->Serial().empty() ? FALSE : TRUE;
     capabilities.Removable = FALSE;
     capabilities.SurpriseRemovalOK = TRUE;
+}
+
+NTSTATUS DiskPdo::InternalDeviceControl(PIRP irp) {
+    PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
+    // IRP_MJ_SCSI shares its major function with internal device controls; a request block has no control code.
+    if (location->Parameters.DeviceIoControl.IoControlCode != 0) {
+        return Complete(irp, STATUS_NOT_SUPPORTED);
+    }
+    auto* srb = location->Parameters.Scsi.Srb;
+    if (!srb) {
+        return Complete(irp, STATUS_INVALID_PARAMETER);
+    }
+    switch (srb->Function) {
+    case SRB_FUNCTION_EXECUTE_SCSI:
+        if (!m_present || srb->CdbLength == 0 || srb->CdbLength > 16) {
+            srb->SrbStatus = m_present ? SRB_STATUS_INVALID_REQUEST : SRB_STATUS_NO_DEVICE;
+            return Complete(irp, m_present ? STATUS_INVALID_PARAMETER : STATUS_NO_SUCH_DEVICE);
+        }
+        IoMarkIrpPending(irp);
+        if (!m_stor->Queue(irp, srb)) {
+            srb->SrbStatus = SRB_STATUS_NO_DEVICE;
+            Complete(irp, STATUS_NO_SUCH_DEVICE);
+        }
+        return STATUS_PENDING;
+    case SRB_FUNCTION_CLAIM_DEVICE:
+    case SRB_FUNCTION_RELEASE_DEVICE:
+    case SRB_FUNCTION_FLUSH:
+    case SRB_FUNCTION_SHUTDOWN:
+        srb->SrbStatus = SRB_STATUS_SUCCESS;
+        return Complete(irp, STATUS_SUCCESS);
+    default:
+        srb->SrbStatus = SRB_STATUS_INVALID_REQUEST;
+        return Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
+    }
 }
 
 NTSTATUS AddStor(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
