@@ -20,8 +20,7 @@ constexpr ULONG NO_PORT = 0xFFFFFFFF;
 // `declared` bytes.
 VOID OutputRequest(const IOCTL_REQUEST* request, PIOCTL_RECORD record, ULONG declared) {
     if (!request->Completion) {
-        IoctlRecordPart1(record, sizeof(ULONG));
-        IoctlRecordPutUlong(record, 0, request->Location->Parameters.DeviceIoControl.OutputBufferLength);
+        IoctlRecordPart1Is(record, request->Location->Parameters.DeviceIoControl.OutputBufferLength);
     } else if (IoctlSucceeded(request)) {
         IoctlRecordAppendBuffer(record, IoctlReturned(request, IoctlSystemBuffer(request), declared));
     }
@@ -37,8 +36,7 @@ VOID UserRequestPayload(const IOCTL_REQUEST* request, PIOCTL_RECORD record) {
     head.OutputBufferLength = parameters.OutputBufferLength;
     head.SystemBuffer = reinterpret_cast<ULONG64>(request->Irp->AssociatedIrp.SystemBuffer);
     IoctlBufferRead(buffer, 0, head.BufferHead, sizeof head.BufferHead);
-    IoctlRecordPart1(record, sizeof head);
-    IoctlRecordPut(record, 0, &head, sizeof head);
+    IoctlRecordPart1Is(record, head);
     if (IoctlBufferFirstUlong(buffer, 0) == USBUSER_GET_CONTROLLER_INFO_0) {
         IoctlRecordAppendBuffer(record, IoctlSlice(IoctlReturned(request, buffer, ~0u), sizeof head.BufferHead,
                                                    HCD_RECORD_USER_REQUEST_EXTRA));

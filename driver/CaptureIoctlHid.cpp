@@ -28,8 +28,7 @@ VOID BufferBlock(PIOCTL_RECORD record, ULONG length, ULONG second, const VOID* a
     block.BufferLength = length;
     block.FirstByte = second;
     block.Buffer = reinterpret_cast<ULONG64>(address);
-    IoctlRecordPart1(record, sizeof block);
-    IoctlRecordPut(record, 0, &block, sizeof block);
+    IoctlRecordPart1Is(record, block);
 }
 
 ULONG FirstByte(IOCTL_BUFFER buffer) {
@@ -80,8 +79,7 @@ VOID IndexedString(const IOCTL_REQUEST* request, PIOCTL_RECORD record) {
     block.Mdl = reinterpret_cast<ULONG64>(request->Irp->MdlAddress);
     block.SystemBuffer = reinterpret_cast<ULONG64>(request->Irp->AssociatedIrp.SystemBuffer);
     block.FirstWord = IoctlBufferFirstUlong(IoctlSystemBuffer(request), 0);
-    IoctlRecordPart1(record, sizeof block);
-    IoctlRecordPut(record, 0, &block, sizeof block);
+    IoctlRecordPart1Is(record, block);
     if (IoctlSucceeded(request)) {
         IoctlRecordAppendBuffer(record,
                                 IoctlReturned(request, IoctlOutputBuffer(request), parameters.OutputBufferLength));

@@ -66,10 +66,11 @@ ULONG CappedLength(ULONG64 length) {
     return length < IOCTL_RECORD_STRUCTURE_LENGTH_MAX ? static_cast<ULONG>(length) : IOCTL_RECORD_STRUCTURE_LENGTH_MAX;
 }
 
-// Part 1 of one u32.
-VOID Ulong(PIOCTL_RECORD record, ULONG value) {
-    IoctlRecordPart1(record, sizeof value);
-    IoctlRecordPutUlong(record, 0, value);
+// The four arguments as the records carry them.
+VOID Arguments(const IOCTL_REQUEST* request, ULONG64 (&arguments)[4]) {
+    for (ULONG i = 0; i < 4; ++i) {
+        arguments[i] = Argument(request, i + 1);
+    }
 }
 
 // IOCTL_INTERNAL_USB_GET_DEVICE_CONFIG_INFO on success: the structure, then the three strings it points to.
@@ -144,13 +145,12 @@ VOID InternalPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
             pdos.Value1 = ReadThrough<ULONG64>(argument1);
             pdos.Value2 = ReadThrough<ULONG64>(argument2);
         }
-        IoctlRecordPart1(Record, sizeof pdos);
-        IoctlRecordPut(Record, 0, &pdos, sizeof pdos);
+        IoctlRecordPart1Is(Record, pdos);
         break;
     }
     case IOCTL_INTERNAL_USB_GET_PORT_STATUS:
     case IOCTL_INTERNAL_USB_GET_HUB_COUNT:
-        Ulong(Record, success ? ReadThrough<ULONG>(argument1) : 0);
+        IoctlRecordPart1Is(Record, success ? ReadThrough<ULONG>(argument1) : ULONG{0});
         break;
     case IOCTL_INTERNAL_USB_GET_HUB_NAME:
         if (!Request->Completion) {
@@ -162,20 +162,19 @@ VOID InternalPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
     case IOCTL_INTERNAL_USB_SUBMIT_IDLE_NOTIFICATION: {
         UCHAR callback[UIN_RECORD_IDLE_NOTIFICATION_SIZE];
         CaptureReadChecked(argument4, callback, sizeof callback);
-        IoctlRecordPart1(Record, sizeof callback);
-        IoctlRecordPut(Record, 0, callback, sizeof callback);
+        IoctlRecordPart1Is(Record, callback);
         break;
     }
     case IOCTL_INTERNAL_USB_RECORD_FAILURE: {
         const auto length = ReadThrough<ULONG>(argument1); // the failure record's own length comes first
-        Ulong(Record, length);
+        IoctlRecordPart1Is(Record, length);
         if (success) {
             IoctlRecordAppendStructure(Record, argument1, CappedLength(length));
         }
         break;
     }
     case IOCTL_INTERNAL_USB_GET_CONTROLLER_NAME:
-        Ulong(Record, static_cast<ULONG>(Argument(Request, 2)));
+        IoctlRecordPart1Is(Record, static_cast<ULONG>(Argument(Request, 2)));
         if (success && argument1 != nullptr) {
             IoctlRecordAppendStructure(Record, argument1, CappedLength(Argument(Request, 2)));
         }
@@ -186,42 +185,33 @@ VOID InternalPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
             info.Argument1Value = ReadThrough<ULONG64>(argument1);
             info.Argument2Value = ReadThrough<ULONG>(argument2);
             info.Argument4Value = ReadThrough<ULONG64>(argument4);
-            IoctlRecordPart1(Record, sizeof info);
-            IoctlRecordPut(Record, 0, &info, sizeof info);
+            IoctlRecordPart1Is(Record, info);
         }
         break;
     case IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE:
         if (success) {
-            IoctlRecordPart1(Record, sizeof(ULONG64));
-            IoctlRecordPutUlong64(Record, 0, ReadThrough<ULONG64>(argument1));
+            IoctlRecordPart1Is(Record, ReadThrough<ULONG64>(argument1));
         }
         break;
     case IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE_EX:
         if (!Request->Completion || success) {
             UIN_RECORD_DEVICE_HANDLE_EX handles;
-            for (ULONG i = 0; i < 4; ++i) {
-                handles.Arguments[i] = Argument(Request, i + 1);
-            }
+            Arguments(Request, handles.Arguments);
             handles.Argument1Value = ReadThrough<ULONG64>(argument1);
-            IoctlRecordPart1(Record, sizeof handles);
-            IoctlRecordPut(Record, 0, &handles, sizeof handles);
+            IoctlRecordPart1Is(Record, handles);
         }
         break;
     case IOCTL_INTERNAL_USB_GET_TT_DEVICE_HANDLE:
         if (!Request->Completion || success) {
             UIN_RECORD_TT_DEVICE_HANDLE handles;
-            for (ULONG i = 0; i < 4; ++i) {
-                handles.Arguments[i] = Argument(Request, i + 1);
-            }
+            Arguments(Request, handles.Arguments);
             handles.Argument1Value = success ? ReadThrough<ULONG64>(argument1) : 0;
             handles.Argument4Value = ReadThrough<ULONG>(argument4);
-            IoctlRecordPart1(Record, sizeof handles);
-            IoctlRecordPut(Record, 0, &handles, sizeof handles);
+            IoctlRecordPart1Is(Record, handles);
         }
         break;
     case IOCTL_INTERNAL_USB_GET_TOPOLOGY_ADDRESS:
-        IoctlRecordPart1(Record, sizeof(ULONG64));
-        IoctlRecordPutUlong64(Record, 0, Argument(Request, 1));
+        IoctlRecordPart1Is(Record, Argument(Request, 1));
         if (success) {
             IoctlRecordAppendStructure(Record, argument1, UIN_RECORD_TOPOLOGY_ADDRESS_SIZE);
         }
@@ -233,8 +223,7 @@ VOID InternalPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
         CaptureReadChecked(argument1, first, sizeof first);
         head.First = first[0];
         head.Second = first[1];
-        IoctlRecordPart1(Record, sizeof head);
-        IoctlRecordPut(Record, 0, &head, sizeof head);
+        IoctlRecordPart1Is(Record, head);
         if (success) {
             DeviceConfigInfo(Record, argument1);
         }

@@ -230,8 +230,7 @@ VOID IoctlRecordAppendBuffer(PIOCTL_RECORD Record, IOCTL_BUFFER Buffer) {
 }
 
 VOID IoctlRecordFirstUlong(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record, ULONG Missing) {
-    IoctlRecordPart1(Record, sizeof(ULONG));
-    IoctlRecordPutUlong(Record, 0, IoctlBufferFirstUlong(IoctlSystemBuffer(Request), Missing));
+    IoctlRecordPart1Is(Record, IoctlBufferFirstUlong(IoctlSystemBuffer(Request), Missing));
 }
 
 VOID IoctlRecordReturned(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {

@@ -111,11 +111,10 @@ typedef struct _IOCTL_RECORD {
 VOID IoctlRecordPart1(PIOCTL_RECORD Record, ULONG Size);
 // Stores Length bytes at Offset of part 1 (within its size).
 VOID IoctlRecordPut(PIOCTL_RECORD Record, ULONG Offset, const VOID* Value, ULONG Length);
-inline VOID IoctlRecordPutUlong(PIOCTL_RECORD Record, ULONG Offset, ULONG Value) {
-    IoctlRecordPut(Record, Offset, &Value, sizeof Value);
-}
-inline VOID IoctlRecordPutUlong64(PIOCTL_RECORD Record, ULONG Offset, ULONG64 Value) {
-    IoctlRecordPut(Record, Offset, &Value, sizeof Value);
+// Part 1 made of exactly `Value` (a fixed block of the kind's layout).
+template <class T> VOID IoctlRecordPart1Is(PIOCTL_RECORD Record, const T& Value) {
+    IoctlRecordPart1(Record, sizeof Value);
+    IoctlRecordPut(Record, 0, &Value, sizeof Value);
 }
 // Appends a run of a request buffer to part 2: Length bytes read from Source when the record is written (a
 // null Source gives zeros, a page that cannot be read '!' bytes).

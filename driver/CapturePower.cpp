@@ -47,8 +47,8 @@ VOID PowerPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
     switch (Request->Location->MinorFunction) {
     case IRP_MN_WAIT_WAKE:
         if (!Request->Completion) {
-            IoctlRecordPart1(Record, sizeof(POWER_RECORD_WAIT_WAKE));
-            IoctlRecordPutUlong(Record, 0, AsUlong(parameters.WaitWake.PowerState));
+            const POWER_RECORD_WAIT_WAKE wake = {AsUlong(parameters.WaitWake.PowerState)};
+            IoctlRecordPart1Is(Record, wake);
         }
         break;
     case IRP_MN_SET_POWER:
@@ -58,8 +58,7 @@ VOID PowerPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
             power.Type = AsUlong(parameters.Power.Type);
             power.State = AsUlong(parameters.Power.State);
             power.ShutdownType = AsUlong(parameters.Power.ShutdownType);
-            IoctlRecordPart1(Record, sizeof power);
-            IoctlRecordPut(Record, 0, &power, sizeof power);
+            IoctlRecordPart1Is(Record, power);
         }
         break;
     case IRP_MN_POWER_SEQUENCE:
@@ -67,8 +66,7 @@ VOID PowerPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
             POWER_SEQUENCE sequence;
             static_assert(sizeof sequence == sizeof(POWER_RECORD_SEQUENCE));
             CaptureReadChecked(parameters.PowerSequence.PowerSequence, &sequence, sizeof sequence);
-            IoctlRecordPart1(Record, sizeof sequence);
-            IoctlRecordPut(Record, 0, &sequence, sizeof sequence);
+            IoctlRecordPart1Is(Record, sequence);
         }
         break;
     }
