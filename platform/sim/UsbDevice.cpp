@@ -308,7 +308,8 @@ TransferResult UsbDevice::Standard(const SetupPacket& setup, std::span<UCHAR> da
             }
             return AnswerWord(m_halted.count(endpoint) ? 1 : 0, data);
         }
-        return AnswerWord(0, data);
+        // An interface's status is all zeros; "other" recipients have no standard status.
+        return recipient == BMREQUEST_TO_INTERFACE ? AnswerWord(0, data) : TransferResult::Stall();
     case USB_REQUEST_CLEAR_FEATURE:
     case USB_REQUEST_SET_FEATURE: {
         bool set = setup.bRequest == USB_REQUEST_SET_FEATURE;

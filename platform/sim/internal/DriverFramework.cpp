@@ -18,8 +18,12 @@ NTSTATUS SignalCompletion(PDEVICE_OBJECT, PIRP, PVOID context) {
 }
 
 SimExtension* ExtensionOf(PDEVICE_OBJECT device) {
-    auto* extension = static_cast<SimExtension*>(device ? device->DeviceExtension : nullptr);
-    return extension && extension->magic == kSimExtensionMagic ? extension : nullptr;
+    // Any device object may be asked about: only one whose extension is large enough is read.
+    if (!device || !device->DeviceExtension || device->Size < sizeof(DEVICE_OBJECT) + sizeof(SimExtension)) {
+        return nullptr;
+    }
+    auto* extension = static_cast<SimExtension*>(device->DeviceExtension);
+    return extension->magic == kSimExtensionMagic ? extension : nullptr;
 }
 
 bool NameTaken(std::u16string_view path) {

@@ -389,6 +389,15 @@ NTSTATUS HubFdo::ProbeStatusEndpoint(ULONG* state) {
     return NT_SUCCESS(status) ? closed : status;
 }
 
+NTSTATUS HubProbeStatusEndpoint(PDEVICE_OBJECT hubPdo, ULONG* state) {
+    for (PDEVICE_OBJECT device = hubPdo; device; device = device->AttachedDevice) {
+        if (auto* hub = dynamic_cast<HubFdo*>(ContextOf(device))) {
+            return hub->ProbeStatusEndpoint(state);
+        }
+    }
+    return STATUS_NO_SUCH_DEVICE;
+}
+
 void HubFdo::EnumeratePort(int port) {
     auto fail = [&] {
         std::lock_guard guard(m_portLock);

@@ -177,6 +177,10 @@ private:
     POWER_SEQUENCE m_sequence{};  // how often the device went to D1, D2, D3
 };
 
+// OPEN_ENDPOINT, GET_ENDPOINT_STATE and CLOSE_ENDPOINT sent by the hub driver of the stack a hub's physical
+// device object heads (STATUS_NO_SUCH_DEVICE when it has none).
+NTSTATUS HubProbeStatusEndpoint(PDEVICE_OBJECT hubPdo, ULONG* state);
+
 // The USB identifiers of a device: "USB\VID_xxxx&PID_xxxx" and friends, shared by the hub's port devices and
 // the composite parents' interface devices.
 std::u16string VidPid(const USB_DEVICE_DESCRIPTOR& device);
