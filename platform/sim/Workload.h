@@ -58,8 +58,10 @@ struct WorkloadOptions {
     std::string device;
 
     ULONG reportRateHz = 125;          // mouse moving: input reports per second
-    ULONG fileBytes = 256 * 1024;      // copying: bytes of each file (whole blocks)
-    ULONG transferBytes = 64 * 1024;   // copying: bytes of one READ(10)/WRITE(10) (up to 2 MiB)
+    // Copying: bytes of each file (whole blocks), and of one READ(10)/WRITE(10) (up to 2 MiB; the default is
+    // one transfer per file, large enough that a capture of it continues in further records).
+    ULONG fileBytes = 128 * 1024;
+    ULONG transferBytes = 128 * 1024;
     ULONG jobBytes = 16 * 1024;        // printing: bytes of each job
     ULONG printerBytesPerMs = 0;       // printing: the printer's speed; 0: it takes data as fast as it comes
 };
