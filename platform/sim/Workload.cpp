@@ -850,14 +850,19 @@ bool Runner::HubAndControllerRequests() {
 void Runner::RequestFamilies() {
     const std::string name = DeviceOr("loopback");
     PDEVICE_OBJECT loopback = Pdo(name);
-    if (!loopback) {
+    auto device = m_machine.Device(name);
+    auto* function = device ? device->FunctionAs<LoopbackFunction>(0) : nullptr;
+    if (!loopback || !function) {
+        Fail(STATUS_NO_SUCH_DEVICE, "no loopback device \"" + name + "\"");
         return;
     }
     while (More()) {
         const uint64_t round = m_result.steps;
         drv::FamilyRound families;
         families.seed = m_options.seed + round;
-        families.bulkBytes = std::clamp<ULONG>(m_options.transferBytes, 64, 4 * 1024 * 1024);
+        families.bulkBytes = std::clamp<ULONG>(m_options.bulkBytes, 64, 4 * 1024 * 1024);
+        families.isochErrors = m_options.isochErrors;
+        function->FailIsochPackets(m_options.isochErrors);
         NTSTATUS status = drv::RunFamilyRound(loopback, families);
         m_result.bytes += 2ull * families.bulkBytes;
         if (!NT_SUCCESS(status)) {

@@ -64,6 +64,10 @@ struct WorkloadOptions {
     ULONG transferBytes = 128 * 1024;
     ULONG jobBytes = 16 * 1024;        // printing: bytes of each job
     ULONG printerBytesPerMs = 0;       // printing: the printer's speed; 0: it takes data as fast as it comes
+    // Every request family: the isochronous IN packets (of 8 per transfer) the loopback device fails in each
+    // round, and the bytes of its large bulk transfers.
+    ULONG isochErrors = 0;
+    ULONG bulkBytes = 256 * 1024;
 };
 
 struct WorkloadResult {

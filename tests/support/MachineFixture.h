@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "NtPnpControl.h"
@@ -50,6 +51,58 @@ NTSTATUS SubmitUrb(PDEVICE_OBJECT device, _URB* urb);
 // IRP_MN_QUERY_INTERFACE to the top of `device`'s stack.
 NTSTATUS QueryInterface(PDEVICE_OBJECT device, const GUID& type, USHORT size, USHORT version, PINTERFACE interface,
                         PVOID specificData = nullptr);
+
+// --- Watching requests ---
+
+// Records the requests that reach the device objects of chosen drivers, where the capture driver sees them:
+// when the driver is called (its dispatch routines are replaced while the tap lives) and when the request
+// completes (a completion routine put in the driver's stack location, which then calls the caller's own routine
+// as its invoke bits say). Every buffer the request points to is checked for valid memory at dispatch
+// (MmIsAddressValid's rules: live pool, or memory locked for a request). One tap at a time; take it down before
+// the machine goes (a request still pending then completes without being recorded).
+struct TappedRequest {
+    PDEVICE_OBJECT device = nullptr;
+    std::u16string driver;
+    UCHAR major = 0;
+    UCHAR minor = 0;
+    ULONG code = 0;             // IoControlCode of (internal) device controls
+    PIRP irp = nullptr;
+    // URBs.
+    USHORT function = 0;        // Function & ~URB_FUNCTION_SUBMIT_SYNCHRONOUS
+    USHORT rawFunction = 0;
+    USHORT urbLength = 0;
+    std::vector<UCHAR> urb;     // the URB at dispatch (its Length bytes)
+    std::vector<UCHAR> urbDone; // the URB at completion
+    std::vector<UCHAR> dataOut; // transfer data at dispatch (OUT transfers), at most 64 KiB
+    std::vector<UCHAR> dataIn;  // transfer data at completion (IN transfers), at most 64 KiB
+    // Power.
+    POWER_STATE_TYPE powerType = SystemPowerState;
+    POWER_STATE powerState{};
+    // At dispatch.
+    std::string invalid;        // what the request pointed to that was not valid memory (empty: all valid)
+    NTSTATUS returned = STATUS_PENDING;
+    std::thread::id dispatchThread;
+    // At completion.
+    bool completed = false;
+    NTSTATUS status = STATUS_PENDING;
+    ULONG_PTR information = 0;
+    std::thread::id completionThread;
+    KIRQL completionIrql = PASSIVE_LEVEL;
+};
+
+class BusTap {
+public:
+    explicit BusTap(std::vector<std::u16string> drivers);
+    ~BusTap();
+    BusTap(const BusTap&) = delete;
+    BusTap& operator=(const BusTap&) = delete;
+
+    // Copies of what was recorded so far, in dispatch order.
+    std::vector<TappedRequest> Requests() const;
+    void Clear();
+    // The simulated USB drivers of every release ("usbehci", "usbhub", ..., "winusb").
+    static std::vector<std::u16string> UsbDrivers();
+};
 
 // --- Fixture ---
 

@@ -1,0 +1,202 @@
+// The machine's traffic as the drivers below see it, watched with a tap on the simulated USB drivers: every
+// URB family reaches the port driver with its published layout and comes back as the device answers it; every
+// buffer that crosses a driver boundary is valid memory; storage commands keep their tags; pending requests
+// complete on other threads; power and removal go in the platform's order.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "NtClock.h"
+#include "NtPnpControl.h"
+#include "NtPoolControl.h"
+#include "platform/sim/StandardDevices.h"
+#include "platform/sim/Workload.h"
+#include "tests/support/MachineFixture.h"
+#include "usbioctl.h"
+
+namespace {
+
+using tdl::test::BusTap;
+using tdl::test::TappedRequest;
+
+class Traffic : public tdl::test::MachineTest {
+protected:
+    void SetUp() override {
+        BootDefault();
+        nt::clock::UseVirtualClock();
+    }
+    void TearDown() override {
+        nt::clock::UseRealClock();
+        MachineTest::TearDown();
+    }
+
+    sim::WorkloadResult Run(sim::WorkloadKind kind, uint64_t count, sim::WorkloadOptions options = {}) {
+        options.count = count;
+        sim::WorkloadResult result = sim::RunWorkload(*m_machine, kind, options);
+        EXPECT_TRUE(result.Succeeded()) << sim::WorkloadName(kind) << ": " << result.failure;
+        return result;
+    }
+
+    static std::vector<TappedRequest> Urbs(const std::vector<TappedRequest>& requests, PDEVICE_OBJECT device = nullptr) {
+        std::vector<TappedRequest> urbs;
+        for (const TappedRequest& request : requests) {
+            if (request.major == IRP_MJ_INTERNAL_DEVICE_CONTROL && request.code == IOCTL_INTERNAL_USB_SUBMIT_URB &&
+                request.urbLength && (!device || request.device == device)) {
+                urbs.push_back(request);
+            }
+        }
+        return urbs;
+    }
+
+    template <class T> static T UrbAs(const std::vector<UCHAR>& bytes) {
+        T urb{};
+        std::memcpy(&urb, bytes.data(), std::min(sizeof urb, bytes.size()));
+        return urb;
+    }
+};
+
+// The size of the published structure of each URB function.
+size_t PublishedSize(USHORT function) {
+    switch (function) {
+    case URB_FUNCTION_SELECT_CONFIGURATION: return offsetof(_URB_SELECT_CONFIGURATION, Interface);
+    case URB_FUNCTION_SELECT_INTERFACE: return offsetof(_URB_SELECT_INTERFACE, Interface);
+    case URB_FUNCTION_ABORT_PIPE:
+    case URB_FUNCTION_SYNC_RESET_PIPE_AND_CLEAR_STALL:
+    case URB_FUNCTION_SYNC_RESET_PIPE:
+    case URB_FUNCTION_SYNC_CLEAR_STALL: return sizeof(_URB_PIPE_REQUEST);
+    case URB_FUNCTION_TAKE_FRAME_LENGTH_CONTROL:
+    case URB_FUNCTION_RELEASE_FRAME_LENGTH_CONTROL: return sizeof(_URB_FRAME_LENGTH_CONTROL);
+    case URB_FUNCTION_GET_FRAME_LENGTH: return sizeof(_URB_GET_FRAME_LENGTH);
+    case URB_FUNCTION_SET_FRAME_LENGTH: return sizeof(_URB_SET_FRAME_LENGTH);
+    case URB_FUNCTION_GET_CURRENT_FRAME_NUMBER: return sizeof(_URB_GET_CURRENT_FRAME_NUMBER);
+    case URB_FUNCTION_CONTROL_TRANSFER: return sizeof(_URB_CONTROL_TRANSFER);
+    case URB_FUNCTION_CONTROL_TRANSFER_EX: return sizeof(_URB_CONTROL_TRANSFER_EX);
+    case URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER: return sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER);
+    case URB_FUNCTION_ISOCH_TRANSFER: return offsetof(_URB_ISOCH_TRANSFER, IsoPacket);
+    case URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE:
+    case URB_FUNCTION_GET_DESCRIPTOR_FROM_ENDPOINT:
+    case URB_FUNCTION_GET_DESCRIPTOR_FROM_INTERFACE:
+    case URB_FUNCTION_SET_DESCRIPTOR_TO_DEVICE:
+    case URB_FUNCTION_SET_DESCRIPTOR_TO_ENDPOINT:
+    case URB_FUNCTION_SET_DESCRIPTOR_TO_INTERFACE: return sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST);
+    case URB_FUNCTION_GET_STATUS_FROM_DEVICE:
+    case URB_FUNCTION_GET_STATUS_FROM_INTERFACE:
+    case URB_FUNCTION_GET_STATUS_FROM_ENDPOINT:
+    case URB_FUNCTION_GET_STATUS_FROM_OTHER: return sizeof(_URB_CONTROL_GET_STATUS_REQUEST);
+    case URB_FUNCTION_GET_CONFIGURATION: return sizeof(_URB_CONTROL_GET_CONFIGURATION_REQUEST);
+    case URB_FUNCTION_GET_INTERFACE: return sizeof(_URB_CONTROL_GET_INTERFACE_REQUEST);
+    case URB_FUNCTION_GET_MS_FEATURE_DESCRIPTOR: return sizeof(_URB_OS_FEATURE_DESCRIPTOR_REQUEST);
+    case URB_FUNCTION_SET_PIPE_IO_POLICY:
+    case URB_FUNCTION_GET_PIPE_IO_POLICY: return sizeof(_URB_PIPE_IO_POLICY);
+    case URB_FUNCTION_OPEN_ENDPOINT: return sizeof(_URB_OPEN_ENDPOINT);
+    case URB_FUNCTION_CLOSE_ENDPOINT: return sizeof(_URB_CLOSE_ENDPOINT);
+    case URB_FUNCTION_GET_ENDPOINT_STATE: return sizeof(_URB_GET_ENDPOINT_STATE);
+    default:
+        if ((function >= URB_FUNCTION_SET_FEATURE_TO_DEVICE && function <= URB_FUNCTION_CLEAR_FEATURE_TO_ENDPOINT) ||
+            function == URB_FUNCTION_SET_FEATURE_TO_OTHER || function == URB_FUNCTION_CLEAR_FEATURE_TO_OTHER) {
+            return sizeof(_URB_CONTROL_FEATURE_REQUEST);
+        }
+        if ((function >= URB_FUNCTION_VENDOR_DEVICE && function <= URB_FUNCTION_CLASS_ENDPOINT) ||
+            function == URB_FUNCTION_CLASS_OTHER || function == URB_FUNCTION_VENDOR_OTHER) {
+            return sizeof(_URB_CONTROL_VENDOR_OR_CLASS_REQUEST);
+        }
+        return sizeof(_URB_HEADER);
+    }
+}
+
+TEST_F(Traffic, EveryUrbFamilyReachesThePortDriverInItsPublishedLayoutAndComesBackAnswered) {
+    BusTap tap(BusTap::UsbDrivers());
+    Run(sim::WorkloadKind::RequestFamilies, 1);
+    const std::vector<TappedRequest> requests = tap.Requests();
+
+    // Every URB of the loopback at its root hub (the port driver's device object), by function. (The root
+    // hub's own driver sends URBs there too, without a device handle: its status-change transfer waits.)
+    PDEVICE_OBJECT rootHub = m_machine->Controller("ohci")->RootHub().PhysicalDeviceObject();
+    std::map<USHORT, std::vector<TappedRequest>> byFunction;
+    bool synchronousFlag = false;
+    for (const TappedRequest& urb : Urbs(requests, rootHub)) {
+        if (!UrbAs<_URB_HEADER>(urb.urb).UsbdDeviceHandle) {
+            continue;
+        }
+        byFunction[urb.function].push_back(urb);
+        synchronousFlag = synchronousFlag || (urb.rawFunction & URB_FUNCTION_SUBMIT_SYNCHRONOUS);
+        EXPECT_GE(urb.urbLength, PublishedSize(urb.function)) << "function " << urb.function;
+        EXPECT_TRUE(urb.completed) << "function " << urb.function;
+    }
+    EXPECT_TRUE(synchronousFlag);
+    std::set<USHORT> functions;
+    for (USHORT function = 0; function <= URB_FUNCTION_GET_PIPE_IO_POLICY; ++function) {
+        functions.insert(function);
+    }
+    for (USHORT missing : {USHORT{URB_FUNCTION_RESERVE_0X0016}, USHORT{URB_FUNCTION_RESERVE_0X001D}, USHORT{0x2B}, USHORT{0x2C},
+                           USHORT{0x2D}, USHORT{0x2E}, USHORT{0x2F}}) {
+        // The reserved functions reach the port driver too, and are refused.
+        ASSERT_TRUE(byFunction.count(missing)) << missing;
+        EXPECT_EQ(UrbAs<_URB_HEADER>(byFunction[missing][0].urbDone).Status, USBD_STATUS_INVALID_URB_FUNCTION);
+    }
+    for (USHORT function : functions) {
+        EXPECT_TRUE(byFunction.count(function)) << "URB function " << function << " never reached the port driver";
+    }
+    // The hub driver's endpoint requests go to the EHCI root hub.
+    std::set<USHORT> endpointFunctions;
+    for (const TappedRequest& urb : Urbs(requests)) {
+        if (urb.function >= URB_FUNCTION_OPEN_ENDPOINT && urb.function <= URB_FUNCTION_GET_ENDPOINT_STATE) {
+            endpointFunctions.insert(urb.function);
+            EXPECT_EQ(UrbAs<_URB_HEADER>(urb.urbDone).Status, USBD_STATUS_SUCCESS);
+        }
+    }
+    EXPECT_EQ(endpointFunctions.size(), 3u);
+
+    // Plausible answers: the device descriptor, a configuration with its interfaces, the frame number.
+    const auto device = UrbAs<_URB_CONTROL_DESCRIPTOR_REQUEST>(byFunction[URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE][0].urbDone);
+    EXPECT_EQ(device.Hdr.Status, USBD_STATUS_SUCCESS);
+    EXPECT_EQ(device.TransferBufferLength, 18u);
+    const auto selected = UrbAs<_URB_SELECT_CONFIGURATION>(byFunction[URB_FUNCTION_SELECT_CONFIGURATION][0].urbDone);
+    EXPECT_NE(selected.ConfigurationHandle, nullptr);
+    EXPECT_EQ(selected.Interface.NumberOfPipes, 2u);
+    EXPECT_EQ(selected.Interface.Class, USB_DEVICE_CLASS_VENDOR_SPECIFIC);
+    bool unconfigured = false;
+    for (const TappedRequest& select : byFunction[URB_FUNCTION_SELECT_CONFIGURATION]) {
+        unconfigured = unconfigured || (select.urbLength == sizeof(_URB_SELECT_CONFIGURATION) &&
+                                        !UrbAs<_URB_SELECT_CONFIGURATION>(select.urb).ConfigurationDescriptor);
+    }
+    EXPECT_TRUE(unconfigured) << "SELECT_CONFIGURATION without a descriptor";
+    const auto frame = UrbAs<_URB_GET_FRAME_LENGTH>(byFunction[URB_FUNCTION_GET_FRAME_LENGTH][0].urbDone);
+    EXPECT_EQ(frame.FrameLength, 11999u);
+    // Control transfers with and without CONTROL_TRANSFER_EX, with a buffer and with an MDL.
+    bool byBuffer = false, byMdl = false;
+    for (const TappedRequest& control : byFunction[URB_FUNCTION_CONTROL_TRANSFER]) {
+        const auto done = UrbAs<_URB_CONTROL_TRANSFER>(control.urbDone);
+        EXPECT_EQ(done.Hdr.Status, USBD_STATUS_SUCCESS);
+        byBuffer = byBuffer || done.TransferBuffer;
+        byMdl = byMdl || done.TransferBufferMDL;
+    }
+    EXPECT_TRUE(byBuffer && byMdl);
+    EXPECT_EQ(UrbAs<_URB_CONTROL_TRANSFER_EX>(byFunction[URB_FUNCTION_CONTROL_TRANSFER_EX][0].urb).Timeout, 5000u);
+}
+
+TEST_F(Traffic, EveryBufferThatCrossesADriverBoundaryIsValidMemory) {
+    BusTap tap(BusTap::UsbDrivers());
+    // Devices that arrive while the tap watches show their drivers' start too.
+    Run(sim::WorkloadKind::PlugAndUnplug, 6);
+    Run(sim::WorkloadKind::RequestFamilies, 1);
+    Run(sim::WorkloadKind::CopyToStick, 1);
+    Run(sim::WorkloadKind::MouseMoving, 5);
+    Run(sim::WorkloadKind::Printing, 1);
+    Run(sim::WorkloadKind::IdleMachine, 1);
+    const std::vector<TappedRequest> requests = tap.Requests();
+    ASSERT_GT(requests.size(), 1000u);
+    size_t configurations = 0;
+    for (const TappedRequest& request : requests) {
+        EXPECT_TRUE(request.invalid.empty()) << tdl::test::DriverName(request.device).size() << " "
+                                             << std::string(request.driver.begin(), request.driver.end())
+                                             << " major " << int(request.major) << " code " << std::hex << request.code
+                                             << " function " << request.function << ": " << request.invalid;
+        configurations += request.function == URB_FUNCTION_SELECT_CONFIGURATION && request.urbLength &&
+                          UrbAs<_URB_SELECT_CONFIGURATION>(request.urb).ConfigurationDescriptor;
+    }
+    EXPECT_GT(configurations, 4u) << "the started devices selected their configurations";
+}
+
+} // namespace
