@@ -132,6 +132,7 @@ namespace {
 struct TapRecord {
     TappedRequest request;
     PVOID urbAddress = nullptr;
+    bool inDispatch = false;
     PIO_COMPLETION_ROUTINE routine = nullptr; // the caller's, saved from the tapped driver's stack location
     PVOID context = nullptr;
     UCHAR control = 0;
@@ -392,6 +393,7 @@ NTSTATUS TapCompletion(PDEVICE_OBJECT device, PIRP irp, PVOID context) {
         std::lock_guard guard(Tap().lock);
         TappedRequest& request = record->request;
         request.completed = true;
+        request.completedInDispatch = record->inDispatch && request.dispatchThread == std::this_thread::get_id();
         request.status = irp->IoStatus.Status;
         request.information = irp->IoStatus.Information;
         request.completionThread = std::this_thread::get_id();
@@ -432,6 +434,8 @@ NTSTATUS TapDispatch(PDEVICE_OBJECT device, PIRP irp) {
         request.major = location->MajorFunction;
         request.minor = location->MinorFunction;
         request.dispatchThread = std::this_thread::get_id();
+        request.dispatchIrql = KeGetCurrentIrql();
+        record->inDispatch = true;
         Inspect(request, irp, location);
         if (request.code == IOCTL_INTERNAL_USB_SUBMIT_URB && location->MajorFunction == IRP_MJ_INTERNAL_DEVICE_CONTROL) {
             record->urbAddress = location->Parameters.Others.Argument1;
@@ -451,6 +455,7 @@ NTSTATUS TapDispatch(PDEVICE_OBJECT device, PIRP irp) {
     if (record) {
         std::lock_guard guard(Tap().lock);
         record->request.returned = status;
+        record->inDispatch = false;
     }
     return status;
 }
@@ -478,7 +483,7 @@ BusTap::BusTap(std::vector<std::u16string> drivers) {
         for (int major = 0; major <= IRP_MJ_MAXIMUM_FUNCTION; ++major) {
             table[major] = driver->MajorFunction[major];
         }
-        for (UCHAR major : {IRP_MJ_INTERNAL_DEVICE_CONTROL, IRP_MJ_DEVICE_CONTROL, IRP_MJ_POWER, IRP_MJ_PNP}) {
+        for (int major = 0; major <= IRP_MJ_MAXIMUM_FUNCTION; ++major) {
             driver->MajorFunction[major] = TapDispatch;
         }
     }
@@ -494,7 +499,7 @@ BusTap::~BusTap() {
         if (nt::pnp::LoadedDriver(state.names[driver]) != driver) {
             continue;
         }
-        for (UCHAR major : {IRP_MJ_INTERNAL_DEVICE_CONTROL, IRP_MJ_DEVICE_CONTROL, IRP_MJ_POWER, IRP_MJ_PNP}) {
+        for (int major = 0; major <= IRP_MJ_MAXIMUM_FUNCTION; ++major) {
             if (driver->MajorFunction[major] == TapDispatch) {
                 driver->MajorFunction[major] = table[major];
             }

@@ -55,7 +55,7 @@ NTSTATUS QueryInterface(PDEVICE_OBJECT device, const GUID& type, USHORT size, US
 // --- Watching requests ---
 
 // Records the requests that reach the device objects of chosen drivers, where the capture driver sees them:
-// when the driver is called (its dispatch routines are replaced while the tap lives) and when the request
+// when the driver is called (all its dispatch routines are replaced while the tap lives) and when the request
 // completes (a completion routine put in the driver's stack location, which then calls the caller's own routine
 // as its invoke bits say). Every buffer the request points to is checked for valid memory at dispatch
 // (MmIsAddressValid's rules: live pool, or memory locked for a request). One tap at a time; take it down before
@@ -82,8 +82,10 @@ struct TappedRequest {
     std::string invalid;        // what the request pointed to that was not valid memory (empty: all valid)
     NTSTATUS returned = STATUS_PENDING;
     std::thread::id dispatchThread;
+    KIRQL dispatchIrql = PASSIVE_LEVEL;
     // At completion.
     bool completed = false;
+    bool completedInDispatch = false; // before the tapped driver's dispatch routine returned, on its thread
     NTSTATUS status = STATUS_PENDING;
     ULONG_PTR information = 0;
     std::thread::id completionThread;

@@ -13,6 +13,7 @@
 #include "platform/sim/StandardDevices.h"
 #include "platform/sim/Workload.h"
 #include "tests/support/MachineFixture.h"
+#include "usbdi.h"
 #include "usbioctl.h"
 
 namespace {
@@ -197,6 +198,167 @@ TEST_F(Traffic, EveryBufferThatCrossesADriverBoundaryIsValidMemory) {
                           UrbAs<_URB_SELECT_CONFIGURATION>(request.urb).ConfigurationDescriptor;
     }
     EXPECT_GT(configurations, 4u) << "the started devices selected their configurations";
+}
+
+// The bulk-only transport as the stick's root hub sees it: each command block wrapper goes out with a tag and
+// the status wrapper that ends the command comes back with the same one, and the file read back is what the
+// disk holds (the workload compares both).
+TEST_F(Traffic, StorageCommandsKeepTheirTagsAndTheDiskHoldsTheFile) {
+    BusTap tap({u"usbehci"});
+    sim::WorkloadOptions options;
+    options.fileBytes = 64 * 1024;
+    options.transferBytes = 16 * 1024;
+    const sim::WorkloadResult result = Run(sim::WorkloadKind::CopyToStick, 3, options);
+    EXPECT_EQ(result.bytes, 3u * 2 * 64 * 1024);
+
+    PDEVICE_OBJECT rootHub = m_machine->Controller("ehci")->RootHub().PhysicalDeviceObject();
+    std::vector<ULONG> commandTags;
+    std::vector<ULONG> statusTags;
+    for (const TappedRequest& urb : Urbs(tap.Requests(), rootHub)) {
+        const auto transfer = UrbAs<_URB_BULK_OR_INTERRUPT_TRANSFER>(urb.urbDone);
+        if (urb.function != URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER) {
+            continue;
+        }
+        if (urb.dataOut.size() == 31 && sim::ReadU32(urb.dataOut.data()) == sim::BulkOnlyFunction::kCbwSignature) {
+            commandTags.push_back(sim::ReadU32(urb.dataOut.data() + 4));
+        } else if (transfer.TransferBufferLength == 13 && urb.dataIn.size() == 13 &&
+                   sim::ReadU32(urb.dataIn.data()) == sim::BulkOnlyFunction::kCswSignature) {
+            statusTags.push_back(sim::ReadU32(urb.dataIn.data() + 4));
+            EXPECT_EQ(urb.dataIn[12], 0) << "command passed";
+        }
+    }
+    // Each file: four writes, a flush, four reads.
+    ASSERT_EQ(commandTags.size(), 3u * 9);
+    EXPECT_EQ(statusTags, commandTags);
+    std::set<ULONG> distinct(commandTags.begin(), commandTags.end());
+    EXPECT_EQ(distinct.size(), commandTags.size()) << "every command has its own tag";
+
+    // The device saw the same commands: WRITE(10), SYNCHRONIZE CACHE(10) and READ(10), each passed.
+    auto* storage = m_machine->Device("stick")->FunctionAs<sim::BulkOnlyFunction>(0);
+    std::vector<sim::BulkOnlyCommand> history = storage->History();
+    ASSERT_GE(history.size(), commandTags.size());
+    history.erase(history.begin(), history.end() - static_cast<std::ptrdiff_t>(commandTags.size()));
+    for (size_t i = 0; i < history.size(); ++i) {
+        EXPECT_EQ(history[i].tag, commandTags[i]);
+        EXPECT_EQ(history[i].cswStatus, 0);
+        EXPECT_EQ(history[i].opcode, i % 9 < 4 ? 0x2A : i % 9 == 4 ? 0x35 : 0x28);
+    }
+}
+
+TEST_F(Traffic, ATwoMebibyteReadIsOneUrb) {
+    BusTap tap({u"usbehci"});
+    sim::WorkloadOptions options;
+    options.fileBytes = options.transferBytes = 2 * 1024 * 1024;
+    Run(sim::WorkloadKind::CopyToStick, 1, options);
+    size_t reads = 0;
+    for (const TappedRequest& urb : Urbs(tap.Requests())) {
+        const auto transfer = UrbAs<_URB_BULK_OR_INTERRUPT_TRANSFER>(urb.urbDone);
+        if (urb.function == URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER &&
+            (transfer.TransferFlags & USBD_TRANSFER_DIRECTION_IN) && transfer.TransferBufferLength == 2 * 1024 * 1024) {
+            ++reads;
+            EXPECT_EQ(transfer.Hdr.Status, USBD_STATUS_SUCCESS);
+            EXPECT_NE(transfer.TransferBufferMDL, nullptr) << "the data is described by the reader's MDL";
+        }
+    }
+    EXPECT_EQ(reads, 1u);
+}
+
+// Eight isochronous IN packets give back the eight OUT packets (32, 64, ... 256 bytes), each with its own
+// length, but those the device was told to fail: they count as errors and carry nothing.
+TEST_F(Traffic, IsochronousPacketsReportTheirLengthsAndTheErrorsTheDeviceMade) {
+    for (ULONG errors : {0u, 3u, 8u}) {
+        SCOPED_TRACE(errors);
+        BusTap tap({u"usbohci"});
+        sim::WorkloadOptions options;
+        options.isochErrors = errors;
+        Run(sim::WorkloadKind::RequestFamilies, 1, options);
+        std::vector<UCHAR> in;
+        for (const TappedRequest& urb : Urbs(tap.Requests())) {
+            if (urb.function == URB_FUNCTION_ISOCH_TRANSFER &&
+                (UrbAs<_URB_ISOCH_TRANSFER>(urb.urb).TransferFlags & USBD_TRANSFER_DIRECTION_IN)) {
+                in = urb.urbDone;
+            }
+        }
+        ASSERT_EQ(in.size(), GET_ISO_URB_SIZE(8));
+        const auto* transfer = reinterpret_cast<const _URB_ISOCH_TRANSFER*>(in.data());
+        EXPECT_EQ(transfer->NumberOfPackets, 8u);
+        EXPECT_EQ(transfer->ErrorCount, errors);
+        EXPECT_EQ(transfer->Hdr.Status, errors == 8 ? USBD_STATUS_ISOCH_REQUEST_FAILED : USBD_STATUS_SUCCESS);
+        ULONG total = 0;
+        for (ULONG i = 0; i < 8; ++i) {
+            const USBD_ISO_PACKET_DESCRIPTOR& packet = transfer->IsoPacket[i];
+            if (i < errors) {
+                EXPECT_EQ(packet.Status, USBD_STATUS_CRC) << i;
+                EXPECT_EQ(packet.Length, 0u) << i;
+            } else {
+                EXPECT_EQ(packet.Status, USBD_STATUS_SUCCESS) << i;
+                EXPECT_EQ(packet.Length, 32u * (i + 1)) << i;
+            }
+            total += packet.Length;
+        }
+        EXPECT_EQ(transfer->TransferBufferLength, total);
+    }
+}
+
+// A request its driver cannot finish yet is pended, and completes later on another thread than the one that
+// sent it: the mouse's reads when its clock makes a report, the storage driver's request blocks on its own
+// thread, isochronous transfers on the controller's interrupt thread. Transfers complete at DISPATCH_LEVEL, as
+// a controller's completion runs. (A read sent again from its own completion routine, at DISPATCH_LEVEL, may
+// well complete on that same thread later: only senders at PASSIVE_LEVEL are counted; and a sender that
+// cancels its own request sees it end on its own thread.)
+TEST_F(Traffic, PendedRequestsCompleteLaterOnAnotherThread) {
+    BusTap tap({u"usbuhci", u"usbohci", u"usbehci", u"hidusb", u"usbstor"});
+    Run(sim::WorkloadKind::MouseMoving, 10);
+    Run(sim::WorkloadKind::RequestFamilies, 1);
+    Run(sim::WorkloadKind::CopyToStick, 1);
+    std::map<std::u16string, size_t> pended;
+    for (const TappedRequest& request : tap.Requests()) {
+        if (request.returned != STATUS_PENDING || !request.completed || request.completedInDispatch ||
+            request.dispatchIrql != PASSIVE_LEVEL || request.status == STATUS_CANCELLED) {
+            continue;
+        }
+        ++pended[request.driver];
+        EXPECT_NE(request.completionThread, request.dispatchThread)
+            << std::string(request.driver.begin(), request.driver.end()) << " major " << int(request.major);
+        if (request.code == IOCTL_INTERNAL_USB_SUBMIT_URB && (request.function == URB_FUNCTION_ISOCH_TRANSFER ||
+                                                              request.function == URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER)) {
+            EXPECT_EQ(request.completionIrql, DISPATCH_LEVEL);
+        }
+    }
+    EXPECT_GE(pended[u"hidusb"], 10u) << "the collection's reads";
+    EXPECT_GE(pended[u"usbstor"], 2u) << "the disk's request blocks";
+    EXPECT_GE(pended[u"usbohci"], 1u) << "the loopback's isochronous transfers";
+}
+
+// Unplugging the external hub: every device below it is removed before the hub itself, and a class driver
+// whose last device goes is unloaded.
+TEST_F(Traffic, UnpluggingTheExternalHubRemovesItsDevicesFirstAndUnloadsTheirLastDrivers) {
+    ASSERT_NE(nt::pnp::LoadedDriver(u"usbprint"), nullptr);
+    ASSERT_NE(nt::pnp::LoadedDriver(u"kbdhid"), nullptr);
+    const std::vector<std::u16string> drivers = BusTap::UsbDrivers();
+    std::set<PDEVICE_OBJECT> below;
+    PDEVICE_OBJECT hub = Pdo("hub");
+    for (const auto& node : nt::pnp::DeviceNodes()) {
+        below.insert(node.pdo);
+    }
+    std::vector<PDEVICE_OBJECT> stacks;
+    {
+        BusTap tap(drivers);
+        ASSERT_TRUE(m_machine->Unplug("hub"));
+        for (const TappedRequest& request : tap.Requests()) {
+            if (request.major == IRP_MJ_PNP && request.minor == IRP_MN_REMOVE_DEVICE) {
+                stacks.push_back(request.device);
+            }
+        }
+    }
+    // The removals reach the hub's own physical device object last.
+    ASSERT_FALSE(stacks.empty());
+    EXPECT_EQ(stacks.back(), hub);
+    EXPECT_EQ(std::count(stacks.begin(), stacks.end(), hub), 1);
+    EXPECT_GE(stacks.size(), 10u) << "the hub's devices, their functions and collections, before it";
+    EXPECT_EQ(nt::pnp::LoadedDriver(u"usbprint"), nullptr) << "the printer was its only device";
+    EXPECT_EQ(nt::pnp::LoadedDriver(u"kbdhid"), nullptr) << "the keyboard was its only device";
+    EXPECT_NE(nt::pnp::LoadedDriver(u"usbstor"), nullptr) << "the stick on the root port still has it";
 }
 
 } // namespace
