@@ -667,9 +667,11 @@ void Runner::PlugAndUnplug() {
         Fail(STATUS_DEVICE_BUSY, "the hub has no free port");
         return;
     }
+    // The kinds take turns (from one the seed picks), so that any five steps plug each once.
+    const ULONG firstKind = m_random.Below(5);
     for (uint64_t step = 0; More(); ++step) {
         const std::string name = "plugged-" + std::to_string(step);
-        const ULONG choice = m_random.Below(5);
+        const ULONG choice = static_cast<ULONG>((firstKind + step) % 5);
         std::shared_ptr<UsbDevice> device;
         switch (choice) {
         case 0:
@@ -735,7 +737,7 @@ void Runner::PlugAndUnplug() {
                                                                  waiting->Event(), waiting->Status()));
                 ObDereferenceObject(top);
             }
-        } else if (m_random.Below(2)) {
+        } else {
             // The device's driver cycles its port: it leaves and comes back as a new device.
             Sent cycled = Ioctl(pdo, IOCTL_INTERNAL_USB_CYCLE_PORT, nullptr, 0, nullptr, 0, true);
             m_machine.WaitForIdle();

@@ -19,8 +19,9 @@
 //   drivers (SCSI WRITE(10) over the bulk-only transport), flushed, read back and compared;
 // - "printing": one print job sent to the printer through the printer class driver, with its status and ID
 //   requests; the printer takes it at its own speed;
-// - "plug and unplug": one device (chosen by the seed) plugged into a free port of the external hub, used a
-//   little, and pulled out again, sometimes while transfers are still waiting on it;
+// - "plug and unplug": one device plugged into a free port of the external hub, used a little, and pulled out
+//   again: a mouse (sometimes pulled while a read waits on it), a stick, a printer, a hub with a keyboard and a
+//   stick below it, a vendor device whose driver cycles its port; the kinds take turns from one the seed picks;
 // - "every request family": one round of every URB function the port driver serves, the internal and
 //   device-control requests, HID IOCTLs, completion routines with each combination of invoke bits,
 //   cancellation, and power requests, sent by the class drivers on their own threads.
