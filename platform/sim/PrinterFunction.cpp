@@ -34,6 +34,11 @@ size_t PrinterFunction::Buffered() const {
     return m_buffered;
 }
 
+bool PrinterFunction::Waiting() const {
+    std::lock_guard guard(m_lock);
+    return m_stalled;
+}
+
 size_t PrinterFunction::SoftResets() const {
     std::lock_guard guard(m_lock);
     return m_softResets;

@@ -24,6 +24,10 @@ public:
     Bytes Printed() const;
     // Bytes taken but not printed yet.
     size_t Buffered() const;
+    // A transfer waits for the engine to make room.
+    bool Waiting() const;
+    // Milliseconds the engine has run so far.
+    uint64_t EngineTicks() const { return m_engine.Ticks(); }
     // The engine's speed (0: unlimited, no buffer) and the buffer's size.
     void SetSpeed(ULONG bytesPerMillisecond, ULONG bufferBytes = 16 * 1024);
     // An empty paper tray: the port status says so and the engine stops until paper is back.

@@ -490,8 +490,17 @@ bool Runner::PrintJob(PDEVICE_OBJECT printer, PrinterFunction* model, ULONG size
     std::memcpy(job.data(), kHeader, sizeof kHeader - 1);
     m_random.Fill(job.data() + sizeof kHeader - 1, job.size() - (sizeof kHeader - 1));
     const size_t before = model->Printed().size();
-    // A slow printer takes the job as its engine makes room: the machine's time has to pass meanwhile.
-    auto clock = [] { Pass(kUnitsPerMillisecond); };
+    // A slow printer takes the job as its engine makes room: the machine's time passes while it waits for it.
+    // (One millisecond at a time, each once the engine has had the one before.)
+    auto clock = [model] {
+        if (model->Waiting()) {
+            const uint64_t ticks = model->EngineTicks();
+            Pass(kUnitsPerMillisecond);
+            AwaitReal([&] { return model->EngineTicks() > ticks; });
+        } else {
+            std::this_thread::yield();
+        }
+    };
     Sent written = Transfer(printer, IRP_MJ_WRITE, job.data(), static_cast<ULONG>(job.size()), 0,
                             slow && nt::clock::IsVirtual() ? std::function<void()>(clock) : std::function<void()>());
     if (!NT_SUCCESS(written.status) || written.information != job.size()) {
