@@ -1,5 +1,7 @@
 // The workloads on the default machine: each runs its steps through the class drivers and ends well, under a
-// virtual clock, in real milliseconds.
+// virtual clock, in real milliseconds; a seed decides what they do; a duration of machine time bounds them.
+#include <cctype>
+
 #include "NtClock.h"
 #include "platform/sim/Workload.h"
 #include "tests/support/MachineFixture.h"
@@ -33,6 +35,8 @@ TEST_P(EachWorkload, RunsItsStepsAndEndsWell) {
     EXPECT_TRUE(result.Succeeded()) << result.failure << " " << std::hex << result.status;
     EXPECT_EQ(result.steps, GetParam().count);
     EXPECT_GT(result.requests, 0u);
+    // The name round-trips.
+    EXPECT_EQ(sim::WorkloadFromName(sim::WorkloadName(GetParam().kind)), GetParam().kind);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, EachWorkload,
@@ -42,14 +46,54 @@ INSTANTIATE_TEST_SUITE_P(Kinds, EachWorkload,
                                            Case{sim::WorkloadKind::IdleMachine, 3},
                                            Case{sim::WorkloadKind::PlugAndUnplug, 6},
                                            Case{sim::WorkloadKind::RequestFamilies, 1}),
-                         [](const auto& info) {
-                             std::string name(sim::WorkloadName(info.param.kind));
+                         [](const auto& test) {
+                             std::string name(sim::WorkloadName(test.param.kind));
                              for (char& c : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) {
-                                     c = '_';
-                                 }
+                                 c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
                              }
                              return name;
                          });
+
+TEST_F(Workloads, UnknownNamesAndAStoppedMachineAreRefused) {
+    EXPECT_FALSE(sim::WorkloadFromName("surfing"));
+    m_machine->Shutdown();
+    EXPECT_EQ(sim::RunWorkload(*m_machine, sim::WorkloadKind::IdleMachine).status, STATUS_DEVICE_NOT_READY);
+    m_machine.reset();
+}
+
+TEST_F(Workloads, ADeviceTheMachineLacksFailsTheWorkload) {
+    sim::WorkloadOptions options;
+    options.device = "no such stick";
+    const sim::WorkloadResult result = sim::RunWorkload(*m_machine, sim::WorkloadKind::CopyToStick, options);
+    EXPECT_EQ(result.status, STATUS_NO_SUCH_DEVICE);
+    EXPECT_EQ(result.steps, 0u);
+}
+
+// A duration of machine time ends the run: one-second idle steps, moved on by the workload itself.
+TEST_F(Workloads, ADurationOfMachineTimeBoundsTheRun) {
+    sim::WorkloadOptions options;
+    options.duration = std::chrono::milliseconds(3500);
+    const sim::WorkloadResult result = sim::RunWorkload(*m_machine, sim::WorkloadKind::IdleMachine, options);
+    EXPECT_TRUE(result.Succeeded()) << result.failure;
+    EXPECT_EQ(result.steps, 4u) << "steps begun within the duration finish";
+    EXPECT_EQ(result.machineTime, 4 * 10'000'000);
+}
+
+// The same seed writes the same file to the same place; another seed another file.
+TEST_F(Workloads, TheSeedDecidesWhatTheyDo) {
+    auto* disk = &m_machine->Device("stick")->FunctionAs<sim::BulkOnlyFunction>(0)->Disk();
+    sim::WorkloadOptions options;
+    options.count = 1;
+    options.fileBytes = options.transferBytes = 4096;
+    auto copyAndRead = [&](uint64_t seed) {
+        options.seed = seed;
+        EXPECT_TRUE(sim::RunWorkload(*m_machine, sim::WorkloadKind::CopyToStick, options).Succeeded());
+        return disk->ReadBlocks(0, 8);
+    };
+    const sim::Bytes first = copyAndRead(11);
+    const sim::Bytes other = copyAndRead(12);
+    EXPECT_NE(first, other);
+    EXPECT_EQ(copyAndRead(11), first);
+}
 
 } // namespace
