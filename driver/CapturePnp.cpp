@@ -37,11 +37,13 @@ PWCHAR CopyFirstString(const WCHAR* text) {
     if (copy == nullptr) {
         return nullptr;
     }
+    // Read by address: the answer need not be aligned.
+    const auto* bytes = reinterpret_cast<const UCHAR*>(text);
     ULONG length = 0;
-    while (length < PNP_ID_MAX_CHARS && CaptureReadablePrefix(text + length, sizeof(WCHAR)) == sizeof(WCHAR) &&
-           text[length] != UNICODE_NULL) {
-        copy[length] = text[length];
-        ++length;
+    WCHAR c;
+    while (length < PNP_ID_MAX_CHARS && CaptureReadChecked(bytes + length * sizeof(WCHAR), &c, sizeof c) &&
+           c != UNICODE_NULL) {
+        copy[length++] = c;
     }
     if (length == 0) {
         DriverFree(copy);
@@ -68,10 +70,12 @@ VOID LearnIds(PDEVOBJ_NODE node, BUS_QUERY_ID_TYPE type, const WCHAR* answer) {
 }
 
 // The children of a bus-relations report, as far as the report can be read; only device objects that are
-// valid memory are handed to the tree.
-VOID LearnChildren(PDEVICE_OBJECT parent, const DEVICE_RELATIONS* relations) {
+// aligned, valid memory are handed to the tree.
+VOID LearnChildren(PDEVICE_OBJECT parent, const VOID* report) {
+    // Read by address: the report need not be aligned.
+    const auto* bytes = static_cast<const UCHAR*>(report);
     ULONG count;
-    if (!CaptureReadChecked(&relations->Count, &count, sizeof count)) {
+    if (!CaptureReadChecked(bytes + offsetof(DEVICE_RELATIONS, Count), &count, sizeof count)) {
         return;
     }
     count = count < PNP_RELATIONS_MAX ? count : PNP_RELATIONS_MAX;
@@ -82,7 +86,8 @@ VOID LearnChildren(PDEVICE_OBJECT parent, const DEVICE_RELATIONS* relations) {
     ULONG valid = 0;
     for (ULONG i = 0; i < count; ++i) {
         PDEVICE_OBJECT child;
-        if (CaptureReadChecked(&relations->Objects[i], &child, sizeof child) &&
+        if (CaptureReadChecked(bytes + offsetof(DEVICE_RELATIONS, Objects) + i * sizeof child, &child, sizeof child) &&
+            (reinterpret_cast<ULONG_PTR>(child) & (alignof(DEVICE_OBJECT) - 1)) == 0 &&
             CaptureReadablePrefix(child, sizeof(DEVICE_OBJECT)) == sizeof(DEVICE_OBJECT)) {
             children[valid++] = child;
         }
@@ -159,7 +164,7 @@ VOID PnpComplete(PDEVICE_OBJECT, PIRP Irp, PCOMPLETION_CONTEXT Context) {
         StackTreeDeviceStarted(Context->DeviceObject);
         break;
     case IRP_MN_QUERY_DEVICE_RELATIONS:
-        if (auto* relations = reinterpret_cast<const DEVICE_RELATIONS*>(Irp->IoStatus.Information)) {
+        if (const auto* relations = reinterpret_cast<const VOID*>(Irp->IoStatus.Information)) {
             LearnChildren(Context->DeviceObject, relations);
         }
         break;

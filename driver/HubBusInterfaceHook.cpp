@@ -95,34 +95,36 @@ VOID HubBusInterfaceQueried(const IO_STACK_LOCATION* Location, NTSTATUS Status) 
     if (!NT_SUCCESS(Status)) {
         return;
     }
-    auto* hub = reinterpret_cast<PUSB_BUS_INTERFACE_HUB_V8>(query.Interface);
+    // The caller's interface is read into a copy and written back by address: it need not be aligned.
+    auto* caller = reinterpret_cast<PUCHAR>(query.Interface);
+    USB_BUS_INTERFACE_HUB_V8 hub = {};
     if (!IsHubBusInterfaceType(query.InterfaceType) ||
-        CaptureReadablePrefix(hub, sizeof(USB_BUS_INTERFACE_HUB_V5)) != sizeof(USB_BUS_INTERFACE_HUB_V5)) {
+        !CaptureReadChecked(caller, &hub, sizeof(USB_BUS_INTERFACE_HUB_V5))) {
         return;
     }
-    const USHORT size = InterfaceSize(hub->Version);
-    if (size == 0 || hub->Size < size || CaptureReadablePrefix(hub, size) != size) {
+    const USHORT size = InterfaceSize(hub.Version);
+    if (size == 0 || hub.Size < size || !CaptureReadChecked(caller, &hub, size)) {
         return;
     }
-    PUSB_BUSIFFN_REMOVE_USB_DEVICE original = hub->RemoveUsbDevice;
+    PUSB_BUSIFFN_REMOVE_USB_DEVICE original = hub.RemoveUsbDevice;
     // Ours already: the query came back through another hooked device object, which hooked it first.
-    if (original == HookedRemoveUsbDevice || original == nullptr || hub->BusContext == nullptr) {
+    if (original == HookedRemoveUsbDevice || original == nullptr || hub.BusContext == nullptr) {
         return;
     }
     const KIRQL irql = KeAcquireSpinLockRaiseToDpc(&g_lock);
-    HOOK_ENTRY* entry = EntryForLocked(hub->BusContext);
-    entry->BusContext = hub->BusContext;
+    HOOK_ENTRY* entry = EntryForLocked(hub.BusContext);
+    entry->BusContext = hub.BusContext;
     entry->RemoveUsbDevice = original;
     entry->Stamp = ++g_stamp;
-    entry->Version = hub->Version;
+    entry->Version = hub.Version;
     entry->Size = size;
-    std::memset(&entry->Copy, 0, sizeof entry->Copy);
-    std::memcpy(&entry->Copy, hub, size);
+    entry->Copy = hub;
     KeReleaseSpinLock(&g_lock, irql);
-    hub->RemoveUsbDevice = HookedRemoveUsbDevice;
+    const PUSB_BUSIFFN_REMOVE_USB_DEVICE hooked = HookedRemoveUsbDevice;
+    std::memcpy(caller + offsetof(USB_BUS_INTERFACE_HUB_V8, RemoveUsbDevice), &hooked, sizeof hooked);
     if (MemlogWants(MEMLOG_FLAG_TREE)) {
-        MemlogWrite3(FourCC("HbIf"), reinterpret_cast<ULONG64>(hub->BusContext), reinterpret_cast<ULONG64>(original),
-                     hub->Version);
+        MemlogWrite3(FourCC("HbIf"), reinterpret_cast<ULONG64>(hub.BusContext), reinterpret_cast<ULONG64>(original),
+                     hub.Version);
     }
 }
 

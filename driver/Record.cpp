@@ -46,7 +46,8 @@ ULONG AppendFromAddress(PRECORD_DESCRIPTOR record, ULONG_PTR source, ULONG count
         const ULONG_PTR at = source + done;
         const ULONG chunk = std::min<ULONG>(count - done, PAGE_SIZE - BYTE_OFFSET(at));
         if (RangeIsValid(at, chunk)) {
-            std::memcpy(record->Part2Cursor, reinterpret_cast<const void*>(at), chunk);
+            // A request's pointer may lead anywhere valid, the log's own block included.
+            std::memmove(record->Part2Cursor, reinterpret_cast<const void*>(at), chunk);
         } else {
             std::memset(record->Part2Cursor, RECORD_INVALID_BYTE, chunk);
         }
