@@ -23,16 +23,16 @@ enum class StackKind { Plain, Hub, HostController };
 struct IoctlRequest {
     ULONG code = 0;
     bool internal = false;
-    std::vector<uint8_t> input;  // the caller's input buffer
-    ULONG outputLength = 0;      // the caller's output buffer: this many bytes, starting as `output`
-    std::vector<uint8_t> output; // (zeros beyond it)
-    PVOID arguments[4] = {};     // internal requests: Argument1 to Argument4 (null: leave what the builder set)
+    std::vector<uint8_t> input = {};  // the caller's input buffer
+    ULONG outputLength = 0;           // the caller's output buffer: this many bytes, starting as `output`
+    std::vector<uint8_t> output = {}; // (zeros beyond it)
+    PVOID arguments[4] = {};          // internal requests: Argument1 to Argument4 (null: leave what the builder set)
     // The target: what it writes into the output buffer (by the code's method), Information and status.
-    std::vector<uint8_t> answer;
+    std::vector<uint8_t> answer = {};
     ULONG_PTR information = 0;
     NTSTATUS status = STATUS_SUCCESS;
-    std::function<void(PIRP)> device; // anything else it does (writes through arguments)
-    bool own = false;                 // the request carries the capture driver's own mark
+    std::function<void(PIRP)> device = {}; // anything else it does (writes through arguments)
+    bool own = false;                      // the request carries the capture driver's own mark
 };
 
 // What a sent request left: its records and the values the placeholders stand for.
