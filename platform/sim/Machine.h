@@ -15,6 +15,14 @@
 // its interface's class requests and transfers (UsbFunction), NAKs what it cannot answer yet and calls
 // EndpointReady when it can; the port driver keeps the waiting transfers and asks again. Hot-plug: Plug and
 // Unplug below, or UsbHubModel::Attach and Detach from any thread followed by WaitForIdle.
+//
+// Traffic of the machine's own: a booted machine is quiet (the hubs' status-change transfers wait, nothing
+// else moves) until something uses it; the workloads (Workload.h) play what users do through the class
+// drivers (HID reads and selective suspend, file copies over the disk and storage drivers, print jobs,
+// devices coming and going, every request family of the generic driver, system sleep and wake). Requests
+// that wait complete later on the thread that ends the wait: a device's own clock (DeviceTimer: the mouse's
+// reports, the printer's engine), a controller's interrupt thread (isochronous transfers), a class driver's
+// own thread (storage request blocks, print jobs).
 #pragma once
 
 #include <filesystem>

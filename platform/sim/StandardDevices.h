@@ -33,7 +33,8 @@ std::shared_ptr<UsbDevice> MakeSuperSpeedDrive(std::string name = "ss-disk", std
 std::shared_ptr<UsbDevice> MakePrinter(std::string name = "printer");
 // Interface 0: HidFunction (consumer control); interface 1: BulkOnlyFunction.
 std::shared_ptr<UsbDevice> MakeCompositeDevice(std::string name = "composite");
-// Interface 0: LoopbackFunction (vendor class 0xFF).
+// Interface 0: LoopbackFunction (vendor class 0xFF; alternate setting 1 with an isochronous pair), Microsoft OS
+// descriptors naming "WINUSB".
 std::shared_ptr<UsbDevice> MakeLoopbackDevice(std::string name = "loopback");
 
 } // namespace sim

@@ -6,7 +6,9 @@
 // Transfers either finish at once or NAK: an endpoint with nothing to say (an interrupt IN with no report, a
 // bulk IN before its data is ready) answers TransferResult::Nak(), and the host controller keeps the request
 // until the device tells it, through EndpointReady, that the endpoint can move; it then asks again. That one
-// rule carries interrupt polling, hub status changes and pending completions.
+// rule carries interrupt polling, hub status changes and pending completions. Isochronous endpoints answer
+// packet by packet (IsochPacket) and never NAK. A device the host allowed to wake it (remote wakeup) resumes
+// its suspended port when something happens (SignalRemoteWakeup).
 //
 // Locking: one lock per device, held while a request runs in the device or its functions. EndpointReady may be
 // called with or without it (from inside a request or from a test); the host hears of it once the lock is free.

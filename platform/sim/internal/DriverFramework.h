@@ -178,8 +178,9 @@ protected:
 
     PDEVICE_OBJECT const m_pdo;
     PDEVICE_OBJECT const m_lower;
-    bool m_started = false;
-    bool m_stopped = false;
+    // Read by requests on any thread; changed by Plug and Play requests.
+    std::atomic<bool> m_started{false};
+    std::atomic<bool> m_stopped{false};
 
 private:
     void DeleteChildren();
@@ -218,8 +219,8 @@ protected:
     virtual NTSTATUS OtherPnp(PIRP irp);
 
     FunctionDevice* const m_parent;
-    bool m_present = true;
-    bool m_started = false;
+    std::atomic<bool> m_present{true};
+    std::atomic<bool> m_started{false};
 };
 
 // Device interfaces of a physical device object: registered and enabled on start, disabled on removal.

@@ -1,8 +1,11 @@
 // The port driver (the library the host-controller miniports are built on) and its miniports: the functional
 // device object of each controller ("\Device\USBFDO-n", the controller's "HFDO" word), the root hub's physical
 // device object ("\Device\USBPDO-n", "RPDO"), the device handles of every USB device on the controller, and
-// their configuration, interface and pipe handles, URB processing, the hub and USBDI bus interfaces and the
-// controller's device-control requests.
+// their configuration, interface and pipe handles, URB processing (every function up to 0x34 and the endpoint
+// requests 0x1000-0x1002: control transfers, bulk and interrupt transfers that wait while the device NAKs,
+// isochronous transfers scheduled on the 1 ms frame counter and completed on the controller's interrupt
+// thread, frame length control, pipe I/O policy), the hub and USBDI bus interfaces and the controller's
+// device-control requests. Every URB the controllers receive is counted (UrbsReceived).
 //
 // The miniports share one implementation; a miniport only names its driver and its controller kind. The same
 // code also serves the USB 3 pairs: the vendor xHCI driver of the releases before Windows 8 and the system's
