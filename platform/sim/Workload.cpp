@@ -314,7 +314,6 @@ Bytes MouseReport(uint64_t seed, uint64_t n) {
 }
 
 bool Runner::ReadReport(PDEVICE_OBJECT collection, Bytes& report, const std::function<void()>& clock) {
-    PoolBuffer none;
     Bytes buffer(64);
     Sent read = Transfer(collection, IRP_MJ_READ, buffer.data(), static_cast<ULONG>(buffer.size()), 0, clock);
     if (!NT_SUCCESS(read.status)) {

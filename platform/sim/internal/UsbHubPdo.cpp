@@ -361,6 +361,7 @@ NTSTATUS PortPdo::SetPower(PIRP irp) {
 
 void PortPdo::OnDelete() {
     m_interfaces.DisableAll();
+    m_hub->DrainDeferred(); // an idle callback a last request of this device queued finds no request of it
     if (m_handle) {
         // Through the hub's own copy of the bus interface, as the hub driver calls it.
         const USB_BUS_INTERFACE_HUB_V8& bus = m_hub->Bus();
