@@ -6,11 +6,12 @@
 #include <map>
 #include <mutex>
 
+#include "NtClock.h"
 #include "NtObjectNamespace.h"
 #include "NtPoolControl.h"
+#include "NtPnpControl.h"
 #include "NtText.h"
 #include "platform/sim/internal/DriverFramework.h"
-#include "NtPnpControl.h"
 #include "usbioctl.h"
 
 namespace tdl::test {
@@ -523,7 +524,23 @@ void BusTap::Clear() {
     state.first = state.records.size();
 }
 
+void MachineTest::UseVirtualClock() {
+    nt::clock::UseVirtualClock();
+    m_virtualClock = true;
+}
+
+sim::WorkloadResult MachineTest::Play(sim::WorkloadKind kind, uint64_t count, sim::WorkloadOptions options) {
+    options.count = count;
+    sim::WorkloadResult result = sim::RunWorkload(*m_machine, kind, options);
+    EXPECT_TRUE(result.Succeeded()) << sim::WorkloadName(kind) << ": " << result.failure;
+    return result;
+}
+
 void MachineTest::TearDown() {
+    if (m_virtualClock) {
+        nt::clock::UseRealClock();
+        m_virtualClock = false;
+    }
     if (m_machine) {
         m_machine->Shutdown();
         m_machine.reset();

@@ -12,6 +12,7 @@
 
 #include "NtPnpControl.h"
 #include "platform/sim/Machine.h"
+#include "platform/sim/Workload.h"
 #include "wdm.h"
 
 struct _URB;
@@ -115,12 +116,20 @@ protected:
     sim::Machine& Boot(const sim::MachineBuilder& hardware, const sim::MachineOptions& options = {});
     sim::Machine& BootDefault(nt::version::Release release = nt::version::Release::Windows7,
                               PDRIVER_INITIALIZE captureDriverEntry = nullptr);
+    // Machine time stands still from now on until a test or a workload moves it on; the real clock is back
+    // once the test has ended.
+    void UseVirtualClock();
+    // Runs a workload on the machine and expects it to end well.
+    sim::WorkloadResult Play(sim::WorkloadKind kind, uint64_t count, sim::WorkloadOptions options = {});
     // The physical device object the hub driver made for a device of the machine (by its model's name).
     PDEVICE_OBJECT Pdo(std::string_view deviceName) const;
     // The top of that device's stack.
     PDEVICE_OBJECT Top(std::string_view deviceName) const;
 
     std::unique_ptr<sim::Machine> m_machine;
+
+private:
+    bool m_virtualClock = false;
 };
 
 } // namespace tdl::test

@@ -3,7 +3,6 @@
 // engine's pace.
 #include <cstring>
 
-#include "NtClock.h"
 #include "NtPnpControl.h"
 #include "hidport.h"
 #include "platform/sim/StandardDevices.h"
@@ -21,16 +20,7 @@ class DeviceTraffic : public tdl::test::MachineTest {
 protected:
     void SetUp() override {
         BootDefault();
-        nt::clock::UseVirtualClock();
-    }
-    void TearDown() override {
-        nt::clock::UseRealClock();
-        MachineTest::TearDown();
-    }
-    sim::WorkloadResult Run(sim::WorkloadKind kind, sim::WorkloadOptions options) {
-        sim::WorkloadResult result = sim::RunWorkload(*m_machine, kind, options);
-        EXPECT_TRUE(result.Succeeded()) << sim::WorkloadName(kind) << ": " << result.failure;
-        return result;
+        UseVirtualClock();
     }
     // The class requests (bRequest) a device's interface got, in order.
     static std::vector<UCHAR> ClassRequests(const std::vector<TappedRequest>& requests, PDEVICE_OBJECT device) {
@@ -57,9 +47,8 @@ TEST_F(DeviceTraffic, TheMouseReportsAtItsRateAndAnswersItsClassRequests) {
 
     sim::WorkloadOptions options;
     options.device = "second mouse";
-    options.count = 25;
     options.reportRateHz = 250;
-    const sim::WorkloadResult result = Run(sim::WorkloadKind::MouseMoving, options);
+    const sim::WorkloadResult result = Play(sim::WorkloadKind::MouseMoving, 25, options);
     EXPECT_EQ(result.steps, 25u);
     EXPECT_EQ(hid->ReportsMade(), 25u);
     EXPECT_EQ(result.machineTime, 25 * 40'000) << "one report every 4 ms of machine time";
@@ -122,9 +111,8 @@ TEST_F(DeviceTraffic, ASlowPrinterTakesJobsAtItsEnginesPace) {
     const size_t before = printer->Printed().size();
     BusTap tap({u"usbehci"});
     sim::WorkloadOptions options;
-    options.count = 3;
     options.printerBytesPerMs = 64;
-    const sim::WorkloadResult result = Run(sim::WorkloadKind::Printing, options);
+    const sim::WorkloadResult result = Play(sim::WorkloadKind::Printing, 3, options);
     EXPECT_EQ(printer->Printed().size(), before + 3 * 16 * 1024);
     // Two jobs waited 256 ms each for the one before them to print (give or take a millisecond a wait may
     // have moved on while the engine made room).

@@ -5,7 +5,6 @@
 #include <map>
 #include <set>
 
-#include "NtClock.h"
 #include "platform/sim/ReleaseProfile.h"
 #include "platform/sim/Workload.h"
 #include "tests/support/MachineFixture.h"
@@ -20,25 +19,15 @@ class RequestKinds : public tdl::test::MachineTest {
 protected:
     void SetUp() override {
         BootDefault();
-        nt::clock::UseVirtualClock();
-    }
-    void TearDown() override {
-        nt::clock::UseRealClock();
-        MachineTest::TearDown();
-    }
-    void Run(sim::WorkloadKind kind, uint64_t count) {
-        sim::WorkloadOptions options;
-        options.count = count;
-        sim::WorkloadResult result = sim::RunWorkload(*m_machine, kind, options);
-        EXPECT_TRUE(result.Succeeded()) << sim::WorkloadName(kind) << ": " << result.failure;
+        UseVirtualClock();
     }
 };
 
 TEST_F(RequestKinds, EveryKindReachesTheUsbDriversAndCompletes) {
     BusTap tap(BusTap::UsbDrivers());
-    Run(sim::WorkloadKind::RequestFamilies, 1);
-    Run(sim::WorkloadKind::PlugAndUnplug, 6);
-    Run(sim::WorkloadKind::IdleMachine, 1);
+    Play(sim::WorkloadKind::RequestFamilies, 1);
+    Play(sim::WorkloadKind::PlugAndUnplug, 6);
+    Play(sim::WorkloadKind::IdleMachine, 1);
     const std::vector<TappedRequest> requests = tap.Requests();
 
     std::map<ULONG, NTSTATUS> internal;      // internal request codes at the hub driver's device objects
@@ -111,7 +100,7 @@ TEST_F(RequestKinds, EveryKindReachesTheUsbDriversAndCompletes) {
 // request ends.
 TEST_F(RequestKinds, TheMouseSleepsArmedForWakeAndItsMoveWakesTheMachine) {
     BusTap tap({u"usbhub"});
-    Run(sim::WorkloadKind::IdleMachine, 1);
+    Play(sim::WorkloadKind::IdleMachine, 1);
     PDEVICE_OBJECT mouse = Pdo("mouse");
     std::vector<std::string> steps;
     for (const TappedRequest& request : tap.Requests()) {

@@ -7,7 +7,6 @@
 #include <map>
 #include <set>
 
-#include "NtClock.h"
 #include "NtPnpControl.h"
 #include "NtPoolControl.h"
 #include "platform/sim/StandardDevices.h"
@@ -25,19 +24,9 @@ class Traffic : public tdl::test::MachineTest {
 protected:
     void SetUp() override {
         BootDefault();
-        nt::clock::UseVirtualClock();
-    }
-    void TearDown() override {
-        nt::clock::UseRealClock();
-        MachineTest::TearDown();
+        UseVirtualClock();
     }
 
-    sim::WorkloadResult Run(sim::WorkloadKind kind, uint64_t count, sim::WorkloadOptions options = {}) {
-        options.count = count;
-        sim::WorkloadResult result = sim::RunWorkload(*m_machine, kind, options);
-        EXPECT_TRUE(result.Succeeded()) << sim::WorkloadName(kind) << ": " << result.failure;
-        return result;
-    }
 
     static std::vector<TappedRequest> Urbs(const std::vector<TappedRequest>& requests, PDEVICE_OBJECT device = nullptr) {
         std::vector<TappedRequest> urbs;
@@ -108,7 +97,7 @@ size_t PublishedSize(USHORT function) {
 
 TEST_F(Traffic, EveryUrbFamilyReachesThePortDriverInItsPublishedLayoutAndComesBackAnswered) {
     BusTap tap(BusTap::UsbDrivers());
-    Run(sim::WorkloadKind::RequestFamilies, 1);
+    Play(sim::WorkloadKind::RequestFamilies, 1);
     const std::vector<TappedRequest> requests = tap.Requests();
 
     // Every URB of the loopback at its root hub (the port driver's device object), by function. (The root
@@ -180,12 +169,12 @@ TEST_F(Traffic, EveryUrbFamilyReachesThePortDriverInItsPublishedLayoutAndComesBa
 TEST_F(Traffic, EveryBufferThatCrossesADriverBoundaryIsValidMemory) {
     BusTap tap(BusTap::UsbDrivers());
     // Devices that arrive while the tap watches show their drivers' start too.
-    Run(sim::WorkloadKind::PlugAndUnplug, 6);
-    Run(sim::WorkloadKind::RequestFamilies, 1);
-    Run(sim::WorkloadKind::CopyToStick, 1);
-    Run(sim::WorkloadKind::MouseMoving, 5);
-    Run(sim::WorkloadKind::Printing, 1);
-    Run(sim::WorkloadKind::IdleMachine, 1);
+    Play(sim::WorkloadKind::PlugAndUnplug, 6);
+    Play(sim::WorkloadKind::RequestFamilies, 1);
+    Play(sim::WorkloadKind::CopyToStick, 1);
+    Play(sim::WorkloadKind::MouseMoving, 5);
+    Play(sim::WorkloadKind::Printing, 1);
+    Play(sim::WorkloadKind::IdleMachine, 1);
     const std::vector<TappedRequest> requests = tap.Requests();
     ASSERT_GT(requests.size(), 1000u);
     size_t configurations = 0;
@@ -208,7 +197,7 @@ TEST_F(Traffic, StorageCommandsKeepTheirTagsAndTheDiskHoldsTheFile) {
     sim::WorkloadOptions options;
     options.fileBytes = 64 * 1024;
     options.transferBytes = 16 * 1024;
-    const sim::WorkloadResult result = Run(sim::WorkloadKind::CopyToStick, 3, options);
+    const sim::WorkloadResult result = Play(sim::WorkloadKind::CopyToStick, 3, options);
     EXPECT_EQ(result.bytes, 3u * 2 * 64 * 1024);
 
     PDEVICE_OBJECT rootHub = m_machine->Controller("ehci")->RootHub().PhysicalDeviceObject();
@@ -249,7 +238,7 @@ TEST_F(Traffic, ATwoMebibyteReadIsOneUrb) {
     BusTap tap({u"usbehci"});
     sim::WorkloadOptions options;
     options.fileBytes = options.transferBytes = 2 * 1024 * 1024;
-    Run(sim::WorkloadKind::CopyToStick, 1, options);
+    Play(sim::WorkloadKind::CopyToStick, 1, options);
     size_t reads = 0;
     for (const TappedRequest& urb : Urbs(tap.Requests())) {
         const auto transfer = UrbAs<_URB_BULK_OR_INTERRUPT_TRANSFER>(urb.urbDone);
@@ -271,7 +260,7 @@ TEST_F(Traffic, IsochronousPacketsReportTheirLengthsAndTheErrorsTheDeviceMade) {
         BusTap tap({u"usbohci"});
         sim::WorkloadOptions options;
         options.isochErrors = errors;
-        Run(sim::WorkloadKind::RequestFamilies, 1, options);
+        Play(sim::WorkloadKind::RequestFamilies, 1, options);
         std::vector<UCHAR> in;
         for (const TappedRequest& urb : Urbs(tap.Requests())) {
             if (urb.function == URB_FUNCTION_ISOCH_TRANSFER &&
@@ -308,9 +297,9 @@ TEST_F(Traffic, IsochronousPacketsReportTheirLengthsAndTheErrorsTheDeviceMade) {
 // cancels its own request sees it end on its own thread.)
 TEST_F(Traffic, PendedRequestsCompleteLaterOnAnotherThread) {
     BusTap tap({u"usbuhci", u"usbohci", u"usbehci", u"hidusb", u"usbstor"});
-    Run(sim::WorkloadKind::MouseMoving, 10);
-    Run(sim::WorkloadKind::RequestFamilies, 1);
-    Run(sim::WorkloadKind::CopyToStick, 1);
+    Play(sim::WorkloadKind::MouseMoving, 10);
+    Play(sim::WorkloadKind::RequestFamilies, 1);
+    Play(sim::WorkloadKind::CopyToStick, 1);
     std::map<std::u16string, size_t> pended;
     for (const TappedRequest& request : tap.Requests()) {
         if (request.returned != STATUS_PENDING || !request.completed || request.completedInDispatch ||

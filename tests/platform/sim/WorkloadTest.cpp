@@ -2,7 +2,6 @@
 // virtual clock, in real milliseconds; a seed decides what they do; a duration of machine time bounds them.
 #include <cctype>
 
-#include "NtClock.h"
 #include "platform/sim/Workload.h"
 #include "tests/support/MachineFixture.h"
 
@@ -12,11 +11,7 @@ class Workloads : public tdl::test::MachineTest {
 protected:
     void SetUp() override {
         BootDefault();
-        nt::clock::UseVirtualClock();
-    }
-    void TearDown() override {
-        nt::clock::UseRealClock();
-        MachineTest::TearDown();
+        UseVirtualClock();
     }
 };
 
