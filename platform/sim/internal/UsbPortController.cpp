@@ -391,6 +391,10 @@ NTSTATUS HostController::RemoveHandle(DeviceHandle* pointer, ULONG) {
         if (handle == m_rootHandle) {
             m_rootHandle = nullptr;
         }
+        if (handle == m_frameLengthOwner) {
+            m_frameLengthOwner = nullptr; // a device that goes gives frame length control back
+            m_frameLengthDelta = 0;
+        }
     }
     handle->device->Unbind(handle->listener.get());
     if (auto listener = std::static_pointer_cast<HandleListener>(handle->listener)) {
