@@ -69,8 +69,19 @@ VOID LearnIds(PDEVOBJ_NODE node, BUS_QUERY_ID_TYPE type, const WCHAR* answer) {
     DriverFree(first);
 }
 
-// The children of a bus-relations report, as far as the report can be read; only device objects that are
-// aligned, valid memory are handed to the tree.
+// TRUE when `child` can be handed to the tree as a device object: aligned, valid memory for the whole object,
+// and marked as one.
+BOOLEAN LooksLikeDeviceObject(PDEVICE_OBJECT child) {
+    CSHORT type;
+    return (reinterpret_cast<ULONG_PTR>(child) & (alignof(DEVICE_OBJECT) - 1)) == 0 &&
+           CaptureReadablePrefix(child, sizeof(DEVICE_OBJECT)) == sizeof(DEVICE_OBJECT) &&
+           CaptureReadChecked(reinterpret_cast<const UCHAR*>(child) + offsetof(DEVICE_OBJECT, Type), &type,
+                              sizeof type) &&
+           type == IO_TYPE_DEVICE;
+}
+
+// The children of a bus-relations report, up to where the report's memory ends; only device objects are
+// handed to the tree.
 VOID LearnChildren(PDEVICE_OBJECT parent, const VOID* report) {
     // Read by address: the report need not be aligned.
     const auto* bytes = static_cast<const UCHAR*>(report);
@@ -86,9 +97,10 @@ VOID LearnChildren(PDEVICE_OBJECT parent, const VOID* report) {
     ULONG valid = 0;
     for (ULONG i = 0; i < count; ++i) {
         PDEVICE_OBJECT child;
-        if (CaptureReadChecked(bytes + offsetof(DEVICE_RELATIONS, Objects) + i * sizeof child, &child, sizeof child) &&
-            (reinterpret_cast<ULONG_PTR>(child) & (alignof(DEVICE_OBJECT) - 1)) == 0 &&
-            CaptureReadablePrefix(child, sizeof(DEVICE_OBJECT)) == sizeof(DEVICE_OBJECT)) {
+        if (!CaptureReadChecked(bytes + offsetof(DEVICE_RELATIONS, Objects) + i * sizeof child, &child, sizeof child)) {
+            break; // the report ends here, whatever its count says
+        }
+        if (LooksLikeDeviceObject(child)) {
             children[valid++] = child;
         }
     }
