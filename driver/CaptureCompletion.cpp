@@ -25,6 +25,8 @@ NTSTATUS HookedCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) 
     PVOID routineContext = saved.Context;
     const UCHAR invokeOn = saved.Control;
     CaptureContextGive(context);
+    // Nothing of this driver's is touched from here on, so its unload may go ahead.
+    HookRundownRelease();
 
     const NTSTATUS status = Irp->IoStatus.Status;
     const bool invoke = routine != nullptr && ((NT_SUCCESS(status) && (invokeOn & SL_INVOKE_ON_SUCCESS)) ||

@@ -30,8 +30,13 @@ VOID CaptureContextGive(PCOMPLETION_CONTEXT Context) {
 }
 
 BOOLEAN CaptureInstallCompletion(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 Value, UCHAR Flags) {
+    // The installed routine holds its own rundown reference until it has run (HookedCompletion drops it).
+    if (!HookRundownAcquire()) {
+        return FALSE;
+    }
     PCOMPLETION_CONTEXT context = CaptureContextTake(Capture, Kind, Value, Flags);
     if (context == nullptr) {
+        HookRundownRelease();
         return FALSE;
     }
     PIO_STACK_LOCATION location = Capture->StackLocation;

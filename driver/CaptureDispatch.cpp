@@ -67,7 +67,8 @@ NTSTATUS HookedDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     const bool control = major == IRP_MJ_DEVICE_CONTROL || major == IRP_MJ_INTERNAL_DEVICE_CONTROL;
     const CAPTURE_FAMILY* family =
         CaptureFamilyOf(major, control ? location->Parameters.DeviceIoControl.IoControlCode : 0);
-    if (family == nullptr) {
+    if (family == nullptr || !HookRundownAcquire()) {
+        // Not a request this driver captures, or this driver is unloading: passed on untouched.
         return saved(DeviceObject, Irp);
     }
 
@@ -106,5 +107,6 @@ NTSTATUS HookedDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     if (capture.Node != nullptr) {
         DeviceNodeRelease(capture.Node);
     }
+    HookRundownRelease();
     return capture.Status;
 }

@@ -4,6 +4,7 @@
 // Locks: none; entry runs alone on a system thread at PASSIVE_LEVEL.
 #include "common/DriverInfo.h"
 #include "driver/Driver.h"
+#include "driver/Hook.h"
 #include "driver/Log.h"
 #include "driver/ObjectName.h"
 #include "driver/Pool.h"
@@ -51,6 +52,7 @@ NTSTATUS DriverInitialize(PDRIVER_OBJECT driverObject) {
     LockedListInitialize(&g_Driver.StackList);
     LockedListInitialize(&g_Driver.HookedDriverList);
     LockedListInitialize(&g_Driver.DeviceNodeList);
+    HookRundownInitialize();
 
     g_Driver.CaptureLog = LogCreate(LOG_TAG_CAPTURE);
     g_Driver.ChangeLog = LogCreate(LOG_TAG_CHANGE);

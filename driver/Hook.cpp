@@ -362,12 +362,13 @@ VOID HookUnloadRestore(VOID) {
     }
     ListUnlock(irql);
 
+    // From here on no new reference is granted: a request that still reaches HookedDispatch through an entry
+    // read before the restore is passed on unrecorded.
     KeInitializeEvent(&g_RundownDone, NotificationEvent, FALSE);
     InterlockedExchange(&g_RundownUnloading, 1);
     if (InterlockedCompareExchange(&g_RundownCount, 0, 0) != 0) {
         KeWaitForSingleObject(&g_RundownDone, Executive, KernelMode, FALSE, nullptr);
     }
-    InterlockedExchange(&g_RundownUnloading, 0);
 }
 
 VOID HookFree(VOID) {
@@ -395,8 +396,18 @@ VOID HookFree(VOID) {
 
 // --- Rundown ---
 
-VOID HookRundownAcquire(VOID) {
+VOID HookRundownInitialize(VOID) {
+    InterlockedExchange(&g_RundownCount, 0);
+    InterlockedExchange(&g_RundownUnloading, 0);
+}
+
+BOOLEAN HookRundownAcquire(VOID) {
     InterlockedIncrement(&g_RundownCount);
+    if (InterlockedCompareExchange(&g_RundownUnloading, 0, 0) != 0) {
+        HookRundownRelease();
+        return FALSE;
+    }
+    return TRUE;
 }
 
 VOID HookRundownRelease(VOID) {

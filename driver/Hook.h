@@ -103,6 +103,9 @@ VOID HookFree(VOID);
 
 // Rundown of the routines this driver has put into other drivers' request paths. Request capture takes a
 // reference while a request is inside HookedDispatch and for every completion routine it installs, and
-// drops it when the routine has run. Any IRQL up to DISPATCH_LEVEL.
-VOID HookRundownAcquire(VOID);
+// drops it when the routine has run. Once this driver's unload has begun no reference is granted (FALSE):
+// the request then goes on unrecorded. Any IRQL up to DISPATCH_LEVEL.
+BOOLEAN HookRundownAcquire(VOID);
 VOID HookRundownRelease(VOID);
+// At driver entry: no references, not unloading.
+VOID HookRundownInitialize(VOID);

@@ -1,13 +1,17 @@
 // HookedDispatch and HookedCompletion on a hooked device: the I, R and C records of a URB and their header
 // values, the common gate, the driver's own requests, learning with the log off, the caller's completion
 // routine in every invoke-bit combination, pending returns and cancellation.
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "common/RecordTags.h"
 #include "driver/Capture.h"
 #include "driver/CaptureGate.h"
 #include "driver/DescriptorCache.h"
 #include "driver/HandleTables.h"
+#include "NtPnpControl.h"
 #include "tests/driver/CaptureTestFixture.h"
 #include "usbioctl.h"
 
@@ -88,6 +92,35 @@ TEST_F(Dispatched, APendingUrbGivesItsReturnedRecordBeforeItsCompletedOne) {
     EXPECT_EQ(records[1].bytes[offsetof(_LOGHDR, CurrentLocation)], 1);
     EXPECT_EQ(HeaderStatus(records[2]), ULONG{STATUS_SUCCESS});
     EXPECT_EQ(HeaderStackLocation(records[2]), FirstLocation(request->irp));
+}
+
+TEST_F(Dispatched, UnloadWaitsUntilAWatchedPendingRequestHasCompleted) {
+    EnableLog();
+    Target().pend = true;
+    PURB urb = NewUrb(URB_FUNCTION_VENDOR_DEVICE, sizeof(_URB_CONTROL_VENDOR_OR_CLASS_REQUEST));
+    auto request = Submit(urb);
+    ASSERT_EQ(request->returned, STATUS_PENDING); // our completion routine is in its path
+    Close();
+
+    PDRIVER_OBJECT target = m_pdo->DriverObject;
+    std::atomic<bool> unloaded{false};
+    std::thread unloader([&] {
+        nt::pnp::UnloadDriver(drivertest::kService);
+        unloaded = true;
+    });
+    // The target gets its entries back at once, but nothing is freed while the request is out.
+    while (__atomic_load_n(&target->MajorFunction[IRP_MJ_INTERNAL_DEVICE_CONTROL], __ATOMIC_SEQ_CST) ==
+           &HookedDispatch) {
+        std::this_thread::yield();
+    }
+    // An unload that did not wait would be over well within this time.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(unloaded);
+    CompleteQueued(STATUS_SUCCESS);
+    EXPECT_EQ(request->Wait(), STATUS_SUCCESS);
+    unloader.join();
+    EXPECT_TRUE(unloaded);
+    EXPECT_FALSE(IsLoaded());
 }
 
 TEST_F(Dispatched, FunctionsWithoutARecordPassThroughAndReservedOnesAreHeaderOnly) {
