@@ -698,6 +698,10 @@ void ShutdownOnWorker() {
             loaded.push_back(driver);
         }
     }
+    // A driver without an unload routine is one the platform never unloads: other drivers may still hold its
+    // driver object when they unload (a filter that hooked it gives its entries back), so it goes last.
+    std::stable_partition(loaded.begin(), loaded.end(),
+                          [](PDRIVER_OBJECT driver) { return driver->DriverUnload != nullptr; });
     for (PDRIVER_OBJECT driver : loaded) {
         UnloadOnWorker(driver);
     }

@@ -398,6 +398,20 @@ TEST_F(PnpManagerTest, UnplugRemovesTheStackAndUnloadsDriversWhoseLastDeviceLeft
     EXPECT_NE(nt::pnp::LoadedDriver(u"testbus"), nullptr);
 }
 
+TEST_F(PnpManagerTest, ShutdownFreesDriversWithoutAnUnloadRoutineLast) {
+    // The platform never unloads a driver without an unload routine, so another driver may still read its
+    // object while unloading (as a filter that hooked it does).
+    PDRIVER_OBJECT permanent = iotest::LoadDriver(u"a-permanent", {.unloadable = false});
+    ASSERT_NE(permanent, nullptr);
+    bool permanentSeen = false;
+    iotest::LoadDriver(u"z-watcher", {.unload = [&](PDRIVER_OBJECT) {
+                                          permanentSeen = permanent->DriverUnload == nullptr; // ASan: no use after free
+                                      }});
+    nt::pnp::Shutdown();
+    EXPECT_TRUE(permanentSeen);
+    EXPECT_EQ(nt::pnp::LoadedDriver(u"a-permanent"), nullptr);
+}
+
 TEST_F(PnpManagerTest, RemovingABusRemovesItsChildrenFirst) {
     Plug();
     log.Take();
