@@ -7,6 +7,8 @@
 #include <shared_mutex>
 #include <unordered_map>
 
+#include <sanitizer/asan_interface.h>
+
 #include "NtBugCheck.h"
 #include "NtInterlocked.h"
 #include "NtIrql.h"
@@ -20,6 +22,11 @@
 namespace {
 
 constexpr std::align_val_t kAlignment{MEMORY_ALLOCATION_ALIGNMENT};
+// Every block is followed by a guard that belongs to no block, so two valid blocks are always at least a
+// page apart. A driver that checks the first and the last byte of each page-sized piece it reads (the page
+// is what the platform maps whole or not at all) can then never step over the end of one block into the
+// next. The guard is poisoned for AddressSanitizer, so an overrun of a block is still caught.
+constexpr SIZE_T kGuard = 0x1000; // one page
 constexpr unsigned char kFreshFill = 0xC5;
 constexpr ULONG kDefaultTag = nt::pool::TagFromString("None");
 
@@ -135,6 +142,7 @@ void FreeChecked(PVOID p, const ULONG* expectedTag) {
         st.liveBytes -= it->second.size;
         st.liveCount -= 1;
         st.frees += 1;
+        ASAN_UNPOISON_MEMORY_REGION(static_cast<char*>(p) + it->second.size, kGuard);
         s.live.erase(it);
     }
     ::operator delete(p, kAlignment);
@@ -155,13 +163,14 @@ PVOID ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag)
         }
     }
     SIZE_T size = NumberOfBytes == 0 ? 1 : NumberOfBytes;
-    void* p = ::operator new(size, kAlignment, std::nothrow);
+    void* p = ::operator new(size + kGuard, kAlignment, std::nothrow);
     if (p == nullptr) {
         std::unique_lock guard(s.lock);
         StatsOf(s, Tag).failures += 1;
         return nullptr;
     }
     std::memset(p, kFreshFill, size);
+    ASAN_POISON_MEMORY_REGION(static_cast<char*>(p) + size, kGuard);
     std::unique_lock guard(s.lock);
     s.live.emplace(reinterpret_cast<ULONG_PTR>(p), Allocation{size, Tag});
     auto& st = StatsOf(s, Tag);

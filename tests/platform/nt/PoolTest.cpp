@@ -37,6 +37,24 @@ TEST_F(PoolTest, AddressValidityFollowsLivePoolWithoutTouchingTheAddress) {
     EXPECT_FALSE(MmIsAddressValid(&onTheStack)) << "memory the kernel was not told about is not valid";
 }
 
+TEST_F(PoolTest, ThePageAfterEveryBlockBelongsToNoBlock) {
+    // However the host lays blocks out, a range checked at both ends of each page-sized piece cannot run from
+    // one block into another.
+    std::vector<PUCHAR> blocks;
+    for (SIZE_T size : {SIZE_T{1}, SIZE_T{24}, SIZE_T{100}, SIZE_T{4096}, SIZE_T{70000}}) {
+        for (int i = 0; i < 8; ++i) {
+            blocks.push_back(static_cast<PUCHAR>(ExAllocatePoolWithTag(NonPagedPoolNx, size, kTag)));
+            PUCHAR end = blocks.back() + size;
+            for (SIZE_T offset : {SIZE_T{0}, SIZE_T{2048}, SIZE_T{4095}}) {
+                EXPECT_FALSE(MmIsAddressValid(end + offset)) << size << " +" << offset;
+            }
+        }
+    }
+    for (PUCHAR block : blocks) {
+        ExFreePoolWithTag(block, kTag);
+    }
+}
+
 TEST_F(PoolTest, RegisteredRangesAreValidUntilEveryRegistrationIsRemoved) {
     std::vector<UCHAR> buffer(256);
     UCHAR* inner = buffer.data() + 100;
