@@ -274,15 +274,25 @@ private:
     ULONG m_commandTag = 0;
 };
 
-// The records of one IRP, in log order.
-std::vector<ReadRecord> OfIrp(const std::vector<ReadRecord>& records, ULONG64 irp) {
-    std::vector<ReadRecord> found;
+// The records grouped by request, one request per "urbI" in log order; a later record belongs to the latest
+// request opened with its IRP address (an address is only reused once the request before it has completed).
+// Fails the test on a record whose request was never opened.
+std::vector<std::vector<ReadRecord>> RequestsOf(const std::vector<ReadRecord>& records) {
+    std::vector<std::vector<ReadRecord>> requests;
+    std::map<ULONG64, size_t> open;
     for (const ReadRecord& r : records) {
-        if (IrpOf(r) == irp) {
-            found.push_back(r);
+        const ULONG64 irp = IrpOf(r);
+        if (r.tag == LogTag::urbI) {
+            open[irp] = requests.size();
+            requests.emplace_back();
         }
+        if (!open.count(irp)) {
+            ADD_FAILURE() << "a record before its request's urbI, IRP " << std::hex << irp;
+            continue;
+        }
+        requests[open[irp]].push_back(r);
     }
-    return found;
+    return requests;
 }
 
 std::vector<uint8_t> Piece(const ReadRecord& r, size_t part1) {
@@ -310,14 +320,12 @@ TEST_F(CaptureOnMachine, MouseAndStickTrafficLeavesThreeRecordsPerUrbInSequence)
     ASSERT_NE(interruptIn, nullptr);
     auto hid = m_machine->Device("mouse")->FunctionAs<sim::HidFunction>(0);
     ASSERT_NE(hid, nullptr);
-    std::vector<ULONG64> reads;
     for (UCHAR move = 1; move <= 3; ++move) {
         PURB read = BulkUrb(interruptIn, Allocate(4), 4, true);
         PostedUrb posted(mouse, read);
         EXPECT_EQ(posted.returned, STATUS_PENDING); // the mouse has not moved yet
         hid->QueueInputReport({0, move, static_cast<UCHAR>(0x100 - move), 0});
         EXPECT_EQ(posted.Wait(), STATUS_SUCCESS);
-        reads.push_back(Address(posted.irp));
     }
 
     // The stick: a file copied to it and read back.
@@ -329,36 +337,32 @@ TEST_F(CaptureOnMachine, MouseAndStickTrafficLeavesThreeRecordsPerUrbInSequence)
     for (size_t i = 0; i < records.size(); ++i) {
         EXPECT_EQ(records[i].sequence, start.back().sequence + 1 + i);
     }
-    std::map<ULONG64, std::vector<ULONG>> byIrp;
-    std::vector<ULONG64> order;
     for (const ReadRecord& r : records) {
         ASSERT_TRUE(LogTag::IsUrbTag(r.tag)) << std::hex << r.tag;
-        const ULONG64 irp = IrpOf(r);
-        if (!byIrp.count(irp)) {
-            order.push_back(irp);
-        }
-        byIrp[irp].push_back(r.tag);
         const ULONG64 deviceObject = tdl::LoadLe<ULONG64>(r.bytes.data() + offsetof(_LOGHDR, DeviceObject));
         EXPECT_TRUE(deviceObject == Address(mouse) || deviceObject == Address(stick));
     }
+    const std::vector<std::vector<ReadRecord>> requests = RequestsOf(records);
     // The mouse's device descriptor, configuration descriptor and configuration, its 3 reads; the stick's
     // configuration descriptor and configuration, and 2 commands of 3 transfers each.
-    EXPECT_EQ(order.size(), 3u + 3 + 2 + 6);
-    for (ULONG64 irp : order) {
-        const std::vector<ULONG>& tags = byIrp[irp];
-        SCOPED_TRACE(testing::Message() << "IRP " << std::hex << irp);
-        ASSERT_EQ(tags.size(), 3u); // these transfers fit one record each
-        EXPECT_EQ(tags[0], LogTag::urbI);
-        EXPECT_EQ(std::count(tags.begin(), tags.end(), LogTag::urbR), 1);
-        EXPECT_EQ(std::count(tags.begin(), tags.end(), LogTag::urbC), 1);
+    ASSERT_EQ(requests.size(), 3u + 3 + 2 + 6);
+    for (const std::vector<ReadRecord>& request : requests) {
+        SCOPED_TRACE(testing::Message() << "IRP " << std::hex << IrpOf(request[0]));
+        ASSERT_EQ(request.size(), 3u); // these transfers fit one record each
+        const auto count = [&](ULONG tag) {
+            return std::count_if(request.begin(), request.end(), [&](const ReadRecord& r) { return r.tag == tag; });
+        };
+        EXPECT_EQ(count(LogTag::urbR), 1);
+        EXPECT_EQ(count(LogTag::urbC), 1);
     }
     // A posted read returns before the device answers: its R record precedes its C record.
-    for (ULONG64 irp : reads) {
-        EXPECT_EQ(byIrp[irp], (std::vector<ULONG>{LogTag::urbI, LogTag::urbR, LogTag::urbC}));
+    for (size_t read = 3; read < 6; ++read) {
+        const std::vector<ReadRecord>& request = requests[read];
+        EXPECT_EQ((std::vector<ULONG>{request[0].tag, request[1].tag, request[2].tag}),
+                  (std::vector<ULONG>{LogTag::urbI, LogTag::urbR, LogTag::urbC}));
     }
     // The mouse's moves arrive in the C records.
-    const std::vector<ReadRecord> lastRead = OfIrp(records, reads.back());
-    EXPECT_EQ(Piece(lastRead[2], 42), (std::vector<uint8_t>{0, 3, 0xFD, 0}));
+    EXPECT_EQ(Piece(requests[5][2], 42), (std::vector<uint8_t>{0, 3, 0xFD, 0}));
 }
 
 // Part 1 of a bulk record of the stick's bulk IN pipe, the device handle aside: the URB's length and the
@@ -398,15 +402,15 @@ TEST_F(CaptureOnMachine, BulkTransfersOf200000BytesToAndFromTheStickGoOnInContin
 
     // The read's data stage: "urbI" without data, "urbR", then "urbC" with the first 64 KiB and "MORE", and
     // "cCnt" pieces at 65,536, 131,072 and 196,608 (3,392 bytes, "DATA") right behind it.
-    ULONG64 readIrp = 0;
-    for (const ReadRecord& r : records) {
-        if (r.tag == LogTag::urbC && r.continuation == LogTag::More && tdl::LoadLe<ULONG>(r.Payload().data() + 34) == 200000 &&
-            r.Payload()[18] == 0x81) {
-            readIrp = IrpOf(r);
+    std::vector<ReadRecord> mine;
+    for (const std::vector<ReadRecord>& request : RequestsOf(records)) {
+        for (const ReadRecord& r : request) {
+            if (r.tag == LogTag::urbC && r.continuation == LogTag::More &&
+                tdl::LoadLe<ULONG>(r.Payload().data() + 34) == 200000 && r.Payload()[18] == 0x81) {
+                mine = request;
+            }
         }
     }
-    ASSERT_NE(readIrp, 0u);
-    const std::vector<ReadRecord> mine = OfIrp(records, readIrp);
     ASSERT_EQ(mine.size(), 6u);
     EXPECT_EQ(mine[0].tag, LogTag::urbI);
     EXPECT_EQ(mine[0].dataSize, 42u);
