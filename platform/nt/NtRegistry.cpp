@@ -211,6 +211,23 @@ NTSTATUS KeyAnswer(const nt::registry::KeyInfo& k, const std::u16string& fullNam
 
 std::u16string_view ValueNameOf(PUNICODE_STRING name) { return nt::text::View(name); }
 
+// The value that find reads from the key behind handle, answered as infoClass asks.
+template <typename Find>
+NTSTATUS AnswerValueOfKey(HANDLE handle, Find find, KEY_VALUE_INFORMATION_CLASS infoClass, PVOID buffer,
+                          ULONG length, PULONG resultLength) {
+    KeyRef key;
+    NTSTATUS status = KeyFor(handle, KEY_QUERY_VALUE, key);
+    if (!NT_SUCCESS(status)) {
+        return status;
+    }
+    nt::registry::Value value;
+    status = find(key, value);
+    if (!NT_SUCCESS(status)) {
+        return status;
+    }
+    return ValueAnswer(value, infoClass, buffer, length, resultLength);
+}
+
 } // namespace
 
 NTSTATUS ZwOpenKey(PHANDLE KeyHandle, ACCESS_MASK DesiredAccess, POBJECT_ATTRIBUTES ObjectAttributes) {
@@ -289,17 +306,10 @@ NTSTATUS ZwQueryValueKey(HANDLE KeyHandle, PUNICODE_STRING ValueName,
                          KEY_VALUE_INFORMATION_CLASS KeyValueInformationClass, PVOID KeyValueInformation,
                          ULONG Length, PULONG ResultLength) {
     PASSIVE_CODE();
-    KeyRef key;
-    NTSTATUS status = KeyFor(KeyHandle, KEY_QUERY_VALUE, key);
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
-    nt::registry::Value value;
-    status = nt::registry::QueryValue(key, ValueNameOf(ValueName), value);
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
-    return ValueAnswer(value, KeyValueInformationClass, KeyValueInformation, Length, ResultLength);
+    auto find = [&](const KeyRef& key, nt::registry::Value& value) {
+        return nt::registry::QueryValue(key, ValueNameOf(ValueName), value);
+    };
+    return AnswerValueOfKey(KeyHandle, find, KeyValueInformationClass, KeyValueInformation, Length, ResultLength);
 }
 
 NTSTATUS ZwDeleteValueKey(HANDLE KeyHandle, PUNICODE_STRING ValueName) {
@@ -331,17 +341,10 @@ NTSTATUS ZwEnumerateKey(HANDLE KeyHandle, ULONG Index, KEY_INFORMATION_CLASS Key
 NTSTATUS ZwEnumerateValueKey(HANDLE KeyHandle, ULONG Index, KEY_VALUE_INFORMATION_CLASS KeyValueInformationClass,
                              PVOID KeyValueInformation, ULONG Length, PULONG ResultLength) {
     PASSIVE_CODE();
-    KeyRef key;
-    NTSTATUS status = KeyFor(KeyHandle, KEY_QUERY_VALUE, key);
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
-    nt::registry::Value value;
-    status = nt::registry::EnumerateValue(key, Index, value);
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
-    return ValueAnswer(value, KeyValueInformationClass, KeyValueInformation, Length, ResultLength);
+    auto find = [&](const KeyRef& key, nt::registry::Value& value) {
+        return nt::registry::EnumerateValue(key, Index, value);
+    };
+    return AnswerValueOfKey(KeyHandle, find, KeyValueInformationClass, KeyValueInformation, Length, ResultLength);
 }
 
 NTSTATUS ZwQueryKey(HANDLE KeyHandle, KEY_INFORMATION_CLASS KeyInformationClass, PVOID KeyInformation, ULONG Length,

@@ -41,48 +41,6 @@ std::u16string PathOf(const Key& key) {
     return path;
 }
 
-// Where a path starts and which names follow: an absolute path starts at the root and must name "\REGISTRY"
-// first; a relative one starts at base.
-NTSTATUS Parse(const KeyRef& base, std::u16string_view path, KeyRef& start, std::vector<std::u16string_view>& parts,
-               std::u16string& targetPath) {
-    Store& s = TheStore();
-    parts.clear();
-    if (base == nullptr) {
-        if (path.empty() || path[0] != u'\\') {
-            return STATUS_OBJECT_PATH_SYNTAX_BAD;
-        }
-        if (!nt::text::SplitPath(path.substr(1), parts) || parts.empty()) {
-            return STATUS_OBJECT_NAME_INVALID;
-        }
-        if (!nt::text::EqualsIgnoreCase(parts[0], s.root->name)) {
-            return STATUS_OBJECT_NAME_NOT_FOUND;
-        }
-        parts.erase(parts.begin());
-        start = s.root;
-        targetPath = std::u16string(path);
-    } else {
-        if (!path.empty() && path[0] == u'\\') {
-            return STATUS_OBJECT_PATH_SYNTAX_BAD;
-        }
-        if (base->deleted) {
-            return STATUS_KEY_DELETED;
-        }
-        if (!nt::text::SplitPath(path, parts)) {
-            return STATUS_OBJECT_NAME_INVALID;
-        }
-        start = base;
-        targetPath = PathOf(*base);
-        if (!path.empty()) {
-            targetPath += u'\\';
-            targetPath += path;
-        }
-    }
-    while (!targetPath.empty() && targetPath.back() == u'\\') {
-        targetPath.pop_back();
-    }
-    return STATUS_SUCCESS;
-}
-
 KeyRef Walk(KeyRef key, const std::vector<std::u16string_view>& parts, size_t count) {
     for (size_t i = 0; i < count && key != nullptr; ++i) {
         key = ChildFor(*key, parts[i], false);
@@ -121,6 +79,49 @@ NTSTATUS Injected(Operation op, std::u16string_view keyPath, const std::u16strin
         }
     }
     return result;
+}
+
+// Under the lock: where a path starts and which names follow, or the failure injected for op on the key it
+// names. An absolute path starts at the root and must name "\REGISTRY" first; a relative one starts at base.
+NTSTATUS Parse(Operation op, const KeyRef& base, std::u16string_view path, KeyRef& start,
+               std::vector<std::u16string_view>& parts) {
+    Store& s = TheStore();
+    parts.clear();
+    std::u16string targetPath;
+    if (base == nullptr) {
+        if (path.empty() || path[0] != u'\\') {
+            return STATUS_OBJECT_PATH_SYNTAX_BAD;
+        }
+        if (!nt::text::SplitPath(path.substr(1), parts) || parts.empty()) {
+            return STATUS_OBJECT_NAME_INVALID;
+        }
+        if (!nt::text::EqualsIgnoreCase(parts[0], s.root->name)) {
+            return STATUS_OBJECT_NAME_NOT_FOUND;
+        }
+        parts.erase(parts.begin());
+        start = s.root;
+        targetPath = std::u16string(path);
+    } else {
+        if (!path.empty() && path[0] == u'\\') {
+            return STATUS_OBJECT_PATH_SYNTAX_BAD;
+        }
+        if (base->deleted) {
+            return STATUS_KEY_DELETED;
+        }
+        if (!nt::text::SplitPath(path, parts)) {
+            return STATUS_OBJECT_NAME_INVALID;
+        }
+        start = base;
+        targetPath = PathOf(*base);
+        if (!path.empty()) {
+            targetPath += u'\\';
+            targetPath += path;
+        }
+    }
+    while (!targetPath.empty() && targetPath.back() == u'\\') {
+        targetPath.pop_back();
+    }
+    return Injected(op, targetPath);
 }
 
 // Under the lock, after a change: the attached file gets the new content.
@@ -267,12 +268,7 @@ NTSTATUS OpenKey(const KeyRef& base, std::u16string_view path, KeyRef& key) {
     std::lock_guard guard(s.lock);
     KeyRef start;
     std::vector<std::u16string_view> parts;
-    std::u16string target;
-    NTSTATUS status = Parse(base, path, start, parts, target);
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
-    status = Injected(Operation::OpenKey, target);
+    NTSTATUS status = Parse(Operation::OpenKey, base, path, start, parts);
     if (!NT_SUCCESS(status)) {
         return status;
     }
@@ -290,12 +286,7 @@ NTSTATUS CreateKey(const KeyRef& base, std::u16string_view path, bool isVolatile
     std::lock_guard guard(s.lock);
     KeyRef start;
     std::vector<std::u16string_view> parts;
-    std::u16string target;
-    NTSTATUS status = Parse(base, path, start, parts, target);
-    if (!NT_SUCCESS(status)) {
-        return status;
-    }
-    status = Injected(Operation::CreateKey, target);
+    NTSTATUS status = Parse(Operation::CreateKey, base, path, start, parts);
     if (!NT_SUCCESS(status)) {
         return status;
     }
