@@ -11,6 +11,7 @@
 #include "WinHandles.h"
 #include "WinRegistryControl.h"
 #include "WinSystemInfo.h"
+#include "internal/MachineTime.h"
 #include "winerror.h"
 
 namespace {
@@ -153,6 +154,26 @@ LSTATUS ResolveFor(HKEY handle, REGSAM needed, reg::KeyRef& key) {
     if (result == ERROR_SUCCESS && (access & needed) != needed && !(access & MAXIMUM_ALLOWED))
         return ERROR_ACCESS_DENIED;
     return result;
+}
+
+NTSTATUS EnumerateEntry(const reg::KeyRef& key, DWORD index, reg::KeyInfo& entry) {
+    return reg::EnumerateKey(key, index, entry);
+}
+
+NTSTATUS EnumerateEntry(const reg::KeyRef& key, DWORD index, reg::Value& entry) {
+    return reg::EnumerateValue(key, index, entry);
+}
+
+// The subkey or value at index of the key behind handle, with its name copied into the caller's buffer.
+template <typename Entry>
+LSTATUS EnumerateNamed(HKEY handle, REGSAM needed, DWORD index, Entry& entry, LPSTR name, LPDWORD nameLength) {
+    reg::KeyRef key;
+    if (LSTATUS r = ResolveFor(handle, needed, key); r != ERROR_SUCCESS)
+        return r;
+    NTSTATUS status = EnumerateEntry(key, index, entry);
+    if (!NT_SUCCESS(status))
+        return ErrorOf(status);
+    return CopyName(Narrow(entry.name), name, nameLength);
 }
 
 // A relative key path: "\" separators, no leading one, a trailing one ignored.
@@ -314,33 +335,21 @@ LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey) {
 
 LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD, LPSTR className,
                       LPDWORD classLength, PFILETIME lastWriteTime) {
-    reg::KeyRef k;
-    if (LSTATUS r = ResolveFor(key, KEY_ENUMERATE_SUB_KEYS, k); r != ERROR_SUCCESS)
-        return r;
     reg::KeyInfo info;
-    NTSTATUS status = reg::EnumerateKey(k, index, info);
-    if (!NT_SUCCESS(status))
-        return ErrorOf(status);
-    if (LSTATUS r = CopyName(Narrow(info.name), name, nameLength); r != ERROR_SUCCESS)
+    if (LSTATUS r = EnumerateNamed(key, KEY_ENUMERATE_SUB_KEYS, index, info, name, nameLength); r != ERROR_SUCCESS)
         return r;
     if (className && classLength)
         if (LSTATUS r = CopyName(Narrow(info.className), className, classLength); r != ERROR_SUCCESS)
             return r;
     if (lastWriteTime)
-        *lastWriteTime = FILETIME{static_cast<DWORD>(info.lastWriteTime), static_cast<DWORD>(info.lastWriteTime >> 32)};
+        *lastWriteTime = win32::internal::FileTimeOf(static_cast<ULONGLONG>(info.lastWriteTime));
     return ERROR_SUCCESS;
 }
 
 LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameLength, LPDWORD, LPDWORD type,
                       LPBYTE data, LPDWORD dataSize) {
-    reg::KeyRef k;
-    if (LSTATUS r = ResolveFor(key, KEY_QUERY_VALUE, k); r != ERROR_SUCCESS)
-        return r;
     reg::Value value;
-    NTSTATUS status = reg::EnumerateValue(k, index, value);
-    if (!NT_SUCCESS(status))
-        return ErrorOf(status);
-    if (LSTATUS r = CopyName(Narrow(value.name), valueName, valueNameLength); r != ERROR_SUCCESS)
+    if (LSTATUS r = EnumerateNamed(key, KEY_QUERY_VALUE, index, value, valueName, valueNameLength); r != ERROR_SUCCESS)
         return r;
     if (type)
         *type = value.type;
@@ -383,7 +392,7 @@ LSTATUS RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classLength, LPDWORD
     if (securityDescriptor)
         *securityDescriptor = 0;
     if (lastWriteTime)
-        *lastWriteTime = FILETIME{static_cast<DWORD>(info.lastWriteTime), static_cast<DWORD>(info.lastWriteTime >> 32)};
+        *lastWriteTime = win32::internal::FileTimeOf(static_cast<ULONGLONG>(info.lastWriteTime));
     return ERROR_SUCCESS;
 }
 

@@ -8,11 +8,8 @@
 
 namespace {
 
-ULONGLONG TicksOf(const FILETIME& time) {
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
-FILETIME FileTimeOf(ULONGLONG ticks) { return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)}; }
+using win32::internal::FileTimeOf;
+using win32::internal::TicksOf;
 
 BOOL Invalid() {
     SetLastError(ERROR_INVALID_PARAMETER);

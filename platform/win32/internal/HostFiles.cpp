@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "MachineTime.h"
 #include "winerror.h"
 
 namespace win32::internal {
@@ -75,8 +76,7 @@ ULONGLONG FileTimeTicksFromHost(const timespec& time) {
 }
 
 FILETIME FileTimeFromHost(const timespec& time) {
-    ULONGLONG ticks = FileTimeTicksFromHost(time);
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    return FileTimeOf(FileTimeTicksFromHost(time));
 }
 
 std::string Utf8FromUtf16(const WCHAR* text) {
