@@ -47,6 +47,16 @@ std::shared_ptr<FileObject> FileOf(HANDLE file) {
     return object;
 }
 
+// The host's status of an open file; fails with the handle's or the host's error.
+BOOL StatOf(HANDLE file, struct stat& st) {
+    auto object = FileOf(file);
+    if (!object)
+        return FALSE;
+    if (fstat(object->Fd(), &st) != 0)
+        return FailWithErrno(errno);
+    return TRUE;
+}
+
 // The platform's convention for functions that fill a caller's text buffer: the length without the NUL when
 // it fits, else the size needed including the NUL.
 DWORD CopyOut(const std::string& text, LPSTR buffer, DWORD bufferLength) {
@@ -338,12 +348,9 @@ BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPos
 }
 
 BOOL GetFileSizeEx(HANDLE file, PLARGE_INTEGER fileSize) {
-    auto object = FileOf(file);
-    if (!object)
-        return FALSE;
     struct stat st;
-    if (fstat(object->Fd(), &st) != 0)
-        return FailWithErrno(errno);
+    if (!StatOf(file, st))
+        return FALSE;
     if (fileSize)
         fileSize->QuadPart = st.st_size;
     return TRUE;
@@ -383,12 +390,9 @@ BOOL FlushFileBuffers(HANDLE file) {
 }
 
 BOOL GetFileTime(HANDLE file, LPFILETIME creationTime, LPFILETIME lastAccessTime, LPFILETIME lastWriteTime) {
-    auto object = FileOf(file);
-    if (!object)
-        return FALSE;
     struct stat st;
-    if (fstat(object->Fd(), &st) != 0)
-        return FailWithErrno(errno);
+    if (!StatOf(file, st))
+        return FALSE;
     // The host keeps no creation time in stat; the last write stands in for it.
     if (creationTime)
         *creationTime = win32::internal::FileTimeFromHost(st.st_mtim);
@@ -400,14 +404,11 @@ BOOL GetFileTime(HANDLE file, LPFILETIME creationTime, LPFILETIME lastAccessTime
 }
 
 BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
-    auto object = FileOf(file);
-    if (!object)
-        return FALSE;
     struct stat st;
+    if (!StatOf(file, st))
+        return FALSE;
     if (!information)
         return FailWith(ERROR_INVALID_PARAMETER);
-    if (fstat(object->Fd(), &st) != 0)
-        return FailWithErrno(errno);
     *information = {};
     information->dwFileAttributes = AttributesOf(st);
     GetFileTime(file, &information->ftCreationTime, &information->ftLastAccessTime, &information->ftLastWriteTime);
