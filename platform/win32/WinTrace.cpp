@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -76,6 +77,18 @@ TRACEHANDLE LoggerFor(State& s, ULONG64 sessionId, Session& session, const GUID&
         handle = s.nextHandle++;
     s.loggers[handle] = Logger{sessionId, provider, level, flags};
     return handle;
+}
+
+// What a logger handle enables, or nothing (last error ERROR_INVALID_HANDLE).
+std::optional<Logger> LoggerOf(TRACEHANDLE handle) {
+    State& s = TheState();
+    std::lock_guard guard(s.lock);
+    auto it = s.loggers.find(handle);
+    if (it == s.loggers.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return std::nullopt;
+    }
+    return it->second;
 }
 
 std::vector<Call> CallsFor(State& s, const GUID& control, TRACEHANDLE logger) {
@@ -336,25 +349,13 @@ TRACEHANDLE GetTraceLoggerHandle(PVOID buffer) {
 }
 
 UCHAR GetTraceEnableLevel(TRACEHANDLE loggerHandle) {
-    State& s = win32::TheState();
-    std::lock_guard guard(s.lock);
-    auto it = s.loggers.find(loggerHandle);
-    if (it == s.loggers.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    return it->second.level;
+    std::optional<win32::Logger> logger = win32::LoggerOf(loggerHandle);
+    return logger ? logger->level : 0;
 }
 
 ULONG GetTraceEnableFlags(TRACEHANDLE loggerHandle) {
-    State& s = win32::TheState();
-    std::lock_guard guard(s.lock);
-    auto it = s.loggers.find(loggerHandle);
-    if (it == s.loggers.end()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    return it->second.flags;
+    std::optional<win32::Logger> logger = win32::LoggerOf(loggerHandle);
+    return logger ? logger->flags : 0;
 }
 
 ULONG TraceEvent(TRACEHANDLE loggerHandle, PEVENT_TRACE_HEADER eventTrace) {
