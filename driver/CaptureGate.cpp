@@ -28,26 +28,3 @@ CaptureDecision CaptureCompletionWanted(FilterFamily Family, UCHAR FamilySwitch,
                ? CaptureDecision::Filter
                : CaptureDecision::Rejected;
 }
-
-BOOLEAN CaptureRangeIsValid(const VOID* Address, SIZE_T Length) {
-    const auto start = reinterpret_cast<ULONG_PTR>(Address);
-    if (start == 0 || start + Length < start) {
-        return FALSE;
-    }
-    if (Length == 0) {
-        return MmIsAddressValid(const_cast<PVOID>(Address));
-    }
-    // One test per page the range touches: the platform maps a page whole or not at all.
-    const ULONG_PTR last = start + Length - 1;
-    for (ULONG_PTR page = start & ~static_cast<ULONG_PTR>(PAGE_SIZE - 1);; page += PAGE_SIZE) {
-        const ULONG_PTR probe = page < start ? start : page;
-        if (!MmIsAddressValid(reinterpret_cast<PVOID>(probe))) {
-            return FALSE;
-        }
-        if (last - page < PAGE_SIZE) {
-            break;
-        }
-    }
-    // The last byte as well: a structure that runs off the end of the memory it lies in is never read.
-    return MmIsAddressValid(reinterpret_cast<PVOID>(last));
-}

@@ -1,7 +1,6 @@
 // The gates of request capture, shared by every request family: which requests are the driver's own, whether
 // a device object's requests are recorded at all, and how the capture switches and the filter block decide
-// each phase (I before the call, C at completion) of a family's requests. Also the memory check every
-// family makes before it reads a structure a request points to.
+// each phase (I before the call, C at completion) of a family's requests.
 //
 // Locks: none. The switches and the filter block are read without a lock (each a byte written whole); a
 // request may see a mix of old and new settings while SET_LOGGING_OPTIONS runs. Up to DISPATCH_LEVEL.
@@ -56,9 +55,3 @@ CaptureDecision CaptureDecide(FilterFamily Family, FilterPhase Phase, UCHAR Fami
 // Whether to put the completion routine in place for the completion phase, before the status is known: the
 // switch as above, or the block's completion byte and the code's byte.
 CaptureDecision CaptureCompletionWanted(FilterFamily Family, UCHAR FamilySwitch, ULONG Code);
-
-// --- Reading what a request points to ---
-
-// TRUE when every byte of [Address, Address + Length) is a valid address (MmIsAddressValid, page by page). A
-// null address or a range that wraps is not valid; a length of 0 is valid for any non-null address.
-BOOLEAN CaptureRangeIsValid(const VOID* Address, SIZE_T Length);

@@ -2,10 +2,10 @@
 #include "driver/CaptureIoctlRecord.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 #include "common/RecordTags.h"
+#include "driver/AddressCheck.h"
 #include "driver/CaptureContext.h"
 #include "driver/CaptureGate.h"
 #include "driver/Log.h"
@@ -14,21 +14,11 @@ namespace {
 
 constexpr IOCTL_BUFFER NO_BUFFER = {nullptr, 0, FALSE, FALSE};
 
-// The system address of the MDL's bytes (mapping them when they are not yet); null when the MDL cannot be
-// used: not a valid address, or pages neither locked nor from non-paged pool.
-PUCHAR MdlAddress(PMDL mdl) {
-    if (CaptureReadablePrefix(mdl, sizeof(MDL)) != sizeof(MDL) ||
-        !(mdl->MdlFlags & (MDL_MAPPED_TO_SYSTEM_VA | MDL_SOURCE_IS_NONPAGED_POOL | MDL_PAGES_LOCKED | MDL_PARTIAL))) {
-        return nullptr;
-    }
-    return static_cast<PUCHAR>(MmGetSystemAddressForMdlSafe(mdl, NormalPagePriority | MdlMappingNoExecute));
-}
-
 IOCTL_BUFFER MdlBuffer(PMDL mdl, ULONG declared) {
     if (mdl == nullptr || declared == 0) {
         return NO_BUFFER;
     }
-    PUCHAR address = MdlAddress(mdl);
+    auto* address = static_cast<PUCHAR>(AddressOfMdlBytes(mdl));
     if (address == nullptr) {
         // The request has the bytes, but they cannot be reached.
         return {nullptr, declared, TRUE, FALSE};
@@ -49,24 +39,6 @@ struct WriteContext {
     const RECORD_HEADER_INFO* header;
 };
 
-// Appends Length '!' bytes: bytes the request has that cannot be read.
-VOID AppendUnreadable(PRECORD_DESCRIPTOR record, ULONG length) {
-    static constexpr auto bangs = [] {
-        std::array<UCHAR, 256> bytes = {};
-        for (UCHAR& byte : bytes) {
-            byte = RECORD_INVALID_BYTE;
-        }
-        return bytes;
-    }();
-    while (length != 0) {
-        const ULONG written = RecordAppendPart2(record, bangs.data(), std::min<ULONG>(length, bangs.size()));
-        if (written == 0) {
-            return;
-        }
-        length -= written;
-    }
-}
-
 VOID FillIoctlRecord(PRECORD_DESCRIPTOR Record, PVOID Context, PIRP, PVOID, BOOLEAN) {
     const auto* write = static_cast<const WriteContext*>(Context);
     RecordSetHeader(Record, write->header);
@@ -74,7 +46,7 @@ VOID FillIoctlRecord(PRECORD_DESCRIPTOR Record, PVOID Context, PIRP, PVOID, BOOL
     for (ULONG i = 0; i < write->record->SegmentCount; ++i) {
         const IOCTL_RECORD_SEGMENT& segment = write->record->Segments[i];
         if (segment.Unreadable) {
-            AppendUnreadable(Record, segment.Length);
+            RecordAppendInvalid(Record, segment.Length);
         } else {
             RecordAppendChecked(Record, segment.Source, segment.Length);
         }
@@ -116,14 +88,6 @@ IOCTL_BUFFER IoctlOutputBuffer(const IOCTL_REQUEST* Request) {
     return user != nullptr ? IOCTL_BUFFER{user, Lengths(Request).OutputBufferLength, FALSE, TRUE} : NO_BUFFER;
 }
 
-IOCTL_BUFFER IoctlInputBuffer(const IOCTL_REQUEST* Request) {
-    if (Method(Request) != METHOD_NEITHER) {
-        return IoctlSystemBuffer(Request);
-    }
-    auto* input = static_cast<PUCHAR>(Lengths(Request).Type3InputBuffer);
-    return input != nullptr ? IOCTL_BUFFER{input, Lengths(Request).InputBufferLength, FALSE, TRUE} : NO_BUFFER;
-}
-
 IOCTL_BUFFER IoctlSlice(IOCTL_BUFFER Buffer, ULONG Offset, ULONG Length) {
     if (Offset >= Buffer.Length) {
         return NO_BUFFER;
@@ -142,29 +106,11 @@ IOCTL_BUFFER IoctlReturned(const IOCTL_REQUEST* Request, IOCTL_BUFFER Buffer, UL
     return IoctlSlice(Buffer, 0, length);
 }
 
-ULONG CaptureReadablePrefix(const VOID* Address, ULONG Length) {
-    const auto start = reinterpret_cast<ULONG_PTR>(Address);
-    if (start == 0 || Length == 0 || start + Length < start) {
-        return 0;
-    }
-    ULONG readable = 0;
-    while (readable < Length) {
-        const ULONG step = std::min(CAPTURE_PROBE_STEP, Length - readable);
-        // The step's first and last byte: a step is shorter than any gap between two pieces of memory.
-        if (!MmIsAddressValid(reinterpret_cast<PVOID>(start + readable)) ||
-            !MmIsAddressValid(reinterpret_cast<PVOID>(start + readable + step - 1))) {
-            break;
-        }
-        readable += step;
-    }
-    return readable;
-}
-
 BOOLEAN CaptureReadChecked(const VOID* Address, PVOID Out, ULONG Length) {
     if (Length == 0) {
         return TRUE;
     }
-    if (CaptureReadablePrefix(Address, Length) != Length) {
+    if (!AddressRangeIsValid(Address, Length)) {
         std::memset(Out, 0, Length);
         return FALSE;
     }
@@ -211,7 +157,7 @@ VOID IoctlRecordAppendStructure(PIOCTL_RECORD Record, const VOID* Source, ULONG 
         IoctlRecordAppend(Record, nullptr, Length);
         return;
     }
-    const ULONG readable = CaptureReadablePrefix(Source, Length);
+    const ULONG readable = AddressReadablePrefix(Source, Length);
     IoctlRecordAppend(Record, Source, readable);
     if (readable < Length && Record->SegmentCount < IOCTL_RECORD_SEGMENT_MAX) {
         Record->Segments[Record->SegmentCount++] = {nullptr, Length - readable, TRUE};

@@ -65,21 +65,13 @@ IOCTL_BUFFER IoctlSystemBuffer(const IOCTL_REQUEST* Request);
 // Where the output goes: the system buffer (buffered), the MDL's bytes (direct), the caller's own buffer
 // (METHOD_NEITHER).
 IOCTL_BUFFER IoctlOutputBuffer(const IOCTL_REQUEST* Request);
-// Where the input is: the system buffer (buffered and direct), the caller's own buffer (METHOD_NEITHER).
-IOCTL_BUFFER IoctlInputBuffer(const IOCTL_REQUEST* Request);
 // The bytes from Offset on, at most Length of them.
 IOCTL_BUFFER IoctlSlice(IOCTL_BUFFER Buffer, ULONG Offset, ULONG Length);
 // What the driver returned in Buffer: at most Declared bytes, and at completion no more than Information.
 IOCTL_BUFFER IoctlReturned(const IOCTL_REQUEST* Request, IOCTL_BUFFER Buffer, ULONG Declared);
 
-// How many bytes from Address on, up to Length, can be read. The platform answers for whole pages, but the
-// memory a structure a request points to lies in may end inside a page; the range is probed every
-// CAPTURE_PROBE_STEP bytes (and at its last byte), so a length read from a structure does not carry a copy
-// past the memory the platform knows. Meant for structures and the lengths they give, not for buffers the
-// I/O manager sized.
-constexpr ULONG CAPTURE_PROBE_STEP = 8;
-ULONG CaptureReadablePrefix(const VOID* Address, ULONG Length);
-// Copies Length bytes at Address when every one of them can be read; otherwise zeros. TRUE when read.
+// Copies Length bytes at Address when every one of them can be read (AddressRangeIsValid); otherwise zeros.
+// TRUE when read.
 BOOLEAN CaptureReadChecked(const VOID* Address, PVOID Out, ULONG Length);
 // Copies the bytes of [Offset, Offset + Length) that Buffer has and that can be read; the rest are zeros.
 // TRUE when all Length bytes were read.
@@ -120,7 +112,7 @@ template <class T> VOID IoctlRecordPart1Is(PIOCTL_RECORD Record, const T& Value)
 // null Source gives zeros, a page that cannot be read '!' bytes).
 VOID IoctlRecordAppend(PIOCTL_RECORD Record, const VOID* Source, ULONG Length);
 // Appends Length bytes of a structure a request points to: the bytes that can be read
-// (CaptureReadablePrefix), then '!' for the rest; zeros for a null Source.
+// (AddressReadablePrefix), then '!' for the rest; zeros for a null Source.
 VOID IoctlRecordAppendStructure(PIOCTL_RECORD Record, const VOID* Source, ULONG Length);
 VOID IoctlRecordAppendBuffer(PIOCTL_RECORD Record, IOCTL_BUFFER Buffer);
 

@@ -5,6 +5,7 @@
 
 #include "common/FourCC.h"
 #include "common/RecordTags.h"
+#include "driver/AddressCheck.h"
 #include "driver/Capture.h"
 #include "driver/CaptureContext.h"
 #include "driver/CaptureGate.h"
@@ -72,12 +73,8 @@ VOID LearnIds(PDEVOBJ_NODE node, BUS_QUERY_ID_TYPE type, const WCHAR* answer) {
 // TRUE when `child` can be handed to the tree as a device object: aligned, valid memory for the whole object,
 // and marked as one.
 BOOLEAN LooksLikeDeviceObject(PDEVICE_OBJECT child) {
-    CSHORT type;
     return (reinterpret_cast<ULONG_PTR>(child) & (alignof(DEVICE_OBJECT) - 1)) == 0 &&
-           CaptureReadablePrefix(child, sizeof(DEVICE_OBJECT)) == sizeof(DEVICE_OBJECT) &&
-           CaptureReadChecked(reinterpret_cast<const UCHAR*>(child) + offsetof(DEVICE_OBJECT, Type), &type,
-                              sizeof type) &&
-           type == IO_TYPE_DEVICE;
+           AddressRangeIsValid(child, sizeof(DEVICE_OBJECT)) && child->Type == IO_TYPE_DEVICE;
 }
 
 // The children of a bus-relations report, up to where the report's memory ends; only device objects are

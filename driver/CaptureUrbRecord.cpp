@@ -6,6 +6,7 @@
 
 #include "common/LogBlock.h"
 #include "common/RecordTags.h"
+#include "driver/AddressCheck.h"
 #include "driver/CaptureGate.h"
 #include "driver/RecordContinuation.h"
 
@@ -111,25 +112,10 @@ static_assert(offsetof(_URB_BULK_OR_INTERRUPT_TRANSFER, TransferBufferMDL) ==
               offsetof(_URB_ISOCH_TRANSFER, TransferFlags) == offsetof(_URB_CONTROL_TRANSFER_EX, TransferFlags) &&
               offsetof(_URB_PIPE_IO_POLICY, PipeHandle) == offsetof(_URB_PIPE_REQUEST, PipeHandle));
 
-// The system address of an MDL's buffer, for the isochronous record's buffer field: the mapping it has, or
-// a new one. 0 when the MDL cannot be read or mapped.
-ULONG64 MdlAddress(PMDL mdl) {
-    if (mdl == nullptr || !CaptureRangeIsValid(mdl, sizeof(MDL))) {
-        return 0;
-    }
-    if (mdl->MdlFlags & (MDL_MAPPED_TO_SYSTEM_VA | MDL_SOURCE_IS_NONPAGED_POOL)) {
-        return reinterpret_cast<ULONG64>(mdl->MappedSystemVa);
-    }
-    if (!(mdl->MdlFlags & (MDL_PAGES_LOCKED | MDL_PARTIAL))) {
-        return 0;
-    }
-    return reinterpret_cast<ULONG64>(MmGetSystemAddressForMdlSafe(mdl, NormalPagePriority | MdlMappingNoExecute));
-}
-
 // Packets of an isochronous transfer whose Length is 0; 0 when the packet array cannot be read.
 ULONG ZeroLengthPackets(const _URB_ISOCH_TRANSFER& urb) {
     const ULONG packets = urb.NumberOfPackets;
-    if (!CaptureRangeIsValid(urb.IsoPacket, SIZE_T{packets} * sizeof(USBD_ISO_PACKET_DESCRIPTOR))) {
+    if (!AddressRangeIsValid(urb.IsoPacket, SIZE_T{packets} * sizeof(USBD_ISO_PACKET_DESCRIPTOR))) {
         return 0;
     }
     const USBD_ISO_PACKET_DESCRIPTOR* packet = urb.IsoPacket; // NumberOfPackets entries, not one
@@ -223,7 +209,7 @@ VOID BuildTransfer(PURB_RECORD record, URB_RECORD_HEAD head, const CAPTURE_SETTI
         part1.ZeroLengthPackets = ZeroLengthPackets(isoch);
         part1.ErrorCount = isoch.ErrorCount;
         part1.TransferBuffer = record->TransferBuffer != nullptr ? reinterpret_cast<ULONG64>(record->TransferBuffer)
-                                                                 : MdlAddress(record->TransferBufferMDL);
+                                                                 : reinterpret_cast<ULONG64>(AddressOfMdlBytes(record->TransferBufferMDL));
         PutPart1(record, part1);
         break;
     }
@@ -281,12 +267,12 @@ VOID FillUrbRecord(PRECORD_DESCRIPTOR descriptor, PVOID context, PIRP, PVOID, BO
 
 BOOLEAN UrbRecordOpen(PURB_RECORD Record, PURB Urb) {
     RtlZeroMemory(Record, sizeof *Record);
-    if (!CaptureRangeIsValid(Urb, sizeof(_URB_HEADER))) {
+    if (!AddressRangeIsValid(Urb, sizeof(_URB_HEADER))) {
         return FALSE;
     }
     const ULONG function = Urb->UrbHeader.Function;
     const ULONG code = function & FUNCTION_MASK;
-    if (UrbRecordPart1Size(code) < 0 || !CaptureRangeIsValid(Urb, UrbReadableSize(code))) {
+    if (UrbRecordPart1Size(code) < 0 || !AddressRangeIsValid(Urb, UrbReadableSize(code))) {
         return FALSE;
     }
     Record->Urb = Urb;
@@ -497,7 +483,7 @@ VOID UrbRecordBuild(PURB_RECORD Record, BOOLEAN Completion, ULONG64 DeviceHandle
         PUSB_ENDPOINT_DESCRIPTOR endpoint;
         std::memcpy(&endpoint, reinterpret_cast<const UCHAR*>(urb) + offsetof(_URB_OPEN_ENDPOINT, EndpointDescriptor),
                     sizeof endpoint);
-        if (CaptureRangeIsValid(endpoint, sizeof part1.EndpointDescriptor)) {
+        if (AddressRangeIsValid(endpoint, sizeof part1.EndpointDescriptor)) {
             std::memcpy(part1.EndpointDescriptor, endpoint, sizeof part1.EndpointDescriptor);
         }
         part1.Ulong36 = open.ulong3;

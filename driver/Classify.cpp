@@ -1,11 +1,12 @@
 // Classification by driver name and by device-extension signature.
 //
-// Locks: none. Extension words are read only after MmIsAddressValid has accepted both ends of the word, so
-// a device object with a short extension, or none, fails the test instead of faulting.
+// Locks: none. Extension words are read only after AddressRangeIsValid has accepted the word, so a device
+// object with a short extension, or none, fails the test instead of faulting.
 #include "driver/Classify.h"
 
 #include "common/ByteReader.h"
 #include "common/FourCC.h"
+#include "driver/AddressCheck.h"
 
 namespace {
 
@@ -60,14 +61,10 @@ ULONG HubPortHandleOffset(const WINDOWS_RELEASE* release) {
     }
 }
 
-BOOLEAN RangeValid(const UCHAR* start, SIZE_T length) {
-    return MmIsAddressValid(const_cast<UCHAR*>(start)) && MmIsAddressValid(const_cast<UCHAR*>(start + length - 1));
-}
-
 // The u32 at `offset` of the device's extension, when the extension reaches it.
 BOOLEAN ExtensionWord(PDEVICE_OBJECT device, ULONG offset, PULONG word) {
     const auto* extension = static_cast<const UCHAR*>(device->DeviceExtension);
-    if (extension == nullptr || !RangeValid(extension + offset, sizeof(ULONG))) {
+    if (extension == nullptr || !AddressRangeIsValid(extension + offset, sizeof(ULONG))) {
         return FALSE;
     }
     *word = tdl::LoadLe<ULONG>(extension + offset);
@@ -205,11 +202,11 @@ ULONG64 ClassifyHubPortDeviceHandle(PDEVICE_OBJECT PhysicalDeviceObject, PCSTR D
     }
     const ULONG offset = HubPortHandleOffset(Release);
     const auto* extension = static_cast<const UCHAR*>(PhysicalDeviceObject->DeviceExtension);
-    if (offset == NO_WORD || extension == nullptr || !RangeValid(extension + offset, sizeof(PVOID))) {
+    if (offset == NO_WORD || extension == nullptr || !AddressRangeIsValid(extension + offset, sizeof(PVOID))) {
         return 0;
     }
     const auto* handle = tdl::LoadLe<const UCHAR*>(extension + offset);
-    const BOOLEAN valid = handle != nullptr && RangeValid(handle, sizeof(ULONG));
+    const BOOLEAN valid = AddressRangeIsValid(handle, sizeof(ULONG));
     if (MemlogWants(MEMLOG_FLAG_PROBES)) {
         MemlogWrite3(FourCC("*Ptr"), reinterpret_cast<ULONG_PTR>(PhysicalDeviceObject),
                      reinterpret_cast<ULONG_PTR>(handle), valid);

@@ -5,9 +5,11 @@
 // allocated before the lock is taken and freed after it is released.
 #include "driver/DescriptorCache.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
+#include "driver/AddressCheck.h"
 #include "driver/HandleTables.h"
 #include "driver/Pool.h"
 #include "driver/StackTree.h"
@@ -37,32 +39,20 @@ PVOID* CacheField(PDEVICE_STACK stack, DESCRIPTOR_CACHE_KIND kind) {
     return nullptr;
 }
 
-// True when [address, address + length) lies in memory the system says is valid (length > 0).
-bool RangeValid(const void* address, ULONG length) {
-    const UCHAR* first = static_cast<const UCHAR*>(address);
-    return first != nullptr && MmIsAddressValid(const_cast<UCHAR*>(first)) &&
-           MmIsAddressValid(const_cast<UCHAR*>(first + length - 1));
-}
-
 // The bytes a completed transfer brought back: the transfer buffer when it is valid memory, else the system
 // mapping of the memory descriptor list (whose byte count bounds *length). Null when neither can be read.
 const UCHAR* TransferBytes(PVOID buffer, PMDL mdl, ULONG* length) {
     if (*length == 0) {
         return nullptr;
     }
-    if (RangeValid(buffer, *length)) {
+    if (AddressRangeIsValid(buffer, *length)) {
         return static_cast<const UCHAR*>(buffer);
     }
-    if (mdl == nullptr) {
+    if (!AddressRangeIsValid(mdl, sizeof(MDL))) {
         return nullptr;
     }
-    if (*length > MmGetMdlByteCount(mdl)) {
-        *length = MmGetMdlByteCount(mdl);
-        if (*length == 0) {
-            return nullptr;
-        }
-    }
-    return static_cast<const UCHAR*>(MmGetSystemAddressForMdlSafe(mdl, NormalPagePriority));
+    *length = std::min(*length, MmGetMdlByteCount(mdl));
+    return *length != 0 ? static_cast<const UCHAR*>(AddressOfMdlBytes(mdl)) : nullptr;
 }
 
 PDESCRIPTOR_COPY DescriptorCopyCreate(const UCHAR* bytes, ULONG length) {
@@ -165,12 +155,12 @@ ULONG RecordRunLength(const struct _URB_HEADER* header, SIZE_T fieldOffset) {
 // memory. Null otherwise.
 PDESCRIPTOR_COPY ConfigurationCopyCreate(PUSB_CONFIGURATION_DESCRIPTOR descriptor) {
     const auto* bytes = reinterpret_cast<const UCHAR*>(descriptor);
-    if (!RangeValid(bytes, sizeof(USB_CONFIGURATION_DESCRIPTOR))) {
+    if (!AddressRangeIsValid(bytes, sizeof(USB_CONFIGURATION_DESCRIPTOR))) {
         return nullptr;
     }
     USHORT total;
     std::memcpy(&total, bytes + offsetof(USB_CONFIGURATION_DESCRIPTOR, wTotalLength), sizeof total);
-    if (total == 0 || !RangeValid(bytes, total)) {
+    if (total == 0 || !AddressRangeIsValid(bytes, total)) {
         return nullptr;
     }
     return DescriptorCopyCreate(bytes, total);

@@ -6,6 +6,7 @@
 #include "common/ByteReader.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordWriter.h"
+#include "driver/AddressCheck.h"
 
 namespace {
 
@@ -24,15 +25,8 @@ ULONG AppendFill(PRECORD_DESCRIPTOR record, UCHAR value, ULONG count) {
     return count;
 }
 
-// True when both ends of [start, start + length) are valid addresses. Callers pass ranges within one page
-// (or one structure), where the platform maps all or nothing; checking the last byte as well keeps a range
-// that runs off the end of its allocation from being read.
-bool RangeIsValid(ULONG_PTR start, ULONG length) {
-    return MmIsAddressValid(reinterpret_cast<PVOID>(start)) &&
-           MmIsAddressValid(reinterpret_cast<PVOID>(start + length - 1));
-}
-
-// Appends `count` bytes read from `source`, page by page; a page that is not valid becomes '!' bytes.
+// Appends `count` bytes read from `source`, page piece by page piece: what each piece holds up to where its
+// memory ends is copied, the rest of the piece becomes '!' bytes.
 ULONG AppendFromAddress(PRECORD_DESCRIPTOR record, ULONG_PTR source, ULONG count) {
     if (!RecordIsReserved(record)) {
         return 0;
@@ -45,28 +39,16 @@ ULONG AppendFromAddress(PRECORD_DESCRIPTOR record, ULONG_PTR source, ULONG count
     while (done < count) {
         const ULONG_PTR at = source + done;
         const ULONG chunk = std::min<ULONG>(count - done, PAGE_SIZE - BYTE_OFFSET(at));
-        if (RangeIsValid(at, chunk)) {
+        const ULONG readable = AddressReadablePrefix(reinterpret_cast<const VOID*>(at), chunk);
+        if (readable != 0) {
             // A request's pointer may lead anywhere valid, the log's own block included.
-            std::memmove(record->Part2Cursor, reinterpret_cast<const void*>(at), chunk);
-        } else {
-            std::memset(record->Part2Cursor, RECORD_INVALID_BYTE, chunk);
+            std::memmove(record->Part2Cursor, reinterpret_cast<const void*>(at), readable);
         }
+        std::memset(record->Part2Cursor + readable, RECORD_INVALID_BYTE, chunk - readable);
         record->Part2Cursor += chunk;
         done += chunk;
     }
     return count;
-}
-
-// The system address of an MDL's buffer, mapping it when it is not mapped yet; null when the MDL cannot be
-// used (not a valid address, or pages neither locked nor from non-paged pool).
-PVOID MdlSystemAddress(PMDL mdl) {
-    if (!RangeIsValid(reinterpret_cast<ULONG_PTR>(mdl), sizeof(MDL))) {
-        return nullptr;
-    }
-    if (!(mdl->MdlFlags & (MDL_MAPPED_TO_SYSTEM_VA | MDL_SOURCE_IS_NONPAGED_POOL | MDL_PAGES_LOCKED | MDL_PARTIAL))) {
-        return nullptr;
-    }
-    return MmGetSystemAddressForMdlSafe(mdl, NormalPagePriority | MdlMappingNoExecute);
 }
 
 // Sizes both parts so the record fits an empty block.
@@ -179,6 +161,10 @@ ULONG RecordAppendPart2(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Len
     return Length;
 }
 
+ULONG RecordAppendInvalid(PRECORD_DESCRIPTOR Record, ULONG Length) {
+    return AppendFill(Record, RECORD_INVALID_BYTE, Length);
+}
+
 ULONG RecordAppendChecked(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Length) {
     if (Source == nullptr) {
         return AppendFill(Record, 0, Length);
@@ -194,7 +180,7 @@ ULONG RecordCopyBuffer(PRECORD_DESCRIPTOR Record, PVOID Buffer, PMDL Mdl, ULONG 
     if (Buffer != nullptr && MmIsAddressValid(Buffer)) {
         written = AppendFromAddress(Record, reinterpret_cast<ULONG_PTR>(Buffer) + Record->Offset, Length);
     } else if (Mdl != nullptr) {
-        PVOID system = MdlSystemAddress(Mdl);
+        PVOID system = AddressOfMdlBytes(Mdl);
         written = system != nullptr
                       ? AppendFromAddress(Record, reinterpret_cast<ULONG_PTR>(system) + Record->Offset, Length)
                       : AppendFill(Record, RECORD_INVALID_BYTE, Length);

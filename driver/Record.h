@@ -103,9 +103,12 @@ VOID RecordWritePart1(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Lengt
 // Appends bytes of driver memory to part 2; returns the bytes written (bounded by the room left).
 ULONG RecordAppendPart2(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Length);
 
-// Appends Length bytes from an address the request supplied: each page that is not a valid address
-// (MmIsAddressValid) is recorded as '!' bytes and never read. A null source appends zeros. Returns the
-// bytes written.
+// Appends Length '!' bytes: bytes a request has that cannot be reached. Returns the bytes written.
+ULONG RecordAppendInvalid(PRECORD_DESCRIPTOR Record, ULONG Length);
+
+// Appends Length bytes from an address the request supplied, page piece by page piece: the bytes of a piece
+// past where its memory ends (AddressReadablePrefix) are recorded as '!' and never read. A null source
+// appends zeros. Returns the bytes written.
 ULONG RecordAppendChecked(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Length);
 
 // Appends Length bytes of a request's buffer from offset Record->Offset and advances the offset. The

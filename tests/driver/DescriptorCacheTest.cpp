@@ -234,6 +234,17 @@ TEST_F(DescriptorCache, MdlThatCannotBeMappedCachesNothing) {
     EXPECT_EQ(Cached(m_stack, DescriptorCacheDevice).size(), 18u);
     MmUnlockPages(mdl);
     IoFreeMdl(mdl);
+
+    // An MDL whose pages nothing locked, and one at an address that is no memory: neither is mapped.
+    PMDL unlocked = IoAllocateMdl(buffer.Data(), 18, FALSE, FALSE, nullptr);
+    ASSERT_NE(unlocked, nullptr);
+    for (PMDL unusable : {unlocked, reinterpret_cast<PMDL>(ULONG_PTR{0x10})}) {
+        DescriptorCacheDeviceCompleted(m_stack, reinterpret_cast<PVOID>(ULONG_PTR{0x10}), unusable, 18);
+        present = true;
+        Cached(m_stack, DescriptorCacheDevice, &present);
+        EXPECT_FALSE(present);
+    }
+    IoFreeMdl(unlocked);
 }
 
 TEST_F(DescriptorCache, BosSeenOnlyForABosDescriptor) {

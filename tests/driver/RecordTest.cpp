@@ -185,13 +185,15 @@ TEST_F(RecordTest, BufferCopyTakesTheBufferOrItsMdlAndNeverReadsAnInvalidAddress
 
 TEST_F(RecordTest, BufferCopyStopsReadingWhereTheBufferEnds) {
     // The request claims more bytes than its buffer holds: what lies past the allocation is never read
-    // (the sanitizer would report it) and is recorded as '!'.
+    // (the sanitizer would report it) and is recorded as '!'; what lies before it is copied.
     PoolBytes data(100);
     const std::vector<uint8_t> copied = CopyThroughLog(log, data.Data(), nullptr, 5000);
     ASSERT_EQ(copied.size(), 5000u);
     for (ULONG i = 0; i < 100; ++i) {
         EXPECT_TRUE(copied[i] == data.Data()[i] || copied[i] == '!') << i;
     }
+    EXPECT_EQ(std::vector<uint8_t>(copied.begin(), copied.begin() + 100), data.Slice(0, 100))
+        << "the page piece is copied up to where the buffer ends";
     for (ULONG i = 100; i < 5000; ++i) {
         ASSERT_EQ(copied[i], '!') << i;
     }
