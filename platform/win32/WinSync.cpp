@@ -127,6 +127,24 @@ std::shared_ptr<T> ObjectOf(HANDLE handle) {
     return object;
 }
 
+// Applies change to the object behind handle under the dispatcher lock and, when it succeeds (returns
+// ERROR_SUCCESS), wakes the waiters; a failure becomes the last error.
+template <class T, class Change>
+BOOL ChangeAndWake(HANDLE handle, Change change) {
+    auto object = ObjectOf<T>(handle);
+    if (!object)
+        return FALSE;
+    {
+        std::lock_guard guard(DispatchLock());
+        if (DWORD error = change(*object); error != ERROR_SUCCESS) {
+            SetLastError(error);
+            return FALSE;
+        }
+    }
+    DispatchChanged().notify_all();
+    return TRUE;
+}
+
 // Creates (or, named, creates or opens) an object of type T and returns a handle to it.
 template <class T>
 HANDLE CreateObject(LPCSTR name, const std::function<std::shared_ptr<T>()>& make,
@@ -197,15 +215,10 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, 
 HANDLE OpenEventA(DWORD, BOOL, LPCSTR name) { return OpenObject<EventObject>(name); }
 
 BOOL SetEvent(HANDLE event) {
-    auto object = ObjectOf<EventObject>(event);
-    if (!object)
-        return FALSE;
-    {
-        std::lock_guard guard(DispatchLock());
-        object->Set(true);
-    }
-    DispatchChanged().notify_all();
-    return TRUE;
+    return ChangeAndWake<EventObject>(event, [](EventObject& object) -> DWORD {
+        object.Set(true);
+        return ERROR_SUCCESS;
+    });
 }
 
 BOOL ResetEvent(HANDLE event) {
@@ -240,18 +253,9 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
 HANDLE OpenMutexA(DWORD, BOOL, LPCSTR name) { return OpenObject<MutexObject>(name); }
 
 BOOL ReleaseMutex(HANDLE mutex) {
-    auto object = ObjectOf<MutexObject>(mutex);
-    if (!object)
-        return FALSE;
-    {
-        std::lock_guard guard(DispatchLock());
-        if (!object->Release(GetCurrentThreadId())) {
-            SetLastError(ERROR_NOT_OWNER);
-            return FALSE;
-        }
-    }
-    DispatchChanged().notify_all();
-    return TRUE;
+    return ChangeAndWake<MutexObject>(mutex, [](MutexObject& object) -> DWORD {
+        return object.Release(GetCurrentThreadId()) ? ERROR_SUCCESS : ERROR_NOT_OWNER;
+    });
 }
 
 HANDLE CreateSemaphoreA(LPSECURITY_ATTRIBUTES, LONG initialCount, LONG maximumCount, LPCSTR name) {
@@ -266,21 +270,14 @@ HANDLE CreateSemaphoreA(LPSECURITY_ATTRIBUTES, LONG initialCount, LONG maximumCo
 HANDLE OpenSemaphoreA(DWORD, BOOL, LPCSTR name) { return OpenObject<SemaphoreObject>(name); }
 
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LPLONG previousCount) {
-    auto object = ObjectOf<SemaphoreObject>(semaphore);
-    if (!object)
-        return FALSE;
-    {
-        std::lock_guard guard(DispatchLock());
+    return ChangeAndWake<SemaphoreObject>(semaphore, [&](SemaphoreObject& object) -> DWORD {
         LONG previous = 0;
-        if (!object->Release(releaseCount, previous)) {
-            SetLastError(releaseCount <= 0 ? ERROR_INVALID_PARAMETER : ERROR_TOO_MANY_POSTS);
-            return FALSE;
-        }
+        if (!object.Release(releaseCount, previous))
+            return releaseCount <= 0 ? ERROR_INVALID_PARAMETER : ERROR_TOO_MANY_POSTS;
         if (previousCount)
             *previousCount = previous;
-    }
-    DispatchChanged().notify_all();
-    return TRUE;
+        return ERROR_SUCCESS;
+    });
 }
 
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds) {
