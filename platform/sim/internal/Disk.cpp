@@ -250,14 +250,10 @@ NTSTATUS DiskFdo::DeviceControl(PIRP irp) {
     }
 }
 
-NTSTATUS AddDisk(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
-    return FunctionDevice::Add(driver, pdo, FILE_DEVICE_DISK, [pdo](PDEVICE_OBJECT self, PDEVICE_OBJECT lower) {
-        return new DiskFdo(self, pdo, lower);
-    });
-}
-
 } // namespace
 
-NTSTATUS DiskEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddDisk); }
+NTSTATUS DiskEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    return SetUpDriver(driver, AddFunctionDevice<DiskFdo, FILE_DEVICE_DISK>);
+}
 
 } // namespace sim::drv

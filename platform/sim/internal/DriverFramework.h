@@ -189,6 +189,13 @@ private:
     std::vector<PhysicalDevice*> m_children; // present and gone ones, until they are removed
 };
 
+// The AddDevice routine of a driver whose functional device is a T built from (self, pdo, lower).
+template <class T, DEVICE_TYPE Type> NTSTATUS AddFunctionDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
+    return FunctionDevice::Add(driver, pdo, Type, [pdo](PDEVICE_OBJECT self, PDEVICE_OBJECT lower) -> FunctionDevice* {
+        return new T(self, pdo, lower);
+    });
+}
+
 class PhysicalDevice : public DeviceContext {
 public:
     FunctionDevice* Parent() const { return m_parent; }

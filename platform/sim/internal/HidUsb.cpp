@@ -876,12 +876,6 @@ void HidFdo::LeaveIdle() {
     CancelIdleRequest();
 }
 
-NTSTATUS AddHid(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
-    return FunctionDevice::Add(driver, pdo, FILE_DEVICE_UNKNOWN, [pdo](PDEVICE_OBJECT self, PDEVICE_OBJECT lower) {
-        return new HidFdo(self, pdo, lower);
-    });
-}
-
 // The function drivers of the HID collections: they take their place in the stack and pass everything on.
 class PassThroughFdo : public FunctionDevice {
 public:
@@ -892,15 +886,11 @@ protected:
     NTSTATUS Other(PIRP irp) override { return PassDown(m_lower, irp); }
 };
 
-template <DEVICE_TYPE Type> NTSTATUS AddPassThrough(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
-    return FunctionDevice::Add(driver, pdo, Type, [pdo](PDEVICE_OBJECT self, PDEVICE_OBJECT lower) {
-        return new PassThroughFdo(self, pdo, lower);
-    });
-}
-
 } // namespace
 
-NTSTATUS HidUsbEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddHid); }
+NTSTATUS HidUsbEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    return SetUpDriver(driver, AddFunctionDevice<HidFdo, FILE_DEVICE_UNKNOWN>);
+}
 
 namespace {
 HidFdo* HidOf(PDEVICE_OBJECT pdo) {
@@ -934,10 +924,10 @@ uint64_t HidReportsRead(PDEVICE_OBJECT pdo) {
     return hid ? hid->ReportsRead() : 0;
 }
 NTSTATUS MouHidEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
-    return SetUpDriver(driver, AddPassThrough<FILE_DEVICE_MOUSE>);
+    return SetUpDriver(driver, AddFunctionDevice<PassThroughFdo, FILE_DEVICE_MOUSE>);
 }
 NTSTATUS KbdHidEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
-    return SetUpDriver(driver, AddPassThrough<FILE_DEVICE_KEYBOARD>);
+    return SetUpDriver(driver, AddFunctionDevice<PassThroughFdo, FILE_DEVICE_KEYBOARD>);
 }
 
 

@@ -104,15 +104,11 @@ private:
     bool m_enumerated = false;
 };
 
-NTSTATUS AddBus(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
-    return FunctionDevice::Add(driver, pdo, FILE_DEVICE_BUS_EXTENDER, [pdo](PDEVICE_OBJECT self, PDEVICE_OBJECT lower) {
-        return new PciBusFdo(self, pdo, lower);
-    });
-}
-
 } // namespace
 
-NTSTATUS PciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddBus); }
+NTSTATUS PciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    return SetUpDriver(driver, AddFunctionDevice<PciBusFdo, FILE_DEVICE_BUS_EXTENDER>);
+}
 
 HostControllerModel* ControllerModelOf(PDEVICE_OBJECT pdo) {
     auto* function = dynamic_cast<PciFunction*>(ContextOf(pdo));

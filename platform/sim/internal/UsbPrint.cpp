@@ -242,14 +242,10 @@ std::u16string PrinterPdo::DeviceText() const {
     return Utf16(IdField(id, "MFG", "MANUFACTURER") + " " + IdField(id, "MDL", "MODEL"));
 }
 
-NTSTATUS AddPrinter(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
-    return FunctionDevice::Add(driver, pdo, FILE_DEVICE_PRINTER, [pdo](PDEVICE_OBJECT self, PDEVICE_OBJECT lower) {
-        return new PrintFdo(self, pdo, lower);
-    });
-}
-
 } // namespace
 
-NTSTATUS UsbPrintEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddPrinter); }
+NTSTATUS UsbPrintEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    return SetUpDriver(driver, AddFunctionDevice<PrintFdo, FILE_DEVICE_PRINTER>);
+}
 
 } // namespace sim::drv

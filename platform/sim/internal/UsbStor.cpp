@@ -375,14 +375,10 @@ NTSTATUS DiskPdo::InternalDeviceControl(PIRP irp) {
     }
 }
 
-NTSTATUS AddStor(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
-    return FunctionDevice::Add(driver, pdo, FILE_DEVICE_MASS_STORAGE, [pdo](PDEVICE_OBJECT self, PDEVICE_OBJECT lower) {
-        return new StorFdo(self, pdo, lower);
-    });
-}
-
 } // namespace
 
-NTSTATUS UsbStorEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddStor); }
+NTSTATUS UsbStorEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    return SetUpDriver(driver, AddFunctionDevice<StorFdo, FILE_DEVICE_MASS_STORAGE>);
+}
 
 } // namespace sim::drv

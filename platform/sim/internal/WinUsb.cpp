@@ -794,15 +794,11 @@ void GenericFdo::PowerRequests() {
           "the power sequence counts the time in D2");
 }
 
-NTSTATUS AddGeneric(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
-    return FunctionDevice::Add(driver, pdo, FILE_DEVICE_UNKNOWN, [pdo](PDEVICE_OBJECT self, PDEVICE_OBJECT lower) {
-        return new GenericFdo(self, pdo, lower);
-    });
-}
-
 } // namespace
 
-NTSTATUS WinUsbEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddGeneric); }
+NTSTATUS WinUsbEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    return SetUpDriver(driver, AddFunctionDevice<GenericFdo, FILE_DEVICE_UNKNOWN>);
+}
 
 NTSTATUS RunFamilyRound(PDEVICE_OBJECT pdo, FamilyRound& round) {
     for (PDEVICE_OBJECT device = pdo; device; device = device->AttachedDevice) {
