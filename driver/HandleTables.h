@@ -2,9 +2,8 @@
 // and pipe handle -> the pipe's entry in the recorded interface information of its stack. (The third table,
 // device object -> device-object node, is DeviceNodeTable.h.)
 //
-// Each table: 256 buckets of singly linked chains chosen by HandleTableBucket, new entries at the head of
-// their chain, and a free list of recycled entries that a new entry is taken from before the pool is asked.
-// Lookups copy what they return while the table's lock is held.
+// Each table is a chained table (ChainedTable.h). Lookups copy what they return while the table's lock is
+// held.
 //
 // Lifetime: a device-handle entry holds a reference on its stack. A pipe entry points into an interface
 // record of its stack's interface list (DescriptorCache.h); the records' pipe handles leave the table before

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "NtPoolControl.h"
+#include "driver/ChainedTable.h"
 #include "driver/DescriptorCache.h"
-#include "driver/DeviceNodeTable.h"
 #include "driver/HandleTables.h"
 #include "driver/Pool.h"
 #include "driver/StackTree.h"
