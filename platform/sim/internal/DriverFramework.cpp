@@ -39,15 +39,6 @@ UNICODE_STRING Counted(std::u16string& text) {
     return s;
 }
 
-NTSTATUS WaitFor(PIRP irp, PDEVICE_OBJECT target, KEVENT& event, IO_STATUS_BLOCK& ioStatus) {
-    NTSTATUS status = IoCallDriver(target, irp);
-    if (status == STATUS_PENDING) {
-        KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, nullptr);
-        status = ioStatus.Status;
-    }
-    return status;
-}
-
 } // namespace
 
 // --- Devices ---
@@ -268,6 +259,14 @@ std::u16string Decimal(ULONG value, int minimumDigits) {
     return text;
 }
 
+NTSTATUS FinalStatus(NTSTATUS sent, KEVENT& event, const IO_STATUS_BLOCK& ioStatus) {
+    if (sent != STATUS_PENDING) {
+        return sent;
+    }
+    KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, nullptr);
+    return ioStatus.Status;
+}
+
 NTSTATUS SendInternalIoctl(PDEVICE_OBJECT target, ULONG code, PVOID argument1, PVOID argument2, PVOID argument4) {
     KEVENT event;
     KeInitializeEvent(&event, NotificationEvent, FALSE);
@@ -280,7 +279,7 @@ NTSTATUS SendInternalIoctl(PDEVICE_OBJECT target, ULONG code, PVOID argument1, P
     next->Parameters.Others.Argument1 = argument1;
     next->Parameters.Others.Argument2 = argument2;
     next->Parameters.Others.Argument4 = argument4;
-    return WaitFor(irp, target, event, ioStatus);
+    return FinalStatus(IoCallDriver(target, irp), event, ioStatus);
 }
 
 NTSTATUS SendBufferedInternalIoctl(PDEVICE_OBJECT target, ULONG code, PVOID buffer, ULONG inputLength,
@@ -293,7 +292,7 @@ NTSTATUS SendBufferedInternalIoctl(PDEVICE_OBJECT target, ULONG code, PVOID buff
     if (!irp) {
         return STATUS_INSUFFICIENT_RESOURCES;
     }
-    NTSTATUS status = WaitFor(irp, target, event, ioStatus);
+    NTSTATUS status = FinalStatus(IoCallDriver(target, irp), event, ioStatus);
     if (information) {
         *information = ioStatus.Information;
     }
@@ -317,7 +316,7 @@ NTSTATUS QueryInterface(PDEVICE_OBJECT target, const GUID& type, USHORT size, US
     next->Parameters.QueryInterface.Version = version;
     next->Parameters.QueryInterface.Interface = interface;
     next->Parameters.QueryInterface.InterfaceSpecificData = specificData;
-    return WaitFor(irp, target, event, ioStatus);
+    return FinalStatus(IoCallDriver(target, irp), event, ioStatus);
 }
 
 std::u16string DeviceProperty(PDEVICE_OBJECT pdo, DEVICE_REGISTRY_PROPERTY property) {

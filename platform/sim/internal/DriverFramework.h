@@ -88,6 +88,9 @@ NTSTATUS SendBufferedInternalIoctl(PDEVICE_OBJECT target, ULONG code, PVOID buff
                                    ULONG outputLength, ULONG_PTR* information = nullptr);
 NTSTATUS QueryInterface(PDEVICE_OBJECT target, const GUID& type, USHORT size, USHORT version, PINTERFACE interface,
                         PVOID specificData = nullptr);
+// The final status of a synchronous request built with `event` and `ioStatus`, given what sending it returned:
+// that status, or, when the request pends, the one it completes with.
+NTSTATUS FinalStatus(NTSTATUS sent, KEVENT& event, const IO_STATUS_BLOCK& ioStatus);
 
 class DeviceContext {
 public:

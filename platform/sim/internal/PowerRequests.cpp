@@ -1,21 +1,9 @@
 #include "platform/sim/internal/PowerRequests.h"
 
+#include "platform/sim/internal/DriverFramework.h"
 #include "platform/sim/internal/PoolMemory.h"
 
 namespace sim::drv {
-
-namespace {
-
-NTSTATUS SendAndWait(PDEVICE_OBJECT target, PIRP irp, KEVENT& event, IO_STATUS_BLOCK& ioStatus) {
-    NTSTATUS status = PoCallDriver(target, irp);
-    if (status == STATUS_PENDING) {
-        KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, nullptr);
-        status = ioStatus.Status;
-    }
-    return status;
-}
-
-} // namespace
 
 NTSTATUS SendPowerRequest(PDEVICE_OBJECT device, UCHAR minor, POWER_STATE_TYPE type, POWER_STATE state,
                           POWER_ACTION action) {
@@ -32,7 +20,7 @@ NTSTATUS SendPowerRequest(PDEVICE_OBJECT device, UCHAR minor, POWER_STATE_TYPE t
         next->Parameters.Power.Type = type;
         next->Parameters.Power.State = state;
         next->Parameters.Power.ShutdownType = action;
-        status = SendAndWait(top, irp, event, ioStatus);
+        status = FinalStatus(PoCallDriver(top, irp), event, ioStatus);
     }
     ObDereferenceObject(top);
     return status;
@@ -60,7 +48,7 @@ NTSTATUS QueryPowerSequence(PDEVICE_OBJECT target, POWER_SEQUENCE& sequence) {
     PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
     next->MinorFunction = IRP_MN_POWER_SEQUENCE;
     next->Parameters.PowerSequence.PowerSequence = counters.As<POWER_SEQUENCE>();
-    NTSTATUS status = SendAndWait(target, irp, event, ioStatus);
+    NTSTATUS status = FinalStatus(PoCallDriver(target, irp), event, ioStatus);
     if (NT_SUCCESS(status)) {
         sequence = *counters.As<POWER_SEQUENCE>();
     }

@@ -681,26 +681,10 @@ void GenericFdo::Internal() {
     send(IOCTL_INTERNAL_USB_GET_TOPOLOGY_ADDRESS, topology.Data(), nullptr, "GET_TOPOLOGY_ADDRESS");
     Check(topology.As<USB_TOPOLOGY_ADDRESS>()->RootHubPortNumber != 0, "a root port in the topology address");
     PoolBuffer parent(24);
-    {
-        ++m_round->requests;
-        KEVENT event;
-        KeInitializeEvent(&event, NotificationEvent, FALSE);
-        IO_STATUS_BLOCK ioStatus{};
-        PIRP irp = IoBuildDeviceIoControlRequest(IOCTL_INTERNAL_USB_GET_PARENT_HUB_INFO, m_lower, nullptr, 0, nullptr,
-                                                 0, TRUE, &event, &ioStatus);
-        if (irp) {
-            auto& others = IoGetNextIrpStackLocation(irp)->Parameters.Others;
-            others.Argument1 = parent.Data();
-            others.Argument2 = parent.Data() + 8;
-            others.Argument4 = parent.Data() + 16;
-            NTSTATUS status = IoCallDriver(m_lower, irp);
-            if (status == STATUS_PENDING) {
-                KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, nullptr);
-                status = ioStatus.Status;
-            }
-            Check(NT_SUCCESS(status) && *parent.As<PVOID>(), "GET_PARENT_HUB_INFO names the hub");
-        }
-    }
+    ++m_round->requests;
+    NTSTATUS status = SendInternalIoctl(m_lower, IOCTL_INTERNAL_USB_GET_PARENT_HUB_INFO, parent.Data(),
+                                        parent.Data() + 8, parent.Data() + 16);
+    Check(NT_SUCCESS(status) && *parent.As<PVOID>(), "GET_PARENT_HUB_INFO names the hub");
     PoolBuffer config(sizeof(HUB_DEVICE_CONFIG_INFO));
     auto* info = config.As<HUB_DEVICE_CONFIG_INFO>();
     info->Version = 1;
