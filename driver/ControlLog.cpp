@@ -11,6 +11,19 @@
 
 namespace {
 
+// A session begins: the log takes records from here on, the start mark first.
+VOID SessionStart(PCAPTURE_LOG log, PIRP irp) {
+    LogSetActive(log, TRUE);
+    LogWriteStart(log, irp);
+}
+
+// A session ends: the end mark last, then the log takes no more records and gives its blocks back.
+VOID SessionEnd(PCAPTURE_LOG log, PIRP irp) {
+    LogWriteEnd(log, irp);
+    LogSetActive(log, FALSE);
+    LogFreeAll(log);
+}
+
 NTSTATUS ReadBlock(PCAPTURE_LOG log, PCONTROL_REQUEST request) {
     ULONG bytes = 0;
     const NTSTATUS status = LogReadBlock(log, request->Buffer, request->Length, &bytes);
@@ -23,15 +36,12 @@ NTSTATUS ReadBlock(PCAPTURE_LOG log, PCONTROL_REQUEST request) {
 NTSTATUS ControlEnableLog(PCONTROL_REQUEST Request) {
     const ULONG word = tdl::LoadLe<ULONG>(Request->Buffer);
     g_Driver.AutoEnable = (word & ENABLE_LOG_AUTO_ENABLE) ? TRUE : FALSE;
-    LogSetActive(g_Driver.CaptureLog, TRUE);
-    LogWriteStart(g_Driver.CaptureLog, Request->Irp);
+    SessionStart(g_Driver.CaptureLog, Request->Irp);
     return STATUS_SUCCESS;
 }
 
 NTSTATUS ControlDisableLog(PCONTROL_REQUEST Request) {
-    LogWriteEnd(g_Driver.CaptureLog, Request->Irp);
-    LogSetActive(g_Driver.CaptureLog, FALSE);
-    LogFreeAll(g_Driver.CaptureLog);
+    SessionEnd(g_Driver.CaptureLog, Request->Irp);
     return STATUS_SUCCESS;
 }
 
@@ -46,16 +56,13 @@ NTSTATUS ControlReadLog(PCONTROL_REQUEST Request) {
 
 NTSTATUS ControlEnableClog(PCONTROL_REQUEST Request) {
     LogResetSequence(g_Driver.ChangeLog);
-    LogSetActive(g_Driver.ChangeLog, TRUE);
-    LogWriteStart(g_Driver.ChangeLog, Request->Irp);
+    SessionStart(g_Driver.ChangeLog, Request->Irp);
     return STATUS_SUCCESS;
 }
 
 NTSTATUS ControlDisableClog(PCONTROL_REQUEST Request) {
     if (LogIsActive(g_Driver.ChangeLog)) {
-        LogWriteEnd(g_Driver.ChangeLog, Request->Irp);
-        LogSetActive(g_Driver.ChangeLog, FALSE);
-        LogFreeAll(g_Driver.ChangeLog);
+        SessionEnd(g_Driver.ChangeLog, Request->Irp);
     }
     return STATUS_SUCCESS;
 }

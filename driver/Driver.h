@@ -156,3 +156,5 @@ void ReleaseDetect(PWINDOWS_RELEASE release);
 NTSTATUS ControlDeviceCreate(PDRIVER_OBJECT driverObject);
 // Deletes the link, the name copies and the device (nothing when there is none).
 void ControlDeviceDelete(void);
+// Frees the capture log and the change log (either may be missing) and forgets them.
+void DriverLogsFree(void);

@@ -21,13 +21,6 @@ void DriverStateReset(void) {
     CaptureSettingsSetDefaults(&g_Driver.Capture);
 }
 
-void DriverLogsFree(void) {
-    LogFree(g_Driver.CaptureLog);
-    LogFree(g_Driver.ChangeLog);
-    g_Driver.CaptureLog = nullptr;
-    g_Driver.ChangeLog = nullptr;
-}
-
 // Parameters key: created with the built-in capture settings at the first start, then the settings loaded.
 NTSTATUS DriverSettingsLoad(void) {
     HANDLE key;
@@ -86,6 +79,13 @@ NTSTATUS DriverInitialize(PDRIVER_OBJECT driverObject) {
 }
 
 } // namespace
+
+void DriverLogsFree(void) {
+    LogFree(g_Driver.CaptureLog);
+    LogFree(g_Driver.ChangeLog);
+    g_Driver.CaptureLog = nullptr;
+    g_Driver.ChangeLog = nullptr;
+}
 
 NTSTATUS DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath) {
     PASSIVE_CODE();

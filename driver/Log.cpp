@@ -35,6 +35,15 @@ void FreeBlock(PCAPTURE_LOG log, PLOG_BLOCK block) {
     ExFreePoolWithTag(block, log->PoolTag);
 }
 
+// Frees the oldest blocks until `keep` are left; called with the lock held.
+void FreeOldestBlocks(PCAPTURE_LOG log, LONG keep) {
+    while (log->BlockCount > keep) {
+        PLOG_BLOCK oldest = BlockOf(log->BlockList.Blink);
+        Unlink(log, oldest);
+        FreeBlock(log, oldest);
+    }
+}
+
 // An empty block to write into; called with the lock held. Below the limit an empty current block is taken
 // as it is, else a new block becomes current. At the limit, or without pool, the current block is emptied
 // and reused: its records are lost, the older blocks the reader has not fetched are kept. Null only when the
@@ -199,11 +208,7 @@ NTSTATUS LogReadBlock(PCAPTURE_LOG Log, PVOID UserBuffer, ULONG Length, PULONG B
 
 VOID LogClear(PCAPTURE_LOG Log) {
     KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
-    while (Log->BlockCount > 1) {
-        PLOG_BLOCK oldest = BlockOf(Log->BlockList.Blink);
-        Unlink(Log, oldest);
-        FreeBlock(Log, oldest);
-    }
+    FreeOldestBlocks(Log, 1);
     if (PLOG_BLOCK current = LogPeekCurrent(Log)) {
         current->Used = 0;
     }
@@ -213,11 +218,7 @@ VOID LogClear(PCAPTURE_LOG Log) {
 
 VOID LogFreeAll(PCAPTURE_LOG Log) {
     KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
-    while (!IsListEmpty(&Log->BlockList)) {
-        PLOG_BLOCK oldest = BlockOf(Log->BlockList.Blink);
-        Unlink(Log, oldest);
-        FreeBlock(Log, oldest);
-    }
+    FreeOldestBlocks(Log, 0);
     Log->CurrentBlockRecords = 0;
     KeReleaseSpinLock(&Log->Lock, irql);
 }

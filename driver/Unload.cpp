@@ -7,7 +7,6 @@
 #include "driver/Driver.h"
 #include "driver/HandleTables.h"
 #include "driver/Hook.h"
-#include "driver/Log.h"
 #include "driver/Pool.h"
 #include "driver/StackTree.h"
 
@@ -17,10 +16,7 @@ void DriverUnload(PDRIVER_OBJECT DriverObject) {
     HookUnloadRestore();
     ControlDeviceDelete();
 
-    LogFree(g_Driver.CaptureLog);
-    LogFree(g_Driver.ChangeLog);
-    g_Driver.CaptureLog = nullptr;
-    g_Driver.ChangeLog = nullptr;
+    DriverLogsFree();
     HookFree();
     StackTreeFree();
     HandleTablesFree();
