@@ -22,11 +22,6 @@ inline PDRIVER_DISPATCH HookSavedDispatch(PDEVICE_OBJECT deviceObject, UCHAR maj
     return extension->SavedMajorFunction[majorFunction];
 }
 
-// Passes `Irp` on to the saved routine of the device object's driver without recording it. A request whose
-// driver is no longer hooked (a race with this driver's unload) is completed with
-// STATUS_INVALID_DEVICE_REQUEST.
-NTSTATUS HookCallSavedDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp);
-
 // --- Request capture ---
 //
 // HookedDispatch finds the device object's node, sorts the request into its family and lets the family's

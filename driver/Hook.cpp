@@ -101,17 +101,6 @@ PDRVOBJ_EXTENSION HookFindExtension(PDRIVER_OBJECT driverObject) {
     return extension != nullptr && extension->Tag == DRVOBJ_EXTENSION_TAG ? extension : nullptr;
 }
 
-NTSTATUS HookCallSavedDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
-    PDRIVER_DISPATCH saved = HookSavedDispatch(DeviceObject, IoGetCurrentIrpStackLocation(Irp)->MajorFunction);
-    if (saved == nullptr) {
-        Irp->IoStatus.Status = STATUS_INVALID_DEVICE_REQUEST;
-        Irp->IoStatus.Information = 0;
-        IoCompleteRequest(Irp, IO_NO_INCREMENT);
-        return STATUS_INVALID_DEVICE_REQUEST;
-    }
-    return saved(DeviceObject, Irp);
-}
-
 // --- Hooking ---
 
 PDRVOBJ_EXTENSION HookDriverObject(PDRIVER_OBJECT DriverObject) {
