@@ -14,15 +14,6 @@ CHAR LowerAscii(CHAR c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<CHAR>(c - 'A' + 'a') : c;
 }
 
-BOOLEAN NameStartsWith(PCSTR name, PCSTR prefix) {
-    for (; *prefix != '\0'; ++name, ++prefix) {
-        if (LowerAscii(*name) != LowerAscii(*prefix)) {
-            return FALSE;
-        }
-    }
-    return TRUE;
-}
-
 BOOLEAN NameIsOneOf(PCSTR name, PCSTR first, PCSTR second) {
     return NameEquals(name, first) || (second != nullptr && NameEquals(name, second));
 }
@@ -90,6 +81,15 @@ BOOLEAN NameEquals(PCSTR Name, PCSTR Other) {
         }
     }
     return *Name == *Other;
+}
+
+BOOLEAN NameStartsWith(PCSTR Name, PCSTR Prefix) {
+    for (; *Prefix != '\0'; ++Name, ++Prefix) {
+        if (LowerAscii(*Name) != LowerAscii(*Prefix)) {
+            return FALSE;
+        }
+    }
+    return TRUE;
 }
 
 DRIVER_GROUP ClassifyDriverName(PCSTR DriverName) {

@@ -69,6 +69,8 @@ RELEASE_GROUP ReleaseGroupOf(const WINDOWS_RELEASE* Release);
 DRIVER_GROUP ClassifyDriverName(PCSTR DriverName);
 // Case-insensitive ASCII comparison of two NUL-terminated names.
 BOOLEAN NameEquals(PCSTR Name, PCSTR Other);
+// TRUE when Name begins with Prefix, compared the same way.
+BOOLEAN NameStartsWith(PCSTR Name, PCSTR Prefix);
 
 // TRUE when the signature word of DeviceObject's extension says what Test asks on this release. A device
 // object without an extension, or whose extension does not reach the word, fails every test.

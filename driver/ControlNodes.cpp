@@ -51,11 +51,7 @@ VOID DevobjFlagsApply(const DEVICE_NODE& entry) {
         return;
     }
     if (DeviceNodeOwningStack(node) != nullptr) {
-        if (entry.StatusFlags & DEVOBJ_CAPTURE_OFF) {
-            DeviceNodeSetFlags(node, DEVOBJ_CAPTURE_OFF);
-        } else {
-            DeviceNodeClearFlags(node, DEVOBJ_CAPTURE_OFF);
-        }
+        DeviceNodeSetCaptureOff(node, (entry.StatusFlags & DEVOBJ_CAPTURE_OFF) != 0);
         if ((DeviceNodeFlags(node) & (DEVOBJ_REMOVED | DEVOBJ_REMOVING)) == 0) {
             DeviceNodeSaveCaptureState(node);
         }

@@ -92,6 +92,13 @@ inline VOID DeviceNodeSetFlags(PDEVOBJ_NODE Node, ULONG Flags) {
 inline VOID DeviceNodeClearFlags(PDEVOBJ_NODE Node, ULONG Flags) {
     InterlockedAnd(&Node->StatusFlags, ~static_cast<LONG>(Flags));
 }
+inline VOID DeviceNodeSetCaptureOff(PDEVOBJ_NODE Node, BOOLEAN Off) {
+    if (Off) {
+        DeviceNodeSetFlags(Node, DEVOBJ_CAPTURE_OFF);
+    } else {
+        DeviceNodeClearFlags(Node, DEVOBJ_CAPTURE_OFF);
+    }
+}
 inline BOOLEAN DeviceNodeIsRemoved(const DEVOBJ_NODE* Node) {
     return (DeviceNodeFlags(Node) & DEVOBJ_REMOVED) != 0;
 }

@@ -22,10 +22,6 @@ constexpr ULONG MAX_CHAIN = 64;
 // Room for a stack's driver key name ("{class GUID}\0005") when it is copied out of the tree.
 constexpr SIZE_T DRIVER_KEY_COPY_SIZE = 256;
 
-BOOLEAN TreeTraced() {
-    return MemlogWants(MEMLOG_FLAG_TREE);
-}
-
 ULONG_PTR AddressOf(const VOID* p) {
     return reinterpret_cast<ULONG_PTR>(p);
 }
@@ -182,15 +178,10 @@ BOOLEAN LinkChildStackLocked(PDEVICE_STACK parent, PDEVICE_STACK child) {
 
 // The stack's node for `device` that is not marked removed, referenced; null when none.
 PDEVOBJ_NODE StackFindPresentNode(PDEVICE_STACK stack, PDEVICE_OBJECT device) {
-    PDEVOBJ_NODE found = nullptr;
     const KIRQL irql = KeAcquireSpinLockRaiseToDpc(&stack->Devices.Lock);
-    for (PLIST_ENTRY link = stack->Devices.Head.Flink; link != &stack->Devices.Head; link = link->Flink) {
-        PDEVOBJ_NODE node = CONTAINING_RECORD(link, DEVOBJ_NODE, StackLinks);
-        if (node->DeviceObject == device && !DeviceNodeIsRemoved(node)) {
-            found = node;
-            DeviceNodeReference(found);
-            break;
-        }
+    PDEVOBJ_NODE found = StackPresentNodeLocked(stack, device);
+    if (found != nullptr) {
+        DeviceNodeReference(found);
     }
     KeReleaseSpinLock(&stack->Devices.Lock, irql);
     return found;
@@ -251,11 +242,7 @@ VOID NodeApplySavedSelection(PDEVOBJ_NODE node) {
     ActivePathCopy copy;
     ULONG value = 0;
     if (NodeActivePath(node, &copy) && ReadActiveNode(&copy.path, &value)) {
-        if (value & DEVOBJ_CAPTURE_OFF) {
-            DeviceNodeSetFlags(node, DEVOBJ_CAPTURE_OFF);
-        } else {
-            DeviceNodeClearFlags(node, DEVOBJ_CAPTURE_OFF);
-        }
+        DeviceNodeSetCaptureOff(node, (value & DEVOBJ_CAPTURE_OFF) != 0);
     }
 }
 
@@ -290,13 +277,20 @@ ULONG StackPresentNodeCount(PDEVICE_STACK stack) {
     return count;
 }
 
+VOID InvalidateChildStacksLocked(PDEVICE_STACK stack);
+
+// Under the stack-list lock: a stack neither removed nor invalidated yet is invalidated, with everything
+// below it.
+VOID InvalidateStackLocked(PDEVICE_STACK stack) {
+    if (!stack->Removed && !stack->Invalidated) {
+        stack->Invalidated = TRUE;
+        InvalidateChildStacksLocked(stack);
+    }
+}
+
 VOID InvalidateChildStacksLocked(PDEVICE_STACK stack) {
     for (PLIST_ENTRY link = stack->Children.Head.Flink; link != &stack->Children.Head; link = link->Flink) {
-        PDEVICE_STACK child = CONTAINING_RECORD(link, DEVICE_STACK, ChildLinks);
-        if (!child->Removed && !child->Invalidated) {
-            child->Invalidated = TRUE;
-            InvalidateChildStacksLocked(child);
-        }
+        InvalidateStackLocked(CONTAINING_RECORD(link, DEVICE_STACK, ChildLinks));
     }
 }
 
@@ -308,14 +302,14 @@ ULONG64 TreeNow(VOID) {
     return static_cast<ULONG64>(KeQueryPerformanceCounter(nullptr).QuadPart);
 }
 
-BOOLEAN StackPhysicalPresentLocked(const DEVICE_STACK* Stack) {
+PDEVOBJ_NODE StackPresentNodeLocked(const DEVICE_STACK* Stack, PDEVICE_OBJECT Device) {
     for (PLIST_ENTRY link = Stack->Devices.Head.Flink; link != &Stack->Devices.Head; link = link->Flink) {
         PDEVOBJ_NODE node = CONTAINING_RECORD(link, DEVOBJ_NODE, StackLinks);
-        if (node->DeviceObject == Stack->PhysicalDeviceObject && !DeviceNodeIsRemoved(node)) {
-            return TRUE;
+        if (node->DeviceObject == Device && !DeviceNodeIsRemoved(node)) {
+            return node;
         }
     }
-    return FALSE;
+    return nullptr;
 }
 
 BOOLEAN NodeMarkRemovedLocked(PDEVOBJ_NODE Node, PREMOVAL_BATCH Batch) {
@@ -409,16 +403,11 @@ BOOLEAN FindStackByPdo(PDEVICE_OBJECT DeviceObject, PDEVICE_STACK* Stack, PDEVOB
             continue;
         }
         KeAcquireSpinLockAtDpcLevel(&stack->Devices.Lock);
-        for (PLIST_ENTRY nodeLink = stack->Devices.Head.Flink; nodeLink != &stack->Devices.Head;
-             nodeLink = nodeLink->Flink) {
-            PDEVOBJ_NODE node = CONTAINING_RECORD(nodeLink, DEVOBJ_NODE, StackLinks);
-            if (node->DeviceObject == DeviceObject && !DeviceNodeIsRemoved(node)) {
-                DeviceNodeReference(node);
-                StackReference(stack);
-                *Node = node;
-                *Stack = stack;
-                break;
-            }
+        if (PDEVOBJ_NODE node = StackPresentNodeLocked(stack, DeviceObject)) {
+            DeviceNodeReference(node);
+            StackReference(stack);
+            *Node = node;
+            *Stack = stack;
         }
         KeReleaseSpinLockFromDpcLevel(&stack->Devices.Lock);
     }
@@ -642,9 +631,8 @@ VOID StackTreeBusRelations(PDEVICE_OBJECT DeviceObject, ULONG Count, const PDEVI
         for (ULONG i = 0; i < Count && !named; ++i) {
             named = Children[i] == child->PhysicalDeviceObject;
         }
-        if (!named && !child->Removed && !child->Invalidated) {
-            child->Invalidated = TRUE;
-            InvalidateChildStacksLocked(child);
+        if (!named) {
+            InvalidateStackLocked(child);
         }
     }
     StackListUnlock(irql);

@@ -4,6 +4,8 @@
 //
 // Locks: strings and the fields derived from them are installed under the stack-list lock (readers copy
 // them under it); queries and conversions run with no lock held, at PASSIVE_LEVEL.
+#include <cstring>
+
 #include "common/NodeEntries.h"
 #include "driver/Pool.h"
 #include "driver/StackTreeInternal.h"
@@ -178,22 +180,12 @@ BOOLEAN HexByte(PCSTR text, UCHAR* value) {
     return TRUE;
 }
 
+// TRUE when `text` begins with `prefix` (case-insensitive); *length is then the prefix's length.
 BOOLEAN PrefixIs(PCSTR text, PCSTR prefix, SIZE_T* length) {
-    SIZE_T n = 0;
-    for (; prefix[n] != '\0'; ++n) {
-        CHAR a = text[n];
-        CHAR b = prefix[n];
-        if (a >= 'A' && a <= 'Z') {
-            a = static_cast<CHAR>(a - 'A' + 'a');
-        }
-        if (b >= 'A' && b <= 'Z') {
-            b = static_cast<CHAR>(b - 'A' + 'a');
-        }
-        if (a != b) {
-            return FALSE;
-        }
+    if (!NameStartsWith(text, prefix)) {
+        return FALSE;
     }
-    *length = n;
+    *length = std::strlen(prefix);
     return TRUE;
 }
 

@@ -31,6 +31,11 @@ VOID RemovalBatchFlush(PREMOVAL_BATCH Batch);
 // Performance counter now.
 ULONG64 TreeNow(VOID);
 
+// The tree's optional events in the event ring are switched on.
+inline BOOLEAN TreeTraced(VOID) {
+    return MemlogWants(MEMLOG_FLAG_TREE);
+}
+
 // The Plug and Play properties of the stack's physical device object that are not held yet, then the
 // complete flag. PASSIVE_LEVEL.
 VOID StackFetchProperties(PDEVICE_STACK Stack);
@@ -39,6 +44,12 @@ VOID StackFetchProperties(PDEVICE_STACK Stack);
 // without memory.
 PCHAR TreeAnsiCopy(PCWSTR Text, ULONG MaxChars);
 
+// The stack's node for Device that is not marked removed, not referenced; null when none. The caller holds
+// the stack-list lock or the stack's device-list lock.
+PDEVOBJ_NODE StackPresentNodeLocked(const DEVICE_STACK* Stack, PDEVICE_OBJECT Device);
+
 // Under the stack-list lock: whether the stack holds a node, not marked removed, for its physical device
 // object (normally its first node; a refresh may have dropped that one while the stack stayed).
-BOOLEAN StackPhysicalPresentLocked(const DEVICE_STACK* Stack);
+inline BOOLEAN StackPhysicalPresentLocked(const DEVICE_STACK* Stack) {
+    return StackPresentNodeLocked(Stack, Stack->PhysicalDeviceObject) != nullptr;
+}

@@ -14,10 +14,6 @@
 
 namespace {
 
-BOOLEAN TreeTraced() {
-    return MemlogWants(MEMLOG_FLAG_TREE);
-}
-
 #define FOR_EACH_STACK(stack)                                                                                          \
     for (PLIST_ENTRY stack##Link = g_Driver.StackList.Head.Flink; stack##Link != &g_Driver.StackList.Head;             \
          stack##Link = stack##Link->Flink)                                                                             \
