@@ -274,35 +274,26 @@ BOOL CArchive::ReadString(CString& rString) {
 
 // --- counts and strings ------------------------------------------------------------------------------------
 
-DWORD_PTR CArchive::ReadCount() {
-    WORD wCount = 0;
-    *this >> wCount;
-    if (wCount != 0xFFFF)
-        return wCount;
-    DWORD dwCount = 0;
-    *this >> dwCount;
-    if (dwCount != 0xFFFFFFFF)
-        return dwCount;
-    ULONGLONG qwCount = 0;
-    *this >> qwCount;
-    return qwCount;
-}
-
-void CArchive::WriteCount(DWORD_PTR dwCount) {
-    if (dwCount < 0xFFFF) {
-        *this << static_cast<WORD>(dwCount);
-        return;
-    }
-    *this << static_cast<WORD>(0xFFFF);
-    if (dwCount < 0xFFFFFFFF) {
-        *this << static_cast<DWORD>(dwCount);
-        return;
-    }
-    *this << static_cast<DWORD>(0xFFFFFFFF);
-    *this << static_cast<ULONGLONG>(dwCount);
-}
-
 namespace {
+
+// Past their shorter escapes, counts and string lengths go on alike: a DWORD, and past its escape a ULONGLONG.
+ULONGLONG ReadWideLength(CArchive& ar) {
+    DWORD dwLength = 0;
+    ar >> dwLength;
+    if (dwLength != 0xFFFFFFFF)
+        return dwLength;
+    ULONGLONG qwLength = 0;
+    ar >> qwLength;
+    return qwLength;
+}
+
+void WriteWideLength(CArchive& ar, ULONGLONG nLength) {
+    if (nLength < 0xFFFFFFFF) {
+        ar << static_cast<DWORD>(nLength);
+        return;
+    }
+    ar << static_cast<DWORD>(0xFFFFFFFF) << static_cast<ULONGLONG>(nLength);
+}
 
 // Length prefix of a stored string. bUnicode tells a string stored as UTF-16 (prefix 0xFF 0xFFFE first);
 // the program writes 8-bit strings only, but reads either.
@@ -323,29 +314,41 @@ ULONGLONG ReadStringLength(CArchive& ar, bool& bUnicode) {
     }
     if (wLength < 0xFFFF)
         return wLength;
-    DWORD dwLength = 0;
-    ar >> dwLength;
-    if (dwLength < 0xFFFFFFFF)
-        return dwLength;
-    ULONGLONG qwLength = 0;
-    ar >> qwLength;
-    return qwLength;
+    return ReadWideLength(ar);
 }
 
 void WriteStringLength(CArchive& ar, ULONGLONG nLength) {
     if (nLength < 0xFF) {
         ar << static_cast<BYTE>(nLength);
-    } else if (nLength < 0xFFFE) {
-        ar << static_cast<BYTE>(0xFF) << static_cast<WORD>(nLength);
-    } else if (nLength < 0xFFFFFFFF) {
-        ar << static_cast<BYTE>(0xFF) << static_cast<WORD>(0xFFFF) << static_cast<DWORD>(nLength);
-    } else {
-        ar << static_cast<BYTE>(0xFF) << static_cast<WORD>(0xFFFF) << static_cast<DWORD>(0xFFFFFFFF)
-           << static_cast<ULONGLONG>(nLength);
+        return;
     }
+    ar << static_cast<BYTE>(0xFF);
+    if (nLength < 0xFFFE) { // a word of 0xFFFE marks a UTF-16 string
+        ar << static_cast<WORD>(nLength);
+        return;
+    }
+    ar << static_cast<WORD>(0xFFFF);
+    WriteWideLength(ar, nLength);
 }
 
 } // namespace
+
+DWORD_PTR CArchive::ReadCount() {
+    WORD wCount = 0;
+    *this >> wCount;
+    if (wCount != 0xFFFF)
+        return wCount;
+    return static_cast<DWORD_PTR>(ReadWideLength(*this));
+}
+
+void CArchive::WriteCount(DWORD_PTR dwCount) {
+    if (dwCount < 0xFFFF) {
+        *this << static_cast<WORD>(dwCount);
+        return;
+    }
+    *this << static_cast<WORD>(0xFFFF);
+    WriteWideLength(*this, dwCount);
+}
 
 CArchive& AFXAPI operator<<(CArchive& ar, const CString& string) {
     if (!ar.IsStoring())
