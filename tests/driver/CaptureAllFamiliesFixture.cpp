@@ -64,19 +64,4 @@ void MachineCapture::CaptureEverything() {
     KeReleaseSpinLock(&g_Driver.DeviceNodeList.Lock, irql);
 }
 
-std::vector<drvlog_test::ReadRecord> MachineCapture::ReadLog(DWORD code) {
-    std::vector<drvlog_test::ReadRecord> records;
-    std::vector<uint8_t> block(LOG_BLOCK_SIZE);
-    for (;;) {
-        const drivertest::IoctlResult result = Ioctl(code, nullptr, 0, block.data(), static_cast<DWORD>(block.size()));
-        EXPECT_TRUE(result.ok) << result.error;
-        if (!result.ok || result.bytes == 0) {
-            return records;
-        }
-        for (auto& record : drvlog_test::ParseRecords(std::span<const uint8_t>(block.data(), result.bytes))) {
-            records.push_back(std::move(record));
-        }
-    }
-}
-
 } // namespace capturetest

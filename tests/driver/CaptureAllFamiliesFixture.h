@@ -30,8 +30,6 @@ protected:
     void EnableChangeLog();
     // Capture on for every device object the tree holds.
     void CaptureEverything();
-    // Every record of the capture log (READ_LOG) or the change log (READ_CLOG) written since the last read.
-    std::vector<drvlog_test::ReadRecord> ReadLog(DWORD code = IOCTL_TINDALOFT_READ_LOG);
 
     std::unique_ptr<sim::Machine> m_machine;
 };

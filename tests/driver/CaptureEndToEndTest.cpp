@@ -154,22 +154,6 @@ protected:
         ASSERT_TRUE(Ioctl(IOCTL_TINDALOFT_ENABLE_LOG, &word, sizeof word, nullptr, 0).ok);
     }
 
-    std::vector<ReadRecord> ReadLog() {
-        std::vector<ReadRecord> records;
-        std::vector<uint8_t> block(LOG_BLOCK_SIZE);
-        for (;;) {
-            const drivertest::IoctlResult result =
-                Ioctl(IOCTL_TINDALOFT_READ_LOG, nullptr, 0, block.data(), static_cast<DWORD>(block.size()));
-            EXPECT_TRUE(result.ok) << result.error;
-            if (!result.ok || result.bytes == 0) {
-                return records;
-            }
-            for (auto& record : drvlog_test::ParseRecords(std::span<const uint8_t>(block.data(), result.bytes))) {
-                records.push_back(std::move(record));
-            }
-        }
-    }
-
     PUCHAR Allocate(ULONG size) {
         auto memory = static_cast<PUCHAR>(ExAllocatePoolWithTag(NonPagedPoolNx, size, kTestTag));
         RtlZeroMemory(memory, size);

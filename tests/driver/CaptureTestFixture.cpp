@@ -208,22 +208,6 @@ void CaptureFixture::SetFilter(std::initializer_list<size_t> bytes) {
     });
 }
 
-std::vector<ReadRecord> CaptureFixture::ReadLog(DWORD code) {
-    std::vector<ReadRecord> all;
-    std::vector<uint8_t> buffer(LOG_BLOCK_DATA_SIZE);
-    for (;;) {
-        const drivertest::IoctlResult result =
-            Ioctl(code, nullptr, 0, buffer.data(), static_cast<DWORD>(buffer.size()));
-        EXPECT_TRUE(result.ok) << result.error;
-        if (!result.ok || result.bytes == 0) {
-            return all;
-        }
-        std::vector<ReadRecord> records =
-            drvlog_test::ParseRecords(std::span<const uint8_t>(buffer.data(), result.bytes));
-        all.insert(all.end(), records.begin(), records.end());
-    }
-}
-
 PUCHAR CaptureFixture::Allocate(ULONG size) {
     auto memory = static_cast<PUCHAR>(ExAllocatePoolWithTag(NonPagedPoolNx, size, kTestTag));
     RtlZeroMemory(memory, size);

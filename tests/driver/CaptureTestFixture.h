@@ -79,8 +79,6 @@ protected:
     void SetOptions(const std::function<void(LOGGING_OPTIONS&)>& change);
     // A filter block in force with the given bytes set (on top of the default marker).
     void SetFilter(std::initializer_list<size_t> bytes);
-    // Every record in the capture log (or, with READ_CLOG, the change log), in order; reading empties it.
-    std::vector<ReadRecord> ReadLog(DWORD code = IOCTL_TINDALOFT_READ_LOG);
 
     // Zeroed pool memory (a valid address for the kernel), freed after the test.
     PUCHAR Allocate(ULONG size);

@@ -149,6 +149,21 @@ IoctlResult DriverFixture::Ioctl(DWORD code, const std::vector<uint8_t>& in, std
                  out.empty() ? nullptr : out.data(), static_cast<DWORD>(out.size()));
 }
 
+std::vector<drvlog_test::ReadRecord> DriverFixture::ReadLog(DWORD code) {
+    std::vector<drvlog_test::ReadRecord> all;
+    std::vector<uint8_t> block(LOG_BLOCK_SIZE);
+    for (;;) {
+        const IoctlResult result = Ioctl(code, nullptr, 0, block.data(), static_cast<DWORD>(block.size()));
+        EXPECT_TRUE(result.ok) << result.error;
+        if (!result.ok || result.bytes == 0) {
+            return all;
+        }
+        std::vector<drvlog_test::ReadRecord> records =
+            drvlog_test::ParseRecords(std::span<const uint8_t>(block.data(), result.bytes));
+        all.insert(all.end(), std::make_move_iterator(records.begin()), std::make_move_iterator(records.end()));
+    }
+}
+
 DriverFixture::MemlogReply DriverFixture::FetchMemlog() {
     MemlogReply reply;
     ULONG size = 0;

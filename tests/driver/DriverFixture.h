@@ -14,8 +14,10 @@
 #include "windows.h"
 
 #include "NtVersionControl.h"
+#include "common/ControlCodes.h"
 #include "common/Memlog.h"
 #include "ntdef.h"
+#include "tests/driver/LogTestHelpers.h"
 
 namespace drivertest {
 
@@ -70,6 +72,9 @@ protected:
 
     IoctlResult Ioctl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize);
     IoctlResult Ioctl(DWORD code, const std::vector<uint8_t>& in, std::vector<uint8_t>& out);
+
+    // Reads a log (READ_LOG or READ_CLOG) until it answers with nothing; every record, in order.
+    std::vector<drvlog_test::ReadRecord> ReadLog(DWORD code = IOCTL_TINDALOFT_READ_LOG);
 
     // GET_MEMLOG's reply: the control block and the ring's entries, oldest first (slots never written left
     // out).

@@ -113,21 +113,6 @@ protected:
 
     IoctlResult Refresh() { return Ioctl(IOCTL_TINDALOFT_DEVSTK_REFRESH, nullptr, 0, nullptr, 0); }
 
-    std::vector<drvlog_test::ReadRecord> ReadLog(DWORD code) {
-        std::vector<drvlog_test::ReadRecord> records;
-        std::vector<uint8_t> block(LOG_BLOCK_SIZE);
-        for (;;) {
-            const IoctlResult result = Ioctl(code, nullptr, 0, block.data(), static_cast<DWORD>(block.size()));
-            EXPECT_TRUE(result.ok) << result.error;
-            if (!result.ok || result.bytes == 0) {
-                return records;
-            }
-            for (auto& record : drvlog_test::ParseRecords(std::span<const uint8_t>(block.data(), result.bytes))) {
-                records.push_back(std::move(record));
-            }
-        }
-    }
-
     std::unique_ptr<sim::Machine> m_machine;
 };
 

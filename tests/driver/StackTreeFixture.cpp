@@ -232,19 +232,7 @@ void StackTreeTest::EnableChangeLog() {
 }
 
 std::vector<drvlog_test::ReadRecord> StackTreeTest::ReadChangeLog() {
-    std::vector<drvlog_test::ReadRecord> records;
-    std::vector<uint8_t> block(LOG_BLOCK_SIZE);
-    for (;;) {
-        const IoctlResult result =
-            Ioctl(IOCTL_TINDALOFT_READ_CLOG, nullptr, 0, block.data(), static_cast<DWORD>(block.size()));
-        EXPECT_TRUE(result.ok) << result.error;
-        if (!result.ok || result.bytes == 0) {
-            return records;
-        }
-        for (auto& record : drvlog_test::ParseRecords(std::span<const uint8_t>(block.data(), result.bytes))) {
-            records.push_back(std::move(record));
-        }
-    }
+    return ReadLog(IOCTL_TINDALOFT_READ_CLOG);
 }
 
 } // namespace drivertest
