@@ -16,7 +16,6 @@ namespace {
 typedef struct _HOOK_ENTRY {
     PVOID BusContext; // null: free
     PUSB_BUSIFFN_REMOVE_USB_DEVICE RemoveUsbDevice;
-    ULONG64 Stamp; // when the entry was last filled
     USHORT Version;
     USHORT Size;
     USB_BUS_INTERFACE_HUB_V8 Copy; // the interface as the provider returned it
@@ -24,7 +23,6 @@ typedef struct _HOOK_ENTRY {
 
 KSPIN_LOCK g_lock;
 HOOK_ENTRY g_entries[HUB_BUS_INTERFACE_HOOK_ENTRIES];
-ULONG64 g_stamp;
 
 // A device-handle table entry per stack that shares a handle (a composite device and its interfaces): one
 // pass per entry, never more than the table could hold for one handle.
@@ -44,19 +42,20 @@ USHORT InterfaceSize(USHORT version) {
     return 0;
 }
 
-// Under the lock: the entry of the bus context, else a free one, else the one filled longest ago.
+// Under the lock: the entry of the bus context, else a free one; null when the table is full. An entry is
+// never taken from another bus context: no one can tell whether its hub is gone, and a hub that still calls
+// the hook must reach its provider.
 HOOK_ENTRY* EntryForLocked(PVOID busContext) {
-    HOOK_ENTRY* chosen = nullptr;
+    HOOK_ENTRY* vacant = nullptr;
     for (HOOK_ENTRY& entry : g_entries) {
         if (entry.BusContext == busContext) {
             return &entry;
         }
-        if (chosen == nullptr ||
-            (chosen->BusContext != nullptr && (entry.BusContext == nullptr || entry.Stamp < chosen->Stamp))) {
-            chosen = &entry;
+        if (vacant == nullptr && entry.BusContext == nullptr) {
+            vacant = &entry;
         }
     }
-    return chosen;
+    return vacant;
 }
 
 const HOOK_ENTRY* FindLocked(PVOID busContext) {
@@ -113,9 +112,15 @@ VOID HubBusInterfaceQueried(const IO_STACK_LOCATION* Location, NTSTATUS Status) 
     }
     const KIRQL irql = KeAcquireSpinLockRaiseToDpc(&g_lock);
     HOOK_ENTRY* entry = EntryForLocked(hub.BusContext);
+    if (entry == nullptr) {
+        // No room: the hub keeps its provider's routine (its removed handles leave the table with their stacks).
+        KeReleaseSpinLock(&g_lock, irql);
+        MemlogWrite3(FourCC("HbIF"), reinterpret_cast<ULONG64>(hub.BusContext), reinterpret_cast<ULONG64>(original),
+                     hub.Version);
+        return;
+    }
     entry->BusContext = hub.BusContext;
     entry->RemoveUsbDevice = original;
-    entry->Stamp = ++g_stamp;
     entry->Version = hub.Version;
     entry->Size = size;
     entry->Copy = hub;
@@ -157,4 +162,10 @@ BOOLEAN HubBusInterfaceOriginal(PVOID BusContext, PHUB_BUS_INTERFACE_ORIGINAL Or
     }
     KeReleaseSpinLock(&g_lock, irql);
     return entry != nullptr;
+}
+
+VOID HubBusInterfaceHookReset(VOID) {
+    const KIRQL irql = KeAcquireSpinLockRaiseToDpc(&g_lock);
+    std::memset(g_entries, 0, sizeof g_entries);
+    KeReleaseSpinLock(&g_lock, irql);
 }

@@ -19,8 +19,8 @@
 
 #include "hubbusif.h"
 
-// Bus contexts the table keeps at most; when it is full the entry hooked longest ago makes room (its bus
-// is the likeliest to be gone).
+// Bus contexts the table keeps at most. An entry stays for as long as the driver runs, since a hub may call
+// the hook at any time; once the table is full, the interfaces of further bus contexts are left unhooked.
 constexpr ULONG HUB_BUS_INTERFACE_HOOK_ENTRIES = 64;
 
 // TRUE when a QUERY_INTERFACE asks for the hub bus interface. The type is read only where it can be read; a
@@ -45,3 +45,7 @@ typedef struct _HUB_BUS_INTERFACE_ORIGINAL {
     USHORT Size; // bytes of the interface copied (at most a version-8 interface)
 } HUB_BUS_INTERFACE_ORIGINAL, *PHUB_BUS_INTERFACE_ORIGINAL;
 BOOLEAN HubBusInterfaceOriginal(PVOID BusContext, PHUB_BUS_INTERFACE_ORIGINAL Original);
+
+// Forgets every bus context, for a driver that starts over while its image stays loaded (a test process).
+// Only when no hub can call the hook any more.
+VOID HubBusInterfaceHookReset(VOID);

@@ -133,6 +133,35 @@ TEST_F(HubBusInterfaceHook, TheHookReachesItsOwnProviderAndNeverItself) {
     EXPECT_EQ(g_calls.size(), 3u);
 }
 
+TEST_F(HubBusInterfaceHook, AFullTableLeavesNewInterfacesUnhookedAndKeepsEveryHookedOne) {
+    HubBusInterfaceHookReset();
+    std::vector<PUSB_BUS_INTERFACE_HUB_V8> hooked;
+    for (ULONG i = 0; i < HUB_BUS_INTERFACE_HOOK_ENTRIES; ++i) {
+        hooked.push_back(Interface(8, RemoveFirst));
+        const IO_STACK_LOCATION location = Query(&USB_BUS_INTERFACE_HUB_GUID, hooked.back());
+        HubBusInterfaceQueried(&location, STATUS_SUCCESS);
+        ASSERT_EQ(hooked.back()->RemoveUsbDevice, HookedRemoveUsbDevice);
+    }
+    // One bus context more: its hub keeps the provider's own routine.
+    PUSB_BUS_INTERFACE_HUB_V8 late = Interface(8, RemoveSecond);
+    const IO_STACK_LOCATION lateQuery = Query(&USB_BUS_INTERFACE_HUB_GUID, late);
+    HubBusInterfaceQueried(&lateQuery, STATUS_SUCCESS);
+    EXPECT_EQ(late->RemoveUsbDevice, RemoveSecond);
+    // A bus context already in the table is hooked again for another hub.
+    PUSB_BUS_INTERFACE_HUB_V8 again = Interface(8, RemoveFirst);
+    again->BusContext = hooked.front()->BusContext;
+    const IO_STACK_LOCATION againQuery = Query(&USB_BUS_INTERFACE_HUB_GUID, again);
+    HubBusInterfaceQueried(&againQuery, STATUS_SUCCESS);
+    EXPECT_EQ(again->RemoveUsbDevice, HookedRemoveUsbDevice);
+    // The first hub hooked (a root hub hooked at boot, say) still reaches its provider.
+    EXPECT_EQ(hooked.front()->RemoveUsbDevice(hooked.front()->BusContext, nullptr, USBD_KEEP_DEVICE_DATA),
+              STATUS_SUCCESS);
+    ASSERT_EQ(g_calls.size(), 1u);
+    EXPECT_EQ(g_calls[0].provider, 1);
+    EXPECT_EQ(g_calls[0].busContext, hooked.front()->BusContext);
+    HubBusInterfaceHookReset();
+}
+
 TEST_F(HubBusInterfaceHook, ARemovedHandleLeavesTheTableUnlessKeptOrBusy) {
     PUSB_BUS_INTERFACE_HUB_V8 hub = Interface(6, RemoveFirst, sizeof(USB_BUS_INTERFACE_HUB_V6));
     const IO_STACK_LOCATION location = Query(&USB_BUS_INTERFACE_HUB_GUID, hub);
