@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ByteReader.h"
 #include "common/ControlCodes.h"
 #include "common/DriverInfo.h"
 #include "common/LoggingOptions.h"
@@ -23,6 +24,11 @@ struct CodeCase {
     DWORD shortLength; // a length it refuses (0: every length is enough)
     NTSTATUS shortStatus;
     DWORD returned; // bytes returned for an exact or long buffer
+    // What the handler answers to an exact or long buffer that passed the rule.
+    NTSTATUS servedStatus = STATUS_SUCCESS;
+    // Non-zero for an output code that also reads its request from the buffer, as the application sends it
+    // (in and out alike): the buffer's first u32, the rest zero.
+    ULONG requestWord = 0;
 };
 
 constexpr ULONG kMemlogReply = MemlogReplySize(MEMLOG_RING_SIZE);
@@ -44,6 +50,16 @@ const CodeCase kCodes[] = {
     {"NOP", IOCTL_TINDALOFT_NOP, Rule::Input, 4, 3, STATUS_INVALID_PARAMETER, 0},
     {"GET_MEMLOG", IOCTL_TINDALOFT_GET_MEMLOG, Rule::Output, kMemlogReply, 5, STATUS_BUFFER_TOO_SMALL, kMemlogReply},
     {"CLR_REGNODES", IOCTL_TINDALOFT_CLR_REGNODES, Rule::None, 0, 0, STATUS_SUCCESS, 0},
+    // The tree is empty: every list is the end entry alone, and four bytes ask for its size.
+    {"DRVOBJ_NODES", IOCTL_TINDALOFT_DRVOBJ_NODES, Rule::Output, 4, 3, STATUS_BUFFER_TOO_SMALL, 4},
+    {"DEVSTK_NODES", IOCTL_TINDALOFT_DEVSTK_NODES, Rule::Output, 4, 3, STATUS_BUFFER_TOO_SMALL, 4},
+    {"DEVSTK_NODES_EX", IOCTL_TINDALOFT_DEVSTK_NODES_EX, Rule::Output, 4, 3, STATUS_BUFFER_TOO_SMALL, 4},
+    // A run that begins with its end entry applies nothing; three bytes cannot hold that entry.
+    {"SET_DEVOBJ_FLAGS", IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS, Rule::Input, 4, 3, STATUS_UNSUCCESSFUL, 0},
+    {"DEVSTK_REFRESH", IOCTL_TINDALOFT_DEVSTK_REFRESH, Rule::None, 0, 0, STATUS_SUCCESS, 0},
+    // A device-descriptor request for a stack that does not exist: past the rule, the lookup fails.
+    {"GET_DEVSTK_INFO", IOCTL_TINDALOFT_GET_DEVSTK_INFO, Rule::Output, 8, 7, STATUS_INVALID_PARAMETER, 0,
+     STATUS_UNSUCCESSFUL, 0x0100FFFF},
 };
 
 const Shape kShapes[] = {Shape::Null, Shape::Zero, Shape::Short, Shape::Exact, Shape::Long};
@@ -94,10 +110,19 @@ TEST_F(ControlBufferRules, EveryCodeAppliesItsRule) {
                 ruled.assign(c.exact + 64, 0);
                 break;
             }
+            const bool sendsRequest =
+                c.requestWord != 0 && ruled.size() >= sizeof c.requestWord && shape != Shape::Zero;
+            if (sendsRequest) {
+                tdl::StoreLe<ULONG>(ruled.data(), c.requestWord);
+            }
             const DWORD ruledLength = shape == Shape::Zero ? 0 : static_cast<DWORD>(ruled.size());
             void* ruledBuffer = ruled.empty() ? nullptr : ruled.data();
             void* otherBuffer = other.empty() ? nullptr : other.data();
-            const DWORD otherLength = static_cast<DWORD>(other.size());
+            DWORD otherLength = static_cast<DWORD>(other.size());
+            if (sendsRequest) {
+                otherBuffer = ruledBuffer;
+                otherLength = ruledLength;
+            }
             const IoctlResult result = c.rule == Rule::Output
                                            ? Ioctl(c.code, otherBuffer, otherLength, ruledBuffer, ruledLength)
                                            : Ioctl(c.code, ruledBuffer, ruledLength, otherBuffer, otherLength);
@@ -122,8 +147,13 @@ TEST_F(ControlBufferRules, EveryCodeAppliesItsRule) {
                 break;
             case Shape::Exact:
             case Shape::Long:
-                EXPECT_TRUE(result.ok) << result.error;
-                EXPECT_EQ(result.bytes, c.returned);
+                if (c.servedStatus == STATUS_SUCCESS) {
+                    EXPECT_TRUE(result.ok) << result.error;
+                    EXPECT_EQ(result.bytes, c.returned);
+                } else {
+                    EXPECT_FALSE(result.ok);
+                    EXPECT_EQ(result.error, ErrorOf(c.servedStatus));
+                }
                 break;
             }
             if (!result.ok) {
