@@ -134,7 +134,9 @@ VOID HubBusInterfaceQueried(const IO_STACK_LOCATION* Location, NTSTATUS Status) 
 }
 
 NTSTATUS HookedRemoveUsbDevice(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle, ULONG Flags) {
-    HookRundownAcquire();
+    // Once unload has begun no reference is granted: the hub still reaches its provider, but the handle
+    // table, which unload frees, is left alone, and no reference is given back that was not taken.
+    const BOOLEAN referenced = HookRundownAcquire();
     KIRQL irql = KeAcquireSpinLockRaiseToDpc(&g_lock);
     const HOOK_ENTRY* entry = FindLocked(BusContext);
     PUSB_BUSIFFN_REMOVE_USB_DEVICE original = entry != nullptr ? entry->RemoveUsbDevice : nullptr;
@@ -142,8 +144,11 @@ NTSTATUS HookedRemoveUsbDevice(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle
     NTSTATUS status = STATUS_UNSUCCESSFUL;
     if (original != nullptr) {
         status = original(BusContext, DeviceHandle, Flags);
-    } else {
+    } else if (referenced) {
         MemlogWrite(FourCC("HbI?"), reinterpret_cast<ULONG64>(BusContext), reinterpret_cast<ULONG64>(DeviceHandle));
+    }
+    if (!referenced) {
+        return status;
     }
     if (NT_SUCCESS(status) && !(Flags & (USBD_KEEP_DEVICE_DATA | USBD_MARK_DEVICE_BUSY))) {
         DropDeviceHandle(reinterpret_cast<ULONG64>(DeviceHandle));

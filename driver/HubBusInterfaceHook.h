@@ -35,7 +35,8 @@ VOID HubBusInterfaceQueried(const IO_STACK_LOCATION* Location, NTSTATUS Status);
 
 // Put in place of RemoveUsbDevice: calls the provider's routine for BusContext and, when it succeeds and
 // neither USBD_KEEP_DEVICE_DATA nor USBD_MARK_DEVICE_BUSY was asked, drops DeviceHandle from the
-// device-handle table. STATUS_UNSUCCESSFUL when the bus context has no known routine.
+// device-handle table. STATUS_UNSUCCESSFUL when the bus context has no known routine. Once this driver's
+// unload has begun it only calls the provider's routine.
 NTSTATUS HookedRemoveUsbDevice(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle, ULONG Flags);
 
 // What the table holds for a bus context, for tests and diagnostics. FALSE when nothing.

@@ -1,9 +1,12 @@
 // The hub bus-interface hook: which QUERY_INTERFACE answers get HookedRemoveUsbDevice, that it always reaches
 // the provider of its own bus context (nested hooks, two providers of one version), and that a removed device
 // handle leaves the device-handle table only when its data is not kept and the device not marked busy.
+#include <chrono>
 #include <cstring>
+#include <future>
 
 #include "driver/HandleTables.h"
+#include "driver/Hook.h"
 #include "driver/HubBusInterfaceHook.h"
 #include "tests/driver/CaptureIoctlFixture.h"
 #include "usbbusif.h"
@@ -193,6 +196,35 @@ TEST_F(HubBusInterfaceHook, ARemovedHandleLeavesTheTableUnlessKeptOrBusy) {
             StackRelease(found);
         }
     }
+}
+
+TEST_F(HubBusInterfaceHook, DuringUnloadTheHookOnlyReachesTheProviderAndHoldsNoReference) {
+    PUSB_BUS_INTERFACE_HUB_V8 hub = Interface(8, RemoveFirst);
+    const IO_STACK_LOCATION location = Query(&USB_BUS_INTERFACE_HUB_GUID, hub);
+    HubBusInterfaceQueried(&location, STATUS_SUCCESS);
+    const ULONG64 handle = reinterpret_cast<ULONG64>(Allocate(16));
+    StackSetDeviceHandle(TargetStack(), handle);
+    ASSERT_TRUE(DeviceHandleTableInsert(handle, TargetStack()));
+
+    // A request still inside the driver holds a reference while unload waits for it.
+    ASSERT_TRUE(HookRundownAcquire());
+    std::future<void> unload = std::async(std::launch::async, [] { HookUnloadRestore(); });
+    while (HookRundownAcquire()) {
+        HookRundownRelease(); // until unload has begun
+    }
+    EXPECT_EQ(hub->RemoveUsbDevice(hub->BusContext, reinterpret_cast<PUSB_DEVICE_HANDLE>(handle), 0),
+              STATUS_SUCCESS);
+    ASSERT_EQ(g_calls.size(), 1u);
+    EXPECT_EQ(g_calls[0].provider, 1);
+    // The handle table is not touched, and unload still waits for the request.
+    PDEVICE_STACK found = DeviceHandleTableLookup(handle, nullptr);
+    EXPECT_EQ(found, TargetStack());
+    if (found != nullptr) {
+        StackRelease(found);
+    }
+    EXPECT_EQ(unload.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+    HookRundownRelease();
+    unload.get();
 }
 
 TEST_F(HubBusInterfaceHook, AQueryInterfaceRequestThroughAHookedDeviceHooksTheAnswer) {
