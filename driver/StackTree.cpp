@@ -26,13 +26,42 @@ ULONG_PTR AddressOf(const VOID* p) {
     return reinterpret_cast<ULONG_PTR>(p);
 }
 
+// StackIDs leave the driver as 16 bits (node lists, record headers, GET_DEVSTK_INFO). Once the counter has
+// passed 65,535 its low 16 bits repeat, so a value is taken only when they are not 0 (the "none" of parent
+// and owner fields) and name no stack in the tree; the first 65,535 are taken as they come.
+ULONG StackIdTake() {
+    constexpr ULONG SHOWN_IDS = 0x10000;
+    ULONG id = 0;
+    for (ULONG tries = 0; tries < SHOWN_IDS; ++tries) {
+        id = static_cast<ULONG>(InterlockedIncrement(&g_Driver.LastStackID));
+        if (id != 0 && id < SHOWN_IDS) {
+            return id;
+        }
+        const USHORT shown = static_cast<USHORT>(id);
+        if (shown == 0) {
+            continue;
+        }
+        BOOLEAN used = FALSE;
+        const KIRQL irql = StackListLock();
+        for (PLIST_ENTRY link = g_Driver.StackList.Head.Flink; link != &g_Driver.StackList.Head && !used;
+             link = link->Flink) {
+            used = static_cast<USHORT>(CONTAINING_RECORD(link, DEVICE_STACK, Links)->StackID) == shown;
+        }
+        StackListUnlock(irql);
+        if (!used) {
+            return id;
+        }
+    }
+    return id;
+}
+
 PDEVICE_STACK StackAllocate() {
     auto* stack = static_cast<PDEVICE_STACK>(DriverAllocate(sizeof(DEVICE_STACK)));
     if (stack == nullptr) {
         return nullptr;
     }
     stack->Tag = DEVICE_STACK_TAG;
-    stack->StackID = static_cast<ULONG>(InterlockedIncrement(&g_Driver.LastStackID));
+    stack->StackID = StackIdTake();
     stack->References = 1;
     InitializeListHead(&stack->Links);
     InitializeListHead(&stack->ChildLinks);
@@ -420,7 +449,7 @@ PDEVICE_STACK FindStackById(ULONG StackID) {
     const KIRQL irql = StackListLock();
     for (PLIST_ENTRY link = g_Driver.StackList.Head.Flink; link != &g_Driver.StackList.Head; link = link->Flink) {
         PDEVICE_STACK stack = CONTAINING_RECORD(link, DEVICE_STACK, Links);
-        if (stack->StackID == StackID) {
+        if (static_cast<USHORT>(stack->StackID) == static_cast<USHORT>(StackID)) {
             found = stack;
             StackReference(found);
             break;

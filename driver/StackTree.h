@@ -42,7 +42,8 @@ constexpr ULONG DEVICE_STACK_TAG = FourCC("dstk");
 
 typedef struct _DEVICE_STACK {
     ULONG Tag;                       // "dstk"
-    ULONG StackID;                   // from 1, never reused while the driver runs
+    ULONG StackID;                   // from 1, counting; its low 16 bits (what leaves the driver) are never 0
+                                     // and name no other stack in the tree
     struct _DEVICE_STACK* Parent;    // null for a stack AddDevice created
     volatile LONG64 UsbDeviceHandle; // all ones for a host controller; see StackSetDeviceHandle
     LIST_ENTRY Links;                // in g_Driver.StackList
@@ -101,7 +102,8 @@ VOID StackRelease(PDEVICE_STACK Stack);
 // The first stack not marked removed holding a node, not marked removed, for DeviceObject (any device object
 // of the stack, not only the physical one). TRUE with both referenced; the caller releases both.
 BOOLEAN FindStackByPdo(PDEVICE_OBJECT DeviceObject, PDEVICE_STACK* Stack, PDEVOBJ_NODE* Node);
-// The first stack with this StackID, removed or not; null when none.
+// The first stack with this StackID as the node lists give it (its low 16 bits), removed or not; null when
+// none.
 PDEVICE_STACK FindStackById(ULONG StackID);
 // The node of DeviceObject through the device-object table; on a miss, with SearchTree, the present node of
 // a present stack, which then enters the table. Null when there is none. Up to DISPATCH_LEVEL.

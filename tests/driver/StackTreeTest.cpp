@@ -639,5 +639,31 @@ TEST_F(StackTree, SafeModeLearnsNothing) {
     EXPECT_EQ(g_Driver.DeviceNodeList.Count, 0);
 }
 
+// StackIDs leave the driver as 16 bits: past the 65,535th stack none may read as 0 ("none") or as the id of
+// a stack still in the tree, and GET_DEVSTK_INFO's 16-bit id must still reach the stack.
+TEST_F(StackTree, StackIdsPastSixteenBitsStayDistinctAndReachable) {
+    const BuiltStack first = m_stacks.HostController();
+    AddDevice(first.pdo); // StackID 1
+    g_Driver.LastStackID = 0xFFFE;
+    const BuiltStack last = m_stacks.HostController();
+    AddDevice(last.pdo); // 0xFFFF
+    const BuiltStack wrapped = m_stacks.HostController();
+    AddDevice(wrapped.pdo); // not 0x10000 (reads 0), not 0x10001 (reads 1, taken): 0x10002
+
+    const NodeList list = FetchNodes();
+    ASSERT_EQ(list.stacks.size(), 3u);
+    EXPECT_EQ(+StackOf(list, first.pdo)->stack.StackID, 1);
+    EXPECT_EQ(+StackOf(list, last.pdo)->stack.StackID, 0xFFFF);
+    EXPECT_EQ(+StackOf(list, wrapped.pdo)->stack.StackID, 2);
+    for (const DEVICE_NODE& node : StackOf(list, wrapped.pdo)->devices) {
+        EXPECT_EQ(+node.StackID, 2);
+    }
+
+    PDEVICE_STACK found = FindStackById(2);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->PhysicalDeviceObject, wrapped.pdo);
+    StackRelease(found);
+}
+
 } // namespace
 } // namespace drivertest
