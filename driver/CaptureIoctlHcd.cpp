@@ -26,16 +26,20 @@ VOID OutputRequest(const IOCTL_REQUEST* request, PIOCTL_RECORD record, ULONG dec
     }
 }
 
-// IOCTL_USB_USER_REQUEST, both sides: the lengths, the buffer's address and its request header; then the
-// controller information that follows the header when that is what was asked for.
+// IOCTL_USB_USER_REQUEST, both sides: the lengths, the buffer's address and its request header (before the
+// call when the output length covers the header, at completion when the input length does; zeros
+// otherwise); then the controller information that follows the header when that is what was asked for.
 VOID UserRequestPayload(const IOCTL_REQUEST* request, PIOCTL_RECORD record) {
     const IOCTL_BUFFER buffer = IoctlSystemBuffer(request);
     const auto& parameters = request->Location->Parameters.DeviceIoControl;
-    HCD_RECORD_USER_REQUEST head;
+    HCD_RECORD_USER_REQUEST head = {};
     head.InputBufferLength = parameters.InputBufferLength;
     head.OutputBufferLength = parameters.OutputBufferLength;
     head.SystemBuffer = reinterpret_cast<ULONG64>(request->Irp->AssociatedIrp.SystemBuffer);
-    IoctlBufferRead(buffer, 0, head.BufferHead, sizeof head.BufferHead);
+    const ULONG headLength = request->Completion ? parameters.InputBufferLength : parameters.OutputBufferLength;
+    if (headLength >= sizeof head.BufferHead) {
+        IoctlBufferRead(buffer, 0, head.BufferHead, sizeof head.BufferHead);
+    }
     IoctlRecordPart1Is(record, head);
     if (IoctlBufferFirstUlong(buffer, 0) == USBUSER_GET_CONTROLLER_INFO_0) {
         IoctlRecordAppendBuffer(record, IoctlSlice(IoctlReturned(request, buffer, ~0u), sizeof head.BufferHead,

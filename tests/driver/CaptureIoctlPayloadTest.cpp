@@ -130,8 +130,16 @@ TEST_F(IoctlPayloads, HostControllerCodes) {
         {"user request shorter than its header",
          hcd,
          {.code = 0x220438, .input = {1, 0, 0, 0, 8, 0, 0, 0}},
-         "08000000 00000000 {sb} {input} {zero:8}",
-         "08000000 00000000 {sb} {input} {zero:8}"},
+         "08000000 00000000 {sb} {zero:16}",
+         "08000000 00000000 {sb} {zero:16}"},
+        // The header is taken before the call when the output length covers it, at completion when the input
+        // length does.
+        {"user request with no room for the header's answer",
+         hcd,
+         {.code = 0x220438, .input = UserHeader(4, 16, 0, 16), .outputLength = 8, .information = 8},
+         "10000000 08000000 {sb} {zero:16}",
+         "10000000 08000000 {sb} {input}"},
+
         {"a code without a payload", hcd, {.code = IOCTL_USB_DIAGNOSTIC_MODE_ON}, "", ""},
     });
 }
