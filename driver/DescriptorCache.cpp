@@ -146,9 +146,14 @@ VOID InterfaceRecordsDropLocked(PDEVICE_STACK stack, PLIST_ENTRY dropped) {
     }
 }
 
-// The run of interface records after `field` in a select request of Hdr.Length bytes.
+// The run of interface records after `field` in a select request of Hdr.Length bytes, as far as they are readable.
 ULONG RecordRunLength(const struct _URB_HEADER* header, SIZE_T fieldOffset) {
-    return header->Length > fieldOffset ? static_cast<ULONG>(header->Length - fieldOffset) : 0;
+    if (header->Length <= fieldOffset) {
+        return 0;
+    }
+    // Length is the sender's word for it: only the bytes that are really there count.
+    return AddressReadablePrefix(reinterpret_cast<const UCHAR*>(header) + fieldOffset,
+                                 static_cast<ULONG>(header->Length - fieldOffset));
 }
 
 // A copy of the configuration descriptor a select request points at: wTotalLength bytes, when they are valid

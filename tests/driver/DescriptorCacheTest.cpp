@@ -131,7 +131,7 @@ TEST_F(DescriptorCache, SelectInterfaceRecordsOnlyNewInterfaceHandles) {
 }
 
 // Damaged runs of interface records: the walk keeps the whole records before the damage and reads nothing
-// past the request.
+// past the request, whatever its Length says.
 TEST_F(DescriptorCache, DamagedRecordRunsStopTheWalk) {
     struct Case {
         const char* what;
@@ -149,6 +149,7 @@ TEST_F(DescriptorCache, DamagedRecordRunsStopTheWalk) {
         {"more pipes than the length holds", 1, 0xFFFF, 40, 0, 2, 3},
         {"request ends inside the first", 0, 0xFFFF, ~0u, 64, 0, 0},
         {"request ends before the records", 0, 0xFFFF, ~0u, 10, 0, 0},
+        {"request claims more than its memory holds", 1, 200, ~0u, 0xFFF0, 1, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

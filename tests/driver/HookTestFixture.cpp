@@ -161,8 +161,14 @@ SelectRequest SelectRequest::Interface(ULONG_PTR configurationHandle, const Inte
     return request;
 }
 
+constexpr ULONG kRequestTag = FourCC("SelR");
+
+void SelectRequest::PoolFree::operator()(uint8_t* bytes) const {
+    ExFreePoolWithTag(bytes, kRequestTag);
+}
+
 void SelectRequest::Seal() {
-    m_exact = std::make_unique<uint8_t[]>(m_size);
+    m_exact.reset(static_cast<uint8_t*>(ExAllocatePoolWithTag(NonPagedPoolNx, m_size, kRequestTag)));
     std::memcpy(m_exact.get(), m_storage.data(), m_size);
 }
 

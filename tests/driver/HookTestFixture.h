@@ -67,7 +67,11 @@ private:
     size_t m_recordsOffset = 0;
     std::vector<uint64_t> m_storage; // 8-byte aligned
     size_t m_size = 0;
-    std::unique_ptr<uint8_t[]> m_exact; // the request, exactly m_size bytes
+    // The request, exactly m_size bytes, in pool as a client's URB is (so what lies past it is no one's).
+    struct PoolFree {
+        void operator()(uint8_t* bytes) const;
+    };
+    std::unique_ptr<uint8_t, PoolFree> m_exact;
     void Seal();
 };
 
