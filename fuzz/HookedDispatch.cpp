@@ -8,8 +8,8 @@
 // AddressSanitizer reports any access outside a pool buffer, the unmapped page any read past the last valid
 // byte of a page.
 //
-// Input: byte 0 the request kind (bits 0-1: device control, internal, power, PnP) and code choice (bit 7:
-// raw code from bytes 2-5, else one of the known codes by byte 6); byte 1 flags (bits 0-1 stack kind: plain,
+// Input: byte 0 the request kind (bits 0-1: device control, internal, power, PnP; bit 6: a URB instead) and
+// code choice (bit 7: raw code from bytes 2-5, else one of the known codes by byte 6); byte 1 flags (bits 0-1 stack kind: plain,
 // hub, host controller; bit 2 the parent's capture off; bit 3 a filter block from the data; bit 4 the
 // driver's own mark; bit 5 log off); bytes 7-8 and 9-10 the input and output lengths; bytes 11-14
 // Information; byte 15 the status; bytes 16-19 what the four argument pointers are; the rest is data.
@@ -78,6 +78,7 @@ struct Answer {
     size_t size = 0;
     ULONG_PTR information = 0;
     NTSTATUS status = STATUS_SUCCESS;
+    PURB urb = nullptr; // the URB sent, whose transferred length the device sets
 } g_answer;
 
 NTSTATUS RemoveDevice(PVOID, PUSB_DEVICE_HANDLE, ULONG) {
@@ -106,6 +107,9 @@ NTSTATUS TargetDispatch(PDEVICE_OBJECT, PIRP Irp) {
             Fill(static_cast<PUCHAR>(MmGetSystemAddressForMdlSafe(Irp->MdlAddress, NormalPagePriority)),
                  MmGetMdlByteCount(Irp->MdlAddress));
         }
+    }
+    if (g_answer.urb != nullptr) {
+        g_answer.urb->UrbBulkOrInterruptTransfer.TransferBufferLength = static_cast<ULONG>(g_answer.information);
     }
     if (location->MajorFunction == IRP_MJ_POWER) {
         PoStartNextPowerIrp(Irp);
@@ -203,7 +207,11 @@ void Boot() {
 // Memory one request points at; freed after it.
 struct Scratch {
     std::vector<PVOID> pool;
+    std::vector<PMDL> mdls;
     ~Scratch() {
+        for (PMDL mdl : mdls) {
+            IoFreeMdl(mdl);
+        }
         for (PVOID p : pool) {
             ExFreePoolWithTag(p, kFuzzTag);
         }
@@ -370,6 +378,61 @@ void SendMajor(UCHAR major, const uint8_t* header, Scratch& scratch, const uint8
     IoCallDriver(g_target.device, irp);
 }
 
+// Every URB function the driver records, and the first few it does not.
+const USHORT kUrbFunctions[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+                                22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
+                                44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 60, 0x1000, 0x1001, 0x1002, 0x1003};
+constexpr size_t kUrbFunctionCount = sizeof kUrbFunctions / sizeof kUrbFunctions[0];
+constexpr size_t kMdlSlot = offsetof(URB, UrbBulkOrInterruptTransfer.TransferBufferMDL);
+
+// A URB of random bytes in pool, through the internal SUBMIT_URB request: the driver must take its
+// function, Length, pointers, counts and handles as they come.
+void SendUrb(const uint8_t* header, Scratch& scratch, const uint8_t* data, size_t dataSize, bool own) {
+    const USHORT word = Load16(header + 2);
+    const USHORT function = static_cast<USHORT>(kUrbFunctions[(word & 0x7FFF) % kUrbFunctionCount] |
+                                                (word & 0x8000 ? URB_FUNCTION_SUBMIT_SYNCHRONOUS : 0));
+    const ULONG memory = std::max<ULONG>(sizeof(URB), Load16(header + 9) % 1024);
+    auto urb = reinterpret_cast<PURB>(scratch.Allocate(memory, data, dataSize));
+    urb->UrbHeader.Function = function;
+    urb->UrbHeader.Length = Load16(header + 7);
+    const auto choice = [&](size_t i) { return dataSize != 0 ? data[(i * 13 + 5) % dataSize] : uint8_t{0}; };
+    for (size_t slot = 8; slot + sizeof(PVOID) <= memory && slot < 256; slot += sizeof(PVOID)) {
+        const uint8_t kind = choice(slot);
+        PVOID value = nullptr;
+        if (slot == kMdlSlot) {
+            if ((kind & 1) == 0) {
+                const ULONG length = Load16(header + 11) % (kMaxLength + 1) + 1;
+                PMDL mdl = IoAllocateMdl(scratch.Allocate(length, data, dataSize), length, FALSE, FALSE, nullptr);
+                if (mdl != nullptr) {
+                    MmBuildMdlForNonPagedPool(mdl);
+                    scratch.mdls.push_back(mdl);
+                }
+                value = mdl;
+            }
+        } else if (kind & 0x80) {
+            continue; // the data's own bytes
+        } else {
+            value = Pointer(kind, (kind >> 3) * 64u, scratch, data, dataSize);
+        }
+        std::memcpy(reinterpret_cast<PUCHAR>(urb) + slot, &value, sizeof value);
+    }
+    KEVENT done;
+    KeInitializeEvent(&done, NotificationEvent, FALSE);
+    IO_STATUS_BLOCK ioStatus = {};
+    PIRP irp = IoBuildDeviceIoControlRequest(IOCTL_INTERNAL_USB_SUBMIT_URB, g_target.device, nullptr, 0, nullptr, 0,
+                                             TRUE, &done, &ioStatus);
+    if (irp == nullptr) {
+        return;
+    }
+    IoGetNextIrpStackLocation(irp)->Parameters.Others.Argument1 = urb;
+    if (own) {
+        CaptureMarkOwnRequest(irp);
+    }
+    g_answer.urb = urb;
+    IoCallDriver(g_target.device, irp);
+    g_answer.urb = nullptr;
+}
+
 // At exit, before the kernel's own statics go: the machine taken down, which unloads the capture driver; it
 // must give back every allocation of its own, whatever the run did.
 void Shutdown() {
@@ -425,8 +488,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     }
     LogSetActive(g_Driver.CaptureLog, (flags & 32) == 0);
 
-    g_answer = {data, dataSize, Load32(header + 11), StatusOf(header[15])};
+    g_answer = {data, dataSize, Load32(header + 11), StatusOf(header[15]), nullptr};
     Scratch scratch;
+    if (header[0] & 0x40) {
+        SendUrb(header, scratch, data, dataSize, (flags & 16) != 0);
+        return 0;
+    }
     const uint8_t kind = header[0] & 3;
     const ULONG code = header[0] & 0x80 ? Load32(header + 2) : kCodes[header[6] % kCodeCount];
     switch (kind) {
