@@ -111,7 +111,7 @@ private:
         }
     }
 
-    // Writes prefix, zeros and body into a field of the spec's width.
+    // Writes prefix, zeros and body into a field of the conversion's width.
     template <class Body>
     void Field(const Spec& spec, std::string_view prefix, size_t zeros, size_t bodyLength, Body&& body) {
         size_t content = prefix.size() + zeros + bodyLength;
