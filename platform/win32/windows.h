@@ -15,5 +15,6 @@
 #include "WinVersionInfo.h"
 #include "WinRegistry.h"
 #include "WinEnvironment.h"
+#include "WinUserTypes.h"
 #include "evntrace.h"
 #include "WinDeviceIo.h"
