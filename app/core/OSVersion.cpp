@@ -166,7 +166,7 @@ void COSVersion::AddNTEdition() {
     if (m_osvi.wProductType != kWorkstation) {
         if (major == 5 && minor == 2) {
             m_strWorking += GetSystemMetrics(SM_SERVERR2) == 0 ? "Microsoft Windows Server 2003 "
-                                                                : "Microsoft Windows Server 2003 R2 ";
+                                                               : "Microsoft Windows Server 2003 R2 ";
             if (suite == kSuiteHomeServer)
                 m_strWorking += "Microsoft Windows Home Server ";
         } else if (major == 6 && minor == 0) {
@@ -234,7 +234,15 @@ BOOL COSVersion::IsAtLeast(DWORD major, DWORD minor, BOOL flag) const {
     return flag || m_osvi.dwMajorVersion > major || (m_osvi.dwMajorVersion == major && m_osvi.dwMinorVersion > minor);
 }
 
-BOOL COSVersion::IsAtLeast51() const { return IsAtLeast(5, 1, m_bWinXP); }
-BOOL COSVersion::IsAtLeast60() const { return IsAtLeast(6, 0, m_bVista); }
-BOOL COSVersion::IsAtLeast61() const { return IsAtLeast(6, 1, m_bWin7); }
-BOOL COSVersion::HasNewUsbStack() const { return IsAtLeast(6, 2, m_bWin8); }
+BOOL COSVersion::IsAtLeast51() const {
+    return IsAtLeast(5, 1, m_bWinXP);
+}
+BOOL COSVersion::IsAtLeast60() const {
+    return IsAtLeast(6, 0, m_bVista);
+}
+BOOL COSVersion::IsAtLeast61() const {
+    return IsAtLeast(6, 1, m_bWin7);
+}
+BOOL COSVersion::HasNewUsbStack() const {
+    return IsAtLeast(6, 2, m_bWin8);
+}

@@ -20,8 +20,8 @@ BENCHMARK(DisabledTrace)->Threads(1)->Threads(2);
 void DisabledTracePrintf(benchmark::State& state) {
     ULONG length = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DRIVER_IO, "Read %lu bytes at %I64x", ++length,
-                                           ULONG64{0x1000}));
+        benchmark::DoNotOptimize(
+            TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DRIVER_IO, "Read %lu bytes at %I64x", ++length, ULONG64{0x1000}));
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(DisabledTracePrintf)->Threads(1)->Threads(2);

@@ -179,9 +179,9 @@ TEST_F(EventTrace, TheKeptSessionMayChangeItsLevelAndFlags) {
 
 TEST_F(EventTrace, ControlCallbackRefusesOtherRequestsAndBadBuffers) {
     WNODE_HEADER wnode{};
-    for (WMIDPREQUESTCODE code : {WMI_GET_ALL_DATA, WMI_GET_SINGLE_INSTANCE, WMI_SET_SINGLE_INSTANCE,
-                                  WMI_SET_SINGLE_ITEM, WMI_ENABLE_COLLECTION, WMI_DISABLE_COLLECTION, WMI_REGINFO,
-                                  WMI_EXECUTE_METHOD})
+    for (WMIDPREQUESTCODE code :
+         {WMI_GET_ALL_DATA, WMI_GET_SINGLE_INSTANCE, WMI_SET_SINGLE_INSTANCE, WMI_SET_SINGLE_ITEM,
+          WMI_ENABLE_COLLECTION, WMI_DISABLE_COLLECTION, WMI_REGINFO, WMI_EXECUTE_METHOD})
         EXPECT_EQ(87u, CEventTrace::ControlCallback(code, &provider, nullptr, &wnode)) << code;
 
     wnode.HistoricalContext = 0xDEAD; // no session has this handle
@@ -190,12 +190,9 @@ TEST_F(EventTrace, ControlCallbackRefusesOtherRequestsAndBadBuffers) {
     EXPECT_EQ(87u, CEventTrace::ControlCallback(WMI_ENABLE_EVENTS, &provider, nullptr, nullptr));
     EXPECT_EQ(0u, provider.GetSessionHandle());
     const std::vector<std::string> expected = {
-        "Tindaloft Event Trace Provider - Enabled\n",
-        "GetTraceLoggerHandle failed. Error code is 6.\n",
-        "Tindaloft Event Trace Provider - Disabled\n",
-        "GetTraceLoggerHandle failed. Error code is 6.\n",
-        "Tindaloft Event Trace Provider - Enabled\n",
-        "GetTraceLoggerHandle failed. Error code is 87.\n",
+        "Tindaloft Event Trace Provider - Enabled\n",  "GetTraceLoggerHandle failed. Error code is 6.\n",
+        "Tindaloft Event Trace Provider - Disabled\n", "GetTraceLoggerHandle failed. Error code is 6.\n",
+        "Tindaloft Event Trace Provider - Enabled\n",  "GetTraceLoggerHandle failed. Error code is 87.\n",
     };
     EXPECT_EQ(expected, win32::DebugOutput());
 }

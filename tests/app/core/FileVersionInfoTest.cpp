@@ -63,7 +63,9 @@ TEST_F(FileVersionInfo, WhatCannotBeReadStaysEmpty) {
     win32::RegisterVersionResource("widget", win32::MakeFixedFileInfo(1, 0, 0, 1),
                                    {{"040904b0", "CompanyName", "Widget Works"}});
     for (auto [language, name] : {std::pair<LPCSTR, LPCSTR>{"040904b0", "ProductName"},
-                                  {"040704b0", "CompanyName"}, {nullptr, "CompanyName"}, {"040904b0", nullptr}}) {
+                                  {"040704b0", "CompanyName"},
+                                  {nullptr, "CompanyName"},
+                                  {"040904b0", nullptr}}) {
         CFileVersionInfo info(module, language, name);
         EXPECT_STREQ("1,0,0,1", info.GetFileVersion());
         EXPECT_TRUE(info.GetValue().IsEmpty()) << (language ? language : "-") << " " << (name ? name : "-");
