@@ -35,9 +35,9 @@ TEST_F(Tracing, FormatsWithThePlatformsConversions) {
     session.Enable(kProvider, TRACE_VERBOSE, TRACE_AREA_DRIVER_IO);
     ULONG sequence = CEventTrace::PeekSequence();
     const char* format = "%ld %lu %I64x %s";
+    const ULONG64 big = 0x123456789AB;
     int line = __LINE__ + 1;
-    BOOL sent =
-        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_IO, format, -5L, 0xFFFFFFFFUL, 0x123456789ABULL, "--Open");
+    BOOL sent = TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_IO, format, -5L, 0xFFFFFFFFUL, big, "--Open");
     ASSERT_TRUE(sent);
     std::vector<win32::TraceRecord> events = session.Events();
     ASSERT_EQ(1u, events.size());
