@@ -50,6 +50,7 @@ enum TraceArea : ULONG {
 CEventTrace& TheEventTrace();
 // Installs `provider` (null goes back to the process-wide one) and returns the one installed before. The
 // process-wide provider unregisters while another is installed, so a session enables only the one in use.
+// The owner uninstalls its provider before destroying it, once no other thread traces.
 CEventTrace* SetEventTraceProvider(CEventTrace* provider);
 
 // printf-style with the platform's conversions (%ld is 32 bits, %I64x, %p as 16 digits); the text is cut at
