@@ -109,6 +109,8 @@ BOOL CEventTrace::Trace(UCHAR level, ULONG area, LPCSTR sourceFile, int line, LP
 
 ULONG WINAPI CEventTrace::ControlCallback(WMIDPREQUESTCODE requestCode, PVOID context, ULONG*, PVOID buffer) {
     auto* self = static_cast<CEventTrace*>(context);
+    if (!self)
+        return ERROR_INVALID_PARAMETER;
     switch (requestCode) {
     case WMI_ENABLE_EVENTS:
         return self->OnEnable(buffer);

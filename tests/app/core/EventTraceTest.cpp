@@ -188,6 +188,7 @@ TEST_F(EventTrace, ControlCallbackRefusesOtherRequestsAndBadBuffers) {
     EXPECT_EQ(6u, CEventTrace::ControlCallback(WMI_ENABLE_EVENTS, &provider, nullptr, &wnode));
     EXPECT_EQ(6u, CEventTrace::ControlCallback(WMI_DISABLE_EVENTS, &provider, nullptr, &wnode));
     EXPECT_EQ(87u, CEventTrace::ControlCallback(WMI_ENABLE_EVENTS, &provider, nullptr, nullptr));
+    EXPECT_EQ(87u, CEventTrace::ControlCallback(WMI_ENABLE_EVENTS, nullptr, nullptr, &wnode));
     EXPECT_EQ(0u, provider.GetSessionHandle());
     const std::vector<std::string> expected = {
         "Tindaloft Event Trace Provider - Enabled\n",  "GetTraceLoggerHandle failed. Error code is 6.\n",
