@@ -262,8 +262,10 @@ int CMarkup::ParseElement(int parent, int depth) {
             return SetParseError("Tag starts with quote");
         char first = CharAt(token.Left);
         if (first == '?' || first == '!') {
+            // The node is skipped from its '<'; one that does not start right there ("< ?") would be met
+            // again and again, so it is as invalid as one without its end.
             token.Next = begin;
-            if (SkipNode(token) == 0)
+            if (SkipNode(token) == 0 || token.Next <= begin)
                 return SetParseError("Invalid node");
             Pos(i).StartTagBegin = token.Next;
             continue;
@@ -331,9 +333,15 @@ CString& CMarkup::EscapeText(CString& out, LPCSTR text, bool attributeMode) {
     for (LPCSTR p = text; *p != '\0'; ++p) {
         char c = *p;
         switch (c) {
-        case '<': out += "&lt;"; break;
-        case '&': out += "&amp;"; break;
-        case '>': out += "&gt;"; break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
         case '\'':
             if (attributeMode)
                 out += "&apos;";
@@ -361,10 +369,10 @@ void CMarkup::ReplaceText(int left, int count, const CString& text) {
     int length = m_Doc.GetLength();
     left = left < 0 ? 0 : (left > length ? length : left);
     count = count < 0 ? 0 : (count > length - left ? length - left : count);
-    CString edited(m_Doc.GetString(), left);
-    edited += text;
-    edited.Append(m_Doc.GetString() + left + count, length - left - count);
-    m_Doc = std::move(edited);
+    // In place: only the tail after the edit moves, and the buffer grows geometrically.
+    if (count > 0)
+        m_Doc.Delete(left, count);
+    m_Doc.Insert(left, text.GetString());
 }
 
 // Moves top and everything inside it by delta.

@@ -64,10 +64,9 @@ private:
     };
 
     ElemPos& Pos(int i) { return m_Positions[i]; }
-    bool IsEmptyElement(int i) const {
-        return m_Positions[i].StartTagEnd == m_Positions[i].EndTagBegin + 1;
-    }
-    char CharAt(int index) const { return index < m_Doc.GetLength() ? m_Doc.GetString()[index] : '\0'; }
+    bool IsEmptyElement(int i) const { return m_Positions[i].StartTagEnd == m_Positions[i].EndTagBegin + 1; }
+    // The character at index, NUL outside the text.
+    char CharAt(int index) const { return index >= 0 && index < m_Doc.GetLength() ? m_Doc.GetString()[index] : '\0'; }
     void ResetPosition();
 
     bool HasRootElement() const { return m_Positions[0].FirstChild != 0; }

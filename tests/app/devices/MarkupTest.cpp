@@ -92,8 +92,8 @@ TEST(MarkupTest, EscapeTextKeepsQuotesOnlyInTextMode) {
         {"a<b>&c", "a&lt;b&gt;&amp;c", "a&lt;b&gt;&amp;c"},
         {"it's \"x\"", "it's \"x\"", "it&apos;s &quot;x&quot;"},
         {"&amp;", "&amp;amp;", "&amp;amp;"},
-        {"tab\tlf\ncr\r", "tab\tlf\ncr\r", "tab\tlf\ncr\r"},   // the controls XML carries
-        {"\x01\x1f\x7f", "??\x7f", "??\x7f"},                   // and those it cannot
+        {"tab\tlf\ncr\r", "tab\tlf\ncr\r", "tab\tlf\ncr\r"}, // the controls XML carries
+        {"\x01\x1f\x7f", "??\x7f", "??\x7f"},                // and those it cannot
         {"caf\xe9 \x80\x9f\xff", "caf\xe9 \x80\x9f\xff", "caf\xe9 \x80\x9f\xff"},
         {"", "", ""},
     };
@@ -184,6 +184,8 @@ TEST(MarkupTest, ParseErrorsKeepTheTextAndNameTheirCause) {
         {"<?xml", "Invalid node"},
         {"<![CDATA[x", "Invalid node"},
         {"<!DOCTYPE a [ <!ENTITY x \"]\"> ", "Invalid node"},
+        {"< ?x ?>", "Invalid node"}, // a node skipped from its '<' must start there
+        {"<a>< !x></a>", "Invalid node"},
         {"<a", "End of tag not found"},
         {"<a>", "Element tag not found"},
         {"<a></b>", "End tag does not correspond to a"},
