@@ -80,8 +80,8 @@ void CHtmlOutput::WriteHeaderRow(LPCSTR left, LPCSTR right) {
     WriteLine("<tr>");
     WriteJoinedLine({"<th class=\"steelgray\" align=\"center\" width=\"10%\">", "<font class=\"sml_black\">", left,
                      "</font>", "</th>"});
-    WriteJoinedLine({"<th class=\"steelgray\" align=\"center\">", "<font class=\"sml_black\">", right, "</font>",
-                     "</th>"});
+    WriteJoinedLine(
+        {"<th class=\"steelgray\" align=\"center\">", "<font class=\"sml_black\">", right, "</font>", "</th>"});
     WriteLine("</tr>");
 }
 

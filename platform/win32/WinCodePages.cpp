@@ -16,9 +16,12 @@ CodePage Classify(UINT codePage) {
     switch (codePage) {
     case CP_ACP:
     case CP_THREAD_ACP:
-    case 1252: return CodePage::Ansi;
-    case CP_UTF8: return CodePage::Utf8;
-    default: return CodePage::Unknown;
+    case 1252:
+        return CodePage::Ansi;
+    case CP_UTF8:
+        return CodePage::Utf8;
+    default:
+        return CodePage::Unknown;
     }
 }
 
@@ -64,8 +67,8 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByteStr, int cbM
         (cchWideChar > 0 && wideCharStr == nullptr))
         return Fail(ERROR_INVALID_PARAMETER);
     // UTF-8 takes no flag but the error check; decomposition into combining characters is not provided.
-    DWORD allowed = kind == CodePage::Utf8 ? MB_ERR_INVALID_CHARS
-                                          : MB_PRECOMPOSED | MB_USEGLYPHCHARS | MB_ERR_INVALID_CHARS;
+    DWORD allowed =
+        kind == CodePage::Utf8 ? MB_ERR_INVALID_CHARS : MB_PRECOMPOSED | MB_USEGLYPHCHARS | MB_ERR_INVALID_CHARS;
     if ((flags & ~allowed) != 0)
         return Fail(ERROR_INVALID_FLAGS);
     int length = InputLength(multiByteStr, cbMultiByte);

@@ -21,7 +21,11 @@ TEST_F(HtmlOutputTest, EachPrimitiveWritesExactlyItsLines) {
     } cases[] = {
         {"line", [](CHtmlOutput& out) { EXPECT_TRUE(out.WriteLine("a\"b")); }, "a\"b\r\n"},
         {"string", [](CHtmlOutput& out) { EXPECT_TRUE(out.WriteString("no end\n")); }, "no end\n"},
-        {"blockquote", [](CHtmlOutput& out) { out.WriteBlockquoteOpen(); out.WriteBlockquoteClose(); },
+        {"blockquote",
+         [](CHtmlOutput& out) {
+             out.WriteBlockquoteOpen();
+             out.WriteBlockquoteClose();
+         },
          "<blockquote>\r\n</blockquote>\r\n"},
         {"sub-heading", [](CHtmlOutput& out) { out.WriteSubHeading("Root&nbsp;Hub"); },
          "<table height=\"20\" width=\"100%\" cellspacing=\"0\">\r\n"
@@ -31,9 +35,17 @@ TEST_F(HtmlOutputTest, EachPrimitiveWritesExactlyItsLines) {
          "</tr>\r\n"
          "</table>\r\n"
          "<br />\r\n"},
-        {"plain table", [](CHtmlOutput& out) { out.BeginPlainTable(); out.EndPlainTable(); },
+        {"plain table",
+         [](CHtmlOutput& out) {
+             out.BeginPlainTable();
+             out.EndPlainTable();
+         },
          "<table width=\"100%\" cellspacing=\"0\">\r\n</table>\r\n"},
-        {"bordered table", [](CHtmlOutput& out) { out.BeginBorderedTable(); out.EndBorderedTable(); },
+        {"bordered table",
+         [](CHtmlOutput& out) {
+             out.BeginBorderedTable();
+             out.EndBorderedTable();
+         },
          "<table width=\"100%\" border=\"1\" cellspacing=\"0\">\r\n</table>\r\n<br />\r\n"},
         {"header row", [](CHtmlOutput& out) { out.WriteHeaderRow("&nbsp;", "Device&nbsp;Stack"); },
          "<tr>\r\n"
@@ -106,7 +118,9 @@ TEST(CleanHtmlTest, EscapesTheFiveCharactersAndControlBytesOnly) {
     passing += "\t\n\r plain 0x7f:\x7f";
     EXPECT_STREQ(passing.c_str(), escaper.Escape(out, passing.c_str()));
     EXPECT_STREQ("&lt;b&gt;&amp;&apos;&quot;", escaper.Escape(out, "<b>&'\""));
-    EXPECT_STREQ("a?b?c", escaper.Escape(out, "a\x01" "b\x1b" "c"));
+    EXPECT_STREQ("a?b?c", escaper.Escape(out, "a\x01"
+                                              "b\x1b"
+                                              "c"));
     EXPECT_STREQ("'\"", escaper.Escape(out, "'\"", false));
     EXPECT_STREQ("", escaper.Escape(out, nullptr));
     EXPECT_EQ("", markup_test::Text(escaper).substr(0)); // an escaper has an empty document

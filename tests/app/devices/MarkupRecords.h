@@ -20,8 +20,8 @@ inline ::testing::AssertionResult SameRecordsAsParsed(const CMarkup& built) {
     if (!parsed.SetDocument(built.GetDocument()))
         return ::testing::AssertionFailure() << "parse failed: " << parsed.GetLastError().GetString();
     if (parsed.GetPositionCount() != built.GetPositionCount())
-        return ::testing::AssertionFailure() << "records: parsed " << parsed.GetPositionCount() << ", built "
-                                             << built.GetPositionCount();
+        return ::testing::AssertionFailure()
+               << "records: parsed " << parsed.GetPositionCount() << ", built " << built.GetPositionCount();
     if (parsed.GetPosition(0).FirstChild != built.GetPosition(0).FirstChild)
         return ::testing::AssertionFailure() << "root record differs";
     for (int i = 1; i < built.GetPositionCount(); ++i) {
@@ -31,11 +31,10 @@ inline ::testing::AssertionResult SameRecordsAsParsed(const CMarkup& built) {
             a.EndTagEnd != b.EndTagEnd || a.Parent != b.Parent || a.FirstChild != b.FirstChild ||
             a.NextSibling != b.NextSibling)
             return ::testing::AssertionFailure()
-                   << "record " << i << ": parsed {" << a.StartTagBegin << "," << a.StartTagEnd << ","
-                   << a.EndTagBegin << "," << a.EndTagEnd << "," << a.Parent << "," << a.FirstChild << ","
-                   << a.NextSibling << "} built {" << b.StartTagBegin << "," << b.StartTagEnd << ","
-                   << b.EndTagBegin << "," << b.EndTagEnd << "," << b.Parent << "," << b.FirstChild << ","
-                   << b.NextSibling << "}";
+                   << "record " << i << ": parsed {" << a.StartTagBegin << "," << a.StartTagEnd << "," << a.EndTagBegin
+                   << "," << a.EndTagEnd << "," << a.Parent << "," << a.FirstChild << "," << a.NextSibling
+                   << "} built {" << b.StartTagBegin << "," << b.StartTagEnd << "," << b.EndTagBegin << ","
+                   << b.EndTagEnd << "," << b.Parent << "," << b.FirstChild << "," << b.NextSibling << "}";
     }
     return ::testing::AssertionSuccess();
 }

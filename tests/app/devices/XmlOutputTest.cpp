@@ -50,7 +50,8 @@ TEST_F(XmlOutputTest, EightBitTextReachesTheFileAsUtf8) {
         EXPECT_NE(std::string::npos, Text(out.GetMarkup()).find("Caf\xE9"));
         ASSERT_TRUE(out.WriteDocument());
     }
-    EXPECT_EQ(kDeclaration + "<R>\r\n<V A=\"\xC3\xBC\">Caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D</V>\r\n</R>\r\n",
+    EXPECT_EQ(kDeclaration +
+                  "<R>\r\n<V A=\"\xC3\xBC\">Caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D</V>\r\n</R>\r\n",
               Contents("report.xml"));
 }
 
@@ -90,11 +91,21 @@ public:
         std::string value;
         for (int n = Pick(10); n > 0; --n) {
             switch (Pick(5)) {
-            case 0: value += "<>&'\""[Pick(5)]; break;
-            case 1: value += static_cast<char>(0x80 + Pick(0x80)); break;
-            case 2: value += static_cast<char>(1 + Pick(0x1F)); break;
-            case 3: value += ' '; break;
-            default: value += static_cast<char>('a' + Pick(26)); break;
+            case 0:
+                value += "<>&'\""[Pick(5)];
+                break;
+            case 1:
+                value += static_cast<char>(0x80 + Pick(0x80));
+                break;
+            case 2:
+                value += static_cast<char>(1 + Pick(0x1F));
+                break;
+            case 3:
+                value += ' ';
+                break;
+            default:
+                value += static_cast<char>('a' + Pick(26));
+                break;
             }
         }
         return value;
@@ -127,8 +138,12 @@ TEST_F(XmlOutputTest, RandomEditsParseBackToTheSameRecordsAndAreWellFormed) {
                 markup.AddElement(random.Name().c_str(), random.Pick(3) == 0 ? nullptr : value.c_str());
                 break;
             }
-            case 3: markup.EnterElement(); break;
-            case 4: markup.LeaveElement(); break;
+            case 3:
+                markup.EnterElement();
+                break;
+            case 4:
+                markup.LeaveElement();
+                break;
             default:
                 markup.SetAttribute(markup.GetCurrentIndex(), random.Name().substr(0, 2).c_str(),
                                     random.Value().c_str());

@@ -12,14 +12,14 @@ std::u16string ToWide(UINT codePage, DWORD flags, const std::string& text) {
     int needed = MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::u16string out(static_cast<size_t>(needed), u'\0');
     if (needed > 0)
-        EXPECT_EQ(needed, MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()),
-                                              out.data(), needed));
+        EXPECT_EQ(needed,
+                  MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), out.data(), needed));
     return out;
 }
 
 std::string ToNarrow(UINT codePage, const std::u16string& text, BOOL* usedDefault = nullptr) {
-    int needed = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                     usedDefault);
+    int needed =
+        WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, usedDefault);
     std::string out(static_cast<size_t>(needed), '\0');
     if (needed > 0)
         EXPECT_EQ(needed, WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(),
@@ -29,7 +29,8 @@ std::string ToNarrow(UINT codePage, const std::u16string& text, BOOL* usedDefaul
 
 TEST(CodePages, AnsiIsWindows1252BothWays) {
     EXPECT_EQ(u"\u20AC\u201A\u2019\u0178\u00A0\u00E9\u00FF\u0081A", ToWide(CP_ACP, MB_PRECOMPOSED,
-                                                                          "\x80\x82\x92\x9F\xA0\xE9\xFF\x81" "A"));
+                                                                           "\x80\x82\x92\x9F\xA0\xE9\xFF\x81"
+                                                                           "A"));
     // Every byte comes back as itself.
     std::string all;
     for (int b = 1; b < 256; ++b)
@@ -63,7 +64,9 @@ TEST(CodePages, Utf8AndItsInvalidSequences) {
     }
 
     const char16_t lone[] = {u'a', 0xD800, u'b', 0};
-    EXPECT_EQ("a\xEF\xBF\xBD" "b", ToNarrow(CP_UTF8, lone));
+    EXPECT_EQ("a\xEF\xBF\xBD"
+              "b",
+              ToNarrow(CP_UTF8, lone));
     char out[8];
     EXPECT_EQ(0, WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone, -1, out, 8, nullptr, nullptr));
     EXPECT_EQ(ERROR_NO_UNICODE_TRANSLATION, GetLastError());
@@ -91,14 +94,12 @@ TEST(CodePages, LengthsSizesAndRefusals) {
          ERROR_INSUFFICIENT_BUFFER},
         {"unknown code page", [&] { return MultiByteToWideChar(437, 0, "a", 1, wide, 4); }, ERROR_INVALID_PARAMETER},
         {"empty input", [&] { return MultiByteToWideChar(CP_ACP, 0, "a", 0, wide, 4); }, ERROR_INVALID_PARAMETER},
-        {"negative length", [&] { return MultiByteToWideChar(CP_ACP, 0, "a", -2, wide, 4); },
-         ERROR_INVALID_PARAMETER},
+        {"negative length", [&] { return MultiByteToWideChar(CP_ACP, 0, "a", -2, wide, 4); }, ERROR_INVALID_PARAMETER},
         {"null input", [&] { return MultiByteToWideChar(CP_ACP, 0, nullptr, 1, wide, 4); }, ERROR_INVALID_PARAMETER},
         {"null output", [&] { return MultiByteToWideChar(CP_ACP, 0, "a", 1, nullptr, 4); }, ERROR_INVALID_PARAMETER},
         {"flags on UTF-8", [&] { return MultiByteToWideChar(CP_UTF8, MB_PRECOMPOSED, "a", 1, wide, 4); },
          ERROR_INVALID_FLAGS},
-        {"composite", [&] { return MultiByteToWideChar(CP_ACP, MB_COMPOSITE, "a", 1, wide, 4); },
-         ERROR_INVALID_FLAGS},
+        {"composite", [&] { return MultiByteToWideChar(CP_ACP, MB_COMPOSITE, "a", 1, wide, 4); }, ERROR_INVALID_FLAGS},
         {"default char on UTF-8", [&] { return WideCharToMultiByte(CP_UTF8, 0, u"a", 1, narrow, 2, "?", nullptr); },
          ERROR_INVALID_PARAMETER},
         {"used flag on UTF-8", [&] { return WideCharToMultiByte(CP_UTF8, 0, u"a", 1, narrow, 2, nullptr, &used); },
