@@ -8,6 +8,7 @@ namespace report_file {
 
 // Create + write + binary (0x9001), the mode of every export the program writes.
 constexpr UINT kOpenFlags = CFile::modeCreate | CFile::modeWrite | CFile::typeBinary;
+static_assert(kOpenFlags == 0x9001);
 
 BOOL Open(CStdioFile& file, LPCTSTR fileName);
 // Writes `length` bytes. A file or invalid-argument error of the file layer is caught and deleted: false, and
