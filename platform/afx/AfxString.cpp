@@ -7,6 +7,7 @@
 
 #include "AfxStringTable.h"
 #include "NtFormat.h"
+#include "windows.h"
 
 namespace {
 
@@ -53,11 +54,10 @@ int WideLength(LPCWSTR lpsz) {
     return CheckedLength(n);
 }
 
-// Code units below 0x100 stand for themselves (the Latin-1 part of the 8-bit code page); any other becomes '?',
-// as the system's conversion with a default character does.
-void NarrowFromWide(char* dst, const char16_t* src, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        dst[i] = src[i] < 0x100 ? static_cast<char>(src[i]) : '?';
+// The ANSI code page, one byte per UTF-16 unit; a character it lacks becomes '?', as the system's conversion
+// with a default character does.
+void NarrowFromWide(char* dst, const char16_t* src, int n) {
+    ::WideCharToMultiByte(CP_ACP, 0, src, n, dst, n, nullptr, nullptr);
 }
 
 // Sink that collects formatted text in a stack buffer first.
@@ -131,7 +131,7 @@ CString::CString(LPCWSTR lpch, int nLength) : m_pszData(EmptyData()) {
     if (nLength <= 0 || lpch == nullptr)
         return;
     char* p = Reserve(nLength, 0);
-    NarrowFromWide(p, lpch, static_cast<size_t>(nLength));
+    NarrowFromWide(p, lpch, nLength);
     SetLengthUnchecked(nLength);
 }
 

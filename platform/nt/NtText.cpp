@@ -43,7 +43,8 @@ bool InOddPairRange(char16_t c) {
 
 } // namespace
 
-std::u16string Utf8ToUtf16(std::string_view text) {
+std::u16string Utf8ToUtf16(std::string_view text, bool* malformed) {
+    bool bad = false;
     std::u16string out;
     out.reserve(text.size());
     size_t i = 0;
@@ -66,6 +67,7 @@ std::u16string Utf8ToUtf16(std::string_view text) {
             extra = 3;
         } else {
             out += kReplacement;
+            bad = true;
             ++i;
             continue;
         }
@@ -80,6 +82,7 @@ std::u16string Utf8ToUtf16(std::string_view text) {
         bool overlong = (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000);
         if (j <= extra || overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
             out += kReplacement;
+            bad = true;
             i += j;
             continue;
         }
@@ -92,10 +95,14 @@ std::u16string Utf8ToUtf16(std::string_view text) {
         }
         i += j;
     }
+    if (malformed != nullptr) {
+        *malformed = bad;
+    }
     return out;
 }
 
-std::string Utf16ToUtf8(std::u16string_view text) {
+std::string Utf16ToUtf8(std::u16string_view text, bool* malformed) {
+    bool bad = false;
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -106,9 +113,13 @@ std::string Utf16ToUtf8(std::u16string_view text) {
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             AppendUtf8(out, kReplacement);
+            bad = true;
         } else {
             AppendUtf8(out, c);
         }
+    }
+    if (malformed != nullptr) {
+        *malformed = bad;
     }
     return out;
 }

@@ -14,8 +14,10 @@
 
 namespace nt::text {
 
-std::u16string Utf8ToUtf16(std::string_view text);  // malformed sequences become U+FFFD
-std::string Utf16ToUtf8(std::u16string_view text);  // unpaired surrogates become U+FFFD
+// Malformed sequences become U+FFFD; `malformed` (when given) tells whether there was one.
+std::u16string Utf8ToUtf16(std::string_view text, bool* malformed = nullptr);
+// Unpaired surrogates become U+FFFD; `malformed` (when given) tells whether there was one.
+std::string Utf16ToUtf8(std::u16string_view text, bool* malformed = nullptr);
 
 char16_t AnsiToUtf16(unsigned char c);
 // '?' when the code page lacks the character; `mapped` (when given) tells whether it had it.

@@ -118,12 +118,16 @@ HANDLE OpenFile(const char* fileName, DWORD access, DWORD disposition, DWORD fla
         return INVALID_HANDLE_VALUE;
     }
     struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && !(flags & FILE_FLAG_BACKUP_SEMANTICS)) {
+    bool haveStat = fstat(fd, &st) == 0;
+    if (haveStat && S_ISDIR(st.st_mode) && !(flags & FILE_FLAG_BACKUP_SEMANTICS)) {
         close(fd);
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    if (existed && (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING) && ftruncate(fd, 0) != 0) {
+    // Only a regular file has a length to cut; a device (the host's /dev/null or /dev/full) opens as it is.
+    bool truncatable = !haveStat || S_ISREG(st.st_mode);
+    if (existed && truncatable && (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING) &&
+        ftruncate(fd, 0) != 0) {
         int error = errno;
         close(fd);
         FailWithErrno(error);

@@ -12,6 +12,8 @@ TEST(CString, ConstructionAndConversion) {
     EXPECT_STREQ("Wide", CString(u"Wide"));
     const char16_t outside[] = {u'a', 0x263A, 0};
     EXPECT_STREQ("a?", CString(outside)); // outside the 8-bit code page
+    // The 8-bit code page is the machine's ANSI one, Windows-1252: the euro sign and curly quotes have bytes.
+    EXPECT_STREQ("\x80\x92\xe9\x81", CString(u"\u20AC\u2019\u00E9\u0081"));
     AfxRegisterString(61002, "From the table");
     EXPECT_STREQ("From the table", CString(reinterpret_cast<LPCSTR>(61002)));
 

@@ -60,6 +60,17 @@ TEST(Files, CreationDispositionsFollowThePlatform) {
     }
 }
 
+// A host device has no length to cut: creating over it opens it, and its writes fail as the device says.
+TEST(Files, CreateAlwaysOnAHostDeviceOpensIt) {
+    HANDLE h = CreateFileA("/dev/full", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD written = 1;
+    EXPECT_FALSE(WriteFile(h, "x", 1, &written, nullptr));
+    EXPECT_EQ(ERROR_DISK_FULL, GetLastError());
+    EXPECT_EQ(0u, written);
+    EXPECT_TRUE(CloseHandle(h));
+}
+
 TEST(Files, OpenFailuresMapToPlatformErrors) {
     TempFolder folder;
     auto open = [](const std::string& path, DWORD access, DWORD disposition) {

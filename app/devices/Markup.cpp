@@ -1,0 +1,559 @@
+#include "Markup.h"
+
+#include <cstring>
+
+namespace {
+
+// Nesting beyond this is refused while parsing: each level is a frame of the recursive parser, and a text of
+// nothing but start tags must end in an error, not in an exhausted stack. The reports nest a few levels.
+constexpr int kMaxParseDepth = 1000;
+
+constexpr char kLineEnd[] = "\r\n";
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Characters that end an unquoted token; as the first character they are a token of their own.
+bool IsTokenDelimiter(char c) {
+    return IsBlank(c) || c == '<' || c == '>' || c == '=' || c == '\\' || c == '/' || c == '?' || c == '!';
+}
+
+// A name the scanner reads back as one token, so the records stay true to the text.
+bool IsTagName(LPCSTR name) {
+    if (name == nullptr || *name == '\0')
+        return false;
+    for (LPCSTR p = name; *p != '\0'; ++p)
+        if (IsTokenDelimiter(*p) || *p == '"' || *p == '\'' || *p == '&')
+            return false;
+    return true;
+}
+
+} // namespace
+
+CMarkup::CMarkup() : m_ParentIndex(0), m_CurrentIndex(0), m_ChildIndex(0), m_NextFreeIndex(1), m_OnElement(0) {
+    SetDocument(nullptr);
+}
+
+CMarkup::~CMarkup() = default;
+
+void CMarkup::ResetPosition() {
+    m_ParentIndex = 0;
+    m_CurrentIndex = 0;
+    m_ChildIndex = 0;
+    m_OnElement = 0;
+}
+
+bool CMarkup::SetDocument(LPCSTR text) {
+    m_NextFreeIndex = 1;
+    ResetPosition();
+    m_Doc = text != nullptr ? text : "";
+    INT_PTR needed = m_Doc.GetLength() / 64 + 8;
+    if (m_Positions.GetSize() < needed)
+        m_Positions.SetSize(needed);
+    if (!m_Doc.IsEmpty()) {
+        Pos(0) = ElemPos{};
+        int root = ParseElement(0, 0);
+        if (root > 0) {
+            Pos(0).FirstChild = root;
+            ResetPosition();
+            return true;
+        }
+    }
+    Pos(0) = ElemPos{};
+    m_NextFreeIndex = 1;
+    ResetPosition();
+    return false;
+}
+
+int CMarkup::AllocatePosition() {
+    if (m_NextFreeIndex == m_Positions.GetSize())
+        m_Positions.SetSize(m_Positions.GetSize() + m_Positions.GetSize() / 2);
+    Pos(m_NextFreeIndex) = ElemPos{};
+    return m_NextFreeIndex++;
+}
+
+int CMarkup::ReleasePosition() {
+    --m_NextFreeIndex;
+    return 0;
+}
+
+int CMarkup::SetParseError(LPCSTR format, LPCSTR argument) {
+    if (argument != nullptr)
+        m_LastError.Format(format, argument);
+    else
+        m_LastError = format;
+    ReleasePosition();
+    return -1;
+}
+
+// --- scanning -----------------------------------------------------------------------------------------------
+
+bool CMarkup::FindCharacter(int& index, char c) const {
+    int length = m_Doc.GetLength();
+    LPCSTR doc = m_Doc.GetString();
+    while (index < length && doc[index] != c)
+        ++index;
+    return index < length;
+}
+
+bool CMarkup::SkipWhitespace(int& index) const {
+    int length = m_Doc.GetLength();
+    while (index < length && IsBlank(m_Doc.GetString()[index]))
+        ++index;
+    return index < length;
+}
+
+bool CMarkup::NextToken(MarkupToken& token) const {
+    int index = token.Next;
+    token.Quoted = 0;
+    if (!SkipWhitespace(index)) {
+        token.Left = token.Right = token.Next = index;
+        return false;
+    }
+    char c = CharAt(index);
+    if (c == '"' || c == '\'') {
+        token.Quoted = 1;
+        token.Left = index + 1;
+        int close = index + 1;
+        bool closed = FindCharacter(close, c);
+        token.Right = close - 1;
+        token.Next = closed ? close + 1 : close;
+        return true;
+    }
+    token.Left = index;
+    if (IsTokenDelimiter(c)) {
+        token.Right = index;
+        token.Next = index + 1;
+        return true;
+    }
+    int length = m_Doc.GetLength();
+    while (index < length && !IsTokenDelimiter(m_Doc.GetString()[index]))
+        ++index;
+    token.Right = index - 1;
+    token.Next = index;
+    return true;
+}
+
+CString CMarkup::GetTokenText(const MarkupToken& token) const {
+    if (token.Left > token.Right)
+        return CString();
+    return CString(m_Doc.GetString() + token.Left, token.Right - token.Left + 1);
+}
+
+bool CMarkup::MatchToken(const MarkupToken& token, LPCSTR name) const {
+    int k = 0;
+    for (int index = token.Left; index <= token.Right; ++index, ++k)
+        if (name[k] == '\0' || name[k] != CharAt(index))
+            return false;
+    char after = name[k];
+    return after == '\0' || after == ' ' || after == '=' || after == '/' || after == '[';
+}
+
+// Skips the node that starts at token.Next; the kind of node, 0 when none can be skipped there. On success
+// token.Next is where scanning continues.
+int CMarkup::SkipNode(MarkupToken& token) const {
+    int index = token.Next;
+    if (index >= m_Doc.GetLength())
+        return 0;
+    LPCSTR doc = m_Doc.GetString();
+    if (doc[index] != '<') {
+        int text = index;
+        if (!SkipWhitespace(text) || doc[text] == '<') {
+            token.Next = text;
+            return 4; // whitespace
+        }
+        FindCharacter(text, '<');
+        token.Next = text;
+        return 2; // text
+    }
+    auto skipPast = [&](int from, LPCSTR terminator) {
+        LPCSTR found = std::strstr(doc + from, terminator);
+        if (found == nullptr)
+            return false;
+        token.Next = static_cast<int>(found - doc) + static_cast<int>(std::strlen(terminator));
+        return true;
+    };
+    char second = CharAt(index + 1);
+    if (second == '?')
+        return skipPast(index + 2, "?>") ? 16 : 0;
+    if (second != '!')
+        return second == '/' || second == '\0' ? 0 : 1;
+    char third = CharAt(index + 2);
+    if (third == '\0')
+        return 0;
+    if (third == '[')
+        return skipPast(index + 3, "]]>") ? 8 : 0;
+    if (third == '-')
+        return skipPast(index + 3, "-->") ? 32 : 0;
+    // A declaration: brackets nest; quoted strings may hold anything.
+    int depth = 0;
+    token.Next = index + 2;
+    while (NextToken(token)) {
+        if (token.Quoted)
+            continue;
+        for (int k = token.Left; k <= token.Right; ++k) {
+            if (doc[k] == '[')
+                ++depth;
+            else if (doc[k] == ']')
+                --depth;
+        }
+        if (doc[token.Left] == '>' && depth == 0)
+            return 64;
+    }
+    return 0;
+}
+
+bool CMarkup::FindAttribute(int i, LPCSTR name, MarkupToken& value) const {
+    MarkupToken token{};
+    token.Next = m_Positions[i].StartTagBegin + 1;
+    if (!NextToken(token)) // the element's name
+        return false;
+    int sinceMatch = -1; // tokens read since one that matched the name
+    while (NextToken(token)) {
+        char first = CharAt(token.Left);
+        if (!token.Quoted && (first == '>' || first == '/' || first == '?'))
+            return false;
+        if (sinceMatch >= 0 && ++sinceMatch == 2) {
+            if (token.Quoted) {
+                value = token;
+                return true;
+            }
+            sinceMatch = -1;
+        }
+        if (!token.Quoted && first != '=' && MatchToken(token, name))
+            sinceMatch = 0;
+    }
+    return false;
+}
+
+CString CMarkup::ReadTagName(int i) const {
+    if (i == 0)
+        return CString();
+    MarkupToken token{};
+    token.Next = m_Positions[i].StartTagBegin + 1;
+    if (!NextToken(token))
+        return CString();
+    return GetTokenText(token);
+}
+
+// --- parsing ------------------------------------------------------------------------------------------------
+
+// The element that starts at the parent's EndTagBegin (where scanning resumes): its record, 0 when an end tag
+// comes first, -1 on an error.
+int CMarkup::ParseElement(int parent, int depth) {
+    int i = AllocatePosition();
+    if (depth >= kMaxParseDepth)
+        return SetParseError("Elements nested too deeply");
+    Pos(i).StartTagBegin = Pos(parent).EndTagBegin;
+    Pos(i).Parent = parent;
+
+    MarkupToken token{};
+    for (;;) {
+        int begin = Pos(i).StartTagBegin;
+        if (!FindCharacter(begin, '<'))
+            return SetParseError("Element tag not found");
+        Pos(i).StartTagBegin = begin;
+        Pos(parent).EndTagBegin = begin;
+        token.Next = begin + 1;
+        if (!NextToken(token))
+            return SetParseError("Abrupt end within tag");
+        if (token.Quoted)
+            return SetParseError("Tag starts with quote");
+        char first = CharAt(token.Left);
+        if (first == '?' || first == '!') {
+            // The node is skipped from its '<'; one that does not start right there ("< ?") would be met
+            // again and again, so it is as invalid as one without its end.
+            token.Next = begin;
+            if (SkipNode(token) == 0 || token.Next <= begin)
+                return SetParseError("Invalid node");
+            Pos(i).StartTagBegin = token.Next;
+            continue;
+        }
+        if (first == '/')
+            return ReleasePosition();
+        break;
+    }
+
+    CString name = GetTokenText(token);
+    int tagEnd = token.Next;
+    if (!FindCharacter(tagEnd, '>'))
+        return SetParseError("End of tag not found");
+    Pos(i).StartTagEnd = tagEnd;
+    if (CharAt(tagEnd - 1) == '/') {
+        Pos(i).EndTagBegin = tagEnd - 1;
+        Pos(i).EndTagEnd = tagEnd;
+        return i;
+    }
+
+    Pos(i).EndTagBegin = tagEnd + 1;
+    int previous = 0;
+    for (;;) {
+        int child = ParseElement(i, depth + 1);
+        if (child < 0)
+            return -1;
+        if (child == 0)
+            break;
+        if (previous == 0)
+            Pos(i).FirstChild = child;
+        else
+            Pos(previous).NextSibling = child;
+        previous = child;
+        Pos(i).EndTagBegin = Pos(child).EndTagEnd + 1;
+    }
+
+    int endBegin = Pos(i).EndTagBegin;
+    if (!FindCharacter(endBegin, '<'))
+        return SetParseError("End tag of %s element not found", name);
+    Pos(i).EndTagBegin = endBegin;
+    token.Next = endBegin + 1;
+    int count = 0;
+    while (NextToken(token)) {
+        if (!token.Quoted && CharAt(token.Left) == '>') {
+            if (count < 2)
+                break;
+            Pos(i).EndTagEnd = token.Left;
+            return i;
+        }
+        ++count;
+        if (count == 1 && (token.Quoted || CharAt(token.Left) != '/'))
+            return SetParseError("Expecting end tag of element %s", name);
+        if (count == 2 && (token.Quoted || !MatchToken(token, name)))
+            return SetParseError("End tag does not correspond to %s", name);
+    }
+    return SetParseError("End tag not completed for element %s", name);
+}
+
+// --- editing ------------------------------------------------------------------------------------------------
+
+CString& CMarkup::EscapeText(CString& out, LPCSTR text, bool attributeMode) {
+    out.Empty();
+    if (text == nullptr)
+        return out;
+    for (LPCSTR p = text; *p != '\0'; ++p) {
+        char c = *p;
+        switch (c) {
+        case '<':
+            out += "&lt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '\'':
+            if (attributeMode)
+                out += "&apos;";
+            else
+                out += c;
+            break;
+        case '"':
+            if (attributeMode)
+                out += "&quot;";
+            else
+                out += c;
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
+                out += '?';
+            else
+                out += c;
+            break;
+        }
+    }
+    return out;
+}
+
+void CMarkup::ReplaceText(int left, int count, const CString& text) {
+    int length = m_Doc.GetLength();
+    left = left < 0 ? 0 : (left > length ? length : left);
+    count = count < 0 ? 0 : (count > length - left ? length - left : count);
+    // In place: only the tail after the edit moves, and the buffer grows geometrically.
+    if (count > 0)
+        m_Doc.Delete(left, count);
+    m_Doc.Insert(left, text.GetString());
+}
+
+// Moves top and everything inside it by delta.
+void CMarkup::ShiftTree(int top, int delta) {
+    int cur = top;
+    for (;;) {
+        ElemPos& pos = Pos(cur);
+        pos.StartTagBegin += delta;
+        pos.StartTagEnd += delta;
+        pos.EndTagBegin += delta;
+        pos.EndTagEnd += delta;
+        if (pos.FirstChild != 0) {
+            cur = pos.FirstChild;
+            continue;
+        }
+        while (cur != top && Pos(cur).NextSibling == 0)
+            cur = Pos(cur).Parent;
+        if (cur == top)
+            return;
+        cur = Pos(cur).NextSibling;
+    }
+}
+
+// After text changed inside or right after record n: everything that follows n in the document moves by
+// delta, n's ancestors (record 0 included) only by their end tags; n itself is left to the caller.
+void CMarkup::ShiftPositions(int n, int delta) {
+    if (delta == 0)
+        return;
+    for (int child = Pos(n).FirstChild; child != 0; child = Pos(child).NextSibling)
+        ShiftTree(child, delta);
+    for (int level = n; level != 0;) {
+        for (int sibling = Pos(level).NextSibling; sibling != 0; sibling = Pos(sibling).NextSibling)
+            ShiftTree(sibling, delta);
+        level = Pos(level).Parent;
+        Pos(level).EndTagBegin += delta;
+        Pos(level).EndTagEnd += delta;
+    }
+}
+
+CMarkup::InsertPoint CMarkup::LocateInsertPoint(int parent, int current) const {
+    InsertPoint point{};
+    bool emptyParent = parent != 0 && IsEmptyElement(parent);
+    if (current != 0)
+        point.Offset = m_Positions[current].EndTagEnd + 1;
+    else if (parent == 0)
+        point.Offset = m_Doc.GetLength();
+    else if (emptyParent)
+        point.Offset = m_Positions[parent].StartTagEnd;
+    else
+        point.Offset = m_Positions[parent].EndTagBegin;
+
+    if (!emptyParent) {
+        // A new element starts after the line break of the one before it.
+        int index = point.Offset;
+        if (!SkipWhitespace(index) || CharAt(index) == '<')
+            point.Offset = index;
+    }
+
+    if (current != 0) {
+        point.LinkAfter = current;
+    } else {
+        for (int child = m_Positions[parent].FirstChild; child != 0; child = m_Positions[child].NextSibling)
+            point.LinkAfter = child;
+    }
+    return point;
+}
+
+bool CMarkup::AddElement(LPCSTR name, LPCSTR value) {
+    if (!IsTagName(name))
+        return false;
+    int parent = m_ParentIndex;
+    if (parent == 0) {
+        if (HasRootElement())
+            return false;
+        Pos(0).EndTagBegin = m_Doc.GetLength();
+    }
+    InsertPoint point = LocateInsertPoint(parent, m_CurrentIndex);
+    bool emptyParent = parent != 0 && IsEmptyElement(parent);
+    int begin = emptyParent ? point.Offset + 2 : point.Offset;
+
+    int n = AllocatePosition();
+    Pos(n).Parent = parent;
+    if (point.LinkAfter != 0) {
+        Pos(n).NextSibling = Pos(point.LinkAfter).NextSibling;
+        Pos(point.LinkAfter).NextSibling = n;
+    } else {
+        Pos(n).NextSibling = Pos(parent).FirstChild;
+        Pos(parent).FirstChild = n;
+    }
+
+    int nameLength = static_cast<int>(std::strlen(name));
+    CString element = "<";
+    element += name;
+    Pos(n).StartTagBegin = begin;
+    if (value == nullptr || *value == '\0') {
+        element += "/>";
+        Pos(n).StartTagEnd = begin + nameLength + 2;
+        Pos(n).EndTagBegin = Pos(n).StartTagEnd - 1;
+        Pos(n).EndTagEnd = Pos(n).StartTagEnd;
+    } else {
+        CString escaped;
+        EscapeText(escaped, value, false);
+        element += ">";
+        element += escaped;
+        element += "</";
+        element += name;
+        element += ">";
+        Pos(n).StartTagEnd = begin + nameLength + 1;
+        Pos(n).EndTagBegin = Pos(n).StartTagEnd + escaped.GetLength() + 1;
+        Pos(n).EndTagEnd = Pos(n).EndTagBegin + nameLength + 2;
+    }
+    element += kLineEnd;
+
+    if (emptyParent) {
+        // The parent's "/>" opens up: its '/' becomes ">" CR LF, the child, and the parent's end tag up to '>'.
+        CString parentName = ReadTagName(parent);
+        Pos(parent).StartTagEnd -= 1;
+        Pos(parent).EndTagBegin -= parentName.GetLength() + 1;
+        CString text = ">";
+        text += kLineEnd;
+        text += element;
+        text += "</";
+        text += parentName;
+        ReplaceText(Pos(parent).StartTagEnd, 1, text);
+        ShiftPositions(n, text.GetLength() - 1);
+    } else {
+        ReplaceText(begin, 0, element);
+        ShiftPositions(n, element.GetLength());
+    }
+
+    m_CurrentIndex = n;
+    m_ChildIndex = 0;
+    m_OnElement = 1;
+    return true;
+}
+
+bool CMarkup::EnterElement() {
+    if (m_CurrentIndex == 0 || m_OnElement != 1)
+        return false;
+    m_ParentIndex = m_CurrentIndex;
+    m_CurrentIndex = m_ChildIndex;
+    m_ChildIndex = 0;
+    m_OnElement = m_CurrentIndex != 0 ? 1 : 0;
+    return true;
+}
+
+bool CMarkup::LeaveElement() {
+    if (m_ParentIndex == 0)
+        return false;
+    m_ChildIndex = m_CurrentIndex;
+    m_CurrentIndex = m_ParentIndex;
+    m_ParentIndex = Pos(m_ParentIndex).Parent;
+    m_OnElement = 1;
+    return true;
+}
+
+bool CMarkup::SetAttribute(int i, LPCSTR name, LPCSTR value) {
+    if (i <= 0 || i >= m_NextFreeIndex || m_OnElement != 1 || !IsTagName(name))
+        return false;
+    CString escaped;
+    EscapeText(escaped, value, true);
+
+    int delta;
+    MarkupToken found{};
+    if (FindAttribute(i, name, found)) {
+        int replaced = found.Right - found.Left + 1;
+        ReplaceText(found.Left, replaced, escaped);
+        delta = escaped.GetLength() - replaced;
+    } else {
+        CString text = " ";
+        text += name;
+        text += "=\"";
+        text += escaped;
+        text += "\"";
+        int insertAt = IsEmptyElement(i) ? Pos(i).StartTagEnd - 1 : Pos(i).StartTagEnd;
+        ReplaceText(insertAt, 0, text);
+        delta = text.GetLength();
+    }
+    Pos(i).StartTagEnd += delta;
+    Pos(i).EndTagBegin += delta;
+    Pos(i).EndTagEnd += delta;
+    ShiftPositions(i, delta);
+    return true;
+}

@@ -1,0 +1,99 @@
+// CMarkup: an XML document held as one 8-bit text together with a record per element that indexes its start
+// and end tags, plus a current position (parent, current element, current child). The device reports build
+// their documents with it element by element; every edit moves the tail of the text once and adjusts the
+// records after the edit, so the records always describe the text exactly.
+#pragma once
+
+#include <afx.h>
+#include <afxtempl.h>
+
+class CMarkup {
+public:
+    // Character indexes into the document text. Record 0 stands for the document: its FirstChild is the root.
+    struct ElemPos {
+        INT32 StartTagBegin; // '<' of the start tag
+        INT32 StartTagEnd;   // '>' of the start tag
+        INT32 EndTagBegin;   // '<' of the end tag; the '/' of "/>" for an empty element
+        INT32 EndTagEnd;     // '>' of the end tag; StartTagEnd for an empty element
+        INT32 Parent;
+        INT32 FirstChild;
+        INT32 NextSibling;
+    };
+    static_assert(sizeof(ElemPos) == 28);
+
+    CMarkup();
+    virtual ~CMarkup();
+    CMarkup(const CMarkup&) = delete;
+    CMarkup& operator=(const CMarkup&) = delete;
+
+    // Replaces the document and parses it; true only when a root element was found. The text is kept either
+    // way, so a declaration line alone survives as the prefix of what is added later.
+    bool SetDocument(LPCSTR text);
+    // Appends an element after the current element at the current level and makes it current. No value or
+    // an empty one writes the empty-element form. False for a second root element or a name that is no tag.
+    bool AddElement(LPCSTR name, LPCSTR value = nullptr);
+    bool EnterElement();
+    bool LeaveElement();
+    // Sets or replaces an attribute of element `i` (callers pass the current element).
+    bool SetAttribute(int i, LPCSTR name, LPCSTR value);
+    // Writes the text with '<', '&', '>' (in attribute mode also the apostrophe and the double quote) as
+    // entities into `out` and returns it. C0 controls other than TAB, LF and CR become '?': neither XML 1.0
+    // nor XHTML can carry them in any form.
+    static CString& EscapeText(CString& out, LPCSTR text, bool attributeMode);
+    CString GetDocument() const { return m_Doc; }
+
+    const CString& GetLastError() const { return m_LastError; }
+    int GetParentIndex() const { return m_ParentIndex; }
+    int GetCurrentIndex() const { return m_CurrentIndex; }
+    int GetChildIndex() const { return m_ChildIndex; }
+    // Records in use, record 0 included.
+    int GetPositionCount() const { return m_NextFreeIndex; }
+    INT_PTR GetPositionCapacity() const { return m_Positions.GetSize(); }
+    const ElemPos& GetPosition(int i) const { return m_Positions[i]; }
+
+private:
+    struct MarkupToken {
+        int Left;   // first character of the token's text
+        int Right;  // last character (Left - 1 for an empty quoted string)
+        int Next;   // where scanning continues
+        int Quoted; // 1 when the token was a quoted string; Left and Right exclude the quotes
+    };
+    struct InsertPoint {
+        int Offset;
+        int LinkAfter; // the record the new one follows, 0 when it becomes the parent's first child
+    };
+
+    ElemPos& Pos(int i) { return m_Positions[i]; }
+    bool IsEmptyElement(int i) const { return m_Positions[i].StartTagEnd == m_Positions[i].EndTagBegin + 1; }
+    // The character at index, NUL outside the text.
+    char CharAt(int index) const { return index >= 0 && index < m_Doc.GetLength() ? m_Doc.GetString()[index] : '\0'; }
+    void ResetPosition();
+
+    bool HasRootElement() const { return m_Positions[0].FirstChild != 0; }
+    int AllocatePosition();
+    int ReleasePosition();
+    int SetParseError(LPCSTR format, LPCSTR argument = nullptr);
+
+    bool FindCharacter(int& index, char c) const;
+    bool SkipWhitespace(int& index) const;
+    bool NextToken(MarkupToken& token) const;
+    CString GetTokenText(const MarkupToken& token) const;
+    bool MatchToken(const MarkupToken& token, LPCSTR name) const;
+    int SkipNode(MarkupToken& token) const;
+    bool FindAttribute(int i, LPCSTR name, MarkupToken& value) const;
+    void ReplaceText(int left, int count, const CString& text);
+    int ParseElement(int parent, int depth);
+    CString ReadTagName(int i) const;
+    void ShiftTree(int top, int delta);
+    void ShiftPositions(int n, int delta);
+    InsertPoint LocateInsertPoint(int parent, int current) const;
+
+    CString m_Doc;
+    CString m_LastError;
+    CArray<ElemPos> m_Positions;
+    int m_ParentIndex;
+    int m_CurrentIndex;
+    int m_ChildIndex;
+    int m_NextFreeIndex;
+    int m_OnElement;
+};

@@ -1,0 +1,65 @@
+#include "XmlOutput.h"
+
+#include <cstring>
+#include <vector>
+
+#include "ReportFile.h"
+
+namespace {
+
+// The program's 8-bit text in the ANSI code page, as UTF-8. ASCII comes out byte for byte.
+CString AnsiToUtf8(const CString& text) {
+    if (text.IsEmpty())
+        return CString();
+    int wideLength = ::MultiByteToWideChar(CP_ACP, 0, text.GetString(), text.GetLength(), nullptr, 0);
+    std::vector<WCHAR> wide(static_cast<size_t>(wideLength));
+    ::MultiByteToWideChar(CP_ACP, 0, text.GetString(), text.GetLength(), wide.data(), wideLength);
+    int utf8Length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    CString utf8;
+    if (utf8Length > 0) {
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.GetBufferSetLength(utf8Length), utf8Length,
+                              nullptr, nullptr);
+    }
+    return utf8;
+}
+
+} // namespace
+
+const char CXmlOutput::kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n";
+
+CXmlOutput::CXmlOutput() : m_WriteError(false) {
+    m_Markup.SetDocument("");
+}
+
+CXmlOutput::~CXmlOutput() {
+    Close();
+}
+
+BOOL CXmlOutput::OpenByName(LPCTSTR fileName) {
+    report_file::Close(m_File, m_WriteError);
+    m_WriteError = false;
+    if (!report_file::Open(m_File, fileName))
+        return FALSE;
+    m_FileName = fileName;
+    return TRUE;
+}
+
+void CXmlOutput::Close() {
+    report_file::Close(m_File, m_WriteError);
+}
+
+bool CXmlOutput::BeginDocument(LPCSTR rootName) {
+    m_Markup.SetDocument(kDeclaration); // holds no element: the result says nothing here
+    return m_Markup.AddElement(rootName) && m_Markup.EnterElement();
+}
+
+bool CXmlOutput::WriteString(LPCSTR text) {
+    if (text == nullptr)
+        text = "";
+    return report_file::Write(m_File, text, static_cast<UINT>(std::strlen(text)), m_WriteError);
+}
+
+bool CXmlOutput::WriteDocument() {
+    CString document = AnsiToUtf8(m_Markup.GetDocument());
+    return WriteString(document);
+}
