@@ -21,12 +21,20 @@ BOOL COXIteratorRegistryItem::ReadLevel(const CString& keyPath, Level& level) {
     }
     if (m_bListValues) {
         const int count = key.GetNumberOfValues();
+        if (count < 0) {
+            m_dwLastError = key.GetLastError();
+            return FALSE;
+        }
         for (int index = 0; index < count; ++index) {
             level.entries.push_back({key.GetValueNameAt(static_cast<DWORD>(index)), FALSE});
         }
     }
     if (m_bListKeys || m_bRecursive) {
         const int count = key.GetNumberOfSubkeys();
+        if (count < 0) {
+            m_dwLastError = key.GetLastError();
+            return FALSE;
+        }
         for (int index = 0; index < count; ++index) {
             level.entries.push_back({key.GetSubkeyNameAt(static_cast<DWORD>(index)), TRUE});
         }
