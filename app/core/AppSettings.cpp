@@ -48,10 +48,10 @@ CAppSettings::CAppSettings(UINT nSchema)
     : CaptureOnceOnBoot(false), EnableMiniportHook(false), MemlogFlags(0), AutoEnable(false), CaptureBulk(false),
       BulkMaxSize(0), CaptureCtrl(false), CtrlMaxSize(0), CaptureIsoch(false), IsochMaxSize(0), CaptureUrbs(false),
       CaptureHubInterface(false), CaptureUsbportHook(false), CaptureUsbIntern(false), CaptureHubIoctl(false),
-      CaptureHcdIoctl(false), CaptureHidIoctl(false), CaptureHidIntern(false), CapturePnp(false),
-      CapturePower(false), MaxLogBuffer(DefaultMaxLogBuffer), DetailsFontSize(0), HideDTOnLogging(false),
-      ContinuousLogging(false), BackgroundLogging(false), AutoCloseProgress(false), IndependentHtmlHelp(false),
-      CheckForUpdate(false), m_nSchema(nSchema) {}
+      CaptureHcdIoctl(false), CaptureHidIoctl(false), CaptureHidIntern(false), CapturePnp(false), CapturePower(false),
+      MaxLogBuffer(DefaultMaxLogBuffer), DetailsFontSize(0), HideDTOnLogging(false), ContinuousLogging(false),
+      BackgroundLogging(false), AutoCloseProgress(false), IndependentHtmlHelp(false), CheckForUpdate(false),
+      m_nSchema(nSchema) {}
 
 CAppSettings::~CAppSettings() = default;
 

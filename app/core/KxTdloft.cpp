@@ -28,8 +28,8 @@ CKxTdloft::~CKxTdloft() {
     }
 }
 
-BOOL CKxTdloft::Request(LPCSTR lpszMember, LPCSTR lpszCode, DWORD dwCode, LPVOID lpIn, DWORD dwInLength,
-                        LPVOID lpOut, DWORD dwOutLength, LPDWORD lpBytesReturned) {
+BOOL CKxTdloft::Request(LPCSTR lpszMember, LPCSTR lpszCode, DWORD dwCode, LPVOID lpIn, DWORD dwInLength, LPVOID lpOut,
+                        DWORD dwOutLength, LPDWORD lpBytesReturned) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_IO, "%s", lpszMember);
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_IO, "%s", lpszCode);
     DWORD dwReturned = 0;
@@ -112,8 +112,8 @@ BOOL CKxTdloft::IoctlEnableChangeLogging(DWORD dwValue) {
 }
 
 BOOL CKxTdloft::IoctlDisableChangeLogging() {
-    return Request("CKxTdloft::IoctlDisableChangeLogging", "IOCTL_TINDALOFT_DISABLE_CLOG",
-                   IOCTL_TINDALOFT_DISABLE_CLOG, nullptr, 0, nullptr, 0);
+    return Request("CKxTdloft::IoctlDisableChangeLogging", "IOCTL_TINDALOFT_DISABLE_CLOG", IOCTL_TINDALOFT_DISABLE_CLOG,
+                   nullptr, 0, nullptr, 0);
 }
 
 BOOL CKxTdloft::IoctlClearChangeLogBuffer() {
@@ -127,6 +127,6 @@ BOOL CKxTdloft::IoctlReadChangeLog(LPVOID lpBuffer, DWORD& rdwLength) {
 }
 
 BOOL CKxTdloft::IoctlReadMemlog(LPVOID lpBuffer, DWORD& rdwLength) {
-    return ReadRequest("CKxTdloft::IoctlReadMemlog", "IOCTL_TINDALOFT_GET_MEMLOG", IOCTL_TINDALOFT_GET_MEMLOG,
-                       lpBuffer, rdwLength);
+    return ReadRequest("CKxTdloft::IoctlReadMemlog", "IOCTL_TINDALOFT_GET_MEMLOG", IOCTL_TINDALOFT_GET_MEMLOG, lpBuffer,
+                       rdwLength);
 }

@@ -4,8 +4,8 @@
 
 IMPLEMENT_DYNAMIC(COXIteratorRegistryItem, COXRegistryItem)
 
-COXIteratorRegistryItem::COXIteratorRegistryItem(LPCSTR lpszFullPath, BOOL bListValues, BOOL bListKeys,
-                                                 BOOL bCountDown, BOOL bRecursive, BOOL bDepthFirst)
+COXIteratorRegistryItem::COXIteratorRegistryItem(LPCSTR lpszFullPath, BOOL bListValues, BOOL bListKeys, BOOL bCountDown,
+                                                 BOOL bRecursive, BOOL bDepthFirst)
     : COXRegistryItem(lpszFullPath), m_bListValues(bListValues), m_bListKeys(bListKeys), m_bCountDown(bCountDown),
       m_bRecursive(bRecursive), m_bDepthFirst(bDepthFirst), m_bEnd(TRUE) {}
 

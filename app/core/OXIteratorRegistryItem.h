@@ -32,10 +32,10 @@ private:
         BOOL bKey;
     };
     struct Level {
-        CString keyPath;         // the level's key as a full path ending in "\"
+        CString keyPath;            // the level's key as a full path ending in "\"
         std::vector<Entry> entries; // in visiting order
         size_t next = 0;
-        CString pendingKey;      // depth first: the key to visit once its level is done
+        CString pendingKey; // depth first: the key to visit once its level is done
     };
 
     // Reads the entries of a key; FALSE when it cannot be read.

@@ -13,9 +13,12 @@ struct RootName {
 };
 
 const RootName kRoots[] = {
-    {"ClassesRoot", HKEY_CLASSES_ROOT},     {"CurrentUser", HKEY_CURRENT_USER},
-    {"LocalMachine", HKEY_LOCAL_MACHINE},   {"Users", HKEY_USERS},
-    {"PerformanceData", HKEY_PERFORMANCE_DATA}, {"CurrentConfig", HKEY_CURRENT_CONFIG},
+    {"ClassesRoot", HKEY_CLASSES_ROOT},
+    {"CurrentUser", HKEY_CURRENT_USER},
+    {"LocalMachine", HKEY_LOCAL_MACHINE},
+    {"Users", HKEY_USERS},
+    {"PerformanceData", HKEY_PERFORMANCE_DATA},
+    {"CurrentConfig", HKEY_CURRENT_CONFIG},
     {"DynData", HKEY_DYN_DATA},
 };
 
@@ -216,9 +219,8 @@ DWORD COXRegistryItem::GetNumberValue(LPCSTR lpszValueName, BOOL bLittleEndian, 
     DWORD dwType = REG_NONE;
     DWORD dwValue = 0;
     DWORD dwSize = sizeof dwValue;
-    const LSTATUS status =
-        RegQueryValueExA(use.Key(), ApiValueName(lpszValueName), nullptr, &dwType, reinterpret_cast<LPBYTE>(&dwValue),
-                         &dwSize);
+    const LSTATUS status = RegQueryValueExA(use.Key(), ApiValueName(lpszValueName), nullptr, &dwType,
+                                            reinterpret_cast<LPBYTE>(&dwValue), &dwSize);
     if (status == ERROR_MORE_DATA) {
         SetError(ERROR_INVALID_DATA);
         return dwDefault;
@@ -262,8 +264,8 @@ CString COXRegistryItem::GetStringValue(LPCSTR lpszValueName, BOOL bAnyType, BOO
     // One byte more than stored, so that a text stored without its NUL still ends.
     std::vector<char> buffer(static_cast<size_t>(dwSize) + 1, '\0');
     DWORD dwRead = dwSize;
-    if (!SetError(RegQueryValueExA(use.Key(), name, nullptr, &dwType, reinterpret_cast<LPBYTE>(buffer.data()),
-                                   &dwRead))) {
+    if (!SetError(
+            RegQueryValueExA(use.Key(), name, nullptr, &dwType, reinterpret_cast<LPBYTE>(buffer.data()), &dwRead))) {
         return lpszDefault;
     }
     CString text(buffer.data(), static_cast<int>(strnlen(buffer.data(), dwRead)));

@@ -31,7 +31,7 @@ struct FakeRequest {
     ULONG code = 0;
     std::vector<uint8_t> input; // the input buffer's bytes as the request carried them
     ULONG outputLength = 0;
-    ULONG returned = 0;         // bytes the fake returned
+    ULONG returned = 0; // bytes the fake returned
     NTSTATUS status = STATUS_SUCCESS;
 };
 
@@ -62,7 +62,6 @@ public:
                     ULONG& returned);
 
 private:
-
     mutable std::mutex m_lock;
     std::vector<FakeRequest> m_requests;
     std::map<ULONG, std::vector<uint8_t>> m_replies;

@@ -13,6 +13,7 @@
 #include "common/DriverInfo.h"
 #include "common/LoggingOptions.h"
 #include "common/RecordTags.h"
+#include "tests/app/core/TraceCapture.h"
 #include "tests/support/FakeControlDevice.h"
 #include "tests/support/RecordBuilder.h"
 
@@ -59,13 +60,14 @@ protected:
 // One row per member: what it sends and what its caller gets back.
 struct MemberCase {
     const char* name;
+    const char* codeName;
     ULONG code;
     std::function<BOOL(CKxTdloft&, std::vector<uint8_t>& buffer, DWORD& returned)> call;
-    std::vector<uint8_t> buffer;   // the caller's buffer before the call
-    std::vector<uint8_t> input;    // the input bytes the driver sees
+    std::vector<uint8_t> buffer; // the caller's buffer before the call
+    std::vector<uint8_t> input;  // the input bytes the driver sees
     ULONG outputLength;
-    std::vector<uint8_t> reply;    // scripted reply (or the queued block of READ_CLOG)
-    DWORD returned;                // the count handed back to the caller (where a member gives one)
+    std::vector<uint8_t> reply; // scripted reply (or the queued block of READ_CLOG)
+    DWORD returned;             // the count handed back to the caller (where a member gives one)
 };
 
 std::vector<MemberCase> MemberCases() {
@@ -88,39 +90,94 @@ std::vector<MemberCase> MemberCases() {
         };
     };
     return {
-        {"IoctlGetDriverInfo", IOCTL_TINDALOFT_INFO,
+        {"IoctlGetDriverInfo", "IOCTL_TINDALOFT_INFO", IOCTL_TINDALOFT_INFO,
          [](CKxTdloft& device, std::vector<uint8_t>& buffer, DWORD& returned) {
              return device.IoctlGetDriverInfo(buffer.data(), static_cast<DWORD>(buffer.size()), &returned);
          },
          std::vector<uint8_t>(64, 0), std::vector<uint8_t>(64, 0), 64, info, 19},
-        {"IoctlClearRegistrySettings", IOCTL_TINDALOFT_CLR_REGNODES, none(&CKxTdloft::IoctlClearRegistrySettings), {},
-         {}, 0, {}, 0},
-        {"IoctlSetDevobjFlags", IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS, withBuffer(&CKxTdloft::IoctlSetDevobjFlags),
-         Pattern(224, 1), Pattern(224, 1), 0, {}, 0},
-        {"IoctlSetLoggingOptions", IOCTL_TINDALOFT_SET_LOGGING_OPTIONS,
-         withBuffer(&CKxTdloft::IoctlSetLoggingOptions), options, options, 0, {}, 0},
-        {"IoctlGetLoggingOptions", IOCTL_TINDALOFT_GET_LOGGING_OPTIONS,
+        {"IoctlClearRegistrySettings",
+         "IOCTL_TINDALOFT_CLR_REGNODES",
+         IOCTL_TINDALOFT_CLR_REGNODES,
+         none(&CKxTdloft::IoctlClearRegistrySettings),
+         {},
+         {},
+         0,
+         {},
+         0},
+        {"IoctlSetDevobjFlags",
+         "IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS",
+         IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS,
+         withBuffer(&CKxTdloft::IoctlSetDevobjFlags),
+         Pattern(224, 1),
+         Pattern(224, 1),
+         0,
+         {},
+         0},
+        {"IoctlSetLoggingOptions",
+         "IOCTL_TINDALOFT_SET_LOGGING_OPTIONS",
+         IOCTL_TINDALOFT_SET_LOGGING_OPTIONS,
+         withBuffer(&CKxTdloft::IoctlSetLoggingOptions),
+         options,
+         options,
+         0,
+         {},
+         0},
+        {"IoctlGetLoggingOptions", "IOCTL_TINDALOFT_GET_LOGGING_OPTIONS", IOCTL_TINDALOFT_GET_LOGGING_OPTIONS,
          withBuffer(&CKxTdloft::IoctlGetLoggingOptions), std::vector<uint8_t>(325, 0), std::vector<uint8_t>(325, 0),
          325, options, 0},
-        {"IoctlGetDeviceStackInfo", IOCTL_TINDALOFT_GET_DEVSTK_INFO, withBuffer(&CKxTdloft::IoctlGetDeviceStackInfo),
-         stackRequest, stackRequest, 16, Pattern(12, 0x90), 0},
-        {"IoctlSetBootLogging", IOCTL_TINDALOFT_SET_BOOTFLAG,
-         [](CKxTdloft& device, std::vector<uint8_t>&, DWORD&) { return device.IoctlSetBootLogging(0x7FD); }, {},
-         Word(0x7FD), 0, {}, 0},
-        {"IoctlRefreshDeviceStacks", IOCTL_TINDALOFT_DEVSTK_REFRESH, none(&CKxTdloft::IoctlRefreshDeviceStacks), {}, {},
-         0, {}, 0},
-        {"IoctlEnableChangeLogging", IOCTL_TINDALOFT_ENABLE_CLOG,
-         [](CKxTdloft& device, std::vector<uint8_t>&, DWORD&) { return device.IoctlEnableChangeLogging(1); }, {},
-         Word(1), 0, {}, 0},
-        {"IoctlDisableChangeLogging", IOCTL_TINDALOFT_DISABLE_CLOG, none(&CKxTdloft::IoctlDisableChangeLogging), {},
-         {}, 0, {}, 0},
-        {"IoctlClearChangeLogBuffer", IOCTL_TINDALOFT_CLEAR_CLOG, none(&CKxTdloft::IoctlClearChangeLogBuffer), {}, {},
-         0, {}, 0},
-        {"IoctlReadChangeLog", IOCTL_TINDALOFT_READ_CLOG, reading(&CKxTdloft::IoctlReadChangeLog),
-         std::vector<uint8_t>(66560, 0), std::vector<uint8_t>(66560, 0), 66560, block,
-         static_cast<DWORD>(block.size())},
-        {"IoctlReadMemlog", IOCTL_TINDALOFT_GET_MEMLOG, reading(&CKxTdloft::IoctlReadMemlog),
-         std::vector<uint8_t>(4, 0), std::vector<uint8_t>(4, 0), 4, Pattern(96, 0), 4},
+        {"IoctlGetDeviceStackInfo", "IOCTL_TINDALOFT_GET_DEVSTK_INFO", IOCTL_TINDALOFT_GET_DEVSTK_INFO,
+         withBuffer(&CKxTdloft::IoctlGetDeviceStackInfo), stackRequest, stackRequest, 16, Pattern(12, 0x90), 0},
+        {"IoctlSetBootLogging",
+         "IOCTL_TINDALOFT_SET_BOOTFLAG",
+         IOCTL_TINDALOFT_SET_BOOTFLAG,
+         [](CKxTdloft& device, std::vector<uint8_t>&, DWORD&) { return device.IoctlSetBootLogging(0x7FD); },
+         {},
+         Word(0x7FD),
+         0,
+         {},
+         0},
+        {"IoctlRefreshDeviceStacks",
+         "IOCTL_TINDALOFT_DEVSTK_REFRESH",
+         IOCTL_TINDALOFT_DEVSTK_REFRESH,
+         none(&CKxTdloft::IoctlRefreshDeviceStacks),
+         {},
+         {},
+         0,
+         {},
+         0},
+        {"IoctlEnableChangeLogging",
+         "IOCTL_TINDALOFT_ENABLE_CLOG",
+         IOCTL_TINDALOFT_ENABLE_CLOG,
+         [](CKxTdloft& device, std::vector<uint8_t>&, DWORD&) { return device.IoctlEnableChangeLogging(1); },
+         {},
+         Word(1),
+         0,
+         {},
+         0},
+        {"IoctlDisableChangeLogging",
+         "IOCTL_TINDALOFT_DISABLE_CLOG",
+         IOCTL_TINDALOFT_DISABLE_CLOG,
+         none(&CKxTdloft::IoctlDisableChangeLogging),
+         {},
+         {},
+         0,
+         {},
+         0},
+        {"IoctlClearChangeLogBuffer",
+         "IOCTL_TINDALOFT_CLEAR_CLOG",
+         IOCTL_TINDALOFT_CLEAR_CLOG,
+         none(&CKxTdloft::IoctlClearChangeLogBuffer),
+         {},
+         {},
+         0,
+         {},
+         0},
+        {"IoctlReadChangeLog", "IOCTL_TINDALOFT_READ_CLOG", IOCTL_TINDALOFT_READ_CLOG,
+         reading(&CKxTdloft::IoctlReadChangeLog), std::vector<uint8_t>(66560, 0), std::vector<uint8_t>(66560, 0), 66560,
+         block, static_cast<DWORD>(block.size())},
+        {"IoctlReadMemlog", "IOCTL_TINDALOFT_GET_MEMLOG", IOCTL_TINDALOFT_GET_MEMLOG,
+         reading(&CKxTdloft::IoctlReadMemlog), std::vector<uint8_t>(4, 0), std::vector<uint8_t>(4, 0), 4,
+         Pattern(96, 0), 4},
     };
 }
 
@@ -140,7 +197,18 @@ TEST_F(KxTdloftOnFake, EveryMemberSendsItsCodeWithItsBuffers) {
         m_fake->ClearRequests();
         DWORD returned = 0xFFFFFFFF;
         std::vector<uint8_t> buffer = row.buffer;
+        apptest::TraceCapture traces(TRACE_INFORMATION, TRACE_AREA_DRIVER_IO);
         EXPECT_TRUE(row.call(device, buffer, returned));
+        std::vector<std::string> texts = traces.Texts();
+        ASSERT_GE(texts.size(), 2u);
+        EXPECT_EQ(texts[0], std::string("CKxTdloft::") + row.name);
+        EXPECT_EQ(texts[1], row.codeName);
+        if (row.code == IOCTL_TINDALOFT_READ_CLOG || row.code == IOCTL_TINDALOFT_GET_MEMLOG) {
+            EXPECT_EQ(texts, (std::vector<std::string>{texts[0], texts[1],
+                                                       "Read " + std::to_string(row.returned) + " bytes"}));
+        } else {
+            EXPECT_EQ(texts.size(), 2u);
+        }
 
         std::vector<FakeRequest> requests = m_fake->Requests();
         ASSERT_EQ(requests.size(), 1u);
@@ -166,13 +234,16 @@ TEST_F(KxTdloftOnFake, FailuresKeepTheWin32Error) {
         m_fake->Fail(row.code, STATUS_INVALID_PARAMETER);
         DWORD returned = 0;
         std::vector<uint8_t> buffer = row.buffer;
+        apptest::TraceCapture errors(TRACE_ERROR, TRACE_AREA_DRIVER_IO);
         EXPECT_FALSE(row.call(device, buffer, returned));
         if (row.code == IOCTL_TINDALOFT_INFO) {
-            // The start-up gate reads the error itself; the member keeps none.
-            EXPECT_NE(device.GetError(), ERROR_INVALID_PARAMETER);
+            // The start-up gate reads the error itself; the member keeps and traces none.
+            EXPECT_NE(device.GetError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+            EXPECT_TRUE(errors.Texts().empty());
             continue;
         }
         EXPECT_EQ(device.GetError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+        EXPECT_EQ(errors.Texts(), std::vector<std::string>{"Error: 0x57"});
         // A read that failed hands back nothing to parse.
         if (row.code == IOCTL_TINDALOFT_READ_CLOG || row.code == IOCTL_TINDALOFT_GET_MEMLOG) {
             EXPECT_EQ(returned, 0u);
@@ -188,9 +259,11 @@ TEST_F(KxTdloftOnFake, ReadsIntoABufferSmallerThanTheReplyGiveNothingAndError122
     for (Read read : {Read(&CKxTdloft::IoctlReadChangeLog), Read(&CKxTdloft::IoctlReadMemlog)}) {
         std::vector<uint8_t> buffer(50);
         DWORD length = static_cast<DWORD>(buffer.size());
+        apptest::TraceCapture errors(TRACE_ERROR, TRACE_AREA_DRIVER_IO);
         EXPECT_FALSE((device.*read)(buffer.data(), length));
         EXPECT_EQ(length, 0u);
         EXPECT_EQ(device.GetError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+        EXPECT_EQ(errors.Texts(), (std::vector<std::string>{"Error: 0x7a", "ERROR_INSUFFICIENT_BUFFER"}));
     }
     // The block stays for a large enough buffer.
     std::vector<uint8_t> buffer(66560);
@@ -248,8 +321,11 @@ TEST_F(NoDevice, OpeningRaisesTheOpenFailureWithError2) {
         EXPECT_EQ(e.Record().NumberParameters, 0u);
     }
     EXPECT_EQ(device.GetError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+    apptest::TraceCapture errors(TRACE_ERROR, TRACE_AREA_DRIVER_IO);
     EXPECT_FALSE(device.TryDeviceOpen());
     EXPECT_FALSE(device.IsOpen());
+    EXPECT_EQ(errors.Texts(), (std::vector<std::string>{"Open error - 2", "Failed to open device, error: 2\n"}));
 }
 
 } // namespace

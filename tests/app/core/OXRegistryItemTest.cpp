@@ -105,7 +105,8 @@ TEST_F(RegistryItem, NumberValuesInEitherByteOrder) {
         DWORD type;
         std::vector<BYTE> bytes;
     };
-    const Case cases[] = {{TRUE, REG_DWORD, {0x78, 0x56, 0x34, 0x12}}, {FALSE, REG_DWORD_BIG_ENDIAN, {0x12, 0x34, 0x56, 0x78}}};
+    const Case cases[] = {{TRUE, REG_DWORD, {0x78, 0x56, 0x34, 0x12}},
+                          {FALSE, REG_DWORD_BIG_ENDIAN, {0x12, 0x34, 0x56, 0x78}}};
     for (const Case& row : cases) {
         SCOPED_TRACE(row.type);
         COXRegistryItem item("\\CurrentUser\\Software\\T\\Number");
