@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "app/core/KxTdloft.h"
+#include "app/core/TindaloftApp.h"
 #include "common/ControlCodes.h"
+#include "common/LoggingOptions.h"
 
 // The capture driver's entry point (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
@@ -43,6 +45,60 @@ TEST_F(DriverClientOnMachine, ReadsIntoABufferSmallerThanTheReplyGiveNothingAndE
     EXPECT_EQ(length, 0u);
     EXPECT_EQ(device.GetError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     ASSERT_TRUE(device.IoctlDisableChangeLogging());
+    device.DeviceClose();
+}
+
+TEST_F(DriverClientOnMachine, SettingsSentAreTheSettingsReadBack) {
+    BootDefault(nt::version::Release::Windows7, DriverEntry);
+    CTindaloftApp sender;
+    CAppSettings& sent = sender.m_Settings;
+    sent.CaptureBulk = true;
+    sent.BulkMaxSize = 5;
+    sent.CaptureCtrl = false;
+    sent.CtrlMaxSize = 2;
+    sent.CaptureIsoch = true;
+    sent.IsochMaxSize = 7;
+    sent.CaptureUrbs = true;
+    sent.CaptureHubInterface = true; // the driver keeps these two off
+    sent.CaptureUsbportHook = true;
+    sent.CaptureUsbIntern = false;
+    sent.CaptureHubIoctl = true;
+    sent.CaptureHcdIoctl = false;
+    sent.CaptureHidIoctl = true;
+    sent.CaptureHidIntern = false;
+    sent.CapturePnp = true;
+    sent.CapturePower = false;
+    FILTER_BLOCK filter;
+    InitLoggingOptions(filter);
+    filter.Bytes[FilterByte::UrbRequest] = 1;
+    ASSERT_TRUE(sender.SetDriverLoggingOptions(&filter));
+
+    CTindaloftApp reader;
+    ASSERT_TRUE(reader.GetDriverSettings());
+    const CAppSettings& read = reader.m_Settings;
+    EXPECT_EQ(read.CaptureBulk, sent.CaptureBulk);
+    EXPECT_EQ(read.BulkMaxSize, sent.BulkMaxSize);
+    EXPECT_EQ(read.CaptureCtrl, sent.CaptureCtrl);
+    EXPECT_EQ(read.CtrlMaxSize, sent.CtrlMaxSize);
+    EXPECT_EQ(read.CaptureIsoch, sent.CaptureIsoch);
+    EXPECT_EQ(read.IsochMaxSize, sent.IsochMaxSize);
+    EXPECT_EQ(read.CaptureUrbs, sent.CaptureUrbs);
+    EXPECT_FALSE(read.CaptureHubInterface);
+    EXPECT_FALSE(read.CaptureUsbportHook);
+    EXPECT_EQ(read.CaptureUsbIntern, sent.CaptureUsbIntern);
+    EXPECT_EQ(read.CaptureHubIoctl, sent.CaptureHubIoctl);
+    EXPECT_EQ(read.CaptureHcdIoctl, sent.CaptureHcdIoctl);
+    EXPECT_EQ(read.CaptureHidIoctl, sent.CaptureHidIoctl);
+    EXPECT_EQ(read.CaptureHidIntern, sent.CaptureHidIntern);
+    EXPECT_EQ(read.CapturePnp, sent.CapturePnp);
+    EXPECT_EQ(read.CapturePower, sent.CapturePower);
+
+    // Reading switched the filter the sender left in force off again.
+    CKxTdloft device;
+    ASSERT_TRUE(device.TryDeviceOpen());
+    LOGGING_OPTIONS options{};
+    ASSERT_TRUE(device.IoctlGetLoggingOptions(&options, sizeof options));
+    EXPECT_EQ(options.FilterPresent, 0);
     device.DeviceClose();
 }
 
