@@ -48,13 +48,8 @@ void CDevice::DeviceOpen() {
 }
 
 BOOL CDevice::TryDeviceOpen(bool bShowMessage) {
-    __try {
-        DeviceOpen();
+    if (CatchOpenFailure([this] { DeviceOpen(); })) {
         return TRUE;
-    } __except (EXCEPTION_EXECUTE_HANDLER) {
-        if (!IsOpenFailure(static_cast<DWORD>(GetExceptionCode()))) {
-            throw;
-        }
     }
     CString message;
     message.Format("Failed to open device, error: %u\n", m_dwLastError);

@@ -25,6 +25,19 @@ public:
     // bShowMessage, else traced. Other exceptions pass on to the caller.
     BOOL TryDeviceOpen(bool bShowMessage = false);
     static BOOL IsOpenFailure(DWORD dwExceptionCode) { return dwExceptionCode == OpenFailureCode; }
+    // TryDeviceOpen's guard: runs `open`; FALSE when it raised the open failure, TRUE when it returned.
+    // Other exceptions pass on.
+    template <class Open> static BOOL CatchOpenFailure(Open&& open) {
+        __try {
+            open();
+            return TRUE;
+        } __except (EXCEPTION_EXECUTE_HANDLER) {
+            if (!IsOpenFailure(static_cast<DWORD>(GetExceptionCode()))) {
+                throw;
+            }
+        }
+        return FALSE;
+    }
     void DeviceClose();
 
     BOOL IsOpen() const { return m_hDevice != INVALID_HANDLE_VALUE; }

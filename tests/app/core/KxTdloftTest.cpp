@@ -328,4 +328,18 @@ TEST_F(NoDevice, OpeningRaisesTheOpenFailureWithError2) {
     EXPECT_EQ(errors.Texts(), (std::vector<std::string>{"Open error - 2", "Failed to open device, error: 2\n"}));
 }
 
+TEST(DeviceOpenGuard, CatchesTheOpenFailureOnly) {
+    EXPECT_TRUE(CDevice::CatchOpenFailure([] {}));
+    EXPECT_FALSE(CDevice::CatchOpenFailure(
+        [] { RaiseException(CDevice::OpenFailureCode, EXCEPTION_NONCONTINUABLE, 0, nullptr); }));
+    for (DWORD code : {0xA0000002u, 0xC0000005u, 0xE06D7363u}) {
+        try {
+            CDevice::CatchOpenFailure([code] { RaiseException(code, EXCEPTION_NONCONTINUABLE, 0, nullptr); });
+            ADD_FAILURE() << std::hex << code << " was caught";
+        } catch (const nt::SehException& e) {
+            EXPECT_EQ(static_cast<DWORD>(e.Code()), code);
+        }
+    }
+}
+
 } // namespace
