@@ -1,7 +1,5 @@
 #include "app/core/OXIteratorRegistryItem.h"
 
-#include <algorithm>
-
 IMPLEMENT_DYNAMIC(COXIteratorRegistryItem, COXRegistryItem)
 
 COXIteratorRegistryItem::COXIteratorRegistryItem(LPCSTR lpszFullPath, BOOL bListValues, BOOL bListKeys, BOOL bCountDown,
@@ -19,28 +17,24 @@ BOOL COXIteratorRegistryItem::ReadLevel(const CString& keyPath, Level& level) {
         m_dwLastError = key.GetLastError();
         return FALSE;
     }
-    if (m_bListValues) {
-        const int count = key.GetNumberOfValues();
+    // Values before subkeys; each kind from its first index or, counting down, from its last.
+    auto take = [&](BOOL bKey) {
+        const int count = bKey ? key.GetNumberOfSubkeys() : key.GetNumberOfValues();
         if (count < 0) {
             m_dwLastError = key.GetLastError();
             return FALSE;
         }
-        for (int index = 0; index < count; ++index) {
-            level.entries.push_back({key.GetValueNameAt(static_cast<DWORD>(index)), FALSE});
+        for (int step = 0; step < count; ++step) {
+            const DWORD index = static_cast<DWORD>(m_bCountDown ? count - 1 - step : step);
+            level.entries.push_back({bKey ? key.GetSubkeyNameAt(index) : key.GetValueNameAt(index), bKey});
         }
+        return TRUE;
+    };
+    if (m_bListValues && !take(FALSE)) {
+        return FALSE;
     }
-    if (m_bListKeys || m_bRecursive) {
-        const int count = key.GetNumberOfSubkeys();
-        if (count < 0) {
-            m_dwLastError = key.GetLastError();
-            return FALSE;
-        }
-        for (int index = 0; index < count; ++index) {
-            level.entries.push_back({key.GetSubkeyNameAt(static_cast<DWORD>(index)), TRUE});
-        }
-    }
-    if (m_bCountDown) {
-        std::reverse(level.entries.begin(), level.entries.end());
+    if ((m_bListKeys || m_bRecursive) && !take(TRUE)) {
+        return FALSE;
     }
     return TRUE;
 }

@@ -334,6 +334,7 @@ TEST_F(RegistryItem, IteratorWalksByItsOptions) {
         {FALSE, TRUE, FALSE, FALSE, FALSE, {"A\\B\\", "A\\C\\"}},
         {FALSE, TRUE, TRUE, FALSE, FALSE, {"A\\C\\", "A\\B\\"}},
         {TRUE, FALSE, FALSE, FALSE, FALSE, {"A\\v1"}},
+        {TRUE, TRUE, TRUE, FALSE, FALSE, {"A\\v1", "A\\C\\", "A\\B\\"}},
         {TRUE, TRUE, FALSE, TRUE, FALSE, {"A\\v1", "A\\B\\", "A\\B\\D\\", "A\\B\\D\\v2", "A\\C\\"}},
         {FALSE, TRUE, FALSE, TRUE, TRUE, {"A\\B\\D\\", "A\\B\\", "A\\C\\"}},
         {FALSE, TRUE, TRUE, TRUE, TRUE, {"A\\C\\", "A\\B\\D\\", "A\\B\\"}},
