@@ -13,6 +13,7 @@
 #include "common/DriverInfo.h"
 #include "common/LoggingOptions.h"
 #include "common/RecordTags.h"
+#include "tests/app/core/ArchiveBytes.h"
 #include "tests/app/core/TraceCapture.h"
 #include "tests/support/FakeControlDevice.h"
 #include "tests/support/RecordBuilder.h"
@@ -284,6 +285,41 @@ TEST_F(KxTdloftOnFake, NamesGetTheDevicePrefixOnce) {
     }
     CKxTdloft driver;
     EXPECT_EQ(driver.GetDeviceName(), "\\\\.\\Tindaloft");
+    // The name is the program's string 129 once the program registers it.
+    AfxRegisterString(IDS_TINDALOFT_DEVICE, "\\\\.\\Elsewhere");
+    EXPECT_EQ(CKxTdloft().GetDeviceName(), "\\\\.\\Elsewhere");
+    AfxRegisterString(IDS_TINDALOFT_DEVICE, "\\\\.\\Tindaloft");
+}
+
+TEST(Device, SerializesItsNameOnly) {
+    CDevice device("\\\\.\\Tindaloft");
+    EXPECT_EQ(apptest::Store(device),
+              (std::vector<BYTE>{13, '\\', '\\', '.', '\\', 'T', 'i', 'n', 'd', 'a', 'l', 'o', 'f', 't'}));
+    CDevice loaded;
+    EXPECT_EQ(apptest::Load(loaded, apptest::Store(device)), 0);
+    EXPECT_EQ(loaded.GetDeviceName(), "\\\\.\\Tindaloft");
+    EXPECT_FALSE(loaded.IsOpen());
+
+    // As an object, under its class name.
+    std::unique_ptr<CObject> created(CRuntimeClass::CreateObject("CDevice"));
+    ASSERT_NE(created, nullptr);
+    EXPECT_TRUE(created->IsKindOf(RUNTIME_CLASS(CDevice)));
+}
+
+TEST_F(KxTdloftOnFake, TheFakeServesQueuedBlocksInOrder) {
+    CKxTdloft& device = Open();
+    const std::vector<uint8_t> first = tdl::test::BuildRecord(LogTag::urbI, 9, 0);
+    const std::vector<uint8_t> second = tdl::test::BuildRecord(LogTag::urbC, 9, 0);
+    m_fake->QueueBlock(IOCTL_TINDALOFT_READ_LOG, first);
+    m_fake->QueueBlock(IOCTL_TINDALOFT_READ_LOG, second);
+    for (const std::vector<uint8_t>* expected : {&first, &second, static_cast<const std::vector<uint8_t>*>(nullptr)}) {
+        std::vector<uint8_t> buffer(66560);
+        DWORD returned = 0xFFFF;
+        ASSERT_TRUE(DeviceIoControl(device.GetHandle(), IOCTL_TINDALOFT_READ_LOG, nullptr, 0, buffer.data(),
+                                    static_cast<DWORD>(buffer.size()), &returned, nullptr));
+        buffer.resize(returned);
+        EXPECT_EQ(buffer, expected != nullptr ? *expected : std::vector<uint8_t>());
+    }
 }
 
 TEST_F(KxTdloftOnFake, TheDestructorOfTheDriverClientClosesItsHandle) {
