@@ -18,3 +18,8 @@
 #include "WinUserTypes.h"
 #include "evntrace.h"
 #include "WinDeviceIo.h"
+#include "WinMessages.h"
+#include "WinUser.h"
+#include "WinInput.h"
+#include "WinPaint.h"
+#include "WinMessageBox.h"
