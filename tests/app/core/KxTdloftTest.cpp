@@ -9,6 +9,7 @@
 
 #include "NtControl.h"
 #include "NtPnpControl.h"
+#include "WinUiControl.h"
 #include "common/ControlCodes.h"
 #include "common/DriverInfo.h"
 #include "common/LoggingOptions.h"
@@ -343,7 +344,11 @@ TEST_F(KxTdloftOnFake, TheDestructorOfTheDriverClientClosesItsHandle) {
 
 class NoDevice : public ::testing::Test {
 protected:
-    void SetUp() override { nt::ResetKernelState(); }
+    void SetUp() override {
+        nt::ResetKernelState();
+        win32::ClearModalRequests();
+    }
+    void TearDown() override { win32::ClearModalRequests(); }
 };
 
 TEST_F(NoDevice, OpeningRaisesTheOpenFailureWithError2) {
@@ -362,6 +367,24 @@ TEST_F(NoDevice, OpeningRaisesTheOpenFailureWithError2) {
     EXPECT_FALSE(device.TryDeviceOpen());
     EXPECT_FALSE(device.IsOpen());
     EXPECT_EQ(errors.Texts(), (std::vector<std::string>{"Open error - 2", "Failed to open device, error: 2\n"}));
+    EXPECT_TRUE(win32::ModalRequests().empty());
+}
+
+TEST_F(NoDevice, TheUserCanBeShownTheOpenFailure) {
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "Failed to open device");
+    CKxTdloft device;
+    apptest::TraceCapture errors(TRACE_ERROR, TRACE_AREA_DRIVER_IO);
+    EXPECT_FALSE(device.TryDeviceOpen(true));
+    std::vector<win32::ModalRequest> boxes = win32::ModalRequests();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].kind, win32::ModalKind::MessageBox);
+    EXPECT_EQ(boxes[0].text, "Failed to open device, error: 2\n");
+    EXPECT_EQ(boxes[0].caption, "Tindaloft");
+    EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_ICONHAND));
+    EXPECT_EQ(boxes[0].owner, nullptr);
+    EXPECT_TRUE(boxes[0].expected);
+    // Shown, not traced as well.
+    EXPECT_EQ(errors.Texts(), std::vector<std::string>{"Open error - 2"});
 }
 
 TEST(DeviceOpenGuard, CatchesTheOpenFailureOnly) {

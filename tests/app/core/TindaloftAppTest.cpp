@@ -11,6 +11,7 @@
 #include "NtPnpControl.h"
 #include "NtRegistryStore.h"
 #include "WinRegistryControl.h"
+#include "WinUiControl.h"
 #include "app/core/AppRegistry.h"
 #include "app/core/OXRegistryItem.h"
 #include "common/ControlCodes.h"
@@ -419,17 +420,35 @@ TEST_F(DriverSettingsTest, SetSendsTheSettingsWithOrWithoutAFilter) {
 
 class NoDriverTest : public ::testing::Test {
 protected:
-    void SetUp() override { nt::ResetKernelState(); }
+    void SetUp() override {
+        nt::ResetKernelState();
+        win32::ClearModalRequests();
+    }
+    void TearDown() override { win32::ClearModalRequests(); }
     CTindaloftApp m_app;
 };
 
-TEST_F(NoDriverTest, TheSettingsRoutinesFailAndKeepTheSettings) {
+TEST_F(NoDriverTest, TheSettingsRoutinesTellTheUserAndKeepTheSettings) {
+    constexpr char kMessage[] = "Unable to connect to Tindaloft analyzer driver.\nProgram is terminating.";
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "Unable to connect");
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "Unable to connect");
     m_app.m_Settings.BulkMaxSize = 5;
     apptest::TraceCapture errors(TRACE_ERROR, TRACE_AREA_DRIVER_INFO);
     EXPECT_FALSE(m_app.GetDriverSettings());
     EXPECT_EQ(errors.Texts(), std::vector<std::string>{"Failed to open KxTdloft"});
     EXPECT_FALSE(m_app.SetDriverLoggingOptions(nullptr));
     EXPECT_EQ(m_app.m_Settings.BulkMaxSize, 5u);
+
+    // One message each, and only that one: the open failure itself is traced, not shown.
+    std::vector<win32::ModalRequest> boxes = win32::ModalRequests();
+    ASSERT_EQ(boxes.size(), 2u);
+    for (const win32::ModalRequest& box : boxes) {
+        EXPECT_EQ(box.text, kMessage);
+        EXPECT_EQ(box.caption, "Tindaloft");
+        EXPECT_EQ(box.style, static_cast<UINT>(MB_ICONHAND));
+        EXPECT_EQ(box.owner, nullptr);
+        EXPECT_TRUE(box.expected);
+    }
 }
 
 } // namespace
