@@ -19,3 +19,8 @@
 #include "evntrace.h"
 #include "WinDeviceIo.h"
 #include "WinCodePages.h"
+#include "WinMessages.h"
+#include "WinUser.h"
+#include "WinInput.h"
+#include "WinPaint.h"
+#include "WinMessageBox.h"
