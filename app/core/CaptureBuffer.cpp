@@ -76,13 +76,16 @@ BOOL CCaptureBuffer::OpenLogFile(LPCSTR lpszPath, DWORD dwOffset, DWORD dwLength
 }
 
 void CCaptureBuffer::Reset() {
-    if (!CMemMapFile::Lock(INFINITE)) {
+    // A holder of the bank's lock resets under the lock it has; unlocking here would end that lock early.
+    const bool held = IsLocked();
+    if (!held && !CMemMapFile::Lock(INFINITE)) {
         ShowBankMessage(kMutexFailed);
         return;
     }
     // The base stays where it was set: at the view for a bank, at the offset for a file.
     m_pCurrent = m_pBase;
-    CMemMapFile::Unlock();
+    if (!held)
+        CMemMapFile::Unlock();
 }
 
 BOOL CCaptureBuffer::Lock(DWORD dwTimeout) {

@@ -87,6 +87,19 @@ BOOL CLogRecords::ResetBuffer(DWORD dwSize, DWORD dwReserve) {
     return m_pBuffer->Create(dwSize, dwReserve);
 }
 
+BOOL CLogRecords::OpenLogFile(LPCSTR lpszPath, DWORD dwOffset, DWORD dwLength) {
+    if (!m_pBuffer) {
+        m_pBuffer = new (std::nothrow) CCapturePair;
+        if (!m_pBuffer)
+            return FALSE;
+        m_pBuffer->SetSwitching(m_bContinuous);
+    }
+    EmptyIndexes();
+    m_nCurrentBank = 0;
+    m_pBuffer->DeleteBanks();
+    return m_pBuffer->OpenLogFile(lpszPath, dwOffset, dwLength);
+}
+
 void CLogRecords::SetTimeOrigin(LONGLONG llTimeStamp) {
     if (!m_bTimeOriginUnset)
         return;

@@ -44,6 +44,9 @@ public:
     BOOL CreateBuffer(DWORD dwSize, DWORD dwReserve);
     // Empties the indexes, closes and deletes the banks, and creates new ones; the switching flag stays.
     BOOL ResetBuffer(DWORD dwSize, DWORD dwReserve);
+    // The buffer over a saved file: `dwLength` bytes from `dwOffset`, read-only, as bank 0 alone. The
+    // indexes and any banks the store had go first.
+    BOOL OpenLogFile(LPCSTR lpszPath, DWORD dwOffset, DWORD dwLength);
 
     // The first log start since the store was emptied sets the origin; later ones do not.
     void SetTimeOrigin(LONGLONG llTimeStamp);
