@@ -44,6 +44,8 @@ BOOL CCaptureBuffer::Create(LPCSTR lpszName, DWORD dwSize, DWORD dwReserve) {
         return FALSE;
     }
     if (!CMemMapFile::Lock(INFINITE)) {
+        // Half made, the bank would pass for made at the next Create and never get its pointers.
+        CMemMapFile::Close();
         ShowBankMessage(kMutexFailed);
         return FALSE;
     }
@@ -63,6 +65,7 @@ BOOL CCaptureBuffer::OpenLogFile(LPCSTR lpszPath, DWORD dwOffset, DWORD dwLength
         return FALSE;
     }
     if (!CMemMapFile::Lock(INFINITE)) {
+        CMemMapFile::Close();
         ShowBankMessage(kMutexFailed);
         return FALSE;
     }

@@ -7,6 +7,8 @@
 // takes it too. A bank mapped from a file is read-only and its lock never waits.
 #pragma once
 
+#include <cstdint>
+
 #include "app/core/MemMapFile.h"
 
 namespace CaptureBuffer {
@@ -41,8 +43,12 @@ public:
     BOOL IsBeyondHighWater() const { return m_pCurrent > m_pHighWater; }
     // Whether [pRecord, pRecord + nBytes) lies inside the bank's bytes.
     BOOL Holds(const void* pRecord, ULONGLONG nBytes) const {
-        const auto* p = static_cast<const BYTE*>(pRecord);
-        return m_pBase && p >= m_pBase && p < m_pEnd && nBytes <= static_cast<ULONGLONG>(m_pEnd - p);
+        // As addresses: a record elsewhere is no part of the bank's array, and pointers into different
+        // arrays do not compare.
+        const auto at = reinterpret_cast<uintptr_t>(pRecord);
+        const auto base = reinterpret_cast<uintptr_t>(m_pBase);
+        const auto end = reinterpret_cast<uintptr_t>(m_pEnd);
+        return m_pBase && at >= base && at < end && nBytes <= end - at;
     }
 
     DWORD GetBankSize() const { return m_dwBankSize; }

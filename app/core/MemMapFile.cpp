@@ -81,9 +81,14 @@ BOOL CMemMapFile::CreateSection() {
         bytes[m_dwSize] = 0;
         bytes[m_dwSize + 1] = 0;
     }
+    if (!m_pView) {
+        // A mapping without a view would pass for a made section and leave its users without bytes.
+        Close();
+        return FALSE;
+    }
     const CString mutexName = m_strObjectName + "MUTEX";
     m_hMutex = CreateMutexA(nullptr, FALSE, mutexName.GetString());
-    return m_pView != nullptr;
+    return TRUE;
 }
 
 LPVOID CMemMapFile::Lock(DWORD dwTimeout) {

@@ -167,6 +167,22 @@ TEST(CaptureBanks, AForeignSectionOfTheBanksNameIsNeverUsed) {
     EXPECT_TRUE(pair.Create(kBankSize, kReserve));
 }
 
+TEST(CaptureBanks, ABankWhoseMutexCannotBeMadeIsNotLeftHalfMade) {
+    // "BANK0MUTEX" taken by an object of another type: the bank cannot have its mutex.
+    HANDLE squatter = CreateEventA(nullptr, TRUE, FALSE, "BANK0MUTEX");
+    ASSERT_NE(nullptr, squatter);
+    CCaptureBuffer bank;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_FALSE(bank.Create("Bank0", kBankSize, kReserve));
+        EXPECT_FALSE(bank.HasMapping());
+        EXPECT_EQ(nullptr, bank.GetBase());
+        EXPECT_FALSE(SectionExists("BANK0"));
+    }
+    CloseHandle(squatter);
+    ASSERT_TRUE(bank.Create("Bank0", kBankSize, kReserve));
+    EXPECT_NE(nullptr, bank.GetBase());
+}
+
 TEST(CaptureBanks, LocksWaitForTheBanksMutexUnlessReadOnly) {
     TempFolder folder;
     WriteHostFile(folder.HostPath("log.bin"), Pattern(1000));
