@@ -22,10 +22,11 @@ void ShowBankMessage(LPCSTR text) {
 } // namespace
 
 CCaptureBuffer::CCaptureBuffer()
-    : m_dwBankSize(0), m_pBase(nullptr), m_pEnd(nullptr), m_pCurrent(nullptr), m_pHighWater(nullptr),
-      m_dwReserve(0) {}
+    : m_dwBankSize(0), m_pBase(nullptr), m_pEnd(nullptr), m_pCurrent(nullptr), m_pHighWater(nullptr), m_dwReserve(0) {}
 
-CCaptureBuffer::~CCaptureBuffer() { Close(); }
+CCaptureBuffer::~CCaptureBuffer() {
+    Close();
+}
 
 void CCaptureBuffer::Serialize(CArchive& ar) {
     if (ar.IsStoring())
@@ -100,7 +101,9 @@ BOOL CCaptureBuffer::Lock(DWORD dwTimeout) {
     return TRUE;
 }
 
-BOOL CCaptureBuffer::Unlock() { return CMemMapFile::Unlock(); }
+BOOL CCaptureBuffer::Unlock() {
+    return CMemMapFile::Unlock();
+}
 
 void CCaptureBuffer::Close() {
     CMemMapFile::Unlock();
@@ -118,6 +121,8 @@ void CCaptureBuffer::Advance(DWORD dwBytes) {
     m_pCurrent += dwBytes < left ? dwBytes : left;
 }
 
-void CCaptureBuffer::ClearPointers() { m_pBase = m_pEnd = m_pCurrent = m_pHighWater = nullptr; }
+void CCaptureBuffer::ClearPointers() {
+    m_pBase = m_pEnd = m_pCurrent = m_pHighWater = nullptr;
+}
 
 } // namespace CaptureBuffer

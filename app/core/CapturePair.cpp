@@ -9,9 +9,12 @@ namespace CaptureBuffer {
 
 IMPLEMENT_SERIAL(CCapturePair, CObject, 1)
 
-CCapturePair::CCapturePair() : m_pBank0(nullptr), m_pBank1(nullptr), m_nCurrentBank(0), m_dwBankSize(0), m_bSwitching(0) {}
+CCapturePair::CCapturePair()
+    : m_pBank0(nullptr), m_pBank1(nullptr), m_nCurrentBank(0), m_dwBankSize(0), m_bSwitching(0) {}
 
-CCapturePair::~CCapturePair() { DeleteBanks(); }
+CCapturePair::~CCapturePair() {
+    DeleteBanks();
+}
 
 void CCapturePair::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {

@@ -37,9 +37,13 @@ CLogRecords::~CLogRecords() {
     DeleteBuffer();
 }
 
-BOOL CLogRecords::LockBuffer(DWORD dwTimeout) { return m_pBuffer && m_pBuffer->Lock(dwTimeout); }
+BOOL CLogRecords::LockBuffer(DWORD dwTimeout) {
+    return m_pBuffer && m_pBuffer->Lock(dwTimeout);
+}
 
-BOOL CLogRecords::UnlockBuffer() { return m_pBuffer && m_pBuffer->Unlock(); }
+BOOL CLogRecords::UnlockBuffer() {
+    return m_pBuffer && m_pBuffer->Unlock();
+}
 
 BOOL CLogRecords::GetWriteSpace(BYTE*& pWritePointer, DWORD& dwBytesLeft) {
     return m_pBuffer && m_pBuffer->GetWriteSpace(pWritePointer, dwBytesLeft);

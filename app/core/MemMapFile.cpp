@@ -15,7 +15,9 @@ CMemMapFile::CMemMapFile()
     : m_hFile(INVALID_HANDLE_VALUE), m_hMapping(nullptr), m_bReadOnly(1), m_bTerminator(0), m_pView(nullptr),
       m_bLocked(0), m_hMutex(nullptr), m_dwSize(0) {}
 
-CMemMapFile::~CMemMapFile() { Close(); }
+CMemMapFile::~CMemMapFile() {
+    Close();
+}
 
 CString CMemMapFile::ObjectNameFor(LPCSTR lpszName) {
     CString name(lpszName ? lpszName : "");

@@ -101,8 +101,8 @@ void BM_GetRecordAt(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < kLookups; ++i) {
             next = next * 6364136223846793005ULL + 1442695040888963407ULL;
-            benchmark::DoNotOptimize(
-                filled.store.GetRecordAt(&filled.doc, static_cast<INT_PTR>((next >> 33) % static_cast<uint64_t>(rows))));
+            benchmark::DoNotOptimize(filled.store.GetRecordAt(
+                &filled.doc, static_cast<INT_PTR>((next >> 33) % static_cast<uint64_t>(rows))));
         }
     }
     state.SetItemsProcessed(state.iterations() * kLookups);

@@ -73,8 +73,8 @@ private:
 };
 
 void WriteHostFile(const std::string& path, const std::vector<BYTE>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<BYTE> Pattern(size_t size) {

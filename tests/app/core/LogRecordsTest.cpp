@@ -40,7 +40,9 @@ CFilterDefinition* UrbRequestFilter() {
 }
 
 // Records with odd sequence numbers are "urbI" (the filter takes them), even ones "urbC".
-bool Accepted(ULONG sequence) { return sequence % 2 == 1; }
+bool Accepted(ULONG sequence) {
+    return sequence % 2 == 1;
+}
 
 class RecordStore : public ::testing::Test {
 public:
@@ -190,7 +192,10 @@ TEST_F(RecordStore, IndexAccessInTheFullAndTheFilteredView) {
              t.nextSequence = 2;
              t.Capture();
          },
-         true, {}, Past::None, false},
+         true,
+         {},
+         Past::None,
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
