@@ -12,8 +12,10 @@
 #include <unistd.h>
 #include <vector>
 
+#include "WinUiControl.h"
 #include "app/core/CapturePair.h"
 #include "tests/platform/win32/Win32TestSupport.h"
+#include "tests/support/UiFixture.h"
 
 namespace {
 
@@ -24,6 +26,36 @@ using win32::test::TempFolder;
 
 constexpr DWORD kBankSize = 4096;
 constexpr DWORD kReserve = 1024;
+
+constexpr char kAllocateFailed[] = "Failed to allocate memory map.\n";
+constexpr char kMutexFailed[] = "Failed to acquire memory-map mutex.\n";
+constexpr char kLoadFailed[] = "Failed to load memory-mapped log file.\n";
+constexpr char kLockFailed[] = "Failed to acquire memory map.\n";
+
+// Every message box a test does not expect fails it.
+class CaptureBanks : public tdl::test::UiTest {
+protected:
+    // An OK for each box the next steps should show, in order.
+    static void ExpectBoxes(std::initializer_list<const char*> texts) {
+        for (const char* text : texts)
+            win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, text);
+    }
+    // The texts of the boxes shown since the last call; each must be a stop box with the program's title and
+    // no owner.
+    static std::vector<std::string> Boxes() {
+        std::vector<std::string> texts;
+        for (const win32::ModalRequest& request : win32::ModalRequests()) {
+            EXPECT_EQ(win32::ModalKind::MessageBox, request.kind);
+            EXPECT_EQ("Tindaloft", request.caption);
+            EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONSTOP), request.style);
+            EXPECT_EQ(nullptr, request.owner);
+            texts.push_back(request.text);
+        }
+        win32::ClearModalRequests();
+        return texts;
+    }
+    using Texts = std::vector<std::string>;
+};
 
 bool SectionExists(LPCSTR name) {
     HANDLE h = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
@@ -93,7 +125,7 @@ TEST(MemMapFile, ObjectNamesReplaceBackslashesAndUpperCase) {
         EXPECT_STREQ(row.objectName, CMemMapFile::ObjectNameFor(row.name).GetString()) << row.objectName;
 }
 
-TEST(CaptureBanks, PairCreatesNamedBanksAndRecreatesThemAfterClose) {
+TEST_F(CaptureBanks, PairCreatesNamedBanksAndRecreatesThemAfterClose) {
     const size_t handlesBefore = win32::OpenHandleCount();
     {
         CCapturePair pair;
@@ -142,7 +174,7 @@ TEST(CaptureBanks, PairCreatesNamedBanksAndRecreatesThemAfterClose) {
     EXPECT_EQ(handlesBefore, win32::OpenHandleCount());
 }
 
-TEST(CaptureBanks, AForeignSectionOfTheBanksNameIsNeverUsed) {
+TEST_F(CaptureBanks, AForeignSectionOfTheBanksNameIsNeverUsed) {
     // Another object of the session made "BANK0" first, smaller than a bank: writing a bank's worth of bytes
     // into it would run past its end.
     HANDLE foreign = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 100, "BANK0");
@@ -150,6 +182,7 @@ TEST(CaptureBanks, AForeignSectionOfTheBanksNameIsNeverUsed) {
     const size_t handlesBefore = win32::OpenHandleCount();
     {
         CCapturePair pair;
+        ExpectBoxes({kAllocateFailed, kAllocateFailed});
         EXPECT_FALSE(pair.Create(kBankSize, kReserve));
         EXPECT_EQ(nullptr, pair.GetBank(0));
         EXPECT_EQ(nullptr, pair.GetBank(1));
@@ -159,6 +192,7 @@ TEST(CaptureBanks, AForeignSectionOfTheBanksNameIsNeverUsed) {
         EXPECT_FALSE(bank.Create("bank0", kBankSize, kReserve)); // the same object name
         EXPECT_FALSE(bank.HasMapping());
         EXPECT_EQ(nullptr, bank.GetBase());
+        EXPECT_EQ((Texts{kAllocateFailed, kAllocateFailed}), Boxes());
     }
     EXPECT_EQ(handlesBefore, win32::OpenHandleCount());
     CloseHandle(foreign);
@@ -167,23 +201,25 @@ TEST(CaptureBanks, AForeignSectionOfTheBanksNameIsNeverUsed) {
     EXPECT_TRUE(pair.Create(kBankSize, kReserve));
 }
 
-TEST(CaptureBanks, ABankWhoseMutexCannotBeMadeIsNotLeftHalfMade) {
+TEST_F(CaptureBanks, ABankWhoseMutexCannotBeMadeIsNotLeftHalfMade) {
     // "BANK0MUTEX" taken by an object of another type: the bank cannot have its mutex.
     HANDLE squatter = CreateEventA(nullptr, TRUE, FALSE, "BANK0MUTEX");
     ASSERT_NE(nullptr, squatter);
     CCaptureBuffer bank;
+    ExpectBoxes({kMutexFailed, kMutexFailed});
     for (int attempt = 0; attempt < 2; ++attempt) {
         EXPECT_FALSE(bank.Create("Bank0", kBankSize, kReserve));
         EXPECT_FALSE(bank.HasMapping());
         EXPECT_EQ(nullptr, bank.GetBase());
         EXPECT_FALSE(SectionExists("BANK0"));
     }
+    EXPECT_EQ((Texts{kMutexFailed, kMutexFailed}), Boxes());
     CloseHandle(squatter);
     ASSERT_TRUE(bank.Create("Bank0", kBankSize, kReserve));
     EXPECT_NE(nullptr, bank.GetBase());
 }
 
-TEST(CaptureBanks, LocksWaitForTheBanksMutexUnlessReadOnly) {
+TEST_F(CaptureBanks, LocksWaitForTheBanksMutexUnlessReadOnly) {
     TempFolder folder;
     WriteHostFile(folder.HostPath("log.bin"), Pattern(1000));
     CCaptureBuffer fileBank;
@@ -202,8 +238,10 @@ TEST(CaptureBanks, LocksWaitForTheBanksMutexUnlessReadOnly) {
     pair.Advance(500);
     {
         MutexHolder holder("BANK0MUTEX");
+        ExpectBoxes({kLockFailed});
         EXPECT_FALSE(pair.Lock(0));
         EXPECT_FALSE(bank0->IsLocked());
+        EXPECT_EQ((Texts{kLockFailed}), Boxes());
 
         std::atomic<bool> resetDone = false;
         std::thread resetter([&] {
@@ -223,12 +261,17 @@ TEST(CaptureBanks, LocksWaitForTheBanksMutexUnlessReadOnly) {
     EXPECT_TRUE(pair.Unlock());
     EXPECT_FALSE(pair.Unlock());
 
-    // A holder that ends without releasing: that one lock fails, and the mutex is not left owned by anyone.
+    // A holder that ends without releasing: the next lock (here a reset's) fails, and the mutex is not left
+    // owned by anyone.
     {
         MutexHolder holder("BANK0MUTEX");
         holder.Release(/*abandon=*/true);
     }
-    EXPECT_FALSE(pair.Lock(0));
+    pair.Advance(10);
+    ExpectBoxes({kMutexFailed});
+    bank0->Reset();
+    EXPECT_EQ((Texts{kMutexFailed}), Boxes());
+    EXPECT_EQ(bank0->GetBase() + 10, bank0->GetCurrent());
     std::thread other([&] {
         HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, "BANK0MUTEX");
         EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(mutex, 0));
@@ -240,7 +283,7 @@ TEST(CaptureBanks, LocksWaitForTheBanksMutexUnlessReadOnly) {
     pair.Unlock();
 }
 
-TEST(CaptureBanks, WriteSpaceWithAndWithoutSwitching) {
+TEST_F(CaptureBanks, WriteSpaceWithAndWithoutSwitching) {
     const struct {
         const char* name;
         bool switching;
@@ -275,7 +318,7 @@ TEST(CaptureBanks, WriteSpaceWithAndWithoutSwitching) {
     }
 }
 
-TEST(CaptureBanks, SwitchingTakesTurnsAndResetsTheNewBank) {
+TEST_F(CaptureBanks, SwitchingTakesTurnsAndResetsTheNewBank) {
     CCapturePair pair;
     ASSERT_TRUE(pair.Create(kBankSize, kReserve));
     pair.SetSwitching(TRUE);
@@ -306,7 +349,7 @@ TEST(CaptureBanks, SwitchingTakesTurnsAndResetsTheNewBank) {
     EXPECT_EQ(pair.GetBankBase(1), pair.GetBankCurrent(1));
 }
 
-TEST(CaptureBanks, OpenLogFileMapsTheFileReadOnlyFromTheOffset) {
+TEST_F(CaptureBanks, OpenLogFileMapsTheFileReadOnlyFromTheOffset) {
     TempFolder folder;
     const std::vector<BYTE> bytes = Pattern(200000);
     WriteHostFile(folder.HostPath("log.bin"), bytes);
@@ -354,14 +397,16 @@ TEST(CaptureBanks, OpenLogFileMapsTheFileReadOnlyFromTheOffset) {
     for (const auto& failure : failures) {
         SCOPED_TRACE(failure.path + " at " + std::to_string(failure.offset));
         CCaptureBuffer bank;
+        ExpectBoxes({kLoadFailed});
         EXPECT_FALSE(bank.OpenLogFile(failure.path.c_str(), failure.offset, 16));
         EXPECT_FALSE(bank.HasMapping());
         EXPECT_EQ(nullptr, bank.GetBase());
+        EXPECT_EQ((Texts{kLoadFailed}), Boxes());
     }
     EXPECT_EQ(handlesBefore, win32::OpenHandleCount());
 }
 
-TEST(CaptureBanks, OpenMarksTheFileSparseOnlyWhenAsked) {
+TEST_F(CaptureBanks, OpenMarksTheFileSparseOnlyWhenAsked) {
     TempFolder folder;
     WriteHostFile(folder.HostPath("log.bin"), Pattern(4096));
     CMemMapFile file;
@@ -397,7 +442,7 @@ void Load(CObject& object, std::vector<BYTE> bytes) {
     ar.Close();
 }
 
-TEST(CaptureBanks, SerializeKeepsSizesSwitchingAndBankZero) {
+TEST_F(CaptureBanks, SerializeKeepsSizesSwitchingAndBankZero) {
     CCapturePair pair;
     ASSERT_TRUE(pair.Create(kBankSize, kReserve));
     pair.SetSwitching(TRUE);

@@ -14,6 +14,7 @@
 #include "common/RecordTags.h"
 #include "tests/platform/win32/Win32TestSupport.h"
 #include "tests/support/RecordBuilder.h"
+#include "tests/support/UiFixture.h"
 
 namespace {
 
@@ -44,9 +45,11 @@ bool Accepted(ULONG sequence) {
     return sequence % 2 == 1;
 }
 
-class RecordStore : public ::testing::Test {
+// A strict modal service: no record store step may show a box here.
+class RecordStore : public tdl::test::UiTest {
 public:
     void SetUp() override {
+        UiTest::SetUp();
         ASSERT_TRUE(store.CreateBuffer(kBankSize, kReserve));
         doc.SetBufferFilter(UrbRequestFilter());
     }
