@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "common/RecordTags.h"
+#include "tests/app/core/ArchiveBytes.h"
 #include "tests/support/RecordBuilder.h"
 
 namespace {
@@ -15,36 +16,9 @@ using tdl::test::BuildRecord;
 using tdl::test::RecordBuilder;
 using tdl::test::UrbTransferPart1;
 
-// The registry image: the definition serialized through a storing archive over a memory file.
-std::vector<BYTE> Store(CFilterDefinition& definition) {
-    CMemFile file(16);
-    {
-        CArchive ar(&file, CArchive::store);
-        definition.Serialize(ar);
-        ar.Close();
-    }
-    std::vector<BYTE> bytes(static_cast<size_t>(file.GetLength()));
-    file.SeekToBegin();
-    file.Read(bytes.data(), static_cast<UINT>(bytes.size()));
-    return bytes;
-}
-
-// Loads the definition from the bytes; returns how many bytes were left unread, or -1 when loading threw
-// an archive exception of the given cause.
-int Load(CFilterDefinition& definition, std::vector<BYTE> bytes, int expectedCause = CArchiveException::none) {
-    CMemFile file(bytes.data(), static_cast<UINT>(bytes.size()));
-    CArchive ar(&file, CArchive::load);
-    try {
-        definition.Serialize(ar);
-    } catch (CArchiveException* e) {
-        EXPECT_EQ(e->m_cause, expectedCause);
-        e->Delete();
-        ar.Abort();
-        return -1;
-    }
-    ar.Flush();
-    return static_cast<int>(bytes.size() - file.GetPosition());
-}
+// The registry image is the definition serialized through a memory archive.
+using apptest::Load;
+using apptest::Store;
 
 FILTER_BLOCK Default() {
     FILTER_BLOCK block;
