@@ -1,5 +1,6 @@
 #include "app/core/CaptureBuffer.h"
 
+#include "app/core/StopMessage.h"
 #include "app/core/Trace.h"
 
 namespace CaptureBuffer {
@@ -13,11 +14,11 @@ constexpr char kMutexFailed[] = "Failed to acquire memory-map mutex.\n";
 constexpr char kLoadFailed[] = "Failed to load memory-mapped log file.\n";
 constexpr char kLockFailed[] = "Failed to acquire memory map.\n";
 
-// Every failure of a bank is told to the user the same way: a stop box with the program's title. The caller
-// decides what happens next.
+// Every failure of a bank is told to the user as the program's stop message; the caller decides what happens
+// next.
 void ShowBankMessage(LPCSTR text) {
     TDL_TRACE(TRACE_ERROR, TRACE_AREA_DOCUMENT, "%s", text);
-    MessageBoxA(nullptr, text, "Tindaloft", MB_OK | MB_ICONSTOP);
+    ShowStopMessage(text);
 }
 
 } // namespace
