@@ -142,6 +142,8 @@ HWND DesktopWindowLocked();
 // The calling thread's queue, created on first use; at the thread's end its windows and timers go, without
 // messages (their procedures' objects may be gone), and threads waiting on its sends are released.
 std::shared_ptr<ThreadQueue> CurrentQueue();
+// Ends the calling thread's queue now (a thread of CreateThread, before its handle is signalled).
+void EndThreadQueue();
 std::shared_ptr<ThreadQueue> QueueOfThreadLocked(DWORD thread);
 
 std::shared_ptr<WindowClass> FindClassLocked(LPCSTR name);
