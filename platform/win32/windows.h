@@ -18,3 +18,4 @@
 #include "WinUserTypes.h"
 #include "evntrace.h"
 #include "WinDeviceIo.h"
+#include "WinCom.h"
