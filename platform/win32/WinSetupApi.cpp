@@ -51,6 +51,8 @@ struct SetupApiState {
     std::map<std::u16string, DWORD> devInsts; // by upper-cased instance path
     DWORD nextDevInst = 1;
     std::vector<SetupApiFailure> failures;
+    // Properties set through SetupAPI, by upper-cased instance path and property: type and ANSI bytes.
+    std::map<std::u16string, std::map<DWORD, std::pair<DWORD, std::vector<UCHAR>>>> setProperties;
 };
 
 SetupApiState& State() {
@@ -215,23 +217,24 @@ struct PropertyForm {
     DWORD spdrp;
     DEVICE_REGISTRY_PROPERTY property;
     DWORD type;
+    bool settable; // by an installer through SetupDiSetDeviceRegistryProperty
 };
 
 constexpr PropertyForm kProperties[] = {
-    {SPDRP_DEVICEDESC, DevicePropertyDeviceDescription, REG_SZ},
-    {SPDRP_HARDWAREID, DevicePropertyHardwareID, REG_MULTI_SZ},
-    {SPDRP_COMPATIBLEIDS, DevicePropertyCompatibleIDs, REG_MULTI_SZ},
-    {SPDRP_CLASS, DevicePropertyClassName, REG_SZ},
-    {SPDRP_CLASSGUID, DevicePropertyClassGuid, REG_SZ},
-    {SPDRP_DRIVER, DevicePropertyDriverKeyName, REG_SZ},
-    {SPDRP_MFG, DevicePropertyManufacturer, REG_SZ},
-    {SPDRP_FRIENDLYNAME, DevicePropertyFriendlyName, REG_SZ},
-    {SPDRP_LOCATION_INFORMATION, DevicePropertyLocationInformation, REG_SZ},
-    {SPDRP_PHYSICAL_DEVICE_OBJECT_NAME, DevicePropertyPhysicalDeviceObjectName, REG_SZ},
-    {SPDRP_UI_NUMBER, DevicePropertyUINumber, REG_DWORD},
-    {SPDRP_BUSNUMBER, DevicePropertyBusNumber, REG_DWORD},
-    {SPDRP_ENUMERATOR_NAME, DevicePropertyEnumeratorName, REG_SZ},
-    {SPDRP_ADDRESS, DevicePropertyAddress, REG_DWORD},
+    {SPDRP_DEVICEDESC, DevicePropertyDeviceDescription, REG_SZ, true},
+    {SPDRP_HARDWAREID, DevicePropertyHardwareID, REG_MULTI_SZ, true},
+    {SPDRP_COMPATIBLEIDS, DevicePropertyCompatibleIDs, REG_MULTI_SZ, true},
+    {SPDRP_CLASS, DevicePropertyClassName, REG_SZ, false},
+    {SPDRP_CLASSGUID, DevicePropertyClassGuid, REG_SZ, false},
+    {SPDRP_DRIVER, DevicePropertyDriverKeyName, REG_SZ, false},
+    {SPDRP_MFG, DevicePropertyManufacturer, REG_SZ, true},
+    {SPDRP_FRIENDLYNAME, DevicePropertyFriendlyName, REG_SZ, true},
+    {SPDRP_LOCATION_INFORMATION, DevicePropertyLocationInformation, REG_SZ, true},
+    {SPDRP_PHYSICAL_DEVICE_OBJECT_NAME, DevicePropertyPhysicalDeviceObjectName, REG_SZ, false},
+    {SPDRP_UI_NUMBER, DevicePropertyUINumber, REG_DWORD, false},
+    {SPDRP_BUSNUMBER, DevicePropertyBusNumber, REG_DWORD, false},
+    {SPDRP_ENUMERATOR_NAME, DevicePropertyEnumeratorName, REG_SZ, false},
+    {SPDRP_ADDRESS, DevicePropertyAddress, REG_DWORD, false},
 };
 
 const PropertyForm* FormOf(DWORD spdrp) {
@@ -244,6 +247,23 @@ const PropertyForm* FormOf(DWORD spdrp) {
 }
 
 // Texts go to the ANSI code page character by character (one byte each), NULs and all.
+// A property set through SetupAPI, if any: its type and bytes.
+bool SetProperty(const std::u16string& instancePath, DWORD spdrp, DWORD& type, std::vector<UCHAR>& bytes) {
+    SetupApiState& s = State();
+    std::lock_guard guard(s.lock);
+    auto device = s.setProperties.find(nt::text::Upcase(instancePath));
+    if (device == s.setProperties.end()) {
+        return false;
+    }
+    auto property = device->second.find(spdrp);
+    if (property == device->second.end()) {
+        return false;
+    }
+    type = property->second.first;
+    bytes = property->second.second;
+    return true;
+}
+
 std::vector<UCHAR> ToAnsi(const std::vector<UCHAR>& utf16) {
     std::vector<UCHAR> ansi(utf16.size() / sizeof(WCHAR));
     for (size_t i = 0; i < ansi.size(); ++i) {
@@ -284,6 +304,13 @@ void ClearSetupApiFailures() {
     SetupApiState& s = State();
     std::lock_guard guard(s.lock);
     s.failures.clear();
+}
+
+void ResetSetupApi() {
+    SetupApiState& s = State();
+    std::lock_guard guard(s.lock);
+    s.failures.clear();
+    s.setProperties.clear();
 }
 
 size_t OpenDeviceInfoSets() {
@@ -388,14 +415,17 @@ BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA 
         return Fail(ERROR_NO_SUCH_DEVINST);
     }
     std::vector<UCHAR> bytes;
-    if (DWORD error = ReadProperty(pdo, form->property, bytes)) {
-        return Fail(error);
-    }
-    if (form->type != REG_DWORD) {
-        bytes = ToAnsi(bytes);
+    DWORD type = form->type;
+    if (!SetProperty(device->instancePath, Property, type, bytes)) {
+        if (DWORD error = ReadProperty(pdo, form->property, bytes)) {
+            return Fail(error);
+        }
+        if (form->type != REG_DWORD) {
+            bytes = ToAnsi(bytes);
+        }
     }
     if (PropertyRegDataType) {
-        *PropertyRegDataType = form->type;
+        *PropertyRegDataType = type;
     }
     if (RequiredSize) {
         *RequiredSize = static_cast<DWORD>(bytes.size());
@@ -404,6 +434,40 @@ BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA 
         return Fail(ERROR_INSUFFICIENT_BUFFER);
     }
     std::memcpy(PropertyBuffer, bytes.data(), bytes.size());
+    return TRUE;
+}
+
+BOOL SetupDiSetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Property,
+                                       const BYTE* PropertyBuffer, DWORD PropertyBufferSize) {
+    if (Injected(SetupApiCall::SetDeviceRegistryProperty, Property)) {
+        return FALSE;
+    }
+    auto set = Lookup(DeviceInfoSet);
+    if (!set) {
+        return Fail(ERROR_INVALID_HANDLE);
+    }
+    if (!DeviceInfoData) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    if (DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA) || (!PropertyBuffer && PropertyBufferSize != 0)) {
+        return Fail(ERROR_INVALID_USER_BUFFER);
+    }
+    const SetDevice* device = FindDevice(*set, DeviceInfoData->DevInst);
+    if (!device) {
+        return Fail(ERROR_NO_SUCH_DEVINST);
+    }
+    const PropertyForm* form = FormOf(Property);
+    if (!form || !form->settable) {
+        return Fail(ERROR_INVALID_REG_PROPERTY);
+    }
+    SetupApiState& s = State();
+    std::lock_guard guard(s.lock);
+    auto& properties = s.setProperties[nt::text::Upcase(device->instancePath)];
+    if (PropertyBufferSize == 0) {
+        properties.erase(Property);
+    } else {
+        properties[Property] = {form->type, std::vector<UCHAR>(PropertyBuffer, PropertyBuffer + PropertyBufferSize)};
+    }
     return TRUE;
 }
 

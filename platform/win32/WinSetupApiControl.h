@@ -15,6 +15,7 @@ enum class SetupApiCall {
     GetDeviceRegistryProperty,
     EnumDeviceInterfaces,
     GetDeviceInterfaceDetail,
+    SetDeviceRegistryProperty,
 };
 
 constexpr DWORD kAnyProperty = 0xFFFFFFFF;
@@ -31,6 +32,9 @@ struct SetupApiFailure {
 };
 void InjectSetupApiFailure(const SetupApiFailure& failure);
 void ClearSetupApiFailures();
+// Forgets injected failures and the properties set through SetupDiSetDeviceRegistryProperty (part of taking a
+// machine's state away between tests).
+void ResetSetupApi();
 // Sets made and not yet destroyed, for tests that look for leaks.
 size_t OpenDeviceInfoSets();
 

@@ -93,6 +93,11 @@ BOOL SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP_DEVINF
 BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Property,
                                        PDWORD PropertyRegDataType, PBYTE PropertyBuffer, DWORD PropertyBufferSize,
                                        PDWORD RequiredSize);
+// Sets a property the installer may change (description, hardware and compatible IDs, friendly name,
+// location, manufacturer) to the bytes given, in the form the property reads (a REG_MULTI_SZ list for the IDs);
+// it then reads so until the machine is reset. No bytes: the device's own value again.
+BOOL SetupDiSetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Property,
+                                       const BYTE* PropertyBuffer, DWORD PropertyBufferSize);
 
 // The interfaces of InterfaceClassGuid in the set, of one device when DeviceInfoData is given.
 BOOL SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
@@ -107,4 +112,5 @@ BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO DeviceInfoSet, PSP_DEVICE_INTERFA
 // The program is built for 8-bit characters.
 #define SetupDiGetClassDevs SetupDiGetClassDevsA
 #define SetupDiGetDeviceRegistryProperty SetupDiGetDeviceRegistryPropertyA
+#define SetupDiSetDeviceRegistryProperty SetupDiSetDeviceRegistryPropertyA
 #define SetupDiGetDeviceInterfaceDetail SetupDiGetDeviceInterfaceDetailA

@@ -29,7 +29,7 @@ protected:
         m_setsBefore = win32::OpenDeviceInfoSets();
     }
     void TearDown() override {
-        win32::ClearSetupApiFailures();
+        win32::ResetSetupApi();
         EXPECT_EQ(win32::OpenDeviceInfoSets(), m_setsBefore) << "a set was left open";
         MachineTest::TearDown();
     }
@@ -149,6 +149,36 @@ TEST_F(SetupApi, PropertyReadsFollowTheSizeContract) {
     EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set, &rootHub, 0x7777, nullptr, nullptr, 0, &needed));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_REG_PROPERTY));
     EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
+}
+
+TEST_F(SetupApi, AnInstallerCanSetTheIdsAndTheDescriptionButNotWhatTheSystemOwns) {
+    HDEVINFO set = SetupDiGetClassDevsA(&GUID_DEVCLASS_USB, nullptr, nullptr, DIGCF_PRESENT);
+    ASSERT_NE(set, INVALID_HANDLE_VALUE);
+    SP_DEVINFO_DATA controller = MemberFor(set, tdl::test::NodePdo(u"PCI\\VEN_7A51&DEV_0C32"));
+    const std::vector<BYTE> emptyFirst = {0, 0};
+    ASSERT_TRUE(SetupDiSetDeviceRegistryPropertyA(set, &controller, SPDRP_COMPATIBLEIDS, emptyFirst.data(), 2));
+    DWORD type = 0;
+    EXPECT_EQ(PropertyBytes(set, controller, SPDRP_COMPATIBLEIDS, &type), emptyFirst);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
+
+    HDEVINFO other = SetupDiGetClassDevsA(&GUID_DEVCLASS_USB, nullptr, nullptr, DIGCF_PRESENT);
+    SP_DEVINFO_DATA same = MemberFor(other, tdl::test::NodePdo(u"PCI\\VEN_7A51&DEV_0C32"));
+    EXPECT_EQ(PropertyBytes(other, same, SPDRP_COMPATIBLEIDS), emptyFirst) << "the device keeps it, not the set";
+    EXPECT_TRUE(SetupDiSetDeviceRegistryPropertyA(other, &same, SPDRP_COMPATIBLEIDS, nullptr, 0));
+    std::string own;
+    for (const auto& id :
+         tdl::test::PropertyList(tdl::test::NodePdo(u"PCI\\VEN_7A51&DEV_0C32"), DevicePropertyCompatibleIDs))
+        own += Ansi(id) + '\0';
+    own += '\0';
+    std::vector<BYTE> again = PropertyBytes(set, controller, SPDRP_COMPATIBLEIDS);
+    EXPECT_EQ(std::string(again.begin(), again.end()), own) << "its own list again";
+
+    for (DWORD owned : {SPDRP_CLASS, SPDRP_DRIVER, SPDRP_PHYSICAL_DEVICE_OBJECT_NAME}) {
+        EXPECT_FALSE(SetupDiSetDeviceRegistryPropertyA(set, &controller, owned, emptyFirst.data(), 2));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_REG_PROPERTY));
+    }
+    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
+    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(other));
 }
 
 TEST_F(SetupApi, TextsAreInTheAnsiCodePage) {
