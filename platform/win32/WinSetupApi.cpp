@@ -113,6 +113,31 @@ const SetDevice* FindDevice(const DeviceInfoSet& set, DWORD devInst) {
     return nullptr;
 }
 
+// The set a call works on: null, with the last error set, when the call is made to fail or the handle names
+// no set.
+std::shared_ptr<const DeviceInfoSet> SetOfCall(SetupApiCall call, HDEVINFO handle, DWORD property = kAnyProperty) {
+    if (Injected(call, property)) {
+        return nullptr;
+    }
+    auto set = Lookup(handle);
+    if (!set) {
+        SetLastError(ERROR_INVALID_HANDLE);
+    }
+    return set;
+}
+
+// The member a caller's SP_DEVINFO_DATA names; null, with the last error set, when it names none.
+const SetDevice* MemberOf(const DeviceInfoSet& set, const SP_DEVINFO_DATA* data) {
+    DWORD error = !data                                     ? ERROR_INVALID_PARAMETER
+                  : data->cbSize != sizeof(SP_DEVINFO_DATA) ? ERROR_INVALID_USER_BUFFER
+                                                            : ERROR_SUCCESS;
+    const SetDevice* device = error ? nullptr : FindDevice(set, data->DevInst);
+    if (!device) {
+        SetLastError(error ? error : ERROR_NO_SUCH_DEVINST);
+    }
+    return device;
+}
+
 // A property's bytes as the manager gives them (UTF-16 texts), or the Win32 error.
 DWORD ReadProperty(PDEVICE_OBJECT pdo, DEVICE_REGISTRY_PROPERTY property, std::vector<UCHAR>& bytes) {
     ULONG needed = 0;
@@ -247,6 +272,28 @@ const PropertyForm* FormOf(DWORD spdrp) {
 }
 
 // Texts go to the ANSI code page character by character (one byte each), NULs and all.
+// The member and the property form of a property call (`set` keeps the member alive); null, with the last
+// error set, when the call cannot go on.
+const SetDevice* PropertyTarget(SetupApiCall call, HDEVINFO handle, const SP_DEVINFO_DATA* data, DWORD property,
+                                const void* buffer, DWORD size, std::shared_ptr<const DeviceInfoSet>& set,
+                                const PropertyForm*& form) {
+    set = SetOfCall(call, handle, property);
+    const SetDevice* device = set ? MemberOf(*set, data) : nullptr;
+    if (!device) {
+        return nullptr;
+    }
+    if (!buffer && size != 0) {
+        SetLastError(ERROR_INVALID_USER_BUFFER);
+        return nullptr;
+    }
+    form = FormOf(property);
+    if (!form) {
+        SetLastError(ERROR_INVALID_REG_PROPERTY);
+        return nullptr;
+    }
+    return device;
+}
+
 // A property set through SetupAPI, if any: its type and bytes.
 bool SetProperty(const std::u16string& instancePath, DWORD spdrp, DWORD& type, std::vector<UCHAR>& bytes) {
     SetupApiState& s = State();
@@ -363,12 +410,9 @@ BOOL SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
 }
 
 BOOL SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP_DEVINFO_DATA DeviceInfoData) {
-    if (Injected(SetupApiCall::EnumDeviceInfo)) {
-        return FALSE;
-    }
-    auto set = Lookup(DeviceInfoSet);
+    auto set = SetOfCall(SetupApiCall::EnumDeviceInfo, DeviceInfoSet);
     if (!set) {
-        return Fail(ERROR_INVALID_HANDLE);
+        return FALSE;
     }
     if (!DeviceInfoData) {
         return Fail(ERROR_INVALID_PARAMETER);
@@ -386,29 +430,12 @@ BOOL SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP_DEVINF
 BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Property,
                                        PDWORD PropertyRegDataType, PBYTE PropertyBuffer, DWORD PropertyBufferSize,
                                        PDWORD RequiredSize) {
-    if (Injected(SetupApiCall::GetDeviceRegistryProperty, Property)) {
-        return FALSE;
-    }
-    auto set = Lookup(DeviceInfoSet);
-    if (!set) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    if (!DeviceInfoData) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    if (DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) {
-        return Fail(ERROR_INVALID_USER_BUFFER);
-    }
-    if (!PropertyBuffer && PropertyBufferSize != 0) {
-        return Fail(ERROR_INVALID_USER_BUFFER);
-    }
-    const SetDevice* device = FindDevice(*set, DeviceInfoData->DevInst);
+    std::shared_ptr<const win32::DeviceInfoSet> set;
+    const PropertyForm* form = nullptr;
+    const SetDevice* device = PropertyTarget(SetupApiCall::GetDeviceRegistryProperty, DeviceInfoSet, DeviceInfoData,
+                                             Property, PropertyBuffer, PropertyBufferSize, set, form);
     if (!device) {
-        return Fail(ERROR_NO_SUCH_DEVINST);
-    }
-    const PropertyForm* form = FormOf(Property);
-    if (!form) {
-        return Fail(ERROR_INVALID_REG_PROPERTY);
+        return FALSE;
     }
     PDEVICE_OBJECT pdo = nt::pnp::PhysicalDeviceObject(device->instancePath);
     if (!pdo) {
@@ -439,25 +466,14 @@ BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA 
 
 BOOL SetupDiSetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Property,
                                        const BYTE* PropertyBuffer, DWORD PropertyBufferSize) {
-    if (Injected(SetupApiCall::SetDeviceRegistryProperty, Property)) {
+    std::shared_ptr<const win32::DeviceInfoSet> set;
+    const PropertyForm* form = nullptr;
+    const SetDevice* device = PropertyTarget(SetupApiCall::SetDeviceRegistryProperty, DeviceInfoSet, DeviceInfoData,
+                                             Property, PropertyBuffer, PropertyBufferSize, set, form);
+    if (!device) {
         return FALSE;
     }
-    auto set = Lookup(DeviceInfoSet);
-    if (!set) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    if (!DeviceInfoData) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    if (DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA) || (!PropertyBuffer && PropertyBufferSize != 0)) {
-        return Fail(ERROR_INVALID_USER_BUFFER);
-    }
-    const SetDevice* device = FindDevice(*set, DeviceInfoData->DevInst);
-    if (!device) {
-        return Fail(ERROR_NO_SUCH_DEVINST);
-    }
-    const PropertyForm* form = FormOf(Property);
-    if (!form || !form->settable) {
+    if (!form->settable) {
         return Fail(ERROR_INVALID_REG_PROPERTY);
     }
     SetupApiState& s = State();
@@ -474,23 +490,19 @@ BOOL SetupDiSetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA 
 BOOL SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
                                  const GUID* InterfaceClassGuid, DWORD MemberIndex,
                                  PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData) {
-    if (Injected(SetupApiCall::EnumDeviceInterfaces)) {
-        return FALSE;
-    }
-    auto set = Lookup(DeviceInfoSet);
+    auto set = SetOfCall(SetupApiCall::EnumDeviceInterfaces, DeviceInfoSet);
     if (!set) {
-        return Fail(ERROR_INVALID_HANDLE);
+        return FALSE;
     }
     if (!InterfaceClassGuid || !DeviceInterfaceData) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (DeviceInterfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA) ||
-        (DeviceInfoData && DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))) {
+    if (DeviceInterfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA)) {
         return Fail(ERROR_INVALID_USER_BUFFER);
     }
-    const SetDevice* device = nullptr;
-    if (DeviceInfoData && !(device = FindDevice(*set, DeviceInfoData->DevInst))) {
-        return Fail(ERROR_NO_SUCH_DEVINST);
+    const SetDevice* device = DeviceInfoData ? MemberOf(*set, DeviceInfoData) : nullptr;
+    if (DeviceInfoData && !device) {
+        return FALSE;
     }
     DWORD seen = 0;
     for (size_t i = 0; i < set->interfaces.size(); ++i) {
@@ -511,12 +523,9 @@ BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO DeviceInfoSet, PSP_DEVICE_INTERFA
                                       PSP_DEVICE_INTERFACE_DETAIL_DATA_A DeviceInterfaceDetailData,
                                       DWORD DeviceInterfaceDetailDataSize, PDWORD RequiredSize,
                                       PSP_DEVINFO_DATA DeviceInfoData) {
-    if (Injected(SetupApiCall::GetDeviceInterfaceDetail)) {
-        return FALSE;
-    }
-    auto set = Lookup(DeviceInfoSet);
+    auto set = SetOfCall(SetupApiCall::GetDeviceInterfaceDetail, DeviceInfoSet);
     if (!set) {
-        return Fail(ERROR_INVALID_HANDLE);
+        return FALSE;
     }
     if (!DeviceInterfaceData) {
         return Fail(ERROR_INVALID_PARAMETER);
