@@ -101,27 +101,22 @@ CString SymbolicLinkNameOf(LPCSTR lpszDevicePath) {
     return CString(lpszDevicePath);
 }
 
-CDeviceClass::CDeviceClass() : CDeviceClass(CurrentSchema) {
+CDeviceClass::CDeviceClass() {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "CDeviceClass constructor");
 }
 
-CDeviceClass::CDeviceClass(UINT nSchema)
-    : m_ClassGuid{}, m_nSchema(nSchema), m_hDevInfo(nullptr),
-      m_hInterfaceInfo(nullptr), m_DevInfoData{}, m_DevInterfaceData{} {
+CDeviceClass::CDeviceClass(UINT nSchema) : m_nSchema(nSchema) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "CDeviceClass(schema) constructor");
 }
 
-CDeviceClass::CDeviceClass(const GUID* pClassGuid, LPCSTR lpszDriverKey) : CDeviceClass(CurrentSchema) {
+CDeviceClass::CDeviceClass(const GUID* pClassGuid, LPCSTR lpszDriverKey)
+    : m_DriverKey(lpszDriverKey), m_ClassGuid(pClassGuid ? *pClassGuid : GUID{}) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "CDeviceClass(guid*,key) constructor");
-    if (pClassGuid)
-        m_ClassGuid = *pClassGuid;
-    m_DriverKey = lpszDriverKey;
 }
 
-CDeviceClass::CDeviceClass(const GUID& classGuid, LPCSTR lpszDriverKey) : CDeviceClass(CurrentSchema) {
+CDeviceClass::CDeviceClass(const GUID& classGuid, LPCSTR lpszDriverKey)
+    : m_DriverKey(lpszDriverKey), m_ClassGuid(classGuid) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "CDeviceClass(guid&,key) constructor");
-    m_ClassGuid = classGuid;
-    m_DriverKey = lpszDriverKey;
 }
 
 CDeviceClass::~CDeviceClass() {

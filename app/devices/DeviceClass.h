@@ -58,18 +58,18 @@ public:
     void Serialize(CArchive& ar) override;
 
     CString m_DriverKey;
-    GUID m_ClassGuid;
+    GUID m_ClassGuid{};
     CString m_ClassName;
     CString m_DeviceDescription;
     CStringArray m_HardwareIDs;
     CStringArray m_CompatibleIDs;
     CString m_PDOName;
     CString m_EnumeratorName;
-    UINT m_nSchema;
-    HDEVINFO m_hDevInfo;       // open only during LocateDeviceInfo
-    HDEVINFO m_hInterfaceInfo; // open only during GetSymbolicLink
-    SP_DEVINFO_DATA m_DevInfoData;
-    SP_DEVICE_INTERFACE_DATA m_DevInterfaceData;
+    UINT m_nSchema = CurrentSchema;
+    HDEVINFO m_hDevInfo = nullptr;       // open only during LocateDeviceInfo
+    HDEVINFO m_hInterfaceInfo = nullptr; // open only during GetSymbolicLink
+    SP_DEVINFO_DATA m_DevInfoData{};
+    SP_DEVICE_INTERFACE_DATA m_DevInterfaceData{};
     // Parallel lists: entry i of the links and device names belongs to interface class i.
     CArray<const GUID*, const GUID*> m_InterfaceGuids;
     CStringArray m_SymbolicLinks;

@@ -97,6 +97,49 @@ std::unique_ptr<CDeviceClass> RecordFor(PDEVICE_OBJECT pdo, Kind kind) {
     return record;
 }
 
+TEST(DeviceClassTexts, GuidsAndLinkNames) {
+    EXPECT_STREQ(FormatGuid(GUID_DEVINTERFACE_NEC_USB3_HUB), "{c7426f31-6b8e-47d5-bae8-35faf7ff53d9}");
+    EXPECT_STREQ(FormatGuid(GUID{}), "{00000000-0000-0000-0000-000000000000}");
+
+    struct {
+        const char* devicePath;
+        const char* linkName;
+    } const paths[] = {
+        {"\\\\?\\PCI#VEN_7A51#0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}",
+         "PCI#VEN_7A51#0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}"},
+        {"\\\\.\\HCD0", "HCD0"}, // the other spelling of the same prefix
+        {"HCD0", "HCD0"},
+        {"\\\\?", "\\\\?"},
+        {"", ""},
+    };
+    for (const auto& p : paths)
+        EXPECT_STREQ(SymbolicLinkNameOf(p.devicePath), p.linkName) << p.devicePath;
+}
+
+TEST(DeviceClassTexts, ConstructionKeepsClassAndKeyAndOpensNothing) {
+    std::unique_ptr<CDeviceClass> created(
+        CDeviceClass::Create(GUID_DEVCLASS_USB, "{36FC9E60-C465-11CF-8056-444553540000}\\0003"));
+    ASSERT_NE(created, nullptr);
+    CDeviceClass byPointer(&GUID_DEVCLASS_USB, "key");
+    CDeviceClass byNull(static_cast<const GUID*>(nullptr), nullptr);
+    CDeviceClass forLoading(3);
+    EXPECT_EQ(created->m_ClassGuid, GUID_DEVCLASS_USB);
+    EXPECT_STREQ(created->m_DriverKey, "{36FC9E60-C465-11CF-8056-444553540000}\\0003");
+    EXPECT_EQ(byPointer.m_ClassGuid, GUID_DEVCLASS_USB);
+    EXPECT_EQ(byNull.m_ClassGuid, GUID{});
+    EXPECT_STREQ(byNull.m_DriverKey, "");
+    EXPECT_EQ(forLoading.m_nSchema, 3u);
+    EXPECT_EQ(created->m_nSchema, CDeviceClass::CurrentSchema);
+    for (const CDeviceClass* record : {created.get(), &byPointer, &byNull, &forLoading}) {
+        EXPECT_EQ(record->m_hDevInfo, nullptr);
+        EXPECT_EQ(record->m_hInterfaceInfo, nullptr);
+        EXPECT_EQ(record->m_InterfaceGuids.GetSize(), 0);
+        EXPECT_TRUE(record->IsKindOf(RUNTIME_CLASS(CDeviceClass)));
+    }
+    std::unique_ptr<CObject> dynamic(RUNTIME_CLASS(CDeviceClass)->CreateObject());
+    EXPECT_NE(dynamic, nullptr);
+}
+
 class DeviceClassLookup : public tdl::test::MachineTest {
 protected:
     void Start(Release release = Release::Windows7) {
