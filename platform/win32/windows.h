@@ -16,5 +16,8 @@
 #include "WinRegistry.h"
 #include "WinEnvironment.h"
 #include "WinUserTypes.h"
+#include "WinRect.h"
+#include "WinGdi.h"
+#include "WinUserDraw.h"
 #include "evntrace.h"
 #include "WinDeviceIo.h"
