@@ -21,3 +21,8 @@
 #include "WinUserDraw.h"
 #include "evntrace.h"
 #include "WinDeviceIo.h"
+#include "WinMessages.h"
+#include "WinUser.h"
+#include "WinInput.h"
+#include "WinPaint.h"
+#include "WinMessageBox.h"
