@@ -8,6 +8,7 @@ IMPLEMENT_DYNAMIC(CMemoryException, CSimpleException)
 IMPLEMENT_DYNAMIC(CNotSupportedException, CSimpleException)
 IMPLEMENT_DYNAMIC(CInvalidArgException, CSimpleException)
 IMPLEMENT_DYNAMIC(CUserException, CSimpleException)
+IMPLEMENT_DYNAMIC(CResourceException, CSimpleException)
 IMPLEMENT_DYNAMIC(CArchiveException, CException)
 IMPLEMENT_DYNAMIC(CFileException, CException)
 
@@ -224,6 +225,10 @@ void AFXAPI AfxThrowInvalidArgException() {
 
 void AFXAPI AfxThrowUserException() {
     throw new CUserException();
+}
+
+void AFXAPI AfxThrowResourceException() {
+    throw new CResourceException();
 }
 
 void AFXAPI AfxThrowArchiveException(int cause, LPCTSTR lpszArchiveName) {

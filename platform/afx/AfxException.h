@@ -72,6 +72,16 @@ protected:
     LPCTSTR GetMessageText() const override { return "The operation was stopped by the user."; }
 };
 
+// A resource (a window class, a menu, a string) the program needs could not be had.
+class CResourceException : public CSimpleException {
+    DECLARE_DYNAMIC(CResourceException)
+public:
+    explicit CResourceException(BOOL bAutoDelete = TRUE) : CSimpleException(bAutoDelete) {}
+
+protected:
+    LPCTSTR GetMessageText() const override { return "A required resource was unavailable."; }
+};
+
 class CArchiveException : public CException {
     DECLARE_DYNAMIC(CArchiveException)
 public:
@@ -130,5 +140,6 @@ public:
 
 [[noreturn]] void AFXAPI AfxThrowNotSupportedException();
 [[noreturn]] void AFXAPI AfxThrowUserException();
+[[noreturn]] void AFXAPI AfxThrowResourceException();
 [[noreturn]] void AFXAPI AfxThrowArchiveException(int cause, LPCTSTR lpszArchiveName = nullptr);
 [[noreturn]] void AFXAPI AfxThrowFileException(int cause, LONG lOsError = -1, LPCTSTR lpszFileName = nullptr);
