@@ -1,5 +1,7 @@
 #include "app/devices/DeviceClass.h"
 
+#include <afxwin.h>
+
 #include <cstring>
 #include <new>
 
@@ -7,13 +9,6 @@
 #include "app/devices/SymbolicLink.h"
 
 IMPLEMENT_SERIAL(CDeviceClass, CObject, VERSIONABLE_SCHEMA | CDeviceClass::CurrentSchema)
-
-#ifndef MB_ICONERROR
-#define MB_ICONERROR 0x00000010L
-#endif
-#ifndef MB_ICONEXCLAMATION
-#define MB_ICONEXCLAMATION 0x00000030L
-#endif
 
 namespace {
 
@@ -30,12 +25,11 @@ bool RunningOnWindows2000() {
     return GetVersionExA(&version) && version.dwMajorVersion == 5 && version.dwMinorVersion == 0;
 }
 
-// Messages while loading a file. The framework's message box is not there yet; until it is, the text goes to
-// the debugger output, where it is seen and can be checked.
-void ShowLoadMessage(LPCSTR lpszText, UINT nType) {
-    (void)nType;
-    OutputDebugStringA(lpszText);
-    OutputDebugStringA("\n");
+// A message box as the framework shows one: the application's name as caption. The framework's own
+// AfxMessageBox answers without showing anything until its window-system part is in, so the box is asked for
+// here directly.
+void ShowMessage(LPCSTR lpszText, UINT nType) {
+    MessageBoxA(nullptr, lpszText, AfxGetAppName(), nType);
 }
 
 void WriteStrings(CArchive& ar, const CStringArray& strings) {
@@ -253,7 +247,9 @@ BOOL CDeviceClass::GetRegistryMultiString(DWORD dwProperty, CStringArray& values
     try {
         pBuffer = static_cast<char*>(AfxAllocateRaw(dwSize + 1));
     } catch (CMemoryException* e) {
-        e->ReportError(MB_ICONEXCLAMATION);
+        char szMessage[256];
+        e->GetErrorMessage(szMessage, sizeof szMessage);
+        ShowMessage(szMessage, MB_ICONEXCLAMATION);
         e->Delete();
         return FALSE;
     }
@@ -414,7 +410,7 @@ void CDeviceClass::LoadInterfaceLists(CArchive& ar) {
         const GUID* pKnown = FindKnownInterfaceGuid(guid);
         if (!pKnown) {
             TDL_TRACE(TRACE_ERROR, TRACE_AREA_SERIALIZE, "Unexpected GUID type");
-            ShowLoadMessage("Unexpected Device Interface GUID encountered in Log File", MB_ICONERROR);
+            ShowMessage("Unexpected Device Interface GUID encountered in Log File", MB_ICONERROR);
         }
         guids.Add(pKnown);
     }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "WinDebugControl.h"
+#include "WinUiControl.h"
 #include "devguid.h"
 
 namespace {
@@ -96,16 +96,23 @@ std::vector<std::string> Strings(const CStringArray& array) {
     return strings;
 }
 
+// The message boxes about an unknown interface class, each with the error icon.
 size_t MessagesShown() {
     size_t count = 0;
-    for (const std::string& line : win32::DebugOutput())
-        count += line.find(kUnexpectedGuidMessage) != std::string::npos;
+    for (const win32::ModalRequest& request : win32::ModalRequests()) {
+        if (request.kind == win32::ModalKind::MessageBox && request.text == kUnexpectedGuidMessage) {
+            EXPECT_EQ(request.style & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
+            ++count;
+        }
+    }
     return count;
 }
 
+// Message boxes are answered by the scripts a test queues, and counted.
 class DeviceClassSerialize : public ::testing::Test {
 protected:
-    void SetUp() override { win32::ClearDebugOutput(); }
+    void SetUp() override { win32::ClearModalRequests(); }
+    void TearDown() override { win32::ClearModalRequests(); }
 };
 
 TEST_F(DeviceClassSerialize, StoresTheGoldenBytesAndLoadsThemBack) {
@@ -206,7 +213,9 @@ TEST_F(DeviceClassSerialize, InterfaceListsStayInStep) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        win32::ClearDebugOutput();
+        win32::ClearModalRequests();
+        for (size_t i = 0; i < c.messages; ++i)
+            win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, kUnexpectedGuidMessage);
         Bytes bytes = CommonPart();
         bytes.U32(static_cast<DWORD>(c.guids.size()));
         for (const GUID& guid : c.guids)
@@ -228,6 +237,8 @@ TEST_F(DeviceClassSerialize, InterfaceListsStayInStep) {
         EXPECT_EQ(Strings(loaded.m_SymbolicLinks), c.keptLinks);
         EXPECT_EQ(Strings(loaded.m_DeviceNames), c.keptNames);
         EXPECT_EQ(MessagesShown(), c.messages);
+        EXPECT_EQ(win32::PendingModalScripts(), 0u);
+        EXPECT_TRUE(win32::UnexpectedModalRequests().empty());
     }
 }
 
