@@ -80,6 +80,7 @@ public:
     BOOL m_bModified = FALSE;
     BOOL m_bAutoDelete = TRUE; // deleted when closed
     BOOL m_bEmbedded = FALSE;
+    BOOL m_bClosing = FALSE; // OnCloseDocument is closing the frames
 
 protected:
     DECLARE_MESSAGE_MAP()

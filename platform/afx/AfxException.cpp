@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "AfxMessageBox.h"
+
 IMPLEMENT_DYNAMIC(CException, CObject)
 IMPLEMENT_DYNAMIC(CSimpleException, CException)
 IMPLEMENT_DYNAMIC(CMemoryException, CSimpleException)
@@ -110,10 +112,13 @@ BOOL CException::GetErrorMessage(LPTSTR lpszError, UINT nMaxError, PUINT pnHelpC
     return FALSE;
 }
 
-int CException::ReportError(UINT, UINT) {
-    char message[512];
-    GetErrorMessage(message, sizeof message);
-    return 1; // IDOK
+int CException::ReportError(UINT nType, UINT nMessageID) {
+    char message[512] = {};
+    if (GetErrorMessage(message, sizeof message) && message[0] != '\0')
+        return AfxMessageBox(message, nType);
+    if (nMessageID != 0)
+        return AfxMessageBox(nMessageID, nType);
+    return AfxMessageBox("No error message is available.", nType);
 }
 
 BOOL CSimpleException::GetErrorMessage(LPTSTR lpszError, UINT nMaxError, PUINT pnHelpContext) const {

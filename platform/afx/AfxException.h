@@ -19,8 +19,8 @@ public:
     // Copies a message that describes the exception into lpszError (at most nMaxError characters,
     // terminator included). FALSE when there is no message.
     virtual BOOL GetErrorMessage(LPTSTR lpszError, UINT nMaxError, PUINT pnHelpContext = nullptr) const;
-    // There is no message box in this layer: the message is built and the result is IDOK (1).
-    virtual int ReportError(UINT nType = 0, UINT nMessageID = 0);
+    // Shows the message (or string nMessageID when there is none) in a message box; the box's answer.
+    virtual int ReportError(UINT nType = 0x00000030L /* MB_ICONEXCLAMATION */, UINT nMessageID = 0);
 
     BOOL m_bAutoDelete;
 };

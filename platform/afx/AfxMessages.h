@@ -3,20 +3,7 @@
 // ids of its menus (File, Window, View).
 #pragma once
 
-#include "WinUserTypes.h"
-
-#ifndef WM_NOTIFY
-#define WM_NOTIFY 0x004E
-#endif
-#ifndef WM_COMMAND
-#define WM_COMMAND 0x0111
-#endif
-#ifndef WM_USER
-#define WM_USER 0x0400
-#endif
-#ifndef WM_APP
-#define WM_APP 0x8000
-#endif
+#include "windows.h"
 
 // The header every notification starts with (x64 layout).
 typedef struct tagNMHDR {

@@ -101,6 +101,10 @@ private:
     CString m_strCmdLine;
 };
 
+// The program's start: the application object's InitApplication, InitInstance, then Run; a failed
+// InitInstance still runs ExitInstance, whose result is the exit code.
+int AFXAPI AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmdLine, int nCmdShow);
+
 // The current application object (nullptr when none runs).
 CWinApp* AFXAPI AfxGetApp();
 LPCTSTR AFXAPI AfxGetAppName();

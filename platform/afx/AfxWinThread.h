@@ -26,6 +26,14 @@ public:
 
     virtual CWnd* GetMainWnd();
     virtual BOOL InitInstance();
+    // The message loop: OnIdle with a growing count while the queue is empty, until WM_QUIT; then
+    // ExitInstance, whose result it returns.
+    virtual int Run();
+    // One message: FALSE at WM_QUIT.
+    virtual BOOL PumpMessage();
+    virtual BOOL PreTranslateMessage(MSG* pMsg);
+    // Idle work; count 0 updates the main window's bars. TRUE asks for more idle calls.
+    virtual BOOL OnIdle(LONG lCount);
     virtual int ExitInstance();
     // Ends the object after its thread ended: deletes it when m_bAutoDelete is set.
     virtual void Delete();

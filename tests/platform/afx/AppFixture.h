@@ -15,6 +15,7 @@
 
 #include "NtRegistryStore.h"
 #include "WinModulesControl.h"
+#include "WinUiControl.h"
 
 namespace afx_test {
 
@@ -27,6 +28,7 @@ protected:
                                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir);
+        win32::ClearModalRequests();
     }
     void TearDown() override {
         std::filesystem::remove_all(m_dir);
@@ -61,6 +63,16 @@ protected:
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
+    }
+
+    // The texts of the message boxes shown since the last call.
+    static std::vector<std::string> TakeBoxes() {
+        std::vector<std::string> texts;
+        for (const win32::ModalRequest& request : win32::ModalRequests())
+            if (request.kind == win32::ModalKind::MessageBox)
+                texts.push_back(request.text);
+        win32::ClearModalRequests();
+        return texts;
     }
 
     std::filesystem::path m_dir;

@@ -62,12 +62,13 @@ TEST_F(DocumentTest, FailedSavesLeaveTheFileAndTheDocumentAsTheyWere) {
         CTextDoc::Failure failure;
         bool noTemporaryFilePossible;
         bool saved;
+        size_t boxes;
     };
     const Case cases[] = {
-        {"archive error midway", CTextDoc::archiveError, false, false},
-        {"user cancel midway", CTextDoc::userCancel, false, false},
-        {"no temporary file possible in the folder", CTextDoc::none, true, false},
-        {"full write", CTextDoc::none, false, true},
+        {"archive error midway", CTextDoc::archiveError, false, false, 1},
+        {"user cancel midway", CTextDoc::userCancel, false, false, 0},
+        {"no temporary file possible in the folder", CTextDoc::none, true, false, 1},
+        {"full write", CTextDoc::none, false, true, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -91,7 +92,12 @@ TEST_F(DocumentTest, FailedSavesLeaveTheFileAndTheDocumentAsTheyWere) {
         doc.m_failure = c.failure;
         doc.SetModifiedFlag(TRUE);
 
+        TakeBoxes();
         EXPECT_EQ(doc.DoFileSave(), c.saved ? TRUE : FALSE);
+        std::vector<std::string> boxes = TakeBoxes();
+        ASSERT_EQ(boxes.size(), c.boxes);
+        if (c.boxes != 0)
+            EXPECT_EQ(boxes[0].rfind("The document could not be saved.", 0), 0u) << boxes[0];
         EXPECT_EQ(ReadFile(target), c.saved ? doc.m_text : "earlier contents");
         EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"a.log"}); // no temporary file left
         EXPECT_EQ(std::string(doc.GetPathName()), target);
@@ -151,6 +157,10 @@ TEST_F(DocumentTest, LoadingKnowsItsDocumentAndAFailedLoadIsUndone) {
     EXPECT_EQ(doc.m_text, "");
     EXPECT_EQ(doc.m_nDeleteContents, deletes + 2); // before reading, and to undo what was read
     EXPECT_FALSE(doc.OnOpenDocument(PathOf("missing.log").c_str()));
+    std::vector<std::string> boxes = TakeBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_NE(boxes[0].find("unsupported version"), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[1].find("not found"), std::string::npos) << boxes[1];
 }
 
 TEST_F(DocumentTest, TemplatesByExtensionAndTheOpenFilter) {

@@ -114,6 +114,7 @@ TEST_F(WinAppTest, RecentFilesNewestFirstAndReadBackByTheNextApplicationObject) 
     WriteFile(paths[3], "bad");
     EXPECT_TRUE(second.OnCmdMsg(ID_FILE_MRU_FILE1 + 2, CN_COMMAND, nullptr, nullptr));
     EXPECT_EQ(std::string(list[2]), paths[2]);
+    EXPECT_EQ(TakeBoxes().size(), 1u);
     EXPECT_TRUE(second.OnCmdMsg(ID_FILE_MRU_FILE1 + 2, CN_COMMAND, nullptr, nullptr));
     EXPECT_EQ(std::string(list[0]), paths[2]); // opened: first now
     EXPECT_EQ(second.GetOpenDocumentCount(), 1);
@@ -171,6 +172,7 @@ TEST_F(WinAppTest, ShellCommandNewGoesThroughTheMapAndOpenThroughTheTemplates) {
     EXPECT_EQ(app.GetOpenDocumentCount(), 1);
     info.m_strFileName = PathOf("missing.tdloft").c_str();
     EXPECT_FALSE(app.ProcessShellCommand(info));
+    EXPECT_EQ(TakeBoxes().size(), 1u);
     app.CloseAllDocuments(FALSE);
 }
 
