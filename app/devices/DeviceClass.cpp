@@ -25,13 +25,6 @@ bool RunningOnWindows2000() {
     return GetVersionExA(&version) && version.dwMajorVersion == 5 && version.dwMinorVersion == 0;
 }
 
-// A message box as the framework shows one: the application's name as caption. The framework's own
-// AfxMessageBox answers without showing anything until its window-system part is in, so the box is asked for
-// here directly.
-void ShowMessage(LPCSTR lpszText, UINT nType) {
-    MessageBoxA(nullptr, lpszText, AfxGetAppName(), nType);
-}
-
 void WriteStrings(CArchive& ar, const CStringArray& strings) {
     ar << static_cast<DWORD>(strings.GetSize());
     for (INT_PTR i = 0; i < strings.GetSize(); ++i)
@@ -247,9 +240,7 @@ BOOL CDeviceClass::GetRegistryMultiString(DWORD dwProperty, CStringArray& values
     try {
         pBuffer = static_cast<char*>(AfxAllocateRaw(dwSize + 1));
     } catch (CMemoryException* e) {
-        char szMessage[256];
-        e->GetErrorMessage(szMessage, sizeof szMessage);
-        ShowMessage(szMessage, MB_ICONEXCLAMATION);
+        e->ReportError(MB_ICONEXCLAMATION);
         e->Delete();
         return FALSE;
     }
@@ -410,7 +401,7 @@ void CDeviceClass::LoadInterfaceLists(CArchive& ar) {
         const GUID* pKnown = FindKnownInterfaceGuid(guid);
         if (!pKnown) {
             TDL_TRACE(TRACE_ERROR, TRACE_AREA_SERIALIZE, "Unexpected GUID type");
-            ShowMessage("Unexpected Device Interface GUID encountered in Log File", MB_ICONERROR);
+            AfxMessageBox("Unexpected Device Interface GUID encountered in Log File", MB_ICONERROR);
         }
         guids.Add(pKnown);
     }
