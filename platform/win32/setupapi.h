@@ -95,7 +95,7 @@ BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA 
                                        PDWORD RequiredSize);
 // Sets a property the installer may change (description, hardware and compatible IDs, friendly name,
 // location, manufacturer) to the bytes given, in the form the property reads (a REG_MULTI_SZ list for the IDs);
-// it then reads so until the machine is reset. No bytes: the device's own value again.
+// every set reads it so from then on. No bytes: the device's own value again.
 BOOL SetupDiSetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Property,
                                        const BYTE* PropertyBuffer, DWORD PropertyBufferSize);
 
