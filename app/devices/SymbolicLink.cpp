@@ -46,11 +46,16 @@ BOOL ToUnicode(LPCSTR lpszName, UNICODE_STRING& name) {
     return NT_SUCCESS(g_RtlAnsiStringToUnicodeString(&name, &ansi, TRUE));
 }
 
-HANDLE Open(PFN_ZW_OPEN_OBJECT pfnOpen, UNICODE_STRING& name, HANDLE hRoot) {
+// The native access rights the program asks for (the user-mode headers do not carry them).
+constexpr ACCESS_MASK kDirectoryQuery = 0x0001;
+constexpr ACCESS_MASK kSymbolicLinkQuery = 0x0001;
+
+// Opens `name` (relative to hRoot when given), case-insensitively; null when it cannot be opened.
+HANDLE Open(PFN_ZW_OPEN_OBJECT pfnOpen, UNICODE_STRING& name, HANDLE hRoot, ACCESS_MASK access) {
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, hRoot, nullptr);
     HANDLE handle = nullptr;
-    return NT_SUCCESS(pfnOpen(&handle, 1 /* DIRECTORY_QUERY, SYMBOLIC_LINK_QUERY */, &attributes)) ? handle : nullptr;
+    return NT_SUCCESS(pfnOpen(&handle, access, &attributes)) ? handle : nullptr;
 }
 
 // Reads the open link into the caller's buffer; see QuerySymbolicLinkTarget.
@@ -122,10 +127,10 @@ BOOL QuerySymbolicLinkTarget(LPCSTR lpszDirectory, LPCSTR lpszLinkName, LPSTR lp
     BOOL bResult = FALSE;
     UNICODE_STRING directoryName;
     if (ToUnicode(lpszDirectory, directoryName)) {
-        if (HANDLE hDirectory = Open(g_ZwOpenDirectoryObject, directoryName, nullptr)) {
+        if (HANDLE hDirectory = Open(g_ZwOpenDirectoryObject, directoryName, nullptr, kDirectoryQuery)) {
             UNICODE_STRING linkName;
             if (ToUnicode(lpszLinkName, linkName)) {
-                if (HANDLE hLink = Open(g_ZwOpenSymbolicLinkObject, linkName, hDirectory)) {
+                if (HANDLE hLink = Open(g_ZwOpenSymbolicLinkObject, linkName, hDirectory, kSymbolicLinkQuery)) {
                     bResult = ReadTarget(hLink, lpszTarget, nTargetSize);
                     g_ZwClose(hLink);
                 }
