@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+class CEventTrace;
+
 enum TraceLevel : UCHAR {
     TRACE_ERROR = 2,
     TRACE_WARNING = 3,
@@ -41,6 +43,15 @@ enum TraceArea : ULONG {
     TRACE_AREA_ARRIVAL = 0x10000000,          // arrival and removal
     TRACE_AREA_ARRIVAL_PROCESSING = 0x20000000,
 };
+
+// The provider every trace goes through: the one installed (the application object installs its member for its
+// lifetime), else a process-wide one that registers itself on first use, so a class traces, and its tests see
+// the events, without an application object.
+CEventTrace& TheEventTrace();
+// Installs `provider` (null goes back to the process-wide one) and returns the one installed before. The
+// process-wide provider unregisters while another is installed, so a session enables only the one in use.
+// The owner uninstalls its provider before destroying it, once no other thread traces.
+CEventTrace* SetEventTraceProvider(CEventTrace* provider);
 
 // printf-style with the platform's conversions (%ld is 32 bits, %I64x, %p as 16 digits); the text is cut at
 // 511 characters. Nothing is formatted unless a session would receive the event.
