@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "app/core/OSVersion.h"
 #include "app/core/Trace.h"
 #include "app/devices/SymbolicLink.h"
 
@@ -17,13 +18,6 @@ constexpr ULONG kTargetBufferSize = MAX_PATH;
 // SetupDiEnumDeviceInterfaces failures in a row (other than the end of the set) after which the interface
 // search gives up: an error that persists would otherwise keep it asking for ever.
 constexpr int kMaxEnumFailuresInARow = 16;
-
-// Windows 2000 keeps user-visible links in "\??"; later systems in "\GLOBAL??".
-bool RunningOnWindows2000() {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    return GetVersionExA(&version) && version.dwMajorVersion == 5 && version.dwMinorVersion == 0;
-}
 
 void WriteStrings(CArchive& ar, const CStringArray& strings) {
     ar << static_cast<DWORD>(strings.GetSize());
@@ -346,7 +340,8 @@ BOOL CDeviceClass::GetDeviceInterfaceDetail(INT_PTR nInterface, PSP_DEVINFO_DATA
             m_SymbolicLinks.SetAtGrow(nInterface, devicePath);
             bResult = TRUE;
             char szTarget[kTargetBufferSize] = {};
-            const char* pszDirectory = RunningOnWindows2000() ? "\\??" : "\\GLOBAL??";
+            // Windows 2000 keeps the links user mode sees in "\??"; later systems in "\GLOBAL??".
+            const char* pszDirectory = COSVersion().m_bWin2000 ? "\\??" : "\\GLOBAL??";
             if (QuerySymbolicLinkTarget(pszDirectory, SymbolicLinkNameOf(devicePath), szTarget, sizeof szTarget))
                 m_DeviceNames.SetAtGrow(nInterface, CString(szTarget));
             else
