@@ -30,16 +30,36 @@ struct ModuleTable {
     std::map<const Module*, std::shared_ptr<Module>> loaded;   // by handle, while loads > 0
 };
 
+// Adds or replaces a registration; the caller holds the table's lock (or owns the table alone).
+template <class Exports>
+void AddModule(ModuleTable& t, const char* name, const Exports& exports, const char* filePath) {
+    auto module = std::make_shared<Module>();
+    module->key = ModuleKey(name);
+    module->filePath = filePath ? filePath : "\\Windows\\System32\\" + module->key + ".dll";
+    for (const ModuleExport& e : exports)
+        module->exports[e.name] = e.address;
+    t.registered[module->key] = std::move(module);
+}
+
+// The modules of the system itself, which a machine never lacks unless a test takes them away.
+void AddSystemModules(ModuleTable& t) { AddModule(t, "ntdll", internal::NtdllExports(), nullptr); }
+
 ModuleTable& Table() {
     static ModuleTable table;
+    static const bool systemModules = (AddSystemModules(table), true);
+    (void)systemModules;
     return table;
 }
 
 // The program's module handle: any stable address distinct from every Module.
 char g_programModule;
 
-HMODULE ProgramHandle() { return reinterpret_cast<HMODULE>(&g_programModule); }
-HMODULE HandleOf(const Module* module) { return reinterpret_cast<HMODULE>(const_cast<Module*>(module)); }
+HMODULE ProgramHandle() {
+    return reinterpret_cast<HMODULE>(&g_programModule);
+}
+HMODULE HandleOf(const Module* module) {
+    return reinterpret_cast<HMODULE>(const_cast<Module*>(module));
+}
 
 } // namespace
 
@@ -50,7 +70,7 @@ std::string ModuleKey(const char* name) {
         text.erase(0, slash + 1);
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    for (const char* extension : {".dll", ".exe", "."}) {
+    for (const char* extension : {".dll", ".exe", ".ocx", "."}) {
         size_t n = std::char_traits<char>::length(extension);
         if (text.size() > n && text.compare(text.size() - n, n, extension) == 0) {
             text.erase(text.size() - n);
@@ -61,14 +81,9 @@ std::string ModuleKey(const char* name) {
 }
 
 void RegisterModule(const char* name, std::initializer_list<ModuleExport> exports, const char* filePath) {
-    auto module = std::make_shared<Module>();
-    module->key = ModuleKey(name);
-    module->filePath = filePath ? filePath : "\\Windows\\System32\\" + module->key + ".dll";
-    for (const ModuleExport& e : exports)
-        module->exports[e.name] = e.address;
     ModuleTable& t = Table();
     std::lock_guard guard(t.lock);
-    t.registered[module->key] = std::move(module);
+    AddModule(t, name, exports, filePath);
 }
 
 void UnregisterModule(const char* name) {
@@ -81,6 +96,7 @@ void ResetModules() {
     ModuleTable& t = Table();
     std::lock_guard guard(t.lock);
     t.registered.clear();
+    AddSystemModules(t);
 }
 
 int ModuleLoadCount(const char* name) {
@@ -137,7 +153,9 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
     return win32::HandleOf(it->second.get());
 }
 
-HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) { return LoadLibraryA(fileName); }
+HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) {
+    return LoadLibraryA(fileName);
+}
 
 BOOL FreeLibrary(HMODULE module) {
     if (module == win32::ProgramHandle())

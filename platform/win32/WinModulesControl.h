@@ -15,8 +15,7 @@ struct ModuleExport {
 };
 
 // An export from a function of any signature; callers cast the result of GetProcAddress back to it.
-template <class Function>
-ModuleExport Export(const char* name, Function* function) {
+template <class Function> ModuleExport Export(const char* name, Function* function) {
     // Through the generic function pointer type, which converts to any other without complaint.
     return ModuleExport{name, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function))};
 }
@@ -26,11 +25,11 @@ ModuleExport Export(const char* name, Function* function) {
 // an earlier registration of the name stay valid until freed.
 void RegisterModule(const char* name, std::initializer_list<ModuleExport> exports, const char* filePath = nullptr);
 void UnregisterModule(const char* name);
-// Forgets every registered module.
+// Forgets every registered module; the system's own "ntdll" is registered again, as it is at start.
 void ResetModules();
 // Outstanding LoadLibrary references of the module registered under `name` (0 when none or unknown).
 int ModuleLoadCount(const char* name);
-// The key a module name is matched by: no folder, no ".dll"/".exe", lower case.
+// The key a module name is matched by: no folder, no ".dll"/".exe"/".ocx", lower case.
 std::string ModuleKey(const char* name);
 
 } // namespace win32

@@ -28,3 +28,4 @@
 #include "WinInput.h"
 #include "WinPaint.h"
 #include "WinMessageBox.h"
+#include "WinCom.h"
