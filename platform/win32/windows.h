@@ -23,5 +23,8 @@
 #include "WinIcons.h"
 #include "WinMenus.h"
 #include "WinAccelerators.h"
+#include "WinImageList.h"
+#include "WinGlobalMemory.h"
+#include "WinClipboard.h"
 #include "evntrace.h"
 #include "WinDeviceIo.h"
