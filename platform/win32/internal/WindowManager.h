@@ -191,6 +191,8 @@ LONGLONG NextTimerDueLocked(DWORD thread); // LLONG_MAX: none
 bool TimerExistsLocked(HWND hwnd, UINT_PTR id, TIMERPROC proc);
 void KillWindowTimersLocked(HWND hwnd);
 void KillThreadTimersLocked(DWORD thread);
+// The window's image, made at its size when first needed (WinPaint.cpp).
+std::shared_ptr<WindowSurface> SurfaceOfLocked(Window& window);
 // Input (WinInput.cpp): what taking an input message changes (key state); the mouse position.
 void TookInputLocked(ThreadQueue& queue, const MSG& msg);
 POINT CursorPosLocked();
