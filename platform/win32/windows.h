@@ -33,3 +33,4 @@
 #include "WinInput.h"
 #include "WinPaint.h"
 #include "WinMessageBox.h"
+#include "dbt.h"
