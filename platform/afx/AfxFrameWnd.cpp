@@ -16,6 +16,7 @@ ON_WM_CREATE()
 ON_WM_CLOSE()
 ON_WM_DESTROY()
 ON_WM_SIZE()
+ON_WM_INITMENUPOPUP()
 ON_MESSAGE(WM_SETMESSAGESTRING, &CFrameWnd::OnSetMessageString)
 ON_MESSAGE(WM_IDLEUPDATECMDUI, &CFrameWnd::OnIdleUpdateCmdUI)
 ON_COMMAND_EX(ID_VIEW_STATUS_BAR, &CFrameWnd::OnBarCheck)
@@ -37,7 +38,7 @@ CFrameWnd::~CFrameWnd() {
 BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT& cs) {
     if (cs.lpszClass == nullptr)
         cs.lpszClass = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorA(nullptr, IDC_ARROW),
-                                           reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)));
+                                           reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)), m_hIcon);
     return CWnd::PreCreateWindow(cs);
 }
 
@@ -193,6 +194,13 @@ void CFrameWnd::OnClose() {
 
 void CFrameWnd::OnDestroy() {
     m_pViewActive = nullptr;
+    // The frame's own menu goes with it; a menu it only shows (a template's) stays its owner's.
+    if (m_hMenuDefault != nullptr && ::IsMenu(m_hMenuDefault)) {
+        if (::GetMenu(m_hWnd) == m_hMenuDefault)
+            ::SetMenu(m_hWnd, nullptr);
+        ::DestroyMenu(m_hMenuDefault);
+    }
+    m_hMenuDefault = nullptr;
     CWnd::OnDestroy();
 }
 

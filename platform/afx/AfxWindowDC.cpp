@@ -1,11 +1,9 @@
 #include "AfxWindowDC.h"
 
-#include "AfxException.h"
 #include "AfxWnd.h"
 
 CPaintDC::CPaintDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd) {
-    if (!Attach(::BeginPaint(m_hWnd, &m_ps)))
-        AfxThrowResourceException();
+    Attach(::BeginPaint(m_hWnd, &m_ps));
 }
 
 CPaintDC::~CPaintDC() {

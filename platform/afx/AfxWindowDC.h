@@ -7,7 +7,8 @@ class CWnd;
 
 class CPaintDC : public CDC {
 public:
-    explicit CPaintDC(CWnd* pWnd); // throws CResourceException when no DC can be had
+    // Without a drawing context (the window system could give none) m_hDC stays null and nothing is drawn.
+    explicit CPaintDC(CWnd* pWnd);
     ~CPaintDC() override;
     PAINTSTRUCT m_ps{};
 

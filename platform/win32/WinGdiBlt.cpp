@@ -126,9 +126,14 @@ BOOL Transfer(DeviceContext& target, RECT to, DeviceContext* source, RECT from, 
     return TRUE;
 }
 
+// A negative extent runs leftwards or upwards from the pixel at `at`: (x, -w) covers x - w + 1 to x.
 RECT FromOriginSize(POINT at, int width, int height) {
-    return RECT{std::min<LONG>(at.x, at.x + width), std::min<LONG>(at.y, at.y + height),
-                std::max<LONG>(at.x, at.x + width), std::max<LONG>(at.y, at.y + height)};
+    RECT r;
+    r.left = width < 0 ? at.x + width + 1 : at.x;
+    r.right = width < 0 ? at.x + 1 : at.x + width;
+    r.top = height < 0 ? at.y + height + 1 : at.y;
+    r.bottom = height < 0 ? at.y + 1 : at.y + height;
+    return r;
 }
 
 } // namespace

@@ -42,10 +42,13 @@ HWND MakeHandle(size_t index, WORD generation) {
 struct QueueHolder {
     std::shared_ptr<ThreadQueue> queue;
     ~QueueHolder();
+    void Release();
 };
 thread_local QueueHolder t_queue;
 
-QueueHolder::~QueueHolder() {
+QueueHolder::~QueueHolder() { Release(); }
+
+void QueueHolder::Release() {
     if (!queue)
         return;
     std::vector<WindowPtr> dropped; // released after the lock: a surface's end may take other locks
@@ -70,6 +73,7 @@ QueueHolder::~QueueHolder() {
     NotifyUser();
     for (auto& window : dropped)
         window->children.clear();
+    queue.reset();
 }
 
 } // namespace
@@ -174,6 +178,8 @@ HWND DesktopWindowLocked() {
     }
     return s.desktop->hwnd;
 }
+
+void EndThreadQueue() { t_queue.Release(); }
 
 std::shared_ptr<ThreadQueue> CurrentQueue() {
     if (t_queue.queue)

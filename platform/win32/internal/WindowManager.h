@@ -142,6 +142,8 @@ HWND DesktopWindowLocked();
 // The calling thread's queue, created on first use; at the thread's end its windows and timers go, without
 // messages (their procedures' objects may be gone), and threads waiting on its sends are released.
 std::shared_ptr<ThreadQueue> CurrentQueue();
+// Ends the calling thread's queue now (a thread of CreateThread, before its handle is signalled).
+void EndThreadQueue();
 std::shared_ptr<ThreadQueue> QueueOfThreadLocked(DWORD thread);
 
 std::shared_ptr<WindowClass> FindClassLocked(LPCSTR name);
@@ -189,6 +191,8 @@ LONGLONG NextTimerDueLocked(DWORD thread); // LLONG_MAX: none
 bool TimerExistsLocked(HWND hwnd, UINT_PTR id, TIMERPROC proc);
 void KillWindowTimersLocked(HWND hwnd);
 void KillThreadTimersLocked(DWORD thread);
+// The window's image, made at its size when first needed (WinPaint.cpp).
+std::shared_ptr<WindowSurface> SurfaceOfLocked(Window& window);
 // Input (WinInput.cpp): what taking an input message changes (key state); the mouse position.
 void TookInputLocked(ThreadQueue& queue, const MSG& msg);
 POINT CursorPosLocked();
