@@ -51,12 +51,17 @@ void CGkPropertyGrid::OnPaint() {
 }
 
 void CGkPropertyGrid::DrawRows(CDC* pDC, const CRect& rcRows, const std::vector<GkPropertyGridRow>& rows) {
+    // A row cut by the help area is drawn whole and clipped, so its text keeps its place.
+    int nSaved = pDC->SaveDC();
+    pDC->IntersectClipRect(&rcRows);
     for (int nRow = m_nTopIndex; nRow < static_cast<int>(rows.size()); ++nRow) {
         CRect rcRow = GetRowRect(nRow);
         if (rcRow.IsRectEmpty())
             break;
+        rcRow.bottom = rcRow.top + m_nRowHeight;
         DrawRow(pDC, rows[static_cast<size_t>(nRow)], rcRow);
     }
+    pDC->RestoreDC(nSaved);
 }
 
 void CGkPropertyGrid::DrawRow(CDC* pDC, const GkPropertyGridRow& row, const CRect& rcRow) {

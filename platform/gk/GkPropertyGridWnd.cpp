@@ -7,10 +7,10 @@
 
 namespace {
 
-constexpr int kIndent = 14;          // gutter width per level, and the glyph's column
-constexpr int kSplitterHeight = 3;   // between the rows and the help area
-constexpr int kSplitPercent = 45;    // the caption column's share of the width
-constexpr int kButtonPadding = 10;   // a button's width beyond its caption
+constexpr int kIndent = 14;        // gutter width per level, and the glyph's column
+constexpr int kSplitterHeight = 3; // between the rows and the help area
+constexpr int kSplitPercent = 45;  // the caption column's share of the width
+constexpr int kButtonPadding = 10; // a button's width beyond its caption
 constexpr int kMinButtonWidth = 16;
 constexpr int kWheelRows = 3;
 
@@ -259,9 +259,13 @@ void CGkPropertyGrid::OnLButtonDown(UINT, CPoint point) {
 
 void CGkPropertyGrid::OnLButtonDblClk(UINT, CPoint point) {
     CGkPropertyGridItem* pItem = nullptr;
-    GkPropertyGridHit hit = HitTest(point, &pItem);
-    // The glyph's first click already toggled; the second click of a double-click toggles again.
-    if ((hit == gkHitCaption || hit == gkHitValue || hit == gkHitGlyph) && HasExpandGlyph(pItem))
+    CGkPropertyGridInplaceButton* pButton = nullptr;
+    GkPropertyGridHit hit = HitTest(point, &pItem, &pButton);
+    // The second click of a double-click on a button is a press of its own; on the glyph it toggles back what
+    // the first click toggled.
+    if (hit == gkHitButton)
+        PressInplaceButton(pButton);
+    else if ((hit == gkHitCaption || hit == gkHitValue || hit == gkHitGlyph) && HasExpandGlyph(pItem))
         ToggleExpanded(pItem);
 }
 

@@ -16,8 +16,8 @@ class GridWindowTest : public gk_test::GkWindowTest {
 protected:
     void SetUp() override {
         GkWindowTest::SetUp();
-        ASSERT_TRUE(m_owner.CreateEx(0, nullptr, "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 420, 360),
-                                     nullptr, 0));
+        ASSERT_TRUE(
+            m_owner.CreateEx(0, nullptr, "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 420, 360), nullptr, 0));
         CRect rcClient;
         m_owner.GetClientRect(&rcClient);
         ASSERT_TRUE(m_grid.Create(rcClient, &m_owner, kGridId));
@@ -51,6 +51,7 @@ protected:
         m_pSetup->AddChildItem(new CGkPropertyGridItem("bRequest", "0x06"));
         m_pUrb->Expand();
         m_grid.SetShowInplaceButtonsAlways(TRUE);
+        m_grid.SetFocus();
         win32::PumpUiMessages();
     }
     void TearDown() override {
@@ -60,6 +61,10 @@ protected:
     }
 
     static CPoint Center(const CRect& rc) { return CPoint((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2); }
+    void Key(BYTE vk) {
+        win32::PressKey(m_grid.m_hWnd, vk);
+        win32::PumpUiMessages();
+    }
     CRect RowOf(const CGkPropertyGridItem* pItem) const { return m_grid.GetRowRect(m_grid.FindRow(pItem)); }
 
     COwnerWnd m_owner;
@@ -151,22 +156,22 @@ TEST_F(GridWindowTest, MouseAndKeysSelectExpandAndCollapse) {
     EXPECT_EQ(m_grid.GetSelectedItem(), m_pRecord);
 
     // Arrows move, + and - expand and collapse, Home and End go to the ends.
-    win32::PressKey(m_grid.m_hWnd, VK_DOWN);
+    Key(VK_DOWN);
     EXPECT_EQ(m_grid.GetSelectedItem(), m_pStatus);
-    win32::PressKey(m_grid.m_hWnd, VK_DOWN); // the hidden category is skipped
+    Key(VK_DOWN); // the hidden category is skipped
     EXPECT_EQ(m_grid.GetSelectedItem(), m_pUrb);
-    win32::PressKey(m_grid.m_hWnd, VK_SUBTRACT);
+    Key(VK_SUBTRACT);
     EXPECT_FALSE(m_pUrb->IsExpanded());
-    win32::PressKey(m_grid.m_hWnd, VK_ADD);
+    Key(VK_ADD);
     EXPECT_TRUE(m_pUrb->IsExpanded());
-    win32::PressKey(m_grid.m_hWnd, VK_END);
+    Key(VK_END);
     EXPECT_EQ(m_grid.GetSelectedItem(), m_pSetup);
-    win32::PressKey(m_grid.m_hWnd, VK_ADD);
-    win32::PressKey(m_grid.m_hWnd, VK_DOWN);
+    Key(VK_ADD);
+    Key(VK_DOWN);
     EXPECT_EQ(m_grid.GetSelectedItem()->GetCaption(), "bRequest");
-    win32::PressKey(m_grid.m_hWnd, VK_PRIOR);
+    Key(VK_PRIOR);
     EXPECT_EQ(m_grid.GetSelectedItem(), m_pEntry);
-    win32::PressKey(m_grid.m_hWnd, VK_UP);
+    Key(VK_UP);
     EXPECT_EQ(m_grid.GetSelectedItem(), m_pEntry);
 }
 
@@ -189,6 +194,12 @@ TEST_F(GridWindowTest, ScrollBarFollowsTheRows) {
 
     m_grid.SendMessage(WM_VSCROLL, SB_PAGEDOWN);
     EXPECT_EQ(m_grid.GetTopIndex(), nPage);
+    // The scroll bar is drawn at the right, outside the client area.
+    gk_test::Picture picture(m_grid.m_hWnd, "grid_scrolled");
+    CRect rcWindow, rcClient;
+    m_grid.GetWindowRect(&rcWindow);
+    m_grid.GetClientRect(&rcClient);
+    EXPECT_GE(rcWindow.Width() - rcClient.Width(), 10);
     m_grid.SendMessage(WM_VSCROLL, SB_BOTTOM);
     EXPECT_EQ(m_grid.GetTopIndex(), nRows - nPage); // never past the last page
     ASSERT_TRUE(::GetScrollInfo(m_grid.m_hWnd, SB_VERT, &si));
@@ -196,7 +207,8 @@ TEST_F(GridWindowTest, ScrollBarFollowsTheRows) {
 
     // Selecting a row off the page brings it into view.
     m_grid.SetTopIndex(0);
-    win32::PressKey(m_grid.m_hWnd, VK_END);
+    Key(VK_END);
+    ASSERT_NE(m_grid.GetSelectedItem(), nullptr);
     EXPECT_EQ(m_grid.GetSelectedItem()->GetCaption(), "Field39");
     EXPECT_FALSE(RowOf(m_grid.GetSelectedItem()).IsRectEmpty());
     // Collapsing the long category pulls the page back.
@@ -206,48 +218,45 @@ TEST_F(GridWindowTest, ScrollBarFollowsTheRows) {
 
 TEST_F(GridWindowTest, PictureShowsColoursHelpAndNoHiddenCategory) {
     m_pType->Select();
-    win32::PumpUiMessages();
-    ASSERT_TRUE(win32::SavePicturePng(m_owner.m_hWnd, gk_test::PicturePath("grid").c_str()));
+    gk_test::Picture picture(m_grid.m_hWnd, "grid");
+    ASSERT_TRUE(picture.IsValid());
 
     // The red value is drawn red, and only the Status value is.
     CRect rcStatus = RowOf(m_pStatus);
     CRect rcStatusValue(m_grid.GetSplitterPos() + 1, rcStatus.top, rcStatus.right, rcStatus.bottom);
-    EXPECT_GT(gk_test::CountPixels(m_grid.m_hWnd, rcStatusValue, gk_test::IsReddish), 10);
+    EXPECT_GT(picture.Count(rcStatusValue, gk_test::IsReddish), 10);
     CRect rcType = RowOf(m_pType);
     CRect rcTypeValue(m_grid.GetSplitterPos() + 1, rcType.top, rcType.right, rcType.bottom);
-    EXPECT_EQ(gk_test::CountPixels(m_grid.m_hWnd, rcTypeValue, gk_test::IsReddish), 0);
+    EXPECT_EQ(picture.Count(rcTypeValue, gk_test::IsReddish), 0);
 
-    // The caption background fills the caption cell (text aside).
+    // The caption background fills the caption cell (text aside), and the caption is in its text colour.
     CRect rcRecord = RowOf(m_pRecord);
     CRect rcCaption(28, rcRecord.top, m_grid.GetSplitterPos(), rcRecord.bottom - 1);
-    EXPECT_EQ(win32::ClientPixel(m_grid.m_hWnd, rcCaption.left + 1, rcCaption.top + 1), 0xEBEBEBu);
-    EXPECT_EQ(win32::ClientPixel(m_grid.m_hWnd, rcCaption.right - 2, rcCaption.bottom - 1), 0xEBEBEBu);
+    EXPECT_EQ(picture.Client(rcCaption.left, rcCaption.top), 0xEBEBEBu);
+    EXPECT_EQ(picture.Client(rcCaption.right - 1, rcCaption.bottom - 1), 0xEBEBEBu);
     auto isCaptionBack = [](COLORREF clr) { return clr == 0xEBEBEB; };
-    EXPECT_GT(gk_test::CountPixels(m_grid.m_hWnd, rcCaption, isCaptionBack), rcCaption.Width() * rcCaption.Height() / 2);
+    EXPECT_GT(picture.Count(rcCaption, isCaptionBack), rcCaption.Width() * rcCaption.Height() * 3 / 4);
     auto isBlue = [](COLORREF clr) { return GetBValue(clr) >= 160 && GetRValue(clr) <= 90 && GetGValue(clr) <= 90; };
-    EXPECT_GT(gk_test::CountPixels(m_grid.m_hWnd, rcCaption, isBlue), 5); // the caption text colour
+    EXPECT_GT(picture.Count(rcCaption, isBlue), 5);
 
     // The hidden category and its item are nowhere.
     CRect rcClient;
     m_grid.GetClientRect(&rcClient);
     auto isGreen = [](COLORREF clr) { return clr == RGB(0, 255, 0); };
-    EXPECT_EQ(gk_test::CountPixels(m_grid.m_hWnd, rcClient, isGreen), 0);
+    EXPECT_EQ(picture.Count(rcClient, isGreen), 0);
 
     // The help area shows the selected item's caption and description.
     CRect rcHelp = m_grid.GetHelpRect();
-    const int nWithDescription = gk_test::CountPixels(m_grid.m_hWnd, rcHelp, gk_test::IsDark);
+    const int nWithDescription = picture.Count(rcHelp, gk_test::IsDark);
     m_pType->SetDescription("");
-    win32::PumpUiMessages();
-    const int nCaptionOnly = gk_test::CountPixels(m_grid.m_hWnd, rcHelp, gk_test::IsDark);
+    const int nCaptionOnly = gk_test::Picture(m_grid.m_hWnd, "grid_caption_only").Count(rcHelp, gk_test::IsDark);
     m_grid.SetSelectedItem(nullptr);
-    win32::PumpUiMessages();
-    EXPECT_EQ(gk_test::CountPixels(m_grid.m_hWnd, rcHelp, gk_test::IsDark), 0);
+    EXPECT_EQ(gk_test::Picture(m_grid.m_hWnd, "grid_no_selection").Count(rcHelp, gk_test::IsDark), 0);
     EXPECT_GT(nCaptionOnly, 20);
     EXPECT_GT(nWithDescription, nCaptionOnly + 50);
 
     m_pSecret->SetHidden(FALSE);
-    win32::PumpUiMessages();
-    EXPECT_GT(gk_test::CountPixels(m_grid.m_hWnd, rcClient, isGreen), 100);
+    EXPECT_GT(gk_test::Picture(m_grid.m_hWnd, "grid_unhidden").Count(rcClient, isGreen), 100);
 }
 
 } // namespace
