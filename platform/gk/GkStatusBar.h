@@ -40,8 +40,8 @@ public:
     // and has no borders. FALSE, and the panes unchanged, when an id other than a separator has no string.
     BOOL SetIndicators(const UINT* lpIDArray, int nIDCount);
     // Inserts pPane with id nID before index nIndex (at the end for -1 or an index past the end) and owns it;
-    // returns it. The pane's text and width stay as the pane has them. Null, with the pane freed, for a null
-    // pane or an index below -1.
+    // returns it. The pane's text and width stay as the pane has them. Null for a null pane, for a pane that
+    // already belongs to a bar (left to that bar), and for an index below -1 (the pane is freed).
     CGkStatusBarPane* AddIndicator(CGkStatusBarPane* pPane, UINT nID, int nIndex = -1);
 
     int GetPaneCount() const { return static_cast<int>(m_arrPanes.size()); }
