@@ -8,6 +8,7 @@
 #include "AfxPath.h"
 #include "AfxRecentFileList.h"
 #include "AfxStringTable.h"
+#include "AfxWnd.h"
 #include "WinFiles.h"
 #include "WinModules.h"
 
@@ -212,6 +213,11 @@ void CWinApp::EnableHtmlHelp() {
 }
 
 void CWinApp::HtmlHelp(DWORD_PTR dwData, UINT nCmd) {
+    // Help belongs to the main window when there is one.
+    if (m_pMainWnd != nullptr && m_pMainWnd->m_hWnd != nullptr) {
+        m_pMainWnd->HtmlHelp(dwData, nCmd);
+        return;
+    }
     AfxHtmlHelp(nullptr, m_pszHelpFilePath, nCmd, dwData);
 }
 
