@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "AfxCmdUI.h"
 #include "AfxDocManager.h"
 #include "AfxHtmlHelp.h"
 #include "AfxMessages.h"
@@ -16,6 +17,7 @@ IMPLEMENT_DYNAMIC(CWinApp, CWinThread)
 
 BEGIN_MESSAGE_MAP(CWinApp, CWinThread)
 ON_COMMAND_EX_RANGE(ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE16, &CWinApp::OnOpenRecentFile)
+ON_UPDATE_COMMAND_UI(ID_FILE_MRU_FILE1, &CWinApp::OnUpdateRecentFileMenu)
 END_MESSAGE_MAP()
 
 namespace {
@@ -204,6 +206,13 @@ BOOL CWinApp::OnOpenRecentFile(UINT nID) {
     if (OpenDocumentFile(path) == nullptr)
         m_pRecentFileList->Remove(nIndex);
     return TRUE;
+}
+
+void CWinApp::OnUpdateRecentFileMenu(CCmdUI* pCmdUI) {
+    if (m_pRecentFileList == nullptr)
+        pCmdUI->Enable(FALSE);
+    else
+        m_pRecentFileList->UpdateMenu(pCmdUI);
 }
 
 void CWinApp::EnableHtmlHelp() {

@@ -9,6 +9,7 @@
 #include "AfxWinThread.h"
 #include "WinRegistry.h"
 
+class CCmdUI;
 class CDocManager;
 class CDocTemplate;
 class CDocument;
@@ -84,6 +85,7 @@ public:
     void OnFileNew();
     void OnFileOpen();
     BOOL OnOpenRecentFile(UINT nID);
+    void OnUpdateRecentFileMenu(CCmdUI* pCmdUI);
 
     // Called by AfxWinMain (and by tests that start an application object themselves): names, instance, command
     // line and show command.

@@ -312,6 +312,10 @@ TEST_F(FrameTest, BarsAreLaidOutToggledUpdatedAtIdleAndShowMessages) {
     CView* pView = pFrame->GetActiveView();
     EXPECT_EQ(placeOf(&bar), CRect(0, client.bottom - 20, client.right, client.bottom));
     EXPECT_EQ(placeOf(pView), CRect(0, 0, client.right, client.bottom - 20));
+    // ... as the frame's picture shows them.
+    EXPECT_EQ(win32::ClientPixel(pFrame->m_hWnd, client.Width() / 2, client.bottom - 10), RGB(255, 0, 0));
+    EXPECT_EQ(win32::ClientPixel(pFrame->m_hWnd, client.Width() / 2, client.bottom - 30), RGB(0, 0, 255));
+    EXPECT_EQ(win32::ClientPixel(pFrame->m_hWnd, 10, 10), RGB(0, 0, 255));
 
     // Idle count 0 updates the bar's items: one without a handler is greyed.
     m_app.OnIdle(0);
