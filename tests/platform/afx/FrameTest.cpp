@@ -68,6 +68,10 @@ public:
         g_log.push_back("initial update");
         CView::OnInitialUpdate();
     }
+    void OnUpdate(CView* pSender, LPARAM lHint, CObject*) override {
+        if (lHint != 0)
+            g_log.push_back("update " + std::to_string(lHint) + (pSender == this ? " from self" : ""));
+    }
     SPY("view", kViewOnly, OnViewOnly)
     SPY("view", kEveryLevel, OnViewEvery)
     SPY("disabled ran", kDisabled, OnDisabled)
@@ -208,6 +212,10 @@ TEST_F(FrameTest, NewBuildsDocumentFrameAndViewThenTheInitialUpdate) {
     ASSERT_NE(pFrame, nullptr);
     EXPECT_TRUE(pFrame->IsWindowVisible());
     EXPECT_EQ(pFrame->GetActiveDocument(), pDoc);
+    g_log.clear();
+    pDoc->UpdateAllViews(nullptr, 7);
+    pDoc->UpdateAllViews(pFrame->GetActiveView(), 8); // the sender is left out
+    EXPECT_EQ(g_log, std::vector<std::string>{"update 7"});
     EXPECT_EQ(std::string(pDoc->GetTitle()), "usblog1");
     CString title;
     pFrame->GetWindowText(title);
