@@ -215,6 +215,13 @@ void CWinApp::OnUpdateRecentFileMenu(CCmdUI* pCmdUI) {
         m_pRecentFileList->UpdateMenu(pCmdUI);
 }
 
+void CWinApp::OnAppExit() {
+    if (m_pMainWnd != nullptr && m_pMainWnd->m_hWnd != nullptr)
+        m_pMainWnd->SendMessage(WM_CLOSE);
+}
+
+void CWinApp::OnFilePrintSetup() {}
+
 void CWinApp::EnableHtmlHelp() {
     m_eHelpType = afxHTMLHelp;
     m_strHelpFilePath = AfxWithExtension(m_strHelpFilePath, ".chm");
@@ -232,6 +239,14 @@ void CWinApp::HtmlHelp(DWORD_PTR dwData, UINT nCmd) {
 
 CWinApp* AFXAPI AfxGetApp() {
     return g_pApp;
+}
+
+CWnd* AFXAPI AfxGetMainWnd() {
+    CWinThread* pThread = AfxGetThread();
+    CWnd* pMainWnd = pThread != nullptr ? pThread->GetMainWnd() : nullptr;
+    if (pMainWnd == nullptr && g_pApp != nullptr)
+        pMainWnd = g_pApp->m_pMainWnd;
+    return pMainWnd;
 }
 
 LPCTSTR AFXAPI AfxGetAppName() {

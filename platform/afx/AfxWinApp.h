@@ -86,6 +86,10 @@ public:
     void OnFileOpen();
     BOOL OnOpenRecentFile(UINT nID);
     void OnUpdateRecentFileMenu(CCmdUI* pCmdUI);
+    // Closes the main window, which ends the program's loop.
+    void OnAppExit();
+    // The printer set-up request; the window system offers no print dialogs yet, so nothing is asked.
+    void OnFilePrintSetup();
 
     // Called by AfxWinMain (and by tests that start an application object themselves): names, instance, command
     // line and show command.
@@ -109,6 +113,8 @@ int AFXAPI AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmd
 
 // The current application object (nullptr when none runs).
 CWinApp* AFXAPI AfxGetApp();
+// The calling thread's main window, else the application's (nullptr when there is none).
+CWnd* AFXAPI AfxGetMainWnd();
 LPCTSTR AFXAPI AfxGetAppName();
 HINSTANCE AFXAPI AfxGetInstanceHandle();
 HINSTANCE AFXAPI AfxGetResourceHandle();
