@@ -158,4 +158,20 @@ TEST_F(ControlsTest, HelpGoesThroughTheMainWindow) {
     EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)); // the end of the main window ends the loop
 }
 
+TEST_F(ControlsTest, ClientAndWindowDcsDrawIntoTheWindow) {
+    CWnd wnd;
+    ASSERT_TRUE(wnd.CreateEx(0, nullptr, "dc", WS_POPUP | WS_VISIBLE, CRect(0, 0, 40, 30), nullptr, 0));
+    const size_t gdiBefore = win32::GdiObjectCount();
+    {
+        CClientDC dc(&wnd);
+        CRect client;
+        wnd.GetClientRect(&client);
+        dc.FillSolidRect(&client, RGB(0, 200, 0));
+    }
+    { CWindowDC dc(&wnd); }
+    EXPECT_EQ(win32::GdiObjectCount(), gdiBefore);
+    EXPECT_EQ(win32::ClientPixel(wnd.m_hWnd, 5, 5), RGB(0, 200, 0));
+    wnd.DestroyWindow();
+}
+
 } // namespace
