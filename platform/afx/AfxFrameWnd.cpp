@@ -163,18 +163,23 @@ BOOL CFrameWnd::PreTranslateMessage(MSG* pMsg) {
 }
 
 void CFrameWnd::OnClose() {
-    CDocument* pDocument = GetActiveDocument();
-    if (pDocument != nullptr && !pDocument->CanCloseFrame(this))
-        return;
     CWinApp* pApp = AfxGetApp();
     if (pApp != nullptr && pApp->m_pMainWnd == this) {
         // Closing the main window closes every document, each asked to save first.
-        if (pDocument == nullptr && !pApp->SaveAllModified())
+        if (!pApp->SaveAllModified())
             return;
+        HWND hWnd = m_hWnd;
         pApp->CloseAllDocuments(FALSE);
-        if (!::IsWindow(m_hWnd))
+        // A document's frame may have been this very window (and object).
+        if (!::IsWindow(hWnd) || CWnd::FromHandlePermanent(hWnd) != this)
             return;
-    } else if (pDocument != nullptr && pDocument->m_bAutoDelete) {
+        DestroyWindow();
+        return;
+    }
+    CDocument* pDocument = GetActiveDocument();
+    if (pDocument != nullptr && !pDocument->CanCloseFrame(this))
+        return;
+    if (pDocument != nullptr && pDocument->m_bAutoDelete) {
         // The document's last frame takes the document with it.
         bool bOtherFrame = false;
         POSITION pos = pDocument->GetFirstViewPosition();
@@ -294,9 +299,7 @@ void CFrameWnd::OnUpdateControlBarMenu(CCmdUI* pCmdUI) {
 }
 
 CWnd* CFrameWnd::GetMessageBar() {
-    return CWnd::FromHandlePermanent(::GetDlgItem(m_hWnd, AFX_IDW_STATUS_BAR)) != nullptr
-               ? CWnd::FromHandlePermanent(::GetDlgItem(m_hWnd, AFX_IDW_STATUS_BAR))
-               : CWnd::FromHandle(::GetDlgItem(m_hWnd, AFX_IDW_STATUS_BAR));
+    return CWnd::FromHandle(::GetDlgItem(m_hWnd, AFX_IDW_STATUS_BAR));
 }
 
 void CFrameWnd::SetMessageText(LPCTSTR lpszText) {

@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -69,6 +70,7 @@ struct Window {
     RECT client{};        // the client area in window coordinates (origin: the window's top-left corner)
     RECT normal{};        // the restored rectangle of a minimized or maximized window
     std::vector<BYTE> extra;
+    std::map<std::string, HANDLE> props;
     ScrollBar scroll[2];
 
     // What is left to paint: the update rectangle (client coordinates; empty: nothing), the background, the
