@@ -175,6 +175,26 @@ TEST_F(GridWindowTest, MouseAndKeysSelectExpandAndCollapse) {
     EXPECT_EQ(m_grid.GetSelectedItem(), m_pEntry);
 }
 
+TEST_F(GridWindowTest, AlphabeticalViewListsTheItemsOfEveryCategoryByCaption) {
+    m_grid.SetPropertySort(gkGridSortAlphabetical);
+    EXPECT_STREQ(m_grid.DumpView().GetString(), "Record = 12\n"
+                                                "[+] SetupPacket = 80 06 00 01\n"
+                                                "Status = STATUS_UNSUCCESSFUL\n"
+                                                "TransferBuffer = [Toggle Databar] [Export as CSV...]\n"
+                                                "Type = URB\n");
+    win32::Click(m_grid.m_hWnd, Center(m_grid.GetRowRect(2)));
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_grid.GetSelectedItem(), m_pStatus);
+    win32::Click(m_grid.m_hWnd, CPoint(7, Center(m_grid.GetRowRect(1)).y));
+    win32::PumpUiMessages();
+    EXPECT_TRUE(m_pSetup->IsExpanded());
+    EXPECT_EQ(m_grid.GetRowRect(2), RowOf(m_pSetup->GetChilds()->GetAt(0)));
+    // Back to categories, with the selection where it was.
+    m_grid.SetPropertySort(gkGridSortCategorized);
+    EXPECT_EQ(m_grid.GetSelectedItem(), m_pSetup);
+    EXPECT_EQ(m_grid.FindRow(m_pEntry), 0);
+}
+
 TEST_F(GridWindowTest, ScrollBarFollowsTheRows) {
     CGkPropertyGridItem* pMany = m_grid.AddCategory("Many");
     for (int i = 0; i < 40; ++i) {
