@@ -459,12 +459,19 @@ LRESULT DispatchMessageA(const MSG* msg) {
         SetLastError(ERROR_MESSAGE_SYNC_ONLY);
         return 0;
     }
+    unsigned paints = 0;
+    if (msg->message == WM_PAINT) {
+        std::lock_guard guard(UserLock());
+        paints = window->paints;
+    }
     LRESULT result = CallProcedure(window, msg->message, msg->wParam, msg->lParam);
     if (msg->message == WM_PAINT) {
-        // A procedure that did not validate would get WM_PAINT for ever.
+        // A procedure that never began painting would get WM_PAINT for ever: what it left is taken as done.
         std::lock_guard guard(UserLock());
-        window->update = {};
-        window->erase = window->frame = window->internalPaint = false;
+        if (window->paints == paints) {
+            window->update = {};
+            window->erase = window->frame = window->internalPaint = false;
+        }
     }
     return result;
 }

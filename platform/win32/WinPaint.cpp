@@ -95,6 +95,7 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
         w->update = {};
         w->erase = w->internalPaint = false;
         ++w->paintsInProgress;
+        ++w->paints;
     }
     HDC dc = WindowDC(hwnd, false, &update);
     ps->hdc = dc;
@@ -134,10 +135,11 @@ int ReleaseDC(HWND hwnd, HDC dc) {
 
 HWND WindowFromDC(HDC dc) { return SurfaceDCWindow(dc); }
 
-BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip) {
+int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN, LPRECT updateRect,
+                   UINT flags) {
     RECT client;
     if (!GetClientRect(hwnd, &client))
-        return FALSE;
+        return ERROR;
     RECT area = scroll ? *scroll : client;
     if (clip)
         IntersectRect(&area, &area, clip);
@@ -146,23 +148,27 @@ BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cli
                area.top, SRCCOPY);
         ReleaseDC(hwnd, dc);
     }
-    // What the move uncovered is painted again.
-    RECT uncovered = area;
+    // What the move uncovered.
+    RECT uncovered{};
+    RECT band = area;
     if (dx > 0)
-        uncovered.right = area.left + dx;
+        band.right = area.left + dx;
     else if (dx < 0)
-        uncovered.left = area.right + dx;
+        band.left = area.right + dx;
     if (dx)
-        InvalidateRect(hwnd, &uncovered, TRUE);
-    uncovered = area;
+        UnionRect(&uncovered, &uncovered, &band);
+    band = area;
     if (dy > 0)
-        uncovered.bottom = area.top + dy;
+        band.bottom = area.top + dy;
     else if (dy < 0)
-        uncovered.top = area.bottom + dy;
+        band.top = area.bottom + dy;
     if (dy)
-        InvalidateRect(hwnd, &uncovered, TRUE);
-    if (!scroll) {
-        // The children move with the contents.
+        UnionRect(&uncovered, &uncovered, &band);
+    if (updateRect)
+        *updateRect = uncovered;
+    if ((flags & SW_INVALIDATE) && !IsRectEmpty(&uncovered))
+        InvalidateRect(hwnd, &uncovered, (flags & SW_ERASE) ? TRUE : FALSE);
+    if (flags & SW_SCROLLCHILDREN) {
         for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             RECT r;
             GetWindowRect(child, &r);
@@ -170,7 +176,35 @@ BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cli
             SetWindowPos(child, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
-    return TRUE;
+    return IsRectEmpty(&uncovered) ? NULLREGION : SIMPLEREGION;
+}
+
+BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip) {
+    UINT flags = SW_INVALIDATE | SW_ERASE | (scroll ? 0 : SW_SCROLLCHILDREN);
+    return ScrollWindowEx(hwnd, dx, dy, scroll, clip, nullptr, nullptr, flags) != ERROR;
+}
+
+BOOL InvalidateRgn(HWND hwnd, HRGN region, BOOL erase) {
+    RECT box;
+    if (!region)
+        return InvalidateRect(hwnd, nullptr, erase);
+    return GetRgnBox(region, &box) == NULLREGION ? IsWindow(hwnd) : InvalidateRect(hwnd, &box, erase);
+}
+
+BOOL ValidateRgn(HWND hwnd, HRGN region) {
+    RECT box;
+    if (!region)
+        return ValidateRect(hwnd, nullptr);
+    return GetRgnBox(region, &box) == NULLREGION ? IsWindow(hwnd) : ValidateRect(hwnd, &box);
+}
+
+int GetUpdateRgn(HWND hwnd, HRGN region, BOOL erase) {
+    RECT update;
+    BOOL any = GetUpdateRect(hwnd, &update, erase);
+    if (!IsWindow(hwnd) || !region)
+        return ERROR;
+    SetRectRgn(region, update.left, update.top, update.right, update.bottom);
+    return any ? SIMPLEREGION : NULLREGION;
 }
 
 namespace win32::internal {

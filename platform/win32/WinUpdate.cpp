@@ -92,10 +92,17 @@ void PaintNow(const WindowPtr& w) {
         frame = w->frame;
     }
     if (update) {
+        unsigned paints;
+        {
+            std::lock_guard guard(UserLock());
+            paints = w->paints;
+        }
         SendToWindow(w, WM_PAINT, 0, 0);
         std::lock_guard guard(UserLock());
-        w->update = {};
-        w->erase = w->frame = w->internalPaint = false;
+        if (w->paints == paints) { // it never began painting: what it left is taken as done
+            w->update = {};
+            w->erase = w->frame = w->internalPaint = false;
+        }
     } else if (frame) {
         {
             std::lock_guard guard(UserLock());

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "WinHooks.h"
 #include "WinInput.h"
 #include "WinPaint.h"
 #include "WinSystemInfo.h"
 #include "WinThreads.h"
 #include "WinUser.h"
+#include "internal/Hooks.h"
 #include "internal/UiFailures.h"
 #include "internal/WindowEvents.h"
 #include "internal/WindowManager.h"
@@ -163,6 +165,26 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         LinkWindowLocked(*window, parent, parent ? HWND_BOTTOM : HWND_TOP);
     }
 
+    CREATESTRUCTA cs{param,
+                     instance,
+                     menu,
+                     (style & WS_CHILD) ? parent : owner,
+                     static_cast<int>(window->rect.bottom - window->rect.top),
+                     static_cast<int>(window->rect.right - window->rect.left),
+                     static_cast<int>(window->rect.top),
+                     static_cast<int>(window->rect.left),
+                     static_cast<LONG>(style),
+                     windowName,
+                     className,
+                     exStyle};
+    // A computer-based-training hook sees the window before its first message, and may refuse it.
+    CBT_CREATEWNDA cbt{&cs, (style & WS_CHILD) ? HWND_BOTTOM : HWND_TOP};
+    if (CallHooks(WH_CBT, HCBT_CREATEWND, reinterpret_cast<WPARAM>(hwnd), reinterpret_cast<LPARAM>(&cbt))) {
+        std::lock_guard guard(UserLock());
+        UnlinkWindowLocked(*window);
+        RemoveWindowLocked(*window);
+        return nullptr;
+    }
     if (HasFrameForMinMax(window->style)) {
         MINMAXINFO info{};
         info.ptMinTrackSize = {GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
@@ -176,20 +198,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         r.bottom = r.top + std::clamp<LONG>(r.bottom - r.top, info.ptMinTrackSize.y,
                                             std::max(info.ptMinTrackSize.y, info.ptMaxTrackSize.y));
         window->normal = r;
+        cs.cx = static_cast<int>(r.right - r.left);
+        cs.cy = static_cast<int>(r.bottom - r.top);
     }
 
-    CREATESTRUCTA cs{param,
-                     instance,
-                     menu,
-                     (style & WS_CHILD) ? parent : owner,
-                     static_cast<int>(window->rect.bottom - window->rect.top),
-                     static_cast<int>(window->rect.right - window->rect.left),
-                     static_cast<int>(window->rect.top),
-                     static_cast<int>(window->rect.left),
-                     static_cast<LONG>(style),
-                     windowName,
-                     className,
-                     exStyle};
     if (!SendToWindow(window, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
         FreeWindow(window);
         return nullptr;
@@ -241,6 +253,8 @@ BOOL DestroyWindow(HWND hwnd) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
+    if (CallHooks(WH_CBT, HCBT_DESTROYWND, reinterpret_cast<WPARAM>(hwnd), 0))
+        return FALSE;
     bool topLevel;
     bool wasActive;
     {

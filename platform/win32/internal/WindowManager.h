@@ -86,6 +86,7 @@ struct Window {
     bool destroying = false;  // DestroyWindow has begun
     bool trackLeave = false;  // TrackMouseEvent(TME_LEAVE)
     int paintsInProgress = 0; // BeginPaint..EndPaint
+    unsigned paints = 0;      // BeginPaint calls so far
 };
 
 using WindowPtr = std::shared_ptr<Window>;

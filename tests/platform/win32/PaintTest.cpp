@@ -172,3 +172,42 @@ TEST_F(PaintTest, ADisplayHostSeesTopLevelWindowsChange) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PaintTest, ScrollingMovesTheImageAndInvalidatesWhatItUncovers) {
+    bool split = true;
+    TestWindow w(WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 40, 20},
+                 [&](HWND hwnd, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+                     if (message != WM_PAINT)
+                         return std::nullopt;
+                     PAINTSTRUCT ps;
+                     HDC dc = BeginPaint(hwnd, &ps);
+                     RECT left{0, 0, 20, 20}, right{20, 0, 40, 20};
+                     HBRUSH red = CreateSolidBrush(kRed), green = CreateSolidBrush(kGreen);
+                     if (split) {
+                         FillRect(dc, &left, red);
+                         FillRect(dc, &right, green);
+                     } else {
+                         FillRect(dc, &ps.rcPaint, red);
+                     }
+                     DeleteObject(red);
+                     DeleteObject(green);
+                     EndPaint(hwnd, &ps);
+                     return 0;
+                 });
+    EXPECT_EQ(win32::ClientPixel(w, 25, 5), kGreen);
+    split = false;
+    RECT uncovered;
+    EXPECT_EQ(ScrollWindowEx(w, -10, 0, nullptr, nullptr, nullptr, &uncovered, SW_INVALIDATE), SIMPLEREGION);
+    EXPECT_EQ(uncovered.left, 30);
+    EXPECT_EQ(uncovered.right, 40);
+    RECT update;
+    ASSERT_TRUE(GetUpdateRect(w, &update, FALSE));
+    EXPECT_TRUE(EqualRect(&update, &uncovered));
+    EXPECT_EQ(win32::ClientPixel(w, 15, 5), kGreen); // moved left
+    EXPECT_EQ(win32::ClientPixel(w, 35, 5), kRed);   // painted again
+    EXPECT_EQ(win32::ClientPixel(w, 5, 5), kRed);
+}
+
+} // namespace

@@ -376,3 +376,43 @@ TEST_F(WindowsTest, PlacementDeferredPositionsAndProperties) {
 }
 
 } // namespace
+
+namespace {
+
+// How a framework attaches its object to a window before the window's first message.
+thread_local HHOOK t_hook = nullptr;
+thread_local std::vector<UINT>* t_firstSeen = nullptr;
+
+LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        auto* cbt = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
+        if (cbt->lpcs->lpszName && std::string(cbt->lpcs->lpszName) == "refuse")
+            return 1;
+        SetWindowLongPtrA(reinterpret_cast<HWND>(wParam), GWLP_USERDATA, 0x5EED);
+        t_firstSeen->push_back(static_cast<UINT>(GetWindowTextLengthA(reinterpret_cast<HWND>(wParam)) >= 0));
+    }
+    return CallNextHookEx(t_hook, code, wParam, lParam);
+}
+
+TEST_F(WindowsTest, ACbtHookSeesTheWindowBeforeItsFirstMessageAndMayRefuseIt) {
+    std::vector<UINT> seen;
+    t_firstSeen = &seen;
+    t_hook = SetWindowsHookExA(WH_CBT, CbtHook, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(t_hook);
+    LONG_PTR dataAtNcCreate = 0;
+    TestWindow w(WS_OVERLAPPEDWINDOW, nullptr, RECT{0, 0, 100, 100},
+                 [&](HWND hwnd, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+                     if (message == WM_GETMINMAXINFO && !dataAtNcCreate)
+                         dataAtNcCreate = GetWindowLongPtrA(hwnd, GWLP_USERDATA);
+                     return std::nullopt;
+                 });
+    EXPECT_EQ(dataAtNcCreate, 0x5EED);
+    TestWindow refused(WS_POPUP, nullptr, RECT{0, 0, 10, 10}, {}, 0, false, "refuse");
+    EXPECT_EQ(refused.hwnd(), nullptr);
+    EXPECT_TRUE(refused.Take().empty());
+    EXPECT_TRUE(UnhookWindowsHookEx(t_hook));
+    EXPECT_FALSE(UnhookWindowsHookEx(t_hook));
+    t_firstSeen = nullptr;
+}
+
+} // namespace
