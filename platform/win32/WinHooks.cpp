@@ -22,7 +22,9 @@ std::mutex g_lock;
 std::vector<Hook> g_hooks; // newest first
 uintptr_t g_nextId = 1;
 
-HHOOK HandleOf(uintptr_t id) { return reinterpret_cast<HHOOK>(0x7E000000 + id); }
+HHOOK HandleOf(uintptr_t id) {
+    return reinterpret_cast<HHOOK>(0x7E000000 + id);
+}
 
 // The first hook of `kind` for this thread after position `from` in the list.
 HOOKPROC NextProc(int kind, size_t from, HHOOK& handle) {

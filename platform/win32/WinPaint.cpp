@@ -29,7 +29,9 @@ std::shared_ptr<WindowSurface> SurfaceOfLocked(Window& w) {
 
 namespace {
 
-RECT Offset(RECT r, LONG dx, LONG dy) { return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
+RECT Offset(RECT r, LONG dx, LONG dy) {
+    return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
 
 // A DC on the window's image: the client area (origin and clip there) or the whole window.
 HDC WindowDC(HWND hwnd, bool whole, const RECT* clipClient) {
@@ -119,11 +121,17 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
     return TRUE;
 }
 
-HDC GetDC(HWND hwnd) { return hwnd ? WindowDC(hwnd, false, nullptr) : ScreenDC(); }
+HDC GetDC(HWND hwnd) {
+    return hwnd ? WindowDC(hwnd, false, nullptr) : ScreenDC();
+}
 
-HDC GetWindowDC(HWND hwnd) { return hwnd ? WindowDC(hwnd, true, nullptr) : ScreenDC(); }
+HDC GetWindowDC(HWND hwnd) {
+    return hwnd ? WindowDC(hwnd, true, nullptr) : ScreenDC();
+}
 
-HDC GetDCEx(HWND hwnd, HRGN, DWORD flags) { return (flags & DCX_WINDOW) ? GetWindowDC(hwnd) : GetDC(hwnd); }
+HDC GetDCEx(HWND hwnd, HRGN, DWORD flags) {
+    return (flags & DCX_WINDOW) ? GetWindowDC(hwnd) : GetDC(hwnd);
+}
 
 int ReleaseDC(HWND hwnd, HDC dc) {
     if (!DeleteSurfaceDC(dc))
@@ -133,7 +141,9 @@ int ReleaseDC(HWND hwnd, HDC dc) {
     return 1;
 }
 
-HWND WindowFromDC(HDC dc) { return SurfaceDCWindow(dc); }
+HWND WindowFromDC(HDC dc) {
+    return SurfaceDCWindow(dc);
+}
 
 int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN, LPRECT updateRect,
                    UINT flags) {

@@ -214,10 +214,9 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     SendToWindow(window, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&rect));
     {
         std::lock_guard guard(UserLock());
-        window->client = {rect.left - window->rect.left, rect.top - window->rect.top,
-                          rect.right - window->rect.left, rect.bottom - window->rect.top};
-        window->update = {0, 0, window->client.right - window->client.left,
-                          window->client.bottom - window->client.top};
+        window->client = {rect.left - window->rect.left, rect.top - window->rect.top, rect.right - window->rect.left,
+                          rect.bottom - window->rect.top};
+        window->update = {0, 0, window->client.right - window->client.left, window->client.bottom - window->client.top};
     }
     if (SendToWindow(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         DestroyWindow(hwnd);
@@ -361,8 +360,10 @@ HWND GetAncestor(HWND hwnd, UINT flags) {
         return nullptr;
     std::lock_guard guard(UserLock());
     switch (flags) {
-    case GA_PARENT: return w->parent ? w->parent : DesktopWindowLocked();
-    case GA_ROOT: return RootOfLocked(*w);
+    case GA_PARENT:
+        return w->parent ? w->parent : DesktopWindowLocked();
+    case GA_ROOT:
+        return RootOfLocked(*w);
     case GA_ROOTOWNER: {
         WindowPtr root = FindWindowLocked(RootOfLocked(*w));
         while (root && root->owner) {
@@ -373,7 +374,8 @@ HWND GetAncestor(HWND hwnd, UINT flags) {
         }
         return root ? root->hwnd : nullptr;
     }
-    default: return nullptr;
+    default:
+        return nullptr;
     }
 }
 
@@ -398,11 +400,17 @@ HWND GetWindow(HWND hwnd, UINT command) {
     }
     auto it = std::find(siblings.begin(), siblings.end(), hwnd);
     switch (command) {
-    case GW_HWNDFIRST: return siblings.empty() ? nullptr : siblings.front();
-    case GW_HWNDLAST: return siblings.empty() ? nullptr : siblings.back();
-    case GW_HWNDNEXT: return (it == siblings.end() || it + 1 == siblings.end()) ? nullptr : *(it + 1);
-    case GW_HWNDPREV: return (it == siblings.end() || it == siblings.begin()) ? nullptr : *(it - 1);
-    default: SetLastError(ERROR_INVALID_PARAMETER); return nullptr;
+    case GW_HWNDFIRST:
+        return siblings.empty() ? nullptr : siblings.front();
+    case GW_HWNDLAST:
+        return siblings.empty() ? nullptr : siblings.back();
+    case GW_HWNDNEXT:
+        return (it == siblings.end() || it + 1 == siblings.end()) ? nullptr : *(it + 1);
+    case GW_HWNDPREV:
+        return (it == siblings.end() || it == siblings.begin()) ? nullptr : *(it - 1);
+    default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
     }
 }
 
@@ -420,7 +428,9 @@ HWND GetDesktopWindow() {
     return DesktopWindowLocked();
 }
 
-HWND GetLastActivePopup(HWND hwnd) { return IsWindow(hwnd) ? hwnd : nullptr; }
+HWND GetLastActivePopup(HWND hwnd) {
+    return IsWindow(hwnd) ? hwnd : nullptr;
+}
 
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param) {
     std::vector<HWND> list;
@@ -438,7 +448,9 @@ BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param) {
     return TRUE;
 }
 
-BOOL EnumWindows(WNDENUMPROC callback, LPARAM param) { return EnumChildWindows(nullptr, callback, param); }
+BOOL EnumWindows(WNDENUMPROC callback, LPARAM param) {
+    return EnumChildWindows(nullptr, callback, param);
+}
 
 BOOL EnumThreadWindows(DWORD threadId, WNDENUMPROC callback, LPARAM param) {
     std::vector<HWND> list;
@@ -524,13 +536,20 @@ LONG_PTR GetWindowLongPtrA(HWND hwnd, int index) {
         return 0;
     std::lock_guard guard(UserLock());
     switch (index) {
-    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
-    case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
-    case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->parent ? w->parent : w->owner);
-    case GWLP_ID: return w->id;
-    case GWL_STYLE: return static_cast<LONG_PTR>(w->style);
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(w->exStyle);
-    case GWLP_USERDATA: return w->userData;
+    case GWLP_WNDPROC:
+        return reinterpret_cast<LONG_PTR>(w->proc);
+    case GWLP_HINSTANCE:
+        return reinterpret_cast<LONG_PTR>(w->instance);
+    case GWLP_HWNDPARENT:
+        return reinterpret_cast<LONG_PTR>(w->parent ? w->parent : w->owner);
+    case GWLP_ID:
+        return w->id;
+    case GWL_STYLE:
+        return static_cast<LONG_PTR>(w->style);
+    case GWL_EXSTYLE:
+        return static_cast<LONG_PTR>(w->exStyle);
+    case GWLP_USERDATA:
+        return w->userData;
     default:
         if (index >= 0 && static_cast<size_t>(index) + sizeof(LONG_PTR) <= w->extra.size()) {
             LONG_PTR value;

@@ -49,9 +49,9 @@ TEST_F(PaintTest, APictureHasChildrenOverTheirParentHiddenOnesAbsentAndOverhangi
         COLORREF color;
     };
     const Probe probes[] = {
-        {5, 5, kRed},     {20, 20, kGreen}, {60, 60, kRed},    // the hidden child is not there
-        {5, 65, kBlue},   {55, 75, kYellow}, {65, 75, kRed},   // the overhanging part is cut at its parent's edge
-        {99, 99, kRed},   {100, 100, CLR_INVALID},
+        {5, 5, kRed},   {20, 20, kGreen},        {60, 60, kRed}, // the hidden child is not there
+        {5, 65, kBlue}, {55, 75, kYellow},       {65, 75, kRed}, // the overhanging part is cut at its parent's edge
+        {99, 99, kRed}, {100, 100, CLR_INVALID},
     };
     for (const Probe& p : probes)
         EXPECT_EQ(win32::PicturePixel(top, p.x, p.y), p.color) << p.x << "," << p.y;
@@ -102,8 +102,8 @@ TEST_F(PaintTest, TheDefaultBackgroundIsTheClassBrushAndTheFrameIsDrawn) {
     wc.lpszClassName = "PaintTestBackground";
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DFACE + 1));
     RegisterClassA(&wc);
-    HWND hwnd = CreateWindowExA(WS_EX_CLIENTEDGE, "PaintTestBackground", "Caption", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                0, 0, 200, 150, nullptr, nullptr, nullptr, nullptr);
+    HWND hwnd = CreateWindowExA(WS_EX_CLIENTEDGE, "PaintTestBackground", "Caption", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                0, 200, 150, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(hwnd);
     EXPECT_EQ(win32::ClientPixel(hwnd, 10, 10), GetSysColor(COLOR_3DFACE));
     // The caption of the active window, below the 4-pixel frame.

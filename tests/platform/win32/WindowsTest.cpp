@@ -24,8 +24,8 @@ TEST_F(WindowsTest, ClassNamesAreOneNameSpaceWithoutCase) {
     EXPECT_EQ(RegisterClassA(&wc), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
 
-    HWND hwnd = CreateWindowExA(0, MAKEINTATOM(atom), "by atom", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                                nullptr);
+    HWND hwnd =
+        CreateWindowExA(0, MAKEINTATOM(atom), "by atom", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(hwnd);
     char name[64];
     EXPECT_EQ(GetClassNameA(hwnd, name, sizeof(name)), 16);
@@ -60,10 +60,10 @@ TEST_F(WindowsTest, CreationSendsItsMessagesInOrderAndDestructionReachesOwnedAnd
     log.clear();
 
     ASSERT_TRUE(DestroyWindow(top->hwnd()));
-    std::vector<std::pair<HWND, UINT>> order{
-        {owned->hwnd(), WM_DESTROY},      {owned->hwnd(), WM_NCDESTROY},     {top->hwnd(), WM_DESTROY},
-        {child->hwnd(), WM_DESTROY},      {grandchild->hwnd(), WM_DESTROY},  {grandchild->hwnd(), WM_NCDESTROY},
-        {child->hwnd(), WM_NCDESTROY},    {top->hwnd(), WM_NCDESTROY}};
+    std::vector<std::pair<HWND, UINT>> order{{owned->hwnd(), WM_DESTROY},      {owned->hwnd(), WM_NCDESTROY},
+                                             {top->hwnd(), WM_DESTROY},        {child->hwnd(), WM_DESTROY},
+                                             {grandchild->hwnd(), WM_DESTROY}, {grandchild->hwnd(), WM_NCDESTROY},
+                                             {child->hwnd(), WM_NCDESTROY},    {top->hwnd(), WM_NCDESTROY}};
     EXPECT_EQ(log, order);
     for (HWND hwnd : {top->hwnd(), child->hwnd(), grandchild->hwnd(), owned->hwnd()})
         EXPECT_FALSE(IsWindow(hwnd));
@@ -171,9 +171,10 @@ TEST_F(WindowsTest, SetWindowPosSendsItsMessagesAndTheHandlerCanChangeThePositio
                  });
     w.Take();
     ASSERT_TRUE(SetWindowPos(w, nullptr, 20, 30, 100, 100, SWP_NOZORDER | SWP_NOACTIVATE));
-    auto ids = w.TakeIds({WM_WINDOWPOSCHANGING, WM_GETMINMAXINFO, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE});
-    std::vector<UINT> expected{WM_WINDOWPOSCHANGING, WM_GETMINMAXINFO, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED, WM_MOVE,
-                               WM_SIZE};
+    auto ids =
+        w.TakeIds({WM_WINDOWPOSCHANGING, WM_GETMINMAXINFO, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE});
+    std::vector<UINT> expected{WM_WINDOWPOSCHANGING, WM_GETMINMAXINFO, WM_NCCALCSIZE,
+                               WM_WINDOWPOSCHANGED,  WM_MOVE,          WM_SIZE};
     EXPECT_EQ(ids, expected);
     RECT r;
     GetWindowRect(w, &r);
@@ -262,8 +263,8 @@ TEST_F(WindowsTest, AWindowDestroyingItselfAndItsObjectInItsOwnHandler) {
     wc.lpfnWndProc = SelfDeleting::Proc;
     wc.lpszClassName = "WindowsTestSelfDeleting";
     RegisterClassA(&wc);
-    HWND hwnd = CreateWindowExA(0, "WindowsTestSelfDeleting", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
-                                nullptr, nullptr, nullptr);
+    HWND hwnd = CreateWindowExA(0, "WindowsTestSelfDeleting", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                nullptr, nullptr);
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new SelfDeleting));
     PostMessageA(hwnd, WM_LBUTTONDOWN, 0, 0);
     PostMessageA(hwnd, WM_USER, 0, 0); // dropped with the window
