@@ -1,7 +1,9 @@
 // Painting windows into their images, and pictures of top-level windows.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "Win32TestSupport.h"
 #include "WinGdiControl.h"
@@ -208,6 +210,48 @@ TEST_F(PaintTest, ScrollingMovesTheImageAndInvalidatesWhatItUncovers) {
     EXPECT_EQ(win32::ClientPixel(w, 15, 5), kGreen); // moved left
     EXPECT_EQ(win32::ClientPixel(w, 35, 5), kRed);   // painted again
     EXPECT_EQ(win32::ClientPixel(w, 5, 5), kRed);
+}
+
+} // namespace
+
+namespace {
+
+struct GuiThread {
+    COLORREF color;
+    std::atomic<HWND> hwnd{nullptr};
+    DWORD id = 0;
+    HANDLE handle = nullptr;
+
+    static DWORD WINAPI Run(LPVOID self) {
+        auto* gui = static_cast<GuiThread*>(self);
+        TestWindow w(WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 30, 30}, Filler(gui->color));
+        gui->hwnd = w.hwnd();
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+            DispatchMessageA(&msg);
+        return 0;
+    }
+};
+
+TEST_F(PaintTest, WindowsOfOtherThreadsPaintOnTheirOwnThreadsWhenAPictureIsTaken) {
+    GuiThread guis[2] = {{kBlue}, {kYellow}};
+    for (GuiThread& gui : guis)
+        gui.handle = CreateThread(nullptr, 0, GuiThread::Run, &gui, 0, &gui.id);
+    for (GuiThread& gui : guis)
+        while (!gui.hwnd)
+            std::this_thread::yield();
+    for (int round = 0; round < 3; ++round) {
+        for (GuiThread& gui : guis) {
+            InvalidateRect(gui.hwnd, nullptr, TRUE);
+            EXPECT_EQ(win32::PicturePixel(gui.hwnd, 10, 10), gui.color);
+        }
+    }
+    for (GuiThread& gui : guis) {
+        PostThreadMessageA(gui.id, WM_QUIT, 0, 0);
+        WaitForSingleObject(gui.handle, INFINITE);
+        CloseHandle(gui.handle);
+        EXPECT_FALSE(IsWindow(gui.hwnd));
+    }
 }
 
 } // namespace
