@@ -47,10 +47,22 @@ bool HasFrameForMinMax(DWORD style) {
     return !(style & WS_CHILD) && (style & (WS_THICKFRAME | WS_CAPTION));
 }
 
-RECT MaximizedRect(const Window& window) {
-    RECT insets = NonClientInsets(window.style & ~(WS_VSCROLL | WS_HSCROLL), 0, false, false, false);
-    LONG frame = insets.left;
-    return {-frame, -frame, GetSystemMetrics(SM_CXSCREEN) + frame, GetSystemMetrics(SM_CYSCREEN) + frame};
+// Where a maximized window goes: the screen with its frame outside, unless WM_GETMINMAXINFO says otherwise.
+RECT MaximizedRect(const WindowPtr& w) {
+    DWORD style;
+    {
+        std::lock_guard guard(UserLock());
+        style = w->style;
+    }
+    const LONG frame = NonClientInsets(style & ~(WS_VSCROLL | WS_HSCROLL), 0, false, false, false).left;
+    MINMAXINFO info{};
+    info.ptMaxSize = {GetSystemMetrics(SM_CXSCREEN) + 2 * frame, GetSystemMetrics(SM_CYSCREEN) + 2 * frame};
+    info.ptMaxPosition = {-frame, -frame};
+    info.ptMinTrackSize = {GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
+    info.ptMaxTrackSize = {GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)};
+    SendToWindow(w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    return {info.ptMaxPosition.x, info.ptMaxPosition.y, info.ptMaxPosition.x + info.ptMaxSize.x,
+            info.ptMaxPosition.y + info.ptMaxSize.y};
 }
 
 HWND NextToActivate(HWND except) {
@@ -251,7 +263,7 @@ BOOL ShowWindow(HWND hwnd, int command) {
     case SW_SHOWMAXIMIZED:
         setStyle = WS_MAXIMIZE;
         clearStyle = WS_MINIMIZE;
-        target = MaximizedRect(*w);
+        target = MaximizedRect(w);
         reshape = true;
         break;
     case SW_SHOWNORMAL:

@@ -417,3 +417,29 @@ TEST_F(WindowsTest, ACbtHookSeesTheWindowBeforeItsFirstMessageAndMayRefuseIt) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WindowsTest, AMaximizedWindowTakesTheScreenOrWhatItsMinMaxInfoSays) {
+    TestWindow plain(WS_OVERLAPPEDWINDOW, nullptr, RECT{10, 10, 110, 110});
+    ShowWindow(plain, SW_SHOWMAXIMIZED);
+    RECT r;
+    GetWindowRect(plain, &r);
+    EXPECT_EQ(r.left, -4); // the sizing frame lies outside the screen
+    EXPECT_EQ(r.right - r.left, GetSystemMetrics(SM_CXSCREEN) + 8);
+    TestWindow limited(WS_OVERLAPPEDWINDOW, nullptr, RECT{10, 10, 110, 110},
+                       [](HWND, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
+                           if (message == WM_GETMINMAXINFO) {
+                               auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+                               info->ptMaxSize = {640, 480};
+                               info->ptMaxPosition = {100, 50};
+                           }
+                           return std::nullopt;
+                       });
+    ShowWindow(limited, SW_SHOWMAXIMIZED);
+    GetWindowRect(limited, &r);
+    EXPECT_EQ(r.left, 100);
+    EXPECT_EQ(r.bottom, 530);
+}
+
+} // namespace
