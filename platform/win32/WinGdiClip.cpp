@@ -204,6 +204,7 @@ int GetClipBox(HDC dc, LPRECT rect) {
     auto d = LookupDC(dc);
     if (!d || !rect)
         return ERROR;
+    std::lock_guard guard(d->Target().Lock());
     const Region& visible = d->Visible();
     RECT box = visible.Box();
     POINT a = d->FromCanvas(box.left, box.top);
@@ -217,6 +218,7 @@ BOOL PtVisible(HDC dc, int x, int y) {
     if (!d)
         return FALSE;
     POINT p = d->ToCanvas(x, y);
+    std::lock_guard guard(d->Target().Lock());
     return d->Visible().Contains(p.x, p.y);
 }
 
@@ -225,6 +227,7 @@ BOOL RectVisible(HDC dc, const RECT* rect) {
     if (!d || !rect)
         return FALSE;
     Region area(d->ToCanvas(*rect));
+    std::lock_guard guard(d->Target().Lock());
     area.Intersect(d->Visible());
     return !area.Empty();
 }

@@ -320,11 +320,11 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT st
     }
     if (!(flags & DI_NORMAL))
         return TRUE;
-    area.Intersect(d->Visible());
     Canvas& out = d->Target();
     std::lock_guard iconGuard(image.Lock());
     image.BeginPixels();
     PixelScope scope(out);
+    area.Intersect(d->Visible());
     for (const RECT& r : area.Rects())
         for (int py = r.top; py < r.bottom; ++py)
             for (int px = r.left; px < r.right; ++px) {

@@ -283,9 +283,9 @@ BOOL ImageList_DrawEx(HIMAGELIST handle, int index, HDC dc, int x, int y, int wi
                                                                                  : foreground);
     POINT at = d->ToCanvas(x, y);
     Region area(RECT{at.x, at.y, at.x + w, at.y + h});
-    area.Intersect(d->Visible());
     Canvas& out = d->Target();
     PixelScope scope(out);
+    area.Intersect(d->Visible());
     for (const RECT& r : area.Rects())
         for (int py = r.top; py < r.bottom; ++py)
             for (int px = r.left; px < r.right; ++px) {

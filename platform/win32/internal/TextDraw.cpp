@@ -12,10 +12,10 @@ void DrawLayout(DeviceContext& dc, const TextLayout& layout, POINT at, const REC
     pango_layout_get_pixel_extents(layout.Get(), &ink, &logical);
     RECT box{at.x + logical.x, at.y + logical.y, at.x + logical.x + logical.width,
              at.y + logical.y + logical.height};
+    PixelScope scope(canvas);
     Region area = dc.Visible();
     if (clip)
         area.Intersect(*clip);
-    PixelScope scope(canvas);
     if (opaque) {
         Brush background;
         background.style = BS_SOLID;
