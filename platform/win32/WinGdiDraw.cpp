@@ -78,34 +78,32 @@ BOOL LineTo(HDC dc, int x, int y) {
     return TRUE;
 }
 
-BOOL Polyline(HDC dc, const POINT* points, int count) {
-    auto d = LookupDC(dc);
-    if (!d || !points || count < 2) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    LogGdiCall(*d, "Polyline", BoundsOf(points, count));
-    PixelScope scope(d->Target());
-    d->lineStyle = 0;
-    DrawLines(*d, ToCanvas(*d, points, count));
-    return TRUE;
-}
+namespace {
 
-BOOL Polygon(HDC dc, const POINT* points, int count) {
+// Lines through the points, and a closed figure filled with the brush first.
+BOOL DrawFigure(HDC dc, const POINT* points, int count, bool closed) {
     auto d = LookupDC(dc);
     if (!d || !points || count < 2) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    LogGdiCall(*d, "Polygon", BoundsOf(points, count));
+    LogGdiCall(*d, closed ? "Polygon" : "Polyline", BoundsOf(points, count));
     PixelScope scope(d->Target());
     std::vector<POINT> canvas = ToCanvas(*d, points, count);
-    FillPolygon(*d, canvas.data(), count);
-    canvas.push_back(canvas.front());
+    if (closed) {
+        FillPolygon(*d, canvas.data(), count);
+        canvas.push_back(canvas.front());
+    }
     d->lineStyle = 0;
     DrawLines(*d, canvas);
     return TRUE;
 }
+
+} // namespace
+
+BOOL Polyline(HDC dc, const POINT* points, int count) { return DrawFigure(dc, points, count, false); }
+
+BOOL Polygon(HDC dc, const POINT* points, int count) { return DrawFigure(dc, points, count, true); }
 
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
     auto d = LookupDC(dc);

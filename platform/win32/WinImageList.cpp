@@ -4,12 +4,12 @@
 #include <optional>
 #include <utility>
 #include <mutex>
-#include <unordered_map>
 #include <vector>
 
 #include "WinHandles.h"
 #include "WinUserDraw.h"
 #include "internal/GdiCallLog.h"
+#include "internal/ObjectTable.h"
 #include "internal/Raster.h"
 #include "internal/StockObjects.h"
 #include "winerror.h"
@@ -31,26 +31,16 @@ struct ImageList {
     std::vector<Image> images;
 };
 
-struct ListTable {
-    std::mutex lock;
-    std::unordered_map<ULONG_PTR, std::shared_ptr<ImageList>> lists;
-    ULONG_PTR next = 0x40000;
-};
-
-ListTable& Table() {
-    static auto* table = new ListTable;
-    return *table;
+ObjectTable<ImageList>& Lists() {
+    static auto* lists = new ObjectTable<ImageList>(0x40000);
+    return *lists;
 }
 
 std::shared_ptr<ImageList> Lookup(HIMAGELIST list) {
-    ListTable& t = Table();
-    std::lock_guard guard(t.lock);
-    auto it = t.lists.find(reinterpret_cast<ULONG_PTR>(list));
-    if (it == t.lists.end()) {
+    auto found = Lists().Find(list);
+    if (!found)
         SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    return it->second;
+    return found;
 }
 
 // The pixels of a bitmap, row by row.
@@ -125,18 +115,11 @@ HIMAGELIST ImageList_Create(int width, int height, UINT flags, int initial, int 
     list->width = width;
     list->height = height;
     list->masked = flags & ILC_MASK;
-    ListTable& t = Table();
-    std::lock_guard guard(t.lock);
-    ULONG_PTR value = t.next;
-    t.next += 4;
-    t.lists.emplace(value, std::move(list));
-    return reinterpret_cast<HIMAGELIST>(value);
+    return reinterpret_cast<HIMAGELIST>(Lists().Insert(std::move(list)));
 }
 
 BOOL ImageList_Destroy(HIMAGELIST list) {
-    ListTable& t = Table();
-    std::lock_guard guard(t.lock);
-    if (!t.lists.erase(reinterpret_cast<ULONG_PTR>(list))) {
+    if (!Lists().Remove(list)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -345,8 +328,4 @@ HIMAGELIST ImageList_LoadImageA(HINSTANCE instance, LPCSTR name, int width, int 
     return list;
 }
 
-size_t win32::ImageListCount() {
-    ListTable& t = Table();
-    std::lock_guard guard(t.lock);
-    return t.lists.size();
-}
+size_t win32::ImageListCount() { return Lists().Count(); }

@@ -168,8 +168,14 @@ TEST_F(GdiPen, RectangleOutlinesWithThePenAndFillsWithTheBrush) {
     Rectangle(dc_, 10, 0, 14, 4);
     EXPECT_EQ("???.", Row(0, 10, 14, kRed));
     EXPECT_EQ(kWhite, Pixel(10, 3));
-    // A polygon fills its inside and outlines its edges.
+    // A polyline leaves out its last point; a polygon fills its inside and outlines its edges.
     SelectObject(dc_, red);
+    POINT corner[] = {{0, 10}, {3, 10}, {3, 13}};
+    EXPECT_TRUE(Polyline(dc_, corner, 3));
+    EXPECT_EQ("####", Row(10, 0, 4, kRed));
+    EXPECT_EQ(kRed, Pixel(3, 12));
+    EXPECT_EQ(kWhite, Pixel(3, 13));
+    EXPECT_FALSE(Polyline(dc_, corner, 1));
     POINT triangle[] = {{20, 0}, {28, 0}, {24, 4}};
     Polygon(dc_, triangle, 3);
     EXPECT_EQ(kRed, Pixel(20, 0));
