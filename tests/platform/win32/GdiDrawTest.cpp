@@ -242,7 +242,12 @@ TEST_F(GdiClip, ClipRectanglesRegionsAndSavedStates) {
     SetTextColor(dc_, kBlue);
     FillRect(dc_, &all, red);
     EXPECT_EQ(CLR_INVALID, Pixel(0, 0)); // outside the clip
-    EXPECT_TRUE(RestoreDC(dc_, saved));
+    HGDIOBJ before = SelectObject(dc_, GetStockObject(NULL_PEN));
+    EXPECT_EQ(2, SaveDC(dc_));
+    EXPECT_FALSE(RestoreDC(dc_, 3));
+    EXPECT_TRUE(RestoreDC(dc_, saved)); // the state before the first save, dropping the second
+    EXPECT_EQ(before, GetCurrentObject(dc_, OBJ_PEN));
+    EXPECT_FALSE(RestoreDC(dc_, -1));
     EXPECT_EQ("..##..####......", Row(0, 0, 16, kRed));
     EXPECT_EQ(RGB(0, 0, 0), GetTextColor(dc_));
     FillRect(dc_, &all, red);
