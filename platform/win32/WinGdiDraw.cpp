@@ -101,9 +101,13 @@ BOOL DrawFigure(HDC dc, const POINT* points, int count, bool closed) {
 
 } // namespace
 
-BOOL Polyline(HDC dc, const POINT* points, int count) { return DrawFigure(dc, points, count, false); }
+BOOL Polyline(HDC dc, const POINT* points, int count) {
+    return DrawFigure(dc, points, count, false);
+}
 
-BOOL Polygon(HDC dc, const POINT* points, int count) { return DrawFigure(dc, points, count, true); }
+BOOL Polygon(HDC dc, const POINT* points, int count) {
+    return DrawFigure(dc, points, count, true);
+}
 
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
     auto d = LookupDC(dc);
@@ -130,8 +134,9 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
         solid.style = BS_SOLID;
         solid.color = d->PenColor();
         int w = pen->width;
-        for (const RECT& side : {RECT{r.left, r.top, r.right, r.top + w}, RECT{r.left, r.bottom - w, r.right, r.bottom},
-                                 RECT{r.left, r.top, r.left + w, r.bottom}, RECT{r.right - w, r.top, r.right, r.bottom}})
+        for (const RECT& side :
+             {RECT{r.left, r.top, r.right, r.top + w}, RECT{r.left, r.bottom - w, r.right, r.bottom},
+              RECT{r.left, r.top, r.left + w, r.bottom}, RECT{r.right - w, r.top, r.right, r.bottom}})
             PaintRect(*d, side, solid, PATCOPY);
         return TRUE;
     }

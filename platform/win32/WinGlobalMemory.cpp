@@ -82,4 +82,6 @@ SIZE_T GlobalSize(HGLOBAL memory) {
     return block ? block->size : 0;
 }
 
-size_t win32::GlobalBlockCount() { return Blocks().Count(); }
+size_t win32::GlobalBlockCount() {
+    return Blocks().Count();
+}

@@ -1,9 +1,9 @@
 #include "WinImageList.h"
 
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <utility>
-#include <mutex>
 #include <vector>
 
 #include "WinHandles.h"
@@ -126,7 +126,9 @@ BOOL ImageList_Destroy(HIMAGELIST list) {
     return TRUE;
 }
 
-int ImageList_Add(HIMAGELIST list, HBITMAP image, HBITMAP mask) { return AddImages(list, image, mask, std::nullopt); }
+int ImageList_Add(HIMAGELIST list, HBITMAP image, HBITMAP mask) {
+    return AddImages(list, image, mask, std::nullopt);
+}
 
 int ImageList_AddMasked(HIMAGELIST list, HBITMAP image, COLORREF mask) {
     return AddImages(list, image, nullptr, mask == CLR_NONE ? std::nullopt : std::optional<uint32_t>(PixelOf(mask)));
@@ -262,8 +264,8 @@ BOOL ImageList_DrawEx(HIMAGELIST handle, int index, HDC dc, int x, int y, int wi
     std::optional<uint32_t> fill;
     if (list->masked && !transparent)
         fill = PixelOf(background);
-    uint32_t blend = PixelOf(foreground == CLR_DEFAULT || foreground == CLR_NONE ? GetSysColor(COLOR_HIGHLIGHT)
-                                                                                 : foreground);
+    uint32_t blend =
+        PixelOf(foreground == CLR_DEFAULT || foreground == CLR_NONE ? GetSysColor(COLOR_HIGHLIGHT) : foreground);
     POINT at = d->ToCanvas(x, y);
     Region area(RECT{at.x, at.y, at.x + w, at.y + h});
     Canvas& out = d->Target();
@@ -328,4 +330,6 @@ HIMAGELIST ImageList_LoadImageA(HINSTANCE instance, LPCSTR name, int width, int 
     return list;
 }
 
-size_t win32::ImageListCount() { return Lists().Count(); }
+size_t win32::ImageListCount() {
+    return Lists().Count();
+}

@@ -103,8 +103,7 @@ int CopyText(const std::string& text, LPSTR buffer, int size) {
 }
 
 // Runs fn on the item under the table's lock; `fallback` when the menu or the item is not there.
-template <class Result, class Fn>
-Result WithItem(HMENU menu, UINT item, UINT flags, Result fallback, Fn fn) {
+template <class Result, class Fn> Result WithItem(HMENU menu, UINT item, UINT flags, Result fallback, Fn fn) {
     MenuTable& t = Table();
     std::lock_guard guard(t.lock);
     if (!Find(menu))
@@ -179,8 +178,12 @@ HMENU Build(const std::vector<win32::MenuResourceItem>& items, bool popup) {
 
 } // namespace
 
-HMENU CreateMenu() { return NewMenu(false); }
-HMENU CreatePopupMenu() { return NewMenu(true); }
+HMENU CreateMenu() {
+    return NewMenu(false);
+}
+HMENU CreatePopupMenu() {
+    return NewMenu(true);
+}
 
 BOOL DestroyMenu(HMENU menu) {
     MenuTable& t = Table();
@@ -310,8 +313,12 @@ BOOL Remove(HMENU menu, UINT item, UINT flags, bool destroy) {
 
 } // namespace
 
-BOOL RemoveMenu(HMENU menu, UINT item, UINT flags) { return Remove(menu, item, flags, false); }
-BOOL DeleteMenu(HMENU menu, UINT item, UINT flags) { return Remove(menu, item, flags, true); }
+BOOL RemoveMenu(HMENU menu, UINT item, UINT flags) {
+    return Remove(menu, item, flags, false);
+}
+BOOL DeleteMenu(HMENU menu, UINT item, UINT flags) {
+    return Remove(menu, item, flags, true);
+}
 
 DWORD CheckMenuItem(HMENU menu, UINT item, UINT check) {
     return WithItem(menu, item, check, static_cast<DWORD>(-1), [&](MenuItem& m, Located&) {
@@ -411,8 +418,8 @@ BOOL SetMenuDefaultItem(HMENU menu, UINT item, UINT byPosition) {
         }
     }
     for (size_t i = 0; i < m->items.size(); ++i)
-        m->items[i].state = (m->items[i].state & ~static_cast<UINT>(MFS_DEFAULT)) |
-                            (where.menu && i == where.index ? MFS_DEFAULT : 0);
+        m->items[i].state =
+            (m->items[i].state & ~static_cast<UINT>(MFS_DEFAULT)) | (where.menu && i == where.index ? MFS_DEFAULT : 0);
     return TRUE;
 }
 

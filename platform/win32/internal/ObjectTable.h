@@ -10,8 +10,7 @@
 
 namespace win32::internal {
 
-template <class T>
-class ObjectTable {
+template <class T> class ObjectTable {
 public:
     // Handle values start at `first` and step by 8, apart from every other table's.
     explicit ObjectTable(ULONG_PTR first) : next_(first) {}

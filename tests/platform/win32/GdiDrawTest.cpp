@@ -273,8 +273,8 @@ TEST_F(GdiClip, ClipRectanglesRegionsAndSavedStates) {
     EXPECT_EQ("####....####....", Row(10, 0, 16, kRed));
     EXPECT_EQ(0, GetClipRgn(dc_, copy));
     EXPECT_EQ(NULLREGION, CombineRgn(copy, a, a, RGN_DIFF));
-    for (HGDIOBJ o : {static_cast<HGDIOBJ>(a), static_cast<HGDIOBJ>(b), static_cast<HGDIOBJ>(copy),
-                      static_cast<HGDIOBJ>(red)})
+    for (HGDIOBJ o :
+         {static_cast<HGDIOBJ>(a), static_cast<HGDIOBJ>(b), static_cast<HGDIOBJ>(copy), static_cast<HGDIOBJ>(red)})
         EXPECT_TRUE(DeleteObject(o));
 }
 
