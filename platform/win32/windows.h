@@ -37,3 +37,4 @@
 #include "WinMessageBox.h"
 #include "WinCom.h"
 #include "dbt.h"
+#include "WinHooks.h"
