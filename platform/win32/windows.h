@@ -34,3 +34,4 @@
 #include "WinPaint.h"
 #include "WinMessageBox.h"
 #include "dbt.h"
+#include "WinHooks.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "windows.h"
 #include "WinUiControl.h"
+#include "windows.h"
 
 namespace tdl::test {
 
