@@ -217,6 +217,33 @@ TEST_F(WindowTest, SelfDeletingObjectsDescendantsAndCentring) {
     owner.DestroyWindow();
 }
 
+TEST_F(WindowTest, ClassesRegisterOnceAndAFailedRegistrationThrows) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = &AfxWndProc;
+    wc.lpszClassName = "TdlAfxOnce";
+    EXPECT_TRUE(AfxRegisterClass(&wc));
+    EXPECT_TRUE(AfxRegisterClass(&wc)); // already there: fine
+    LPCTSTR name = AfxRegisterWndClass(CS_HREDRAW, nullptr, nullptr, nullptr);
+    EXPECT_EQ(std::string(AfxRegisterWndClass(CS_HREDRAW, nullptr, nullptr, nullptr)), std::string(name));
+    win32::FailUiCalls(win32::UiFailure::RegisterClass, 1);
+    bool thrown = false;
+    try {
+        AfxRegisterWndClass(CS_VREDRAW, nullptr, nullptr, nullptr);
+    } catch (CResourceException* e) {
+        thrown = true;
+        e->Delete();
+    }
+    EXPECT_TRUE(thrown);
+    win32::ClearUiFailures();
+    // A window that cannot be created leaves its object unattached, and a self-deleting one deleted.
+    win32::FailUiCalls(win32::UiFailure::CreateWindow, 1);
+    bool deleted = false;
+    auto* pWnd = new CSelfDeleting(&deleted);
+    EXPECT_FALSE(pWnd->CreateEx(0, nullptr, "x", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0));
+    EXPECT_TRUE(deleted);
+    win32::ClearUiFailures();
+}
+
 TEST_F(WindowTest, MessageBoxesCarryTheApplicationsNameAndExceptionsShowTheirText) {
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDNO);
     EXPECT_EQ(AfxMessageBox("Clear the buffer?", MB_YESNO), IDNO);
