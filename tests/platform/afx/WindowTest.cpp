@@ -130,6 +130,9 @@ TEST_F(WindowTest, ObjectsOfOtherClassesSeeTheirCreationAndLeaveTheRestToTheClas
     EXPECT_EQ(g_log, std::vector<std::string>{"control create"});
     EXPECT_EQ(CWnd::FromHandlePermanent(control.m_hWnd), &control);
     EXPECT_EQ(control.SendMessage(WM_USER + 1), 77); // unhandled: the class's own procedure
+    char className[32] = {};
+    GetClassNameA(control.m_hWnd, className, sizeof className);
+    EXPECT_STREQ(className, "Plain"); // the window keeps its class
     EXPECT_EQ(control.GetParent(), &parent);
     EXPECT_EQ(control.GetDlgCtrlID(), static_cast<int>(kControlId));
     // A window without an object gets a temporary one.
