@@ -5,6 +5,7 @@
 
 #include "WinHooks.h"
 #include "WinInput.h"
+#include "WinMenus.h"
 #include "WinPaint.h"
 #include "WinSystemInfo.h"
 #include "WinThreads.h"
@@ -68,12 +69,18 @@ void FreeWindow(const WindowPtr& window) {
     bool own = window->thread == GetCurrentThreadId();
     if (own)
         SendToWindow(window, WM_NCDESTROY, 0, 0);
+    HMENU menu;
     {
         std::lock_guard guard(UserLock());
+        menu = (window->style & WS_CHILD) ? nullptr : window->menu;
+        window->menu = nullptr;
         UnlinkWindowLocked(*window);
         RemoveWindowLocked(*window);
     }
     NotifyUser();
+    // A window's menu bar goes with it.
+    if (menu && IsMenu(menu))
+        DestroyMenu(menu);
 }
 
 HWND FirstActivatable(HWND except) {

@@ -255,3 +255,27 @@ TEST_F(PaintTest, WindowsOfOtherThreadsPaintOnTheirOwnThreadsWhenAPictureIsTaken
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PaintTest, TheMenuBarShowsItsItemsAndGoesWithItsWindow) {
+    HMENU menu = CreateMenu();
+    AppendMenuA(menu, MF_STRING, 1, "&File");
+    AppendMenuA(menu, MF_STRING | MF_GRAYED, 2, "&View");
+    TestWindow w(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 300, 200}, Filler(kGreen));
+    ASSERT_TRUE(SetMenu(w, menu));
+    EXPECT_EQ(GetMenu(w), menu);
+    RECT client;
+    GetClientRect(w, &client);
+    EXPECT_EQ(client.bottom, 200 - 8 - GetSystemMetrics(SM_CYCAPTION) - GetSystemMetrics(SM_CYMENU));
+    const int barTop = 4 + GetSystemMetrics(SM_CYCAPTION);
+    EXPECT_EQ(win32::PicturePixel(w, 280, barTop + 2), GetSysColor(COLOR_MENU));
+    int inked = 0; // along the middle of the bar, through the first item's text
+    for (int x = 4; x < 40; ++x)
+        inked += win32::PicturePixel(w, x, barTop + GetSystemMetrics(SM_CYMENU) / 2) != GetSysColor(COLOR_MENU);
+    EXPECT_GT(inked, 3);
+    DestroyWindow(w);
+    EXPECT_FALSE(IsMenu(menu));
+}
+
+} // namespace
