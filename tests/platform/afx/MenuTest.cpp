@@ -6,6 +6,7 @@
 #include "NtRegistryStore.h"
 #include "WinResourceTable.h"
 #include "afxwin.h"
+#include "platform_afx_tests_embedded.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -69,6 +70,7 @@ TEST_F(MenuTest, PopupItemsTakeTheirStateFromTheUpdateHandlers) {
     CString title;
     pFrame->GetWindowText(title);
     EXPECT_EQ(std::string(title), "Tindaloft");
+    EXPECT_EQ(GetClassLongPtrA(pFrame->m_hWnd, GCLP_HICON), 0u); // the id has no icon
     HMENU hMenu = GetMenu(pFrame->m_hWnd);
     ASSERT_NE(hMenu, nullptr);
     HMENU hPopup = GetSubMenu(hMenu, 0);
@@ -105,6 +107,13 @@ TEST_F(MenuTest, PopupItemsTakeTheirStateFromTheUpdateHandlers) {
     const size_t menus = win32::MenuCount();
     pFrame->DestroyWindow(); // the frame and its menu go
     EXPECT_LT(win32::MenuCount(), menus);
+
+    // With an icon of the id, the frame's class has it.
+    win32::RegisterIconResource(nullptr, kFrameId, tdl::embedded::icon16_png, tdl::embedded::icon16_png_size);
+    auto* pWithIcon = new CMenuFrame;
+    ASSERT_TRUE(pWithIcon->LoadFrame(kFrameId));
+    EXPECT_NE(GetClassLongPtrA(pWithIcon->m_hWnd, GCLP_HICON), 0u);
+    pWithIcon->DestroyWindow();
 }
 
 TEST_F(MenuTest, ThePumpTranslatesTheFramesAccelerators) {
