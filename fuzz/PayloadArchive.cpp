@@ -13,16 +13,30 @@
 
 namespace {
 
-// Extraction and folder entries work below the current directory; keep them in a folder of the run's own.
-const std::string& ScratchFolder() {
-    static const std::string folder = [] {
-        std::string pattern = "/tmp/tdl-fuzz-payload-XXXXXX";
-        if (!mkdtemp(pattern.data()) || chdir(pattern.c_str()) != 0)
+// Extraction and folder entries work below the current directory: each input runs in a folder of the run's
+// own, and the fuzzer's directory is given back afterwards (it writes its corpus relative to it).
+class InScratchFolder {
+public:
+    InScratchFolder() {
+        static const std::string folder = [] {
+            std::string pattern = "/tmp/tdl-fuzz-payload-XXXXXX";
+            if (!mkdtemp(pattern.data()))
+                std::abort();
+            return pattern;
+        }();
+        if (!getcwd(previous_, sizeof previous_) || chdir(folder.c_str()) != 0)
             std::abort();
-        return pattern;
-    }();
-    return folder;
-}
+    }
+    ~InScratchFolder() {
+        if (chdir(previous_) != 0)
+            std::abort();
+    }
+    InScratchFolder(const InScratchFolder&) = delete;
+    InScratchFolder& operator=(const InScratchFolder&) = delete;
+
+private:
+    char previous_[4096];
+};
 
 // Entries past this many are not visited: a directory can claim 65,535 of them.
 constexpr int kMostEntries = 64;
@@ -30,7 +44,8 @@ constexpr int kMostEntries = 64;
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string scratch = ScratchFolder() + "/scratch.out";
+    InScratchFolder scratchFolder;
+    const char* const scratch = "scratch.out";
     std::unique_ptr<uint8_t[]> block(new uint8_t[size ? size : 1]);
     if (size)
         std::memcpy(block.get(), data, size);
@@ -42,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int i = 0; i < item.index && i < kMostEntries; ++i) {
             ArchiveItem entry{};
             GetArchiveItem(archive, i, &entry);
-            unlink(scratch.c_str());
-            ExtractArchiveItem(archive, i, scratch.c_str());
+            unlink(scratch);
+            ExtractArchiveItem(archive, i, scratch);
         }
     }
     ClosePayloadArchive(archive);
