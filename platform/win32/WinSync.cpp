@@ -280,48 +280,66 @@ BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LPLONG previousCount)
     });
 }
 
-DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds) {
-    if (count == 0 || count > MAXIMUM_WAIT_OBJECTS || !handles) {
+namespace win32::internal {
+
+bool ResolveWaitObjects(DWORD count, const HANDLE* handles, bool waitAll, std::vector<std::shared_ptr<Waitable>>& objects) {
+    if (count > MAXIMUM_WAIT_OBJECTS || (count && !handles)) {
         SetLastError(ERROR_INVALID_PARAMETER);
-        return WAIT_FAILED;
+        return false;
     }
-    std::vector<std::shared_ptr<Waitable>> objects;
     for (DWORD i = 0; i < count; ++i) {
         auto object = win32::LookupHandleAs<Waitable>(handles[i]);
         if (!object) {
             SetLastError(ERROR_INVALID_HANDLE);
-            return WAIT_FAILED;
+            return false;
         }
         if (waitAll)
             for (const auto& earlier : objects)
                 if (earlier == object) {
                     SetLastError(ERROR_INVALID_PARAMETER); // one object twice in a wait for all
-                    return WAIT_FAILED;
+                    return false;
                 }
         objects.push_back(std::move(object));
     }
+    return true;
+}
 
-    const DWORD thread = GetCurrentThreadId();
-    DWORD result = WAIT_TIMEOUT;
-    auto satisfied = [&] {
-        if (waitAll) {
-            for (const auto& object : objects)
-                if (!object->IsSignaledFor(thread))
-                    return false;
-            result = WAIT_OBJECT_0;
-            for (DWORD i = 0; i < count; ++i)
-                if (objects[i]->Acquire(thread) && result == WAIT_OBJECT_0)
-                    result = WAIT_ABANDONED_0 + i;
+bool TryCompleteWait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAll, DWORD thread, DWORD& result) {
+    const DWORD count = static_cast<DWORD>(objects.size());
+    if (waitAll) {
+        if (objects.empty())
+            return false;
+        for (const auto& object : objects)
+            if (!object->IsSignaledFor(thread))
+                return false;
+        result = WAIT_OBJECT_0;
+        for (DWORD i = 0; i < count; ++i)
+            if (objects[i]->Acquire(thread) && result == WAIT_OBJECT_0)
+                result = WAIT_ABANDONED_0 + i;
+        return true;
+    }
+    for (DWORD i = 0; i < count; ++i) {
+        if (objects[i]->IsSignaledFor(thread)) {
+            result = (objects[i]->Acquire(thread) ? WAIT_ABANDONED_0 : WAIT_OBJECT_0) + i;
             return true;
         }
-        for (DWORD i = 0; i < count; ++i) {
-            if (objects[i]->IsSignaledFor(thread)) {
-                result = (objects[i]->Acquire(thread) ? WAIT_ABANDONED_0 : WAIT_OBJECT_0) + i;
-                return true;
-            }
-        }
-        return false;
-    };
+    }
+    return false;
+}
+
+} // namespace win32::internal
+
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds) {
+    if (count == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    std::vector<std::shared_ptr<Waitable>> objects;
+    if (!ResolveWaitObjects(count, handles, waitAll, objects))
+        return WAIT_FAILED;
+    const DWORD thread = GetCurrentThreadId();
+    DWORD result = WAIT_TIMEOUT;
+    auto satisfied = [&] { return TryCompleteWait(objects, waitAll, thread, result); };
     std::unique_lock lock(DispatchLock());
     if (milliseconds == 0)
         return satisfied() ? result : WAIT_TIMEOUT;

@@ -8,6 +8,7 @@
 
 #include "WinHandles.h"
 #include "WinMachineProfile.h"
+#include "WinUser.h"
 #include "winerror.h"
 
 namespace win32 {
@@ -151,6 +152,68 @@ void GetNativeSystemInfo(LPSYSTEM_INFO systemInfo) {
 
 void GetSystemInfo(LPSYSTEM_INFO systemInfo) { GetNativeSystemInfo(systemInfo); }
 
+namespace {
+
+// The classic look at 96 dots per inch.
+int WindowMetric(int index, const win32::MachineProfile& p) {
+    switch (index) {
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL:
+    case SM_CYVSCROLL:
+    case SM_CXHSCROLL:
+    case SM_CYVTHUMB:
+    case SM_CXHTHUMB: return 16;
+    case SM_CYCAPTION: return 18;
+    case SM_CXBORDER:
+    case SM_CYBORDER: return 1;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME: return 3;
+    case SM_CXFRAME:
+    case SM_CYFRAME: return 4;
+    case SM_CXEDGE:
+    case SM_CYEDGE: return 2;
+    case SM_CXICON:
+    case SM_CYICON:
+    case SM_CXCURSOR:
+    case SM_CYCURSOR:
+    case SM_CXICONSPACING:
+    case SM_CYICONSPACING: return 32;
+    case SM_CXSMICON:
+    case SM_CYSMICON: return 16;
+    case SM_CYMENU:
+    case SM_CYMENUSIZE:
+    case SM_CXMENUSIZE: return 19;
+    case SM_CYSMCAPTION: return 15;
+    case SM_CXSIZE:
+    case SM_CYSIZE: return 18;
+    case SM_CXSMSIZE:
+    case SM_CYSMSIZE: return 15;
+    case SM_CXMIN:
+    case SM_CXMINTRACK: return 112;
+    case SM_CYMIN:
+    case SM_CYMINTRACK: return 27;
+    case SM_CXMAXTRACK: return p.screenWidth + 12;
+    case SM_CYMAXTRACK: return p.screenHeight + 12;
+    case SM_CXMAXIMIZED: return p.screenWidth + 8;
+    case SM_CYMAXIMIZED: return p.screenHeight + 8;
+    case SM_CXFULLSCREEN: return p.screenWidth;
+    case SM_CYFULLSCREEN: return p.screenHeight - 18;
+    case SM_CXVIRTUALSCREEN: return p.screenWidth;
+    case SM_CYVIRTUALSCREEN: return p.screenHeight;
+    case SM_CXDOUBLECLK:
+    case SM_CYDOUBLECLK:
+    case SM_CXDRAG:
+    case SM_CYDRAG: return 4;
+    case SM_CXMENUCHECK:
+    case SM_CYMENUCHECK: return 13;
+    case SM_MOUSEPRESENT:
+    case SM_MOUSEWHEELPRESENT: return 1;
+    default: return 0;
+    }
+}
+
+} // namespace
+
 int GetSystemMetrics(int index) {
     const win32::MachineProfile p = win32::GetMachineProfile();
     switch (index) {
@@ -159,7 +222,7 @@ int GetSystemMetrics(int index) {
     case SM_CMONITORS: return 1;
     case SM_SERVERR2: return p.serverR2;
     case SM_MEDIACENTER: return p.mediaCenter;
-    default: return 0;
+    default: return WindowMetric(index, p);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "WinHandles.h"
 
@@ -24,6 +25,12 @@ public:
     // down); true when that was an abandoned mutex.
     virtual bool Acquire(DWORD thread) = 0;
 };
+
+// The objects behind a wait's handles; false with the last error set for a bad handle or list.
+bool ResolveWaitObjects(DWORD count, const HANDLE* handles, bool waitAll, std::vector<std::shared_ptr<Waitable>>& objects);
+// Under DispatchLock: takes the objects when the wait is satisfied and sets `result` (WAIT_OBJECT_0 + index or
+// WAIT_ABANDONED_0 + index).
+bool TryCompleteWait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAll, DWORD thread, DWORD& result);
 
 // Marks every mutex the calling thread still owns as abandoned and wakes its waiters. Runs when a thread
 // ends (a thread of CreateThread before its handle is signalled; any other thread at its exit).

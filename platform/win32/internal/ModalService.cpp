@@ -1,0 +1,185 @@
+// Locks: the service's own lock around its lists; it is let go before a host, a script's steps or the failure
+// handler runs (they may ask for more modal requests).
+#include "ModalService.h"
+
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+#include "../WinThreads.h"
+
+namespace win32 {
+
+namespace {
+
+struct Service {
+    std::mutex lock;
+    std::deque<ModalScript> scripts;
+    std::vector<ModalRequest> requests;
+    std::vector<ModalRequest> unexpected;
+    std::vector<UINT> beeps;
+    bool strict = false;
+    std::function<void(const ModalRequest&)> failureHandler;
+    ModalHost* host = nullptr;
+};
+
+Service& TheService() {
+    static auto* service = new Service; // never destroyed: workers may still ask during static destruction
+    return *service;
+}
+
+bool Matches(const ModalScript& script, const ModalRequest& request) {
+    return script.kind == request.kind &&
+           (script.match.empty() || request.text.find(script.match) != std::string::npos ||
+            request.caption.find(script.match) != std::string::npos);
+}
+
+void Report(const ModalRequest& request, const char* why) {
+    std::function<void(const ModalRequest&)> handler;
+    bool strict;
+    {
+        Service& s = TheService();
+        std::lock_guard guard(s.lock);
+        s.unexpected.push_back(request);
+        handler = s.failureHandler;
+        strict = s.strict;
+    }
+    if (strict && handler) {
+        handler(request);
+        return;
+    }
+    std::fprintf(stderr, "%s %s \"%s\" (\"%s\") on thread %u\n", why, ModalKindName(request.kind),
+                 request.text.c_str(), request.caption.c_str(), static_cast<unsigned>(request.thread));
+}
+
+} // namespace
+
+const char* ModalKindName(ModalKind kind) {
+    switch (kind) {
+    case ModalKind::MessageBox: return "message box";
+    case ModalKind::Dialog: return "dialog";
+    case ModalKind::PopupMenu: return "pop-up menu";
+    case ModalKind::File: return "file dialog";
+    case ModalKind::Font: return "font dialog";
+    case ModalKind::PrintSetup: return "print setup dialog";
+    }
+    return "modal request";
+}
+
+void QueueModalScript(ModalScript script) {
+    Service& s = TheService();
+    std::lock_guard guard(s.lock);
+    s.scripts.push_back(std::move(script));
+}
+
+void QueueModalAnswer(ModalKind kind, INT_PTR answer, const std::string& match) {
+    QueueModalScript({kind, match, answer, {}});
+}
+
+void QueueModalSteps(ModalKind kind, ModalSteps steps, const std::string& match) {
+    QueueModalScript({kind, match, 0, std::move(steps)});
+}
+
+size_t PendingModalScripts() {
+    Service& s = TheService();
+    std::lock_guard guard(s.lock);
+    return s.scripts.size();
+}
+
+std::vector<ModalRequest> ModalRequests() {
+    Service& s = TheService();
+    std::lock_guard guard(s.lock);
+    return s.requests;
+}
+
+std::vector<ModalRequest> UnexpectedModalRequests() {
+    Service& s = TheService();
+    std::lock_guard guard(s.lock);
+    return s.unexpected;
+}
+
+void ClearModalRequests() {
+    Service& s = TheService();
+    std::lock_guard guard(s.lock);
+    s.scripts.clear();
+    s.requests.clear();
+    s.unexpected.clear();
+    s.beeps.clear();
+}
+
+void SetModalStrict(bool strict) {
+    Service& s = TheService();
+    std::lock_guard guard(s.lock);
+    s.strict = strict;
+}
+
+void SetModalFailureHandler(std::function<void(const ModalRequest&)> handler) {
+    Service& s = TheService();
+    std::lock_guard guard(s.lock);
+    s.failureHandler = std::move(handler);
+}
+
+std::vector<UINT> MessageBeeps() {
+    Service& s = TheService();
+    std::lock_guard guard(s.lock);
+    return s.beeps;
+}
+
+void SetModalHost(ModalHost* host) {
+    Service& s = TheService();
+    std::lock_guard guard(s.lock);
+    s.host = host;
+}
+
+namespace internal {
+
+void RecordBeep(UINT type) {
+    Service& s = TheService();
+    std::lock_guard guard(s.lock);
+    s.beeps.push_back(type);
+}
+
+INT_PTR ResolveModalRequest(ModalRequest request, INT_PTR defaultAnswer, const std::function<bool(INT_PTR)>& isValid,
+                            const std::function<INT_PTR(const ModalSteps&, const ModalRequest&)>& runSteps) {
+    Service& s = TheService();
+    request.thread = GetCurrentThreadId();
+    ModalHost* host;
+    std::optional<ModalScript> script;
+    {
+        std::lock_guard guard(s.lock);
+        host = s.host;
+        if (!host) {
+            for (auto it = s.scripts.begin(); it != s.scripts.end(); ++it) {
+                if (Matches(*it, request)) {
+                    script = std::move(*it);
+                    s.scripts.erase(it);
+                    break;
+                }
+            }
+        }
+    }
+    if (host) {
+        request.answer = host->Run(request);
+    } else if (!script) {
+        request.expected = false;
+        request.answer = defaultAnswer;
+        Report(request, "unexpected");
+    } else if (script->steps) {
+        request.answer = runSteps ? runSteps(script->steps, request) : script->steps(request, nullptr);
+    } else {
+        request.answer = script->answer;
+    }
+    if (request.expected && isValid && !isValid(request.answer)) {
+        request.expected = false;
+        Report(request, "answer not offered by");
+        request.answer = defaultAnswer;
+    }
+    std::lock_guard guard(s.lock);
+    s.requests.push_back(request);
+    return request.answer;
+}
+
+} // namespace internal
+
+} // namespace win32

@@ -1,0 +1,21 @@
+// Internal to the user-mode stand-in: the one service every modal request goes through (message boxes here;
+// dialogs, pop-up menus and the common dialogs where they are built).
+#pragma once
+
+#include <functional>
+
+#include "../WinUiControl.h"
+
+namespace win32::internal {
+
+// Records the request and answers it, on the calling thread: a display host's answer, else the next queued
+// script of its kind whose match the text or caption holds, else `defaultAnswer` (the request is then
+// reported as unexpected). A script's steps run through `runSteps` (the caller's modal loop; null: called
+// directly with no window). An answer `isValid` rejects is reported and replaced by the default.
+INT_PTR ResolveModalRequest(ModalRequest request, INT_PTR defaultAnswer,
+                            const std::function<bool(INT_PTR)>& isValid = {},
+                            const std::function<INT_PTR(const ModalSteps&, const ModalRequest&)>& runSteps = {});
+
+void RecordBeep(UINT type);
+
+} // namespace win32::internal
