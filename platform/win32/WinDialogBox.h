@@ -1,7 +1,8 @@
 // Modal dialogs from templates. Until the dialog manager builds dialogs from their templates, a modal dialog is
 // only a modal request (WinUiControl.h, kind Dialog, text the template's name: "#104" for a numbered one) that
-// a test answers with the dialog's result; no window is made and the dialog procedure is not called. An answer
-// of -1 stands for a dialog that could not be made. Unanswered, a dialog is closed: IDCANCEL.
+// a test answers with the dialog's result, caption the template's); no window is made and the dialog procedure
+// is not called. A template the module does not have gives -1 (ERROR_RESOURCE_NAME_NOT_FOUND) with no request;
+// an answer of -1 stands for another dialog that could not be made. Unanswered, a dialog is closed: IDCANCEL.
 #pragma once
 
 #include "WinUserTypes.h"
