@@ -3,7 +3,7 @@
 #include <strings.h>
 
 #include "PayloadArchive.h"
-#include "PayloadResource.h"
+#include "SetupResources.h"
 #include "Setup.h"
 #include "WinDialogBox.h"
 #include "ole2.h"
@@ -12,7 +12,6 @@
 namespace {
 
 constexpr const char* kClassName = "PlainClass";
-constexpr int kWelcomeDialog = 104;
 constexpr DWORD kIdleWaitMilliseconds = 15000;
 
 // OLE is ended only when this run started it.
@@ -130,24 +129,22 @@ int RunSetup(HINSTANCE instance) {
     ShowWindow(window, SW_HIDE);
 
     // Only Yes goes on; a dialog that cannot be made asks nothing, so nothing is installed.
-    const INT_PTR answer = DialogBoxParamA(instance, MAKEINTRESOURCEA(kWelcomeDialog), nullptr, WelcomeDlgProc, 0);
+    const INT_PTR answer = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WELCOME), nullptr, WelcomeDlgProc, 0);
     if (answer == -1)
         return Stop(window, "Failed to create window");
     if (answer != IDOK)
         return EndSetup(window);
 
-    const void* payload = nullptr;
-    DWORD payloadSize = 0;
-    switch (LockPayloadResource(instance, payload, payloadSize)) {
-    case PayloadLookup::NotPresent:
+    HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(1), RT_RCDATA);
+    if (!found)
         return Stop(window, "Payload not present");
-    case PayloadLookup::NotLoaded:
+    HGLOBAL loaded = LoadResource(instance, found);
+    if (!loaded)
         return Stop(window, "Couldn't find payload");
-    case PayloadLookup::NotLocked:
+    const void* payload = LockResource(loaded);
+    if (!payload)
         return Stop(window, "Couldn't lock payload");
-    case PayloadLookup::Locked:
-        break;
-    }
+    const DWORD payloadSize = SizeofResource(instance, found);
 
     HARCHIVE archive = OpenPayloadArchive(payload, payloadSize);
     if (!archive)

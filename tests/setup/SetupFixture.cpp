@@ -10,7 +10,8 @@
 #include "WinMsiControl.h"
 #include "WinOleControl.h"
 #include "WinShellControl.h"
-#include "setup/PayloadResource.h"
+#include "WinResourceTable.h"
+#include "setup/SetupResources.h"
 #include "setup/Setup.h"
 
 namespace setup::test {
@@ -31,6 +32,8 @@ void SetupTest::SetUp() {
     win32::RegisterModule(moduleName_.c_str(), {});
     module_ = LoadLibraryA(moduleName_.c_str());
     ASSERT_NE(module_, nullptr);
+    win32::ClearResources();
+    RegisterSetupResources(module_);
 
     SetupCancelled = false;
     win32::ClearModalRequests();
@@ -39,6 +42,7 @@ void SetupTest::SetUp() {
     win32::ResetOleCounts();
     win32::ClearCallFailures();
     win32::ClearUiFailures();
+    win32::FailResourceLoads(0);
     windowsBefore_ = win32::LiveWindowCount();
 }
 
@@ -48,7 +52,7 @@ void SetupTest::TearDown() {
     win32::ClearCallFailures();
     win32::ClearUiFailures();
     win32::ResetInstaller();
-    DeclarePayloadResource(module_, nullptr, 0);
+    win32::ClearResources();
     // The program leaves its class registered, as a process that ends may; the next run registers its own.
     UnregisterClassA("PlainClass", module_);
     FreeLibrary(module_);
@@ -65,14 +69,15 @@ std::string SetupTest::Package(const std::string& code) {
 }
 
 void SetupTest::SetPayload(const std::string& bytes) {
-    payload_ = bytes;
-    DeclarePayloadResource(module_, payload_.data(), static_cast<DWORD>(payload_.size()));
+    win32::RegisterRawResource(module_, RT_RCDATA, MAKEINTRESOURCEA(1), bytes.data(), bytes.size());
 }
 
-void SetupTest::AnswerWelcome(INT_PTR answer) {
+void SetupTest::AnswerWelcome(INT_PTR answer, std::function<void()> meanwhile) {
     win32::QueueModalSteps(
         win32::ModalKind::Dialog,
-        [this, answer](const win32::ModalRequest&, HWND) -> INT_PTR {
+        [this, answer, meanwhile](const win32::ModalRequest&, HWND) -> INT_PTR {
+            if (meanwhile)
+                meanwhile();
             hidden_ = FindWindowA("PlainClass", "Installing...");
             GetWindowRect(hidden_, &hiddenRect_);
             hiddenVisible_ = IsWindowVisible(hidden_);

@@ -3,6 +3,7 @@
 // its own carrying the payload the case gives, and the shell, the installer, OLE and the modal service fresh.
 #pragma once
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
@@ -25,8 +26,8 @@ public:
     static std::string Package(const std::string& code = kPackageCode);
     // The payload of the module the run is given (none: no payload resource).
     void SetPayload(const std::string& bytes);
-    // Answers the welcome dialog with `answer`; the hidden window is noted meanwhile.
-    void AnswerWelcome(INT_PTR answer);
+    // Answers the welcome dialog with `answer`; the hidden window is noted meanwhile, and `meanwhile` runs.
+    void AnswerWelcome(INT_PTR answer, std::function<void()> meanwhile = {});
     // Runs the program on a thread of its own; its exit code.
     int Run();
 
@@ -45,7 +46,6 @@ public:
     win32::test::TempFolder folder_;
     std::string moduleName_;
     HMODULE module_ = nullptr;
-    std::string payload_;
     HWND hidden_ = nullptr;
     RECT hiddenRect_{};
     bool hiddenVisible_ = true;

@@ -8,10 +8,12 @@
 #include "WinFailureControl.h"
 #include "WinMsiControl.h"
 #include "WinOleControl.h"
+#include "WinResourceTable.h"
 #include "WinShellControl.h"
 #include "ZipWriter.h"
 #include "setup/Setup.h"
 #include "setup/SetupPayloadData.h"
+#include "setup/SetupResources.h"
 #include "shellapi.h"
 
 namespace setup::test {
@@ -136,8 +138,18 @@ TEST_F(RunSetupTest, EachFailureIsShownAndCleanedUp) {
          false, "Failed to register class", "Error", false},
         {"window", [](RunSetupTest& t) { t.SetPayload(OnePackage()); win32::FailUiCalls(win32::UiFailure::CreateWindow, 1); },
          false, "Failed to create window", "Error", false},
+        {"dialog that cannot be made", [](RunSetupTest& t) { t.SetPayload(OnePackage()); win32::QueueModalAnswer(win32::ModalKind::Dialog, -1); },
+         false, "Failed to create window"},
+        {"no dialog 104", [](RunSetupTest& t) { win32::ClearResources(); t.SetPayload(OnePackage()); }, false,
+         "Failed to create window"},
         {"no payload", [](RunSetupTest&) {}, true, "Payload not present"},
-        {"find", failCall("FindResourceA"), true, "Payload not present"},
+        // The dialog is loaded first; the payload's lookup fails after it.
+        {"find",
+         [](RunSetupTest& t) {
+             t.SetPayload(OnePackage());
+             t.AnswerWelcome(IDOK, [] { win32::FailResourceLoads(1); });
+         },
+         false, "Payload not present"},
         {"load", failCall("LoadResource"), true, "Couldn't find payload"},
         {"lock", failCall("LockResource"), true, "Couldn't lock payload"},
         {"garbage", payload("this is no archive"), true, "Couldn't figure out payload"},
@@ -180,16 +192,24 @@ TEST_F(RunSetupTest, EachFailureIsShownAndCleanedUp) {
         failure.arrange(*this);
         if (failure.asksWelcome)
             AnswerWelcome(IDOK);
-        win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, failure.caption);
+        HWND shownOver = nullptr;
+        win32::QueueModalSteps(
+            win32::ModalKind::MessageBox,
+            [&shownOver](const win32::ModalRequest&, HWND) -> INT_PTR {
+                shownOver = FindWindowA("PlainClass", "Installing...");
+                return IDOK;
+            },
+            failure.caption);
         ExpectEndedCleanly(Run());
         const auto boxes = Boxes();
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].text, failure.text);
         EXPECT_EQ(boxes[0].caption, failure.caption);
         EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_OK));
-        EXPECT_EQ(boxes[0].owner, failure.ownedByHidden ? hidden_ : nullptr);
-        if (failure.asksWelcome)
-            EXPECT_NE(hidden_, nullptr);
+        EXPECT_EQ(boxes[0].owner, shownOver) << "the hidden window, once there is one";
+        EXPECT_EQ(shownOver != nullptr, failure.ownedByHidden);
+        if (hidden_)
+            EXPECT_EQ(hidden_, shownOver);
         const bool launched = failure.caption == "msiexec";
         EXPECT_EQ(fs::is_regular_file(CodeFolder() + "/Tindaloft.msi"), launched) << "only a failed start keeps it";
         if (!launched && fs::is_directory(CodeFolder()))
@@ -329,6 +349,40 @@ TEST(SetupPartsTest, ExtensionsAndTheWelcomeDialogsAnswers) {
     EXPECT_STREQ(joined, "C:\\t\\x.msi");
     EXPECT_FALSE(JoinPath(joined, std::string(250, 'f').c_str(), "longer-than-ten.msi"));
     EXPECT_STREQ(joined, "");
+}
+
+} // namespace
+} // namespace setup::test
+
+namespace setup::test {
+namespace {
+
+TEST(SetupResourcesTest, TheWelcomeDialogAndTheManifestAreThePrograms) {
+    win32::ClearResources();
+    RegisterSetupResources(nullptr);
+    win32::DialogResource dialog;
+    ASSERT_TRUE(win32::GetDialogResource(nullptr, MAKEINTRESOURCEA(104), dialog));
+    EXPECT_EQ(dialog.caption, "Tindaloft Setup (x64)");
+    EXPECT_EQ(dialog.fontFace, "MS Shell Dlg");
+    std::vector<std::pair<UINT, std::string>> controls;
+    for (const win32::DialogResourceItem& item : dialog.items)
+        controls.emplace_back(item.id, item.text);
+    EXPECT_EQ(controls, (std::vector<std::pair<UINT, std::string>>{{0xFFFF, "#101"},
+                                                                     {0xFFFF, "Welcome to the Tindaloft\nSetup Wizard"},
+                                                                     {0xFFFF, "Press Yes to begin installation"},
+                                                                     {1, "&Yes"},
+                                                                     {2, "&No"}}));
+    EXPECT_NE(LoadIconA(nullptr, MAKEINTRESOURCEA(101)), nullptr);
+
+    HRSRC manifest = FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(manifest, nullptr);
+    const std::string text(static_cast<const char*>(LockResource(LoadResource(nullptr, manifest))),
+                           SizeofResource(nullptr, manifest));
+    for (const char* part : {"name=\"Tindaloft-2_20_00-x64.exe\"", "version=\"1.0.0.0\"", "processorArchitecture=\"amd64\"",
+                             "<description>Tindaloft x64 Setup</description>", "Microsoft.Windows.Common-Controls",
+                             "version=\"6.0.0.0\"", "level=\"requireAdministrator\""})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
+    win32::ClearResources();
 }
 
 } // namespace
