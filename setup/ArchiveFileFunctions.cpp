@@ -4,18 +4,26 @@
 
 namespace {
 
-ArchiveSource& SourceOf(voidpf stream) { return *static_cast<ArchiveSource*>(stream); }
+ArchiveSource& SourceOf(voidpf stream) {
+    return *static_cast<ArchiveSource*>(stream);
+}
 
-voidpf ZCALLBACK OpenSource(voidpf opaque, const char*, int) { return opaque; }
+voidpf ZCALLBACK OpenSource(voidpf opaque, const char*, int) {
+    return opaque;
+}
 
 uLong ZCALLBACK ReadSource(voidpf, voidpf stream, void* buffer, uLong size) {
     return static_cast<uLong>(SourceOf(stream).Read(buffer, 1, size));
 }
 
 // The payload is read-only.
-uLong ZCALLBACK WriteSource(voidpf, voidpf, const void*, uLong) { return 0; }
+uLong ZCALLBACK WriteSource(voidpf, voidpf, const void*, uLong) {
+    return 0;
+}
 
-long ZCALLBACK TellSource(voidpf, voidpf stream) { return SourceOf(stream).Tell(); }
+long ZCALLBACK TellSource(voidpf, voidpf stream) {
+    return SourceOf(stream).Tell();
+}
 
 long ZCALLBACK SeekSource(voidpf, voidpf stream, uLong offset, int origin) {
     int from;
@@ -37,9 +45,13 @@ long ZCALLBACK SeekSource(voidpf, voidpf stream, uLong offset, int origin) {
 }
 
 // The source belongs to the archive that made it; closing the stream leaves it alone.
-int ZCALLBACK CloseSource(voidpf, voidpf) { return 0; }
+int ZCALLBACK CloseSource(voidpf, voidpf) {
+    return 0;
+}
 
-int ZCALLBACK TestSourceError(voidpf, voidpf stream) { return SourceOf(stream).Error() ? 1 : 0; }
+int ZCALLBACK TestSourceError(voidpf, voidpf stream) {
+    return SourceOf(stream).Error() ? 1 : 0;
+}
 
 } // namespace
 

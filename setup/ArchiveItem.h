@@ -6,9 +6,9 @@
 #include "windows.h"
 
 struct ArchiveItem {
-    INT index;            // the entry's index; for index -1, the number of entries
-    CHAR name[MAX_PATH];  // as stored in the archive, NUL-terminated
-    DWORD attributes;     // FILE_ATTRIBUTE_* bits
+    INT index;           // the entry's index; for index -1, the number of entries
+    CHAR name[MAX_PATH]; // as stored in the archive, NUL-terminated
+    DWORD attributes;    // FILE_ATTRIBUTE_* bits
     FILETIME lastAccessTime;
     FILETIME creationTime;
     FILETIME lastWriteTime;

@@ -7,7 +7,9 @@ namespace {
 
 constexpr size_t kBlockHeader = 4; // 2-byte id, 2-byte little-endian data size
 
-uint16_t ReadU16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8)); }
+uint16_t ReadU16(const uint8_t* bytes) {
+    return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+}
 
 int32_t ReadI32(const uint8_t* bytes) {
     uint32_t value = 0;

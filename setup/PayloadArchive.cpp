@@ -105,8 +105,7 @@ DWORD ReadItem(PayloadArchive& archive, int index) {
     unz_file_info info{};
     ArchiveItem item{};
     // One byte short of the buffer, so that a name that fills what it is given still ends in the NUL.
-    if (unzGetCurrentFileInfo(archive.zip, &info, item.name, sizeof item.name - 1, nullptr, 0, nullptr, 0) !=
-        UNZ_OK)
+    if (unzGetCurrentFileInfo(archive.zip, &info, item.name, sizeof item.name - 1, nullptr, 0, nullptr, 0) != UNZ_OK)
         return ARCHIVE_E_HEADER;
     item.name[sizeof item.name - 1] = '\0';
     if (!OpenEntry(archive, index))
@@ -259,4 +258,6 @@ DWORD ClosePayloadArchive(HARCHIVE handle) {
     return Result(ARCHIVE_OK);
 }
 
-DWORD ArchiveLastResult() { return g_lastResult; }
+DWORD ArchiveLastResult() {
+    return g_lastResult;
+}

@@ -8,12 +8,12 @@
 
 // Result codes.
 constexpr DWORD ARCHIVE_OK = 0;
-constexpr DWORD ARCHIVE_E_CREATE = 0x200;        // the output file could not be created
-constexpr DWORD ARCHIVE_E_COPY = 0x400;          // writing the output file, or reading the entry, failed
-constexpr DWORD ARCHIVE_E_HEADER = 0x700;        // the archive or the entry's local header is not consistent
-constexpr DWORD ARCHIVE_E_EXTRA = 0x800;         // the entry's local extra field could not be read
-constexpr DWORD ARCHIVE_E_ARGUMENT = 0x10000;    // no handle, or an index out of range
-constexpr DWORD ARCHIVE_E_MODE = 0x80000;        // the handle is not in reading mode
+constexpr DWORD ARCHIVE_E_CREATE = 0x200;     // the output file could not be created
+constexpr DWORD ARCHIVE_E_COPY = 0x400;       // writing the output file, or reading the entry, failed
+constexpr DWORD ARCHIVE_E_HEADER = 0x700;     // the archive or the entry's local header is not consistent
+constexpr DWORD ARCHIVE_E_EXTRA = 0x800;      // the entry's local extra field could not be read
+constexpr DWORD ARCHIVE_E_ARGUMENT = 0x10000; // no handle, or an index out of range
+constexpr DWORD ARCHIVE_E_MODE = 0x80000;     // the handle is not in reading mode
 constexpr DWORD ARCHIVE_E_ALREADY_OPEN = 0x1000000;
 
 constexpr DWORD ARCHIVE_MODE_READ = 1; // the only mode

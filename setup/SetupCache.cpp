@@ -49,8 +49,8 @@ bool CacheMsiPackage(HWND window, const char* tempFolder, const char* packageNam
     char cacheFolder[MAX_PATH];
     const UINT windowsLength = GetWindowsDirectoryA(windows, MAX_PATH);
     bool made = false;
-    if (windowsLength == 0 || windowsLength >= MAX_PATH || !JoinPath(cacheFolder, windows, "Downloaded Installations") ||
-        !MakeFolder(cacheFolder, made))
+    if (windowsLength == 0 || windowsLength >= MAX_PATH ||
+        !JoinPath(cacheFolder, windows, "Downloaded Installations") || !MakeFolder(cacheFolder, made))
         return Fail(window, tempFolder, "Failed to create MSI package directory");
 
     if (MsiVerifyPackageA(source) != ERROR_SUCCESS)

@@ -32,31 +32,31 @@ namespace {
 constexpr DWORD kDialogStyle = 0x80000000 /* WS_POPUP */ | 0x00C00000 /* WS_CAPTION */ | 0x00080000 /* WS_SYSMENU */ |
                                0x80 /* DS_MODALFRAME */ | 0x40 /* DS_SETFONT */ | 0x800 /* DS_CENTER */;
 constexpr DWORD kChild = 0x40000000 /* WS_CHILD */ | 0x10000000 /* WS_VISIBLE */;
-constexpr DWORD kStatic = kChild;                   // SS_LEFT
-constexpr DWORD kIcon = kChild | 0x3;               // SS_ICON
+constexpr DWORD kStatic = kChild;                                            // SS_LEFT
+constexpr DWORD kIcon = kChild | 0x3;                                        // SS_ICON
 constexpr DWORD kDefaultButton = kChild | 0x00010000 /* WS_TABSTOP */ | 0x1; // BS_DEFPUSHBUTTON
-constexpr DWORD kButton = kChild | 0x00010000;      // BS_PUSHBUTTON
-constexpr UINT kStaticId = 0xFFFF;                  // IDC_STATIC
+constexpr DWORD kButton = kChild | 0x00010000;                               // BS_PUSHBUTTON
+constexpr UINT kStaticId = 0xFFFF;                                           // IDC_STATIC
 
 } // namespace
 
 void RegisterSetupResources(HMODULE module) {
     win32::RegisterIconResource(module, IDI_SETUP, tdl::embedded::Setup_png, tdl::embedded::Setup_png_size);
-    win32::RegisterDialogResource(module, IDD_WELCOME,
-                                  {kDialogStyle,
-                                   0,
-                                   0,
-                                   0,
-                                   216,
-                                   92,
-                                   "Tindaloft Setup (x64)",
-                                   "MS Shell Dlg",
-                                   8,
-                                   {{"STATIC", kStaticId, "#101", kIcon, 0, 12, 12, 21, 20},
-                                    {"STATIC", kStaticId, "Welcome to the Tindaloft\nSetup Wizard", kStatic, 0, 44, 12,
-                                     160, 20},
-                                    {"STATIC", kStaticId, "Press Yes to begin installation", kStatic, 0, 44, 40, 160, 10},
-                                    {"BUTTON", 1, "&Yes", kDefaultButton, 0, 104, 68, 50, 14},
-                                    {"BUTTON", 2, "&No", kButton, 0, 158, 68, 50, 14}}});
+    win32::RegisterDialogResource(
+        module, IDD_WELCOME,
+        {kDialogStyle,
+         0,
+         0,
+         0,
+         216,
+         92,
+         "Tindaloft Setup (x64)",
+         "MS Shell Dlg",
+         8,
+         {{"STATIC", kStaticId, "#101", kIcon, 0, 12, 12, 21, 20},
+          {"STATIC", kStaticId, "Welcome to the Tindaloft\nSetup Wizard", kStatic, 0, 44, 12, 160, 20},
+          {"STATIC", kStaticId, "Press Yes to begin installation", kStatic, 0, 44, 40, 160, 10},
+          {"BUTTON", 1, "&Yes", kDefaultButton, 0, 104, 68, 50, 14},
+          {"BUTTON", 2, "&No", kButton, 0, 158, 68, 50, 14}}});
     win32::RegisterRawResource(module, RT_MANIFEST, MAKEINTRESOURCEA(1), kSetupManifest, std::strlen(kSetupManifest));
 }

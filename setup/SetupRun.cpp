@@ -3,8 +3,8 @@
 #include <strings.h>
 
 #include "PayloadArchive.h"
-#include "SetupResources.h"
 #include "Setup.h"
+#include "SetupResources.h"
 #include "WinDialogBox.h"
 #include "ole2.h"
 #include "shellapi.h"
@@ -53,8 +53,7 @@ bool MakeTemporaryFolder(char* folder) {
 }
 
 bool IsInSubfolder(const ArchiveItem& item) {
-    return std::strchr(item.name, '/') || std::strchr(item.name, '\\') ||
-           (item.attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return std::strchr(item.name, '/') || std::strchr(item.name, '\\') || (item.attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 enum class Unpacked { Done, Failed, Cancelled };

@@ -16,8 +16,7 @@ LRESULT CALLBACK PlainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         // A small box centred across the screen, a little above its middle.
         const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
         const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-        MoveWindow(hwnd, (screenWidth - kBoxSize) / 2, screenHeight * 5 / 12 - kBoxSize / 2, kBoxSize, kBoxSize,
-                   FALSE);
+        MoveWindow(hwnd, (screenWidth - kBoxSize) / 2, screenHeight * 5 / 12 - kBoxSize / 2, kBoxSize, kBoxSize, FALSE);
         return 0;
     }
     case WM_ERASEBKGND:
@@ -65,4 +64,6 @@ INT_PTR CALLBACK WelcomeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-void ShowSetupError(HWND owner, const char* text) { MessageBoxA(owner, text, "Error", MB_OK); }
+void ShowSetupError(HWND owner, const char* text) {
+    MessageBoxA(owner, text, "Error", MB_OK);
+}

@@ -36,7 +36,9 @@ timespec HostTimeOf(const FILETIME* time) {
     return timespec{static_cast<time_t>(seconds), static_cast<long>(rest * 100)};
 }
 
-bool TopBitSet(const FILETIME* time) { return time && (time->dwHighDateTime & 0x80000000u); }
+bool TopBitSet(const FILETIME* time) {
+    return time && (time->dwHighDateTime & 0x80000000u);
+}
 
 } // namespace
 

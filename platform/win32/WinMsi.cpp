@@ -66,7 +66,9 @@ UINT Log(const std::string& function, std::vector<std::string> arguments, UINT r
     return result;
 }
 
-std::string Text(LPCSTR text) { return text ? text : "(null)"; }
+std::string Text(LPCSTR text) {
+    return text ? text : "(null)";
+}
 
 // A package's properties, or the code that refuses the file.
 UINT ReadPackage(LPCSTR path, std::map<UINT, std::string>& properties) {
@@ -91,8 +93,7 @@ UINT ReadPackage(LPCSTR path, std::map<UINT, std::string>& properties) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         const size_t equals = line.find('=');
-        if (equals != std::string::npos && equals > 0 && equals <= 5 &&
-            line.find_first_not_of("0123456789") == equals)
+        if (equals != std::string::npos && equals > 0 && equals <= 5 && line.find_first_not_of("0123456789") == equals)
             properties[static_cast<UINT>(std::stoul(line.substr(0, equals)))] = line.substr(equals + 1);
         at = end + 1;
     }
@@ -130,8 +131,8 @@ UINT MsiGetSummaryInformationA(MSIHANDLE database, LPCSTR databasePath, UINT upd
     return Log("MsiGetSummaryInformationA", arguments, ERROR_SUCCESS);
 }
 
-UINT MsiSummaryInfoGetPropertyA(MSIHANDLE summaryInfo, UINT property, UINT* dataType, INT* intValue,
-                                FILETIME* fileTime, LPSTR valueBuf, DWORD* valueBufSize) {
+UINT MsiSummaryInfoGetPropertyA(MSIHANDLE summaryInfo, UINT property, UINT* dataType, INT* intValue, FILETIME* fileTime,
+                                LPSTR valueBuf, DWORD* valueBufSize) {
     const std::vector<std::string> arguments = {std::to_string(summaryInfo), std::to_string(property),
                                                 valueBufSize ? std::to_string(*valueBufSize) : "(null)"};
     if (auto failure = ChosenFailure("MsiSummaryInfoGetPropertyA"))

@@ -1,9 +1,9 @@
 // Program starting through the shell: recorded, never run on the host. Locks: one for the record.
 #include <cstring>
-#include <strings.h>
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <strings.h>
 #include <vector>
 
 #include "WinFailureControl.h"
@@ -39,7 +39,9 @@ Shell& State() {
     return shell;
 }
 
-std::string Text(LPCSTR text) { return text ? text : ""; }
+std::string Text(LPCSTR text) {
+    return text ? text : "";
+}
 
 bool IsInstallerPackage(const std::string& file) {
     const size_t dot = file.find_last_of('.');
@@ -67,8 +69,14 @@ BOOL ShellExecuteExA(LPSHELLEXECUTEINFOA info) {
         return FALSE;
     }
     info->hProcess = nullptr;
-    win32::ShellExecution record{Text(info->lpVerb), Text(info->lpFile), Text(info->lpParameters),
-                                 Text(info->lpDirectory), info->nShow, info->fMask, info->hwnd, FALSE};
+    win32::ShellExecution record{Text(info->lpVerb),
+                                 Text(info->lpFile),
+                                 Text(info->lpParameters),
+                                 Text(info->lpDirectory),
+                                 info->nShow,
+                                 info->fMask,
+                                 info->hwnd,
+                                 FALSE};
     if (win32::internal::CallFailsNow("ShellExecuteExA"))
         return Finish(info, record, SE_ERR_ACCESSDENIED, GetLastError());
     const bool open = record.verb.empty() || strcasecmp(record.verb.c_str(), "open") == 0;

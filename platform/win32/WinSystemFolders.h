@@ -9,4 +9,6 @@
 // (a folder that cannot be made, or on request: WinFailureControl.h, name "GetWindowsDirectoryA").
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 
-inline UINT GetWindowsDirectory(LPSTR buffer, UINT size) { return GetWindowsDirectoryA(buffer, size); }
+inline UINT GetWindowsDirectory(LPSTR buffer, UINT size) {
+    return GetWindowsDirectoryA(buffer, size);
+}

@@ -44,7 +44,7 @@ UINT MsiGetSummaryInformationA(MSIHANDLE database, LPCSTR databasePath, UINT upd
 // fits is copied and ended, *valueBufSize becomes the length needed (without the NUL) and the result is
 // ERROR_MORE_DATA. An absent property is VT_EMPTY, 0 and empty text. ERROR_INVALID_HANDLE for a handle that is
 // not summary information.
-UINT MsiSummaryInfoGetPropertyA(MSIHANDLE summaryInfo, UINT property, UINT* dataType, INT* intValue,
-                                FILETIME* fileTime, LPSTR valueBuf, DWORD* valueBufSize);
+UINT MsiSummaryInfoGetPropertyA(MSIHANDLE summaryInfo, UINT property, UINT* dataType, INT* intValue, FILETIME* fileTime,
+                                LPSTR valueBuf, DWORD* valueBufSize);
 // ERROR_INVALID_HANDLE for a handle that is not open.
 UINT MsiCloseHandle(MSIHANDLE handle);

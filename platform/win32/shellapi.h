@@ -42,7 +42,9 @@ static_assert(sizeof(SHFILEOPSTRUCTA) == 56 && offsetof(SHFILEOPSTRUCTA, fFlags)
 // that is not there, ERROR_INVALID_PARAMETER for another operation or a missing list), and fails on request
 // (WinFailureControl.h, name "SHFileOperationA", the plan's error returned). No dialog is ever shown.
 int SHFileOperationA(LPSHFILEOPSTRUCTA fileOp);
-inline int SHFileOperation(LPSHFILEOPSTRUCTA fileOp) { return SHFileOperationA(fileOp); }
+inline int SHFileOperation(LPSHFILEOPSTRUCTA fileOp) {
+    return SHFileOperationA(fileOp);
+}
 
 // ---- starting programs and documents
 
@@ -86,7 +88,9 @@ static_assert(sizeof(SHELLEXECUTEINFOA) == 112 && offsetof(SHELLEXECUTEINFOA, nS
 // file that does not exist fails with SE_ERR_FNF in hInstApp and ERROR_FILE_NOT_FOUND; other files succeed
 // without a process. Fails on request (name "ShellExecuteExA": hInstApp SE_ERR_ACCESSDENIED).
 BOOL ShellExecuteExA(LPSHELLEXECUTEINFOA executeInfo);
-inline BOOL ShellExecuteEx(LPSHELLEXECUTEINFOA executeInfo) { return ShellExecuteExA(executeInfo); }
+inline BOOL ShellExecuteEx(LPSHELLEXECUTEINFOA executeInfo) {
+    return ShellExecuteExA(executeInfo);
+}
 
 typedef SHELLEXECUTEINFOA SHELLEXECUTEINFO;
 typedef LPSHELLEXECUTEINFOA LPSHELLEXECUTEINFO;

@@ -26,10 +26,17 @@ TEST(ArchiveSourceTest, ReadsWithinTheBlockAndRefusesMovesOutsideIt) {
         long position;
     };
     const Move moves[] = {
-        {4, FILE_BEGIN, 0, 4},       {-1, FILE_BEGIN, -1, 4},       {11, FILE_BEGIN, -1, 4},
-        {2, FILE_CURRENT, 0, 6},     {-7, FILE_CURRENT, -1, 6},     {0, FILE_END, 0, 10},
-        {-10, FILE_END, 0, 0},       {1, FILE_END, -1, 0},          {3, 7, -1, 0} /* no such origin */,
-        {int64_t{1} << 40, FILE_CURRENT, -1, 0}, {INT64_MIN, FILE_END, -1, 0},
+        {4, FILE_BEGIN, 0, 4},
+        {-1, FILE_BEGIN, -1, 4},
+        {11, FILE_BEGIN, -1, 4},
+        {2, FILE_CURRENT, 0, 6},
+        {-7, FILE_CURRENT, -1, 6},
+        {0, FILE_END, 0, 10},
+        {-10, FILE_END, 0, 0},
+        {1, FILE_END, -1, 0},
+        {3, 7, -1, 0} /* no such origin */,
+        {int64_t{1} << 40, FILE_CURRENT, -1, 0},
+        {INT64_MIN, FILE_END, -1, 0},
     };
     for (const Move& move : moves) {
         SCOPED_TRACE(testing::Message() << move.distance << " from " << move.origin);

@@ -138,12 +138,14 @@ TEST_F(PayloadArchiveTest, ExtendedTimesAreReadOnlyInsideTheirBlockAndField) {
          kTime3},
         {"access and creation", UtBlock(6, {kTime2, kTime3}), setup::test::kDosDate, D, kTime2, kTime3},
         {"another block only", ExtraBlock('x', 'y', "abcdefgh"), setup::test::kDosDate, D, D, D},
-        {"after another block", ExtraBlock('x', 'y', "ab") + UtBlock(1, {kTime1}), setup::test::kDosDate, kTime1, D,
-         D},
+        {"after another block", ExtraBlock('x', 'y', "ab") + UtBlock(1, {kTime1}), setup::test::kDosDate, kTime1, D, D},
         {"block shorter than its flags", UtBlock(7, {kTime1, kTime2, kTime3}, 5), setup::test::kDosDate, kTime1, D, D},
         {"block past the field's end", UtBlock(3, {kTime1}, 9), setup::test::kDosDate, kTime1, D, D},
-        {"first block runs past the field", ExtraBlock('x', 'y', "ab").substr(0, 2) + "\xFF\x00" "ab" +
-                                                UtBlock(1, {kTime1}),
+        {"first block runs past the field",
+         ExtraBlock('x', 'y', "ab").substr(0, 2) +
+             "\xFF\x00"
+             "ab" +
+             UtBlock(1, {kTime1}),
          setup::test::kDosDate, D, D, D},
         {"a time before 1970", UtBlock(3, {-5, kTime2}), setup::test::kDosDate, D, kTime2, D},
         {"four bytes are not walked", std::string("UT\0\0", 4), setup::test::kDosDate, D, D, D},
@@ -165,7 +167,8 @@ TEST_F(PayloadArchiveTest, ExtendedTimesAreReadOnlyInsideTheirBlockAndField) {
 }
 
 TEST_F(PayloadArchiveTest, AskingAgainCopiesTheCachedItemAndGoingBackStartsOver) {
-    std::string zip = BuildZip({{.name = "zero", .data = "0"}, {.name = "one", .data = "1"}, {.name = "two", .data = "2"}});
+    std::string zip =
+        BuildZip({{.name = "zero", .data = "0"}, {.name = "one", .data = "1"}, {.name = "two", .data = "2"}});
     HARCHIVE archive = Open(zip);
     ASSERT_NE(archive, nullptr);
     ArchiveItem item{};
@@ -235,23 +238,35 @@ TEST_F(PayloadArchiveTest, FailuresGiveTheirCodes) {
     };
     auto none = [](std::string&, const ZipLayout&) {};
     const Case cases[] = {
-        {"bad deflate", {.name = "e", .data = data, .compressed = std::string(64, '\xFF')}, none, ARCHIVE_OK,
+        {"bad deflate",
+         {.name = "e", .data = data, .compressed = std::string(64, '\xFF')},
+         none,
+         ARCHIVE_OK,
          ARCHIVE_E_COPY},
         {"bad CRC", {.name = "e", .data = data, .crc = 0x12345678}, none, ARCHIVE_OK, ARCHIVE_E_COPY},
-        {"stream shorter than declared", {.name = "e", .data = data, .compressed = setup::test::Deflate(data.substr(0, 100))},
-         none, ARCHIVE_OK, ARCHIVE_E_COPY},
-        {"local signature", {.name = "e", .data = data},
-         [](std::string& zip, const ZipLayout& layout) { zip[layout.localHeaders[0]] ^= 0x20; }, ARCHIVE_E_HEADER,
+        {"stream shorter than declared",
+         {.name = "e", .data = data, .compressed = setup::test::Deflate(data.substr(0, 100))},
+         none,
+         ARCHIVE_OK,
+         ARCHIVE_E_COPY},
+        {"local signature",
+         {.name = "e", .data = data},
+         [](std::string& zip, const ZipLayout& layout) { zip[layout.localHeaders[0]] ^= 0x20; },
+         ARCHIVE_E_HEADER,
          ARCHIVE_E_HEADER},
-        {"local name length", {.name = "e", .data = data},
-         [](std::string& zip, const ZipLayout& layout) { zip[layout.localHeaders[0] + 26] = 5; }, ARCHIVE_E_HEADER,
+        {"local name length",
+         {.name = "e", .data = data},
+         [](std::string& zip, const ZipLayout& layout) { zip[layout.localHeaders[0] + 26] = 5; },
+         ARCHIVE_E_HEADER,
          ARCHIVE_E_HEADER},
-        {"local extra field past the end", {.name = "e", .data = data, .localExtra = UtBlock(1, {kTime1})},
+        {"local extra field past the end",
+         {.name = "e", .data = data, .localExtra = UtBlock(1, {kTime1})},
          [](std::string& zip, const ZipLayout& layout) {
              zip[layout.localHeaders[0] + 28] = '\xFF';
              zip[layout.localHeaders[0] + 29] = '\xFF';
          },
-         ARCHIVE_E_EXTRA, ARCHIVE_E_EXTRA},
+         ARCHIVE_E_EXTRA,
+         ARCHIVE_E_EXTRA},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -9,10 +9,10 @@
 #include "WinModulesControl.h"
 #include "WinMsiControl.h"
 #include "WinOleControl.h"
-#include "WinShellControl.h"
 #include "WinResourceTable.h"
-#include "setup/SetupResources.h"
+#include "WinShellControl.h"
 #include "setup/Setup.h"
+#include "setup/SetupResources.h"
 
 namespace setup::test {
 

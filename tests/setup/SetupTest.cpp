@@ -134,14 +134,30 @@ TEST_F(RunSetupTest, EachFailureIsShownAndCleanedUp) {
         "Error launching MSI file.\r\n\r\nYou can proceed by running it manually:\r\n" + cachedPath;
 
     const Failure failures[] = {
-        {"register", [](RunSetupTest& t) { t.SetPayload(OnePackage()); win32::FailUiCalls(win32::UiFailure::RegisterClass, 1); },
+        {"register",
+         [](RunSetupTest& t) {
+             t.SetPayload(OnePackage());
+             win32::FailUiCalls(win32::UiFailure::RegisterClass, 1);
+         },
          false, "Failed to register class", "Error", false},
-        {"window", [](RunSetupTest& t) { t.SetPayload(OnePackage()); win32::FailUiCalls(win32::UiFailure::CreateWindow, 1); },
+        {"window",
+         [](RunSetupTest& t) {
+             t.SetPayload(OnePackage());
+             win32::FailUiCalls(win32::UiFailure::CreateWindow, 1);
+         },
          false, "Failed to create window", "Error", false},
-        {"dialog that cannot be made", [](RunSetupTest& t) { t.SetPayload(OnePackage()); win32::QueueModalAnswer(win32::ModalKind::Dialog, -1); },
+        {"dialog that cannot be made",
+         [](RunSetupTest& t) {
+             t.SetPayload(OnePackage());
+             win32::QueueModalAnswer(win32::ModalKind::Dialog, -1);
+         },
          false, "Failed to create window"},
-        {"no dialog 104", [](RunSetupTest& t) { win32::ClearResources(); t.SetPayload(OnePackage()); }, false,
-         "Failed to create window"},
+        {"no dialog 104",
+         [](RunSetupTest& t) {
+             win32::ClearResources();
+             t.SetPayload(OnePackage());
+         },
+         false, "Failed to create window"},
         {"no payload", [](RunSetupTest&) {}, true, "Payload not present"},
         // The dialog is loaded first; the payload's lookup fails after it.
         {"find",
@@ -160,18 +176,36 @@ TEST_F(RunSetupTest, EachFailureIsShownAndCleanedUp) {
          "Failure unzipping part of payload"},
         {"no package", payload(BuildZip({{.name = "readme.txt", .data = "r"}, {.name = ".msi", .data = "m"}})), true,
          "Did not find MSI in payload"},
-        {"temporary folder", [](RunSetupTest& t) { t.SetPayload(OnePackage()); fs::remove(t.TempFolder()); },
+        {"temporary folder",
+         [](RunSetupTest& t) {
+             t.SetPayload(OnePackage());
+             fs::remove(t.TempFolder());
+         },
          true, "Failure unzipping part of payload"},
-        {"Windows folder", [](RunSetupTest& t) { t.SetPayload(OnePackage()); WriteHostFile(t.WindowsFolder(), "f"); },
+        {"Windows folder",
+         [](RunSetupTest& t) {
+             t.SetPayload(OnePackage());
+             WriteHostFile(t.WindowsFolder(), "f");
+         },
          true, "Failed to create MSI package directory"},
         {"cache folder",
-         [](RunSetupTest& t) { t.SetPayload(OnePackage()); WriteHostFile(t.WindowsFolder() + "/Downloaded Installations", "f"); },
+         [](RunSetupTest& t) {
+             t.SetPayload(OnePackage());
+             WriteHostFile(t.WindowsFolder() + "/Downloaded Installations", "f");
+         },
          true, "Failed to create MSI package directory"},
-        {"code folder", [](RunSetupTest& t) { t.SetPayload(OnePackage()); WriteHostFile(t.CodeFolder(), "f"); },
+        {"code folder",
+         [](RunSetupTest& t) {
+             t.SetPayload(OnePackage());
+             WriteHostFile(t.CodeFolder(), "f");
+         },
          true, "Failed to create MSI package code directory"},
         {"verification", payload(OnePackage("9=" + std::string(kPackageCode))), true, "MSI package file invalid"},
         {"summary",
-         [](RunSetupTest& t) { t.SetPayload(OnePackage()); win32::FailInstallerCall("MsiGetSummaryInformationA", 110); },
+         [](RunSetupTest& t) {
+             t.SetPayload(OnePackage());
+             win32::FailInstallerCall("MsiGetSummaryInformationA", 110);
+         },
          true, "Failed to get MSI summary info"},
         {"code too long", payload(OnePackage(Package(std::string(kPackageCode) + "0"))), true,
          "Failed to get MSI package code"},
@@ -182,8 +216,12 @@ TEST_F(RunSetupTest, EachFailureIsShownAndCleanedUp) {
          "Failed to get MSI package code"},
         {"move", failCall("MoveFileExA"), true, "Failed to move MSI package to cache"},
         {"launch", failCall("ShellExecuteExA"), true, launchText, "msiexec"},
-        {"wait", [](RunSetupTest& t) { t.SetPayload(OnePackage()); win32::SetInputIdleAnswer(WAIT_TIMEOUT); }, true,
-         launchText, "msiexec"},
+        {"wait",
+         [](RunSetupTest& t) {
+             t.SetPayload(OnePackage());
+             win32::SetInputIdleAnswer(WAIT_TIMEOUT);
+         },
+         true, launchText, "msiexec"},
     };
     for (const Failure& failure : failures) {
         SCOPED_TRACE(failure.what);
@@ -224,7 +262,8 @@ TEST_F(RunSetupTest, EntriesInFoldersAreNamedAndSkippedAndNothingLandsOutside) {
     const std::vector<std::string> skipped = {"../evil.msi", "..\\evil.msi", "/x.msi", "C:\\x.msi", "sub/"};
     std::vector<ZipEntry> entries = {{.name = "Tindaloft.msi", .data = package}};
     for (const std::string& name : skipped)
-        entries.push_back({.name = name, .data = name.back() == '/' ? "" : "evil",
+        entries.push_back({.name = name,
+                           .data = name.back() == '/' ? "" : "evil",
                            .external = name.back() == '/' ? (040755u << 16) | 0x10 : kUnixFile});
     SetPayload(BuildZip(entries));
     AnswerWelcome(IDOK);
@@ -333,8 +372,8 @@ TEST_F(RunSetupTest, UnansweredTheWelcomeDialogEndsTheRun) {
 }
 
 TEST(SetupPartsTest, ExtensionsAndTheWelcomeDialogsAnswers) {
-    const std::pair<const char*, const char*> names[] = {
-        {"a.msi", ".msi"}, {".msi", ""}, {"name", ""}, {"a.b.MSI", ".MSI"}, {"a.", "."}, {"", ""}};
+    const std::pair<const char*, const char*> names[] = {{"a.msi", ".msi"},   {".msi", ""}, {"name", ""},
+                                                         {"a.b.MSI", ".MSI"}, {"a.", "."},  {"", ""}};
     for (const auto& [name, extension] : names)
         EXPECT_STREQ(FindExtension(name), extension) << name;
 
@@ -368,19 +407,20 @@ TEST(SetupResourcesTest, TheWelcomeDialogAndTheManifestAreThePrograms) {
     for (const win32::DialogResourceItem& item : dialog.items)
         controls.emplace_back(item.id, item.text);
     EXPECT_EQ(controls, (std::vector<std::pair<UINT, std::string>>{{0xFFFF, "#101"},
-                                                                     {0xFFFF, "Welcome to the Tindaloft\nSetup Wizard"},
-                                                                     {0xFFFF, "Press Yes to begin installation"},
-                                                                     {1, "&Yes"},
-                                                                     {2, "&No"}}));
+                                                                   {0xFFFF, "Welcome to the Tindaloft\nSetup Wizard"},
+                                                                   {0xFFFF, "Press Yes to begin installation"},
+                                                                   {1, "&Yes"},
+                                                                   {2, "&No"}}));
     EXPECT_NE(LoadIconA(nullptr, MAKEINTRESOURCEA(101)), nullptr);
 
     HRSRC manifest = FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
     ASSERT_NE(manifest, nullptr);
     const std::string text(static_cast<const char*>(LockResource(LoadResource(nullptr, manifest))),
                            SizeofResource(nullptr, manifest));
-    for (const char* part : {"name=\"Tindaloft-2_20_00-x64.exe\"", "version=\"1.0.0.0\"", "processorArchitecture=\"amd64\"",
-                             "<description>Tindaloft x64 Setup</description>", "Microsoft.Windows.Common-Controls",
-                             "version=\"6.0.0.0\"", "level=\"requireAdministrator\""})
+    for (const char* part :
+         {"name=\"Tindaloft-2_20_00-x64.exe\"", "version=\"1.0.0.0\"", "processorArchitecture=\"amd64\"",
+          "<description>Tindaloft x64 Setup</description>", "Microsoft.Windows.Common-Controls", "version=\"6.0.0.0\"",
+          "level=\"requireAdministrator\""})
         EXPECT_NE(text.find(part), std::string::npos) << part;
     win32::ClearResources();
 }

@@ -39,9 +39,10 @@ std::string BuildZip(const std::vector<ZipEntry>& entries, ZipLayout* layout) {
         const std::string stored = entry.compressed ? *entry.compressed
                                    : entry.deflate  ? Deflate(entry.data)
                                                     : entry.data;
-        const uint32_t crc = entry.crc ? *entry.crc
-                                       : static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()),
-                                                                     static_cast<uInt>(entry.data.size())));
+        const uint32_t crc = entry.crc
+                                 ? *entry.crc
+                                 : static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()),
+                                                               static_cast<uInt>(entry.data.size())));
         const uint16_t method = entry.deflate ? 8 : 0;
         const size_t offset = zip.size();
         where.localHeaders.push_back(offset);

@@ -23,7 +23,7 @@ struct ZipEntry {
     uint16_t dosTime = kDosTime;
     uint32_t external = kUnixFile;
     std::string localExtra;
-    std::optional<uint32_t> crc;          // in place of the data's CRC, in both headers
+    std::optional<uint32_t> crc;           // in place of the data's CRC, in both headers
     std::optional<std::string> compressed; // in place of the compressed data
 };
 

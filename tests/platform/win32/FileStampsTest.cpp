@@ -21,8 +21,7 @@ protected:
 };
 
 int64_t UnixTimeOf(const FILETIME& time) {
-    return static_cast<int64_t>(((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime) / 10000000) -
-           11644473600;
+    return static_cast<int64_t>(((uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime) / 10000000) - 11644473600;
 }
 
 TEST_F(FileStampsTest, DosDatesConvertOnlyWhenEveryFieldIsInRange) {
