@@ -253,6 +253,8 @@ TEST_F(RunSetupTest, EachFailureIsShownAndCleanedUp) {
         if (!launched && fs::is_directory(CodeFolder()))
             EXPECT_TRUE(fs::is_empty(CodeFolder()));
         EXPECT_FALSE(fs::exists(WindowsFolder() + "/escape"));
+        if (failure.text == "Failed to create window")
+            EXPECT_FALSE(fs::exists(WindowsFolder())) << "nothing was asked, so nothing is touched";
         hidden_ = nullptr;
     }
 }
