@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "WinDeviceIo.h"
+#include "WinFailureControl.h"
 #include "WinHandles.h"
 #include "internal/HostFiles.h"
 #include "internal/ModuleTable.h"
@@ -437,6 +438,8 @@ BOOL DeleteFileA(LPCSTR fileName) {
 }
 
 BOOL MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags) {
+    if (win32::internal::CallFailsNow("MoveFileExA"))
+        return FALSE;
     if (!newFileName)
         return FailWith(ERROR_INVALID_PARAMETER); // deletion at the next boot is not offered
     std::string from = HostPathFromWindows(existingFileName);

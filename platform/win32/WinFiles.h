@@ -55,6 +55,7 @@ BOOL GetFileTime(HANDLE file, LPFILETIME creationTime, LPFILETIME lastAccessTime
 BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 
 BOOL DeleteFileA(LPCSTR fileName);
+// Fails on request (WinFailureControl.h, name "MoveFileExA").
 BOOL MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags);
 BOOL MoveFileA(LPCSTR existingFileName, LPCSTR newFileName);
 BOOL CopyFileA(LPCSTR existingFileName, LPCSTR newFileName, BOOL failIfExists);

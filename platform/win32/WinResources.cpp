@@ -8,6 +8,7 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "WinFailureControl.h"
 #include "WinHandles.h"
 #include "WinModules.h"
 #include "internal/ResourceStore.h"
@@ -233,6 +234,8 @@ const std::vector<unsigned char>* Issued(const void* handle) {
 } // namespace
 
 HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
+    if (internal::CallFailsNow("LoadResource"))
+        return nullptr;
     if (!Issued(resource)) {
         SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
         return nullptr;
@@ -241,6 +244,8 @@ HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
 }
 
 LPVOID LockResource(HGLOBAL data) {
+    if (internal::CallFailsNow("LockResource"))
+        return nullptr;
     const std::vector<unsigned char>* bytes = Issued(data);
     return bytes ? const_cast<unsigned char*>(bytes->data()) : nullptr;
 }

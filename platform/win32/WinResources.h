@@ -41,6 +41,7 @@ HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
 inline HRSRC FindResource(HMODULE module, LPCSTR name, LPCSTR type) {
     return FindResourceA(module, name, type);
 }
+// LoadResource and LockResource fail on request (WinFailureControl.h), as FindResource does (FailResourceLoads).
 HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 LPVOID LockResource(HGLOBAL data);
 DWORD SizeofResource(HMODULE module, HRSRC resource);

@@ -5,6 +5,8 @@
 #include "winerror.h"
 #include "WinHandles.h"
 #include "WinFiles.h"
+#include "WinFileStamps.h"
+#include "WinSystemFolders.h"
 #include "WinSections.h"
 #include "WinExceptions.h"
 #include "WinModules.h"

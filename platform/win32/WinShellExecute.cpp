@@ -1,0 +1,144 @@
+// Program starting through the shell: recorded, never run on the host. Locks: one for the record.
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <strings.h>
+#include <vector>
+
+#include "WinFailureControl.h"
+#include "WinHandles.h"
+#include "WinShellControl.h"
+#include "WinSync.h"
+#include "internal/HostFiles.h"
+#include "internal/InstallerLaunch.h"
+#include "shellapi.h"
+#include "winerror.h"
+
+namespace {
+
+// A process the shell started: it only answers WaitForInputIdle.
+class StartedProcess : public win32::WinObject {
+public:
+    explicit StartedProcess(DWORD idleAnswer) : idleAnswer_(idleAnswer) {}
+    DWORD IdleAnswer() const { return idleAnswer_; }
+
+private:
+    DWORD idleAnswer_;
+};
+
+struct Shell {
+    std::mutex lock;
+    std::vector<win32::ShellExecution> executions;
+    std::vector<DWORD> waits;
+    DWORD idleAnswer = 0;
+};
+
+Shell& State() {
+    static Shell shell;
+    return shell;
+}
+
+std::string Text(LPCSTR text) {
+    return text ? text : "";
+}
+
+bool IsInstallerPackage(const std::string& file) {
+    const size_t dot = file.find_last_of('.');
+    if (dot == std::string::npos || file.find_first_of("\\/", dot) != std::string::npos)
+        return false;
+    return strcasecmp(file.c_str() + dot, ".msi") == 0;
+}
+
+BOOL Finish(LPSHELLEXECUTEINFOA info, win32::ShellExecution& record, INT_PTR instApp, DWORD error) {
+    info->hInstApp = reinterpret_cast<HINSTANCE>(instApp);
+    record.result = error == ERROR_SUCCESS;
+    {
+        std::lock_guard guard(State().lock);
+        State().executions.push_back(record);
+    }
+    SetLastError(error);
+    return record.result;
+}
+
+} // namespace
+
+BOOL ShellExecuteExA(LPSHELLEXECUTEINFOA info) {
+    if (!info || info->cbSize != sizeof(SHELLEXECUTEINFOA)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    info->hProcess = nullptr;
+    win32::ShellExecution record{Text(info->lpVerb),
+                                 Text(info->lpFile),
+                                 Text(info->lpParameters),
+                                 Text(info->lpDirectory),
+                                 info->nShow,
+                                 info->fMask,
+                                 info->hwnd,
+                                 FALSE};
+    if (win32::internal::CallFailsNow("ShellExecuteExA"))
+        return Finish(info, record, SE_ERR_ACCESSDENIED, GetLastError());
+    const bool open = record.verb.empty() || strcasecmp(record.verb.c_str(), "open") == 0;
+    if (open && IsInstallerPackage(record.file)) {
+        if (!win32::internal::LaunchInstallerPackage(record.file))
+            return Finish(info, record, SE_ERR_FNF, ERROR_FILE_NOT_FOUND);
+    } else {
+        std::error_code error;
+        if (!std::filesystem::exists(win32::internal::HostPathFromWindows(record.file.c_str()), error))
+            return Finish(info, record, SE_ERR_FNF, ERROR_FILE_NOT_FOUND);
+    }
+    if (info->fMask & SEE_MASK_NOCLOSEPROCESS) {
+        DWORD answer;
+        {
+            std::lock_guard guard(State().lock);
+            answer = State().idleAnswer;
+        }
+        info->hProcess = win32::InsertHandle(std::make_shared<StartedProcess>(answer));
+    }
+    return Finish(info, record, 42, ERROR_SUCCESS);
+}
+
+DWORD WaitForInputIdle(HANDLE process, DWORD milliseconds) {
+    if (win32::internal::CallFailsNow("WaitForInputIdle"))
+        return WAIT_FAILED;
+    auto started = win32::LookupHandleAs<StartedProcess>(process);
+    if (!started) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    std::lock_guard guard(State().lock);
+    State().waits.push_back(milliseconds);
+    return started->IdleAnswer();
+}
+
+namespace win32 {
+
+std::vector<ShellExecution> ShellExecutions() {
+    std::lock_guard guard(State().lock);
+    return State().executions;
+}
+
+void ClearShellExecutions() {
+    std::lock_guard guard(State().lock);
+    State().executions.clear();
+}
+
+void SetInputIdleAnswer(DWORD answer) {
+    std::lock_guard guard(State().lock);
+    State().idleAnswer = answer;
+}
+
+std::vector<DWORD> InputIdleWaits() {
+    std::lock_guard guard(State().lock);
+    return State().waits;
+}
+
+void ResetShell() {
+    std::lock_guard guard(State().lock);
+    State().executions.clear();
+    State().waits.clear();
+    State().idleAnswer = 0;
+}
+
+} // namespace win32

@@ -1,0 +1,13 @@
+// The set-up program's entry point.
+#include "Setup.h"
+#include "SetupPayloadData.h"
+#include "SetupResources.h"
+#include "WinResourceTable.h"
+
+int main() {
+    // What the resource compiler would have put into the program: its resources and the payload the build made.
+    HMODULE self = GetModuleHandleA(nullptr);
+    RegisterSetupResources(self);
+    win32::RegisterRawResource(self, RT_RCDATA, MAKEINTRESOURCEA(1), kSetupPayload, kSetupPayloadSize);
+    return RunSetup(self);
+}

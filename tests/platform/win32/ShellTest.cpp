@@ -1,0 +1,139 @@
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+
+#include "Win32TestSupport.h"
+#include "WinFailureControl.h"
+#include "WinMsiControl.h"
+#include "WinOleControl.h"
+#include "WinShellControl.h"
+#include "ole2.h"
+#include "shellapi.h"
+#include "windows.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ShellTest : public testing::Test {
+protected:
+    void SetUp() override {
+        win32::ResetShell();
+        win32::ResetInstaller();
+    }
+    void TearDown() override { win32::ClearCallFailures(); }
+
+    int Delete(const std::string& list) {
+        SHFILEOPSTRUCTA op{};
+        op.wFunc = FO_DELETE;
+        op.pFrom = list.c_str(); // the string's own NUL ends the list with the one written in it
+        op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
+        return SHFileOperationA(&op);
+    }
+
+    win32::test::TempFolder folder_;
+};
+
+TEST_F(ShellTest, DeletingRemovesTreesButNeverFollowsLinks) {
+    fs::create_directories(folder_.HostPath("tree/a/b"));
+    std::ofstream(folder_.HostPath("tree/a/b/file")) << "x";
+    fs::create_directories(folder_.HostPath("kept"));
+    std::ofstream(folder_.HostPath("kept/precious")) << "y";
+    fs::create_directory_symlink(folder_.HostPath("kept"), folder_.HostPath("tree/link"));
+    std::ofstream(folder_.HostPath("single")) << "z";
+
+    EXPECT_EQ(Delete(folder_.WinPath("tree") + '\0' + folder_.WinPath("single") + '\0'), 0);
+    EXPECT_FALSE(fs::exists(folder_.HostPath("tree")));
+    EXPECT_FALSE(fs::exists(folder_.HostPath("single")));
+    EXPECT_TRUE(fs::exists(folder_.HostPath("kept/precious"))) << "what a link points at stays";
+
+    EXPECT_EQ(Delete(folder_.WinPath("missing") + '\0'), ERROR_FILE_NOT_FOUND);
+    SHFILEOPSTRUCTA copy{};
+    copy.wFunc = FO_COPY;
+    copy.pFrom = "x\0";
+    EXPECT_EQ(SHFileOperationA(&copy), ERROR_INVALID_PARAMETER);
+    win32::FailCalls({.function = "SHFileOperationA", .error = ERROR_ACCESS_DENIED, .count = 1});
+    EXPECT_EQ(Delete(folder_.WinPath("kept") + '\0'), ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(fs::exists(folder_.HostPath("kept")));
+}
+
+SHELLEXECUTEINFOA OpenInfo(const std::string& file) {
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = "open";
+    info.lpFile = file.c_str();
+    info.nShow = 1; // SW_SHOWNORMAL
+    return info;
+}
+
+TEST_F(ShellTest, OpeningAnInstallerPackageStartsTheInstaller) {
+    const std::string package = folder_.WinPath("Product.MSI");
+    std::ofstream(folder_.HostPath("Product.MSI")) << win32::MakeInstallerPackage({{9, "{code}"}});
+    SHELLEXECUTEINFOA info = OpenInfo(package);
+    ASSERT_TRUE(ShellExecuteExA(&info));
+    EXPECT_GT(reinterpret_cast<INT_PTR>(info.hInstApp), 32);
+    ASSERT_NE(info.hProcess, nullptr);
+    EXPECT_EQ(WaitForInputIdle(info.hProcess, 15000), 0u);
+    EXPECT_TRUE(CloseHandle(info.hProcess));
+
+    const auto calls = win32::InstallerCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].Text(), "msiexec /i \"" + package + "\"");
+    const auto executions = win32::ShellExecutions();
+    ASSERT_EQ(executions.size(), 1u);
+    EXPECT_EQ(executions[0].verb, "open");
+    EXPECT_EQ(executions[0].file, package);
+    EXPECT_EQ(executions[0].show, 1);
+    EXPECT_TRUE(executions[0].result);
+    EXPECT_EQ(win32::InputIdleWaits(), std::vector<DWORD>{15000});
+
+    win32::SetInputIdleAnswer(WAIT_TIMEOUT);
+    info = OpenInfo(package);
+    ASSERT_TRUE(ShellExecuteExA(&info));
+    EXPECT_EQ(WaitForInputIdle(info.hProcess, 10), static_cast<DWORD>(WAIT_TIMEOUT));
+    CloseHandle(info.hProcess);
+    EXPECT_EQ(WaitForInputIdle(info.hProcess, 10), WAIT_FAILED) << "a closed process";
+}
+
+TEST_F(ShellTest, StartsThatFailSayWhy) {
+    const std::string missing = folder_.WinPath("missing.msi");
+    SHELLEXECUTEINFOA info = OpenInfo(missing);
+    EXPECT_FALSE(ShellExecuteExA(&info));
+    EXPECT_EQ(reinterpret_cast<INT_PTR>(info.hInstApp), SE_ERR_FNF);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(info.hProcess, nullptr);
+    ASSERT_EQ(win32::InstallerCalls().size(), 1u) << "the installer was asked and found nothing";
+
+    std::ofstream(folder_.HostPath("x.msi")) << "x";
+    const std::string present = folder_.WinPath("x.msi");
+    info = OpenInfo(present);
+    win32::FailCalls({.function = "ShellExecuteExA", .error = ERROR_ACCESS_DENIED, .count = 1});
+    EXPECT_FALSE(ShellExecuteExA(&info));
+    EXPECT_EQ(reinterpret_cast<INT_PTR>(info.hInstApp), SE_ERR_ACCESSDENIED);
+    EXPECT_EQ(win32::ShellExecutions().size(), 2u);
+
+    info = OpenInfo(present);
+    ASSERT_TRUE(ShellExecuteExA(&info));
+    win32::FailCalls({.function = "WaitForInputIdle", .error = ERROR_ACCESS_DENIED, .count = 1});
+    EXPECT_EQ(WaitForInputIdle(info.hProcess, 15000), WAIT_FAILED);
+    CloseHandle(info.hProcess);
+    info.cbSize = 0;
+    EXPECT_FALSE(ShellExecuteExA(&info));
+}
+
+TEST_F(ShellTest, OleStartsAndEndsAreCounted) {
+    win32::ResetOleCounts();
+    EXPECT_EQ(OleInitialize(nullptr), S_OK);
+    EXPECT_EQ(OleInitialize(nullptr), S_FALSE) << "a second start on the thread";
+    OleUninitialize();
+    OleUninitialize();
+    win32::FailCalls({.function = "OleInitialize", .error = 0, .count = 1});
+    EXPECT_EQ(OleInitialize(nullptr), E_OUTOFMEMORY);
+    const win32::OleCounts counts = win32::OleCallCounts();
+    EXPECT_EQ(counts.initializations, 2);
+    EXPECT_EQ(counts.uninitializations, 2);
+}
+
+} // namespace
