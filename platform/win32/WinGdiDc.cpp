@@ -8,6 +8,7 @@
 #include "WinHandles.h"
 #include "internal/DeviceContext.h"
 #include "internal/GdiCallLog.h"
+#include "internal/PrintedPages.h"
 #include "internal/StockObjects.h"
 #include "winerror.h"
 
@@ -251,6 +252,8 @@ int EndPage(HDC dc) {
             return -1;
         d.pageOpen = false;
         LogGdiCall(d, "EndPage", RECT{0, 0, d.Target().Width(), d.Target().Height()});
+        std::lock_guard guard(d.Target().Lock());
+        KeepPrintedPage(d.Target());
         return 1;
     });
 }

@@ -236,7 +236,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 
 BOOL DeleteObject(HGDIOBJ object) {
     auto o = LookupGdiObject(object);
-    if (!o || o->Kind() == GdiKind::DC) {
+    if (!o || o->Kind() == GdiKind::DC || o->Kind() == GdiKind::Icon) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -263,6 +263,8 @@ DWORD GetObjectType(HGDIOBJ object) {
         return OBJ_REGION;
     case GdiKind::Palette:
         return OBJ_PAL;
+    case GdiKind::Icon:
+        return 0; // not a GDI object to its callers
     case GdiKind::DC:
         return std::static_pointer_cast<DeviceContext>(o)->Type() == DcKind::Memory ? OBJ_MEMDC : OBJ_DC;
     }

@@ -366,6 +366,33 @@ static_assert(sizeof(SCROLLINFO) == 28);
 
 typedef BOOL(CALLBACK* WNDENUMPROC)(HWND, LPARAM);
 
+typedef struct tagWINDOWPLACEMENT {
+    UINT length;
+    UINT flags;
+    UINT showCmd;
+    POINT ptMinPosition;
+    POINT ptMaxPosition;
+    RECT rcNormalPosition;
+} WINDOWPLACEMENT, *PWINDOWPLACEMENT, *LPWINDOWPLACEMENT;
+static_assert(sizeof(WINDOWPLACEMENT) == 44 && offsetof(WINDOWPLACEMENT, rcNormalPosition) == 28);
+#define WPF_SETMINPOSITION 0x0001
+#define WPF_RESTORETOMAXIMIZED 0x0002
+
+typedef struct tagMONITORINFO {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+} MONITORINFO, *LPMONITORINFO;
+static_assert(sizeof(MONITORINFO) == 40);
+#define MONITOR_DEFAULTTONULL 0x00000000
+#define MONITOR_DEFAULTTOPRIMARY 0x00000001
+#define MONITOR_DEFAULTTONEAREST 0x00000002
+#define MONITORINFOF_PRIMARY 0x00000001
+#define SPI_GETWORKAREA 0x0030
+
+typedef struct HDWP__* HDWP;
+
 #define MAKEINTATOM(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
 
 // Classes: one name space per process, names compared without case. A second registration of a name fails
@@ -439,6 +466,35 @@ HWND ChildWindowFromPointEx(HWND parent, POINT point, UINT flags);
 BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu);
 BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle);
 UINT GetDpiForWindow(HWND hwnd);
+
+// The normal (restored) rectangle and the show state; rcNormalPosition is in screen coordinates for a
+// top-level window.
+BOOL GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT* placement);
+BOOL SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT* placement);
+// One monitor, the whole screen; its work area is the screen too.
+HMONITOR MonitorFromWindow(HWND hwnd, DWORD flags);
+HMONITOR MonitorFromPoint(POINT point, DWORD flags);
+HMONITOR MonitorFromRect(LPCRECT rect, DWORD flags);
+BOOL GetMonitorInfoA(HMONITOR monitor, LPMONITORINFO info);
+// SPI_GETWORKAREA only (a RECT); other actions fail with ERROR_INVALID_PARAMETER.
+BOOL SystemParametersInfoA(UINT action, UINT param, PVOID data, UINT winIni);
+inline BOOL GetMonitorInfo(HMONITOR monitor, LPMONITORINFO info) { return GetMonitorInfoA(monitor, info); }
+inline BOOL SystemParametersInfo(UINT action, UINT param, PVOID data, UINT winIni) {
+    return SystemParametersInfoA(action, param, data, winIni);
+}
+
+// Window positions gathered and applied together (each as SetWindowPos, in order).
+HDWP BeginDeferWindowPos(int count);
+HDWP DeferWindowPos(HDWP info, HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+BOOL EndDeferWindowPos(HDWP info);
+
+// Named values a window carries for whoever asks.
+BOOL SetPropA(HWND hwnd, LPCSTR name, HANDLE data);
+HANDLE GetPropA(HWND hwnd, LPCSTR name);
+HANDLE RemovePropA(HWND hwnd, LPCSTR name);
+inline BOOL SetProp(HWND hwnd, LPCSTR name, HANDLE data) { return SetPropA(hwnd, name, data); }
+inline HANDLE GetProp(HWND hwnd, LPCSTR name) { return GetPropA(hwnd, name); }
+inline HANDLE RemoveProp(HWND hwnd, LPCSTR name) { return RemovePropA(hwnd, name); }
 
 // The menu bar of a top-level window (the HMENU object is the drawing context's; the window keeps the handle
 // and a row of non-client area for it).

@@ -13,6 +13,8 @@
 
 namespace win32::internal {
 
+// Larger images are beyond what cairo draws into; no window or bitmap of the program comes near it.
+constexpr int kLargestCanvas = 16384;
 constexpr uint32_t kBlackPixel = 0x000000;
 constexpr uint32_t kWhitePixel = 0xFFFFFF;
 

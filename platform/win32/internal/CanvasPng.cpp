@@ -56,6 +56,10 @@ std::shared_ptr<Canvas> ReadCanvasPng(const unsigned char* data, size_t size, st
     int width = cairo_image_surface_get_width(image);
     int height = cairo_image_surface_get_height(image);
     cairo_format_t format = cairo_image_surface_get_format(image);
+    if (width > kLargestCanvas || height > kLargestCanvas) {
+        cairo_surface_destroy(image);
+        return nullptr;
+    }
     auto canvas = std::make_shared<Canvas>(width, height, false);
     if (alpha)
         alpha->assign(static_cast<size_t>(width) * height, 1);

@@ -16,6 +16,11 @@ namespace win32::internal {
 
 enum class DcKind { Window, Memory, Printer, Display };
 
+// Coordinates are kept within 27 bits, as the platform's drawing does, so no sum of coordinates and extents
+// overflows.
+constexpr long long kCoordinateLimit = (1 << 27) - 1;
+LONG ClampCoordinate(long long value);
+
 struct DcState {
     HGDIOBJ penHandle = nullptr;
     std::shared_ptr<Pen> pen;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "Canvas.h"
 #include "Region.h"
@@ -11,7 +12,7 @@
 
 namespace win32::internal {
 
-enum class GdiKind { Pen, Brush, Font, Bitmap, Region, DC, Palette };
+enum class GdiKind { Pen, Brush, Font, Bitmap, Region, DC, Palette, Icon };
 
 class GdiObject {
 public:
@@ -57,6 +58,15 @@ struct Bitmap : GdiObject {
 struct RegionObject : GdiObject {
     GdiKind Kind() const override { return GdiKind::Region; }
     Region region;
+};
+
+// An icon: its colour image and which of its pixels are opaque (the mask's 0 bits). Counted with the GDI objects
+// so a test sees an icon never destroyed; shared ones (LoadIcon) are stock.
+struct Icon : GdiObject {
+    GdiKind Kind() const override { return GdiKind::Icon; }
+    std::shared_ptr<Canvas> color;
+    std::vector<uint8_t> opaque; // row by row, 1 where the icon covers what lies below
+    bool Opaque(int x, int y) const { return opaque[static_cast<size_t>(y) * color->Width() + x] != 0; }
 };
 
 struct Palette : GdiObject {

@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -69,6 +70,7 @@ struct Window {
     RECT client{};        // the client area in window coordinates (origin: the window's top-left corner)
     RECT normal{};        // the restored rectangle of a minimized or maximized window
     std::vector<BYTE> extra;
+    std::map<std::string, HANDLE> props;
     ScrollBar scroll[2];
 
     // What is left to paint: the update rectangle (client coordinates; empty: nothing), the background, the
@@ -191,6 +193,8 @@ LONGLONG NextTimerDueLocked(DWORD thread); // LLONG_MAX: none
 bool TimerExistsLocked(HWND hwnd, UINT_PTR id, TIMERPROC proc);
 void KillWindowTimersLocked(HWND hwnd);
 void KillThreadTimersLocked(DWORD thread);
+// The window's image, made at its size when first needed (WinPaint.cpp).
+std::shared_ptr<WindowSurface> SurfaceOfLocked(Window& window);
 // Input (WinInput.cpp): what taking an input message changes (key state); the mouse position.
 void TookInputLocked(ThreadQueue& queue, const MSG& msg);
 POINT CursorPosLocked();

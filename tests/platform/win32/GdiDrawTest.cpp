@@ -306,3 +306,34 @@ TEST(GdiObjects, ABitmapLivesInOneMemoryDcAndCannotBeDeletedThere) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(GdiPrinting, PagesDrawnBetweenStartPageAndEndPageAreKept) {
+    win32::ClearPrintedPages();
+    HDC printer = CreateDCA("WINSPOOL", "Office Printer", nullptr, nullptr);
+    ASSERT_NE(nullptr, printer);
+    EXPECT_EQ(96, GetDeviceCaps(printer, LOGPIXELSX));
+    EXPECT_EQ(816, GetDeviceCaps(printer, HORZRES));
+    EXPECT_EQ(-1, StartPage(printer)); // no document yet
+    DOCINFOA doc{sizeof(DOCINFOA), "Report", nullptr, nullptr, 0};
+    EXPECT_GT(StartDoc(printer, &doc), 0);
+    for (COLORREF color : {RGB(255, 0, 0), RGB(0, 0, 255)}) {
+        EXPECT_GT(StartPage(printer), 0);
+        HBRUSH brush = CreateSolidBrush(color);
+        RECT r{10, 10, 20, 20};
+        FillRect(printer, &r, brush);
+        DeleteObject(brush);
+        EXPECT_GT(EndPage(printer), 0);
+    }
+    EXPECT_GT(EndDoc(printer), 0);
+    DeleteDC(printer);
+    ASSERT_EQ(2u, win32::PrintedPageCount());
+    EXPECT_EQ(RGB(255, 0, 0), win32::PrintedPagePixel(0, 10, 10));
+    EXPECT_EQ(RGB(255, 255, 255), win32::PrintedPagePixel(0, 20, 20));
+    EXPECT_EQ(RGB(0, 0, 255), win32::PrintedPagePixel(1, 19, 19));
+    EXPECT_EQ(CLR_INVALID, win32::PrintedPagePixel(2, 0, 0));
+    win32::ClearPrintedPages();
+}
+
+} // namespace

@@ -48,6 +48,9 @@ TEST_F(GdiText, BothFacesHaveGoldenMetrics) {
         {"MS Shell Dlg", -13, FW_NORMAL, 17, 13, 4, 4, 8, 13,
          FF_SWISS | TMPF_FIXED_PITCH | TMPF_TRUETYPE | TMPF_VECTOR},
         {"Tahoma", -16, FW_NORMAL, 19, 15, 4, 3, 10, 16, FF_SWISS | TMPF_FIXED_PITCH | TMPF_TRUETYPE | TMPF_VECTOR},
+        // A positive height is the cell: the largest em whose cell fits.
+        {"MS Shell Dlg", 14, FW_NORMAL, 14, 11, 3, 3, 7, 11, FF_SWISS | TMPF_FIXED_PITCH | TMPF_TRUETYPE | TMPF_VECTOR},
+        {"Courier", 19, FW_NORMAL, 19, 15, 4, 3, 10, 10, FF_MODERN | TMPF_TRUETYPE | TMPF_VECTOR},
     };
     for (const Golden& g : goldens) {
         HFONT font = MakeFont(g.face, g.height, g.weight);

@@ -200,3 +200,36 @@ TEST_F(InputTest, ClicksOnAScrollBarSendScrollRequests) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(InputTest, AcceleratorsTurnKeysIntoCommands) {
+    TestWindow frame(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 100, 100});
+    ACCEL entries[] = {{FVIRTKEY, VK_F5, 197}, {FVIRTKEY | FCONTROL, 'O', 57601}, {0, 'x', 300}};
+    HACCEL table = CreateAcceleratorTableA(entries, 3);
+    ASSERT_TRUE(table);
+    auto pump = [&] {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            if (!TranslateAcceleratorA(frame, table, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+    };
+    win32::PressKey(frame, VK_F5);
+    win32::PressKey(frame, 'O'); // without Ctrl: no command
+    win32::KeyDown(frame, VK_CONTROL);
+    win32::PressKey(frame, 'O');
+    win32::KeyUp(frame, VK_CONTROL);
+    win32::TypeText(frame, "x");
+    pump();
+    std::vector<WORD> commands;
+    for (const MSG& msg : frame.Take({WM_COMMAND})) {
+        EXPECT_EQ(HIWORD(msg.wParam), 1);
+        commands.push_back(LOWORD(msg.wParam));
+    }
+    EXPECT_EQ(commands, (std::vector<WORD>{197, 57601, 300}));
+    DestroyAcceleratorTable(table);
+}
+
+} // namespace

@@ -335,3 +335,44 @@ TEST_F(WindowsTest, HiddenPopupWithAPeekLoopEndsOnCloseThroughQuit) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WindowsTest, PlacementDeferredPositionsAndProperties) {
+    TestWindow w(WS_OVERLAPPEDWINDOW, nullptr, RECT{10, 20, 310, 220});
+    TestWindow a(WS_CHILD, w, RECT{0, 0, 10, 10});
+    TestWindow b(WS_CHILD, w, RECT{0, 0, 10, 10});
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof(placement);
+    ASSERT_TRUE(GetWindowPlacement(w, &placement));
+    EXPECT_EQ(placement.showCmd, static_cast<UINT>(SW_HIDE));
+    placement.showCmd = SW_SHOWMAXIMIZED;
+    placement.rcNormalPosition = {50, 60, 250, 260};
+    ASSERT_TRUE(SetWindowPlacement(w, &placement));
+    EXPECT_TRUE(IsZoomed(w));
+    ShowWindow(w, SW_RESTORE);
+    RECT r;
+    GetWindowRect(w, &r);
+    EXPECT_EQ(r.left, 50);
+    EXPECT_EQ(r.bottom, 260);
+
+    HDWP defer = BeginDeferWindowPos(2);
+    defer = DeferWindowPos(defer, a, nullptr, 5, 5, 20, 20, SWP_NOZORDER);
+    defer = DeferWindowPos(defer, b, nullptr, 30, 5, 20, 20, SWP_NOZORDER);
+    ASSERT_TRUE(EndDeferWindowPos(defer));
+    GetWindowRect(b, &r);
+    MapWindowPoints(nullptr, w, reinterpret_cast<LPPOINT>(&r), 2);
+    EXPECT_EQ(r.left, 30);
+    EXPECT_EQ(r.right, 50);
+
+    int value = 0;
+    EXPECT_TRUE(SetPropA(w, "Owner", &value));
+    EXPECT_EQ(GetPropA(w, "Owner"), &value);
+    EXPECT_EQ(RemovePropA(w, "Owner"), &value);
+    EXPECT_EQ(GetPropA(w, "Owner"), nullptr);
+    MONITORINFO info{sizeof(info), {}, {}, 0};
+    ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(w, MONITOR_DEFAULTTONEAREST), &info));
+    EXPECT_EQ(info.rcMonitor.right, GetSystemMetrics(SM_CXSCREEN));
+}
+
+} // namespace
