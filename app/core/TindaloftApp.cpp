@@ -46,9 +46,14 @@ void DeleteApplicationKey() {
 
 } // namespace
 
-CTindaloftApp::CTindaloftApp() = default;
+CTindaloftApp::CTindaloftApp() {
+    EnableHtmlHelp();
+}
 
-CTindaloftApp::~CTindaloftApp() = default;
+CTindaloftApp::~CTindaloftApp() {
+    // A start that never reached ExitInstance still leaves no session calling into this object.
+    UninstallTrace();
+}
 
 void CTindaloftApp::CheckRegistryVersion() {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_REGISTRY_VERSION, "--CheckRegistryVersion");
