@@ -50,6 +50,9 @@ public:
     void ClearBootCaptureFlags();
     // The four numbers of the program file's version text; a missing one leaves its member as it was.
     void LoadVersionNumbers();
+    // The numbers of a version text "a,b,c,d" (decimal); tokens past the fourth are ignored, a missing one
+    // leaves its member as it was.
+    void SetVersionNumbers(const CString& strVersion);
     // "user@computer", the computer name alone without a user name, "This Computer" without a computer name.
     void BuildMachineName();
 

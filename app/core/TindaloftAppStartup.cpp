@@ -219,7 +219,10 @@ void CTindaloftApp::ClearBootCaptureFlags() {
 
 void CTindaloftApp::LoadVersionNumbers() {
     CFileVersionInfo info(nullptr);
-    const CString& text = info.GetFileVersion();
+    SetVersionNumbers(info.GetFileVersion());
+}
+
+void CTindaloftApp::SetVersionNumbers(const CString& text) {
     int* const numbers[] = {&m_nVersionMajor, &m_nVersionMinor, &m_nVersionRevision, &m_nVersionBuild};
     int start = 0;
     for (int* pNumber : numbers) {
