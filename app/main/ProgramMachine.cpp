@@ -28,3 +28,7 @@ void ShutDownProgramMachine() {
         g_machine.reset();
     }
 }
+
+bool IsProgramMachineRunning() {
+    return g_machine != nullptr && g_machine->Running();
+}

@@ -7,3 +7,4 @@
 bool BootProgramMachine();
 // Shuts it down: every device removed, every driver unloaded, the registry flushed.
 void ShutDownProgramMachine();
+bool IsProgramMachineRunning();
