@@ -75,7 +75,7 @@ CDocument* CZoDocTemplate::OpenDocumentFile(LPCTSTR lpszPathName, BOOL bMakeVisi
 void CZoDocTemplate::SetDefaultTitle(CDocument* pDocument) {
     CString title;
     if (!GetDocString(title, docName) || title.IsEmpty()) {
-        AfxLoadString(AFX_IDS_UNTITLED, title);
+        title = AfxFrameworkString(AFX_IDS_UNTITLED);
     }
     pDocument->SetTitle(title);
 }
