@@ -299,9 +299,7 @@ void CFrameWnd::OnUpdateControlBarMenu(CCmdUI* pCmdUI) {
 }
 
 CWnd* CFrameWnd::GetMessageBar() {
-    return CWnd::FromHandlePermanent(::GetDlgItem(m_hWnd, AFX_IDW_STATUS_BAR)) != nullptr
-               ? CWnd::FromHandlePermanent(::GetDlgItem(m_hWnd, AFX_IDW_STATUS_BAR))
-               : CWnd::FromHandle(::GetDlgItem(m_hWnd, AFX_IDW_STATUS_BAR));
+    return CWnd::FromHandle(::GetDlgItem(m_hWnd, AFX_IDW_STATUS_BAR));
 }
 
 void CFrameWnd::SetMessageText(LPCTSTR lpszText) {

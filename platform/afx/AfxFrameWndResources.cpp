@@ -1,29 +1,8 @@
 // CFrameWnd: the menu, accelerators and icon of its resource id, and the update of its menus' pop-ups.
-#include <vector>
-
 #include "AfxCmdUI.h"
 #include "AfxFrameWnd.h"
 #include "AfxMenu.h"
 #include "AfxWinApp.h"
-
-namespace {
-
-// Whether the key message matches an accelerator entry: a virtual key with its Shift, Ctrl and Alt state, or a
-// character.
-bool AcceleratorMatches(const ACCEL& entry, const MSG& msg) {
-    const bool isKey = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
-    const bool isChar = msg.message == WM_CHAR || msg.message == WM_SYSCHAR;
-    if (entry.fVirt & FVIRTKEY) {
-        if (!isKey || msg.wParam != entry.key)
-            return false;
-        auto down = [](int vk) { return (::GetKeyState(vk) & 0x8000) != 0; };
-        return down(VK_SHIFT) == ((entry.fVirt & FSHIFT) != 0) && down(VK_CONTROL) == ((entry.fVirt & FCONTROL) != 0) &&
-               down(VK_MENU) == ((entry.fVirt & FALT) != 0);
-    }
-    return isChar && msg.wParam == entry.key;
-}
-
-} // namespace
 
 void CFrameWnd::LoadFrameResources(UINT nIDResource) {
     HINSTANCE hInstance = AfxGetResourceHandle();
@@ -36,21 +15,7 @@ void CFrameWnd::LoadFrameResources(UINT nIDResource) {
 }
 
 BOOL CFrameWnd::TranslateFrameAccelerator(MSG* pMsg) {
-    if (m_hAccelTable == nullptr)
-        return FALSE;
-    int count = ::CopyAcceleratorTableA(m_hAccelTable, nullptr, 0);
-    if (count <= 0)
-        return FALSE;
-    std::vector<ACCEL> entries(static_cast<size_t>(count));
-    count = ::CopyAcceleratorTableA(m_hAccelTable, entries.data(), count);
-    for (int i = 0; i < count; ++i) {
-        if (AcceleratorMatches(entries[static_cast<size_t>(i)], *pMsg)) {
-            // As from an accelerator: the notification code 1.
-            SendMessage(WM_COMMAND, MAKEWPARAM(entries[static_cast<size_t>(i)].cmd, 1), 0);
-            return TRUE;
-        }
-    }
-    return FALSE;
+    return m_hAccelTable != nullptr && ::TranslateAcceleratorA(m_hWnd, m_hAccelTable, pMsg);
 }
 
 void CFrameWnd::OnInitMenuPopup(CMenu* pPopupMenu, UINT, BOOL bSysMenu) {

@@ -165,6 +165,7 @@ protected:
     void OnActivate(UINT nState, CWnd* pWndOther, BOOL bMinimized);
     void OnNcPaint();
     void OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu);
+    HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
 
     static const AFX_MSGMAP* PASCAL GetThisMessageMap();
     const AFX_MSGMAP* GetMessageMap() const override;

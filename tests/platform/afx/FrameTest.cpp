@@ -68,6 +68,10 @@ public:
         g_log.push_back("initial update");
         CView::OnInitialUpdate();
     }
+    void OnUpdate(CView* pSender, LPARAM lHint, CObject*) override {
+        if (lHint != 0)
+            g_log.push_back("update " + std::to_string(lHint) + (pSender == this ? " from self" : ""));
+    }
     SPY("view", kViewOnly, OnViewOnly)
     SPY("view", kEveryLevel, OnViewEvery)
     SPY("disabled ran", kDisabled, OnDisabled)
@@ -208,6 +212,10 @@ TEST_F(FrameTest, NewBuildsDocumentFrameAndViewThenTheInitialUpdate) {
     ASSERT_NE(pFrame, nullptr);
     EXPECT_TRUE(pFrame->IsWindowVisible());
     EXPECT_EQ(pFrame->GetActiveDocument(), pDoc);
+    g_log.clear();
+    pDoc->UpdateAllViews(nullptr, 7);
+    pDoc->UpdateAllViews(pFrame->GetActiveView(), 8); // the sender is left out
+    EXPECT_EQ(g_log, std::vector<std::string>{"update 7"});
     EXPECT_EQ(std::string(pDoc->GetTitle()), "usblog1");
     CString title;
     pFrame->GetWindowText(title);
@@ -312,6 +320,10 @@ TEST_F(FrameTest, BarsAreLaidOutToggledUpdatedAtIdleAndShowMessages) {
     CView* pView = pFrame->GetActiveView();
     EXPECT_EQ(placeOf(&bar), CRect(0, client.bottom - 20, client.right, client.bottom));
     EXPECT_EQ(placeOf(pView), CRect(0, 0, client.right, client.bottom - 20));
+    // ... as the frame's picture shows them.
+    EXPECT_EQ(win32::ClientPixel(pFrame->m_hWnd, client.Width() / 2, client.bottom - 10), RGB(255, 0, 0));
+    EXPECT_EQ(win32::ClientPixel(pFrame->m_hWnd, client.Width() / 2, client.bottom - 30), RGB(0, 0, 255));
+    EXPECT_EQ(win32::ClientPixel(pFrame->m_hWnd, 10, 10), RGB(0, 0, 255));
 
     // Idle count 0 updates the bar's items: one without a handler is greyed.
     m_app.OnIdle(0);

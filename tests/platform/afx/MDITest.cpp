@@ -131,6 +131,13 @@ TEST_F(MDITest, ChildrenTitlesMenusAndRouting) {
     EXPECT_EQ(m_pMain->MDIGetActive(), FrameOf(pFirst));
     EXPECT_EQ(ChildOrder().front(), FrameOf(pFirst)->m_hWnd);
     EXPECT_EQ(MainTitle(), "usblog1 - Tindaloft");
+    // Maximised, the active child fills the client.
+    m_pMain->MDIMaximize(FrameOf(pFirst));
+    CRect clientArea;
+    GetClientRect(m_pMain->m_hWndMDIClient, &clientArea);
+    CRect maximised;
+    FrameOf(pFirst)->GetWindowRect(&maximised);
+    EXPECT_EQ(maximised.Size(), clientArea.Size());
 
     // Cascade and Tile keep the active child first.
     m_pMain->SendMessage(WM_COMMAND, ID_WINDOW_CASCADE, 0);

@@ -3,8 +3,10 @@
 // only frames run them); accelerators are translated by the message pump.
 #include <string>
 
+#include "NtRegistryStore.h"
 #include "WinResourceTable.h"
 #include "afxwin.h"
+#include "platform_afx_tests_embedded.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -68,6 +70,7 @@ TEST_F(MenuTest, PopupItemsTakeTheirStateFromTheUpdateHandlers) {
     CString title;
     pFrame->GetWindowText(title);
     EXPECT_EQ(std::string(title), "Tindaloft");
+    EXPECT_EQ(GetClassLongPtrA(pFrame->m_hWnd, GCLP_HICON), 0u); // the id has no icon
     HMENU hMenu = GetMenu(pFrame->m_hWnd);
     ASSERT_NE(hMenu, nullptr);
     HMENU hPopup = GetSubMenu(hMenu, 0);
@@ -104,6 +107,13 @@ TEST_F(MenuTest, PopupItemsTakeTheirStateFromTheUpdateHandlers) {
     const size_t menus = win32::MenuCount();
     pFrame->DestroyWindow(); // the frame and its menu go
     EXPECT_LT(win32::MenuCount(), menus);
+
+    // With an icon of the id, the frame's class has it.
+    win32::RegisterIconResource(nullptr, kFrameId, tdl::embedded::icon16_png, tdl::embedded::icon16_png_size);
+    auto* pWithIcon = new CMenuFrame;
+    ASSERT_TRUE(pWithIcon->LoadFrame(kFrameId));
+    EXPECT_NE(GetClassLongPtrA(pWithIcon->m_hWnd, GCLP_HICON), 0u);
+    pWithIcon->DestroyWindow();
 }
 
 TEST_F(MenuTest, ThePumpTranslatesTheFramesAccelerators) {
@@ -124,6 +134,49 @@ TEST_F(MenuTest, ThePumpTranslatesTheFramesAccelerators) {
     // The main window's end posts the end of the loop.
     EXPECT_EQ(m_app.m_pMainWnd, nullptr);
     EXPECT_FALSE(m_app.PumpMessage());
+}
+
+TEST_F(MenuTest, TheRecentFilesFillTheFileMenu) {
+    nt::registry::Reset();
+    win32::RegisterMenuResource(nullptr, kFrameId + 1,
+                                {{MF_POPUP,
+                                  0,
+                                  "&File",
+                                  {{MF_STRING, ID_FILE_NEW, "&New", {}},
+                                   {MF_STRING, ID_FILE_MRU_FILE1, "Recent File", {}},
+                                   {MF_SEPARATOR, 0, "", {}},
+                                   {MF_STRING, kHandled, "E&xit", {}}}}});
+    AfxRegisterString(kFrameId + 1, "Tindaloft");
+    m_app.SetRegistryKey("Vellumcrest");
+    m_app.LoadStdProfileSettings(4);
+    auto* pFrame = new CMenuFrame;
+    ASSERT_TRUE(pFrame->LoadFrame(kFrameId + 1));
+    HMENU hFile = GetSubMenu(GetMenu(pFrame->m_hWnd), 0);
+    auto itemText = [&](int position) {
+        char text[128] = {};
+        GetMenuStringA(hFile, static_cast<UINT>(position), text, sizeof text, MF_BYPOSITION);
+        return std::string(text);
+    };
+
+    // Nothing listed: the item keeps its text, greyed.
+    pFrame->SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(hFile), 0);
+    EXPECT_EQ(itemText(1), "Recent File");
+    EXPECT_TRUE(GetMenuState(hFile, 1, MF_BYPOSITION) & MF_GRAYED);
+
+    m_app.AddToRecentFileList("\\logs\\a&b.tdloft");
+    m_app.AddToRecentFileList("\\logs\\second.tdloft");
+    pFrame->SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(hFile), 0);
+    ASSERT_EQ(GetMenuItemCount(hFile), 5);
+    EXPECT_EQ(itemText(1), "&1 \\logs\\second.tdloft");
+    EXPECT_EQ(itemText(2), "&2 \\logs\\a&&b.tdloft");
+    EXPECT_EQ(GetMenuItemID(hFile, 2), static_cast<UINT>(ID_FILE_MRU_FILE1 + 1));
+    EXPECT_FALSE(GetMenuState(hFile, 2, MF_BYPOSITION) & MF_GRAYED);
+    EXPECT_EQ(itemText(4), "E&xit");
+    // Opening it again rebuilds the same items.
+    pFrame->SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(hFile), 0);
+    EXPECT_EQ(GetMenuItemCount(hFile), 5);
+    pFrame->DestroyWindow();
+    nt::registry::Reset();
 }
 
 } // namespace
