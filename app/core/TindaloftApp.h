@@ -96,7 +96,6 @@ public:
 protected:
     void OnFileNew();
     void OnUpdateFileNew(CCmdUI* pCmdUI);
-    void OnFilePrintSetup();
 
     DECLARE_MESSAGE_MAP()
 

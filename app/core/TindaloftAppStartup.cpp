@@ -44,10 +44,12 @@ constexpr size_t kCaptureOnceOnBootByte = offsetof(DRIVER_INFO, CaptureOnceOnBoo
 } // namespace
 
 BEGIN_MESSAGE_MAP(CTindaloftApp, CWinApp)
-ON_COMMAND(ID_FILE_PRINT_SETUP, &CTindaloftApp::OnFilePrintSetup)
+ON_COMMAND(ID_FILE_PRINT_SETUP, &CWinApp::OnFilePrintSetup)
 ON_COMMAND(ID_FILE_NEW, &CTindaloftApp::OnFileNew)
 ON_UPDATE_COMMAND_UI(ID_FILE_NEW, &CTindaloftApp::OnUpdateFileNew)
 ON_COMMAND(ID_FILE_OPEN, &CWinApp::OnFileOpen)
+// The framework leaves Exit to the program's map.
+ON_COMMAND(ID_APP_EXIT, &CWinApp::OnAppExit)
 END_MESSAGE_MAP()
 
 BOOL CTindaloftApp::IsDriverVersionAccepted(const DRIVER_INFO& info) {
@@ -302,6 +304,3 @@ void CTindaloftApp::OnFileNew() {
 void CTindaloftApp::OnUpdateFileNew(CCmdUI* pCmdUI) {
     pCmdUI->Enable(TRUE);
 }
-
-// The framework offers no print-setup dialog yet; the command is taken so that it stays enabled.
-void CTindaloftApp::OnFilePrintSetup() {}
