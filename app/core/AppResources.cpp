@@ -6,6 +6,7 @@
 #include "afxwin.h"
 #include "app/core/KxTdloft.h"
 #include "app/core/Resource.h"
+#include "tindaloft_app_embedded.h"
 
 namespace {
 
@@ -84,4 +85,8 @@ void RegisterAppResources() {
     win32::RegisterAcceleratorResource(nullptr, IDR_MAINFRAME, Accelerators(false));
     win32::RegisterAcceleratorResource(nullptr, IDR_TDLOFT_TYPE, Accelerators(true));
     win32::RegisterAcceleratorResource(nullptr, IDR_TDLOFT_REALTIME, Accelerators(true));
+    win32::RegisterIconResource(nullptr, IDR_MAINFRAME, tdl::embedded::mainframe_png, tdl::embedded::mainframe_png_size);
+    win32::RegisterIconResource(nullptr, IDR_TDLOFT_TYPE, tdl::embedded::logfile_png, tdl::embedded::logfile_png_size);
+    win32::RegisterIconResource(nullptr, IDR_TDLOFT_REALTIME, tdl::embedded::capture_png,
+                                tdl::embedded::capture_png_size);
 }
