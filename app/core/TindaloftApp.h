@@ -9,6 +9,8 @@
 // SetDriverLoggingOptions runs whenever the capture options or the capture filter change.
 #pragma once
 
+#include <atomic>
+
 #include "afxwin.h"
 #include "app/core/AppSettings.h"
 #include "app/core/EventTrace.h"
@@ -87,9 +89,10 @@ public:
     CSplashWnd m_SplashWnd;
     BOOL m_bSplashShown = FALSE;
     BOOL m_bUpdateResultShown = FALSE;
-    // Written by the update worker, read by the main thread; the worker clears m_bUpdateCheckRunning last.
-    volatile BOOL m_bUpdateCheckRunning = FALSE;
-    volatile BOOL m_bUpdateResponseReceived = FALSE;
+    // Written by the update worker, read by the main thread; the worker clears m_bUpdateCheckRunning last, so
+    // a reader that sees it clear sees the answer too (atomics order the two across the threads).
+    std::atomic<BOOL> m_bUpdateCheckRunning{FALSE};
+    std::atomic<BOOL> m_bUpdateResponseReceived{FALSE};
     char16_t m_szUpdateQuery[512]{};
     char16_t m_szUpdateResponse[256]{};
 
