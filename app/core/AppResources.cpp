@@ -41,8 +41,8 @@ MenuResourceItem HelpMenu() {
 
 // The File menu without a document, and with one (which adds Close, Save and Save As).
 MenuResourceItem FileMenu(bool withDocument) {
-    MenuResourceItem file{MF_POPUP, 0, "&File", {Command(ID_FILE_NEW, "&New\tCtrl+N"),
-                                                 Command(ID_FILE_OPEN, "&Open...\tCtrl+O")}};
+    MenuResourceItem file{
+        MF_POPUP, 0, "&File", {Command(ID_FILE_NEW, "&New\tCtrl+N"), Command(ID_FILE_OPEN, "&Open...\tCtrl+O")}};
     if (withDocument) {
         file.items.push_back(Command(ID_FILE_CLOSE, "&Close"));
         file.items.push_back(Command(ID_FILE_SAVE, "&Save\tCtrl+S"));
@@ -85,7 +85,8 @@ void RegisterAppResources() {
     win32::RegisterAcceleratorResource(nullptr, IDR_MAINFRAME, Accelerators(false));
     win32::RegisterAcceleratorResource(nullptr, IDR_TDLOFT_TYPE, Accelerators(true));
     win32::RegisterAcceleratorResource(nullptr, IDR_TDLOFT_REALTIME, Accelerators(true));
-    win32::RegisterIconResource(nullptr, IDR_MAINFRAME, tdl::embedded::mainframe_png, tdl::embedded::mainframe_png_size);
+    win32::RegisterIconResource(nullptr, IDR_MAINFRAME, tdl::embedded::mainframe_png,
+                                tdl::embedded::mainframe_png_size);
     win32::RegisterIconResource(nullptr, IDR_TDLOFT_TYPE, tdl::embedded::logfile_png, tdl::embedded::logfile_png_size);
     win32::RegisterIconResource(nullptr, IDR_TDLOFT_REALTIME, tdl::embedded::capture_png,
                                 tdl::embedded::capture_png_size);

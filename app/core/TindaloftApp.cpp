@@ -12,7 +12,6 @@
 namespace {
 
 constexpr char kAppSettingsKey[] = "AppSettings\\";
-constexpr char kNoDriverMessage[] = "Unable to connect to Tindaloft analyzer driver.\nProgram is terminating.";
 
 // Marks a value that is missing (or holds the mark itself): its default is written back.
 constexpr DWORD kMissingValue = 555;

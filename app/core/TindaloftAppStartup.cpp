@@ -20,7 +20,6 @@
 namespace {
 
 constexpr char kAnotherInstanceMessage[] = "Another instance of Tindaloft is already running.";
-constexpr char kNoDriverMessage[] = "Unable to connect to Tindaloft analyzer driver.\nProgram is terminating.";
 constexpr char kNoDriverInfoMessage[] = "Unable to find a Tindaloft analyzer driver.\nPlease reinstall Tindaloft.";
 constexpr char kWrongVersionMessage[] = "Incorrect version of Tindaloft analyzer driver.\nPlease reinstall Tindaloft.";
 constexpr char kSafeModeMessage[] =
@@ -112,8 +111,8 @@ BOOL CTindaloftApp::InitInstance() {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_APP, "AddDocTemplate for IDR_TDLOFT_TYPE document type");
     AddDocTemplate(m_pLogDocTemplate);
 
-    m_pCaptureDocTemplate = new CZoDocTemplate(IDR_TDLOFT_REALTIME, RUNTIME_CLASS(CUSBLog),
-                                               RUNTIME_CLASS(CChildFrame), RUNTIME_CLASS(CLogListView));
+    m_pCaptureDocTemplate = new CZoDocTemplate(IDR_TDLOFT_REALTIME, RUNTIME_CLASS(CUSBLog), RUNTIME_CLASS(CChildFrame),
+                                               RUNTIME_CLASS(CLogListView));
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_APP, "AddDocTemplate for IDR_TDLOFT_REALTIME document type");
     AddDocTemplate(m_pCaptureDocTemplate);
 

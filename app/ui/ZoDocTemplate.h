@@ -8,8 +8,7 @@
 class CZoDocTemplate : public CMultiDocTemplate {
     DECLARE_DYNAMIC(CZoDocTemplate)
 public:
-    CZoDocTemplate(UINT nIDResource, CRuntimeClass* pDocClass, CRuntimeClass* pFrameClass,
-                   CRuntimeClass* pViewClass);
+    CZoDocTemplate(UINT nIDResource, CRuntimeClass* pDocClass, CRuntimeClass* pFrameClass, CRuntimeClass* pViewClass);
     ~CZoDocTemplate() override = default;
 
     // The open document (renewed, or loaded from the path) or a new one in a new frame; nullptr when the

@@ -164,8 +164,7 @@ TEST_F(AppStartTest, TheDriverGateRefusesAMissingDriverAShortAnswerAWrongVersion
         {"3.42.0.627", true, std::nullopt, Info(3, 42, 0, 627), 19, FALSE, {kWrongVersion}},
         {"2.41.0.627", true, std::nullopt, Info(2, 41, 0, 627), 19, FALSE, {kWrongVersion}},
         {"Safe Mode", true, std::nullopt, Info(3, 41, 0, 627, 1), 19, FALSE, {kSafeMode}},
-        {"Safe Mode, wrong version", true, std::nullopt, Info(3, 42, 0, 627, 1), 19, FALSE,
-         {kWrongVersion, kSafeMode}},
+        {"Safe Mode, wrong version", true, std::nullopt, Info(3, 42, 0, 627, 1), 19, FALSE, {kWrongVersion, kSafeMode}},
     };
     for (const GateCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -292,6 +291,32 @@ TEST_F(AppStartTest, TheSplashStaysForTheHoldAfterTheMainWindowIsShownUnlessTheC
         EXPECT_TRUE(apptest::AppStarter::TakeBoxTexts().empty());
         nt::clock::Reset();
     }
+}
+
+TEST_F(AppStartTest, AStartTracesItsStepsInOrder) {
+    GoodDriver();
+    Starter().Make("/Embedding");
+    apptest::TraceCapture app(TRACE_VERBOSE, TRACE_AREA_APP);
+    ASSERT_TRUE(Starter().Start());
+    EXPECT_EQ(app.Texts(), (std::vector<std::string>{"--InitInstance", "Splash screen: OFF",
+                                                     // The settings' area shares the application's bit.
+                                                     "--LoadAppSettings", "--LoadMaxLogBuffer", "--BuildMachineName",
+                                                     "Machine Name = User@TDL-WORKSTATION",
+                                                     "AddDocTemplate for IDR_TDLOFT_TYPE document type",
+                                                     "AddDocTemplate for IDR_TDLOFT_REALTIME document type",
+                                                     "Loading MDI Frame Window", "Dispatch command line",
+                                                     "Display main window", "InitInstance success."}));
+    Starter().Exit();
+}
+
+TEST_F(AppStartTest, TheGateTracesWhatItFound) {
+    Fake().ReplyStruct(IOCTL_TINDALOFT_INFO, Info(3, 42, 0, 627));
+    CTindaloftApp& app = Starter().Make();
+    apptest::TraceCapture gate(TRACE_VERBOSE, TRACE_AREA_DRIVER_INFO);
+    EXPECT_FALSE(app.GetDriverInfo());
+    EXPECT_EQ(gate.Texts(),
+              (std::vector<std::string>{"--GetDriverInfo", "Opened KxTdloft", "Success getting DRIVER_INFO",
+                                        "Incorrect version of KxTdloft", "GetDriverInfo result = 0"}));
 }
 
 TEST_F(AppStartTest, AnOleFailureClosesTheSplashAndEndsTheStart) {
@@ -421,9 +446,9 @@ TEST_F(AppStartTest, VersionNumbersComeFromTheProgramFileAndSplitAtCommas) {
         SCOPED_TRACE(c.text);
         app.m_nVersionMajor = app.m_nVersionMinor = app.m_nVersionRevision = app.m_nVersionBuild = -1;
         app.SetVersionNumbers(c.text);
-        EXPECT_EQ((std::vector<int>{app.m_nVersionMajor, app.m_nVersionMinor, app.m_nVersionRevision,
-                                    app.m_nVersionBuild}),
-                  (std::vector<int>(std::begin(c.numbers), std::end(c.numbers))));
+        EXPECT_EQ(
+            (std::vector<int>{app.m_nVersionMajor, app.m_nVersionMinor, app.m_nVersionRevision, app.m_nVersionBuild}),
+            (std::vector<int>(std::begin(c.numbers), std::end(c.numbers))));
     }
 }
 

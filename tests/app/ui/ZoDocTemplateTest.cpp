@@ -47,8 +47,7 @@ protected:
         UiTest::TearDown();
     }
     CZoDocTemplate* MakeTemplate(UINT id, CRuntimeClass* pDocClass) {
-        auto* pTemplate =
-            new CZoDocTemplate(id, pDocClass, RUNTIME_CLASS(CChildFrame), RUNTIME_CLASS(CLogListView));
+        auto* pTemplate = new CZoDocTemplate(id, pDocClass, RUNTIME_CLASS(CChildFrame), RUNTIME_CLASS(CLogListView));
         m_app.AddDocTemplate(pTemplate);
         return pTemplate;
     }
