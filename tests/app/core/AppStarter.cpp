@@ -13,10 +13,17 @@
 
 namespace apptest {
 
+namespace {
+
+std::filesystem::path StateFolder() {
+    return std::filesystem::temp_directory_path() / ("tdl-appstart-" + std::to_string(::getpid()));
+}
+
+} // namespace
+
 AppStarter::AppStarter() {
-    const auto folder = std::filesystem::temp_directory_path() / ("tdl-appstart-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    win32::SetStateFolder(folder.string());
+    std::filesystem::create_directories(StateFolder());
+    win32::SetStateFolder(StateFolder().string());
     RegisterProgramVersionResource();
     RegisterAppResources();
     win32::SetModalStrict(false);
@@ -29,6 +36,9 @@ AppStarter::~AppStarter() {
     CloseSingleInstanceMutex();
     afx::ResetOleState();
     win32::ClearModalRequests();
+    win32::SetStateFolder("");
+    std::error_code ignored;
+    std::filesystem::remove_all(StateFolder(), ignored);
 }
 
 CTindaloftApp& AppStarter::Make(const std::string& commandLine) {
