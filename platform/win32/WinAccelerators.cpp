@@ -3,33 +3,36 @@
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <unordered_map>
 #include <vector>
 
 #include "WinHandles.h"
 #include "WinModules.h"
+#include "internal/ObjectTable.h"
 #include "internal/ResourceStore.h"
 #include "winerror.h"
 
 namespace {
 
-struct AccelTable {
-    std::mutex lock;
-    std::unordered_map<ULONG_PTR, std::vector<ACCEL>> tables;
-    std::map<std::pair<HINSTANCE, std::string>, HACCEL> loaded;
-    ULONG_PTR next = 0x30000;
-};
+using Entries = std::vector<ACCEL>;
 
-AccelTable& Table() {
-    static auto* table = new AccelTable;
-    return *table;
+win32::internal::ObjectTable<const Entries>& Tables() {
+    static auto* tables = new win32::internal::ObjectTable<const Entries>(0x30000);
+    return *tables;
 }
 
-HACCEL Insert(AccelTable& t, std::vector<ACCEL> entries) {
-    ULONG_PTR value = t.next;
-    t.next += 4;
-    t.tables.emplace(value, std::move(entries));
-    return reinterpret_cast<HACCEL>(value);
+// Tables loaded from a module's resources, by module and name: they live as long as the module.
+struct Loaded {
+    std::mutex lock;
+    std::map<std::pair<HINSTANCE, std::string>, HACCEL> tables;
+};
+
+Loaded& LoadedTables() {
+    static auto* loaded = new Loaded;
+    return *loaded;
+}
+
+HACCEL Insert(Entries entries) {
+    return reinterpret_cast<HACCEL>(Tables().Insert(std::make_shared<const Entries>(std::move(entries))));
 }
 
 } // namespace
@@ -39,18 +42,18 @@ HACCEL CreateAcceleratorTableA(LPACCEL entries, int count) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    AccelTable& t = Table();
-    std::lock_guard guard(t.lock);
-    return Insert(t, std::vector<ACCEL>(entries, entries + count));
+    return Insert(Entries(entries, entries + count));
 }
 
 BOOL DestroyAcceleratorTable(HACCEL table) {
-    AccelTable& t = Table();
-    std::lock_guard guard(t.lock);
-    for (const auto& [key, handle] : t.loaded)
-        if (handle == table)
-            return TRUE; // a loaded table lives as long as its module
-    if (!t.tables.erase(reinterpret_cast<ULONG_PTR>(table))) {
+    Loaded& loaded = LoadedTables();
+    {
+        std::lock_guard guard(loaded.lock);
+        for (const auto& [key, handle] : loaded.tables)
+            if (handle == table)
+                return TRUE; // a loaded table lives as long as its module
+    }
+    if (!Tables().Remove(table)) {
         SetLastError(ERROR_INVALID_ACCEL_HANDLE);
         return FALSE;
     }
@@ -58,30 +61,29 @@ BOOL DestroyAcceleratorTable(HACCEL table) {
 }
 
 int CopyAcceleratorTableA(HACCEL table, LPACCEL entries, int count) {
-    AccelTable& t = Table();
-    std::lock_guard guard(t.lock);
-    auto it = t.tables.find(reinterpret_cast<ULONG_PTR>(table));
-    if (it == t.tables.end()) {
+    auto found = Tables().Find(table);
+    if (!found) {
         SetLastError(ERROR_INVALID_ACCEL_HANDLE);
         return 0;
     }
-    int size = static_cast<int>(it->second.size());
+    int size = static_cast<int>(found->size());
     if (!entries)
         return size;
     int n = count < size ? count : size;
-    if (n > 0)
-        std::memcpy(entries, it->second.data(), sizeof(ACCEL) * static_cast<size_t>(n));
-    return n > 0 ? n : 0;
+    if (n <= 0)
+        return 0;
+    std::memcpy(entries, found->data(), sizeof(ACCEL) * static_cast<size_t>(n));
+    return n;
 }
 
 HACCEL LoadAcceleratorsA(HINSTANCE instance, LPCSTR name) {
-    std::vector<ACCEL> entries;
+    Entries entries;
     if (!win32::internal::FindAcceleratorResource(instance, name, entries))
         return nullptr;
-    AccelTable& t = Table();
-    std::lock_guard guard(t.lock);
-    HACCEL& slot = t.loaded[{instance ? instance : GetModuleHandleA(nullptr), win32::internal::ResourceKey(name)}];
+    Loaded& loaded = LoadedTables();
+    std::lock_guard guard(loaded.lock);
+    HACCEL& slot = loaded.tables[{instance ? instance : GetModuleHandleA(nullptr), win32::internal::ResourceKey(name)}];
     if (!slot)
-        slot = Insert(t, std::move(entries));
+        slot = Insert(std::move(entries));
     return slot;
 }

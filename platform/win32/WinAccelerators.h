@@ -15,7 +15,9 @@
 #endif
 
 HACCEL CreateAcceleratorTableA(LPACCEL entries, int count);
-inline HACCEL CreateAcceleratorTable(LPACCEL entries, int count) { return CreateAcceleratorTableA(entries, count); }
+inline HACCEL CreateAcceleratorTable(LPACCEL entries, int count) {
+    return CreateAcceleratorTableA(entries, count);
+}
 BOOL DestroyAcceleratorTable(HACCEL table);
 // The number of entries when `entries` is null, else how many were copied (at most `count`).
 int CopyAcceleratorTableA(HACCEL table, LPACCEL entries, int count);
@@ -24,4 +26,6 @@ inline int CopyAcceleratorTable(HACCEL table, LPACCEL entries, int count) {
 }
 // A table loaded from the module's resources; the platform frees it with the module, so it is not destroyed.
 HACCEL LoadAcceleratorsA(HINSTANCE instance, LPCSTR name);
-inline HACCEL LoadAccelerators(HINSTANCE instance, LPCSTR name) { return LoadAcceleratorsA(instance, name); }
+inline HACCEL LoadAccelerators(HINSTANCE instance, LPCSTR name) {
+    return LoadAcceleratorsA(instance, name);
+}

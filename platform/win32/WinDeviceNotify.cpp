@@ -44,7 +44,9 @@ State& TheState() {
 }
 
 // A handle apart from pointers the program could own.
-HDEVNOTIFY HandleOf(uintptr_t id) { return reinterpret_cast<HDEVNOTIFY>(0x7D000000 + id); }
+HDEVNOTIFY HandleOf(uintptr_t id) {
+    return reinterpret_cast<HDEVNOTIFY>(0x7D000000 + id);
+}
 
 // The user-mode form of a kernel link: "\??\" becomes "\\?\".
 std::string UserModeName(const std::u16string& link) {
@@ -89,8 +91,8 @@ void Deliver(const nt::pnp::DeviceChange& change) {
             if (r.allClasses || memcmp(&r.interfaceClass, &change.interfaceClass, sizeof(GUID)) == 0)
                 targets.push_back(r.hwnd);
     }
-    const WPARAM event = change.kind == nt::pnp::DeviceChange::Kind::InterfaceArrival ? DBT_DEVICEARRIVAL
-                                                                                      : DBT_DEVICEREMOVECOMPLETE;
+    const WPARAM event =
+        change.kind == nt::pnp::DeviceChange::Kind::InterfaceArrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
     for (HWND hwnd : targets)
         SendNotifyBlock(hwnd, WM_DEVICECHANGE, event, InterfaceRecord(change)); // each window its own record
 }
@@ -151,7 +153,8 @@ HDEVNOTIFY RegisterDeviceNotificationA(HANDLE recipient, LPVOID filter, DWORD fl
     }
     DEV_BROADCAST_HDR header;
     memcpy(&header, filter, sizeof(header));
-    if (header.dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE || header.dbch_size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_A)) {
+    if (header.dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE ||
+        header.dbch_size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_A)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }

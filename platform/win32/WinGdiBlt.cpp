@@ -44,7 +44,9 @@ struct SourceBlock {
     int width = 0, height = 0;
     RECT inside{};
     std::vector<uint32_t> pixels;
-    bool Present(int x, int y) const { return x >= inside.left && x < inside.right && y >= inside.top && y < inside.bottom; }
+    bool Present(int x, int y) const {
+        return x >= inside.left && x < inside.right && y >= inside.top && y < inside.bottom;
+    }
     uint32_t At(int x, int y) const {
         return pixels[static_cast<size_t>(y - inside.top) * (inside.right - inside.left) + (x - inside.left)];
     }
@@ -70,8 +72,7 @@ SourceBlock ReadSource(Canvas& canvas, const RECT& r) {
 
 // One transfer: target rectangle (canvas coordinates, normalized), source rectangle (canvas coordinates,
 // normalized) and whether the picture is mirrored along each axis.
-BOOL Transfer(DeviceContext& target, RECT to, DeviceContext* source, RECT from, bool mirrorX, bool mirrorY,
-              DWORD rop) {
+BOOL Transfer(DeviceContext& target, RECT to, DeviceContext* source, RECT from, bool mirrorX, bool mirrorY, DWORD rop) {
     Canvas& out = target.Target();
     Canvas* in = source ? &source->Target() : nullptr;
     int w = to.right - to.left, h = to.bottom - to.top;
@@ -231,8 +232,8 @@ BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sou
     return StretchBlt(target, x, y, width, height, source, sourceX, sourceY, width, height, rop);
 }
 
-BOOL StretchBlt(HDC target, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
-                int sourceWidth, int sourceHeight, DWORD rop) {
+BOOL StretchBlt(HDC target, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, int sourceWidth,
+                int sourceHeight, DWORD rop) {
     auto t = LookupDC(target);
     if (!t)
         return FALSE;

@@ -1,45 +1,39 @@
 #include "WinGlobalMemory.h"
 
+#include <atomic>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <unordered_map>
 
 #include "WinHandles.h"
+#include "internal/ObjectTable.h"
 #include "winerror.h"
+
+using win32::internal::ObjectTable;
 
 namespace {
 
 struct Block {
     std::unique_ptr<unsigned char[]> bytes;
     SIZE_T size = 0;
-    unsigned locks = 0;
+    std::atomic<unsigned> locks{0};
 };
 
-struct BlockTable {
-    std::mutex lock;
-    std::unordered_map<ULONG_PTR, std::unique_ptr<Block>> blocks;
-    ULONG_PTR nextMoveable = 0x50000;
-};
-
-BlockTable& Table() {
-    static auto* table = new BlockTable;
-    return *table;
+ObjectTable<Block>& Blocks() {
+    static auto* blocks = new ObjectTable<Block>(0x50000);
+    return *blocks;
 }
 
-Block* Find(BlockTable& t, HGLOBAL memory) {
-    auto it = t.blocks.find(reinterpret_cast<ULONG_PTR>(memory));
-    if (it == t.blocks.end()) {
+std::shared_ptr<Block> Find(HGLOBAL memory) {
+    auto block = Blocks().Find(memory);
+    if (!block)
         SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    return it->second.get();
+    return block;
 }
 
 } // namespace
 
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
-    auto block = std::make_unique<Block>();
+    auto block = std::make_shared<Block>();
     // A block of 0 bytes still has an address, so its handle is distinct.
     block->bytes.reset(new (std::nothrow) unsigned char[bytes ? bytes : 1]);
     if (!block->bytes) {
@@ -49,23 +43,12 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
     block->size = bytes;
     if (flags & GMEM_ZEROINIT)
         std::memset(block->bytes.get(), 0, bytes ? bytes : 1);
-    BlockTable& t = Table();
-    std::lock_guard guard(t.lock);
-    ULONG_PTR handle;
-    if (flags & GMEM_MOVEABLE) {
-        handle = t.nextMoveable;
-        t.nextMoveable += 8;
-    } else {
-        handle = reinterpret_cast<ULONG_PTR>(block->bytes.get());
-    }
-    t.blocks.emplace(handle, std::move(block));
-    return reinterpret_cast<HGLOBAL>(handle);
+    ULONG_PTR address = reinterpret_cast<ULONG_PTR>(block->bytes.get());
+    return reinterpret_cast<HGLOBAL>(Blocks().Insert(std::move(block), (flags & GMEM_MOVEABLE) ? 0 : address));
 }
 
 HGLOBAL GlobalFree(HGLOBAL memory) {
-    BlockTable& t = Table();
-    std::lock_guard guard(t.lock);
-    if (!t.blocks.erase(reinterpret_cast<ULONG_PTR>(memory))) {
+    if (!Blocks().Remove(memory)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return memory;
     }
@@ -73,9 +56,7 @@ HGLOBAL GlobalFree(HGLOBAL memory) {
 }
 
 LPVOID GlobalLock(HGLOBAL memory) {
-    BlockTable& t = Table();
-    std::lock_guard guard(t.lock);
-    Block* block = Find(t, memory);
+    auto block = Find(memory);
     if (!block)
         return nullptr;
     ++block->locks;
@@ -83,14 +64,13 @@ LPVOID GlobalLock(HGLOBAL memory) {
 }
 
 BOOL GlobalUnlock(HGLOBAL memory) {
-    BlockTable& t = Table();
-    std::lock_guard guard(t.lock);
-    Block* block = Find(t, memory);
+    auto block = Find(memory);
     if (!block)
         return FALSE;
-    if (block->locks > 0)
-        --block->locks;
-    if (block->locks == 0) {
+    unsigned expected = block->locks.load();
+    while (expected > 0 && !block->locks.compare_exchange_weak(expected, expected - 1)) {
+    }
+    if (expected <= 1) {
         SetLastError(NO_ERROR);
         return FALSE;
     }
@@ -98,14 +78,10 @@ BOOL GlobalUnlock(HGLOBAL memory) {
 }
 
 SIZE_T GlobalSize(HGLOBAL memory) {
-    BlockTable& t = Table();
-    std::lock_guard guard(t.lock);
-    Block* block = Find(t, memory);
+    auto block = Find(memory);
     return block ? block->size : 0;
 }
 
 size_t win32::GlobalBlockCount() {
-    BlockTable& t = Table();
-    std::lock_guard guard(t.lock);
-    return t.blocks.size();
+    return Blocks().Count();
 }

@@ -295,10 +295,11 @@ BOOL DestroyIcon(HICON icon) {
     return RemoveGdiObject(icon) ? TRUE : FALSE;
 }
 
-BOOL DrawIcon(HDC dc, int x, int y, HICON icon) { return DrawIconEx(dc, x, y, icon, 0, 0, 0, nullptr, DI_NORMAL); }
+BOOL DrawIcon(HDC dc, int x, int y, HICON icon) {
+    return DrawIconEx(dc, x, y, icon, 0, 0, 0, nullptr, DI_NORMAL);
+}
 
-BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH background,
-                UINT flags) {
+BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH background, UINT flags) {
     auto d = LookupDC(dc);
     auto i = LookupIcon(icon);
     if (!d || !i)
@@ -320,11 +321,11 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT st
     }
     if (!(flags & DI_NORMAL))
         return TRUE;
-    area.Intersect(d->Visible());
     Canvas& out = d->Target();
     std::lock_guard iconGuard(image.Lock());
     image.BeginPixels();
     PixelScope scope(out);
+    area.Intersect(d->Visible());
     for (const RECT& r : area.Rects())
         for (int py = r.top; py < r.bottom; ++py)
             for (int px = r.left; px < r.right; ++px) {

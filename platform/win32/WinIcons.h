@@ -31,7 +31,9 @@ static_assert(sizeof(ICONINFO) == 32 && offsetof(ICONINFO, hbmMask) == 16);
 
 // The program's icons by id, or with a null instance the system's (IDI_*, 32 x 32). Shared: never destroyed.
 HICON LoadIconA(HINSTANCE instance, LPCSTR name);
-inline HICON LoadIcon(HINSTANCE instance, LPCSTR name) { return LoadIconA(instance, name); }
+inline HICON LoadIcon(HINSTANCE instance, LPCSTR name) {
+    return LoadIconA(instance, name);
+}
 // From a monochrome mask (1 bits transparent) and a colour bitmap of the same size (both copied).
 HICON CreateIconIndirect(PICONINFO info);
 HICON CopyIcon(HICON icon);
@@ -40,5 +42,4 @@ BOOL GetIconInfo(HICON icon, PICONINFO info);
 BOOL DestroyIcon(HICON icon);
 BOOL DrawIcon(HDC dc, int x, int y, HICON icon);
 // Scaled to width x height (0: the icon's own size); `background`, when given, is filled first.
-BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH background,
-                UINT flags);
+BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH background, UINT flags);

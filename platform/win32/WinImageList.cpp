@@ -1,15 +1,15 @@
 #include "WinImageList.h"
 
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <utility>
-#include <mutex>
-#include <unordered_map>
 #include <vector>
 
 #include "WinHandles.h"
 #include "WinUserDraw.h"
 #include "internal/GdiCallLog.h"
+#include "internal/ObjectTable.h"
 #include "internal/Raster.h"
 #include "internal/StockObjects.h"
 #include "winerror.h"
@@ -31,26 +31,16 @@ struct ImageList {
     std::vector<Image> images;
 };
 
-struct ListTable {
-    std::mutex lock;
-    std::unordered_map<ULONG_PTR, std::shared_ptr<ImageList>> lists;
-    ULONG_PTR next = 0x40000;
-};
-
-ListTable& Table() {
-    static auto* table = new ListTable;
-    return *table;
+ObjectTable<ImageList>& Lists() {
+    static auto* lists = new ObjectTable<ImageList>(0x40000);
+    return *lists;
 }
 
 std::shared_ptr<ImageList> Lookup(HIMAGELIST list) {
-    ListTable& t = Table();
-    std::lock_guard guard(t.lock);
-    auto it = t.lists.find(reinterpret_cast<ULONG_PTR>(list));
-    if (it == t.lists.end()) {
+    auto found = Lists().Find(list);
+    if (!found)
         SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    return it->second;
+    return found;
 }
 
 // The pixels of a bitmap, row by row.
@@ -125,25 +115,20 @@ HIMAGELIST ImageList_Create(int width, int height, UINT flags, int initial, int 
     list->width = width;
     list->height = height;
     list->masked = flags & ILC_MASK;
-    ListTable& t = Table();
-    std::lock_guard guard(t.lock);
-    ULONG_PTR value = t.next;
-    t.next += 4;
-    t.lists.emplace(value, std::move(list));
-    return reinterpret_cast<HIMAGELIST>(value);
+    return reinterpret_cast<HIMAGELIST>(Lists().Insert(std::move(list)));
 }
 
 BOOL ImageList_Destroy(HIMAGELIST list) {
-    ListTable& t = Table();
-    std::lock_guard guard(t.lock);
-    if (!t.lists.erase(reinterpret_cast<ULONG_PTR>(list))) {
+    if (!Lists().Remove(list)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     return TRUE;
 }
 
-int ImageList_Add(HIMAGELIST list, HBITMAP image, HBITMAP mask) { return AddImages(list, image, mask, std::nullopt); }
+int ImageList_Add(HIMAGELIST list, HBITMAP image, HBITMAP mask) {
+    return AddImages(list, image, mask, std::nullopt);
+}
 
 int ImageList_AddMasked(HIMAGELIST list, HBITMAP image, COLORREF mask) {
     return AddImages(list, image, nullptr, mask == CLR_NONE ? std::nullopt : std::optional<uint32_t>(PixelOf(mask)));
@@ -279,13 +264,13 @@ BOOL ImageList_DrawEx(HIMAGELIST handle, int index, HDC dc, int x, int y, int wi
     std::optional<uint32_t> fill;
     if (list->masked && !transparent)
         fill = PixelOf(background);
-    uint32_t blend = PixelOf(foreground == CLR_DEFAULT || foreground == CLR_NONE ? GetSysColor(COLOR_HIGHLIGHT)
-                                                                                 : foreground);
+    uint32_t blend =
+        PixelOf(foreground == CLR_DEFAULT || foreground == CLR_NONE ? GetSysColor(COLOR_HIGHLIGHT) : foreground);
     POINT at = d->ToCanvas(x, y);
     Region area(RECT{at.x, at.y, at.x + w, at.y + h});
-    area.Intersect(d->Visible());
     Canvas& out = d->Target();
     PixelScope scope(out);
+    area.Intersect(d->Visible());
     for (const RECT& r : area.Rects())
         for (int py = r.top; py < r.bottom; ++py)
             for (int px = r.left; px < r.right; ++px) {
@@ -346,7 +331,5 @@ HIMAGELIST ImageList_LoadImageA(HINSTANCE instance, LPCSTR name, int width, int 
 }
 
 size_t win32::ImageListCount() {
-    ListTable& t = Table();
-    std::lock_guard guard(t.lock);
-    return t.lists.size();
+    return Lists().Count();
 }

@@ -38,11 +38,15 @@ int ImageList_Add(HIMAGELIST list, HBITMAP image, HBITMAP mask);
 int ImageList_AddMasked(HIMAGELIST list, HBITMAP image, COLORREF mask);
 // Replaces image `index`, or adds when index is -1.
 int ImageList_ReplaceIcon(HIMAGELIST list, int index, HICON icon);
-inline int ImageList_AddIcon(HIMAGELIST list, HICON icon) { return ImageList_ReplaceIcon(list, -1, icon); }
+inline int ImageList_AddIcon(HIMAGELIST list, HICON icon) {
+    return ImageList_ReplaceIcon(list, -1, icon);
+}
 BOOL ImageList_Replace(HIMAGELIST list, int index, HBITMAP image, HBITMAP mask);
 // Removes image `index`, or every image for -1.
 BOOL ImageList_Remove(HIMAGELIST list, int index);
-inline BOOL ImageList_RemoveAll(HIMAGELIST list) { return ImageList_Remove(list, -1); }
+inline BOOL ImageList_RemoveAll(HIMAGELIST list) {
+    return ImageList_Remove(list, -1);
+}
 int ImageList_GetImageCount(HIMAGELIST list);
 BOOL ImageList_SetImageCount(HIMAGELIST list, UINT count);
 BOOL ImageList_GetIconSize(HIMAGELIST list, int* width, int* height);

@@ -1,5 +1,6 @@
 #include "WinMenus.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -91,6 +92,30 @@ Located Locate(HMENU handle, UINT item, UINT flags) {
     return {};
 }
 
+// Copies text into a buffer of `size` characters, truncated and terminated; the characters copied.
+int CopyText(const std::string& text, LPSTR buffer, int size) {
+    if (!buffer || size <= 0)
+        return 0;
+    size_t n = std::min(text.size(), static_cast<size_t>(size - 1));
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    return static_cast<int>(n);
+}
+
+// Runs fn on the item under the table's lock; `fallback` when the menu or the item is not there.
+template <class Result, class Fn> Result WithItem(HMENU menu, UINT item, UINT flags, Result fallback, Fn fn) {
+    MenuTable& t = Table();
+    std::lock_guard guard(t.lock);
+    if (!Find(menu))
+        return fallback;
+    Located where = Locate(menu, item, flags);
+    if (!where.menu) {
+        SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
+        return fallback;
+    }
+    return fn(where.menu->items[where.index], where);
+}
+
 MenuItem ItemFromFlags(UINT flags, UINT_PTR id, LPCSTR text) {
     MenuItem item;
     item.type = flags & (MF_SEPARATOR | MF_BITMAP | MF_OWNERDRAW | MF_MENUBARBREAK | MF_MENUBREAK | MF_RIGHTJUSTIFY);
@@ -153,8 +178,12 @@ HMENU Build(const std::vector<win32::MenuResourceItem>& items, bool popup) {
 
 } // namespace
 
-HMENU CreateMenu() { return NewMenu(false); }
-HMENU CreatePopupMenu() { return NewMenu(true); }
+HMENU CreateMenu() {
+    return NewMenu(false);
+}
+HMENU CreatePopupMenu() {
+    return NewMenu(true);
+}
 
 BOOL DestroyMenu(HMENU menu) {
     MenuTable& t = Table();
@@ -205,18 +234,12 @@ BOOL AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text) {
 }
 
 BOOL ModifyMenuA(HMENU menu, UINT item, UINT flags, UINT_PTR id, LPCSTR text) {
-    MenuTable& t = Table();
-    std::lock_guard guard(t.lock);
-    Located where = Locate(menu, item, flags);
-    if (!where.menu) {
-        SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
-        return FALSE;
-    }
-    MenuItem& old = where.menu->items[where.index];
-    if (old.subMenu && (!(flags & MF_POPUP) || reinterpret_cast<HMENU>(id) != old.subMenu))
-        Destroy(old.subMenu); // the platform destroys a replaced sub-menu
-    old = ItemFromFlags(flags, id, text);
-    return TRUE;
+    return WithItem(menu, item, flags, FALSE, [&](MenuItem& old, Located&) {
+        if (old.subMenu && (!(flags & MF_POPUP) || reinterpret_cast<HMENU>(id) != old.subMenu))
+            Destroy(old.subMenu); // the platform destroys a replaced sub-menu
+        old = ItemFromFlags(flags, id, text);
+        return TRUE;
+    });
 }
 
 BOOL InsertMenuItemA(HMENU menu, UINT item, BOOL byPosition, LPCMENUITEMINFOA info) {
@@ -246,15 +269,10 @@ BOOL SetMenuItemInfoA(HMENU menu, UINT item, BOOL byPosition, LPCMENUITEMINFOA i
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    MenuTable& t = Table();
-    std::lock_guard guard(t.lock);
-    Located where = Locate(menu, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
-    if (!where.menu) {
-        SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
-        return FALSE;
-    }
-    Apply(where.menu->items[where.index], info);
-    return TRUE;
+    return WithItem(menu, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND, FALSE, [&](MenuItem& m, Located&) {
+        Apply(m, info);
+        return TRUE;
+    });
 }
 
 BOOL GetMenuItemInfoA(HMENU menu, UINT item, BOOL byPosition, LPMENUITEMINFOA info) {
@@ -262,67 +280,52 @@ BOOL GetMenuItemInfoA(HMENU menu, UINT item, BOOL byPosition, LPMENUITEMINFOA in
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    MenuTable& t = Table();
-    std::lock_guard guard(t.lock);
-    Located where = Locate(menu, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
-    if (!where.menu) {
-        SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
-        return FALSE;
-    }
-    const MenuItem& m = where.menu->items[where.index];
-    if (info->fMask & (MIIM_FTYPE | MIIM_TYPE))
-        info->fType = m.type;
-    if (info->fMask & MIIM_STATE)
-        info->fState = m.state;
-    if (info->fMask & MIIM_ID)
-        info->wID = m.id;
-    if (info->fMask & MIIM_SUBMENU)
-        info->hSubMenu = m.subMenu;
-    if (info->fMask & MIIM_DATA)
-        info->dwItemData = m.data;
-    if (info->fMask & (MIIM_STRING | MIIM_TYPE)) {
-        if (info->dwTypeData && info->cch > 0) {
-            size_t n = std::min(m.text.size(), static_cast<size_t>(info->cch - 1));
-            std::memcpy(info->dwTypeData, m.text.data(), n);
-            info->dwTypeData[n] = '\0';
+    return WithItem(menu, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND, FALSE, [&](MenuItem& m, Located&) {
+        if (info->fMask & (MIIM_FTYPE | MIIM_TYPE))
+            info->fType = m.type;
+        if (info->fMask & MIIM_STATE)
+            info->fState = m.state;
+        if (info->fMask & MIIM_ID)
+            info->wID = m.id;
+        if (info->fMask & MIIM_SUBMENU)
+            info->hSubMenu = m.subMenu;
+        if (info->fMask & MIIM_DATA)
+            info->dwItemData = m.data;
+        if (info->fMask & (MIIM_STRING | MIIM_TYPE)) {
+            CopyText(m.text, info->dwTypeData, static_cast<int>(info->cch));
+            info->cch = static_cast<UINT>(m.text.size());
         }
-        info->cch = static_cast<UINT>(m.text.size());
-    }
-    return TRUE;
+        return TRUE;
+    });
 }
 
 namespace {
 
 BOOL Remove(HMENU menu, UINT item, UINT flags, bool destroy) {
-    MenuTable& t = Table();
-    std::lock_guard guard(t.lock);
-    Located where = Locate(menu, item, flags);
-    if (!where.menu) {
-        SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
-        return FALSE;
-    }
-    HMENU sub = where.menu->items[where.index].subMenu;
-    where.menu->items.erase(where.menu->items.begin() + static_cast<std::ptrdiff_t>(where.index));
-    if (destroy && sub)
-        Destroy(sub);
-    return TRUE;
+    return WithItem(menu, item, flags, FALSE, [&](MenuItem& m, Located& where) {
+        HMENU sub = m.subMenu;
+        where.menu->items.erase(where.menu->items.begin() + static_cast<std::ptrdiff_t>(where.index));
+        if (destroy && sub)
+            Destroy(sub);
+        return TRUE;
+    });
 }
 
 } // namespace
 
-BOOL RemoveMenu(HMENU menu, UINT item, UINT flags) { return Remove(menu, item, flags, false); }
-BOOL DeleteMenu(HMENU menu, UINT item, UINT flags) { return Remove(menu, item, flags, true); }
+BOOL RemoveMenu(HMENU menu, UINT item, UINT flags) {
+    return Remove(menu, item, flags, false);
+}
+BOOL DeleteMenu(HMENU menu, UINT item, UINT flags) {
+    return Remove(menu, item, flags, true);
+}
 
 DWORD CheckMenuItem(HMENU menu, UINT item, UINT check) {
-    MenuTable& t = Table();
-    std::lock_guard guard(t.lock);
-    Located where = Locate(menu, item, check);
-    if (!where.menu)
-        return static_cast<DWORD>(-1);
-    MenuItem& m = where.menu->items[where.index];
-    DWORD previous = m.state & MF_CHECKED;
-    m.state = (m.state & ~static_cast<UINT>(MF_CHECKED)) | (check & MF_CHECKED);
-    return previous;
+    return WithItem(menu, item, check, static_cast<DWORD>(-1), [&](MenuItem& m, Located&) {
+        DWORD previous = m.state & MF_CHECKED;
+        m.state = (m.state & ~static_cast<UINT>(MF_CHECKED)) | (check & MF_CHECKED);
+        return previous;
+    });
 }
 
 BOOL CheckMenuRadioItem(HMENU menu, UINT first, UINT last, UINT check, UINT flags) {
@@ -351,30 +354,22 @@ BOOL CheckMenuRadioItem(HMENU menu, UINT first, UINT last, UINT check, UINT flag
 }
 
 BOOL EnableMenuItem(HMENU menu, UINT item, UINT enable) {
-    MenuTable& t = Table();
-    std::lock_guard guard(t.lock);
-    Located where = Locate(menu, item, enable);
-    if (!where.menu)
-        return -1;
-    MenuItem& m = where.menu->items[where.index];
-    BOOL previous = static_cast<BOOL>(m.state & (MF_GRAYED | MF_DISABLED));
-    m.state = (m.state & ~static_cast<UINT>(MF_GRAYED | MF_DISABLED)) | (enable & (MF_GRAYED | MF_DISABLED));
-    return previous;
+    return WithItem(menu, item, enable, -1, [&](MenuItem& m, Located&) {
+        BOOL previous = static_cast<BOOL>(m.state & (MF_GRAYED | MF_DISABLED));
+        m.state = (m.state & ~static_cast<UINT>(MF_GRAYED | MF_DISABLED)) | (enable & (MF_GRAYED | MF_DISABLED));
+        return previous;
+    });
 }
 
 UINT GetMenuState(HMENU menu, UINT item, UINT flags) {
-    MenuTable& t = Table();
-    std::lock_guard guard(t.lock);
-    Located where = Locate(menu, item, flags);
-    if (!where.menu)
-        return static_cast<UINT>(-1);
-    const MenuItem& m = where.menu->items[where.index];
-    UINT state = m.type | m.state;
-    if (m.subMenu) {
-        Menu* sub = Find(m.subMenu);
-        state |= MF_POPUP | (static_cast<UINT>(sub ? sub->items.size() : 0) << 8);
-    }
-    return state;
+    return WithItem(menu, item, flags, static_cast<UINT>(-1), [&](MenuItem& m, Located&) {
+        UINT state = m.type | m.state;
+        if (m.subMenu) {
+            Menu* sub = Find(m.subMenu);
+            state |= MF_POPUP | (static_cast<UINT>(sub ? sub->items.size() : 0) << 8);
+        }
+        return state;
+    });
 }
 
 int GetMenuItemCount(HMENU menu) {
@@ -403,20 +398,9 @@ HMENU GetSubMenu(HMENU menu, int position) {
 }
 
 int GetMenuStringA(HMENU menu, UINT item, LPSTR buffer, int size, UINT flags) {
-    MenuTable& t = Table();
-    std::lock_guard guard(t.lock);
-    Located where = Locate(menu, item, flags);
-    if (!where.menu)
-        return 0;
-    const std::string& text = where.menu->items[where.index].text;
-    if (!buffer)
-        return static_cast<int>(text.size());
-    if (size <= 0)
-        return 0;
-    size_t n = std::min(text.size(), static_cast<size_t>(size - 1));
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
-    return static_cast<int>(n);
+    return WithItem(menu, item, flags, 0, [&](MenuItem& m, Located&) {
+        return buffer ? CopyText(m.text, buffer, size) : static_cast<int>(m.text.size());
+    });
 }
 
 BOOL SetMenuDefaultItem(HMENU menu, UINT item, UINT byPosition) {
@@ -434,8 +418,8 @@ BOOL SetMenuDefaultItem(HMENU menu, UINT item, UINT byPosition) {
         }
     }
     for (size_t i = 0; i < m->items.size(); ++i)
-        m->items[i].state = (m->items[i].state & ~static_cast<UINT>(MFS_DEFAULT)) |
-                            (where.menu && i == where.index ? MFS_DEFAULT : 0);
+        m->items[i].state =
+            (m->items[i].state & ~static_cast<UINT>(MFS_DEFAULT)) | (where.menu && i == where.index ? MFS_DEFAULT : 0);
     return TRUE;
 }
 

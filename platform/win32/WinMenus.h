@@ -85,7 +85,9 @@ HMENU CreatePopupMenu();
 BOOL DestroyMenu(HMENU menu);
 BOOL IsMenu(HMENU menu);
 HMENU LoadMenuA(HINSTANCE instance, LPCSTR name);
-inline HMENU LoadMenu(HINSTANCE instance, LPCSTR name) { return LoadMenuA(instance, name); }
+inline HMENU LoadMenu(HINSTANCE instance, LPCSTR name) {
+    return LoadMenuA(instance, name);
+}
 
 // `item` is a command id (MF_BYCOMMAND, searched through sub-menus) or a position (MF_BYPOSITION). With MF_POPUP
 // the id is the sub-menu's handle.
@@ -115,7 +117,9 @@ int GetMenuStringA(HMENU menu, UINT item, LPSTR buffer, int size, UINT flags);
 BOOL SetMenuDefaultItem(HMENU menu, UINT item, UINT byPosition);
 UINT GetMenuDefaultItem(HMENU menu, UINT byPosition, UINT flags);
 
-inline BOOL AppendMenu(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text) { return AppendMenuA(menu, flags, id, text); }
+inline BOOL AppendMenu(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text) {
+    return AppendMenuA(menu, flags, id, text);
+}
 inline BOOL InsertMenu(HMENU menu, UINT item, UINT flags, UINT_PTR id, LPCSTR text) {
     return InsertMenuA(menu, item, flags, id, text);
 }

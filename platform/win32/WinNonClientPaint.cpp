@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "WinGdi.h"
+#include "WinMenus.h"
 #include "WinPaint.h"
 #include "WinRect.h"
 #include "WinSystemInfo.h"
@@ -21,6 +22,7 @@ struct Snapshot {
     DWORD exStyle = 0;
     std::string title;
     bool active = false;
+    HMENU menu = nullptr;
     ScrollBar scroll[2];
 };
 
@@ -60,6 +62,33 @@ void DrawScrollBar(HDC dc, const RECT& bar, const ScrollBar& state, bool vertica
     DrawArrowBox(dc, box, false);
 }
 
+// The menu bar's items, left to right, each with a margin on both sides.
+void PaintMenuBar(HDC dc, const RECT& bar, HMENU menu) {
+    FillRect(dc, &bar, GetSysColorBrush(COLOR_MENU));
+    const int count = menu ? GetMenuItemCount(menu) : 0;
+    if (count <= 0)
+        return;
+    constexpr LONG kMargin = 6;
+    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    LONG x = bar.left;
+    for (int i = 0; i < count && x < bar.right; ++i) {
+        char text[256];
+        int length = GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof(text), MF_BYPOSITION);
+        if (length <= 0)
+            continue;
+        RECT item{x + kMargin, bar.top, bar.right, bar.bottom};
+        DrawTextA(dc, text, length, &item, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_CALCRECT);
+        item.top = bar.top;
+        item.bottom = bar.bottom;
+        const bool grey = (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED) != 0;
+        SetTextColor(dc, GetSysColor(grey ? COLOR_GRAYTEXT : COLOR_MENUTEXT));
+        DrawTextA(dc, text, length, &item, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+        x = item.right + kMargin;
+    }
+    SelectObject(dc, old);
+}
+
 } // namespace
 
 namespace win32::internal {
@@ -77,6 +106,7 @@ void PaintNonClient(HWND hwnd) {
         s.title = w->text;
         WindowPtr root = FindWindowLocked(RootOfLocked(*w));
         s.active = root && root->queue && root->queue->active == root->hwnd;
+        s.menu = (w->style & WS_CHILD) ? nullptr : w->menu;
         s.scroll[0] = w->scroll[0];
         s.scroll[1] = w->scroll[1];
     }
@@ -121,7 +151,7 @@ void PaintNonClient(HWND hwnd) {
         SelectObject(dc, old);
     }
     if (!IsRectEmpty(&s.layout.menu))
-        FillRect(dc, &s.layout.menu, GetSysColorBrush(COLOR_MENU));
+        PaintMenuBar(dc, s.layout.menu, s.menu);
     DrawScrollBar(dc, s.layout.vscroll, s.scroll[SB_VERT], true);
     DrawScrollBar(dc, s.layout.hscroll, s.scroll[SB_HORZ], false);
     if (!IsRectEmpty(&s.layout.vscroll) && !IsRectEmpty(&s.layout.hscroll)) {

@@ -29,7 +29,9 @@ std::shared_ptr<WindowSurface> SurfaceOfLocked(Window& w) {
 
 namespace {
 
-RECT Offset(RECT r, LONG dx, LONG dy) { return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
+RECT Offset(RECT r, LONG dx, LONG dy) {
+    return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
 
 // A DC on the window's image: the client area (origin and clip there) or the whole window.
 HDC WindowDC(HWND hwnd, bool whole, const RECT* clipClient) {
@@ -95,6 +97,7 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
         w->update = {};
         w->erase = w->internalPaint = false;
         ++w->paintsInProgress;
+        ++w->paints;
     }
     HDC dc = WindowDC(hwnd, false, &update);
     ps->hdc = dc;
@@ -118,11 +121,17 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
     return TRUE;
 }
 
-HDC GetDC(HWND hwnd) { return hwnd ? WindowDC(hwnd, false, nullptr) : ScreenDC(); }
+HDC GetDC(HWND hwnd) {
+    return hwnd ? WindowDC(hwnd, false, nullptr) : ScreenDC();
+}
 
-HDC GetWindowDC(HWND hwnd) { return hwnd ? WindowDC(hwnd, true, nullptr) : ScreenDC(); }
+HDC GetWindowDC(HWND hwnd) {
+    return hwnd ? WindowDC(hwnd, true, nullptr) : ScreenDC();
+}
 
-HDC GetDCEx(HWND hwnd, HRGN, DWORD flags) { return (flags & DCX_WINDOW) ? GetWindowDC(hwnd) : GetDC(hwnd); }
+HDC GetDCEx(HWND hwnd, HRGN, DWORD flags) {
+    return (flags & DCX_WINDOW) ? GetWindowDC(hwnd) : GetDC(hwnd);
+}
 
 int ReleaseDC(HWND hwnd, HDC dc) {
     if (!DeleteSurfaceDC(dc))
@@ -132,12 +141,15 @@ int ReleaseDC(HWND hwnd, HDC dc) {
     return 1;
 }
 
-HWND WindowFromDC(HDC dc) { return SurfaceDCWindow(dc); }
+HWND WindowFromDC(HDC dc) {
+    return SurfaceDCWindow(dc);
+}
 
-BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip) {
+int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN, LPRECT updateRect,
+                   UINT flags) {
     RECT client;
     if (!GetClientRect(hwnd, &client))
-        return FALSE;
+        return ERROR;
     RECT area = scroll ? *scroll : client;
     if (clip)
         IntersectRect(&area, &area, clip);
@@ -146,23 +158,27 @@ BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cli
                area.top, SRCCOPY);
         ReleaseDC(hwnd, dc);
     }
-    // What the move uncovered is painted again.
-    RECT uncovered = area;
+    // What the move uncovered.
+    RECT uncovered{};
+    RECT band = area;
     if (dx > 0)
-        uncovered.right = area.left + dx;
+        band.right = area.left + dx;
     else if (dx < 0)
-        uncovered.left = area.right + dx;
+        band.left = area.right + dx;
     if (dx)
-        InvalidateRect(hwnd, &uncovered, TRUE);
-    uncovered = area;
+        UnionRect(&uncovered, &uncovered, &band);
+    band = area;
     if (dy > 0)
-        uncovered.bottom = area.top + dy;
+        band.bottom = area.top + dy;
     else if (dy < 0)
-        uncovered.top = area.bottom + dy;
+        band.top = area.bottom + dy;
     if (dy)
-        InvalidateRect(hwnd, &uncovered, TRUE);
-    if (!scroll) {
-        // The children move with the contents.
+        UnionRect(&uncovered, &uncovered, &band);
+    if (updateRect)
+        *updateRect = uncovered;
+    if ((flags & SW_INVALIDATE) && !IsRectEmpty(&uncovered))
+        InvalidateRect(hwnd, &uncovered, (flags & SW_ERASE) ? TRUE : FALSE);
+    if (flags & SW_SCROLLCHILDREN) {
         for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             RECT r;
             GetWindowRect(child, &r);
@@ -170,7 +186,35 @@ BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cli
             SetWindowPos(child, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
-    return TRUE;
+    return IsRectEmpty(&uncovered) ? NULLREGION : SIMPLEREGION;
+}
+
+BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip) {
+    UINT flags = SW_INVALIDATE | SW_ERASE | (scroll ? 0 : SW_SCROLLCHILDREN);
+    return ScrollWindowEx(hwnd, dx, dy, scroll, clip, nullptr, nullptr, flags) != ERROR;
+}
+
+BOOL InvalidateRgn(HWND hwnd, HRGN region, BOOL erase) {
+    RECT box;
+    if (!region)
+        return InvalidateRect(hwnd, nullptr, erase);
+    return GetRgnBox(region, &box) == NULLREGION ? IsWindow(hwnd) : InvalidateRect(hwnd, &box, erase);
+}
+
+BOOL ValidateRgn(HWND hwnd, HRGN region) {
+    RECT box;
+    if (!region)
+        return ValidateRect(hwnd, nullptr);
+    return GetRgnBox(region, &box) == NULLREGION ? IsWindow(hwnd) : ValidateRect(hwnd, &box);
+}
+
+int GetUpdateRgn(HWND hwnd, HRGN region, BOOL erase) {
+    RECT update;
+    BOOL any = GetUpdateRect(hwnd, &update, erase);
+    if (!IsWindow(hwnd) || !region)
+        return ERROR;
+    SetRectRgn(region, update.left, update.top, update.right, update.bottom);
+    return any ? SIMPLEREGION : NULLREGION;
 }
 
 namespace win32::internal {

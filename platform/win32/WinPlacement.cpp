@@ -14,7 +14,9 @@ namespace {
 // The screen is the machine's one monitor.
 const HMONITOR kMonitor = reinterpret_cast<HMONITOR>(static_cast<uintptr_t>(0x10001));
 
-RECT Screen() { return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+RECT Screen() {
+    return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
 
 struct Deferred {
     HWND hwnd;
@@ -32,7 +34,7 @@ BOOL GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT* placement) {
     std::lock_guard guard(UserLock());
     placement->length = sizeof(WINDOWPLACEMENT);
     placement->flags = 0;
-    placement->showCmd = !(w->style & WS_VISIBLE) ? SW_HIDE
+    placement->showCmd = !(w->style & WS_VISIBLE)   ? SW_HIDE
                          : (w->style & WS_MINIMIZE) ? SW_SHOWMINIMIZED
                          : (w->style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED
                                                     : SW_SHOWNORMAL;
@@ -63,9 +65,15 @@ BOOL SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT* placement) {
     return TRUE;
 }
 
-HMONITOR MonitorFromWindow(HWND, DWORD) { return kMonitor; }
-HMONITOR MonitorFromPoint(POINT, DWORD) { return kMonitor; }
-HMONITOR MonitorFromRect(LPCRECT, DWORD) { return kMonitor; }
+HMONITOR MonitorFromWindow(HWND, DWORD) {
+    return kMonitor;
+}
+HMONITOR MonitorFromPoint(POINT, DWORD) {
+    return kMonitor;
+}
+HMONITOR MonitorFromRect(LPCRECT, DWORD) {
+    return kMonitor;
+}
 
 BOOL GetMonitorInfoA(HMONITOR monitor, LPMONITORINFO info) {
     if (monitor != kMonitor || !info || info->cbSize < sizeof(MONITORINFO)) {

@@ -21,8 +21,7 @@ struct Binary {
     std::vector<unsigned char> bytes;
 };
 
-template <class Value>
-using ByName = std::map<std::pair<HMODULE, std::string>, Value>;
+template <class Value> using ByName = std::map<std::pair<HMODULE, std::string>, Value>;
 
 struct Store {
     std::mutex lock;
@@ -43,9 +42,13 @@ Store& TheStore() {
     return *store;
 }
 
-HMODULE Owner(HMODULE module) { return module ? module : GetModuleHandleA(nullptr); }
+HMODULE Owner(HMODULE module) {
+    return module ? module : GetModuleHandleA(nullptr);
+}
 
-std::string IdKey(UINT id) { return "#" + std::to_string(id); }
+std::string IdKey(UINT id) {
+    return "#" + std::to_string(id);
+}
 
 void PutBinary(HMODULE module, LPCSTR type, LPCSTR name, const void* data, size_t size) {
     auto binary = std::make_shared<Binary>();
@@ -61,8 +64,7 @@ void PutBinary(HMODULE module, LPCSTR type, LPCSTR name, const void* data, size_
     s.issued.insert(&binary->bytes);
 }
 
-template <class Value>
-bool Get(ByName<Value> Store::*table, HMODULE module, LPCSTR name, Value& out) {
+template <class Value> bool Get(ByName<Value> Store::*table, HMODULE module, LPCSTR name, Value& out) {
     if (internal::ResourceLoadFails())
         return false;
     Store& s = TheStore();
@@ -77,8 +79,7 @@ bool Get(ByName<Value> Store::*table, HMODULE module, LPCSTR name, Value& out) {
     return true;
 }
 
-template <class Value>
-void Put(ByName<Value> Store::*table, HMODULE module, UINT id, Value value) {
+template <class Value> void Put(ByName<Value> Store::*table, HMODULE module, UINT id, Value value) {
     Store& s = TheStore();
     std::lock_guard guard(s.lock);
     (s.*table)[{Owner(module), IdKey(id)}] = std::move(value);
@@ -216,7 +217,8 @@ void FailResourceLoads(unsigned count) {
 using namespace win32;
 
 HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
-    return reinterpret_cast<HRSRC>(const_cast<std::vector<unsigned char>*>(internal::FindResourceBytes(module, type, name)));
+    return reinterpret_cast<HRSRC>(
+        const_cast<std::vector<unsigned char>*>(internal::FindResourceBytes(module, type, name)));
 }
 
 namespace {
@@ -248,7 +250,9 @@ DWORD SizeofResource(HMODULE module, HRSRC resource) {
     return bytes ? static_cast<DWORD>(bytes->size()) : 0;
 }
 
-BOOL FreeResource(HGLOBAL data) { return FALSE; }
+BOOL FreeResource(HGLOBAL data) {
+    return FALSE;
+}
 
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
     if (!buffer)

@@ -38,7 +38,9 @@
 // Raw resources: FindResourceA names a resource by id (MAKEINTRESOURCE or "#123") or by name (any case);
 // LockResource gives its bytes, which stay valid for the life of the process.
 HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
-inline HRSRC FindResource(HMODULE module, LPCSTR name, LPCSTR type) { return FindResourceA(module, name, type); }
+inline HRSRC FindResource(HMODULE module, LPCSTR name, LPCSTR type) {
+    return FindResourceA(module, name, type);
+}
 HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 LPVOID LockResource(HGLOBAL data);
 DWORD SizeofResource(HMODULE module, HRSRC resource);
@@ -53,7 +55,9 @@ inline int LoadString(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
 
 // Bitmaps are 32-bit colour bitmaps with the embedded image's exact colours.
 HBITMAP LoadBitmapA(HINSTANCE instance, LPCSTR name);
-inline HBITMAP LoadBitmap(HINSTANCE instance, LPCSTR name) { return LoadBitmapA(instance, name); }
+inline HBITMAP LoadBitmap(HINSTANCE instance, LPCSTR name) {
+    return LoadBitmapA(instance, name);
+}
 HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int width, int height, UINT flags);
 inline HANDLE LoadImage(HINSTANCE instance, LPCSTR name, UINT type, int width, int height, UINT flags) {
     return LoadImageA(instance, name, type, width, height, flags);

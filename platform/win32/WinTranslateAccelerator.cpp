@@ -9,7 +9,9 @@
 
 namespace {
 
-bool Down(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
+bool Down(int vk) {
+    return (GetKeyState(vk) & 0x8000) != 0;
+}
 
 bool Matches(const ACCEL& entry, const MSG& msg) {
     if (entry.fVirt & FVIRTKEY) {

@@ -14,7 +14,9 @@ using namespace win32::internal;
 
 namespace {
 
-bool IsEmpty(const RECT& r) { return IsRectEmpty(&r) != FALSE; }
+bool IsEmpty(const RECT& r) {
+    return IsRectEmpty(&r) != FALSE;
+}
 
 RECT Intersect(const RECT& a, const RECT& b) {
     RECT r;
@@ -22,7 +24,9 @@ RECT Intersect(const RECT& a, const RECT& b) {
     return r;
 }
 
-RECT ClientBounds(const Window& w) { return {0, 0, w.client.right - w.client.left, w.client.bottom - w.client.top}; }
+RECT ClientBounds(const Window& w) {
+    return {0, 0, w.client.right - w.client.left, w.client.bottom - w.client.top};
+}
 
 bool HasPaintLocked(const Window& w) {
     return !IsEmpty(w.update) || w.frame || w.internalPaint;
@@ -71,7 +75,8 @@ void ChangeTreeLocked(Window& w, const RECT* rect, UINT flags) {
         if (!child)
             continue;
         if (rect) {
-            RECT mapped{rect->left - child->rect.left - child->client.left, rect->top - child->rect.top - child->client.top,
+            RECT mapped{rect->left - child->rect.left - child->client.left,
+                        rect->top - child->rect.top - child->client.top,
                         rect->right - child->rect.left - child->client.left,
                         rect->bottom - child->rect.top - child->client.top};
             ChangeTreeLocked(*child, &mapped, flags);
@@ -92,10 +97,17 @@ void PaintNow(const WindowPtr& w) {
         frame = w->frame;
     }
     if (update) {
+        unsigned paints;
+        {
+            std::lock_guard guard(UserLock());
+            paints = w->paints;
+        }
         SendToWindow(w, WM_PAINT, 0, 0);
         std::lock_guard guard(UserLock());
-        w->update = {};
-        w->erase = w->frame = w->internalPaint = false;
+        if (w->paints == paints) { // it never began painting: what it left is taken as done
+            w->update = {};
+            w->erase = w->frame = w->internalPaint = false;
+        }
     } else if (frame) {
         {
             std::lock_guard guard(UserLock());
@@ -195,4 +207,6 @@ BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL) {
     return !IsEmpty(w->update);
 }
 
-BOOL UpdateWindow(HWND hwnd) { return RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
+BOOL UpdateWindow(HWND hwnd) {
+    return RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}

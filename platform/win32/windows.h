@@ -36,3 +36,4 @@
 #include "WinPaint.h"
 #include "WinMessageBox.h"
 #include "dbt.h"
+#include "WinHooks.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "windows.h"
 #include "WinUiControl.h"
+#include "windows.h"
 
 namespace tdl::test {
 
@@ -29,7 +29,7 @@ private:
 };
 
 // A window whose messages are recorded in order; `handler` answers the ones it wants (std::nullopt: the
-// default procedure answers).
+// default procedure answers). Make and destroy it on one thread: only that thread may destroy its window.
 class TestWindow {
 public:
     using Handler = std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)>;

@@ -4,9 +4,13 @@
 
 namespace win32::internal {
 
-Canvas::Canvas(int width, int height, bool mono) : mono_(mono) { Reset(width, height); }
+Canvas::Canvas(int width, int height, bool mono) : mono_(mono) {
+    Reset(width, height);
+}
 
-Canvas::~Canvas() { cairo_surface_destroy(surface_); }
+Canvas::~Canvas() {
+    cairo_surface_destroy(surface_);
+}
 
 void Canvas::Allocate(int width, int height) {
     if (surface_)

@@ -78,7 +78,8 @@ std::shared_ptr<Canvas> ReadCanvasPng(const unsigned char* data, size_t size, st
                 if (alpha)
                     (*alpha)[static_cast<size_t>(y) * width + x] = a >= 128 ? 1 : 0;
                 if (a != 0 && a != 255) {
-                    uint32_t r = ((p >> 16) & 0xFF) * 255 / a, g = ((p >> 8) & 0xFF) * 255 / a, b = (p & 0xFF) * 255 / a;
+                    uint32_t r = ((p >> 16) & 0xFF) * 255 / a, g = ((p >> 8) & 0xFF) * 255 / a,
+                             b = (p & 0xFF) * 255 / a;
                     p = (std::min(r, 255u) << 16) | (std::min(g, 255u) << 8) | std::min(b, 255u);
                 }
             }

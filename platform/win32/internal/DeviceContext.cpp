@@ -44,6 +44,11 @@ RECT DeviceContext::DeviceBounds() const {
 }
 
 const Region& DeviceContext::Visible() {
+    // A window's surface may have been resized since: the region is only good for the size it was made for.
+    if (visibleSize_.cx != canvas_->Width() || visibleSize_.cy != canvas_->Height()) {
+        visibleValid_ = false;
+        visibleSize_ = SIZE{canvas_->Width(), canvas_->Height()};
+    }
     if (!visibleValid_) {
         visible_ = Region(RECT{0, 0, canvas_->Width(), canvas_->Height()});
         visible_.Intersect(bounds_);

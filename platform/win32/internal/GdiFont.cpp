@@ -13,10 +13,10 @@ namespace win32::internal {
 namespace {
 
 // The characters 0x80 to 0x9F of Windows-1252 (0 where the code page has none).
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -92,8 +92,8 @@ Font::Font(const LOGFONTA& logFont) : logFont_(logFont), mono_(WantsMonospace(lo
     pango_font_description_set_family_static(description_, Family());
     em_ = EmPixels(logFont.lfHeight);
     pango_font_description_set_absolute_size(description_, em_ * PANGO_SCALE);
-    pango_font_description_set_weight(description_, logFont.lfWeight >= FW_SEMIBOLD ? PANGO_WEIGHT_BOLD
-                                                                                    : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_weight(description_,
+                                      logFont.lfWeight >= FW_SEMIBOLD ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     pango_font_description_set_style(description_, logFont.lfItalic ? PANGO_STYLE_OBLIQUE : PANGO_STYLE_NORMAL);
     if (logFont.lfHeight > 0) {
         // A cell height asks for the largest em whose hinted cell is no taller.
@@ -104,9 +104,13 @@ Font::Font(const LOGFONTA& logFont) : logFont_(logFont), mono_(WantsMonospace(lo
     }
 }
 
-Font::~Font() { pango_font_description_free(description_); }
+Font::~Font() {
+    pango_font_description_free(description_);
+}
 
-const char* Font::Family() const { return mono_ ? kMonoFamily : kSansFamily; }
+const char* Font::Family() const {
+    return mono_ ? kMonoFamily : kSansFamily;
+}
 
 const TEXTMETRICA& Font::Metrics() const {
     std::call_once(measured_, [this] {
@@ -134,8 +138,8 @@ const TEXTMETRICA& Font::Metrics() const {
         m.tmItalic = logFont_.lfItalic ? 1 : 0;
         m.tmUnderlined = logFont_.lfUnderline ? 1 : 0;
         m.tmStruckOut = logFont_.lfStrikeOut ? 1 : 0;
-        m.tmPitchAndFamily = static_cast<BYTE>((mono_ ? FF_MODERN : FF_SWISS | TMPF_FIXED_PITCH) | TMPF_TRUETYPE |
-                                               TMPF_VECTOR);
+        m.tmPitchAndFamily =
+            static_cast<BYTE>((mono_ ? FF_MODERN : FF_SWISS | TMPF_FIXED_PITCH) | TMPF_TRUETYPE | TMPF_VECTOR);
         m.tmCharSet = ANSI_CHARSET;
     });
     return metrics_;
@@ -166,7 +170,9 @@ SIZE TextLayout::Extent() const {
     return SIZE{logical.width, logical.height};
 }
 
-int TextLayout::Baseline() const { return PANGO_PIXELS(pango_layout_get_baseline(layout_)); }
+int TextLayout::Baseline() const {
+    return PANGO_PIXELS(pango_layout_get_baseline(layout_));
+}
 
 void TextLayout::UnderlineCharacter(size_t index) {
     if (index >= Length())

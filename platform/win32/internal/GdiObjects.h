@@ -22,8 +22,7 @@ public:
 
 HGDIOBJ InsertGdiObject(std::shared_ptr<GdiObject> object, bool stock = false);
 std::shared_ptr<GdiObject> LookupGdiObject(HGDIOBJ handle);
-template <class T>
-std::shared_ptr<T> LookupGdi(HGDIOBJ handle) {
+template <class T> std::shared_ptr<T> LookupGdi(HGDIOBJ handle) {
     return std::dynamic_pointer_cast<T>(LookupGdiObject(handle));
 }
 bool IsStockObject(HGDIOBJ handle);
@@ -45,8 +44,8 @@ struct Brush : GdiObject {
     UINT style = 0; // BS_SOLID, BS_NULL, BS_HATCHED, BS_PATTERN
     COLORREF color = 0;
     int hatch = 0;
-    bool dcBrush = false;               // DC_BRUSH: the DC's brush colour
-    std::shared_ptr<Canvas> pattern;    // BS_PATTERN: a copy of the bitmap
+    bool dcBrush = false;            // DC_BRUSH: the DC's brush colour
+    std::shared_ptr<Canvas> pattern; // BS_PATTERN: a copy of the bitmap
 };
 
 struct Bitmap : GdiObject {

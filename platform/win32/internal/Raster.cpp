@@ -132,22 +132,54 @@ bool RopUsesPattern(DWORD rop) {
 uint32_t Rop2(uint32_t pen, uint32_t d, int mode) {
     uint32_t r;
     switch (mode) {
-    case R2_BLACK: r = 0; break;
-    case R2_NOTMERGEPEN: r = ~(pen | d); break;
-    case R2_MASKNOTPEN: r = ~pen & d; break;
-    case R2_NOTCOPYPEN: r = ~pen; break;
-    case R2_MASKPENNOT: r = pen & ~d; break;
-    case R2_NOT: r = ~d; break;
-    case R2_XORPEN: r = pen ^ d; break;
-    case R2_NOTMASKPEN: r = ~(pen & d); break;
-    case R2_MASKPEN: r = pen & d; break;
-    case R2_NOTXORPEN: r = ~(pen ^ d); break;
-    case R2_NOP: r = d; break;
-    case R2_MERGENOTPEN: r = ~pen | d; break;
-    case R2_MERGEPENNOT: r = pen | ~d; break;
-    case R2_MERGEPEN: r = pen | d; break;
-    case R2_WHITE: r = 0xFFFFFF; break;
-    default: r = pen; break;
+    case R2_BLACK:
+        r = 0;
+        break;
+    case R2_NOTMERGEPEN:
+        r = ~(pen | d);
+        break;
+    case R2_MASKNOTPEN:
+        r = ~pen & d;
+        break;
+    case R2_NOTCOPYPEN:
+        r = ~pen;
+        break;
+    case R2_MASKPENNOT:
+        r = pen & ~d;
+        break;
+    case R2_NOT:
+        r = ~d;
+        break;
+    case R2_XORPEN:
+        r = pen ^ d;
+        break;
+    case R2_NOTMASKPEN:
+        r = ~(pen & d);
+        break;
+    case R2_MASKPEN:
+        r = pen & d;
+        break;
+    case R2_NOTXORPEN:
+        r = ~(pen ^ d);
+        break;
+    case R2_NOP:
+        r = d;
+        break;
+    case R2_MERGENOTPEN:
+        r = ~pen | d;
+        break;
+    case R2_MERGEPENNOT:
+        r = pen | ~d;
+        break;
+    case R2_MERGEPEN:
+        r = pen | d;
+        break;
+    case R2_WHITE:
+        r = 0xFFFFFF;
+        break;
+    default:
+        r = pen;
+        break;
     }
     return r & 0xFFFFFF;
 }

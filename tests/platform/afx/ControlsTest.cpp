@@ -158,6 +158,24 @@ TEST_F(ControlsTest, HelpGoesThroughTheMainWindow) {
     EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)); // the end of the main window ends the loop
 }
 
+TEST_F(ControlsTest, WaitCursorsForAScopeAndInPairs) {
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    {
+        CWaitCursor wait;
+        EXPECT_EQ(win32::CurrentCursorName(), "wait");
+    }
+    EXPECT_EQ(win32::CurrentCursorName(), "arrow");
+    CCmdTarget target;
+    target.BeginWaitCursor();
+    target.BeginWaitCursor();
+    target.EndWaitCursor();
+    EXPECT_EQ(win32::CurrentCursorName(), "wait"); // one Begin still open
+    target.EndWaitCursor();
+    EXPECT_EQ(win32::CurrentCursorName(), "arrow");
+    target.EndWaitCursor(); // unpaired: nothing
+    EXPECT_EQ(win32::CurrentCursorName(), "arrow");
+}
+
 TEST_F(ControlsTest, ClientAndWindowDcsDrawIntoTheWindow) {
     CWnd wnd;
     ASSERT_TRUE(wnd.CreateEx(0, nullptr, "dc", WS_POPUP | WS_VISIBLE, CRect(0, 0, 40, 30), nullptr, 0));

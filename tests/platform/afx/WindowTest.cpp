@@ -130,6 +130,9 @@ TEST_F(WindowTest, ObjectsOfOtherClassesSeeTheirCreationAndLeaveTheRestToTheClas
     EXPECT_EQ(g_log, std::vector<std::string>{"control create"});
     EXPECT_EQ(CWnd::FromHandlePermanent(control.m_hWnd), &control);
     EXPECT_EQ(control.SendMessage(WM_USER + 1), 77); // unhandled: the class's own procedure
+    char className[32] = {};
+    GetClassNameA(control.m_hWnd, className, sizeof className);
+    EXPECT_STREQ(className, "Plain"); // the window keeps its class
     EXPECT_EQ(control.GetParent(), &parent);
     EXPECT_EQ(control.GetDlgCtrlID(), static_cast<int>(kControlId));
     // A window without an object gets a temporary one.
@@ -215,6 +218,33 @@ TEST_F(WindowTest, SelfDeletingObjectsDescendantsAndCentring) {
     EXPECT_EQ(rect.TopLeft(), CPoint(250, 225));
     popup.DestroyWindow();
     owner.DestroyWindow();
+}
+
+TEST_F(WindowTest, ClassesRegisterOnceAndAFailedRegistrationThrows) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = &AfxWndProc;
+    wc.lpszClassName = "TdlAfxOnce";
+    EXPECT_TRUE(AfxRegisterClass(&wc));
+    EXPECT_TRUE(AfxRegisterClass(&wc)); // already there: fine
+    LPCTSTR name = AfxRegisterWndClass(CS_HREDRAW, nullptr, nullptr, nullptr);
+    EXPECT_EQ(std::string(AfxRegisterWndClass(CS_HREDRAW, nullptr, nullptr, nullptr)), std::string(name));
+    win32::FailUiCalls(win32::UiFailure::RegisterClass, 1);
+    bool thrown = false;
+    try {
+        AfxRegisterWndClass(CS_VREDRAW, nullptr, nullptr, nullptr);
+    } catch (CResourceException* e) {
+        thrown = true;
+        e->Delete();
+    }
+    EXPECT_TRUE(thrown);
+    win32::ClearUiFailures();
+    // A window that cannot be created leaves its object unattached, and a self-deleting one deleted.
+    win32::FailUiCalls(win32::UiFailure::CreateWindow, 1);
+    bool deleted = false;
+    auto* pWnd = new CSelfDeleting(&deleted);
+    EXPECT_FALSE(pWnd->CreateEx(0, nullptr, "x", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0));
+    EXPECT_TRUE(deleted);
+    win32::ClearUiFailures();
 }
 
 TEST_F(WindowTest, MessageBoxesCarryTheApplicationsNameAndExceptionsShowTheirText) {

@@ -28,7 +28,9 @@ void PlugDevice() {
     ASSERT_EQ(IoRegisterDeviceInterface(g_pdo, &guid, nullptr, &g_link), STATUS_SUCCESS);
 }
 
-void SetInterface(bool enabled) { EXPECT_EQ(IoSetDeviceInterfaceState(&g_link, enabled), STATUS_SUCCESS); }
+void SetInterface(bool enabled) {
+    EXPECT_EQ(IoSetDeviceInterfaceState(&g_link, enabled), STATUS_SUCCESS);
+}
 
 void UnplugDevice() {
     EXPECT_EQ(nt::pnp::RemoveRootDevice(g_instance), STATUS_SUCCESS);

@@ -155,7 +155,7 @@ TEST_F(InputTest, LeaveTrackingWheelAndCursors) {
     win32::MouseMove(top, {110, 100});
     win32::PumpUiMessages();
     EXPECT_EQ(a.TakeIds({WM_MOUSELEAVE}).size(), 1u); // once: the tracking ends with it
-    EXPECT_EQ(win32::CurrentCursorName(), "arrow"); // the class cursor
+    EXPECT_EQ(win32::CurrentCursorName(), "arrow");   // the class cursor
 
     RECT frame;
     GetWindowRect(top, &frame);
@@ -183,9 +183,8 @@ TEST_F(InputTest, ClicksOnAScrollBarSendScrollRequests) {
     GetClientRect(w, &client);
     EXPECT_EQ(client.right, 200 - GetSystemMetrics(SM_CXVSCROLL));
     const POINT bar{client.right + 5, 0};
-    const std::pair<POINT, WORD> clicks[] = {{{bar.x, 5}, SB_LINEUP},
-                                             {{bar.x, 195}, SB_LINEDOWN},
-                                             {{bar.x, 150}, SB_PAGEDOWN}};
+    const std::pair<POINT, WORD> clicks[] = {
+        {{bar.x, 5}, SB_LINEUP}, {{bar.x, 195}, SB_LINEDOWN}, {{bar.x, 150}, SB_PAGEDOWN}};
     for (const auto& [at, code] : clicks) {
         win32::Click(w, at);
         win32::PumpUiMessages();

@@ -1,7 +1,9 @@
 // Painting windows into their images, and pictures of top-level windows.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "Win32TestSupport.h"
 #include "WinGdiControl.h"
@@ -49,9 +51,9 @@ TEST_F(PaintTest, APictureHasChildrenOverTheirParentHiddenOnesAbsentAndOverhangi
         COLORREF color;
     };
     const Probe probes[] = {
-        {5, 5, kRed},     {20, 20, kGreen}, {60, 60, kRed},    // the hidden child is not there
-        {5, 65, kBlue},   {55, 75, kYellow}, {65, 75, kRed},   // the overhanging part is cut at its parent's edge
-        {99, 99, kRed},   {100, 100, CLR_INVALID},
+        {5, 5, kRed},   {20, 20, kGreen},        {60, 60, kRed}, // the hidden child is not there
+        {5, 65, kBlue}, {55, 75, kYellow},       {65, 75, kRed}, // the overhanging part is cut at its parent's edge
+        {99, 99, kRed}, {100, 100, CLR_INVALID},
     };
     for (const Probe& p : probes)
         EXPECT_EQ(win32::PicturePixel(top, p.x, p.y), p.color) << p.x << "," << p.y;
@@ -102,8 +104,8 @@ TEST_F(PaintTest, TheDefaultBackgroundIsTheClassBrushAndTheFrameIsDrawn) {
     wc.lpszClassName = "PaintTestBackground";
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_3DFACE + 1));
     RegisterClassA(&wc);
-    HWND hwnd = CreateWindowExA(WS_EX_CLIENTEDGE, "PaintTestBackground", "Caption", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                0, 0, 200, 150, nullptr, nullptr, nullptr, nullptr);
+    HWND hwnd = CreateWindowExA(WS_EX_CLIENTEDGE, "PaintTestBackground", "Caption", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                0, 200, 150, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(hwnd);
     EXPECT_EQ(win32::ClientPixel(hwnd, 10, 10), GetSysColor(COLOR_3DFACE));
     // The caption of the active window, below the 4-pixel frame.
@@ -169,6 +171,111 @@ TEST_F(PaintTest, ADisplayHostSeesTopLevelWindowsChange) {
     win32::RemoveWindowObserver(&observer);
     EXPECT_EQ(observer.events, (std::vector<std::string>{"shown", "moved 20", "title New", "hidden", "destroyed"}));
     EXPECT_GE(observer.pictures, 2); // the window and its child painted
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PaintTest, ScrollingMovesTheImageAndInvalidatesWhatItUncovers) {
+    bool split = true;
+    TestWindow w(WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 40, 20},
+                 [&](HWND hwnd, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+                     if (message != WM_PAINT)
+                         return std::nullopt;
+                     PAINTSTRUCT ps;
+                     HDC dc = BeginPaint(hwnd, &ps);
+                     RECT left{0, 0, 20, 20}, right{20, 0, 40, 20};
+                     HBRUSH red = CreateSolidBrush(kRed), green = CreateSolidBrush(kGreen);
+                     if (split) {
+                         FillRect(dc, &left, red);
+                         FillRect(dc, &right, green);
+                     } else {
+                         FillRect(dc, &ps.rcPaint, red);
+                     }
+                     DeleteObject(red);
+                     DeleteObject(green);
+                     EndPaint(hwnd, &ps);
+                     return 0;
+                 });
+    EXPECT_EQ(win32::ClientPixel(w, 25, 5), kGreen);
+    split = false;
+    RECT uncovered;
+    EXPECT_EQ(ScrollWindowEx(w, -10, 0, nullptr, nullptr, nullptr, &uncovered, SW_INVALIDATE), SIMPLEREGION);
+    EXPECT_EQ(uncovered.left, 30);
+    EXPECT_EQ(uncovered.right, 40);
+    RECT update;
+    ASSERT_TRUE(GetUpdateRect(w, &update, FALSE));
+    EXPECT_TRUE(EqualRect(&update, &uncovered));
+    EXPECT_EQ(win32::ClientPixel(w, 15, 5), kGreen); // moved left
+    EXPECT_EQ(win32::ClientPixel(w, 35, 5), kRed);   // painted again
+    EXPECT_EQ(win32::ClientPixel(w, 5, 5), kRed);
+}
+
+} // namespace
+
+namespace {
+
+struct GuiThread {
+    COLORREF color;
+    std::atomic<HWND> hwnd{nullptr};
+    DWORD id = 0;
+    HANDLE handle = nullptr;
+
+    static DWORD WINAPI Run(LPVOID self) {
+        auto* gui = static_cast<GuiThread*>(self);
+        TestWindow w(WS_POPUP | WS_VISIBLE, nullptr, RECT{0, 0, 30, 30}, Filler(gui->color));
+        gui->hwnd = w.hwnd();
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+            DispatchMessageA(&msg);
+        return 0;
+    }
+};
+
+TEST_F(PaintTest, WindowsOfOtherThreadsPaintOnTheirOwnThreadsWhenAPictureIsTaken) {
+    GuiThread guis[2] = {{kBlue}, {kYellow}};
+    for (GuiThread& gui : guis)
+        gui.handle = CreateThread(nullptr, 0, GuiThread::Run, &gui, 0, &gui.id);
+    for (GuiThread& gui : guis)
+        while (!gui.hwnd)
+            std::this_thread::yield();
+    for (int round = 0; round < 3; ++round) {
+        for (GuiThread& gui : guis) {
+            InvalidateRect(gui.hwnd, nullptr, TRUE);
+            EXPECT_EQ(win32::PicturePixel(gui.hwnd, 10, 10), gui.color);
+        }
+    }
+    for (GuiThread& gui : guis) {
+        PostThreadMessageA(gui.id, WM_QUIT, 0, 0);
+        WaitForSingleObject(gui.handle, INFINITE);
+        CloseHandle(gui.handle);
+        EXPECT_FALSE(IsWindow(gui.hwnd));
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PaintTest, TheMenuBarShowsItsItemsAndGoesWithItsWindow) {
+    HMENU menu = CreateMenu();
+    AppendMenuA(menu, MF_STRING, 1, "&File");
+    AppendMenuA(menu, MF_STRING | MF_GRAYED, 2, "&View");
+    TestWindow w(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 300, 200}, Filler(kGreen));
+    ASSERT_TRUE(SetMenu(w, menu));
+    EXPECT_EQ(GetMenu(w), menu);
+    RECT client;
+    GetClientRect(w, &client);
+    EXPECT_EQ(client.bottom, 200 - 8 - GetSystemMetrics(SM_CYCAPTION) - GetSystemMetrics(SM_CYMENU));
+    const int barTop = 4 + GetSystemMetrics(SM_CYCAPTION);
+    EXPECT_EQ(win32::PicturePixel(w, 280, barTop + 2), GetSysColor(COLOR_MENU));
+    int inked = 0; // along the middle of the bar, through the first item's text
+    for (int x = 4; x < 40; ++x)
+        inked += win32::PicturePixel(w, x, barTop + GetSystemMetrics(SM_CYMENU) / 2) != GetSysColor(COLOR_MENU);
+    EXPECT_GT(inked, 3);
+    DestroyWindow(w);
+    EXPECT_FALSE(IsMenu(menu));
 }
 
 } // namespace

@@ -112,13 +112,16 @@ TEST_F(Resources, EmbeddedBitmapsKeepTheirExactColoursAndIconsTheirTransparency)
 
 TEST_F(Resources, MenusLoadWithTheirMarksAndChangeByCommandOrPosition) {
     size_t menus = win32::MenuCount();
-    win32::RegisterMenuResource(nullptr, 300,
-                                {{MF_POPUP, 0, "&File", {{0, 10, "&Open...\tCtrl+O", {}},
-                                                         {MF_SEPARATOR, 0, "", {}},
-                                                         {MF_GRAYED, 11, "&Save", {}}}},
-                                 {MF_POPUP, 0, "&View", {{MF_CHECKED, 20, "&Toolbar", {}},
-                                                         {MFT_RADIOCHECK | MF_CHECKED, 21, "&Hex", {}},
-                                                         {0, 22, "&Decimal", {}}}}});
+    win32::RegisterMenuResource(
+        nullptr, 300,
+        {{MF_POPUP,
+          0,
+          "&File",
+          {{0, 10, "&Open...\tCtrl+O", {}}, {MF_SEPARATOR, 0, "", {}}, {MF_GRAYED, 11, "&Save", {}}}},
+         {MF_POPUP,
+          0,
+          "&View",
+          {{MF_CHECKED, 20, "&Toolbar", {}}, {MFT_RADIOCHECK | MF_CHECKED, 21, "&Hex", {}}, {0, 22, "&Decimal", {}}}}});
     HMENU bar = LoadMenu(nullptr, MAKEINTRESOURCE(300));
     ASSERT_NE(nullptr, bar);
     EXPECT_EQ(menus + 3, win32::MenuCount());
@@ -190,10 +193,18 @@ TEST_F(Resources, AcceleratorsDialogsAndToolbars) {
     EXPECT_EQ(0, CopyAcceleratorTable(made, nullptr, 0));
     EXPECT_EQ(nullptr, LoadAccelerators(nullptr, MAKEINTRESOURCE(401)));
 
-    win32::RegisterDialogResource(
-        nullptr, 500,
-        {0x80C80000, 0, 0, 0, 200, 100, "Options", "MS Shell Dlg", 8,
-         {{"BUTTON", 1, "OK", 0x50010001, 0, 140, 80, 50, 14}, {"SysListView32", 1001, "", 0x50010000, 0, 7, 7, 180, 60}}});
+    win32::RegisterDialogResource(nullptr, 500,
+                                  {0x80C80000,
+                                   0,
+                                   0,
+                                   0,
+                                   200,
+                                   100,
+                                   "Options",
+                                   "MS Shell Dlg",
+                                   8,
+                                   {{"BUTTON", 1, "OK", 0x50010001, 0, 140, 80, 50, 14},
+                                    {"SysListView32", 1001, "", 0x50010000, 0, 7, 7, 180, 60}}});
     win32::DialogResource dialog;
     ASSERT_TRUE(win32::GetDialogResource(nullptr, MAKEINTRESOURCE(500), dialog));
     EXPECT_EQ("Options", dialog.caption);
