@@ -6,5 +6,7 @@
 
 // The caption of the program's own message boxes.
 constexpr char kStopMessageCaption[] = "Tindaloft";
+// The capture driver's control device cannot be opened.
+constexpr char kNoDriverMessage[] = "Unable to connect to Tindaloft analyzer driver.\nProgram is terminating.";
 
 void ShowStopMessage(LPCSTR lpszText);

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr char kAppSettingsKey[] = "AppSettings\\";
-constexpr char kNoDriverMessage[] = "Unable to connect to Tindaloft analyzer driver.\nProgram is terminating.";
 
 // Marks a value that is missing (or holds the mark itself): its default is written back.
 constexpr DWORD kMissingValue = 555;
@@ -46,9 +45,14 @@ void DeleteApplicationKey() {
 
 } // namespace
 
-CTindaloftApp::CTindaloftApp() = default;
+CTindaloftApp::CTindaloftApp() {
+    EnableHtmlHelp();
+}
 
-CTindaloftApp::~CTindaloftApp() = default;
+CTindaloftApp::~CTindaloftApp() {
+    // A start that never reached ExitInstance still leaves no session calling into this object.
+    UninstallTrace();
+}
 
 void CTindaloftApp::CheckRegistryVersion() {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_REGISTRY_VERSION, "--CheckRegistryVersion");

@@ -3,6 +3,8 @@
 #include "app/core/FilterDefinition.h"
 #include "app/core/LogRecords.h"
 
+IMPLEMENT_DYNCREATE(CUSBLog, CDocument)
+
 CUSBLog::CUSBLog()
     : m_pLogRecords(nullptr), m_bBufferFilterOn(0), m_pBufferFilter(nullptr), m_nRecordSchema(CurrentRecordSchema),
       m_pSettings(nullptr) {
@@ -19,4 +21,9 @@ void CUSBLog::SetBufferFilter(CFilterDefinition* pFilter) {
         return;
     delete m_pBufferFilter;
     m_pBufferFilter = pFilter;
+}
+
+CView* CUSBLog::GetFirstView() const {
+    POSITION pos = GetFirstViewPosition();
+    return pos != nullptr ? GetNextView(pos) : nullptr;
 }

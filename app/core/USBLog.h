@@ -1,9 +1,9 @@
-// CUSBLog: the capture document. For now it holds what the record store and the capture banks ask of it:
-// the store it owns, the buffer filter (and whether it is on), the schema its records are read with, and
-// the application's settings.
+// CUSBLog: the capture document, made by both document templates (saved logs and the live capture). For now
+// it holds what the record store and the capture banks ask of it: the store it owns, the buffer filter (and
+// whether it is on), the schema its records are read with, and the application's settings.
 #pragma once
 
-#include "afx.h"
+#include "afxwin.h"
 
 class CAppSettings;
 class CFilterDefinition;
@@ -12,15 +12,19 @@ namespace LogRecords {
 class CLogRecords;
 }
 
-class CUSBLog {
+class CUSBLog : public CDocument {
+    DECLARE_DYNCREATE(CUSBLog)
 public:
     // The schema of records this program captures.
     static constexpr UINT CurrentRecordSchema = 12;
 
     CUSBLog();
-    virtual ~CUSBLog();
+    ~CUSBLog() override;
     CUSBLog(const CUSBLog&) = delete;
     CUSBLog& operator=(const CUSBLog&) = delete;
+
+    // The record list view, the first view of every capture document; nullptr before it is attached.
+    CView* GetFirstView() const;
 
     LogRecords::CLogRecords* GetLogRecords() const { return m_pLogRecords; }
 

@@ -1,0 +1,24 @@
+// The program's resource and command ids: its windows, document kinds, strings and the commands of its menus
+// that the framework does not define.
+#pragma once
+
+// Main frame: its title string, menu, accelerators and icon.
+constexpr unsigned IDR_MAINFRAME = 128;
+// (129, the control device's name, is the driver client's: IDS_TINDALOFT_DEVICE.)
+// Saved capture logs: document string, menu, accelerators and icon.
+constexpr unsigned IDR_TDLOFT_TYPE = 131;
+// The live capture: document string, menu, accelerators and icon.
+constexpr unsigned IDR_TDLOFT_REALTIME = 133;
+
+// Dialogs.
+constexpr unsigned IDD_SPLASH = 262;
+
+// Commands of the Help menu.
+constexpr unsigned ID_HELP_CONTENTS = 216;
+constexpr unsigned ID_HELP_SEARCH = 218;
+constexpr unsigned ID_HELP_DIAGNOSTICS = 238;
+constexpr unsigned ID_HELP_SAVEDIAGNOSTICS = 239;
+constexpr unsigned ID_HELP_SUPPORT = 32905;
+constexpr unsigned ID_HELP_CHECKUPDATE = 32935;
+// Posted to the main window when the update check has ended: presents its result quietly.
+constexpr unsigned ID_HELP_UPDATERESULT = 32936;

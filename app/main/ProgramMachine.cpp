@@ -1,0 +1,34 @@
+#include "app/main/ProgramMachine.h"
+
+#include <memory>
+
+#include "platform/sim/Machine.h"
+
+// The capture driver's entry (driver/DriverEntry.cpp).
+DRIVER_INITIALIZE DriverEntry;
+
+namespace {
+
+std::unique_ptr<sim::Machine> g_machine;
+
+} // namespace
+
+bool BootProgramMachine() {
+    ShutDownProgramMachine();
+    sim::MachineOptions options;
+    options.captureDriverEntry = DriverEntry;
+    options.stateDir = sim::DefaultStateFolder();
+    g_machine = sim::Machine::BootDefault(options);
+    return g_machine != nullptr && NT_SUCCESS(g_machine->Status());
+}
+
+void ShutDownProgramMachine() {
+    if (g_machine != nullptr) {
+        g_machine->Shutdown();
+        g_machine.reset();
+    }
+}
+
+bool IsProgramMachineRunning() {
+    return g_machine != nullptr && g_machine->Running();
+}

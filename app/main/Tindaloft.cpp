@@ -1,0 +1,37 @@
+// The program's entry file: the one application object, the single-instance mutex made before it runs, and
+// the entry point.
+#include <string>
+
+#include "app/core/SingleInstance.h"
+#include "app/core/TindaloftApp.h"
+#include "app/main/ProgramMain.h"
+
+namespace {
+
+// Before the application object runs, as on the platform: a second instance learns of the first at start.
+const bool g_bSingleInstanceMutexCreated = (CreateSingleInstanceMutex(), true);
+
+// The command line as the platform hands it over: the arguments after the program's name, joined by spaces,
+// quoted when they hold one.
+std::string CommandLineOf(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (!line.empty()) {
+            line += ' ';
+        }
+        const std::string arg = argv[i];
+        line += arg.find(' ') != std::string::npos ? "\"" + arg + "\"" : arg;
+    }
+    return line;
+}
+
+} // namespace
+
+CTindaloftApp theApp;
+
+int main(int argc, char** argv) {
+    std::string line = CommandLineOf(argc, argv);
+    const int nExitCode = TindaloftMain(line.data(), SW_SHOWNORMAL);
+    CloseSingleInstanceMutex();
+    return nExitCode;
+}
