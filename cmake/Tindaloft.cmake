@@ -27,7 +27,9 @@ function(tdl_test_suite name)
   endif()
   add_executable(${name} ${srcs})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} tdl_test_support GTest::gtest GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  # LeakSanitizer ignores the caches fontconfig, pango and GLib keep for the life of the process.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300
+                       ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
 endfunction()
 
 # One Google Benchmark program per .cpp under bench/<group>/.
@@ -40,7 +42,8 @@ function(tdl_benchmarks)
     target_link_libraries(bench_${base} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
     # A short run under CTest keeps every benchmark building and working; numbers come from a release build.
     add_test(NAME bench_${base} COMMAND bench_${base} --benchmark_min_time=0.01)
-    set_tests_properties(bench_${base} PROPERTIES LABELS bench TIMEOUT 600)
+    set_tests_properties(bench_${base} PROPERTIES LABELS bench TIMEOUT 600
+                         ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
   endforeach()
 endfunction()
 

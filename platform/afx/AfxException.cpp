@@ -2,12 +2,15 @@
 
 #include <cstring>
 
+#include "AfxMessageBox.h"
+
 IMPLEMENT_DYNAMIC(CException, CObject)
 IMPLEMENT_DYNAMIC(CSimpleException, CException)
 IMPLEMENT_DYNAMIC(CMemoryException, CSimpleException)
 IMPLEMENT_DYNAMIC(CNotSupportedException, CSimpleException)
 IMPLEMENT_DYNAMIC(CInvalidArgException, CSimpleException)
 IMPLEMENT_DYNAMIC(CUserException, CSimpleException)
+IMPLEMENT_DYNAMIC(CResourceException, CSimpleException)
 IMPLEMENT_DYNAMIC(CArchiveException, CException)
 IMPLEMENT_DYNAMIC(CFileException, CException)
 
@@ -109,10 +112,13 @@ BOOL CException::GetErrorMessage(LPTSTR lpszError, UINT nMaxError, PUINT pnHelpC
     return FALSE;
 }
 
-int CException::ReportError(UINT, UINT) {
-    char message[512];
-    GetErrorMessage(message, sizeof message);
-    return 1; // IDOK
+int CException::ReportError(UINT nType, UINT nMessageID) {
+    char message[512] = {};
+    if (GetErrorMessage(message, sizeof message) && message[0] != '\0')
+        return AfxMessageBox(message, nType);
+    if (nMessageID != 0)
+        return AfxMessageBox(nMessageID, nType);
+    return AfxMessageBox("No error message is available.", nType);
 }
 
 BOOL CSimpleException::GetErrorMessage(LPTSTR lpszError, UINT nMaxError, PUINT pnHelpContext) const {
@@ -224,6 +230,10 @@ void AFXAPI AfxThrowInvalidArgException() {
 
 void AFXAPI AfxThrowUserException() {
     throw new CUserException();
+}
+
+void AFXAPI AfxThrowResourceException() {
+    throw new CResourceException();
 }
 
 void AFXAPI AfxThrowArchiveException(int cause, LPCTSTR lpszArchiveName) {

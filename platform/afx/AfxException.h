@@ -19,8 +19,8 @@ public:
     // Copies a message that describes the exception into lpszError (at most nMaxError characters,
     // terminator included). FALSE when there is no message.
     virtual BOOL GetErrorMessage(LPTSTR lpszError, UINT nMaxError, PUINT pnHelpContext = nullptr) const;
-    // There is no message box in this layer: the message is built and the result is IDOK (1).
-    virtual int ReportError(UINT nType = 0, UINT nMessageID = 0);
+    // Shows the message (or string nMessageID when there is none) in a message box; the box's answer.
+    virtual int ReportError(UINT nType = 0x00000030L /* MB_ICONEXCLAMATION */, UINT nMessageID = 0);
 
     BOOL m_bAutoDelete;
 };
@@ -70,6 +70,16 @@ public:
 
 protected:
     LPCTSTR GetMessageText() const override { return "The operation was stopped by the user."; }
+};
+
+// A resource (a window class, a menu, a string) the program needs could not be had.
+class CResourceException : public CSimpleException {
+    DECLARE_DYNAMIC(CResourceException)
+public:
+    explicit CResourceException(BOOL bAutoDelete = TRUE) : CSimpleException(bAutoDelete) {}
+
+protected:
+    LPCTSTR GetMessageText() const override { return "A required resource was unavailable."; }
 };
 
 class CArchiveException : public CException {
@@ -130,5 +140,6 @@ public:
 
 [[noreturn]] void AFXAPI AfxThrowNotSupportedException();
 [[noreturn]] void AFXAPI AfxThrowUserException();
+[[noreturn]] void AFXAPI AfxThrowResourceException();
 [[noreturn]] void AFXAPI AfxThrowArchiveException(int cause, LPCTSTR lpszArchiveName = nullptr);
 [[noreturn]] void AFXAPI AfxThrowFileException(int cause, LONG lOsError = -1, LPCTSTR lpszFileName = nullptr);

@@ -22,3 +22,7 @@ BOOL AFXAPI AfxLoadString(UINT nID, CString& rString);
 // String nID into a buffer of nMaxBuf characters (truncated, always terminated); the number of characters
 // copied, 0 when the table has no such string.
 int AFXAPI AfxLoadString(UINT nID, LPTSTR lpszBuf, UINT nMaxBuf);
+
+// A string of the framework itself (AFX_IDS_*, AFX_IDP_*): the program's text when its table has one, else
+// the framework's own.
+CString AFXAPI AfxFrameworkString(UINT nID);

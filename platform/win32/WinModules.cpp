@@ -38,8 +38,12 @@ ModuleTable& Table() {
 // The program's module handle: any stable address distinct from every Module.
 char g_programModule;
 
-HMODULE ProgramHandle() { return reinterpret_cast<HMODULE>(&g_programModule); }
-HMODULE HandleOf(const Module* module) { return reinterpret_cast<HMODULE>(const_cast<Module*>(module)); }
+HMODULE ProgramHandle() {
+    return reinterpret_cast<HMODULE>(&g_programModule);
+}
+HMODULE HandleOf(const Module* module) {
+    return reinterpret_cast<HMODULE>(const_cast<Module*>(module));
+}
 
 } // namespace
 
@@ -50,7 +54,7 @@ std::string ModuleKey(const char* name) {
         text.erase(0, slash + 1);
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    for (const char* extension : {".dll", ".exe", "."}) {
+    for (const char* extension : {".dll", ".exe", ".ocx", "."}) {
         size_t n = std::char_traits<char>::length(extension);
         if (text.size() > n && text.compare(text.size() - n, n, extension) == 0) {
             text.erase(text.size() - n);
@@ -137,7 +141,9 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
     return win32::HandleOf(it->second.get());
 }
 
-HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) { return LoadLibraryA(fileName); }
+HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) {
+    return LoadLibraryA(fileName);
+}
 
 BOOL FreeLibrary(HMODULE module) {
     if (module == win32::ProgramHandle())

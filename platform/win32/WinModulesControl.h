@@ -15,8 +15,7 @@ struct ModuleExport {
 };
 
 // An export from a function of any signature; callers cast the result of GetProcAddress back to it.
-template <class Function>
-ModuleExport Export(const char* name, Function* function) {
+template <class Function> ModuleExport Export(const char* name, Function* function) {
     // Through the generic function pointer type, which converts to any other without complaint.
     return ModuleExport{name, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function))};
 }
@@ -30,7 +29,7 @@ void UnregisterModule(const char* name);
 void ResetModules();
 // Outstanding LoadLibrary references of the module registered under `name` (0 when none or unknown).
 int ModuleLoadCount(const char* name);
-// The key a module name is matched by: no folder, no ".dll"/".exe", lower case.
+// The key a module name is matched by: no folder, no ".dll"/".exe"/".ocx", lower case.
 std::string ModuleKey(const char* name);
 
 } // namespace win32

@@ -1,0 +1,178 @@
+#include "GkPropertyGrid.h"
+
+#include <algorithm>
+
+namespace {
+
+BOOL IsAncestorOrSelf(const CGkPropertyGridItem* pAncestor, const CGkPropertyGridItem* pItem) {
+    for (const CGkPropertyGridItem* p = pItem; p; p = p->GetParentItem())
+        if (p == pAncestor)
+            return TRUE;
+    return FALSE;
+}
+
+void AddRows(std::vector<GkPropertyGridRow>& rows, CGkPropertyGridItem* pItem, int nLevel) {
+    if (pItem->IsHidden())
+        return;
+    rows.push_back({pItem, nLevel});
+    if (!pItem->IsExpanded())
+        return;
+    CGkPropertyGridItems* pChilds = pItem->GetChilds();
+    for (int i = 0; i < pChilds->GetCount(); ++i)
+        AddRows(rows, pChilds->GetAt(i), nLevel + 1);
+}
+
+} // namespace
+
+CGkPropertyGrid::CGkPropertyGrid()
+    : m_pPaintManager(std::make_unique<CGkPropertyGridPaintManager>(0)),
+      m_pCategories(new CGkPropertyGridItems(this, nullptr)) {}
+
+CGkPropertyGrid::~CGkPropertyGrid() {
+    m_pSelected = nullptr;
+    delete m_pCategories;
+}
+
+void CGkPropertyGrid::SetTheme(int nTheme) {
+    m_pPaintManager = std::make_unique<CGkPropertyGridPaintManager>(nTheme);
+    for (int i = 0; i < m_pCategories->GetCount(); ++i)
+        m_pPaintManager->ApplyStandardColors(m_pCategories->GetAt(i));
+    OnLayoutChanged();
+}
+
+void CGkPropertyGrid::SetShowInplaceButtonsAlways(BOOL bShow) {
+    m_bShowInplaceButtonsAlways = bShow ? TRUE : FALSE;
+    OnLayoutChanged();
+}
+
+void CGkPropertyGrid::SetHelpHeight(int nHeight) {
+    m_nHelpHeight = std::max(nHeight, 0);
+    OnLayoutChanged();
+}
+
+void CGkPropertyGrid::HighlightChangedItems(BOOL bHighlight) {
+    m_bHighlightChangedItems = bHighlight ? TRUE : FALSE;
+    OnLayoutChanged();
+}
+
+void CGkPropertyGrid::SetPropertySort(GkPropertyGridSortOrder sort) {
+    if (sort != gkGridSortAlphabetical)
+        sort = gkGridSortCategorized;
+    m_sort = sort;
+    if (m_pSelected && !IsItemShown(m_pSelected))
+        m_pSelected = nullptr;
+    OnLayoutChanged();
+}
+
+CGkPropertyGridItem* CGkPropertyGrid::AddCategory(LPCTSTR lpszCaption) {
+    return AddCategory(new CGkPropertyGridItemCategory(lpszCaption));
+}
+
+CGkPropertyGridItem* CGkPropertyGrid::AddCategory(CGkPropertyGridItem* pCategory) {
+    if (!pCategory || !pCategory->CanBeAddedUnder(nullptr))
+        return nullptr;
+    m_pCategories->Add(pCategory);
+    return pCategory;
+}
+
+void CGkPropertyGrid::ResetContent() {
+    m_pCategories->Clear();
+}
+
+BOOL CGkPropertyGrid::SetSelectedItem(CGkPropertyGridItem* pItem) {
+    if (pItem && (pItem->GetGrid() != this || !IsItemShown(pItem)))
+        return FALSE;
+    if (m_pSelected != pItem) {
+        CGkPropertyGridItem* pOld = m_pSelected;
+        m_pSelected = pItem;
+        if (pOld)
+            OnItemChanged(pOld);
+        if (pItem)
+            OnItemChanged(pItem);
+        OnSelectionChanged();
+    }
+    return TRUE;
+}
+
+BOOL CGkPropertyGrid::IsItemShown(const CGkPropertyGridItem* pItem) const {
+    if (m_sort == gkGridSortCategorized)
+        return pItem->IsVisible();
+    // Alphabetical: the top-level categories are not rows, and their expanded state does not matter.
+    const CGkPropertyGridItem* pTop = pItem;
+    while (pTop->GetParentItem())
+        pTop = pTop->GetParentItem();
+    if (pTop->IsCategory() && pTop == pItem)
+        return FALSE;
+    if (pItem->IsHidden())
+        return FALSE;
+    for (const CGkPropertyGridItem* p = pItem->GetParentItem(); p; p = p->GetParentItem())
+        if (p->IsHidden() || (!p->IsExpanded() && !(p == pTop && p->IsCategory())))
+            return FALSE;
+    return TRUE;
+}
+
+std::vector<GkPropertyGridRow> CGkPropertyGrid::GetShownRows() const {
+    std::vector<GkPropertyGridRow> rows;
+    if (m_sort == gkGridSortCategorized) {
+        for (int i = 0; i < m_pCategories->GetCount(); ++i)
+            AddRows(rows, m_pCategories->GetAt(i), 0);
+        return rows;
+    }
+    std::vector<CGkPropertyGridItem*> items;
+    for (int i = 0; i < m_pCategories->GetCount(); ++i) {
+        CGkPropertyGridItem* pTop = m_pCategories->GetAt(i);
+        if (pTop->IsHidden())
+            continue;
+        if (!pTop->IsCategory()) {
+            items.push_back(pTop);
+            continue;
+        }
+        CGkPropertyGridItems* pChilds = pTop->GetChilds();
+        for (int j = 0; j < pChilds->GetCount(); ++j)
+            items.push_back(pChilds->GetAt(j));
+    }
+    std::stable_sort(items.begin(), items.end(), [](const CGkPropertyGridItem* a, const CGkPropertyGridItem* b) {
+        return a->GetCaption().CompareNoCase(b->GetCaption()) < 0;
+    });
+    for (CGkPropertyGridItem* pItem : items)
+        AddRows(rows, pItem, 0);
+    return rows;
+}
+
+BOOL CGkPropertyGrid::HasExpandGlyph(const CGkPropertyGridItem* pItem) {
+    if (pItem->IsCategory())
+        return TRUE;
+    const CGkPropertyGridItems* pChilds = pItem->GetChilds();
+    for (int i = 0; i < pChilds->GetCount(); ++i)
+        if (!pChilds->GetAt(i)->IsHidden())
+            return TRUE;
+    return FALSE;
+}
+
+void CGkPropertyGrid::OnItemChanged(CGkPropertyGridItem*) {}
+
+void CGkPropertyGrid::OnLayoutChanged() {}
+
+void CGkPropertyGrid::OnSelectionChanged() {}
+
+void CGkPropertyGrid::OnItemAdded(CGkPropertyGridItem* pItem) {
+    m_pPaintManager->ApplyStandardColors(pItem);
+    OnLayoutChanged();
+}
+
+void CGkPropertyGrid::OnItemRemoving(CGkPropertyGridItem* pItem) {
+    if (m_pSelected && IsAncestorOrSelf(pItem, m_pSelected)) {
+        m_pSelected = nullptr;
+        OnSelectionChanged();
+    }
+}
+
+void CGkPropertyGrid::OnItemShownChanged(CGkPropertyGridItem* pItem) {
+    if (m_pSelected && !IsItemShown(m_pSelected)) {
+        // Collapsing keeps the selection on the row that folded it away; hiding drops it.
+        CGkPropertyGridItem* pNew = IsAncestorOrSelf(pItem, m_pSelected) && IsItemShown(pItem) ? pItem : nullptr;
+        m_pSelected = pNew;
+        OnSelectionChanged();
+    }
+    OnLayoutChanged();
+}

@@ -1,0 +1,136 @@
+#include "GkPropertyGridItem.h"
+
+#include "GkPropertyGrid.h"
+#include "GkPropertyGridPaintManager.h"
+
+CGkPropertyGridItem::CGkPropertyGridItem(LPCTSTR lpszCaption, LPCTSTR lpszValue, CString* pBindString)
+    : m_strCaption(lpszCaption ? lpszCaption : ""), m_pBindString(pBindString),
+      m_pChilds(new CGkPropertyGridItems(nullptr, this)), m_pCaptionMetrics(new CGkPropertyGridItemMetrics),
+      m_pValueMetrics(new CGkPropertyGridItemMetrics), m_pInplaceButtons(new CGkPropertyGridInplaceButtons(this)) {
+    if (lpszValue)
+        m_strValue = lpszValue;
+    else if (pBindString)
+        m_strValue = *pBindString;
+    m_strDefaultValue = m_strValue;
+    if (pBindString)
+        *pBindString = m_strValue;
+    CGkPropertyGridPaintManager::Default().ApplyStandardColors(this);
+}
+
+CGkPropertyGridItem::~CGkPropertyGridItem() {
+    delete m_pChilds;
+    delete m_pInplaceButtons;
+    delete m_pValueMetrics;
+    delete m_pCaptionMetrics;
+}
+
+void CGkPropertyGridItem::SetCaption(LPCTSTR lpszCaption) {
+    m_strCaption = lpszCaption ? lpszCaption : "";
+    OnChanged();
+}
+
+void CGkPropertyGridItem::SetValue(CString strValue) {
+    m_strValue = strValue;
+    if (m_pBindString)
+        *m_pBindString = m_strValue;
+    OnChanged();
+}
+
+void CGkPropertyGridItem::SetDescription(LPCTSTR lpszDescription) {
+    m_strDescription = lpszDescription ? lpszDescription : "";
+    OnChanged();
+}
+
+void CGkPropertyGridItem::SetReadOnly(BOOL bReadOnly) {
+    m_bReadOnly = bReadOnly ? TRUE : FALSE;
+    OnChanged();
+}
+
+void CGkPropertyGridItem::SetHidden(BOOL bHidden) {
+    bHidden = bHidden ? TRUE : FALSE;
+    if (m_bHidden == bHidden)
+        return;
+    m_bHidden = bHidden;
+    if (m_pGrid)
+        m_pGrid->OnItemShownChanged(this);
+}
+
+void CGkPropertyGridItem::Expand() {
+    if (m_bExpanded)
+        return;
+    m_bExpanded = TRUE;
+    if (m_pGrid)
+        m_pGrid->OnItemShownChanged(this);
+}
+
+void CGkPropertyGridItem::Collapse() {
+    if (!m_bExpanded)
+        return;
+    m_bExpanded = FALSE;
+    if (m_pGrid)
+        m_pGrid->OnItemShownChanged(this);
+}
+
+CGkPropertyGridItem* CGkPropertyGridItem::AddChildItem(CGkPropertyGridItem* pItem) {
+    if (!pItem || !pItem->CanBeAddedUnder(this))
+        return nullptr;
+    m_pChilds->Add(pItem);
+    return pItem;
+}
+
+BOOL CGkPropertyGridItem::CanBeAddedUnder(const CGkPropertyGridItem* pParent) const {
+    // An item has one owner: one already placed, or one that would end up below itself, is refused rather
+    // than freed twice or looped.
+    if (m_pParent || m_pGrid)
+        return FALSE;
+    for (const CGkPropertyGridItem* p = pParent; p; p = p->m_pParent)
+        if (p == this)
+            return FALSE;
+    return TRUE;
+}
+
+int CGkPropertyGridItem::GetIndent() const {
+    int nIndent = 0;
+    for (const CGkPropertyGridItem* p = m_pParent; p; p = p->m_pParent)
+        ++nIndent;
+    return nIndent;
+}
+
+void CGkPropertyGridItem::Remove() {
+    if (m_pParent)
+        m_pParent->m_pChilds->RemoveItem(this);
+    else if (m_pGrid)
+        m_pGrid->GetCategories()->RemoveItem(this);
+}
+
+BOOL CGkPropertyGridItem::IsVisible() const {
+    if (m_bHidden)
+        return FALSE;
+    for (const CGkPropertyGridItem* p = m_pParent; p; p = p->m_pParent)
+        if (p->m_bHidden || !p->m_bExpanded)
+            return FALSE;
+    return TRUE;
+}
+
+BOOL CGkPropertyGridItem::IsSelected() const {
+    return m_pGrid && m_pGrid->GetSelectedItem() == this;
+}
+
+BOOL CGkPropertyGridItem::Select() {
+    return m_pGrid ? m_pGrid->SetSelectedItem(this) : FALSE;
+}
+
+void CGkPropertyGridItem::OnChanged() {
+    if (m_pGrid)
+        m_pGrid->OnItemChanged(this);
+}
+
+void CGkPropertyGridItem::Attach(CGkPropertyGrid* pGrid, CGkPropertyGridItem* pParent) {
+    m_pParent = pParent;
+    SetGrid(pGrid);
+}
+
+void CGkPropertyGridItem::SetGrid(CGkPropertyGrid* pGrid) {
+    m_pGrid = pGrid;
+    m_pChilds->SetGrid(pGrid);
+}

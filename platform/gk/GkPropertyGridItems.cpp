@@ -1,0 +1,80 @@
+#include "GkPropertyGridItems.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "GkPropertyGrid.h"
+#include "GkPropertyGridItem.h"
+
+CGkPropertyGridItems::~CGkPropertyGridItems() {
+    // The owner is going away with everything below it; nobody is left to tell.
+    for (CGkPropertyGridItem* pItem : m_arrItems)
+        delete pItem;
+}
+
+CGkPropertyGridItem* CGkPropertyGridItems::GetAt(int nIndex) const {
+    if (nIndex < 0 || nIndex >= GetCount())
+        return nullptr;
+    return m_arrItems[static_cast<size_t>(nIndex)];
+}
+
+CGkPropertyGridItem* CGkPropertyGridItems::FindItem(LPCTSTR lpszCaption) const {
+    if (!lpszCaption)
+        return nullptr;
+    for (CGkPropertyGridItem* pItem : m_arrItems)
+        if (std::strcmp(pItem->m_strCaption.GetString(), lpszCaption) == 0)
+            return pItem;
+    return nullptr;
+}
+
+CGkPropertyGridItem* CGkPropertyGridItems::FindItem(UINT nID) const {
+    for (CGkPropertyGridItem* pItem : m_arrItems)
+        if (pItem->m_nID == nID)
+            return pItem;
+    return nullptr;
+}
+
+int CGkPropertyGridItems::IndexOf(const CGkPropertyGridItem* pItem) const {
+    auto it = std::find(m_arrItems.begin(), m_arrItems.end(), pItem);
+    return it == m_arrItems.end() ? -1 : static_cast<int>(it - m_arrItems.begin());
+}
+
+void CGkPropertyGridItems::Clear() {
+    if (m_arrItems.empty())
+        return;
+    std::vector<CGkPropertyGridItem*> arrItems;
+    arrItems.swap(m_arrItems);
+    for (CGkPropertyGridItem* pItem : arrItems) {
+        if (m_pGrid)
+            m_pGrid->OnItemRemoving(pItem);
+        delete pItem;
+    }
+    if (m_pGrid)
+        m_pGrid->OnLayoutChanged();
+}
+
+BOOL CGkPropertyGridItems::RemoveItem(CGkPropertyGridItem* pItem) {
+    auto it = std::find(m_arrItems.begin(), m_arrItems.end(), pItem);
+    if (it == m_arrItems.end())
+        return FALSE;
+    m_arrItems.erase(it);
+    if (m_pGrid)
+        m_pGrid->OnItemRemoving(pItem);
+    delete pItem;
+    if (m_pGrid)
+        m_pGrid->OnLayoutChanged();
+    return TRUE;
+}
+
+void CGkPropertyGridItems::Add(CGkPropertyGridItem* pItem) {
+    m_arrItems.push_back(pItem);
+    pItem->Attach(m_pGrid, m_pParent);
+    if (m_pGrid)
+        m_pGrid->OnItemAdded(pItem);
+}
+
+void CGkPropertyGridItems::SetGrid(CGkPropertyGrid* pGrid) {
+    m_pGrid = pGrid;
+    for (CGkPropertyGridItem* pItem : m_arrItems)
+        pItem->SetGrid(pGrid);
+}

@@ -1,0 +1,190 @@
+// Framework windows over the window system: objects attached at creation (also to windows of other classes),
+// self-deleting objects, reflection of notifications, messages to descendants, centring, and message boxes
+// with the application's name.
+#include <string>
+#include <vector>
+
+#include "afxwin.h"
+#include "tests/support/UiFixture.h"
+
+namespace {
+
+using tdl::test::UiTest;
+
+std::vector<std::string> g_log;
+
+// A class the framework did not register: it answers WM_USER + 1 with 77 and logs it.
+LRESULT CALLBACK PlainProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_USER + 1) {
+        g_log.push_back("plain class");
+        return 77;
+    }
+    return DefWindowProcA(hWnd, message, wParam, lParam);
+}
+
+void RegisterPlainClass() {
+    WNDCLASSA wc{};
+    if (GetClassInfoA(nullptr, "Plain", &wc))
+        return;
+    wc.lpfnWndProc = &PlainProc;
+    wc.lpszClassName = "Plain";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+}
+
+constexpr UINT kControlId = 50;
+constexpr int kClick = -2; // NM_CLICK
+
+class CSpyControl : public CWnd {
+public:
+    BOOL m_bTakeClick = TRUE;
+
+    int OnCreate(LPCREATESTRUCT lpcs) {
+        g_log.push_back("control create");
+        return CWnd::OnCreate(lpcs);
+    }
+    BOOL OnReflectedClick(NMHDR*, LRESULT* pResult) {
+        g_log.push_back("control click");
+        *pResult = 9;
+        return m_bTakeClick;
+    }
+    void OnReflectedCommand() { g_log.push_back("control command"); }
+
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CSpyControl, CWnd)
+ON_WM_CREATE()
+ON_NOTIFY_REFLECT_EX(kClick, &CSpyControl::OnReflectedClick)
+ON_CONTROL_REFLECT(7, &CSpyControl::OnReflectedCommand)
+END_MESSAGE_MAP()
+
+class CParentWnd : public CWnd {
+public:
+    void OnClick(NMHDR*, LRESULT*) { g_log.push_back("parent click"); }
+    void OnCommandFromControl() { g_log.push_back("parent command"); }
+    void OnUser(UINT, WPARAM, LPARAM) {}
+    LRESULT OnCount(WPARAM, LPARAM) {
+        ++m_nCount;
+        return 0;
+    }
+    int m_nCount = 0;
+
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CParentWnd, CWnd)
+ON_NOTIFY(kClick, kControlId, &CParentWnd::OnClick)
+ON_CONTROL(7, kControlId, &CParentWnd::OnCommandFromControl)
+ON_MESSAGE(WM_USER + 3, &CParentWnd::OnCount)
+END_MESSAGE_MAP()
+
+class CSelfDeleting : public CWnd {
+public:
+    explicit CSelfDeleting(bool* pDeleted) : m_pDeleted(pDeleted) {}
+    ~CSelfDeleting() override { *m_pDeleted = true; }
+
+protected:
+    void PostNcDestroy() override { delete this; }
+    bool* m_pDeleted;
+};
+
+class WindowTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        g_log.clear();
+        RegisterPlainClass();
+    }
+    CWinApp m_app{"Tindaloft"};
+};
+
+TEST_F(WindowTest, ObjectsOfOtherClassesSeeTheirCreationAndLeaveTheRestToTheClass) {
+    CParentWnd parent;
+    ASSERT_TRUE(parent.CreateEx(0, nullptr, "parent", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+    CSpyControl control;
+    ASSERT_TRUE(control.Create("Plain", "ctl", WS_VISIBLE, CRect(10, 10, 60, 30), &parent, kControlId));
+    EXPECT_EQ(g_log, std::vector<std::string>{"control create"});
+    EXPECT_EQ(CWnd::FromHandlePermanent(control.m_hWnd), &control);
+    EXPECT_EQ(control.SendMessage(WM_USER + 1), 77); // unhandled: the class's own procedure
+    EXPECT_EQ(control.GetParent(), &parent);
+    EXPECT_EQ(control.GetDlgCtrlID(), static_cast<int>(kControlId));
+    // A window without an object gets a temporary one.
+    HWND other = CreateWindowExA(0, "Plain", "", WS_CHILD, 0, 0, 5, 5, parent.m_hWnd, nullptr, nullptr, nullptr);
+    CWnd* pTemp = CWnd::FromHandle(other);
+    ASSERT_NE(pTemp, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(other), nullptr);
+    AfxDeleteTempMap();
+    parent.DestroyWindow();
+    EXPECT_EQ(control.m_hWnd, nullptr); // detached when its window went
+}
+
+TEST_F(WindowTest, NotificationsAreOfferedToTheControlFirst) {
+    CParentWnd parent;
+    ASSERT_TRUE(parent.CreateEx(0, nullptr, "parent", WS_OVERLAPPEDWINDOW, CRect(0, 0, 300, 200), nullptr, 0));
+    CSpyControl control;
+    ASSERT_TRUE(control.Create("Plain", "ctl", WS_VISIBLE, CRect(10, 10, 60, 30), &parent, kControlId));
+    g_log.clear();
+
+    NMHDR hdr{control.m_hWnd, kControlId, static_cast<UINT>(kClick)};
+    EXPECT_EQ(parent.SendMessage(WM_NOTIFY, kControlId, reinterpret_cast<LPARAM>(&hdr)), 9);
+    control.m_bTakeClick = FALSE; // an _EX handler returning FALSE passes it on
+    parent.SendMessage(WM_NOTIFY, kControlId, reinterpret_cast<LPARAM>(&hdr));
+    parent.SendMessage(WM_COMMAND, MAKEWPARAM(kControlId, 7), reinterpret_cast<LPARAM>(control.m_hWnd));
+    EXPECT_EQ(g_log, (std::vector<std::string>{"control click", "control click", "parent click", "control command"}));
+    parent.DestroyWindow();
+}
+
+TEST_F(WindowTest, SelfDeletingObjectsDescendantsAndCentring) {
+    bool deleted = false;
+    auto* pWnd = new CSelfDeleting(&deleted);
+    ASSERT_TRUE(pWnd->CreateEx(0, nullptr, "self", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0));
+    pWnd->DestroyWindow();
+    EXPECT_TRUE(deleted);
+
+    CParentWnd owner;
+    ASSERT_TRUE(owner.CreateEx(0, nullptr, "owner", WS_POPUP | WS_VISIBLE, CRect(100, 100, 500, 400), nullptr, 0));
+    CParentWnd child;
+    ASSERT_TRUE(child.CreateEx(0, nullptr, "child", WS_CHILD, CRect(0, 0, 40, 20), &owner, 1));
+    CParentWnd grandchild;
+    ASSERT_TRUE(grandchild.CreateEx(0, nullptr, "gc", WS_CHILD, CRect(0, 0, 4, 2), &child, 2));
+    owner.SendMessageToDescendants(WM_USER + 3, 0, 0, FALSE);
+    EXPECT_EQ(child.m_nCount, 1);
+    EXPECT_EQ(grandchild.m_nCount, 0);
+    owner.SendMessageToDescendants(WM_USER + 3);
+    EXPECT_EQ(child.m_nCount, 2);
+    EXPECT_EQ(grandchild.m_nCount, 1);
+
+    // A child in its parent's client area, an owned pop-up over its owner.
+    child.CenterWindow();
+    CRect client;
+    owner.GetClientRect(&client);
+    CRect rect;
+    child.GetWindowRect(&rect);
+    owner.ScreenToClient(&rect);
+    EXPECT_EQ(rect.left, (client.Width() - 40) / 2);
+    EXPECT_EQ(rect.top, (client.Height() - 20) / 2);
+    CParentWnd popup;
+    ASSERT_TRUE(popup.CreateEx(0, nullptr, "popup", WS_POPUP, CRect(0, 0, 100, 50), &owner, 0));
+    popup.CenterWindow();
+    popup.GetWindowRect(&rect);
+    EXPECT_EQ(rect.TopLeft(), CPoint(250, 225));
+    popup.DestroyWindow();
+    owner.DestroyWindow();
+}
+
+TEST_F(WindowTest, MessageBoxesCarryTheApplicationsNameAndExceptionsShowTheirText) {
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDNO);
+    EXPECT_EQ(AfxMessageBox("Clear the buffer?", MB_YESNO), IDNO);
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK);
+    CFileException e(CFileException::diskFull, 112, "C:\\a.tdloft");
+    e.m_bAutoDelete = FALSE;
+    EXPECT_EQ(e.ReportError(), IDOK);
+    std::vector<win32::ModalRequest> boxes = win32::ModalRequests();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].caption, "Tindaloft");
+    EXPECT_EQ(boxes[0].text, "Clear the buffer?");
+    EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
+    EXPECT_NE(boxes[1].text.find("disk is full"), std::string::npos) << boxes[1].text;
+}
+
+} // namespace
