@@ -29,6 +29,9 @@ CGkPropertyGrid::CGkPropertyGrid()
       m_pCategories(new CGkPropertyGridItems(this, nullptr)) {}
 
 CGkPropertyGrid::~CGkPropertyGrid() {
+    // The window goes first, while the items it shows still exist.
+    if (m_hWnd)
+        DestroyWindow();
     m_pSelected = nullptr;
     delete m_pCategories;
 }
@@ -149,11 +152,25 @@ BOOL CGkPropertyGrid::HasExpandGlyph(const CGkPropertyGridItem* pItem) {
     return FALSE;
 }
 
-void CGkPropertyGrid::OnItemChanged(CGkPropertyGridItem*) {}
+void CGkPropertyGrid::OnItemChanged(CGkPropertyGridItem*) {
+    if (m_hWnd)
+        Invalidate(FALSE);
+}
 
-void CGkPropertyGrid::OnLayoutChanged() {}
+void CGkPropertyGrid::OnLayoutChanged() {
+    if (!m_hWnd)
+        return;
+    UpdateScrollBar();
+    Invalidate(FALSE);
+}
 
-void CGkPropertyGrid::OnSelectionChanged() {}
+void CGkPropertyGrid::OnSelectionChanged() {
+    if (!m_hWnd)
+        return;
+    if (m_pSelected)
+        EnsureVisible(FindRow(m_pSelected));
+    Invalidate(FALSE);
+}
 
 void CGkPropertyGrid::OnItemAdded(CGkPropertyGridItem* pItem) {
     m_pPaintManager->ApplyStandardColors(pItem);

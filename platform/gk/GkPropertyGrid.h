@@ -1,16 +1,30 @@
-// CGkPropertyGrid: a list of named values grouped in categories, with a help area that describes the selected
-// item. The item tree works before (and without) the grid's window: a program can build, fill, search and
-// dump it in memory. The grid owns every item in it and frees them with itself.
+// CGkPropertyGrid: a window listing named values grouped in categories, with a help area that describes the
+// selected item and a vertical scroll bar. The item tree works before (and without) the window: a program can
+// build, fill, search and dump it in memory. The grid owns every item in it and frees them with itself.
+//
+// Layout of the window (client coordinates; R is the row height, the bar font's height plus 4):
+// - rows from the top, R pixels each, the first one shown being the top index; below them, when the help
+//   height is not 0, a 3-pixel splitter and the help area of that height at the bottom;
+// - a row of level L has a gutter of (L + 1) * 14 pixels in the category colour, the expand glyph (a 9 x 9 box
+//   with a minus or plus) centred in the gutter's last 14 pixels; a category row is one cell over the rest;
+//   an item's caption cell runs to the split (at 45% of the width) and its value cell from there;
+// - in-place buttons sit at the value cell's right edge, right to left in reverse order of addition (so the
+//   first added is leftmost), each R - 2 high and its caption's width plus 10 (at least 16) wide.
+// Pressing an in-place button sends the owner GKWM_PROPERTYGRID_NOTIFY with GK_PGN_INPLACEBUTTONDOWN in
+// WPARAM and the button in LPARAM.
 #pragma once
 
 #include <memory>
 #include <vector>
 
-#include "afx.h"
+#include "afxwin.h"
 
 #include "GkPropertyGridItem.h"
 #include "GkPropertyGridItems.h"
 #include "GkPropertyGridPaintManager.h"
+
+#define GKWM_PROPERTYGRID_NOTIFY 0x2ADF
+#define GK_PGN_INPLACEBUTTONDOWN 5
 
 enum GkPropertyGridSortOrder {
     gkGridSortCategorized = 0, // categories in the order they were added, each with its items
@@ -37,12 +51,19 @@ struct GkPropertyGridRow {
     int nLevel;
 };
 
-class CGkPropertyGrid {
+// Where a point of the grid's window lies.
+enum GkPropertyGridHit { gkHitNowhere, gkHitGlyph, gkHitCaption, gkHitValue, gkHitButton, gkHitHelp };
+
+class CGkPropertyGrid : public CWnd {
 public:
     CGkPropertyGrid();
-    virtual ~CGkPropertyGrid();
+    ~CGkPropertyGrid() override;
     CGkPropertyGrid(const CGkPropertyGrid&) = delete;
     CGkPropertyGrid& operator=(const CGkPropertyGrid&) = delete;
+
+    // The window (a vertical scroll bar is always added); FALSE when it cannot be made.
+    using CWnd::Create;
+    BOOL Create(const RECT& rect, CWnd* pParentWnd, UINT nID, DWORD dwStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP);
 
     // Look.
     void SetTheme(int nTheme);
@@ -88,15 +109,65 @@ public:
     // The model dump of some items (a category's children, say).
     static CString DumpItems(const CGkPropertyGridItems* pItems, DWORD dwMarkers = gkDumpAll, int nLevel = 0);
 
+    // Presses an in-place button as a click would: the owner is told once. FALSE, and nothing sent, when the
+    // button's item is not shown (it or an ancestor hidden, an ancestor collapsed), or there is no window.
+    BOOL PressInplaceButton(CGkPropertyGridInplaceButton* pButton);
+
+    // Geometry of the window (see the layout above).
+    int GetRowHeight() const { return m_nRowHeight; }
+    int GetTopIndex() const { return m_nTopIndex; }
+    void SetTopIndex(int nTopIndex);
+    // The rectangle of shown row nRow (an index into GetShownRows); empty when it is not on the page.
+    CRect GetRowRect(int nRow) const;
+    // The row of an item; -1 when it is not shown.
+    int FindRow(const CGkPropertyGridItem* pItem) const;
+    CRect GetHelpRect() const;
+    int GetSplitterPos() const;
+    // The rectangle of an in-place button; empty when it is not drawn (its row off the page, or its buttons
+    // not shown on that row).
+    CRect GetInplaceButtonRect(const CGkPropertyGridInplaceButton* pButton) const;
+    // What lies at a client point: the part, and the row's item and the button where there is one.
+    GkPropertyGridHit HitTest(CPoint point, CGkPropertyGridItem** ppItem = nullptr,
+                              CGkPropertyGridInplaceButton** ppButton = nullptr) const;
+
 protected:
     // Hooks the items call; the window repaints on them.
     virtual void OnItemChanged(CGkPropertyGridItem* pItem);
     virtual void OnLayoutChanged();
     virtual void OnSelectionChanged();
 
+    int OnCreate(LPCREATESTRUCT lpCreateStruct);
+    void OnDestroy();
+    void OnPaint();
+    BOOL OnEraseBkgnd(CDC* pDC);
+    void OnSize(UINT nType, int cx, int cy);
+    void OnLButtonDown(UINT nFlags, CPoint point);
+    void OnLButtonDblClk(UINT nFlags, CPoint point);
+    void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
+    void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
+    BOOL OnMouseWheel(UINT nFlags, short zDelta, CPoint pt);
+
+    DECLARE_MESSAGE_MAP()
+
 private:
     friend class CGkPropertyGridItem;
     friend class CGkPropertyGridItems;
+
+    // Painting (GkPropertyGridPaint.cpp).
+    void DrawRows(CDC* pDC, const CRect& rcRows, const std::vector<GkPropertyGridRow>& rows);
+    void DrawRow(CDC* pDC, const GkPropertyGridRow& row, const CRect& rcRow);
+    void DrawInplaceButtons(CDC* pDC, const CGkPropertyGridItem* pItem, const CRect& rcRow);
+    void DrawHelp(CDC* pDC, const CRect& rcHelp);
+
+    int GetPageRows() const;
+    CRect GetRowsRect() const;
+    BOOL AreButtonsShown(const CGkPropertyGridItem* pItem) const;
+    // The buttons' rectangles on a row, in the order of the item's buttons.
+    std::vector<CRect> GetButtonRects(const CGkPropertyGridItem* pItem, const CRect& rcRow) const;
+    void UpdateScrollBar();
+    void EnsureVisible(int nRow);
+    void SelectRow(int nRow);
+    void ToggleExpanded(CGkPropertyGridItem* pItem);
 
     void OnItemAdded(CGkPropertyGridItem* pItem);
     void OnItemRemoving(CGkPropertyGridItem* pItem);
@@ -109,4 +180,8 @@ private:
     BOOL m_bShowInplaceButtonsAlways = FALSE;
     BOOL m_bHighlightChangedItems = FALSE;
     int m_nHelpHeight = 58;
+
+    int m_nRowHeight = 18;
+    int m_nTopIndex = 0;
+    CFont m_fontBold;
 };

@@ -1,6 +1,7 @@
 // CGkPropertyGridItem: one row of the property grid: a caption, a value, a description for the help area,
 // children, in-place buttons and the metrics its caption and value are drawn with. An item owns its
-// children and buttons; once added to a grid (or to an item of a grid) the grid owns it.
+// children and buttons; once added to a grid (or to an item of a grid) the grid owns it, and it goes only
+// through Remove, its list's Clear or the grid's end, never through delete.
 // CGkPropertyGridItemCategory: a heading row that groups the items below it.
 #pragma once
 

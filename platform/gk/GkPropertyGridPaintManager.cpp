@@ -4,42 +4,42 @@
 
 namespace {
 
-// Themes differ in their category and selection shades; text stays black on white so that a colour a
+// Themes differ in their category, selection and help shades; text stays black on white so that a colour a
 // program sets reads the same in every theme.
+struct ThemeShades {
+    COLORREF clrCategoryBack;
+    COLORREF clrCategoryText;
+    COLORREF clrHighlight;
+    COLORREF clrHelpBack;
+};
+
+ThemeShades ShadesOf(int nTheme) {
+    switch (nTheme) {
+    case 4: // light blue
+    case 6:
+        return {RGB(0xDD, 0xE7, 0xF5), RGB(0x15, 0x42, 0x8B), RGB(0x31, 0x6A, 0xC5), RGB(0xF0, 0xF4, 0xFA)};
+    case 2: // flat grey
+    case 3:
+        return {RGB(0xF0, 0xF0, 0xF0), RGB(0, 0, 0), RGB(0x33, 0x99, 0xFF), RGB(0xF0, 0xF0, 0xF0)};
+    default: // classic
+        return {RGB(0xD4, 0xD0, 0xC8), RGB(0, 0, 0), RGB(0x0A, 0x24, 0x6A), RGB(0xD4, 0xD0, 0xC8)};
+    }
+}
+
 GkPropertyGridColors ThemeColors(int nTheme) {
+    const ThemeShades shades = ShadesOf(nTheme);
     GkPropertyGridColors c{};
     c.clrWindow = RGB(0xFF, 0xFF, 0xFF);
     c.clrText = RGB(0, 0, 0);
-    c.clrCategoryBack = RGB(0xD4, 0xD0, 0xC8);
-    c.clrCategoryText = RGB(0, 0, 0);
-    c.clrLine = RGB(0xD4, 0xD0, 0xC8);
-    c.clrHighlight = RGB(0x0A, 0x24, 0x6A);
+    c.clrCategoryBack = shades.clrCategoryBack;
+    c.clrCategoryText = shades.clrCategoryText;
+    c.clrLine = shades.clrCategoryBack;
+    c.clrHighlight = shades.clrHighlight;
     c.clrHighlightText = RGB(0xFF, 0xFF, 0xFF);
-    c.clrHelpBack = RGB(0xD4, 0xD0, 0xC8);
+    c.clrHelpBack = shades.clrHelpBack;
     c.clrHelpText = RGB(0, 0, 0);
-    c.clrButtonFace = RGB(0xD4, 0xD0, 0xC8);
+    c.clrButtonFace = shades.clrHelpBack;
     c.clrButtonText = RGB(0, 0, 0);
-    switch (nTheme) {
-    case 4: // light blue office look
-    case 6:
-        c.clrCategoryBack = RGB(0xDD, 0xE7, 0xF5);
-        c.clrCategoryText = RGB(0x15, 0x42, 0x8B);
-        c.clrLine = RGB(0xDD, 0xE7, 0xF5);
-        c.clrHighlight = RGB(0x31, 0x6A, 0xC5);
-        c.clrHelpBack = RGB(0xF0, 0xF4, 0xFA);
-        c.clrButtonFace = RGB(0xE3, 0xEB, 0xF7);
-        break;
-    case 2: // flat grey
-    case 3:
-        c.clrCategoryBack = RGB(0xF0, 0xF0, 0xF0);
-        c.clrLine = RGB(0xF0, 0xF0, 0xF0);
-        c.clrHighlight = RGB(0x33, 0x99, 0xFF);
-        c.clrHelpBack = RGB(0xF0, 0xF0, 0xF0);
-        c.clrButtonFace = RGB(0xF0, 0xF0, 0xF0);
-        break;
-    default:
-        break;
-    }
     return c;
 }
 

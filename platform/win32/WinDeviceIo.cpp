@@ -9,6 +9,7 @@
 #include "NtObjectNamespace.h"
 #include "NtPoolControl.h"
 #include "NtText.h"
+#include "internal/HostFiles.h"
 #include "WinHandles.h"
 #include "devioctl.h"
 #include "winerror.h"
@@ -159,6 +160,11 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
     }
     auto deviceFile = win32::LookupHandleAs<win32::DeviceFile>(device);
     if (!deviceFile) {
+        // A file on the host's file system answers the file-system codes itself.
+        if (auto file = win32::LookupHandleAs<win32::internal::FileObject>(device)) {
+            return win32::internal::FileSystemControl(*file, ioControlCode, inBuffer, inBufferSize, outBuffer,
+                                                      outBufferSize, bytesReturned);
+        }
         return win32::Fail(ERROR_INVALID_HANDLE);
     }
     const ULONG access = ACCESS_FROM_CTL_CODE(ioControlCode);

@@ -17,6 +17,7 @@
 #include "internal/HostFiles.h"
 #include "internal/ModuleTable.h"
 #include "winerror.h"
+#include "winioctl.h"
 
 using win32::internal::FileObject;
 using win32::internal::HostPathFromWindows;
@@ -603,3 +604,27 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
     std::memcpy(fileName, path.c_str(), path.size() + 1);
     return static_cast<DWORD>(path.size());
 }
+
+namespace win32::internal {
+
+BOOL FileSystemControl(const FileObject& file, DWORD code, LPVOID inBuffer, DWORD inBufferSize, LPVOID outBuffer,
+                       DWORD outBufferSize, LPDWORD bytesReturned) {
+    (void)outBuffer;
+    (void)outBufferSize;
+    if (bytesReturned)
+        *bytesReturned = 0;
+    switch (code) {
+    case FSCTL_SET_SPARSE:
+        // The file system asks for the right to change the file, whatever the code's own access bits say.
+        if (!file.CanWrite())
+            return FailWith(ERROR_ACCESS_DENIED);
+        if (inBuffer && inBufferSize < sizeof(FILE_SET_SPARSE_BUFFER) && inBufferSize != 0)
+            return FailWith(ERROR_INVALID_PARAMETER);
+        SetLastError(ERROR_SUCCESS);
+        return TRUE;
+    default:
+        return FailWith(ERROR_INVALID_FUNCTION);
+    }
+}
+
+} // namespace win32::internal

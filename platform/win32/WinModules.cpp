@@ -30,8 +30,24 @@ struct ModuleTable {
     std::map<const Module*, std::shared_ptr<Module>> loaded;   // by handle, while loads > 0
 };
 
+// Adds or replaces a registration; the caller holds the table's lock (or owns the table alone).
+template <class Exports>
+void AddModule(ModuleTable& t, const char* name, const Exports& exports, const char* filePath) {
+    auto module = std::make_shared<Module>();
+    module->key = ModuleKey(name);
+    module->filePath = filePath ? filePath : "\\Windows\\System32\\" + module->key + ".dll";
+    for (const ModuleExport& e : exports)
+        module->exports[e.name] = e.address;
+    t.registered[module->key] = std::move(module);
+}
+
+// The modules of the system itself, which a machine never lacks unless a test takes them away.
+void AddSystemModules(ModuleTable& t) { AddModule(t, "ntdll", internal::NtdllExports(), nullptr); }
+
 ModuleTable& Table() {
     static ModuleTable table;
+    static const bool systemModules = (AddSystemModules(table), true);
+    (void)systemModules;
     return table;
 }
 
@@ -65,14 +81,9 @@ std::string ModuleKey(const char* name) {
 }
 
 void RegisterModule(const char* name, std::initializer_list<ModuleExport> exports, const char* filePath) {
-    auto module = std::make_shared<Module>();
-    module->key = ModuleKey(name);
-    module->filePath = filePath ? filePath : "\\Windows\\System32\\" + module->key + ".dll";
-    for (const ModuleExport& e : exports)
-        module->exports[e.name] = e.address;
     ModuleTable& t = Table();
     std::lock_guard guard(t.lock);
-    t.registered[module->key] = std::move(module);
+    AddModule(t, name, exports, filePath);
 }
 
 void UnregisterModule(const char* name) {
@@ -85,6 +96,7 @@ void ResetModules() {
     ModuleTable& t = Table();
     std::lock_guard guard(t.lock);
     t.registered.clear();
+    AddSystemModules(t);
 }
 
 int ModuleLoadCount(const char* name) {

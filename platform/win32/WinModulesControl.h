@@ -25,7 +25,7 @@ template <class Function> ModuleExport Export(const char* name, Function* functi
 // an earlier registration of the name stay valid until freed.
 void RegisterModule(const char* name, std::initializer_list<ModuleExport> exports, const char* filePath = nullptr);
 void UnregisterModule(const char* name);
-// Forgets every registered module.
+// Forgets every registered module; the system's own "ntdll" is registered again, as it is at start.
 void ResetModules();
 // Outstanding LoadLibrary references of the module registered under `name` (0 when none or unknown).
 int ModuleLoadCount(const char* name);

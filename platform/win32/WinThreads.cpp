@@ -8,6 +8,7 @@
 #include "NtSeh.h"
 #include "WinExceptions.h"
 #include "internal/Dispatcher.h"
+#include "internal/WindowManager.h"
 #include "winerror.h"
 
 namespace {
@@ -53,6 +54,7 @@ void RunThread(const std::shared_ptr<ThreadObject>& self, LPTHREAD_START_ROUTINE
         win32::ReportUnhandledException(e);
         std::abort(); // nothing handled it: the process ends
     }
+    win32::internal::EndThreadQueue(); // its windows go before anyone sees the thread end
     win32::internal::AbandonOwnedMutexes();
     {
         std::lock_guard guard(DispatchLock());

@@ -49,4 +49,9 @@ private:
     bool deleteOnClose_;
 };
 
+// DeviceIoControl on a file handle: the file-system control codes (winioctl.h) files answer. Host files keep
+// holes without being told, so marking one sparse only checks the handle may change the file.
+BOOL FileSystemControl(const FileObject& file, DWORD code, LPVOID inBuffer, DWORD inBufferSize, LPVOID outBuffer,
+                       DWORD outBufferSize, LPDWORD bytesReturned);
+
 } // namespace win32::internal

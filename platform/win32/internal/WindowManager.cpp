@@ -42,10 +42,15 @@ HWND MakeHandle(size_t index, WORD generation) {
 struct QueueHolder {
     std::shared_ptr<ThreadQueue> queue;
     ~QueueHolder();
+    void Release();
 };
 thread_local QueueHolder t_queue;
 
 QueueHolder::~QueueHolder() {
+    Release();
+}
+
+void QueueHolder::Release() {
     if (!queue)
         return;
     std::vector<WindowPtr> dropped; // released after the lock: a surface's end may take other locks
@@ -70,12 +75,17 @@ QueueHolder::~QueueHolder() {
     NotifyUser();
     for (auto& window : dropped)
         window->children.clear();
+    queue.reset();
 }
 
 } // namespace
 
-std::mutex& UserLock() { return DispatchLock(); }
-void NotifyUser() { DispatchChanged().notify_all(); }
+std::mutex& UserLock() {
+    return DispatchLock();
+}
+void NotifyUser() {
+    DispatchChanged().notify_all();
+}
 
 WindowPtr FindWindowLocked(HWND hwnd) {
     if (!hwnd)
@@ -153,9 +163,13 @@ std::vector<WindowPtr> AllWindowsLocked() {
     return windows;
 }
 
-std::vector<HWND> TopLevelWindowsLocked() { return State().topLevel; }
+std::vector<HWND> TopLevelWindowsLocked() {
+    return State().topLevel;
+}
 
-size_t WindowCountLocked() { return State().live; }
+size_t WindowCountLocked() {
+    return State().live;
+}
 
 HWND DesktopWindowLocked() {
     auto& s = State();
@@ -173,6 +187,10 @@ HWND DesktopWindowLocked() {
         s.desktop->client = s.desktop->rect;
     }
     return s.desktop->hwnd;
+}
+
+void EndThreadQueue() {
+    t_queue.Release();
 }
 
 std::shared_ptr<ThreadQueue> CurrentQueue() {
@@ -194,7 +212,9 @@ std::shared_ptr<ThreadQueue> QueueOfThreadLocked(DWORD thread) {
     return it == queues.end() ? nullptr : it->second;
 }
 
-WindowPtr ParentOfLocked(const Window& window) { return FindWindowLocked(window.parent); }
+WindowPtr ParentOfLocked(const Window& window) {
+    return FindWindowLocked(window.parent);
+}
 
 void UnlinkWindowLocked(Window& window) {
     std::vector<HWND>* list = &State().topLevel;

@@ -58,8 +58,14 @@ ON_NOTIFY_REFLECT_EX(kClick, &CSpyControl::OnReflectedClick)
 ON_CONTROL_REFLECT(7, &CSpyControl::OnReflectedCommand)
 END_MESSAGE_MAP()
 
+UINT g_logListViewMessage = 0; // registered only after the map exists, as the record list does
+
 class CParentWnd : public CWnd {
 public:
+    LRESULT OnLogListView(WPARAM wParam, LPARAM lParam) {
+        g_log.push_back("registered " + std::to_string(wParam) + " " + std::to_string(lParam));
+        return 3;
+    }
     void OnClick(NMHDR*, LRESULT*) { g_log.push_back("parent click"); }
     void OnCommandFromControl() { g_log.push_back("parent command"); }
     void OnUser(UINT, WPARAM, LPARAM) {}
@@ -76,6 +82,7 @@ BEGIN_MESSAGE_MAP(CParentWnd, CWnd)
 ON_NOTIFY(kClick, kControlId, &CParentWnd::OnClick)
 ON_CONTROL(7, kControlId, &CParentWnd::OnCommandFromControl)
 ON_MESSAGE(WM_USER + 3, &CParentWnd::OnCount)
+ON_REGISTERED_MESSAGE(g_logListViewMessage, &CParentWnd::OnLogListView)
 END_MESSAGE_MAP()
 
 class CSelfDeleting : public CWnd {
@@ -131,6 +138,13 @@ TEST_F(WindowTest, NotificationsAreOfferedToTheControlFirst) {
     parent.SendMessage(WM_NOTIFY, kControlId, reinterpret_cast<LPARAM>(&hdr));
     parent.SendMessage(WM_COMMAND, MAKEWPARAM(kControlId, 7), reinterpret_cast<LPARAM>(control.m_hWnd));
     EXPECT_EQ(g_log, (std::vector<std::string>{"control click", "control click", "parent click", "control command"}));
+
+    // A message registered after the map was built reaches its handler by the id it got.
+    g_log.clear();
+    g_logListViewMessage = RegisterWindowMessageA("LogListView");
+    ASSERT_GE(g_logListViewMessage, 0xC000u);
+    EXPECT_EQ(parent.SendMessage(g_logListViewMessage, 4096, -1), 3);
+    EXPECT_EQ(g_log, std::vector<std::string>{"registered 4096 -1"});
     parent.DestroyWindow();
 }
 

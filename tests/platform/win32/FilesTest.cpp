@@ -155,6 +155,46 @@ TEST(Files, AccessRightsAndHandlesAreChecked) {
     EXPECT_EQ(INVALID_FILE_SIZE, GetFileSize(h, nullptr));
 }
 
+// A file's handle answers the file-system codes: marking it sparse needs the right to change the file, and
+// codes no file system knows fail as the platform's file systems fail them.
+TEST(Files, FileSystemControlOnFileHandles) {
+    TempFolder folder;
+    WriteHost(folder.HostPath("s.bin"), "abc");
+    FILE_SET_SPARSE_BUFFER clear{FALSE};
+    struct Case {
+        DWORD access;
+        DWORD code;
+        void* input;
+        DWORD inputSize;
+        bool succeeds;
+        DWORD error;
+    } cases[] = {
+        {GENERIC_READ | GENERIC_WRITE, FSCTL_SET_SPARSE, nullptr, 0, true, ERROR_SUCCESS},
+        {GENERIC_WRITE, FSCTL_SET_SPARSE, &clear, sizeof clear, true, ERROR_SUCCESS},
+        {GENERIC_READ, FSCTL_SET_SPARSE, nullptr, 0, false, ERROR_ACCESS_DENIED},
+        {GENERIC_READ | GENERIC_WRITE, CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 50, METHOD_BUFFERED, FILE_ANY_ACCESS),
+         nullptr, 0, false, ERROR_INVALID_FUNCTION},
+        {GENERIC_READ | GENERIC_WRITE, CTL_CODE(FILE_DEVICE_UNKNOWN, 0x800, METHOD_BUFFERED, FILE_ANY_ACCESS),
+         nullptr, 0, false, ERROR_INVALID_FUNCTION},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.code << " access " << c.access);
+        HANDLE h = CreateFileA(folder.WinPath("s.bin").c_str(), c.access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        DWORD returned = 99;
+        EXPECT_EQ(c.succeeds, !!DeviceIoControl(h, c.code, c.input, c.inputSize, nullptr, 0, &returned, nullptr));
+        if (!c.succeeds)
+            EXPECT_EQ(c.error, GetLastError());
+        EXPECT_EQ(0u, returned);
+        CloseHandle(h);
+        // The contents stay as they were, and a closed handle is no file any more.
+        EXPECT_EQ("abc", ReadHost(folder.HostPath("s.bin")));
+        EXPECT_FALSE(DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    }
+}
+
 TEST(Files, DeleteOnCloseRemovesTheFileWithTheLastHandle) {
     TempFolder folder;
     HANDLE h = CreateFileA(folder.WinPath("t.tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

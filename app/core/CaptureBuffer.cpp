@@ -1,0 +1,130 @@
+#include "app/core/CaptureBuffer.h"
+
+#include "app/core/StopMessage.h"
+#include "app/core/Trace.h"
+
+namespace CaptureBuffer {
+
+IMPLEMENT_SERIAL(CCaptureBuffer, CMemMapFile, 1)
+
+namespace {
+
+constexpr char kAllocateFailed[] = "Failed to allocate memory map.\n";
+constexpr char kMutexFailed[] = "Failed to acquire memory-map mutex.\n";
+constexpr char kLoadFailed[] = "Failed to load memory-mapped log file.\n";
+constexpr char kLockFailed[] = "Failed to acquire memory map.\n";
+
+// Every failure of a bank is told to the user as the program's stop message; the caller decides what happens
+// next.
+void ShowBankMessage(LPCSTR text) {
+    TDL_TRACE(TRACE_ERROR, TRACE_AREA_DOCUMENT, "%s", text);
+    ShowStopMessage(text);
+}
+
+} // namespace
+
+CCaptureBuffer::CCaptureBuffer()
+    : m_dwBankSize(0), m_pBase(nullptr), m_pEnd(nullptr), m_pCurrent(nullptr), m_pHighWater(nullptr), m_dwReserve(0) {}
+
+CCaptureBuffer::~CCaptureBuffer() {
+    Close();
+}
+
+void CCaptureBuffer::Serialize(CArchive& ar) {
+    if (ar.IsStoring())
+        ar << static_cast<UINT>(m_dwBankSize);
+    else
+        ar >> m_dwBankSize;
+}
+
+BOOL CCaptureBuffer::Create(LPCSTR lpszName, DWORD dwSize, DWORD dwReserve) {
+    if (HasMapping())
+        return TRUE;
+    m_dwReserve = dwReserve;
+    m_dwBankSize = dwSize;
+    if (!CMemMapFile::Create(lpszName, dwSize, FALSE)) {
+        ShowBankMessage(kAllocateFailed);
+        return FALSE;
+    }
+    if (!CMemMapFile::Lock(INFINITE)) {
+        // Half made, the bank would pass for made at the next Create and never get its pointers.
+        CMemMapFile::Close();
+        ShowBankMessage(kMutexFailed);
+        return FALSE;
+    }
+    m_pBase = m_pCurrent = static_cast<BYTE*>(GetView());
+    m_pEnd = m_pBase + dwSize;
+    // A reserve larger than the bank leaves no room below the mark: the mark is the base, never before it.
+    m_pHighWater = dwReserve < dwSize ? m_pEnd - dwReserve : m_pBase;
+    CMemMapFile::Unlock();
+    return TRUE;
+}
+
+BOOL CCaptureBuffer::OpenLogFile(LPCSTR lpszPath, DWORD dwOffset, DWORD dwLength) {
+    ClearPointers();
+    if (!Open(lpszPath, TRUE, FILE_SHARE_READ, FALSE, FALSE, FALSE) || dwOffset > GetSize()) {
+        CMemMapFile::Close();
+        ShowBankMessage(kLoadFailed);
+        return FALSE;
+    }
+    if (!CMemMapFile::Lock(INFINITE)) {
+        CMemMapFile::Close();
+        ShowBankMessage(kMutexFailed);
+        return FALSE;
+    }
+    // A linearised file is shorter than the capacity it was saved with: the bank ends where the file does.
+    const DWORD available = GetSize() - dwOffset;
+    m_dwBankSize = dwLength < available ? dwLength : available;
+    m_pBase = m_pCurrent = static_cast<BYTE*>(GetView()) + dwOffset;
+    m_pEnd = m_pHighWater = m_pBase + m_dwBankSize;
+    CMemMapFile::Unlock();
+    return TRUE;
+}
+
+void CCaptureBuffer::Reset() {
+    // A holder of the bank's lock resets under the lock it has; unlocking here would end that lock early.
+    const bool held = IsLocked();
+    if (!held && !CMemMapFile::Lock(INFINITE)) {
+        ShowBankMessage(kMutexFailed);
+        return;
+    }
+    // The base stays where it was set: at the view for a bank, at the offset for a file.
+    m_pCurrent = m_pBase;
+    if (!held)
+        CMemMapFile::Unlock();
+}
+
+BOOL CCaptureBuffer::Lock(DWORD dwTimeout) {
+    CMemMapFile::Lock(dwTimeout);
+    if (!IsLocked()) {
+        ShowBankMessage(kLockFailed);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CCaptureBuffer::Unlock() {
+    return CMemMapFile::Unlock();
+}
+
+void CCaptureBuffer::Close() {
+    CMemMapFile::Unlock();
+    CMemMapFile::Close();
+    ClearPointers();
+}
+
+void CCaptureBuffer::GetWriteSpace(BYTE*& pWritePointer, DWORD& dwBytesLeft) const {
+    pWritePointer = m_pCurrent;
+    dwBytesLeft = static_cast<DWORD>(m_pEnd - m_pCurrent);
+}
+
+void CCaptureBuffer::Advance(DWORD dwBytes) {
+    const auto left = static_cast<DWORD>(m_pEnd - m_pCurrent);
+    m_pCurrent += dwBytes < left ? dwBytes : left;
+}
+
+void CCaptureBuffer::ClearPointers() {
+    m_pBase = m_pEnd = m_pCurrent = m_pHighWater = nullptr;
+}
+
+} // namespace CaptureBuffer
