@@ -8,6 +8,9 @@
 
 namespace {
 
+// Bit 0 of the value metrics' flag word: set on an item once it carries in-place buttons.
+constexpr DWORD kHasInplaceButtonsFlag = 0x0001;
+
 bool IsBelow(const CGkPropertyGridItem* item, const CGkPropertyGridItem* ancestor) {
     for (const CGkPropertyGridItem* p = item != nullptr ? item->GetParentItem() : nullptr; p != nullptr;
          p = p->GetParentItem()) {
@@ -20,8 +23,7 @@ bool IsBelow(const CGkPropertyGridItem* item, const CGkPropertyGridItem* ancesto
 void AddInplaceButton(CGkPropertyGridItem* item, UINT id, LPCSTR caption) {
     CGkPropertyGridInplaceButton* button = item->GetInplaceButtons()->AddButton(new CGkPropertyGridInplaceButton(id));
     button->SetCaption(caption);
-    // Keeps the buttons clear of the value text.
-    item->GetValueMetrics()->m_dwFlags |= GK_METRICS_INPLACEBUTTONS_CLIP;
+    item->GetValueMetrics()->m_dwFlags |= kHasInplaceButtonsFlag;
 }
 
 } // namespace
