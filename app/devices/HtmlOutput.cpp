@@ -11,12 +11,7 @@ CHtmlOutput::~CHtmlOutput() {
 }
 
 BOOL CHtmlOutput::OpenByName(LPCTSTR fileName) {
-    report_file::Close(m_File, m_WriteError);
-    m_WriteError = false;
-    if (!report_file::Open(m_File, fileName))
-        return FALSE;
-    m_FileName = fileName;
-    return TRUE;
+    return report_file::OpenNamed(m_File, fileName, m_FileName, m_WriteError);
 }
 
 void CHtmlOutput::Close() {

@@ -8,6 +8,15 @@ BOOL Open(CStdioFile& file, LPCTSTR fileName) {
     return file.Open(fileName, kOpenFlags);
 }
 
+BOOL OpenNamed(CStdioFile& file, LPCTSTR fileName, CString& keptName, bool& writeError) {
+    Close(file, writeError);
+    writeError = false;
+    if (!Open(file, fileName))
+        return FALSE;
+    keptName = fileName;
+    return TRUE;
+}
+
 bool Write(CStdioFile& file, LPCSTR text, UINT length, bool& writeError) {
     try {
         file.Write(text, length);

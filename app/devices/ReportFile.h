@@ -11,6 +11,9 @@ constexpr UINT kOpenFlags = CFile::modeCreate | CFile::modeWrite | CFile::typeBi
 static_assert(kOpenFlags == 0x9001);
 
 BOOL Open(CStdioFile& file, LPCTSTR fileName);
+// The writers' open-by-name step: a file still open is closed, the error flag starts afresh, the named file
+// is opened and, on success, its name kept in `keptName`.
+BOOL OpenNamed(CStdioFile& file, LPCTSTR fileName, CString& keptName, bool& writeError);
 // Writes `length` bytes. A file or invalid-argument error of the file layer is caught and deleted: false, and
 // `writeError` is set and stays set, so a report can tell before it announces success.
 bool Write(CStdioFile& file, LPCSTR text, UINT length, bool& writeError);

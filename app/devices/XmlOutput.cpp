@@ -36,12 +36,7 @@ CXmlOutput::~CXmlOutput() {
 }
 
 BOOL CXmlOutput::OpenByName(LPCTSTR fileName) {
-    report_file::Close(m_File, m_WriteError);
-    m_WriteError = false;
-    if (!report_file::Open(m_File, fileName))
-        return FALSE;
-    m_FileName = fileName;
-    return TRUE;
+    return report_file::OpenNamed(m_File, fileName, m_FileName, m_WriteError);
 }
 
 void CXmlOutput::Close() {

@@ -1,0 +1,61 @@
+#include "XmlOutputImp.h"
+
+#include "app/devices/Markup.h"
+#include "app/devices/XmlOutput.h"
+
+CMarkup& XmlOutputImp::Document() {
+    return m_Writer->GetMarkup();
+}
+
+void XmlOutputImp::SetCurrentAttribute(const CString& name, const CString& value) {
+    CMarkup& document = Document();
+    document.SetAttribute(document.GetCurrentIndex(), name, value);
+}
+
+void XmlOutputImp::EnterRecord() {
+    Document().EnterElement();
+}
+
+void XmlOutputImp::BeginSection(const CString& name, const CString& attributeName, const CString& attributeValue) {
+    if (!Document().AddElement(name))
+        return;
+    if (!attributeName.IsEmpty())
+        SetCurrentAttribute(attributeName, attributeValue);
+    Document().EnterElement();
+}
+
+void XmlOutputImp::BeginElement(const CString& name) {
+    if (Document().AddElement(name))
+        Document().EnterElement();
+}
+
+void XmlOutputImp::BeginElementWithAttribute(const CString& name, const CString& attributeName,
+                                             const CString& attributeValue) {
+    if (!Document().AddElement(name))
+        return;
+    SetCurrentAttribute(attributeName, attributeValue);
+    Document().EnterElement();
+}
+
+void XmlOutputImp::AddElement(const CString& name) {
+    Document().AddElement(name);
+}
+
+void XmlOutputImp::AddAttribute(const CString& name, const CString& value) {
+    SetCurrentAttribute(name, value);
+}
+
+void XmlOutputImp::EndElement() {
+    Document().LeaveElement();
+}
+
+void XmlOutputImp::WriteValue(const CString& name, const CString& value) {
+    // An empty value gives the empty-element form.
+    Document().AddElement(name, value);
+}
+
+void XmlOutputImp::WriteValueWithAttribute(const CString& name, const CString& value, const CString& attributeName,
+                                           const CString& attributeValue) {
+    if (Document().AddElement(name, value))
+        SetCurrentAttribute(attributeName, attributeValue);
+}
