@@ -67,3 +67,26 @@ function(tdl_fuzzers)
     set_tests_properties(fuzz_${base} PROPERTIES LABELS fuzz TIMEOUT 1200)
   endforeach()
 endfunction()
+
+# Embeds files (PNG images of bitmaps and icons, raw resources) into a target at build time, byte for byte:
+# <target>_embedded.h declares tdl::embedded::<file name as an identifier> and <that>_size for each file
+# ("toolbar.png" gives toolbar_png and toolbar_png_size). Paths are relative to the calling folder.
+function(tdl_embed_files target)
+  cmake_parse_arguments(ARG "" "" "FILES" ${ARGN})
+  set(out_dir ${CMAKE_CURRENT_BINARY_DIR}/embedded)
+  set(header ${out_dir}/${target}_embedded.h)
+  set(source ${out_dir}/${target}_embedded.cpp)
+  set(files "")
+  foreach(file ${ARG_FILES})
+    get_filename_component(path ${file} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    list(APPEND files ${path})
+  endforeach()
+  string(REPLACE ";" "|" file_list "${files}")
+  add_custom_command(OUTPUT ${header} ${source}
+                     COMMAND ${CMAKE_COMMAND} -DOUT_HEADER=${header} -DOUT_SOURCE=${source} "-DFILES=${file_list}"
+                             -P ${PROJECT_SOURCE_DIR}/cmake/EmbedFiles.cmake
+                     DEPENDS ${files} ${PROJECT_SOURCE_DIR}/cmake/EmbedFiles.cmake
+                     COMMENT "Embedding files into ${target}" VERBATIM)
+  target_sources(${target} PRIVATE ${source} ${header})
+  target_include_directories(${target} PRIVATE ${out_dir})
+endfunction()

@@ -1,6 +1,7 @@
 #include "AfxCmdTarget.h"
 
 #include "AfxCmdUI.h"
+#include "windows.h"
 
 IMPLEMENT_DYNAMIC(CCmdTarget, CObject)
 
@@ -59,4 +60,29 @@ BOOL CCmdTarget::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO*
     }
     AFX_MSGCALL call{nMessage, 0, 0, nID, pExtra, 0};
     return DispatchMsgMap(nMessage, nEntryCode, nID, call, pHandlerInfo);
+}
+
+namespace {
+
+thread_local int t_nWaitCursorCount = 0;
+thread_local HCURSOR t_hcurBeforeWait = nullptr;
+
+} // namespace
+
+void CCmdTarget::BeginWaitCursor() {
+    HCURSOR hcurPrevious = ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+    if (t_nWaitCursorCount++ == 0)
+        t_hcurBeforeWait = hcurPrevious;
+}
+
+void CCmdTarget::EndWaitCursor() {
+    if (t_nWaitCursorCount == 0)
+        return;
+    if (--t_nWaitCursorCount == 0)
+        ::SetCursor(t_hcurBeforeWait != nullptr ? t_hcurBeforeWait : ::LoadCursorA(nullptr, IDC_ARROW));
+}
+
+void CCmdTarget::RestoreWaitCursor() {
+    if (t_nWaitCursorCount > 0)
+        ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
 }

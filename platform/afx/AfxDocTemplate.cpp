@@ -136,6 +136,7 @@ CMultiDocTemplate::~CMultiDocTemplate() {
     // Documents still open outlive no template: they forget it.
     while (!m_docList.IsEmpty())
         static_cast<CDocument*>(m_docList.RemoveHead())->m_pDocTemplate = nullptr;
+    ReleaseSharedResources();
 }
 
 void CMultiDocTemplate::AddDocument(CDocument* pDoc) {

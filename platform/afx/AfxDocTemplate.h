@@ -83,4 +83,7 @@ public:
     HACCEL m_hAccelTable = nullptr;
     CPtrList m_docList;
     int m_nUntitledCount = 0;
+
+protected:
+    void ReleaseSharedResources();
 };

@@ -35,6 +35,18 @@ void CDocTemplate::InitialUpdateFrame(CFrameWnd* pFrame, CDocument* pDoc, BOOL b
 
 void CMultiDocTemplate::LoadTemplate() {
     CDocTemplate::LoadTemplate();
+    // The menu and accelerators every frame of the template's documents shares; a template may have none.
+    if (m_hMenuShared == nullptr)
+        m_hMenuShared = ::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDResource));
+    if (m_hAccelTable == nullptr)
+        m_hAccelTable = ::LoadAcceleratorsA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDResource));
+}
+
+void CMultiDocTemplate::ReleaseSharedResources() {
+    if (m_hMenuShared != nullptr && ::IsMenu(m_hMenuShared))
+        ::DestroyMenu(m_hMenuShared);
+    m_hMenuShared = nullptr;
+    m_hAccelTable = nullptr; // loaded from resources: the module frees it
 }
 
 CDocument* CMultiDocTemplate::OpenDocumentFile(LPCTSTR lpszPathName, BOOL bMakeVisible) {

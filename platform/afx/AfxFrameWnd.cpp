@@ -16,6 +16,7 @@ ON_WM_CREATE()
 ON_WM_CLOSE()
 ON_WM_DESTROY()
 ON_WM_SIZE()
+ON_WM_INITMENUPOPUP()
 ON_MESSAGE(WM_SETMESSAGESTRING, &CFrameWnd::OnSetMessageString)
 ON_MESSAGE(WM_IDLEUPDATECMDUI, &CFrameWnd::OnIdleUpdateCmdUI)
 ON_COMMAND_EX(ID_VIEW_STATUS_BAR, &CFrameWnd::OnBarCheck)
@@ -37,7 +38,7 @@ CFrameWnd::~CFrameWnd() {
 BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT& cs) {
     if (cs.lpszClass == nullptr)
         cs.lpszClass = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorA(nullptr, IDC_ARROW),
-                                           reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)));
+                                           reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)), m_hIcon);
     return CWnd::PreCreateWindow(cs);
 }
 
@@ -162,18 +163,23 @@ BOOL CFrameWnd::PreTranslateMessage(MSG* pMsg) {
 }
 
 void CFrameWnd::OnClose() {
-    CDocument* pDocument = GetActiveDocument();
-    if (pDocument != nullptr && !pDocument->CanCloseFrame(this))
-        return;
     CWinApp* pApp = AfxGetApp();
     if (pApp != nullptr && pApp->m_pMainWnd == this) {
         // Closing the main window closes every document, each asked to save first.
-        if (pDocument == nullptr && !pApp->SaveAllModified())
+        if (!pApp->SaveAllModified())
             return;
+        HWND hWnd = m_hWnd;
         pApp->CloseAllDocuments(FALSE);
-        if (!::IsWindow(m_hWnd))
+        // A document's frame may have been this very window (and object).
+        if (!::IsWindow(hWnd) || CWnd::FromHandlePermanent(hWnd) != this)
             return;
-    } else if (pDocument != nullptr && pDocument->m_bAutoDelete) {
+        DestroyWindow();
+        return;
+    }
+    CDocument* pDocument = GetActiveDocument();
+    if (pDocument != nullptr && !pDocument->CanCloseFrame(this))
+        return;
+    if (pDocument != nullptr && pDocument->m_bAutoDelete) {
         // The document's last frame takes the document with it.
         bool bOtherFrame = false;
         POSITION pos = pDocument->GetFirstViewPosition();
@@ -193,6 +199,13 @@ void CFrameWnd::OnClose() {
 
 void CFrameWnd::OnDestroy() {
     m_pViewActive = nullptr;
+    // The frame's own menu goes with it; a menu it only shows (a template's) stays its owner's.
+    if (m_hMenuDefault != nullptr && ::IsMenu(m_hMenuDefault)) {
+        if (::GetMenu(m_hWnd) == m_hMenuDefault)
+            ::SetMenu(m_hWnd, nullptr);
+        ::DestroyMenu(m_hMenuDefault);
+    }
+    m_hMenuDefault = nullptr;
     CWnd::OnDestroy();
 }
 
@@ -286,9 +299,7 @@ void CFrameWnd::OnUpdateControlBarMenu(CCmdUI* pCmdUI) {
 }
 
 CWnd* CFrameWnd::GetMessageBar() {
-    return CWnd::FromHandlePermanent(::GetDlgItem(m_hWnd, AFX_IDW_STATUS_BAR)) != nullptr
-               ? CWnd::FromHandlePermanent(::GetDlgItem(m_hWnd, AFX_IDW_STATUS_BAR))
-               : CWnd::FromHandle(::GetDlgItem(m_hWnd, AFX_IDW_STATUS_BAR));
+    return CWnd::FromHandle(::GetDlgItem(m_hWnd, AFX_IDW_STATUS_BAR));
 }
 
 void CFrameWnd::SetMessageText(LPCTSTR lpszText) {

@@ -73,6 +73,7 @@ public:
     BOOL m_bAutoMenuEnable = TRUE; // menu items without a handler are greyed
     HMENU m_hMenuDefault = nullptr;
     HACCEL m_hAccelTable = nullptr;
+    HICON m_hIcon = nullptr; // the frame's icon (its class's)
     UINT m_nIDHelp = 0;
     int m_nWindow = 0; // the frame's number among its document's frames (0: the only one)
     CPtrList m_listControlBars;

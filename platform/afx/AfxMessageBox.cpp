@@ -7,12 +7,9 @@
 
 namespace {
 
-// The box's owner: the calling thread's main window, else the application's.
+// The box's owner: the main window, when it is still there.
 HWND MessageBoxOwner() {
-    CWinThread* pThread = AfxGetThread();
-    CWnd* pMainWnd = pThread != nullptr ? pThread->GetMainWnd() : nullptr;
-    if (pMainWnd == nullptr && AfxGetApp() != nullptr)
-        pMainWnd = AfxGetApp()->m_pMainWnd;
+    CWnd* pMainWnd = AfxGetMainWnd();
     HWND hWnd = pMainWnd != nullptr ? pMainWnd->m_hWnd : nullptr;
     return hWnd != nullptr && ::IsWindow(hWnd) ? hWnd : nullptr;
 }

@@ -1,5 +1,7 @@
 #include "AfxRecentFileList.h"
 
+#include "AfxCmdUI.h"
+#include "AfxMenu.h"
 #include "AfxPath.h"
 #include "AfxWinApp.h"
 
@@ -75,4 +77,32 @@ BOOL CRecentFileList::GetDisplayName(CString& strName, int nIndex, LPCTSTR, int,
     CString name = AfxFileNameOf(path);
     strName = bAtLeastName || name.GetLength() <= m_nMaxDisplayLength ? name : name.Left(m_nMaxDisplayLength);
     return TRUE;
+}
+
+void CRecentFileList::UpdateMenu(CCmdUI* pCmdUI) {
+    CMenu* pMenu = pCmdUI->m_pMenu;
+    if (m_strOriginal.IsEmpty() && pMenu != nullptr)
+        pMenu->GetMenuString(pCmdUI->m_nID, m_strOriginal, MF_BYCOMMAND);
+    if (m_arrNames[0].IsEmpty()) {
+        if (!m_strOriginal.IsEmpty())
+            pCmdUI->SetText(m_strOriginal);
+        pCmdUI->Enable(FALSE);
+        return;
+    }
+    if (pMenu == nullptr)
+        return;
+    for (int i = 0; i < m_nSize; ++i)
+        pMenu->DeleteMenu(pCmdUI->m_nID + static_cast<UINT>(i), MF_BYCOMMAND);
+    for (int i = 0; i < m_nSize && !m_arrNames[i].IsEmpty(); ++i) {
+        CString name;
+        GetDisplayName(name, i, nullptr, 0);
+        name.Replace("&", "&&"); // a file's "&" is no mnemonic
+        CString text;
+        text.Format("&%d %s", (i + 1 + static_cast<int>(m_nStart)) % 10, static_cast<LPCTSTR>(name));
+        pMenu->InsertMenu(pCmdUI->m_nIndex++, MF_STRING | MF_BYPOSITION, pCmdUI->m_nID++, text);
+    }
+    // The walk over the pop-up goes on after the inserted items.
+    pCmdUI->m_nIndex--;
+    pCmdUI->m_nIndexMax = static_cast<UINT>(pMenu->GetMenuItemCount());
+    pCmdUI->m_bEnableChanged = TRUE;
 }

@@ -24,6 +24,9 @@ public:
     virtual void WriteList();
     // The menu text of an entry: the file name, or the path when it fits m_nMaxDisplayLength.
     BOOL GetDisplayName(CString& strName, int nIndex, LPCTSTR lpszCurDir, int nCurDir, BOOL bAtLeastName = TRUE) const;
+    // Replaces the pop-up's recent-file item (pCmdUI's) by one item per listed file ("&1 name"); with an empty
+    // list the item keeps its first text, greyed.
+    virtual void UpdateMenu(CCmdUI* pCmdUI);
 
     int m_nSize;
     CString* m_arrNames;

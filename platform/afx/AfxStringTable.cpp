@@ -1,31 +1,18 @@
 #include "AfxStringTable.h"
 
-#include <cstring>
-#include <mutex>
-#include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "AfxString.h"
+#include "WinResourceTable.h"
 
-namespace {
-
-struct StringTable {
-    std::mutex lock;
-    std::unordered_map<UINT, std::string> texts;
-};
-
-StringTable& Table() {
-    static StringTable table;
-    return table;
-}
-
-} // namespace
+// The table is the program module's string resources: LoadString of the platform reads the same strings.
 
 void AFXAPI AfxRegisterStringTable(const AFX_STRING_ENTRY* pEntries, size_t nCount) {
-    StringTable& t = Table();
-    std::lock_guard guard(t.lock);
+    std::vector<win32::StringResource> entries;
+    entries.reserve(nCount);
     for (size_t i = 0; i < nCount; ++i)
-        t.texts[pEntries[i].nID] = pEntries[i].lpszText == nullptr ? "" : pEntries[i].lpszText;
+        entries.push_back(win32::StringResource{pEntries[i].nID, pEntries[i].lpszText});
+    win32::RegisterStringResources(nullptr, entries.data(), entries.size());
 }
 
 void AFXAPI AfxRegisterString(UINT nID, LPCSTR lpszText) {
@@ -34,26 +21,17 @@ void AFXAPI AfxRegisterString(UINT nID, LPCSTR lpszText) {
 }
 
 BOOL AFXAPI AfxLoadString(UINT nID, CString& rString) {
-    StringTable& t = Table();
-    std::lock_guard guard(t.lock);
-    auto it = t.texts.find(nID);
-    if (it == t.texts.end())
+    // With no buffer size, LoadString gives the text itself.
+    const char* text = nullptr;
+    int length = LoadStringA(nullptr, nID, reinterpret_cast<LPSTR>(&text), 0);
+    if (text == nullptr)
         return FALSE;
-    rString.SetString(it->second.data(), static_cast<int>(it->second.size()));
+    rString.SetString(text, length);
     return TRUE;
 }
 
 int AFXAPI AfxLoadString(UINT nID, LPTSTR lpszBuf, UINT nMaxBuf) {
     if (lpszBuf == nullptr || nMaxBuf == 0)
         return 0;
-    lpszBuf[0] = '\0';
-    StringTable& t = Table();
-    std::lock_guard guard(t.lock);
-    auto it = t.texts.find(nID);
-    if (it == t.texts.end())
-        return 0;
-    size_t n = it->second.size() < nMaxBuf - 1 ? it->second.size() : nMaxBuf - 1;
-    std::memcpy(lpszBuf, it->second.data(), n);
-    lpszBuf[n] = '\0';
-    return static_cast<int>(n);
+    return LoadStringA(nullptr, nID, lpszBuf, static_cast<int>(nMaxBuf));
 }

@@ -49,7 +49,8 @@ void CView::PostNcDestroy() {
 
 void CView::OnPaint() {
     CPaintDC dc(this);
-    OnDraw(&dc);
+    if (dc.m_hDC != nullptr)
+        OnDraw(&dc);
 }
 
 LRESULT CView::OnInitialUpdateMessage(WPARAM, LPARAM) {

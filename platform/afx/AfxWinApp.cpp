@@ -2,12 +2,14 @@
 
 #include <vector>
 
+#include "AfxCmdUI.h"
 #include "AfxDocManager.h"
 #include "AfxHtmlHelp.h"
 #include "AfxMessages.h"
 #include "AfxPath.h"
 #include "AfxRecentFileList.h"
 #include "AfxStringTable.h"
+#include "AfxWnd.h"
 #include "WinFiles.h"
 #include "WinModules.h"
 
@@ -15,6 +17,7 @@ IMPLEMENT_DYNAMIC(CWinApp, CWinThread)
 
 BEGIN_MESSAGE_MAP(CWinApp, CWinThread)
 ON_COMMAND_EX_RANGE(ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE16, &CWinApp::OnOpenRecentFile)
+ON_UPDATE_COMMAND_UI(ID_FILE_MRU_FILE1, &CWinApp::OnUpdateRecentFileMenu)
 END_MESSAGE_MAP()
 
 namespace {
@@ -205,6 +208,20 @@ BOOL CWinApp::OnOpenRecentFile(UINT nID) {
     return TRUE;
 }
 
+void CWinApp::OnUpdateRecentFileMenu(CCmdUI* pCmdUI) {
+    if (m_pRecentFileList == nullptr)
+        pCmdUI->Enable(FALSE);
+    else
+        m_pRecentFileList->UpdateMenu(pCmdUI);
+}
+
+void CWinApp::OnAppExit() {
+    if (m_pMainWnd != nullptr && m_pMainWnd->m_hWnd != nullptr)
+        m_pMainWnd->SendMessage(WM_CLOSE);
+}
+
+void CWinApp::OnFilePrintSetup() {}
+
 void CWinApp::EnableHtmlHelp() {
     m_eHelpType = afxHTMLHelp;
     m_strHelpFilePath = AfxWithExtension(m_strHelpFilePath, ".chm");
@@ -212,11 +229,24 @@ void CWinApp::EnableHtmlHelp() {
 }
 
 void CWinApp::HtmlHelp(DWORD_PTR dwData, UINT nCmd) {
+    // Help belongs to the main window when there is one.
+    if (m_pMainWnd != nullptr && m_pMainWnd->m_hWnd != nullptr) {
+        m_pMainWnd->HtmlHelp(dwData, nCmd);
+        return;
+    }
     AfxHtmlHelp(nullptr, m_pszHelpFilePath, nCmd, dwData);
 }
 
 CWinApp* AFXAPI AfxGetApp() {
     return g_pApp;
+}
+
+CWnd* AFXAPI AfxGetMainWnd() {
+    CWinThread* pThread = AfxGetThread();
+    CWnd* pMainWnd = pThread != nullptr ? pThread->GetMainWnd() : nullptr;
+    if (pMainWnd == nullptr && g_pApp != nullptr)
+        pMainWnd = g_pApp->m_pMainWnd;
+    return pMainWnd;
 }
 
 LPCTSTR AFXAPI AfxGetAppName() {

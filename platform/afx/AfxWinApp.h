@@ -9,6 +9,7 @@
 #include "AfxWinThread.h"
 #include "WinRegistry.h"
 
+class CCmdUI;
 class CDocManager;
 class CDocTemplate;
 class CDocument;
@@ -84,6 +85,11 @@ public:
     void OnFileNew();
     void OnFileOpen();
     BOOL OnOpenRecentFile(UINT nID);
+    void OnUpdateRecentFileMenu(CCmdUI* pCmdUI);
+    // Closes the main window, which ends the program's loop.
+    void OnAppExit();
+    // The printer set-up request; the window system offers no print dialogs yet, so nothing is asked.
+    void OnFilePrintSetup();
 
     // Called by AfxWinMain (and by tests that start an application object themselves): names, instance, command
     // line and show command.
@@ -107,6 +113,8 @@ int AFXAPI AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPTSTR lpCmd
 
 // The current application object (nullptr when none runs).
 CWinApp* AFXAPI AfxGetApp();
+// The calling thread's main window, else the application's (nullptr when there is none).
+CWnd* AFXAPI AfxGetMainWnd();
 LPCTSTR AFXAPI AfxGetAppName();
 HINSTANCE AFXAPI AfxGetInstanceHandle();
 HINSTANCE AFXAPI AfxGetResourceHandle();

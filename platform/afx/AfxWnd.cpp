@@ -35,9 +35,8 @@ struct TempMap {
 
 thread_local TempMap t_temp;
 
-// The object being created on this thread, attached at its window's first message.
+// The object being created on this thread, attached by the creation hook.
 thread_local CWnd* t_pWndInit = nullptr;
-thread_local WNDPROC t_pfnInitSuper = nullptr;
 thread_local MSG t_lastMsg{};
 
 } // namespace
@@ -178,25 +177,19 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowNa
         PostNcDestroy();
         return FALSE;
     }
-    // Windows of a class the framework did not register are made from a framework copy of the class, so that
-    // this object sees their first message; the class's own procedure does the default processing.
-    WNDPROC pfnSuper = nullptr;
-    LPCTSTR lpszCreateClass = AfxFrameworkClassFor(cs.lpszClass, &pfnSuper);
-    if (lpszCreateClass == nullptr) {
-        PostNcDestroy();
-        return FALSE;
-    }
+    // The object attaches to its window before the window's first message, whatever its class: a creation
+    // hook hands it the window, whose procedure becomes the framework's; the class's own procedure does the
+    // default processing.
     CWnd* pPreviousInit = t_pWndInit;
-    WNDPROC pfnPreviousSuper = t_pfnInitSuper;
     t_pWndInit = this;
-    t_pfnInitSuper = pfnSuper;
-    HWND hWnd = ::CreateWindowExA(cs.dwExStyle, lpszCreateClass, cs.lpszName, static_cast<DWORD>(cs.style), cs.x, cs.y,
+    HHOOK hHook = ::SetWindowsHookExA(WH_CBT, &AfxCbtFilterHook, nullptr, ::GetCurrentThreadId());
+    HWND hWnd = ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style), cs.x, cs.y,
                                   cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
-    // A window that never got a message (its creation failed at once) leaves the object unattached; it is
-    // cleaned up as after a destruction.
+    if (hHook != nullptr)
+        ::UnhookWindowsHookEx(hHook);
+    // A window that never came to be leaves the object unattached; it is cleaned up as after a destruction.
     bool neverAttached = t_pWndInit == this;
     t_pWndInit = pPreviousInit;
-    t_pfnInitSuper = pfnPreviousSuper;
     if (neverAttached) {
         PostNcDestroy();
         return FALSE;
@@ -216,14 +209,22 @@ BOOL CWnd::DestroyWindow() {
 
 void CWnd::PostNcDestroy() {}
 
+LRESULT CALLBACK AfxCbtFilterHook(int nCode, WPARAM wParam, LPARAM lParam) {
+    if (nCode == HCBT_CREATEWND && t_pWndInit != nullptr) {
+        CWnd* pWnd = t_pWndInit;
+        t_pWndInit = nullptr;
+        auto hWnd = reinterpret_cast<HWND>(wParam);
+        if (pWnd->Attach(hWnd)) {
+            auto previous = reinterpret_cast<WNDPROC>(
+                ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
+            pWnd->m_pfnSuper = previous != nullptr && previous != &AfxWndProc ? previous : &::DefWindowProcA;
+        }
+    }
+    return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
     CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
-    if (pWnd == nullptr && t_pWndInit != nullptr) {
-        pWnd = t_pWndInit;
-        t_pWndInit = nullptr;
-        pWnd->Attach(hWnd);
-        pWnd->m_pfnSuper = t_pfnInitSuper != nullptr ? t_pfnInitSuper : &::DefWindowProcA;
-    }
     if (pWnd == nullptr)
         return ::DefWindowProcA(hWnd, nMsg, wParam, lParam);
 

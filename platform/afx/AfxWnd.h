@@ -2,9 +2,9 @@
 // its messages reach WindowProc and the message map of its object. Any other window met through FromHandle
 // gets a temporary object that lives until the thread next goes idle.
 //
-// Objects attach during creation, at the window's first message (WM_NCCREATE), also for windows of classes
-// the framework did not register ("STATIC"): such a window is created from a framework copy of its class, and
-// what its object leaves unhandled goes to that class's own procedure.
+// Objects attach during creation, before the window's first message (WM_NCCREATE), also for windows of classes
+// the framework did not register ("STATIC"): what such an object leaves unhandled goes to its class's own
+// procedure.
 #pragma once
 
 #include "AfxCmdTarget.h"
@@ -112,6 +112,9 @@ public:
     void UpdateWindow();
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer);
     BOOL KillTimer(UINT_PTR nIDEvent);
+    CMenu* GetMenu() const;
+    BOOL SetMenu(CMenu* pMenu);
+    void DrawMenuBar();
     int MessageBox(LPCTSTR lpszText, LPCTSTR lpszCaption = nullptr, UINT nType = MB_OK);
 
     // Help: HtmlHelpA of "hhctrl" with the application's help file; nothing happens without the module.
@@ -162,6 +165,7 @@ protected:
     void OnActivate(UINT nState, CWnd* pWndOther, BOOL bMinimized);
     void OnNcPaint();
     void OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu);
+    HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
 
     static const AFX_MSGMAP* PASCAL GetThisMessageMap();
     const AFX_MSGMAP* GetMessageMap() const override;
@@ -169,13 +173,15 @@ protected:
     WNDPROC m_pfnSuper = nullptr; // the procedure unhandled messages go to
 
     friend LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);
-    friend class CWndCreationScope;
+    friend LRESULT CALLBACK AfxCbtFilterHook(int nCode, WPARAM wParam, LPARAM lParam);
 };
 
 class CScrollBar : public CWnd {};
 
 // The procedure of every framework window.
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);
+// The creation hook that attaches the object being created to its window.
+LRESULT CALLBACK AfxCbtFilterHook(int nCode, WPARAM wParam, LPARAM lParam);
 // Releases the temporary objects FromHandle made on this thread (done at idle time).
 void AFXAPI AfxDeleteTempMap();
 // The message the thread's window procedure is handling.

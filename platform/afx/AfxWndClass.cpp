@@ -9,29 +9,6 @@
 #include "AfxWinApp.h"
 #include "AfxWnd.h"
 
-namespace {
-
-// Copies made of other classes, by the copied class's name (upper case).
-struct SuperClasses {
-    std::mutex lock;
-    std::unordered_map<std::string, std::string> names;
-    std::unordered_map<std::string, WNDPROC> procs;
-};
-
-SuperClasses& Supers() {
-    static SuperClasses supers;
-    return supers;
-}
-
-std::string UpperKey(LPCTSTR name) {
-    std::string key = name;
-    for (char& c : key)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return key;
-}
-
-} // namespace
-
 BOOL AFXAPI AfxRegisterClass(WNDCLASSA* lpWndClass) {
     WNDCLASSA existing{};
     if (::GetClassInfoA(lpWndClass->hInstance, lpWndClass->lpszClassName, &existing))
@@ -67,35 +44,4 @@ LPCTSTR AFXAPI AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbr
 
 LPCTSTR AFXAPI AfxDefaultWndClass() {
     return AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorA(nullptr, IDC_ARROW));
-}
-
-LPCTSTR AFXAPI AfxFrameworkClassFor(LPCTSTR lpszClassName, WNDPROC* ppfnSuper) {
-    *ppfnSuper = nullptr;
-    if (lpszClassName == nullptr || IS_INTRESOURCE(lpszClassName))
-        return nullptr;
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    if (!::GetClassInfoExA(AfxGetInstanceHandle(), lpszClassName, &wc))
-        return nullptr;
-    if (wc.lpfnWndProc == &AfxWndProc)
-        return lpszClassName;
-    SuperClasses& supers = Supers();
-    std::lock_guard guard(supers.lock);
-    std::string key = UpperKey(lpszClassName);
-    auto it = supers.names.find(key);
-    if (it == supers.names.end()) {
-        std::string copyName = "Afx:" + std::string(lpszClassName);
-        WNDCLASSEXA copy = wc;
-        copy.lpfnWndProc = &AfxWndProc;
-        copy.hInstance = AfxGetInstanceHandle();
-        copy.lpszClassName = copyName.c_str();
-        WNDCLASSEXA existing{};
-        existing.cbSize = sizeof existing;
-        if (!::GetClassInfoExA(copy.hInstance, copy.lpszClassName, &existing) && ::RegisterClassExA(&copy) == 0)
-            return nullptr;
-        it = supers.names.emplace(key, copyName).first;
-        supers.procs[key] = wc.lpfnWndProc;
-    }
-    *ppfnSuper = supers.procs[key];
-    return it->second.c_str();
 }

@@ -1,5 +1,5 @@
-// Window classes of the framework: registration (AfxRegisterClass, AfxRegisterWndClass), the default class
-// of CWnd, and the framework copies of other classes through which framework objects attach to their windows.
+// Window classes of the framework: registration (AfxRegisterClass, AfxRegisterWndClass) and the default class
+// of CWnd.
 #pragma once
 
 #include "AfxDefs.h"
@@ -13,7 +13,3 @@ LPCTSTR AFXAPI AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor = nullptr, 
                                    HICON hIcon = nullptr);
 // The class of plain framework windows.
 LPCTSTR AFXAPI AfxDefaultWndClass();
-// The class to create a framework window of lpszClassName from: the class itself when its procedure is the
-// framework's, else a framework copy of it (*ppfnSuper receives the class's own procedure). nullptr when no
-// such class exists.
-LPCTSTR AFXAPI AfxFrameworkClassFor(LPCTSTR lpszClassName, WNDPROC* ppfnSuper);

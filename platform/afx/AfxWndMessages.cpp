@@ -297,3 +297,6 @@ void CWnd::OnNcPaint() {
 void CWnd::OnInitMenuPopup(CMenu*, UINT, BOOL) {
     Default();
 }
+HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT) {
+    return reinterpret_cast<HBRUSH>(Default());
+}

@@ -101,3 +101,35 @@ CMenu* AFXAPI AfxMenuFromHandle(HMENU hMenu);
     AFX_WM_ENTRY(WM_INITMENUPOPUP, AFX_THIS(p)->OnInitMenuPopup(AfxMenuFromHandle(reinterpret_cast<HMENU>(c.wParam)),  \
                                                                 LOWORD(c.lParam), HIWORD(c.lParam) != 0);              \
                  return TRUE;)
+
+// The colours of a child control (WM_CTLCOLORMSGBOX ... WM_CTLCOLORSTATIC): HBRUSH OnCtlColor(CDC*, CWnd*,
+// UINT nCtlColor), nCtlColor being CTLCOLOR_MSGBOX (0) ... CTLCOLOR_STATIC (6).
+#define AFX_CTLCOLOR_ENTRY(msg)                                                                                        \
+    AFX_WM_ENTRY(msg, c.lResult = reinterpret_cast<LRESULT>(AFX_THIS(p)->OnCtlColor(                                   \
+                          AfxDCFromHandle(reinterpret_cast<HDC>(c.wParam)),                                            \
+                          AfxWndFromHandle(reinterpret_cast<HWND>(c.lParam)), (msg)-WM_CTLCOLORMSGBOX));               \
+                 return TRUE;)
+#define ON_WM_CTLCOLOR()                                                                                               \
+    AFX_CTLCOLOR_ENTRY(WM_CTLCOLORMSGBOX)                                                                              \
+    AFX_CTLCOLOR_ENTRY(WM_CTLCOLOREDIT)                                                                                \
+    AFX_CTLCOLOR_ENTRY(WM_CTLCOLORLISTBOX)                                                                             \
+    AFX_CTLCOLOR_ENTRY(WM_CTLCOLORBTN)                                                                                 \
+    AFX_CTLCOLOR_ENTRY(WM_CTLCOLORDLG)                                                                                 \
+    AFX_CTLCOLOR_ENTRY(WM_CTLCOLORSCROLLBAR)                                                                           \
+    AFX_CTLCOLOR_ENTRY(WM_CTLCOLORSTATIC)
+
+// A control's own colours, reflected to it by its parent: HBRUSH CtlColor(CDC*, UINT nCtlColor); a null brush
+// leaves the colours to the parent.
+#define AFX_CTLCOLOR_REFLECT_ENTRY(msg)                                                                                \
+    AFX_WM_ENTRY((msg) + WM_REFLECT_BASE,                                                                              \
+                 HBRUSH hbr =                                                                                          \
+                     AFX_THIS(p)->CtlColor(AfxDCFromHandle(reinterpret_cast<HDC>(c.wParam)), (msg)-WM_CTLCOLORMSGBOX); \
+                 c.lResult = reinterpret_cast<LRESULT>(hbr); return hbr != nullptr ? TRUE : FALSE;)
+#define ON_WM_CTLCOLOR_REFLECT()                                                                                       \
+    AFX_CTLCOLOR_REFLECT_ENTRY(WM_CTLCOLORMSGBOX)                                                                      \
+    AFX_CTLCOLOR_REFLECT_ENTRY(WM_CTLCOLOREDIT)                                                                        \
+    AFX_CTLCOLOR_REFLECT_ENTRY(WM_CTLCOLORLISTBOX)                                                                     \
+    AFX_CTLCOLOR_REFLECT_ENTRY(WM_CTLCOLORBTN)                                                                         \
+    AFX_CTLCOLOR_REFLECT_ENTRY(WM_CTLCOLORDLG)                                                                         \
+    AFX_CTLCOLOR_REFLECT_ENTRY(WM_CTLCOLORSCROLLBAR)                                                                   \
+    AFX_CTLCOLOR_REFLECT_ENTRY(WM_CTLCOLORSTATIC)

@@ -16,6 +16,7 @@
 // manager's thread; WaitForIdle returns once everything queued so far (and what it queued in turn) is done.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,6 +85,18 @@ struct DeviceNodeInfo {
 std::vector<DeviceNodeInfo> DeviceNodes();
 // The physical device object of a present device node, or null.
 PDEVICE_OBJECT PhysicalDeviceObject(std::u16string_view instancePath);
+
+// What user mode hears of Plug and Play changes (the window system's device notifications): an interface
+// enabled or disabled, or device nodes added or removed. The observer is called on the thread that made the
+// change, with no lock of the manager held, while the change may still be under way (a device's start); it
+// must not wait for the manager there. Null stops the calls.
+struct DeviceChange {
+    enum class Kind { InterfaceArrival, InterfaceRemoval, NodesChanged };
+    Kind kind = Kind::NodesChanged;
+    GUID interfaceClass{};
+    std::u16string symbolicLink; // "\??\USB#VID_...#{guid}"
+};
+void SetDeviceChangeObserver(std::function<void(const DeviceChange&)> observer);
 
 // Takes the machine down: removes every device (children first, IRP_MN_REMOVE_DEVICE) and unloads every
 // driver. Registrations (images, classes, matches) stay, so the machine can start again.

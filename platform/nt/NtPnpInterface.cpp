@@ -1,5 +1,7 @@
 // Device interfaces: named links to a device's physical device object, by interface class.
 #include <cstring>
+#include <functional>
+#include <optional>
 
 #include "NtObjectNamespace.h"
 #include "NtPnpInternal.h"
@@ -65,18 +67,46 @@ std::u16string LowerGuidString(const GUID& guid) {
 } // namespace
 
 void DisableInterfacesOf(PDEVICE_OBJECT pdo) {
-    std::lock_guard guard(g_interfaceLock);
-    for (auto& record : g_interfaces) {
-        if (record.pdo != pdo) {
-            continue;
+    std::vector<DeviceChange> changes;
+    {
+        std::lock_guard guard(g_interfaceLock);
+        for (auto& record : g_interfaces) {
+            if (record.pdo != pdo) {
+                continue;
+            }
+            if (record.enabled) {
+                UNICODE_STRING link{static_cast<USHORT>(record.link.size() * sizeof(WCHAR)),
+                                    static_cast<USHORT>(record.link.size() * sizeof(WCHAR)), record.link.data()};
+                IoDeleteSymbolicLink(&link);
+                record.enabled = false;
+                changes.push_back({DeviceChange::Kind::InterfaceRemoval, record.classGuid, record.link});
+            }
+            record.pdo = nullptr;
         }
-        if (record.enabled) {
-            UNICODE_STRING link{static_cast<USHORT>(record.link.size() * sizeof(WCHAR)),
-                                static_cast<USHORT>(record.link.size() * sizeof(WCHAR)), record.link.data()};
-            IoDeleteSymbolicLink(&link);
-            record.enabled = false;
-        }
-        record.pdo = nullptr;
+    }
+    for (const auto& change : changes) {
+        ReportDeviceChange(change);
+    }
+}
+
+namespace {
+std::mutex g_observerLock;
+std::function<void(const DeviceChange&)> g_observer;
+} // namespace
+
+void SetDeviceChangeObserver(std::function<void(const DeviceChange&)> observer) {
+    std::lock_guard guard(g_observerLock);
+    g_observer = std::move(observer);
+}
+
+void ReportDeviceChange(const DeviceChange& change) {
+    std::function<void(const DeviceChange&)> observer;
+    {
+        std::lock_guard guard(g_observerLock);
+        observer = g_observer;
+    }
+    if (observer) {
+        observer(change);
     }
 }
 
@@ -135,38 +165,46 @@ NTSTATUS IoRegisterDeviceInterface(PDEVICE_OBJECT PhysicalDeviceObject, const GU
 
 NTSTATUS IoSetDeviceInterfaceState(PUNICODE_STRING SymbolicLinkName, BOOLEAN Enable) {
     PASSIVE_CODE();
-    std::lock_guard guard(g_interfaceLock);
-    InterfaceRecord* record = FindRecord(nt::text::View(SymbolicLinkName));
-    if (!record) {
-        return STATUS_OBJECT_NAME_NOT_FOUND;
-    }
-    UNICODE_STRING link{static_cast<USHORT>(record->link.size() * sizeof(WCHAR)),
-                        static_cast<USHORT>(record->link.size() * sizeof(WCHAR)), record->link.data()};
-    std::u16string reference;
-    if (size_t slash = record->link.find(u'\\', 4); slash != std::u16string::npos) {
-        reference = record->link.substr(slash + 1);
-    }
-    if (!Enable) {
-        if (record->enabled) {
-            IoDeleteSymbolicLink(&link);
-            record->enabled = false;
-            RecordInRegistry(*record, reference, false);
+    std::optional<DeviceChange> change;
+    NTSTATUS status = STATUS_SUCCESS;
+    {
+        std::lock_guard guard(g_interfaceLock);
+        InterfaceRecord* record = FindRecord(nt::text::View(SymbolicLinkName));
+        if (!record) {
+            return STATUS_OBJECT_NAME_NOT_FOUND;
         }
-        return STATUS_SUCCESS;
+        UNICODE_STRING link{static_cast<USHORT>(record->link.size() * sizeof(WCHAR)),
+                            static_cast<USHORT>(record->link.size() * sizeof(WCHAR)), record->link.data()};
+        std::u16string reference;
+        if (size_t slash = record->link.find(u'\\', 4); slash != std::u16string::npos) {
+            reference = record->link.substr(slash + 1);
+        }
+        if (!Enable) {
+            if (record->enabled) {
+                IoDeleteSymbolicLink(&link);
+                record->enabled = false;
+                RecordInRegistry(*record, reference, false);
+                change = DeviceChange{DeviceChange::Kind::InterfaceRemoval, record->classGuid, record->link};
+            }
+        } else if (record->enabled) {
+            return STATUS_OBJECT_NAME_EXISTS;
+        } else {
+            auto target = record->pdo ? nt::ob::NameOf(record->pdo) : std::nullopt;
+            if (!target) {
+                return STATUS_INVALID_DEVICE_REQUEST; // the device is gone, or its PDO has no name to link to
+            }
+            UNICODE_STRING targetName{static_cast<USHORT>(target->size() * sizeof(WCHAR)),
+                                      static_cast<USHORT>(target->size() * sizeof(WCHAR)), target->data()};
+            status = IoCreateSymbolicLink(&link, &targetName);
+            if (NT_SUCCESS(status)) {
+                record->enabled = true;
+                RecordInRegistry(*record, reference, true);
+                change = DeviceChange{DeviceChange::Kind::InterfaceArrival, record->classGuid, record->link};
+            }
+        }
     }
-    if (record->enabled) {
-        return STATUS_OBJECT_NAME_EXISTS;
-    }
-    auto target = record->pdo ? nt::ob::NameOf(record->pdo) : std::nullopt;
-    if (!target) {
-        return STATUS_INVALID_DEVICE_REQUEST; // the device is gone, or its PDO has no name to link to
-    }
-    UNICODE_STRING targetName{static_cast<USHORT>(target->size() * sizeof(WCHAR)),
-                              static_cast<USHORT>(target->size() * sizeof(WCHAR)), target->data()};
-    NTSTATUS status = IoCreateSymbolicLink(&link, &targetName);
-    if (NT_SUCCESS(status)) {
-        record->enabled = true;
-        RecordInRegistry(*record, reference, true);
+    if (change) {
+        ReportDeviceChange(*change);
     }
     return status;
 }

@@ -66,6 +66,8 @@ void UnloadRootDriver();
 
 // Disables every interface of the node's device (its links go); registrations stay.
 void DisableInterfacesOf(PDEVICE_OBJECT pdo);
+// Tells the device-change observer (SetDeviceChangeObserver); called with no lock held.
+void ReportDeviceChange(const DeviceChange& change);
 void ResetInterfaces();
 
 // --- Registry (NtPnpRegistry.cpp) ---

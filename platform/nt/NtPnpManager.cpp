@@ -547,7 +547,7 @@ void Fail(DeviceNode* node) {
 }
 
 // A new physical device object reported by `parent`'s bus. The manager keeps the reference the bus gave it.
-void Arrive(DeviceNode* parent, PDEVICE_OBJECT pdo) {
+void ArriveNode(DeviceNode* parent, PDEVICE_OBJECT pdo) {
     auto* node = new DeviceNode;
     node->parent = parent;
     node->pdo = pdo;
@@ -584,6 +584,12 @@ void Arrive(DeviceNode* parent, PDEVICE_OBJECT pdo) {
     Enumerate(node);
 }
 
+// A new device node, whatever became of it, changes the set user mode sees.
+void Arrive(DeviceNode* parent, PDEVICE_OBJECT pdo) {
+    ArriveNode(parent, pdo);
+    ReportDeviceChange({DeviceChange::Kind::NodesChanged, {}, {}});
+}
+
 // Removes a subtree, children first: surprise removal (the devices are gone) or the end of an orderly one.
 void RemoveTree(DeviceNode* top, bool surprise) {
     std::vector<DeviceNode*> nodes = PostOrder(top);
@@ -614,6 +620,7 @@ void RemoveTree(DeviceNode* top, bool surprise) {
         delete node;
     }
     UnloadUnusedDrivers(drivers);
+    ReportDeviceChange({DeviceChange::Kind::NodesChanged, {}, {}});
 }
 
 // Asks a started device for its bus relations: new children arrive, children no longer reported are removed.

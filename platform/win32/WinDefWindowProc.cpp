@@ -84,14 +84,24 @@ LRESULT SetCursorFor(const WindowPtr& w, WPARAM wParam, LPARAM lParam) {
         }
         return FALSE;
     case HTLEFT:
-    case HTRIGHT: SetCursor(LoadCursorA(nullptr, IDC_SIZEWE)); return TRUE;
+    case HTRIGHT:
+        SetCursor(LoadCursorA(nullptr, IDC_SIZEWE));
+        return TRUE;
     case HTTOP:
-    case HTBOTTOM: SetCursor(LoadCursorA(nullptr, IDC_SIZENS)); return TRUE;
+    case HTBOTTOM:
+        SetCursor(LoadCursorA(nullptr, IDC_SIZENS));
+        return TRUE;
     case HTTOPLEFT:
-    case HTBOTTOMRIGHT: SetCursor(LoadCursorA(nullptr, IDC_SIZENWSE)); return TRUE;
+    case HTBOTTOMRIGHT:
+        SetCursor(LoadCursorA(nullptr, IDC_SIZENWSE));
+        return TRUE;
     case HTTOPRIGHT:
-    case HTBOTTOMLEFT: SetCursor(LoadCursorA(nullptr, IDC_SIZENESW)); return TRUE;
-    default: SetCursor(LoadCursorA(nullptr, IDC_ARROW)); return TRUE;
+    case HTBOTTOMLEFT:
+        SetCursor(LoadCursorA(nullptr, IDC_SIZENESW));
+        return TRUE;
+    default:
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+        return TRUE;
     }
 }
 
@@ -183,11 +193,20 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_SYSCOMMAND:
         switch (wParam & 0xFFF0) {
-        case SC_CLOSE: SendMessageA(hwnd, WM_CLOSE, 0, 0); break;
-        case SC_MINIMIZE: ShowWindow(hwnd, SW_MINIMIZE); break;
-        case SC_MAXIMIZE: ShowWindow(hwnd, SW_MAXIMIZE); break;
-        case SC_RESTORE: ShowWindow(hwnd, SW_RESTORE); break;
-        default: break;
+        case SC_CLOSE:
+            SendMessageA(hwnd, WM_CLOSE, 0, 0);
+            break;
+        case SC_MINIMIZE:
+            ShowWindow(hwnd, SW_MINIMIZE);
+            break;
+        case SC_MAXIMIZE:
+            ShowWindow(hwnd, SW_MAXIMIZE);
+            break;
+        case SC_RESTORE:
+            ShowWindow(hwnd, SW_RESTORE);
+            break;
+        default:
+            break;
         }
         return 0;
     case WM_SETTEXT: {

@@ -43,8 +43,9 @@ int DrawTextA(HDC dc, LPCSTR text, int count, LPRECT rect, UINT format) {
     auto d = LookupDC(dc);
     if (!d || !rect || (!text && count != 0))
         return 0;
-    std::string_view raw = !text ? std::string_view() : count < 0 ? std::string_view(text)
-                                                                  : std::string_view(text, static_cast<size_t>(count));
+    std::string_view raw = !text       ? std::string_view()
+                           : count < 0 ? std::string_view(text)
+                                       : std::string_view(text, static_cast<size_t>(count));
     Prefixed prefixed = StripPrefixes(raw, format);
     bool single = format & DT_SINGLELINE;
     if (single) {
@@ -74,7 +75,7 @@ int DrawTextA(HDC dc, LPCSTR text, int count, LPRECT rect, UINT format) {
         pango_layout_set_width(pl, (width > 0 ? width : 0) * PANGO_SCALE);
         pango_layout_set_ellipsize(pl, (format & DT_PATH_ELLIPSIS) ? PANGO_ELLIPSIZE_MIDDLE : PANGO_ELLIPSIZE_END);
     }
-    PangoAlignment align = (format & DT_CENTER) ? PANGO_ALIGN_CENTER
+    PangoAlignment align = (format & DT_CENTER)  ? PANGO_ALIGN_CENTER
                            : (format & DT_RIGHT) ? PANGO_ALIGN_RIGHT
                                                  : PANGO_ALIGN_LEFT;
     pango_layout_set_alignment(pl, align);

@@ -7,6 +7,7 @@
 #include "WinPaint.h"
 #include "WinThreads.h"
 #include "WinUser.h"
+#include "internal/InputState.h"
 #include "internal/WindowManager.h"
 #include "winerror.h"
 
@@ -39,6 +40,11 @@ void ForgetWindowInput(HWND hwnd, ThreadQueue& queue) {
         queue.capture = nullptr;
     if (g_foreground == hwnd)
         g_foreground = nullptr;
+    InputState& input = Input();
+    if (input.mouseWindow == hwnd)
+        input.mouseWindow = nullptr;
+    if (input.lastClick.hwnd == hwnd)
+        input.lastClick = {};
 }
 
 } // namespace win32::internal

@@ -288,7 +288,9 @@ HGDIOBJ GetStockObject(int object);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 BOOL DeleteObject(HGDIOBJ object);
 int GetObjectA(HGDIOBJ object, int size, LPVOID buffer);
-inline int GetObject(HGDIOBJ object, int size, LPVOID buffer) { return GetObjectA(object, size, buffer); }
+inline int GetObject(HGDIOBJ object, int size, LPVOID buffer) {
+    return GetObjectA(object, size, buffer);
+}
 DWORD GetObjectType(HGDIOBJ object);
 HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 
@@ -340,7 +342,9 @@ BOOL DPtoLP(HDC dc, LPPOINT points, int count);
 
 // Printing.
 int StartDocA(HDC dc, const DOCINFOA* info);
-inline int StartDoc(HDC dc, const DOCINFOA* info) { return StartDocA(dc, info); }
+inline int StartDoc(HDC dc, const DOCINFOA* info) {
+    return StartDocA(dc, info);
+}
 int EndDoc(HDC dc);
 int AbortDoc(HDC dc);
 int StartPage(HDC dc);
@@ -383,13 +387,13 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, cons
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 LONG GetBitmapBits(HBITMAP bitmap, LONG size, LPVOID bits);
 BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop);
-BOOL StretchBlt(HDC target, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
-                int sourceWidth, int sourceHeight, DWORD rop);
+BOOL StretchBlt(HDC target, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, int sourceWidth,
+                int sourceHeight, DWORD rop);
 
 // Fonts and text. Texts are 8-bit (Windows-1252).
-HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
-                  DWORD quality, DWORD pitchAndFamily, LPCSTR face);
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
+                  DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
+                  DWORD pitchAndFamily, LPCSTR face);
 inline HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic,
                         DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
                         DWORD quality, DWORD pitchAndFamily, LPCSTR face) {
@@ -397,9 +401,13 @@ inline HFONT CreateFont(int height, int width, int escapement, int orientation, 
                        outPrecision, clipPrecision, quality, pitchAndFamily, face);
 }
 HFONT CreateFontIndirectA(const LOGFONTA* font);
-inline HFONT CreateFontIndirect(const LOGFONTA* font) { return CreateFontIndirectA(font); }
+inline HFONT CreateFontIndirect(const LOGFONTA* font) {
+    return CreateFontIndirectA(font);
+}
 BOOL GetTextMetricsA(HDC dc, LPTEXTMETRICA metrics);
-inline BOOL GetTextMetrics(HDC dc, LPTEXTMETRICA metrics) { return GetTextMetricsA(dc, metrics); }
+inline BOOL GetTextMetrics(HDC dc, LPTEXTMETRICA metrics) {
+    return GetTextMetricsA(dc, metrics);
+}
 int GetTextFaceA(HDC dc, int size, LPSTR face);
 BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, LPSIZE size);
 inline BOOL GetTextExtentPoint32(HDC dc, LPCSTR text, int count, LPSIZE size) {
@@ -409,10 +417,11 @@ BOOL GetTextExtentPointA(HDC dc, LPCSTR text, int count, LPSIZE size);
 // How many characters fit in maxExtent (fit), and the extent up to the end of each character (dx, count entries).
 BOOL GetTextExtentExPointA(HDC dc, LPCSTR text, int count, int maxExtent, LPINT fit, LPINT dx, LPSIZE size);
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int count);
-inline BOOL TextOut(HDC dc, int x, int y, LPCSTR text, int count) { return TextOutA(dc, x, y, text, count); }
+inline BOOL TextOut(HDC dc, int x, int y, LPCSTR text, int count) {
+    return TextOutA(dc, x, y, text, count);
+}
 BOOL ExtTextOutA(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT count, const INT* dx);
-inline BOOL ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT count,
-                       const INT* dx) {
+inline BOOL ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT count, const INT* dx) {
     return ExtTextOutA(dc, x, y, options, rect, text, count, dx);
 }
 

@@ -38,35 +38,41 @@ private:
     std::optional<std::lock_guard<std::mutex>> one_;
 };
 
-// The source pixels a transfer reads, copied first so a DC can copy onto itself (scrolling).
+// The source pixels a transfer reads, copied first so a DC can copy onto itself (scrolling): the part of the
+// source rectangle (width x height) that lies on the source canvas, at `inside` within the rectangle.
 struct SourceBlock {
     int width = 0, height = 0;
+    RECT inside{};
     std::vector<uint32_t> pixels;
-    std::vector<bool> present; // false outside the source canvas
+    bool Present(int x, int y) const {
+        return x >= inside.left && x < inside.right && y >= inside.top && y < inside.bottom;
+    }
+    uint32_t At(int x, int y) const {
+        return pixels[static_cast<size_t>(y - inside.top) * (inside.right - inside.left) + (x - inside.left)];
+    }
 };
 
 SourceBlock ReadSource(Canvas& canvas, const RECT& r) {
     SourceBlock block;
     block.width = r.right - r.left;
     block.height = r.bottom - r.top;
-    size_t n = static_cast<size_t>(block.width) * block.height;
-    block.pixels.assign(n, 0);
-    block.present.assign(n, false);
+    RECT on{std::max<LONG>(r.left, 0), std::max<LONG>(r.top, 0), std::min<LONG>(r.right, canvas.Width()),
+            std::min<LONG>(r.bottom, canvas.Height())};
+    if (on.right <= on.left || on.bottom <= on.top)
+        return block;
+    block.inside = RECT{on.left - r.left, on.top - r.top, on.right - r.left, on.bottom - r.top};
+    block.pixels.reserve(static_cast<size_t>(on.right - on.left) * (on.bottom - on.top));
     canvas.BeginPixels();
-    for (int y = 0; y < block.height; ++y)
-        for (int x = 0; x < block.width; ++x)
-            if (canvas.Contains(r.left + x, r.top + y)) {
-                size_t i = static_cast<size_t>(y) * block.width + x;
-                block.pixels[i] = canvas.Pixel(r.left + x, r.top + y);
-                block.present[i] = true;
-            }
+    for (int y = on.top; y < on.bottom; ++y)
+        block.pixels.insert(block.pixels.end(), canvas.Row(y) + on.left, canvas.Row(y) + on.right);
+    for (uint32_t& p : block.pixels)
+        p &= 0xFFFFFF;
     return block;
 }
 
 // One transfer: target rectangle (canvas coordinates, normalized), source rectangle (canvas coordinates,
 // normalized) and whether the picture is mirrored along each axis.
-BOOL Transfer(DeviceContext& target, RECT to, DeviceContext* source, RECT from, bool mirrorX, bool mirrorY,
-              DWORD rop) {
+BOOL Transfer(DeviceContext& target, RECT to, DeviceContext* source, RECT from, bool mirrorX, bool mirrorY, DWORD rop) {
     Canvas& out = target.Target();
     Canvas* in = source ? &source->Target() : nullptr;
     int w = to.right - to.left, h = to.bottom - to.top;
@@ -101,10 +107,9 @@ BOOL Transfer(DeviceContext& target, RECT to, DeviceContext* source, RECT from, 
                         si = block.width - 1 - si;
                     if (mirrorY)
                         sj = block.height - 1 - sj;
-                    size_t k = static_cast<size_t>(sj) * block.width + si;
-                    if (!block.present[k])
+                    if (!block.Present(si, sj))
                         continue;
-                    s = block.pixels[k];
+                    s = block.At(si, sj);
                     if (monoToColor)
                         s = s == kWhitePixel ? bkPixel : textPixel;
                     else if (colorToMono)
@@ -128,17 +133,25 @@ BOOL Transfer(DeviceContext& target, RECT to, DeviceContext* source, RECT from, 
 
 // A negative extent runs leftwards or upwards from the pixel at `at`: (x, -w) covers x - w + 1 to x.
 RECT FromOriginSize(POINT at, int width, int height) {
+    auto span = [](LONG from, int extent, LONG& low, LONG& high) {
+        long long a = extent < 0 ? static_cast<long long>(from) + extent + 1 : from;
+        long long b = extent < 0 ? static_cast<long long>(from) + 1 : static_cast<long long>(from) + extent;
+        low = ClampCoordinate(a);
+        high = ClampCoordinate(b);
+    };
     RECT r;
-    r.left = width < 0 ? at.x + width + 1 : at.x;
-    r.right = width < 0 ? at.x + 1 : at.x + width;
-    r.top = height < 0 ? at.y + height + 1 : at.y;
-    r.bottom = height < 0 ? at.y + 1 : at.y + height;
+    span(at.x, width, r.left, r.right);
+    span(at.y, height, r.top, r.bottom);
     return r;
 }
 
 } // namespace
 
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits) {
+    if (width > kLargestCanvas || height > kLargestCanvas) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
     if (width <= 0 || height <= 0 || planes != 1 || (bitsPerPixel != 1 && bitsPerPixel != 32)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -173,6 +186,10 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
         return nullptr;
     if (width < 0 || height < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (width > kLargestCanvas || height > kLargestCanvas) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
     // Compatible with what the DC draws on: a memory DC still holding its first bitmap is monochrome.
@@ -215,8 +232,8 @@ BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sou
     return StretchBlt(target, x, y, width, height, source, sourceX, sourceY, width, height, rop);
 }
 
-BOOL StretchBlt(HDC target, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
-                int sourceWidth, int sourceHeight, DWORD rop) {
+BOOL StretchBlt(HDC target, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, int sourceWidth,
+                int sourceHeight, DWORD rop) {
     auto t = LookupDC(target);
     if (!t)
         return FALSE;

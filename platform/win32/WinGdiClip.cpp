@@ -18,13 +18,14 @@ std::shared_ptr<RegionObject> LookupRegion(HRGN region) {
 
 RECT DeviceRect(const DeviceContext& d, int left, int top, int right, int bottom) {
     POINT a{left - d.state.windowOrg.x + d.state.viewportOrg.x, top - d.state.windowOrg.y + d.state.viewportOrg.y};
-    POINT b{right - d.state.windowOrg.x + d.state.viewportOrg.x,
-            bottom - d.state.windowOrg.y + d.state.viewportOrg.y};
+    POINT b{right - d.state.windowOrg.x + d.state.viewportOrg.x, bottom - d.state.windowOrg.y + d.state.viewportOrg.y};
     return RECT{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
 // The DC's clip as it stands: its clip region, or everything it can draw on.
-Region CurrentClip(const DeviceContext& d) { return d.state.clip ? *d.state.clip : Region(d.DeviceBounds()); }
+Region CurrentClip(const DeviceContext& d) {
+    return d.state.clip ? *d.state.clip : Region(d.DeviceBounds());
+}
 
 int ClipComplexity(DeviceContext& d) {
     d.ClipChanged();
@@ -35,8 +36,8 @@ int ClipComplexity(DeviceContext& d) {
 
 HRGN CreateRectRgn(int left, int top, int right, int bottom) {
     auto region = std::make_shared<RegionObject>();
-    region->region = Region(RECT{std::min(left, right), std::min(top, bottom), std::max(left, right),
-                                 std::max(top, bottom)});
+    region->region =
+        Region(RECT{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)});
     return reinterpret_cast<HRGN>(InsertGdiObject(region));
 }
 
@@ -82,8 +83,8 @@ BOOL SetRectRgn(HRGN region, int left, int top, int right, int bottom) {
     auto r = LookupRegion(region);
     if (!r)
         return FALSE;
-    r->region = Region(RECT{std::min(left, right), std::min(top, bottom), std::max(left, right),
-                            std::max(top, bottom)});
+    r->region =
+        Region(RECT{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)});
     return TRUE;
 }
 
@@ -128,7 +129,9 @@ BOOL FillRgn(HDC dc, HRGN region, HBRUSH brush) {
     return TRUE;
 }
 
-int SelectClipRgn(HDC dc, HRGN region) { return ExtSelectClipRgn(dc, region, RGN_COPY); }
+int SelectClipRgn(HDC dc, HRGN region) {
+    return ExtSelectClipRgn(dc, region, RGN_COPY);
+}
 
 int ExtSelectClipRgn(HDC dc, HRGN region, int mode) {
     auto d = LookupDC(dc);
@@ -204,6 +207,7 @@ int GetClipBox(HDC dc, LPRECT rect) {
     auto d = LookupDC(dc);
     if (!d || !rect)
         return ERROR;
+    std::lock_guard guard(d->Target().Lock());
     const Region& visible = d->Visible();
     RECT box = visible.Box();
     POINT a = d->FromCanvas(box.left, box.top);
@@ -217,6 +221,7 @@ BOOL PtVisible(HDC dc, int x, int y) {
     if (!d)
         return FALSE;
     POINT p = d->ToCanvas(x, y);
+    std::lock_guard guard(d->Target().Lock());
     return d->Visible().Contains(p.x, p.y);
 }
 
@@ -225,6 +230,7 @@ BOOL RectVisible(HDC dc, const RECT* rect) {
     if (!d || !rect)
         return FALSE;
     Region area(d->ToCanvas(*rect));
+    std::lock_guard guard(d->Target().Lock());
     area.Intersect(d->Visible());
     return !area.Empty();
 }

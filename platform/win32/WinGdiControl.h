@@ -34,6 +34,15 @@ std::vector<GdiCall> GdiCallLog();
 // 0 ends the failures.
 void FailDcCreation(unsigned count);
 
+// Pages printed through printer DCs (CreateDC of a printer, StartDoc, StartPage, EndPage), oldest first: each
+// page as the printer DC drew it (816 x 1056 pixels, US Letter at 96 dots per inch).
+size_t PrintedPageCount();
+// A printed page's pixel, CLR_INVALID outside it or for no such page.
+COLORREF PrintedPagePixel(size_t page, int x, int y);
+// Writes a printed page as a PNG file; FALSE (last error set) for no such page or a file that cannot be written.
+BOOL WritePrintedPagePng(size_t page, const char* path);
+void ClearPrintedPages();
+
 // The faces text is drawn in: the family a logical font resolves to ("DejaVu Sans" or "DejaVu Sans Mono"),
 // and the font files the private configuration loaded.
 std::string FontFamilyFor(const LOGFONTA& font);

@@ -1,13 +1,14 @@
 // Device contexts: memory, screen and printing DCs, their state, origins and saved states, and printing.
 #include <cstdint>
 #include <cstring>
-#include <utility>
 #include <strings.h>
+#include <utility>
 
 #include "WinGdi.h"
 #include "WinHandles.h"
 #include "internal/DeviceContext.h"
 #include "internal/GdiCallLog.h"
+#include "internal/PrintedPages.h"
 #include "internal/StockObjects.h"
 #include "winerror.h"
 
@@ -22,8 +23,7 @@ constexpr int kPageWidth = 816;
 constexpr int kPageHeight = 1056;
 
 // Runs `change` on the DC's state; `fallback` when the handle names no DC.
-template <class Result, class Change>
-Result WithDC(HDC dc, Result fallback, Change change) {
+template <class Result, class Change> Result WithDC(HDC dc, Result fallback, Change change) {
     auto d = LookupDC(dc);
     return d ? change(*d) : fallback;
 }
@@ -123,7 +123,8 @@ int GetDeviceCaps(HDC dc, int index) {
 }
 
 COLORREF SetTextColor(HDC dc, COLORREF color) {
-    return WithDC(dc, CLR_INVALID, [&](DeviceContext& d) { return std::exchange(d.state.textColor, color & 0xFFFFFF); });
+    return WithDC(dc, CLR_INVALID,
+                  [&](DeviceContext& d) { return std::exchange(d.state.textColor, color & 0xFFFFFF); });
 }
 COLORREF GetTextColor(HDC dc) {
     return WithDC(dc, CLR_INVALID, [](DeviceContext& d) { return d.state.textColor; });
@@ -151,7 +152,8 @@ int GetROP2(HDC dc) {
     return WithDC(dc, 0, [](DeviceContext& d) { return d.state.rop2; });
 }
 UINT SetTextAlign(HDC dc, UINT align) {
-    return WithDC(dc, static_cast<UINT>(GDI_ERROR), [&](DeviceContext& d) { return std::exchange(d.state.textAlign, align); });
+    return WithDC(dc, static_cast<UINT>(GDI_ERROR),
+                  [&](DeviceContext& d) { return std::exchange(d.state.textAlign, align); });
 }
 UINT GetTextAlign(HDC dc) {
     return WithDC(dc, static_cast<UINT>(GDI_ERROR), [](DeviceContext& d) { return d.state.textAlign; });
@@ -186,14 +188,18 @@ BOOL GetPoint(HDC dc, POINT DcState::*field, LPPOINT point) {
 BOOL SetViewportOrgEx(HDC dc, int x, int y, LPPOINT previous) {
     return SetPoint(dc, &DcState::viewportOrg, x, y, false, previous);
 }
-BOOL GetViewportOrgEx(HDC dc, LPPOINT origin) { return GetPoint(dc, &DcState::viewportOrg, origin); }
+BOOL GetViewportOrgEx(HDC dc, LPPOINT origin) {
+    return GetPoint(dc, &DcState::viewportOrg, origin);
+}
 BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, LPPOINT previous) {
     return SetPoint(dc, &DcState::viewportOrg, dx, dy, true, previous);
 }
 BOOL SetWindowOrgEx(HDC dc, int x, int y, LPPOINT previous) {
     return SetPoint(dc, &DcState::windowOrg, x, y, false, previous);
 }
-BOOL GetWindowOrgEx(HDC dc, LPPOINT origin) { return GetPoint(dc, &DcState::windowOrg, origin); }
+BOOL GetWindowOrgEx(HDC dc, LPPOINT origin) {
+    return GetPoint(dc, &DcState::windowOrg, origin);
+}
 BOOL OffsetWindowOrgEx(HDC dc, int dx, int dy, LPPOINT previous) {
     return SetPoint(dc, &DcState::windowOrg, dx, dy, true, previous);
 }
@@ -251,6 +257,8 @@ int EndPage(HDC dc) {
             return -1;
         d.pageOpen = false;
         LogGdiCall(d, "EndPage", RECT{0, 0, d.Target().Width(), d.Target().Height()});
+        std::lock_guard guard(d.Target().Lock());
+        KeepPrintedPage(d.Target());
         return 1;
     });
 }
@@ -264,7 +272,9 @@ int EndDoc(HDC dc) {
     });
 }
 
-int AbortDoc(HDC dc) { return EndDoc(dc); }
+int AbortDoc(HDC dc) {
+    return EndDoc(dc);
+}
 
 int MulDiv(int number, int numerator, int denominator) {
     if (denominator == 0)

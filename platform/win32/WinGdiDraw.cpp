@@ -78,33 +78,35 @@ BOOL LineTo(HDC dc, int x, int y) {
     return TRUE;
 }
 
-BOOL Polyline(HDC dc, const POINT* points, int count) {
-    auto d = LookupDC(dc);
-    if (!d || !points || count < 2) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    LogGdiCall(*d, "Polyline", BoundsOf(points, count));
-    PixelScope scope(d->Target());
-    d->lineStyle = 0;
-    DrawLines(*d, ToCanvas(*d, points, count));
-    return TRUE;
-}
+namespace {
 
-BOOL Polygon(HDC dc, const POINT* points, int count) {
+// Lines through the points, and a closed figure filled with the brush first.
+BOOL DrawFigure(HDC dc, const POINT* points, int count, bool closed) {
     auto d = LookupDC(dc);
     if (!d || !points || count < 2) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    LogGdiCall(*d, "Polygon", BoundsOf(points, count));
+    LogGdiCall(*d, closed ? "Polygon" : "Polyline", BoundsOf(points, count));
     PixelScope scope(d->Target());
     std::vector<POINT> canvas = ToCanvas(*d, points, count);
-    FillPolygon(*d, canvas.data(), count);
-    canvas.push_back(canvas.front());
+    if (closed) {
+        FillPolygon(*d, canvas.data(), count);
+        canvas.push_back(canvas.front());
+    }
     d->lineStyle = 0;
     DrawLines(*d, canvas);
     return TRUE;
+}
+
+} // namespace
+
+BOOL Polyline(HDC dc, const POINT* points, int count) {
+    return DrawFigure(dc, points, count, false);
+}
+
+BOOL Polygon(HDC dc, const POINT* points, int count) {
+    return DrawFigure(dc, points, count, true);
 }
 
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
@@ -132,8 +134,9 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
         solid.style = BS_SOLID;
         solid.color = d->PenColor();
         int w = pen->width;
-        for (const RECT& side : {RECT{r.left, r.top, r.right, r.top + w}, RECT{r.left, r.bottom - w, r.right, r.bottom},
-                                 RECT{r.left, r.top, r.left + w, r.bottom}, RECT{r.right - w, r.top, r.right, r.bottom}})
+        for (const RECT& side :
+             {RECT{r.left, r.top, r.right, r.top + w}, RECT{r.left, r.bottom - w, r.right, r.bottom},
+              RECT{r.left, r.top, r.left + w, r.bottom}, RECT{r.right - w, r.top, r.right, r.bottom}})
             PaintRect(*d, side, solid, PATCOPY);
         return TRUE;
     }

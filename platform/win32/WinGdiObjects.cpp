@@ -84,8 +84,7 @@ const StockTable& Stock() {
     return table;
 }
 
-template <class Handle>
-Handle Insert(std::shared_ptr<GdiObject> object) {
+template <class Handle> Handle Insert(std::shared_ptr<GdiObject> object) {
     return reinterpret_cast<Handle>(InsertGdiObject(std::move(object)));
 }
 
@@ -100,7 +99,9 @@ HGDIOBJ Swap(HGDIOBJ& handleSlot, std::shared_ptr<T>& slot, HGDIOBJ handle, std:
 
 } // namespace
 
-HBITMAP win32::internal::DefaultBitmap() { return Stock().defaultBitmap; }
+HBITMAP win32::internal::DefaultBitmap() {
+    return Stock().defaultBitmap;
+}
 
 HBRUSH win32::internal::SysColorBrush(int index, COLORREF color) {
     static std::mutex lock;
@@ -147,7 +148,9 @@ HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCo
     return Insert<HPEN>(MakePen(penStyle, static_cast<int>(width), brush->lbColor));
 }
 
-HBRUSH CreateSolidBrush(COLORREF color) { return Insert<HBRUSH>(MakeBrush(BS_SOLID, color)); }
+HBRUSH CreateSolidBrush(COLORREF color) {
+    return Insert<HBRUSH>(MakeBrush(BS_SOLID, color));
+}
 
 HBRUSH CreateHatchBrush(int hatch, COLORREF color) {
     if (hatch < HS_HORIZONTAL || hatch > HS_DIAGCROSS) {
@@ -236,7 +239,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 
 BOOL DeleteObject(HGDIOBJ object) {
     auto o = LookupGdiObject(object);
-    if (!o || o->Kind() == GdiKind::DC) {
+    if (!o || o->Kind() == GdiKind::DC || o->Kind() == GdiKind::Icon) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -263,6 +266,8 @@ DWORD GetObjectType(HGDIOBJ object) {
         return OBJ_REGION;
     case GdiKind::Palette:
         return OBJ_PAL;
+    case GdiKind::Icon:
+        return 0; // not a GDI object to its callers
     case GdiKind::DC:
         return std::static_pointer_cast<DeviceContext>(o)->Type() == DcKind::Memory ? OBJ_MEMDC : OBJ_DC;
     }

@@ -44,9 +44,9 @@ HFONT CreateFontIndirectA(const LOGFONTA* font) {
     return reinterpret_cast<HFONT>(InsertGdiObject(std::make_shared<Font>(*font)));
 }
 
-HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
-                  DWORD quality, DWORD pitchAndFamily, LPCSTR face) {
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
+                  DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
+                  DWORD pitchAndFamily, LPCSTR face) {
     LOGFONTA lf{};
     lf.lfHeight = height;
     lf.lfWidth = width;

@@ -17,7 +17,9 @@ InputState& Input() {
     return *state;
 }
 
-POINT CursorPosLocked() { return Input().cursor; }
+POINT CursorPosLocked() {
+    return Input().cursor;
+}
 
 void TookInputLocked(ThreadQueue& queue, const MSG& msg) {
     auto press = [&](WPARAM vk, bool down) {
@@ -32,31 +34,48 @@ void TookInputLocked(ThreadQueue& queue, const MSG& msg) {
     };
     switch (msg.message) {
     case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: press(msg.wParam, true); break;
+    case WM_SYSKEYDOWN:
+        press(msg.wParam, true);
+        break;
     case WM_KEYUP:
-    case WM_SYSKEYUP: press(msg.wParam, false); break;
+    case WM_SYSKEYUP:
+        press(msg.wParam, false);
+        break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_NCLBUTTONDOWN:
-    case WM_NCLBUTTONDBLCLK: press(VK_LBUTTON, true); break;
+    case WM_NCLBUTTONDBLCLK:
+        press(VK_LBUTTON, true);
+        break;
     case WM_LBUTTONUP:
-    case WM_NCLBUTTONUP: press(VK_LBUTTON, false); break;
+    case WM_NCLBUTTONUP:
+        press(VK_LBUTTON, false);
+        break;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
-    case WM_NCRBUTTONDOWN: press(VK_RBUTTON, true); break;
+    case WM_NCRBUTTONDOWN:
+        press(VK_RBUTTON, true);
+        break;
     case WM_RBUTTONUP:
-    case WM_NCRBUTTONUP: press(VK_RBUTTON, false); break;
+    case WM_NCRBUTTONUP:
+        press(VK_RBUTTON, false);
+        break;
     case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK: press(VK_MBUTTON, true); break;
-    case WM_MBUTTONUP: press(VK_MBUTTON, false); break;
-    default: break;
+    case WM_MBUTTONDBLCLK:
+        press(VK_MBUTTON, true);
+        break;
+    case WM_MBUTTONUP:
+        press(VK_MBUTTON, false);
+        break;
+    default:
+        break;
     }
     if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
         // The generic modifier follows either of its keys.
         auto either = [&](int generic, int left, int right) {
             if (msg.wParam == static_cast<WPARAM>(left) || msg.wParam == static_cast<WPARAM>(right))
-                queue.keys[generic] = static_cast<BYTE>((queue.keys[generic] & 0x01) |
-                                                        ((queue.keys[left] | queue.keys[right]) & 0x80));
+                queue.keys[generic] =
+                    static_cast<BYTE>((queue.keys[generic] & 0x01) | ((queue.keys[left] | queue.keys[right]) & 0x80));
         };
         either(VK_SHIFT, VK_LSHIFT, VK_RSHIFT);
         either(VK_CONTROL, VK_LCONTROL, VK_RCONTROL);
@@ -64,7 +83,9 @@ void TookInputLocked(ThreadQueue& queue, const MSG& msg) {
     }
 }
 
-HCURSOR SystemCursor(WORD id) { return reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(kSystemCursorBase + id)); }
+HCURSOR SystemCursor(WORD id) {
+    return reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(kSystemCursorBase + id));
+}
 
 } // namespace win32::internal
 
@@ -107,7 +128,9 @@ BOOL SetCursorPos(int x, int y) {
     return TRUE;
 }
 
-UINT GetDoubleClickTime() { return kDoubleClickMilliseconds; }
+UINT GetDoubleClickTime() {
+    return kDoubleClickMilliseconds;
+}
 
 BOOL TrackMouseEvent(LPTRACKMOUSEEVENT track) {
     if (!track || track->cbSize != sizeof(TRACKMOUSEEVENT)) {

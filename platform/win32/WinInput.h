@@ -138,4 +138,13 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
 int ShowCursor(BOOL show);
-inline HCURSOR LoadCursor(HINSTANCE instance, LPCSTR name) { return LoadCursorA(instance, name); }
+inline HCURSOR LoadCursor(HINSTANCE instance, LPCSTR name) {
+    return LoadCursorA(instance, name);
+}
+
+// A key message that matches an entry of the table (a virtual key with the same Shift, Ctrl and Alt, or a
+// character) sends WM_COMMAND (HIWORD 1, the entry's command) to `hwnd` and returns non-zero.
+int TranslateAcceleratorA(HWND hwnd, HACCEL table, LPMSG msg);
+inline int TranslateAccelerator(HWND hwnd, HACCEL table, LPMSG msg) {
+    return TranslateAcceleratorA(hwnd, table, msg);
+}

@@ -6,8 +6,8 @@
 
 #include "NtClock.h"
 #include "WinInput.h"
-#include "WinUiControl.h"
 #include "WinSystemInfo.h"
+#include "WinUiControl.h"
 #include "WinUser.h"
 #include "internal/InputState.h"
 #include "internal/WindowManager.h"
@@ -25,14 +25,14 @@ struct ButtonMessages {
 ButtonMessages MessagesOf(win32::MouseButton button) {
     switch (button) {
     case win32::MouseButton::Right:
-        return {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK, WM_NCRBUTTONDOWN, WM_NCRBUTTONUP, WM_NCRBUTTONDBLCLK,
-                VK_RBUTTON, MK_RBUTTON};
+        return {WM_RBUTTONDOWN, WM_RBUTTONUP,       WM_RBUTTONDBLCLK, WM_NCRBUTTONDOWN,
+                WM_NCRBUTTONUP, WM_NCRBUTTONDBLCLK, VK_RBUTTON,       MK_RBUTTON};
     case win32::MouseButton::Middle:
-        return {WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK, WM_NCMBUTTONDOWN, WM_NCMBUTTONUP, WM_NCMBUTTONDBLCLK,
-                VK_MBUTTON, MK_MBUTTON};
+        return {WM_MBUTTONDOWN, WM_MBUTTONUP,       WM_MBUTTONDBLCLK, WM_NCMBUTTONDOWN,
+                WM_NCMBUTTONUP, WM_NCMBUTTONDBLCLK, VK_MBUTTON,       MK_MBUTTON};
     default:
-        return {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_NCLBUTTONDOWN, WM_NCLBUTTONUP, WM_NCLBUTTONDBLCLK,
-                VK_LBUTTON, MK_LBUTTON};
+        return {WM_LBUTTONDOWN, WM_LBUTTONUP,       WM_LBUTTONDBLCLK, WM_NCLBUTTONDOWN,
+                WM_NCLBUTTONUP, WM_NCLBUTTONDBLCLK, VK_LBUTTON,       MK_LBUTTON};
     }
 }
 
@@ -42,8 +42,8 @@ void Post(const std::shared_ptr<ThreadQueue>& queue, HWND hwnd, UINT message, WP
         std::lock_guard guard(UserLock());
         if (!queue->alive)
             return;
-        queue->input.push_back({hwnd, message, wParam, lParam, static_cast<DWORD>(nt::clock::TickCountMilliseconds()),
-                                screen});
+        queue->input.push_back(
+            {hwnd, message, wParam, lParam, static_cast<DWORD>(nt::clock::TickCountMilliseconds()), screen});
     }
     NotifyUser();
 }
@@ -64,7 +64,9 @@ WPARAM ButtonState() {
     return state;
 }
 
-bool Contains(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
+bool Contains(const RECT& r, POINT p) {
+    return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+}
 
 // The topmost visible, enabled window under the point, from `hwnd` down (screen coordinates).
 HWND HitLocked(HWND hwnd, POINT screen) {
@@ -178,7 +180,8 @@ void MouseEvent(HWND hwnd, POINT point, Phase phase, win32::MouseButton button, 
             active = w->queue && w->queue->active == root;
         }
         if (!active) {
-            LRESULT how = SendToWindow(w, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root), MAKELPARAM(target.hit, message));
+            LRESULT how =
+                SendToWindow(w, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root), MAKELPARAM(target.hit, message));
             if (how == MA_ACTIVATE || how == MA_ACTIVATEANDEAT) {
                 WindowPtr rootWindow = LookupWindow(root);
                 if (rootWindow) {
@@ -196,7 +199,8 @@ void MouseEvent(HWND hwnd, POINT point, Phase phase, win32::MouseButton button, 
         LastClick& last = Input().lastClick;
         const bool near = std::abs(last.at.x - screen.x) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2 &&
                           std::abs(last.at.y - screen.y) <= GetSystemMetrics(SM_CYDOUBLECLK) / 2;
-        const bool soon = now - last.time <= static_cast<LONGLONG>(kDoubleClickMilliseconds) * nt::clock::kUnitsPerMillisecond;
+        const bool soon =
+            now - last.time <= static_cast<LONGLONG>(kDoubleClickMilliseconds) * nt::clock::kUnitsPerMillisecond;
         if (last.hwnd == w->hwnd && last.button == m.down && near && soon && (w->cls->style & CS_DBLCLKS)) {
             message = m.doubleClick;
             last = {};
@@ -214,11 +218,11 @@ void MouseEvent(HWND hwnd, POINT point, Phase phase, win32::MouseButton button, 
         Post(w->queue, w->hwnd, message, state, ClientParam(*w, screen), screen);
         return;
     }
-    UINT ncMessage = message == WM_MOUSEMOVE      ? WM_NCMOUSEMOVE
-                     : message == m.down          ? m.ncDown
-                     : message == m.up            ? m.ncUp
-                     : message == m.doubleClick   ? m.ncDoubleClick
-                                                  : message;
+    UINT ncMessage = message == WM_MOUSEMOVE    ? WM_NCMOUSEMOVE
+                     : message == m.down        ? m.ncDown
+                     : message == m.up          ? m.ncUp
+                     : message == m.doubleClick ? m.ncDoubleClick
+                                                : message;
     Post(w->queue, w->hwnd, ncMessage, static_cast<WPARAM>(target.hit), MAKELPARAM(screen.x, screen.y), screen);
 }
 
@@ -287,28 +291,45 @@ namespace internal {
 std::string CursorName(HCURSOR cursor) {
     uintptr_t value = reinterpret_cast<uintptr_t>(cursor);
     switch (value >= kSystemCursorBase ? value - kSystemCursorBase : 0) {
-    case 32512: return "arrow";
-    case 32513: return "ibeam";
-    case 32514: return "wait";
-    case 32515: return "cross";
-    case 32516: return "uparrow";
-    case 32642: return "sizenwse";
-    case 32643: return "sizenesw";
-    case 32644: return "sizewe";
-    case 32645: return "sizens";
+    case 32512:
+        return "arrow";
+    case 32513:
+        return "ibeam";
+    case 32514:
+        return "wait";
+    case 32515:
+        return "cross";
+    case 32516:
+        return "uparrow";
+    case 32642:
+        return "sizenwse";
+    case 32643:
+        return "sizenesw";
+    case 32644:
+        return "sizewe";
+    case 32645:
+        return "sizens";
     case 32640:
-    case 32646: return "sizeall";
-    case 32648: return "no";
-    case 32649: return "hand";
-    case 32650: return "appstarting";
-    case 32651: return "help";
-    default: return "other";
+    case 32646:
+        return "sizeall";
+    case 32648:
+        return "no";
+    case 32649:
+        return "hand";
+    case 32650:
+        return "appstarting";
+    case 32651:
+        return "help";
+    default:
+        return "other";
     }
 }
 
 } // namespace internal
 
-void MouseMove(HWND hwnd, POINT point, WPARAM keys) { MouseEvent(hwnd, point, Phase::Move, MouseButton::Left, keys); }
+void MouseMove(HWND hwnd, POINT point, WPARAM keys) {
+    MouseEvent(hwnd, point, Phase::Move, MouseButton::Left, keys);
+}
 
 void MouseDown(HWND hwnd, POINT point, MouseButton button, WPARAM keys) {
     MouseEvent(hwnd, point, Phase::Down, button, keys);
@@ -328,7 +349,9 @@ void DoubleClick(HWND hwnd, POINT point, MouseButton button, WPARAM keys) {
     Click(hwnd, point, button, keys);
 }
 
-void MouseLeave() { MouseOver(nullptr); }
+void MouseLeave() {
+    MouseOver(nullptr);
+}
 
 void MouseWheel(HWND hwnd, POINT point, int delta, WPARAM keys) {
     WindowPtr target = KeyTarget(hwnd);
@@ -352,8 +375,12 @@ void MouseWheel(HWND hwnd, POINT point, int delta, WPARAM keys) {
          MAKELPARAM(screen.x, screen.y), screen);
 }
 
-void KeyDown(HWND hwnd, BYTE vk) { KeyEvent(hwnd, vk, true); }
-void KeyUp(HWND hwnd, BYTE vk) { KeyEvent(hwnd, vk, false); }
+void KeyDown(HWND hwnd, BYTE vk) {
+    KeyEvent(hwnd, vk, true);
+}
+void KeyUp(HWND hwnd, BYTE vk) {
+    KeyEvent(hwnd, vk, false);
+}
 
 void PressKey(HWND hwnd, BYTE vk) {
     KeyDown(hwnd, vk);
@@ -375,22 +402,56 @@ void TypeText(HWND hwnd, const std::string& text) {
             shift = true;
         } else {
             switch (c) {
-            case ' ': vk = VK_SPACE; break;
+            case ' ':
+                vk = VK_SPACE;
+                break;
             case '\r':
-            case '\n': vk = VK_RETURN; break;
-            case '\t': vk = VK_TAB; break;
-            case '\b': vk = VK_BACK; break;
-            case '-': vk = 0xBD; break;
-            case '_': vk = 0xBD; shift = true; break;
-            case '=': vk = 0xBB; break;
-            case '+': vk = 0xBB; shift = true; break;
-            case '.': vk = 0xBE; break;
-            case '>': vk = 0xBE; shift = true; break;
-            case ',': vk = 0xBC; break;
-            case '<': vk = 0xBC; shift = true; break;
-            case '/': vk = 0xBF; break;
-            case '?': vk = 0xBF; shift = true; break;
-            default: continue; // not on the keyboard
+            case '\n':
+                vk = VK_RETURN;
+                break;
+            case '\t':
+                vk = VK_TAB;
+                break;
+            case '\b':
+                vk = VK_BACK;
+                break;
+            case '-':
+                vk = 0xBD;
+                break;
+            case '_':
+                vk = 0xBD;
+                shift = true;
+                break;
+            case '=':
+                vk = 0xBB;
+                break;
+            case '+':
+                vk = 0xBB;
+                shift = true;
+                break;
+            case '.':
+                vk = 0xBE;
+                break;
+            case '>':
+                vk = 0xBE;
+                shift = true;
+                break;
+            case ',':
+                vk = 0xBC;
+                break;
+            case '<':
+                vk = 0xBC;
+                shift = true;
+                break;
+            case '/':
+                vk = 0xBF;
+                break;
+            case '?':
+                vk = 0xBF;
+                shift = true;
+                break;
+            default:
+                continue; // not on the keyboard
             }
         }
         if (shift)
@@ -401,6 +462,8 @@ void TypeText(HWND hwnd, const std::string& text) {
     }
 }
 
-void ContextMenuKey(HWND hwnd) { PressKey(hwnd, VK_APPS); }
+void ContextMenuKey(HWND hwnd) {
+    PressKey(hwnd, VK_APPS);
+}
 
 } // namespace win32

@@ -156,8 +156,8 @@ bool SendAcross(const WindowPtr& window, UINT message, WPARAM wParam, LPARAM lPa
         }
         if (!own->sent.empty())
             continue;
-        bool woke = nt::clock::WaitUntil(lock, DispatchChanged(), deadline,
-                                         [&] { return sent->done || !own->sent.empty(); });
+        bool woke =
+            nt::clock::WaitUntil(lock, DispatchChanged(), deadline, [&] { return sent->done || !own->sent.empty(); });
         if (!woke) {
             std::erase(window->queue->sent, sent);
             if (sent->done) {
@@ -207,17 +207,28 @@ char CharOfKey(const ThreadQueue& q, WPARAM vk) {
     if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD9)
         return static_cast<char>('0' + (vk - VK_NUMPAD0));
     switch (vk) {
-    case VK_SPACE: return ' ';
-    case VK_RETURN: return '\r';
-    case VK_BACK: return '\b';
-    case VK_TAB: return '\t';
-    case VK_ESCAPE: return 27;
-    case 0xBD: return shift ? '_' : '-'; // the minus key
-    case 0xBB: return shift ? '+' : '='; // the plus key
-    case 0xBE: return shift ? '>' : '.'; // the period key
-    case 0xBC: return shift ? '<' : ','; // the comma key
-    case 0xBF: return shift ? '?' : '/'; // the slash key
-    default: return 0;
+    case VK_SPACE:
+        return ' ';
+    case VK_RETURN:
+        return '\r';
+    case VK_BACK:
+        return '\b';
+    case VK_TAB:
+        return '\t';
+    case VK_ESCAPE:
+        return 27;
+    case 0xBD:
+        return shift ? '_' : '-'; // the minus key
+    case 0xBB:
+        return shift ? '+' : '='; // the plus key
+    case 0xBE:
+        return shift ? '>' : '.'; // the period key
+    case 0xBC:
+        return shift ? '<' : ','; // the comma key
+    case 0xBF:
+        return shift ? '?' : '/'; // the slash key
+    default:
+        return 0;
     }
 }
 
@@ -459,12 +470,19 @@ LRESULT DispatchMessageA(const MSG* msg) {
         SetLastError(ERROR_MESSAGE_SYNC_ONLY);
         return 0;
     }
+    unsigned paints = 0;
+    if (msg->message == WM_PAINT) {
+        std::lock_guard guard(UserLock());
+        paints = window->paints;
+    }
     LRESULT result = CallProcedure(window, msg->message, msg->wParam, msg->lParam);
     if (msg->message == WM_PAINT) {
-        // A procedure that did not validate would get WM_PAINT for ever.
+        // A procedure that never began painting would get WM_PAINT for ever: what it left is taken as done.
         std::lock_guard guard(UserLock());
-        window->update = {};
-        window->erase = window->frame = window->internalPaint = false;
+        if (window->paints == paints) {
+            window->update = {};
+            window->erase = window->frame = window->internalPaint = false;
+        }
     }
     return result;
 }
@@ -498,10 +516,11 @@ DWORD GetQueueStatus(UINT flags) {
     return (bits << 16) | bits;
 }
 
-BOOL GetInputState() { return (GetQueueStatus(QS_INPUT) & 0xFFFF) != 0; }
+BOOL GetInputState() {
+    return (GetQueueStatus(QS_INPUT) & 0xFFFF) != 0;
+}
 
-DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD milliseconds, DWORD wakeMask,
-                                  DWORD flags) {
+DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD milliseconds, DWORD wakeMask, DWORD flags) {
     std::vector<std::shared_ptr<Waitable>> objects;
     const bool waitAll = (flags & MWMO_WAITALL) != 0;
     if (!ResolveWaitObjects(count, handles, waitAll, objects))
@@ -532,8 +551,7 @@ DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD mill
     }
 }
 
-DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
-                                DWORD wakeMask) {
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask) {
     return MsgWaitForMultipleObjectsEx(count, handles, milliseconds, wakeMask, waitAll ? MWMO_WAITALL : 0);
 }
 

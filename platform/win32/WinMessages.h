@@ -257,10 +257,8 @@ DWORD GetQueueStatus(UINT flags);
 BOOL GetInputState();
 // Waits for the objects (WaitForMultipleObjects) or for the queue: returns WAIT_OBJECT_0 + count when the
 // calling thread's queue holds something of `wakeMask` (sent and posted messages, input, paint, a due timer).
-DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
-                                DWORD wakeMask);
-DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD milliseconds, DWORD wakeMask,
-                                  DWORD flags);
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask);
+DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD milliseconds, DWORD wakeMask, DWORD flags);
 // One id of at least 0xC000 per name, whatever its case, the same on every thread.
 UINT RegisterWindowMessageA(LPCSTR name);
 
@@ -292,11 +290,15 @@ inline BOOL GetMessage(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax) {
 inline BOOL PeekMessage(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMessage) {
     return PeekMessageA(msg, hwnd, filterMin, filterMax, removeMessage);
 }
-inline LRESULT DispatchMessage(const MSG* msg) { return DispatchMessageA(msg); }
+inline LRESULT DispatchMessage(const MSG* msg) {
+    return DispatchMessageA(msg);
+}
 inline LRESULT CallWindowProc(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return CallWindowProcA(proc, hwnd, message, wParam, lParam);
 }
 inline LRESULT DefWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
-inline UINT RegisterWindowMessage(LPCSTR name) { return RegisterWindowMessageA(name); }
+inline UINT RegisterWindowMessage(LPCSTR name) {
+    return RegisterWindowMessageA(name);
+}

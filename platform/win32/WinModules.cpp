@@ -54,12 +54,8 @@ ModuleTable& Table() {
 // The program's module handle: any stable address distinct from every Module.
 char g_programModule;
 
-HMODULE ProgramHandle() {
-    return reinterpret_cast<HMODULE>(&g_programModule);
-}
-HMODULE HandleOf(const Module* module) {
-    return reinterpret_cast<HMODULE>(const_cast<Module*>(module));
-}
+HMODULE ProgramHandle() { return reinterpret_cast<HMODULE>(&g_programModule); }
+HMODULE HandleOf(const Module* module) { return reinterpret_cast<HMODULE>(const_cast<Module*>(module)); }
 
 } // namespace
 
@@ -153,9 +149,7 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
     return win32::HandleOf(it->second.get());
 }
 
-HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) {
-    return LoadLibraryA(fileName);
-}
+HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) { return LoadLibraryA(fileName); }
 
 BOOL FreeLibrary(HMODULE module) {
     if (module == win32::ProgramHandle())

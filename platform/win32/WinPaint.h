@@ -60,5 +60,27 @@ HDC GetWindowDC(HWND hwnd);
 HDC GetDCEx(HWND hwnd, HRGN clip, DWORD flags);
 int ReleaseDC(HWND hwnd, HDC dc);
 HWND WindowFromDC(HDC dc);
+// The region's bounding rectangle stands for it (the update area is one rectangle).
+BOOL InvalidateRgn(HWND hwnd, HRGN region, BOOL erase);
+BOOL ValidateRgn(HWND hwnd, HRGN region);
+// Sets `region` to the update rectangle; NULLREGION or SIMPLEREGION.
+int GetUpdateRgn(HWND hwnd, HRGN region, BOOL erase);
+
+#define SW_SCROLLCHILDREN 0x0001
+#define SW_INVALIDATE 0x0002
+#define SW_ERASE 0x0004
+
+// Carets: one per thread, a position and a visible count; nothing is drawn.
+BOOL CreateCaret(HWND hwnd, HBITMAP bitmap, int width, int height);
+BOOL DestroyCaret();
+BOOL ShowCaret(HWND hwnd);
+BOOL HideCaret(HWND hwnd);
+BOOL SetCaretPos(int x, int y);
+BOOL GetCaretPos(LPPOINT point);
+
 // Moves the client area's image by (dx, dy) and invalidates what it uncovers (children are not moved).
 BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip);
+// As ScrollWindow; SW_SCROLLCHILDREN moves the children, SW_INVALIDATE (SW_ERASE) invalidates what is uncovered
+// (and erases it). The update region and rectangle are not filled in.
+int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN update, LPRECT updateRect,
+                   UINT flags);

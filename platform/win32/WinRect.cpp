@@ -9,7 +9,9 @@ BOOL SetRect(LPRECT rect, int left, int top, int right, int bottom) {
     return TRUE;
 }
 
-BOOL SetRectEmpty(LPRECT rect) { return SetRect(rect, 0, 0, 0, 0); }
+BOOL SetRectEmpty(LPRECT rect) {
+    return SetRect(rect, 0, 0, 0, 0);
+}
 
 BOOL CopyRect(LPRECT target, const RECT* source) {
     if (!target || !source)
@@ -18,7 +20,9 @@ BOOL CopyRect(LPRECT target, const RECT* source) {
     return TRUE;
 }
 
-BOOL IsRectEmpty(const RECT* rect) { return !rect || rect->right <= rect->left || rect->bottom <= rect->top; }
+BOOL IsRectEmpty(const RECT* rect) {
+    return !rect || rect->right <= rect->left || rect->bottom <= rect->top;
+}
 
 BOOL EqualRect(const RECT* first, const RECT* second) {
     return first && second && first->left == second->left && first->top == second->top &&
@@ -26,8 +30,7 @@ BOOL EqualRect(const RECT* first, const RECT* second) {
 }
 
 BOOL PtInRect(const RECT* rect, POINT point) {
-    return rect && point.x >= rect->left && point.x < rect->right && point.y >= rect->top &&
-           point.y < rect->bottom;
+    return rect && point.x >= rect->left && point.x < rect->right && point.y >= rect->top && point.y < rect->bottom;
 }
 
 BOOL OffsetRect(LPRECT rect, int dx, int dy) {

@@ -107,7 +107,10 @@ BOOL ShowScrollBar(HWND hwnd, int bar, BOOL show) {
     WindowPtr w = LookupWindow(hwnd);
     if (!w)
         return FALSE;
-    DWORD bits = bar == SB_VERT ? WS_VSCROLL : bar == SB_HORZ ? WS_HSCROLL : bar == SB_BOTH ? WS_VSCROLL | WS_HSCROLL : 0;
+    DWORD bits = bar == SB_VERT   ? WS_VSCROLL
+                 : bar == SB_HORZ ? WS_HSCROLL
+                 : bar == SB_BOTH ? WS_VSCROLL | WS_HSCROLL
+                                  : 0;
     if (!bits) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

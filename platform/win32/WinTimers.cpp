@@ -42,8 +42,12 @@ bool TakeTimerLocked(ThreadQueue& queue, HWND filter, bool remove, MSG* msg) {
             best = &timer;
     if (!best)
         return false;
-    *msg = {best->hwnd, WM_TIMER, best->id, reinterpret_cast<LPARAM>(best->proc),
-            static_cast<DWORD>(nt::clock::TickCountMilliseconds()), CursorPosLocked()};
+    *msg = {best->hwnd,
+            WM_TIMER,
+            best->id,
+            reinterpret_cast<LPARAM>(best->proc),
+            static_cast<DWORD>(nt::clock::TickCountMilliseconds()),
+            CursorPosLocked()};
     // One WM_TIMER at a time: the next period starts when this one is taken.
     if (remove)
         best->due = DueAfter(best->interval);

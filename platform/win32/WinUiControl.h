@@ -91,10 +91,10 @@ struct ModalRequest {
     ModalKind kind = ModalKind::MessageBox;
     DWORD thread = 0;
     HWND owner = nullptr;
-    std::string caption; // a message box's caption, a dialog's title
-    std::string text;    // a message box's text, a dialog's template name, a menu's items joined by "|"
-    UINT style = 0;      // a message box's MB_* flags
-    INT_PTR answer = 0;  // what the request got
+    std::string caption;  // a message box's caption, a dialog's title
+    std::string text;     // a message box's text, a dialog's template name, a menu's items joined by "|"
+    UINT style = 0;       // a message box's MB_* flags
+    INT_PTR answer = 0;   // what the request got
     bool expected = true; // false: nobody queued an answer for it
 };
 
@@ -106,7 +106,7 @@ struct ModalScript {
     ModalKind kind = ModalKind::MessageBox;
     std::string match; // a part of the text or caption the request must hold; empty: any
     INT_PTR answer = 0;
-    ModalSteps steps;  // when set, run instead of answering at once
+    ModalSteps steps; // when set, run instead of answering at once
 };
 
 void QueueModalAnswer(ModalKind kind, INT_PTR answer, const std::string& match = {});

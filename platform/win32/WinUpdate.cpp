@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "WinPaint.h"
+#include "WinRect.h"
 #include "WinThreads.h"
 #include "WinUser.h"
 #include "internal/WindowManager.h"
@@ -13,48 +14,29 @@ using namespace win32::internal;
 
 namespace {
 
-bool IsEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+bool IsEmpty(const RECT& r) {
+    return IsRectEmpty(&r) != FALSE;
+}
 
 RECT Intersect(const RECT& a, const RECT& b) {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-    return IsEmpty(r) ? RECT{} : r;
+    RECT r;
+    IntersectRect(&r, &a, &b);
+    return r;
 }
 
-RECT Union(const RECT& a, const RECT& b) {
-    if (IsEmpty(a))
-        return b;
-    if (IsEmpty(b))
-        return a;
-    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+RECT ClientBounds(const Window& w) {
+    return {0, 0, w.client.right - w.client.left, w.client.bottom - w.client.top};
 }
-
-RECT ClientBounds(const Window& w) { return {0, 0, w.client.right - w.client.left, w.client.bottom - w.client.top}; }
 
 bool HasPaintLocked(const Window& w) {
     return !IsEmpty(w.update) || w.frame || w.internalPaint;
 }
 
-// The part of `update` that `valid` leaves: exact when `valid` covers a whole side band, else unchanged (the
-// update area is one rectangle; painting a little more than needed is harmless).
+// The part of `update` that `valid` leaves: exact when the rest is one rectangle, else unchanged (the update
+// area is one rectangle; painting a little more than needed is harmless).
 RECT Subtract(const RECT& update, const RECT& valid) {
-    RECT overlap = Intersect(update, valid);
-    if (IsEmpty(overlap))
-        return update;
-    if (overlap.left == update.left && overlap.right == update.right) {
-        if (overlap.top == update.top && overlap.bottom == update.bottom)
-            return {};
-        if (overlap.top == update.top)
-            return {update.left, overlap.bottom, update.right, update.bottom};
-        if (overlap.bottom == update.bottom)
-            return {update.left, update.top, update.right, overlap.top};
-    }
-    if (overlap.top == update.top && overlap.bottom == update.bottom) {
-        if (overlap.left == update.left)
-            return {overlap.right, update.top, update.right, update.bottom};
-        if (overlap.right == update.right)
-            return {update.left, update.top, overlap.left, update.bottom};
-    }
-    return update;
+    RECT rest;
+    return SubtractRect(&rest, &update, &valid) ? rest : RECT{};
 }
 
 void ChangeLocked(Window& w, const RECT* rect, UINT flags) {
@@ -63,7 +45,7 @@ void ChangeLocked(Window& w, const RECT* rect, UINT flags) {
     if (flags & RDW_INVALIDATE) {
         if (!w.redraw)
             return;
-        w.update = Union(w.update, area);
+        UnionRect(&w.update, &w.update, &area);
         if (flags & RDW_ERASE)
             w.erase = true;
         if (flags & RDW_FRAME)
@@ -93,7 +75,8 @@ void ChangeTreeLocked(Window& w, const RECT* rect, UINT flags) {
         if (!child)
             continue;
         if (rect) {
-            RECT mapped{rect->left - child->rect.left - child->client.left, rect->top - child->rect.top - child->client.top,
+            RECT mapped{rect->left - child->rect.left - child->client.left,
+                        rect->top - child->rect.top - child->client.top,
                         rect->right - child->rect.left - child->client.left,
                         rect->bottom - child->rect.top - child->client.top};
             ChangeTreeLocked(*child, &mapped, flags);
@@ -114,10 +97,17 @@ void PaintNow(const WindowPtr& w) {
         frame = w->frame;
     }
     if (update) {
+        unsigned paints;
+        {
+            std::lock_guard guard(UserLock());
+            paints = w->paints;
+        }
         SendToWindow(w, WM_PAINT, 0, 0);
         std::lock_guard guard(UserLock());
-        w->update = {};
-        w->erase = w->frame = w->internalPaint = false;
+        if (w->paints == paints) { // it never began painting: what it left is taken as done
+            w->update = {};
+            w->erase = w->frame = w->internalPaint = false;
+        }
     } else if (frame) {
         {
             std::lock_guard guard(UserLock());
@@ -217,4 +207,6 @@ BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL) {
     return !IsEmpty(w->update);
 }
 
-BOOL UpdateWindow(HWND hwnd) { return RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
+BOOL UpdateWindow(HWND hwnd) {
+    return RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}

@@ -53,8 +53,7 @@ typedef int* LPINT;
 #define WS_ICONIC WS_MINIMIZE
 #define WS_SIZEBOX WS_THICKFRAME
 #define WS_CHILDWINDOW WS_CHILD
-#define WS_OVERLAPPEDWINDOW \
-    (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+#define WS_OVERLAPPEDWINDOW (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define WS_TILEDWINDOW WS_OVERLAPPEDWINDOW
 #define WS_POPUPWINDOW (WS_POPUP | WS_BORDER | WS_SYSMENU)
 
@@ -366,6 +365,33 @@ static_assert(sizeof(SCROLLINFO) == 28);
 
 typedef BOOL(CALLBACK* WNDENUMPROC)(HWND, LPARAM);
 
+typedef struct tagWINDOWPLACEMENT {
+    UINT length;
+    UINT flags;
+    UINT showCmd;
+    POINT ptMinPosition;
+    POINT ptMaxPosition;
+    RECT rcNormalPosition;
+} WINDOWPLACEMENT, *PWINDOWPLACEMENT, *LPWINDOWPLACEMENT;
+static_assert(sizeof(WINDOWPLACEMENT) == 44 && offsetof(WINDOWPLACEMENT, rcNormalPosition) == 28);
+#define WPF_SETMINPOSITION 0x0001
+#define WPF_RESTORETOMAXIMIZED 0x0002
+
+typedef struct tagMONITORINFO {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+} MONITORINFO, *LPMONITORINFO;
+static_assert(sizeof(MONITORINFO) == 40);
+#define MONITOR_DEFAULTTONULL 0x00000000
+#define MONITOR_DEFAULTTOPRIMARY 0x00000001
+#define MONITOR_DEFAULTTONEAREST 0x00000002
+#define MONITORINFOF_PRIMARY 0x00000001
+#define SPI_GETWORKAREA 0x0030
+
+typedef struct HDWP__* HDWP;
+
 #define MAKEINTATOM(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
 
 // Classes: one name space per process, names compared without case. A second registration of a name fails
@@ -440,6 +466,43 @@ BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu);
 BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle);
 UINT GetDpiForWindow(HWND hwnd);
 
+// The normal (restored) rectangle and the show state; rcNormalPosition is in screen coordinates for a
+// top-level window.
+BOOL GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT* placement);
+BOOL SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT* placement);
+// One monitor, the whole screen; its work area is the screen too.
+HMONITOR MonitorFromWindow(HWND hwnd, DWORD flags);
+HMONITOR MonitorFromPoint(POINT point, DWORD flags);
+HMONITOR MonitorFromRect(LPCRECT rect, DWORD flags);
+BOOL GetMonitorInfoA(HMONITOR monitor, LPMONITORINFO info);
+// SPI_GETWORKAREA only (a RECT); other actions fail with ERROR_INVALID_PARAMETER.
+BOOL SystemParametersInfoA(UINT action, UINT param, PVOID data, UINT winIni);
+inline BOOL GetMonitorInfo(HMONITOR monitor, LPMONITORINFO info) {
+    return GetMonitorInfoA(monitor, info);
+}
+inline BOOL SystemParametersInfo(UINT action, UINT param, PVOID data, UINT winIni) {
+    return SystemParametersInfoA(action, param, data, winIni);
+}
+
+// Window positions gathered and applied together (each as SetWindowPos, in order).
+HDWP BeginDeferWindowPos(int count);
+HDWP DeferWindowPos(HDWP info, HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+BOOL EndDeferWindowPos(HDWP info);
+
+// Named values a window carries for whoever asks.
+BOOL SetPropA(HWND hwnd, LPCSTR name, HANDLE data);
+HANDLE GetPropA(HWND hwnd, LPCSTR name);
+HANDLE RemovePropA(HWND hwnd, LPCSTR name);
+inline BOOL SetProp(HWND hwnd, LPCSTR name, HANDLE data) {
+    return SetPropA(hwnd, name, data);
+}
+inline HANDLE GetProp(HWND hwnd, LPCSTR name) {
+    return GetPropA(hwnd, name);
+}
+inline HANDLE RemoveProp(HWND hwnd, LPCSTR name) {
+    return RemovePropA(hwnd, name);
+}
+
 // The menu bar of a top-level window (the HMENU object is the drawing context's; the window keeps the handle
 // and a row of non-client area for it).
 HMENU GetMenu(HWND hwnd);
@@ -461,10 +524,9 @@ inline HWND CreateWindowA(LPCSTR className, LPCSTR windowName, DWORD style, int 
                           HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
     return CreateWindowExA(0, className, windowName, style, x, y, width, height, parent, menu, instance, param);
 }
-inline HWND CreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                           int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
-    return CreateWindowExA(exStyle, className, windowName, style, x, y, width, height, parent, menu, instance,
-                           param);
+inline HWND CreateWindowEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                           int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+    return CreateWindowExA(exStyle, className, windowName, style, x, y, width, height, parent, menu, instance, param);
 }
 inline HWND CreateWindow(LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width, int height,
                          HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
@@ -474,9 +536,15 @@ typedef WNDCLASSA WNDCLASS;
 typedef WNDCLASSEXA WNDCLASSEX;
 typedef CREATESTRUCTA CREATESTRUCT;
 typedef LPCREATESTRUCTA LPCREATESTRUCT;
-inline ATOM RegisterClass(const WNDCLASSA* wndClass) { return RegisterClassA(wndClass); }
-inline ATOM RegisterClassEx(const WNDCLASSEXA* wndClass) { return RegisterClassExA(wndClass); }
-inline BOOL UnregisterClass(LPCSTR className, HINSTANCE instance) { return UnregisterClassA(className, instance); }
+inline ATOM RegisterClass(const WNDCLASSA* wndClass) {
+    return RegisterClassA(wndClass);
+}
+inline ATOM RegisterClassEx(const WNDCLASSEXA* wndClass) {
+    return RegisterClassExA(wndClass);
+}
+inline BOOL UnregisterClass(LPCSTR className, HINSTANCE instance) {
+    return UnregisterClassA(className, instance);
+}
 inline BOOL GetClassInfo(HINSTANCE instance, LPCSTR className, LPWNDCLASSA wndClass) {
     return GetClassInfoA(instance, className, wndClass);
 }
@@ -486,16 +554,36 @@ inline BOOL GetClassInfoEx(HINSTANCE instance, LPCSTR className, LPWNDCLASSEXA w
 inline int GetClassName(HWND hwnd, LPSTR className, int maxCount) {
     return GetClassNameA(hwnd, className, maxCount);
 }
-inline ULONG_PTR GetClassLongPtr(HWND hwnd, int index) { return GetClassLongPtrA(hwnd, index); }
-inline ULONG_PTR SetClassLongPtr(HWND hwnd, int index, LONG_PTR value) { return SetClassLongPtrA(hwnd, index, value); }
-inline LONG_PTR GetWindowLongPtr(HWND hwnd, int index) { return GetWindowLongPtrA(hwnd, index); }
-inline LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value) { return SetWindowLongPtrA(hwnd, index, value); }
-inline LONG GetWindowLong(HWND hwnd, int index) { return GetWindowLongA(hwnd, index); }
-inline LONG SetWindowLong(HWND hwnd, int index, LONG value) { return SetWindowLongA(hwnd, index, value); }
-inline BOOL SetWindowText(HWND hwnd, LPCSTR text) { return SetWindowTextA(hwnd, text); }
-inline int GetWindowText(HWND hwnd, LPSTR text, int maxCount) { return GetWindowTextA(hwnd, text, maxCount); }
-inline int GetWindowTextLength(HWND hwnd) { return GetWindowTextLengthA(hwnd); }
-inline HWND FindWindow(LPCSTR className, LPCSTR windowName) { return FindWindowA(className, windowName); }
+inline ULONG_PTR GetClassLongPtr(HWND hwnd, int index) {
+    return GetClassLongPtrA(hwnd, index);
+}
+inline ULONG_PTR SetClassLongPtr(HWND hwnd, int index, LONG_PTR value) {
+    return SetClassLongPtrA(hwnd, index, value);
+}
+inline LONG_PTR GetWindowLongPtr(HWND hwnd, int index) {
+    return GetWindowLongPtrA(hwnd, index);
+}
+inline LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value) {
+    return SetWindowLongPtrA(hwnd, index, value);
+}
+inline LONG GetWindowLong(HWND hwnd, int index) {
+    return GetWindowLongA(hwnd, index);
+}
+inline LONG SetWindowLong(HWND hwnd, int index, LONG value) {
+    return SetWindowLongA(hwnd, index, value);
+}
+inline BOOL SetWindowText(HWND hwnd, LPCSTR text) {
+    return SetWindowTextA(hwnd, text);
+}
+inline int GetWindowText(HWND hwnd, LPSTR text, int maxCount) {
+    return GetWindowTextA(hwnd, text, maxCount);
+}
+inline int GetWindowTextLength(HWND hwnd) {
+    return GetWindowTextLengthA(hwnd);
+}
+inline HWND FindWindow(LPCSTR className, LPCSTR windowName) {
+    return FindWindowA(className, windowName);
+}
 inline HWND FindWindowEx(HWND parent, HWND childAfter, LPCSTR className, LPCSTR windowName) {
     return FindWindowExA(parent, childAfter, className, windowName);
 }

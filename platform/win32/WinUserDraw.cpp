@@ -64,7 +64,9 @@ void FillSolid(DeviceContext& d, const RECT& canvasRect, COLORREF color) {
 
 } // namespace
 
-DWORD GetSysColor(int index) { return index >= 0 && index < kSysColorCount ? kSysColors[index] : 0; }
+DWORD GetSysColor(int index) {
+    return index >= 0 && index < kSysColorCount ? kSysColors[index] : 0;
+}
 
 HBRUSH GetSysColorBrush(int index) {
     if (index < 0 || index >= kSysColorCount)

@@ -96,8 +96,8 @@ ATOM RegisterClassA(const WNDCLASSA* wndClass) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    WNDCLASSEXA ex{sizeof(WNDCLASSEXA), wndClass->style, wndClass->lpfnWndProc, wndClass->cbClsExtra,
-                   wndClass->cbWndExtra, wndClass->hInstance, wndClass->hIcon, wndClass->hCursor,
+    WNDCLASSEXA ex{sizeof(WNDCLASSEXA),     wndClass->style,        wndClass->lpfnWndProc,   wndClass->cbClsExtra,
+                   wndClass->cbWndExtra,    wndClass->hInstance,    wndClass->hIcon,         wndClass->hCursor,
                    wndClass->hbrBackground, wndClass->lpszMenuName, wndClass->lpszClassName, nullptr};
     return Register(ex);
 }
@@ -147,8 +147,8 @@ BOOL GetClassInfoExA(HINSTANCE, LPCSTR className, LPWNDCLASSEXA wc) {
     wc->hIcon = cls->icon;
     wc->hCursor = cls->cursor;
     wc->hbrBackground = cls->background;
-    wc->lpszMenuName = cls->menuId ? reinterpret_cast<LPCSTR>(cls->menuId)
-                                   : (cls->menuName.empty() ? nullptr : cls->menuName.c_str());
+    wc->lpszMenuName =
+        cls->menuId ? reinterpret_cast<LPCSTR>(cls->menuId) : (cls->menuName.empty() ? nullptr : cls->menuName.c_str());
     wc->lpszClassName = cls->name.c_str();
     wc->hIconSm = cls->smallIcon;
     return static_cast<BOOL>(cls->atom);
@@ -159,8 +159,8 @@ BOOL GetClassInfoA(HINSTANCE instance, LPCSTR className, LPWNDCLASSA wc) {
     ex.cbSize = sizeof(ex);
     BOOL atom = GetClassInfoExA(instance, className, &ex);
     if (atom && wc)
-        *wc = {ex.style, ex.lpfnWndProc, ex.cbClsExtra, ex.cbWndExtra, ex.hInstance, ex.hIcon, ex.hCursor,
-               ex.hbrBackground, ex.lpszMenuName, ex.lpszClassName};
+        *wc = {ex.style, ex.lpfnWndProc, ex.cbClsExtra,    ex.cbWndExtra,   ex.hInstance,
+               ex.hIcon, ex.hCursor,     ex.hbrBackground, ex.lpszMenuName, ex.lpszClassName};
     return atom;
 }
 
@@ -180,17 +180,28 @@ ULONG_PTR GetClassLongPtrA(HWND hwnd, int index) {
         return 0;
     std::lock_guard guard(UserLock());
     switch (index) {
-    case GCLP_HBRBACKGROUND: return reinterpret_cast<ULONG_PTR>(cls->background);
-    case GCLP_HCURSOR: return reinterpret_cast<ULONG_PTR>(cls->cursor);
-    case GCLP_HICON: return reinterpret_cast<ULONG_PTR>(cls->icon);
-    case GCLP_HICONSM: return reinterpret_cast<ULONG_PTR>(cls->smallIcon);
-    case GCLP_HMODULE: return reinterpret_cast<ULONG_PTR>(cls->instance);
-    case GCLP_WNDPROC: return reinterpret_cast<ULONG_PTR>(cls->proc);
-    case GCL_STYLE: return cls->style;
-    case GCW_ATOM: return cls->atom;
-    case GCL_CBWNDEXTRA: return static_cast<ULONG_PTR>(cls->windowExtra);
-    case GCL_CBCLSEXTRA: return static_cast<ULONG_PTR>(cls->classExtra);
-    case GCLP_MENUNAME: return cls->menuId ? static_cast<ULONG_PTR>(cls->menuId) : 0;
+    case GCLP_HBRBACKGROUND:
+        return reinterpret_cast<ULONG_PTR>(cls->background);
+    case GCLP_HCURSOR:
+        return reinterpret_cast<ULONG_PTR>(cls->cursor);
+    case GCLP_HICON:
+        return reinterpret_cast<ULONG_PTR>(cls->icon);
+    case GCLP_HICONSM:
+        return reinterpret_cast<ULONG_PTR>(cls->smallIcon);
+    case GCLP_HMODULE:
+        return reinterpret_cast<ULONG_PTR>(cls->instance);
+    case GCLP_WNDPROC:
+        return reinterpret_cast<ULONG_PTR>(cls->proc);
+    case GCL_STYLE:
+        return cls->style;
+    case GCW_ATOM:
+        return cls->atom;
+    case GCL_CBWNDEXTRA:
+        return static_cast<ULONG_PTR>(cls->windowExtra);
+    case GCL_CBCLSEXTRA:
+        return static_cast<ULONG_PTR>(cls->classExtra);
+    case GCLP_MENUNAME:
+        return cls->menuId ? static_cast<ULONG_PTR>(cls->menuId) : 0;
     default:
         if (index >= 0 && static_cast<size_t>(index) + sizeof(ULONG_PTR) <= cls->extra.size()) {
             ULONG_PTR value;
@@ -202,7 +213,9 @@ ULONG_PTR GetClassLongPtrA(HWND hwnd, int index) {
     }
 }
 
-DWORD GetClassLongA(HWND hwnd, int index) { return static_cast<DWORD>(GetClassLongPtrA(hwnd, index)); }
+DWORD GetClassLongA(HWND hwnd, int index) {
+    return static_cast<DWORD>(GetClassLongPtrA(hwnd, index));
+}
 
 ULONG_PTR SetClassLongPtrA(HWND hwnd, int index, LONG_PTR value) {
     auto cls = ClassOfWindow(hwnd);
@@ -211,12 +224,24 @@ ULONG_PTR SetClassLongPtrA(HWND hwnd, int index, LONG_PTR value) {
     ULONG_PTR old = GetClassLongPtrA(hwnd, index);
     std::lock_guard guard(UserLock());
     switch (index) {
-    case GCLP_HBRBACKGROUND: cls->background = reinterpret_cast<HBRUSH>(value); break;
-    case GCLP_HCURSOR: cls->cursor = reinterpret_cast<HCURSOR>(value); break;
-    case GCLP_HICON: cls->icon = reinterpret_cast<HICON>(value); break;
-    case GCLP_HICONSM: cls->smallIcon = reinterpret_cast<HICON>(value); break;
-    case GCLP_WNDPROC: cls->proc = reinterpret_cast<WNDPROC>(value); break;
-    case GCL_STYLE: cls->style = static_cast<UINT>(value); break;
+    case GCLP_HBRBACKGROUND:
+        cls->background = reinterpret_cast<HBRUSH>(value);
+        break;
+    case GCLP_HCURSOR:
+        cls->cursor = reinterpret_cast<HCURSOR>(value);
+        break;
+    case GCLP_HICON:
+        cls->icon = reinterpret_cast<HICON>(value);
+        break;
+    case GCLP_HICONSM:
+        cls->smallIcon = reinterpret_cast<HICON>(value);
+        break;
+    case GCLP_WNDPROC:
+        cls->proc = reinterpret_cast<WNDPROC>(value);
+        break;
+    case GCL_STYLE:
+        cls->style = static_cast<UINT>(value);
+        break;
     default:
         if (index >= 0 && static_cast<size_t>(index) + sizeof(LONG_PTR) <= cls->extra.size()) {
             memcpy(cls->extra.data() + index, &value, sizeof(value));

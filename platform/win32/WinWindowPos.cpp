@@ -43,12 +43,26 @@ using namespace win32::internal;
 
 namespace {
 
-bool HasFrameForMinMax(DWORD style) { return !(style & WS_CHILD) && (style & (WS_THICKFRAME | WS_CAPTION)); }
+bool HasFrameForMinMax(DWORD style) {
+    return !(style & WS_CHILD) && (style & (WS_THICKFRAME | WS_CAPTION));
+}
 
-RECT MaximizedRect(const Window& window) {
-    RECT insets = NonClientInsets(window.style & ~(WS_VSCROLL | WS_HSCROLL), 0, false, false, false);
-    LONG frame = insets.left;
-    return {-frame, -frame, GetSystemMetrics(SM_CXSCREEN) + frame, GetSystemMetrics(SM_CYSCREEN) + frame};
+// Where a maximized window goes: the screen with its frame outside, unless WM_GETMINMAXINFO says otherwise.
+RECT MaximizedRect(const WindowPtr& w) {
+    DWORD style;
+    {
+        std::lock_guard guard(UserLock());
+        style = w->style;
+    }
+    const LONG frame = NonClientInsets(style & ~(WS_VSCROLL | WS_HSCROLL), 0, false, false, false).left;
+    MINMAXINFO info{};
+    info.ptMaxSize = {GetSystemMetrics(SM_CXSCREEN) + 2 * frame, GetSystemMetrics(SM_CYSCREEN) + 2 * frame};
+    info.ptMaxPosition = {-frame, -frame};
+    info.ptMinTrackSize = {GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
+    info.ptMaxTrackSize = {GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)};
+    SendToWindow(w, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    return {info.ptMaxPosition.x, info.ptMaxPosition.y, info.ptMaxPosition.x + info.ptMaxSize.x,
+            info.ptMaxPosition.y + info.ptMaxSize.y};
 }
 
 HWND NextToActivate(HWND except) {
@@ -113,7 +127,8 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     if (pos.flags & SWP_NOSIZE)
         now = {now.left, now.top, now.left + (old.right - old.left), now.top + (old.bottom - old.top)};
     const bool moved = now.left != old.left || now.top != old.top;
-    const bool sized = (now.right - now.left) != (old.right - old.left) || (now.bottom - now.top) != (old.bottom - old.top);
+    const bool sized =
+        (now.right - now.left) != (old.right - old.left) || (now.bottom - now.top) != (old.bottom - old.top);
     bool showing = false, hiding = false;
     {
         std::lock_guard guard(UserLock());
@@ -203,7 +218,9 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
                         SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
 }
 
-BOOL BringWindowToTop(HWND hwnd) { return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); }
+BOOL BringWindowToTop(HWND hwnd) {
+    return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
 
 BOOL ShowWindow(HWND hwnd, int command) {
     WindowPtr w = LookupWindow(hwnd);
@@ -246,7 +263,7 @@ BOOL ShowWindow(HWND hwnd, int command) {
     case SW_SHOWMAXIMIZED:
         setStyle = WS_MAXIMIZE;
         clearStyle = WS_MINIMIZE;
-        target = MaximizedRect(*w);
+        target = MaximizedRect(w);
         reshape = true;
         break;
     case SW_SHOWNORMAL:
@@ -295,8 +312,12 @@ BOOL IsWindowVisible(HWND hwnd) {
     return w && IsVisibleLocked(*w);
 }
 
-BOOL IsIconic(HWND hwnd) { return (GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_MINIMIZE) != 0; }
-BOOL IsZoomed(HWND hwnd) { return (GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_MAXIMIZE) != 0; }
+BOOL IsIconic(HWND hwnd) {
+    return (GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_MINIMIZE) != 0;
+}
+BOOL IsZoomed(HWND hwnd) {
+    return (GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_MAXIMIZE) != 0;
+}
 
 BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
     WindowPtr w = LookupWindow(hwnd);
@@ -362,7 +383,9 @@ BOOL ScreenToClient(HWND hwnd, LPPOINT point) {
 
 namespace {
 
-bool Contains(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
+bool Contains(const RECT& r, POINT p) {
+    return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+}
 
 // The deepest visible, enabled window under a screen point among `list` (topmost first) and below.
 HWND DeepestAt(const std::vector<HWND>& list, POINT screen, bool skipDisabled) {
@@ -410,7 +433,9 @@ HWND ChildWindowFromPointEx(HWND parent, POINT point, UINT flags) {
     return parent;
 }
 
-HWND ChildWindowFromPoint(HWND parent, POINT point) { return ChildWindowFromPointEx(parent, point, CWP_ALL); }
+HWND ChildWindowFromPoint(HWND parent, POINT point) {
+    return ChildWindowFromPointEx(parent, point, CWP_ALL);
+}
 
 BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle) {
     if (!rect) {
@@ -427,9 +452,13 @@ BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle) {
     return TRUE;
 }
 
-BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) { return AdjustWindowRectEx(rect, style, menu, 0); }
+BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
+    return AdjustWindowRectEx(rect, style, menu, 0);
+}
 
-UINT GetDpiForWindow(HWND hwnd) { return IsWindow(hwnd) ? USER_DEFAULT_SCREEN_DPI : 0; }
+UINT GetDpiForWindow(HWND hwnd) {
+    return IsWindow(hwnd) ? USER_DEFAULT_SCREEN_DPI : 0;
+}
 
 HMENU GetMenu(HWND hwnd) {
     WindowPtr w = LookupWindow(hwnd);
@@ -455,4 +484,6 @@ BOOL SetMenu(HWND hwnd, HMENU menu) {
     return TRUE;
 }
 
-BOOL DrawMenuBar(HWND hwnd) { return RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE); }
+BOOL DrawMenuBar(HWND hwnd) {
+    return RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+}

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "WinHooks.h"
 #include "WinInput.h"
+#include "WinMenus.h"
 #include "WinPaint.h"
 #include "WinSystemInfo.h"
 #include "WinThreads.h"
 #include "WinUser.h"
+#include "internal/Hooks.h"
 #include "internal/UiFailures.h"
 #include "internal/WindowEvents.h"
 #include "internal/WindowManager.h"
@@ -66,12 +69,18 @@ void FreeWindow(const WindowPtr& window) {
     bool own = window->thread == GetCurrentThreadId();
     if (own)
         SendToWindow(window, WM_NCDESTROY, 0, 0);
+    HMENU menu;
     {
         std::lock_guard guard(UserLock());
+        menu = (window->style & WS_CHILD) ? nullptr : window->menu;
+        window->menu = nullptr;
         UnlinkWindowLocked(*window);
         RemoveWindowLocked(*window);
     }
     NotifyUser();
+    // A window's menu bar goes with it.
+    if (menu && IsMenu(menu))
+        DestroyMenu(menu);
 }
 
 HWND FirstActivatable(HWND except) {
@@ -163,6 +172,26 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         LinkWindowLocked(*window, parent, parent ? HWND_BOTTOM : HWND_TOP);
     }
 
+    CREATESTRUCTA cs{param,
+                     instance,
+                     menu,
+                     (style & WS_CHILD) ? parent : owner,
+                     static_cast<int>(window->rect.bottom - window->rect.top),
+                     static_cast<int>(window->rect.right - window->rect.left),
+                     static_cast<int>(window->rect.top),
+                     static_cast<int>(window->rect.left),
+                     static_cast<LONG>(style),
+                     windowName,
+                     className,
+                     exStyle};
+    // A computer-based-training hook sees the window before its first message, and may refuse it.
+    CBT_CREATEWNDA cbt{&cs, (style & WS_CHILD) ? HWND_BOTTOM : HWND_TOP};
+    if (CallHooks(WH_CBT, HCBT_CREATEWND, reinterpret_cast<WPARAM>(hwnd), reinterpret_cast<LPARAM>(&cbt))) {
+        std::lock_guard guard(UserLock());
+        UnlinkWindowLocked(*window);
+        RemoveWindowLocked(*window);
+        return nullptr;
+    }
     if (HasFrameForMinMax(window->style)) {
         MINMAXINFO info{};
         info.ptMinTrackSize = {GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
@@ -176,20 +205,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         r.bottom = r.top + std::clamp<LONG>(r.bottom - r.top, info.ptMinTrackSize.y,
                                             std::max(info.ptMinTrackSize.y, info.ptMaxTrackSize.y));
         window->normal = r;
+        cs.cx = static_cast<int>(r.right - r.left);
+        cs.cy = static_cast<int>(r.bottom - r.top);
     }
 
-    CREATESTRUCTA cs{param,
-                     instance,
-                     menu,
-                     (style & WS_CHILD) ? parent : owner,
-                     static_cast<int>(window->rect.bottom - window->rect.top),
-                     static_cast<int>(window->rect.right - window->rect.left),
-                     static_cast<int>(window->rect.top),
-                     static_cast<int>(window->rect.left),
-                     static_cast<LONG>(style),
-                     windowName,
-                     className,
-                     exStyle};
     if (!SendToWindow(window, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
         FreeWindow(window);
         return nullptr;
@@ -202,10 +221,9 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     SendToWindow(window, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&rect));
     {
         std::lock_guard guard(UserLock());
-        window->client = {rect.left - window->rect.left, rect.top - window->rect.top,
-                          rect.right - window->rect.left, rect.bottom - window->rect.top};
-        window->update = {0, 0, window->client.right - window->client.left,
-                          window->client.bottom - window->client.top};
+        window->client = {rect.left - window->rect.left, rect.top - window->rect.top, rect.right - window->rect.left,
+                          rect.bottom - window->rect.top};
+        window->update = {0, 0, window->client.right - window->client.left, window->client.bottom - window->client.top};
     }
     if (SendToWindow(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         DestroyWindow(hwnd);
@@ -241,6 +259,8 @@ BOOL DestroyWindow(HWND hwnd) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
+    if (CallHooks(WH_CBT, HCBT_DESTROYWND, reinterpret_cast<WPARAM>(hwnd), 0))
+        return FALSE;
     bool topLevel;
     bool wasActive;
     {
@@ -347,8 +367,10 @@ HWND GetAncestor(HWND hwnd, UINT flags) {
         return nullptr;
     std::lock_guard guard(UserLock());
     switch (flags) {
-    case GA_PARENT: return w->parent ? w->parent : DesktopWindowLocked();
-    case GA_ROOT: return RootOfLocked(*w);
+    case GA_PARENT:
+        return w->parent ? w->parent : DesktopWindowLocked();
+    case GA_ROOT:
+        return RootOfLocked(*w);
     case GA_ROOTOWNER: {
         WindowPtr root = FindWindowLocked(RootOfLocked(*w));
         while (root && root->owner) {
@@ -359,7 +381,8 @@ HWND GetAncestor(HWND hwnd, UINT flags) {
         }
         return root ? root->hwnd : nullptr;
     }
-    default: return nullptr;
+    default:
+        return nullptr;
     }
 }
 
@@ -384,11 +407,17 @@ HWND GetWindow(HWND hwnd, UINT command) {
     }
     auto it = std::find(siblings.begin(), siblings.end(), hwnd);
     switch (command) {
-    case GW_HWNDFIRST: return siblings.empty() ? nullptr : siblings.front();
-    case GW_HWNDLAST: return siblings.empty() ? nullptr : siblings.back();
-    case GW_HWNDNEXT: return (it == siblings.end() || it + 1 == siblings.end()) ? nullptr : *(it + 1);
-    case GW_HWNDPREV: return (it == siblings.end() || it == siblings.begin()) ? nullptr : *(it - 1);
-    default: SetLastError(ERROR_INVALID_PARAMETER); return nullptr;
+    case GW_HWNDFIRST:
+        return siblings.empty() ? nullptr : siblings.front();
+    case GW_HWNDLAST:
+        return siblings.empty() ? nullptr : siblings.back();
+    case GW_HWNDNEXT:
+        return (it == siblings.end() || it + 1 == siblings.end()) ? nullptr : *(it + 1);
+    case GW_HWNDPREV:
+        return (it == siblings.end() || it == siblings.begin()) ? nullptr : *(it - 1);
+    default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
     }
 }
 
@@ -406,7 +435,9 @@ HWND GetDesktopWindow() {
     return DesktopWindowLocked();
 }
 
-HWND GetLastActivePopup(HWND hwnd) { return IsWindow(hwnd) ? hwnd : nullptr; }
+HWND GetLastActivePopup(HWND hwnd) {
+    return IsWindow(hwnd) ? hwnd : nullptr;
+}
 
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param) {
     std::vector<HWND> list;
@@ -424,7 +455,9 @@ BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param) {
     return TRUE;
 }
 
-BOOL EnumWindows(WNDENUMPROC callback, LPARAM param) { return EnumChildWindows(nullptr, callback, param); }
+BOOL EnumWindows(WNDENUMPROC callback, LPARAM param) {
+    return EnumChildWindows(nullptr, callback, param);
+}
 
 BOOL EnumThreadWindows(DWORD threadId, WNDENUMPROC callback, LPARAM param) {
     std::vector<HWND> list;
@@ -510,13 +543,20 @@ LONG_PTR GetWindowLongPtrA(HWND hwnd, int index) {
         return 0;
     std::lock_guard guard(UserLock());
     switch (index) {
-    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
-    case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
-    case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->parent ? w->parent : w->owner);
-    case GWLP_ID: return w->id;
-    case GWL_STYLE: return static_cast<LONG_PTR>(w->style);
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(w->exStyle);
-    case GWLP_USERDATA: return w->userData;
+    case GWLP_WNDPROC:
+        return reinterpret_cast<LONG_PTR>(w->proc);
+    case GWLP_HINSTANCE:
+        return reinterpret_cast<LONG_PTR>(w->instance);
+    case GWLP_HWNDPARENT:
+        return reinterpret_cast<LONG_PTR>(w->parent ? w->parent : w->owner);
+    case GWLP_ID:
+        return w->id;
+    case GWL_STYLE:
+        return static_cast<LONG_PTR>(w->style);
+    case GWL_EXSTYLE:
+        return static_cast<LONG_PTR>(w->exStyle);
+    case GWLP_USERDATA:
+        return w->userData;
     default:
         if (index >= 0 && static_cast<size_t>(index) + sizeof(LONG_PTR) <= w->extra.size()) {
             LONG_PTR value;

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "NtClock.h"
+#include "WinGdiControl.h"
 
 namespace tdl::test {
 
@@ -36,6 +37,7 @@ void UiTest::SetUp() {
                       << request.caption << "\")";
     });
     m_windowsAtStart = win32::LiveWindowCount();
+    m_gdiObjectsAtStart = win32::GdiObjectCount();
 }
 
 void UiTest::TearDown() {
@@ -45,6 +47,7 @@ void UiTest::TearDown() {
     for (HWND hwnd : left)
         if (IsWindow(hwnd) && GetAncestor(hwnd, GA_ROOT) == hwnd)
             DestroyWindow(hwnd);
+    EXPECT_EQ(win32::GdiObjectCount(), m_gdiObjectsAtStart) << "GDI objects leaked";
     EXPECT_EQ(win32::PendingModalScripts(), 0u) << "modal answers queued but never asked for";
     win32::SetModalFailureHandler({});
     win32::SetModalStrict(false);

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "windows.h"
 #include "WinUiControl.h"
+#include "windows.h"
 
 namespace tdl::test {
 
 // The virtual clock; a strict modal service (an unexpected request fails the test, and so does a script left
 // unused at the end); no injected failures. At its end no window is left open (any left is reported and
-// destroyed).
+// destroyed) and the count of GDI objects is back where it was.
 class UiTest : public testing::Test {
 protected:
     void SetUp() override;
@@ -25,10 +25,11 @@ protected:
 
 private:
     size_t m_windowsAtStart = 0;
+    size_t m_gdiObjectsAtStart = 0;
 };
 
 // A window whose messages are recorded in order; `handler` answers the ones it wants (std::nullopt: the
-// default procedure answers).
+// default procedure answers). Make and destroy it on one thread: only that thread may destroy its window.
 class TestWindow {
 public:
     using Handler = std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)>;

@@ -4,17 +4,19 @@
 
 namespace win32::internal {
 
-Canvas::Canvas(int width, int height, bool mono) : mono_(mono) { Reset(width, height); }
+Canvas::Canvas(int width, int height, bool mono) : mono_(mono) {
+    Reset(width, height);
+}
 
-Canvas::~Canvas() { cairo_surface_destroy(surface_); }
+Canvas::~Canvas() {
+    cairo_surface_destroy(surface_);
+}
 
 void Canvas::Allocate(int width, int height) {
     if (surface_)
         cairo_surface_destroy(surface_);
-    // Larger images are beyond what cairo draws into; no window or bitmap of the program comes near it.
-    constexpr int kLargest = 16384;
-    width_ = std::clamp(width, 1, kLargest);
-    height_ = std::clamp(height, 1, kLargest);
+    width_ = std::clamp(width, 1, kLargestCanvas);
+    height_ = std::clamp(height, 1, kLargestCanvas);
     surface_ = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width_, height_);
     data_ = cairo_image_surface_get_data(surface_);
     stride_ = cairo_image_surface_get_stride(surface_);

@@ -13,13 +13,17 @@
 
 namespace win32::internal {
 
+// Larger images are beyond what cairo draws into; no window or bitmap of the program comes near it.
+constexpr int kLargestCanvas = 16384;
 constexpr uint32_t kBlackPixel = 0x000000;
 constexpr uint32_t kWhitePixel = 0xFFFFFF;
 
 inline uint32_t PixelOf(COLORREF color) {
     return (GetRValue(color) << 16) | (GetGValue(color) << 8) | GetBValue(color);
 }
-inline COLORREF ColorOf(uint32_t pixel) { return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF); }
+inline COLORREF ColorOf(uint32_t pixel) {
+    return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+}
 // The nearer of black and white, by brightness: what a colour becomes on a monochrome canvas.
 inline uint32_t MonoPixel(uint32_t pixel) {
     uint32_t r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;

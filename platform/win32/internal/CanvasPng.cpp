@@ -56,6 +56,10 @@ std::shared_ptr<Canvas> ReadCanvasPng(const unsigned char* data, size_t size, st
     int width = cairo_image_surface_get_width(image);
     int height = cairo_image_surface_get_height(image);
     cairo_format_t format = cairo_image_surface_get_format(image);
+    if (width > kLargestCanvas || height > kLargestCanvas) {
+        cairo_surface_destroy(image);
+        return nullptr;
+    }
     auto canvas = std::make_shared<Canvas>(width, height, false);
     if (alpha)
         alpha->assign(static_cast<size_t>(width) * height, 1);
@@ -74,7 +78,8 @@ std::shared_ptr<Canvas> ReadCanvasPng(const unsigned char* data, size_t size, st
                 if (alpha)
                     (*alpha)[static_cast<size_t>(y) * width + x] = a >= 128 ? 1 : 0;
                 if (a != 0 && a != 255) {
-                    uint32_t r = ((p >> 16) & 0xFF) * 255 / a, g = ((p >> 8) & 0xFF) * 255 / a, b = (p & 0xFF) * 255 / a;
+                    uint32_t r = ((p >> 16) & 0xFF) * 255 / a, g = ((p >> 8) & 0xFF) * 255 / a,
+                             b = (p & 0xFF) * 255 / a;
                     p = (std::min(r, 255u) << 16) | (std::min(g, 255u) << 8) | std::min(b, 255u);
                 }
             }

@@ -18,9 +18,13 @@ void DeviceContext::Retarget(std::shared_ptr<Canvas> canvas) {
     visibleValid_ = false;
 }
 
+LONG ClampCoordinate(long long value) {
+    return static_cast<LONG>(std::clamp<long long>(value, -kCoordinateLimit, kCoordinateLimit));
+}
+
 POINT DeviceContext::ToCanvas(int x, int y) const {
-    return POINT{x - state.windowOrg.x + state.viewportOrg.x + origin_.x,
-                 y - state.windowOrg.y + state.viewportOrg.y + origin_.y};
+    return POINT{ClampCoordinate(static_cast<long long>(x) - state.windowOrg.x + state.viewportOrg.x + origin_.x),
+                 ClampCoordinate(static_cast<long long>(y) - state.windowOrg.y + state.viewportOrg.y + origin_.y)};
 }
 
 RECT DeviceContext::ToCanvas(const RECT& rect) const {
@@ -30,8 +34,8 @@ RECT DeviceContext::ToCanvas(const RECT& rect) const {
 }
 
 POINT DeviceContext::FromCanvas(int x, int y) const {
-    return POINT{x + state.windowOrg.x - state.viewportOrg.x - origin_.x,
-                 y + state.windowOrg.y - state.viewportOrg.y - origin_.y};
+    return POINT{ClampCoordinate(static_cast<long long>(x) + state.windowOrg.x - state.viewportOrg.x - origin_.x),
+                 ClampCoordinate(static_cast<long long>(y) + state.windowOrg.y - state.viewportOrg.y - origin_.y)};
 }
 
 RECT DeviceContext::DeviceBounds() const {
@@ -40,6 +44,11 @@ RECT DeviceContext::DeviceBounds() const {
 }
 
 const Region& DeviceContext::Visible() {
+    // A window's surface may have been resized since: the region is only good for the size it was made for.
+    if (visibleSize_.cx != canvas_->Width() || visibleSize_.cy != canvas_->Height()) {
+        visibleValid_ = false;
+        visibleSize_ = SIZE{canvas_->Width(), canvas_->Height()};
+    }
     if (!visibleValid_) {
         visible_ = Region(RECT{0, 0, canvas_->Width(), canvas_->Height()});
         visible_.Intersect(bounds_);

@@ -16,6 +16,11 @@ namespace win32::internal {
 
 enum class DcKind { Window, Memory, Printer, Display };
 
+// Coordinates are kept within 27 bits, as the platform's drawing does, so no sum of coordinates and extents
+// overflows.
+constexpr long long kCoordinateLimit = (1 << 27) - 1;
+LONG ClampCoordinate(long long value);
+
 struct DcState {
     HGDIOBJ penHandle = nullptr;
     std::shared_ptr<Pen> pen;
@@ -67,7 +72,8 @@ public:
     POINT FromCanvas(int x, int y) const;
     // Device coordinates (what clip regions use) to canvas coordinates: the DC's origin.
     POINT Origin() const { return origin_; }
-    // The part of the canvas drawing may touch: bounds, clip region and canvas size, in canvas coordinates.
+    // The part of the canvas drawing may touch: bounds, clip region and canvas size, in canvas coordinates. Ask
+    // for it with the canvas lock held, so the canvas keeps the size it was made for.
     const Region& Visible();
     void ClipChanged() { visibleValid_ = false; }
     // Device-coordinate box of where the DC can draw before any clip region: what a new clip starts from.
@@ -83,6 +89,7 @@ private:
     POINT origin_;
     RECT bounds_;
     Region visible_;
+    SIZE visibleSize_{0, 0};
     bool visibleValid_ = false;
 };
 

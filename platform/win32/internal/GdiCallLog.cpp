@@ -49,7 +49,9 @@ bool internal::DcCreationFails() {
     return true;
 }
 
-size_t GdiObjectCount() { return internal::CountedGdiObjects(); }
+size_t GdiObjectCount() {
+    return internal::CountedGdiObjects();
+}
 
 void StartGdiCallLog(HWND hwnd) {
     CallLog& log = Log();
@@ -81,6 +83,8 @@ std::string FontFamilyFor(const LOGFONTA& font) {
     return internal::WantsMonospace(font) ? internal::kMonoFamily : internal::kSansFamily;
 }
 
-std::vector<std::string> LoadedFontFiles() { return internal::FontFiles(); }
+std::vector<std::string> LoadedFontFiles() {
+    return internal::FontFiles();
+}
 
 } // namespace win32

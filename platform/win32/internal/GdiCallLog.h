@@ -7,8 +7,7 @@
 
 namespace win32::internal {
 
-void LogGdiCall(const DeviceContext& dc, const char* kind, const RECT& rect, DWORD rop = 0,
-                std::string_view text = {});
+void LogGdiCall(const DeviceContext& dc, const char* kind, const RECT& rect, DWORD rop = 0, std::string_view text = {});
 // True when an injected failure takes this DC creation (last error ERROR_NOT_ENOUGH_MEMORY is set).
 bool DcCreationFails();
 

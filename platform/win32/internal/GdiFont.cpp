@@ -1,6 +1,7 @@
 #include "GdiFont.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <pango/pangocairo.h>
 #include <strings.h>
@@ -12,10 +13,10 @@ namespace win32::internal {
 namespace {
 
 // The characters 0x80 to 0x9F of Windows-1252 (0 where the code page has none).
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -31,13 +32,26 @@ void AppendUtf8(std::string& out, char32_t c) {
 }
 
 // The em size for lfHeight: negative is the em itself, positive the cell (ascent and descent), which DejaVu
-// makes 2384/2048 of the em.
+// makes about 2384/2048 of the em (Font's constructor settles it on the hinted cell).
 double EmPixels(LONG height) {
+    // Far larger than any text of the program, and small enough for a glyph cache.
+    constexpr double kLargestEm = 1000;
     if (height == 0)
         return kDefaultFontEm;
     if (height < 0)
-        return -static_cast<double>(height);
-    return std::max(1.0, height * 2048.0 / 2384.0);
+        return std::min(kLargestEm, -static_cast<double>(height));
+    return std::clamp(std::round(height * 2048.0 / 2384.0), 1.0, kLargestEm);
+}
+
+// The height of a line of the described face at its size, as layouts measure it.
+int CellHeight(const PangoFontDescription* description) {
+    PangoLayout* layout = pango_layout_new(ThreadTextContext());
+    pango_layout_set_font_description(layout, description);
+    pango_layout_set_text(layout, "X", 1);
+    PangoRectangle logical;
+    pango_layout_get_pixel_extents(layout, nullptr, &logical);
+    g_object_unref(layout);
+    return logical.height;
 }
 
 } // namespace
@@ -76,15 +90,27 @@ Font::Font(const LOGFONTA& logFont) : logFont_(logFont), mono_(WantsMonospace(lo
     logFont_.lfFaceName[LF_FACESIZE - 1] = '\0';
     description_ = pango_font_description_new();
     pango_font_description_set_family_static(description_, Family());
-    pango_font_description_set_absolute_size(description_, EmPixels(logFont.lfHeight) * PANGO_SCALE);
-    pango_font_description_set_weight(description_, logFont.lfWeight >= FW_SEMIBOLD ? PANGO_WEIGHT_BOLD
-                                                                                    : PANGO_WEIGHT_NORMAL);
+    em_ = EmPixels(logFont.lfHeight);
+    pango_font_description_set_absolute_size(description_, em_ * PANGO_SCALE);
+    pango_font_description_set_weight(description_,
+                                      logFont.lfWeight >= FW_SEMIBOLD ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     pango_font_description_set_style(description_, logFont.lfItalic ? PANGO_STYLE_OBLIQUE : PANGO_STYLE_NORMAL);
+    if (logFont.lfHeight > 0) {
+        // A cell height asks for the largest em whose hinted cell is no taller.
+        while (em_ > 1 && CellHeight(description_) > logFont.lfHeight) {
+            em_ -= 1;
+            pango_font_description_set_absolute_size(description_, em_ * PANGO_SCALE);
+        }
+    }
 }
 
-Font::~Font() { pango_font_description_free(description_); }
+Font::~Font() {
+    pango_font_description_free(description_);
+}
 
-const char* Font::Family() const { return mono_ ? kMonoFamily : kSansFamily; }
+const char* Font::Family() const {
+    return mono_ ? kMonoFamily : kSansFamily;
+}
 
 const TEXTMETRICA& Font::Metrics() const {
     std::call_once(measured_, [this] {
@@ -94,7 +120,7 @@ const TEXTMETRICA& Font::Metrics() const {
         m.tmHeight = size.cy;
         m.tmAscent = cell.Baseline();
         m.tmDescent = m.tmHeight - m.tmAscent;
-        m.tmInternalLeading = std::max<LONG>(0, m.tmHeight - static_cast<LONG>(EmPixels(logFont_.lfHeight) + 0.5));
+        m.tmInternalLeading = std::max<LONG>(0, m.tmHeight - static_cast<LONG>(em_ + 0.5));
         m.tmExternalLeading = 0;
         // The average as dialog units reckon it: the 52 letters' extent over 52, rounded.
         TextLayout letters(*this, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
@@ -112,8 +138,8 @@ const TEXTMETRICA& Font::Metrics() const {
         m.tmItalic = logFont_.lfItalic ? 1 : 0;
         m.tmUnderlined = logFont_.lfUnderline ? 1 : 0;
         m.tmStruckOut = logFont_.lfStrikeOut ? 1 : 0;
-        m.tmPitchAndFamily = static_cast<BYTE>((mono_ ? FF_MODERN : FF_SWISS | TMPF_FIXED_PITCH) | TMPF_TRUETYPE |
-                                               TMPF_VECTOR);
+        m.tmPitchAndFamily =
+            static_cast<BYTE>((mono_ ? FF_MODERN : FF_SWISS | TMPF_FIXED_PITCH) | TMPF_TRUETYPE | TMPF_VECTOR);
         m.tmCharSet = ANSI_CHARSET;
     });
     return metrics_;
@@ -144,7 +170,9 @@ SIZE TextLayout::Extent() const {
     return SIZE{logical.width, logical.height};
 }
 
-int TextLayout::Baseline() const { return PANGO_PIXELS(pango_layout_get_baseline(layout_)); }
+int TextLayout::Baseline() const {
+    return PANGO_PIXELS(pango_layout_get_baseline(layout_));
+}
 
 void TextLayout::UnderlineCharacter(size_t index) {
     if (index >= Length())

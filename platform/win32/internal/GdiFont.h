@@ -32,6 +32,7 @@ public:
 private:
     LOGFONTA logFont_;
     bool mono_;
+    double em_; // pixels
     PangoFontDescription* description_;
     mutable std::once_flag measured_;
     mutable TEXTMETRICA metrics_{};

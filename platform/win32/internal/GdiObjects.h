@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "Canvas.h"
 #include "Region.h"
@@ -11,7 +12,7 @@
 
 namespace win32::internal {
 
-enum class GdiKind { Pen, Brush, Font, Bitmap, Region, DC, Palette };
+enum class GdiKind { Pen, Brush, Font, Bitmap, Region, DC, Palette, Icon };
 
 class GdiObject {
 public:
@@ -21,8 +22,7 @@ public:
 
 HGDIOBJ InsertGdiObject(std::shared_ptr<GdiObject> object, bool stock = false);
 std::shared_ptr<GdiObject> LookupGdiObject(HGDIOBJ handle);
-template <class T>
-std::shared_ptr<T> LookupGdi(HGDIOBJ handle) {
+template <class T> std::shared_ptr<T> LookupGdi(HGDIOBJ handle) {
     return std::dynamic_pointer_cast<T>(LookupGdiObject(handle));
 }
 bool IsStockObject(HGDIOBJ handle);
@@ -44,8 +44,8 @@ struct Brush : GdiObject {
     UINT style = 0; // BS_SOLID, BS_NULL, BS_HATCHED, BS_PATTERN
     COLORREF color = 0;
     int hatch = 0;
-    bool dcBrush = false;               // DC_BRUSH: the DC's brush colour
-    std::shared_ptr<Canvas> pattern;    // BS_PATTERN: a copy of the bitmap
+    bool dcBrush = false;            // DC_BRUSH: the DC's brush colour
+    std::shared_ptr<Canvas> pattern; // BS_PATTERN: a copy of the bitmap
 };
 
 struct Bitmap : GdiObject {
@@ -57,6 +57,15 @@ struct Bitmap : GdiObject {
 struct RegionObject : GdiObject {
     GdiKind Kind() const override { return GdiKind::Region; }
     Region region;
+};
+
+// An icon: its colour image and which of its pixels are opaque (the mask's 0 bits). Counted with the GDI objects
+// so a test sees an icon never destroyed; shared ones (LoadIcon) are stock.
+struct Icon : GdiObject {
+    GdiKind Kind() const override { return GdiKind::Icon; }
+    std::shared_ptr<Canvas> color;
+    std::vector<uint8_t> opaque; // row by row, 1 where the icon covers what lies below
+    bool Opaque(int x, int y) const { return opaque[static_cast<size_t>(y) * color->Width() + x] != 0; }
 };
 
 struct Palette : GdiObject {

@@ -49,20 +49,26 @@ void Report(const ModalRequest& request, const char* why) {
         handler(request);
         return;
     }
-    std::fprintf(stderr, "%s %s \"%s\" (\"%s\") on thread %u\n", why, ModalKindName(request.kind),
-                 request.text.c_str(), request.caption.c_str(), static_cast<unsigned>(request.thread));
+    std::fprintf(stderr, "%s %s \"%s\" (\"%s\") on thread %u\n", why, ModalKindName(request.kind), request.text.c_str(),
+                 request.caption.c_str(), static_cast<unsigned>(request.thread));
 }
 
 } // namespace
 
 const char* ModalKindName(ModalKind kind) {
     switch (kind) {
-    case ModalKind::MessageBox: return "message box";
-    case ModalKind::Dialog: return "dialog";
-    case ModalKind::PopupMenu: return "pop-up menu";
-    case ModalKind::File: return "file dialog";
-    case ModalKind::Font: return "font dialog";
-    case ModalKind::PrintSetup: return "print setup dialog";
+    case ModalKind::MessageBox:
+        return "message box";
+    case ModalKind::Dialog:
+        return "dialog";
+    case ModalKind::PopupMenu:
+        return "pop-up menu";
+    case ModalKind::File:
+        return "file dialog";
+    case ModalKind::Font:
+        return "font dialog";
+    case ModalKind::PrintSetup:
+        return "print setup dialog";
     }
     return "modal request";
 }

@@ -37,9 +37,11 @@ NonClientLayout LayoutOfLocked(const Window& w) {
         layout.menu = {frame.left, top, width - frame.right, top + GetSystemMetrics(SM_CYMENU)};
     }
     if (w.style & WS_VSCROLL)
-        layout.vscroll = {w.client.right, w.client.top, w.client.right + GetSystemMetrics(SM_CXVSCROLL), w.client.bottom};
+        layout.vscroll = {w.client.right, w.client.top, w.client.right + GetSystemMetrics(SM_CXVSCROLL),
+                          w.client.bottom};
     if (w.style & WS_HSCROLL)
-        layout.hscroll = {w.client.left, w.client.bottom, w.client.right, w.client.bottom + GetSystemMetrics(SM_CYHSCROLL)};
+        layout.hscroll = {w.client.left, w.client.bottom, w.client.right,
+                          w.client.bottom + GetSystemMetrics(SM_CYHSCROLL)};
     return layout;
 }
 

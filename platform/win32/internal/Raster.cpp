@@ -132,22 +132,54 @@ bool RopUsesPattern(DWORD rop) {
 uint32_t Rop2(uint32_t pen, uint32_t d, int mode) {
     uint32_t r;
     switch (mode) {
-    case R2_BLACK: r = 0; break;
-    case R2_NOTMERGEPEN: r = ~(pen | d); break;
-    case R2_MASKNOTPEN: r = ~pen & d; break;
-    case R2_NOTCOPYPEN: r = ~pen; break;
-    case R2_MASKPENNOT: r = pen & ~d; break;
-    case R2_NOT: r = ~d; break;
-    case R2_XORPEN: r = pen ^ d; break;
-    case R2_NOTMASKPEN: r = ~(pen & d); break;
-    case R2_MASKPEN: r = pen & d; break;
-    case R2_NOTXORPEN: r = ~(pen ^ d); break;
-    case R2_NOP: r = d; break;
-    case R2_MERGENOTPEN: r = ~pen | d; break;
-    case R2_MERGEPENNOT: r = pen | ~d; break;
-    case R2_MERGEPEN: r = pen | d; break;
-    case R2_WHITE: r = 0xFFFFFF; break;
-    default: r = pen; break;
+    case R2_BLACK:
+        r = 0;
+        break;
+    case R2_NOTMERGEPEN:
+        r = ~(pen | d);
+        break;
+    case R2_MASKNOTPEN:
+        r = ~pen & d;
+        break;
+    case R2_NOTCOPYPEN:
+        r = ~pen;
+        break;
+    case R2_MASKPENNOT:
+        r = pen & ~d;
+        break;
+    case R2_NOT:
+        r = ~d;
+        break;
+    case R2_XORPEN:
+        r = pen ^ d;
+        break;
+    case R2_NOTMASKPEN:
+        r = ~(pen & d);
+        break;
+    case R2_MASKPEN:
+        r = pen & d;
+        break;
+    case R2_NOTXORPEN:
+        r = ~(pen ^ d);
+        break;
+    case R2_NOP:
+        r = d;
+        break;
+    case R2_MERGENOTPEN:
+        r = ~pen | d;
+        break;
+    case R2_MERGEPENNOT:
+        r = pen | ~d;
+        break;
+    case R2_MERGEPEN:
+        r = pen | d;
+        break;
+    case R2_WHITE:
+        r = 0xFFFFFF;
+        break;
+    default:
+        r = pen;
+        break;
     }
     return r & 0xFFFFFF;
 }
@@ -238,31 +270,52 @@ void DrawPenLine(DeviceContext& dc, POINT a, POINT b, PenStyleState& style) {
     uint32_t gap = PixelOf(dc.state.bkColor);
     const DashPattern* pattern = pen->width <= 1 ? PatternOf(pen->Style()) : nullptr;
     int half = pen->width > 1 ? pen->width / 2 : 0;
-    int dx = std::abs(b.x - a.x), sx = a.x < b.x ? 1 : -1;
-    int dy = -std::abs(b.y - a.y), sy = a.y < b.y ? 1 : -1;
-    int err = dx + dy;
-    int x = a.x, y = a.y;
-    while (x != b.x || y != b.y) {
+    // Steps along the major axis; the minor axis moves by the rounded share of each step.
+    bool xMajor = std::abs(b.x - a.x) >= std::abs(b.y - a.y);
+    long long major = xMajor ? b.x - a.x : b.y - a.y;
+    long long minor = xMajor ? b.y - a.y : b.x - a.x;
+    long long steps = std::llabs(major);
+    int majorStep = major < 0 ? -1 : 1;
+    int minorSign = minor < 0 ? -1 : 1;
+    long long minorAbs = std::llabs(minor);
+    // Only the steps that can reach the visible box are walked; the dash pattern counts them all.
+    RECT visible = dc.Visible().Box();
+    int reach = pen->width + 1;
+    double first = 0, last = static_cast<double>(steps);
+    auto limit = [&](double from, double perStep, double lo, double hi) {
+        // from + t * perStep within [lo, hi], with a margin for rounding
+        if (perStep == 0) {
+            if (from < lo || from > hi)
+                last = -1;
+            return;
+        }
+        double t0 = (lo - from) / perStep, t1 = (hi - from) / perStep;
+        first = std::max(first, std::min(t0, t1) - 2);
+        last = std::min(last, std::max(t0, t1) + 2);
+    };
+    double lowX = visible.left - reach, highX = visible.right + reach;
+    double lowY = visible.top - reach, highY = visible.bottom + reach;
+    double minorPerStep = steps ? static_cast<double>(minorSign * minorAbs) / static_cast<double>(steps) : 0;
+    limit(xMajor ? a.x : a.y, majorStep, xMajor ? lowX : lowY, xMajor ? highX : highY);
+    limit(xMajor ? a.y : a.x, minorPerStep, xMajor ? lowY : lowX, xMajor ? highY : highX);
+    long long begin = static_cast<long long>(std::max(0.0, std::ceil(first)));
+    long long end = static_cast<long long>(std::min(static_cast<double>(steps), std::floor(last) + 1));
+    for (long long t = begin; t < end; ++t) {
+        long long offset = steps ? (2 * t * minorAbs + steps) / (2 * steps) * minorSign : 0;
+        int x = static_cast<int>(xMajor ? a.x + t * majorStep : a.x + offset);
+        int y = static_cast<int>(xMajor ? a.y + offset : a.y + t * majorStep);
+        int position = style.position + static_cast<int>(t);
         if (half > 0) {
             for (int py = y - half; py < y - half + pen->width; ++py)
                 for (int px = x - half; px < x - half + pen->width; ++px)
                     PlotPen(dc, px, py, color);
-        } else if (!pattern || DashOn(*pattern, style.position)) {
+        } else if (!pattern || DashOn(*pattern, position)) {
             PlotPen(dc, x, y, color);
         } else if (dc.state.bkMode == OPAQUE) {
             PlotPen(dc, x, y, gap);
         }
-        ++style.position;
-        int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y += sy;
-        }
     }
+    style.position += static_cast<int>(steps);
 }
 
 void FillPolygon(DeviceContext& dc, const POINT* points, int count) {
@@ -274,6 +327,10 @@ void FillPolygon(DeviceContext& dc, const POINT* points, int count) {
         top = std::min<int>(top, points[i].y);
         bottom = std::max<int>(bottom, points[i].y);
     }
+    // Only rows the DC can draw on.
+    RECT visible = dc.Visible().Box();
+    top = std::max<int>(top, visible.top);
+    bottom = std::min<int>(bottom, visible.bottom);
     Region area;
     std::vector<double> crossings;
     for (int y = top; y < bottom; ++y) {

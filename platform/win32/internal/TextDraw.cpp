@@ -10,12 +10,11 @@ void DrawLayout(DeviceContext& dc, const TextLayout& layout, POINT at, const REC
     Canvas& canvas = dc.Target();
     PangoRectangle ink, logical;
     pango_layout_get_pixel_extents(layout.Get(), &ink, &logical);
-    RECT box{at.x + logical.x, at.y + logical.y, at.x + logical.x + logical.width,
-             at.y + logical.y + logical.height};
+    RECT box{at.x + logical.x, at.y + logical.y, at.x + logical.x + logical.width, at.y + logical.y + logical.height};
+    PixelScope scope(canvas);
     Region area = dc.Visible();
     if (clip)
         area.Intersect(*clip);
-    PixelScope scope(canvas);
     if (opaque) {
         Brush background;
         background.style = BS_SOLID;
@@ -38,8 +37,8 @@ void DrawLayout(DeviceContext& dc, const TextLayout& layout, POINT at, const REC
     if (canvas.Mono()) {
         // Antialiased edges would leave grey on a canvas that holds only black and white.
         canvas.BeginPixels();
-        Region inked(RECT{at.x + ink.x - 1, at.y + ink.y - 1, at.x + ink.x + ink.width + 1,
-                          at.y + ink.y + ink.height + 1});
+        Region inked(
+            RECT{at.x + ink.x - 1, at.y + ink.y - 1, at.x + ink.x + ink.width + 1, at.y + ink.y + ink.height + 1});
         inked.Intersect(area);
         for (const RECT& r : inked.Rects())
             for (int y = r.top; y < r.bottom; ++y)

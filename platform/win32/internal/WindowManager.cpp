@@ -46,7 +46,9 @@ struct QueueHolder {
 };
 thread_local QueueHolder t_queue;
 
-QueueHolder::~QueueHolder() { Release(); }
+QueueHolder::~QueueHolder() {
+    Release();
+}
 
 void QueueHolder::Release() {
     if (!queue)
@@ -78,8 +80,12 @@ void QueueHolder::Release() {
 
 } // namespace
 
-std::mutex& UserLock() { return DispatchLock(); }
-void NotifyUser() { DispatchChanged().notify_all(); }
+std::mutex& UserLock() {
+    return DispatchLock();
+}
+void NotifyUser() {
+    DispatchChanged().notify_all();
+}
 
 WindowPtr FindWindowLocked(HWND hwnd) {
     if (!hwnd)
@@ -157,9 +163,13 @@ std::vector<WindowPtr> AllWindowsLocked() {
     return windows;
 }
 
-std::vector<HWND> TopLevelWindowsLocked() { return State().topLevel; }
+std::vector<HWND> TopLevelWindowsLocked() {
+    return State().topLevel;
+}
 
-size_t WindowCountLocked() { return State().live; }
+size_t WindowCountLocked() {
+    return State().live;
+}
 
 HWND DesktopWindowLocked() {
     auto& s = State();
@@ -179,7 +189,9 @@ HWND DesktopWindowLocked() {
     return s.desktop->hwnd;
 }
 
-void EndThreadQueue() { t_queue.Release(); }
+void EndThreadQueue() {
+    t_queue.Release();
+}
 
 std::shared_ptr<ThreadQueue> CurrentQueue() {
     if (t_queue.queue)
@@ -200,7 +212,9 @@ std::shared_ptr<ThreadQueue> QueueOfThreadLocked(DWORD thread) {
     return it == queues.end() ? nullptr : it->second;
 }
 
-WindowPtr ParentOfLocked(const Window& window) { return FindWindowLocked(window.parent); }
+WindowPtr ParentOfLocked(const Window& window) {
+    return FindWindowLocked(window.parent);
+}
 
 void UnlinkWindowLocked(Window& window) {
     std::vector<HWND>* list = &State().topLevel;

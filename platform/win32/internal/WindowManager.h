@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -57,8 +58,8 @@ struct Window {
     DWORD style = 0;
     DWORD exStyle = 0;
     std::string text;
-    HWND parent = nullptr; // a child's parent
-    HWND owner = nullptr;  // a top-level window's owner
+    HWND parent = nullptr;      // a child's parent
+    HWND owner = nullptr;       // a top-level window's owner
     std::vector<HWND> children; // topmost first
     WNDPROC proc = nullptr;
     LONG_PTR userData = 0;
@@ -69,6 +70,7 @@ struct Window {
     RECT client{};        // the client area in window coordinates (origin: the window's top-left corner)
     RECT normal{};        // the restored rectangle of a minimized or maximized window
     std::vector<BYTE> extra;
+    std::map<std::string, HANDLE> props;
     ScrollBar scroll[2];
 
     // What is left to paint: the update rectangle (client coordinates; empty: nothing), the background, the
@@ -77,13 +79,14 @@ struct Window {
     bool erase = false;
     bool frame = false;
     bool internalPaint = false;
-    bool redraw = true;       // WM_SETREDRAW
+    bool redraw = true; // WM_SETREDRAW
     std::shared_ptr<WindowSurface> surface;
 
     bool created = false;     // WM_CREATE returned
     bool destroying = false;  // DestroyWindow has begun
     bool trackLeave = false;  // TrackMouseEvent(TME_LEAVE)
     int paintsInProgress = 0; // BeginPaint..EndPaint
+    unsigned paints = 0;      // BeginPaint calls so far
 };
 
 using WindowPtr = std::shared_ptr<Window>;
@@ -153,7 +156,7 @@ WindowPtr ParentOfLocked(const Window& window);
 void LinkWindowLocked(Window& window, HWND parent, HWND insertAfter);
 void UnlinkWindowLocked(Window& window);
 HWND RootOfLocked(const Window& window);
-bool IsVisibleLocked(const Window& window); // WS_VISIBLE up to the top
+bool IsVisibleLocked(const Window& window);     // WS_VISIBLE up to the top
 POINT ClientOriginLocked(const Window& window); // on the screen
 RECT WindowRectOnScreenLocked(const Window& window);
 std::vector<HWND> DescendantsLocked(const Window& window); // children first, depth first
@@ -167,8 +170,8 @@ LRESULT SendToWindow(const WindowPtr& window, UINT message, WPARAM wParam, LPARA
 bool DeliverSentMessages(ThreadQueue& queue);
 
 // Messages the manager sends itself across threads.
-constexpr UINT kUpdateNowMessage = 0x0396;     // RedrawWindow(RDW_UPDATENOW | RDW_ALLCHILDREN)
-constexpr UINT kRunOnThreadMessage = 0x0397;   // lParam: a std::function<void()>* run on the owner thread
+constexpr UINT kUpdateNowMessage = 0x0396;   // RedrawWindow(RDW_UPDATENOW | RDW_ALLCHILDREN)
+constexpr UINT kRunOnThreadMessage = 0x0397; // lParam: a std::function<void()>* run on the owner thread
 
 // The non-client insets of a style: what DefWindowProc's WM_NCCALCSIZE and AdjustWindowRectEx take away.
 RECT NonClientInsets(DWORD style, DWORD exStyle, bool menu, bool vscroll, bool hscroll);
@@ -191,6 +194,8 @@ LONGLONG NextTimerDueLocked(DWORD thread); // LLONG_MAX: none
 bool TimerExistsLocked(HWND hwnd, UINT_PTR id, TIMERPROC proc);
 void KillWindowTimersLocked(HWND hwnd);
 void KillThreadTimersLocked(DWORD thread);
+// The window's image, made at its size when first needed (WinPaint.cpp).
+std::shared_ptr<WindowSurface> SurfaceOfLocked(Window& window);
 // Input (WinInput.cpp): what taking an input message changes (key state); the mouse position.
 void TookInputLocked(ThreadQueue& queue, const MSG& msg);
 POINT CursorPosLocked();

@@ -25,9 +25,13 @@ void ResizeWindowSurface(WindowSurface& surface, int width, int height) {
     surface.Reset(width, height);
 }
 
-SIZE WindowSurfaceSize(const WindowSurface& surface) { return SIZE{surface.Width(), surface.Height()}; }
+SIZE WindowSurfaceSize(const WindowSurface& surface) {
+    return SIZE{surface.Width(), surface.Height()};
+}
 
-std::mutex& WindowSurfaceLock(WindowSurface& surface) { return surface.Lock(); }
+std::mutex& WindowSurfaceLock(WindowSurface& surface) {
+    return surface.Lock();
+}
 
 HDC CreateSurfaceDC(std::shared_ptr<WindowSurface> surface, HWND hwnd, POINT origin, const RECT& clip) {
     if (!surface || DcCreationFails())

@@ -18,7 +18,9 @@ std::shared_ptr<WindowSurface> CreateWindowSurface(int width, int height);
 // New size; the contents are cleared (the window manager repaints a resized window whole).
 void ResizeWindowSurface(WindowSurface& surface, int width, int height);
 SIZE WindowSurfaceSize(const WindowSurface& surface);
-// Held while a thread paints into the surface or reads it, so any thread may take a picture.
+// Held while a thread paints into the surface or reads it, so any thread may take a picture. Every drawing call
+// on a DC of the surface takes it for the length of the call, and the calls below take it too: hold it only
+// around reads of your own, never while drawing through a DC or calling them.
 std::mutex& WindowSurfaceLock(WindowSurface& surface);
 
 // A device context that draws into `surface`: logical (0, 0) lies at `origin` in surface coordinates, and

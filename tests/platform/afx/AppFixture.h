@@ -20,7 +20,7 @@
 namespace afx_test {
 
 class AppFixture : public ::testing::Test {
-protected:
+public:
     void SetUp() override {
         nt::registry::Reset();
         m_dir =

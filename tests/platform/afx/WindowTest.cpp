@@ -1,6 +1,7 @@
 // Framework windows over the window system: objects attached at creation (also to windows of other classes),
 // self-deleting objects, reflection of notifications, messages to descendants, centring, and message boxes
 // with the application's name.
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,15 @@ public:
         return m_bTakeClick;
     }
     void OnReflectedCommand() { g_log.push_back("control command"); }
+    HBRUSH CtlColor(CDC*, UINT nCtlColor) {
+        g_log.push_back("control colour " + std::to_string(nCtlColor));
+        return m_bTakeClick ? m_hbr : nullptr;
+    }
+    LRESULT OnReflectedDrawItem(WPARAM, LPARAM) {
+        g_log.push_back("control draw");
+        return TRUE;
+    }
+    HBRUSH m_hbr = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
 
     DECLARE_MESSAGE_MAP()
 };
@@ -56,12 +66,24 @@ BEGIN_MESSAGE_MAP(CSpyControl, CWnd)
 ON_WM_CREATE()
 ON_NOTIFY_REFLECT_EX(kClick, &CSpyControl::OnReflectedClick)
 ON_CONTROL_REFLECT(7, &CSpyControl::OnReflectedCommand)
+ON_WM_CTLCOLOR_REFLECT()
+ON_MESSAGE(WM_DRAWITEM + WM_REFLECT_BASE, &CSpyControl::OnReflectedDrawItem)
 END_MESSAGE_MAP()
+
+UINT g_logListViewMessage = 0; // registered only after the map exists, as the record list does
 
 class CParentWnd : public CWnd {
 public:
+    LRESULT OnLogListView(WPARAM wParam, LPARAM lParam) {
+        g_log.push_back("registered " + std::to_string(wParam) + " " + std::to_string(lParam));
+        return 3;
+    }
     void OnClick(NMHDR*, LRESULT*) { g_log.push_back("parent click"); }
     void OnCommandFromControl() { g_log.push_back("parent command"); }
+    HBRUSH OnCtlColor(CDC*, CWnd*, UINT nCtlColor) {
+        g_log.push_back("parent colour " + std::to_string(nCtlColor));
+        return nullptr;
+    }
     void OnUser(UINT, WPARAM, LPARAM) {}
     LRESULT OnCount(WPARAM, LPARAM) {
         ++m_nCount;
@@ -75,7 +97,9 @@ public:
 BEGIN_MESSAGE_MAP(CParentWnd, CWnd)
 ON_NOTIFY(kClick, kControlId, &CParentWnd::OnClick)
 ON_CONTROL(7, kControlId, &CParentWnd::OnCommandFromControl)
+ON_WM_CTLCOLOR()
 ON_MESSAGE(WM_USER + 3, &CParentWnd::OnCount)
+ON_REGISTERED_MESSAGE(g_logListViewMessage, &CParentWnd::OnLogListView)
 END_MESSAGE_MAP()
 
 class CSelfDeleting : public CWnd {
@@ -106,6 +130,9 @@ TEST_F(WindowTest, ObjectsOfOtherClassesSeeTheirCreationAndLeaveTheRestToTheClas
     EXPECT_EQ(g_log, std::vector<std::string>{"control create"});
     EXPECT_EQ(CWnd::FromHandlePermanent(control.m_hWnd), &control);
     EXPECT_EQ(control.SendMessage(WM_USER + 1), 77); // unhandled: the class's own procedure
+    char className[32] = {};
+    GetClassNameA(control.m_hWnd, className, sizeof className);
+    EXPECT_STREQ(className, "Plain"); // the window keeps its class
     EXPECT_EQ(control.GetParent(), &parent);
     EXPECT_EQ(control.GetDlgCtrlID(), static_cast<int>(kControlId));
     // A window without an object gets a temporary one.
@@ -131,6 +158,27 @@ TEST_F(WindowTest, NotificationsAreOfferedToTheControlFirst) {
     parent.SendMessage(WM_NOTIFY, kControlId, reinterpret_cast<LPARAM>(&hdr));
     parent.SendMessage(WM_COMMAND, MAKEWPARAM(kControlId, 7), reinterpret_cast<LPARAM>(control.m_hWnd));
     EXPECT_EQ(g_log, (std::vector<std::string>{"control click", "control click", "parent click", "control command"}));
+
+    // Colours and drawing: the control first; a control giving no brush leaves the colours to the parent.
+    g_log.clear();
+    control.m_bTakeClick = TRUE;
+    EXPECT_EQ(parent.SendMessage(WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(control.m_hWnd)),
+              reinterpret_cast<LRESULT>(control.m_hbr));
+    control.m_bTakeClick = FALSE;
+    parent.SendMessage(WM_CTLCOLOREDIT, 0, reinterpret_cast<LPARAM>(control.m_hWnd));
+    BYTE drawItem[64] = {}; // DRAWITEMSTRUCT: the control's window at offset 24
+    HWND hControl = control.m_hWnd;
+    std::memcpy(drawItem + 24, &hControl, sizeof hControl);
+    EXPECT_EQ(parent.SendMessage(WM_DRAWITEM, kControlId, reinterpret_cast<LPARAM>(drawItem)), TRUE);
+    EXPECT_EQ(g_log,
+              (std::vector<std::string>{"control colour 6", "control colour 1", "parent colour 1", "control draw"}));
+
+    // A message registered after the map was built reaches its handler by the id it got.
+    g_log.clear();
+    g_logListViewMessage = RegisterWindowMessageA("LogListView");
+    ASSERT_GE(g_logListViewMessage, 0xC000u);
+    EXPECT_EQ(parent.SendMessage(g_logListViewMessage, 4096, -1), 3);
+    EXPECT_EQ(g_log, std::vector<std::string>{"registered 4096 -1"});
     parent.DestroyWindow();
 }
 
@@ -170,6 +218,33 @@ TEST_F(WindowTest, SelfDeletingObjectsDescendantsAndCentring) {
     EXPECT_EQ(rect.TopLeft(), CPoint(250, 225));
     popup.DestroyWindow();
     owner.DestroyWindow();
+}
+
+TEST_F(WindowTest, ClassesRegisterOnceAndAFailedRegistrationThrows) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = &AfxWndProc;
+    wc.lpszClassName = "TdlAfxOnce";
+    EXPECT_TRUE(AfxRegisterClass(&wc));
+    EXPECT_TRUE(AfxRegisterClass(&wc)); // already there: fine
+    LPCTSTR name = AfxRegisterWndClass(CS_HREDRAW, nullptr, nullptr, nullptr);
+    EXPECT_EQ(std::string(AfxRegisterWndClass(CS_HREDRAW, nullptr, nullptr, nullptr)), std::string(name));
+    win32::FailUiCalls(win32::UiFailure::RegisterClass, 1);
+    bool thrown = false;
+    try {
+        AfxRegisterWndClass(CS_VREDRAW, nullptr, nullptr, nullptr);
+    } catch (CResourceException* e) {
+        thrown = true;
+        e->Delete();
+    }
+    EXPECT_TRUE(thrown);
+    win32::ClearUiFailures();
+    // A window that cannot be created leaves its object unattached, and a self-deleting one deleted.
+    win32::FailUiCalls(win32::UiFailure::CreateWindow, 1);
+    bool deleted = false;
+    auto* pWnd = new CSelfDeleting(&deleted);
+    EXPECT_FALSE(pWnd->CreateEx(0, nullptr, "x", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0));
+    EXPECT_TRUE(deleted);
+    win32::ClearUiFailures();
 }
 
 TEST_F(WindowTest, MessageBoxesCarryTheApplicationsNameAndExceptionsShowTheirText) {

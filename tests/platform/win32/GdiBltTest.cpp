@@ -245,3 +245,27 @@ TEST_F(GdiBlt, ACallLogRecordsKindRectangleAndRasterOperation) {
 }
 
 } // namespace
+
+namespace {
+
+using GdiLimits = win32::test::MemoryCanvas;
+
+TEST_F(GdiLimits, ExtremeCoordinatesAndSizesNeitherOverflowNorHang) {
+    constexpr int kFar = 0x7FFFFFF0;
+    EXPECT_TRUE(BitBlt(dc_, kFar, kFar, 100, 100, dc_, 0, 0, SRCCOPY));
+    EXPECT_TRUE(StretchBlt(dc_, 0, 0, 4, 4, dc_, -kFar, 0, kFar, 1000000000, SRCCOPY));
+    EXPECT_TRUE(PatBlt(dc_, -kFar, -kFar, kFar, kFar, WHITENESS));
+    POINT far[] = {{-kFar, -kFar}, {kFar, -kFar}, {0, kFar}};
+    EXPECT_TRUE(Polygon(dc_, far, 3));
+    MoveToEx(dc_, -kFar, 5, nullptr);
+    EXPECT_TRUE(LineTo(dc_, -kFar + 1000000, 5000000));
+    SetViewportOrgEx(dc_, kFar, kFar, nullptr);
+    RECT r{kFar, kFar, kFar, kFar};
+    EXPECT_TRUE(FillRect(dc_, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))));
+    SetViewportOrgEx(dc_, 0, 0, nullptr);
+    EXPECT_EQ(nullptr, CreateCompatibleBitmap(screen_, 100000, 100000));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), GetLastError());
+    EXPECT_EQ(nullptr, CreateBitmap(-1, 4, 1, 1, nullptr));
+}
+
+} // namespace

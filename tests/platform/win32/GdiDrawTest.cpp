@@ -168,8 +168,14 @@ TEST_F(GdiPen, RectangleOutlinesWithThePenAndFillsWithTheBrush) {
     Rectangle(dc_, 10, 0, 14, 4);
     EXPECT_EQ("???.", Row(0, 10, 14, kRed));
     EXPECT_EQ(kWhite, Pixel(10, 3));
-    // A polygon fills its inside and outlines its edges.
+    // A polyline leaves out its last point; a polygon fills its inside and outlines its edges.
     SelectObject(dc_, red);
+    POINT corner[] = {{0, 10}, {3, 10}, {3, 13}};
+    EXPECT_TRUE(Polyline(dc_, corner, 3));
+    EXPECT_EQ("####", Row(10, 0, 4, kRed));
+    EXPECT_EQ(kRed, Pixel(3, 12));
+    EXPECT_EQ(kWhite, Pixel(3, 13));
+    EXPECT_FALSE(Polyline(dc_, corner, 1));
     POINT triangle[] = {{20, 0}, {28, 0}, {24, 4}};
     Polygon(dc_, triangle, 3);
     EXPECT_EQ(kRed, Pixel(20, 0));
@@ -236,7 +242,12 @@ TEST_F(GdiClip, ClipRectanglesRegionsAndSavedStates) {
     SetTextColor(dc_, kBlue);
     FillRect(dc_, &all, red);
     EXPECT_EQ(CLR_INVALID, Pixel(0, 0)); // outside the clip
-    EXPECT_TRUE(RestoreDC(dc_, saved));
+    HGDIOBJ before = SelectObject(dc_, GetStockObject(NULL_PEN));
+    EXPECT_EQ(2, SaveDC(dc_));
+    EXPECT_FALSE(RestoreDC(dc_, 3));
+    EXPECT_TRUE(RestoreDC(dc_, saved)); // the state before the first save, dropping the second
+    EXPECT_EQ(before, GetCurrentObject(dc_, OBJ_PEN));
+    EXPECT_FALSE(RestoreDC(dc_, -1));
     EXPECT_EQ("..##..####......", Row(0, 0, 16, kRed));
     EXPECT_EQ(RGB(0, 0, 0), GetTextColor(dc_));
     FillRect(dc_, &all, red);
@@ -262,8 +273,8 @@ TEST_F(GdiClip, ClipRectanglesRegionsAndSavedStates) {
     EXPECT_EQ("####....####....", Row(10, 0, 16, kRed));
     EXPECT_EQ(0, GetClipRgn(dc_, copy));
     EXPECT_EQ(NULLREGION, CombineRgn(copy, a, a, RGN_DIFF));
-    for (HGDIOBJ o : {static_cast<HGDIOBJ>(a), static_cast<HGDIOBJ>(b), static_cast<HGDIOBJ>(copy),
-                      static_cast<HGDIOBJ>(red)})
+    for (HGDIOBJ o :
+         {static_cast<HGDIOBJ>(a), static_cast<HGDIOBJ>(b), static_cast<HGDIOBJ>(copy), static_cast<HGDIOBJ>(red)})
         EXPECT_TRUE(DeleteObject(o));
 }
 
@@ -303,6 +314,37 @@ TEST(GdiObjects, ABitmapLivesInOneMemoryDcAndCannotBeDeletedThere) {
 
     win32::FailDcCreation(1);
     EXPECT_EQ(nullptr, CreateCompatibleDC(nullptr));
+}
+
+} // namespace
+
+namespace {
+
+TEST(GdiPrinting, PagesDrawnBetweenStartPageAndEndPageAreKept) {
+    win32::ClearPrintedPages();
+    HDC printer = CreateDCA("WINSPOOL", "Office Printer", nullptr, nullptr);
+    ASSERT_NE(nullptr, printer);
+    EXPECT_EQ(96, GetDeviceCaps(printer, LOGPIXELSX));
+    EXPECT_EQ(816, GetDeviceCaps(printer, HORZRES));
+    EXPECT_EQ(-1, StartPage(printer)); // no document yet
+    DOCINFOA doc{sizeof(DOCINFOA), "Report", nullptr, nullptr, 0};
+    EXPECT_GT(StartDoc(printer, &doc), 0);
+    for (COLORREF color : {RGB(255, 0, 0), RGB(0, 0, 255)}) {
+        EXPECT_GT(StartPage(printer), 0);
+        HBRUSH brush = CreateSolidBrush(color);
+        RECT r{10, 10, 20, 20};
+        FillRect(printer, &r, brush);
+        DeleteObject(brush);
+        EXPECT_GT(EndPage(printer), 0);
+    }
+    EXPECT_GT(EndDoc(printer), 0);
+    DeleteDC(printer);
+    ASSERT_EQ(2u, win32::PrintedPageCount());
+    EXPECT_EQ(RGB(255, 0, 0), win32::PrintedPagePixel(0, 10, 10));
+    EXPECT_EQ(RGB(255, 255, 255), win32::PrintedPagePixel(0, 20, 20));
+    EXPECT_EQ(RGB(0, 0, 255), win32::PrintedPagePixel(1, 19, 19));
+    EXPECT_EQ(CLR_INVALID, win32::PrintedPagePixel(2, 0, 0));
+    win32::ClearPrintedPages();
 }
 
 } // namespace

@@ -45,6 +45,24 @@ TEST(WindowSurface, StartsWhiteAndDcDrawsAtItsOriginInsideItsClip) {
     EXPECT_EQ(RGB(255, 255, 255), WindowSurfacePixel(*surface, 5, 2));
 }
 
+TEST(WindowSurface, ADcOfASurfaceResizedUnderItDrawsOnlyOnWhatIsLeft) {
+    auto surface = CreateWindowSurface(40, 40);
+    HDC dc = CreateSurfaceDC(surface, nullptr, POINT{0, 0}, RECT{0, 0, 40, 40});
+    RECT all{0, 0, 40, 40};
+    HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    FillRect(dc, &all, black);
+    ResizeWindowSurface(*surface, 10, 5);
+    FillRect(dc, &all, black);
+    EXPECT_EQ(RGB(0, 0, 0), WindowSurfacePixel(*surface, 9, 4));
+    DrawText(dc, "text", -1, &all, DT_SINGLELINE);
+    MoveToEx(dc, 0, 0, nullptr);
+    LineTo(dc, 39, 39);
+    RECT box;
+    GetClipBox(dc, &box);
+    EXPECT_EQ(10, box.right);
+    DeleteSurfaceDC(dc);
+}
+
 TEST(WindowSurface, ComposeCopiesOnlyInsideTheClip) {
     auto parent = CreateWindowSurface(20, 20);
     auto child = CreateWindowSurface(10, 10);

@@ -48,6 +48,9 @@ TEST_F(GdiText, BothFacesHaveGoldenMetrics) {
         {"MS Shell Dlg", -13, FW_NORMAL, 17, 13, 4, 4, 8, 13,
          FF_SWISS | TMPF_FIXED_PITCH | TMPF_TRUETYPE | TMPF_VECTOR},
         {"Tahoma", -16, FW_NORMAL, 19, 15, 4, 3, 10, 16, FF_SWISS | TMPF_FIXED_PITCH | TMPF_TRUETYPE | TMPF_VECTOR},
+        // A positive height is the cell: the largest em whose cell fits.
+        {"MS Shell Dlg", 14, FW_NORMAL, 14, 11, 3, 3, 7, 11, FF_SWISS | TMPF_FIXED_PITCH | TMPF_TRUETYPE | TMPF_VECTOR},
+        {"Courier", 19, FW_NORMAL, 19, 15, 4, 3, 10, 10, FF_MODERN | TMPF_TRUETYPE | TMPF_VECTOR},
     };
     for (const Golden& g : goldens) {
         HFONT font = MakeFont(g.face, g.height, g.weight);
@@ -196,6 +199,53 @@ TEST_F(GdiText, OpaqueTextFillsItsBoxAndTextOutAligns) {
     RECT r{50, 0, 54, 4};
     ExtTextOut(dc_, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
     EXPECT_EQ(RGB(0, 0, 255), GetPixel(dc_, 53, 3));
+}
+
+TEST_F(GdiText, AlignmentsAndClippingPlaceTheInk) {
+    HFONT font = MakeFont("Courier", -11);
+    HGDIOBJ old = SelectObject(dc_, font);
+    SetBkMode(dc_, TRANSPARENT);
+    TEXTMETRICA tm;
+    GetTextMetrics(dc_, &tm);
+    struct Case {
+        UINT format;
+        LONG inkRightAtMost, inkLeftAtLeast, inkBottomAtMost, inkTopAtLeast;
+    };
+    // A 60 x 40 rectangle at (0, 0); "MM" is 14 pixels wide.
+    const Case cases[] = {
+        {DT_SINGLELINE, 14, 0, tm.tmHeight, 0},
+        {DT_SINGLELINE | DT_RIGHT, 60, 60 - 14, tm.tmHeight, 0},
+        {DT_SINGLELINE | DT_BOTTOM, 14, 0, 40, 40 - tm.tmHeight},
+        {DT_SINGLELINE | DT_CENTER | DT_VCENTER, 37, 23, 40 - (40 - tm.tmHeight) / 2, (40 - tm.tmHeight) / 2},
+    };
+    for (const Case& c : cases) {
+        RECT all{0, 0, kWidth, kHeight};
+        FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        RECT r{0, 0, 60, 40};
+        DrawText(dc_, "MM", 2, &r, c.format);
+        RECT ink = InkBox(dc_, all);
+        EXPECT_LE(ink.right, c.inkRightAtMost) << c.format;
+        EXPECT_GE(ink.left, c.inkLeftAtLeast) << c.format;
+        EXPECT_LE(ink.bottom, c.inkBottomAtMost) << c.format;
+        EXPECT_GE(ink.top, c.inkTopAtLeast) << c.format;
+    }
+    // TextOut centred on a point, and ExtTextOut clipped to a rectangle.
+    RECT all{0, 0, kWidth, kHeight};
+    FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetTextAlign(dc_, TA_CENTER | TA_TOP);
+    TextOut(dc_, 30, 0, "MM", 2);
+    RECT ink = InkBox(dc_, all);
+    EXPECT_GE(ink.left, 23);
+    EXPECT_LE(ink.right, 37);
+    SetTextAlign(dc_, TA_LEFT | TA_TOP);
+    FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    RECT clip{0, 0, 7, 20};
+    ExtTextOut(dc_, 0, 0, ETO_CLIPPED, &clip, "MMMM", 4, nullptr);
+    ink = InkBox(dc_, all);
+    EXPECT_LE(ink.right, 7);
+    EXPECT_GT(ink.right, 0);
+    SelectObject(dc_, old);
+    DeleteObject(font);
 }
 
 TEST(GdiLeaks, ALeakedFontIsCounted) {

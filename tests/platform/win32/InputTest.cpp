@@ -155,7 +155,7 @@ TEST_F(InputTest, LeaveTrackingWheelAndCursors) {
     win32::MouseMove(top, {110, 100});
     win32::PumpUiMessages();
     EXPECT_EQ(a.TakeIds({WM_MOUSELEAVE}).size(), 1u); // once: the tracking ends with it
-    EXPECT_EQ(win32::CurrentCursorName(), "arrow"); // the class cursor
+    EXPECT_EQ(win32::CurrentCursorName(), "arrow");   // the class cursor
 
     RECT frame;
     GetWindowRect(top, &frame);
@@ -183,9 +183,8 @@ TEST_F(InputTest, ClicksOnAScrollBarSendScrollRequests) {
     GetClientRect(w, &client);
     EXPECT_EQ(client.right, 200 - GetSystemMetrics(SM_CXVSCROLL));
     const POINT bar{client.right + 5, 0};
-    const std::pair<POINT, WORD> clicks[] = {{{bar.x, 5}, SB_LINEUP},
-                                             {{bar.x, 195}, SB_LINEDOWN},
-                                             {{bar.x, 150}, SB_PAGEDOWN}};
+    const std::pair<POINT, WORD> clicks[] = {
+        {{bar.x, 5}, SB_LINEUP}, {{bar.x, 195}, SB_LINEDOWN}, {{bar.x, 150}, SB_PAGEDOWN}};
     for (const auto& [at, code] : clicks) {
         win32::Click(w, at);
         win32::PumpUiMessages();
@@ -197,6 +196,39 @@ TEST_F(InputTest, ClicksOnAScrollBarSendScrollRequests) {
     info.fMask = SIF_POS;
     info.nPos = 500;
     EXPECT_EQ(SetScrollInfo(w, SB_VERT, &info, TRUE), 90); // the last page
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(InputTest, AcceleratorsTurnKeysIntoCommands) {
+    TestWindow frame(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 100, 100});
+    ACCEL entries[] = {{FVIRTKEY, VK_F5, 197}, {FVIRTKEY | FCONTROL, 'O', 57601}, {0, 'x', 300}};
+    HACCEL table = CreateAcceleratorTableA(entries, 3);
+    ASSERT_TRUE(table);
+    auto pump = [&] {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            if (!TranslateAcceleratorA(frame, table, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+    };
+    win32::PressKey(frame, VK_F5);
+    win32::PressKey(frame, 'O'); // without Ctrl: no command
+    win32::KeyDown(frame, VK_CONTROL);
+    win32::PressKey(frame, 'O');
+    win32::KeyUp(frame, VK_CONTROL);
+    win32::TypeText(frame, "x");
+    pump();
+    std::vector<WORD> commands;
+    for (const MSG& msg : frame.Take({WM_COMMAND})) {
+        EXPECT_EQ(HIWORD(msg.wParam), 1);
+        commands.push_back(LOWORD(msg.wParam));
+    }
+    EXPECT_EQ(commands, (std::vector<WORD>{197, 57601, 300}));
+    DestroyAcceleratorTable(table);
 }
 
 } // namespace

@@ -74,8 +74,8 @@ TEST_F(MessageBoxTest, ScriptsMatchByTextAndStepsRunWhileTheOwnerIsDisabled) {
 }
 
 DWORD WINAPI AskFromWorker(LPVOID owner) {
-    return static_cast<DWORD>(MessageBoxA(static_cast<HWND>(owner), "Failed to open device, error: 5\n", "Tindaloft",
-                                          MB_ICONHAND));
+    return static_cast<DWORD>(
+        MessageBoxA(static_cast<HWND>(owner), "Failed to open device, error: 5\n", "Tindaloft", MB_ICONHAND));
 }
 
 TEST_F(MessageBoxTest, AWorkersBoxIsAnsweredWhileTheGuiThreadWaitsForThatWorker) {

@@ -200,3 +200,28 @@ TEST_F(MessagesTest, FiltersByWindowAndRange) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MessagesTest, BadWindowsAndSameThreadNotifications) {
+    MSG msg;
+    EXPECT_EQ(GetMessageA(&msg, reinterpret_cast<HWND>(0x7777), 0, 0), -1);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    TestWindow w(WS_POPUP, nullptr, RECT{0, 0, 10, 10});
+    EXPECT_TRUE(SendNotifyMessageA(w, WM_USER, 0, 0)); // handled at once on the window's own thread
+    EXPECT_EQ(w.TakeIds({WM_USER}).size(), 1u);
+    HWND gone;
+    {
+        Worker worker([&] {
+            TestWindow own(WS_POPUP, nullptr, RECT{0, 0, 10, 10});
+            gone = own.hwnd();
+        });
+    }
+    EXPECT_FALSE(PostMessageA(gone, WM_USER, 0, 0));
+    EXPECT_FALSE(SendNotifyMessageA(gone, WM_USER, 0, 0));
+    EXPECT_EQ(SendMessageA(gone, WM_USER, 0, 0), 0);
+    EXPECT_FALSE(DestroyWindow(GetDesktopWindow())); // no thread's own
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+} // namespace

@@ -24,8 +24,8 @@ TEST_F(WindowsTest, ClassNamesAreOneNameSpaceWithoutCase) {
     EXPECT_EQ(RegisterClassA(&wc), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
 
-    HWND hwnd = CreateWindowExA(0, MAKEINTATOM(atom), "by atom", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                                nullptr);
+    HWND hwnd =
+        CreateWindowExA(0, MAKEINTATOM(atom), "by atom", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(hwnd);
     char name[64];
     EXPECT_EQ(GetClassNameA(hwnd, name, sizeof(name)), 16);
@@ -60,10 +60,10 @@ TEST_F(WindowsTest, CreationSendsItsMessagesInOrderAndDestructionReachesOwnedAnd
     log.clear();
 
     ASSERT_TRUE(DestroyWindow(top->hwnd()));
-    std::vector<std::pair<HWND, UINT>> order{
-        {owned->hwnd(), WM_DESTROY},      {owned->hwnd(), WM_NCDESTROY},     {top->hwnd(), WM_DESTROY},
-        {child->hwnd(), WM_DESTROY},      {grandchild->hwnd(), WM_DESTROY},  {grandchild->hwnd(), WM_NCDESTROY},
-        {child->hwnd(), WM_NCDESTROY},    {top->hwnd(), WM_NCDESTROY}};
+    std::vector<std::pair<HWND, UINT>> order{{owned->hwnd(), WM_DESTROY},      {owned->hwnd(), WM_NCDESTROY},
+                                             {top->hwnd(), WM_DESTROY},        {child->hwnd(), WM_DESTROY},
+                                             {grandchild->hwnd(), WM_DESTROY}, {grandchild->hwnd(), WM_NCDESTROY},
+                                             {child->hwnd(), WM_NCDESTROY},    {top->hwnd(), WM_NCDESTROY}};
     EXPECT_EQ(log, order);
     for (HWND hwnd : {top->hwnd(), child->hwnd(), grandchild->hwnd(), owned->hwnd()})
         EXPECT_FALSE(IsWindow(hwnd));
@@ -171,9 +171,10 @@ TEST_F(WindowsTest, SetWindowPosSendsItsMessagesAndTheHandlerCanChangeThePositio
                  });
     w.Take();
     ASSERT_TRUE(SetWindowPos(w, nullptr, 20, 30, 100, 100, SWP_NOZORDER | SWP_NOACTIVATE));
-    auto ids = w.TakeIds({WM_WINDOWPOSCHANGING, WM_GETMINMAXINFO, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE});
-    std::vector<UINT> expected{WM_WINDOWPOSCHANGING, WM_GETMINMAXINFO, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED, WM_MOVE,
-                               WM_SIZE};
+    auto ids =
+        w.TakeIds({WM_WINDOWPOSCHANGING, WM_GETMINMAXINFO, WM_NCCALCSIZE, WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE});
+    std::vector<UINT> expected{WM_WINDOWPOSCHANGING, WM_GETMINMAXINFO, WM_NCCALCSIZE,
+                               WM_WINDOWPOSCHANGED,  WM_MOVE,          WM_SIZE};
     EXPECT_EQ(ids, expected);
     RECT r;
     GetWindowRect(w, &r);
@@ -262,8 +263,8 @@ TEST_F(WindowsTest, AWindowDestroyingItselfAndItsObjectInItsOwnHandler) {
     wc.lpfnWndProc = SelfDeleting::Proc;
     wc.lpszClassName = "WindowsTestSelfDeleting";
     RegisterClassA(&wc);
-    HWND hwnd = CreateWindowExA(0, "WindowsTestSelfDeleting", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
-                                nullptr, nullptr, nullptr);
+    HWND hwnd = CreateWindowExA(0, "WindowsTestSelfDeleting", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                nullptr, nullptr);
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new SelfDeleting));
     PostMessageA(hwnd, WM_LBUTTONDOWN, 0, 0);
     PostMessageA(hwnd, WM_USER, 0, 0); // dropped with the window
@@ -332,6 +333,113 @@ TEST_F(WindowsTest, HiddenPopupWithAPeekLoopEndsOnCloseThroughQuit) {
     }
     EXPECT_TRUE(cancelled);
     EXPECT_FALSE(IsWindow(w));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WindowsTest, PlacementDeferredPositionsAndProperties) {
+    TestWindow w(WS_OVERLAPPEDWINDOW, nullptr, RECT{10, 20, 310, 220});
+    TestWindow a(WS_CHILD, w, RECT{0, 0, 10, 10});
+    TestWindow b(WS_CHILD, w, RECT{0, 0, 10, 10});
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof(placement);
+    ASSERT_TRUE(GetWindowPlacement(w, &placement));
+    EXPECT_EQ(placement.showCmd, static_cast<UINT>(SW_HIDE));
+    placement.showCmd = SW_SHOWMAXIMIZED;
+    placement.rcNormalPosition = {50, 60, 250, 260};
+    ASSERT_TRUE(SetWindowPlacement(w, &placement));
+    EXPECT_TRUE(IsZoomed(w));
+    ShowWindow(w, SW_RESTORE);
+    RECT r;
+    GetWindowRect(w, &r);
+    EXPECT_EQ(r.left, 50);
+    EXPECT_EQ(r.bottom, 260);
+
+    HDWP defer = BeginDeferWindowPos(2);
+    defer = DeferWindowPos(defer, a, nullptr, 5, 5, 20, 20, SWP_NOZORDER);
+    defer = DeferWindowPos(defer, b, nullptr, 30, 5, 20, 20, SWP_NOZORDER);
+    ASSERT_TRUE(EndDeferWindowPos(defer));
+    GetWindowRect(b, &r);
+    MapWindowPoints(nullptr, w, reinterpret_cast<LPPOINT>(&r), 2);
+    EXPECT_EQ(r.left, 30);
+    EXPECT_EQ(r.right, 50);
+
+    int value = 0;
+    EXPECT_TRUE(SetPropA(w, "Owner", &value));
+    EXPECT_EQ(GetPropA(w, "Owner"), &value);
+    EXPECT_EQ(RemovePropA(w, "Owner"), &value);
+    EXPECT_EQ(GetPropA(w, "Owner"), nullptr);
+    MONITORINFO info{sizeof(info), {}, {}, 0};
+    ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(w, MONITOR_DEFAULTTONEAREST), &info));
+    EXPECT_EQ(info.rcMonitor.right, GetSystemMetrics(SM_CXSCREEN));
+}
+
+} // namespace
+
+namespace {
+
+// How a framework attaches its object to a window before the window's first message.
+thread_local HHOOK t_hook = nullptr;
+thread_local std::vector<UINT>* t_firstSeen = nullptr;
+
+LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        auto* cbt = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
+        if (cbt->lpcs->lpszName && std::string(cbt->lpcs->lpszName) == "refuse")
+            return 1;
+        SetWindowLongPtrA(reinterpret_cast<HWND>(wParam), GWLP_USERDATA, 0x5EED);
+        t_firstSeen->push_back(static_cast<UINT>(GetWindowTextLengthA(reinterpret_cast<HWND>(wParam)) >= 0));
+    }
+    return CallNextHookEx(t_hook, code, wParam, lParam);
+}
+
+TEST_F(WindowsTest, ACbtHookSeesTheWindowBeforeItsFirstMessageAndMayRefuseIt) {
+    std::vector<UINT> seen;
+    t_firstSeen = &seen;
+    t_hook = SetWindowsHookExA(WH_CBT, CbtHook, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(t_hook);
+    LONG_PTR dataAtNcCreate = 0;
+    TestWindow w(WS_OVERLAPPEDWINDOW, nullptr, RECT{0, 0, 100, 100},
+                 [&](HWND hwnd, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+                     if (message == WM_GETMINMAXINFO && !dataAtNcCreate)
+                         dataAtNcCreate = GetWindowLongPtrA(hwnd, GWLP_USERDATA);
+                     return std::nullopt;
+                 });
+    EXPECT_EQ(dataAtNcCreate, 0x5EED);
+    TestWindow refused(WS_POPUP, nullptr, RECT{0, 0, 10, 10}, {}, 0, false, "refuse");
+    EXPECT_EQ(refused.hwnd(), nullptr);
+    EXPECT_TRUE(refused.Take().empty());
+    EXPECT_TRUE(UnhookWindowsHookEx(t_hook));
+    EXPECT_FALSE(UnhookWindowsHookEx(t_hook));
+    t_firstSeen = nullptr;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WindowsTest, AMaximizedWindowTakesTheScreenOrWhatItsMinMaxInfoSays) {
+    TestWindow plain(WS_OVERLAPPEDWINDOW, nullptr, RECT{10, 10, 110, 110});
+    ShowWindow(plain, SW_SHOWMAXIMIZED);
+    RECT r;
+    GetWindowRect(plain, &r);
+    EXPECT_EQ(r.left, -4); // the sizing frame lies outside the screen
+    EXPECT_EQ(r.right - r.left, GetSystemMetrics(SM_CXSCREEN) + 8);
+    TestWindow limited(WS_OVERLAPPEDWINDOW, nullptr, RECT{10, 10, 110, 110},
+                       [](HWND, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
+                           if (message == WM_GETMINMAXINFO) {
+                               auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+                               info->ptMaxSize = {640, 480};
+                               info->ptMaxPosition = {100, 50};
+                           }
+                           return std::nullopt;
+                       });
+    ShowWindow(limited, SW_SHOWMAXIMIZED);
+    GetWindowRect(limited, &r);
+    EXPECT_EQ(r.left, 100);
+    EXPECT_EQ(r.bottom, 530);
 }
 
 } // namespace

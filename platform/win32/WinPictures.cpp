@@ -1,0 +1,122 @@
+// Pictures of windows for tests and the display host: a window's own image, or a top-level window's image
+// under its visible descendants' images in z-order, each clipped to its parent's client area. Paint is brought
+// up to date first, each window on its own thread. Locks: UserLock() while the tree is read; the images are
+// composed without it (each image has its own lock).
+#include <vector>
+
+#include "WinPaint.h"
+#include "WinRect.h"
+#include "WinUiControl.h"
+#include "WinUser.h"
+#include "internal/WindowManager.h"
+#include "internal/WindowSurface.h"
+#include "winerror.h"
+
+using namespace win32::internal;
+
+namespace {
+
+struct Layer {
+    std::shared_ptr<WindowSurface> surface;
+    POINT at;  // the window's top-left corner in the picture
+    RECT clip; // in the picture
+};
+
+// The layers of `w`'s visible descendants, bottom first, each clipped to its ancestors' client areas.
+void CollectLocked(Window& w, POINT at, RECT clip, std::vector<Layer>& layers) {
+    RECT client{at.x + w.client.left, at.y + w.client.top, at.x + w.client.right, at.y + w.client.bottom};
+    RECT inside;
+    if (!IntersectRect(&inside, &clip, &client))
+        return;
+    for (auto it = w.children.rbegin(); it != w.children.rend(); ++it) {
+        WindowPtr child = FindWindowLocked(*it);
+        if (!child || !(child->style & WS_VISIBLE))
+            continue;
+        POINT childAt{client.left + child->rect.left, client.top + child->rect.top};
+        RECT bounds{childAt.x, childAt.y, childAt.x + (child->rect.right - child->rect.left),
+                    childAt.y + (child->rect.bottom - child->rect.top)};
+        RECT childClip;
+        if (!IntersectRect(&childClip, &inside, &bounds))
+            continue;
+        layers.push_back({SurfaceOfLocked(*child), childAt, childClip});
+        CollectLocked(*child, childAt, childClip, layers);
+    }
+}
+
+WindowPtr UpToDate(HWND hwnd) {
+    WindowPtr w = LookupWindow(hwnd);
+    if (w)
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    return w;
+}
+
+std::shared_ptr<WindowSurface> OwnSurface(HWND hwnd) {
+    WindowPtr w = UpToDate(hwnd);
+    if (!w)
+        return nullptr;
+    std::lock_guard guard(UserLock());
+    return SurfaceOfLocked(*w);
+}
+
+std::shared_ptr<WindowSurface> Picture(HWND hwnd) {
+    WindowPtr w = LookupWindow(hwnd);
+    if (!w)
+        return nullptr;
+    HWND root;
+    {
+        std::lock_guard guard(UserLock());
+        root = RootOfLocked(*w);
+    }
+    WindowPtr top = UpToDate(root);
+    if (!top)
+        return nullptr;
+    std::vector<Layer> layers;
+    std::shared_ptr<WindowSurface> own;
+    RECT whole;
+    {
+        std::lock_guard guard(UserLock());
+        own = SurfaceOfLocked(*top);
+        whole = {0, 0, top->rect.right - top->rect.left, top->rect.bottom - top->rect.top};
+        CollectLocked(*top, {0, 0}, whole, layers);
+    }
+    auto picture = CreateWindowSurface(whole.right, whole.bottom);
+    ComposeWindowSurface(*picture, *own, {0, 0}, whole);
+    for (const Layer& layer : layers)
+        ComposeWindowSurface(*picture, *layer.surface, layer.at, layer.clip);
+    return picture;
+}
+
+} // namespace
+
+namespace win32 {
+
+BOOL SaveWindowPng(HWND hwnd, const char* path) {
+    auto surface = OwnSurface(hwnd);
+    return surface ? WriteWindowSurfacePng(*surface, path) : FALSE;
+}
+
+BOOL SavePicturePng(HWND hwnd, const char* path) {
+    auto picture = Picture(hwnd);
+    return picture ? WriteWindowSurfacePng(*picture, path) : FALSE;
+}
+
+COLORREF PicturePixel(HWND topLevel, int x, int y) {
+    auto picture = Picture(topLevel);
+    return picture ? WindowSurfacePixel(*picture, x, y) : CLR_INVALID;
+}
+
+COLORREF ClientPixel(HWND hwnd, int x, int y) {
+    POINT p{x, y};
+    HWND root = GetAncestor(hwnd, GA_ROOT);
+    if (!root || !ClientToScreen(hwnd, &p))
+        return CLR_INVALID;
+    RECT rootRect;
+    GetWindowRect(root, &rootRect);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    if (x < 0 || y < 0 || x >= client.right || y >= client.bottom)
+        return CLR_INVALID;
+    return PicturePixel(root, p.x - rootRect.left, p.y - rootRect.top);
+}
+
+} // namespace win32
