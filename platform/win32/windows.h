@@ -35,6 +35,7 @@
 #include "WinInput.h"
 #include "WinPaint.h"
 #include "WinMessageBox.h"
+#include "WinDialogs.h"
 #include "WinCom.h"
 #include "dbt.h"
 #include "WinHooks.h"

@@ -1,0 +1,300 @@
+// The dialog manager and its button and static controls, driven as a user would.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "WinResourceTable.h"
+#include "tests/support/UiFixture.h"
+
+namespace {
+
+using tdl::test::TestWindow;
+using tdl::test::UiTest;
+
+constexpr UINT kDialog = 104;
+constexpr int kName = 1001, kVerbose = 1002, kFirst = 1003, kSecond = 1004, kThird = 1005, kLabel = 1006;
+
+win32::DialogResource Template() {
+    win32::DialogResource d{};
+    d.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    d.cx = 180;
+    d.cy = 100;
+    d.caption = "Capture Options";
+    d.items = {
+        {"STATIC", static_cast<UINT>(kLabel), "Speed:", SS_LEFT | WS_VISIBLE, 0, 8, 8, 60, 10},
+        {"BUTTON", static_cast<UINT>(kVerbose), "Verbose", BS_AUTOCHECKBOX | WS_TABSTOP | WS_VISIBLE, 0, 8, 20, 70,
+         10},
+        {"BUTTON", 0, "Speed", BS_GROUPBOX | WS_VISIBLE, 0, 90, 4, 82, 56},
+        {"BUTTON", static_cast<UINT>(kFirst), "Low", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP | WS_VISIBLE, 0, 96,
+         16, 60, 10},
+        {"BUTTON", static_cast<UINT>(kSecond), "Full", BS_AUTORADIOBUTTON | WS_VISIBLE, 0, 96, 28, 60, 10},
+        {"BUTTON", static_cast<UINT>(kThird), "High", BS_AUTORADIOBUTTON | WS_VISIBLE, 0, 96, 40, 60, 10},
+        {"BUTTON", static_cast<UINT>(kName), "Apply", BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP | WS_VISIBLE, 0, 8, 80,
+         50, 14},
+        {"BUTTON", IDOK, "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 0, 64, 80, 50, 14},
+        {"BUTTON", IDCANCEL, "Cancel", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 0, 120, 80, 50, 14},
+    };
+    return d;
+}
+
+// What the test's dialog procedure saw and does.
+struct Probe {
+    std::vector<int> commands;
+    bool handleClose = false;
+    bool endInInit = false;
+    bool ended = false;
+};
+
+INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* probe = reinterpret_cast<Probe*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        if (lParam && reinterpret_cast<Probe*>(lParam)->endInInit)
+            EndDialog(dialog, 77);
+        return TRUE;
+    case WM_COMMAND:
+        if (!probe)
+            return FALSE;
+        probe->commands.push_back(LOWORD(wParam));
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            probe->ended = true;
+            EndDialog(dialog, LOWORD(wParam));
+        }
+        return TRUE;
+    case WM_CLOSE:
+        return probe && probe->handleClose;
+    default:
+        return FALSE;
+    }
+}
+
+POINT CenterOf(HWND control) {
+    RECT r{};
+    GetClientRect(control, &r);
+    return {r.right / 2, r.bottom / 2};
+}
+
+class DialogsTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        win32::RegisterDialogResource(nullptr, kDialog, Template());
+    }
+    void TearDown() override {
+        win32::ClearResources();
+        UiTest::TearDown();
+    }
+};
+
+TEST_F(DialogsTest, AScriptedModalRunReturnsEndDialogsCodeWithTheOwnerDisabledMeanwhile) {
+    TestWindow owner(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 300, 200});
+    Probe probe;
+    bool ownerWasEnabled = true;
+    win32::QueueModalSteps(
+        win32::ModalKind::Dialog,
+        [&](const win32::ModalRequest& request, HWND dialog) -> INT_PTR {
+            EXPECT_EQ(request.caption, "Capture Options");
+            ownerWasEnabled = IsWindowEnabled(owner);
+            EXPECT_TRUE(IsWindowVisible(dialog));
+            win32::Click(GetDlgItem(dialog, kVerbose), CenterOf(GetDlgItem(dialog, kVerbose)));
+            win32::PumpUiMessages();
+            EXPECT_EQ(IsDlgButtonChecked(dialog, kVerbose), static_cast<UINT>(BST_CHECKED));
+            win32::Click(GetDlgItem(dialog, IDOK), CenterOf(GetDlgItem(dialog, IDOK)));
+            win32::PumpUiMessages();
+            return IDCANCEL; // the dialog ended itself: its own code wins
+        },
+        "104");
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kDialog), owner, ProbeProc, reinterpret_cast<LPARAM>(&probe)),
+              IDOK);
+    EXPECT_FALSE(ownerWasEnabled);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_EQ(probe.commands, (std::vector<int>{kVerbose, IDOK}));
+    ASSERT_EQ(win32::ModalRequests().size(), 1u);
+    EXPECT_EQ(win32::ModalRequests()[0].text, "104");
+}
+
+TEST_F(DialogsTest, AnOutrightAnswerPressesItsButtonAndWmCloseIsCancelUnlessHandled) {
+    Probe probe;
+    win32::QueueModalAnswer(win32::ModalKind::Dialog, IDOK);
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc, reinterpret_cast<LPARAM>(&probe)),
+              IDOK);
+    EXPECT_EQ(probe.commands, std::vector<int>{IDOK});
+
+    for (bool handled : {false, true}) {
+        Probe closing;
+        closing.handleClose = handled;
+        win32::QueueModalSteps(win32::ModalKind::Dialog, [&](const win32::ModalRequest&, HWND dialog) -> INT_PTR {
+            SendMessageA(dialog, WM_CLOSE, 0, 0);
+            EXPECT_EQ(closing.ended, !handled);
+            return 5; // ends a dialog that did not end itself
+        });
+        EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc,
+                                  reinterpret_cast<LPARAM>(&closing)),
+                  handled ? 5 : IDCANCEL)
+            << handled;
+    }
+}
+
+TEST_F(DialogsTest, ANestedPromptRunsItsOwnScriptAndAnUnscriptedDialogIsCancelledAndReported) {
+    Probe probe;
+    win32::QueueModalSteps(win32::ModalKind::Dialog, [](const win32::ModalRequest&, HWND dialog) -> INT_PTR {
+        EXPECT_EQ(MessageBoxA(dialog, "Discard the capture?", "Tindaloft", MB_YESNO), IDNO);
+        EXPECT_TRUE(IsWindowEnabled(dialog));
+        return IDOK;
+    });
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDNO, "Discard");
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc, reinterpret_cast<LPARAM>(&probe)),
+              IDOK);
+
+    win32::SetModalStrict(false);
+    Probe unscripted;
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc,
+                              reinterpret_cast<LPARAM>(&unscripted)),
+              IDCANCEL);
+    EXPECT_EQ(unscripted.commands, std::vector<int>{IDCANCEL});
+    ASSERT_EQ(win32::UnexpectedModalRequests().size(), 1u);
+    EXPECT_EQ(win32::UnexpectedModalRequests()[0].kind, win32::ModalKind::Dialog);
+}
+
+TEST_F(DialogsTest, AMissingTemplateOrADialogEndedInItsInitialisationAsksNothing) {
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(999), nullptr, ProbeProc, 0), -1);
+    Probe probe;
+    probe.endInInit = true;
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc, reinterpret_cast<LPARAM>(&probe)),
+              77);
+    EXPECT_TRUE(win32::ModalRequests().empty());
+}
+
+// A modeless dialog's pump: every message through IsDialogMessage first.
+void PumpDialog(HWND dialog) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (!IsDialogMessageA(dialog, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+TEST_F(DialogsTest, AModelessDialogTabsOverTabStopsMovesInRadioGroupsAndTakesEnterAndEscape) {
+    Probe probe;
+    HWND dialog = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc,
+                                     reinterpret_cast<LPARAM>(&probe));
+    ASSERT_NE(dialog, nullptr);
+    ShowWindow(dialog, SW_SHOW);
+    PumpDialog(dialog);
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, kVerbose)); // the first tab stop
+    const int forward[] = {kFirst, kName, IDOK, IDCANCEL, kVerbose};
+    for (int id : forward) {
+        win32::PressKey(dialog, VK_TAB);
+        PumpDialog(dialog);
+        EXPECT_EQ(GetDlgCtrlID(GetFocus()), id);
+    }
+    win32::PressKey(dialog, VK_TAB);
+    PumpDialog(dialog);
+    win32::PressKey(dialog, VK_DOWN); // onto "Full", which an arrow selects
+    PumpDialog(dialog);
+    EXPECT_EQ(GetDlgCtrlID(GetFocus()), kSecond);
+    EXPECT_EQ(IsDlgButtonChecked(dialog, kSecond), static_cast<UINT>(BST_CHECKED));
+    win32::PressKey(dialog, VK_UP);
+    win32::PressKey(dialog, VK_UP); // wraps to "High"
+    PumpDialog(dialog);
+    EXPECT_EQ(GetDlgCtrlID(GetFocus()), kThird);
+    EXPECT_EQ(IsDlgButtonChecked(dialog, kSecond), static_cast<UINT>(BST_UNCHECKED));
+
+    SendMessageA(dialog, DM_SETDEFID, kName, 0); // the default moves, as the filter dialog does
+    EXPECT_EQ(LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0)), kName);
+    EXPECT_EQ(GetWindowLongA(GetDlgItem(dialog, IDOK), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+    win32::PressKey(dialog, VK_RETURN);
+    win32::PressKey(dialog, VK_ESCAPE);
+    PumpDialog(dialog);
+    EXPECT_EQ(probe.commands, (std::vector<int>{kSecond, kFirst, kThird, kName, IDCANCEL}));
+    DestroyWindow(dialog);
+}
+
+TEST_F(DialogsTest, AutomaticRadioButtonsClearTheRestOfTheirGroupOnly) {
+    Probe probe;
+    HWND dialog = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc,
+                                     reinterpret_cast<LPARAM>(&probe));
+    ShowWindow(dialog, SW_SHOW);
+    CheckDlgButton(dialog, kVerbose, BST_CHECKED);
+    for (int id : {kFirst, kThird, kSecond}) {
+        win32::Click(GetDlgItem(dialog, id), CenterOf(GetDlgItem(dialog, id)));
+        win32::PumpUiMessages();
+        for (int other : {kFirst, kSecond, kThird})
+            EXPECT_EQ(IsDlgButtonChecked(dialog, other), static_cast<UINT>(other == id)) << id << " " << other;
+    }
+    EXPECT_EQ(IsDlgButtonChecked(dialog, kVerbose), static_cast<UINT>(BST_CHECKED)); // another group
+    // A press that leaves the button before it is let go is no click.
+    HWND radio = GetDlgItem(dialog, kFirst);
+    win32::MouseDown(radio, CenterOf(radio));
+    win32::MouseUp(radio, POINT{-20, -20});
+    win32::PumpUiMessages();
+    EXPECT_EQ(IsDlgButtonChecked(dialog, kFirst), static_cast<UINT>(BST_UNCHECKED));
+    DestroyWindow(dialog);
+}
+
+TEST_F(DialogsTest, DialogItemNumbersReadOnlyWholeNumbersInRange) {
+    HWND dialog = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc, 0);
+    struct Case {
+        const char* text;
+        BOOL isSigned;
+        BOOL ok;
+        UINT value;
+    } cases[] = {{" 42 ", FALSE, TRUE, 42},          {"-7", TRUE, TRUE, static_cast<UINT>(-7)},
+                 {"-7", FALSE, FALSE, 0},           {"4294967295", FALSE, TRUE, 4294967295u},
+                 {"4294967296", FALSE, FALSE, 0},   {"2147483648", TRUE, FALSE, 0},
+                 {"12abc", FALSE, FALSE, 0},        {"", FALSE, FALSE, 0}};
+    for (const Case& c : cases) {
+        SetDlgItemTextA(dialog, kLabel, c.text);
+        BOOL ok = -1;
+        EXPECT_EQ(GetDlgItemInt(dialog, kLabel, &ok, c.isSigned), c.value) << c.text;
+        EXPECT_EQ(ok, c.ok) << c.text;
+    }
+    DestroyWindow(dialog);
+}
+
+TEST_F(DialogsTest, ThePictureShowsACheckedBoxAndADisabledButton) {
+    HWND dialog = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc, 0);
+    ShowWindow(dialog, SW_SHOW);
+    HWND verbose = GetDlgItem(dialog, kVerbose);
+    HWND apply = GetDlgItem(dialog, kName);
+    RECT box{};
+    GetClientRect(verbose, &box);
+    const int boxTop = (box.bottom - 13) / 2;
+    auto markPixels = [&] {
+        int dark = 0;
+        for (int y = boxTop + 2; y < boxTop + 11; ++y)
+            for (int x = 2; x < 11; ++x)
+                dark += win32::ClientPixel(verbose, x, y) == RGB(0, 0, 0);
+        return dark;
+    };
+    EXPECT_EQ(markPixels(), 0);
+    CheckDlgButton(dialog, kVerbose, BST_CHECKED);
+    EXPECT_GT(markPixels(), 8);
+
+    // The label's dark text turns grey when the button is disabled.
+    auto textColours = [&] {
+        RECT r{};
+        GetClientRect(apply, &r);
+        int dark = 0, grey = 0;
+        for (int y = 3; y < r.bottom - 3; ++y)
+            for (int x = 3; x < r.right - 3; ++x) {
+                const COLORREF c = win32::ClientPixel(apply, x, y);
+                dark += c == GetSysColor(COLOR_BTNTEXT);
+                grey += c == GetSysColor(COLOR_GRAYTEXT);
+            }
+        return std::pair{dark, grey};
+    };
+    EXPECT_GT(textColours().first, 10);
+    EnableWindow(apply, FALSE);
+    EXPECT_EQ(textColours().first, 0);
+    EXPECT_GT(textColours().second, 10);
+    const std::string path = testing::TempDir() + "tdl-dialog.png";
+    EXPECT_TRUE(win32::SavePicturePng(dialog, path.c_str()));
+    DestroyWindow(dialog);
+}
+
+} // namespace
