@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <strings.h>
+#include <vector>
 
 #include "WinGdi.h"
 #include "WinHandles.h"
@@ -195,6 +197,18 @@ HWND CreateFromResource(HINSTANCE instance, LPCSTR templateName, HWND parent, DL
             (SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON))
             StateOf(dialog)->defaultId = static_cast<WORD>(item.id);
     }
+    // Group boxes go below the other controls, so that the controls they frame are seen (and clicked) over
+    // them; they are no tab stops, so the tab order stays the template's.
+    std::vector<HWND> groupBoxes;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char className[16] = {};
+        GetClassNameA(child, className, sizeof className);
+        if (strcasecmp(className, "BUTTON") == 0 && (StyleOf(child) & BS_TYPEMASK) == BS_GROUPBOX &&
+            !(StyleOf(child) & WS_GROUP))
+            groupBoxes.push_back(child);
+    }
+    for (HWND box : groupBoxes)
+        SetWindowPos(box, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     HWND first = GetNextDlgTabItem(dialog, nullptr, FALSE);
     if (SendMessageA(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param) && first && IsWindow(dialog)) {
         StateOf(dialog)->focus = first;

@@ -256,42 +256,48 @@ TEST_F(DialogsTest, DialogItemNumbersReadOnlyWholeNumbersInRange) {
     DestroyWindow(dialog);
 }
 
+// Counts the pixels of a colour in what a control paints into a DC it is given (WM_PAINT's wParam).
+int CountPainted(HWND control, COLORREF colour, RECT area) {
+    RECT client{};
+    GetClientRect(control, &client);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageA(control, WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+    int count = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            count += GetPixel(dc, x, y) == colour;
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return count;
+}
+
 TEST_F(DialogsTest, ThePictureShowsACheckedBoxAndADisabledButton) {
     HWND dialog = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc, 0);
     ShowWindow(dialog, SW_SHOW);
     HWND verbose = GetDlgItem(dialog, kVerbose);
     HWND apply = GetDlgItem(dialog, kName);
-    RECT box{};
-    GetClientRect(verbose, &box);
-    const int boxTop = (box.bottom - 13) / 2;
-    auto markPixels = [&] {
-        int dark = 0;
-        for (int y = boxTop + 2; y < boxTop + 11; ++y)
-            for (int x = 2; x < 11; ++x)
-                dark += win32::ClientPixel(verbose, x, y) == RGB(0, 0, 0);
-        return dark;
-    };
-    EXPECT_EQ(markPixels(), 0);
+    RECT client{};
+    GetClientRect(verbose, &client);
+    const int boxTop = (client.bottom - 13) / 2;
+    const RECT box{2, boxTop + 2, 11, boxTop + 11};
+    EXPECT_EQ(CountPainted(verbose, RGB(0, 0, 0), box), 0);
+    EXPECT_EQ(win32::ClientPixel(verbose, 5, boxTop + 9), GetSysColor(COLOR_WINDOW));
     CheckDlgButton(dialog, kVerbose, BST_CHECKED);
-    EXPECT_GT(markPixels(), 8);
+    EXPECT_GT(CountPainted(verbose, RGB(0, 0, 0), box), 8);
+    EXPECT_EQ(win32::ClientPixel(verbose, 5, boxTop + 9), RGB(0, 0, 0)); // the tick, in the dialog's picture
 
     // The label's dark text turns grey when the button is disabled.
-    auto textColours = [&] {
-        RECT r{};
-        GetClientRect(apply, &r);
-        int dark = 0, grey = 0;
-        for (int y = 3; y < r.bottom - 3; ++y)
-            for (int x = 3; x < r.right - 3; ++x) {
-                const COLORREF c = win32::ClientPixel(apply, x, y);
-                dark += c == GetSysColor(COLOR_BTNTEXT);
-                grey += c == GetSysColor(COLOR_GRAYTEXT);
-            }
-        return std::pair{dark, grey};
-    };
-    EXPECT_GT(textColours().first, 10);
+    GetClientRect(apply, &client);
+    const RECT inside{3, 3, client.right - 3, client.bottom - 3};
+    EXPECT_GT(CountPainted(apply, GetSysColor(COLOR_BTNTEXT), inside), 10);
     EnableWindow(apply, FALSE);
-    EXPECT_EQ(textColours().first, 0);
-    EXPECT_GT(textColours().second, 10);
+    EXPECT_EQ(CountPainted(apply, GetSysColor(COLOR_BTNTEXT), inside), 0);
+    EXPECT_GT(CountPainted(apply, GetSysColor(COLOR_GRAYTEXT), inside), 10);
     const std::string path = testing::TempDir() + "tdl-dialog.png";
     EXPECT_TRUE(win32::SavePicturePng(dialog, path.c_str()));
     DestroyWindow(dialog);
