@@ -10,6 +10,7 @@
 #include "AfxCommandLineInfo.h"
 #include "AfxControlBar.h"
 #include "AfxDC.h"
+#include "AfxDialog.h"
 #include "AfxDocManager.h"
 #include "AfxDocTemplate.h"
 #include "AfxDocument.h"

@@ -125,6 +125,10 @@
 #define STN_CLICKED 0
 #define STN_DBLCLK 1
 
+// Edits (the selection is what a failed data exchange sets on the control it returns to).
+#define EM_GETSEL 0x00B0
+#define EM_SETSEL 0x00B1
+
 // Owner-drawn controls.
 #define ODT_MENU 1
 #define ODT_LISTBOX 2
