@@ -294,6 +294,8 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_KEYDOWN:
         if (wParam == VK_SPACE && type != BS_GROUPBOX)
             SetState(hwnd, BST_PUSHED, true);
+        else
+            win32::ForwardDialogKey(hwnd, wParam);
         return 0;
     case WM_KEYUP:
         if (wParam == VK_SPACE && (GetWindowLongPtrA(hwnd, kStateSlot) & BST_PUSHED)) {

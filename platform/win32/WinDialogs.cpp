@@ -122,6 +122,8 @@ bool ForwardMouse(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     return false;
 }
 
+bool NavigateKey(HWND dialog, WPARAM vk, LRESULT code);
+
 void PressButton(HWND dialog, int id) {
     HWND button = GetDlgItem(dialog, id);
     if (button && !IsWindowEnabled(button))
@@ -326,6 +328,10 @@ LRESULT DefDlgProcA(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
         if (ForwardMouse(dialog, message, wParam, lParam))
             return 0;
         break;
+    case WM_KEYDOWN:
+        if (NavigateKey(dialog, wParam, 0))
+            return 0;
+        break;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE) {
             HWND focus = GetFocus();
@@ -392,7 +398,8 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DL
             };
             const INT_PTR answer = win32::internal::ResolveModalRequest(request, IDCANCEL, {}, runSteps);
             // An answer given outright presses its button, so the dialog's own handling of it runs.
-            if (IsWindow(dialog) && !state->ended)
+            if (IsWindow(dialog) && !state->ended &&
+                (answer == IDOK || answer == IDCANCEL || GetDlgItem(dialog, static_cast<int>(answer))))
                 PressButton(dialog, static_cast<int>(answer));
             if (IsWindow(dialog) && !state->ended)
                 EndDialog(dialog, answer);
@@ -460,51 +467,71 @@ HWND GetNextDlgGroupItem(HWND dialog, HWND control, BOOL previous) {
     return at;
 }
 
+namespace {
+
+// A navigation key for the dialog (Tab, arrows in a group, Enter, Escape): true when it was used.
+bool NavigateKey(HWND dialog, WPARAM vk, LRESULT code) {
+    HWND focus = GetFocus();
+    switch (vk) {
+    case VK_TAB:
+        if (code & DLGC_WANTTAB)
+            return false;
+        if (HWND next = GetNextDlgTabItem(dialog, focus, (GetKeyState(VK_SHIFT) & 0x8000) != 0))
+            SetFocus(next);
+        return true;
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN:
+        if (code & DLGC_WANTARROWS)
+            return false;
+        if (focus && IsChild(dialog, focus)) {
+            HWND next = GetNextDlgGroupItem(dialog, focus, vk == VK_LEFT || vk == VK_UP);
+            if (next && next != focus) {
+                SetFocus(next);
+                // Moving onto an automatic radio button selects it.
+                if ((StyleOf(next) & BS_TYPEMASK) == BS_AUTORADIOBUTTON &&
+                    (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON))
+                    SendMessageA(next, BM_CLICK, 0, 0);
+            }
+        }
+        return true;
+    case VK_RETURN: {
+        // A focused push button is the one Enter presses; otherwise the default button.
+        int id = LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0));
+        if (focus && (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+            id = GetDlgCtrlID(focus);
+        PressButton(dialog, id);
+        return true;
+    }
+    case VK_ESCAPE:
+        PressButton(dialog, IDCANCEL);
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+namespace win32 {
+
+bool ForwardDialogKey(HWND control, WPARAM vk) {
+    HWND dialog = GetParent(control);
+    if (!IsDialog(dialog) || (GetWindowLongA(control, GWL_STYLE) & WS_CHILD) == 0)
+        return false;
+    return NavigateKey(dialog, vk, SendMessageA(control, WM_GETDLGCODE, vk, 0));
+}
+
+} // namespace win32
+
 BOOL IsDialogMessageA(HWND dialog, LPMSG msg) {
     if (!msg || !IsWindow(dialog) || (msg->hwnd != dialog && !IsChild(dialog, msg->hwnd)))
         return FALSE;
     const LRESULT code = msg->hwnd ? SendMessageA(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg)) : 0;
-    if (msg->message == WM_KEYDOWN && !(code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE))) {
-        HWND focus = GetFocus();
-        switch (msg->wParam) {
-        case VK_TAB:
-            if (code & DLGC_WANTTAB)
-                break;
-            if (HWND next = GetNextDlgTabItem(dialog, focus, (GetKeyState(VK_SHIFT) & 0x8000) != 0))
-                SetFocus(next);
-            return TRUE;
-        case VK_LEFT:
-        case VK_UP:
-        case VK_RIGHT:
-        case VK_DOWN:
-            if (code & DLGC_WANTARROWS)
-                break;
-            if (focus && IsChild(dialog, focus)) {
-                HWND next = GetNextDlgGroupItem(dialog, focus, msg->wParam == VK_LEFT || msg->wParam == VK_UP);
-                if (next && next != focus) {
-                    SetFocus(next);
-                    // Moving onto an automatic radio button selects it.
-                    if ((StyleOf(next) & BS_TYPEMASK) == BS_AUTORADIOBUTTON &&
-                        (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON))
-                        SendMessageA(next, BM_CLICK, 0, 0);
-                }
-            }
-            return TRUE;
-        case VK_RETURN: {
-            // A focused push button is the one Enter presses; otherwise the default button.
-            int id = LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0));
-            if (focus && (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
-                id = GetDlgCtrlID(focus);
-            PressButton(dialog, id);
-            return TRUE;
-        }
-        case VK_ESCAPE:
-            PressButton(dialog, IDCANCEL);
-            return TRUE;
-        default:
-            break;
-        }
-    }
+    if (msg->message == WM_KEYDOWN && !(code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) &&
+        NavigateKey(dialog, msg->wParam, code))
+        return TRUE;
     if (msg->message == WM_CHAR && !(code & (DLGC_WANTALLKEYS | DLGC_WANTCHARS)) &&
         (msg->wParam == '\t' || msg->wParam == '\r' || msg->wParam == 0x1B))
         return TRUE;

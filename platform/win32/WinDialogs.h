@@ -202,4 +202,8 @@ namespace win32 {
 // Registers "BUTTON", "STATIC" and the dialog class "#32770" (done by every dialog call; controls created
 // directly with CreateWindowEx need it first).
 void RegisterDialogClasses();
+// A control of a dialog that gets a navigation key it does not want (Tab, an arrow, Enter, Escape) hands it to
+// the dialog's keyboard navigation, as IsDialogMessage would have: the modal run's own pump has no such step.
+// True when the key was used.
+bool ForwardDialogKey(HWND control, WPARAM vk);
 } // namespace win32

@@ -137,6 +137,30 @@ TEST_F(DialogsTest, AnOutrightAnswerPressesItsButtonAndWmCloseIsCancelUnlessHand
     }
 }
 
+TEST_F(DialogsTest, EnterPressesTheDefaultButtonAndEscapeCancelsInAModalRun) {
+    struct KeyCase {
+        BYTE vk;
+        WORD defaultId; // moved before the key; 0: the template's
+        int expected;
+    } cases[] = {{VK_RETURN, 0, IDOK}, {VK_ESCAPE, 0, IDCANCEL}, {VK_RETURN, static_cast<WORD>(kName), -1}};
+    for (const KeyCase& c : cases) {
+        Probe probe;
+        win32::QueueModalSteps(win32::ModalKind::Dialog, [&](const win32::ModalRequest&, HWND dialog) -> INT_PTR {
+            if (c.defaultId)
+                SendMessageA(dialog, DM_SETDEFID, c.defaultId, 0);
+            win32::PressKey(dialog, c.vk);
+            win32::PumpUiMessages();
+            return -1; // what a dialog the key did not end returns
+        });
+        EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc,
+                                  reinterpret_cast<LPARAM>(&probe)),
+                  c.expected)
+            << int(c.vk);
+        if (c.defaultId)
+            EXPECT_EQ(probe.commands.front(), kName);
+    }
+}
+
 TEST_F(DialogsTest, ANestedPromptRunsItsOwnScriptAndAnUnscriptedDialogIsCancelledAndReported) {
     Probe probe;
     win32::QueueModalSteps(win32::ModalKind::Dialog, [](const win32::ModalRequest&, HWND dialog) -> INT_PTR {
