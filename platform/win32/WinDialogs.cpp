@@ -226,6 +226,7 @@ HWND CreateFromResource(HINSTANCE instance, LPCSTR templateName, HWND parent, DL
 namespace win32 {
 
 void RegisterButtonAndStaticClasses(); // WinButtons.cpp
+void RegisterCommonControlClasses();   // WinProgressBar.cpp
 
 void RegisterDialogClasses() {
     WNDCLASSA wc{};
@@ -239,6 +240,7 @@ void RegisterDialogClasses() {
     wc.lpszClassName = WC_DIALOG;
     RegisterClassA(&wc);
     RegisterButtonAndStaticClasses();
+    RegisterCommonControlClasses();
 }
 
 } // namespace win32

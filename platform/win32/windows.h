@@ -36,6 +36,7 @@
 #include "WinPaint.h"
 #include "WinMessageBox.h"
 #include "WinDialogs.h"
+#include "WinCommonControls.h"
 #include "WinCom.h"
 #include "dbt.h"
 #include "WinHooks.h"

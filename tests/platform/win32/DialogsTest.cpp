@@ -13,7 +13,7 @@ using tdl::test::TestWindow;
 using tdl::test::UiTest;
 
 constexpr UINT kDialog = 104;
-constexpr int kName = 1001, kVerbose = 1002, kFirst = 1003, kSecond = 1004, kThird = 1005, kLabel = 1006;
+constexpr int kName = 1001, kVerbose = 1002, kFirst = 1003, kSecond = 1004, kThird = 1005, kLabel = 1006, kProgress = 1007;
 
 win32::DialogResource Template() {
     win32::DialogResource d{};
@@ -34,6 +34,7 @@ win32::DialogResource Template() {
          50, 14},
         {"BUTTON", IDOK, "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 0, 64, 80, 50, 14},
         {"BUTTON", IDCANCEL, "Cancel", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 0, 120, 80, 50, 14},
+        {PROGRESS_CLASS, static_cast<UINT>(kProgress), "", WS_VISIBLE, 0, 8, 64, 164, 8},
     };
     return d;
 }
@@ -322,9 +323,40 @@ TEST_F(DialogsTest, ThePictureShowsACheckedBoxAndADisabledButton) {
     EnableWindow(apply, FALSE);
     EXPECT_EQ(CountPainted(apply, GetSysColor(COLOR_BTNTEXT), inside), 0);
     EXPECT_GT(CountPainted(apply, GetSysColor(COLOR_GRAYTEXT), inside), 10);
+    SendDlgItemMessageA(dialog, kProgress, PBM_SETPOS, 60, 0);
     const std::string path = testing::TempDir() + "tdl-dialog.png";
     EXPECT_TRUE(win32::SavePicturePng(dialog, path.c_str()));
     DestroyWindow(dialog);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DialogsTest, AProgressBarClampsItsPositionAndPaintsItsShare) {
+    InitCommonControls();
+    TestWindow parent(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 300, 100});
+    HWND bar = CreateWindowExA(0, PROGRESS_CLASS, "", WS_CHILD | WS_VISIBLE, 10, 10, 202, 20, parent, nullptr,
+                               nullptr, nullptr);
+    ASSERT_NE(bar, nullptr);
+    SendMessageA(bar, PBM_SETRANGE32, 0, 200);
+    struct Step {
+        UINT message;
+        WPARAM wParam;
+        int expected; // the position after
+    } steps[] = {{PBM_SETPOS, 50, 50},  {PBM_SETPOS, 500, 200}, {PBM_DELTAPOS, static_cast<WPARAM>(-300), 0},
+                 {PBM_DELTAPOS, 20, 20}, {PBM_SETPOS, static_cast<WPARAM>(-5), 0}, {PBM_SETPOS, 100, 100}};
+    for (const Step& s : steps) {
+        SendMessageA(bar, s.message, s.wParam, 0);
+        EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), s.expected) << s.message << " " << s.wParam;
+    }
+    // Half of the inside is the highlight colour, the rest the face.
+    EXPECT_EQ(win32::ClientPixel(bar, 50, 10), GetSysColor(COLOR_HIGHLIGHT));
+    EXPECT_EQ(win32::ClientPixel(bar, 150, 10), GetSysColor(COLOR_BTNFACE));
+    PBRANGE range{};
+    EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range)), 0);
+    EXPECT_EQ(range.iHigh, 200);
+    DestroyWindow(bar);
 }
 
 } // namespace
