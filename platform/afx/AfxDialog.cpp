@@ -1,10 +1,8 @@
 // CDialog and data exchange.
 #include "AfxDialog.h"
 
-#include <cerrno>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
+#include <string>
 
 #include "AfxMessageBox.h"
 #include "AfxWinApp.h"
@@ -256,32 +254,12 @@ void AFXAPI DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
     }
 }
 
-namespace {
-
-// A whole number in range, spaces around allowed.
-bool ReadNumber(HWND hWnd, long long low, long long high, long long& value) {
-    char text[64] = {};
-    ::GetWindowTextA(hWnd, text, sizeof text);
-    const char* begin = text;
-    while (*begin == ' ')
-        ++begin;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtoll(begin, &end, 10);
-    if (end == begin || errno != 0)
-        return false;
-    while (*end == ' ')
-        ++end;
-    return *end == '\0' && value >= low && value <= high;
-}
-
-} // namespace
-
 void AFXAPI DDX_Text(CDataExchange* pDX, int nIDC, int& value) {
     HWND hWnd = pDX->PrepareEditCtrl(nIDC);
     if (pDX->m_bSaveAndValidate) {
-        long long number = 0;
-        if (!ReadNumber(hWnd, INT32_MIN, INT32_MAX, number)) {
+        BOOL bOk = FALSE;
+        const UINT number = ::GetDlgItemInt(pDX->m_pDlgWnd->GetSafeHwnd(), ::GetDlgCtrlID(hWnd), &bOk, TRUE);
+        if (!bOk) {
             AfxMessageBox("Please enter an integer.", MB_ICONEXCLAMATION);
             pDX->Fail();
         }
@@ -294,12 +272,13 @@ void AFXAPI DDX_Text(CDataExchange* pDX, int nIDC, int& value) {
 void AFXAPI DDX_Text(CDataExchange* pDX, int nIDC, UINT& value) {
     HWND hWnd = pDX->PrepareEditCtrl(nIDC);
     if (pDX->m_bSaveAndValidate) {
-        long long number = 0;
-        if (!ReadNumber(hWnd, 0, UINT32_MAX, number)) {
+        BOOL bOk = FALSE;
+        const UINT number = ::GetDlgItemInt(pDX->m_pDlgWnd->GetSafeHwnd(), ::GetDlgCtrlID(hWnd), &bOk, FALSE);
+        if (!bOk) {
             AfxMessageBox("Please enter a positive integer.", MB_ICONEXCLAMATION);
             pDX->Fail();
         }
-        value = static_cast<UINT>(number);
+        value = number;
     } else {
         ::SetWindowTextA(hWnd, std::to_string(value).c_str());
     }

@@ -9,6 +9,7 @@
 #include "AfxCmdUI.h"
 #include "AfxCommandLineInfo.h"
 #include "AfxControlBar.h"
+#include "AfxControls.h"
 #include "AfxDC.h"
 #include "AfxDialog.h"
 #include "AfxDocManager.h"

@@ -203,3 +203,37 @@ TEST_F(DialogTest, AModelessDialogTakesEscapeInThePumpAndDeletesItself) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DialogTest, ControlObjectsMakeTheirControlsAndSpeakTheirMessages) {
+    CButton check;
+    ASSERT_TRUE(check.Create("Verbose", BS_AUTOCHECKBOX | WS_VISIBLE, CRect(10, 10, 110, 30), &m_main, 7));
+    char className[16] = {};
+    GetClassNameA(check.m_hWnd, className, sizeof className);
+    EXPECT_STREQ(className, "BUTTON");
+    win32::Click(check.m_hWnd, POINT{5, 10});
+    win32::PumpUiMessages();
+    EXPECT_EQ(check.GetCheck(), BST_CHECKED);
+
+    CProgressCtrl progress;
+    ASSERT_TRUE(progress.Create(WS_VISIBLE, CRect(10, 40, 110, 50), &m_main, 8));
+    progress.SetRange32(10, 20);
+    int low = 0, high = 0;
+    progress.GetRange(low, high);
+    EXPECT_EQ(low, 10);
+    EXPECT_EQ(high, 20);
+    progress.SetPos(25);
+    EXPECT_EQ(progress.GetPos(), 20);
+    progress.SetStep(4);
+    progress.StepIt(); // past the end: from the start again
+    EXPECT_EQ(progress.GetPos(), 14);
+
+    CStatic label;
+    ASSERT_TRUE(label.Create("Speed:", SS_LEFT | WS_VISIBLE, CRect(10, 60, 110, 75), &m_main));
+    CString text;
+    label.GetWindowText(text);
+    EXPECT_EQ(text, "Speed:");
+}
+
+} // namespace
