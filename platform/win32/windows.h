@@ -37,6 +37,8 @@
 #include "WinInput.h"
 #include "WinPaint.h"
 #include "WinMessageBox.h"
+#include "WinDialogs.h"
+#include "WinCommonControls.h"
 #include "WinCom.h"
 #include "dbt.h"
 #include "WinHooks.h"
