@@ -5,7 +5,7 @@
 #include "PayloadArchive.h"
 #include "Setup.h"
 #include "SetupResources.h"
-#include "WinDialogBox.h"
+#include "WinDialogs.h"
 #include "ole2.h"
 #include "shellapi.h"
 

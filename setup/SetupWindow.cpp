@@ -1,5 +1,5 @@
 #include "Setup.h"
-#include "WinDialogBox.h"
+#include "WinDialogs.h"
 #include "ole2.h"
 
 std::atomic<bool> SetupCancelled{false};
