@@ -84,7 +84,7 @@ void SetupTest::AnswerWelcome(INT_PTR answer, std::function<void()> meanwhile) {
             hiddenHit_ = SendMessageA(hidden_, WM_NCHITTEST, 0, MAKELPARAM(960, 450));
             return answer;
         },
-        "#104");
+        "104");
 }
 
 int SetupTest::Run() {

@@ -335,7 +335,7 @@ TEST_F(RunSetupTest, AQuitMessageBeforeAnEntryCancels) {
             PostQuitMessage(0);
             return IDOK;
         },
-        "#104");
+        "104");
     ExpectEndedCleanly(Run());
     EXPECT_TRUE(SetupCancelled);
     EXPECT_TRUE(Boxes().empty());
@@ -369,7 +369,7 @@ TEST_F(RunSetupTest, UnansweredTheWelcomeDialogEndsTheRun) {
     const auto unexpected = win32::UnexpectedModalRequests();
     ASSERT_EQ(unexpected.size(), 1u);
     EXPECT_EQ(unexpected[0].kind, win32::ModalKind::Dialog);
-    EXPECT_EQ(unexpected[0].text, "#104");
+    EXPECT_EQ(unexpected[0].text, "104");
     EXPECT_FALSE(fs::exists(WindowsFolder()));
 }
 
