@@ -1,7 +1,12 @@
-// CUSBLog: the capture document, made by both document templates (saved logs and the live capture). For now
-// it holds what the record store and the capture banks ask of it: the store it owns, the buffer filter (and
-// whether it is on), the schema its records are read with, and the application's settings.
+// CUSBLog: the capture document, made by both document templates (saved logs and the live capture). It owns
+// the record store, the buffer filter and the trigger, numbers the captured records as they arrive (marking
+// and counting gaps in the driver's sequence) and indexes them.
+//
+// Threads: in background logging ProcessCaptureFragment runs on the capture thread while the session runs;
+// otherwise on the user-interface thread. The flags the capture thread reads are atomics.
 #pragma once
+
+#include <atomic>
 
 #include "afxwin.h"
 
@@ -40,10 +45,46 @@ public:
     CAppSettings* GetSettings() const { return m_pSettings; }
     void SetSettings(CAppSettings* pSettings) { m_pSettings = pSettings; }
 
+    // Indexes every whole record of a block read from the capture log, which lies in a capture bank: checks
+    // the sequence (the first record after a gap gets "****" over its sync word, in the bank itself, and the
+    // gap is counted), tests the trigger and offers the record to the buffer filter. A record cut by the
+    // block's end is not indexed. Returns the number of rows of the active view; `bTriggered` says whether
+    // the trigger matched, and a match posts the stop command to the main window.
+    INT_PTR ProcessCaptureFragment(BYTE* pBuffer, DWORD dwLength, BOOL& bTriggered);
+
+    BOOL IsLogging() const { return m_bLogging.load(); }
+    void SetLogging(BOOL bLogging) { m_bLogging.store(bLogging != 0); }
+
+    BOOL IsTriggerOn() const { return m_bTriggerOn.load() != 0; }
+    void SetTriggerOn(BOOL bOn) { m_bTriggerOn.store(bOn ? 1 : 0); }
+    CFilterDefinition* GetTrigger() const { return m_pTrigger; }
+    // The document owns the trigger from here on; the one it had is deleted.
+    void SetTrigger(CFilterDefinition* pTrigger);
+    // The number of the record that last fired the trigger; 0 when none did.
+    UINT GetTriggerSequenceNumber() const { return m_nTriggerSeqNum; }
+
+    // The number the next captured record should carry; 0 when not yet known (at every start).
+    UINT GetExpectedSequenceNumber() const { return m_nExpectedSeqNum; }
+    void SetExpectedSequenceNumber(UINT nNumber) { m_nExpectedSeqNum = nNumber; }
+    UINT GetSequenceGapCount() const { return m_nSeqGapCount; }
+    void SetSequenceGapCount(UINT nCount) { m_nSeqGapCount = nCount; }
+
+    // The application's main window, where the capture road posts its commands.
+    CWnd* GetMainWindow() const;
+
 private:
+    // Posts the stop command to the main window; safe from any thread.
+    void PostStopCommand() const;
+
     LogRecords::CLogRecords* m_pLogRecords;
     UINT m_bBufferFilterOn;
     CFilterDefinition* m_pBufferFilter;
     UINT m_nRecordSchema;
     CAppSettings* m_pSettings;
+    std::atomic<bool> m_bLogging;
+    std::atomic<UINT> m_bTriggerOn;
+    UINT m_nTriggerSeqNum;
+    CFilterDefinition* m_pTrigger;
+    UINT m_nExpectedSeqNum;
+    UINT m_nSeqGapCount;
 };
