@@ -1,10 +1,14 @@
 #include "app/core/USBLog.h"
 
+#include "app/core/DriverThread.h"
 #include "app/core/FilterDefinition.h"
+#include "app/core/KxTdloft.h"
 #include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
+#include "app/core/TindaloftApp.h"
 #include "app/core/Trace.h"
 #include "common/RecordFrame.h"
+#include "app/devices/AttachedDevices.h"
 #include "common/RecordTags.h"
 
 IMPLEMENT_DYNCREATE(CUSBLog, CDocument)
@@ -12,11 +16,15 @@ IMPLEMENT_DYNCREATE(CUSBLog, CDocument)
 CUSBLog::CUSBLog()
     : m_pLogRecords(nullptr), m_bBufferFilterOn(0), m_pBufferFilter(nullptr), m_nRecordSchema(CurrentRecordSchema),
       m_pSettings(nullptr), m_bLogging(false), m_bTriggerOn(0), m_nTriggerSeqNum(0), m_pTrigger(nullptr),
-      m_nExpectedSeqNum(0), m_nSeqGapCount(0) {
+      m_nExpectedSeqNum(0), m_nSeqGapCount(0), m_pDriverThread(nullptr), m_pWorker(nullptr),
+      m_hStartEvent(nullptr), m_pAttachedDevices(nullptr) {
     m_pLogRecords = new LogRecords::CLogRecords(this);
+    m_pAttachedDevices = new CAttachedDevices;
 }
 
 CUSBLog::~CUSBLog() {
+    DisableLogging();
+    delete m_pAttachedDevices;
     delete m_pLogRecords;
     delete m_pBufferFilter;
     delete m_pTrigger;
@@ -103,4 +111,111 @@ INT_PTR CUSBLog::ProcessCaptureFragment(BYTE* pBuffer, DWORD dwLength, BOOL& bTr
         offset += size;
     }
     return pRecords->GetDisplayCount(this);
+}
+
+LPCSTR CUSBLog::StartFailureMessage(DWORD dwCode) {
+    switch (dwCode) {
+    case CDriverThread::ErrorOpen:
+        return "Failed to open analyzer driver.";
+    case CDriverThread::ErrorClearRegistry:
+        return "Failed to reset analyzer registry.";
+    case CDriverThread::ErrorDeviceList:
+        return "Error creating log device list. Session is ending.";
+    case CDriverThread::ErrorSetDeviceList:
+        return "Error setting log device list. Session is ending.";
+    case CDriverThread::ErrorClearLog:
+        return "Error clearing driver buffer. Session is ending.";
+    case CDriverThread::ErrorEnableLog:
+        return "Failed to enable capture. Session is ending.";
+    default:
+        return nullptr;
+    }
+}
+
+void CUSBLog::EnableLogging() {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "--CUSBLog::EnableLogging");
+    if (m_pDriverThread != nullptr)
+        return;
+    CString strDevice;
+    if (!AfxLoadString(IDS_TINDALOFT_DEVICE, strDevice))
+        strDevice = "\\\\.\\Tindaloft";
+    auto* pThread = new CDriverThread(strDevice, this);
+    HANDLE hStart = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE hStop = hStart != nullptr ? ::CreateEventA(nullptr, TRUE, FALSE, nullptr) : nullptr;
+    CWinThread* pWorker = nullptr;
+    if (hStop != nullptr) {
+        pThread->SetStopEvent(hStop);
+        pThread->SetStartEvent(hStart);
+        CTindaloftApp* pApp = dynamic_cast<CTindaloftApp*>(AfxGetApp());
+        const bool bAttach = pApp != nullptr && pApp->IsBootCaptureActive();
+        if (bAttach)
+            pApp->ClearBootCaptureFlags(); // one attachment only
+        // Suspended, so that the object is kept after its thread ends: it is joined before it is deleted.
+        pWorker = AfxBeginThread(bAttach ? &CDriverThread::AttachThreadProc : &CDriverThread::ThreadProc, pThread,
+                                 THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    }
+    if (pWorker == nullptr) {
+        // No thread or no event: nothing runs, so nothing is logging.
+        if (hStart != nullptr)
+            ::CloseHandle(hStart);
+        delete pThread; // closes the stop event
+        AfxMessageBox(StartFailureMessage(CDriverThread::ErrorEnableLog), MB_ICONSTOP);
+        return;
+    }
+    pWorker->m_bAutoDelete = FALSE;
+    pWorker->ResumeThread();
+
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "Waiting for thread to initialize");
+    if (::WaitForSingleObject(hStart, INFINITE) != WAIT_OBJECT_0)
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DOCUMENT, "Thread start error");
+    else
+        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "thread has finished initialization (0x%x)",
+                  static_cast<unsigned>(pThread->GetLastErrorCode()));
+    const DWORD dwStatus = pThread->GetStartStatus();
+    if (dwStatus != 0) {
+        ::WaitForSingleObject(pWorker->m_hThread, INFINITE);
+        delete pWorker;
+        delete pThread;
+        ::CloseHandle(hStart);
+        if (LPCSTR lpszMessage = StartFailureMessage(dwStatus))
+            AfxMessageBox(lpszMessage, MB_ICONSTOP);
+        return;
+    }
+    m_pDriverThread = pThread;
+    m_pWorker = pWorker;
+    m_hStartEvent = hStart;
+    SetLogging(TRUE);
+}
+
+void CUSBLog::ServeSentMessages() {
+    MSG msg;
+    // PeekMessage runs the messages sent from other threads before it looks at the queue.
+    ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+}
+
+void CUSBLog::DisableLogging() {
+    if (m_pDriverThread == nullptr)
+        return;
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "--CUSBLog::DisableLogging");
+    ::SetEvent(m_pDriverThread->GetStopEvent());
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "Waiting for thread to terminate");
+    HANDLE hThread = m_pWorker->m_hThread;
+    // The thread sends the view its last blocks while it drains; serve them, or it would never end.
+    for (;;) {
+        const DWORD dwResult = ::MsgWaitForMultipleObjects(1, &hThread, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (dwResult == WAIT_OBJECT_0 + 1) {
+            ServeSentMessages();
+            continue;
+        }
+        break;
+    }
+    ServeSentMessages();
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "Thread terminated");
+    SetLogging(FALSE);
+    delete m_pWorker;
+    m_pWorker = nullptr;
+    delete m_pDriverThread;
+    m_pDriverThread = nullptr;
+    ::CloseHandle(m_hStartEvent);
+    m_hStartEvent = nullptr;
 }

@@ -11,6 +11,8 @@
 #include "afxwin.h"
 
 class CAppSettings;
+class CAttachedDevices;
+class CDriverThread;
 class CFilterDefinition;
 
 namespace LogRecords {
@@ -72,7 +74,21 @@ public:
     // The application's main window, where the capture road posts its commands.
     CWnd* GetMainWindow() const;
 
+    // Starts a capture thread and waits for its start; a start that fails shows its message and leaves the
+    // document not logging, with no thread.
+    void EnableLogging();
+    // Stops the capture thread: every block it read is indexed before this returns, none after.
+    void DisableLogging();
+    CDriverThread* GetDriverThread() const { return m_pDriverThread; }
+
+    CAttachedDevices* GetAttachedDevices() const { return m_pAttachedDevices; }
+
+    // The message a start failure shows, or null for codes that show none.
+    static LPCSTR StartFailureMessage(DWORD dwCode);
+
 private:
+    // Runs the messages other threads sent this one.
+    static void ServeSentMessages();
     // Posts the stop command to the main window; safe from any thread.
     void PostStopCommand() const;
 
@@ -87,4 +103,8 @@ private:
     CFilterDefinition* m_pTrigger;
     UINT m_nExpectedSeqNum;
     UINT m_nSeqGapCount;
+    CDriverThread* m_pDriverThread;
+    CWinThread* m_pWorker;
+    HANDLE m_hStartEvent;
+    CAttachedDevices* m_pAttachedDevices;
 };
