@@ -1,5 +1,6 @@
 #include "app/core/USBLog.h"
 
+#include "app/core/ChangeLogDissector.h"
 #include "app/core/DriverThread.h"
 #include "app/core/FilterDefinition.h"
 #include "app/core/KxTdloft.h"
@@ -9,6 +10,8 @@
 #include "app/core/Trace.h"
 #include "common/RecordFrame.h"
 #include "app/devices/AttachedDevices.h"
+#include "app/ui/PanePointers.h"
+#include "common/ControlCodes.h"
 #include "common/RecordTags.h"
 
 IMPLEMENT_DYNCREATE(CUSBLog, CDocument)
@@ -17,7 +20,7 @@ CUSBLog::CUSBLog()
     : m_pLogRecords(nullptr), m_bBufferFilterOn(0), m_pBufferFilter(nullptr), m_nRecordSchema(CurrentRecordSchema),
       m_pSettings(nullptr), m_bLogging(false), m_bTriggerOn(0), m_nTriggerSeqNum(0), m_pTrigger(nullptr),
       m_nExpectedSeqNum(0), m_nSeqGapCount(0), m_pDriverThread(nullptr), m_pWorker(nullptr),
-      m_hStartEvent(nullptr), m_pAttachedDevices(nullptr) {
+      m_hStartEvent(nullptr), m_pAttachedDevices(nullptr), m_bDeviceTreeModified(FALSE) {
     m_pLogRecords = new LogRecords::CLogRecords(this);
     m_pAttachedDevices = new CAttachedDevices;
 }
@@ -218,4 +221,75 @@ void CUSBLog::DisableLogging() {
     m_pDriverThread = nullptr;
     ::CloseHandle(m_hStartEvent);
     m_hStartEvent = nullptr;
+}
+
+bool CUSBLog::IsRealtimeDocument() const {
+    return GetDocTemplate() != nullptr && GetDocTemplate()->m_nIDResource == IDR_TDLOFT_REALTIME;
+}
+
+bool CUSBLog::IsLogFileDocument() const {
+    return GetDocTemplate() != nullptr && GetDocTemplate()->m_nIDResource == IDR_TDLOFT_TYPE;
+}
+
+void CUSBLog::DissectChangeLogFragment(const BYTE* pBuffer, DWORD dwLength) {
+    ChangeLog::Dissect(*this, pBuffer, dwLength);
+}
+
+void CUSBLog::ProcessDevobjArrival(const BYTE*) {}
+void CUSBLog::ProcessDevobjRemoval(const BYTE*) {}
+void CUSBLog::ProcessDrvobjArrival(const BYTE*) {}
+void CUSBLog::ProcessDrvobjRemoval(const BYTE*) {}
+void CUSBLog::ProcessDevstkArrival(const BYTE*) {}
+void CUSBLog::ProcessDevstkRemoval(const BYTE*) {}
+
+void CUSBLog::EnableChangeLogging() {
+    CKxTdloft device;
+    if (device.TryDeviceOpen()) {
+        device.IoctlEnableChangeLogging(0);
+        device.DeviceClose();
+    }
+}
+
+void CUSBLog::DisableChangeLogging() {
+    CKxTdloft device;
+    if (device.TryDeviceOpen()) {
+        device.IoctlDisableChangeLogging();
+        device.DeviceClose();
+    }
+}
+
+void CUSBLog::ClearChangeLog() {
+    CKxTdloft device;
+    if (device.TryDeviceOpen()) {
+        device.IoctlClearChangeLogBuffer();
+        device.DeviceClose();
+    }
+}
+
+void CUSBLog::DeleteContents() {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "--CUSBLog::DeleteContents");
+    const bool bLive = IsRealtimeDocument();
+    if (bLive) {
+        DisableLogging();
+        DisableChangeLogging();
+        ClearChangeLog();
+    }
+    CPanePointers panes;
+    panes.LogDetailsShow();
+    panes.DevicePropertiesUpdate();
+    if (IsLogFileDocument())
+        panes.SystemPropertiesShow();
+    panes.DataBarClear(TRUE);
+    if (IsBufferFilterOn()) {
+        SetBufferFilterOn(FALSE);
+        if (m_pLogRecords != nullptr)
+            m_pLogRecords->ClearFiltered();
+    }
+    SetBufferFilter(nullptr);
+    SetTrigger(nullptr);
+    m_nTriggerSeqNum = 0;
+    m_nExpectedSeqNum = 0;
+    // Panes drop their pointers into the device model before it goes.
+    panes.DeviceModelChanging(this);
+    CDocument::DeleteContents();
 }

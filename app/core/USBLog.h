@@ -83,6 +83,32 @@ public:
 
     CAttachedDevices* GetAttachedDevices() const { return m_pAttachedDevices; }
 
+    // The document's kind, by the template that made it: the live capture (133) or a saved log (131).
+    bool IsRealtimeDocument() const;
+    bool IsLogFileDocument() const;
+
+    // A block read from the driver's change log: each arrival and removal goes to its handler.
+    void DissectChangeLogFragment(const BYTE* pBuffer, DWORD dwLength);
+    // The change-log handlers; each gets the record's node (DEVICE_NODE, DRIVER_NODE or DEVSTK_NODE bytes).
+    // The device model that acts on them comes later; until then they change nothing.
+    void ProcessDevobjArrival(const BYTE* pNode);
+    void ProcessDevobjRemoval(const BYTE* pNode);
+    void ProcessDrvobjArrival(const BYTE* pNode);
+    void ProcessDrvobjRemoval(const BYTE* pNode);
+    void ProcessDevstkArrival(const BYTE* pNode);
+    void ProcessDevstkRemoval(const BYTE* pNode);
+
+    // The driver's change log on, off and emptied; nothing when the control device does not open.
+    void EnableChangeLogging();
+    void DisableChangeLogging();
+    void ClearChangeLog();
+
+    // Set when arrivals or removals changed the device model since the device tree last showed it.
+    BOOL IsDeviceTreeModified() const { return m_bDeviceTreeModified; }
+    void SetDeviceTreeModified(BOOL bModified) { m_bDeviceTreeModified = bModified ? TRUE : FALSE; }
+
+    void DeleteContents() override;
+
     // The message a start failure shows, or null for codes that show none.
     static LPCSTR StartFailureMessage(DWORD dwCode);
 
@@ -107,4 +133,5 @@ private:
     CWinThread* m_pWorker;
     HANDLE m_hStartEvent;
     CAttachedDevices* m_pAttachedDevices;
+    BOOL m_bDeviceTreeModified;
 };
