@@ -172,3 +172,29 @@ TEST_F(LiveCaptureTest, ContinuousLoggingKeepsTheListEqualToTheBanks) {
 }
 
 } // namespace
+
+namespace {
+
+int ChangeLogReads(const FakeControlDevice& fake) {
+    int reads = 0;
+    for (const tdl::test::FakeRequest& request : fake.Requests())
+        if (request.code == IOCTL_TINDALOFT_READ_CLOG)
+            ++reads;
+    return reads;
+}
+
+TEST_F(LiveCaptureTest, DeviceChangeReadsTheChangeLogUntilItRunsDry) {
+    tdl::test::RecordBuilder arrival(LogTag::vrdA);
+    arrival.Part1(std::vector<uint8_t>(48, 0));
+    for (const int blocks : {2, 40}) {
+        SCOPED_TRACE(blocks);
+        m_fake->ClearRequests();
+        for (int i = 0; i < blocks; ++i)
+            m_fake->QueueBlock(IOCTL_TINDALOFT_READ_CLOG, arrival.Build());
+        ::SendMessageA(m_pFrame->GetSafeHwnd(), CMainFrame::WM_REFRESH_DEVICE_TREE, 0, 0);
+        // Until a read gives nothing, or at most 31 reads for a driver that never runs dry.
+        EXPECT_EQ(ChangeLogReads(*m_fake), blocks == 2 ? 3 : CMainFrame::MaxChangeLogReads);
+    }
+}
+
+} // namespace
