@@ -10,32 +10,13 @@ namespace ChangeLog {
 
 namespace {
 
-void DevobjArrival(CUSBLog& doc, const uint8_t* node) {
-    doc.ProcessDevobjArrival(node);
-}
-void DevobjRemoval(CUSBLog& doc, const uint8_t* node) {
-    doc.ProcessDevobjRemoval(node);
-}
-void DrvobjArrival(CUSBLog& doc, const uint8_t* node) {
-    doc.ProcessDrvobjArrival(node);
-}
-void DrvobjRemoval(CUSBLog& doc, const uint8_t* node) {
-    doc.ProcessDrvobjRemoval(node);
-}
-void DevstkArrival(CUSBLog& doc, const uint8_t* node) {
-    doc.ProcessDevstkArrival(node);
-}
-void DevstkRemoval(CUSBLog& doc, const uint8_t* node) {
-    doc.ProcessDevstkRemoval(node);
-}
-
 const ChangeKind kKinds[] = {
-    {LogTag::vedA, "--- LOG_DEVOBJ_ARRIVAL ---", DEVICE_NODE_SIZE, &DevobjArrival},
-    {LogTag::vedR, "--- LOG_DEVOBJ_REMOVAL ---", DEVICE_NODE_SIZE, &DevobjRemoval},
-    {LogTag::vrdA, "--- LOG_DRVOBJ_ARRIVAL ---", DRIVER_NODE_SIZE, &DrvobjArrival},
-    {LogTag::vrdR, "--- LOG_DRVOBJ_REMOVAL ---", DRIVER_NODE_SIZE, &DrvobjRemoval},
-    {LogTag::ktsA, "--- LOG_DEVSTK_ARRIVAL ---", DEVSTK_NODE_SIZE, &DevstkArrival},
-    {LogTag::ktsR, "--- LOG_DEVSTK_REMOVAL ---", DEVSTK_NODE_SIZE, &DevstkRemoval},
+    {LogTag::vedA, "--- LOG_DEVOBJ_ARRIVAL ---", DEVICE_NODE_SIZE, &CUSBLog::ProcessDevobjArrival},
+    {LogTag::vedR, "--- LOG_DEVOBJ_REMOVAL ---", DEVICE_NODE_SIZE, &CUSBLog::ProcessDevobjRemoval},
+    {LogTag::vrdA, "--- LOG_DRVOBJ_ARRIVAL ---", DRIVER_NODE_SIZE, &CUSBLog::ProcessDrvobjArrival},
+    {LogTag::vrdR, "--- LOG_DRVOBJ_REMOVAL ---", DRIVER_NODE_SIZE, &CUSBLog::ProcessDrvobjRemoval},
+    {LogTag::ktsA, "--- LOG_DEVSTK_ARRIVAL ---", DEVSTK_NODE_SIZE, &CUSBLog::ProcessDevstkArrival},
+    {LogTag::ktsR, "--- LOG_DEVSTK_REMOVAL ---", DEVSTK_NODE_SIZE, &CUSBLog::ProcessDevstkRemoval},
 };
 
 constexpr ULONG kArea = TRACE_AREA_CHANGE_LOG;
@@ -77,7 +58,7 @@ void Dissect(CUSBLog& doc, const uint8_t* pBuffer, size_t length) {
                           static_cast<unsigned>(dataSize));
             } else {
                 TDL_TRACE(TRACE_INFORMATION, kArea, "%s", kind->trace);
-                kind->handler(doc, record + LOGHDR_SIZE);
+                (doc.*kind->handler)(record + LOGHDR_SIZE);
             }
         } else if (tag != LogTag::atsL && tag != LogTag::dneL) {
             TDL_TRACE(TRACE_INFORMATION, kArea, "--- UNKNOWN LogType ---");

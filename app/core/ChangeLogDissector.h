@@ -5,9 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "app/core/USBLog.h"
 #include "common/LogHeader.h"
-
-class CUSBLog;
 
 namespace ChangeLog {
 
@@ -16,7 +15,7 @@ struct ChangeKind {
     ULONG tag;
     const char* trace;
     size_t nodeSize;
-    void (*handler)(CUSBLog& doc, const uint8_t* node);
+    void (CUSBLog::*handler)(const BYTE* pNode);
 };
 
 // The kind of a tag, or null for any other.

@@ -26,9 +26,9 @@ constexpr DWORD kCppExceptionCode = 0xE06D7363;
 } // namespace
 
 CDriverThread::CDriverThread(LPCSTR lpszDeviceName, CUSBLog* pDocument)
-    : m_hDevice(nullptr), m_strDeviceName(lpszDeviceName), m_dwLastError(0), m_dwThreadError(0),
-      m_bBackground(false), m_hStopEvent(nullptr), m_pDocument(pDocument), m_hNotifyWnd(nullptr),
-      m_nNotifyMessage(0), m_hStartEvent(nullptr), m_dwStartStatus(0), m_bStartPublished(false) {
+    : m_hDevice(nullptr), m_strDeviceName(lpszDeviceName), m_dwLastError(0), m_dwThreadError(0), m_bBackground(false),
+      m_hStopEvent(nullptr), m_pDocument(pDocument), m_hNotifyWnd(nullptr), m_nNotifyMessage(0), m_hStartEvent(nullptr),
+      m_dwStartStatus(0), m_bStartPublished(false) {
     CView* pView = pDocument != nullptr ? pDocument->GetFirstView() : nullptr;
     if (pView != nullptr && ::IsWindow(pView->GetSafeHwnd())) {
         m_hNotifyWnd = pView->GetSafeHwnd();

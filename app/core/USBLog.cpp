@@ -8,10 +8,10 @@
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/Trace.h"
-#include "common/RecordFrame.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/ui/PanePointers.h"
 #include "common/ControlCodes.h"
+#include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 
 IMPLEMENT_DYNCREATE(CUSBLog, CDocument)
@@ -19,8 +19,8 @@ IMPLEMENT_DYNCREATE(CUSBLog, CDocument)
 CUSBLog::CUSBLog()
     : m_pLogRecords(nullptr), m_bBufferFilterOn(0), m_pBufferFilter(nullptr), m_nRecordSchema(CurrentRecordSchema),
       m_pSettings(nullptr), m_bLogging(false), m_bTriggerOn(0), m_nTriggerSeqNum(0), m_pTrigger(nullptr),
-      m_nExpectedSeqNum(0), m_nSeqGapCount(0), m_pDriverThread(nullptr), m_pWorker(nullptr),
-      m_hStartEvent(nullptr), m_pAttachedDevices(nullptr), m_bDeviceTreeModified(FALSE) {
+      m_nExpectedSeqNum(0), m_nSeqGapCount(0), m_pDriverThread(nullptr), m_pWorker(nullptr), m_hStartEvent(nullptr),
+      m_pAttachedDevices(nullptr), m_bDeviceTreeModified(FALSE) {
     m_pLogRecords = new LogRecords::CLogRecords(this);
     m_pAttachedDevices = new CAttachedDevices;
 }
@@ -242,28 +242,29 @@ void CUSBLog::ProcessDrvobjRemoval(const BYTE*) {}
 void CUSBLog::ProcessDevstkArrival(const BYTE*) {}
 void CUSBLog::ProcessDevstkRemoval(const BYTE*) {}
 
-void CUSBLog::EnableChangeLogging() {
+namespace {
+
+// One change-log request on a device opened for it; nothing when the control device does not open.
+template <class Send> void ChangeLogRequest(Send send) {
     CKxTdloft device;
     if (device.TryDeviceOpen()) {
-        device.IoctlEnableChangeLogging(0);
+        send(device);
         device.DeviceClose();
     }
+}
+
+} // namespace
+
+void CUSBLog::EnableChangeLogging() {
+    ChangeLogRequest([](CKxTdloft& device) { device.IoctlEnableChangeLogging(0); });
 }
 
 void CUSBLog::DisableChangeLogging() {
-    CKxTdloft device;
-    if (device.TryDeviceOpen()) {
-        device.IoctlDisableChangeLogging();
-        device.DeviceClose();
-    }
+    ChangeLogRequest([](CKxTdloft& device) { device.IoctlDisableChangeLogging(); });
 }
 
 void CUSBLog::ClearChangeLog() {
-    CKxTdloft device;
-    if (device.TryDeviceOpen()) {
-        device.IoctlClearChangeLogBuffer();
-        device.DeviceClose();
-    }
+    ChangeLogRequest([](CKxTdloft& device) { device.IoctlClearChangeLogBuffer(); });
 }
 
 void CUSBLog::DeleteContents() {

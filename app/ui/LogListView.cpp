@@ -34,7 +34,8 @@ LRESULT CLogListView::OnLogListView(WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     BOOL bTriggered = FALSE;
-    m_nItemCount = pDoc->ProcessCaptureFragment(reinterpret_cast<BYTE*>(wParam), static_cast<DWORD>(lParam), bTriggered);
+    m_nItemCount =
+        pDoc->ProcessCaptureFragment(reinterpret_cast<BYTE*>(wParam), static_cast<DWORD>(lParam), bTriggered);
     if (bTriggered) {
         const int nItem = FindItemBySequence(pDoc->GetTriggerSequenceNumber());
         TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_LOG_LIST, "Trigger seqnum=%u at item=%d",
@@ -53,7 +54,8 @@ void CLogListView::Clear() {
 
 void CLogListView::RedrawRange() {
     CUSBLog* pDoc = GetLogDocument();
-    m_nItemCount = pDoc != nullptr && pDoc->GetLogRecords() != nullptr ? pDoc->GetLogRecords()->GetDisplayCount(pDoc) : 0;
+    m_nItemCount =
+        pDoc != nullptr && pDoc->GetLogRecords() != nullptr ? pDoc->GetLogRecords()->GetDisplayCount(pDoc) : 0;
     if (GetSafeHwnd() != nullptr)
         Invalidate();
 }

@@ -59,8 +59,8 @@ struct PreparedBank {
     DWORD count;
 };
 
-// Argument: 0 plain, 1 with a trigger (every other record matches; with no main window nothing is posted), 2 with the buffer filter
-// (every other record accepted).
+// Argument: 0 plain, 1 with a trigger (every other record matches; with no main window nothing is posted), 2 with the
+// buffer filter (every other record accepted).
 void BM_ProcessCaptureFragment(benchmark::State& state) {
     PreparedBank bank(100000);
     const int64_t mode = state.range(0);

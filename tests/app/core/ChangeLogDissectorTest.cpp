@@ -71,8 +71,8 @@ TEST(ChangeLogDissector, BadMarkersAreTracedAndTheRecordStillDispatched) {
     std::copy_n("XXXX", 4, record.begin());
     std::copy_n("ZZZZ", 4, record.begin() + 60);
     std::copy_n("NONE", 4, record.end() - 4);
-    EXPECT_EQ(Dissect(record), (std::vector<std::string>{"Missing ####", "Missing DATA", "Missing FINI",
-                                                         "--- LOG_DRVOBJ_ARRIVAL ---"}));
+    EXPECT_EQ(Dissect(record),
+              (std::vector<std::string>{"Missing ####", "Missing DATA", "Missing FINI", "--- LOG_DRVOBJ_ARRIVAL ---"}));
 }
 
 TEST(ChangeLogDissector, LogStartAndEndAreIgnoredUnknownTagsTracedCutRecordsEndTheWalk) {

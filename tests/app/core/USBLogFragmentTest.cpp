@@ -8,14 +8,14 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/RecordBuilder.h"
-#include "tests/support/UiFixture.h"
 #include "app/core/FilterDefinition.h"
 #include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
 #include "app/core/USBLog.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
+#include "tests/support/RecordBuilder.h"
+#include "tests/support/UiFixture.h"
 #include "windows.h"
 
 namespace {
@@ -110,13 +110,25 @@ TEST_F(FragmentTest, MarksOnlyTheFirstRecordAfterEachGap) {
         {"a gap of several records marks one", 7, {{urbI, 7}, {urbI, 12}, {urbI, 13}}, {false, true, false}, 1, 14},
         {"two gaps count two", 1, {{urbI, 3}, {urbI, 4}, {urbI, 9}}, {true, false, true}, 2, 10},
         {"a number going back is a gap", 20, {{urbI, 20}, {urbI, 5}}, {false, true}, 1, 6},
-        {"the expected number wraps", 0xFFFFFFFE, {{urbI, 0xFFFFFFFE}, {urbI, 0xFFFFFFFF}, {urbI, 0}},
-         {false, false, false}, 0, 1},
+        {"the expected number wraps",
+         0xFFFFFFFE,
+         {{urbI, 0xFFFFFFFE}, {urbI, 0xFFFFFFFF}, {urbI, 0}},
+         {false, false, false},
+         0,
+         1},
         // After a wrap to 0 the next record is taken as it comes: unknown, not a gap.
-        {"wrapped to 0 leaves the next unchecked", 0xFFFFFFFF, {{urbI, 0xFFFFFFFF}, {urbI, 77}, {urbI, 80}},
-         {false, false, true}, 1, 81},
-        {"log start and end are numbered too", 3, {{LogTag::atsL, 3}, {urbI, 6}, {LogTag::dneL, 7}},
-         {false, true, false}, 1, 8},
+        {"wrapped to 0 leaves the next unchecked",
+         0xFFFFFFFF,
+         {{urbI, 0xFFFFFFFF}, {urbI, 77}, {urbI, 80}},
+         {false, false, true},
+         1,
+         81},
+        {"log start and end are numbered too",
+         3,
+         {{LogTag::atsL, 3}, {urbI, 6}, {LogTag::dneL, 7}},
+         {false, true, false},
+         1,
+         8},
     };
     for (const SequenceCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -199,9 +211,9 @@ TEST_F(FragmentTest, BufferFilterIndexesWhatItAcceptsButNeverLogStartOrEnd) {
     m_doc.SetBufferFilter(UrbInitiatedFilter());
     m_doc.SetBufferFilterOn(TRUE);
     BOOL triggered = FALSE;
-    const INT_PTR rows = Feed(
-        Block({{LogTag::atsL, 1}, {LogTag::urbI, 2}, {LogTag::urbC, 3}, {LogTag::urbI, 4}, {LogTag::dneL, 5}}),
-        triggered);
+    const INT_PTR rows =
+        Feed(Block({{LogTag::atsL, 1}, {LogTag::urbI, 2}, {LogTag::urbC, 3}, {LogTag::urbI, 4}, {LogTag::dneL, 5}}),
+             triggered);
     EXPECT_EQ(rows, 2) << "the active view is the filtered one";
     EXPECT_EQ(m_records.GetCount(), 5);
     EXPECT_EQ(LogHdr::SequenceNumber(reinterpret_cast<const uint8_t*>(m_records.GetRecordAt(&m_doc, 1))), 4u);
@@ -214,7 +226,7 @@ TEST_F(FragmentTest, CutLastRecordIsNotIndexedNorReadPast) {
     const std::vector<uint8_t> whole = Block({{LogTag::urbI, 1}});
     struct Cut {
         const char* name;
-        size_t keep;   // bytes of the second record in the fragment
+        size_t keep;    // bytes of the second record in the fragment
         ULONG dataSize; // its DataSize
     };
     const Cut cuts[] = {

@@ -37,8 +37,8 @@ TEST(DeviceModelPlaceholders, AttachedDevicesHandOutTheEndEntryOrTheListSet) {
     DWORD size = 0;
     ASSERT_TRUE(devices.CreateLogDevobjsList(list, size, false));
     ASSERT_EQ(size, 112u);
-    EXPECT_EQ(list[0] | list[1] << 8, 0);  // kind: end
-    EXPECT_EQ(list[2] | list[3] << 8, 4);  // length of the end entry
+    EXPECT_EQ(list[0] | list[1] << 8, 0); // kind: end
+    EXPECT_EQ(list[2] | list[3] << 8, 4); // length of the end entry
 
     devices.SetLogDevobjsList({1, 2, 3});
     ASSERT_TRUE(devices.CreateLogDevobjsList(list, size, false));
