@@ -192,6 +192,31 @@ TEST_F(DriverThreadTest, PendingRegistryClearIsASuccess) {
     EXPECT_TRUE(MessageTexts().empty());
 }
 
+TEST_F(DriverThreadTest, AttachingToABootCaptureClearsAndEnablesNothing) {
+    CDriverThread thread("\\\\.\\Tindaloft", m_doc.get());
+    HANDLE start = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread.SetStopEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    thread.SetStartEvent(start);
+    m_fake->QueueBlock(IOCTL_TINDALOFT_READ_LOG, BlockOf(1, 2));
+    CWinThread* worker =
+        AfxBeginThread(&CDriverThread::AttachThreadProc, &thread, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    ASSERT_NE(worker, nullptr);
+    worker->m_bAutoDelete = FALSE;
+    worker->ResumeThread();
+    ASSERT_EQ(::WaitForSingleObject(start, INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(thread.GetStartStatus(), 0u);
+    ::SetEvent(thread.GetStopEvent());
+    ::WaitForSingleObject(worker->m_hThread, INFINITE);
+    delete worker;
+    ::CloseHandle(start);
+    const std::vector<ULONG> codes = Codes(m_fake->Requests());
+    ASSERT_FALSE(codes.empty());
+    for (size_t i = 0; i + 1 < codes.size(); ++i)
+        EXPECT_EQ(codes[i], IOCTL_TINDALOFT_READ_LOG) << i;
+    EXPECT_EQ(codes.back(), IOCTL_TINDALOFT_DISABLE_LOG);
+    EXPECT_EQ(BytesInBank(), BlockOf(1, 2).size());
+}
+
 struct StartFailure {
     const char* name;
     std::function<void(FakeControlDevice*&, CUSBLog&)> arrange;
