@@ -4,6 +4,7 @@
 // still in the banks, in order, bytes intact, the last ones read before the stop included.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "app/core/AppResources.h"
 #include "app/core/AppSettings.h"
 #include "app/core/CaptureBuffer.h"
+#include "app/core/FilterDefinition.h"
 #include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
 #include "app/core/USBLog.h"
@@ -195,6 +197,54 @@ TEST_F(LiveCaptureTest, DeviceChangeReadsTheChangeLogUntilItRunsDry) {
         // Until a read gives nothing, or at most 31 reads for a driver that never runs dry.
         EXPECT_EQ(ChangeLogReads(*m_fake), blocks == 2 ? 3 : CMainFrame::MaxChangeLogReads);
     }
+}
+
+} // namespace
+
+namespace {
+
+// A filter that passes "urbI" records with function 0 (the builder's default).
+CFilterDefinition* UrbInitiatedTrigger() {
+    auto* filter = new CFilterDefinition;
+    for (size_t offset : {2, 4, 294})
+        filter->Enable(offset);
+    return filter;
+}
+
+TEST_F(LiveCaptureTest, ViewIndexesABlockAndScrollsToTheTriggerRecord) {
+    LogRecords::CLogRecords& records = *m_pDoc->GetLogRecords();
+    ASSERT_TRUE(records.CreateBuffer(kBankSize, 0));
+    std::vector<uint8_t> block;
+    for (ULONG sequence = 10; sequence < 14; ++sequence) {
+        tdl::test::RecordBuilder builder(sequence == 12 ? LogTag::urbI : LogTag::urbC);
+        builder.Sequence(sequence);
+        tdl::test::AppendRecord(block, builder.Build());
+    }
+    BYTE* pointer = nullptr;
+    DWORD left = 0;
+    ASSERT_TRUE(records.GetWriteSpace(pointer, left));
+    std::copy(block.begin(), block.end(), pointer);
+    records.AdvanceWrite(static_cast<DWORD>(block.size()));
+    m_pDoc->SetTrigger(UrbInitiatedTrigger());
+    m_pDoc->SetTriggerOn(TRUE);
+    m_pDoc->SetLogging(TRUE);
+
+    ::SendMessageA(m_pView->GetSafeHwnd(), g_nLogListViewMessage, reinterpret_cast<WPARAM>(pointer),
+                   static_cast<LPARAM>(block.size()));
+    m_pDoc->SetLogging(FALSE);
+    EXPECT_EQ(m_pView->GetItemCount(), 4);
+    EXPECT_EQ(m_pView->GetScrolledItem(), 2);
+    EXPECT_EQ(m_pView->FindItemBySequence(13), 3);
+    EXPECT_EQ(m_pView->FindItemBySequence(99), -1);
+    // The stop the trigger asked for waits in the main window's queue.
+    MSG msg;
+    EXPECT_TRUE(::PeekMessageA(&msg, m_pFrame->GetSafeHwnd(), WM_COMMAND, WM_COMMAND, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, ID_USB_STOPEVENTCAPTURE);
+
+    m_pView->Clear();
+    EXPECT_EQ(m_pView->GetItemCount(), 0);
+    m_pView->RedrawRange();
+    EXPECT_EQ(m_pView->GetItemCount(), 4);
 }
 
 } // namespace
