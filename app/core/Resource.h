@@ -13,6 +13,11 @@ constexpr unsigned IDR_TDLOFT_REALTIME = 133;
 // Dialogs.
 constexpr unsigned IDD_SPLASH = 262;
 
+// Capture commands: start and stop a live capture. The capture road posts the stop (a trigger match, a full
+// buffer, a thread error) rather than calling it, since stopping waits for the capture thread.
+constexpr unsigned ID_USB_STARTEVENTCAPTURE = 172;
+constexpr unsigned ID_USB_STOPEVENTCAPTURE = 173;
+
 // Commands of the Help menu.
 constexpr unsigned ID_HELP_CONTENTS = 216;
 constexpr unsigned ID_HELP_SEARCH = 218;

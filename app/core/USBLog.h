@@ -1,11 +1,18 @@
-// CUSBLog: the capture document, made by both document templates (saved logs and the live capture). For now
-// it holds what the record store and the capture banks ask of it: the store it owns, the buffer filter (and
-// whether it is on), the schema its records are read with, and the application's settings.
+// CUSBLog: the capture document, made by both document templates (saved logs and the live capture). It owns
+// the record store, the buffer filter and the trigger, numbers the captured records as they arrive (marking
+// and counting gaps in the driver's sequence) and indexes them.
+//
+// Threads: in background logging ProcessCaptureFragment runs on the capture thread while the session runs;
+// otherwise on the user-interface thread. The flags the capture thread reads are atomics.
 #pragma once
+
+#include <atomic>
 
 #include "afxwin.h"
 
 class CAppSettings;
+class CAttachedDevices;
+class CDriverThread;
 class CFilterDefinition;
 
 namespace LogRecords {
@@ -40,10 +47,91 @@ public:
     CAppSettings* GetSettings() const { return m_pSettings; }
     void SetSettings(CAppSettings* pSettings) { m_pSettings = pSettings; }
 
+    // Indexes every whole record of a block read from the capture log, which lies in a capture bank: checks
+    // the sequence (the first record after a gap gets "****" over its sync word, in the bank itself, and the
+    // gap is counted), tests the trigger and offers the record to the buffer filter. A record cut by the
+    // block's end is not indexed. Returns the number of rows of the active view; `bTriggered` says whether
+    // the trigger matched, and a match posts the stop command to the main window.
+    INT_PTR ProcessCaptureFragment(BYTE* pBuffer, DWORD dwLength, BOOL& bTriggered);
+
+    BOOL IsLogging() const { return m_bLogging.load(); }
+    void SetLogging(BOOL bLogging) { m_bLogging.store(bLogging != 0); }
+
+    BOOL IsTriggerOn() const { return m_bTriggerOn.load() != 0; }
+    void SetTriggerOn(BOOL bOn) { m_bTriggerOn.store(bOn ? 1 : 0); }
+    CFilterDefinition* GetTrigger() const { return m_pTrigger; }
+    // The document owns the trigger from here on; the one it had is deleted.
+    void SetTrigger(CFilterDefinition* pTrigger);
+    // The number of the record that last fired the trigger; 0 when none did.
+    UINT GetTriggerSequenceNumber() const { return m_nTriggerSeqNum; }
+
+    // The number the next captured record should carry; 0 when not yet known (at every start).
+    UINT GetExpectedSequenceNumber() const { return m_nExpectedSeqNum; }
+    void SetExpectedSequenceNumber(UINT nNumber) { m_nExpectedSeqNum = nNumber; }
+    UINT GetSequenceGapCount() const { return m_nSeqGapCount; }
+    void SetSequenceGapCount(UINT nCount) { m_nSeqGapCount = nCount; }
+
+    // The application's main window, where the capture road posts its commands.
+    CWnd* GetMainWindow() const;
+
+    // Starts a capture thread and waits for its start; a start that fails shows its message and leaves the
+    // document not logging, with no thread.
+    void EnableLogging();
+    // Stops the capture thread: every block it read is indexed before this returns, none after.
+    void DisableLogging();
+    CDriverThread* GetDriverThread() const { return m_pDriverThread; }
+
+    CAttachedDevices* GetAttachedDevices() const { return m_pAttachedDevices; }
+
+    // The document's kind, by the template that made it: the live capture (133) or a saved log (131).
+    bool IsRealtimeDocument() const;
+    bool IsLogFileDocument() const;
+
+    // A block read from the driver's change log: each arrival and removal goes to its handler.
+    void DissectChangeLogFragment(const BYTE* pBuffer, DWORD dwLength);
+    // The change-log handlers; each gets the record's node (DEVICE_NODE, DRIVER_NODE or DEVSTK_NODE bytes).
+    // The device model that acts on them comes later; until then they change nothing.
+    void ProcessDevobjArrival(const BYTE* pNode);
+    void ProcessDevobjRemoval(const BYTE* pNode);
+    void ProcessDrvobjArrival(const BYTE* pNode);
+    void ProcessDrvobjRemoval(const BYTE* pNode);
+    void ProcessDevstkArrival(const BYTE* pNode);
+    void ProcessDevstkRemoval(const BYTE* pNode);
+
+    // The driver's change log on, off and emptied; nothing when the control device does not open.
+    void EnableChangeLogging();
+    void DisableChangeLogging();
+    void ClearChangeLog();
+
+    // Set when arrivals or removals changed the device model since the device tree last showed it.
+    BOOL IsDeviceTreeModified() const { return m_bDeviceTreeModified; }
+    void SetDeviceTreeModified(BOOL bModified) { m_bDeviceTreeModified = bModified ? TRUE : FALSE; }
+
+    void DeleteContents() override;
+
+    // The message a start failure shows, or null for codes that show none.
+    static LPCSTR StartFailureMessage(DWORD dwCode);
+
 private:
+    // Runs the messages other threads sent this one.
+    static void ServeSentMessages();
+    // Posts the stop command to the main window; safe from any thread.
+    void PostStopCommand() const;
+
     LogRecords::CLogRecords* m_pLogRecords;
     UINT m_bBufferFilterOn;
     CFilterDefinition* m_pBufferFilter;
     UINT m_nRecordSchema;
     CAppSettings* m_pSettings;
+    std::atomic<bool> m_bLogging;
+    std::atomic<UINT> m_bTriggerOn;
+    UINT m_nTriggerSeqNum;
+    CFilterDefinition* m_pTrigger;
+    UINT m_nExpectedSeqNum;
+    UINT m_nSeqGapCount;
+    CDriverThread* m_pDriverThread;
+    CWinThread* m_pWorker;
+    HANDLE m_hStartEvent;
+    CAttachedDevices* m_pAttachedDevices;
+    BOOL m_bDeviceTreeModified;
 };

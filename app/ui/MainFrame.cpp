@@ -1,8 +1,49 @@
 #include "app/ui/MainFrame.h"
 
+#include <vector>
+
+#include "app/core/KxTdloft.h"
+#include "app/core/Trace.h"
 #include "app/core/USBLog.h"
 
 IMPLEMENT_DYNAMIC(CMainFrame, CMDIFrameWnd)
+
+BEGIN_MESSAGE_MAP(CMainFrame, CMDIFrameWnd)
+ON_MESSAGE(CMainFrame::WM_REFRESH_DEVICE_TREE, &CMainFrame::OnRefreshDeviceTree)
+END_MESSAGE_MAP()
+
+CUSBLog* CMainFrame::GetLiveDocument() const {
+    CWinApp* pApp = AfxGetApp();
+    if (pApp == nullptr)
+        return nullptr;
+    for (POSITION pos = pApp->GetFirstDocTemplatePosition(); pos != nullptr;) {
+        CDocTemplate* pTemplate = pApp->GetNextDocTemplate(pos);
+        for (POSITION docPos = pTemplate->GetFirstDocPosition(); docPos != nullptr;) {
+            auto* pDoc = dynamic_cast<CUSBLog*>(pTemplate->GetNextDoc(docPos));
+            if (pDoc != nullptr && pDoc->IsRealtimeDocument())
+                return pDoc;
+        }
+    }
+    return nullptr;
+}
+
+LRESULT CMainFrame::OnRefreshDeviceTree(WPARAM, LPARAM) {
+    CUSBLog* pDoc = GetLiveDocument();
+    if (pDoc == nullptr)
+        return 0;
+    CKxTdloft device;
+    if (!device.TryDeviceOpen())
+        return 0;
+    std::vector<BYTE> buffer(ChangeLogBufferSize);
+    for (int i = 0; i < MaxChangeLogReads; ++i) {
+        DWORD dwLength = ChangeLogBufferSize;
+        if (!device.IoctlReadChangeLog(buffer.data(), dwLength) || dwLength == 0)
+            break;
+        pDoc->DissectChangeLogFragment(buffer.data(), dwLength);
+    }
+    device.DeviceClose();
+    return 0;
+}
 
 void CMainFrame::LoadWorkspace() {
     m_RecordedCalls.emplace_back("LoadWorkspace");

@@ -30,9 +30,22 @@ public:
     // The capture document of the active child frame, or nullptr.
     CUSBLog* GetActiveLogDocument();
 
+    // Posted on a device arrival or removal: the change log's blocks go to the live capture document.
+    static constexpr UINT WM_REFRESH_DEVICE_TREE = WM_APP + 6;
+    // The change log read into one buffer, a block at a time.
+    static constexpr DWORD ChangeLogBufferSize = 66560;
+    // Reads per refresh at most: the driver's change log holds fewer blocks; a driver that never runs dry
+    // cannot hold the window here.
+    static constexpr int MaxChangeLogReads = 31;
+    LRESULT OnRefreshDeviceTree(WPARAM wParam, LPARAM lParam);
+    // The live capture document, or nullptr.
+    CUSBLog* GetLiveDocument() const;
+
     // The layout calls so far, by name ("LoadWorkspace", "RestoreWindowPos 1", ...), oldest first.
     const std::vector<CString>& RecordedCalls() const { return m_RecordedCalls; }
 
 private:
     std::vector<CString> m_RecordedCalls;
+
+    DECLARE_MESSAGE_MAP()
 };

@@ -30,6 +30,9 @@ public:
     void SystemPropertiesShow() {}
     void DevicePropertiesUpdate() {}
 
+    // The capture document is about to delete its device model: panes drop their pointers into it.
+    void DeviceModelChanging(CUSBLog* /*pDoc*/) {}
+
     // The device tree tab's active page window.
     CWnd* GetDeviceTreeActivePage() { return nullptr; }
     BOOL AnyDevicesChecked() { return FALSE; }

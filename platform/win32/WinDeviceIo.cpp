@@ -11,6 +11,7 @@
 #include "NtText.h"
 #include "internal/HostFiles.h"
 #include "WinHandles.h"
+#include "WinFailureControl.h"
 #include "devioctl.h"
 #include "winerror.h"
 
@@ -158,6 +159,8 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
     if (bytesReturned) {
         *bytesReturned = 0;
     }
+    if (win32::internal::CallFailsNow("DeviceIoControl"))
+        return FALSE;
     auto deviceFile = win32::LookupHandleAs<win32::DeviceFile>(device);
     if (!deviceFile) {
         // A file on the host's file system answers the file-system codes itself.

@@ -20,7 +20,7 @@ HANDLE OpenDeviceFile(const char* path, DWORD desiredAccess, DWORD shareMode, DW
 // addresses for the kernel while the request runs); the direct methods describe the output by an MDL. A code
 // whose access bits need read or write access fails with ERROR_ACCESS_DENIED on a handle opened without it.
 // On a file's handle the call is a file-system control (winioctl.h): FSCTL_SET_SPARSE on a handle with write
-// access; other codes fail with ERROR_INVALID_FUNCTION.
+// access; other codes fail with ERROR_INVALID_FUNCTION. Fails on a call-failure plan (WinFailureControl.h).
 BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inBufferSize, LPVOID outBuffer,
                      DWORD outBufferSize, LPDWORD bytesReturned, LPOVERLAPPED overlapped);
 

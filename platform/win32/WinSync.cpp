@@ -9,6 +9,7 @@
 #include "internal/Dispatcher.h"
 #include "internal/NamedObjects.h"
 #include "internal/ProcessLocks.h"
+#include "WinFailureControl.h"
 #include "winerror.h"
 
 namespace win32::internal {
@@ -209,6 +210,8 @@ void AbandonOwnedMutexes() {
 using namespace win32::internal;
 
 HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCSTR name) {
+    if (win32::internal::CallFailsNow("CreateEventA"))
+        return nullptr;
     return CreateObject<EventObject>(name, [&] { return std::make_shared<EventObject>(manualReset, initialState); });
 }
 

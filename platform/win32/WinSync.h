@@ -26,6 +26,7 @@
 #define SEMAPHORE_MODIFY_STATE 0x0002
 #define SEMAPHORE_ALL_ACCESS 0x1F0003
 
+// Fails on a call-failure plan (WinFailureControl.h).
 HANDLE CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCSTR name);
 HANDLE OpenEventA(DWORD desiredAccess, BOOL inheritHandle, LPCSTR name);
 BOOL SetEvent(HANDLE event);

@@ -9,6 +9,7 @@
 #include "WinExceptions.h"
 #include "internal/Dispatcher.h"
 #include "internal/WindowManager.h"
+#include "WinFailureControl.h"
 #include "winerror.h"
 
 namespace {
@@ -79,6 +80,8 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE startA
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    if (win32::internal::CallFailsNow("CreateThread"))
+        return nullptr;
     auto self = std::make_shared<ThreadObject>();
     self->suspendCount = (creationFlags & CREATE_SUSPENDED) ? 1 : 0;
     try {

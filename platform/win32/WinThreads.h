@@ -19,7 +19,8 @@
 typedef DWORD(WINAPI* PTHREAD_START_ROUTINE)(LPVOID parameter);
 typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
 
-// CREATE_SUSPENDED holds the thread until ResumeThread. The stack size is the host's default.
+// CREATE_SUSPENDED holds the thread until ResumeThread. The stack size is the host's default. Fails on a
+// call-failure plan (WinFailureControl.h).
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE startAddress,
                     LPVOID parameter, DWORD creationFlags, LPDWORD threadId);
 // The previous suspend count; (DWORD)-1 for a handle that is no thread.
