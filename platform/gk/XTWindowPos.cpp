@@ -71,8 +71,8 @@ void CXTWindowPos::MoveOntoScreen() {
     if (!::SystemParametersInfo(SPI_GETWORKAREA, 0, &screen, 0))
         return;
     RECT& rc = rcNormalPosition;
-    bool bOff = rc.right <= screen.left || rc.left >= screen.right || rc.bottom <= screen.top ||
-                rc.top >= screen.bottom;
+    bool bOff =
+        rc.right <= screen.left || rc.left >= screen.right || rc.bottom <= screen.top || rc.top >= screen.bottom;
     if (!bOff)
         return;
     LONG cx = std::min(rc.right - rc.left, screen.right - screen.left);
