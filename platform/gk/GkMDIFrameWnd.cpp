@@ -1,6 +1,26 @@
 #include "GkMDIFrameWnd.h"
 
+#include <set>
+
+#include "GkCommandBars.h"
 #include "GkDockingPaneManager.h"
+
+namespace {
+
+std::set<GkFrameFailure>& PendingFailures() {
+    static std::set<GkFrameFailure> failures;
+    return failures;
+}
+
+bool TakeFailure(GkFrameFailure failure) {
+    return PendingFailures().erase(failure) != 0;
+}
+
+} // namespace
+
+void GkFailNext(GkFrameFailure failure) {
+    PendingFailures().insert(failure);
+}
 
 IMPLEMENT_DYNCREATE(CGkMDIFrameWnd, CMDIFrameWnd)
 
@@ -8,6 +28,25 @@ BEGIN_MESSAGE_MAP(CGkMDIFrameWnd, CMDIFrameWnd)
 ON_WM_SHOWWINDOW()
 ON_WM_DESTROY()
 END_MESSAGE_MAP()
+
+CGkMDIFrameWnd::CGkMDIFrameWnd() = default;
+
+CGkMDIFrameWnd::~CGkMDIFrameWnd() {
+    delete m_pCommandBars;
+}
+
+BOOL CGkMDIFrameWnd::InitCommandBars() {
+    if (TakeFailure(GkFrameFailure::InitCommandBars) || m_pCommandBars != nullptr || m_hWnd == nullptr)
+        return FALSE;
+    m_pCommandBars = new CGkCommandBars(this);
+    return TRUE;
+}
+
+CGkCommandBars* CGkMDIFrameWnd::GetCommandBars() {
+    if (TakeFailure(GkFrameFailure::GetCommandBars))
+        return nullptr;
+    return m_pCommandBars;
+}
 
 void CGkMDIFrameWnd::RecalcLayout(BOOL bNotify) {
     CMDIFrameWnd::RecalcLayout(bNotify);

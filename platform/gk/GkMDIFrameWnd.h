@@ -5,12 +5,23 @@
 
 #include "afxwin.h"
 
+class CGkCommandBars;
 class CGkDockingPaneManager;
+
+// Failures a test can ask of the next frame: InitCommandBars or GetCommandBars gives FALSE or null once.
+enum class GkFrameFailure { InitCommandBars, GetCommandBars };
+void GkFailNext(GkFrameFailure failure);
 
 class CGkMDIFrameWnd : public CMDIFrameWnd {
     DECLARE_DYNCREATE(CGkMDIFrameWnd)
 public:
-    CGkMDIFrameWnd() = default;
+    CGkMDIFrameWnd();
+    ~CGkMDIFrameWnd() override;
+
+    // The frame's command bars; FALSE when they cannot be made (or were made before).
+    BOOL InitCommandBars();
+    // Null before InitCommandBars.
+    CGkCommandBars* GetCommandBars();
 
     void RecalcLayout(BOOL bNotify = TRUE) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
@@ -26,5 +37,6 @@ protected:
 
 private:
     CGkDockingPaneManager* m_pDockingPaneManager = nullptr;
+    CGkCommandBars* m_pCommandBars = nullptr;
     BOOL m_bBecomingVisible = FALSE;
 };
