@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "GkCommandBars.h"
+#include "GkTextMeasure.h"
 #include "WinResourceTable.h"
 
 IMPLEMENT_DYNAMIC(CGkToolBar, CControlBar)
@@ -110,11 +111,41 @@ CGkControl* CGkToolBar::FindControl(UINT nID) const {
     return nullptr;
 }
 
+void CGkToolBar::ShowTextBelowIcons(BOOL bShow) {
+    m_bTextBelow = bShow;
+    Layout();
+}
+
+CString CGkToolBar::CaptionOf(UINT nID) {
+    // The command's string holds its prompt, then "\n" and the short caption.
+    CString text;
+    if (!AfxLoadString(nID, text))
+        return CString();
+    int nBreak = text.Find('\n');
+    return nBreak >= 0 ? text.Mid(nBreak + 1) : CString();
+}
+
+int CGkToolBar::ButtonHeight() const {
+    int cy = m_szIcon.cy + 2 * GK_TOOLBAR_BUTTON_PAD;
+    if (m_bTextBelow) {
+        CGkTextMeasure measure(::GetStockObject(DEFAULT_GUI_FONT));
+        cy += measure.GetTextHeight() + 2;
+    }
+    return cy;
+}
+
 void CGkToolBar::Layout() {
     int x = GK_TOOLBAR_GRIPPER;
-    int cy = m_szIcon.cy + 2 * GK_TOOLBAR_BUTTON_PAD;
+    int cy = ButtonHeight();
+    CGkTextMeasure measure(::GetStockObject(DEFAULT_GUI_FONT));
     for (auto& control : m_controls) {
         int cx = control->IsSeparator() ? GK_TOOLBAR_SEPARATOR : m_szIcon.cx + 2 * GK_TOOLBAR_BUTTON_PAD;
+        if (m_bTextBelow && !control->IsSeparator()) {
+            if (control->m_strCaption.IsEmpty())
+                control->m_strCaption = CaptionOf(control->GetID());
+            cx = std::max(cx, static_cast<int>(measure.GetTextExtent(control->m_strCaption).cx) +
+                                  2 * GK_TOOLBAR_BUTTON_PAD);
+        }
         control->m_rc = CRect(x, GK_TOOLBAR_BORDER, x + cx, GK_TOOLBAR_BORDER + cy);
         x += cx;
     }
@@ -124,7 +155,11 @@ CSize CGkToolBar::CalcFixedLayout(BOOL, BOOL) {
     int cx = GK_TOOLBAR_GRIPPER + GK_TOOLBAR_BORDER;
     for (auto& control : m_controls)
         cx += control->m_rc.Width();
-    return CSize(cx, m_szIcon.cy + 2 * GK_TOOLBAR_BUTTON_PAD + 2 * GK_TOOLBAR_BORDER);
+    return CSize(cx, ButtonHeight() + 2 * GK_TOOLBAR_BORDER);
+}
+
+CSize CGkToolBar::CalcDynamicLayout(int, DWORD dwMode) {
+    return CalcFixedLayout(FALSE, (dwMode & LM_HORZ) != 0 || dwMode == 0);
 }
 
 CWnd* CGkToolBar::GetCommandOwner() const {
@@ -232,8 +267,20 @@ void CGkToolBar::DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot) {
         face.DeflateRect(1, 1);
         pDC->FillSolidRect(face, clrFace);
     }
-    CPoint pt(rc.left + (rc.Width() - m_szIcon.cx) / 2, rc.top + (rc.Height() - m_szIcon.cy) / 2);
+    if (!m_bTextBelow) {
+        CPoint pt(rc.left + (rc.Width() - m_szIcon.cx) / 2, rc.top + (rc.Height() - m_szIcon.cy) / 2);
+        DrawImage(pDC, control, pt);
+        return;
+    }
+    CPoint pt(rc.left + (rc.Width() - m_szIcon.cx) / 2, rc.top + GK_TOOLBAR_BUTTON_PAD);
     DrawImage(pDC, control, pt);
+    CRect text(rc.left, pt.y + m_szIcon.cy + 1, rc.right, rc.bottom - GK_TOOLBAR_BUTTON_PAD + 2);
+    HGDIOBJ hOld = ::SelectObject(pDC->m_hDC, ::GetStockObject(DEFAULT_GUI_FONT));
+    pDC->SetBkMode(TRANSPARENT);
+    pDC->SetTextColor(::GetSysColor(control.GetEnabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    CString caption = control.m_strCaption;
+    pDC->DrawText(caption, text, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    ::SelectObject(pDC->m_hDC, hOld);
 }
 
 void CGkToolBar::DrawImage(CDC* pDC, const CGkControl& control, CPoint pt) {

@@ -18,6 +18,15 @@
 #define GK_TOOLBAR_BUTTON_PAD 4
 #define GK_TOOLBAR_SEPARATOR 8
 #define GK_BARSTYLE_TOOLTIPS 0x10
+#ifndef LM_HORZ
+#define LM_STRETCH 0x01
+#define LM_HORZ 0x02
+#define LM_MRUWIDTH 0x04
+#define LM_HORZDOCK 0x08
+#define LM_VERTDOCK 0x10
+#define LM_LENGTHY 0x20
+#define LM_COMMIT 0x40
+#endif
 // The bars' own face, apart from the system's, so an image's key colour never matches it by chance.
 #define GK_TOOLBAR_FACE RGB(233, 236, 240)
 
@@ -88,7 +97,13 @@ public:
     // The first button of that command; null when there is none.
     CGkControl* FindControl(UINT nID) const;
 
+    // Captions below the icons: each button's caption is the text after "\n" in its command's string.
+    void ShowTextBelowIcons(BOOL bShow = TRUE);
+    BOOL IsTextBelowIcons() const { return m_bTextBelow; }
+
     CSize CalcFixedLayout(BOOL bStretch, BOOL bHorz) override;
+    // The bar's size for a length and LM_* mode; a bar in a window asks it for its height.
+    virtual CSize CalcDynamicLayout(int nLength, DWORD dwMode);
     void OnUpdateCmdUI(CFrameWnd* pTarget, BOOL bDisableIfNoHndler) override;
     // Where commands and update requests go.
     CWnd* GetCommandOwner() const;
@@ -112,12 +127,15 @@ protected:
     CGkCommandBars* m_pCommandBars = nullptr;
 
 private:
+    static CString CaptionOf(UINT nID);
+    int ButtonHeight() const;
     void DrawImage(CDC* pDC, const CGkControl& control, CPoint pt);
 
     UINT m_nBarID = 0;
     CString m_strTitle;
     CSize m_szIcon{16, 16};
     BOOL m_bCloseable = TRUE;
+    BOOL m_bTextBelow = FALSE;
     BOOL m_bShowExpandButton = TRUE;
     DWORD m_dwGkStyle = 0;
     DWORD m_dwDockingFlags = 0;

@@ -279,6 +279,15 @@ TEST_F(CommandBarsTest, ChildBarAnswersToItsOwnerAlone) {
     win32::PumpUiMessages();
     EXPECT_EQ(pane.m_commands, std::vector<UINT>{57600});
     EXPECT_TRUE(m_pFrame->m_commands.empty());
+
+    // Captions below the icons come from the command strings and make the bar taller.
+    AfxRegisterString(57600, "Create a new capture\nNew capture");
+    int cyPlain = pane.m_bar.CalcDynamicLayout(-1, LM_HORZ | LM_COMMIT).cy;
+    int cxPlain = pane.m_bar.FindControl(57600)->GetRect().Width();
+    pane.m_bar.ShowTextBelowIcons(TRUE);
+    EXPECT_GT(pane.m_bar.CalcDynamicLayout(-1, LM_HORZ | LM_COMMIT).cy, cyPlain);
+    EXPECT_EQ(pane.m_bar.FindControl(57600)->GetCaption(), "New capture");
+    EXPECT_GT(pane.m_bar.FindControl(57600)->GetRect().Width(), cxPlain);
     pane.DestroyWindow();
 }
 
