@@ -175,7 +175,8 @@ HWND DesktopWindowLocked() {
     auto& s = State();
     if (!s.desktop) {
         s.desktop = std::make_shared<Window>();
-        s.desktop->hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x10010));
+        // Slot 0 is never given to a window, so the desktop's handle cannot be one a window gets.
+        s.desktop->hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x10000));
         s.desktop->style = WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN;
         s.desktop->proc = DefWindowProcA;
         s.desktop->text = "";

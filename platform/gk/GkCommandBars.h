@@ -1,0 +1,77 @@
+// CGkCommandBars: the command bars of a frame (its menu bar and toolbars), their images (CGkImageManager) and
+// their state kept in the profile; CGkPaintManager holds the look they are painted in.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "afxwin.h"
+
+#include "GkToolBar.h"
+
+class CGkMenuBar;
+
+class CGkImageManager {
+public:
+    CGkImageManager() = default;
+    CGkImageManager(const CGkImageManager&) = delete;
+    CGkImageManager& operator=(const CGkImageManager&) = delete;
+
+    // The colour that is transparent in images loaded from now on.
+    void SetMaskColor(COLORREF clr) { m_clrMask = clr; }
+    COLORREF GetMaskColor() const { return m_clrMask; }
+    // The images of the toolbar resource's buttons, from the bitmap of the same id, in button order; FALSE
+    // when either resource is missing.
+    BOOL SetIcons(UINT nIDResource);
+    // Draws the command's image at pt; FALSE when it has none. A disabled image shows only its shape.
+    BOOL Draw(CDC* pDC, UINT nCommand, CPoint pt, BOOL bEnabled) const;
+
+private:
+    struct Images {
+        std::unique_ptr<CImageList> list;
+        std::map<UINT, int> indexes;
+    };
+    COLORREF m_clrMask = RGB(192, 192, 192);
+    std::vector<Images> m_images;
+};
+
+class CGkPaintManager {
+public:
+    static void SetTheme(int nTheme) { s_nTheme = nTheme; }
+    static int GetCurrentTheme() { return s_nTheme; }
+
+private:
+    static inline int s_nTheme = 0;
+};
+
+class CGkCommandBars {
+public:
+    explicit CGkCommandBars(CFrameWnd* pFrame);
+    ~CGkCommandBars();
+    CGkCommandBars(const CGkCommandBars&) = delete;
+    CGkCommandBars& operator=(const CGkCommandBars&) = delete;
+
+    // The menu bar showing the frame's current menu; null when the menu resource is missing.
+    CGkMenuBar* SetMenu(LPCTSTR lpszTitle, UINT nIDMenu);
+    CGkMenuBar* GetMenuBar() const { return m_pMenuBar; }
+    // A new toolbar along the edge named by the position's CBRS_ALIGN_* bits (the top for any other value);
+    // null when its window cannot be made.
+    CGkToolBar* Add(LPCTSTR lpszTitle, UINT nPosition);
+    int GetCount() const { return static_cast<int>(m_bars.size()); }
+    CGkToolBar* GetAt(int nIndex) const;
+    // The first control of the command on any bar.
+    CGkControl* FindControl(UINT nID) const;
+    CGkImageManager* GetImageManager() { return &m_images; }
+
+    // The bars' visibility, per bar id, under the section; Load is FALSE, and nothing changed, when nothing
+    // valid is stored.
+    void SaveCommandBars(LPCTSTR lpszSection) const;
+    BOOL LoadCommandBars(LPCTSTR lpszSection);
+
+private:
+    CFrameWnd* m_pFrame;
+    CGkMenuBar* m_pMenuBar = nullptr;
+    std::vector<CGkToolBar*> m_bars; // the menu bar first when there is one; owned
+    CGkImageManager m_images;
+};

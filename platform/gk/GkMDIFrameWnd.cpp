@@ -1,0 +1,91 @@
+#include "GkMDIFrameWnd.h"
+
+#include <set>
+
+#include "GkCommandBars.h"
+#include "GkDockingPaneManager.h"
+
+namespace {
+
+std::set<GkFrameFailure>& PendingFailures() {
+    static std::set<GkFrameFailure> failures;
+    return failures;
+}
+
+bool TakeFailure(GkFrameFailure failure) {
+    return PendingFailures().erase(failure) != 0;
+}
+
+} // namespace
+
+void GkFailNext(GkFrameFailure failure) {
+    PendingFailures().insert(failure);
+}
+
+IMPLEMENT_DYNCREATE(CGkMDIFrameWnd, CMDIFrameWnd)
+
+BEGIN_MESSAGE_MAP(CGkMDIFrameWnd, CMDIFrameWnd)
+ON_WM_SHOWWINDOW()
+ON_WM_DESTROY()
+END_MESSAGE_MAP()
+
+CGkMDIFrameWnd::CGkMDIFrameWnd() = default;
+
+CGkMDIFrameWnd::~CGkMDIFrameWnd() {
+    delete m_pCommandBars;
+}
+
+BOOL CGkMDIFrameWnd::InitCommandBars() {
+    if (TakeFailure(GkFrameFailure::InitCommandBars) || m_pCommandBars != nullptr || m_hWnd == nullptr)
+        return FALSE;
+    m_pCommandBars = new CGkCommandBars(this);
+    return TRUE;
+}
+
+CGkCommandBars* CGkMDIFrameWnd::GetCommandBars() {
+    if (TakeFailure(GkFrameFailure::GetCommandBars))
+        return nullptr;
+    return m_pCommandBars;
+}
+
+void CGkMDIFrameWnd::RecalcLayout(BOOL bNotify) {
+    CMDIFrameWnd::RecalcLayout(bNotify);
+    if (m_hWnd == nullptr || m_pDockingPaneManager == nullptr)
+        return;
+    // The bars have taken their edges and the client the rest; the bands come out of the client's share.
+    HWND hClient = m_hWndMDIClient != nullptr ? m_hWndMDIClient : ::GetDlgItem(m_hWnd, AFX_IDW_PANE_FIRST);
+    CRect inside;
+    if (hClient != nullptr) {
+        ::GetWindowRect(hClient, &inside);
+        ScreenToClient(&inside);
+    } else {
+        GetClientRect(&inside);
+    }
+    BOOL bVisible = IsWindowVisible() || m_bBecomingVisible;
+    m_pDockingPaneManager->LayoutInside(inside, bVisible);
+    if (hClient != nullptr)
+        ::MoveWindow(hClient, inside.left, inside.top, std::max(0L, static_cast<long>(inside.Width())),
+                     std::max(0L, static_cast<long>(inside.Height())), TRUE);
+}
+
+BOOL CGkMDIFrameWnd::PreTranslateMessage(MSG* pMsg) {
+    if (pMsg->message == WM_SYSKEYDOWN && pMsg->wParam == VK_F7 && m_pDockingPaneManager != nullptr &&
+        m_pDockingPaneManager->NavigateNext())
+        return TRUE;
+    return CMDIFrameWnd::PreTranslateMessage(pMsg);
+}
+
+void CGkMDIFrameWnd::OnShowWindow(BOOL bShow, UINT nStatus) {
+    CMDIFrameWnd::OnShowWindow(bShow, nStatus);
+    if (!bShow || m_pDockingPaneManager == nullptr)
+        return;
+    // The panes on show must be announced before the frame appears.
+    m_bBecomingVisible = TRUE;
+    RecalcLayout();
+    m_bBecomingVisible = FALSE;
+}
+
+void CGkMDIFrameWnd::OnDestroy() {
+    m_pDockingPaneManager = nullptr;
+    CMDIFrameWnd::OnDestroy();
+}

@@ -1,0 +1,42 @@
+// CGkMDIFrameWnd: the MDI main frame of the toolkit. Its layout puts the control bars (command bars, status
+// bar) along the edges first, then the docking panes' bands, and gives the MDI client what is left; Alt+F7
+// moves between docking panes when the manager allows it.
+#pragma once
+
+#include "afxwin.h"
+
+class CGkCommandBars;
+class CGkDockingPaneManager;
+
+// Failures a test can ask of the next frame: InitCommandBars or GetCommandBars gives FALSE or null once.
+enum class GkFrameFailure { InitCommandBars, GetCommandBars };
+void GkFailNext(GkFrameFailure failure);
+
+class CGkMDIFrameWnd : public CMDIFrameWnd {
+    DECLARE_DYNCREATE(CGkMDIFrameWnd)
+public:
+    CGkMDIFrameWnd();
+    ~CGkMDIFrameWnd() override;
+
+    // The frame's command bars; FALSE when they cannot be made (or were made before).
+    BOOL InitCommandBars();
+    // Null before InitCommandBars.
+    CGkCommandBars* GetCommandBars();
+
+    void RecalcLayout(BOOL bNotify = TRUE) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+    // Set by CGkDockingPaneManager::InstallDockingPanes.
+    void SetDockingPaneManager(CGkDockingPaneManager* pManager) { m_pDockingPaneManager = pManager; }
+    CGkDockingPaneManager* GetDockingPaneManager() const { return m_pDockingPaneManager; }
+
+protected:
+    void OnShowWindow(BOOL bShow, UINT nStatus);
+    void OnDestroy();
+    DECLARE_MESSAGE_MAP()
+
+private:
+    CGkDockingPaneManager* m_pDockingPaneManager = nullptr;
+    CGkCommandBars* m_pCommandBars = nullptr;
+    BOOL m_bBecomingVisible = FALSE;
+};

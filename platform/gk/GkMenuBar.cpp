@@ -1,0 +1,92 @@
+#include "GkMenuBar.h"
+
+#include "GkTextMeasure.h"
+
+IMPLEMENT_DYNAMIC(CGkMenuBar, CGkToolBar)
+
+namespace {
+
+constexpr int kTitlePadding = 6;
+
+} // namespace
+
+CGkMenuBar::~CGkMenuBar() {
+    if (m_hOwnMenu != nullptr)
+        ::DestroyMenu(m_hOwnMenu);
+}
+
+BOOL CGkMenuBar::CreateMenuBar(CFrameWnd* pFrame, UINT nIDMenu) {
+    m_hOwnMenu = ::LoadMenu(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDMenu));
+    if (m_hOwnMenu == nullptr || pFrame == nullptr)
+        return FALSE;
+    m_pFrame = pFrame;
+    SetBarID(nIDMenu);
+    if (!Create(pFrame, WS_CHILD | WS_VISIBLE | CBRS_TOP, 0))
+        return FALSE;
+    Refresh();
+    return TRUE;
+}
+
+HMENU CGkMenuBar::GetMenu() const {
+    HMENU hFrameMenu =
+        m_pFrame != nullptr && m_pFrame->GetSafeHwnd() != nullptr ? ::GetMenu(m_pFrame->GetSafeHwnd()) : nullptr;
+    return hFrameMenu != nullptr ? hFrameMenu : m_hOwnMenu;
+}
+
+void CGkMenuBar::Refresh() {
+    HMENU hMenu = GetMenu();
+    m_hShown = hMenu;
+    m_controls.clear();
+    CGkTextMeasure measure(::GetStockObject(DEFAULT_GUI_FONT));
+    int x = GK_TOOLBAR_GRIPPER;
+    int cy = GetIconSize().cy + 2 * GK_TOOLBAR_BUTTON_PAD;
+    int nCount = hMenu != nullptr ? ::GetMenuItemCount(hMenu) : 0;
+    for (int i = 0; i < nCount; ++i) {
+        char text[256] = {};
+        ::GetMenuStringA(hMenu, static_cast<UINT>(i), text, sizeof(text), MF_BYPOSITION);
+        UINT nID = ::GetMenuItemID(hMenu, i);
+        auto control = std::make_unique<CGkControl>(this, nID == static_cast<UINT>(-1) ? 0xFFFF : nID);
+        control->SetCaption(text);
+        CString plain = text;
+        plain.Remove('&');
+        int cx = measure.GetTextExtent(plain).cx + 2 * kTitlePadding;
+        control->SetRect(CRect(x, GK_TOOLBAR_BORDER, x + cx, GK_TOOLBAR_BORDER + cy));
+        x += cx;
+        m_controls.push_back(std::move(control));
+    }
+    if (m_hWnd != nullptr)
+        Invalidate();
+}
+
+CSize CGkMenuBar::CalcFixedLayout(BOOL bStretch, BOOL bHorz) {
+    if (m_hWnd != nullptr && GetMenu() != m_hShown)
+        Refresh();
+    CSize size = CGkToolBar::CalcFixedLayout(bStretch, bHorz);
+    if (m_pFrame != nullptr && m_pFrame->GetSafeHwnd() != nullptr) {
+        CRect rc;
+        m_pFrame->GetClientRect(&rc);
+        size.cx = rc.Width(); // the menu bar spans its row
+    }
+    return size;
+}
+
+void CGkMenuBar::OnUpdateCmdUI(CFrameWnd*, BOOL) {
+    // The framework switches the frame's menu with the active document; follow it.
+    if (GetMenu() != m_hShown)
+        Refresh();
+}
+
+void CGkMenuBar::DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot) {
+    CRect rc = control.GetRect();
+    if (bHot) {
+        pDC->FillSolidRect(rc, ::GetSysColor(COLOR_HIGHLIGHT));
+        pDC->SetTextColor(::GetSysColor(COLOR_HIGHLIGHTTEXT));
+    } else {
+        pDC->SetTextColor(::GetSysColor(COLOR_MENUTEXT));
+    }
+    pDC->SetBkMode(TRANSPARENT);
+    HGDIOBJ hOld = ::SelectObject(pDC->m_hDC, ::GetStockObject(DEFAULT_GUI_FONT));
+    CString caption = control.GetCaption();
+    pDC->DrawText(caption, rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE); // '&' underlines the mnemonic
+    ::SelectObject(pDC->m_hDC, hOld);
+}

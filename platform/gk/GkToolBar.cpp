@@ -1,0 +1,289 @@
+#include "GkToolBar.h"
+
+#include <algorithm>
+
+#include "GkCommandBars.h"
+#include "GkTextMeasure.h"
+#include "WinResourceTable.h"
+
+IMPLEMENT_DYNAMIC(CGkToolBar, CControlBar)
+
+namespace {
+
+constexpr DWORD kBarStyleMask = 0xFFFF;
+
+class CGkToolCmdUI : public CCmdUI {
+public:
+    CGkToolCmdUI(CGkToolBar* pBar, CGkControl* pControl) : m_pControl(pControl) { m_pOther = pBar; }
+    void Enable(BOOL bOn) override {
+        m_bEnableChanged = TRUE;
+        m_pControl->SetEnabled(bOn);
+    }
+    void SetCheck(int nCheck) override { m_pControl->SetChecked(nCheck != 0); }
+    void SetRadio(BOOL bOn) override { m_pControl->SetChecked(bOn); }
+    void SetText(LPCTSTR lpszText) override { m_pControl->SetCaption(lpszText); }
+
+private:
+    CGkControl* m_pControl;
+};
+
+} // namespace
+
+void CGkControl::SetEnabled(BOOL bEnabled) {
+    if (m_bEnabled == bEnabled)
+        return;
+    m_bEnabled = bEnabled;
+    if (m_pParent->GetSafeHwnd() != nullptr)
+        ::InvalidateRect(m_pParent->GetSafeHwnd(), &m_rc, TRUE);
+}
+
+void CGkControl::SetChecked(BOOL bChecked) {
+    if (m_bChecked == bChecked)
+        return;
+    m_bChecked = bChecked;
+    if (m_pParent->GetSafeHwnd() != nullptr)
+        ::InvalidateRect(m_pParent->GetSafeHwnd(), &m_rc, TRUE);
+}
+
+void CGkControl::SetCaption(LPCTSTR lpszCaption) {
+    m_strCaption = lpszCaption != nullptr ? lpszCaption : "";
+}
+
+BEGIN_MESSAGE_MAP(CGkToolBar, CControlBar)
+ON_WM_PAINT()
+ON_WM_ERASEBKGND()
+ON_WM_LBUTTONDOWN()
+ON_WM_LBUTTONUP()
+ON_WM_MOUSEMOVE()
+ON_MESSAGE(WM_IDLEUPDATECMDUI, &CGkToolBar::OnIdleUpdate)
+END_MESSAGE_MAP()
+
+LRESULT CGkToolBar::OnIdleUpdate(WPARAM wParam, LPARAM) {
+    // A bar inside a window is updated through that window even where no frame is above it.
+    if (!IsWindowVisible())
+        return 0;
+    CFrameWnd* pTarget = m_pDockSite != nullptr ? m_pDockSite : GetParentFrame();
+    if (pTarget != nullptr || dynamic_cast<CFrameWnd*>(GetCommandOwner()) == nullptr)
+        OnUpdateCmdUI(pTarget, static_cast<BOOL>(wParam));
+    return 0;
+}
+
+CGkToolBar::~CGkToolBar() = default;
+
+BOOL CGkToolBar::Create(CWnd* pParentWnd, DWORD dwStyle, UINT nID) {
+    m_dwStyle = dwStyle & kBarStyleMask;
+    m_pOwnerWnd = pParentWnd;
+    LPCTSTR lpszClass = AfxRegisterWndClass(0, ::LoadCursor(nullptr, IDC_ARROW));
+    CRect rect(0, 0, 0, CalcFixedLayout(FALSE, TRUE).cy);
+    return CWnd::CreateEx(0, lpszClass, "", (dwStyle & ~kBarStyleMask) | WS_CHILD, rect, pParentWnd, nID);
+}
+
+BOOL CGkToolBar::LoadToolBar(UINT nIDResource) {
+    win32::ToolbarResource resource;
+    if (!win32::GetToolbarResource(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource), resource))
+        return FALSE;
+    m_controls.clear();
+    m_pPressed = m_pHot = nullptr;
+    for (UINT nID : resource.items)
+        m_controls.push_back(std::make_unique<CGkControl>(this, nID));
+    m_nBarID = nIDResource;
+    Layout();
+    if (m_hWnd != nullptr)
+        Invalidate();
+    return TRUE;
+}
+
+void CGkToolBar::SetIconSize(CSize size) {
+    m_szIcon = size;
+    Layout();
+}
+
+CGkControl* CGkToolBar::GetControl(int nIndex) const {
+    if (nIndex < 0 || nIndex >= GetControlCount())
+        return nullptr;
+    return m_controls[static_cast<size_t>(nIndex)].get();
+}
+
+CGkControl* CGkToolBar::FindControl(UINT nID) const {
+    for (auto& control : m_controls)
+        if (!control->IsSeparator() && control->GetID() == nID)
+            return control.get();
+    return nullptr;
+}
+
+void CGkToolBar::ShowTextBelowIcons(BOOL bShow) {
+    m_bTextBelow = bShow;
+    Layout();
+}
+
+CString CGkToolBar::CaptionOf(UINT nID) {
+    // The command's string holds its prompt, then "\n" and the short caption.
+    CString text;
+    if (!AfxLoadString(nID, text))
+        return CString();
+    int nBreak = text.Find('\n');
+    return nBreak >= 0 ? text.Mid(nBreak + 1) : CString();
+}
+
+int CGkToolBar::ButtonHeight() const {
+    int cy = m_szIcon.cy + 2 * GK_TOOLBAR_BUTTON_PAD;
+    if (m_bTextBelow) {
+        CGkTextMeasure measure(::GetStockObject(DEFAULT_GUI_FONT));
+        cy += measure.GetTextHeight() + 2;
+    }
+    return cy;
+}
+
+void CGkToolBar::Layout() {
+    int x = GK_TOOLBAR_GRIPPER;
+    int cy = ButtonHeight();
+    CGkTextMeasure measure(::GetStockObject(DEFAULT_GUI_FONT));
+    for (auto& control : m_controls) {
+        int cx = control->IsSeparator() ? GK_TOOLBAR_SEPARATOR : m_szIcon.cx + 2 * GK_TOOLBAR_BUTTON_PAD;
+        if (m_bTextBelow && !control->IsSeparator()) {
+            if (control->m_strCaption.IsEmpty())
+                control->m_strCaption = CaptionOf(control->GetID());
+            cx = std::max(cx, static_cast<int>(measure.GetTextExtent(control->m_strCaption).cx) +
+                                  2 * GK_TOOLBAR_BUTTON_PAD);
+        }
+        control->m_rc = CRect(x, GK_TOOLBAR_BORDER, x + cx, GK_TOOLBAR_BORDER + cy);
+        x += cx;
+    }
+}
+
+CSize CGkToolBar::CalcFixedLayout(BOOL, BOOL) {
+    int cx = GK_TOOLBAR_GRIPPER + GK_TOOLBAR_BORDER;
+    for (auto& control : m_controls)
+        cx += control->m_rc.Width();
+    return CSize(cx, ButtonHeight() + 2 * GK_TOOLBAR_BORDER);
+}
+
+CSize CGkToolBar::CalcDynamicLayout(int, DWORD dwMode) {
+    return CalcFixedLayout(FALSE, (dwMode & LM_HORZ) != 0 || dwMode == 0);
+}
+
+CWnd* CGkToolBar::GetCommandOwner() const {
+    return m_pOwnerWnd != nullptr ? m_pOwnerWnd : GetParent();
+}
+
+void CGkToolBar::OnUpdateCmdUI(CFrameWnd* pTarget, BOOL bDisableIfNoHndler) {
+    // A bar inside a window asks that window alone; a frame's bar goes through the frame's routing.
+    CCmdTarget* pRoute = pTarget;
+    CWnd* pOwner = GetCommandOwner();
+    if (pOwner != nullptr && dynamic_cast<CFrameWnd*>(pOwner) == nullptr) {
+        pRoute = pOwner;
+        bDisableIfNoHndler = FALSE;
+    }
+    if (pRoute == nullptr)
+        return;
+    UINT nIndex = 0;
+    for (auto& control : m_controls) {
+        if (control->IsSeparator()) {
+            ++nIndex;
+            continue;
+        }
+        CGkToolCmdUI state(this, control.get());
+        state.m_nID = control->GetID();
+        state.m_nIndex = nIndex++;
+        state.m_nIndexMax = static_cast<UINT>(m_controls.size());
+        state.DoUpdate(pRoute, bDisableIfNoHndler);
+    }
+}
+
+CGkControl* CGkToolBar::HitTest(CPoint point) const {
+    for (auto& control : m_controls)
+        if (!control->IsSeparator() && control->m_rc.PtInRect(point))
+            return control.get();
+    return nullptr;
+}
+
+void CGkToolBar::OnLButtonDown(UINT, CPoint point) {
+    CGkControl* pControl = HitTest(point);
+    if (pControl == nullptr || !pControl->GetEnabled())
+        return;
+    m_pPressed = pControl;
+    ::SetCapture(m_hWnd);
+    ::InvalidateRect(m_hWnd, &pControl->m_rc, TRUE);
+}
+
+void CGkToolBar::OnLButtonUp(UINT, CPoint point) {
+    CGkControl* pPressed = m_pPressed;
+    m_pPressed = nullptr;
+    if (pPressed == nullptr)
+        return;
+    ::ReleaseCapture();
+    ::InvalidateRect(m_hWnd, &pPressed->m_rc, TRUE);
+    if (HitTest(point) != pPressed || !pPressed->GetEnabled())
+        return;
+    CWnd* pOwner = GetCommandOwner();
+    if (pOwner != nullptr)
+        pOwner->SendMessage(WM_COMMAND, MAKEWPARAM(pPressed->GetID(), 0), reinterpret_cast<LPARAM>(m_hWnd));
+}
+
+void CGkToolBar::OnMouseMove(UINT, CPoint point) {
+    CGkControl* pHot = HitTest(point);
+    if (pHot == m_pHot)
+        return;
+    if (m_pHot != nullptr)
+        ::InvalidateRect(m_hWnd, &m_pHot->m_rc, TRUE);
+    m_pHot = pHot;
+    if (m_pHot != nullptr)
+        ::InvalidateRect(m_hWnd, &m_pHot->m_rc, TRUE);
+}
+
+BOOL CGkToolBar::OnEraseBkgnd(CDC*) {
+    return TRUE;
+}
+
+void CGkToolBar::OnPaint() {
+    CPaintDC dc(this);
+    CRect client;
+    GetClientRect(&client);
+    dc.FillSolidRect(client, GK_TOOLBAR_FACE);
+    // The gripper: a column of dots.
+    for (int y = client.top + 4; y + 2 < client.bottom - 2; y += 4)
+        dc.FillSolidRect(CRect(3, y, 5, y + 2), ::GetSysColor(COLOR_3DSHADOW));
+    for (auto& control : m_controls)
+        DrawControl(&dc, *control, control.get() == m_pHot);
+}
+
+void CGkToolBar::DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot) {
+    CRect rc = control.m_rc;
+    if (control.IsSeparator()) {
+        int x = rc.CenterPoint().x;
+        pDC->FillSolidRect(CRect(x - 1, rc.top + 2, x, rc.bottom - 2), ::GetSysColor(COLOR_3DSHADOW));
+        pDC->FillSolidRect(CRect(x, rc.top + 2, x + 1, rc.bottom - 2), ::GetSysColor(COLOR_3DHILIGHT));
+        return;
+    }
+    bool bPressed = &control == m_pPressed;
+    if (control.GetEnabled() && (control.GetChecked() || bHot || bPressed)) {
+        // Checked and hot buttons: a highlight-tinted face inside a highlight frame.
+        COLORREF clrFrame = ::GetSysColor(COLOR_HIGHLIGHT);
+        COLORREF clrFace = bPressed               ? RGB(152, 181, 226)
+                           : control.GetChecked() ? RGB(225, 230, 232)
+                                                  : RGB(193, 210, 238);
+        pDC->FillSolidRect(rc, clrFrame);
+        CRect face = rc;
+        face.DeflateRect(1, 1);
+        pDC->FillSolidRect(face, clrFace);
+    }
+    if (!m_bTextBelow) {
+        CPoint pt(rc.left + (rc.Width() - m_szIcon.cx) / 2, rc.top + (rc.Height() - m_szIcon.cy) / 2);
+        DrawImage(pDC, control, pt);
+        return;
+    }
+    CPoint pt(rc.left + (rc.Width() - m_szIcon.cx) / 2, rc.top + GK_TOOLBAR_BUTTON_PAD);
+    DrawImage(pDC, control, pt);
+    CRect text(rc.left, pt.y + m_szIcon.cy + 1, rc.right, rc.bottom - GK_TOOLBAR_BUTTON_PAD + 2);
+    HGDIOBJ hOld = ::SelectObject(pDC->m_hDC, ::GetStockObject(DEFAULT_GUI_FONT));
+    pDC->SetBkMode(TRANSPARENT);
+    pDC->SetTextColor(::GetSysColor(control.GetEnabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    CString caption = control.m_strCaption;
+    pDC->DrawText(caption, text, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    ::SelectObject(pDC->m_hDC, hOld);
+}
+
+void CGkToolBar::DrawImage(CDC* pDC, const CGkControl& control, CPoint pt) {
+    if (m_pCommandBars != nullptr)
+        m_pCommandBars->GetImageManager()->Draw(pDC, control.GetID(), pt, control.GetEnabled());
+}

@@ -1,0 +1,145 @@
+// CGkToolBar: a command bar of buttons and separators loaded from a toolbar resource, with images from the
+// image manager (CGkImageManager). A button click sends WM_COMMAND to the bar's owner (the frame, or the
+// window that owns a bar made inside it); idle update handlers through that owner enable, check and caption
+// the buttons. CGkControl is one button or separator of a bar.
+//
+// Layout (client coordinates): a gripper GK_TOOLBAR_GRIPPER wide, then the controls in a row from
+// y = GK_TOOLBAR_BORDER; a button is the icon plus GK_TOOLBAR_BUTTON_PAD each way, a separator
+// GK_TOOLBAR_SEPARATOR wide.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "afxwin.h"
+
+#define GK_TOOLBAR_GRIPPER 8
+#define GK_TOOLBAR_BORDER 2
+#define GK_TOOLBAR_BUTTON_PAD 4
+#define GK_TOOLBAR_SEPARATOR 8
+#define GK_BARSTYLE_TOOLTIPS 0x10
+#ifndef LM_HORZ
+#define LM_STRETCH 0x01
+#define LM_HORZ 0x02
+#define LM_MRUWIDTH 0x04
+#define LM_HORZDOCK 0x08
+#define LM_VERTDOCK 0x10
+#define LM_LENGTHY 0x20
+#define LM_COMMIT 0x40
+#endif
+// The bars' own face, apart from the system's, so an image's key colour never matches it by chance.
+#define GK_TOOLBAR_FACE RGB(233, 236, 240)
+
+class CGkToolBar;
+class CGkCommandBars;
+
+class CGkControl {
+public:
+    CGkControl(CGkToolBar* pParent, UINT nID) : m_pParent(pParent), m_nID(nID) {}
+    UINT GetID() const { return m_nID; }
+    BOOL IsSeparator() const { return m_nID == 0; }
+    BOOL GetEnabled() const { return m_bEnabled; }
+    void SetEnabled(BOOL bEnabled);
+    BOOL GetChecked() const { return m_bChecked; }
+    void SetChecked(BOOL bChecked);
+    CString GetCaption() const { return m_strCaption; }
+    void SetCaption(LPCTSTR lpszCaption);
+    CString GetTooltip() const { return m_strTooltip; }
+    void SetTooltip(LPCTSTR lpszTooltip) { m_strTooltip = lpszTooltip != nullptr ? lpszTooltip : ""; }
+    // In the bar's client coordinates; empty while the bar is not laid out.
+    CRect GetRect() const { return m_rc; }
+    void SetRect(const CRect& rc) { m_rc = rc; }
+    CGkToolBar* GetParent() const { return m_pParent; }
+
+private:
+    friend class CGkToolBar;
+    CGkToolBar* m_pParent;
+    UINT m_nID;
+    BOOL m_bEnabled = TRUE;
+    BOOL m_bChecked = FALSE;
+    CString m_strCaption;
+    CString m_strTooltip;
+    CRect m_rc;
+};
+
+class CGkToolBar : public CControlBar {
+    DECLARE_DYNAMIC(CGkToolBar)
+public:
+    CGkToolBar() = default;
+    ~CGkToolBar() override;
+
+    // The bar's window under pParentWnd; its owner is pParentWnd (for a frame, the frame).
+    using CWnd::Create;
+    virtual BOOL Create(CWnd* pParentWnd, DWORD dwStyle = WS_CHILD | WS_VISIBLE | CBRS_TOP, UINT nID = 0);
+    // A bar inside a window (a pane's own small bar): the same, for callers that name it so.
+    BOOL CreateToolBar(DWORD dwStyle, CWnd* pParentWnd, UINT nID = 0) { return Create(pParentWnd, dwStyle, nID); }
+    // The buttons and separators of the toolbar resource; FALSE, and the bar unchanged, when there is none.
+    virtual BOOL LoadToolBar(UINT nIDResource);
+    UINT GetBarID() const { return m_nBarID; }
+    void SetBarID(UINT nID) { m_nBarID = nID; }
+    CString GetTitle() const { return m_strTitle; }
+    void SetTitle(LPCTSTR lpszTitle) { m_strTitle = lpszTitle != nullptr ? lpszTitle : ""; }
+
+    void SetIconSize(CSize size);
+    CSize GetIconSize() const { return m_szIcon; }
+    void SetCloseable(BOOL bCloseable) { m_bCloseable = bCloseable; }
+    BOOL IsCloseable() const { return m_bCloseable; }
+    void ShowExpandButton(BOOL bShow) { m_bShowExpandButton = bShow; }
+    BOOL IsExpandButtonVisible() const { return m_bShowExpandButton; }
+    void ModifyBarStyle(DWORD dwRemove, DWORD dwAdd) { m_dwGkStyle = (m_dwGkStyle & ~dwRemove) | dwAdd; }
+    DWORD GetGkBarStyle() const { return m_dwGkStyle; }
+    void EnableDocking(DWORD dwFlags) { m_dwDockingFlags = dwFlags; }
+    DWORD GetDockingFlags() const { return m_dwDockingFlags; }
+
+    int GetControlCount() const { return static_cast<int>(m_controls.size()); }
+    // Null outside the bar.
+    CGkControl* GetControl(int nIndex) const;
+    // The first button of that command; null when there is none.
+    CGkControl* FindControl(UINT nID) const;
+
+    // Captions below the icons: each button's caption is the text after "\n" in its command's string.
+    void ShowTextBelowIcons(BOOL bShow = TRUE);
+    BOOL IsTextBelowIcons() const { return m_bTextBelow; }
+
+    CSize CalcFixedLayout(BOOL bStretch, BOOL bHorz) override;
+    // The bar's size for a length and LM_* mode; a bar in a window asks it for its height.
+    virtual CSize CalcDynamicLayout(int nLength, DWORD dwMode);
+    void OnUpdateCmdUI(CFrameWnd* pTarget, BOOL bDisableIfNoHndler) override;
+    // Where commands and update requests go.
+    CWnd* GetCommandOwner() const;
+
+    void SetCommandBars(CGkCommandBars* pCommandBars) { m_pCommandBars = pCommandBars; }
+
+protected:
+    void OnPaint();
+    BOOL OnEraseBkgnd(CDC* pDC);
+    void OnLButtonDown(UINT nFlags, CPoint point);
+    void OnLButtonUp(UINT nFlags, CPoint point);
+    void OnMouseMove(UINT nFlags, CPoint point);
+    LRESULT OnIdleUpdate(WPARAM wParam, LPARAM lParam);
+    DECLARE_MESSAGE_MAP()
+
+    void Layout();
+    virtual void DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot);
+    CGkControl* HitTest(CPoint point) const;
+
+    std::vector<std::unique_ptr<CGkControl>> m_controls;
+    CGkCommandBars* m_pCommandBars = nullptr;
+
+private:
+    static CString CaptionOf(UINT nID);
+    int ButtonHeight() const;
+    void DrawImage(CDC* pDC, const CGkControl& control, CPoint pt);
+
+    UINT m_nBarID = 0;
+    CString m_strTitle;
+    CSize m_szIcon{16, 16};
+    BOOL m_bCloseable = TRUE;
+    BOOL m_bTextBelow = FALSE;
+    BOOL m_bShowExpandButton = TRUE;
+    DWORD m_dwGkStyle = 0;
+    DWORD m_dwDockingFlags = 0;
+    CWnd* m_pOwnerWnd = nullptr;
+    CGkControl* m_pPressed = nullptr;
+    CGkControl* m_pHot = nullptr;
+};

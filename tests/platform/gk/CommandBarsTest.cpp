@@ -1,0 +1,314 @@
+// The command bars of an MDI frame built as the main window builds them: the "Standard" toolbar from its
+// resource, the menu bar, clicks as commands, idle updates in the picture, bars inside a window that answer
+// to that window alone, failures, and the bars' state in the profile.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <algorithm>
+
+#include "GkCommandBars.h"
+#include "GkMDIFrameWnd.h"
+#include "GkMenuBar.h"
+#include "GkProfileValue.h"
+#include "GkTestSupport.h"
+#include "NtRegistryStore.h"
+#include "WinResourceTable.h"
+#include "WinUiControl.h"
+
+namespace {
+
+constexpr UINT kFrameId = 128;
+constexpr UINT kStandard[] = {57600, 57601, 57603, 0,     172,   173,   174, 108, 221, 219, 258,
+                              32794, 32937, 0,     59523, 59527, 59525, 197, 0,   206, 216};
+constexpr COLORREF kKey = RGB(192, 192, 192);
+
+// Red, green and blue icons in turn, each a 10 x 10 square on the key colour.
+std::vector<unsigned char> IconStrip(int nIcons, COLORREF clrKey) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 16 * nIcons, 16);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgb(cr, GetRValue(clrKey) / 255.0, GetGValue(clrKey) / 255.0, GetBValue(clrKey) / 255.0);
+    cairo_paint(cr);
+    for (int i = 0; i < nIcons; ++i) {
+        cairo_set_source_rgb(cr, i % 3 == 0, i % 3 == 1, i % 3 == 2);
+        cairo_rectangle(cr, 16 * i + 3, 3, 10, 10);
+        cairo_fill(cr);
+    }
+    cairo_destroy(cr);
+    std::vector<unsigned char> png;
+    cairo_surface_write_to_png_stream(
+        surface,
+        [](void* closure, const unsigned char* data, unsigned int length) {
+            auto* out = static_cast<std::vector<unsigned char>*>(closure);
+            out->insert(out->end(), data, data + length);
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &png);
+    cairo_surface_destroy(surface);
+    return png;
+}
+
+bool IsOurs(UINT nID) {
+    return std::find(std::begin(kStandard), std::end(kStandard), nID) != std::end(kStandard) && nID != 0;
+}
+
+class CBarsFrame : public CGkMDIFrameWnd {
+public:
+    std::vector<UINT> m_commands;
+    BOOL m_bDisableOpen = FALSE;
+    BOOL m_bCheckStart = FALSE;
+
+    // Steps of the main window's creation that build its bars; -1 on the first failure.
+    int BuildBars() {
+        if (!InitCommandBars())
+            return -1;
+        CGkCommandBars* pBars = GetCommandBars();
+        if (pBars == nullptr)
+            return -1;
+        pBars->GetImageManager()->SetMaskColor(kKey);
+        pBars->GetImageManager()->SetIcons(kFrameId);
+        if (pBars->SetMenu("Menu Bar", kFrameId) == nullptr)
+            return -1;
+        CGkToolBar* pBar = pBars->Add("Standard", CBRS_TOP);
+        if (pBar == nullptr)
+            return -1;
+        pBar->SetIconSize(CSize(16, 16));
+        pBar->SetCloseable(FALSE);
+        if (!pBar->LoadToolBar(kFrameId))
+            return -1;
+        pBar->ShowExpandButton(FALSE);
+        pBar->ModifyBarStyle(0, 0x30);
+        pBar->EnableDocking(63);
+        pBars->LoadCommandBars("CommandBars");
+        RecalcLayout();
+        return 0;
+    }
+    BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override {
+        if (nCode == CN_COMMAND && IsOurs(nID)) {
+            if (pHandlerInfo != nullptr)
+                pHandlerInfo->pTarget = this; // every button has a handler
+            else
+                m_commands.push_back(nID);
+            return TRUE;
+        }
+        if (nCode == static_cast<int>(CN_UPDATE_COMMAND_UI) && pHandlerInfo == nullptr) {
+            auto* pCmdUI = static_cast<CCmdUI*>(pExtra);
+            if (nID == 57601) {
+                pCmdUI->Enable(!m_bDisableOpen);
+                return TRUE;
+            }
+            if (nID == 172) {
+                pCmdUI->SetCheck(m_bCheckStart);
+                return TRUE;
+            }
+        }
+        return CGkMDIFrameWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+    }
+};
+
+class CommandBarsTest : public gk_test::GkWindowTest {
+protected:
+    void SetUp() override {
+        GkWindowTest::SetUp();
+        nt::registry::Reset();
+        m_app.SetRegistryKey("Vellumcrest");
+        AfxRegisterString(kFrameId, "Tindaloft");
+        win32::RegisterMenuResource(nullptr, kFrameId,
+                                    {{MF_POPUP, 0, "&File", {{MF_STRING, 57601, "&Open", {}}}},
+                                     {MF_POPUP, 0, "&View", {{MF_STRING, 59523, "&Device Tree", {}}}}});
+        win32::RegisterToolbarResource(nullptr, kFrameId,
+                                       {16, 16, std::vector<UINT>(std::begin(kStandard), std::end(kStandard))});
+        std::vector<unsigned char> png = IconStrip(18, kKey);
+        win32::RegisterBitmapResource(nullptr, kFrameId, png.data(), png.size());
+        m_pFrame = NewFrame();
+    }
+    void TearDown() override {
+        for (CBarsFrame* pFrame : m_frames)
+            pFrame->DestroyWindow(); // the frame deletes itself
+        win32::ClearResources();
+        GkWindowTest::TearDown();
+    }
+    CBarsFrame* NewFrame() {
+        auto* pFrame = new CBarsFrame;
+        EXPECT_TRUE(pFrame->LoadFrame(kFrameId, WS_OVERLAPPEDWINDOW));
+        m_frames.push_back(pFrame);
+        pFrame->MoveWindow(0, 0, 800, 400);
+        EXPECT_EQ(pFrame->BuildBars(), 0);
+        pFrame->ShowWindow(SW_SHOW);
+        win32::PumpUiMessages();
+        return pFrame;
+    }
+    CGkToolBar* Standard(CBarsFrame* pFrame = nullptr) {
+        return (pFrame ? pFrame : m_pFrame)->GetCommandBars()->GetAt(1);
+    }
+    void IdleUpdate() {
+        m_pFrame->SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE, TRUE);
+        win32::PumpUiMessages();
+    }
+    CRect InFrame(CWnd* pWnd, CRect rc) {
+        ::MapWindowPoints(pWnd->GetSafeHwnd(), m_pFrame->GetSafeHwnd(), reinterpret_cast<POINT*>(&rc), 2);
+        return rc;
+    }
+
+    CBarsFrame* m_pFrame = nullptr;
+    std::vector<CBarsFrame*> m_frames;
+};
+
+TEST_F(CommandBarsTest, StandardHoldsItsButtonsAndClicksAreCommands) {
+    CGkToolBar* pBar = Standard();
+    ASSERT_NE(pBar, nullptr);
+    ASSERT_EQ(pBar->GetControlCount(), 21);
+    for (int i = 0; i < 21; ++i) {
+        EXPECT_EQ(pBar->GetControl(i)->GetID(), kStandard[static_cast<size_t>(i)]) << i;
+        EXPECT_EQ(pBar->GetControl(i)->IsSeparator(), kStandard[static_cast<size_t>(i)] == 0) << i;
+    }
+    EXPECT_EQ(pBar->GetTitle(), "Standard");
+    EXPECT_FALSE(pBar->IsCloseable());
+    EXPECT_FALSE(pBar->IsExpandButtonVisible());
+    EXPECT_EQ(pBar->GetGkBarStyle() & 0x30u, 0x30u);
+    EXPECT_EQ(pBar->GetDockingFlags(), 63u);
+    EXPECT_EQ(m_pFrame->GetCommandBars()->FindControl(172), pBar->GetControl(4));
+    EXPECT_EQ(m_pFrame->GetCommandBars()->FindControl(12345), nullptr);
+
+    m_pFrame->GetCommandBars()->FindControl(32937)->SetTooltip("Enable capture of hot plugs");
+    EXPECT_EQ(m_pFrame->GetCommandBars()->FindControl(32937)->GetTooltip(), "Enable capture of hot plugs");
+
+    win32::Click(pBar->GetSafeHwnd(), pBar->FindControl(172)->GetRect().CenterPoint());
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_pFrame->m_commands, std::vector<UINT>{172});
+    // A separator is no button.
+    win32::Click(pBar->GetSafeHwnd(), pBar->GetControl(3)->GetRect().CenterPoint());
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_pFrame->m_commands.size(), 1u);
+
+    // The menu bar shows the menu's titles and sits above the toolbar.
+    CGkMenuBar* pMenuBar = m_pFrame->GetCommandBars()->GetMenuBar();
+    ASSERT_NE(pMenuBar, nullptr);
+    ASSERT_EQ(pMenuBar->GetControlCount(), 2);
+    EXPECT_EQ(pMenuBar->GetControl(1)->GetCaption(), "&View");
+    CRect rcMenu, rcBar;
+    pMenuBar->GetWindowRect(&rcMenu);
+    pBar->GetWindowRect(&rcBar);
+    EXPECT_LE(rcMenu.bottom, rcBar.top);
+}
+
+TEST_F(CommandBarsTest, MissingResourcesAndFailuresGiveNull) {
+    CGkCommandBars* pBars = m_pFrame->GetCommandBars();
+    EXPECT_EQ(pBars->SetMenu("Menu Bar", 999), nullptr);
+    CGkToolBar* pExtra = pBars->Add("Extra", CBRS_TOP);
+    ASSERT_NE(pExtra, nullptr);
+    EXPECT_FALSE(pExtra->LoadToolBar(999));
+    EXPECT_EQ(pExtra->GetControlCount(), 0);
+
+    for (GkFrameFailure failure : {GkFrameFailure::InitCommandBars, GkFrameFailure::GetCommandBars}) {
+        auto* pFrame = new CBarsFrame;
+        ASSERT_TRUE(pFrame->LoadFrame(kFrameId, WS_OVERLAPPEDWINDOW));
+        m_frames.push_back(pFrame);
+        GkFailNext(failure);
+        EXPECT_EQ(pFrame->BuildBars(), -1);
+    }
+}
+
+TEST_F(CommandBarsTest, UpdatesShowInThePicture) {
+    m_pFrame->m_bDisableOpen = TRUE;
+    m_pFrame->m_bCheckStart = TRUE;
+    IdleUpdate();
+    CGkToolBar* pBar = Standard();
+    EXPECT_FALSE(pBar->FindControl(57601)->GetEnabled());
+    EXPECT_TRUE(pBar->FindControl(172)->GetChecked());
+    ::UpdateWindow(m_pFrame->GetSafeHwnd());
+    gk_test::Picture picture(m_pFrame->GetSafeHwnd(), "command_bars.png");
+    ASSERT_TRUE(picture.IsValid());
+
+    // 57601 is the second image: green. Disabled, none of it shows.
+    CRect open = InFrame(pBar, pBar->FindControl(57601)->GetRect());
+    EXPECT_EQ(picture.Count(open, [](COLORREF c) { return c == RGB(0, 255, 0); }), 0);
+    EXPECT_GT(picture.Count(open, [](COLORREF c) { return c == ::GetSysColor(COLOR_3DSHADOW); }), 50);
+    // 57600, enabled, shows its red.
+    CRect newRc = InFrame(pBar, pBar->FindControl(57600)->GetRect());
+    EXPECT_GT(picture.Count(newRc, [](COLORREF c) { return c == RGB(255, 0, 0); }), 90);
+    // The checked button's background differs from a plain one's.
+    CRect start = InFrame(pBar, pBar->FindControl(172)->GetRect());
+    CRect plain = InFrame(pBar, pBar->FindControl(173)->GetRect());
+    EXPECT_NE(picture.Client(start.left + 2, start.top + 2), picture.Client(plain.left + 2, plain.top + 2));
+    // The key colour is transparent everywhere.
+    CRect bar;
+    pBar->GetClientRect(&bar);
+    EXPECT_EQ(picture.Count(InFrame(pBar, bar), [](COLORREF c) { return c == kKey; }), 0);
+
+    m_pFrame->m_bDisableOpen = FALSE;
+    IdleUpdate();
+    EXPECT_TRUE(pBar->FindControl(57601)->GetEnabled());
+}
+
+// A window with its own small bar, answering its commands and update requests itself.
+class COwnerPane : public CWnd {
+public:
+    CGkToolBar m_bar;
+    std::vector<UINT> m_commands;
+    int m_nUpdates = 0;
+    BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override {
+        if (pHandlerInfo == nullptr && IsOurs(nID)) {
+            if (nCode == CN_COMMAND)
+                m_commands.push_back(nID);
+            else if (nCode == static_cast<int>(CN_UPDATE_COMMAND_UI)) {
+                ++m_nUpdates;
+                static_cast<CCmdUI*>(pExtra)->Enable(nID != 57603);
+            }
+            return TRUE;
+        }
+        return CWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+    }
+};
+
+TEST_F(CommandBarsTest, ChildBarAnswersToItsOwnerAlone) {
+    COwnerPane pane;
+    // A window of its own, so that nothing of the frame lies over it.
+    ASSERT_TRUE(pane.CreateEx(0, AfxRegisterWndClass(0), "pane", WS_OVERLAPPED | WS_VISIBLE, CRect(900, 100, 1200, 200),
+                              nullptr, 0));
+    ASSERT_TRUE(pane.m_bar.CreateToolBar(WS_CHILD | WS_VISIBLE | CBRS_TOP, &pane, 7));
+    ASSERT_TRUE(pane.m_bar.LoadToolBar(kFrameId));
+    pane.m_bar.MoveWindow(0, 0, 300, pane.m_bar.CalcFixedLayout(FALSE, TRUE).cy);
+    IdleUpdate();
+    EXPECT_EQ(pane.m_nUpdates, 0) << "the frame's idle update does not reach another window's bar";
+    pane.SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE, TRUE);
+    EXPECT_GT(pane.m_nUpdates, 0);
+    EXPECT_FALSE(pane.m_bar.FindControl(57603)->GetEnabled());
+    EXPECT_TRUE(pane.m_bar.FindControl(57600)->GetEnabled());
+    win32::Click(pane.m_bar.GetSafeHwnd(), pane.m_bar.FindControl(57600)->GetRect().CenterPoint());
+    win32::PumpUiMessages();
+    EXPECT_EQ(pane.m_commands, std::vector<UINT>{57600});
+    EXPECT_TRUE(m_pFrame->m_commands.empty());
+
+    // Captions below the icons come from the command strings and make the bar taller.
+    AfxRegisterString(57600, "Create a new capture\nNew capture");
+    int cyPlain = pane.m_bar.CalcDynamicLayout(-1, LM_HORZ | LM_COMMIT).cy;
+    int cxPlain = pane.m_bar.FindControl(57600)->GetRect().Width();
+    pane.m_bar.ShowTextBelowIcons(TRUE);
+    EXPECT_GT(pane.m_bar.CalcDynamicLayout(-1, LM_HORZ | LM_COMMIT).cy, cyPlain);
+    EXPECT_EQ(pane.m_bar.FindControl(57600)->GetCaption(), "New capture");
+    EXPECT_GT(pane.m_bar.FindControl(57600)->GetRect().Width(), cxPlain);
+    pane.DestroyWindow();
+}
+
+TEST_F(CommandBarsTest, BarStateRoundTripsAndBadValuesLoadNothing) {
+    Standard()->ShowWindow(SW_HIDE);
+    m_pFrame->GetCommandBars()->SaveCommandBars("CommandBars");
+    CBarsFrame* pNew = NewFrame(); // loads "CommandBars" while building
+    EXPECT_FALSE(Standard(pNew)->IsWindowVisible());
+
+    LPBYTE p = nullptr;
+    UINT n = 0;
+    ASSERT_TRUE(AfxGetApp()->GetProfileBinary("CommandBars", GK_PROFILE_ENTRY, &p, &n));
+    std::vector<BYTE> good(p, p + n);
+    delete[] p;
+    Standard(pNew)->ShowWindow(SW_SHOW);
+    for (size_t len = 0; len < good.size(); ++len) {
+        std::vector<BYTE> bad(good.begin(), good.begin() + static_cast<long>(len));
+        AfxGetApp()->WriteProfileBinary("CommandBars", GK_PROFILE_ENTRY, bad.data(), static_cast<UINT>(bad.size()));
+        EXPECT_FALSE(pNew->GetCommandBars()->LoadCommandBars("CommandBars")) << len;
+        EXPECT_TRUE(Standard(pNew)->IsWindowVisible()) << len;
+    }
+}
+
+} // namespace
