@@ -2,4 +2,6 @@
 # Runs the analyzer's main job on the built-in simulated machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-echo "The analyzer application is not built yet: only the platform layer and the capture driver exist so far."
+echo "The capture session cannot be run from here yet: the program starts on the simulated machine, but the"
+echo "harness that drives a capture and writes the capture file, the decoded records and the device report is"
+echo "not built. See README.md, 'What it does not do yet'."
