@@ -1,10 +1,12 @@
 // The "BUTTON" and "STATIC" classes: push buttons, check boxes, radio buttons (automatic forms included),
 // group boxes and owner-drawn buttons; statics with text or a frame. Each paints itself, into the DC given in
 // WM_PAINT's wParam too. Locks: none; a control's state lives in its window's extra bytes.
+#include <cstdlib>
 #include <string>
 
 #include "WinDialogs.h"
 #include "WinGdi.h"
+#include "WinIcons.h"
 #include "WinInput.h"
 #include "WinPaint.h"
 #include "WinRect.h"
@@ -318,6 +320,21 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 // ---- statics
 
 constexpr int kStaticFontSlot = 0;
+constexpr int kStaticIconSlot = 8;
+constexpr int kStaticExtra = 16;
+
+HICON StaticIcon(HWND hwnd) { return reinterpret_cast<HICON>(GetWindowLongPtrA(hwnd, kStaticIconSlot)); }
+
+// An icon static names its icon by its text ("#101" or a name), loaded from the module that made the window.
+void LoadStaticIcon(HWND hwnd) {
+    const std::string name = TextOf(hwnd);
+    if (name.empty())
+        return;
+    auto module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd, GWLP_HINSTANCE));
+    LPCSTR resource = name[0] == '#' ? MAKEINTRESOURCEA(std::atoi(name.c_str() + 1)) : name.c_str();
+    HICON icon = LoadIconA(module, resource);
+    SetWindowLongPtrA(hwnd, kStaticIconSlot, reinterpret_cast<LONG_PTR>(icon));
+}
 
 void PaintStatic(HWND hwnd, HDC dc) {
     RECT client{};
@@ -354,6 +371,11 @@ void PaintStatic(HWND hwnd, HDC dc) {
     }
     HBRUSH background = ControlBrush(hwnd, dc, WM_CTLCOLORSTATIC);
     FillRect(dc, &client, background);
+    if (type == SS_ICON) {
+        if (HICON icon = StaticIcon(hwnd))
+            DrawIcon(dc, 0, 0, icon);
+        return;
+    }
     if (!IsWindowEnabled(hwnd))
         SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
     SetBkMode(dc, TRANSPARENT);
@@ -379,6 +401,18 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return TRUE;
     case WM_GETDLGCODE:
         return DLGC_STATIC;
+    case WM_CREATE:
+        if ((GetWindowLongA(hwnd, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            LoadStaticIcon(hwnd);
+        return 0;
+    case STM_SETICON: {
+        HICON previous = StaticIcon(hwnd);
+        SetWindowLongPtrA(hwnd, kStaticIconSlot, static_cast<LONG_PTR>(wParam));
+        InvalidateRect(hwnd, nullptr, FALSE);
+        return reinterpret_cast<LRESULT>(previous);
+    }
+    case STM_GETICON:
+        return reinterpret_cast<LRESULT>(StaticIcon(hwnd));
     case WM_NCHITTEST:
         // Only a notifying static takes the mouse; the others let it through to their parent.
         return GetWindowLongA(hwnd, GWL_STYLE) & SS_NOTIFY ? HTCLIENT : HTTRANSPARENT;
@@ -427,7 +461,7 @@ namespace win32 {
 
 void RegisterButtonAndStaticClasses() {
     RegisterControlClass("BUTTON", ButtonProc, kButtonExtra, CS_DBLCLKS | CS_PARENTDC);
-    RegisterControlClass("STATIC", StaticProc, 8, CS_DBLCLKS | CS_PARENTDC);
+    RegisterControlClass("STATIC", StaticProc, kStaticExtra, CS_DBLCLKS | CS_PARENTDC);
 }
 
 } // namespace win32
