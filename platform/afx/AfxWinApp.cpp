@@ -222,7 +222,7 @@ void CWinApp::OnAppExit() {
 }
 
 void CWinApp::OnFilePrintSetup() {
-    // Printing goes through the platform's own printer settings, so the dialog's answer needs no keeping.
+    // The printer chosen stays with the platform's settings: the application keeps no copy of its own.
     PRINTDLGA pd{};
     pd.lStructSize = sizeof pd;
     CWnd* pMainWnd = AfxGetMainWnd();

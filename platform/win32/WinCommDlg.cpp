@@ -57,6 +57,15 @@ bool ConfirmOverwrite(const OPENFILENAMEA& ofn, const std::string& path, const s
     return MessageBoxA(ofn.hwndOwner, text.c_str(), title.c_str(), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
 }
 
+// An open dialog lets the user pick only a file that exists; a name that does not is refused with a box.
+bool ConfirmExists(const OPENFILENAMEA& ofn, const std::string& path, const std::string& title) {
+    if ((ofn.Flags & OFN_FILEMUSTEXIST) == 0 || GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return true;
+    std::string text = path.substr(NameOffset(path)) + "\nFile not found.\nCheck the file name and try again.";
+    MessageBoxA(ofn.hwndOwner, text.c_str(), title.c_str(), MB_OK | MB_ICONEXCLAMATION);
+    return false;
+}
+
 } // namespace
 
 namespace win32 {
@@ -89,15 +98,6 @@ void ClearFileDialogRequests() {
 } // namespace win32
 
 namespace {
-
-// An open dialog lets the user pick only a file that exists; a name that does not is refused with a box.
-bool ConfirmExists(const OPENFILENAMEA& ofn, const std::string& path, const std::string& title) {
-    if ((ofn.Flags & OFN_FILEMUSTEXIST) == 0 || GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
-        return true;
-    std::string text = path.substr(NameOffset(path)) + "\nFile not found.\nCheck the file name and try again.";
-    MessageBoxA(ofn.hwndOwner, text.c_str(), title.c_str(), MB_OK | MB_ICONEXCLAMATION);
-    return false;
-}
 
 // Both file dialogs: one file request, the chosen path checked as the kind of dialog asks.
 BOOL RunFileDialog(LPOPENFILENAMEA ofn, bool save) {

@@ -1,6 +1,6 @@
-// The common file dialogs. A file dialog is a modal request (WinUiControl.h) of the kind "file": it is
-// answered on the thread that asks; the name a user picks is given by the request's answer
-// (WinFileDialogControl.h).
+// The common dialogs. A file dialog is a modal request (WinUiControl.h) of the kind "file": it is answered on
+// the thread that asks; the name a user picks is given by the request's answer (WinFileDialogControl.h). Print
+// setup is a modal request of the kind "print setup".
 #pragma once
 
 #include <cstddef>
@@ -23,6 +23,7 @@
 #define FNERR_INVALIDFILENAME 0x3002
 #define FNERR_BUFFERTOOSMALL 0x3003
 #define CDERR_STRUCTSIZE 0x0001
+#define CDERR_INITIALIZATION 0x0002
 
 typedef UINT_PTR(CALLBACK* LPOFNHOOKPROC)(HWND, UINT, WPARAM, LPARAM);
 
@@ -79,7 +80,6 @@ DWORD CommDlgExtendedError();
 // ---- print setup
 
 #define PD_PRINTSETUP 0x00000040
-#define CDERR_INITIALIZATION 0x0002
 
 typedef UINT_PTR(CALLBACK* LPPRINTHOOKPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef UINT_PTR(CALLBACK* LPSETUPHOOKPROC)(HWND, UINT, WPARAM, LPARAM);
