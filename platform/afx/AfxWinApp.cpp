@@ -11,6 +11,7 @@
 #include "AfxStringTable.h"
 #include "AfxWnd.h"
 #include "WinFiles.h"
+#include "commdlg.h"
 #include "WinModules.h"
 
 IMPLEMENT_DYNAMIC(CWinApp, CWinThread)
@@ -220,7 +221,15 @@ void CWinApp::OnAppExit() {
         m_pMainWnd->SendMessage(WM_CLOSE);
 }
 
-void CWinApp::OnFilePrintSetup() {}
+void CWinApp::OnFilePrintSetup() {
+    // The printer chosen stays with the platform's settings: the application keeps no copy of its own.
+    PRINTDLGA pd{};
+    pd.lStructSize = sizeof pd;
+    CWnd* pMainWnd = AfxGetMainWnd();
+    pd.hwndOwner = pMainWnd != nullptr ? pMainWnd->GetSafeHwnd() : nullptr;
+    pd.Flags = PD_PRINTSETUP;
+    ::PrintDlgA(&pd);
+}
 
 void CWinApp::EnableHtmlHelp() {
     m_eHelpType = afxHTMLHelp;

@@ -8,6 +8,7 @@
 #include "WinFileDialogControl.h"
 #include "WinFiles.h"
 #include "WinMessageBox.h"
+#include "internal/CommDlgError.h"
 #include "internal/ModalService.h"
 
 namespace {
@@ -56,6 +57,15 @@ bool ConfirmOverwrite(const OPENFILENAMEA& ofn, const std::string& path, const s
     return MessageBoxA(ofn.hwndOwner, text.c_str(), title.c_str(), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
 }
 
+// An open dialog lets the user pick only a file that exists; a name that does not is refused with a box.
+bool ConfirmExists(const OPENFILENAMEA& ofn, const std::string& path, const std::string& title) {
+    if ((ofn.Flags & OFN_FILEMUSTEXIST) == 0 || GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return true;
+    std::string text = path.substr(NameOffset(path)) + "\nFile not found.\nCheck the file name and try again.";
+    MessageBoxA(ofn.hwndOwner, text.c_str(), title.c_str(), MB_OK | MB_ICONEXCLAMATION);
+    return false;
+}
+
 } // namespace
 
 namespace win32 {
@@ -87,16 +97,19 @@ void ClearFileDialogRequests() {
 
 } // namespace win32
 
-BOOL GetSaveFileNameA(LPOPENFILENAMEA ofn) {
+namespace {
+
+// Both file dialogs: one file request, the chosen path checked as the kind of dialog asks.
+BOOL RunFileDialog(LPOPENFILENAMEA ofn, bool save) {
     t_lastError = 0;
     if (ofn == nullptr || ofn->lStructSize != sizeof(OPENFILENAMEA)) {
         t_lastError = CDERR_STRUCTSIZE;
         return FALSE;
     }
     win32::FileDialogRequest record;
-    record.save = true;
+    record.save = save;
     record.owner = ofn->hwndOwner;
-    record.title = ofn->lpstrTitle != nullptr ? ofn->lpstrTitle : "Save As";
+    record.title = ofn->lpstrTitle != nullptr ? ofn->lpstrTitle : save ? "Save As" : "Open";
     record.filter = JoinFilter(ofn->lpstrFilter);
     record.defaultExtension = ofn->lpstrDefExt != nullptr ? ofn->lpstrDefExt : "";
     if (ofn->lpstrFile != nullptr && ofn->nMaxFile > 0)
@@ -124,7 +137,7 @@ BOOL GetSaveFileNameA(LPOPENFILENAMEA ofn) {
         // Cancelled, or chosen with no name at all: nothing was chosen.
     } else if (ofn->lpstrFile == nullptr || path.size() >= ofn->nMaxFile) {
         t_lastError = FNERR_BUFFERTOOSMALL;
-    } else if (ConfirmOverwrite(*ofn, path, record.title)) {
+    } else if (save ? ConfirmOverwrite(*ofn, path, record.title) : ConfirmExists(*ofn, path, record.title)) {
         std::memcpy(ofn->lpstrFile, path.c_str(), path.size() + 1);
         ofn->nFileOffset = static_cast<WORD>(NameOffset(path));
         ofn->nFileExtension = static_cast<WORD>(ExtensionOffset(path));
@@ -137,6 +150,24 @@ BOOL GetSaveFileNameA(LPOPENFILENAMEA ofn) {
     }
     return result;
 }
+
+} // namespace
+
+BOOL GetSaveFileNameA(LPOPENFILENAMEA ofn) {
+    return RunFileDialog(ofn, true);
+}
+
+BOOL GetOpenFileNameA(LPOPENFILENAMEA ofn) {
+    return RunFileDialog(ofn, false);
+}
+
+namespace win32::internal {
+
+void SetCommDlgError(DWORD error) {
+    t_lastError = error;
+}
+
+} // namespace win32::internal
 
 DWORD CommDlgExtendedError() {
     return t_lastError;

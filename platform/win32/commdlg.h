@@ -1,6 +1,6 @@
-// The common file dialogs. A file dialog is a modal request (WinUiControl.h) of the kind "file": it is
-// answered on the thread that asks; the name a user picks is given by the request's answer
-// (WinFileDialogControl.h).
+// The common dialogs. A file dialog is a modal request (WinUiControl.h) of the kind "file": it is answered on
+// the thread that asks; the name a user picks is given by the request's answer (WinFileDialogControl.h). Print
+// setup is a modal request of the kind "print setup".
 #pragma once
 
 #include <cstddef>
@@ -23,6 +23,7 @@
 #define FNERR_INVALIDFILENAME 0x3002
 #define FNERR_BUFFERTOOSMALL 0x3003
 #define CDERR_STRUCTSIZE 0x0001
+#define CDERR_INITIALIZATION 0x0002
 
 typedef UINT_PTR(CALLBACK* LPOFNHOOKPROC)(HWND, UINT, WPARAM, LPARAM);
 
@@ -67,5 +68,56 @@ BOOL GetSaveFileNameA(LPOPENFILENAMEA ofn);
 inline BOOL GetSaveFileName(LPOPENFILENAMEA ofn) {
     return GetSaveFileNameA(ofn);
 }
+// The same request for a file to open. With OFN_FILEMUSTEXIST, choosing a file that does not exist shows a
+// message box owned by hwndOwner and chooses nothing.
+BOOL GetOpenFileNameA(LPOPENFILENAMEA ofn);
+inline BOOL GetOpenFileName(LPOPENFILENAMEA ofn) {
+    return GetOpenFileNameA(ofn);
+}
 // The error of the calling thread's last common dialog; 0 after success or a cancel.
 DWORD CommDlgExtendedError();
+
+// ---- print setup
+
+#define PD_PRINTSETUP 0x00000040
+
+typedef UINT_PTR(CALLBACK* LPPRINTHOOKPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef UINT_PTR(CALLBACK* LPSETUPHOOKPROC)(HWND, UINT, WPARAM, LPARAM);
+
+typedef struct tagPDA {
+    DWORD lStructSize;
+    HWND hwndOwner;
+    HGLOBAL hDevMode;
+    HGLOBAL hDevNames;
+    HDC hDC;
+    DWORD Flags;
+    WORD nFromPage;
+    WORD nToPage;
+    WORD nMinPage;
+    WORD nMaxPage;
+    WORD nCopies;
+    HINSTANCE hInstance;
+    LPARAM lCustData;
+    LPPRINTHOOKPROC lpfnPrintHook;
+    LPSETUPHOOKPROC lpfnSetupHook;
+    LPCSTR lpPrintTemplateName;
+    LPCSTR lpSetupTemplateName;
+    HGLOBAL hPrintTemplate;
+    HGLOBAL hSetupTemplate;
+} PRINTDLGA, *LPPRINTDLGA;
+static_assert(sizeof(PRINTDLGA) == 120);
+static_assert(offsetof(PRINTDLGA, hDC) == 32);
+static_assert(offsetof(PRINTDLGA, Flags) == 40);
+static_assert(offsetof(PRINTDLGA, nCopies) == 52);
+static_assert(offsetof(PRINTDLGA, hInstance) == 56);
+static_assert(offsetof(PRINTDLGA, hSetupTemplate) == 112);
+typedef PRINTDLGA PRINTDLG;
+typedef LPPRINTDLGA LPPRINTDLG;
+
+// Only the print-setup form (PD_PRINTSETUP) is offered: a modal request of the kind "print setup" (captioned
+// "Print Setup"), TRUE when the user confirmed (IDOK), FALSE with error 0 when they cancelled. The printer
+// settings (hDevMode, hDevNames) are left as they came. Any other form fails with CDERR_INITIALIZATION.
+BOOL PrintDlgA(LPPRINTDLGA ppd);
+inline BOOL PrintDlg(LPPRINTDLGA ppd) {
+    return PrintDlgA(ppd);
+}

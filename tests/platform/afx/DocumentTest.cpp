@@ -5,6 +5,7 @@
 #include <fcntl.h>
 
 #include "AppFixture.h"
+#include "WinFileDialogControl.h"
 #include "afxwin.h"
 
 namespace {
@@ -121,6 +122,56 @@ TEST_F(DocumentTest, SaveAsTakesTheNewPathAndListsIt) {
     EXPECT_EQ(std::string(doc.GetTitle()), "saved.tdloft");
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(std::string((*m_app.m_pRecentFileList)[0]), path);
+}
+
+TEST_F(DocumentTest, SaveAsAsksWithAFileRequestAndACancelChangesNothing) {
+    AfxRegisterString(131, "\nusblog\nTindaloft Log File\nTindaloft Log File (*.tdloft)\n.tdloft\n\n");
+    m_app.AddDocTemplate(new CMultiDocTemplate(131, RUNTIME_CLASS(CTextDoc), nullptr, nullptr));
+    const std::string earlier = PathOf("earlier.tdloft");
+    m_app.AddToRecentFileList(earlier.c_str());
+    win32::ClearFileDialogRequests();
+    struct Case {
+        bool cancel;
+        const char* chosen; // without its extension: the template's default extension is added
+    } cases[] = {{true, nullptr}, {false, "chosen"}};
+    for (const Case& c : cases) {
+        CTextDoc doc;
+        doc.m_bAutoDelete = FALSE;
+        doc.m_text = "capture";
+        doc.SetTitle("Capture Mode");
+        doc.SetModifiedFlag(TRUE);
+        if (c.cancel)
+            win32::QueueModalAnswer(win32::ModalKind::File, IDCANCEL);
+        else
+            win32::QueueFileDialogChoice(PathOf(c.chosen));
+        EXPECT_EQ(doc.DoSave(nullptr), c.cancel ? FALSE : TRUE);
+
+        std::vector<win32::FileDialogRequest> requests = win32::FileDialogRequests();
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_TRUE(requests[0].save);
+        EXPECT_EQ(requests[0].title, "Save As");
+        EXPECT_EQ(requests[0].filter, "Tindaloft Log File (*.tdloft)|*.tdloft|All Files (*.*)|*.*");
+        EXPECT_EQ(requests[0].defaultExtension, "tdloft");
+        EXPECT_EQ(requests[0].initialName, "Capture Mode");
+        EXPECT_NE(requests[0].flags & OFN_OVERWRITEPROMPT, 0u);
+        win32::ClearFileDialogRequests();
+
+        const std::string saved = PathOf("chosen.tdloft");
+        if (c.cancel) {
+            EXPECT_EQ(FilesIn(m_dir), std::vector<std::string>{});
+            EXPECT_EQ(std::string(doc.GetPathName()), "");
+            EXPECT_EQ(std::string(doc.GetTitle()), "Capture Mode");
+            EXPECT_TRUE(doc.IsModified());
+            EXPECT_EQ(std::string((*m_app.m_pRecentFileList)[0]), earlier);
+        } else {
+            EXPECT_EQ(ReadFile(saved), "capture");
+            EXPECT_EQ(std::string(doc.GetPathName()), saved);
+            EXPECT_FALSE(doc.IsModified());
+            EXPECT_EQ(std::string((*m_app.m_pRecentFileList)[0]), saved);
+            EXPECT_EQ(std::string((*m_app.m_pRecentFileList)[1]), earlier);
+        }
+    }
+    EXPECT_EQ(TakeBoxes().size(), 0u);
 }
 
 TEST_F(DocumentTest, SavingOverAMappedFileKeepsTheMappingValid) {

@@ -4,6 +4,8 @@
 
 #include "AfxOleControl.h"
 #include "AppFixture.h"
+#include "WinFailureControl.h"
+#include "WinFileDialogControl.h"
 #include "WinHtmlHelpControl.h"
 #include "afxwin.h"
 #include "htmlhelp.h"
@@ -39,6 +41,17 @@ public:
 
 BEGIN_MESSAGE_MAP(CNewCountingApp, CWinApp)
 ON_COMMAND(ID_FILE_NEW, &CNewCountingApp::OnAppFileNew)
+END_MESSAGE_MAP()
+
+// An application whose map offers print setup, as the analyzer's does.
+class CPrintingApp : public CWinApp {
+public:
+    CPrintingApp() : CWinApp("Tindaloft") {}
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CPrintingApp, CWinApp)
+ON_COMMAND(ID_FILE_PRINT_SETUP, &CWinApp::OnFilePrintSetup)
 END_MESSAGE_MAP()
 
 TEST_F(WinAppTest, ProfileValuesRoundTripUnderTheApplicationKey) {
@@ -176,6 +189,46 @@ TEST_F(WinAppTest, ShellCommandNewGoesThroughTheMapAndOpenThroughTheTemplates) {
     app.CloseAllDocuments(FALSE);
 }
 
+TEST_F(WinAppTest, FileOpenOpensTheFileChosenInTheFileRequest) {
+    CWinApp app("Tindaloft");
+    app.AddDocTemplate(new CMultiDocTemplate(131, RUNTIME_CLASS(CBytesDoc), nullptr, nullptr));
+    std::string good = PathOf("good.tdloft");
+    WriteFile(good, "ok!");
+    win32::ClearFileDialogRequests();
+
+    win32::QueueModalAnswer(win32::ModalKind::File, IDCANCEL);
+    app.OnFileOpen();
+    EXPECT_EQ(app.GetOpenDocumentCount(), 0);
+    win32::QueueFileDialogChoice(good);
+    app.OnFileOpen();
+    ASSERT_EQ(app.GetOpenDocumentCount(), 1);
+    POSITION pos = app.GetFirstDocTemplatePosition();
+    CDocTemplate* pTemplate = app.GetNextDocTemplate(pos);
+    POSITION docPos = pTemplate->GetFirstDocPosition();
+    EXPECT_EQ(std::string(pTemplate->GetNextDoc(docPos)->GetPathName()), good);
+
+    std::vector<win32::FileDialogRequest> requests = win32::FileDialogRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_FALSE(requests[1].save);
+    EXPECT_EQ(requests[1].title, "Open");
+    EXPECT_EQ(requests[1].chosen, good);
+    EXPECT_EQ(requests[1].flags & (OFN_FILEMUSTEXIST | OFN_HIDEREADONLY),
+              static_cast<DWORD>(OFN_FILEMUSTEXIST | OFN_HIDEREADONLY));
+    EXPECT_EQ(TakeBoxes().size(), 0u);
+    app.CloseAllDocuments(FALSE);
+}
+
+TEST_F(WinAppTest, PrintSetupCommandAsksWithAPrintSetupRequest) {
+    CPrintingApp app;
+    win32::QueueModalAnswer(win32::ModalKind::PrintSetup, IDOK);
+    EXPECT_TRUE(app.OnCmdMsg(ID_FILE_PRINT_SETUP, CN_COMMAND, nullptr, nullptr));
+    std::vector<win32::ModalRequest> requests = win32::ModalRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].kind, win32::ModalKind::PrintSetup);
+    EXPECT_EQ(requests[0].answer, IDOK);
+    EXPECT_TRUE(requests[0].expected);
+}
+
 TEST_F(WinAppTest, OleStartUpCanBeMadeToFail) {
     afx::ResetOleState();
     EXPECT_TRUE(AfxOleInit());
@@ -239,6 +292,25 @@ TEST_F(WinAppTest, WorkerWithoutAutoDeleteCanBeWaitedOnAfterItEnded) {
     while (second.load() < 1000)
         Sleep(1);
     EXPECT_EQ(AfxBeginThread(nullptr, nullptr), nullptr);
+}
+
+TEST_F(WinAppTest, AWorkerThatCannotStartGivesNullAndRunsNothing) {
+    std::atomic<int> counter{0};
+    win32::FailCalls({.function = "CreateThread", .error = ERROR_NOT_ENOUGH_MEMORY, .count = 1});
+    EXPECT_EQ(AfxBeginThread(&CountTo, &counter), nullptr); // the sanitizer reports the object if it leaks
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+    win32::ClearCallFailures();
+    Sleep(10);
+    EXPECT_EQ(counter.load(), 0);
+
+    // The plan is used up: the next worker starts.
+    CWinThread* pThread = AfxBeginThread(&CountTo, &counter, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    ASSERT_NE(pThread, nullptr);
+    pThread->m_bAutoDelete = FALSE;
+    pThread->ResumeThread();
+    EXPECT_EQ(WaitForSingleObject(pThread->m_hThread, INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(counter.load(), 1000);
+    delete pThread;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-// The save dialog over the modal request service: what it is asked with, the name it returns, the default
-// extension, the overwrite prompt and the requests it cannot meet.
+// The common dialogs over the modal request service. The save dialog: what it is asked with, the name it
+// returns, the default extension, the overwrite prompt and the requests it cannot meet. The open dialog: a
+// file that must exist. Print setup: confirmed or cancelled, and the forms it does not offer.
 #include <cstdio>
 #include <string>
 
@@ -112,6 +113,63 @@ TEST_F(CommDlgTest, TheOverwritePromptAsksOnlyForAFileThatExists) {
     EXPECT_EQ("tdl_commdlg_" + std::to_string(::getpid()) + ".txt already exists.\nDo you want to replace it?",
               boxes[1].text);
     EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONEXCLAMATION), boxes[1].style);
+}
+
+TEST_F(CommDlgTest, TheOpenDialogTakesOnlyAFileThatExistsWhenItMust) {
+    std::string existing = "/tmp/tdl_commdlg_open_" + std::to_string(::getpid()) + ".txt";
+    std::FILE* f = std::fopen(existing.c_str(), "w");
+    ASSERT_NE(nullptr, f);
+    std::fclose(f);
+    std::string missing = "/tmp/tdl_commdlg_missing_" + std::to_string(::getpid()) + ".txt";
+    m_ofn.Flags = OFN_FILEMUSTEXIST;
+
+    win32::QueueFileDialogChoice(existing);
+    EXPECT_TRUE(GetOpenFileNameA(&m_ofn));
+    EXPECT_EQ(existing, m_name);
+    win32::QueueFileDialogChoice(missing);
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "File not found");
+    EXPECT_FALSE(GetOpenFileNameA(&m_ofn));
+    EXPECT_EQ(0u, CommDlgExtendedError());
+    EXPECT_EQ(existing, m_name);
+    m_ofn.Flags = 0; // a name to create is taken as it is
+    win32::QueueFileDialogChoice(missing);
+    EXPECT_TRUE(GetOpenFileNameA(&m_ofn));
+    EXPECT_EQ(missing, m_name);
+    std::remove(existing.c_str());
+
+    auto requests = win32::ModalRequests();
+    ASSERT_EQ(4u, requests.size());
+    EXPECT_EQ("Open", requests[0].caption);
+    EXPECT_EQ(win32::ModalKind::MessageBox, requests[2].kind);
+    EXPECT_TRUE(requests[2].expected);
+    auto records = win32::FileDialogRequests();
+    ASSERT_EQ(3u, records.size());
+    EXPECT_FALSE(records[0].save);
+    EXPECT_EQ("", records[1].chosen);
+}
+
+TEST_F(CommDlgTest, PrintSetupIsConfirmedOrCancelledAndOtherFormsFail) {
+    PRINTDLGA pd{};
+    pd.lStructSize = sizeof pd;
+    pd.Flags = PD_PRINTSETUP;
+    win32::QueueModalAnswer(win32::ModalKind::PrintSetup, IDOK);
+    EXPECT_TRUE(PrintDlgA(&pd));
+    win32::QueueModalAnswer(win32::ModalKind::PrintSetup, IDCANCEL);
+    EXPECT_FALSE(PrintDlgA(&pd));
+    EXPECT_EQ(0u, CommDlgExtendedError());
+    auto requests = win32::ModalRequests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ(win32::ModalKind::PrintSetup, requests[0].kind);
+    EXPECT_EQ("Print Setup", requests[0].caption);
+
+    pd.Flags = 0; // the print dialog itself is not offered
+    EXPECT_FALSE(PrintDlgA(&pd));
+    EXPECT_EQ(static_cast<DWORD>(CDERR_INITIALIZATION), CommDlgExtendedError());
+    pd.lStructSize = 8;
+    pd.Flags = PD_PRINTSETUP;
+    EXPECT_FALSE(PrintDlgA(&pd));
+    EXPECT_EQ(static_cast<DWORD>(CDERR_STRUCTSIZE), CommDlgExtendedError());
+    EXPECT_EQ(2u, win32::ModalRequests().size()); // neither asked the user
 }
 
 } // namespace
