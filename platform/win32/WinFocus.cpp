@@ -90,13 +90,9 @@ HWND SetFocus(HWND hwnd) {
     auto queue = CurrentQueue();
     WindowPtr w;
     if (hwnd) {
-        w = LookupWindow(hwnd);
+        w = LookupOwnWindow(hwnd);
         if (!w)
             return nullptr;
-        if (w->thread != GetCurrentThreadId()) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            return nullptr;
-        }
         HWND root;
         HWND active;
         {
@@ -137,13 +133,9 @@ HWND SetActiveWindow(HWND hwnd) {
     auto queue = CurrentQueue();
     WindowPtr w;
     if (hwnd) {
-        w = LookupWindow(hwnd);
+        w = LookupOwnWindow(hwnd);
         if (!w)
             return nullptr;
-        if (w->thread != GetCurrentThreadId()) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            return nullptr;
-        }
         std::lock_guard guard(UserLock());
         hwnd = RootOfLocked(*w);
         w = FindWindowLocked(hwnd);
@@ -199,13 +191,9 @@ HWND GetForegroundWindow() {
 
 HWND SetCapture(HWND hwnd) {
     auto queue = CurrentQueue();
-    WindowPtr w = LookupWindow(hwnd);
+    WindowPtr w = LookupOwnWindow(hwnd);
     if (!w)
         return nullptr;
-    if (w->thread != GetCurrentThreadId()) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return nullptr;
-    }
     HWND old;
     {
         std::lock_guard guard(UserLock());

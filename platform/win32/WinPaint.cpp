@@ -73,13 +73,9 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
         return nullptr;
     }
     *ps = {};
-    WindowPtr w = LookupWindow(hwnd);
+    WindowPtr w = LookupOwnWindow(hwnd);
     if (!w)
         return nullptr;
-    if (w->thread != GetCurrentThreadId()) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return nullptr;
-    }
     bool frame;
     {
         std::lock_guard guard(UserLock());

@@ -114,6 +114,15 @@ WindowPtr LookupWindow(HWND hwnd) {
     return window;
 }
 
+WindowPtr LookupOwnWindow(HWND hwnd) {
+    WindowPtr window = LookupWindow(hwnd);
+    if (window && window->thread != GetCurrentThreadId()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return window;
+}
+
 HWND InsertWindowLocked(const WindowPtr& window) {
     auto& s = State();
     size_t index;

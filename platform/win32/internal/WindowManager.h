@@ -136,6 +136,8 @@ void NotifyUser();      // DispatchChanged().notify_all()
 WindowPtr FindWindowLocked(HWND hwnd);
 // The window, or null with ERROR_INVALID_WINDOW_HANDLE (takes the lock itself).
 WindowPtr LookupWindow(HWND hwnd);
+// The same for a window of the calling thread only; another thread's window gives ERROR_ACCESS_DENIED.
+WindowPtr LookupOwnWindow(HWND hwnd);
 HWND InsertWindowLocked(const WindowPtr& window);
 void RemoveWindowLocked(Window& window);
 std::vector<WindowPtr> AllWindowsLocked(); // every live window
