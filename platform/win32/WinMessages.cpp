@@ -255,11 +255,12 @@ LRESULT SendToWindow(const WindowPtr& window, UINT message, WPARAM wParam, LPARA
     return result;
 }
 
-BOOL SendNotifyBlock(HWND hwnd, UINT message, WPARAM wParam, std::shared_ptr<std::vector<BYTE>> block) {
+// Calls a window of this thread at once; queues the message for another thread's window and returns. `data`
+// keeps alive what lParam points into until the message has been handled.
+static BOOL NotifyWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, std::shared_ptr<std::vector<BYTE>> data) {
     WindowPtr window = LookupWindow(hwnd);
     if (!window)
         return FALSE;
-    LPARAM lParam = reinterpret_cast<LPARAM>(block ? block->data() : nullptr);
     if (!window->queue || window->thread == GetCurrentThreadId()) {
         CallProcedure(window, message, wParam, lParam);
         return TRUE;
@@ -270,7 +271,7 @@ BOOL SendNotifyBlock(HWND hwnd, UINT message, WPARAM wParam, std::shared_ptr<std
     sent->wParam = wParam;
     sent->lParam = lParam;
     sent->notify = true;
-    sent->data = std::move(block);
+    sent->data = std::move(data);
     {
         std::lock_guard guard(UserLock());
         if (!window->queue->alive)
@@ -279,6 +280,11 @@ BOOL SendNotifyBlock(HWND hwnd, UINT message, WPARAM wParam, std::shared_ptr<std
     }
     NotifyUser();
     return TRUE;
+}
+
+BOOL SendNotifyBlock(HWND hwnd, UINT message, WPARAM wParam, std::shared_ptr<std::vector<BYTE>> block) {
+    LPARAM lParam = reinterpret_cast<LPARAM>(block ? block->data() : nullptr);
+    return NotifyWindow(hwnd, message, wParam, lParam, std::move(block));
 }
 
 } // namespace win32::internal
@@ -316,27 +322,7 @@ BOOL SendNotifyMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             SendNotifyMessageA(w->hwnd, message, wParam, lParam);
         return TRUE;
     }
-    WindowPtr window = LookupWindow(hwnd);
-    if (!window)
-        return FALSE;
-    if (!window->queue || window->thread == GetCurrentThreadId()) {
-        CallProcedure(window, message, wParam, lParam);
-        return TRUE;
-    }
-    auto sent = std::make_shared<SentMessage>();
-    sent->hwnd = hwnd;
-    sent->message = message;
-    sent->wParam = wParam;
-    sent->lParam = lParam;
-    sent->notify = true;
-    {
-        std::lock_guard guard(UserLock());
-        if (!window->queue->alive)
-            return FALSE;
-        window->queue->sent.push_back(std::move(sent));
-    }
-    NotifyUser();
-    return TRUE;
+    return win32::internal::NotifyWindow(hwnd, message, wParam, lParam, nullptr);
 }
 
 BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
