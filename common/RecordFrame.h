@@ -56,6 +56,22 @@ inline ULONG Status(const uint8_t* r) {
 inline ULONG Continuation(const uint8_t* r) {
     return tdl::LoadLe<ULONG>(r + offsetof(_LOGHDR, Continuation));
 }
+inline UCHAR StackCount(const uint8_t* r) {
+    return r[offsetof(_LOGHDR, StackCount)];
+}
+// Signed: an IRP whose stack is used up reads below 1.
+inline signed char CurrentLocation(const uint8_t* r) {
+    return static_cast<signed char>(r[offsetof(_LOGHDR, CurrentLocation)]);
+}
+inline ULONG64 DeviceObject(const uint8_t* r) {
+    return tdl::LoadLe<ULONG64>(r + offsetof(_LOGHDR, DeviceObject));
+}
+inline ULONG64 Irp(const uint8_t* r) {
+    return tdl::LoadLe<ULONG64>(r + offsetof(_LOGHDR, Irp));
+}
+inline ULONG64 StackLocation(const uint8_t* r) {
+    return tdl::LoadLe<ULONG64>(r + offsetof(_LOGHDR, StackLocation));
+}
 } // namespace LogHdr
 
 // Walks the records of a block, front to back, and stops at the end of the bytes or at the first record

@@ -1,5 +1,7 @@
 #include "app/core/LogRecordDecode.h"
 
+#include "app/core/RecordNames.h"
+
 #include "common/RecordFrame.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
@@ -97,6 +99,25 @@ USHORT CLogRecordDecode::GetStackID() const {
     return m_pRecord ? LogHdr::StackID(m_pRecord) : 0;
 }
 
+LONGLONG CLogRecordDecode::GetTimeStamp() const {
+    return m_pRecord ? LogHdr::TimeStamp(m_pRecord) : 0;
+}
+UCHAR CLogRecordDecode::GetStackCount() const {
+    return m_pRecord ? LogHdr::StackCount(m_pRecord) : 0;
+}
+signed char CLogRecordDecode::GetCurrentLocation() const {
+    return m_pRecord ? LogHdr::CurrentLocation(m_pRecord) : 0;
+}
+ULONG64 CLogRecordDecode::GetDeviceObject() const {
+    return m_pRecord ? LogHdr::DeviceObject(m_pRecord) : 0;
+}
+ULONG64 CLogRecordDecode::GetIrp() const {
+    return m_pRecord ? LogHdr::Irp(m_pRecord) : 0;
+}
+ULONG64 CLogRecordDecode::GetStackLocation() const {
+    return m_pRecord ? LogHdr::StackLocation(m_pRecord) : 0;
+}
+
 ULONG CLogRecordDecode::GetFunctionCode() const {
     return GetFunctionWord() & URB_FUNCTION_WORD_CODE_MASK;
 }
@@ -177,4 +198,51 @@ BOOL CLogRecordDecode::IsDirectionIn() const {
 // Every schema this program reads keeps the pipe block and the transfer flags at the same offsets.
 BOOL CLogRecordDecode::IsDirectionInForSchema(UINT /*schema*/) const {
     return IsDirectionIn();
+}
+
+namespace {
+
+// The table's text, or `text` emptied when the table does not list the value.
+void AssignName(CString& text, LPCSTR name) {
+    if (name)
+        text = name;
+    else
+        text.Empty();
+}
+
+} // namespace
+
+void CLogRecordDecode::GetPnpMinorName(CString& text) const {
+    const ULONG minor = GetFunctionWord();
+    if (const LPCSTR name = RecordNames::PnpMinor(minor))
+        text = name;
+    else
+        text.Format("PNP_%02X", minor);
+}
+
+void CLogRecordDecode::GetPowerMinorName(CString& text) const {
+    const ULONG minor = GetFunctionWord();
+    if (const LPCSTR name = RecordNames::PowerMinor(minor))
+        text = name;
+    else
+        text.Format("POWER_%02X", minor);
+}
+
+void CLogRecordDecode::InternalIoctlName(CString& text) const {
+    AssignName(text, RecordNames::InternalIoctl(GetFunctionWord()));
+}
+void CLogRecordDecode::HcdIoctlName(CString& text) const {
+    AssignName(text, RecordNames::HcdIoctl(GetFunctionWord()));
+}
+void CLogRecordDecode::HubIoctlName(CString& text) const {
+    AssignName(text, RecordNames::HubIoctl(GetFunctionWord()));
+}
+void CLogRecordDecode::HidIoctlName(CString& text) const {
+    AssignName(text, RecordNames::HidIoctl(GetFunctionWord()));
+}
+void CLogRecordDecode::HubInterfaceFunctionName(CString& text) const {
+    AssignName(text, RecordNames::HubInterfaceFunction(GetFunctionWord()));
+}
+void CLogRecordDecode::MiniportFunctionName(CString& text) const {
+    AssignName(text, RecordNames::MiniportFunction(GetFunctionWord()));
 }

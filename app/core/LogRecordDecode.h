@@ -37,6 +37,12 @@ public:
     ULONG GetDataSize() const;
     ULONG GetSequenceNumber() const;
     USHORT GetStackID() const;
+    LONGLONG GetTimeStamp() const;
+    UCHAR GetStackCount() const;
+    signed char GetCurrentLocation() const;
+    ULONG64 GetDeviceObject() const;
+    ULONG64 GetIrp() const;
+    ULONG64 GetStackLocation() const;
 
     // The payload bytes the view may read: DataSize bytes, or fewer when fewer were given.
     std::span<const uint8_t> GetPayload() const { return m_payload; }
@@ -73,6 +79,17 @@ public:
     BOOL IsDirectionInForSchema(UINT schema) const;
     // The same, telling apart "OUT" from "not carried by this record".
     bool TryGetDirectionIn(bool& directionIn) const;
+
+    // Names of the function word. PnP and power minor functions fall back to "PNP_%02X" and "POWER_%02X";
+    // the IOCTL and hook tables leave the text empty for a value they do not list.
+    void GetPnpMinorName(CString& text) const;
+    void GetPowerMinorName(CString& text) const;
+    void InternalIoctlName(CString& text) const;
+    void HcdIoctlName(CString& text) const;
+    void HubIoctlName(CString& text) const;
+    void HidIoctlName(CString& text) const;
+    void HubInterfaceFunctionName(CString& text) const;
+    void MiniportFunctionName(CString& text) const;
 
 private:
     const BYTE* m_pRecord = nullptr;

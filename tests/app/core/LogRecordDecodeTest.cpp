@@ -170,4 +170,25 @@ TEST(LogRecordDecode, TruncatedRecordsAreNeverReadPast) {
     }
 }
 
+TEST(LogRecordDecode, HeaderFieldsAtTheirOffsets) {
+    RecordBuilder builder(LogTag::urbC);
+    builder.TimeStamp(-0x0102030405060708LL).DeviceObject(0xFFFF800012345678ULL).Irp(0xFFFF8000ABCDEF00ULL);
+    builder.Header().StackCount = 7;
+    builder.Header().CurrentLocation = 0xFF; // an IRP past its last stack location
+    builder.Header().StackLocation = 0x1122334455667788ULL;
+    const auto bytes = builder.Build();
+    const CLogRecordDecode view = View(bytes);
+    EXPECT_EQ(-0x0102030405060708LL, view.GetTimeStamp());
+    EXPECT_EQ(0xFFFF800012345678ULL, view.GetDeviceObject());
+    EXPECT_EQ(0xFFFF8000ABCDEF00ULL, view.GetIrp());
+    EXPECT_EQ(0x1122334455667788ULL, view.GetStackLocation());
+    EXPECT_EQ(7, view.GetStackCount());
+    EXPECT_EQ(-1, view.GetCurrentLocation());
+
+    const CLogRecordDecode none;
+    EXPECT_EQ(0, none.GetTimeStamp());
+    EXPECT_EQ(0u, none.GetDeviceObject());
+    EXPECT_EQ(0u, none.GetIrp());
+}
+
 } // namespace
