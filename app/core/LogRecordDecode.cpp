@@ -1,7 +1,9 @@
 #include "app/core/LogRecordDecode.h"
 
-#include "app/core/RecordNames.h"
+#include <cstring>
 
+#include "app/core/RecordNames.h"
+#include "app/decoders/framework/StringContent.h"
 #include "common/RecordFrame.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
@@ -99,6 +101,9 @@ USHORT CLogRecordDecode::GetStackID() const {
     return m_pRecord ? LogHdr::StackID(m_pRecord) : 0;
 }
 
+ULONG CLogRecordDecode::GetSyncWord() const {
+    return m_pRecord ? LogHdr::Sync(m_pRecord) : 0;
+}
 LONGLONG CLogRecordDecode::GetTimeStamp() const {
     return m_pRecord ? LogHdr::TimeStamp(m_pRecord) : 0;
 }
@@ -133,6 +138,10 @@ signed char CLogRecordDecode::GetFunctionRequest() const {
 
 BOOL CLogRecordDecode::IsUrbRecord() const {
     return m_pRecord && LogTag::IsUrbTag(GetLogType());
+}
+
+bool CLogRecordDecode::IsKnownLogType() const {
+    return m_pRecord && FindTag(GetLogType());
 }
 
 BOOL CLogRecordDecode::HasInputData() const {
@@ -245,4 +254,182 @@ void CLogRecordDecode::HubInterfaceFunctionName(CString& text) const {
 }
 void CLogRecordDecode::MiniportFunctionName(CString& text) const {
     AssignName(text, RecordNames::MiniportFunction(GetFunctionWord()));
+}
+
+namespace {
+
+constexpr ULONG kBulkOrInterruptTransfer = 9;
+constexpr ULONG kCbwSize = 31;
+constexpr ULONG kCswSize = 13;
+constexpr size_t kBulkDataOffset = sizeof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER);
+
+// A wrapper is the whole transfer: the request's length is the wrapper's, and the record captured all of it.
+const BYTE* FindBulkWrapper(const CLogRecordDecode& view, ULONG tag, ULONG size, bool directionIn,
+                            const char (&signature)[5]) {
+    if (view.GetLogType() != tag || view.GetFunctionCode() != kBulkOrInterruptTransfer)
+        return nullptr;
+    ULONG length = 0;
+    ULONG captured = 0;
+    if (!view.ReadPayload(offsetof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER, TransferBufferLength), length) ||
+        !view.ReadPayload(offsetof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER, CapturedLength), captured))
+        return nullptr;
+    if (length != size || captured < size || view.GetPayload().size() < kBulkDataOffset + size)
+        return nullptr;
+    bool in = false;
+    if (!view.TryGetDirectionIn(in) || in != directionIn)
+        return nullptr;
+    const BYTE* wrapper = view.GetPayload().data() + kBulkDataOffset;
+    return std::memcmp(wrapper, signature, 4) == 0 ? wrapper : nullptr;
+}
+
+} // namespace
+
+const BYTE* CLogRecordDecode::FindCbw() const {
+    return FindBulkWrapper(*this, LogTag::urbI, kCbwSize, false, "USBC");
+}
+
+// Only "urbC": the other records that carry data back ("cCnt" among them) hold no bulk transfer's part 1.
+const BYTE* CLogRecordDecode::FindCsw() const {
+    return FindBulkWrapper(*this, LogTag::urbC, kCswSize, true, "USBS");
+}
+
+// The stack tree lookup comes with the device model.
+CDeviceStack* CLogRecordDecode::FindDeviceStack() const {
+    return nullptr;
+}
+
+ULONG CLogRecordDecode::GetClassKind() const {
+    return URB_CLASS_NONE;
+}
+
+BYTE CLogRecordDecode::GetStackSubClass() const {
+    return 0xFF;
+}
+
+BOOL CLogRecordDecode::IsMassStorageBot() const {
+    return GetClassKind() == URB_CLASS_MSC_BOT;
+}
+
+namespace {
+
+constexpr ULONG kClassDevice = 26;
+constexpr ULONG kClassInterface = 27;
+constexpr ULONG kClassOther = 31;
+constexpr ULONG kControlTransferEx = 50;
+constexpr UCHAR kPrinterSoftReset = 2;
+constexpr UCHAR kNoRequest = 255;
+
+// The class request names of a stack's kind, for requests to its interface.
+LPCSTR InterfaceRequestText(ULONG classKind, UCHAR request) {
+    switch (classKind) {
+    case URB_CLASS_HID:
+        return CStringContent::HidRequestText(request);
+    case URB_CLASS_MSC_BOT:
+        return CStringContent::MscBotRequestText(request);
+    case URB_CLASS_PRINTER:
+        return CStringContent::PrinterRequestText(request);
+    }
+    return nullptr;
+}
+
+// A control transfer's setup type names the recipient; the direction bit does not matter.
+void NameSetupPacket(UrbFunctionInfo& info, UCHAR requestType) {
+    const UCHAR type = requestType & 0x7F;
+    const UCHAR request = info.request;
+    switch (type) {
+    case 0x00:
+    case 0x01:
+    case 0x02:
+    case 0x03: {
+        static constexpr LPCSTR kStandard[] = {"STD_DEVICE(32)", "STD_INTERFACE(32)", "STD_ENDPOINT(32)",
+                                               "STD_OTHER(32)"};
+        info.name = kStandard[type];
+        info.detail = CStringContent::StandardRequestText(request);
+        return;
+    }
+    case 0x20:
+        if (info.classKind == URB_CLASS_HUB) {
+            info.name = "CLASS_DEVICE(32)";
+            info.detail = CStringContent::HubRequestText(request);
+        }
+        return;
+    case 0x21:
+        if (const LPCSTR detail = InterfaceRequestText(info.classKind, request)) {
+            info.name = "CLASS_INTERFACE(32)";
+            info.detail = detail;
+        }
+        return;
+    case 0x23:
+        if (info.classKind == URB_CLASS_HUB) {
+            info.name = "CLASS_OTHER(32)";
+            info.detail = CStringContent::PortRequestText(request);
+        } else if (info.classKind == URB_CLASS_PRINTER) {
+            info.name = "CLASS_OTHER(32)";
+            info.detail = CStringContent::PrinterRequestText(request);
+        }
+        return;
+    }
+}
+
+} // namespace
+
+void CLogRecordDecode::GetFunctionInfo(UrbFunctionInfo& info) const {
+    const ULONG function = GetFunctionCode();
+    info.name = UrbFunctionName(static_cast<USHORT>(function));
+    info.detail = nullptr;
+    info.request = kNoRequest;
+    info.classKind = GetClassKind();
+    const ULONG tag = GetLogType();
+    if (info.classKind == URB_CLASS_NONE || !IsUrbRecord() || tag == LogTag::iCnt || tag == LogTag::cCnt)
+        return;
+
+    // "urbR" records are the header alone: the function word carries the setup type and request.
+    const bool returned = tag == LogTag::urbR;
+    // Class requests keep the request at part 1 byte 17; a control transfer's is the setup packet's bRequest.
+    const size_t requestOffset = function == kControlTransferEx ? URB_RECORD_SETUP_EX_OFFSET + 1
+                                                                : offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, Request);
+    UCHAR request = 0;
+    if (returned)
+        request = static_cast<UCHAR>(GetFunctionRequest());
+    else if (!ReadPayload(requestOffset, request))
+        return;
+    info.request = request;
+
+    switch (function) {
+    case kClassDevice:
+        if (info.classKind == URB_CLASS_HUB)
+            info.detail = CStringContent::HubRequestText(request);
+        break;
+    case kClassInterface:
+        info.detail = InterfaceRequestText(info.classKind, request);
+        break;
+    case kClassOther:
+        if (info.classKind == URB_CLASS_HUB)
+            info.detail = CStringContent::PortRequestText(request);
+        else if (info.classKind == URB_CLASS_PRINTER && request == kPrinterSoftReset)
+            info.detail = CStringContent::PrinterRequestText(request);
+        break;
+    case kControlTransferEx: {
+        UCHAR requestType = 0;
+        if (returned)
+            requestType = static_cast<UCHAR>(GetFunctionRequestType());
+        else if (!ReadPayload(URB_RECORD_SETUP_EX_OFFSET, requestType))
+            break;
+        NameSetupPacket(info, requestType);
+        break;
+    }
+    }
+}
+
+void CLogRecordDecode::GetFunctionText(CString& nameText, CString& plainName, CString& classRequestText,
+                                       UCHAR& classRequestCode, ULONG& classKind) const {
+    UrbFunctionInfo info;
+    GetFunctionInfo(info);
+    plainName = info.name;
+    nameText = info.name;
+    if (IsSynchronous())
+        nameText += "(sync)";
+    classRequestText = info.detail ? info.detail : "";
+    classRequestCode = info.request;
+    classKind = info.classKind;
 }

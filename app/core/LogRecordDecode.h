@@ -11,7 +11,26 @@
 #include "common/ByteReader.h"
 #include "common/LogHeader.h"
 
+class CDeviceStack;
 class CUSBLog;
+
+// What a URB record's device stack is, for naming class requests.
+enum UrbClassKind : ULONG {
+    URB_CLASS_NONE = 0, // no stack
+    URB_CLASS_HUB = 512,
+    URB_CLASS_HID = 513,
+    URB_CLASS_MSC_BOT = 514, // mass storage, bulk-only transport
+    URB_CLASS_PRINTER = 515,
+    URB_CLASS_GENERIC = 516,
+};
+
+// A URB record's function as the list and the decoders name it; the texts are constant tables' own.
+struct UrbFunctionInfo {
+    LPCSTR name;     // the URB function's name, or a control transfer's setup type ("STD_DEVICE(32)")
+    LPCSTR detail;   // the class or standard request's name; null when there is none
+    UCHAR request;   // the request byte; 255 without a stack or when the record does not hold it
+    ULONG classKind; // UrbClassKind
+};
 
 class CLogRecordDecode {
 public:
@@ -37,6 +56,8 @@ public:
     ULONG GetDataSize() const;
     ULONG GetSequenceNumber() const;
     USHORT GetStackID() const;
+    // "####", or "****" where the document marked a gap in the sequence before the record.
+    ULONG GetSyncWord() const;
     LONGLONG GetTimeStamp() const;
     UCHAR GetStackCount() const;
     signed char GetCurrentLocation() const;
@@ -68,6 +89,9 @@ public:
     BOOL HasOutputData() const;   // completed tags and "cCnt"
     BOOL HasTransferData() const; // returned tags
 
+    // A tag of the table above (false without a record).
+    bool IsKnownLogType() const;
+
     // Kind and state texts of the list and the decoders: " URB" and "init", " PNP*" and " ret", ...
     void GetTypeAndDisposition(LPCSTR& type, LPCSTR& disposition) const;
     void GetTypeAndDisposition(CString& type, CString& disposition) const;
@@ -90,6 +114,30 @@ public:
     void HidIoctlName(CString& text) const;
     void HubInterfaceFunctionName(CString& text) const;
     void MiniportFunctionName(CString& text) const;
+
+    // The device stack of the record's StackID in the document's stack tree; null without one.
+    CDeviceStack* FindDeviceStack() const;
+    // The stack's kind (URB_CLASS_NONE without a stack).
+    ULONG GetClassKind() const;
+    // The stack's interface subclass (for a mass-storage stack its command set); 0xFF without a stack.
+    BYTE GetStackSubClass() const;
+    // The stack is a mass-storage device with the bulk-only transport.
+    BOOL IsMassStorageBot() const;
+
+    // The function's name and, for class requests (functions 26, 27, 31) and control transfers with a
+    // setup packet (50) on a stack that names them, the request's name. Continuation records hold no
+    // request, so they get the plain name.
+    void GetFunctionInfo(UrbFunctionInfo& info) const;
+    // The same as texts: the name with "(sync)" for a synchronous request, the plain name, the request's
+    // name (empty when none), the request byte and the class kind.
+    void GetFunctionText(CString& nameText, CString& plainName, CString& classRequestText, UCHAR& classRequestCode,
+                         ULONG& classKind) const;
+
+    // A bulk-only transport's command wrapper sent in a "urbI" bulk transfer (31 bytes, "USBC") or status
+    // wrapper received in a "urbC" one (13 bytes, "USBS"): the wrapper's bytes within the record, or null
+    // when the record's part 1 and captured data do not hold one whole.
+    const BYTE* FindCbw() const;
+    const BYTE* FindCsw() const;
 
 private:
     const BYTE* m_pRecord = nullptr;

@@ -89,6 +89,31 @@ public:
     // away from counts as full.
     void GetBufferFill(int& nBanks, int& nPercent0, int& nPercent1) const;
 
+    // Cell texts of the record list, each from the record at a list index of the active view (GetRecordAt),
+    // read in place; an index with no record gives the column's fallback.
+    // Column 0: the kind (" URB") and the state ("init").
+    void FormatCategory(CUSBLog* pDocument, INT_PTR nIndex, CString& strText, CString& strShortText) const;
+    // Column 1: the sequence number (0 without a record); bBankBoundary is set for the last record of the
+    // older bank while both banks hold records of the view.
+    ULONG FormatSequence(CUSBLog* pDocument, INT_PTR nIndex, BOOL& bBankBoundary) const;
+    void FormatRequest(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const;
+    void FormatDirection(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const;
+    // Column 4, in the unit and mode of the document's list view (seconds since the latest log start
+    // without one).
+    void FormatElapsedTime(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const;
+    void FormatTargetDeviceObject(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const;
+    void FormatTargetDevice(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const;
+    void FormatCfgIfcEp(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const;
+    void FormatIsoErrors(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const;
+    void FormatCbw(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const;
+    void FormatCsw(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const;
+    void FormatIrpAddress(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const;
+    void FormatIrpStatus(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const;
+    // Row colours (0x00BBGGRR): the first column's by the record's kind, the other columns' for a record
+    // after a sequence gap and for the trigger record; the system window colours otherwise.
+    void GetRecordColours(CUSBLog* pDocument, INT_PTR nIndex, COLORREF& crText, COLORREF& crBackground) const;
+    void GetRecordHighlight(CUSBLog* pDocument, INT_PTR nIndex, COLORREF& crText, COLORREF& crBackground) const;
+
     CUSBLog* GetDocument() const { return m_pDocument; }
     UINT GetSchema() const { return m_nSchema; }
     void SetSchema(UINT nSchema) { m_nSchema = nSchema; }
@@ -100,6 +125,9 @@ public:
     const CRecordIndex& GetFilteredIndex(int nBank) const { return nBank == 0 ? m_Filtered0 : m_Filtered1; }
 
 private:
+    // The record at a list index of the active view, or null: an index outside the view shows no record
+    // rather than failing a paint.
+    _LOGHDR* FindRecordAt(CUSBLog* pDocument, INT_PTR nIndex) const;
     CRecordIndex& BankIndex(int nBank) { return nBank == 0 ? m_Bank0 : m_Bank1; }
     CRecordIndex& FilteredIndex(int nBank) { return nBank == 0 ? m_Filtered0 : m_Filtered1; }
     // The bank whose bytes hold the whole record, or -1.

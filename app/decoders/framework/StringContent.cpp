@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "app/core/CodeNames.h"
+#include "app/core/FormatInto.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ void CStringContent::NtStatusName(CString& text, ULONG status) const {
     if (const LPCSTR name = NtStatusText(status))
         text = name;
     else
-        text.Format("0x%08lx", status);
+        FormatInto(text, "0x%08x", status);
 }
 
 LPCSTR CStringContent::StandardRequestText(UCHAR bRequest) {

@@ -1,0 +1,90 @@
+// The record list's cell texts and colours: each fetches the row's record from the active view and hands a
+// view of it to RecordFormat.
+#include "app/core/LogRecordDecode.h"
+#include "app/core/LogRecords.h"
+#include "app/core/RecordFormat.h"
+#include "app/core/USBLog.h"
+#include "app/ui/LogListView.h"
+
+namespace LogRecords {
+
+_LOGHDR* CLogRecords::FindRecordAt(CUSBLog* pDocument, INT_PTR nIndex) const {
+    if (nIndex < 0)
+        return nullptr;
+    try {
+        return GetRecordAt(pDocument, nIndex);
+    } catch (CInvalidArgException* pException) {
+        pException->Delete();
+        return nullptr;
+    }
+}
+
+void CLogRecords::FormatCategory(CUSBLog* pDocument, INT_PTR nIndex, CString& strText, CString& strShortText) const {
+    RecordFormat::Category(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText, strShortText);
+}
+
+ULONG CLogRecords::FormatSequence(CUSBLog* pDocument, INT_PTR nIndex, BOOL& bBankBoundary) const {
+    const bool filtered = pDocument && pDocument->IsBufferFilterOn();
+    const CRecordIndex& older = filtered ? GetFilteredIndex(m_nCurrentBank ^ 1) : GetBankIndex(m_nCurrentBank ^ 1);
+    const CRecordIndex& current = filtered ? GetFilteredIndex(m_nCurrentBank) : GetBankIndex(m_nCurrentBank);
+    bBankBoundary = older.GetSize() > 0 && current.GetSize() > 0 && nIndex == older.GetSize() - 1;
+    return CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument).GetSequenceNumber();
+}
+
+void CLogRecords::FormatRequest(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
+    RecordFormat::Request(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+}
+
+void CLogRecords::FormatDirection(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
+    RecordFormat::Direction(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+}
+
+void CLogRecords::FormatTargetDeviceObject(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
+    RecordFormat::TargetDeviceObject(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+}
+
+void CLogRecords::FormatTargetDevice(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
+    RecordFormat::TargetDevice(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+}
+
+void CLogRecords::FormatCfgIfcEp(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
+    RecordFormat::CfgIfcEp(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+}
+
+void CLogRecords::FormatIsoErrors(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
+    RecordFormat::IsoErrors(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+}
+
+void CLogRecords::FormatCbw(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
+    RecordFormat::Cbw(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+}
+
+void CLogRecords::FormatCsw(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
+    RecordFormat::Csw(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+}
+
+void CLogRecords::FormatIrpAddress(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
+    RecordFormat::IrpAddress(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+}
+
+void CLogRecords::FormatIrpStatus(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
+    RecordFormat::IrpStatus(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+}
+
+void CLogRecords::GetRecordColours(CUSBLog* pDocument, INT_PTR nIndex, COLORREF& crText, COLORREF& crBackground) const {
+    const RecordFormat::CellColours colours =
+        RecordFormat::KindColours(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument));
+    crText = colours.text;
+    crBackground = colours.background;
+}
+
+void CLogRecords::GetRecordHighlight(CUSBLog* pDocument, INT_PTR nIndex, COLORREF& crText,
+                                     COLORREF& crBackground) const {
+    const ULONG trigger = pDocument ? pDocument->GetTriggerSequenceNumber() : 0;
+    const RecordFormat::CellColours colours =
+        RecordFormat::Highlight(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), trigger);
+    crText = colours.text;
+    crBackground = colours.background;
+}
+
+} // namespace LogRecords
