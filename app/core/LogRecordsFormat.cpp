@@ -39,6 +39,21 @@ void CLogRecords::FormatDirection(CUSBLog* pDocument, INT_PTR nIndex, CString& s
     RecordFormat::Direction(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
 }
 
+void CLogRecords::FormatElapsedTime(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
+    const _LOGHDR* pRecord = FindRecordAt(pDocument, nIndex);
+    const CLogListView* pView = pDocument ? dynamic_cast<const CLogListView*>(pDocument->GetFirstView()) : nullptr;
+    const int nUnit = pView ? pView->GetTimeUnit() : CLogListView::TimeUnitSeconds;
+    const int nMode = pView ? pView->GetTimeMode() : 0;
+    LONGLONG llReference = m_llLatestStart;
+    if (nMode == CLogListView::TimeModeSincePrevious) {
+        // The first row, or one whose predecessor is gone, is timed from itself.
+        const _LOGHDR* pPrevious = nIndex > 0 ? FindRecordAt(pDocument, nIndex - 1) : nullptr;
+        llReference = CLogRecordDecode(pPrevious ? pPrevious : pRecord, pDocument).GetTimeStamp();
+    }
+    const LONGLONG llFrequency = pDocument ? pDocument->GetPerformanceFrequency() : 0;
+    RecordFormat::ElapsedTime(CLogRecordDecode(pRecord, pDocument), llReference, llFrequency, nUnit, strText);
+}
+
 void CLogRecords::FormatTargetDeviceObject(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
     RecordFormat::TargetDeviceObject(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
 }

@@ -224,6 +224,8 @@ void TargetDeviceObject(const CLogRecordDecode& view, CString& text) {
     case LogTag::vrdA:
     case LogTag::vrdR:
         AssignNodeString(view, offsetof(DRIVER_NODE, DriverName), sizeof(DRIVER_NODE::DriverName), text);
+        if (text.IsEmpty())
+            text = "'Unknown'";
         return;
     case LogTag::ktsA:
     case LogTag::ktsR:
