@@ -3,12 +3,20 @@
 #include <cstring>
 
 #include "app/core/RecordNames.h"
+#include "app/core/USBLog.h"
 #include "app/decoders/framework/StringContent.h"
+#include "app/devices/AttachedDevices.h"
+#include "app/devices/DeviceStack.h"
+#include "app/devices/StackTree.h"
 #include "common/RecordFrame.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
+#include "usbspec.h"
 
 namespace {
+
+// The mass-storage interface protocol of the bulk-only transport.
+constexpr UCHAR USB_PROTOCOL_BULK_ONLY = 0x50;
 
 enum PhaseSet : unsigned {
     kInput = 1,    // HasInputData
@@ -293,17 +301,40 @@ const BYTE* CLogRecordDecode::FindCsw() const {
     return FindBulkWrapper(*this, LogTag::urbC, kCswSize, true, "USBS");
 }
 
-// The stack tree lookup comes with the device model.
 CDeviceStack* CLogRecordDecode::FindDeviceStack() const {
-    return nullptr;
+    CStackTree* pTree = m_pRecord && m_pDocument ? m_pDocument->GetStackTree() : nullptr;
+    return pTree ? pTree->FindStackById(GetStackID()) : nullptr;
+}
+
+CDeviceObject* CLogRecordDecode::FindTargetDeviceObject() const {
+    CAttachedDevices* pDevices = m_pRecord && m_pDocument ? m_pDocument->GetAttachedDevices() : nullptr;
+    CDeviceObject* pDevice = nullptr;
+    return pDevices && pDevices->GetClassDeviceObjectAtTime(GetDeviceObject(), GetTimeStamp(), pDevice) ? pDevice
+                                                                                                        : nullptr;
 }
 
 ULONG CLogRecordDecode::GetClassKind() const {
-    return URB_CLASS_NONE;
+    const CDeviceStack* pStack = FindDeviceStack();
+    if (!pStack)
+        return URB_CLASS_NONE;
+    switch (pStack->UsbClass) {
+    case USB_DEVICE_CLASS_HUB:
+        return URB_CLASS_HUB;
+    case USB_DEVICE_CLASS_HUMAN_INTERFACE:
+        return URB_CLASS_HID;
+    case USB_DEVICE_CLASS_PRINTER:
+        return URB_CLASS_PRINTER;
+    case USB_DEVICE_CLASS_STORAGE:
+        if (pStack->UsbProtocol == USB_PROTOCOL_BULK_ONLY)
+            return URB_CLASS_MSC_BOT;
+        break;
+    }
+    return URB_CLASS_GENERIC;
 }
 
 BYTE CLogRecordDecode::GetStackSubClass() const {
-    return 0xFF;
+    const CDeviceStack* pStack = FindDeviceStack();
+    return pStack ? pStack->UsbSubClass : 0xFF;
 }
 
 BOOL CLogRecordDecode::IsMassStorageBot() const {

@@ -11,6 +11,7 @@
 #include "common/ByteReader.h"
 #include "common/LogHeader.h"
 
+class CDeviceObject;
 class CDeviceStack;
 class CUSBLog;
 
@@ -117,6 +118,9 @@ public:
 
     // The device stack of the record's StackID in the document's stack tree; null without one.
     CDeviceStack* FindDeviceStack() const;
+    // The document's device object at the record's DeviceObject address at the record's time; null when
+    // the document knows none.
+    CDeviceObject* FindTargetDeviceObject() const;
     // The stack's kind (URB_CLASS_NONE without a stack).
     ULONG GetClassKind() const;
     // The stack's interface subclass (for a mass-storage stack its command set); 0xFF without a stack.

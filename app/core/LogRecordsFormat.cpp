@@ -5,6 +5,22 @@
 #include "app/core/RecordFormat.h"
 #include "app/core/USBLog.h"
 #include "app/ui/LogListView.h"
+#include "windows.h"
+
+namespace {
+
+// The frequency the document's time stamps count in: the one the document keeps for the machine that
+// captured its records, or, for a document that keeps none, this machine's.
+template <class Document> LONGLONG CounterFrequency(const Document& document) {
+    if constexpr (requires { document.GetPerformanceFrequency(); }) {
+        return document.GetPerformanceFrequency();
+    } else {
+        LARGE_INTEGER frequency{};
+        return ::QueryPerformanceFrequency(&frequency) ? frequency.QuadPart : 0;
+    }
+}
+
+} // namespace
 
 namespace LogRecords {
 
@@ -50,7 +66,7 @@ void CLogRecords::FormatElapsedTime(CUSBLog* pDocument, INT_PTR nIndex, CString&
         const _LOGHDR* pPrevious = nIndex > 0 ? FindRecordAt(pDocument, nIndex - 1) : nullptr;
         llReference = CLogRecordDecode(pPrevious ? pPrevious : pRecord, pDocument).GetTimeStamp();
     }
-    const LONGLONG llFrequency = pDocument ? pDocument->GetPerformanceFrequency() : 0;
+    const LONGLONG llFrequency = pDocument ? CounterFrequency(*pDocument) : 0;
     RecordFormat::ElapsedTime(CLogRecordDecode(pRecord, pDocument), llReference, llFrequency, nUnit, strText);
 }
 

@@ -6,6 +6,8 @@
 #include "app/core/FormatInto.h"
 #include "app/core/RecordNames.h"
 #include "app/decoders/framework/StringContent.h"
+#include "app/devices/DeviceObject.h"
+#include "app/devices/DeviceStack.h"
 #include "common/NodeEntries.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
@@ -241,12 +243,23 @@ void TargetDeviceObject(const CLogRecordDecode& view, CString& text) {
         text = "'Tindaloft'";
         return;
     }
-    const ULONG64 address = view.GetDeviceObject();
-    FormatInto(text, "0x%llx", static_cast<unsigned long long>(address));
+    const auto address = static_cast<unsigned long long>(view.GetDeviceObject());
+    const CDeviceObject* pDevice = view.FindTargetDeviceObject();
+    if (!pDevice)
+        FormatInto(text, "0x%llx", address);
+    else if (pDevice->_DeviceName.IsEmpty())
+        FormatInto(text, "noname(0x%llx)", address);
+    else
+        FormatInto(text, "'%s'", pDevice->_DeviceName.GetString());
 }
 
-void TargetDevice(const CLogRecordDecode& /*view*/, CString& text) {
-    text = kNone;
+void TargetDevice(const CLogRecordDecode& view, CString& text) {
+    const ULONG tag = view.GetLogType();
+    const CDeviceObject* pDevice = tag == LogTag::atsL || tag == LogTag::dneL ? nullptr : view.FindTargetDeviceObject();
+    if (pDevice && pDevice->_DevStack)
+        text = pDevice->_DevStack->Description;
+    else
+        text = kNone;
 }
 
 void CfgIfcEp(const CLogRecordDecode& view, CString& text) {
