@@ -10,53 +10,27 @@
 #include "app/core/LogRecordDecode.h"
 #include "app/core/RecordFormat.h"
 #include "app/core/USBLog.h"
-#include "app/devices/AttachedDevices.h"
-#include "app/devices/StackTree.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
-#include "tests/app/devices/DeviceNodes.h"
 #include "tests/support/RecordBuilder.h"
+#include "tests/support/StackKinds.h"
 
 namespace {
 
+using tdl::test::kBulkOnlyStack;
+using tdl::test::kCbiStack;
+using tdl::test::kHidStack;
+using tdl::test::kHubStack;
+using tdl::test::kNamedDeviceObject;
+using tdl::test::kNoStack;
+using tdl::test::kPrinterStack;
+using tdl::test::kUnnamedDeviceObject;
+using tdl::test::kVendorStack;
 using tdl::test::RecordBuilder;
-
-// Stack ids of the model below.
-enum : USHORT { kHub = 1, kHid = 2, kBulkOnly = 3, kCbi = 4, kPrinter = 5, kGeneric = 6, kNoStack = 99 };
-constexpr ULONG64 kNamedDevice = 0xA000;
-constexpr ULONG64 kUnnamedDevice = 0xB000;
 
 class StackColumns : public ::testing::Test {
 protected:
-    void SetUp() override {
-        devtest::NodeList list;
-        const struct {
-            USHORT id;
-            USHORT cls;
-            UCHAR subClass;
-            UCHAR protocol;
-            const char* description;
-        } stacks[] = {
-            {kHub, 9, 0, 0, "Generic USB Hub"},          {kHid, 3, 1, 1, "HID Keyboard Device"},
-            {kBulkOnly, 8, 6, 0x50, "USB Mass Storage"}, {kCbi, 8, 4, 0, "USB Floppy"},
-            {kPrinter, 7, 1, 2, "USB Printing Support"}, {kGeneric, 0xFF, 0, 0, "Vendor Device"},
-        };
-        for (const auto& s : stacks) {
-            DEVSTK_NODE node = devtest::StackNode(s.id, 0, "", s.description);
-            node.DeviceClass = s.cls;
-            node.DeviceSubClass = s.subClass;
-            node.DeviceProtocol = s.protocol;
-            list.Add(node);
-            if (s.id == kBulkOnly)
-                list.Add(devtest::DeviceNode(
-                    {.address = kNamedDevice, .stackId = kBulkOnly, .start = 100, .name = "\\Device\\USBPDO-3"}));
-            if (s.id == kHid)
-                list.Add(devtest::DeviceNode({.address = kUnnamedDevice, .stackId = kHid, .start = 100}));
-        }
-        list.End();
-        ASSERT_TRUE(
-            doc.GetStackTree()->ParseDevstkNodes(list.bytes.data(), list.bytes.size(), doc.GetAttachedDevices()));
-    }
+    void SetUp() override { ASSERT_TRUE(tdl::test::AddStacksOfEveryKind(doc)); }
 
     CLogRecordDecode View(const std::vector<uint8_t>& record) {
         return CLogRecordDecode(record.data(), record.size(), &doc);
@@ -93,26 +67,35 @@ TEST_F(StackColumns, FunctionTextNamesRequestsByTheStacksKind) {
         int request;
         ULONG kind;
     } rows[] = {
-        {kHub, LogTag::urbI, 26, ClassRequest(6), "CLASS_DEVICE", "GetHubDescriptor", 6, URB_CLASS_HUB},
-        {kHid, LogTag::urbI, 26, ClassRequest(6), "CLASS_DEVICE", "", 6, URB_CLASS_HID},
-        {kHid, LogTag::urbC, 27, ClassRequest(10), "CLASS_INTERFACE", "Set_Idle", 10, URB_CLASS_HID},
-        {kBulkOnly, LogTag::urbI, 27, ClassRequest(0xFE), "CLASS_INTERFACE", "Get_Max_LUN", 0xFE, URB_CLASS_MSC_BOT},
-        {kPrinter, LogTag::urbI, 27, ClassRequest(0), "CLASS_INTERFACE", "Get_Device_ID", 0, URB_CLASS_PRINTER},
-        {kCbi, LogTag::urbI, 27, ClassRequest(0xFE), "CLASS_INTERFACE", "", 0xFE, URB_CLASS_GENERIC},
-        {kGeneric, LogTag::urbI, 27, ClassRequest(1), "CLASS_INTERFACE", "", 1, URB_CLASS_GENERIC},
-        {kHub, LogTag::urbI, 31, ClassRequest(3), "CLASS_OTHER", "SetPortFeature", 3, URB_CLASS_HUB},
-        {kPrinter, LogTag::urbI, 31, ClassRequest(2), "CLASS_OTHER", "Soft_Reset", 2, URB_CLASS_PRINTER},
-        {kPrinter, LogTag::urbI, 31, ClassRequest(1), "CLASS_OTHER", "", 1, URB_CLASS_PRINTER},
-        {kHid, LogTag::urbI, 31, ClassRequest(3), "CLASS_OTHER", "", 3, URB_CLASS_HID},
+        {kHubStack, LogTag::urbI, 26, ClassRequest(6), "CLASS_DEVICE", "GetHubDescriptor", 6, URB_CLASS_HUB},
+        {kHidStack, LogTag::urbI, 26, ClassRequest(6), "CLASS_DEVICE", "", 6, URB_CLASS_HID},
+        {kHidStack, LogTag::urbC, 27, ClassRequest(10), "CLASS_INTERFACE", "Set_Idle", 10, URB_CLASS_HID},
+        {kBulkOnlyStack, LogTag::urbI, 27, ClassRequest(0xFE), "CLASS_INTERFACE", "Get_Max_LUN", 0xFE,
+         URB_CLASS_MSC_BOT},
+        {kPrinterStack, LogTag::urbI, 27, ClassRequest(0), "CLASS_INTERFACE", "Get_Device_ID", 0, URB_CLASS_PRINTER},
+        {kCbiStack, LogTag::urbI, 27, ClassRequest(0xFE), "CLASS_INTERFACE", "", 0xFE, URB_CLASS_GENERIC},
+        {kVendorStack, LogTag::urbI, 27, ClassRequest(1), "CLASS_INTERFACE", "", 1, URB_CLASS_GENERIC},
+        {kHubStack, LogTag::urbI, 31, ClassRequest(3), "CLASS_OTHER", "SetPortFeature", 3, URB_CLASS_HUB},
+        {kPrinterStack, LogTag::urbI, 31, ClassRequest(2), "CLASS_OTHER", "Soft_Reset", 2, URB_CLASS_PRINTER},
+        {kPrinterStack, LogTag::urbI, 31, ClassRequest(1), "CLASS_OTHER", "", 1, URB_CLASS_PRINTER},
+        {kHidStack, LogTag::urbI, 31, ClassRequest(3), "CLASS_OTHER", "", 3, URB_CLASS_HID},
         // "urbR" records carry the request in the function word.
-        {kHid, LogTag::urbR, UrbReturnFunctionWord(27, 0, 1, 1), {}, "CLASS_INTERFACE", "Get_Report", 1, URB_CLASS_HID},
+        {kHidStack,
+         LogTag::urbR,
+         UrbReturnFunctionWord(27, 0, 1, 1),
+         {},
+         "CLASS_INTERFACE",
+         "Get_Report",
+         1,
+         URB_CLASS_HID},
         // Control transfers: the setup packet's type picks the table, its bRequest (byte 47) the name.
-        {kHub, LogTag::urbI, 50, SetupPacket(0x80, 6), "STD_DEVICE(32)", "Get_Descriptor", 6, URB_CLASS_HUB},
-        {kHid, LogTag::urbI, 50, SetupPacket(0x01, 11), "STD_INTERFACE(32)", "Set_Interface", 11, URB_CLASS_HID},
-        {kGeneric, LogTag::urbC, 50, SetupPacket(0x02, 1), "STD_ENDPOINT(32)", "Clear_Feature", 1, URB_CLASS_GENERIC},
-        {kGeneric, LogTag::urbI, 50, SetupPacket(0x83, 0), "STD_OTHER(32)", "Get_Status", 0, URB_CLASS_GENERIC},
-        {kHid, LogTag::urbI, 50, SetupPacket(0x21, 9), "CLASS_INTERFACE(32)", "Set_Report", 9, URB_CLASS_HID},
-        {kHid,
+        {kHubStack, LogTag::urbI, 50, SetupPacket(0x80, 6), "STD_DEVICE(32)", "Get_Descriptor", 6, URB_CLASS_HUB},
+        {kHidStack, LogTag::urbI, 50, SetupPacket(0x01, 11), "STD_INTERFACE(32)", "Set_Interface", 11, URB_CLASS_HID},
+        {kVendorStack, LogTag::urbC, 50, SetupPacket(0x02, 1), "STD_ENDPOINT(32)", "Clear_Feature", 1,
+         URB_CLASS_GENERIC},
+        {kVendorStack, LogTag::urbI, 50, SetupPacket(0x83, 0), "STD_OTHER(32)", "Get_Status", 0, URB_CLASS_GENERIC},
+        {kHidStack, LogTag::urbI, 50, SetupPacket(0x21, 9), "CLASS_INTERFACE(32)", "Set_Report", 9, URB_CLASS_HID},
+        {kHidStack,
          LogTag::urbR,
          UrbReturnFunctionWord(50, 0xA1, 1, 0),
          {},
@@ -120,21 +103,22 @@ TEST_F(StackColumns, FunctionTextNamesRequestsByTheStacksKind) {
          "Get_Report",
          1,
          URB_CLASS_HID},
-        {kBulkOnly, LogTag::urbI, 50, SetupPacket(0x21, 0xFF), "CLASS_INTERFACE(32)", "MSC_BOT_Reset", 0xFF,
+        {kBulkOnlyStack, LogTag::urbI, 50, SetupPacket(0x21, 0xFF), "CLASS_INTERFACE(32)", "MSC_BOT_Reset", 0xFF,
          URB_CLASS_MSC_BOT},
-        {kHub, LogTag::urbI, 50, SetupPacket(0xA0, 0), "CLASS_DEVICE(32)", "GetHubStatus", 0, URB_CLASS_HUB},
-        {kHub, LogTag::urbI, 50, SetupPacket(0x23, 1), "CLASS_OTHER(32)", "ClearPortFeature", 1, URB_CLASS_HUB},
-        {kPrinter, LogTag::urbI, 50, SetupPacket(0xA3, 1), "CLASS_OTHER(32)", "Get_Port_Status", 1, URB_CLASS_PRINTER},
-        {kHid, LogTag::urbI, 50, SetupPacket(0x20, 1), "CONTROL_TRANSFER_EX", "", 1, URB_CLASS_HID},
-        {kGeneric, LogTag::urbI, 50, SetupPacket(0x21, 1), "CONTROL_TRANSFER_EX", "", 1, URB_CLASS_GENERIC},
-        {kHub, LogTag::urbI, 50, SetupPacket(0x40, 1), "CONTROL_TRANSFER_EX", "", 1, URB_CLASS_HUB},
+        {kHubStack, LogTag::urbI, 50, SetupPacket(0xA0, 0), "CLASS_DEVICE(32)", "GetHubStatus", 0, URB_CLASS_HUB},
+        {kHubStack, LogTag::urbI, 50, SetupPacket(0x23, 1), "CLASS_OTHER(32)", "ClearPortFeature", 1, URB_CLASS_HUB},
+        {kPrinterStack, LogTag::urbI, 50, SetupPacket(0xA3, 1), "CLASS_OTHER(32)", "Get_Port_Status", 1,
+         URB_CLASS_PRINTER},
+        {kHidStack, LogTag::urbI, 50, SetupPacket(0x20, 1), "CONTROL_TRANSFER_EX", "", 1, URB_CLASS_HID},
+        {kVendorStack, LogTag::urbI, 50, SetupPacket(0x21, 1), "CONTROL_TRANSFER_EX", "", 1, URB_CLASS_GENERIC},
+        {kHubStack, LogTag::urbI, 50, SetupPacket(0x40, 1), "CONTROL_TRANSFER_EX", "", 1, URB_CLASS_HUB},
         // No stack: the plain name and request 255.
         {kNoStack, LogTag::urbI, 50, SetupPacket(0x80, 6), "CONTROL_TRANSFER_EX", "", 255, URB_CLASS_NONE},
         {kNoStack, LogTag::urbI, 27, ClassRequest(1), "CLASS_INTERFACE", "", 255, URB_CLASS_NONE},
         // A continuation holds transfer data where a setup packet would be.
-        {kHid, LogTag::cCnt, 50, SetupPacket(0x21, 9), "CONTROL_TRANSFER_EX", "", 255, URB_CLASS_HID},
+        {kHidStack, LogTag::cCnt, 50, SetupPacket(0x21, 9), "CONTROL_TRANSFER_EX", "", 255, URB_CLASS_HID},
         // The request byte is not in the record.
-        {kHid, LogTag::urbI, 27, std::vector<uint8_t>(17), "CLASS_INTERFACE", "", 255, URB_CLASS_HID},
+        {kHidStack, LogTag::urbI, 27, std::vector<uint8_t>(17), "CLASS_INTERFACE", "", 255, URB_CLASS_HID},
     };
     for (const auto& r : rows) {
         const auto record = RecordBuilder(r.tag).Function(r.function).StackId(r.stack).Part1(r.part1).Build();
@@ -158,13 +142,14 @@ TEST_F(StackColumns, RequestColumnJoinsNameAndDetail) {
     } rows[] = {
         {RecordBuilder(LogTag::urbI)
              .Function(27 | URB_FUNCTION_WORD_SYNC_BIT)
-             .StackId(kHid)
+             .StackId(kHidStack)
              .Part1(ClassRequest(10))
              .Build(),
          "CLASS_INTERFACE - Set_Idle"},
-        {RecordBuilder(LogTag::urbI).Function(50).StackId(kHub).Part1(SetupPacket(0x80, 6)).Build(),
+        {RecordBuilder(LogTag::urbI).Function(50).StackId(kHubStack).Part1(SetupPacket(0x80, 6)).Build(),
          "STD_DEVICE(32) - Get_Descriptor"},
-        {RecordBuilder(LogTag::urbI).Function(27).StackId(kGeneric).Part1(ClassRequest(10)).Build(), "CLASS_INTERFACE"},
+        {RecordBuilder(LogTag::urbI).Function(27).StackId(kVendorStack).Part1(ClassRequest(10)).Build(),
+         "CLASS_INTERFACE"},
     };
     for (const auto& r : rows) {
         CString text;
@@ -185,7 +170,7 @@ TEST_F(StackColumns, StackSubClassAndBulkOnlyTransport) {
         USHORT stack;
         BYTE subClass;
         BOOL bulkOnly;
-    } rows[] = {{kBulkOnly, 6, TRUE}, {kCbi, 4, FALSE}, {kHid, 1, FALSE}, {kNoStack, 0xFF, FALSE}};
+    } rows[] = {{kBulkOnlyStack, 6, TRUE}, {kCbiStack, 4, FALSE}, {kHidStack, 1, FALSE}, {kNoStack, 0xFF, FALSE}};
     for (const auto& r : rows) {
         const auto record = RecordBuilder(LogTag::urbI).StackId(r.stack).Build();
         EXPECT_EQ(r.subClass, View(record).GetStackSubClass()) << r.stack;
@@ -213,11 +198,11 @@ TEST_F(StackColumns, WrapperColumnsOnlyOnABulkOnlyStack) {
         const char* cbwText;
         const char* cswText;
     } rows[] = {
-        {Bulk(LogTag::urbI, kBulkOnly, 0x02, cbw), "12345678(28)", "---"},
-        {Bulk(LogTag::urbC, kBulkOnly, 0x81, csw), "---", "12345678(01)"},
-        {Bulk(LogTag::urbI, kCbi, 0x02, cbw), "---", "---"},
-        {Bulk(LogTag::urbC, kGeneric, 0x81, csw), "---", "---"},
-        {Bulk(LogTag::cCnt, kBulkOnly, 0x81, csw), "---", "---"},
+        {Bulk(LogTag::urbI, kBulkOnlyStack, 0x02, cbw), "12345678(28)", "---"},
+        {Bulk(LogTag::urbC, kBulkOnlyStack, 0x81, csw), "---", "12345678(01)"},
+        {Bulk(LogTag::urbI, kCbiStack, 0x02, cbw), "---", "---"},
+        {Bulk(LogTag::urbC, kVendorStack, 0x81, csw), "---", "---"},
+        {Bulk(LogTag::cCnt, kBulkOnlyStack, 0x81, csw), "---", "---"},
         {Bulk(LogTag::urbI, kNoStack, 0x02, cbw), "---", "---"},
     };
     for (const auto& r : rows) {
@@ -237,12 +222,12 @@ TEST_F(StackColumns, TargetDeviceObjectAndDevice) {
         const char* object;
         const char* device;
     } rows[] = {
-        {LogTag::urbI, kNamedDevice, 150, "'\\Device\\USBPDO-3'", "USB Mass Storage"},
-        {LogTag::hidC, kUnnamedDevice, 150, "noname(0xb000)", "HID Keyboard Device"},
-        {LogTag::urbI, kNamedDevice, 50, "0xa000", "---"}, // before the object existed
+        {LogTag::urbI, kNamedDeviceObject, 150, "'\\Device\\USBPDO-3'", "USB Mass Storage"},
+        {LogTag::hidC, kUnnamedDeviceObject, 150, "noname(0xb000)", "HID Keyboard Device"},
+        {LogTag::urbI, kNamedDeviceObject, 50, "0xa000", "---"}, // before the object existed
         {LogTag::pnpI, 0xC000, 150, "0xc000", "---"},
-        {LogTag::atsL, kNamedDevice, 150, "'Tindaloft'", "---"},
-        {LogTag::dneL, kNamedDevice, 150, "'Tindaloft'", "---"},
+        {LogTag::atsL, kNamedDeviceObject, 150, "'Tindaloft'", "---"},
+        {LogTag::dneL, kNamedDeviceObject, 150, "'Tindaloft'", "---"},
     };
     for (const auto& r : rows) {
         const auto record = RecordBuilder(r.tag).DeviceObject(r.address).TimeStamp(r.time).Build();
