@@ -11,6 +11,7 @@
 
 #include "afx.h"
 #include "app/core/CapturePair.h"
+#include "app/core/LogRecordDecode.h"
 #include "app/core/RecordIndex.h"
 #include "common/LogHeader.h"
 
@@ -128,6 +129,8 @@ private:
     // The record at a list index of the active view, or null: an index outside the view shows no record
     // rather than failing a paint.
     _LOGHDR* FindRecordAt(CUSBLog* pDocument, INT_PTR nIndex) const;
+    // A view of that record for the document (without a record when there is none).
+    CLogRecordDecode RowView(CUSBLog* pDocument, INT_PTR nIndex) const;
     CRecordIndex& BankIndex(int nBank) { return nBank == 0 ? m_Bank0 : m_Bank1; }
     CRecordIndex& FilteredIndex(int nBank) { return nBank == 0 ? m_Filtered0 : m_Filtered1; }
     // The bank whose bytes hold the whole record, or -1.

@@ -35,8 +35,12 @@ _LOGHDR* CLogRecords::FindRecordAt(CUSBLog* pDocument, INT_PTR nIndex) const {
     }
 }
 
+CLogRecordDecode CLogRecords::RowView(CUSBLog* pDocument, INT_PTR nIndex) const {
+    return CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument);
+}
+
 void CLogRecords::FormatCategory(CUSBLog* pDocument, INT_PTR nIndex, CString& strText, CString& strShortText) const {
-    RecordFormat::Category(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText, strShortText);
+    RecordFormat::Category(RowView(pDocument, nIndex), strText, strShortText);
 }
 
 ULONG CLogRecords::FormatSequence(CUSBLog* pDocument, INT_PTR nIndex, BOOL& bBankBoundary) const {
@@ -44,15 +48,15 @@ ULONG CLogRecords::FormatSequence(CUSBLog* pDocument, INT_PTR nIndex, BOOL& bBan
     const CRecordIndex& older = filtered ? GetFilteredIndex(m_nCurrentBank ^ 1) : GetBankIndex(m_nCurrentBank ^ 1);
     const CRecordIndex& current = filtered ? GetFilteredIndex(m_nCurrentBank) : GetBankIndex(m_nCurrentBank);
     bBankBoundary = older.GetSize() > 0 && current.GetSize() > 0 && nIndex == older.GetSize() - 1;
-    return CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument).GetSequenceNumber();
+    return RowView(pDocument, nIndex).GetSequenceNumber();
 }
 
 void CLogRecords::FormatRequest(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
-    RecordFormat::Request(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+    RecordFormat::Request(RowView(pDocument, nIndex), strText);
 }
 
 void CLogRecords::FormatDirection(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
-    RecordFormat::Direction(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+    RecordFormat::Direction(RowView(pDocument, nIndex), strText);
 }
 
 void CLogRecords::FormatElapsedTime(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
@@ -71,40 +75,39 @@ void CLogRecords::FormatElapsedTime(CUSBLog* pDocument, INT_PTR nIndex, CString&
 }
 
 void CLogRecords::FormatTargetDeviceObject(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
-    RecordFormat::TargetDeviceObject(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+    RecordFormat::TargetDeviceObject(RowView(pDocument, nIndex), strText);
 }
 
 void CLogRecords::FormatTargetDevice(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
-    RecordFormat::TargetDevice(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+    RecordFormat::TargetDevice(RowView(pDocument, nIndex), strText);
 }
 
 void CLogRecords::FormatCfgIfcEp(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
-    RecordFormat::CfgIfcEp(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+    RecordFormat::CfgIfcEp(RowView(pDocument, nIndex), strText);
 }
 
 void CLogRecords::FormatIsoErrors(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
-    RecordFormat::IsoErrors(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+    RecordFormat::IsoErrors(RowView(pDocument, nIndex), strText);
 }
 
 void CLogRecords::FormatCbw(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
-    RecordFormat::Cbw(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+    RecordFormat::Cbw(RowView(pDocument, nIndex), strText);
 }
 
 void CLogRecords::FormatCsw(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
-    RecordFormat::Csw(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+    RecordFormat::Csw(RowView(pDocument, nIndex), strText);
 }
 
 void CLogRecords::FormatIrpAddress(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
-    RecordFormat::IrpAddress(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+    RecordFormat::IrpAddress(RowView(pDocument, nIndex), strText);
 }
 
 void CLogRecords::FormatIrpStatus(CUSBLog* pDocument, INT_PTR nIndex, CString& strText) const {
-    RecordFormat::IrpStatus(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), strText);
+    RecordFormat::IrpStatus(RowView(pDocument, nIndex), strText);
 }
 
 void CLogRecords::GetRecordColours(CUSBLog* pDocument, INT_PTR nIndex, COLORREF& crText, COLORREF& crBackground) const {
-    const RecordFormat::CellColours colours =
-        RecordFormat::KindColours(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument));
+    const RecordFormat::CellColours colours = RecordFormat::KindColours(RowView(pDocument, nIndex));
     crText = colours.text;
     crBackground = colours.background;
 }
@@ -112,8 +115,7 @@ void CLogRecords::GetRecordColours(CUSBLog* pDocument, INT_PTR nIndex, COLORREF&
 void CLogRecords::GetRecordHighlight(CUSBLog* pDocument, INT_PTR nIndex, COLORREF& crText,
                                      COLORREF& crBackground) const {
     const ULONG trigger = pDocument ? pDocument->GetTriggerSequenceNumber() : 0;
-    const RecordFormat::CellColours colours =
-        RecordFormat::Highlight(CLogRecordDecode(FindRecordAt(pDocument, nIndex), pDocument), trigger);
+    const RecordFormat::CellColours colours = RecordFormat::Highlight(RowView(pDocument, nIndex), trigger);
     crText = colours.text;
     crBackground = colours.background;
 }
