@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/core/FormatInto.h"
 #include "app/core/RecordNames.h"
 #include "app/core/USBLog.h"
 #include "app/decoders/framework/StringContent.h"
@@ -234,7 +235,7 @@ void CLogRecordDecode::GetPnpMinorName(CString& text) const {
     if (const LPCSTR name = RecordNames::PnpMinor(minor))
         text = name;
     else
-        text.Format("PNP_%02X", minor);
+        FormatInto(text, "PNP_%02X", minor);
 }
 
 void CLogRecordDecode::GetPowerMinorName(CString& text) const {
@@ -242,7 +243,7 @@ void CLogRecordDecode::GetPowerMinorName(CString& text) const {
     if (const LPCSTR name = RecordNames::PowerMinor(minor))
         text = name;
     else
-        text.Format("POWER_%02X", minor);
+        FormatInto(text, "POWER_%02X", minor);
 }
 
 void CLogRecordDecode::InternalIoctlName(CString& text) const {

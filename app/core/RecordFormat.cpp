@@ -98,9 +98,7 @@ void Request(const CLogRecordDecode& view, CString& text) {
     case LogTag::KindInt:
         return FormatInto(text, "INTERN=0x%x", word);
     case LogTag::KindPnp:
-        if (!(name = RecordNames::PnpMinor(word)))
-            return FormatInto(text, "PNP_%02X", word);
-        break;
+        return view.GetPnpMinorName(text);
     case LogTag::KindPow:
         if (!(name = RecordNames::PowerMinor(word)))
             return FormatInto(text, "POWER_FUNC=0x%x", word);
