@@ -86,3 +86,28 @@ TEST(SyncObjects, ACriticalSectionThatCannotBeMadeThrowsTheMemoryException) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(AllocationPlanOfSize, FailsThatSizeOnAnyThreadAndNoOther) {
+    afx::memory::InjectFailureOfSizeOnAnyThread(448, {1, 1});
+    bool otherThreadFailed = false;
+    std::thread([&] {
+        void* small = AfxAllocateRaw(447);
+        AfxFreeRaw(small);
+        void* first = AfxAllocateRaw(448); // skipped
+        AfxFreeRaw(first);
+        try {
+            (void)AfxAllocateRaw(448);
+        } catch (CMemoryException* e) {
+            e->Delete();
+            otherThreadFailed = true;
+        }
+    }).join();
+    EXPECT_TRUE(otherThreadFailed);
+    void* after = AfxAllocateRaw(448); // the plan's one failure is spent
+    AfxFreeRaw(after);
+    afx::memory::ClearInjectedFailures();
+}
+
+} // namespace
