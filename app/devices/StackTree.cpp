@@ -192,6 +192,13 @@ void CStackTree::UpdateStacksFromList(CDeviceStack* pStack, ULONG64 removalTime)
     }
 }
 
+void CStackTree::ForgetSubtree(const core::tree<ConnectionElement>* pNode) {
+    CSingleLock lock(&m_Lock, TRUE);
+    for (const auto* pPair = m_StackMap.PGetFirstAssoc(); pPair != nullptr; pPair = m_StackMap.PGetNextAssoc(pPair))
+        if (pPair->value->m_pSubtree == pNode)
+            pPair->value->m_pSubtree = nullptr;
+}
+
 void CStackTree::FillStacksTab(IStacksTab& tab, HTREEITEM hRoot) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_STACK_TREE, "--CStackTree::FillStacksTab");
     USHORT maxId = GetMaxStackID();
