@@ -1,5 +1,5 @@
-// Archive images for the device-model serialization tests: a builder of the expected bytes, and storing or
-// loading an object through a memory file with the capture document as the archive's document.
+// Archive images for the device-model serialization tests: a builder of the expected bytes, and loading an
+// object through a memory file with the capture document as the archive's document.
 #pragma once
 
 #include <cstring>
@@ -37,18 +37,7 @@ private:
     template <class T> Image& Put(T v) { return Raw(&v, sizeof v); }
 };
 
-inline std::vector<BYTE> StoreImage(CObject& object) {
-    CMemFile file(64);
-    {
-        CArchive ar(&file, CArchive::store);
-        object.Serialize(ar);
-        ar.Close();
-    }
-    std::vector<BYTE> bytes(static_cast<size_t>(file.GetLength()));
-    file.SeekToBegin();
-    file.Read(bytes.data(), static_cast<UINT>(bytes.size()));
-    return bytes;
-}
+// Storing: apptest::Store (tests/app/core/ArchiveBytes.h).
 
 // Loads with pDocument as the archive's document; exceptions pass to the caller, after the archive has let
 // go of the file.

@@ -14,6 +14,7 @@
 #include "app/devices/DriverObject.h"
 #include "app/devices/StackTree.h"
 #include "app/devices/TempObject.h"
+#include "tests/app/core/ArchiveBytes.h"
 
 namespace {
 
@@ -145,9 +146,9 @@ protected:
 };
 
 TEST_F(DeviceModelFiles, StoreGoldenBytesAndLoadBackIntoTheSameModel) {
-    EXPECT_EQ(GoldenStacks(), devtest::StoreImage(*doc.GetStackTree()));
-    EXPECT_EQ(GoldenDevices(), devtest::StoreImage(*doc.GetAttachedDevices()));
-    EXPECT_EQ(GoldenDrivers(), devtest::StoreImage(*doc.GetAttachedDrivers()));
+    EXPECT_EQ(GoldenStacks(), apptest::Store(*doc.GetStackTree()));
+    EXPECT_EQ(GoldenDevices(), apptest::Store(*doc.GetAttachedDevices()));
+    EXPECT_EQ(GoldenDrivers(), apptest::Store(*doc.GetAttachedDrivers()));
 
     CUSBLog loaded;
     LoadModel(loaded, GoldenStacks(), GoldenDevices(), GoldenDrivers());
@@ -165,9 +166,9 @@ TEST_F(DeviceModelFiles, StoreGoldenBytesAndLoadBackIntoTheSameModel) {
     EXPECT_EQ(nullptr, hub->GetDeviceObjectAt(2)->_Driver);
     EXPECT_EQ(1u, loaded.GetStackTree()->FindStackById(7)->HasBosDescriptor);
 
-    EXPECT_EQ(GoldenStacks(), devtest::StoreImage(*loaded.GetStackTree()));
-    EXPECT_EQ(GoldenDevices(), devtest::StoreImage(*loaded.GetAttachedDevices()));
-    EXPECT_EQ(GoldenDrivers(), devtest::StoreImage(*loaded.GetAttachedDrivers()));
+    EXPECT_EQ(GoldenStacks(), apptest::Store(*loaded.GetStackTree()));
+    EXPECT_EQ(GoldenDevices(), apptest::Store(*loaded.GetAttachedDevices()));
+    EXPECT_EQ(GoldenDrivers(), apptest::Store(*loaded.GetAttachedDrivers()));
 }
 
 TEST_F(DeviceModelFiles, LoadingAcceptsAnyOrderOfStacksAndPositions) {
@@ -176,7 +177,7 @@ TEST_F(DeviceModelFiles, LoadingAcceptsAnyOrderOfStacksAndPositions) {
     stacks.Append(StackImage(DiskStack(), {}));
     CUSBLog loaded;
     LoadModel(loaded, stacks.bytes, GoldenDevices(), GoldenDrivers());
-    EXPECT_EQ(GoldenStacks(), devtest::StoreImage(*loaded.GetStackTree()));
+    EXPECT_EQ(GoldenStacks(), apptest::Store(*loaded.GetStackTree()));
 }
 
 TEST_F(DeviceModelFiles, OlderSchemasLoadWithTheirDefaults) {

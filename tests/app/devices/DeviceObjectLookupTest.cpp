@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "AfxMemoryControl.h"
+#include "WinFailureControl.h"
 #include "DeviceNodes.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/AttachedDrivers.h"
@@ -235,6 +236,25 @@ TEST(StackTree, FindsStacksByIdAndDriverKey) {
     EXPECT_TRUE(tree.IsParentRemoved(tree.FindStackById(7)));
     tree.FindStackById(7)->ParentStackID = 9;
     EXPECT_TRUE(tree.IsParentRemoved(tree.FindStackById(7))) << "a missing parent counts as removed";
+}
+
+TEST(DeviceModelLocks, WithoutItsCriticalSectionNoCollectionIsMade) {
+    for (int which = 0; which < 2; ++which) {
+        SCOPED_TRACE(which);
+        win32::FailCalls({"InitializeCriticalSectionAndSpinCount", ERROR_NOT_ENOUGH_MEMORY, 0, 1});
+        bool threw = false;
+        try {
+            if (which == 0)
+                delete new CStackTree("\\\\.\\Tindaloft");
+            else
+                delete new CAttachedDrivers("\\\\.\\Tindaloft");
+        } catch (CMemoryException* e) {
+            e->Delete();
+            threw = true;
+        }
+        win32::ClearCallFailures();
+        EXPECT_TRUE(threw);
+    }
 }
 
 } // namespace
