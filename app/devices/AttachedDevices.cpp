@@ -48,7 +48,8 @@ BOOL CAttachedDevices::AddDeviceObject(const DEVICE_NODE& node, CDeviceObject*& 
     }
     TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "** new CDeviceObject=0x%p", pDevice);
     TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "** for PDEVICE_OBJECT=0x%p, Name=%s",
-              reinterpret_cast<void*>(static_cast<uintptr_t>(pDevice->_NtDeviceObject)), pDevice->_DeviceName.GetString());
+              reinterpret_cast<void*>(static_cast<uintptr_t>(pDevice->_NtDeviceObject)),
+              pDevice->_DeviceName.GetString());
     rpDevice = pDevice;
     return TRUE;
 }

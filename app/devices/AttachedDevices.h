@@ -36,8 +36,7 @@ public:
     BOOL GetPresentClassDeviceObject(ULONG64 ntDeviceObject, CDeviceObject*& rpDevice) const;
     BOOL GetClassDeviceObjectAtTime(ULONG64 ntDeviceObject, LONGLONG time, CDeviceObject*& rpDevice) const;
     BOOL GetClassDeviceObjectWithStackID(ULONG64 ntDeviceObject, USHORT stackId, CDeviceObject*& rpDevice) const;
-    BOOL GetClassDeviceObject(ULONG64 ntDeviceObject, CTypedPtrList<CPtrList, _HASH_ENTRY*>& list,
-                              int& nCount) const;
+    BOOL GetClassDeviceObject(ULONG64 ntDeviceObject, CTypedPtrList<CPtrList, _HASH_ENTRY*>& list, int& nCount) const;
 
     INT_PTR GetCount() const { return m_DeviceObjects.GetSize(); }
     CDeviceObject* GetAt(INT_PTR nIndex) const { return m_DeviceObjects.GetAt(nIndex); }

@@ -11,8 +11,8 @@ bool ConnectionElement::IsSameElement(const ConnectionElement& a, const Connecti
 }
 
 LPCSTR ConnectionElement::GetElementTypeName(UINT nElementType) {
-    static constexpr LPCSTR kNames[] = {"UnassignedType", "HostComputer", "HostController",
-                                        "RootHub",        "RootHubPort",  "ExternalHub",
-                                        "ExternalHubPort", "SSRootHub",   "SSExternalHub"};
+    static constexpr LPCSTR kNames[] = {"UnassignedType",  "HostComputer", "HostController",
+                                        "RootHub",         "RootHubPort",  "ExternalHub",
+                                        "ExternalHubPort", "SSRootHub",    "SSExternalHub"};
     return nElementType < sizeof kNames / sizeof kNames[0] ? kNames[nElementType] : "OtherType";
 }

@@ -64,7 +64,8 @@ void AtTimeLookup(benchmark::State& state) {
         benchmark::DoNotOptimize(found);
         i = (i + 7) % kObjects;
     }
-    state.counters["lookups/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["lookups/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(AtTimeLookup);
 
@@ -75,7 +76,8 @@ void StackById(benchmark::State& state) {
         benchmark::DoNotOptimize(model.stacks.FindStackById(id));
         id = static_cast<USHORT>(id % (kStacks + 5) + 1); // a few ids that name no stack
     }
-    state.counters["lookups/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["lookups/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(StackById);
 

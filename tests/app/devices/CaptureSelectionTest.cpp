@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <vector>
 
 #include "AfxMemoryControl.h"
@@ -47,10 +47,20 @@ protected:
 TEST_F(CaptureSelection, ACheckedStackListsItsObjectsForCaptureByteForByte) {
     // Positions 0 and 2 only, as after a sweep; a long name is cut to 63 characters.
     const std::string longName(80, 'n');
-    const devtest::DeviceSpec pdo{.address = 0xFFFFFA8003C5E060ULL, .stackId = 4, .position = 0, .start = 10,
-                                  .end = 0, .driver = 0xFFFFFA8001000000ULL, .name = "\\Device\\USBPDO-3"};
-    const devtest::DeviceSpec fdo{.address = 0xFFFFFA8004000000ULL, .stackId = 4, .position = 2, .start = 11,
-                                  .end = 99, .driver = 0xFFFFFA8002000000ULL, .name = longName.c_str()};
+    const devtest::DeviceSpec pdo{.address = 0xFFFFFA8003C5E060ULL,
+                                  .stackId = 4,
+                                  .position = 0,
+                                  .start = 10,
+                                  .end = 0,
+                                  .driver = 0xFFFFFA8001000000ULL,
+                                  .name = "\\Device\\USBPDO-3"};
+    const devtest::DeviceSpec fdo{.address = 0xFFFFFA8004000000ULL,
+                                  .stackId = 4,
+                                  .position = 2,
+                                  .start = 11,
+                                  .end = 99,
+                                  .driver = 0xFFFFFA8002000000ULL,
+                                  .name = longName.c_str()};
     const devtest::DeviceSpec hidden{.address = 0x5000, .flags = DEVOBJ_HOOKED, .stackId = 4, .position = 3};
     CDeviceStack stack;
     stack.m_DevObjMap.SetAt(0, Add(pdo, 4));

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <random>
@@ -240,7 +240,8 @@ protected:
         for (USHORT id = 1; id <= kStacks; ++id)
             list.Add(devtest::StackNode(id));
         list.End();
-        ASSERT_TRUE(doc.GetStackTree()->ParseDevstkNodes(list.bytes.data(), list.bytes.size(), doc.GetAttachedDevices()));
+        ASSERT_TRUE(
+            doc.GetStackTree()->ParseDevstkNodes(list.bytes.data(), list.bytes.size(), doc.GetAttachedDevices()));
         doc.GetConnectionTree().get() = Elem(nullptr, "system", HostComputer);
     }
     CDeviceStack* Stack(USHORT id) { return doc.GetStackTree()->FindStackById(id); }

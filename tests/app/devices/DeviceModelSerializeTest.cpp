@@ -53,10 +53,15 @@ DEVSTK_NODE DiskStack() {
     return n;
 }
 
-const devtest::DeviceSpec kPdo{.address = 0xA000, .flags = 0x11, .stackId = 3, .position = 1, .start = 100,
-                               .driver = 0xD000, .name = "\\Device\\USBPDO-0"};
-const devtest::DeviceSpec kFdo{.address = 0xB000, .flags = 0x1, .stackId = 3, .position = 2, .start = 101,
-                               .driver = 0xE000};
+const devtest::DeviceSpec kPdo{.address = 0xA000,
+                               .flags = 0x11,
+                               .stackId = 3,
+                               .position = 1,
+                               .start = 100,
+                               .driver = 0xD000,
+                               .name = "\\Device\\USBPDO-0"};
+const devtest::DeviceSpec kFdo{
+    .address = 0xB000, .flags = 0x1, .stackId = 3, .position = 2, .start = 101, .driver = 0xE000};
 
 // The stack's own image at the given schema.
 Image StackImage(const DEVSTK_NODE& n, const std::vector<std::pair<WORD, ULONG64>>& objects, UINT schema = 12) {
@@ -69,7 +74,8 @@ Image StackImage(const DEVSTK_NODE& n, const std::vector<std::pair<WORD, ULONG64
     i.U16(n.ParentStackID);
     for (USHORT id : n.ChildStackIDs)
         i.U16(id);
-    for (const CHAR* text : {n.DeviceDescription, n.EnumeratorName, n.ClassName, n.HardwareID, n.DeviceID, n.DriverKeyName})
+    for (const CHAR* text :
+         {n.DeviceDescription, n.EnumeratorName, n.ClassName, n.HardwareID, n.DeviceID, n.DriverKeyName})
         i.Str(text);
     i.Raw(&n.ClassGuid, sizeof n.ClassGuid);
     if (schema >= 7)
@@ -99,7 +105,8 @@ protected:
         NodeList list;
         list.Add(HubStack()).Raw(3, DEVICE_NODE_SIZE, DEVICE_NODE_SIZE - 4).Add(DeviceNode(kPdo)).Add(DeviceNode(kFdo));
         list.Add(DiskStack()).End();
-        ASSERT_TRUE(doc.GetStackTree()->ParseDevstkNodes(list.bytes.data(), list.bytes.size(), doc.GetAttachedDevices()));
+        ASSERT_TRUE(
+            doc.GetStackTree()->ParseDevstkNodes(list.bytes.data(), list.bytes.size(), doc.GetAttachedDevices()));
         DRIVER_NODE hub{};
         hub.Header = {NODE_KIND_DRIVER, DRIVER_NODE_SIZE};
         CopyNodeString(hub.DriverName, "usbhub", 6);

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "AfxMemoryControl.h"
-#include "WinFailureControl.h"
 #include "DeviceNodes.h"
+#include "WinFailureControl.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/AttachedDrivers.h"
 #include "app/devices/DeviceObject.h"
@@ -130,7 +130,8 @@ TEST(AttachedDevices, RemovedEntriesAreReusedAndTheObjectSurvivesRemoval) {
     // The next insertion takes the spare entry instead of allocating one.
     afx::memory::InjectFailure({0, UINT64_MAX});
     CDeviceObject* second = nullptr;
-    EXPECT_FALSE(devices.AddDeviceObject(DeviceNode({.address = kAddress}), second)) << "the object itself cannot be made";
+    EXPECT_FALSE(devices.AddDeviceObject(DeviceNode({.address = kAddress}), second))
+        << "the object itself cannot be made";
     afx::memory::ClearInjectedFailures();
     ASSERT_TRUE(devices.AddDeviceObject(DeviceNode({.address = kAddress}), second));
     EXPECT_EQ(0u, devices.GetHash().FreeEntryCount());

@@ -2,10 +2,10 @@
 #include <thread>
 
 #include "AfxMemoryControl.h"
+#include "WinFailureControl.h"
 #include "afx.h"
 #include "afxcoll.h"
 #include "afxmt.h"
-#include "WinFailureControl.h"
 
 namespace {
 
