@@ -27,10 +27,14 @@ CUSBLog::CUSBLog()
     m_pAttachedDevices = new CAttachedDevices;
     m_pAttachedDrivers = new CAttachedDrivers;
     m_pStackTree = new CStackTree;
+    m_ConnectionTree.set_observer(&m_SubtreeObserver);
 }
 
 CUSBLog::~CUSBLog() {
     DisableLogging();
+    // The tree's nodes report to the stacks, so they go first.
+    m_ConnectionTree.clear();
+    m_ConnectionTree.set_observer(nullptr);
     delete m_pStackTree;
     delete m_pAttachedDevices;
     delete m_pAttachedDrivers;

@@ -9,6 +9,7 @@
 #include <atomic>
 
 #include "afxwin.h"
+#include "app/devices/ConnectionTree.h"
 
 class CAppSettings;
 class CAttachedDevices;
@@ -87,6 +88,13 @@ public:
     CAttachedDrivers* GetAttachedDrivers() const { return m_pAttachedDrivers; }
     CStackTree* GetStackTree() const { return m_pStackTree; }
 
+    // The USB topology's tree. Every node reports its destruction to the document, which clears the device
+    // stacks' pointers to it: the one way a stack stops naming a node.
+    core::tree<::ConnectionElement>& GetConnectionTree() { return m_ConnectionTree; }
+    // Destroys the children of the node that stands for the object (the node stays); FALSE when no node
+    // below the root does.
+    BOOL RemoveSubtree(CObject* pObject);
+
     // The document's kind, by the template that made it: the live capture (133) or a saved log (131).
     bool IsRealtimeDocument() const;
     bool IsLogFileDocument() const;
@@ -139,5 +147,16 @@ private:
     CAttachedDevices* m_pAttachedDevices;
     CAttachedDrivers* m_pAttachedDrivers;
     CStackTree* m_pStackTree;
+
+    class SubtreeObserver : public core::tree_observer<::ConnectionElement> {
+    public:
+        explicit SubtreeObserver(CUSBLog* pDocument) : m_pDocument(pDocument) {}
+        void node_destroyed(core::tree<::ConnectionElement>* pNode) override;
+
+    private:
+        CUSBLog* m_pDocument;
+    };
+    SubtreeObserver m_SubtreeObserver{this};
+    core::tree<::ConnectionElement> m_ConnectionTree;
     BOOL m_bDeviceTreeModified;
 };

@@ -1,9 +1,10 @@
 #include "app/devices/AttachedDevices.h"
 
-#include <utility>
+#include <cstring>
 
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
+#include "app/devices/AllocateBuffer.h"
 #include "app/devices/AttachedDrivers.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"
@@ -13,14 +14,9 @@
 
 IMPLEMENT_SERIAL(CAttachedDevices, CObject, 1)
 
-CAttachedDevices::CAttachedDevices() : m_list(DEVICE_NODE_SIZE, 0) {
-    // The end entry: kind 0, length 4, in a slot of a device entry's size as the driver reads it.
-    m_list[2] = static_cast<BYTE>(NODE_END_SIZE);
-}
+CAttachedDevices::CAttachedDevices() = default;
 
-CAttachedDevices::CAttachedDevices(UINT nSchema) : CAttachedDevices() {
-    m_nSchema = nSchema;
-}
+CAttachedDevices::CAttachedDevices(UINT nSchema) : m_nSchema(nSchema) {}
 
 CAttachedDevices::~CAttachedDevices() {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "CAttachedDevices dtor");
@@ -31,6 +27,7 @@ CAttachedDevices::~CAttachedDevices() {
                   pDevice->_NtDeviceObject);
         delete pDevice;
     }
+    FreeBuffer(m_pLogDevobjsList);
 }
 
 BOOL CAttachedDevices::AddDeviceObject(const DEVICE_NODE& node, CDeviceObject*& rpDevice) {
@@ -51,7 +48,8 @@ BOOL CAttachedDevices::AddDeviceObject(const DEVICE_NODE& node, CDeviceObject*& 
     }
     TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "** new CDeviceObject=0x%p", pDevice);
     TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "** for PDEVICE_OBJECT=0x%p, Name=%s",
-              reinterpret_cast<void*>(static_cast<uintptr_t>(pDevice->_NtDeviceObject)), pDevice->_DeviceName.GetString());
+              reinterpret_cast<void*>(static_cast<uintptr_t>(pDevice->_NtDeviceObject)),
+              pDevice->_DeviceName.GetString());
     rpDevice = pDevice;
     return TRUE;
 }
@@ -111,22 +109,61 @@ BOOL CAttachedDevices::GetClassDeviceObject(ULONG64 ntDeviceObject, CTypedPtrLis
     return m_Hash.GetClassDeviceObject(ntDeviceObject, list, nCount);
 }
 
-BOOL CAttachedDevices::CreateLogDevobjsList(BYTE*& rpBuffer, DWORD& rdwSize, bool /*bClearSelection*/) {
+BOOL CAttachedDevices::CreateLogDevobjsList(BYTE*& rpBuffer, DWORD& rdwSize, bool bClearSelection) {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "--CAttachedDevices::CreateLogDevobjsList");
     rpBuffer = nullptr;
     rdwSize = 0;
-    if (m_outcome == ListOutcome::Refused)
-        return FALSE;
-    if (m_outcome == ListOutcome::OutOfMemory)
-        AfxThrowMemoryException();
-    m_handedOut = m_list;
-    rpBuffer = m_handedOut.data();
-    rdwSize = static_cast<DWORD>(m_handedOut.size());
-    return TRUE;
-}
+    FreeBuffer(m_pLogDevobjsList);
+    m_pLogDevobjsList = nullptr;
+    m_dwLogDevobjsListSize = 0;
 
-void CAttachedDevices::SetLogDevobjsList(std::vector<BYTE> list, ListOutcome outcome) {
-    m_list = std::move(list);
-    m_outcome = outcome;
+    DWORD nLoggable = 0;
+    for (INT_PTR i = 0; i < m_DeviceObjects.GetSize(); ++i)
+        nLoggable += m_DeviceObjects[i]->IsLoggable() ? 1 : 0;
+    const DWORD dwSize = (nLoggable + 1) * DEVICE_NODE_SIZE;
+    m_pLogDevobjsList = AllocateBuffer(dwSize);
+    if (m_pLogDevobjsList == nullptr)
+        return FALSE;
+    std::memset(m_pLogDevobjsList, 0, dwSize);
+    m_dwLogDevobjsListSize = dwSize;
+
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "========================");
+    BYTE* pEntry = m_pLogDevobjsList;
+    for (INT_PTR i = 0; i < m_DeviceObjects.GetSize(); ++i) {
+        CDeviceObject* pDevice = m_DeviceObjects[i];
+        if (!pDevice->IsLoggable())
+            continue;
+        if (bClearSelection) {
+            pDevice->_StatusFlags |= DEVOBJ_CAPTURE_OFF;
+            pDevice->m_nStateImage = CHECKSTATE_UNCHECKED;
+        } else if (pDevice->m_nStateImage == CHECKSTATE_CHECKED) {
+            pDevice->_StatusFlags &= ~DEVOBJ_CAPTURE_OFF;
+        } else {
+            pDevice->_StatusFlags |= DEVOBJ_CAPTURE_OFF;
+        }
+        DEVICE_NODE node{};
+        node.Header = {NODE_KIND_DEVICE, DEVICE_NODE_SIZE};
+        CopyNodeString(node.DeviceName, pDevice->_DeviceName.GetString(),
+                       static_cast<size_t>(pDevice->_DeviceName.GetLength()));
+        node.DeviceObject = pDevice->_NtDeviceObject;
+        node.StatusFlags = pDevice->_StatusFlags;
+        node.StackID = pDevice->_StackID;
+        node.Position = pDevice->_StackPosition;
+        node.DriverObject = pDevice->_NtDriverObject;
+        node.StartTime = static_cast<ULONG64>(pDevice->_StartTime);
+        node.RemovalTime = static_cast<ULONG64>(pDevice->_EndTime);
+        std::memcpy(pEntry, &node, sizeof node);
+        pEntry += DEVICE_NODE_SIZE;
+        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "Node: %s, Logging=%s, Removed=%s",
+                  pDevice->_DeviceName.GetString(), (node.StatusFlags & DEVOBJ_CAPTURE_OFF) ? "FALSE" : "TRUE",
+                  pDevice->IsRemoved() ? "TRUE" : "FALSE");
+    }
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "========================");
+    const NODE_HEADER end{NODE_KIND_END, NODE_END_SIZE};
+    std::memcpy(pEntry, &end, sizeof end);
+    rpBuffer = m_pLogDevobjsList;
+    rdwSize = m_dwLogDevobjsListSize;
+    return TRUE;
 }
 
 void CAttachedDevices::Serialize(CArchive& ar) {

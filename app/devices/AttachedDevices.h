@@ -6,8 +6,6 @@
 // capture thread calls while the user-interface thread waits for it; there is no lock.
 #pragma once
 
-#include <vector>
-
 #include "afx.h"
 #include "afxtempl.h"
 #include "app/devices/ObjectHash.h"
@@ -38,21 +36,18 @@ public:
     BOOL GetPresentClassDeviceObject(ULONG64 ntDeviceObject, CDeviceObject*& rpDevice) const;
     BOOL GetClassDeviceObjectAtTime(ULONG64 ntDeviceObject, LONGLONG time, CDeviceObject*& rpDevice) const;
     BOOL GetClassDeviceObjectWithStackID(ULONG64 ntDeviceObject, USHORT stackId, CDeviceObject*& rpDevice) const;
-    BOOL GetClassDeviceObject(ULONG64 ntDeviceObject, CTypedPtrList<CPtrList, _HASH_ENTRY*>& list,
-                              int& nCount) const;
+    BOOL GetClassDeviceObject(ULONG64 ntDeviceObject, CTypedPtrList<CPtrList, _HASH_ENTRY*>& list, int& nCount) const;
 
     INT_PTR GetCount() const { return m_DeviceObjects.GetSize(); }
     CDeviceObject* GetAt(INT_PTR nIndex) const { return m_DeviceObjects.GetAt(nIndex); }
     const ObjectHash& GetHash() const { return m_Hash; }
 
-    // The DEVICE_NODE list of the device objects selected for capture, ended by the end entry; the buffer
-    // stays the collection's (valid until the next call). FALSE when it cannot be built.
+    // The DEVICE_NODE list of every loggable device object (removed ones too) in array order, ended by the
+    // end entry in a slot of an entry's size; the buffer is zeroed first, so no stale byte reaches the
+    // driver. Each listed object's capture flag follows its selection first (with bClearSelection every
+    // object is deselected). The buffer stays the collection's until the next call; FALSE when it cannot
+    // be allocated.
     BOOL CreateLogDevobjsList(BYTE*& rpBuffer, DWORD& rdwSize, bool bClearSelection);
-
-    // How the next CreateLogDevobjsList ends: with the list, refused, or with the memory exception an
-    // allocation that fails throws.
-    enum class ListOutcome { Built, Refused, OutOfMemory };
-    void SetLogDevobjsList(std::vector<BYTE> list, ListOutcome outcome = ListOutcome::Built);
 
     void Serialize(CArchive& ar) override;
     // Links each device object to the present driver object of its driver address.
@@ -61,8 +56,7 @@ public:
 private:
     CTypedPtrArray<CPtrArray, CDeviceObject*> m_DeviceObjects;
     ObjectHash m_Hash;
-    std::vector<BYTE> m_list;
-    std::vector<BYTE> m_handedOut;
-    ListOutcome m_outcome = ListOutcome::Built;
+    BYTE* m_pLogDevobjsList = nullptr;
+    DWORD m_dwLogDevobjsListSize = 0;
     UINT m_nSchema = 12;
 };

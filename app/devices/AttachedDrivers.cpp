@@ -112,8 +112,9 @@ void CAttachedDrivers::UpdateDriver(const DRIVER_NODE& node, CDriverObject* pDri
         if (pDriver->m_DriverName.IsEmpty())
             pDriver->m_DriverName = name;
     } else if (current.CompareNoCase(name) != 0) {
-        TDL_TRACE(TRACE_WARNING, TRACE_AREA_DRIVERS, "CAttachedDrivers::UpdateDriver: DriverObject name change: %s to %s.",
-                  current.GetString(), name.GetString());
+        TDL_TRACE(TRACE_WARNING, TRACE_AREA_DRIVERS,
+                  "CAttachedDrivers::UpdateDriver: DriverObject name change: %s to %s.", current.GetString(),
+                  name.GetString());
     }
 }
 

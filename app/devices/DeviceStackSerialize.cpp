@@ -56,7 +56,8 @@ void CDeviceStack::Serialize(CArchive& ar) {
                 ar << pDevice->_NtDeviceObject;
             } else {
                 TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_SERIALIZE,
-                          "** order = %d, CDeviceObject*==NULL, set PDEVICE_OBJECT = NULL", static_cast<int>(pPair->key));
+                          "** order = %d, CDeviceObject*==NULL, set PDEVICE_OBJECT = NULL",
+                          static_cast<int>(pPair->key));
                 ar << static_cast<ULONG64>(0);
             }
         }

@@ -56,8 +56,7 @@ private:
 class ObjectHash : public AddressHash<CDeviceObject> {
 public:
     // Every entry with the address, in bucket order (newest first); TRUE when there is any.
-    BOOL GetClassDeviceObject(ULONG64 ntDeviceObject, CTypedPtrList<CPtrList, _HASH_ENTRY*>& list,
-                              int& nCount) const;
+    BOOL GetClassDeviceObject(ULONG64 ntDeviceObject, CTypedPtrList<CPtrList, _HASH_ENTRY*>& list, int& nCount) const;
     // The first object in bucket order alive at the time: StartTime <= time and (EndTime 0 or >= time),
     // compared as signed numbers.
     CDeviceObject* GetClassDeviceObjectAtTime(ULONG64 ntDeviceObject, LONGLONG time) const;

@@ -71,7 +71,8 @@ BOOL CStackTree::ParseDevstkNodes(const BYTE* pList, size_t nLength, CAttachedDe
                 break;
             if (CDeviceStack* pKnown = FindStackById(node.StackID)) {
                 // The driver gives each id once; a repeat would orphan the stack its objects point at.
-                TDL_TRACE(TRACE_WARNING, TRACE_AREA_DRIVER_IO, "StackID %u listed twice", static_cast<UINT>(node.StackID));
+                TDL_TRACE(TRACE_WARNING, TRACE_AREA_DRIVER_IO, "StackID %u listed twice",
+                          static_cast<UINT>(node.StackID));
                 pCurrent = pKnown;
                 position = 0;
                 continue;
@@ -92,9 +93,8 @@ BOOL CStackTree::ParseDevstkNodes(const BYTE* pList, size_t nLength, CAttachedDe
             CTypedPtrList<CPtrList, _HASH_ENTRY*> known;
             int nKnown = 0;
             pDevices->GetClassDeviceObject(node.DeviceObject, known, nKnown);
-            CDeviceObject* pSame = nKnown == 1 && known.GetHead()->object->_StackID == node.StackID
-                                       ? known.GetHead()->object
-                                       : nullptr;
+            CDeviceObject* pSame =
+                nKnown == 1 && known.GetHead()->object->_StackID == node.StackID ? known.GetHead()->object : nullptr;
             if (pSame != nullptr) {
                 bResult = pDevices->UpdateDeviceObject(pSame, node);
                 if (bResult && pCurrent != nullptr)
@@ -183,13 +183,21 @@ void CStackTree::UpdateStacksFromList(CDeviceStack* pStack, ULONG64 removalTime)
             continue;
         for (CDeviceStack* pSeen : visited) {
             if (pSeen == pChild) {
-                TDL_TRACE(TRACE_ERROR, TRACE_AREA_ARRIVAL, "StackID %u is its own descendant", static_cast<UINT>(childId));
+                TDL_TRACE(TRACE_ERROR, TRACE_AREA_ARRIVAL, "StackID %u is its own descendant",
+                          static_cast<UINT>(childId));
                 return;
             }
         }
         visited.push_back(pChild);
         path.push_back({pChild, 0});
     }
+}
+
+void CStackTree::ForgetSubtree(const core::tree<ConnectionElement>* pNode) {
+    CSingleLock lock(&m_Lock, TRUE);
+    for (const auto* pPair = m_StackMap.PGetFirstAssoc(); pPair != nullptr; pPair = m_StackMap.PGetNextAssoc(pPair))
+        if (pPair->value->m_pSubtree == pNode)
+            pPair->value->m_pSubtree = nullptr;
 }
 
 void CStackTree::FillStacksTab(IStacksTab& tab, HTREEITEM hRoot) {
@@ -217,8 +225,9 @@ void CStackTree::FillStacksTab(IStacksTab& tab, HTREEITEM hRoot) {
                 if (pParent->m_htiSelf != nullptr)
                     hParent = pParent->m_htiSelf;
                 else
-                    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_STACK_TREE, "devstkParent=0x%p, devstkParent->m_htiSelf=0x%p",
-                              pParent, static_cast<void*>(pParent->m_htiSelf));
+                    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_STACK_TREE,
+                              "devstkParent=0x%p, devstkParent->m_htiSelf=0x%p", pParent,
+                              static_cast<void*>(pParent->m_htiSelf));
             }
         }
         pStack->m_htiParent = hParent;
@@ -239,8 +248,8 @@ void CStackTree::Serialize(CArchive& ar) {
         ar << stored;
         for (const auto* pPair = m_StackMap.PGetFirstAssoc(); pPair != nullptr;
              pPair = m_StackMap.PGetNextAssoc(pPair)) {
-            TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_SERIALIZE, "StackID = %d, pDeviceStack = %p", static_cast<int>(pPair->key),
-                      pPair->value);
+            TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_SERIALIZE, "StackID = %d, pDeviceStack = %p",
+                      static_cast<int>(pPair->key), pPair->value);
             ar << pPair->key;
             pPair->value->Serialize(ar);
         }

@@ -16,6 +16,10 @@
 class CAttachedDevices;
 class CDeviceStack;
 class CUSBLog;
+struct ConnectionElement;
+namespace core {
+template <class T> class tree;
+}
 
 class CStackTree : public CDevice {
     DECLARE_SERIAL(CStackTree)
@@ -43,6 +47,8 @@ public:
     // Marks every descendant removed at the time, deepest first; each stack is visited once.
     void UpdateStacksFromList(CDeviceStack* pStack, ULONG64 removalTime);
     INT_PTR GetCount() const { return m_StackMap.GetCount(); }
+    // A connection-tree node is being destroyed: no stack may keep naming it.
+    void ForgetSubtree(const core::tree<ConnectionElement>* pNode);
 
     void FillStacksTab(IStacksTab& tab, HTREEITEM hRoot);
 

@@ -1,4 +1,6 @@
+#include <atomic>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 
 #include "AfxDefs.h"
@@ -13,10 +15,30 @@ struct ThreadPlan {
 };
 thread_local ThreadPlan t_plan;
 
-// True when the calling thread's plan fails this allocation.
-bool PlanFailsNow() {
-    uint64_t call = t_plan.calls++;
-    return call >= t_plan.plan.skip && call - t_plan.plan.skip < t_plan.plan.count;
+struct SizePlan {
+    std::mutex lock;
+    std::atomic<size_t> size{0}; // 0: no plan; read without the lock, so other sizes pay nothing
+    afx::memory::FailurePlan plan;
+    uint64_t calls = 0;
+};
+SizePlan& TheSizePlan() {
+    static SizePlan s_plan;
+    return s_plan;
+}
+
+bool Fails(const afx::memory::FailurePlan& plan, uint64_t call) {
+    return call >= plan.skip && call - plan.skip < plan.count;
+}
+
+// True when the calling thread's plan, or the plan for this size on any thread, fails this allocation.
+bool PlanFailsNow(size_t nBytes) {
+    if (Fails(t_plan.plan, t_plan.calls++))
+        return true;
+    SizePlan& s = TheSizePlan();
+    if (nBytes == 0 || s.size.load(std::memory_order_relaxed) != nBytes)
+        return false;
+    std::lock_guard guard(s.lock);
+    return s.size.load() == nBytes && Fails(s.plan, s.calls++);
 }
 
 } // namespace
@@ -31,8 +53,19 @@ void FailNthAllocation(uint64_t n) {
     InjectFailure(n == 0 ? FailurePlan{0, 0} : FailurePlan{n - 1, 1});
 }
 
+void InjectFailureOfSizeOnAnyThread(size_t nBytes, const FailurePlan& plan) {
+    SizePlan& s = TheSizePlan();
+    std::lock_guard guard(s.lock);
+    s.plan = plan;
+    s.calls = 0;
+    s.size.store(nBytes);
+}
+
 void ClearInjectedFailures() {
     t_plan = ThreadPlan{};
+    SizePlan& s = TheSizePlan();
+    std::lock_guard guard(s.lock);
+    s.size.store(0);
 }
 
 uint64_t AllocationCalls() {
@@ -42,7 +75,7 @@ uint64_t AllocationCalls() {
 } // namespace afx::memory
 
 void* AfxAllocateRaw(size_t nBytes) {
-    if (PlanFailsNow())
+    if (PlanFailsNow(nBytes))
         AfxThrowMemoryException();
     void* p = std::malloc(nBytes == 0 ? 1 : nBytes);
     if (p == nullptr)

@@ -15,12 +15,15 @@
 struct _RTL_CRITICAL_SECTION_DEBUG {
     std::mutex guard;
     std::condition_variable released;
+    int waiters = 0; // a leave with nobody waiting wakes nobody
 };
 
 namespace {
 
 HANDLE ThreadTag() {
-    return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(GetCurrentThreadId()));
+    // Asked on every entry and leave: the thread's id once, not a system call each time.
+    thread_local const HANDLE t_tag = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(GetCurrentThreadId()));
+    return t_tag;
 }
 
 // Takes the section for the caller when it is free or already the caller's; the guard is held.
@@ -58,8 +61,13 @@ void InitializeCriticalSection(LPCRITICAL_SECTION section) {
 }
 
 void EnterCriticalSection(LPCRITICAL_SECTION section) {
-    std::unique_lock lock(section->DebugInfo->guard);
-    section->DebugInfo->released.wait(lock, [section] { return TakeLocked(section); });
+    _RTL_CRITICAL_SECTION_DEBUG* lockState = section->DebugInfo;
+    std::unique_lock lock(lockState->guard);
+    if (TakeLocked(section))
+        return;
+    ++lockState->waiters;
+    lockState->released.wait(lock, [section] { return TakeLocked(section); });
+    --lockState->waiters;
 }
 
 BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section) {
@@ -68,7 +76,7 @@ BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section) {
 }
 
 void LeaveCriticalSection(LPCRITICAL_SECTION section) {
-    bool released = false;
+    bool wake = false;
     {
         std::lock_guard lock(section->DebugInfo->guard);
         if (section->RecursionCount == 0 || section->OwningThread != ThreadTag())
@@ -76,10 +84,10 @@ void LeaveCriticalSection(LPCRITICAL_SECTION section) {
         --section->LockCount;
         if (--section->RecursionCount == 0) {
             section->OwningThread = nullptr;
-            released = true;
+            wake = section->DebugInfo->waiters > 0;
         }
     }
-    if (released)
+    if (wake)
         section->DebugInfo->released.notify_one();
 }
 

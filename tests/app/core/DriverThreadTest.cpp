@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "AfxMemoryControl.h"
 #include "NtControl.h"
 #include "NtPnpControl.h"
 #include "WinFailureControl.h"
@@ -20,7 +21,9 @@
 #include "app/core/LogRecords.h"
 #include "app/core/USBLog.h"
 #include "app/devices/AttachedDevices.h"
+#include "app/devices/DeviceObject.h"
 #include "common/ControlCodes.h"
+#include "common/NodeEntries.h"
 #include "common/RecordTags.h"
 #include "tests/support/FakeControlDevice.h"
 #include "tests/support/RecordBuilder.h"
@@ -92,11 +95,18 @@ TEST_F(DriverThreadTest, StartReadsAndStopAskTheDriverInOrder) {
     for (const bool autoEnable : {true, false}) {
         SCOPED_TRACE(autoEnable ? "AutoEnable" : "no AutoEnable");
         m_settings.AutoEnable = autoEnable;
-        std::vector<BYTE> list(2 * 112, 0);
-        list[0] = 2;
-        list[2] = 112;
-        list[112 + 2] = 4;
-        m_doc->GetAttachedDevices()->SetLogDevobjsList(list);
+        // One loggable device object, not selected: its entry goes out with the capture-off flag.
+        DEVICE_NODE node{};
+        node.Header = {NODE_KIND_DEVICE, DEVICE_NODE_SIZE};
+        node.DeviceObject = 0xFFFFFA8003C5E060ULL;
+        node.StatusFlags = DEVOBJ_HOOKED | DEVOBJ_SELECTED;
+        CDeviceObject* device = nullptr;
+        if (m_doc->GetAttachedDevices()->GetCount() == 0)
+            ASSERT_TRUE(m_doc->GetAttachedDevices()->AddDeviceObject(node, device));
+        node.StatusFlags |= DEVOBJ_CAPTURE_OFF;
+        std::vector<BYTE> list(2 * DEVICE_NODE_SIZE, 0);
+        std::memcpy(list.data(), &node, sizeof node);
+        list[DEVICE_NODE_SIZE + 2] = NODE_END_SIZE;
         m_fake->ClearRequests();
         const std::vector<uint8_t> first = BlockOf(1, 3);
         const std::vector<uint8_t> second = BlockOf(4, 2);
@@ -224,7 +234,6 @@ struct StartFailure {
 };
 
 TEST_F(DriverThreadTest, StartFailuresShowTheirMessageAndLeaveNothingRunning) {
-    using Outcome = CAttachedDevices::ListOutcome;
     const auto fail = [](ULONG code) {
         return [code](FakeControlDevice*& fake, CUSBLog&) { fake->Fail(code, STATUS_UNSUCCESSFUL); };
     };
@@ -238,17 +247,22 @@ TEST_F(DriverThreadTest, StartFailuresShowTheirMessageAndLeaveNothingRunning) {
          "Failed to open analyzer driver."},
         {"clear registry nodes", fail(IOCTL_TINDALOFT_CLR_REGNODES), "Failed to reset analyzer registry."},
         {"no device list",
-         [](FakeControlDevice*&, CUSBLog& doc) { doc.GetAttachedDevices()->SetLogDevobjsList({}, Outcome::Refused); },
+         [](FakeControlDevice*&, CUSBLog& doc) {
+             // Three loggable objects: the capture thread's list of four entries cannot be had.
+             for (ULONG64 address : {0x1000ULL, 0x2000ULL, 0x3000ULL}) {
+                 DEVICE_NODE node{};
+                 node.DeviceObject = address;
+                 node.StatusFlags = DEVOBJ_HOOKED | DEVOBJ_SELECTED;
+                 CDeviceObject* device = nullptr;
+                 doc.GetAttachedDevices()->AddDeviceObject(node, device);
+             }
+             afx::memory::InjectFailureOfSizeOnAnyThread(4 * DEVICE_NODE_SIZE, {0, 1});
+         },
          "Error creating log device list. Session is ending."},
         {"set device flags", fail(IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS),
          "Error setting log device list. Session is ending."},
         {"clear log", fail(IOCTL_TINDALOFT_CLEAR_LOG), "Error clearing driver buffer. Session is ending."},
         {"enable log", fail(IOCTL_TINDALOFT_ENABLE_LOG), "Failed to enable capture. Session is ending."},
-        {"unexpected exception",
-         [](FakeControlDevice*&, CUSBLog& doc) {
-             doc.GetAttachedDevices()->SetLogDevobjsList({}, Outcome::OutOfMemory);
-         },
-         "Unexpected error. Session is ending."},
         {"no thread", failCall("CreateThread", 0), "Failed to enable capture. Session is ending."},
         {"no start event", failCall("CreateEventA", 0), "Failed to enable capture. Session is ending."},
         {"no stop event", failCall("CreateEventA", 1), "Failed to enable capture. Session is ending."},
@@ -271,6 +285,7 @@ TEST_F(DriverThreadTest, StartFailuresShowTheirMessageAndLeaveNothingRunning) {
 
         m_doc->EnableLogging();
         win32::ClearCallFailures();
+        afx::memory::ClearInjectedFailures();
 
         EXPECT_FALSE(m_doc->IsLogging());
         EXPECT_EQ(m_doc->GetDriverThread(), nullptr);

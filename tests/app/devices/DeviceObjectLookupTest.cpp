@@ -4,6 +4,7 @@
 
 #include "AfxMemoryControl.h"
 #include "DeviceNodes.h"
+#include "WinFailureControl.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/AttachedDrivers.h"
 #include "app/devices/DeviceObject.h"
@@ -129,7 +130,8 @@ TEST(AttachedDevices, RemovedEntriesAreReusedAndTheObjectSurvivesRemoval) {
     // The next insertion takes the spare entry instead of allocating one.
     afx::memory::InjectFailure({0, UINT64_MAX});
     CDeviceObject* second = nullptr;
-    EXPECT_FALSE(devices.AddDeviceObject(DeviceNode({.address = kAddress}), second)) << "the object itself cannot be made";
+    EXPECT_FALSE(devices.AddDeviceObject(DeviceNode({.address = kAddress}), second))
+        << "the object itself cannot be made";
     afx::memory::ClearInjectedFailures();
     ASSERT_TRUE(devices.AddDeviceObject(DeviceNode({.address = kAddress}), second));
     EXPECT_EQ(0u, devices.GetHash().FreeEntryCount());
@@ -235,6 +237,25 @@ TEST(StackTree, FindsStacksByIdAndDriverKey) {
     EXPECT_TRUE(tree.IsParentRemoved(tree.FindStackById(7)));
     tree.FindStackById(7)->ParentStackID = 9;
     EXPECT_TRUE(tree.IsParentRemoved(tree.FindStackById(7))) << "a missing parent counts as removed";
+}
+
+TEST(DeviceModelLocks, WithoutItsCriticalSectionNoCollectionIsMade) {
+    for (int which = 0; which < 2; ++which) {
+        SCOPED_TRACE(which);
+        win32::FailCalls({"InitializeCriticalSectionAndSpinCount", ERROR_NOT_ENOUGH_MEMORY, 0, 1});
+        bool threw = false;
+        try {
+            if (which == 0)
+                delete new CStackTree("\\\\.\\Tindaloft");
+            else
+                delete new CAttachedDrivers("\\\\.\\Tindaloft");
+        } catch (CMemoryException* e) {
+            e->Delete();
+            threw = true;
+        }
+        win32::ClearCallFailures();
+        EXPECT_TRUE(threw);
+    }
 }
 
 } // namespace

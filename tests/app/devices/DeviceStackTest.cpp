@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <vector>
 
 #include "DeviceNodes.h"

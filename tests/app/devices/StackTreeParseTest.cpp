@@ -98,7 +98,10 @@ TEST_F(ParseDevstkNodes, AKnownObjectOfAnotherStackGetsATwinAndSeveralKnownOnesA
     ASSERT_TRUE(devices.AddDeviceObject(DeviceNode({.address = 0x40}), a));
     ASSERT_TRUE(devices.AddDeviceObject(DeviceNode({.address = 0x40}), b));
     NodeList list;
-    list.Add(StackNode(5)).Add(DeviceNode({.address = 0x20, .stackId = 5})).Add(DeviceNode({.address = 0x40, .stackId = 5})).End();
+    list.Add(StackNode(5))
+        .Add(DeviceNode({.address = 0x20, .stackId = 5}))
+        .Add(DeviceNode({.address = 0x40, .stackId = 5}))
+        .End();
     ASSERT_TRUE(Parse(list.bytes));
     EXPECT_EQ(4, devices.GetCount());
     CDeviceStack* stack = tree.FindStackById(5);

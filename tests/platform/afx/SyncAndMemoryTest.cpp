@@ -2,10 +2,10 @@
 #include <thread>
 
 #include "AfxMemoryControl.h"
+#include "WinFailureControl.h"
 #include "afx.h"
 #include "afxcoll.h"
 #include "afxmt.h"
-#include "WinFailureControl.h"
 
 namespace {
 
@@ -83,6 +83,31 @@ TEST(SyncObjects, ACriticalSectionThatCannotBeMadeThrowsTheMemoryException) {
     win32::FailCalls({"InitializeCriticalSectionAndSpinCount", 8, 0, 1});
     EXPECT_TRUE(ThrowsMemoryException([] { CCriticalSection section; }));
     win32::ClearCallFailures();
+}
+
+} // namespace
+
+namespace {
+
+TEST(AllocationPlanOfSize, FailsThatSizeOnAnyThreadAndNoOther) {
+    afx::memory::InjectFailureOfSizeOnAnyThread(448, {1, 1});
+    bool otherThreadFailed = false;
+    std::thread([&] {
+        void* small = AfxAllocateRaw(447);
+        AfxFreeRaw(small);
+        void* first = AfxAllocateRaw(448); // skipped
+        AfxFreeRaw(first);
+        try {
+            (void)AfxAllocateRaw(448);
+        } catch (CMemoryException* e) {
+            e->Delete();
+            otherThreadFailed = true;
+        }
+    }).join();
+    EXPECT_TRUE(otherThreadFailed);
+    void* after = AfxAllocateRaw(448); // the plan's one failure is spent
+    AfxFreeRaw(after);
+    afx::memory::ClearInjectedFailures();
 }
 
 } // namespace

@@ -1,0 +1,8 @@
+// Byte buffers the device model hands to the driver or keeps for it: null when memory is short, never an
+// exception, so a caller can report the failure where it happens. Free them with FreeBuffer.
+#pragma once
+
+#include "afx.h"
+
+BYTE* AllocateBuffer(UINT nSize);
+void FreeBuffer(BYTE* pBuffer);
