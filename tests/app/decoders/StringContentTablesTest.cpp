@@ -1,6 +1,8 @@
 // The name tables and text formatters of CStringContent: every fallback, which operations assign and which
 // append, and the formatters' chunking and cutting.
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,12 @@ namespace {
 
 std::string Str(const CString& s) {
     return s.GetString();
+}
+
+std::string Hex(UCHAR code) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02x", code);
+    return text;
 }
 
 TEST(StringContentTablesTest, ClassSubclassAndProtocolNames) {
@@ -48,20 +56,14 @@ TEST(StringContentTablesTest, ClassSubclassAndProtocolNames) {
     };
     const CStringContent names;
     for (const Case& c : cases) {
+        const std::string codes = std::to_string(c.cls) + "/" + std::to_string(c.sub) + "/" + std::to_string(c.proto);
         CString hex = "stale", name = "stale";
         names.ClassName(c.cls, hex, name);
-        EXPECT_EQ(c.className, Str(name)) << int(c.cls);
-        CString expectedHex;
-        expectedHex.Format("%02x", c.cls);
-        EXPECT_EQ(Str(expectedHex), Str(hex));
+        EXPECT_EQ(Hex(c.cls) + c.className, Str(hex) + Str(name)) << codes;
         names.SubClassName(c.cls, c.sub, hex, name);
-        EXPECT_EQ(c.subName, Str(name)) << int(c.cls) << "/" << int(c.sub);
-        expectedHex.Format("%02x", c.sub);
-        EXPECT_EQ(Str(expectedHex), Str(hex));
+        EXPECT_EQ(Hex(c.sub) + c.subName, Str(hex) + Str(name)) << codes;
         names.ProtocolName(c.cls, c.sub, c.proto, 0, hex, name);
-        EXPECT_EQ(c.protoName, Str(name)) << int(c.cls) << "/" << int(c.sub) << "/" << int(c.proto);
-        expectedHex.Format("%02x", c.proto);
-        EXPECT_EQ(Str(expectedHex), Str(hex));
+        EXPECT_EQ(Hex(c.proto) + c.protoName, Str(hex) + Str(name)) << codes;
     }
 }
 
@@ -92,25 +94,43 @@ TEST(StringContentTablesTest, DescriptorTypeTestsTheKindBitsFirst) {
     }
 }
 
-TEST(StringContentTablesTest, EndpointAttributeNames) {
+TEST(StringContentTablesTest, EndpointAttributeAndConnectionNamesAssign) {
     const CStringContent names;
-    CString text = "kept";
-    names.TransferTypeName(4, text);
-    EXPECT_EQ("kept", Str(text));
-    const char* const transfer[] = {"Control", "Isochronous", "Bulk", "Interrupt"};
-    for (UCHAR t = 0; t < 4; ++t) {
-        names.TransferTypeName(t, text);
-        EXPECT_EQ(transfer[t], Str(text));
+    // The operations take narrower codes; each case passes its code through the operation's own type.
+    const auto transfer = [&](ULONG v, CString& t) { names.TransferTypeName(static_cast<UCHAR>(v), t); };
+    const auto usage = [&](ULONG v, CString& t) { names.UsageTypeName(static_cast<UCHAR>(v), t); };
+    const auto sync = [&](ULONG v, CString& t) { names.SyncTypeName(static_cast<UCHAR>(v), t); };
+    const auto text = [&](ULONG v, CString& t) { names.ConnectionStatusText(v, t); };
+    const auto html = [&](ULONG v, CString& t) { names.ConnectionStatusHtml(v, t); };
+    struct Case {
+        std::function<void(ULONG, CString&)> lookup;
+        ULONG code;
+        const char* name;
+    } cases[] = {
+        {transfer, 0, "Control"},
+        {transfer, 1, "Isochronous"},
+        {transfer, 2, "Bulk"},
+        {transfer, 3, "Interrupt"},
+        {transfer, 4, "before"},
+        // Isochronous, adaptive, implicit feedback: the bits around those looked at set too.
+        {usage, 0x29, "Implicit Feedback EP"},
+        {usage, 0xFF, "Reserved EP"},
+        {usage, 0xC3, "Data EP"},
+        {sync, 0x29, "Adaptive"},
+        {sync, 0x01, "No Synchronization"},
+        {sync, 0xFC, "Synchronous"},
+        {text, 1, "Device connected"},
+        {text, 6, "Device not enough bandwidth"},
+        {text, 7, "Unknown connection status"},
+        {html, 1, "Device connected"},
+        {html, 0, "<font color=\"red\">No device connected</font>"},
+        {html, 0xFFFFFFFF, "<font color=\"red\">Unknown connection status</font>"},
+    };
+    for (const Case& c : cases) {
+        CString result = "before";
+        c.lookup(c.code, result);
+        EXPECT_EQ(c.name, Str(result)) << c.code;
     }
-    // Isochronous, adaptive, implicit feedback: every bit of the byte set but those looked at.
-    names.UsageTypeName(0x29, text);
-    EXPECT_EQ("Implicit Feedback EP", Str(text));
-    names.SyncTypeName(0x29, text);
-    EXPECT_EQ("Adaptive", Str(text));
-    names.UsageTypeName(0xFF, text);
-    EXPECT_EQ("Reserved EP", Str(text));
-    names.SyncTypeName(0x01, text);
-    EXPECT_EQ("No Synchronization", Str(text));
 }
 
 TEST(StringContentTablesTest, MaxPacketSizeOfHighBandwidthEndpoints) {
@@ -130,23 +150,6 @@ TEST(StringContentTablesTest, MaxPacketSizeOfHighBandwidthEndpoints) {
         EXPECT_EQ(c.count, count) << c.w;
         EXPECT_EQ(c.total, total) << c.w;
     }
-}
-
-TEST(StringContentTablesTest, ConnectionStatusPlainAndHtml) {
-    const CStringContent names;
-    CString text;
-    names.ConnectionStatusText(1, text);
-    EXPECT_EQ("Device connected", Str(text));
-    names.ConnectionStatusHtml(1, text);
-    EXPECT_EQ("Device connected", Str(text));
-    names.ConnectionStatusText(6, text);
-    EXPECT_EQ("Device not enough bandwidth", Str(text));
-    names.ConnectionStatusHtml(0, text);
-    EXPECT_EQ("<font color=\"red\">No device connected</font>", Str(text));
-    names.ConnectionStatusText(7, text);
-    EXPECT_EQ("Unknown connection status", Str(text));
-    names.ConnectionStatusHtml(0xFFFFFFFF, text);
-    EXPECT_EQ("<font color=\"red\">Unknown connection status</font>", Str(text));
 }
 
 TEST(StringContentTablesTest, DeviceClassStringsAppendTheirOwnNames) {
