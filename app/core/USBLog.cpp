@@ -9,6 +9,8 @@
 #include "app/core/TindaloftApp.h"
 #include "app/core/Trace.h"
 #include "app/devices/AttachedDevices.h"
+#include "app/devices/AttachedDrivers.h"
+#include "app/devices/StackTree.h"
 #include "app/ui/PanePointers.h"
 #include "common/ControlCodes.h"
 #include "common/RecordFrame.h"
@@ -20,14 +22,18 @@ CUSBLog::CUSBLog()
     : m_pLogRecords(nullptr), m_bBufferFilterOn(0), m_pBufferFilter(nullptr), m_nRecordSchema(CurrentRecordSchema),
       m_pSettings(nullptr), m_bLogging(false), m_bTriggerOn(0), m_nTriggerSeqNum(0), m_pTrigger(nullptr),
       m_nExpectedSeqNum(0), m_nSeqGapCount(0), m_pDriverThread(nullptr), m_pWorker(nullptr), m_hStartEvent(nullptr),
-      m_pAttachedDevices(nullptr), m_bDeviceTreeModified(FALSE) {
+      m_pAttachedDevices(nullptr), m_pAttachedDrivers(nullptr), m_pStackTree(nullptr), m_bDeviceTreeModified(FALSE) {
     m_pLogRecords = new LogRecords::CLogRecords(this);
     m_pAttachedDevices = new CAttachedDevices;
+    m_pAttachedDrivers = new CAttachedDrivers;
+    m_pStackTree = new CStackTree;
 }
 
 CUSBLog::~CUSBLog() {
     DisableLogging();
+    delete m_pStackTree;
     delete m_pAttachedDevices;
+    delete m_pAttachedDrivers;
     delete m_pLogRecords;
     delete m_pBufferFilter;
     delete m_pTrigger;

@@ -12,8 +12,10 @@
 
 class CAppSettings;
 class CAttachedDevices;
+class CAttachedDrivers;
 class CDriverThread;
 class CFilterDefinition;
+class CStackTree;
 
 namespace LogRecords {
 class CLogRecords;
@@ -82,6 +84,8 @@ public:
     CDriverThread* GetDriverThread() const { return m_pDriverThread; }
 
     CAttachedDevices* GetAttachedDevices() const { return m_pAttachedDevices; }
+    CAttachedDrivers* GetAttachedDrivers() const { return m_pAttachedDrivers; }
+    CStackTree* GetStackTree() const { return m_pStackTree; }
 
     // The document's kind, by the template that made it: the live capture (133) or a saved log (131).
     bool IsRealtimeDocument() const;
@@ -133,5 +137,7 @@ private:
     CWinThread* m_pWorker;
     HANDLE m_hStartEvent;
     CAttachedDevices* m_pAttachedDevices;
+    CAttachedDrivers* m_pAttachedDrivers;
+    CStackTree* m_pStackTree;
     BOOL m_bDeviceTreeModified;
 };

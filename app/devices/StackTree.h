@@ -1,21 +1,61 @@
-// CStackTree: the device stacks the capture driver reports. A placeholder for now: empty.
+// CStackTree: the kernel device stacks the capture driver reports, one CDeviceStack each (owned), by StackID
+// and by driver key. It is filled from the driver's stack list (ParseDevstkNodes) when a capture document
+// is made or its devices refreshed, kept current by arrivals and removals, and saved in capture files.
+//
+// Threads: m_Lock guards both maps for parsing, lookups, the maximum-id scan, storing and destruction;
+// loading runs before the tree has other users and takes no lock.
 #pragma once
 
 #include "afx.h"
+#include "afxmt.h"
+#include "afxtempl.h"
+#include "app/core/Device.h"
+#include "app/devices/DeviceViews.h"
+#include "common/NodeEntries.h"
 
 class CAttachedDevices;
+class CDeviceStack;
+class CUSBLog;
 
-class CStackTree : public CObject {
+class CStackTree : public CDevice {
+    DECLARE_SERIAL(CStackTree)
 public:
-    explicit CStackTree(LPCSTR lpszDeviceName) : m_strDeviceName(lpszDeviceName) {}
-    ~CStackTree() override = default;
+    // Each throws the framework's memory exception when its critical section cannot be made.
+    CStackTree();
+    explicit CStackTree(UINT nSchema);
+    explicit CStackTree(LPCSTR lpszDeviceName);
+    ~CStackTree() override;
 
     // The device stacks the driver knows, into the attached devices; none yet, and the query succeeds.
     BOOL QueryDriverStacks(CAttachedDevices* pDevices);
 
-    // Nothing yet: the count alone.
+    // Reads a stack list of nLength bytes: stacks into the maps, device objects into pDevices and their
+    // stacks. A stack or device entry of the wrong length throws CNotSupportedException*; an entry that
+    // would pass the list's end ends the walk. The result is that of the last device entry (TRUE without
+    // one); FALSE as well when a stack cannot be made.
+    BOOL ParseDevstkNodes(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices);
+
+    CDeviceStack* FindStackById(USHORT stackId);
+    CDeviceStack* FindStackByName(LPCSTR lpszDriverKey);
+    USHORT GetMaxStackID();
+    // TRUE when the stack's parent is missing or removed; FALSE for a stack without a parent.
+    BOOL IsParentRemoved(const CDeviceStack* pStack);
+    // Marks every descendant removed at the time, deepest first; each stack is visited once.
+    void UpdateStacksFromList(CDeviceStack* pStack, ULONG64 removalTime);
+    INT_PTR GetCount() const { return m_StackMap.GetCount(); }
+
+    void FillStacksTab(IStacksTab& tab, HTREEITEM hRoot);
+
     void Serialize(CArchive& ar) override;
+    void PostLoading(CUSBLog* pDocument);
+
+    UINT m_nSchema = 12;
+    CCriticalSection m_Lock;
+    CMap<USHORT, USHORT, CDeviceStack*, CDeviceStack*> m_StackMap;
+    CMap<CString, LPCSTR, CDeviceStack*, CDeviceStack*> m_DriverKeyToDevstk;
 
 private:
-    CString m_strDeviceName;
+    // Into both maps under the lock; a stack that cannot be entered is deleted and FALSE returned.
+    BOOL EnterStack(CDeviceStack* pStack);
+    void DeleteAll();
 };

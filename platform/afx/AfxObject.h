@@ -9,6 +9,8 @@
 // CRuntimeClass::FromName, which is how an archive finds a class by its stored name.
 #pragma once
 
+#include <new>
+
 #include "AfxDefs.h"
 
 class CArchive;
@@ -54,6 +56,15 @@ public:
     BOOL IsSerializable() const;
 
     static const CRuntimeClass classCObject;
+
+    // Objects come from AfxAllocateRaw, so a failure plan (AfxMemoryControl.h) reaches them: a failed
+    // allocation throws CMemoryException*, as the framework's new handler does; the nothrow form gives null.
+    static void* operator new(size_t nSize);
+    static void* operator new(size_t nSize, const std::nothrow_t&) noexcept;
+    static void* operator new(size_t, void* p) noexcept { return p; }
+    static void operator delete(void* p) noexcept;
+    static void operator delete(void* p, const std::nothrow_t&) noexcept;
+    static void operator delete(void*, void*) noexcept {}
 
 protected:
     CObject() = default;

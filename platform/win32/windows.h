@@ -42,3 +42,4 @@
 #include "WinCom.h"
 #include "dbt.h"
 #include "WinHooks.h"
+#include "WinCriticalSection.h"

@@ -1,0 +1,172 @@
+#include "app/devices/DeviceStack.h"
+
+#include <algorithm>
+
+#include "app/core/Trace.h"
+#include "app/core/USBLog.h"
+#include "app/devices/AttachedDevices.h"
+#include "app/devices/DeviceObject.h"
+#include "app/devices/DriverObject.h"
+#include "app/devices/NodeText.h"
+#include "app/devices/StackTree.h"
+#include "app/devices/TempObject.h"
+
+IMPLEMENT_SERIAL(CDeviceStack, CObject, 1)
+
+CDeviceStack::CDeviceStack(const DEVSTK_NODE& node) {
+    UpdateStack(node, DEVSTK_UPDATE_ALL);
+    StackID = node.StackID;
+}
+
+CDeviceStack* CDeviceStack::NewDeviceStack(const DEVSTK_NODE& node) {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_IO, "CDeviceStack::NewDeviceStack");
+    try {
+        return new CDeviceStack(node);
+    } catch (CMemoryException* e) {
+        e->Delete();
+        return nullptr;
+    }
+}
+
+void CDeviceStack::UpdateStack(const DEVSTK_NODE& node, ULONG flags) {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_ARRIVAL, "CDeviceStack::UpdateStack");
+    if (flags & DEVSTK_UPDATE_PARENT)
+        ParentStackID = node.ParentStackID;
+    if (flags & DEVSTK_UPDATE_CLASS)
+        UsbClass = node.DeviceClass;
+    if (flags & DEVSTK_UPDATE_SUBCLASS)
+        UsbSubClass = node.DeviceSubClass;
+    if (flags & DEVSTK_UPDATE_PROTOCOL)
+        UsbProtocol = node.DeviceProtocol;
+    if (flags & DEVSTK_UPDATE_CHILDREN)
+        std::copy(std::begin(node.ChildStackIDs), std::end(node.ChildStackIDs), ChildStackIDs);
+    if (flags & DEVSTK_UPDATE_DESCRIPTION)
+        Description = NodeText(node.DeviceDescription);
+    if (flags & DEVSTK_UPDATE_ENUMERATOR)
+        EnumName = NodeText(node.EnumeratorName);
+    if (flags & DEVSTK_UPDATE_CLASS_NAME)
+        ClassName = NodeText(node.ClassName);
+    if (flags & DEVSTK_UPDATE_CLASS_GUID)
+        ClassGuid = node.ClassGuid;
+    if (flags & DEVSTK_UPDATE_HARDWARE_ID)
+        HardwareID = NodeText(node.HardwareID);
+    if (flags & DEVSTK_UPDATE_DEVICE_ID)
+        DeviceID = NodeText(node.DeviceID);
+    if (flags & DEVSTK_UPDATE_DRIVER_KEY)
+        DriverKey = NodeText(node.DriverKeyName);
+    if (flags & DEVSTK_UPDATE_HANDLE)
+        DeviceHandle = node.UsbDeviceHandle;
+    if (flags & DEVSTK_UPDATE_REMOVED)
+        Removed = node.Removed;
+    if (flags & DEVSTK_UPDATE_BOS)
+        HasBosDescriptor = node.BosDescriptorSeen;
+    if (flags & DEVSTK_UPDATE_ARRIVAL)
+        ArrivalTime = node.CreationTime;
+    if (flags & DEVSTK_UPDATE_REMOVAL_TIME)
+        RemovalTime = node.RemovalTime;
+    if (Removed != 0) {
+        for (const auto& [position, pDevice] : DeviceObjectsByPosition())
+            pDevice->_StatusFlags |= DEVOBJ_REMOVED;
+    }
+}
+
+BOOL CDeviceStack::AddChildStackID(USHORT childId) {
+    USHORT* pFree = nullptr;
+    for (USHORT& slot : ChildStackIDs) {
+        if (slot == childId)
+            return TRUE;
+        if (slot == 0 && pFree == nullptr)
+            pFree = &slot;
+    }
+    if (pFree == nullptr)
+        return FALSE;
+    *pFree = childId;
+    return TRUE;
+}
+
+CDeviceStack* CDeviceStack::GetParentStack(CUSBLog* pDocument) const {
+    CStackTree* pStacks = pDocument != nullptr ? pDocument->GetStackTree() : nullptr;
+    return pStacks != nullptr ? pStacks->FindStackById(ParentStackID) : nullptr;
+}
+
+CObject* CDeviceStack::GetAssociatedDevice() const {
+    switch (m_iDeviceType) {
+    case DT_HOST_CONTROLLER:
+    case DT_ROOT_HUB:
+    case DT_EXTERN_HUB:
+    case DT_GENERIC_USB:
+    case DT_SS_ROOT_HUB:
+    case DT_SS_EXTERN_HUB:
+    case DT_SS_GENERIC_USB:
+        return m_deviceNode;
+    default:
+        return nullptr;
+    }
+}
+
+CDeviceObject* CDeviceStack::GetDeviceObjectAt(USHORT position) const {
+    CObject* pObject = nullptr;
+    if (m_bLoadingHolders || !m_DevObjMap.Lookup(position, pObject))
+        return nullptr;
+    return static_cast<CDeviceObject*>(pObject);
+}
+
+std::vector<std::pair<USHORT, CDeviceObject*>> CDeviceStack::DeviceObjectsByPosition() const {
+    // Every entry, whatever gaps the positions have: objects leave a stack's map when a buffer clear sweeps
+    // them, and arrivals keep the driver's counting.
+    std::vector<std::pair<USHORT, CDeviceObject*>> objects;
+    if (m_bLoadingHolders)
+        return objects;
+    objects.reserve(static_cast<size_t>(m_DevObjMap.GetCount()));
+    for (const auto* pPair = m_DevObjMap.PGetFirstAssoc(); pPair != nullptr; pPair = m_DevObjMap.PGetNextAssoc(pPair)) {
+        if (pPair->value != nullptr)
+            objects.emplace_back(pPair->key, static_cast<CDeviceObject*>(pPair->value));
+    }
+    std::sort(objects.begin(), objects.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    return objects;
+}
+
+int CDeviceStack::GetCheckState() const {
+    if (Removed != 0 || m_DevObjMap.IsEmpty())
+        return CHECKSTATE_UNCHECKABLE;
+    bool anyLoggable = false;
+    for (const auto& [position, pDevice] : DeviceObjectsByPosition()) {
+        if (!pDevice->IsLoggable())
+            continue;
+        if (pDevice->m_nStateImage != CHECKSTATE_CHECKED)
+            return CHECKSTATE_UNCHECKED;
+        anyLoggable = true;
+    }
+    return anyLoggable ? CHECKSTATE_CHECKED : CHECKSTATE_UNCHECKABLE;
+}
+
+void CDeviceStack::SetCheckState(int nState) {
+    if (Removed != 0 || m_DevObjMap.IsEmpty())
+        return;
+    for (const auto& [position, pDevice] : DeviceObjectsByPosition())
+        pDevice->m_nStateImage = pDevice->IsLoggable() ? static_cast<UINT>(nState) : CHECKSTATE_UNCHECKABLE;
+}
+
+void CDeviceStack::FillStackGridList(IStackGridList& list) {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_STACK_INSPECTOR, "--CDeviceStack::FillStackGridList");
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_STACK_INSPECTOR, "CDeviceStack:[%s]", Description.GetString());
+    int nRow = 0;
+    for (const auto& [position, pDevice] : DeviceObjectsByPosition()) {
+        CString name;
+        pDevice->GetDisplayName(name, FALSE);
+        CString address;
+        address.Format("%I64x", pDevice->_NtDeviceObject);
+        CString driver = pDevice->_Driver != nullptr ? pDevice->_Driver->m_DriverName : CString("---");
+        int nImage = pDevice->IsRemoved() ? 9 : (pDevice->_StackPosition != 0 ? 7 : 12);
+        int nCheck = 12;
+        if (pDevice->IsLoggable() && !pDevice->IsRemoved())
+            nCheck = pDevice->m_nStateImage == CHECKSTATE_CHECKED ? 10 : 11;
+        list.InsertRow(nRow++, pDevice, nImage, name, address, driver, nCheck);
+    }
+}
+
+void CDeviceStack::RefreshStacksTabNode(IStacksTab& tab, HTREEITEM hItem) {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_STACK_TREE, "--CDeviceStack::RefreshStacksTabNode");
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_STACK_TREE, "CDeviceStack[%s]", Description.GetString());
+    tab.SetItemCheckState(hItem, GetCheckState());
+}

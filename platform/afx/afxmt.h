@@ -1,0 +1,4 @@
+// The framework's multithreading header: the synchronisation objects.
+#pragma once
+
+#include "AfxSyncObjects.h"
