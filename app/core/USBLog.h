@@ -13,6 +13,7 @@
 class CAppSettings;
 class CAttachedDevices;
 class CAttachedDrivers;
+class CDeviceObject;
 class CDriverThread;
 class CFilterDefinition;
 class CStackTree;
@@ -86,6 +87,9 @@ public:
     CAttachedDevices* GetAttachedDevices() const { return m_pAttachedDevices; }
     CAttachedDrivers* GetAttachedDrivers() const { return m_pAttachedDrivers; }
     CStackTree* GetStackTree() const { return m_pStackTree; }
+    // The device object that had this address at this time (its lifetime covering the time); null when none
+    // did or the document has no attached devices.
+    CDeviceObject* FindAttachedObject(ULONG64 ntDeviceObject, LONGLONG timeStamp) const;
 
     // The document's kind, by the template that made it: the live capture (133) or a saved log (131).
     bool IsRealtimeDocument() const;

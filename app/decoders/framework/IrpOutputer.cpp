@@ -1,6 +1,9 @@
 #include "app/decoders/framework/IrpOutputer.h"
 
+#include "app/core/USBLog.h"
 #include "app/decoders/framework/OutputerImp.h"
+#include "app/devices/DeviceObject.h"
+#include "app/devices/DriverObject.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 
@@ -16,11 +19,25 @@ constexpr UINT kDriverObjectId = 5003;
 
 IrpOutputer::~IrpOutputer() = default;
 
-IrpOutputer::TargetTexts IrpOutputer::FindTargetTexts(LPCSTR /*addressFormat*/) const {
+IrpOutputer::TargetTexts IrpOutputer::FindTargetTexts(LPCSTR addressFormat) const {
     TargetTexts texts;
     texts.deviceName = kUnknownText;
     texts.driverName = kUnknownText;
     texts.driverAddress = kUnknownText;
+    const CUSBLog* document = GetDocument();
+    if (!document)
+        return texts;
+    // Addresses are reused as objects come and go: the record's time tells which object it meant.
+    const BYTE* r = RecordBytes();
+    const CDeviceObject* object = document->FindAttachedObject(LogHdr::DeviceObject(r), LogHdr::TimeStamp(r));
+    if (!object)
+        return texts;
+    texts.deviceName = object->_DeviceName;
+    if (const CDriverObject* driver = object->_Driver) {
+        texts.hasDriver = true;
+        texts.driverName = driver->m_DriverName;
+        texts.driverAddress.Format(addressFormat, driver->m_NtDriverObject);
+    }
     return texts;
 }
 
