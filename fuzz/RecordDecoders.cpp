@@ -2,7 +2,8 @@
 // with the pane's categories, the mark-up form (slots 1 to 5 around the kind's body) on an XML document, and
 // the kind's body in the HTML mode on a report file. The record is an exact-size heap copy whose DataSize
 // says how many payload bytes follow the header, so AddressSanitizer reports any read past them; the XML
-// must parse again. The first byte of the sync word chooses the context: no document, or a document.
+// must parse again. The first byte of the sync word chooses the context: no document, or one holding a
+// device stack of each class kind.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include "app/devices/XmlOutput.h"
 #include "common/ByteReader.h"
 #include "common/LogHeader.h"
+#include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
 
 namespace {
@@ -35,8 +37,8 @@ const std::string& HtmlPath() {
 }
 
 CUSBLog* Document() {
-    static CUSBLog* document = new CUSBLog;
-    return document;
+    static tdl::test::DecoderDocument* document = new tdl::test::DecoderDocument;
+    return document->Get();
 }
 
 } // namespace

@@ -13,11 +13,11 @@
 
 #include <unistd.h>
 
-#include "app/core/USBLog.h"
 #include "app/decoders/framework/HtmlOutputImp.h"
 #include "app/decoders/framework/LogOutputer.h"
 #include "app/devices/HtmlOutput.h"
 #include "common/RecordTags.h"
+#include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordBuilder.h"
 
@@ -71,15 +71,18 @@ struct MixedCapture {
                 pick -= (kind++)->weight;
             tdl::test::RecordBuilder builder(kind->tag);
             builder.Function(kind->function).Sequence(static_cast<ULONG>(i + 1)).TimeStamp(1000 + 10 * LONGLONG(i));
-            builder.DeviceObject(0xFFFFA80000001000 + 0x100 * (i % 8)).Irp(0xFFFFA80000100000 + 0x40 * i);
-            builder.Status(i % 13 == 0 ? 0xC0000001 : 0).StackId(static_cast<USHORT>(1 + i % 8));
+            // Most records go to the document's devices, some to addresses it does not know.
+            const size_t stack = i % (tdl::test::DecoderDocument::kStacks + 1);
+            builder.DeviceObject(tdl::test::DecoderDocument::kDeviceObjectBase + 0x100 * stack);
+            builder.Irp(0xFFFFA80000100000 + 0x40 * i).StackId(static_cast<USHORT>(stack + 1));
+            builder.Status(i % 13 == 0 ? 0xC0000001 : 0);
             records.push_back(builder.Part1(kind->payload).Build());
         }
     }
     const _LOGHDR* At(size_t i) const { return reinterpret_cast<const _LOGHDR*>(records[i].data()); }
 
     std::vector<std::vector<uint8_t>> records;
-    CUSBLog document;
+    tdl::test::DecoderDocument document;
 };
 
 const MixedCapture& Capture() {
@@ -92,7 +95,7 @@ void BM_PaneProtocol(benchmark::State& state) {
     tdl::test::LogDetailsPane pane;
     size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(pane.ShowRecord(const_cast<CUSBLog*>(&capture.document), capture.At(i)));
+        benchmark::DoNotOptimize(pane.ShowRecord(capture.document.Get(), capture.At(i)));
         i = (i + 1) % capture.records.size();
     }
     state.counters["records_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
@@ -110,8 +113,7 @@ void BM_MarkupThroughHtml(benchmark::State& state) {
     HtmlOutputImp html(&writer);
     size_t i = 0;
     for (auto _ : state) {
-        std::unique_ptr<LogOutputer> decoder(
-            LogOutputer::Create(&html, const_cast<CUSBLog*>(&capture.document), capture.At(i)));
+        std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&html, capture.document.Get(), capture.At(i)));
         decoder->OutputMarkupRecord(2);
         i = (i + 1) % capture.records.size();
     }
@@ -126,8 +128,7 @@ void BM_FactoryAndViewFloor(benchmark::State& state) {
     GridOutputImp grid(&pane);
     size_t i = 0;
     for (auto _ : state) {
-        std::unique_ptr<LogOutputer> decoder(
-            LogOutputer::Create(&grid, const_cast<CUSBLog*>(&capture.document), capture.At(i)));
+        std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&grid, capture.document.Get(), capture.At(i)));
         benchmark::DoNotOptimize(decoder->GetDecode().HasInputData());
         i = (i + 1) % capture.records.size();
     }

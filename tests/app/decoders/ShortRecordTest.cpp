@@ -12,6 +12,7 @@
 #include "app/devices/XmlOutput.h"
 #include "common/RecordFrame.h"
 #include "tests/app/devices/MarkupRecords.h"
+#include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordingOutputImp.h"
 
@@ -33,22 +34,25 @@ const _LOGHDR* Header(const std::unique_ptr<uint8_t[]>& bytes) {
 }
 
 TEST(ShortRecordTest, EveryRecordAtEveryShorterSizeStaysWithinItsBytes) {
-    for (const std::vector<uint8_t>& record : decoder_test::SampleRecords()) {
-        const ULONG full = LogHdr::DataSize(record.data());
-        for (ULONG size = 0; size <= full; ++size) {
-            const auto cut = Cut(record, size);
-            tdl::test::LogDetailsPane pane;
-            ASSERT_TRUE(pane.ShowRecord(nullptr, Header(cut)));
-            CXmlOutput writer;
-            ASSERT_TRUE(writer.BeginDocument("Records"));
-            XmlOutputImp xml(&writer);
-            std::unique_ptr<LogOutputer>(LogOutputer::Create(&xml, nullptr, Header(cut)))->OutputMarkupRecord(0);
-            EXPECT_TRUE(markup_test::SameRecordsAsParsed(writer.GetMarkup()));
-            tdl::test::RecordingOutputImp html;
-            std::unique_ptr<LogOutputer>(LogOutputer::Create(&html, nullptr, Header(cut)))->OutputMarkupRecord(2);
-            // A cut record says so once at most, wherever it says it.
-            const std::string shown = pane.Shown();
-            EXPECT_EQ(shown.find("Truncated"), shown.rfind("Truncated"));
+    const tdl::test::DecoderDocument withStacks;
+    for (CUSBLog* document : {static_cast<CUSBLog*>(nullptr), withStacks.Get()}) {
+        for (const std::vector<uint8_t>& record : decoder_test::SampleRecords()) {
+            const ULONG full = LogHdr::DataSize(record.data());
+            for (ULONG size = 0; size <= full; ++size) {
+                const auto cut = Cut(record, size);
+                tdl::test::LogDetailsPane pane;
+                ASSERT_TRUE(pane.ShowRecord(document, Header(cut)));
+                CXmlOutput writer;
+                ASSERT_TRUE(writer.BeginDocument("Records"));
+                XmlOutputImp xml(&writer);
+                std::unique_ptr<LogOutputer>(LogOutputer::Create(&xml, document, Header(cut)))->OutputMarkupRecord(0);
+                EXPECT_TRUE(markup_test::SameRecordsAsParsed(writer.GetMarkup()));
+                tdl::test::RecordingOutputImp html;
+                std::unique_ptr<LogOutputer>(LogOutputer::Create(&html, document, Header(cut)))->OutputMarkupRecord(2);
+                // A cut record says so once at most, wherever it says it.
+                const std::string shown = pane.Shown();
+                EXPECT_EQ(shown.find("Truncated"), shown.rfind("Truncated"));
+            }
         }
     }
 }
