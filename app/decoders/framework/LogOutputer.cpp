@@ -9,6 +9,11 @@ LogOutputer::LogOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* p
 
 LogOutputer::~LogOutputer() = default;
 
+const BYTE* LogOutputer::RecordBytes() const {
+    static constexpr BYTE kNoHeader[LOGHDR_SIZE] = {};
+    return m_Decode.HasRecord() ? m_Decode.GetRecord() : kNoHeader;
+}
+
 void LogOutputer::OutputRecordHeader() {
     m_pImp->AddElement("Record");
     m_pImp->AddAttribute("Number", SequenceText());

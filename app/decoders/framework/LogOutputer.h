@@ -47,7 +47,7 @@ public:
     void OutputMarkupRecord(int mode);
 
     const CLogRecordDecode& GetDecode() const { return m_Decode; }
-    CUSBLog* GetDocument() const { return static_cast<CUSBLog*>(m_pContext); }
+    CUSBLog* GetDocument() const { return m_pContext; }
 
     // The text a field shows when the record does not tell it.
     static constexpr const char* kUnknownText = "???";
@@ -55,7 +55,8 @@ public:
     static constexpr COLORREF kFailureColour = 255;
 
 protected:
-    const BYTE* RecordBytes() const { return m_Decode.GetRecord(); }
+    // The record's bytes; without a record, a header of zeros, so that no decoder reads through null.
+    const BYTE* RecordBytes() const;
     // The sequence number as every medium shows it.
     CString SequenceText() const;
 

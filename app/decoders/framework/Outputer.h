@@ -1,10 +1,11 @@
-// Outputer: the root of every decoder and report writer. It holds the emit back-end it writes through and a
-// context given by its creator (for record decoders the capture document; null is allowed, and then every
-// object look-up finds nothing). It owns neither.
+// Outputer: the root of every decoder and report writer. It holds the emit back-end it writes through and the
+// capture document it decodes for (null is allowed: every object look-up then finds nothing and the objects
+// show "???"). It owns neither.
 #pragma once
 
 #include <afx.h>
 
+class CUSBLog;
 class OutputerImp;
 
 // The medium a decoder writes for; decoders choose their operations, labels and value formats by it.
@@ -16,13 +17,13 @@ enum OutputMode : int {
 
 class Outputer {
 public:
-    Outputer(OutputerImp* pImp, void* pContext) : m_pImp(pImp), m_pContext(pContext) {}
+    Outputer(OutputerImp* pImp, CUSBLog* pContext) : m_pImp(pImp), m_pContext(pContext) {}
     virtual ~Outputer() = 0;
     Outputer(const Outputer&) = delete;
     Outputer& operator=(const Outputer&) = delete;
 
     OutputerImp* GetImp() const { return m_pImp; }
-    void* GetContext() const { return m_pContext; }
+    CUSBLog* GetContext() const { return m_pContext; }
 
     // Marks input that is short or malformed, where the field it spoils would stand: a red read-only item in
     // the grid, a field of its own in the mark-up media.
@@ -30,5 +31,5 @@ public:
 
 protected:
     OutputerImp* const m_pImp;
-    void* const m_pContext;
+    CUSBLog* const m_pContext;
 };

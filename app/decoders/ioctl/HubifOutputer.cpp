@@ -3,7 +3,7 @@
 #include "common/RecordFrame.h"
 
 HubifOutputer::HubifOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
-    : FunctionOutputer(pImp, pDocument, pRecord), m_BusContext(pRecord ? LogHdr::DeviceObject(RecordBytes()) : 0),
-      m_Argument2(pRecord ? LogHdr::Irp(RecordBytes()) : 0) {}
+    : FunctionOutputer(pImp, pDocument, pRecord), m_BusContext(LogHdr::DeviceObject(RecordBytes())),
+      m_Argument2(LogHdr::Irp(RecordBytes())) {}
 
 HubifOutputer::~HubifOutputer() = default;

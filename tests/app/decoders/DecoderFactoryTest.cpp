@@ -1,5 +1,7 @@
 // The decoder factory: which class each tag gets, by exact match of all four characters.
+#include <functional>
 #include <memory>
+#include <string>
 #include <typeindex>
 #include <typeinfo>
 
@@ -101,6 +103,30 @@ TEST(DecoderFactoryTest, TheHubInterfaceDecoderKeepsItsHeaderArguments) {
     ASSERT_NE(nullptr, hubif);
     EXPECT_EQ(0x1122334455667788u, hubif->GetBusContext());
     EXPECT_EQ(0x99AABBCCDDEEFF00u, hubif->GetArgument2());
+}
+
+TEST(DecoderFactoryTest, WithoutARecordEveryDecoderRunsOnAHeaderOfZeros) {
+    tdl::test::RecordingOutputImp out;
+    using Make = std::function<LogOutputer*()>;
+    const Make makers[] = {
+        [&] { return LogOutputer::Create(&out, nullptr, nullptr); },
+        [&] { return new IrpOutputer(&out, nullptr, nullptr); },
+        [&] { return new PowerOutputer(&out, nullptr, nullptr); },
+        [&] { return new PnpOutputer(&out, nullptr, nullptr); },
+        [&] { return new IoctlOutputer(&out, nullptr, nullptr); },
+        [&] { return new HubifOutputer(&out, nullptr, nullptr); },
+    };
+    for (const Make& make : makers) {
+        std::unique_ptr<LogOutputer> decoder(make());
+        ASSERT_NE(nullptr, decoder);
+        decoder->OutputLogEntry();
+        decoder->OutputTarget();
+        decoder->OutputIrpFields();
+        decoder->OutputKindTitle(1);
+        for (int mode : {0, 2})
+            decoder->OutputMarkupRecord(mode);
+    }
+    EXPECT_NE(std::string::npos, out.Text().find("AddElement|PerfCounter\nAddAttribute|High|00000000\n"));
 }
 
 } // namespace
