@@ -46,7 +46,7 @@ void IrpOutputer::OutputTarget() {
     const TargetTexts texts = FindTargetTexts("0x%I64x");
     CString address;
     address.Format("0x%I64x", LogHdr::DeviceObject(RecordBytes()));
-    // The addresses first, each above its name, as the pane lists them.
+    // Each object's address before its name.
     m_pImp->SetItemValueById(kDeviceObjectId, address);
     m_pImp->SetItemValueById(kDeviceObjectNameId, texts.deviceName);
     m_pImp->SetItemValueById(kDriverObjectId, texts.driverAddress);

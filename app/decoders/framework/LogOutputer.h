@@ -2,9 +2,9 @@
 // knows. It holds the record (the 64-byte header and DataSize payload bytes; the record store hands out only
 // framed records) and a view on it through which every test of kind and state goes.
 //
-// The Log Details pane runs a decoder so: OutputLogEntry, OutputTarget, OutputIrpFields, OutputKindTitle(1);
-// a mark-up writer calls OutputRecordHeader first, then OutputPerfCounter, OutputFunctionCode,
-// OutputRequestObjects, any body (OutputKindTitle with its mode), and EndRecord last.
+// The Log Details pane runs a decoder so: OutputLogEntry, OutputTarget, OutputIrpFields, OutputKindTitle(1).
+// The mark-up form (OutputMarkupRecord) is OutputRecordHeader first, then OutputPerfCounter,
+// OutputFunctionCode, OutputRequestObjects, the body (OutputKindTitle with its mode), and EndRecord last.
 //
 // Short records: no payload byte past DataSize is read. A field the payload does not cover shows "???", and
 // the first such field of a record is preceded by one "Truncated" defect saying how many bytes there were

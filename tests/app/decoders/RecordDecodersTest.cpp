@@ -1,12 +1,14 @@
 // The record decoders as the Log Details pane runs them: the log entry, the IRP base's target and IRP
 // fields over initiated, returned and completed records, the function-call status, and the device-control,
 // PnP and power kinds.
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "RecordDecoderCases.h"
 #include "tests/support/LogDetailsPane.h"
+#include "tests/support/RecordingOutputImp.h"
 
 namespace {
 
@@ -107,6 +109,19 @@ TEST(RecordDecodersTest, TargetWithoutDocumentShowsTheAddressAndUnknownNames) {
               "DriverObject = ???\n"
               "NtDriverObject = ???\n",
               pane.Shown("Target"));
+}
+
+TEST(RecordDecodersTest, TargetFillsEachAddressBeforeItsName) {
+    tdl::test::RecordingOutputImp out;
+    const std::vector<uint8_t> record = Request(LogTag::ctlC, 0x222003).Build();
+    std::unique_ptr<LogOutputer>(LogOutputer::Create(&out, nullptr, reinterpret_cast<const _LOGHDR*>(record.data())))
+        ->OutputTarget();
+    EXPECT_EQ("ShowCategory|Target\n"
+              "SetItemValueById|5001|0xffffa80012340000\n"
+              "SetItemValueById|5000|???\n"
+              "SetItemValueById|5003|???\n"
+              "SetItemValueById|5002|???\n",
+              out.Text());
 }
 
 TEST(RecordDecodersTest, FunctionCallStatusOnlyOnCompletedHubInterfaceCalls) {
