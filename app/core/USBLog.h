@@ -14,6 +14,7 @@
 class CAppSettings;
 class CAttachedDevices;
 class CAttachedDrivers;
+class CDeviceObject;
 class CDriverThread;
 class CFilterDefinition;
 class CStackTree;
@@ -87,6 +88,9 @@ public:
     CAttachedDevices* GetAttachedDevices() const { return m_pAttachedDevices; }
     CAttachedDrivers* GetAttachedDrivers() const { return m_pAttachedDrivers; }
     CStackTree* GetStackTree() const { return m_pStackTree; }
+    // The device object that had this address at this time (its lifetime covering the time); null when none
+    // did or the document has no attached devices.
+    CDeviceObject* FindAttachedObject(ULONG64 ntDeviceObject, LONGLONG timeStamp) const;
 
     // The USB topology's tree. Every node reports its destruction to the document, which clears the device
     // stacks' pointers to it: the one way a stack stops naming a node.

@@ -1,0 +1,103 @@
+#include "app/decoders/framework/LogOutputer.h"
+
+#include "app/decoders/framework/OutputerImp.h"
+#include "app/decoders/framework/StringContent.h"
+#include "common/RecordFrame.h"
+
+LogOutputer::LogOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
+    : Outputer(pImp, pDocument), m_Decode(pRecord, pDocument) {}
+
+LogOutputer::~LogOutputer() = default;
+
+const BYTE* LogOutputer::RecordBytes() const {
+    static constexpr BYTE kNoHeader[LOGHDR_SIZE] = {};
+    return m_Decode.HasRecord() ? m_Decode.GetRecord() : kNoHeader;
+}
+
+void LogOutputer::OutputRecordHeader() {
+    m_pImp->AddElement("Record");
+    m_pImp->AddAttribute("Number", SequenceText());
+    CString type;
+    CString disposition;
+    m_Decode.GetTypeAndDisposition(type, disposition);
+    m_pImp->AddAttribute("Disposition", disposition);
+    m_pImp->AddAttribute("Type", type);
+    m_pImp->EnterRecord();
+}
+
+void LogOutputer::OutputPerfCounter() {
+    const ULONGLONG counter = static_cast<ULONGLONG>(LogHdr::TimeStamp(RecordBytes()));
+    m_pImp->AddElement("PerfCounter");
+    CString text;
+    text.Format("%08x", static_cast<unsigned>(counter >> 32));
+    m_pImp->AddAttribute("High", text);
+    text.Format("%08x", static_cast<unsigned>(counter));
+    m_pImp->AddAttribute("Low", text);
+}
+
+void LogOutputer::OutputFunctionCode() {
+    CString text;
+    text.Format("%08x", m_Decode.GetFunctionWord());
+    m_pImp->WriteValue("Function", text);
+    m_pImp->AddAttribute("Name", kUnknownText);
+}
+
+void LogOutputer::OutputRequestObjects() {}
+
+void LogOutputer::EndRecord() {
+    m_pImp->EndElement();
+}
+
+void LogOutputer::OutputLogEntry() {
+    m_pImp->ShowCategory("Log Entry");
+    m_pImp->SetItemValue("Record", SequenceText());
+    CString type;
+    CString disposition;
+    m_Decode.GetTypeAndDisposition(type, disposition);
+    m_pImp->SetItemValue("State", disposition.Trim());
+    m_pImp->SetItemValue("Type", type.Trim());
+    OutputStatus();
+}
+
+void LogOutputer::OutputIrpFields() {}
+
+void LogOutputer::OutputTarget() {}
+
+void LogOutputer::OutputKindTitle(int /*mode*/) {}
+
+void LogOutputer::OutputStatus() {}
+
+void LogOutputer::OutputMarkupRecord(int mode) {
+    OutputRecordHeader();
+    OutputPerfCounter();
+    OutputFunctionCode();
+    OutputRequestObjects();
+    OutputKindTitle(mode);
+    EndRecord();
+}
+
+CString LogOutputer::SequenceText() const {
+    CString text;
+    text.Format("%u", m_Decode.GetSequenceNumber());
+    return text;
+}
+
+void LogOutputer::OutputTruncation(int mode, size_t needed) {
+    if (m_bTruncationShown)
+        return;
+    m_bTruncationShown = true;
+    CString text;
+    text.Format("%u of %u payload bytes", static_cast<unsigned>(m_Decode.GetPayload().size()),
+                static_cast<unsigned>(needed));
+    OutputDefect(mode, "Truncated", text);
+}
+
+CString LogOutputer::StatusText(ULONG status) {
+    CString name;
+    CStringContent().NtStatusName(name, status);
+    return "STATUS_" + name;
+}
+
+COLORREF LogOutputer::StatusColour(ULONG status) const {
+    return (status & 0xC0000000u) == 0xC0000000u ? kFailureColour : m_pImp->GetValueColour();
+}

@@ -1,0 +1,16 @@
+#include "app/decoders/framework/PnpOutputer.h"
+
+PnpOutputer::~PnpOutputer() = default;
+
+void PnpOutputer::OutputFunctionCode() {
+    OutputMinorFunctionCode(MinorFunctionName(&CLogRecordDecode::GetPnpMinorName));
+}
+
+void PnpOutputer::OutputKindTitle(int mode) {
+    if (mode == OUTPUT_MODE_GRID)
+        OutputRequestName("PNP", "PnP Request", MinorFunctionName(&CLogRecordDecode::GetPnpMinorName));
+}
+
+void PnpOutputer::OutputIrpFunction() {
+    OutputMinorFunction("IRP_MJ_PNP (0x1b)");
+}

@@ -1,0 +1,66 @@
+// Text forms of GUIDs and byte strings.
+#include <algorithm>
+
+#include "app/decoders/framework/StringContent.h"
+
+namespace {
+
+// Bytes per chunk of the hexadecimal forms, one line of a hex dump.
+constexpr ULONG kBytesPerChunk = 16;
+
+ULONG FormatChunk(CString& text, const BYTE* bytes, ULONG count, bool spaced) {
+    if (count == 0)
+        return 0;
+    const ULONG n = std::min(count, kBytesPerChunk);
+    text.Empty();
+    for (ULONG i = 0; i < n; ++i) {
+        if (spaced && i > 0)
+            text += ' ';
+        text.AppendFormat("%02x", bytes[i]);
+    }
+    return n;
+}
+
+} // namespace
+
+void CStringContent::GuidToString(const GUID& guid, CString& text) const {
+    text.Format("{%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}", guid.Data1, guid.Data2, guid.Data3,
+                guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6],
+                guid.Data4[7]);
+}
+
+ULONG CStringContent::HexBytesSpaced(CString& text, const BYTE* bytes, ULONG count) const {
+    return FormatChunk(text, bytes, count, true);
+}
+
+ULONG CStringContent::HexBytesPacked(CString& text, const BYTE* bytes, ULONG count) const {
+    return FormatChunk(text, bytes, count, false);
+}
+
+void CStringContent::HexDumpHtml(CString& text, const BYTE* bytes, ULONG length, ULONG maximum) const {
+    const bool cut = length > maximum;
+    if (cut)
+        length = maximum;
+    text.Empty();
+    ULONG done = 0;
+    while (done < length) {
+        CString chunk;
+        const ULONG n = HexBytesSpaced(chunk, bytes + done, length - done);
+        text += chunk;
+        done += n;
+        if (n == kBytesPerChunk && done < length)
+            text += "<br>";
+    }
+    if (cut)
+        text += "&nbsp;<b>...</b>";
+}
+
+void CStringContent::HexString(CString& text, const BYTE* bytes, ULONG length) const {
+    text.Empty();
+    ULONG done = 0;
+    while (done < length) {
+        CString chunk;
+        done += HexBytesPacked(chunk, bytes + done, length - done);
+        text += chunk;
+    }
+}

@@ -1,0 +1,7 @@
+#include "app/decoders/ioctl/HubIoctlOutputer.h"
+
+HubIoctlOutputer::~HubIoctlOutputer() = default;
+
+void HubIoctlOutputer::OutputIrpFunction() {
+    OutputDeviceControlFunction();
+}

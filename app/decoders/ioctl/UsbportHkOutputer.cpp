@@ -1,0 +1,3 @@
+#include "app/decoders/ioctl/UsbportHkOutputer.h"
+
+UsbportHkOutputer::~UsbportHkOutputer() = default;

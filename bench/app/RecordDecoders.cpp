@@ -1,0 +1,139 @@
+// What decoding one record costs, over a mixed capture of every record kind the framework decodes: the Log
+// Details pane's protocol through the property-grid back-end, the mark-up form (slots 1 to 5 around the
+// kind's body) through the HTML back-end, and the factory with the record view alone as the floor.
+//
+// The capture is synthetic: records built with the tests' record builder in the proportions a busy machine
+// writes them (mostly URBs, then power, PnP and device-control requests), a few thousand in a debug build
+// and 120,000 in a release build. Its document is the context, so target look-ups run as they do for a user.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "app/decoders/framework/HtmlOutputImp.h"
+#include "app/decoders/framework/LogOutputer.h"
+#include "app/devices/HtmlOutput.h"
+#include "common/RecordTags.h"
+#include "tests/support/DecoderDocument.h"
+#include "tests/support/LogDetailsPane.h"
+#include "tests/support/RecordBuilder.h"
+
+namespace {
+
+#ifdef NDEBUG
+constexpr size_t kRecords = 120000;
+#else
+constexpr size_t kRecords = 3000;
+#endif
+
+std::vector<uint8_t> Words(std::initializer_list<ULONG> words) {
+    std::vector<uint8_t> bytes;
+    for (ULONG word : words)
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(static_cast<uint8_t>(word >> (8 * i)));
+    return bytes;
+}
+
+struct MixedCapture {
+    MixedCapture() {
+        using namespace LogTag;
+        struct Kind {
+            ULONG tag;
+            ULONG function;
+            std::vector<uint8_t> payload;
+            int weight;
+        } kinds[] = {
+            {urbI, 9, Words({0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 30},
+            {urbC, 9, Words({0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 30},
+            {urbI, 8, Words({0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 8},
+            {powI, 2, Words({1, 4, 0}), 3},
+            {powR, 2, {}, 3},
+            {powC, 1, Words({1, 2, 3}), 2},
+            {pnpI, 0, {}, 2},
+            {pnpC, 0x14, {}, 2},
+            {ctlC, 0x222003, {}, 4},
+            {intI, 0x220003, {}, 4},
+            {hubC, 0x220448, Words({1, 2}), 4},
+            {hidI, 0xB0003, {}, 4},
+            {buhC, 11, {}, 2},
+            {khpI, 3, {}, 2},
+        };
+        int total = 0;
+        for (const Kind& kind : kinds)
+            total += kind.weight;
+        for (size_t i = 0; i < kRecords; ++i) {
+            int pick = static_cast<int>((i * 7919) % static_cast<size_t>(total));
+            const Kind* kind = kinds;
+            while (pick >= kind->weight)
+                pick -= (kind++)->weight;
+            tdl::test::RecordBuilder builder(kind->tag);
+            builder.Function(kind->function).Sequence(static_cast<ULONG>(i + 1)).TimeStamp(1000 + 10 * LONGLONG(i));
+            // Most records go to the document's devices, some to addresses it does not know.
+            const size_t stack = i % (tdl::test::DecoderDocument::kStacks + 1);
+            builder.DeviceObject(tdl::test::DecoderDocument::kDeviceObjectBase + 0x100 * stack);
+            builder.Irp(0xFFFFA80000100000 + 0x40 * i).StackId(static_cast<USHORT>(stack + 1));
+            builder.Status(i % 13 == 0 ? 0xC0000001 : 0);
+            records.push_back(builder.Part1(kind->payload).Build());
+        }
+    }
+    const _LOGHDR* At(size_t i) const { return reinterpret_cast<const _LOGHDR*>(records[i].data()); }
+
+    std::vector<std::vector<uint8_t>> records;
+    tdl::test::DecoderDocument document;
+};
+
+const MixedCapture& Capture() {
+    static const MixedCapture capture;
+    return capture;
+}
+
+void BM_PaneProtocol(benchmark::State& state) {
+    const MixedCapture& capture = Capture();
+    tdl::test::LogDetailsPane pane;
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(pane.ShowRecord(capture.document.Get(), capture.At(i)));
+        i = (i + 1) % capture.records.size();
+    }
+    state.counters["records_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PaneProtocol);
+
+void BM_MarkupThroughHtml(benchmark::State& state) {
+    const MixedCapture& capture = Capture();
+    const std::string path = "/tmp/tdl_bench_records_" + std::to_string(::getpid()) + ".htm";
+    CHtmlOutput writer;
+    if (!writer.OpenByName(path.c_str())) {
+        state.SkipWithError("no report file");
+        return;
+    }
+    HtmlOutputImp html(&writer);
+    size_t i = 0;
+    for (auto _ : state) {
+        std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&html, capture.document.Get(), capture.At(i)));
+        decoder->OutputMarkupRecord(2);
+        i = (i + 1) % capture.records.size();
+    }
+    state.counters["records_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    ::unlink(path.c_str());
+}
+BENCHMARK(BM_MarkupThroughHtml);
+
+void BM_FactoryAndViewFloor(benchmark::State& state) {
+    const MixedCapture& capture = Capture();
+    tdl::test::LogDetailsPane pane;
+    GridOutputImp grid(&pane);
+    size_t i = 0;
+    for (auto _ : state) {
+        std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&grid, capture.document.Get(), capture.At(i)));
+        benchmark::DoNotOptimize(decoder->GetDecode().HasInputData());
+        i = (i + 1) % capture.records.size();
+    }
+    state.counters["records_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_FactoryAndViewFloor);
+
+} // namespace

@@ -1,0 +1,79 @@
+// Random records through the decoder factory to every back-end: the Log Details pane's protocol on a grid
+// with the pane's categories, the mark-up form (slots 1 to 5 around the kind's body) on an XML document, and
+// the kind's body in the HTML mode on a report file. The record is an exact-size heap copy whose DataSize
+// says how many payload bytes follow the header, so AddressSanitizer reports any read past them; the XML
+// must parse again. The first byte of the sync word chooses the context: no document, or one holding a
+// device stack of each class kind.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
+
+#include "app/core/USBLog.h"
+#include "app/decoders/framework/HtmlOutputImp.h"
+#include "app/decoders/framework/XmlOutputImp.h"
+#include "app/devices/HtmlOutput.h"
+#include "app/devices/Markup.h"
+#include "app/devices/XmlOutput.h"
+#include "common/ByteReader.h"
+#include "common/LogHeader.h"
+#include "tests/support/DecoderDocument.h"
+#include "tests/support/LogDetailsPane.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+const std::string& HtmlPath() {
+    static const std::string path = "/tmp/tdl_fuzz_records_" + std::to_string(::getpid()) + ".htm";
+    return path;
+}
+
+CUSBLog* Document() {
+    static tdl::test::DecoderDocument* document = new tdl::test::DecoderDocument;
+    return document->Get();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The header is always whole: a short input is padded with zeros to 64 bytes and has no payload.
+    const size_t bytes = size < LOGHDR_SIZE ? LOGHDR_SIZE : size;
+    std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes]());
+    if (size)
+        std::memcpy(copy.get(), data, size);
+    tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, DataSize), static_cast<ULONG>(bytes - LOGHDR_SIZE));
+    const auto* record = reinterpret_cast<const _LOGHDR*>(copy.get());
+    CUSBLog* document = (copy[0] & 1) ? Document() : nullptr;
+
+    tdl::test::LogDetailsPane pane;
+    Check(pane.ShowRecord(document, record));
+
+    CXmlOutput xmlWriter;
+    Check(xmlWriter.BeginDocument("Records"));
+    XmlOutputImp xml(&xmlWriter);
+    {
+        std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&xml, document, record));
+        Check(decoder != nullptr);
+        decoder->OutputMarkupRecord(0);
+    }
+    const CMarkup& markup = xmlWriter.GetMarkup();
+    CMarkup parsed;
+    Check(parsed.SetDocument(markup.GetDocument()));
+    Check(parsed.GetPositionCount() == markup.GetPositionCount());
+
+    CHtmlOutput htmlWriter;
+    Check(htmlWriter.OpenByName(HtmlPath().c_str()));
+    HtmlOutputImp html(&htmlWriter);
+    std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&html, document, record));
+    Check(decoder != nullptr);
+    decoder->OutputKindTitle(2);
+    return 0;
+}
