@@ -28,42 +28,44 @@ CDeviceStack* CDeviceStack::NewDeviceStack(const DEVSTK_NODE& node) {
     }
 }
 
+namespace {
+
+// The field groups of an update, one bit each.
+struct UpdateGroup {
+    ULONG bit;
+    void (*copy)(CDeviceStack& s, const DEVSTK_NODE& n);
+};
+constexpr UpdateGroup kUpdateGroups[] = {
+    {DEVSTK_UPDATE_PARENT, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.ParentStackID = n.ParentStackID; }},
+    {DEVSTK_UPDATE_CLASS, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.UsbClass = n.DeviceClass; }},
+    {DEVSTK_UPDATE_SUBCLASS, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.UsbSubClass = n.DeviceSubClass; }},
+    {DEVSTK_UPDATE_PROTOCOL, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.UsbProtocol = n.DeviceProtocol; }},
+    {DEVSTK_UPDATE_CHILDREN,
+     [](CDeviceStack& s, const DEVSTK_NODE& n) {
+         std::copy(std::begin(n.ChildStackIDs), std::end(n.ChildStackIDs), s.ChildStackIDs);
+     }},
+    {DEVSTK_UPDATE_DESCRIPTION,
+     [](CDeviceStack& s, const DEVSTK_NODE& n) { s.Description = NodeText(n.DeviceDescription); }},
+    {DEVSTK_UPDATE_ENUMERATOR, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.EnumName = NodeText(n.EnumeratorName); }},
+    {DEVSTK_UPDATE_CLASS_NAME, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.ClassName = NodeText(n.ClassName); }},
+    {DEVSTK_UPDATE_CLASS_GUID, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.ClassGuid = n.ClassGuid; }},
+    {DEVSTK_UPDATE_HARDWARE_ID, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.HardwareID = NodeText(n.HardwareID); }},
+    {DEVSTK_UPDATE_DEVICE_ID, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.DeviceID = NodeText(n.DeviceID); }},
+    {DEVSTK_UPDATE_DRIVER_KEY, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.DriverKey = NodeText(n.DriverKeyName); }},
+    {DEVSTK_UPDATE_HANDLE, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.DeviceHandle = n.UsbDeviceHandle; }},
+    {DEVSTK_UPDATE_REMOVED, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.Removed = n.Removed; }},
+    {DEVSTK_UPDATE_BOS, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.HasBosDescriptor = n.BosDescriptorSeen; }},
+    {DEVSTK_UPDATE_ARRIVAL, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.ArrivalTime = n.CreationTime; }},
+    {DEVSTK_UPDATE_REMOVAL_TIME, [](CDeviceStack& s, const DEVSTK_NODE& n) { s.RemovalTime = n.RemovalTime; }},
+};
+
+} // namespace
+
 void CDeviceStack::UpdateStack(const DEVSTK_NODE& node, ULONG flags) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_ARRIVAL, "CDeviceStack::UpdateStack");
-    if (flags & DEVSTK_UPDATE_PARENT)
-        ParentStackID = node.ParentStackID;
-    if (flags & DEVSTK_UPDATE_CLASS)
-        UsbClass = node.DeviceClass;
-    if (flags & DEVSTK_UPDATE_SUBCLASS)
-        UsbSubClass = node.DeviceSubClass;
-    if (flags & DEVSTK_UPDATE_PROTOCOL)
-        UsbProtocol = node.DeviceProtocol;
-    if (flags & DEVSTK_UPDATE_CHILDREN)
-        std::copy(std::begin(node.ChildStackIDs), std::end(node.ChildStackIDs), ChildStackIDs);
-    if (flags & DEVSTK_UPDATE_DESCRIPTION)
-        Description = NodeText(node.DeviceDescription);
-    if (flags & DEVSTK_UPDATE_ENUMERATOR)
-        EnumName = NodeText(node.EnumeratorName);
-    if (flags & DEVSTK_UPDATE_CLASS_NAME)
-        ClassName = NodeText(node.ClassName);
-    if (flags & DEVSTK_UPDATE_CLASS_GUID)
-        ClassGuid = node.ClassGuid;
-    if (flags & DEVSTK_UPDATE_HARDWARE_ID)
-        HardwareID = NodeText(node.HardwareID);
-    if (flags & DEVSTK_UPDATE_DEVICE_ID)
-        DeviceID = NodeText(node.DeviceID);
-    if (flags & DEVSTK_UPDATE_DRIVER_KEY)
-        DriverKey = NodeText(node.DriverKeyName);
-    if (flags & DEVSTK_UPDATE_HANDLE)
-        DeviceHandle = node.UsbDeviceHandle;
-    if (flags & DEVSTK_UPDATE_REMOVED)
-        Removed = node.Removed;
-    if (flags & DEVSTK_UPDATE_BOS)
-        HasBosDescriptor = node.BosDescriptorSeen;
-    if (flags & DEVSTK_UPDATE_ARRIVAL)
-        ArrivalTime = node.CreationTime;
-    if (flags & DEVSTK_UPDATE_REMOVAL_TIME)
-        RemovalTime = node.RemovalTime;
+    for (const UpdateGroup& group : kUpdateGroups)
+        if ((flags & group.bit) != 0)
+            group.copy(*this, node);
     if (Removed != 0) {
         for (const auto& [position, pDevice] : DeviceObjectsByPosition())
             pDevice->_StatusFlags |= DEVOBJ_REMOVED;

@@ -20,8 +20,8 @@ std::vector<BYTE> Bytes(const BYTE* p, DWORD n) {
 }
 
 // The entry the driver expects for an object: its node fields with the given flags, the rest zero.
-std::vector<BYTE> Entry(const devtest::DeviceSpec& spec, ULONG flags) {
-    DEVICE_NODE node = DeviceNode(spec);
+std::vector<BYTE> Entry(const devtest::DeviceFields& fields, ULONG flags) {
+    DEVICE_NODE node = DeviceNode(fields);
     node.StatusFlags = flags;
     const auto* p = reinterpret_cast<const BYTE*>(&node);
     return std::vector<BYTE>(p, p + sizeof node);
@@ -35,9 +35,9 @@ std::vector<BYTE> EndEntry() {
 
 class CaptureSelection : public testing::Test {
 protected:
-    CDeviceObject* Add(const devtest::DeviceSpec& spec, USHORT stackId) {
+    CDeviceObject* Add(const devtest::DeviceFields& fields, USHORT stackId) {
         CDeviceObject* p = nullptr;
-        EXPECT_TRUE(devices.AddDeviceObject(DeviceNode(spec), p));
+        EXPECT_TRUE(devices.AddDeviceObject(DeviceNode(fields), p));
         devices.SetDevobjStack(p, DeviceNode({.stackId = stackId}), nullptr);
         return p;
     }
@@ -47,21 +47,21 @@ protected:
 TEST_F(CaptureSelection, ACheckedStackListsItsObjectsForCaptureByteForByte) {
     // Positions 0 and 2 only, as after a sweep; a long name is cut to 63 characters.
     const std::string longName(80, 'n');
-    const devtest::DeviceSpec pdo{.address = 0xFFFFFA8003C5E060ULL,
-                                  .stackId = 4,
-                                  .position = 0,
-                                  .start = 10,
-                                  .end = 0,
-                                  .driver = 0xFFFFFA8001000000ULL,
-                                  .name = "\\Device\\USBPDO-3"};
-    const devtest::DeviceSpec fdo{.address = 0xFFFFFA8004000000ULL,
-                                  .stackId = 4,
-                                  .position = 2,
-                                  .start = 11,
-                                  .end = 99,
-                                  .driver = 0xFFFFFA8002000000ULL,
-                                  .name = longName.c_str()};
-    const devtest::DeviceSpec hidden{.address = 0x5000, .flags = DEVOBJ_HOOKED, .stackId = 4, .position = 3};
+    const devtest::DeviceFields pdo{.address = 0xFFFFFA8003C5E060ULL,
+                                    .stackId = 4,
+                                    .position = 0,
+                                    .start = 10,
+                                    .end = 0,
+                                    .driver = 0xFFFFFA8001000000ULL,
+                                    .name = "\\Device\\USBPDO-3"};
+    const devtest::DeviceFields fdo{.address = 0xFFFFFA8004000000ULL,
+                                    .stackId = 4,
+                                    .position = 2,
+                                    .start = 11,
+                                    .end = 99,
+                                    .driver = 0xFFFFFA8002000000ULL,
+                                    .name = longName.c_str()};
+    const devtest::DeviceFields hidden{.address = 0x5000, .flags = DEVOBJ_HOOKED, .stackId = 4, .position = 3};
     CDeviceStack stack;
     stack.m_DevObjMap.SetAt(0, Add(pdo, 4));
     stack.m_DevObjMap.SetAt(2, Add(fdo, 4));
@@ -93,7 +93,7 @@ TEST_F(CaptureSelection, ACheckedStackListsItsObjectsForCaptureByteForByte) {
 }
 
 TEST_F(CaptureSelection, RemovedLoggableObjectsAreListedUnselected) {
-    const devtest::DeviceSpec gone{.address = 0x7000, .flags = kLoggable | DEVOBJ_REMOVED, .stackId = 2};
+    const devtest::DeviceFields gone{.address = 0x7000, .flags = kLoggable | DEVOBJ_REMOVED, .stackId = 2};
     CDeviceObject* p = Add(gone, 2);
     p->m_nStateImage = CHECKSTATE_UNCHECKABLE;
     BYTE* list = nullptr;

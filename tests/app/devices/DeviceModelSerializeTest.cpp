@@ -53,14 +53,14 @@ DEVSTK_NODE DiskStack() {
     return n;
 }
 
-const devtest::DeviceSpec kPdo{.address = 0xA000,
-                               .flags = 0x11,
-                               .stackId = 3,
-                               .position = 1,
-                               .start = 100,
-                               .driver = 0xD000,
-                               .name = "\\Device\\USBPDO-0"};
-const devtest::DeviceSpec kFdo{
+const devtest::DeviceFields kPdo{.address = 0xA000,
+                                 .flags = 0x11,
+                                 .stackId = 3,
+                                 .position = 1,
+                                 .start = 100,
+                                 .driver = 0xD000,
+                                 .name = "\\Device\\USBPDO-0"};
+const devtest::DeviceFields kFdo{
     .address = 0xB000, .flags = 0x1, .stackId = 3, .position = 2, .start = 101, .driver = 0xE000};
 
 // The stack's own image at the given schema.
@@ -89,7 +89,7 @@ Image StackImage(const DEVSTK_NODE& n, const std::vector<std::pair<WORD, ULONG64
     return i;
 }
 
-Image DeviceImage(const devtest::DeviceSpec& s, WORD linkedStack, const ULONG64* driver) {
+Image DeviceImage(const devtest::DeviceFields& s, WORD linkedStack, const ULONG64* driver) {
     Image i;
     i.U64(s.address).Str(s.name).U32(s.flags).U16(s.stackId).U16(s.position).U64(s.driver).U64(s.start).U64(s.end);
     i.U16(linkedStack).U32(driver != nullptr ? 1 : 0);
@@ -209,7 +209,7 @@ TEST_F(DeviceModelFiles, OlderSchemasLoadWithTheirDefaults) {
 TEST_F(DeviceModelFiles, UnresolvedPositionsStayEmpty) {
     // The device objects are of another stack: PostLoading finds none for stack 3.
     Image devices;
-    devtest::DeviceSpec other = kPdo;
+    devtest::DeviceFields other = kPdo;
     other.stackId = 9;
     devices.U32(1).Append(DeviceImage(other, 0, nullptr));
     CUSBLog loaded;

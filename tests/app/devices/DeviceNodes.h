@@ -10,7 +10,7 @@
 
 namespace devtest {
 
-struct DeviceSpec {
+struct DeviceFields {
     ULONG64 address = 0;
     ULONG flags = DEVOBJ_HOOKED | DEVOBJ_SELECTED;
     USHORT stackId = 0;
@@ -21,7 +21,7 @@ struct DeviceSpec {
     const char* name = "";
 };
 
-inline DEVICE_NODE DeviceNode(const DeviceSpec& s) {
+inline DEVICE_NODE DeviceNode(const DeviceFields& s) {
     DEVICE_NODE n{};
     n.Header = {NODE_KIND_DEVICE, DEVICE_NODE_SIZE};
     CopyNodeString(n.DeviceName, s.name, std::strlen(s.name));

@@ -15,8 +15,8 @@
 
 namespace {
 
+using devtest::DeviceFields;
 using devtest::DeviceNode;
-using devtest::DeviceSpec;
 
 TEST(ObjectHash, BucketsFollowTheAddressMix) {
     EXPECT_EQ(89u, ObjectAddressBucket(0));
@@ -69,14 +69,14 @@ TEST(AttachedDevices, LookupsTellObjectsOfAReusedAddressApart) {
         std::vector<CDeviceObject*> made;
         for (const Lifetime& l : c.objects) {
             CDeviceObject* p = nullptr;
-            DeviceSpec spec;
-            spec.address = kAddress;
-            spec.flags = l.flags;
-            spec.start = static_cast<ULONG64>(l.start);
-            spec.end = static_cast<ULONG64>(l.end);
-            spec.stackId = l.stackId;
-            ASSERT_TRUE(devices.AddDeviceObject(DeviceNode(spec), p));
-            devices.SetDevobjStack(p, DeviceNode(spec), nullptr);
+            DeviceFields fields;
+            fields.address = kAddress;
+            fields.flags = l.flags;
+            fields.start = static_cast<ULONG64>(l.start);
+            fields.end = static_cast<ULONG64>(l.end);
+            fields.stackId = l.stackId;
+            ASSERT_TRUE(devices.AddDeviceObject(DeviceNode(fields), p));
+            devices.SetDevobjStack(p, DeviceNode(fields), nullptr);
             made.push_back(p);
         }
         CDeviceObject* found = nullptr;

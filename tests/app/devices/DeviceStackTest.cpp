@@ -153,7 +153,7 @@ TEST_F(StackFamily, ACycleInTheChildIdsEndsTheWalkAfterTheDeeperStacksMarkedSoFa
     EXPECT_EQ(0u, S(3)->Removed);
 }
 
-class CheckState : public testing::Test {
+class StackCheckState : public testing::Test {
 protected:
     CDeviceObject* Add(USHORT position, ULONG flags) {
         CDeviceObject* p = nullptr;
@@ -165,7 +165,7 @@ protected:
     CDeviceStack stack;
 };
 
-TEST_F(CheckState, EveryPositionCountsWhateverTheGaps) {
+TEST_F(StackCheckState, EveryPositionCountsWhateverTheGaps) {
     const ULONG loggable = DEVOBJ_HOOKED | DEVOBJ_SELECTED;
     EXPECT_EQ(CHECKSTATE_UNCHECKABLE, stack.GetCheckState());
     CDeviceObject* zero = Add(0, loggable);
@@ -185,7 +185,7 @@ TEST_F(CheckState, EveryPositionCountsWhateverTheGaps) {
     EXPECT_EQ(CHECKSTATE_UNCHECKABLE, stack.GetCheckState());
 }
 
-TEST_F(CheckState, NoLoggableObjectIsUncheckable) {
+TEST_F(StackCheckState, NoLoggableObjectIsUncheckable) {
     Add(0, DEVOBJ_SELECTED);
     EXPECT_EQ(CHECKSTATE_UNCHECKABLE, stack.GetCheckState());
 }

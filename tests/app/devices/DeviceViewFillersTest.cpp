@@ -110,9 +110,9 @@ TEST(StackGrid, RowsInPositionOrderWithTheirNamesAndImages) {
     CAttachedDevices devices;
     CAttachedDrivers drivers;
     CDeviceStack stack;
-    auto add = [&](const devtest::DeviceSpec& spec, USHORT position) {
+    auto add = [&](const devtest::DeviceFields& fields, USHORT position) {
         CDeviceObject* p = nullptr;
-        EXPECT_TRUE(devices.AddDeviceObject(DeviceNode(spec), p));
+        EXPECT_TRUE(devices.AddDeviceObject(DeviceNode(fields), p));
         stack.m_DevObjMap.SetAt(position, p);
         return p;
     };
