@@ -8,12 +8,18 @@
 
 #include <atomic>
 
+#include "afxcoll.h"
 #include "afxwin.h"
 
 class CAppSettings;
 class CAttachedDevices;
+class CAttachedDrivers;
 class CDriverThread;
 class CFilterDefinition;
+class CLogProgress;
+class CStackTree;
+class CSystem;
+class CSystemHostControllers;
 
 namespace LogRecords {
 class CLogRecords;
@@ -25,10 +31,33 @@ public:
     // The schema of records this program captures.
     static constexpr UINT CurrentRecordSchema = 12;
 
+    // The element type of the connection tree's root: the system.
+    static constexpr int ElementSystem = 0;
+    // One element of the connection tree. Until the topology is built the tree is its root alone.
+    struct ConnectionElement {
+        int m_ElementType = ElementSystem;
+        CString m_LabelText;
+        BOOL m_IsCheckable = FALSE;
+        CObject* m_pElemObject = nullptr;
+    };
+    // Entries of the per-device display flags.
+    static constexpr INT_PTR DeviceFlagCount = 256;
+
     CUSBLog();
     ~CUSBLog() override;
     CUSBLog(const CUSBLog&) = delete;
     CUSBLog& operator=(const CUSBLog&) = delete;
+
+    // A new live capture document: the device model read from the driver and an empty capture buffer.
+    BOOL OnNewDocument() override;
+    // Creates the device model and the record store; for a live document also reads the machine's state,
+    // asks the driver for its device stacks and creates the capture buffer. FALSE when any of it fails, and
+    // always for a saved log, which its file fills instead.
+    BOOL InitCaptureDocument();
+    // The device model of a live document built again from the driver.
+    void RefreshDevices();
+    // The version of the program that makes the capture, once (while the major number is still 0).
+    void InitVersionInfo();
 
     // The record list view, the first view of every capture document; nullptr before it is attached.
     CView* GetFirstView() const;
@@ -82,6 +111,41 @@ public:
     CDriverThread* GetDriverThread() const { return m_pDriverThread; }
 
     CAttachedDevices* GetAttachedDevices() const { return m_pAttachedDevices; }
+    CAttachedDrivers* GetAttachedDrivers() const { return m_pAttachedDrivers; }
+    CStackTree* GetStackTree() const { return m_pStackTree; }
+    CSystemHostControllers* GetHostControllers() const { return m_pHostControllers; }
+    CSystem* GetHostSystem() const { return m_HostSystem; }
+    const ConnectionElement& GetConnectionRoot() const { return m_ConnectionRoot; }
+    BOOL IsDeviceModelLoaded() const { return m_bDeviceModelLoaded != 0; }
+
+    // The session's header values, which a saved log keeps.
+    const CString& GetOSDescription() const { return m_strOSDescription; }
+    DWORD GetOSValue() const { return m_dwOSValue; }
+    WORD GetProcessorArchitecture() const { return m_procArchitecture; }
+    LONGLONG GetStartTime() const { return m_llStartTime; }
+    void SetStartTime(LONGLONG llSeconds) { m_llStartTime = llSeconds; }
+    BYTE GetVersionMajor() const { return m_nVersionMajor; }
+    BYTE GetVersionMinor() const { return m_nVersionMinor; }
+    WORD GetVersionThird() const { return m_nVersionThird; }
+    WORD GetVersionFourth() const { return m_nVersionFourth; }
+    LONGLONG GetPerformanceFrequency() const { return m_llFrequency; }
+
+    BOOL IsCaptureFilterOn() const { return m_bCaptureFilterOn != 0; }
+    void SetCaptureFilterOn(BOOL bOn) { m_bCaptureFilterOn = bOn ? 1 : 0; }
+    CFilterDefinition* GetCaptureFilter() const { return m_pCaptureFilter; }
+    // The document owns the filter from here on; the one it had is deleted.
+    void SetCaptureFilter(CFilterDefinition* pFilter);
+
+    // Display states of the device tree, one byte per device index.
+    void SetAllDeviceFlags();
+    // Grows the array when the index lies beyond it.
+    void SetDeviceFlag(INT_PTR nIndex, BYTE nValue);
+    // An index at or beyond the array's size throws CInvalidArgException*.
+    BYTE GetDeviceFlag(INT_PTR nIndex) const;
+
+    // The progress window of a save in progress; null outside a save.
+    CLogProgress* GetSaveProgress() const { return m_pSaveProgress; }
+    void SetSaveProgress(CLogProgress* pProgress) { m_pSaveProgress = pProgress; }
 
     // The document's kind, by the template that made it: the live capture (133) or a saved log (131).
     bool IsRealtimeDocument() const;
@@ -115,6 +179,10 @@ public:
 private:
     // Runs the messages other threads sent this one.
     static void ServeSentMessages();
+    // The device model's objects, created (step by step, all or none) and deleted; the system object once.
+    BOOL CreateContents();
+    void DeleteDeviceModel();
+    void DeleteContentsObjects();
     // Posts the stop command to the main window; safe from any thread.
     void PostStopCommand() const;
 
@@ -133,5 +201,26 @@ private:
     CWinThread* m_pWorker;
     HANDLE m_hStartEvent;
     CAttachedDevices* m_pAttachedDevices;
+    CAttachedDrivers* m_pAttachedDrivers;
+    CStackTree* m_pStackTree;
+    CSystemHostControllers* m_pHostControllers;
+    BYTE m_bDeviceModelLoaded;
+    CSystem* m_HostSystem;
+    ConnectionElement m_ConnectionRoot;
     BOOL m_bDeviceTreeModified;
+    CString m_strOSDescription;
+    DWORD m_dwOSValue;
+    WORD m_procArchitecture;
+    // A saved log's own settings; a live document uses the application's.
+    CAppSettings* m_pOwnedSettings;
+    LONGLONG m_llStartTime;
+    BYTE m_nVersionMajor;
+    BYTE m_nVersionMinor;
+    WORD m_nVersionThird;
+    WORD m_nVersionFourth;
+    UINT m_bCaptureFilterOn;
+    CFilterDefinition* m_pCaptureFilter;
+    CByteArray m_DeviceFlags;
+    CLogProgress* m_pSaveProgress;
+    LONGLONG m_llFrequency;
 };

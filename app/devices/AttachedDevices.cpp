@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "afx.h"
+#include "app/devices/EmptyCollection.h"
 #include "common/NodeEntries.h"
 
 CAttachedDevices::CAttachedDevices() : m_list(DEVICE_NODE_SIZE, 0) {
@@ -30,6 +31,5 @@ void CAttachedDevices::SetLogDevobjsList(std::vector<BYTE> list, ListOutcome out
 
 void CAttachedDevices::Serialize(CArchive& ar) {
     // No device objects yet: the count alone.
-    if (ar.IsStoring())
-        ar << static_cast<DWORD>(0);
+    SerializeEmptyCollection(ar);
 }

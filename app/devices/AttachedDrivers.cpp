@@ -1,10 +1,11 @@
 #include "app/devices/AttachedDrivers.h"
 
+#include "app/devices/EmptyCollection.h"
+
 BOOL CAttachedDrivers::QueryDriversAndDevices(CAttachedDevices*) {
     return TRUE;
 }
 
 void CAttachedDrivers::Serialize(CArchive& ar) {
-    if (ar.IsStoring())
-        ar << static_cast<DWORD>(0);
+    SerializeEmptyCollection(ar);
 }

@@ -1,10 +1,11 @@
 #include "app/devices/StackTree.h"
 
+#include "app/devices/EmptyCollection.h"
+
 BOOL CStackTree::QueryDriverStacks(CAttachedDevices*) {
     return TRUE;
 }
 
 void CStackTree::Serialize(CArchive& ar) {
-    if (ar.IsStoring())
-        ar << static_cast<DWORD>(0);
+    SerializeEmptyCollection(ar);
 }
