@@ -22,17 +22,16 @@
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 
-IMPLEMENT_DYNCREATE(CUSBLog, CDocument)
+IMPLEMENT_SERIAL(CUSBLog, CDocument, VERSIONABLE_SCHEMA | CUSBLog::CurrentRecordSchema)
 
-namespace {
-
-// The control device's name, as the capture thread and the device model open it.
-CString ControlDeviceName() {
+CString CUSBLog::ControlDeviceName() {
     CString strDevice;
     if (!AfxLoadString(IDS_TINDALOFT_DEVICE, strDevice))
         strDevice = "\\\\.\\Tindaloft";
     return strDevice;
 }
+
+namespace {
 
 CTindaloftApp* TindaloftApp() {
     return dynamic_cast<CTindaloftApp*>(AfxGetApp());

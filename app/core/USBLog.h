@@ -26,7 +26,7 @@ class CLogRecords;
 }
 
 class CUSBLog : public CDocument {
-    DECLARE_DYNCREATE(CUSBLog)
+    DECLARE_SERIAL(CUSBLog)
 public:
     // The schema of records this program captures.
     static constexpr UINT CurrentRecordSchema = 12;
@@ -173,6 +173,19 @@ public:
 
     void DeleteContents() override;
 
+    // The capture log file: this document stored, or a saved log's document loaded (its records mapped).
+    void Serialize(CArchive& ar) override;
+    // Saves with the progress window, which shows the target path and can cancel the save; a cancelled save
+    // leaves the earlier file as it was.
+    BOOL OnSaveDocument(LPCTSTR lpszPathName) override;
+    // The connection tree of a loaded log: the system at its root.
+    void BuildConnectionTree();
+    // The oldest capture log layout this program reads.
+    static constexpr UINT OldestRecordSchema = 9;
+
+    // The control device's name (string 129), as the capture thread and the device model open it.
+    static CString ControlDeviceName();
+
     // The message a start failure shows, or null for codes that show none.
     static LPCSTR StartFailureMessage(DWORD dwCode);
 
@@ -183,6 +196,8 @@ private:
     BOOL CreateContents();
     void DeleteDeviceModel();
     void DeleteContentsObjects();
+    void StoreLog(CArchive& ar);
+    void LoadLog(CArchive& ar);
     // Posts the stop command to the main window; safe from any thread.
     void PostStopCommand() const;
 
