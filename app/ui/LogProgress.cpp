@@ -64,7 +64,8 @@ BOOL CLogProgress::OnInitDialog() {
     ::SendMessageA(hBar, PBM_SETPOS, 0, 0);
     // OK closes the window once the save is over; until then only Cancel can be pressed.
     ::EnableWindow(::GetDlgItem(m_hWnd, IDOK), FALSE);
-    return TRUE;
+    ::SetFocus(::GetDlgItem(m_hWnd, IDCANCEL));
+    return FALSE; // the focus is set
 }
 
 void CLogProgress::SetPos(int nBar, int nPos) {
