@@ -8,7 +8,9 @@
 #include <string>
 
 #include "WinCommonControls.h"
+#include "app/core/AppSettings.h"
 #include "app/core/ProgressDlg.h"
+#include "app/core/USBLog.h"
 #include "app/core/Resource.h"
 #include "tests/support/UiFixture.h"
 
@@ -58,6 +60,34 @@ TEST_F(LogProgressTest, ShowsTheTargetAndItsProgressAndIsDrawn) {
     EXPECT_EQ(::SendMessageA(::GetDlgItem(hwnd, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0), 40);
     ::SendMessageA(::GetDlgItem(hwnd, IDOK), BM_CLICK, 0, 0);
     EXPECT_FALSE(::IsWindow(hwnd));
+}
+
+TEST_F(LogProgressTest, SuccessClosesTheWindowOnlyWithAutoCloseAndWithoutKeepOpen) {
+    struct Case {
+        bool autoClose;
+        BOOL keepOpen;
+        bool closes;
+    };
+    for (const Case c : {Case{true, FALSE, true}, Case{true, TRUE, false}, Case{false, FALSE, false}}) {
+        SCOPED_TRACE(testing::Message() << "AutoCloseProgress " << c.autoClose << ", keep open " << c.keepOpen);
+        CAppSettings settings;
+        settings.AutoCloseProgress = c.autoClose;
+        CUSBLog doc;
+        doc.SetSettings(&settings);
+        CLogProgress progress;
+        progress.m_pDocument = &doc;
+        progress.m_bKeepOpen = c.keepOpen;
+        ASSERT_TRUE(progress.Create(IDD_LOG_PROGRESS_SAVE));
+        HWND hwnd = progress.GetSafeHwnd();
+        ProgressDlgFinish(&progress, "File saved successfully!");
+        EXPECT_EQ(::IsWindow(hwnd) == FALSE, c.closes);
+        if (::IsWindow(hwnd)) {
+            EXPECT_EQ(::SendMessageA(::GetDlgItem(hwnd, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0), 100);
+            EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(hwnd, IDOK)));
+            EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(hwnd, IDCANCEL)));
+            EXPECT_EQ(ItemText(hwnd, IDC_PROGRESS_STATUS), "File saved successfully!");
+        }
+    }
 }
 
 } // namespace
