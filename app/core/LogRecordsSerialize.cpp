@@ -103,7 +103,11 @@ void CLogRecords::Serialize(CArchive& ar) {
 
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CLogRecords::Serialize (storing)");
     const CaptureBuffer::CCapturePair* pPair = m_pBuffer;
-    const DWORD dwCapacity = pPair != nullptr ? pPair->GetBankSize() : 0;
+    // A saved log's store has no bank size of its own: its one bank, over the file, tells the capacity.
+    DWORD dwCapacity = pPair != nullptr ? pPair->GetBankSize() : 0;
+    for (int nBank = 0; pPair != nullptr && nBank < 2; ++nBank)
+        if (const CaptureBuffer::CCaptureBuffer* pBank = pPair->GetBank(nBank))
+            dwCapacity = std::max(dwCapacity, pBank->GetBankSize());
     SavedRegion region;
     const INT_PTR nOlder = GetBankCount(m_nCurrentBank ^ 1);
     const INT_PTR nCurrent = GetBankCount(m_nCurrentBank);
@@ -146,7 +150,7 @@ void CLogRecords::Serialize(CArchive& ar) {
         region.pFirst = pBase;
         if (nRecords != 0)
             region.firstLength = static_cast<size_t>(EndOf(GetBankRecordAt(nBank, nRecords - 1)) - pBase);
-        region.zeros = dwCapacity - region.firstLength;
+        region.zeros = dwCapacity > region.firstLength ? dwCapacity - region.firstLength : 0;
         for (INT_PTR i = 0; i < nRecords; ++i) {
             const auto* pRecord = reinterpret_cast<const BYTE*>(GetBankRecordAt(nBank, i));
             region.records.push_back({pRecord, static_cast<DWORD>(pRecord - pBase)});

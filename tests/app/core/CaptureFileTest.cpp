@@ -311,8 +311,17 @@ TEST_F(CaptureFileTest, LoadedLogEqualsTheSavedSessionWithItsRecordsMappedAndTal
     EXPECT_EQ(loaded->GetConnectionRoot().m_pElemObject, loaded->GetHostSystem());
     EXPECT_TRUE(loaded->IsDeviceModelLoaded());
 
+    // A saved log written again (its bank is the file's) reads back the same.
+    const fs::path again = m_dir / "again.tdloft";
+    WriteFile(again, apptest::Store(*loaded));
+    CUSBLog* reloaded = Open(again);
+    ASSERT_NE(reloaded, nullptr);
+    EXPECT_EQ(ListBytes(*reloaded), saved);
+    EXPECT_EQ(fs::file_size(again), fs::file_size(path));
+
     loaded->DeleteContents();
     Drop(loaded);
+    Drop(reloaded);
     EXPECT_TRUE(fake.Requests().empty());
 }
 
