@@ -128,8 +128,8 @@ void CUSBLog::LoadLog(CArchive& ar) {
     if (ar.ReadClass(RUNTIME_CLASS(CUSBLog), &nSchema) == nullptr)
         AfxThrowArchiveException(CArchiveException::badClass);
     if (nSchema < OldestRecordSchema) {
-        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE,
-                  "Unexpected version number : %i, throwing CArchiveException", static_cast<int>(nSchema));
+        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "Unexpected version number : %i, throwing CArchiveException",
+                  static_cast<int>(nSchema));
         AfxThrowArchiveException(CArchiveException::badSchema);
     }
     m_nRecordSchema = nSchema;

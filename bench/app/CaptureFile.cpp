@@ -79,8 +79,8 @@ void BM_OpenMillionRecordFile(benchmark::State& state) {
         state.PauseTiming();
         const LogRecords::CLogRecords* records = doc.GetLogRecords();
         count = records->GetCount();
-        indexBytes = static_cast<double>(records->GetBankIndex(0).GetCapacity() * sizeof(_LOGHDR*)) /
-                     static_cast<double>(count);
+        indexBytes =
+            static_cast<double>(records->GetBankIndex(0).GetCapacity() * sizeof(_LOGHDR*)) / static_cast<double>(count);
         state.ResumeTiming();
     }
     state.counters["records"] = static_cast<double>(count);

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
-#include "app/core/LogRecords.h"
 #include "app/core/USBLog.h"
 #include "app/ui/LogListView.h"
 #include "app/ui/MainFrame.h"

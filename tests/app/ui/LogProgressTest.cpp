@@ -10,8 +10,8 @@
 #include "WinCommonControls.h"
 #include "app/core/AppSettings.h"
 #include "app/core/ProgressDlg.h"
-#include "app/core/USBLog.h"
 #include "app/core/Resource.h"
+#include "app/core/USBLog.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
