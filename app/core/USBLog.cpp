@@ -86,10 +86,14 @@ void CUSBLog::DeleteDeviceModel() {
     DeleteAndClear(m_pAttachedDrivers);
 }
 
-void CUSBLog::DeleteContentsObjects() {
+void CUSBLog::DeleteOwnedSettings() {
     if (m_pSettings == m_pOwnedSettings)
         m_pSettings = nullptr;
     DeleteAndClear(m_pOwnedSettings);
+}
+
+void CUSBLog::DeleteContentsObjects() {
+    DeleteOwnedSettings();
     DeleteAndClear(m_pCaptureFilter);
     DeleteAndClear(m_pBufferFilter);
     DeleteAndClear(m_pTrigger);
@@ -507,9 +511,7 @@ void CUSBLog::DeleteContents() {
         DisableChangeLogging();
         ClearChangeLog();
     }
-    if (m_pSettings == m_pOwnedSettings)
-        m_pSettings = nullptr;
-    DeleteAndClear(m_pOwnedSettings);
+    DeleteOwnedSettings();
     CPanePointers panes;
     panes.LogDetailsShow();
     panes.DevicePropertiesUpdate();

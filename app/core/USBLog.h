@@ -196,6 +196,8 @@ private:
     BOOL CreateContents();
     void DeleteDeviceModel();
     void DeleteContentsObjects();
+    // A saved log's own settings go; the application's are never the document's to delete.
+    void DeleteOwnedSettings();
     void StoreLog(CArchive& ar);
     void LoadLog(CArchive& ar);
     // Posts the stop command to the main window; safe from any thread.

@@ -151,8 +151,7 @@ void CUSBLog::LoadLog(CArchive& ar) {
     m_llStartTime = llStartTime;
     ar >> m_nVersionMajor >> m_nVersionMinor >> m_nVersionThird >> m_nVersionFourth;
 
-    if (m_pSettings == m_pOwnedSettings)
-        m_pSettings = nullptr;
+    DeleteOwnedSettings();
     m_pSettings = Renew(m_pOwnedSettings, nSchema);
     m_pOwnedSettings->Serialize(ar);
     DWORD dwCaptureFilterOn = 0;
