@@ -8,6 +8,7 @@
 
 #include "app/core/LogRecords.h"
 #include "app/core/ProgressDlg.h"
+#include "app/core/SplitQuad.h"
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
 #include "app/ui/LogProgress.h"
@@ -57,10 +58,8 @@ void CLogRecords::Serialize(CArchive& ar) {
         TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CLogRecords::Serialize (loading)");
         DWORD dwCapacity = 0;
         DWORD dwCount = 0;
-        DWORD dwOriginLow = 0;
-        DWORD dwOriginHigh = 0;
-        ar >> dwCapacity >> dwCount >> dwOriginLow >> dwOriginHigh;
-        const auto llOrigin = static_cast<LONGLONG>((static_cast<ULONGLONG>(dwOriginHigh) << 32) | dwOriginLow);
+        ar >> dwCapacity >> dwCount;
+        const LONGLONG llOrigin = LoadSplitQuad(ar);
 
         // The file's position is the next byte to read once the archive gives back what it read ahead.
         ar.Flush();
@@ -158,8 +157,8 @@ void CLogRecords::Serialize(CArchive& ar) {
     }
 
     const auto dwCount = static_cast<DWORD>(region.records.size());
-    const auto ullOrigin = static_cast<ULONGLONG>(m_llTimeOrigin);
-    ar << dwCapacity << dwCount << static_cast<DWORD>(ullOrigin & 0xFFFFFFFFu) << static_cast<DWORD>(ullOrigin >> 32);
+    ar << dwCapacity << dwCount;
+    StoreSplitQuad(ar, m_llTimeOrigin);
 
     CLogProgress* pProgress = m_pDocument != nullptr ? m_pDocument->GetSaveProgress() : nullptr;
     if (pProgress != nullptr && !pProgress->IsShown())

@@ -8,6 +8,7 @@
 #include "app/core/LogRecords.h"
 #include "app/core/ProgressDlg.h"
 #include "app/core/Resource.h"
+#include "app/core/SplitQuad.h"
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
 #include "app/devices/AttachedDevices.h"
@@ -43,6 +44,12 @@ template <class T, class... Args> T* Renew(T*& rpObject, Args&&... args) {
     rpObject = nullptr;
     rpObject = new T(std::forward<Args>(args)...);
     return rpObject;
+}
+
+// A filter definition that follows its flag only when the flag is set.
+void LoadDefinitionIf(CArchive& ar, DWORD dwOn, CFilterDefinition*& rpDefinition, UINT nSchema) {
+    if (dwOn != 0)
+        Renew(rpDefinition, nSchema)->Serialize(ar);
 }
 
 } // namespace
@@ -96,8 +103,7 @@ void CUSBLog::StoreLog(CArchive& ar) {
     ar << static_cast<DWORD>(m_nTriggerSeqNum);
     if (bTrigger)
         m_pTrigger->Serialize(ar);
-    const auto ullFrequency = static_cast<ULONGLONG>(m_llFrequency);
-    ar << static_cast<DWORD>(ullFrequency & 0xFFFFFFFFu) << static_cast<DWORD>(ullFrequency >> 32);
+    StoreSplitQuad(ar, m_llFrequency);
     StoreOrEmpty(ar, m_pStackTree);
     StoreOrEmpty(ar, m_pHostControllers);
     StoreOrEmpty(ar, m_pAttachedDevices);
@@ -157,19 +163,12 @@ void CUSBLog::LoadLog(CArchive& ar) {
     DWORD dwCaptureFilterOn = 0;
     ar >> dwCaptureFilterOn;
     m_bCaptureFilterOn = dwCaptureFilterOn;
-    if (dwCaptureFilterOn != 0)
-        Renew(m_pCaptureFilter, nSchema)->Serialize(ar);
+    LoadDefinitionIf(ar, dwCaptureFilterOn, m_pCaptureFilter, nSchema);
     DWORD dwTriggerOn = 0;
-    DWORD dwTriggerSeqNum = 0;
-    ar >> dwTriggerOn >> dwTriggerSeqNum;
+    ar >> dwTriggerOn >> m_nTriggerSeqNum;
     m_bTriggerOn.store(dwTriggerOn);
-    m_nTriggerSeqNum = dwTriggerSeqNum;
-    if (dwTriggerOn != 0)
-        Renew(m_pTrigger, nSchema)->Serialize(ar);
-    DWORD dwFrequencyLow = 0;
-    DWORD dwFrequencyHigh = 0;
-    ar >> dwFrequencyLow >> dwFrequencyHigh;
-    m_llFrequency = static_cast<LONGLONG>((static_cast<ULONGLONG>(dwFrequencyHigh) << 32) | dwFrequencyLow);
+    LoadDefinitionIf(ar, dwTriggerOn, m_pTrigger, nSchema);
+    m_llFrequency = LoadSplitQuad(ar);
 
     const CString strDevice = ControlDeviceName();
     ar.SetObjectSchema(nSchema);
