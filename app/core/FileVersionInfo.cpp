@@ -1,5 +1,6 @@
 #include "app/core/FileVersionInfo.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -44,5 +45,19 @@ CFileVersionInfo::CFileVersionInfo(HMODULE hModule, LPCSTR languageAndCodePage, 
     if (VerQueryValueA(block.data(), subBlock, &data, &dataLength) && data && dataLength > 0) {
         const char* value = static_cast<const char*>(data);
         m_strValue = CString(value, static_cast<int>(strnlen(value, dataLength)));
+    }
+}
+
+void SplitVersionNumbers(const CString& text, int (&anNumbers)[4]) {
+    int start = 0;
+    for (int& number : anNumbers) {
+        if (start > text.GetLength())
+            break;
+        const int comma = text.Find(',', start);
+        const CString token = comma < 0 ? text.Mid(start) : text.Mid(start, comma - start);
+        if (token.IsEmpty() && comma < 0)
+            break;
+        number = std::atoi(token);
+        start = comma < 0 ? text.GetLength() + 1 : comma + 1;
     }
 }

@@ -20,3 +20,7 @@ public:
     CString m_strFileVersion;
     CString m_strProductVersion;
 };
+
+// The numbers of a version text "a,b,c,d" (decimal) into anNumbers; tokens past the fourth are ignored, a
+// missing one leaves its entry as it was.
+void SplitVersionNumbers(const CString& strVersion, int (&anNumbers)[4]);

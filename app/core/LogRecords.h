@@ -30,6 +30,10 @@ public:
     explicit CLogRecords(CUSBLog* pDocument, UINT nSchema = CurrentSchema);
     ~CLogRecords() override;
 
+    // The record part of a capture log file: capacity, count, time origin, the records' offsets and their
+    // bytes. Loading maps the bytes from the file rather than reading them, and trusts no count or offset.
+    void Serialize(CArchive& ar) override;
+
     // The capture buffer's operations, forwarded to the pair (false, or nothing, without one).
     BOOL LockBuffer(DWORD dwTimeout);
     BOOL UnlockBuffer();

@@ -27,3 +27,10 @@ constexpr unsigned ID_HELP_SUPPORT = 32905;
 constexpr unsigned ID_HELP_CHECKUPDATE = 32935;
 // Posted to the main window when the update check has ended: presents its result quietly.
 constexpr unsigned ID_HELP_UPDATERESULT = 32936;
+
+// The save progress window: the target path, the bar, the status line and the clear-after-save check box.
+constexpr unsigned IDD_LOG_PROGRESS_SAVE = 252;
+constexpr unsigned IDC_PROGRESS_BAR = 1170;
+constexpr unsigned IDC_PROGRESS_STATUS = 1171;
+constexpr unsigned IDC_PROGRESS_PATH = 1172;
+constexpr unsigned IDC_PROGRESS_CLEAR_AFTER_SAVE = 1173;

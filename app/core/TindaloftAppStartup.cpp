@@ -224,20 +224,12 @@ void CTindaloftApp::LoadVersionNumbers() {
 }
 
 void CTindaloftApp::SetVersionNumbers(const CString& text) {
-    int* const numbers[] = {&m_nVersionMajor, &m_nVersionMinor, &m_nVersionRevision, &m_nVersionBuild};
-    int start = 0;
-    for (int* pNumber : numbers) {
-        if (start > text.GetLength()) {
-            break;
-        }
-        const int comma = text.Find(',', start);
-        const CString token = comma < 0 ? text.Mid(start) : text.Mid(start, comma - start);
-        if (token.IsEmpty() && comma < 0) {
-            break;
-        }
-        *pNumber = std::atoi(token);
-        start = comma < 0 ? text.GetLength() + 1 : comma + 1;
-    }
+    int anNumbers[4] = {m_nVersionMajor, m_nVersionMinor, m_nVersionRevision, m_nVersionBuild};
+    SplitVersionNumbers(text, anNumbers);
+    m_nVersionMajor = anNumbers[0];
+    m_nVersionMinor = anNumbers[1];
+    m_nVersionRevision = anNumbers[2];
+    m_nVersionBuild = anNumbers[3];
 }
 
 void CTindaloftApp::BuildMachineName() {

@@ -1,7 +1,11 @@
 #include "app/core/USBLog.h"
 
+#include <new>
+
+#include "app/core/AppSettings.h"
 #include "app/core/ChangeLogDissector.h"
 #include "app/core/DriverThread.h"
+#include "app/core/FileVersionInfo.h"
 #include "app/core/FilterDefinition.h"
 #include "app/core/KxTdloft.h"
 #include "app/core/LogRecords.h"
@@ -11,36 +15,291 @@
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/AttachedDrivers.h"
 #include "app/devices/StackTree.h"
+#include "app/devices/System.h"
+#include "app/devices/SystemHostControllers.h"
 #include "app/ui/PanePointers.h"
 #include "common/ControlCodes.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 
-IMPLEMENT_DYNCREATE(CUSBLog, CDocument)
+IMPLEMENT_SERIAL(CUSBLog, CDocument, VERSIONABLE_SCHEMA | CUSBLog::CurrentRecordSchema)
+
+CString CUSBLog::ControlDeviceName() {
+    CString strDevice;
+    if (!AfxLoadString(IDS_TINDALOFT_DEVICE, strDevice))
+        strDevice = "\\\\.\\Tindaloft";
+    return strDevice;
+}
+
+namespace {
+
+CTindaloftApp* TindaloftApp() {
+    return dynamic_cast<CTindaloftApp*>(AfxGetApp());
+}
+
+// One change-log request on a device opened for it; nothing when the control device does not open.
+template <class Send> void ChangeLogRequest(Send send) {
+    CKxTdloft device;
+    if (device.TryDeviceOpen()) {
+        send(device);
+        device.DeviceClose();
+    }
+}
+
+template <class T> void DeleteAndClear(T*& rpObject) {
+    delete rpObject;
+    rpObject = nullptr;
+}
+
+} // namespace
 
 CUSBLog::CUSBLog()
     : m_pLogRecords(nullptr), m_bBufferFilterOn(0), m_pBufferFilter(nullptr), m_nRecordSchema(CurrentRecordSchema),
       m_pSettings(nullptr), m_bLogging(false), m_bTriggerOn(0), m_nTriggerSeqNum(0), m_pTrigger(nullptr),
       m_nExpectedSeqNum(0), m_nSeqGapCount(0), m_pDriverThread(nullptr), m_pWorker(nullptr), m_hStartEvent(nullptr),
-      m_pAttachedDevices(nullptr), m_pAttachedDrivers(nullptr), m_pStackTree(nullptr), m_bDeviceTreeModified(FALSE) {
+      m_pAttachedDevices(nullptr), m_pAttachedDrivers(nullptr), m_pStackTree(nullptr), m_pHostControllers(nullptr),
+      m_bDeviceModelLoaded(0), m_HostSystem(nullptr), m_bDeviceTreeModified(FALSE), m_dwOSValue(0),
+      m_procArchitecture(0xFFFF), m_pOwnedSettings(nullptr), m_llStartTime(0), m_nVersionMajor(0), m_nVersionMinor(0),
+      m_nVersionThird(0), m_nVersionFourth(0), m_bCaptureFilterOn(0), m_pCaptureFilter(nullptr),
+      m_pSaveProgress(nullptr), m_llFrequency(0) {
+    // A document can index blocks and hold device stacks before any set-up; InitCaptureDocument makes the rest.
     m_pLogRecords = new LogRecords::CLogRecords(this);
     m_pAttachedDevices = new CAttachedDevices;
-    m_pAttachedDrivers = new CAttachedDrivers;
-    m_pStackTree = new CStackTree;
+    const CString strDevice = ControlDeviceName();
+    m_pAttachedDrivers = new CAttachedDrivers(strDevice);
+    m_pStackTree = new CStackTree(strDevice);
     m_ConnectionTree.set_observer(&m_SubtreeObserver);
+    m_DeviceFlags.SetSize(DeviceFlagCount);
+    LARGE_INTEGER frequency{};
+    if (::QueryPerformanceFrequency(&frequency))
+        m_llFrequency = frequency.QuadPart;
 }
 
 CUSBLog::~CUSBLog() {
     DisableLogging();
-    // The tree's nodes report to the stacks, so they go first.
-    m_ConnectionTree.clear();
+    DeleteContentsObjects();
     m_ConnectionTree.set_observer(nullptr);
+}
+
+void CUSBLog::DeleteDeviceModel() {
+    // The tree's nodes report to the stacks, so they go first; the root points at the system, which the
+    // document owns and deletes once.
+    m_ConnectionTree.clear();
+    m_ConnectionTree.get() = ::ConnectionElement{};
+    DeleteAndClear(m_HostSystem);
+    DeleteAndClear(m_pHostControllers);
+    DeleteAndClear(m_pStackTree);
+    DeleteAndClear(m_pAttachedDevices);
+    DeleteAndClear(m_pAttachedDrivers);
+}
+
+void CUSBLog::DeleteOwnedSettings() {
+    if (m_pSettings == m_pOwnedSettings)
+        m_pSettings = nullptr;
+    DeleteAndClear(m_pOwnedSettings);
+}
+
+void CUSBLog::DeleteContentsObjects() {
+    DeleteOwnedSettings();
+    DeleteAndClear(m_pCaptureFilter);
+    DeleteAndClear(m_pBufferFilter);
+    DeleteAndClear(m_pTrigger);
+    DeleteDeviceModel();
+    DeleteAndClear(m_pLogRecords);
+}
+
+BOOL CUSBLog::CreateContents() {
+    const CString strDevice = ControlDeviceName();
+    // What this call made goes again, newest first, when a later step runs out of memory.
+    CSystem* pSystem = nullptr;
+    CSystemHostControllers* pHostControllers = nullptr;
+    CAttachedDrivers* pDrivers = nullptr;
+    CStackTree* pStackTree = nullptr;
+    CAttachedDevices* pDevices = nullptr;
+    LogRecords::CLogRecords* pRecords = nullptr;
+    bool bOutOfMemory = false;
+    try {
+        if (m_HostSystem == nullptr) {
+            CTindaloftApp* pApp = TindaloftApp();
+            pSystem = new CSystem(pApp != nullptr ? static_cast<LPCSTR>(pApp->m_strMachineName) : "");
+        }
+        if (m_pHostControllers == nullptr)
+            pHostControllers = new CSystemHostControllers;
+        if (m_pAttachedDrivers == nullptr)
+            pDrivers = new CAttachedDrivers(strDevice);
+        if (m_pStackTree == nullptr)
+            pStackTree = new CStackTree(strDevice);
+        if (m_pAttachedDevices == nullptr)
+            pDevices = new CAttachedDevices;
+        if (m_pLogRecords == nullptr)
+            pRecords = new LogRecords::CLogRecords(this, LogRecords::CLogRecords::CurrentSchema);
+    } catch (CMemoryException* e) {
+        e->Delete();
+        bOutOfMemory = true;
+    } catch (const std::bad_alloc&) {
+        bOutOfMemory = true;
+    }
+    if (bOutOfMemory) {
+        delete pRecords;
+        delete pDevices;
+        delete pStackTree;
+        delete pDrivers;
+        delete pHostControllers;
+        delete pSystem;
+        return FALSE;
+    }
+    if (pSystem != nullptr)
+        m_HostSystem = pSystem;
+    if (pHostControllers != nullptr)
+        m_pHostControllers = pHostControllers;
+    if (pDrivers != nullptr)
+        m_pAttachedDrivers = pDrivers;
+    if (pStackTree != nullptr)
+        m_pStackTree = pStackTree;
+    if (pDevices != nullptr)
+        m_pAttachedDevices = pDevices;
+    if (pRecords != nullptr)
+        m_pLogRecords = pRecords;
+    m_nExpectedSeqNum = 0;
+    m_nSeqGapCount = 0;
+    return TRUE;
+}
+
+BOOL CUSBLog::OnNewDocument() {
+    if (!CDocument::OnNewDocument())
+        return FALSE;
+    // Only the live capture talks to the driver; any other document (a saved log's is filled by its file)
+    // made new stays empty.
+    if (!IsRealtimeDocument())
+        return CreateContents();
+    return InitCaptureDocument();
+}
+
+BOOL CUSBLog::InitCaptureDocument() {
+    if (!CreateContents())
+        return FALSE;
+    // A saved log is filled from its file.
+    if (IsLogFileDocument())
+        return FALSE;
+    try {
+        CTindaloftApp* pApp = TindaloftApp();
+        if (pApp != nullptr) {
+            m_procArchitecture = static_cast<WORD>(pApp->m_OSVersion.GetArchitecture());
+            m_strOSDescription = pApp->m_OSVersion.GetDescription();
+            m_dwOSValue = pApp->m_OSVersion.GetVersionInfo().dwBuildNumber;
+            m_pSettings = &pApp->m_Settings;
+        }
+        InitVersionInfo();
+        SetAllDeviceFlags();
+        SetConnectionRoot();
+
+        ChangeLogRequest([](CKxTdloft& device) { device.IoctlRefreshDeviceStacks(); });
+        if (!m_pStackTree->QueryDriverStacks(m_pAttachedDevices))
+            return FALSE;
+        if (!m_pHostControllers->EnumerateUsbTree(this) ||
+            !m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices))
+            return FALSE;
+
+        const DWORD dwBankSize = m_pSettings != nullptr ? m_pSettings->MaxLogBuffer : CAppSettings::DefaultMaxLogBuffer;
+        // Room behind the high-water mark for the largest block the driver hands over in one read.
+        const DWORD dwReserve = pApp != nullptr ? pApp->m_DriverInfo.LogBlockSize : 0;
+        if (!m_pLogRecords->CreateBuffer(dwBankSize, dwReserve))
+            return FALSE;
+        if (m_pSettings != nullptr && m_pSettings->ContinuousLogging)
+            m_pLogRecords->SetCapturing();
+        else
+            m_pLogRecords->ClearCapturing();
+        m_bDeviceModelLoaded = 1;
+        EnableChangeLogging();
+        return TRUE;
+    } catch (CMemoryException* e) {
+        e->Delete();
+    } catch (const std::bad_alloc&) {
+    }
+    return FALSE;
+}
+
+void CUSBLog::SetConnectionRoot() {
+    // The topology below the root is rebuilt by its owners; the root stands for this machine.
+    m_ConnectionTree.clear();
+    ::ConnectionElement root(TRUE, HostComputer, m_HostSystem);
+    if (m_HostSystem != nullptr)
+        root.m_LabelText = m_HostSystem->GetName();
+    m_ConnectionTree.get() = root;
+}
+
+void CUSBLog::InitVersionInfo() {
+    if (m_nVersionMajor != 0)
+        return;
+    CFileVersionInfo info(nullptr);
+    int anNumbers[4] = {};
+    SplitVersionNumbers(info.GetFileVersion(), anNumbers);
+    m_nVersionMajor = static_cast<BYTE>(anNumbers[0]);
+    m_nVersionMinor = static_cast<BYTE>(anNumbers[1]);
+    m_nVersionThird = static_cast<WORD>(anNumbers[2]);
+    m_nVersionFourth = static_cast<WORD>(anNumbers[3]);
+}
+
+void CUSBLog::RefreshDevices() {
+    // Nothing changes until every new object exists: an allocation that fails leaves the old model.
+    const CString strDevice = ControlDeviceName();
+    auto* pHostControllers = new CSystemHostControllers;
+    CAttachedDrivers* pDrivers = nullptr;
+    CStackTree* pStackTree = nullptr;
+    CAttachedDevices* pDevices = nullptr;
+    try {
+        pDrivers = new CAttachedDrivers(strDevice);
+        pStackTree = new CStackTree(strDevice);
+        pDevices = new CAttachedDevices;
+    } catch (...) {
+        delete pStackTree;
+        delete pDrivers;
+        delete pHostControllers;
+        throw;
+    }
+    DisableChangeLogging();
+    CPanePointers panes;
+    panes.DeviceModelChanging(this);
+    // The tree's nodes report to the stacks they name, so the topology goes before the stacks.
+    m_ConnectionTree.clear();
+    delete m_pHostControllers;
     delete m_pStackTree;
     delete m_pAttachedDevices;
     delete m_pAttachedDrivers;
-    delete m_pLogRecords;
-    delete m_pBufferFilter;
-    delete m_pTrigger;
+    m_pHostControllers = pHostControllers;
+    m_pAttachedDrivers = pDrivers;
+    m_pStackTree = pStackTree;
+    m_pAttachedDevices = pDevices;
+    // A query that fails leaves its collection as far as it got; the model is still the best there is.
+    m_pStackTree->QueryDriverStacks(m_pAttachedDevices);
+    m_pHostControllers->EnumerateUsbTree(this);
+    m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices);
+    m_bDeviceModelLoaded = 1;
+    EnableChangeLogging();
+}
+
+void CUSBLog::SetAllDeviceFlags() {
+    for (INT_PTR i = 0; i < m_DeviceFlags.GetSize(); ++i)
+        m_DeviceFlags[i] = 1;
+}
+
+void CUSBLog::SetDeviceFlag(INT_PTR nIndex, BYTE nValue) {
+    if (nIndex < 0)
+        throw new CInvalidArgException;
+    m_DeviceFlags.SetAtGrow(nIndex, nValue);
+}
+
+BYTE CUSBLog::GetDeviceFlag(INT_PTR nIndex) const {
+    if (nIndex < 0 || nIndex >= m_DeviceFlags.GetSize())
+        throw new CInvalidArgException;
+    return m_DeviceFlags[nIndex];
+}
+
+void CUSBLog::SetCaptureFilter(CFilterDefinition* pFilter) {
+    if (pFilter == m_pCaptureFilter)
+        return;
+    delete m_pCaptureFilter;
+    m_pCaptureFilter = pFilter;
 }
 
 void CUSBLog::SetBufferFilter(CFilterDefinition* pFilter) {
@@ -147,12 +406,10 @@ LPCSTR CUSBLog::StartFailureMessage(DWORD dwCode) {
 
 void CUSBLog::EnableLogging() {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "--CUSBLog::EnableLogging");
-    if (m_pDriverThread != nullptr)
+    // The thread reads into the record store's banks: no store, nothing to capture into.
+    if (m_pDriverThread != nullptr || m_pLogRecords == nullptr)
         return;
-    CString strDevice;
-    if (!AfxLoadString(IDS_TINDALOFT_DEVICE, strDevice))
-        strDevice = "\\\\.\\Tindaloft";
-    auto* pThread = new CDriverThread(strDevice, this);
+    auto* pThread = new CDriverThread(ControlDeviceName(), this);
     HANDLE hStart = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE hStop = hStart != nullptr ? ::CreateEventA(nullptr, TRUE, FALSE, nullptr) : nullptr;
     CWinThread* pWorker = nullptr;
@@ -252,19 +509,6 @@ void CUSBLog::ProcessDrvobjRemoval(const BYTE*) {}
 void CUSBLog::ProcessDevstkArrival(const BYTE*) {}
 void CUSBLog::ProcessDevstkRemoval(const BYTE*) {}
 
-namespace {
-
-// One change-log request on a device opened for it; nothing when the control device does not open.
-template <class Send> void ChangeLogRequest(Send send) {
-    CKxTdloft device;
-    if (device.TryDeviceOpen()) {
-        send(device);
-        device.DeviceClose();
-    }
-}
-
-} // namespace
-
 void CUSBLog::EnableChangeLogging() {
     ChangeLogRequest([](CKxTdloft& device) { device.IoctlEnableChangeLogging(0); });
 }
@@ -279,12 +523,13 @@ void CUSBLog::ClearChangeLog() {
 
 void CUSBLog::DeleteContents() {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "--CUSBLog::DeleteContents");
-    const bool bLive = IsRealtimeDocument();
-    if (bLive) {
-        DisableLogging();
+    // The thread writes into the banks deleted below, whatever kind of document started it.
+    DisableLogging();
+    if (IsRealtimeDocument()) {
         DisableChangeLogging();
         ClearChangeLog();
     }
+    DeleteOwnedSettings();
     CPanePointers panes;
     panes.LogDetailsShow();
     panes.DevicePropertiesUpdate();
@@ -296,11 +541,15 @@ void CUSBLog::DeleteContents() {
         if (m_pLogRecords != nullptr)
             m_pLogRecords->ClearFiltered();
     }
+    SetCaptureFilter(nullptr);
     SetBufferFilter(nullptr);
     SetTrigger(nullptr);
     m_nTriggerSeqNum = 0;
     m_nExpectedSeqNum = 0;
     // Panes drop their pointers into the device model before it goes.
     panes.DeviceModelChanging(this);
+    DeleteDeviceModel();
+    m_bDeviceModelLoaded = 0;
+    DeleteAndClear(m_pLogRecords);
     CDocument::DeleteContents();
 }

@@ -8,6 +8,7 @@
 
 #include <atomic>
 
+#include "afxcoll.h"
 #include "afxwin.h"
 #include "app/devices/ConnectionTree.h"
 
@@ -17,22 +18,39 @@ class CAttachedDrivers;
 class CDeviceObject;
 class CDriverThread;
 class CFilterDefinition;
+class CLogProgress;
 class CStackTree;
+class CSystem;
+class CSystemHostControllers;
 
 namespace LogRecords {
 class CLogRecords;
 }
 
 class CUSBLog : public CDocument {
-    DECLARE_DYNCREATE(CUSBLog)
+    DECLARE_SERIAL(CUSBLog)
 public:
     // The schema of records this program captures.
     static constexpr UINT CurrentRecordSchema = 12;
+
+    // Entries of the per-device display flags.
+    static constexpr INT_PTR DeviceFlagCount = 256;
 
     CUSBLog();
     ~CUSBLog() override;
     CUSBLog(const CUSBLog&) = delete;
     CUSBLog& operator=(const CUSBLog&) = delete;
+
+    // A new live capture document: the device model read from the driver and an empty capture buffer.
+    BOOL OnNewDocument() override;
+    // Creates the device model and the record store; for a live document also reads the machine's state,
+    // asks the driver for its device stacks and creates the capture buffer. FALSE when any of it fails, and
+    // always for a saved log, which its file fills instead.
+    BOOL InitCaptureDocument();
+    // The device model of a live document built again from the driver.
+    void RefreshDevices();
+    // The version of the program that makes the capture, once (while the major number is still 0).
+    void InitVersionInfo();
 
     // The record list view, the first view of every capture document; nullptr before it is attached.
     CView* GetFirstView() const;
@@ -99,6 +117,39 @@ public:
     // below the root does.
     BOOL RemoveSubtree(CObject* pObject);
 
+    CSystemHostControllers* GetHostControllers() const { return m_pHostControllers; }
+    CSystem* GetHostSystem() const { return m_HostSystem; }
+    BOOL IsDeviceModelLoaded() const { return m_bDeviceModelLoaded != 0; }
+
+    // The session's header values, which a saved log keeps.
+    const CString& GetOSDescription() const { return m_strOSDescription; }
+    DWORD GetOSValue() const { return m_dwOSValue; }
+    WORD GetProcessorArchitecture() const { return m_procArchitecture; }
+    LONGLONG GetStartTime() const { return m_llStartTime; }
+    void SetStartTime(LONGLONG llSeconds) { m_llStartTime = llSeconds; }
+    BYTE GetVersionMajor() const { return m_nVersionMajor; }
+    BYTE GetVersionMinor() const { return m_nVersionMinor; }
+    WORD GetVersionThird() const { return m_nVersionThird; }
+    WORD GetVersionFourth() const { return m_nVersionFourth; }
+    LONGLONG GetPerformanceFrequency() const { return m_llFrequency; }
+
+    BOOL IsCaptureFilterOn() const { return m_bCaptureFilterOn != 0; }
+    void SetCaptureFilterOn(BOOL bOn) { m_bCaptureFilterOn = bOn ? 1 : 0; }
+    CFilterDefinition* GetCaptureFilter() const { return m_pCaptureFilter; }
+    // The document owns the filter from here on; the one it had is deleted.
+    void SetCaptureFilter(CFilterDefinition* pFilter);
+
+    // Display states of the device tree, one byte per device index.
+    void SetAllDeviceFlags();
+    // Grows the array when the index lies beyond it.
+    void SetDeviceFlag(INT_PTR nIndex, BYTE nValue);
+    // An index at or beyond the array's size throws CInvalidArgException*.
+    BYTE GetDeviceFlag(INT_PTR nIndex) const;
+
+    // The progress window of a save in progress; null outside a save.
+    CLogProgress* GetSaveProgress() const { return m_pSaveProgress; }
+    void SetSaveProgress(CLogProgress* pProgress) { m_pSaveProgress = pProgress; }
+
     // The document's kind, by the template that made it: the live capture (133) or a saved log (131).
     bool IsRealtimeDocument() const;
     bool IsLogFileDocument() const;
@@ -125,12 +176,35 @@ public:
 
     void DeleteContents() override;
 
+    // The capture log file: this document stored, or a saved log's document loaded (its records mapped).
+    void Serialize(CArchive& ar) override;
+    // Saves with the progress window, which shows the target path and can cancel the save; a cancelled save
+    // leaves the earlier file as it was.
+    BOOL OnSaveDocument(LPCTSTR lpszPathName) override;
+    // The connection tree of a loaded log: the system at its root.
+    void BuildConnectionTree();
+    // The connection tree emptied down to its root, which stands for the system object.
+    void SetConnectionRoot();
+    // The oldest capture log layout this program reads.
+    static constexpr UINT OldestRecordSchema = 9;
+
+    // The control device's name (string 129), as the capture thread and the device model open it.
+    static CString ControlDeviceName();
+
     // The message a start failure shows, or null for codes that show none.
     static LPCSTR StartFailureMessage(DWORD dwCode);
 
 private:
     // Runs the messages other threads sent this one.
     static void ServeSentMessages();
+    // The device model's objects, created (step by step, all or none) and deleted; the system object once.
+    BOOL CreateContents();
+    void DeleteDeviceModel();
+    void DeleteContentsObjects();
+    // A saved log's own settings go; the application's are never the document's to delete.
+    void DeleteOwnedSettings();
+    void StoreLog(CArchive& ar);
+    void LoadLog(CArchive& ar);
     // Posts the stop command to the main window; safe from any thread.
     void PostStopCommand() const;
 
@@ -162,5 +236,23 @@ private:
     };
     SubtreeObserver m_SubtreeObserver{this};
     core::tree<::ConnectionElement> m_ConnectionTree;
+    CSystemHostControllers* m_pHostControllers;
+    BYTE m_bDeviceModelLoaded;
+    CSystem* m_HostSystem;
     BOOL m_bDeviceTreeModified;
+    CString m_strOSDescription;
+    DWORD m_dwOSValue;
+    WORD m_procArchitecture;
+    // A saved log's own settings; a live document uses the application's.
+    CAppSettings* m_pOwnedSettings;
+    LONGLONG m_llStartTime;
+    BYTE m_nVersionMajor;
+    BYTE m_nVersionMinor;
+    WORD m_nVersionThird;
+    WORD m_nVersionFourth;
+    UINT m_bCaptureFilterOn;
+    CFilterDefinition* m_pCaptureFilter;
+    CByteArray m_DeviceFlags;
+    CLogProgress* m_pSaveProgress;
+    LONGLONG m_llFrequency;
 };

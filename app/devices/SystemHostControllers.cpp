@@ -1,10 +1,11 @@
 #include "app/devices/SystemHostControllers.h"
 
+#include "app/devices/EmptyCollection.h"
+
 BOOL CSystemHostControllers::EnumerateUsbTree(CUSBLog*) {
     return TRUE;
 }
 
 void CSystemHostControllers::Serialize(CArchive& ar) {
-    if (ar.IsStoring())
-        ar << static_cast<DWORD>(0);
+    SerializeEmptyCollection(ar);
 }

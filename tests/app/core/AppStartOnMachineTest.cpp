@@ -15,12 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
 #include "app/ui/LogListView.h"
 #include "app/ui/MainFrame.h"
 #include "tests/app/core/AppStarter.h"
+#include "tests/app/core/ArchiveBytes.h"
 
 // The capture driver's entry point (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
@@ -112,7 +114,14 @@ TEST_F(AppStartOnMachine, ASavedLogOnTheCommandLineOpensInTheLogTemplate) {
     const auto folder = std::filesystem::temp_directory_path() / ("tdl-appstart-log-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     const auto file = folder / "first.tdloft";
-    std::ofstream(file).close();
+    {
+        // A saved log with no records: its header and an empty bank.
+        CUSBLog saved;
+        ASSERT_TRUE(saved.GetLogRecords()->CreateBuffer(4096, 0));
+        const std::vector<BYTE> bytes = apptest::Store(saved);
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
     std::string path = file.string();
     std::replace(path.begin(), path.end(), '/', '\\');
 

@@ -5,11 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
+
+#include "NtClock.h"
 
 #include "AfxMemoryControl.h"
 #include "NtControl.h"
@@ -292,6 +298,80 @@ TEST_F(DriverThreadTest, StartFailuresShowTheirMessageAndLeaveNothingRunning) {
         EXPECT_EQ(MessageTexts(), std::vector<std::string>{c.message});
         EXPECT_EQ(win32::OpenHandleCount(), handles);
     }
+}
+
+// Read requests the thread has sent so far.
+size_t ReadCount(const FakeControlDevice& fake) {
+    size_t reads = 0;
+    for (const FakeRequest& request : fake.Requests())
+        reads += request.code == IOCTL_TINDALOFT_READ_LOG ? 1 : 0;
+    return reads;
+}
+
+// Waits (bounded, in real time) until the thread has sent `reads` reads, then until it waits on its stop event.
+bool AwaitReads(const FakeControlDevice& fake, size_t reads) {
+    for (int i = 0; i < 1000 && ReadCount(fake) < reads; ++i)
+        ::usleep(1000);
+    return ReadCount(fake) == reads && nt::clock::WaitForTimedWaiters(1);
+}
+
+class VirtualClockTest : public DriverThreadTest {
+protected:
+    void SetUp() override {
+        DriverThreadTest::SetUp();
+        nt::clock::UseVirtualClock();
+    }
+    void TearDown() override {
+        if (m_doc != nullptr)
+            m_doc->DisableLogging();
+        nt::clock::UseRealClock();
+        DriverThreadTest::TearDown();
+    }
+};
+
+TEST_F(VirtualClockTest, ReadsComeEvery250Milliseconds) {
+    m_doc->EnableLogging();
+    ASSERT_TRUE(m_doc->IsLogging());
+    ASSERT_TRUE(AwaitReads(*m_fake, 0));
+    nt::clock::AdvanceMilliseconds(249);
+    EXPECT_EQ(ReadCount(*m_fake), 0u);
+    nt::clock::AdvanceMilliseconds(1);
+    ASSERT_TRUE(AwaitReads(*m_fake, 1));
+    nt::clock::AdvanceMilliseconds(250);
+    ASSERT_TRUE(AwaitReads(*m_fake, 2));
+}
+
+TEST_F(VirtualClockTest, BackgroundReadsBackToBackThenEvery5000MillisecondsOnceFull) {
+    m_settings.BackgroundLogging = true;
+    for (ULONG first : {1u, 3u, 5u})
+        m_fake->QueueBlock(IOCTL_TINDALOFT_READ_LOG, BlockOf(first, 2));
+    // Larger than the bank: it never fits, every read finds the buffer full.
+    m_fake->QueueBlock(IOCTL_TINDALOFT_READ_LOG, std::vector<uint8_t>((1 << 16) + 68, 0));
+    m_doc->EnableLogging();
+    // No time passes: three blocks and the full answer, one read after the other.
+    ASSERT_TRUE(AwaitReads(*m_fake, 4));
+    EXPECT_EQ(m_doc->GetLogRecords()->GetCount(), 6);
+    nt::clock::AdvanceMilliseconds(4999);
+    EXPECT_EQ(ReadCount(*m_fake), 4u);
+    nt::clock::AdvanceMilliseconds(1);
+    ASSERT_TRUE(AwaitReads(*m_fake, 5));
+    nt::clock::AdvanceMilliseconds(5000);
+    ASSERT_TRUE(AwaitReads(*m_fake, 6));
+    EXPECT_TRUE(MessageTexts().empty());
+}
+
+TEST_F(VirtualClockTest, StopDrainsAtMost64ReadsThenDisables) {
+    m_doc->EnableLogging();
+    ASSERT_TRUE(AwaitReads(*m_fake, 0));
+    for (ULONG i = 0; i < 70; ++i)
+        m_fake->QueueBlock(IOCTL_TINDALOFT_READ_LOG, BlockOf(i + 1, 1));
+    m_fake->ClearRequests();
+    m_doc->DisableLogging();
+    const std::vector<ULONG> codes = Codes(m_fake->Requests());
+    ASSERT_EQ(codes.size(), 65u);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), IOCTL_TINDALOFT_READ_LOG), 64);
+    EXPECT_EQ(codes.back(), IOCTL_TINDALOFT_DISABLE_LOG);
+    EXPECT_EQ(BytesInBank(), 64u * 68u);
 }
 
 } // namespace

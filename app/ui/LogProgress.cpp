@@ -1,0 +1,125 @@
+#include "app/ui/LogProgress.h"
+
+#include "WinCommonControls.h"
+#include "WinResourceTable.h"
+#include "app/core/Resource.h"
+
+IMPLEMENT_DYNAMIC(CLogProgress, CDialog)
+
+namespace {
+
+// Styles as the resource compiler writes them.
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_CENTER;
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+constexpr UINT kStaticId = 0xFFFF;
+
+} // namespace
+
+CLogProgress::CLogProgress(LPCSTR lpszTitle, CWnd* pParentWnd) : CDialog(IDD_LOG_PROGRESS_SAVE, pParentWnd) {
+    if (lpszTitle != nullptr)
+        m_strTitle = lpszTitle;
+}
+
+CLogProgress::~CLogProgress() {
+    // The object goes before its window only when its owner deletes it; the window must not outlive it.
+    m_bAutoDelete = FALSE;
+    if (::IsWindow(m_hWnd))
+        DestroyWindow();
+}
+
+void CLogProgress::RegisterTemplate() {
+    win32::RegisterDialogResource(nullptr, IDD_LOG_PROGRESS_SAVE,
+                                  {kDialogStyle,
+                                   0,
+                                   0,
+                                   0,
+                                   260,
+                                   96,
+                                   "Saving ...",
+                                   "MS Shell Dlg",
+                                   8,
+                                   {{"STATIC", kStaticId, "Saving to:", kChild, 0, 7, 8, 40, 8},
+                                    {"STATIC", IDC_PROGRESS_PATH, "", kChild | SS_LEFTNOWORDWRAP, 0, 48, 8, 205, 8},
+                                    {PROGRESS_CLASSA, IDC_PROGRESS_BAR, "", kChild | WS_BORDER, 0, 7, 22, 246, 12},
+                                    {"STATIC", IDC_PROGRESS_STATUS, "", kChild, 0, 7, 40, 246, 8},
+                                    {"BUTTON", IDC_PROGRESS_CLEAR_AFTER_SAVE, "Clear capture buffer after save",
+                                     kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 7, 56, 150, 10},
+                                    {"BUTTON", IDOK, "OK", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 149, 74, 50, 14},
+                                    {"BUTTON", IDCANCEL, "Cancel", kChild | WS_TABSTOP, 0, 203, 74, 50, 14}}});
+}
+
+BOOL CLogProgress::Create(UINT nIDTemplate, CWnd* pParentWnd) {
+    RegisterTemplate();
+    return CDialog::Create(nIDTemplate, pParentWnd);
+}
+
+BOOL CLogProgress::OnInitDialog() {
+    CDialog::OnInitDialog();
+    if (!m_strTitle.IsEmpty())
+        SetWindowText(m_strTitle);
+    ::SetDlgItemTextA(m_hWnd, IDC_PROGRESS_PATH, m_strText);
+    HWND hBar = ::GetDlgItem(m_hWnd, IDC_PROGRESS_BAR);
+    ::SendMessageA(hBar, PBM_SETRANGE32, 0, 100);
+    ::SendMessageA(hBar, PBM_SETPOS, 0, 0);
+    // OK closes the window once the save is over; until then only Cancel can be pressed.
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDOK), FALSE);
+    ::SetFocus(::GetDlgItem(m_hWnd, IDCANCEL));
+    return FALSE; // the focus is set
+}
+
+void CLogProgress::SetPos(int nBar, int nPos) {
+    if (nBar != 0 || !::IsWindow(m_hWnd))
+        return;
+    ::SendMessageA(::GetDlgItem(m_hWnd, IDC_PROGRESS_BAR), PBM_SETPOS, static_cast<WPARAM>(nPos), 0);
+}
+
+void CLogProgress::SetDoneText(LPCSTR lpszText) {
+    if (!::IsWindow(m_hWnd))
+        return;
+    ::SetDlgItemTextA(m_hWnd, IDC_PROGRESS_STATUS, lpszText);
+    if (m_bCancelled)
+        ::EnableWindow(::GetDlgItem(m_hWnd, IDCANCEL), FALSE);
+}
+
+BOOL CLogProgress::PumpMessages() {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        CWinThread* pThread = AfxGetThread();
+        BOOL bMore = TRUE;
+        if (pThread != nullptr) {
+            bMore = pThread->PumpMessage();
+        } else if (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            bMore = msg.message != WM_QUIT;
+            if (bMore && !(::IsWindow(m_hWnd) && ::IsDialogMessageA(m_hWnd, &msg))) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            }
+        }
+        if (!bMore) {
+            // The quit was taken off the queue: put it back, so the application still ends after the save.
+            ::PostQuitMessage(0);
+            m_bCancelled = TRUE;
+            return FALSE;
+        }
+    }
+    return !m_bCancelled;
+}
+
+BOOL CLogProgress::IsShown() const {
+    return ::IsWindow(m_hWnd) && ::IsWindowVisible(m_hWnd);
+}
+
+void CLogProgress::OnOK() {
+    DestroyWindow();
+}
+
+void CLogProgress::OnCancel() {
+    // The writer still draws into this window; it stops at its next look and finishes the window itself.
+    m_bCancelled = TRUE;
+}
+
+void CLogProgress::PostNcDestroy() {
+    CDialog::PostNcDestroy();
+    if (m_bAutoDelete)
+        delete this;
+}
