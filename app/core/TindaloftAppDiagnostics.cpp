@@ -6,6 +6,7 @@
 #include "afxdlgs.h"
 #include "app/core/DiagnosticsLog.h"
 #include "app/core/KxTdloft.h"
+#include "app/core/PlainMessage.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
@@ -56,7 +57,7 @@ std::unique_ptr<BYTE[]> FetchMemlog(DWORD& rdwSize) {
     CKxTdloft driver;
     if (!driver.TryDeviceOpen()) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DRIVER_INFO, "Failed to open KxTdloft");
-        AfxMessageBox(kEmptyLogMessage, MB_OK);
+        ShowPlainMessage(kEmptyLogMessage, MB_OK);
         return nullptr;
     }
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_INFO, "Opened KxTdloft");
@@ -65,7 +66,7 @@ std::unique_ptr<BYTE[]> FetchMemlog(DWORD& rdwSize) {
     if (!driver.IoctlReadMemlog(&dwSize, dwLength) || dwLength != TINDALOFT_SIZE_QUERY_LENGTH) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DRIVER_INFO, "Failed to Read Memlog size");
         driver.DeviceClose();
-        AfxMessageBox(kEmptyLogMessage, MB_OK);
+        ShowPlainMessage(kEmptyLogMessage, MB_OK);
         return nullptr;
     }
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_INFO, "IoctlReadMemlog returns memlog buffer size = %u", dwSize);
@@ -74,7 +75,7 @@ std::unique_ptr<BYTE[]> FetchMemlog(DWORD& rdwSize) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DRIVER_INFO, "Memlog size %u is not a control block and whole entries",
                   dwSize);
         driver.DeviceClose();
-        AfxMessageBox(kEmptyLogMessage, MB_OK);
+        ShowPlainMessage(kEmptyLogMessage, MB_OK);
         return nullptr;
     }
     std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[dwSize]);
@@ -104,7 +105,7 @@ void CTindaloftApp::OnHelpDiagnostics() {
         return;
     }
     const BOOL bOn = m_Settings.MemlogFlags == kDiagnosticsOff;
-    if (AfxMessageBox(bOn ? kEnablePrompt : kDisablePrompt, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
+    if (ShowPlainMessage(bOn ? kEnablePrompt : kDisablePrompt, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
         return;
     }
     m_Settings.MemlogFlags = bOn ? kDiagnosticsOn : kDiagnosticsOff;
@@ -141,12 +142,12 @@ void CTindaloftApp::OnHelpSaveDiagnosticsLog() {
     if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::typeText)) {
         CString message;
         message.Format("Failed to open:\n%s", path.GetString());
-        AfxMessageBox(message, MB_OK);
+        ShowPlainMessage(message, MB_OK);
         return;
     }
     file.WriteString(log.FormatRows());
     file.Close();
     CString message;
     message.Format("Diagnostic log has been saved to: %s ", path.GetString());
-    AfxMessageBox(message, MB_OK);
+    ShowPlainMessage(message, MB_OK);
 }

@@ -6,6 +6,7 @@
 #include "app/core/HelpContext.h"
 #include "app/core/ProgramFolder.h"
 #include "app/core/SupportAndFeedbackDlg.h"
+#include "app/core/PlainMessage.h"
 #include "app/core/TindaloftApp.h"
 #include "htmlhelp.h"
 #include "shellapi.h"
@@ -39,7 +40,7 @@ void CTindaloftApp::OnHelpContents() {
     const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteA(
         pMainWnd != nullptr ? pMainWnd->GetSafeHwnd() : nullptr, "open", path, "", "", SW_SHOWNORMAL));
     if (result <= kLastShellError) {
-        AfxMessageBox(kNoHelpFileMessage, MB_OK);
+        ShowPlainMessage(kNoHelpFileMessage, MB_OK);
     }
 }
 

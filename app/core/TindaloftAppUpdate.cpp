@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "app/core/CheckUpdateDlg.h"
+#include "app/core/PlainMessage.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/UpdateServer.h"
 
@@ -72,7 +73,7 @@ void CTindaloftApp::ShowUpdateResult(BOOL bLoud) {
         if (bLoud) {
             CString message;
             message.Format("Unable to connect to %s.", kUpdateServerHost);
-            AfxMessageBox(message, MB_OK);
+            ShowPlainMessage(message, MB_OK);
         }
         return;
     }
@@ -80,7 +81,7 @@ void CTindaloftApp::ShowUpdateResult(BOOL bLoud) {
     const int nPrefix = static_cast<int>(std::strlen(kAnswerPrefix));
     if (response.GetLength() < nPrefix || response.Left(nPrefix) != kAnswerPrefix) {
         if (bLoud) {
-            AfxMessageBox(kUnexpectedResponse, MB_OK);
+            ShowPlainMessage(kUnexpectedResponse, MB_OK);
         }
         return;
     }
@@ -92,7 +93,7 @@ void CTindaloftApp::ShowUpdateResult(BOOL bLoud) {
         dlg.m_strInstalledVersion = installed;
         dlg.DoModal();
     } else if (bLoud) {
-        AfxMessageBox(kNoNewerUpdate, MB_OK);
+        ShowPlainMessage(kNoNewerUpdate, MB_OK);
     }
 }
 
@@ -115,7 +116,7 @@ void CTindaloftApp::OnHelpCheckUpdate() {
         ShowUpdateResult(TRUE);
     } else {
         // The worker goes on; its late answer is not shown.
-        AfxMessageBox(kUpdateTimeout, MB_OK);
+        ShowPlainMessage(kUpdateTimeout, MB_OK);
     }
 }
 
