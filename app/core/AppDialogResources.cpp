@@ -14,7 +14,6 @@ constexpr DWORD kModalStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME
 constexpr DWORD kSplashStyle = WS_POPUP | WS_BORDER | DS_SETFONT | DS_CENTER;
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kText = kChild | SS_LEFT;
-constexpr DWORD kCentredText = kChild | SS_CENTER;
 // The picture is a button that draws itself and never takes the focus.
 constexpr DWORD kPicture = kChild | BS_OWNERDRAW | WS_DISABLED;
 constexpr DWORD kDefaultButton = kChild | WS_TABSTOP | BS_DEFPUSHBUTTON;
@@ -30,17 +29,16 @@ void RegisterSplash() {
          0,
          0,
          0,
-         220,
-         92,
+         236,
+         68,
          "",
          kFont,
          kFontSize,
          {DialogResourceItem{"BUTTON", IDC_BIGICON, "", kPicture, 0, 10, 10, 46, 46},
-          DialogResourceItem{"STATIC", IDC_SPLASH_RELEASE, "Tindaloft Release", kText, 0, 70, 14, 140, 10},
-          DialogResourceItem{"STATIC", kStatic, "The Host USB Analyzer for Windows", kText, 0, 70, 28, 140, 10},
-          DialogResourceItem{"STATIC", kStatic, "Copyright (C) Vellumcrest. All rights reserved.", kText, 0, 70,
-                             42, 140, 10},
-          DialogResourceItem{"STATIC", kStatic, "Starting...", kCentredText, 0, 10, 74, 200, 10}}});
+          DialogResourceItem{"STATIC", IDC_SPLASH_RELEASE, "Tindaloft Release", kText, 0, 66, 14, 164, 10},
+          DialogResourceItem{"STATIC", kStatic, "The Host USB Analyzer for Windows", kText, 0, 66, 28, 164, 10},
+          DialogResourceItem{"STATIC", kStatic, "Copyright (C) Vellumcrest. All rights reserved.", kText, 0, 66,
+                             42, 164, 10}}});
 }
 
 void RegisterAbout() {
