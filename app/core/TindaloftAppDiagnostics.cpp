@@ -145,8 +145,18 @@ void CTindaloftApp::OnHelpSaveDiagnosticsLog() {
         ShowPlainMessage(message, MB_OK);
         return;
     }
-    file.WriteString(log.FormatRows());
-    file.Close();
+    try {
+        file.WriteString(log.FormatRows());
+        file.Close();
+    } catch (CFileException* pError) {
+        // A full disk or a lost share: told, rather than left to end the program.
+        pError->Delete();
+        file.Abort();
+        CString message;
+        message.Format("Failed to write:\n%s", path.GetString());
+        ShowPlainMessage(message, MB_OK);
+        return;
+    }
     CString message;
     message.Format("Diagnostic log has been saved to: %s ", path.GetString());
     ShowPlainMessage(message, MB_OK);

@@ -312,7 +312,7 @@ TEST_F(DiagnosticsCommandTest, ALogThatCannotBeFetchedSoundlyWritesNoFile) {
     }
 }
 
-TEST_F(DiagnosticsCommandTest, ACancelledSaveWritesNothingAndAFileThatCannotBeCreatedIsNamed) {
+TEST_F(DiagnosticsCommandTest, ACancelledSaveWritesNothingAndAFileThatCannotBeCreatedOrWrittenIsNamed) {
     Start();
     Memlog log(2, 0);
     log.Set(0, "Ent0", 0, 0, 0);
@@ -328,6 +328,17 @@ TEST_F(DiagnosticsCommandTest, ACancelledSaveWritesNothingAndAFileThatCannotBeCr
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK);
     Command(ID_HELP_SAVEDIAGNOSTICS);
     EXPECT_EQ(apptest::AppStarter::TakeBoxTexts(), std::vector<std::string>{"Failed to open:\n" + missing});
+
+    // A file whose writes fail (a full disk) is told of, and the program goes on; the user was asked before it
+    // was replaced.
+    std::filesystem::create_symlink("/dev/full", m_folder / "full.csv");
+    win32::QueueFileDialogChoice(PathOf("full.csv"));
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDYES, "replace");
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK);
+    Command(ID_HELP_SAVEDIAGNOSTICS);
+    EXPECT_EQ(apptest::AppStarter::TakeBoxTexts(),
+              (std::vector<std::string>{"full.csv already exists.\nDo you want to replace it?",
+                                        "Failed to write:\n" + PathOf("full.csv")}));
 }
 
 } // namespace

@@ -175,6 +175,14 @@ TEST_F(HelpCommandsTest, IndependentHelpOpensTheFileBesideTheProgramAndSaysSoWhe
     EXPECT_TRUE(TakeHelpRequests().empty());
 }
 
+TEST_F(HelpCommandsTest, SupportAndFeedbackOpensItsDialog) {
+    Start();
+    win32::QueueModalAnswer(win32::ModalKind::Dialog, IDCANCEL, "260");
+    Command(ID_HELP_SUPPORT);
+    EXPECT_EQ(win32::PendingModalScripts(), 0u);
+    EXPECT_TRUE(win32::UnexpectedModalRequests().empty());
+}
+
 // Without a file of that name the shell's own answer counts: the file is not found.
 TEST_F(HelpCommandsTest, IndependentHelpWithoutAHelpFileTellsTheUser) {
     CTindaloftApp& app = Start();
