@@ -72,7 +72,7 @@ protected:
     }
     // A live capture running on the fake driver.
     CUSBLog* StartCapture() {
-        CUSBLog* pDoc = LiveDocument();
+        CUSBLog* pDoc = ActiveDocument();
         EXPECT_TRUE(pDoc->GetLogRecords()->CreateBuffer(1 << 16, 0));
         m_settings.BackgroundLogging = false;
         pDoc->SetSettings(&m_settings);

@@ -212,16 +212,25 @@ TEST_F(DiagnosticsCommandTest, BothCommandsAreOfferedOnlyForALiveDocumentThatIsN
     Start();
     EXPECT_TRUE(IsEnabled(ID_HELP_DIAGNOSTICS));
     EXPECT_TRUE(IsEnabled(ID_HELP_SAVEDIAGNOSTICS));
-    LiveDocument()->SetLogging(TRUE);
+    ActiveDocument()->SetLogging(TRUE);
     EXPECT_FALSE(IsEnabled(ID_HELP_DIAGNOSTICS));
     EXPECT_FALSE(IsEnabled(ID_HELP_SAVEDIAGNOSTICS));
     // A disabled command sent anyway is not carried out.
     Command(ID_HELP_DIAGNOSTICS);
     EXPECT_TRUE(apptest::AppStarter::TakeBoxes().empty());
-    LiveDocument()->SetLogging(FALSE);
+    ActiveDocument()->SetLogging(FALSE);
+    // A saved log in front: the switch belongs to the live capture.
+    CTindaloftApp& app = m_starter->App();
+    CDocument* pSaved = app.m_pLogDocTemplate->OpenDocumentFile(nullptr, TRUE);
+    ASSERT_NE(pSaved, nullptr);
+    ASSERT_EQ(ActiveDocument(), pSaved);
+    EXPECT_FALSE(IsEnabled(ID_HELP_DIAGNOSTICS));
+    EXPECT_FALSE(IsEnabled(ID_HELP_SAVEDIAGNOSTICS));
+    pSaved->OnCloseDocument();
+    EXPECT_TRUE(IsEnabled(ID_HELP_DIAGNOSTICS));
     // Without a document, nothing to offer them for.
-    LiveDocument()->OnCloseDocument();
-    EXPECT_EQ(LiveDocument(), nullptr);
+    ActiveDocument()->OnCloseDocument();
+    EXPECT_EQ(ActiveDocument(), nullptr);
     EXPECT_FALSE(IsEnabled(ID_HELP_DIAGNOSTICS));
     EXPECT_FALSE(IsEnabled(ID_HELP_SAVEDIAGNOSTICS));
 }

@@ -50,7 +50,7 @@ protected:
         CTindaloftApp& app = m_starter->Make("/Embedding");
         EXPECT_TRUE(m_starter->Start());
         Command(ID_FILE_NEW);
-        EXPECT_NE(LiveDocument(), nullptr);
+        EXPECT_NE(ActiveDocument(), nullptr);
         AppStarter::TakeBoxes();
         m_fake->ClearRequests();
         return app;
@@ -59,7 +59,8 @@ protected:
         CMainFrame* pFrame = m_starter->MainFrame();
         return pFrame != nullptr ? pFrame->GetSafeHwnd() : nullptr;
     }
-    CUSBLog* LiveDocument() const {
+    // The capture document of the main window's active child frame, or nullptr.
+    CUSBLog* ActiveDocument() const {
         CMainFrame* pFrame = m_starter->MainFrame();
         return pFrame != nullptr ? pFrame->GetActiveLogDocument() : nullptr;
     }
