@@ -19,8 +19,7 @@ BOOL CAboutDlg::OnInitDialog() {
                 pApp->m_nVersionRevision, pApp->m_nVersionBuild);
     SetDlgItemTextA(m_hWnd, IDC_ABOUT_VERSION, text);
     const DRIVER_INFO& info = pApp->m_DriverInfo;
-    text.Format("KxTdloft Version %d.%d.%d Build %d", info.MajorVersion, info.MinorVersion, info.Revision,
-                info.Build);
+    text.Format("KxTdloft Version %d.%d.%d Build %d", info.MajorVersion, info.MinorVersion, info.Revision, info.Build);
     SetDlgItemTextA(m_hWnd, IDC_ABOUT_DRIVER_VERSION, text);
     return TRUE;
 }

@@ -37,8 +37,8 @@ void RegisterSplash() {
          {DialogResourceItem{"BUTTON", IDC_BIGICON, "", kPicture, 0, 10, 10, 46, 46},
           DialogResourceItem{"STATIC", IDC_SPLASH_RELEASE, "Tindaloft Release", kText, 0, 66, 14, 164, 10},
           DialogResourceItem{"STATIC", kStatic, "The Host USB Analyzer for Windows", kText, 0, 66, 28, 164, 10},
-          DialogResourceItem{"STATIC", kStatic, "Copyright (C) Vellumcrest. All rights reserved.", kText, 0, 66,
-                             42, 164, 10}}});
+          DialogResourceItem{"STATIC", kStatic, "Copyright (C) Vellumcrest. All rights reserved.", kText, 0, 66, 42,
+                             164, 10}}});
 }
 
 void RegisterAbout() {
@@ -99,8 +99,7 @@ void RegisterCheckUpdate() {
          {DialogResourceItem{"STATIC", kStatic, "#272", kChild | SS_ICON, 0, 10, 10, 21, 20},
           DialogResourceItem{"STATIC", kStatic, "A new version is available!", kText, 0, 40, 10, 170, 10},
           DialogResourceItem{"STATIC", IDC_UPDATE_LATEST, "The latest version is:", kText, 0, 40, 26, 170, 10},
-          DialogResourceItem{"STATIC", IDC_UPDATE_INSTALLED, "Your installed version is:", kText, 0, 40, 40, 170,
-                             10},
+          DialogResourceItem{"STATIC", IDC_UPDATE_INSTALLED, "Your installed version is:", kText, 0, 40, 40, 170, 10},
           DialogResourceItem{"BUTTON", IDOK, "Website", kDefaultButton, 0, 104, 62, 50, 14},
           DialogResourceItem{"BUTTON", IDCANCEL, "Close", kButton, 0, 160, 62, 50, 14}}});
 }

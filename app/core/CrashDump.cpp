@@ -89,8 +89,8 @@ LONG WriteDump(MINIDUMPWRITEDUMP pWriteDump, PEXCEPTION_POINTERS pExceptionInfo)
     if (::MessageBoxA(nullptr, kSavePrompt, Caption(), MB_YESNO) != IDYES) {
         return EXCEPTION_CONTINUE_SEARCH;
     }
-    HANDLE hFile = ::CreateFileA(szPath, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE hFile =
+        ::CreateFileA(szPath, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     CString message;
     if (hFile == INVALID_HANDLE_VALUE) {
         message.Format("Failed to create dump file '%s' (error %d)\n", szPath, static_cast<int>(::GetLastError()));
@@ -101,8 +101,8 @@ LONG WriteDump(MINIDUMPWRITEDUMP pWriteDump, PEXCEPTION_POINTERS pExceptionInfo)
     info.ThreadId = ::GetCurrentThreadId();
     info.ExceptionPointers = pExceptionInfo;
     info.ClientPointers = FALSE;
-    const BOOL bWritten = pWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), hFile, MiniDumpNormal, &info,
-                                     nullptr, nullptr);
+    const BOOL bWritten =
+        pWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), hFile, MiniDumpNormal, &info, nullptr, nullptr);
     LONG result = EXCEPTION_CONTINUE_SEARCH;
     if (bWritten) {
         message.Format("Dump file saved to:\n '%s'\n%s", szPath, kSupportSentence);

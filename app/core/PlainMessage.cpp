@@ -5,6 +5,5 @@
 
 int ShowPlainMessage(LPCSTR lpszText, UINT nType) {
     CWnd* pMainWnd = AfxGetMainWnd();
-    return ::MessageBoxA(pMainWnd != nullptr ? pMainWnd->GetSafeHwnd() : nullptr, lpszText, kStopMessageCaption,
-                         nType);
+    return ::MessageBoxA(pMainWnd != nullptr ? pMainWnd->GetSafeHwnd() : nullptr, lpszText, kStopMessageCaption, nType);
 }

@@ -4,9 +4,9 @@
 
 #include "app/core/AboutDlg.h"
 #include "app/core/HelpContext.h"
+#include "app/core/PlainMessage.h"
 #include "app/core/ProgramFolder.h"
 #include "app/core/SupportAndFeedbackDlg.h"
-#include "app/core/PlainMessage.h"
 #include "app/core/TindaloftApp.h"
 #include "htmlhelp.h"
 #include "shellapi.h"
@@ -37,8 +37,8 @@ void CTindaloftApp::OnHelpContents() {
     }
     CWnd* pMainWnd = AfxGetMainWnd();
     const CString path = GetProgramFolder() + kHelpFileName;
-    const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteA(
-        pMainWnd != nullptr ? pMainWnd->GetSafeHwnd() : nullptr, "open", path, "", "", SW_SHOWNORMAL));
+    const auto result = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteA(pMainWnd != nullptr ? pMainWnd->GetSafeHwnd() : nullptr, "open", path, "", "", SW_SHOWNORMAL));
     if (result <= kLastShellError) {
         ShowPlainMessage(kNoHelpFileMessage, MB_OK);
     }

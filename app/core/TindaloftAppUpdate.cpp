@@ -52,8 +52,7 @@ void CTindaloftApp::StartUpdateCheck() {
     std::memset(block.m_szUpdateResponse, 0, sizeof block.m_szUpdateResponse);
     std::memset(block.m_szUpdateQuery, 0, sizeof block.m_szUpdateQuery);
     const CString query = BuildUpdateQuery();
-    ::MultiByteToWideChar(CP_ACP, 0, query, -1, block.m_szUpdateQuery,
-                          static_cast<int>(CUpdateBlock::QueryLength - 1));
+    ::MultiByteToWideChar(CP_ACP, 0, query, -1, block.m_szUpdateQuery, static_cast<int>(CUpdateBlock::QueryLength - 1));
     block.m_szUpdateQuery[CUpdateBlock::QueryLength - 1] = u'\0';
 
     auto* pShared = new std::shared_ptr<CUpdateBlock>(m_pUpdate);

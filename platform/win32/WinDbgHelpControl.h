@@ -13,7 +13,7 @@ struct StubMinidump {
     char signature[4]; // "MDMP"
     DWORD dumpType;
     DWORD processId;
-    DWORD threadId;    // of the exception information; 0 without one
+    DWORD threadId;      // of the exception information; 0 without one
     DWORD exceptionCode; // 0 without exception information
 };
 static_assert(sizeof(StubMinidump) == 20);

@@ -65,8 +65,7 @@ BOOL Finish(LPSHELLEXECUTEINFOA info, win32::ShellExecution& record, INT_PTR ins
 } // namespace
 
 // The instance value of the older call: the extended call's, or what a test chose.
-HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR operation, LPCSTR file, LPCSTR parameters, LPCSTR directory,
-                        INT showCmd) {
+HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR operation, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT showCmd) {
     INT_PTR chosen;
     {
         std::lock_guard guard(State().lock);

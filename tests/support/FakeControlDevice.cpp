@@ -167,8 +167,8 @@ NTSTATUS FakeControlDevice::Answer(ULONG code, const uint8_t* input, ULONG input
     } else if (auto scripted = m_replies.find(code); scripted != m_replies.end()) {
         if (IsSizeQueryCode(code) && outputLength == TINDALOFT_SIZE_QUERY_LENGTH) {
             const auto sizeAnswer = m_sizeAnswers.find(code);
-            const ULONG size = sizeAnswer != m_sizeAnswers.end() ? sizeAnswer->second
-                                                                 : static_cast<ULONG>(scripted->second.size());
+            const ULONG size =
+                sizeAnswer != m_sizeAnswers.end() ? sizeAnswer->second : static_cast<ULONG>(scripted->second.size());
             reply(std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(&size),
                                        reinterpret_cast<const uint8_t*>(&size) + sizeof size));
         } else {

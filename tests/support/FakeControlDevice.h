@@ -19,9 +19,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <set>
 #include <map>
 #include <mutex>
+#include <set>
 #include <vector>
 
 #include "ntdef.h"

@@ -54,9 +54,7 @@ protected:
         std::filesystem::remove_all(m_folder, ignored);
         HelpMenuTest::TearDown();
     }
-    static void UseTempFolder(const std::filesystem::path& folder) {
-        ::setenv("TMPDIR", folder.string().c_str(), 1);
-    }
+    static void UseTempFolder(const std::filesystem::path& folder) { ::setenv("TMPDIR", folder.string().c_str(), 1); }
     // The crash, as the program's top level hands it over.
     static LONG Crash() { return win32::ReportUnhandledException(nt::SehException(static_cast<NTSTATUS>(kCrashCode))); }
     std::vector<std::filesystem::path> Files() const {
@@ -181,7 +179,8 @@ TEST_F(CrashDumpTest, AFileThatCannotBeCreatedIsNamedWithItsError) {
     EXPECT_EQ(Crash(), EXCEPTION_CONTINUE_SEARCH);
     const std::vector<std::string> texts = apptest::AppStarter::TakeBoxTexts();
     ASSERT_EQ(texts.size(), 2u);
-    const std::string prefix = "Failed to create dump file '" + Windows((missing / "Tindaloft.dmp").string()) + "' (error ";
+    const std::string prefix =
+        "Failed to create dump file '" + Windows((missing / "Tindaloft.dmp").string()) + "' (error ";
     EXPECT_EQ(texts[1].rfind(prefix, 0), 0u) << texts[1];
     EXPECT_EQ(texts[1].back(), '\n');
     EXPECT_EQ(texts[1].find("(error 0)"), std::string::npos);

@@ -272,11 +272,11 @@ TEST_F(DiagnosticsCommandTest, ALogThatCannotBeFetchedSoundlyWritesNoFile) {
     Start();
     struct Case {
         const char* name;
-        std::vector<uint8_t> reply;  // empty: no reply (the request succeeds with nothing)
-        ULONG announced = 0;         // a size query answer other than the reply's size; 0: the reply's
-        bool failSize = false;       // the size query fails
+        std::vector<uint8_t> reply; // empty: no reply (the request succeeds with nothing)
+        ULONG announced = 0;        // a size query answer other than the reply's size; 0: the reply's
+        bool failSize = false;      // the size query fails
         bool noDriver = false;
-        const char* message;         // nullptr: the command ends silently
+        const char* message; // nullptr: the command ends silently
     };
     Memlog whole(4, 0);
     whole.Set(0, "Ent0", 0, 0, 0);

@@ -84,7 +84,8 @@ class HelpCommandsTest : public apptest::HelpMenuTest {
 protected:
     void SetUp() override {
         HelpMenuTest::SetUp();
-        win32::RegisterModule("hhctrl", {win32::Export("HtmlHelpA", &KeepingHtmlHelpA)}, "\\Windows\\System32\\hhctrl.ocx");
+        win32::RegisterModule("hhctrl", {win32::Export("HtmlHelpA", &KeepingHtmlHelpA)},
+                              "\\Windows\\System32\\hhctrl.ocx");
         TakeHelpRequests();
         win32::ResetShell();
     }
@@ -191,7 +192,8 @@ TEST_F(HelpCommandsTest, IndependentHelpWithoutAHelpFileTellsTheUser) {
     Command(ID_HELP_CONTENTS);
     ASSERT_EQ(win32::ShellExecutions().size(), 1u);
     EXPECT_FALSE(win32::ShellExecutions()[0].result);
-    EXPECT_EQ(apptest::AppStarter::TakeBoxTexts(), std::vector<std::string>{"Could not find help file (Tindaloft.chm)"});
+    EXPECT_EQ(apptest::AppStarter::TakeBoxTexts(),
+              std::vector<std::string>{"Could not find help file (Tindaloft.chm)"});
 }
 
 } // namespace

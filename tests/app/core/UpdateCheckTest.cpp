@@ -201,7 +201,8 @@ TEST_F(UpdateCheckTest, ACheckOnDemandGivesUpAfterThirtyHalfSecondsAndItsLateAns
     clock.join();
 
     // Thirty steps of half a second (a step the pause above missed would be counted twice, never skipped).
-    const LONGLONG bound = CTindaloftApp::UpdateWaitSteps * CTindaloftApp::UpdateWaitStep * nt::clock::kUnitsPerMillisecond;
+    const LONGLONG bound =
+        CTindaloftApp::UpdateWaitSteps * CTindaloftApp::UpdateWaitStep * nt::clock::kUnitsPerMillisecond;
     EXPECT_GE(nt::clock::Now() - start, bound);
     EXPECT_LE(nt::clock::Now() - start, bound + 2 * CTindaloftApp::UpdateWaitStep * nt::clock::kUnitsPerMillisecond);
     EXPECT_EQ(apptest::AppStarter::TakeBoxTexts(), std::vector<std::string>{"Timeout trying to access server."});

@@ -17,8 +17,8 @@ TEST(DbgHelp, TheDumpWriterWritesItsRecordIntoTheGivenFile) {
     win32::RegisterDbgHelpModule();
     HMODULE module = LoadLibraryA("C:\\Program Files\\Tindaloft\\DbgHelp.dll");
     ASSERT_NE(module, nullptr);
-    auto write = reinterpret_cast<MINIDUMPWRITEDUMP>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module, "MiniDumpWriteDump")));
+    auto write =
+        reinterpret_cast<MINIDUMPWRITEDUMP>(reinterpret_cast<void (*)()>(GetProcAddress(module, "MiniDumpWriteDump")));
     ASSERT_NE(write, nullptr);
 
     win32::test::TempFolder folder;
