@@ -210,6 +210,30 @@ TEST_F(CrashDumpTest, ARunningCaptureIsStoppedBeforeTheQuestion) {
                       }));
 }
 
+TEST_F(CrashDumpTest, ACaptureBehindASavedLogIsFoundThroughItsTemplateAndNoDocumentMeansNothingToStop) {
+    CTindaloftApp& app = Start();
+    CUSBLog* pLive = StartCapture();
+    CDocument* pSaved = app.m_pLogDocTemplate->OpenDocumentFile(nullptr, TRUE);
+    ASSERT_EQ(ActiveDocument(), pSaved);
+    CCrashDump handler;
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDNO, "unexpected error");
+    EXPECT_EQ(Crash(), EXCEPTION_CONTINUE_SEARCH);
+    EXPECT_FALSE(pLive->IsLogging());
+    EXPECT_EQ(win32::DebugOutput(), (std::vector<std::string>{
+                                        "TindaloftCleanup - entry\n",
+                                        "TindaloftCleanup - non-active CUSBLog instance in capture mode\n",
+                                        "TindaloftCleanup - CUSBLog instance IS LOGGING so call DisableLogging()\n",
+                                    }));
+
+    pSaved->OnCloseDocument();
+    pLive->OnCloseDocument();
+    win32::ClearDebugOutput();
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDNO, "unexpected error");
+    EXPECT_EQ(Crash(), EXCEPTION_CONTINUE_SEARCH);
+    EXPECT_EQ(win32::DebugOutput(), (std::vector<std::string>{"TindaloftCleanup - entry\n",
+                                                              "TindaloftCleanup - no CUSBLog instances exist\n"}));
+}
+
 TEST_F(CrashDumpTest, AHangingCaptureThreadIsGivenFiveSecondsThenTheDriverIsToldDirectly) {
     Start();
     m_fake->Stall(IOCTL_TINDALOFT_READ_LOG);

@@ -17,6 +17,7 @@
 #include "app/core/DiagnosticsLog.h"
 #include "common/Memlog.h"
 #include "tests/app/core/HelpMenuFixture.h"
+#include "tests/app/core/TraceCapture.h"
 
 namespace {
 
@@ -243,7 +244,17 @@ TEST_F(DiagnosticsCommandTest, TheLogIsSavedAsCrLfRowsInTheChosenFile) {
     m_fake->Reply(IOCTL_TINDALOFT_GET_MEMLOG, log.Bytes());
     win32::QueueFileDialogChoice(PathOf("diag"));
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK);
+    apptest::TraceCapture traces(TRACE_INFORMATION, TRACE_AREA_DRIVER_INFO);
     Command(ID_HELP_SAVEDIAGNOSTICS);
+    for (const char* text :
+         {"--OnHelpSaveDiagnosticsLog", "Opened KxTdloft", "IoctlReadMemlog returns memlog buffer size = 160",
+          "IoctlReadMemlog reads memlog buffer succeeds", "sizeof MEMLOG_CONTROL = 32", "sizeof MEMLOG_ENTRY = 32",
+          "MEMLOG_CONTROL->LogBuffer=FFFFA80012340000", "MEMLOG_CONTROL->CurEntry=FFFFA80012340040",
+          "MEMLOG_CONTROL->CurIndex=0xfffffffe", "MEMLOG_CONTROL->IndexMask=0x00000003",
+          "MEMLOG_CONTROL->LogAllocSize=0x00000080", "MEMLOG_CONTROL->LogEnabled=0x01",
+          "MEMLOG_CONTROL->Reserved[2]=0x00"}) {
+        EXPECT_TRUE(traces.Has(text)) << text;
+    }
 
     // The size first (a 4-byte buffer), then the log at exactly that size.
     const std::vector<FakeRequest> fetches = Requests(IOCTL_TINDALOFT_GET_MEMLOG);
