@@ -4,6 +4,7 @@
 
 #include "WinResourceTable.h"
 #include "afxwin.h"
+#include "app/core/AppDialogResources.h"
 #include "app/core/KxTdloft.h"
 #include "app/core/Resource.h"
 #include "tindaloft_app_embedded.h"
@@ -90,4 +91,5 @@ void RegisterAppResources() {
     win32::RegisterIconResource(nullptr, IDR_TDLOFT_TYPE, tdl::embedded::logfile_png, tdl::embedded::logfile_png_size);
     win32::RegisterIconResource(nullptr, IDR_TDLOFT_REALTIME, tdl::embedded::capture_png,
                                 tdl::embedded::capture_png_size);
+    RegisterAppDialogResources();
 }

@@ -130,3 +130,8 @@ BOOL CKxTdloft::IoctlReadMemlog(LPVOID lpBuffer, DWORD& rdwLength) {
     return ReadRequest("CKxTdloft::IoctlReadMemlog", "IOCTL_TINDALOFT_GET_MEMLOG", IOCTL_TINDALOFT_GET_MEMLOG, lpBuffer,
                        rdwLength);
 }
+
+BOOL CKxTdloft::IoctlDisableLogging() {
+    return Request("CKxTdloft::IoctlDisableLogging", "IOCTL_TINDALOFT_DISABLE_LOG", IOCTL_TINDALOFT_DISABLE_LOG,
+                   nullptr, 0, nullptr, 0);
+}

@@ -40,4 +40,8 @@ private:
     BOOL Request(LPCSTR lpszMember, LPCSTR lpszCode, DWORD dwCode, LPVOID lpIn, DWORD dwInLength, LPVOID lpOut,
                  DWORD dwOutLength, LPDWORD lpBytesReturned = nullptr);
     BOOL ReadRequest(LPCSTR lpszMember, LPCSTR lpszCode, DWORD dwCode, LPVOID lpBuffer, DWORD& rdwLength);
+
+public:
+    // Stops the driver's capture log; for a program that cannot stop it through its capture thread.
+    BOOL IoctlDisableLogging();
 };

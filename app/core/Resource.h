@@ -34,3 +34,19 @@ constexpr unsigned IDC_PROGRESS_BAR = 1170;
 constexpr unsigned IDC_PROGRESS_STATUS = 1171;
 constexpr unsigned IDC_PROGRESS_PATH = 1172;
 constexpr unsigned IDC_PROGRESS_CLEAR_AFTER_SAVE = 1173;
+// The About box and the splash window: the program's picture (a bitmap drawn by an owner-drawn button) and
+// their version texts.
+constexpr unsigned IDD_ABOUTBOX = 100;
+constexpr unsigned IDC_ABOUT_DRIVER_VERSION = 210;
+constexpr unsigned IDB_BIGICON = 268;
+constexpr unsigned IDC_ABOUT_VERSION = 1183;
+constexpr unsigned IDC_SPLASH_RELEASE = 1270;
+constexpr unsigned IDC_BIGICON = 1300;
+
+// Support and feedback, and the update check's result.
+constexpr unsigned IDD_SUPPORT_FEEDBACK = 260;
+constexpr unsigned IDC_SUPPORT_FACTS = 1268;
+constexpr unsigned IDD_CHECK_UPDATE = 271;
+constexpr unsigned IDC_UPDATE_INSTALLED = 1271;
+constexpr unsigned IDC_UPDATE_LATEST = 1272;
+constexpr unsigned IDI_UPDATE = 272;

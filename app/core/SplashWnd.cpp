@@ -1,22 +1,16 @@
 #include "app/core/SplashWnd.h"
 
+#include <cstdio>
+
+#include "app/core/FileVersionInfo.h"
 #include "app/core/Resource.h"
-
-namespace {
-
-constexpr int kSplashWidth = 400;
-constexpr int kSplashHeight = 240;
-
-} // namespace
 
 CSplashWnd::~CSplashWnd() {
     Close();
 }
 
 BOOL CSplashWnd::Create(CWnd* pParent) {
-    LPCTSTR lpszClass = AfxRegisterWndClass(0);
-    return CreateEx(0, lpszClass, "Tindaloft", WS_POPUP | WS_BORDER, 0, 0, kSplashWidth, kSplashHeight,
-                    pParent != nullptr ? pParent->m_hWnd : nullptr, nullptr);
+    return CDialog::Create(IDD_SPLASH, pParent);
 }
 
 void CSplashWnd::Close() {
@@ -25,4 +19,20 @@ void CSplashWnd::Close() {
     }
     ShowWindow(SW_HIDE);
     DestroyWindow();
+}
+
+BOOL CSplashWnd::OnInitDialog() {
+    CDialog::OnInitDialog();
+    CenterWindow();
+    if (m_BigIcon.SubclassDlgItem(IDC_BIGICON, this)) {
+        m_BigIcon.SizeToContent();
+    }
+    // The file version "a,b,c,d": the release is its first three numbers.
+    const CFileVersionInfo info(nullptr);
+    int numbers[3] = {0, 0, 0};
+    std::sscanf(info.GetFileVersion().GetString(), "%d,%d,%d", &numbers[0], &numbers[1], &numbers[2]);
+    CString release;
+    release.Format("Tindaloft Release %d.%d.%d", numbers[0], numbers[1], numbers[2]);
+    SetDlgItemTextA(m_hWnd, IDC_SPLASH_RELEASE, release);
+    return TRUE;
 }

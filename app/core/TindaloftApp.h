@@ -9,13 +9,14 @@
 // SetDriverLoggingOptions runs whenever the capture options or the capture filter change.
 #pragma once
 
-#include <atomic>
+#include <memory>
 
 #include "afxwin.h"
 #include "app/core/AppSettings.h"
 #include "app/core/EventTrace.h"
 #include "app/core/OSVersion.h"
 #include "app/core/SplashWnd.h"
+#include "app/core/UpdateCheck.h"
 #include "common/DriverInfo.h"
 #include "common/FilterBlock.h"
 
@@ -58,9 +59,18 @@ public:
     // "user@computer", the computer name alone without a user name, "This Computer" without a computer name.
     void BuildMachineName();
 
-    // The update check (its worker and dialogs come later): start it, and present its result quietly.
+    // The update check: starts the worker on the update block; presents the result (loudly: every outcome
+    // is told; quietly: only a different version, through the update dialog). Nothing while it runs.
     void StartUpdateCheck();
-    void ShowUpdateResult(BOOL bQuiet);
+    void ShowUpdateResult(BOOL bLoud);
+    // The query text: version, installation text, the system's description and its architecture.
+    CString BuildUpdateQuery() const;
+    // The program's own version as the update server writes it: "1.2.3 Build 4".
+    CString GetVersionText() const;
+
+    // Opens the help topic of a captured request: group 1000 (URB function), 1400 (internal USB IOCTL code),
+    // 1800 (hub interface function), 1900 (port-driver hook function); any other group opens nothing.
+    void ShowHelpForCode(UINT nGroup, ULONG nCode);
 
     // Clears the application key (settings, filters, triggers, profile) unless its "Version" is ours.
     void CheckRegistryVersion();
@@ -88,13 +98,28 @@ public:
     CDocTemplate* m_pLogDocTemplate = nullptr;
     CSplashWnd m_SplashWnd;
     BOOL m_bSplashShown = FALSE;
-    BOOL m_bUpdateResultShown = FALSE;
-    // Written by the update worker, read by the main thread; the worker clears m_bUpdateCheckRunning last, so
-    // a reader that sees it clear sees the answer too (atomics order the two across the threads).
-    std::atomic<BOOL> m_bUpdateCheckRunning{FALSE};
-    std::atomic<BOOL> m_bUpdateResponseReceived{FALSE};
-    char16_t m_szUpdateQuery[512]{};
-    char16_t m_szUpdateResponse[256]{};
+    // The update block, shared with the worker: a worker still running when this object goes writes into a
+    // block that lives on with it.
+    std::shared_ptr<CUpdateBlock> m_pUpdate = std::make_shared<CUpdateBlock>();
+
+    // Command handlers of the Help menu.
+    void OnAppAbout();
+    void OnHelpContents();
+    void OnUpdateHelpContents(CCmdUI* pCmdUI);
+    void OnHelpIndex();
+    void OnHelpSearch();
+    void OnHelpSupport();
+    void OnHelpDiagnostics();
+    void OnHelpSaveDiagnosticsLog();
+    // 238 and 239: only for a live capture document that is not capturing.
+    void OnUpdateHelpDiagnostics(CCmdUI* pCmdUI);
+    void OnHelpCheckUpdate();
+    void OnUpdateHelpCheckUpdate(CCmdUI* pCmdUI);
+    void OnUpdateResult();
+
+    // What OnHelpCheckUpdate waits for the worker: steps of this many milliseconds, at most this many steps.
+    static constexpr DWORD UpdateWaitStep = 500;
+    static constexpr int UpdateWaitSteps = 30;
 
 protected:
     void OnFileNew();

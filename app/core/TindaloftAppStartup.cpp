@@ -43,10 +43,23 @@ constexpr size_t kCaptureOnceOnBootByte = offsetof(DRIVER_INFO, CaptureOnceOnBoo
 } // namespace
 
 BEGIN_MESSAGE_MAP(CTindaloftApp, CWinApp)
+ON_COMMAND(ID_APP_ABOUT, &CTindaloftApp::OnAppAbout)
+ON_COMMAND(ID_HELP_CONTENTS, &CTindaloftApp::OnHelpContents)
+ON_COMMAND(ID_HELP_INDEX, &CTindaloftApp::OnHelpIndex)
+ON_COMMAND(ID_HELP_SEARCH, &CTindaloftApp::OnHelpSearch)
 ON_COMMAND(ID_FILE_PRINT_SETUP, &CWinApp::OnFilePrintSetup)
 ON_COMMAND(ID_FILE_NEW, &CTindaloftApp::OnFileNew)
 ON_UPDATE_COMMAND_UI(ID_FILE_NEW, &CTindaloftApp::OnUpdateFileNew)
+ON_UPDATE_COMMAND_UI(ID_HELP_CONTENTS, &CTindaloftApp::OnUpdateHelpContents)
 ON_COMMAND(ID_FILE_OPEN, &CWinApp::OnFileOpen)
+ON_COMMAND(ID_HELP_SUPPORT, &CTindaloftApp::OnHelpSupport)
+ON_COMMAND(ID_HELP_DIAGNOSTICS, &CTindaloftApp::OnHelpDiagnostics)
+ON_UPDATE_COMMAND_UI(ID_HELP_DIAGNOSTICS, &CTindaloftApp::OnUpdateHelpDiagnostics)
+ON_COMMAND(ID_HELP_SAVEDIAGNOSTICS, &CTindaloftApp::OnHelpSaveDiagnosticsLog)
+ON_UPDATE_COMMAND_UI(ID_HELP_SAVEDIAGNOSTICS, &CTindaloftApp::OnUpdateHelpDiagnostics)
+ON_COMMAND(ID_HELP_CHECKUPDATE, &CTindaloftApp::OnHelpCheckUpdate)
+ON_UPDATE_COMMAND_UI(ID_HELP_CHECKUPDATE, &CTindaloftApp::OnUpdateHelpCheckUpdate)
+ON_COMMAND(ID_HELP_UPDATERESULT, &CTindaloftApp::OnUpdateResult)
 // The framework leaves Exit to the program's map.
 ON_COMMAND(ID_APP_EXIT, &CWinApp::OnAppExit)
 END_MESSAGE_MAP()
@@ -99,7 +112,7 @@ BOOL CTindaloftApp::InitInstance() {
     AfxInitRichEdit2();
 
     if (m_Settings.CheckForUpdate) {
-        m_bUpdateResultShown = FALSE;
+        m_pUpdate->m_bUpdateResultShown = FALSE;
         StartUpdateCheck();
     }
 
@@ -145,9 +158,9 @@ BOOL CTindaloftApp::InitInstance() {
 
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_APP, "InitInstance success.");
 
-    if (m_Settings.CheckForUpdate && !m_bUpdateResultShown && !m_bUpdateCheckRunning) {
-        m_bUpdateResultShown = TRUE;
-        ShowUpdateResult(TRUE);
+    if (m_Settings.CheckForUpdate && !m_pUpdate->m_bUpdateResultShown && !m_pUpdate->IsRunning()) {
+        m_pUpdate->m_bUpdateResultShown = TRUE;
+        ShowUpdateResult(FALSE);
     }
     return TRUE;
 }
@@ -272,19 +285,15 @@ void CTindaloftApp::UninstallTrace() {
 }
 
 BOOL CTindaloftApp::OnIdle(LONG lCount) {
-    if (m_Settings.CheckForUpdate && !m_bUpdateResultShown && !m_bUpdateCheckRunning) {
+    if (m_Settings.CheckForUpdate && !m_pUpdate->m_bUpdateResultShown && !m_pUpdate->IsRunning()) {
         CWnd* pMainWnd = GetMainWnd();
         if (pMainWnd != nullptr && pMainWnd->m_hWnd != nullptr) {
-            m_bUpdateResultShown = TRUE;
+            m_pUpdate->m_bUpdateResultShown = TRUE;
             pMainWnd->PostMessage(WM_COMMAND, ID_HELP_UPDATERESULT, 0);
         }
     }
     return CWinApp::OnIdle(lCount);
 }
-
-void CTindaloftApp::StartUpdateCheck() {}
-
-void CTindaloftApp::ShowUpdateResult(BOOL) {}
 
 void CTindaloftApp::OnFileNew() {
     if (m_pCaptureDocTemplate != nullptr) {

@@ -255,4 +255,13 @@ private:
     CByteArray m_DeviceFlags;
     CLogProgress* m_pSaveProgress;
     LONGLONG m_llFrequency;
+
+public:
+    // Sends the boot-time switches through the driver's boot-flag request: capture once on the next boot, the
+    // miniport hook and the driver's event-log switches, from the document's settings (the application's when
+    // it has none). Nothing is sent when the control device does not open.
+    void ApplyLoggingOptions();
+    // Stops the capture as DisableLogging does, but waits at most dwMilliseconds for the capture thread. FALSE
+    // when the thread has not ended by then: it is told to stop and left running.
+    BOOL DisableLoggingWithin(DWORD dwMilliseconds);
 };

@@ -1,19 +1,49 @@
 #include "app/main/ProgramMain.h"
 
+#include <cstdlib>
+#include <exception>
+
+#include "WinDbgHelpControl.h"
 #include "afxwin.h"
 #include "app/core/AppResources.h"
 #include "app/core/ProgramVersion.h"
 #include "app/main/ProgramMachine.h"
 
+namespace {
+
+// The codes the platform's top level reports a C++ exception and an abort by.
+constexpr DWORD kCppExceptionCode = 0xE06D7363;
+constexpr DWORD kFatalAppExitCode = 0x40000015;
+
+// std::terminate (an exception thrown where none may pass, one escaping a thread) goes to the filter the
+// program installed, as an escaping exception does on the platform; then the process ends.
+[[noreturn]] void TerminateThroughFilter() {
+    const DWORD dwCode = std::current_exception() != nullptr ? kCppExceptionCode : kFatalAppExitCode;
+    win32::ReportUnhandledException(nt::SehException(static_cast<NTSTATUS>(dwCode), EXCEPTION_NONCONTINUABLE));
+    std::abort();
+}
+
+} // namespace
+
 int TindaloftMain(LPSTR lpCmdLine, int nCmdShow) {
     RegisterProgramVersionResource();
     RegisterAppResources();
+    // The machine's minidump writer, which the crash handler binds when it is needed.
+    win32::RegisterDbgHelpModule();
+    const std::terminate_handler previousTerminate = std::set_terminate(&TerminateThroughFilter);
 
     // A machine whose registry file could not be read still runs, on an empty registry; the driver gate
     // tells the user when the capture driver is missing.
     BootProgramMachine();
 
-    const int nExitCode = AfxWinMain(::GetModuleHandleA(nullptr), nullptr, lpCmdLine, nCmdShow);
+    int nExitCode = 0;
+    try {
+        nExitCode = AfxWinMain(::GetModuleHandleA(nullptr), nullptr, lpCmdLine, nCmdShow);
+    } catch (const nt::SehException& exception) {
+        // Escaped every handler: the installed filter has its say, then the program ends with the code.
+        win32::ReportUnhandledException(exception);
+        nExitCode = static_cast<int>(exception.Code());
+    }
 
     // Windows still open at the end (the main frame after a quit message) go before the machine does, with
     // the documents they hold.
@@ -25,5 +55,6 @@ int TindaloftMain(LPSTR lpCmdLine, int nCmdShow) {
         pApp->m_pMainWnd = nullptr;
     }
     ShutDownProgramMachine();
+    std::set_terminate(previousTerminate);
     return nExitCode;
 }

@@ -1,7 +1,8 @@
-// The program's entry file: the one application object, the single-instance mutex made before it runs, and
-// the entry point.
+// The program's entry file: the crash handler and the one application object, the single-instance mutex made
+// before it runs, and the entry point.
 #include <string>
 
+#include "app/core/CrashDump.h"
 #include "app/core/SingleInstance.h"
 #include "app/core/TindaloftApp.h"
 #include "app/main/ProgramMain.h"
@@ -27,6 +28,8 @@ std::string CommandLineOf(int argc, char** argv) {
 
 } // namespace
 
+// Before the application object, so that the handler is in place before anything of the program runs.
+CCrashDump g_CrashDump;
 CTindaloftApp theApp;
 
 int main(int argc, char** argv) {

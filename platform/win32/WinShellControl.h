@@ -29,7 +29,11 @@ void ClearShellExecutions();
 void SetInputIdleAnswer(DWORD answer);
 std::vector<DWORD> InputIdleWaits();
 
-// Forgets executions and waits and brings the answer back to 0.
+// What ShellExecuteA returns from now on, recorded like any execution (above 32: started; 32 or less: the
+// failure's code); 0 goes back to the extended call's answer (the file must exist).
+void SetShellExecuteResult(INT_PTR result);
+
+// Forgets executions and waits and brings the answers back to 0.
 void ResetShell();
 
 } // namespace win32

@@ -32,6 +32,7 @@ struct Shell {
     std::vector<win32::ShellExecution> executions;
     std::vector<DWORD> waits;
     DWORD idleAnswer = 0;
+    INT_PTR chosenResult = 0; // ShellExecuteA's answer when a test chose one (0: none chosen)
 };
 
 Shell& State() {
@@ -62,6 +63,35 @@ BOOL Finish(LPSHELLEXECUTEINFOA info, win32::ShellExecution& record, INT_PTR ins
 }
 
 } // namespace
+
+// The instance value of the older call: the extended call's, or what a test chose.
+HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR operation, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT showCmd) {
+    INT_PTR chosen;
+    {
+        std::lock_guard guard(State().lock);
+        chosen = State().chosenResult;
+    }
+    if (chosen == 0) {
+        SHELLEXECUTEINFOA info{};
+        info.cbSize = sizeof info;
+        info.hwnd = hwnd;
+        info.lpVerb = operation;
+        info.lpFile = file;
+        info.lpParameters = parameters;
+        info.lpDirectory = directory;
+        info.nShow = showCmd;
+        ShellExecuteExA(&info);
+        return info.hInstApp;
+    }
+    win32::ShellExecution record{Text(operation), Text(file), Text(parameters), Text(directory), showCmd, 0, hwnd,
+                                 chosen > 32};
+    {
+        std::lock_guard guard(State().lock);
+        State().executions.push_back(record);
+    }
+    SetLastError(chosen > 32 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+    return reinterpret_cast<HINSTANCE>(chosen);
+}
 
 BOOL ShellExecuteExA(LPSHELLEXECUTEINFOA info) {
     if (!info || info->cbSize != sizeof(SHELLEXECUTEINFOA)) {
@@ -134,11 +164,17 @@ std::vector<DWORD> InputIdleWaits() {
     return State().waits;
 }
 
+void SetShellExecuteResult(INT_PTR result) {
+    std::lock_guard guard(State().lock);
+    State().chosenResult = result;
+}
+
 void ResetShell() {
     std::lock_guard guard(State().lock);
     State().executions.clear();
     State().waits.clear();
     State().idleAnswer = 0;
+    State().chosenResult = 0;
 }
 
 } // namespace win32

@@ -101,3 +101,12 @@ typedef LPSHFILEOPSTRUCTA LPSHFILEOPSTRUCT;
 // handle that is not a started process. A stand-in process answers at once with the answer its starter set
 // (WinShellControl.h). Fails on request (name "WaitForInputIdle": WAIT_FAILED).
 DWORD WaitForInputIdle(HANDLE process, DWORD milliseconds);
+
+// The older form: the same start as ShellExecuteExA with no mask, returning hInstApp (above 32 on success,
+// else an SE_ERR_* code). A test may choose the result instead (WinShellControl.h); the call is recorded
+// either way.
+HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR operation, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT showCmd);
+inline HINSTANCE ShellExecute(HWND hwnd, LPCSTR operation, LPCSTR file, LPCSTR parameters, LPCSTR directory,
+                              INT showCmd) {
+    return ShellExecuteA(hwnd, operation, file, parameters, directory, showCmd);
+}

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 
 #include "NtPnpControl.h"
@@ -77,6 +78,7 @@ NTSTATUS FakeDispatch(PDEVICE_OBJECT, PIRP irp) {
         const auto* input = static_cast<const uint8_t*>(neither ? stack->Parameters.DeviceIoControl.Type3InputBuffer
                                                                 : irp->AssociatedIrp.SystemBuffer);
         auto* output = static_cast<uint8_t*>(neither ? irp->UserBuffer : irp->AssociatedIrp.SystemBuffer);
+        g_fake->WaitWhileStalled(code);
         status = g_fake->Answer(code, input, input != nullptr ? inputLength : 0, output,
                                 output != nullptr ? outputLength : 0, returned);
     }
@@ -96,6 +98,12 @@ FakeControlDevice::FakeControlDevice() {
 }
 
 FakeControlDevice::~FakeControlDevice() {
+    Release();
+    {
+        // A held request still uses the fake once it goes on.
+        std::unique_lock guard(m_stallLock);
+        m_stallChanged.wait(guard, [&] { return m_waiting == 0; });
+    }
     if (nt::pnp::LoadedDriver(kService) != nullptr) {
         nt::pnp::UnloadDriver(kService);
     }
@@ -158,7 +166,9 @@ NTSTATUS FakeControlDevice::Answer(ULONG code, const uint8_t* input, ULONG input
         }
     } else if (auto scripted = m_replies.find(code); scripted != m_replies.end()) {
         if (IsSizeQueryCode(code) && outputLength == TINDALOFT_SIZE_QUERY_LENGTH) {
-            const ULONG size = static_cast<ULONG>(scripted->second.size());
+            const auto sizeAnswer = m_sizeAnswers.find(code);
+            const ULONG size =
+                sizeAnswer != m_sizeAnswers.end() ? sizeAnswer->second : static_cast<ULONG>(scripted->second.size());
             reply(std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(&size),
                                        reinterpret_cast<const uint8_t*>(&size) + sizeof size));
         } else {
@@ -169,6 +179,39 @@ NTSTATUS FakeControlDevice::Answer(ULONG code, const uint8_t* input, ULONG input
     request.returned = NT_SUCCESS(status) ? returned : 0;
     m_requests.push_back(std::move(request));
     return status;
+}
+
+void FakeControlDevice::ReplySize(ULONG code, ULONG size) {
+    std::lock_guard guard(m_lock);
+    m_sizeAnswers[code] = size;
+}
+
+void FakeControlDevice::Stall(ULONG code) {
+    std::lock_guard guard(m_stallLock);
+    m_stalled.insert(code);
+}
+
+void FakeControlDevice::Release() {
+    {
+        std::lock_guard guard(m_stallLock);
+        m_stalled.clear();
+    }
+    m_stallChanged.notify_all();
+}
+
+bool FakeControlDevice::WaitUntilHeld() {
+    std::unique_lock guard(m_stallLock);
+    return m_stallChanged.wait_for(guard, std::chrono::seconds(10), [&] { return m_waiting > 0; });
+}
+
+void FakeControlDevice::WaitWhileStalled(ULONG code) {
+    std::unique_lock guard(m_stallLock);
+    ++m_waiting;
+    m_stallChanged.notify_all();
+    // No deadline: a stalled request waits for the test, whatever the machine's clock does.
+    m_stallChanged.wait(guard, [&] { return m_stalled.count(code) == 0; });
+    --m_waiting;
+    m_stallChanged.notify_all();
 }
 
 } // namespace tdl::test

@@ -16,10 +16,12 @@
 // One fake at a time. The kernel's state must be fresh (nt::ResetKernelState) before it is created.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <vector>
 
 #include "ntdef.h"
@@ -55,6 +57,18 @@ public:
     std::vector<FakeRequest> Requests() const;
     void ClearRequests();
 
+    // The size a size query of `code` is told, instead of the size of the reply set with Reply (a driver
+    // whose log grew or shrank between the query and the fetch).
+    void ReplySize(ULONG code, ULONG size);
+    // Requests of `code` wait in the fake's dispatch routine, before they are recorded or answered, until
+    // Release (a driver that no longer completes them). The destructor releases them too.
+    void Stall(ULONG code);
+    void Release();
+    // Waits (in real time, at most 10 s) until a stalled request is held; FALSE when none came.
+    bool WaitUntilHeld();
+    // Called by the dispatch routine before Answer.
+    void WaitWhileStalled(ULONG code);
+
     static constexpr char16_t kService[] = u"TindaloftFake";
 
     // Called by the fake's dispatch routine: records the request and answers it into `output`.
@@ -67,6 +81,11 @@ private:
     std::map<ULONG, std::vector<uint8_t>> m_replies;
     std::map<ULONG, NTSTATUS> m_failures;
     std::map<ULONG, std::deque<std::vector<uint8_t>>> m_blocks;
+    std::map<ULONG, ULONG> m_sizeAnswers;
+    std::mutex m_stallLock;
+    std::condition_variable m_stallChanged;
+    std::set<ULONG> m_stalled;
+    int m_waiting = 0; // requests held in WaitWhileStalled
 };
 
 } // namespace tdl::test

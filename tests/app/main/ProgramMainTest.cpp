@@ -7,7 +7,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "app/core/SingleInstance.h"
@@ -60,6 +63,101 @@ TEST(ProgramMain, StartsOnTheDefaultMachineRunsUntilQuitAndShutsTheMachineDown) 
     CloseSingleInstanceMutex();
     ::unsetenv("TINDALOFT_STATE_DIR");
     std::filesystem::remove_all(folder);
+}
+
+} // namespace
+
+namespace {
+
+// What the program's top level handed to the process's filter.
+std::atomic<DWORD> g_filteredCode{0};
+std::atomic<bool> g_dumpWriterPresent{false};
+
+LONG WINAPI NotingFilter(PEXCEPTION_POINTERS pointers) {
+    g_filteredCode = static_cast<DWORD>(pointers->ExceptionRecord->ExceptionCode);
+    // The entry registered the machine's minidump writer before the application ran.
+    HMODULE dbghelp = ::LoadLibraryA("dbghelp.dll");
+    g_dumpWriterPresent = dbghelp != nullptr && ::GetProcAddress(dbghelp, "MiniDumpWriteDump") != nullptr;
+    if (dbghelp != nullptr) {
+        ::FreeLibrary(dbghelp);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+LONG WINAPI PrintingFilter(PEXCEPTION_POINTERS pointers) {
+    std::fprintf(stderr, "filter saw %08x\n", static_cast<unsigned>(pointers->ExceptionRecord->ExceptionCode));
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+constexpr DWORD kEscapingCode = 0xE0001234;
+
+// Starts, then raises an exception nothing in the program handles.
+class CRaisingApp : public CTindaloftApp {
+public:
+    BOOL InitInstance() override {
+        CTindaloftApp::InitInstance();
+        ::RaiseException(kEscapingCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    }
+};
+
+void Throw() {
+    throw std::runtime_error("escapes a function that lets nothing escape");
+}
+
+void ThrowThroughNoexcept() noexcept {
+    Throw();
+}
+
+// Starts, then meets std::terminate.
+class CTerminatingApp : public CTindaloftApp {
+public:
+    BOOL InitInstance() override {
+        CTindaloftApp::InitInstance();
+        ThrowThroughNoexcept();
+        return TRUE;
+    }
+};
+
+class ProgramMainEscapes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_folder = std::filesystem::temp_directory_path() / ("tdl-program-escape-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(m_folder);
+        ASSERT_EQ(::setenv("TINDALOFT_STATE_DIR", m_folder.string().c_str(), 1), 0);
+        CreateSingleInstanceMutex();
+    }
+    void TearDown() override {
+        CloseSingleInstanceMutex();
+        ::unsetenv("TINDALOFT_STATE_DIR");
+        std::filesystem::remove_all(m_folder);
+    }
+    std::filesystem::path m_folder;
+};
+
+TEST_F(ProgramMainEscapes, AnExceptionEscapingTheApplicationGoesToTheInstalledFilterAndEndsTheProgram) {
+    const LPTOP_LEVEL_EXCEPTION_FILTER previous = ::SetUnhandledExceptionFilter(&NotingFilter);
+    {
+        CRaisingApp app;
+        char commandLine[] = "/Embedding";
+        EXPECT_EQ(static_cast<DWORD>(TindaloftMain(commandLine, SW_SHOWNORMAL)), kEscapingCode);
+        EXPECT_EQ(app.m_pMainWnd, nullptr);
+    }
+    ::SetUnhandledExceptionFilter(previous);
+    EXPECT_EQ(g_filteredCode.load(), kEscapingCode);
+    EXPECT_TRUE(g_dumpWriterPresent.load());
+    EXPECT_FALSE(IsProgramMachineRunning());
+}
+
+TEST_F(ProgramMainEscapes, TerminateGoesToTheInstalledFilterBeforeTheProgramEnds) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            ::SetUnhandledExceptionFilter(&PrintingFilter);
+            CTerminatingApp app;
+            char commandLine[] = "/Embedding";
+            TindaloftMain(commandLine, SW_SHOWNORMAL);
+        },
+        "filter saw e06d7363");
 }
 
 } // namespace

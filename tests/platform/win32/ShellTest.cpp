@@ -123,6 +123,40 @@ TEST_F(ShellTest, StartsThatFailSayWhy) {
     EXPECT_FALSE(ShellExecuteExA(&info));
 }
 
+TEST_F(ShellTest, TheOlderCallAnswersAsTheExtendedOneOrWithTheResultATestChose) {
+    std::ofstream(folder_.HostPath("help.chm")) << "x";
+    const std::string present = folder_.WinPath("help.chm");
+    const std::string missing = folder_.WinPath("missing.chm");
+    struct Case {
+        const char* file;
+        INT_PTR chosen; // 0: none chosen
+        INT_PTR result;
+        bool started;
+    };
+    const Case cases[] = {
+        {present.c_str(), 0, 42, true},
+        {missing.c_str(), 0, SE_ERR_FNF, false},
+        {missing.c_str(), 33, 33, true},
+        {present.c_str(), 32, 32, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        win32::ClearShellExecutions();
+        win32::SetShellExecuteResult(c.chosen);
+        const HINSTANCE result = ShellExecuteA(nullptr, "open", c.file, "", "", SW_SHOWNORMAL);
+        EXPECT_EQ(reinterpret_cast<INT_PTR>(result), c.result);
+        const std::vector<win32::ShellExecution> executions = win32::ShellExecutions();
+        ASSERT_EQ(executions.size(), 1u);
+        EXPECT_EQ(executions[0].verb, "open");
+        EXPECT_EQ(executions[0].file, c.file);
+        EXPECT_EQ(executions[0].show, SW_SHOWNORMAL);
+        EXPECT_EQ(executions[0].result != FALSE, c.started);
+    }
+    win32::ResetShell();
+    EXPECT_EQ(reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", missing.c_str(), nullptr, nullptr, 1)),
+              SE_ERR_FNF);
+}
+
 TEST_F(ShellTest, OleStartsAndEndsAreCounted) {
     win32::ResetOleCounts();
     EXPECT_EQ(OleInitialize(nullptr), S_OK);

@@ -1,0 +1,15 @@
+// CheckUpdateDlg: the update check's result (dialog 271): the server's latest version and the installed one.
+// The caller sets both texts before it shows the dialog.
+#pragma once
+
+#include "afxwin.h"
+
+class CheckUpdateDlg : public CDialog {
+public:
+    explicit CheckUpdateDlg(CWnd* pParent = nullptr);
+
+    BOOL OnInitDialog() override;
+
+    CString m_strLatestVersion;
+    CString m_strInstalledVersion;
+};
