@@ -2,6 +2,7 @@
 // keyboard navigation. Locks: none of its own; a dialog's state lives in a property of its window, touched only
 // on the window's thread.
 #include "WinDialogs.h"
+#include "WinEdit.h"
 
 #include <cstdio>
 #include <cerrno>
@@ -240,6 +241,7 @@ void RegisterDialogClasses() {
     wc.lpszClassName = WC_DIALOG;
     RegisterClassA(&wc);
     RegisterButtonAndStaticClasses();
+    RegisterEditClass();
     RegisterCommonControlClasses();
 }
 

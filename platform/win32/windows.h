@@ -38,6 +38,7 @@
 #include "WinPaint.h"
 #include "WinMessageBox.h"
 #include "WinDialogs.h"
+#include "WinEdit.h"
 #include "WinCommonControls.h"
 #include "WinCom.h"
 #include "dbt.h"
