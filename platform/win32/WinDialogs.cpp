@@ -3,6 +3,8 @@
 // on the window's thread.
 #include "WinDialogs.h"
 #include "WinEdit.h"
+#include "WinListBox.h"
+#include "WinComboBox.h"
 
 #include <cstdio>
 #include <cerrno>
@@ -242,6 +244,8 @@ void RegisterDialogClasses() {
     RegisterClassA(&wc);
     RegisterButtonAndStaticClasses();
     RegisterEditClass();
+    RegisterListBoxClass();
+    RegisterComboBoxClass();
     RegisterCommonControlClasses();
 }
 

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <strings.h>
 #include <vector>
 
 #include "WinClipboard.h"
@@ -379,7 +380,33 @@ void MoveCaret(HWND hwnd, EditState& state, size_t to, bool extend) {
     SelectionChanged(hwnd, state);
 }
 
+// The edit field of a combo box hands the keys that work the list to the combo.
+bool ForwardToCombo(HWND hwnd, EditState& state, WPARAM vk) {
+    HWND parent = GetParent(hwnd);
+    char className[16] = {};
+    if (Multiline(hwnd) || !parent || !GetClassNameA(parent, className, sizeof className) ||
+        strcasecmp(className, "COMBOBOX") != 0)
+        return false;
+    switch (vk) {
+    case VK_UP:
+    case VK_DOWN:
+    case VK_F4:
+        break;
+    case VK_RETURN:
+    case VK_ESCAPE:
+    case VK_TAB:
+        state.swallow = vk == VK_RETURN ? '\r' : vk == VK_TAB ? '\t' : 0x1B;
+        break;
+    default:
+        return false;
+    }
+    SendMessageA(parent, WM_KEYDOWN, vk, 0);
+    return true;
+}
+
 void KeyDown(HWND hwnd, EditState& state, WPARAM vk) {
+    if (ForwardToCombo(hwnd, state, vk))
+        return;
     const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
     const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
     const std::vector<size_t> starts = LineStarts(hwnd, state.text);

@@ -39,6 +39,8 @@
 #include "WinMessageBox.h"
 #include "WinDialogs.h"
 #include "WinEdit.h"
+#include "WinListBox.h"
+#include "WinComboBox.h"
 #include "WinCommonControls.h"
 #include "WinCom.h"
 #include "dbt.h"
