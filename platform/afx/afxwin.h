@@ -7,6 +7,7 @@
 
 #include "AfxCmdTarget.h"
 #include "AfxCmdUI.h"
+#include "AfxComboBox.h"
 #include "AfxCommandLineInfo.h"
 #include "AfxControlBar.h"
 #include "AfxControls.h"
@@ -21,6 +22,7 @@
 #include "AfxGeometry.h"
 #include "AfxHtmlHelp.h"
 #include "AfxImageList.h"
+#include "AfxListBox.h"
 #include "AfxMDIClient.h"
 #include "AfxMDIFrameWnd.h"
 #include "AfxMenu.h"

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "WinDialogs.h"
+#include "WinFrameControl.h"
 #include "WinGdi.h"
 #include "WinIcons.h"
 #include "WinInput.h"
@@ -75,28 +76,6 @@ void Click(HWND hwnd) {
     NotifyParent(hwnd, BN_CLICKED);
 }
 
-void DrawCheckMark(HDC dc, const RECT& box, LONG_PTR check, bool radio) {
-    if (check == BST_UNCHECKED)
-        return;
-    HBRUSH mark = CreateSolidBrush(check == BST_INDETERMINATE ? GetSysColor(COLOR_GRAYTEXT) : RGB(0, 0, 0));
-    RECT inner = box;
-    InflateRect(&inner, radio ? -4 : -3, radio ? -4 : -3);
-    if (radio || check == BST_INDETERMINATE) {
-        FillRect(dc, &inner, mark);
-    } else {
-        // A tick: two strokes of three pixels' width.
-        for (int i = 0; i < 3; ++i) {
-            RECT a{inner.left + i, inner.top + 3 + i, inner.left + i + 1, inner.top + 6 + i};
-            FillRect(dc, &a, mark);
-        }
-        for (int i = 0; i < 5; ++i) {
-            RECT b{inner.left + 3 + i, inner.top + 4 - i, inner.left + 4 + i, inner.top + 7 - i};
-            FillRect(dc, &b, mark);
-        }
-    }
-    DeleteObject(mark);
-}
-
 void PaintButton(HWND hwnd, HDC dc) {
     RECT client{};
     GetClientRect(hwnd, &client);
@@ -143,10 +122,12 @@ void PaintButton(HWND hwnd, HDC dc) {
         const bool leftText = (style & BS_LEFTTEXT) != 0;
         RECT box{leftText ? client.right - kBoxSize : client.left, top, 0, top + kBoxSize};
         box.right = box.left + kBoxSize;
-        FillRect(dc, &box, GetSysColorBrush(enabled && !(state & BST_PUSHED) ? COLOR_WINDOW : COLOR_BTNFACE));
-        RECT edge = box;
-        DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
-        DrawCheckMark(dc, box, GetWindowLongPtrA(hwnd, kCheckSlot), IsRadioType(type));
+        const LONG_PTR check = GetWindowLongPtrA(hwnd, kCheckSlot);
+        DrawFrameControl(dc, &box, DFC_BUTTON,
+                         (IsRadioType(type) ? DFCS_BUTTONRADIO : DFCS_BUTTONCHECK) |
+                             (check == BST_UNCHECKED ? 0 : DFCS_CHECKED) |
+                             (check == BST_INDETERMINATE ? DFCS_BUTTON3STATE : 0) | (enabled ? 0 : DFCS_INACTIVE) |
+                             (state & BST_PUSHED ? DFCS_PUSHED : 0));
         RECT label{leftText ? client.left : box.right + 4, client.top, leftText ? box.left - 4 : client.right,
                    client.bottom};
         DrawTextA(dc, text.c_str(), -1, &label, DT_LEFT | DT_VCENTER | DT_SINGLELINE);

@@ -7,6 +7,7 @@
 #include <strings.h>
 
 #include "WinEdit.h"
+#include "WinFrameControl.h"
 #include "WinGdi.h"
 #include "WinInput.h"
 #include "WinPaint.h"
@@ -177,19 +178,6 @@ void KeyDown(HWND hwnd, ComboState& state, WPARAM vk) {
     }
 }
 
-void DrawButton(HDC dc, RECT button, bool pushed, bool enabled) {
-    FillRect(dc, &button, GetSysColorBrush(COLOR_BTNFACE));
-    RECT edge = button;
-    DrawEdge(dc, &edge, pushed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-    // A downward arrow: rows of 7, 5, 3 and 1 pixels.
-    HBRUSH ink = GetSysColorBrush(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
-    const int cx = (button.left + button.right) / 2, cy = (button.top + button.bottom) / 2 - 2;
-    for (int i = 0; i < 4; ++i) {
-        RECT row{cx - 3 + i, cy + i, cx + 4 - i, cy + i + 1};
-        FillRect(dc, &row, ink);
-    }
-}
-
 void Paint(HWND hwnd, HDC dc, ComboState& state) {
     RECT client{};
     GetClientRect(hwnd, &client);
@@ -198,8 +186,9 @@ void Paint(HWND hwnd, HDC dc, ComboState& state) {
     FillRect(dc, &client, enabled ? background : GetSysColorBrush(COLOR_BTNFACE));
     RECT edge = client;
     DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
-    const RECT button{client.right - kButtonWidth - 2, 2, client.right - 2, client.bottom - 2};
-    DrawButton(dc, button, state.dropped, enabled);
+    RECT button{client.right - kButtonWidth - 2, 2, client.right - 2, client.bottom - 2};
+    DrawFrameControl(dc, &button, DFC_SCROLL,
+                     DFCS_SCROLLCOMBOBOX | (state.dropped ? DFCS_PUSHED : 0) | (enabled ? 0 : DFCS_INACTIVE));
     if (state.edit)
         return;
     RECT field{3, 3, button.left - 1, client.bottom - 3};

@@ -5,6 +5,7 @@
 #include "WinEdit.h"
 #include "WinListBox.h"
 #include "WinComboBox.h"
+#include "WinScrollBarControl.h"
 
 #include <cstdio>
 #include <cerrno>
@@ -246,6 +247,7 @@ void RegisterDialogClasses() {
     RegisterEditClass();
     RegisterListBoxClass();
     RegisterComboBoxClass();
+    RegisterScrollBarClass();
     RegisterCommonControlClasses();
 }
 
