@@ -157,13 +157,13 @@ LRESULT CCheckListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         const CPoint at(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
         BOOL outside = TRUE;
         const int index = static_cast<int>(ItemFromPoint(at, outside));
-        if (!outside && CheckBoxOf(index).PtInRect(at)) {
-            UserToggle(index);
-            // The click on the box also makes the row the current one, as a click on its text would.
-            if (message == WM_LBUTTONDBLCLK)
-                return 0;
-        }
-        break;
+        if (outside || !CheckBoxOf(index).PtInRect(at))
+            break;
+        // The click on the box makes the row the current one, as a click on its text would, before the toggle,
+        // so the parent hears of the change with the caret on that row.
+        const LRESULT result = CListBox::WindowProc(message, wParam, lParam);
+        UserToggle(index);
+        return result;
     }
     case WM_KEYDOWN:
         if (wParam == VK_SPACE) {

@@ -32,6 +32,7 @@
 #include "AfxOleDropTarget.h"
 #include "AfxPath.h"
 #include "AfxRecentFileList.h"
+#include "AfxScrollBar.h"
 #include "AfxView.h"
 #include "AfxWaitCursor.h"
 #include "AfxWinApp.h"

@@ -38,6 +38,7 @@ struct ListState {
     HFONT font = nullptr;
     bool focused = false;
     HWND combo = nullptr; // the combo box this list drops down for
+    bool barHidden = false; // WS_VSCROLL was taken away while every row showed
 };
 
 LONG StyleOf(HWND hwnd) {
@@ -85,6 +86,16 @@ void Notify(HWND hwnd, const ListState& state, WORD code) {
 }
 
 void UpdateScrollBar(HWND hwnd, ListState& state) {
+    const LONG style = StyleOf(hwnd);
+    const bool needed = Count(state) > VisibleRows(hwnd, state);
+    if (!(style & LBS_DISABLENOSCROLL) && (style & WS_VSCROLL) != 0 && !needed) {
+        // A list whose rows all show has no scroll bar (it comes back when they no longer do).
+        state.barHidden = true;
+        ShowScrollBar(hwnd, SB_VERT, FALSE);
+    } else if (state.barHidden && needed) {
+        state.barHidden = false;
+        ShowScrollBar(hwnd, SB_VERT, TRUE);
+    }
     if (!(StyleOf(hwnd) & WS_VSCROLL))
         return;
     SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(0, Count(state) - 1),
