@@ -146,6 +146,17 @@ void RecordBeep(UINT type) {
     s.beeps.push_back(type);
 }
 
+bool AnsweredOutright(const ModalRequest& request) {
+    Service& s = TheService();
+    std::lock_guard guard(s.lock);
+    if (s.host)
+        return false;
+    for (const ModalScript& script : s.scripts)
+        if (Matches(script, request))
+            return !script.steps;
+    return false;
+}
+
 INT_PTR ResolveModalRequest(ModalRequest request, INT_PTR defaultAnswer, const std::function<bool(INT_PTR)>& isValid,
                             const std::function<INT_PTR(const ModalSteps&, const ModalRequest&)>& runSteps) {
     Service& s = TheService();

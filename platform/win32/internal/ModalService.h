@@ -16,6 +16,10 @@ INT_PTR ResolveModalRequest(ModalRequest request, INT_PTR defaultAnswer,
                             const std::function<bool(INT_PTR)>& isValid = {},
                             const std::function<INT_PTR(const ModalSteps&, const ModalRequest&)>& runSteps = {});
 
+// True when the request would be answered at once, with no window: no display host, and the next script that
+// matches it is an answer without steps.
+bool AnsweredOutright(const ModalRequest& request);
+
 void RecordBeep(UINT type);
 
 } // namespace win32::internal
