@@ -25,6 +25,7 @@
 #include "WinResources.h"
 #include "WinIcons.h"
 #include "WinMenus.h"
+#include "WinPopupMenu.h"
 #include "WinAccelerators.h"
 #include "WinImageList.h"
 #include "WinGlobalMemory.h"
