@@ -17,6 +17,7 @@
 #include "AfxDocTemplate.h"
 #include "AfxDocument.h"
 #include "AfxEdit.h"
+#include "AfxFontDialog.h"
 #include "AfxFrameWnd.h"
 #include "AfxGdiObject.h"
 #include "AfxGeometry.h"

@@ -182,20 +182,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     request.text = text ? text : "";
     request.caption = caption ? caption : "Error";
     request.style = type;
-    // The owner is disabled while the box is up; an owner of another thread is left alone, so that a worker's
-    // box never waits for the thread that owns the window.
-    HWND disabled = nullptr;
-    HWND ownerRoot = nullptr; // the box's owner window: only one of this thread
-    if (owner) {
-        HWND root = GetAncestor(owner, GA_ROOT);
-        if (root && GetWindowThreadProcessId(root, nullptr) == GetCurrentThreadId()) {
-            ownerRoot = root;
-            if (IsWindowEnabled(root)) {
-                EnableWindow(root, FALSE);
-                disabled = root;
-            }
-        }
-    }
+    win32::internal::DisabledOwner waiting(owner);
     auto offered = [&](INT_PTR answer) {
         return std::find(buttons.begin(), buttons.end(), static_cast<int>(answer)) != buttons.end();
     };
@@ -207,17 +194,13 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (!win32::internal::AnsweredOutright(request)) {
         // A worker's box has no owner window: the owner's thread may be waiting for the worker.
         win32::DialogResource resource = BoxTemplate(request.text, request.caption, box);
-        window = win32::internal::CreateDialogFromTemplate(nullptr, resource, ownerRoot, BoxProc,
+        window = win32::internal::CreateDialogFromTemplate(nullptr, resource, waiting.Root(), BoxProc,
                                                            reinterpret_cast<LPARAM>(&box), true);
     }
     if (window)
         answer = win32::internal::RunModalDialog(window, request, box.defaultId, offered);
     else
         answer = win32::internal::ResolveModalRequest(request, box.defaultId, offered);
-    if (disabled && IsWindow(disabled)) {
-        EnableWindow(disabled, TRUE);
-        SetActiveWindow(disabled);
-    }
     return static_cast<int>(answer);
 }
 
