@@ -503,8 +503,12 @@ bool NavigateKey(HWND dialog, WPARAM vk, LRESULT code) {
     case VK_TAB:
         if (code & DLGC_WANTTAB)
             return false;
-        if (HWND next = GetNextDlgTabItem(dialog, focus, (GetKeyState(VK_SHIFT) & 0x8000) != 0))
+        if (HWND next = GetNextDlgTabItem(dialog, focus, (GetKeyState(VK_SHIFT) & 0x8000) != 0)) {
             SetFocus(next);
+            // Tabbing into an edit selects its whole text, ready to be typed over.
+            if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+                SendMessageA(next, EM_SETSEL, 0, -1);
+        }
         return true;
     case VK_LEFT:
     case VK_UP:

@@ -1,9 +1,11 @@
 // What the control tests share: reading what a control paints into a DC it is given, and where to click it.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "WinUiControl.h"
+#include "tests/support/UiFixture.h"
 #include "windows.h"
 
 namespace win32::test {
@@ -39,5 +41,38 @@ inline POINT CenterOf(HWND control) {
     GetClientRect(control, &r);
     return {r.right / 2, r.bottom / 2};
 }
+
+// Controls made as children of a visible top-level window that records what they tell it.
+class ControlHostTest : public tdl::test::UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        RegisterDialogClasses();
+        parent_.emplace(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 400, 300});
+    }
+    void TearDown() override {
+        parent_.reset();
+        UiTest::TearDown();
+    }
+    HWND MakeControl(const char* className, DWORD style, RECT r, int id) {
+        HWND hwnd = CreateWindowExA(0, className, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, r.left, r.top,
+                                    r.right - r.left, r.bottom - r.top, *parent_,
+                                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), nullptr, nullptr);
+        EXPECT_NE(hwnd, nullptr);
+        return hwnd;
+    }
+    // The notification codes (WM_COMMAND) the parent got from control `id` (and, when given, that window), in
+    // order, after pumping; forgets every message it had.
+    std::vector<int> Notifications(int id, HWND from = nullptr) {
+        PumpUiMessages();
+        std::vector<int> codes;
+        for (const MSG& m : parent_->Take({WM_COMMAND}))
+            if (LOWORD(m.wParam) == id && (!from || reinterpret_cast<HWND>(m.lParam) == from))
+                codes.push_back(HIWORD(m.wParam));
+        return codes;
+    }
+
+    std::optional<tdl::test::TestWindow> parent_;
+};
 
 } // namespace win32::test

@@ -5,42 +5,35 @@
 #include <vector>
 
 #include "ControlTestSupport.h"
+#include "WinResourceTable.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
 
-using tdl::test::TestWindow;
-using tdl::test::UiTest;
 using win32::test::CountPainted;
 
 constexpr int kEditId = 42;
 
-class EditTest : public UiTest {
+class EditTest : public win32::test::ControlHostTest {
 protected:
-    void SetUp() override {
-        UiTest::SetUp();
-        win32::RegisterDialogClasses();
-        parent_.emplace(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 400, 300});
-    }
     void TearDown() override {
-        parent_.reset();
-        UiTest::TearDown();
+        // What the tests copied leaves with them: other suites count the clipboard's blocks.
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
+        ControlHostTest::TearDown();
     }
     HWND MakeEdit(DWORD style, RECT r = {10, 10, 210, 34}) {
-        HWND edit = CreateWindowExA(0, WC_EDIT, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, r.left, r.top,
-                                    r.right - r.left, r.bottom - r.top, *parent_,
-                                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kEditId)), nullptr, nullptr);
-        EXPECT_NE(edit, nullptr);
+        HWND edit = MakeControl(WC_EDIT, style, r, kEditId);
         SetFocus(edit);
         win32::PumpUiMessages();
         return edit;
     }
-    // The notification codes the parent got from the edit, in order, and forgets them.
     std::vector<WORD> Notifications() {
         std::vector<WORD> codes;
-        for (const MSG& m : parent_->Take({WM_COMMAND}))
-            if (LOWORD(m.wParam) == kEditId)
-                codes.push_back(HIWORD(m.wParam));
+        for (int code : ControlHostTest::Notifications(kEditId))
+            codes.push_back(static_cast<WORD>(code));
         return codes;
     }
     static std::string Text(HWND hwnd) {
@@ -69,8 +62,6 @@ protected:
             win32::KeyUp(edit, VK_SHIFT);
         win32::PumpUiMessages();
     }
-
-    std::optional<TestWindow> parent_;
 };
 
 TEST_F(EditTest, TypingFollowsTheStyleAndTheLimit) {
@@ -269,6 +260,51 @@ TEST_F(EditTest, ASingleLineEditTakesOnlyTheFirstLineOfAPasteAndCentresItsText) 
     for (size_t i = 0; i < painted.size(); i += painted.size() / 5)
         EXPECT_EQ(win32::ClientPixel(edit, painted[i].x, painted[i].y), ink);
     DestroyWindow(edit);
+}
+
+} // namespace
+
+namespace {
+
+constexpr UINT kEditDialog = 140;
+constexpr int kFirstEdit = 1201, kSecondEdit = 1202;
+
+std::vector<int> g_commands;
+
+INT_PTR CALLBACK RecordCommands(HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED)
+        g_commands.push_back(LOWORD(wParam));
+    return message == WM_INITDIALOG;
+}
+
+TEST_F(EditTest, InADialogTabSelectsTheNextEditsTextAndEnterPressesTheDefaultButton) {
+    win32::DialogResource d{};
+    d.style = WS_POPUP | WS_CAPTION;
+    d.cx = 120;
+    d.cy = 60;
+    d.items = {
+        {"EDIT", static_cast<UINT>(kFirstEdit), "first", ES_AUTOHSCROLL | WS_TABSTOP | WS_VISIBLE, 0, 4, 4, 100, 12},
+        {"EDIT", static_cast<UINT>(kSecondEdit), "second", ES_AUTOHSCROLL | WS_TABSTOP | WS_VISIBLE, 0, 4, 20, 100,
+         12},
+        {"BUTTON", IDOK, "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 0, 4, 40, 50, 14},
+    };
+    win32::RegisterDialogResource(nullptr, kEditDialog, d);
+    g_commands.clear();
+    HWND dialog = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(kEditDialog), nullptr, RecordCommands, 0);
+    ASSERT_NE(dialog, nullptr);
+    ShowWindow(dialog, SW_SHOW);
+    HWND first = GetDlgItem(dialog, kFirstEdit), second = GetDlgItem(dialog, kSecondEdit);
+    SetFocus(first);
+    Press(first, VK_TAB);
+    EXPECT_EQ(GetFocus(), second);
+    EXPECT_EQ(Selection(second), std::make_pair(DWORD{0}, DWORD{6}));
+    Type(second, "42");
+    EXPECT_EQ(Text(second), "42"); // typed over the selection; the tab was not typed
+    Press(second, VK_RETURN);
+    EXPECT_EQ(g_commands, std::vector<int>{IDOK});
+    EXPECT_EQ(Text(second), "42"); // nor the Enter
+    DestroyWindow(dialog);
+    win32::ClearResources();
 }
 
 } // namespace

@@ -9,27 +9,13 @@
 
 namespace {
 
-using tdl::test::TestWindow;
-using tdl::test::UiTest;
 
 constexpr int kListId = 51;
 
-class ListControlTest : public UiTest {
+class ListControlTest : public win32::test::ControlHostTest {
 protected:
-    void SetUp() override {
-        UiTest::SetUp();
-        win32::RegisterDialogClasses();
-        parent_.emplace(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 400, 300});
-    }
-    void TearDown() override {
-        parent_.reset();
-        UiTest::TearDown();
-    }
     HWND Make(const char* className, DWORD style, RECT r, const std::vector<const char*>& items) {
-        HWND hwnd = CreateWindowExA(0, className, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, r.left, r.top,
-                                    r.right - r.left, r.bottom - r.top, *parent_,
-                                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kListId)), nullptr, nullptr);
-        EXPECT_NE(hwnd, nullptr);
+        HWND hwnd = MakeControl(className, style, r, kListId);
         const bool combo = std::string(className) == WC_COMBOBOX;
         for (const char* item : items)
             SendMessageA(hwnd, combo ? CB_ADDSTRING : LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
@@ -37,15 +23,7 @@ protected:
         parent_->Take();
         return hwnd;
     }
-    // The notification codes the parent got from the control, in order, and forgets them.
-    std::vector<int> Notifications(HWND from = nullptr) {
-        win32::PumpUiMessages();
-        std::vector<int> codes;
-        for (const MSG& m : parent_->Take({WM_COMMAND}))
-            if (LOWORD(m.wParam) == kListId && (!from || reinterpret_cast<HWND>(m.lParam) == from))
-                codes.push_back(HIWORD(m.wParam));
-        return codes;
-    }
+    std::vector<int> Notifications(HWND from = nullptr) { return ControlHostTest::Notifications(kListId, from); }
     static POINT RowCentre(HWND list, int index) {
         RECT r{};
         EXPECT_EQ(SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r)), LB_OKAY);
@@ -64,8 +42,6 @@ protected:
             win32::KeyUp(hwnd, modifier);
         win32::PumpUiMessages();
     }
-
-    std::optional<TestWindow> parent_;
 };
 
 TEST_F(ListControlTest, FindStringExactIgnoresCaseStartsAfterTheStartAndWraps) {

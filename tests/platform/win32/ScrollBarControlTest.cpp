@@ -3,22 +3,15 @@
 
 #include <vector>
 
-#include "tests/support/UiFixture.h"
+#include "ControlTestSupport.h"
 
 namespace {
 
-using tdl::test::TestWindow;
-using tdl::test::UiTest;
-
-class ScrollBarControlTest : public UiTest {
+class ScrollBarControlTest : public win32::test::ControlHostTest {
 protected:
     void SetUp() override {
-        UiTest::SetUp();
-        win32::RegisterDialogClasses();
-        parent_.emplace(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 400, 300});
-        bar_ = CreateWindowExA(0, WC_SCROLLBAR, "", WS_CHILD | WS_VISIBLE | SBS_HORZ, 10, 10, 216, 16, *parent_,
-                               nullptr, nullptr, nullptr);
-        ASSERT_NE(bar_, nullptr);
+        ControlHostTest::SetUp();
+        bar_ = MakeControl(WC_SCROLLBAR, SBS_HORZ, {10, 10, 226, 26}, 0);
         SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, 99, 10, 0, 0};
         SetScrollInfo(bar_, SB_CTL, &info, TRUE);
         win32::PumpUiMessages();
@@ -26,8 +19,7 @@ protected:
     }
     void TearDown() override {
         DestroyWindow(bar_);
-        parent_.reset();
-        UiTest::TearDown();
+        ControlHostTest::TearDown();
     }
     // The parent's WM_HSCROLL requests: (code, position).
     std::vector<std::pair<int, int>> Requests() {
@@ -46,7 +38,6 @@ protected:
         return info;
     }
 
-    std::optional<TestWindow> parent_;
     HWND bar_ = nullptr;
 };
 
