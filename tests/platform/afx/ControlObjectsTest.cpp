@@ -228,3 +228,40 @@ TEST_F(ControlObjectsTest, ThePictureShowsEveryKindOfControlAndTheirStates) {
 }
 
 } // namespace
+
+namespace {
+
+// CEdit::GetLine copies at most the room it is given, however small, and adds no terminator.
+TEST_F(ControlObjectsTest, AnEditObjectReadsLinesIntoBuffersOfAnySize) {
+    CEveryControlDialog dialog;
+    ASSERT_TRUE(dialog.Create(kDialog));
+    CEdit multi;
+    ASSERT_TRUE(multi.Create(ES_MULTILINE | WS_VISIBLE, CRect(10, 10, 200, 80), &dialog, 77));
+    multi.SetWindowText("first\r\nsecond");
+    EXPECT_EQ(multi.GetLineCount(), 2);
+    EXPECT_EQ(multi.LineIndex(1), 7);
+    EXPECT_EQ(multi.LineLength(7), 6);
+    struct Case {
+        int room;
+        const char* expected;
+    } cases[] = {{1, "s"}, {3, "sec"}, {6, "second"}, {40, "second"}};
+    for (const Case& c : cases) {
+        std::vector<char> buffer(static_cast<size_t>(c.room) + 1, '#'); // one guard byte past the room
+        const int copied = multi.GetLine(1, buffer.data(), c.room);
+        EXPECT_EQ(std::string(buffer.data(), static_cast<size_t>(copied)), c.expected) << c.room;
+        EXPECT_EQ(buffer[static_cast<size_t>(c.room)], '#') << c.room;
+    }
+    multi.SetSel(0, 5);
+    int start = 0, end = 0;
+    multi.GetSel(start, end);
+    EXPECT_EQ(std::make_pair(start, end), std::make_pair(0, 5));
+    multi.ReplaceSel("1st");
+    CString text;
+    multi.GetWindowText(text);
+    EXPECT_EQ(text, "1st\r\nsecond");
+    EXPECT_EQ(multi.CharFromPos(multi.PosFromChar(2)) & 0xFFFF, 2);
+    multi.DestroyWindow();
+    dialog.DestroyWindow();
+}
+
+} // namespace
