@@ -39,6 +39,10 @@ public:
     BOOL InsertMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem = 0, LPCTSTR lpszNewItem = nullptr);
     BOOL DeleteMenu(UINT nPosition, UINT nFlags);
     BOOL RemoveMenu(UINT nPosition, UINT nFlags);
+
+    // The menu as a pop-up at a screen point, owned by pWnd (AfxMenuPopup.cpp).
+    BOOL TrackPopupMenu(UINT nFlags, int x, int y, CWnd* pWnd, LPCRECT lpRect = nullptr);
+    BOOL TrackPopupMenuEx(UINT nFlags, int x, int y, CWnd* pWnd, LPTPMPARAMS lptpm);
 };
 
 // Releases the temporary menu objects of this thread.

@@ -176,8 +176,6 @@ protected:
     friend LRESULT CALLBACK AfxCbtFilterHook(int nCode, WPARAM wParam, LPARAM lParam);
 };
 
-class CScrollBar : public CWnd {};
-
 // The procedure of every framework window.
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);
 // The creation hook that attaches the object being created to its window.

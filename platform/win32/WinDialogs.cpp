@@ -2,6 +2,10 @@
 // keyboard navigation. Locks: none of its own; a dialog's state lives in a property of its window, touched only
 // on the window's thread.
 #include "WinDialogs.h"
+#include "WinEdit.h"
+#include "WinListBox.h"
+#include "WinComboBox.h"
+#include "WinScrollBarControl.h"
 
 #include <cstdio>
 #include <cerrno>
@@ -20,6 +24,7 @@
 #include "WinResourceTable.h"
 #include "WinThreads.h"
 #include "WinUserDraw.h"
+#include "internal/DialogTemplates.h"
 #include "internal/ModalService.h"
 #include "winerror.h"
 
@@ -151,6 +156,13 @@ HWND CreateFromResource(HINSTANCE instance, LPCSTR templateName, HWND parent, DL
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
+    return win32::internal::CreateDialogFromTemplate(instance, resource, parent, proc, param, modal);
+}
+
+} // namespace
+
+HWND win32::internal::CreateDialogFromTemplate(HINSTANCE instance, const DialogResource& resource, HWND parent,
+                                               DLGPROC proc, LPARAM param, bool modal) {
     win32::RegisterDialogClasses();
     DWORD style = resource.style;
     if (modal)
@@ -221,8 +233,6 @@ HWND CreateFromResource(HINSTANCE instance, LPCSTR templateName, HWND parent, DL
     return dialog;
 }
 
-} // namespace
-
 namespace win32 {
 
 void RegisterButtonAndStaticClasses(); // WinButtons.cpp
@@ -240,6 +250,10 @@ void RegisterDialogClasses() {
     wc.lpszClassName = WC_DIALOG;
     RegisterClassA(&wc);
     RegisterButtonAndStaticClasses();
+    RegisterEditClass();
+    RegisterListBoxClass();
+    RegisterComboBoxClass();
+    RegisterScrollBarClass();
     RegisterCommonControlClasses();
 }
 
@@ -368,6 +382,39 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
     return TRUE;
 }
 
+INT_PTR win32::internal::RunModalDialog(HWND dialog, ModalRequest request, INT_PTR defaultAnswer,
+                                        const std::function<bool(INT_PTR)>& isValid) {
+    DialogState* state = StateOf(dialog);
+    if (!state)
+        return -1;
+    if (!state->ended) {
+        ShowWindow(dialog, SW_SHOW);
+        if (request.caption.empty()) {
+            char title[256] = {};
+            GetWindowTextA(dialog, title, sizeof title);
+            request.caption = title;
+        }
+        auto runSteps = [dialog](const win32::ModalSteps& steps, const win32::ModalRequest& r) {
+            INT_PTR answer = steps(r, dialog);
+            DialogState* s = IsWindow(dialog) ? StateOf(dialog) : nullptr;
+            return s && s->ended ? s->result : answer;
+        };
+        const INT_PTR answer = win32::internal::ResolveModalRequest(request, defaultAnswer, isValid, runSteps);
+        // An answer given outright presses its button, so the dialog's own handling of it runs.
+        if (IsWindow(dialog) && !state->ended &&
+            (answer == IDOK || answer == IDCANCEL || GetDlgItem(dialog, static_cast<int>(answer))))
+            PressButton(dialog, static_cast<int>(answer));
+        if (IsWindow(dialog) && !state->ended)
+            EndDialog(dialog, answer);
+    }
+    INT_PTR result = -1;
+    if (IsWindow(dialog)) {
+        result = StateOf(dialog)->result;
+        DestroyWindow(dialog);
+    }
+    return result;
+}
+
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param) {
     if (parent && !IsWindow(parent)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -383,33 +430,11 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DL
     HWND dialog = CreateFromResource(instance, templateName, owner, proc, param, true);
     INT_PTR result = -1;
     if (dialog) {
-        DialogState* state = StateOf(dialog);
-        if (!state->ended) {
-            ShowWindow(dialog, SW_SHOW);
-            win32::ModalRequest request;
-            request.kind = win32::ModalKind::Dialog;
-            request.owner = owner;
-            request.text = TemplateName(templateName);
-            char title[256] = {};
-            GetWindowTextA(dialog, title, sizeof title);
-            request.caption = title;
-            auto runSteps = [dialog](const win32::ModalSteps& steps, const win32::ModalRequest& r) {
-                INT_PTR answer = steps(r, dialog);
-                DialogState* s = IsWindow(dialog) ? StateOf(dialog) : nullptr;
-                return s && s->ended ? s->result : answer;
-            };
-            const INT_PTR answer = win32::internal::ResolveModalRequest(request, IDCANCEL, {}, runSteps);
-            // An answer given outright presses its button, so the dialog's own handling of it runs.
-            if (IsWindow(dialog) && !state->ended &&
-                (answer == IDOK || answer == IDCANCEL || GetDlgItem(dialog, static_cast<int>(answer))))
-                PressButton(dialog, static_cast<int>(answer));
-            if (IsWindow(dialog) && !state->ended)
-                EndDialog(dialog, answer);
-        }
-        if (IsWindow(dialog)) {
-            result = StateOf(dialog)->result;
-            DestroyWindow(dialog);
-        }
+        win32::ModalRequest request;
+        request.kind = win32::ModalKind::Dialog;
+        request.owner = owner;
+        request.text = TemplateName(templateName);
+        result = win32::internal::RunModalDialog(dialog, request, IDCANCEL, {});
     }
     if (disabled && IsWindow(disabled)) {
         EnableWindow(disabled, TRUE);
@@ -478,8 +503,12 @@ bool NavigateKey(HWND dialog, WPARAM vk, LRESULT code) {
     case VK_TAB:
         if (code & DLGC_WANTTAB)
             return false;
-        if (HWND next = GetNextDlgTabItem(dialog, focus, (GetKeyState(VK_SHIFT) & 0x8000) != 0))
+        if (HWND next = GetNextDlgTabItem(dialog, focus, (GetKeyState(VK_SHIFT) & 0x8000) != 0)) {
             SetFocus(next);
+            // Tabbing into an edit selects its whole text, ready to be typed over.
+            if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+                SendMessageA(next, EM_SETSEL, 0, -1);
+        }
         return true;
     case VK_LEFT:
     case VK_UP:

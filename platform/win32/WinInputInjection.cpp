@@ -241,6 +241,8 @@ WindowPtr KeyTarget(HWND hwnd) {
     }
     if (!w || !w->queue)
         return nullptr;
+    if (WindowPtr menu = FindWindowLocked(w->queue->menu))
+        return menu; // a pop-up menu holds the keyboard while it is up
     WindowPtr focus = FindWindowLocked(w->queue->focus);
     return focus ? focus : FindWindowLocked(w->queue->active);
 }

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "WinPaint.h"
+#include "WinScrollBarControl.h"
 #include "WinUser.h"
 #include "internal/WindowManager.h"
 #include "winerror.h"
@@ -30,6 +31,8 @@ void RedrawFrame(HWND hwnd, BOOL redraw) {
 } // namespace
 
 int SetScrollInfo(HWND hwnd, int bar, LPCSCROLLINFO info, BOOL redraw) {
+    if (bar == SB_CTL) // a scroll bar control keeps its own
+        return static_cast<int>(SendMessageA(hwnd, SBM_SETSCROLLINFO, redraw, reinterpret_cast<LPARAM>(info)));
     WindowPtr w = LookupWindow(hwnd);
     if (!w || !info)
         return 0;
@@ -55,6 +58,8 @@ int SetScrollInfo(HWND hwnd, int bar, LPCSCROLLINFO info, BOOL redraw) {
 }
 
 BOOL GetScrollInfo(HWND hwnd, int bar, LPSCROLLINFO info) {
+    if (bar == SB_CTL)
+        return static_cast<BOOL>(SendMessageA(hwnd, SBM_GETSCROLLINFO, 0, reinterpret_cast<LPARAM>(info)));
     WindowPtr w = LookupWindow(hwnd);
     if (!w || !info)
         return FALSE;

@@ -121,3 +121,5 @@ BOOL PrintDlgA(LPPRINTDLGA ppd);
 inline BOOL PrintDlg(LPPRINTDLGA ppd) {
     return PrintDlgA(ppd);
 }
+
+#include "WinFontDialog.h"

@@ -7,7 +7,9 @@
 #include <mutex>
 #include <optional>
 
+#include "../WinInput.h"
 #include "../WinThreads.h"
+#include "../WinUser.h"
 
 namespace win32 {
 
@@ -146,6 +148,17 @@ void RecordBeep(UINT type) {
     s.beeps.push_back(type);
 }
 
+bool AnsweredOutright(const ModalRequest& request) {
+    Service& s = TheService();
+    std::lock_guard guard(s.lock);
+    if (s.host)
+        return false;
+    for (const ModalScript& script : s.scripts)
+        if (Matches(script, request))
+            return !script.steps;
+    return false;
+}
+
 INT_PTR ResolveModalRequest(ModalRequest request, INT_PTR defaultAnswer, const std::function<bool(INT_PTR)>& isValid,
                             const std::function<INT_PTR(const ModalSteps&, const ModalRequest&)>& runSteps) {
     Service& s = TheService();
@@ -184,6 +197,24 @@ INT_PTR ResolveModalRequest(ModalRequest request, INT_PTR defaultAnswer, const s
     std::lock_guard guard(s.lock);
     s.requests.push_back(request);
     return request.answer;
+}
+
+DisabledOwner::DisabledOwner(HWND owner) {
+    HWND root = owner ? GetAncestor(owner, GA_ROOT) : nullptr;
+    if (!root || GetWindowThreadProcessId(root, nullptr) != GetCurrentThreadId())
+        return;
+    m_root = root;
+    if (IsWindowEnabled(root)) {
+        EnableWindow(root, FALSE);
+        m_disabled = root;
+    }
+}
+
+DisabledOwner::~DisabledOwner() {
+    if (m_disabled && IsWindow(m_disabled)) {
+        EnableWindow(m_disabled, TRUE);
+        SetActiveWindow(m_disabled);
+    }
 }
 
 } // namespace internal

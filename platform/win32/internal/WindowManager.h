@@ -124,6 +124,7 @@ struct ThreadQueue {
     HWND focus = nullptr;
     HWND active = nullptr;
     HWND capture = nullptr;
+    HWND menu = nullptr; // the pop-up menu window up now: it takes the keyboard
     BYTE keys[256] = {}; // GetKeyState: bit 7 down, bit 0 toggled, as of the last input message taken
     MSG last{};          // the message last taken (GetMessagePos, GetMessageTime)
 };

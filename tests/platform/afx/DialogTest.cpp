@@ -1,8 +1,10 @@
 // CDialog over the dialog manager: modal runs scripted as a user would, data exchange, closing, and a
 // self-deleting modeless dialog.
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "WinFontDialogControl.h"
 #include "WinResourceTable.h"
 #include "afxwin.h"
 #include "tests/support/UiFixture.h"
@@ -234,6 +236,38 @@ TEST_F(DialogTest, ControlObjectsMakeTheirControlsAndSpeakTheirMessages) {
     CString text;
     label.GetWindowText(text);
     EXPECT_EQ(text, "Speed:");
+}
+
+} // namespace
+
+namespace {
+
+// The font chooser's object: owned by the main window when given no parent, the chosen font read back.
+TEST_F(DialogTest, AFontDialogWithoutAParentMakesTheMainWindowWaitAndReadsBackTheChosenFont) {
+    LOGFONTA initial{};
+    initial.lfHeight = -13;
+    std::strcpy(initial.lfFaceName, "Courier New");
+    CFontDialog dialog(&initial);
+    bool mainEnabled = true;
+    win32::QueueModalSteps(win32::ModalKind::Font, [&](const win32::ModalRequest& request, HWND) -> INT_PTR {
+        EXPECT_EQ(request.owner, m_main.m_hWnd);
+        mainEnabled = IsWindowEnabled(m_main.m_hWnd);
+        LOGFONTA chosen = initial;
+        chosen.lfWeight = FW_BOLD;
+        std::strcpy(chosen.lfFaceName, "Arial");
+        win32::ChooseFontChoice(chosen, RGB(0, 0, 255));
+        return IDOK;
+    });
+    ASSERT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_FALSE(mainEnabled);
+    EXPECT_EQ(dialog.GetFaceName(), "Arial");
+    EXPECT_TRUE(dialog.IsBold());
+    EXPECT_FALSE(dialog.IsItalic());
+    EXPECT_EQ(dialog.GetStyleName(), "Bold");
+    EXPECT_EQ(dialog.GetColor(), RGB(0, 0, 255));
+    EXPECT_GT(dialog.GetSize(), 0);
+    win32::QueueModalAnswer(win32::ModalKind::Font, IDCANCEL);
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
 }
 
 } // namespace

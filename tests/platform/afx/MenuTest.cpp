@@ -180,3 +180,27 @@ TEST_F(MenuTest, TheRecentFilesFillTheFileMenu) {
 }
 
 } // namespace
+
+namespace {
+
+// A frame's context menu: the update handlers run as the pop-up opens, so an item they disable cannot be
+// picked, and a picked command reaches the frame's handler.
+TEST_F(MenuTest, AContextMenuTakesItsStateFromTheUpdateHandlersAndCommandsTheFrame) {
+    auto* pFrame = new CMenuFrame;
+    ASSERT_TRUE(pFrame->LoadFrame(kFrameId));
+    CMenu* pPopup = CMenu::FromHandle(GetSubMenu(GetMenu(pFrame->m_hWnd), 0));
+    win32::QueueModalSteps(win32::ModalKind::PopupMenu, [&](const win32::ModalRequest&, HWND) -> INT_PTR {
+        EXPECT_TRUE(StateOf(*pPopup, kText) & MF_GRAYED); // the handler ran before the user saw the menu
+        return kHandled;
+    });
+    EXPECT_TRUE(pPopup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, 20, 20, pFrame));
+    win32::PumpUiMessages();
+    EXPECT_EQ(g_handled, 1);
+    win32::SetModalStrict(false); // the refused answer is reported, not failed
+    win32::QueueModalAnswer(win32::ModalKind::PopupMenu, kText);
+    EXPECT_EQ(pPopup->TrackPopupMenu(TPM_RETURNCMD, 20, 20, pFrame), 0);
+    EXPECT_EQ(win32::UnexpectedModalRequests().size(), 1u);
+    pFrame->DestroyWindow();
+}
+
+} // namespace

@@ -61,7 +61,7 @@ TEST_F(MessageBoxTest, ScriptsMatchByTextAndStepsRunWhileTheOwnerIsDisabled) {
     bool ownerEnabledDuringSteps = true;
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDNO, "second");
     win32::QueueModalSteps(win32::ModalKind::MessageBox, [&](const win32::ModalRequest& request, HWND window) {
-        EXPECT_EQ(window, nullptr);
+        EXPECT_TRUE(IsWindowVisible(window)); // steps meet the box as a window
         EXPECT_EQ(request.owner, owner.hwnd());
         ownerEnabledDuringSteps = IsWindowEnabled(owner);
         return INT_PTR{IDOK};
@@ -109,6 +109,73 @@ TEST_F(MessageBoxTest, BeepsAreRecordedAndAHostTakesTheServiceOver) {
     EXPECT_EQ(MessageBoxA(nullptr, "Proceed?", "T", MB_OKCANCEL), IDCANCEL);
     win32::SetModalHost(nullptr);
     EXPECT_EQ(host.asked, "Proceed?");
+}
+
+} // namespace
+
+namespace {
+
+// Keys pressed in a box that is up, then the answer its own buttons gave (0 when it is still up after them).
+struct KeyCase {
+    const char* name;
+    UINT type;
+    std::vector<BYTE> keys;
+    int expected;
+};
+
+TEST_F(MessageBoxTest, AnUnansweredBoxIsARealDialogWithItsDefaultButtonAndEscapeOnlyWithCancel) {
+    const KeyCase cases[] = {
+        {"Enter takes the second default", MB_YESNO | MB_DEFBUTTON2, {VK_RETURN}, IDNO},
+        {"Escape cancels", MB_OKCANCEL, {VK_ESCAPE}, IDCANCEL},
+        {"Escape does nothing without Cancel", MB_YESNO, {VK_ESCAPE}, 0},
+        {"Tab moves to the next button", MB_ABORTRETRYIGNORE, {VK_TAB, VK_RETURN}, IDRETRY},
+    };
+    for (const KeyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        win32::ClearModalRequests();
+        int stillUp = -1;
+        win32::QueueModalSteps(win32::ModalKind::MessageBox, [&](const win32::ModalRequest&, HWND box) -> INT_PTR {
+            for (BYTE key : c.keys) {
+                win32::PressKey(box, key);
+                win32::PumpUiMessages();
+            }
+            stillUp = IsWindowVisible(box) ? 1 : 0;
+            return IDYES; // used only when the keys left the box up
+        });
+        const int answer = MessageBoxA(nullptr, "Proceed?", "Tindaloft", c.type);
+        EXPECT_EQ(stillUp, c.expected == 0 ? 1 : 0);
+        EXPECT_EQ(answer, c.expected == 0 ? IDYES : c.expected);
+    }
+}
+
+TEST_F(MessageBoxTest, TheBoxShowsItsIconTextAndButtonsInItsPicture) {
+    TestWindow owner(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 500, 300});
+    const std::string path = testing::TempDir() + "tdl-message-box.png";
+    win32::QueueModalSteps(win32::ModalKind::MessageBox, [&](const win32::ModalRequest&, HWND box) -> INT_PTR {
+        char title[64] = {};
+        GetWindowTextA(box, title, sizeof title);
+        EXPECT_STREQ(title, "Tindaloft");
+        HWND yes = GetDlgItem(box, IDYES), no = GetDlgItem(box, IDNO), cancel = GetDlgItem(box, IDCANCEL);
+        EXPECT_TRUE(yes && no && cancel);
+        EXPECT_EQ(GetFocus(), yes);
+        EXPECT_EQ(LOWORD(SendMessageA(box, DM_GETDEFID, 0, 0)), IDYES);
+        // The icon static holds the question icon and paints something other than the dialog's face.
+        HWND icon = GetWindow(box, GW_CHILD);
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0)), LoadIconA(nullptr, IDI_QUESTION));
+        int painted = 0;
+        for (int y = 0; y < 32; y += 2)
+            for (int x = 0; x < 32; x += 2)
+                painted += win32::ClientPixel(icon, x, y) != GetSysColor(COLOR_BTNFACE);
+        EXPECT_GT(painted, 20);
+        EXPECT_TRUE(win32::SavePicturePng(box, path.c_str()));
+        win32::Click(no, POINT{10, 10});
+        win32::PumpUiMessages();
+        return IDCANCEL; // the click ended the box: its answer wins
+    });
+    EXPECT_EQ(MessageBoxA(owner, "The capture has changed. Save it before closing?", "Tindaloft",
+                          MB_YESNOCANCEL | MB_ICONQUESTION),
+              IDNO);
+    EXPECT_TRUE(IsWindowEnabled(owner));
 }
 
 } // namespace

@@ -1,0 +1,174 @@
+// Pop-up menus: the modal loop's answers, the user's clicks and keys in the menu window, and its picture.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ControlTestSupport.h"
+#include "tests/support/UiFixture.h"
+
+namespace {
+
+using tdl::test::TestWindow;
+using tdl::test::UiTest;
+
+enum : UINT { kCopy = 100, kPaste = 101, kHex = 102, kLow = 201, kHigh = 202 };
+
+class PopupMenuTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        owner_.emplace(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 400, 300});
+        speed_ = CreatePopupMenu();
+        AppendMenuA(speed_, MF_STRING, kLow, "&Low");
+        AppendMenuA(speed_, MF_STRING, kHigh, "&High");
+        CheckMenuRadioItem(speed_, kLow, kHigh, kHigh, MF_BYCOMMAND);
+        menu_ = CreatePopupMenu();
+        AppendMenuA(menu_, MF_STRING, kCopy, "&Copy\tCtrl+C");
+        AppendMenuA(menu_, MF_STRING | MF_GRAYED, kPaste, "&Paste");
+        AppendMenuA(menu_, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(menu_, MF_STRING | MF_CHECKED, kHex, "Show he&x");
+        AppendMenuA(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(speed_), "&Speed");
+        win32::PumpUiMessages();
+        owner_->Take();
+    }
+    void TearDown() override {
+        DestroyMenu(menu_);
+        owner_.reset();
+        UiTest::TearDown();
+    }
+    UINT Track(UINT flags = TPM_RETURNCMD) {
+        return static_cast<UINT>(TrackPopupMenu(menu_, flags, 50, 40, 0, *owner_, nullptr));
+    }
+    // Runs `steps` while the menu is up.
+    void WhileUp(std::function<void(HWND)> steps) {
+        win32::QueueModalSteps(win32::ModalKind::PopupMenu, [steps](const win32::ModalRequest&, HWND window) {
+            steps(window);
+            return INT_PTR{0};
+        });
+    }
+    static POINT ItemCentre(HMENU menu, UINT position) {
+        RECT r{};
+        EXPECT_TRUE(GetMenuItemRect(nullptr, menu, position, &r));
+        return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    // A click at a screen point, into whatever window lies there (the menu holds the mouse).
+    void ClickScreen(POINT at) {
+        ScreenToClient(*owner_, &at);
+        win32::Click(*owner_, at);
+        win32::PumpUiMessages();
+    }
+    void Key(HWND window, BYTE vk) {
+        win32::PressKey(window, vk);
+        win32::PumpUiMessages();
+    }
+
+    std::optional<TestWindow> owner_;
+    HMENU menu_ = nullptr;
+    HMENU speed_ = nullptr;
+};
+
+TEST_F(PopupMenuTest, TheOwnerHearsInitMenuPopupThenGetsTheIdReturnedOrACommand) {
+    win32::QueueModalAnswer(win32::ModalKind::PopupMenu, kCopy, "Show hex");
+    EXPECT_EQ(Track(), kCopy);
+    win32::PumpUiMessages();
+    const std::vector<MSG> seen = owner_->Take({WM_INITMENUPOPUP, WM_COMMAND});
+    ASSERT_EQ(seen.size(), 1u); // with TPM_RETURNCMD nothing is sent
+    EXPECT_EQ(reinterpret_cast<HMENU>(seen[0].wParam), menu_);
+    ASSERT_EQ(win32::ModalRequests().size(), 1u);
+    EXPECT_EQ(win32::ModalRequests()[0].text, "Copy\tCtrl+C|Paste|-|Show hex|Speed");
+
+    win32::QueueModalAnswer(win32::ModalKind::PopupMenu, kLow);
+    EXPECT_TRUE(Track(TPM_LEFTALIGN));
+    win32::PumpUiMessages();
+    EXPECT_EQ(owner_->TakeIds({WM_INITMENUPOPUP, WM_COMMAND}), (std::vector<UINT>{WM_INITMENUPOPUP, WM_COMMAND}));
+
+    // A greyed item, a separator's id or one the menu lacks cannot be picked: reported, nothing chosen.
+    win32::SetModalStrict(false);
+    for (UINT refused : {UINT{kPaste}, UINT{0xFFFF}, UINT{999}}) {
+        win32::QueueModalAnswer(win32::ModalKind::PopupMenu, refused);
+        EXPECT_EQ(Track(), 0u) << refused;
+    }
+    EXPECT_EQ(win32::UnexpectedModalRequests().size(), 3u);
+    EXPECT_EQ(TrackPopupMenu(nullptr, TPM_RETURNCMD, 0, 0, 0, *owner_, nullptr), FALSE);
+    EXPECT_EQ(win32::ThreadWindows(GetCurrentThreadId()).size(), 1u); // the menus' windows are gone
+}
+
+TEST_F(PopupMenuTest, TheUserClicksItemsAGreyedOneDoesNothingAndAClickOutsideDismisses) {
+    bool stayedUp = false;
+    WhileUp([&](HWND window) {
+        EXPECT_TRUE(IsWindowVisible(window));
+        ClickScreen(ItemCentre(menu_, 1)); // greyed
+        ClickScreen(ItemCentre(menu_, 2)); // the separator
+        stayedUp = IsWindowVisible(window);
+        ClickScreen(ItemCentre(menu_, 3));
+    });
+    EXPECT_EQ(Track(), kHex);
+    EXPECT_TRUE(stayedUp);
+
+    WhileUp([&](HWND) { ClickScreen({390, 290}); });
+    EXPECT_EQ(Track(), 0u);
+
+    // A click on a sub-menu's item opens it (its owner hears of it), then a click in it picks.
+    WhileUp([&](HWND) {
+        ClickScreen(ItemCentre(menu_, 4));
+        ClickScreen(ItemCentre(speed_, 0));
+    });
+    owner_->Take();
+    EXPECT_EQ(Track(), kLow);
+    const std::vector<MSG> inits = owner_->Take({WM_INITMENUPOPUP});
+    ASSERT_EQ(inits.size(), 2u);
+    EXPECT_EQ(reinterpret_cast<HMENU>(inits[1].wParam), speed_);
+}
+
+TEST_F(PopupMenuTest, KeysMoveOpenPickAndDismiss) {
+    struct Case {
+        const char* name;
+        std::vector<BYTE> keys;
+        UINT expected;
+    } cases[] = {
+        {"down and enter", {VK_DOWN, VK_RETURN}, kCopy},
+        {"the highlight skips the separator", {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}, kHex},
+        {"a greyed item is highlighted but not picked", {VK_DOWN, VK_DOWN, VK_RETURN, VK_ESCAPE}, 0},
+        {"a letter opens the sub-menu, another picks", {'S', 'L'}, kLow},
+        {"right opens, left closes, escape dismisses", {VK_UP, VK_RIGHT, VK_LEFT, VK_ESCAPE}, 0},
+        {"a letter picks", {'X'}, kHex},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WhileUp([&](HWND window) {
+            for (BYTE key : c.keys)
+                Key(window, key);
+        });
+        EXPECT_EQ(Track(), c.expected);
+    }
+}
+
+TEST_F(PopupMenuTest, ThePictureShowsMarksGreyTextAndTheHighlight) {
+    WhileUp([&](HWND window) {
+        Key(window, VK_DOWN);
+        RECT copy{}, paste{}, hex{};
+        GetMenuItemRect(nullptr, menu_, 0, &copy);
+        GetMenuItemRect(nullptr, menu_, 1, &paste);
+        GetMenuItemRect(nullptr, menu_, 3, &hex);
+        auto count = [&](const RECT& screen, int fromX, int toX, COLORREF colour) {
+            POINT origin{screen.left, screen.top};
+            ScreenToClient(window, &origin);
+            return win32::test::CountPainted(
+                window, colour, {origin.x + fromX, origin.y, origin.x + toX, origin.y + (screen.bottom - screen.top)});
+        };
+        EXPECT_GT(count(copy, 0, 60, GetSysColor(COLOR_HIGHLIGHT)), 100);
+        EXPECT_GT(count(paste, 20, 60, GetSysColor(COLOR_GRAYTEXT)), 5);
+        EXPECT_GT(count(hex, 0, 20, GetSysColor(COLOR_MENUTEXT)), 5); // the check mark
+        EXPECT_EQ(count(paste, 0, 20, GetSysColor(COLOR_MENUTEXT)), 0);
+        POINT inCopy{copy.left + 3, copy.top + 3};
+        ScreenToClient(window, &inCopy);
+        EXPECT_EQ(win32::ClientPixel(window, inCopy.x, inCopy.y), GetSysColor(COLOR_HIGHLIGHT));
+        const std::string path = testing::TempDir() + "tdl-popup-menu.png";
+        EXPECT_TRUE(win32::SaveWindowPng(window, path.c_str()));
+        Key(window, VK_ESCAPE);
+    });
+    EXPECT_EQ(Track(), 0u);
+}
+
+} // namespace
