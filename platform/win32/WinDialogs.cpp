@@ -227,6 +227,7 @@ namespace win32 {
 
 void RegisterButtonAndStaticClasses(); // WinButtons.cpp
 void RegisterCommonControlClasses();   // WinProgressBar.cpp
+void RegisterListViewClasses();        // WinHeader.cpp
 
 void RegisterDialogClasses() {
     WNDCLASSA wc{};
@@ -241,6 +242,7 @@ void RegisterDialogClasses() {
     RegisterClassA(&wc);
     RegisterButtonAndStaticClasses();
     RegisterCommonControlClasses();
+    RegisterListViewClasses();
 }
 
 } // namespace win32

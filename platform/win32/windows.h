@@ -39,6 +39,7 @@
 #include "WinMessageBox.h"
 #include "WinDialogs.h"
 #include "WinCommonControls.h"
+#include "WinListView.h"
 #include "WinCom.h"
 #include "dbt.h"
 #include "WinHooks.h"
