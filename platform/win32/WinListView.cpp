@@ -793,11 +793,19 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
     case WM_MOUSEWHEEL:
         SetTopRow(hwnd, state, state.top - static_cast<short>(HIWORD(wParam)) / WHEEL_DELTA * kWheelRows);
         return 0;
+    case WM_DRAWITEM: {
+        // The header's owner-drawn items are drawn by the list's parent.
+        const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (draw && draw->hwndItem == state.header && GetParent(hwnd))
+            return SendMessageA(GetParent(hwnd), WM_DRAWITEM, wParam, lParam);
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
     case WM_NOTIFY:
         return lParam ? HeaderNotify(hwnd, state, reinterpret_cast<NMHDR*>(lParam)) : 0;
     case WM_NOTIFYFORMAT:
         // The header's codes follow what the list's own parent reads.
-        if (lParam == NF_QUERY && reinterpret_cast<HWND>(wParam) == state.header && GetParent(hwnd))
+        // (asked while the header is being made, before the list knows its handle).
+        if (lParam == NF_QUERY && GetParent(reinterpret_cast<HWND>(wParam)) == hwnd && GetParent(hwnd))
             return SendMessageA(GetParent(hwnd), WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(hwnd), NF_QUERY) ==
                            NFR_UNICODE
                        ? NFR_UNICODE
