@@ -1,6 +1,7 @@
 // The list view's geometry and scrolling: one rule, from the font metrics, for what it paints, what its
 // rectangle messages report and where its hit tests find items (see WinListView.h).
 #include <algorithm>
+#include <cstdlib>
 
 #include "WinImageList.h"
 #include "WinPaint.h"
@@ -253,10 +254,20 @@ void SetTopRow(HWND hwnd, ListViewState& state, int top) {
     top = std::clamp(top, 0, limit);
     if (top == state.top)
         return;
+    const int rows = state.top - top;
     state.top = top;
     SetScrollPos(hwnd, SB_VERT, top, FALSE);
     RedrawBars(hwnd, state);
-    if (state.redraw)
+    if (!state.redraw)
+        return;
+    // Rows still shown keep their pixels and move; only the rows uncovered are painted (and asked for) anew.
+    // With a repaint already pending the image is not current, so all of it is painted.
+    const RECT client = ClientOf(hwnd);
+    const RECT body{client.left, state.headerHeight, client.right, client.bottom};
+    RECT pending{};
+    if (std::abs(rows) < CountPerPage(hwnd, state) && !GetUpdateRect(hwnd, &pending, FALSE))
+        ScrollWindowEx(hwnd, 0, rows * state.rowHeight, &body, &body, nullptr, nullptr, SW_INVALIDATE);
+    else
         InvalidateRect(hwnd, nullptr, FALSE);
 }
 

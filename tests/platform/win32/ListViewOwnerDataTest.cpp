@@ -80,6 +80,27 @@ TEST_F(ListViewOwnerDataTest, RedrawItemsAsksForThoseRowsAlone) {
     EXPECT_EQ(parent->AskedRows(), (std::set<int>{3, 4}));
 }
 
+TEST_F(ListViewOwnerDataTest, ScrollingAFewRowsAsksOnlyForTheRowsItUncovers) {
+    for (int column = 0; column < 3; ++column)
+        parent->columnBackground[column] = kColumnColours[column];
+    InvalidateRect(list, nullptr, FALSE);
+    UpdateWindow(list);
+    const int perPage = PerPage();
+    parent->Forget();
+    SendMessageA(list, LVM_SCROLL, 0, 3 * (ItemRect(list, 0, LVIR_BOUNDS).bottom - ItemRect(list, 0, LVIR_BOUNDS).top));
+    ASSERT_EQ(Top(), 3);
+    UpdateWindow(list);
+    const std::set<int> rows = parent->AskedRows();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_GE(*rows.begin(), perPage);
+    EXPECT_LE(*rows.rbegin(), perPage + 3);
+    // The rows that moved show the same cells as before.
+    for (int row : {3, 10, perPage}) {
+        const RECT cell = tdl::test::SubItemRect(list, row, 1, LVIR_LABEL);
+        EXPECT_EQ(win32::ClientPixel(list, cell.left + 2, cell.top + 2), kColumnColours[1]) << row;
+    }
+}
+
 TEST_F(ListViewOwnerDataTest, ALongTextIsCutToTheBuffer) {
     char text[2000] = {};
     LVITEMA item{};
