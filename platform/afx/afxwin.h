@@ -15,6 +15,7 @@
 #include "AfxDocManager.h"
 #include "AfxDocTemplate.h"
 #include "AfxDocument.h"
+#include "AfxEdit.h"
 #include "AfxFrameWnd.h"
 #include "AfxGdiObject.h"
 #include "AfxGeometry.h"

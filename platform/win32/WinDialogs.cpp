@@ -2,6 +2,9 @@
 // keyboard navigation. Locks: none of its own; a dialog's state lives in a property of its window, touched only
 // on the window's thread.
 #include "WinDialogs.h"
+#include "WinEdit.h"
+#include "WinListBox.h"
+#include "WinComboBox.h"
 
 #include <cstdio>
 #include <cerrno>
@@ -241,6 +244,9 @@ void RegisterDialogClasses() {
     wc.lpszClassName = WC_DIALOG;
     RegisterClassA(&wc);
     RegisterButtonAndStaticClasses();
+    RegisterEditClass();
+    RegisterListBoxClass();
+    RegisterComboBoxClass();
     RegisterCommonControlClasses();
     RegisterListViewClasses();
 }
