@@ -14,10 +14,10 @@
 #include "WinPaint.h"
 #include "WinRect.h"
 #include "WinUserDraw.h"
-#include "internal/ControlFonts.h"
+#include "internal/ControlNotify.h"
 
 using win32::internal::ControlFont;
-using win32::internal::NotifyParent;
+using win32::internal::SendNotify;
 
 namespace {
 
@@ -55,7 +55,7 @@ HeaderState* StateOf(HWND hwnd) {
 int Height(const HeaderState& state, HWND hwnd) {
     if (GetWindowLongA(hwnd, GWL_STYLE) & HDS_HIDDEN)
         return 0;
-    return win32::internal::FontCharHeight(state.font) + 8;
+    return win32::internal::FontLineHeight(state.font) + 8;
 }
 
 // The codes with a wide form move to it when the parent asked for wide notifications.
@@ -70,7 +70,7 @@ LRESULT Notify(HWND hwnd, const HeaderState& state, UINT code, int item, HDITEMA
     nm.iItem = item;
     nm.iButton = button;
     nm.pitem = data;
-    return NotifyParent(hwnd, CodeFor(state, code), &nm.hdr);
+    return SendNotify(hwnd, CodeFor(state, code), &nm.hdr);
 }
 
 int PositionOf(const HeaderState& state, int item) {

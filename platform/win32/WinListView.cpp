@@ -12,7 +12,7 @@
 #include "WinUserDraw.h"
 #include "WinPaint.h"
 #include "WinRect.h"
-#include "internal/ControlFonts.h"
+#include "internal/ControlNotify.h"
 #include "internal/ListViewState.h"
 
 using namespace win32::internal;
@@ -42,7 +42,7 @@ LRESULT NotifyList(HWND hwnd, UINT code, int item, LPARAM lParam, UINT newState 
     nm.uChanged = changed;
     nm.ptAction = action;
     nm.lParam = lParam;
-    return NotifyParent(hwnd, code, &nm.hdr);
+    return SendNotify(hwnd, code, &nm.hdr);
 }
 
 bool ValidRow(HWND hwnd, const ListViewState& state, int row) {
@@ -162,7 +162,7 @@ void Activate(HWND hwnd, UINT code, int row, int column, POINT pt) {
     nm.iSubItem = column;
     nm.ptAction = pt;
     nm.uKeyFlags = (GetKeyState(VK_SHIFT) < 0 ? 0x0004U : 0U) | (GetKeyState(VK_CONTROL) < 0 ? 0x0001U : 0U);
-    NotifyParent(hwnd, code, &nm.hdr);
+    SendNotify(hwnd, code, &nm.hdr);
 }
 
 POINT PointOf(LPARAM lParam) {
@@ -422,7 +422,7 @@ LRESULT FindItem(HWND hwnd, const ListViewState& state, int start, const LVFINDI
         NMLVFINDITEMA nm{};
         nm.iStart = start + 1;
         nm.lvfi = *find;
-        return IsOwnerData(hwnd) ? NotifyParent(hwnd, LVN_ODFINDITEMA, &nm.hdr) : -1;
+        return IsOwnerData(hwnd) ? SendNotify(hwnd, LVN_ODFINDITEMA, &nm.hdr) : -1;
     }
     const int count = static_cast<int>(state.items.size());
     const int first = std::max(0, start + 1);
@@ -771,7 +771,7 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
         state.hasFocus = message == WM_SETFOCUS;
         InvalidateRect(hwnd, nullptr, FALSE);
         NMHDR nm{};
-        NotifyParent(hwnd, state.hasFocus ? NM_SETFOCUS : NM_KILLFOCUS, &nm);
+        SendNotify(hwnd, state.hasFocus ? NM_SETFOCUS : NM_KILLFOCUS, &nm);
         return 0;
     }
     case WM_GETDLGCODE:

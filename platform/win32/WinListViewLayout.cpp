@@ -6,7 +6,7 @@
 #include "WinImageList.h"
 #include "WinPaint.h"
 #include "WinRect.h"
-#include "internal/ControlFonts.h"
+#include "internal/ControlNotify.h"
 #include "internal/ListViewState.h"
 
 namespace win32::internal {
@@ -57,7 +57,7 @@ std::vector<int> ColumnOrder(const ListViewState& state) {
 }
 
 void LayoutListView(HWND hwnd, ListViewState& state) {
-    const int charHeight = FontCharHeight(state.font);
+    const int charHeight = FontLineHeight(state.font);
     state.rowHeight = std::max(charHeight + 4, ImageHeight(state.smallImages) + 1);
     state.rowHeight = std::max(state.rowHeight, ImageHeight(state.stateImages) + 1);
     const RECT client = ClientOf(hwnd);

@@ -8,7 +8,7 @@
 #include "WinPaint.h"
 #include "WinRect.h"
 #include "WinUserDraw.h"
-#include "internal/ControlFonts.h"
+#include "internal/ControlNotify.h"
 #include "internal/ListViewState.h"
 
 namespace win32::internal {
@@ -99,7 +99,7 @@ const char* CellText(HWND hwnd, const ListViewState& state, int row, int column,
     info.item.cchTextMax = length;
     info.item.lParam = ParamOf(state, row);
     buffer[0] = '\0';
-    NotifyParent(hwnd, LVN_GETDISPINFOA, &info.hdr);
+    SendNotify(hwnd, LVN_GETDISPINFOA, &info.hdr);
     if (!info.item.pszText || info.item.pszText == LPSTR_TEXTCALLBACKA)
         return "";
     // A parent that filled the whole buffer loses its last character rather than have it read past the end.
@@ -121,7 +121,7 @@ void PaintListView(HWND hwnd, HDC dc, ListViewState& state) {
     cd.nmcd.hdc = dc;
     cd.nmcd.rc = client;
     cd.nmcd.dwDrawStage = CDDS_PREPAINT;
-    const LRESULT listFlags = NotifyParent(hwnd, NM_CUSTOMDRAW, &cd.nmcd.hdr);
+    const LRESULT listFlags = SendNotify(hwnd, NM_CUSTOMDRAW, &cd.nmcd.hdr);
     if (listFlags & CDRF_SKIPDEFAULT) {
         SelectObject(dc, oldFont);
         return;
@@ -166,7 +166,7 @@ void PaintListView(HWND hwnd, HDC dc, ListViewState& state) {
         cd.clrText = Resolve(state.text, GetSysColor(COLOR_WINDOWTEXT));
         cd.clrTextBk = Resolve(state.textBackground, background);
         cd.iSubItem = 0;
-        const LRESULT itemFlags = (listFlags & CDRF_NOTIFYITEMDRAW) ? NotifyParent(hwnd, NM_CUSTOMDRAW, &cd.nmcd.hdr) : 0;
+        const LRESULT itemFlags = (listFlags & CDRF_NOTIFYITEMDRAW) ? SendNotify(hwnd, NM_CUSTOMDRAW, &cd.nmcd.hdr) : 0;
         if (itemFlags & CDRF_SKIPDEFAULT)
             continue;
         const COLORREF itemText = cd.clrText, itemBack = cd.clrTextBk;
@@ -182,7 +182,7 @@ void PaintListView(HWND hwnd, HDC dc, ListViewState& state) {
                 cd.iSubItem = column;
                 cd.clrText = itemText;
                 cd.clrTextBk = itemBack;
-                if (NotifyParent(hwnd, NM_CUSTOMDRAW, &cd.nmcd.hdr) & CDRF_SKIPDEFAULT)
+                if (SendNotify(hwnd, NM_CUSTOMDRAW, &cd.nmcd.hdr) & CDRF_SKIPDEFAULT)
                     continue;
                 text = Resolve(cd.clrText, itemText);
                 back = Resolve(cd.clrTextBk, background);
@@ -225,7 +225,7 @@ void PaintListView(HWND hwnd, HDC dc, ListViewState& state) {
             cd.nmcd.dwDrawStage = CDDS_ITEMPOSTPAINT;
             cd.nmcd.rc = bounds;
             cd.iSubItem = 0;
-            NotifyParent(hwnd, NM_CUSTOMDRAW, &cd.nmcd.hdr);
+            SendNotify(hwnd, NM_CUSTOMDRAW, &cd.nmcd.hdr);
         }
     }
 
@@ -243,7 +243,7 @@ void PaintListView(HWND hwnd, HDC dc, ListViewState& state) {
     if (listFlags & CDRF_NOTIFYPOSTPAINT) {
         cd.nmcd.dwDrawStage = CDDS_POSTPAINT;
         cd.nmcd.rc = client;
-        NotifyParent(hwnd, NM_CUSTOMDRAW, &cd.nmcd.hdr);
+        SendNotify(hwnd, NM_CUSTOMDRAW, &cd.nmcd.hdr);
     }
     SelectObject(dc, oldFont);
 }

@@ -1,24 +1,10 @@
-#include "internal/ControlFonts.h"
+#include "internal/ControlNotify.h"
 
 #include "WinGdi.h"
-#include "WinPaint.h"
 #include "WinMessages.h"
+#include "WinPaint.h"
 
 namespace win32::internal {
-
-HFONT ControlFont(HFONT font) {
-    return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
-
-int FontCharHeight(HFONT font) {
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, ControlFont(font));
-    TEXTMETRICA metrics{};
-    GetTextMetricsA(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
-    return static_cast<int>(metrics.tmHeight);
-}
 
 int TextWidth(HFONT font, const char* text, int length) {
     HDC dc = GetDC(nullptr);
@@ -30,7 +16,7 @@ int TextWidth(HFONT font, const char* text, int length) {
     return static_cast<int>(extent.cx);
 }
 
-LRESULT NotifyParent(HWND control, UINT code, NMHDR* header) {
+LRESULT SendNotify(HWND control, UINT code, NMHDR* header) {
     HWND parent = GetParent(control);
     if (!parent)
         return 0;
