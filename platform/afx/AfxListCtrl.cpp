@@ -6,6 +6,7 @@ IMPLEMENT_DYNAMIC(CListCtrl, CWnd)
 
 CListCtrl::~CListCtrl() {
     m_headerHandle.m_hWnd = nullptr;
+    m_editHandle.m_hWnd = nullptr;
     if (m_hWnd != nullptr && FromHandlePermanent(m_hWnd) == this)
         ::DestroyWindow(UnsubclassWindow());
 }
@@ -143,6 +144,23 @@ CHeaderCtrl* CListCtrl::GetHeaderCtrl() const {
         return pOwn;
     m_headerHandle.m_hWnd = hHeader;
     return &m_headerHandle;
+}
+
+CEdit* CListCtrl::EditHandle(HWND hEdit) const {
+    if (hEdit == nullptr)
+        return nullptr;
+    if (auto* pOwn = dynamic_cast<CEdit*>(FromHandlePermanent(hEdit)))
+        return pOwn;
+    m_editHandle.m_hWnd = hEdit;
+    return &m_editHandle;
+}
+
+CEdit* CListCtrl::EditLabel(int nItem) {
+    return EditHandle(reinterpret_cast<HWND>(Send(LVM_EDITLABELA, static_cast<WPARAM>(nItem), 0)));
+}
+
+CEdit* CListCtrl::GetEditControl() const {
+    return EditHandle(reinterpret_cast<HWND>(Send(LVM_GETEDITCONTROL)));
 }
 
 HIMAGELIST CListCtrl::SetImageList(CImageList* pImageList, int nImageListType) {

@@ -1,8 +1,9 @@
 // CListCtrl: the framework object of a list view, with typed helpers over its messages. GetHeaderCtrl gives
 // the header child's own object when the program subclassed it, else a stand-in that only holds its handle.
-// Owner-drawn rows reach DrawItem through the parent's reflected WM_DRAWITEM.
+// EditLabel likewise. Owner-drawn rows reach DrawItem through the parent's reflected WM_DRAWITEM.
 #pragma once
 
+#include "AfxEdit.h"
 #include "AfxHeaderCtrl.h"
 #include "AfxString.h"
 #include "AfxWnd.h"
@@ -109,6 +110,11 @@ public:
     }
     CHeaderCtrl* GetHeaderCtrl() const;
 
+    // Label editing in the list's own edit control (null when the parent refused); the object only holds the
+    // edit's handle.
+    CEdit* EditLabel(int nItem);
+    CEdit* GetEditControl() const;
+
     // Looks.
     DWORD SetExtendedStyle(DWORD dwNewStyle) {
         return static_cast<DWORD>(Send(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(dwNewStyle)));
@@ -133,5 +139,7 @@ private:
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return ::SendMessageA(m_hWnd, message, wParam, lParam);
     }
+    CEdit* EditHandle(HWND hEdit) const;
     mutable CHeaderCtrl m_headerHandle; // holds the header's handle only; never attached
+    mutable CEdit m_editHandle;         // the same for the label's edit
 };

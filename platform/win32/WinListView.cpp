@@ -216,6 +216,10 @@ void KeyDown(HWND hwnd, ListViewState& state, WPARAM vk) {
     case VK_NEXT: to = from + perPage; break;
     case VK_HOME: to = 0; break;
     case VK_END: to = count - 1; break;
+    case VK_F2:
+        if ((GetWindowLongA(hwnd, GWL_STYLE) & LVS_EDITLABELS) && from >= 0)
+            BeginLabelEdit(hwnd, state, from, 0);
+        return;
     case VK_SPACE:
         if (from >= 0)
             ChangeItemState(hwnd, state, from, GetKeyState(VK_CONTROL) < 0 ? ItemState(state, from, LVIS_SELECTED) ^ LVIS_SELECTED : LVIS_SELECTED, LVIS_SELECTED);
@@ -788,6 +792,8 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
         return 0;
     case WM_VSCROLL:
     case WM_HSCROLL:
+        if (state.edit)
+            EndLabelEdit(hwnd, state, false);
         Scroll(hwnd, state, message == WM_VSCROLL ? SB_VERT : SB_HORZ, wParam);
         return 0;
     case WM_MOUSEWHEEL:
@@ -898,6 +904,14 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
     }
     case LVM_GETEDITCONTROL:
         return reinterpret_cast<LRESULT>(state.edit);
+    case LVM_EDITLABELA:
+        return reinterpret_cast<LRESULT>(static_cast<int>(wParam) < 0
+                                             ? (EndLabelEdit(hwnd, state, true), nullptr)
+                                             : BeginLabelEdit(hwnd, state, static_cast<int>(wParam), static_cast<int>(lParam)));
+    case WM_DESTROY:
+        // The edit goes with the list's children; it must not report to a list that is going.
+        state.edit = nullptr;
+        return DefWindowProcA(hwnd, message, wParam, lParam);
     case LVM_GETCOLUMNA:
         return GetColumn(state, static_cast<int>(wParam), reinterpret_cast<LVCOLUMNA*>(lParam));
     case LVM_SETCOLUMNA:

@@ -95,4 +95,11 @@ void PaintListView(HWND hwnd, HDC dc, ListViewState& state);
 const char* CellText(HWND hwnd, const ListViewState& state, int row, int column, char* buffer, int length);
 UINT ItemState(const ListViewState& state, int row, UINT mask);
 
+// ---- label editing (WinListViewEdit.cpp)
+
+// The edit control over the cell, or null when the parent refused or the cell does not exist.
+HWND BeginLabelEdit(HWND hwnd, ListViewState& state, int row, int column);
+// Ends an edit in progress: its text goes to the parent (none when cancelled).
+void EndLabelEdit(HWND hwnd, ListViewState& state, bool cancel);
+
 } // namespace win32::internal

@@ -50,7 +50,7 @@ END_MESSAGE_MAP()
 
 TEST_F(ListCtrlTest, ItemsTextDataAndSelectionThroughTheHelpers) {
     CListCtrl list;
-    ASSERT_TRUE(list.Create(WS_VISIBLE | LVS_REPORT, CRect(0, 0, 380, 200), &m_parent, 5));
+    ASSERT_TRUE(list.Create(WS_VISIBLE | LVS_REPORT | LVS_EDITLABELS, CRect(0, 0, 380, 200), &m_parent, 5));
     EXPECT_EQ(list.InsertColumn(0, "Name", LVCFMT_LEFT, 100), 0);
     EXPECT_EQ(list.InsertColumn(1, "Value", LVCFMT_RIGHT, 80, 7), 1);
     for (int i = 0; i < 4; ++i) {
@@ -74,6 +74,16 @@ TEST_F(ListCtrlTest, ItemsTextDataAndSelectionThroughTheHelpers) {
         selected.push_back(list.GetNextSelectedItem(pos));
     EXPECT_EQ(selected, (std::vector<int>{1, 3}));
     EXPECT_EQ(list.GetSelectedCount(), 2u);
+
+    CEdit* pEdit = list.EditLabel(2);
+    ASSERT_NE(pEdit, nullptr);
+    EXPECT_EQ(list.GetEditControl(), pEdit);
+    CString text;
+    pEdit->GetWindowText(text);
+    EXPECT_EQ(text, CString("item2"));
+    win32::PressKey(pEdit->GetSafeHwnd(), VK_ESCAPE);
+    win32::PumpUiMessages();
+    EXPECT_EQ(list.GetEditControl(), nullptr);
 
     CHeaderCtrl* pHeader = list.GetHeaderCtrl();
     ASSERT_NE(pHeader, nullptr);

@@ -58,6 +58,7 @@ public:
     std::vector<ItemChange> changes; // LVN_ITEMCHANGING and LVN_ITEMCHANGED
     std::vector<NMHEADERA> headerNotes;
     std::vector<DRAWITEMSTRUCT> drawn;
+    std::vector<std::optional<std::string>> endedEdits; // LVN_ENDLABELEDITA's text (none: cancelled)
 
     void Forget() {
         codes.clear();
@@ -66,6 +67,7 @@ public:
         changes.clear();
         headerNotes.clear();
         drawn.clear();
+        endedEdits.clear();
     }
     std::set<int> AskedRows() const {
         std::set<int> rows;
@@ -115,6 +117,11 @@ private:
             const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
             changes.push_back({nm->code, change->iItem, change->uOldState, change->uNewState, change->uChanged});
             return nm->code == LVN_ITEMCHANGING && refuseChange && refuseChange(*change) ? 1 : 0;
+        }
+        case LVN_ENDLABELEDITA: {
+            const auto* info = reinterpret_cast<const NMLVDISPINFOA*>(lParam);
+            endedEdits.push_back(info->item.pszText ? std::optional<std::string>(info->item.pszText) : std::nullopt);
+            break;
         }
         case NM_CUSTOMDRAW: {
             auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(lParam);

@@ -423,4 +423,59 @@ TEST_F(ListViewTest, OwnerDrawnRowsAreDrawnByTheParentInTheirRectangles) {
     EXPECT_EQ(win32::ClientPixel(list, 5, ItemRect(list, 2, LVIR_BOUNDS).top + 3), RGB(0, 128, 0));
 }
 
+TEST_F(ListViewTest, ALabelIsEditedInTheListsOwnEditOverItsCell) {
+    struct Case {
+        const char* what;
+        LRESULT beginAnswer;
+        BYTE key;     // ends the edit; 0: the focus leaves
+        LRESULT endAnswer;
+        std::optional<std::string> reported;
+        const char* kept;
+    };
+    const Case cases[] = {
+        {"enter, taken", 0, VK_RETURN, TRUE, "new", "new"},
+        {"enter, refused", 0, VK_RETURN, FALSE, "new", "Cell 1.2"},
+        {"escape", 0, VK_ESCAPE, TRUE, std::nullopt, "Cell 1.2"},
+        {"focus leaves", 0, 0, TRUE, "new", "new"},
+        {"begin refused", TRUE, 0, TRUE, std::nullopt, "Cell 1.2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Make(LVS_EDITLABELS);
+        parent->answers[LVN_BEGINLABELEDITA] = c.beginAnswer;
+        parent->answers[LVN_ENDLABELEDITA] = c.endAnswer;
+        HWND edit = reinterpret_cast<HWND>(SendMessageA(list, LVM_EDITLABELA, 1, 2));
+        if (c.beginAnswer) {
+            EXPECT_EQ(edit, nullptr);
+            EXPECT_EQ(TextOf(list, 1, 2), c.kept);
+            DestroyWindow(list);
+            continue;
+        }
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(reinterpret_cast<HWND>(SendMessageA(list, LVM_GETEDITCONTROL, 0, 0)), edit);
+        EXPECT_EQ(GetFocus(), edit);
+        RECT placed{};
+        GetWindowRect(edit, &placed);
+        MapWindowPoints(nullptr, list, reinterpret_cast<LPPOINT>(&placed), 2);
+        const RECT cell = SubItemRect(list, 1, 2, LVIR_LABEL);
+        EXPECT_TRUE(EqualRect(&placed, &cell));
+        char text[32] = {};
+        GetWindowTextA(edit, text, sizeof text);
+        EXPECT_STREQ(text, "Cell 1.2");
+        win32::TypeText(edit, "new"); // replaces the selected text
+        win32::PumpUiMessages();
+        if (c.key)
+            win32::PressKey(edit, c.key);
+        else
+            SetFocus(list);
+        win32::PumpUiMessages();
+        EXPECT_FALSE(IsWindow(edit));
+        EXPECT_EQ(SendMessageA(list, LVM_GETEDITCONTROL, 0, 0), 0);
+        ASSERT_EQ(parent->endedEdits.size(), 1u);
+        EXPECT_EQ(parent->endedEdits[0], c.reported);
+        EXPECT_EQ(TextOf(list, 1, 2), c.kept);
+        DestroyWindow(list);
+    }
+}
+
 } // namespace
