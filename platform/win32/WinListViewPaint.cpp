@@ -117,6 +117,26 @@ void PaintListView(HWND hwnd, HDC dc, ListViewState& state) {
     HGDIOBJ oldFont = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
 
+    const int count = ItemCount(hwnd, state);
+    if (state.items.empty() && state.rowHeight > 0) {
+        // An owner-data parent may fetch the rows about to be painted in one go.
+        NMLVCACHEHINT hint{};
+        hint.iFrom = -1;
+        for (int row = state.top; row < count; ++row) {
+            const RECT line{client.left, state.headerHeight + (row - state.top) * state.rowHeight, client.right,
+                            state.headerHeight + (row - state.top + 1) * state.rowHeight};
+            if (line.top >= client.bottom)
+                break;
+            if (!RectVisible(dc, &line))
+                continue;
+            if (hint.iFrom < 0)
+                hint.iFrom = row;
+            hint.iTo = row;
+        }
+        if (hint.iFrom >= 0)
+            SendNotify(hwnd, LVN_ODCACHEHINT, &hint.hdr);
+    }
+
     NMLVCUSTOMDRAW cd{};
     cd.nmcd.hdc = dc;
     cd.nmcd.rc = client;
@@ -140,7 +160,6 @@ void PaintListView(HWND hwnd, HDC dc, ListViewState& state) {
     const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
     const bool fullRow = (state.exStyle & LVS_EX_FULLROWSELECT) != 0;
     const bool showSelection = state.hasFocus || (style & LVS_SHOWSELALWAYS);
-    const int count = ItemCount(hwnd, state);
     char buffer[kDispInfoBufferLength];
 
     for (int row = state.top; row < count; ++row) {

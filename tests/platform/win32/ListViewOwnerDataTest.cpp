@@ -68,6 +68,8 @@ TEST_F(ListViewOwnerDataTest, GrowingKeepsTheTopRowAndRepaintAsksOnlyForVisibleR
     EXPECT_LE(*rows.rbegin(), top + PerPage());
     EXPECT_EQ(static_cast<int>(rows.size()), *rows.rbegin() - top + 1);
     EXPECT_EQ(parent->asked.size(), rows.size() * 3);
+    // The cache hint comes before any cell is asked for.
+    EXPECT_EQ(parent->codes.front(), LVN_ODCACHEHINT);
     for (int length : parent->bufferLengths)
         EXPECT_EQ(length, 260);
 }
