@@ -17,16 +17,13 @@ BOOL CListCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT n
 }
 
 int CListCtrl::InsertItem(int nItem, LPCTSTR lpszItem) {
-    LVITEM item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = nItem;
-    item.pszText = const_cast<LPSTR>(lpszItem);
-    return InsertItem(&item);
+    return InsertItem(nItem, lpszItem, I_IMAGENONE);
 }
 
+// I_IMAGENONE leaves the image out.
 int CListCtrl::InsertItem(int nItem, LPCTSTR lpszItem, int nImage) {
     LVITEM item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.mask = LVIF_TEXT | (nImage == I_IMAGENONE ? 0U : LVIF_IMAGE);
     item.iItem = nItem;
     item.pszText = const_cast<LPSTR>(lpszItem);
     item.iImage = nImage;

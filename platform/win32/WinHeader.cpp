@@ -48,10 +48,6 @@ struct HeaderState {
     int startWidth = 0;
 };
 
-HeaderState* StateOf(HWND hwnd) {
-    return static_cast<HeaderState*>(GetPropA(hwnd, kStateProp));
-}
-
 int Height(const HeaderState& state, HWND hwnd) {
     if (GetWindowLongA(hwnd, GWL_STYLE) & HDS_HIDDEN)
         return 0;
@@ -386,33 +382,18 @@ POINT PointOf(LPARAM lParam) {
 }
 
 LRESULT CALLBACK HeaderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    HeaderState* state = StateOf(hwnd);
-    if (!state) {
-        if (message != WM_NCCREATE)
-            return DefWindowProcA(hwnd, message, wParam, lParam);
-        state = new HeaderState;
-        SetPropA(hwnd, kStateProp, state);
-    }
+    HeaderState* state = win32::internal::ControlState<HeaderState>(hwnd, message, kStateProp);
+    if (!state)
+        return DefWindowProcA(hwnd, message, wParam, lParam);
     switch (message) {
     case WM_CREATE:
         if (HWND parent = GetParent(hwnd))
             state->unicodeCodes = SendMessageA(parent, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(hwnd),
                                                NF_QUERY) == NFR_UNICODE;
         return 0;
-    case WM_NCDESTROY:
-        delete static_cast<HeaderState*>(RemovePropA(hwnd, kStateProp));
-        return DefWindowProcA(hwnd, message, wParam, lParam);
     case WM_PAINT:
     case WM_PRINTCLIENT:
-        if (wParam) {
-            Paint(hwnd, reinterpret_cast<HDC>(wParam), *state);
-        } else {
-            PAINTSTRUCT ps{};
-            HDC dc = BeginPaint(hwnd, &ps);
-            Paint(hwnd, dc, *state);
-            EndPaint(hwnd, &ps);
-        }
-        return 0;
+        return win32::internal::PaintControl(hwnd, wParam, [state](HWND h, HDC dc) { Paint(h, dc, *state); });
     case WM_ERASEBKGND:
         return TRUE;
     case WM_SETFONT:

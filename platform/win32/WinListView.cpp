@@ -696,6 +696,12 @@ LRESULT HeaderNotify(HWND hwnd, ListViewState& state, NMHDR* nm) {
     return answer;
 }
 
+COLORREF& ColourSlot(ListViewState& state, UINT message) {
+    if (message == LVM_GETBKCOLOR || message == LVM_SETBKCOLOR)
+        return state.background;
+    return message == LVM_GETTEXTCOLOR || message == LVM_SETTEXTCOLOR ? state.text : state.textBackground;
+}
+
 void SetFont(HWND hwnd, ListViewState& state, HFONT font, bool redraw) {
     state.font = font;
     SendMessageA(state.header, WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw);
@@ -723,18 +729,8 @@ LRESULT OnCreate(HWND hwnd, ListViewState& state) {
 LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM wParam, LPARAM lParam);
 
 LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    ListViewState* state = ListViewStateOf(hwnd);
-    if (!state) {
-        if (message != WM_NCCREATE)
-            return DefWindowProcA(hwnd, message, wParam, lParam);
-        state = new ListViewState;
-        SetPropA(hwnd, kStateProp, state);
-    }
-    if (message == WM_NCDESTROY) {
-        delete static_cast<ListViewState*>(RemovePropA(hwnd, kStateProp));
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
-    return HandleListMessage(hwnd, *state, message, wParam, lParam);
+    ListViewState* state = ControlState<ListViewState>(hwnd, message, kStateProp);
+    return state ? HandleListMessage(hwnd, *state, message, wParam, lParam) : DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -746,16 +742,11 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
         return 0;
     case WM_PAINT:
     case WM_PRINTCLIENT:
-        if (wParam) {
-            PaintListView(hwnd, reinterpret_cast<HDC>(wParam), state);
-        } else {
-            PAINTSTRUCT ps{};
-            HDC dc = BeginPaint(hwnd, &ps);
-            if (state.redraw)
-                PaintListView(hwnd, dc, state);
-            EndPaint(hwnd, &ps);
-        }
-        return 0;
+        // With redraw off only a DC given to paint into gets the rows.
+        return PaintControl(hwnd, wParam, [&state, wParam](HWND h, HDC dc) {
+            if (state.redraw || wParam)
+                PaintListView(h, dc, state);
+        });
     case WM_ERASEBKGND:
         return TRUE;
     case WM_SETFONT:
@@ -819,21 +810,13 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
         return NFR_ANSI;
 
     case LVM_GETBKCOLOR:
-        return state.background;
-    case LVM_SETBKCOLOR:
-        state.background = static_cast<COLORREF>(lParam);
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return TRUE;
     case LVM_GETTEXTCOLOR:
-        return state.text;
-    case LVM_SETTEXTCOLOR:
-        state.text = static_cast<COLORREF>(lParam);
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return TRUE;
     case LVM_GETTEXTBKCOLOR:
-        return state.textBackground;
+        return ColourSlot(state, message);
+    case LVM_SETBKCOLOR:
+    case LVM_SETTEXTCOLOR:
     case LVM_SETTEXTBKCOLOR:
-        state.textBackground = static_cast<COLORREF>(lParam);
+        ColourSlot(state, message) = static_cast<COLORREF>(lParam);
         InvalidateRect(hwnd, nullptr, FALSE);
         return TRUE;
     case LVM_GETIMAGELIST:
