@@ -778,9 +778,19 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
         MouseDown(hwnd, state, PointOf(lParam), message == WM_RBUTTONDOWN || message == WM_RBUTTONDBLCLK,
                   message == WM_LBUTTONDBLCLK || message == WM_RBUTTONDBLCLK);
         return 0;
-    case WM_KEYDOWN:
-        KeyDown(hwnd, state, wParam);
+    case WM_KEYDOWN: {
+        // The parent sees every key first (it may act on Delete, say); the list then moves as usual.
+        NMLVKEYDOWN key{};
+        key.wVKey = static_cast<WORD>(wParam);
+        SendNotify(hwnd, LVN_KEYDOWN, &key.hdr);
+        if (wParam == VK_RETURN) {
+            NMHDR nm{};
+            SendNotify(hwnd, NM_RETURN, &nm);
+        }
+        if (IsWindow(hwnd))
+            KeyDown(hwnd, state, wParam);
         return 0;
+    }
     case WM_VSCROLL:
     case WM_HSCROLL:
         if (state.edit)

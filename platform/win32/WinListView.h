@@ -272,6 +272,7 @@ typedef int(CALLBACK* PFNLVCOMPARE)(LPARAM, LPARAM, LPARAM);
 #define LVN_GETDISPINFOA (LVN_FIRST - 50)
 #define LVN_SETDISPINFOA (LVN_FIRST - 51)
 #define LVN_ODFINDITEMA (LVN_FIRST - 52)
+#define LVN_KEYDOWN (LVN_FIRST - 55)
 #define LVN_GETDISPINFO LVN_GETDISPINFOA
 #define LVN_SETDISPINFO LVN_SETDISPINFOA
 #define LVN_BEGINLABELEDIT LVN_BEGINLABELEDITA
@@ -302,6 +303,16 @@ typedef struct tagNMITEMACTIVATE {
     UINT uKeyFlags;
 } NMITEMACTIVATE, *LPNMITEMACTIVATE;
 static_assert(sizeof(NMITEMACTIVATE) == 72 && offsetof(NMITEMACTIVATE, uKeyFlags) == 64);
+
+// LVN_KEYDOWN: packed, as the platform declares it.
+#pragma pack(push, 1)
+typedef struct tagLVKEYDOWN {
+    NMHDR hdr;
+    WORD wVKey;
+    UINT flags;
+} NMLVKEYDOWN, *LPNMLVKEYDOWN;
+#pragma pack(pop)
+static_assert(sizeof(NMLVKEYDOWN) == 30 && offsetof(NMLVKEYDOWN, flags) == 26);
 
 typedef struct tagLVDISPINFO {
     NMHDR hdr;

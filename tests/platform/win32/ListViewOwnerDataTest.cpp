@@ -132,6 +132,10 @@ TEST_F(ListViewOwnerDataTest, ThePictureShowsEachCellsCustomColourAndTheSelected
                 << "row " << row << " column " << column;
         }
     }
+    // Grid lines: along each row's bottom and each column's right edge.
+    const RECT cell = tdl::test::SubItemRect(list, 0, 1, LVIR_LABEL);
+    EXPECT_EQ(win32::ClientPixel(list, cell.right - 1, cell.top + 5), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(win32::ClientPixel(list, cell.left + 5, cell.bottom - 1), GetSysColor(COLOR_BTNFACE));
     const RECT selected = ItemRect(list, 2, LVIR_BOUNDS);
     for (int x : {static_cast<int>(selected.left) + 3, 120, static_cast<int>(selected.right) - 4})
         EXPECT_EQ(win32::ClientPixel(list, x, selected.top + 2), GetSysColor(COLOR_HIGHLIGHT)) << x;

@@ -323,8 +323,10 @@ TEST_F(ListViewTest, EnsureVisibleBringsAHalfShownRowFullyIntoView) {
     // Keys move the selection and keep it in view.
     SetFocus(list);
     SetState(list, 3, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    parent->Forget();
     win32::PressKey(list, VK_NEXT);
     win32::PumpUiMessages();
+    EXPECT_EQ(parent->codes.front(), LVN_KEYDOWN);
     EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 3 + perPage);
     EXPECT_EQ(SendMessageA(list, LVM_GETTOPINDEX, 0, 0), 4);
     win32::PressKey(list, VK_END);
@@ -351,6 +353,34 @@ TEST_F(ListViewTest, ANewFontLaysOutRowsAndHeaderAgain) {
     EXPECT_GT(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("Item")), smallWidth);
     DestroyWindow(list);
     DeleteObject(big);
+}
+
+TEST_F(ListViewTest, EveryItemTakesAStateForItemMinusOneAndDeletingNotifiesEachItem) {
+    Make();
+    parent->refuseChange = [](const NMLISTVIEW& change) { return change.iItem == 3; };
+    EXPECT_FALSE(SetState(list, -1, LVIS_SELECTED, LVIS_SELECTED)); // one item refused
+    EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 4);
+    std::vector<int> changed;
+    for (const ItemChange& change : parent->Changes(LVN_ITEMCHANGED))
+        changed.push_back(change.item);
+    EXPECT_EQ(changed, (std::vector<int>{0, 1, 2, 4}));
+
+    SetState(list, 4, LVIS_FOCUSED, LVIS_FOCUSED);
+    parent->Forget();
+    ASSERT_TRUE(SendMessageA(list, LVM_DELETEITEM, 1, 0));
+    EXPECT_EQ(parent->codes, std::vector<UINT>{LVN_DELETEITEM});
+    EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED), 3); // moved with its item
+    EXPECT_EQ(TextOf(list, 1, 0), "Item 2");
+
+    // A parent that answers LVN_DELETEALLITEMS with TRUE wants no notification per item.
+    for (LRESULT answer : {0, 1}) {
+        Make();
+        parent->answers[LVN_DELETEALLITEMS] = answer;
+        ASSERT_TRUE(SendMessageA(list, LVM_DELETEALLITEMS, 0, 0));
+        EXPECT_EQ(std::count(parent->codes.begin(), parent->codes.end(), LVN_DELETEITEM), answer ? 0 : 5);
+        EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0);
+        DestroyWindow(list);
+    }
 }
 
 int CALLBACK ByParamDescending(LPARAM first, LPARAM second, LPARAM sign) {
