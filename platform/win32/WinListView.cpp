@@ -537,7 +537,7 @@ HDITEMA HeaderItemOf(const LVCOLUMNA& column) {
 }
 
 void ColumnsChanged(HWND hwnd, ListViewState& state) {
-    UpdateScrollBars(hwnd, state);
+    LayoutListView(hwnd, state);
     if (state.redraw)
         InvalidateRect(hwnd, nullptr, FALSE);
 }

@@ -3,12 +3,14 @@
 //
 // Geometry, from the list's font (WM_SETFONT; DEFAULT_GUI_FONT until one is set):
 // - the header is the font's character height plus 8 pixels tall (none with LVS_NOCOLUMNHEADER);
-// - a row is the font's character height plus 4 pixels tall, or the small image list's height plus 1 when that
-//   is more; row r (from the top row shown) starts r row heights below the header;
+// - a row is the font's character height plus 4 pixels tall, or the small (or state) image list's height plus 1
+//   when that is more; row r (from the top row shown) starts r row heights below the header;
 // - columns follow the header's order array from the left, moved left by the horizontal scroll position;
 // - in the first column the state image (its list's width) comes first, then the small image (its list's
 //   width), then the label; cell text is inset 6 pixels from the sides of its part.
 // LVM_GETITEMRECT, LVM_GETSUBITEMRECT and LVM_HITTEST report exactly these rectangles, and painting uses them.
+// As on the platform, sub-item 0's LVIR_BOUNDS is the whole row, and LVM_HITTEST finds an item only on the first
+// column's parts unless LVS_EX_FULLROWSELECT makes the whole row the item (LVM_SUBITEMHITTEST finds any cell).
 //
 // Notifications go to the parent with the 8-bit codes (LVN_GETDISPINFOA). Changes of item state, the
 // program's too, are asked about first (LVN_ITEMCHANGING, non-zero refuses the change) and reported after

@@ -56,22 +56,30 @@ std::vector<int> ColumnOrder(const ListViewState& state) {
     return order;
 }
 
+// The header lies along the top, moved left by the horizontal scroll, so its items stay over their columns.
+void PlaceHeader(HWND hwnd, ListViewState& state) {
+    if (!state.header)
+        return;
+    const RECT client = ClientOf(hwnd);
+    const bool hidden = (GetWindowLongA(hwnd, GWL_STYLE) & LVS_NOCOLUMNHEADER) != 0;
+    RECT area{client.left - state.scrollX, client.top, client.right, client.bottom};
+    WINDOWPOS pos{};
+    HDLAYOUT layout{&area, &pos};
+    SendMessageA(state.header, HDM_LAYOUT, 0, reinterpret_cast<LPARAM>(&layout));
+    state.headerHeight = hidden ? 0 : pos.cy;
+    SetWindowPos(state.header, nullptr, pos.x, pos.y, pos.cx, pos.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE | (hidden || pos.cy == 0 ? SWP_HIDEWINDOW : SWP_SHOWWINDOW));
+}
+
 void LayoutListView(HWND hwnd, ListViewState& state) {
     const int charHeight = FontLineHeight(state.font);
     state.rowHeight = std::max(charHeight + 4, ImageHeight(state.smallImages) + 1);
     state.rowHeight = std::max(state.rowHeight, ImageHeight(state.stateImages) + 1);
-    const RECT client = ClientOf(hwnd);
-    if (state.header) {
-        const bool hidden = (GetWindowLongA(hwnd, GWL_STYLE) & LVS_NOCOLUMNHEADER) != 0;
-        RECT area{client.left - state.scrollX, client.top, client.right, client.bottom};
-        WINDOWPOS pos{};
-        HDLAYOUT layout{&area, &pos};
-        SendMessageA(state.header, HDM_LAYOUT, 0, reinterpret_cast<LPARAM>(&layout));
-        state.headerHeight = hidden ? 0 : pos.cy;
-        SetWindowPos(state.header, nullptr, pos.x, pos.y, pos.cx, pos.cy,
-                     SWP_NOZORDER | SWP_NOACTIVATE | (hidden || pos.cy == 0 ? SWP_HIDEWINDOW : SWP_SHOWWINDOW));
-    }
+    PlaceHeader(hwnd, state);
+    const int scrolled = state.scrollX;
     UpdateScrollBars(hwnd, state);
+    if (state.scrollX != scrolled)
+        PlaceHeader(hwnd, state); // narrower columns brought the horizontal scroll back
 }
 
 int CountPerPage(HWND hwnd, const ListViewState& state) {

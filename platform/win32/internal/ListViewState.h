@@ -66,6 +66,7 @@ int ItemCount(HWND hwnd, const ListViewState& state);
 // Row height and header height from the font and the small image list; places the header and updates the
 // scroll bars.
 void LayoutListView(HWND hwnd, ListViewState& state);
+void PlaceHeader(HWND hwnd, ListViewState& state);
 int CountPerPage(HWND hwnd, const ListViewState& state);
 int TotalColumnWidth(const ListViewState& state);
 // The column's cell in client coordinates for a row (left and right from the header, moved by the scroll).
