@@ -74,6 +74,19 @@ TEST_F(ListViewOwnerDataTest, GrowingKeepsTheTopRowAndRepaintAsksOnlyForVisibleR
         EXPECT_EQ(length, 260);
 }
 
+TEST_F(ListViewOwnerDataTest, WithRedrawOffNothingIsAskedForUntilItIsOnAgain) {
+    UpdateWindow(list);
+    parent->Forget();
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, 150);
+    SendMessageA(list, LVM_SETITEMCOUNT, 10, 0);
+    UpdateWindow(list);
+    EXPECT_TRUE(parent->asked.empty());
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    UpdateWindow(list);
+    EXPECT_EQ(parent->AskedRows().size(), 10u);
+}
+
 TEST_F(ListViewOwnerDataTest, RedrawItemsAsksForThoseRowsAlone) {
     UpdateWindow(list);
     parent->Forget();
