@@ -183,7 +183,12 @@ void MouseDown(HWND hwnd, ListViewState& state, POINT pt, bool right, bool doubl
             Activate(hwnd, LVN_ITEMACTIVATE, row, sub.iSubItem, pt);
         return;
     }
-    if (row < 0) {
+    if (row >= 0 && !right && hit.flags == LVHT_ONITEMSTATEICON && (state.exStyle & LVS_EX_CHECKBOXES) &&
+        !state.items.empty()) {
+        // A click on the check box turns it over (state image 1 unchecked, 2 checked) and selects nothing.
+        const UINT image = ItemState(state, row, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) ? 1 : 2;
+        ChangeItemState(hwnd, state, row, INDEXTOSTATEIMAGEMASK(image), LVIS_STATEIMAGEMASK, pt);
+    } else if (row < 0) {
         if (!right && !(GetKeyState(VK_CONTROL) < 0))
             ChangeAllStates(hwnd, state, 0, LVIS_SELECTED);
     } else if (right) {

@@ -198,6 +198,18 @@ TEST_F(ListViewTest, RectanglesFollowTheFontRuleAndAClickLandsWhereThePictureSho
     LVHITTESTINFO hit{Middle(SubItemRect(list, 3, 2, LVIR_BOUNDS)), 0, 0, 0, 0};
     EXPECT_EQ(SendMessageA(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)), 3);
 
+    // With check boxes a click on the state image turns the check over and selects nothing.
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
+    const RECT row1 = ItemRect(list, 1, LVIR_ICON);
+    for (UINT expected : {1u, 2u}) { // item 1 starts checked (image 2)
+        win32::Click(list, POINT{6, (row1.top + row1.bottom) / 2});
+        win32::PumpUiMessages();
+        win32::AdvanceUiClock(1000);
+        EXPECT_EQ(SendMessageA(list, LVM_GETITEMSTATE, 1, LVIS_STATEIMAGEMASK),
+                  static_cast<LRESULT>(INDEXTOSTATEIMAGEMASK(expected)));
+        EXPECT_EQ(StateOf(1), 0u);
+    }
+
     // The picture shows the label where the rectangle says: a click there selects that row.
     win32::Click(list, Middle(ItemRect(list, 3, LVIR_LABEL)));
     win32::PumpUiMessages();
