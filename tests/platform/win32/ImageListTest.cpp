@@ -73,7 +73,7 @@ TEST_F(ImageLists, AMaskBitmapMarksTransparentPixelsWithOnes) {
 }
 
 TEST(Clipboard, TextGoesInAndComesOutOwnedByTheClipboard) {
-    // What an earlier test left on the clipboard goes first, so that the count below is this test's own.
+    // Start from an empty clipboard: a test before this one may have copied a text and left it there.
     ASSERT_TRUE(OpenClipboard(nullptr));
     EXPECT_TRUE(EmptyClipboard());
     EXPECT_TRUE(CloseClipboard());
