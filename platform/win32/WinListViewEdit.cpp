@@ -16,12 +16,6 @@ namespace {
 
 const char kEditProcProp[] = "TdlListEditProc";
 
-std::string WindowText(HWND hwnd) {
-    std::string text(static_cast<size_t>(GetWindowTextLengthA(hwnd)) + 1, '\0');
-    text.resize(static_cast<size_t>(GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 LRESULT CALLBACK LabelEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
     auto previous = reinterpret_cast<WNDPROC>(GetPropA(edit, kEditProcProp));
     HWND list = GetParent(edit);
@@ -101,7 +95,7 @@ void EndLabelEdit(HWND hwnd, ListViewState& state, bool cancel) {
     // Cleared first: the focus leaving the edit while it goes must not end it twice.
     state.edit = nullptr;
     const int row = state.editItem, column = state.editColumn;
-    std::string text = WindowText(edit);
+    std::string text = ControlText(edit);
     if (row < ItemCount(hwnd, state)) {
         NMLVDISPINFOA info{};
         info.item.mask = LVIF_TEXT | LVIF_PARAM;
