@@ -237,6 +237,7 @@ namespace win32 {
 
 void RegisterButtonAndStaticClasses(); // WinButtons.cpp
 void RegisterCommonControlClasses();   // WinProgressBar.cpp
+void RegisterListViewClasses();        // WinHeader.cpp
 
 void RegisterDialogClasses() {
     WNDCLASSA wc{};
@@ -255,6 +256,7 @@ void RegisterDialogClasses() {
     RegisterComboBoxClass();
     RegisterScrollBarClass();
     RegisterCommonControlClasses();
+    RegisterListViewClasses();
 }
 
 } // namespace win32

@@ -45,6 +45,7 @@
 #include "WinComboBox.h"
 #include "WinScrollBarControl.h"
 #include "WinCommonControls.h"
+#include "WinListView.h"
 #include "WinCom.h"
 #include "dbt.h"
 #include "WinHooks.h"
