@@ -227,6 +227,9 @@ namespace win32 {
 
 void RegisterButtonAndStaticClasses(); // WinButtons.cpp
 void RegisterCommonControlClasses();   // WinProgressBar.cpp
+void RegisterTreeViewClass();          // WinTreeView.cpp
+void RegisterTabControlClass();        // WinTabControl.cpp
+void RegisterToolTipsClass();          // WinToolTips.cpp
 
 void RegisterDialogClasses() {
     WNDCLASSA wc{};
@@ -241,6 +244,9 @@ void RegisterDialogClasses() {
     RegisterClassA(&wc);
     RegisterButtonAndStaticClasses();
     RegisterCommonControlClasses();
+    RegisterTreeViewClass();
+    RegisterTabControlClass();
+    RegisterToolTipsClass();
 }
 
 } // namespace win32
