@@ -352,6 +352,50 @@ TEST_F(TreeView, PaintsTheSameIntoAGivenDcAndDrawsNothingForAnImageItLacks) {
     ImageList_Destroy(images);
 }
 
+TEST_F(TreeView, ThePictureShowsStateImagesLinesButtonsAndTheSelection) {
+    MakeTree(TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS, 230, 170);
+    HIMAGELIST images = MakeImages(16, {RGB(0, 128, 0), RGB(0, 0, 200), RGB(200, 120, 0)});
+    // State images as the check tree uses them: none, unchecked, checked, cannot be checked.
+    HIMAGELIST states = MakeImages(13, {RGB(255, 255, 255), RGB(255, 255, 255), RGB(0, 0, 0), RGB(160, 160, 160)});
+    SendMessageA(tree_, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
+    SendMessageA(tree_, TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(states));
+    auto add = [&](HTREEITEM parent, const char* text, int image, int check, bool bold = false) {
+        TVINSERTSTRUCTA insert{};
+        insert.hParent = parent;
+        insert.hInsertAfter = TVI_LAST;
+        insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE;
+        insert.item.pszText = const_cast<char*>(text);
+        insert.item.iImage = insert.item.iSelectedImage = image;
+        insert.item.state = INDEXTOSTATEIMAGEMASK(check) | (bold ? TVIS_BOLD : 0);
+        insert.item.stateMask = TVIS_STATEIMAGEMASK | TVIS_BOLD;
+        return reinterpret_cast<HTREEITEM>(SendMessageA(tree_, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+    };
+    HTREEITEM computer = add(TVI_ROOT, "My Computer", 0, 3, true);
+    HTREEITEM controller = add(computer, "Host Controller", 1, 2);
+    HTREEITEM hub = add(controller, "Root Hub", 2, 1);
+    add(hub, "Port 1: Keyboard", 2, 2);
+    add(hub, "Port 2: Mouse", 2, 1);
+    HTREEITEM second = add(computer, "Second Controller", 1, 1);
+    add(second, "Root Hub", 2, 1);
+    for (HTREEITEM item : {computer, controller, hub})
+        SendMessageA(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+    SendMessageA(tree_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(controller));
+
+    const ClientSnapshot picture(tree_);
+    const RECT checked = ItemRect(tree_, controller, TRUE);
+    const RECT box{checked.left - 1 - 16 - 13, checked.top, checked.left - 1 - 16, checked.bottom};
+    EXPECT_GT(picture.Count(RGB(0, 0, 0), box), 60) << "the checked state image";
+    const RECT unchecked = ItemRect(tree_, hub, TRUE);
+    const RECT empty{unchecked.left - 1 - 16 - 13 + 3, unchecked.top + 4, unchecked.left - 1 - 16 - 3,
+                     unchecked.bottom - 5};
+    EXPECT_EQ(picture.Count(RGB(0, 0, 0), empty), 0) << "the unchecked state image is empty inside";
+    const std::string path = testing::TempDir() + "tdl-tree.png";
+    EXPECT_TRUE(win32::SavePicturePng(*parent_, path.c_str()));
+    DestroyWindow(tree_);
+    ImageList_Destroy(images);
+    ImageList_Destroy(states);
+}
+
 TEST_F(TreeView, AnInfoTipShowsAfterAHoverWithTheParentsText) {
     MakeTree(TVS_HASLINES | TVS_LINESATROOT | TVS_INFOTIP);
     const Sample s = Fill();
