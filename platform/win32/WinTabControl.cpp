@@ -516,8 +516,9 @@ LRESULT CALLBACK TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         const int index = HitTest(hwnd, *state, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, nullptr);
         if (!(StyleOf(hwnd) & TCS_FOCUSNEVER) && GetFocus() != hwnd)
             SetFocus(hwnd);
-        if (NotifyPlain(hwnd, NM_CLICK) == 0)
-            SelectByUser(hwnd, index);
+        SelectByUser(hwnd, index);
+        if (IsWindow(hwnd))
+            NotifyPlain(hwnd, NM_CLICK);
         return 0;
     }
     case WM_RBUTTONUP:

@@ -9,6 +9,7 @@
 namespace {
 
 using win32::test::ClientSnapshot;
+using win32::test::MakeImages;
 using win32::test::TreeViewTest;
 
 HTREEITEM Next(HWND tree, UINT code, HTREEITEM item = nullptr) {

@@ -134,7 +134,7 @@ std::vector<UINT> TreeViewTest::Codes(std::vector<UINT> only) const {
     return codes;
 }
 
-HIMAGELIST TreeViewTest::MakeImages(int size, const std::vector<COLORREF>& fills) {
+HIMAGELIST MakeImages(int size, const std::vector<COLORREF>& fills) {
     HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, static_cast<int>(fills.size()), 1);
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);

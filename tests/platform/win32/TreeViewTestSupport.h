@@ -29,6 +29,9 @@ private:
     std::vector<COLORREF> pixels_;
 };
 
+// Images of one size, each a square of its colour framed in black (state images look like check boxes).
+HIMAGELIST MakeImages(int size, const std::vector<COLORREF>& fills);
+
 struct TreeNote {
     UINT code = 0;
     UINT action = 0;
@@ -51,8 +54,6 @@ protected:
     HWND MakeTree(DWORD style, int width = 200, int height = 150);
     HTREEITEM Insert(HTREEITEM parent, const char* text, LPARAM param, HTREEITEM after = TVI_LAST);
     std::vector<UINT> Codes(std::vector<UINT> only = {}) const;
-    // Images of one size, each a square of its colour framed in black (state images look like check boxes).
-    static HIMAGELIST MakeImages(int size, const std::vector<COLORREF>& fills);
 
     std::unique_ptr<tdl::test::TestWindow> parent_;
     HWND tree_ = nullptr;
