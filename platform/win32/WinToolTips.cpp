@@ -578,7 +578,11 @@ LRESULT CALLBACK ToolTipProc(HWND tip, UINT message, WPARAM wParam, LPARAM lPara
             state->pending = -1;
             Show(tip, tool, BelowCursor());
         } else if (wParam == kPopTimer) {
+            // Popped by time, the tip stays away until the mouse moves on to another tool.
+            const int shown = state->shown;
             Hide(tip);
+            if (TipState* now = StateOf(tip))
+                now->suppressed = shown;
         }
         return 0;
     case WM_PAINT:
