@@ -32,6 +32,7 @@
 #include "AfxTabCtrl.h"
 #include "AfxToolTipCtrl.h"
 #include "AfxTreeCtrl.h"
+#include "AfxTreeView.h"
 #include "AfxView.h"
 #include "AfxWaitCursor.h"
 #include "AfxWinApp.h"

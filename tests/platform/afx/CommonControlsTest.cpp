@@ -158,6 +158,24 @@ TEST_F(CommonControlsTest, ATreeCtrlReadsWritesAndNotifiesBothWays) {
     EXPECT_EQ(win32::LiveWindowCount(), windows) << "the object took its window along";
 }
 
+TEST_F(CommonControlsTest, ATreeViewIsATreeControlThatPaintsItself) {
+    auto* view = new CTreeView;
+    ASSERT_TRUE(view->Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE | TVS_HASLINES | TVS_LINESATROOT,
+                             CRect(0, 0, 200, 150), &m_host, kTreeId));
+    CTreeCtrl& tree = view->GetTreeCtrl();
+    HTREEITEM item = tree.InsertItem("Stack 0001");
+    tree.SetItemData(item, 42);
+    CRect label;
+    ASSERT_TRUE(tree.GetItemRect(item, &label, TRUE));
+    win32::Click(view->m_hWnd, label.CenterPoint());
+    win32::PumpUiMessages();
+    EXPECT_EQ(tree.GetSelectedItem(), item);
+    // The control, not the view's OnDraw, paints: the focused selection in the highlight colour.
+    EXPECT_EQ(win32::ClientPixel(view->m_hWnd, label.left + 1, label.top + 2), GetSysColor(COLOR_HIGHLIGHT));
+    EXPECT_EQ(g_log, std::vector<std::string>{"selchanged 1 42"});
+    view->DestroyWindow(); // deletes itself
+}
+
 TEST_F(CommonControlsTest, ATabCtrlCarriesItsPagesAndReflectsTheUsersChange) {
     CPagedTabs tabs;
     ASSERT_TRUE(tabs.Create(WS_VISIBLE | TCS_FOCUSNEVER | TCS_MULTILINE | TCS_HOTTRACK | TCS_BOTTOM,

@@ -422,6 +422,8 @@ TEST_F(TreeView, AnInfoTipShowsAfterAHoverWithTheParentsText) {
     POINT cursor{};
     GetCursorPos(&cursor);
     EXPECT_GT(tipRect.top, cursor.y);
+    const std::string path = testing::TempDir() + "tdl-infotip.png";
+    EXPECT_TRUE(win32::SaveWindowPng(tip, path.c_str()));
 
     // Off the items the tip goes; a click does not bring it back on the same item.
     win32::MouseMove(tree_, {150, 140});
