@@ -1,14 +1,13 @@
 // The tab control's framework object.
 #include "AfxTabCtrl.h"
 
-#include "AfxControlSend.h"
+#include "AfxCommonControl.h"
 #include "AfxToolTipCtrl.h"
 
 IMPLEMENT_DYNAMIC(CTabCtrl, CWnd)
 
 CTabCtrl::~CTabCtrl() {
-    if (m_hWnd != nullptr && FromHandlePermanent(m_hWnd) == this)
-        ::DestroyWindow(UnsubclassWindow());
+    AfxDestroyCommonControl(*this);
 }
 
 BOOL CTabCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
@@ -16,13 +15,11 @@ BOOL CTabCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nI
 }
 
 BOOL CTabCtrl::CreateEx(DWORD dwExStyle, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
-    win32::RegisterTabControlClass();
-    return CWnd::CreateEx(dwExStyle, WC_TABCONTROL, "", dwStyle | WS_CHILD, rect, pParentWnd, nID);
+    return AfxCreateCommonControl(*this, dwExStyle, WC_TABCONTROL, dwStyle, rect, pParentWnd, nID);
 }
 
 LONG CTabCtrl::InsertItem(int nItem, TCITEM* pTabCtrlItem) {
-    return AfxSendAs<LONG>(m_hWnd, TCM_INSERTITEMA, static_cast<WPARAM>(nItem),
-                           reinterpret_cast<LPARAM>(pTabCtrlItem));
+    return AfxSendAs<LONG>(m_hWnd, TCM_INSERTITEMA, static_cast<WPARAM>(nItem), reinterpret_cast<LPARAM>(pTabCtrlItem));
 }
 
 LONG CTabCtrl::InsertItem(int nItem, LPCTSTR lpszItem) {
@@ -130,7 +127,8 @@ CImageList* CTabCtrl::GetImageList() const {
 
 CImageList* CTabCtrl::SetImageList(CImageList* pImageList) {
     CImageList* previous = GetImageList();
-    AfxSendAs(m_hWnd, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(pImageList ? pImageList->GetSafeHandle() : nullptr));
+    AfxSendAs(m_hWnd, TCM_SETIMAGELIST, 0,
+              reinterpret_cast<LPARAM>(pImageList ? pImageList->GetSafeHandle() : nullptr));
     m_pImageList = pImageList;
     return previous;
 }

@@ -1,13 +1,12 @@
 // The tooltip control's framework object.
 #include "AfxToolTipCtrl.h"
 
-#include "AfxControlSend.h"
+#include "AfxCommonControl.h"
 
 IMPLEMENT_DYNAMIC(CToolTipCtrl, CWnd)
 
 CToolTipCtrl::~CToolTipCtrl() {
-    if (m_hWnd != nullptr && FromHandlePermanent(m_hWnd) == this)
-        ::DestroyWindow(UnsubclassWindow());
+    AfxDestroyCommonControl(*this);
 }
 
 BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD dwStyle) {

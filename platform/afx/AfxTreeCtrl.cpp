@@ -3,23 +3,21 @@
 
 #include <cstring>
 
-#include "AfxControlSend.h"
+#include "AfxCommonControl.h"
 #include "AfxToolTipCtrl.h"
 
 IMPLEMENT_DYNAMIC(CTreeCtrl, CWnd)
 
 namespace {
 
-template <typename T = LRESULT>
-T Send(const CTreeCtrl* tree, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+template <typename T = LRESULT> T Send(const CTreeCtrl* tree, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     return AfxSendAs<T>(tree->m_hWnd, message, wParam, lParam);
 }
 
 } // namespace
 
 CTreeCtrl::~CTreeCtrl() {
-    if (m_hWnd != nullptr && FromHandlePermanent(m_hWnd) == this)
-        ::DestroyWindow(UnsubclassWindow());
+    AfxDestroyCommonControl(*this);
 }
 
 BOOL CTreeCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
@@ -27,8 +25,7 @@ BOOL CTreeCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT n
 }
 
 BOOL CTreeCtrl::CreateEx(DWORD dwExStyle, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
-    win32::RegisterTreeViewClass();
-    return CWnd::CreateEx(dwExStyle, WC_TREEVIEW, "", dwStyle | WS_CHILD, rect, pParentWnd, nID);
+    return AfxCreateCommonControl(*this, dwExStyle, WC_TREEVIEW, dwStyle, rect, pParentWnd, nID);
 }
 
 HTREEITEM CTreeCtrl::InsertItem(LPTVINSERTSTRUCT lpInsertStruct) {
@@ -56,8 +53,8 @@ HTREEITEM CTreeCtrl::InsertItem(LPCTSTR lpszItem, HTREEITEM hParent, HTREEITEM h
 
 HTREEITEM CTreeCtrl::InsertItem(LPCTSTR lpszItem, int nImage, int nSelectedImage, HTREEITEM hParent,
                                 HTREEITEM hInsertAfter) {
-    return InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE, lpszItem, nImage, nSelectedImage, 0, 0, 0,
-                      hParent, hInsertAfter);
+    return InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE, lpszItem, nImage, nSelectedImage, 0, 0, 0, hParent,
+                      hInsertAfter);
 }
 
 BOOL CTreeCtrl::DeleteItem(HTREEITEM hItem) {

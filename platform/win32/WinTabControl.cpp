@@ -14,6 +14,9 @@
 #include "WinTabControl.h"
 #include "WinUser.h"
 #include "WinUserDraw.h"
+#include "internal/ControlSupport.h"
+
+using namespace win32::internal;
 
 namespace {
 
@@ -139,31 +142,18 @@ TabLayout ClientLayout(HWND hwnd, const TabState& state) {
     return Layout(hwnd, state, client.right, client.bottom);
 }
 
-LRESULT Notify(HWND hwnd, UINT code, NMHDR* hdr) {
-    hdr->hwndFrom = hwnd;
-    hdr->idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(hwnd));
-    hdr->code = code;
-    HWND parent = GetParent(hwnd);
-    return parent ? SendMessageA(parent, WM_NOTIFY, hdr->idFrom, reinterpret_cast<LPARAM>(hdr)) : 0;
-}
-
-LRESULT NotifyPlain(HWND hwnd, UINT code) {
-    NMHDR hdr{};
-    return Notify(hwnd, code, &hdr);
-}
-
 // A user's change of tab: the parent may refuse it.
 void SelectByUser(HWND hwnd, int index) {
     TabState* state = StateOf(hwnd);
     if (!state || index < 0 || index >= static_cast<int>(state->items.size()) || index == state->selected)
         return;
-    if (NotifyPlain(hwnd, TCN_SELCHANGING) != 0 || !(state = StateOf(hwnd)))
+    if (NotifyParentPlain(hwnd, TCN_SELCHANGING) != 0 || !(state = StateOf(hwnd)))
         return;
     if (index >= static_cast<int>(state->items.size()))
         return;
     state->selected = state->focus = index;
     InvalidateRect(hwnd, nullptr, FALSE);
-    NotifyPlain(hwnd, TCN_SELCHANGE);
+    NotifyParentPlain(hwnd, TCN_SELCHANGE);
 }
 
 int HitTest(HWND hwnd, const TabState& state, POINT point, UINT* flags) {
@@ -171,8 +161,8 @@ int HitTest(HWND hwnd, const TabState& state, POINT point, UINT* flags) {
     for (size_t i = 0; i < layout.tabs.size(); ++i) {
         if (!PtInRect(&layout.tabs[i], point))
             continue;
-        const bool icon = HasImage(state, state.items[i]) &&
-                          point.x < layout.tabs[i].left + state.padX + ImageSize(state).cx;
+        const bool icon =
+            HasImage(state, state.items[i]) && point.x < layout.tabs[i].left + state.padX + ImageSize(state).cx;
         if (flags)
             *flags = icon ? TCHT_ONITEMICON : TCHT_ONITEMLABEL;
         return static_cast<int>(i);
@@ -251,14 +241,6 @@ BOOL AdjustRect(HWND hwnd, const TabState& state, BOOL larger, RECT* rect) {
     return TRUE;
 }
 
-void CopyText(const std::string& text, LPSTR target, int size) {
-    if (!target || size <= 0)
-        return;
-    const size_t n = std::min(text.size(), static_cast<size_t>(size - 1));
-    memcpy(target, text.data(), n);
-    target[n] = '\0';
-}
-
 void Apply(TabItem& item, const TCITEMA& from) {
     if (from.mask & TCIF_TEXT)
         item.text = from.pszText ? from.pszText : "";
@@ -292,7 +274,7 @@ LRESULT TabMessage(HWND hwnd, TabState& state, UINT message, WPARAM wParam, LPAR
             return FALSE;
         const TabItem& tab = state.items[wParam];
         if (item->mask & TCIF_TEXT)
-            CopyText(tab.text, item->pszText, item->cchTextMax);
+            CopyTextTo(tab.text, item->pszText, item->cchTextMax);
         if (item->mask & TCIF_IMAGE)
             item->iImage = tab.image;
         if (item->mask & TCIF_PARAM)
@@ -442,7 +424,7 @@ LRESULT TabMessage(HWND hwnd, TabState& state, UINT message, WPARAM wParam, LPAR
 void OnKeyDown(HWND hwnd, WPARAM vk) {
     NMTCKEYDOWN key{};
     key.wVKey = static_cast<WORD>(vk);
-    Notify(hwnd, TCN_KEYDOWN, &key.hdr);
+    NotifyParent(hwnd, TCN_KEYDOWN, &key.hdr);
     TabState* state = StateOf(hwnd);
     if (!state)
         return;
@@ -486,15 +468,7 @@ LRESULT CALLBACK TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         return DefWindowProcA(hwnd, message, wParam, lParam);
     case WM_PAINT:
     case WM_PRINTCLIENT:
-        if (wParam) {
-            Paint(hwnd, *state, reinterpret_cast<HDC>(wParam));
-        } else {
-            PAINTSTRUCT ps{};
-            HDC dc = BeginPaint(hwnd, &ps);
-            Paint(hwnd, *state, dc);
-            EndPaint(hwnd, &ps);
-        }
-        return 0;
+        return PaintControl(hwnd, wParam, [&](HDC dc) { Paint(hwnd, *state, dc); });
     case WM_ERASEBKGND:
         return TRUE;
     case WM_SIZE:
@@ -518,11 +492,11 @@ LRESULT CALLBACK TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
             SetFocus(hwnd);
         SelectByUser(hwnd, index);
         if (IsWindow(hwnd))
-            NotifyPlain(hwnd, NM_CLICK);
+            NotifyParentPlain(hwnd, NM_CLICK);
         return 0;
     }
     case WM_RBUTTONUP:
-        if (NotifyPlain(hwnd, NM_RCLICK) == 0)
+        if (NotifyParentPlain(hwnd, NM_RCLICK) == 0)
             return DefWindowProcA(hwnd, message, wParam, lParam);
         return 0;
     case WM_KEYDOWN:
@@ -538,14 +512,7 @@ LRESULT CALLBACK TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 namespace win32 {
 
 void RegisterTabControlClass() {
-    WNDCLASSA wc{};
-    if (GetClassInfoA(nullptr, WC_TABCONTROLA, &wc))
-        return;
-    wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = TabControlProc;
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.lpszClassName = WC_TABCONTROLA;
-    RegisterClassA(&wc);
+    win32::internal::RegisterControlClass(WC_TABCONTROLA, TabControlProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW);
 }
 
 } // namespace win32

@@ -13,6 +13,9 @@
 #include "WinToolTips.h"
 #include "WinUser.h"
 #include "WinUserDraw.h"
+#include "internal/ControlSupport.h"
+
+using namespace win32::internal;
 
 namespace {
 
@@ -45,10 +48,10 @@ struct TipState {
     COLORREF ink = CLR_DEFAULT_TIP;
     RECT margin{2, 2, 2, 2};
     HFONT font = nullptr;
-    int pending = -1;   // the tool the mouse rests on, waiting for the show timer
-    int shown = -1;     // the tool whose tip shows
+    int pending = -1;    // the tool the mouse rests on, waiting for the show timer
+    int shown = -1;      // the tool whose tip shows
     int suppressed = -1; // a button went down on this tool: no tip until the mouse moves on
-    std::string text;   // the text shown
+    std::string text;    // the text shown
     bool tracking = false;
     POINT trackAt{};
 
@@ -91,8 +94,7 @@ void SetText(Tool& tool, const TOOLINFOA* info) {
         tool.text.clear();
     else if (IS_INTRESOURCE(info->lpszText)) {
         char buffer[512] = {};
-        LoadStringA(info->hinst, static_cast<UINT>(reinterpret_cast<ULONG_PTR>(info->lpszText)), buffer,
-                    sizeof buffer);
+        LoadStringA(info->hinst, static_cast<UINT>(reinterpret_cast<ULONG_PTR>(info->lpszText)), buffer, sizeof buffer);
         tool.text = buffer;
     } else
         tool.text = info->lpszText;
@@ -250,8 +252,7 @@ void Relay(HWND tip, const MSG& msg) {
         if (wasShown)
             Hide(tip);
         if (tool >= 0)
-            SetTimer(tip, kShowTimer, static_cast<UINT>(Delay(*state, wasShown ? TTDT_RESHOW : TTDT_INITIAL)),
-                     nullptr);
+            SetTimer(tip, kShowTimer, static_cast<UINT>(Delay(*state, wasShown ? TTDT_RESHOW : TTDT_INITIAL)), nullptr);
         return;
     }
     case WM_LBUTTONDOWN:
@@ -278,8 +279,7 @@ void Relay(HWND tip, const MSG& msg) {
 LRESULT CALLBACK ToolSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto previous = reinterpret_cast<WNDPROC>(GetPropA(hwnd, kSubclassProcProp));
     auto tip = static_cast<HWND>(GetPropA(hwnd, kSubclassProp));
-    if (tip && IsWindow(tip) &&
-        ((message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_MOUSELEAVE)) {
+    if (tip && IsWindow(tip) && ((message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_MOUSELEAVE)) {
         MSG msg{hwnd, message, wParam, lParam, 0, {}};
         Relay(tip, msg);
     }
@@ -453,10 +453,7 @@ LRESULT ToolMessage(HWND tip, TipState& state, UINT message, WPARAM wParam, LPAR
             return 0;
         const std::string text = ToolText(tip, index);
         // wParam is the buffer's size in characters; without one, the caller promises room for 80.
-        const size_t room = wParam ? static_cast<size_t>(wParam) : 80;
-        const size_t n = std::min(text.size(), room - 1);
-        memcpy(info->lpszText, text.data(), n);
-        info->lpszText[n] = '\0';
+        CopyTextTo(text, info->lpszText, wParam ? static_cast<int>(std::min<WPARAM>(wParam, 0x7FFFFFFF)) : 80);
         return 0;
     }
     case TTM_UPDATETIPTEXTA: {
@@ -587,15 +584,7 @@ LRESULT CALLBACK ToolTipProc(HWND tip, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     case WM_PAINT:
     case WM_PRINTCLIENT:
-        if (wParam) {
-            Paint(tip, reinterpret_cast<HDC>(wParam));
-        } else {
-            PAINTSTRUCT ps{};
-            HDC dc = BeginPaint(tip, &ps);
-            Paint(tip, dc);
-            EndPaint(tip, &ps);
-        }
-        return 0;
+        return PaintControl(tip, wParam, [&](HDC dc) { Paint(tip, dc); });
     case WM_ERASEBKGND:
         return TRUE;
     case WM_NCHITTEST:
@@ -612,12 +601,8 @@ LRESULT CALLBACK ToolTipProc(HWND tip, UINT message, WPARAM wParam, LPARAM lPara
         if (message == WM_GETTEXTLENGTH)
             return static_cast<LRESULT>(state->text.size());
         auto* buffer = reinterpret_cast<char*>(lParam);
-        if (!buffer || wParam == 0)
-            return 0;
-        const size_t n = std::min(state->text.size(), static_cast<size_t>(wParam) - 1);
-        memcpy(buffer, state->text.data(), n);
-        buffer[n] = '\0';
-        return static_cast<LRESULT>(n);
+        CopyTextTo(state->text, buffer, static_cast<int>(std::min<WPARAM>(wParam, 0x7FFFFFFF)));
+        return buffer && wParam ? static_cast<LRESULT>(strlen(buffer)) : 0;
     }
     default:
         return DefWindowProcA(tip, message, wParam, lParam);
@@ -629,14 +614,7 @@ LRESULT CALLBACK ToolTipProc(HWND tip, UINT message, WPARAM wParam, LPARAM lPara
 namespace win32 {
 
 void RegisterToolTipsClass() {
-    WNDCLASSA wc{};
-    if (GetClassInfoA(nullptr, TOOLTIPS_CLASSA, &wc))
-        return;
-    wc.style = CS_SAVEBITS | CS_DBLCLKS;
-    wc.lpfnWndProc = ToolTipProc;
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.lpszClassName = TOOLTIPS_CLASSA;
-    RegisterClassA(&wc);
+    win32::internal::RegisterControlClass(TOOLTIPS_CLASSA, ToolTipProc, CS_SAVEBITS | CS_DBLCLKS);
 }
 
 } // namespace win32

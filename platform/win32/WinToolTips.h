@@ -103,8 +103,8 @@ typedef struct tagTOOLINFOA {
     LPARAM lParam;
     void* lpReserved;
 } TTTOOLINFOA, *LPTTTOOLINFOA, TOOLINFOA, *LPTOOLINFOA;
-static_assert(sizeof(TTTOOLINFOA) == 72 && offsetof(TTTOOLINFOA, rect) == 24 &&
-              offsetof(TTTOOLINFOA, lpszText) == 48 && offsetof(TTTOOLINFOA, lParam) == 56);
+static_assert(sizeof(TTTOOLINFOA) == 72 && offsetof(TTTOOLINFOA, rect) == 24 && offsetof(TTTOOLINFOA, lpszText) == 48 &&
+              offsetof(TTTOOLINFOA, lParam) == 56);
 // The sizes of the structure's older forms, which callers may still pass as cbSize.
 #define TTTOOLINFOA_V1_SIZE 48
 #define TTTOOLINFOA_V2_SIZE 64

@@ -97,8 +97,8 @@ TreeMetrics MeasureTree(HWND hwnd, TreeState& state) {
         ImageList_GetIconSize(state.normal, &m.imageWidth, &m.imageHeight);
     if (state.stateImages)
         ImageList_GetIconSize(state.stateImages, &m.stateWidth, &m.stateHeight);
-    m.itemHeight = state.customHeight > 0 ? state.customHeight
-                                          : std::max({m.textHeight, m.imageHeight, m.stateHeight}) + 2;
+    m.itemHeight =
+        state.customHeight > 0 ? state.customHeight : std::max({m.textHeight, m.imageHeight, m.stateHeight}) + 2;
     m.indent = state.indent > 0 ? state.indent : std::max(kDefaultIndent, m.imageWidth + 3);
     return m;
 }

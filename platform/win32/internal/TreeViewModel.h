@@ -45,9 +45,7 @@ public:
 
     // The item of a handle; null for null, the TVI_* values, unknown and deleted handles.
     TreeNode* Find(HTREEITEM item) const;
-    static HTREEITEM Handle(const TreeNode* node) {
-        return node ? reinterpret_cast<HTREEITEM>(node->id) : nullptr;
-    }
+    static HTREEITEM Handle(const TreeNode* node) { return node ? reinterpret_cast<HTREEITEM>(node->id) : nullptr; }
     TreeNode* Root() { return &root_; }
     bool IsTopLevel(const TreeNode* node) const { return node->parent == &root_; }
     // Null for top-level items.
@@ -66,8 +64,7 @@ public:
     // Frees one unlinked item (its children must be forgotten first).
     void Forget(TreeNode* node);
     // Reorders the children of `parent` (stable) by `less`, and their subtrees too when `recurse`.
-    template <typename Less>
-    void SortChildren(TreeNode* parent, bool recurse, Less less);
+    template <typename Less> void SortChildren(TreeNode* parent, bool recurse, Less less);
 
     // Expanded state changed somewhere: the visible order is worked out again on demand.
     void Changed() { visibleValid_ = false; }
@@ -86,8 +83,7 @@ private:
     bool visibleValid_ = false;
 };
 
-template <typename Less>
-void TreeModel::SortChildren(TreeNode* parent, bool recurse, Less less) {
+template <typename Less> void TreeModel::SortChildren(TreeNode* parent, bool recurse, Less less) {
     std::vector<TreeNode*> children;
     for (TreeNode* child = parent->first; child; child = child->next)
         children.push_back(child);

@@ -13,14 +13,14 @@ struct TreeState {
     TreeModel items;
     HIMAGELIST normal = nullptr;
     HIMAGELIST stateImages = nullptr;
-    HFONT font = nullptr;     // null: DEFAULT_GUI_FONT
-    HFONT boldFont = nullptr; // made from the font for TVIS_BOLD items
+    HFONT font = nullptr;           // null: DEFAULT_GUI_FONT
+    HFONT boldFont = nullptr;       // made from the font for TVIS_BOLD items
     COLORREF background = CLR_NONE; // CLR_NONE: the system's window colour
     COLORREF text = CLR_NONE;
     COLORREF lines = CLR_DEFAULT;
-    int indent = 0;           // 0: the default
-    int customHeight = -1;    // TVM_SETITEMHEIGHT, -1: from the metrics
-    int top = 0;              // the row shown first
+    int indent = 0;        // 0: the default
+    int customHeight = -1; // TVM_SETITEMHEIGHT, -1: from the metrics
+    int top = 0;           // the row shown first
     TreeNode* caret = nullptr;
     TreeNode* dropHilite = nullptr;
     bool focused = false;
@@ -32,9 +32,9 @@ struct TreeState {
 
 // Where the parts of one visible item lie, in client coordinates.
 struct TreeItemGeometry {
-    RECT row{};      // the whole row
-    int lineX = 0;   // the left edge of the item's own indent column
-    int itemX = 0;   // where the state image (or the image, or the label) starts
+    RECT row{};    // the whole row
+    int lineX = 0; // the left edge of the item's own indent column
+    int itemX = 0; // where the state image (or the image, or the label) starts
     RECT stateIcon{};
     RECT icon{};
     RECT label{};
@@ -50,6 +50,24 @@ struct TreeMetrics {
 };
 
 TreeState* TreeStateOf(HWND hwnd);
+// The item of a handle, or null once the window or the item is gone.
+TreeNode* TreeRefind(HWND hwnd, HTREEITEM item);
+// The TVM_* messages.
+LRESULT TreeItemMessage(HWND hwnd, TreeState& state, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Changes (WinTreeViewChanges.cpp), each with its notifications.
+int TreePageRows(HWND hwnd, TreeState& state);
+// Keeps the first row in range and the scroll bar in step with the rows.
+void TreeUpdateScroll(HWND hwnd, TreeState& state);
+void TreeScrollTo(HWND hwnd, TreeState& state, int top);
+void TreeStructureChanged(HWND hwnd, TreeState& state);
+// A user's change (notify) can be vetoed by TVN_ITEMEXPANDING; true when it happened.
+bool TreeExpand(HWND hwnd, TreeNode* node, UINT code, bool notify);
+bool TreeSelectCaret(HWND hwnd, TreeNode* node, UINT action);
+// An item and its subtree (null: every item); false for an item already being deleted.
+bool TreeDeleteItems(HWND hwnd, TreeNode* node, bool moveCaret);
+BOOL TreeEnsureVisible(HWND hwnd, HTREEITEM item);
+
 TreeMetrics MeasureTree(HWND hwnd, TreeState& state);
 // The font an item's text is drawn (and measured) with.
 HFONT TreeItemFont(TreeState& state, const TreeNode* node);

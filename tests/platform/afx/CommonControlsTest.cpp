@@ -80,8 +80,8 @@ protected:
     void SetUp() override {
         UiTest::SetUp();
         g_log.clear();
-        ASSERT_TRUE(m_host.CreateEx(0, nullptr, "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 320, 240),
-                                    nullptr, 0));
+        ASSERT_TRUE(
+            m_host.CreateEx(0, nullptr, "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 320, 240), nullptr, 0));
     }
     void TearDown() override {
         if (m_host.m_hWnd)
@@ -104,8 +104,8 @@ TEST_F(CommonControlsTest, ATreeCtrlReadsWritesAndNotifiesBothWays) {
         EXPECT_EQ(tree.GetImageList(TVSIL_NORMAL), &images);
         EXPECT_EQ(tree.GetImageList(TVSIL_STATE), nullptr);
 
-        HTREEITEM root = tree.InsertItem(TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE, "Computer", 0, 0,
-                                         0, 0, 100, TVI_ROOT, TVI_LAST);
+        HTREEITEM root = tree.InsertItem(TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE, "Computer", 0, 0, 0,
+                                         0, 100, TVI_ROOT, TVI_LAST);
         HTREEITEM hub = tree.InsertItem("Root Hub", 2, 2, root);
         tree.SetItemData(hub, 200);
         HTREEITEM port = tree.InsertItem("Port 1", hub);

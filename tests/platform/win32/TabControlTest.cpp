@@ -8,8 +8,8 @@
 
 namespace {
 
-using win32::test::ClientSnapshot;
 using tdl::test::TestWindow;
+using win32::test::ClientSnapshot;
 
 constexpr int kTabId = 59648;
 
@@ -18,17 +18,18 @@ protected:
     void SetUp() override {
         UiTest::SetUp();
         InitCommonControls();
-        parent_ = std::make_unique<TestWindow>(
-            WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 320, 220},
-            [this](HWND, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
-                if (message != WM_NOTIFY)
-                    return std::nullopt;
-                auto* hdr = reinterpret_cast<NMHDR*>(lParam);
-                codes_.push_back(hdr->code);
-                if (hdr->code == TCN_SELCHANGING)
-                    selectedWhenAsked_ = static_cast<int>(SendMessageA(hdr->hwndFrom, TCM_GETCURSEL, 0, 0));
-                return hdr->code == TCN_SELCHANGING ? veto_ : 0;
-            });
+        parent_ =
+            std::make_unique<TestWindow>(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 320, 220},
+                                         [this](HWND, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
+                                             if (message != WM_NOTIFY)
+                                                 return std::nullopt;
+                                             auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+                                             codes_.push_back(hdr->code);
+                                             if (hdr->code == TCN_SELCHANGING)
+                                                 selectedWhenAsked_ =
+                                                     static_cast<int>(SendMessageA(hdr->hwndFrom, TCM_GETCURSEL, 0, 0));
+                                             return hdr->code == TCN_SELCHANGING ? veto_ : 0;
+                                         });
     }
     void TearDown() override {
         parent_.reset();
@@ -46,8 +47,8 @@ protected:
         item.pszText = const_cast<char*>(text);
         item.lParam = param;
         item.iImage = image;
-        return static_cast<int>(SendMessageA(tabs_, TCM_INSERTITEMA, static_cast<WPARAM>(at),
-                                             reinterpret_cast<LPARAM>(&item)));
+        return static_cast<int>(
+            SendMessageA(tabs_, TCM_INSERTITEMA, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&item)));
     }
     RECT TabRect(int index) {
         RECT r{};

@@ -58,10 +58,12 @@ TEST_F(TreeView, NavigatesByRelationAndByWhatIsVisible) {
         HTREEITEM from;
         HTREEITEM expected;
     } cases[] = {
-        {TVGN_ROOT, nullptr, s.root},     {TVGN_CHILD, TVI_ROOT, s.root},      {TVGN_CHILD, s.root, s.one},
-        {TVGN_NEXT, s.one, s.two},        {TVGN_NEXT, s.two, nullptr},         {TVGN_PREVIOUS, s.two, s.one},
-        {TVGN_PARENT, s.deep, s.two},     {TVGN_PARENT, s.root, nullptr},      {TVGN_NEXT, s.root, s.other},
-        {TVGN_FIRSTVISIBLE, nullptr, s.root}, {TVGN_NEXTVISIBLE, s.root, s.other}, // collapsed: children hidden
+        {TVGN_ROOT, nullptr, s.root},         {TVGN_CHILD, TVI_ROOT, s.root},
+        {TVGN_CHILD, s.root, s.one},          {TVGN_NEXT, s.one, s.two},
+        {TVGN_NEXT, s.two, nullptr},          {TVGN_PREVIOUS, s.two, s.one},
+        {TVGN_PARENT, s.deep, s.two},         {TVGN_PARENT, s.root, nullptr},
+        {TVGN_NEXT, s.root, s.other},         {TVGN_FIRSTVISIBLE, nullptr, s.root},
+        {TVGN_NEXTVISIBLE, s.root, s.other}, // collapsed: children hidden
         {TVGN_LASTVISIBLE, nullptr, s.other}, {TVGN_CARET, nullptr, nullptr},
     };
     for (const Case& c : cases)
@@ -213,8 +215,8 @@ TEST_F(TreeView, SelectionNotifiesWithTheWayItCameAndCanBeRefused) {
     // Selecting a hidden item expands its parents on the way, as a user's expand would.
     notes_.clear();
     SendMessageA(tree_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(s.deep));
-    EXPECT_EQ(Codes(), (std::vector<UINT>{TVN_ITEMEXPANDINGA, TVN_ITEMEXPANDEDA, TVN_ITEMEXPANDINGA,
-                                          TVN_ITEMEXPANDEDA, TVN_SELCHANGINGA, TVN_SELCHANGEDA}));
+    EXPECT_EQ(Codes(), (std::vector<UINT>{TVN_ITEMEXPANDINGA, TVN_ITEMEXPANDEDA, TVN_ITEMEXPANDINGA, TVN_ITEMEXPANDEDA,
+                                          TVN_SELCHANGINGA, TVN_SELCHANGEDA}));
     EXPECT_EQ(notes_[0].newItem, s.root);
 
     notes_.clear();

@@ -59,7 +59,7 @@ protected:
     HWND tree_ = nullptr;
     std::vector<TreeNote> notes_;
     std::map<UINT, LRESULT> answers_; // by notification code
-    std::string infoTip_;              // what the parent answers TVN_GETINFOTIP with (empty: the default)
+    std::string infoTip_;             // what the parent answers TVN_GETINFOTIP with (empty: the default)
 };
 
 } // namespace win32::test
