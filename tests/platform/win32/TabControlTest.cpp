@@ -201,26 +201,33 @@ TEST_F(TabControl, TheUsersChangesNotifyAndCanBeRefused) {
 }
 
 TEST_F(TabControl, TheSelectedTabShowsItsStateInThePicture) {
-    Make(TCS_FOCUSNEVER);
     HIMAGELIST images = win32::test::MakeImages(16, {RGB(0, 128, 0), RGB(0, 0, 200), RGB(200, 120, 0)});
-    SendMessageA(tabs_, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
-    Add("Devices", 0, 0);
-    Add("Stacks", 1, 1);
-    Add("Drivers", 2, 2);
-    SendMessageA(tabs_, TCM_SETCURSEL, 1, 0);
-    const ClientSnapshot picture(tabs_);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
-    // The panel's lit top edge runs under the other tabs but not under the selected one, which joins the page.
-    const RECT selected = TabRect(1), other = TabRect(2);
-    EXPECT_EQ(picture.Pixel(Middle(selected).x, selected.bottom + 1), face);
-    EXPECT_EQ(picture.Pixel(Middle(other).x, other.bottom + 1), light);
-    // And the selected tab stands higher than the others.
-    EXPECT_EQ(picture.Pixel(Middle(selected).x, selected.top - 1), light);
-    EXPECT_EQ(picture.Pixel(Middle(other).x, other.top - 1), face);
-    const std::string path = testing::TempDir() + "tdl-tabs.png";
-    EXPECT_TRUE(win32::SavePicturePng(*parent_, path.c_str()));
-    DestroyWindow(tabs_);
+    for (const bool bottom : {false, true}) {
+        SCOPED_TRACE(bottom ? "bottom" : "top");
+        // The device tree's container's styles, and the plain top row.
+        Make(bottom ? TCS_FOCUSNEVER | TCS_MULTILINE | TCS_HOTTRACK | TCS_BOTTOM : TCS_FOCUSNEVER);
+        SendMessageA(tabs_, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+        Add("Devices", 0, 0);
+        Add("Stacks", 1, 1);
+        Add("Drivers", 2, 2);
+        SendMessageA(tabs_, TCM_SETCURSEL, 1, 0);
+        const ClientSnapshot picture(tabs_);
+        const RECT selected = TabRect(1), other = TabRect(2);
+        // The panel's edge next to the tabs (lit above the page, in shadow below it) runs past the other tabs
+        // but not past the selected one, which joins the page; and the selected tab stands out further.
+        const COLORREF edge = GetSysColor(bottom ? COLOR_3DDKSHADOW : COLOR_BTNHIGHLIGHT);
+        const int panelEdge = bottom ? -1 : 1;
+        const int beyond = bottom ? 1 : -1;
+        auto y = [&](const RECT& r, int offset) { return (offset < 0 ? r.top : r.bottom) + offset; };
+        EXPECT_EQ(picture.Pixel(Middle(selected).x, y(selected, panelEdge)), face);
+        EXPECT_EQ(picture.Pixel(Middle(other).x, y(other, panelEdge)), edge);
+        EXPECT_NE(picture.Pixel(Middle(selected).x, y(selected, beyond)), face);
+        EXPECT_EQ(picture.Pixel(Middle(other).x, y(other, beyond)), face);
+        const std::string path = testing::TempDir() + (bottom ? "tdl-tabs-bottom.png" : "tdl-tabs.png");
+        EXPECT_TRUE(win32::SavePicturePng(*parent_, path.c_str()));
+        DestroyWindow(tabs_);
+    }
     ImageList_Destroy(images);
 }
 
