@@ -86,6 +86,23 @@ TEST_F(TreeView, NavigatesByRelationAndByWhatIsVisible) {
     EXPECT_EQ(item.lParam, 3);
     EXPECT_EQ(item.cChildren, 1);
     EXPECT_TRUE(notes_.empty()) << "the program's expand notifies nothing";
+
+    // A text left to the parent is asked for whenever it is needed.
+    TVINSERTSTRUCTA insert{};
+    insert.hParent = s.two;
+    insert.hInsertAfter = TVI_FIRST;
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM;
+    insert.item.pszText = LPSTR_TEXTCALLBACKA;
+    insert.item.lParam = 77;
+    auto asked =
+        reinterpret_cast<HTREEITEM>(SendMessageA(tree_, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+    EXPECT_EQ(Next(tree_, TVGN_CHILD, s.two), asked);
+    item.hItem = asked;
+    item.cchTextMax = sizeof text;
+    ASSERT_TRUE(SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    EXPECT_STREQ(text, "asked 77");
+    ASSERT_EQ(Codes(), std::vector<UINT>{TVN_GETDISPINFOA});
+    EXPECT_EQ(notes_[0].newItem, asked);
 }
 
 TEST_F(TreeView, HitTestsAtTheReportedRectanglesFindEachPart) {
@@ -311,6 +328,12 @@ TEST_F(TreeView, EnsureVisibleExpandsTheParentsAndScrollsTheItemIn) {
     EXPECT_GE(row.top, 0);
     EXPECT_LE(row.bottom, client.bottom);
     EXPECT_NE(Next(tree_, TVGN_FIRSTVISIBLE), first);
+    SCROLLINFO bar{sizeof bar, SIF_ALL, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(GetScrollInfo(tree_, SB_VERT, &bar));
+    EXPECT_EQ(bar.nMax, 13) << "one position a row";
+    EXPECT_EQ(bar.nPos + static_cast<int>(bar.nPage) - 1, 13) << "the last row, brought in, is the last shown";
+    const std::string path = testing::TempDir() + "tdl-tree-scrolled.png";
+    EXPECT_TRUE(win32::SavePicturePng(*parent_, path.c_str()));
 }
 
 TEST_F(TreeView, PaintsTheSameIntoAGivenDcAndDrawsNothingForAnImageItLacks) {

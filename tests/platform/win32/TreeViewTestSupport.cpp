@@ -1,6 +1,7 @@
 #include "TreeViewTestSupport.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace win32::test {
@@ -82,6 +83,14 @@ void TreeViewTest::SetUp() {
                 note.oldParam = nm->itemOld.lParam;
                 note.newParam = nm->itemNew.lParam;
                 note.newState = nm->itemNew.state;
+                break;
+            }
+            case TVN_GETDISPINFOA: {
+                auto* info = reinterpret_cast<NMTVDISPINFOA*>(lParam);
+                note.newItem = info->item.hItem;
+                if (info->item.mask & TVIF_TEXT)
+                    snprintf(info->item.pszText, static_cast<size_t>(info->item.cchTextMax), "asked %lld",
+                             static_cast<long long>(info->item.lParam));
                 break;
             }
             case TVN_KEYDOWN:
