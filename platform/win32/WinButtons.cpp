@@ -11,8 +11,19 @@
 #include "WinPaint.h"
 #include "WinRect.h"
 #include "WinUserDraw.h"
+#include "internal/ControlSupport.h"
+
+using win32::internal::ControlText;
+using win32::internal::NotifyParent;
+using win32::internal::PaintControl;
+using win32::internal::RegisterControlClass;
 
 namespace {
+
+// The parent's WM_CTLCOLOR answer sets the DC's colours; a null brush falls back to the button face.
+HBRUSH ControlBrush(HWND hwnd, HDC dc, UINT message) {
+    return win32::internal::ParentColourBrush(hwnd, dc, message, COLOR_BTNTEXT, COLOR_BTNFACE, COLOR_BTNFACE);
+}
 
 // Extra bytes of a button: check state, pushed/focus state, font.
 constexpr int kCheckSlot = 0;
@@ -31,29 +42,6 @@ bool IsCheckType(LONG type) {
 
 bool IsRadioType(LONG type) {
     return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
-}
-
-std::string TextOf(HWND hwnd) {
-    std::string text(static_cast<size_t>(GetWindowTextLengthA(hwnd)) + 1, '\0');
-    text.resize(static_cast<size_t>(GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
-void Notify(HWND hwnd, WORD code) {
-    HWND parent = GetParent(hwnd);
-    if (parent)
-        SendMessageA(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), code), reinterpret_cast<LPARAM>(hwnd));
-}
-
-// The parent's WM_CTLCOLOR answer sets the DC's colours; a null brush falls back to the button face.
-HBRUSH ControlBrush(HWND hwnd, HDC dc, UINT message) {
-    HWND parent = GetParent(hwnd);
-    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    HBRUSH brush = parent ? reinterpret_cast<HBRUSH>(SendMessageA(parent, message, reinterpret_cast<WPARAM>(dc),
-                                                                  reinterpret_cast<LPARAM>(hwnd)))
-                          : nullptr;
-    return brush ? brush : GetSysColorBrush(COLOR_BTNFACE);
 }
 
 // An automatic radio button that gets checked clears the rest of its group.
@@ -84,7 +72,7 @@ void Click(HWND hwnd) {
         SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
         ClearRadioGroup(hwnd);
     }
-    Notify(hwnd, BN_CLICKED);
+    NotifyParent(hwnd, BN_CLICKED);
 }
 
 void DrawCheckMark(HDC dc, const RECT& box, LONG_PTR check, bool radio) {
@@ -140,7 +128,7 @@ void PaintButton(HWND hwnd, HDC dc) {
     SetBkMode(dc, TRANSPARENT);
     if (!enabled)
         SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
-    const std::string text = TextOf(hwnd);
+    const std::string text = ControlText(hwnd);
     if (type == BS_GROUPBOX) {
         SIZE extent{};
         GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
@@ -193,19 +181,6 @@ void SetState(HWND hwnd, LONG_PTR bit, bool on) {
     }
 }
 
-template <typename Painter>
-LRESULT Paint(HWND hwnd, WPARAM wParam, Painter paint) {
-    if (wParam) {
-        paint(hwnd, reinterpret_cast<HDC>(wParam));
-        return 0;
-    }
-    PAINTSTRUCT ps{};
-    HDC dc = BeginPaint(hwnd, &ps);
-    paint(hwnd, dc);
-    EndPaint(hwnd, &ps);
-    return 0;
-}
-
 LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const LONG type = TypeOf(hwnd);
     switch (message) {
@@ -224,7 +199,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return type == BS_GROUPBOX ? HTTRANSPARENT : HTCLIENT;
     case WM_PAINT:
     case WM_PRINTCLIENT:
-        return Paint(hwnd, wParam, PaintButton);
+        return PaintControl(hwnd, wParam, PaintButton);
     case WM_ERASEBKGND:
         return TRUE;
     case WM_SETFONT:
@@ -327,7 +302,7 @@ HICON StaticIcon(HWND hwnd) { return reinterpret_cast<HICON>(GetWindowLongPtrA(h
 
 // An icon static names its icon by its text ("#101" or a name), loaded from the module that made the window.
 void LoadStaticIcon(HWND hwnd) {
-    const std::string name = TextOf(hwnd);
+    const std::string name = ControlText(hwnd);
     if (name.empty())
         return;
     auto module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd, GWLP_HINSTANCE));
@@ -387,7 +362,7 @@ void PaintStatic(HWND hwnd, HDC dc) {
         format |= DT_NOPREFIX;
     if (style & SS_CENTERIMAGE)
         format = (format & ~DT_WORDBREAK) | DT_SINGLELINE | DT_VCENTER;
-    const std::string text = TextOf(hwnd);
+    const std::string text = ControlText(hwnd);
     DrawTextA(dc, text.c_str(), -1, &client, format);
     SelectObject(dc, oldFont);
 }
@@ -396,7 +371,7 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     switch (message) {
     case WM_PAINT:
     case WM_PRINTCLIENT:
-        return Paint(hwnd, wParam, PaintStatic);
+        return PaintControl(hwnd, wParam, PaintStatic);
     case WM_ERASEBKGND:
         return TRUE;
     case WM_GETDLGCODE:
@@ -418,11 +393,11 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return GetWindowLongA(hwnd, GWL_STYLE) & SS_NOTIFY ? HTCLIENT : HTTRANSPARENT;
     case WM_LBUTTONDOWN:
         if (GetWindowLongA(hwnd, GWL_STYLE) & SS_NOTIFY)
-            Notify(hwnd, STN_CLICKED);
+            NotifyParent(hwnd, STN_CLICKED);
         return 0;
     case WM_LBUTTONDBLCLK:
         if (GetWindowLongA(hwnd, GWL_STYLE) & SS_NOTIFY)
-            Notify(hwnd, STN_DBLCLK);
+            NotifyParent(hwnd, STN_DBLCLK);
         return 0;
     case WM_SETFONT:
         SetWindowLongPtrA(hwnd, kStaticFontSlot, static_cast<LONG_PTR>(wParam));
@@ -441,18 +416,6 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         break;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-void RegisterControlClass(const char* name, WNDPROC proc, int extra, UINT style) {
-    WNDCLASSA wc{};
-    if (GetClassInfoA(nullptr, name, &wc))
-        return;
-    wc.style = style;
-    wc.lpfnWndProc = proc;
-    wc.cbWndExtra = extra;
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.lpszClassName = name;
-    RegisterClassA(&wc);
 }
 
 } // namespace

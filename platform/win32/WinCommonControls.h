@@ -2,6 +2,7 @@
 // The progress bar keeps its position inside its range: a position set outside it is clamped to the nearer end.
 #pragma once
 
+#include "WinNotify.h"
 #include "WinUser.h"
 
 typedef struct tagINITCOMMONCONTROLSEX {
@@ -18,25 +19,6 @@ static_assert(sizeof(INITCOMMONCONTROLSEX) == 8);
 #define ICC_PROGRESS_CLASS 0x00000020
 #define ICC_WIN95_CLASSES 0x000000FF
 #define ICC_STANDARD_CLASSES 0x00004000
-
-// The header every notification of a control starts with (WM_NOTIFY's lParam; x64 layout).
-typedef struct tagNMHDR {
-    HWND hwndFrom;
-    UINT_PTR idFrom;
-    UINT code;
-} NMHDR, *LPNMHDR;
-static_assert(sizeof(NMHDR) == 24);
-
-// Notifications every common control may send.
-#define NM_FIRST (0U - 0U)
-#define NM_OUTOFMEMORY (NM_FIRST - 1)
-#define NM_CLICK (NM_FIRST - 2)
-#define NM_DBLCLK (NM_FIRST - 3)
-#define NM_RETURN (NM_FIRST - 4)
-#define NM_RCLICK (NM_FIRST - 5)
-#define NM_RDBLCLK (NM_FIRST - 6)
-#define NM_SETFOCUS (NM_FIRST - 7)
-#define NM_KILLFOCUS (NM_FIRST - 8)
 
 void InitCommonControls();
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);

@@ -2,6 +2,9 @@
 // keyboard navigation. Locks: none of its own; a dialog's state lives in a property of its window, touched only
 // on the window's thread.
 #include "WinDialogs.h"
+#include "WinEdit.h"
+#include "WinListBox.h"
+#include "WinComboBox.h"
 
 #include <cstdio>
 #include <cerrno>
@@ -230,6 +233,7 @@ void RegisterCommonControlClasses();   // WinProgressBar.cpp
 void RegisterTreeViewClass();          // WinTreeView.cpp
 void RegisterTabControlClass();        // WinTabControl.cpp
 void RegisterToolTipsClass();          // WinToolTips.cpp
+void RegisterListViewClasses();        // WinHeader.cpp
 
 void RegisterDialogClasses() {
     WNDCLASSA wc{};
@@ -243,10 +247,14 @@ void RegisterDialogClasses() {
     wc.lpszClassName = WC_DIALOG;
     RegisterClassA(&wc);
     RegisterButtonAndStaticClasses();
+    RegisterEditClass();
+    RegisterListBoxClass();
+    RegisterComboBoxClass();
     RegisterCommonControlClasses();
     RegisterTreeViewClass();
     RegisterTabControlClass();
     RegisterToolTipsClass();
+    RegisterListViewClasses();
 }
 
 } // namespace win32

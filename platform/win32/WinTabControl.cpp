@@ -14,6 +14,7 @@
 #include "WinTabControl.h"
 #include "WinUser.h"
 #include "WinUserDraw.h"
+#include "internal/ControlExtras.h"
 #include "internal/ControlSupport.h"
 
 using namespace win32::internal;
@@ -147,13 +148,13 @@ void SelectByUser(HWND hwnd, int index) {
     TabState* state = StateOf(hwnd);
     if (!state || index < 0 || index >= static_cast<int>(state->items.size()) || index == state->selected)
         return;
-    if (NotifyParentPlain(hwnd, TCN_SELCHANGING) != 0 || !(state = StateOf(hwnd)))
+    if (SendNotifyCode(hwnd, TCN_SELCHANGING) != 0 || !(state = StateOf(hwnd)))
         return;
     if (index >= static_cast<int>(state->items.size()))
         return;
     state->selected = state->focus = index;
     InvalidateRect(hwnd, nullptr, FALSE);
-    NotifyParentPlain(hwnd, TCN_SELCHANGE);
+    SendNotifyCode(hwnd, TCN_SELCHANGE);
 }
 
 int HitTest(HWND hwnd, const TabState& state, POINT point, UINT* flags) {
@@ -424,7 +425,7 @@ LRESULT TabMessage(HWND hwnd, TabState& state, UINT message, WPARAM wParam, LPAR
 void OnKeyDown(HWND hwnd, WPARAM vk) {
     NMTCKEYDOWN key{};
     key.wVKey = static_cast<WORD>(vk);
-    NotifyParent(hwnd, TCN_KEYDOWN, &key.hdr);
+    SendNotify(hwnd, TCN_KEYDOWN, &key.hdr);
     TabState* state = StateOf(hwnd);
     if (!state)
         return;
@@ -453,22 +454,15 @@ void OnKeyDown(HWND hwnd, WPARAM vk) {
 }
 
 LRESULT CALLBACK TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    TabState* state = StateOf(hwnd);
-    if (!state) {
-        if (message != WM_NCCREATE)
-            return DefWindowProcA(hwnd, message, wParam, lParam);
-        state = new TabState;
-        SetPropA(hwnd, kStateProp, state);
-    }
+    TabState* state = ControlState<TabState>(hwnd, message, kStateProp);
+    if (!state)
+        return DefWindowProcA(hwnd, message, wParam, lParam);
     if (message >= TCM_FIRST && message < TCM_FIRST + 0x100)
         return TabMessage(hwnd, *state, message, wParam, lParam);
     switch (message) {
-    case WM_NCDESTROY:
-        delete static_cast<TabState*>(RemovePropA(hwnd, kStateProp));
-        return DefWindowProcA(hwnd, message, wParam, lParam);
     case WM_PAINT:
     case WM_PRINTCLIENT:
-        return PaintControl(hwnd, wParam, [&](HDC dc) { Paint(hwnd, *state, dc); });
+        return PaintControl(hwnd, wParam, [&](HWND, HDC dc) { Paint(hwnd, *state, dc); });
     case WM_ERASEBKGND:
         return TRUE;
     case WM_SIZE:
@@ -492,11 +486,11 @@ LRESULT CALLBACK TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
             SetFocus(hwnd);
         SelectByUser(hwnd, index);
         if (IsWindow(hwnd))
-            NotifyParentPlain(hwnd, NM_CLICK);
+            SendNotifyCode(hwnd, NM_CLICK);
         return 0;
     }
     case WM_RBUTTONUP:
-        if (NotifyParentPlain(hwnd, NM_RCLICK) == 0)
+        if (SendNotifyCode(hwnd, NM_RCLICK) == 0)
             return DefWindowProcA(hwnd, message, wParam, lParam);
         return 0;
     case WM_KEYDOWN:
@@ -512,7 +506,7 @@ LRESULT CALLBACK TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 namespace win32 {
 
 void RegisterTabControlClass() {
-    win32::internal::RegisterControlClass(WC_TABCONTROLA, TabControlProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW);
+    win32::internal::RegisterControlClass(WC_TABCONTROLA, TabControlProc, 0, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW);
 }
 
 } // namespace win32

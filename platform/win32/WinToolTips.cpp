@@ -13,6 +13,7 @@
 #include "WinToolTips.h"
 #include "WinUser.h"
 #include "WinUserDraw.h"
+#include "internal/ControlExtras.h"
 #include "internal/ControlSupport.h"
 
 using namespace win32::internal;
@@ -549,13 +550,9 @@ LRESULT ToolMessage(HWND tip, TipState& state, UINT message, WPARAM wParam, LPAR
 }
 
 LRESULT CALLBACK ToolTipProc(HWND tip, UINT message, WPARAM wParam, LPARAM lParam) {
-    TipState* state = StateOf(tip);
-    if (!state) {
-        if (message != WM_NCCREATE)
-            return DefWindowProcA(tip, message, wParam, lParam);
-        state = new TipState;
-        SetPropA(tip, kStateProp, state);
-    }
+    TipState* state = ControlState<TipState>(tip, message, kStateProp);
+    if (!state)
+        return DefWindowProcA(tip, message, wParam, lParam);
     if (message > WM_USER && message <= TTM_POPUP)
         return ToolMessage(tip, *state, message, wParam, lParam);
     switch (message) {
@@ -564,9 +561,6 @@ LRESULT CALLBACK ToolTipProc(HWND tip, UINT message, WPARAM wParam, LPARAM lPara
         KillTimer(tip, kPopTimer);
         for (const Tool& tool : state->tools)
             Unsubclass(tip, SubclassedWindow(tool));
-        return DefWindowProcA(tip, message, wParam, lParam);
-    case WM_NCDESTROY:
-        delete static_cast<TipState*>(RemovePropA(tip, kStateProp));
         return DefWindowProcA(tip, message, wParam, lParam);
     case WM_TIMER:
         KillTimer(tip, wParam);
@@ -584,7 +578,7 @@ LRESULT CALLBACK ToolTipProc(HWND tip, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     case WM_PAINT:
     case WM_PRINTCLIENT:
-        return PaintControl(tip, wParam, [&](HDC dc) { Paint(tip, dc); });
+        return PaintControl(tip, wParam, [&](HWND, HDC dc) { Paint(tip, dc); });
     case WM_ERASEBKGND:
         return TRUE;
     case WM_NCHITTEST:
@@ -614,7 +608,7 @@ LRESULT CALLBACK ToolTipProc(HWND tip, UINT message, WPARAM wParam, LPARAM lPara
 namespace win32 {
 
 void RegisterToolTipsClass() {
-    win32::internal::RegisterControlClass(TOOLTIPS_CLASSA, ToolTipProc, CS_SAVEBITS | CS_DBLCLKS);
+    win32::internal::RegisterControlClass(TOOLTIPS_CLASSA, ToolTipProc, 0, CS_SAVEBITS | CS_DBLCLKS);
 }
 
 } // namespace win32

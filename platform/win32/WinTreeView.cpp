@@ -13,6 +13,7 @@
 #include "WinToolTips.h"
 #include "WinTreeView.h"
 #include "WinUser.h"
+#include "internal/ControlExtras.h"
 #include "internal/ControlSupport.h"
 #include "internal/TreeViewState.h"
 
@@ -62,7 +63,7 @@ LRESULT InfoTip(HWND hwnd, TreeState& state, NMTTDISPINFOA* info) {
     tip.cchTextMax = INFOTIPSIZE;
     tip.hItem = TreeModel::Handle(state.tipItem);
     tip.lParam = state.tipItem->param;
-    NotifyParent(hwnd, TVN_GETINFOTIPA, &tip.hdr);
+    SendNotify(hwnd, TVN_GETINFOTIPA, &tip.hdr);
     buffer[INFOTIPSIZE - 1] = '\0';
     CopyTextTo(buffer.c_str(), info->szText, sizeof info->szText);
     if (strlen(buffer.c_str()) < sizeof info->szText) {
@@ -102,7 +103,7 @@ void TrackTipItem(HWND hwnd, TreeState& state, const MSG& msg) {
 void OnKeyDown(HWND hwnd, WPARAM vk) {
     NMTVKEYDOWN key{};
     key.wVKey = static_cast<WORD>(vk);
-    NotifyParent(hwnd, TVN_KEYDOWN, &key.hdr);
+    SendNotify(hwnd, TVN_KEYDOWN, &key.hdr);
     TreeState* state = TreeStateOf(hwnd);
     if (!state)
         return;
@@ -157,7 +158,7 @@ void OnKeyDown(HWND hwnd, WPARAM vk) {
     case VK_ESCAPE:
     case VK_RETURN:
         if (!win32::ForwardDialogKey(hwnd, vk) && vk == VK_RETURN)
-            NotifyParentPlain(hwnd, NM_RETURN);
+            SendNotifyCode(hwnd, NM_RETURN);
         break;
     default:
         break;
@@ -173,12 +174,12 @@ void OnLeftButton(HWND hwnd, TreeState& state, LPARAM lParam, bool twice) {
     (void)state;
     if (flags & TVHT_ONITEMBUTTON) {
         TreeExpand(hwnd, node, TVE_TOGGLE, true);
-        NotifyParentPlain(hwnd, twice ? NM_DBLCLK : NM_CLICK);
+        SendNotifyCode(hwnd, twice ? NM_DBLCLK : NM_CLICK);
         return;
     }
     const bool onItem = (flags & TVHT_ONITEM) ||
                         ((StyleOf(hwnd) & TVS_FULLROWSELECT) && (flags & (TVHT_ONITEMRIGHT | TVHT_ONITEMINDENT)));
-    if (NotifyParentPlain(hwnd, twice ? NM_DBLCLK : NM_CLICK) != 0 || !onItem || !(node = TreeRefind(hwnd, handle)))
+    if (SendNotifyCode(hwnd, twice ? NM_DBLCLK : NM_CLICK) != 0 || !onItem || !(node = TreeRefind(hwnd, handle)))
         return;
     // A click on the state image selects like one on the label: changing the state is the owner's business.
     if (twice)
@@ -187,23 +188,10 @@ void OnLeftButton(HWND hwnd, TreeState& state, LPARAM lParam, bool twice) {
         TreeSelectCaret(hwnd, node, TVC_BYMOUSE);
 }
 
-void DestroyState(HWND hwnd) {
-    auto* state = static_cast<TreeState*>(RemovePropA(hwnd, kStateProp));
-    if (!state)
-        return;
-    if (state->boldFont)
-        DeleteObject(state->boldFont);
-    delete state;
-}
-
 LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    TreeState* state = TreeStateOf(hwnd);
-    if (!state) {
-        if (message != WM_NCCREATE)
-            return DefWindowProcA(hwnd, message, wParam, lParam);
-        state = new TreeState;
-        SetPropA(hwnd, kStateProp, state);
-    }
+    TreeState* state = ControlState<TreeState>(hwnd, message, kStateProp);
+    if (!state)
+        return DefWindowProcA(hwnd, message, wParam, lParam);
     if (message >= TV_FIRST && message < TV_FIRST + 0x100)
         return TreeItemMessage(hwnd, *state, message, wParam, lParam);
     switch (message) {
@@ -214,12 +202,9 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         state->caret = nullptr;
         TreeDeleteItems(hwnd, nullptr, false);
         return DefWindowProcA(hwnd, message, wParam, lParam);
-    case WM_NCDESTROY:
-        DestroyState(hwnd);
-        return DefWindowProcA(hwnd, message, wParam, lParam);
     case WM_PAINT:
     case WM_PRINTCLIENT:
-        return PaintControl(hwnd, wParam, [&](HDC dc) { PaintTree(hwnd, *state, dc); });
+        return PaintControl(hwnd, wParam, [&](HWND, HDC dc) { PaintTree(hwnd, *state, dc); });
     case WM_ERASEBKGND:
         return TRUE;
     case WM_SIZE:
@@ -242,7 +227,7 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case WM_KILLFOCUS:
         state->focused = message == WM_SETFOCUS;
         InvalidateRect(hwnd, nullptr, FALSE);
-        NotifyParentPlain(hwnd, message == WM_SETFOCUS ? NM_SETFOCUS : NM_KILLFOCUS);
+        SendNotifyCode(hwnd, message == WM_SETFOCUS ? NM_SETFOCUS : NM_KILLFOCUS);
         return 0;
     case WM_ENABLE:
         InvalidateRect(hwnd, nullptr, FALSE);
@@ -264,7 +249,7 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             OnLeftButton(hwnd, *state, lParam, message == WM_LBUTTONDBLCLK);
         else if (message == WM_RBUTTONDOWN && GetFocus() != hwnd)
             SetFocus(hwnd);
-        else if (message == WM_RBUTTONUP && NotifyParentPlain(hwnd, NM_RCLICK) == 0)
+        else if (message == WM_RBUTTONUP && SendNotifyCode(hwnd, NM_RCLICK) == 0)
             return DefWindowProcA(hwnd, message, wParam, lParam); // the context menu
         return 0;
     }
@@ -330,7 +315,7 @@ TreeState* TreeStateOf(HWND hwnd) {
 namespace win32 {
 
 void RegisterTreeViewClass() {
-    win32::internal::RegisterControlClass(WC_TREEVIEWA, TreeViewProc, CS_DBLCLKS);
+    win32::internal::RegisterControlClass(WC_TREEVIEWA, TreeViewProc, 0, CS_DBLCLKS);
 }
 
 } // namespace win32

@@ -5,6 +5,7 @@
 
 #include "WinPaint.h"
 #include "WinUser.h"
+#include "internal/ControlExtras.h"
 #include "internal/ControlSupport.h"
 #include "internal/TreeViewState.h"
 
@@ -66,7 +67,7 @@ void NotifyDeleted(HWND hwnd, TreeNode* node) {
     nm.itemOld.mask = TVIF_HANDLE | TVIF_PARAM;
     nm.itemOld.hItem = TreeModel::Handle(node);
     nm.itemOld.lParam = node->param;
-    NotifyParent(hwnd, TVN_DELETEITEMA, &nm.hdr);
+    SendNotify(hwnd, TVN_DELETEITEMA, &nm.hdr);
 }
 
 } // namespace
@@ -137,7 +138,7 @@ bool TreeExpand(HWND hwnd, TreeNode* node, UINT code, bool notify) {
         NMTREEVIEWA nm{};
         nm.action = expand ? TVE_EXPAND : TVE_COLLAPSE;
         nm.itemNew = Describe(node);
-        if (NotifyParent(hwnd, TVN_ITEMEXPANDINGA, &nm.hdr) != 0)
+        if (SendNotify(hwnd, TVN_ITEMEXPANDINGA, &nm.hdr) != 0)
             return false;
         node = TreeRefind(hwnd, handle);
         state = TreeStateOf(hwnd);
@@ -159,7 +160,7 @@ bool TreeExpand(HWND hwnd, TreeNode* node, UINT code, bool notify) {
         NMTREEVIEWA nm{};
         nm.action = expand ? TVE_EXPAND : TVE_COLLAPSE;
         nm.itemNew = Describe(node);
-        NotifyParent(hwnd, TVN_ITEMEXPANDEDA, &nm.hdr);
+        SendNotify(hwnd, TVN_ITEMEXPANDEDA, &nm.hdr);
     }
     return true;
 }
@@ -179,7 +180,7 @@ bool TreeSelectCaret(HWND hwnd, TreeNode* node, UINT action) {
     nm.action = action;
     nm.itemOld = Describe(state->caret);
     nm.itemNew = Describe(node);
-    if (NotifyParent(hwnd, TVN_SELCHANGINGA, &nm.hdr) != 0)
+    if (SendNotify(hwnd, TVN_SELCHANGINGA, &nm.hdr) != 0)
         return false;
     state = TreeStateOf(hwnd);
     if (!state || (handle && !(node = state->items.Find(handle))))
@@ -194,7 +195,7 @@ bool TreeSelectCaret(HWND hwnd, TreeNode* node, UINT action) {
     InvalidateRect(hwnd, nullptr, FALSE);
     nm.itemOld.state &= ~TVIS_SELECTED;
     nm.itemNew = Describe(node);
-    NotifyParent(hwnd, TVN_SELCHANGEDA, &nm.hdr);
+    SendNotify(hwnd, TVN_SELCHANGEDA, &nm.hdr);
     return true;
 }
 
@@ -234,7 +235,7 @@ bool TreeDeleteItems(HWND hwnd, TreeNode* node, bool moveCaret) {
         nm.action = TVC_UNKNOWN;
         nm.itemOld = Describe(oldCaret);
         nm.itemNew = Describe(newCaret);
-        NotifyParent(hwnd, TVN_SELCHANGEDA, &nm.hdr);
+        SendNotify(hwnd, TVN_SELCHANGEDA, &nm.hdr);
     }
     for (TreeNode* top : tops)
         for (TreeNode* gone : TreeModel::PostOrder(top)) {

@@ -7,6 +7,7 @@
 
 #include "WinPaint.h"
 #include "WinUser.h"
+#include "internal/ControlExtras.h"
 #include "internal/ControlSupport.h"
 #include "internal/TreeViewState.h"
 
@@ -51,7 +52,7 @@ void AskDisplayInfo(HWND hwnd, TreeNode* node, UINT mask, NMTVDISPINFOA* info, c
     info->item.pszText = buffer;
     info->item.cchTextMax = kDispTextSize;
     buffer[0] = '\0';
-    NotifyParent(hwnd, TVN_GETDISPINFOA, &info->hdr);
+    SendNotify(hwnd, TVN_GETDISPINFOA, &info->hdr);
 }
 
 BOOL GetItem(HWND hwnd, TreeState& state, TVITEMA* item) {

@@ -10,6 +10,14 @@
 namespace win32::internal {
 
 struct TreeState {
+    TreeState() = default;
+    ~TreeState() {
+        if (boldFont)
+            DeleteObject(boldFont);
+    }
+    TreeState(const TreeState&) = delete;
+    TreeState& operator=(const TreeState&) = delete;
+
     TreeModel items;
     HIMAGELIST normal = nullptr;
     HIMAGELIST stateImages = nullptr;

@@ -5,12 +5,15 @@
 #include <vector>
 
 #include "WinResourceTable.h"
+#include "ControlTestSupport.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
 
 using tdl::test::TestWindow;
 using tdl::test::UiTest;
+using win32::test::CenterOf;
+using win32::test::CountPainted;
 
 constexpr UINT kDialog = 104;
 constexpr int kName = 1001, kVerbose = 1002, kFirst = 1003, kSecond = 1004, kThird = 1005, kLabel = 1006, kProgress = 1007;
@@ -71,11 +74,6 @@ INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     }
 }
 
-POINT CenterOf(HWND control) {
-    RECT r{};
-    GetClientRect(control, &r);
-    return {r.right / 2, r.bottom / 2};
-}
 
 class DialogsTest : public UiTest {
 protected:
@@ -281,25 +279,6 @@ TEST_F(DialogsTest, DialogItemNumbersReadOnlyWholeNumbersInRange) {
     DestroyWindow(dialog);
 }
 
-// Counts the pixels of a colour in what a control paints into a DC it is given (WM_PAINT's wParam).
-int CountPainted(HWND control, COLORREF colour, RECT area) {
-    RECT client{};
-    GetClientRect(control, &client);
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    SendMessageA(control, WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
-    int count = 0;
-    for (int y = area.top; y < area.bottom; ++y)
-        for (int x = area.left; x < area.right; ++x)
-            count += GetPixel(dc, x, y) == colour;
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
-    return count;
-}
 
 TEST_F(DialogsTest, ThePictureShowsACheckedBoxAndADisabledButton) {
     HWND dialog = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc, 0);
