@@ -64,10 +64,6 @@ LONG StyleOf(HWND hwnd) {
     return GetWindowLongA(hwnd, GWL_STYLE);
 }
 
-HFONT FontOf(const TabState& state) {
-    return state.font ? state.font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
-
 SIZE ImageSize(const TabState& state) {
     int cx = 0, cy = 0;
     if (state.images)
@@ -83,13 +79,11 @@ bool HasImage(const TabState& state, const TabItem& item) {
 TabLayout Layout(HWND hwnd, const TabState& state, int width, int height) {
     TabLayout layout;
     HDC dc = GetDC(hwnd);
-    HGDIOBJ old = SelectObject(dc, FontOf(state));
-    TEXTMETRICA tm{};
-    GetTextMetricsA(dc, &tm);
+    HGDIOBJ old = SelectObject(dc, ControlFont(state.font));
     const SIZE image = ImageSize(state);
     layout.rowHeight = state.fixedHeight > 0
                            ? state.fixedHeight
-                           : std::max(static_cast<int>(tm.tmHeight), static_cast<int>(image.cy)) + 2 * state.padY + 1;
+                           : std::max(FontLineHeight(state.font), static_cast<int>(image.cy)) + 2 * state.padY + 1;
     const LONG style = StyleOf(hwnd);
     const bool multi = (style & TCS_MULTILINE) != 0;
     std::vector<int> widths;
@@ -181,7 +175,7 @@ void Paint(HWND hwnd, TabState& state, HDC dc) {
     const bool bottom = (StyleOf(hwnd) & TCS_BOTTOM) != 0;
     RECT frame = layout.frame;
     DrawEdge(dc, &frame, EDGE_RAISED, BF_RECT);
-    HGDIOBJ oldFont = SelectObject(dc, FontOf(state));
+    HGDIOBJ oldFont = SelectObject(dc, ControlFont(state.font));
     SetBkMode(dc, TRANSPARENT);
     const SIZE image = ImageSize(state);
     auto drawTab = [&](size_t i) {

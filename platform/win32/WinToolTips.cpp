@@ -167,10 +167,6 @@ std::string ToolText(HWND tip, int index) {
     return text;
 }
 
-HFONT FontOf(const TipState& state) {
-    return state.font ? state.font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
-
 UINT TextFormat(HWND tip, const TipState& state) {
     UINT format = DT_LEFT | DT_EXPANDTABS;
     if (GetWindowLongA(tip, GWL_STYLE) & TTS_NOPREFIX)
@@ -182,7 +178,7 @@ UINT TextFormat(HWND tip, const TipState& state) {
 
 SIZE TipSize(HWND tip, const TipState& state, const std::string& text) {
     HDC dc = GetDC(tip);
-    HGDIOBJ old = SelectObject(dc, FontOf(state));
+    HGDIOBJ old = SelectObject(dc, ControlFont(state.font));
     RECT r{0, 0, state.maxWidth > 0 ? state.maxWidth : 0x7FFF, 0};
     DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, TextFormat(tip, state) | DT_CALCRECT);
     SelectObject(dc, old);
@@ -354,7 +350,7 @@ void Paint(HWND tip, HDC dc) {
     FrameRect(dc, &client, GetSysColorBrush(COLOR_WINDOWFRAME));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, state->ink == TipState::CLR_DEFAULT_TIP ? GetSysColor(COLOR_INFOTEXT) : state->ink);
-    HGDIOBJ old = SelectObject(dc, FontOf(*state));
+    HGDIOBJ old = SelectObject(dc, ControlFont(state->font));
     RECT text{client.left + kBorder + state->margin.left, client.top + kBorder + state->margin.top,
               client.right - kBorder - state->margin.right, client.bottom - kBorder - state->margin.bottom};
     DrawTextA(dc, state->text.c_str(), static_cast<int>(state->text.size()), &text, TextFormat(tip, *state));

@@ -7,6 +7,7 @@
 #include "WinRect.h"
 #include "WinUser.h"
 #include "WinUserDraw.h"
+#include "internal/ControlSupport.h"
 #include "internal/TreeViewState.h"
 
 namespace win32::internal {
@@ -15,10 +16,6 @@ namespace {
 
 constexpr int kDefaultIndent = 19;
 constexpr int kButtonSize = 9;
-
-HFONT BaseFont(const TreeState& state) {
-    return state.font ? state.font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
 
 bool LinesAtRoot(HWND hwnd) {
     return (GetWindowLongA(hwnd, GWL_STYLE) & TVS_LINESATROOT) != 0;
@@ -86,13 +83,7 @@ void DrawLines(HWND hwnd, TreeState& state, const TreeMetrics& metrics, TreeNode
 
 TreeMetrics MeasureTree(HWND hwnd, TreeState& state) {
     TreeMetrics m;
-    HDC dc = GetDC(hwnd);
-    HGDIOBJ old = SelectObject(dc, BaseFont(state));
-    TEXTMETRICA tm{};
-    GetTextMetricsA(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd, dc);
-    m.textHeight = tm.tmHeight > 0 ? tm.tmHeight : 13;
+    m.textHeight = FontLineHeight(state.font);
     if (state.normal)
         ImageList_GetIconSize(state.normal, &m.imageWidth, &m.imageHeight);
     if (state.stateImages)
@@ -105,14 +96,14 @@ TreeMetrics MeasureTree(HWND hwnd, TreeState& state) {
 
 HFONT TreeItemFont(TreeState& state, const TreeNode* node) {
     if (!(node->state & TVIS_BOLD))
-        return BaseFont(state);
+        return ControlFont(state.font);
     if (!state.boldFont) {
         LOGFONTA lf{};
-        GetObjectA(BaseFont(state), sizeof lf, &lf);
+        GetObjectA(ControlFont(state.font), sizeof lf, &lf);
         lf.lfWeight = FW_BOLD;
         state.boldFont = CreateFontIndirectA(&lf);
     }
-    return state.boldFont ? state.boldFont : BaseFont(state);
+    return state.boldFont ? state.boldFont : ControlFont(state.font);
 }
 
 bool TreeItemLayout(HWND hwnd, TreeState& state, const TreeMetrics& metrics, TreeNode* node, TreeItemGeometry* out) {
@@ -193,7 +184,7 @@ void PaintTree(HWND hwnd, TreeState& state, HDC dc) {
     const TreeMetrics metrics = MeasureTree(hwnd, state);
     const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
     HBRUSH lineBrush = CreateSolidBrush(state.lines == CLR_DEFAULT ? GetSysColor(COLOR_GRAYTEXT) : state.lines);
-    HGDIOBJ oldFont = SelectObject(dc, BaseFont(state));
+    HGDIOBJ oldFont = SelectObject(dc, ControlFont(state.font));
     SetBkMode(dc, TRANSPARENT);
     const auto visible = state.items.Visible(); // a copy: text callbacks may change the tree
     for (size_t row = static_cast<size_t>(std::max(state.top, 0)); row < visible.size(); ++row) {
