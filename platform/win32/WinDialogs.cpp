@@ -237,6 +237,9 @@ namespace win32 {
 
 void RegisterButtonAndStaticClasses(); // WinButtons.cpp
 void RegisterCommonControlClasses();   // WinProgressBar.cpp
+void RegisterTreeViewClass();          // WinTreeView.cpp
+void RegisterTabControlClass();        // WinTabControl.cpp
+void RegisterToolTipsClass();          // WinToolTips.cpp
 void RegisterListViewClasses();        // WinHeader.cpp
 
 void RegisterDialogClasses() {
@@ -256,6 +259,9 @@ void RegisterDialogClasses() {
     RegisterComboBoxClass();
     RegisterScrollBarClass();
     RegisterCommonControlClasses();
+    RegisterTreeViewClass();
+    RegisterTabControlClass();
+    RegisterToolTipsClass();
     RegisterListViewClasses();
 }
 
