@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ConfigurationBuffer.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/UsbConfiguration.h"
@@ -17,12 +18,9 @@ namespace {
 
 using Bytes = std::vector<BYTE>;
 
-// A configuration over head + descriptors, owned by the port.
+// A parsed configuration, for the port to own.
 CUsbConfiguration* Configuration(const Bytes& descriptors) {
-    const UINT total = static_cast<UINT>(descriptors.size() + 8);
-    auto* pBuffer = new BYTE[total]();
-    std::memcpy(pBuffer + 8, descriptors.data(), descriptors.size());
-    auto* c = new CUsbConfiguration(pBuffer, 8, total);
+    CUsbConfiguration* c = devtest::NewConfiguration(descriptors);
     c->ParseConfigurationDescriptor();
     return c;
 }

@@ -30,6 +30,19 @@ const std::string kStackItems = R"(  Description = USB Mass Storage Device [read
   Hardware ID = USB\VID_0781&PID_5567&REV_0100 [read-only]
 )";
 
+// The port's own device interface.
+const std::string kDeviceInterface = R"(  Device Interface : GUID_DEVINTERFACE_USB_DEVICE [category] [expanded]
+    Interface GUID = {a5dcbf10-6530-11d2-901f-00c04fb951ed} [read-only]
+    Symbolic Link = \\?\usb#dev [read-only]
+    Device Name = \Device\USBPDO-4 [read-only]
+)";
+
+// The caption and the two items every port page starts with.
+std::string PortHead(const char* caption) {
+    return std::string(caption) + " [category] [expanded]\n  Port = 4 [read-only]\n"
+                                  "  Connection Status = Device connected [read-only]\n";
+}
+
 class PropertyPages : public testing::Test {
 protected:
     void SetUp() override {
@@ -83,23 +96,11 @@ TEST_F(PropertyPages, CaptionsFollowTheDeviceType) {
 }
 
 TEST_F(PropertyPages, AHubPortShowsItsNumberAndStatusOnly) {
-    EXPECT_EQ(R"(Hub Port Properties [category] [expanded]
-  Port = 4 [read-only]
-  Connection Status = Device connected [read-only]
-)",
-              PortPage(DT_HUB_PORT));
+    EXPECT_EQ(PortHead("Hub Port Properties"), PortPage(DT_HUB_PORT));
 }
 
 TEST_F(PropertyPages, ADeviceShowsItsStackAndItsDeviceInterface) {
-    EXPECT_EQ(R"(USB Device Properties [category] [expanded]
-  Port = 4 [read-only]
-  Connection Status = Device connected [read-only]
-)" + kStackItems + R"(  Device Interface : GUID_DEVINTERFACE_USB_DEVICE [category] [expanded]
-    Interface GUID = {a5dcbf10-6530-11d2-901f-00c04fb951ed} [read-only]
-    Symbolic Link = \\?\usb#dev [read-only]
-    Device Name = \Device\USBPDO-4 [read-only]
-)",
-              PortPage(DT_GENERIC_USB));
+    EXPECT_EQ(PortHead("USB Device Properties") + kStackItems + kDeviceInterface, PortPage(DT_GENERIC_USB));
 }
 
 TEST_F(PropertyPages, AHubShowsItsHubInterfacesOnly) {
@@ -107,14 +108,8 @@ TEST_F(PropertyPages, AHubShowsItsHubInterfacesOnly) {
     AddInterface(hub, GUID_DEVINTERFACE_USB_HUB, "\\\\?\\usb#hub", "\\Device\\USBPDO-2");
     AddInterface(hub, GUID_DEVINTERFACE_USB_DEVICE, "\\\\?\\usb#hubdev", "\\Device\\USBPDO-2");
     AddInterface(hub, GUID_DEVINTERFACE_NEC_USB3_HUB, "\\\\?\\nusb3#hub", "\\Device\\NUSB3PDO-1");
-    EXPECT_EQ(R"(External SuperSpeed Hub Properties [category] [expanded]
-  Port = 4 [read-only]
-  Connection Status = Device connected [read-only]
-)" + kStackItems + R"(  Device Interface : GUID_DEVINTERFACE_USB_DEVICE [category] [expanded]
-    Interface GUID = {a5dcbf10-6530-11d2-901f-00c04fb951ed} [read-only]
-    Symbolic Link = \\?\usb#dev [read-only]
-    Device Name = \Device\USBPDO-4 [read-only]
-  Device Interface : GUID_DEVINTERFACE_USB_HUB [category] [expanded]
+    EXPECT_EQ(PortHead("External SuperSpeed Hub Properties") + kStackItems + kDeviceInterface +
+                  R"(  Device Interface : GUID_DEVINTERFACE_USB_HUB [category] [expanded]
     Interface GUID = {f18a0e88-c30c-11d0-8815-00a0c906bed8} [read-only]
     Symbolic Link = \\?\usb#hub [read-only]
     Device Name = \Device\USBPDO-2 [read-only]
@@ -143,11 +138,7 @@ TEST_F(PropertyPages, ADeviceWithoutClassOrStackShowsWhatItHas) {
     delete m_port.m_pDeviceClass;
     m_port.m_pDeviceClass = nullptr;
     m_port.m_devstk = nullptr;
-    EXPECT_EQ(R"(USB Device Properties [category] [expanded]
-  Port = 4 [read-only]
-  Connection Status = Device connected [read-only]
-)",
-              PortPage(DT_GENERIC_USB));
+    EXPECT_EQ(PortHead("USB Device Properties"), PortPage(DT_GENERIC_USB));
 }
 
 TEST_F(PropertyPages, ARootHubShowsItsStackAndHubInterfaces) {

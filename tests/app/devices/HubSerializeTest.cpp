@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ArchiveImage.h"
+#include "ConfigurationBuffer.h"
 #include "DeviceNodes.h"
 #include "app/core/USBLog.h"
 #include "app/devices/AttachedDevices.h"
@@ -36,11 +37,7 @@ CDeviceClass* DeviceClass(const char* description) {
 }
 
 CUsbConfiguration* Configuration() {
-    auto* pBuffer = new BYTE[8 + kConfigSet.size()];
-    const BYTE head[8] = {kDeviceId, 0, 1, 1, 18, 0, 0, 0};
-    std::memcpy(pBuffer, head, 8);
-    std::memcpy(pBuffer + 8, kConfigSet.data(), kConfigSet.size());
-    auto* p = new CUsbConfiguration(pBuffer, 8, static_cast<UINT>(8 + kConfigSet.size()));
+    CUsbConfiguration* p = devtest::NewConfiguration(kConfigSet, {kDeviceId, 0, 1, 1, 18, 0, 0, 0});
     p->ParseConfigurationDescriptor();
     return p;
 }

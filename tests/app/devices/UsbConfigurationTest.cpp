@@ -8,19 +8,15 @@
 #include <vector>
 
 #include "ArchiveImage.h"
+#include "ConfigurationBuffer.h"
 #include "tests/app/core/ArchiveBytes.h"
 
 namespace {
 
 using Bytes = std::vector<BYTE>;
 
-// A configuration over an exact-size heap copy of head + descriptors, so any read past it is caught.
 std::unique_ptr<CUsbConfiguration> Over(const Bytes& descriptors) {
-    const UINT total = static_cast<UINT>(descriptors.size() + CUsbConfiguration::HeaderSize);
-    auto* pBuffer = new BYTE[total]();
-    if (!descriptors.empty())
-        std::memcpy(pBuffer + CUsbConfiguration::HeaderSize, descriptors.data(), descriptors.size());
-    return std::make_unique<CUsbConfiguration>(pBuffer, CUsbConfiguration::HeaderSize, total);
+    return std::unique_ptr<CUsbConfiguration>(devtest::NewConfiguration(descriptors));
 }
 
 Bytes Config(BYTE numInterfaces) {
