@@ -12,7 +12,9 @@
 
 #include "WinModulesControl.h"
 #include "WinSetupApiControl.h"
+#include "ArchiveImage.h"
 #include "app/core/KxTdloft.h"
+#include "app/core/TopologyRemoval.h"
 #include "app/core/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceClass.h"
@@ -21,6 +23,7 @@
 #include "app/devices/StackTree.h"
 #include "app/devices/UsbHub.h"
 #include "common/ControlCodes.h"
+#include "tests/app/core/ArchiveBytes.h"
 
 // The capture driver's entry point (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
@@ -88,6 +91,15 @@ protected:
         for (const Tree* p = pNode->first_child(); p != nullptr; p = p->next_sibling())
             labels.emplace_back(p->get().m_LabelText);
         return labels;
+    }
+
+    // The subtree's element types and labels, one line a node, indented by depth.
+    static void Shape(const Tree* pNode, std::string& out, int depth = 0) {
+        out += std::string(static_cast<size_t>(depth) * 2, ' ') +
+               ConnectionElement::GetElementTypeName(pNode->get().m_ElementType) + " " +
+               pNode->get().m_LabelText.GetString() + "\n";
+        for (const Tree* p = pNode->first_child(); p != nullptr; p = p->next_sibling())
+            Shape(p, out, depth + 1);
     }
 
     // Every model object below the roots, and every node of the tree.
@@ -262,6 +274,36 @@ TEST_F(HubsOnMachine, RemovingAHubAndADeviceLeavesNoStackNamingWhatWent) {
     ExpectNoStaleLinks();
     // Once a port has no stack, clearing it again has nothing to ask about.
     EXPECT_FALSE(pStickPort->ClearHubPortInstance(m_doc.get()));
+}
+
+TEST_F(HubsOnMachine, ATreeRebuiltFromASavedHubEqualsTheLiveOne) {
+    CUsbHub* pXhci = RootHubAbove("ss-hub");
+    ASSERT_NE(nullptr, pXhci);
+    ASSERT_TRUE(pXhci->EnumerateHubPorts(m_doc.get()));
+    std::string live;
+    Shape(pXhci->FindNode(m_doc.get()), live);
+    const std::vector<BYTE> saved = apptest::Store(*pXhci);
+
+    // The live hub leaves the tree; the saved one is built back in its place.
+    CDeviceStack* pRootStack = pXhci->m_devstk;
+    const UINT rootType = pXhci->FindNode(m_doc.get())->get().m_ElementType;
+    const CString rootLabel = pXhci->FindNode(m_doc.get())->get().m_LabelText;
+    ASSERT_TRUE(DeleteTopologyObject(m_doc.get(), pXhci));
+    EXPECT_EQ(nullptr, StackOf("ss-disk")->m_deviceNode);
+    std::unique_ptr<CUsbHub> loaded(CUsbHub::ForLoading(CUsbHub::CurrentSchema));
+    devtest::LoadImage(*loaded, saved, m_doc.get());
+    ConnectionElement element(TRUE, rootType, loaded.get());
+    element.m_LabelText = rootLabel;
+    pRootStack->m_pSubtree = m_doc->GetConnectionTree().insert(element).node();
+    EXPECT_TRUE(loaded->BuildConnectionTree(m_doc.get()));
+    std::string rebuilt;
+    Shape(loaded->FindNode(m_doc.get()), rebuilt);
+    EXPECT_EQ(live, rebuilt);
+    EXPECT_NE(std::string::npos, rebuilt.find("SSExternalHub")) << rebuilt;
+    EXPECT_EQ(loaded->GetPort(1)->GetExternalHub()->GetPort(1), StackOf("ss-disk")->m_deviceNode);
+    EXPECT_EQ(DT_SS_GENERIC_USB, StackOf("ss-disk")->m_iDeviceType);
+    m_roots.push_back(std::move(loaded));
+    ExpectNoStaleLinks();
 }
 
 } // namespace
