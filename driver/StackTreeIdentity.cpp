@@ -196,12 +196,14 @@ struct UsbClassTriple {
     BOOLEAN known = FALSE;
 };
 
-// The class triple a compatible ID names: "USB\Class_xx&SubClass_yy&Prot_zz" (or "USB\DevClass_..."),
+// The class triple a compatible ID names: "USB\Class_xx&SubClass_yy&Prot_zz" (or "USB\DevClass_...", or
+// "NUSB3\Class_..." from the vendor USB 3 stack's enumerator, whose hubs name their class only that way),
 // "USB\HubClass", or "USB\UNKNOWN".
 UsbClassTriple ParseCompatibleId(PCSTR id) {
     UsbClassTriple triple;
     SIZE_T skip = 0;
-    if (PrefixIs(id, "USB\\Class_", &skip) || PrefixIs(id, "USB\\DevClass_", &skip)) {
+    if (PrefixIs(id, "USB\\Class_", &skip) || PrefixIs(id, "USB\\DevClass_", &skip) ||
+        PrefixIs(id, "NUSB3\\Class_", &skip)) {
         triple.known = TRUE;
         PCSTR rest = id + skip;
         UCHAR value = 0;

@@ -26,6 +26,7 @@ enum DeviceStackType : int {
     DT_HUB_PORT = 3,
     DT_EXTERN_HUB = 4,
     DT_GENERIC_USB = 5,
+    DT_PROBLEM = 11,
     DT_SS_ROOT_HUB = 13,
     DT_SS_EXTERN_HUB = 14,
     DT_SS_GENERIC_USB = 15,

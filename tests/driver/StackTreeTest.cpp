@@ -439,6 +439,7 @@ TEST_F(StackTree, DeviceIdsNameRootHubsAndCompatibleIdsTheClassTriple) {
         {u"USB\\Class_", 513, 0, 0},
         {u"USB\\HubClass", 9, 0, 0},
         {u"USB\\UNKNOWN", 513, 0, 0},
+        {u"NUSB3\\Class_09&SubClass_00&Prot_03", 9, 0, 3},
         {u"USB\\Class_08&Prot_50", 8, 0, 0},
     };
     for (const auto& c : cases) {

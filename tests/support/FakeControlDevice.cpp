@@ -156,7 +156,7 @@ NTSTATUS FakeControlDevice::Answer(ULONG code, const uint8_t* input, ULONG input
     };
     if (auto failure = m_failures.find(code); failure != m_failures.end()) {
         status = failure->second;
-    } else if (code == IOCTL_TINDALOFT_READ_LOG || code == IOCTL_TINDALOFT_READ_CLOG) {
+    } else if (code == IOCTL_TINDALOFT_READ_LOG || code == IOCTL_TINDALOFT_READ_CLOG || !m_blocks[code].empty()) {
         std::deque<std::vector<uint8_t>>& queue = m_blocks[code];
         if (!queue.empty()) {
             reply(queue.front());

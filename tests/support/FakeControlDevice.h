@@ -8,6 +8,8 @@
 // - READ_LOG and READ_CLOG: the oldest queued block (QueueBlock, blocks made with RecordBuilder): a buffer
 //   smaller than the block gives STATUS_BUFFER_TOO_SMALL and the block stays; no block gives success with
 //   nothing returned;
+// - any other code with queued blocks: the oldest, as for the log reads (so a run of requests of one code,
+//   such as a probe and the request it sizes, can each get an answer of its own);
 // - a reply set with Reply: the list codes and GET_MEMLOG follow the size-query convention (a 4-byte
 //   buffer gets the reply's size as a u32); otherwise a buffer smaller than the reply gives
 //   STATUS_BUFFER_TOO_SMALL, else the reply is copied and its size returned;

@@ -1,0 +1,237 @@
+#include "app/devices/UsbHub.h"
+
+#include <cstring>
+
+#include "GkPropertyGridItem.h"
+#include "app/core/KxTdloft.h"
+#include "app/core/TopologyRemoval.h"
+#include "app/core/Trace.h"
+#include "app/core/USBLog.h"
+#include "app/devices/DeviceClass.h"
+#include "app/devices/DeviceStack.h"
+#include "app/devices/DevstkRequest.h"
+#include "app/devices/HubPort.h"
+#include "app/devices/HubPropertyItems.h"
+#include "app/devices/TempObject.h"
+#include "app/devices/TopologyArchive.h"
+
+IMPLEMENT_SERIAL(CUsbHub, CDevice, VERSIONABLE_SCHEMA | 12)
+
+namespace {
+
+constexpr size_t kDescriptorType = 9;
+constexpr size_t kNumberOfPorts = 10;
+constexpr BYTE kUsb20HubDescriptor = 0x29;
+constexpr BYTE kSuperSpeedHubDescriptor = 0x2A;
+constexpr ULONG kHubDescriptorLength = CUsbHub::HubDescriptorBlockSize - DEVSTK_INFO_HEADER_SIZE;
+
+UINT PortElementType(const core::tree<ConnectionElement>* pHubNode) {
+    const UINT hubType = pHubNode->get().m_ElementType;
+    return hubType == RootHub || hubType == SSRootHub ? RootHubPort : ExternalHubPort;
+}
+
+// A plain device's stack points at its port's node; a hub's stack points at the hub's own node.
+void LinkPortNode(CHubPort* pPort, core::tree<ConnectionElement>* pNode) {
+    if (pPort->m_PortDeviceIsHub == 0 && pPort->GetDeviceStack() != nullptr)
+        pPort->GetDeviceStack()->m_pSubtree = pNode;
+}
+
+} // namespace
+
+CUsbHub::CUsbHub() = default;
+
+CUsbHub::CUsbHub(CHostController* pHostController, CDeviceStack* pStack, CDeviceClass* pDeviceClass)
+    : m_pHostController(pHostController), m_devstk(pStack), m_pDeviceClass(pDeviceClass) {}
+
+CUsbHub::CUsbHub(CDeviceStack* pStack, CDeviceClass* pDeviceClass) : m_devstk(pStack), m_pDeviceClass(pDeviceClass) {}
+
+CUsbHub* CUsbHub::ForLoading(UINT nSchema) {
+    auto* pHub = new CUsbHub;
+    pHub->m_nSchema = nSchema;
+    return pHub;
+}
+
+CUsbHub::~CUsbHub() {
+    delete m_pDeviceClass;
+    for (INT_PTR i = 0; i < m_Ports.GetSize(); ++i)
+        delete m_Ports[i];
+}
+
+BOOL CUsbHub::FetchHubDescriptor() {
+    std::memset(m_HubDescriptorBlock, 0, sizeof m_HubDescriptorBlock);
+    if (m_devstk == nullptr)
+        return FALSE;
+    CKxTdloft driver;
+    if (!driver.TryDeviceOpen(false))
+        return FALSE;
+    WriteDevstkHead(m_HubDescriptorBlock, m_devstk->StackID, DEVSTK_HUB_DESCRIPTOR, kHubDescriptorLength);
+    const BOOL result = driver.IoctlGetDeviceStackInfo(m_HubDescriptorBlock, sizeof m_HubDescriptorBlock);
+    driver.DeviceClose();
+    if (!result)
+        std::memset(m_HubDescriptorBlock, 0, sizeof m_HubDescriptorBlock); // no descriptor: no ports
+    return result;
+}
+
+BYTE CUsbHub::GetNumberOfPorts() const {
+    const BYTE type = m_HubDescriptorBlock[kDescriptorType];
+    if (type == kUsb20HubDescriptor || type == kSuperSpeedHubDescriptor || type == 0)
+        return m_HubDescriptorBlock[kNumberOfPorts];
+    return 0;
+}
+
+CHubPort* CUsbHub::GetPort(UINT nPort) const {
+    if (nPort < 1 || nPort > static_cast<UINT>(m_Ports.GetSize()))
+        return nullptr;
+    return m_Ports[nPort - 1];
+}
+
+int CUsbHub::GetCheckState() const {
+    return m_devstk != nullptr ? m_devstk->GetCheckState() : CHECKSTATE_UNCHECKABLE;
+}
+
+bool CUsbHub::IsSuperSpeed() const {
+    return m_devstk != nullptr && m_devstk->HasBosDescriptor != 0;
+}
+
+core::tree<ConnectionElement>* CUsbHub::FindNode(CUSBLog* pDocument) const {
+    if (pDocument == nullptr)
+        return nullptr;
+    const ConnectionElement key(FALSE, UnassignedType, const_cast<CUsbHub*>(this));
+    return pDocument->GetConnectionTree().find_in_subtree(key).node();
+}
+
+void CUsbHub::DeletePorts(CUSBLog* pDocument) {
+    for (INT_PTR i = 0; i < m_Ports.GetSize(); ++i) {
+        DeleteTopologyObject(pDocument, m_Ports[i]);
+        delete m_Ports[i];
+    }
+    m_Ports.RemoveAll();
+    // Nodes of objects that were never ports of this hub go as well: the hub's node holds ports only.
+    DeleteTopologyChildren(pDocument, FindNode(pDocument));
+}
+
+BOOL CUsbHub::EnumerateHubPorts(CUSBLog* pDocument) {
+    const BYTE nPorts = GetNumberOfPorts();
+    BOOL bResult = TRUE;
+    core::tree<ConnectionElement>* pHubNode = FindNode(pDocument);
+    if (pHubNode == nullptr) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CUsbHub::EnumerateHubPorts - hub not found in m_ConnectionTree");
+        return FALSE;
+    }
+    const UINT portType = PortElementType(pHubNode);
+    const bool bReuse = pHubNode->size() == nPorts;
+    if (!bReuse)
+        DeletePorts(pDocument);
+    for (UINT p = 1; p <= nPorts; ++p) {
+        CHubPort* pPort = nullptr;
+        core::tree<ConnectionElement>* pPortNode = nullptr;
+        if (bReuse) {
+            pPort = GetPort(p);
+            if (pPort == nullptr)
+                return FALSE;
+            pPortNode = pHubNode->find(ConnectionElement(FALSE, portType, pPort)).node();
+            if (pPortNode == nullptr)
+                return FALSE;
+        } else {
+            pPort = new CHubPort(p);
+            TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "..new CHubPort = %p", static_cast<void*>(pPort));
+            pPortNode = pHubNode->insert(ConnectionElement(FALSE, portType, pPort)).node();
+            if (pPortNode == nullptr) {
+                delete pPort;
+                return FALSE;
+            }
+            m_Ports.Add(pPort);
+        }
+        if (pPort->InitHubPortInstance(m_devstk, pDocument)) {
+            pPort->GetLabelText(pPortNode->get().m_LabelText);
+            LinkPortNode(pPort, pPortNode);
+        } else {
+            pPortNode->get().m_LabelText.Format("Port %d - disabled", static_cast<int>(p));
+            bResult = FALSE;
+        }
+    }
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, ">CUsbHub::EnumerateHubPorts - bResult=%d", bResult);
+    return bResult;
+}
+
+BOOL CUsbHub::BuildConnectionTree(CUSBLog* pDocument) {
+    const BYTE nPorts = GetNumberOfPorts();
+    core::tree<ConnectionElement>* pHubNode = FindNode(pDocument);
+    if (nPorts == 0 || pHubNode == nullptr)
+        return FALSE;
+    const UINT portType = PortElementType(pHubNode);
+    for (UINT p = 1; p <= nPorts; ++p) {
+        CHubPort* pPort = GetPort(p);
+        if (pPort == nullptr)
+            return FALSE;
+        core::tree<ConnectionElement>* pPortNode = pHubNode->insert(ConnectionElement(FALSE, portType, pPort)).node();
+        if (pPortNode == nullptr)
+            return FALSE;
+        pPort->BuildConnectionTree(m_devstk, pDocument);
+        pPort->GetLabelText(pPortNode->get().m_LabelText);
+        LinkPortNode(pPort, pPortNode);
+    }
+    return TRUE;
+}
+
+void CUsbHub::GeneratePropertiesPage(CGkPropertyGridItem* pCategory) {
+    if (pCategory == nullptr)
+        return;
+    pCategory->SetCaption(IsSuperSpeed() ? "SuperSpeed RootHub Properties" : "RootHub Properties");
+    if (m_devstk != nullptr)
+        AddStackPropertyItems(*m_devstk, pCategory);
+    if (m_pDeviceClass != nullptr)
+        AddHubInterfaceCategories(*m_pDeviceClass, pCategory);
+    pCategory->Expand();
+}
+
+void CUsbHub::AddDeviceInterfaceItems(INT_PTR i, LPCSTR lpszName, LPCSTR lpszGuidText,
+                                      CGkPropertyGridItem* pCategory) {
+    if (m_pDeviceClass != nullptr)
+        AddDeviceInterfaceCategory(*m_pDeviceClass, i, lpszName, lpszGuidText, pCategory);
+}
+
+void CUsbHub::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CUsbHub::Serialize (storing)");
+        ar << static_cast<DWORD>(m_HubKind);
+        WORD stackId = 0;
+        if (m_devstk == nullptr)
+            TDL_TRACE(TRACE_WARNING, TRACE_AREA_SERIALIZE, "m_devstk is NULL");
+        else if ((stackId = m_devstk->StackID) == 0)
+            TDL_TRACE(TRACE_WARNING, TRACE_AREA_SERIALIZE, "StackID is 0!");
+        ar << stackId;
+        ar << static_cast<DWORD>(m_pDeviceClass != nullptr ? 1 : 0);
+        if (m_pDeviceClass != nullptr)
+            m_pDeviceClass->Serialize(ar);
+        // Always written: loading reads the block whatever the file's schema.
+        ar.Write(m_HubDescriptorBlock, sizeof m_HubDescriptorBlock);
+        ar << static_cast<DWORD>(m_Ports.GetSize());
+        for (INT_PTR i = 0; i < m_Ports.GetSize(); ++i)
+            m_Ports[i]->Serialize(ar);
+        return;
+    }
+
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CUsbHub::Serialize (loading)");
+    DWORD kind = 0;
+    WORD stackId = 0;
+    DWORD classFlag = 0;
+    ar >> kind >> stackId >> classFlag;
+    m_HubKind = kind;
+    m_devstk = ArchiveStack(ar, stackId);
+    if (m_devstk == nullptr)
+        TDL_TRACE(TRACE_WARNING, TRACE_AREA_SERIALIZE, "m_devstk is NULL");
+    if (classFlag == 1) {
+        delete m_pDeviceClass;
+        m_pDeviceClass = new CDeviceClass(m_nSchema);
+        m_pDeviceClass->Serialize(ar);
+    }
+    ar.EnsureRead(m_HubDescriptorBlock, sizeof m_HubDescriptorBlock);
+    DWORD count = 0;
+    ar >> count;
+    for (DWORD i = 0; i < count; ++i) {
+        CHubPort* pPort = CHubPort::ForLoading(m_nSchema);
+        m_Ports.Add(pPort);
+        pPort->Serialize(ar);
+    }
+}
