@@ -1,0 +1,51 @@
+#include "app/devices/NodeListFetch.h"
+
+#include <cstring>
+
+#include "app/core/Trace.h"
+#include "app/devices/AllocateBuffer.h"
+#include "common/ByteReader.h"
+#include "common/ControlCodes.h"
+
+CNodeListBuffer::~CNodeListBuffer() {
+    FreeBuffer(m_pData);
+}
+
+BOOL CNodeListBuffer::Allocate(DWORD dwSize) {
+    FreeBuffer(m_pData);
+    m_dwSize = 0;
+    m_dwReturned = 0;
+    m_pData = AllocateBuffer(dwSize);
+    if (m_pData == nullptr)
+        return FALSE;
+    std::memset(m_pData, 0, dwSize);
+    m_dwSize = dwSize;
+    return TRUE;
+}
+
+NodeListFetch FetchNodeList(const NodeListRequest& request, CNodeListBuffer& rList, DWORD& rdwError) {
+    rdwError = ERROR_SUCCESS;
+    for (int attempt = 1;; ++attempt) {
+        BYTE sizeReply[TINDALOFT_SIZE_QUERY_LENGTH] = {};
+        DWORD dwReturned = 0;
+        rdwError = request(sizeReply, sizeof sizeReply, dwReturned);
+        if (rdwError != ERROR_SUCCESS)
+            return NodeListFetch::RequestFailed;
+        // Anything but a whole size word is no size at all.
+        const ULONG size = dwReturned == sizeof sizeReply ? tdl::LoadLe<ULONG>(sizeReply) : 0;
+        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_IO, "Required Size: 0x%x", size);
+        if (size <= TINDALOFT_SIZE_QUERY_LENGTH)
+            return NodeListFetch::NoList;
+        if (!rList.Allocate(size))
+            return NodeListFetch::NoMemory;
+        rdwError = request(rList.Buffer(), rList.Size(), dwReturned);
+        if (rdwError == ERROR_SUCCESS) {
+            rList.SetReturned(dwReturned);
+            TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_IO, "Actual Size: 0x%x", rList.Returned());
+            return NodeListFetch::Fetched;
+        }
+        if (rdwError != ERROR_INSUFFICIENT_BUFFER || attempt == kNodeListFetchAttempts)
+            return NodeListFetch::RequestFailed;
+        TDL_TRACE(TRACE_WARNING, TRACE_AREA_DRIVER_IO, "The list grew after its size was asked; asking again");
+    }
+}
