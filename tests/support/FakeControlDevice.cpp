@@ -112,6 +112,11 @@ void FakeControlDevice::Fail(ULONG code, NTSTATUS status) {
     m_failures[code] = status;
 }
 
+void FakeControlDevice::QueueSizeAnswer(ULONG code, ULONG size) {
+    std::lock_guard guard(m_lock);
+    m_sizeAnswers[code].push_back(size);
+}
+
 void FakeControlDevice::QueueBlock(ULONG code, std::vector<uint8_t> block) {
     std::lock_guard guard(m_lock);
     m_blocks[code].push_back(std::move(block));
@@ -158,7 +163,11 @@ NTSTATUS FakeControlDevice::Answer(ULONG code, const uint8_t* input, ULONG input
         }
     } else if (auto scripted = m_replies.find(code); scripted != m_replies.end()) {
         if (IsSizeQueryCode(code) && outputLength == TINDALOFT_SIZE_QUERY_LENGTH) {
-            const ULONG size = static_cast<ULONG>(scripted->second.size());
+            ULONG size = static_cast<ULONG>(scripted->second.size());
+            if (std::deque<ULONG>& sizes = m_sizeAnswers[code]; !sizes.empty()) {
+                size = sizes.front();
+                sizes.pop_front();
+            }
             reply(std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(&size),
                                        reinterpret_cast<const uint8_t*>(&size) + sizeof size));
         } else {

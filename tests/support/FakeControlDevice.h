@@ -9,7 +9,7 @@
 //   smaller than the block gives STATUS_BUFFER_TOO_SMALL and the block stays; no block gives success with
 //   nothing returned;
 // - a reply set with Reply: the list codes and GET_MEMLOG follow the size-query convention (a 4-byte
-//   buffer gets the reply's size as a u32); otherwise a buffer smaller than the reply gives
+//   buffer gets the reply's size as a u32, or a size queued with QueueSizeAnswer); otherwise a buffer smaller than the reply gives
 //   STATUS_BUFFER_TOO_SMALL, else the reply is copied and its size returned;
 // - anything else: success with nothing returned.
 //
@@ -50,6 +50,10 @@ public:
         Reply(code, std::vector<uint8_t>(bytes, bytes + sizeof output));
     }
     void Fail(ULONG code, NTSTATUS status);
+    // The next size queries of a list code answer these sizes, one each in order, before the reply's own size:
+    // a list that grows after its size was asked (a smaller size), or a reply shorter than the size (a larger
+    // one).
+    void QueueSizeAnswer(ULONG code, ULONG size);
     void QueueBlock(ULONG code, std::vector<uint8_t> block);
 
     std::vector<FakeRequest> Requests() const;
@@ -66,6 +70,7 @@ private:
     std::vector<FakeRequest> m_requests;
     std::map<ULONG, std::vector<uint8_t>> m_replies;
     std::map<ULONG, NTSTATUS> m_failures;
+    std::map<ULONG, std::deque<ULONG>> m_sizeAnswers;
     std::map<ULONG, std::deque<std::vector<uint8_t>>> m_blocks;
 };
 
