@@ -180,6 +180,7 @@ void CAttachedDrivers::ProcessDevNode(const DEVICE_NODE& node, CAttachedDevices*
     int nMatches = 0;
     pDevices->GetClassDeviceObject(node.DeviceObject, matches, nMatches);
     CDeviceObject* pDevice = nullptr;
+    CDeviceObject* pMatched = nMatches == 1 ? matches.GetHead()->object : nullptr;
     if (nMatches == 0) {
         if ((node.StatusFlags & DEVOBJ_REMOVED) != 0)
             TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS, "Adding DeviceObject=%I64x which is removed",
@@ -187,7 +188,7 @@ void CAttachedDrivers::ProcessDevNode(const DEVICE_NODE& node, CAttachedDevices*
         if (!pDevices->AddDeviceObject(node, pDevice))
             return;
     } else if (nMatches == 1) {
-        CDeviceObject* pKnown = matches.GetHead()->object;
+        CDeviceObject* pKnown = pMatched;
         if (pKnown->_StackID != node.StackID) {
             TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS,
                       "CAttachedDrivers::ProcessDevNode: DeviceObject 0x%I64x occurs in two different Stacks: %04u, "
@@ -215,6 +216,10 @@ void CAttachedDrivers::ProcessDevNode(const DEVICE_NODE& node, CAttachedDevices*
                   node.DeviceObject, nMatches);
         return;
     }
+    // A new object keeps the stack its node names, or the next list would not find it again by its StackID and
+    // would replace it with yet another one.
+    if (pDevice != pMatched)
+        pDevice->_StackID = node.StackID;
 
     if (pDriver == nullptr)
         return;
