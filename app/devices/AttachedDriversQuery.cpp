@@ -2,13 +2,15 @@
 // with its sweep.
 #include "app/devices/AttachedDrivers.h"
 
+#include <functional>
+
 #include "app/core/StopMessage.h"
 #include "app/core/Trace.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DriverObject.h"
-#include "app/devices/TempObject.h"
 #include "app/devices/NodeListFetch.h"
+#include "app/devices/TempObject.h"
 #include "common/ByteReader.h"
 #include "common/ControlCodes.h"
 
@@ -61,16 +63,8 @@ CString CAttachedDrivers::GetAppExceptionMessage() const {
 BOOL CAttachedDrivers::IoctlTindaloftDrvobjNodes(LPVOID lpBuffer, DWORD dwLength, LPDWORD lpBytesReturned) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_IO, "--CAttachedDrivers::IoctlTindaloftDrvobjNodes");
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_IO, "IOCTL_TINDALOFT_DRVOBJ_NODES");
-    DWORD dwReturned = 0;
-    const BOOL bResult = DeviceIoControl(m_hDevice, IOCTL_TINDALOFT_DRVOBJ_NODES, lpBuffer, dwLength, lpBuffer,
-                                         dwLength, &dwReturned, nullptr);
-    if (!bResult) {
-        m_dwLastError = ::GetLastError();
-        dwReturned = 0;
-        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DRIVER_IO, "Error: 0x%x", m_dwLastError);
-    }
-    *lpBytesReturned = dwReturned;
-    return bResult;
+    return SendNodeListRequest(m_hDevice, IOCTL_TINDALOFT_DRVOBJ_NODES, lpBuffer, dwLength, lpBytesReturned,
+                               m_dwLastError);
 }
 
 BOOL CAttachedDrivers::QueryDriversAndDevices(CAttachedDevices* pDevices, bool bFirst) {
@@ -79,16 +73,10 @@ BOOL CAttachedDrivers::QueryDriversAndDevices(CAttachedDevices* pDevices, bool b
         CDeviceCloser closer(*this);
         DeviceOpen();
         CNodeListBuffer list;
-        DWORD dwError = 0;
-        const NodeListFetch fetched = FetchNodeList(
-            [this](LPVOID lpBuffer, DWORD dwLength, DWORD& rdwReturned) -> DWORD {
-                return IoctlTindaloftDrvobjNodes(lpBuffer, dwLength, &rdwReturned) ? ERROR_SUCCESS : m_dwLastError;
-            },
-            list, dwError);
-        if (fetched == NodeListFetch::RequestFailed) {
-            m_dwLastError = dwError;
+        const NodeListFetch fetched =
+            FetchNodeList(*this, std::bind_front(&CAttachedDrivers::IoctlTindaloftDrvobjNodes, this), list);
+        if (fetched == NodeListFetch::RequestFailed)
             RaiseQueryFailure(RequestFailureCode);
-        }
         if (fetched != NodeListFetch::Fetched)
             return FALSE;
         if (bFirst)

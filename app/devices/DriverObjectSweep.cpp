@@ -37,8 +37,8 @@ void CDriverObject::RemoveUnmarkedDOs(CAttachedDevices* pDevices) {
         m_DeviceObjects.RemoveAt(i);
         pDevice->_Driver = nullptr;
         pDevices->RemoveDeviceObject(pDevice);
-        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_ARRIVAL_PROCESSING, "--- delete CDeviceObject = %p, PDEVICE_OBJECT=%I64x",
-                  pDevice, pDevice->_NtDeviceObject);
+        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_ARRIVAL_PROCESSING,
+                  "--- delete CDeviceObject = %p, PDEVICE_OBJECT=%I64x", pDevice, pDevice->_NtDeviceObject);
         delete pDevice;
     }
     for (INT_PTR i = 0; i < m_DeviceObjects.GetSize(); ++i)

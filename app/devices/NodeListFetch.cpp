@@ -23,13 +23,27 @@ BOOL CNodeListBuffer::Allocate(DWORD dwSize) {
     return TRUE;
 }
 
-NodeListFetch FetchNodeList(const NodeListRequest& request, CNodeListBuffer& rList, DWORD& rdwError) {
-    rdwError = ERROR_SUCCESS;
+BOOL SendNodeListRequest(HANDLE hDevice, DWORD dwCode, LPVOID lpBuffer, DWORD dwLength, LPDWORD lpBytesReturned,
+                         DWORD& rdwError) {
+    DWORD dwReturned = 0;
+    const BOOL bResult = DeviceIoControl(hDevice, dwCode, lpBuffer, dwLength, lpBuffer, dwLength, &dwReturned, nullptr);
+    if (!bResult) {
+        rdwError = ::GetLastError();
+        dwReturned = 0;
+        if (rdwError == ERROR_INSUFFICIENT_BUFFER)
+            TDL_TRACE(TRACE_ERROR, TRACE_AREA_DRIVER_IO, "ERROR_INSUFFICIENT_BUFFER");
+        else
+            TDL_TRACE(TRACE_ERROR, TRACE_AREA_DRIVER_IO, "Error: 0x%x", rdwError);
+    }
+    *lpBytesReturned = dwReturned;
+    return bResult;
+}
+
+NodeListFetch FetchNodeList(const CDevice& device, const NodeListRequest& request, CNodeListBuffer& rList) {
     for (int attempt = 1;; ++attempt) {
         BYTE sizeReply[TINDALOFT_SIZE_QUERY_LENGTH] = {};
         DWORD dwReturned = 0;
-        rdwError = request(sizeReply, sizeof sizeReply, dwReturned);
-        if (rdwError != ERROR_SUCCESS)
+        if (!request(sizeReply, sizeof sizeReply, &dwReturned))
             return NodeListFetch::RequestFailed;
         // Anything but a whole size word is no size at all.
         const ULONG size = dwReturned == sizeof sizeReply ? tdl::LoadLe<ULONG>(sizeReply) : 0;
@@ -38,13 +52,12 @@ NodeListFetch FetchNodeList(const NodeListRequest& request, CNodeListBuffer& rLi
             return NodeListFetch::NoList;
         if (!rList.Allocate(size))
             return NodeListFetch::NoMemory;
-        rdwError = request(rList.Buffer(), rList.Size(), dwReturned);
-        if (rdwError == ERROR_SUCCESS) {
+        if (request(rList.Buffer(), rList.Size(), &dwReturned)) {
             rList.SetReturned(dwReturned);
             TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_IO, "Actual Size: 0x%x", rList.Returned());
             return NodeListFetch::Fetched;
         }
-        if (rdwError != ERROR_INSUFFICIENT_BUFFER || attempt == kNodeListFetchAttempts)
+        if (device.GetError() != ERROR_INSUFFICIENT_BUFFER || attempt == kNodeListFetchAttempts)
             return NodeListFetch::RequestFailed;
         TDL_TRACE(TRACE_WARNING, TRACE_AREA_DRIVER_IO, "The list grew after its size was asked; asking again");
     }

@@ -35,19 +35,25 @@ private:
 enum class NodeListFetch {
     Fetched,       // the list is in the buffer
     NoList,        // the driver answered a size of 4 or less: there is nothing to fetch
-    RequestFailed, // a request failed; the Win32 error is given
+    RequestFailed, // a request failed; the device keeps its Win32 error (GetError)
     NoMemory,      // the buffer could not be had
 };
 
-// One request with the buffer as input and output: ERROR_SUCCESS with the bytes returned, or the Win32 error.
-using NodeListRequest = std::function<DWORD(LPVOID lpBuffer, DWORD dwLength, DWORD& rdwReturned)>;
+// One request of the device with the buffer as input and output: TRUE with the bytes returned, or FALSE with
+// the Win32 error kept by the device.
+using NodeListRequest = std::function<BOOL(LPVOID lpBuffer, DWORD dwLength, LPDWORD lpBytesReturned)>;
+
+// One request of a node-list code to the open device, the buffer as input and output. A failure keeps its
+// Win32 error in rdwError (traced) and returns 0 bytes.
+BOOL SendNodeListRequest(HANDLE hDevice, DWORD dwCode, LPVOID lpBuffer, DWORD dwLength, LPDWORD lpBytesReturned,
+                         DWORD& rdwError);
 
 // A fetch that fails with ERROR_INSUFFICIENT_BUFFER met a list that grew after its size was asked: the size is
 // asked again and the list fetched again, this many fetches in all.
 constexpr int kNodeListFetchAttempts = 5;
 
-// Size query, then the fetch into rList; rdwError is the error of a failed request (0 otherwise).
-NodeListFetch FetchNodeList(const NodeListRequest& request, CNodeListBuffer& rList, DWORD& rdwError);
+// Size query, then the fetch into rList, with the device's requests.
+NodeListFetch FetchNodeList(const CDevice& device, const NodeListRequest& request, CNodeListBuffer& rList);
 
 // Closes the device when it leaves scope, so that every way out of a query (a failure raised, a parse that
 // throws) leaves the control device closed.

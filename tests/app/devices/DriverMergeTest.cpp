@@ -93,7 +93,8 @@ TEST(DriverMerge, FirstFillLinksDevicesToTheirDriverAndTakesTheirStateImages) {
     const CDriverObject* pDriver = drivers.GetAt(0);
     EXPECT_EQ(pDriver->m_DeviceObjects[0]->m_nStateImage, static_cast<UINT>(CHECKSTATE_UNCHECKED));
     EXPECT_EQ(pDriver->m_DeviceObjects[1]->m_nStateImage, static_cast<UINT>(CHECKSTATE_CHECKED));
-    EXPECT_EQ(pDriver->m_DeviceObjects[2]->m_nStateImage, CDeviceObject(Device(0xA300, 1, DEVOBJ_SELECTED)).m_nStateImage)
+    EXPECT_EQ(pDriver->m_DeviceObjects[2]->m_nStateImage,
+              CDeviceObject(Device(0xA300, 1, DEVOBJ_SELECTED)).m_nStateImage)
         << "not loggable";
     EXPECT_EQ(pDriver->m_DeviceObjects[3]->m_nStateImage,
               CDeviceObject(Device(0xA400, 1, kCaptureOn | DEVOBJ_REMOVED)).m_nStateImage)
@@ -139,11 +140,7 @@ TEST(DriverMerge, UpdatesLeaveExactlyWhatTheListReports) {
                          .End(),
                      "d100[] d200[a200 a100]", "a100/1 a200/1"});
     cases.push_back({"an object that changed driver outlives its old driver",
-                     NodeList()
-                         .Add(DriverNode(0xD100, "a"))
-                         .Add(Device(0xA100))
-                         .Add(DriverNode(0xD200, "b"))
-                         .End(),
+                     NodeList().Add(DriverNode(0xD100, "a")).Add(Device(0xA100)).Add(DriverNode(0xD200, "b")).End(),
                      NodeList().Add(DriverNode(0xD200, "b")).Add(Device(0xA100)).End(), "d200[a100]", "a100/1"});
     cases.push_back({"a new driver and device object are added",
                      NodeList().Add(DriverNode(0xD100, "a")).Add(Device(0xA100)).End(),

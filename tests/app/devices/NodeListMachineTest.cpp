@@ -61,8 +61,8 @@ std::vector<Group> DriverList(ULONG code) {
         } else if (kind == NODE_KIND_DRIVER) {
             DRIVER_NODE node;
             EXPECT_TRUE(tdl::ReadStruct(entry, node));
-            groups.push_back({node.DriverObject, std::string(node.DriverName, NodeStringLength(node.DriverName, 16)),
-                              {}});
+            groups.push_back(
+                {node.DriverObject, std::string(node.DriverName, NodeStringLength(node.DriverName, 16)), {}});
         } else if (kind == NODE_KIND_DEVICE) {
             DEVICE_NODE node;
             EXPECT_TRUE(tdl::ReadStruct(entry, node));
@@ -86,9 +86,8 @@ std::vector<Group> ModelStacks(CStackTree& stacks) {
         const auto count = static_cast<USHORT>(pStack->m_DevObjMap.GetCount());
         for (USHORT position = 0; position < count; ++position) {
             CObject* pAt = nullptr;
-            group.devices.push_back(pStack->m_DevObjMap.Lookup(position, pAt)
-                                        ? static_cast<CDeviceObject*>(pAt)->_NtDeviceObject
-                                        : 0);
+            group.devices.push_back(
+                pStack->m_DevObjMap.Lookup(position, pAt) ? static_cast<CDeviceObject*>(pAt)->_NtDeviceObject : 0);
         }
         groups.push_back(group);
     }

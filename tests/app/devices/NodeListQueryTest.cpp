@@ -300,8 +300,8 @@ TEST(NodeListQueryCodes, OnlyTheQueryCodesAreHandled) {
     const struct {
         DWORD code;
         BOOL handled;
-    } cases[] = {{0xA0000001, TRUE},  {0xA0000002, FALSE}, {0xA0000009, FALSE}, {0xA000000A, TRUE},
-                 {0xA000000E, TRUE},  {0xA0000010, TRUE},  {0xA0000011, FALSE}, {0xC0000005, FALSE}};
+    } cases[] = {{0xA0000001, TRUE}, {0xA0000002, FALSE}, {0xA0000009, FALSE}, {0xA000000A, TRUE},
+                 {0xA000000E, TRUE}, {0xA0000010, TRUE},  {0xA0000011, FALSE}, {0xC0000005, FALSE}};
     for (const auto& c : cases)
         EXPECT_EQ(drivers.IsAppExceptionCode(c.code), c.handled) << std::hex << c.code;
     drivers.IsAppExceptionCode(0xA000000F);
