@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "AfxMemoryControl.h"
 #include "NtControl.h"
 #include "NtPnpControl.h"
 #include "WinUiControl.h"
@@ -212,6 +213,24 @@ TEST_F(NodeListQuery, ASizeOfFourOrLessGivesFalseWithoutAMessage) {
     EXPECT_EQ(RequestLengths(IOCTL_TINDALOFT_DRVOBJ_NODES), (std::vector<ULONG>{4, 4, 4}));
     EXPECT_TRUE(Messages().empty());
     EXPECT_FALSE(drivers.IsOpen());
+}
+
+TEST_F(NodeListQuery, NoMemoryForTheListGivesFalseWithoutAMessageAndClosesTheDevice) {
+    NodeList list = TwoDrivers();
+    list.End();
+    m_fake->Reply(IOCTL_TINDALOFT_DEVSTK_NODES, list.bytes);
+    m_fake->Reply(IOCTL_TINDALOFT_DRVOBJ_NODES, list.bytes);
+    afx::memory::InjectFailureOfSizeOnAnyThread(list.bytes.size(), {});
+    CAttachedDevices devices;
+    CStackTree stacks(kDevice);
+    CAttachedDrivers drivers(kDevice);
+    EXPECT_FALSE(stacks.QueryDriverStacks(&devices));
+    EXPECT_FALSE(drivers.QueryDriversAndDevices(&devices, true));
+    afx::memory::ClearInjectedFailures();
+    EXPECT_FALSE(stacks.IsOpen());
+    EXPECT_FALSE(drivers.IsOpen());
+    EXPECT_EQ(drivers.GetCount(), 0);
+    EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(NodeListQuery, AnOpenFailureShowsTheCreateFileError) {
