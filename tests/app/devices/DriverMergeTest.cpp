@@ -32,7 +32,7 @@ DEVICE_NODE Device(ULONG64 address, USHORT stackId = 1, ULONG flags = kCaptureOn
 
 // Parses a copy of exactly the list's size, so that AddressSanitizer sees any read past it.
 BOOL Merge(CAttachedDrivers& drivers, CAttachedDevices& devices, const std::vector<BYTE>& list, bool first) {
-    std::unique_ptr<BYTE[]> copy(new BYTE[list.size() + 1]);
+    std::unique_ptr<BYTE[]> copy(new BYTE[list.size()]);
     std::copy(list.begin(), list.end(), copy.get());
     return first ? drivers.GetDriversAndDevices(copy.get(), list.size(), &devices)
                  : drivers.UpdateDriversAndDevices(copy.get(), list.size(), &devices);

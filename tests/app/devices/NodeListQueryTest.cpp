@@ -305,6 +305,15 @@ TEST_F(NodeListQuery, ShortRepliesAreReadUpToTheirCountAndAnEmptyOneDeletesNothi
     EXPECT_EQ(DriverAddresses(drivers), (std::vector<ULONG64>{0xD100, 0xD200}));
     EXPECT_EQ(devices.GetCount(), 3);
 
+    NodeList stackList;
+    stackList.Add(StackNode(1)).Add(DeviceNode({.address = 0xA100, .stackId = 1})).End();
+    m_fake->Reply(IOCTL_TINDALOFT_DEVSTK_NODES, stackList.bytes);
+    m_fake->QueueSizeAnswer(IOCTL_TINDALOFT_DEVSTK_NODES, static_cast<ULONG>(stackList.bytes.size()) + 500);
+    CStackTree stacks(kDevice);
+    EXPECT_TRUE(stacks.QueryDriverStacks(&devices));
+    EXPECT_EQ(stacks.GetCount(), 1);
+    EXPECT_EQ(devices.GetCount(), 3) << "the stack's device object was known";
+
     m_fake->Reply(IOCTL_TINDALOFT_DRVOBJ_NODES, {});
     m_fake->QueueSizeAnswer(IOCTL_TINDALOFT_DRVOBJ_NODES, static_cast<ULONG>(list.bytes.size()));
     drivers.QueryDriversAndDevices(&devices, false);
