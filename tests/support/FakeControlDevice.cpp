@@ -114,7 +114,7 @@ void FakeControlDevice::Fail(ULONG code, NTSTATUS status) {
 
 void FakeControlDevice::QueueSizeAnswer(ULONG code, ULONG size) {
     std::lock_guard guard(m_lock);
-    m_sizeAnswers[code].push_back(size);
+    m_queuedSizes[code].push_back(size);
 }
 
 void FakeControlDevice::QueueBlock(ULONG code, std::vector<uint8_t> block) {
@@ -151,7 +151,14 @@ NTSTATUS FakeControlDevice::Answer(ULONG code, const uint8_t* input, ULONG input
         }
         returned = static_cast<ULONG>(bytes.size());
     };
-    if (auto failure = m_failures.find(code); failure != m_failures.end()) {
+    if (std::deque<ULONG>& sizes = m_queuedSizes[code]; !sizes.empty() && m_replies.count(code) != 0 &&
+                                                        IsSizeQueryCode(code) &&
+                                                        outputLength == TINDALOFT_SIZE_QUERY_LENGTH) {
+        const ULONG size = sizes.front();
+        sizes.pop_front();
+        reply(std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(&size),
+                                   reinterpret_cast<const uint8_t*>(&size) + sizeof size));
+    } else if (auto failure = m_failures.find(code); failure != m_failures.end()) {
         status = failure->second;
     } else if (code == IOCTL_TINDALOFT_READ_LOG || code == IOCTL_TINDALOFT_READ_CLOG) {
         std::deque<std::vector<uint8_t>>& queue = m_blocks[code];
@@ -163,11 +170,7 @@ NTSTATUS FakeControlDevice::Answer(ULONG code, const uint8_t* input, ULONG input
         }
     } else if (auto scripted = m_replies.find(code); scripted != m_replies.end()) {
         if (IsSizeQueryCode(code) && outputLength == TINDALOFT_SIZE_QUERY_LENGTH) {
-            ULONG size = static_cast<ULONG>(scripted->second.size());
-            if (std::deque<ULONG>& sizes = m_sizeAnswers[code]; !sizes.empty()) {
-                size = sizes.front();
-                sizes.pop_front();
-            }
+            const ULONG size = static_cast<ULONG>(scripted->second.size());
             reply(std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(&size),
                                        reinterpret_cast<const uint8_t*>(&size) + sizeof size));
         } else {

@@ -4,12 +4,13 @@
 // script, including answers the real driver never gives.
 //
 // Answers, for a code:
+// - a size queued with QueueSizeAnswer: a size query of a list code with a reply gets it, once;
 // - a failure set with Fail: that status, nothing returned;
 // - READ_LOG and READ_CLOG: the oldest queued block (QueueBlock, blocks made with RecordBuilder): a buffer
 //   smaller than the block gives STATUS_BUFFER_TOO_SMALL and the block stays; no block gives success with
 //   nothing returned;
 // - a reply set with Reply: the list codes and GET_MEMLOG follow the size-query convention (a 4-byte
-//   buffer gets the reply's size as a u32, or a size queued with QueueSizeAnswer); otherwise a buffer smaller than the reply gives
+//   buffer gets the reply's size as a u32); otherwise a buffer smaller than the reply gives
 //   STATUS_BUFFER_TOO_SMALL, else the reply is copied and its size returned;
 // - anything else: success with nothing returned.
 //
@@ -67,10 +68,10 @@ public:
 
 private:
     mutable std::mutex m_lock;
+    std::map<ULONG, std::deque<ULONG>> m_queuedSizes;
     std::vector<FakeRequest> m_requests;
     std::map<ULONG, std::vector<uint8_t>> m_replies;
     std::map<ULONG, NTSTATUS> m_failures;
-    std::map<ULONG, std::deque<ULONG>> m_sizeAnswers;
     std::map<ULONG, std::deque<std::vector<uint8_t>>> m_blocks;
 };
 

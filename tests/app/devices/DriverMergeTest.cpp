@@ -19,7 +19,6 @@
 namespace {
 
 using devtest::DeviceNode;
-using devtest::DeviceSpec;
 using devtest::DriverNode;
 using devtest::NodeList;
 
