@@ -18,25 +18,9 @@
 #include "app/devices/DeviceStack.h"
 #include "app/devices/DeviceViews.h"
 #include "app/devices/StackTree.h"
+#include "fuzz/NullDeviceViews.h"
 
 namespace {
-
-class NullViews : public IStacksTab, public IDriversTab, public IStackGridList {
-public:
-    HTREEITEM InsertStackItem(LPCSTR, HTREEITEM, CDeviceStack*) override { return Next(); }
-    void SetItemCheckState(HTREEITEM, int) override {}
-    void ExpandItem(HTREEITEM) override {}
-    HTREEITEM InsertItemImage6(LPCSTR, HTREEITEM, CDriverObject*) override { return Next(); }
-    HTREEITEM InsertItemImage10(LPCSTR, HTREEITEM, CDriverObject*) override { return Next(); }
-    HTREEITEM InsertItemImage7(LPCSTR, HTREEITEM, CDeviceObject*) override { return Next(); }
-    HTREEITEM InsertItemImage9(LPCSTR, HTREEITEM, CDeviceObject*) override { return Next(); }
-    void SetItemStateImage(HTREEITEM, UINT, LPCSTR) override {}
-    BOOL InsertRow(int, CDeviceObject*, int, LPCSTR, LPCSTR, LPCSTR, int) override { return TRUE; }
-
-private:
-    HTREEITEM Next() { return reinterpret_cast<HTREEITEM>(++m_last); }
-    uintptr_t m_last = 1;
-};
 
 // Exact-size copies, so that a read past a list's length is caught.
 std::vector<uint8_t> Take(const uint8_t*& data, size_t& size, size_t length) {
@@ -62,7 +46,7 @@ void MergeDrivers(CUSBLog& doc, const std::vector<uint8_t>& list, bool first) {
 
 void Use(CUSBLog& doc) {
     CStackTree* stacks = doc.GetStackTree();
-    NullViews views;
+    NullDeviceViews views;
     stacks->FillStacksTab(views, reinterpret_cast<HTREEITEM>(1));
     doc.GetAttachedDrivers()->FillDriversTab(views, reinterpret_cast<HTREEITEM>(1));
     for (UINT id = 0; id <= stacks->GetMaxStackID(); ++id)
