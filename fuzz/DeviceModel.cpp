@@ -23,26 +23,9 @@
 #include "app/devices/DriverObject.h"
 #include "app/devices/StackTree.h"
 #include "app/devices/TempObject.h"
+#include "fuzz/NullDeviceViews.h"
 
 namespace {
-
-// Views that accept everything and hand out distinct items.
-class NullViews : public IStacksTab, public IDriversTab, public IStackGridList {
-public:
-    HTREEITEM InsertStackItem(LPCSTR, HTREEITEM, CDeviceStack*) override { return Next(); }
-    void SetItemCheckState(HTREEITEM, int) override {}
-    void ExpandItem(HTREEITEM) override {}
-    HTREEITEM InsertItemImage6(LPCSTR, HTREEITEM, CDriverObject*) override { return Next(); }
-    HTREEITEM InsertItemImage10(LPCSTR, HTREEITEM, CDriverObject*) override { return Next(); }
-    HTREEITEM InsertItemImage7(LPCSTR, HTREEITEM, CDeviceObject*) override { return Next(); }
-    HTREEITEM InsertItemImage9(LPCSTR, HTREEITEM, CDeviceObject*) override { return Next(); }
-    void SetItemStateImage(HTREEITEM, UINT, LPCSTR) override {}
-    BOOL InsertRow(int, CDeviceObject*, int, LPCSTR, LPCSTR, LPCSTR, int) override { return TRUE; }
-
-private:
-    HTREEITEM Next() { return reinterpret_cast<HTREEITEM>(++m_last); }
-    uintptr_t m_last = 1;
-};
 
 void Parse(CUSBLog& doc, const uint8_t* data, size_t size) {
     // Objects the list may name again, with the same StackID or another.
@@ -84,7 +67,7 @@ void Load(CUSBLog& doc, UINT schema, const uint8_t* data, size_t size) {
 void Use(CUSBLog& doc) {
     CStackTree* stacks = doc.GetStackTree();
     CAttachedDevices* devices = doc.GetAttachedDevices();
-    NullViews views;
+    NullDeviceViews views;
     stacks->FillStacksTab(views, reinterpret_cast<HTREEITEM>(1));
     doc.GetAttachedDrivers()->FillDriversTab(views, reinterpret_cast<HTREEITEM>(1));
     for (UINT id = 0; id <= stacks->GetMaxStackID(); ++id) {

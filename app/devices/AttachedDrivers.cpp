@@ -24,10 +24,6 @@ CAttachedDrivers::~CAttachedDrivers() {
     m_Hash.RemoveAll();
 }
 
-BOOL CAttachedDrivers::QueryDriversAndDevices(CAttachedDevices*) {
-    return TRUE;
-}
-
 BOOL CAttachedDrivers::GetPresentClassDriverObject(ULONG64 ntDriverObject, CDriverObject*& rpDriver) {
     CSingleLock lock(&m_Lock, TRUE);
     rpDriver = m_Hash.GetPresentClassDriverObject(ntDriverObject);

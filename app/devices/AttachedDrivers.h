@@ -26,8 +26,47 @@ public:
     explicit CAttachedDrivers(LPCSTR lpszDeviceName);
     ~CAttachedDrivers() override;
 
-    // The driver objects and their device objects, from the driver; none yet, and the query succeeds.
-    BOOL QueryDriversAndDevices(CAttachedDevices* pDevices);
+    // Codes of the failures a node-list query raises and shows (RaiseException, non-continuable).
+    static constexpr DWORD RequestFailureCode = 0xA000000A;
+    static constexpr DWORD DriverNodeTruncatedCode = 0xA000000B;
+    static constexpr DWORD DeviceNodeTruncatedCode = 0xA000000C;
+    static constexpr DWORD SkipNodeTruncatedCode = 0xA000000D;
+    static constexpr DWORD InvalidNodeKindCode = 0xA000000E;
+    // Kept in the table of texts; nothing here raises them, every object has its virtual table.
+    static constexpr DWORD DriverWithoutVtableCode = 0xA000000F;
+    static constexpr DWORD DeviceWithoutVtableCode = 0xA0000010;
+    // The kind of entry DRVOBJ_NODES skips by its fixed size without reading it.
+    static constexpr USHORT NODE_KIND_SKIP = 3;
+
+    // The hooked drivers and their device objects from the driver's list: with bFirst into an empty model,
+    // else merged into the present one, which then loses what the driver no longer reports (only when the
+    // whole list, up to its end entry, was read). The control device is opened and closed here. A failure
+    // with one of the codes above, or of the open (CDevice::OpenFailureCode), is shown in a message box and
+    // gives FALSE; what was merged before it stays. FALSE without a message when the driver has no list or
+    // memory is short.
+    BOOL QueryDriversAndDevices(CAttachedDevices* pDevices, bool bFirst);
+    // One DRVOBJ_NODES request with the buffer as input and output; a failure keeps its Win32 error and
+    // leaves *lpBytesReturned 0.
+    BOOL IoctlTindaloftDrvobjNodes(LPVOID lpBuffer, DWORD dwLength, LPDWORD lpBytesReturned);
+    // The two parsers of a list of nLength bytes: the first fill, and the merge with its sweep. A truncated
+    // entry or one of an unknown kind raises its code; entries before it are merged. Each returns TRUE when
+    // the walk reached the end entry.
+    BOOL GetDriversAndDevices(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices);
+    BOOL UpdateDriversAndDevices(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices);
+    // One DEVICE_NODE: a new or updated device object, put into pDriver's list (out of any other driver's)
+    // when a driver is given, marked seen with bMark, its state image taken from its flags with
+    // bRecordLogEnable.
+    void ProcessDevNode(const DEVICE_NODE& node, CAttachedDevices* pDevices, BOOL bMark, BOOL bRecordLogEnable,
+                        CDriverObject* pDriver);
+    // Removes every driver not seen by the merge, and from every driver its device objects not seen; then no
+    // mark is left.
+    void RemoveUnmarkedDrivers(CAttachedDevices* pDevices);
+    // Clears the seen and swept marks of every driver.
+    void ClearDriverMarks();
+    // TRUE for the codes the query handles; the code is kept for the message.
+    BOOL IsAppExceptionCode(DWORD dwCode);
+    // The message the query shows for the code it handled last.
+    CString GetAppExceptionMessage() const;
 
     BOOL GetPresentClassDriverObject(ULONG64 ntDriverObject, CDriverObject*& rpDriver);
     // The present driver's name; rText stays as it was when there is none.
@@ -57,6 +96,13 @@ public:
     void Serialize(CArchive& ar) override;
 
 private:
+    // Both parsers' walk; bUpdate merges (marking what it sees), else fills.
+    BOOL WalkDrvobjNodes(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices, bool bUpdate);
+    // Marks of drivers and of their device objects, after a merge that runs no sweep.
+    void ClearAllMarks();
+
+    DWORD m_dwExceptionCode = 0;
+    USHORT m_nInvalidNodeKind = 0;
     CTypedPtrArray<CPtrArray, CDriverObject*> m_DriverObjects;
     DrvobjHash m_Hash;
     CCriticalSection m_Lock;

@@ -33,6 +33,9 @@ public:
     BOOL AddDeviceObject(CDeviceObject* pDevice);
     // Takes the device object out of the list and clears its driver; nothing when it is not listed.
     void RemoveDeviceObject(CDeviceObject* pDevice);
+    // Deletes every listed device object a merge did not see (SeenMark clear): out of its stack's position
+    // map, this list and pDevices first. Then clears the mark of those left.
+    void RemoveUnmarkedDOs(CAttachedDevices* pDevices);
 
     ULONG64 m_NtDriverObject = 0;
     CString m_DriverName;

@@ -30,10 +30,6 @@ void CStackTree::DeleteAll() {
     m_DriverKeyToDevstk.RemoveAll();
 }
 
-BOOL CStackTree::QueryDriverStacks(CAttachedDevices*) {
-    return TRUE;
-}
-
 BOOL CStackTree::EnterStack(CDeviceStack* pStack) {
     CSingleLock lock(&m_Lock, TRUE);
     try {

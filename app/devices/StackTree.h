@@ -30,8 +30,13 @@ public:
     explicit CStackTree(LPCSTR lpszDeviceName);
     ~CStackTree() override;
 
-    // The device stacks the driver knows, into the attached devices; none yet, and the query succeeds.
+    // The device stacks the driver knows, read from its control device (opened and closed here) and parsed
+    // into the tree and pDevices. FALSE, with nothing shown, when the device cannot be opened, the driver has
+    // no list, a request fails or memory is short; else the parse's result.
     BOOL QueryDriverStacks(CAttachedDevices* pDevices);
+    // One DEVSTK_NODES request with the buffer as input and output; a failure keeps its Win32 error and
+    // leaves *lpBytesReturned 0.
+    BOOL IoctlTindaloftDevstkNodes(LPVOID lpBuffer, DWORD dwLength, LPDWORD lpBytesReturned);
 
     // Reads a stack list of nLength bytes: stacks into the maps, device objects into pDevices and their
     // stacks. A stack or device entry of the wrong length throws CNotSupportedException*; an entry that

@@ -120,6 +120,11 @@ void FakeControlDevice::Fail(ULONG code, NTSTATUS status) {
     m_failures[code] = status;
 }
 
+void FakeControlDevice::QueueSizeAnswer(ULONG code, ULONG size) {
+    std::lock_guard guard(m_lock);
+    m_queuedSizes[code].push_back(size);
+}
+
 void FakeControlDevice::QueueBlock(ULONG code, std::vector<uint8_t> block) {
     std::lock_guard guard(m_lock);
     m_blocks[code].push_back(std::move(block));
@@ -154,7 +159,14 @@ NTSTATUS FakeControlDevice::Answer(ULONG code, const uint8_t* input, ULONG input
         }
         returned = static_cast<ULONG>(bytes.size());
     };
-    if (auto failure = m_failures.find(code); failure != m_failures.end()) {
+    if (std::deque<ULONG>& sizes = m_queuedSizes[code]; !sizes.empty() && m_replies.count(code) != 0 &&
+                                                        IsSizeQueryCode(code) &&
+                                                        outputLength == TINDALOFT_SIZE_QUERY_LENGTH) {
+        const ULONG size = sizes.front();
+        sizes.pop_front();
+        reply(std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(&size),
+                                   reinterpret_cast<const uint8_t*>(&size) + sizeof size));
+    } else if (auto failure = m_failures.find(code); failure != m_failures.end()) {
         status = failure->second;
     } else if (code == IOCTL_TINDALOFT_READ_LOG || code == IOCTL_TINDALOFT_READ_CLOG || !m_blocks[code].empty()) {
         std::deque<std::vector<uint8_t>>& queue = m_blocks[code];

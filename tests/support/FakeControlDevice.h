@@ -4,6 +4,7 @@
 // script, including answers the real driver never gives.
 //
 // Answers, for a code:
+// - a size queued with QueueSizeAnswer: a size query of a list code with a reply gets it, once;
 // - a failure set with Fail: that status, nothing returned;
 // - READ_LOG and READ_CLOG: the oldest queued block (QueueBlock, blocks made with RecordBuilder): a buffer
 //   smaller than the block gives STATUS_BUFFER_TOO_SMALL and the block stays; no block gives success with
@@ -54,6 +55,10 @@ public:
         Reply(code, std::vector<uint8_t>(bytes, bytes + sizeof output));
     }
     void Fail(ULONG code, NTSTATUS status);
+    // The next size queries of a list code answer these sizes, one each in order, before the reply's own size:
+    // a list that grows after its size was asked (a smaller size), or a reply shorter than the size (a larger
+    // one).
+    void QueueSizeAnswer(ULONG code, ULONG size);
     void QueueBlock(ULONG code, std::vector<uint8_t> block);
 
     std::vector<FakeRequest> Requests() const;
@@ -79,6 +84,7 @@ public:
 
 private:
     mutable std::mutex m_lock;
+    std::map<ULONG, std::deque<ULONG>> m_queuedSizes;
     std::vector<FakeRequest> m_requests;
     std::map<ULONG, std::vector<uint8_t>> m_replies;
     std::map<ULONG, NTSTATUS> m_failures;

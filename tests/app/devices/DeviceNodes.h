@@ -45,6 +45,15 @@ inline DEVSTK_NODE StackNode(USHORT id, USHORT parent = 0, const char* driverKey
     return n;
 }
 
+inline DRIVER_NODE DriverNode(ULONG64 address, const char* name, ULONG flags = 0) {
+    DRIVER_NODE n{};
+    n.Header = {NODE_KIND_DRIVER, DRIVER_NODE_SIZE};
+    CopyNodeString(n.DriverName, name, std::strlen(name));
+    n.DriverObject = address;
+    n.DriverFlags = flags;
+    return n;
+}
+
 // A node list: entries appended as bytes, End() adds the end entry.
 class NodeList {
 public:
