@@ -1,0 +1,48 @@
+#include "app/decoders/descriptors/DescWalk.h"
+
+#include "app/decoders/framework/Outputer.h"
+
+namespace {
+
+constexpr ULONG kHeaderBytes = 2;
+
+} // namespace
+
+DescStep MeasureDescriptor(const BYTE* pBytes, ULONG left) {
+    if (left < kHeaderBytes)
+        return {left, false};
+    const ULONG length = pBytes[0];
+    if (length < kHeaderBytes)
+        return {kHeaderBytes, false};
+    if (length > left)
+        return {left, false};
+    return {length, true};
+}
+
+void OutputBrokenDescriptor(Outputer& outputer, int mode, const BYTE* pBytes, ULONG left) {
+    CString text;
+    if (left < kHeaderBytes) {
+        text.Format(left == 1 ? "%u byte left" : "%u bytes left", static_cast<unsigned>(left));
+        outputer.OutputDefect(mode, "Truncated", text);
+        return;
+    }
+    const unsigned length = pBytes[0];
+    if (length < kHeaderBytes) {
+        text.Format("bLength %u", length);
+        outputer.OutputDefect(mode, "Malformed", text);
+    } else {
+        text.Format("bLength %u, %u bytes left", length, static_cast<unsigned>(left));
+        outputer.OutputDefect(mode, "Truncated", text);
+    }
+}
+
+CString WalkTitle(int mode, const char* elementName) {
+    switch (mode) {
+    case OUTPUT_MODE_GRID:
+        return "Descriptor Type";
+    case OUTPUT_MODE_HTML:
+        return "Descriptor";
+    default:
+        return elementName;
+    }
+}
