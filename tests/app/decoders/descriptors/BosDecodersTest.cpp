@@ -35,7 +35,8 @@ TEST(BosDescOutputerTest, HeaderInEveryMode) {
               "EndGroup\n",
               Capability<BosDescOutputer>(OUTPUT_MODE_GRID, bos, consumed));
     EXPECT_EQ(5u, consumed);
-    EXPECT_TRUE(HasLine(Capability<BosDescOutputer>(OUTPUT_MODE_XML, bos, consumed), "WriteValue|bDescriptorType|BOS (15)"));
+    EXPECT_TRUE(
+        HasLine(Capability<BosDescOutputer>(OUTPUT_MODE_XML, bos, consumed), "WriteValue|bDescriptorType|BOS (15)"));
     EXPECT_TRUE(
         HasLine(Capability<BosDescOutputer>(OUTPUT_MODE_HTML, bos, consumed), "WriteValue|bDescriptorType|BOS (15)"));
     const std::string invalid = Capability<BosDescOutputer>(OUTPUT_MODE_XML, {0x05, 0x10, 0x16}, consumed);
@@ -46,15 +47,15 @@ TEST(BosDescOutputerTest, HeaderInEveryMode) {
 
 TEST(DevCapDescOutputerTest, KnownCapabilities) {
     ULONG consumed = 0;
-    EXPECT_EQ("BeginValueGroup|Cap|CAP\n"
-              "AddItem|bLength|0x07|-\n"
-              "AddItem|bDescriptorType|0x10 (DEVICE CAPABILITY)|-\n"
-              "AddItem|bDevCapabilityType|0x02 (USB 2.0 Extension)|-\n"
-              "AddItem|bmAttributes|0x00000002 (LPM)|-\n"
-              "ExpandCurrent\n"
-              "EndGroup\n",
-              Capability<Usb2DevCapDescOutputer>(OUTPUT_MODE_GRID, {0x07, 0x10, 0x02, 0x02, 0x00, 0x00, 0x00},
-                                                 consumed));
+    EXPECT_EQ(
+        "BeginValueGroup|Cap|CAP\n"
+        "AddItem|bLength|0x07|-\n"
+        "AddItem|bDescriptorType|0x10 (DEVICE CAPABILITY)|-\n"
+        "AddItem|bDevCapabilityType|0x02 (USB 2.0 Extension)|-\n"
+        "AddItem|bmAttributes|0x00000002 (LPM)|-\n"
+        "ExpandCurrent\n"
+        "EndGroup\n",
+        Capability<Usb2DevCapDescOutputer>(OUTPUT_MODE_GRID, {0x07, 0x10, 0x02, 0x02, 0x00, 0x00, 0x00}, consumed));
     EXPECT_EQ(7u, consumed);
     EXPECT_TRUE(HasLine(Capability<Usb2DevCapDescOutputer>(OUTPUT_MODE_XML, {0x07, 0x10, 0x02, 0x00, 0x00}, consumed),
                         "WriteValueWithAttribute|bmAttributes|???|Name|???"));
@@ -73,8 +74,8 @@ TEST(DevCapDescOutputerTest, KnownCapabilities) {
               Capability<SuperSpeedDevCapDescOutputer>(OUTPUT_MODE_XML, superSpeed, consumed));
     EXPECT_EQ(10u, consumed);
 
-    const Bytes container = {0x14, 0x10, 0x04, 0x00, 0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77,
-                             0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+    const Bytes container = {0x14, 0x10, 0x04, 0x00, 0x33, 0x22, 0x11, 0x00, 0x55, 0x44,
+                             0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
     const std::string whole = Capability<ContainerDevCapDescOutputer>(OUTPUT_MODE_GRID, container, consumed);
     EXPECT_TRUE(HasLine(whole, "AddItem|bDevCapabilityType|0x04 (Container ID)|-")) << whole;
     EXPECT_TRUE(HasLine(whole, "AddItem|bReserved|0x00|-")) << whole;

@@ -46,11 +46,10 @@ TEST(HidClassDescOutputerTest, HeaderAndEntries) {
     EXPECT_EQ(9u, consumed);
     const std::string two =
         Hid(OUTPUT_MODE_XML, {0x0C, 0x21, 0x11, 0x01, 0x00, 0x02, 0x23, 0x10, 0x00, 0x30, 0x08}, consumed);
-    EXPECT_NE(std::string::npos,
-              two.find("WriteValueWithAttribute|bReportType|23|Name|HID PHYSICAL DESCRIPTOR\n"
-                       "WriteValue|wReportLength|0010\n"
-                       "WriteValueWithAttribute|bReportType|30|Name|OTHER REPORT DESCRIPTOR\n"
-                       "WriteValue|wReportLength|???\n"))
+    EXPECT_NE(std::string::npos, two.find("WriteValueWithAttribute|bReportType|23|Name|HID PHYSICAL DESCRIPTOR\n"
+                                          "WriteValue|wReportLength|0010\n"
+                                          "WriteValueWithAttribute|bReportType|30|Name|OTHER REPORT DESCRIPTOR\n"
+                                          "WriteValue|wReportLength|???\n"))
         << two;
     EXPECT_EQ(11u, consumed);
 }
@@ -138,7 +137,8 @@ TEST(HubClassDescOutputerTest, BitmapsStopAtTheCountAndAtBLength) {
     Bytes small = kFourPortHub;
     small[0] = 0x08;
     EXPECT_EQ(std::string::npos, Hub<HubClassDescUsb2Outputer>(OUTPUT_MODE_GRID, small).find("bit."));
-    const std::string cut = Hub<HubClassDescUsb2Outputer>(OUTPUT_MODE_XML, Bytes(kFourPortHub.begin(), kFourPortHub.begin() + 4));
+    const std::string cut =
+        Hub<HubClassDescUsb2Outputer>(OUTPUT_MODE_XML, Bytes(kFourPortHub.begin(), kFourPortHub.begin() + 4));
     EXPECT_TRUE(HasLine(cut, "WriteValue|wHubCharacteristics|???")) << cut;
     EXPECT_TRUE(HasLine(cut, "WriteValue|bHubControlCurrent|???")) << cut;
     EXPECT_EQ(std::string::npos, cut.find("bit."));

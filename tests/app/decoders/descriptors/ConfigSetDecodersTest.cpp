@@ -63,8 +63,8 @@ TEST(InterfaceDescOutputerTest, ClassNamesAndTheClassOut) {
     ULONG consumed = 0;
     UCHAR klass = 0x77;
     const std::string html = Emit(hid, [&](OutputerImp* out, const BYTE* p, ULONG n) {
-        InterfaceDescOutputer(out, nullptr, p, n).Output(OUTPUT_MODE_HTML, "Interface", "INTERFACE", consumed, klass,
-                                                         false);
+        InterfaceDescOutputer(out, nullptr, p, n)
+            .Output(OUTPUT_MODE_HTML, "Interface", "INTERFACE", consumed, klass, false);
     });
     EXPECT_TRUE(HasLine(html, "WriteValueMeaning|bDescriptorType|0x04|INTERFACE")) << html;
     EXPECT_TRUE(HasLine(html, "WriteValueMeaning|bInterfaceClass|0x03|HumanInterface")) << html;
@@ -152,10 +152,9 @@ TEST(EndpointDescOutputerTest, IsochronousHighBandwidthInTheMarkupMedia) {
               "EndElement\n",
               Endpoint(OUTPUT_MODE_XML, iso));
     const std::string html = Endpoint(OUTPUT_MODE_HTML, iso);
-    EXPECT_NE(std::string::npos,
-              html.find("WriteValue|wMaxPacketSize|0x1400\nWriteValue|High&nbsp;Bandwidth|\n"
-                        "WriteValue|AdditionalTransactions|2\nWriteValue|PacketSize|0xc00\n"
-                        "WriteValue|Interval&nbsp;Properties|\n"))
+    EXPECT_NE(std::string::npos, html.find("WriteValue|wMaxPacketSize|0x1400\nWriteValue|High&nbsp;Bandwidth|\n"
+                                           "WriteValue|AdditionalTransactions|2\nWriteValue|PacketSize|0xc00\n"
+                                           "WriteValue|Interval&nbsp;Properties|\n"))
         << html;
     EXPECT_TRUE(HasLine(html, "WriteValueMeaning|Descriptor&nbsp;Type|0x05|ENDPOINT")) << html;
     // Bits 11-12 at 3 are reserved: no group.
@@ -244,8 +243,8 @@ TEST(CompanionEndpointDescOutputerTest, FieldsAndAHalfWord) {
               "EndTable|1\n",
               run(OUTPUT_MODE_HTML, {0x06, 0x30, 0x03, 0x00, 0x00, 0x10}, consumed));
     EXPECT_EQ(6u, consumed);
-    EXPECT_TRUE(HasLine(run(OUTPUT_MODE_XML, {0x06, 0x30, 0x03, 0x00, 0x00}, consumed),
-                        "WriteValue|wBytesPerInterval|???"));
+    EXPECT_TRUE(
+        HasLine(run(OUTPUT_MODE_XML, {0x06, 0x30, 0x03, 0x00, 0x00}, consumed), "WriteValue|wBytesPerInterval|???"));
     EXPECT_EQ(5u, consumed);
 }
 

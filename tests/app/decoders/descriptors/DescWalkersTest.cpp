@@ -100,7 +100,9 @@ TEST(FullConfigDescOutputerTest, EachDescriptorMeetsItsDecoder) {
 
 TEST(FullConfigDescOutputerTest, DescriptorsGetTheirOwnBytesAndSectionsByMode) {
     // The audio endpoint keeps its last two bytes; the interface after it reads as itself.
-    const std::string xml = ConfigWalk(OUTPUT_MODE_XML, Concat({kConfig, Interface(0, 1), kAudioEndpoint,
+    const std::string xml = ConfigWalk(OUTPUT_MODE_XML, Concat({kConfig,
+                                                                Interface(0, 1),
+                                                                kAudioEndpoint,
                                                                 {0x08, 0x0B, 0x00, 0x02, 0x0E, 0x01, 0x00, 0x00},
                                                                 Interface(7, 1)}));
     EXPECT_EQ(0u, xml.find("BeginElement|Configuration\nBeginElement|ConfigurationDescriptor\n")) << xml;
@@ -118,7 +120,8 @@ TEST(FullConfigDescOutputerTest, DescriptorsGetTheirOwnBytesAndSectionsByMode) {
 
     // A defect is an item of its own at the walk's level, after the broken descriptor's section.
     const std::string broken = ConfigWalk(OUTPUT_MODE_GRID, Concat({kConfig, {0x00, 0x05}}));
-    EXPECT_NE(std::string::npos, broken.find("EndGroup\nAddReadOnlyItem|Malformed|bLength 0\nExpandCurrent\nEndGroup\n"))
+    EXPECT_NE(std::string::npos,
+              broken.find("EndGroup\nAddReadOnlyItem|Malformed|bLength 0\nExpandCurrent\nEndGroup\n"))
         << broken;
 
     // Nested: no section of the walk's own.

@@ -74,8 +74,9 @@ TEST(StringDescOutputerTest, TextInTheNarrowCharacterSet) {
     } cases[] = {
         {"plain", u"Keyboard", "Keyboard"},
         {"Latin-1", u"caf\u00E9", "caf\xE9"},
-        {"Windows-1252 only", u"\u20AC5", "\x80"
-                                          "5"},
+        {"Windows-1252 only", u"\u20AC5",
+         "\x80"
+         "5"},
         {"surrogate pair", u"a\U0001F600b", "a?b"},
         {"unpaired high", std::u16string{u'a', char16_t(0xD800), u'b'}, "a?b"},
         {"unpaired low", std::u16string{u'a', char16_t(0xDC00), u'b'}, "a?b"},
