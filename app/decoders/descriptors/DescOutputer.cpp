@@ -98,20 +98,10 @@ void DescOutputer::BeginSection(int mode, const CString& title, const CString& v
 }
 
 void DescOutputer::EndSection(int mode) {
-    switch (mode) {
-    case OUTPUT_MODE_GRID:
-        m_pImp->ExpandCurrent();
-        m_pImp->EndGroup();
-        break;
-    case OUTPUT_MODE_XML:
-        m_pImp->EndElement();
-        break;
-    case OUTPUT_MODE_HTML:
+    // A section closes as a subsection does, and in HTML ends the table it began.
+    EndSubsection(mode);
+    if (mode == OUTPUT_MODE_HTML)
         m_pImp->EndTable(true);
-        break;
-    default:
-        break;
-    }
 }
 
 void DescOutputer::BeginSubsection(int mode, const CString& title, const CString& attributeName, const CString& value) {

@@ -36,6 +36,24 @@ void OutputBrokenDescriptor(Outputer& outputer, int mode, const BYTE* pBytes, UL
     }
 }
 
+void WalkDescriptors(Outputer& outputer, int mode, const BYTE* pBytes, ULONG count, DescStep header,
+                     const std::function<void(const BYTE* pDescriptor, ULONG size)>& each) {
+    DescStep step = header;
+    ULONG position = 0;
+    while (step.intact) {
+        position += step.size;
+        const ULONG left = count - position;
+        if (left < kHeaderBytes) {
+            if (left == 1)
+                OutputBrokenDescriptor(outputer, mode, pBytes + position, left);
+            return;
+        }
+        step = MeasureDescriptor(pBytes + position, left);
+        each(pBytes + position, step.size);
+    }
+    OutputBrokenDescriptor(outputer, mode, pBytes + position, count - position);
+}
+
 CString WalkTitle(int mode, const char* elementName) {
     switch (mode) {
     case OUTPUT_MODE_GRID:

@@ -131,7 +131,7 @@ void EndpointDescOutputer::OutputMaxPacketSize(int mode, BYTE attributes, USHORT
     OpenGroup(mode, kHighBandwidth);
     OutputField(mode, "AdditionalTransactions", Digit(additional));
     OutputField(mode, "PacketSize", WideNumber(mode, packetSize));
-    CloseGroup(mode);
+    EndSubsection(mode);
 }
 
 void EndpointDescOutputer::OutputInterval(int mode, BYTE address, BYTE attributes, BYTE interval) {
@@ -150,7 +150,7 @@ void EndpointDescOutputer::OutputInterval(int mode, BYTE address, BYTE attribute
             rate.Format("At most 1 NAK/%u microframes", static_cast<unsigned>(interval));
         OutputFieldWithText(mode, "HS-Max_NAK_Rate", FormatNumber(mode, 1, interval), "Rate", rate);
     }
-    CloseGroup(mode);
+    EndSubsection(mode);
 }
 
 void EndpointDescOutputer::OpenGroup(int mode, const DescLabel& label) {
@@ -166,15 +166,6 @@ void EndpointDescOutputer::OpenGroup(int mode, const DescLabel& label) {
         break;
     default:
         break;
-    }
-}
-
-void EndpointDescOutputer::CloseGroup(int mode) {
-    if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->ExpandCurrent();
-        m_pImp->EndGroup();
-    } else if (mode == OUTPUT_MODE_XML) {
-        m_pImp->EndElement();
     }
 }
 

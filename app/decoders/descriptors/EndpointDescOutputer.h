@@ -18,9 +18,9 @@ private:
     void OutputAttributes(int mode, BYTE attributes);
     void OutputMaxPacketSize(int mode, BYTE attributes, USHORT maxPacketSize);
     void OutputInterval(int mode, BYTE address, BYTE attributes, BYTE interval);
-    // The groups inside an endpoint: a grid group, an XML element, an HTML row of their own.
+    // Opens a group inside the endpoint: a grid group, an XML element, an HTML row of its own. It closes
+    // as a subsection does.
     void OpenGroup(int mode, const DescLabel& label);
-    void CloseGroup(int mode);
 };
 
 class CompanionEndpointDescOutputer : public DescOutputer {

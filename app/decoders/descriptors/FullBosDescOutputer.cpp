@@ -19,24 +19,12 @@ FullBosDescOutputer::FullBosDescOutputer(OutputerImp* pImp, CUSBLog* pContext, c
 
 void FullBosDescOutputer::Output(int mode, const CString& title, const CString& value) {
     BeginSection(mode, title, value);
-    DescStep step = MeasureDescriptor(m_pBytes, m_Count);
+    const DescStep step = MeasureDescriptor(m_pBytes, m_Count);
     ULONG consumed = 0;
     BosDescOutputer(m_pImp, m_pContext, m_pBytes, step.size)
         .Output(mode, WalkTitle(mode, "FullBosDescriptor"), mode == OUTPUT_MODE_XML ? "" : "BOS", consumed);
-    ULONG position = 0;
-    while (step.intact) {
-        position += step.size;
-        const ULONG left = m_Count - position;
-        if (left < 2) {
-            if (left == 1)
-                OutputBrokenDescriptor(*this, mode, m_pBytes + position, left);
-            break;
-        }
-        step = MeasureDescriptor(m_pBytes + position, left);
-        OutputCapability(mode, m_pBytes + position, step.size);
-    }
-    if (!step.intact)
-        OutputBrokenDescriptor(*this, mode, m_pBytes + position, m_Count - position);
+    WalkDescriptors(*this, mode, m_pBytes, m_Count, step,
+                    [&](const BYTE* pDescriptor, ULONG size) { OutputCapability(mode, pDescriptor, size); });
     EndSection(mode);
 }
 

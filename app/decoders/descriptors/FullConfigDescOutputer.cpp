@@ -81,7 +81,7 @@ void FullConfigDescOutputer::Output(int mode, const CString& title, const CStrin
     if (!nested)
         BeginSection(mode, title, value);
 
-    DescStep step = MeasureDescriptor(m_pBytes, m_Count);
+    const DescStep step = MeasureDescriptor(m_pBytes, m_Count);
     CString headerTitle = WalkTitle(mode, "ConfigurationDescriptor");
     CString headerValue = "CONFIGURATION";
     if (grouped) {
@@ -91,20 +91,8 @@ void FullConfigDescOutputer::Output(int mode, const CString& title, const CStrin
     ULONG consumed = 0;
     ConfigDescOutputer(m_pImp, m_pContext, m_pBytes, step.size)
         .Output(mode, headerTitle, headerValue, consumed, grouped);
-    ULONG position = 0;
-    while (step.intact) {
-        position += step.size;
-        const ULONG left = m_Count - position;
-        if (left < 2) {
-            if (left == 1)
-                OutputBrokenDescriptor(*this, mode, m_pBytes + position, left);
-            break;
-        }
-        step = MeasureDescriptor(m_pBytes + position, left);
-        OutputDescriptor(mode, m_pBytes + position, step.size, grouped);
-    }
-    if (!step.intact)
-        OutputBrokenDescriptor(*this, mode, m_pBytes + position, m_Count - position);
+    WalkDescriptors(*this, mode, m_pBytes, m_Count, step,
+                    [&](const BYTE* pDescriptor, ULONG size) { OutputDescriptor(mode, pDescriptor, size, grouped); });
 
     if (grouped)
         CloseInterfaceGroup();
