@@ -20,6 +20,9 @@ DescStep MeasureDescriptor(const BYTE* pBytes, ULONG left) {
 }
 
 void OutputBrokenDescriptor(Outputer& outputer, int mode, const BYTE* pBytes, ULONG left) {
+    // Like every other row of a descriptor, a mark exists only in the three media.
+    if (mode != OUTPUT_MODE_XML && mode != OUTPUT_MODE_GRID && mode != OUTPUT_MODE_HTML)
+        return;
     CString text;
     if (left < kHeaderBytes) {
         text.Format(left == 1 ? "%u byte left" : "%u bytes left", static_cast<unsigned>(left));

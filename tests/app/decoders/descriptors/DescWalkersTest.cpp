@@ -124,6 +124,17 @@ TEST(FullConfigDescOutputerTest, DescriptorsGetTheirOwnBytesAndSectionsByMode) {
               broken.find("EndGroup\nAddReadOnlyItem|Malformed|bLength 0\nExpandCurrent\nEndGroup\n"))
         << broken;
 
+    // The grouped layout is the grid's alone: the mark-up media show the ordinary sections.
+    const Bytes set = Concat({kConfig, Interface(0, 3), kEndpoint});
+    const std::string groupedXml = Emit(set, [](OutputerImp* out, const BYTE* p, ULONG n) {
+        FullConfigDescOutputer(out, nullptr, p, n).Output(OUTPUT_MODE_XML, "Configuration", "SET", false, true);
+    });
+    EXPECT_EQ(ConfigWalk(OUTPUT_MODE_XML, set), groupedXml);
+
+    // Another mode emits nothing, broken descriptors included.
+    EXPECT_EQ("", ConfigWalk(3, Concat({kConfig, Interface(0, 3), {0x00, 0x05}})));
+    EXPECT_EQ("", BosWalk(-1, Concat({kBos, {0x07, 0x10}})));
+
     // Nested: no section of the walk's own.
     const std::string nested = Emit(kConfig, [](OutputerImp* out, const BYTE* p, ULONG n) {
         FullConfigDescOutputer(out, nullptr, p, n).Output(OUTPUT_MODE_XML, "Configuration", "", true, false);
