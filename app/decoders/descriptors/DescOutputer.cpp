@@ -1,5 +1,7 @@
 #include "app/decoders/descriptors/DescOutputer.h"
 
+#include <algorithm>
+
 #include "app/decoders/framework/OutputerImp.h"
 
 namespace {
@@ -237,4 +239,24 @@ bool DescOutputer::OutputFields(int mode, std::span<const DescField> fields, tdl
             OutputFieldWithText(mode, label, value, field.attribute, text);
     }
     return complete;
+}
+
+void DescOutputer::OutputPortBitmap(int mode, const char* title, size_t offset, size_t size, BYTE ports,
+                                    bool attachment) {
+    BeginSubsection(mode, title, "", "");
+    const size_t bits = std::min<size_t>(size * 8, static_cast<size_t>(ports) + 1);
+    for (size_t bit = 0; bit < bits; ++bit) {
+        const int set = (m_pBytes[offset + bit / 8] >> (bit % 8)) & 1;
+        CString label, value;
+        if (bit == 0)
+            label = "bit.0.Reserved_0";
+        else
+            label.Format("bit.%d.Port_%d", static_cast<int>(bit), static_cast<int>(bit));
+        value.Format("%d", set);
+        if (bit == 0 || !attachment)
+            OutputField(mode, label, value);
+        else
+            OutputFieldWithText(mode, label, value, "Attachment", set ? "nonRemovable" : "removable");
+    }
+    EndSubsection(mode);
 }

@@ -55,26 +55,6 @@ BYTE PortCount(const BYTE* bytes, ULONG count) {
 
 } // namespace
 
-void DescOutputer::OutputPortBitmap(int mode, const char* title, size_t offset, size_t size, BYTE ports,
-                                    bool attachment) {
-    BeginSubsection(mode, title, "", "");
-    const size_t bits = std::min<size_t>(size * 8, static_cast<size_t>(ports) + 1);
-    for (size_t bit = 0; bit < bits; ++bit) {
-        const int set = (m_pBytes[offset + bit / 8] >> (bit % 8)) & 1;
-        CString label, value;
-        if (bit == 0)
-            label = "bit.0.Reserved_0";
-        else
-            label.Format("bit.%d.Port_%d", static_cast<int>(bit), static_cast<int>(bit));
-        value.Format("%d", set);
-        if (bit == 0 || !attachment)
-            OutputField(mode, label, value);
-        else
-            OutputFieldWithText(mode, label, value, "Attachment", set ? "nonRemovable" : "removable");
-    }
-    EndSubsection(mode);
-}
-
 HubClassDescUsb2Outputer::HubClassDescUsb2Outputer(OutputerImp* pImp, CUSBLog* pContext, const BYTE* pBytes,
                                                    ULONG count)
     : DescOutputer(pImp, pContext, pBytes, count) {}
