@@ -40,10 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const BYTE* bytes = size == 0 ? nullptr : copy.get();
     const ULONG count = static_cast<ULONG>(size);
 
-    tdl::test::TestGridPane pane;
-    GridOutputImp grid(&pane);
-    grid.ShowCategory("URB");
-    tdl::test::RunEveryDescriptorDecoder(grid, OUTPUT_MODE_GRID, bytes, count);
+    // One pane for the run, emptied after each input as the properties pane empties it between devices.
+    static tdl::test::TestGridPane* pane = new tdl::test::TestGridPane;
+    {
+        GridOutputImp grid(pane);
+        grid.ShowCategory("URB");
+        tdl::test::RunEveryDescriptorDecoder(grid, OUTPUT_MODE_GRID, bytes, count);
+    }
+    pane->Category("URB")->GetChilds()->Clear();
 
     CXmlOutput xmlWriter;
     Check(xmlWriter.BeginDocument("Descriptors"));
