@@ -96,7 +96,9 @@ DumpLayout ComputeDumpLayout(const DumpMetrics& m, const RECT& client, uint64_t 
             continue;
         anyColumn = true;
         if (kind == kKindAscii) {
-            available -= 2 * cw - 1;
+            // The column is two characters wider than its cells; reserving a pixel less let a full row
+            // reach one pixel under the scroll bar.
+            available -= 2 * cw;
             perElement += l.digits[kind] * cw + 1;
         } else {
             available -= cw;
