@@ -10,6 +10,7 @@ namespace {
 
 constexpr char kClassName[] = "MFCDumpCtrl";
 constexpr UINT kScrollBarId = 100;
+constexpr UINT kEditId = 1;
 constexpr int kKindAscii = 6;
 const char* const kCaptions[7] = {"", "Offset", "Hex", "Dec", "Bin", "Oct", "Ascii"};
 
@@ -39,7 +40,12 @@ ON_WM_MOUSEMOVE()
 ON_WM_RBUTTONDOWN()
 ON_WM_MOUSEWHEEL()
 ON_WM_VSCROLL()
+ON_WM_LBUTTONDBLCLK()
 ON_MESSAGE(WM_GETDLGCODE, &CPPDumpCtrl::OnGetDlgCode)
+ON_NOTIFY(PPNUMEDIT_CANCEL_DATA, kEditId, &CPPDumpCtrl::OnEditNotify)
+ON_NOTIFY(PPNUMEDIT_ENTER_DATA, kEditId, &CPPDumpCtrl::OnEditNotify)
+ON_NOTIFY(PPNUMEDIT_MOVE, kEditId, &CPPDumpCtrl::OnEditNotify)
+ON_NOTIFY(PPNUMEDIT_HOTKEY, kEditId, &CPPDumpCtrl::OnEditNotify)
 END_MESSAGE_MAP()
 
 CPPDumpCtrl::CPPDumpCtrl() {
@@ -56,6 +62,8 @@ CPPDumpCtrl::CPPDumpCtrl() {
 }
 
 CPPDumpCtrl::~CPPDumpCtrl() {
+    m_pEdit.reset();
+    m_pRetiredEdit.reset();
     if (m_hMenu)
         ::DestroyMenu(m_hMenu);
     if (m_hWnd)
@@ -112,6 +120,7 @@ void CPPDumpCtrl::Redraw(BOOL bRedraw) {
 }
 
 void CPPDumpCtrl::SetData(size_t nLength, const BYTE* pData, const BYTE* pOldData, BOOL bRedraw) {
+    CloseEditor(FALSE);
     m_pData = pData;
     m_pOldData = pOldData ? pOldData : pData;
     m_nLength = pData ? nLength : 0;
@@ -130,6 +139,7 @@ const BYTE* CPPDumpCtrl::GetData(size_t* pnLength) const {
 }
 
 void CPPDumpCtrl::ModifyStyles(DWORD dwAdd, DWORD dwRemove, BOOL bRedraw) {
+    CloseEditor(FALSE);
     const DWORD old = m_dwStyle;
     m_dwStyle = (m_dwStyle & ~dwRemove) | dwAdd;
     if ((old ^ m_dwStyle) & PPDUMP_WORD_DATA) {
@@ -160,6 +170,8 @@ COLORREF CPPDumpCtrl::SetColor(int nSlot, COLORREF color, BOOL bRedraw) {
         return 0;
     const COLORREF old = m_colors[nSlot];
     m_colors[nSlot] = color;
+    if (m_pEdit && nSlot >= PPDUMP_COLOR_EDIT_FG && nSlot <= PPDUMP_COLOR_EDIT_ERR_BK)
+        m_pEdit->SetColor(nSlot - PPDUMP_COLOR_EDIT_FG, color, TRUE);
     Redraw(bRedraw);
     return old;
 }
@@ -172,6 +184,7 @@ void CPPDumpCtrl::SetFont(CFont* pFont, BOOL bRedraw) {
     LOGFONTA lf{};
     if (!pFont || !pFont->GetLogFont(&lf))
         return;
+    CloseEditor(FALSE);
     m_font.DeleteObject();
     m_font.CreateFontIndirect(&lf);
     Redraw(bRedraw);
@@ -188,6 +201,7 @@ void CPPDumpCtrl::SetFont(LPCTSTR lpszFaceName, int nPointSize, BOOL bBold, BOOL
     lf.lfUnderline = static_cast<BYTE>(bUnderline != 0);
     lf.lfStrikeOut = static_cast<BYTE>(bStrikeOut != 0);
     std::strncpy(lf.lfFaceName, lpszFaceName ? lpszFaceName : "", sizeof lf.lfFaceName - 1);
+    CloseEditor(FALSE);
     m_font.DeleteObject();
     m_font.CreateFontIndirect(&lf);
     Redraw(bRedraw);
@@ -296,6 +310,8 @@ void CPPDumpCtrl::SendNotify(UINT nCode, int nFirst, int nSecond) {
 void CPPDumpCtrl::SetFirstShown(int64_t nFirst) {
     if (nFirst == m_nFirstShown)
         return;
+    if (m_pEdit && IsDumpColumn(m_nEditField))
+        CloseEditor(FALSE);
     m_nFirstShown = nFirst;
     SendNotify(UDM_PPDUMPCTRL_BEGIN_ADDR, static_cast<int>(nFirst), 0);
     Redraw(TRUE);
@@ -351,7 +367,30 @@ void CPPDumpCtrl::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
     case VK_RIGHT: MoveTo(sel + 1); break;
     case VK_UP: MoveTo(sel - perRow); break;
     case VK_DOWN: MoveTo(sel + perRow); break;
-    default: CWnd::OnKeyDown(nChar, nRepCnt, nFlags); break;
+    case VK_RETURN:
+        if (!m_pEdit) {
+            // The first shown value column, or the offset when it is the only one; read-only edits the offset.
+            int field = DUMP_COLUMN_ADDRESS;
+            if (!(m_dwStyle & PPDUMP_READ_ONLY))
+                for (int kind = 2; kind <= 6 && field == DUMP_COLUMN_ADDRESS; ++kind)
+                    if (m_dwStyle & (1u << (kind - 1)))
+                        field = DUMP_COLUMN_ADDRESS + kind - 1;
+            OpenEditor(sel, field);
+        }
+        break;
+    default:
+        if (ControlDown()) {
+            static const char kLetters[] = "HDBOA";
+            for (int i = 0; i < 5; ++i)
+                if (nChar == static_cast<UINT>(kLetters[i]) && !(m_dwStyle & PPDUMP_READ_ONLY) &&
+                    (m_dwStyle & (PPDUMP_BAR_HEX << i)) && (m_dwStyle & (PPDUMP_FIELD_HEX << i))) {
+                    CloseEditor(FALSE);
+                    OpenEditor(sel, DUMP_COLUMN_HEX + i);
+                    return;
+                }
+        }
+        CWnd::OnKeyDown(nChar, nRepCnt, nFlags);
+        break;
     }
 }
 
@@ -368,6 +407,15 @@ void CPPDumpCtrl::OnLButtonDown(UINT nFlags, CPoint point) {
         Redraw(TRUE);
     }
     CWnd::OnLButtonDown(nFlags, point);
+}
+
+void CPPDumpCtrl::OnLButtonDblClk(UINT nFlags, CPoint point) {
+    const DumpHit hit = DumpHitTest(GetLayout(), Metrics(), point, m_nFirstShown, m_pData ? m_nCount : 0);
+    if (hit.field == DUMP_COLUMN_ADDRESS)
+        OpenEditor(hit.element, hit.field);
+    else if (hit.field == DUMP_HEADER_ADDRESS || (IsDumpColumn(hit.field) && hit.element >= 0))
+        OpenEditor(m_nSelStart, hit.field);
+    CWnd::OnLButtonDblClk(nFlags, point);
 }
 
 void CPPDumpCtrl::OnMouseMove(UINT nFlags, CPoint point) {
@@ -448,6 +496,7 @@ void CPPDumpCtrl::OnVScroll(UINT nSBCode, UINT nPos, CScrollBar*) {
 
 void CPPDumpCtrl::OnSize(UINT nType, int cx, int cy) {
     CWnd::OnSize(nType, cx, cy);
+    CloseEditor(FALSE);
     Redraw(TRUE);
 }
 
@@ -636,4 +685,149 @@ void CPPDumpCtrl::DrawCells(CDC* pDC, const DumpLayout& l) {
         pDC->RestoreDC(saved);
     }
     pDC->SelectObject(oldFont);
+}
+
+// ---- the in-place editor
+
+RECT CPPDumpCtrl::EditorRect(const DumpLayout& l, int64_t nElement, int nField) const {
+    if (nField == DUMP_HEADER_ADDRESS)
+        return l.headerFields[DUMP_HEADER_ADDRESS];
+    if (!IsDumpColumn(nField) || l.perRow <= 0)
+        return {};
+    const int kind = DumpFieldKind(nField);
+    const RECT& col = l.columns[kind];
+    const int cw = Metrics().charWidth;
+    const int64_t rel = nElement - m_nFirstShown;
+    const int row = static_cast<int>(rel / l.perRow);
+    const int index = kind == 1 ? 0 : static_cast<int>(rel % l.perRow);
+    const int top = l.RowTop(row);
+    if (kind == 1)
+        return {col.left, top, col.right, top + l.rowHeight};
+    if (kind == 6) {
+        const int x = col.left + index * (cw + 1);
+        return {x, top, x + 3 * cw, top + l.rowHeight};
+    }
+    const int x = col.left + index * (l.digits[kind] + 1) * cw;
+    return {x, top, x + (l.digits[kind] + 2) * cw, top + l.rowHeight};
+}
+
+BOOL CPPDumpCtrl::OpenEditor(int64_t nElement, int nField) {
+    if (!m_hWnd || !m_pData || nElement < 0 || static_cast<uint64_t>(nElement) >= m_nCount)
+        return FALSE;
+    const int kind = DumpFieldKind(nField);
+    if ((m_dwStyle & PPDUMP_READ_ONLY) && kind != 1)
+        return FALSE;
+    if (!(nField == DUMP_HEADER_ADDRESS || IsDumpColumn(nField)))
+        return FALSE;
+    CloseEditor(FALSE);
+    if (IsDumpColumn(nField))
+        ScrollToElement(nElement);
+    const DumpLayout l = GetLayout();
+    m_pRetiredEdit.reset();
+    auto edit = std::make_unique<CPPNumEdit>();
+    if (!edit->Create(WS_CHILD | WS_VISIBLE | ES_CENTER, EditorRect(l, nElement, nField), this, kEditId))
+        return FALSE;
+    edit->SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_font.GetSafeHandle()), FALSE);
+    for (int i = 0; i < 4; ++i)
+        edit->SetColor(i, m_colors[PPDUMP_COLOR_EDIT_FG + i], FALSE);
+    if (kind == 1) {
+        // The go-to: an offset from the base to the last element's.
+        edit->SetUp(static_cast<uint32_t>(m_nBase + nElement), NUMEDIT_HEX, 0, static_cast<uint32_t>(m_nBase),
+                    static_cast<uint32_t>(m_nBase + m_nCount - 1));
+    } else {
+        static const int kModes[7] = {0, 0, NUMEDIT_HEX, NUMEDIT_DEC, NUMEDIT_BIN, NUMEDIT_OCT, NUMEDIT_CHAR};
+        const bool word = (m_dwStyle & PPDUMP_WORD_DATA) != 0;
+        edit->SetUp(GetDataValue(nElement), kModes[kind], word ? 2 : 1, 0, word ? 0xFFFF : 0xFF);
+    }
+    m_pEdit = std::move(edit);
+    m_nEditField = nField;
+    m_nEditElement = nElement;
+    m_pEdit->SetFocus();
+    m_pEdit->SetSel(0, -1);
+    return TRUE;
+}
+
+void CPPDumpCtrl::CloseEditor(BOOL bApply) {
+    if (!m_pEdit)
+        return;
+    if (bApply && m_pEdit->IsValid() && m_pEdit->IsChanged()) {
+        const uint32_t value = m_pEdit->GetValue();
+        if (DumpFieldKind(m_nEditField) == 1) {
+            const int64_t element = static_cast<int64_t>(value - m_nBase);
+            m_nSelStart = m_nSelEnd = m_nSelAnchor = element;
+        } else {
+            SendNotify(UDM_PPDUMPCTRL_CHANGE_DATA, static_cast<int>(m_nEditElement), static_cast<int>(value));
+        }
+    }
+    std::unique_ptr<CPPNumEdit> edit = std::move(m_pEdit);
+    const int field = m_nEditField;
+    m_nEditField = DUMP_NONE;
+    m_nEditElement = -1;
+    const BOOL hadFocus = ::GetFocus() == edit->GetSafeHwnd();
+    edit->DestroyWindow();
+    m_pRetiredEdit = std::move(edit);
+    if (hadFocus)
+        SetFocus();
+    if (bApply && DumpFieldKind(field) == 1)
+        ScrollToElement(m_nSelStart);
+    Redraw(TRUE);
+}
+
+int CPPDumpCtrl::NextField(int nField, int nStep) const {
+    // The shown value columns, in order, wrapping round; the offset is never wrapped to.
+    for (int i = 1; i <= 5; ++i) {
+        const int kind = (DumpFieldKind(nField) - 2 + nStep * i + 50) % 5 + 2;
+        if (m_dwStyle & (1u << (kind - 1)))
+            return DUMP_COLUMN_ADDRESS + kind - 1;
+    }
+    return nField;
+}
+
+void CPPDumpCtrl::OnEditNotify(NMHDR* pNMHDR, LRESULT* pResult) {
+    *pResult = 0;
+    if (!m_pEdit)
+        return;
+    const auto* record = reinterpret_cast<const NM_PPDUMP_CTRL*>(pNMHDR);
+    const int command = record->iAddress;
+    switch (pNMHDR->code) {
+    case PPNUMEDIT_CANCEL_DATA: CloseEditor(FALSE); return;
+    case PPNUMEDIT_ENTER_DATA: CloseEditor(TRUE); return;
+    case PPNUMEDIT_HOTKEY: {
+        const int i = command - PPNUMEDIT_CMD_HEX;
+        const int64_t element = m_nEditElement;
+        if (i < 0 || i > 4 || (m_dwStyle & PPDUMP_READ_ONLY) || !(m_dwStyle & (PPDUMP_BAR_HEX << i)) ||
+            !(m_dwStyle & (PPDUMP_FIELD_HEX << i)))
+            return;
+        CloseEditor(FALSE);
+        OpenEditor(element, DUMP_COLUMN_HEX + i);
+        return;
+    }
+    default: break;
+    }
+    // Moves: ignored while the offset is edited.
+    if (DumpFieldKind(m_nEditField) == 1)
+        return;
+    const DumpLayout l = GetLayout();
+    const int64_t perRow = std::max(l.perRow, 1);
+    const int64_t page = std::max<int64_t>(l.perPage, perRow);
+    const int64_t count = static_cast<int64_t>(m_nCount);
+    int64_t element = m_nEditElement;
+    int field = m_nEditField;
+    switch (command) {
+    case PPNUMEDIT_CMD_FIRST: element = 0; break;
+    case PPNUMEDIT_CMD_LAST: element = count - 1; break;
+    case PPNUMEDIT_CMD_LEFT: element -= 1; break;
+    case PPNUMEDIT_CMD_RIGHT: element += 1; break;
+    case PPNUMEDIT_CMD_UP: element -= perRow; break;
+    case PPNUMEDIT_CMD_DOWN: element += perRow; break;
+    case PPNUMEDIT_CMD_TAB: field = NextField(field, 1); break;
+    case PPNUMEDIT_CMD_BACKTAB: field = NextField(field, -1); break;
+    case PPNUMEDIT_CMD_PAGEUP: element -= page; break;
+    case PPNUMEDIT_CMD_PAGEDOWN: element += page; break;
+    default: return;
+    }
+    element = std::clamp<int64_t>(element, 0, count - 1);
+    CloseEditor(TRUE);
+    m_nSelStart = m_nSelEnd = m_nSelAnchor = element;
+    OpenEditor(element, field);
 }

@@ -5,12 +5,14 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "afxwin.h"
 
 #include "DumpLayout.h"
 #include "DumpText.h"
+#include "PPNumEdit.h"
 
 // Notification codes to the owner.
 #define UDM_PPDUMPCTRL_CHANGE_DATA 1124  // an edited value was applied: element, new value
@@ -93,6 +95,12 @@ public:
     void SetContextMenu(HMENU hMenu);
     void SetNotifyOwner(CWnd* pOwner) { m_pNotify = pOwner; }
 
+    // The in-place editor on an element's field (17 to 22, or header field 1 for the go-to); read-only allows
+    // only the offset. FALSE when refused. Null while no editor is open.
+    BOOL OpenEditor(int64_t nElement, int nField);
+    CPPNumEdit* GetEditor() const { return m_pEdit.get(); }
+    int GetEditField() const { return m_nEditField; }
+
     int64_t GetElementCount() const { return static_cast<int64_t>(m_nCount); }
     // The layout of the current client rectangle and fonts.
     DumpLayout GetLayout() const;
@@ -111,7 +119,9 @@ protected:
     void OnRButtonDown(UINT nFlags, CPoint point);
     BOOL OnMouseWheel(UINT nFlags, short zDelta, CPoint pt);
     void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
+    void OnLButtonDblClk(UINT nFlags, CPoint point);
     LRESULT OnGetDlgCode(WPARAM, LPARAM);
+    void OnEditNotify(NMHDR* pNMHDR, LRESULT* pResult);
     DECLARE_MESSAGE_MAP()
 
     // Draws the whole control into pDC over the client rectangle.
@@ -131,6 +141,10 @@ private:
     void DrawCaption(CDC* pDC, const DumpLayout& l);
     void DrawCells(CDC* pDC, const DumpLayout& l);
     int64_t CurrentElement() const;
+    // Closes the editor (the window at once, the object later: it may be inside its own handler).
+    void CloseEditor(BOOL bApply);
+    RECT EditorRect(const DumpLayout& l, int64_t nElement, int nField) const;
+    int NextField(int nField, int nStep) const;
 
     std::string m_strTipFormat;
     CFont m_font;
@@ -157,4 +171,8 @@ private:
     CScrollBar m_scrollBar;
     HMENU m_hMenu = nullptr;
     CWnd* m_pNotify = nullptr;
+    std::unique_ptr<CPPNumEdit> m_pEdit;
+    std::unique_ptr<CPPNumEdit> m_pRetiredEdit;
+    int m_nEditField = DUMP_NONE;
+    int64_t m_nEditElement = -1;
 };
