@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "WinGdiControl.h"
-#include "tests/support/UiFixture.h"
+#include "DumpOwner.h"
 
 namespace {
 
@@ -16,33 +16,13 @@ constexpr UINT kCtrlId = 42;
 constexpr DWORD kDataBarAdd = 0xD0123;
 constexpr DWORD kDataBarRemove = 0x7F3F;
 
-struct Notice {
-    UINT code;
-    int first, second;
-    HMENU menu;
-};
+using Notice = tdl::test::DumpNotice;
 
 class PPDumpCtrlTest : public UiTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
-        m_owner = std::make_unique<TestWindow>(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 520, 320},
-                                               [this](HWND, UINT msg, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
-                                                   if (msg != WM_NOTIFY)
-                                                       return std::nullopt;
-                                                   const auto* hdr = reinterpret_cast<const NMHDR*>(lParam);
-                                                   Notice n{hdr->code, 0, 0, nullptr};
-                                                   if (hdr->code == UDM_PPDUMPCTRL_MENU_CALLBACK) {
-                                                       const auto* m = reinterpret_cast<const NM_PPDUMP_MENU*>(lParam);
-                                                       n = {hdr->code, m->iArea, m->iAddress, m->hMenu};
-                                                   } else {
-                                                       const auto* r = reinterpret_cast<const NM_PPDUMP_CTRL*>(lParam);
-                                                       n = {hdr->code, r->iAddress, r->iValue, nullptr};
-                                                   }
-                                                   EXPECT_EQ(hdr->idFrom, kCtrlId);
-                                                   m_notices.push_back(n);
-                                                   return 0;
-                                               });
+        m_owner = tdl::test::MakeDumpOwner(m_notices);
         m_ctrl = std::make_unique<CPPDumpCtrl>();
         ASSERT_TRUE(m_ctrl->Create(CRect(0, 0, 500, 280), CWnd::FromHandle(*m_owner), kCtrlId));
         for (int i = 0; i < 300; ++i)
@@ -173,6 +153,7 @@ TEST_F(PPDumpCtrlTest, KeysMoveTheSelectionAndScroll) {
     // Every change of the first shown element was told, with its new value.
     ASSERT_FALSE(m_notices.empty());
     for (const Notice& n : m_notices) {
+        EXPECT_EQ(n.id, kCtrlId);
         EXPECT_EQ(n.code, UDM_PPDUMPCTRL_BEGIN_ADDR);
         EXPECT_EQ(n.first % per, 0);
         EXPECT_EQ(n.second, 0);

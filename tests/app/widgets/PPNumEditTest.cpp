@@ -4,31 +4,19 @@
 
 #include <vector>
 
-#include "tests/support/UiFixture.h"
+#include "DumpOwner.h"
 
 namespace {
 
 using tdl::test::TestWindow;
 using tdl::test::UiTest;
 
-struct Applied {
-    UINT code;
-    int first, second;
-};
-
 // The control with an owner that records its notices, over 64 bytes 0, 1, 2, ...
 class DumpEditorTest : public UiTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
-        m_owner = std::make_unique<TestWindow>(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 520, 320},
-                                               [this](HWND, UINT msg, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
-                                                   if (msg != WM_NOTIFY)
-                                                       return std::nullopt;
-                                                   const auto* r = reinterpret_cast<const NM_PPDUMP_CTRL*>(lParam);
-                                                   m_notices.push_back({r->hdr.code, r->iAddress, r->iValue});
-                                                   return 0;
-                                               });
+        m_owner = tdl::test::MakeDumpOwner(m_notices);
         m_ctrl = std::make_unique<CPPDumpCtrl>();
         ASSERT_TRUE(m_ctrl->Create(CRect(0, 0, 500, 280), CWnd::FromHandle(*m_owner), 7));
         for (int i = 0; i < 64; ++i)
@@ -61,7 +49,7 @@ protected:
     std::unique_ptr<TestWindow> m_owner;
     std::unique_ptr<CPPDumpCtrl> m_ctrl;
     std::vector<BYTE> m_data;
-    std::vector<Applied> m_notices;
+    std::vector<tdl::test::DumpNotice> m_notices;
 };
 
 TEST_F(DumpEditorTest, EnterOpensTheFirstValueColumnAndAppliesOnlyAChangedValue) {
