@@ -33,6 +33,9 @@ ON_WM_CONTEXTMENU()
 ON_WM_ERASEBKGND()
 ON_NOTIFY_REFLECT_EX(LVN_COLUMNCLICK, &COXGridList::OnColumnClick)
 ON_MESSAGE(LVM_INSERTITEMA, &COXGridList::OnInsertItem)
+ON_MESSAGE(LVM_EDITLABELA, &COXGridList::OnEditLabel)
+ON_NOTIFY_REFLECT_EX(LVN_BEGINLABELEDITA, &COXGridList::OnBeginLabelEdit)
+ON_NOTIFY_REFLECT_EX(LVN_ENDLABELEDITA, &COXGridList::OnEndLabelEdit)
 END_MESSAGE_MAP()
 
 COXGridList::COXGridList() = default;
@@ -320,6 +323,14 @@ void COXGridList::OnLButtonDblClk(UINT nFlags, CPoint point) {
 }
 
 void COXGridList::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
+    if (nChar == VK_INSERT) {
+        const int focused = GetNextItem(-1, LVNI_FOCUSED);
+        const int column = NextEditableColumn(-1, 1);
+        if (focused >= 0 && column >= 0) {
+            SendMessage(LVM_EDITLABELA, static_cast<WPARAM>(focused), column);
+            return;
+        }
+    }
     if (nChar == VK_SPACE && m_bCheckable) {
         const int focused = GetNextItem(-1, LVNI_FOCUSED);
         if (focused >= 0) {
@@ -459,4 +470,66 @@ void COXGridList::DrawGridLines(CDC* pDC, const CRect& itemRect) {
         pDC->LineTo(itemRect.right, itemRect.bottom - 1);
     }
     pDC->SelectObject(old);
+}
+
+// ---- in-place editing
+
+int COXGridList::NextEditableColumn(int nColumn, int nStep) const {
+    const int columns = GetColumnCount();
+    for (int i = 1; i <= columns; ++i) {
+        const int column = ((nColumn + nStep * i) % columns + columns) % columns;
+        if (IsColumnEditable(column))
+            return column;
+    }
+    return -1;
+}
+
+LRESULT COXGridList::OnEditLabel(WPARAM wParam, LPARAM) {
+    const LRESULT edit = Default();
+    if (edit) {
+        if (m_gridEdit.m_hWnd)
+            m_gridEdit.UnsubclassWindow();
+        m_gridEdit.ResetEndKey();
+        m_gridEdit.SubclassWindow(reinterpret_cast<HWND>(edit));
+    }
+    (void)wParam;
+    return edit;
+}
+
+BOOL COXGridList::OnBeginLabelEdit(NMHDR* pNMHDR, LRESULT* pResult) {
+    const auto* info = reinterpret_cast<const NMLVDISPINFOA*>(pNMHDR);
+    if (!IsColumnEditable(info->item.iSubItem)) {
+        *pResult = TRUE; // refused: the column is not editable
+        return TRUE;
+    }
+    for (int item = GetNextItem(-1, LVNI_SELECTED); item >= 0; item = GetNextItem(item, LVNI_SELECTED))
+        if (item != info->item.iItem)
+            SetItemState(item, 0, LVIS_SELECTED);
+    *pResult = FALSE;
+    return FALSE; // the parent may still refuse
+}
+
+BOOL COXGridList::OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult) {
+    const auto* info = reinterpret_cast<const NMLVDISPINFOA*>(pNMHDR);
+    // Keeping the text sets the cell, which the parent hears of as an item change it can refuse.
+    *pResult = info->item.pszText != nullptr;
+    const UINT key = m_gridEdit.GetEndKey();
+    if (!info->item.pszText || !key)
+        return TRUE;
+    const int count = GetItemCount();
+    int item = info->item.iItem;
+    int column = info->item.iSubItem;
+    switch (key) {
+    case VK_TAB: column = NextEditableColumn(column, m_gridEdit.EndedWithShift() ? -1 : 1); break;
+    case VK_INSERT: column = (column + 1) % std::max(GetColumnCount(), 1); break;
+    case VK_UP: item = item == 0 ? count - 1 : item - 1; break;
+    case VK_DOWN: item = item + 1 >= count ? 0 : item + 1; break;
+    default: return TRUE;
+    }
+    if (item < 0 || column < 0)
+        return TRUE;
+    EnsureVisible(item, FALSE);
+    // Restarted once this editing has wound up.
+    PostMessage(LVM_EDITLABELA, static_cast<WPARAM>(item), column);
+    return TRUE;
 }

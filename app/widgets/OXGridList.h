@@ -86,10 +86,15 @@ protected:
     BOOL OnEraseBkgnd(CDC* pDC);
     BOOL OnColumnClick(NMHDR* pNMHDR, LRESULT* pResult);
     LRESULT OnInsertItem(WPARAM wParam, LPARAM lParam);
+    LRESULT OnEditLabel(WPARAM wParam, LPARAM lParam);
+    BOOL OnBeginLabelEdit(NMHDR* pNMHDR, LRESULT* pResult);
+    BOOL OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult);
     DECLARE_MESSAGE_MAP()
 
 private:
     void SubclassHeader();
+    // The editable column after (nStep 1) or before (-1) nColumn, wrapping; -1 when none is editable.
+    int NextEditableColumn(int nColumn, int nStep) const;
     static int CALLBACK CompareItems(LPARAM lParam1, LPARAM lParam2, LPARAM lParamSort);
 
     BOOL m_bInitialised = FALSE;

@@ -46,6 +46,11 @@ protected:
             m_codes.push_back(hdr->code);
             if (hdr->code == LVN_ITEMCHANGING || hdr->code == LVN_ITEMCHANGED) {
                 const auto* lv = reinterpret_cast<const NMLISTVIEW*>(hdr);
+                if (lv->uChanged & LVIF_TEXT) {
+                    m_textChanges.push_back({hdr->code, lv->iItem, lv->iSubItem});
+                    if (hdr->code == LVN_ITEMCHANGING && m_vetoText)
+                        return 1;
+                }
                 if (hdr->code == LVN_ITEMCHANGED)
                     m_changedData.push_back(lv->lParam);
                 if (hdr->code == LVN_ITEMCHANGING && (lv->uChanged & LVIF_STATE) &&
@@ -84,6 +89,14 @@ protected:
         m_list().GetItemRect(item, &r, LVIR_BOUNDS);
         return {r.left + 6, (r.top + r.bottom) / 2};
     }
+    // A key pressed in `hwnd` and released over the list: the editor that gets it down is gone by the time the
+    // key comes up, and the key must not stay down for the tests after.
+    void Press(HWND hwnd, BYTE vk) {
+        win32::KeyDown(hwnd, vk);
+        win32::PumpUiMessages();
+        win32::KeyUp(m_list().m_hWnd, vk);
+        win32::PumpUiMessages();
+    }
     std::vector<std::string> Column(int column) {
         std::vector<std::string> texts;
         for (int i = 0; i < m_list().GetItemCount(); ++i)
@@ -96,6 +109,13 @@ protected:
     std::vector<UINT> m_codes;
     std::vector<LPARAM> m_changedData;
     std::vector<NMGRIDMENU> m_menuNotices;
+    struct TextChange {
+        UINT code;
+        int item, column;
+        bool operator==(const TextChange&) const = default;
+    };
+    std::vector<TextChange> m_textChanges;
+    bool m_vetoText = false;
     bool m_vetoChecks = false;
     bool m_vetoMenu = false;
 };
@@ -296,6 +316,69 @@ TEST_F(GridListTest, PaintsGridLinesHighlightAndCheckImages) {
         }
     EXPECT_GT(frame, 10);
     ::ReleaseDC(m_list().m_hWnd, dc);
+}
+
+TEST_F(GridListTest, EditingACellAndMovingOnWithTheKeyThatEndedIt) {
+    m_list().SetEditable(TRUE, 1);
+    m_textChanges.clear();
+    EXPECT_EQ(m_list().SendMessage(LVM_EDITLABELA, 0, 0), 0); // column 0 is not editable
+    ASSERT_NE(m_list().SendMessage(LVM_EDITLABELA, 0, 1), 0);
+    HWND edit = ::GetFocus();
+    win32::TypeText(edit, "q");
+    Press(edit, VK_TAB); // the only editable column: Tab stays in the row, on the same column
+    win32::PumpUiMessages();
+    EXPECT_EQ(std::string(static_cast<LPCTSTR>(m_list().GetItemText(0, 1))), "q");
+    EXPECT_EQ(m_textChanges, (std::vector<TextChange>{{LVN_ITEMCHANGING, 0, 1}, {LVN_ITEMCHANGED, 0, 1}}));
+    ASSERT_NE(m_list().GetEditControl(), nullptr);
+
+    m_list().SetEditable(TRUE, 0);
+    struct Step {
+        BYTE key;
+        bool shift;
+        int item, column; // where editing goes on
+    } steps[] = {
+        {VK_TAB, false, 0, 0},  // from the last editable column to the first, same row
+        {VK_TAB, true, 0, 1},
+        {VK_UP, false, 4, 1},   // before the first row: the last
+        {VK_DOWN, false, 0, 1}, // after the last: the first
+        {VK_INSERT, false, 0, 0},
+    };
+    for (const Step& step : steps) {
+        HWND now = ::GetFocus();
+        if (step.shift)
+            win32::KeyDown(now, VK_SHIFT);
+        Press(now, step.key);
+        if (step.shift)
+            win32::KeyUp(m_list().m_hWnd, VK_SHIFT); // the edit that had the key down is gone
+        win32::PumpUiMessages();
+        CEdit* current = m_list().GetEditControl();
+        ASSERT_NE(current, nullptr) << int(step.key);
+        CRect cell, at;
+        m_list().GetSubItemRect(step.item, step.column, LVIR_LABEL, cell);
+        current->GetWindowRect(&at);
+        m_list().ScreenToClient(&at);
+        EXPECT_EQ(at.top, cell.top) << int(step.key);
+        EXPECT_EQ(at.left, cell.left) << int(step.key);
+    }
+    Press(::GetFocus(), VK_ESCAPE);
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_list().GetEditControl(), nullptr);
+}
+
+TEST_F(GridListTest, AVetoedEditKeepsTheOldTextAndReportsNoChange) {
+    m_list().SetEditable(TRUE, -1);
+    m_textChanges.clear();
+    m_list().SetFocus();
+    m_list().SetItemState(2, LVIS_FOCUSED, LVIS_FOCUSED);
+    Press(m_list().m_hWnd, VK_INSERT); // the focused item's first editable column
+    win32::PumpUiMessages();
+    ASSERT_NE(m_list().GetEditControl(), nullptr);
+    m_vetoText = true;
+    win32::TypeText(::GetFocus(), "zzz");
+    Press(::GetFocus(), VK_RETURN);
+    win32::PumpUiMessages();
+    EXPECT_EQ(std::string(static_cast<LPCTSTR>(m_list().GetItemText(2, 0))), "d");
+    EXPECT_EQ(m_textChanges, (std::vector<TextChange>{{LVN_ITEMCHANGING, 2, 0}}));
 }
 
 // A derived list runs its own creation step first.
