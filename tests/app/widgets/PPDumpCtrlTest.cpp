@@ -247,7 +247,10 @@ TEST_F(PPDumpCtrlTest, RightClickToldAsAMenuNoticeThenPostsTheChosenCommand) {
     const DumpLayout l = m_ctrl->GetLayout();
     const RECT c = Cell(l, 2, 4);
     win32::QueueModalAnswer(win32::ModalKind::PopupMenu, 0x9001);
-    win32::MouseDown(m_ctrl->GetSafeHwnd(), {(c.left + c.right) / 2, (c.top + c.bottom) / 2}, win32::MouseButton::Right);
+    const POINT at{(c.left + c.right) / 2, (c.top + c.bottom) / 2};
+    win32::MouseDown(m_ctrl->GetSafeHwnd(), at, win32::MouseButton::Right);
+    win32::PumpUiMessages();
+    win32::MouseUp(m_ctrl->GetSafeHwnd(), at, win32::MouseButton::Right);
     win32::PumpUiMessages();
     ASSERT_EQ(m_notices.size(), 1u);
     EXPECT_EQ(m_notices[0].code, UDM_PPDUMPCTRL_MENU_CALLBACK);

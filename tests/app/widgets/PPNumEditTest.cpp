@@ -32,10 +32,14 @@ protected:
         UiTest::TearDown();
     }
     HWND Ctrl() const { return m_ctrl->GetSafeHwnd(); }
+    // Down and up apart: the editor that gets a key down may be gone before the key comes up, and then the
+    // up must reach the window that has the focus by then, or the key stays down for later tests.
     void Press(BYTE vk, BYTE modifier = 0) {
         if (modifier)
             win32::KeyDown(Ctrl(), modifier);
-        win32::PressKey(Ctrl(), vk);
+        win32::KeyDown(Ctrl(), vk);
+        win32::PumpUiMessages();
+        win32::KeyUp(Ctrl(), vk);
         if (modifier)
             win32::KeyUp(Ctrl(), modifier);
         win32::PumpUiMessages();
