@@ -254,6 +254,35 @@ std::string CPPDumpCtrl::GetTipText(int64_t nElement) const {
     return FormatDumpTip(m_strTipFormat, ctx);
 }
 
+CString CPPDumpCtrl::GetCurrentTip() const {
+    CString text;
+    if (m_tip.GetSafeHwnd())
+        m_tip.GetText(text, const_cast<CPPDumpCtrl*>(this));
+    return text;
+}
+
+LRESULT CPPDumpCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST && m_hWnd) {
+        if (!m_tip.GetSafeHwnd() && m_tip.Create(this)) {
+            m_tip.SetMaxTipWidth(400);
+            m_tip.AddTool(this, "");
+            m_tip.Activate(TRUE);
+        }
+        if (m_tip.GetSafeHwnd()) {
+            MSG msg{m_hWnd, message, wParam, lParam, 0, {}};
+            m_tip.RelayEvent(&msg);
+            if (message != WM_MOUSEMOVE && message != WM_MOUSEWHEEL) {
+                m_tip.Activate(FALSE);
+                m_nLastTipElement = -1;
+            }
+        }
+    } else if ((message == WM_VSCROLL || message == WM_HSCROLL) && m_tip.GetSafeHwnd()) {
+        m_tip.Activate(FALSE);
+        m_nLastTipElement = -1;
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+}
+
 void CPPDumpCtrl::SetContextMenu(HMENU hMenu) {
     if (m_hMenu && m_hMenu != hMenu)
         ::DestroyMenu(m_hMenu);
@@ -422,6 +451,11 @@ void CPPDumpCtrl::OnMouseMove(UINT nFlags, CPoint point) {
     const DumpHit hit = DumpHitTest(GetLayout(), Metrics(), point, m_nFirstShown, m_pData ? m_nCount : 0);
     m_nHotField = hit.field;
     m_nHotElement = hit.element;
+    if (hit.field > DUMP_COLUMN_ADDRESS && hit.element >= 0 && hit.element != m_nLastTipElement && m_tip.GetSafeHwnd()) {
+        m_nLastTipElement = hit.element;
+        m_tip.Activate(TRUE);
+        m_tip.UpdateTipText(GetTipText(hit.element).c_str(), this);
+    }
     if (m_bSelecting && hit.field > DUMP_COLUMN_ADDRESS && hit.element >= 0) {
         m_nSelStart = std::min(m_nSelAnchor, hit.element);
         m_nSelEnd = std::max(m_nSelAnchor, hit.element);

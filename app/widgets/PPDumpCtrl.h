@@ -92,6 +92,8 @@ public:
 
     void SetTooltipFormat(LPCTSTR lpszFormat) { m_strTipFormat = lpszFormat ? lpszFormat : ""; }
     std::string GetTipText(int64_t nElement) const;
+    // The tooltip's text now (empty until the mouse has been over an element).
+    CString GetCurrentTip() const;
     void SetContextMenu(HMENU hMenu);
     void SetNotifyOwner(CWnd* pOwner) { m_pNotify = pOwner; }
 
@@ -124,6 +126,8 @@ protected:
     void OnEditNotify(NMHDR* pNMHDR, LRESULT* pResult);
     DECLARE_MESSAGE_MAP()
 
+    // Every mouse message is relayed to the tooltip (made on the first); a button or scroll hides it.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     // Draws the whole control into pDC over the client rectangle.
     virtual void DrawAll(CDC* pDC, const CRect& client);
 
@@ -169,6 +173,8 @@ private:
     BOOL m_bFocus = FALSE;
     BOOL m_bSelecting = FALSE;
     CScrollBar m_scrollBar;
+    CToolTipCtrl m_tip;
+    int64_t m_nLastTipElement = -1;
     HMENU m_hMenu = nullptr;
     CWnd* m_pNotify = nullptr;
     std::unique_ptr<CPPNumEdit> m_pEdit;

@@ -236,6 +236,17 @@ TEST_F(PPDumpCtrlTest, MouseSelectsARangeAndToldOnlyWithAnOwner) {
     }
 }
 
+TEST_F(PPDumpCtrlTest, TheTooltipFollowsTheElementUnderTheMouse) {
+    DataBar();
+    m_ctrl->SetTooltipFormat("%R:%t%H%n%+2H");
+    const DumpLayout l = m_ctrl->GetLayout();
+    const RECT c = Cell(l, 2, 4);
+    win32::MouseMove(m_ctrl->GetSafeHwnd(), {(c.left + c.right) / 2, (c.top + c.bottom) / 2});
+    win32::PumpUiMessages();
+    // Element 4 of i * 7: 0x1C, then 0x23; the index in two bytes, as the offset has four digits.
+    EXPECT_EQ(std::string(static_cast<LPCTSTR>(m_ctrl->GetCurrentTip())), "0004:   1C\r\n1C23");
+}
+
 TEST_F(PPDumpCtrlTest, RightClickToldAsAMenuNoticeThenPostsTheChosenCommand) {
     DataBar();
     m_ctrl->SetNotifyOwner(CWnd::FromHandle(*m_owner));
