@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "PicturePath.h"
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -295,7 +297,7 @@ TEST_F(GridListTest, PaintsGridLinesHighlightAndCheckImages) {
     m_list().SetCheck(1, 1);
     m_list().SetGridLines(TRUE, RGB(0, 0, 255));
     m_list().SetItemState(2, LVIS_SELECTED, LVIS_SELECTED);
-    ASSERT_TRUE(win32::SavePicturePng(m_host->m_hWnd, "gridlist.png"));
+    ASSERT_TRUE(win32::SavePicturePng(m_host->m_hWnd, tdl::test::WidgetPicturePath("gridlist.png").c_str()));
     HDC dc = ::GetDC(m_list().m_hWnd);
     CRect row2, row1;
     m_list().GetItemRect(2, &row2, LVIR_BOUNDS);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "PicturePath.h"
+
 #include <vector>
 
 #include "WinGdiControl.h"
@@ -282,7 +284,7 @@ TEST_F(PPDumpCtrlTest, PaintsOffScreenInOneCopyWithTheDataBarColours) {
     HWND h = m_ctrl->GetSafeHwnd();
     win32::StartGdiCallLog(h);
     m_ctrl->Invalidate(FALSE);
-    ASSERT_TRUE(win32::SavePicturePng(*m_owner, "dumpctrl-databar.png"));
+    ASSERT_TRUE(win32::SavePicturePng(*m_owner, tdl::test::WidgetPicturePath("dumpctrl-databar.png").c_str()));
     win32::StopGdiCallLog();
     int copies = 0;
     for (const win32::GdiCall& call : win32::GdiCallLog()) {
@@ -310,7 +312,7 @@ TEST_F(PPDumpCtrlTest, PaintsOffScreenInOneCopyWithTheDataBarColours) {
         EXPECT_FALSE(AnyPixel(strip, c));
 
     m_ctrl->EnableWindow(FALSE);
-    ASSERT_TRUE(win32::SaveWindowPng(h, "dumpctrl-disabled.png"));
+    ASSERT_TRUE(win32::SaveWindowPng(h, tdl::test::WidgetPicturePath("dumpctrl-disabled.png").c_str()));
     EXPECT_FALSE(AnyPixel(Cell(l, 2, 3), RGB(255, 220, 120)));
     EXPECT_TRUE(AnyPixel(Cell(l, 2, 0), ::GetSysColor(COLOR_BTNSHADOW)));
     m_ctrl->EnableWindow(TRUE);
@@ -327,7 +329,7 @@ TEST_F(PPDumpCtrlTest, EraseDrawsNothingAndNoDataShowsTheNotice) {
     m_ctrl->ModifyStyles(kDataBarAdd, kDataBarRemove, FALSE);
     win32::StartGdiCallLog(nullptr); // the off-screen DC belongs to no window
     m_ctrl->Invalidate(FALSE);
-    ASSERT_TRUE(win32::SavePicturePng(*m_owner, "dumpctrl-nodata.png"));
+    ASSERT_TRUE(win32::SavePicturePng(*m_owner, tdl::test::WidgetPicturePath("dumpctrl-nodata.png").c_str()));
     win32::StopGdiCallLog();
     bool notice = false;
     for (const win32::GdiCall& call : win32::GdiCallLog()) {
