@@ -42,6 +42,7 @@ ON_WM_MOUSEWHEEL()
 ON_WM_VSCROLL()
 ON_WM_LBUTTONDBLCLK()
 ON_MESSAGE(WM_GETDLGCODE, &CPPDumpCtrl::OnGetDlgCode)
+ON_MESSAGE(WM_MOUSELEAVE, &CPPDumpCtrl::OnMouseLeave)
 ON_NOTIFY(PPNUMEDIT_CANCEL_DATA, kEditId, &CPPDumpCtrl::OnEditNotify)
 ON_NOTIFY(PPNUMEDIT_ENTER_DATA, kEditId, &CPPDumpCtrl::OnEditNotify)
 ON_NOTIFY(PPNUMEDIT_MOVE, kEditId, &CPPDumpCtrl::OnEditNotify)
@@ -449,8 +450,14 @@ void CPPDumpCtrl::OnLButtonDblClk(UINT nFlags, CPoint point) {
 
 void CPPDumpCtrl::OnMouseMove(UINT nFlags, CPoint point) {
     const DumpHit hit = DumpHitTest(GetLayout(), Metrics(), point, m_nFirstShown, m_pData ? m_nCount : 0);
+    if (hit.field != m_nHotField || hit.element != m_nHotElement)
+        Redraw(TRUE); // the hot rectangle and the header's offset follow the mouse
     m_nHotField = hit.field;
     m_nHotElement = hit.element;
+    if (!m_bTrackingLeave) {
+        TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, m_hWnd, 0};
+        m_bTrackingLeave = ::TrackMouseEvent(&track);
+    }
     if (hit.field > DUMP_COLUMN_ADDRESS && hit.element >= 0 && hit.element != m_nLastTipElement && m_tip.GetSafeHwnd()) {
         m_nLastTipElement = hit.element;
         m_tip.Activate(TRUE);
@@ -462,6 +469,15 @@ void CPPDumpCtrl::OnMouseMove(UINT nFlags, CPoint point) {
         Redraw(TRUE);
     }
     CWnd::OnMouseMove(nFlags, point);
+}
+
+LRESULT CPPDumpCtrl::OnMouseLeave(WPARAM, LPARAM) {
+    m_bTrackingLeave = FALSE;
+    if (m_nHotElement >= 0)
+        Redraw(TRUE);
+    m_nHotField = DUMP_NONE;
+    m_nHotElement = -1;
+    return 0;
 }
 
 void CPPDumpCtrl::OnLButtonUp(UINT nFlags, CPoint point) {
@@ -714,6 +730,13 @@ void CPPDumpCtrl::DrawCells(CDC* pDC, const DumpLayout& l) {
                 }
                 pDC->SetTextColor(enabled ? color : m_disabledText);
                 pDC->TextOut(x, y, text);
+                if ((m_dwStyle & PPDUMP_TRACK_MOUSE_MOVE) && kind != 1 && element == m_nHotElement &&
+                    DumpFieldKind(m_nHotField) == kind) {
+                    const int cellWidth = kind == kKindAscii ? 3 * cw : (l.digits[kind] + 2) * cw;
+                    const int inset = kind == kKindAscii ? cw : cw / 2;
+                    CRect hot(x + inset - 1, y, x + cellWidth - inset + 1, y + l.rowHeight);
+                    pDC->Draw3dRect(&hot, m_colors[PPDUMP_COLOR_MOUSE_TRACK], m_colors[PPDUMP_COLOR_MOUSE_TRACK]);
+                }
             }
         }
         pDC->RestoreDC(saved);

@@ -123,6 +123,7 @@ protected:
     void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
     void OnLButtonDblClk(UINT nFlags, CPoint point);
     LRESULT OnGetDlgCode(WPARAM, LPARAM);
+    LRESULT OnMouseLeave(WPARAM, LPARAM);
     void OnEditNotify(NMHDR* pNMHDR, LRESULT* pResult);
     DECLARE_MESSAGE_MAP()
 
@@ -172,6 +173,7 @@ private:
     char m_chNonPrintable = 0;
     BOOL m_bFocus = FALSE;
     BOOL m_bSelecting = FALSE;
+    BOOL m_bTrackingLeave = FALSE;
     CScrollBar m_scrollBar;
     CToolTipCtrl m_tip;
     int64_t m_nLastTipElement = -1;

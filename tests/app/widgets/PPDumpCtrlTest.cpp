@@ -247,6 +247,14 @@ TEST_F(PPDumpCtrlTest, TheTooltipFollowsTheElementUnderTheMouse) {
     win32::PumpUiMessages();
     // Element 4 of i * 7: 0x1C, then 0x23; the index in two bytes, as the offset has four digits.
     EXPECT_EQ(std::string(static_cast<LPCTSTR>(m_ctrl->GetCurrentTip())), "0004:   1C\r\n1C23");
+    // The hot-tracking rectangle is drawn around the element, and goes when the mouse leaves.
+    m_ctrl->SetColor(PPDUMP_COLOR_MOUSE_TRACK, RGB(200, 0, 200), TRUE);
+    ASSERT_TRUE(win32::SavePicturePng(*m_owner, tdl::test::WidgetPicturePath("dumpctrl-hot.png").c_str()));
+    EXPECT_TRUE(AnyPixel(c, RGB(200, 0, 200)));
+    win32::MouseLeave();
+    win32::PumpUiMessages();
+    ASSERT_TRUE(win32::SavePicturePng(*m_owner, tdl::test::WidgetPicturePath("dumpctrl-left.png").c_str()));
+    EXPECT_FALSE(AnyPixel(c, RGB(200, 0, 200)));
 }
 
 TEST_F(PPDumpCtrlTest, RightClickToldAsAMenuNoticeThenPostsTheChosenCommand) {
