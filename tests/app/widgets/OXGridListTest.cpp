@@ -1,0 +1,406 @@
+#include "app/widgets/OXGridList.h"
+
+#include <gtest/gtest.h>
+
+#include "PicturePath.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/UiFixture.h"
+
+namespace {
+
+using tdl::test::UiTest;
+
+constexpr UINT kListId = 9;
+
+// A framework window hosting the list: it reflects the list's notices and draw requests back to it, and
+// answers the rest through `handler`.
+class CGridHost : public CWnd {
+public:
+    std::function<std::optional<LRESULT>(const NMHDR*)> handler;
+
+protected:
+    BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override {
+        const BOOL reflected = CWnd::OnNotify(wParam, lParam, pResult);
+        if (handler)
+            if (std::optional<LRESULT> answer = handler(reinterpret_cast<const NMHDR*>(lParam))) {
+                *pResult = *answer;
+                return TRUE;
+            }
+        return reflected;
+    }
+};
+
+// A list of five items ("e", "B", "d", "A", "c" with item data far above 32 bits) in two columns, on a parent
+// that records its notices and can refuse item changes or the context menu.
+class GridListTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        m_host = std::make_unique<CGridHost>();
+        ASSERT_TRUE(m_host->CreateEx(0, nullptr, "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 360, 240),
+                                     nullptr, 0));
+        m_host->handler = [this](const NMHDR* hdr) -> std::optional<LRESULT> {
+            m_codes.push_back(hdr->code);
+            if (hdr->code == LVN_ITEMCHANGING || hdr->code == LVN_ITEMCHANGED) {
+                const auto* lv = reinterpret_cast<const NMLISTVIEW*>(hdr);
+                if (lv->uChanged & LVIF_TEXT) {
+                    m_textChanges.push_back({hdr->code, lv->iItem, lv->iSubItem});
+                    if (hdr->code == LVN_ITEMCHANGING && m_vetoText)
+                        return 1;
+                }
+                if (hdr->code == LVN_ITEMCHANGED)
+                    m_changedData.push_back(lv->lParam);
+                if (hdr->code == LVN_ITEMCHANGING && (lv->uChanged & LVIF_STATE) &&
+                    ((lv->uNewState ^ lv->uOldState) & LVIS_STATEIMAGEMASK))
+                    return m_vetoChecks ? 1 : 0;
+            }
+            if (hdr->code == OXGRID_CONTEXTMENU) {
+                m_menuNotices.push_back(*reinterpret_cast<const NMGRIDMENU*>(hdr));
+                return m_vetoMenu ? 1 : 0;
+            }
+            return std::nullopt;
+        };
+        m_pList = std::make_unique<COXGridList>();
+        ASSERT_TRUE(m_list().Create(WS_CHILD | WS_VISIBLE | LVS_SHOWSELALWAYS, CRect(0, 0, 340, 200), m_host.get(),
+                                    kListId));
+        m_list().InsertColumn(0, "Name", LVCFMT_LEFT, 120);
+        m_list().InsertColumn(1, "Kind", LVCFMT_LEFT, 120);
+        const char* names[] = {"e", "B", "d", "A", "c"};
+        for (int i = 0; i < 5; ++i) {
+            m_list().InsertItem(i, names[i]);
+            m_list().SetItemText(i, 1, std::string(1, static_cast<char>('z' - i)).c_str());
+            m_list().SetItemData(i, Data(i));
+        }
+    }
+    void TearDown() override {
+        m_pList.reset();
+        if (m_host && m_host->m_hWnd)
+            m_host->DestroyWindow();
+        m_host.reset();
+        UiTest::TearDown();
+    }
+    COXGridList& m_list() { return *m_pList; }
+    static DWORD_PTR Data(int i) { return (DWORD_PTR{0xABCD0000} << 32) | static_cast<DWORD_PTR>(i); }
+    CPoint CheckBoxOf(int item) {
+        CRect r;
+        m_list().GetItemRect(item, &r, LVIR_BOUNDS);
+        return {r.left + 6, (r.top + r.bottom) / 2};
+    }
+    // A key pressed in `hwnd` and released over the list: the editor that gets it down is gone by the time the
+    // key comes up, and the key must not stay down for the tests after.
+    void Press(HWND hwnd, BYTE vk) {
+        win32::KeyDown(hwnd, vk);
+        win32::PumpUiMessages();
+        win32::KeyUp(m_list().m_hWnd, vk);
+        win32::PumpUiMessages();
+    }
+    std::vector<std::string> Column(int column) {
+        std::vector<std::string> texts;
+        for (int i = 0; i < m_list().GetItemCount(); ++i)
+            texts.emplace_back(static_cast<LPCTSTR>(m_list().GetItemText(i, column)));
+        return texts;
+    }
+
+    std::unique_ptr<CGridHost> m_host;
+    std::unique_ptr<COXGridList> m_pList;
+    std::vector<UINT> m_codes;
+    std::vector<LPARAM> m_changedData;
+    std::vector<NMGRIDMENU> m_menuNotices;
+    struct TextChange {
+        UINT code;
+        int item, column;
+        bool operator==(const TextChange&) const = default;
+    };
+    std::vector<TextChange> m_textChanges;
+    bool m_vetoText = false;
+    bool m_vetoChecks = false;
+    bool m_vetoMenu = false;
+};
+
+TEST_F(GridListTest, CheckStylesUnderClickDoubleClickAndSpace) {
+    ASSERT_TRUE(m_list().SetCheckable(TRUE));
+    struct Case {
+        int style;
+        std::vector<int> states; // after each of: click on the box, double-click, Space
+    } cases[] = {
+        {2, {0, 0, 0}},
+        {3, {1, 0, 1}},
+        {5, {0, 0, 0}},
+        {6, {1, 2, 0}},
+    };
+    for (const Case& c : cases) {
+        m_list().SetCheckStyle(c.style);
+        for (int i = 0; i < 5; ++i)
+            m_list().SetItemState(i, 0, LVIS_SELECTED);
+        for (int i = 0; i < 5; ++i)
+            ASSERT_TRUE(m_list().SetCheck(i, 0));
+        m_list().SetFocus();
+        win32::AdvanceUiClock(1000);
+        win32::Click(m_list().m_hWnd, CheckBoxOf(1));
+        win32::PumpUiMessages();
+        EXPECT_EQ(m_list().GetCheck(1), c.states[0]) << "click, style " << c.style;
+        EXPECT_FALSE(m_list().GetItemState(1, LVIS_SELECTED)) << "a click on the box selects nothing";
+        win32::AdvanceUiClock(1000);
+        CRect label;
+        m_list().GetItemRect(1, &label, LVIR_LABEL);
+        win32::DoubleClick(m_list().m_hWnd, {label.left + 30, (label.top + label.bottom) / 2});
+        win32::PumpUiMessages();
+        EXPECT_EQ(m_list().GetCheck(1), c.states[1]) << "double-click, style " << c.style;
+        m_list().SetItemState(1, LVIS_FOCUSED, LVIS_FOCUSED);
+        win32::PressKey(m_list().m_hWnd, VK_SPACE);
+        win32::PumpUiMessages();
+        EXPECT_EQ(m_list().GetCheck(1), c.states[2]) << "Space, style " << c.style;
+    }
+}
+
+TEST_F(GridListTest, OtherSelectedItemsFollowAndAVetoChangesNothing) {
+    ASSERT_TRUE(m_list().SetCheckable(TRUE));
+    m_list().SetCheckStyle(3);
+    for (int i : {0, 2, 4})
+        m_list().SetItemState(i, LVIS_SELECTED, LVIS_SELECTED);
+    m_list().SetCheck(4, 1);
+    EXPECT_TRUE(m_list().ToggleCheck(0));
+    EXPECT_EQ(m_list().GetCheck(0), 1);
+    EXPECT_EQ(m_list().GetCheck(2), 1);
+    EXPECT_EQ(m_list().GetCheck(4), 1);
+    EXPECT_EQ(m_list().GetCheck(1), 0); // not selected
+    m_vetoChecks = true;
+    EXPECT_FALSE(m_list().ToggleCheck(0));
+    for (int i : {0, 2, 4})
+        EXPECT_EQ(m_list().GetCheck(i), 1) << i;
+}
+
+TEST_F(GridListTest, SetCheckRefusalsAndNoCheckBoxes) {
+    EXPECT_EQ(m_list().GetCheck(0), -1);
+    EXPECT_FALSE(m_list().SetCheck(0, 1)); // check boxes are off
+    ASSERT_TRUE(m_list().SetCheckable(TRUE));
+    m_list().InsertItem(5, "new");
+    EXPECT_EQ(m_list().GetCheck(5), 0); // inserted unchecked
+    for (int style : {2, 3}) {
+        m_list().SetCheckStyle(style);
+        EXPECT_FALSE(m_list().SetCheck(0, 2)) << style;
+    }
+    m_list().SetCheckStyle(5);
+    EXPECT_TRUE(m_list().SetCheck(0, 2));
+    EXPECT_EQ(m_list().GetCheck(0), 2);
+    EXPECT_TRUE(m_list().SetCheck(0, -1));
+    EXPECT_EQ(m_list().GetCheck(0), -1);
+    EXPECT_FALSE(m_list().SetCheck(0, 3));
+    ASSERT_TRUE(m_list().SetCheckable(FALSE));
+    EXPECT_EQ(m_list().GetCheck(1), -1);
+}
+
+TEST_F(GridListTest, SortingAColumnTwiceReversesAndKeepsTheCallersData) {
+    m_list().SetSortable(TRUE);
+    auto clickColumn = [&](int column) {
+        NMLISTVIEW click{};
+        click.hdr = {m_list().m_hWnd, kListId, LVN_COLUMNCLICK};
+        click.iItem = -1;
+        click.iSubItem = column;
+        m_host->SendMessage(WM_NOTIFY, kListId, reinterpret_cast<LPARAM>(&click));
+    };
+    clickColumn(0);
+    EXPECT_EQ(Column(0), (std::vector<std::string>{"A", "B", "c", "d", "e"}));
+    EXPECT_EQ(m_list().GetGridHeader()->GetSortColumn(), 0);
+    EXPECT_EQ(m_list().GetGridHeader()->GetSortOrder(), 1);
+    clickColumn(0);
+    EXPECT_EQ(Column(0), (std::vector<std::string>{"e", "d", "c", "B", "A"}));
+    EXPECT_EQ(m_list().GetGridHeader()->GetSortOrder(), -1);
+    HDITEM h{};
+    h.mask = HDI_FORMAT;
+    m_list().GetGridHeader()->GetItem(0, &h);
+    EXPECT_TRUE(h.fmt & HDF_SORTDOWN);
+    clickColumn(1); // a new column starts ascending; the old one loses its arrow
+    EXPECT_EQ(Column(1), (std::vector<std::string>{"v", "w", "x", "y", "z"}));
+    EXPECT_EQ(m_list().GetGridHeader()->GetSortOrder(), 1);
+    m_list().GetGridHeader()->GetItem(0, &h);
+    EXPECT_FALSE(h.fmt & (HDF_SORTDOWN | HDF_SORTUP));
+    // The caller's 64-bit item data travel with their items, and are what GetItem, FindItem and notices carry.
+    for (int i = 0; i < 5; ++i) {
+        const int original = 'z' - static_cast<char>(m_list().GetItemText(i, 1)[0]);
+        EXPECT_EQ(m_list().GetItemData(i), Data(original));
+    }
+    LVFINDINFOA find{};
+    find.flags = LVFI_PARAM;
+    find.lParam = static_cast<LPARAM>(Data(3));
+    const int found = m_list().FindItem(&find);
+    ASSERT_GE(found, 0);
+    EXPECT_EQ(std::string(static_cast<LPCTSTR>(m_list().GetItemText(found, 0))), "A");
+    m_changedData.clear();
+    m_list().SetItemState(found, LVIS_SELECTED, LVIS_SELECTED);
+    ASSERT_FALSE(m_changedData.empty());
+    EXPECT_EQ(m_changedData.back(), static_cast<LPARAM>(Data(3)));
+    m_list().SetSortable(FALSE);
+    EXPECT_EQ(m_list().GetGridHeader()->GetSortColumn(), -1);
+}
+
+TEST_F(GridListTest, SingleSelectionKeepsTheFirstSelectedItem) {
+    for (int i : {1, 3, 4})
+        m_list().SetItemState(i, LVIS_SELECTED, LVIS_SELECTED);
+    m_list().SetMultipleSelection(FALSE);
+    EXPECT_EQ(m_list().GetSelectedCount(), 1u);
+    EXPECT_TRUE(m_list().GetItemState(1, LVIS_SELECTED));
+    EXPECT_TRUE(m_list().GetStyle() & LVS_SINGLESEL);
+}
+
+TEST_F(GridListTest, ANonResizableHeaderRefusesTracking) {
+    COXGridHeader* header = m_list().GetGridHeader();
+    ASSERT_NE(header->m_hWnd, nullptr);
+    header->SetResizable(FALSE);
+    CRect item;
+    header->GetItemRect(0, &item);
+    const CPoint divider(item.right - 1, item.Height() / 2);
+    win32::MouseDown(header->m_hWnd, divider);
+    win32::MouseMove(header->m_hWnd, {divider.x + 40, divider.y}, MK_LBUTTON);
+    win32::MouseUp(header->m_hWnd, {divider.x + 40, divider.y});
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_list().GetColumnWidth(0), 120);
+    header->SetResizable(TRUE);
+    win32::AdvanceUiClock(1000);
+    win32::MouseDown(header->m_hWnd, divider);
+    win32::MouseMove(header->m_hWnd, {divider.x + 40, divider.y}, MK_LBUTTON);
+    win32::MouseUp(header->m_hWnd, {divider.x + 40, divider.y});
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_list().GetColumnWidth(0), 160);
+}
+
+TEST_F(GridListTest, AParentReplyToTheMenuNoticeSuppressesTheMenu) {
+    HMENU menu = ::CreateMenu();
+    HMENU sub = ::CreatePopupMenu();
+    ::AppendMenuA(sub, MF_STRING, 0x9100, "Refresh");
+    ::AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), "List");
+    m_list().SetContextMenu(menu);
+    m_list().SetFocus();
+    m_vetoMenu = true;
+    win32::ContextMenuKey(m_list().m_hWnd);
+    win32::PumpUiMessages();
+    ASSERT_EQ(m_menuNotices.size(), 1u);
+    EXPECT_EQ(m_menuNotices[0].hMenu, menu);
+    EXPECT_EQ(m_menuNotices[0].hdr.idFrom, kListId);
+    EXPECT_TRUE(win32::ModalRequests().empty());
+    m_vetoMenu = false;
+    win32::QueueModalAnswer(win32::ModalKind::PopupMenu, 0);
+    win32::ContextMenuKey(m_list().m_hWnd);
+    win32::PumpUiMessages();
+    ASSERT_EQ(win32::ModalRequests().size(), 1u);
+    EXPECT_EQ(win32::ModalRequests()[0].text, "Refresh");
+    ::DestroyMenu(menu);
+}
+
+TEST_F(GridListTest, PaintsGridLinesHighlightAndCheckImages) {
+    ASSERT_TRUE(m_list().SetCheckable(TRUE));
+    m_list().SetCheck(1, 1);
+    m_list().SetGridLines(TRUE, RGB(0, 0, 255));
+    m_list().SetItemState(2, LVIS_SELECTED, LVIS_SELECTED);
+    ASSERT_TRUE(win32::SavePicturePng(m_host->m_hWnd, tdl::test::WidgetPicturePath("gridlist.png").c_str()));
+    HDC dc = ::GetDC(m_list().m_hWnd);
+    CRect row2, row1;
+    m_list().GetItemRect(2, &row2, LVIR_BOUNDS);
+    m_list().GetItemRect(1, &row1, LVIR_BOUNDS);
+    EXPECT_EQ(::GetPixel(dc, 60, (row2.top + row2.bottom) / 2 - 3), ::GetSysColor(COLOR_HIGHLIGHT));
+    // Dotted: along an item's bottom the grid colour alternates with the background.
+    int blue = 0, other = 0;
+    for (int x = 10; x < 100; ++x)
+        (::GetPixel(dc, x, row1.bottom - 1) == RGB(0, 0, 255) ? blue : other)++;
+    EXPECT_GT(blue, 30);
+    EXPECT_GT(other, 30);
+    // The check box: its frame is drawn, the mask colour never shows.
+    int frame = 0;
+    for (int y = row1.top; y < row1.bottom; ++y)
+        for (int x = row1.left; x < row1.left + 20; ++x) {
+            EXPECT_NE(::GetPixel(dc, x, y), RGB(255, 0, 255));
+            frame += ::GetPixel(dc, x, y) == RGB(128, 128, 128);
+        }
+    EXPECT_GT(frame, 10);
+    ::ReleaseDC(m_list().m_hWnd, dc);
+}
+
+TEST_F(GridListTest, EditingACellAndMovingOnWithTheKeyThatEndedIt) {
+    m_list().SetEditable(TRUE, 1);
+    m_textChanges.clear();
+    EXPECT_EQ(m_list().SendMessage(LVM_EDITLABELA, 0, 0), 0); // column 0 is not editable
+    ASSERT_NE(m_list().SendMessage(LVM_EDITLABELA, 0, 1), 0);
+    HWND edit = ::GetFocus();
+    win32::TypeText(edit, "q");
+    Press(edit, VK_TAB); // the only editable column: Tab stays in the row, on the same column
+    win32::PumpUiMessages();
+    EXPECT_EQ(std::string(static_cast<LPCTSTR>(m_list().GetItemText(0, 1))), "q");
+    EXPECT_EQ(m_textChanges, (std::vector<TextChange>{{LVN_ITEMCHANGING, 0, 1}, {LVN_ITEMCHANGED, 0, 1}}));
+    ASSERT_NE(m_list().GetEditControl(), nullptr);
+
+    m_list().SetEditable(TRUE, 0);
+    struct Step {
+        BYTE key;
+        bool shift;
+        int item, column; // where editing goes on
+    } steps[] = {
+        {VK_TAB, false, 0, 0},  // from the last editable column to the first, same row
+        {VK_TAB, true, 0, 1},
+        {VK_UP, false, 4, 1},   // before the first row: the last
+        {VK_DOWN, false, 0, 1}, // after the last: the first
+        {VK_INSERT, false, 0, 0},
+    };
+    for (const Step& step : steps) {
+        HWND now = ::GetFocus();
+        if (step.shift)
+            win32::KeyDown(now, VK_SHIFT);
+        Press(now, step.key);
+        if (step.shift)
+            win32::KeyUp(m_list().m_hWnd, VK_SHIFT); // the edit that had the key down is gone
+        win32::PumpUiMessages();
+        CEdit* current = m_list().GetEditControl();
+        ASSERT_NE(current, nullptr) << int(step.key);
+        CRect cell, at;
+        m_list().GetSubItemRect(step.item, step.column, LVIR_LABEL, cell);
+        current->GetWindowRect(&at);
+        m_list().ScreenToClient(&at);
+        EXPECT_EQ(at.top, cell.top) << int(step.key);
+        EXPECT_EQ(at.left, cell.left) << int(step.key);
+    }
+    Press(::GetFocus(), VK_ESCAPE);
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_list().GetEditControl(), nullptr);
+}
+
+TEST_F(GridListTest, AVetoedEditKeepsTheOldTextAndReportsNoChange) {
+    m_list().SetEditable(TRUE, -1);
+    m_textChanges.clear();
+    m_list().SetFocus();
+    m_list().SetItemState(2, LVIS_FOCUSED, LVIS_FOCUSED);
+    Press(m_list().m_hWnd, VK_INSERT); // the focused item's first editable column
+    win32::PumpUiMessages();
+    ASSERT_NE(m_list().GetEditControl(), nullptr);
+    m_vetoText = true;
+    win32::TypeText(::GetFocus(), "zzz");
+    Press(::GetFocus(), VK_RETURN);
+    win32::PumpUiMessages();
+    EXPECT_EQ(std::string(static_cast<LPCTSTR>(m_list().GetItemText(2, 0))), "d");
+    EXPECT_EQ(m_textChanges, (std::vector<TextChange>{{LVN_ITEMCHANGING, 2, 0}}));
+}
+
+// A derived list runs its own creation step first.
+class CDerivedGrid : public COXGridList {
+public:
+    bool ranFirst = false;
+
+protected:
+    int OnCreate(LPCREATESTRUCT lpCreateStruct) override {
+        ranFirst = GetGridHeader()->m_hWnd == nullptr;
+        return COXGridList::OnCreate(lpCreateStruct);
+    }
+};
+
+TEST_F(GridListTest, ADerivedListsCreateHandlerRunsFirst) {
+    CDerivedGrid derived;
+    ASSERT_TRUE(derived.Create(WS_CHILD | WS_VISIBLE, CRect(0, 0, 100, 100), m_host.get(), 10));
+    EXPECT_TRUE(derived.ranFirst);
+    EXPECT_NE(derived.GetGridHeader()->m_hWnd, nullptr);
+    derived.DestroyWindow();
+}
+
+} // namespace
