@@ -4,6 +4,7 @@
 
 #include "GkCommandBars.h"
 #include "GkDockingPaneManager.h"
+#include "GkMenuBar.h"
 
 namespace {
 
@@ -71,6 +72,11 @@ void CGkMDIFrameWnd::RecalcLayout(BOOL bNotify) {
 BOOL CGkMDIFrameWnd::PreTranslateMessage(MSG* pMsg) {
     if (pMsg->message == WM_SYSKEYDOWN && pMsg->wParam == VK_F7 && m_pDockingPaneManager != nullptr &&
         m_pDockingPaneManager->NavigateNext())
+        return TRUE;
+    // Alt and a letter opens the menu bar's title with that mnemonic, wherever in the frame the focus is.
+    if (pMsg->message == WM_SYSKEYDOWN && m_pCommandBars != nullptr && m_pCommandBars->GetMenuBar() != nullptr &&
+        ((pMsg->wParam >= 'A' && pMsg->wParam <= 'Z') || (pMsg->wParam >= '0' && pMsg->wParam <= '9')) &&
+        m_pCommandBars->GetMenuBar()->TrackMnemonic(static_cast<char>(pMsg->wParam)))
         return TRUE;
     return CMDIFrameWnd::PreTranslateMessage(pMsg);
 }

@@ -1,6 +1,6 @@
 // CGkMDIFrameWnd: the MDI main frame of the toolkit. Its layout puts the control bars (command bars, status
 // bar) along the edges first, then the docking panes' bands, and gives the MDI client what is left; Alt+F7
-// moves between docking panes when the manager allows it.
+// moves between docking panes when the manager allows it, and Alt with a mnemonic opens the menu bar's title.
 #pragma once
 
 #include "afxwin.h"

@@ -1,5 +1,8 @@
 // CGkMenuBar: the command bar that shows a frame's menu as a row of titles, mnemonics underlined. It shows the
 // frame's current menu (the one the framework switches with the active document), falling back to its own.
+// Pressing a title (or Alt and its underlined letter, which the frame passes on) opens its pop-up below it,
+// owned by the frame: the frame's WM_INITMENUPOPUP handlers fill and update it, and the choice reaches the frame
+// as WM_COMMAND.
 #pragma once
 
 #include "GkToolBar.h"
@@ -17,15 +20,25 @@ public:
     HMENU GetMenu() const;
     // Rebuilds the titles from the menu on show.
     void Refresh();
+    // Opens the pop-up of the title at nIndex (a plain command title sends its command); FALSE when there is no
+    // such title.
+    BOOL TrackPopup(int nIndex);
+    // Opens the title whose underlined letter is ch, in either case; FALSE when none has it.
+    BOOL TrackMnemonic(char ch);
+    // The title whose pop-up is open now; -1 when none is.
+    int GetTrackedIndex() const { return m_nTracked; }
 
     CSize CalcFixedLayout(BOOL bStretch, BOOL bHorz) override;
     void OnUpdateCmdUI(CFrameWnd* pTarget, BOOL bDisableIfNoHndler) override;
 
 protected:
+    void OnLButtonDown(UINT nFlags, CPoint point);
+    DECLARE_MESSAGE_MAP()
     void DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot) override;
 
 private:
     CFrameWnd* m_pFrame = nullptr;
     HMENU m_hOwnMenu = nullptr;
     HMENU m_hShown = nullptr;
+    int m_nTracked = -1;
 };

@@ -49,6 +49,10 @@ void CGkControl::SetCaption(LPCTSTR lpszCaption) {
     m_strCaption = lpszCaption != nullptr ? lpszCaption : "";
 }
 
+CString CGkControl::GetTooltipText() const {
+    return m_strTooltip.IsEmpty() ? CGkToolBar::CaptionOf(m_nID) : m_strTooltip;
+}
+
 BEGIN_MESSAGE_MAP(CGkToolBar, CControlBar)
 ON_WM_PAINT()
 ON_WM_ERASEBKGND()
@@ -75,7 +79,10 @@ BOOL CGkToolBar::Create(CWnd* pParentWnd, DWORD dwStyle, UINT nID) {
     m_pOwnerWnd = pParentWnd;
     LPCTSTR lpszClass = AfxRegisterWndClass(0, ::LoadCursor(nullptr, IDC_ARROW));
     CRect rect(0, 0, 0, CalcFixedLayout(FALSE, TRUE).cy);
-    return CWnd::CreateEx(0, lpszClass, "", (dwStyle & ~kBarStyleMask) | WS_CHILD, rect, pParentWnd, nID);
+    if (!CWnd::CreateEx(0, lpszClass, "", (dwStyle & ~kBarStyleMask) | WS_CHILD, rect, pParentWnd, nID))
+        return FALSE;
+    SyncTooltips();
+    return TRUE;
 }
 
 BOOL CGkToolBar::LoadToolBar(UINT nIDResource) {
@@ -125,6 +132,59 @@ CString CGkToolBar::CaptionOf(UINT nID) {
     return nBreak >= 0 ? text.Mid(nBreak + 1) : CString();
 }
 
+void CGkToolBar::ModifyBarStyle(DWORD dwRemove, DWORD dwAdd) {
+    m_dwGkStyle = (m_dwGkStyle & ~dwRemove) | dwAdd;
+    SyncTooltips();
+}
+
+void CGkToolBar::SyncTooltips() {
+    if ((m_dwGkStyle & GK_BARSTYLE_TOOLTIPS) == 0 || m_hWnd == nullptr) {
+        m_pTooltip.reset();
+        return;
+    }
+    if (m_pTooltip == nullptr) {
+        auto pTooltip = std::make_unique<CToolTipCtrl>();
+        if (!pTooltip->Create(this))
+            return; // no tips then; the buttons still work
+        m_pTooltip = std::move(pTooltip);
+    }
+    while (m_pTooltip->GetToolCount() > 0) {
+        TOOLINFOA info{};
+        info.cbSize = sizeof(info);
+        if (!m_pTooltip->SendMessage(TTM_ENUMTOOLSA, 0, reinterpret_cast<LPARAM>(&info)))
+            break;
+        m_pTooltip->DelTool(this, info.uId);
+    }
+    for (size_t i = 0; i < m_controls.size(); ++i) {
+        if (m_controls[i]->IsSeparator())
+            continue;
+        CRect rc = m_controls[i]->m_rc;
+        m_pTooltip->AddTool(this, LPSTR_TEXTCALLBACK, &rc, i + 1);
+    }
+}
+
+void CGkToolBar::RelayToTooltip(UINT message, CPoint point) {
+    if (m_pTooltip == nullptr)
+        return;
+    MSG msg{m_hWnd, message, 0, MAKELPARAM(point.x, point.y), 0, {0, 0}};
+    m_pTooltip->RelayEvent(&msg);
+}
+
+BOOL CGkToolBar::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    auto* pHeader = reinterpret_cast<NMHDR*>(lParam);
+    if (m_pTooltip != nullptr && pHeader != nullptr && pHeader->hwndFrom == m_pTooltip->GetSafeHwnd() &&
+        pHeader->code == TTN_GETDISPINFOA) {
+        auto* pInfo = reinterpret_cast<NMTTDISPINFOA*>(lParam);
+        CGkControl* pControl = GetControl(static_cast<int>(pHeader->idFrom) - 1);
+        m_strTipText = pControl != nullptr ? pControl->GetTooltipText() : CString();
+        pInfo->lpszText = const_cast<LPSTR>(static_cast<LPCSTR>(m_strTipText));
+        if (pResult != nullptr)
+            *pResult = 0;
+        return TRUE;
+    }
+    return CControlBar::OnNotify(wParam, lParam, pResult);
+}
+
 int CGkToolBar::ButtonHeight() const {
     int cy = m_szIcon.cy + 2 * GK_TOOLBAR_BUTTON_PAD;
     if (m_bTextBelow) {
@@ -149,6 +209,8 @@ void CGkToolBar::Layout() {
         control->m_rc = CRect(x, GK_TOOLBAR_BORDER, x + cx, GK_TOOLBAR_BORDER + cy);
         x += cx;
     }
+    if (m_pTooltip != nullptr)
+        SyncTooltips();
 }
 
 CSize CGkToolBar::CalcFixedLayout(BOOL, BOOL) {
@@ -198,6 +260,7 @@ CGkControl* CGkToolBar::HitTest(CPoint point) const {
 }
 
 void CGkToolBar::OnLButtonDown(UINT, CPoint point) {
+    RelayToTooltip(WM_LBUTTONDOWN, point);
     CGkControl* pControl = HitTest(point);
     if (pControl == nullptr || !pControl->GetEnabled())
         return;
@@ -221,6 +284,7 @@ void CGkToolBar::OnLButtonUp(UINT, CPoint point) {
 }
 
 void CGkToolBar::OnMouseMove(UINT, CPoint point) {
+    RelayToTooltip(WM_MOUSEMOVE, point);
     CGkControl* pHot = HitTest(point);
     if (pHot == m_pHot)
         return;

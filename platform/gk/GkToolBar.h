@@ -50,6 +50,8 @@ public:
     CRect GetRect() const { return m_rc; }
     void SetRect(const CRect& rc) { m_rc = rc; }
     CGkToolBar* GetParent() const { return m_pParent; }
+    // The tooltip shown on hover: the one set, else the command string's caption.
+    CString GetTooltipText() const;
 
 private:
     friend class CGkToolBar;
@@ -86,7 +88,9 @@ public:
     BOOL IsCloseable() const { return m_bCloseable; }
     void ShowExpandButton(BOOL bShow) { m_bShowExpandButton = bShow; }
     BOOL IsExpandButtonVisible() const { return m_bShowExpandButton; }
-    void ModifyBarStyle(DWORD dwRemove, DWORD dwAdd) { m_dwGkStyle = (m_dwGkStyle & ~dwRemove) | dwAdd; }
+    // GK_BARSTYLE_TOOLTIPS shows each button's tooltip (SetTooltip's text, else the caption of its command's
+    // string) when the mouse rests on it.
+    void ModifyBarStyle(DWORD dwRemove, DWORD dwAdd);
     DWORD GetGkBarStyle() const { return m_dwGkStyle; }
     void EnableDocking(DWORD dwFlags) { m_dwDockingFlags = dwFlags; }
     DWORD GetDockingFlags() const { return m_dwDockingFlags; }
@@ -107,6 +111,8 @@ public:
     void OnUpdateCmdUI(CFrameWnd* pTarget, BOOL bDisableIfNoHndler) override;
     // Where commands and update requests go.
     CWnd* GetCommandOwner() const;
+    // The short caption in the command's string (after "\n"); empty when there is none.
+    static CString CaptionOf(UINT nID);
 
     void SetCommandBars(CGkCommandBars* pCommandBars) { m_pCommandBars = pCommandBars; }
 
@@ -122,12 +128,15 @@ protected:
     void Layout();
     virtual void DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot);
     CGkControl* HitTest(CPoint point) const;
+    BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
+    // The tooltip's tools follow the buttons: one per button, its id the button's index + 1.
+    void SyncTooltips();
+    void RelayToTooltip(UINT message, CPoint point);
 
     std::vector<std::unique_ptr<CGkControl>> m_controls;
     CGkCommandBars* m_pCommandBars = nullptr;
 
 private:
-    static CString CaptionOf(UINT nID);
     int ButtonHeight() const;
     void DrawImage(CDC* pDC, const CGkControl& control, CPoint pt);
 
@@ -142,4 +151,6 @@ private:
     CWnd* m_pOwnerWnd = nullptr;
     CGkControl* m_pPressed = nullptr;
     CGkControl* m_pHot = nullptr;
+    std::unique_ptr<CToolTipCtrl> m_pTooltip;
+    CString m_strTipText; // what the tooltip shows now; it reads it after the bar answers
 };
