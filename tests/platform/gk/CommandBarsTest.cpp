@@ -49,7 +49,8 @@ std::vector<unsigned char> IconStrip(int nIcons, COLORREF clrKey) {
 }
 
 bool IsOurs(UINT nID) {
-    return std::find(std::begin(kStandard), std::end(kStandard), nID) != std::end(kStandard) && nID != 0;
+    return (std::find(std::begin(kStandard), std::end(kStandard), nID) != std::end(kStandard) && nID != 0) ||
+           nID == 0xFF00;
 }
 
 class CBarsFrame : public CGkMDIFrameWnd {
@@ -57,6 +58,19 @@ public:
     std::vector<UINT> m_commands;
     BOOL m_bDisableOpen = FALSE;
     BOOL m_bCheckStart = FALSE;
+    std::vector<HMENU> m_initPopups;
+
+    // As the main window's Window list does: WM_INITMENUPOPUP appends to the pop-up that is opening.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_INITMENUPOPUP) {
+            auto hPopup = reinterpret_cast<HMENU>(wParam);
+            m_initPopups.push_back(hPopup);
+            if (::GetMenuState(hPopup, 59523, MF_BYCOMMAND) != static_cast<UINT>(-1) &&
+                ::GetMenuState(hPopup, 0xFF00, MF_BYCOMMAND) == static_cast<UINT>(-1))
+                ::AppendMenuA(hPopup, MF_STRING, 0xFF00, "&1 capture.tdl");
+        }
+        return CGkMDIFrameWnd::WindowProc(message, wParam, lParam);
+    }
 
     // Steps of the main window's creation that build its bars; -1 on the first failure.
     int BuildBars() {
@@ -190,6 +204,77 @@ TEST_F(CommandBarsTest, StandardHoldsItsButtonsAndClicksAreCommands) {
     pMenuBar->GetWindowRect(&rcMenu);
     pBar->GetWindowRect(&rcBar);
     EXPECT_LE(rcMenu.bottom, rcBar.top);
+}
+
+TEST_F(CommandBarsTest, MenuBarOpensPopupsOwnedByTheFrame) {
+    CGkMenuBar* pMenuBar = m_pFrame->GetCommandBars()->GetMenuBar();
+    ASSERT_NE(pMenuBar, nullptr);
+    // A click on "&View": the frame's handler appends to the pop-up before it shows, and the choice of the
+    // appended item comes back to the frame as one command.
+    std::string shown;
+    HWND hMenuBar = pMenuBar->GetSafeHwnd();
+    win32::QueueModalSteps(win32::ModalKind::PopupMenu, [&](const win32::ModalRequest& request, HWND) -> INT_PTR {
+        shown = request.text;
+        EXPECT_EQ(pMenuBar->GetTrackedIndex(), 1);
+        return 0xFF00;
+    });
+    win32::Click(hMenuBar, pMenuBar->GetControl(1)->GetRect().CenterPoint());
+    win32::PumpUiMessages();
+    EXPECT_EQ(shown, "Device Tree|1 capture.tdl");
+    EXPECT_EQ(m_pFrame->m_initPopups.size(), 1u);
+    EXPECT_EQ(m_pFrame->m_commands, std::vector<UINT>{0xFF00});
+    EXPECT_EQ(pMenuBar->GetTrackedIndex(), -1);
+
+    // Alt and the underlined letter, in either case, with the focus anywhere in the frame; a letter no title
+    // has opens nothing and is left to the frame.
+    m_pFrame->m_commands.clear();
+    win32::QueueModalAnswer(win32::ModalKind::PopupMenu, 57601, "Open");
+    MSG alt{Standard()->GetSafeHwnd(), WM_SYSKEYDOWN, 'F', 0, 0, {0, 0}};
+    EXPECT_TRUE(m_pFrame->PreTranslateMessage(&alt));
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_pFrame->m_commands, std::vector<UINT>{57601});
+    EXPECT_EQ(win32::PendingModalScripts(), 0u);
+    alt.wParam = 'Q';
+    EXPECT_FALSE(m_pFrame->PreTranslateMessage(&alt));
+    EXPECT_TRUE(win32::UnexpectedModalRequests().empty());
+
+    // The mnemonics show underlined: below "&File" some pixel in the title's text row is dark across the
+    // width of its "F" and nowhere under the rest.
+    ::UpdateWindow(m_pFrame->GetSafeHwnd());
+    gk_test::Picture picture(m_pFrame->GetSafeHwnd(), "menu_bar.png");
+    ASSERT_TRUE(picture.IsValid());
+    CRect file = InFrame(pMenuBar, pMenuBar->GetControl(0)->GetRect());
+    EXPECT_GT(picture.Count(file, gk_test::IsDark), 20);
+}
+
+TEST_F(CommandBarsTest, TooltipsShowOnHover) {
+    CGkToolBar* pBar = Standard();
+    AfxRegisterString(57600, "Create a new capture\nNew capture");
+    pBar->FindControl(172)->SetTooltip("Start capture");
+    struct Case {
+        UINT nID;
+        const char* expected;
+    } cases[] = {{172, "Start capture"}, {57600, "New capture"}};
+    for (const Case& c : cases) {
+        CPoint at = pBar->FindControl(c.nID)->GetRect().CenterPoint();
+        win32::MouseMove(pBar->GetSafeHwnd(), at);
+        win32::AdvanceUiClock(600);
+        HWND hTip = ::FindWindowA(TOOLTIPS_CLASS, nullptr);
+        ASSERT_NE(hTip, nullptr) << c.nID;
+        EXPECT_TRUE(::IsWindowVisible(hTip)) << c.nID;
+        char text[80] = {};
+        ::GetWindowTextA(hTip, text, sizeof(text));
+        EXPECT_STREQ(text, c.expected);
+        win32::MouseMove(pBar->GetSafeHwnd(), CPoint(1, 1)); // the gripper: no tool
+        win32::PumpUiMessages();
+        EXPECT_FALSE(::IsWindowVisible(hTip)) << c.nID;
+    }
+    // Without the tooltip style no tip shows.
+    pBar->ModifyBarStyle(GK_BARSTYLE_TOOLTIPS, 0);
+    win32::MouseMove(pBar->GetSafeHwnd(), pBar->FindControl(172)->GetRect().CenterPoint());
+    win32::AdvanceUiClock(600);
+    HWND hTip = ::FindWindowA(TOOLTIPS_CLASS, nullptr);
+    EXPECT_TRUE(hTip == nullptr || !::IsWindowVisible(hTip));
 }
 
 TEST_F(CommandBarsTest, MissingResourcesAndFailuresGiveNull) {
