@@ -81,6 +81,15 @@ BOOL CGkMDIFrameWnd::PreTranslateMessage(MSG* pMsg) {
     return CMDIFrameWnd::PreTranslateMessage(pMsg);
 }
 
+void CGkMDIFrameWnd::OnUpdateFrameMenu(HMENU hMenuAlt) {
+    CGkMenuBar* pMenuBar = m_pCommandBars != nullptr ? m_pCommandBars->GetMenuBar() : nullptr;
+    if (pMenuBar == nullptr) {
+        CMDIFrameWnd::OnUpdateFrameMenu(hMenuAlt);
+        return;
+    }
+    pMenuBar->SetFrameMenu(hMenuAlt != nullptr ? hMenuAlt : m_hMenuDefault);
+}
+
 void CGkMDIFrameWnd::OnShowWindow(BOOL bShow, UINT nStatus) {
     CMDIFrameWnd::OnShowWindow(bShow, nStatus);
     if (!bShow || m_pDockingPaneManager == nullptr)

@@ -25,6 +25,8 @@ public:
 
     void RecalcLayout(BOOL bNotify = TRUE) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // With a menu bar the menu shows there, not as a native menu.
+    void OnUpdateFrameMenu(HMENU hMenuAlt) override;
 
     // Set by CGkDockingPaneManager::InstallDockingPanes.
     void SetDockingPaneManager(CGkDockingPaneManager* pManager) { m_pDockingPaneManager = pManager; }

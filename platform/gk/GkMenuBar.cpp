@@ -41,14 +41,27 @@ BOOL CGkMenuBar::CreateMenuBar(CFrameWnd* pFrame, UINT nIDMenu) {
     SetBarID(nIDMenu);
     if (!Create(pFrame, WS_CHILD | WS_VISIBLE | CBRS_TOP, 0))
         return FALSE;
+    AdoptNativeMenu();
     Refresh();
     return TRUE;
 }
 
-HMENU CGkMenuBar::GetMenu() const {
-    HMENU hFrameMenu =
-        m_pFrame != nullptr && m_pFrame->GetSafeHwnd() != nullptr ? ::GetMenu(m_pFrame->GetSafeHwnd()) : nullptr;
-    return hFrameMenu != nullptr ? hFrameMenu : m_hOwnMenu;
+void CGkMenuBar::SetFrameMenu(HMENU hMenu) {
+    m_hFrameMenu = hMenu;
+    AdoptNativeMenu();
+    if (GetMenu() != m_hShown)
+        Refresh();
+}
+
+void CGkMenuBar::AdoptNativeMenu() {
+    HWND hFrame = m_pFrame != nullptr ? m_pFrame->GetSafeHwnd() : nullptr;
+    HMENU hNative = hFrame != nullptr ? ::GetMenu(hFrame) : nullptr;
+    if (hNative == nullptr)
+        return;
+    // The native bar goes (the menu stays its owner's to destroy) and the frame's client grows by its height.
+    m_hFrameMenu = hNative;
+    ::SetMenu(hFrame, nullptr);
+    m_pFrame->RecalcLayout();
 }
 
 void CGkMenuBar::Refresh() {
@@ -77,6 +90,7 @@ void CGkMenuBar::Refresh() {
 }
 
 BOOL CGkMenuBar::TrackPopup(int nIndex) {
+    AdoptNativeMenu();
     if (GetMenu() != m_hShown)
         Refresh();
     CGkControl* pControl = GetControl(nIndex);
@@ -135,6 +149,7 @@ CSize CGkMenuBar::CalcFixedLayout(BOOL bStretch, BOOL bHorz) {
 
 void CGkMenuBar::OnUpdateCmdUI(CFrameWnd*, BOOL) {
     // The framework switches the frame's menu with the active document; follow it.
+    AdoptNativeMenu();
     if (GetMenu() != m_hShown)
         Refresh();
 }

@@ -238,6 +238,18 @@ TEST_F(CommandBarsTest, MenuBarOpensPopupsOwnedByTheFrame) {
     EXPECT_FALSE(m_pFrame->PreTranslateMessage(&alt));
     EXPECT_TRUE(win32::UnexpectedModalRequests().empty());
 
+    // The frame keeps no native menu; a document's menu switched in by the framework shows on the bar.
+    EXPECT_EQ(::GetMenu(m_pFrame->GetSafeHwnd()), nullptr);
+    HMENU hDocMenu = ::CreateMenu();
+    ::AppendMenuA(hDocMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(::CreatePopupMenu()), "&Capture");
+    m_pFrame->OnUpdateFrameMenu(hDocMenu);
+    EXPECT_EQ(::GetMenu(m_pFrame->GetSafeHwnd()), nullptr);
+    ASSERT_EQ(pMenuBar->GetControlCount(), 1);
+    EXPECT_EQ(pMenuBar->GetControl(0)->GetCaption(), "&Capture");
+    m_pFrame->OnUpdateFrameMenu(nullptr);
+    EXPECT_EQ(pMenuBar->GetControlCount(), 2);
+    ::DestroyMenu(hDocMenu);
+
     // The mnemonics show underlined: below "&File" some pixel in the title's text row is dark across the
     // width of its "F" and nowhere under the rest.
     ::UpdateWindow(m_pFrame->GetSafeHwnd());
