@@ -49,6 +49,17 @@ void CGkControl::SetCaption(LPCTSTR lpszCaption) {
     m_strCaption = lpszCaption != nullptr ? lpszCaption : "";
 }
 
+CGkControl::~CGkControl() {
+    if (m_hMenu != nullptr)
+        ::DestroyMenu(m_hMenu);
+}
+
+CRect CGkControl::GetArrowRect() const {
+    if (m_type != gkControlSplitButtonPopup)
+        return CRect();
+    return CRect(m_rc.right - GK_TOOLBAR_SPLIT_ARROW, m_rc.top, m_rc.right, m_rc.bottom);
+}
+
 CString CGkControl::GetTooltipText() const {
     return m_strTooltip.IsEmpty() ? CGkToolBar::CaptionOf(m_nID) : m_strTooltip;
 }
@@ -94,10 +105,55 @@ BOOL CGkToolBar::LoadToolBar(UINT nIDResource) {
     for (UINT nID : resource.items)
         m_controls.push_back(std::make_unique<CGkControl>(this, nID));
     m_nBarID = nIDResource;
+    AskOwnerForControls();
     Layout();
     if (m_hWnd != nullptr)
         Invalidate();
     return TRUE;
+}
+
+void CGkToolBar::AskOwnerForControls() {
+    CWnd* pOwner = GetCommandOwner();
+    if (pOwner == nullptr || pOwner->GetSafeHwnd() == nullptr)
+        return;
+    for (size_t i = 0; i < m_controls.size(); ++i) {
+        CGkControl& control = *m_controls[i];
+        if (control.IsSeparator())
+            continue;
+        GKCREATECONTROL request{this, control.GetID(), static_cast<int>(i), gkControlButton, nullptr};
+        LRESULT answered = pOwner->SendMessage(WM_GK_CREATECONTROL, 0, reinterpret_cast<LPARAM>(&request));
+        if (answered == 0 || request.controlType != gkControlSplitButtonPopup || request.hMenu == nullptr ||
+            !::IsMenu(request.hMenu))
+            continue; // an answer without a menu leaves a plain button
+        control.m_type = gkControlSplitButtonPopup;
+        control.m_hMenu = request.hMenu;
+    }
+}
+
+void CGkToolBar::TrackSplitMenu(CGkControl* pControl) {
+    CWnd* pOwner = GetCommandOwner();
+    HMENU hMenu = pControl->GetMenu();
+    if (pOwner == nullptr || hMenu == nullptr)
+        return;
+    // The items' enabled state and marks come from the owner's update handlers, as the buttons' do.
+    CMenu* pMenu = CMenu::FromHandle(hMenu);
+    int nCount = ::GetMenuItemCount(hMenu);
+    for (int i = 0; i < nCount; ++i) {
+        UINT nID = ::GetMenuItemID(hMenu, i);
+        if (nID == 0 || nID == static_cast<UINT>(-1))
+            continue;
+        CCmdUI state;
+        state.m_pMenu = pMenu;
+        state.m_nID = nID;
+        state.m_nIndex = static_cast<UINT>(i);
+        state.m_nIndexMax = static_cast<UINT>(nCount);
+        state.DoUpdate(pOwner, FALSE);
+    }
+    CRect rc = pControl->m_rc;
+    ClientToScreen(&rc);
+    TPMPARAMS params{sizeof(TPMPARAMS), rc};
+    ::TrackPopupMenuEx(hMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON | TPM_NONOTIFY, rc.left, rc.bottom,
+                       pOwner->GetSafeHwnd(), &params);
 }
 
 void CGkToolBar::SetIconSize(CSize size) {
@@ -206,6 +262,8 @@ void CGkToolBar::Layout() {
             cx = std::max(cx, static_cast<int>(measure.GetTextExtent(control->m_strCaption).cx) +
                                   2 * GK_TOOLBAR_BUTTON_PAD);
         }
+        if (control->GetType() == gkControlSplitButtonPopup)
+            cx += GK_TOOLBAR_SPLIT_ARROW;
         control->m_rc = CRect(x, GK_TOOLBAR_BORDER, x + cx, GK_TOOLBAR_BORDER + cy);
         x += cx;
     }
@@ -264,6 +322,10 @@ void CGkToolBar::OnLButtonDown(UINT, CPoint point) {
     CGkControl* pControl = HitTest(point);
     if (pControl == nullptr || !pControl->GetEnabled())
         return;
+    if (pControl->GetArrowRect().PtInRect(point)) {
+        TrackSplitMenu(pControl);
+        return;
+    }
     m_pPressed = pControl;
     ::SetCapture(m_hWnd);
     ::InvalidateRect(m_hWnd, &pControl->m_rc, TRUE);
@@ -320,6 +382,18 @@ void CGkToolBar::DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot) {
         return;
     }
     bool bPressed = &control == m_pPressed;
+    CRect arrow = control.GetArrowRect();
+    if (!arrow.IsRectEmpty()) {
+        // The arrow: a small dark triangle right of a thin divider; the face is drawn in what is left.
+        COLORREF clrArrow = ::GetSysColor(control.GetEnabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
+        CPoint c = arrow.CenterPoint();
+        for (int row = 0; row < 3; ++row)
+            pDC->FillSolidRect(CRect(c.x - 3 + row, c.y - 1 + row, c.x + 4 - row, c.y + row), clrArrow);
+        if (control.GetEnabled() && (control.GetChecked() || bHot))
+            pDC->FillSolidRect(CRect(arrow.left, rc.top + 2, arrow.left + 1, rc.bottom - 2),
+                               ::GetSysColor(COLOR_HIGHLIGHT));
+        rc.right = arrow.left;
+    }
     if (control.GetEnabled() && (control.GetChecked() || bHot || bPressed)) {
         // Checked and hot buttons: a highlight-tinted face inside a highlight frame.
         COLORREF clrFrame = ::GetSysColor(COLOR_HIGHLIGHT);

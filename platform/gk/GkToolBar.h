@@ -27,6 +27,22 @@
 #define LM_LENGTHY 0x20
 #define LM_COMMIT 0x40
 #endif
+// Loading a toolbar asks the bar's owner about each button with this message (lParam a GKCREATECONTROL); the
+// owner may make the button a split button with a pop-up menu by setting controlType and hMenu (the bar owns
+// that menu from then on) and returning non-zero.
+#define WM_GK_CREATECONTROL 0x2AAE
+#define GK_TOOLBAR_SPLIT_ARROW 12
+enum GkControlType { gkControlButton = 1, gkControlSplitButtonPopup = 5 };
+
+class CGkToolBar;
+struct GKCREATECONTROL {
+    CGkToolBar* pToolBar;
+    UINT nID;
+    int nIndex;
+    GkControlType controlType;
+    HMENU hMenu;
+};
+
 // The bars' own face, apart from the system's, so an image's key colour never matches it by chance.
 #define GK_TOOLBAR_FACE RGB(233, 236, 240)
 
@@ -36,8 +52,16 @@ class CGkCommandBars;
 class CGkControl {
 public:
     CGkControl(CGkToolBar* pParent, UINT nID) : m_pParent(pParent), m_nID(nID) {}
+    ~CGkControl();
+    CGkControl(const CGkControl&) = delete;
+    CGkControl& operator=(const CGkControl&) = delete;
     UINT GetID() const { return m_nID; }
     BOOL IsSeparator() const { return m_nID == 0; }
+    GkControlType GetType() const { return m_type; }
+    // A split button's face sends its command and its arrow (the right GK_TOOLBAR_SPLIT_ARROW pixels) opens
+    // this menu; null for a plain button.
+    HMENU GetMenu() const { return m_hMenu; }
+    CRect GetArrowRect() const;
     BOOL GetEnabled() const { return m_bEnabled; }
     void SetEnabled(BOOL bEnabled);
     BOOL GetChecked() const { return m_bChecked; }
@@ -62,6 +86,8 @@ private:
     CString m_strCaption;
     CString m_strTooltip;
     CRect m_rc;
+    GkControlType m_type = gkControlButton;
+    HMENU m_hMenu = nullptr;
 };
 
 class CGkToolBar : public CControlBar {
@@ -132,6 +158,11 @@ protected:
     // The tooltip's tools follow the buttons: one per button, its id the button's index + 1.
     void SyncTooltips();
     void RelayToTooltip(UINT message, CPoint point);
+    // Asks the owner, button by button, which become split buttons.
+    void AskOwnerForControls();
+    // Updates the split button's menu through the owner, then shows it under the button; the choice goes to
+    // the owner as WM_COMMAND.
+    void TrackSplitMenu(CGkControl* pControl);
 
     std::vector<std::unique_ptr<CGkControl>> m_controls;
     CGkCommandBars* m_pCommandBars = nullptr;

@@ -388,6 +388,88 @@ TEST_F(CommandBarsTest, ChildBarAnswersToItsOwnerAlone) {
     pane.DestroyWindow();
 }
 
+// A pane whose bar has a split button: the owner answers the create-control request for 32915 alone and marks
+// the descriptor view it shows with a radio mark.
+class CSplitPane : public CWnd {
+public:
+    CGkToolBar m_bar;
+    std::vector<UINT> m_commands;
+    std::vector<UINT> m_asked;
+    UINT m_nView = 32931;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_GK_CREATECONTROL) {
+            auto* pRequest = reinterpret_cast<GKCREATECONTROL*>(lParam);
+            m_asked.push_back(pRequest->nID);
+            if (pRequest->nID != 32915)
+                return FALSE;
+            HMENU hMenu = ::CreatePopupMenu();
+            ::AppendMenuA(hMenu, MF_STRING, 32927, "&Device");
+            ::AppendMenuA(hMenu, MF_STRING, 32931, "&Configuration");
+            pRequest->controlType = gkControlSplitButtonPopup;
+            pRequest->hMenu = hMenu;
+            return TRUE;
+        }
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+    BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override {
+        if (pHandlerInfo == nullptr && nID >= 32914 && nID <= 32931) {
+            if (nCode == CN_COMMAND)
+                m_commands.push_back(nID);
+            else if (nCode == static_cast<int>(CN_UPDATE_COMMAND_UI))
+                static_cast<CCmdUI*>(pExtra)->SetRadio(nID == m_nView);
+            return TRUE;
+        }
+        return CWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+    }
+};
+
+TEST_F(CommandBarsTest, OwnerMakesASplitButtonWhoseArrowOpensItsMenu) {
+    constexpr UINT kPaneBar = 59392;
+    win32::RegisterToolbarResource(nullptr, kPaneBar, {16, 16, {32914, 32915}});
+    CSplitPane pane;
+    ASSERT_TRUE(pane.CreateEx(0, AfxRegisterWndClass(0), "pane", WS_OVERLAPPED | WS_VISIBLE, CRect(900, 300, 1200, 400),
+                              nullptr, 0));
+    ASSERT_TRUE(pane.m_bar.CreateToolBar(WS_CHILD | WS_VISIBLE | CBRS_TOP, &pane, 262));
+    ASSERT_TRUE(pane.m_bar.LoadToolBar(kPaneBar));
+    pane.m_bar.MoveWindow(0, 0, 300, pane.m_bar.CalcFixedLayout(FALSE, TRUE).cy);
+    EXPECT_EQ(pane.m_asked, (std::vector<UINT>{32914, 32915}));
+    CGkControl* pPlain = pane.m_bar.FindControl(32914);
+    CGkControl* pSplit = pane.m_bar.FindControl(32915);
+    EXPECT_EQ(pPlain->GetType(), gkControlButton);
+    EXPECT_TRUE(pPlain->GetArrowRect().IsRectEmpty());
+    ASSERT_EQ(pSplit->GetType(), gkControlSplitButtonPopup);
+    EXPECT_EQ(pSplit->GetRect().Width(), pPlain->GetRect().Width() + GK_TOOLBAR_SPLIT_ARROW);
+
+    // The face sends the command.
+    CRect face = pSplit->GetRect();
+    face.right = pSplit->GetArrowRect().left;
+    win32::Click(pane.m_bar.GetSafeHwnd(), face.CenterPoint());
+    win32::PumpUiMessages();
+    EXPECT_EQ(pane.m_commands, std::vector<UINT>{32915});
+
+    // The arrow shows the menu updated by the owner (its radio mark on the view shown) and the choice comes
+    // back to the owner alone.
+    UINT nDeviceState = 0, nConfigState = 0;
+    win32::QueueModalSteps(win32::ModalKind::PopupMenu, [&](const win32::ModalRequest&, HWND) -> INT_PTR {
+        nDeviceState = ::GetMenuState(pSplit->GetMenu(), 32927, MF_BYCOMMAND);
+        nConfigState = ::GetMenuState(pSplit->GetMenu(), 32931, MF_BYCOMMAND);
+        return 32927;
+    });
+    win32::Click(pane.m_bar.GetSafeHwnd(), pSplit->GetArrowRect().CenterPoint());
+    win32::PumpUiMessages();
+    EXPECT_EQ(nDeviceState & MF_CHECKED, 0u);
+    EXPECT_NE(nConfigState & MF_CHECKED, 0u);
+    EXPECT_EQ(pane.m_commands, (std::vector<UINT>{32915, 32927}));
+    EXPECT_TRUE(m_pFrame->m_commands.empty());
+
+    ::UpdateWindow(pane.GetSafeHwnd());
+    gk_test::Picture picture(pane.GetSafeHwnd(), "split_button.png");
+    ASSERT_TRUE(picture.IsValid());
+    EXPECT_GT(picture.Count(pSplit->GetArrowRect(), [](COLORREF c) { return c == ::GetSysColor(COLOR_BTNTEXT); }),
+              5);
+    pane.DestroyWindow();
+}
+
 TEST_F(CommandBarsTest, BarStateRoundTripsAndBadValuesLoadNothing) {
     Standard()->ShowWindow(SW_HIDE);
     m_pFrame->GetCommandBars()->SaveCommandBars("CommandBars");
