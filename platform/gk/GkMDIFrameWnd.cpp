@@ -50,7 +50,19 @@ CGkCommandBars* CGkMDIFrameWnd::GetCommandBars() {
 }
 
 void CGkMDIFrameWnd::RecalcLayout(BOOL bNotify) {
-    CMDIFrameWnd::RecalcLayout(bNotify);
+    if (m_pCommandBars == nullptr || m_hWnd == nullptr) {
+        CMDIFrameWnd::RecalcLayout(bNotify);
+    } else {
+        // The command bars hold the outer rows, the other control bars (the status bar) come inside them.
+        CRect client;
+        GetClientRect(&client);
+        m_pCommandBars->LayoutBars(client);
+        PlaceControlBars(client);
+        HWND hView = ::GetDlgItem(m_hWnd, AFX_IDW_PANE_FIRST);
+        if (hView != nullptr)
+            ::MoveWindow(hView, client.left, client.top, std::max(0L, static_cast<long>(client.Width())),
+                         std::max(0L, static_cast<long>(client.Height())), TRUE);
+    }
     if (m_hWnd == nullptr || m_pDockingPaneManager == nullptr)
         return;
     // The bars have taken their edges and the client the rest; the bands come out of the client's share.

@@ -24,6 +24,9 @@ public:
     CGkCommandBars* GetCommandBars();
 
     void RecalcLayout(BOOL bNotify = TRUE) override;
+    // The edges (CBRS_ALIGN_* bits) a dragged toolbar may dock at; every edge until this is called.
+    void EnableDocking(DWORD dwDockStyle) { m_dwDockingEdges = dwDockStyle & CBRS_ALIGN_ANY; }
+    DWORD GetDockingEdges() const { return m_dwDockingEdges; }
     BOOL PreTranslateMessage(MSG* pMsg) override;
     // With a menu bar the menu shows there, not as a native menu.
     void OnUpdateFrameMenu(HMENU hMenuAlt) override;
@@ -41,4 +44,5 @@ private:
     CGkDockingPaneManager* m_pDockingPaneManager = nullptr;
     CGkCommandBars* m_pCommandBars = nullptr;
     BOOL m_bBecomingVisible = FALSE;
+    DWORD m_dwDockingEdges = CBRS_ALIGN_ANY;
 };

@@ -38,6 +38,7 @@ protected:
     void OnLButtonDown(UINT nFlags, CPoint point);
     DECLARE_MESSAGE_MAP()
     void DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot) override;
+    void Layout() override { Refresh(); } // titles, not buttons
 
 private:
     // A menu the frame shows natively comes onto the bar instead.

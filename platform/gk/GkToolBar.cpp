@@ -250,8 +250,14 @@ int CGkToolBar::ButtonHeight() const {
     return cy;
 }
 
+BOOL CGkToolBar::IsVertical() const {
+    return (GetDockEdge() & (CBRS_ALIGN_LEFT | CBRS_ALIGN_RIGHT)) != 0;
+}
+
 void CGkToolBar::Layout() {
-    int x = GK_TOOLBAR_GRIPPER;
+    // A row after the gripper along the top or bottom edge, a column below it along the sides.
+    BOOL bVertical = IsVertical();
+    int pos = GK_TOOLBAR_GRIPPER;
     int cy = ButtonHeight();
     CGkTextMeasure measure(::GetStockObject(DEFAULT_GUI_FONT));
     for (auto& control : m_controls) {
@@ -264,18 +270,55 @@ void CGkToolBar::Layout() {
         }
         if (control->GetType() == gkControlSplitButtonPopup)
             cx += GK_TOOLBAR_SPLIT_ARROW;
-        control->m_rc = CRect(x, GK_TOOLBAR_BORDER, x + cx, GK_TOOLBAR_BORDER + cy);
-        x += cx;
+        if (bVertical) {
+            int extent = control->IsSeparator() ? GK_TOOLBAR_SEPARATOR : cy;
+            control->m_rc = CRect(GK_TOOLBAR_BORDER, pos, GK_TOOLBAR_BORDER + cx, pos + extent);
+            pos += extent;
+        } else {
+            control->m_rc = CRect(pos, GK_TOOLBAR_BORDER, pos + cx, GK_TOOLBAR_BORDER + cy);
+            pos += cx;
+        }
     }
+    if (bVertical) // separators span the column
+        for (auto& control : m_controls)
+            if (control->IsSeparator())
+                control->m_rc.right = GK_TOOLBAR_BORDER + m_szIcon.cx + 2 * GK_TOOLBAR_BUTTON_PAD;
     if (m_pTooltip != nullptr)
         SyncTooltips();
 }
 
 CSize CGkToolBar::CalcFixedLayout(BOOL, BOOL) {
-    int cx = GK_TOOLBAR_GRIPPER + GK_TOOLBAR_BORDER;
-    for (auto& control : m_controls)
-        cx += control->m_rc.Width();
-    return CSize(cx, ButtonHeight() + 2 * GK_TOOLBAR_BORDER);
+    int length = GK_TOOLBAR_GRIPPER + GK_TOOLBAR_BORDER;
+    int thickness = ButtonHeight();
+    if (!IsVertical()) {
+        for (auto& control : m_controls)
+            length += control->m_rc.Width();
+        return CSize(length, thickness + 2 * GK_TOOLBAR_BORDER);
+    }
+    thickness = m_szIcon.cx + 2 * GK_TOOLBAR_BUTTON_PAD;
+    for (auto& control : m_controls) {
+        length += control->m_rc.Height();
+        thickness = std::max(thickness, static_cast<int>(control->m_rc.Width()));
+    }
+    return CSize(thickness + 2 * GK_TOOLBAR_BORDER, length);
+}
+
+void CGkToolBar::SetDockPosition(DWORD dwEdge, int nRow, int nOffset) {
+    m_dwStyle = (m_dwStyle & ~CBRS_ALIGN_ANY) | (dwEdge & CBRS_ALIGN_ANY);
+    m_nDockRow = std::max(0, nRow);
+    m_nDockOffset = std::max(0, nOffset);
+    Layout();
+    if (m_hWnd != nullptr)
+        Invalidate();
+}
+
+CRect CGkToolBar::GetGripperRect() const {
+    CRect client;
+    if (m_hWnd != nullptr)
+        GetClientRect(&client);
+    if (IsVertical())
+        return CRect(client.left, client.top, client.right, client.top + GK_TOOLBAR_GRIPPER);
+    return CRect(client.left, client.top, client.left + GK_TOOLBAR_GRIPPER, client.bottom);
 }
 
 CSize CGkToolBar::CalcDynamicLayout(int, DWORD dwMode) {
@@ -319,6 +362,11 @@ CGkControl* CGkToolBar::HitTest(CPoint point) const {
 
 void CGkToolBar::OnLButtonDown(UINT, CPoint point) {
     RelayToTooltip(WM_LBUTTONDOWN, point);
+    if (m_pCommandBars != nullptr && GetGripperRect().PtInRect(point)) {
+        m_bDragging = TRUE;
+        ::SetCapture(m_hWnd);
+        return;
+    }
     CGkControl* pControl = HitTest(point);
     if (pControl == nullptr || !pControl->GetEnabled())
         return;
@@ -332,6 +380,17 @@ void CGkToolBar::OnLButtonDown(UINT, CPoint point) {
 }
 
 void CGkToolBar::OnLButtonUp(UINT, CPoint point) {
+    if (m_bDragging) {
+        m_bDragging = FALSE;
+        ::ReleaseCapture();
+        // Where the gripper was let go, in the frame's client coordinates.
+        CWnd* pFrame = GetParent();
+        if (m_pCommandBars != nullptr && pFrame != nullptr) {
+            ::MapWindowPoints(m_hWnd, pFrame->GetSafeHwnd(), &point, 1);
+            m_pCommandBars->DropBar(this, point);
+        }
+        return;
+    }
     CGkControl* pPressed = m_pPressed;
     m_pPressed = nullptr;
     if (pPressed == nullptr)
@@ -366,9 +425,14 @@ void CGkToolBar::OnPaint() {
     CRect client;
     GetClientRect(&client);
     dc.FillSolidRect(client, GK_TOOLBAR_FACE);
-    // The gripper: a column of dots.
-    for (int y = client.top + 4; y + 2 < client.bottom - 2; y += 4)
-        dc.FillSolidRect(CRect(3, y, 5, y + 2), ::GetSysColor(COLOR_3DSHADOW));
+    // The gripper: a line of dots across the bar's start.
+    if (IsVertical()) {
+        for (int x = client.left + 4; x + 2 < client.right - 2; x += 4)
+            dc.FillSolidRect(CRect(x, 3, x + 2, 5), ::GetSysColor(COLOR_3DSHADOW));
+    } else {
+        for (int y = client.top + 4; y + 2 < client.bottom - 2; y += 4)
+            dc.FillSolidRect(CRect(3, y, 5, y + 2), ::GetSysColor(COLOR_3DSHADOW));
+    }
     for (auto& control : m_controls)
         DrawControl(&dc, *control, control.get() == m_pHot);
 }

@@ -121,6 +121,15 @@ public:
     void EnableDocking(DWORD dwFlags) { m_dwDockingFlags = dwFlags; }
     DWORD GetDockingFlags() const { return m_dwDockingFlags; }
 
+    // Where a frame's bar is docked: its edge (a CBRS_ALIGN_* bit), its row there (0 next to the frame's edge)
+    // and its offset along the row in pixels. A bar on the left or right edge lays its buttons out in a column.
+    DWORD GetDockEdge() const { return m_dwStyle & CBRS_ALIGN_ANY; }
+    int GetDockRow() const { return m_nDockRow; }
+    int GetDockOffset() const { return m_nDockOffset; }
+    void SetDockPosition(DWORD dwEdge, int nRow, int nOffset);
+    // The gripper, in client coordinates: dragging it moves the bar.
+    CRect GetGripperRect() const;
+
     int GetControlCount() const { return static_cast<int>(m_controls.size()); }
     // Null outside the bar.
     CGkControl* GetControl(int nIndex) const;
@@ -151,7 +160,8 @@ protected:
     LRESULT OnIdleUpdate(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
-    void Layout();
+    // Places the controls in the bar for its size and edge.
+    virtual void Layout();
     virtual void DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot);
     CGkControl* HitTest(CPoint point) const;
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
@@ -169,6 +179,7 @@ protected:
 
 private:
     int ButtonHeight() const;
+    BOOL IsVertical() const;
     void DrawImage(CDC* pDC, const CGkControl& control, CPoint pt);
 
     UINT m_nBarID = 0;
@@ -182,6 +193,9 @@ private:
     CWnd* m_pOwnerWnd = nullptr;
     CGkControl* m_pPressed = nullptr;
     CGkControl* m_pHot = nullptr;
+    BOOL m_bDragging = FALSE;
+    int m_nDockRow = 0;
+    int m_nDockOffset = 0;
     std::unique_ptr<CToolTipCtrl> m_pTooltip;
     CString m_strTipText; // what the tooltip shows now; it reads it after the bar answers
 };

@@ -19,6 +19,7 @@
 namespace {
 
 constexpr UINT kFrameId = 128;
+constexpr UINT kExtraId = 300;
 constexpr UINT kStandard[] = {57600, 57601, 57603, 0,     172,   173,   174, 108, 221, 219, 258,
                               32794, 32937, 0,     59523, 59527, 59525, 197, 0,   206, 216};
 constexpr COLORREF kKey = RGB(192, 192, 192);
@@ -93,6 +94,10 @@ public:
         pBar->ShowExpandButton(FALSE);
         pBar->ModifyBarStyle(0, 0x30);
         pBar->EnableDocking(63);
+        CGkToolBar* pExtra = pBars->Add("Extra", CBRS_TOP);
+        if (pExtra == nullptr || !pExtra->LoadToolBar(kExtraId))
+            return -1;
+        EnableDocking(CBRS_ALIGN_TOP | CBRS_ALIGN_LEFT | CBRS_ALIGN_BOTTOM);
         pBars->LoadCommandBars("CommandBars");
         RecalcLayout();
         return 0;
@@ -132,6 +137,7 @@ protected:
                                      {MF_POPUP, 0, "&View", {{MF_STRING, 59523, "&Device Tree", {}}}}});
         win32::RegisterToolbarResource(nullptr, kFrameId,
                                        {16, 16, std::vector<UINT>(std::begin(kStandard), std::end(kStandard))});
+        win32::RegisterToolbarResource(nullptr, kExtraId, {16, 16, {57600, 0, 57601}});
         std::vector<unsigned char> png = IconStrip(18, kKey);
         win32::RegisterBitmapResource(nullptr, kFrameId, png.data(), png.size());
         m_pFrame = NewFrame();
@@ -468,6 +474,99 @@ TEST_F(CommandBarsTest, OwnerMakesASplitButtonWhoseArrowOpensItsMenu) {
     EXPECT_GT(picture.Count(pSplit->GetArrowRect(), [](COLORREF c) { return c == ::GetSysColor(COLOR_BTNTEXT); }),
               5);
     pane.DestroyWindow();
+}
+
+// Drags a bar by its gripper and lets go at a point of the frame's client area.
+void DragBar(CGkToolBar* pBar, CPoint ptFrame) {
+    HWND hBar = pBar->GetSafeHwnd();
+    win32::MouseDown(hBar, pBar->GetGripperRect().CenterPoint());
+    win32::PumpUiMessages(); // the bar holds the mouse from here on
+    ::MapWindowPoints(::GetParent(hBar), hBar, &ptFrame, 1);
+    win32::MouseMove(hBar, ptFrame, MK_LBUTTON);
+    win32::MouseUp(hBar, ptFrame);
+    win32::PumpUiMessages();
+}
+
+CRect InParent(CWnd* pWnd) {
+    CRect rc;
+    pWnd->GetWindowRect(&rc);
+    ::MapWindowPoints(nullptr, ::GetParent(pWnd->GetSafeHwnd()), reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+TEST_F(CommandBarsTest, DraggedBarsMoveToRowsAndAllowedEdges) {
+    CGkToolBar* pStandard = Standard();
+    CGkToolBar* pExtra = m_pFrame->GetCommandBars()->GetAt(2);
+    CRect client;
+    m_pFrame->GetClientRect(&client);
+    CRect standard = InParent(pStandard);
+    ASSERT_EQ(pExtra->GetDockRow(), 2) << "a new bar starts a row of its own";
+
+    // Into Standard's row, to its right: the same row, side by side.
+    DragBar(pExtra, CPoint(600, standard.CenterPoint().y));
+    EXPECT_EQ(pExtra->GetDockEdge(), static_cast<DWORD>(CBRS_ALIGN_TOP));
+    EXPECT_EQ(pExtra->GetDockRow(), pStandard->GetDockRow());
+    CRect extra = InParent(pExtra);
+    EXPECT_EQ(extra.top, standard.top);
+    EXPECT_GE(extra.left, standard.right);
+    // Onto Standard itself: it follows Standard, never over it.
+    DragBar(pExtra, CPoint(standard.left + 80, standard.CenterPoint().y));
+    EXPECT_EQ(pExtra->GetDockRow(), pStandard->GetDockRow());
+    EXPECT_GE(InParent(pExtra).left, InParent(pStandard).right);
+    // The menu bar's row takes no other bar: a drop there opens a row just inside it.
+    CGkMenuBar* pMenuBar = m_pFrame->GetCommandBars()->GetMenuBar();
+    DragBar(pExtra, CPoint(300, InParent(pMenuBar).CenterPoint().y));
+    EXPECT_EQ(pExtra->GetDockRow(), 1);
+    EXPECT_EQ(pStandard->GetDockRow(), 2);
+    EXPECT_EQ(InParent(pExtra).top, InParent(pMenuBar).bottom);
+
+    struct Case {
+        CPoint drop;
+        DWORD edge;
+        const char* why;
+    } cases[] = {
+        {CPoint(3, 200), CBRS_ALIGN_LEFT, "the left edge is allowed"},
+        {CPoint(400, client.bottom - 3), CBRS_ALIGN_BOTTOM, "the bottom edge is allowed"},
+        {CPoint(client.right - 3, client.bottom - 60), CBRS_ALIGN_BOTTOM, "not the right: the nearest allowed edge"},
+    };
+    for (const Case& c : cases) {
+        DragBar(pExtra, c.drop);
+        EXPECT_EQ(pExtra->GetDockEdge(), c.edge) << c.why;
+        CRect rc = InParent(pExtra);
+        if (c.edge == CBRS_ALIGN_LEFT) {
+            EXPECT_EQ(rc.left, client.left) << c.why;
+            EXPECT_GT(rc.Height(), rc.Width()) << "a side bar stands upright";
+        } else {
+            EXPECT_EQ(rc.bottom, client.bottom) << c.why;
+            EXPECT_GT(rc.Width(), rc.Height());
+        }
+        // The MDI client keeps clear of every bar.
+        CRect mdi;
+        ::GetWindowRect(m_pFrame->m_hWndMDIClient, &mdi);
+        ::MapWindowPoints(nullptr, m_pFrame->GetSafeHwnd(), reinterpret_cast<POINT*>(&mdi), 2);
+        CRect overlap;
+        EXPECT_FALSE(overlap.IntersectRect(&mdi, &rc)) << c.why;
+    }
+    ::UpdateWindow(m_pFrame->GetSafeHwnd());
+    gk_test::Picture picture(m_pFrame->GetSafeHwnd(), "bars_dragged.png");
+    EXPECT_TRUE(picture.IsValid());
+}
+
+TEST_F(CommandBarsTest, BarPlacesRoundTripIntoANewFrame) {
+    CGkToolBar* pExtra = m_pFrame->GetCommandBars()->GetAt(2);
+    DragBar(pExtra, CPoint(600, InParent(Standard()).CenterPoint().y));
+    DragBar(Standard(), CPoint(3, 250));
+    ASSERT_EQ(Standard()->GetDockEdge(), static_cast<DWORD>(CBRS_ALIGN_LEFT));
+    m_pFrame->GetCommandBars()->SaveCommandBars("CommandBars");
+
+    CBarsFrame* pNew = NewFrame();
+    CGkToolBar* pNewExtra = pNew->GetCommandBars()->GetAt(2);
+    for (auto [pOld, pLoaded] : {std::pair{Standard(), Standard(pNew)}, std::pair{pExtra, pNewExtra}}) {
+        EXPECT_EQ(pLoaded->GetDockEdge(), pOld->GetDockEdge());
+        EXPECT_EQ(pLoaded->GetDockRow(), pOld->GetDockRow());
+        EXPECT_EQ(pLoaded->GetDockOffset(), pOld->GetDockOffset());
+        EXPECT_EQ(InParent(pLoaded), InParent(pOld));
+    }
 }
 
 TEST_F(CommandBarsTest, BarStateRoundTripsAndBadValuesLoadNothing) {
