@@ -220,7 +220,10 @@ void CGkCommandBars::LayoutBars(CRect& rcClient) {
             int next = 0;
             for (CGkToolBar* pBar : bars) {
                 CSize size = pBar->CalcFixedLayout(TRUE, bHorz);
-                int start = std::max(pBar->GetDockOffset(), next);
+                // A bar offset past the row's end comes back in, as far as the bars before it allow.
+                int length = bHorz ? row.Width() : row.Height();
+                int extent = bHorz ? size.cx : size.cy;
+                int start = std::max(std::min(pBar->GetDockOffset(), length - extent), next);
                 CRect place = bHorz ? CRect(row.left + start, row.top, row.left + start + size.cx, row.bottom)
                                     : CRect(row.left, row.top + start, row.right, row.top + start + size.cy);
                 pBar->MoveWindow(&place);

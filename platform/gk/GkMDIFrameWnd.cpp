@@ -5,6 +5,7 @@
 #include "GkCommandBars.h"
 #include "GkDockingPaneManager.h"
 #include "GkMenuBar.h"
+#include "GkToolBar.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ IMPLEMENT_DYNCREATE(CGkMDIFrameWnd, CMDIFrameWnd)
 BEGIN_MESSAGE_MAP(CGkMDIFrameWnd, CMDIFrameWnd)
 ON_WM_SHOWWINDOW()
 ON_WM_DESTROY()
+ON_WM_ERASEBKGND()
 END_MESSAGE_MAP()
 
 CGkMDIFrameWnd::CGkMDIFrameWnd() = default;
@@ -110,6 +112,14 @@ void CGkMDIFrameWnd::OnShowWindow(BOOL bShow, UINT nStatus) {
     m_bBecomingVisible = TRUE;
     RecalcLayout();
     m_bBecomingVisible = FALSE;
+}
+
+BOOL CGkMDIFrameWnd::OnEraseBkgnd(CDC* pDC) {
+    // What shows of the frame itself is the bars' rows beyond their last bar: the bars' face.
+    CRect client;
+    GetClientRect(&client);
+    pDC->FillSolidRect(client, GK_TOOLBAR_FACE);
+    return TRUE;
 }
 
 void CGkMDIFrameWnd::OnDestroy() {

@@ -38,6 +38,7 @@ public:
 protected:
     void OnShowWindow(BOOL bShow, UINT nStatus);
     void OnDestroy();
+    BOOL OnEraseBkgnd(CDC* pDC);
     DECLARE_MESSAGE_MAP()
 
 private:
