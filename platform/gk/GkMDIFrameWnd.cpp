@@ -87,12 +87,13 @@ BOOL CGkMDIFrameWnd::PreTranslateMessage(MSG* pMsg) {
     if (pMsg->message == WM_SYSKEYDOWN && pMsg->wParam == VK_F7 && m_pDockingPaneManager != nullptr &&
         m_pDockingPaneManager->NavigateNext())
         return TRUE;
-    // Alt and a letter opens the menu bar's title with that mnemonic, wherever in the frame the focus is.
-    if (pMsg->message == WM_SYSKEYDOWN && m_pCommandBars != nullptr && m_pCommandBars->GetMenuBar() != nullptr &&
-        ((pMsg->wParam >= 'A' && pMsg->wParam <= 'Z') || (pMsg->wParam >= '0' && pMsg->wParam <= '9')) &&
-        m_pCommandBars->GetMenuBar()->TrackMnemonic(static_cast<char>(pMsg->wParam)))
+    // Accelerators come first; then Alt and a letter opens the menu bar's title with that mnemonic, wherever
+    // in the frame the focus is.
+    if (CMDIFrameWnd::PreTranslateMessage(pMsg))
         return TRUE;
-    return CMDIFrameWnd::PreTranslateMessage(pMsg);
+    return pMsg->message == WM_SYSKEYDOWN && m_pCommandBars != nullptr && m_pCommandBars->GetMenuBar() != nullptr &&
+           ((pMsg->wParam >= 'A' && pMsg->wParam <= 'Z') || (pMsg->wParam >= '0' && pMsg->wParam <= '9')) &&
+           m_pCommandBars->GetMenuBar()->TrackMnemonic(static_cast<char>(pMsg->wParam));
 }
 
 void CGkMDIFrameWnd::OnUpdateFrameMenu(HMENU hMenuAlt) {

@@ -364,14 +364,21 @@ public:
     }
 };
 
+// A window of its own (so that nothing of the frame lies over it) with a bar of the toolbar resource along
+// its top.
+template <class Pane>
+bool CreatePaneWithBar(Pane& pane, const CRect& rc, UINT nBarID, UINT nResource) {
+    if (!pane.CreateEx(0, AfxRegisterWndClass(0), "pane", WS_OVERLAPPED | WS_VISIBLE, rc, nullptr, 0) ||
+        !pane.m_bar.CreateToolBar(WS_CHILD | WS_VISIBLE | CBRS_TOP, &pane, nBarID) ||
+        !pane.m_bar.LoadToolBar(nResource))
+        return false;
+    pane.m_bar.MoveWindow(0, 0, 300, pane.m_bar.CalcFixedLayout(FALSE, TRUE).cy);
+    return true;
+}
+
 TEST_F(CommandBarsTest, ChildBarAnswersToItsOwnerAlone) {
     COwnerPane pane;
-    // A window of its own, so that nothing of the frame lies over it.
-    ASSERT_TRUE(pane.CreateEx(0, AfxRegisterWndClass(0), "pane", WS_OVERLAPPED | WS_VISIBLE, CRect(900, 100, 1200, 200),
-                              nullptr, 0));
-    ASSERT_TRUE(pane.m_bar.CreateToolBar(WS_CHILD | WS_VISIBLE | CBRS_TOP, &pane, 7));
-    ASSERT_TRUE(pane.m_bar.LoadToolBar(kFrameId));
-    pane.m_bar.MoveWindow(0, 0, 300, pane.m_bar.CalcFixedLayout(FALSE, TRUE).cy);
+    ASSERT_TRUE(CreatePaneWithBar(pane, CRect(900, 100, 1200, 200), 7, kFrameId));
     IdleUpdate();
     EXPECT_EQ(pane.m_nUpdates, 0) << "the frame's idle update does not reach another window's bar";
     pane.SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE, TRUE);
@@ -433,11 +440,7 @@ TEST_F(CommandBarsTest, OwnerMakesASplitButtonWhoseArrowOpensItsMenu) {
     constexpr UINT kPaneBar = 59392;
     win32::RegisterToolbarResource(nullptr, kPaneBar, {16, 16, {32914, 32915}});
     CSplitPane pane;
-    ASSERT_TRUE(pane.CreateEx(0, AfxRegisterWndClass(0), "pane", WS_OVERLAPPED | WS_VISIBLE, CRect(900, 300, 1200, 400),
-                              nullptr, 0));
-    ASSERT_TRUE(pane.m_bar.CreateToolBar(WS_CHILD | WS_VISIBLE | CBRS_TOP, &pane, 262));
-    ASSERT_TRUE(pane.m_bar.LoadToolBar(kPaneBar));
-    pane.m_bar.MoveWindow(0, 0, 300, pane.m_bar.CalcFixedLayout(FALSE, TRUE).cy);
+    ASSERT_TRUE(CreatePaneWithBar(pane, CRect(900, 300, 1200, 400), 262, kPaneBar));
     EXPECT_EQ(pane.m_asked, (std::vector<UINT>{32914, 32915}));
     CGkControl* pPlain = pane.m_bar.FindControl(32914);
     CGkControl* pSplit = pane.m_bar.FindControl(32915);
