@@ -590,6 +590,16 @@ TEST_F(CommandBarsTest, BarStateRoundTripsAndBadValuesLoadNothing) {
         EXPECT_FALSE(pNew->GetCommandBars()->LoadCommandBars("CommandBars")) << len;
         EXPECT_TRUE(Standard(pNew)->IsWindowVisible()) << len;
     }
+    // Another version, and a place on no edge (the first bar's edge, after tag, version, count, id, visible).
+    std::vector<BYTE> oldVersion = good, noEdge = good;
+    oldVersion[4] = 1;
+    noEdge[20] = 0x34;
+    for (std::vector<BYTE> bad : {oldVersion, noEdge}) {
+        AfxGetApp()->WriteProfileBinary("CommandBars", GK_PROFILE_ENTRY, bad.data(), static_cast<UINT>(bad.size()));
+        EXPECT_FALSE(pNew->GetCommandBars()->LoadCommandBars("CommandBars"));
+        EXPECT_EQ(Standard(pNew)->GetDockEdge(), static_cast<DWORD>(CBRS_ALIGN_TOP));
+        EXPECT_TRUE(Standard(pNew)->IsWindowVisible());
+    }
 }
 
 } // namespace
