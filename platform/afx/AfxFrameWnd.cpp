@@ -251,6 +251,13 @@ void CFrameWnd::RecalcLayout(BOOL) {
         return;
     CRect client;
     GetClientRect(&client);
+    PlaceControlBars(client);
+    HWND hWndView = ::GetDlgItem(m_hWnd, AFX_IDW_PANE_FIRST);
+    if (hWndView != nullptr)
+        ::MoveWindow(hWndView, client.left, client.top, client.Width(), client.Height(), TRUE);
+}
+
+void CFrameWnd::PlaceControlBars(CRect& client) {
     // Bars take their edge in the order they were created; the view gets what is left.
     POSITION pos = m_listControlBars.GetHeadPosition();
     while (pos != nullptr) {
@@ -276,9 +283,6 @@ void CFrameWnd::RecalcLayout(BOOL) {
         }
         pBar->MoveWindow(&place);
     }
-    HWND hWndView = ::GetDlgItem(m_hWnd, AFX_IDW_PANE_FIRST);
-    if (hWndView != nullptr)
-        ::MoveWindow(hWndView, client.left, client.top, client.Width(), client.Height(), TRUE);
 }
 
 BOOL CFrameWnd::OnBarCheck(UINT nID) {

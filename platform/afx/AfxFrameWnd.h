@@ -52,6 +52,9 @@ public:
 
     // Places the control bars along the edges, then the view in what is left.
     virtual void RecalcLayout(BOOL bNotify = TRUE);
+    // Places the visible control bars along client's edges, each in a row of its own, and leaves in client
+    // what they do not take.
+    void PlaceControlBars(CRect& client);
     void AddControlBar(CControlBar* pBar);
     void RemoveControlBar(CControlBar* pBar);
     CControlBar* GetControlBar(UINT nID);

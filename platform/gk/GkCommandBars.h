@@ -64,14 +64,32 @@ public:
     CGkControl* FindControl(UINT nID) const;
     CGkImageManager* GetImageManager() { return &m_images; }
 
-    // The bars' visibility, per bar id, under the section; Load is FALSE, and nothing changed, when nothing
-    // valid is stored.
+    // The bars' visibility and place (edge, row, offset), per bar id, under the section; Load is FALSE, and
+    // nothing changed, when nothing valid is stored.
     void SaveCommandBars(LPCTSTR lpszSection) const;
     BOOL LoadCommandBars(LPCTSTR lpszSection);
 
+    // Places the visible bars along their edges, row by row from the frame's edge inwards (the top and bottom
+    // spanning the frame, the sides between them), and takes their room out of rcClient.
+    void LayoutBars(CRect& rcClient);
+    // A bar's gripper let go at ptDrop (frame client coordinates): the bar moves to the nearest edge the frame
+    // allows, into the row under the point (or a new row beyond the last), at the point's offset along it.
+    // FALSE when no edge is allowed.
+    BOOL DropBar(CGkToolBar* pBar, CPoint ptDrop);
+
 private:
+    struct Row {
+        DWORD dwEdge;
+        int nRow;
+        CRect rc; // in the frame's client coordinates
+    };
+    // Rows of each edge numbered 0, 1, ... in their order, so that emptied rows close up.
+    void RenumberRows();
+    DWORD AllowedEdges() const;
+
     CFrameWnd* m_pFrame;
     CGkMenuBar* m_pMenuBar = nullptr;
     std::vector<CGkToolBar*> m_bars; // the menu bar first when there is one; owned
     CGkImageManager m_images;
+    std::vector<Row> m_rows; // as the last layout placed them
 };

@@ -4,6 +4,8 @@
 
 #include "GkCommandBars.h"
 #include "GkDockingPaneManager.h"
+#include "GkMenuBar.h"
+#include "GkToolBar.h"
 
 namespace {
 
@@ -27,6 +29,7 @@ IMPLEMENT_DYNCREATE(CGkMDIFrameWnd, CMDIFrameWnd)
 BEGIN_MESSAGE_MAP(CGkMDIFrameWnd, CMDIFrameWnd)
 ON_WM_SHOWWINDOW()
 ON_WM_DESTROY()
+ON_WM_ERASEBKGND()
 END_MESSAGE_MAP()
 
 CGkMDIFrameWnd::CGkMDIFrameWnd() = default;
@@ -49,7 +52,19 @@ CGkCommandBars* CGkMDIFrameWnd::GetCommandBars() {
 }
 
 void CGkMDIFrameWnd::RecalcLayout(BOOL bNotify) {
-    CMDIFrameWnd::RecalcLayout(bNotify);
+    if (m_pCommandBars == nullptr || m_hWnd == nullptr) {
+        CMDIFrameWnd::RecalcLayout(bNotify);
+    } else {
+        // The command bars hold the outer rows, the other control bars (the status bar) come inside them.
+        CRect client;
+        GetClientRect(&client);
+        m_pCommandBars->LayoutBars(client);
+        PlaceControlBars(client);
+        HWND hView = ::GetDlgItem(m_hWnd, AFX_IDW_PANE_FIRST);
+        if (hView != nullptr)
+            ::MoveWindow(hView, client.left, client.top, std::max(0L, static_cast<long>(client.Width())),
+                         std::max(0L, static_cast<long>(client.Height())), TRUE);
+    }
     if (m_hWnd == nullptr || m_pDockingPaneManager == nullptr)
         return;
     // The bars have taken their edges and the client the rest; the bands come out of the client's share.
@@ -72,7 +87,22 @@ BOOL CGkMDIFrameWnd::PreTranslateMessage(MSG* pMsg) {
     if (pMsg->message == WM_SYSKEYDOWN && pMsg->wParam == VK_F7 && m_pDockingPaneManager != nullptr &&
         m_pDockingPaneManager->NavigateNext())
         return TRUE;
-    return CMDIFrameWnd::PreTranslateMessage(pMsg);
+    // Accelerators come first; then Alt and a letter opens the menu bar's title with that mnemonic, wherever
+    // in the frame the focus is.
+    if (CMDIFrameWnd::PreTranslateMessage(pMsg))
+        return TRUE;
+    return pMsg->message == WM_SYSKEYDOWN && m_pCommandBars != nullptr && m_pCommandBars->GetMenuBar() != nullptr &&
+           ((pMsg->wParam >= 'A' && pMsg->wParam <= 'Z') || (pMsg->wParam >= '0' && pMsg->wParam <= '9')) &&
+           m_pCommandBars->GetMenuBar()->TrackMnemonic(static_cast<char>(pMsg->wParam));
+}
+
+void CGkMDIFrameWnd::OnUpdateFrameMenu(HMENU hMenuAlt) {
+    CGkMenuBar* pMenuBar = m_pCommandBars != nullptr ? m_pCommandBars->GetMenuBar() : nullptr;
+    if (pMenuBar == nullptr) {
+        CMDIFrameWnd::OnUpdateFrameMenu(hMenuAlt);
+        return;
+    }
+    pMenuBar->SetFrameMenu(hMenuAlt != nullptr ? hMenuAlt : m_hMenuDefault);
 }
 
 void CGkMDIFrameWnd::OnShowWindow(BOOL bShow, UINT nStatus) {
@@ -83,6 +113,14 @@ void CGkMDIFrameWnd::OnShowWindow(BOOL bShow, UINT nStatus) {
     m_bBecomingVisible = TRUE;
     RecalcLayout();
     m_bBecomingVisible = FALSE;
+}
+
+BOOL CGkMDIFrameWnd::OnEraseBkgnd(CDC* pDC) {
+    // What shows of the frame itself is the bars' rows beyond their last bar: the bars' face.
+    CRect client;
+    GetClientRect(&client);
+    pDC->FillSolidRect(client, GK_TOOLBAR_FACE);
+    return TRUE;
 }
 
 void CGkMDIFrameWnd::OnDestroy() {

@@ -1,6 +1,6 @@
 // CGkMDIFrameWnd: the MDI main frame of the toolkit. Its layout puts the control bars (command bars, status
 // bar) along the edges first, then the docking panes' bands, and gives the MDI client what is left; Alt+F7
-// moves between docking panes when the manager allows it.
+// moves between docking panes when the manager allows it, and Alt with a mnemonic opens the menu bar's title.
 #pragma once
 
 #include "afxwin.h"
@@ -24,7 +24,12 @@ public:
     CGkCommandBars* GetCommandBars();
 
     void RecalcLayout(BOOL bNotify = TRUE) override;
+    // The edges (CBRS_ALIGN_* bits) a dragged toolbar may dock at; every edge until this is called.
+    void EnableDocking(DWORD dwDockStyle) { m_dwDockingEdges = dwDockStyle & CBRS_ALIGN_ANY; }
+    DWORD GetDockingEdges() const { return m_dwDockingEdges; }
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // With a menu bar the menu shows there, not as a native menu.
+    void OnUpdateFrameMenu(HMENU hMenuAlt) override;
 
     // Set by CGkDockingPaneManager::InstallDockingPanes.
     void SetDockingPaneManager(CGkDockingPaneManager* pManager) { m_pDockingPaneManager = pManager; }
@@ -33,10 +38,12 @@ public:
 protected:
     void OnShowWindow(BOOL bShow, UINT nStatus);
     void OnDestroy();
+    BOOL OnEraseBkgnd(CDC* pDC);
     DECLARE_MESSAGE_MAP()
 
 private:
     CGkDockingPaneManager* m_pDockingPaneManager = nullptr;
     CGkCommandBars* m_pCommandBars = nullptr;
     BOOL m_bBecomingVisible = FALSE;
+    DWORD m_dwDockingEdges = CBRS_ALIGN_ANY;
 };

@@ -2,13 +2,31 @@
 
 #include "GkTextMeasure.h"
 
+#include <cctype>
+
 IMPLEMENT_DYNAMIC(CGkMenuBar, CGkToolBar)
 
 namespace {
 
 constexpr int kTitlePadding = 6;
 
+// The letter after a single '&' ("&&" is a literal ampersand); 0 when the caption has none.
+char MnemonicOf(const CString& caption) {
+    for (int i = 0; i + 1 < caption.GetLength(); ++i) {
+        if (caption[i] != '&')
+            continue;
+        if (caption[i + 1] != '&')
+            return caption[i + 1];
+        ++i;
+    }
+    return 0;
+}
+
 } // namespace
+
+BEGIN_MESSAGE_MAP(CGkMenuBar, CGkToolBar)
+ON_WM_LBUTTONDOWN()
+END_MESSAGE_MAP()
 
 CGkMenuBar::~CGkMenuBar() {
     if (m_hOwnMenu != nullptr)
@@ -23,14 +41,27 @@ BOOL CGkMenuBar::CreateMenuBar(CFrameWnd* pFrame, UINT nIDMenu) {
     SetBarID(nIDMenu);
     if (!Create(pFrame, WS_CHILD | WS_VISIBLE | CBRS_TOP, 0))
         return FALSE;
+    AdoptNativeMenu();
     Refresh();
     return TRUE;
 }
 
-HMENU CGkMenuBar::GetMenu() const {
-    HMENU hFrameMenu =
-        m_pFrame != nullptr && m_pFrame->GetSafeHwnd() != nullptr ? ::GetMenu(m_pFrame->GetSafeHwnd()) : nullptr;
-    return hFrameMenu != nullptr ? hFrameMenu : m_hOwnMenu;
+void CGkMenuBar::SetFrameMenu(HMENU hMenu) {
+    m_hFrameMenu = hMenu;
+    AdoptNativeMenu();
+    if (GetMenu() != m_hShown)
+        Refresh();
+}
+
+void CGkMenuBar::AdoptNativeMenu() {
+    HWND hFrame = m_pFrame != nullptr ? m_pFrame->GetSafeHwnd() : nullptr;
+    HMENU hNative = hFrame != nullptr ? ::GetMenu(hFrame) : nullptr;
+    if (hNative == nullptr)
+        return;
+    // The native bar goes (the menu stays its owner's to destroy) and the frame's client grows by its height.
+    m_hFrameMenu = hNative;
+    ::SetMenu(hFrame, nullptr);
+    m_pFrame->RecalcLayout();
 }
 
 void CGkMenuBar::Refresh() {
@@ -58,6 +89,52 @@ void CGkMenuBar::Refresh() {
         Invalidate();
 }
 
+BOOL CGkMenuBar::TrackPopup(int nIndex) {
+    AdoptNativeMenu();
+    if (GetMenu() != m_hShown)
+        Refresh();
+    CGkControl* pControl = GetControl(nIndex);
+    if (pControl == nullptr || m_pFrame == nullptr || m_pFrame->GetSafeHwnd() == nullptr || m_nTracked >= 0)
+        return FALSE;
+    HMENU hPopup = ::GetSubMenu(m_hShown, nIndex);
+    if (hPopup == nullptr) {
+        m_pFrame->SendMessage(WM_COMMAND, MAKEWPARAM(pControl->GetID(), 0), 0);
+        return TRUE;
+    }
+    CRect rc = pControl->GetRect();
+    m_nTracked = nIndex;
+    ::InvalidateRect(m_hWnd, &rc, TRUE);
+    ClientToScreen(&rc);
+    TPMPARAMS params{sizeof(TPMPARAMS), rc};
+    // The frame owns the pop-up, so its WM_INITMENUPOPUP handlers run and the choice is posted to it.
+    ::TrackPopupMenuEx(hPopup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, rc.left, rc.bottom,
+                       m_pFrame->GetSafeHwnd(), &params);
+    m_nTracked = -1;
+    if (m_hWnd != nullptr)
+        Invalidate();
+    return TRUE;
+}
+
+BOOL CGkMenuBar::TrackMnemonic(char ch) {
+    if (GetMenu() != m_hShown)
+        Refresh();
+    char wanted = static_cast<char>(::tolower(static_cast<unsigned char>(ch)));
+    for (int i = 0; i < GetControlCount(); ++i) {
+        char mnemonic = MnemonicOf(GetControl(i)->GetCaption());
+        if (mnemonic != 0 && ::tolower(static_cast<unsigned char>(mnemonic)) == wanted)
+            return TrackPopup(i);
+    }
+    return FALSE;
+}
+
+void CGkMenuBar::OnLButtonDown(UINT, CPoint point) {
+    for (int i = 0; i < GetControlCount(); ++i)
+        if (GetControl(i)->GetRect().PtInRect(point)) {
+            TrackPopup(i);
+            return;
+        }
+}
+
 CSize CGkMenuBar::CalcFixedLayout(BOOL bStretch, BOOL bHorz) {
     if (m_hWnd != nullptr && GetMenu() != m_hShown)
         Refresh();
@@ -72,13 +149,14 @@ CSize CGkMenuBar::CalcFixedLayout(BOOL bStretch, BOOL bHorz) {
 
 void CGkMenuBar::OnUpdateCmdUI(CFrameWnd*, BOOL) {
     // The framework switches the frame's menu with the active document; follow it.
+    AdoptNativeMenu();
     if (GetMenu() != m_hShown)
         Refresh();
 }
 
 void CGkMenuBar::DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot) {
     CRect rc = control.GetRect();
-    if (bHot) {
+    if (bHot || (m_nTracked >= 0 && GetControl(m_nTracked) == &control)) {
         pDC->FillSolidRect(rc, ::GetSysColor(COLOR_HIGHLIGHT));
         pDC->SetTextColor(::GetSysColor(COLOR_HIGHLIGHTTEXT));
     } else {

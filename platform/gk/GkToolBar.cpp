@@ -49,6 +49,21 @@ void CGkControl::SetCaption(LPCTSTR lpszCaption) {
     m_strCaption = lpszCaption != nullptr ? lpszCaption : "";
 }
 
+CGkControl::~CGkControl() {
+    if (m_hMenu != nullptr)
+        ::DestroyMenu(m_hMenu);
+}
+
+CRect CGkControl::GetArrowRect() const {
+    if (m_type != gkControlSplitButtonPopup)
+        return CRect();
+    return CRect(m_rc.right - GK_TOOLBAR_SPLIT_ARROW, m_rc.top, m_rc.right, m_rc.bottom);
+}
+
+CString CGkControl::GetTooltipText() const {
+    return m_strTooltip.IsEmpty() ? CGkToolBar::CaptionOf(m_nID) : m_strTooltip;
+}
+
 BEGIN_MESSAGE_MAP(CGkToolBar, CControlBar)
 ON_WM_PAINT()
 ON_WM_ERASEBKGND()
@@ -75,7 +90,10 @@ BOOL CGkToolBar::Create(CWnd* pParentWnd, DWORD dwStyle, UINT nID) {
     m_pOwnerWnd = pParentWnd;
     LPCTSTR lpszClass = AfxRegisterWndClass(0, ::LoadCursor(nullptr, IDC_ARROW));
     CRect rect(0, 0, 0, CalcFixedLayout(FALSE, TRUE).cy);
-    return CWnd::CreateEx(0, lpszClass, "", (dwStyle & ~kBarStyleMask) | WS_CHILD, rect, pParentWnd, nID);
+    if (!CWnd::CreateEx(0, lpszClass, "", (dwStyle & ~kBarStyleMask) | WS_CHILD, rect, pParentWnd, nID))
+        return FALSE;
+    SyncTooltips();
+    return TRUE;
 }
 
 BOOL CGkToolBar::LoadToolBar(UINT nIDResource) {
@@ -87,10 +105,55 @@ BOOL CGkToolBar::LoadToolBar(UINT nIDResource) {
     for (UINT nID : resource.items)
         m_controls.push_back(std::make_unique<CGkControl>(this, nID));
     m_nBarID = nIDResource;
+    AskOwnerForControls();
     Layout();
     if (m_hWnd != nullptr)
         Invalidate();
     return TRUE;
+}
+
+void CGkToolBar::AskOwnerForControls() {
+    CWnd* pOwner = GetCommandOwner();
+    if (pOwner == nullptr || pOwner->GetSafeHwnd() == nullptr)
+        return;
+    for (size_t i = 0; i < m_controls.size(); ++i) {
+        CGkControl& control = *m_controls[i];
+        if (control.IsSeparator())
+            continue;
+        GKCREATECONTROL request{this, control.GetID(), static_cast<int>(i), gkControlButton, nullptr};
+        LRESULT answered = pOwner->SendMessage(WM_GK_CREATECONTROL, 0, reinterpret_cast<LPARAM>(&request));
+        if (answered == 0 || request.controlType != gkControlSplitButtonPopup || request.hMenu == nullptr ||
+            !::IsMenu(request.hMenu))
+            continue; // an answer without a menu leaves a plain button
+        control.m_type = gkControlSplitButtonPopup;
+        control.m_hMenu = request.hMenu;
+    }
+}
+
+void CGkToolBar::TrackSplitMenu(CGkControl* pControl) {
+    CWnd* pOwner = GetCommandOwner();
+    HMENU hMenu = pControl->GetMenu();
+    if (pOwner == nullptr || hMenu == nullptr)
+        return;
+    // The items' enabled state and marks come from the owner's update handlers, as the buttons' do.
+    CMenu* pMenu = CMenu::FromHandle(hMenu);
+    int nCount = ::GetMenuItemCount(hMenu);
+    for (int i = 0; i < nCount; ++i) {
+        UINT nID = ::GetMenuItemID(hMenu, i);
+        if (nID == 0 || nID == static_cast<UINT>(-1))
+            continue;
+        CCmdUI state;
+        state.m_pMenu = pMenu;
+        state.m_nID = nID;
+        state.m_nIndex = static_cast<UINT>(i);
+        state.m_nIndexMax = static_cast<UINT>(nCount);
+        state.DoUpdate(pOwner, FALSE);
+    }
+    CRect rc = pControl->m_rc;
+    ClientToScreen(&rc);
+    TPMPARAMS params{sizeof(TPMPARAMS), rc};
+    ::TrackPopupMenuEx(hMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON | TPM_NONOTIFY, rc.left, rc.bottom,
+                       pOwner->GetSafeHwnd(), &params);
 }
 
 void CGkToolBar::SetIconSize(CSize size) {
@@ -125,6 +188,59 @@ CString CGkToolBar::CaptionOf(UINT nID) {
     return nBreak >= 0 ? text.Mid(nBreak + 1) : CString();
 }
 
+void CGkToolBar::ModifyBarStyle(DWORD dwRemove, DWORD dwAdd) {
+    m_dwGkStyle = (m_dwGkStyle & ~dwRemove) | dwAdd;
+    SyncTooltips();
+}
+
+void CGkToolBar::SyncTooltips() {
+    if ((m_dwGkStyle & GK_BARSTYLE_TOOLTIPS) == 0 || m_hWnd == nullptr) {
+        m_pTooltip.reset();
+        return;
+    }
+    if (m_pTooltip == nullptr) {
+        auto pTooltip = std::make_unique<CToolTipCtrl>();
+        if (!pTooltip->Create(this))
+            return; // no tips then; the buttons still work
+        m_pTooltip = std::move(pTooltip);
+    }
+    while (m_pTooltip->GetToolCount() > 0) {
+        TOOLINFOA info{};
+        info.cbSize = sizeof(info);
+        if (!m_pTooltip->SendMessage(TTM_ENUMTOOLSA, 0, reinterpret_cast<LPARAM>(&info)))
+            break;
+        m_pTooltip->DelTool(this, info.uId);
+    }
+    for (size_t i = 0; i < m_controls.size(); ++i) {
+        if (m_controls[i]->IsSeparator())
+            continue;
+        CRect rc = m_controls[i]->m_rc;
+        m_pTooltip->AddTool(this, LPSTR_TEXTCALLBACK, &rc, i + 1);
+    }
+}
+
+void CGkToolBar::RelayToTooltip(UINT message, CPoint point) {
+    if (m_pTooltip == nullptr)
+        return;
+    MSG msg{m_hWnd, message, 0, MAKELPARAM(point.x, point.y), 0, {0, 0}};
+    m_pTooltip->RelayEvent(&msg);
+}
+
+BOOL CGkToolBar::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    auto* pHeader = reinterpret_cast<NMHDR*>(lParam);
+    if (m_pTooltip != nullptr && pHeader != nullptr && pHeader->hwndFrom == m_pTooltip->GetSafeHwnd() &&
+        pHeader->code == TTN_GETDISPINFOA) {
+        auto* pInfo = reinterpret_cast<NMTTDISPINFOA*>(lParam);
+        CGkControl* pControl = GetControl(static_cast<int>(pHeader->idFrom) - 1);
+        m_strTipText = pControl != nullptr ? pControl->GetTooltipText() : CString();
+        pInfo->lpszText = const_cast<LPSTR>(static_cast<LPCSTR>(m_strTipText));
+        if (pResult != nullptr)
+            *pResult = 0;
+        return TRUE;
+    }
+    return CControlBar::OnNotify(wParam, lParam, pResult);
+}
+
 int CGkToolBar::ButtonHeight() const {
     int cy = m_szIcon.cy + 2 * GK_TOOLBAR_BUTTON_PAD;
     if (m_bTextBelow) {
@@ -134,8 +250,14 @@ int CGkToolBar::ButtonHeight() const {
     return cy;
 }
 
+BOOL CGkToolBar::IsVertical() const {
+    return (GetDockEdge() & (CBRS_ALIGN_LEFT | CBRS_ALIGN_RIGHT)) != 0;
+}
+
 void CGkToolBar::Layout() {
-    int x = GK_TOOLBAR_GRIPPER;
+    // A row after the gripper along the top or bottom edge, a column below it along the sides.
+    BOOL bVertical = IsVertical();
+    int pos = GK_TOOLBAR_GRIPPER;
     int cy = ButtonHeight();
     CGkTextMeasure measure(::GetStockObject(DEFAULT_GUI_FONT));
     for (auto& control : m_controls) {
@@ -146,16 +268,57 @@ void CGkToolBar::Layout() {
             cx = std::max(cx, static_cast<int>(measure.GetTextExtent(control->m_strCaption).cx) +
                                   2 * GK_TOOLBAR_BUTTON_PAD);
         }
-        control->m_rc = CRect(x, GK_TOOLBAR_BORDER, x + cx, GK_TOOLBAR_BORDER + cy);
-        x += cx;
+        if (control->GetType() == gkControlSplitButtonPopup)
+            cx += GK_TOOLBAR_SPLIT_ARROW;
+        if (bVertical) {
+            int extent = control->IsSeparator() ? GK_TOOLBAR_SEPARATOR : cy;
+            control->m_rc = CRect(GK_TOOLBAR_BORDER, pos, GK_TOOLBAR_BORDER + cx, pos + extent);
+            pos += extent;
+        } else {
+            control->m_rc = CRect(pos, GK_TOOLBAR_BORDER, pos + cx, GK_TOOLBAR_BORDER + cy);
+            pos += cx;
+        }
     }
+    if (bVertical) // separators span the column
+        for (auto& control : m_controls)
+            if (control->IsSeparator())
+                control->m_rc.right = GK_TOOLBAR_BORDER + m_szIcon.cx + 2 * GK_TOOLBAR_BUTTON_PAD;
+    if (m_pTooltip != nullptr)
+        SyncTooltips();
 }
 
 CSize CGkToolBar::CalcFixedLayout(BOOL, BOOL) {
-    int cx = GK_TOOLBAR_GRIPPER + GK_TOOLBAR_BORDER;
-    for (auto& control : m_controls)
-        cx += control->m_rc.Width();
-    return CSize(cx, ButtonHeight() + 2 * GK_TOOLBAR_BORDER);
+    int length = GK_TOOLBAR_GRIPPER + GK_TOOLBAR_BORDER;
+    int thickness = ButtonHeight();
+    if (!IsVertical()) {
+        for (auto& control : m_controls)
+            length += control->m_rc.Width();
+        return CSize(length, thickness + 2 * GK_TOOLBAR_BORDER);
+    }
+    thickness = m_szIcon.cx + 2 * GK_TOOLBAR_BUTTON_PAD;
+    for (auto& control : m_controls) {
+        length += control->m_rc.Height();
+        thickness = std::max(thickness, static_cast<int>(control->m_rc.Width()));
+    }
+    return CSize(thickness + 2 * GK_TOOLBAR_BORDER, length);
+}
+
+void CGkToolBar::SetDockPosition(DWORD dwEdge, int nRow, int nOffset) {
+    m_dwStyle = (m_dwStyle & ~CBRS_ALIGN_ANY) | (dwEdge & CBRS_ALIGN_ANY);
+    m_nDockRow = std::max(0, nRow);
+    m_nDockOffset = std::max(0, nOffset);
+    Layout();
+    if (m_hWnd != nullptr)
+        Invalidate();
+}
+
+CRect CGkToolBar::GetGripperRect() const {
+    CRect client;
+    if (m_hWnd != nullptr)
+        GetClientRect(&client);
+    if (IsVertical())
+        return CRect(client.left, client.top, client.right, client.top + GK_TOOLBAR_GRIPPER);
+    return CRect(client.left, client.top, client.left + GK_TOOLBAR_GRIPPER, client.bottom);
 }
 
 CSize CGkToolBar::CalcDynamicLayout(int, DWORD dwMode) {
@@ -198,15 +361,36 @@ CGkControl* CGkToolBar::HitTest(CPoint point) const {
 }
 
 void CGkToolBar::OnLButtonDown(UINT, CPoint point) {
+    RelayToTooltip(WM_LBUTTONDOWN, point);
+    if (m_pCommandBars != nullptr && GetGripperRect().PtInRect(point)) {
+        m_bDragging = TRUE;
+        ::SetCapture(m_hWnd);
+        return;
+    }
     CGkControl* pControl = HitTest(point);
     if (pControl == nullptr || !pControl->GetEnabled())
         return;
+    if (pControl->GetArrowRect().PtInRect(point)) {
+        TrackSplitMenu(pControl);
+        return;
+    }
     m_pPressed = pControl;
     ::SetCapture(m_hWnd);
     ::InvalidateRect(m_hWnd, &pControl->m_rc, TRUE);
 }
 
 void CGkToolBar::OnLButtonUp(UINT, CPoint point) {
+    if (m_bDragging) {
+        m_bDragging = FALSE;
+        ::ReleaseCapture();
+        // Where the gripper was let go, in the frame's client coordinates.
+        CWnd* pFrame = GetParent();
+        if (m_pCommandBars != nullptr && pFrame != nullptr) {
+            ::MapWindowPoints(m_hWnd, pFrame->GetSafeHwnd(), &point, 1);
+            m_pCommandBars->DropBar(this, point);
+        }
+        return;
+    }
     CGkControl* pPressed = m_pPressed;
     m_pPressed = nullptr;
     if (pPressed == nullptr)
@@ -221,6 +405,7 @@ void CGkToolBar::OnLButtonUp(UINT, CPoint point) {
 }
 
 void CGkToolBar::OnMouseMove(UINT, CPoint point) {
+    RelayToTooltip(WM_MOUSEMOVE, point);
     CGkControl* pHot = HitTest(point);
     if (pHot == m_pHot)
         return;
@@ -240,9 +425,14 @@ void CGkToolBar::OnPaint() {
     CRect client;
     GetClientRect(&client);
     dc.FillSolidRect(client, GK_TOOLBAR_FACE);
-    // The gripper: a column of dots.
-    for (int y = client.top + 4; y + 2 < client.bottom - 2; y += 4)
-        dc.FillSolidRect(CRect(3, y, 5, y + 2), ::GetSysColor(COLOR_3DSHADOW));
+    // The gripper: a line of dots across the bar's start.
+    if (IsVertical()) {
+        for (int x = client.left + 4; x + 2 < client.right - 2; x += 4)
+            dc.FillSolidRect(CRect(x, 3, x + 2, 5), ::GetSysColor(COLOR_3DSHADOW));
+    } else {
+        for (int y = client.top + 4; y + 2 < client.bottom - 2; y += 4)
+            dc.FillSolidRect(CRect(3, y, 5, y + 2), ::GetSysColor(COLOR_3DSHADOW));
+    }
     for (auto& control : m_controls)
         DrawControl(&dc, *control, control.get() == m_pHot);
 }
@@ -256,6 +446,18 @@ void CGkToolBar::DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot) {
         return;
     }
     bool bPressed = &control == m_pPressed;
+    CRect arrow = control.GetArrowRect();
+    if (!arrow.IsRectEmpty()) {
+        // The arrow: a small dark triangle right of a thin divider; the face is drawn in what is left.
+        COLORREF clrArrow = ::GetSysColor(control.GetEnabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
+        CPoint c = arrow.CenterPoint();
+        for (int row = 0; row < 3; ++row)
+            pDC->FillSolidRect(CRect(c.x - 3 + row, c.y - 1 + row, c.x + 4 - row, c.y + row), clrArrow);
+        if (control.GetEnabled() && (control.GetChecked() || bHot))
+            pDC->FillSolidRect(CRect(arrow.left, rc.top + 2, arrow.left + 1, rc.bottom - 2),
+                               ::GetSysColor(COLOR_HIGHLIGHT));
+        rc.right = arrow.left;
+    }
     if (control.GetEnabled() && (control.GetChecked() || bHot || bPressed)) {
         // Checked and hot buttons: a highlight-tinted face inside a highlight frame.
         COLORREF clrFrame = ::GetSysColor(COLOR_HIGHLIGHT);

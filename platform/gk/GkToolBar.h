@@ -27,6 +27,22 @@
 #define LM_LENGTHY 0x20
 #define LM_COMMIT 0x40
 #endif
+// Loading a toolbar asks the bar's owner about each button with this message (lParam a GKCREATECONTROL); the
+// owner may make the button a split button with a pop-up menu by setting controlType and hMenu (the bar owns
+// that menu from then on) and returning non-zero.
+#define WM_GK_CREATECONTROL 0x2AAE
+#define GK_TOOLBAR_SPLIT_ARROW 12
+enum GkControlType { gkControlButton = 1, gkControlSplitButtonPopup = 5 };
+
+class CGkToolBar;
+struct GKCREATECONTROL {
+    CGkToolBar* pToolBar;
+    UINT nID;
+    int nIndex;
+    GkControlType controlType;
+    HMENU hMenu;
+};
+
 // The bars' own face, apart from the system's, so an image's key colour never matches it by chance.
 #define GK_TOOLBAR_FACE RGB(233, 236, 240)
 
@@ -36,8 +52,16 @@ class CGkCommandBars;
 class CGkControl {
 public:
     CGkControl(CGkToolBar* pParent, UINT nID) : m_pParent(pParent), m_nID(nID) {}
+    ~CGkControl();
+    CGkControl(const CGkControl&) = delete;
+    CGkControl& operator=(const CGkControl&) = delete;
     UINT GetID() const { return m_nID; }
     BOOL IsSeparator() const { return m_nID == 0; }
+    GkControlType GetType() const { return m_type; }
+    // A split button's face sends its command and its arrow (the right GK_TOOLBAR_SPLIT_ARROW pixels) opens
+    // this menu; null for a plain button.
+    HMENU GetMenu() const { return m_hMenu; }
+    CRect GetArrowRect() const;
     BOOL GetEnabled() const { return m_bEnabled; }
     void SetEnabled(BOOL bEnabled);
     BOOL GetChecked() const { return m_bChecked; }
@@ -50,6 +74,8 @@ public:
     CRect GetRect() const { return m_rc; }
     void SetRect(const CRect& rc) { m_rc = rc; }
     CGkToolBar* GetParent() const { return m_pParent; }
+    // The tooltip shown on hover: the one set, else the command string's caption.
+    CString GetTooltipText() const;
 
 private:
     friend class CGkToolBar;
@@ -60,6 +86,8 @@ private:
     CString m_strCaption;
     CString m_strTooltip;
     CRect m_rc;
+    GkControlType m_type = gkControlButton;
+    HMENU m_hMenu = nullptr;
 };
 
 class CGkToolBar : public CControlBar {
@@ -86,10 +114,21 @@ public:
     BOOL IsCloseable() const { return m_bCloseable; }
     void ShowExpandButton(BOOL bShow) { m_bShowExpandButton = bShow; }
     BOOL IsExpandButtonVisible() const { return m_bShowExpandButton; }
-    void ModifyBarStyle(DWORD dwRemove, DWORD dwAdd) { m_dwGkStyle = (m_dwGkStyle & ~dwRemove) | dwAdd; }
+    // GK_BARSTYLE_TOOLTIPS shows each button's tooltip (SetTooltip's text, else the caption of its command's
+    // string) when the mouse rests on it.
+    void ModifyBarStyle(DWORD dwRemove, DWORD dwAdd);
     DWORD GetGkBarStyle() const { return m_dwGkStyle; }
     void EnableDocking(DWORD dwFlags) { m_dwDockingFlags = dwFlags; }
     DWORD GetDockingFlags() const { return m_dwDockingFlags; }
+
+    // Where a frame's bar is docked: its edge (a CBRS_ALIGN_* bit), its row there (0 next to the frame's edge)
+    // and its offset along the row in pixels. A bar on the left or right edge lays its buttons out in a column.
+    DWORD GetDockEdge() const { return m_dwStyle & CBRS_ALIGN_ANY; }
+    int GetDockRow() const { return m_nDockRow; }
+    int GetDockOffset() const { return m_nDockOffset; }
+    void SetDockPosition(DWORD dwEdge, int nRow, int nOffset);
+    // The gripper, in client coordinates: dragging it moves the bar.
+    CRect GetGripperRect() const;
 
     int GetControlCount() const { return static_cast<int>(m_controls.size()); }
     // Null outside the bar.
@@ -107,6 +146,8 @@ public:
     void OnUpdateCmdUI(CFrameWnd* pTarget, BOOL bDisableIfNoHndler) override;
     // Where commands and update requests go.
     CWnd* GetCommandOwner() const;
+    // The short caption in the command's string (after "\n"); empty when there is none.
+    static CString CaptionOf(UINT nID);
 
     void SetCommandBars(CGkCommandBars* pCommandBars) { m_pCommandBars = pCommandBars; }
 
@@ -119,16 +160,26 @@ protected:
     LRESULT OnIdleUpdate(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
-    void Layout();
+    // Places the controls in the bar for its size and edge.
+    virtual void Layout();
     virtual void DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot);
     CGkControl* HitTest(CPoint point) const;
+    BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
+    // The tooltip's tools follow the buttons: one per button, its id the button's index + 1.
+    void SyncTooltips();
+    void RelayToTooltip(UINT message, CPoint point);
+    // Asks the owner, button by button, which become split buttons.
+    void AskOwnerForControls();
+    // Updates the split button's menu through the owner, then shows it under the button; the choice goes to
+    // the owner as WM_COMMAND.
+    void TrackSplitMenu(CGkControl* pControl);
 
     std::vector<std::unique_ptr<CGkControl>> m_controls;
     CGkCommandBars* m_pCommandBars = nullptr;
 
 private:
-    static CString CaptionOf(UINT nID);
     int ButtonHeight() const;
+    BOOL IsVertical() const;
     void DrawImage(CDC* pDC, const CGkControl& control, CPoint pt);
 
     UINT m_nBarID = 0;
@@ -142,4 +193,9 @@ private:
     CWnd* m_pOwnerWnd = nullptr;
     CGkControl* m_pPressed = nullptr;
     CGkControl* m_pHot = nullptr;
+    BOOL m_bDragging = FALSE;
+    int m_nDockRow = 0;
+    int m_nDockOffset = 0;
+    std::unique_ptr<CToolTipCtrl> m_pTooltip;
+    CString m_strTipText; // what the tooltip shows now; it reads it after the bar answers
 };

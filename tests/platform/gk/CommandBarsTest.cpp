@@ -19,6 +19,7 @@
 namespace {
 
 constexpr UINT kFrameId = 128;
+constexpr UINT kExtraId = 300;
 constexpr UINT kStandard[] = {57600, 57601, 57603, 0,     172,   173,   174, 108, 221, 219, 258,
                               32794, 32937, 0,     59523, 59527, 59525, 197, 0,   206, 216};
 constexpr COLORREF kKey = RGB(192, 192, 192);
@@ -49,7 +50,8 @@ std::vector<unsigned char> IconStrip(int nIcons, COLORREF clrKey) {
 }
 
 bool IsOurs(UINT nID) {
-    return std::find(std::begin(kStandard), std::end(kStandard), nID) != std::end(kStandard) && nID != 0;
+    return (std::find(std::begin(kStandard), std::end(kStandard), nID) != std::end(kStandard) && nID != 0) ||
+           nID == 0xFF00;
 }
 
 class CBarsFrame : public CGkMDIFrameWnd {
@@ -57,6 +59,19 @@ public:
     std::vector<UINT> m_commands;
     BOOL m_bDisableOpen = FALSE;
     BOOL m_bCheckStart = FALSE;
+    std::vector<HMENU> m_initPopups;
+
+    // As the main window's Window list does: WM_INITMENUPOPUP appends to the pop-up that is opening.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_INITMENUPOPUP) {
+            auto hPopup = reinterpret_cast<HMENU>(wParam);
+            m_initPopups.push_back(hPopup);
+            if (::GetMenuState(hPopup, 59523, MF_BYCOMMAND) != static_cast<UINT>(-1) &&
+                ::GetMenuState(hPopup, 0xFF00, MF_BYCOMMAND) == static_cast<UINT>(-1))
+                ::AppendMenuA(hPopup, MF_STRING, 0xFF00, "&1 capture.tdl");
+        }
+        return CGkMDIFrameWnd::WindowProc(message, wParam, lParam);
+    }
 
     // Steps of the main window's creation that build its bars; -1 on the first failure.
     int BuildBars() {
@@ -79,6 +94,10 @@ public:
         pBar->ShowExpandButton(FALSE);
         pBar->ModifyBarStyle(0, 0x30);
         pBar->EnableDocking(63);
+        CGkToolBar* pExtra = pBars->Add("Extra", CBRS_TOP);
+        if (pExtra == nullptr || !pExtra->LoadToolBar(kExtraId))
+            return -1;
+        EnableDocking(CBRS_ALIGN_TOP | CBRS_ALIGN_LEFT | CBRS_ALIGN_BOTTOM);
         pBars->LoadCommandBars("CommandBars");
         RecalcLayout();
         return 0;
@@ -118,6 +137,7 @@ protected:
                                      {MF_POPUP, 0, "&View", {{MF_STRING, 59523, "&Device Tree", {}}}}});
         win32::RegisterToolbarResource(nullptr, kFrameId,
                                        {16, 16, std::vector<UINT>(std::begin(kStandard), std::end(kStandard))});
+        win32::RegisterToolbarResource(nullptr, kExtraId, {16, 16, {57600, 0, 57601}});
         std::vector<unsigned char> png = IconStrip(18, kKey);
         win32::RegisterBitmapResource(nullptr, kFrameId, png.data(), png.size());
         m_pFrame = NewFrame();
@@ -192,6 +212,89 @@ TEST_F(CommandBarsTest, StandardHoldsItsButtonsAndClicksAreCommands) {
     EXPECT_LE(rcMenu.bottom, rcBar.top);
 }
 
+TEST_F(CommandBarsTest, MenuBarOpensPopupsOwnedByTheFrame) {
+    CGkMenuBar* pMenuBar = m_pFrame->GetCommandBars()->GetMenuBar();
+    ASSERT_NE(pMenuBar, nullptr);
+    // A click on "&View": the frame's handler appends to the pop-up before it shows, and the choice of the
+    // appended item comes back to the frame as one command.
+    std::string shown;
+    HWND hMenuBar = pMenuBar->GetSafeHwnd();
+    win32::QueueModalSteps(win32::ModalKind::PopupMenu, [&](const win32::ModalRequest& request, HWND) -> INT_PTR {
+        shown = request.text;
+        EXPECT_EQ(pMenuBar->GetTrackedIndex(), 1);
+        return 0xFF00;
+    });
+    win32::Click(hMenuBar, pMenuBar->GetControl(1)->GetRect().CenterPoint());
+    win32::PumpUiMessages();
+    EXPECT_EQ(shown, "Device Tree|1 capture.tdl");
+    EXPECT_EQ(m_pFrame->m_initPopups.size(), 1u);
+    EXPECT_EQ(m_pFrame->m_commands, std::vector<UINT>{0xFF00});
+    EXPECT_EQ(pMenuBar->GetTrackedIndex(), -1);
+
+    // Alt and the underlined letter, in either case, with the focus anywhere in the frame; a letter no title
+    // has opens nothing and is left to the frame.
+    m_pFrame->m_commands.clear();
+    win32::QueueModalAnswer(win32::ModalKind::PopupMenu, 57601, "Open");
+    MSG alt{Standard()->GetSafeHwnd(), WM_SYSKEYDOWN, 'F', 0, 0, {0, 0}};
+    EXPECT_TRUE(m_pFrame->PreTranslateMessage(&alt));
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_pFrame->m_commands, std::vector<UINT>{57601});
+    EXPECT_EQ(win32::PendingModalScripts(), 0u);
+    alt.wParam = 'Q';
+    EXPECT_FALSE(m_pFrame->PreTranslateMessage(&alt));
+    EXPECT_TRUE(win32::UnexpectedModalRequests().empty());
+
+    // The frame keeps no native menu; a document's menu switched in by the framework shows on the bar.
+    EXPECT_EQ(::GetMenu(m_pFrame->GetSafeHwnd()), nullptr);
+    HMENU hDocMenu = ::CreateMenu();
+    ::AppendMenuA(hDocMenu, MF_POPUP, reinterpret_cast<UINT_PTR>(::CreatePopupMenu()), "&Capture");
+    m_pFrame->OnUpdateFrameMenu(hDocMenu);
+    EXPECT_EQ(::GetMenu(m_pFrame->GetSafeHwnd()), nullptr);
+    ASSERT_EQ(pMenuBar->GetControlCount(), 1);
+    EXPECT_EQ(pMenuBar->GetControl(0)->GetCaption(), "&Capture");
+    m_pFrame->OnUpdateFrameMenu(nullptr);
+    EXPECT_EQ(pMenuBar->GetControlCount(), 2);
+    ::DestroyMenu(hDocMenu);
+
+    // The mnemonics show underlined: below "&File" some pixel in the title's text row is dark across the
+    // width of its "F" and nowhere under the rest.
+    ::UpdateWindow(m_pFrame->GetSafeHwnd());
+    gk_test::Picture picture(m_pFrame->GetSafeHwnd(), "menu_bar.png");
+    ASSERT_TRUE(picture.IsValid());
+    CRect file = InFrame(pMenuBar, pMenuBar->GetControl(0)->GetRect());
+    EXPECT_GT(picture.Count(file, gk_test::IsDark), 20);
+}
+
+TEST_F(CommandBarsTest, TooltipsShowOnHover) {
+    CGkToolBar* pBar = Standard();
+    AfxRegisterString(57600, "Create a new capture\nNew capture");
+    pBar->FindControl(172)->SetTooltip("Start capture");
+    struct Case {
+        UINT nID;
+        const char* expected;
+    } cases[] = {{172, "Start capture"}, {57600, "New capture"}};
+    for (const Case& c : cases) {
+        CPoint at = pBar->FindControl(c.nID)->GetRect().CenterPoint();
+        win32::MouseMove(pBar->GetSafeHwnd(), at);
+        win32::AdvanceUiClock(600);
+        HWND hTip = ::FindWindowA(TOOLTIPS_CLASS, nullptr);
+        ASSERT_NE(hTip, nullptr) << c.nID;
+        EXPECT_TRUE(::IsWindowVisible(hTip)) << c.nID;
+        char text[80] = {};
+        ::GetWindowTextA(hTip, text, sizeof(text));
+        EXPECT_STREQ(text, c.expected);
+        win32::MouseMove(pBar->GetSafeHwnd(), CPoint(1, 1)); // the gripper: no tool
+        win32::PumpUiMessages();
+        EXPECT_FALSE(::IsWindowVisible(hTip)) << c.nID;
+    }
+    // Without the tooltip style no tip shows.
+    pBar->ModifyBarStyle(GK_BARSTYLE_TOOLTIPS, 0);
+    win32::MouseMove(pBar->GetSafeHwnd(), pBar->FindControl(172)->GetRect().CenterPoint());
+    win32::AdvanceUiClock(600);
+    HWND hTip = ::FindWindowA(TOOLTIPS_CLASS, nullptr);
+    EXPECT_TRUE(hTip == nullptr || !::IsWindowVisible(hTip));
+}
+
 TEST_F(CommandBarsTest, MissingResourcesAndFailuresGiveNull) {
     CGkCommandBars* pBars = m_pFrame->GetCommandBars();
     EXPECT_EQ(pBars->SetMenu("Menu Bar", 999), nullptr);
@@ -261,14 +364,21 @@ public:
     }
 };
 
+// A window of its own (so that nothing of the frame lies over it) with a bar of the toolbar resource along
+// its top.
+template <class Pane>
+bool CreatePaneWithBar(Pane& pane, const CRect& rc, UINT nBarID, UINT nResource) {
+    if (!pane.CreateEx(0, AfxRegisterWndClass(0), "pane", WS_OVERLAPPED | WS_VISIBLE, rc, nullptr, 0) ||
+        !pane.m_bar.CreateToolBar(WS_CHILD | WS_VISIBLE | CBRS_TOP, &pane, nBarID) ||
+        !pane.m_bar.LoadToolBar(nResource))
+        return false;
+    pane.m_bar.MoveWindow(0, 0, 300, pane.m_bar.CalcFixedLayout(FALSE, TRUE).cy);
+    return true;
+}
+
 TEST_F(CommandBarsTest, ChildBarAnswersToItsOwnerAlone) {
     COwnerPane pane;
-    // A window of its own, so that nothing of the frame lies over it.
-    ASSERT_TRUE(pane.CreateEx(0, AfxRegisterWndClass(0), "pane", WS_OVERLAPPED | WS_VISIBLE, CRect(900, 100, 1200, 200),
-                              nullptr, 0));
-    ASSERT_TRUE(pane.m_bar.CreateToolBar(WS_CHILD | WS_VISIBLE | CBRS_TOP, &pane, 7));
-    ASSERT_TRUE(pane.m_bar.LoadToolBar(kFrameId));
-    pane.m_bar.MoveWindow(0, 0, 300, pane.m_bar.CalcFixedLayout(FALSE, TRUE).cy);
+    ASSERT_TRUE(CreatePaneWithBar(pane, CRect(900, 100, 1200, 200), 7, kFrameId));
     IdleUpdate();
     EXPECT_EQ(pane.m_nUpdates, 0) << "the frame's idle update does not reach another window's bar";
     pane.SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE, TRUE);
@@ -291,6 +401,177 @@ TEST_F(CommandBarsTest, ChildBarAnswersToItsOwnerAlone) {
     pane.DestroyWindow();
 }
 
+// A pane whose bar has a split button: the owner answers the create-control request for 32915 alone and marks
+// the descriptor view it shows with a radio mark.
+class CSplitPane : public CWnd {
+public:
+    CGkToolBar m_bar;
+    std::vector<UINT> m_commands;
+    std::vector<UINT> m_asked;
+    UINT m_nView = 32931;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_GK_CREATECONTROL) {
+            auto* pRequest = reinterpret_cast<GKCREATECONTROL*>(lParam);
+            m_asked.push_back(pRequest->nID);
+            if (pRequest->nID != 32915)
+                return FALSE;
+            HMENU hMenu = ::CreatePopupMenu();
+            ::AppendMenuA(hMenu, MF_STRING, 32927, "&Device");
+            ::AppendMenuA(hMenu, MF_STRING, 32931, "&Configuration");
+            pRequest->controlType = gkControlSplitButtonPopup;
+            pRequest->hMenu = hMenu;
+            return TRUE;
+        }
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+    BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override {
+        if (pHandlerInfo == nullptr && nID >= 32914 && nID <= 32931) {
+            if (nCode == CN_COMMAND)
+                m_commands.push_back(nID);
+            else if (nCode == static_cast<int>(CN_UPDATE_COMMAND_UI))
+                static_cast<CCmdUI*>(pExtra)->SetRadio(nID == m_nView);
+            return TRUE;
+        }
+        return CWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+    }
+};
+
+TEST_F(CommandBarsTest, OwnerMakesASplitButtonWhoseArrowOpensItsMenu) {
+    constexpr UINT kPaneBar = 59392;
+    win32::RegisterToolbarResource(nullptr, kPaneBar, {16, 16, {32914, 32915}});
+    CSplitPane pane;
+    ASSERT_TRUE(CreatePaneWithBar(pane, CRect(900, 300, 1200, 400), 262, kPaneBar));
+    EXPECT_EQ(pane.m_asked, (std::vector<UINT>{32914, 32915}));
+    CGkControl* pPlain = pane.m_bar.FindControl(32914);
+    CGkControl* pSplit = pane.m_bar.FindControl(32915);
+    EXPECT_EQ(pPlain->GetType(), gkControlButton);
+    EXPECT_TRUE(pPlain->GetArrowRect().IsRectEmpty());
+    ASSERT_EQ(pSplit->GetType(), gkControlSplitButtonPopup);
+    EXPECT_EQ(pSplit->GetRect().Width(), pPlain->GetRect().Width() + GK_TOOLBAR_SPLIT_ARROW);
+
+    // The face sends the command.
+    CRect face = pSplit->GetRect();
+    face.right = pSplit->GetArrowRect().left;
+    win32::Click(pane.m_bar.GetSafeHwnd(), face.CenterPoint());
+    win32::PumpUiMessages();
+    EXPECT_EQ(pane.m_commands, std::vector<UINT>{32915});
+
+    // The arrow shows the menu updated by the owner (its radio mark on the view shown) and the choice comes
+    // back to the owner alone.
+    UINT nDeviceState = 0, nConfigState = 0;
+    win32::QueueModalSteps(win32::ModalKind::PopupMenu, [&](const win32::ModalRequest&, HWND) -> INT_PTR {
+        nDeviceState = ::GetMenuState(pSplit->GetMenu(), 32927, MF_BYCOMMAND);
+        nConfigState = ::GetMenuState(pSplit->GetMenu(), 32931, MF_BYCOMMAND);
+        return 32927;
+    });
+    win32::Click(pane.m_bar.GetSafeHwnd(), pSplit->GetArrowRect().CenterPoint());
+    win32::PumpUiMessages();
+    EXPECT_EQ(nDeviceState & MF_CHECKED, 0u);
+    EXPECT_NE(nConfigState & MF_CHECKED, 0u);
+    EXPECT_EQ(pane.m_commands, (std::vector<UINT>{32915, 32927}));
+    EXPECT_TRUE(m_pFrame->m_commands.empty());
+
+    ::UpdateWindow(pane.GetSafeHwnd());
+    gk_test::Picture picture(pane.GetSafeHwnd(), "split_button.png");
+    ASSERT_TRUE(picture.IsValid());
+    EXPECT_GT(picture.Count(pSplit->GetArrowRect(), [](COLORREF c) { return c == ::GetSysColor(COLOR_BTNTEXT); }),
+              5);
+    pane.DestroyWindow();
+}
+
+// Drags a bar by its gripper and lets go at a point of the frame's client area.
+void DragBar(CGkToolBar* pBar, CPoint ptFrame) {
+    HWND hBar = pBar->GetSafeHwnd();
+    win32::MouseDown(hBar, pBar->GetGripperRect().CenterPoint());
+    win32::PumpUiMessages(); // the bar holds the mouse from here on
+    ::MapWindowPoints(::GetParent(hBar), hBar, &ptFrame, 1);
+    win32::MouseMove(hBar, ptFrame, MK_LBUTTON);
+    win32::MouseUp(hBar, ptFrame);
+    win32::PumpUiMessages();
+}
+
+CRect InParent(CWnd* pWnd) {
+    CRect rc;
+    pWnd->GetWindowRect(&rc);
+    ::MapWindowPoints(nullptr, ::GetParent(pWnd->GetSafeHwnd()), reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+TEST_F(CommandBarsTest, DraggedBarsMoveToRowsAndAllowedEdges) {
+    CGkToolBar* pStandard = Standard();
+    CGkToolBar* pExtra = m_pFrame->GetCommandBars()->GetAt(2);
+    CRect client;
+    m_pFrame->GetClientRect(&client);
+    CRect standard = InParent(pStandard);
+    ASSERT_EQ(pExtra->GetDockRow(), 2) << "a new bar starts a row of its own";
+
+    // Into Standard's row, to its right: the same row, side by side.
+    DragBar(pExtra, CPoint(600, standard.CenterPoint().y));
+    EXPECT_EQ(pExtra->GetDockEdge(), static_cast<DWORD>(CBRS_ALIGN_TOP));
+    EXPECT_EQ(pExtra->GetDockRow(), pStandard->GetDockRow());
+    CRect extra = InParent(pExtra);
+    EXPECT_EQ(extra.top, standard.top);
+    EXPECT_GE(extra.left, standard.right);
+    // Onto Standard itself: it follows Standard, never over it.
+    DragBar(pExtra, CPoint(standard.left + 80, standard.CenterPoint().y));
+    EXPECT_EQ(pExtra->GetDockRow(), pStandard->GetDockRow());
+    EXPECT_GE(InParent(pExtra).left, InParent(pStandard).right);
+    // The menu bar's row takes no other bar: a drop there opens a row just inside it.
+    CGkMenuBar* pMenuBar = m_pFrame->GetCommandBars()->GetMenuBar();
+    DragBar(pExtra, CPoint(300, InParent(pMenuBar).CenterPoint().y));
+    EXPECT_EQ(pExtra->GetDockRow(), 1);
+    EXPECT_EQ(pStandard->GetDockRow(), 2);
+    EXPECT_EQ(InParent(pExtra).top, InParent(pMenuBar).bottom);
+
+    struct Case {
+        CPoint drop;
+        DWORD edge;
+        const char* why;
+    } cases[] = {
+        {CPoint(3, 200), CBRS_ALIGN_LEFT, "the left edge is allowed"},
+        {CPoint(400, client.bottom - 3), CBRS_ALIGN_BOTTOM, "the bottom edge is allowed"},
+        {CPoint(client.right - 3, client.bottom - 60), CBRS_ALIGN_BOTTOM, "not the right: the nearest allowed edge"},
+    };
+    for (const Case& c : cases) {
+        DragBar(pExtra, c.drop);
+        EXPECT_EQ(pExtra->GetDockEdge(), c.edge) << c.why;
+        CRect rc = InParent(pExtra);
+        if (c.edge == CBRS_ALIGN_LEFT) {
+            EXPECT_EQ(rc.left, client.left) << c.why;
+            EXPECT_GT(rc.Height(), rc.Width()) << "a side bar stands upright";
+        } else {
+            EXPECT_EQ(rc.bottom, client.bottom) << c.why;
+            EXPECT_GT(rc.Width(), rc.Height());
+        }
+        // The MDI client keeps clear of every bar.
+        CRect mdi;
+        ::GetWindowRect(m_pFrame->m_hWndMDIClient, &mdi);
+        ::MapWindowPoints(nullptr, m_pFrame->GetSafeHwnd(), reinterpret_cast<POINT*>(&mdi), 2);
+        CRect overlap;
+        EXPECT_FALSE(overlap.IntersectRect(&mdi, &rc)) << c.why;
+    }
+    ::UpdateWindow(m_pFrame->GetSafeHwnd());
+    gk_test::Picture picture(m_pFrame->GetSafeHwnd(), "bars_dragged.png");
+    EXPECT_TRUE(picture.IsValid());
+}
+
+TEST_F(CommandBarsTest, BarPlacesRoundTripIntoANewFrame) {
+    CGkToolBar* pExtra = m_pFrame->GetCommandBars()->GetAt(2);
+    DragBar(pExtra, CPoint(600, InParent(Standard()).CenterPoint().y));
+    DragBar(Standard(), CPoint(3, 250));
+    ASSERT_EQ(Standard()->GetDockEdge(), static_cast<DWORD>(CBRS_ALIGN_LEFT));
+    m_pFrame->GetCommandBars()->SaveCommandBars("CommandBars");
+
+    CBarsFrame* pNew = NewFrame();
+    CGkToolBar* pNewExtra = pNew->GetCommandBars()->GetAt(2);
+    for (auto [pOld, pLoaded] : {std::pair{Standard(), Standard(pNew)}, std::pair{pExtra, pNewExtra}}) {
+        EXPECT_EQ(pLoaded->GetDockEdge(), pOld->GetDockEdge());
+        EXPECT_EQ(pLoaded->GetDockRow(), pOld->GetDockRow());
+        EXPECT_EQ(pLoaded->GetDockOffset(), pOld->GetDockOffset());
+        EXPECT_EQ(InParent(pLoaded), InParent(pOld));
+    }
+}
+
 TEST_F(CommandBarsTest, BarStateRoundTripsAndBadValuesLoadNothing) {
     Standard()->ShowWindow(SW_HIDE);
     m_pFrame->GetCommandBars()->SaveCommandBars("CommandBars");
@@ -308,6 +589,16 @@ TEST_F(CommandBarsTest, BarStateRoundTripsAndBadValuesLoadNothing) {
         AfxGetApp()->WriteProfileBinary("CommandBars", GK_PROFILE_ENTRY, bad.data(), static_cast<UINT>(bad.size()));
         EXPECT_FALSE(pNew->GetCommandBars()->LoadCommandBars("CommandBars")) << len;
         EXPECT_TRUE(Standard(pNew)->IsWindowVisible()) << len;
+    }
+    // Another version, and a place on no edge (the first bar's edge, after tag, version, count, id, visible).
+    std::vector<BYTE> oldVersion = good, noEdge = good;
+    oldVersion[4] = 1;
+    noEdge[20] = 0x34;
+    for (std::vector<BYTE> bad : {oldVersion, noEdge}) {
+        AfxGetApp()->WriteProfileBinary("CommandBars", GK_PROFILE_ENTRY, bad.data(), static_cast<UINT>(bad.size()));
+        EXPECT_FALSE(pNew->GetCommandBars()->LoadCommandBars("CommandBars"));
+        EXPECT_EQ(Standard(pNew)->GetDockEdge(), static_cast<DWORD>(CBRS_ALIGN_TOP));
+        EXPECT_TRUE(Standard(pNew)->IsWindowVisible());
     }
 }
 
