@@ -141,6 +141,25 @@ HWND InsertWindowLocked(const WindowPtr& window) {
     return window->hwnd;
 }
 
+namespace {
+
+bool IsReleaseMessage(UINT message) {
+    switch (message) {
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_NCLBUTTONUP:
+    case WM_NCRBUTTONUP:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 void RemoveWindowLocked(Window& window) {
     auto& s = State();
     uintptr_t value = reinterpret_cast<uintptr_t>(window.hwnd);
@@ -160,7 +179,15 @@ void RemoveWindowLocked(Window& window) {
         ForgetWindowInput(window.hwnd, *window.queue);
         auto& posted = window.queue->posted;
         std::erase_if(posted, [&](const MSG& msg) { return msg.hwnd == window.hwnd; });
-        std::erase_if(window.queue->input, [&](const MSG& msg) { return msg.hwnd == window.hwnd; });
+        // A release queued for the window still happens: a key or button whose down message closed the
+        // window would otherwise stay down for the thread.
+        std::erase_if(window.queue->input, [&](const MSG& msg) {
+            if (msg.hwnd != window.hwnd)
+                return false;
+            if (IsReleaseMessage(msg.message))
+                TookInputLocked(*window.queue, msg);
+            return true;
+        });
     }
 }
 

@@ -126,6 +126,28 @@ TEST_F(InputTest, KeysReachTheFocusWindowAndKeyStateFollowsThem) {
     EXPECT_EQ(GetFocus(), nullptr);
 }
 
+TEST_F(InputTest, AKeyOrButtonWhosePressClosedTheWindowIsReleasedAllTheSame) {
+    TestWindow top(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 200, 200});
+    for (bool byMouse : {false, true}) {
+        SCOPED_TRACE(byMouse ? "mouse" : "key");
+        const UINT closing = byMouse ? WM_LBUTTONDOWN : WM_KEYDOWN;
+        TestWindow editor(WS_CHILD | WS_VISIBLE, top, RECT{0, 0, 100, 20},
+                          [&](HWND hwnd, UINT message, WPARAM, LPARAM) {
+                              if (message == closing)
+                                  DestroyWindow(hwnd);
+                              return std::optional<LRESULT>();
+                          });
+        SetFocus(editor);
+        if (byMouse)
+            win32::Click(top, {10, 10});
+        else
+            win32::PressKey(top, VK_ESCAPE);
+        win32::PumpUiMessages();
+        EXPECT_FALSE(IsWindow(editor));
+        EXPECT_FALSE(GetKeyState(byMouse ? VK_LBUTTON : VK_ESCAPE) & 0x8000);
+    }
+}
+
 TEST_F(InputTest, ContextMenusOfChildrenGoToTheirParentNamingTheChild) {
     TestWindow top(WS_POPUP | WS_VISIBLE, nullptr, RECT{100, 100, 300, 300});
     TestWindow child(WS_CHILD | WS_VISIBLE, top, RECT{10, 10, 60, 60});
