@@ -5,14 +5,6 @@
 
 #include "windows.h"
 
-// The header every notification starts with (x64 layout).
-typedef struct tagNMHDR {
-    HWND hwndFrom;
-    UINT_PTR idFrom;
-    UINT code;
-} NMHDR, *LPNMHDR;
-static_assert(sizeof(NMHDR) == 24);
-
 // Messages a child's notification comes back to the child itself as ("reflected"): the original message plus
 // this base.
 #define WM_REFLECT_BASE 0xBC00

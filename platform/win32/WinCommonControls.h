@@ -2,6 +2,7 @@
 // The progress bar keeps its position inside its range: a position set outside it is clamped to the nearer end.
 #pragma once
 
+#include "WinNotify.h"
 #include "WinUser.h"
 
 typedef struct tagINITCOMMONCONTROLSEX {

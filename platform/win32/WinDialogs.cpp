@@ -237,6 +237,10 @@ namespace win32 {
 
 void RegisterButtonAndStaticClasses(); // WinButtons.cpp
 void RegisterCommonControlClasses();   // WinProgressBar.cpp
+void RegisterTreeViewClass();          // WinTreeView.cpp
+void RegisterTabControlClass();        // WinTabControl.cpp
+void RegisterToolTipsClass();          // WinToolTips.cpp
+void RegisterListViewClasses();        // WinHeader.cpp
 
 void RegisterDialogClasses() {
     WNDCLASSA wc{};
@@ -255,6 +259,10 @@ void RegisterDialogClasses() {
     RegisterComboBoxClass();
     RegisterScrollBarClass();
     RegisterCommonControlClasses();
+    RegisterTreeViewClass();
+    RegisterTabControlClass();
+    RegisterToolTipsClass();
+    RegisterListViewClasses();
 }
 
 } // namespace win32

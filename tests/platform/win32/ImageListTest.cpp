@@ -73,6 +73,10 @@ TEST_F(ImageLists, AMaskBitmapMarksTransparentPixelsWithOnes) {
 }
 
 TEST(Clipboard, TextGoesInAndComesOutOwnedByTheClipboard) {
+    // Start from an empty clipboard: a test before this one may have copied a text and left it there.
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EXPECT_TRUE(EmptyClipboard());
+    EXPECT_TRUE(CloseClipboard());
     size_t blocks = win32::GlobalBlockCount();
     HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, 6);
     std::memcpy(GlobalLock(data), "hello", 6);
