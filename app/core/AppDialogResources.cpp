@@ -116,9 +116,9 @@ void RegisterFilterDefinition() {
     constexpr DWORD kGroup = kChild | BS_GROUPBOX;
     constexpr DWORD kFirstRadio = kChild | BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP;
     constexpr DWORD kRadio = kChild | BS_AUTORADIOBUTTON;
-    // The tab control comes first, so that the page's title and lists lie above it.
+    // The page's title and lists come before the tab control, so they lie above it; the tab control clips
+    // them out of its painting.
     std::vector<DialogResourceItem> items = {
-        DialogResourceItem{WC_TABCONTROLA, IDC_FILTER_TABS, "", kChild | WS_TABSTOP, 0, 7, 7, 236, 176},
         DialogResourceItem{"STATIC", IDC_FILTER_PAGE_TITLE, "", kText, 0, 14, 26, 222, 10},
     };
     for (UINT id = IDC_FILTER_FIRST_LIST; id <= IDC_FILTER_LAST_LIST; ++id) {
@@ -126,6 +126,8 @@ void RegisterFilterDefinition() {
             continue;
         items.push_back(DialogResourceItem{"LISTBOX", id, "", kCheckList, 0, 14, 38, 222, 122});
     }
+    items.push_back(
+        DialogResourceItem{WC_TABCONTROLA, IDC_FILTER_TABS, "", kChild | WS_TABSTOP | WS_CLIPSIBLINGS, 0, 7, 7, 236, 176});
     const DialogResourceItem rest[] = {
         {"BUTTON", IDC_FILTER_CLEAR_ALL, "C&lear All", kButton, 0, 14, 164, 54, 14},
         {"BUTTON", IDC_FILTER_SELECT_ALL, "Selec&t All", kButton, 0, 74, 164, 54, 14},
