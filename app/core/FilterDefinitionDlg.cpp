@@ -287,12 +287,23 @@ void CFilterDefinitionDlg::StoreAsPrevious() {
     SaveValue(PreviousName(m_nMode));
 }
 
-void CFilterDefinitionDlg::OnLoad() {
+int CFilterDefinitionDlg::GetSelectedName(CString& rName) const {
     const int index = m_names.GetCurSel();
+    if (index >= 0)
+        m_names.GetText(index, rName);
+    return index;
+}
+
+CCheckListPage* CFilterDefinitionDlg::GetVisiblePage() const {
+    const int tab = m_tabs.GetCurSel();
+    return tab >= 0 && tab < GetPageCount() ? GetPage(tab) : nullptr;
+}
+
+void CFilterDefinitionDlg::OnLoad() {
+    CString name;
+    const int index = GetSelectedName(name);
     if (index < 0)
         return;
-    CString name;
-    m_names.GetText(index, name);
     LoadValue(name);
     Show();
     Collect();
@@ -338,11 +349,9 @@ void CFilterDefinitionDlg::OnSaveAs() {
 }
 
 void CFilterDefinitionDlg::OnRemove() {
-    const int index = m_names.GetCurSel();
-    if (index < 0)
-        return;
     CString name;
-    m_names.GetText(index, name);
+    if (GetSelectedName(name) < 0)
+        return;
     DeleteValue(name);
     FillNameList();
     // The list was refilled: no entry is current or selected any more.
@@ -352,9 +361,7 @@ void CFilterDefinitionDlg::OnRemove() {
 }
 
 void CFilterDefinitionDlg::OnNew() {
-    const int tab = m_tabs.GetCurSel();
-    if (tab >= 0 && tab < GetPageCount())
-        GetPage(tab)->UncheckAll();
+    OnClearAll();
     m_names.SetCurSel(-1);
     MakeCurrent(-1);
     EnableButton(IDC_FILTER_LOAD, FALSE);
@@ -364,15 +371,13 @@ void CFilterDefinitionDlg::OnNew() {
 }
 
 void CFilterDefinitionDlg::OnSelectAll() {
-    const int tab = m_tabs.GetCurSel();
-    if (tab >= 0 && tab < GetPageCount())
-        GetPage(tab)->CheckAll();
+    if (CCheckListPage* pPage = GetVisiblePage())
+        pPage->CheckAll();
 }
 
 void CFilterDefinitionDlg::OnClearAll() {
-    const int tab = m_tabs.GetCurSel();
-    if (tab >= 0 && tab < GetPageCount())
-        GetPage(tab)->UncheckAll();
+    if (CCheckListPage* pPage = GetVisiblePage())
+        pPage->UncheckAll();
 }
 
 void CFilterDefinitionDlg::OnOK() {

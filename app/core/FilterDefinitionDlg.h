@@ -71,6 +71,9 @@ private:
     // Writes the definition to the pages and the radio groups.
     void Show();
     void MakeCurrent(int nIndex);
+    // The selected entry's index (-1: none) and name.
+    int GetSelectedName(CString& rName) const;
+    CCheckListPage* GetVisiblePage() const;
     void MarkModified();
     BOOL SelectsNothing() const;
     BOOL AskName(CString& rName);

@@ -17,6 +17,19 @@ template <class T> ULONGLONG ImageSize() {
     return file.GetLength();
 }
 
+// Runs the object's Serialize through an archive over the file; FALSE when the archive or the object threw.
+template <class T> BOOL SerializeThrough(T* pObject, CMemFile& file, UINT nMode) {
+    try {
+        CArchive ar(&file, nMode, 4096);
+        pObject->Serialize(ar);
+        ar.Close();
+    } catch (CException* e) {
+        e->Delete();
+        return FALSE;
+    }
+    return TRUE;
+}
+
 struct KeyCloser {
     HKEY& key;
     ~KeyCloser() {
@@ -39,12 +52,7 @@ template <class T> BOOL CRegSerialize<T>::Save(HKEY hRoot, LPCSTR lpszSubKey, LP
     if (!pBuffer)
         return FALSE;
     CMemFile file(pBuffer, MaxValueSize, 16);
-    try {
-        CArchive ar(&file, CArchive::store, 4096);
-        m_pObject->Serialize(ar);
-        ar.Close();
-    } catch (CException* e) {
-        e->Delete();
+    if (!SerializeThrough(m_pObject, file, CArchive::store)) {
         std::free(file.Detach());
         return FALSE;
     }
@@ -70,15 +78,7 @@ template <class T> BOOL CRegSerialize<T>::Load(HKEY hRoot, LPCSTR lpszSubKey, LP
     if (type != REG_BINARY || size != imageSize)
         return FALSE;
     CMemFile file(buffer.data(), size);
-    try {
-        CArchive ar(&file, CArchive::load, 4096);
-        m_pObject->Serialize(ar);
-        ar.Close();
-    } catch (CException* e) {
-        e->Delete();
-        return FALSE;
-    }
-    return TRUE;
+    return SerializeThrough(m_pObject, file, CArchive::load);
 }
 
 template class CRegSerialize<CFilterDefinition>;

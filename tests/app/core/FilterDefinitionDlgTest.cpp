@@ -406,6 +406,12 @@ TEST_F(FilterDialog, NamedDefinitionsAreSavedLoadedAndRemoved) {
         EXPECT_TRUE(Value(Dlg::CaptureFilter, "Hubs").empty());
         EXPECT_FALSE(Enabled(dlg, IDC_FILTER_LOAD));
 
+        // Nothing is current after a removal: Save asks again, and the prompt takes 64 characters at most.
+        QueueNamePrompt(std::string(70, 'x'));
+        ClickButton(dlg, IDC_FILTER_SAVE);
+        EXPECT_EQ(ItemText(dlg, IDC_FILTER_NAME), std::string(64, 'x'));
+        EXPECT_EQ(Value(Dlg::CaptureFilter, std::string(64, 'x').c_str()), errorsOnly);
+
         // New: the visible page is cleared and no entry is current.
         ClickButton(dlg, IDC_FILTER_NEW);
         EXPECT_EQ(List(dialog, 0).GetCheck(8), BST_UNCHECKED);
