@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr char kAppKey[] = "Software\\Vellumcrest\\Tindaloft\\";
 constexpr char kNothingSelected[] = "Select some events before enabling this filter";
 
 // A radio group of three: the first byte's button, the second's, and the "and" button for both.
@@ -86,18 +85,24 @@ void CFilterDefinitionDlg::EnableButton(UINT nID, BOOL bEnable) {
     ::EnableWindow(::GetDlgItem(m_hWnd, static_cast<int>(nID)), bEnable);
 }
 
+template <class Page> void CFilterDefinitionDlg::AddPage() {
+    // The list boxes in control order: the URB page's, then the others after the page title's id.
+    const UINT nControl = Page::s_layout.nControl;
+    CCheckListBox* pList = &m_lists[nControl == IDC_FILTER_FIRST_LIST ? 0 : nControl - IDC_FILTER_PAGE_TITLE];
+    m_pages.push_back(std::make_unique<Page>(pList, m_os));
+}
+
 void CFilterDefinitionDlg::BuildPages() {
-    // The list boxes in control order: 1265, then 1267 to 1274 (1266 is the page title).
-    auto list = [this](UINT nControl) { return &m_lists[nControl == IDC_FILTER_FIRST_LIST ? 0 : nControl - 1266]; };
-    m_pages.push_back(std::make_unique<CUrbPage>(list(1265), m_os));
+    m_pages.clear();
+    AddPage<CUrbPage>();
     if (!m_os.IsHubInterfaceLoggingWithdrawn())
-        m_pages.push_back(std::make_unique<CIHubPage>(list(1267), m_os));
-    m_pages.push_back(std::make_unique<CUSBIntPage>(list(1269), m_os));
-    m_pages.push_back(std::make_unique<CHubIoctlPage>(list(1270), m_os));
-    m_pages.push_back(std::make_unique<CHCDIoctlPage>(list(1271), m_os));
-    m_pages.push_back(std::make_unique<CHIDIoctlPage>(list(1272), m_os));
-    m_pages.push_back(std::make_unique<CPnpIrpPage>(list(1273), m_os));
-    m_pages.push_back(std::make_unique<CPowerIrpPage>(list(1274), m_os));
+        AddPage<CIHubPage>();
+    AddPage<CUSBIntPage>();
+    AddPage<CHubIoctlPage>();
+    AddPage<CHCDIoctlPage>();
+    AddPage<CHIDIoctlPage>();
+    AddPage<CPnpIrpPage>();
+    AddPage<CPowerIrpPage>();
 }
 
 BOOL CFilterDefinitionDlg::OnInitDialog() {
@@ -166,7 +171,7 @@ BOOL CFilterDefinitionDlg::OnInitDialog() {
 void CFilterDefinitionDlg::FillNameList() {
     m_names.ResetContent();
     HKEY hKey = nullptr;
-    const CString subKey = CString(kAppKey) + SubKeyName(m_nMode);
+    const char* subKey = m_nMode == Trigger ? g_szTriggersSubKey : g_szFiltersSubKey;
     if (::RegCreateKeyExA(HKEY_CURRENT_USER, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                           &hKey, nullptr) != ERROR_SUCCESS)
         return;

@@ -63,6 +63,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    template <class Page> void AddPage();
     void BuildPages();
     void FillNameList();
     void ShowPage(int nTab);
