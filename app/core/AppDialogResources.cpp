@@ -111,8 +111,8 @@ void RegisterCheckUpdate() {
 // definitions and their buttons below, the closing buttons at the bottom right.
 void RegisterFilterDefinition() {
     constexpr DWORD kList = kChild | LBS_NOTIFY | WS_BORDER | WS_VSCROLL | WS_TABSTOP;
-    constexpr DWORD kCheckList = WS_CHILD | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | WS_BORDER | WS_VSCROLL |
-                                 WS_TABSTOP;
+    constexpr DWORD kCheckList =
+        WS_CHILD | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | WS_BORDER | WS_VSCROLL | WS_TABSTOP;
     constexpr DWORD kGroup = kChild | BS_GROUPBOX;
     constexpr DWORD kFirstRadio = kChild | BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP;
     constexpr DWORD kRadio = kChild | BS_AUTORADIOBUTTON;
@@ -126,8 +126,8 @@ void RegisterFilterDefinition() {
             continue;
         items.push_back(DialogResourceItem{"LISTBOX", id, "", kCheckList, 0, 14, 38, 222, 122});
     }
-    items.push_back(
-        DialogResourceItem{WC_TABCONTROLA, IDC_FILTER_TABS, "", kChild | WS_TABSTOP | WS_CLIPSIBLINGS, 0, 7, 7, 236, 176});
+    items.push_back(DialogResourceItem{WC_TABCONTROLA, IDC_FILTER_TABS, "", kChild | WS_TABSTOP | WS_CLIPSIBLINGS, 0, 7,
+                                       7, 236, 176});
     const DialogResourceItem rest[] = {
         {"BUTTON", IDC_FILTER_CLEAR_ALL, "C&lear All", kButton, 0, 14, 164, 54, 14},
         {"BUTTON", IDC_FILTER_SELECT_ALL, "Selec&t All", kButton, 0, 74, 164, 54, 14},

@@ -17,7 +17,9 @@ bool CCheckListPage::HasSelection(const CFilterDefinition& filter) const {
     return false;
 }
 
-void CCheckListPage::DoDataExchange(CDataExchange* pDX) { DDX_Control(pDX, static_cast<int>(m_layout.nControl), *m_pList); }
+void CCheckListPage::DoDataExchange(CDataExchange* pDX) {
+    DDX_Control(pDX, static_cast<int>(m_layout.nControl), *m_pList);
+}
 
 BOOL CCheckListPage::IsOffered(Offer offer) const {
     switch (offer) {
@@ -90,9 +92,13 @@ BOOL CCheckListPage::MergePhaseEnables(const CFilterDefinition& filter, BOOL& bR
     return bRequest;
 }
 
-int CCheckListPage::AddItem(LPCSTR lpszText) { return m_pList->AddString(lpszText); }
+int CCheckListPage::AddItem(LPCSTR lpszText) {
+    return m_pList->AddString(lpszText);
+}
 
-int CCheckListPage::AddDisabledItem(LPCSTR lpszText) { return AddItemEnabled(lpszText, FALSE); }
+int CCheckListPage::AddDisabledItem(LPCSTR lpszText) {
+    return AddItemEnabled(lpszText, FALSE);
+}
 
 int CCheckListPage::AddItemEnabled(LPCSTR lpszText, BOOL bEnabled) {
     const int index = AddItem(lpszText);
@@ -101,4 +107,6 @@ int CCheckListPage::AddItemEnabled(LPCSTR lpszText, BOOL bEnabled) {
     return index;
 }
 
-void CCheckListPage::GetItemText(int nIndex, CString& rString) const { m_pList->GetText(nIndex, rString); }
+void CCheckListPage::GetItemText(int nIndex, CString& rString) const {
+    m_pList->GetText(nIndex, rString);
+}

@@ -21,10 +21,10 @@ public:
     // When an item's check box is offered.
     enum class Offer : unsigned char {
         Always,
-        Never,        // a reserved code: listed, always disabled
-        Windows7,     // 6.1 and later
-        Windows8,     // 6.2 and later
-        NewUsbStack,  // the newer USB stack's URB functions
+        Never,       // a reserved code: listed, always disabled
+        Windows7,    // 6.1 and later
+        Windows8,    // 6.2 and later
+        NewUsbStack, // the newer USB stack's URB functions
         BeforeWindows7,
     };
     struct Item {
@@ -37,11 +37,11 @@ public:
         size_t count;
     };
     struct Layout {
-        UINT nId;           // string id of the page's heading
-        const char* title;  // tab text
-        UINT nControl;      // the dialog's check-list box
-        size_t request;     // I byte
-        size_t completion;  // C byte
+        UINT nId;          // string id of the page's heading
+        const char* title; // tab text
+        UINT nControl;     // the dialog's check-list box
+        size_t request;    // I byte
+        size_t completion; // C byte
         std::span<const Item> items;
         std::span<const ByteRun> bytes;
     };

@@ -56,14 +56,15 @@ ON_CONTROL_RANGE(BN_CLICKED, IDC_FILTER_STARTED, IDC_FILTER_INPUT_OUTPUT, &CFilt
 ON_CONTROL_RANGE(CLBN_CHKCHANGE, IDC_FILTER_FIRST_LIST, IDC_FILTER_LAST_LIST, &CFilterDefinitionDlg::OnSelectionChanged)
 END_MESSAGE_MAP()
 
-CFilterDefinitionDlg::CFilterDefinitionDlg(CFilterDefinition* pFilter, BOOL bLiveCapture, BOOL bEditing,
-                                           CWnd* pParent)
-    : CDialog(IDD_FILTER_DEFINITION, pParent), m_nMode(BufferFilter), m_pFilter(pFilter),
-      m_bLiveCapture(bLiveCapture), m_bEditing(bEditing) {}
+CFilterDefinitionDlg::CFilterDefinitionDlg(CFilterDefinition* pFilter, BOOL bLiveCapture, BOOL bEditing, CWnd* pParent)
+    : CDialog(IDD_FILTER_DEFINITION, pParent), m_nMode(BufferFilter), m_pFilter(pFilter), m_bLiveCapture(bLiveCapture),
+      m_bEditing(bEditing) {}
 
 CFilterDefinitionDlg::~CFilterDefinitionDlg() = default;
 
-const char* CFilterDefinitionDlg::SubKeyName(int nMode) { return nMode == Trigger ? "Triggers" : "Filters"; }
+const char* CFilterDefinitionDlg::SubKeyName(int nMode) {
+    return nMode == Trigger ? "Triggers" : "Filters";
+}
 
 const char* CFilterDefinitionDlg::CurrentName(int nMode) {
     return nMode == Trigger ? "CurTrigger" : nMode == CaptureFilter ? "CurCaptureFilter" : "CurBufferFilter";
@@ -230,12 +231,12 @@ void CFilterDefinitionDlg::Show() {
 }
 
 BOOL CFilterDefinitionDlg::SelectsNothing() const {
-    for (size_t offset : {FilterByte::UrbRequest, FilterByte::UrbCompletion, FilterByte::HubIfRequest,
-                          FilterByte::HubIfCompletion, FilterByte::PortHookRequest, FilterByte::PortHookCompletion,
-                          FilterByte::InternalRequest, FilterByte::InternalCompletion, FilterByte::HcdRequest,
-                          FilterByte::HcdCompletion, FilterByte::HubRequest, FilterByte::HubCompletion,
-                          FilterByte::HidRequest, FilterByte::HidCompletion, FilterByte::PnpRequest,
-                          FilterByte::PnpCompletion, FilterByte::PowerRequest, FilterByte::PowerCompletion})
+    for (size_t offset :
+         {FilterByte::UrbRequest, FilterByte::UrbCompletion, FilterByte::HubIfRequest, FilterByte::HubIfCompletion,
+          FilterByte::PortHookRequest, FilterByte::PortHookCompletion, FilterByte::InternalRequest,
+          FilterByte::InternalCompletion, FilterByte::HcdRequest, FilterByte::HcdCompletion, FilterByte::HubRequest,
+          FilterByte::HubCompletion, FilterByte::HidRequest, FilterByte::HidCompletion, FilterByte::PnpRequest,
+          FilterByte::PnpCompletion, FilterByte::PowerRequest, FilterByte::PowerCompletion})
         if (m_pFilter->IsEnabled(offset))
             return FALSE;
     return TRUE;
@@ -260,8 +261,9 @@ void CFilterDefinitionDlg::MarkModified() {
     ::SetDlgItemTextA(m_hWnd, IDC_FILTER_NAME, text + "*");
 }
 
-
-void CFilterDefinitionDlg::OnSelectionChanged(UINT) { MarkModified(); }
+void CFilterDefinitionDlg::OnSelectionChanged(UINT) {
+    MarkModified();
+}
 
 void CFilterDefinitionDlg::OnNamesSelChange() {
     const BOOL selected = m_names.GetCurSel() >= 0;

@@ -4,11 +4,11 @@
 
 #include "app/core/CheckListPage.h"
 
-#define TDL_FILTER_PAGE(Class)                                                                                   \
-    class Class : public CCheckListPage {                                                                        \
-    public:                                                                                                      \
-        static const Layout s_layout;                                                                            \
-        Class(CCheckListBox* pList, const COSVersion& os) : CCheckListPage(s_layout, pList, os) {}               \
+#define TDL_FILTER_PAGE(Class)                                                                                         \
+    class Class : public CCheckListPage {                                                                              \
+    public:                                                                                                            \
+        static const Layout s_layout;                                                                                  \
+        Class(CCheckListBox* pList, const COSVersion& os) : CCheckListPage(s_layout, pList, os) {}                     \
     };
 
 TDL_FILTER_PAGE(CUrbPage)

@@ -33,12 +33,22 @@ std::string Text(HWND window) {
     ::GetWindowTextA(window, text, sizeof text);
     return text;
 }
-std::string ItemText(HWND dialog, int id) { return Text(::GetDlgItem(dialog, id)); }
-bool Enabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
-bool Visible(HWND dialog, int id) { return ::IsWindowVisible(::GetDlgItem(dialog, id)) != FALSE; }
-bool Checked(HWND dialog, int id) { return ::IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+std::string ItemText(HWND dialog, int id) {
+    return Text(::GetDlgItem(dialog, id));
+}
+bool Enabled(HWND dialog, int id) {
+    return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
+}
+bool Visible(HWND dialog, int id) {
+    return ::IsWindowVisible(::GetDlgItem(dialog, id)) != FALSE;
+}
+bool Checked(HWND dialog, int id) {
+    return ::IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
 
-POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+POINT Centre(const RECT& r) {
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
 
 void ClickButton(HWND dialog, int id) {
     HWND button = ::GetDlgItem(dialog, id);
@@ -72,7 +82,8 @@ void ClickCheck(CCheckListBox& list, int index) {
 
 void SelectName(HWND dialog, const char* name) {
     HWND names = ::GetDlgItem(dialog, IDC_FILTER_NAMES);
-    const auto index = ::SendMessageA(names, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name));
+    const auto index =
+        ::SendMessageA(names, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name));
     ASSERT_GE(index, 0) << name;
     RECT r{};
     ::SendMessageA(names, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
@@ -123,7 +134,9 @@ std::vector<BYTE> Value(int mode, const char* name, DWORD* pType = nullptr) {
     return data;
 }
 
-std::vector<BYTE> Block(const CFilterDefinition& d) { return {d.GetBlock().Bytes, d.GetBlock().Bytes + FILTER_BLOCK_SIZE}; }
+std::vector<BYTE> Block(const CFilterDefinition& d) {
+    return {d.GetBlock().Bytes, d.GetBlock().Bytes + FILTER_BLOCK_SIZE};
+}
 
 // A definition given by its block's bytes.
 void Store(int mode, const char* name, const std::vector<BYTE>& block) {
@@ -140,7 +153,9 @@ std::vector<BYTE> ControlTransfers() {
         d.Enable(b);
     return Block(d);
 }
-std::vector<BYTE> Empty() { return Block(CFilterDefinition()); }
+std::vector<BYTE> Empty() {
+    return Block(CFilterDefinition());
+}
 
 win32::MachineProfile Release(DWORD major, DWORD minor) {
     win32::MachineProfile profile;
@@ -196,8 +211,10 @@ TEST_F(FilterDialog, OpensByModeLiveAndEditingFlags) {
                 Run(mode, live, editing, [&](Dlg& dialog, HWND dlg) {
                     const bool trigger = mode == Dlg::Trigger;
                     EXPECT_EQ(Text(dlg), trigger ? "Define Trigger" : "Define Filter");
-                    EXPECT_EQ(ItemText(dlg, IDC_FILTER_CURRENT_LABEL), trigger ? "Current Trigger:" : "Current Filter:");
-                    EXPECT_EQ(ItemText(dlg, IDC_FILTER_DEFINED_LABEL), trigger ? "Defined triggers:" : "Defined filters:");
+                    EXPECT_EQ(ItemText(dlg, IDC_FILTER_CURRENT_LABEL),
+                              trigger ? "Current Trigger:" : "Current Filter:");
+                    EXPECT_EQ(ItemText(dlg, IDC_FILTER_DEFINED_LABEL),
+                              trigger ? "Defined triggers:" : "Defined filters:");
                     EXPECT_EQ(ItemText(dlg, IDC_FILTER_CLEAR), trigger ? "&Clear Trigger" : "&Clear Filter");
                     EXPECT_EQ(Visible(dlg, IDC_FILTER_APPLY_BUFFER), !trigger);
                     const bool captureFirst = trigger || (live && editing && mode == Dlg::CaptureFilter);
@@ -325,10 +342,11 @@ TEST_F(FilterDialog, ClearEscapeAndCloseMakeTheDefinitionThePreviousOne) {
             // The definition the caller has in force moves, as it is: what the pages show is dropped.
             const std::vector<BYTE> inForce = ControlTransfers();
             std::copy(inForce.begin(), inForce.end(), m_definition.GetBlock().Bytes);
-            EXPECT_EQ(Run(mode, TRUE, FALSE, [&](Dlg& dialog, HWND dlg) {
-                          ClickCheck(List(dialog, 0), 0);
-                          ways[way](dialog, dlg);
-                      }),
+            EXPECT_EQ(Run(mode, TRUE, FALSE,
+                          [&](Dlg& dialog, HWND dlg) {
+                              ClickCheck(List(dialog, 0), 0);
+                              ways[way](dialog, dlg);
+                          }),
                       IDCANCEL);
             EXPECT_TRUE(Value(mode, Dlg::CurrentName(mode)).empty());
             EXPECT_EQ(Value(mode, Dlg::PreviousName(mode)), inForce);
@@ -339,7 +357,9 @@ TEST_F(FilterDialog, ClosingTheDefinitionInForceKeepsItInForceAndStoresNothing) 
     const struct {
         int mode;
         INT_PTR result;
-    } cases[] = {{Dlg::CaptureFilter, Dlg::ApplyToNextCapture}, {Dlg::BufferFilter, IDOK}, {Dlg::Trigger, Dlg::ApplyToNextCapture}};
+    } cases[] = {{Dlg::CaptureFilter, Dlg::ApplyToNextCapture},
+                 {Dlg::BufferFilter, IDOK},
+                 {Dlg::Trigger, Dlg::ApplyToNextCapture}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         nt::ResetKernelState();
@@ -443,7 +463,8 @@ TEST_F(FilterDialog, RadioGroupsFollowTheGateBytes) {
             ClickButton(dlg, IDC_FILTER_APPLY_BUFFER);
         });
         const bool status = c.first == FilterByte::AcceptSuccess || c.first == FilterByte::AcceptError;
-        for (size_t b : {FilterByte::AcceptError, FilterByte::AcceptSuccess, FilterByte::AcceptIn, FilterByte::AcceptOut}) {
+        for (size_t b :
+             {FilterByte::AcceptError, FilterByte::AcceptSuccess, FilterByte::AcceptIn, FilterByte::AcceptOut}) {
             const bool inGroup = status == (b == FilterByte::AcceptError || b == FilterByte::AcceptSuccess);
             const bool expected = !inGroup || b == c.first || b == c.second;
             EXPECT_EQ(m_definition.IsEnabled(b) != FALSE, expected) << "byte " << b;

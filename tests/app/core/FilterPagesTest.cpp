@@ -31,12 +31,24 @@ struct PageCase {
 
 const std::vector<PageCase>& Pages() {
     static const std::vector<PageCase> pages = {
-        {"URBs", Make<CUrbPage>(), 57, {{0, "SELECT_CONFIGURATION"}, {22, "RESERVED_0X0016"}, {47, "RESERVED_0X002F"}, {56, "GET_ENDPOINT_STATE"}}},
-        {"IHub", Make<CIHubPage>(), 36, {{0, "CreateUsbDevice"}, {15, "SetDeviceHandleData"}, {35, "SetDeviceErrataFlag"}}},
-        {"USBInt", Make<CUSBIntPage>(), 23, {{0, "SUBMIT_URB"}, {10, "RECORD_FAILURE"}, {22, "USB_GET_DEVICE_CONFIG_INFO"}}},
+        {"URBs",
+         Make<CUrbPage>(),
+         57,
+         {{0, "SELECT_CONFIGURATION"}, {22, "RESERVED_0X0016"}, {47, "RESERVED_0X002F"}, {56, "GET_ENDPOINT_STATE"}}},
+        {"IHub",
+         Make<CIHubPage>(),
+         36,
+         {{0, "CreateUsbDevice"}, {15, "SetDeviceHandleData"}, {35, "SetDeviceErrataFlag"}}},
+        {"USBInt",
+         Make<CUSBIntPage>(),
+         23,
+         {{0, "SUBMIT_URB"}, {10, "RECORD_FAILURE"}, {22, "USB_GET_DEVICE_CONFIG_INFO"}}},
         {"Hub", Make<CHubIoctlPage>(), 13, {{0, " GET_NODE_INFORMATION"}, {12, " GET_HUB_CAPABILITIES_EX"}}},
         {"HCD", Make<CHCDIoctlPage>(), 9, {{0, "GET_STATS_1"}, {8, "USER_REQUEST"}}},
-        {"HID", Make<CHIDIoctlPage>(), 22, {{0, "GET_DRIVER_CONFIG"}, {13, "GET_FEATURE"}, {21, "GET_MS_GENRE_DESCRIPTOR"}}},
+        {"HID",
+         Make<CHIDIoctlPage>(),
+         22,
+         {{0, "GET_DRIVER_CONFIG"}, {13, "GET_FEATURE"}, {21, "GET_MS_GENRE_DESCRIPTOR"}}},
         {"PnP", Make<CPnpIrpPage>(), 2, {{0, "START_DEVICE"}, {1, "REMOVE_DEVICE"}}},
         {"Power", Make<CPowerIrpPage>(), 4, {{0, "WAIT_WAKE"}, {3, "QUERY_POWER"}}},
     };
@@ -113,20 +125,18 @@ TEST_F(FilterPages, OfferEachItemOnlyWhereTheSystemHasIt) {
         bool w2000, xp, w7, w8;
     };
     const Case cases[] = {
-        {"URBs", 0, true, true, true, true},     {"URBs", 22, false, false, false, false},
-        {"URBs", 43, false, false, false, false}, {"URBs", 50, false, false, true, true},
-        {"URBs", 53, false, false, false, true},  {"URBs", 56, false, false, false, true},
-        {"IHub", 0, true, true, false, false},    {"IHub", 1, true, true, false, false},
-        {"IHub", 2, true, true, true, true},      {"IHub", 16, false, false, true, true},
-        {"IHub", 30, false, false, true, true},   {"IHub", 31, false, false, false, true},
+        {"URBs", 0, true, true, true, true},       {"URBs", 22, false, false, false, false},
+        {"URBs", 43, false, false, false, false},  {"URBs", 50, false, false, true, true},
+        {"URBs", 53, false, false, false, true},   {"URBs", 56, false, false, false, true},
+        {"IHub", 0, true, true, false, false},     {"IHub", 1, true, true, false, false},
+        {"IHub", 2, true, true, true, true},       {"IHub", 16, false, false, true, true},
+        {"IHub", 30, false, false, true, true},    {"IHub", 31, false, false, false, true},
         {"USBInt", 0, false, false, false, false}, {"USBInt", 2, false, false, false, false},
-        {"USBInt", 10, false, false, true, true}, {"USBInt", 15, true, true, true, true},
-        {"Hub", 11, false, false, true, true},    {"Hub", 10, true, true, true, true},
+        {"USBInt", 10, false, false, true, true},  {"USBInt", 15, true, true, true, true},
+        {"Hub", 11, false, false, true, true},     {"Hub", 10, true, true, true, true},
         {"HID", 21, true, true, true, true},
     };
-    const struct {
-        DWORD major, minor, build;
-    } releases[] = {{5, 0, 2195}, {5, 1, 2600}, {6, 1, 7601}, {6, 2, 9200}};
+    const struct { DWORD major, minor, build; } releases[] = {{5, 0, 2195}, {5, 1, 2600}, {6, 1, 7601}, {6, 2, 9200}};
     for (int r = 0; r < 4; ++r) {
         OnRelease(releases[r].major, releases[r].minor, releases[r].build);
         for (const Case& c : cases) {

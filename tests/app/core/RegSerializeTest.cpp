@@ -95,7 +95,12 @@ TEST_F(RegSerialize, ABadValueLeavesTheDefinitionAsItWas) {
         {"empty", REG_BINARY, {}},
         {"one byte", REG_BINARY, {2}},
         {"one byte short", REG_BINARY, std::vector<BYTE>(image.begin(), image.end() - 1)},
-        {"one byte long", REG_BINARY, [&] { auto d = image; d.push_back(1); return d; }()},
+        {"one byte long", REG_BINARY,
+         [&] {
+             auto d = image;
+             d.push_back(1);
+             return d;
+         }()},
         {"larger than the buffer", REG_BINARY, std::vector<BYTE>(5000, 1)},
         {"noise", REG_BINARY, noise},
     };
