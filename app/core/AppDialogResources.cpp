@@ -1,5 +1,8 @@
 #include "app/core/AppDialogResources.h"
 
+#include <iterator>
+#include <vector>
+
 #include "WinResourceTable.h"
 #include "afxwin.h"
 #include "app/core/Resource.h"
@@ -104,6 +107,79 @@ void RegisterCheckUpdate() {
           DialogResourceItem{"BUTTON", IDCANCEL, "Close", kButton, 0, 160, 62, 50, 14}}});
 }
 
+// The filter dialog: the pages on the left under their tabs, the three radio groups on the right, the named
+// definitions and their buttons below, the closing buttons at the bottom right.
+void RegisterFilterDefinition() {
+    constexpr DWORD kList = kChild | LBS_NOTIFY | WS_BORDER | WS_VSCROLL | WS_TABSTOP;
+    constexpr DWORD kCheckList =
+        WS_CHILD | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | WS_BORDER | WS_VSCROLL | WS_TABSTOP;
+    constexpr DWORD kGroup = kChild | BS_GROUPBOX;
+    constexpr DWORD kFirstRadio = kChild | BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP;
+    constexpr DWORD kRadio = kChild | BS_AUTORADIOBUTTON;
+    // The page's title and lists come before the tab control, so they lie above it; the tab control clips
+    // them out of its painting.
+    std::vector<DialogResourceItem> items = {
+        DialogResourceItem{"STATIC", IDC_FILTER_PAGE_TITLE, "", kText, 0, 14, 26, 222, 10},
+    };
+    for (UINT id = IDC_FILTER_FIRST_LIST; id <= IDC_FILTER_LAST_LIST; ++id) {
+        if (id == IDC_FILTER_PAGE_TITLE)
+            continue;
+        items.push_back(DialogResourceItem{"LISTBOX", id, "", kCheckList, 0, 14, 38, 222, 122});
+    }
+    items.push_back(DialogResourceItem{WC_TABCONTROLA, IDC_FILTER_TABS, "", kChild | WS_TABSTOP | WS_CLIPSIBLINGS, 0, 7,
+                                       7, 236, 176});
+    const DialogResourceItem rest[] = {
+        {"BUTTON", IDC_FILTER_CLEAR_ALL, "C&lear All", kButton, 0, 14, 164, 54, 14},
+        {"BUTTON", IDC_FILTER_SELECT_ALL, "Selec&t All", kButton, 0, 74, 164, 54, 14},
+        {"BUTTON", kStatic, "Irp/Function - Started or Completed", kGroup, 0, 250, 7, 130, 52},
+        {"BUTTON", IDC_FILTER_STARTED, "Started", kFirstRadio, 0, 258, 19, 110, 10},
+        {"BUTTON", IDC_FILTER_COMPLETED, "Completed", kRadio, 0, 258, 31, 110, 10},
+        {"BUTTON", IDC_FILTER_STARTED_COMPLETED, "Started and Completed", kRadio, 0, 258, 43, 110, 10},
+        {"BUTTON", kStatic, "Irp/Function - Success or Error Status", kGroup, 0, 250, 64, 130, 52},
+        {"BUTTON", IDC_FILTER_SUCCESS, "Success", kFirstRadio, 0, 258, 76, 110, 10},
+        {"BUTTON", IDC_FILTER_ERROR, "Error", kRadio, 0, 258, 88, 110, 10},
+        {"BUTTON", IDC_FILTER_SUCCESS_ERROR, "Success and Error", kRadio, 0, 258, 100, 110, 10},
+        {"BUTTON", kStatic, "Input or Output Transfers", kGroup, 0, 250, 121, 130, 52},
+        {"BUTTON", IDC_FILTER_INPUT, "Input", kFirstRadio, 0, 258, 133, 110, 10},
+        {"BUTTON", IDC_FILTER_OUTPUT, "Output", kRadio, 0, 258, 145, 110, 10},
+        {"BUTTON", IDC_FILTER_INPUT_OUTPUT, "Input and Output", kRadio, 0, 258, 157, 110, 10},
+        {"STATIC", IDC_FILTER_CURRENT_LABEL, "Current Filter:", kText, 0, 7, 192, 60, 10},
+        {"STATIC", IDC_FILTER_NAME, "", kText, 0, 70, 192, 173, 10},
+        {"STATIC", IDC_FILTER_DEFINED_LABEL, "Defined filters:", kText, 0, 7, 206, 80, 10},
+        {"LISTBOX", IDC_FILTER_NAMES, "", kList, 0, 7, 217, 176, 62},
+        {"BUTTON", IDC_FILTER_LOAD, "&Load", kButton, 0, 189, 217, 54, 14},
+        {"BUTTON", IDC_FILTER_SAVE, "&Save...", kButton, 0, 189, 233, 54, 14},
+        {"BUTTON", IDC_FILTER_SAVE_AS, "Sa&ve As...", kButton, 0, 189, 249, 54, 14},
+        {"BUTTON", IDC_FILTER_REMOVE, "&Remove", kButton, 0, 189, 265, 54, 14},
+        {"BUTTON", IDC_FILTER_NEW, "&New", kButton, 0, 250, 185, 130, 14},
+        {"BUTTON", IDC_FILTER_APPLY_BUFFER, "Apply to &Buffer", kDefaultButton, 0, 250, 201, 130, 14},
+        {"BUTTON", IDC_FILTER_APPLY_CAPTURE, "&Apply to Next Capture", kButton, 0, 250, 217, 130, 14},
+        {"BUTTON", IDC_FILTER_CLEAR, "&Clear Filter", kButton, 0, 250, 233, 130, 14},
+        {"BUTTON", IDC_FILTER_HELP, "&Help", kButton, 0, 250, 265, 130, 14},
+    };
+    items.insert(items.end(), std::begin(rest), std::end(rest));
+    win32::RegisterDialogResource(nullptr, IDD_FILTER_DEFINITION,
+                                  {kModalStyle, 0, 0, 0, 388, 286, "Define Filter", kFont, kFontSize, items});
+}
+
+void RegisterFilterPrompt() {
+    win32::RegisterDialogResource(
+        nullptr, IDD_FILTER_PROMPT,
+        {kModalStyle,
+         0,
+         0,
+         0,
+         200,
+         62,
+         "Enter Filter Name",
+         kFont,
+         kFontSize,
+         {DialogResourceItem{"EDIT", IDC_FILTER_NAME, "", kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 0, 10, 10,
+                             180, 14},
+          DialogResourceItem{"BUTTON", IDOK, "OK", kDefaultButton, 0, 80, 38, 50, 14},
+          DialogResourceItem{"BUTTON", IDCANCEL, "Cancel", kButton, 0, 140, 38, 50, 14}}});
+}
+
 } // namespace
 
 void RegisterAppDialogResources() {
@@ -113,4 +189,6 @@ void RegisterAppDialogResources() {
     RegisterAbout();
     RegisterSupport();
     RegisterCheckUpdate();
+    RegisterFilterDefinition();
+    RegisterFilterPrompt();
 }

@@ -19,6 +19,14 @@ const AFX_STRING_ENTRY kStrings[] = {
     {IDS_TINDALOFT_DEVICE, "\\\\.\\Tindaloft"},
     {IDR_TDLOFT_TYPE, "\nusblog\nTindaloft Log File\nTindaloft Log File (*.tdloft)\n.tdloft\nTindaloft.Document\n"
                       "Tindaloft Log File"},
+    {IDS_FILTER_PAGE_URB, "Selection of USB Request Blocks"},
+    {IDS_FILTER_PAGE_IHUB, "Selection of Hub Interface functions"},
+    {IDS_FILTER_PAGE_USBINT, "Selection of USB Internal Ioctls"},
+    {IDS_FILTER_PAGE_HUB, "Selection of Hub Ioctls"},
+    {IDS_FILTER_PAGE_HCD, "Selection of Host Controller Ioctls"},
+    {IDS_FILTER_PAGE_HID, "Selection of HID Ioctls"},
+    {IDS_FILTER_PAGE_PNP, "Selection of PnP Irps"},
+    {IDS_FILTER_PAGE_POWER, "Selection of Power Irps"},
     {IDR_TDLOFT_REALTIME, "\nCapture Mode\nTrace\nTindaloft Log File\n.tdloft\nTindaloft.Document\nTindaloft Log File"},
 };
 

@@ -50,3 +50,50 @@ constexpr unsigned IDD_CHECK_UPDATE = 271;
 constexpr unsigned IDC_UPDATE_INSTALLED = 1271;
 constexpr unsigned IDC_UPDATE_LATEST = 1272;
 constexpr unsigned IDI_UPDATE = 272;
+
+// The filter dialog: its buttons (1-9; IDOK applies to the buffer), the name list and current name, the
+// check-list pages under a tab control, and the three radio groups.
+constexpr unsigned IDD_FILTER_DEFINITION = 204;
+constexpr unsigned IDC_FILTER_APPLY_BUFFER = 1;
+constexpr unsigned IDC_FILTER_LOAD = 2;
+constexpr unsigned IDC_FILTER_SAVE = 3;
+constexpr unsigned IDC_FILTER_REMOVE = 4;
+constexpr unsigned IDC_FILTER_CLEAR = 5;
+constexpr unsigned IDC_FILTER_SAVE_AS = 6;
+constexpr unsigned IDC_FILTER_NEW = 7;
+constexpr unsigned IDC_FILTER_APPLY_CAPTURE = 8;
+constexpr unsigned IDC_FILTER_HELP = 9;
+constexpr unsigned IDC_FILTER_CURRENT_LABEL = 194;
+constexpr unsigned IDC_FILTER_DEFINED_LABEL = 195;
+constexpr unsigned IDC_FILTER_NAMES = 1185;
+constexpr unsigned IDC_FILTER_CLEAR_ALL = 1186;
+constexpr unsigned IDC_FILTER_SELECT_ALL = 1187;
+constexpr unsigned IDC_FILTER_NAME = 1188;
+constexpr unsigned IDC_FILTER_STARTED = 1250;
+constexpr unsigned IDC_FILTER_COMPLETED = 1251;
+constexpr unsigned IDC_FILTER_STARTED_COMPLETED = 1252;
+constexpr unsigned IDC_FILTER_SUCCESS = 1254;
+constexpr unsigned IDC_FILTER_ERROR = 1255;
+constexpr unsigned IDC_FILTER_SUCCESS_ERROR = 1256;
+constexpr unsigned IDC_FILTER_INPUT = 1258;
+constexpr unsigned IDC_FILTER_OUTPUT = 1259;
+constexpr unsigned IDC_FILTER_INPUT_OUTPUT = 1260;
+constexpr unsigned IDC_FILTER_TABS = 1261;
+constexpr unsigned IDC_FILTER_FIRST_LIST = 1265; // the URB page's list
+constexpr unsigned IDC_FILTER_PAGE_TITLE = 1266;
+constexpr unsigned IDC_FILTER_SPARE_LIST = 1268; // a list no page uses, never shown
+constexpr unsigned IDC_FILTER_LAST_LIST = 1274;
+// The pages' headings.
+constexpr unsigned IDS_FILTER_PAGE_URB = 142;
+constexpr unsigned IDS_FILTER_PAGE_IHUB = 143;
+constexpr unsigned IDS_FILTER_PAGE_USBINT = 145;
+constexpr unsigned IDS_FILTER_PAGE_HUB = 146;
+constexpr unsigned IDS_FILTER_PAGE_HCD = 147;
+constexpr unsigned IDS_FILTER_PAGE_HID = 148;
+constexpr unsigned IDS_FILTER_PAGE_PNP = 149;
+constexpr unsigned IDS_FILTER_PAGE_POWER = 150;
+// The name prompt: its edit shares the filter dialog's name id.
+constexpr unsigned IDD_FILTER_PROMPT = 220;
+// Help topics of the filter dialog in its filter and trigger modes.
+constexpr unsigned IDH_FILTER_DEFINITION = 18;
+constexpr unsigned IDH_TRIGGER_DEFINITION = 20;

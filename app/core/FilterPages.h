@@ -1,0 +1,23 @@
+// The filter dialog's eight pages, one per request family, in the order the dialog creates them. Each is a
+// CCheckListPage over its own table of item texts and block bytes.
+#pragma once
+
+#include "app/core/CheckListPage.h"
+
+#define TDL_FILTER_PAGE(Class)                                                                                         \
+    class Class : public CCheckListPage {                                                                              \
+    public:                                                                                                            \
+        static const Layout s_layout;                                                                                  \
+        Class(CCheckListBox* pList, const COSVersion& os) : CCheckListPage(s_layout, pList, os) {}                     \
+    };
+
+TDL_FILTER_PAGE(CUrbPage)
+TDL_FILTER_PAGE(CIHubPage)
+TDL_FILTER_PAGE(CUSBIntPage)
+TDL_FILTER_PAGE(CHubIoctlPage)
+TDL_FILTER_PAGE(CHCDIoctlPage)
+TDL_FILTER_PAGE(CHIDIoctlPage)
+TDL_FILTER_PAGE(CPnpIrpPage)
+TDL_FILTER_PAGE(CPowerIrpPage)
+
+#undef TDL_FILTER_PAGE
