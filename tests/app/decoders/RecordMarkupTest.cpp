@@ -89,12 +89,12 @@ TEST_F(RecordMarkupTest, UrbRecordKeepsItsKindTextUntrimmed) {
                          "<Function Name=\"URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER\">0009</Function>", "00000008",
                          "<IrpStatus Name=\"STATUS_UNSUCCESSFUL\">c0000001</IrpStatus>",
                          Lines({"<URB-BulkInterruptTransfer>", "<UrbSize>0080</UrbSize>",
-                                "<Truncated>8 of 42 payload bytes</Truncated>", "<USBDDeviceHandle>???</USBDDeviceHandle>",
+                                "<Truncated>8 of 42 payload bytes</Truncated>", "<USBDDeviceHandle>??\?</USBDDeviceHandle>",
                                 "<UrbStatus Name=\"USBD_STATUS_SUCCESS\">00000000</UrbStatus>",
-                                "<TransferFlags>???</TransferFlags>", "<TransferBufferLength>???</TransferBufferLength>",
-                                "<PipeInformation>", "<InterfaceNumber>???</InterfaceNumber>",
-                                "<EndpointAddress>???</EndpointAddress>", "<PipeType>???</PipeType>",
-                                "<MaxPacketSizeLo>???</MaxPacketSizeLo>", "<PipeHandle>???</PipeHandle>",
+                                "<TransferFlags>??\?</TransferFlags>", "<TransferBufferLength>??\?</TransferBufferLength>",
+                                "<PipeInformation>", "<InterfaceNumber>??\?</InterfaceNumber>",
+                                "<EndpointAddress>??\?</EndpointAddress>", "<PipeType>??\?</PipeType>",
+                                "<MaxPacketSizeLo>??\?</MaxPacketSizeLo>", "<PipeHandle>??\?</PipeHandle>",
                                 "</PipeInformation>", "</URB-BulkInterruptTransfer>"})),
               Xml(record));
     EXPECT_EQ(RequestRows("0009", "00000008", "c0000001") + Row("Truncated", "8 of 42 payload bytes"), Html(record));
