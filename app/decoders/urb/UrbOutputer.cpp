@@ -138,9 +138,10 @@ void UrbOutputer::OutputUrbBody(int mode) {
     if (continuation && transfer) {
         m_nNeeded = kContinuationPart1Size;
     } else {
-        // Codes the driver never writes a part for still have the head.
+        // The driver writes the header alone for the reserved codes (a whole record whose head rows are
+        // "???"); a code it never writes is expected to carry the head.
         const int size = UrbRecordPart1Size(m_nFunction);
-        m_nNeeded = size > 0 ? static_cast<size_t>(size) : sizeof(URB_RECORD_HEAD);
+        m_nNeeded = size >= 0 ? static_cast<size_t>(size) : sizeof(URB_RECORD_HEAD);
     }
     const std::span<const uint8_t> payload = m_Decode.GetPayload();
     const auto size = static_cast<ULONG>(payload.size());

@@ -84,8 +84,13 @@ protected:
 
     // --- reading the fixed part ---
     // A payload field; false (after the record's one truncation defect) when the record does not hold it.
+    // A field past the part the driver writes for the function is not a cut: it shows "???" alone.
     template <class T> bool Get(int mode, size_t offset, T& out) {
-        return ReadPayloadField(mode, offset, out, m_nNeeded);
+        if (m_Decode.ReadPayload(offset, out))
+            return true;
+        if (offset + sizeof(T) <= m_nNeeded)
+            OutputTruncation(mode, m_nNeeded);
+        return false;
     }
     // The value in the mode's hexadecimal form ("0x" only in the grid), or "???" when it was not read.
     static CString Hex(int mode, int digits, ULONG64 value, bool have = true);

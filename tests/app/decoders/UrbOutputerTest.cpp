@@ -224,6 +224,14 @@ TEST(UrbOutputerTest, UnknownCodesShowTheHeadAndTheirName) {
         EXPECT_FALSE(Has(shown, "Truncated")) << shown;
     }
     EXPECT_TRUE(Has(Shown(Record(LogTag::urbC, 53, Bytes(Head()))), "URB_FUNCTION_UNKNOWN (0x35)"));
+    // The driver writes the reserved codes as a header alone: a whole record, its head unknown.
+    for (ULONG code : {22u, 29u, 43u, 47u}) {
+        const std::string headerOnly = Shown(Record(LogTag::urbC, code, {}));
+        EXPECT_TRUE(Has(headerOnly, "URB Length = ??\?\n")) << headerOnly;
+        EXPECT_FALSE(Has(headerOnly, "Truncated")) << headerOnly;
+    }
+    // A code the driver never writes needs its head.
+    EXPECT_TRUE(Has(Shown(Record(LogTag::urbC, 53, {})), "Truncated = 0 of 16 payload bytes"));
 }
 
 // --- transfers ------------------------------------------------------------------------------------------
