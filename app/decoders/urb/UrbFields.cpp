@@ -281,10 +281,7 @@ bool UrbOutputer::IsDirectionIn(size_t pipeOffset, ULONG transferFlags) const {
 }
 
 void UrbOutputer::InsertPipeInformation(int mode, size_t pipeOffset) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("PipeInformation");
-    else
-        m_pImp->BeginValueGroup("Pipe Information", "");
+    OpenBlock(mode, "PipeInformation", "Pipe Information", "");
     const size_t size = m_Decode.GetPayload().size();
     if (size < pipeOffset + kPipeBlockSize)
         OutputTruncation(mode, m_nNeeded);
@@ -316,6 +313,17 @@ void UrbOutputer::InsertPipeInformation(int mode, size_t pipeOffset) {
     ULONG64 handle = 0;
     const bool haveHandle = m_Decode.ReadPayload(pipeOffset + offsetof(URB_RECORD_PIPE, PipeHandle), handle);
     Field(mode, "PipeHandle", "PipeHandle", Hex(mode, 16, handle, haveHandle));
+    CloseBlock(mode);
+}
+
+void UrbOutputer::OpenBlock(int mode, LPCSTR element, LPCSTR caption, LPCSTR value) {
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->BeginElement(element);
+    else
+        m_pImp->BeginValueGroup(caption, value);
+}
+
+void UrbOutputer::CloseBlock(int mode) {
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
     else
@@ -323,35 +331,33 @@ void UrbOutputer::InsertPipeInformation(int mode, size_t pipeOffset) {
     m_pImp->EndGroup();
 }
 
-void UrbOutputer::InsertSetupPacket(int mode, const BYTE* setup) {
-    FieldCursor cursor{setup, 8, 8};
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("SetupPacket");
-    else
-        m_pImp->BeginValueGroup("Setup Packet", "");
-    InsertSetupFields(mode, cursor);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
-    else
-        m_pImp->ExpandCurrent();
+void UrbOutputer::OpenGridGroup(int mode, LPCSTR caption) {
+    if (mode == OUTPUT_MODE_GRID)
+        m_pImp->BeginValueGroup(caption, "");
+}
+
+void UrbOutputer::CloseGridGroup(int mode) {
+    if (mode != OUTPUT_MODE_GRID)
+        return;
+    m_pImp->ExpandCurrent();
     m_pImp->EndGroup();
+}
+
+void UrbOutputer::InsertSetupPacket(int mode, const BYTE* setup) {
+    InsertSetupPacket(mode, FieldCursor{setup, 8, 8});
 }
 
 void UrbOutputer::InsertSetupPacketAt(int mode, size_t offset) {
     const size_t size = m_Decode.GetPayload().size();
     if (size < offset + 8)
         OutputTruncation(mode, m_nNeeded);
-    FieldCursor cursor{PayloadAt(std::min(offset, size)), static_cast<LONG>(DataBytesAt(offset, 8)), 8};
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("SetupPacket");
-    else
-        m_pImp->BeginValueGroup("Setup Packet", "");
+    InsertSetupPacket(mode, FieldCursor{PayloadAt(std::min(offset, size)), static_cast<LONG>(DataBytesAt(offset, 8)), 8});
+}
+
+void UrbOutputer::InsertSetupPacket(int mode, FieldCursor cursor) {
+    OpenBlock(mode, "SetupPacket", "Setup Packet", "");
     InsertSetupFields(mode, cursor);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
-    else
-        m_pImp->ExpandCurrent();
-    m_pImp->EndGroup();
+    CloseBlock(mode);
 }
 
 void UrbOutputer::InsertSetupFields(int mode, FieldCursor& cursor) {
@@ -480,11 +486,7 @@ void UrbOutputer::InsertCalculatedSetupPacket(int mode, BYTE bmRequestType, cons
     HexField(mode, "Value", "Value", 4, offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, Value));
     HexField(mode, "Index", "Index", 4, offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, Index));
     HexField(mode, "Length", "Length", 8, offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, TransferBufferLength));
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
-    else
-        m_pImp->ExpandCurrent();
-    m_pImp->EndGroup();
+    CloseBlock(mode);
 }
 
 int UrbOutputer::VendorClassBufferKind(ULONG function) {
@@ -575,6 +577,14 @@ void UrbOutputer::InsertTransferData(int mode, size_t dataOffset, ULONG transfer
     }
     m_pImp->AddDataBufferItem(input ? "TransferBuffer (In)" : "TransferBuffer (Out)");
     InsertTransferBuffer(kind, input, data, transferBufferLength, count, startingOffset);
+}
+
+void UrbOutputer::OutputLengthAndStatusBuffer(int mode, size_t lengthOffset, int digits, size_t dataOffset) {
+    ULONG length = 0;
+    const bool haveLength = Get(mode, lengthOffset, length);
+    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, digits, length, haveLength));
+    if (haveLength)
+        InsertStatusBuffer(mode, dataOffset, length);
 }
 
 void UrbOutputer::InsertStatusBuffer(int mode, size_t dataOffset, ULONG transferBufferLength) {

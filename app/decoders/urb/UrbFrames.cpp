@@ -66,19 +66,12 @@ void UrbOutputer::OutputPipeIoPolicy(int mode, ULONG, const BYTE*, int setPolicy
     // SET carries its parameters on the request side, GET answers them on the completion side.
     const bool show = setPolicy ? m_Decode.HasInputData() : m_Decode.HasOutputData();
     if (show) {
-        if (mode == OUTPUT_MODE_XML)
-            m_pImp->BeginElement("UsbIoParameters");
-        else
-            m_pImp->BeginValueGroup("USB IO Parameters", "");
+        OpenBlock(mode, "UsbIoParameters", "USB IO Parameters", "");
         HexField(mode, "UsbIoPriority", "UsbIoPriority", 8, offsetof(Part, Parameters));
         HexField(mode, "UsbMaxPendingIrps", "UsbMaxPendingIrps", 8, offsetof(Part, Parameters) + 4);
         if (!setPolicy)
             HexField(mode, "UsbMaxControllerTransfer", "UsbMaxControllerTransfer", 8, offsetof(Part, Parameters) + 8);
-        if (mode == OUTPUT_MODE_XML)
-            m_pImp->EndElement();
-        else
-            m_pImp->ExpandCurrent();
-        m_pImp->EndGroup();
+        CloseBlock(mode);
     }
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
@@ -90,8 +83,7 @@ void UrbOutputer::OutputOpenEndpoint(int mode, ULONG, const BYTE*) {
         m_pImp->BeginElement("URB-OpenEndpoint");
     HexField(mode, "URB Length", "UrbSize", 4, offsetof(Part, Length));
     InsertUrbStatus(mode);
-    if (mode == OUTPUT_MODE_GRID)
-        m_pImp->BeginValueGroup("Open Endpoint Request", "");
+    OpenGridGroup(mode, "Open Endpoint Request");
     HexField(mode, "ushort1", "ushort1", 4, offsetof(Part, Word24));
     HexField(mode, "Flags", "Flags", 4, offsetof(Part, Word26));
     // The record holds the descriptor's seven standard bytes whatever its own length byte claims.
@@ -109,10 +101,7 @@ void UrbOutputer::OutputOpenEndpoint(int mode, ULONG, const BYTE*) {
         HexField(mode, "HcdEndpoint", "HcdEndpoint", 16, offsetof(Part, Address40));
         HexField(mode, "ulong4", "ulong4", 8, offsetof(Part, Ulong48));
     }
-    if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->ExpandCurrent();
-        m_pImp->EndGroup();
-    }
+    CloseGridGroup(mode);
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
 }
@@ -123,13 +112,9 @@ void UrbOutputer::OutputCloseEndpoint(int mode, ULONG, const BYTE*) {
         m_pImp->BeginElement("URB-CloseEndpoint");
     HexField(mode, "URB Length", "UrbSize", 4, offsetof(Part, Length));
     InsertUrbStatus(mode);
-    if (mode == OUTPUT_MODE_GRID)
-        m_pImp->BeginValueGroup("Close Endpoint Request", "");
+    OpenGridGroup(mode, "Close Endpoint Request");
     HexField(mode, "HcdEndpoint", "HcdEndpoint", 16, offsetof(Part, Parameter));
-    if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->ExpandCurrent();
-        m_pImp->EndGroup();
-    }
+    CloseGridGroup(mode);
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
 }
@@ -140,15 +125,11 @@ void UrbOutputer::OutputGetEndpointState(int mode, ULONG, const BYTE*) {
         m_pImp->BeginElement("URB-GetEndpointState");
     HexField(mode, "URB Length", "UrbSize", 4, offsetof(Part, Length));
     InsertUrbStatus(mode);
-    if (mode == OUTPUT_MODE_GRID)
-        m_pImp->BeginValueGroup("Get Endpoint State Request", "");
+    OpenGridGroup(mode, "Get Endpoint State Request");
     HexField(mode, "HcdEndpoint", "HcdEndpoint", 16, offsetof(Part, Parameter));
     if (m_Decode.HasOutputData())
         HexField(mode, "Flags", "Flags", 8, offsetof(Part, NextParameter));
-    if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->ExpandCurrent();
-        m_pImp->EndGroup();
-    }
+    CloseGridGroup(mode);
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
 }

@@ -115,7 +115,22 @@ protected:
     bool IsDirectionIn(size_t pipeOffset, ULONG transferFlags) const;
     void InsertPipeInformation(int mode, size_t pipeOffset);
     void InsertSetupPacketAt(int mode, size_t offset);
+    void InsertSetupPacket(int mode, FieldCursor cursor);
     void InsertSetupFields(int mode, FieldCursor& cursor);
+    // A block of fields: a value group in the grid media, an element in mark-up; closed with the group
+    // expanded.
+    void OpenBlock(int mode, LPCSTR element, LPCSTR caption, LPCSTR value);
+    void CloseBlock(int mode);
+    // A request's group of the grid alone (the mark-up keeps the fields in the function's element).
+    void OpenGridGroup(int mode, LPCSTR caption);
+    void CloseGridGroup(int mode);
+    // "TransferBufferLength" in the digits given; on a completion without error the data behind it as one
+    // hex line of at most 16 bytes.
+    void OutputLengthAndStatusBuffer(int mode, size_t lengthOffset, int digits, size_t dataOffset);
+    // A transfer's TransferBufferLength, its starting offset when more records follow, the buffer's
+    // address (when its offset is given) and its data behind the fixed part.
+    void OutputTransferData(int mode, size_t lengthOffset, size_t capturedOffset, size_t fixedSize, bool in,
+                            int kind, ULONG& length, ULONG& captured, size_t addressOffset = 0);
     void InsertDescriptorTypeIndex(int mode, USHORT wValue);
     void InsertCalculatedSetupPacket(int mode, BYTE bmRequestType, const CString& description);
     void InsertRequestType(int mode);

@@ -74,11 +74,7 @@ void UrbOutputer::OutputControlGetStatus(int mode, ULONG, const BYTE*) {
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
     HexField(mode, "Index", "Index", 4, offsetof(Part, Index));
-    ULONG length = 0;
-    const bool haveLength = Get(mode, offsetof(Part, TransferBufferLength), length);
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 4, length, haveLength));
-    if (haveLength)
-        InsertStatusBuffer(mode, sizeof(Part), length);
+    OutputLengthAndStatusBuffer(mode, offsetof(Part, TransferBufferLength), 4, sizeof(Part));
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
 }
@@ -89,11 +85,7 @@ void UrbOutputer::OutputGetConfiguration(int mode, ULONG, const BYTE*) {
         m_pImp->BeginElement("URB-ControlGetConfigValue");
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
-    ULONG length = 0;
-    const bool haveLength = Get(mode, offsetof(Part, TransferBufferLength), length);
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, haveLength));
-    if (haveLength)
-        InsertStatusBuffer(mode, sizeof(Part), length);
+    OutputLengthAndStatusBuffer(mode, offsetof(Part, TransferBufferLength), 8, sizeof(Part));
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
 }
@@ -105,11 +97,7 @@ void UrbOutputer::OutputGetInterface(int mode, ULONG, const BYTE*) {
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
     HexField(mode, "Interface", "Interface", 4, offsetof(Part, Interface));
-    ULONG length = 0;
-    const bool haveLength = Get(mode, offsetof(Part, TransferBufferLength), length);
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, haveLength));
-    if (haveLength)
-        InsertStatusBuffer(mode, sizeof(Part), length);
+    OutputLengthAndStatusBuffer(mode, offsetof(Part, TransferBufferLength), 8, sizeof(Part));
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
 }
@@ -120,8 +108,7 @@ void UrbOutputer::OutputMsFeatureDescriptor(int mode, ULONG dataSize, const BYTE
         m_pImp->BeginElement("URB-MsFeatureDescriptor");
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
-    if (mode == OUTPUT_MODE_GRID)
-        m_pImp->BeginValueGroup("MS Get Feature Descriptor Request", "");
+    OpenGridGroup(mode, "MS Get Feature Descriptor Request");
     HexField(mode, "Recipient", "Recipient", 2, offsetof(Part, Recipient));
     HexField(mode, "Reserved2", "Reserved2", 2, offsetof(Part, Reserved2));
     HexField(mode, "InterfaceNumber", "InterfaceNumber", 2, offsetof(Part, InterfaceNumber));
@@ -146,10 +133,7 @@ void UrbOutputer::OutputMsFeatureDescriptor(int mode, ULONG dataSize, const BYTE
             m_pImp->AddAttribute("CaptureLength", captured);
         }
     }
-    if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->ExpandCurrent();
-        m_pImp->EndGroup();
-    }
+    CloseGridGroup(mode);
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
 }

@@ -101,13 +101,6 @@ void UrbOutputer::OutputPipeRequest(int mode, ULONG, const BYTE*) {
 
 void UrbOutputer::InsertInterfaceAndPipeInfo(int mode, size_t offset, bool wide) {
     const size_t size = m_Decode.GetPayload().size();
-    const auto closeGroup = [this, mode] {
-        if (mode == OUTPUT_MODE_XML)
-            m_pImp->EndElement();
-        else
-            m_pImp->ExpandCurrent();
-        m_pImp->EndGroup();
-    };
     if (mode == OUTPUT_MODE_XML)
         m_pImp->BeginElement("InterfaceAndPipeInfo");
     USHORT length = 0;
@@ -153,9 +146,9 @@ void UrbOutputer::InsertInterfaceAndPipeInfo(int mode, size_t offset, bool wide)
             InsertHandle(mode, cursor, "PipeHandle", wide);
             InsertDwordField(mode, cursor, "MaximumTransferSize");
             InsertDwordField(mode, cursor, "PipeFlags");
-            closeGroup();
+            CloseBlock(mode);
         }
-        closeGroup();
+        CloseBlock(mode);
         // The next entry starts where this one's Length ends, whatever the pipes used of it.
         offset += length;
     }

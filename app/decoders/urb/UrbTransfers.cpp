@@ -34,21 +34,15 @@ bool UrbOutputer::OutputTransferHead(int mode) {
     return in;
 }
 
-void UrbOutputer::OutputControlTransfer(int mode, ULONG dataSize, const BYTE*) {
+void UrbOutputer::OutputControlTransfer(int mode, ULONG, const BYTE*) {
     using Part = URB_RECORD_CONTROL_TRANSFER;
     if (mode == OUTPUT_MODE_XML)
         m_pImp->BeginElement("URB-ControlTransfer");
     ULONG length = 0;
     const bool in = OutputTransferHead(mode);
-    const bool haveLength = Get(mode, offsetof(Part, TransferBufferLength), length);
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, haveLength));
-    OutputStartingOffset(mode);
     ULONG captured = 0;
-    ULONG status = 0;
-    Get(mode, offsetof(Part, CapturedLength), captured);
-    m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, UsbdStatus), status);
-    if (dataSize > sizeof(Part))
-        InsertTransferData(mode, sizeof(Part), length, captured, 0, in, status, 1);
+    OutputTransferData(mode, offsetof(Part, TransferBufferLength), offsetof(Part, CapturedLength), sizeof(Part), in,
+                       1, length, captured);
     InsertSetupPacketAt(mode, offsetof(Part, SetupPacket));
     if (!m_bSynchronous)
         InsertPipeInformation(mode, kPipe);
@@ -60,7 +54,7 @@ void UrbOutputer::OutputControlTransfer(int mode, ULONG dataSize, const BYTE*) {
         m_pImp->EndElement();
 }
 
-void UrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const BYTE*) {
+void UrbOutputer::OutputControlTransferEx(int mode, ULONG, const BYTE*) {
     using Part = URB_RECORD_CONTROL_TRANSFER_EX;
     if (mode == OUTPUT_MODE_XML)
         m_pImp->BeginElement("URB-ControlTransferEx");
@@ -72,15 +66,9 @@ void UrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const BYTE*)
         m_pImp->WriteValueWithAttribute("Timeout", Hex(mode, 8, timeout, haveTimeout), "Units", "msec.");
     else
         m_pImp->AddItem("Timeout (msec)", Hex(mode, 8, timeout, haveTimeout), nullptr);
-    const bool haveLength = Get(mode, offsetof(Part, TransferBufferLength), length);
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, haveLength));
-    OutputStartingOffset(mode);
     ULONG captured = 0;
-    ULONG status = 0;
-    Get(mode, offsetof(Part, CapturedLength), captured);
-    m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, UsbdStatus), status);
-    if (dataSize > sizeof(Part))
-        InsertTransferData(mode, sizeof(Part), length, captured, 0, in, status, 2);
+    OutputTransferData(mode, offsetof(Part, TransferBufferLength), offsetof(Part, CapturedLength), sizeof(Part), in,
+                       2, length, captured);
     InsertSetupPacketAt(mode, offsetof(Part, SetupPacket));
     InsertPipeInformation(mode, kPipe);
     BYTE request = 0;
@@ -89,6 +77,21 @@ void UrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const BYTE*)
         OutputSetupDescriptor(mode, offsetof(Part, SetupPacket), sizeof(Part), length, captured);
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
+}
+
+void UrbOutputer::OutputTransferData(int mode, size_t lengthOffset, size_t capturedOffset, size_t fixedSize, bool in,
+                                     int kind, ULONG& length, ULONG& captured, size_t addressOffset) {
+    const bool haveLength = Get(mode, lengthOffset, length);
+    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, haveLength));
+    OutputStartingOffset(mode);
+    // The isochronous transfer names its buffer's address before its bytes.
+    if (addressOffset)
+        HexField(mode, "TransferBuffer", "TransferBuffer", 16, addressOffset);
+    ULONG status = 0;
+    Get(mode, capturedOffset, captured);
+    m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, UsbdStatus), status);
+    if (m_Decode.GetPayload().size() > fixedSize)
+        InsertTransferData(mode, fixedSize, length, captured, 0, in, status, kind);
 }
 
 void UrbOutputer::OutputSetupDescriptor(int mode, size_t setupOffset, size_t dataOffset, ULONG length,
@@ -115,37 +118,24 @@ void UrbOutputer::OutputBulkInterruptTransfer(int mode, ULONG dataSize, const BY
         m_pImp->BeginElement("URB-BulkInterruptTransfer");
     ULONG length = 0;
     const bool in = OutputTransferHead(mode);
-    const bool haveLength = Get(mode, offsetof(Part, TransferBufferLength), length);
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, haveLength));
-    OutputStartingOffset(mode);
     ULONG captured = 0;
-    ULONG status = 0;
-    Get(mode, offsetof(Part, CapturedLength), captured);
-    m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, UsbdStatus), status);
-    if (dataSize > sizeof(Part))
-        InsertTransferData(mode, sizeof(Part), length, captured, 0, in, status, 3);
+    OutputTransferData(mode, offsetof(Part, TransferBufferLength), offsetof(Part, CapturedLength), sizeof(Part), in,
+                       3, length, captured);
     OutputBulkPayload(mode, dataSize, pPart);
     InsertPipeInformation(mode, kPipe);
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
 }
 
-void UrbOutputer::OutputIsochronousTransfer(int mode, ULONG dataSize, const BYTE*) {
+void UrbOutputer::OutputIsochronousTransfer(int mode, ULONG, const BYTE*) {
     using Part = URB_RECORD_ISOCH_TRANSFER;
     if (mode == OUTPUT_MODE_XML)
         m_pImp->BeginElement("URB-IsochronousTransfer");
     ULONG length = 0;
     const bool in = OutputTransferHead(mode);
-    const bool haveLength = Get(mode, offsetof(Part, TransferBufferLength), length);
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, haveLength));
-    OutputStartingOffset(mode);
-    HexField(mode, "TransferBuffer", "TransferBuffer", 16, offsetof(Part, TransferBuffer));
     ULONG captured = 0;
-    ULONG status = 0;
-    Get(mode, offsetof(Part, CapturedLength), captured);
-    m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, UsbdStatus), status);
-    if (dataSize > sizeof(Part))
-        InsertTransferData(mode, sizeof(Part), length, captured, 0, in, status, 4);
+    OutputTransferData(mode, offsetof(Part, TransferBufferLength), offsetof(Part, CapturedLength), sizeof(Part), in,
+                       4, length, captured, offsetof(Part, TransferBuffer));
     HexField(mode, "StartFrame", "StartFrame", 8, offsetof(Part, StartFrame));
     HexField(mode, "NumberOfPackets", "NumberOfPackets", 8, offsetof(Part, NumberOfPackets));
     HexField(mode, "ErrorCount", "ErrorCount", 8, offsetof(Part, ErrorCount));
