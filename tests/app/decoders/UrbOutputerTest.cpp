@@ -134,6 +134,18 @@ std::vector<uint8_t> BulkTransfer(UCHAR endpoint, ULONG flags, const std::vector
     return Join(Bytes(part), data);
 }
 
+// A piece of a 128 KiB transfer at 64 KiB.
+URB_RECORD_CONTINUATION Piece(ULONG length, UCHAR interfaceNumber, UCHAR endpoint, ULONG flags = 0) {
+    URB_RECORD_CONTINUATION part{};
+    part.TransferBufferLength = 0x20000;
+    part.Offset = 0x10000;
+    part.PieceLength = length;
+    part.InterfaceNumber = interfaceNumber;
+    part.EndpointAddress = endpoint;
+    part.TransferFlags = flags;
+    return part;
+}
+
 // --- title and dispatch ---------------------------------------------------------------------------------
 
 TEST(UrbOutputerTest, TitleNamesTheFunctionAndTheClassRequest) {
@@ -166,13 +178,7 @@ TEST(UrbOutputerTest, ReturnedRecordShowsTheTitleOnly) {
 }
 
 TEST(UrbOutputerTest, ContinuationOfControlExShowsNoClassItems) {
-    URB_RECORD_CONTINUATION part{};
-    part.TransferBufferLength = 0x20000;
-    part.Offset = 0x10000;
-    part.PieceLength = 64;
-    part.InterfaceNumber = 0xFF;
-    part.EndpointAddress = 0xFF;
-    part.TransferFlags = 1;
+    const URB_RECORD_CONTINUATION part = Piece(64, 0xFF, 0xFF, 1);
     // Data that would read as a HID class request where a control-ex part holds its setup packet.
     std::vector<uint8_t> data(64, 0);
     data[26] = 0x21;
@@ -355,11 +361,7 @@ TEST(UrbOutputerTest, ControlDataInOnANonZeroEndpointFollowsTheFlags) {
 }
 
 TEST(UrbOutputerTest, ContinuationsShowTheirPieceOnTheirSide) {
-    URB_RECORD_CONTINUATION part{};
-    part.TransferBufferLength = 0x20000;
-    part.Offset = 0x10000;
-    part.PieceLength = 32;
-    part.InterfaceNumber = 0;
+    URB_RECORD_CONTINUATION part = Piece(32, 0, 0);
     for (const auto& [tag, endpoint, title] :
          {std::tuple{LogTag::cCnt, UCHAR{0x81}, "(Input) - record #7            (0x10000 - 0x1001F / 0x20000)"},
           std::tuple{LogTag::iCnt, UCHAR{0x02}, "(Output) - record #7            (0x10000 - 0x1001F / 0x20000)"}}) {
