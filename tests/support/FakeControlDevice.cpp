@@ -7,6 +7,7 @@
 
 #include "NtPnpControl.h"
 #include "common/ControlCodes.h"
+#include "common/NodeEntries.h"
 #include "wdm.h"
 
 namespace tdl::test {
@@ -93,6 +94,14 @@ NTSTATUS FakeDispatch(PDEVICE_OBJECT, PIRP irp) {
 FakeControlDevice::FakeControlDevice() {
     EXPECT_EQ(g_fake, nullptr) << "one fake control device at a time";
     g_fake = this;
+    // A driver that hooks nothing yet: both node lists hold only their end entry. The padding keeps the list
+    // longer than a size query's 4 bytes, which the driver never answers with a list.
+    const NODE_HEADER end{NODE_KIND_END, NODE_END_SIZE};
+    std::vector<uint8_t> emptyList(reinterpret_cast<const uint8_t*>(&end),
+                                   reinterpret_cast<const uint8_t*>(&end) + sizeof end);
+    emptyList.resize(2 * sizeof end, 0);
+    m_replies[IOCTL_TINDALOFT_DEVSTK_NODES] = emptyList;
+    m_replies[IOCTL_TINDALOFT_DRVOBJ_NODES] = emptyList;
     nt::pnp::RegisterDriverImage(kService, FakeEntry);
     EXPECT_EQ(nt::pnp::LoadDriver(kService), STATUS_SUCCESS);
 }
@@ -108,6 +117,10 @@ FakeControlDevice::~FakeControlDevice() {
         nt::pnp::UnloadDriver(kService);
     }
     g_fake = nullptr;
+}
+
+FakeControlDevice* FakeControlDevice::Current() {
+    return g_fake;
 }
 
 void FakeControlDevice::Reply(ULONG code, std::vector<uint8_t> output) {

@@ -14,6 +14,7 @@
 // - a reply set with Reply: the list codes and GET_MEMLOG follow the size-query convention (a 4-byte
 //   buffer gets the reply's size as a u32); otherwise a buffer smaller than the reply gives
 //   STATUS_BUFFER_TOO_SMALL, else the reply is copied and its size returned;
+// - the two node lists, unless scripted: a list holding only its end entry;
 // - anything else: success with nothing returned.
 //
 // One fake at a time. The kernel's state must be fresh (nt::ResetKernelState) before it is created.
@@ -75,6 +76,9 @@ public:
     bool WaitUntilHeld();
     // Called by the dispatch routine before Answer.
     void WaitWhileStalled(ULONG code);
+
+    // The fake now loaded, if any.
+    static FakeControlDevice* Current();
 
     static constexpr char16_t kService[] = u"TindaloftFake";
 

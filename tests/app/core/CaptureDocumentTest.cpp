@@ -77,9 +77,11 @@ TEST_F(CaptureDocumentTest, NewLiveDocumentTakesTheMachineAndCreatesItsBuffer) {
     const CTindaloftApp& app = m_starter.App();
 
     // The framework's emptying first (change log off and cleared), then the driver refreshes its stacks before
-    // they are read, and change logging is on at the end.
+    // both lists are read (size, then list), and change logging is on at the end.
     EXPECT_EQ(Codes(), (std::vector<ULONG>{IOCTL_TINDALOFT_DISABLE_CLOG, IOCTL_TINDALOFT_CLEAR_CLOG,
-                                           IOCTL_TINDALOFT_DEVSTK_REFRESH, IOCTL_TINDALOFT_ENABLE_CLOG}));
+                                           IOCTL_TINDALOFT_DEVSTK_REFRESH, IOCTL_TINDALOFT_DEVSTK_NODES,
+                                           IOCTL_TINDALOFT_DEVSTK_NODES, IOCTL_TINDALOFT_DRVOBJ_NODES,
+                                           IOCTL_TINDALOFT_DRVOBJ_NODES, IOCTL_TINDALOFT_ENABLE_CLOG}));
 
     ASSERT_NE(doc->GetHostSystem(), nullptr);
     EXPECT_STREQ(doc->GetHostSystem()->GetName(), "ada@bench");
@@ -151,7 +153,9 @@ TEST_F(CaptureDocumentTest, RefreshRebuildsTheModelWithChangeLoggingPausedAround
     CSystem* system = doc->GetHostSystem();
     m_fake->ClearRequests();
     doc->RefreshDevices();
-    EXPECT_EQ(Codes(), (std::vector<ULONG>{IOCTL_TINDALOFT_DISABLE_CLOG, IOCTL_TINDALOFT_ENABLE_CLOG}));
+    EXPECT_EQ(Codes(), (std::vector<ULONG>{IOCTL_TINDALOFT_DISABLE_CLOG, IOCTL_TINDALOFT_DEVSTK_NODES,
+                                           IOCTL_TINDALOFT_DEVSTK_NODES, IOCTL_TINDALOFT_DRVOBJ_NODES,
+                                           IOCTL_TINDALOFT_DRVOBJ_NODES, IOCTL_TINDALOFT_ENABLE_CLOG}));
     EXPECT_NE(doc->GetAttachedDevices(), nullptr);
     EXPECT_NE(doc->GetAttachedDevices(), oldDevices);
     EXPECT_NE(doc->GetAttachedDrivers(), oldDrivers);

@@ -109,6 +109,7 @@ protected:
         m_saved.reset();
         std::error_code ignored;
         fs::remove_all(m_dir, ignored);
+        m_fake.reset();
         nt::pnp::Shutdown();
     }
 
@@ -130,6 +131,9 @@ protected:
 
     // A new live document, set up as the framework sets one up.
     CUSBLog* NewLive() {
+        // A live document reads the driver's lists; a test that scripts the driver brings its own fake.
+        if (tdl::test::FakeControlDevice::Current() == nullptr)
+            m_fake = std::make_unique<tdl::test::FakeControlDevice>();
         CUSBLog* doc = Adopt(m_live.get(), new CUSBLog);
         EXPECT_TRUE(doc->OnNewDocument());
         return doc;
@@ -174,6 +178,7 @@ protected:
 
     apptest::AppStarter m_starter;
     fs::path m_dir;
+    std::unique_ptr<tdl::test::FakeControlDevice> m_fake;
     std::unique_ptr<CMultiDocTemplate> m_live;
     std::unique_ptr<CMultiDocTemplate> m_saved;
     std::vector<std::pair<CMultiDocTemplate*, CUSBLog*>> m_docs;

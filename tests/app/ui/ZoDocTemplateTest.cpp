@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
+#include "NtControl.h"
+#include "NtPnpControl.h"
 #include "WinResourceTable.h"
 #include "app/core/AppResources.h"
 #include "app/core/Resource.h"
@@ -13,6 +16,7 @@
 #include "app/ui/ChildFrame.h"
 #include "app/ui/LogListView.h"
 #include "app/ui/MainFrame.h"
+#include "tests/support/FakeControlDevice.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -32,6 +36,9 @@ class ZoDocTemplateTest : public tdl::test::UiTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
+        // A new live document reads the driver's lists.
+        nt::ResetKernelState();
+        m_fake = std::make_unique<tdl::test::FakeControlDevice>();
         RegisterAppResources();
         AfxRegisterString(kNamelessId, "\n\nTrace\n\n\n\n");
         m_pLive = MakeTemplate(IDR_TDLOFT_REALTIME, RUNTIME_CLASS(CUSBLog));
@@ -44,6 +51,8 @@ protected:
             m_app.m_pMainWnd->DestroyWindow();
             m_app.m_pMainWnd = nullptr;
         }
+        m_fake.reset();
+        nt::pnp::Shutdown();
         UiTest::TearDown();
     }
     CZoDocTemplate* MakeTemplate(UINT id, CRuntimeClass* pDocClass) {
@@ -60,6 +69,7 @@ protected:
     }
     CWinApp m_app{"Tindaloft"};
     CZoDocTemplate* m_pLive = nullptr;
+    std::unique_ptr<tdl::test::FakeControlDevice> m_fake;
     CMainFrame* m_pFrame = nullptr;
 };
 
