@@ -10,6 +10,7 @@
 
 #include "app/decoders/urb/MscBOTUrbOutputer.h"
 #include "common/LogHeader.h"
+#include "common/RecordFrame.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
 #include "tests/support/LogDetailsPane.h"
@@ -71,9 +72,8 @@ void BM_StorageThroughBulkOnlyDecoder(benchmark::State& state) {
         MscBOTUrbOutputer decoder(&grid, nullptr, capture.At(i));
         decoder.OutputLogEntry();
         decoder.OutputKindTitle(OUTPUT_MODE_GRID);
-        const std::vector<uint8_t>& record = capture.records[i];
-        decoder.OutputBulkPayload(OUTPUT_MODE_GRID, static_cast<ULONG>(record.size() - LOGHDR_SIZE),
-                                  record.data() + LOGHDR_SIZE);
+        const uint8_t* record = capture.records[i].data();
+        decoder.OutputBulkPayload(OUTPUT_MODE_GRID, LogHdr::DataSize(record), record + LOGHDR_SIZE);
         i = (i + 1) % capture.records.size();
     }
     state.counters["records_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);

@@ -7,10 +7,13 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/ByteReader.h"
 #include "common/LogHeader.h"
+#include "common/RecordFrame.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
 #include "tests/support/LogDetailsPane.h"
@@ -70,7 +73,7 @@ std::string Emit(const std::vector<uint8_t>& record, int mode) {
     std::vector<uint8_t> copy(record);
     tdl::test::RecordingOutputImp out;
     MscBOTUrbOutputer decoder(&out, nullptr, reinterpret_cast<const _LOGHDR*>(copy.data()));
-    const ULONG payloadLength = static_cast<ULONG>(copy.size() - LOGHDR_SIZE);
+    const ULONG payloadLength = LogHdr::DataSize(copy.data());
     decoder.OutputBulkPayload(mode, payloadLength, copy.data() + LOGHDR_SIZE);
     return out.Text();
 }
@@ -185,6 +188,30 @@ TEST(MscBOTUrbOutputer, WrapperFieldsKeepTheirOwnBits) {
     EXPECT_NE(longer.find("BeginCategory|CDB31.???\n"), std::string::npos) << longer;
 }
 
+TEST(MscBOTUrbOutputer, RecordsCutShortShowNoWrapperAndStayWithinTheirBytes) {
+    // Every shorter DataSize of each wrapper record, alone on the heap: only the whole record is a wrapper.
+    std::vector<uint8_t> longCdb(16, 0xEE);
+    const std::vector<uint8_t> records[] = {
+        Build({.data = Cbw(0x80, 0x0F, 10, kRead10)}),
+        Build({.data = Cbw(0x00, 0x00, 0xFF, longCdb)}),
+        Build({.tag = LogTag::urbC, .endpoint = 0x81, .data = Csw(2)}),
+    };
+    for (const auto& record : records) {
+        const ULONG full = LogHdr::DataSize(record.data());
+        for (ULONG size = 0; size <= full; ++size) {
+            std::unique_ptr<uint8_t[]> cut(new uint8_t[LOGHDR_SIZE + size]);
+            std::memcpy(cut.get(), record.data(), LOGHDR_SIZE + size);
+            tdl::StoreLe<ULONG>(cut.get() + offsetof(_LOGHDR, DataSize), size);
+            for (int mode : {OUTPUT_MODE_XML, OUTPUT_MODE_GRID, OUTPUT_MODE_HTML}) {
+                tdl::test::RecordingOutputImp out;
+                MscBOTUrbOutputer decoder(&out, nullptr, reinterpret_cast<const _LOGHDR*>(cut.get()));
+                decoder.OutputBulkPayload(mode, size, cut.get() + LOGHDR_SIZE);
+                EXPECT_EQ(out.Lines().empty(), size < full || mode == OUTPUT_MODE_HTML) << size << " " << mode;
+            }
+        }
+    }
+}
+
 TEST(MscBOTUrbOutputer, WrappersFillThePanesHiddenCategories) {
     tdl::test::LogDetailsPane pane;
     const auto show = [&pane](const std::vector<uint8_t>& record) {
@@ -192,8 +219,7 @@ TEST(MscBOTUrbOutputer, WrappersFillThePanesHiddenCategories) {
         for (const char* caption : tdl::test::LogDetailsPane::kCategories)
             grid.HideCategory(caption);
         MscBOTUrbOutputer decoder(&grid, nullptr, reinterpret_cast<const _LOGHDR*>(record.data()));
-        decoder.OutputBulkPayload(OUTPUT_MODE_GRID, static_cast<ULONG>(record.size() - LOGHDR_SIZE),
-                                  record.data() + LOGHDR_SIZE);
+        decoder.OutputBulkPayload(OUTPUT_MODE_GRID, LogHdr::DataSize(record.data()), record.data() + LOGHDR_SIZE);
     };
     show(Build({.data = Cbw(0x80, 0, 10, kRead10)}));
     const std::string cbw = pane.Shown("CBW");
