@@ -3,7 +3,9 @@
 // the kind's body in the HTML mode on a report file. The record is an exact-size heap copy whose DataSize
 // says how many payload bytes follow the header, so AddressSanitizer reports any read past them; the XML
 // must parse again. The first byte of the sync word chooses the context: no document, or one holding a
-// device stack of each class kind.
+// device stack of each class kind. With bit 6 of its second byte set the record is made a URB or
+// continuation record: the third byte picks the tag, the function word becomes a URB function code (with
+// the synchronous bit when it was there), so that the URB decoders see most of the inputs.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +23,7 @@
 #include "app/devices/XmlOutput.h"
 #include "common/ByteReader.h"
 #include "common/LogHeader.h"
+#include "common/RecordTags.h"
 #include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
 
@@ -50,6 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size)
         std::memcpy(copy.get(), data, size);
     tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, DataSize), static_cast<ULONG>(bytes - LOGHDR_SIZE));
+    if (copy[1] & 0x40) {
+        static constexpr ULONG kTags[] = {LogTag::urbI, LogTag::urbR, LogTag::urbC, LogTag::iCnt, LogTag::cCnt};
+        tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, LogType), kTags[copy[2] % std::size(kTags)]);
+        const ULONG function = tdl::LoadLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function));
+        tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function), (function & 0x1FFF) % 0x1004 | (function & 0x2000));
+    }
     const auto* record = reinterpret_cast<const _LOGHDR*>(copy.get());
     CUSBLog* document = (copy[0] & 1) ? Document() : nullptr;
 

@@ -44,7 +44,7 @@ public:
     // with one of the codes above, or of the open (CDevice::OpenFailureCode), is shown in a message box and
     // gives FALSE; what was merged before it stays. FALSE without a message when the driver has no list or
     // memory is short.
-    BOOL QueryDriversAndDevices(CAttachedDevices* pDevices, bool bFirst);
+    BOOL QueryDriversAndDevices(CAttachedDevices* pDevices, bool bFirst = true);
     // One DRVOBJ_NODES request with the buffer as input and output; a failure keeps its Win32 error and
     // leaves *lpBytesReturned 0.
     BOOL IoctlTindaloftDrvobjNodes(LPVOID lpBuffer, DWORD dwLength, LPDWORD lpBytesReturned);

@@ -7,6 +7,14 @@
 class CDeviceObject;
 class CUSBLog;
 
+// Where the data bar's content goes while the main frame has no data bar (tests record it); null: nowhere.
+class CDataBarSink {
+public:
+    virtual ~CDataBarSink() = default;
+    virtual void SetTitle(const CString& title) = 0;
+    virtual void SetDataBuffer(const BYTE* pData, ULONG count) = 0;
+};
+
 class CPanePointers {
 public:
     // A position in the device tree's walk of checked devices; null before the first.
@@ -25,6 +33,16 @@ public:
     void DriversTabDisplayDrivers(CUSBLog* /*pDoc*/) {}
     void StackListUncheckAll() {}
     void DataBarClear(BOOL /*bFlag*/) {}
+    // The data bar's title and bytes (a decoder's transfer buffer).
+    void DataBarSetTitle(const CString& title) {
+        if (s_pDataBarSink)
+            s_pDataBarSink->SetTitle(title);
+    }
+    void DataBarSetDataBuffer(const BYTE* pData, ULONG count) {
+        if (s_pDataBarSink)
+            s_pDataBarSink->SetDataBuffer(pData, count);
+    }
+    static void SetDataBarSink(CDataBarSink* pSink) { s_pDataBarSink = pSink; }
     void LogDetailsShow() {}
     void DevicePropertiesShow() {}
     void SystemPropertiesShow() {}
@@ -41,4 +59,7 @@ public:
     BOOL GetNextCheckedDevice(TreePosition& /*rPosition*/, int& /*rImage*/, CDeviceObject*& /*rpDevice*/) {
         return FALSE;
     }
+
+private:
+    static inline CDataBarSink* s_pDataBarSink = nullptr;
 };

@@ -5,6 +5,10 @@
 // The capture is synthetic: records built with the tests' record builder in the proportions a busy machine
 // writes them (mostly URBs, then power, PnP and device-control requests), a few thousand in a debug build
 // and 120,000 in a release build. Its document is the context, so target look-ups run as they do for a user.
+//
+// URB records and their continuation records are measured apart as well, over records shaped as the capture
+// driver writes them (transfers with their data, selections, class requests; continuation pieces of a large
+// read), in the pane and in their mark-up form through the XML back-end.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -13,7 +17,12 @@
 
 #include <unistd.h>
 
+#include <cstring>
+
 #include "app/decoders/framework/HtmlOutputImp.h"
+#include "app/decoders/framework/XmlOutputImp.h"
+#include "app/devices/XmlOutput.h"
+#include "common/RecordPayloads.h"
 #include "app/decoders/framework/LogOutputer.h"
 #include "app/devices/HtmlOutput.h"
 #include "common/RecordTags.h"
@@ -135,5 +144,103 @@ void BM_FactoryAndViewFloor(benchmark::State& state) {
     state.counters["records_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_FactoryAndViewFloor);
+
+template <class T> std::vector<uint8_t> PartBytes(const T& part, size_t data) {
+    std::vector<uint8_t> bytes(sizeof part + data);
+    std::memcpy(bytes.data(), &part, sizeof part);
+    for (size_t i = 0; i < data; ++i)
+        bytes[sizeof part + i] = static_cast<uint8_t>(i);
+    return bytes;
+}
+
+// URB records as the driver writes them, and continuation records of a 128 KiB read.
+struct UrbCapture {
+    UrbCapture() {
+        using namespace LogTag;
+        URB_RECORD_HEAD head{0x50, URB_RECORD_LAYOUT_VERSION, 0, 0, 0xFFFF800011112222};
+        URB_RECORD_PIPE bulkIn{0, 0, 0x81, 0x00, 2, 0, 0xFFFF8000AAAA0000};
+        URB_RECORD_BULK_OR_INTERRUPT_TRANSFER bulk{head, bulkIn, 1, 512, 512};
+        URB_RECORD_CONTROL_TRANSFER control{head, {0, 0, 0x80, 0x40, 0, 0, 0xFFFF8000AAAA1000}, 1, 18, 18, {}};
+        const UCHAR getDevice[8] = {0x80, 6, 0, 1, 0, 0, 18, 0};
+        std::memcpy(control.SetupPacket, getDevice, sizeof getDevice);
+        std::vector<uint8_t> controlBytes = PartBytes(control, 0);
+        const UCHAR device[18] = {18, 1, 0, 2, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0, 1, 1, 2, 3, 1};
+        controlBytes.insert(controlBytes.end(), device, device + sizeof device);
+        URB_RECORD_VENDOR_CLASS_REQUEST request{head, 0, 0x0A, 0, 0, 0, 0};
+        const struct {
+            ULONG tag;
+            ULONG function;
+            std::vector<uint8_t> payload;
+        } kinds[] = {
+            {urbC, 9, PartBytes(bulk, 512)},
+            {urbI, 9, PartBytes(bulk, 0)},
+            {urbC, 8, controlBytes},
+            {urbI, 27, PartBytes(request, 0)},
+        };
+        URB_RECORD_CONTINUATION piece{0x20000, 1, 0x10000, 4096, 0, 0, 0x81, 0};
+        for (size_t i = 0; i < kRecords; ++i) {
+            const auto& kind = kinds[i % std::size(kinds)];
+            tdl::test::RecordBuilder builder(kind.tag);
+            builder.Function(kind.function).Sequence(static_cast<ULONG>(i + 1)).StackId(static_cast<USHORT>(i % 5 + 1));
+            urbs.push_back(builder.Part1(kind.payload).Build());
+            tdl::test::RecordBuilder next(cCnt);
+            next.Function(9).Sequence(static_cast<ULONG>(i + 1)).StackId(3);
+            continuations.push_back(next.Part1(PartBytes(piece, 4096)).Build());
+        }
+    }
+
+    std::vector<std::vector<uint8_t>> urbs;
+    std::vector<std::vector<uint8_t>> continuations;
+    tdl::test::DecoderDocument document;
+};
+
+const UrbCapture& Urbs() {
+    static const UrbCapture capture;
+    return capture;
+}
+
+void PaneOver(benchmark::State& state, const std::vector<std::vector<uint8_t>>& records, CUSBLog* document) {
+    tdl::test::LogDetailsPane pane;
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(pane.ShowRecord(document, reinterpret_cast<const _LOGHDR*>(records[i].data())));
+        i = (i + 1) % records.size();
+    }
+    state.counters["records_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_UrbPane(benchmark::State& state) {
+    PaneOver(state, Urbs().urbs, Urbs().document.Get());
+}
+BENCHMARK(BM_UrbPane);
+
+void BM_ContinuationPane(benchmark::State& state) {
+    PaneOver(state, Urbs().continuations, Urbs().document.Get());
+}
+BENCHMARK(BM_ContinuationPane);
+
+void BM_UrbMarkupThroughXml(benchmark::State& state) {
+    const UrbCapture& capture = Urbs();
+    auto writer = std::make_unique<CXmlOutput>();
+    writer->BeginDocument("Records");
+    size_t i = 0;
+    for (auto _ : state) {
+        // A fresh document now and then, so that the measure is the decoding, not one ever-growing tree.
+        if (i % 1000 == 0) {
+            state.PauseTiming();
+            writer = std::make_unique<CXmlOutput>();
+            writer->BeginDocument("Records");
+            state.ResumeTiming();
+        }
+        XmlOutputImp xml(writer.get());
+        const std::vector<uint8_t>& record = i % 2 ? capture.continuations[i] : capture.urbs[i];
+        std::unique_ptr<LogOutputer> decoder(
+            LogOutputer::Create(&xml, capture.document.Get(), reinterpret_cast<const _LOGHDR*>(record.data())));
+        decoder->OutputMarkupRecord(0);
+        i = (i + 1) % capture.urbs.size();
+    }
+    state.counters["records_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_UrbMarkupThroughXml);
 
 } // namespace

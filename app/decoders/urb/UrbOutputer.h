@@ -1,15 +1,152 @@
-// UrbOutputer: the decoder of URB records ("urb") and of the continuation records of large transfers. For
-// now it shows what the IRP base shows; its selection builds it for every target device.
+// UrbOutputer: the decoder of URB records ("urbI", "urbR", "urbC") and of the continuation records of large
+// transfers ("iCnt", "cCnt"). The function code picks a decoding slot; each slot is a sequence of the field
+// operations below. Class-specific decoders derive from it and replace a few slots.
+//
+// Every slot takes (mode, bytes of payload there, payload). Fixed-part fields the record does not hold show
+// "???", after one "Truncated" defect; counts read from a record never reach past its bytes.
 #pragma once
 
 #include "app/decoders/framework/IrpOutputer.h"
+#include "app/decoders/framework/StringContent.h"
+
+class CDeviceStack;
 
 class UrbOutputer : public IrpOutputer {
 public:
-    using IrpOutputer::IrpOutputer;
+    UrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
     ~UrbOutputer() override;
 
     // The URB decoder for the record's target device, on the heap and owned by the caller; null only when
     // the allocation fails.
     static UrbOutputer* Create(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
+
+    // A reading position over a structure inside the payload, for structures that may be cut short.
+    struct FieldCursor {
+        const BYTE* p = nullptr;
+        LONG dataLeft = 0;      // bytes left in the data
+        LONG structureLeft = 0; // bytes left in the current structure
+    };
+    // Consumes `width` bytes when both counts allow it; otherwise what is left of the shorter, and false.
+    static bool ConsumeBytes(FieldCursor& cursor, LONG width);
+
+    // The function text of the title and the mark-up function word; the class and class-request texts
+    // stay empty for a record whose device is of no known class.
+    void FormatFunctionName(CString& text, int mode, CString& classText, CString& classRequestText);
+    CDeviceStack* FindDeviceStack() const;
+    virtual ULONG GetClassKind();
+
+    void OutputFunctionCode() override;
+    void OutputKindTitle(int mode) override;
+    void OutputIrpFunction() override;
+    virtual void OutputUrbBody(int mode);
+
+    // Field operations that decoders outside this family (hub interface, port-driver hooks) borrow.
+    void InsertEndpointAddress(int mode, FieldCursor& cursor, BYTE address);
+    void InsertSetupPacket(int mode, const BYTE* setup);
+
+protected:
+    // Decoding slots.
+    virtual void OutputSelectConfiguration(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputSelectInterface(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputPipeRequest(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputFrameLengthControl(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputGetFrameLength(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputSetFrameLength(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputGetFrameNumber(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputBulkInterruptTransfer(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputBulkPayload(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputIsochronousTransfer(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputTransferContinuation(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputDescriptorRequest(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputControlFeature(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputControlGetStatus(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputVendorDevice(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputVendorInterface(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputVendorEndpoint(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputVendorOther(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputClassDevice(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputClassInterface(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputClassEndpoint(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputClassOther(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputGetConfiguration(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputGetInterface(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputMsFeatureDescriptor(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputPipeIoPolicy(int mode, ULONG dataSize, const BYTE* pPart, int setPolicy);
+    virtual void OutputOpenEndpoint(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputCloseEndpoint(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputGetEndpointState(int mode, ULONG dataSize, const BYTE* pPart);
+    virtual void OutputUnknownFunction(int mode, ULONG dataSize, const BYTE* pPart);
+
+    // The head alone (frame-length control and unknown functions).
+    void OutputUrbHeader(int mode);
+
+    // --- reading the fixed part ---
+    // A payload field; false (after the record's one truncation defect) when the record does not hold it.
+    // A field past the part the driver writes for the function is not a cut: it shows "???" alone.
+    template <class T> bool Get(int mode, size_t offset, T& out) {
+        if (m_Decode.ReadPayload(offset, out))
+            return true;
+        if (offset + sizeof(T) <= m_nNeeded)
+            OutputTruncation(mode, m_nNeeded);
+        return false;
+    }
+    // The value in the mode's hexadecimal form ("0x" only in the grid), or "???" when it was not read.
+    static CString Hex(int mode, int digits, ULONG64 value, bool have = true);
+    // One field: a grid item, or a mark-up value.
+    void Field(int mode, LPCSTR label, LPCSTR element, const CString& value);
+    void HexField(int mode, LPCSTR label, LPCSTR element, int digits, size_t offset);
+    // Data bytes from an offset: the count asked for, bounded by the bytes the record holds.
+    ULONG DataBytesAt(size_t offset, ULONG wanted) const;
+    const BYTE* PayloadAt(size_t offset) const;
+
+    // --- field operations ---
+    void InsertUrbHeaderFields(int mode);
+    void InsertUrbStatus(int mode);
+    void InsertTransferFlags(int mode, ULONG flags, bool have = true);
+    void InsertByteField(int mode, FieldCursor& cursor, LPCSTR label);
+    void InsertWordField(int mode, FieldCursor& cursor, LPCSTR label);
+    void InsertDwordField(int mode, FieldCursor& cursor, LPCSTR label);
+    void InsertHandle(int mode, FieldCursor& cursor, LPCSTR label, bool wide);
+    void InsertPipeType(int mode, FieldCursor& cursor, LONG width);
+    void InsertClassCodes(int mode, FieldCursor& cursor);
+    // Direction of a transfer by its pipe block and flags (see the record view's rule).
+    bool IsDirectionIn(size_t pipeOffset, ULONG transferFlags) const;
+    void InsertPipeInformation(int mode, size_t pipeOffset);
+    void InsertSetupPacketAt(int mode, size_t offset);
+    void InsertSetupFields(int mode, FieldCursor& cursor);
+    void InsertDescriptorTypeIndex(int mode, USHORT wValue);
+    void InsertCalculatedSetupPacket(int mode, BYTE bmRequestType, const CString& description);
+    void InsertRequestType(int mode);
+    static BYTE ComposeRequestType(BYTE direction, BYTE type, BYTE recipient);
+    void RequestTypeText(BYTE type, BYTE recipient, LPCSTR typeWord, BYTE& bmRequestType, CString& description);
+    void InsertBmRequestType(int mode, BYTE bmRequestType);
+    static int VendorClassBufferKind(ULONG function);
+    static int RequestTypeBufferKind(BYTE bmRequestType);
+
+    // The data bytes of a record, once, on the side where they were captured.
+    void InsertTransferData(int mode, size_t dataOffset, ULONG transferBufferLength, ULONG capturedLength,
+                            ULONG startingOffset, bool directionIn, ULONG status, int kind);
+    void InsertTransferBuffer(int kind, bool input, const BYTE* data, ULONG transferBufferLength,
+                              ULONG capturedLength, ULONG startingOffset);
+    CString TransferBufferHex(const BYTE* data, ULONG capturedLength, int kind) const;
+    // Bytes a buffer of the kind shows, by the capture size code of its transfer type.
+    ULONG ShownBytes(int kind, ULONG capturedLength) const;
+    void OutputDescriptorData(int mode, BYTE type, BYTE index, const BYTE* data, ULONG length);
+    // The descriptor a completed GET_DESCRIPTOR setup packet fetched.
+    void OutputSetupDescriptor(int mode, size_t setupOffset, size_t dataOffset, ULONG length, ULONG captured);
+    // "Starting Offset" 0 on a record whose buffer continues in further records.
+    void OutputStartingOffset(int mode);
+    // A completion-side hex line of at most 16 bytes (GET_STATUS and its kin).
+    void InsertStatusBuffer(int mode, size_t dataOffset, ULONG transferBufferLength);
+
+    void InsertInterfaceAndPipeInfo(int mode, size_t offset, bool wide);
+    void OutputVendorClass(int mode, LPCSTR element, LPCSTR typeWord, BYTE type, BYTE recipient, int kind);
+    // Head, status and flags of a transfer; answers its direction.
+    bool OutputTransferHead(int mode);
+
+    USHORT m_nFunction = 0;
+    BYTE m_bSynchronous = 0;
+    size_t m_nNeeded = 16;
 };

@@ -1,0 +1,164 @@
+// The decoders of SELECT_CONFIGURATION, SELECT_INTERFACE and the pipe requests, with the walk over the
+// interface and pipe information the selections carry (in the 32-bit or the 64-bit layout of the captured
+// system).
+#include "app/decoders/framework/OutputerImp.h"
+#include "app/decoders/urb/UrbOutputer.h"
+#include "common/ByteReader.h"
+#include "common/RecordPayloads.h"
+#include "usb.h"
+
+namespace {
+
+// The layout flag at head offset 2 that marks the 64-bit interface information.
+constexpr BYTE kLayout64 = 1;
+// The end mark of a configuration's entries carries the selected configuration's value this far in.
+constexpr size_t kConfigurationValueOffset = 7;
+
+// Where the pipe entries begin in an interface entry, and how long each is, by layout.
+constexpr LONG kPipesOffset32 = offsetof(USBD_INTERFACE_INFORMATION32, Pipes);
+constexpr LONG kPipesOffset64 = offsetof(USBD_INTERFACE_INFORMATION, Pipes);
+constexpr LONG kNumberOfPipesEnd32 = offsetof(USBD_INTERFACE_INFORMATION32, NumberOfPipes) + sizeof(ULONG);
+constexpr LONG kNumberOfPipesEnd64 = offsetof(USBD_INTERFACE_INFORMATION, NumberOfPipes) + sizeof(ULONG);
+static_assert(kPipesOffset32 == 16 && kPipesOffset64 == 24 && sizeof(USBD_PIPE_INFORMATION32) == 20 &&
+              sizeof(USBD_PIPE_INFORMATION) == 24);
+
+} // namespace
+
+void UrbOutputer::OutputSelectConfiguration(int mode, ULONG dataSize, const BYTE*) {
+    using Part = URB_RECORD_SELECT_CONFIGURATION;
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->BeginElement("URB-SelectConfiguration");
+    InsertUrbHeaderFields(mode);
+    ULONG64 descriptor = 0;
+    const bool haveDescriptor = Get(mode, offsetof(Part, ConfigurationDescriptor), descriptor);
+    if (!haveDescriptor) {
+        Field(mode, "ConfigurationValue", "ConfigurationValue", kUnknownText);
+    } else if (descriptor != 0) {
+        // Step over the entries to their end mark; a walk that leaves the data finds no value.
+        size_t offset = sizeof(Part);
+        USHORT length = 0;
+        while (m_Decode.ReadPayload(offset, length) && length != 0)
+            offset += length;
+        BYTE value = 0;
+        const bool haveValue = length == 0 && m_Decode.ReadPayload(offset + kConfigurationValueOffset, value);
+        Field(mode, "ConfigurationValue", "ConfigurationValue", Hex(mode, 2, value, haveValue));
+    } else if (mode == OUTPUT_MODE_XML) {
+        m_pImp->WriteValue("ConfigurationValue", Hex(mode, 2, 0));
+    } else {
+        m_pImp->AddItem("ConfigurationValue", "NONE", nullptr);
+    }
+    if (m_Decode.HasOutputData()) {
+        InsertUrbStatus(mode);
+        HexField(mode, "Configuration Handle", "ConfigurationHandle", 16, offsetof(Part, ConfigurationHandle));
+        if (haveDescriptor && descriptor != 0 && dataSize > sizeof(Part)) {
+            BYTE layout = 0;
+            m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, LayoutVersion), layout);
+            InsertInterfaceAndPipeInfo(mode, sizeof(Part), layout == kLayout64);
+        }
+    }
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->EndElement();
+}
+
+void UrbOutputer::OutputSelectInterface(int mode, ULONG dataSize, const BYTE*) {
+    using Part = URB_RECORD_SELECT_INTERFACE;
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->BeginElement("URB-SelectInterface");
+    InsertUrbHeaderFields(mode);
+    InsertUrbStatus(mode);
+    HexField(mode, "Configuration Handle", "ConfigurationHandle", 16, offsetof(Part, ConfigurationHandle));
+    USHORT length = 0;
+    const bool haveLength = m_Decode.ReadPayload(sizeof(Part), length);
+    if (m_Decode.HasInputData()) {
+        // An entry too short for its numbers names no interface.
+        BYTE interfaceNumber = 0xFF;
+        BYTE alternateSetting = 0xFF;
+        if (haveLength && length > 3) {
+            m_Decode.ReadPayload(sizeof(Part) + 2, interfaceNumber);
+            m_Decode.ReadPayload(sizeof(Part) + 3, alternateSetting);
+        }
+        Field(mode, "InterfaceNumber", "InterfaceNumber", Hex(mode, 2, interfaceNumber));
+        Field(mode, "AlternateSetting", "AlternateSetting", Hex(mode, 2, alternateSetting));
+    } else if (m_Decode.HasOutputData() && haveLength && length != 0 && dataSize > sizeof(Part)) {
+        BYTE layout = 0;
+        m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, LayoutVersion), layout);
+        InsertInterfaceAndPipeInfo(mode, sizeof(Part), layout == kLayout64);
+    }
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->EndElement();
+}
+
+void UrbOutputer::OutputPipeRequest(int mode, ULONG, const BYTE*) {
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->BeginElement("URB-PipeRequest");
+    InsertUrbHeaderFields(mode);
+    InsertUrbStatus(mode);
+    if (m_Decode.HasInputData())
+        InsertPipeInformation(mode, offsetof(URB_RECORD_PIPE_REQUEST, Pipe));
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->EndElement();
+}
+
+void UrbOutputer::InsertInterfaceAndPipeInfo(int mode, size_t offset, bool wide) {
+    const size_t size = m_Decode.GetPayload().size();
+    const auto closeGroup = [this, mode] {
+        if (mode == OUTPUT_MODE_XML)
+            m_pImp->EndElement();
+        else
+            m_pImp->ExpandCurrent();
+        m_pImp->EndGroup();
+    };
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->BeginElement("InterfaceAndPipeInfo");
+    USHORT length = 0;
+    while (offset < size && m_Decode.ReadPayload(offset, length) && length >= 1) {
+        FieldCursor cursor{PayloadAt(offset), static_cast<LONG>(size - offset), length};
+        BYTE interfaceNumber = 0;
+        m_Decode.ReadPayload(offset + 2, interfaceNumber);
+        CString number;
+        number.Format("%d", interfaceNumber);
+        if (mode == OUTPUT_MODE_XML) {
+            m_pImp->BeginElementWithAttribute("UsbdInterfaceInformation", "Interface", number);
+        } else {
+            const CString title = "Interface-" + number;
+            m_pImp->BeginValueGroup(title, "USBD_INTERFACE_INFORMATION");
+        }
+        InsertWordField(mode, cursor, "Length");
+        InsertByteField(mode, cursor, "InterfaceNumber");
+        InsertByteField(mode, cursor, "AlternateSetting");
+        InsertClassCodes(mode, cursor);
+        InsertByteField(mode, cursor, "Reserved");
+        InsertHandle(mode, cursor, "InterfaceHandle", wide);
+        const BYTE* pipesCount = cursor.p;
+        const bool haveCount = cursor.dataLeft >= 4 && cursor.structureLeft >= 4;
+        InsertDwordField(mode, cursor, "NumberOfPipes");
+        const ULONG pipes = haveCount ? tdl::LoadLe<ULONG>(pipesCount) : 0;
+        if (wide)
+            ConsumeBytes(cursor, kPipesOffset64 - kNumberOfPipesEnd64);
+        static_assert(kPipesOffset32 == kNumberOfPipesEnd32);
+        for (ULONG i = 0; i < pipes && cursor.dataLeft > 0 && cursor.structureLeft > 0; ++i) {
+            CString index;
+            index.Format("%u", i);
+            if (mode == OUTPUT_MODE_XML) {
+                m_pImp->BeginElementWithAttribute("UsbdPipeInformation", "Pipe", index);
+            } else {
+                const CString title = "Pipe-" + index;
+                m_pImp->BeginValueGroup(title, "USBD_PIPE_INFORMATION");
+            }
+            InsertWordField(mode, cursor, "MaximumPacketSize");
+            const BYTE address = cursor.dataLeft >= 1 && cursor.structureLeft >= 1 ? cursor.p[0] : 0;
+            InsertEndpointAddress(mode, cursor, address);
+            InsertByteField(mode, cursor, "Interval");
+            InsertPipeType(mode, cursor, 4);
+            InsertHandle(mode, cursor, "PipeHandle", wide);
+            InsertDwordField(mode, cursor, "MaximumTransferSize");
+            InsertDwordField(mode, cursor, "PipeFlags");
+            closeGroup();
+        }
+        closeGroup();
+        // The next entry starts where this one's Length ends, whatever the pipes used of it.
+        offset += length;
+    }
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->EndElement();
+}
