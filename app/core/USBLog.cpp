@@ -197,7 +197,7 @@ BOOL CUSBLog::InitCaptureDocument() {
         if (!m_pStackTree->QueryDriverStacks(m_pAttachedDevices))
             return FALSE;
         if (!m_pHostControllers->EnumerateUsbTree(this) ||
-            !m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices, true))
+            !m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices))
             return FALSE;
 
         const DWORD dwBankSize = m_pSettings != nullptr ? m_pSettings->MaxLogBuffer : CAppSettings::DefaultMaxLogBuffer;
@@ -273,7 +273,7 @@ void CUSBLog::RefreshDevices() {
     // A query that fails leaves its collection as far as it got; the model is still the best there is.
     m_pStackTree->QueryDriverStacks(m_pAttachedDevices);
     m_pHostControllers->EnumerateUsbTree(this);
-    m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices, true);
+    m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices);
     m_bDeviceModelLoaded = 1;
     EnableChangeLogging();
 }

@@ -23,7 +23,7 @@ public:
 
     // The wrapper a bulk transfer carries, if any; called between the transfer's data rows and its pipe
     // information. The payload is the record's, and the wrapper is found through the record itself.
-    void OutputBulkPayload(int mode, ULONG payloadLength, const BYTE* pPayload);
+    void OutputBulkPayload(int mode, ULONG payloadLength, const BYTE* pPayload) override;
 
     // Whether the record carries a whole command block (status) wrapper; when it does, it becomes the one
     // the output operations show.

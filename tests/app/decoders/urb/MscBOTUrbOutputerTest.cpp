@@ -237,4 +237,25 @@ TEST(MscBOTUrbOutputer, WrappersFillThePanesHiddenCategories) {
     EXPECT_EQ(pane.Shown("CSW").find("bCSWStatus = 0x00"), std::string::npos);
 }
 
+TEST(MscBOTUrbOutputer, BulkTransferShowsTheWrapperAndThenItsPipe) {
+    // Through the pane's protocol: the wrapper goes to its own category between the transfer's data rows and
+    // its pipe information, and the pipe block still lands in "URB".
+    tdl::test::LogDetailsPane pane;
+    const auto record = Build({.data = Cbw(0x80, 0, 10, kRead10)});
+    GridOutputImp grid(&pane);
+    for (const char* caption : tdl::test::LogDetailsPane::kCategories)
+        grid.HideCategory(caption);
+    MscBOTUrbOutputer decoder(&grid, nullptr, reinterpret_cast<const _LOGHDR*>(record.data()));
+    decoder.OutputLogEntry();
+    decoder.OutputTarget();
+    decoder.OutputIrpFields();
+    decoder.OutputKindTitle(OUTPUT_MODE_GRID);
+    const std::string cbw = pane.Shown("CBW");
+    EXPECT_NE(cbw.find("OperationCode = READ(10) [28]"), std::string::npos) << cbw;
+    const std::string urb = pane.Shown("URB");
+    EXPECT_NE(urb.find("Pipe Information"), std::string::npos) << urb;
+    EXPECT_EQ(urb.find("dCBWTag"), std::string::npos) << urb;
+    EXPECT_EQ(pane.Shown().find("Pipe Information"), pane.Shown().rfind("Pipe Information"));
+}
+
 } // namespace
