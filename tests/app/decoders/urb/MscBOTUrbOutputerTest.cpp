@@ -1,0 +1,261 @@
+// The bulk-only transport's wrappers on built records: which transfers are wrappers, the wrapper rows in
+// each medium, the command block section inside the command wrapper, and wrappers the record holds only in
+// part. Records are exact-size copies, so AddressSanitizer catches a read past the captured data.
+#include "app/decoders/urb/MscBOTUrbOutputer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/ByteReader.h"
+#include "common/LogHeader.h"
+#include "common/RecordFrame.h"
+#include "common/RecordPayloads.h"
+#include "common/RecordTags.h"
+#include "tests/support/LogDetailsPane.h"
+#include "tests/support/RecordBuilder.h"
+#include "tests/support/RecordingOutputImp.h"
+
+namespace {
+
+using tdl::test::RecordBuilder;
+using tdl::test::UrbTransferPart1;
+
+// The pipe's interface byte is the marker of a record without pipe information.
+constexpr size_t kMarkerOffset =
+    offsetof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER, Pipe) + offsetof(URB_RECORD_PIPE, InterfaceNumber);
+
+struct Transfer {
+    ULONG tag = LogTag::urbI;
+    UCHAR endpoint = 0x02;
+    ULONG transferFlags = 0;
+    bool noPipeInformation = false;
+    std::vector<uint8_t> data;
+    ULONG length = 0; // TransferBufferLength; 0 takes the data's size
+    ULONG captured = 0;
+};
+
+std::vector<uint8_t> Build(const Transfer& t) {
+    auto part1 = UrbTransferPart1(9, 0, t.endpoint, t.transferFlags);
+    const ULONG length = t.length ? t.length : static_cast<ULONG>(t.data.size());
+    const ULONG captured = t.captured ? t.captured : static_cast<ULONG>(t.data.size());
+    std::memcpy(&part1[offsetof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER, TransferBufferLength)], &length, 4);
+    std::memcpy(&part1[offsetof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER, CapturedLength)], &captured, 4);
+    if (t.noPipeInformation)
+        part1[kMarkerOffset] = 0xFF;
+    return RecordBuilder(t.tag).Function(9).Part1(part1).Part2(t.data).Build();
+}
+
+// A command wrapper: tag 0x12345678, 0x200 bytes to come, then the flags, LUN, length and command block.
+std::vector<uint8_t> Cbw(BYTE flags, BYTE lun, BYTE cbLength, std::vector<uint8_t> cdb) {
+    std::vector<uint8_t> w(31, 0);
+    std::memcpy(w.data(), "USBC\x78\x56\x34\x12\x00\x02\x00\x00", 12);
+    w[12] = flags;
+    w[13] = lun;
+    w[14] = cbLength;
+    std::copy(cdb.begin(), cdb.end(), w.begin() + 15);
+    return w;
+}
+
+std::vector<uint8_t> Csw(BYTE status) {
+    std::vector<uint8_t> w(13, 0);
+    std::memcpy(w.data(), "USBS\x78\x56\x34\x12\x10\x00\x00\x00", 12);
+    w[12] = status;
+    return w;
+}
+
+// What OutputBulkPayload emits for the record.
+std::string Emit(const std::vector<uint8_t>& record, int mode) {
+    std::vector<uint8_t> copy(record);
+    tdl::test::RecordingOutputImp out;
+    MscBOTUrbOutputer decoder(&out, nullptr, reinterpret_cast<const _LOGHDR*>(copy.data()));
+    const ULONG payloadLength = LogHdr::DataSize(copy.data());
+    decoder.OutputBulkPayload(mode, payloadLength, copy.data() + LOGHDR_SIZE);
+    return out.Text();
+}
+
+const std::vector<uint8_t> kRead10 = {0x28, 0, 0, 0, 0x10, 0, 0, 0, 0x08, 0};
+
+TEST(MscBOTUrbOutputer, CommandWrapperFillsItsCategoryWithTheCommandBlockInside) {
+    const auto record = Build({.data = Cbw(0x80, 0x00, 10, kRead10)});
+    EXPECT_EQ(Emit(record, OUTPUT_MODE_GRID), "ShowCategory|CBW\n"
+                                              "AddDescribedItem|Command Block Wrapper||-|1\n"
+                                              "AddItem|dCBWSignature|0x43425355|-\n"
+                                              "AddItem|dCBWTag|0x12345678|-\n"
+                                              "AddItem|dCBWDataTransferLength|0x00000200|-\n"
+                                              "AddItem|bmCBWFlags|0x80|-\n"
+                                              "AddItem|bCBWLUN|0x00|-\n"
+                                              "AddItem|bCBWCBLength|0x0a|-\n"
+                                              "AddItem|CDB.OperationCode|0x28|-\n"
+                                              "AddItem|CBWCB|28000000100000000800|-\n"
+                                              "BeginCategory|CDB10.???\n"
+                                              "AddItem|OperationCode|READ(10) [28]|-\n"
+                                              "AddItem|LogicalBlockAddress|0x00001000|-\n"
+                                              "AddItem|TransferBlocks|0x0008|-\n"
+                                              "AddItem|Control|0x00|-\n"
+                                              "ExpandCurrent\n"
+                                              "EndGroup\n"
+                                              "ExpandCurrent\n"
+                                              "EndGroup\n");
+    EXPECT_EQ(Emit(record, OUTPUT_MODE_XML), "BeginElement|CBW\n"
+                                             "WriteValue|dCBWSignature|43425355\n"
+                                             "WriteValue|dCBWTag|12345678\n"
+                                             "WriteValue|dCBWDataTransferLength|00000200\n"
+                                             "WriteValue|bmCBWFlags|80\n"
+                                             "AddAttribute|Direction|Data-In\n"
+                                             "WriteValue|bCBWLUN|00\n"
+                                             "WriteValue|bCBWCBLength|0a\n"
+                                             "WriteValue|CDB.OperationCode|28\n"
+                                             "AddAttribute|Name|READ(10)\n"
+                                             "WriteValue|CBWCB|28000000100000000800\n"
+                                             "BeginElement|CDB10.???\n"
+                                             "WriteValue|OperationCode|READ(10).[28]\n"
+                                             "WriteValue|LogicalBlockAddress|00001000\n"
+                                             "WriteValue|TransferBlocks|0008\n"
+                                             "WriteValue|Control|00\n"
+                                             "EndElement\n"
+                                             "EndGroup\n"
+                                             "EndElement\n"
+                                             "EndGroup\n");
+    EXPECT_EQ(Emit(record, OUTPUT_MODE_HTML), "");
+}
+
+TEST(MscBOTUrbOutputer, StatusWrapperFillsItsCategory) {
+    const auto record = Build({.tag = LogTag::urbC, .endpoint = 0x81, .data = Csw(1)});
+    EXPECT_EQ(Emit(record, OUTPUT_MODE_GRID), "ShowCategory|CSW\n"
+                                              "AddDescribedItem|Command Status Wrapper||-|1\n"
+                                              "AddItem|dCSWSignature|0x53425355|-\n"
+                                              "AddItem|dCSWTag|0x12345678|-\n"
+                                              "AddItem|dCSWDataResidue|0x00000010|-\n"
+                                              "AddItem|bCSWStatus|0x01|-\n"
+                                              "ExpandCurrent\n"
+                                              "EndGroup\n");
+    EXPECT_EQ(Emit(record, OUTPUT_MODE_XML), "BeginElement|CSW\n"
+                                             "WriteValue|dCSWSignature|53425355\n"
+                                             "WriteValue|dCSWTag|12345678\n"
+                                             "WriteValue|dCSWDataResidue|00000010\n"
+                                             "WriteValue|bCSWStatus|01\n"
+                                             "EndElement\n"
+                                             "EndGroup\n");
+}
+
+TEST(MscBOTUrbOutputer, OnlyWholeWrappersInTheirDirectionAreDecoded) {
+    const auto cbw = Cbw(0, 0, 10, kRead10);
+    const struct {
+        Transfer transfer;
+        const char* firstLine; // empty: nothing shown
+        const char* what;
+    } cases[] = {
+        {{.data = cbw}, "ShowCategory|CBW", "command wrapper sent"},
+        {{.tag = LogTag::urbC, .data = cbw}, "", "command wrapper in a completed record"},
+        {{.endpoint = 0x82, .data = cbw}, "", "command wrapper on an IN pipe"},
+        {{.endpoint = 0x82, .transferFlags = 0, .noPipeInformation = true, .data = cbw}, "ShowCategory|CBW",
+         "no pipe information: the transfer flags say OUT"},
+        {{.endpoint = 0x02, .transferFlags = 1, .noPipeInformation = true, .data = cbw}, "",
+         "no pipe information: the transfer flags say IN"},
+        {{.data = std::vector<uint8_t>(cbw.begin(), cbw.begin() + 8), .length = 31, .captured = 8}, "",
+         "command wrapper captured with 8 bytes"},
+        {{.data = cbw, .captured = 30}, "", "captured length short of the wrapper"},
+        {{.tag = LogTag::urbC, .endpoint = 0x81, .data = Csw(0)}, "ShowCategory|CSW", "status wrapper received"},
+        {{.tag = LogTag::urbI, .endpoint = 0x81, .data = Csw(0)}, "", "status wrapper in an initiated record"},
+        {{.tag = LogTag::urbC, .endpoint = 0x81, .data = std::vector<uint8_t>(13, 0)}, "", "no signature"},
+    };
+    for (const auto& c : cases) {
+        const std::string text = Emit(Build(c.transfer), OUTPUT_MODE_GRID);
+        EXPECT_EQ(text.substr(0, text.find('\n')), c.firstLine) << c.what;
+    }
+}
+
+TEST(MscBOTUrbOutputer, WrapperFieldsKeepTheirOwnBits) {
+    // The LUN is four bits, the length five; a length beyond the 16-byte field is shown but never read past.
+    const auto lun = Emit(Build({.data = Cbw(0x00, 0x12, 0x2A, kRead10)}), OUTPUT_MODE_XML);
+    EXPECT_NE(lun.find("WriteValue|bCBWLUN|02\n"), std::string::npos) << lun;
+    EXPECT_NE(lun.find("WriteValue|bCBWCBLength|0a\n"), std::string::npos) << lun;
+    EXPECT_NE(lun.find("AddAttribute|Direction|Data-Out\n"), std::string::npos) << lun;
+    EXPECT_NE(lun.find("WriteValue|CBWCB|28000000100000000800\n"), std::string::npos) << lun;
+
+    std::vector<uint8_t> cdb(16, 0x11);
+    cdb[0] = 0x28;
+    const auto longer = Emit(Build({.data = Cbw(0x00, 0, 31, cdb)}), OUTPUT_MODE_GRID);
+    EXPECT_NE(longer.find("AddItem|CBWCB|28111111111111111111111111111111|-\n"
+                          "AddReadOnlyItem|Malformed|bCBWCBLength 31 > 16\n"),
+              std::string::npos)
+        << longer;
+    EXPECT_NE(longer.find("BeginCategory|CDB31.???\n"), std::string::npos) << longer;
+}
+
+TEST(MscBOTUrbOutputer, RecordsCutShortShowNoWrapperAndStayWithinTheirBytes) {
+    // Every shorter DataSize of each wrapper record, alone on the heap: only the whole record is a wrapper.
+    std::vector<uint8_t> longCdb(16, 0xEE);
+    const std::vector<uint8_t> records[] = {
+        Build({.data = Cbw(0x80, 0x0F, 10, kRead10)}),
+        Build({.data = Cbw(0x00, 0x00, 0xFF, longCdb)}),
+        Build({.tag = LogTag::urbC, .endpoint = 0x81, .data = Csw(2)}),
+    };
+    for (const auto& record : records) {
+        const ULONG full = LogHdr::DataSize(record.data());
+        for (ULONG size = 0; size <= full; ++size) {
+            std::unique_ptr<uint8_t[]> cut(new uint8_t[LOGHDR_SIZE + size]);
+            std::memcpy(cut.get(), record.data(), LOGHDR_SIZE + size);
+            tdl::StoreLe<ULONG>(cut.get() + offsetof(_LOGHDR, DataSize), size);
+            for (int mode : {OUTPUT_MODE_XML, OUTPUT_MODE_GRID, OUTPUT_MODE_HTML}) {
+                tdl::test::RecordingOutputImp out;
+                MscBOTUrbOutputer decoder(&out, nullptr, reinterpret_cast<const _LOGHDR*>(cut.get()));
+                decoder.OutputBulkPayload(mode, size, cut.get() + LOGHDR_SIZE);
+                EXPECT_EQ(out.Lines().empty(), size < full || mode == OUTPUT_MODE_HTML) << size << " " << mode;
+            }
+        }
+    }
+}
+
+TEST(MscBOTUrbOutputer, WrappersFillThePanesHiddenCategories) {
+    tdl::test::LogDetailsPane pane;
+    const auto show = [&pane](const std::vector<uint8_t>& record) {
+        GridOutputImp grid(&pane);
+        for (const char* caption : tdl::test::LogDetailsPane::kCategories)
+            grid.HideCategory(caption);
+        MscBOTUrbOutputer decoder(&grid, nullptr, reinterpret_cast<const _LOGHDR*>(record.data()));
+        decoder.OutputBulkPayload(OUTPUT_MODE_GRID, LogHdr::DataSize(record.data()), record.data() + LOGHDR_SIZE);
+    };
+    show(Build({.data = Cbw(0x80, 0, 10, kRead10)}));
+    const std::string cbw = pane.Shown("CBW");
+    EXPECT_NE(cbw.find("Command Block Wrapper"), std::string::npos) << cbw;
+    EXPECT_NE(cbw.find("CDB10.???"), std::string::npos) << cbw;
+    EXPECT_NE(cbw.find("OperationCode = READ(10) [28]"), std::string::npos) << cbw;
+    EXPECT_EQ(pane.Shown("CSW"), "");
+
+    // The next record's wrapper replaces the last one's rows.
+    show(Build({.tag = LogTag::urbC, .endpoint = 0x81, .data = Csw(0)}));
+    EXPECT_EQ(pane.Shown("CBW"), "");
+    const std::string csw = pane.Shown("CSW");
+    EXPECT_NE(csw.find("bCSWStatus = 0x00"), std::string::npos) << csw;
+    show(Build({.tag = LogTag::urbC, .endpoint = 0x81, .data = Csw(1)}));
+    EXPECT_EQ(pane.Shown("CSW").find("bCSWStatus = 0x00"), std::string::npos);
+}
+
+TEST(MscBOTUrbOutputer, BulkTransferShowsTheWrapperAndThenItsPipe) {
+    // Through the pane's protocol: the wrapper goes to its own category between the transfer's data rows and
+    // its pipe information, and the pipe block still lands in "URB".
+    tdl::test::LogDetailsPane pane;
+    const auto record = Build({.data = Cbw(0x80, 0, 10, kRead10)});
+    GridOutputImp grid(&pane);
+    for (const char* caption : tdl::test::LogDetailsPane::kCategories)
+        grid.HideCategory(caption);
+    MscBOTUrbOutputer decoder(&grid, nullptr, reinterpret_cast<const _LOGHDR*>(record.data()));
+    decoder.OutputLogEntry();
+    decoder.OutputTarget();
+    decoder.OutputIrpFields();
+    decoder.OutputKindTitle(OUTPUT_MODE_GRID);
+    const std::string cbw = pane.Shown("CBW");
+    EXPECT_NE(cbw.find("OperationCode = READ(10) [28]"), std::string::npos) << cbw;
+    const std::string urb = pane.Shown("URB");
+    EXPECT_NE(urb.find("Pipe Information"), std::string::npos) << urb;
+    EXPECT_EQ(urb.find("dCBWTag"), std::string::npos) << urb;
+    EXPECT_EQ(pane.Shown().find("Pipe Information"), pane.Shown().rfind("Pipe Information"));
+}
+
+} // namespace
