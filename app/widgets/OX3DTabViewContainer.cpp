@@ -41,7 +41,9 @@ DROPEFFECT COX3DTabViewDropTarget::OnDragOver(CWnd* pWnd, COleDataObject*, DWORD
     return DROPEFFECT_NONE;
 }
 
-void COX3DTabViewDropTarget::OnDragLeave(CWnd*) { m_nLastHoveredTab = -1; }
+void COX3DTabViewDropTarget::OnDragLeave(CWnd*) {
+    m_nLastHoveredTab = -1;
+}
 
 // ---- container
 

@@ -82,10 +82,13 @@ BOOL BuildImages(CImageList& list, bool dark) {
 int CheckFromImage(int image) {
     switch (image) {
     case OTI_CHECK_OFF:
-    case OTI_RADIO_OFF: return 0;
+    case OTI_RADIO_OFF:
+        return 0;
     case OTI_CHECK_ON:
-    case OTI_RADIO_ON: return 1;
-    default: return -1;
+    case OTI_RADIO_ON:
+        return 1;
+    default:
+        return -1;
     }
 }
 
@@ -201,7 +204,9 @@ int COXOptionTreeCtrl::GetItemCheck(HTREEITEM hItem) const {
     return CheckFromImage(image);
 }
 
-int COXOptionTreeCtrl::GetCheck(UINT uID) const { return GetItemCheck(GetItemFromId(uID)); }
+int COXOptionTreeCtrl::GetCheck(UINT uID) const {
+    return GetItemCheck(GetItemFromId(uID));
+}
 
 BOOL COXOptionTreeCtrl::SetCheck(UINT uID, int nCheck) {
     HTREEITEM item = GetItemFromId(uID);
@@ -254,7 +259,9 @@ void COXOptionTreeCtrl::SetItemCheck(HTREEITEM hItem, int nOffImage, int nCheck)
         parent->SendMessage(WM_NOTIFY, static_cast<WPARAM>(GetDlgCtrlID()), reinterpret_cast<LPARAM>(&notice));
 }
 
-void COXOptionTreeCtrl::SetCheckBoxState(HTREEITEM hItem, int nCheck) { SetItemCheck(hItem, OTI_CHECK_OFF, nCheck); }
+void COXOptionTreeCtrl::SetCheckBoxState(HTREEITEM hItem, int nCheck) {
+    SetItemCheck(hItem, OTI_CHECK_OFF, nCheck);
+}
 
 void COXOptionTreeCtrl::SetRadioButtonState(HTREEITEM hItem, int nCheck) {
     if (nCheck) {
@@ -278,9 +285,14 @@ void COXOptionTreeCtrl::ToggleItem(HTREEITEM hItem) {
     UpdateWindow();
     switch (image) {
     case OTI_CHECK_OFF:
-    case OTI_CHECK_ON: SetCheckBoxState(hItem, image == OTI_CHECK_OFF); break;
-    case OTI_RADIO_OFF: SetRadioButtonState(hItem, 1); break;
-    default: return; // a checked radio button stays checked; a group has no state
+    case OTI_CHECK_ON:
+        SetCheckBoxState(hItem, image == OTI_CHECK_OFF);
+        break;
+    case OTI_RADIO_OFF:
+        SetRadioButtonState(hItem, 1);
+        break;
+    default:
+        return; // a checked radio button stays checked; a group has no state
     }
     // Only the label need not repaint: the new image must.
     CRect label;

@@ -62,35 +62,29 @@ BOOL COXSysInfo::GetServicePack(CString* pString) {
     return TRUE;
 }
 
-const MEMORYSTATUS& COXSysInfo::ReadMemory() {
+BOOL COXSysInfo::ReadMemory(uint64_t* pnBytes, SIZE_T MEMORYSTATUS::*field) {
     std::memset(&m_memoryStatus, 0, sizeof m_memoryStatus);
     m_memoryStatus.dwLength = sizeof m_memoryStatus;
     ::GlobalMemoryStatus(&m_memoryStatus);
-    return m_memoryStatus;
+    if (pnBytes)
+        *pnBytes = m_memoryStatus.*field;
+    return TRUE;
 }
 
 BOOL COXSysInfo::GetTotalPhysicalMemory(uint64_t* pnBytes) {
-    if (pnBytes)
-        *pnBytes = ReadMemory().dwTotalPhys;
-    return TRUE;
+    return ReadMemory(pnBytes, &MEMORYSTATUS::dwTotalPhys);
 }
 
 BOOL COXSysInfo::GetFreePhysicalMemory(uint64_t* pnBytes) {
-    if (pnBytes)
-        *pnBytes = ReadMemory().dwAvailPhys;
-    return TRUE;
+    return ReadMemory(pnBytes, &MEMORYSTATUS::dwAvailPhys);
 }
 
 BOOL COXSysInfo::GetTotalVirtualMemory(uint64_t* pnBytes) {
-    if (pnBytes)
-        *pnBytes = ReadMemory().dwTotalVirtual;
-    return TRUE;
+    return ReadMemory(pnBytes, &MEMORYSTATUS::dwTotalVirtual);
 }
 
 BOOL COXSysInfo::GetFreeVirtualMemory(uint64_t* pnBytes) {
-    if (pnBytes)
-        *pnBytes = ReadMemory().dwAvailVirtual;
-    return TRUE;
+    return ReadMemory(pnBytes, &MEMORYSTATUS::dwAvailVirtual);
 }
 
 BOOL COXSysInfo::GetProcessorInfo(DWORD* pdwCount) {

@@ -28,7 +28,7 @@ public:
 
 private:
     BOOL ReadVersion(OSVERSIONINFOA* pInfo) const;
-    const MEMORYSTATUS& ReadMemory();
+    BOOL ReadMemory(uint64_t* pnBytes, SIZE_T MEMORYSTATUS::*field);
 
     MEMORYSTATUS m_memoryStatus;
     SYSTEM_INFO m_systemInfo;

@@ -22,7 +22,9 @@ constexpr int kLabelOffsetX = 2;
 constexpr int kLabelOffsetY = 1;
 } // namespace
 
-CTreeCtrlEx::CTreeCtrlEx() { m_mapColorFont.InitHashTable(17, FALSE); }
+CTreeCtrlEx::CTreeCtrlEx() {
+    m_mapColorFont.InitHashTable(17, FALSE);
+}
 
 CTreeCtrlEx::~CTreeCtrlEx() = default;
 
@@ -73,7 +75,8 @@ BOOL CTreeCtrlEx::SetCheck(HTREEITEM hItem, int nAction) {
         else if (before == TREE_CHECK_CHECKED)
             after = TREE_CHECK_UNCHECKED;
         break;
-    default: break;
+    default:
+        break;
     }
     // An unchanged check is no change: nothing cascades and nothing is reported.
     if (after == before)
@@ -84,8 +87,7 @@ BOOL CTreeCtrlEx::SetCheck(HTREEITEM hItem, int nAction) {
             const int state = GetCheckState(child);
             if (after == TREE_CHECK_UNCHECKED && state == TREE_CHECK_CHECKED)
                 SetCheckState(child, TREE_CHECK_UNCHECKED);
-            else if (after == TREE_CHECK_CHECKED &&
-                     (state == TREE_CHECK_NOSTATE || state == TREE_CHECK_UNCHECKED))
+            else if (after == TREE_CHECK_CHECKED && (state == TREE_CHECK_NOSTATE || state == TREE_CHECK_UNCHECKED))
                 SetCheckState(child, TREE_CHECK_CHECKED);
         }
     }
@@ -108,10 +110,7 @@ HTREEITEM CTreeCtrlEx::GetNextItemInOrder(HTREEITEM hItem) const {
 void CTreeCtrlEx::SetItemColor(HTREEITEM hItem, COLORREF color) {
     if (!hItem)
         return;
-    Color_Font entry;
-    m_mapColorFont.Lookup(hItem, entry);
-    entry.color = color;
-    m_mapColorFont.SetAt(hItem, entry);
+    m_mapColorFont[hItem].color = color;
     Invalidate();
 }
 
@@ -123,10 +122,7 @@ COLORREF CTreeCtrlEx::GetItemColor(HTREEITEM hItem) const {
 void CTreeCtrlEx::SetItemFont(HTREEITEM hItem, const LOGFONTA& logfont) {
     if (!hItem)
         return;
-    Color_Font entry;
-    m_mapColorFont.Lookup(hItem, entry);
-    entry.logfont = logfont;
-    m_mapColorFont.SetAt(hItem, entry);
+    m_mapColorFont[hItem].logfont = logfont;
     Invalidate();
 }
 

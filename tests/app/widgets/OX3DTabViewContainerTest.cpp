@@ -231,8 +231,8 @@ TEST_F(OX3DTabViewContainerTest, PicturePlacesTheActivePageInsideTheStrip) {
     m_container.GetActivePage()->GetWindowRect(&placed);
     ::MapWindowPoints(nullptr, m_container.m_hWnd, reinterpret_cast<POINT*>(&placed), 2);
     EXPECT_EQ(page, placed);
-    EXPECT_EQ(::GetSysColor(COLOR_WINDOW), win32::ClientPixel(m_container.m_hWnd, page.CenterPoint().x,
-                                                              page.CenterPoint().y));
+    EXPECT_EQ(::GetSysColor(COLOR_WINDOW),
+              win32::ClientPixel(m_container.m_hWnd, page.CenterPoint().x, page.CenterPoint().y));
 }
 
 } // namespace

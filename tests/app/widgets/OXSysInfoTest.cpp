@@ -74,10 +74,10 @@ TEST_F(OXSysInfoTest, FailedNamesLeaveTheStringAsItWas) {
         std::string computer;
         std::string user;
     } cases[] = {
-        {"", "User"},                                // empty computer name
-        {"SIXTEEN-CHARS-XY", "User"},                // one past the 15 characters that fit
-        {"PC", ""},                                  // empty user name
-        {"PC", std::string(257, 'u')},       // no room for the terminating NUL
+        {"", "User"},                  // empty computer name
+        {"SIXTEEN-CHARS-XY", "User"},  // one past the 15 characters that fit
+        {"PC", ""},                    // empty user name
+        {"PC", std::string(257, 'u')}, // no room for the terminating NUL
     };
     for (const Case& c : cases) {
         win32::MachineProfile p;

@@ -72,9 +72,8 @@ TEST_F(TreeCtrlExTest, SetCheckFollowsTheTableAndReportsOnlyRealChecks) {
         int before, action, after;
         bool reported;
     } cases[] = {
-        {0, 0, 0, false}, {1, 0, 2, true},  {2, 0, 2, false}, {3, 0, 3, false},
-        {0, 1, 0, false}, {1, 1, 1, false}, {2, 1, 1, true},  {3, 1, 3, false},
-        {0, 2, 0, false}, {1, 2, 2, true},  {2, 2, 1, true},  {3, 2, 3, false},
+        {0, 0, 0, false}, {1, 0, 2, true},  {2, 0, 2, false}, {3, 0, 3, false}, {0, 1, 0, false}, {1, 1, 1, false},
+        {2, 1, 1, true},  {3, 1, 3, false}, {0, 2, 0, false}, {1, 2, 2, true},  {2, 2, 1, true},  {3, 2, 3, false},
     };
     HTREEITEM item = Add("item", 0);
     for (const Case& c : cases) {
