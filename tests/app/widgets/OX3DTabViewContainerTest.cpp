@@ -235,4 +235,23 @@ TEST_F(OX3DTabViewContainerTest, PicturePlacesTheActivePageInsideTheStrip) {
               win32::ClientPixel(m_container.m_hWnd, page.CenterPoint().x, page.CenterPoint().y));
 }
 
+TEST_F(OX3DTabViewContainerTest, BorderIsTakenOffTheClientAndPaintedWithTheFace) {
+    m_container.InsertPage(0, MakePage(), "Devices");
+    m_container.SetBorderWidth(4);
+    m_container.SetWindowPos(nullptr, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_NOACTIVATE);
+    win32::PumpUiMessages();
+    CRect client, window;
+    m_container.GetClientRect(&client);
+    m_container.GetWindowRect(&window);
+    EXPECT_EQ(window.Width() - 8, client.Width());
+    EXPECT_EQ(window.Height() - 8, client.Height());
+    win32::SavePicturePng(m_frame->m_hWnd, "tab_view_container_border.png");
+    CRect frameWindow;
+    m_frame->GetWindowRect(&frameWindow);
+    const COLORREF border = win32::PicturePixel(m_frame->m_hWnd, window.left - frameWindow.left + 1,
+                                                window.top - frameWindow.top + window.Height() / 2);
+    EXPECT_EQ(::GetSysColor(COLOR_BTNFACE), border);
+}
+
 } // namespace

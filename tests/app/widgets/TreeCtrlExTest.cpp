@@ -211,6 +211,16 @@ TEST_F(TreeCtrlExTest, ColourEntryRepaintsTheLabelUnlessSelectedWithFocus) {
     EXPECT_GT(thin, 10);
     EXPECT_GT(redPixels(boldRed), thin); // the bold font is heavier
 
+    // A font entry without the item being bold: the entry's own weight.
+    LOGFONTA heavy{};
+    heavy.lfHeight = -13;
+    heavy.lfWeight = FW_BOLD;
+    std::strcpy(heavy.lfFaceName, "DejaVu Sans");
+    m_tree.SetItemBold(boldRed, FALSE);
+    m_tree.SetItemFont(boldRed, heavy);
+    win32::PumpUiMessages();
+    EXPECT_GT(redPixels(boldRed), thin);
+
     // Selected while the tree has the focus: the highlight wins.
     m_tree.SelectItem(red);
     win32::PumpUiMessages();
