@@ -235,6 +235,23 @@ TEST_F(OX3DTabViewContainerTest, PicturePlacesTheActivePageInsideTheStrip) {
               win32::ClientPixel(m_container.m_hWnd, page.CenterPoint().x, page.CenterPoint().y));
 }
 
+TEST_F(OX3DTabViewContainerTest, OtherClassNamesMakeTheDefaultStripAndFocusGoesToThePage) {
+    COX3DTabViewContainer other;
+    ASSERT_TRUE(other.Create("AnyClass", "Device tree", WS_CHILD, CRect(0, 0, 200, 120), m_frame, 501));
+    EXPECT_EQ(COX3DTabViewContainer::kDefaultStyle, other.GetStyle() & 0xFFFFFFFF);
+    char title[32] = {};
+    ::GetWindowTextA(other.m_hWnd, title, sizeof title);
+    EXPECT_STREQ("Device tree", title);
+    EXPECT_NE(nullptr, AfxDropTargetOf(other.m_hWnd));
+
+    CWnd* page = MakePage();
+    other.InsertPage(0, page, "Page");
+    other.SetFocus();
+    EXPECT_EQ(page->m_hWnd, ::GetFocus());
+    other.DestroyWindow();
+    EXPECT_FALSE(::IsWindow(page->m_hWnd)); // pages go with the container
+}
+
 TEST_F(OX3DTabViewContainerTest, BorderIsTakenOffTheClientAndPaintedWithTheFace) {
     m_container.InsertPage(0, MakePage(), "Devices");
     m_container.SetBorderWidth(4);
