@@ -21,6 +21,8 @@ struct MachineProfile {
     BYTE productType = 1;    // VER_NT_WORKSTATION
     // GetVersionEx refuses the extended record, as systems before NT 4.0 SP6 do.
     bool refuseExtendedVersion = false;
+    // GetVersionEx fails for every record, as a broken or sandboxed system may.
+    bool refuseVersion = false;
     WORD processorArchitecture = 9; // PROCESSOR_ARCHITECTURE_AMD64
     DWORD numberOfProcessors = 4;
     int serverR2 = 0;    // GetSystemMetrics(SM_SERVERR2)
@@ -30,6 +32,11 @@ struct MachineProfile {
     // Empty: GetComputerName / GetUserName fail.
     std::string computerName = "TDL-WORKSTATION";
     std::string userName = "User";
+    // GlobalMemoryStatus: 8 GiB of memory, half of it free, and a 64-bit process's user address space.
+    ULONGLONG totalPhysical = 8ULL << 30;
+    ULONGLONG availablePhysical = 4ULL << 30;
+    ULONGLONG totalVirtual = 0x7FFFFFE0000ULL;
+    ULONGLONG availableVirtual = 0x7FFFF000000ULL;
 };
 
 // The profile in force: the one a test set, else the default with the version of the release the kernel

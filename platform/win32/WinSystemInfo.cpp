@@ -93,6 +93,10 @@ BOOL GetVersionRecord(Basic* record) {
     const win32::MachineProfile p = win32::GetMachineProfile();
     const DWORD size = record->dwOSVersionInfoSize;
     const bool extended = size == sizeof(Extended);
+    if (p.refuseVersion) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return FALSE;
+    }
     if ((size != sizeof(Basic) && !extended) || (extended && p.refuseExtendedVersion)) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
@@ -151,6 +155,22 @@ void GetNativeSystemInfo(LPSYSTEM_INFO systemInfo) {
 }
 
 void GetSystemInfo(LPSYSTEM_INFO systemInfo) { GetNativeSystemInfo(systemInfo); }
+
+void GlobalMemoryStatus(LPMEMORYSTATUS buffer) {
+    if (!buffer)
+        return;
+    const win32::MachineProfile p = win32::GetMachineProfile();
+    buffer->dwLength = sizeof(MEMORYSTATUS);
+    buffer->dwMemoryLoad =
+        p.totalPhysical ? static_cast<DWORD>(100 - p.availablePhysical * 100 / p.totalPhysical) : 0;
+    buffer->dwTotalPhys = p.totalPhysical;
+    buffer->dwAvailPhys = p.availablePhysical;
+    // The paging file is counted as large as the memory itself.
+    buffer->dwTotalPageFile = p.totalPhysical * 2;
+    buffer->dwAvailPageFile = p.availablePhysical + p.totalPhysical;
+    buffer->dwTotalVirtual = p.totalVirtual;
+    buffer->dwAvailVirtual = p.availableVirtual;
+}
 
 namespace {
 

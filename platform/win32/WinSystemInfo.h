@@ -95,6 +95,22 @@ static_assert(sizeof(SYSTEM_INFO) == 48 && offsetof(SYSTEM_INFO, lpMinimumApplic
 void GetNativeSystemInfo(LPSYSTEM_INFO systemInfo);
 void GetSystemInfo(LPSYSTEM_INFO systemInfo);
 
+// Sizes are in bytes; on a 64-bit build they are 64 bits wide, so memory above 4 GiB reads true.
+typedef struct _MEMORYSTATUS {
+    DWORD dwLength;
+    DWORD dwMemoryLoad;
+    SIZE_T dwTotalPhys;
+    SIZE_T dwAvailPhys;
+    SIZE_T dwTotalPageFile;
+    SIZE_T dwAvailPageFile;
+    SIZE_T dwTotalVirtual;
+    SIZE_T dwAvailVirtual;
+} MEMORYSTATUS, *LPMEMORYSTATUS;
+static_assert(sizeof(MEMORYSTATUS) == 56 && offsetof(MEMORYSTATUS, dwTotalPhys) == 8 &&
+              offsetof(MEMORYSTATUS, dwAvailVirtual) == 48);
+
+void GlobalMemoryStatus(LPMEMORYSTATUS buffer);
+
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
 #define SM_CMONITORS 80

@@ -204,3 +204,38 @@ TEST(VersionResources, ProgramResourceIsReadThroughItsModulePath) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SystemInfo, MemoryStatusReportsTheProfilesSizesAboveFourGiB) {
+    win32::MachineProfile p;
+    p.totalPhysical = 24ULL << 30;
+    p.availablePhysical = 6ULL << 30;
+    p.totalVirtual = 1ULL << 43;
+    p.availableVirtual = (1ULL << 43) - (1ULL << 32);
+    win32::SetMachineProfile(p);
+    MEMORYSTATUS status{};
+    GlobalMemoryStatus(&status);
+    EXPECT_EQ(sizeof(MEMORYSTATUS), status.dwLength);
+    EXPECT_EQ(24ULL << 30, status.dwTotalPhys);
+    EXPECT_EQ(6ULL << 30, status.dwAvailPhys);
+    EXPECT_EQ(1ULL << 43, status.dwTotalVirtual);
+    EXPECT_EQ((1ULL << 43) - (1ULL << 32), status.dwAvailVirtual);
+    EXPECT_EQ(75u, status.dwMemoryLoad);
+}
+
+TEST_F(SystemInfo, RefusedVersionFailsForEveryRecordAndLeavesItAlone) {
+    win32::MachineProfile p;
+    p.refuseVersion = true;
+    win32::SetMachineProfile(p);
+    OSVERSIONINFOA basic{};
+    basic.dwOSVersionInfoSize = sizeof basic;
+    basic.dwMajorVersion = 99;
+    EXPECT_FALSE(GetVersionExA(&basic));
+    EXPECT_EQ(99u, basic.dwMajorVersion);
+    OSVERSIONINFOEXA ex{};
+    ex.dwOSVersionInfoSize = sizeof ex;
+    EXPECT_FALSE(GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&ex)));
+}
+
+} // namespace
