@@ -197,7 +197,7 @@ BOOL CUSBLog::InitCaptureDocument() {
         if (!m_pStackTree->QueryDriverStacks(m_pAttachedDevices))
             return FALSE;
         if (!m_pHostControllers->EnumerateUsbTree(this) ||
-            !m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices))
+            !m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices, true))
             return FALSE;
 
         const DWORD dwBankSize = m_pSettings != nullptr ? m_pSettings->MaxLogBuffer : CAppSettings::DefaultMaxLogBuffer;
@@ -222,7 +222,8 @@ BOOL CUSBLog::InitCaptureDocument() {
 void CUSBLog::SetConnectionRoot() {
     // The topology below the root is rebuilt by its owners; the root stands for this machine.
     m_ConnectionTree.clear();
-    ::ConnectionElement root(TRUE, HostComputer, m_HostSystem);
+    // The machine itself is never captured or not: its element has no check box.
+    ::ConnectionElement root(FALSE, HostComputer, m_HostSystem);
     if (m_HostSystem != nullptr)
         root.m_LabelText = m_HostSystem->GetName();
     m_ConnectionTree.get() = root;
@@ -273,7 +274,7 @@ void CUSBLog::RefreshDevices() {
     // A query that fails leaves its collection as far as it got; the model is still the best there is.
     m_pStackTree->QueryDriverStacks(m_pAttachedDevices);
     m_pHostControllers->EnumerateUsbTree(this);
-    m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices);
+    m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices, true);
     m_bDeviceModelLoaded = 1;
     EnableChangeLogging();
 }
@@ -290,8 +291,12 @@ void CUSBLog::SetDeviceFlag(INT_PTR nIndex, BYTE nValue) {
 }
 
 BYTE CUSBLog::GetDeviceFlag(INT_PTR nIndex) const {
-    if (nIndex < 0 || nIndex >= m_DeviceFlags.GetSize())
+    if (nIndex < 0)
         throw new CInvalidArgException;
+    // StackIDs are never reused, so a long-lived machine passes the array's end; such a stack reads as every
+    // entry starts out.
+    if (nIndex >= m_DeviceFlags.GetSize())
+        return 1;
     return m_DeviceFlags[nIndex];
 }
 
