@@ -184,11 +184,14 @@ TEST_F(CaptureDocumentTest, DeleteContentsDeletesTheModelAndTheRecordsOnceAndANe
     EXPECT_NE(doc->GetLogRecords(), nullptr);
 }
 
-TEST(CaptureDocumentFlags, DeviceFlagsGrowOnWriteAndRefuseReadsPastTheirEnd) {
+TEST(CaptureDocumentFlags, DeviceFlagsGrowOnWriteAndReadPastTheirEndAsEveryEntryStarts) {
     CUSBLog doc;
     EXPECT_EQ(doc.GetDeviceFlag(CUSBLog::DeviceFlagCount - 1), 0);
+    // StackIDs are never reused, so ids beyond the array come: they read 1, as SetAllDeviceFlags sets.
+    EXPECT_EQ(doc.GetDeviceFlag(CUSBLog::DeviceFlagCount), 1);
+    EXPECT_EQ(doc.GetDeviceFlag(1000), 1);
     try {
-        doc.GetDeviceFlag(CUSBLog::DeviceFlagCount);
+        doc.GetDeviceFlag(-1);
         ADD_FAILURE() << "no exception";
     } catch (CInvalidArgException* e) {
         e->Delete();
