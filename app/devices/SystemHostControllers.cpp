@@ -88,8 +88,12 @@ BOOL CSystemHostControllers::PlaceController(CHostController* pController, CUSBL
     core::tree<ConnectionElement>* pNode = pDocument->GetConnectionTree().insert(hcElem).node();
     if (pNode == nullptr)
         return FALSE;
-    if (pController->m_devstk != nullptr)
+    if (pController->m_devstk != nullptr) {
         pController->m_devstk->m_pSubtree = pNode;
+        // A loaded stack learns here what it stands for; a live one learned it when it was picked.
+        pController->m_devstk->m_iDeviceType = DT_HOST_CONTROLLER;
+        pController->m_devstk->m_deviceNode = pController;
+    }
     CUsbHub* pHub = bLive ? pController->CreateRootUsbHub(pDocument) : pController->m_pRootHub;
     if (pHub == nullptr)
         return TRUE;
@@ -101,8 +105,11 @@ BOOL CSystemHostControllers::PlaceController(CHostController* pController, CUSBL
     core::tree<ConnectionElement>* pHubNode = pNode->insert(rhElem).node();
     if (pHubNode == nullptr)
         return FALSE;
-    if (pHub->m_devstk != nullptr)
+    if (pHub->m_devstk != nullptr) {
         pHub->m_devstk->m_pSubtree = pHubNode;
+        pHub->m_devstk->m_iDeviceType = bSuperSpeed ? DT_SS_ROOT_HUB : DT_ROOT_HUB;
+        pHub->m_devstk->m_deviceNode = pHub;
+    }
     if (bLive)
         pHub->EnumerateHubPorts(pDocument);
     else
