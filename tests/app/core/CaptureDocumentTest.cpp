@@ -25,11 +25,17 @@ namespace {
 
 using tdl::test::FakeControlDevice;
 
+// The end entry and room behind it: a list of the end entry alone is no list at all.
+const std::vector<uint8_t> kEmptyList = {0, 0, 4, 0, 0, 0, 0, 0};
+
 class CaptureDocumentTest : public testing::Test {
 protected:
     void SetUp() override {
         nt::ResetKernelState();
         m_fake = std::make_unique<FakeControlDevice>();
+        // A driver that sees no stack and no driver: both lists hold their end entry only.
+        m_fake->Reply(IOCTL_TINDALOFT_DEVSTK_NODES, kEmptyList);
+        m_fake->Reply(IOCTL_TINDALOFT_DRVOBJ_NODES, kEmptyList);
         CTindaloftApp& app = m_starter.Make();
         app.m_strMachineName = "ada@bench";
         app.m_Settings.MaxLogBuffer = 1 << 16;
@@ -78,8 +84,11 @@ TEST_F(CaptureDocumentTest, NewLiveDocumentTakesTheMachineAndCreatesItsBuffer) {
 
     // The framework's emptying first (change log off and cleared), then the driver refreshes its stacks before
     // they are read, and change logging is on at the end.
+    // Each list is read through its size query.
     EXPECT_EQ(Codes(), (std::vector<ULONG>{IOCTL_TINDALOFT_DISABLE_CLOG, IOCTL_TINDALOFT_CLEAR_CLOG,
-                                           IOCTL_TINDALOFT_DEVSTK_REFRESH, IOCTL_TINDALOFT_ENABLE_CLOG}));
+                                           IOCTL_TINDALOFT_DEVSTK_REFRESH, IOCTL_TINDALOFT_DEVSTK_NODES,
+                                           IOCTL_TINDALOFT_DEVSTK_NODES, IOCTL_TINDALOFT_DRVOBJ_NODES,
+                                           IOCTL_TINDALOFT_DRVOBJ_NODES, IOCTL_TINDALOFT_ENABLE_CLOG}));
 
     ASSERT_NE(doc->GetHostSystem(), nullptr);
     EXPECT_STREQ(doc->GetHostSystem()->GetName(), "ada@bench");
@@ -87,7 +96,8 @@ TEST_F(CaptureDocumentTest, NewLiveDocumentTakesTheMachineAndCreatesItsBuffer) {
     EXPECT_EQ(root.m_ElementType, HostComputer);
     EXPECT_EQ(root.m_pElemObject, doc->GetHostSystem());
     EXPECT_STREQ(root.m_LabelText, "ada@bench");
-    EXPECT_TRUE(root.m_IsCheckable);
+    // The machine itself has no check box.
+    EXPECT_FALSE(root.m_IsCheckable);
     EXPECT_NE(doc->GetHostControllers(), nullptr);
     EXPECT_NE(doc->GetStackTree(), nullptr);
     EXPECT_NE(doc->GetAttachedDevices(), nullptr);
@@ -151,7 +161,9 @@ TEST_F(CaptureDocumentTest, RefreshRebuildsTheModelWithChangeLoggingPausedAround
     CSystem* system = doc->GetHostSystem();
     m_fake->ClearRequests();
     doc->RefreshDevices();
-    EXPECT_EQ(Codes(), (std::vector<ULONG>{IOCTL_TINDALOFT_DISABLE_CLOG, IOCTL_TINDALOFT_ENABLE_CLOG}));
+    EXPECT_EQ(Codes(), (std::vector<ULONG>{IOCTL_TINDALOFT_DISABLE_CLOG, IOCTL_TINDALOFT_DEVSTK_NODES,
+                                           IOCTL_TINDALOFT_DEVSTK_NODES, IOCTL_TINDALOFT_DRVOBJ_NODES,
+                                           IOCTL_TINDALOFT_DRVOBJ_NODES, IOCTL_TINDALOFT_ENABLE_CLOG}));
     EXPECT_NE(doc->GetAttachedDevices(), nullptr);
     EXPECT_NE(doc->GetAttachedDevices(), oldDevices);
     EXPECT_NE(doc->GetAttachedDrivers(), oldDrivers);

@@ -27,6 +27,7 @@
 #include "common/RecordTags.h"
 #include "tests/app/core/AppStarter.h"
 #include "tests/app/core/ArchiveBytes.h"
+#include "common/ControlCodes.h"
 #include "tests/support/FakeControlDevice.h"
 #include "tests/support/RecordBuilder.h"
 
@@ -87,6 +88,10 @@ class CaptureFileTest : public testing::Test {
 protected:
     void SetUp() override {
         nt::ResetKernelState();
+        // A driver that sees no stack and no driver: both lists hold their end entry (and room behind it).
+        m_fake = std::make_unique<tdl::test::FakeControlDevice>();
+        m_fake->Reply(IOCTL_TINDALOFT_DEVSTK_NODES, {0, 0, 4, 0, 0, 0, 0, 0});
+        m_fake->Reply(IOCTL_TINDALOFT_DRVOBJ_NODES, {0, 0, 4, 0, 0, 0, 0, 0});
         CTindaloftApp& app = m_starter.Make();
         app.m_strMachineName = "ada@bench";
         app.m_Settings.MaxLogBuffer = kCapacity;
@@ -109,6 +114,7 @@ protected:
         m_saved.reset();
         std::error_code ignored;
         fs::remove_all(m_dir, ignored);
+        m_fake.reset();
         nt::pnp::Shutdown();
     }
 
@@ -172,6 +178,7 @@ protected:
         return path;
     }
 
+    std::unique_ptr<tdl::test::FakeControlDevice> m_fake;
     apptest::AppStarter m_starter;
     fs::path m_dir;
     std::unique_ptr<CMultiDocTemplate> m_live;
@@ -251,7 +258,7 @@ TEST_F(CaptureFileTest, SaveWritesTheFileFieldByFieldAndZerosBehindTheLastRecord
 }
 
 TEST_F(CaptureFileTest, LoadedLogEqualsTheSavedSessionWithItsRecordsMappedAndTalksToNoDriver) {
-    tdl::test::FakeControlDevice fake;
+    tdl::test::FakeControlDevice& fake = *m_fake;
     CUSBLog* live = NewLive();
     CTindaloftApp& app = m_starter.App();
     app.m_Settings.CaptureBulk = true;

@@ -8,6 +8,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -20,6 +23,7 @@
 #include "app/core/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/ConnectionTree.h"
+#include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/HostController.h"
 #include "app/devices/HubPort.h"
@@ -109,8 +113,9 @@ const char kGolden[] = R"(HostComputer [ ] 0 User@TDL-WORKSTATION
 
 class HostControllersOnMachine : public tdl::test::MachineTest {
 protected:
+    virtual nt::version::Release Release() const { return nt::version::Release::Windows7; }
     void SetUp() override {
-        BootDefault(nt::version::Release::Windows7, DriverEntry);
+        BootDefault(Release(), DriverEntry);
         CTindaloftApp& app = m_starter.Make();
         app.m_strMachineName = "User@TDL-WORKSTATION";
         app.m_Settings.MaxLogBuffer = 4096;
@@ -195,6 +200,17 @@ protected:
     std::unique_ptr<CMultiDocTemplate> m_saved;
     std::vector<std::pair<CMultiDocTemplate*, CUSBLog*>> m_docs;
 };
+
+// The stack the capture driver reports for a device the machine's builder plugged.
+CDeviceStack* StackOfDevice(CUSBLog& doc, PDEVICE_OBJECT pdo) {
+    const std::u16string key = tdl::test::Property(pdo, DevicePropertyDriverKeyName);
+    return doc.GetStackTree()->FindStackByName(CString(reinterpret_cast<LPCWSTR>(key.c_str())));
+}
+
+ULONG64 FirstDeviceObject(const CDeviceStack* pStack) {
+    const auto objects = pStack->DeviceObjectsByPosition();
+    return objects.empty() ? 0 : objects.front().second->_NtDeviceObject;
+}
 
 TEST_F(HostControllersOnMachine, ANewLiveDocumentShowsTheWholeTopology) {
     CUSBLog* doc = NewLive();
@@ -377,6 +393,76 @@ TEST_F(HostControllersOnMachine, StackIdsBeyondTheFlagArrayBuildRefreshAndReadTh
     doc->RefreshDevices();
     for (USHORT id = 0; id <= maxId; ++id)
         EXPECT_EQ(1, doc->GetDeviceFlag(id)) << id;
+}
+
+TEST_F(HostControllersOnMachine, TheRootHubSearchPassesOverChildrenWithoutAHubDescriptor) {
+    CUSBLog* doc = NewLive();
+    CHostController* pEhci = doc->GetHostControllers()->GetAt(0);
+    CDeviceStack* pStack = pEhci->m_devstk;
+    CDeviceStack* pRootStack = pEhci->m_pRootHub->m_devstk;
+    CDeviceStack* pStick = StackOfDevice(*doc, Pdo("stick"));
+    ASSERT_NE(nullptr, pStick);
+    const USHORT saved[CDeviceStack::MaxChildren] = {pStack->ChildStackIDs[0], pStack->ChildStackIDs[1]};
+    // A plain device first: its hub descriptor request fails and its hub goes again.
+    pStack->ChildStackIDs[0] = pStick->StackID;
+    pStack->ChildStackIDs[1] = pRootStack->StackID;
+    CObject* pRootNode = pRootStack->m_deviceNode;
+    {
+        CHostController probe(pStack, nullptr);
+        CUsbHub* pHub = probe.CreateRootUsbHub(doc);
+        ASSERT_NE(nullptr, pHub);
+        EXPECT_EQ(pRootStack, pHub->m_devstk);
+        EXPECT_EQ(pHub, pRootStack->m_deviceNode);
+        EXPECT_EQ(&probe, pHub->GetHostController());
+        EXPECT_NE(0, pHub->GetNumberOfPorts());
+        EXPECT_EQ(nullptr, pStick->m_deviceNode);
+        EXPECT_EQ(DT_NONE, pStick->m_iDeviceType);
+        probe.m_devstk = nullptr;
+    }
+    std::copy(std::begin(saved), std::end(saved), pStack->ChildStackIDs);
+    pRootStack->m_deviceNode = pRootNode;
+    doc->RefreshDevices();
+    EXPECT_EQ(kGolden, Dump(*doc));
+    ExpectNoStaleLinks(*doc);
+}
+
+class HostControllersOnWindows2000 : public HostControllersOnMachine {
+protected:
+    nt::version::Release Release() const override { return nt::version::Release::Windows2000; }
+};
+
+TEST_F(HostControllersOnWindows2000, TheLegacyNamesAreFoundInTheSessionDirectory) {
+    ASSERT_TRUE(m_starter.App().m_OSVersion.m_bWin2000);
+    CUSBLog* doc = NewLive();
+    CSystemHostControllers* pControllers = doc->GetHostControllers();
+    ASSERT_LT(0, pControllers->GetCount());
+    // Names follow the controllers' driver keys: each HCDn leads to the controller's own USBFDO-n.
+    for (INT_PTR i = 0; i < pControllers->GetCount(); ++i) {
+        const CString name = pControllers->GetAt(i)->GetDeviceName();
+        ASSERT_EQ(0, name.Find("HCD")) << i;
+        EXPECT_EQ(CString("\\Device\\USBFDO-") + name.Mid(3), pControllers->GetAt(i)->m_TargetDevice);
+    }
+}
+
+TEST_F(HostControllersOnMachine, DeviceTypeInfoComesFromAPlainUsbDevicesPortOnly) {
+    CUSBLog* doc = NewLive();
+    CDeviceStack* pPrinter = StackOfDevice(*doc, Pdo("printer"));
+    ASSERT_NE(nullptr, pPrinter);
+    DeviceSummary summary{};
+    ASSERT_TRUE(doc->LookupDeviceTypeInfo(FirstDeviceObject(pPrinter), summary));
+    EXPECT_EQ(1, summary.NumConfigurations);
+    EXPECT_EQ(7, summary.InterfaceClass); // printer
+    EXPECT_NE(0, summary.NumInterfaces);
+
+    // A hub's stack, and an address no device object has, leave the summary as it was.
+    CDeviceStack* pHub = StackOfDevice(*doc, Pdo("hub"));
+    ASSERT_NE(nullptr, pHub);
+    DeviceSummary untouched{};
+    std::memset(&untouched, 0x5A, sizeof untouched);
+    DeviceSummary probe = untouched;
+    EXPECT_FALSE(doc->LookupDeviceTypeInfo(FirstDeviceObject(pHub), probe));
+    EXPECT_FALSE(doc->LookupDeviceTypeInfo(0x1234, probe));
+    EXPECT_EQ(0, std::memcmp(&untouched, &probe, sizeof probe));
 }
 
 } // namespace
