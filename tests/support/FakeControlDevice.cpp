@@ -93,6 +93,11 @@ NTSTATUS FakeDispatch(PDEVICE_OBJECT, PIRP irp) {
 FakeControlDevice::FakeControlDevice() {
     EXPECT_EQ(g_fake, nullptr) << "one fake control device at a time";
     g_fake = this;
+    // A driver that sees no stack and no driver: both node lists hold their end entry and room behind it
+    // (an end entry alone reads as no list), so a live capture document can be made; tests of the lists
+    // set replies of their own.
+    m_replies[IOCTL_TINDALOFT_DEVSTK_NODES] = {0, 0, 4, 0, 0, 0, 0, 0};
+    m_replies[IOCTL_TINDALOFT_DRVOBJ_NODES] = {0, 0, 4, 0, 0, 0, 0, 0};
     nt::pnp::RegisterDriverImage(kService, FakeEntry);
     EXPECT_EQ(nt::pnp::LoadDriver(kService), STATUS_SUCCESS);
 }
