@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "WinResourceTable.h"
@@ -13,6 +14,7 @@
 #include "app/ui/ChildFrame.h"
 #include "app/ui/LogListView.h"
 #include "app/ui/MainFrame.h"
+#include "tests/support/FakeControlDevice.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -32,6 +34,8 @@ class ZoDocTemplateTest : public tdl::test::UiTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
+        // A live capture reads the driver's node lists: a driver that sees nothing.
+        m_fake = std::make_unique<tdl::test::FakeControlDevice>();
         RegisterAppResources();
         AfxRegisterString(kNamelessId, "\n\nTrace\n\n\n\n");
         m_pLive = MakeTemplate(IDR_TDLOFT_REALTIME, RUNTIME_CLASS(CUSBLog));
@@ -44,6 +48,7 @@ protected:
             m_app.m_pMainWnd->DestroyWindow();
             m_app.m_pMainWnd = nullptr;
         }
+        m_fake.reset();
         UiTest::TearDown();
     }
     CZoDocTemplate* MakeTemplate(UINT id, CRuntimeClass* pDocClass) {
@@ -58,6 +63,7 @@ protected:
         }
         return docs;
     }
+    std::unique_ptr<tdl::test::FakeControlDevice> m_fake;
     CWinApp m_app{"Tindaloft"};
     CZoDocTemplate* m_pLive = nullptr;
     CMainFrame* m_pFrame = nullptr;
