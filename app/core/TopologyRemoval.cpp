@@ -5,6 +5,7 @@
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
 #include "app/devices/DeviceStack.h"
+#include "app/devices/HostController.h"
 #include "app/devices/HubPort.h"
 #include "app/devices/StackTree.h"
 #include "app/devices/UsbHub.h"
@@ -21,6 +22,8 @@ void AddModelObjects(const CObject* pObject, ObjectSet& objects) {
         const auto* pHub = static_cast<const CUsbHub*>(pObject);
         for (INT_PTR i = 0; i < pHub->m_Ports.GetSize(); ++i)
             AddModelObjects(pHub->m_Ports[i], objects);
+    } else if (pObject->IsKindOf(RUNTIME_CLASS(CHostController))) {
+        AddModelObjects(static_cast<const CHostController*>(pObject)->m_pRootHub, objects);
     } else if (pObject->IsKindOf(RUNTIME_CLASS(CHubPort))) {
         AddModelObjects(static_cast<const CHubPort*>(pObject)->m_pExternalHub, objects);
     }

@@ -222,7 +222,8 @@ BOOL CUSBLog::InitCaptureDocument() {
 void CUSBLog::SetConnectionRoot() {
     // The topology below the root is rebuilt by its owners; the root stands for this machine.
     m_ConnectionTree.clear();
-    ::ConnectionElement root(TRUE, HostComputer, m_HostSystem);
+    // The machine itself is never captured or not: its element has no check box.
+    ::ConnectionElement root(FALSE, HostComputer, m_HostSystem);
     if (m_HostSystem != nullptr)
         root.m_LabelText = m_HostSystem->GetName();
     m_ConnectionTree.get() = root;
@@ -290,8 +291,12 @@ void CUSBLog::SetDeviceFlag(INT_PTR nIndex, BYTE nValue) {
 }
 
 BYTE CUSBLog::GetDeviceFlag(INT_PTR nIndex) const {
-    if (nIndex < 0 || nIndex >= m_DeviceFlags.GetSize())
+    if (nIndex < 0)
         throw new CInvalidArgException;
+    // StackIDs are never reused, so a long-lived machine passes the array's end; such a stack reads as every
+    // entry starts out.
+    if (nIndex >= m_DeviceFlags.GetSize())
+        return 1;
     return m_DeviceFlags[nIndex];
 }
 

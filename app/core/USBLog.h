@@ -22,6 +22,7 @@ class CLogProgress;
 class CStackTree;
 class CSystem;
 class CSystemHostControllers;
+struct DeviceSummary;
 
 namespace LogRecords {
 class CLogRecords;
@@ -109,6 +110,10 @@ public:
     // The device object that had this address at this time (its lifetime covering the time); null when none
     // did or the document has no attached devices.
     CDeviceObject* FindAttachedObject(ULONG64 ntDeviceObject, LONGLONG timeStamp) const;
+    // The device-type summary of the USB device whose stack holds the device object present at that
+    // address, from the device's hub port; FALSE (traced, the summary untouched) for anything but a plain
+    // USB device's stack.
+    BOOL LookupDeviceTypeInfo(ULONG64 ntDeviceObject, DeviceSummary& summary) const;
 
     // The USB topology's tree. Every node reports its destruction to the document, which clears the device
     // stacks' pointers to it: the one way a stack stops naming a node.

@@ -174,13 +174,16 @@ void CUSBLog::LoadLog(CArchive& ar) {
     ar.SetObjectSchema(nSchema);
     Renew(m_pStackTree, strDevice)->Serialize(ar);
     ar.SetObjectSchema(nSchema);
-    Renew(m_pHostControllers)->Serialize(ar);
+    Renew(m_pHostControllers, nSchema)->Serialize(ar);
     ar.SetObjectSchema(nSchema);
     Renew(m_pAttachedDevices)->Serialize(ar);
     ar.SetObjectSchema(nSchema);
     Renew(m_pAttachedDrivers, strDevice)->Serialize(ar);
 
     SetAllDeviceFlags();
+    // Device objects first, so the stacks find them at their addresses; the tree then links both.
+    m_pAttachedDevices->PostLoading(this);
+    m_pStackTree->PostLoading(this);
     BuildConnectionTree();
 
     Renew(m_pLogRecords, this, nSchema)->Serialize(ar);
@@ -198,6 +201,8 @@ void CUSBLog::BuildConnectionTree() {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "m_LabelText = %s", static_cast<LPCSTR>(root.m_LabelText));
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "m_IsCheckable = %d", root.m_IsCheckable ? 1 : 0);
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "m_pElemObject = %p", static_cast<void*>(root.m_pElemObject));
+    if (m_pHostControllers != nullptr)
+        m_pHostControllers->BuildConnectionTree(this);
 }
 
 BOOL CUSBLog::OnSaveDocument(LPCTSTR lpszPathName) {

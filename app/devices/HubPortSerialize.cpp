@@ -19,8 +19,9 @@ void CHubPort::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CHubPort::Serialize (storing)");
         ar << static_cast<DWORD>(m_PortNumber) << static_cast<DWORD>(m_ConnectionStatus) << m_CurrentConfig;
-        // A class is written only with the stack it was found for; without one nothing can be followed.
-        const bool bClass = m_devstk != nullptr && m_pDeviceClass != nullptr;
+        // The class goes with the port even without a stack: a device the capture driver does not sit on (a
+        // HID device's own node) is still labelled by it, and a loaded log must show the same label.
+        const bool bClass = m_pDeviceClass != nullptr;
         ar << static_cast<DWORD>(bClass ? 1 : 0);
         if (bClass)
             m_pDeviceClass->Serialize(ar);

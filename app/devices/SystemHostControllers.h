@@ -1,19 +1,47 @@
-// CSystemHostControllers: the machine's USB host controllers. A placeholder for now: empty.
+// CSystemHostControllers: the machine's USB host controllers (owned), read live from the capture driver's
+// stacks, SetupAPI and the legacy HCDn names, or loaded from a capture file; it places them with their root
+// hubs in the capture document's connection tree.
 #pragma once
 
 #include "afx.h"
+#include "afxtempl.h"
 
+class CHostController;
 class CUSBLog;
 
 class CSystemHostControllers : public CObject {
+    DECLARE_SERIAL(CSystemHostControllers)
 public:
+    static constexpr UINT CurrentSchema = 12;
+
     CSystemHostControllers() = default;
-    ~CSystemHostControllers() override = default;
+    explicit CSystemHostControllers(UINT nSchema) : m_nSchema(nSchema) {}
+    ~CSystemHostControllers() override;
+    CSystemHostControllers(const CSystemHostControllers&) = delete;
+    CSystemHostControllers& operator=(const CSystemHostControllers&) = delete;
 
-    // The host controllers and what hangs below them, read from the machine; the model comes later, so the
-    // query finds nothing and succeeds.
+    // The live topology below the document's root: controllers, their root hubs, ports and what hangs there.
     BOOL EnumerateUsbTree(CUSBLog* pDocument);
+    // The stacks that are host controllers, each with its SetupAPI record and type.
+    void EnumerateHostControllers(CUSBLog* pDocument);
+    // Ascending StackID; equal ids keep their order.
+    void SortByStackID();
+    // Names each controller after the HCDn link whose device reports its driver key.
+    void GetHCDSymbolicLinks(CUSBLog* pDocument);
+    // The loaded controllers placed below the document's root.
+    BOOL BuildConnectionTree(CUSBLog* pDocument);
+    // Destroys the controller's node (if any) and the controller; FALSE when it is not one of these.
+    BOOL DeleteHostController(CHostController* pController, CUSBLog* pDocument);
 
-    // Nothing yet: the count alone.
+    INT_PTR GetCount() const { return m_Controllers.GetSize(); }
+    CHostController* GetAt(INT_PTR i) const { return m_Controllers[i]; }
+
     void Serialize(CArchive& ar) override;
+
+    CTypedPtrArray<CPtrArray, CHostController*> m_Controllers;
+    UINT m_nSchema = CurrentSchema;
+
+private:
+    // The controller's element below the root and its root hub's below that; FALSE when the tree refuses one.
+    BOOL PlaceController(CHostController* pController, CUSBLog* pDocument, bool bLive);
 };

@@ -119,10 +119,6 @@ FakeControlDevice::~FakeControlDevice() {
     g_fake = nullptr;
 }
 
-FakeControlDevice* FakeControlDevice::Current() {
-    return g_fake;
-}
-
 void FakeControlDevice::Reply(ULONG code, std::vector<uint8_t> output) {
     std::lock_guard guard(m_lock);
     m_replies[code] = std::move(output);

@@ -77,9 +77,6 @@ public:
     // Called by the dispatch routine before Answer.
     void WaitWhileStalled(ULONG code);
 
-    // The fake now loaded, if any.
-    static FakeControlDevice* Current();
-
     static constexpr char16_t kService[] = u"TindaloftFake";
 
     // Called by the fake's dispatch routine: records the request and answers it into `output`.

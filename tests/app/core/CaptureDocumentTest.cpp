@@ -89,7 +89,8 @@ TEST_F(CaptureDocumentTest, NewLiveDocumentTakesTheMachineAndCreatesItsBuffer) {
     EXPECT_EQ(root.m_ElementType, HostComputer);
     EXPECT_EQ(root.m_pElemObject, doc->GetHostSystem());
     EXPECT_STREQ(root.m_LabelText, "ada@bench");
-    EXPECT_TRUE(root.m_IsCheckable);
+    // The machine itself has no check box.
+    EXPECT_FALSE(root.m_IsCheckable);
     EXPECT_NE(doc->GetHostControllers(), nullptr);
     EXPECT_NE(doc->GetStackTree(), nullptr);
     EXPECT_NE(doc->GetAttachedDevices(), nullptr);
@@ -188,11 +189,14 @@ TEST_F(CaptureDocumentTest, DeleteContentsDeletesTheModelAndTheRecordsOnceAndANe
     EXPECT_NE(doc->GetLogRecords(), nullptr);
 }
 
-TEST(CaptureDocumentFlags, DeviceFlagsGrowOnWriteAndRefuseReadsPastTheirEnd) {
+TEST(CaptureDocumentFlags, DeviceFlagsGrowOnWriteAndReadPastTheirEndAsEveryEntryStarts) {
     CUSBLog doc;
     EXPECT_EQ(doc.GetDeviceFlag(CUSBLog::DeviceFlagCount - 1), 0);
+    // StackIDs are never reused, so ids beyond the array come: they read 1, as SetAllDeviceFlags sets.
+    EXPECT_EQ(doc.GetDeviceFlag(CUSBLog::DeviceFlagCount), 1);
+    EXPECT_EQ(doc.GetDeviceFlag(1000), 1);
     try {
-        doc.GetDeviceFlag(CUSBLog::DeviceFlagCount);
+        doc.GetDeviceFlag(-1);
         ADD_FAILURE() << "no exception";
     } catch (CInvalidArgException* e) {
         e->Delete();

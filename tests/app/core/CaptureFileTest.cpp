@@ -27,6 +27,7 @@
 #include "common/RecordTags.h"
 #include "tests/app/core/AppStarter.h"
 #include "tests/app/core/ArchiveBytes.h"
+#include "common/ControlCodes.h"
 #include "tests/support/FakeControlDevice.h"
 #include "tests/support/RecordBuilder.h"
 
@@ -87,6 +88,8 @@ class CaptureFileTest : public testing::Test {
 protected:
     void SetUp() override {
         nt::ResetKernelState();
+        // A driver that sees no stack and no driver: the fake's lists are empty until a test scripts them.
+        m_fake = std::make_unique<tdl::test::FakeControlDevice>();
         CTindaloftApp& app = m_starter.Make();
         app.m_strMachineName = "ada@bench";
         app.m_Settings.MaxLogBuffer = kCapacity;
@@ -131,9 +134,6 @@ protected:
 
     // A new live document, set up as the framework sets one up.
     CUSBLog* NewLive() {
-        // A live document reads the driver's lists; a test that scripts the driver brings its own fake.
-        if (tdl::test::FakeControlDevice::Current() == nullptr)
-            m_fake = std::make_unique<tdl::test::FakeControlDevice>();
         CUSBLog* doc = Adopt(m_live.get(), new CUSBLog);
         EXPECT_TRUE(doc->OnNewDocument());
         return doc;
@@ -176,9 +176,9 @@ protected:
         return path;
     }
 
+    std::unique_ptr<tdl::test::FakeControlDevice> m_fake;
     apptest::AppStarter m_starter;
     fs::path m_dir;
-    std::unique_ptr<tdl::test::FakeControlDevice> m_fake;
     std::unique_ptr<CMultiDocTemplate> m_live;
     std::unique_ptr<CMultiDocTemplate> m_saved;
     std::vector<std::pair<CMultiDocTemplate*, CUSBLog*>> m_docs;
@@ -256,7 +256,7 @@ TEST_F(CaptureFileTest, SaveWritesTheFileFieldByFieldAndZerosBehindTheLastRecord
 }
 
 TEST_F(CaptureFileTest, LoadedLogEqualsTheSavedSessionWithItsRecordsMappedAndTalksToNoDriver) {
-    tdl::test::FakeControlDevice fake;
+    tdl::test::FakeControlDevice& fake = *m_fake;
     CUSBLog* live = NewLive();
     CTindaloftApp& app = m_starter.App();
     app.m_Settings.CaptureBulk = true;

@@ -119,18 +119,21 @@ TEST_F(TopologyRecords, APortRecordRoundTrips) {
     EXPECT_EQ(stored, apptest::Store(*loaded));
 }
 
-TEST_F(TopologyRecords, APortWritesItsClassOnlyWithAStackAndItsBlockOnlyWhenItHasOne) {
+TEST_F(TopologyRecords, APortWritesItsClassEvenWithoutAStackAndItsBlockOnlyWhenItHasOne) {
     CHubPort port(2);
     port.m_ConnectionStatus = 2;
     port.m_pDeviceClass = DeviceClass("Broken");
     Image expected;
-    expected.U32(2).U32(2).U8(0).U32(0).U8(0).U16(0).U32(0).U32(0).U32(0).U32(0);
+    expected.U32(2).U32(2).U8(0).U32(1).Raw(apptest::Store(*port.m_pDeviceClass).data(),
+                                             apptest::Store(*port.m_pDeviceClass).size());
+    expected.U8(0).U16(0).U32(0).U32(0).U32(0).U32(0);
     const Bytes stored = apptest::Store(port);
     EXPECT_EQ(expected.bytes, stored);
     std::unique_ptr<CHubPort> loaded(CHubPort::ForLoading(12));
     devtest::LoadImage(*loaded, stored, &m_doc);
     EXPECT_EQ(nullptr, loaded->m_pConnectionInfo);
-    EXPECT_EQ(nullptr, loaded->GetDeviceClass());
+    ASSERT_NE(nullptr, loaded->GetDeviceClass());
+    EXPECT_STREQ("Broken", loaded->GetDeviceClass()->m_DeviceDescription);
     CString label;
     EXPECT_STREQ("Port 2:  IOCTL FAILED !", loaded->GetLabelText(label));
 }
