@@ -29,10 +29,13 @@ ON_WM_LBUTTONDOWN()
 ON_WM_LBUTTONDBLCLK()
 ON_WM_SIZE()
 ON_WM_KEYDOWN()
+ON_WM_CHAR()
 ON_WM_CONTEXTMENU()
 ON_WM_ERASEBKGND()
 ON_NOTIFY_REFLECT_EX(LVN_COLUMNCLICK, &COXGridList::OnColumnClick)
 ON_MESSAGE(LVM_INSERTITEMA, &COXGridList::OnInsertItem)
+ON_MESSAGE(LVM_INSERTCOLUMNA, &COXGridList::OnInsertColumn)
+ON_MESSAGE(LVM_DELETECOLUMN, &COXGridList::OnDeleteColumn)
 ON_MESSAGE(LVM_EDITLABELA, &COXGridList::OnEditLabel)
 ON_NOTIFY_REFLECT_EX(LVN_BEGINLABELEDITA, &COXGridList::OnBeginLabelEdit)
 ON_NOTIFY_REFLECT_EX(LVN_ENDLABELEDITA, &COXGridList::OnEndLabelEdit)
@@ -157,6 +160,25 @@ void COXGridList::SetEditable(BOOL bEditable, int nColumn) {
 
 BOOL COXGridList::IsColumnEditable(int nColumn) const {
     return nColumn >= 0 && static_cast<size_t>(nColumn) < m_editable.size() && m_editable[nColumn] != 0;
+}
+
+// The editable flags follow their columns: a column inserted or deleted moves the flags of those after it.
+LRESULT COXGridList::OnInsertColumn(WPARAM, LPARAM) {
+    const LRESULT at = Default();
+    if (at >= 0) {
+        m_editable.resize(static_cast<size_t>(std::max(GetColumnCount() - 1, 0)), 0);
+        const size_t index = std::min(static_cast<size_t>(at), m_editable.size());
+        m_editable.insert(m_editable.begin() + static_cast<std::ptrdiff_t>(index), 0);
+    }
+    return at;
+}
+
+LRESULT COXGridList::OnDeleteColumn(WPARAM wParam, LPARAM) {
+    const LRESULT deleted = Default();
+    const size_t index = static_cast<size_t>(static_cast<int>(wParam));
+    if (deleted && static_cast<int>(wParam) >= 0 && index < m_editable.size())
+        m_editable.erase(m_editable.begin() + static_cast<std::ptrdiff_t>(index));
+    return deleted;
 }
 
 BOOL COXGridList::CreateCheckImageList() {
@@ -343,6 +365,27 @@ void COXGridList::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
         OnLastItemVisible();
 }
 
+void COXGridList::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) {
+    if (!m_bTypeToEdit || nChar == VK_ESCAPE || nChar == VK_RETURN || nChar == VK_BACK) {
+        CListCtrl::OnChar(nChar, nRepCnt, nFlags);
+        return;
+    }
+    const int focused = GetNextItem(-1, LVNI_FOCUSED);
+    const int column = NextEditableColumn(-1, 1);
+    if (focused < 0 || column < 0) {
+        ::MessageBeep(MB_OK); // nothing here can take the typing
+        return;
+    }
+    if (!SendMessage(LVM_EDITLABELA, static_cast<WPARAM>(focused), column))
+        return;
+    // The key typed is the editor's first character, the caret after it, so typing goes on naturally.
+    if (CEdit* edit = GetEditControl()) {
+        const char first[2] = {static_cast<char>(nChar), '\0'};
+        edit->SetWindowText(first);
+        edit->SetSel(1, 1);
+    }
+}
+
 void COXGridList::OnSize(UINT nType, int cx, int cy) { CListCtrl::OnSize(nType, cx, cy); }
 
 void COXGridList::OnContextMenu(CWnd* pWnd, CPoint pos) {
@@ -484,6 +527,26 @@ int COXGridList::NextEditableColumn(int nColumn, int nStep) const {
     return -1;
 }
 
+BOOL COXGridList::EnsureCellVisible(int nItem, int nColumn, BOOL bPartialOK) {
+    if (nItem < 0 || nItem >= GetItemCount() || nColumn < 0 || nColumn >= GetColumnCount())
+        return FALSE;
+    EnsureVisible(nItem, bPartialOK);
+    CRect cell, client;
+    if (!GetSubItemRect(nItem, nColumn, LVIR_BOUNDS, cell))
+        return FALSE;
+    if (nColumn == 0)
+        cell.right = cell.left + GetColumnWidth(0); // the first column's bounds are the whole item's
+    GetClientRect(&client);
+    int dx = 0;
+    if (cell.left < client.left)
+        dx = cell.left - client.left;
+    else if (cell.right > client.right)
+        dx = std::min(cell.right - client.right, cell.left - client.left); // its left edge stays in view
+    if (dx != 0)
+        Scroll(CSize(dx, 0));
+    return TRUE;
+}
+
 LRESULT COXGridList::OnEditLabel(WPARAM wParam, LPARAM) {
     const LRESULT edit = Default();
     if (edit) {
@@ -528,7 +591,7 @@ BOOL COXGridList::OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult) {
     }
     if (item < 0 || column < 0)
         return TRUE;
-    EnsureVisible(item, FALSE);
+    EnsureCellVisible(item, column, FALSE);
     // Restarted once this editing has wound up.
     PostMessage(LVM_EDITLABELA, static_cast<WPARAM>(item), column);
     return TRUE;

@@ -72,6 +72,8 @@ public:
     BOOL IsSortAscending() const { return m_bSortAscending; }
     int GetSortColumn() const { return m_nSortColumn; }
     BOOL IsColumnEditable(int nColumn) const;
+    // Scrolls the item into view, then sideways until the cell is in the client area.
+    BOOL EnsureCellVisible(int nItem, int nColumn, BOOL bPartialOK = FALSE);
     void SetContextMenu(HMENU hMenu) { m_hContextMenu = hMenu; }
     COXGridHeader* GetGridHeader() { return &m_header; }
 
@@ -82,10 +84,13 @@ protected:
     virtual void OnLButtonDblClk(UINT nFlags, CPoint point);
     virtual void OnSize(UINT nType, int cx, int cy);
     void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
+    void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnContextMenu(CWnd* pWnd, CPoint pos);
     BOOL OnEraseBkgnd(CDC* pDC);
     BOOL OnColumnClick(NMHDR* pNMHDR, LRESULT* pResult);
     LRESULT OnInsertItem(WPARAM wParam, LPARAM lParam);
+    LRESULT OnInsertColumn(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDeleteColumn(WPARAM wParam, LPARAM lParam);
     LRESULT OnEditLabel(WPARAM wParam, LPARAM lParam);
     BOOL OnBeginLabelEdit(NMHDR* pNMHDR, LRESULT* pResult);
     BOOL OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult);

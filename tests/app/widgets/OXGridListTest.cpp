@@ -383,6 +383,98 @@ TEST_F(GridListTest, AVetoedEditKeepsTheOldTextAndReportsNoChange) {
     EXPECT_EQ(m_textChanges, (std::vector<TextChange>{{LVN_ITEMCHANGING, 2, 0}}));
 }
 
+TEST_F(GridListTest, EditableFlagsFollowTheirColumnsAsColumnsComeAndGo) {
+    m_list().SetEditable(TRUE, 1); // "Kind"
+    auto flags = [this] {
+        std::vector<bool> editable;
+        for (int c = 0; c < m_list().GetColumnCount(); ++c)
+            editable.push_back(m_list().IsColumnEditable(c) != FALSE);
+        return editable;
+    };
+    m_list().InsertColumn(0, "First", LVCFMT_LEFT, 40);
+    EXPECT_EQ(flags(), (std::vector<bool>{false, false, true}));
+    m_list().InsertColumn(9, "Last", LVCFMT_LEFT, 40); // past the end: appended, not editable
+    EXPECT_EQ(flags(), (std::vector<bool>{false, false, true, false}));
+    m_list().SetEditable(TRUE, 3);
+    EXPECT_TRUE(m_list().DeleteColumn(0));
+    EXPECT_EQ(flags(), (std::vector<bool>{false, true, true}));
+    EXPECT_TRUE(m_list().DeleteColumn(1));
+    EXPECT_EQ(flags(), (std::vector<bool>{false, true}));
+    EXPECT_FALSE(m_list().DeleteColumn(7)); // no such column: the flags stay
+    EXPECT_EQ(flags(), (std::vector<bool>{false, true}));
+}
+
+TEST_F(GridListTest, TypingOnTheListStartsEditingWithTheKeyTyped) {
+    m_list().SetEditable(TRUE, 1);
+    m_list().SetFocus();
+    m_list().SetItemState(2, LVIS_FOCUSED, LVIS_FOCUSED);
+    win32::TypeText(m_list().m_hWnd, "x");
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_list().GetEditControl(), nullptr); // type-to-edit is off
+
+    m_list().SetTypeToEdit(TRUE);
+    for (const char* key : {"\r", "\b", "\x1b"}) {
+        win32::TypeText(m_list().m_hWnd, key);
+        win32::PumpUiMessages();
+        EXPECT_EQ(m_list().GetEditControl(), nullptr) << int(key[0]);
+    }
+    win32::TypeText(m_list().m_hWnd, "x");
+    win32::PumpUiMessages();
+    CEdit* edit = m_list().GetEditControl();
+    ASSERT_NE(edit, nullptr);
+    CRect cell, at;
+    m_list().GetSubItemRect(2, 1, LVIR_LABEL, cell);
+    edit->GetWindowRect(&at);
+    m_list().ScreenToClient(&at);
+    EXPECT_EQ(at.TopLeft(), cell.TopLeft());
+    win32::TypeText(::GetFocus(), "yz"); // the caret stood after the first key
+    win32::PumpUiMessages();
+    CString text;
+    edit->GetWindowText(text);
+    EXPECT_EQ(std::string(static_cast<LPCTSTR>(text)), "xyz");
+    Press(::GetFocus(), VK_RETURN);
+    win32::PumpUiMessages();
+    EXPECT_EQ(std::string(static_cast<LPCTSTR>(m_list().GetItemText(2, 1))), "xyz");
+
+    // No editable column: the key is refused with a beep.
+    m_list().SetEditable(FALSE, -1);
+    const size_t beeps = win32::MessageBeeps().size();
+    m_list().SetFocus();
+    win32::TypeText(m_list().m_hWnd, "q");
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_list().GetEditControl(), nullptr);
+    EXPECT_EQ(win32::MessageBeeps().size(), beeps + 1);
+}
+
+TEST_F(GridListTest, EnsureCellVisibleScrollsBothWays) {
+    m_list().SetColumnWidth(0, 500);
+    m_list().SetColumnWidth(1, 300);
+    for (int i = 5; i < 40; ++i)
+        m_list().InsertItem(i, "row");
+    CRect client;
+    m_list().GetClientRect(&client);
+    auto cellOf = [this](int item, int column) {
+        CRect cell;
+        m_list().GetSubItemRect(item, column, LVIR_BOUNDS, cell);
+        if (column == 0)
+            cell.right = cell.left + m_list().GetColumnWidth(0);
+        return cell;
+    };
+    EXPECT_FALSE(m_list().EnsureCellVisible(40, 0, FALSE));
+    EXPECT_FALSE(m_list().EnsureCellVisible(0, 2, FALSE));
+
+    ASSERT_TRUE(m_list().EnsureCellVisible(39, 1, FALSE));
+    CRect cell = cellOf(39, 1);
+    EXPECT_GE(cell.left, client.left);
+    EXPECT_LE(cell.right, client.right);
+    EXPECT_LE(cell.bottom, client.bottom);
+
+    ASSERT_TRUE(m_list().EnsureCellVisible(0, 0, FALSE));
+    cell = cellOf(0, 0);
+    EXPECT_EQ(cell.left, client.left); // wider than the client: its left edge is shown
+    EXPECT_GE(cell.top, client.top);
+}
+
 // A derived list runs its own creation step first.
 class CDerivedGrid : public COXGridList {
 public:
