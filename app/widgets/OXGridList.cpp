@@ -379,10 +379,11 @@ void COXGridList::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) {
     if (!SendMessage(LVM_EDITLABELA, static_cast<WPARAM>(focused), column))
         return;
     // The key typed is the editor's first character, the caret after it, so typing goes on naturally.
-    if (CEdit* edit = GetEditControl()) {
+    if (m_gridEdit.m_hWnd) {
         const char first[2] = {static_cast<char>(nChar), '\0'};
-        edit->SetWindowText(first);
-        edit->SetSel(1, 1);
+        m_gridEdit.SetWindowText(first);
+        m_gridEdit.SetSel(1, 1);
+        m_gridEdit.ApplyPlacement();
     }
 }
 
@@ -547,16 +548,31 @@ BOOL COXGridList::EnsureCellVisible(int nItem, int nColumn, BOOL bPartialOK) {
     return TRUE;
 }
 
-LRESULT COXGridList::OnEditLabel(WPARAM wParam, LPARAM) {
+LRESULT COXGridList::OnEditLabel(WPARAM wParam, LPARAM lParam) {
     const LRESULT edit = Default();
     if (edit) {
         if (m_gridEdit.m_hWnd)
             m_gridEdit.UnsubclassWindow();
         m_gridEdit.ResetEndKey();
         m_gridEdit.SubclassWindow(reinterpret_cast<HWND>(edit));
+        PlaceEditor(static_cast<int>(wParam), static_cast<int>(lParam));
     }
-    (void)wParam;
     return edit;
+}
+
+void COXGridList::PlaceEditor(int nItem, int nColumn) {
+    m_gridEdit.ClearPlacement();
+    CRect cell, client;
+    if (!GetSubItemRect(nItem, nColumn, LVIR_LABEL, cell))
+        return;
+    GetClientRect(&client);
+    // A cell scrolled partly off the left still gets its editor wholly in view, sized to what is typed.
+    m_gridEdit.SetForcedPosition(CPoint(std::max<LONG>(cell.left, 0), cell.top));
+    m_gridEdit.SetForcedHeight(cell.Height());
+    if (cell.left < client.left)
+        m_gridEdit.SetWidthFollowsText(15);
+    m_gridEdit.SetRightLimit(client.right);
+    m_gridEdit.ApplyPlacement();
 }
 
 BOOL COXGridList::OnBeginLabelEdit(NMHDR* pNMHDR, LRESULT* pResult) {

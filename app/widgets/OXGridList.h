@@ -98,6 +98,8 @@ protected:
 
 private:
     void SubclassHeader();
+    // The editor over the cell: at its top-left (never left of the client area), its height, within the client.
+    void PlaceEditor(int nItem, int nColumn);
     // The editable column after (nStep 1) or before (-1) nColumn, wrapping; -1 when none is editable.
     int NextEditableColumn(int nColumn, int nStep) const;
     static int CALLBACK CompareItems(LPARAM lParam1, LPARAM lParam2, LPARAM lParamSort);

@@ -475,6 +475,48 @@ TEST_F(GridListTest, EnsureCellVisibleScrollsBothWays) {
     EXPECT_GE(cell.top, client.top);
 }
 
+TEST_F(GridListTest, TheEditorStaysOverItsCellAndWithinTheList) {
+    m_list().SetEditable(TRUE, -1);
+    m_list().SetColumnWidth(0, 200);
+    m_list().SetColumnWidth(1, 300);
+    CRect client;
+    m_list().GetClientRect(&client);
+    auto editorAt = [this] {
+        CRect at;
+        m_list().GetEditControl()->GetWindowRect(&at);
+        m_list().ScreenToClient(&at);
+        return at;
+    };
+
+    // A cell running past the right edge: the editor is cut at the client's edge, even when moved later.
+    ASSERT_NE(m_list().SendMessage(LVM_EDITLABELA, 1, 1), 0);
+    CRect cell;
+    m_list().GetSubItemRect(1, 1, LVIR_LABEL, cell);
+    ASSERT_GT(cell.right, client.right);
+    EXPECT_EQ(editorAt(), CRect(cell.left, cell.top, client.right, cell.bottom));
+    m_list().GetEditControl()->MoveWindow(0, 0, 900, 3);
+    EXPECT_EQ(editorAt(), CRect(cell.left, cell.top, client.right, cell.bottom));
+    Press(::GetFocus(), VK_ESCAPE);
+
+    // A cell starting left of the client area: the editor starts at the left edge and its width follows the text.
+    m_list().Scroll(CSize(150, 0));
+    ASSERT_NE(m_list().SendMessage(LVM_EDITLABELA, 1, 0), 0);
+    m_list().GetSubItemRect(1, 0, LVIR_LABEL, cell);
+    ASSERT_LT(cell.left, 0);
+    const CRect before = editorAt();
+    EXPECT_EQ(before.left, 0);
+    EXPECT_EQ(before.top, cell.top);
+    EXPECT_EQ(before.Height(), cell.Height());
+    EXPECT_GE(before.Width(), 15);
+    EXPECT_LT(before.Width(), cell.right);
+    win32::TypeText(::GetFocus(), "wide text");
+    win32::PumpUiMessages();
+    const CRect after = editorAt();
+    EXPECT_EQ(after.TopLeft(), before.TopLeft());
+    EXPECT_GT(after.Width(), before.Width());
+    Press(::GetFocus(), VK_ESCAPE);
+}
+
 // A derived list runs its own creation step first.
 class CDerivedGrid : public COXGridList {
 public:
