@@ -514,6 +514,7 @@ TEST_F(GridListTest, TheEditorStaysOverItsCellAndWithinTheList) {
     const CRect after = editorAt();
     EXPECT_EQ(after.TopLeft(), before.TopLeft());
     EXPECT_GT(after.Width(), before.Width());
+    EXPECT_TRUE(win32::SavePicturePng(m_host->m_hWnd, tdl::test::WidgetPicturePath("gridlist-editor.png").c_str()));
     Press(::GetFocus(), VK_ESCAPE);
 }
 
