@@ -30,12 +30,18 @@ ON_WM_LBUTTONDBLCLK()
 ON_WM_SIZE()
 ON_WM_KEYDOWN()
 ON_WM_CHAR()
+ON_WM_VSCROLL()
+ON_WM_MOUSEWHEEL()
+ON_WM_SETFOCUS()
+ON_WM_KILLFOCUS()
+ON_WM_DESTROY()
 ON_WM_CONTEXTMENU()
 ON_WM_ERASEBKGND()
 ON_NOTIFY_REFLECT_EX(LVN_COLUMNCLICK, &COXGridList::OnColumnClick)
 ON_MESSAGE(LVM_INSERTITEMA, &COXGridList::OnInsertItem)
 ON_MESSAGE(LVM_INSERTCOLUMNA, &COXGridList::OnInsertColumn)
 ON_MESSAGE(LVM_DELETECOLUMN, &COXGridList::OnDeleteColumn)
+ON_MESSAGE(LVM_DELETEITEM, &COXGridList::OnDeleteItem)
 ON_MESSAGE(LVM_EDITLABELA, &COXGridList::OnEditLabel)
 ON_NOTIFY_REFLECT_EX(LVN_BEGINLABELEDITA, &COXGridList::OnBeginLabelEdit)
 ON_NOTIFY_REFLECT_EX(LVN_ENDLABELEDITA, &COXGridList::OnEndLabelEdit)
@@ -344,7 +350,79 @@ void COXGridList::OnLButtonDblClk(UINT nFlags, CPoint point) {
     CListCtrl::OnLButtonDblClk(nFlags, point);
 }
 
+void COXGridList::NoticeLastItem(BOOL bWasVisible) {
+    if (!bWasVisible && IsLastItemVisible())
+        OnLastItemVisible();
+}
+
+void COXGridList::OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar) {
+    const BOOL wasVisible = IsLastItemVisible();
+    CListCtrl::OnVScroll(nSBCode, nPos, pScrollBar);
+    NoticeLastItem(wasVisible);
+}
+
+BOOL COXGridList::OnMouseWheel(UINT nFlags, short zDelta, CPoint pt) {
+    const BOOL wasVisible = IsLastItemVisible();
+    const BOOL handled = CListCtrl::OnMouseWheel(nFlags, zDelta, pt);
+    NoticeLastItem(wasVisible);
+    return handled;
+}
+
+void COXGridList::RedrawFocusedItems() {
+    const int focused = GetNextItem(-1, LVNI_FOCUSED);
+    if (focused >= 0)
+        RedrawItems(focused, focused);
+    if (!(GetStyle() & LVS_SHOWSELALWAYS))
+        for (int item = GetNextItem(-1, LVNI_SELECTED); item >= 0; item = GetNextItem(item, LVNI_SELECTED))
+            RedrawItems(item, item);
+}
+
+void COXGridList::OnSetFocus(CWnd* pOldWnd) {
+    CListCtrl::OnSetFocus(pOldWnd);
+    RedrawFocusedItems();
+}
+
+void COXGridList::OnKillFocus(CWnd* pNewWnd) {
+    CListCtrl::OnKillFocus(pNewWnd);
+    RedrawFocusedItems();
+}
+
+LRESULT COXGridList::OnDeleteItem(WPARAM, LPARAM) {
+    // At the end of the list the rows below the deleted one move up and would leave a blank row at the
+    // bottom: one row up first keeps the list full.
+    if (GetTopIndex() > 0 && IsLastItemVisible()) {
+        CRect row;
+        if (GetItemRect(GetTopIndex(), &row, LVIR_BOUNDS) && row.Height() > 0)
+            Scroll(CSize(0, -row.Height()));
+    }
+    return Default();
+}
+
+void COXGridList::OnDestroy() {
+    // A list made again on the same object starts as a new one would.
+    if (m_gridEdit.m_hWnd)
+        m_gridEdit.UnsubclassWindow();
+    if (m_header.m_hWnd) {
+        m_header.SetSortColumn(-1, 0);
+        m_header.UnsubclassWindow();
+    }
+    m_nItemDataMode = 1;
+    m_bSortable = FALSE;
+    m_bCheckable = FALSE;
+    m_nCheckStyle = 3;
+    m_bTypeToEdit = FALSE;
+    m_bGridLines = FALSE;
+    m_bHorizontalLines = TRUE;
+    m_bVerticalLines = TRUE;
+    m_editable.clear();
+    m_nSortColumn = -1;
+    m_bSortAscending = TRUE;
+    m_bInitialised = FALSE;
+    CListCtrl::OnDestroy();
+}
+
 void COXGridList::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
+    const BOOL wasVisible = IsLastItemVisible();
     if (nChar == VK_INSERT) {
         const int focused = GetNextItem(-1, LVNI_FOCUSED);
         const int column = NextEditableColumn(-1, 1);
@@ -361,8 +439,7 @@ void COXGridList::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
         }
     }
     CListCtrl::OnKeyDown(nChar, nRepCnt, nFlags);
-    if (IsLastItemVisible())
-        OnLastItemVisible();
+    NoticeLastItem(wasVisible);
 }
 
 void COXGridList::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) {

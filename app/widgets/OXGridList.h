@@ -85,11 +85,17 @@ protected:
     virtual void OnSize(UINT nType, int cx, int cy);
     void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
+    void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
+    BOOL OnMouseWheel(UINT nFlags, short zDelta, CPoint pt);
+    void OnSetFocus(CWnd* pOldWnd);
+    void OnKillFocus(CWnd* pNewWnd);
+    void OnDestroy();
     void OnContextMenu(CWnd* pWnd, CPoint pos);
     BOOL OnEraseBkgnd(CDC* pDC);
     BOOL OnColumnClick(NMHDR* pNMHDR, LRESULT* pResult);
     LRESULT OnInsertItem(WPARAM wParam, LPARAM lParam);
     LRESULT OnInsertColumn(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDeleteItem(WPARAM wParam, LPARAM lParam);
     LRESULT OnDeleteColumn(WPARAM wParam, LPARAM lParam);
     LRESULT OnEditLabel(WPARAM wParam, LPARAM lParam);
     BOOL OnBeginLabelEdit(NMHDR* pNMHDR, LRESULT* pResult);
@@ -98,6 +104,10 @@ protected:
 
 private:
     void SubclassHeader();
+    // Calls the hook when the last item has just come into view (it was not in view before).
+    void NoticeLastItem(BOOL bWasVisible);
+    // The focused item, and the selection unless it is always shown, look different with and without focus.
+    void RedrawFocusedItems();
     // The editor over the cell: at its top-left (never left of the client area), its height, within the client.
     void PlaceEditor(int nItem, int nColumn);
     // The editable column after (nStep 1) or before (-1) nColumn, wrapping; -1 when none is editable.

@@ -518,6 +518,94 @@ TEST_F(GridListTest, TheEditorStaysOverItsCellAndWithinTheList) {
     Press(::GetFocus(), VK_ESCAPE);
 }
 
+// Counts the calls of the last-item hook.
+class CCountingGrid : public COXGridList {
+public:
+    int lastItemCalls = 0;
+    void OnLastItemVisible() override { ++lastItemCalls; }
+};
+
+TEST_F(GridListTest, TheLastItemHookRunsOnceEachTimeTheEndComesIntoView) {
+    CCountingGrid grid;
+    ASSERT_TRUE(grid.Create(WS_CHILD | WS_VISIBLE, CRect(0, 0, 200, 120), m_host.get(), 10));
+    grid.InsertColumn(0, "Name", LVCFMT_LEFT, 100);
+    for (int i = 0; i < 40; ++i)
+        grid.InsertItem(i, "row");
+    grid.SetFocus();
+    grid.SetItemState(0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+    Press(grid.m_hWnd, VK_DOWN);
+    EXPECT_EQ(grid.lastItemCalls, 0);
+
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        int calls; // after the step
+    } steps[] = {
+        {"scroll to the bottom", [&] { grid.SendMessage(WM_VSCROLL, SB_BOTTOM); }, 1},
+        {"scroll on while there", [&] { grid.SendMessage(WM_VSCROLL, SB_LINEDOWN); }, 1},
+        {"back to the top", [&] { grid.SendMessage(WM_VSCROLL, SB_TOP); }, 1},
+        {"wheel down", [&] { grid.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-50 * WHEEL_DELTA))); }, 2},
+        {"wheel up", [&] { grid.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 50 * WHEEL_DELTA)); }, 2},
+        {"End key", [&] { Press(grid.m_hWnd, VK_END); }, 3},
+        {"Up key at the end", [&] { Press(grid.m_hWnd, VK_UP); }, 3},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        win32::PumpUiMessages();
+        EXPECT_EQ(grid.lastItemCalls, step.calls) << step.what;
+    }
+    grid.DestroyWindow();
+}
+
+TEST_F(GridListTest, DeletingAnItemAtTheEndKeepsTheListFull) {
+    for (int i = 5; i < 40; ++i)
+        m_list().InsertItem(i, "row");
+    m_list().EnsureVisible(39, FALSE);
+    const int top = m_list().GetTopIndex();
+    ASSERT_GT(top, 0);
+    ASSERT_TRUE(m_list().DeleteItem(10));
+    EXPECT_EQ(m_list().GetTopIndex(), top - 1);
+    EXPECT_TRUE(m_list().IsLastItemVisible());
+    EXPECT_EQ(m_list().GetTopIndex() + m_list().GetCountPerPage(), m_list().GetItemCount());
+
+    m_list().EnsureVisible(0, FALSE); // away from the end nothing moves
+    ASSERT_TRUE(m_list().DeleteItem(20));
+    EXPECT_EQ(m_list().GetTopIndex(), 0);
+}
+
+TEST_F(GridListTest, ANewWindowOnTheSameListStartsWithTheDefaults) {
+    m_list().SetEditable(TRUE, -1);
+    m_list().SetSortable(TRUE);
+    m_list().SortColumn(1);
+    ASSERT_TRUE(m_list().SetCheckable(TRUE));
+    m_list().SetCheckStyle(6);
+    m_list().SetTypeToEdit(TRUE);
+    m_list().SetGridLines(TRUE, RGB(1, 2, 3));
+    m_list().SetGridLineOrientation(FALSE, FALSE);
+    m_list().DestroyWindow();
+
+    EXPECT_FALSE(m_list().GetSortable());
+    EXPECT_EQ(m_list().GetSortColumn(), -1);
+    EXPECT_FALSE(m_list().GetCheckable());
+    EXPECT_EQ(m_list().GetCheckStyle(), 3);
+    EXPECT_EQ(m_list().GetItemDataMode(), 1);
+    BOOL on = TRUE;
+    COLORREF colour = 0;
+    m_list().GetGridLines(on, colour);
+    EXPECT_FALSE(on);
+
+    ASSERT_TRUE(m_list().Create(WS_CHILD | WS_VISIBLE, CRect(0, 0, 340, 200), m_host.get(), kListId));
+    EXPECT_EQ(m_list().GetGridHeader()->m_hWnd, m_list().GetHeaderCtrl()->m_hWnd);
+    m_list().InsertColumn(0, "Name", LVCFMT_LEFT, 120);
+    m_list().InsertItem(0, "a");
+    EXPECT_FALSE(m_list().IsColumnEditable(0));
+    m_list().SetFocus();
+    m_list().SetItemState(0, LVIS_FOCUSED, LVIS_FOCUSED);
+    win32::TypeText(m_list().m_hWnd, "x"); // type-to-edit is off again
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_list().GetEditControl(), nullptr);
+}
+
 // A derived list runs its own creation step first.
 class CDerivedGrid : public COXGridList {
 public:
