@@ -387,7 +387,10 @@ void COXGridList::OnKillFocus(CWnd* pNewWnd) {
     RedrawFocusedItems();
 }
 
-LRESULT COXGridList::OnDeleteItem(WPARAM, LPARAM) {
+LRESULT COXGridList::OnDeleteItem(WPARAM wParam, LPARAM) {
+    const int item = static_cast<int>(wParam);
+    if (item < 0 || item >= GetItemCount())
+        return Default(); // the list refuses it: nothing moves
     // At the end of the list the rows below the deleted one move up and would leave a blank row at the
     // bottom: one row up first keeps the list full.
     if (GetTopIndex() > 0 && IsLastItemVisible()) {

@@ -563,6 +563,8 @@ TEST_F(GridListTest, DeletingAnItemAtTheEndKeepsTheListFull) {
     m_list().EnsureVisible(39, FALSE);
     const int top = m_list().GetTopIndex();
     ASSERT_GT(top, 0);
+    EXPECT_FALSE(m_list().DeleteItem(40)); // no such item: the list stays where it is
+    EXPECT_EQ(m_list().GetTopIndex(), top);
     ASSERT_TRUE(m_list().DeleteItem(10));
     EXPECT_EQ(m_list().GetTopIndex(), top - 1);
     EXPECT_TRUE(m_list().IsLastItemVisible());
