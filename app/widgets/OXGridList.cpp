@@ -29,10 +29,19 @@ ON_WM_LBUTTONDOWN()
 ON_WM_LBUTTONDBLCLK()
 ON_WM_SIZE()
 ON_WM_KEYDOWN()
+ON_WM_CHAR()
+ON_WM_VSCROLL()
+ON_WM_MOUSEWHEEL()
+ON_WM_SETFOCUS()
+ON_WM_KILLFOCUS()
+ON_WM_DESTROY()
 ON_WM_CONTEXTMENU()
 ON_WM_ERASEBKGND()
 ON_NOTIFY_REFLECT_EX(LVN_COLUMNCLICK, &COXGridList::OnColumnClick)
 ON_MESSAGE(LVM_INSERTITEMA, &COXGridList::OnInsertItem)
+ON_MESSAGE(LVM_INSERTCOLUMNA, &COXGridList::OnInsertColumn)
+ON_MESSAGE(LVM_DELETECOLUMN, &COXGridList::OnDeleteColumn)
+ON_MESSAGE(LVM_DELETEITEM, &COXGridList::OnDeleteItem)
 ON_MESSAGE(LVM_EDITLABELA, &COXGridList::OnEditLabel)
 ON_NOTIFY_REFLECT_EX(LVN_BEGINLABELEDITA, &COXGridList::OnBeginLabelEdit)
 ON_NOTIFY_REFLECT_EX(LVN_ENDLABELEDITA, &COXGridList::OnEndLabelEdit)
@@ -157,6 +166,25 @@ void COXGridList::SetEditable(BOOL bEditable, int nColumn) {
 
 BOOL COXGridList::IsColumnEditable(int nColumn) const {
     return nColumn >= 0 && static_cast<size_t>(nColumn) < m_editable.size() && m_editable[nColumn] != 0;
+}
+
+// The editable flags follow their columns: a column inserted or deleted moves the flags of those after it.
+LRESULT COXGridList::OnInsertColumn(WPARAM, LPARAM) {
+    const LRESULT at = Default();
+    if (at >= 0) {
+        m_editable.resize(static_cast<size_t>(std::max(GetColumnCount() - 1, 0)), 0);
+        const size_t index = std::min(static_cast<size_t>(at), m_editable.size());
+        m_editable.insert(m_editable.begin() + static_cast<std::ptrdiff_t>(index), 0);
+    }
+    return at;
+}
+
+LRESULT COXGridList::OnDeleteColumn(WPARAM wParam, LPARAM) {
+    const LRESULT deleted = Default();
+    const size_t index = static_cast<size_t>(static_cast<int>(wParam));
+    if (deleted && static_cast<int>(wParam) >= 0 && index < m_editable.size())
+        m_editable.erase(m_editable.begin() + static_cast<std::ptrdiff_t>(index));
+    return deleted;
 }
 
 BOOL COXGridList::CreateCheckImageList() {
@@ -322,7 +350,82 @@ void COXGridList::OnLButtonDblClk(UINT nFlags, CPoint point) {
     CListCtrl::OnLButtonDblClk(nFlags, point);
 }
 
+void COXGridList::NoticeLastItem(BOOL bWasVisible) {
+    if (!bWasVisible && IsLastItemVisible())
+        OnLastItemVisible();
+}
+
+void COXGridList::OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar) {
+    const BOOL wasVisible = IsLastItemVisible();
+    CListCtrl::OnVScroll(nSBCode, nPos, pScrollBar);
+    NoticeLastItem(wasVisible);
+}
+
+BOOL COXGridList::OnMouseWheel(UINT nFlags, short zDelta, CPoint pt) {
+    const BOOL wasVisible = IsLastItemVisible();
+    const BOOL handled = CListCtrl::OnMouseWheel(nFlags, zDelta, pt);
+    NoticeLastItem(wasVisible);
+    return handled;
+}
+
+void COXGridList::RedrawFocusedItems() {
+    const int focused = GetNextItem(-1, LVNI_FOCUSED);
+    if (focused >= 0)
+        RedrawItems(focused, focused);
+    if (!(GetStyle() & LVS_SHOWSELALWAYS))
+        for (int item = GetNextItem(-1, LVNI_SELECTED); item >= 0; item = GetNextItem(item, LVNI_SELECTED))
+            RedrawItems(item, item);
+}
+
+void COXGridList::OnSetFocus(CWnd* pOldWnd) {
+    CListCtrl::OnSetFocus(pOldWnd);
+    RedrawFocusedItems();
+}
+
+void COXGridList::OnKillFocus(CWnd* pNewWnd) {
+    CListCtrl::OnKillFocus(pNewWnd);
+    RedrawFocusedItems();
+}
+
+LRESULT COXGridList::OnDeleteItem(WPARAM wParam, LPARAM) {
+    const int item = static_cast<int>(wParam);
+    if (item < 0 || item >= GetItemCount())
+        return Default(); // the list refuses it: nothing moves
+    // At the end of the list the rows below the deleted one move up and would leave a blank row at the
+    // bottom: one row up first keeps the list full.
+    if (GetTopIndex() > 0 && IsLastItemVisible()) {
+        CRect row;
+        if (GetItemRect(GetTopIndex(), &row, LVIR_BOUNDS) && row.Height() > 0)
+            Scroll(CSize(0, -row.Height()));
+    }
+    return Default();
+}
+
+void COXGridList::OnDestroy() {
+    // A list made again on the same object starts as a new one would.
+    if (m_gridEdit.m_hWnd)
+        m_gridEdit.UnsubclassWindow();
+    if (m_header.m_hWnd) {
+        m_header.SetSortColumn(-1, 0);
+        m_header.UnsubclassWindow();
+    }
+    m_nItemDataMode = 1;
+    m_bSortable = FALSE;
+    m_bCheckable = FALSE;
+    m_nCheckStyle = 3;
+    m_bTypeToEdit = FALSE;
+    m_bGridLines = FALSE;
+    m_bHorizontalLines = TRUE;
+    m_bVerticalLines = TRUE;
+    m_editable.clear();
+    m_nSortColumn = -1;
+    m_bSortAscending = TRUE;
+    m_bInitialised = FALSE;
+    CListCtrl::OnDestroy();
+}
+
 void COXGridList::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
+    const BOOL wasVisible = IsLastItemVisible();
     if (nChar == VK_INSERT) {
         const int focused = GetNextItem(-1, LVNI_FOCUSED);
         const int column = NextEditableColumn(-1, 1);
@@ -339,8 +442,29 @@ void COXGridList::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
         }
     }
     CListCtrl::OnKeyDown(nChar, nRepCnt, nFlags);
-    if (IsLastItemVisible())
-        OnLastItemVisible();
+    NoticeLastItem(wasVisible);
+}
+
+void COXGridList::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) {
+    if (!m_bTypeToEdit || nChar == VK_ESCAPE || nChar == VK_RETURN || nChar == VK_BACK) {
+        CListCtrl::OnChar(nChar, nRepCnt, nFlags);
+        return;
+    }
+    const int focused = GetNextItem(-1, LVNI_FOCUSED);
+    const int column = NextEditableColumn(-1, 1);
+    if (focused < 0 || column < 0) {
+        ::MessageBeep(MB_OK); // nothing here can take the typing
+        return;
+    }
+    if (!SendMessage(LVM_EDITLABELA, static_cast<WPARAM>(focused), column))
+        return;
+    // The key typed is the editor's first character, the caret after it, so typing goes on naturally.
+    if (m_gridEdit.m_hWnd) {
+        const char first[2] = {static_cast<char>(nChar), '\0'};
+        m_gridEdit.SetWindowText(first);
+        m_gridEdit.SetSel(1, 1);
+        m_gridEdit.ApplyPlacement();
+    }
 }
 
 void COXGridList::OnSize(UINT nType, int cx, int cy) { CListCtrl::OnSize(nType, cx, cy); }
@@ -484,16 +608,51 @@ int COXGridList::NextEditableColumn(int nColumn, int nStep) const {
     return -1;
 }
 
-LRESULT COXGridList::OnEditLabel(WPARAM wParam, LPARAM) {
+BOOL COXGridList::EnsureCellVisible(int nItem, int nColumn, BOOL bPartialOK) {
+    if (nItem < 0 || nItem >= GetItemCount() || nColumn < 0 || nColumn >= GetColumnCount())
+        return FALSE;
+    EnsureVisible(nItem, bPartialOK);
+    CRect cell, client;
+    if (!GetSubItemRect(nItem, nColumn, LVIR_BOUNDS, cell))
+        return FALSE;
+    if (nColumn == 0)
+        cell.right = cell.left + GetColumnWidth(0); // the first column's bounds are the whole item's
+    GetClientRect(&client);
+    int dx = 0;
+    if (cell.left < client.left)
+        dx = cell.left - client.left;
+    else if (cell.right > client.right)
+        dx = std::min(cell.right - client.right, cell.left - client.left); // its left edge stays in view
+    if (dx != 0)
+        Scroll(CSize(dx, 0));
+    return TRUE;
+}
+
+LRESULT COXGridList::OnEditLabel(WPARAM wParam, LPARAM lParam) {
     const LRESULT edit = Default();
     if (edit) {
         if (m_gridEdit.m_hWnd)
             m_gridEdit.UnsubclassWindow();
         m_gridEdit.ResetEndKey();
         m_gridEdit.SubclassWindow(reinterpret_cast<HWND>(edit));
+        PlaceEditor(static_cast<int>(wParam), static_cast<int>(lParam));
     }
-    (void)wParam;
     return edit;
+}
+
+void COXGridList::PlaceEditor(int nItem, int nColumn) {
+    m_gridEdit.ClearPlacement();
+    CRect cell, client;
+    if (!GetSubItemRect(nItem, nColumn, LVIR_LABEL, cell))
+        return;
+    GetClientRect(&client);
+    // A cell scrolled partly off the left still gets its editor wholly in view, sized to what is typed.
+    m_gridEdit.SetForcedPosition(CPoint(std::max<LONG>(cell.left, 0), cell.top));
+    m_gridEdit.SetForcedHeight(cell.Height());
+    if (cell.left < client.left)
+        m_gridEdit.SetWidthFollowsText(15);
+    m_gridEdit.SetRightLimit(client.right);
+    m_gridEdit.ApplyPlacement();
 }
 
 BOOL COXGridList::OnBeginLabelEdit(NMHDR* pNMHDR, LRESULT* pResult) {
@@ -528,7 +687,7 @@ BOOL COXGridList::OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult) {
     }
     if (item < 0 || column < 0)
         return TRUE;
-    EnsureVisible(item, FALSE);
+    EnsureCellVisible(item, column, FALSE);
     // Restarted once this editing has wound up.
     PostMessage(LVM_EDITLABELA, static_cast<WPARAM>(item), column);
     return TRUE;

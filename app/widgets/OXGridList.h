@@ -72,6 +72,8 @@ public:
     BOOL IsSortAscending() const { return m_bSortAscending; }
     int GetSortColumn() const { return m_nSortColumn; }
     BOOL IsColumnEditable(int nColumn) const;
+    // Scrolls the item into view, then sideways until the cell is in the client area.
+    BOOL EnsureCellVisible(int nItem, int nColumn, BOOL bPartialOK = FALSE);
     void SetContextMenu(HMENU hMenu) { m_hContextMenu = hMenu; }
     COXGridHeader* GetGridHeader() { return &m_header; }
 
@@ -82,10 +84,19 @@ protected:
     virtual void OnLButtonDblClk(UINT nFlags, CPoint point);
     virtual void OnSize(UINT nType, int cx, int cy);
     void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
+    void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
+    void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
+    BOOL OnMouseWheel(UINT nFlags, short zDelta, CPoint pt);
+    void OnSetFocus(CWnd* pOldWnd);
+    void OnKillFocus(CWnd* pNewWnd);
+    void OnDestroy();
     void OnContextMenu(CWnd* pWnd, CPoint pos);
     BOOL OnEraseBkgnd(CDC* pDC);
     BOOL OnColumnClick(NMHDR* pNMHDR, LRESULT* pResult);
     LRESULT OnInsertItem(WPARAM wParam, LPARAM lParam);
+    LRESULT OnInsertColumn(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDeleteItem(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDeleteColumn(WPARAM wParam, LPARAM lParam);
     LRESULT OnEditLabel(WPARAM wParam, LPARAM lParam);
     BOOL OnBeginLabelEdit(NMHDR* pNMHDR, LRESULT* pResult);
     BOOL OnEndLabelEdit(NMHDR* pNMHDR, LRESULT* pResult);
@@ -93,6 +104,12 @@ protected:
 
 private:
     void SubclassHeader();
+    // Calls the hook when the last item has just come into view (it was not in view before).
+    void NoticeLastItem(BOOL bWasVisible);
+    // The focused item, and the selection unless it is always shown, look different with and without focus.
+    void RedrawFocusedItems();
+    // The editor over the cell: at its top-left (never left of the client area), its height, within the client.
+    void PlaceEditor(int nItem, int nColumn);
     // The editable column after (nStep 1) or before (-1) nColumn, wrapping; -1 when none is editable.
     int NextEditableColumn(int nColumn, int nStep) const;
     static int CALLBACK CompareItems(LPARAM lParam1, LPARAM lParam2, LPARAM lParamSort);

@@ -454,7 +454,8 @@ void CPPDumpCtrl::OnMouseMove(UINT nFlags, CPoint point) {
         Redraw(TRUE); // the hot rectangle and the header's offset follow the mouse
     m_nHotField = hit.field;
     m_nHotElement = hit.element;
-    if (!m_bTrackingLeave) {
+    // Only while this application is active: an inactive one gets no leave tracking armed on its behalf.
+    if (!m_bTrackingLeave && ::GetActiveWindow()) {
         TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, m_hWnd, 0};
         m_bTrackingLeave = ::TrackMouseEvent(&track);
     }

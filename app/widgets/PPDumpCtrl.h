@@ -102,6 +102,7 @@ public:
     BOOL OpenEditor(int64_t nElement, int nField);
     CPPNumEdit* GetEditor() const { return m_pEdit.get(); }
     int GetEditField() const { return m_nEditField; }
+    int64_t GetEditElement() const { return m_nEditElement; }
 
     int64_t GetElementCount() const { return static_cast<int64_t>(m_nCount); }
     // The layout of the current client rectangle and fonts.

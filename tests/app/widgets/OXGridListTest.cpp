@@ -383,6 +383,231 @@ TEST_F(GridListTest, AVetoedEditKeepsTheOldTextAndReportsNoChange) {
     EXPECT_EQ(m_textChanges, (std::vector<TextChange>{{LVN_ITEMCHANGING, 2, 0}}));
 }
 
+TEST_F(GridListTest, EditableFlagsFollowTheirColumnsAsColumnsComeAndGo) {
+    m_list().SetEditable(TRUE, 1); // "Kind"
+    auto flags = [this] {
+        std::vector<bool> editable;
+        for (int c = 0; c < m_list().GetColumnCount(); ++c)
+            editable.push_back(m_list().IsColumnEditable(c) != FALSE);
+        return editable;
+    };
+    m_list().InsertColumn(0, "First", LVCFMT_LEFT, 40);
+    EXPECT_EQ(flags(), (std::vector<bool>{false, false, true}));
+    m_list().InsertColumn(9, "Last", LVCFMT_LEFT, 40); // past the end: appended, not editable
+    EXPECT_EQ(flags(), (std::vector<bool>{false, false, true, false}));
+    m_list().SetEditable(TRUE, 3);
+    EXPECT_TRUE(m_list().DeleteColumn(0));
+    EXPECT_EQ(flags(), (std::vector<bool>{false, true, true}));
+    EXPECT_TRUE(m_list().DeleteColumn(1));
+    EXPECT_EQ(flags(), (std::vector<bool>{false, true}));
+    EXPECT_FALSE(m_list().DeleteColumn(7)); // no such column: the flags stay
+    EXPECT_EQ(flags(), (std::vector<bool>{false, true}));
+}
+
+TEST_F(GridListTest, TypingOnTheListStartsEditingWithTheKeyTyped) {
+    m_list().SetEditable(TRUE, 1);
+    m_list().SetFocus();
+    m_list().SetItemState(2, LVIS_FOCUSED, LVIS_FOCUSED);
+    win32::TypeText(m_list().m_hWnd, "x");
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_list().GetEditControl(), nullptr); // type-to-edit is off
+
+    m_list().SetTypeToEdit(TRUE);
+    for (const char* key : {"\r", "\b", "\x1b"}) {
+        win32::TypeText(m_list().m_hWnd, key);
+        win32::PumpUiMessages();
+        EXPECT_EQ(m_list().GetEditControl(), nullptr) << int(key[0]);
+    }
+    win32::TypeText(m_list().m_hWnd, "x");
+    win32::PumpUiMessages();
+    CEdit* edit = m_list().GetEditControl();
+    ASSERT_NE(edit, nullptr);
+    CRect cell, at;
+    m_list().GetSubItemRect(2, 1, LVIR_LABEL, cell);
+    edit->GetWindowRect(&at);
+    m_list().ScreenToClient(&at);
+    EXPECT_EQ(at.TopLeft(), cell.TopLeft());
+    win32::TypeText(::GetFocus(), "yz"); // the caret stood after the first key
+    win32::PumpUiMessages();
+    CString text;
+    edit->GetWindowText(text);
+    EXPECT_EQ(std::string(static_cast<LPCTSTR>(text)), "xyz");
+    Press(::GetFocus(), VK_RETURN);
+    win32::PumpUiMessages();
+    EXPECT_EQ(std::string(static_cast<LPCTSTR>(m_list().GetItemText(2, 1))), "xyz");
+
+    // No editable column: the key is refused with a beep.
+    m_list().SetEditable(FALSE, -1);
+    const size_t beeps = win32::MessageBeeps().size();
+    m_list().SetFocus();
+    win32::TypeText(m_list().m_hWnd, "q");
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_list().GetEditControl(), nullptr);
+    EXPECT_EQ(win32::MessageBeeps().size(), beeps + 1);
+}
+
+TEST_F(GridListTest, EnsureCellVisibleScrollsBothWays) {
+    m_list().SetColumnWidth(0, 500);
+    m_list().SetColumnWidth(1, 300);
+    for (int i = 5; i < 40; ++i)
+        m_list().InsertItem(i, "row");
+    CRect client;
+    m_list().GetClientRect(&client);
+    auto cellOf = [this](int item, int column) {
+        CRect cell;
+        m_list().GetSubItemRect(item, column, LVIR_BOUNDS, cell);
+        if (column == 0)
+            cell.right = cell.left + m_list().GetColumnWidth(0);
+        return cell;
+    };
+    EXPECT_FALSE(m_list().EnsureCellVisible(40, 0, FALSE));
+    EXPECT_FALSE(m_list().EnsureCellVisible(0, 2, FALSE));
+
+    ASSERT_TRUE(m_list().EnsureCellVisible(39, 1, FALSE));
+    CRect cell = cellOf(39, 1);
+    EXPECT_GE(cell.left, client.left);
+    EXPECT_LE(cell.right, client.right);
+    EXPECT_LE(cell.bottom, client.bottom);
+
+    ASSERT_TRUE(m_list().EnsureCellVisible(0, 0, FALSE));
+    cell = cellOf(0, 0);
+    EXPECT_EQ(cell.left, client.left); // wider than the client: its left edge is shown
+    EXPECT_GE(cell.top, client.top);
+}
+
+TEST_F(GridListTest, TheEditorStaysOverItsCellAndWithinTheList) {
+    m_list().SetEditable(TRUE, -1);
+    m_list().SetColumnWidth(0, 200);
+    m_list().SetColumnWidth(1, 300);
+    CRect client;
+    m_list().GetClientRect(&client);
+    auto editorAt = [this] {
+        CRect at;
+        m_list().GetEditControl()->GetWindowRect(&at);
+        m_list().ScreenToClient(&at);
+        return at;
+    };
+
+    // A cell running past the right edge: the editor is cut at the client's edge, even when moved later.
+    ASSERT_NE(m_list().SendMessage(LVM_EDITLABELA, 1, 1), 0);
+    CRect cell;
+    m_list().GetSubItemRect(1, 1, LVIR_LABEL, cell);
+    ASSERT_GT(cell.right, client.right);
+    EXPECT_EQ(editorAt(), CRect(cell.left, cell.top, client.right, cell.bottom));
+    m_list().GetEditControl()->MoveWindow(0, 0, 900, 3);
+    EXPECT_EQ(editorAt(), CRect(cell.left, cell.top, client.right, cell.bottom));
+    Press(::GetFocus(), VK_ESCAPE);
+
+    // A cell starting left of the client area: the editor starts at the left edge and its width follows the text.
+    m_list().Scroll(CSize(150, 0));
+    ASSERT_NE(m_list().SendMessage(LVM_EDITLABELA, 1, 0), 0);
+    m_list().GetSubItemRect(1, 0, LVIR_LABEL, cell);
+    ASSERT_LT(cell.left, 0);
+    const CRect before = editorAt();
+    EXPECT_EQ(before.left, 0);
+    EXPECT_EQ(before.top, cell.top);
+    EXPECT_EQ(before.Height(), cell.Height());
+    EXPECT_GE(before.Width(), 15);
+    EXPECT_LT(before.Width(), cell.right);
+    win32::TypeText(::GetFocus(), "wide text");
+    win32::PumpUiMessages();
+    const CRect after = editorAt();
+    EXPECT_EQ(after.TopLeft(), before.TopLeft());
+    EXPECT_GT(after.Width(), before.Width());
+    EXPECT_TRUE(win32::SavePicturePng(m_host->m_hWnd, tdl::test::WidgetPicturePath("gridlist-editor.png").c_str()));
+    Press(::GetFocus(), VK_ESCAPE);
+}
+
+// Counts the calls of the last-item hook.
+class CCountingGrid : public COXGridList {
+public:
+    int lastItemCalls = 0;
+    void OnLastItemVisible() override { ++lastItemCalls; }
+};
+
+TEST_F(GridListTest, TheLastItemHookRunsOnceEachTimeTheEndComesIntoView) {
+    CCountingGrid grid;
+    ASSERT_TRUE(grid.Create(WS_CHILD | WS_VISIBLE, CRect(0, 0, 200, 120), m_host.get(), 10));
+    grid.InsertColumn(0, "Name", LVCFMT_LEFT, 100);
+    for (int i = 0; i < 40; ++i)
+        grid.InsertItem(i, "row");
+    grid.SetFocus();
+    grid.SetItemState(0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+    Press(grid.m_hWnd, VK_DOWN);
+    EXPECT_EQ(grid.lastItemCalls, 0);
+
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        int calls; // after the step
+    } steps[] = {
+        {"scroll to the bottom", [&] { grid.SendMessage(WM_VSCROLL, SB_BOTTOM); }, 1},
+        {"scroll on while there", [&] { grid.SendMessage(WM_VSCROLL, SB_LINEDOWN); }, 1},
+        {"back to the top", [&] { grid.SendMessage(WM_VSCROLL, SB_TOP); }, 1},
+        {"wheel down", [&] { grid.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-50 * WHEEL_DELTA))); }, 2},
+        {"wheel up", [&] { grid.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 50 * WHEEL_DELTA)); }, 2},
+        {"End key", [&] { Press(grid.m_hWnd, VK_END); }, 3},
+        {"Up key at the end", [&] { Press(grid.m_hWnd, VK_UP); }, 3},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        win32::PumpUiMessages();
+        EXPECT_EQ(grid.lastItemCalls, step.calls) << step.what;
+    }
+    grid.DestroyWindow();
+}
+
+TEST_F(GridListTest, DeletingAnItemAtTheEndKeepsTheListFull) {
+    for (int i = 5; i < 40; ++i)
+        m_list().InsertItem(i, "row");
+    m_list().EnsureVisible(39, FALSE);
+    const int top = m_list().GetTopIndex();
+    ASSERT_GT(top, 0);
+    EXPECT_FALSE(m_list().DeleteItem(40)); // no such item: the list stays where it is
+    EXPECT_EQ(m_list().GetTopIndex(), top);
+    ASSERT_TRUE(m_list().DeleteItem(10));
+    EXPECT_EQ(m_list().GetTopIndex(), top - 1);
+    EXPECT_TRUE(m_list().IsLastItemVisible());
+    EXPECT_EQ(m_list().GetTopIndex() + m_list().GetCountPerPage(), m_list().GetItemCount());
+
+    m_list().EnsureVisible(0, FALSE); // away from the end nothing moves
+    ASSERT_TRUE(m_list().DeleteItem(20));
+    EXPECT_EQ(m_list().GetTopIndex(), 0);
+}
+
+TEST_F(GridListTest, ANewWindowOnTheSameListStartsWithTheDefaults) {
+    m_list().SetEditable(TRUE, -1);
+    m_list().SetSortable(TRUE);
+    m_list().SortColumn(1);
+    ASSERT_TRUE(m_list().SetCheckable(TRUE));
+    m_list().SetCheckStyle(6);
+    m_list().SetTypeToEdit(TRUE);
+    m_list().SetGridLines(TRUE, RGB(1, 2, 3));
+    m_list().SetGridLineOrientation(FALSE, FALSE);
+    m_list().DestroyWindow();
+
+    EXPECT_FALSE(m_list().GetSortable());
+    EXPECT_EQ(m_list().GetSortColumn(), -1);
+    EXPECT_FALSE(m_list().GetCheckable());
+    EXPECT_EQ(m_list().GetCheckStyle(), 3);
+    EXPECT_EQ(m_list().GetItemDataMode(), 1);
+    BOOL on = TRUE;
+    COLORREF colour = 0;
+    m_list().GetGridLines(on, colour);
+    EXPECT_FALSE(on);
+
+    ASSERT_TRUE(m_list().Create(WS_CHILD | WS_VISIBLE, CRect(0, 0, 340, 200), m_host.get(), kListId));
+    EXPECT_EQ(m_list().GetGridHeader()->m_hWnd, m_list().GetHeaderCtrl()->m_hWnd);
+    m_list().InsertColumn(0, "Name", LVCFMT_LEFT, 120);
+    m_list().InsertItem(0, "a");
+    EXPECT_FALSE(m_list().IsColumnEditable(0));
+    m_list().SetFocus();
+    m_list().SetItemState(0, LVIS_FOCUSED, LVIS_FOCUSED);
+    win32::TypeText(m_list().m_hWnd, "x"); // type-to-edit is off again
+    win32::PumpUiMessages();
+    EXPECT_EQ(m_list().GetEditControl(), nullptr);
+}
+
 // A derived list runs its own creation step first.
 class CDerivedGrid : public COXGridList {
 public:

@@ -257,6 +257,27 @@ TEST_F(PPDumpCtrlTest, TheTooltipFollowsTheElementUnderTheMouse) {
     EXPECT_FALSE(AnyPixel(c, RGB(200, 0, 200)));
 }
 
+TEST_F(PPDumpCtrlTest, LeaveTrackingIsArmedOnlyWhileTheApplicationIsActive) {
+    DataBar();
+    const RECT c = Cell(m_ctrl->GetLayout(), 2, 4);
+    auto tracked = [] {
+        TRACKMOUSEEVENT query{sizeof(TRACKMOUSEEVENT), TME_QUERY, nullptr, 0};
+        return ::TrackMouseEvent(&query) && (query.dwFlags & TME_LEAVE) != 0;
+    };
+    ::SetActiveWindow(nullptr);
+    ASSERT_EQ(::GetActiveWindow(), nullptr);
+    win32::MouseMove(m_ctrl->GetSafeHwnd(), {(c.left + c.right) / 2, (c.top + c.bottom) / 2});
+    win32::PumpUiMessages();
+    EXPECT_FALSE(tracked());
+
+    ::SetActiveWindow(*m_owner);
+    win32::MouseMove(m_ctrl->GetSafeHwnd(), {(c.left + c.right) / 2 + 1, (c.top + c.bottom) / 2});
+    win32::PumpUiMessages();
+    EXPECT_TRUE(tracked());
+    win32::MouseLeave();
+    win32::PumpUiMessages();
+}
+
 TEST_F(PPDumpCtrlTest, RightClickToldAsAMenuNoticeThenPostsTheChosenCommand) {
     DataBar();
     m_ctrl->SetNotifyOwner(CWnd::FromHandle(*m_owner));

@@ -136,6 +136,37 @@ TEST_F(DumpEditorTest, TabAppliesAndReopensOnTheNextFieldCtrlLetterSwitchesWitho
     EXPECT_EQ(m_ctrl->GetEditField(), DUMP_COLUMN_HEX);
 }
 
+TEST_F(DumpEditorTest, CtrlLetterOnTheControlOpensTheEditorOnThatKindsColumn) {
+    ASSERT_TRUE(m_ctrl->SetSelection(5, -1, FALSE));
+    struct Case {
+        BYTE letter;
+        bool readOnly;
+        int field; // the editor's field, DUMP_NONE for none
+    } cases[] = {
+        {'D', false, DUMP_COLUMN_DEC},
+        {'A', false, DUMP_COLUMN_ASCII},
+        {'H', false, DUMP_COLUMN_HEX},
+        {'B', false, DUMP_NONE}, // its switch is on, but the binary column is not shown
+        {'O', false, DUMP_NONE}, // neither the switch nor the column
+        {'H', true, DUMP_NONE},
+    };
+    for (const Case& c : cases) {
+        m_ctrl->ModifyStyles(c.readOnly ? PPDUMP_READ_ONLY : 0, c.readOnly ? 0 : PPDUMP_READ_ONLY, FALSE);
+        ASSERT_TRUE(m_ctrl->SetSelection(5, -1, FALSE));
+        m_ctrl->SetFocus();
+        Press(c.letter, VK_CONTROL);
+        if (c.field == DUMP_NONE) {
+            EXPECT_EQ(m_ctrl->GetEditor(), nullptr) << c.letter;
+            continue;
+        }
+        ASSERT_NE(m_ctrl->GetEditor(), nullptr) << c.letter;
+        EXPECT_EQ(m_ctrl->GetEditField(), c.field) << c.letter;
+        EXPECT_EQ(m_ctrl->GetEditElement(), 5) << c.letter;
+        Press(VK_ESCAPE);
+    }
+    EXPECT_TRUE(m_notices.empty());
+}
+
 TEST_F(DumpEditorTest, ReadOnlyOpensOnlyTheOffsetWhichGoesToAnElement) {
     m_ctrl->ModifyStyles(PPDUMP_READ_ONLY | PPDUMP_FIELD_ADDRESS, 0, FALSE);
     EXPECT_FALSE(m_ctrl->OpenEditor(1, DUMP_COLUMN_HEX));
