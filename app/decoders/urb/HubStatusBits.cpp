@@ -1,4 +1,5 @@
-// The hub class's status words as named rows, each section a table of bit fields walked by one routine.
+// The hub class's feature selectors and status words as named rows, each status section a table of bit
+// fields walked by one routine.
 #include <iterator>
 
 #include "app/decoders/framework/OutputerImp.h"
@@ -19,6 +20,22 @@ LPCSTR LinkStateName(unsigned state) {
     };
     return state < std::size(kNames) ? kNames[state] : "Link in Unknown";
 }
+
+LPCSTR PortFeatureName(unsigned selector) {
+    static constexpr LPCSTR kNames[] = {
+        "PORT_CONNECTION", "PORT_ENABLE", "PORT_SUSPEND", "PORT_OVER_CURRENT", "PORT_RESET", "PORT_LINK_STATE",
+        nullptr, nullptr, "PORT_POWER", "PORT_LOW_SPEED", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+        "C_PORT_CONNECTION", "C_PORT_ENABLE", "C_PORT_SUSPEND", "C_PORT_OVER_CURRENT", "C_PORT_RESET", "PORT_TEST",
+        "PORT_INDICATOR", "PORT_U1_TIMEOUT", "PORT_U2_TIMEOUT", "C_PORT_LINK_STATE", "C_PORT_CONFIG_ERROR",
+        "PORT_REMOTE_WAKE_MASK", "BH_PORT_RESET", "C_BH_PORT_RESET", "FORCE_LINKPM_ACCEPT",
+    };
+    const LPCSTR name = selector < std::size(kNames) ? kNames[selector] : nullptr;
+    return name ? name : "Unknown";
+}
+
+// Port selectors whose wIndex carries a selector of its own in the high byte.
+constexpr unsigned kPortTest = 21;
+constexpr unsigned kPortIndicator = 22;
 
 LPCSTR SpeedName(unsigned speed) {
     return speed == 0 ? "5Gbps" : "Reserved";
@@ -90,18 +107,41 @@ void HubUrbOutputer::OutputBitSection(int mode, LPCSTR caption, LPCSTR element, 
         case BitFormat::Bit: text.Format("%1x", bits); break;
         case BitFormat::Decimal: text.Format("%d", static_cast<int>(bits)); break;
         }
-        if (row.name == nullptr) {
+        if (row.name == nullptr)
             Field(mode, row.label, row.label, text);
-        } else if (mode == OUTPUT_MODE_XML) {
-            m_pImp->WriteValue(row.label, text);
-            m_pImp->AddAttribute(row.attribute, row.name(bits));
-        } else {
-            CString named;
-            named.Format("%s (%s)", static_cast<LPCSTR>(text), row.name(bits));
-            m_pImp->AddItem(row.label, named, nullptr);
-        }
+        else
+            NamedField(mode, row.label, text, row.attribute, row.name(bits));
     }
     CloseBlock(mode);
+}
+
+void HubUrbOutputer::NamedField(int mode, LPCSTR label, const CString& value, LPCSTR attribute, LPCSTR name) {
+    if (mode == OUTPUT_MODE_XML) {
+        m_pImp->WriteValue(label, value);
+        m_pImp->AddAttribute(attribute, name);
+    } else {
+        CString named;
+        named.Format("%s (%s)", static_cast<LPCSTR>(value), name);
+        m_pImp->AddItem(label, named, nullptr);
+    }
+}
+
+void HubUrbOutputer::OutputHubFeatureSelector(int mode, USHORT wValue) {
+    const LPCSTR name = wValue == 0   ? "C_HUB_LOCAL_POWER"
+                        : wValue == 1 ? "C_HUB_OVER_CURRENT"
+                                      : "Unknown Feature Selector";
+    NamedField(mode, "FeatureSelector.wValue", Hex(mode, 4, wValue), "Name", name);
+}
+
+void HubUrbOutputer::OutputPortFeatureSelector(int mode, USHORT wValue, USHORT wIndex) {
+    NamedField(mode, "FeatureSelector.wValue", Hex(mode, 4, wValue), "Name", PortFeatureName(wValue));
+    if (wValue == kPortTest || wValue == kPortIndicator) {
+        const LPCSTR high = wValue == kPortTest ? "TestModeSelector.wIndexHi" : "IndicatorSelector.wIndexHi";
+        Field(mode, high, high, Hex(mode, 4, wIndex >> 8));
+        Field(mode, "PortNumber.wIndexLo", "PortNumber.wIndexLo", Hex(mode, 4, wIndex & 0xFF));
+    } else {
+        Field(mode, "PortNumber.wIndex", "PortNumber.wIndex", Hex(mode, 4, wIndex));
+    }
 }
 
 void HubUrbOutputer::OutputPortStatusBits(int mode, USHORT wPortStatus) {

@@ -1,7 +1,7 @@
 // HubUrbOutputer: the URB decoder of a hub. It is the decoder the selection builds for records of a hub
-// stack. Besides what UrbOutputer shows, it decodes the hub class's status words: the hub status and change
-// bits, a port's status and change bits (in the USB 2.0 layout, or the SuperSpeed one for a hub whose
-// device returned a BOS descriptor) and a port's link error count.
+// stack. Besides what UrbOutputer shows, it decodes the hub class's feature selectors and status words: the
+// hub status and change bits, a port's status and change bits (in the USB 2.0 layout, or the SuperSpeed one
+// for a hub whose device returned a BOS descriptor) and a port's link error count.
 //
 // OutputPortStatusBits needs nothing but the back-end, so other decoders borrow it on a temporary object.
 #pragma once
@@ -16,6 +16,11 @@ public:
 
     HubUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
     ~HubUrbOutputer() override;
+
+    // The feature selector of CLEAR_FEATURE and SET_FEATURE in wValue; a port's selector with the wIndex
+    // fields that go with it.
+    void OutputHubFeatureSelector(int mode, USHORT wValue);
+    void OutputPortFeatureSelector(int mode, USHORT wValue, USHORT wIndex);
 
     // One section each, from a status word already read.
     void OutputPortStatusBits(int mode, USHORT wPortStatus);
@@ -42,6 +47,8 @@ public:
     };
 
 private:
+    // A field whose value has a name: "value (name)" in the grid, the value and a name attribute in mark-up.
+    void NamedField(int mode, LPCSTR label, const CString& value, LPCSTR attribute, LPCSTR name);
     // One section over a status word, by its table of rows.
     template <size_t N>
     void OutputBitSection(int mode, LPCSTR caption, LPCSTR element, const BitRow (&rows)[N], USHORT value);

@@ -164,6 +164,40 @@ TEST(HubStatusBitsTest, ShortDataShowsTruncationInsteadOfSections) {
     }
 }
 
+// PORT_TEST and PORT_INDICATOR split wIndex into their own selector and the port; every other selector,
+// named or not, keeps wIndex whole.
+TEST(HubStatusBitsTest, PortFeatureSelectorSplitsWIndexOnlyWhereItCarriesASelector) {
+    struct Case {
+        USHORT selector;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {21, "AddItem|FeatureSelector.wValue|0x0015 (PORT_TEST)|-\n"
+             "AddItem|TestModeSelector.wIndexHi|0x0004|-\nAddItem|PortNumber.wIndexLo|0x0003|-\n"},
+        {22, "AddItem|FeatureSelector.wValue|0x0016 (PORT_INDICATOR)|-\n"
+             "AddItem|IndicatorSelector.wIndexHi|0x0004|-\nAddItem|PortNumber.wIndexLo|0x0003|-\n"},
+        {4, "AddItem|FeatureSelector.wValue|0x0004 (PORT_RESET)|-\nAddItem|PortNumber.wIndex|0x0403|-\n"},
+        {6, "AddItem|FeatureSelector.wValue|0x0006 (Unknown)|-\nAddItem|PortNumber.wIndex|0x0403|-\n"},
+        {30, "AddItem|FeatureSelector.wValue|0x001e (FORCE_LINKPM_ACCEPT)|-\nAddItem|PortNumber.wIndex|0x0403|-\n"},
+        {31, "AddItem|FeatureSelector.wValue|0x001f (Unknown)|-\nAddItem|PortNumber.wIndex|0x0403|-\n"},
+        {0xFFFF, "AddItem|FeatureSelector.wValue|0xffff (Unknown)|-\nAddItem|PortNumber.wIndex|0x0403|-\n"},
+    };
+    const auto record = Record(kNoStack);
+    for (const Case& c : cases) {
+        tdl::test::RecordingOutputImp imp;
+        HubUrbOutputer decoder(&imp, nullptr, reinterpret_cast<const _LOGHDR*>(record.data()));
+        decoder.OutputPortFeatureSelector(OUTPUT_MODE_GRID, c.selector, 0x0403);
+        EXPECT_EQ(c.shown, imp.Text()) << c.selector;
+    }
+    tdl::test::RecordingOutputImp imp;
+    HubUrbOutputer decoder(&imp, nullptr, reinterpret_cast<const _LOGHDR*>(record.data()));
+    decoder.OutputHubFeatureSelector(OUTPUT_MODE_XML, 1);
+    decoder.OutputHubFeatureSelector(OUTPUT_MODE_GRID, 2);
+    EXPECT_EQ("WriteValue|FeatureSelector.wValue|0001\nAddAttribute|Name|C_HUB_OVER_CURRENT\n"
+              "AddItem|FeatureSelector.wValue|0x0002 (Unknown Feature Selector)|-\n",
+              imp.Text());
+}
+
 TEST(HubStatusBitsTest, LinkErrorCountIsOneWord) {
     const std::string grid = Rows(OUTPUT_MODE_GRID, kNoStack, nullptr, [](HubUrbOutputer& d, int mode) {
         const std::vector<uint8_t> data{0x34, 0x12};
