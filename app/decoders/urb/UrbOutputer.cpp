@@ -2,7 +2,12 @@
 
 #include <new>
 
+#include "app/core/LogRecordDecode.h"
 #include "app/decoders/framework/OutputerImp.h"
+#include "app/decoders/urb/HidUrbOutputer.h"
+#include "app/decoders/urb/HubUrbOutputer.h"
+#include "app/decoders/urb/MscBOTUrbOutputer.h"
+#include "app/decoders/urb/PrinterUrbOutputer.h"
 #include "common/LogHeader.h"
 #include "common/RecordTags.h"
 #include "common/RecordPayloads.h"
@@ -26,9 +31,21 @@ UrbOutputer::UrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* p
 UrbOutputer::~UrbOutputer() = default;
 
 UrbOutputer* UrbOutputer::Create(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord) {
-    // The class-specific decoders hang off this choice by GetClassKind; until they exist every class is
-    // decoded by the plain decoder.
-    return new (std::nothrow) UrbOutputer(pImp, pDocument, pRecord);
+    // A plain decoder finds the record's device stack and tells its kind; the record is then decoded by the
+    // decoder of that kind. Records of no stack or of any other class keep the plain decoder.
+    const ULONG kind = UrbOutputer(pImp, pDocument, pRecord).GetClassKind();
+    switch (kind) {
+    case URB_CLASS_HUB:
+        return new (std::nothrow) HubUrbOutputer(pImp, pDocument, pRecord);
+    case URB_CLASS_HID:
+        return new (std::nothrow) HidUrbOutputer(pImp, pDocument, pRecord);
+    case URB_CLASS_MSC_BOT:
+        return new (std::nothrow) MscBOTUrbOutputer(pImp, pDocument, pRecord);
+    case URB_CLASS_PRINTER:
+        return new (std::nothrow) PrinterUrbOutputer(pImp, pDocument, pRecord);
+    default:
+        return new (std::nothrow) UrbOutputer(pImp, pDocument, pRecord);
+    }
 }
 
 CDeviceStack* UrbOutputer::FindDeviceStack() const {

@@ -1,0 +1,206 @@
+// The hub class's feature selectors and status words as named rows, each status section a table of bit
+// fields walked by one routine.
+#include <iterator>
+
+#include "app/decoders/framework/OutputerImp.h"
+#include "app/decoders/urb/HubUrbOutputer.h"
+#include "app/devices/DeviceStack.h"
+#include "common/ByteReader.h"
+
+namespace {
+
+using Row = HubUrbOutputer::BitRow;
+using Format = HubUrbOutputer::BitFormat;
+
+LPCSTR LinkStateName(unsigned state) {
+    static constexpr LPCSTR kNames[] = {
+        "Link in U0",          "Link in U1",         "Link in U2",          "Link in U3",
+        "Link in SS.Disabled", "Link in Rx.Detect",  "Link in SS.Inactive", "Link in Polling",
+        "Link in Recovery",    "Link in Hot Reset",  "Link in Compliance Mode", "Link in Loopback",
+    };
+    return state < std::size(kNames) ? kNames[state] : "Link in Unknown";
+}
+
+LPCSTR PortFeatureName(unsigned selector) {
+    static constexpr LPCSTR kNames[] = {
+        "PORT_CONNECTION", "PORT_ENABLE", "PORT_SUSPEND", "PORT_OVER_CURRENT", "PORT_RESET", "PORT_LINK_STATE",
+        nullptr, nullptr, "PORT_POWER", "PORT_LOW_SPEED", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+        "C_PORT_CONNECTION", "C_PORT_ENABLE", "C_PORT_SUSPEND", "C_PORT_OVER_CURRENT", "C_PORT_RESET", "PORT_TEST",
+        "PORT_INDICATOR", "PORT_U1_TIMEOUT", "PORT_U2_TIMEOUT", "C_PORT_LINK_STATE", "C_PORT_CONFIG_ERROR",
+        "PORT_REMOTE_WAKE_MASK", "BH_PORT_RESET", "C_BH_PORT_RESET", "FORCE_LINKPM_ACCEPT",
+    };
+    const LPCSTR name = selector < std::size(kNames) ? kNames[selector] : nullptr;
+    return name ? name : "Unknown";
+}
+
+// Port selectors whose wIndex carries a selector of its own in the high byte.
+constexpr unsigned kPortTest = 21;
+constexpr unsigned kPortIndicator = 22;
+
+LPCSTR SpeedName(unsigned speed) {
+    return speed == 0 ? "5Gbps" : "Reserved";
+}
+
+constexpr Row kHubStatusRows[] = {
+    {"Reserved.HubStatus.15-2", 2, 0x3FFF, Format::Hex4},
+    {"Over-current.HubStatus.1", 1, 1, Format::Decimal},
+    {"LocalPowerSource.HubStatus.0", 0, 1, Format::Decimal},
+};
+
+constexpr Row kHubChangeRows[] = {
+    {"Reserved.HubChange.15-2", 2, 0x3FFF, Format::Hex4},
+    {"Over-currentChange.HubChange.1", 1, 1, Format::Decimal, [](unsigned) { return "C_HUB_OVER_CURRENT"; }},
+    {"LocalPowerSourceChange.HubChange.0", 0, 1, Format::Decimal, [](unsigned) { return "C_HUB_LOCAL_POWER"; }},
+};
+
+constexpr Row kPortStatusRows[] = {
+    {"Reserved.PortStatus.15-13", 13, 7, Format::Hex2},      {"PORT_INDICATOR.PortStatus.12", 12, 1, Format::Bit},
+    {"PORT_TEST.PortStatus.11", 11, 1, Format::Bit},         {"PORT_HIGH_SPEED.PortStatus.10", 10, 1, Format::Bit},
+    {"PORT_LOW_SPEED.PortStatus.9", 9, 1, Format::Bit},      {"PORT_POWER.PortStatus.8", 8, 1, Format::Bit},
+    {"Reserved.PortStatus.7-5", 5, 7, Format::Hex2},         {"PORT_RESET.PortStatus.4", 4, 1, Format::Bit},
+    {"PORT_OVER_CURRENT.PortStatus.3", 3, 1, Format::Bit},   {"PORT_SUSPEND.PortStatus.2", 2, 1, Format::Bit},
+    {"PORT_ENABLE.PortStatus.1", 1, 1, Format::Bit},         {"PORT_CONNECTION.PortStatus.0", 0, 1, Format::Bit},
+};
+
+constexpr Row kPortChangeRows[] = {
+    {"Reserved.PortChange.15-5", 5, 0x7FF, Format::Hex4},        {"C_PORT_RESET.PortChange.4", 4, 1, Format::Bit},
+    {"C_PORT_OVER_CURRENT.PortChange.3", 3, 1, Format::Bit},     {"C_PORT_SUSPEND.PortChange.2", 2, 1, Format::Bit},
+    {"C_PORT_ENABLE.PortChange.1", 1, 1, Format::Bit},           {"C_PORT_CONNECTION.PortChange.0", 0, 1, Format::Bit},
+};
+
+constexpr Row kSsPortStatusRows[] = {
+    {"Reserved.SSPortStatus.15-13", 13, 7, Format::Hex2},
+    {"NegotiatedSpeed.SSPortStatus.12-10", 10, 7, Format::Hex2, SpeedName, "DeviceSpeed"},
+    {"PORT_POWER.SSPortStatus.9", 9, 1, Format::Bit},
+    {"PORT_LINK_STATE.SSPortStatus.8-5", 5, 0xF, Format::Hex2, LinkStateName},
+    {"PORT_RESET.SSPortStatus.4", 4, 1, Format::Bit},
+    {"PORT_OVER_CURRENT.SSPortStatus.3", 3, 1, Format::Bit},
+    {"Reserved.SSPortStatus.2", 2, 1, Format::Bit},
+    {"PORT_ENABLE.SSPortStatus.1", 1, 1, Format::Bit},
+    {"PORT_CONNECTION.SSPortStatus.0", 0, 1, Format::Bit},
+};
+
+constexpr Row kSsPortChangeRows[] = {
+    {"Reserved.SSPortChange.15-8", 8, 0xFF, Format::Hex2},
+    {"C_PORT_CONFIG_ERROR.SSPortChange.7", 7, 1, Format::Bit},
+    {"C_PORT_LINK_STATE.SSPortChange.6", 6, 1, Format::Bit},
+    {"C_BH_PORT_RESET.SSPortChange.5", 5, 1, Format::Bit},
+    {"C_PORT_RESET.SSPortChange.4", 4, 1, Format::Bit},
+    {"C_PORT_OVER_CURRENT.SSPortChange.3", 3, 1, Format::Bit},
+    {"Reserved.SSPortChange.2", 2, 1, Format::Bit},
+    {"Reserved.SSPortChange.1", 1, 1, Format::Bit},
+    {"C_PORT_CONNECTION.SSPortChange.0", 0, 1, Format::Bit},
+};
+
+} // namespace
+
+template <size_t N>
+void HubUrbOutputer::OutputBitSection(int mode, LPCSTR caption, LPCSTR element, const BitRow (&rows)[N],
+                                      USHORT value) {
+    OpenBlock(mode, element, caption, "");
+    for (const BitRow& row : rows) {
+        const unsigned bits = (static_cast<unsigned>(value) >> row.shift) & row.mask;
+        CString text;
+        switch (row.format) {
+        case BitFormat::Hex2: text = Hex(mode, 2, bits); break;
+        case BitFormat::Hex4: text = Hex(mode, 4, bits); break;
+        case BitFormat::Bit: text.Format("%1x", bits); break;
+        case BitFormat::Decimal: text.Format("%d", static_cast<int>(bits)); break;
+        }
+        if (row.name == nullptr)
+            Field(mode, row.label, row.label, text);
+        else
+            NamedField(mode, row.label, text, row.attribute, row.name(bits));
+    }
+    CloseBlock(mode);
+}
+
+void HubUrbOutputer::NamedField(int mode, LPCSTR label, const CString& value, LPCSTR attribute, LPCSTR name) {
+    if (mode == OUTPUT_MODE_XML) {
+        m_pImp->WriteValue(label, value);
+        m_pImp->AddAttribute(attribute, name);
+    } else {
+        CString named;
+        named.Format("%s (%s)", static_cast<LPCSTR>(value), name);
+        m_pImp->AddItem(label, named, nullptr);
+    }
+}
+
+void HubUrbOutputer::OutputHubFeatureSelector(int mode, USHORT wValue) {
+    const LPCSTR name = wValue == 0   ? "C_HUB_LOCAL_POWER"
+                        : wValue == 1 ? "C_HUB_OVER_CURRENT"
+                                      : "Unknown Feature Selector";
+    NamedField(mode, "FeatureSelector.wValue", Hex(mode, 4, wValue), "Name", name);
+}
+
+void HubUrbOutputer::OutputPortFeatureSelector(int mode, USHORT wValue, USHORT wIndex) {
+    NamedField(mode, "FeatureSelector.wValue", Hex(mode, 4, wValue), "Name", PortFeatureName(wValue));
+    if (wValue == kPortTest || wValue == kPortIndicator) {
+        const LPCSTR high = wValue == kPortTest ? "TestModeSelector.wIndexHi" : "IndicatorSelector.wIndexHi";
+        Field(mode, high, high, Hex(mode, 4, wIndex >> 8));
+        Field(mode, "PortNumber.wIndexLo", "PortNumber.wIndexLo", Hex(mode, 4, wIndex & 0xFF));
+    } else {
+        Field(mode, "PortNumber.wIndex", "PortNumber.wIndex", Hex(mode, 4, wIndex));
+    }
+}
+
+void HubUrbOutputer::OutputPortStatusBits(int mode, USHORT wPortStatus) {
+    OutputBitSection(mode, "Port Status Bits", "PortStatusBits", kPortStatusRows, wPortStatus);
+}
+
+void HubUrbOutputer::OutputPortChangeBits(int mode, USHORT wPortChange) {
+    OutputBitSection(mode, "Port Status Change Bits", "PortStatusChange", kPortChangeRows, wPortChange);
+}
+
+void HubUrbOutputer::OutputSsPortStatusBits(int mode, USHORT wPortStatus) {
+    OutputBitSection(mode, "SuperSpeed Port Status Bits", "SuperSpeed-PortStatus", kSsPortStatusRows, wPortStatus);
+}
+
+void HubUrbOutputer::OutputSsPortChangeBits(int mode, USHORT wPortChange) {
+    OutputBitSection(mode, "SuperSpeed Port Status Change Bits", "SuperSpeed-PortStatusChange", kSsPortChangeRows,
+                     wPortChange);
+}
+
+bool HubUrbOutputer::HasStatusBytes(int mode, ULONG length, ULONG needed) {
+    if (length >= needed)
+        return true;
+    CString text;
+    text.Format("%u of %u bytes", static_cast<unsigned>(length), static_cast<unsigned>(needed));
+    OutputDefect(mode, "Truncated", text);
+    return false;
+}
+
+void HubUrbOutputer::OutputHubStatus(int mode, ULONG length, const BYTE* data) {
+    if (!HasStatusBytes(mode, length, kStatusSize))
+        return;
+    OutputBitSection(mode, "Hub Status Bits", "HubStatus", kHubStatusRows, tdl::LoadLe<USHORT>(data));
+    OutputBitSection(mode, "Hub Status Change Bits", "HubStatusChange", kHubChangeRows, tdl::LoadLe<USHORT>(data + 2));
+}
+
+bool HubUrbOutputer::IsSuperSpeedHub() const {
+    // Without its stack a record's hub is taken for a USB 2.0 hub, the layout every hub can report.
+    const CDeviceStack* pStack = FindDeviceStack();
+    return pStack != nullptr && pStack->HasBosDescriptor != 0;
+}
+
+void HubUrbOutputer::OutputPortStatus(int mode, ULONG length, const BYTE* data) {
+    if (!HasStatusBytes(mode, length, kStatusSize))
+        return;
+    const auto status = tdl::LoadLe<USHORT>(data);
+    const auto change = tdl::LoadLe<USHORT>(data + 2);
+    if (IsSuperSpeedHub()) {
+        OutputSsPortStatusBits(mode, status);
+        OutputSsPortChangeBits(mode, change);
+    } else {
+        OutputPortStatusBits(mode, status);
+        OutputPortChangeBits(mode, change);
+    }
+}
+
+void HubUrbOutputer::OutputPortLinkErrorCount(int mode, ULONG length, const BYTE* data) {
+    if (!HasStatusBytes(mode, length, kErrorCountSize))
+        return;
+    OpenBlock(mode, "PortLinkErrorCount", "Port Link Error Count", "");
+    Field(mode, "Link Error Count", "LinkErrorCount", Hex(mode, 4, tdl::LoadLe<USHORT>(data)));
+    CloseBlock(mode);
+}
