@@ -281,6 +281,9 @@ public:
     // Seconds since 1970 of a UTC date and time; 0 for a year before 1900.
     static LONGLONG UtcSeconds(const SYSTEMTIME& st);
 
+    // Help topics 214, 215 and 217: the main window opens help contexts 51, 53 and 52.
+    void OnHelpTopic(UINT nID);
+
     // The enable and check rules of the document's commands in menus and bars.
     void OnUpdateUsbStarteventcapture(CCmdUI* pCmdUI);
     void OnUpdateUsbStopeventcapture(CCmdUI* pCmdUI);

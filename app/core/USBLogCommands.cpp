@@ -4,6 +4,7 @@
 #include "app/core/USBLog.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/PanePointers.h"
+#include "htmlhelp.h"
 
 // Find (221) and the help topics (214, 215, 217) are enabled by the application; Save and Save As are the
 // framework's save, which writes the capture log file.
@@ -23,7 +24,33 @@ ON_COMMAND(ID_EXPORT_DEVICEREPORT_XML, &CUSBLog::OnExportDeviceReportXml)
 ON_UPDATE_COMMAND_UI(ID_EXPORT_DEVICEREPORT_XML, &CUSBLog::OnUpdateExportDeviceReport)
 ON_COMMAND(ID_EXPORT_DEVICEREPORT_HTML, &CUSBLog::OnExportDeviceReportHtml)
 ON_UPDATE_COMMAND_UI(ID_EXPORT_DEVICEREPORT_HTML, &CUSBLog::OnUpdateExportDeviceReport)
+ON_COMMAND_RANGE(ID_HELP_TOPIC_214, ID_HELP_TOPIC_215, &CUSBLog::OnHelpTopic)
+ON_COMMAND_RANGE(ID_HELP_TOPIC_217, ID_HELP_TOPIC_217, &CUSBLog::OnHelpTopic)
 END_MESSAGE_MAP()
+
+namespace {
+
+DWORD HelpContextOf(UINT nID) {
+    switch (nID) {
+    case ID_HELP_TOPIC_214:
+        return 51;
+    case ID_HELP_TOPIC_215:
+        return 53;
+    case ID_HELP_TOPIC_217:
+        return 52;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+void CUSBLog::OnHelpTopic(UINT nID) {
+    const DWORD dwContext = HelpContextOf(nID);
+    CWnd* pMainWnd = GetMainWindow();
+    if (dwContext != 0 && pMainWnd != nullptr)
+        pMainWnd->HtmlHelp(dwContext, HH_HELP_CONTEXT);
+}
 
 void CUSBLog::OnUpdateUsbStarteventcapture(CCmdUI* pCmdUI) {
     pCmdUI->Enable(IsRealtimeDocument() && !IsLogging());

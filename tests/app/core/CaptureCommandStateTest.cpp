@@ -7,12 +7,14 @@
 #include <memory>
 #include <vector>
 
+#include "WinHtmlHelpControl.h"
 #include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
 #include "app/core/USBLog.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/PanePointers.h"
 #include "common/RecordTags.h"
+#include "htmlhelp.h"
 #include "tests/support/RecordBuilder.h"
 #include "tests/support/UiFixture.h"
 #include "windows.h"
@@ -187,6 +189,21 @@ TEST_F(CaptureCommandStateTest, DeviceReportsNeedTheReportPageWithACheckedDevice
             ::DestroyWindow(hPage);
         }
     }
+}
+
+TEST_F(CaptureCommandStateTest, HelpTopicsOpenTheirContextsThroughTheMainWindow) {
+    win32::RegisterHtmlHelpModule();
+    CUSBLog& doc = Document(IDR_TDLOFT_REALTIME);
+    for (UINT nID : {ID_HELP_TOPIC_214, ID_HELP_TOPIC_215, ID_HELP_TOPIC_217})
+        EXPECT_TRUE(doc.OnCmdMsg(nID, CN_COMMAND, nullptr, nullptr)) << nID;
+    // The application's own help command between them is not the document's.
+    EXPECT_FALSE(doc.OnCmdMsg(ID_HELP_CONTENTS, CN_COMMAND, nullptr, nullptr));
+    std::vector<DWORD_PTR> contexts;
+    for (const win32::HtmlHelpCall& call : win32::HtmlHelpCalls()) {
+        EXPECT_EQ(call.command, static_cast<UINT>(HH_HELP_CONTEXT));
+        contexts.push_back(call.data);
+    }
+    EXPECT_EQ(contexts, (std::vector<DWORD_PTR>{51, 53, 52}));
 }
 
 } // namespace
