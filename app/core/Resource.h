@@ -17,6 +17,21 @@ constexpr unsigned IDD_SPLASH = 262;
 // buffer, a thread error) rather than calling it, since stopping waits for the capture thread.
 constexpr unsigned ID_USB_STARTEVENTCAPTURE = 172;
 constexpr unsigned ID_USB_STOPEVENTCAPTURE = 173;
+// The capture document's other commands: the buffer and the monitored devices emptied, the filters and the
+// trigger, the options, Find, the device reports and three help topics of its dialogs.
+constexpr unsigned ID_USB_CLEARCAPTURE = 174;
+constexpr unsigned ID_USB_CLEARDEVICES = 175;
+constexpr unsigned ID_EXPORT_DEVICEREPORT_XML = 192;
+constexpr unsigned ID_OPTIONS_CONFIGURATION = 206;
+constexpr unsigned ID_HELP_TOPIC_214 = 214;
+constexpr unsigned ID_HELP_TOPIC_215 = 215;
+constexpr unsigned ID_HELP_TOPIC_217 = 217;
+constexpr unsigned ID_EDIT_FILTER = 219;
+constexpr unsigned ID_EDIT_FIND_REQUEST = 221;
+constexpr unsigned ID_EXPORT_DEVICEREPORT_HTML = 237;
+constexpr unsigned ID_EDIT_TRIGGER = 258;
+// The device tree's page whose checked devices the device reports describe.
+constexpr unsigned IDC_DEVICE_TREE_REPORT_PAGE = 110;
 
 // Commands of the Help menu.
 constexpr unsigned ID_HELP_CONTENTS = 216;

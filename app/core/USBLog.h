@@ -200,6 +200,11 @@ public:
     static LPCSTR StartFailureMessage(DWORD dwCode);
 
 private:
+    // The settings the document captures with: its own for a saved log, else the application's; null when
+    // there are none.
+    const CAppSettings* EffectiveSettings() const;
+    // Pane steps of a stop, also run after a start that failed: panes writeable and shown again.
+    void UnlockPanesAfterCapture(const CAppSettings* pSettings);
     // Runs the messages other threads sent this one.
     static void ServeSentMessages();
     // The device model's objects, created (step by step, all or none) and deleted; the system object once.
@@ -269,4 +274,37 @@ public:
     // Stops the capture as DisableLogging does, but waits at most dwMilliseconds for the capture thread. FALSE
     // when the thread has not ended by then: it is told to stop and left running.
     BOOL DisableLoggingWithin(DWORD dwMilliseconds);
+
+    // Start: panes locked, the start time set when the store is empty, the sequence and trigger mark reset,
+    // the capture thread started. A start that leaves the document not logging unlocks the panes again.
+    void OnUsbStarteventcapture();
+    // Stop (the command, a trigger's or the capture thread's): nothing when not logging, since stops come
+    // from several places; otherwise the thread stopped, the panes unlocked and any sequence gaps reported.
+    void OnUsbStopeventcapture();
+    // The trigger's last match forgotten (its row loses its trigger colour).
+    void ClearTriggerMark();
+    // Seconds since 1970 of a UTC date and time; 0 for a year before 1900.
+    static LONGLONG UtcSeconds(const SYSTEMTIME& st);
+
+    // Help topics 214, 215 and 217: the main window opens help contexts 51, 53 and 52.
+    void OnHelpTopic(UINT nID);
+
+    // The enable and check rules of the document's commands in menus and bars.
+    void OnUpdateUsbStarteventcapture(CCmdUI* pCmdUI);
+    void OnUpdateUsbStopeventcapture(CCmdUI* pCmdUI);
+    void OnUpdateUsbClearCapture(CCmdUI* pCmdUI);
+    void OnUpdateUsbClearDevices(CCmdUI* pCmdUI);
+    void OnUpdateFileSave(CCmdUI* pCmdUI);
+    void OnUpdateEditFilter(CCmdUI* pCmdUI);
+    void OnUpdateEditTrigger(CCmdUI* pCmdUI);
+    void OnUpdateOptionsConfiguration(CCmdUI* pCmdUI);
+    // Both device reports: a live document not logging, the device tree pane open on its report page and at
+    // least one device checked there.
+    void OnUpdateExportDeviceReport(CCmdUI* pCmdUI);
+    // The device reports are written by their own sequences, wired in later; until then the commands do
+    // nothing.
+    void OnExportDeviceReportXml() {}
+    void OnExportDeviceReportHtml() {}
+
+    DECLARE_MESSAGE_MAP()
 };

@@ -4,15 +4,17 @@
 #include "app/core/USBLog.h"
 #include "common/ControlCodes.h"
 
+const CAppSettings* CUSBLog::EffectiveSettings() const {
+    if (m_pSettings != nullptr)
+        return m_pSettings;
+    auto* pApp = dynamic_cast<CTindaloftApp*>(AfxGetApp());
+    return pApp != nullptr ? &pApp->m_Settings : nullptr;
+}
+
 void CUSBLog::ApplyLoggingOptions() {
-    const CAppSettings* pSettings = m_pSettings;
-    if (pSettings == nullptr) {
-        auto* pApp = dynamic_cast<CTindaloftApp*>(AfxGetApp());
-        if (pApp == nullptr) {
-            return;
-        }
-        pSettings = &pApp->m_Settings;
-    }
+    const CAppSettings* pSettings = EffectiveSettings();
+    if (pSettings == nullptr)
+        return;
     CKxTdloft driver;
     if (!driver.TryDeviceOpen()) {
         return;

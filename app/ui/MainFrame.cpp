@@ -1,5 +1,6 @@
 #include "app/ui/MainFrame.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "app/core/KxTdloft.h"
@@ -65,8 +66,14 @@ void CMainFrame::RestoreDevTreeAndStack() {
     m_RecordedCalls.emplace_back("RestoreDevTreeAndStack");
 }
 
-BOOL CMainFrame::IsPaneVisible(UINT) const {
-    return FALSE;
+BOOL CMainFrame::IsPaneVisible(UINT nPaneId) const {
+    return std::find(m_VisiblePanes.begin(), m_VisiblePanes.end(), nPaneId) != m_VisiblePanes.end();
+}
+
+void CMainFrame::SetPaneVisible(UINT nPaneId, BOOL bVisible) {
+    std::erase(m_VisiblePanes, nPaneId);
+    if (bVisible)
+        m_VisiblePanes.push_back(nPaneId);
 }
 
 CUSBLog* CMainFrame::GetActiveLogDocument() {

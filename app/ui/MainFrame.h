@@ -25,8 +25,10 @@ public:
     // Hide the device tree and stack inspector panes at a capture start, show them again at its stop.
     void HideDevTreeAndStack();
     void RestoreDevTreeAndStack();
-    // True when the docking pane exists and is not closed.
+    // True when the docking pane exists and is not closed. Until the frame has panes, the ones SetPaneVisible
+    // marked.
     BOOL IsPaneVisible(UINT nPaneId) const;
+    void SetPaneVisible(UINT nPaneId, BOOL bVisible);
     // The capture document of the active child frame, or nullptr.
     CUSBLog* GetActiveLogDocument();
 
@@ -46,6 +48,7 @@ public:
 
 private:
     std::vector<CString> m_RecordedCalls;
+    std::vector<UINT> m_VisiblePanes;
 
     DECLARE_MESSAGE_MAP()
 };

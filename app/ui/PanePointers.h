@@ -51,9 +51,13 @@ public:
     // The capture document is about to delete its device model: panes drop their pointers into it.
     void DeviceModelChanging(CUSBLog* /*pDoc*/) {}
 
-    // The device tree tab's active page window.
-    CWnd* GetDeviceTreeActivePage() { return nullptr; }
-    BOOL AnyDevicesChecked() { return FALSE; }
+    // The device tree tab's active page window. Until the device tree exists, what SetDeviceTreeState set.
+    CWnd* GetDeviceTreeActivePage() { return s_pActivePage; }
+    BOOL AnyDevicesChecked() { return s_bAnyDevicesChecked; }
+    static void SetDeviceTreeState(CWnd* pActivePage, BOOL bAnyDevicesChecked) {
+        s_pActivePage = pActivePage;
+        s_bAnyDevicesChecked = bAnyDevicesChecked;
+    }
     // The next checked device after rPosition (from the first root item when it is null): its position, its
     // image and its device object. FALSE when none is left or there is no device tree.
     BOOL GetNextCheckedDevice(TreePosition& /*rPosition*/, int& /*rImage*/, CDeviceObject*& /*rpDevice*/) {
@@ -62,4 +66,6 @@ public:
 
 private:
     static inline CDataBarSink* s_pDataBarSink = nullptr;
+    static inline CWnd* s_pActivePage = nullptr;
+    static inline BOOL s_bAnyDevicesChecked = FALSE;
 };

@@ -1,0 +1,92 @@
+// CUSBLog: the start and stop commands of a live capture.
+#include <ctime>
+
+#include "app/core/AppSettings.h"
+#include "app/core/LogRecords.h"
+#include "app/core/Trace.h"
+#include "app/core/USBLog.h"
+#include "app/ui/MainFrame.h"
+#include "app/ui/PanePointers.h"
+
+LONGLONG CUSBLog::UtcSeconds(const SYSTEMTIME& st) {
+    if (st.wYear < 1900)
+        return 0;
+    // timegm, never mktime: the fields are UTC, and the host's zone must not shift the stored time.
+    std::tm fields{};
+    fields.tm_year = st.wYear - 1900;
+    fields.tm_mon = st.wMonth - 1;
+    fields.tm_mday = st.wDay;
+    fields.tm_hour = st.wHour;
+    fields.tm_min = st.wMinute;
+    fields.tm_sec = st.wSecond;
+    const time_t seconds = ::timegm(&fields);
+    return seconds == static_cast<time_t>(-1) ? 0 : static_cast<LONGLONG>(seconds);
+}
+
+void CUSBLog::ClearTriggerMark() {
+    const UINT nSeqNum = m_nTriggerSeqNum;
+    m_nTriggerSeqNum = 0;
+    // The row that showed the match loses its trigger colour.
+    if (nSeqNum != 0) {
+        if (CView* pView = GetFirstView())
+            pView->Invalidate(FALSE);
+    }
+}
+
+void CUSBLog::OnUsbStarteventcapture() {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "--CUSBLog::OnUsbStarteventcapture");
+    const CAppSettings* pSettings = EffectiveSettings();
+    auto* pFrame = dynamic_cast<CMainFrame*>(GetMainWindow());
+    CPanePointers panes;
+    panes.SetStackInspectorReadOnly();
+    panes.SetDeviceTreeReadOnly();
+    if (pSettings != nullptr && pSettings->HideDTOnLogging && pFrame != nullptr)
+        pFrame->HideDevTreeAndStack();
+    panes.RefreshDeviceTreeTabViews(this, FALSE);
+
+    // A start after earlier records keeps the session's first start time.
+    if (m_pLogRecords != nullptr && m_pLogRecords->GetCount() == 0) {
+        SYSTEMTIME now{};
+        ::GetSystemTime(&now);
+        m_llStartTime = UtcSeconds(now);
+    }
+    ClearTriggerMark();
+    m_nExpectedSeqNum = 0;
+    m_nSeqGapCount = 0;
+
+    EnableLogging();
+    // No stop follows a start that did not take: unlock what the start locked.
+    if (!IsLogging())
+        UnlockPanesAfterCapture(pSettings);
+}
+
+void CUSBLog::UnlockPanesAfterCapture(const CAppSettings* pSettings) {
+    CPanePointers panes;
+    panes.SetStackInspectorWriteable();
+    panes.SetDeviceTreeWriteable();
+    auto* pFrame = dynamic_cast<CMainFrame*>(GetMainWindow());
+    if (pSettings != nullptr && pSettings->HideDTOnLogging && pFrame != nullptr)
+        pFrame->RestoreDevTreeAndStack();
+    panes.RefreshDeviceTreeTabViews(this, TRUE);
+}
+
+void CUSBLog::OnUsbStopeventcapture() {
+    // A second posted stop, or a trigger's stop after the thread's own, finds nothing to stop.
+    if (!IsLogging())
+        return;
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "--CUSBLog::OnUsbStopeventcapture");
+    DisableLogging();
+    // With no capture thread left there is nothing logging, whatever the flag said.
+    SetLogging(FALSE);
+    const CAppSettings* pSettings = EffectiveSettings();
+    UnlockPanesAfterCapture(pSettings);
+    if (m_nSeqGapCount != 0) {
+        CString message;
+        message.Format("Session ended with detection of %d out-of-sequence record(s).\n"
+                       "This may mean that some records are missing from the log.\n",
+                       static_cast<int>(m_nSeqGapCount));
+        if (pSettings == nullptr || !pSettings->BackgroundLogging)
+            message += "Try using background logging to capture data from this device.\n";
+        AfxMessageBox(message, MB_ICONWARNING);
+    }
+}
