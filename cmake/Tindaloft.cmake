@@ -64,7 +64,8 @@ function(tdl_fuzzers)
     else()
       add_test(NAME fuzz_${base} COMMAND fuzz_${base} ${args})
     endif()
-    set_tests_properties(fuzz_${base} PROPERTIES LABELS fuzz TIMEOUT 1200)
+    set_tests_properties(fuzz_${base} PROPERTIES LABELS fuzz TIMEOUT 1200
+                         ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
   endforeach()
 endfunction()
 
