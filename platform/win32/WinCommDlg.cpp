@@ -122,26 +122,35 @@ BOOL RunFileDialog(LPOPENFILENAMEA ofn, bool save) {
     request.caption = record.title;
     request.text = record.filter;
     auto valid = [](INT_PTR answer) { return answer == IDOK || answer == IDCANCEL; };
-    t_current = &record;
-    INT_PTR answer = win32::internal::ResolveModalRequest(request, IDCANCEL, valid);
-    t_current = nullptr;
-
-    std::string path;
-    if (answer == IDOK) {
-        path = record.chosen.empty() ? record.initialName : record.chosen;
-        if (!path.empty() && ExtensionOffset(path) == 0 && !record.defaultExtension.empty())
-            path += "." + record.defaultExtension;
-    }
     BOOL result = FALSE;
-    if (path.empty()) {
-        // Cancelled, or chosen with no name at all: nothing was chosen.
-    } else if (ofn->lpstrFile == nullptr || path.size() >= ofn->nMaxFile) {
-        t_lastError = FNERR_BUFFERTOOSMALL;
-    } else if (save ? ConfirmOverwrite(*ofn, path, record.title) : ConfirmExists(*ofn, path, record.title)) {
-        std::memcpy(ofn->lpstrFile, path.c_str(), path.size() + 1);
-        ofn->nFileOffset = static_cast<WORD>(NameOffset(path));
-        ofn->nFileExtension = static_cast<WORD>(ExtensionOffset(path));
-        result = TRUE;
+    std::string path;
+    // A name the dialog refuses (No to replacing a file, or a file that must exist and does not) leaves the
+    // dialog up: the user is asked again until a name is taken or the dialog is cancelled.
+    for (bool askAgain = true; askAgain;) {
+        askAgain = false;
+        record.chosen.clear();
+        t_current = &record;
+        INT_PTR answer = win32::internal::ResolveModalRequest(request, IDCANCEL, valid);
+        t_current = nullptr;
+
+        path.clear();
+        if (answer == IDOK) {
+            path = record.chosen.empty() ? record.initialName : record.chosen;
+            if (!path.empty() && ExtensionOffset(path) == 0 && !record.defaultExtension.empty())
+                path += "." + record.defaultExtension;
+        }
+        if (path.empty()) {
+            // Cancelled, or chosen with no name at all: nothing was chosen.
+        } else if (ofn->lpstrFile == nullptr || path.size() >= ofn->nMaxFile) {
+            t_lastError = FNERR_BUFFERTOOSMALL;
+        } else if (save ? ConfirmOverwrite(*ofn, path, record.title) : ConfirmExists(*ofn, path, record.title)) {
+            std::memcpy(ofn->lpstrFile, path.c_str(), path.size() + 1);
+            ofn->nFileOffset = static_cast<WORD>(NameOffset(path));
+            ofn->nFileExtension = static_cast<WORD>(ExtensionOffset(path));
+            result = TRUE;
+        } else {
+            askAgain = true;
+        }
     }
     record.chosen = result ? path : std::string();
     {

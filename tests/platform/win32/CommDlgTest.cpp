@@ -96,9 +96,19 @@ TEST_F(CommDlgTest, TheOverwritePromptAsksOnlyForAFileThatExists) {
     std::fclose(f);
     m_ofn.Flags = OFN_OVERWRITEPROMPT;
 
+    // No keeps the dialog up: it asks again, here for a name that is free.
+    std::string other = "/tmp/tdl_commdlg_other_" + std::to_string(::getpid()) + ".txt";
     win32::QueueFileDialogChoice(existing);
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDNO, "already exists");
+    win32::QueueFileDialogChoice(other);
+    EXPECT_TRUE(GetSaveFileNameA(&m_ofn));
+    EXPECT_EQ(other, m_name);
+    // No, then Cancel: nothing is chosen.
+    win32::QueueFileDialogChoice(existing);
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDNO, "already exists");
+    win32::QueueModalAnswer(win32::ModalKind::File, IDCANCEL);
     EXPECT_FALSE(GetSaveFileNameA(&m_ofn));
+    EXPECT_EQ(0u, CommDlgExtendedError());
     win32::QueueFileDialogChoice(existing);
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDYES, "already exists");
     EXPECT_TRUE(GetSaveFileNameA(&m_ofn));
@@ -108,7 +118,7 @@ TEST_F(CommDlgTest, TheOverwritePromptAsksOnlyForAFileThatExists) {
     win32::QueueFileDialogChoice(existing); // gone now: no question
     EXPECT_TRUE(GetSaveFileNameA(&m_ofn));
     auto boxes = win32::ModalRequests();
-    ASSERT_EQ(5u, boxes.size());
+    ASSERT_EQ(9u, boxes.size());
     EXPECT_EQ(win32::ModalKind::MessageBox, boxes[1].kind);
     EXPECT_EQ("tdl_commdlg_" + std::to_string(::getpid()) + ".txt already exists.\nDo you want to replace it?",
               boxes[1].text);
@@ -128,6 +138,7 @@ TEST_F(CommDlgTest, TheOpenDialogTakesOnlyAFileThatExistsWhenItMust) {
     EXPECT_EQ(existing, m_name);
     win32::QueueFileDialogChoice(missing);
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "File not found");
+    win32::QueueModalAnswer(win32::ModalKind::File, IDCANCEL); // asked again, then cancelled
     EXPECT_FALSE(GetOpenFileNameA(&m_ofn));
     EXPECT_EQ(0u, CommDlgExtendedError());
     EXPECT_EQ(existing, m_name);
@@ -138,10 +149,11 @@ TEST_F(CommDlgTest, TheOpenDialogTakesOnlyAFileThatExistsWhenItMust) {
     std::remove(existing.c_str());
 
     auto requests = win32::ModalRequests();
-    ASSERT_EQ(4u, requests.size());
+    ASSERT_EQ(5u, requests.size()); // the refused name's dialog was asked twice
     EXPECT_EQ("Open", requests[0].caption);
     EXPECT_EQ(win32::ModalKind::MessageBox, requests[2].kind);
     EXPECT_TRUE(requests[2].expected);
+    EXPECT_EQ(win32::ModalKind::File, requests[3].kind);
     auto records = win32::FileDialogRequests();
     ASSERT_EQ(3u, records.size());
     EXPECT_FALSE(records[0].save);
