@@ -14,12 +14,14 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <vector>
 #include <string>
 
 #include "WinFileDialogControl.h"
 #include "WinModulesControl.h"
 #include "WinSetupApiControl.h"
 #include "WinVersionControl.h"
+#include "commdlg.h"
 #include "app/core/ProgramVersion.h"
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
@@ -56,7 +58,7 @@ struct CommandResult {
     std::string output;
 };
 
-CommandResult Run(const std::string& command) {
+CommandResult RunCommand(const std::string& command) {
     CommandResult result;
     FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
     if (pipe == nullptr)
@@ -70,7 +72,7 @@ CommandResult Run(const std::string& command) {
 }
 
 bool HaveTool(const char* tool) {
-    return Run(std::string("command -v ") + tool + " >/dev/null").ok;
+    return RunCommand(std::string("command -v ") + tool + " >/dev/null").ok;
 }
 
 size_t CountOf(const std::string& text, const std::string& part) {
@@ -244,6 +246,188 @@ TEST_F(DeviceReportExport, OneDeviceOfEachKindAgainstGoldenCopies) {
                             "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\r\n"
                             "<html xmlns=\"http://www.w3.org/1999/xhtml\">\r\n<head>\r\n"
                             "    <meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\" />\r\n"));
+}
+
+
+// Well-formed XML: the XML report as it is; the page in the encoding its head declares (an XML parser reads
+// only the XML declaration, which an XHTML page served as HTML leaves out), with its one DTD entity spelled
+// as a character reference (the parser reads no DTD).
+void ExpectWellFormed(const std::string& path, bool page) {
+    const std::string command = page ? "iconv -f WINDOWS-1252 -t UTF-8 '" + path +
+                                           "' | sed 's/&nbsp;/\\&#160;/g' | xmllint --noout -"
+                                     : "xmllint --noout '" + path + "'";
+    const CommandResult result = RunCommand(command);
+    EXPECT_TRUE(result.ok) << path << "\n" << result.output;
+}
+
+TEST_F(DeviceReportExport, AnXmlParserAcceptsBothReportsAndCountsTheDevices) {
+    if (!HaveTool("xmllint"))
+        GTEST_SKIP() << "xmllint is not installed";
+    m_checked->CheckAll();
+    const std::string xml = ExportXml();
+    ExportHtml();
+    ExpectWellFormed(PathOf("report.xml"), false);
+    ExpectWellFormed(PathOf("report.htm"), true);
+    const CommandResult count = RunCommand("xmllint --xpath 'count(//Device)' '" + PathOf("report.xml") + "'");
+    EXPECT_EQ(std::to_string(m_checked->CheckedCount()) + "\n", count.output);
+    EXPECT_EQ(m_checked->CheckedCount(), CountOf(xml, "<Device Type="));
+    EXPECT_EQ(10u, m_checked->CheckedCount()); // every controller and hub of the machine
+}
+
+// A value that needs escaping and the ANSI code page: mark-up characters, a German, a typographic and two
+// Spanish characters (Windows-1252), and a control byte.
+const char kAwkward[] = "A<b>&'\"Ger\xE4t \x92 \xBF\xA1\x01";
+// The same text as the browser reads it back (UTF-8, serialized), up to the control byte.
+const char kAwkwardInDom[] = "A&lt;b&gt;&amp;'\"Ger\xC3\xA4t \xE2\x80\x99 \xC2\xBF\xC2\xA1";
+
+class DeviceReportValues : public DeviceReportExport {
+protected:
+    void SetUp() override {
+        DeviceReportExport::SetUp();
+        CUsbHub* pRoot = Controller(0)->GetRootHub();
+        ASSERT_NE(nullptr, pRoot);
+        pRoot->m_pDeviceClass->m_DeviceDescription = kAwkward;
+        auto objects = pRoot->m_devstk->DeviceObjectsByPosition();
+        ASSERT_EQ(2u, objects.size());
+        ASSERT_NE(nullptr, objects[1].second->_Driver);
+        objects[1].second->_Driver->m_DriverName = kAwkward;
+        m_doc->GetHostSystem()->m_SystemName = kAwkward;
+        static_cast<CTindaloftApp*>(AfxGetApp())->m_strMachineName = kAwkward;
+        m_failedPort = pRoot->GetPort(3);
+        ASSERT_NE(nullptr, m_failedPort);
+        m_failedPort->m_ConnectionStatus = 2; // a failed enumeration: red in the page
+        m_checked->Check(pRoot);
+        m_checked->Check(m_failedPort);
+    }
+    CHubPort* m_failedPort = nullptr;
+};
+
+TEST_F(DeviceReportValues, AreEscapedInValuesAndLeftAloneInLabels) {
+    const std::string html = ExportHtml();
+    const std::string escaped = "A&lt;b&gt;&amp;&apos;&quot;Ger\xE4t \x92 \xBF\xA1?";
+    EXPECT_EQ(3u, CountOf(html, escaped)) << "description, driver name and system name";
+    EXPECT_EQ(std::string::npos, html.find(kAwkward));
+    EXPECT_NE(std::string::npos, html.find("<font class=\"sml_black\">Driver&nbsp;Name</font>"));
+    EXPECT_NE(std::string::npos, html.find("0x00000002 (<font color=\"red\">Device failed enumeration</font>)"));
+
+    const std::string xml = ExportXml();
+    EXPECT_EQ(3u, CountOf(xml, "A&lt;b&gt;&amp;'\"Ger\xC3\xA4t \xE2\x80\x99 \xC2\xBF\xC2\xA1?"))
+        << "description, driver name and machine name, in UTF-8";
+    EXPECT_NE(std::string::npos, xml.find("<ConnectionStatus Description=\"&lt;font color=&quot;red&quot;&gt;Device "
+                                          "failed enumeration&lt;/font&gt;\">00000002</ConnectionStatus>"));
+    if (!HaveTool("xmllint"))
+        GTEST_SKIP() << "xmllint is not installed";
+    ExpectWellFormed(PathOf("report.xml"), false);
+    ExpectWellFormed(PathOf("report.htm"), true);
+    const CommandResult read = RunCommand("xmllint --xpath 'string(//SystemName)' '" + PathOf("report.xml") + "'");
+    EXPECT_EQ("A<b>&'\"Ger\xC3\xA4t \xE2\x80\x99 \xC2\xBF\xC2\xA1?\n", read.output);
+}
+
+TEST_F(DeviceReportValues, ABrowserReadsThePageAsWritten) {
+    if (!HaveTool("chromium-headless-shell"))
+        GTEST_SKIP() << "chromium-headless-shell is not installed";
+    ExportHtml();
+    const CommandResult dom = RunCommand("chromium-headless-shell --no-sandbox --disable-gpu --dump-dom 'file://" +
+                                  PathOf("report.htm") + "' 2>/dev/null");
+    ASSERT_TRUE(dom.ok) << dom.output;
+    const std::string& text = dom.output;
+    EXPECT_NE(std::string::npos, text.find("<title>Tindaloft 3.41.0 - Device Report</title>"));
+    for (const char* label : {"Tindaloft Version", "Binary Schema", "System Name", "Windows Platform", "TimeStamp"})
+        EXPECT_EQ(1u, CountOf(text, std::string("<font class=\"sml_black\">") + label + "</font>")) << label;
+    EXPECT_EQ(2u, CountOf(text, "<font class=\"bold_std_black\">")) << "one sub-heading per device";
+    EXPECT_EQ(3u, CountOf(text, kAwkwardInDom)) << text;
+    EXPECT_NE(std::string::npos, text.find("<font color=\"red\">Device failed enumeration</font>"));
+}
+
+TEST_F(DeviceReportExport, TheTimeStampPrintsTheUtcFieldsEvenInADaylightSavingGap) {
+    // 02:30 on the last Sunday of March does not exist in this zone's local time.
+    const char* oldZone = std::getenv("TZ");
+    const std::string saved = oldZone != nullptr ? oldZone : "";
+    ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    ::tzset();
+    StopClockAt(2026, 3, 29, 2, 30, 5);
+    const std::string html = ExportHtml();
+    const std::string xml = ExportXml();
+    if (oldZone != nullptr)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+    EXPECT_NE(std::string::npos, html.find("<font class=\"sml_black\">2026-03-29 02:30:05</font>"));
+    EXPECT_NE(std::string::npos, xml.find("<TimeStamp>2026-03-29T02:30:05</TimeStamp>"));
+}
+
+TEST_F(DeviceReportExport, TheSaveDialogAsksForTheRightFileAndANameGetsItsExtension) {
+    for (bool html : {true, false}) {
+        win32::ClearFileDialogRequests();
+        win32::QueueFileDialogChoice(PathOf("named"));
+        win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK);
+        if (html)
+            m_doc->ExportHtmlReport();
+        else
+            m_doc->ExportXmlReport();
+        const char* extension = html ? "htm" : "xml";
+        EXPECT_TRUE(fs::exists(PathOf(std::string("named.") + extension))) << extension;
+        const auto requests = win32::FileDialogRequests();
+        ASSERT_EQ(1u, requests.size());
+        EXPECT_TRUE(requests[0].save);
+        EXPECT_EQ(extension, requests[0].defaultExtension);
+        EXPECT_EQ(html ? "HTML Files (*.htm)|*.htm|All Files (*.*)|*.*" : "XML Files (*.xml)|*.xml|All Files (*.*)|*.*",
+                  requests[0].filter);
+        EXPECT_EQ(static_cast<DWORD>(OFN_OVERWRITEPROMPT), requests[0].flags);
+        EXPECT_EQ("", requests[0].initialName);
+    }
+}
+
+TEST_F(DeviceReportExport, ACancelWritesNothingAndAFileThatCannotBeOpenedIsTold) {
+    for (bool html : {true, false}) {
+        win32::QueueModalAnswer(win32::ModalKind::File, IDCANCEL);
+        html ? m_doc->ExportHtmlReport() : m_doc->ExportXmlReport();
+        EXPECT_TRUE(fs::is_empty(m_dir));
+        EXPECT_TRUE(apptest::AppStarter::TakeBoxTexts().empty());
+
+        const std::string path = PathOf(html ? "missing/report.htm" : "missing/report.xml");
+        win32::QueueFileDialogChoice(path);
+        win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "Failed to open");
+        html ? m_doc->ExportHtmlReport() : m_doc->ExportXmlReport();
+        EXPECT_EQ(std::vector<std::string>{"Failed to open:\n" + path}, apptest::AppStarter::TakeBoxTexts());
+        EXPECT_TRUE(fs::is_empty(m_dir));
+    }
+}
+
+TEST_F(DeviceReportExport, AFailedWriteIsToldInsteadOfSuccess) {
+    for (const char* name : {"full.htm", "full.xml"}) {
+        // A file that takes no byte: its writes, or its flush on closing, fail.
+        fs::create_symlink("/dev/full", m_dir / name);
+        win32::QueueFileDialogChoice(PathOf(name));
+        win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDYES, "already exists");
+        win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "Failed to write");
+        std::string(name).back() == 'm' ? m_doc->ExportHtmlReport() : m_doc->ExportXmlReport();
+        const auto boxes = apptest::AppStarter::TakeBoxTexts();
+        ASSERT_EQ(2u, boxes.size()) << name;
+        EXPECT_EQ("Failed to write:\n" + PathOf(name), boxes[1]) << name;
+    }
+}
+
+TEST_F(DeviceReportExport, ADamagedRecordStopsTheReportWithoutSuccess) {
+    // A symbolic link whose interface class and target are missing: the reporter's bounds check throws.
+    CUsbHub* pRoot = Controller(0)->GetRootHub();
+    ASSERT_NE(nullptr, pRoot);
+    pRoot->m_pDeviceClass->m_SymbolicLinks.Add("\\\\?\\usb#damaged");
+    m_checked->Check(Controller(0));
+    m_checked->Check(pRoot);
+    for (bool html : {true, false}) {
+        win32::QueueFileDialogChoice(PathOf(html ? "damaged.htm" : "damaged.xml"));
+        win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK);
+        html ? m_doc->ExportHtmlReport() : m_doc->ExportXmlReport();
+        const auto boxes = apptest::AppStarter::TakeBoxTexts();
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(std::string::npos, boxes[0].find("successfully")) << boxes[0];
+    }
+    const std::string html = Contents("damaged.htm");
+    EXPECT_NE(std::string::npos, html.find("bold_std_black\">HostController<")) << "written up to the error";
+    EXPECT_EQ(std::string::npos, html.find("</html>"));
+    EXPECT_EQ("", Contents("damaged.xml"));
 }
 
 } // namespace
