@@ -74,6 +74,12 @@ void DeviceReporter::BeginDevice(int mode, const CString& typeName) {
     }
 }
 
+void DeviceReporter::BeginReport(int mode) {
+    CString typeName;
+    GetDeviceTypeName(typeName);
+    BeginDevice(mode, typeName);
+}
+
 void DeviceReporter::EndDevice(int mode) {
     if (IsHtml(mode))
         m_pImp->EndIndent();

@@ -37,6 +37,8 @@ public:
 
 protected:
     static bool IsHtml(int mode) { return mode == OUTPUT_MODE_HTML; }
+    // The device's block opened under its type name.
+    void BeginReport(int mode);
     // A section: a bordered table headed by its title in HTML, an element in XML.
     void OpenSection(int mode, LPCSTR htmlTitle, LPCSTR xmlName);
     void CloseSection();

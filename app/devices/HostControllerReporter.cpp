@@ -8,9 +8,7 @@ HostControllerReporter::HostControllerReporter(OutputerImp* pImp, CUSBLog* pCont
     : DeviceReporter(pImp, pContext, pController), m_pController(pController) {}
 
 void HostControllerReporter::Report(int mode) {
-    CString typeName;
-    GetDeviceTypeName(typeName);
-    BeginDevice(mode, typeName);
+    BeginReport(mode);
     OutputPnpRegistryProperties(mode, m_pController->m_pDeviceClass, true);
     OutputDeviceStackProperties(mode, m_pController->m_devstk);
     OutputDeviceInterfaces(mode);

@@ -97,21 +97,19 @@ void CHtmlOutput::WriteFooter() {
 }
 
 void CHtmlOutput::WritePageTitle(LPCSTR text) {
-    WriteLine("<table height=\"50\" width=\"100%\" cellspacing=\"0\">");
-    WriteLine("<tr>");
-    WriteLine("<td width=\"5%\">&nbsp;</td>");
-    WriteJoinedLine({"<td>", "<b><font class=\"bold_large_black\">", text, "</font></b>", "</td>"});
-    WriteLine("</tr>");
-    WriteLine("</table>");
-    WriteLine("<br />");
+    WriteTitleTable("<tr>", "bold_large_black", text);
 }
 
 void CHtmlOutput::WriteBanner(LPCSTR text) {
     WriteLine("<a name=\"top\"></a>");
+    WriteTitleTable("<tr class=\"skyblue\">", "bold_big_black", text);
+}
+
+void CHtmlOutput::WriteTitleTable(LPCSTR rowStart, LPCSTR fontClass, LPCSTR text) {
     WriteLine("<table height=\"50\" width=\"100%\" cellspacing=\"0\">");
-    WriteLine("<tr class=\"skyblue\">");
+    WriteLine(rowStart);
     WriteLine("<td width=\"5%\">&nbsp;</td>");
-    WriteJoinedLine({"<td>", "<b><font class=\"bold_big_black\">", text, "</font></b>", "</td>"});
+    WriteJoinedLine({"<td>", "<b><font class=\"", fontClass, "\">", text, "</font></b>", "</td>"});
     WriteLine("</tr>");
     WriteLine("</table>");
     WriteLine("<br />");

@@ -47,6 +47,8 @@ public:
     const CString& GetFileName() const { return m_FileName; }
 
 protected:
+    // A 50-pixel table of one row (its start tag given) holding the text in the font class, then a break.
+    void WriteTitleTable(LPCSTR rowStart, LPCSTR fontClass, LPCSTR text);
     // The pieces joined into one line.
     bool WriteJoinedLine(std::initializer_list<LPCSTR> pieces);
 

@@ -21,9 +21,7 @@ HubReporter::HubReporter(OutputerImp* pImp, CUSBLog* pContext, CUsbHub* pHub)
     : DeviceReporter(pImp, pContext, pHub), m_pHub(pHub) {}
 
 void HubReporter::Report(int mode) {
-    CString typeName;
-    GetDeviceTypeName(typeName);
-    BeginDevice(mode, typeName);
+    BeginReport(mode);
     OutputPnpRegistryProperties(mode, m_pHub->m_pDeviceClass, m_pHub->m_HubKind == HubKindExternal);
     OutputDeviceStackProperties(mode, m_pHub->m_devstk);
     OutputDeviceInterfaces(mode);

@@ -8,9 +8,7 @@ PortDeviceReporter::PortDeviceReporter(OutputerImp* pImp, CUSBLog* pContext, CHu
     : DeviceReporter(pImp, pContext, pPort), m_pPort(pPort) {}
 
 void PortDeviceReporter::Report(int mode) {
-    CString typeName;
-    GetDeviceTypeName(typeName);
-    BeginDevice(mode, typeName);
+    BeginReport(mode);
     OutputPnpRegistryProperties(mode, m_pPort->m_pDeviceClass, true);
     OutputDeviceStackProperties(mode, m_pPort->m_devstk);
     OutputDeviceInterfaces(mode);
