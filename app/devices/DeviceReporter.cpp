@@ -59,7 +59,7 @@ void DeviceReporter::GetDeviceTypeName(CString& name) {
             name = HubTypeName(*pHub);
         else
             name = pPort->m_devstk != nullptr && pPort->m_devstk->HasBosDescriptor != 0 ? "SuperSpeed PortDevice"
-                                                                                       : "PortDevice";
+                                                                                        : "PortDevice";
     } else {
         name = "UnknownType";
     }
@@ -122,8 +122,7 @@ void DeviceReporter::OutputPnpRegistryProperties(int mode, const CDeviceClass* p
     CloseSection();
 }
 
-void DeviceReporter::OutputIdList(int mode, const CStringArray& ids, LPCSTR wrapper, LPCSTR htmlLabel,
-                                  LPCSTR xmlName) {
+void DeviceReporter::OutputIdList(int mode, const CStringArray& ids, LPCSTR wrapper, LPCSTR htmlLabel, LPCSTR xmlName) {
     if (!IsHtml(mode))
         m_pImp->BeginElement(wrapper);
     for (INT_PTR i = 0; i < ids.GetSize(); ++i) {

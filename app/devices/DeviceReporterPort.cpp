@@ -58,6 +58,5 @@ void DeviceReporter::OutputPortConfiguration(int mode, const CHubPort& port) {
         return;
     const CUsbConfiguration* pConfiguration = port.m_Configurations[0];
     FullConfigDescOutputer(m_pImp, m_pContext, pConfiguration->m_pConfigDesc, pConfiguration->m_nConfigDescLength)
-        .Output(mode, IsHtml(mode) ? "Full&nbsp;Configuration&nbsp;Descriptor" : "FullConfiguration", "", false,
-                false);
+        .Output(mode, IsHtml(mode) ? "Full&nbsp;Configuration&nbsp;Descriptor" : "FullConfiguration", "", false, false);
 }

@@ -32,10 +32,10 @@ void HostControllerReporter::OutputDeviceInterfaces(int mode) {
         m_pImp->EndElement();
     }
     if (m_pController->m_pDeviceClass != nullptr)
-        OutputKnownInterfaces(mode, *m_pController->m_pDeviceClass,
-                              {{&GUID_DEVINTERFACE_USB_HOST_CONTROLLER, "GUID_DEVINTERFACE_USB_HOST_CONTROLLER"},
-                               {&GUID_DEVINTERFACE_NEC_USB3_HOST_CONTROLLER,
-                                "GUID_DEVINTERFACE_NEC_USB3_HOST_CONTROLLER"}});
+        OutputKnownInterfaces(
+            mode, *m_pController->m_pDeviceClass,
+            {{&GUID_DEVINTERFACE_USB_HOST_CONTROLLER, "GUID_DEVINTERFACE_USB_HOST_CONTROLLER"},
+             {&GUID_DEVINTERFACE_NEC_USB3_HOST_CONTROLLER, "GUID_DEVINTERFACE_NEC_USB3_HOST_CONTROLLER"}});
     CloseSection();
 }
 

@@ -117,8 +117,8 @@ void CHtmlOutput::WriteTitleTable(LPCSTR rowStart, LPCSTR fontClass, LPCSTR text
 
 void CHtmlOutput::WriteSystemRow(LPCSTR label, LPCSTR value, LPCSTR width) {
     WriteLine("<tr>");
-    WriteJoinedLine({"<td width=\"", width, "\" align=\"right\">", "<font class=\"sml_black\">", label, "</font>",
-                     "</td>"});
+    WriteJoinedLine(
+        {"<td width=\"", width, "\" align=\"right\">", "<font class=\"sml_black\">", label, "</font>", "</td>"});
     WriteLine("<td>&nbsp;</td>");
     WriteJoinedLine({"<td>", "<b><font class=\"sml_black\">", value, "</font></b>", "</td>"});
     WriteLine("</tr>");

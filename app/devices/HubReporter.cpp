@@ -66,9 +66,9 @@ void RootHubReporter::OutputHubProperties(int mode) {
     OpenSection(mode, "RootHub", "RootHub");
     m_pImp->WriteValue("NumberOfPorts", Hex(mode, "%02x", m_pHub->GetNumberOfPorts()));
     const CHostController* pController = m_pHub->GetHostController();
-    LPCSTR speed = m_pHub->IsSuperSpeed()                               ? "5Gbps (max)"
+    LPCSTR speed = m_pHub->IsSuperSpeed()                             ? "5Gbps (max)"
                    : pController != nullptr && pController->m_bIsEhci ? "High (max)"
-                                                                        : "Full (max)";
+                                                                      : "Full (max)";
     m_pImp->WriteValue("Speed", speed);
     CloseSection();
 }

@@ -14,14 +14,13 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "WinFileDialogControl.h"
 #include "WinModulesControl.h"
 #include "WinSetupApiControl.h"
 #include "WinVersionControl.h"
-#include "commdlg.h"
 #include "app/core/ProgramVersion.h"
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
@@ -37,6 +36,7 @@
 #include "app/devices/SystemHostControllers.h"
 #include "app/devices/UsbHub.h"
 #include "app_core_tests_embedded.h"
+#include "commdlg.h"
 #include "platform/nt/NtClock.h"
 #include "tests/app/core/AppStarter.h"
 #include "tests/support/CheckedConnectionTree.h"
@@ -105,12 +105,10 @@ protected:
         app.m_Settings.AutoCloseProgress = true;
         app.m_DriverInfo.LogBlockSize = 1024;
         win32::RegisterVersionResource(nullptr, win32::MakeFixedFileInfo(3, 41, 0, 627), {});
-        m_dir = fs::temp_directory_path() /
-                ("tdl-report-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_dir = fs::temp_directory_path() / ("tdl-report-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(m_dir);
-        m_template =
-            std::make_unique<CMultiDocTemplate>(IDR_TDLOFT_REALTIME, RUNTIME_CLASS(CUSBLog), nullptr, nullptr);
+        m_template = std::make_unique<CMultiDocTemplate>(IDR_TDLOFT_REALTIME, RUNTIME_CLASS(CUSBLog), nullptr, nullptr);
         m_doc = new CUSBLog;
         m_template->AddDocument(m_doc);
         ASSERT_TRUE(m_doc->OnNewDocument());
@@ -242,20 +240,20 @@ TEST_F(DeviceReportExport, OneDeviceOfEachKindAgainstGoldenCopies) {
     EXPECT_NE(std::string::npos, html.find(">0x0"));
     EXPECT_EQ(std::string::npos, xml.find("&nbsp;"));
     EXPECT_EQ(std::string::npos, xml.find(">0x"));
-    EXPECT_EQ(0u, html.find("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
-                            "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\r\n"
-                            "<html xmlns=\"http://www.w3.org/1999/xhtml\">\r\n<head>\r\n"
-                            "    <meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\" />\r\n"));
+    EXPECT_EQ(0u,
+              html.find("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                        "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\r\n"
+                        "<html xmlns=\"http://www.w3.org/1999/xhtml\">\r\n<head>\r\n"
+                        "    <meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\" />\r\n"));
 }
-
 
 // Well-formed XML: the XML report as it is; the page in the encoding its head declares (an XML parser reads
 // only the XML declaration, which an XHTML page served as HTML leaves out), with its one DTD entity spelled
 // as a character reference (the parser reads no DTD).
 void ExpectWellFormed(const std::string& path, bool page) {
-    const std::string command = page ? "iconv -f WINDOWS-1252 -t UTF-8 '" + path +
-                                           "' | sed 's/&nbsp;/\\&#160;/g' | xmllint --noout -"
-                                     : "xmllint --noout '" + path + "'";
+    const std::string command =
+        page ? "iconv -f WINDOWS-1252 -t UTF-8 '" + path + "' | sed 's/&nbsp;/\\&#160;/g' | xmllint --noout -"
+             : "xmllint --noout '" + path + "'";
     const CommandResult result = RunCommand(command);
     EXPECT_TRUE(result.ok) << path << "\n" << result.output;
 }
@@ -328,7 +326,7 @@ TEST_F(DeviceReportValues, ABrowserReadsThePageAsWritten) {
         GTEST_SKIP() << "chromium-headless-shell is not installed";
     ExportHtml();
     const CommandResult dom = RunCommand("chromium-headless-shell --no-sandbox --disable-gpu --dump-dom 'file://" +
-                                  PathOf("report.htm") + "' 2>/dev/null");
+                                         PathOf("report.htm") + "' 2>/dev/null");
     ASSERT_TRUE(dom.ok) << dom.output;
     const std::string& text = dom.output;
     EXPECT_NE(std::string::npos, text.find("<title>Tindaloft 3.41.0 - Device Report</title>"));

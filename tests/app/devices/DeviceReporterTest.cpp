@@ -178,7 +178,6 @@ TEST(DeviceReporter, EachKindOfObjectGetsItsReporterAndTypeName) {
     }
 }
 
-
 // The part of `text` from the line starting `from` up to and including the line starting `to`.
 std::string Section(const std::string& text, const std::string& from, const std::string& to) {
     const size_t start = text.find(from);
@@ -247,18 +246,19 @@ TEST(DeviceReporter, StackSectionLeavesOutEmptyIdsAndHeadsThePdo) {
     stack.m_DevObjMap[0] = &pdo;
     stack.m_DevObjMap[1] = &fdo;
 
-    EXPECT_EQ("<DeviceStack>\n<StackID>0004</StackID>\n<ChildStackIDs>\n<ChildStackID>0015</ChildStackID>\n"
-              "<ChildStackID>0017</ChildStackID>\n</ChildStackIDs>\n<DeviceID>USB\\VID_1234&amp;PID_5678\\1</DeviceID>\n"
-              "<Removed>true</Removed>\n<DeviceObjects>\n"
-              "<DeviceObject Order=\"0\">\n<ObjectHandle>fffffa8001234560</ObjectHandle>\n"
-              "<DeviceName>\\Device\\USBPDO-4</DeviceName>\n<DriverName>usbhub</DriverName>\n"
-              "<Loggable>true</Loggable>\n</DeviceObject>\n"
-              "<DeviceObject Order=\"1\">\n<ObjectHandle>20</ObjectHandle>\n<DeviceName/>\n<DriverName/>\n"
-              "<Loggable>false</Loggable>\n</DeviceObject>\n"
-              "<DeviceObject Order=\"2\">\n<ObjectHandle>0</ObjectHandle>\n<DeviceName/>\n<DriverName/>\n"
-              "<Loggable>false</Loggable>\n</DeviceObject>\n"
-              "</DeviceObjects>\n</DeviceStack>\n",
-              Section(XmlOf(m.devicePort), "<DeviceStack>", "</DeviceStack>"));
+    EXPECT_EQ(
+        "<DeviceStack>\n<StackID>0004</StackID>\n<ChildStackIDs>\n<ChildStackID>0015</ChildStackID>\n"
+        "<ChildStackID>0017</ChildStackID>\n</ChildStackIDs>\n<DeviceID>USB\\VID_1234&amp;PID_5678\\1</DeviceID>\n"
+        "<Removed>true</Removed>\n<DeviceObjects>\n"
+        "<DeviceObject Order=\"0\">\n<ObjectHandle>fffffa8001234560</ObjectHandle>\n"
+        "<DeviceName>\\Device\\USBPDO-4</DeviceName>\n<DriverName>usbhub</DriverName>\n"
+        "<Loggable>true</Loggable>\n</DeviceObject>\n"
+        "<DeviceObject Order=\"1\">\n<ObjectHandle>20</ObjectHandle>\n<DeviceName/>\n<DriverName/>\n"
+        "<Loggable>false</Loggable>\n</DeviceObject>\n"
+        "<DeviceObject Order=\"2\">\n<ObjectHandle>0</ObjectHandle>\n<DeviceName/>\n<DriverName/>\n"
+        "<Loggable>false</Loggable>\n</DeviceObject>\n"
+        "</DeviceObjects>\n</DeviceStack>\n",
+        Section(XmlOf(m.devicePort), "<DeviceStack>", "</DeviceStack>"));
 
     EXPECT_EQ("WriteHeaderRow|Device&nbsp;Stack&nbsp;Properties|\n"
               "WriteValue|Stack&nbsp;ID|0x0004\n"
@@ -454,11 +454,12 @@ TEST(DeviceReporter, PortFieldsNeedTheConnectionBlockAndEscapeTheRedStatus) {
               "enumeration&lt;/font&gt;\">00000002</ConnectionStatus>\n"
               "<DeviceAddress>0104</DeviceAddress>\n</PortDevice>\n",
               Section(XmlOf(m.devicePort), "<PortDevice>", "</PortDevice>"));
-    EXPECT_EQ("WriteHeaderRow|Port&nbsp;Device|\n"
-              "WriteValue|Upstream&nbsp;Port&nbsp;Number|0x00000002\n"
-              "WriteValueMeaning|Connection&nbsp;Status|0x00000002|<font color=\"red\">Device failed enumeration</font>\n"
-              "WriteValue|Device&nbsp;Address|0x0104\n",
-              Section(HtmlCallsOf(m.devicePort), "WriteHeaderRow|Port&nbsp;Device", "WriteValue|Device&nbsp;Address"));
+    EXPECT_EQ(
+        "WriteHeaderRow|Port&nbsp;Device|\n"
+        "WriteValue|Upstream&nbsp;Port&nbsp;Number|0x00000002\n"
+        "WriteValueMeaning|Connection&nbsp;Status|0x00000002|<font color=\"red\">Device failed enumeration</font>\n"
+        "WriteValue|Device&nbsp;Address|0x0104\n",
+        Section(HtmlCallsOf(m.devicePort), "WriteHeaderRow|Port&nbsp;Device", "WriteValue|Device&nbsp;Address"));
     EXPECT_TRUE(Has(HtmlCallsOf(m.hubPort), "WriteValue|Device&nbsp;Address|0x0003\n"
                                             "WriteValue|Number&nbsp;Of&nbsp;Hub&nbsp;Ports|0x04\n"));
 
