@@ -145,6 +145,19 @@ bool IoctlFields::ValueField(LPCSTR label, LPCSTR element, IoctlWidth width, siz
     return have;
 }
 
+bool IoctlFields::AttributedValueField(LPCSTR label, LPCSTR element, IoctlWidth width, size_t offset,
+                                       LPCSTR attributeName, const CString& attributeValue, LPCSTR tip) {
+    ULONG64 value = 0;
+    const bool have = ReadValue(offset, width, value);
+    AttributedField(label, element, Text(width, value, have), attributeName, attributeValue, tip);
+    return have;
+}
+
+void IoctlFields::GridField(LPCSTR label, const CString& value, LPCSTR tip) {
+    if (!IsMarkup())
+        m_pImp->AddItem(label, value, tip);
+}
+
 void IoctlFields::NamedCodeField(LPCSTR name, ULONG code, const CString& codeName, bool have) {
     if (!have) {
         Field(name, LogOutputer::kUnknownText);

@@ -107,6 +107,11 @@ public:
     // A number read from the payload, "???" when the payload does not hold it; true when read.
     bool ValueField(LPCSTR label, LPCSTR element, IoctlWidth width, size_t offset);
     bool ValueField(LPCSTR name, IoctlWidth width, size_t offset) { return ValueField(name, name, width, offset); }
+    // A number read from the payload whose mark-up value carries one attribute.
+    bool AttributedValueField(LPCSTR label, LPCSTR element, IoctlWidth width, size_t offset, LPCSTR attributeName,
+                              const CString& attributeValue, LPCSTR tip = nullptr);
+    // A field of the grid media alone (mode 0 leaves it out).
+    void GridField(LPCSTR label, const CString& value, LPCSTR tip = nullptr);
     // A code with its name: mode 1 "%s (%s)" of the name and the code in short hex; mode 0 the code as
     // "%08x" with the attribute "Name"; mode 2 nothing. "???" alone when the code was not read.
     void NamedCodeField(LPCSTR name, ULONG code, const CString& codeName, bool have = true);
