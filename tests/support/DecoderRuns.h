@@ -27,7 +27,8 @@ inline std::string MarkupText(CUSBLog* document, const _LOGHDR* record) {
     const std::string text(doc.GetString(), static_cast<size_t>(doc.GetLength()));
     const size_t begin = text.find("<Record ");
     const size_t end = text.rfind("</Records>");
-    return begin == std::string::npos ? std::string() : text.substr(begin, end == std::string::npos ? end : end - begin);
+    return begin == std::string::npos ? std::string()
+                                      : text.substr(begin, end == std::string::npos ? end : end - begin);
 }
 inline std::string MarkupText(CUSBLog* document, const std::vector<uint8_t>& record) {
     return MarkupText(document, reinterpret_cast<const _LOGHDR*>(record.data()));

@@ -10,11 +10,15 @@
 
 size_t IoctlWidthBytes(IoctlWidth width) {
     switch (width) {
-    case IoctlWidth::U8: return 1;
-    case IoctlWidth::U16: return 2;
+    case IoctlWidth::U8:
+        return 1;
+    case IoctlWidth::U16:
+        return 2;
     case IoctlWidth::U32:
-    case IoctlWidth::Short: return 4;
-    case IoctlWidth::U64: return 8;
+    case IoctlWidth::Short:
+        return 4;
+    case IoctlWidth::U64:
+        return 8;
     }
     return 8;
 }
@@ -24,11 +28,21 @@ CString IoctlValueText(int mode, IoctlWidth width, ULONG64 value) {
     const auto narrow = static_cast<unsigned>(value);
     CString text;
     switch (width) {
-    case IoctlWidth::U8: text.Format(grid ? "0x%02x" : "%02x", narrow); break;
-    case IoctlWidth::U16: text.Format(grid ? "0x%04x" : "%04x", narrow); break;
-    case IoctlWidth::U32: text.Format(grid ? "0x%08x" : "%08x", narrow); break;
-    case IoctlWidth::Short: text.Format(grid ? "0x%x" : "%08x", narrow); break;
-    case IoctlWidth::U64: text.Format(grid ? "0x%I64x" : "%I64x", value); break;
+    case IoctlWidth::U8:
+        text.Format(grid ? "0x%02x" : "%02x", narrow);
+        break;
+    case IoctlWidth::U16:
+        text.Format(grid ? "0x%04x" : "%04x", narrow);
+        break;
+    case IoctlWidth::U32:
+        text.Format(grid ? "0x%08x" : "%08x", narrow);
+        break;
+    case IoctlWidth::Short:
+        text.Format(grid ? "0x%x" : "%08x", narrow);
+        break;
+    case IoctlWidth::U64:
+        text.Format(grid ? "0x%I64x" : "%I64x", value);
+        break;
     }
     return text;
 }
@@ -91,7 +105,8 @@ bool IoctlFields::ReadValue(size_t offset, IoctlWidth width, ULONG64& value) {
         value = v;
         return have;
     }
-    case IoctlWidth::U64: break;
+    case IoctlWidth::U64:
+        break;
     }
     value = 0;
     return Read(offset, value);
@@ -248,8 +263,7 @@ void IoctlFields::BufferItem(LPCSTR caption, const BYTE* bytes, ULONG count, con
 void IoctlFields::FlushDataBar() {
     if (!m_pBarBytes)
         return;
-    IoctlShowInDataBar(m_barCaption, m_pBarBytes, m_nBarBytes, m_nBarBytes,
-                       m_decoder.GetDecode().GetSequenceNumber());
+    IoctlShowInDataBar(m_barCaption, m_pBarBytes, m_nBarBytes, m_nBarBytes, m_decoder.GetDecode().GetSequenceNumber());
     m_pBarBytes = nullptr;
     m_nBarBytes = 0;
 }

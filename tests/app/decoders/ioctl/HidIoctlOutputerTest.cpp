@@ -135,12 +135,14 @@ TEST(HidIoctlOutputerTest, IndexedStrings) {
     const GridCase cases[] = {
         {"string 1", Record(hidC, 0xB01E2, 0, Join({IndexedBlock(64, 4, kMdl, kAddress, 1), Wide("Ab")})),
          "    index = 0x00000001\n  Indexed String =\n    BufferLength = 0x00000006\n    stringBuffer =\n"},
-        {"language IDs", Record(hidC, 0xB01E2, 0, Join({IndexedBlock(64, 4, kMdl, kAddress, 0), Words({0x04070409, 0})})),
+        {"language IDs",
+         Record(hidC, 0xB01E2, 0, Join({IndexedBlock(64, 4, kMdl, kAddress, 0), Words({0x04070409, 0})})),
          "    index = 0x00000000\n  Indexed String =\n    BufferLength = 0x00000008\n    LANGID.1 = 0x0409\n"
          "    LANGID.2 = 0x0407\n"},
         {"no language ID", Record(hidC, 0xB01E2, 0, IndexedBlock(64, 4, kMdl, kAddress, 0)),
          "    index = 0x00000000\n  Indexed String =\n    BufferLength = 0x00000000\n"},
-        {"a first ID of zero, and half of one", Record(hidC, 0xB01E2, 0, Join({IndexedBlock(64, 4, kMdl, kAddress, 0), {0, 0, 9}})),
+        {"a first ID of zero, and half of one",
+         Record(hidC, 0xB01E2, 0, Join({IndexedBlock(64, 4, kMdl, kAddress, 0), {0, 0, 9}})),
          "    index = 0x00000000\n  Indexed String =\n    BufferLength = 0x00000003\n    LANGID.1 = 0x0000\n"},
         {"failed", Record(hidC, 0xB01E2, kFailed, IndexedBlock(64, 4, kMdl, kAddress, 1)), "    index = 0x00000001\n"},
     };
