@@ -164,12 +164,8 @@ CString HcdIoctlOutputer::GetIoctlName() const {
     const ULONG code = m_Decode.GetFunctionWord();
     CString name;
     m_Decode.HcdIoctlName(name);
-    if (name.IsEmpty()) {
-        name.Format("HCD_IOCTL_%X", code);
-        return name;
-    }
     // The driver-key name's code is named without "USB_".
-    return (code == 0x220424 ? "IOCTL_" : "IOCTL_USB_") + name;
+    return IoctlDisplayName(name, code, code == 0x220424 ? "IOCTL_" : "IOCTL_USB_", "HCD_IOCTL_%X");
 }
 
 CString HcdIoctlOutputer::UserRequestName(ULONG request) {
@@ -189,10 +185,7 @@ CString HcdIoctlOutputer::ControllerFlavorName(ULONG flavor) {
 }
 
 void HcdIoctlOutputer::OutputFunctionCode() {
-    CString text;
-    text.Format("%08x", m_Decode.GetFunctionWord());
-    m_pImp->WriteValue("Function", text);
-    m_pImp->AddAttribute("Name", GetIoctlName());
+    WriteIoctlFunctionCode(m_pImp, m_Decode.GetFunctionWord(), GetIoctlName());
 }
 
 void HcdIoctlOutputer::OutputKindTitle(int mode) {
@@ -205,25 +198,15 @@ void HcdIoctlOutputer::OutputKindTitle(int mode) {
 }
 
 void HcdIoctlOutputer::OutputIoctlBody(int mode) {
-    using Operation = void (HcdIoctlOutputer::*)(int, ULONG, const BYTE*);
-    static constexpr struct {
-        ULONG code;
-        Operation operation;
-    } kOperations[] = {
-        {0x2203FC, &HcdIoctlOutputer::OutputGetStats1},        {0x220400, &HcdIoctlOutputer::OutputDiagnosticMode},
-        {0x220404, &HcdIoctlOutputer::OutputDiagnosticMode},   {0x220408, &HcdIoctlOutputer::OutputGetRootHubName},
-        {0x220424, &HcdIoctlOutputer::OutputGetDriverKeyName}, {0x220428, &HcdIoctlOutputer::OutputGetStats2},
-        {0x220430, &HcdIoctlOutputer::OutputDisablePort},      {0x220434, &HcdIoctlOutputer::OutputEnablePort},
-        {0x220438, &HcdIoctlOutputer::OutputUserRequest},
+    using Self = HcdIoctlOutputer;
+    static constexpr IoctlOperation<Self> kOperations[] = {
+        {0x2203FC, &Self::OutputGetStats1},        {0x220400, &Self::OutputDiagnosticMode},
+        {0x220404, &Self::OutputDiagnosticMode},   {0x220408, &Self::OutputGetRootHubName},
+        {0x220424, &Self::OutputGetDriverKeyName}, {0x220428, &Self::OutputGetStats2},
+        {0x220430, &Self::OutputDisablePort},      {0x220434, &Self::OutputEnablePort},
+        {0x220438, &Self::OutputUserRequest},
     };
-    const ULONG code = m_Decode.GetFunctionWord();
-    const std::span<const uint8_t> payload = m_Decode.GetPayload();
-    for (const auto& entry : kOperations) {
-        if (entry.code == code) {
-            (this->*entry.operation)(mode, static_cast<ULONG>(payload.size()), payload.data());
-            return;
-        }
-    }
+    RunIoctlOperation(*this, kOperations, m_Decode.GetFunctionWord(), mode);
 }
 
 // --- sizes, ports and names ---

@@ -33,20 +33,13 @@ CString HidIoctlOutputer::GetIoctlName() const {
     const ULONG code = m_Decode.GetFunctionWord();
     CString name;
     m_Decode.HidIoctlName(name);
-    if (name.IsEmpty()) {
-        name.Format("HID_IOCTL_%X", code);
-        return name;
-    }
     // Three codes of the class are named without "HID_".
     const bool plain = code == 0xB019A || code == 0xB01A0 || code == 0xB01A4;
-    return (plain ? "IOCTL_" : "IOCTL_HID_") + name;
+    return IoctlDisplayName(name, code, plain ? "IOCTL_" : "IOCTL_HID_", "HID_IOCTL_%X");
 }
 
 void HidIoctlOutputer::OutputFunctionCode() {
-    CString text;
-    text.Format("%08x", m_Decode.GetFunctionWord());
-    m_pImp->WriteValue("Function", text);
-    m_pImp->AddAttribute("Name", GetIoctlName());
+    WriteIoctlFunctionCode(m_pImp, m_Decode.GetFunctionWord(), GetIoctlName());
 }
 
 void HidIoctlOutputer::OutputKindTitle(int mode) {
@@ -59,42 +52,32 @@ void HidIoctlOutputer::OutputKindTitle(int mode) {
 }
 
 void HidIoctlOutputer::OutputIoctlBody(int mode) {
-    using Operation = void (HidIoctlOutputer::*)(int, ULONG, const BYTE*);
-    static constexpr struct {
-        ULONG code;
-        Operation operation;
-    } kOperations[] = {
-        {0xB0190, &HidIoctlOutputer::OutputGetDriverConfig},
-        {0xB0194, &HidIoctlOutputer::OutputSetDriverConfig},
-        {0xB0198, &HidIoctlOutputer::OutputGetPollFrequency},
-        {0xB019C, &HidIoctlOutputer::OutputSetPollFrequency},
-        {0xB01A0, &HidIoctlOutputer::OutputGetNumInputBuffers},
-        {0xB01A4, &HidIoctlOutputer::OutputSetNumInputBuffers},
-        {0xB01A8, &HidIoctlOutputer::OutputGetCollectionInformation},
-        {0xB0193, &HidIoctlOutputer::OutputGetCollectionDescriptor},
-        {0xB0197, &HidIoctlOutputer::OutputFlushQueue},
-        {0xB0192, &HidIoctlOutputer::OutputGetFeature},
-        {0xB0191, &HidIoctlOutputer::OutputSetFeature},
-        {0xB01A2, &HidIoctlOutputer::OutputGetInputReport},
-        {0xB0195, &HidIoctlOutputer::OutputSetOutputReport},
-        {0xB019A, &HidIoctlOutputer::OutputGetPhysicalDescriptor},
-        {0xB019E, &HidIoctlOutputer::OutputGetHardwareId},
-        {0xB01BA, &HidIoctlOutputer::OutputGetManufacturerString},
-        {0xB01BE, &HidIoctlOutputer::OutputGetProductString},
-        {0xB01C2, &HidIoctlOutputer::OutputGetSerialNumberString},
-        {0xB01E2, &HidIoctlOutputer::OutputGetIndexedString},
-        {0xB01E6, &HidIoctlOutputer::OutputGetMsGenreDescriptor},
-        {0xB020B, &HidIoctlOutputer::OutputEnableSecureRead},
-        {0xB020F, &HidIoctlOutputer::OutputDisableSecureRead},
+    using Self = HidIoctlOutputer;
+    static constexpr IoctlOperation<Self> kOperations[] = {
+        {0xB0190, &Self::OutputGetDriverConfig},
+        {0xB0194, &Self::OutputSetDriverConfig},
+        {0xB0198, &Self::OutputGetPollFrequency},
+        {0xB019C, &Self::OutputSetPollFrequency},
+        {0xB01A0, &Self::OutputGetNumInputBuffers},
+        {0xB01A4, &Self::OutputSetNumInputBuffers},
+        {0xB01A8, &Self::OutputGetCollectionInformation},
+        {0xB0193, &Self::OutputGetCollectionDescriptor},
+        {0xB0197, &Self::OutputFlushQueue},
+        {0xB0192, &Self::OutputGetFeature},
+        {0xB0191, &Self::OutputSetFeature},
+        {0xB01A2, &Self::OutputGetInputReport},
+        {0xB0195, &Self::OutputSetOutputReport},
+        {0xB019A, &Self::OutputGetPhysicalDescriptor},
+        {0xB019E, &Self::OutputGetHardwareId},
+        {0xB01BA, &Self::OutputGetManufacturerString},
+        {0xB01BE, &Self::OutputGetProductString},
+        {0xB01C2, &Self::OutputGetSerialNumberString},
+        {0xB01E2, &Self::OutputGetIndexedString},
+        {0xB01E6, &Self::OutputGetMsGenreDescriptor},
+        {0xB020B, &Self::OutputEnableSecureRead},
+        {0xB020F, &Self::OutputDisableSecureRead},
     };
-    const ULONG code = m_Decode.GetFunctionWord();
-    const std::span<const uint8_t> payload = m_Decode.GetPayload();
-    for (const auto& entry : kOperations) {
-        if (entry.code == code) {
-            (this->*entry.operation)(mode, static_cast<ULONG>(payload.size()), payload.data());
-            return;
-        }
-    }
+    RunIoctlOperation(*this, kOperations, m_Decode.GetFunctionWord(), mode);
 }
 
 void HidIoctlOutputer::ShowInDataBar(const CString& caption, const BYTE* pData, ULONG total, ULONG shown,
@@ -206,135 +189,101 @@ bool HidIoctlOutputer::HasCompletionData(const IoctlFields& fields) const {
     return fields.Size() >= fields.Needed() && static_cast<LONG>(m_Decode.GetStatus()) >= 0;
 }
 
-void HidIoctlOutputer::OutputGetCollectionInformation(int mode, ULONG, const BYTE*) {
-    IoctlFields fields(*this, mode, kBlockSize);
-    if (!OpenBlockSection(fields, "Get Collection Information"))
-        return;
-    if (m_Decode.HasInputData()) {
-        OutputInputParameters(fields, kOutputBufferLength, "SystemBufferAddress");
-    } else {
-        OutputOutputParameters(fields, kInformation, "SystemBufferAddress");
-        if (HasCompletionData(fields))
-            OutputCollectionInformation(fields);
-    }
-    fields.CloseSection();
-}
-
-void HidIoctlOutputer::OutputGetCollectionDescriptor(int mode, ULONG, const BYTE*) {
-    IoctlFields fields(*this, mode, kBlockSize);
-    if (!OpenBlockSection(fields, "Get Collection Descriptor"))
-        return;
-    if (m_Decode.HasInputData()) {
-        OutputInputParameters(fields, kOutputBufferLength, "UserBufferAddress");
-    } else {
-        OutputOutputParameters(fields, kInformation, "UserBufferAddress");
-        if (HasCompletionData(fields))
-            OutputPreparsedData(fields);
-    }
-    fields.CloseSection();
-}
-
-void HidIoctlOutputer::OutputGetFeature(int mode, ULONG, const BYTE*) {
-    IoctlFields fields(*this, mode, kBlockSize);
-    if (!OpenBlockSection(fields, "Get Feature Report"))
-        return;
-    if (m_Decode.HasInputData()) {
-        OutputInputParametersWithReportId(fields, kOutputBufferLength, "MdlAddress");
-        // Going down, the caller's buffer holds the report ID and what the caller put behind it.
-        if (fields.Size() >= kBlockSize)
-            OutputReportData(fields, {"HID Feature Report", "Feature", "HID Feature Report (Input)"}, false);
-    } else {
-        OutputOutputParametersWithReportId(fields, "MdlAddress");
-        if (HasCompletionData(fields))
-            OutputReportData(fields, {"HID Feature Report", "Feature", "HID Feature Report (Output)"}, false);
-    }
-    fields.CloseSection();
-}
-
-void HidIoctlOutputer::OutputSetFeature(int mode, ULONG, const BYTE*) {
-    IoctlFields fields(*this, mode, kBlockSize);
-    if (!m_Decode.HasInputData()) {
-        if (m_Decode.HasOutputData())
-            fields.EmptyCategory("Set Feature Report");
-        return;
-    }
-    fields.OpenSection("Set Feature Report", "HIDIoctl-InputParameters");
-    OutputInputParametersWithReportId(fields, "InputBufferLength", "SystemBuffer");
-    if (fields.Size() >= kBlockSize)
-        OutputReportData(fields, {"HID Feature Report", "Feature", "HID Feature Report (Input)"}, true);
-    fields.CloseSection();
-}
-
-void HidIoctlOutputer::OutputGetInputReport(int mode, ULONG, const BYTE*) {
-    IoctlFields fields(*this, mode, kBlockSize);
-    if (!OpenBlockSection(fields, "Get Input Report"))
-        return;
-    if (m_Decode.HasInputData()) {
-        OutputInputParametersWithReportId(fields, kOutputBufferLength, "MdlAddress");
-    } else {
-        OutputOutputParametersWithReportId(fields, "MdlAddress");
-        if (HasCompletionData(fields))
-            OutputReportData(fields, {"HID Input Report", "Input", "HID Input Report (Output)"}, false);
-    }
-    fields.CloseSection();
-}
-
-void HidIoctlOutputer::OutputSetOutputReport(int mode, ULONG, const BYTE*) {
-    IoctlFields fields(*this, mode, kBlockSize);
-    if (!m_Decode.HasInputData()) {
-        if (m_Decode.HasOutputData())
-            fields.EmptyCategory("Set Output Report");
-        return;
-    }
-    fields.OpenSection("Set Output Report", "HIDIoctl-InputParameters");
-    OutputInputParametersWithReportId(fields, "InputBufferLength", "SystemBuffer");
-    if (fields.Size() >= kBlockSize)
-        OutputReportData(fields, {"HID Output Report", "Output", "HID Output Report (Input)"}, true);
-    fields.CloseSection();
-}
-
-void HidIoctlOutputer::OutputGetPhysicalDescriptor(int mode, ULONG, const BYTE*) {
-    IoctlFields fields(*this, mode, kBlockSize);
-    if (!OpenBlockSection(fields, "Get Physical Descriptor"))
-        return;
-    if (m_Decode.HasInputData()) {
-        OutputInputParameters(fields, kOutputBufferLength, "MdlAddress");
-    } else {
-        OutputOutputParameters(fields, kInformation, "MdlAddress");
-        if (HasCompletionData(fields))
-            OutputPhysicalDescriptor(fields);
-    }
-    fields.CloseSection();
-}
-
-void HidIoctlOutputer::OutputStringCode(int mode, LPCSTR title, LPCSTR name) {
+void HidIoctlOutputer::OutputPlainBlockCode(int mode, LPCSTR title, LPCSTR address,
+                                            void (HidIoctlOutputer::*data)(IoctlFields&, LPCSTR), LPCSTR name) {
     IoctlFields fields(*this, mode, kBlockSize);
     if (!OpenBlockSection(fields, title))
         return;
     if (m_Decode.HasInputData()) {
-        OutputInputParameters(fields, kOutputBufferLength, "MdlAddress");
+        OutputInputParameters(fields, kOutputBufferLength, address);
     } else {
-        OutputOutputParameters(fields, kInformation, "MdlAddress");
+        OutputOutputParameters(fields, kInformation, address);
         if (HasCompletionData(fields))
-            OutputStringData(fields, name);
+            (this->*data)(fields, name);
     }
     fields.CloseSection();
 }
 
+void HidIoctlOutputer::OutputGetReportCode(int mode, LPCSTR title, const ReportForm* request,
+                                           const ReportForm& completion) {
+    IoctlFields fields(*this, mode, kBlockSize);
+    if (!OpenBlockSection(fields, title))
+        return;
+    if (m_Decode.HasInputData()) {
+        OutputInputParametersWithReportId(fields, kOutputBufferLength, "MdlAddress");
+        // Going down, the caller's buffer may hold the report ID and what the caller put behind it.
+        if (request && fields.Size() >= kBlockSize)
+            OutputReportData(fields, *request, false);
+    } else {
+        OutputOutputParametersWithReportId(fields, "MdlAddress");
+        if (HasCompletionData(fields))
+            OutputReportData(fields, completion, false);
+    }
+    fields.CloseSection();
+}
+
+void HidIoctlOutputer::OutputSetReportCode(int mode, LPCSTR title, const ReportForm& form) {
+    IoctlFields fields(*this, mode, kBlockSize);
+    if (!m_Decode.HasInputData()) {
+        if (m_Decode.HasOutputData())
+            fields.EmptyCategory(title);
+        return;
+    }
+    fields.OpenSection(title, "HIDIoctl-InputParameters");
+    OutputInputParametersWithReportId(fields, "InputBufferLength", "SystemBuffer");
+    if (fields.Size() >= kBlockSize)
+        OutputReportData(fields, form, true);
+    fields.CloseSection();
+}
+
+void HidIoctlOutputer::OutputGetCollectionInformation(int mode, ULONG, const BYTE*) {
+    OutputPlainBlockCode(mode, "Get Collection Information", "SystemBufferAddress",
+                         &HidIoctlOutputer::OutputCollectionInformation);
+}
+
+void HidIoctlOutputer::OutputGetCollectionDescriptor(int mode, ULONG, const BYTE*) {
+    OutputPlainBlockCode(mode, "Get Collection Descriptor", "UserBufferAddress",
+                         &HidIoctlOutputer::OutputPreparsedData);
+}
+
+void HidIoctlOutputer::OutputGetFeature(int mode, ULONG, const BYTE*) {
+    static constexpr ReportForm kRequest = {"HID Feature Report", "Feature", "HID Feature Report (Input)"};
+    OutputGetReportCode(mode, "Get Feature Report", &kRequest,
+                        {"HID Feature Report", "Feature", "HID Feature Report (Output)"});
+}
+
+void HidIoctlOutputer::OutputSetFeature(int mode, ULONG, const BYTE*) {
+    OutputSetReportCode(mode, "Set Feature Report", {"HID Feature Report", "Feature", "HID Feature Report (Input)"});
+}
+
+void HidIoctlOutputer::OutputGetInputReport(int mode, ULONG, const BYTE*) {
+    OutputGetReportCode(mode, "Get Input Report", nullptr, {"HID Input Report", "Input", "HID Input Report (Output)"});
+}
+
+void HidIoctlOutputer::OutputSetOutputReport(int mode, ULONG, const BYTE*) {
+    OutputSetReportCode(mode, "Set Output Report", {"HID Output Report", "Output", "HID Output Report (Input)"});
+}
+
+void HidIoctlOutputer::OutputGetPhysicalDescriptor(int mode, ULONG, const BYTE*) {
+    OutputPlainBlockCode(mode, "Get Physical Descriptor", "MdlAddress", &HidIoctlOutputer::OutputPhysicalDescriptor);
+}
+
 void HidIoctlOutputer::OutputGetHardwareId(int mode, ULONG, const BYTE*) {
-    OutputStringCode(mode, "Get Hardware ID", "HardwareID");
+    OutputPlainBlockCode(mode, "Get Hardware ID", "MdlAddress", &HidIoctlOutputer::OutputStringData, "HardwareID");
 }
 
 void HidIoctlOutputer::OutputGetManufacturerString(int mode, ULONG, const BYTE*) {
-    OutputStringCode(mode, "Get Manufacturer String", "Manufacturer");
+    OutputPlainBlockCode(mode, "Get Manufacturer String", "MdlAddress", &HidIoctlOutputer::OutputStringData,
+                         "Manufacturer");
 }
 
 void HidIoctlOutputer::OutputGetProductString(int mode, ULONG, const BYTE*) {
-    OutputStringCode(mode, "Get Product String", "Product");
+    OutputPlainBlockCode(mode, "Get Product String", "MdlAddress", &HidIoctlOutputer::OutputStringData, "Product");
 }
 
 void HidIoctlOutputer::OutputGetSerialNumberString(int mode, ULONG, const BYTE*) {
-    OutputStringCode(mode, "Get SerialNumber String", "SerialNumber");
+    OutputPlainBlockCode(mode, "Get SerialNumber String", "MdlAddress", &HidIoctlOutputer::OutputStringData,
+                         "SerialNumber");
 }
 
 void HidIoctlOutputer::OutputGetIndexedString(int mode, ULONG, const BYTE*) {
@@ -420,7 +369,7 @@ void HidIoctlOutputer::OutputBufferLength(IoctlFields& fields, ULONG count) {
     fields.GridField("BufferLength", fields.Text(IoctlWidth::U32, count));
 }
 
-void HidIoctlOutputer::OutputCollectionInformation(IoctlFields& fields) {
+void HidIoctlOutputer::OutputCollectionInformation(IoctlFields& fields, LPCSTR) {
     fields.EndSectionMarkup();
     fields.OpenDataSection("HID_COLLECTION_INFORMATION", "HIDIoctl-CollectionInfo");
     if (fields.BytesFrom(kBlockSize) >= sizeof(HID_COLLECTION_INFORMATION)) {
@@ -440,7 +389,7 @@ void HidIoctlOutputer::OutputCollectionInformation(IoctlFields& fields) {
     fields.CloseDataSection();
 }
 
-void HidIoctlOutputer::OutputPreparsedData(IoctlFields& fields) {
+void HidIoctlOutputer::OutputPreparsedData(IoctlFields& fields, LPCSTR) {
     fields.EndSectionMarkup();
     fields.OpenDataSection("HIDP_PREPARSED_DATA", "HIDP_PREPARSED_DATA");
     const ULONG count = fields.BytesFrom(kBlockSize);
@@ -472,7 +421,7 @@ void HidIoctlOutputer::OutputReportData(IoctlFields& fields, const ReportForm& f
     fields.CloseDataSection();
 }
 
-void HidIoctlOutputer::OutputPhysicalDescriptor(IoctlFields& fields) {
+void HidIoctlOutputer::OutputPhysicalDescriptor(IoctlFields& fields, LPCSTR) {
     fields.EndSectionMarkup();
     fields.OpenDataSection("HID Physical Descriptor", "HIDIoctl-PhysicalDesc");
     const ULONG count = fields.BytesFrom(kBlockSize);

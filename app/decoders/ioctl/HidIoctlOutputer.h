@@ -59,8 +59,16 @@ private:
         LPCSTR type;
         LPCSTR caption;
     };
-    // The data a string code returns, by the string's name.
-    void OutputStringCode(int mode, LPCSTR title, LPCSTR name);
+    // A code with the plain parameter block: on the completion side the data section `data` behind it (given
+    // `name`, the string's name for the string codes).
+    void OutputPlainBlockCode(int mode, LPCSTR title, LPCSTR address,
+                              void (HidIoctlOutputer::*data)(IoctlFields&, LPCSTR), LPCSTR name = nullptr);
+    // A code that gets a report: the block with the report ID, and the report behind it on the completion side
+    // (and on the request side when `request` is given).
+    void OutputGetReportCode(int mode, LPCSTR title, const ReportForm* request, const ReportForm& completion);
+    // A code that sends a report: the block with the report ID and the report on the request side, the empty
+    // category on the completion side.
+    void OutputSetReportCode(int mode, LPCSTR title, const ReportForm& form);
     // A code with one plain value (or two): the value section on its side, the empty category on the other.
     void OutputValueCode(int mode, bool carriedOnRequest, LPCSTR title, LPCSTR element, ULONG size,
                          void (HidIoctlOutputer::*values)(IoctlFields&));
@@ -86,10 +94,11 @@ private:
     void OutputReportIdField(IoctlFields& fields);
 
     // The data sections behind a 16-byte block (the 28-byte one for the indexed string).
-    void OutputCollectionInformation(IoctlFields& fields);
-    void OutputPreparsedData(IoctlFields& fields);
+    // (Each takes the string's name the string data needs, so that all fit one operation type.)
+    void OutputCollectionInformation(IoctlFields& fields, LPCSTR name);
+    void OutputPreparsedData(IoctlFields& fields, LPCSTR name);
     void OutputReportData(IoctlFields& fields, const ReportForm& form, bool setForm);
-    void OutputPhysicalDescriptor(IoctlFields& fields);
+    void OutputPhysicalDescriptor(IoctlFields& fields, LPCSTR name);
     void OutputStringData(IoctlFields& fields, LPCSTR name);
     void OutputIndexedStringData(IoctlFields& fields);
     // "BufferLength" of a data section: the bytes behind the block.

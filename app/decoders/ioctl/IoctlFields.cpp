@@ -72,6 +72,21 @@ void IoctlShowInDataBar(const CString& caption, const BYTE* bytes, ULONG total, 
     panes.DataBarSetDataBuffer(bytes, shown);
 }
 
+CString IoctlDisplayName(const CString& bareName, ULONG code, LPCSTR prefix, LPCSTR unnamedFormat) {
+    if (!bareName.IsEmpty())
+        return prefix + bareName;
+    CString text;
+    text.Format(unnamedFormat, code);
+    return text;
+}
+
+void WriteIoctlFunctionCode(OutputerImp* pImp, ULONG code, const CString& name) {
+    CString text;
+    text.Format("%08x", code);
+    pImp->WriteValue("Function", text);
+    pImp->AddAttribute("Name", name);
+}
+
 IoctlFields::IoctlFields(LogOutputer& decoder, int mode, ULONG needed)
     : m_decoder(decoder), m_pImp(decoder.GetImp()), m_mode(mode), m_needed(needed),
       m_payload(decoder.GetDecode().GetPayload()) {}

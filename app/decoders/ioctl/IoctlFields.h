@@ -50,6 +50,30 @@ CString IoctlWideText(const BYTE* bytes, size_t count);
 // Sends bytes to the data bar under the title "  <caption> - record #<record>   (<shown> of <total> bytes)".
 void IoctlShowInDataBar(const CString& caption, const BYTE* bytes, ULONG total, ULONG shown, ULONG record);
 
+// An IOCTL's display name: `prefix` and the bare name from the record decode's table, or `unnamedFormat`
+// with the code ("HID_IOCTL_%X") when the table has no name.
+CString IoctlDisplayName(const CString& bareName, ULONG code, LPCSTR prefix, LPCSTR unnamedFormat);
+// The mark-up function word of an IOCTL record: "Function" = the code as "%08x", with the attribute "Name".
+void WriteIoctlFunctionCode(OutputerImp* pImp, ULONG code, const CString& name);
+
+// One code's operation in a decoder's table: (mode, payload length, payload).
+template <class Decoder> struct IoctlOperation {
+    ULONG code;
+    void (Decoder::*operation)(int, ULONG, const BYTE*);
+};
+// Runs the table's operation for `code` over the decoder's payload; false when the table has none.
+template <class Decoder, size_t N>
+bool RunIoctlOperation(Decoder& decoder, const IoctlOperation<Decoder> (&table)[N], ULONG code, int mode) {
+    const std::span<const uint8_t> payload = decoder.GetDecode().GetPayload();
+    for (const IoctlOperation<Decoder>& entry : table) {
+        if (entry.code == code) {
+            (decoder.*entry.operation)(mode, static_cast<ULONG>(payload.size()), payload.data());
+            return true;
+        }
+    }
+    return false;
+}
+
 class IoctlFields {
 public:
     // The payload of the decoder's record, read for one pass in `mode`. `needed`: the bytes the driver always
