@@ -20,11 +20,7 @@ constexpr ULONG kUserRequest = 0x220438;
 
 // The "HCD" category below its "HCD Ioctl" row.
 std::string ShownBody(const std::vector<uint8_t>& record) {
-    tdl::test::LogDetailsPane pane;
-    EXPECT_TRUE(pane.ShowRecord(nullptr, record));
-    const std::string shown = pane.Shown("HCD");
-    const size_t firstLine = shown.find('\n');
-    return firstLine == std::string::npos ? shown : shown.substr(firstLine + 1);
+    return ioctl_test::ShownBody(record, "HCD");
 }
 
 // A user request as the driver records it: the lengths, the buffer, the request header.

@@ -26,11 +26,7 @@ struct GridCase {
 };
 
 std::string ShownBody(const std::vector<uint8_t>& record) {
-    tdl::test::LogDetailsPane pane;
-    EXPECT_TRUE(pane.ShowRecord(nullptr, record));
-    const std::string shown = pane.Shown("HID");
-    const size_t firstLine = shown.find('\n');
-    return firstLine == std::string::npos ? shown : shown.substr(firstLine + 1);
+    return ioctl_test::ShownBody(record, "HID");
 }
 
 TEST(HidIoctlOutputerTest, ValueAndEmptyCodesPerSide) {

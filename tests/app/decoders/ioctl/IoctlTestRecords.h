@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "tests/app/decoders/RecordDecoderCases.h"
+#include "tests/support/LogDetailsPane.h"
 
 namespace ioctl_test {
 
@@ -60,6 +63,16 @@ inline std::string MarkupBody(const std::string& markup) {
         if (c != '\r' && c != '\n')
             body += c;
     return body;
+}
+
+// What the Log Details pane shows of the record in the kind's category, below its first row (the request's
+// name).
+inline std::string ShownBody(const std::vector<uint8_t>& record, const char* category) {
+    tdl::test::LogDetailsPane pane;
+    EXPECT_TRUE(pane.ShowRecord(nullptr, record));
+    const std::string shown = pane.Shown(category);
+    const size_t firstLine = shown.find('\n');
+    return firstLine == std::string::npos ? shown : shown.substr(firstLine + 1);
 }
 
 } // namespace ioctl_test
