@@ -7,8 +7,8 @@
 // continuation record: the third byte picks the tag, the function word becomes a URB function code (with
 // the synchronous bit when it was there), so that the URB decoders see most of the inputs. Otherwise, with bit
 // 7 set (a bit neither "#" nor "*" has, so that records as captured stay as they are), it is made a HID or
-// host-controller IOCTL record: the third byte picks the kind and phase, the function
-// word's low byte one of the kind's codes, so that those decoders see every code with any payload.
+// host-controller IOCTL record: the third byte picks the kind and phase, the function word's low byte one of
+// the kind's codes, so that those decoders see every code with any payload.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
