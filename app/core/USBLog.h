@@ -11,6 +11,7 @@
 #include "afxcoll.h"
 #include "afxwin.h"
 #include "app/devices/ConnectionTree.h"
+#include "common/FilterBlock.h"
 
 class CAppSettings;
 class CAttachedDevices;
@@ -18,6 +19,7 @@ class CAttachedDrivers;
 class CDeviceObject;
 class CDriverThread;
 class CFilterDefinition;
+class CKxTdloft;
 class CLogProgress;
 class CStackTree;
 class CSystem;
@@ -306,5 +308,40 @@ public:
     void OnExportDeviceReportXml() {}
     void OnExportDeviceReportHtml() {}
 
+    // Clear buffer: a running capture stopped, the list and the store emptied, the driver's capture sequence
+    // restarted and the devices queried again; a capture that was running starts a new session.
+    void OnUsbClearCapture();
+    // Clear monitored devices: the devices queried again and every device's capture selection cleared in the
+    // driver and in the panes.
+    void OnUsbClearDevices();
+
+    // The capture filter's block sent to the driver with the capture options, and the filter on; cleared:
+    // the default block sent, and the filter off.
+    void SetCaptureFilter(const FILTER_BLOCK& block);
+    void ClearCaptureFilter();
+    // The filtered view built again from every record, in list order, and the buffer filter on; cleared:
+    // off, and both filtered indexes emptied.
+    void ApplyBufferFilter();
+    void ClearBufferFilter();
+    void TriggerOn();
+    void TriggerOff();
+    // Every view updated (the modified mark set around it and cleared again).
+    void UpdateViews();
+    // The filter dialog on the buffer filter when it is on, else on a live capture's capture filter when
+    // that is on, else on a new definition; nothing while logging, since the capture thread reads them.
+    void OnEditFilter();
+    // The filter dialog on the trigger in force of a live capture, else on a new one.
+    void OnEditTrigger();
+
+private:
+    // The start's session steps: a new start time when the store is empty, the trigger mark, sequence and
+    // gap count reset, then the capture thread. A start that leaves the document not logging unlocks what
+    // the start locked, since no stop follows.
+    void BeginCaptureSession(const CAppSettings* pSettings);
+    // On an open control device: the driver's stacks refreshed, then the attached drivers and devices merged
+    // again (the panes first drop their pointers into the objects that may go) and the drivers tab refilled.
+    void RequeryDevices(CKxTdloft& device);
+
+public:
     DECLARE_MESSAGE_MAP()
 };

@@ -44,6 +44,10 @@ void CUSBLog::OnUsbStarteventcapture() {
         pFrame->HideDevTreeAndStack();
     panes.RefreshDeviceTreeTabViews(this, FALSE);
 
+    BeginCaptureSession(pSettings);
+}
+
+void CUSBLog::BeginCaptureSession(const CAppSettings* pSettings) {
     // A start after earlier records keeps the session's first start time.
     if (m_pLogRecords != nullptr && m_pLogRecords->GetCount() == 0) {
         SYSTEMTIME now{};
