@@ -332,6 +332,10 @@ public:
     void OnEditFilter();
     // The filter dialog on the trigger in force of a live capture, else on a new one.
     void OnEditTrigger();
+    // The options dialog on the application's settings (a saved log's own ones for a saved log). OK in a live
+    // capture that is not logging saves them and sends the driver the capture options with the filter in
+    // force and the boot switches; a changed Continuous Logging clears the buffer, then switches the banks.
+    void OnOptionsConfiguration();
 
 private:
     // The start's session steps: a new start time when the store is empty, the trigger mark, sequence and
