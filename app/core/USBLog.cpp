@@ -76,6 +76,7 @@ CUSBLog::CUSBLog()
 }
 
 CUSBLog::~CUSBLog() {
+    CloseFindDialog();
     DisableLogging();
     DeleteContentsObjects();
     m_ConnectionTree.set_observer(nullptr);

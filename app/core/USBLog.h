@@ -19,6 +19,7 @@ class CAttachedDrivers;
 class CDeviceObject;
 class CDriverThread;
 class CFilterDefinition;
+class CFindDialog;
 class CKxTdloft;
 class CLogProgress;
 class CStackTree;
@@ -336,8 +337,18 @@ public:
     // capture that is not logging saves them and sends the driver the capture options with the filter in
     // force and the boot switches; a changed Continuous Logging clears the buffer, then switches the banks.
     void OnOptionsConfiguration();
+    // Find: the document's one modeless Find dialog, made, or brought forward when it is open.
+    void OnEditFindRequest();
+    // Told by the Find dialog as its window goes (it then deletes itself).
+    void FindDialogDestroyed(CFindDialog* pDialog);
+    CFindDialog* GetFindDialog() const { return m_pFindDialog; }
+    // The panes go to the document that stays (the live capture, writeable when it is not logging, else a
+    // saved log, else none) and the stack lists are emptied before the contents go; the Find dialog closes.
+    void OnCloseDocument() override;
 
 private:
+    void CloseFindDialog();
+    CFindDialog* m_pFindDialog = nullptr;
     // The start's session steps: a new start time when the store is empty, the trigger mark, sequence and
     // gap count reset, then the capture thread. A start that leaves the document not logging unlocks what
     // the start locked, since no stop follows.

@@ -16,6 +16,7 @@
 #include "app/core/Resource.h"
 #include "app/core/USBLog.h"
 #include "app/ui/MainFrame.h"
+#include "common/ControlCodes.h"
 #include "common/RecordTags.h"
 #include "tests/app/core/AppStarter.h"
 #include "tests/support/FakeControlDevice.h"
