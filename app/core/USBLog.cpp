@@ -78,6 +78,7 @@ CUSBLog::CUSBLog()
 CUSBLog::~CUSBLog() {
     CloseFindDialog();
     DisableLogging();
+    CloseBackgroundProgress();
     DeleteContentsObjects();
     m_ConnectionTree.set_observer(nullptr);
 }

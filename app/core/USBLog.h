@@ -206,8 +206,9 @@ private:
     // The settings the document captures with: its own for a saved log, else the application's; null when
     // there are none.
     const CAppSettings* EffectiveSettings() const;
-    // Pane steps of a stop, also run after a start that failed: panes writeable and shown again.
-    void UnlockPanesAfterCapture(const CAppSettings* pSettings);
+    // The stop's steps after the thread has gone, also run after a start that failed: panes writeable and
+    // shown again, the background-logging window finished, the device tree refreshed.
+    void EndCaptureSteps(const CAppSettings* pSettings);
     // Runs the messages other threads sent this one.
     static void ServeSentMessages();
     // The device model's objects, created (step by step, all or none) and deleted; the system object once.
@@ -345,14 +346,28 @@ public:
     // The panes go to the document that stays (the live capture, writeable when it is not logging, else a
     // saved log, else none) and the stack lists are emptied before the contents go; the Find dialog closes.
     void OnCloseDocument() override;
+    // The background-logging window's text: the capture's end and the bank size.
+    static CString BackgroundLoggingText(const CAppSettings& settings);
+    // The background-logging window of a running capture; null when none is open.
+    CLogProgress* GetBackgroundProgress() const { return m_pBackgroundProgress; }
+    // Told by the background-logging window as its window goes (it then deletes itself).
+    void BackgroundProgressDestroyed(CLogProgress* pDialog);
 
 private:
+    // Background logging's start: data bar and device properties cleared, the list emptied (the capture
+    // thread alone reads the store until the stop) and the progress window opened.
+    void OpenBackgroundProgress(const CAppSettings& settings);
+    // Background logging's stop: "Logging Stopped", the list reloaded, the window closed unless its Cancel
+    // is the stop, and the list scrolled to the trigger's record.
+    void FinishBackgroundLogging();
+    void CloseBackgroundProgress();
+    CLogProgress* m_pBackgroundProgress = nullptr;
     void CloseFindDialog();
     CFindDialog* m_pFindDialog = nullptr;
     // The start's session steps: a new start time when the store is empty, the trigger mark, sequence and
-    // gap count reset, then the capture thread. A start that leaves the document not logging unlocks what
-    // the start locked, since no stop follows.
-    void BeginCaptureSession(const CAppSettings* pSettings);
+    // gap count reset, the background-logging window (when asked and set), then the capture thread. A start
+    // that leaves the document not logging undoes what the start locked and opened, since no stop follows.
+    void BeginCaptureSession(const CAppSettings* pSettings, BOOL bOpenBackground);
     // On an open control device: the driver's stacks refreshed, then the attached drivers and devices merged
     // again (the panes first drop their pointers into the objects that may go) and the drivers tab refilled.
     void RequeryDevices(CKxTdloft& device);

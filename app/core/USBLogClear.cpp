@@ -42,7 +42,7 @@ void CUSBLog::OnUsbClearCapture() {
     m_nExpectedSeqNum = 0;
     // The store is empty again: the capture goes on as a new session, with its own start time and gap count.
     if (bWasLogging)
-        BeginCaptureSession(EffectiveSettings());
+        BeginCaptureSession(EffectiveSettings(), FALSE);
 }
 
 void CUSBLog::OnUsbClearDevices() {

@@ -35,6 +35,7 @@ void FindOpenDocuments(const CUSBLog* pExcept, CUSBLog*& rpLive, CUSBLog*& rpLog
 void CUSBLog::OnCloseDocument() {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "--CUSBLog::OnCloseDocument");
     CloseFindDialog();
+    CloseBackgroundProgress();
     CUSBLog* pLive = nullptr;
     CUSBLog* pLogFile = nullptr;
     FindOpenDocuments(this, pLive, pLogFile);

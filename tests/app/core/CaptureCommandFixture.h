@@ -62,6 +62,7 @@ protected:
     CUSBLog& NewDocument(UINT nTemplate = IDR_TDLOFT_REALTIME) {
         m_template = std::make_unique<CMultiDocTemplate>(nTemplate, RUNTIME_CLASS(CUSBLog), nullptr, nullptr);
         m_doc = std::make_unique<CUSBLog>();
+        m_doc->m_bAutoDelete = FALSE; // the fixture owns it, even when its last view goes
         m_template->AddDocument(m_doc.get());
         EXPECT_TRUE(m_doc->OnNewDocument());
         if (nTemplate != IDR_TDLOFT_REALTIME)
