@@ -2,6 +2,7 @@
 // says so), and a closing document hands the panes to the document that stays and empties the stack lists.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ TEST_F(CaptureFindCloseTest, FindKeepsOneModelessDialogUntilItCloses) {
     EXPECT_TRUE(::IsWindowVisible(hDialog));
     EXPECT_EQ(pDialog->GetDocument(), &doc);
     EXPECT_EQ(::GetWindow(hDialog, GW_OWNER), m_window->hwnd());
+    const auto png = std::filesystem::temp_directory_path() / "tdl-find-dialog.png";
+    EXPECT_TRUE(win32::SavePicturePng(hDialog, png.string().c_str()));
     // Modeless: the command returned with the dialog still up, and no modal request was made.
     EXPECT_TRUE(win32::ModalRequests().empty());
 
