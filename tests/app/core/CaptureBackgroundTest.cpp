@@ -28,7 +28,7 @@ TEST(CaptureBackgroundText, NamesTheCaptureEndAndTheBufferSize) {
         DWORD size;
         const char* text;
     } sizes[] = {
-        {262144, " buffer size 256KB"}, {1048576, " buffer size 1MB"},     {5242880, " buffer size 5MB"},
+        {262144, " buffer size 256KB"},  {1048576, " buffer size 1MB"},   {5242880, " buffer size 5MB"},
         {10485760, " buffer size 10MB"}, {52428800, " buffer size 50MB"}, {104857600, " buffer size 100MB"},
         {65536, " buffer size ?"},       {0, " buffer size ?"},
     };

@@ -71,8 +71,7 @@ protected:
         m_fake->ClearRequests();
         // The framework's emptying (DeleteContents) is not what the tests look at.
         const auto start = std::find(m_panes.names.begin(), m_panes.names.end(), "SetStackInspectorReadOnly");
-        m_panes.documents.erase(m_panes.documents.begin(),
-                                m_panes.documents.begin() + (start - m_panes.names.begin()));
+        m_panes.documents.erase(m_panes.documents.begin(), m_panes.documents.begin() + (start - m_panes.names.begin()));
         m_panes.names.erase(m_panes.names.begin(), start);
         return *m_doc;
     }

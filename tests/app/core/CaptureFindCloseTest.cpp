@@ -58,11 +58,11 @@ TEST_F(CaptureFindCloseTest, AFindDialogThatCannotBeMadeIsReported) {
 
 struct CloseCase {
     const char* name;
-    bool live;       // a live capture is open
-    bool logFile;    // a saved log is open
-    bool closeLive;  // the live capture closes (else the saved log)
-    bool logging;    // the live capture is logging
-    int next;        // the document the panes show next: 0 none, 1 the live capture, 2 the saved log
+    bool live;      // a live capture is open
+    bool logFile;   // a saved log is open
+    bool closeLive; // the live capture closes (else the saved log)
+    bool logging;   // the live capture is logging
+    int next;       // the document the panes show next: 0 none, 1 the live capture, 2 the saved log
     bool writeable;
 };
 
@@ -108,8 +108,8 @@ TEST_F(CaptureFindCloseTest, ClosingHandsThePanesToTheDocumentThatStays) {
         const std::vector<CUSBLog*> documents = m_panes.documents;
         const std::vector<std::string> names = m_panes.Take();
         ASSERT_FALSE(names.empty());
-        EXPECT_EQ(names.front(), c.writeable ? "RefreshDeviceTreeTabViews writeable"
-                                             : "RefreshDeviceTreeTabViews read-only");
+        EXPECT_EQ(names.front(),
+                  c.writeable ? "RefreshDeviceTreeTabViews writeable" : "RefreshDeviceTreeTabViews read-only");
         EXPECT_EQ(documents.front(), c.next == 0 ? nullptr : c.next == 1 ? pLive : pFile);
         // After the contents went: the data bar and the device properties.
         ASSERT_GE(names.size(), 2u);
