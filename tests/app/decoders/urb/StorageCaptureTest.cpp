@@ -190,4 +190,66 @@ TEST_F(StorageCaptureTest, WrapperColumnsAgreeWithTheDecoder) {
     EXPECT_GT(wrappers, 0);
 }
 
+// What the pane and its data bar show for a record.
+struct PaneView {
+    std::string urb;
+    std::string title;
+    std::vector<BYTE> bytes;
+};
+
+PaneView ShowInPane(const _LOGHDR* record, CUSBLog* document) {
+    tdl::test::RecordingDataBar bar;
+    tdl::test::LogDetailsPane pane;
+    EXPECT_TRUE(pane.ShowRecord(document, record));
+    return {pane.Shown("URB"), bar.Title(), bar.Bytes()};
+}
+
+// A 128 KiB transfer is captured as a record with its first 64 KiB and a continuation with the rest. Both
+// show their part of the buffer on the side it was captured: a read's on completion, a write's on the
+// request.
+TEST_F(StorageCaptureTest, LargeTransfersShowEachPieceOnItsSide) {
+    const struct {
+        ULONG tag;
+        ULONG continuationTag;
+        const char* side;
+    } kinds[] = {
+        {LogTag::urbC, LogTag::cCnt, "(Input)"},
+        {LogTag::urbI, LogTag::iCnt, "(Output)"},
+    };
+    const std::vector<const _LOGHDR*>& records = s_capture->Records();
+    for (const auto& kind : kinds) {
+        int pairs = 0;
+        for (size_t i = 0; i < records.size(); ++i) {
+            const uint8_t* first = Bytes(records[i]);
+            if (LogHdr::LogType(first) != kind.tag || LogHdr::Function(first) != 9 ||
+                LogHdr::Continuation(first) != LogTag::More || !CLogRecordDecode(records[i], Document()).IsMassStorageBot())
+                continue;
+            const PaneView head = ShowInPane(records[i], Document());
+            EXPECT_TRUE(Has(head.urb, "Starting Offset = 0x00000000\n")) << head.urb;
+            EXPECT_TRUE(Has(head.title, kind.side)) << head.title;
+            EXPECT_TRUE(Has(head.title, "(0x0 - 0xFFFF / 0x20000)")) << head.title;
+            EXPECT_EQ(head.bytes.size(), 0x10000u);
+            EXPECT_EQ(0, std::memcmp(head.bytes.data(), first + LOGHDR_SIZE + sizeof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER),
+                                     head.bytes.size()));
+
+            // The continuation is the next record of the same stack.
+            size_t next = i + 1;
+            while (next < records.size() && LogHdr::StackID(Bytes(records[next])) != LogHdr::StackID(first))
+                ++next;
+            ASSERT_LT(next, records.size());
+            const uint8_t* rest = Bytes(records[next]);
+            ASSERT_EQ(LogHdr::LogType(rest), kind.continuationTag);
+            const PaneView tail = ShowInPane(records[next], Document());
+            EXPECT_TRUE(Has(tail.urb, "Starting Offset = 0x00010000\n")) << tail.urb;
+            EXPECT_TRUE(Has(tail.title, kind.side)) << tail.title;
+            EXPECT_TRUE(Has(tail.title, "(0x10000 - 0x1FFFF / 0x20000)")) << tail.title;
+            ASSERT_EQ(tail.bytes.size(), 0x10000u);
+            EXPECT_EQ(0, std::memcmp(tail.bytes.data(), rest + LOGHDR_SIZE + sizeof(URB_RECORD_CONTINUATION),
+                                     tail.bytes.size()));
+            ++pairs;
+        }
+        EXPECT_GT(pairs, 0) << kind.side;
+    }
+}
+
 } // namespace
