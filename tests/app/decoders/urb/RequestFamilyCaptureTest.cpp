@@ -16,9 +16,9 @@
 
 #include "app/decoders/framework/LogOutputer.h"
 #include "app/decoders/urb/UrbOutputer.h"
-#include "common/ByteReader.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
+#include "tests/app/decoders/CutRecords.h"
 #include "tests/app/decoders/UrbMarkup.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordingOutputImp.h"
@@ -61,13 +61,6 @@ bool IsHeaderOnly(USHORT code) {
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-size_t Count(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
 }
 
 // The plain decoder's mark-up form of the record (slots 1 to 5 around the body).
@@ -128,39 +121,14 @@ TEST_F(RequestFamilyCaptureTest, LoopbackSelectInterfaceShowsItsFourPipes) {
     EXPECT_GT(found, 0);
 }
 
-// One captured record of each type and function, cut at every length, in an exact-size heap copy and through
-// the decoder the factory picks, in each medium: never a read past the copy, at most one truncation row for
-// the record (a descriptor inside it may say on its own that it is short), and every element opened is
-// closed.
+// One captured record of each type and function, cut at every length (past 200 bytes, every fixed part,
+// interface entries and descriptor heads are behind; a longer cut only shortens data).
 TEST_F(RequestFamilyCaptureTest, CapturedRecordsCutShortStayWithinTheirBytes) {
     std::map<std::pair<ULONG, ULONG>, const _LOGHDR*> kinds;
     for (const _LOGHDR* record : s_capture->Records())
         kinds.emplace(std::make_pair(LogHdr::LogType(Bytes(record)), LogHdr::Function(Bytes(record))), record);
-    for (const auto& [kind, record] : kinds) {
-        // Past 200 bytes (every fixed part, interface entries and descriptor heads) a longer cut only shortens
-        // data; its last bytes are cut as well.
-        const ULONG full = LogHdr::DataSize(Bytes(record));
-        for (ULONG size = 0; size <= full; size = size < 200 || size + 1 >= full ? size + 1 : full - 1) {
-            std::unique_ptr<uint8_t[]> cut(new uint8_t[LOGHDR_SIZE + size]);
-            std::memcpy(cut.get(), record, LOGHDR_SIZE + size);
-            tdl::StoreLe<ULONG>(cut.get() + offsetof(_LOGHDR, DataSize), size);
-            const auto* header = reinterpret_cast<const _LOGHDR*>(cut.get());
-            for (int mode : {OUTPUT_MODE_XML, OUTPUT_MODE_HTML}) {
-                tdl::test::RecordingOutputImp out;
-                std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&out, s_capture->Document(), header));
-                ASSERT_NE(decoder, nullptr);
-                decoder->OutputMarkupRecord(mode);
-                const std::string text = out.Text();
-                EXPECT_LE(Count(text, "payload bytes"), 1u) << kind.first << " " << kind.second << " " << size;
-                if (mode == OUTPUT_MODE_XML)
-                    EXPECT_TRUE(MarkupBalanced(text)) << kind.first << " " << kind.second << " " << size;
-            }
-            tdl::test::LogDetailsPane pane;
-            ASSERT_TRUE(pane.ShowRecord(s_capture->Document(), header));
-            const std::string shown = pane.Shown();
-            EXPECT_LE(Count(shown, "payload bytes"), 1u) << kind.first << " " << kind.second << " " << size << "\n" << shown;
-        }
-    }
+    for (const auto& [kind, record] : kinds)
+        cut_test::ExpectCutsStayWithinTheirBytes(record, s_capture->Document(), 200);
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
 #include "platform/sim/MassStorage.h"
+#include "tests/app/decoders/CutRecords.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordingDataBar.h"
 #include "tests/support/RecordingOutputImp.h"
@@ -249,6 +250,34 @@ TEST_F(StorageCaptureTest, LargeTransfersShowEachPieceOnItsSide) {
             ++pairs;
         }
         EXPECT_GT(pairs, 0) << kind.side;
+    }
+}
+
+// The storage stack's records, one of each kind (command and status wrappers, data, large pieces), cut at
+// every length: a wrapper is decoded only from a whole record, and no cut reads past its bytes.
+TEST_F(StorageCaptureTest, CapturedRecordsCutShortStayWithinTheirBytes) {
+    std::map<std::string, const _LOGHDR*> kinds;
+    for (const _LOGHDR* record : s_capture->Records()) {
+        const CLogRecordDecode view(record, Document());
+        const uint8_t* bytes = Bytes(record);
+        const std::string kind = std::to_string(LogHdr::LogType(bytes)) + "/" + std::to_string(LogHdr::Function(bytes)) +
+                                 (view.FindCbw() ? "/CBW" : view.FindCsw() ? "/CSW" : "") +
+                                 (LogHdr::DataSize(bytes) > 0x10000 ? "/large" : "");
+        if (view.IsMassStorageBot())
+            kinds.emplace(kind, record);
+    }
+    ASSERT_GE(kinds.size(), 4u);
+    for (const auto& [kind, record] : kinds) {
+        SCOPED_TRACE(kind);
+        cut_test::ExpectCutsStayWithinTheirBytes(record, Document(), 120);
+        const ULONG full = LogHdr::DataSize(Bytes(record));
+        cut_test::ForEachCut(record, 120, [&](const _LOGHDR* header, ULONG size) {
+            const std::string calls = Markup(header, Document());
+            if (size < full) {
+                EXPECT_FALSE(Has(calls, "BeginElement|CBW\n")) << size;
+                EXPECT_FALSE(Has(calls, "BeginElement|CSW\n")) << size;
+            }
+        });
     }
 }
 
