@@ -135,12 +135,9 @@ void MscBOTUrbOutputer::OutputCommandStatusWrapper(int mode) {
 
 void MscBOTUrbOutputer::OutputClassInterface(int mode, ULONG, const BYTE*) {
     using Part = URB_RECORD_VENDOR_CLASS_REQUEST;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement(kElement);
-    InsertRequestType(mode);
     BYTE bmRequestType = 0;
     CString description;
-    RequestTypeText(kClassType, kInterfaceRecipient, kTypeWord, bmRequestType, description);
+    BeginVendorClass(mode, kElement, kTypeWord, kClassType, kInterfaceRecipient, bmRequestType, description);
     OutputClassRequest(mode, description, bmRequestType,
                        {offsetof(Part, Request), offsetof(Part, Value), offsetof(Part, Index),
                         offsetof(Part, TransferBufferLength)});

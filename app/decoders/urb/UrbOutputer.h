@@ -164,6 +164,10 @@ protected:
 
     void InsertInterfaceAndPipeInfo(int mode, size_t offset, bool wide);
     void OutputVendorClass(int mode, LPCSTR element, LPCSTR typeWord, BYTE type, BYTE recipient, int kind);
+    // A vendor or class request's element (mark-up), its head, flags and reserved bits, and the setup packet's
+    // calculated bmRequestType with its description.
+    void BeginVendorClass(int mode, LPCSTR element, LPCSTR typeWord, BYTE type, BYTE recipient, BYTE& bmRequestType,
+                          CString& description);
     // Head, status and flags of a transfer; answers its direction.
     bool OutputTransferHead(int mode);
 

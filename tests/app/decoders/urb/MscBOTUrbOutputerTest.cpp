@@ -16,6 +16,7 @@
 #include "common/RecordFrame.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
+#include "tests/app/decoders/CutRecords.h"
 #include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordBuilder.h"
@@ -423,11 +424,7 @@ TEST(MscBOTUrbOutputer, ClassRequestsCutShortStayWithinTheirBytes) {
     const tdl::test::DecoderDocument document;
     for (const auto& record : records) {
         const ULONG full = LogHdr::DataSize(record.data());
-        for (ULONG size = 0; size <= full; ++size) {
-            std::unique_ptr<uint8_t[]> cut(new uint8_t[LOGHDR_SIZE + size]);
-            std::memcpy(cut.get(), record.data(), LOGHDR_SIZE + size);
-            tdl::StoreLe<ULONG>(cut.get() + offsetof(_LOGHDR, DataSize), size);
-            const auto* header = reinterpret_cast<const _LOGHDR*>(cut.get());
+        cut_test::ForEachCut(reinterpret_cast<const _LOGHDR*>(record.data()), full, [&](const _LOGHDR* header, ULONG size) {
             for (int mode : {OUTPUT_MODE_XML, OUTPUT_MODE_GRID, OUTPUT_MODE_HTML}) {
                 tdl::test::RecordingOutputImp out;
                 std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&out, document.Get(), header));
@@ -436,8 +433,10 @@ TEST(MscBOTUrbOutputer, ClassRequestsCutShortStayWithinTheirBytes) {
                 const std::string text = out.Text();
                 EXPECT_EQ(text.find("Truncated"), text.rfind("Truncated")) << size << " " << mode;
                 EXPECT_EQ(Has(text, "Max LUN"), size == full && mode == OUTPUT_MODE_GRID) << size << " " << mode;
+                if (mode == OUTPUT_MODE_XML)
+                    EXPECT_TRUE(MarkupBalanced(text)) << size << "\n" << text;
             }
-        }
+        });
     }
 }
 

@@ -225,28 +225,25 @@ TEST_F(StorageCaptureTest, LargeTransfersShowEachPieceOnItsSide) {
             if (LogHdr::LogType(first) != kind.tag || LogHdr::Function(first) != 9 ||
                 LogHdr::Continuation(first) != LogTag::More || !CLogRecordDecode(records[i], Document()).IsMassStorageBot())
                 continue;
-            const PaneView head = ShowInPane(records[i], Document());
-            EXPECT_TRUE(Has(head.urb, "Starting Offset = 0x00000000\n")) << head.urb;
-            EXPECT_TRUE(Has(head.title, kind.side)) << head.title;
-            EXPECT_TRUE(Has(head.title, "(0x0 - 0xFFFF / 0x20000)")) << head.title;
-            EXPECT_EQ(head.bytes.size(), 0x10000u);
-            EXPECT_EQ(0, std::memcmp(head.bytes.data(), first + LOGHDR_SIZE + sizeof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER),
-                                     head.bytes.size()));
+            // Each piece: its starting offset, its side and range in the data bar's title, and its bytes as
+            // they lie behind the record's fixed part.
+            const auto expectPiece = [&](const _LOGHDR* record, size_t dataOffset, const char* start, const char* range) {
+                const PaneView piece = ShowInPane(record, Document());
+                EXPECT_TRUE(Has(piece.urb, std::string("Starting Offset = ") + start + "\n")) << piece.urb;
+                EXPECT_TRUE(Has(piece.title, kind.side)) << piece.title;
+                EXPECT_TRUE(Has(piece.title, range)) << piece.title;
+                ASSERT_EQ(piece.bytes.size(), 0x10000u);
+                EXPECT_EQ(0, std::memcmp(piece.bytes.data(), Bytes(record) + LOGHDR_SIZE + dataOffset, piece.bytes.size()));
+            };
+            expectPiece(records[i], sizeof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER), "0x00000000", "(0x0 - 0xFFFF / 0x20000)");
 
             // The continuation is the next record of the same stack.
             size_t next = i + 1;
             while (next < records.size() && LogHdr::StackID(Bytes(records[next])) != LogHdr::StackID(first))
                 ++next;
             ASSERT_LT(next, records.size());
-            const uint8_t* rest = Bytes(records[next]);
-            ASSERT_EQ(LogHdr::LogType(rest), kind.continuationTag);
-            const PaneView tail = ShowInPane(records[next], Document());
-            EXPECT_TRUE(Has(tail.urb, "Starting Offset = 0x00010000\n")) << tail.urb;
-            EXPECT_TRUE(Has(tail.title, kind.side)) << tail.title;
-            EXPECT_TRUE(Has(tail.title, "(0x10000 - 0x1FFFF / 0x20000)")) << tail.title;
-            ASSERT_EQ(tail.bytes.size(), 0x10000u);
-            EXPECT_EQ(0, std::memcmp(tail.bytes.data(), rest + LOGHDR_SIZE + sizeof(URB_RECORD_CONTINUATION),
-                                     tail.bytes.size()));
+            ASSERT_EQ(LogHdr::LogType(Bytes(records[next])), kind.continuationTag);
+            expectPiece(records[next], sizeof(URB_RECORD_CONTINUATION), "0x00010000", "(0x10000 - 0x1FFFF / 0x20000)");
             ++pairs;
         }
         EXPECT_GT(pairs, 0) << kind.side;
