@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,8 +23,12 @@
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
 #include "platform/sim/MassStorage.h"
+#include "usb.h"
 #include "tests/app/decoders/CutRecords.h"
+#include "WinUiControl.h"
+#include "afxwin.h"
 #include "tests/support/LogDetailsPane.h"
+#include "tests/support/RecordBuilder.h"
 #include "tests/support/RecordingDataBar.h"
 #include "tests/support/RecordingOutputImp.h"
 
@@ -276,6 +282,54 @@ TEST_F(StorageCaptureTest, CapturedRecordsCutShortStayWithinTheirBytes) {
             }
         });
     }
+}
+
+// The Log Details pane as a user sees it: the stick's READ(10) command wrapper with its command block, and a
+// Get Max LUN on the same stack with the LUN count it brought back.
+TEST_F(StorageCaptureTest, WrapperAndClassRequestAreDrawn) {
+    const _LOGHDR* read = nullptr;
+    for (const _LOGHDR* record : s_capture->Records()) {
+        const CLogRecordDecode view(record, Document());
+        const BYTE* cbw = view.FindCbw();
+        if (cbw && cbw[15] == kRead10 && view.IsMassStorageBot()) {
+            read = record;
+            break;
+        }
+    }
+    ASSERT_NE(read, nullptr);
+    URB_RECORD_VENDOR_CLASS_REQUEST request{};
+    request.Head.Length = 0x50;
+    request.Head.LayoutVersion = URB_RECORD_LAYOUT_VERSION;
+    request.Request = 0xFE;
+    request.TransferFlags = URB_RECORD_TRANSFER_DIRECTION_IN;
+    request.TransferBufferLength = 1;
+    std::vector<uint8_t> payload(sizeof request + 1, 0);
+    std::memcpy(payload.data(), &request, sizeof request);
+    const std::vector<uint8_t> getMaxLun = tdl::test::RecordBuilder(LogTag::urbC)
+                                               .Function(URB_FUNCTION_CLASS_INTERFACE)
+                                               .Sequence(9000)
+                                               .StackId(LogHdr::StackID(Bytes(read)))
+                                               .Part1(payload)
+                                               .Build();
+
+    CWnd owner;
+    ASSERT_TRUE(
+        owner.CreateEx(0, nullptr, "Log Details", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 460, 900), nullptr, 0));
+    CRect client;
+    owner.GetClientRect(&client);
+    tdl::test::LogDetailsPane pane;
+    ASSERT_TRUE(pane.Grid().Create(client, &owner, 100));
+    pane.Grid().SetTheme(6);
+    const char* dir = std::getenv("TDL_PICTURE_DIR");
+    const std::filesystem::path folder = dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path();
+    ASSERT_TRUE(pane.ShowRecord(Document(), read));
+    EXPECT_TRUE(Has(pane.Shown("CBW"), "TransferBlocks = ")) << pane.Shown();
+    EXPECT_TRUE(win32::SavePicturePng(owner.m_hWnd, (folder / "log_details_read10_cbw.png").string().c_str()));
+    ASSERT_TRUE(pane.ShowRecord(Document(), getMaxLun));
+    EXPECT_EQ(pane.Shown("CBW"), "");
+    EXPECT_TRUE(Has(pane.Shown("URB"), "Max LUN = 0x00 (zero-based)")) << pane.Shown();
+    EXPECT_TRUE(win32::SavePicturePng(owner.m_hWnd, (folder / "log_details_get_max_lun.png").string().c_str()));
+    owner.DestroyWindow();
 }
 
 } // namespace
