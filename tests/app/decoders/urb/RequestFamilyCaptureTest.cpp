@@ -81,7 +81,7 @@ TEST_F(RequestFamilyCaptureTest, EveryFunctionSentReachesItsOwnDecoderWhole) {
         const ULONG sequence = LogHdr::SequenceNumber(Bytes(record));
         const std::string calls = PlainMarkup(record, s_capture->Document());
         EXPECT_TRUE(Has(calls, "BeginElement|" + UrbElementOf(code) + "\n")) << code << " #" << sequence << "\n"
-                                                                              << calls;
+                                                                             << calls;
         EXPECT_TRUE(MarkupBalanced(calls)) << code << " #" << sequence << "\n" << calls;
         EXPECT_FALSE(Has(calls, "Truncated")) << code << " #" << sequence << "\n" << calls;
         // The mark-up leaves an unknown pipe's rows out; anything else unknown in the body is a field the record

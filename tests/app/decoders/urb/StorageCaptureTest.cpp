@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "WinUiControl.h"
+#include "afxwin.h"
 #include "app/core/AppSettings.h"
 #include "app/core/LogRecordDecode.h"
 #include "app/core/RecordFormat.h"
@@ -23,14 +25,12 @@
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
 #include "platform/sim/MassStorage.h"
-#include "usb.h"
 #include "tests/app/decoders/CutRecords.h"
-#include "WinUiControl.h"
-#include "afxwin.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordBuilder.h"
 #include "tests/support/RecordingDataBar.h"
 #include "tests/support/RecordingOutputImp.h"
+#include "usb.h"
 
 namespace {
 
@@ -191,7 +191,8 @@ TEST_F(StorageCaptureTest, WrapperColumnsAgreeWithTheDecoder) {
             EXPECT_EQ(std::string(cbwColumn.GetString()),
                       Value(calls, "dCBWTag") + "(" + Value(calls, "CDB.OperationCode") + ")");
         if (cswColumn != "---")
-            EXPECT_EQ(std::string(cswColumn.GetString()), Value(calls, "dCSWTag") + "(" + Value(calls, "bCSWStatus") + ")");
+            EXPECT_EQ(std::string(cswColumn.GetString()),
+                      Value(calls, "dCSWTag") + "(" + Value(calls, "bCSWStatus") + ")");
         wrappers += cbwColumn != "---" || cswColumn != "---";
     }
     EXPECT_GT(wrappers, 0);
@@ -229,19 +230,23 @@ TEST_F(StorageCaptureTest, LargeTransfersShowEachPieceOnItsSide) {
         for (size_t i = 0; i < records.size(); ++i) {
             const uint8_t* first = Bytes(records[i]);
             if (LogHdr::LogType(first) != kind.tag || LogHdr::Function(first) != 9 ||
-                LogHdr::Continuation(first) != LogTag::More || !CLogRecordDecode(records[i], Document()).IsMassStorageBot())
+                LogHdr::Continuation(first) != LogTag::More ||
+                !CLogRecordDecode(records[i], Document()).IsMassStorageBot())
                 continue;
             // Each piece: its starting offset, its side and range in the data bar's title, and its bytes as
             // they lie behind the record's fixed part.
-            const auto expectPiece = [&](const _LOGHDR* record, size_t dataOffset, const char* start, const char* range) {
+            const auto expectPiece = [&](const _LOGHDR* record, size_t dataOffset, const char* start,
+                                         const char* range) {
                 const PaneView piece = ShowInPane(record, Document());
                 EXPECT_TRUE(Has(piece.urb, std::string("Starting Offset = ") + start + "\n")) << piece.urb;
                 EXPECT_TRUE(Has(piece.title, kind.side)) << piece.title;
                 EXPECT_TRUE(Has(piece.title, range)) << piece.title;
                 ASSERT_EQ(piece.bytes.size(), 0x10000u);
-                EXPECT_EQ(0, std::memcmp(piece.bytes.data(), Bytes(record) + LOGHDR_SIZE + dataOffset, piece.bytes.size()));
+                EXPECT_EQ(
+                    0, std::memcmp(piece.bytes.data(), Bytes(record) + LOGHDR_SIZE + dataOffset, piece.bytes.size()));
             };
-            expectPiece(records[i], sizeof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER), "0x00000000", "(0x0 - 0xFFFF / 0x20000)");
+            expectPiece(records[i], sizeof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER), "0x00000000",
+                        "(0x0 - 0xFFFF / 0x20000)");
 
             // The continuation is the next record of the same stack.
             size_t next = i + 1;
@@ -263,8 +268,11 @@ TEST_F(StorageCaptureTest, CapturedRecordsCutShortStayWithinTheirBytes) {
     for (const _LOGHDR* record : s_capture->Records()) {
         const CLogRecordDecode view(record, Document());
         const uint8_t* bytes = Bytes(record);
-        const std::string kind = std::to_string(LogHdr::LogType(bytes)) + "/" + std::to_string(LogHdr::Function(bytes)) +
-                                 (view.FindCbw() ? "/CBW" : view.FindCsw() ? "/CSW" : "") +
+        const std::string kind = std::to_string(LogHdr::LogType(bytes)) + "/" +
+                                 std::to_string(LogHdr::Function(bytes)) +
+                                 (view.FindCbw()   ? "/CBW"
+                                  : view.FindCsw() ? "/CSW"
+                                                   : "") +
                                  (LogHdr::DataSize(bytes) > 0x10000 ? "/large" : "");
         if (view.IsMassStorageBot())
             kinds.emplace(kind, record);
