@@ -46,6 +46,12 @@ public:
         // The test's settings, applied over the driver's own before they are sent to it (what to capture,
         // the size codes). The capture banks are made large enough to hold the whole workload.
         std::function<void(CAppSettings&)> settings;
+        // What else happens on the machine while it is captured, after the workload (a device pulled out and
+        // plugged in again); false fails the capture.
+        std::function<bool(sim::Machine&)> alsoDuring;
+        // The device model is read again after the stop, so that devices that arrived during the capture are
+        // known by their stacks (as the program learns them from the change log).
+        bool refreshModelAfterStop = false;
     };
 
     explicit DecoderCapture(const Options& options);
