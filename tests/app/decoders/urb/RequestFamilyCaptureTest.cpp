@@ -28,17 +28,13 @@ namespace {
 
 using tdl::test::DecoderCapture;
 
-class RequestFamilyCaptureTest : public testing::Test {
+class RequestFamilyCaptureTest : public tdl::test::DecoderCaptureTest<RequestFamilyCaptureTest> {
 protected:
     static void SetUpTestSuite() {
         DecoderCapture::Options options;
         options.workload = sim::WorkloadKind::RequestFamilies;
-        s_capture = std::make_unique<DecoderCapture>(options);
+        Capture(options);
     }
-    static void TearDownTestSuite() { s_capture.reset(); }
-    void SetUp() override { ASSERT_EQ(s_capture->Failure(), ""); }
-
-    static inline std::unique_ptr<DecoderCapture> s_capture;
 };
 
 const uint8_t* Bytes(const _LOGHDR* record) {

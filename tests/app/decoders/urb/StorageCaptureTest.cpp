@@ -6,16 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "WinUiControl.h"
-#include "afxwin.h"
 #include "app/core/AppSettings.h"
 #include "app/core/LogRecordDecode.h"
 #include "app/core/RecordFormat.h"
@@ -26,6 +22,7 @@
 #include "common/RecordTags.h"
 #include "platform/sim/MassStorage.h"
 #include "tests/app/decoders/CutRecords.h"
+#include "tests/app/decoders/LogDetailsWindow.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordBuilder.h"
 #include "tests/support/RecordingDataBar.h"
@@ -40,16 +37,14 @@ constexpr DWORD kWholeBulkTransfers = 4;
 constexpr UCHAR kRead10 = 0x28;
 constexpr UCHAR kWrite10 = 0x2A;
 
-class StorageCaptureTest : public testing::Test {
+class StorageCaptureTest : public tdl::test::DecoderCaptureTest<StorageCaptureTest> {
 protected:
     static void SetUpTestSuite() {
         DecoderCapture::Options options;
         options.workload = sim::WorkloadKind::CopyToStick;
         options.settings = [](CAppSettings& settings) { settings.BulkMaxSize = kWholeBulkTransfers; };
-        s_capture = std::make_unique<DecoderCapture>(options);
+        Capture(options);
     }
-    static void TearDownTestSuite() { s_capture.reset(); }
-    void SetUp() override { ASSERT_EQ(s_capture->Failure(), ""); }
 
     static CUSBLog* Document() { return s_capture->Document(); }
 
@@ -58,8 +53,6 @@ protected:
         auto* function = stick ? stick->FunctionAs<sim::BulkOnlyFunction>(0) : nullptr;
         return function ? function->History() : std::vector<sim::BulkOnlyCommand>{};
     }
-
-    static inline std::unique_ptr<DecoderCapture> s_capture;
 };
 
 const uint8_t* Bytes(const _LOGHDR* record) {
@@ -320,24 +313,16 @@ TEST_F(StorageCaptureTest, WrapperAndClassRequestAreDrawn) {
                                                .Part1(payload)
                                                .Build();
 
-    CWnd owner;
-    ASSERT_TRUE(
-        owner.CreateEx(0, nullptr, "Log Details", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 460, 900), nullptr, 0));
-    CRect client;
-    owner.GetClientRect(&client);
-    tdl::test::LogDetailsPane pane;
-    ASSERT_TRUE(pane.Grid().Create(client, &owner, 100));
-    pane.Grid().SetTheme(6);
-    const char* dir = std::getenv("TDL_PICTURE_DIR");
-    const std::filesystem::path folder = dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path();
+    decoder_test::LogDetailsWindow window(900);
+    ASSERT_TRUE(window.Created());
+    tdl::test::LogDetailsPane& pane = window.Pane();
     ASSERT_TRUE(pane.ShowRecord(Document(), read));
     EXPECT_TRUE(Has(pane.Shown("CBW"), "TransferBlocks = ")) << pane.Shown();
-    EXPECT_TRUE(win32::SavePicturePng(owner.m_hWnd, (folder / "log_details_read10_cbw.png").string().c_str()));
+    EXPECT_TRUE(window.Save("log_details_read10_cbw"));
     ASSERT_TRUE(pane.ShowRecord(Document(), getMaxLun));
     EXPECT_EQ(pane.Shown("CBW"), "");
     EXPECT_TRUE(Has(pane.Shown("URB"), "Max LUN = 0x00 (zero-based)")) << pane.Shown();
-    EXPECT_TRUE(win32::SavePicturePng(owner.m_hWnd, (folder / "log_details_get_max_lun.png").string().c_str()));
-    owner.DestroyWindow();
+    EXPECT_TRUE(window.Save("log_details_get_max_lun"));
 }
 
 } // namespace

@@ -19,7 +19,7 @@ namespace {
 
 using tdl::test::DecoderCapture;
 
-class StorageReplugCaptureTest : public testing::Test {
+class StorageReplugCaptureTest : public tdl::test::DecoderCaptureTest<StorageReplugCaptureTest> {
 protected:
     static void SetUpTestSuite() {
         DecoderCapture::Options options;
@@ -33,12 +33,8 @@ protected:
             return machine.Unplug("stick") != nullptr && machine.Plug(*hub, port, stick);
         };
         options.refreshModelAfterStop = true;
-        s_capture = std::make_unique<DecoderCapture>(options);
+        Capture(options);
     }
-    static void TearDownTestSuite() { s_capture.reset(); }
-    void SetUp() override { ASSERT_EQ(s_capture->Failure(), ""); }
-
-    static inline std::unique_ptr<DecoderCapture> s_capture;
 };
 
 bool Has(const std::string& text, const std::string& part) {
