@@ -19,29 +19,6 @@ LPCSTR DirectionWord(bool in) {
     return in ? "IN" : "OUT";
 }
 
-LPCSTR TypeWord(BYTE type) {
-    return type == 0 ? "STD" : type == 1 ? "CLASS" : "VENDOR";
-}
-
-LPCSTR RecipientWordUpper(BYTE recipient) {
-    switch (recipient) {
-    case 0: return "DEVICE";
-    case 1: return "INTERFACE";
-    case 2: return "ENDPOINT";
-    default: return "OTHER";
-    }
-}
-
-LPCSTR RecipientWord(BYTE recipient) {
-    switch (recipient) {
-    case 0: return "device";
-    case 1: return "interface";
-    case 2: return "endpoint";
-    case 3: return "other";
-    default: return "invalid";
-    }
-}
-
 // The data bar's title of each transfer-buffer kind (1 to 15).
 LPCSTR BufferKindTitle(int kind) {
     static const char* const titles[] = {
@@ -423,7 +400,7 @@ void UrbOutputer::RequestTypeText(BYTE type, BYTE recipient, LPCSTR typeWord, BY
     m_Decode.ReadPayload(offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, RequestTypeReservedBits), reserved);
     const bool in = (flags & 1) != 0;
     bmRequestType = ComposeRequestType(in ? 1 : 0, type, reserved >= 4 ? reserved : recipient);
-    description.Format("%s request %s %s", typeWord, in ? "from" : "to", RecipientWord(recipient));
+    description = RequestDescription(typeWord, in, recipient);
 }
 
 void UrbOutputer::InsertRequestType(int mode) {
@@ -441,9 +418,7 @@ void UrbOutputer::InsertRequestType(int mode) {
         return;
     }
     CString value;
-    value.Format(mode == OUTPUT_MODE_GRID ? "0x%02x (%s,%s,%s)" : "%02x (%s,%s,%s)", bits,
-                 DirectionWord((bits & 0x80) != 0), TypeWord(static_cast<BYTE>((bits >> 5) & 3)),
-                 RecipientWordUpper(bits & 0x1F));
+    value.Format("%s %s", static_cast<LPCSTR>(Hex(mode, 2, bits)), static_cast<LPCSTR>(RequestTypeTriple(bits)));
     m_pImp->AddItem("RequestTypeReservedBits", value, nullptr);
 }
 
