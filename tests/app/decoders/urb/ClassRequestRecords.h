@@ -1,0 +1,134 @@
+// Class-request URB records for the class decoders' tests, shaped as the capture driver writes them: a
+// class-device, class-interface or class-other URB (30-byte fixed part) or a control-ex (54 bytes), with
+// the captured data behind the fixed part; and what the Log Details pane and the mark-up form show of them.
+#pragma once
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/decoders/framework/LogOutputer.h"
+#include "common/LogHeader.h"
+#include "common/RecordPayloads.h"
+#include "common/RecordTags.h"
+#include "tests/support/LogDetailsPane.h"
+#include "tests/support/RecordBuilder.h"
+#include "tests/support/RecordingOutputImp.h"
+#include "usb.h"
+
+namespace classtest {
+
+struct ClassRecord {
+    ULONG tag = LogTag::urbC;
+    USHORT function = URB_FUNCTION_CONTROL_TRANSFER_EX;
+    USHORT stack = 0;
+    BYTE bmRequestType = 0; // control-ex: the setup packet's; class URBs: the reserved bits at +16
+    BYTE bRequest = 0;
+    USHORT wValue = 0;
+    USHORT wIndex = 0;
+    USHORT wLength = 0;
+    ULONG transferFlags = 0; // class URBs; bit 0 is the direction
+    ULONG length = 0xFFFFFFFF; // TransferBufferLength; the default is the data's size
+    ULONG captured = 0xFFFFFFFF; // control-ex's count of bytes carried; the default is the data's size
+    ULONG status = 0;
+    std::vector<uint8_t> data;
+    ULONG sequence = 42;
+};
+
+inline std::vector<uint8_t> Payload(const ClassRecord& r) {
+    const ULONG size = static_cast<ULONG>(r.data.size());
+    const ULONG length = r.length == 0xFFFFFFFF ? size : r.length;
+    std::vector<uint8_t> payload;
+    URB_RECORD_HEAD head{};
+    head.Length = 0x88;
+    head.LayoutVersion = URB_RECORD_LAYOUT_VERSION;
+    head.UsbdStatus = r.status;
+    head.DeviceHandle = 0xFFFF800012345678;
+    if (r.function == URB_FUNCTION_CONTROL_TRANSFER_EX) {
+        URB_RECORD_CONTROL_TRANSFER_EX part{};
+        part.Head = head;
+        part.Pipe.InterfaceNumber = 0xFF;
+        part.TransferFlags = (r.bmRequestType & 0x80) ? 1 : 0;
+        part.Timeout = 5000;
+        part.TransferBufferLength = length;
+        part.CapturedLength = r.captured == 0xFFFFFFFF ? size : r.captured;
+        const uint8_t setup[8] = {r.bmRequestType,
+                                  r.bRequest,
+                                  static_cast<uint8_t>(r.wValue),
+                                  static_cast<uint8_t>(r.wValue >> 8),
+                                  static_cast<uint8_t>(r.wIndex),
+                                  static_cast<uint8_t>(r.wIndex >> 8),
+                                  static_cast<uint8_t>(r.wLength),
+                                  static_cast<uint8_t>(r.wLength >> 8)};
+        std::memcpy(part.SetupPacket, setup, 8);
+        payload.resize(sizeof part);
+        std::memcpy(payload.data(), &part, sizeof part);
+    } else {
+        URB_RECORD_VENDOR_CLASS_REQUEST part{};
+        part.Head = head;
+        part.RequestTypeReservedBits = r.bmRequestType;
+        part.Request = r.bRequest;
+        part.Value = r.wValue;
+        part.Index = r.wIndex;
+        part.TransferFlags = r.transferFlags;
+        part.TransferBufferLength = length;
+        payload.resize(sizeof part);
+        std::memcpy(payload.data(), &part, sizeof part);
+    }
+    payload.insert(payload.end(), r.data.begin(), r.data.end());
+    return payload;
+}
+
+inline std::vector<uint8_t> Build(const ClassRecord& r) {
+    return tdl::test::RecordBuilder(r.tag)
+        .Function(r.function)
+        .Sequence(r.sequence)
+        .StackId(r.stack)
+        .Part1(Payload(r))
+        .Build();
+}
+
+inline const _LOGHDR* Header(const std::vector<uint8_t>& record) {
+    return reinterpret_cast<const _LOGHDR*>(record.data());
+}
+
+// What the Log Details pane shows in its "URB" category.
+inline std::string Shown(const std::vector<uint8_t>& record, CUSBLog* document) {
+    tdl::test::LogDetailsPane pane;
+    if (!pane.ShowRecord(document, Header(record)))
+        return "no decoder";
+    return pane.Shown("URB");
+}
+
+// The calls of the record's body in a mode.
+inline std::string Calls(const std::vector<uint8_t>& record, int mode, CUSBLog* document) {
+    tdl::test::RecordingOutputImp imp;
+    std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&imp, document, Header(record)));
+    if (!decoder)
+        return "no decoder";
+    decoder->OutputKindTitle(mode);
+    return imp.Text();
+}
+
+inline bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Every element a mark-up decode opens, it closes.
+inline bool Balanced(const std::string& calls) {
+    int open = 0;
+    size_t at = 0;
+    while (at < calls.size()) {
+        const size_t end = calls.find('\n', at);
+        const std::string line = calls.substr(at, end - at);
+        if (line.rfind("BeginElement", 0) == 0 || line.rfind("BeginSection", 0) == 0)
+            ++open;
+        else if (line.rfind("EndElement", 0) == 0 && --open < 0)
+            return false;
+        at = end == std::string::npos ? calls.size() : end + 1;
+    }
+    return open == 0;
+}
+
+} // namespace classtest
