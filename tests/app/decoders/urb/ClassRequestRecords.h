@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "app/decoders/framework/LogOutputer.h"
+#include "common/ByteReader.h"
 #include "common/LogHeader.h"
+#include "common/RecordFrame.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
 #include "tests/support/LogDetailsPane.h"
@@ -129,6 +131,22 @@ inline bool Balanced(const std::string& calls) {
         at = end == std::string::npos ? calls.size() : end + 1;
     }
     return open == 0;
+}
+
+// The record cut at every shorter size, each an exact-size heap copy whose DataSize says so, through the
+// pane, the mark-up form and the HTML mode: AddressSanitizer catches a read past the bytes; every element
+// opened is closed, and at most one "Truncated" row is shown.
+inline void CheckEveryCut(const std::vector<uint8_t>& record, CUSBLog* document) {
+    const ULONG full = LogHdr::DataSize(record.data());
+    for (ULONG size = 0; size <= full; ++size) {
+        std::vector<uint8_t> cut(record.begin(), record.begin() + LOGHDR_SIZE + size);
+        cut.shrink_to_fit();
+        tdl::StoreLe<ULONG>(cut.data() + offsetof(_LOGHDR, DataSize), size);
+        const std::string shown = Shown(cut, document);
+        EXPECT_EQ(shown.find("Truncated"), shown.rfind("Truncated")) << shown;
+        EXPECT_TRUE(Balanced(Calls(cut, OUTPUT_MODE_XML, document))) << "size " << size;
+        Calls(cut, OUTPUT_MODE_HTML, document);
+    }
 }
 
 } // namespace classtest
