@@ -2,7 +2,6 @@
 // from either record layout, and the data stage with its report, idle rate or protocol.
 #include "app/decoders/urb/HidUrbOutputer.h"
 
-#include <span>
 
 #include "app/core/LogRecordDecode.h"
 #include "app/decoders/framework/OutputerImp.h"
@@ -13,15 +12,10 @@ namespace {
 using Row = UrbOutputer::FieldRow;
 using Format = UrbOutputer::FieldFormat;
 
-enum class Data { None, GetReport, SetReport, GetIdle, GetProtocol };
+using Request = UrbOutputer::ClassRequestEntry;
 
-struct Request {
-    BYTE code;
-    LPCSTR element; // the mark-up section
-    LPCSTR name;
-    std::span<const Row> rows; // over SetupWord (wValue, wIndex)
-    Data data;
-};
+// What a request's data stage holds.
+enum Data { None, GetReport, SetReport, GetIdle, GetProtocol };
 
 CString ReportTypeName(unsigned type) {
     static constexpr LPCSTR kNames[] = {"", "Input Report", "Output Report", "Feature Report"};
@@ -56,21 +50,14 @@ constexpr Row kSetProtocol[] = {{"Protocol.wValue", 0, 0xFFFF, Format::Hex4, Pro
 constexpr Row kUnknown[] = {{"wValue", 0, 0xFFFF, Format::Hex4}, {"wIndex", 16, 0xFFFF, Format::Hex4}};
 
 constexpr Request kRequests[] = {
-    {1, "HidGetReport", "GET_REPORT", kReport, Data::GetReport},
-    {2, "HidGetIdle", "GET_IDLE", kGetIdle, Data::GetIdle},
-    {3, "HidGetProtocol", "GET_PROTOCOL", kGetProtocol, Data::GetProtocol},
-    {9, "HidSetReport", "SET_REPORT", kReport, Data::SetReport},
-    {10, "HidSetIdle", "SET_IDLE", kSetIdle, Data::None},
-    {11, "HidSetProtocol", "SET_PROTOCOL", kSetProtocol, Data::None},
+    {1, "HidGetReport", "GET_REPORT", kReport, GetReport},
+    {2, "HidGetIdle", "GET_IDLE", kGetIdle, GetIdle},
+    {3, "HidGetProtocol", "GET_PROTOCOL", kGetProtocol, GetProtocol},
+    {9, "HidSetReport", "SET_REPORT", kReport, SetReport},
+    {10, "HidSetIdle", "SET_IDLE", kSetIdle, None},
+    {11, "HidSetProtocol", "SET_PROTOCOL", kSetProtocol, None},
 };
-constexpr Request kUnknownRequest = {0, "HidUnknown", "Unknown", kUnknown, Data::None};
-
-const Request& FindRequest(BYTE code) {
-    for (const Request& request : kRequests)
-        if (request.code == code)
-            return request;
-    return kUnknownRequest;
-}
+constexpr Request kUnknownRequest = {0, "HidUnknown", "Unknown", kUnknown, None};
 
 constexpr BYTE kRecipientInterface = 1;
 
@@ -108,16 +95,16 @@ void HidUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const BYT
 }
 
 void HidUrbOutputer::OutputHidRequest(int mode, const ClassRequest& request) {
-    const Request& entry = FindRequest(request.bRequest);
+    const Request& entry = FindClassRequest(kRequests, request.bRequest, kUnknownRequest);
     OpenClassRequest(mode, entry.element, request, entry.name);
     OutputFieldRows(mode, entry.rows, SetupWord(request.wValue, request.wIndex));
     InsertClassRequestLength(mode, request.length);
     switch (entry.data) {
-    case Data::GetReport: m_bGetReportSeen = 1; break;
-    case Data::SetReport: m_bSetReportSeen = 1; break;
-    case Data::GetIdle: m_bGetIdleSeen = 1; break;
-    case Data::GetProtocol: m_bGetProtocolSeen = 1; break;
-    case Data::None: break;
+    case GetReport: m_bGetReportSeen = 1; break;
+    case SetReport: m_bSetReportSeen = 1; break;
+    case GetIdle: m_bGetIdleSeen = 1; break;
+    case GetProtocol: m_bGetProtocolSeen = 1; break;
+    default: break;
     }
 }
 

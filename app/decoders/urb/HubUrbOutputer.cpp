@@ -2,7 +2,6 @@
 // stage holds), the slots that read them from either record layout, and the data stage.
 #include "app/decoders/urb/HubUrbOutputer.h"
 
-#include <span>
 
 #include "app/core/LogRecordDecode.h"
 #include "app/decoders/descriptors/HubClassDescOutputer.h"
@@ -14,19 +13,12 @@ namespace {
 using Row = UrbOutputer::FieldRow;
 using Format = UrbOutputer::FieldFormat;
 
-// What a request's data stage holds, which its setup stage tells the data stage.
-enum class Data { None, HubDescriptor, HubStatus, PortStatus, PortErrorCount };
-// The fields before a request's table rows that are not a plain split of wValue and wIndex.
-enum class Special { None, HubSelector, PortSelector, DescriptorTypeIndex };
+using Request = UrbOutputer::ClassRequestEntry;
 
-struct Request {
-    BYTE code;
-    LPCSTR element; // the mark-up section
-    LPCSTR name;
-    Special special;
-    std::span<const Row> rows; // over SetupWord (wValue, wIndex)
-    Data data;
-};
+// What a request's data stage holds, which its setup stage tells the data stage.
+enum Data { None, HubDescriptor, HubStatus, PortStatus, PortErrorCount };
+// The fields before a request's table rows that are not a plain split of wValue and wIndex.
+enum Special { Plain, HubSelector, PortSelector, DescriptorTypeIndex };
 
 constexpr Row kValueIndex[] = {{"wValue", 0, 0xFFFF, Format::Hex4}, {"wIndex", 16, 0xFFFF, Format::Hex4}};
 constexpr Row kIndex[] = {{"wIndex", 16, 0xFFFF, Format::Hex4}};
@@ -48,34 +40,27 @@ constexpr Row kTtState[] = {{"VendorTTFlags.wValueHi", 8, 0xFF, Format::Hex2},
                             {"TTPortNumber.wIndex", 16, 0xFFFF, Format::Hex4}};
 
 constexpr Request kHubRequests[] = {
-    {0, "GetHubStatus", "GET_STATUS", Special::None, kValueIndex, Data::HubStatus},
-    {1, "ClearHubFeature", "CLEAR_FEATURE", Special::HubSelector, kIndex, Data::None},
-    {3, "SetHubFeature", "SET_FEATURE", Special::HubSelector, kIndex, Data::None},
-    {6, "GetHubDescriptor", "GET_DESCRIPTOR", Special::DescriptorTypeIndex, kIndex, Data::HubDescriptor},
-    {7, "SetHubDescriptor", "SET_DESCRIPTOR", Special::DescriptorTypeIndex, kIndex, Data::HubDescriptor},
-    {12, "SetHubDepth", "SET_HUB_DEPTH", Special::None, kHubDepth, Data::None},
+    {0, "GetHubStatus", "GET_STATUS", kValueIndex, HubStatus, Plain},
+    {1, "ClearHubFeature", "CLEAR_FEATURE", kIndex, None, HubSelector},
+    {3, "SetHubFeature", "SET_FEATURE", kIndex, None, HubSelector},
+    {6, "GetHubDescriptor", "GET_DESCRIPTOR", kIndex, HubDescriptor, DescriptorTypeIndex},
+    {7, "SetHubDescriptor", "SET_DESCRIPTOR", kIndex, HubDescriptor, DescriptorTypeIndex},
+    {12, "SetHubDepth", "SET_HUB_DEPTH", kHubDepth, None, Plain},
 };
-constexpr Request kHubUnknown = {0, "HubUnknown", "Unknown", Special::None, kValueIndex, Data::None};
+constexpr Request kHubUnknown = {0, "HubUnknown", "Unknown", kValueIndex, None, Plain};
 
 constexpr Request kPortRequests[] = {
-    {0, "GetPortStatus", "GET_STATUS", Special::None, kValuePort, Data::PortStatus},
-    {1, "ClearPortFeature", "CLEAR_FEATURE", Special::PortSelector, {}, Data::None},
-    {2, "GetBusState", "GET_STATE", Special::None, kValuePort, Data::None},
-    {3, "SetPortFeature", "SET_FEATURE", Special::PortSelector, {}, Data::None},
-    {8, "ClearTTBuffer", "CLEAR_TT_BUFFER", Special::None, kClearTtBuffer, Data::None},
-    {9, "ResetTT", "RESET_TT", Special::None, kValueTtPort, Data::None},
-    {10, "GetTTState", "GET_TT_STATE", Special::None, kTtState, Data::None},
-    {11, "StopTT", "STOP_TT", Special::None, kValueTtPort, Data::None},
-    {13, "GetPortErrorCount", "GET_PORT_ERR_COUNT", Special::None, kValuePort, Data::PortErrorCount},
+    {0, "GetPortStatus", "GET_STATUS", kValuePort, PortStatus, Plain},
+    {1, "ClearPortFeature", "CLEAR_FEATURE", {}, None, PortSelector},
+    {2, "GetBusState", "GET_STATE", kValuePort, None, Plain},
+    {3, "SetPortFeature", "SET_FEATURE", {}, None, PortSelector},
+    {8, "ClearTTBuffer", "CLEAR_TT_BUFFER", kClearTtBuffer, None, Plain},
+    {9, "ResetTT", "RESET_TT", kValueTtPort, None, Plain},
+    {10, "GetTTState", "GET_TT_STATE", kTtState, None, Plain},
+    {11, "StopTT", "STOP_TT", kValueTtPort, None, Plain},
+    {13, "GetPortErrorCount", "GET_PORT_ERR_COUNT", kValuePort, PortErrorCount, Plain},
 };
-constexpr Request kPortUnknown = {0, "PortUnknown", "Unknown", Special::None, kValueIndex, Data::None};
-
-template <size_t N> const Request& FindRequest(const Request (&table)[N], BYTE code, const Request& unknown) {
-    for (const Request& request : table)
-        if (request.code == code)
-            return request;
-    return unknown;
-}
+constexpr Request kPortUnknown = {0, "PortUnknown", "Unknown", kValueIndex, None, Plain};
 
 constexpr BYTE kRecipientDevice = 0;
 constexpr BYTE kRecipientOther = 3;
@@ -98,32 +83,30 @@ HubUrbOutputer::HubUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOG
 HubUrbOutputer::~HubUrbOutputer() = default;
 
 void HubUrbOutputer::OutputClassDevice(int mode, ULONG dataSize, const BYTE* pPart) {
-    ClassRequest request;
-    if (!ReadClassRequest(request, "Hub Class", kRecipientDevice)) {
-        UrbOutputer::OutputClassDevice(mode, dataSize, pPart);
-        return;
-    }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-HUBClassRequest");
-    InsertRequestType(mode);
-    NameTheTarget(request.description, kRecipientDevice);
-    OutputHubRequest(mode, request);
-    OutputDataStage(mode, request);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    OutputClassRequestUrb(mode, kRecipientDevice, dataSize, pPart);
 }
 
 void HubUrbOutputer::OutputClassOther(int mode, ULONG dataSize, const BYTE* pPart) {
+    OutputClassRequestUrb(mode, kRecipientOther, dataSize, pPart);
+}
+
+void HubUrbOutputer::OutputClassRequestUrb(int mode, BYTE recipient, ULONG dataSize, const BYTE* pPart) {
     ClassRequest request;
-    if (!ReadClassRequest(request, "Hub Class", kRecipientOther)) {
-        UrbOutputer::OutputClassOther(mode, dataSize, pPart);
+    if (!ReadClassRequest(request, "Hub Class", recipient)) {
+        if (recipient == kRecipientDevice)
+            UrbOutputer::OutputClassDevice(mode, dataSize, pPart);
+        else
+            UrbOutputer::OutputClassOther(mode, dataSize, pPart);
         return;
     }
     if (mode == OUTPUT_MODE_XML)
         m_pImp->BeginElement("URB-HUBClassRequest");
     InsertRequestType(mode);
-    NameTheTarget(request.description, kRecipientOther);
-    OutputPortRequest(mode, request);
+    NameTheTarget(request.description, recipient);
+    if (recipient == kRecipientDevice)
+        OutputHubRequest(mode, request);
+    else
+        OutputPortRequest(mode, request);
     OutputDataStage(mode, request);
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
@@ -162,30 +145,30 @@ void HubUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const BYT
 }
 
 void HubUrbOutputer::OutputHubRequest(int mode, const ClassRequest& request) {
-    const Request& entry = FindRequest(kHubRequests, request.bRequest, kHubUnknown);
+    const Request& entry = FindClassRequest(kHubRequests, request.bRequest, kHubUnknown);
     OpenClassRequest(mode, entry.element, request, entry.name);
-    if (entry.special == Special::HubSelector)
+    if (entry.special == HubSelector)
         OutputHubFeatureSelector(mode, request.wValue);
-    else if (entry.special == Special::DescriptorTypeIndex)
+    else if (entry.special == DescriptorTypeIndex)
         InsertDescriptorTypeIndex(mode, request.wValue);
     OutputFieldRows(mode, entry.rows, SetupWord(request.wValue, request.wIndex));
     InsertClassRequestLength(mode, request.length);
-    if (entry.data == Data::HubDescriptor)
+    if (entry.data == HubDescriptor)
         m_DataIsHubDescriptor = 1;
-    else if (entry.data == Data::HubStatus)
+    else if (entry.data == HubStatus)
         m_DataIsHubStatus = 1;
 }
 
 void HubUrbOutputer::OutputPortRequest(int mode, const ClassRequest& request) {
-    const Request& entry = FindRequest(kPortRequests, request.bRequest, kPortUnknown);
+    const Request& entry = FindClassRequest(kPortRequests, request.bRequest, kPortUnknown);
     OpenClassRequest(mode, entry.element, request, entry.name);
-    if (entry.special == Special::PortSelector)
+    if (entry.special == PortSelector)
         OutputPortFeatureSelector(mode, request.wValue, request.wIndex);
     OutputFieldRows(mode, entry.rows, SetupWord(request.wValue, request.wIndex));
     InsertClassRequestLength(mode, request.length);
-    if (entry.data == Data::PortStatus)
+    if (entry.data == PortStatus)
         m_DataIsPortStatus = 1;
-    else if (entry.data == Data::PortErrorCount)
+    else if (entry.data == PortErrorCount)
         m_DataIsPortErrorCount = 1;
 }
 

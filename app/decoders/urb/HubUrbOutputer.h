@@ -46,6 +46,8 @@ protected:
     void OutputClassOther(int mode, ULONG dataSize, const BYTE* pPart) override;
 
 private:
+    // A class-device (to the hub) or class-other (to a port) URB.
+    void OutputClassRequestUrb(int mode, BYTE recipient, ULONG dataSize, const BYTE* pPart);
     // The setup-stage section of a request to the hub or to a port; it stays open for the data stage.
     void OutputHubRequest(int mode, const ClassRequest& request);
     void OutputPortRequest(int mode, const ClassRequest& request);

@@ -3,7 +3,6 @@
 #include "app/decoders/urb/PrinterUrbOutputer.h"
 
 #include <algorithm>
-#include <span>
 
 #include "app/core/LogRecordDecode.h"
 #include "app/decoders/framework/OutputerImp.h"
@@ -15,15 +14,10 @@ namespace {
 using Row = UrbOutputer::FieldRow;
 using Format = UrbOutputer::FieldFormat;
 
-enum class Data { None, DeviceId, PortStatus };
+using Request = UrbOutputer::ClassRequestEntry;
 
-struct Request {
-    BYTE code;
-    LPCSTR element; // the mark-up section
-    LPCSTR name;
-    std::span<const Row> rows; // over SetupWord (wValue, wIndex)
-    Data data;
-};
+// What a request's data stage holds.
+enum Data { None, DeviceId, PortStatus };
 
 constexpr Row kDeviceId[] = {{"Config.wValue", 0, 0xFFFF, Format::Hex4},
                              {"Interface.wIndexHi", 24, 0xFF, Format::Hex2},
@@ -32,18 +26,11 @@ constexpr Row kInterface[] = {{"wValue", 0, 0xFFFF, Format::Hex4}, {"Interface.w
 constexpr Row kUnknown[] = {{"wValue", 0, 0xFFFF, Format::Hex4}, {"wIndex", 16, 0xFFFF, Format::Hex4}};
 
 constexpr Request kRequests[] = {
-    {0, "PrinterGetDeviceId", "GET_DEVICE_ID", kDeviceId, Data::DeviceId},
-    {1, "PrinterGetPortStatus", "GET_PORT_STATUS", kInterface, Data::PortStatus},
-    {2, "PrinterSoftReset", "SOFT_RESET", kInterface, Data::None},
+    {0, "PrinterGetDeviceId", "GET_DEVICE_ID", kDeviceId, DeviceId},
+    {1, "PrinterGetPortStatus", "GET_PORT_STATUS", kInterface, PortStatus},
+    {2, "PrinterSoftReset", "SOFT_RESET", kInterface, None},
 };
-constexpr Request kUnknownRequest = {0, "PrinterUnknown", "Unknown", kUnknown, Data::None};
-
-const Request& FindRequest(BYTE code) {
-    for (const Request& request : kRequests)
-        if (request.code == code)
-            return request;
-    return kUnknownRequest;
-}
+constexpr Request kUnknownRequest = {0, "PrinterUnknown", "Unknown", kUnknown, None};
 
 // The printer class's port status: paper empty, select, not error; the other bits are reserved.
 constexpr Row kPortStatusRows[] = {
@@ -128,13 +115,13 @@ void PrinterUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const
 }
 
 void PrinterUrbOutputer::OutputPrinterRequest(int mode, const ClassRequest& request) {
-    const Request& entry = FindRequest(request.bRequest);
+    const Request& entry = FindClassRequest(kRequests, request.bRequest, kUnknownRequest);
     OpenClassRequest(mode, entry.element, request, entry.name);
     OutputFieldRows(mode, entry.rows, SetupWord(request.wValue, request.wIndex));
     InsertClassRequestLength(mode, request.length);
-    if (entry.data == Data::DeviceId)
+    if (entry.data == DeviceId)
         m_DataIsDeviceId = 1;
-    else if (entry.data == Data::PortStatus)
+    else if (entry.data == PortStatus)
         m_DataIsPortStatus = 1;
 }
 

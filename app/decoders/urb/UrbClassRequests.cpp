@@ -29,6 +29,14 @@ LPCSTR RecipientWord(BYTE recipient) {
 
 } // namespace
 
+const UrbOutputer::ClassRequestEntry& UrbOutputer::FindClassRequest(std::span<const ClassRequestEntry> table,
+                                                                   BYTE code, const ClassRequestEntry& unknown) {
+    for (const ClassRequestEntry& entry : table)
+        if (entry.code == code)
+            return entry;
+    return unknown;
+}
+
 void UrbOutputer::NamedField(int mode, LPCSTR label, const CString& value, LPCSTR attribute, const CString& name) {
     if (mode == OUTPUT_MODE_XML) {
         m_pImp->WriteValue(label, value);

@@ -50,6 +50,21 @@ public:
     // The value of a setup packet's fields for a walk: wValue in bits 15-0, wIndex in bits 31-16.
     static ULONG SetupWord(USHORT wValue, USHORT wIndex) { return wValue | (static_cast<ULONG>(wIndex) << 16); }
 
+    // One request of a class decoder's table: its code, the mark-up section's name, the request's name, the
+    // rows of its wValue and wIndex (over SetupWord), and what the class makes of it (what the data stage
+    // holds; fields the rows cannot express), in the class's own numbers.
+    struct ClassRequestEntry {
+        BYTE code;
+        LPCSTR element;
+        LPCSTR name;
+        std::span<const FieldRow> rows;
+        int data = 0;
+        int special = 0;
+    };
+    // The table's entry of the code, or `unknown`.
+    static const ClassRequestEntry& FindClassRequest(std::span<const ClassRequestEntry> table, BYTE code,
+                                                     const ClassRequestEntry& unknown);
+
     // A class request as a class decoder reads it from a class-request URB (bmRequestType calculated) or a
     // control-ex (bmRequestType from its setup packet), with the data bytes the record holds behind it.
     struct ClassRequest {

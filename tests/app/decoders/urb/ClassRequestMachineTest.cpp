@@ -129,7 +129,7 @@ protected:
                 d.markup = classtest::Calls(d.record, OUTPUT_MODE_XML, m_document.get());
                 d.dataBar = bar.Bytes();
                 d.dataBarTitle = bar.Title();
-                EXPECT_TRUE(classtest::Balanced(d.markup)) << d.markup;
+                EXPECT_TRUE(tdl::test::MarkupBalanced(d.markup)) << d.markup;
                 EXPECT_FALSE(Has(d.grid, "Truncated")) << d.grid;
                 decoded.push_back(std::move(d));
             }

@@ -3,6 +3,8 @@
 // the captured data behind the fixed part; and what the Log Details pane and the mark-up form show of them.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <memory>
 #include <string>
@@ -14,6 +16,7 @@
 #include "common/RecordFrame.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
+#include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordBuilder.h"
 #include "tests/support/RecordingOutputImp.h"
@@ -117,21 +120,15 @@ inline bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// Every element a mark-up decode opens, it closes.
-inline bool Balanced(const std::string& calls) {
-    int open = 0;
-    size_t at = 0;
-    while (at < calls.size()) {
-        const size_t end = calls.find('\n', at);
-        const std::string line = calls.substr(at, end - at);
-        if (line.rfind("BeginElement", 0) == 0 || line.rfind("BeginSection", 0) == 0)
-            ++open;
-        else if (line.rfind("EndElement", 0) == 0 && --open < 0)
-            return false;
-        at = end == std::string::npos ? calls.size() : end + 1;
-    }
-    return open == 0;
-}
+// A class decoder's test: a document with a stack of each class kind (hub 1, HID 2, printer 4), and what
+// the pane and the mark-up form show of a record built for it.
+class ClassDecoderTest : public testing::Test {
+protected:
+    std::string Grid(const ClassRecord& r) { return Shown(Build(r), m_document.Get()); }
+    std::string Markup(const ClassRecord& r) { return Calls(Build(r), OUTPUT_MODE_XML, m_document.Get()); }
+
+    tdl::test::DecoderDocument m_document;
+};
 
 // The record cut at every shorter size, each an exact-size heap copy whose DataSize says so, through the
 // pane, the mark-up form and the HTML mode: AddressSanitizer catches a read past the bytes; every element
@@ -144,7 +141,7 @@ inline void CheckEveryCut(const std::vector<uint8_t>& record, CUSBLog* document)
         tdl::StoreLe<ULONG>(cut.data() + offsetof(_LOGHDR, DataSize), size);
         const std::string shown = Shown(cut, document);
         EXPECT_EQ(shown.find("Truncated"), shown.rfind("Truncated")) << shown;
-        EXPECT_TRUE(Balanced(Calls(cut, OUTPUT_MODE_XML, document))) << "size " << size;
+        EXPECT_TRUE(tdl::test::MarkupBalanced(Calls(cut, OUTPUT_MODE_XML, document))) << "size " << size;
         Calls(cut, OUTPUT_MODE_HTML, document);
     }
 }

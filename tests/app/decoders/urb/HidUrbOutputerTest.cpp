@@ -9,7 +9,6 @@
 
 #include "app/decoders/urb/HidUrbOutputer.h"
 #include "tests/app/decoders/urb/ClassRequestRecords.h"
-#include "tests/support/DecoderDocument.h"
 #include "tests/support/RecordingDataBar.h"
 
 namespace {
@@ -22,7 +21,7 @@ using classtest::Shown;
 
 constexpr USHORT kHid = 2;
 
-class HidUrbOutputerTest : public testing::Test {
+class HidUrbOutputerTest : public classtest::ClassDecoderTest {
 protected:
     // A HID class request as a class-interface URB; IN by its transfer flags.
     static ClassRecord Request(BYTE bRequest, USHORT wValue, bool in, std::vector<uint8_t> data = {},
@@ -38,11 +37,6 @@ protected:
         r.data = std::move(data);
         return r;
     }
-
-    std::string Grid(const ClassRecord& r) { return Shown(Build(r), m_document.Get()); }
-    std::string Markup(const ClassRecord& r) { return Calls(Build(r), OUTPUT_MODE_XML, m_document.Get()); }
-
-    tdl::test::DecoderDocument m_document;
 };
 
 TEST_F(HidUrbOutputerTest, RequestFieldsInTheGrid) {
@@ -102,7 +96,7 @@ TEST_F(HidUrbOutputerTest, EachRequestInMarkup) {
         const std::string calls = Markup(c.record);
         EXPECT_EQ(0u, calls.find("BeginElement|URB-HIDClassInterface\n")) << calls;
         EXPECT_TRUE(Has(calls, c.calls)) << c.calls << "\n---\n" << calls;
-        EXPECT_TRUE(classtest::Balanced(calls)) << calls;
+        EXPECT_TRUE(tdl::test::MarkupBalanced(calls)) << calls;
     }
 }
 

@@ -10,7 +10,6 @@
 #include "app/devices/DeviceStack.h"
 #include "app/devices/StackTree.h"
 #include "tests/app/decoders/urb/ClassRequestRecords.h"
-#include "tests/support/DecoderDocument.h"
 #include "tests/support/RecordingDataBar.h"
 
 namespace {
@@ -25,7 +24,7 @@ constexpr USHORT kHub = 1;
 constexpr USHORT kClassDevice = URB_FUNCTION_CLASS_DEVICE;
 constexpr USHORT kClassOther = URB_FUNCTION_CLASS_OTHER;
 
-class HubUrbOutputerTest : public testing::Test {
+class HubUrbOutputerTest : public classtest::ClassDecoderTest {
 protected:
     // A request to the hub's port 2, as a class-other URB (or a control-ex with bmRequestType 0x23 / 0xa3).
     static ClassRecord Port(BYTE bRequest, USHORT wValue = 0, USHORT wIndex = 2, bool in = false) {
@@ -52,11 +51,6 @@ protected:
         r.wIndex = wIndex;
         return r;
     }
-
-    std::string Grid(const ClassRecord& r) { return Shown(Build(r), m_document.Get()); }
-    std::string Markup(const ClassRecord& r) { return Calls(Build(r), OUTPUT_MODE_XML, m_document.Get()); }
-
-    tdl::test::DecoderDocument m_document;
 };
 
 // Each request under its name, with the fields its wValue and wIndex carry; requests neither table lists
@@ -127,7 +121,7 @@ TEST_F(HubUrbOutputerTest, MarkupNamesEachRequestsSection) {
     for (const Case& c : cases) {
         const std::string calls = Markup(c.record);
         EXPECT_TRUE(Has(calls, c.calls)) << c.calls << "\n---\n" << calls;
-        EXPECT_TRUE(classtest::Balanced(calls)) << calls;
+        EXPECT_TRUE(tdl::test::MarkupBalanced(calls)) << calls;
     }
 }
 
@@ -249,7 +243,7 @@ TEST_F(HubUrbOutputerTest, HubDescriptorsByType) {
         const std::string calls = Markup(get);
         if (c.element)
             EXPECT_TRUE(Has(calls, std::string("|") + c.element + "\n")) << calls;
-        EXPECT_TRUE(classtest::Balanced(calls)) << calls;
+        EXPECT_TRUE(tdl::test::MarkupBalanced(calls)) << calls;
     }
 
     ClassRecord set = Hub(7, 0x2900);

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "tests/app/decoders/urb/ClassRequestRecords.h"
-#include "tests/support/DecoderDocument.h"
 #include "tests/support/RecordingDataBar.h"
 
 namespace {
@@ -32,7 +31,7 @@ std::vector<uint8_t> DeviceId(std::string_view text, USHORT idLength = 0) {
     return data;
 }
 
-class PrinterUrbOutputerTest : public testing::Test {
+class PrinterUrbOutputerTest : public classtest::ClassDecoderTest {
 protected:
     static ClassRecord Request(USHORT function, BYTE bRequest, USHORT wIndex, std::vector<uint8_t> data = {}) {
         ClassRecord r;
@@ -47,9 +46,6 @@ protected:
         return r;
     }
 
-    std::string Grid(const ClassRecord& r) { return Shown(Build(r), m_document.Get()); }
-    std::string Markup(const ClassRecord& r) { return Calls(Build(r), OUTPUT_MODE_XML, m_document.Get()); }
-
     // The rows OutputDeviceId writes for the data, in the grid form.
     static std::string IdRows(const std::vector<uint8_t>& data) {
         const auto record = Build(Request(URB_FUNCTION_CLASS_INTERFACE, 0, 0));
@@ -61,8 +57,6 @@ protected:
         decoder.OutputDeviceId(OUTPUT_MODE_GRID, static_cast<ULONG>(data.size()), copy.get());
         return imp.Text();
     }
-
-    tdl::test::DecoderDocument m_document;
 };
 
 // One row per "key:value;" pair; a last pair without its ";" still counts, text without a colon does not;
@@ -135,7 +129,7 @@ TEST_F(PrinterUrbOutputerTest, RequestsUnderTheirNames) {
         EXPECT_TRUE(Has(grid, c.grid)) << c.grid << "\n---\n" << grid;
         const std::string calls = Markup(c.record);
         EXPECT_TRUE(Has(calls, c.section)) << c.section << "\n---\n" << calls;
-        EXPECT_TRUE(classtest::Balanced(calls)) << calls;
+        EXPECT_TRUE(tdl::test::MarkupBalanced(calls)) << calls;
     }
     EXPECT_TRUE(Has(Markup(Request(URB_FUNCTION_CLASS_OTHER, 2, 0)), "BeginElement|URB-PrinterClassRequest\n"));
     EXPECT_TRUE(Has(Markup(Request(URB_FUNCTION_CLASS_INTERFACE, 2, 0)), "BeginElement|URB-PrinterClassInterface\n"));
