@@ -41,6 +41,15 @@ CString SpeedName(unsigned speed) {
     return speed == 0 ? "5Gbps" : "Reserved";
 }
 
+// The change bits carry the feature that clears them.
+CString OverCurrentChangeName(unsigned) {
+    return "C_HUB_OVER_CURRENT";
+}
+
+CString LocalPowerChangeName(unsigned) {
+    return "C_HUB_LOCAL_POWER";
+}
+
 constexpr Row kHubStatusRows[] = {
     {"Reserved.HubStatus.15-2", 2, 0x3FFF, Format::Hex4},
     {"Over-current.HubStatus.1", 1, 1, Format::Decimal},
@@ -49,8 +58,8 @@ constexpr Row kHubStatusRows[] = {
 
 constexpr Row kHubChangeRows[] = {
     {"Reserved.HubChange.15-2", 2, 0x3FFF, Format::Hex4},
-    {"Over-currentChange.HubChange.1", 1, 1, Format::Decimal, [](unsigned) -> CString { return "C_HUB_OVER_CURRENT"; }},
-    {"LocalPowerSourceChange.HubChange.0", 0, 1, Format::Decimal, [](unsigned) -> CString { return "C_HUB_LOCAL_POWER"; }},
+    {"Over-currentChange.HubChange.1", 1, 1, Format::Decimal, OverCurrentChangeName},
+    {"LocalPowerSourceChange.HubChange.0", 0, 1, Format::Decimal, LocalPowerChangeName},
 };
 
 constexpr Row kPortStatusRows[] = {
@@ -133,7 +142,8 @@ void HubUrbOutputer::OutputHubStatus(int mode, ULONG length, const BYTE* data) {
     if (!HasDataBytes(mode, length, kStatusSize))
         return;
     OutputFieldSection(mode, "Hub Status Bits", "HubStatus", kHubStatusRows, tdl::LoadLe<USHORT>(data));
-    OutputFieldSection(mode, "Hub Status Change Bits", "HubStatusChange", kHubChangeRows, tdl::LoadLe<USHORT>(data + 2));
+    OutputFieldSection(mode, "Hub Status Change Bits", "HubStatusChange", kHubChangeRows,
+                       tdl::LoadLe<USHORT>(data + 2));
 }
 
 bool HubUrbOutputer::IsSuperSpeedHub() const {

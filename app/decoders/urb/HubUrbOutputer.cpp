@@ -124,8 +124,9 @@ void HubUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const BYT
     CString hex;
     CString triple;
     CString description;
-    BYTE recipient = 0;
-    InsertRecipient(mode, "Hub Class", hex, triple, description, recipient);
+    BYTE bmRequestType = 0;
+    InsertRecipient(mode, "Hub Class", hex, triple, description, bmRequestType);
+    const BYTE recipient = request.recipient;
     if (mode == OUTPUT_MODE_XML) {
         m_pImp->WriteValue("bmRequestType", hex);
         m_pImp->AddAttribute("Description", triple);

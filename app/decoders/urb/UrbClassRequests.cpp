@@ -1,8 +1,6 @@
 // What the class decoders (hub, HID, printer) share: reading a class request from either record layout, the
 // setup-stage section they open, and the walk over a table of fields that shows a request's wValue and
 // wIndex or a status word.
-#include <algorithm>
-
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/urb/UrbOutputer.h"
 #include "common/RecordPayloads.h"
@@ -16,16 +14,6 @@ using ExPart = URB_RECORD_CONTROL_TRANSFER_EX;
 constexpr size_t kSetup = offsetof(ExPart, SetupPacket);
 constexpr BYTE kTypeClass = 1;
 constexpr BYTE kTypeReserved = 3;
-
-LPCSTR RecipientWord(BYTE recipient) {
-    switch (recipient) {
-    case 0: return "device";
-    case 1: return "interface";
-    case 2: return "endpoint";
-    case 3: return "other";
-    default: return "invalid";
-    }
-}
 
 } // namespace
 
@@ -88,12 +76,6 @@ bool UrbOutputer::HasDataBytes(int mode, ULONG count, ULONG needed) {
     return false;
 }
 
-CString UrbOutputer::RequestDescription(LPCSTR typeWord, bool in, BYTE recipient) {
-    CString text;
-    text.Format("%s request %s %s", typeWord, in ? "from" : "to", RecipientWord(recipient));
-    return text;
-}
-
 bool UrbOutputer::IsClassRequest() const {
     BYTE bmRequestType = 0;
     return m_Decode.ReadPayload(kSetup, bmRequestType) && ((bmRequestType >> 5) & 3) == kTypeClass;
@@ -104,27 +86,6 @@ bool UrbOutputer::IsReservedRequestType() const {
     return m_Decode.ReadPayload(kSetup, bmRequestType) && ((bmRequestType >> 5) & 3) == kTypeReserved;
 }
 
-CString UrbOutputer::RequestTypeTriple(BYTE bmRequestType) {
-    static constexpr LPCSTR kTypes[] = {"STD", "CLASS", "VENDOR", "VENDOR"};
-    static constexpr LPCSTR kRecipients[] = {"DEVICE", "INTERFACE", "ENDPOINT"};
-    const BYTE recipient = bmRequestType & 0x1F;
-    CString text;
-    text.Format("(%s,%s,%s)", (bmRequestType & 0x80) ? "IN" : "OUT", kTypes[(bmRequestType >> 5) & 3],
-                recipient < 3 ? kRecipients[recipient] : "OTHER");
-    return text;
-}
-
-BYTE UrbOutputer::InsertRecipient(int mode, LPCSTR typeWord, CString& hex, CString& triple, CString& description,
-                                  BYTE& recipient) {
-    BYTE bmRequestType = 0;
-    m_Decode.ReadPayload(kSetup, bmRequestType);
-    hex = Hex(mode, 2, bmRequestType);
-    triple = RequestTypeTriple(bmRequestType);
-    recipient = bmRequestType & 0x1F;
-    description = RequestDescription(typeWord, (bmRequestType & 0x80) != 0, recipient);
-    return bmRequestType;
-}
-
 bool UrbOutputer::ReadClassRequest(ClassRequest& request, LPCSTR typeWord, BYTE recipient) {
     const size_t size = m_Decode.GetPayload().size();
     m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, UsbdStatus), request.status);
@@ -133,8 +94,8 @@ bool UrbOutputer::ReadClassRequest(ClassRequest& request, LPCSTR typeWord, BYTE 
             return false;
         CString hex;
         CString triple;
-        request.bmRequestType = InsertRecipient(OUTPUT_MODE_XML, typeWord, hex, triple, request.description,
-                                                request.recipient);
+        InsertRecipient(OUTPUT_MODE_XML, typeWord, hex, triple, request.description, request.bmRequestType);
+        request.recipient = request.bmRequestType & 0x1F;
         m_Decode.ReadPayload(kSetup + 1, request.bRequest);
         m_Decode.ReadPayload(kSetup + 2, request.wValue);
         m_Decode.ReadPayload(kSetup + 4, request.wIndex);
@@ -157,17 +118,6 @@ bool UrbOutputer::ReadClassRequest(ClassRequest& request, LPCSTR typeWord, BYTE 
     }
     request.dataCount = static_cast<ULONG>(size - request.dataOffset);
     return true;
-}
-
-void UrbOutputer::InsertTimeout(int mode, ULONG timeout, bool have) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->WriteValueWithAttribute("Timeout", Hex(mode, 8, timeout, have), "Units", "msec.");
-    else
-        m_pImp->AddItem("Timeout (msec)", Hex(mode, 8, timeout, have), nullptr);
-}
-
-void UrbOutputer::InsertTransferBufferLength(int mode, ULONG length) {
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length));
 }
 
 void UrbOutputer::InsertControlExHeader(int mode) {

@@ -19,6 +19,29 @@ LPCSTR DirectionWord(bool in) {
     return in ? "IN" : "OUT";
 }
 
+LPCSTR TypeWord(BYTE type) {
+    return type == 0 ? "STD" : type == 1 ? "CLASS" : "VENDOR";
+}
+
+LPCSTR RecipientWordUpper(BYTE recipient) {
+    switch (recipient) {
+    case 0: return "DEVICE";
+    case 1: return "INTERFACE";
+    case 2: return "ENDPOINT";
+    default: return "OTHER";
+    }
+}
+
+LPCSTR RecipientWord(BYTE recipient) {
+    switch (recipient) {
+    case 0: return "device";
+    case 1: return "interface";
+    case 2: return "endpoint";
+    case 3: return "other";
+    default: return "invalid";
+    }
+}
+
 // The data bar's title of each transfer-buffer kind (1 to 15).
 LPCSTR BufferKindTitle(int kind) {
     static const char* const titles[] = {
@@ -149,6 +172,17 @@ void UrbOutputer::InsertTransferFlags(int mode, ULONG flags, bool have) {
     if (flags & 8)
         text += " DEFAULT_PIPE_TRANSFER";
     m_pImp->AddItem("TransferFlags", text, nullptr);
+}
+
+void UrbOutputer::InsertTimeout(int mode, ULONG timeout, bool have) {
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->WriteValueWithAttribute("Timeout", Hex(mode, 8, timeout, have), "Units", "msec.");
+    else
+        m_pImp->AddItem("Timeout (msec)", Hex(mode, 8, timeout, have), nullptr);
+}
+
+void UrbOutputer::InsertTransferBufferLength(int mode, ULONG length, bool have) {
+    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, have));
 }
 
 void UrbOutputer::InsertByteField(int mode, FieldCursor& cursor, LPCSTR label) {
@@ -400,7 +434,7 @@ void UrbOutputer::RequestTypeText(BYTE type, BYTE recipient, LPCSTR typeWord, BY
     m_Decode.ReadPayload(offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, RequestTypeReservedBits), reserved);
     const bool in = (flags & 1) != 0;
     bmRequestType = ComposeRequestType(in ? 1 : 0, type, reserved >= 4 ? reserved : recipient);
-    description = RequestDescription(typeWord, in, recipient);
+    description.Format("%s request %s %s", typeWord, in ? "from" : "to", RecipientWord(recipient));
 }
 
 void UrbOutputer::InsertRequestType(int mode) {
@@ -418,8 +452,24 @@ void UrbOutputer::InsertRequestType(int mode) {
         return;
     }
     CString value;
-    value.Format("%s %s", static_cast<LPCSTR>(Hex(mode, 2, bits)), static_cast<LPCSTR>(RequestTypeTriple(bits)));
+    value.Format(mode == OUTPUT_MODE_GRID ? "0x%02x (%s,%s,%s)" : "%02x (%s,%s,%s)", bits,
+                 DirectionWord((bits & 0x80) != 0), TypeWord(static_cast<BYTE>((bits >> 5) & 3)),
+                 RecipientWordUpper(bits & 0x1F));
     m_pImp->AddItem("RequestTypeReservedBits", value, nullptr);
+}
+
+bool UrbOutputer::InsertRecipient(int mode, LPCSTR typeWord, CString& hex, CString& triple, CString& description,
+                                  BYTE& bmRequestType) {
+    bmRequestType = 0;
+    if (!m_Decode.ReadPayload(offsetof(URB_RECORD_CONTROL_TRANSFER_EX, SetupPacket), bmRequestType))
+        return false;
+    const bool in = (bmRequestType & 0x80) != 0;
+    const BYTE recipient = bmRequestType & 0x1F;
+    hex = Hex(mode, 2, bmRequestType);
+    triple.Format("(%s,%s,%s)", DirectionWord(in), TypeWord(static_cast<BYTE>((bmRequestType >> 5) & 3)),
+                  RecipientWordUpper(recipient));
+    description.Format("%s request %s %s", typeWord, in ? "from" : "to", RecipientWord(recipient));
+    return true;
 }
 
 void UrbOutputer::InsertBmRequestType(int mode, BYTE bmRequestType) {

@@ -159,6 +159,8 @@ protected:
     void InsertUrbHeaderFields(int mode);
     void InsertUrbStatus(int mode);
     void InsertTransferFlags(int mode, ULONG flags, bool have = true);
+    void InsertTimeout(int mode, ULONG timeout, bool have = true);
+    void InsertTransferBufferLength(int mode, ULONG length, bool have = true);
     void InsertByteField(int mode, FieldCursor& cursor, LPCSTR label);
     void InsertWordField(int mode, FieldCursor& cursor, LPCSTR label);
     void InsertDwordField(int mode, FieldCursor& cursor, LPCSTR label);
@@ -191,6 +193,10 @@ protected:
     static BYTE ComposeRequestType(BYTE direction, BYTE type, BYTE recipient);
     void RequestTypeText(BYTE type, BYTE recipient, LPCSTR typeWord, BYTE& bmRequestType, CString& description);
     void InsertBmRequestType(int mode, BYTE bmRequestType);
+    // A control-ex URB's bmRequestType (false when the record does not hold it) in the mode's hexadecimal
+    // form, its "(direction,type,recipient)" words and the "<typeWord> request to/from <recipient>" text.
+    bool InsertRecipient(int mode, LPCSTR typeWord, CString& hex, CString& triple, CString& description,
+                         BYTE& bmRequestType);
     static int VendorClassBufferKind(ULONG function);
     static int RequestTypeBufferKind(BYTE bmRequestType);
 
@@ -226,20 +232,11 @@ protected:
     // URB takes the recipient given, a control-ex its setup packet's. False when the payload does not cover
     // the fixed part: the inherited slot then shows the record under the short-record rule.
     bool ReadClassRequest(ClassRequest& request, LPCSTR typeWord, BYTE recipient);
-    // The setup packet's request type of a control-ex whose fixed part the payload covers: class, reserved.
+    // The type of a control-ex's setup packet: class, reserved (false when the record does not hold it).
     bool IsClassRequest() const;
     bool IsReservedRequestType() const;
-    // From a control-ex's bmRequestType: its hex text, "(IN,CLASS,OTHER)", the description with the type word
-    // and the recipient; writes nothing.
-    BYTE InsertRecipient(int mode, LPCSTR typeWord, CString& hex, CString& triple, CString& description,
-                         BYTE& recipient);
-    static CString RequestTypeTriple(BYTE bmRequestType);
-    // "Hub Class request from other": the type word, the direction and the recipient's word.
-    static CString RequestDescription(LPCSTR typeWord, bool in, BYTE recipient);
     // The header rows of a control-ex that a class decoder shows in place of the transfer's.
     void InsertControlExHeader(int mode);
-    void InsertTimeout(int mode, ULONG timeout, bool have = true);
-    void InsertTransferBufferLength(int mode, ULONG length);
     // Opens a class request's section ("Setup Packet" in the grid, the request's element in mark-up) with
     // bmRequestType and the named request; the class's fields follow, then CloseBlock.
     void OpenClassRequest(int mode, LPCSTR element, const ClassRequest& request, LPCSTR name);

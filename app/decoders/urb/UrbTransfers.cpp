@@ -79,7 +79,7 @@ void UrbOutputer::OutputControlTransferEx(int mode, ULONG, const BYTE*) {
 void UrbOutputer::OutputTransferData(int mode, size_t lengthOffset, size_t capturedOffset, size_t fixedSize, bool in,
                                      int kind, ULONG& length, ULONG& captured, size_t addressOffset) {
     const bool haveLength = Get(mode, lengthOffset, length);
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, haveLength));
+    InsertTransferBufferLength(mode, length, haveLength);
     OutputStartingOffset(mode);
     // The isochronous transfer names its buffer's address before its bytes.
     if (addressOffset)

@@ -61,8 +61,8 @@ protected:
     void ReadStacks() {
         DWORD returned = 0;
         ULONG size = 0;
-        ASSERT_TRUE(DeviceIoControl(m_driver.GetHandle(), IOCTL_TINDALOFT_DEVSTK_NODES, nullptr, 0, &size,
-                                    sizeof size, &returned, nullptr));
+        ASSERT_TRUE(DeviceIoControl(m_driver.GetHandle(), IOCTL_TINDALOFT_DEVSTK_NODES, nullptr, 0, &size, sizeof size,
+                                    &returned, nullptr));
         m_nodes.resize(size);
         ASSERT_TRUE(DeviceIoControl(m_driver.GetHandle(), IOCTL_TINDALOFT_DEVSTK_NODES, nullptr, 0, m_nodes.data(),
                                     size, &returned, nullptr));
@@ -137,8 +137,7 @@ protected:
         return decoded;
     }
 
-    static std::vector<const Decoded*> Showing(const std::vector<Decoded>& all, const std::string& text,
-                                               ULONG tag) {
+    static std::vector<const Decoded*> Showing(const std::vector<Decoded>& all, const std::string& text, ULONG tag) {
         std::vector<const Decoded*> found;
         for (const Decoded& d : all)
             if (d.tag == tag && Has(d.grid, text))
@@ -157,8 +156,8 @@ TEST_F(ClassRequestsOnMachine, MouseReportsThroughTheHidDecoder) {
     Play(sim::WorkloadKind::MouseMoving, 1);
     const std::vector<Decoded> records = Collect();
 
-    const auto reads = Showing(records, "  Request = 0x01 (GET_REPORT)\n  ReportType.wValueHi = 0x01 (Input Report)\n",
-                               LogTag::urbC);
+    const auto reads =
+        Showing(records, "  Request = 0x01 (GET_REPORT)\n  ReportType.wValueHi = 0x01 (Input Report)\n", LogTag::urbC);
     ASSERT_FALSE(reads.empty());
     bool shownInDataBar = false;
     for (const Decoded* d : reads) {
@@ -171,8 +170,8 @@ TEST_F(ClassRequestsOnMachine, MouseReportsThroughTheHidDecoder) {
     EXPECT_TRUE(shownInDataBar);
     classtest::CheckEveryCut(reads.front()->record, m_document.get());
 
-    const auto writes = Showing(records, "  Request = 0x09 (SET_REPORT)\n  ReportType.wValueHi = 0x02 (Output Report)\n",
-                                LogTag::urbI);
+    const auto writes =
+        Showing(records, "  Request = 0x09 (SET_REPORT)\n  ReportType.wValueHi = 0x02 (Output Report)\n", LogTag::urbI);
     ASSERT_FALSE(writes.empty());
     for (const Decoded* d : writes) {
         EXPECT_TRUE(Has(d->grid, "    SET_REPORT =\n")) << d->grid;

@@ -33,8 +33,8 @@ struct ClassRecord {
     USHORT wValue = 0;
     USHORT wIndex = 0;
     USHORT wLength = 0;
-    ULONG transferFlags = 0; // class URBs; bit 0 is the direction
-    ULONG length = 0xFFFFFFFF; // TransferBufferLength; the default is the data's size
+    ULONG transferFlags = 0;     // class URBs; bit 0 is the direction
+    ULONG length = 0xFFFFFFFF;   // TransferBufferLength; the default is the data's size
     ULONG captured = 0xFFFFFFFF; // control-ex's count of bytes carried; the default is the data's size
     ULONG status = 0;
     std::vector<uint8_t> data;

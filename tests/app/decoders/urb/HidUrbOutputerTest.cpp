@@ -145,15 +145,17 @@ TEST_F(HidUrbOutputerTest, DataShownOnlyWhereItWasCaptured) {
         EXPECT_TRUE(Has(grid, "  Length = ")) << grid;
         EXPECT_FALSE(Has(Markup(r), "WriteValue|Report|")) << Markup(r);
     }
-    EXPECT_EQ(std::string::npos, Calls(Build(Request(1, 0x0100, true, {1, 2})), OUTPUT_MODE_HTML, m_document.Get())
-                                     .find("AddDataBufferItem"));
+    EXPECT_EQ(
+        std::string::npos,
+        Calls(Build(Request(1, 0x0100, true, {1, 2})), OUTPUT_MODE_HTML, m_document.Get()).find("AddDataBufferItem"));
     EXPECT_EQ(0, bar.Buffers());
 }
 
 // The idle rate and protocol the device returned, when it returned exactly one byte.
 TEST_F(HidUrbOutputerTest, IdleRateAndProtocolOfOneByte) {
     EXPECT_TRUE(Has(Grid(Request(2, 0, true, {0x7D})), "  Data =\n    Idle Rate = 0x7d (500 ms)\n"));
-    EXPECT_TRUE(Has(Markup(Request(2, 0, true, {0x00})), "WriteValue|IdleRate|00\nAddAttribute|Description|infinite\n"));
+    EXPECT_TRUE(
+        Has(Markup(Request(2, 0, true, {0x00})), "WriteValue|IdleRate|00\nAddAttribute|Description|infinite\n"));
     EXPECT_TRUE(Has(Grid(Request(3, 0, true, {0x00})), "  Data =\n    Protocol = 0x00 (Boot)\n"));
     EXPECT_TRUE(Has(Markup(Request(3, 0, true, {0x01})), "WriteValue|Protocol|01\nAddAttribute|Description|Report\n"));
     for (BYTE request : {BYTE(2), BYTE(3)}) {

@@ -194,14 +194,17 @@ TEST_F(HubUrbOutputerTest, PortStatusByTheHubsStack) {
     CDeviceStack* hub = m_document.Get()->GetStackTree()->FindStackById(kHub);
     ASSERT_NE(nullptr, hub);
     hub->HasBosDescriptor = 1;
-    for (auto [status, speed] : {std::pair{USHORT(0x0203), "0x00 (5Gbps)"}, std::pair{USHORT(0x1603), "0x05 (Reserved)"}}) {
+    for (auto [status, speed] :
+         {std::pair{USHORT(0x0203), "0x00 (5Gbps)"}, std::pair{USHORT(0x1603), "0x05 (Reserved)"}}) {
         ClassRecord ss = Ex(0xA3, 0, 0, 2);
         ss.data = {static_cast<uint8_t>(status), static_cast<uint8_t>(status >> 8), 0, 0};
         grid = Grid(ss);
         EXPECT_TRUE(Has(grid, std::string("  SuperSpeed Port Status Bits =\n    Reserved.SSPortStatus.15-13 = 0x00\n"
-                                          "    NegotiatedSpeed.SSPortStatus.12-10 = ") + speed + "\n"
-                                          "    PORT_POWER.SSPortStatus.9 = 1\n"
-                                          "    PORT_LINK_STATE.SSPortStatus.8-5 = 0x00 (Link in U0)\n"))
+                                          "    NegotiatedSpeed.SSPortStatus.12-10 = ") +
+                                  speed +
+                                  "\n"
+                                  "    PORT_POWER.SSPortStatus.9 = 1\n"
+                                  "    PORT_LINK_STATE.SSPortStatus.8-5 = 0x00 (Link in U0)\n"))
             << grid;
         EXPECT_FALSE(Has(grid, "  Port Status Bits")) << grid;
     }

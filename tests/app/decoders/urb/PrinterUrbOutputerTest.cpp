@@ -62,7 +62,8 @@ protected:
 // One row per "key:value;" pair; a last pair without its ";" still counts, text without a colon does not;
 // a ":" inside a value belongs to it and a ";" before the first ":" to the key.
 TEST_F(PrinterUrbOutputerTest, DeviceIdKeysOneRowPerPair) {
-    const std::string open = "BeginValueGroup|Device ID|\nAddItem|IdLength|0x0011|-\nBeginValueGroup|1284 Device ID Keys|\n";
+    const std::string open =
+        "BeginValueGroup|Device ID|\nAddItem|IdLength|0x0011|-\nBeginValueGroup|1284 Device ID Keys|\n";
     const std::string close = "ExpandCurrent\nEndGroup\nExpandCurrent\nEndGroup\n";
     EXPECT_EQ(open + "AddItem|MFG|ABC|-\nAddItem|MDL|X1|-\n" + close, IdRows(DeviceId("MFG:ABC;MDL:X1;")));
     struct Case {
@@ -117,8 +118,8 @@ TEST_F(PrinterUrbOutputerTest, RequestsUnderTheirNames) {
          "Setup Packet = Printer Class request from other\n  bmRequestType = 0xa3 (calculated)\n"
          "  Request = 0x02 (SOFT_RESET)\n  wValue = 0x0000\n  Interface.wIndex = 0x0001\n",
          "BeginSection|PrinterSoftReset|"},
-        {Request(URB_FUNCTION_CLASS_INTERFACE, 7, 0x0001), "  Request = 0x07 (Unknown)\n  wValue = 0x0000\n  wIndex = 0x0001\n",
-         "BeginSection|PrinterUnknown|"},
+        {Request(URB_FUNCTION_CLASS_INTERFACE, 7, 0x0001),
+         "  Request = 0x07 (Unknown)\n  wValue = 0x0000\n  wIndex = 0x0001\n", "BeginSection|PrinterUnknown|"},
         {Request(URB_FUNCTION_CONTROL_TRANSFER_EX, 2, 0x0000),
          "TransferBufferLength = 0x00000000\nSetup Packet = Printer Class request from interface\n"
          "  bmRequestType = 0xa1\n  Request = 0x02 (SOFT_RESET)\n",
