@@ -10,6 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "app/decoders/framework/XmlOutputImp.h"
+#include "app/devices/Markup.h"
+#include "app/devices/XmlOutput.h"
 #include "tests/app/decoders/urb/ClassRequestRecords.h"
 #include "tests/support/RecordingDataBar.h"
 
@@ -211,6 +214,26 @@ TEST_F(PrinterUrbOutputerTest, PortStatusBits) {
                     "WriteValue|PaperEmpty.PortStatus.5|1\nWriteValue|Select.PortStatus.4|0\n"
                     "WriteValue|NotError.PortStatus.3|0\nWriteValue|Reserved.PortStatus.2-0|07\n"));
     EXPECT_FALSE(Has(Grid(Request(URB_FUNCTION_CLASS_INTERFACE, 1, 0, {0x18, 0x00})), "PortStatus"));
+}
+
+// Keys are the printer's text: in a device report a key that is no element name is left out, and the
+// report stays well-formed XML with the other keys in it.
+TEST_F(PrinterUrbOutputerTest, DeviceIdKeysKeepTheReportWellFormed) {
+    const auto record = Build(Request(URB_FUNCTION_CLASS_INTERFACE, 0, 0,
+                                      DeviceId("MFG:ACME;COMMAND SET:PCL;A<B:1;A;B:C;MDL:X & Y;")));
+    CXmlOutput writer;
+    ASSERT_TRUE(writer.BeginDocument("Records"));
+    XmlOutputImp xml(&writer);
+    std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&xml, m_document.Get(), classtest::Header(record)));
+    ASSERT_NE(nullptr, decoder);
+    decoder->OutputMarkupRecord(OUTPUT_MODE_XML);
+    const CString document = writer.GetMarkup().GetDocument();
+    CMarkup parsed;
+    EXPECT_TRUE(parsed.SetDocument(document)) << document.GetString();
+    EXPECT_EQ(writer.GetMarkup().GetPositionCount(), parsed.GetPositionCount());
+    EXPECT_TRUE(Has(document.GetString(), "<MFG>ACME</MFG>")) << document.GetString();
+    EXPECT_TRUE(Has(document.GetString(), "<MDL>X &amp; Y</MDL>")) << document.GetString();
+    EXPECT_FALSE(Has(document.GetString(), "COMMAND SET")) << document.GetString();
 }
 
 } // namespace
