@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -126,6 +127,27 @@ class ClassDecoderTest : public testing::Test {
 protected:
     std::string Grid(const ClassRecord& r) { return Shown(Build(r), m_document.Get()); }
     std::string Markup(const ClassRecord& r) { return Calls(Build(r), OUTPUT_MODE_XML, m_document.Get()); }
+
+    // A record and a piece of what it must show.
+    struct Shows {
+        ClassRecord record;
+        const char* text;
+    };
+    // Each record's grid holds its text.
+    void ExpectGrid(std::initializer_list<Shows> cases) {
+        for (const Shows& c : cases) {
+            const std::string grid = Grid(c.record);
+            EXPECT_TRUE(Has(grid, c.text)) << c.text << "\n---\n" << grid;
+        }
+    }
+    // Each record's mark-up holds its text and closes every element it opens.
+    void ExpectMarkup(std::initializer_list<Shows> cases) {
+        for (const Shows& c : cases) {
+            const std::string calls = Markup(c.record);
+            EXPECT_TRUE(Has(calls, c.text)) << c.text << "\n---\n" << calls;
+            EXPECT_TRUE(tdl::test::MarkupBalanced(calls)) << calls;
+        }
+    }
 
     tdl::test::DecoderDocument m_document;
 };

@@ -40,11 +40,7 @@ protected:
 };
 
 TEST_F(HidUrbOutputerTest, RequestFieldsInTheGrid) {
-    struct Case {
-        ClassRecord record;
-        const char* grid;
-    };
-    const Case cases[] = {
+    ExpectGrid({
         {Request(10, 0x0000, false), "Setup Packet = HID Class request to interface\n"
                                      "  bmRequestType = 0x21 (calculated)\n  Request = 0x0a (SET_IDLE)\n"
                                      "  IdleRate.wValueHi = 0x00 (infinite)\n  ReportID.wValueLo = 0x00 (all reports)\n"
@@ -61,19 +57,11 @@ TEST_F(HidUrbOutputerTest, RequestFieldsInTheGrid) {
         {Request(11, 0x0000, false), "  Request = 0x0b (SET_PROTOCOL)\n  Protocol.wValue = 0x0000 (Boot)\n"},
         {Request(11, 0x0001, false), "  Protocol.wValue = 0x0001 (Report)\n"},
         {Request(5, 0x1234, false), "  Request = 0x05 (Unknown)\n  wValue = 0x1234\n  wIndex = 0x0001\n"},
-    };
-    for (const Case& c : cases) {
-        const std::string grid = Grid(c.record);
-        EXPECT_TRUE(Has(grid, c.grid)) << c.grid << "\n---\n" << grid;
-    }
+    });
 }
 
 TEST_F(HidUrbOutputerTest, EachRequestInMarkup) {
-    struct Case {
-        ClassRecord record;
-        const char* calls;
-    };
-    const Case cases[] = {
+    ExpectMarkup({
         {Request(1, 0x0302, true), "BeginSection|HidGetReport|Description|HID Class request from interface\n"
                                    "WriteValue|bmRequestType|a1\nAddAttribute|Note|Calculated value\n"
                                    "WriteValue|Request|01\nAddAttribute|Name|GET_REPORT\n"
@@ -91,13 +79,9 @@ TEST_F(HidUrbOutputerTest, EachRequestInMarkup) {
         {Request(0, 7, false), "BeginSection|HidUnknown|Description|HID Class request to interface\n"},
         {Request(0, 7, false), "WriteValue|Request|00\nAddAttribute|Name|Unknown\nWriteValue|wValue|0007\n"
                                "WriteValue|wIndex|0001\n"},
-    };
-    for (const Case& c : cases) {
-        const std::string calls = Markup(c.record);
-        EXPECT_EQ(0u, calls.find("BeginElement|URB-HIDClassInterface\n")) << calls;
-        EXPECT_TRUE(Has(calls, c.calls)) << c.calls << "\n---\n" << calls;
-        EXPECT_TRUE(tdl::test::MarkupBalanced(calls)) << calls;
-    }
+    });
+    for (BYTE request : {0, 1, 2, 3, 9, 10, 11})
+        EXPECT_EQ(0u, Markup(Request(request, 0, false)).find("BeginElement|URB-HIDClassInterface\n")) << int(request);
 }
 
 // A report read is shown in the data bar on the completion, a report written on the request side; both

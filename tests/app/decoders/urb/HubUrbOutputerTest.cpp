@@ -56,11 +56,7 @@ protected:
 // Each request under its name, with the fields its wValue and wIndex carry; requests neither table lists
 // keep them whole.
 TEST_F(HubUrbOutputerTest, RequestsShowTheirOwnFields) {
-    struct Case {
-        ClassRecord record;
-        const char* grid;
-    };
-    const Case cases[] = {
+    ExpectGrid({
         {Hub(4), "Setup Packet = Hub Class request to Hub\n  bmRequestType = 0x20 (calculated)\n"
                  "  Request = 0x04 (Unknown)\n  wValue = 0x0000\n  wIndex = 0x0000\n  Length = 0x00000000\n"},
         {Hub(1, 1), "  Request = 0x01 (CLEAR_FEATURE)\n  FeatureSelector.wValue = 0x0001 (C_HUB_OVER_CURRENT)\n"
@@ -87,19 +83,11 @@ TEST_F(HubUrbOutputerTest, RequestsShowTheirOwnFields) {
                             "  bmRequestType = 0xa3\n  Request = 0x00 (GET_STATUS)\n"},
         {Ex(0x20, 3, 1), "Setup Packet = Hub Class request to Hub\n  bmRequestType = 0x20\n"
                          "  Request = 0x03 (SET_FEATURE)\n  FeatureSelector.wValue = 0x0001 (C_HUB_OVER_CURRENT)\n"},
-    };
-    for (const Case& c : cases) {
-        const std::string grid = Grid(c.record);
-        EXPECT_TRUE(Has(grid, c.grid)) << c.grid << "\n---\n" << grid;
-    }
+    });
 }
 
 TEST_F(HubUrbOutputerTest, MarkupNamesEachRequestsSection) {
-    struct Case {
-        ClassRecord record;
-        const char* calls;
-    };
-    const Case cases[] = {
+    ExpectMarkup({
         {Hub(0), "BeginElement|URB-HUBClassRequest\n"},
         {Hub(0), "BeginSection|GetHubStatus|Description|Hub Class request to Hub\n"
                  "WriteValue|bmRequestType|20\nAddAttribute|Note|Calculated value\n"
@@ -117,12 +105,7 @@ TEST_F(HubUrbOutputerTest, MarkupNamesEachRequestsSection) {
         {Ex(0xA3, 0, 0, 2), "WriteValue|bmRequestType|a3\nAddAttribute|Description|(IN,CLASS,OTHER)\n"
                             "BeginSection|GetPortStatus|Description|Hub Class request from Port\n"
                             "WriteValue|bmRequestType|a3\n"},
-    };
-    for (const Case& c : cases) {
-        const std::string calls = Markup(c.record);
-        EXPECT_TRUE(Has(calls, c.calls)) << c.calls << "\n---\n" << calls;
-        EXPECT_TRUE(tdl::test::MarkupBalanced(calls)) << calls;
-    }
+    });
 }
 
 // A control-ex goes to the hub's decoder only as a class request, and shows a request only to the hub or a
