@@ -134,4 +134,19 @@ void RecordingOutputImp::WriteValueMeaning(const CString& name, const CString& v
     Record("WriteValueMeaning", {name, value, meaning});
 }
 
+bool MarkupBalanced(const std::string& calls) {
+    int open = 0;
+    size_t at = 0;
+    while (at < calls.size()) {
+        const size_t end = calls.find('\n', at);
+        const std::string line = calls.substr(at, end - at);
+        if (line.rfind("BeginElement", 0) == 0 || line.rfind("BeginSection", 0) == 0)
+            ++open;
+        else if (line.rfind("EndElement", 0) == 0 && --open < 0)
+            return false;
+        at = end == std::string::npos ? calls.size() : end + 1;
+    }
+    return open == 0;
+}
+
 } // namespace tdl::test

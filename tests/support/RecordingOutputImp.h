@@ -72,4 +72,7 @@ private:
     COLORREF m_valueColour = 0;
 };
 
+// Whether recorded mark-up calls close every element and section they open, and never one more.
+bool MarkupBalanced(const std::string& calls);
+
 } // namespace tdl::test

@@ -9,10 +9,10 @@
 
 namespace {
 
-using Row = HubUrbOutputer::BitRow;
-using Format = HubUrbOutputer::BitFormat;
+using Row = UrbOutputer::FieldRow;
+using Format = UrbOutputer::FieldFormat;
 
-LPCSTR LinkStateName(unsigned state) {
+CString LinkStateName(unsigned state) {
     static constexpr LPCSTR kNames[] = {
         "Link in U0",          "Link in U1",         "Link in U2",          "Link in U3",
         "Link in SS.Disabled", "Link in Rx.Detect",  "Link in SS.Inactive", "Link in Polling",
@@ -37,8 +37,17 @@ LPCSTR PortFeatureName(unsigned selector) {
 constexpr unsigned kPortTest = 21;
 constexpr unsigned kPortIndicator = 22;
 
-LPCSTR SpeedName(unsigned speed) {
+CString SpeedName(unsigned speed) {
     return speed == 0 ? "5Gbps" : "Reserved";
+}
+
+// The change bits carry the feature that clears them.
+CString OverCurrentChangeName(unsigned) {
+    return "C_HUB_OVER_CURRENT";
+}
+
+CString LocalPowerChangeName(unsigned) {
+    return "C_HUB_LOCAL_POWER";
 }
 
 constexpr Row kHubStatusRows[] = {
@@ -49,8 +58,8 @@ constexpr Row kHubStatusRows[] = {
 
 constexpr Row kHubChangeRows[] = {
     {"Reserved.HubChange.15-2", 2, 0x3FFF, Format::Hex4},
-    {"Over-currentChange.HubChange.1", 1, 1, Format::Decimal, [](unsigned) { return "C_HUB_OVER_CURRENT"; }},
-    {"LocalPowerSourceChange.HubChange.0", 0, 1, Format::Decimal, [](unsigned) { return "C_HUB_LOCAL_POWER"; }},
+    {"Over-currentChange.HubChange.1", 1, 1, Format::Decimal, OverCurrentChangeName},
+    {"LocalPowerSourceChange.HubChange.0", 0, 1, Format::Decimal, LocalPowerChangeName},
 };
 
 constexpr Row kPortStatusRows[] = {
@@ -94,38 +103,6 @@ constexpr Row kSsPortChangeRows[] = {
 
 } // namespace
 
-template <size_t N>
-void HubUrbOutputer::OutputBitSection(int mode, LPCSTR caption, LPCSTR element, const BitRow (&rows)[N],
-                                      USHORT value) {
-    OpenBlock(mode, element, caption, "");
-    for (const BitRow& row : rows) {
-        const unsigned bits = (static_cast<unsigned>(value) >> row.shift) & row.mask;
-        CString text;
-        switch (row.format) {
-        case BitFormat::Hex2: text = Hex(mode, 2, bits); break;
-        case BitFormat::Hex4: text = Hex(mode, 4, bits); break;
-        case BitFormat::Bit: text.Format("%1x", bits); break;
-        case BitFormat::Decimal: text.Format("%d", static_cast<int>(bits)); break;
-        }
-        if (row.name == nullptr)
-            Field(mode, row.label, row.label, text);
-        else
-            NamedField(mode, row.label, text, row.attribute, row.name(bits));
-    }
-    CloseBlock(mode);
-}
-
-void HubUrbOutputer::NamedField(int mode, LPCSTR label, const CString& value, LPCSTR attribute, LPCSTR name) {
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValue(label, value);
-        m_pImp->AddAttribute(attribute, name);
-    } else {
-        CString named;
-        named.Format("%s (%s)", static_cast<LPCSTR>(value), name);
-        m_pImp->AddItem(label, named, nullptr);
-    }
-}
-
 void HubUrbOutputer::OutputHubFeatureSelector(int mode, USHORT wValue) {
     const LPCSTR name = wValue == 0   ? "C_HUB_LOCAL_POWER"
                         : wValue == 1 ? "C_HUB_OVER_CURRENT"
@@ -145,36 +122,28 @@ void HubUrbOutputer::OutputPortFeatureSelector(int mode, USHORT wValue, USHORT w
 }
 
 void HubUrbOutputer::OutputPortStatusBits(int mode, USHORT wPortStatus) {
-    OutputBitSection(mode, "Port Status Bits", "PortStatusBits", kPortStatusRows, wPortStatus);
+    OutputFieldSection(mode, "Port Status Bits", "PortStatusBits", kPortStatusRows, wPortStatus);
 }
 
 void HubUrbOutputer::OutputPortChangeBits(int mode, USHORT wPortChange) {
-    OutputBitSection(mode, "Port Status Change Bits", "PortStatusChange", kPortChangeRows, wPortChange);
+    OutputFieldSection(mode, "Port Status Change Bits", "PortStatusChange", kPortChangeRows, wPortChange);
 }
 
 void HubUrbOutputer::OutputSsPortStatusBits(int mode, USHORT wPortStatus) {
-    OutputBitSection(mode, "SuperSpeed Port Status Bits", "SuperSpeed-PortStatus", kSsPortStatusRows, wPortStatus);
+    OutputFieldSection(mode, "SuperSpeed Port Status Bits", "SuperSpeed-PortStatus", kSsPortStatusRows, wPortStatus);
 }
 
 void HubUrbOutputer::OutputSsPortChangeBits(int mode, USHORT wPortChange) {
-    OutputBitSection(mode, "SuperSpeed Port Status Change Bits", "SuperSpeed-PortStatusChange", kSsPortChangeRows,
+    OutputFieldSection(mode, "SuperSpeed Port Status Change Bits", "SuperSpeed-PortStatusChange", kSsPortChangeRows,
                      wPortChange);
 }
 
-bool HubUrbOutputer::HasStatusBytes(int mode, ULONG length, ULONG needed) {
-    if (length >= needed)
-        return true;
-    CString text;
-    text.Format("%u of %u bytes", static_cast<unsigned>(length), static_cast<unsigned>(needed));
-    OutputDefect(mode, "Truncated", text);
-    return false;
-}
-
 void HubUrbOutputer::OutputHubStatus(int mode, ULONG length, const BYTE* data) {
-    if (!HasStatusBytes(mode, length, kStatusSize))
+    if (!HasDataBytes(mode, length, kStatusSize))
         return;
-    OutputBitSection(mode, "Hub Status Bits", "HubStatus", kHubStatusRows, tdl::LoadLe<USHORT>(data));
-    OutputBitSection(mode, "Hub Status Change Bits", "HubStatusChange", kHubChangeRows, tdl::LoadLe<USHORT>(data + 2));
+    OutputFieldSection(mode, "Hub Status Bits", "HubStatus", kHubStatusRows, tdl::LoadLe<USHORT>(data));
+    OutputFieldSection(mode, "Hub Status Change Bits", "HubStatusChange", kHubChangeRows,
+                       tdl::LoadLe<USHORT>(data + 2));
 }
 
 bool HubUrbOutputer::IsSuperSpeedHub() const {
@@ -184,7 +153,7 @@ bool HubUrbOutputer::IsSuperSpeedHub() const {
 }
 
 void HubUrbOutputer::OutputPortStatus(int mode, ULONG length, const BYTE* data) {
-    if (!HasStatusBytes(mode, length, kStatusSize))
+    if (!HasDataBytes(mode, length, kStatusSize))
         return;
     const auto status = tdl::LoadLe<USHORT>(data);
     const auto change = tdl::LoadLe<USHORT>(data + 2);
@@ -198,7 +167,7 @@ void HubUrbOutputer::OutputPortStatus(int mode, ULONG length, const BYTE* data) 
 }
 
 void HubUrbOutputer::OutputPortLinkErrorCount(int mode, ULONG length, const BYTE* data) {
-    if (!HasStatusBytes(mode, length, kErrorCountSize))
+    if (!HasDataBytes(mode, length, kErrorCountSize))
         return;
     OpenBlock(mode, "PortLinkErrorCount", "Port Link Error Count", "");
     Field(mode, "Link Error Count", "LinkErrorCount", Hex(mode, 4, tdl::LoadLe<USHORT>(data)));

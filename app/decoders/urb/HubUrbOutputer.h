@@ -1,7 +1,9 @@
 // HubUrbOutputer: the URB decoder of a hub. It is the decoder the selection builds for records of a hub
-// stack. Besides what UrbOutputer shows, it decodes the hub class's feature selectors and status words: the
-// hub status and change bits, a port's status and change bits (in the USB 2.0 layout, or the SuperSpeed one
-// for a hub whose device returned a BOS descriptor) and a port's link error count.
+// stack. Hub class requests (class-device and class-other URBs, and control-ex URBs of the class type) are
+// shown under their own names with the hub class meaning of wValue and wIndex, for the hub itself or for one
+// of its ports or transaction translators; the data stage shows the buffer and decodes the hub descriptor,
+// the hub status, a port's status (in the USB 2.0 layout, or the SuperSpeed one for a hub whose device
+// returned a BOS descriptor) and a port's link error count. Every other URB is shown as UrbOutputer shows it.
 //
 // OutputPortStatusBits needs nothing but the back-end, so other decoders borrow it on a temporary object.
 #pragma once
@@ -34,26 +36,30 @@ public:
     void OutputPortStatus(int mode, ULONG length, const BYTE* data);
     void OutputPortLinkErrorCount(int mode, ULONG length, const BYTE* data);
 
-    // How a status field's value is written.
-    enum class BitFormat { Hex2, Hex4, Bit, Decimal };
-    // One row of a status section: the bits (value >> shift) & mask, and the name its value may carry.
-    struct BitRow {
-        LPCSTR label;
-        int shift;
-        unsigned mask;
-        BitFormat format;
-        LPCSTR (*name)(unsigned value) = nullptr;
-        LPCSTR attribute = "Name";
-    };
+    // The hub descriptor a GET_DESCRIPTOR or SET_DESCRIPTOR carries, by its type byte (0x29 or 0: USB 2.0,
+    // 0x2A: SuperSpeed); any other type, or data without a type byte, shows nothing.
+    void OutputHubDescriptor(int mode, ULONG length, const BYTE* data);
+
+protected:
+    void OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart) override;
+    void OutputClassDevice(int mode, ULONG dataSize, const BYTE* pPart) override;
+    void OutputClassOther(int mode, ULONG dataSize, const BYTE* pPart) override;
 
 private:
-    // A field whose value has a name: "value (name)" in the grid, the value and a name attribute in mark-up.
-    void NamedField(int mode, LPCSTR label, const CString& value, LPCSTR attribute, LPCSTR name);
-    // One section over a status word, by its table of rows.
-    template <size_t N>
-    void OutputBitSection(int mode, LPCSTR caption, LPCSTR element, const BitRow (&rows)[N], USHORT value);
-    // False, after a "Truncated" defect, when the data is shorter than `needed`.
-    bool HasStatusBytes(int mode, ULONG length, ULONG needed);
+    // A class-device (to the hub) or class-other (to a port) URB.
+    void OutputClassRequestUrb(int mode, BYTE recipient, ULONG dataSize, const BYTE* pPart);
+    // The setup-stage section of a request to the hub or to a port; it stays open for the data stage.
+    void OutputHubRequest(int mode, const ClassRequest& request);
+    void OutputPortRequest(int mode, const ClassRequest& request);
+    // The data bytes, the decode the request's flag asks for, and the section closed.
+    void OutputDataStage(int mode, const ClassRequest& request);
+    void OutputTransferBuffer(int mode, int kind, const ClassRequest& request);
     // Whether the record's hub shows its port status in the SuperSpeed layout.
     bool IsSuperSpeedHub() const;
+
+    // What the setup stage found the data stage to hold.
+    BYTE m_DataIsHubDescriptor = 0;
+    BYTE m_DataIsHubStatus = 0;
+    BYTE m_DataIsPortStatus = 0;
+    BYTE m_DataIsPortErrorCount = 0;
 };

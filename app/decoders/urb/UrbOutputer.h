@@ -6,6 +6,8 @@
 // "???", after one "Truncated" defect; counts read from a record never reach past its bytes.
 #pragma once
 
+#include <span>
+
 #include "app/decoders/framework/IrpOutputer.h"
 #include "app/decoders/framework/StringContent.h"
 
@@ -28,6 +30,58 @@ public:
     };
     // Consumes `width` bytes when both counts allow it; otherwise what is left of the shorter, and false.
     static bool ConsumeBytes(FieldCursor& cursor, LONG width);
+
+    // How a field's value is written: in the mode's hexadecimal form, as one bit ("%1x"), or in decimal.
+    enum class FieldFormat { Hex2, Hex4, Hex8, Bit, Decimal };
+    // Where a field's name goes: an attribute in mark-up and "value (name)" in the grid; "value (name)" in
+    // every medium; or "value (name)" in the grid alone and only when there is a name.
+    enum class NameUse { Attribute, InText, GridOnly };
+    // One field of a table walked by OutputFieldRows: the bits (value >> shift) & mask of the value handed to
+    // the walk, and the name its value may carry.
+    struct FieldRow {
+        LPCSTR label;
+        int shift;
+        unsigned mask;
+        FieldFormat format;
+        CString (*name)(unsigned value) = nullptr;
+        LPCSTR attribute = "Name";
+        NameUse use = NameUse::Attribute;
+    };
+    // The value of a setup packet's fields for a walk: wValue in bits 15-0, wIndex in bits 31-16.
+    static ULONG SetupWord(USHORT wValue, USHORT wIndex) { return wValue | (static_cast<ULONG>(wIndex) << 16); }
+
+    // One request of a class decoder's table: its code, the mark-up section's name, the request's name, the
+    // rows of its wValue and wIndex (over SetupWord), and what the class makes of it (what the data stage
+    // holds; fields the rows cannot express), in the class's own numbers.
+    struct ClassRequestEntry {
+        BYTE code;
+        LPCSTR element;
+        LPCSTR name;
+        std::span<const FieldRow> rows;
+        int data = 0;
+        int special = 0;
+    };
+    // The table's entry of the code, or `unknown`.
+    static const ClassRequestEntry& FindClassRequest(std::span<const ClassRequestEntry> table, BYTE code,
+                                                     const ClassRequestEntry& unknown);
+
+    // A class request as a class decoder reads it from a class-request URB (bmRequestType calculated) or a
+    // control-ex (bmRequestType from its setup packet), with the data bytes the record holds behind it.
+    struct ClassRequest {
+        BYTE bmRequestType = 0;
+        BYTE bRequest = 0;
+        USHORT wValue = 0;
+        USHORT wIndex = 0;
+        ULONG length = 0; // TransferBufferLength, which "Length" shows (never wLength)
+        ULONG status = 0;
+        bool in = false;  // TransferFlags bit 0, or bmRequestType bit 7 of a control-ex
+        BYTE recipient = 0;
+        CString description;
+        size_t dataOffset = 0;
+        ULONG dataCount = 0; // bytes behind the fixed part
+        // Whether a data stage is there to show: bytes behind the fixed part and a buffer length.
+        bool HasData() const { return dataCount > 0 && length > 0; }
+    };
 
     // The function text of the title and the mark-up function word; the class and class-request texts
     // stay empty for a record whose device is of no known class.
@@ -170,6 +224,30 @@ protected:
                           CString& description);
     // Head, status and flags of a transfer; answers its direction.
     bool OutputTransferHead(int mode);
+
+    // --- class requests: the setup stage as the class decoders show it ---
+    void OutputFieldRows(int mode, std::span<const FieldRow> rows, ULONG value);
+    // A field whose value has a name: "value (name)" in the grid, the value and the attribute in mark-up.
+    void NamedField(int mode, LPCSTR label, const CString& value, LPCSTR attribute, const CString& name);
+    // A section of rows over one value, opened and closed by the walk.
+    void OutputFieldSection(int mode, LPCSTR caption, LPCSTR element, std::span<const FieldRow> rows, ULONG value);
+
+    // Reads the record's class request with the type word of the description ("Hub Class"); a class-request
+    // URB takes the recipient given, a control-ex its setup packet's. False when the payload does not cover
+    // the fixed part: the inherited slot then shows the record under the short-record rule.
+    bool ReadClassRequest(ClassRequest& request, LPCSTR typeWord, BYTE recipient);
+    // The type of a control-ex's setup packet: class, reserved (false when the record does not hold it).
+    bool IsClassRequest() const;
+    bool IsReservedRequestType() const;
+    // The header rows of a control-ex that a class decoder shows in place of the transfer's.
+    void InsertControlExHeader(int mode);
+    // Opens a class request's section ("Setup Packet" in the grid, the request's element in mark-up) with
+    // bmRequestType and the named request; the class's fields follow, then CloseBlock.
+    void OpenClassRequest(int mode, LPCSTR element, const ClassRequest& request, LPCSTR name);
+    // The section's last field: "Length", the TransferBufferLength.
+    void InsertClassRequestLength(int mode, ULONG length);
+    // A decode that needs `needed` bytes of data: false, after a "Truncated" defect, when fewer are there.
+    bool HasDataBytes(int mode, ULONG count, ULONG needed);
 
     USHORT m_nFunction = 0;
     BYTE m_bSynchronous = 0;

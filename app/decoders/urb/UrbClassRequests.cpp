@@ -1,0 +1,148 @@
+// What the class decoders (hub, HID, printer) share: reading a class request from either record layout, the
+// setup-stage section they open, and the walk over a table of fields that shows a request's wValue and
+// wIndex or a status word.
+#include "app/decoders/framework/OutputerImp.h"
+#include "app/decoders/urb/UrbOutputer.h"
+#include "common/RecordPayloads.h"
+#include "usb.h"
+
+namespace {
+
+using ClassPart = URB_RECORD_VENDOR_CLASS_REQUEST;
+using ExPart = URB_RECORD_CONTROL_TRANSFER_EX;
+
+constexpr size_t kSetup = offsetof(ExPart, SetupPacket);
+constexpr BYTE kTypeClass = 1;
+constexpr BYTE kTypeReserved = 3;
+
+} // namespace
+
+const UrbOutputer::ClassRequestEntry& UrbOutputer::FindClassRequest(std::span<const ClassRequestEntry> table,
+                                                                   BYTE code, const ClassRequestEntry& unknown) {
+    for (const ClassRequestEntry& entry : table)
+        if (entry.code == code)
+            return entry;
+    return unknown;
+}
+
+void UrbOutputer::NamedField(int mode, LPCSTR label, const CString& value, LPCSTR attribute, const CString& name) {
+    if (mode == OUTPUT_MODE_XML) {
+        m_pImp->WriteValue(label, value);
+        m_pImp->AddAttribute(attribute, name);
+    } else {
+        CString named;
+        named.Format("%s (%s)", static_cast<LPCSTR>(value), static_cast<LPCSTR>(name));
+        m_pImp->AddItem(label, named, nullptr);
+    }
+}
+
+void UrbOutputer::OutputFieldRows(int mode, std::span<const FieldRow> rows, ULONG value) {
+    for (const FieldRow& row : rows) {
+        const unsigned bits = (value >> row.shift) & row.mask;
+        CString text;
+        switch (row.format) {
+        case FieldFormat::Hex2: text = Hex(mode, 2, bits); break;
+        case FieldFormat::Hex4: text = Hex(mode, 4, bits); break;
+        case FieldFormat::Hex8: text = Hex(mode, 8, bits); break;
+        case FieldFormat::Bit: text.Format("%1x", bits); break;
+        case FieldFormat::Decimal: text.Format("%d", static_cast<int>(bits)); break;
+        }
+        const CString name = row.name ? row.name(bits) : CString();
+        if (row.name == nullptr || (row.use == NameUse::GridOnly && (mode == OUTPUT_MODE_XML || name.IsEmpty()))) {
+            Field(mode, row.label, row.label, text);
+        } else if (row.use == NameUse::Attribute) {
+            NamedField(mode, row.label, text, row.attribute, name);
+        } else {
+            CString named;
+            named.Format("%s (%s)", static_cast<LPCSTR>(text), static_cast<LPCSTR>(name));
+            Field(mode, row.label, row.label, named);
+        }
+    }
+}
+
+void UrbOutputer::OutputFieldSection(int mode, LPCSTR caption, LPCSTR element, std::span<const FieldRow> rows,
+                                     ULONG value) {
+    OpenBlock(mode, element, caption, "");
+    OutputFieldRows(mode, rows, value);
+    CloseBlock(mode);
+}
+
+bool UrbOutputer::HasDataBytes(int mode, ULONG count, ULONG needed) {
+    if (count >= needed)
+        return true;
+    CString text;
+    text.Format("%u of %u bytes", static_cast<unsigned>(count), static_cast<unsigned>(needed));
+    OutputDefect(mode, "Truncated", text);
+    return false;
+}
+
+bool UrbOutputer::IsClassRequest() const {
+    BYTE bmRequestType = 0;
+    return m_Decode.ReadPayload(kSetup, bmRequestType) && ((bmRequestType >> 5) & 3) == kTypeClass;
+}
+
+bool UrbOutputer::IsReservedRequestType() const {
+    BYTE bmRequestType = 0;
+    return m_Decode.ReadPayload(kSetup, bmRequestType) && ((bmRequestType >> 5) & 3) == kTypeReserved;
+}
+
+bool UrbOutputer::ReadClassRequest(ClassRequest& request, LPCSTR typeWord, BYTE recipient) {
+    const size_t size = m_Decode.GetPayload().size();
+    m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, UsbdStatus), request.status);
+    if (m_nFunction == URB_FUNCTION_CONTROL_TRANSFER_EX) {
+        if (size < sizeof(ExPart))
+            return false;
+        CString hex;
+        CString triple;
+        InsertRecipient(OUTPUT_MODE_XML, typeWord, hex, triple, request.description, request.bmRequestType);
+        request.recipient = request.bmRequestType & 0x1F;
+        m_Decode.ReadPayload(kSetup + 1, request.bRequest);
+        m_Decode.ReadPayload(kSetup + 2, request.wValue);
+        m_Decode.ReadPayload(kSetup + 4, request.wIndex);
+        m_Decode.ReadPayload(offsetof(ExPart, TransferBufferLength), request.length);
+        request.in = (request.bmRequestType & 0x80) != 0;
+        request.dataOffset = sizeof(ExPart);
+    } else {
+        if (size < sizeof(ClassPart))
+            return false;
+        RequestTypeText(kTypeClass, recipient, typeWord, request.bmRequestType, request.description);
+        request.recipient = recipient;
+        ULONG flags = 0;
+        m_Decode.ReadPayload(offsetof(ClassPart, Request), request.bRequest);
+        m_Decode.ReadPayload(offsetof(ClassPart, Value), request.wValue);
+        m_Decode.ReadPayload(offsetof(ClassPart, Index), request.wIndex);
+        m_Decode.ReadPayload(offsetof(ClassPart, TransferFlags), flags);
+        m_Decode.ReadPayload(offsetof(ClassPart, TransferBufferLength), request.length);
+        request.in = (flags & 1) != 0;
+        request.dataOffset = sizeof(ClassPart);
+    }
+    request.dataCount = static_cast<ULONG>(size - request.dataOffset);
+    return true;
+}
+
+void UrbOutputer::InsertControlExHeader(int mode) {
+    ULONG flags = 0;
+    ULONG timeout = 0;
+    ULONG length = 0;
+    m_Decode.ReadPayload(offsetof(ExPart, TransferFlags), flags);
+    m_Decode.ReadPayload(offsetof(ExPart, Timeout), timeout);
+    m_Decode.ReadPayload(offsetof(ExPart, TransferBufferLength), length);
+    InsertUrbHeaderFields(mode);
+    InsertUrbStatus(mode);
+    InsertTransferFlags(mode, flags);
+    InsertTimeout(mode, timeout);
+    InsertTransferBufferLength(mode, length);
+}
+
+void UrbOutputer::OpenClassRequest(int mode, LPCSTR element, const ClassRequest& request, LPCSTR name) {
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->BeginSection(element, "Description", request.description);
+    else
+        m_pImp->BeginValueGroup("Setup Packet", request.description);
+    InsertBmRequestType(mode, request.bmRequestType);
+    NamedField(mode, "Request", Hex(mode, 2, request.bRequest), "Name", name);
+}
+
+void UrbOutputer::InsertClassRequestLength(int mode, ULONG length) {
+    Field(mode, "Length", "Length", Hex(mode, 8, length));
+}

@@ -1,0 +1,55 @@
+// The Log Details grid as a user sees a decoded class request: the setup packet's group with the request
+// under its name and, inside it, the data stage (a port's status bits; a printer's device ID beside it).
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "WinUiControl.h"
+#include "afxwin.h"
+#include "tests/app/decoders/urb/ClassRequestRecords.h"
+#include "tests/support/DecoderDocument.h"
+#include "tests/support/LogDetailsPane.h"
+#include "tests/support/UiFixture.h"
+
+namespace {
+
+class ClassRequestPictureTest : public tdl::test::UiTest {
+protected:
+    CWinApp m_app{"Tindaloft"};
+};
+
+TEST_F(ClassRequestPictureTest, ClassRequestsAreDrawn) {
+    CWnd owner;
+    ASSERT_TRUE(
+        owner.CreateEx(0, nullptr, "Log Details", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 460, 900), nullptr, 0));
+    CRect client;
+    owner.GetClientRect(&client);
+    tdl::test::LogDetailsPane pane;
+    ASSERT_TRUE(pane.Grid().Create(client, &owner, 100));
+    pane.Grid().SetTheme(6);
+    tdl::test::DecoderDocument document;
+    const char* dir = std::getenv("TDL_PICTURE_DIR");
+    const std::filesystem::path folder = dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path();
+
+    classtest::ClassRecord port;
+    port.stack = 1;
+    port.bmRequestType = 0xA3;
+    port.wIndex = 2;
+    port.data = {0x03, 0x05, 0x01, 0x00};
+    const std::string text = "MFG:Tindaloft;MDL:Page Printer 100;CMD:PCL,PJL;";
+    classtest::ClassRecord id;
+    id.stack = 4;
+    id.bmRequestType = 0xA1;
+    id.data = {0x00, static_cast<uint8_t>(text.size() + 2)};
+    id.data.insert(id.data.end(), text.begin(), text.end());
+    for (const auto& [name, record] : {std::pair{"hub_port_status", port}, std::pair{"printer_device_id", id}}) {
+        ASSERT_TRUE(pane.ShowRecord(document.Get(), classtest::Build(record)));
+        const std::string path = (folder / ("log_details_" + std::string(name) + ".png"));
+        EXPECT_TRUE(win32::SavePicturePng(owner.m_hWnd, path.c_str()));
+    }
+    owner.DestroyWindow();
+}
+
+} // namespace
