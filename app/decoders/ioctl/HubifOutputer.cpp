@@ -1,5 +1,12 @@
 #include "app/decoders/ioctl/HubifOutputer.h"
 
+#include <algorithm>
+
+#include "app/decoders/framework/OutputerImp.h"
+#include "app/decoders/framework/StringContent.h"
+#include "app/decoders/ioctl/HubifRows.h"
+#include "app/decoders/urb/HubUrbOutputer.h"
+#include "common/ByteReader.h"
 #include "common/RecordFrame.h"
 
 HubifOutputer::HubifOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
@@ -7,3 +14,224 @@ HubifOutputer::HubifOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHD
       m_Argument2(LogHdr::Irp(RecordBytes())) {}
 
 HubifOutputer::~HubifOutputer() = default;
+
+CString HubifOutputer::GetFunctionName() const {
+    CString name;
+    m_Decode.HubInterfaceFunctionName(name);
+    return name;
+}
+
+void HubifOutputer::OutputFunctionCode() {
+    m_pImp->AddElement("HubInterfaceFunction");
+    m_pImp->AddAttribute("Name", GetFunctionName());
+}
+
+void HubifOutputer::OutputRequestObjects() {
+    // The bus context is the call's first argument and stands where an IRP record has its device object.
+    CString text;
+    text.Format("%I64x", m_BusContext);
+    m_pImp->WriteValue("BusContext", text);
+    m_pImp->AddAttribute("ArgDirection", "in");
+    const TargetTexts texts = FindTargetTexts("%I64x");
+    if (!texts.found)
+        return;
+    m_pImp->WriteValue("DeviceObject", text);
+    m_pImp->AddAttribute("Name", texts.deviceName);
+    m_pImp->WriteValue("DriverObject", texts.driverName);
+}
+
+void HubifOutputer::OutputTarget() {
+    m_pImp->ShowCategory("Target");
+    CString address;
+    address.Format("0x%I64x", m_BusContext);
+    ShowTargetItems(address, FindTargetTexts("0x%I64x"));
+}
+
+void HubifOutputer::OutputKindTitle(int mode) {
+    if (mode == OUTPUT_MODE_GRID) {
+        m_pImp->ShowCategory("IHUB");
+        m_pImp->AddDescribedItem("HUB Interface", GetFunctionName(), nullptr, true);
+    }
+    const std::span<const uint8_t> payload = m_Decode.GetPayload();
+    OutputFunctionBody(mode, static_cast<ULONG>(payload.size()), payload.data());
+}
+
+void HubifOutputer::OutputFunctionBody(int mode, ULONG dataSize, const BYTE* args) {
+    using Decoder = void (HubifOutputer::*)(int, ULONG, const BYTE*);
+    // By function index; the hub-controller functions (null here) show their name alone.
+    static constexpr Decoder kDecoders[kLastFunction + 1] = {
+        nullptr,                                 // 0 CreateUsbDevice
+        nullptr,                                 // 1 InitializeUsbDevice
+        nullptr,                                 // 2 GetUsbDescriptors
+        nullptr,                                 // 3 RemoveUsbDevice
+        nullptr,                                 // 4 RestoreDevice
+        nullptr,                                 // 5 GetPortHackFlags
+        nullptr,                                 // 6 QueryDeviceInformation
+        nullptr,                                 // 7 GetControllerInfo
+        nullptr,                                 // 8 ControllerSelectiveSusp
+        nullptr,                                 // 9 GetExtendedHubInfo
+        nullptr,                                 // 10 GetRootHubSymbolicName
+        &HubifOutputer::OutputGetDeviceBusContext,
+        nullptr, // 12 Initialize20Hub
+        nullptr, // 13 RootHubInitNotif
+        &HubifOutputer::OutputFlushTransfers,
+        &HubifOutputer::OutputSetDeviceHandleData,
+        nullptr, // 16 CreateUsbDeviceEx
+        nullptr, // 17 InitializeUsbDeviceEx
+        &HubifOutputer::OutputHubIsRoot,
+        &HubifOutputer::OutputBusSemaphore,
+        &HubifOutputer::OutputBusSemaphore,
+        nullptr, // 21 CalculatePipeBandwidth
+        &HubifOutputer::OutputSetBusSystemWakeMode,
+        &HubifOutputer::OutputSetDeviceFlag,
+        nullptr, // 24 HubTestPoint
+        nullptr, // 25 GetDevicePerformanceInfo
+        nullptr, // 26 WaitAsyncPowerUp
+        nullptr, // 27 GetDeviceAddress
+        nullptr, // 28 RefDeviceHandle
+        nullptr, // 29 DerefDeviceHandle
+        &HubifOutputer::OutputSetDeviceHandleIdleReadyState,
+        nullptr, // 31 CreateUsbDeviceV7
+        nullptr, // 32 GetContainerIdForPort
+        nullptr, // 33 SetContainerIdForPort
+        &HubifOutputer::OutputAbortAllDevicePipes,
+        &HubifOutputer::OutputSetDeviceErrataFlag,
+    };
+    const ULONG index = m_Decode.GetFunctionWord();
+    if (index > kLastFunction || kDecoders[index] == nullptr)
+        return;
+    (this->*kDecoders[index])(mode, dataSize, args);
+}
+
+void HubifOutputer::OutputFunctionRows(int mode, std::span<const BYTE> args, const HubifFunction& function) {
+    const bool completed = m_Decode.HasOutputData();
+    // A cut record counts against the furthest field this phase reads: a request record never reads the
+    // results, so one that holds all its arguments is whole.
+    size_t needed = 0;
+    const auto reach = [&needed](std::span<const HubifRow> rows) {
+        for (const HubifRow& row : rows)
+            if (row.source == HubifSource::Argument)
+                needed = std::max(needed, row.offset + HubifFormatWidth(row.format));
+    };
+    reach(function.inputs);
+    if (completed)
+        reach(function.outputs);
+
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->BeginElement(function.section);
+    BeginArgumentGroup(mode, "Inputs");
+    // Mark-up has the bus context among the record's objects already.
+    if (mode != OUTPUT_MODE_XML)
+        m_pImp->AddItem("BusContext", HexValue(mode, 8, m_BusContext), nullptr);
+    for (const HubifRow& row : function.inputs)
+        if (!row.requestOnly || !completed)
+            OutputFunctionRow(mode, args, row, needed);
+    EndArgumentGroup(mode);
+    if (completed) {
+        BeginArgumentGroup(mode, "Outputs");
+        for (const HubifRow& row : function.inputs)
+            if (row.requestOnly)
+                OutputFunctionRow(mode, args, row, needed);
+        const ULONG status = m_Decode.GetStatus();
+        if (!function.successOnly || static_cast<LONG>(status) >= 0)
+            for (const HubifRow& row : function.outputs)
+                OutputFunctionRow(mode, args, row, needed);
+        if (function.returnStatus)
+            OutputReturnStatus(mode, status, "ReturnStatus");
+        EndArgumentGroup(mode);
+    }
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->EndElement();
+}
+
+void HubifOutputer::OutputFunctionRow(int mode, std::span<const BYTE> args, const HubifRow& row, size_t needed) {
+    OutputArgument(mode, row.label, row.element, RowValue(mode, args, row, needed), row.direction);
+}
+
+CString HubifOutputer::RowValue(int mode, std::span<const BYTE> args, const HubifRow& row, size_t needed) {
+    ULONG64 value = 0;
+    switch (row.source) {
+    case HubifSource::Nothing:
+        return "None";
+    case HubifSource::Handle:
+        value = m_Argument2;
+        break;
+    case HubifSource::Returned:
+        value = m_Decode.GetStatus();
+        break;
+    case HubifSource::Argument: {
+        const size_t width = HubifFormatWidth(row.format);
+        if (row.offset > args.size() || args.size() - row.offset < width) {
+            OutputTruncation(mode, needed);
+            return kUnknownText;
+        }
+        for (size_t i = width; i-- > 0;)
+            value = value << 8 | args[row.offset + i];
+        break;
+    }
+    }
+    switch (row.format) {
+    case HubifFormat::HandleOrNull:
+        return value == 0 ? CString("NULL") : HexValue(mode, 8, value);
+    case HubifFormat::Boolean:
+        return static_cast<ULONG>(value) != 0 ? "TRUE" : "FALSE";
+    default:
+        return HexValue(mode, HubifFormatWidth(row.format), value);
+    }
+}
+
+void HubifOutputer::OutputReturnStatus(int mode, ULONG status, LPCSTR label) {
+    if (mode == OUTPUT_MODE_HTML)
+        return;
+    const CString name = StatusText(status);
+    const CString hex = HexValue(mode, 4, status);
+    if (mode == OUTPUT_MODE_XML) {
+        m_pImp->WriteValue(label, hex);
+        m_pImp->AddAttribute("Name", name);
+        m_pImp->AddAttribute("ArgDirection", "out");
+        return;
+    }
+    CString caption;
+    caption.Format("%s (NTSTATUS)", label);
+    CString value;
+    value.Format("%s (%s)", name.GetString(), hex.GetString());
+    // Only errors are red: success, information and warnings read as ordinary values.
+    if ((status & 0xC0000000u) == 0xC0000000u)
+        m_pImp->AddReadOnlyItem(caption, value);
+    else
+        m_pImp->AddItem(caption, value, nullptr);
+}
+
+void HubifOutputer::OutputUsbdStatus(int mode, LONG status, LPCSTR nameLabel, LPCSTR hexLabel) {
+    if (mode == OUTPUT_MODE_HTML)
+        return;
+    CString name;
+    CStringContent().UsbdStatusName(name, static_cast<ULONG>(status));
+    const CString hex = HexValue(mode, 4, static_cast<ULONG>(status));
+    if (mode == OUTPUT_MODE_XML) {
+        m_pImp->WriteValue(nameLabel, hex);
+        return;
+    }
+    if (status < 0)
+        m_pImp->AddReadOnlyItem(nameLabel, name);
+    else
+        m_pImp->AddItem(nameLabel, name, nullptr);
+    m_pImp->AddItem(hexLabel, hex, nullptr);
+}
+
+void HubifOutputer::OutputCreateDevicePortStatus(int mode, ULONG dataSize, const BYTE* args) {
+    OutputPortStatusAt(mode, dataSize, args, 2);
+}
+
+void HubifOutputer::OutputCreateDeviceV7PortStatus(int mode, ULONG dataSize, const BYTE* args) {
+    OutputPortStatusAt(mode, dataSize, args, 10);
+}
+
+void HubifOutputer::OutputPortStatusAt(int mode, ULONG dataSize, const BYTE* args, size_t offset) {
+    USHORT portStatus = 0;
+    if (!tdl::LoadAt(args, dataSize, offset, portStatus))
+        return;
+    // The hub decoder writes the bits; it needs nothing of the record but the back-end.
+    HubUrbOutputer hub(m_pImp, m_pContext, reinterpret_cast<const _LOGHDR*>(m_Decode.GetRecord()));
+    hub.OutputPortStatusBits(mode, portStatus);
+}

@@ -1,0 +1,65 @@
+// The rows of the hub-interface function decoders: each function is its section's name, the rows of its
+// arguments and the rows of its results, walked by HubifOutputer::OutputFunctionRows.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "windows.h"
+
+// Where a row's value comes from.
+enum class HubifSource : uint8_t {
+    Argument, // the argument block, at the row's offset
+    Handle,   // the call's second argument (header offset 40), for most calls a device handle
+    Returned, // what the call returned (header offset 56)
+    Nothing,  // a call that returns nothing: the text "None"
+};
+
+// How a row's value is written.
+enum class HubifFormat : uint8_t {
+    Hex8,
+    Hex16,
+    Hex32,
+    Hex64,
+    HandleOrNull, // a 64-bit handle, "NULL" when it is 0
+    Boolean,      // a 32-bit value, "TRUE" when it is not 0
+};
+
+// Bytes a row of the format reads from the argument block.
+constexpr size_t HubifFormatWidth(HubifFormat format) {
+    switch (format) {
+    case HubifFormat::Hex8:
+        return 1;
+    case HubifFormat::Hex16:
+        return 2;
+    case HubifFormat::Hex64:
+    case HubifFormat::HandleOrNull:
+        return 8;
+    case HubifFormat::Hex32:
+    case HubifFormat::Boolean:
+        return 4;
+    }
+    return 4;
+}
+
+struct HubifRow {
+    LPCSTR label;   // the grid's caption
+    LPCSTR element; // the mark-up element's name
+    HubifSource source;
+    uint16_t offset; // into the argument block, for HubifSource::Argument
+    HubifFormat format;
+    LPCSTR direction; // "in", "out" or "in_out"
+    // A length the caller passes in and the call overwrites: an argument on the request record, among the
+    // results (first, keeping its direction) on the completion record.
+    bool requestOnly = false;
+};
+
+struct HubifFunction {
+    LPCSTR section; // the mark-up element of the call, "HUBIF-" and the function
+    std::span<const HubifRow> inputs;
+    std::span<const HubifRow> outputs;
+    // The results end with the call's NTSTATUS (header offset 56) as "ReturnStatus".
+    bool returnStatus = false;
+    // The results other than the status mean something only when the call succeeded.
+    bool successOnly = false;
+};
