@@ -5,39 +5,40 @@
 namespace {
 
 using enum HubifSource;
-using enum HubifFormat;
+using enum HubifShow;
+using enum IoctlWidth;
 
 // A call that returns nothing says so among its results.
-constexpr HubifRow kReturnsNothing{"Return Status", "ReturnStatus", Nothing, 0, Hex32, "out"};
-constexpr HubifRow kDeviceHandle{"UsbdDeviceHandle", "UsbdDeviceHandle", Handle, 0, Hex64, "in"};
+constexpr HubifRow kReturnsNothing{"Return Status", "ReturnStatus", Nothing, 0, U32, "out"};
+constexpr HubifRow kDeviceHandle{"UsbdDeviceHandle", "UsbdDeviceHandle", Handle, 0, U64, "in"};
 // The calls that act on every pipe of a device tell "no device" from a handle.
-constexpr HubifRow kDeviceHandleOrNull{"UsbdDeviceHandle", "UsbdDeviceHandle", Handle, 0, HandleOrNull, "in"};
+constexpr HubifRow kDeviceHandleOrNull{"UsbdDeviceHandle", "UsbdDeviceHandle", Handle, 0, U64, "in", HandleOrNull};
 
 constexpr HubifRow kNoRows[] = {kReturnsNothing};
 
 constexpr HubifRow kGetDeviceBusContextIn[] = {kDeviceHandle};
-constexpr HubifRow kGetDeviceBusContextOut[] = {{"Return BusContext", "BusContext", Argument, 0, Hex64, "out"}};
+constexpr HubifRow kGetDeviceBusContextOut[] = {{"Return BusContext", "BusContext", Argument, 0, U64, "out"}};
 constexpr HubifRow kDeviceHandleOrNullIn[] = {kDeviceHandleOrNull};
 constexpr HubifRow kSetDeviceHandleDataIn[] = {
-    {"Hub UsbdDeviceHandle", "HubUsbdDeviceHandle", Handle, 0, Hex64, "in"},
-    {"UsbDevicePdo", "UsbDevicePdo", Argument, 0, Hex64, "in"},
+    {"Hub UsbdDeviceHandle", "HubUsbdDeviceHandle", Handle, 0, U64, "in"},
+    {"UsbDevicePdo", "UsbDevicePdo", Argument, 0, U64, "in"},
 };
-constexpr HubifRow kHubIsRootIn[] = {{"HubPdo", "HubPdo", Argument, 0, Hex64, "in"}};
-constexpr HubifRow kHubIsRootOut[] = {{"Return BOOLEAN", "ReturnStatus", Returned, 0, Boolean, "out"}};
-constexpr HubifRow kSetBusSystemWakeModeIn[] = {{"WakeMode", "WakeMode", Argument, 0, Hex32, "in"}};
+constexpr HubifRow kHubIsRootIn[] = {{"HubPdo", "HubPdo", Argument, 0, U64, "in"}};
+constexpr HubifRow kHubIsRootOut[] = {{"Return BOOLEAN", "ReturnStatus", Returned, 0, U32, "out", Boolean}};
+constexpr HubifRow kSetBusSystemWakeModeIn[] = {{"WakeMode", "WakeMode", Argument, 0, U32, "in"}};
 constexpr HubifRow kSetDeviceFlagIn[] = {
-    {"DeviceFlagGuid", "DeviceFlagGuidPointer", Argument, 0, Hex64, "in"},
-    {"ValueData", "ValueData", Argument, 8, Hex64, "in"},
-    {"ValueLength", "ValueLength", Argument, 16, Hex32, "in"},
+    {"DeviceFlagGuid", "DeviceFlagGuidPointer", Argument, 0, U64, "in"},
+    {"ValueData", "ValueData", Argument, 8, U64, "in"},
+    {"ValueLength", "ValueLength", Argument, 16, U32, "in"},
 };
 constexpr HubifRow kSetDeviceHandleIdleReadyStateIn[] = {
     kDeviceHandle,
-    {"NewIdleReadyState", "NewIdleReadyState", Argument, 0, Hex32, "in"},
+    {"NewIdleReadyState", "NewIdleReadyState", Argument, 0, U32, "in"},
 };
-constexpr HubifRow kSetDeviceHandleIdleReadyStateOut[] = {{"Return ULONG", "ReturnUlong", Returned, 0, Hex32, "out"}};
+constexpr HubifRow kSetDeviceHandleIdleReadyStateOut[] = {{"Return ULONG", "ReturnUlong", Returned, 0, U32, "out"}};
 constexpr HubifRow kSetDeviceErrataFlagIn[] = {
     kDeviceHandle,
-    {"DeviceErrataFlag", "DeviceErrataFlag", Argument, 0, Hex32, "in"},
+    {"DeviceErrataFlag", "DeviceErrataFlag", Argument, 0, U32, "in"},
 };
 
 constexpr HubifFunction kGetDeviceBusContext{"HUBIF-GetDeviceBusContext", kGetDeviceBusContextIn,
@@ -60,43 +61,43 @@ constexpr ULONG kReleaseBusSemaphoreIndex = 20;
 
 } // namespace
 
-void HubifOutputer::OutputGetDeviceBusContext(int mode, ULONG dataSize, const BYTE* args) {
-    OutputFunctionRows(mode, {args, dataSize}, kGetDeviceBusContext);
+void HubifOutputer::OutputGetDeviceBusContext(int mode, ULONG /*dataSize*/, const BYTE* /*args*/) {
+    OutputFunctionRows(mode, kGetDeviceBusContext);
 }
 
-void HubifOutputer::OutputFlushTransfers(int mode, ULONG dataSize, const BYTE* args) {
-    OutputFunctionRows(mode, {args, dataSize}, kFlushTransfers);
+void HubifOutputer::OutputFlushTransfers(int mode, ULONG /*dataSize*/, const BYTE* /*args*/) {
+    OutputFunctionRows(mode, kFlushTransfers);
 }
 
-void HubifOutputer::OutputSetDeviceHandleData(int mode, ULONG dataSize, const BYTE* args) {
-    OutputFunctionRows(mode, {args, dataSize}, kSetDeviceHandleData);
+void HubifOutputer::OutputSetDeviceHandleData(int mode, ULONG /*dataSize*/, const BYTE* /*args*/) {
+    OutputFunctionRows(mode, kSetDeviceHandleData);
 }
 
-void HubifOutputer::OutputHubIsRoot(int mode, ULONG dataSize, const BYTE* args) {
-    OutputFunctionRows(mode, {args, dataSize}, kHubIsRoot);
+void HubifOutputer::OutputHubIsRoot(int mode, ULONG /*dataSize*/, const BYTE* /*args*/) {
+    OutputFunctionRows(mode, kHubIsRoot);
 }
 
-void HubifOutputer::OutputBusSemaphore(int mode, ULONG dataSize, const BYTE* args) {
+void HubifOutputer::OutputBusSemaphore(int mode, ULONG /*dataSize*/, const BYTE* /*args*/) {
     const bool release = m_Decode.GetFunctionWord() == kReleaseBusSemaphoreIndex;
-    OutputFunctionRows(mode, {args, dataSize}, release ? kReleaseBusSemaphore : kAcquireBusSemaphore);
+    OutputFunctionRows(mode, release ? kReleaseBusSemaphore : kAcquireBusSemaphore);
 }
 
-void HubifOutputer::OutputSetBusSystemWakeMode(int mode, ULONG dataSize, const BYTE* args) {
-    OutputFunctionRows(mode, {args, dataSize}, kSetBusSystemWakeMode);
+void HubifOutputer::OutputSetBusSystemWakeMode(int mode, ULONG /*dataSize*/, const BYTE* /*args*/) {
+    OutputFunctionRows(mode, kSetBusSystemWakeMode);
 }
 
-void HubifOutputer::OutputSetDeviceFlag(int mode, ULONG dataSize, const BYTE* args) {
-    OutputFunctionRows(mode, {args, dataSize}, kSetDeviceFlag);
+void HubifOutputer::OutputSetDeviceFlag(int mode, ULONG /*dataSize*/, const BYTE* /*args*/) {
+    OutputFunctionRows(mode, kSetDeviceFlag);
 }
 
-void HubifOutputer::OutputSetDeviceHandleIdleReadyState(int mode, ULONG dataSize, const BYTE* args) {
-    OutputFunctionRows(mode, {args, dataSize}, kSetDeviceHandleIdleReadyState);
+void HubifOutputer::OutputSetDeviceHandleIdleReadyState(int mode, ULONG /*dataSize*/, const BYTE* /*args*/) {
+    OutputFunctionRows(mode, kSetDeviceHandleIdleReadyState);
 }
 
-void HubifOutputer::OutputAbortAllDevicePipes(int mode, ULONG dataSize, const BYTE* args) {
-    OutputFunctionRows(mode, {args, dataSize}, kAbortAllDevicePipes);
+void HubifOutputer::OutputAbortAllDevicePipes(int mode, ULONG /*dataSize*/, const BYTE* /*args*/) {
+    OutputFunctionRows(mode, kAbortAllDevicePipes);
 }
 
-void HubifOutputer::OutputSetDeviceErrataFlag(int mode, ULONG dataSize, const BYTE* args) {
-    OutputFunctionRows(mode, {args, dataSize}, kSetDeviceErrataFlag);
+void HubifOutputer::OutputSetDeviceErrataFlag(int mode, ULONG /*dataSize*/, const BYTE* /*args*/) {
+    OutputFunctionRows(mode, kSetDeviceErrataFlag);
 }

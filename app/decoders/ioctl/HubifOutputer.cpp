@@ -4,6 +4,7 @@
 
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
+#include "app/decoders/ioctl/CallArgument.h"
 #include "app/decoders/ioctl/HubifRows.h"
 #include "app/decoders/urb/HubUrbOutputer.h"
 #include "common/ByteReader.h"
@@ -103,7 +104,7 @@ void HubifOutputer::OutputFunctionBody(int mode, ULONG dataSize, const BYTE* arg
     (this->*kDecoders[index])(mode, dataSize, args);
 }
 
-void HubifOutputer::OutputFunctionRows(int mode, std::span<const BYTE> args, const HubifFunction& function) {
+void HubifOutputer::OutputFunctionRows(int mode, const HubifFunction& function) {
     const bool completed = m_Decode.HasOutputData();
     // A cut record counts against the furthest field this phase reads: a request record never reads the
     // results, so one that holds all its arguments is whole.
@@ -111,44 +112,45 @@ void HubifOutputer::OutputFunctionRows(int mode, std::span<const BYTE> args, con
     const auto reach = [&needed](std::span<const HubifRow> rows) {
         for (const HubifRow& row : rows)
             if (row.source == HubifSource::Argument)
-                needed = std::max(needed, row.offset + HubifFormatWidth(row.format));
+                needed = std::max(needed, row.offset + IoctlWidthBytes(row.width));
     };
     reach(function.inputs);
     if (completed)
         reach(function.outputs);
+    IoctlFields fields(*this, mode, static_cast<ULONG>(needed));
 
-    if (mode == OUTPUT_MODE_XML)
+    if (fields.IsMarkup())
         m_pImp->BeginElement(function.section);
-    BeginArgumentGroup(mode, "Inputs");
+    fields.OpenInnerGroup("Inputs");
     // Mark-up has the bus context among the record's objects already.
-    if (mode != OUTPUT_MODE_XML)
-        m_pImp->AddItem("BusContext", HexValue(mode, 8, m_BusContext), nullptr);
+    if (!fields.IsMarkup())
+        fields.Field("BusContext", fields.Text(IoctlWidth::U64, m_BusContext));
     for (const HubifRow& row : function.inputs)
         if (!row.requestOnly || !completed)
-            OutputFunctionRow(mode, args, row, needed);
-    EndArgumentGroup(mode);
+            OutputFunctionRow(fields, row);
+    fields.CloseInnerGroup();
     if (completed) {
-        BeginArgumentGroup(mode, "Outputs");
+        fields.OpenInnerGroup("Outputs");
         for (const HubifRow& row : function.inputs)
             if (row.requestOnly)
-                OutputFunctionRow(mode, args, row, needed);
+                OutputFunctionRow(fields, row);
         const ULONG status = m_Decode.GetStatus();
         if (!function.successOnly || static_cast<LONG>(status) >= 0)
             for (const HubifRow& row : function.outputs)
-                OutputFunctionRow(mode, args, row, needed);
+                OutputFunctionRow(fields, row);
         if (function.returnStatus)
             OutputReturnStatus(mode, status, "ReturnStatus");
-        EndArgumentGroup(mode);
+        fields.CloseInnerGroup();
     }
-    if (mode == OUTPUT_MODE_XML)
+    if (fields.IsMarkup())
         m_pImp->EndElement();
 }
 
-void HubifOutputer::OutputFunctionRow(int mode, std::span<const BYTE> args, const HubifRow& row, size_t needed) {
-    OutputArgument(mode, row.label, row.element, RowValue(mode, args, row, needed), row.direction);
+void HubifOutputer::OutputFunctionRow(IoctlFields& fields, const HubifRow& row) {
+    CallArgument(fields, row.label, row.element, RowValue(fields, row), row.direction);
 }
 
-CString HubifOutputer::RowValue(int mode, std::span<const BYTE> args, const HubifRow& row, size_t needed) {
+CString HubifOutputer::RowValue(IoctlFields& fields, const HubifRow& row) {
     ULONG64 value = 0;
     switch (row.source) {
     case HubifSource::Nothing:
@@ -159,32 +161,27 @@ CString HubifOutputer::RowValue(int mode, std::span<const BYTE> args, const Hubi
     case HubifSource::Returned:
         value = m_Decode.GetStatus();
         break;
-    case HubifSource::Argument: {
-        const size_t width = HubifFormatWidth(row.format);
-        if (row.offset > args.size() || args.size() - row.offset < width) {
-            OutputTruncation(mode, needed);
+    case HubifSource::Argument:
+        if (!fields.ReadValue(row.offset, row.width, value))
             return kUnknownText;
-        }
-        for (size_t i = width; i-- > 0;)
-            value = value << 8 | args[row.offset + i];
         break;
     }
+    switch (row.show) {
+    case HubifShow::HandleOrNull:
+        return value == 0 ? CString("NULL") : fields.Text(row.width, value);
+    case HubifShow::Boolean:
+        return IoctlBoolText(value != 0);
+    case HubifShow::Number:
+        break;
     }
-    switch (row.format) {
-    case HubifFormat::HandleOrNull:
-        return value == 0 ? CString("NULL") : HexValue(mode, 8, value);
-    case HubifFormat::Boolean:
-        return static_cast<ULONG>(value) != 0 ? "TRUE" : "FALSE";
-    default:
-        return HexValue(mode, HubifFormatWidth(row.format), value);
-    }
+    return fields.Text(row.width, value);
 }
 
 void HubifOutputer::OutputReturnStatus(int mode, ULONG status, LPCSTR label) {
     if (mode == OUTPUT_MODE_HTML)
         return;
     const CString name = StatusText(status);
-    const CString hex = HexValue(mode, 4, status);
+    const CString hex = IoctlValueText(mode, IoctlWidth::U32, status);
     if (mode == OUTPUT_MODE_XML) {
         m_pImp->WriteValue(label, hex);
         m_pImp->AddAttribute("Name", name);
@@ -207,7 +204,7 @@ void HubifOutputer::OutputUsbdStatus(int mode, LONG status, LPCSTR nameLabel, LP
         return;
     CString name;
     CStringContent().UsbdStatusName(name, static_cast<ULONG>(status));
-    const CString hex = HexValue(mode, 4, static_cast<ULONG>(status));
+    const CString hex = IoctlValueText(mode, IoctlWidth::U32, static_cast<ULONG>(status));
     if (mode == OUTPUT_MODE_XML) {
         m_pImp->WriteValue(nameLabel, hex);
         return;

@@ -11,10 +11,9 @@
 // "Truncated" defect counting the bytes the call's phase reads.
 #pragma once
 
-#include <span>
-
 #include "app/decoders/framework/FunctionOutputer.h"
 
+class IoctlFields;
 struct HubifFunction;
 struct HubifRow;
 
@@ -60,14 +59,14 @@ public:
 
 protected:
     // One function by its table: the section, the "Inputs" rows, and on a completion record the "Outputs".
-    void OutputFunctionRows(int mode, std::span<const BYTE> args, const HubifFunction& function);
+    // The rows read the record's payload (the block the function decoders are given) through the IOCTL kit.
+    void OutputFunctionRows(int mode, const HubifFunction& function);
 
     ULONG64 m_BusContext; // header offset 32
     ULONG64 m_Argument2;  // header offset 40
 
 private:
-    // One row of a function's table; `needed` is what the phase reads, for the truncation defect.
-    void OutputFunctionRow(int mode, std::span<const BYTE> args, const HubifRow& row, size_t needed);
-    CString RowValue(int mode, std::span<const BYTE> args, const HubifRow& row, size_t needed);
+    void OutputFunctionRow(IoctlFields& fields, const HubifRow& row);
+    CString RowValue(IoctlFields& fields, const HubifRow& row);
     void OutputPortStatusAt(int mode, ULONG dataSize, const BYTE* args, size_t offset);
 };

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "windows.h"
+#include "app/decoders/ioctl/IoctlFields.h"
 
 // Where a row's value comes from.
 enum class HubifSource : uint8_t {
@@ -15,40 +15,21 @@ enum class HubifSource : uint8_t {
     Nothing,  // a call that returns nothing: the text "None"
 };
 
-// How a row's value is written.
-enum class HubifFormat : uint8_t {
-    Hex8,
-    Hex16,
-    Hex32,
-    Hex64,
-    HandleOrNull, // a 64-bit handle, "NULL" when it is 0
-    Boolean,      // a 32-bit value, "TRUE" when it is not 0
+// How a row's value reads, beyond its width.
+enum class HubifShow : uint8_t {
+    Number,
+    HandleOrNull, // "NULL" for 0
+    Boolean,      // "TRUE" for anything but 0
 };
-
-// Bytes a row of the format reads from the argument block.
-constexpr size_t HubifFormatWidth(HubifFormat format) {
-    switch (format) {
-    case HubifFormat::Hex8:
-        return 1;
-    case HubifFormat::Hex16:
-        return 2;
-    case HubifFormat::Hex64:
-    case HubifFormat::HandleOrNull:
-        return 8;
-    case HubifFormat::Hex32:
-    case HubifFormat::Boolean:
-        return 4;
-    }
-    return 4;
-}
 
 struct HubifRow {
     LPCSTR label;   // the grid's caption
     LPCSTR element; // the mark-up element's name
     HubifSource source;
     uint16_t offset; // into the argument block, for HubifSource::Argument
-    HubifFormat format;
+    IoctlWidth width;
     LPCSTR direction; // "in", "out" or "in_out"
+    HubifShow show = HubifShow::Number;
     // A length the caller passes in and the call overwrites: an argument on the request record, among the
     // results (first, keeping its direction) on the completion record.
     bool requestOnly = false;

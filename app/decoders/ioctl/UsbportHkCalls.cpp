@@ -3,6 +3,7 @@
 
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
+#include "app/decoders/ioctl/CallArgument.h"
 #include "app/decoders/ioctl/HookRows.h"
 #include "app/decoders/ioctl/UsbportHkOutputer.h"
 #include "app/decoders/urb/UrbOutputer.h"
@@ -305,21 +306,23 @@ void UsbportHkOutputer::OutputFunctionBody(int mode) {
 bool UsbportHkOutputer::OutputCallInputs(int mode, ULONG dataSize, const BYTE* args, const HookCall& call) {
     if (dataSize != call.size)
         return false;
-    if (mode == OUTPUT_MODE_XML)
+    IoctlFields fields(*this, mode);
+    if (fields.IsMarkup())
         BeginFunctionElement();
-    BeginArgumentGroup(mode, "Inputs");
+    fields.OpenInnerGroup("Inputs");
     for (const HookField& field : call.inputs)
-        OutputHookField(mode, dataSize, args, field);
-    EndArgumentGroup(mode);
+        OutputHookField(fields, dataSize, args, field);
+    fields.CloseInnerGroup();
     return true;
 }
 
 void UsbportHkOutputer::OutputCallOutputs(int mode, ULONG dataSize, const BYTE* args,
                                           std::span<const HookField> outputs) {
-    BeginArgumentGroup(mode, "Outputs");
+    IoctlFields fields(*this, mode);
+    fields.OpenInnerGroup("Outputs");
     for (const HookField& field : outputs)
-        OutputHookField(mode, dataSize, args, field);
-    EndArgumentGroup(mode);
+        OutputHookField(fields, dataSize, args, field);
+    fields.CloseInnerGroup();
 }
 
 void UsbportHkOutputer::OutputCallRows(int mode, ULONG dataSize, const BYTE* args, const HookCall& call) {
@@ -331,48 +334,49 @@ void UsbportHkOutputer::OutputCallRows(int mode, ULONG dataSize, const BYTE* arg
         m_pImp->EndElement();
 }
 
-void UsbportHkOutputer::OutputHookField(int mode, ULONG dataSize, const BYTE* args, const HookField& field) {
+void UsbportHkOutputer::OutputHookField(IoctlFields& fields, ULONG dataSize, const BYTE* args,
+                                        const HookField& field) {
     ULONG word = 0;
     if (field.value == Returned) {
         word = m_Decode.GetStatus();
     } else if (field.value == EventDescriptor) {
         // The block counts the descriptor's copy only when the record carries one.
         if (dataSize >= kEventDescriptorOffset + kEventDescriptorSize)
-            OutputEventDescriptor(mode, args);
+            OutputEventDescriptor(fields.Mode(), args);
         return;
     } else if (field.value == TransferParameters) {
         if (dataSize >= field.offset + kTransferParametersSize)
-            OutputTransferParameters(mode, args, field.offset);
+            OutputTransferParameters(fields.Mode(), args, field.offset);
         return;
     } else if (!tdl::LoadAt(args, dataSize, field.offset, word)) {
         // The tables' offsets lie within their sizes; a block that does not hold one shows it unknown.
-        OutputArgument(mode, field.label, field.element, kUnknownText, field.direction);
+        CallArgument(fields, field.label, field.element, kUnknownText, field.direction);
         return;
     }
     CString value;
     LPCSTR meaning = nullptr;
     switch (field.value) {
     case Half:
-        value = HexValue(mode, 2, word);
+        value = fields.Text(IoctlWidth::U16, word & 0xFFFF);
         break;
     case ZeroFill:
         value = word != 0 ? "true" : "false";
         break;
     case InvalidateType:
         meaning = InvalidateTypeMeaning(word);
-        value = HexValue(mode, 4, word);
-        if (mode != OUTPUT_MODE_XML)
+        value = fields.Text(IoctlWidth::U32, word);
+        if (!fields.IsMarkup())
             value.AppendFormat(" (%s)", meaning);
         break;
     case UsbdStatus:
         CStringContent().UsbdStatusName(value, word);
         break;
     default:
-        value = HexValue(mode, 4, word);
+        value = fields.Text(IoctlWidth::U32, word);
         break;
     }
-    OutputArgument(mode, field.label, field.element, value, field.direction);
-    if (mode != OUTPUT_MODE_XML)
+    CallArgument(fields, field.label, field.element, value, field.direction);
+    if (!fields.IsMarkup())
         return;
     if (field.milliseconds)
         m_pImp->AddAttribute("Units", "ms.");
@@ -382,17 +386,15 @@ void UsbportHkOutputer::OutputHookField(int mode, ULONG dataSize, const BYTE* ar
 
 void UsbportHkOutputer::OutputTransferParameters(int mode, const BYTE* args, size_t offset) {
     const BYTE* block = args + offset;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("TXPARMS");
-    else
-        m_pImp->BeginValueGroup("Transfer Parameters", "");
-    OutputArgument(mode, "UsbdDeviceHandle", "UsbdDeviceHandle", HexValue(mode, 4, tdl::LoadLe<ULONG>(block)), nullptr);
+    IoctlFields fields(*this, mode);
+    fields.OpenDataSection("Transfer Parameters", "TXPARMS");
+    fields.Field("UsbdDeviceHandle", fields.Text(IoctlWidth::U32, tdl::LoadLe<ULONG>(block)));
     const ULONG irp = tdl::LoadLe<ULONG>(block + 4);
-    OutputArgument(mode, "Irp", "Irp", irp == 0 ? CString("None") : HexValue(mode, 4, irp), nullptr);
+    fields.Field("Irp", irp == 0 ? CString("None") : fields.Text(IoctlWidth::U32, irp));
     const ULONG function = tdl::LoadLe<ULONG>(block + 8);
     const LPCSTR name = UrbFunctionName(static_cast<USHORT>(function));
     CString text;
-    if (mode == OUTPUT_MODE_XML) {
+    if (fields.IsMarkup()) {
         text.Format("%04x", function);
         m_pImp->WriteValue("UrbFunction", text);
         m_pImp->AddAttribute("Name", name);
@@ -405,35 +407,30 @@ void UsbportHkOutputer::OutputTransferParameters(int mode, const BYTE* args, siz
         UrbOutputer urb(m_pImp, m_pContext, reinterpret_cast<const _LOGHDR*>(m_Decode.GetRecord()));
         urb.InsertSetupPacket(mode, block + kSetupPacketOffset);
     }
-    CloseSection(mode);
+    fields.CloseDataSection();
 }
 
 void UsbportHkOutputer::OutputEventDescriptor(int mode, const BYTE* args) {
-    if (mode == OUTPUT_MODE_XML)
+    IoctlFields fields(*this, mode);
+    // The group's value names the structure, so the kit's data section (with an empty value) does not open
+    // it; it closes it the same way.
+    if (fields.IsMarkup())
         m_pImp->BeginElement("EVENT_DESCRIPTOR");
     else
         m_pImp->BeginValueGroup("EventDescriptor", "EVENT_DESCRIPTOR");
     static constexpr struct {
         LPCSTR name;
         uint8_t offset;
-        uint8_t width;
-    } kFields[] = {{"Id", 20, 2},     {"Version", 22, 1}, {"Channel", 23, 1}, {"Level", 24, 1},
-                   {"Opcode", 25, 1}, {"Task", 26, 2},    {"Keyword", 28, 8}};
+        IoctlWidth width;
+    } kFields[] = {{"Id", 20, IoctlWidth::U16},    {"Version", 22, IoctlWidth::U8}, {"Channel", 23, IoctlWidth::U8},
+                   {"Level", 24, IoctlWidth::U8},  {"Opcode", 25, IoctlWidth::U8},  {"Task", 26, IoctlWidth::U16},
+                   {"Keyword", 28, IoctlWidth::U64}};
     for (const auto& field : kFields) {
         ULONG64 value = 0;
-        std::memcpy(&value, args + field.offset, field.width);
-        OutputArgument(mode, field.name, field.name, HexValue(mode, field.width, value), nullptr);
+        std::memcpy(&value, args + field.offset, IoctlWidthBytes(field.width));
+        fields.Field(field.name, fields.Text(field.width, value));
     }
-    CloseSection(mode);
-}
-
-void UsbportHkOutputer::CloseSection(int mode) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
-    else
-        m_pImp->ExpandCurrent();
-    // The mark-up back-ends ignore it.
-    m_pImp->EndGroup();
+    fields.CloseDataSection();
 }
 
 void UsbportHkOutputer::OutputDeviceContextInputs(int mode, ULONG dataSize, const BYTE* args, bool close) {
@@ -446,7 +443,8 @@ void UsbportHkOutputer::OutputDeviceContextCall(int mode, ULONG dataSize, const 
 }
 
 void UsbportHkOutputer::OutputReturnValue(int mode) {
-    OutputHookField(mode, 0, nullptr, kReturnValue);
+    IoctlFields fields(*this, mode);
+    OutputHookField(fields, 0, nullptr, kReturnValue);
 }
 
 void UsbportHkOutputer::OutputResultAfterContext(int mode, ULONG dataSize, const BYTE* args,

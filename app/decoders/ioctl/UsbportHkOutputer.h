@@ -12,6 +12,7 @@
 
 #include "app/decoders/framework/FunctionOutputer.h"
 
+class IoctlFields;
 struct HookCall;
 struct HookField;
 
@@ -80,13 +81,11 @@ private:
     // The call's element (mark-up) and its "Inputs"; false, writing nothing, for a block of another size.
     bool OutputCallInputs(int mode, ULONG dataSize, const BYTE* args, const HookCall& call);
     void OutputCallOutputs(int mode, ULONG dataSize, const BYTE* args, std::span<const HookField> outputs);
-    void OutputHookField(int mode, ULONG dataSize, const BYTE* args, const HookField& field);
+    void OutputHookField(IoctlFields& fields, ULONG dataSize, const BYTE* args, const HookField& field);
     // A call with no argument but the device context and nothing to show of its result.
     void OutputDeviceContextCall(int mode, ULONG dataSize, const BYTE* args);
     // The device context's inputs, then results read from the header alone, so shown at any block size.
     void OutputResultAfterContext(int mode, ULONG dataSize, const BYTE* args, std::span<const HookField> outputs);
-    // Ends a structure section: the grid expands it, mark-up leaves its element.
-    void CloseSection(int mode);
     // The driver object's name at header offset 40: the document's present driver of that address, "???"
     // when it knows none.
     CString FindDriverName() const;
