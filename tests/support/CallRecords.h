@@ -13,9 +13,9 @@ namespace tdl::test {
 
 // The bus context of the hand-made hub-interface calls: the decoder document's first device object.
 constexpr ULONG64 kCallBusContext = DecoderDocument::kDeviceObjectBase;
-// Their second argument (a device handle) and the miniport driver object of the hook calls.
+// Their second argument (a device handle), and the hook calls' miniport driver object (the document's).
 constexpr ULONG64 kCallHandle = 0xFFFFA80022220000;
-constexpr ULONG64 kCallDriverObject = 0xFFFFA80033330000;
+constexpr ULONG64 kCallDriverObject = DecoderDocument::kMiniportDriverObject;
 
 // An argument block, value by value, little-endian.
 class ArgBlock {

@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "app/core/USBLog.h"
-#include "app/devices/AttachedDrivers.h"
-#include "app/devices/DriverObject.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 #include "tests/support/CallRecords.h"
@@ -301,14 +299,9 @@ TEST(UsbportHkOutputerTest, NoHookValueIsColoured) {
     }
 }
 
+// The decoder document knows the hook records' device object and miniport driver.
 class HookTargetTest : public ::testing::Test {
 protected:
-    HookTargetTest() {
-        auto* driver = new CDriverObject;
-        driver->m_NtDriverObject = kCallDriverObject;
-        driver->m_DriverName = "\\Driver\\usbehci";
-        EXPECT_TRUE(m_document.Get()->GetAttachedDrivers()->AddDriverObject(driver));
-    }
     tdl::test::DecoderDocument m_document;
 };
 
