@@ -5,7 +5,11 @@
 // must parse again. The first byte of the sync word chooses the context: no document, or one holding a
 // device stack of each class kind. With bit 6 of its second byte set the record is made a URB or
 // continuation record: the third byte picks the tag, the function word becomes a URB function code (with
-// the synchronous bit when it was there), so that the URB decoders see most of the inputs.
+// the synchronous bit when it was there), so that the URB decoders see most of the inputs. With bit 7 of the
+// second byte set it is made a function-call record (hub-interface or port-driver hook call, by the third
+// byte) with a function word just past the last call of either kind at most, for the same reason. The
+// seeds hold one call record of every hub-interface index and hook code on both sides, with whole argument
+// blocks, addressed to the document's objects.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -58,6 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, LogType), kTags[copy[2] % std::size(kTags)]);
         const ULONG function = tdl::LoadLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function));
         tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function), (function & 0x1FFF) % 0x1004 | (function & 0x2000));
+    }
+    if (copy[1] & 0x80) {
+        static constexpr ULONG kTags[] = {LogTag::buhI, LogTag::buhC, LogTag::khpI, LogTag::khpC};
+        tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, LogType), kTags[copy[2] % std::size(kTags)]);
+        const ULONG function = tdl::LoadLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function));
+        tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function), function % 82);
     }
     const auto* record = reinterpret_cast<const _LOGHDR*>(copy.get());
     CUSBLog* document = (copy[0] & 1) ? Document() : nullptr;
