@@ -9,6 +9,9 @@
 // URB records and their continuation records are measured apart as well, over records shaped as the capture
 // driver writes them (transfers with their data, selections, class requests; continuation pieces of a large
 // read), in the pane and in their mark-up form through the XML back-end.
+//
+// Function-call records (hub-interface and port-driver hook calls) are measured apart too, over the tests'
+// hand-made set: every hub-interface index and hook code on both sides, with whole argument blocks.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -26,6 +29,7 @@
 #include "app/decoders/framework/LogOutputer.h"
 #include "app/devices/HtmlOutput.h"
 #include "common/RecordTags.h"
+#include "tests/support/CallRecords.h"
 #include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordBuilder.h"
@@ -219,8 +223,8 @@ void BM_ContinuationPane(benchmark::State& state) {
 }
 BENCHMARK(BM_ContinuationPane);
 
-void BM_UrbMarkupThroughXml(benchmark::State& state) {
-    const UrbCapture& capture = Urbs();
+// The mark-up form through the XML back-end of the record `recordAt(i)` gives for the i-th iteration.
+template <class RecordAt> void MarkupOverXml(benchmark::State& state, RecordAt recordAt, CUSBLog* document) {
     auto writer = std::make_unique<CXmlOutput>();
     writer->BeginDocument("Records");
     size_t i = 0;
@@ -233,13 +237,49 @@ void BM_UrbMarkupThroughXml(benchmark::State& state) {
             state.ResumeTiming();
         }
         XmlOutputImp xml(writer.get());
-        const std::vector<uint8_t>& record = i % 2 ? capture.continuations[i] : capture.urbs[i];
-        std::unique_ptr<LogOutputer> decoder(
-            LogOutputer::Create(&xml, capture.document.Get(), reinterpret_cast<const _LOGHDR*>(record.data())));
+        std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&xml, document, recordAt(i)));
         decoder->OutputMarkupRecord(0);
-        i = (i + 1) % capture.urbs.size();
+        ++i;
     }
     state.counters["records_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+struct CallCapture {
+    std::vector<std::vector<uint8_t>> records = tdl::test::AllCallRecords();
+    tdl::test::DecoderDocument document;
+};
+
+const CallCapture& Calls() {
+    static const CallCapture capture;
+    return capture;
+}
+
+void BM_CallPane(benchmark::State& state) {
+    PaneOver(state, Calls().records, Calls().document.Get());
+}
+BENCHMARK(BM_CallPane);
+
+void BM_CallMarkupThroughXml(benchmark::State& state) {
+    const CallCapture& capture = Calls();
+    MarkupOverXml(
+        state,
+        [&capture](size_t i) {
+            return reinterpret_cast<const _LOGHDR*>(capture.records[i % capture.records.size()].data());
+        },
+        capture.document.Get());
+}
+BENCHMARK(BM_CallMarkupThroughXml);
+
+void BM_UrbMarkupThroughXml(benchmark::State& state) {
+    const UrbCapture& capture = Urbs();
+    MarkupOverXml(
+        state,
+        [&capture](size_t i) {
+            i %= capture.urbs.size();
+            const std::vector<uint8_t>& record = i % 2 ? capture.continuations[i] : capture.urbs[i];
+            return reinterpret_cast<const _LOGHDR*>(record.data());
+        },
+        capture.document.Get());
 }
 BENCHMARK(BM_UrbMarkupThroughXml);
 
