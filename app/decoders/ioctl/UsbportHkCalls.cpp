@@ -60,17 +60,8 @@ constexpr HookField kEndpointStatusOut[] = {{"Endpoint Status", "EndpointStatus"
 constexpr HookField kRootHubStatusOut[] = {{"RootHub Status", "RootHubStatus", 4, Word, "out"}, kReturnValue};
 constexpr HookField kPortNumberIn[] = {kContext, kPortNumber};
 constexpr HookField kPortStatusOut[] = {{"Port Status", "PortStatus", 8, Word, "out"}, kReturnValue};
-constexpr HookField kSendOnePacketIn[] = {
-    kContext,
-    {"Argument1", "Argument1", 4, Word},
-    {"Argument2", "Argument2", 8, Word},
-    {"Argument3", "Argument3", 12, Word},
-    {"Argument4", "Argument4", 16, Word},
-    {"Argument5", "Argument5", 20, Word},
-    {"Argument6", "Argument6", 24, Word},
-    {"Argument7", "Argument7", 28, Word},
-};
-constexpr HookField kDbgPrintIn[] = {
+// The calls whose arguments are not known by name: the device context and numbered words.
+constexpr HookField kNumberedArguments[] = {
     kContext,
     {"Argument1", "Argument1", 4, Word},
     {"Argument2", "Argument2", 8, Word},
@@ -81,6 +72,10 @@ constexpr HookField kDbgPrintIn[] = {
     {"Argument7", "Argument7", 28, Word},
     {"Argument8", "Argument8", 32, Word},
 };
+// The device context and the first `count` numbered arguments.
+constexpr std::span<const HookField> NumberedArguments(size_t count) {
+    return std::span(kNumberedArguments).first(count + 1);
+}
 constexpr HookField kCompleteTransferIn[] = {
     kContext,
     kEndpointContext,
@@ -118,17 +113,6 @@ constexpr HookField kWaitIn[] = {kContext, {"Delay Time (ms.)", "DelayTime", 4, 
 constexpr HookField kInvalidateControllerIn[] = {kContext, {"Type", "Type", 4, InvalidateType, "in"}};
 constexpr HookField kNotifyTransferQueueStateIn[] = {
     kContext, {"Unknown Arg2", "UnknownArg2", 4, Word}, {"Unknown Arg3", "UnknownArg3", 8, Word}};
-constexpr HookField kRequestAsyncCallbackExIn[] = {
-    kContext,
-    {"Argument1", "Argument1", 4, Word},
-    {"Argument2", "Argument2", 8, Word},
-    {"Argument3", "Argument3", 12, Word},
-    {"Argument4", "Argument4", 16, Word},
-    {"Argument5", "Argument5", 20, Word},
-    {"Argument6", "Argument6", 24, Word},
-};
-constexpr HookField kCancelAsyncCallbackIn[] = {
-    kContext, {"Argument1", "Argument1", 4, Word}, {"Argument2", "Argument2", 8, Word}};
 constexpr HookField kEtwWriteIn[] = {
     kContext,
     {"EventDescriptor", "EventDescriptor", 4, Word, "in"},
@@ -154,10 +138,9 @@ constexpr HookCall kGetEndpointStatus{8, kContextAndEndpointIn, kEndpointStatusO
 constexpr HookCall kRHGetStatus{8, kContextIn, kRootHubStatusOut, Gated};
 constexpr HookCall kRHGetPortStatus{12, kPortNumberIn, kPortStatusOut, Gated};
 constexpr HookCall kRHPortFeature{8, kPortNumberIn, kReturnValueOut, Gated};
-constexpr HookCall kSendOnePacket{32, kSendOnePacketIn, kReturnValueOut, Always};
-constexpr HookCall kDbgPrint{36, kDbgPrintIn, kReturnValueOut, Always};
-// The device context and five arguments: the first six fields of DbgPrint's.
-constexpr HookCall kGetMiniportRegistryKeyValue{24, std::span(kDbgPrintIn).first(6), kReturnValueOut, Always};
+constexpr HookCall kSendOnePacket{32, NumberedArguments(7), kReturnValueOut, Always};
+constexpr HookCall kDbgPrint{36, NumberedArguments(8), kReturnValueOut, Always};
+constexpr HookCall kGetMiniportRegistryKeyValue{24, NumberedArguments(5), kReturnValueOut, Always};
 constexpr HookCall kCompleteTransfer{44, kCompleteTransferIn, kCompleteTransferOut, Always};
 constexpr HookCall kCompleteIsoTransfer{40, kCompleteIsoTransferIn, kReturnValueOut, Always};
 constexpr HookCall kMapHwPhysicalToVirtual{12, kMapHwPhysicalToVirtualIn, kReturnValueOut, Gated};
@@ -167,8 +150,8 @@ constexpr HookCall kWait{8, kWaitIn, {}, None};
 constexpr HookCall kInvalidateController{8, kInvalidateControllerIn, {}, None};
 constexpr HookCall kNotifyTransferQueueState{12, kNotifyTransferQueueStateIn, kReturnValueOut, Gated};
 constexpr HookCall kEndpointContextCall{8, kContextAndEndpointIn, kReturnValueOut, Gated};
-constexpr HookCall kRequestAsyncCallbackEx{28, kRequestAsyncCallbackExIn, kReturnValueOut, Always};
-constexpr HookCall kCancelAsyncCallback{12, kCancelAsyncCallbackIn, kReturnValueOut, Always};
+constexpr HookCall kRequestAsyncCallbackEx{28, NumberedArguments(6), kReturnValueOut, Always};
+constexpr HookCall kCancelAsyncCallback{12, NumberedArguments(2), kReturnValueOut, Always};
 constexpr HookCall kGetHcCapabilities{8, kGetHcCapabilitiesIn, kReturnValueOut, Gated};
 
 // The event-write service's block is its five argument words; a record whose block also counts the 16-byte

@@ -226,6 +226,26 @@ TEST(UsbportHkOutputerTest, ValuesWithMeaningsAndNamesByCode) {
     EXPECT_NE(std::string::npos, callback.find("WriteValue|DelayToRun|0000000a\nAddAttribute|Units|ms.\nWriteValue"));
 }
 
+TEST(UsbportHkOutputerTest, NumberedArgumentsUpToEachCallsLast) {
+    struct Case {
+        ULONG code;
+        int words;
+        const char* last;
+        const char* next;
+    } cases[] = {
+        {44, 8, "  Argument7 = 0x88888888\n", "Argument8"}, {47, 9, "  Argument8 = 0x99999999\n", "Argument9"},
+        {50, 6, "  Argument5 = 0x66666666\n", "Argument6"}, {73, 7, "  Argument6 = 0x77777777\n", "Argument7"},
+        {74, 3, "  Argument2 = 0x33333333\n", "Argument3"},
+    };
+    for (const Case& c : cases) {
+        // Results on both sides, from the header.
+        const std::string shown = Shown(Hook(LogTag::khpI, c.code, Words(c.words)));
+        EXPECT_NE(std::string::npos, shown.find(std::string(c.last) + "Outputs =\n  Return Value = 0x00000077\n"))
+            << c.code << "\n" << shown;
+        EXPECT_EQ(std::string::npos, shown.find(c.next)) << c.code;
+    }
+}
+
 TEST(UsbportHkOutputerTest, ResultsGatedByTheRecordsSide) {
     const std::vector<uint8_t> args = ArgBlock().U32(1).U32(2);
     EXPECT_EQ("Miniport Function = GetEndpointStatus\n"
