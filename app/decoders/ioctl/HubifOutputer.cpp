@@ -59,60 +59,51 @@ void HubifOutputer::OutputKindTitle(int mode) {
 
 void HubifOutputer::OutputFunctionBody(int mode, ULONG dataSize, const BYTE* args) {
     using Decoder = void (HubifOutputer::*)(int, ULONG, const BYTE*);
-    // By function index; the hub-controller functions (null here) show their name alone.
+    using H = HubifOutputer;
+    // By function index.
     static constexpr Decoder kDecoders[kLastFunction + 1] = {
-        nullptr,                                 // 0 CreateUsbDevice
-        nullptr,                                 // 1 InitializeUsbDevice
-        nullptr,                                 // 2 GetUsbDescriptors
-        nullptr,                                 // 3 RemoveUsbDevice
-        nullptr,                                 // 4 RestoreDevice
-        nullptr,                                 // 5 GetPortHackFlags
-        nullptr,                                 // 6 QueryDeviceInformation
-        nullptr,                                 // 7 GetControllerInfo
-        nullptr,                                 // 8 ControllerSelectiveSusp
-        nullptr,                                 // 9 GetExtendedHubInfo
-        nullptr,                                 // 10 GetRootHubSymbolicName
-        &HubifOutputer::OutputGetDeviceBusContext,
-        nullptr, // 12 Initialize20Hub
-        nullptr, // 13 RootHubInitNotif
-        &HubifOutputer::OutputFlushTransfers,
-        &HubifOutputer::OutputSetDeviceHandleData,
-        nullptr, // 16 CreateUsbDeviceEx
-        nullptr, // 17 InitializeUsbDeviceEx
-        &HubifOutputer::OutputHubIsRoot,
-        &HubifOutputer::OutputBusSemaphore,
-        &HubifOutputer::OutputBusSemaphore,
-        nullptr, // 21 CalculatePipeBandwidth
-        &HubifOutputer::OutputSetBusSystemWakeMode,
-        &HubifOutputer::OutputSetDeviceFlag,
-        nullptr, // 24 HubTestPoint
-        nullptr, // 25 GetDevicePerformanceInfo
-        nullptr, // 26 WaitAsyncPowerUp
-        nullptr, // 27 GetDeviceAddress
-        nullptr, // 28 RefDeviceHandle
-        nullptr, // 29 DerefDeviceHandle
-        &HubifOutputer::OutputSetDeviceHandleIdleReadyState,
-        nullptr, // 31 CreateUsbDeviceV7
-        nullptr, // 32 GetContainerIdForPort
-        nullptr, // 33 SetContainerIdForPort
-        &HubifOutputer::OutputAbortAllDevicePipes,
-        &HubifOutputer::OutputSetDeviceErrataFlag,
+        &H::OutputCreateUsbDevice,           &H::OutputInitializeUsbDevice,
+        &H::OutputGetUsbDescriptors,         &H::OutputRemoveUsbDevice,
+        &H::OutputRestoreUsbDevice,          &H::OutputGetPortHackFlags,
+        &H::OutputQueryDeviceInformation,    &H::OutputGetControllerInformation,
+        &H::OutputControllerSelectiveSuspend, &H::OutputGetExtendedHubInformation,
+        &H::OutputGetRootHubSymbolicName,    &H::OutputGetDeviceBusContext,
+        &H::OutputInitialize20Hub,           &H::OutputRootHubInitNotification,
+        &H::OutputFlushTransfers,            &H::OutputSetDeviceHandleData,
+        &H::OutputCreateUsbDeviceEx,         &H::OutputInitializeUsbDeviceEx,
+        &H::OutputHubIsRoot,                 &H::OutputBusSemaphore,
+        &H::OutputBusSemaphore,              &H::OutputCalculatePipeBandwidth,
+        &H::OutputSetBusSystemWakeMode,      &H::OutputSetDeviceFlag,
+        &H::OutputHubTestPoint,              &H::OutputGetDevicePerformanceInfo,
+        &H::OutputWaitAsyncPowerUp,          &H::OutputGetDeviceAddress,
+        &H::OutputRefDeviceHandle,           &H::OutputDerefDeviceHandle,
+        &H::OutputSetDeviceHandleIdleReadyState, &H::OutputCreateUsbDeviceV7,
+        &H::OutputGetContainerIdForPort,     &H::OutputSetContainerIdForPort,
+        &H::OutputAbortAllDevicePipes,       &H::OutputSetDeviceErrataFlag,
     };
     const ULONG index = m_Decode.GetFunctionWord();
-    if (index > kLastFunction || kDecoders[index] == nullptr)
+    if (index > kLastFunction)
         return;
     (this->*kDecoders[index])(mode, dataSize, args);
 }
 
+bool HubifOutputer::HasReturnedData() const {
+    return m_Decode.HasOutputData() && static_cast<LONG>(m_Decode.GetStatus()) >= 0;
+}
+
 void HubifOutputer::OutputFunctionRows(int mode, const HubifFunction& function) {
     const bool completed = m_Decode.HasOutputData();
+    const bool succeeded = static_cast<LONG>(m_Decode.GetStatus()) >= 0;
+    const auto shown = [&](const HubifRow& row) {
+        return !(row.requestOnly && completed) && !(row.successOnly && !succeeded);
+    };
     // A cut record counts against the furthest field this phase reads: a request record never reads the
     // results, so one that holds all its arguments is whole.
     size_t needed = 0;
-    const auto reach = [&needed](std::span<const HubifRow> rows) {
+    const auto reach = [&](std::span<const HubifRow> rows) {
         for (const HubifRow& row : rows)
-            if (row.source == HubifSource::Argument)
-                needed = std::max(needed, row.offset + IoctlWidthBytes(row.width));
+            if (shown(row))
+                needed = std::max(needed, row.offset + HubifRowBytes(row));
     };
     reach(function.inputs);
     if (completed)
@@ -126,20 +117,14 @@ void HubifOutputer::OutputFunctionRows(int mode, const HubifFunction& function) 
     if (!fields.IsMarkup())
         fields.Field("BusContext", fields.Text(IoctlWidth::U64, m_BusContext));
     for (const HubifRow& row : function.inputs)
-        if (!row.requestOnly || !completed)
+        if (shown(row))
             OutputFunctionRow(fields, row);
     fields.CloseInnerGroup();
     if (completed) {
         fields.OpenInnerGroup("Outputs");
-        for (const HubifRow& row : function.inputs)
-            if (row.requestOnly)
+        for (const HubifRow& row : function.outputs)
+            if (shown(row))
                 OutputFunctionRow(fields, row);
-        const ULONG status = m_Decode.GetStatus();
-        if (!function.successOnly || static_cast<LONG>(status) >= 0)
-            for (const HubifRow& row : function.outputs)
-                OutputFunctionRow(fields, row);
-        if (function.returnStatus)
-            OutputReturnStatus(mode, status, "ReturnStatus");
         fields.CloseInnerGroup();
     }
     if (fields.IsMarkup())
@@ -147,6 +132,36 @@ void HubifOutputer::OutputFunctionRows(int mode, const HubifFunction& function) 
 }
 
 void HubifOutputer::OutputFunctionRow(IoctlFields& fields, const HubifRow& row) {
+    const std::span<const uint8_t> payload = m_Decode.GetPayload();
+    switch (row.show) {
+    case HubifShow::NtStatus:
+        OutputReturnStatus(fields.Mode(), m_Decode.GetStatus(), row.element);
+        return;
+    case HubifShow::Flags:
+        OutputFlags(fields, row);
+        return;
+    case HubifShow::Tag:
+        OutputTag(fields, row);
+        return;
+    case HubifShow::PortPath:
+        OutputPortPath(fields, row);
+        return;
+    case HubifShow::DeviceSpeed:
+        OutputDeviceSpeed(fields, row);
+        return;
+    case HubifShow::Guid:
+        OutputGuid(fields, row);
+        return;
+    case HubifShow::SymbolicName:
+        OutputSymbolicName(fields, row);
+        return;
+    default:
+        break;
+    }
+    if (row.source == HubifSource::Block) {
+        (this->*row.block)(fields.Mode(), static_cast<ULONG>(payload.size()), payload.data());
+        return;
+    }
     CallArgument(fields, row.label, row.element, RowValue(fields, row), row.direction);
 }
 
@@ -155,6 +170,8 @@ CString HubifOutputer::RowValue(IoctlFields& fields, const HubifRow& row) {
     switch (row.source) {
     case HubifSource::Nothing:
         return "None";
+    case HubifSource::Block:
+        return CString();
     case HubifSource::Handle:
         value = m_Argument2;
         break;
@@ -171,10 +188,11 @@ CString HubifOutputer::RowValue(IoctlFields& fields, const HubifRow& row) {
         return value == 0 ? CString("NULL") : fields.Text(row.width, value);
     case HubifShow::Boolean:
         return IoctlBoolText(value != 0);
-    case HubifShow::Number:
-        break;
+    case HubifShow::Number32:
+        return fields.Text(IoctlWidth::U32, value);
+    default:
+        return fields.Text(row.width, value);
     }
-    return fields.Text(row.width, value);
 }
 
 void HubifOutputer::OutputReturnStatus(int mode, ULONG status, LPCSTR label) {

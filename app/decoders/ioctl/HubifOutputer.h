@@ -4,12 +4,16 @@
 // word) picks one of 35 function decoders; a request record ("buhI") shows the call's arguments, a
 // completion record ("buhC") its arguments and its results.
 //
-// Most function decoders are rows of one table, walked by OutputFunctionRows; each keeps its own member so
-// that the dispatch reads as the interface's list of functions.
+// The function decoders are rows of one table, walked by OutputFunctionRows; each keeps its own member so
+// that the dispatch reads as the interface's list of functions. The structures some calls pass or return
+// have decoders of their own, which the rows place.
 //
 // Short records: an argument-block field past DataSize shows "???"; the first such field is preceded by one
-// "Truncated" defect counting the bytes the call's phase reads.
+// "Truncated" defect counting the bytes the call's phase reads. A count or length read from the record that
+// asks for more than the record holds is cut to what it holds, and counts as truncated too.
 #pragma once
+
+#include <span>
 
 #include "app/decoders/framework/FunctionOutputer.h"
 
@@ -45,15 +49,56 @@ public:
     void OutputCreateDevicePortStatus(int mode, ULONG dataSize, const BYTE* args);
     void OutputCreateDeviceV7PortStatus(int mode, ULONG dataSize, const BYTE* args);
 
+    // Structures of the argument block. The returned ones show only on a completion record of a call that
+    // succeeded, and each only when the block holds it as its sizes say.
+    void OutputDeviceInformation(int mode, ULONG dataSize, const BYTE* args);
+    void OutputControllerInformation(int mode, ULONG dataSize, const BYTE* args);
+    void OutputExtHubInformation(int mode, ULONG dataSize, const BYTE* args);
+    void OutputDevicePerformanceInfo(int mode, ULONG dataSize, const BYTE* args);
+    void OutputPipeInformation(int mode, ULONG dataSize, const BYTE* args);
+    void OutputUsbDescriptors(int mode, ULONG dataSize, const BYTE* args);
+    // The error blocks of a failed device creation and initialisation (88 and 84 bytes, whole).
+    void OutputCreateDeviceErrorInfo(int mode, const BYTE* block);
+    void OutputInitDeviceErrorInfo(int mode, const BYTE* block);
+    // The guards: a completion record long enough for the block where the call's layout puts it.
+    void OutputCreateDeviceErrorInfoIfPresent(int mode, ULONG dataSize, const BYTE* args);
+    void OutputCreateDeviceV7ErrorInfoIfPresent(int mode, ULONG dataSize, const BYTE* args);
+    void OutputInitDeviceErrorInfoIfPresent(int mode, ULONG dataSize, const BYTE* args);
+
     // Function decoders, by index.
+    void OutputCreateUsbDevice(int mode, ULONG dataSize, const BYTE* args);               // 0
+    void OutputInitializeUsbDevice(int mode, ULONG dataSize, const BYTE* args);           // 1
+    void OutputGetUsbDescriptors(int mode, ULONG dataSize, const BYTE* args);             // 2
+    void OutputRemoveUsbDevice(int mode, ULONG dataSize, const BYTE* args);               // 3
+    void OutputRestoreUsbDevice(int mode, ULONG dataSize, const BYTE* args);              // 4
+    void OutputGetPortHackFlags(int mode, ULONG dataSize, const BYTE* args);              // 5
+    void OutputQueryDeviceInformation(int mode, ULONG dataSize, const BYTE* args);        // 6
+    void OutputGetControllerInformation(int mode, ULONG dataSize, const BYTE* args);      // 7
+    void OutputControllerSelectiveSuspend(int mode, ULONG dataSize, const BYTE* args);    // 8
+    void OutputGetExtendedHubInformation(int mode, ULONG dataSize, const BYTE* args);     // 9
+    void OutputGetRootHubSymbolicName(int mode, ULONG dataSize, const BYTE* args);        // 10
     void OutputGetDeviceBusContext(int mode, ULONG dataSize, const BYTE* args);           // 11
+    void OutputInitialize20Hub(int mode, ULONG dataSize, const BYTE* args);               // 12
+    void OutputRootHubInitNotification(int mode, ULONG dataSize, const BYTE* args);       // 13
     void OutputFlushTransfers(int mode, ULONG dataSize, const BYTE* args);                // 14
     void OutputSetDeviceHandleData(int mode, ULONG dataSize, const BYTE* args);           // 15
+    void OutputCreateUsbDeviceEx(int mode, ULONG dataSize, const BYTE* args);             // 16
+    void OutputInitializeUsbDeviceEx(int mode, ULONG dataSize, const BYTE* args);         // 17
     void OutputHubIsRoot(int mode, ULONG dataSize, const BYTE* args);                     // 18
     void OutputBusSemaphore(int mode, ULONG dataSize, const BYTE* args);                  // 19, 20
+    void OutputCalculatePipeBandwidth(int mode, ULONG dataSize, const BYTE* args);        // 21
     void OutputSetBusSystemWakeMode(int mode, ULONG dataSize, const BYTE* args);          // 22
     void OutputSetDeviceFlag(int mode, ULONG dataSize, const BYTE* args);                 // 23
+    void OutputHubTestPoint(int mode, ULONG dataSize, const BYTE* args);                  // 24
+    void OutputGetDevicePerformanceInfo(int mode, ULONG dataSize, const BYTE* args);      // 25
+    void OutputWaitAsyncPowerUp(int mode, ULONG dataSize, const BYTE* args);              // 26
+    void OutputGetDeviceAddress(int mode, ULONG dataSize, const BYTE* args);              // 27
+    void OutputRefDeviceHandle(int mode, ULONG dataSize, const BYTE* args);               // 28
+    void OutputDerefDeviceHandle(int mode, ULONG dataSize, const BYTE* args);             // 29
     void OutputSetDeviceHandleIdleReadyState(int mode, ULONG dataSize, const BYTE* args); // 30
+    void OutputCreateUsbDeviceV7(int mode, ULONG dataSize, const BYTE* args);             // 31
+    void OutputGetContainerIdForPort(int mode, ULONG dataSize, const BYTE* args);         // 32
+    void OutputSetContainerIdForPort(int mode, ULONG dataSize, const BYTE* args);         // 33
     void OutputAbortAllDevicePipes(int mode, ULONG dataSize, const BYTE* args);           // 34
     void OutputSetDeviceErrataFlag(int mode, ULONG dataSize, const BYTE* args);           // 35
 
@@ -67,6 +112,21 @@ protected:
 
 private:
     void OutputFunctionRow(IoctlFields& fields, const HubifRow& row);
+    // The rows whose value is more than a number.
+    void OutputFlags(IoctlFields& fields, const HubifRow& row);
+    void OutputTag(IoctlFields& fields, const HubifRow& row);
+    void OutputPortPath(IoctlFields& fields, const HubifRow& row);
+    void OutputDeviceSpeed(IoctlFields& fields, const HubifRow& row);
+    void OutputGuid(IoctlFields& fields, const HubifRow& row);
+    void OutputSymbolicName(IoctlFields& fields, const HubifRow& row);
     CString RowValue(IoctlFields& fields, const HubifRow& row);
     void OutputPortStatusAt(int mode, ULONG dataSize, const BYTE* args, size_t offset);
+    // A structure's fixed fields, as rows at `base` plus each row's offset.
+    void OutputStructureRows(IoctlFields& fields, std::span<const HubifRow> rows, size_t base);
+    // A device information word with its name.
+    void OutputNamedWord(IoctlFields& fields, LPCSTR label, size_t offset, LPCSTR (*name)(ULONG));
+    // An error block's 64 bytes of extra information: the data bar (grid), or hexadecimal text (mark-up).
+    void OutputXtraInfo(IoctlFields& fields, const BYTE* bytes);
+    // Whether the record is a completion of a call that succeeded: the returned structures mean nothing else.
+    bool HasReturnedData() const;
 };

@@ -395,12 +395,7 @@ void UsbportHkOutputer::OutputTransferParameters(int mode, const BYTE* args, siz
 
 void UsbportHkOutputer::OutputEventDescriptor(int mode, const BYTE* args) {
     IoctlFields fields(*this, mode);
-    // The group's value names the structure, so the kit's data section (with an empty value) does not open
-    // it; it closes it the same way.
-    if (fields.IsMarkup())
-        m_pImp->BeginElement("EVENT_DESCRIPTOR");
-    else
-        m_pImp->BeginValueGroup("EventDescriptor", "EVENT_DESCRIPTOR");
+    OpenValueSection(fields, "EventDescriptor", "EVENT_DESCRIPTOR", "EVENT_DESCRIPTOR");
     static constexpr struct {
         LPCSTR name;
         uint8_t offset;
