@@ -28,6 +28,16 @@ public:
         m_bytes.insert(m_bytes.end(), bytes);
         return *this;
     }
+    // A published structure as it lies in memory (its x64 layout).
+    template <class T> ArgBlock& Struct(const T& value) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(&value);
+        m_bytes.insert(m_bytes.end(), bytes, bytes + sizeof value);
+        return *this;
+    }
+    ArgBlock& Zeros(size_t count) {
+        m_bytes.insert(m_bytes.end(), count, 0);
+        return *this;
+    }
     const std::vector<uint8_t>& Get() const { return m_bytes; }
     operator const std::vector<uint8_t>&() const { return m_bytes; }
 
