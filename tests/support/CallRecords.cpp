@@ -32,8 +32,8 @@ ULONG HubifBlockSize(ULONG index, bool completion) {
     case 34:
         return 0;
     default:
-        // The hub-controller calls carry structures of up to a few hundred bytes.
-        return 320;
+        // Room for the hub-controller calls' structures with a few pipes or ports each.
+        return 192;
     }
 }
 

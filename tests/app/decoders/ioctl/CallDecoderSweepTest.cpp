@@ -66,6 +66,46 @@ TEST(CallDecoderSweepTest, CutRecordsStayWithinTheirBytes) {
     }
 }
 
+// Sizes and counts inside the records that ask for more than the records hold, or wrap.
+TEST(CallDecoderSweepTest, HostileSizesAndCountsStayWithinTheRecord) {
+    using tdl::test::ArgBlock;
+    const auto call = [](ULONG index, const std::vector<uint8_t>& args) {
+        return tdl::test::CallRecord(LogTag::buhC, index, tdl::test::kCallBusContext, tdl::test::kCallHandle, 0, args);
+    };
+    const auto deviceInformation = [&](ULONG actualLength, ULONG lengthReturned) {
+        return call(6, ArgBlock().U32(0x100).U32(lengthReturned).U32(0).U32(actualLength).Zeros(60));
+    };
+    const std::vector<std::vector<uint8_t>> records = {
+        deviceInformation(0, 68),
+        deviceInformation(51, 68),
+        deviceInformation(0xFFFFFFFF, 68),
+        deviceInformation(76, 0xFFFFFFFF),
+        call(9, ArgBlock().U32(0x100).U32(0xFFFFFFFF).U32(0).U32(0xFFFFFFFF).Zeros(40)),
+        call(9, ArgBlock().U32(0x100).U32(0xFFFFFFFF).U32(0).U32(4).Zeros(40)),
+        call(2, ArgBlock().U32(0xFFFFFFFF).U32(9).Bytes({18, 1, 0, 2})),
+        call(2, ArgBlock().U32(4).U32(0xFFFFFFFF).Bytes({18, 1, 0, 2, 9, 2, 9, 0})),
+        call(2, ArgBlock().U32(0xFFFFFFF8).U32(0xFFFFFFFF).Zeros(16)),
+        call(31, ArgBlock().Bytes({1, 2, 3, 4, 5, 6, 7, 8}).U16(255).U16(0).Zeros(28)),
+        call(10, ArgBlock().U32(64).U32(0xFFFFFFFF).U16('A').U16('B').U8('C')),
+        call(10, ArgBlock().U32(64).U32(7).U16('A').U16('B').U16('C').U16('D')),
+    };
+    for (const std::vector<uint8_t>& record : records) {
+        const ULONG full = LogHdr::DataSize(record.data());
+        for (ULONG size = 0; size <= full; ++size) {
+            const tdl::test::RecordCopy cut(record, size, true);
+            tdl::test::LogDetailsPane pane;
+            GridOutputImp grid(&pane);
+            std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&grid, nullptr, cut.Header()));
+            decoder->OutputKindTitle(OUTPUT_MODE_GRID);
+            // The call decoder's own cut at most once; a descriptor inside may mark its own as well.
+            EXPECT_LE(Count(pane.Shown(), "payload bytes"), 1u) << Name(record) << " at " << size;
+            EXPECT_EQ(1u, grid.GetItemStack().GetCount()) << Name(record) << " at " << size;
+            const std::string markup = tdl::test::MarkupText(nullptr, cut.Header());
+            EXPECT_LE(Count(markup, "payload bytes"), 1u) << Name(record) << " at " << size;
+        }
+    }
+}
+
 TEST(CallDecoderSweepTest, CutSetDeviceFlagShowsWhatItHoldsAndOneTruncation) {
     const std::vector<uint8_t> record =
         tdl::test::CallRecord(LogTag::buhI, 23, tdl::test::kCallBusContext, tdl::test::kCallHandle, 0,

@@ -1,10 +1,12 @@
 // The structures hub-interface calls carry: device, controller and hub information, performance counters,
 // pipe information, descriptors and the error blocks, laid out through the published x64 layouts.
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "app/decoders/framework/GridOutputImp.h"
 #include "common/RecordTags.h"
 #include "hubbusif.h"
 #include "tests/support/CallRecords.h"
@@ -34,6 +36,16 @@ std::string Shown(const std::vector<uint8_t>& record) {
 }
 std::string ShownAt(const std::vector<uint8_t>& record, ULONG dataSize) {
     return Shown(tdl::test::RecordCopy(record, dataSize).Header());
+}
+
+// The grid's open groups after the body: the title's category alone when every group was closed.
+uint32_t OpenGroupsAfterBody(const std::vector<uint8_t>& record) {
+    tdl::test::LogDetailsPane pane;
+    GridOutputImp grid(&pane);
+    std::unique_ptr<LogOutputer> decoder(
+        LogOutputer::Create(&grid, nullptr, reinterpret_cast<const _LOGHDR*>(record.data())));
+    decoder->OutputKindTitle(OUTPUT_MODE_GRID);
+    return grid.GetItemStack().GetCount();
 }
 
 bool Has(const std::string& text, const std::string& part) {
@@ -82,6 +94,7 @@ TEST(HubifStructuresTest, DeviceInformationByThePublishedLayout) {
     EXPECT_TRUE(Has(shown, "      ScheduleOffset = 0x00000022\n")) << shown;
     EXPECT_FALSE(Has(shown, "Pipe 2"));
     EXPECT_TRUE(Has(shown, "\n  ReturnStatus (NTSTATUS) = STATUS_SUCCESS (0x00000000)\n")) << shown;
+    EXPECT_EQ(1u, OpenGroupsAfterBody(DeviceInformation()));
     const std::string xml = tdl::test::BodyCalls(nullptr, DeviceInformation(), OUTPUT_MODE_XML);
     EXPECT_TRUE(Has(xml, "BeginSection|USB_PIPE_INFORMATION_0|Pipe|1\n")) << xml;
 }
@@ -185,6 +198,7 @@ TEST(HubifStructuresTest, DescriptorsPickTheConfigurationDecoderByLength) {
         for (ULONG i = 0; i < length; ++i)
             block.U8(configuration[i]);
         const std::string shown = Shown(Call(LogTag::buhC, 2, block));
+        EXPECT_EQ(1u, OpenGroupsAfterBody(Call(LogTag::buhC, 2, block)));
         EXPECT_TRUE(Has(shown, "  USB Descriptors =\n    Device Descriptor =\n")) << shown;
         EXPECT_EQ(length == 9, Has(shown, "    Configuration Descriptor =\n")) << shown;
         EXPECT_EQ(length == 25, Has(shown, "    Full Configuration Descriptor =\n")) << shown;
