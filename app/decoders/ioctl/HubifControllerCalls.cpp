@@ -299,12 +299,17 @@ void HubifOutputer::OutputSetContainerIdForPort(int mode, ULONG, const BYTE*) {
     OutputFunctionRows(mode, kSetContainerIdForPort);
 }
 
+bool HubifOutputer::ReadRowWord(IoctlFields& fields, const HubifRow& row, ULONG& value) {
+    if (fields.Read(row.offset, value))
+        return true;
+    CallArgument(fields, row.label, row.element, kUnknownText, row.direction);
+    return false;
+}
+
 void HubifOutputer::OutputFlags(IoctlFields& fields, const HubifRow& row) {
     ULONG flags = 0;
-    if (!fields.Read(row.offset, flags)) {
-        CallArgument(fields, row.label, row.element, kUnknownText, row.direction);
+    if (!ReadRowWord(fields, row, flags))
         return;
-    }
     if (fields.IsMarkup()) {
         CString names;
         for (size_t bit = 0; bit < std::size(kRemoveFlagNames); ++bit)
@@ -327,10 +332,8 @@ void HubifOutputer::OutputFlags(IoctlFields& fields, const HubifRow& row) {
 
 void HubifOutputer::OutputTag(IoctlFields& fields, const HubifRow& row) {
     ULONG tag = 0;
-    if (!fields.Read(row.offset, tag)) {
-        CallArgument(fields, row.label, row.element, kUnknownText, row.direction);
+    if (!ReadRowWord(fields, row, tag))
         return;
-    }
     // A tag is four characters; a control byte would end the text or garble it, so it shows as '.'.
     char characters[5] = {};
     for (int i = 0; i < 4; ++i) {
@@ -366,10 +369,8 @@ void HubifOutputer::OutputPortPath(IoctlFields& fields, const HubifRow& row) {
 
 void HubifOutputer::OutputDeviceSpeed(IoctlFields& fields, const HubifRow& row) {
     ULONG speed = 0;
-    if (!fields.Read(row.offset, speed)) {
-        CallArgument(fields, row.label, row.element, kUnknownText, row.direction);
+    if (!ReadRowWord(fields, row, speed))
         return;
-    }
     NamedValueField(fields, row.label, row.element, fields.Text(U32, speed), DeviceSpeedName(speed), "Type");
     if (fields.IsMarkup())
         m_pImp->AddAttribute("ArgDirection", row.direction);
@@ -385,10 +386,8 @@ void HubifOutputer::OutputGuid(IoctlFields& fields, const HubifRow& row) {
 
 void HubifOutputer::OutputSymbolicName(IoctlFields& fields, const HubifRow& row) {
     ULONG lengthReturned = 0;
-    if (!fields.Read(row.offset, lengthReturned)) {
-        CallArgument(fields, row.label, row.element, kUnknownText, row.direction);
+    if (!ReadRowWord(fields, row, lengthReturned))
         return;
-    }
     // The name follows the two lengths; it ends at its first NUL, after the length returned, or at the
     // record's end, which cuts it.
     const size_t textOffset = row.offset + sizeof(ULONG);

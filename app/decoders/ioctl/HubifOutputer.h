@@ -18,6 +18,7 @@
 #include "app/decoders/framework/FunctionOutputer.h"
 
 class IoctlFields;
+struct HubifErrorBlock;
 struct HubifFunction;
 struct HubifRow;
 
@@ -112,6 +113,8 @@ protected:
 
 private:
     void OutputFunctionRow(IoctlFields& fields, const HubifRow& row);
+    // The 32-bit word a row reads; false, the row shown unknown, when the record does not hold it.
+    bool ReadRowWord(IoctlFields& fields, const HubifRow& row, ULONG& value);
     // The rows whose value is more than a number.
     void OutputFlags(IoctlFields& fields, const HubifRow& row);
     void OutputTag(IoctlFields& fields, const HubifRow& row);
@@ -127,6 +130,8 @@ private:
     void OutputNamedWord(IoctlFields& fields, LPCSTR label, size_t offset, LPCSTR (*name)(ULONG));
     // An error block's 64 bytes of extra information: the data bar (grid), or hexadecimal text (mark-up).
     void OutputXtraInfo(IoctlFields& fields, const BYTE* bytes);
+    // One whole error block of the layout.
+    void OutputErrorBlock(int mode, const BYTE* block, const HubifErrorBlock& layout);
     // Whether the record is a completion of a call that succeeded: the returned structures mean nothing else.
     bool HasReturnedData() const;
 };

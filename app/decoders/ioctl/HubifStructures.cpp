@@ -159,6 +159,35 @@ constexpr LPCSTR kInitDevErrors[] = {"InitDevErrNotSet", "InitDevFailedSetAddres
 
 } // namespace
 
+// The two error blocks share their head: version, path error, two words, the NTSTATUS.
+struct HubifErrorBlock {
+    LPCSTR type;
+    std::span<const LPCSTR> pathErrors;
+    LPCSTR arguments[2];
+    bool usbdStatus; // the initialisation's block adds the USBD status
+    size_t xtraInfo;
+};
+
+namespace {
+
+constexpr size_t kErrorVersion = offsetof(USB_CD_ERROR_INFORMATION, Version);
+constexpr size_t kErrorPath = offsetof(USB_CD_ERROR_INFORMATION, PathError);
+constexpr size_t kErrorArguments = offsetof(USB_CD_ERROR_INFORMATION, UlongArg1);
+constexpr size_t kErrorNtStatus = offsetof(USB_CD_ERROR_INFORMATION, NtStatus);
+static_assert(offsetof(USB_ID_ERROR_INFORMATION, Version) == kErrorVersion &&
+              offsetof(USB_ID_ERROR_INFORMATION, PathError) == kErrorPath &&
+              offsetof(USB_ID_ERROR_INFORMATION, Arg1) == kErrorArguments &&
+              offsetof(USB_CD_ERROR_INFORMATION, UlongArg2) == kErrorArguments + 4 &&
+              offsetof(USB_ID_ERROR_INFORMATION, UsbAddress) == kErrorArguments + 4 &&
+              offsetof(USB_ID_ERROR_INFORMATION, NtStatus) == kErrorNtStatus);
+
+constexpr HubifErrorBlock kCreateDeviceError{"USB_CD_ERROR_INFORMATION", kCreateDevErrors, {"UlongArg1", "UlongArg2"}, false,
+                                             offsetof(USB_CD_ERROR_INFORMATION, XtraInfo)};
+constexpr HubifErrorBlock kInitDeviceError{"USB_ID_ERROR_INFORMATION", kInitDevErrors, {"Arg1", "UsbAddress"}, true,
+                                           offsetof(USB_ID_ERROR_INFORMATION, XtraInfo)};
+
+} // namespace
+
 void HubifOutputer::OutputStructureRows(IoctlFields& fields, std::span<const HubifRow> rows, size_t base) {
     for (HubifRow row : rows) {
         row.offset = static_cast<uint16_t>(row.offset + base);
@@ -356,36 +385,30 @@ void HubifOutputer::OutputXtraInfo(IoctlFields& fields, const BYTE* bytes) {
     panes.DataBarSetDataBuffer(bytes, kXtraInfoBytes);
 }
 
-void HubifOutputer::OutputCreateDeviceErrorInfo(int mode, const BYTE* block) {
+void HubifOutputer::OutputErrorBlock(int mode, const BYTE* block, const HubifErrorBlock& layout) {
     IoctlFields fields(*this, mode);
-    OpenValueSection(fields, "ErrInfo", "USB_CD_ERROR_INFORMATION", "USB_CD_ERROR_INFORMATION");
+    OpenValueSection(fields, "ErrInfo", layout.type, layout.type);
     const auto word = [block](size_t offset) { return tdl::LoadLe<ULONG>(block + offset); };
-    fields.Field("Version", fields.Text(U32, word(offsetof(USB_CD_ERROR_INFORMATION, Version))));
-    const ULONG pathError = word(offsetof(USB_CD_ERROR_INFORMATION, PathError));
+    fields.Field("Version", fields.Text(U32, word(kErrorVersion)));
+    const ULONG pathError = word(kErrorPath);
     NamedValueField(fields, "PathError", "PathError", fields.Text(U32, pathError),
-                    PathErrorName(pathError, kCreateDevErrors), "Name");
-    fields.Field("UlongArg1", fields.Text(U32, word(offsetof(USB_CD_ERROR_INFORMATION, UlongArg1))));
-    fields.Field("UlongArg2", fields.Text(U32, word(offsetof(USB_CD_ERROR_INFORMATION, UlongArg2))));
-    fields.Field("NtStatus", fields.Text(U32, word(offsetof(USB_CD_ERROR_INFORMATION, NtStatus))));
-    OutputXtraInfo(fields, block + offsetof(USB_CD_ERROR_INFORMATION, XtraInfo));
+                    PathErrorName(pathError, layout.pathErrors), "Name");
+    fields.Field(layout.arguments[0], fields.Text(U32, word(kErrorArguments)));
+    fields.Field(layout.arguments[1], fields.Text(U32, word(kErrorArguments + 4)));
+    fields.Field("NtStatus", fields.Text(U32, word(kErrorNtStatus)));
+    if (layout.usbdStatus)
+        OutputUsbdStatus(mode, static_cast<LONG>(word(offsetof(USB_ID_ERROR_INFORMATION, UsbdStatus))), "UsbdStatus",
+                         "as LONG");
+    OutputXtraInfo(fields, block + layout.xtraInfo);
     fields.CloseDataSection();
 }
 
+void HubifOutputer::OutputCreateDeviceErrorInfo(int mode, const BYTE* block) {
+    OutputErrorBlock(mode, block, kCreateDeviceError);
+}
+
 void HubifOutputer::OutputInitDeviceErrorInfo(int mode, const BYTE* block) {
-    IoctlFields fields(*this, mode);
-    OpenValueSection(fields, "ErrInfo", "USB_ID_ERROR_INFORMATION", "USB_ID_ERROR_INFORMATION");
-    const auto word = [block](size_t offset) { return tdl::LoadLe<ULONG>(block + offset); };
-    fields.Field("Version", fields.Text(U32, word(offsetof(USB_ID_ERROR_INFORMATION, Version))));
-    const ULONG pathError = word(offsetof(USB_ID_ERROR_INFORMATION, PathError));
-    NamedValueField(fields, "PathError", "PathError", fields.Text(U32, pathError),
-                    PathErrorName(pathError, kInitDevErrors), "Name");
-    fields.Field("Arg1", fields.Text(U32, word(offsetof(USB_ID_ERROR_INFORMATION, Arg1))));
-    fields.Field("UsbAddress", fields.Text(U32, word(offsetof(USB_ID_ERROR_INFORMATION, UsbAddress))));
-    fields.Field("NtStatus", fields.Text(U32, word(offsetof(USB_ID_ERROR_INFORMATION, NtStatus))));
-    OutputUsbdStatus(mode, static_cast<LONG>(word(offsetof(USB_ID_ERROR_INFORMATION, UsbdStatus))), "UsbdStatus",
-                     "as LONG");
-    OutputXtraInfo(fields, block + offsetof(USB_ID_ERROR_INFORMATION, XtraInfo));
-    fields.CloseDataSection();
+    OutputErrorBlock(mode, block, kInitDeviceError);
 }
 
 void HubifOutputer::OutputCreateDeviceErrorInfoIfPresent(int mode, ULONG dataSize, const BYTE* args) {
