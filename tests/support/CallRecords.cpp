@@ -5,8 +5,8 @@
 
 namespace tdl::test {
 
-std::vector<uint8_t> CallRecord(ULONG tag, ULONG function, ULONG64 deviceObject, ULONG64 secondArgument,
-                                ULONG returned, const std::vector<uint8_t>& args) {
+std::vector<uint8_t> CallRecord(ULONG tag, ULONG function, ULONG64 deviceObject, ULONG64 secondArgument, ULONG returned,
+                                const std::vector<uint8_t>& args) {
     RecordBuilder builder(tag);
     builder.Function(function).Status(returned).Sequence(21).TimeStamp(1000);
     builder.DeviceObject(deviceObject).Irp(secondArgument);
@@ -73,8 +73,8 @@ std::vector<std::vector<uint8_t>> AllCallRecords() {
     };
     for (bool completion : {false, true}) {
         for (ULONG index = 0; index <= 35; ++index)
-            records.push_back(CallRecord(completion ? LogTag::buhC : LogTag::buhI, index, kCallBusContext,
-                                         kCallHandle, completion ? 0 : 0x103, counting(HubifBlockSize(index, completion))));
+            records.push_back(CallRecord(completion ? LogTag::buhC : LogTag::buhI, index, kCallBusContext, kCallHandle,
+                                         completion ? 0 : 0x103, counting(HubifBlockSize(index, completion))));
         for (ULONG code = 0; code <= 79; ++code) {
             std::vector<uint8_t> args = counting(HookBlockSize(code, completion));
             // The transfer parameter block's URB function: a control transfer, so its setup packet shows.

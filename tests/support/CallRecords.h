@@ -53,8 +53,8 @@ private:
 // A call record: the tag, the function word, what the call returned (header +56) and the argument block;
 // +32 holds `deviceObject` (a hub-interface call's bus context) and +40 `secondArgument` (its handle, or a
 // hook call's driver object).
-std::vector<uint8_t> CallRecord(ULONG tag, ULONG function, ULONG64 deviceObject, ULONG64 secondArgument,
-                                 ULONG returned, const std::vector<uint8_t>& args);
+std::vector<uint8_t> CallRecord(ULONG tag, ULONG function, ULONG64 deviceObject, ULONG64 secondArgument, ULONG returned,
+                                const std::vector<uint8_t>& args);
 
 // The argument block's size in a whole record of the call: the hub-interface function index or the hook
 // code, on the request record or the completion (result) record.

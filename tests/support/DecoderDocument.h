@@ -10,8 +10,8 @@
 #include "app/core/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/AttachedDrivers.h"
-#include "app/devices/DriverObject.h"
 #include "app/devices/DeviceStack.h"
+#include "app/devices/DriverObject.h"
 #include "app/devices/StackTree.h"
 
 namespace tdl::test {

@@ -82,7 +82,7 @@ protected:
         CString deviceName;
         CString driverName;
         CString driverAddress; // "0x%I64x" in the grid, "%I64x" in mark-up
-        bool found = false; // the document knew the device object
+        bool found = false;    // the document knew the device object
         bool hasDriver = false;
     };
     TargetTexts FindTargetTexts(LPCSTR addressFormat) const;

@@ -50,9 +50,8 @@ constexpr HubifFunction kAcquireBusSemaphore{"HUBIF-AcquireBusSemaphore", {}, kN
 constexpr HubifFunction kReleaseBusSemaphore{"HUBIF-ReleaseBusSemaphore", {}, kNoRows};
 constexpr HubifFunction kSetBusSystemWakeMode{"HUBIF-SetBusSystemWakeMode", kSetBusSystemWakeModeIn, kNoRows};
 constexpr HubifFunction kSetDeviceFlag{"HUBIF-SetDeviceFlag", kSetDeviceFlagIn, kNoRows};
-constexpr HubifFunction kSetDeviceHandleIdleReadyState{"HUBIF-SetDeviceHandleIdleReadyState",
-                                                       kSetDeviceHandleIdleReadyStateIn,
-                                                       kSetDeviceHandleIdleReadyStateOut};
+constexpr HubifFunction kSetDeviceHandleIdleReadyState{
+    "HUBIF-SetDeviceHandleIdleReadyState", kSetDeviceHandleIdleReadyStateIn, kSetDeviceHandleIdleReadyStateOut};
 constexpr HubifFunction kAbortAllDevicePipes{"HUBIF-AbortAllDevicePipes", kDeviceHandleOrNullIn, kNoRows};
 constexpr HubifFunction kSetDeviceErrataFlag{"HUBIF-SetDeviceErrataFlag", kSetDeviceErrataFlagIn, kNoRows};
 

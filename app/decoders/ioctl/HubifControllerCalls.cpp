@@ -33,8 +33,11 @@ constexpr HubifRow kStatusOnly[] = {kReturnStatus};
 constexpr HubifRow kDeviceHandleIn[] = {kDeviceHandle};
 
 constexpr HubifRow kCreateUsbDeviceIn[] = {
-    kBusDeviceHandle, kPortNumber, kPortStatus,
-    {"Port Status Bits", "PortStatusBits", Block, 2, U16, nullptr, Number, false, false, &H::OutputCreateDevicePortStatus},
+    kBusDeviceHandle,
+    kPortNumber,
+    kPortStatus,
+    {"Port Status Bits", "PortStatusBits", Block, 2, U16, nullptr, Number, false, false,
+     &H::OutputCreateDevicePortStatus},
 };
 constexpr HubifRow kCreateUsbDeviceOut[] = {kCreatedDevice, kReturnStatus};
 
@@ -51,20 +54,22 @@ constexpr HubifRow kGetUsbDescriptorsOut[] = {
 };
 
 constexpr HubifRow kRemoveUsbDeviceIn[] = {kDeviceHandle, {"Flags", "Flags", Argument, 0, U32, "in", Flags}};
-constexpr HubifRow kRestoreUsbDeviceOut[] = {
-    {"New UsbdDeviceHandle", "NewUsbdDeviceHandle", Argument, 0, U64, "out"}, kReturnStatus};
+constexpr HubifRow kRestoreUsbDeviceOut[] = {{"New UsbdDeviceHandle", "NewUsbdDeviceHandle", Argument, 0, U64, "out"},
+                                             kReturnStatus};
 constexpr HubifRow kGetPortHackFlagsOut[] = {{"HackFlags", "HackFlags", Argument, 0, U32, "out"}, kReturnStatus};
 
 constexpr HubifRow kDeviceHandleAndLengthIn[] = {kDeviceHandle, kInputLengthIn};
 constexpr HubifRow kLengthIn[] = {kInputLengthIn};
 constexpr HubifRow kQueryDeviceInformationOut[] = {
-    kInputLengthOut, kLengthReturned,
+    kInputLengthOut,
+    kLengthReturned,
     {"USB_DEVICE_INFORMATION_0", "USB_DEVICE_INFORMATION_0", Block, 8, U32, nullptr, Number, false, false,
      &H::OutputDeviceInformation},
     kReturnStatus,
 };
 constexpr HubifRow kGetControllerInformationOut[] = {
-    kInputLengthOut, kLengthReturned,
+    kInputLengthOut,
+    kLengthReturned,
     {"USB_CONTROLLER_INFORMATION_0", "USB_CONTROLLER_INFORMATION_0", Block, 8, U32, nullptr, Number, false, false,
      &H::OutputControllerInformation},
     kReturnStatus,
@@ -73,12 +78,14 @@ constexpr HubifRow kSelectiveSuspendIn[] = {{"Enable", "Enable", Argument, 0, U3
 constexpr HubifRow kGetExtendedHubInformationIn[] = {
     {"HubPhysicalDeviceObject", "HubPhysicalDeviceObject", Handle, 0, U64, "in"}, kInputLengthIn};
 constexpr HubifRow kGetExtendedHubInformationOut[] = {
-    kInputLengthOut, kLengthReturned,
+    kInputLengthOut,
+    kLengthReturned,
     {"USB_EXTHUB_INFORMATION_0", "USB_EXTHUB_INFORMATION_0", Block, 8, U32, nullptr, Number, false, false,
      &H::OutputExtHubInformation},
     kReturnStatus,
 };
-constexpr HubifRow kRootHubNameIn[] = {{"InputBufferLength", "InputBufferLength", Argument, 0, U32, "in", Number, true}};
+constexpr HubifRow kRootHubNameIn[] = {
+    {"InputBufferLength", "InputBufferLength", Argument, 0, U32, "in", Number, true}};
 constexpr HubifRow kRootHubNameOut[] = {
     {"InputBufferLength", "InputBufferLength", Argument, 0, U32, "in"},
     {"LengthReturned", "LengthReturned", Argument, 4, U32, "out"},
@@ -94,8 +101,11 @@ constexpr HubifRow kRootHubInitNotificationIn[] = {
     {"CallbackFunction", "CallbackFunction", Argument, 8, U64, "in"},
 };
 constexpr HubifRow kCreateUsbDeviceExIn[] = {
-    kBusDeviceHandle, kPortNumber, kPortStatus,
-    {"Port Status Bits", "PortStatusBits", Block, 2, U16, nullptr, Number, false, false, &H::OutputCreateDevicePortStatus},
+    kBusDeviceHandle,
+    kPortNumber,
+    kPortStatus,
+    {"Port Status Bits", "PortStatusBits", Block, 2, U16, nullptr, Number, false, false,
+     &H::OutputCreateDevicePortStatus},
     {"ErrInfoPointer", "ErrInfoPointer", Argument, 16, U64, "in_out"},
     {"TtPortNumber", "TtPortNumber", Argument, 4, U16, "in"},
 };
@@ -105,7 +115,8 @@ constexpr HubifRow kCreateUsbDeviceExOut[] = {
      &H::OutputCreateDeviceErrorInfoIfPresent},
     kReturnStatus,
 };
-constexpr HubifRow kInitializeUsbDeviceExIn[] = {kDeviceHandle, {"ErrInfoPointer", "ErrInfoPointer", Argument, 0, U64, "in_out"}};
+constexpr HubifRow kInitializeUsbDeviceExIn[] = {kDeviceHandle,
+                                                 {"ErrInfoPointer", "ErrInfoPointer", Argument, 0, U64, "in_out"}};
 constexpr HubifRow kInitializeUsbDeviceExOut[] = {
     {"ErrInfo", "USB_ID_ERROR_INFORMATION", Block, 8, U32, nullptr, Number, false, false,
      &H::OutputInitDeviceErrorInfoIfPresent},
@@ -125,12 +136,14 @@ constexpr HubifRow kHubTestPointIn[] = {
     {"TestData", "TestDataPointer", Argument, 8, U64, "in"},
 };
 constexpr HubifRow kGetDevicePerformanceInfoOut[] = {
-    kInputLengthOut, kLengthReturned,
+    kInputLengthOut,
+    kLengthReturned,
     {"USB_DEVICE_PERFORMANCE_INFO_0", "USB_DEVICE_PERFORMANCE_INFO_0", Block, 8, U32, nullptr, Number, false, false,
      &H::OutputDevicePerformanceInfo},
     kReturnStatus,
 };
-constexpr HubifRow kGetDeviceAddressOut[] = {{"DeviceAddress", "DeviceAddress", Argument, 0, U16, "out"}, kReturnStatus};
+constexpr HubifRow kGetDeviceAddressOut[] = {{"DeviceAddress", "DeviceAddress", Argument, 0, U16, "out"},
+                                             kReturnStatus};
 constexpr HubifRow kRefDeviceHandleIn[] = {
     kDeviceHandle,
     {"Object", "ObjectPointer", Argument, 0, U64, "in"},
@@ -159,8 +172,8 @@ constexpr HubifRow kCreateUsbDeviceV7Out[] = {
      &H::OutputCreateDeviceV7ErrorInfoIfPresent},
 };
 constexpr HubifRow kContainerPortIn[] = {{"PortNumber", "PortNumber", Argument, 0, U16, "in", Number32}};
-constexpr HubifRow kGetContainerIdOut[] = {
-    {"ContainerId", "ContainerId", Argument, 4, U32, "out", Guid, false, true}, kReturnStatus};
+constexpr HubifRow kGetContainerIdOut[] = {{"ContainerId", "ContainerId", Argument, 4, U32, "out", Guid, false, true},
+                                           kReturnStatus};
 constexpr HubifRow kSetContainerIdIn[] = {
     {"PortNumber", "PortNumber", Argument, 0, U16, "in", Number32},
     {"ContainerId", "ContainerId", Argument, 4, U32, "in", Guid},

@@ -91,16 +91,17 @@ constexpr HubifRow kExtPortRows[] = {
 // USB_DEVICE_PERFORMANCE_INFO_0, whole.
 constexpr ULONG kPerformanceInfoEnd = At(sizeof(USB_DEVICE_PERFORMANCE_INFO_0));
 static_assert(kPerformanceInfoEnd == 96);
-#define TDL_PERF_ROW(field) {#field, #field, Argument, At(offsetof(USB_DEVICE_PERFORMANCE_INFO_0, field)), U32}
+#define TDL_PERF_ROW(field)                                                                                            \
+    { #field, #field, Argument, At(offsetof(USB_DEVICE_PERFORMANCE_INFO_0, field)), U32 }
 constexpr HubifRow kPerformanceCountRows[] = {
-    TDL_PERF_ROW(InformationLevel), TDL_PERF_ROW(ActualLength),     TDL_PERF_ROW(BulkBytes),
-    TDL_PERF_ROW(BulkUrbCount),     TDL_PERF_ROW(ControlDataBytes), TDL_PERF_ROW(ControlUrbCount),
-    TDL_PERF_ROW(IsoBytes),         TDL_PERF_ROW(IsoUrbCount),      TDL_PERF_ROW(InterruptBytes),
+    TDL_PERF_ROW(InformationLevel),  TDL_PERF_ROW(ActualLength),     TDL_PERF_ROW(BulkBytes),
+    TDL_PERF_ROW(BulkUrbCount),      TDL_PERF_ROW(ControlDataBytes), TDL_PERF_ROW(ControlUrbCount),
+    TDL_PERF_ROW(IsoBytes),          TDL_PERF_ROW(IsoUrbCount),      TDL_PERF_ROW(InterruptBytes),
     TDL_PERF_ROW(InterruptUrbCount),
 };
 constexpr HubifRow kPerformanceTotalRows[] = {
-    TDL_PERF_ROW(AllocedIso),       TDL_PERF_ROW(Total32secBandwidth), TDL_PERF_ROW(TotalTtBandwidth),
-    TDL_PERF_ROW(TotalIsoLatency),  TDL_PERF_ROW(DroppedIsoPackets),   TDL_PERF_ROW(TransferErrors),
+    TDL_PERF_ROW(AllocedIso),      TDL_PERF_ROW(Total32secBandwidth), TDL_PERF_ROW(TotalTtBandwidth),
+    TDL_PERF_ROW(TotalIsoLatency), TDL_PERF_ROW(DroppedIsoPackets),   TDL_PERF_ROW(TransferErrors),
 };
 #undef TDL_PERF_ROW
 constexpr size_t kAllocedInterrupt = At(offsetof(USB_DEVICE_PERFORMANCE_INFO_0, AllocedInterrupt));
@@ -150,10 +151,10 @@ CString PathErrorName(ULONG value, std::span<const LPCSTR> names) {
     return name;
 }
 
-constexpr LPCSTR kCreateDevErrors[] = {"CreateDevErrNotSet",         "CreateDevBadHubDevHandle",
-                                       "CreateDevFailedAllocDevHandle", "CreateDevFailedOpenEndpoint",
-                                       "CreateDevFailedAllocDsBuff",  "CreateDevFailedGetDs",
-                                       "CreateDevTtNotFound",         "CreateDevBadDevHandlePtr"};
+constexpr LPCSTR kCreateDevErrors[] = {
+    "CreateDevErrNotSet",          "CreateDevBadHubDevHandle",   "CreateDevFailedAllocDevHandle",
+    "CreateDevFailedOpenEndpoint", "CreateDevFailedAllocDsBuff", "CreateDevFailedGetDs",
+    "CreateDevTtNotFound",         "CreateDevBadDevHandlePtr"};
 constexpr LPCSTR kInitDevErrors[] = {"InitDevErrNotSet", "InitDevFailedSetAddress", "InitDevFailedPokeEndpoint",
                                      "InitDevBadDeviceDescriptor"};
 
@@ -181,9 +182,15 @@ static_assert(offsetof(USB_ID_ERROR_INFORMATION, Version) == kErrorVersion &&
               offsetof(USB_ID_ERROR_INFORMATION, UsbAddress) == kErrorArguments + 4 &&
               offsetof(USB_ID_ERROR_INFORMATION, NtStatus) == kErrorNtStatus);
 
-constexpr HubifErrorBlock kCreateDeviceError{"USB_CD_ERROR_INFORMATION", kCreateDevErrors, {"UlongArg1", "UlongArg2"}, false,
+constexpr HubifErrorBlock kCreateDeviceError{"USB_CD_ERROR_INFORMATION",
+                                             kCreateDevErrors,
+                                             {"UlongArg1", "UlongArg2"},
+                                             false,
                                              offsetof(USB_CD_ERROR_INFORMATION, XtraInfo)};
-constexpr HubifErrorBlock kInitDeviceError{"USB_ID_ERROR_INFORMATION", kInitDevErrors, {"Arg1", "UsbAddress"}, true,
+constexpr HubifErrorBlock kInitDeviceError{"USB_ID_ERROR_INFORMATION",
+                                           kInitDevErrors,
+                                           {"Arg1", "UsbAddress"},
+                                           true,
                                            offsetof(USB_ID_ERROR_INFORMATION, XtraInfo)};
 
 } // namespace
@@ -228,8 +235,9 @@ void HubifOutputer::OutputDeviceInformation(int mode, ULONG dataSize, const BYTE
     // (and the count would wrap).
     ULONG actualLength = 0;
     fields.Read(At(offsetof(USB_DEVICE_INFORMATION_0, ActualLength)), actualLength);
-    const ULONG wanted =
-        actualLength >= kDeviceInformationFixed + kPipeEntry ? (actualLength - kDeviceInformationFixed) / kPipeEntry : 0;
+    const ULONG wanted = actualLength >= kDeviceInformationFixed + kPipeEntry
+                             ? (actualLength - kDeviceInformationFixed) / kPipeEntry
+                             : 0;
     const ULONG pipes = fields.CountWithin(kDeviceInformationHead, wanted, kPipeEntry);
     for (ULONG i = 0; i < pipes; ++i) {
         const size_t entry = kDeviceInformationHead + i * kPipeEntry;

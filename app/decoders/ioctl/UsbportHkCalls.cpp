@@ -317,8 +317,7 @@ void UsbportHkOutputer::OutputCallRows(int mode, ULONG dataSize, const BYTE* arg
         m_pImp->EndElement();
 }
 
-void UsbportHkOutputer::OutputHookField(IoctlFields& fields, ULONG dataSize, const BYTE* args,
-                                        const HookField& field) {
+void UsbportHkOutputer::OutputHookField(IoctlFields& fields, ULONG dataSize, const BYTE* args, const HookField& field) {
     ULONG word = 0;
     if (field.value == Returned) {
         word = m_Decode.GetStatus();
@@ -400,8 +399,8 @@ void UsbportHkOutputer::OutputEventDescriptor(int mode, const BYTE* args) {
         LPCSTR name;
         uint8_t offset;
         IoctlWidth width;
-    } kFields[] = {{"Id", 20, IoctlWidth::U16},    {"Version", 22, IoctlWidth::U8}, {"Channel", 23, IoctlWidth::U8},
-                   {"Level", 24, IoctlWidth::U8},  {"Opcode", 25, IoctlWidth::U8},  {"Task", 26, IoctlWidth::U16},
+    } kFields[] = {{"Id", 20, IoctlWidth::U16},     {"Version", 22, IoctlWidth::U8}, {"Channel", 23, IoctlWidth::U8},
+                   {"Level", 24, IoctlWidth::U8},   {"Opcode", 25, IoctlWidth::U8},  {"Task", 26, IoctlWidth::U16},
                    {"Keyword", 28, IoctlWidth::U64}};
     for (const auto& field : kFields) {
         ULONG64 value = 0;

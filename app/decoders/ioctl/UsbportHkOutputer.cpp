@@ -70,8 +70,7 @@ void UsbportHkOutputer::OutputTarget() {
 void UsbportHkOutputer::OutputKindTitle(int mode) {
     if (mode == OUTPUT_MODE_GRID) {
         m_pImp->ShowCategory("MPORT");
-        const LPCSTR title =
-            IsPortDriverService(m_Decode.GetFunctionWord()) ? "Usbport Function" : "Miniport Function";
+        const LPCSTR title = IsPortDriverService(m_Decode.GetFunctionWord()) ? "Usbport Function" : "Miniport Function";
         m_pImp->AddDescribedItem(title, GetFunctionName(), nullptr, true);
     }
     OutputFunctionBody(mode);

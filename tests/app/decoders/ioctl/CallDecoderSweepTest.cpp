@@ -35,8 +35,8 @@ size_t Count(const std::string& text, const std::string& what) {
 
 TEST(CallDecoderSweepTest, EveryGroupTheBodyOpensIsClosed) {
     for (const std::vector<uint8_t>& record : tdl::test::AllCallRecords()) {
-        const bool hubInterface = LogHdr::LogType(record.data()) == LogTag::buhI ||
-                                  LogHdr::LogType(record.data()) == LogTag::buhC;
+        const bool hubInterface =
+            LogHdr::LogType(record.data()) == LogTag::buhI || LogHdr::LogType(record.data()) == LogTag::buhC;
         tdl::test::LogDetailsPane pane;
         GridOutputImp grid(&pane);
         std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&grid, nullptr, Header(record)));

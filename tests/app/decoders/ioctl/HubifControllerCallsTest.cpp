@@ -59,11 +59,11 @@ TEST(HubifControllerCallsTest, CreateUsbDeviceBySide) {
         << completion;
     EXPECT_EQ(0u, Xml(Call(LogTag::buhC, 0, args))
                       .find("BeginElement|HUBIF-CreateUsbDevice\n"
-              "WriteValue|BusDeviceHandle|ffffa80022220000\n"
-              "AddAttribute|ArgDirection|in\n"
-              "WriteValue|PortNumber|0003\n"
-              "AddAttribute|ArgDirection|in\n"
-              "WriteValue|PortStatusWord|0103\n"
+                            "WriteValue|BusDeviceHandle|ffffa80022220000\n"
+                            "AddAttribute|ArgDirection|in\n"
+                            "WriteValue|PortNumber|0003\n"
+                            "AddAttribute|ArgDirection|in\n"
+                            "WriteValue|PortStatusWord|0103\n"
                             "AddAttribute|ArgDirection|in\n"));
 }
 
@@ -134,7 +134,8 @@ TEST(HubifControllerCallsTest, ValuesThatAreMoreThanNumbers) {
         {"flags 1", LogTag::buhI, 3, ArgBlock().U32(1), "    USBD_KEEP_DEVICE_DATA.0 = 1\n",
          "AddAttribute|FlagNames|USBD_KEEP_DEVICE_DATA \n"},
         {"tag", LogTag::buhI, 28, ArgBlock().U64(0xFFFFA80012120000).Bytes({'U', 's', 'b', 'D'}),
-         "  Tag = UsbD (44627355)\n", "WriteValue|Tag|44627355\nAddAttribute|ArgDirection|in\nAddAttribute|CharValue|UsbD\n"},
+         "  Tag = UsbD (44627355)\n",
+         "WriteValue|Tag|44627355\nAddAttribute|ArgDirection|in\nAddAttribute|CharValue|UsbD\n"},
         {"tag with a zero byte", LogTag::buhI, 29, ArgBlock().U64(1).Bytes({'U', 0, 'b', 'D'}),
          "  Tag = U.bD (44620055)\n", "AddAttribute|CharValue|U.bD\n"},
         {"port path 0", LogTag::buhI, 31, ArgBlock().Bytes({1, 2, 3, 4, 5, 6, 7, 8}).U16(0).U16(0).Zeros(20),
@@ -146,8 +147,8 @@ TEST(HubifControllerCallsTest, ValuesThatAreMoreThanNumbers) {
         {"high speed", LogTag::buhI, 21, ArgBlock().U64(0).U32(2).U32(0).Zeros(24),
          "  DeviceSpeed = 0x00000002 (UsbHighSpeed)\n",
          "WriteValue|DeviceSpeed|00000002\nAddAttribute|Type|UsbHighSpeed\nAddAttribute|ArgDirection|in\n"},
-        {"no speed", LogTag::buhI, 21, ArgBlock().U64(0).U32(3).U32(0).Zeros(24), "  DeviceSpeed = 0x00000003 (Invalid Speed)\n",
-         "AddAttribute|Type|Invalid Speed\n"},
+        {"no speed", LogTag::buhI, 21, ArgBlock().U64(0).U32(3).U32(0).Zeros(24),
+         "  DeviceSpeed = 0x00000003 (Invalid Speed)\n", "AddAttribute|Type|Invalid Speed\n"},
         {"container", LogTag::buhI, 33,
          ArgBlock().U16(2).U16(0).U32(0x12345678).U16(0x9ABC).U16(0xDEF0).Bytes({1, 2, 3, 4, 5, 6, 7, 8}),
          "  PortNumber = 0x00000002\n  ContainerId = {12345678-9abc-def0-0102-030405060708}\n",

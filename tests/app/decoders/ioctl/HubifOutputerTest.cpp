@@ -50,18 +50,42 @@ const _LOGHDR* Header(const std::vector<uint8_t>& record) {
 
 TEST(HubifOutputerTest, TitleNamesEveryIndexAndNothingPastTheLast) {
     static constexpr const char* kNames[] = {
-        "CreateUsbDevice",         "InitializeUsbDevice",   "GetUsbDescriptors",
-        "RemoveUsbDevice",         "RestoreDevice",         "GetPortHackFlags",
-        "QueryDeviceInformation",  "GetControllerInfo",     "ControllerSelectiveSusp",
-        "GetExtendedHubInfo",      "GetRootHubSymbolicName", "GetDeviceBusContext",
-        "Initialize20Hub",         "RootHubInitNotif",      "FlushTransfers",
-        "SetDeviceHandleData",     "CreateUsbDeviceEx",     "InitializeUsbDeviceEx",
-        "HubIsRoot",               "AcquireBusSemaphore",   "ReleaseBusSemaphore",
-        "CalculatePipeBandwidth",  "SetBusSystemWakeMode",  "SetDeviceFlag",
-        "HubTestPoint",            "GetDevicePerformanceInfo", "WaitAsyncPowerUp",
-        "GetDeviceAddress",        "RefDeviceHandle",       "DerefDeviceHandle",
-        "SetDeviceHandleIdleReadyState", "CreateUsbDeviceV7", "GetContainerIdForPort",
-        "SetContainerIdForPort",   "AbortAllDevicePipes",   "SetDeviceErrataFlag",
+        "CreateUsbDevice",
+        "InitializeUsbDevice",
+        "GetUsbDescriptors",
+        "RemoveUsbDevice",
+        "RestoreDevice",
+        "GetPortHackFlags",
+        "QueryDeviceInformation",
+        "GetControllerInfo",
+        "ControllerSelectiveSusp",
+        "GetExtendedHubInfo",
+        "GetRootHubSymbolicName",
+        "GetDeviceBusContext",
+        "Initialize20Hub",
+        "RootHubInitNotif",
+        "FlushTransfers",
+        "SetDeviceHandleData",
+        "CreateUsbDeviceEx",
+        "InitializeUsbDeviceEx",
+        "HubIsRoot",
+        "AcquireBusSemaphore",
+        "ReleaseBusSemaphore",
+        "CalculatePipeBandwidth",
+        "SetBusSystemWakeMode",
+        "SetDeviceFlag",
+        "HubTestPoint",
+        "GetDevicePerformanceInfo",
+        "WaitAsyncPowerUp",
+        "GetDeviceAddress",
+        "RefDeviceHandle",
+        "DerefDeviceHandle",
+        "SetDeviceHandleIdleReadyState",
+        "CreateUsbDeviceV7",
+        "GetContainerIdForPort",
+        "SetContainerIdForPort",
+        "AbortAllDevicePipes",
+        "SetDeviceErrataFlag",
     };
     for (ULONG index = 0; index < std::size(kNames); ++index) {
         const std::string shown = Shown(Call(LogTag::buhI, index));
@@ -169,9 +193,8 @@ TEST(HubifOutputerTest, BusContextCallsInMarkup) {
               "<ReturnStatus ArgDirection=\"out\">None</ReturnStatus>"
               "</HUBIF-SetDeviceFlag>"
               "</Record>",
-              Markup(
-                  document.Get(),
-                  Call(LogTag::buhC, 23, ArgBlock().U64(0xFFFFF80011112222).U64(0xFFFFF80033334444).U32(4))));
+              Markup(document.Get(),
+                     Call(LogTag::buhC, 23, ArgBlock().U64(0xFFFFF80011112222).U64(0xFFFFF80033334444).U32(4))));
     // Without a document the objects are not known: the bus context alone.
     EXPECT_EQ("<Record Number=\"21\" Disposition=\"init\" Type=\" IHUB\">"
               "<PerfCounter High=\"00000000\" Low=\"000003e8\"/>"
@@ -183,14 +206,14 @@ TEST(HubifOutputerTest, BusContextCallsInMarkup) {
               "</HUBIF-SetDeviceHandleData>"
               "</Record>",
               Markup(nullptr, Call(LogTag::buhI, 15, ArgBlock().U64(0xFFFFA80055550000))));
-    EXPECT_EQ("BeginElement|HUBIF-HubIsRoot\n"
-              "WriteValue|HubPdo|ffffa80066660000\n"
-              "AddAttribute|ArgDirection|in\n"
-              "WriteValue|ReturnStatus|TRUE\n"
-              "AddAttribute|ArgDirection|out\n"
-              "EndElement\n",
-              tdl::test::BodyCalls(nullptr, Call(LogTag::buhC, 18, ArgBlock().U64(0xFFFFA80066660000), 1),
-                                   OUTPUT_MODE_XML));
+    EXPECT_EQ(
+        "BeginElement|HUBIF-HubIsRoot\n"
+        "WriteValue|HubPdo|ffffa80066660000\n"
+        "AddAttribute|ArgDirection|in\n"
+        "WriteValue|ReturnStatus|TRUE\n"
+        "AddAttribute|ArgDirection|out\n"
+        "EndElement\n",
+        tdl::test::BodyCalls(nullptr, Call(LogTag::buhC, 18, ArgBlock().U64(0xFFFFA80066660000), 1), OUTPUT_MODE_XML));
     EXPECT_EQ("BeginElement|HUBIF-SetDeviceHandleIdleReadyState\n"
               "WriteValue|UsbdDeviceHandle|ffffa80022220000\n"
               "AddAttribute|ArgDirection|in\n"

@@ -117,9 +117,9 @@ TEST(HubifStructuresTest, DeviceInformationSizes) {
     EXPECT_TRUE(Has(cut, "Pipe 0")) << cut;
     EXPECT_FALSE(Has(cut, "Pipe 1"));
     EXPECT_TRUE(Has(cut, "Truncated = 72 of 84 payload bytes")) << cut;
-    for (const std::vector<uint8_t>& none : {Call(LogTag::buhI, 6, std::vector<uint8_t>(full.begin() + LOGHDR_SIZE,
-                                                                                     full.end() - 4)),
-                                             DeviceInformation(kFailed)})
+    for (const std::vector<uint8_t>& none :
+         {Call(LogTag::buhI, 6, std::vector<uint8_t>(full.begin() + LOGHDR_SIZE, full.end() - 4)),
+          DeviceInformation(kFailed)})
         EXPECT_FALSE(Has(Shown(none), "USB_DEVICE_INFORMATION_0"));
 }
 
@@ -189,7 +189,8 @@ TEST(HubifStructuresTest, PipeInformationInFieldOrder) {
 
 TEST(HubifStructuresTest, DescriptorsPickTheConfigurationDecoderByLength) {
     const uint8_t device[18] = {18, 1, 0, 2, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0, 1, 1, 2, 3, 1};
-    const uint8_t configuration[25] = {9, 2, 25, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 1, 3, 0, 0, 0, 7, 5, 0x81, 3, 8, 0, 10};
+    const uint8_t configuration[25] = {9, 2, 25, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0,
+                                       1, 3, 0,  0, 0, 7, 5, 0x81, 3,  8, 0, 10};
     for (ULONG length : {9u, 25u}) {
         ArgBlock block;
         block.U32(18).U32(length);
@@ -266,9 +267,17 @@ TEST(HubifStructuresTest, InitialisationAndV7ErrorBlocks) {
     // V7 puts its block behind its own 40 bytes of arguments, after the status.
     USB_CD_ERROR_INFORMATION created{};
     created.PathError = static_cast<USBPORT_CREATEDEV_ERROR>(3);
-    const std::vector<uint8_t> v7 =
-        Call(LogTag::buhC, 31, ArgBlock().Bytes({1, 2, 0, 0, 0, 0, 0, 0}).U16(2).U16(0x0103).U16(0).U16(0)
-                                   .U64(0xFFFFA80099990000).U64(0).U64(0xFFFFA80055550000).Struct(created));
+    const std::vector<uint8_t> v7 = Call(LogTag::buhC, 31,
+                                         ArgBlock()
+                                             .Bytes({1, 2, 0, 0, 0, 0, 0, 0})
+                                             .U16(2)
+                                             .U16(0x0103)
+                                             .U16(0)
+                                             .U16(0)
+                                             .U64(0xFFFFA80099990000)
+                                             .U64(0)
+                                             .U64(0xFFFFA80055550000)
+                                             .Struct(created));
     EXPECT_FALSE(Has(ShownAt(v7, 123), "ErrInfo = "));
     const std::string v7Shown = ShownAt(v7, 124);
     EXPECT_TRUE(Has(v7Shown, "  ReturnStatus (NTSTATUS) = STATUS_SUCCESS (0x00000000)\n"

@@ -241,7 +241,8 @@ TEST(UsbportHkOutputerTest, NumberedArgumentsUpToEachCallsLast) {
         // Results on both sides, from the header.
         const std::string shown = Shown(Hook(LogTag::khpI, c.code, Words(c.words)));
         EXPECT_NE(std::string::npos, shown.find(std::string(c.last) + "Outputs =\n  Return Value = 0x00000077\n"))
-            << c.code << "\n" << shown;
+            << c.code << "\n"
+            << shown;
         EXPECT_EQ(std::string::npos, shown.find(c.next)) << c.code;
     }
 }
