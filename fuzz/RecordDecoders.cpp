@@ -6,9 +6,12 @@
 // device stack of each class kind. With bit 6 of its second byte set the record is made a URB or
 // continuation record: the third byte picks the tag, the function word becomes a URB function code (with
 // the synchronous bit when it was there), so that the URB decoders see most of the inputs. Otherwise, with bit
-// 7 set (a bit neither "#" nor "*" has, so that records as captured stay as they are), it is made a HID or
-// host-controller IOCTL record: the third byte picks the kind and phase, the function word's low byte one of
-// the kind's codes, so that those decoders see every code with any payload.
+// 7 set (a bit neither "#" nor "*" has, so that records as captured stay as they are), the third byte's bit 7
+// chooses: clear, a HID or host-controller IOCTL record (the third byte picks the kind and phase, the function
+// word's low byte one of the kind's codes, so that those decoders see every code with any payload); set, a
+// function-call record (hub-interface or port-driver hook call) with a function word just past the last call
+// of either kind at most. The seeds hold one call record of every hub-interface index and hook code on both
+// sides, with whole argument blocks, addressed to the document's objects.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -61,6 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, LogType), kTags[copy[2] % std::size(kTags)]);
         const ULONG function = tdl::LoadLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function));
         tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function), (function & 0x1FFF) % 0x1004 | (function & 0x2000));
+    } else if ((copy[1] & 0x80) && (copy[2] & 0x80)) {
+        static constexpr ULONG kTags[] = {LogTag::buhI, LogTag::buhC, LogTag::khpI, LogTag::khpC};
+        tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, LogType), kTags[copy[2] % std::size(kTags)]);
+        const ULONG function = tdl::LoadLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function));
+        tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function), function % 82);
     } else if (copy[1] & 0x80) {
         static constexpr ULONG kTags[] = {LogTag::hidI, LogTag::hidR, LogTag::hidC,
                                           LogTag::hcdI, LogTag::hcdR, LogTag::hcdC};

@@ -10,6 +10,9 @@
 // driver writes them (transfers with their data, selections, class requests; continuation pieces of a large
 // read), in the pane and in their mark-up form through the XML back-end; and so are HID and host-controller
 // IOCTL records, each kind on its own.
+//
+// Function-call records (hub-interface and port-driver hook calls) are measured apart too, over the tests'
+// hand-made set: every hub-interface index and hook code on both sides, with whole argument blocks.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -27,6 +30,7 @@
 #include "app/devices/XmlOutput.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
+#include "tests/support/CallRecords.h"
 #include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordBuilder.h"
@@ -243,6 +247,28 @@ void XmlOver(benchmark::State& state, size_t count, CUSBLog* document, const Rec
     }
     state.counters["records_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
+
+struct CallCapture {
+    std::vector<std::vector<uint8_t>> records = tdl::test::AllCallRecords();
+    tdl::test::DecoderDocument document;
+};
+
+const CallCapture& Calls() {
+    static const CallCapture capture;
+    return capture;
+}
+
+void BM_CallPane(benchmark::State& state) {
+    PaneOver(state, Calls().records, Calls().document.Get());
+}
+BENCHMARK(BM_CallPane);
+
+void BM_CallMarkupThroughXml(benchmark::State& state) {
+    const CallCapture& capture = Calls();
+    XmlOver(state, capture.records.size(), capture.document.Get(),
+            [&](size_t i) -> const std::vector<uint8_t>& { return capture.records[i]; });
+}
+BENCHMARK(BM_CallMarkupThroughXml);
 
 void BM_UrbMarkupThroughXml(benchmark::State& state) {
     const UrbCapture& capture = Urbs();

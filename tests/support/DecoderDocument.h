@@ -1,6 +1,7 @@
 // A capture document for decoder tests, fuzzing and benchmarks: one device stack of each URB class kind
 // (hub, HID, mass storage with the bulk-only transport, printer, another class), StackIDs 1 to 5, each with
-// a device object present since time 0 at kDeviceObjectBase + 0x100 * (StackID - 1).
+// a device object present since time 0 at kDeviceObjectBase + 0x100 * (StackID - 1); and a host controller's
+// miniport driver object at kMiniportDriverObject.
 #pragma once
 
 #include <cstdio>
@@ -8,7 +9,9 @@
 
 #include "app/core/USBLog.h"
 #include "app/devices/AttachedDevices.h"
+#include "app/devices/AttachedDrivers.h"
 #include "app/devices/DeviceStack.h"
+#include "app/devices/DriverObject.h"
 #include "app/devices/StackTree.h"
 
 namespace tdl::test {
@@ -17,6 +20,7 @@ class DecoderDocument {
 public:
     static constexpr ULONG64 kDeviceObjectBase = 0xFFFFA80000001000;
     static constexpr USHORT kStacks = 5;
+    static constexpr ULONG64 kMiniportDriverObject = 0xFFFFA80033330000;
 
     DecoderDocument() : m_document(std::make_unique<CUSBLog>()) {
         const struct {
@@ -43,6 +47,11 @@ public:
             CDeviceObject* object = nullptr;
             m_document->GetAttachedDevices()->AddDeviceObject(node, object);
         }
+        auto* driver = new CDriverObject;
+        driver->m_NtDriverObject = kMiniportDriverObject;
+        driver->m_DriverName = "\\Driver\\usbehci";
+        if (!m_document->GetAttachedDrivers()->AddDriverObject(driver))
+            delete driver;
     }
 
     CUSBLog* Get() const { return m_document.get(); }

@@ -1,56 +1,16 @@
 #include "app/decoders/framework/IrpOutputer.h"
 
-#include "app/core/USBLog.h"
 #include "app/decoders/framework/OutputerImp.h"
-#include "app/devices/DeviceObject.h"
-#include "app/devices/DriverObject.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 
-namespace {
-
-// The pane's "Target" items, by id.
-constexpr UINT kDeviceObjectNameId = 5000;
-constexpr UINT kDeviceObjectId = 5001;
-constexpr UINT kDriverObjectNameId = 5002;
-constexpr UINT kDriverObjectId = 5003;
-
-} // namespace
-
 IrpOutputer::~IrpOutputer() = default;
-
-IrpOutputer::TargetTexts IrpOutputer::FindTargetTexts(LPCSTR addressFormat) const {
-    TargetTexts texts;
-    texts.deviceName = kUnknownText;
-    texts.driverName = kUnknownText;
-    texts.driverAddress = kUnknownText;
-    const CUSBLog* document = GetDocument();
-    if (!document)
-        return texts;
-    // Addresses are reused as objects come and go: the record's time tells which object it meant.
-    const BYTE* r = RecordBytes();
-    const CDeviceObject* object = document->FindAttachedObject(LogHdr::DeviceObject(r), LogHdr::TimeStamp(r));
-    if (!object)
-        return texts;
-    texts.deviceName = object->_DeviceName;
-    if (const CDriverObject* driver = object->_Driver) {
-        texts.hasDriver = true;
-        texts.driverName = driver->m_DriverName;
-        texts.driverAddress.Format(addressFormat, driver->m_NtDriverObject);
-    }
-    return texts;
-}
 
 void IrpOutputer::OutputTarget() {
     m_pImp->ShowCategory("Target");
-    const TargetTexts texts = FindTargetTexts("0x%I64x");
     CString address;
     address.Format("0x%I64x", LogHdr::DeviceObject(RecordBytes()));
-    // Each object's address before its name.
-    m_pImp->SetItemValueById(kDeviceObjectId, address);
-    m_pImp->SetItemValueById(kDeviceObjectNameId, texts.deviceName);
-    m_pImp->SetItemValueById(kDriverObjectId, texts.driverAddress);
-    m_pImp->SetItemValueById(kDriverObjectNameId, texts.driverName);
+    ShowTargetItems(address, FindTargetTexts("0x%I64x"));
 }
 
 void IrpOutputer::OutputIrpFields() {

@@ -32,15 +32,6 @@ protected:
     // Shows the kind's category and, in place of what it held, one item naming the request.
     void OutputRequestName(LPCSTR category, LPCSTR caption, const CString& name);
 
-    // Texts of the record's target as a user knows them: "???" for whatever the document cannot tell.
-    struct TargetTexts {
-        CString deviceName;
-        CString driverName;
-        CString driverAddress; // "0x%I64x" in the grid, "%I64x" in mark-up
-        bool hasDriver = false;
-    };
-    TargetTexts FindTargetTexts(LPCSTR addressFormat) const;
-
 private:
     void OutputIoControlCode(LPCSTR majorText);
 };

@@ -1,8 +1,21 @@
 #include "app/decoders/framework/LogOutputer.h"
 
+#include "app/core/USBLog.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
+#include "app/devices/DeviceObject.h"
+#include "app/devices/DriverObject.h"
 #include "common/RecordFrame.h"
+
+namespace {
+
+// The pane's "Target" items, by id.
+constexpr UINT kDeviceObjectNameId = 5000;
+constexpr UINT kDeviceObjectId = 5001;
+constexpr UINT kDriverObjectNameId = 5002;
+constexpr UINT kDriverObjectId = 5003;
+
+} // namespace
 
 LogOutputer::LogOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
     : Outputer(pImp, pDocument), m_Decode(pRecord, pDocument) {}
@@ -74,6 +87,36 @@ void LogOutputer::OutputMarkupRecord(int mode) {
     OutputRequestObjects();
     OutputKindTitle(mode);
     EndRecord();
+}
+
+LogOutputer::TargetTexts LogOutputer::FindTargetTexts(LPCSTR addressFormat) const {
+    TargetTexts texts;
+    texts.deviceName = kUnknownText;
+    texts.driverName = kUnknownText;
+    texts.driverAddress = kUnknownText;
+    const CUSBLog* document = GetDocument();
+    if (!document)
+        return texts;
+    // Addresses are reused as objects come and go: the record's time tells which object it meant.
+    const BYTE* r = RecordBytes();
+    const CDeviceObject* object = document->FindAttachedObject(LogHdr::DeviceObject(r), LogHdr::TimeStamp(r));
+    if (!object)
+        return texts;
+    texts.found = true;
+    texts.deviceName = object->_DeviceName;
+    if (const CDriverObject* driver = object->_Driver) {
+        texts.hasDriver = true;
+        texts.driverName = driver->m_DriverName;
+        texts.driverAddress.Format(addressFormat, driver->m_NtDriverObject);
+    }
+    return texts;
+}
+
+void LogOutputer::ShowTargetItems(const CString& deviceAddress, const TargetTexts& texts) {
+    m_pImp->SetItemValueById(kDeviceObjectId, deviceAddress);
+    m_pImp->SetItemValueById(kDeviceObjectNameId, texts.deviceName);
+    m_pImp->SetItemValueById(kDriverObjectId, texts.driverAddress);
+    m_pImp->SetItemValueById(kDriverObjectNameId, texts.driverName);
 }
 
 CString LogOutputer::SequenceText() const {

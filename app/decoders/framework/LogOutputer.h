@@ -76,6 +76,19 @@ protected:
     // Red for a status of error severity (both top bits set), else the medium's ordinary value colour.
     COLORREF StatusColour(ULONG status) const;
 
+    // Texts of the record's target (the device object at header offset 32, found at the record's time) as a
+    // user knows them: "???" for whatever the document cannot tell.
+    struct TargetTexts {
+        CString deviceName;
+        CString driverName;
+        CString driverAddress; // "0x%I64x" in the grid, "%I64x" in mark-up
+        bool found = false;    // the document knew the device object
+        bool hasDriver = false;
+    };
+    TargetTexts FindTargetTexts(LPCSTR addressFormat) const;
+    // The pane's four "Target" items: each object's address before its name.
+    void ShowTargetItems(const CString& deviceAddress, const TargetTexts& texts);
+
     CLogRecordDecode m_Decode;
 
 private:

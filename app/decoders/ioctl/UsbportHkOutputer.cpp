@@ -1,3 +1,81 @@
 #include "app/decoders/ioctl/UsbportHkOutputer.h"
 
+#include "app/core/USBLog.h"
+#include "app/decoders/framework/OutputerImp.h"
+#include "app/decoders/framework/StringContent.h"
+#include "app/decoders/ioctl/HookRows.h"
+#include "app/devices/AttachedDrivers.h"
+#include "app/devices/DriverObject.h"
+#include "common/RecordFrame.h"
+
+namespace {
+
+// Codes of calls the miniport makes into the port driver; every other is the port driver calling the
+// miniport.
+bool IsPortDriverService(ULONG code) {
+    return (code >= 47 && code <= 62) || code == 73 || code == 74;
+}
+
+} // namespace
+
 UsbportHkOutputer::~UsbportHkOutputer() = default;
+
+CString UsbportHkOutputer::GetFunctionName() const {
+    CString name;
+    m_Decode.MiniportFunctionName(name);
+    return name;
+}
+
+CString UsbportHkOutputer::FindDriverName() const {
+    CString name = kUnknownText;
+    CAttachedDrivers* drivers = m_pContext ? m_pContext->GetAttachedDrivers() : nullptr;
+    CDriverObject* driver = nullptr;
+    if (drivers && drivers->GetPresentClassDriverObject(LogHdr::Irp(RecordBytes()), driver) && driver &&
+        !driver->m_DriverName.IsEmpty())
+        name = driver->m_DriverName;
+    return name;
+}
+
+void UsbportHkOutputer::OutputFunctionCode() {
+    m_pImp->AddElement("UsbportHookFunction");
+    m_pImp->AddAttribute("Name", GetFunctionName());
+}
+
+void UsbportHkOutputer::OutputRequestObjects() {
+    // The header's IRP field holds the miniport's driver object.
+    const BYTE* r = RecordBytes();
+    CString text;
+    text.Format("%I64x", LogHdr::Irp(r));
+    m_pImp->WriteValue("DriverObject", text);
+    m_pImp->AddAttribute("Name", FindDriverName());
+    m_pImp->AddAttribute("ArgDirection", "in");
+    text.Format("%I64x", LogHdr::DeviceObject(r));
+    m_pImp->WriteValue("DeviceObject", text);
+    m_pImp->AddAttribute("Name", FindTargetTexts("%I64x").deviceName);
+    m_pImp->AddAttribute("ArgDirection", "in");
+}
+
+void UsbportHkOutputer::OutputTarget() {
+    const BYTE* r = RecordBytes();
+    m_pImp->ShowCategory("Target");
+    TargetTexts texts = FindTargetTexts("0x%I64x");
+    // The driver is the one the header names, not the device object's.
+    texts.driverAddress.Format("0x%I64x", LogHdr::Irp(r));
+    texts.driverName = FindDriverName();
+    CString address;
+    address.Format("0x%I64x", LogHdr::DeviceObject(r));
+    ShowTargetItems(address, texts);
+}
+
+void UsbportHkOutputer::OutputKindTitle(int mode) {
+    if (mode == OUTPUT_MODE_GRID) {
+        m_pImp->ShowCategory("MPORT");
+        const LPCSTR title = IsPortDriverService(m_Decode.GetFunctionWord()) ? "Usbport Function" : "Miniport Function";
+        m_pImp->AddDescribedItem(title, GetFunctionName(), nullptr, true);
+    }
+    OutputFunctionBody(mode);
+}
+
+void UsbportHkOutputer::BeginFunctionElement() {
+    m_pImp->BeginElement("MPORT-" + GetFunctionName());
+}

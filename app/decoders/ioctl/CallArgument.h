@@ -1,0 +1,18 @@
+// One argument or result of a function call (hub-interface calls, port-driver hooks): the IOCTL kit's field,
+// and in mark-up, where no "Inputs" or "Outputs" group holds it, the way it went ("ArgDirection"). And the
+// section of a structure a call passes, where the grid's group names the structure in its value.
+#pragma once
+
+#include "app/decoders/ioctl/IoctlFields.h"
+
+// `direction` is "in", "out", "in_out", or null for a field that carries none.
+void CallArgument(IoctlFields& fields, LPCSTR label, LPCSTR element, const CString& value, LPCSTR direction);
+
+// A data section whose grid group has a value: mode 0 BeginElement(element), other modes
+// BeginValueGroup(caption, value). The kit's CloseDataSection closes it.
+void OpenValueSection(IoctlFields& fields, LPCSTR caption, LPCSTR value, LPCSTR element);
+
+// A number with its name: mode 1 (and 2) "value (name)" under `label`; mode 0 the value under `element` with
+// the name as the attribute `attribute`.
+void NamedValueField(IoctlFields& fields, LPCSTR label, LPCSTR element, const CString& value, LPCSTR name,
+                     LPCSTR attribute);

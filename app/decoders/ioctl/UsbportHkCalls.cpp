@@ -1,0 +1,558 @@
+// The calls between the port driver and its miniport, each a row of the call table, and their walker.
+#include <cstring>
+
+#include "app/decoders/framework/OutputerImp.h"
+#include "app/decoders/framework/StringContent.h"
+#include "app/decoders/ioctl/CallArgument.h"
+#include "app/decoders/ioctl/HookRows.h"
+#include "app/decoders/ioctl/UsbportHkOutputer.h"
+#include "app/decoders/urb/UrbOutputer.h"
+#include "common/ByteReader.h"
+
+namespace {
+
+using enum HookValue;
+using enum HookOutputs;
+
+constexpr HookField kContext{"MiniportDeviceContext", "MiniportDeviceContext", 0, Word, "in"};
+constexpr HookField kEndpointContext{"MiniportEndptContext", "MiniportEndptContext", 4, Word, "in"};
+constexpr HookField kReturnValue{"Return Value", "ReturnValue", 0, Returned, "out"};
+constexpr HookField kPortNumber{"Port Number", "PortNumber", 4, Half, "in"};
+
+constexpr HookField kContextIn[] = {kContext};
+constexpr HookField kContextAndEndpointIn[] = {kContext, kEndpointContext};
+constexpr HookField kContextAndUnknownIn[] = {kContext, {"Unknown", "Unknown", 4, Word}};
+constexpr HookField kReturnValueOut[] = {kReturnValue};
+
+constexpr HookField kOpenEndpointIn[] = {
+    kContext,
+    {"HcEndpointAttribs", "HcEndpointAttribs", 4, Word},
+    {"MiniportEndptContext", "MiniportEndptContext", 8, Word, "in"},
+};
+constexpr HookField kEndpointRequirementsRequestIn[] = {kContext, {"HcEndpointAttribs", "HcEndpointAttribs", 4, Word}};
+constexpr HookField kEndpointRequirementsResultIn[] = {
+    kContext,
+    {"HcEndpointAttribs", "HcEndpointAttribs", 4, Word},
+    {"EP Requirement1", "EP_Requirement1", 8, Word},
+    {"EP Requirement2", "EP_Requirement2", 12, Word},
+};
+constexpr HookField kSubmitTransferIn[] = {
+    kContext,
+    kEndpointContext,
+    {"TxParameters", "TxParameters", 8, Word},
+    {"Transfer Parameters", "TXPARMS", 20, TransferParameters},
+    {"MiniportTxContext", "MiniportTxContext", 12, Word},
+    {"Unknown", "Unknown", 16, Word},
+};
+constexpr HookField kAbortTransferIn[] = {
+    kContext,
+    kEndpointContext,
+    {"MiniportTxContext", "MiniportTxContext", 8, Word},
+    {"Unknown", "Unknown", 12, Word},
+};
+constexpr HookField kSetEndpointStateIn[] = {
+    kContext, kEndpointContext, {"New Endpoint State", "NewEndpointState", 8, Word}};
+constexpr HookField kSetEndpointStatusIn[] = {
+    kContext, kEndpointContext, {"New Endpoint Status", "NewEndpointStatus", 8, Word}};
+constexpr HookField kSetDataToggleIn[] = {kContext, kEndpointContext, {"Data Toggle", "DataToggle", 8, Word}};
+constexpr HookField kFrameNumberOut[] = {{"Frame Number", "FrameNumber", 0, Returned, "out"}};
+constexpr HookField kEndpointStatusOut[] = {{"Endpoint Status", "EndpointStatus", 0, Returned, "out"}};
+constexpr HookField kRootHubStatusOut[] = {{"RootHub Status", "RootHubStatus", 4, Word, "out"}, kReturnValue};
+constexpr HookField kPortNumberIn[] = {kContext, kPortNumber};
+constexpr HookField kPortStatusOut[] = {{"Port Status", "PortStatus", 8, Word, "out"}, kReturnValue};
+// The calls whose arguments are not known by name: the device context and numbered words.
+constexpr HookField kNumberedArguments[] = {
+    kContext,
+    {"Argument1", "Argument1", 4, Word},
+    {"Argument2", "Argument2", 8, Word},
+    {"Argument3", "Argument3", 12, Word},
+    {"Argument4", "Argument4", 16, Word},
+    {"Argument5", "Argument5", 20, Word},
+    {"Argument6", "Argument6", 24, Word},
+    {"Argument7", "Argument7", 28, Word},
+    {"Argument8", "Argument8", 32, Word},
+};
+// The device context and the first `count` numbered arguments.
+constexpr std::span<const HookField> NumberedArguments(size_t count) {
+    return std::span(kNumberedArguments).first(count + 1);
+}
+constexpr HookField kCompleteTransferIn[] = {
+    kContext,
+    kEndpointContext,
+    {"TxParameters", "TxParameters", 8, Word},
+    {"Transfer Parameters", "TXPARMS", 20, TransferParameters},
+};
+constexpr HookField kCompleteTransferOut[] = {
+    {"USBD_STATUS", "USBD_STATUS", 12, UsbdStatus, "out"},
+    {"Bytes Transferred", "BytesTransferred", 16, Word, "out"},
+};
+constexpr HookField kCompleteIsoTransferIn[] = {
+    kContext,
+    kEndpointContext,
+    {"TxParameters", "TxParameters", 8, Word},
+    {"Transfer Parameters", "TXPARMS", 16, TransferParameters},
+    {"Unknown", "Unknown", 12, Word},
+};
+constexpr HookField kMapHwPhysicalToVirtualIn[] = {
+    kContext, {"HWPhysical", "HWPhysical", 4, Word}, {"Virtual", "Virtual", 8, Word}};
+constexpr HookField kRequestAsyncCallbackIn[] = {
+    kContext,
+    {"DelayToRun", "DelayToRun", 4, Word, nullptr, true},
+    {"ContextSize", "ContextSize", 8, Word},
+    {"ContextData", "ContextData", 12, Word},
+    {"AsyncProcedure", "AsyncProcedure", 16, Word},
+};
+constexpr HookField kReadWriteConfigSpaceIn[] = {
+    kContext,
+    {"ZeroFill", "ZeroFill", 4, ZeroFill},
+    {"Buffer", "Buffer", 8, Word},
+    {"Offset", "Offset", 12, Word},
+    {"Length", "Length", 16, Word},
+};
+constexpr HookField kWaitIn[] = {kContext, {"Delay Time (ms.)", "DelayTime", 4, Word, "in", true}};
+constexpr HookField kInvalidateControllerIn[] = {kContext, {"Type", "Type", 4, InvalidateType, "in"}};
+constexpr HookField kNotifyTransferQueueStateIn[] = {
+    kContext, {"Unknown Arg2", "UnknownArg2", 4, Word}, {"Unknown Arg3", "UnknownArg3", 8, Word}};
+constexpr HookField kEtwWriteIn[] = {
+    kContext,
+    {"EventDescriptor", "EventDescriptor", 4, Word, "in"},
+    {"EventDescriptor", "EVENT_DESCRIPTOR", 20, EventDescriptor},
+    {"ActivityId", "ActivityId", 8, Word, "in"},
+    {"UserDataCount", "UserDataCount", 12, Word, "in"},
+    {"UserData", "UserData", 16, Word, "in"},
+};
+constexpr HookField kGetHcCapabilitiesIn[] = {kContext, {"CapabilitiesPtr", "CapabilitiesPtr", 4, Word, "in"}};
+
+constexpr HookCall kOpenEndpoint{12, kOpenEndpointIn, kReturnValueOut, Gated};
+constexpr HookCall kEndpointRequirementsRequest{12, kEndpointRequirementsRequestIn, {}, None};
+constexpr HookCall kEndpointRequirementsResult{16, kEndpointRequirementsResultIn, kReturnValueOut, Gated};
+constexpr HookCall kDeviceContextAndUnknown{8, kContextAndUnknownIn, kReturnValueOut, Gated};
+constexpr HookCall kStopController{8, kContextAndUnknownIn, {}, None};
+constexpr HookCall kDeviceContextOnly{4, kContextIn, {}, None};
+constexpr HookCall kSubmitTransfer{44, kSubmitTransferIn, kReturnValueOut, Always};
+constexpr HookCall kAbortTransfer{16, kAbortTransferIn, kReturnValueOut, Always};
+constexpr HookCall kSetEndpointState{12, kSetEndpointStateIn, kReturnValueOut, Gated};
+constexpr HookCall kSetEndpointStatus{12, kSetEndpointStatusIn, kReturnValueOut, Gated};
+constexpr HookCall kSetDataToggle{12, kSetDataToggleIn, kReturnValueOut, Gated};
+constexpr HookCall kGetEndpointStatus{8, kContextAndEndpointIn, kEndpointStatusOut, Gated};
+constexpr HookCall kRHGetStatus{8, kContextIn, kRootHubStatusOut, Gated};
+constexpr HookCall kRHGetPortStatus{12, kPortNumberIn, kPortStatusOut, Gated};
+constexpr HookCall kRHPortFeature{8, kPortNumberIn, kReturnValueOut, Gated};
+constexpr HookCall kSendOnePacket{32, NumberedArguments(7), kReturnValueOut, Always};
+constexpr HookCall kDbgPrint{36, NumberedArguments(8), kReturnValueOut, Always};
+constexpr HookCall kGetMiniportRegistryKeyValue{24, NumberedArguments(5), kReturnValueOut, Always};
+constexpr HookCall kCompleteTransfer{44, kCompleteTransferIn, kCompleteTransferOut, Always};
+constexpr HookCall kCompleteIsoTransfer{40, kCompleteIsoTransferIn, kReturnValueOut, Always};
+constexpr HookCall kMapHwPhysicalToVirtual{12, kMapHwPhysicalToVirtualIn, kReturnValueOut, Gated};
+constexpr HookCall kRequestAsyncCallback{20, kRequestAsyncCallbackIn, kReturnValueOut, Always};
+constexpr HookCall kReadWriteConfigSpace{20, kReadWriteConfigSpaceIn, kReturnValueOut, Always};
+constexpr HookCall kWait{8, kWaitIn, {}, None};
+constexpr HookCall kInvalidateController{8, kInvalidateControllerIn, {}, None};
+constexpr HookCall kNotifyTransferQueueState{12, kNotifyTransferQueueStateIn, kReturnValueOut, Gated};
+constexpr HookCall kEndpointContextCall{8, kContextAndEndpointIn, kReturnValueOut, Gated};
+constexpr HookCall kRequestAsyncCallbackEx{28, NumberedArguments(6), kReturnValueOut, Always};
+constexpr HookCall kCancelAsyncCallback{12, NumberedArguments(2), kReturnValueOut, Always};
+constexpr HookCall kGetHcCapabilities{8, kGetHcCapabilitiesIn, kReturnValueOut, Gated};
+
+// The event-write service's block is its five argument words; a record whose block also counts the 16-byte
+// copy of the event descriptor shows the descriptor too.
+constexpr ULONG kEtwWriteSize = 20;
+constexpr ULONG kEtwWriteWithDescriptorSize = 36;
+constexpr HookField kEtwWriteWordsIn[] = {kEtwWriteIn[0], kEtwWriteIn[1], kEtwWriteIn[3], kEtwWriteIn[4],
+                                          kEtwWriteIn[5]};
+constexpr HookCall kEtwWrite{kEtwWriteSize, kEtwWriteWordsIn, kReturnValueOut, Always};
+constexpr HookCall kEtwWriteWithDescriptor{kEtwWriteWithDescriptorSize, kEtwWriteIn, kReturnValueOut, Always};
+
+// Function codes of the calls whose third argument OutputSetEndpointValue names.
+constexpr ULONG kSetEndpointStateCode = 14;
+constexpr ULONG kSetEndpointStatusCode = 24;
+
+// The event-write service's copy of its event descriptor, behind its five argument words.
+constexpr size_t kEventDescriptorOffset = 20;
+constexpr size_t kEventDescriptorSize = 16;
+// The transfer parameter block: three shown words, one not shown, the setup packet.
+constexpr size_t kTransferParametersSize = 24;
+
+// URB functions whose transfers carry a setup packet, and where it lies in the transfer parameter block.
+constexpr ULONG kControlTransfer = 8;
+constexpr ULONG kControlTransferEx = 50;
+constexpr size_t kSetupPacketOffset = 16;
+
+LPCSTR InvalidateTypeMeaning(ULONG type) {
+    switch (type) {
+    case 1:
+        return "Reset";
+    case 2:
+        return "Surprise Removal";
+    case 3:
+        return "Isr";
+    default:
+        return "Unknown";
+    }
+}
+
+} // namespace
+
+void UsbportHkOutputer::OutputFunctionBody(int mode) {
+    using Decoder = void (UsbportHkOutputer::*)(int, ULONG, const BYTE*);
+    using U = UsbportHkOutputer;
+    // By function code; the calls without a decoder (null) show their title alone.
+    static constexpr Decoder kDecoders[kLastFunction + 1] = {
+        &U::OutputOpenEndpoint,                // 0
+        &U::OutputOpenEndpoint,                // 1 PokeEndpoint
+        &U::OutputQueryEndpointRequirements,   // 2
+        nullptr,                               // 3 CloseEndpoint
+        &U::OutputDeviceContextAndUnknown,     // 4 StartController
+        &U::OutputStopController,              // 5
+        &U::OutputDeviceContextCall,           // 6 SuspendController
+        &U::OutputDeviceContextAndReturn,      // 7 ResumeController
+        nullptr,                               // 8 InterruptService
+        nullptr,                               // 9 InterruptDpc
+        &U::OutputSubmitTransfer,              // 10
+        &U::OutputSubmitTransfer,              // 11 SubmitIsoTransfer
+        &U::OutputAbortTransfer,               // 12
+        nullptr,                               // 13 GetEndpointState
+        &U::OutputSetEndpointValue,            // 14 SetEndpointState
+        nullptr,                               // 15 PollEndpoint
+        &U::OutputDeviceContextCall,           // 16 CheckController
+        &U::OutputGet32BitFrameNumber,         // 17
+        &U::OutputDeviceContextCall,           // 18 InterruptNextSOF
+        &U::OutputDeviceContextCall,           // 19 EnableInterrupts
+        &U::OutputDeviceContextCall,           // 20 DisableInterrupts
+        nullptr,                               // 21 PollController
+        &U::OutputSetEndpointValue,            // 22 SetEndpointDataToggle
+        &U::OutputGetEndpointStatus,           // 23
+        &U::OutputSetEndpointValue,            // 24 SetEndpointStatus
+        &U::OutputDeviceContextCall,           // 25 HCResetDpc
+        nullptr,                               // 26 RHGetRootHubData
+        &U::OutputRHGetStatus,                 // 27
+        &U::OutputRHGetPortStatus,             // 28
+        nullptr,                               // 29 RHGetHubStatus
+        &U::OutputRHPortFeature,               // 30 RHSetFeaturePortReset
+        &U::OutputRHPortFeature,               // 31
+        &U::OutputRHPortFeature,               // 32
+        &U::OutputRHPortFeature,               // 33
+        &U::OutputRHPortFeature,               // 34
+        &U::OutputRHPortFeature,               // 35
+        &U::OutputRHPortFeature,               // 36
+        &U::OutputRHPortFeature,               // 37
+        &U::OutputRHPortFeature,               // 38
+        &U::OutputRHPortFeature,               // 39
+        &U::OutputRHPortFeature,               // 40
+        &U::OutputRHPortFeature,               // 41 RHClearFeaturePortOvercurrentChange
+        nullptr,                               // 42 RHDisableIrq
+        nullptr,                               // 43 RHEnableIrq
+        &U::OutputSendOnePacket,               // 44 StartSendOnePacket
+        &U::OutputSendOnePacket,               // 45 EndSendOnePacket
+        nullptr,                               // 46 PassThru
+        &U::OutputDbgPrint,                    // 47
+        nullptr,                               // 48 TestDebugBreak
+        nullptr,                               // 49 AssertFailure
+        &U::OutputGetMiniportRegistryKeyValue, // 50
+        nullptr,                               // 51 InvalidateRootHub
+        nullptr,                               // 52 InvalidateEndpoint
+        &U::OutputCompleteTransfer,            // 53
+        &U::OutputCompleteIsoTransfer,         // 54
+        nullptr,                               // 55 LogEntry
+        &U::OutputMapHwPhysicalToVirtual,      // 56
+        &U::OutputRequestAsyncCallback,        // 57
+        &U::OutputReadWriteConfigSpace,        // 58
+        &U::OutputWait,                        // 59
+        &U::OutputInvalidateController,        // 60
+        nullptr,                               // 61 BugCheck
+        nullptr,                               // 62 NotifyDoubleBuffer
+        &U::OutputOpenEndpoint,                // 63 RebalanceEndpoint
+        &U::OutputDeviceContextCall,           // 64 FlushInterrupts
+        nullptr,                               // 65 RHChirpRootPort
+        &U::OutputDeviceContextCall,           // 66 TakePortControl
+        &U::OutputDeviceContextCall,           // 67 ReleasePortControl
+        &U::OutputDeviceContextAndReturn,      // 68 ReadConfigFlag
+        &U::OutputDeviceContextAndUnknown,     // 69 SetWakeOnConnect
+        nullptr,                               // 70 InterruptDpcEx
+        &U::OutputNotifyTransferQueueState,    // 71
+        &U::OutputEndpointContextCall,         // 72 CheckHwSync
+        &U::OutputRequestAsyncCallbackEx,      // 73
+        &U::OutputCancelAsyncCallback,         // 74
+        &U::OutputEndpointContextCall,         // 75 DbgFreeEndpoint
+        &U::OutputDeviceContextCall,           // 76 HaltController
+        nullptr,                               // 77 Get32BitMicroFrameNumber
+        &U::OutputEtwWrite,                    // 78
+        &U::OutputGetHcCapabilities,           // 79
+    };
+    const ULONG code = m_Decode.GetFunctionWord();
+    if (code > kLastFunction || kDecoders[code] == nullptr)
+        return;
+    const std::span<const uint8_t> payload = m_Decode.GetPayload();
+    (this->*kDecoders[code])(mode, static_cast<ULONG>(payload.size()), payload.data());
+}
+
+bool UsbportHkOutputer::OutputCallInputs(int mode, ULONG dataSize, const BYTE* args, const HookCall& call) {
+    if (dataSize != call.size)
+        return false;
+    IoctlFields fields(*this, mode);
+    if (fields.IsMarkup())
+        BeginFunctionElement();
+    fields.OpenInnerGroup("Inputs");
+    for (const HookField& field : call.inputs)
+        OutputHookField(fields, dataSize, args, field);
+    fields.CloseInnerGroup();
+    return true;
+}
+
+void UsbportHkOutputer::OutputCallOutputs(int mode, ULONG dataSize, const BYTE* args,
+                                          std::span<const HookField> outputs) {
+    IoctlFields fields(*this, mode);
+    fields.OpenInnerGroup("Outputs");
+    for (const HookField& field : outputs)
+        OutputHookField(fields, dataSize, args, field);
+    fields.CloseInnerGroup();
+}
+
+void UsbportHkOutputer::OutputCallRows(int mode, ULONG dataSize, const BYTE* args, const HookCall& call) {
+    if (!OutputCallInputs(mode, dataSize, args, call))
+        return;
+    if (call.when == Always || (call.when == Gated && m_Decode.HasOutputData()))
+        OutputCallOutputs(mode, dataSize, args, call.outputs);
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->EndElement();
+}
+
+void UsbportHkOutputer::OutputHookField(IoctlFields& fields, ULONG dataSize, const BYTE* args, const HookField& field) {
+    ULONG word = 0;
+    if (field.value == Returned) {
+        word = m_Decode.GetStatus();
+    } else if (field.value == EventDescriptor) {
+        // The block counts the descriptor's copy only when the record carries one.
+        if (dataSize >= kEventDescriptorOffset + kEventDescriptorSize)
+            OutputEventDescriptor(fields.Mode(), args);
+        return;
+    } else if (field.value == TransferParameters) {
+        if (dataSize >= field.offset + kTransferParametersSize)
+            OutputTransferParameters(fields.Mode(), args, field.offset);
+        return;
+    } else if (!tdl::LoadAt(args, dataSize, field.offset, word)) {
+        // The tables' offsets lie within their sizes; a block that does not hold one shows it unknown.
+        CallArgument(fields, field.label, field.element, kUnknownText, field.direction);
+        return;
+    }
+    CString value;
+    LPCSTR meaning = nullptr;
+    switch (field.value) {
+    case Half:
+        value = fields.Text(IoctlWidth::U16, word & 0xFFFF);
+        break;
+    case ZeroFill:
+        value = word != 0 ? "true" : "false";
+        break;
+    case InvalidateType:
+        meaning = InvalidateTypeMeaning(word);
+        value = fields.Text(IoctlWidth::U32, word);
+        if (!fields.IsMarkup())
+            value.AppendFormat(" (%s)", meaning);
+        break;
+    case UsbdStatus:
+        CStringContent().UsbdStatusName(value, word);
+        break;
+    default:
+        value = fields.Text(IoctlWidth::U32, word);
+        break;
+    }
+    CallArgument(fields, field.label, field.element, value, field.direction);
+    if (!fields.IsMarkup())
+        return;
+    if (field.milliseconds)
+        m_pImp->AddAttribute("Units", "ms.");
+    if (meaning)
+        m_pImp->AddAttribute("Name", meaning);
+}
+
+void UsbportHkOutputer::OutputTransferParameters(int mode, const BYTE* args, size_t offset) {
+    const BYTE* block = args + offset;
+    IoctlFields fields(*this, mode);
+    fields.OpenDataSection("Transfer Parameters", "TXPARMS");
+    fields.Field("UsbdDeviceHandle", fields.Text(IoctlWidth::U32, tdl::LoadLe<ULONG>(block)));
+    const ULONG irp = tdl::LoadLe<ULONG>(block + 4);
+    fields.Field("Irp", irp == 0 ? CString("None") : fields.Text(IoctlWidth::U32, irp));
+    const ULONG function = tdl::LoadLe<ULONG>(block + 8);
+    const LPCSTR name = UrbFunctionName(static_cast<USHORT>(function));
+    CString text;
+    if (fields.IsMarkup()) {
+        text.Format("%04x", function);
+        m_pImp->WriteValue("UrbFunction", text);
+        m_pImp->AddAttribute("Name", name);
+    } else {
+        text.Format("%s (0x%04x)", name, function);
+        m_pImp->AddItem("UrbFunction", text, nullptr);
+    }
+    if (function == kControlTransfer || function == kControlTransferEx) {
+        // The URB decoder writes setup packets; it needs nothing of the record but the back-end.
+        UrbOutputer urb(m_pImp, m_pContext, reinterpret_cast<const _LOGHDR*>(m_Decode.GetRecord()));
+        urb.InsertSetupPacket(mode, block + kSetupPacketOffset);
+    }
+    fields.CloseDataSection();
+}
+
+void UsbportHkOutputer::OutputEventDescriptor(int mode, const BYTE* args) {
+    IoctlFields fields(*this, mode);
+    OpenValueSection(fields, "EventDescriptor", "EVENT_DESCRIPTOR", "EVENT_DESCRIPTOR");
+    static constexpr struct {
+        LPCSTR name;
+        uint8_t offset;
+        IoctlWidth width;
+    } kFields[] = {{"Id", 20, IoctlWidth::U16},     {"Version", 22, IoctlWidth::U8}, {"Channel", 23, IoctlWidth::U8},
+                   {"Level", 24, IoctlWidth::U8},   {"Opcode", 25, IoctlWidth::U8},  {"Task", 26, IoctlWidth::U16},
+                   {"Keyword", 28, IoctlWidth::U64}};
+    for (const auto& field : kFields) {
+        ULONG64 value = 0;
+        std::memcpy(&value, args + field.offset, IoctlWidthBytes(field.width));
+        fields.Field(field.name, fields.Text(field.width, value));
+    }
+    fields.CloseDataSection();
+}
+
+void UsbportHkOutputer::OutputDeviceContextInputs(int mode, ULONG dataSize, const BYTE* args, bool close) {
+    if (OutputCallInputs(mode, dataSize, args, kDeviceContextOnly) && close && mode == OUTPUT_MODE_XML)
+        m_pImp->EndElement();
+}
+
+void UsbportHkOutputer::OutputDeviceContextCall(int mode, ULONG dataSize, const BYTE* args) {
+    OutputDeviceContextInputs(mode, dataSize, args, true);
+}
+
+void UsbportHkOutputer::OutputReturnValue(int mode) {
+    IoctlFields fields(*this, mode);
+    OutputHookField(fields, 0, nullptr, kReturnValue);
+}
+
+void UsbportHkOutputer::OutputResultAfterContext(int mode, ULONG dataSize, const BYTE* args,
+                                                 std::span<const HookField> outputs) {
+    // The result comes from the header, so a block of another size loses only the inputs.
+    OutputDeviceContextInputs(mode, dataSize, args, false);
+    if (m_Decode.HasOutputData())
+        OutputCallOutputs(mode, dataSize, args, outputs);
+    if (dataSize == kDeviceContextOnly.size && mode == OUTPUT_MODE_XML)
+        m_pImp->EndElement();
+}
+
+void UsbportHkOutputer::OutputOpenEndpoint(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kOpenEndpoint);
+}
+
+void UsbportHkOutputer::OutputQueryEndpointRequirements(int mode, ULONG dataSize, const BYTE* args) {
+    // The result record also carries the requirements the miniport wrote back.
+    OutputCallRows(mode, dataSize, args,
+                   m_Decode.HasOutputData() ? kEndpointRequirementsResult : kEndpointRequirementsRequest);
+}
+
+void UsbportHkOutputer::OutputDeviceContextAndUnknown(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kDeviceContextAndUnknown);
+}
+
+void UsbportHkOutputer::OutputStopController(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kStopController);
+}
+
+void UsbportHkOutputer::OutputDeviceContextAndReturn(int mode, ULONG dataSize, const BYTE* args) {
+    OutputResultAfterContext(mode, dataSize, args, kReturnValueOut);
+}
+
+void UsbportHkOutputer::OutputSubmitTransfer(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kSubmitTransfer);
+}
+
+void UsbportHkOutputer::OutputAbortTransfer(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kAbortTransfer);
+}
+
+void UsbportHkOutputer::OutputSetEndpointValue(int mode, ULONG dataSize, const BYTE* args) {
+    // One decoder for three calls: the value's name comes from the function code.
+    const ULONG code = m_Decode.GetFunctionWord();
+    const HookCall& call = code == kSetEndpointStateCode    ? kSetEndpointState
+                           : code == kSetEndpointStatusCode ? kSetEndpointStatus
+                                                            : kSetDataToggle;
+    OutputCallRows(mode, dataSize, args, call);
+}
+
+void UsbportHkOutputer::OutputGet32BitFrameNumber(int mode, ULONG dataSize, const BYTE* args) {
+    OutputResultAfterContext(mode, dataSize, args, kFrameNumberOut);
+}
+
+void UsbportHkOutputer::OutputGetEndpointStatus(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kGetEndpointStatus);
+}
+
+void UsbportHkOutputer::OutputRHGetStatus(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kRHGetStatus);
+}
+
+void UsbportHkOutputer::OutputRHGetPortStatus(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kRHGetPortStatus);
+}
+
+void UsbportHkOutputer::OutputRHPortFeature(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kRHPortFeature);
+}
+
+void UsbportHkOutputer::OutputSendOnePacket(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kSendOnePacket);
+}
+
+void UsbportHkOutputer::OutputDbgPrint(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kDbgPrint);
+}
+
+void UsbportHkOutputer::OutputGetMiniportRegistryKeyValue(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kGetMiniportRegistryKeyValue);
+}
+
+void UsbportHkOutputer::OutputCompleteTransfer(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kCompleteTransfer);
+}
+
+void UsbportHkOutputer::OutputCompleteIsoTransfer(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kCompleteIsoTransfer);
+}
+
+void UsbportHkOutputer::OutputMapHwPhysicalToVirtual(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kMapHwPhysicalToVirtual);
+}
+
+void UsbportHkOutputer::OutputRequestAsyncCallback(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kRequestAsyncCallback);
+}
+
+void UsbportHkOutputer::OutputReadWriteConfigSpace(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kReadWriteConfigSpace);
+}
+
+void UsbportHkOutputer::OutputWait(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kWait);
+}
+
+void UsbportHkOutputer::OutputInvalidateController(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kInvalidateController);
+}
+
+void UsbportHkOutputer::OutputNotifyTransferQueueState(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kNotifyTransferQueueState);
+}
+
+void UsbportHkOutputer::OutputEndpointContextCall(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kEndpointContextCall);
+}
+
+void UsbportHkOutputer::OutputRequestAsyncCallbackEx(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kRequestAsyncCallbackEx);
+}
+
+void UsbportHkOutputer::OutputCancelAsyncCallback(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kCancelAsyncCallback);
+}
+
+void UsbportHkOutputer::OutputEtwWrite(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, dataSize == kEtwWriteWithDescriptorSize ? kEtwWriteWithDescriptor : kEtwWrite);
+}
+
+void UsbportHkOutputer::OutputGetHcCapabilities(int mode, ULONG dataSize, const BYTE* args) {
+    OutputCallRows(mode, dataSize, args, kGetHcCapabilities);
+}
