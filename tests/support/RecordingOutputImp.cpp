@@ -140,7 +140,8 @@ bool MarkupBalanced(const std::string& calls) {
     while (at < calls.size()) {
         const size_t end = calls.find('\n', at);
         const std::string line = calls.substr(at, end - at);
-        if (line.rfind("BeginElement", 0) == 0 || line.rfind("BeginSection", 0) == 0)
+        // A record's element is added, then entered.
+        if (line.rfind("BeginElement", 0) == 0 || line.rfind("BeginSection", 0) == 0 || line == "EnterRecord")
             ++open;
         else if (line.rfind("EndElement", 0) == 0 && --open < 0)
             return false;

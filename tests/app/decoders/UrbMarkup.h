@@ -5,6 +5,10 @@
 #include <string>
 
 #include "ntdef.h"
+#include "tests/support/RecordingOutputImp.h"
+
+// Whether every element opened was closed: one check for every decoder suite.
+using tdl::test::MarkupBalanced;
 
 // The mark-up element each function code opens: every code reaches its own decoder.
 inline std::string UrbElementOf(USHORT code) {
@@ -41,19 +45,3 @@ inline std::string UrbElementOf(USHORT code) {
     }
 }
 
-// Every element a mark-up decode opens, it closes.
-inline bool MarkupBalanced(const std::string& calls) {
-    int open = 0;
-    size_t at = 0;
-    while (at < calls.size()) {
-        const size_t end = calls.find('\n', at);
-        const std::string line = calls.substr(at, end - at);
-        // A record's element is added, then entered.
-        if (line.rfind("BeginElement", 0) == 0 || line.rfind("BeginSection", 0) == 0 || line == "EnterRecord")
-            ++open;
-        else if (line.rfind("EndElement", 0) == 0 && --open < 0)
-            return false;
-        at = end == std::string::npos ? calls.size() : end + 1;
-    }
-    return open == 0;
-}
