@@ -5,7 +5,10 @@
 // must parse again. The first byte of the sync word chooses the context: no document, or one holding a
 // device stack of each class kind. With bit 6 of its second byte set the record is made a URB or
 // continuation record: the third byte picks the tag, the function word becomes a URB function code (with
-// the synchronous bit when it was there), so that the URB decoders see most of the inputs.
+// the synchronous bit when it was there), so that the URB decoders see most of the inputs. Otherwise, with bit
+// 7 set (a bit neither "#" nor "*" has, so that records as captured stay as they are), it is made a HID or
+// host-controller IOCTL record: the third byte picks the kind and phase, the function
+// word's low byte one of the kind's codes, so that those decoders see every code with any payload.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -58,6 +61,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, LogType), kTags[copy[2] % std::size(kTags)]);
         const ULONG function = tdl::LoadLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function));
         tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function), (function & 0x1FFF) % 0x1004 | (function & 0x2000));
+    } else if (copy[1] & 0x80) {
+        static constexpr ULONG kTags[] = {LogTag::hidI, LogTag::hidR, LogTag::hidC,
+                                          LogTag::hcdI, LogTag::hcdR, LogTag::hcdC};
+        static constexpr ULONG kHidCodes[] = {0xB0190, 0xB0191, 0xB0192, 0xB0193, 0xB0194, 0xB0195, 0xB0197, 0xB0198,
+                                              0xB019A, 0xB019C, 0xB019E, 0xB01A0, 0xB01A2, 0xB01A4, 0xB01A8, 0xB01BA,
+                                              0xB01BE, 0xB01C2, 0xB01E2, 0xB01E6, 0xB020B, 0xB020F, 0xB0196};
+        static constexpr ULONG kHcdCodes[] = {0x2203FC, 0x220400, 0x220404, 0x220408, 0x220424,
+                                              0x220428, 0x220430, 0x220434, 0x220438, 0x22043C};
+        const size_t kind = copy[2] % std::size(kTags);
+        tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, LogType), kTags[kind]);
+        const BYTE pick = copy[offsetof(_LOGHDR, Function)];
+        const ULONG code = kind < 3 ? kHidCodes[pick % std::size(kHidCodes)] : kHcdCodes[pick % std::size(kHcdCodes)];
+        tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function), code);
     }
     const auto* record = reinterpret_cast<const _LOGHDR*>(copy.get());
     CUSBLog* document = (copy[0] & 1) ? Document() : nullptr;

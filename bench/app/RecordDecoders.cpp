@@ -8,7 +8,8 @@
 //
 // URB records and their continuation records are measured apart as well, over records shaped as the capture
 // driver writes them (transfers with their data, selections, class requests; continuation pieces of a large
-// read), in the pane and in their mark-up form through the XML back-end.
+// read), in the pane and in their mark-up form through the XML back-end; and so are HID and host-controller
+// IOCTL records, each kind on its own.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -20,11 +21,11 @@
 #include <cstring>
 
 #include "app/decoders/framework/HtmlOutputImp.h"
+#include "app/decoders/framework/LogOutputer.h"
 #include "app/decoders/framework/XmlOutputImp.h"
+#include "app/devices/HtmlOutput.h"
 #include "app/devices/XmlOutput.h"
 #include "common/RecordPayloads.h"
-#include "app/decoders/framework/LogOutputer.h"
-#include "app/devices/HtmlOutput.h"
 #include "common/RecordTags.h"
 #include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
@@ -219,8 +220,9 @@ void BM_ContinuationPane(benchmark::State& state) {
 }
 BENCHMARK(BM_ContinuationPane);
 
-void BM_UrbMarkupThroughXml(benchmark::State& state) {
-    const UrbCapture& capture = Urbs();
+// Mark-up of `count` records through the XML back-end, the i-th given by `recordAt`.
+template <class RecordAt>
+void XmlOver(benchmark::State& state, size_t count, CUSBLog* document, const RecordAt& recordAt) {
     auto writer = std::make_unique<CXmlOutput>();
     writer->BeginDocument("Records");
     size_t i = 0;
@@ -233,14 +235,113 @@ void BM_UrbMarkupThroughXml(benchmark::State& state) {
             state.ResumeTiming();
         }
         XmlOutputImp xml(writer.get());
-        const std::vector<uint8_t>& record = i % 2 ? capture.continuations[i] : capture.urbs[i];
+        const std::vector<uint8_t>& record = recordAt(i);
         std::unique_ptr<LogOutputer> decoder(
-            LogOutputer::Create(&xml, capture.document.Get(), reinterpret_cast<const _LOGHDR*>(record.data())));
+            LogOutputer::Create(&xml, document, reinterpret_cast<const _LOGHDR*>(record.data())));
         decoder->OutputMarkupRecord(0);
-        i = (i + 1) % capture.urbs.size();
+        i = (i + 1) % count;
     }
     state.counters["records_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
+
+void BM_UrbMarkupThroughXml(benchmark::State& state) {
+    const UrbCapture& capture = Urbs();
+    XmlOver(state, capture.urbs.size(), capture.document.Get(), [&](size_t i) -> const std::vector<uint8_t>& {
+        return i % 2 ? capture.continuations[i] : capture.urbs[i];
+    });
+}
 BENCHMARK(BM_UrbMarkupThroughXml);
+
+// HID and host-controller IOCTL records as the driver writes them: buffer blocks with reports and strings,
+// plain values, indexed strings; names, statistics and user requests.
+struct IoctlCapture {
+    IoctlCapture() {
+        using namespace LogTag;
+        const std::vector<uint8_t> block = Words({64, 10, 0x11110000, 0xFFFFA800});
+        std::vector<uint8_t> product = block;
+        for (char c : std::string("Keyboard")) {
+            product.push_back(static_cast<uint8_t>(c));
+            product.push_back(0);
+        }
+        std::vector<uint8_t> report = block;
+        report.insert(report.end(), {1, 0, 4, 0, 0, 0, 0, 0});
+        std::vector<uint8_t> collection = block;
+        const std::vector<uint8_t> information = Words({0x2A8, 0x046D0001, 0x0110C31C});
+        collection.insert(collection.end(), information.begin(), information.end());
+        const std::vector<uint8_t> languages =
+            Words({64, 4, 0x22220000, 0xFFFFA800, 0x11110000, 0xFFFFA800, 0, 0x0409});
+        const struct {
+            ULONG tag;
+            ULONG code;
+            std::vector<uint8_t> payload;
+        } hid[] = {
+            {hidI, 0xB01BE, block},          {hidC, 0xB01BE, product},
+            {hidC, 0xB01A2, report},         {hidC, 0xB01A8, collection},
+            {hidC, 0xB0190, Words({8, 32})}, {hidC, 0xB01E2, languages},
+            {hidI, 0xB0191, report},         {hidC, 0xB0197, {}},
+        };
+        std::vector<uint8_t> name = Words({20});
+        for (char c : std::string("USB#ROOT_HUB20")) {
+            name.push_back(static_cast<uint8_t>(c));
+            name.push_back(0);
+        }
+        const struct {
+            ULONG tag;
+            ULONG code;
+            std::vector<uint8_t> payload;
+        } hcd[] = {
+            {hcdI, 0x220408, Words({512})},
+            {hcdC, 0x220408, name},
+            {hcdC, 0x2203FC, std::vector<uint8_t>(44, 1)},
+            {hcdC, 0x220428, std::vector<uint8_t>(120, 2)},
+            {hcdI, 0x220430, Words({1})},
+            {hcdC, 0x220438, Words({40, 40, 0x11110000, 0xFFFFA800, 1, 0, 40, 40, 0x8086, 0x293C, 2, 6, 1000, 5})},
+        };
+        for (size_t i = 0; i < kRecords; ++i) {
+            const auto& h = hid[i % std::size(hid)];
+            tdl::test::RecordBuilder hidRecord(h.tag);
+            hidRecord.Function(h.code).Sequence(static_cast<ULONG>(i + 1)).StackId(2);
+            hidRecord.DeviceObject(tdl::test::DecoderDocument::kDeviceObjectBase + 0x100);
+            hids.push_back(hidRecord.Part1(h.payload).Build());
+            const auto& c = hcd[i % std::size(hcd)];
+            tdl::test::RecordBuilder hcdRecord(c.tag);
+            hcdRecord.Function(c.code).Sequence(static_cast<ULONG>(i + 1));
+            hcds.push_back(hcdRecord.Part1(c.payload).Build());
+        }
+    }
+
+    std::vector<std::vector<uint8_t>> hids;
+    std::vector<std::vector<uint8_t>> hcds;
+    tdl::test::DecoderDocument document;
+};
+
+const IoctlCapture& Ioctls() {
+    static const IoctlCapture capture;
+    return capture;
+}
+
+void BM_HidPane(benchmark::State& state) {
+    PaneOver(state, Ioctls().hids, Ioctls().document.Get());
+}
+BENCHMARK(BM_HidPane);
+
+void BM_HcdPane(benchmark::State& state) {
+    PaneOver(state, Ioctls().hcds, Ioctls().document.Get());
+}
+BENCHMARK(BM_HcdPane);
+
+void BM_HidMarkupThroughXml(benchmark::State& state) {
+    const IoctlCapture& capture = Ioctls();
+    XmlOver(state, capture.hids.size(), capture.document.Get(),
+            [&](size_t i) -> const std::vector<uint8_t>& { return capture.hids[i]; });
+}
+BENCHMARK(BM_HidMarkupThroughXml);
+
+void BM_HcdMarkupThroughXml(benchmark::State& state) {
+    const IoctlCapture& capture = Ioctls();
+    XmlOver(state, capture.hcds.size(), capture.document.Get(),
+            [&](size_t i) -> const std::vector<uint8_t>& { return capture.hcds[i]; });
+}
+BENCHMARK(BM_HcdMarkupThroughXml);
 
 } // namespace

@@ -79,5 +79,8 @@ protected:
     CLogRecordDecode m_Decode;
 
 private:
+    // The IOCTL decoders' field kit reports their cuts through the record's one truncation defect.
+    friend class IoctlFields;
+
     bool m_bTruncationShown = false;
 };

@@ -1,13 +1,53 @@
-// HcdIoctlOutputer: the decoder of device-control requests sent to host controllers ("hcd" records).
-// Until its fields are decoded it shows what its base shows and the IOCTL code.
+// HcdIoctlOutputer: the decoder of device-control requests sent to host controllers ("hcd" records). It names
+// the request in the "HCD" category and decodes the payload per IOCTL code: the buffer size or port number a
+// request carries, the statistics and names a controller returns, and the user-request interface with its
+// request header and controller information.
+//
+// The request side is an "hcdI" record, the completion side an "hcdC" record; a returned record has no body.
 #pragma once
 
 #include "app/decoders/framework/IrpOutputer.h"
+
+class IoctlFields;
 
 class HcdIoctlOutputer : public IrpOutputer {
 public:
     using IrpOutputer::IrpOutputer;
     ~HcdIoctlOutputer() override;
 
+    void OutputFunctionCode() override;
+    void OutputKindTitle(int mode) override;
     void OutputIrpFunction() override;
+    virtual void OutputIoctlBody(int mode);
+
+    // "IOCTL_USB_" and the code's name ("IOCTL_" for the driver-key name), or "HCD_IOCTL_%X" for a code
+    // without a name.
+    CString GetIoctlName() const;
+
+    // Names of a user request's code ("USBUSER_%X" when unnamed) and of a controller flavor
+    // ("HCFlavor_%u" when unnamed).
+    static CString UserRequestName(ULONG request);
+    static CString ControllerFlavorName(ULONG flavor);
+
+private:
+    // The operations per code: (mode, payload length, payload).
+    void OutputGetStats1(int mode, ULONG dataSize, const BYTE* pData);
+    void OutputGetStats2(int mode, ULONG dataSize, const BYTE* pData);
+    void OutputDiagnosticMode(int mode, ULONG dataSize, const BYTE* pData);
+    void OutputGetRootHubName(int mode, ULONG dataSize, const BYTE* pData);
+    void OutputGetDriverKeyName(int mode, ULONG dataSize, const BYTE* pData);
+    void OutputDisablePort(int mode, ULONG dataSize, const BYTE* pData);
+    void OutputEnablePort(int mode, ULONG dataSize, const BYTE* pData);
+    void OutputUserRequest(int mode, ULONG dataSize, const BYTE* pData);
+
+    // The request side of the statistics and name codes: the size of the buffer asked for.
+    void OutputBufferSize(int mode, LPCSTR title);
+    // The completion side of the name codes.
+    void OutputName(int mode, LPCSTR title, LPCSTR element, LPCSTR label);
+    // The request side of the port codes (their completion carries nothing).
+    void OutputPort(int mode, LPCSTR title);
+    // The user request's groups.
+    void OutputDeviceControlParameters(IoctlFields& fields);
+    void OutputRequestHeader(IoctlFields& fields, bool completion);
+    void OutputControllerInfo(IoctlFields& fields);
 };

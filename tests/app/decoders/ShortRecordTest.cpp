@@ -1,5 +1,5 @@
 // Records cut short: every sample record at every shorter DataSize, in an exact-size heap copy so that
-// AddressSanitizer sees any read past the payload, through the pane and through the mark-up form; and what a
+// AddressSanitizer sees any read past the payload (and at an odd address, so that no field is read aligned), through the pane and through the mark-up form; and what a
 // cut power record shows.
 #include <cstring>
 #include <memory>
@@ -14,6 +14,7 @@
 #include "tests/app/devices/MarkupRecords.h"
 #include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
+#include "tests/support/RecordCopy.h"
 #include "tests/support/RecordingOutputImp.h"
 
 namespace {
@@ -21,16 +22,8 @@ namespace {
 using decoder_test::Request;
 using decoder_test::Words;
 
-// The record's header and its first `dataSize` payload bytes, alone on the heap, DataSize saying so.
-std::unique_ptr<uint8_t[]> Cut(const std::vector<uint8_t>& record, ULONG dataSize) {
-    std::unique_ptr<uint8_t[]> copy(new uint8_t[LOGHDR_SIZE + dataSize]);
-    std::memcpy(copy.get(), record.data(), LOGHDR_SIZE + dataSize);
-    tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, DataSize), dataSize);
-    return copy;
-}
-
-const _LOGHDR* Header(const std::unique_ptr<uint8_t[]>& bytes) {
-    return reinterpret_cast<const _LOGHDR*>(bytes.get());
+const _LOGHDR* Header(const tdl::test::RecordCopy& copy) {
+    return copy.Header();
 }
 
 TEST(ShortRecordTest, EveryRecordAtEveryShorterSizeStaysWithinItsBytes) {
@@ -38,8 +31,9 @@ TEST(ShortRecordTest, EveryRecordAtEveryShorterSizeStaysWithinItsBytes) {
     for (CUSBLog* document : {static_cast<CUSBLog*>(nullptr), withStacks.Get()}) {
         for (const std::vector<uint8_t>& record : decoder_test::SampleRecords()) {
             const ULONG full = LogHdr::DataSize(record.data());
-            for (ULONG size = 0; size <= full; ++size) {
-                const auto cut = Cut(record, size);
+            for (ULONG step = 0; step <= 2 * full + 1; ++step) {
+                // Each size twice: the copy at an aligned address, then at an odd one.
+                const tdl::test::RecordCopy cut(record, step / 2, step % 2 != 0);
                 tdl::test::LogDetailsPane pane;
                 ASSERT_TRUE(pane.ShowRecord(document, Header(cut)));
                 CXmlOutput writer;
@@ -59,7 +53,7 @@ TEST(ShortRecordTest, EveryRecordAtEveryShorterSizeStaysWithinItsBytes) {
 
 TEST(ShortRecordTest, CutSetPowerRecordShowsWhatItHasAndOneTruncation) {
     const std::vector<uint8_t> record = Request(LogTag::powI, 2).Part1(Words({1, 4, 0})).Build();
-    const auto cut = Cut(record, 6);
+    const tdl::test::RecordCopy cut(record, 6);
     tdl::test::LogDetailsPane pane;
     ASSERT_TRUE(pane.ShowRecord(nullptr, Header(cut)));
     EXPECT_EQ("Power Request = IRP_MN_SET_POWER\n"

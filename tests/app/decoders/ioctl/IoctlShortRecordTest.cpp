@@ -1,0 +1,119 @@
+// HID and host-controller records cut short, in every medium: every code and side at every DataSize up to
+// what the driver writes, in an exact-size heap copy at an aligned and at an odd address, so that
+// AddressSanitizer sees any read past the payload or through a misaligned pointer.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "IoctlTestRecords.h"
+#include "app/decoders/framework/XmlOutputImp.h"
+#include "app/devices/XmlOutput.h"
+#include "common/RecordFrame.h"
+#include "tests/app/devices/MarkupRecords.h"
+#include "tests/support/DecoderRuns.h"
+#include "tests/support/LogDetailsPane.h"
+#include "tests/support/RecordCopy.h"
+#include "tests/support/RecordingDataBar.h"
+
+namespace {
+
+using namespace ioctl_test;
+
+// Each code on both sides, with the most its record can hold.
+std::vector<std::vector<uint8_t>> WholeRecords() {
+    const std::vector<uint8_t> block = Join({Block(8, 8, 0xFFFFA80011110000), Wide("Abc")});
+    const std::vector<uint8_t> indexed = Join({IndexedBlock(64, 4, 1, 2, 0), Words({0x04070409, 0})});
+    const std::vector<uint8_t> collection = Join({Block(12, 12, 3), Words({0x2A8, 0x046D0001, 0x0110C31C})});
+    std::vector<uint8_t> userRequest = Words({16, 56, 1, 2, 1, 0, 40, 40, 0x8086, 0x293C, 2, 6, 1000, 7});
+    std::vector<std::vector<uint8_t>> records;
+    for (ULONG tag : {LogTag::hidI, LogTag::hidC}) {
+        for (ULONG code : {0xB0190, 0xB0194, 0xB0198, 0xB019C, 0xB01A0, 0xB01A4, 0xB0197, 0xB01E6, 0xB020B, 0xB020F})
+            records.push_back(Record(tag, code, 0, Words({8, 32})));
+        for (ULONG code : {0xB0191, 0xB0192, 0xB0193, 0xB0195, 0xB019A, 0xB019E, 0xB01A2, 0xB01BA, 0xB01BE, 0xB01C2})
+            records.push_back(Record(tag, code, 0, block));
+        records.push_back(Record(tag, 0xB01A8, 0, collection));
+        records.push_back(Record(tag, 0xB01E2, 0, indexed));
+    }
+    std::vector<uint8_t> stats2(120, 0x11);
+    for (ULONG tag : {LogTag::hcdI, LogTag::hcdC}) {
+        records.push_back(Record(tag, 0x2203FC, 0, std::vector<uint8_t>(44, 0x22)));
+        records.push_back(Record(tag, 0x220428, 0, stats2));
+        for (ULONG code : {0x220408, 0x220424})
+            records.push_back(Record(tag, code, 0, Join({Words({12}), Wide("ROOT")})));
+        for (ULONG code : {0x220400, 0x220404, 0x220430, 0x220434})
+            records.push_back(Record(tag, code, 0, Words({1})));
+        records.push_back(Record(tag, 0x220438, 0, userRequest));
+    }
+    return records;
+}
+
+TEST(IoctlShortRecordTest, EveryCodeAndSideAtEverySizeStaysWithinItsBytes) {
+    tdl::test::RecordingDataBar bar;
+    for (const std::vector<uint8_t>& record : WholeRecords()) {
+        const ULONG full = LogHdr::DataSize(record.data());
+        for (ULONG size = 0; size <= full; ++size) {
+            for (bool odd : {false, true}) {
+                const tdl::test::RecordCopy cut(record, size, odd);
+                tdl::test::LogDetailsPane pane;
+                ASSERT_TRUE(pane.ShowRecord(nullptr, cut.Header()));
+                const std::string shown = pane.Shown();
+                EXPECT_EQ(shown.find("Truncated"), shown.rfind("Truncated"));
+
+                CXmlOutput writer;
+                ASSERT_TRUE(writer.BeginDocument("Records"));
+                XmlOutputImp xml(&writer);
+                std::unique_ptr<LogOutputer>(LogOutputer::Create(&xml, nullptr, cut.Header()))->OutputMarkupRecord(0);
+                EXPECT_TRUE(markup_test::SameRecordsAsParsed(writer.GetMarkup()));
+                tdl::test::BodyCalls(nullptr, cut.Header(), OUTPUT_MODE_HTML);
+            }
+        }
+    }
+}
+
+TEST(IoctlShortRecordTest, CutFeatureRequestShowsWhatItHas) {
+    const std::vector<uint8_t> record =
+        Record(LogTag::hidI, 0xB0192, 0x103, Join({Block(3, 5, 0xFFFFA80011110000), {5, 1, 2}}));
+    const tdl::test::RecordCopy cut(record, 10, true);
+    tdl::test::LogDetailsPane pane;
+    ASSERT_TRUE(pane.ShowRecord(nullptr, cut.Header()));
+    EXPECT_EQ("HID Ioctl = IOCTL_HID_GET_FEATURE\nGet Feature Report\n  Input Parameters =\n"
+              "    OutputBufferLength = 0x00000003\n    Truncated = 10 of 16 payload bytes {0x0000FF}\n"
+              "    MdlAddress = ???\n    reportId = 0x05\n",
+              pane.Shown("HID"));
+    EXPECT_EQ("<HIDIoctl-InputParameters><OutputBufferLength>00000003</OutputBufferLength>"
+              "<Truncated>10 of 16 payload bytes</Truncated><MdlAddress>???"
+              "</MdlAddress><reportId>05</reportId>"
+              "</HIDIoctl-InputParameters>",
+              MarkupBody(tdl::test::MarkupText(nullptr, cut.Header())));
+}
+
+TEST(IoctlShortRecordTest, CutValuesAndPortsSayHowMuchTheyHave) {
+    const struct {
+        std::vector<uint8_t> record;
+        ULONG size;
+        const char* category;
+        const char* shown;
+    } cases[] = {
+        {Record(LogTag::hidC, 0xB0190, 0, Words({8, 32})), 6, "HID",
+         "HID Ioctl = IOCTL_HID_GET_DRIVER_CONFIG\nGet HID_DRIVER_CONFIG\n  Size = 0x00000008\n"
+         "  Truncated = 6 of 8 payload bytes {0x0000FF}\n  RingBufferSize (in reports) = ???\n"},
+        {Record(LogTag::hidI, 0xB019C, 0, Words({8})), 2, "HID",
+         "HID Ioctl = IOCTL_HID_SET_POLL_FREQUENCY_MSEC\nSet Polling Frequency\n"
+         "  Truncated = 2 of 4 payload bytes {0x0000FF}\n  PollingFrequency (ms.) = ???\n"},
+        {Record(LogTag::hcdI, 0x220430, 0, Words({1})), 3, "HCD",
+         "HCD Ioctl = IOCTL_USB_HCD_DISABLE_PORT\nHCD_DISABLE_PORT\n"
+         "  Truncated = 3 of 4 payload bytes {0x0000FF}\n  PortNumber = ???\n"},
+        {Record(LogTag::hcdI, 0x220408, 0, Words({1})), 1, "HCD",
+         "HCD Ioctl = IOCTL_USB_GET_ROOT_HUB_NAME\nUSB_ROOT_HUB_NAME\n"
+         "  Truncated = 1 of 4 payload bytes {0x0000FF}\n  Buffer Size = ???\n"},
+    };
+    for (const auto& c : cases) {
+        const tdl::test::RecordCopy cut(c.record, c.size);
+        tdl::test::LogDetailsPane pane;
+        ASSERT_TRUE(pane.ShowRecord(nullptr, cut.Header()));
+        EXPECT_EQ(c.shown, pane.Shown(c.category));
+    }
+}
+
+} // namespace
