@@ -78,6 +78,12 @@ constexpr struct {
 static_assert(USB_PORTATTR_NO_OVERCURRENT_UI == 1u << 25 && USB_PORTATTR_OWNED_BY_CC == 1u << 24 &&
               USB_PORTATTR_OEM_CONNECTOR == 1u << 3 && USB_PORTATTR_NO_CONNECTOR == 1);
 
+// The HTML report shows a request's record and no row of its body; the descriptor decoders would write
+// their own tables there.
+bool ShowsDescriptors(const IoctlFields& fields) {
+    return fields.IsGrid() || fields.IsMarkup();
+}
+
 CString BitText(ULONG value, ULONG bit) {
     CString text;
     text.Format("%d", static_cast<int>((value >> bit) & 1));
@@ -316,8 +322,9 @@ void HubIoctlOutputer::OutputHubInformation(IoctlFields& fields) {
     if (fields.Size() < kNodeInfoSize)
         return;
     fields.OpenDataSection("USB_HUB_INFORMATION", "HubInformation");
-    HubClassDescUsb2Outputer(m_pImp, GetDocument(), fields.DataAt(kHubDescriptor), kHubDescriptorSize)
-        .Output(fields.Mode(), fields.IsMarkup() ? "HubDescriptor" : "Hub Class Descriptor", "", false);
+    if (ShowsDescriptors(fields))
+        HubClassDescUsb2Outputer(m_pImp, GetDocument(), fields.DataAt(kHubDescriptor), kHubDescriptorSize)
+            .Output(fields.Mode(), fields.IsMarkup() ? "HubDescriptor" : "Hub Class Descriptor", "", false);
     BYTE busPowered = 0;
     fields.Read(kHubIsBusPowered, busPowered);
     fields.Field("HubIsBusPowered", IoctlBoolText(busPowered != 0));
@@ -373,8 +380,9 @@ void HubIoctlOutputer::OutputConnectionInformation(IoctlFields& fields, bool ext
     fields.Read(kDeviceDescriptor, bLength);
     const ULONG descriptorSize = std::min<ULONG>(bLength, sizeof(USB_DEVICE_DESCRIPTOR));
     const CStringArray none;
-    DeviceDescOutputer(m_pImp, GetDocument(), fields.DataAt(kDeviceDescriptor), descriptorSize)
-        .Output(fields.Mode(), fields.IsGrid() ? "Device Descriptor" : "DeviceDescriptor", "", none, none, false);
+    if (ShowsDescriptors(fields))
+        DeviceDescOutputer(m_pImp, GetDocument(), fields.DataAt(kDeviceDescriptor), descriptorSize)
+            .Output(fields.Mode(), fields.IsGrid() ? "Device Descriptor" : "DeviceDescriptor", "", none, none, false);
 
     fields.OpenInnerGroup("Connection Information");
     fields.ValueField("CurrentConfigurationValue", IoctlWidth::U8, kConfigurationValue);
@@ -382,7 +390,8 @@ void HubIoctlOutputer::OutputConnectionInformation(IoctlFields& fields, bool ext
     fields.Read(kSpeed, speed);
     if (extended) {
         static constexpr LPCSTR kSpeeds[] = {"UsbLowSpeed", "UsbFullSpeed", "UsbHighSpeed"};
-        fields.Field("Speed", speed < std::size(kSpeeds) ? CString(kSpeeds[speed]) : fields.Text(IoctlWidth::U8, speed));
+        fields.Field("Speed",
+                     speed < std::size(kSpeeds) ? CString(kSpeeds[speed]) : fields.Text(IoctlWidth::U8, speed));
     } else {
         fields.Field("LowSpeed", IoctlBoolText(speed != 0));
     }
@@ -409,9 +418,10 @@ void HubIoctlOutputer::OutputPipes(IoctlFields& fields, ULONG count) {
         title.Format("USB_PIPE_INFO.%d", static_cast<int>(i));
         fields.OpenDataSection(title, title);
         ULONG consumed = 0;
-        EndpointDescOutputer(m_pImp, GetDocument(), fields.DataAt(entry), fields.BytesFrom(entry))
-            .Output(fields.Mode(), fields.IsMarkup() ? "EndpointDescriptor" : "Descriptor Type",
-                    fields.IsMarkup() ? "" : "ENDPOINT", consumed, false);
+        if (ShowsDescriptors(fields))
+            EndpointDescOutputer(m_pImp, GetDocument(), fields.DataAt(entry), fields.BytesFrom(entry))
+                .Output(fields.Mode(), fields.IsMarkup() ? "EndpointDescriptor" : "Descriptor Type",
+                        fields.IsMarkup() ? "" : "ENDPOINT", consumed, false);
         fields.ValueField("ScheduleOffset", IoctlWidth::U32, entry + kScheduleOffset);
         fields.CloseDataSection();
     }
@@ -442,7 +452,8 @@ void HubIoctlOutputer::OutputSetupPacket(IoctlFields& fields) {
     constexpr size_t kValue = offsetof(USB_DESCRIPTOR_REQUEST, SetupPacket.wValue);
     BYTE index = 0;
     fields.Read(kValue, index);
-    fields.AttributedField("wValueLow (index)", "wValueLow", fields.Text(IoctlWidth::U8, index), "Description", "Index");
+    fields.AttributedField("wValueLow (index)", "wValueLow", fields.Text(IoctlWidth::U8, index), "Description",
+                           "Index");
     BYTE type = 0;
     fields.Read(kValue + 1, type);
     CString typeName;
@@ -458,7 +469,7 @@ void HubIoctlOutputer::OutputSetupPacket(IoctlFields& fields) {
 }
 
 void HubIoctlOutputer::OutputDescriptorData(IoctlFields& fields) {
-    if (fields.Size() < kDescriptorHeadSize)
+    if (fields.Size() < kDescriptorHeadSize || !ShowsDescriptors(fields))
         return;
     const BYTE* bytes = fields.DataAt(kDescriptorData);
     const ULONG count = fields.BytesFrom(kDescriptorData);

@@ -3,8 +3,8 @@
 #include <iterator>
 
 void IoctlHubCapFlagBits(IoctlFields& fields, ULONG flags) {
-    static constexpr LPCSTR kBits[] = {"HubIsHighSpeedCapable", "HubIsHighSpeed",          "HubIsMultiTtCapable",
-                                       "HubIsMultiTt",          "HubIsRoot",               "HubIsArmedWakeOnConnect",
+    static constexpr LPCSTR kBits[] = {"HubIsHighSpeedCapable", "HubIsHighSpeed", "HubIsMultiTtCapable",
+                                       "HubIsMultiTt",          "HubIsRoot",      "HubIsArmedWakeOnConnect",
                                        "HubIsBusPowered"};
     for (ULONG bit = 0; bit < std::size(kBits); ++bit) {
         CString text;
