@@ -1,11 +1,13 @@
 // The hub IOCTL decoder: what the Log Details pane shows per code and side, and the XML report's form.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "IoctlTestRecords.h"
+#include "app/decoders/framework/GridOutputImp.h"
 #include "tests/support/DecoderRuns.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordingDataBar.h"
@@ -308,6 +310,53 @@ TEST(HubIoctlOutputerTest, Markup) {
         const std::string calls = tdl::test::BodyCalls(nullptr, c.record, OUTPUT_MODE_HTML);
         EXPECT_EQ(std::string::npos, calls.find("WriteValue")) << calls;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The Log Details pane's runner with its one back-end, whose item stack the test watches.
+TEST(HubIoctlOutputerTest, PipesNestBelowTheConnectionAndLeaveTheItemStackAsItWas) {
+    const std::vector<uint8_t> record =
+        Record(hubC, 0x220448, 0, Join({Connection(1, 2, 2, 1), Pipe(0x81, 1, 0x1400, 1, 0), Pipe(0x83, 3, 8, 4, 0)}));
+    tdl::test::LogDetailsPane pane;
+    GridOutputImp grid(&pane);
+    std::unique_ptr<LogOutputer> decoder(
+        LogOutputer::Create(&grid, nullptr, reinterpret_cast<const _LOGHDR*>(record.data())));
+    ASSERT_TRUE(decoder);
+    for (const char* caption : tdl::test::LogDetailsPane::kCategories)
+        grid.HideCategory(caption);
+    decoder->OutputLogEntry();
+    decoder->OutputTarget();
+    decoder->OutputIrpFields();
+    // "Log Entry", "Target" and "IRP", then "HUB": half the stack. The pipe's endpoint section takes the
+    // last slot, so its groups are a level the stack does not hold.
+    const uint32_t depth = grid.GetItemStack().GetCount() + 1;
+    ASSERT_EQ(4u, depth);
+    decoder->OutputKindTitle(OUTPUT_MODE_GRID);
+    EXPECT_EQ(depth, grid.GetItemStack().GetCount());
+    ASSERT_TRUE(grid.GetCurrentItem());
+    EXPECT_STREQ("HUB", grid.GetCurrentItem()->GetCaption());
+    EXPECT_EQ(grid.GetCurrentItem(), grid.GetItemStack().Peek());
+
+    const std::string shown = pane.Shown("HUB");
+    EXPECT_NE(std::string::npos, shown.find("    ConnectionStatus = Device connected (0x1)\n    USB_PIPE_INFO.0 =\n"
+                                            "      Descriptor Type = ENDPOINT\n        bLength = 0x07\n"))
+        << shown;
+    EXPECT_NE(
+        std::string::npos,
+        shown.find("        wMaxPacketSize = 0x1400\n        High Bandwidth =\n          AdditionalTransactions = 2\n"
+                   "          PacketSize = 0xc00\n        Interval Properties =\n          bInterval = 0x01\n"
+                   "          HS-Interval = 0x1 (microframes)\n          FS.LS-Interval = 0x1 (frames)\n"
+                   "      ScheduleOffset = 0x00000000\n    USB_PIPE_INFO.1 =\n"))
+        << shown;
+    EXPECT_NE(
+        std::string::npos,
+        shown.find(
+            "        Interval Properties =\n          bInterval = 0x04\n          HS-Interval = 0x8 (microframes)\n"
+            "          FS.LS-Interval = 0x4 (frames)\n      ScheduleOffset = 0x00000000\n"))
+        << shown;
 }
 
 } // namespace
