@@ -410,8 +410,10 @@ void HubIoctlOutputer::OutputConnectionInformation(IoctlFields& fields, bool ext
 }
 
 void HubIoctlOutputer::OutputPipes(IoctlFields& fields, ULONG count) {
-    // Only whole entries are decoded: a count past them is a cut record.
-    const ULONG present = fields.CountWithin(kPipeList, count, kPipeSize);
+    // Only whole entries are decoded: a count past them is a cut record. The bytes such a count needs are
+    // reported in 32 bits, so the count stops where they would not fit.
+    constexpr ULONG kMostPipes = (0xFFFFFFFFu - kPipeList) / kPipeSize;
+    const ULONG present = fields.CountWithin(kPipeList, std::min(count, kMostPipes), kPipeSize);
     for (ULONG i = 0; i < present; ++i) {
         const size_t entry = kPipeList + static_cast<size_t>(i) * kPipeSize;
         CString title;

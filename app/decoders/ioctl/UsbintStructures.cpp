@@ -171,7 +171,9 @@ void UsbintOutputer::OutputStartFailData(IoctlFields& fields) {
     // LengthInBytes counts the four fields and the driver's own data after them.
     if (!haveLength || length <= kFixedFailLength)
         return;
-    const ULONG present = fields.CountWithin(kDriverData, length - kFixedFailLength, 1);
+    // The bytes a length claims are reported in 32 bits: a claim past them stops at the largest.
+    const ULONG claimed = std::min<ULONG>(length - kFixedFailLength, 0xFFFFFFFFu - kDriverData);
+    const ULONG present = fields.CountWithin(kDriverData, claimed, 1);
     if (present == 0)
         return;
     const BYTE* data = fields.DataAt(kDriverData);
@@ -262,7 +264,7 @@ void UsbintOutputer::InsertUsbIntHubDeviceConfigInfo(IoctlFields& fields) {
                 offset += length;
                 remaining -= length;
             } else {
-                fields.ReportTruncation(static_cast<size_t>(kConfigSize) + offset + length);
+                fields.ReportTruncation(std::min<size_t>(size_t{kConfigSize} + offset + length, 0xFFFFFFFFu));
             }
         }
         CONFIG_TRACE("%s", text.GetString());
