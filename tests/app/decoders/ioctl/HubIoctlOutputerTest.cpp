@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "IoctlTestRecords.h"
+#include "HubTestRecords.h"
 #include "app/decoders/framework/GridOutputImp.h"
 #include "tests/support/DecoderRuns.h"
 #include "tests/support/LogDetailsPane.h"
@@ -23,28 +23,6 @@ std::string ShownBody(const std::vector<uint8_t>& record) {
     tdl::test::LogDetailsPane pane;
     EXPECT_TRUE(pane.ShowRecord(nullptr, record));
     return pane.Shown("HUB");
-}
-
-// A device descriptor: USB 2.0, class from the interface, vendor 0x046D, product 0xC31C, one configuration.
-std::vector<uint8_t> DeviceDescriptor() {
-    return {18, 1, 0x00, 0x02, 0, 0, 0, 8, 0x6D, 0x04, 0x1C, 0xC3, 0x10, 0x01, 1, 2, 0, 1};
-}
-
-// Connection information: port, device descriptor, configuration, speed byte, hub flag, address, pipes, status.
-std::vector<uint8_t> Connection(ULONG port, BYTE speed, ULONG pipes, ULONG status) {
-    return Join({Words({port}), DeviceDescriptor(), {1, speed, 0, 5, 0}, Words({pipes, status})});
-}
-
-// A pipe entry: the endpoint descriptor and its schedule offset.
-std::vector<uint8_t> Pipe(BYTE address, BYTE attributes, USHORT maxPacket, BYTE interval, ULONG offset) {
-    return Join(
-        {{7, 5, address, attributes, static_cast<uint8_t>(maxPacket), static_cast<uint8_t>(maxPacket >> 8), interval},
-         Words({offset})});
-}
-
-// A descriptor request's head: port, then the setup packet asking for a descriptor of the type and index.
-std::vector<uint8_t> DescriptorRequest(BYTE type, BYTE index, USHORT length) {
-    return {2, 0, 0, 0, 0x80, 6, index, type, 0, 0, static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8)};
 }
 
 // The device descriptor above as the connection information shows it, at the given indent.

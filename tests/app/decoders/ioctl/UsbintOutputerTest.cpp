@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "IoctlTestRecords.h"
+#include "HubTestRecords.h"
 #include "tests/app/core/TraceCapture.h"
 #include "tests/support/DecoderRuns.h"
 #include "tests/support/LogDetailsPane.h"
@@ -23,29 +23,6 @@ std::string ShownBody(const std::vector<uint8_t>& record) {
     tdl::test::LogDetailsPane pane;
     EXPECT_TRUE(pane.ShowRecord(nullptr, record));
     return pane.Shown("USBINT");
-}
-
-// 64-bit values as the driver lays them out.
-std::vector<uint8_t> Quads(std::initializer_list<ULONG64> values) {
-    std::vector<uint8_t> bytes;
-    for (ULONG64 value : values)
-        for (int i = 0; i < 8; ++i)
-            bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    return bytes;
-}
-
-// An identifier string: language, pad, length and the buffer's address.
-std::vector<uint8_t> IdString(ULONG length, ULONG64 buffer) {
-    return Join({Words({0x0409, length}), Quads({buffer})});
-}
-
-// A successful configuration completion: the caller's pointer and request, the structure, the texts.
-std::vector<uint8_t> Config(std::vector<uint8_t> hardware, std::vector<uint8_t> compatible,
-                            std::vector<uint8_t> description, std::vector<uint8_t> area) {
-    std::vector<uint8_t> bytes =
-        Join({Quads({0xFFFFA80011110000}), Words({1, 204}), Words({1, 204, 0x5A}), hardware, compatible, description});
-    bytes.resize(220);
-    return Join({bytes, area});
 }
 
 struct GridCase {
