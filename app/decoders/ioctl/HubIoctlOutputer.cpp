@@ -12,6 +12,7 @@
 #include "app/decoders/descriptors/StringDescOutputer.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
+#include "app/decoders/ioctl/IoctlDispatch.h"
 #include "app/decoders/ioctl/IoctlFields.h"
 #include "app/decoders/ioctl/IoctlHubCapFlags.h"
 #include "app/devices/HubPort.h"
@@ -109,10 +110,7 @@ CString HubIoctlOutputer::GetIoctlName() const {
 }
 
 void HubIoctlOutputer::OutputFunctionCode() {
-    CString text;
-    text.Format("%08x", m_Decode.GetFunctionWord());
-    m_pImp->WriteValue("Function", text);
-    m_pImp->AddAttribute("Name", GetIoctlName());
+    IoctlOutputFunctionCode(m_pImp, m_Decode.GetFunctionWord(), GetIoctlName());
 }
 
 void HubIoctlOutputer::OutputKindTitle(int mode) {
@@ -125,11 +123,7 @@ void HubIoctlOutputer::OutputKindTitle(int mode) {
 }
 
 int HubIoctlOutputer::OutputIoctlBody(int mode) {
-    using Operation = int (HubIoctlOutputer::*)(int, ULONG, const BYTE*);
-    static constexpr struct {
-        ULONG code;
-        Operation operation;
-    } kOperations[] = {
+    static constexpr IoctlOperation<HubIoctlOutputer> kOperations[] = {
         {0x220408, &HubIoctlOutputer::OutputNodeInfo},
         {0x22040C, &HubIoctlOutputer::OutputNodeConnInfo},
         {0x220410, &HubIoctlOutputer::OutputNodeDescReq},
@@ -144,12 +138,7 @@ int HubIoctlOutputer::OutputIoctlBody(int mode) {
         {0x22044C, &HubIoctlOutputer::OutputResetHub},
         {0x220450, &HubIoctlOutputer::OutputHubCapsEx},
     };
-    const ULONG code = m_Decode.GetFunctionWord();
-    const std::span<const uint8_t> payload = m_Decode.GetPayload();
-    for (const auto& entry : kOperations)
-        if (entry.code == code)
-            return (this->*entry.operation)(mode, static_cast<ULONG>(payload.size()), payload.data());
-    return 0;
+    return IoctlDispatch(*this, kOperations, m_Decode, mode);
 }
 
 bool HubIoctlOutputer::IsDecodedSide() const {
@@ -158,98 +147,70 @@ bool HubIoctlOutputer::IsDecodedSide() const {
 
 // --- per code ---
 
-int HubIoctlOutputer::OutputNodeInfo(int mode, ULONG, const BYTE*) {
+int HubIoctlOutputer::OutputSection(int mode, LPCSTR title, LPCSTR element, ULONG needed, Writer bothSides,
+                                    Writer completion) {
     if (!IsDecodedSide())
         return 0;
-    IoctlFields fields(*this, mode);
-    fields.OpenSection("USB_NODE_INFORMATION", "HubIoctl-NodeInfo");
-    const ULONG nodeType = OutputNodeType(fields);
-    if (m_Decode.HasOutputData()) {
-        if (nodeType == UsbHub)
-            OutputHubInformation(fields);
-        else if (nodeType == UsbMIParent)
-            OutputMiParentInformation(fields);
+    IoctlFields fields(*this, mode, needed);
+    fields.OpenSection(title, element);
+    if (!fields.IsEmpty()) {
+        if (bothSides)
+            (this->*bothSides)(fields);
+        if (completion && m_Decode.HasOutputData())
+            (this->*completion)(fields);
     }
     fields.CloseSection();
     return 1;
 }
 
-int HubIoctlOutputer::OutputConnectionCode(int mode, LPCSTR title, LPCSTR element, bool extended) {
-    if (!IsDecodedSide())
-        return 0;
-    IoctlFields fields(*this, mode, kConnectionIndexSize);
-    fields.OpenSection(title, element);
-    if (!fields.IsEmpty()) {
-        OutputConnectionIndex(fields);
-        if (m_Decode.HasOutputData()) {
-            if (IsDeviceConnected(fields))
-                OutputConnectionInformation(fields, extended);
-            else
-                OutputConnectionStatusOnly(fields);
-        }
-    }
-    fields.CloseSection();
-    return 1;
+int HubIoctlOutputer::OutputNodeInfo(int mode, ULONG, const BYTE*) {
+    return OutputSection(mode, "USB_NODE_INFORMATION", "HubIoctl-NodeInfo", 0, &HubIoctlOutputer::OutputNodeType,
+                         &HubIoctlOutputer::OutputNodeDetails);
 }
 
 int HubIoctlOutputer::OutputNodeConnInfo(int mode, ULONG, const BYTE*) {
-    return OutputConnectionCode(mode, "USB_NODE_CONNECTION_INFORMATION", "HubIoctl-NodeConnInfo", false);
+    return OutputSection(mode, "USB_NODE_CONNECTION_INFORMATION", "HubIoctl-NodeConnInfo", kConnectionIndexSize,
+                         &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputPlainConnection);
 }
 
 int HubIoctlOutputer::OutputNodeConnInfoEx(int mode, ULONG, const BYTE*) {
-    return OutputConnectionCode(mode, "USB_NODE_CONNECTION_INFORMATION_EX", "HubIoctl-NodeConnInfoEx", true);
+    return OutputSection(mode, "USB_NODE_CONNECTION_INFORMATION_EX", "HubIoctl-NodeConnInfoEx", kConnectionIndexSize,
+                         &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputExtendedConnection);
 }
 
 int HubIoctlOutputer::OutputNodeConnAttr(int mode, ULONG, const BYTE*) {
-    if (!IsDecodedSide())
-        return 0;
-    IoctlFields fields(*this, mode, kConnectionIndexSize);
-    fields.OpenSection("USB_NODE_CONNECTION_ATTRIBUTES", "HubIoctl-NodeConnAttr");
-    if (!fields.IsEmpty()) {
-        OutputConnectionIndex(fields);
-        if (m_Decode.HasOutputData())
-            OutputConnectionAttributes(fields);
-    }
-    fields.CloseSection();
-    return 1;
+    return OutputSection(mode, "USB_NODE_CONNECTION_ATTRIBUTES", "HubIoctl-NodeConnAttr", kConnectionIndexSize,
+                         &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputConnectionAttributes);
 }
 
 int HubIoctlOutputer::OutputNodeDescReq(int mode, ULONG, const BYTE*) {
-    if (!IsDecodedSide())
-        return 0;
-    IoctlFields fields(*this, mode, kConnectionIndexSize);
-    fields.OpenSection("USB_DESCRIPTOR_REQUEST", "HubIoctl-NodeDescReq");
-    if (!fields.IsEmpty()) {
-        OutputConnectionIndex(fields);
-        OutputSetupPacket(fields);
-        // A request that failed returned no descriptor, whatever its buffer holds.
-        if (m_Decode.HasOutputData() && static_cast<LONG>(m_Decode.GetStatus()) >= 0)
-            OutputDescriptorData(fields);
-    }
-    fields.CloseSection();
-    return 1;
-}
-
-int HubIoctlOutputer::OutputNameCode(int mode, LPCSTR title, LPCSTR element, LPCSTR nameLabel) {
-    if (!IsDecodedSide())
-        return 0;
-    IoctlFields fields(*this, mode, kConnectionIndexSize);
-    fields.OpenSection(title, element);
-    if (!fields.IsEmpty()) {
-        OutputConnectionIndex(fields);
-        if (m_Decode.HasOutputData())
-            OutputNodeName(fields, nameLabel);
-    }
-    fields.CloseSection();
-    return 1;
+    return OutputSection(mode, "USB_DESCRIPTOR_REQUEST", "HubIoctl-NodeDescReq", kConnectionIndexSize,
+                         &HubIoctlOutputer::OutputDescriptorRequest, &HubIoctlOutputer::OutputReturnedDescriptor);
 }
 
 int HubIoctlOutputer::OutputNodeConnName(int mode, ULONG, const BYTE*) {
-    return OutputNameCode(mode, "USB_NODE_CONNECTION_NAME", "HubIoctl-NodeConnName", "NodeName");
+    return OutputSection(mode, "USB_NODE_CONNECTION_NAME", "HubIoctl-NodeConnName", kConnectionIndexSize,
+                         &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputNodeName);
 }
 
 int HubIoctlOutputer::OutputNodeConnDriverKeyName(int mode, ULONG, const BYTE*) {
-    return OutputNameCode(mode, "USB_NODE_CONNECTION_DRIVERKEY_NAME", "HubIoctl-NodeConnName", "DriverKeyName");
+    return OutputSection(mode, "USB_NODE_CONNECTION_DRIVERKEY_NAME", "HubIoctl-NodeConnName", kConnectionIndexSize,
+                         &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputConnectionDriverKeyName);
+}
+
+int HubIoctlOutputer::OutputHubCaps(int mode, ULONG, const BYTE*) {
+    return OutputSection(mode, "USB_HUB_CAPABILITIES", "HubIoctl-HubCaps", 0, nullptr,
+                         &HubIoctlOutputer::OutputHubCapabilities);
+}
+
+int HubIoctlOutputer::OutputHubCapsEx(int mode, ULONG, const BYTE*) {
+    return OutputSection(mode, "USB_HUB_CAPABILITIES_EX", "HubIoctl-HubCapsEx", 0, nullptr,
+                         &HubIoctlOutputer::OutputHubCapFlags);
+}
+
+int HubIoctlOutputer::OutputCyclePort(int mode, ULONG, const BYTE*) {
+    return OutputSection(mode, "Cycle Port", "HubIoctl-CyclePort", sizeof(ULONG), &HubIoctlOutputer::OutputPortNumber,
+                         nullptr);
 }
 
 int HubIoctlOutputer::OutputNoArguments(int mode, LPCSTR title, LPCSTR element) {
@@ -275,47 +236,22 @@ int HubIoctlOutputer::OutputResetHub(int mode, ULONG, const BYTE*) {
     return OutputNoArguments(mode, "Reset Hub", "HubIoctl-ResetHub");
 }
 
-int HubIoctlOutputer::OutputHubCaps(int mode, ULONG, const BYTE*) {
-    if (!IsDecodedSide())
-        return 0;
-    IoctlFields fields(*this, mode);
-    fields.OpenSection("USB_HUB_CAPABILITIES", "HubIoctl-HubCaps");
-    if (m_Decode.HasOutputData())
-        OutputHubCapabilities(fields);
-    fields.CloseSection();
-    return 1;
-}
-
-int HubIoctlOutputer::OutputHubCapsEx(int mode, ULONG, const BYTE*) {
-    if (!IsDecodedSide())
-        return 0;
-    IoctlFields fields(*this, mode);
-    fields.OpenSection("USB_HUB_CAPABILITIES_EX", "HubIoctl-HubCapsEx");
-    if (m_Decode.HasOutputData())
-        OutputHubCapFlags(fields);
-    fields.CloseSection();
-    return 1;
-}
-
-int HubIoctlOutputer::OutputCyclePort(int mode, ULONG, const BYTE*) {
-    if (!IsDecodedSide())
-        return 0;
-    IoctlFields fields(*this, mode, sizeof(ULONG));
-    fields.OpenSection("Cycle Port", "HubIoctl-CyclePort");
-    if (!fields.IsEmpty())
-        OutputPortNumber(fields);
-    fields.CloseSection();
-    return 1;
-}
-
 // --- field writers ---
 
-ULONG HubIoctlOutputer::OutputNodeType(IoctlFields& fields) {
+void HubIoctlOutputer::OutputNodeType(IoctlFields& fields) {
+    ULONG nodeType = 0;
+    if (fields.Size() >= kNodeInfoSize && fields.Read(kNodeType, nodeType))
+        fields.Field("NodeType", nodeType == UsbHub ? "UsbHub" : "UsbMIParent");
+}
+
+void HubIoctlOutputer::OutputNodeDetails(IoctlFields& fields) {
     ULONG nodeType = 0;
     if (fields.Size() < kNodeInfoSize || !fields.Read(kNodeType, nodeType))
-        return 0xFFFFFFFF;
-    fields.Field("NodeType", nodeType == UsbHub ? "UsbHub" : "UsbMIParent");
-    return nodeType;
+        return;
+    if (nodeType == UsbHub)
+        OutputHubInformation(fields);
+    else if (nodeType == UsbMIParent)
+        OutputMiParentInformation(fields);
 }
 
 void HubIoctlOutputer::OutputHubInformation(IoctlFields& fields) {
@@ -364,6 +300,20 @@ void HubIoctlOutputer::OutputConnectionStatus(IoctlFields& fields, ULONG status)
         m_pImp->AddItem("ConnectionStatus", value, nullptr);
     else
         m_pImp->AddReadOnlyItem("ConnectionStatus", value);
+}
+
+void HubIoctlOutputer::OutputPlainConnection(IoctlFields& fields) {
+    if (IsDeviceConnected(fields))
+        OutputConnectionInformation(fields, false);
+    else
+        OutputConnectionStatusOnly(fields);
+}
+
+void HubIoctlOutputer::OutputExtendedConnection(IoctlFields& fields) {
+    if (IsDeviceConnected(fields))
+        OutputConnectionInformation(fields, true);
+    else
+        OutputConnectionStatusOnly(fields);
 }
 
 void HubIoctlOutputer::OutputConnectionStatusOnly(IoctlFields& fields) {
@@ -470,6 +420,17 @@ void HubIoctlOutputer::OutputSetupPacket(IoctlFields& fields) {
     fields.CloseDataSection();
 }
 
+void HubIoctlOutputer::OutputDescriptorRequest(IoctlFields& fields) {
+    OutputConnectionIndex(fields);
+    OutputSetupPacket(fields);
+}
+
+void HubIoctlOutputer::OutputReturnedDescriptor(IoctlFields& fields) {
+    // A request that failed returned no descriptor, whatever its buffer holds.
+    if (static_cast<LONG>(m_Decode.GetStatus()) >= 0)
+        OutputDescriptorData(fields);
+}
+
 void HubIoctlOutputer::OutputDescriptorData(IoctlFields& fields) {
     if (fields.Size() < kDescriptorHeadSize || !ShowsDescriptors(fields))
         return;
@@ -528,7 +489,15 @@ void HubIoctlOutputer::GetDeviceClassStrings(const BYTE* pDescriptor, ULONG coun
     CStringContent().DeviceClassStrings(reinterpret_cast<const BYTE*>(&summary), strings);
 }
 
-void HubIoctlOutputer::OutputNodeName(IoctlFields& fields, LPCSTR label) {
+void HubIoctlOutputer::OutputNodeName(IoctlFields& fields) {
+    OutputName(fields, "NodeName");
+}
+
+void HubIoctlOutputer::OutputConnectionDriverKeyName(IoctlFields& fields) {
+    OutputName(fields, "DriverKeyName");
+}
+
+void HubIoctlOutputer::OutputName(IoctlFields& fields, LPCSTR label) {
     if (fields.Size() < kNameBlockSize)
         return;
     fields.ValueField("ActualLength", IoctlWidth::U32, kActualLength);

@@ -46,29 +46,38 @@ public:
     void GetDeviceClassStrings(const BYTE* pDescriptor, ULONG count, CStringArray& strings) const;
 
 private:
-    // Whether the record is of a side the operations decode.
+    using Writer = void (HubIoctlOutputer::*)(IoctlFields&);
+
     bool IsDecodedSide() const;
+    // The section of a code: `bothSides` on both sides, then `completion` on the completion side (either may
+    // be null), nothing of either for a record without payload.
+    int OutputSection(int mode, LPCSTR title, LPCSTR element, ULONG needed, Writer bothSides, Writer completion);
     // The section of a code that carries no arguments ("No arguments" in the grid).
     int OutputNoArguments(int mode, LPCSTR title, LPCSTR element);
-    // The connection-information codes, plain or extended.
-    int OutputConnectionCode(int mode, LPCSTR title, LPCSTR element, bool extended);
-    // The name codes: the node name or the driver key name of the device behind a port.
-    int OutputNameCode(int mode, LPCSTR title, LPCSTR element, LPCSTR nameLabel);
 
     // Field writers.
-    ULONG OutputNodeType(IoctlFields& fields);
+    void OutputNodeType(IoctlFields& fields);
+    // A hub's or a composite parent's information, by the node type.
+    void OutputNodeDetails(IoctlFields& fields);
     void OutputHubInformation(IoctlFields& fields);
     void OutputMiParentInformation(IoctlFields& fields);
     void OutputConnectionIndex(IoctlFields& fields);
     bool IsDeviceConnected(IoctlFields& fields) const;
     void OutputConnectionStatus(IoctlFields& fields, ULONG status);
     void OutputConnectionStatusOnly(IoctlFields& fields);
+    // A port's connection: its information when a device is connected, else its status alone.
+    void OutputPlainConnection(IoctlFields& fields);
+    void OutputExtendedConnection(IoctlFields& fields);
     void OutputConnectionInformation(IoctlFields& fields, bool extended);
     void OutputPipes(IoctlFields& fields, ULONG count);
     void OutputConnectionAttributes(IoctlFields& fields);
+    void OutputDescriptorRequest(IoctlFields& fields);
     void OutputSetupPacket(IoctlFields& fields);
+    void OutputReturnedDescriptor(IoctlFields& fields);
     void OutputDescriptorData(IoctlFields& fields);
-    void OutputNodeName(IoctlFields& fields, LPCSTR label);
+    void OutputNodeName(IoctlFields& fields);
+    void OutputConnectionDriverKeyName(IoctlFields& fields);
+    void OutputName(IoctlFields& fields, LPCSTR label);
     void OutputHubCapabilities(IoctlFields& fields);
     void OutputHubCapFlags(IoctlFields& fields);
     void OutputPortNumber(IoctlFields& fields);

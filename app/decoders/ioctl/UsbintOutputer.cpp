@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "app/decoders/framework/OutputerImp.h"
+#include "app/decoders/ioctl/IoctlDispatch.h"
 #include "app/decoders/ioctl/IoctlFields.h"
 #include "app/decoders/ioctl/IoctlPlaceholders.h"
 #include "common/RecordPayloads.h"
@@ -49,10 +50,7 @@ CString UsbintOutputer::GetIoctlName() const {
 }
 
 void UsbintOutputer::OutputFunctionCode() {
-    CString text;
-    text.Format("%08x", m_Decode.GetFunctionWord());
-    m_pImp->WriteValue("Function", text);
-    m_pImp->AddAttribute("Name", GetIoctlName());
+    IoctlOutputFunctionCode(m_pImp, m_Decode.GetFunctionWord(), GetIoctlName());
 }
 
 void UsbintOutputer::OutputKindTitle(int mode) {
@@ -65,11 +63,7 @@ void UsbintOutputer::OutputKindTitle(int mode) {
 }
 
 int UsbintOutputer::OutputIoctlBody(int mode) {
-    using Operation = int (UsbintOutputer::*)(int, ULONG, const BYTE*);
-    static constexpr struct {
-        ULONG code;
-        Operation operation;
-    } kOperations[] = {
+    static constexpr IoctlOperation<UsbintOutputer> kOperations[] = {
         {0x220007, &UsbintOutputer::OutputResetPort},
         {0x22000F, &UsbintOutputer::OutputGetRootHubPdo},
         {0x220013, &UsbintOutputer::OutputGetPortStatus},
@@ -92,12 +86,7 @@ int UsbintOutputer::OutputIoctlBody(int mode) {
         {0x22044B, &UsbintOutputer::OutputReqGlobalResume},
         {0x22044F, &UsbintOutputer::OutputGetDeviceConfigInfo},
     };
-    const ULONG code = m_Decode.GetFunctionWord();
-    const std::span<const uint8_t> payload = m_Decode.GetPayload();
-    for (const auto& entry : kOperations)
-        if (entry.code == code)
-            return (this->*entry.operation)(mode, static_cast<ULONG>(payload.size()), payload.data());
-    return 0;
+    return IoctlDispatch(*this, kOperations, m_Decode, mode);
 }
 
 bool UsbintOutputer::IsDecodedSide() const {
