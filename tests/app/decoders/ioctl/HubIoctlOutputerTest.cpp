@@ -25,7 +25,7 @@ std::string ShownBody(const std::vector<uint8_t>& record) {
     return pane.Shown("HUB");
 }
 
-// The device descriptor above as the connection information shows it, at the given indent.
+// DeviceDescriptor() as the connection information shows it, at the given indent.
 std::string DeviceRows(const std::string& indent) {
     std::string rows;
     for (const char* row :
