@@ -7,11 +7,11 @@
 // continuation record: the third byte picks the tag, the function word becomes a URB function code (with
 // the synchronous bit when it was there), so that the URB decoders see most of the inputs. Otherwise, with bit
 // 7 set (a bit neither "#" nor "*" has, so that records as captured stay as they are), the third byte's bit 7
-// chooses: clear, a HID or host-controller IOCTL record (the third byte picks the kind and phase, the function
-// word's low byte one of the kind's codes, so that those decoders see every code with any payload); set, a
-// function-call record (hub-interface or port-driver hook call) with a function word just past the last call
-// of either kind at most. The seeds hold one call record of every hub-interface index and hook code on both
-// sides, with whole argument blocks, addressed to the document's objects.
+// chooses: clear, a HID, host-controller, hub or internal USB IOCTL record (the third byte picks the kind and
+// phase, the function word's low byte one of the kind's codes, so that those decoders see every code with any
+// payload); set, a function-call record (hub-interface or port-driver hook call) with a function word just
+// past the last call of either kind at most. The seeds hold one call record of every hub-interface index and
+// hook code on both sides, with whole argument blocks, addressed to the document's objects.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -70,17 +70,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const ULONG function = tdl::LoadLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function));
         tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function), function % 82);
     } else if (copy[1] & 0x80) {
-        static constexpr ULONG kTags[] = {LogTag::hidI, LogTag::hidR, LogTag::hidC,
-                                          LogTag::hcdI, LogTag::hcdR, LogTag::hcdC};
+        static constexpr ULONG kTags[] = {LogTag::hidI, LogTag::hidR, LogTag::hidC, LogTag::hcdI,
+                                          LogTag::hcdR, LogTag::hcdC, LogTag::hubI, LogTag::hubR,
+                                          LogTag::hubC, LogTag::uinI, LogTag::uinR, LogTag::uinC};
         static constexpr ULONG kHidCodes[] = {0xB0190, 0xB0191, 0xB0192, 0xB0193, 0xB0194, 0xB0195, 0xB0197, 0xB0198,
                                               0xB019A, 0xB019C, 0xB019E, 0xB01A0, 0xB01A2, 0xB01A4, 0xB01A8, 0xB01BA,
                                               0xB01BE, 0xB01C2, 0xB01E2, 0xB01E6, 0xB020B, 0xB020F, 0xB0196};
         static constexpr ULONG kHcdCodes[] = {0x2203FC, 0x220400, 0x220404, 0x220408, 0x220424,
                                               0x220428, 0x220430, 0x220434, 0x220438, 0x22043C};
+        static constexpr ULONG kHubCodes[] = {0x220408, 0x22040C, 0x220410, 0x220414, 0x220418, 0x22041C, 0x220420,
+                                              0x22043C, 0x220440, 0x220444, 0x220448, 0x22044C, 0x220450, 0x220424};
+        static constexpr ULONG kUinCodes[] = {0x220007, 0x22000F, 0x220013, 0x220017, 0x22001B, 0x22001F,
+                                              0x220020, 0x220027, 0x22002B, 0x220420, 0x220424, 0x220428,
+                                              0x22042C, 0x220433, 0x220437, 0x22043B, 0x22043F, 0x220443,
+                                              0x220447, 0x22044B, 0x22044F, 0x220444};
         const size_t kind = copy[2] % std::size(kTags);
         tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, LogType), kTags[kind]);
         const BYTE pick = copy[offsetof(_LOGHDR, Function)];
-        const ULONG code = kind < 3 ? kHidCodes[pick % std::size(kHidCodes)] : kHcdCodes[pick % std::size(kHcdCodes)];
+        ULONG code = 0;
+        switch (kind / 3) {
+        case 0:
+            code = kHidCodes[pick % std::size(kHidCodes)];
+            break;
+        case 1:
+            code = kHcdCodes[pick % std::size(kHcdCodes)];
+            break;
+        case 2:
+            code = kHubCodes[pick % std::size(kHubCodes)];
+            break;
+        default:
+            code = kUinCodes[pick % std::size(kUinCodes)];
+            break;
+        }
         tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function), code);
     }
     const auto* record = reinterpret_cast<const _LOGHDR*>(copy.get());

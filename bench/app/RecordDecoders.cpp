@@ -370,4 +370,108 @@ void BM_HcdMarkupThroughXml(benchmark::State& state) {
 }
 BENCHMARK(BM_HcdMarkupThroughXml);
 
+// Hub and internal USB IOCTL records as the driver writes them: node and connection information with their
+// descriptors and pipes, descriptor requests, names; port status, names, parameter blocks, the topology address
+// and the hub's configuration of a device with its strings.
+struct HubUsbintCapture {
+    HubUsbintCapture() {
+        using namespace LogTag;
+        const auto join = [](std::initializer_list<std::vector<uint8_t>> parts) {
+            std::vector<uint8_t> bytes;
+            for (const auto& part : parts)
+                bytes.insert(bytes.end(), part.begin(), part.end());
+            return bytes;
+        };
+        const auto wide = [](const std::string& text) {
+            std::vector<uint8_t> bytes;
+            for (char c : text) {
+                bytes.push_back(static_cast<uint8_t>(c));
+                bytes.push_back(0);
+            }
+            bytes.insert(bytes.end(), {0, 0});
+            return bytes;
+        };
+        const std::vector<uint8_t> device = {18, 1, 0, 2, 0, 0, 0, 64, 0x6D, 0x04, 0x1C, 0xC3, 0x10, 1, 1, 2, 0, 1};
+        std::vector<uint8_t> hubDescriptor = {9, 0x29, 4, 0xE0, 0, 0x32, 0x64, 0, 0xFF};
+        hubDescriptor.resize(71);
+        const std::vector<uint8_t> pipe = join({{7, 5, 0x81, 3, 8, 0, 10}, Words({0})});
+        const std::vector<uint8_t> connection = join({Words({1}), device, {1, 2, 0, 5, 0}, Words({2, 1}), pipe, pipe});
+        const std::vector<uint8_t> configuration = {9, 2, 25, 0, 1, 1, 0, 0xA0, 50, 9, 4, 0, 0,
+                                                    1, 3, 1,  1, 0, 7, 5, 0x81, 3,  8, 0, 10};
+        const struct {
+            ULONG tag;
+            ULONG code;
+            std::vector<uint8_t> payload;
+        } hub[] = {
+            {hubC, 0x220408, join({Words({0}), hubDescriptor, {1}})},
+            {hubI, 0x220448, Words({1})},
+            {hubC, 0x220448, connection},
+            {hubC, 0x220410, join({{1, 0, 0, 0, 0x80, 6, 0, 2, 0, 0, 25, 0}, configuration})},
+            {hubC, 0x220410, join({{1, 0, 0, 0, 0x80, 6, 0, 1, 0, 0, 18, 0}, device})},
+            {hubC, 0x220420, join({Words({1, 30}), wide("USB\\VID_046D")})},
+            {hubC, 0x220440, Words({1, 1, 0})},
+        };
+        std::vector<uint8_t> config =
+            join({Words({0x11110000, 0xFFFFA800, 1, 204, 1, 204, 0x5A}), Words({0x409, 8, 0x7000, 0}),
+                  Words({0x409, 8, 0x7100, 0}), Words({0x409, 16, 0x7200, 0})});
+        config.resize(220);
+        config = join({config, wide("HW1"), wide("CI1"), wide("Device!")});
+        const struct {
+            ULONG tag;
+            ULONG code;
+            std::vector<uint8_t> payload;
+        } uin[] = {
+            {uinC, 0x220013, Words({3})},
+            {uinC, 0x220424, join({Words({40, 20}), wide("EHCI#0")})},
+            {uinC, 0x220437, Words({1, 0, 2, 0, 3, 0, 4, 0, 5, 0})},
+            {uinC, 0x22043F, join({Words({0x5000, 0, 1, 2, 3, 0}), std::vector<uint8_t>(16, 1)})},
+            {uinC, 0x22044F, config},
+            {uinI, 0x22000F, {}},
+        };
+        for (size_t i = 0; i < kRecords; ++i) {
+            const auto& h = hub[i % std::size(hub)];
+            tdl::test::RecordBuilder hubRecord(h.tag);
+            hubRecord.Function(h.code).Sequence(static_cast<ULONG>(i + 1));
+            hubs.push_back(hubRecord.Part1(h.payload).Build());
+            const auto& u = uin[i % std::size(uin)];
+            tdl::test::RecordBuilder uinRecord(u.tag);
+            uinRecord.Function(u.code).Sequence(static_cast<ULONG>(i + 1));
+            uins.push_back(uinRecord.Part1(u.payload).Build());
+        }
+    }
+
+    std::vector<std::vector<uint8_t>> hubs;
+    std::vector<std::vector<uint8_t>> uins;
+    tdl::test::DecoderDocument document;
+};
+
+const HubUsbintCapture& HubUsbints() {
+    static const HubUsbintCapture capture;
+    return capture;
+}
+
+void BM_HubPane(benchmark::State& state) {
+    PaneOver(state, HubUsbints().hubs, HubUsbints().document.Get());
+}
+BENCHMARK(BM_HubPane);
+
+void BM_UsbintPane(benchmark::State& state) {
+    PaneOver(state, HubUsbints().uins, HubUsbints().document.Get());
+}
+BENCHMARK(BM_UsbintPane);
+
+void BM_HubMarkupThroughXml(benchmark::State& state) {
+    const HubUsbintCapture& capture = HubUsbints();
+    XmlOver(state, capture.hubs.size(), capture.document.Get(),
+            [&](size_t i) -> const std::vector<uint8_t>& { return capture.hubs[i]; });
+}
+BENCHMARK(BM_HubMarkupThroughXml);
+
+void BM_UsbintMarkupThroughXml(benchmark::State& state) {
+    const HubUsbintCapture& capture = HubUsbints();
+    XmlOver(state, capture.uins.size(), capture.document.Get(),
+            [&](size_t i) -> const std::vector<uint8_t>& { return capture.uins[i]; });
+}
+BENCHMARK(BM_UsbintMarkupThroughXml);
+
 } // namespace

@@ -175,23 +175,39 @@ NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
     return status;
 }
 
-NTSTATUS CompleteWithName(PIRP irp, std::u16string_view name, bool partial) {
-    PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
-    const ULONG outLength = location->Parameters.DeviceIoControl.OutputBufferLength;
-    auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
+namespace {
+
+// Writes into `size` bytes the length the whole answer needs, then as much of the name as fits (when
+// `partial`; else an empty name when it does not fit). Returns the bytes written, 0 when not even the length
+// and one character fit.
+ULONG WriteName(UCHAR* buffer, ULONG size, std::u16string_view name, bool partial) {
     const ULONG needed = static_cast<ULONG>(sizeof(ULONG) + (name.size() + 1) * sizeof(WCHAR));
-    if (!buffer || outLength < sizeof(ULONG) + sizeof(WCHAR)) {
-        return Complete(irp, STATUS_BUFFER_TOO_SMALL);
+    if (!buffer || size < sizeof(ULONG) + sizeof(WCHAR)) {
+        return 0;
     }
     std::memcpy(buffer, &needed, sizeof needed);
-    if (outLength < needed && !partial) {
+    if (size < needed && !partial) {
         buffer[4] = buffer[5] = 0;
-        return Complete(irp, STATUS_SUCCESS, sizeof(ULONG) + sizeof(WCHAR));
+        return sizeof(ULONG) + sizeof(WCHAR);
     }
-    const ULONG copied = std::min(outLength, needed) - static_cast<ULONG>(sizeof(ULONG));
+    const ULONG copied = std::min(size, needed) - static_cast<ULONG>(sizeof(ULONG));
     std::u16string text(name);
     std::memcpy(buffer + sizeof(ULONG), text.c_str(), copied);
-    return Complete(irp, STATUS_SUCCESS, sizeof(ULONG) + copied);
+    return sizeof(ULONG) + copied;
+}
+
+} // namespace
+
+NTSTATUS CompleteWithName(PIRP irp, std::u16string_view name, bool partial) {
+    PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
+    const ULONG written = WriteName(static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer),
+                                    location->Parameters.DeviceIoControl.OutputBufferLength, name, partial);
+    return written == 0 ? Complete(irp, STATUS_BUFFER_TOO_SMALL) : Complete(irp, STATUS_SUCCESS, written);
+}
+
+NTSTATUS CompleteWithNameAt(PIRP irp, UCHAR* buffer, ULONG size, std::u16string_view name) {
+    const ULONG written = WriteName(buffer, size, name, true);
+    return written == 0 ? Complete(irp, STATUS_BUFFER_TOO_SMALL) : Complete(irp, STATUS_SUCCESS, written);
 }
 
 NTSTATUS PassDown(PDEVICE_OBJECT lower, PIRP irp) {

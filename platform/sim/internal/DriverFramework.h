@@ -65,6 +65,9 @@ NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information = 0);
 // (USB_HUB_NAME, USB_ROOT_HUB_NAME, USB_HCD_DRIVERKEY_NAME): as much of the name as fits, when `partial`, or
 // else only the length when the name does not fit.
 NTSTATUS CompleteWithName(PIRP irp, std::u16string_view name, bool partial);
+// The same answer, as much of the name as fits, into a caller's buffer of `size` bytes that the request
+// carries as an argument rather than in its system buffer.
+NTSTATUS CompleteWithNameAt(PIRP irp, UCHAR* buffer, ULONG size, std::u16string_view name);
 // Passes the request to the next device without waiting (the current location is reused).
 NTSTATUS PassDown(PDEVICE_OBJECT lower, PIRP irp);
 // Passes the request down with a completion routine and waits for it; the request stays ours to complete.

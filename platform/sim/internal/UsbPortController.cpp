@@ -728,7 +728,10 @@ NTSTATUS RootHubPdo::InternalDeviceControl(PIRP irp) {
     case IOCTL_INTERNAL_USB_GET_HUB_NAME:
         return CompleteWithName(irp, m_controller->RootHubLinkName(), true);
     case IOCTL_INTERNAL_USB_GET_CONTROLLER_NAME:
-        return CompleteWithName(irp, m_controller->Name(), true);
+        // The caller's USB_HUB_NAME is Argument1 and its size in bytes Argument2: no system buffer.
+        return CompleteWithNameAt(irp, static_cast<UCHAR*>(others.Argument1),
+                                  static_cast<ULONG>(reinterpret_cast<ULONG_PTR>(others.Argument2)),
+                                  m_controller->Name());
     case IOCTL_INTERNAL_USB_GET_BUS_INFO: {
         auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
         if (!buffer || location->Parameters.DeviceIoControl.OutputBufferLength < sizeof(USB_BUS_NOTIFICATION)) {

@@ -700,9 +700,10 @@ void GenericFdo::Internal() {
     PoolBuffer name(256);
     ULONG_PTR got = 0;
     ++m_round->requests;
-    Check(NT_SUCCESS(SendBufferedInternalIoctl(m_lower, IOCTL_INTERNAL_USB_GET_CONTROLLER_NAME, name.Data(), 256, 256,
-                                               &got)) &&
-              got > 4,
+    // The controller's name comes back in the caller's USB_HUB_NAME (Argument1) of the size in Argument2.
+    Check(NT_SUCCESS(SendInternalIoctl(m_lower, IOCTL_INTERNAL_USB_GET_CONTROLLER_NAME, name.Data(),
+                                       reinterpret_cast<PVOID>(static_cast<ULONG_PTR>(256)))) &&
+              name.As<USB_HUB_NAME>()->ActualLength > sizeof(ULONG),
           "GET_CONTROLLER_NAME");
     ++m_round->requests;
     Check(NT_SUCCESS(SendBufferedInternalIoctl(m_lower, IOCTL_INTERNAL_USB_GET_BUS_INFO, name.Data(), 0,
