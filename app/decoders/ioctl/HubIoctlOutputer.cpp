@@ -12,7 +12,6 @@
 #include "app/decoders/descriptors/StringDescOutputer.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
-#include "app/decoders/ioctl/IoctlDispatch.h"
 #include "app/decoders/ioctl/IoctlFields.h"
 #include "app/decoders/ioctl/IoctlHubCapFlags.h"
 #include "app/devices/HubPort.h"
@@ -110,7 +109,7 @@ CString HubIoctlOutputer::GetIoctlName() const {
 }
 
 void HubIoctlOutputer::OutputFunctionCode() {
-    IoctlOutputFunctionCode(m_pImp, m_Decode.GetFunctionWord(), GetIoctlName());
+    WriteIoctlFunctionCode(m_pImp, m_Decode.GetFunctionWord(), GetIoctlName());
 }
 
 void HubIoctlOutputer::OutputKindTitle(int mode) {
@@ -123,7 +122,7 @@ void HubIoctlOutputer::OutputKindTitle(int mode) {
 }
 
 int HubIoctlOutputer::OutputIoctlBody(int mode) {
-    static constexpr IoctlOperation<HubIoctlOutputer> kOperations[] = {
+    static constexpr IoctlOperation<HubIoctlOutputer, int> kOperations[] = {
         {0x220408, &HubIoctlOutputer::OutputNodeInfo},
         {0x22040C, &HubIoctlOutputer::OutputNodeConnInfo},
         {0x220410, &HubIoctlOutputer::OutputNodeDescReq},

@@ -57,21 +57,39 @@ CString IoctlDisplayName(const CString& bareName, ULONG code, LPCSTR prefix, LPC
 void WriteIoctlFunctionCode(OutputerImp* pImp, ULONG code, const CString& name);
 
 // One code's operation in a decoder's table: (mode, payload length, payload).
-template <class Decoder> struct IoctlOperation {
+template <class Decoder, class Result = void> struct IoctlOperation {
     ULONG code;
-    void (Decoder::*operation)(int, ULONG, const BYTE*);
+    Result (Decoder::*operation)(int, ULONG, const BYTE*);
 };
+// The table's entry for `code` (the whole word compared), or null.
+template <class Decoder, class Result, size_t N>
+const IoctlOperation<Decoder, Result>* FindIoctlOperation(const IoctlOperation<Decoder, Result> (&table)[N],
+                                                          ULONG code) {
+    for (const IoctlOperation<Decoder, Result>& entry : table)
+        if (entry.code == code)
+            return &entry;
+    return nullptr;
+}
 // Runs the table's operation for `code` over the decoder's payload; false when the table has none.
 template <class Decoder, size_t N>
 bool RunIoctlOperation(Decoder& decoder, const IoctlOperation<Decoder> (&table)[N], ULONG code, int mode) {
+    const IoctlOperation<Decoder>* entry = FindIoctlOperation(table, code);
+    if (!entry)
+        return false;
     const std::span<const uint8_t> payload = decoder.GetDecode().GetPayload();
-    for (const IoctlOperation<Decoder>& entry : table) {
-        if (entry.code == code) {
-            (decoder.*entry.operation)(mode, static_cast<ULONG>(payload.size()), payload.data());
-            return true;
-        }
-    }
-    return false;
+    (decoder.*entry->operation)(mode, static_cast<ULONG>(payload.size()), payload.data());
+    return true;
+}
+// The same for operations that answer a number: what the record's code's operation returns, 0 for a code
+// the table does not list.
+template <class Decoder, size_t N>
+int IoctlDispatch(Decoder& decoder, const IoctlOperation<Decoder, int> (&table)[N], const CLogRecordDecode& decode,
+                  int mode) {
+    const IoctlOperation<Decoder, int>* entry = FindIoctlOperation(table, decode.GetFunctionWord());
+    if (!entry)
+        return 0;
+    const std::span<const uint8_t> payload = decode.GetPayload();
+    return (decoder.*entry->operation)(mode, static_cast<ULONG>(payload.size()), payload.data());
 }
 
 class IoctlFields {

@@ -3,7 +3,6 @@
 #include <cstddef>
 
 #include "app/decoders/framework/OutputerImp.h"
-#include "app/decoders/ioctl/IoctlDispatch.h"
 #include "app/decoders/ioctl/IoctlFields.h"
 #include "app/decoders/ioctl/IoctlPlaceholders.h"
 #include "common/RecordPayloads.h"
@@ -50,7 +49,7 @@ CString UsbintOutputer::GetIoctlName() const {
 }
 
 void UsbintOutputer::OutputFunctionCode() {
-    IoctlOutputFunctionCode(m_pImp, m_Decode.GetFunctionWord(), GetIoctlName());
+    WriteIoctlFunctionCode(m_pImp, m_Decode.GetFunctionWord(), GetIoctlName());
 }
 
 void UsbintOutputer::OutputKindTitle(int mode) {
@@ -63,7 +62,7 @@ void UsbintOutputer::OutputKindTitle(int mode) {
 }
 
 int UsbintOutputer::OutputIoctlBody(int mode) {
-    static constexpr IoctlOperation<UsbintOutputer> kOperations[] = {
+    static constexpr IoctlOperation<UsbintOutputer, int> kOperations[] = {
         {0x220007, &UsbintOutputer::OutputResetPort},
         {0x22000F, &UsbintOutputer::OutputGetRootHubPdo},
         {0x220013, &UsbintOutputer::OutputGetPortStatus},
