@@ -487,12 +487,33 @@ void CUSBLog::ProcessDevstkRemoval(const BYTE* pNode) {
     if (node.Removed != 0) {
         TDL_TRACE(TRACE_INFORMATION, kDevstkArea, "StackID=%04u, %s removed", static_cast<UINT>(pStack->StackID),
                   pStack->Description.GetString());
-        if (pStack->m_deviceNode == nullptr)
+        if (pStack->m_deviceNode == nullptr) {
             TDL_TRACE(TRACE_ERROR, kDevstkArea, "ERROR: m_deviceNode == NULL");
-        else
+            // A device the hub's port never linked to its stack (the driver knew too little of it) still
+            // leaves its port: the hub's ports are read again, so the tree stops showing it.
+            RefreshPortsAbove(pStack);
+        } else {
             RemoveStackObject(pStack, node);
+        }
     }
     pStack->UpdateStack(node, DEVSTK_UPDATE_DEFAULT);
+}
+
+void CUSBLog::RefreshPortsAbove(CDeviceStack* pStack) {
+    CDeviceStack* pParent = pStack->ParentStackID != 0 ? m_pStackTree->FindStackById(pStack->ParentStackID) : nullptr;
+    if (pParent == nullptr)
+        return;
+    if (pParent->m_iDeviceType == DT_ROOT_HUB || pParent->m_iDeviceType == DT_SS_ROOT_HUB) {
+        CUsbHub* pHub = ModelAs<CUsbHub>(pParent->m_deviceNode);
+        core::tree<::ConnectionElement>* pHubNode = pHub != nullptr ? pHub->FindNode(this) : nullptr;
+        if (pHubNode != nullptr)
+            RefreshHubPorts(this, pHub, pParent, pHubNode, RootHubPort);
+    } else if (pParent->m_iDeviceType == DT_EXTERN_HUB || pParent->m_iDeviceType == DT_SS_EXTERN_HUB) {
+        CHubPort* pPort = ModelAs<CHubPort>(pParent->m_deviceNode);
+        CUsbHub* pHub = pPort != nullptr ? pPort->GetExternalHub() : nullptr;
+        if (pHub != nullptr && pParent->m_pSubtree != nullptr)
+            RefreshHubPorts(this, pHub, pParent, pParent->m_pSubtree, ExternalHubPort);
+    }
 }
 
 void CUSBLog::RemoveStackObject(CDeviceStack* pStack, const DEVSTK_NODE& node) {
@@ -527,7 +548,9 @@ void CUSBLog::RemoveStackObject(CDeviceStack* pStack, const DEVSTK_NODE& node) {
     case DT_SS_GENERIC_USB:
         if (auto* pPort = ModelAs<CHubPort>(pStack->m_deviceNode)) {
             if (type == DT_HUB_PORT) {
-                pPort->ClearHubPortInstance(this);
+                // A device whose configuration was never read: its port is cleared and, like any other
+                // device's, relabelled, or the tree would go on showing what was unplugged.
+                pPort->RemoveGenericUsb(pStack, this);
             } else if (type == DT_EXTERN_HUB || type == DT_SS_EXTERN_HUB) {
                 pPort->RemoveExternalHub(pStack, this);
             } else {

@@ -231,6 +231,8 @@ private:
     void AddExternalHubPortDevice(CDeviceStack* pStack, CDeviceStack* pParent);
     // The stack's topology object goes, by the stack's type.
     void RemoveStackObject(CDeviceStack* pStack, const DEVSTK_NODE& node);
+    // The ports of the hub whose stack is the stack's parent, read again and relabelled.
+    void RefreshPortsAbove(CDeviceStack* pStack);
 
     LogRecords::CLogRecords* m_pLogRecords;
     UINT m_bBufferFilterOn;

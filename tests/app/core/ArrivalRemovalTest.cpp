@@ -22,6 +22,7 @@
 #include "app/devices/TempObject.h"
 #include "app/devices/UsbHub.h"
 #include "common/RecordTags.h"
+#include "tests/app/core/TopologyChecks.h"
 #include "tests/app/devices/DeviceNodes.h"
 #include "tests/support/RecordBuilder.h"
 
@@ -231,42 +232,7 @@ protected:
         return removed;
     }
 
-    static void CollectObjects(const CObject* pObject, std::set<const void*>& live) {
-        if (pObject == nullptr || !live.insert(pObject).second)
-            return;
-        if (const auto* pController = dynamic_cast<const CHostController*>(pObject)) {
-            CollectObjects(pController->m_pRootHub, live);
-        } else if (const auto* pHub = dynamic_cast<const CUsbHub*>(pObject)) {
-            for (INT_PTR i = 0; i < pHub->m_Ports.GetSize(); ++i)
-                CollectObjects(pHub->m_Ports[i], live);
-        } else if (const auto* pPort = dynamic_cast<const CHubPort*>(pObject)) {
-            CollectObjects(pPort->GetExternalHub(), live);
-        }
-    }
-    static void CollectNodes(const Tree* pNode, std::set<const Tree*>& nodes) {
-        nodes.insert(pNode);
-        for (const Tree* p = pNode->first_child(); p != nullptr; p = p->next_sibling())
-            CollectNodes(p, nodes);
-    }
-    // No stack names an object or a node that is gone, and every node's object is alive.
-    void ExpectNoStaleLinks() {
-        std::set<const void*> objects;
-        std::set<const Tree*> nodes;
-        CSystemHostControllers* pControllers = m_pDoc->GetHostControllers();
-        for (INT_PTR i = 0; i < pControllers->GetCount(); ++i)
-            CollectObjects(pControllers->GetAt(i), objects);
-        CollectNodes(&m_pDoc->GetConnectionTree(), nodes);
-        for (const Tree* pNode : nodes)
-            if (pNode != &m_pDoc->GetConnectionTree())
-                EXPECT_EQ(1u, objects.count(pNode->get().m_pElemObject)) << pNode->get().m_LabelText.GetString();
-        for (USHORT id = 1; id <= 8; ++id) {
-            const CDeviceStack* pStack = StackById(id);
-            if (pStack->m_deviceNode != nullptr)
-                EXPECT_EQ(1u, objects.count(pStack->m_deviceNode)) << id;
-            if (pStack->m_pSubtree != nullptr)
-                EXPECT_EQ(1u, nodes.count(pStack->m_pSubtree)) << id;
-        }
-    }
+    void ExpectNoStaleLinks() { apptest::ExpectNoStaleLinks(*m_pDoc); }
 
     // Every order of the records; each order on a topology built afresh, checked after its last record.
     void PlayEveryOrder(std::vector<std::pair<ULONG, USHORT>> records, const std::function<void()>& check) {
