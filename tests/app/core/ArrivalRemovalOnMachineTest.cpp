@@ -10,11 +10,13 @@
 
 #include "app/core/KxTdloft.h"
 #include "app/devices/AttachedDevices.h"
+#include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/HostController.h"
 #include "app/devices/StackTree.h"
 #include "app/devices/SystemHostControllers.h"
+#include "platform/sim/HostControllerModel.h"
 #include "platform/sim/UsbDevice.h"
 #include "platform/sim/UsbHubModel.h"
 #include "tests/app/core/TopologyChecks.h"
@@ -85,6 +87,39 @@ TEST_F(ArrivalRemovalOnMachine, UnplugsAndPlugsAnywhereLeaveTheTreeARefreshBuild
         ExpectCurrent(*doc);
         ASSERT_NE(nullptr, StackOf(*doc, Pdo(name)));
         EXPECT_EQ(2, doc->GetDeviceFlag(StackOf(*doc, Pdo(name))->StackID));
+    }
+}
+
+TEST_F(ArrivalRemovalOnMachine, AControllerRemovedGoesWithItsTreeAndAddedAgainIsPlacedUnderTheRoot) {
+    CUSBLog* doc = NewLive();
+    const INT_PTR controllers = doc->GetHostControllers()->GetCount();
+    for (bool surprise : {true, false}) {
+        SCOPED_TRACE(surprise);
+        std::shared_ptr<sim::HostControllerModel> uhci = m_machine->RemoveController("uhci", surprise);
+        ASSERT_NE(nullptr, uhci);
+        ExpectCurrent(*doc);
+        EXPECT_EQ(controllers - 1, doc->GetHostControllers()->GetCount());
+        EXPECT_EQ(std::string::npos, apptest::DumpTree(*doc).find("Universal"));
+
+        ASSERT_NE(nullptr, m_machine->AddController(uhci));
+        ReadChangeLog(*doc);
+        ASSERT_EQ(controllers, doc->GetHostControllers()->GetCount());
+        CHostController* pController = doc->GetHostControllers()->GetAt(controllers - 1);
+        ASSERT_NE(nullptr, pController->m_devstk);
+        EXPECT_EQ(2, doc->GetDeviceFlag(pController->m_devstk->StackID));
+        ASSERT_NE(nullptr, pController->m_pDeviceClass);
+        // Enumeration asks for both controller interface classes; so does an arrival.
+        EXPECT_EQ(2, pController->m_pDeviceClass->m_InterfaceGuids.GetSize());
+        const ConnectionElement key(FALSE, UnassignedType, pController);
+        apptest::ConnectionNode* pNode = doc->GetConnectionTree().find(key).node();
+        ASSERT_NE(nullptr, pNode) << "right under the root";
+        EXPECT_EQ("Standard Universal PCI to USB Host Controller(HCD1)", std::string(pNode->get().m_LabelText));
+        // Its root hub is placed when the root hub's arrival carried a device handle; the driver learns the
+        // handle only later here, so the root hub waits for a refresh.
+        CDeviceStack* pRootStack = doc->GetStackTree()->FindStackById(pController->m_devstk->ChildStackIDs[0]);
+        ASSERT_NE(nullptr, pRootStack);
+        EXPECT_EQ(pRootStack->DeviceHandle != 0 ? 1u : 0u, pNode->size());
+        apptest::ExpectNoStaleLinks(*doc);
     }
 }
 
