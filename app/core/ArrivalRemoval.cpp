@@ -238,7 +238,7 @@ void CUSBLog::ProcessDevobjRemoval(const BYTE* pNode) {
                 pStack->m_deviceNode = nullptr;
                 DEVSTK_NODE removed = BlankStackNode(pStack->StackID);
                 removed.Removed = 1;
-                pStack->UpdateStack(removed, DEVSTK_UPDATE_REMOVED | DEVSTK_UPDATE_CHILDREN | 0x1);
+                pStack->UpdateStack(removed, DEVSTK_UPDATE_REMOVED | DEVSTK_UPDATE_CHILDREN);
             }
         }
     }
