@@ -36,6 +36,16 @@ void* AsPointer(ULONG64 address) {
     return reinterpret_cast<void*>(static_cast<uintptr_t>(address));
 }
 
+// The handler's name and the node's identity; the stack only where the handler uses it.
+void TraceDeviceNode(LPCSTR lpszHandler, const DEVICE_NODE& node, const CString& name, bool bStackId) {
+    TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "%s", lpszHandler);
+    TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "PDEVICE_OBJECT=%p", AsPointer(node.DeviceObject));
+    TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "DevName='%s'", name.GetString());
+    if (bStackId)
+        TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "StackID=%04d", static_cast<int>(node.StackID));
+    TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "StatusFlags=0x%08x", node.StatusFlags);
+}
+
 // A blank stack node that carries only the id: what a removal by a device object updates a stack from.
 DEVSTK_NODE BlankStackNode(USHORT stackId) {
     DEVSTK_NODE node{};
@@ -64,11 +74,7 @@ void CUSBLog::SubtreeObserver::node_destroyed(core::tree<::ConnectionElement>* p
 void CUSBLog::ProcessDevobjArrival(const BYTE* pNode) {
     const DEVICE_NODE node = CopyNode<DEVICE_NODE>(pNode);
     const CString name = NodeText(node.DeviceName);
-    TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "--CUSBLog::ProcessDevobjArrival");
-    TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "PDEVICE_OBJECT=%p", AsPointer(node.DeviceObject));
-    TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "DevName='%s'", name.GetString());
-    TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "StackID=%04d", static_cast<int>(node.StackID));
-    TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "StatusFlags=0x%08x", node.StatusFlags);
+    TraceDeviceNode("--CUSBLog::ProcessDevobjArrival", node, name, true);
 
     CDeviceObject* pDevice = nullptr;
     if (m_pAttachedDevices != nullptr) {
@@ -93,18 +99,10 @@ void CUSBLog::ProcessDevobjArrival(const BYTE* pNode) {
             TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "ADD to CStackTree StackID=%04u: PDEVICE_OBJECT=%p",
                       static_cast<UINT>(node.StackID), AsPointer(node.DeviceObject));
             pStack = CDeviceStack::NewDeviceStack(BlankStackNode(node.StackID));
-            if (pStack == nullptr) {
+            // Only the id map: its driver key is not known until the stack itself arrives.
+            if (pStack == nullptr || !m_pStackTree->EnterStack(pStack, false)) {
                 TDL_TRACE(TRACE_ERROR, kDevobjArea, "failed to allocate CDeviceStack");
-            } else {
-                // Only the id map: its driver key is not known until the stack itself arrives.
-                CSingleLock lock(&m_pStackTree->m_Lock, TRUE);
-                try {
-                    m_pStackTree->m_StackMap.SetAt(node.StackID, pStack);
-                } catch (CMemoryException* e) {
-                    e->Delete();
-                    delete pStack;
-                    pStack = nullptr;
-                }
+                pStack = nullptr;
             }
         }
         if (pStack != nullptr) {
@@ -149,10 +147,7 @@ void CUSBLog::ProcessDevobjArrival(const BYTE* pNode) {
 void CUSBLog::ProcessDevobjRemoval(const BYTE* pNode) {
     const DEVICE_NODE node = CopyNode<DEVICE_NODE>(pNode);
     const CString name = NodeText(node.DeviceName);
-    TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "--CUSBLog::ProcessDevobjRemoval");
-    TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "PDEVICE_OBJECT=%p", AsPointer(node.DeviceObject));
-    TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "DevName='%s'", name.GetString());
-    TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "StatusFlags=0x%08x", node.StatusFlags);
+    TraceDeviceNode("--CUSBLog::ProcessDevobjRemoval", node, name, false);
 
     CDeviceObject* pDevice = nullptr;
     if (m_pAttachedDevices != nullptr && m_pAttachedDevices->GetPresentClassDeviceObject(node.DeviceObject, pDevice)) {
@@ -237,21 +232,8 @@ void CUSBLog::ProcessDevstkArrival(const BYTE* pNode) {
         }
     } else {
         pStack = CDeviceStack::NewDeviceStack(node);
-        if (pStack == nullptr)
+        if (pStack == nullptr || !m_pStackTree->EnterStack(pStack))
             return;
-        CSingleLock lock(&m_pStackTree->m_Lock, TRUE);
-        try {
-            m_pStackTree->m_StackMap.SetAt(node.StackID, pStack);
-        } catch (CMemoryException* e) {
-            e->Delete();
-            delete pStack;
-            return;
-        }
-        try {
-            m_pStackTree->m_DriverKeyToDevstk.SetAt(pStack->DriverKey, pStack);
-        } catch (CMemoryException* e) {
-            e->Delete();
-        }
     }
     AddDevstk(pStack);
 }
