@@ -20,6 +20,8 @@ IMPLEMENT_SERIAL(CSystemHostControllers, CObject, VERSIONABLE_SCHEMA | 12)
 namespace {
 
 constexpr ULONG kLinkTargetSize = 128;
+// Legacy names looked for at most: HCD0 to HCD63.
+constexpr int kMaxLegacyNames = 64;
 
 USHORT StackIdOf(const CHostController* pController) {
     return pController->m_devstk != nullptr ? pController->m_devstk->StackID : 0;
@@ -135,31 +137,60 @@ void CSystemHostControllers::EnumerateHostControllers(CUSBLog* pDocument) {
                       stackId);
             continue;
         }
-        CDeviceClass* pClass = CDeviceClass::Create(pStack->ClassGuid, pStack->DriverKey);
-        if (pClass == nullptr) {
-            TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
-                      "CSystemHostControllers::EnumerateHostControllers:Out of memory inserting new controller");
-            return;
-        }
-        pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_USB_HOST_CONTROLLER);
-        pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_NEC_USB3_HOST_CONTROLLER);
-        if (!pClass->LocateDeviceInfo()) {
-            TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "Host Controller: StackID=%04u, removed", stackId);
-            delete pClass;
-            continue;
-        }
-        CHostController* pController = CHostController::NewHostController(pStack, pClass);
+        bool bOutOfMemory = false;
+        CHostController* pController = NewLocatedController(pStack, bOutOfMemory);
         if (pController == nullptr) {
-            TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
-                      "CSystemHostControllers::EnumerateHostControllers:Out of memory inserting new controller");
-            delete pClass;
+            if (bOutOfMemory)
+                TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
+                          "CSystemHostControllers::EnumerateHostControllers:Out of memory inserting new controller");
+            else
+                TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "Host Controller: StackID=%04u, removed", stackId);
             continue;
         }
-        pController->GetControllerType();
         pStack->m_iDeviceType = DT_HOST_CONTROLLER;
         pStack->m_deviceNode = pController;
         m_Controllers.Add(pController);
     }
+}
+
+CHostController* CSystemHostControllers::NewLocatedController(CDeviceStack* pStack, bool& bOutOfMemory) {
+    bOutOfMemory = false;
+    CDeviceClass* pClass = CDeviceClass::Create(pStack->ClassGuid, pStack->DriverKey);
+    if (pClass == nullptr) {
+        bOutOfMemory = true;
+        return nullptr;
+    }
+    pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_USB_HOST_CONTROLLER);
+    pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_NEC_USB3_HOST_CONTROLLER);
+    if (!pClass->LocateDeviceInfo()) {
+        delete pClass;
+        return nullptr;
+    }
+    CHostController* pController = CHostController::NewHostController(pStack, pClass);
+    if (pController == nullptr) {
+        delete pClass;
+        bOutOfMemory = true;
+        return nullptr;
+    }
+    pController->GetControllerType();
+    return pController;
+}
+
+CHostController* CSystemHostControllers::AddHostController(CDeviceStack* pStack) {
+    bool bOutOfMemory = false;
+    CHostController* pController = NewLocatedController(pStack, bOutOfMemory);
+    if (pController == nullptr)
+        return nullptr;
+    try {
+        m_Controllers.Add(pController);
+    } catch (CMemoryException* e) {
+        e->Delete();
+        delete pController;
+        return nullptr;
+    }
+    pStack->m_iDeviceType = DT_HOST_CONTROLLER;
+    pStack->m_deviceNode = pController;
+    return pController;
 }
 
 void CSystemHostControllers::SortByStackID() {
@@ -183,13 +214,16 @@ void CSystemHostControllers::GetHCDSymbolicLinks(CUSBLog* pDocument) {
     if (pStacks == nullptr)
         return;
     const LPCSTR lpszDirectory = LegacyNameDirectory();
-    for (int n = 0;; ++n) {
+    // A controller that went leaves a gap in the numbers: the names after it are still looked for, until
+    // every controller has one or the numbers run out.
+    INT_PTR nNamed = 0;
+    for (int n = 0; n < kMaxLegacyNames && nNamed < m_Controllers.GetSize(); ++n) {
         CString strName;
         strName.Format("HCD%d", n);
         char target[kLinkTargetSize] = {};
         if (!QuerySymbolicLinkTarget(lpszDirectory, strName, target, sizeof target)) {
             TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "Failed to find target for symbolic link");
-            return;
+            continue;
         }
         CHostController* pProbe = nullptr;
         try {
@@ -215,6 +249,7 @@ void CSystemHostControllers::GetHCDSymbolicLinks(CUSBLog* pDocument) {
                 auto* pController = static_cast<CHostController*>(pStack->m_deviceNode);
                 pController->SetDeviceName(strName);
                 pController->m_TargetDevice = target;
+                ++nNamed;
             }
         }
         delete pProbe;
