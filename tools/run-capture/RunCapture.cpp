@@ -1,0 +1,201 @@
+// The run command's harness (not part of the product): boots the default simulated machine with the capture
+// driver, starts the application object without a display, and drives its live capture document as a user
+// would: the mouse and the stick checked, a capture started, the mouse moved and a file copied to the stick for
+// a few seconds, the capture stopped and saved, and the saved file opened again. It prints the record count,
+// the gap count and where each file it wrote is, and exits 0 when the session went as it should.
+//
+//     run_capture [--out <folder>] [--seconds <n>]
+//
+// The kernel's headers first: the framework's ASSERT yields to the kernel's.
+#include "platform/sim/Machine.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "WinFileDialogControl.h"
+#include "WinMachineProfile.h"
+#include "WinUiControl.h"
+#include "app/core/AppResources.h"
+#include "app/core/LogRecords.h"
+#include "app/core/ProgramVersion.h"
+#include "app/core/Resource.h"
+#include "app/core/SingleInstance.h"
+#include "app/core/TindaloftApp.h"
+#include "app/core/USBLog.h"
+#include "app/ui/MainFrame.h"
+#include "tools/capture-session/CaptureSession.h"
+
+// The capture driver's entry (driver/Driver.h).
+DRIVER_INITIALIZE DriverEntry;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Arguments {
+    fs::path out = "run-capture";
+    int seconds = 3;
+};
+
+bool ParseArguments(int argc, char** argv, Arguments& args) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--out" && i + 1 < argc) {
+            args.out = argv[++i];
+        } else if (arg == "--seconds" && i + 1 < argc) {
+            args.seconds = std::atoi(argv[++i]);
+            if (args.seconds < 1 || args.seconds > 600)
+                return false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+int Fail(const std::string& what) {
+    std::fprintf(stderr, "run_capture: %s\n", what.c_str());
+    return 1;
+}
+
+// The message boxes the session showed, on standard output, as the user would have read them.
+void PrintMessageBoxes() {
+    for (const win32::ModalRequest& request : win32::ModalRequests()) {
+        if (request.kind != win32::ModalKind::MessageBox)
+            continue;
+        std::string text = request.text;
+        while (!text.empty() && text.back() == '\n')
+            text.pop_back();
+        std::printf("message: %s\n", text.c_str());
+    }
+    win32::ClearModalRequests();
+}
+
+CUSBLog* FirstDocument(CDocTemplate* pTemplate) {
+    POSITION pos = pTemplate != nullptr ? pTemplate->GetFirstDocPosition() : nullptr;
+    return pos != nullptr ? dynamic_cast<CUSBLog*>(pTemplate->GetNextDoc(pos)) : nullptr;
+}
+
+// The application object's run, from its start to its end, on the machine.
+int RunSession(sim::Machine& machine, const Arguments& args) {
+    auto app = std::make_unique<CTindaloftApp>();
+    // As an embedded start: no splash window to hold the start.
+    app->SetCurrentHandles(nullptr, "/Embedding", SW_SHOWNORMAL);
+    struct Ending {
+        CTindaloftApp& app;
+        ~Ending() {
+            if (app.m_pMainWnd != nullptr && app.m_pMainWnd->m_hWnd != nullptr)
+                app.m_pMainWnd->DestroyWindow();
+            app.m_pMainWnd = nullptr;
+            app.ExitInstance();
+        }
+    } ending{*app};
+    if (!app->InitInstance())
+        return Fail("the application did not start");
+
+    // The options a user sets for a long session: the banks take turns rather than ending the capture when
+    // one is full, and the capture thread indexes what it reads. A new live document takes them.
+    app->m_Settings.ContinuousLogging = true;
+    app->m_Settings.BackgroundLogging = true;
+    tdl::session::SendCommand(ID_FILE_NEW);
+    CUSBLog* pLog = FirstDocument(app->m_pCaptureDocTemplate);
+    if (pLog == nullptr)
+        return Fail("no live capture document");
+
+    for (const char* name : {"mouse", "stick"}) {
+        std::shared_ptr<sim::UsbDevice> device = machine.Device(name);
+        if (device == nullptr || !tdl::session::CheckDeviceStack(*pLog, device->PhysicalDeviceObject()))
+            return Fail(std::string("the ") + name + " is not in the document's devices");
+    }
+
+    tdl::session::SendCommand(ID_USB_STARTEVENTCAPTURE);
+    if (!pLog->IsLogging()) {
+        PrintMessageBoxes();
+        return Fail("the capture did not start");
+    }
+    std::printf("capturing the mouse and the stick for %d s\n", args.seconds);
+    std::fflush(stdout);
+    std::vector<tdl::session::WorkloadPlan> plans(2);
+    plans[0].kind = sim::WorkloadKind::MouseMoving;
+    plans[1].kind = sim::WorkloadKind::CopyToStick;
+    for (tdl::session::WorkloadPlan& plan : plans) {
+        plan.options.count = UINT64_MAX;
+        plan.options.duration = std::chrono::seconds(args.seconds);
+    }
+    const std::vector<sim::WorkloadResult> results = tdl::session::PlayWhilePumping(machine, plans);
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (!results[i].Succeeded())
+            return Fail(std::string(sim::WorkloadName(plans[i].kind)) + ": " + results[i].failure);
+        std::printf("%s: %llu steps, %llu requests\n", std::string(sim::WorkloadName(plans[i].kind)).c_str(),
+                    static_cast<unsigned long long>(results[i].steps),
+                    static_cast<unsigned long long>(results[i].requests));
+    }
+    tdl::session::SendCommand(ID_USB_STOPEVENTCAPTURE);
+    PrintMessageBoxes();
+    if (pLog->IsLogging())
+        return Fail("the capture did not stop");
+
+    const INT_PTR nRecords = pLog->GetLogRecords()->GetCount();
+    std::printf("records: %lld\n", static_cast<long long>(nRecords));
+    std::printf("gaps: %u\n", pLog->GetSequenceGapCount());
+    const fs::path capture = fs::absolute(args.out / "session.tdloft");
+    // A file of an earlier run gives way without the question whether to replace it.
+    std::error_code ignored;
+    fs::remove(capture, ignored);
+    win32::QueueFileDialogChoice(capture.string());
+    tdl::session::SendCommand(ID_FILE_SAVE_AS);
+    PrintMessageBoxes();
+    if (!fs::exists(capture) || pLog->IsModified())
+        return Fail("the capture was not saved");
+    std::printf("capture file: %s\n", capture.string().c_str());
+
+    // The file opens again, as a saved log, with every record.
+    CDocument* pOpened = app->OpenDocumentFile(capture.string().c_str());
+    auto* pSaved = dynamic_cast<CUSBLog*>(pOpened);
+    if (pSaved == nullptr || pSaved->GetLogRecords()->GetCount() != nRecords)
+        return Fail("the saved capture does not open with its records");
+    std::printf("reopened: %lld records\n", static_cast<long long>(pSaved->GetLogRecords()->GetCount()));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Arguments args;
+    if (!ParseArguments(argc, argv, args)) {
+        std::fprintf(stderr, "usage: run_capture [--out <folder>] [--seconds <1..600>]\n");
+        return 2;
+    }
+    std::error_code error;
+    fs::create_directories(args.out / "state", error);
+    if (error)
+        return Fail("cannot make " + args.out.string() + ": " + error.message());
+
+    // The machine and the program keep what outlives a run (registry, settings) in the run's own folder.
+    const fs::path state = fs::absolute(args.out / "state");
+    win32::SetStateFolder(state.string());
+    RegisterProgramVersionResource();
+    RegisterAppResources();
+    win32::SetModalStrict(false);
+    CreateSingleInstanceMutex();
+
+    sim::MachineOptions options;
+    options.captureDriverEntry = DriverEntry;
+    options.stateDir = state;
+    std::unique_ptr<sim::Machine> machine = sim::Machine::BootDefault(options);
+    int nExitCode = 0;
+    if (machine == nullptr || !NT_SUCCESS(machine->Status()))
+        nExitCode = Fail("the simulated machine did not boot");
+    else
+        nExitCode = RunSession(*machine, args);
+    if (machine != nullptr)
+        machine->Shutdown();
+    CloseSingleInstanceMutex();
+    return nExitCode;
+}
