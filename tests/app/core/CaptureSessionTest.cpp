@@ -1,0 +1,292 @@
+// Whole capture sessions on the default simulated machine with the capture driver, under real concurrency:
+// the machine's devices and class drivers on their threads, the hooked drivers, the driver's log, the capture
+// thread, the banks, the document's index, the columns and the capture file. Devices are chosen by the check
+// state of their stacks, sessions are driven through the document's commands, and what a user sees is what is
+// checked: rows, column texts, colours, messages and files. The kernel's headers come first: the framework's
+// ASSERT yields to the kernel's.
+#include "tests/support/MachineFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "WinFileDialogControl.h"
+#include "WinUiControl.h"
+#include "app/core/AppSettings.h"
+#include "app/core/CapturePair.h"
+#include "app/core/LogRecords.h"
+#include "app/core/Resource.h"
+#include "app/core/TindaloftApp.h"
+#include "app/core/USBLog.h"
+#include "common/FilterBlock.h"
+#include "common/RecordTags.h"
+#include "tests/app/core/AppStarter.h"
+#include "tools/capture-session/CaptureSession.h"
+
+// The capture driver's entry point (driver/Driver.h).
+DRIVER_INITIALIZE DriverEntry;
+
+namespace {
+
+namespace fs = std::filesystem;
+using tdl::session::SendCommand;
+
+constexpr char kBufferFull[] = "USB event capture buffer is full. Session ending.";
+
+// One row of the record list: the record's header and what its columns show.
+struct Row {
+    const _LOGHDR* pRecord = nullptr;
+    _LOGHDR header{};
+    CString category;
+    CString state;
+    ULONG sequence = 0;
+    CString request;
+    CString direction;
+    CString cbw;
+    CString csw;
+    COLORREF text = 0;
+    COLORREF background = 0;
+    std::vector<BYTE> bytes;
+};
+
+std::vector<Row> RowsOf(CUSBLog& doc) {
+    std::vector<Row> rows;
+    LogRecords::CLogRecords* records = doc.GetLogRecords();
+    for (INT_PTR i = 0; i < records->GetDisplayCount(&doc); ++i) {
+        Row row;
+        const _LOGHDR* pRecord = records->GetRecordAt(&doc, i);
+        row.pRecord = pRecord;
+        std::memcpy(&row.header, pRecord, sizeof row.header);
+        const auto* p = reinterpret_cast<const BYTE*>(pRecord);
+        row.bytes.assign(p, p + LogRecords::CLogRecords::RecordSize(pRecord));
+        records->FormatCategory(&doc, i, row.category, row.state);
+        BOOL bBoundary = FALSE;
+        row.sequence = records->FormatSequence(&doc, i, bBoundary);
+        records->FormatRequest(&doc, i, row.request);
+        records->FormatDirection(&doc, i, row.direction);
+        records->FormatCbw(&doc, i, row.cbw);
+        records->FormatCsw(&doc, i, row.csw);
+        records->GetRecordHighlight(&doc, i, row.text, row.background);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+ULONG64 AddressOf(const void* p) {
+    return static_cast<ULONG64>(reinterpret_cast<uintptr_t>(p));
+}
+
+class CaptureSessionTest : public tdl::test::MachineTest {
+protected:
+    struct Options {
+        bool continuous = false;
+        bool background = true;
+        // Bulk transfer data the driver keeps per transfer; 0 leaves the driver's setting.
+        ULONG bulkMaxSize = 0;
+    };
+
+    void TearDown() override {
+        if (m_log != nullptr && m_log->IsLogging())
+            SendCommand(ID_USB_STOPEVENTCAPTURE);
+        // The windows and the documents go before the machine does.
+        m_starter.reset();
+        MachineTest::TearDown();
+    }
+
+    // The machine, the application started on it, the options set as the options dialog sets them and the
+    // live document made new with them; the mouse and the stick checked.
+    void StartApplication(const Options& options) {
+        BootDefault(nt::version::Release::Windows7, DriverEntry);
+        m_starter = std::make_unique<apptest::AppStarter>();
+        CTindaloftApp& app = m_starter->Make("/Embedding");
+        ASSERT_TRUE(m_starter->Start());
+        app.m_Settings.ContinuousLogging = options.continuous;
+        app.m_Settings.BackgroundLogging = options.background;
+        if (options.bulkMaxSize != 0) {
+            app.m_Settings.CaptureBulk = true;
+            app.m_Settings.BulkMaxSize = SizeCodeOfBytes(options.bulkMaxSize);
+            ASSERT_TRUE(app.SetDriverLoggingOptions(nullptr));
+        }
+        SendCommand(ID_FILE_NEW);
+        POSITION pos = app.m_pCaptureDocTemplate->GetFirstDocPosition();
+        ASSERT_NE(pos, nullptr);
+        m_log = dynamic_cast<CUSBLog*>(app.m_pCaptureDocTemplate->GetNextDoc(pos));
+        ASSERT_NE(m_log, nullptr);
+        for (const char* name : {"mouse", "stick"})
+            ASSERT_TRUE(tdl::session::CheckDeviceStack(*m_log, Pdo(name))) << name;
+        apptest::AppStarter::TakeBoxes();
+    }
+
+    void StartCapture() {
+        SendCommand(ID_USB_STARTEVENTCAPTURE);
+        ASSERT_TRUE(m_log->IsLogging());
+    }
+
+    void PlayPumping(sim::WorkloadKind kind, sim::WorkloadOptions options) {
+        const std::vector<sim::WorkloadResult> results =
+            tdl::session::PlayWhilePumping(*m_machine, {{kind, options}});
+        EXPECT_TRUE(results[0].Succeeded()) << sim::WorkloadName(kind) << ": " << results[0].failure;
+    }
+
+    static sim::WorkloadOptions Files(uint64_t count, ULONG bytes) {
+        sim::WorkloadOptions options;
+        options.count = count;
+        options.fileBytes = options.transferBytes = bytes;
+        return options;
+    }
+
+    // Whether a stop the capture thread posted has ended the session, within a few seconds.
+    bool SessionEnds() {
+        return tdl::session::PumpUntil([this] { return !m_log->IsLogging(); }, std::chrono::seconds(10));
+    }
+
+    std::unique_ptr<apptest::AppStarter> m_starter;
+    CUSBLog* m_log = nullptr;
+};
+
+TEST_F(CaptureSessionTest, MouseAndStickRecordsFollowTheLogStartInSequenceWithTheStorageColumnsFilled) {
+    StartApplication({});
+    StartCapture();
+    PlayPumping(sim::WorkloadKind::MouseMoving, {.count = 3});
+    PlayPumping(sim::WorkloadKind::CopyToStick, Files(2, 4096));
+    SendCommand(ID_USB_STOPEVENTCAPTURE);
+    EXPECT_TRUE(apptest::AppStarter::TakeBoxTexts().empty());
+
+    const std::vector<Row> rows = RowsOf(*m_log);
+    ASSERT_GT(rows.size(), 20u);
+    EXPECT_EQ(rows[0].header.LogType, LogTag::atsL);
+    for (size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].header.SequenceNumber, rows[0].header.SequenceNumber + i) << i;
+        EXPECT_EQ(rows[i].sequence, rows[i].header.SequenceNumber);
+        EXPECT_EQ(rows[i].header.Sync, LogTag::Sync) << i;
+    }
+    EXPECT_EQ(m_log->GetSequenceGapCount(), 0u);
+
+    // Both devices are in the capture; the stick's command and status wrappers show their tags.
+    const ULONG64 stick = AddressOf(Pdo("stick"));
+    const ULONG64 mouse = AddressOf(Pdo("mouse"));
+    size_t mouseRecords = 0;
+    size_t commands = 0;
+    size_t statuses = 0;
+    for (const Row& row : rows) {
+        mouseRecords += row.header.DeviceObject == mouse ? 1 : 0;
+        if (row.header.DeviceObject != stick || row.request != "BULK_OR_INTERRUPT_TRANSFER")
+            continue;
+        if (row.cbw != "---") {
+            ++commands;
+            EXPECT_EQ(row.direction, "OUT");
+            EXPECT_EQ(row.state, "init");
+        }
+        if (row.csw != "---") {
+            ++statuses;
+            EXPECT_EQ(row.direction, "IN");
+            EXPECT_EQ(row.state, "comp");
+        }
+    }
+    EXPECT_GT(mouseRecords, 0u);
+    // Each file: a write, a flush and a read, each one command and one status at least.
+    EXPECT_GE(commands, 6u);
+    EXPECT_EQ(commands, statuses);
+}
+
+TEST_F(CaptureSessionTest, ALargeBulkInTransferContinuesInThreeRecordsAllIndexedAndShownAsIn) {
+    StartApplication({.continuous = true, .bulkMaxSize = 262144});
+    StartCapture();
+    // One 400-block READ(10) (after the file's write): 204,800 bytes in one bulk IN transfer.
+    PlayPumping(sim::WorkloadKind::CopyToStick, Files(1, 204800));
+    SendCommand(ID_USB_STOPEVENTCAPTURE);
+
+    const std::vector<Row> rows = RowsOf(*m_log);
+    const ULONG64 stick = AddressOf(Pdo("stick"));
+    size_t found = 0;
+    for (size_t i = 0; i + 3 < rows.size(); ++i) {
+        const Row& row = rows[i];
+        if (row.header.LogType != LogTag::urbC || row.header.DeviceObject != stick ||
+            row.header.Continuation != LogTag::More)
+            continue;
+        ++found;
+        EXPECT_EQ(row.direction, "IN");
+        uint64_t bytes = row.header.DataSize;
+        for (size_t k = 1; k <= 3; ++k) {
+            const Row& piece = rows[i + k];
+            EXPECT_EQ(piece.header.LogType, LogTag::cCnt) << k;
+            EXPECT_EQ(piece.header.SequenceNumber, row.header.SequenceNumber + k);
+            EXPECT_EQ(piece.header.Irp, row.header.Irp);
+            EXPECT_EQ(piece.direction, "IN") << k;
+            EXPECT_EQ(piece.header.Continuation, k == 3 ? LogTag::Data : LogTag::More) << k;
+            bytes += piece.header.DataSize;
+        }
+        EXPECT_GT(bytes, 204800u);
+    }
+    EXPECT_EQ(found, 1u);
+}
+
+// A stop right after the workload's last request: its init, return and completion are all in the list, in
+// both logging modes.
+TEST_F(CaptureSessionTest, StopRightAfterABurstKeepsTheLastRequestWhole) {
+    for (bool background : {false, true}) {
+        SCOPED_TRACE(background ? "background logging" : "notify logging");
+        StartApplication({.background = background});
+        StartCapture();
+        PlayPumping(sim::WorkloadKind::CopyToStick, Files(4, 4096));
+        SendCommand(ID_USB_STOPEVENTCAPTURE);
+        EXPECT_FALSE(m_log->IsLogging());
+
+        const std::vector<Row> rows = RowsOf(*m_log);
+        const ULONG64 stick = AddressOf(Pdo("stick"));
+        const Row* pLast = nullptr;
+        for (const Row& row : rows) {
+            if (row.header.DeviceObject == stick && row.header.LogType == LogTag::urbI)
+                pLast = &row;
+        }
+        ASSERT_NE(pLast, nullptr);
+        std::vector<ULONG> tags;
+        for (const Row& row : rows) {
+            if (row.header.Irp == pLast->header.Irp && row.header.SequenceNumber >= pLast->header.SequenceNumber)
+                tags.push_back(row.header.LogType);
+        }
+        // The completion may come before the dispatch routine returns.
+        ASSERT_EQ(tags.size(), 3u);
+        EXPECT_EQ(tags[0], LogTag::urbI);
+        std::sort(tags.begin() + 1, tags.end());
+        EXPECT_EQ(tags, (std::vector<ULONG>{LogTag::urbI, std::min(LogTag::urbR, LogTag::urbC),
+                                            std::max(LogTag::urbR, LogTag::urbC)}));
+        EXPECT_EQ(m_log->GetSequenceGapCount(), 0u);
+        m_starter.reset();
+        m_log = nullptr;
+        MachineTest::TearDown();
+    }
+}
+
+TEST_F(CaptureSessionTest, AFullBankEndsTheSessionWithItsMessageAndItsRecordsIntact) {
+    StartApplication({.background = false, .bulkMaxSize = 65536});
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, kBufferFull);
+    StartCapture();
+    // Far more than one bank of data: the capture ends by itself on the way.
+    PlayPumping(sim::WorkloadKind::CopyToStick, Files(8, 65536));
+    ASSERT_TRUE(SessionEnds());
+    EXPECT_EQ(apptest::AppStarter::TakeBoxTexts(), std::vector<std::string>{kBufferFull});
+
+    const std::vector<Row> rows = RowsOf(*m_log);
+    ASSERT_GT(rows.size(), 10u);
+    EXPECT_EQ(rows[0].header.LogType, LogTag::atsL);
+    for (size_t i = 1; i < rows.size(); ++i)
+        ASSERT_EQ(rows[i].header.SequenceNumber, rows[0].header.SequenceNumber + i) << i;
+    // Bank 0 alone holds every record, whole, each ending in its trailer.
+    const CaptureBuffer::CCapturePair* pBanks = m_log->GetLogRecords()->GetCaptureBuffer();
+    ASSERT_NE(pBanks, nullptr);
+    for (const Row& row : rows) {
+        EXPECT_TRUE(pBanks->GetBank(0)->Holds(row.pRecord, row.bytes.size()));
+        EXPECT_EQ(std::memcmp(row.bytes.data() + row.bytes.size() - 4, "FINI", 4), 0);
+    }
+}
+
+} // namespace
