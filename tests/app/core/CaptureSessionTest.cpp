@@ -22,11 +22,13 @@
 #include "WinUiControl.h"
 #include "app/core/AppSettings.h"
 #include "app/core/CapturePair.h"
+#include "app/core/DriverThread.h"
 #include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
 #include "common/FilterBlock.h"
+#include "NtClock.h"
 #include "common/RecordTags.h"
 #include "tests/app/core/AppStarter.h"
 #include "tools/capture-session/CaptureSession.h"
@@ -104,6 +106,11 @@ protected:
     // The machine, the application started on it, the options set as the options dialog sets them and the
     // live document made new with them; the mouse and the stick checked.
     void StartApplication(const Options& options) {
+        // The quit message an earlier application's main window posted as it went would cancel this one's
+        // save (the save's window pumps messages and takes a quit as the user leaving).
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
         BootDefault(nt::version::Release::Windows7, DriverEntry);
         m_starter = std::make_unique<apptest::AppStarter>();
         CTindaloftApp& app = m_starter->Make("/Embedding");
@@ -287,6 +294,155 @@ TEST_F(CaptureSessionTest, AFullBankEndsTheSessionWithItsMessageAndItsRecordsInt
         EXPECT_TRUE(pBanks->GetBank(0)->Holds(row.pRecord, row.bytes.size()));
         EXPECT_EQ(std::memcmp(row.bytes.data() + row.bytes.size() - 4, "FINI", 4), 0);
     }
+}
+
+// Continuous logging over many bank switches, in both logging modes: the list keeps the newest records, in
+// sequence order, each read in place with its columns right (the index never points into a bank that was
+// emptied, which AddressSanitizer would catch). The clock is virtual: outside background logging each move of
+// 250 ms lets the capture thread read once.
+TEST_F(CaptureSessionTest, ContinuousLoggingOverManyBankSwitchesShowsTheNewestRecordsInOrder) {
+    constexpr int kSwitches = 20;
+    for (bool background : {false, true}) {
+        SCOPED_TRACE(background ? "background logging" : "notify logging");
+        StartApplication({.continuous = true, .background = background, .bulkMaxSize = 65536});
+        UseVirtualClock();
+        StartCapture();
+        LogRecords::CLogRecords* records = m_log->GetLogRecords();
+        int switches = 0;
+        BYTE bank = records->GetCurrentBank();
+        // Each file: a 64 KiB write and read, about two driver blocks; a bank switches every second file or so.
+        for (int file = 0; switches < kSwitches && file < 4 * kSwitches; ++file) {
+            sim::WorkloadOptions options = Files(1, 65536);
+            options.seed = static_cast<uint64_t>(file) + 1;
+            PlayPumping(sim::WorkloadKind::CopyToStick, options);
+            for (int read = 0; read < 4; ++read) {
+                nt::clock::AdvanceMilliseconds(CDriverThread::NotifyWait);
+                tdl::session::PumpUntil([] { return false; }, std::chrono::milliseconds(3));
+                if (records->GetCurrentBank() != bank) {
+                    bank = records->GetCurrentBank();
+                    ++switches;
+                }
+            }
+        }
+        SendCommand(ID_USB_STOPEVENTCAPTURE);
+        EXPECT_GE(switches, kSwitches);
+
+        const std::vector<Row> rows = RowsOf(*m_log);
+        ASSERT_GT(rows.size(), 10u);
+        // The oldest records went with the banks they were in.
+        EXPECT_GT(rows[0].header.SequenceNumber, rows.size());
+        const CaptureBuffer::CCapturePair* pBanks = records->GetCaptureBuffer();
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const Row& row = rows[i];
+            if (i > 0)
+                ASSERT_EQ(row.header.SequenceNumber, rows[i - 1].header.SequenceNumber + 1) << i;
+            EXPECT_TRUE(pBanks->GetBank(0)->Holds(row.pRecord, row.bytes.size()) ||
+                        pBanks->GetBank(1)->Holds(row.pRecord, row.bytes.size()));
+            EXPECT_EQ(row.sequence, row.header.SequenceNumber);
+            // " URB", or " URB*" for the value a dispatch routine returned.
+            if (LogTag::IsUrbTag(row.header.LogType))
+                EXPECT_EQ(std::string(row.category.GetString()).rfind(" URB", 0), 0u) << i;
+            if (row.header.LogType == LogTag::urbI && (row.header.Function & URB_FUNCTION_WORD_CODE_MASK) == 9) {
+                EXPECT_EQ(row.request, "BULK_OR_INTERRUPT_TRANSFER");
+                EXPECT_EQ(row.state, "init");
+            }
+        }
+        EXPECT_EQ(m_log->GetSequenceGapCount(), 0u);
+        m_starter.reset();
+        m_log = nullptr;
+        MachineTest::TearDown();
+    }
+}
+
+// The capture thread held off the current bank while the stick is busy: the driver's log fills and recycles
+// its oldest blocks. The first record after the gap is marked and shown red on white, and the stop reports the
+// gap, suggesting background logging only outside it.
+TEST_F(CaptureSessionTest, LostRecordsAreMarkedAndTheStopReportsTheGap) {
+    const struct {
+        bool background;
+        bool suggestsBackground;
+    } cases[] = {{false, true}, {true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.background ? "background logging" : "notify logging");
+        StartApplication({.continuous = true, .background = c.background, .bulkMaxSize = 65536});
+        StartCapture();
+        LogRecords::CLogRecords* records = m_log->GetLogRecords();
+        ASSERT_TRUE(records->LockBuffer(INFINITE));
+        // Far more than the driver's log holds (31 blocks of 65 KiB).
+        PlayPumping(sim::WorkloadKind::CopyToStick, Files(24, 65536));
+        records->UnlockBuffer();
+        win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "out-of-sequence");
+        SendCommand(ID_USB_STOPEVENTCAPTURE);
+
+        const std::vector<std::string> boxes = apptest::AppStarter::TakeBoxTexts();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].find("out-of-sequence record(s)"), std::string::npos) << boxes[0];
+        EXPECT_EQ(boxes[0].find("Try using background logging") != std::string::npos, c.suggestsBackground);
+        EXPECT_GT(m_log->GetSequenceGapCount(), 0u);
+
+        const std::vector<Row> rows = RowsOf(*m_log);
+        size_t marked = 0;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const bool gap = rows[i].header.Sync == LogTag::GapSync;
+            if (gap) {
+                ++marked;
+                ASSERT_GT(i, 0u);
+                EXPECT_GT(rows[i].header.SequenceNumber, rows[i - 1].header.SequenceNumber + 1);
+                EXPECT_EQ(rows[i].text, 0x0000FFu);
+                EXPECT_EQ(rows[i].background, 0xFFFFFFu);
+            } else if (i > 0) {
+                EXPECT_EQ(rows[i].header.SequenceNumber, rows[i - 1].header.SequenceNumber + 1) << i;
+            }
+        }
+        EXPECT_GE(marked, 1u);
+        m_starter.reset();
+        m_log = nullptr;
+        MachineTest::TearDown();
+    }
+}
+
+// A session saved and opened again: the same records byte for byte, the same column texts, and the records
+// read in place from the file's mapping.
+TEST_F(CaptureSessionTest, ASavedSessionOpensAgainWithTheSameRecordsAndColumns) {
+    StartApplication({});
+    StartCapture();
+    PlayPumping(sim::WorkloadKind::MouseMoving, {.count = 2});
+    PlayPumping(sim::WorkloadKind::CopyToStick, Files(1, 4096));
+    SendCommand(ID_USB_STOPEVENTCAPTURE);
+    const std::vector<Row> live = RowsOf(*m_log);
+    ASSERT_GT(live.size(), 10u);
+
+    const fs::path folder = fs::temp_directory_path() / ("tdl-session-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const fs::path file = folder / "session.tdloft";
+    win32::QueueFileDialogChoice(file.string());
+    SendCommand(ID_FILE_SAVE_AS);
+    win32::ClearFileDialogRequests();
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_FALSE(m_log->IsModified());
+    EXPECT_TRUE(apptest::AppStarter::TakeBoxTexts().empty());
+
+    // The live capture renewed first: a document open on the same path would only be shown again.
+    SendCommand(ID_FILE_NEW);
+    auto* pSaved = dynamic_cast<CUSBLog*>(m_starter->App().OpenDocumentFile(file.string().c_str()));
+    ASSERT_NE(pSaved, nullptr);
+    ASSERT_NE(pSaved, m_log);
+    const std::vector<Row> saved = RowsOf(*pSaved);
+    ASSERT_EQ(saved.size(), live.size());
+    const CaptureBuffer::CCaptureBuffer* pMapped = pSaved->GetLogRecords()->GetCaptureBuffer()->GetBank(0);
+    for (size_t i = 0; i < live.size(); ++i) {
+        EXPECT_EQ(saved[i].bytes, live[i].bytes) << i;
+        EXPECT_TRUE(pMapped->Holds(saved[i].pRecord, saved[i].bytes.size())) << i;
+        EXPECT_EQ(saved[i].category, live[i].category) << i;
+        EXPECT_EQ(saved[i].state, live[i].state) << i;
+        EXPECT_EQ(saved[i].request, live[i].request) << i;
+        EXPECT_EQ(saved[i].direction, live[i].direction) << i;
+        EXPECT_EQ(saved[i].cbw, live[i].cbw) << i;
+        EXPECT_EQ(saved[i].csw, live[i].csw) << i;
+    }
+    pSaved->OnCloseDocument();
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
 }
 
 } // namespace
