@@ -6,9 +6,22 @@
 #include "app/decoders/framework/StringContent.h"
 #include "app/decoders/scsi/CdbOutputer.h"
 #include "common/ByteReader.h"
+#include "common/RecordPayloads.h"
 
 static_assert(MscBOTUrbOutputer::kCbwcbOffset + MscBOTUrbOutputer::kCbwcbSize == MscBOTUrbOutputer::kCbwSize);
 static_assert(MscBOTUrbOutputer::kCbwcbSize == CdbOutputer::kCdbSize);
+
+namespace {
+
+// The transport's two class requests.
+constexpr BYTE kGetMaxLun = 0xFE;
+constexpr BYTE kBulkOnlyReset = 0xFF;
+constexpr BYTE kClassType = 1;
+constexpr BYTE kInterfaceRecipient = 1;
+constexpr LPCSTR kTypeWord = "MSC-BOT";
+constexpr LPCSTR kElement = "URB-MscBotClassInterface";
+
+} // namespace
 
 MscBOTUrbOutputer::MscBOTUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
     : UrbOutputer(pImp, pDocument, pRecord) {}
@@ -118,4 +131,128 @@ void MscBOTUrbOutputer::OutputCommandStatusWrapper(int mode) {
     OutputDword(mode, "dCSWDataResidue", csw + 8);
     OutputByte(mode, "bCSWStatus", csw[12]);
     EndWrapper(mode);
+}
+
+void MscBOTUrbOutputer::OutputClassInterface(int mode, ULONG, const BYTE*) {
+    using Part = URB_RECORD_VENDOR_CLASS_REQUEST;
+    BYTE bmRequestType = 0;
+    CString description;
+    BeginVendorClass(mode, kElement, kTypeWord, kClassType, kInterfaceRecipient, bmRequestType, description);
+    OutputClassRequest(mode, description, bmRequestType,
+                       {offsetof(Part, Request), offsetof(Part, Value), offsetof(Part, Index),
+                        offsetof(Part, TransferBufferLength)});
+    ULONG flags = 0;
+    m_Decode.ReadPayload(offsetof(Part, TransferFlags), flags);
+    OutputClassRequestDataAt(mode, sizeof(Part), offsetof(Part, TransferBufferLength),
+                             (flags & URB_RECORD_TRANSFER_DIRECTION_IN) != 0);
+    CloseBlock(mode);
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->EndElement();
+}
+
+void MscBOTUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart) {
+    using Part = URB_RECORD_CONTROL_TRANSFER_EX;
+    constexpr size_t kSetup = offsetof(Part, SetupPacket);
+    // Standard and vendor requests (and a setup packet the record does not hold) are the plain decoder's.
+    BYTE bmRequestType = 0;
+    if (!m_Decode.ReadPayload(kSetup, bmRequestType) || ((bmRequestType >> 5) & 3) != kClassType) {
+        UrbOutputer::OutputControlTransferEx(mode, dataSize, pPart);
+        return;
+    }
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->BeginElement(kElement);
+    InsertUrbHeaderFields(mode);
+    InsertUrbStatus(mode);
+    ULONG flags = 0;
+    ULONG timeout = 0;
+    ULONG length = 0;
+    const bool haveFlags = Get(mode, offsetof(Part, TransferFlags), flags);
+    InsertTransferFlags(mode, flags, haveFlags);
+    const bool haveTimeout = Get(mode, offsetof(Part, Timeout), timeout);
+    InsertTimeout(mode, timeout, haveTimeout);
+    const bool haveLength = Get(mode, offsetof(Part, TransferBufferLength), length);
+    InsertTransferBufferLength(mode, length, haveLength);
+    CString hex;
+    CString triple;
+    CString description;
+    InsertRecipient(mode, kTypeWord, hex, triple, description, bmRequestType);
+    if (mode == OUTPUT_MODE_XML) {
+        m_pImp->WriteValue("bmRequestType", hex);
+        m_pImp->AddAttribute("Description", triple);
+    } else {
+        CString value;
+        value.Format("%s %s", static_cast<LPCSTR>(hex), static_cast<LPCSTR>(triple));
+        m_pImp->AddItem("bmRequestType", value, nullptr);
+    }
+    OutputClassRequest(mode, description, bmRequestType,
+                       {kSetup + 1, kSetup + 2, kSetup + 4, offsetof(Part, TransferBufferLength)});
+    OutputClassRequestDataAt(mode, sizeof(Part), offsetof(Part, TransferBufferLength), (bmRequestType & 0x80) != 0);
+    CloseBlock(mode);
+    InsertPipeInformation(mode, offsetof(Part, Pipe));
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->EndElement();
+}
+
+void MscBOTUrbOutputer::OutputClassRequest(int mode, const CString& description, BYTE bmRequestType,
+                                           const SetupOffsets& at) {
+    BYTE request = 0;
+    const bool haveRequest = Get(mode, at.request, request);
+    LPCSTR section = "MscBotUnknown";
+    LPCSTR name = "Unknown";
+    LPCSTR indexLabel = "wIndex";
+    if (haveRequest && (request == kGetMaxLun || request == kBulkOnlyReset)) {
+        section = request == kGetMaxLun ? "GetMaxLUN" : "MSC-BOT-Reset";
+        name = request == kGetMaxLun ? "GET_MAX_LUN" : "MSC_BOT_RESET";
+        indexLabel = "Interface.wIndex";
+    }
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->BeginSection(section, "Description", description);
+    else
+        m_pImp->BeginValueGroup("Setup Packet", description);
+    InsertBmRequestType(mode, bmRequestType);
+    if (!haveRequest) {
+        Field(mode, "Request", "Request", kUnknownText);
+    } else if (mode == OUTPUT_MODE_XML) {
+        m_pImp->WriteValue("Request", Hex(mode, 2, request));
+        m_pImp->AddAttribute("Name", name);
+    } else {
+        CString value;
+        value.Format("%s (%s)", static_cast<LPCSTR>(Hex(mode, 2, request)), name);
+        m_pImp->AddItem("Request", value, nullptr);
+    }
+    HexField(mode, "wValue", "wValue", 4, at.value);
+    HexField(mode, indexLabel, indexLabel, 4, at.index);
+    HexField(mode, "Length", "Length", 8, at.length);
+    // Only a Get Max LUN's answer is the LUN count.
+    m_bGetMaxLUN = haveRequest && request == kGetMaxLun;
+}
+
+void MscBOTUrbOutputer::OutputClassRequestDataAt(int mode, size_t dataOffset, size_t lengthOffset, bool directionIn) {
+    ULONG length = 0;
+    const ULONG held = DataBytesAt(dataOffset, ~0u);
+    if (held == 0 || !m_Decode.ReadPayload(lengthOffset, length) || length == 0)
+        return;
+    ULONG status = 0;
+    m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, UsbdStatus), status);
+    OutputClassRequestData(mode, held, PayloadAt(dataOffset), directionIn, status);
+}
+
+void MscBOTUrbOutputer::OutputClassRequestData(int mode, ULONG dataLength, const BYTE* pData, bool directionIn,
+                                               ULONG status) {
+    if (!m_Decode.HasOutputData() || !directionIn || (status & 0x80000000u) != 0)
+        return;
+    if (mode == OUTPUT_MODE_GRID) {
+        m_pImp->BeginValueGroup("Data", "");
+        if (m_bGetMaxLUN && dataLength == 1) {
+            CString value;
+            value.Format("0x%02x (zero-based)", static_cast<unsigned>(pData[0]));
+            m_pImp->AddItem("Max LUN", value, nullptr);
+        }
+        m_pImp->ExpandCurrent();
+        m_pImp->EndGroup();
+    } else if (mode == OUTPUT_MODE_XML) {
+        CString hex;
+        CStringContent().HexString(hex, pData, dataLength);
+        m_pImp->WriteValue("MaxLUN", hex);
+    }
 }

@@ -174,6 +174,17 @@ void UrbOutputer::InsertTransferFlags(int mode, ULONG flags, bool have) {
     m_pImp->AddItem("TransferFlags", text, nullptr);
 }
 
+void UrbOutputer::InsertTimeout(int mode, ULONG timeout, bool have) {
+    if (mode == OUTPUT_MODE_XML)
+        m_pImp->WriteValueWithAttribute("Timeout", Hex(mode, 8, timeout, have), "Units", "msec.");
+    else
+        m_pImp->AddItem("Timeout (msec)", Hex(mode, 8, timeout, have), nullptr);
+}
+
+void UrbOutputer::InsertTransferBufferLength(int mode, ULONG length, bool have) {
+    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, have));
+}
+
 void UrbOutputer::InsertByteField(int mode, FieldCursor& cursor, LPCSTR label) {
     const BYTE* p = cursor.p;
     const bool have = ConsumeBytes(cursor, 1);
@@ -445,6 +456,20 @@ void UrbOutputer::InsertRequestType(int mode) {
                  DirectionWord((bits & 0x80) != 0), TypeWord(static_cast<BYTE>((bits >> 5) & 3)),
                  RecipientWordUpper(bits & 0x1F));
     m_pImp->AddItem("RequestTypeReservedBits", value, nullptr);
+}
+
+bool UrbOutputer::InsertRecipient(int mode, LPCSTR typeWord, CString& hex, CString& triple, CString& description,
+                                  BYTE& bmRequestType) {
+    bmRequestType = 0;
+    if (!m_Decode.ReadPayload(offsetof(URB_RECORD_CONTROL_TRANSFER_EX, SetupPacket), bmRequestType))
+        return false;
+    const bool in = (bmRequestType & 0x80) != 0;
+    const BYTE recipient = bmRequestType & 0x1F;
+    hex = Hex(mode, 2, bmRequestType);
+    triple.Format("(%s,%s,%s)", DirectionWord(in), TypeWord(static_cast<BYTE>((bmRequestType >> 5) & 3)),
+                  RecipientWordUpper(recipient));
+    description.Format("%s request %s %s", typeWord, in ? "from" : "to", RecipientWord(recipient));
+    return true;
 }
 
 void UrbOutputer::InsertBmRequestType(int mode, BYTE bmRequestType) {

@@ -105,6 +105,8 @@ protected:
     void InsertUrbHeaderFields(int mode);
     void InsertUrbStatus(int mode);
     void InsertTransferFlags(int mode, ULONG flags, bool have = true);
+    void InsertTimeout(int mode, ULONG timeout, bool have = true);
+    void InsertTransferBufferLength(int mode, ULONG length, bool have = true);
     void InsertByteField(int mode, FieldCursor& cursor, LPCSTR label);
     void InsertWordField(int mode, FieldCursor& cursor, LPCSTR label);
     void InsertDwordField(int mode, FieldCursor& cursor, LPCSTR label);
@@ -137,6 +139,10 @@ protected:
     static BYTE ComposeRequestType(BYTE direction, BYTE type, BYTE recipient);
     void RequestTypeText(BYTE type, BYTE recipient, LPCSTR typeWord, BYTE& bmRequestType, CString& description);
     void InsertBmRequestType(int mode, BYTE bmRequestType);
+    // A control-ex URB's bmRequestType (false when the record does not hold it) in the mode's hexadecimal
+    // form, its "(direction,type,recipient)" words and the "<typeWord> request to/from <recipient>" text.
+    bool InsertRecipient(int mode, LPCSTR typeWord, CString& hex, CString& triple, CString& description,
+                         BYTE& bmRequestType);
     static int VendorClassBufferKind(ULONG function);
     static int RequestTypeBufferKind(BYTE bmRequestType);
 
@@ -158,6 +164,10 @@ protected:
 
     void InsertInterfaceAndPipeInfo(int mode, size_t offset, bool wide);
     void OutputVendorClass(int mode, LPCSTR element, LPCSTR typeWord, BYTE type, BYTE recipient, int kind);
+    // A vendor or class request's element (mark-up), its head, flags and reserved bits, and the setup packet's
+    // calculated bmRequestType with its description.
+    void BeginVendorClass(int mode, LPCSTR element, LPCSTR typeWord, BYTE type, BYTE recipient, BYTE& bmRequestType,
+                          CString& description);
     // Head, status and flags of a transfer; answers its direction.
     bool OutputTransferHead(int mode);
 

@@ -138,14 +138,19 @@ void UrbOutputer::OutputMsFeatureDescriptor(int mode, ULONG dataSize, const BYTE
         m_pImp->EndElement();
 }
 
-void UrbOutputer::OutputVendorClass(int mode, LPCSTR element, LPCSTR typeWord, BYTE type, BYTE recipient, int kind) {
-    using Part = URB_RECORD_VENDOR_CLASS_REQUEST;
+void UrbOutputer::BeginVendorClass(int mode, LPCSTR element, LPCSTR typeWord, BYTE type, BYTE recipient,
+                                   BYTE& bmRequestType, CString& description) {
     if (mode == OUTPUT_MODE_XML)
         m_pImp->BeginElement(element);
     InsertRequestType(mode);
+    RequestTypeText(type, recipient, typeWord, bmRequestType, description);
+}
+
+void UrbOutputer::OutputVendorClass(int mode, LPCSTR element, LPCSTR typeWord, BYTE type, BYTE recipient, int kind) {
+    using Part = URB_RECORD_VENDOR_CLASS_REQUEST;
     BYTE bmRequestType = 0;
     CString description;
-    RequestTypeText(type, recipient, typeWord, bmRequestType, description);
+    BeginVendorClass(mode, element, typeWord, type, recipient, bmRequestType, description);
     InsertCalculatedSetupPacket(mode, bmRequestType, description);
     ULONG length = 0;
     ULONG flags = 0;

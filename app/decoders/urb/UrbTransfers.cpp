@@ -62,10 +62,7 @@ void UrbOutputer::OutputControlTransferEx(int mode, ULONG, const BYTE*) {
     const bool in = OutputTransferHead(mode);
     ULONG timeout = 0;
     const bool haveTimeout = Get(mode, offsetof(Part, Timeout), timeout);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->WriteValueWithAttribute("Timeout", Hex(mode, 8, timeout, haveTimeout), "Units", "msec.");
-    else
-        m_pImp->AddItem("Timeout (msec)", Hex(mode, 8, timeout, haveTimeout), nullptr);
+    InsertTimeout(mode, timeout, haveTimeout);
     ULONG captured = 0;
     OutputTransferData(mode, offsetof(Part, TransferBufferLength), offsetof(Part, CapturedLength), sizeof(Part), in,
                        2, length, captured);
@@ -82,7 +79,7 @@ void UrbOutputer::OutputControlTransferEx(int mode, ULONG, const BYTE*) {
 void UrbOutputer::OutputTransferData(int mode, size_t lengthOffset, size_t capturedOffset, size_t fixedSize, bool in,
                                      int kind, ULONG& length, ULONG& captured, size_t addressOffset) {
     const bool haveLength = Get(mode, lengthOffset, length);
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, haveLength));
+    InsertTransferBufferLength(mode, length, haveLength);
     OutputStartingOffset(mode);
     // The isochronous transfer names its buffer's address before its bytes.
     if (addressOffset)

@@ -13,6 +13,7 @@
 #include "common/RecordFrame.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
+#include "tests/app/decoders/UrbMarkup.h"
 #include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordBuilder.h"
@@ -92,21 +93,6 @@ std::string Calls(const std::vector<uint8_t>& record, int mode, CUSBLog* documen
     return imp.Text();
 }
 
-// Every element a mark-up decode opens, it closes.
-bool Balanced(const std::string& calls) {
-    int open = 0;
-    size_t at = 0;
-    while (at < calls.size()) {
-        const size_t end = calls.find('\n', at);
-        const std::string line = calls.substr(at, end - at);
-        if (line.rfind("BeginElement", 0) == 0 || line.rfind("BeginSection", 0) == 0)
-            ++open;
-        else if (line.rfind("EndElement", 0) == 0 && --open < 0)
-            return false;
-        at = end == std::string::npos ? calls.size() : end + 1;
-    }
-    return open == 0;
-}
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -189,49 +175,15 @@ TEST(UrbOutputerTest, ContinuationOfControlExShowsNoClassItems) {
     EXPECT_TRUE(Has(shown, "Direction = IN\n")) << shown;
 }
 
-// The mark-up element each function code opens: every code reaches its own decoder.
-std::string ElementOf(USHORT code) {
-    switch (code) {
-    case 0: return "URB-SelectConfiguration";
-    case 1: return "URB-SelectInterface";
-    case 2: case 30: case 48: case 49: return "URB-PipeRequest";
-    case 5: return "URB-GetFrameLength";
-    case 6: return "URB-SetFrameLength";
-    case 7: return "URB-GetFrameNumber";
-    case 8: return "URB-ControlTransfer";
-    case 9: return "URB-BulkInterruptTransfer";
-    case 10: return "URB-IsochronousTransfer";
-    case 11: case 12: case 36: case 37: case 40: case 41: return "URB-Descriptor";
-    case 13: case 14: case 15: case 16: case 17: case 18: case 34: case 35: return "URB-ControlFeature";
-    case 19: case 20: case 21: case 33: return "URB-ControlGetStatus";
-    case 23: return "URB-ControlVendorDevice";
-    case 24: return "URB-ControlVendorInterface";
-    case 25: return "URB-ControlVendorEndpoint";
-    case 32: return "URB-ControlVendorOther";
-    case 26: return "URB-ControlClassDevice";
-    case 27: return "URB-ControlClassInterface";
-    case 28: return "URB-ControlClassEndpoint";
-    case 31: return "URB-ControlClassOther";
-    case 38: return "URB-ControlGetConfigValue";
-    case 39: return "URB-ControlGetAlternateSetting";
-    case 42: return "URB-MsFeatureDescriptor";
-    case 50: return "URB-ControlTransferEx";
-    case 51: case 52: return "URB-PipeIoPolicy";
-    case 0x1000: return "URB-OpenEndpoint";
-    case 0x1001: return "URB-CloseEndpoint";
-    case 0x1002: return "URB-GetEndpointState";
-    default: return "URB-Header";
-    }
-}
 
 TEST(UrbOutputerTest, EveryFunctionCodeReachesItsDecoder) {
     const std::vector<uint8_t> payload(80, 0);
     for (ULONG code = 0; code <= 0x1003; ++code) {
         const std::string calls = Calls(Record(LogTag::urbC, code, payload), 0);
-        const std::string first = "BeginElement|" + ElementOf(static_cast<USHORT>(code)) + "\n";
+        const std::string first = "BeginElement|" + UrbElementOf(static_cast<USHORT>(code)) + "\n";
         EXPECT_EQ(0u, calls.find(first)) << code << "\n" << calls;
         EXPECT_FALSE(Has(calls, "Truncated")) << code;
-        EXPECT_TRUE(Balanced(calls)) << code << "\n" << calls;
+        EXPECT_TRUE(MarkupBalanced(calls)) << code << "\n" << calls;
     }
     // Continuations reroute the four transfer codes only.
     EXPECT_EQ(0u, Calls(Record(LogTag::cCnt, 9, payload), 0).find("BeginElement|URB-BulkInterruptTransferCont\n"));
@@ -610,7 +562,7 @@ TEST(UrbOutputerTest, EveryCutStaysWithinItsBytes) {
             tdl::StoreLe<ULONG>(cut.data() + offsetof(_LOGHDR, DataSize), size);
             const std::string shown = Shown(cut);
             EXPECT_EQ(shown.find("Truncated"), shown.rfind("Truncated"));
-            EXPECT_TRUE(Balanced(Calls(cut, 0)));
+            EXPECT_TRUE(MarkupBalanced(Calls(cut, 0)));
         }
     }
 }

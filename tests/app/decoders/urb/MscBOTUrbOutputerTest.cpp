@@ -16,6 +16,8 @@
 #include "common/RecordFrame.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
+#include "tests/app/decoders/CutRecords.h"
+#include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordBuilder.h"
 #include "tests/support/RecordingOutputImp.h"
@@ -256,6 +258,186 @@ TEST(MscBOTUrbOutputer, BulkTransferShowsTheWrapperAndThenItsPipe) {
     EXPECT_NE(urb.find("Pipe Information"), std::string::npos) << urb;
     EXPECT_EQ(urb.find("dCBWTag"), std::string::npos) << urb;
     EXPECT_EQ(pane.Shown().find("Pipe Information"), pane.Shown().rfind("Pipe Information"));
+}
+
+// --- class requests ----------------------------------------------------------------------------------
+
+constexpr USHORT kMscBotStack = 3; // the decoder document's bulk-only mass-storage stack
+
+std::vector<uint8_t> RecordOn(ULONG tag, ULONG function, const std::vector<uint8_t>& payload) {
+    return RecordBuilder(tag).Function(function).Sequence(5).StackId(kMscBotStack).Part1(payload).Build();
+}
+
+template <class T> std::vector<uint8_t> WithData(const T& part, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> bytes(sizeof part);
+    std::memcpy(bytes.data(), &part, sizeof part);
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    return bytes;
+}
+
+// A class-interface URB (function 27) with its request, direction and the data the record carries.
+std::vector<uint8_t> ClassInterface(ULONG tag, BYTE request, ULONG flags, const std::vector<uint8_t>& data,
+                                    ULONG length = 1, ULONG status = 0) {
+    URB_RECORD_VENDOR_CLASS_REQUEST part{};
+    part.Head.Length = 0x50;
+    part.Head.LayoutVersion = URB_RECORD_LAYOUT_VERSION;
+    part.Head.UsbdStatus = status;
+    part.Request = request;
+    part.Index = 0x0002;
+    part.TransferFlags = flags;
+    part.TransferBufferLength = length;
+    return RecordOn(tag, 27, WithData(part, data));
+}
+
+// A control-ex URB (function 50) on the default pipe with its setup packet and data.
+std::vector<uint8_t> ControlEx(ULONG tag, const std::vector<uint8_t>& setup, const std::vector<uint8_t>& data) {
+    URB_RECORD_CONTROL_TRANSFER_EX part{};
+    part.Head.Length = 0x50;
+    part.Head.LayoutVersion = URB_RECORD_LAYOUT_VERSION;
+    part.Pipe.EndpointAddress = 0x80;
+    part.TransferFlags = setup[0] >> 7;
+    part.Timeout = 5000;
+    part.TransferBufferLength = setup[6];
+    part.CapturedLength = static_cast<ULONG>(data.size());
+    std::memcpy(part.SetupPacket, setup.data(), sizeof part.SetupPacket);
+    return RecordOn(tag, 50, WithData(part, data));
+}
+
+// What the Log Details pane shows in "URB" for the record on the bulk-only stack.
+std::string ShownUrb(const std::vector<uint8_t>& record) {
+    const tdl::test::DecoderDocument document;
+    tdl::test::LogDetailsPane pane;
+    EXPECT_TRUE(pane.ShowRecord(document.Get(), record));
+    return pane.Shown("URB");
+}
+
+std::string Markup(const std::vector<uint8_t>& record) {
+    const tdl::test::DecoderDocument document;
+    tdl::test::RecordingOutputImp out;
+    std::unique_ptr<LogOutputer> decoder(
+        LogOutputer::Create(&out, document.Get(), reinterpret_cast<const _LOGHDR*>(record.data())));
+    EXPECT_NE(decoder, nullptr);
+    if (decoder)
+        decoder->OutputKindTitle(OUTPUT_MODE_XML);
+    return out.Text();
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(MscBOTUrbOutputer, GetMaxLunShowsTheLunCountOfOneByteOnly) {
+    const std::string one = ShownUrb(ClassInterface(LogTag::urbC, 0xFE, 1, {0x01}));
+    EXPECT_TRUE(Has(one, "Setup Packet = MSC-BOT request from interface\n"
+                         "  bmRequestType = 0xa1 (calculated)\n"
+                         "  Request = 0xfe (GET_MAX_LUN)\n"
+                         "  wValue = 0x0000\n"
+                         "  Interface.wIndex = 0x0002\n"
+                         "  Length = 0x00000001\n"
+                         "  Data =\n"
+                         "    Max LUN = 0x01 (zero-based)\n"))
+        << one;
+    EXPECT_FALSE(Has(one, "TransferBuffer")) << "the transport's requests show no buffer block\n" << one;
+
+    const std::string two = ShownUrb(ClassInterface(LogTag::urbC, 0xFE, 1, {0x01, 0x02}, 2));
+    EXPECT_TRUE(Has(two, "  Data =\n")) << two;
+    EXPECT_FALSE(Has(two, "Max LUN")) << two;
+
+    // The request itself, a failed one and one that is not from the device carry no answer.
+    for (const auto& record : {ClassInterface(LogTag::urbI, 0xFE, 1, {}),
+                               ClassInterface(LogTag::urbC, 0xFE, 1, {0x01}, 1, 0xC0000004),
+                               ClassInterface(LogTag::urbC, 0xFE, 0, {0x01})}) {
+        const std::string shown = ShownUrb(record);
+        EXPECT_TRUE(Has(shown, "Request = 0xfe (GET_MAX_LUN)")) << shown;
+        EXPECT_FALSE(Has(shown, "Data =")) << shown;
+    }
+
+    const std::string markup = Markup(ClassInterface(LogTag::urbC, 0xFE, 1, {0x01}));
+    EXPECT_TRUE(Has(markup, "BeginElement|URB-MscBotClassInterface\n")) << markup;
+    EXPECT_TRUE(Has(markup, "BeginSection|GetMaxLUN|Description|MSC-BOT request from interface\n"
+                            "WriteValue|bmRequestType|a1\n"
+                            "AddAttribute|Note|Calculated value\n"
+                            "WriteValue|Request|fe\n"
+                            "AddAttribute|Name|GET_MAX_LUN\n"
+                            "WriteValue|wValue|0000\n"
+                            "WriteValue|Interface.wIndex|0002\n"
+                            "WriteValue|Length|00000001\n"
+                            "WriteValue|MaxLUN|01\n"
+                            "EndElement\n"
+                            "EndGroup\n"
+                            "EndElement\n"))
+        << markup;
+}
+
+TEST(MscBOTUrbOutputer, ResetAndUnknownRequestsAreNamedAndShowNoLunCount) {
+    const std::string reset = ShownUrb(ClassInterface(LogTag::urbC, 0xFF, 1, {0x01}));
+    EXPECT_TRUE(Has(reset, "Request = 0xff (MSC_BOT_RESET)\n  wValue = 0x0000\n  Interface.wIndex = 0x0002\n"))
+        << reset;
+    EXPECT_FALSE(Has(reset, "Max LUN")) << reset;
+    EXPECT_TRUE(Has(Markup(ClassInterface(LogTag::urbI, 0xFF, 0, {}, 0)),
+                    "BeginSection|MSC-BOT-Reset|Description|MSC-BOT request to interface\n"));
+
+    const std::string unknown = ShownUrb(ClassInterface(LogTag::urbC, 0x01, 1, {0x00}));
+    EXPECT_TRUE(Has(unknown, "Request = 0x01 (Unknown)\n  wValue = 0x0000\n  wIndex = 0x0002\n")) << unknown;
+    EXPECT_FALSE(Has(unknown, "Max LUN")) << unknown;
+    const std::string markup = Markup(ClassInterface(LogTag::urbC, 0x01, 1, {0xAB, 0xCD}, 2));
+    EXPECT_TRUE(Has(markup, "BeginSection|MscBotUnknown|Description|MSC-BOT request from interface\n")) << markup;
+    EXPECT_TRUE(Has(markup, "AddAttribute|Name|Unknown\n")) << markup;
+    EXPECT_TRUE(Has(markup, "WriteValue|wIndex|0002\n")) << markup;
+    EXPECT_TRUE(Has(markup, "WriteValue|MaxLUN|abcd\n")) << markup;
+}
+
+TEST(MscBOTUrbOutputer, ControlExClassRequestShowsTheSetupFieldsAndThePipe) {
+    const std::vector<uint8_t> getMaxLun = {0xA1, 0xFE, 0, 0, 0, 0, 1, 0};
+    const std::string shown = ShownUrb(ControlEx(LogTag::urbC, getMaxLun, {0x00}));
+    EXPECT_TRUE(Has(shown, "Timeout (msec) = 0x00001388\n"
+                           "TransferBufferLength = 0x00000001\n"
+                           "bmRequestType = 0xa1 (IN,CLASS,INTERFACE)\n"
+                           "Setup Packet = MSC-BOT request from interface\n"
+                           "  bmRequestType = 0xa1\n"
+                           "  Request = 0xfe (GET_MAX_LUN)\n"
+                           "  wValue = 0x0000\n"
+                           "  Interface.wIndex = 0x0000\n"
+                           "  Length = 0x00000001\n"
+                           "  Data =\n"
+                           "    Max LUN = 0x00 (zero-based)\n"
+                           "Pipe Information =\n"))
+        << shown;
+
+    const std::string markup = Markup(ControlEx(LogTag::urbI, {0x21, 0xFF, 0, 0, 0, 0, 0, 0}, {}));
+    EXPECT_TRUE(Has(markup, "WriteValue|bmRequestType|21\n"
+                            "AddAttribute|Description|(OUT,CLASS,INTERFACE)\n"
+                            "BeginSection|MSC-BOT-Reset|Description|MSC-BOT request to interface\n"
+                            "WriteValue|bmRequestType|21\n"
+                            "WriteValue|Request|ff\n"))
+        << markup;
+    EXPECT_TRUE(Has(markup, "BeginElement|PipeInformation\n")) << markup;
+}
+
+// The class records at every shorter size, alone on the heap, in each medium: fields the record does not
+// hold read "???" after a single truncation row, and every element opened is closed.
+TEST(MscBOTUrbOutputer, ClassRequestsCutShortStayWithinTheirBytes) {
+    const std::vector<uint8_t> records[] = {
+        ClassInterface(LogTag::urbC, 0xFE, 1, {0x01}),
+        ControlEx(LogTag::urbC, {0xA1, 0xFE, 0, 0, 0, 0, 1, 0}, {0x03}),
+    };
+    const tdl::test::DecoderDocument document;
+    for (const auto& record : records) {
+        const ULONG full = LogHdr::DataSize(record.data());
+        cut_test::ForEachCut(reinterpret_cast<const _LOGHDR*>(record.data()), full, [&](const _LOGHDR* header, ULONG size) {
+            for (int mode : {OUTPUT_MODE_XML, OUTPUT_MODE_GRID, OUTPUT_MODE_HTML}) {
+                tdl::test::RecordingOutputImp out;
+                std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&out, document.Get(), header));
+                ASSERT_NE(decoder, nullptr);
+                decoder->OutputKindTitle(mode);
+                const std::string text = out.Text();
+                EXPECT_EQ(text.find("Truncated"), text.rfind("Truncated")) << size << " " << mode;
+                EXPECT_EQ(Has(text, "Max LUN"), size == full && mode == OUTPUT_MODE_GRID) << size << " " << mode;
+                if (mode == OUTPUT_MODE_XML)
+                    EXPECT_TRUE(MarkupBalanced(text)) << size << "\n" << text;
+            }
+        });
+    }
 }
 
 } // namespace
