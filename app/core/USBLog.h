@@ -124,6 +124,11 @@ public:
 
     CSystemHostControllers* GetHostControllers() const { return m_pHostControllers; }
     CSystem* GetHostSystem() const { return m_HostSystem; }
+
+    // The device reports of the devices checked in the device tree: the save dialog, then the report; the
+    // user is told that it was written, or that writing failed.
+    void ExportHtmlReport();
+    void ExportXmlReport();
     BOOL IsDeviceModelLoaded() const { return m_bDeviceModelLoaded != 0; }
 
     // The session's header values, which a saved log keeps.

@@ -50,3 +50,16 @@ public:
 protected:
     ~IStackGridList() = default;
 };
+
+// The device tree's walk of the devices checked for a report: depth first (an item's first child, else its
+// next sibling, else the next sibling of the nearest ancestor that has one), from the first root item when the
+// position is null, else after it. Each checked item carries a CHostController, CUsbHub or CHubPort.
+class ICheckedDevices {
+public:
+    using Position = void*;
+    // TRUE with the next checked item's position, image and object; FALSE when none is left.
+    virtual BOOL GetNextCheckedDevice(Position& rPosition, int& rImage, CObject*& rpDevice) = 0;
+
+protected:
+    ~ICheckedDevices() = default;
+};

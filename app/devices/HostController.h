@@ -44,6 +44,9 @@ public:
     CUsbHub* CreateRootUsbHub(CUSBLog* pDocument);
     // Deletes the root hub (its node and every stack's link to it first).
     void DeleteRootHub(CUSBLog* pDocument);
+    // The legacy name as a quoted device path: "\\.\HCDn" in double quotes ("\\.\" put in front unless
+    // the name has it).
+    CString GetQuotedHcdLink() const;
     // "<description>(HCDn)".
     void GetLabelText(CString& strLabel) const;
     int GetCheckState() const;

@@ -19,6 +19,15 @@ LPCSTR HostControllerInterfaceName(const GUID& guid) {
 
 } // namespace
 
+CString CHostController::GetQuotedHcdLink() const {
+    CString link = "\"";
+    if (m_strDeviceName.Left(4) != "\\\\.\\")
+        link += "\\\\.\\";
+    link += m_strDeviceName;
+    link += "\"";
+    return link;
+}
+
 void CHostController::CreateHostControllerPropsPage(CGkPropertyGridItem* pCategory) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICE_PROPERTIES, "--CHostController::CreateHostControllerPropsPage");
     if (pCategory == nullptr)
@@ -34,12 +43,7 @@ void CHostController::CreateHostControllerPropsPage(CGkPropertyGridItem* pCatego
         grid.AddGridItem(pCategory, "Enumerator", m_devstk->EnumName, nullptr);
         grid.AddGridItem(pCategory, "Hardware ID", m_devstk->HardwareID, nullptr);
         if (!m_strDeviceName.IsEmpty()) {
-            CString link = "\"";
-            if (m_strDeviceName.Left(4) != "\\\\.\\")
-                link += "\\\\.\\";
-            link += m_strDeviceName;
-            link += "\"";
-            grid.AddGridItem(pCategory, "Symbolic Link", link, nullptr);
+            grid.AddGridItem(pCategory, "Symbolic Link", GetQuotedHcdLink(), nullptr);
             grid.AddGridItem(pCategory, "Device Name", m_TargetDevice, nullptr);
         }
     }

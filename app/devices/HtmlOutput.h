@@ -12,6 +12,9 @@ public:
     CHtmlOutput();
     // Opens the named file (created or truncated) and keeps the name.
     virtual BOOL OpenByName(LPCTSTR fileName);
+    // Asks for the file in the save dialog (".htm" by default) and opens it; a cancel is no message, a file
+    // that cannot be opened is told ("Failed to open:" and the path). TRUE when the file is open.
+    virtual BOOL OpenFile();
     virtual ~CHtmlOutput();
     CHtmlOutput(const CHtmlOutput&) = delete;
     CHtmlOutput& operator=(const CHtmlOutput&) = delete;
@@ -21,6 +24,13 @@ public:
     // The text alone; false when the write failed.
     bool WriteString(LPCSTR text);
 
+    // The XHTML 1.0 Transitional head with the title and the style sheet, up to "<body>".
+    void WriteHeader(LPCSTR title);
+    void WriteFooter();
+    void WritePageTitle(LPCSTR text);
+    // A banner heads a part of the page; each one carries the anchor "top".
+    void WriteBanner(LPCSTR text);
+    void WriteSystemRow(LPCSTR label, LPCSTR value, LPCSTR width);
     void WriteBlockquoteOpen();
     void WriteBlockquoteClose();
     void WriteSubHeading(LPCSTR title);
@@ -37,6 +47,8 @@ public:
     const CString& GetFileName() const { return m_FileName; }
 
 protected:
+    // A 50-pixel table of one row (its start tag given) holding the text in the font class, then a break.
+    void WriteTitleTable(LPCSTR rowStart, LPCSTR fontClass, LPCSTR text);
     // The pieces joined into one line.
     bool WriteJoinedLine(std::initializer_list<LPCSTR> pieces);
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ReportFile.h"
+#include "app/decoders/framework/SaveAsFile.h"
 
 namespace {
 
@@ -37,6 +38,13 @@ CXmlOutput::~CXmlOutput() {
 
 BOOL CXmlOutput::OpenByName(LPCTSTR fileName) {
     return report_file::OpenNamed(m_File, fileName, m_FileName, m_WriteError);
+}
+
+BOOL CXmlOutput::Open() {
+    return save_as::ChooseAndOpen(m_File, m_FileName, m_WriteError, "xml",
+                                  "XML Files (*.xml)|*.xml|All Files (*.*)|*.*||")
+               ? TRUE
+               : FALSE;
 }
 
 void CXmlOutput::Close() {

@@ -12,6 +12,9 @@ public:
     CXmlOutput();
     // Opens the named file (created or truncated) and keeps the name.
     virtual BOOL OpenByName(LPCTSTR fileName);
+    // Asks for the file in the save dialog (".xml" by default) and opens it; a cancel is no message, a file
+    // that cannot be opened is told ("Failed to open:" and the path). TRUE when the file is open.
+    virtual BOOL Open();
     // The document becomes the XML declaration; the root element is added and entered.
     virtual bool BeginDocument(LPCSTR rootName);
     virtual ~CXmlOutput();

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "afxwin.h"
+#include "app/devices/DeviceViews.h"
 
-class CDeviceObject;
 class CUSBLog;
 
 // Where the data bar's content goes while the main frame has no data bar (tests record it); null: nowhere.
@@ -18,7 +18,7 @@ public:
 class CPanePointers {
 public:
     // A position in the device tree's walk of checked devices; null before the first.
-    using TreePosition = void*;
+    using TreePosition = ICheckedDevices::Position;
 
     CPanePointers() = default;
 
@@ -59,13 +59,16 @@ public:
         s_bAnyDevicesChecked = bAnyDevicesChecked;
     }
     // The next checked device after rPosition (from the first root item when it is null): its position, its
-    // image and its device object. FALSE when none is left or there is no device tree.
-    BOOL GetNextCheckedDevice(TreePosition& /*rPosition*/, int& /*rImage*/, CDeviceObject*& /*rpDevice*/) {
-        return FALSE;
+    // image and its model object. FALSE when none is left or there is no device tree. Until the device tree
+    // exists, the walk SetCheckedDevices set.
+    BOOL GetNextCheckedDevice(TreePosition& rPosition, int& rImage, CObject*& rpDevice) {
+        return s_pCheckedDevices != nullptr && s_pCheckedDevices->GetNextCheckedDevice(rPosition, rImage, rpDevice);
     }
+    static void SetCheckedDevices(ICheckedDevices* pCheckedDevices) { s_pCheckedDevices = pCheckedDevices; }
 
 private:
     static inline CDataBarSink* s_pDataBarSink = nullptr;
     static inline CWnd* s_pActivePage = nullptr;
     static inline BOOL s_bAnyDevicesChecked = FALSE;
+    static inline ICheckedDevices* s_pCheckedDevices = nullptr;
 };

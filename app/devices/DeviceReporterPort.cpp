@@ -1,0 +1,62 @@
+// The sections the external hub and the port device report of the hub port they are attached through.
+#include <algorithm>
+
+#include "app/decoders/descriptors/DeviceDescOutputer.h"
+#include "app/decoders/descriptors/FullConfigDescOutputer.h"
+#include "app/decoders/framework/OutputerImp.h"
+#include "app/decoders/framework/StringContent.h"
+#include "app/devices/DeviceReporter.h"
+#include "app/devices/HubPort.h"
+#include "app/devices/UsbConfiguration.h"
+#include "common/ByteReader.h"
+
+namespace {
+
+// Offsets in the connection block: the request head, then USB_NODE_CONNECTION_INFORMATION.
+constexpr size_t kDeviceDescriptor = 12;
+constexpr size_t kDeviceAddress = 33;
+constexpr ULONG kDeviceDescriptorSize = 18;
+static_assert(kDeviceDescriptor + kDeviceDescriptorSize <= CHubPort::ConnectionBlockSize);
+static_assert(kDeviceAddress + sizeof(USHORT) <= CHubPort::ConnectionBlockSize);
+
+} // namespace
+
+void DeviceReporter::OutputPortFields(int mode, const CHubPort& port) {
+    Field(mode, "Upstream&nbsp;Port&nbsp;Number", "PortNumber", Hex(mode, "%08x", port.m_PortNumber));
+    const CString status = Hex(mode, "%08x", port.m_ConnectionStatus);
+    // The meaning carries its red mark-up in both media; the XML writer escapes it in the attribute.
+    CString meaning;
+    CStringContent().ConnectionStatusHtml(port.m_ConnectionStatus, meaning);
+    if (IsHtml(mode))
+        m_pImp->WriteValueMeaning("Connection&nbsp;Status", status, meaning);
+    else
+        m_pImp->WriteValueWithAttribute("ConnectionStatus", status, "Description", meaning);
+    if (port.m_pConnectionInfo != nullptr)
+        Field(mode, "Device&nbsp;Address", "DeviceAddress",
+              Hex(mode, "%04x", tdl::LoadLe<USHORT>(port.m_pConnectionInfo + kDeviceAddress)));
+}
+
+void DeviceReporter::OutputPortDeviceDescriptor(int mode, const CHubPort& port) {
+    const BYTE* pDescriptor = nullptr;
+    ULONG count = 0;
+    if (port.m_pConnectionInfo != nullptr) {
+        pDescriptor = port.m_pConnectionInfo + kDeviceDescriptor;
+        // bLength says how much is meant; the block holds no more than the 18 bytes.
+        count = std::min<ULONG>(pDescriptor[0], kDeviceDescriptorSize);
+    }
+    DeviceSummary summary;
+    port.GetDeviceTypeSummary(0, summary);
+    CStringArray classTexts;
+    CStringContent().DeviceClassStrings(reinterpret_cast<const BYTE*>(&summary), classTexts);
+    const CStringArray noStrings;
+    DeviceDescOutputer(m_pImp, m_pContext, pDescriptor, count)
+        .Output(mode, IsHtml(mode) ? "Device&nbsp;Descriptor" : "DeviceDescriptor", "", classTexts, noStrings, false);
+}
+
+void DeviceReporter::OutputPortConfiguration(int mode, const CHubPort& port) {
+    if (port.m_Configurations.GetSize() == 0)
+        return;
+    const CUsbConfiguration* pConfiguration = port.m_Configurations[0];
+    FullConfigDescOutputer(m_pImp, m_pContext, pConfiguration->m_pConfigDesc, pConfiguration->m_nConfigDescLength)
+        .Output(mode, IsHtml(mode) ? "Full&nbsp;Configuration&nbsp;Descriptor" : "FullConfiguration", "", false, false);
+}
