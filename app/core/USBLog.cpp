@@ -507,13 +507,6 @@ void CUSBLog::DissectChangeLogFragment(const BYTE* pBuffer, DWORD dwLength) {
     ChangeLog::Dissect(*this, pBuffer, dwLength);
 }
 
-void CUSBLog::ProcessDevobjArrival(const BYTE*) {}
-void CUSBLog::ProcessDevobjRemoval(const BYTE*) {}
-void CUSBLog::ProcessDrvobjArrival(const BYTE*) {}
-void CUSBLog::ProcessDrvobjRemoval(const BYTE*) {}
-void CUSBLog::ProcessDevstkArrival(const BYTE*) {}
-void CUSBLog::ProcessDevstkRemoval(const BYTE*) {}
-
 void CUSBLog::EnableChangeLogging() {
     ChangeLogRequest([](CKxTdloft& device) { device.IoctlEnableChangeLogging(0); });
 }

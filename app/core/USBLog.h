@@ -11,11 +11,13 @@
 #include "afxcoll.h"
 #include "afxwin.h"
 #include "app/devices/ConnectionTree.h"
+#include "common/NodeEntries.h"
 
 class CAppSettings;
 class CAttachedDevices;
 class CAttachedDrivers;
 class CDeviceObject;
+class CDeviceStack;
 class CDriverThread;
 class CFilterDefinition;
 class CLogProgress;
@@ -166,14 +168,19 @@ public:
 
     // A block read from the driver's change log: each arrival and removal goes to its handler.
     void DissectChangeLogFragment(const BYTE* pBuffer, DWORD dwLength);
-    // The change-log handlers; each gets the record's node (DEVICE_NODE, DRIVER_NODE or DEVSTK_NODE bytes).
-    // The device model that acts on them comes later; until then they change nothing.
+    // The change-log handlers; each gets the record's node (DEVICE_NODE, DRIVER_NODE or DEVSTK_NODE bytes, at
+    // least the node's size) and keeps the device model and the connection tree current, whatever order the
+    // records come in. Device objects, drivers and stacks are never deleted here: removals mark them.
     void ProcessDevobjArrival(const BYTE* pNode);
     void ProcessDevobjRemoval(const BYTE* pNode);
     void ProcessDrvobjArrival(const BYTE* pNode);
     void ProcessDrvobjRemoval(const BYTE* pNode);
     void ProcessDevstkArrival(const BYTE* pNode);
     void ProcessDevstkRemoval(const BYTE* pNode);
+    // Gives a stack without a model object its place: a host controller under the root, a root hub under its
+    // controller, a device below a hub through its hub's ports; any other stack only enters its parent's
+    // child ids. Inconsistencies end it with a level-2 trace.
+    void AddDevstk(CDeviceStack* pStack);
 
     // The driver's change log on, off and emptied; nothing when the control device does not open.
     void EnableChangeLogging();
@@ -222,6 +229,15 @@ private:
     void LoadLog(CArchive& ar);
     // Posts the stop command to the main window; safe from any thread.
     void PostStopCommand() const;
+    // AddDevstk's cases: a controller, a root hub below one, a device on a root hub's or an external hub's port.
+    void AddHostControllerStack(CDeviceStack* pStack);
+    void AddRootHubStack(CDeviceStack* pStack, CDeviceStack* pParent);
+    void AddRootHubPortDevice(CDeviceStack* pStack, CDeviceStack* pParent);
+    void AddExternalHubPortDevice(CDeviceStack* pStack, CDeviceStack* pParent);
+    // The stack's topology object goes, by the stack's type.
+    void RemoveStackObject(CDeviceStack* pStack, const DEVSTK_NODE& node);
+    // The ports of the hub whose stack is the stack's parent, read again and relabelled.
+    void RefreshPortsAbove(CDeviceStack* pStack);
 
     LogRecords::CLogRecords* m_pLogRecords;
     UINT m_bBufferFilterOn;

@@ -124,6 +124,29 @@ BOOL CAttachedDrivers::AddOrUpdateDriver(const DRIVER_NODE& node, CDriverObject*
     return AddNewDriver(&node, nullptr, TRUE, rpDriver);
 }
 
+void CAttachedDrivers::ProcessDrvobjArrival(const DRIVER_NODE& node) {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_CHANGE_LOG, "--CAttachedDrivers::ProcessDrvobjArrival");
+    const CString name = NodeText(node.DriverName);
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_CHANGE_LOG, "Arriving PDRIVER_OBJECT=%p, DriverName='%s'",
+              reinterpret_cast<void*>(static_cast<uintptr_t>(node.DriverObject)), name.GetString());
+    CDriverObject* pDriver = nullptr;
+    if (!AddOrUpdateDriver(node, pDriver))
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_CHANGE_LOG, "ERROR: failed to add CDriverObject for %s", name.GetString());
+}
+
+void CAttachedDrivers::ProcessDrvobjRemoval(const DRIVER_NODE& node) {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_CHANGE_LOG, "--CAttachedDrivers::ProcessDrvobjRemoval");
+    const CString name = NodeText(node.DriverName);
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_CHANGE_LOG,
+              "ProcessDrvobjRemoval: Removing PDRIVER_OBJECT=%I64x, DriverName='%s'", node.DriverObject,
+              name.GetString());
+    if (CDriverObject* pDriver = GetReferencedDriverObject(node.DriverObject)) {
+        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_CHANGE_LOG, "ProcessDrvobjRemoval - update CDriverObject for %s",
+                  pDriver->m_DriverName.GetString());
+        ReleaseDriverObject(pDriver);
+    }
+}
+
 void CAttachedDrivers::RemoveDriver(INT_PTR nIndex) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS, "--CAttachedDrivers::RemoveDriver");
     CSingleLock lock(&m_Lock, TRUE);

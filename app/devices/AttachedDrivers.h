@@ -83,6 +83,10 @@ public:
     // Takes the node's address, flags and times and marks the object listed; keeps a name it already has.
     void UpdateDriver(const DRIVER_NODE& node, CDriverObject* pDriver);
     BOOL AddOrUpdateDriver(const DRIVER_NODE& node, CDriverObject*& rpDriver);
+    // Change-log records of a hooked driver: an arrival adds or updates (a placeholder becomes listed and
+    // named); a removal changes nothing, since a driver that is gone leaves at the next node-list merge.
+    void ProcessDrvobjArrival(const DRIVER_NODE& node);
+    void ProcessDrvobjRemoval(const DRIVER_NODE& node);
     // Out of the array and the hash, with the array's reference released. An index outside the array throws
     // CInvalidArgException*.
     void RemoveDriver(INT_PTR nIndex);

@@ -135,31 +135,60 @@ void CSystemHostControllers::EnumerateHostControllers(CUSBLog* pDocument) {
                       stackId);
             continue;
         }
-        CDeviceClass* pClass = CDeviceClass::Create(pStack->ClassGuid, pStack->DriverKey);
-        if (pClass == nullptr) {
-            TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
-                      "CSystemHostControllers::EnumerateHostControllers:Out of memory inserting new controller");
-            return;
-        }
-        pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_USB_HOST_CONTROLLER);
-        pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_NEC_USB3_HOST_CONTROLLER);
-        if (!pClass->LocateDeviceInfo()) {
-            TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "Host Controller: StackID=%04u, removed", stackId);
-            delete pClass;
-            continue;
-        }
-        CHostController* pController = CHostController::NewHostController(pStack, pClass);
+        bool bOutOfMemory = false;
+        CHostController* pController = NewLocatedController(pStack, bOutOfMemory);
         if (pController == nullptr) {
-            TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
-                      "CSystemHostControllers::EnumerateHostControllers:Out of memory inserting new controller");
-            delete pClass;
+            if (bOutOfMemory)
+                TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
+                          "CSystemHostControllers::EnumerateHostControllers:Out of memory inserting new controller");
+            else
+                TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "Host Controller: StackID=%04u, removed", stackId);
             continue;
         }
-        pController->GetControllerType();
         pStack->m_iDeviceType = DT_HOST_CONTROLLER;
         pStack->m_deviceNode = pController;
         m_Controllers.Add(pController);
     }
+}
+
+CHostController* CSystemHostControllers::NewLocatedController(CDeviceStack* pStack, bool& bOutOfMemory) {
+    bOutOfMemory = false;
+    CDeviceClass* pClass = CDeviceClass::Create(pStack->ClassGuid, pStack->DriverKey);
+    if (pClass == nullptr) {
+        bOutOfMemory = true;
+        return nullptr;
+    }
+    pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_USB_HOST_CONTROLLER);
+    pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_NEC_USB3_HOST_CONTROLLER);
+    if (!pClass->LocateDeviceInfo()) {
+        delete pClass;
+        return nullptr;
+    }
+    CHostController* pController = CHostController::NewHostController(pStack, pClass);
+    if (pController == nullptr) {
+        delete pClass;
+        bOutOfMemory = true;
+        return nullptr;
+    }
+    pController->GetControllerType();
+    return pController;
+}
+
+CHostController* CSystemHostControllers::AddHostController(CDeviceStack* pStack) {
+    bool bOutOfMemory = false;
+    CHostController* pController = NewLocatedController(pStack, bOutOfMemory);
+    if (pController == nullptr)
+        return nullptr;
+    try {
+        m_Controllers.Add(pController);
+    } catch (CMemoryException* e) {
+        e->Delete();
+        delete pController;
+        return nullptr;
+    }
+    pStack->m_iDeviceType = DT_HOST_CONTROLLER;
+    pStack->m_deviceNode = pController;
+    return pController;
 }
 
 void CSystemHostControllers::SortByStackID() {

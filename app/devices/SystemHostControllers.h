@@ -6,6 +6,7 @@
 #include "afx.h"
 #include "afxtempl.h"
 
+class CDeviceStack;
 class CHostController;
 class CUSBLog;
 
@@ -24,6 +25,10 @@ public:
     BOOL EnumerateUsbTree(CUSBLog* pDocument);
     // The stacks that are host controllers, each with its SetupAPI record and type.
     void EnumerateHostControllers(CUSBLog* pDocument);
+    // A controller that arrived while the document is live: made over the stack as enumeration makes one,
+    // linked to it and appended. Null (nothing changed) when SetupAPI cannot locate the stack's device or
+    // memory is short.
+    CHostController* AddHostController(CDeviceStack* pStack);
     // Ascending StackID; equal ids keep their order.
     void SortByStackID();
     // Names each controller after the HCDn link whose device reports its driver key.
@@ -42,6 +47,9 @@ public:
     UINT m_nSchema = CurrentSchema;
 
 private:
+    // A controller over the stack with its SetupAPI record (both host-controller interface classes asked
+    // for) and its type; null when the record cannot be located or, with bOutOfMemory, memory is short.
+    static CHostController* NewLocatedController(CDeviceStack* pStack, bool& bOutOfMemory);
     // The controller's element below the root and its root hub's below that; FALSE when the tree refuses one.
     BOOL PlaceController(CHostController* pController, CUSBLog* pDocument, bool bLive);
 };

@@ -10,6 +10,7 @@
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/DevstkRequest.h"
+#include "app/devices/HostController.h"
 #include "app/devices/HubPort.h"
 #include "app/devices/HubPropertyItems.h"
 #include "app/devices/TempObject.h"
@@ -108,6 +109,29 @@ void CUsbHub::DeletePorts(CUSBLog* pDocument) {
     m_Ports.RemoveAll();
     // Nodes of objects that were never ports of this hub go as well: the hub's node holds ports only.
     DeleteTopologyChildren(pDocument, FindNode(pDocument));
+}
+
+void CUsbHub::RemoveRootHub(CDeviceStack* pStack, CUSBLog* pDocument) {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICE_TREE, "--CUsbHub::RemoveRootHub");
+    if (pStack == nullptr || pStack->m_pSubtree == nullptr) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: RootHub m_pSubtree == NULL");
+        return;
+    }
+    if (pDocument == nullptr)
+        return;
+    if (FindNode(pDocument) == nullptr) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: failed to find 'this' RootHub in ConnectionTree");
+        return;
+    }
+    CHostController* pController = m_pHostController;
+    if (pController == nullptr || pController->m_pRootHub != this) {
+        // Nobody to delete it: the node and the links still go, so nothing names a hub that is gone.
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: GetHostController() == NULL");
+        DeleteTopologyObject(pDocument, this);
+        return;
+    }
+    // The controller owns the hub: its node, the nodes and links below it, then the hub itself go.
+    pController->DeleteRootHub(pDocument);
 }
 
 BOOL CUsbHub::EnumerateHubPorts(CUSBLog* pDocument) {

@@ -59,6 +59,10 @@ public:
     BOOL BuildConnectionTree(CUSBLog* pDocument);
     // Deletes every port and, through the document, their nodes and the stacks' links to them.
     void DeletePorts(CUSBLog* pDocument);
+    // The root hub's stack went: its node, everything below it and every stack's link to them go, and its
+    // controller deletes it (this object is gone when the call returns, unless it has no controller). A stack
+    // without a node stops it with an error trace.
+    void RemoveRootHub(CDeviceStack* pStack, CUSBLog* pDocument);
     // The node whose element holds this hub; null when none below the root does.
     core::tree<ConnectionElement>* FindNode(CUSBLog* pDocument) const;
 

@@ -69,6 +69,11 @@ NTSTATUS AddRootDevice(const RootDevice& device, std::u16string* instancePath = 
 // Removes a root device with everything below it, as a surprise removal (the device is gone) or an orderly
 // one (IRP_MN_QUERY_REMOVE_DEVICE first; a veto keeps the device and returns the vetoing status). Waits.
 NTSTATUS RemoveRootDevice(std::u16string_view instancePath, bool surprise = false);
+// Removes any present device node with everything below it, as RemoveRootDevice does. Once the removal is
+// agreed (at once for a surprise one), `unplug` runs on the manager's thread before the devices are told: the
+// bus driver stops reporting the device there, so its PDO goes with the removal and does not come back.
+// STATUS_NO_SUCH_DEVICE for an unknown path; a veto keeps the device and returns the vetoing status. Waits.
+NTSTATUS RemoveDevice(std::u16string_view instancePath, bool surprise, const std::function<void()>& unplug);
 
 // Blocks until the manager's queue is empty and it is idle. Returns at once on the manager's own thread.
 void WaitForIdle();

@@ -828,6 +828,43 @@ NTSTATUS RemoveRootDevice(std::u16string_view instancePath, bool surprise) {
     return status;
 }
 
+NTSTATUS RemoveDevice(std::u16string_view instancePath, bool surprise, const std::function<void()>& unplug) {
+    NTSTATUS status = STATUS_NO_SUCH_DEVICE;
+    TheWorker().RunAndWait([&] {
+        DeviceNode* node = nullptr;
+        {
+            std::lock_guard guard(g_nodeLock);
+            std::function<DeviceNode*(DeviceNode*)> find = [&](DeviceNode* parent) -> DeviceNode* {
+                for (DeviceNode* child : parent->children) {
+                    if (text::EqualsIgnoreCase(child->instancePath, instancePath)) {
+                        return child;
+                    }
+                    if (DeviceNode* found = find(child)) {
+                        return found;
+                    }
+                }
+                return nullptr;
+            };
+            node = find(&g_root);
+        }
+        if (!node) {
+            return;
+        }
+        if (!surprise) {
+            status = QueryRemoveTree(node);
+            if (!NT_SUCCESS(status)) {
+                return;
+            }
+        }
+        if (unplug) {
+            unplug();
+        }
+        RemoveTree(node, surprise);
+        status = STATUS_SUCCESS;
+    });
+    return status;
+}
+
 void WaitForIdle() { TheWorker().WaitForIdle(); }
 
 std::vector<DeviceNodeInfo> DeviceNodes() {

@@ -1,5 +1,6 @@
 #include "platform/sim/Machine.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
@@ -242,6 +243,53 @@ std::shared_ptr<UsbDevice> Machine::Unplug(std::string_view name) {
     std::shared_ptr<UsbDevice> unplugged = hub->Detach(device->PortNumber());
     WaitForIdle();
     return unplugged;
+}
+
+void Machine::InvalidatePciBus() {
+    if (PDEVICE_OBJECT bus = nt::pnp::PhysicalDeviceObject(m_pciInstance)) {
+        IoInvalidateDeviceRelations(bus, BusRelations);
+    }
+    WaitForIdle();
+}
+
+HostControllerModel* Machine::AddController(std::shared_ptr<HostControllerModel> controller) {
+    if (!controller || Controller(controller->Name()) != nullptr) {
+        return nullptr;
+    }
+    m_controllers.push_back(controller);
+    drv::AddPciController(controller);
+    InvalidatePciBus();
+    return controller.get();
+}
+
+std::shared_ptr<HostControllerModel> Machine::RemoveController(std::string_view name, bool surprise) {
+    auto found = std::find_if(m_controllers.begin(), m_controllers.end(),
+                              [&](const auto& controller) { return controller->Name() == name; });
+    if (found == m_controllers.end()) {
+        return nullptr;
+    }
+    std::shared_ptr<HostControllerModel> controller = *found;
+    if (surprise) {
+        drv::RemovePciController(controller.get());
+        InvalidatePciBus();
+    } else {
+        std::u16string instancePath;
+        for (const nt::pnp::DeviceNodeInfo& node : nt::pnp::DeviceNodes()) {
+            if (node.pdo != nullptr && node.pdo == controller->PhysicalDeviceObject()) {
+                instancePath = node.instancePath;
+            }
+        }
+        const NTSTATUS status = nt::pnp::RemoveDevice(instancePath, false,
+                                                      [&] { drv::RemovePciController(controller.get()); });
+        if (!NT_SUCCESS(status)) {
+            return nullptr;
+        }
+        WaitForIdle();
+    }
+    m_controllers.erase(std::find(m_controllers.begin(), m_controllers.end(), controller));
+    // Off the bus the controller has no power: its root hub's ports are off until a driver powers them again.
+    controller->RootHub().BusReset();
+    return controller;
 }
 
 void Machine::WaitForIdle() { nt::pnp::WaitForIdle(); }

@@ -88,12 +88,21 @@ public:
     // until the machine has enumerated the change. False (null) when the port is taken or the device unknown.
     bool Plug(UsbHubModel& hub, int port, std::shared_ptr<UsbDevice> device);
     std::shared_ptr<UsbDevice> Unplug(std::string_view name);
+    // Hot-plug of host controllers: puts a controller (with whatever is plugged into its root hub) on the PCI
+    // bus, or takes one off it with everything below it, as a surprise removal (the bus stops reporting it) or
+    // an orderly one (its devices are asked first; a veto keeps it). Both wait until the machine has
+    // enumerated the change. Null when the name is taken or unknown, or the removal was vetoed; a removed
+    // controller can be added again.
+    HostControllerModel* AddController(std::shared_ptr<HostControllerModel> controller);
+    std::shared_ptr<HostControllerModel> RemoveController(std::string_view name, bool surprise = true);
     // Waits until the Plug and Play manager has done everything queued so far.
     void WaitForIdle();
 
 private:
     Machine(std::vector<std::shared_ptr<HostControllerModel>> controllers, MachineOptions options);
     void Start();
+    // The PCI bus reports its controllers again.
+    void InvalidatePciBus();
 
     std::vector<std::shared_ptr<HostControllerModel>> m_controllers;
     MachineOptions m_options;

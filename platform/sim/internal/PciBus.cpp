@@ -1,5 +1,6 @@
 #include "platform/sim/internal/PciBus.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "guiddef.h"
@@ -79,17 +80,32 @@ public:
 
 protected:
     bool IsBus() const override { return true; }
+    // The bus reports the machine's controllers as they are now: a controller taken out of the machine is
+    // left out (the manager removes it), one put in gets a new function.
     void Enumerate() override {
-        if (m_enumerated) {
-            return;
-        }
-        m_enumerated = true;
         std::vector<std::shared_ptr<HostControllerModel>> controllers;
         {
             std::lock_guard guard(g_hardwareLock);
             controllers = g_hardware;
         }
+        std::vector<HostControllerModel*> reported;
+        for (PhysicalDevice* child : Children()) {
+            auto* function = dynamic_cast<PciFunction*>(child);
+            if (function == nullptr) {
+                continue;
+            }
+            const bool present = std::any_of(controllers.begin(), controllers.end(),
+                                             [&](const auto& c) { return c.get() == function->Model(); });
+            if (present) {
+                reported.push_back(function->Model());
+            } else {
+                ChildGone(function);
+            }
+        }
         for (auto& controller : controllers) {
+            if (std::find(reported.begin(), reported.end(), controller.get()) != reported.end()) {
+                continue;
+            }
             PDEVICE_OBJECT pdo = nullptr;
             if (!NT_SUCCESS(CreateNumberedDevice(m_self->DriverObject, u"\\Device\\NTPNP_PCI", FILE_DEVICE_CONTROLLER,
                                                  FILE_DEVICE_SECURE_OPEN, &pdo, nullptr, NumberStyle::Decimal4))) {
@@ -99,9 +115,6 @@ protected:
             AddNewChild<PciFunction>(pdo, this, controller);
         }
     }
-
-private:
-    bool m_enumerated = false;
 };
 
 } // namespace
@@ -118,6 +131,24 @@ HostControllerModel* ControllerModelOf(PDEVICE_OBJECT pdo) {
 void SetPciHardware(std::vector<std::shared_ptr<HostControllerModel>> controllers) {
     std::lock_guard guard(g_hardwareLock);
     g_hardware = std::move(controllers);
+}
+
+void AddPciController(std::shared_ptr<HostControllerModel> controller) {
+    std::lock_guard guard(g_hardwareLock);
+    g_hardware.push_back(std::move(controller));
+}
+
+void RemovePciController(const HostControllerModel* controller) {
+    {
+        std::lock_guard guard(g_hardwareLock);
+        g_hardware.erase(std::remove_if(g_hardware.begin(), g_hardware.end(),
+                                        [&](const auto& c) { return c.get() == controller; }),
+                         g_hardware.end());
+    }
+    // Out of the bus's reports at once, so a removal under way deletes its physical device object.
+    if (auto* function = dynamic_cast<PciFunction*>(ContextOf(controller->PhysicalDeviceObject()))) {
+        function->Parent()->ChildGone(function);
+    }
 }
 
 } // namespace sim::drv

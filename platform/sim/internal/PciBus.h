@@ -17,5 +17,10 @@ HostControllerModel* ControllerModelOf(PDEVICE_OBJECT pdo);
 
 // The controllers the bus reports: set by the machine before it boots, cleared after it shut down.
 void SetPciHardware(std::vector<std::shared_ptr<HostControllerModel>> controllers);
+// A controller put into or taken out of the running machine: the bus reports the new set at its next
+// enumeration (the caller invalidates its bus relations); a controller taken out is no longer reported from
+// now on.
+void AddPciController(std::shared_ptr<HostControllerModel> controller);
+void RemovePciController(const HostControllerModel* controller);
 
 } // namespace sim::drv

@@ -32,46 +32,16 @@
 #include "app/devices/SystemHostControllers.h"
 #include "app/devices/UsbHub.h"
 #include "tests/app/core/AppStarter.h"
-
-// The capture driver's entry point (driver/Driver.h).
-DRIVER_INITIALIZE DriverEntry;
+#include "tests/app/core/LiveDocumentFixture.h"
+#include "tests/app/core/TopologyChecks.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Tree = core::tree<ConnectionElement>;
-
-// What the device tree shows of a node's object: the image its stack gives it.
-int ImageOf(const CObject* pObject) {
-    if (pObject == nullptr)
-        return -1;
-    if (pObject->IsKindOf(RUNTIME_CLASS(CHostController))) {
-        const CDeviceStack* pStack = static_cast<const CHostController*>(pObject)->m_devstk;
-        return pStack != nullptr ? pStack->m_iDeviceType : -1;
-    }
-    if (pObject->IsKindOf(RUNTIME_CLASS(CUsbHub))) {
-        const CDeviceStack* pStack = static_cast<const CUsbHub*>(pObject)->m_devstk;
-        return pStack != nullptr ? pStack->m_iDeviceType : -1;
-    }
-    if (pObject->IsKindOf(RUNTIME_CLASS(CHubPort)))
-        return static_cast<const CHubPort*>(pObject)->GetImageIndex();
-    return 0;
-}
-
-// One line a node, indented by depth: type, whether it has a check box, image, label.
-void Dump(const Tree* pNode, std::string& out, int depth = 0) {
-    const ConnectionElement& e = pNode->get();
-    out += std::string(static_cast<size_t>(depth) * 2, ' ') + ConnectionElement::GetElementTypeName(e.m_ElementType) +
-           (e.m_IsCheckable ? " [x] " : " [ ] ") + std::to_string(ImageOf(e.m_pElemObject)) + " " +
-           e.m_LabelText.GetString() + "\n";
-    for (const Tree* p = pNode->first_child(); p != nullptr; p = p->next_sibling())
-        Dump(p, out, depth + 1);
-}
+using apptest::ExpectNoStaleLinks;
 
 std::string Dump(CUSBLog& doc) {
-    std::string out;
-    Dump(&doc.GetConnectionTree(), out);
-    return out;
+    return apptest::DumpTree(doc);
 }
 
 // The default machine as a new live document shows it.
@@ -111,95 +81,7 @@ const char kGolden[] = R"(HostComputer [ ] 0 User@TDL-WORKSTATION
       RootHubPort [ ] 3 Port 4: No device connected 
 )";
 
-class HostControllersOnMachine : public tdl::test::MachineTest {
-protected:
-    virtual nt::version::Release Release() const { return nt::version::Release::Windows7; }
-    void SetUp() override {
-        BootDefault(Release(), DriverEntry);
-        CTindaloftApp& app = m_starter.Make();
-        app.m_strMachineName = "User@TDL-WORKSTATION";
-        app.m_Settings.MaxLogBuffer = 4096;
-        app.m_Settings.ContinuousLogging = false;
-        app.m_Settings.AutoCloseProgress = true;
-        app.m_DriverInfo.LogBlockSize = 1024;
-        m_dir = fs::temp_directory_path() / ("tdl-hc-" + std::to_string(::getpid()));
-        fs::create_directories(m_dir);
-        m_live = std::make_unique<CMultiDocTemplate>(IDR_TDLOFT_REALTIME, RUNTIME_CLASS(CUSBLog), nullptr, nullptr);
-        m_saved = std::make_unique<CMultiDocTemplate>(IDR_TDLOFT_TYPE, RUNTIME_CLASS(CUSBLog), nullptr, nullptr);
-    }
-    void TearDown() override {
-        for (auto& [pTemplate, doc] : m_docs) {
-            pTemplate->RemoveDocument(doc);
-            delete doc;
-        }
-        m_docs.clear();
-        m_live.reset();
-        m_saved.reset();
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-        win32::ResetSetupApi();
-        win32::ResetModules();
-        MachineTest::TearDown();
-    }
-
-    CUSBLog* NewLive() {
-        auto* doc = new CUSBLog;
-        m_live->AddDocument(doc);
-        m_docs.emplace_back(m_live.get(), doc);
-        EXPECT_TRUE(doc->OnNewDocument());
-        return doc;
-    }
-    CUSBLog* Open(const fs::path& path) {
-        auto* doc = new CUSBLog;
-        m_saved->AddDocument(doc);
-        m_docs.emplace_back(m_saved.get(), doc);
-        EXPECT_TRUE(doc->OnOpenDocument(path.string().c_str()));
-        return doc;
-    }
-
-    // Every model object below the system, and every node.
-    static void CollectObjects(const CObject* pObject, std::set<const void*>& live) {
-        if (pObject == nullptr || !live.insert(pObject).second)
-            return;
-        if (pObject->IsKindOf(RUNTIME_CLASS(CHostController))) {
-            CollectObjects(static_cast<const CHostController*>(pObject)->m_pRootHub, live);
-        } else if (pObject->IsKindOf(RUNTIME_CLASS(CUsbHub))) {
-            const auto* pHub = static_cast<const CUsbHub*>(pObject);
-            for (INT_PTR i = 0; i < pHub->m_Ports.GetSize(); ++i)
-                CollectObjects(pHub->m_Ports[i], live);
-        } else if (pObject->IsKindOf(RUNTIME_CLASS(CHubPort))) {
-            CollectObjects(static_cast<const CHubPort*>(pObject)->GetExternalHub(), live);
-        }
-    }
-    static void CollectNodes(const Tree* pNode, std::set<const void*>& nodes) {
-        nodes.insert(pNode);
-        for (const Tree* p = pNode->first_child(); p != nullptr; p = p->next_sibling())
-            CollectNodes(p, nodes);
-    }
-    // No stack names an object or a node that is gone.
-    static void ExpectNoStaleLinks(CUSBLog& doc) {
-        std::set<const void*> objects;
-        std::set<const void*> nodes;
-        CSystemHostControllers* pControllers = doc.GetHostControllers();
-        for (INT_PTR i = 0; i < pControllers->GetCount(); ++i)
-            CollectObjects(pControllers->GetAt(i), objects);
-        CollectNodes(&doc.GetConnectionTree(), nodes);
-        CStackTree* pStacks = doc.GetStackTree();
-        for (auto* p = pStacks->m_StackMap.PGetFirstAssoc(); p != nullptr; p = pStacks->m_StackMap.PGetNextAssoc(p)) {
-            SCOPED_TRACE(p->value->Description.GetString());
-            if (p->value->m_deviceNode != nullptr)
-                EXPECT_EQ(1u, objects.count(p->value->m_deviceNode));
-            if (p->value->m_pSubtree != nullptr)
-                EXPECT_EQ(1u, nodes.count(p->value->m_pSubtree));
-        }
-    }
-
-    apptest::AppStarter m_starter;
-    fs::path m_dir;
-    std::unique_ptr<CMultiDocTemplate> m_live;
-    std::unique_ptr<CMultiDocTemplate> m_saved;
-    std::vector<std::pair<CMultiDocTemplate*, CUSBLog*>> m_docs;
-};
+using HostControllersOnMachine = apptest::LiveDocumentTest;
 
 // The stack the capture driver reports for a device the machine's builder plugged.
 CDeviceStack* StackOfDevice(CUSBLog& doc, PDEVICE_OBJECT pdo) {
@@ -426,7 +308,7 @@ TEST_F(HostControllersOnMachine, TheRootHubSearchPassesOverChildrenWithoutAHubDe
     ExpectNoStaleLinks(*doc);
 }
 
-class HostControllersOnWindows2000 : public HostControllersOnMachine {
+class HostControllersOnWindows2000 : public apptest::LiveDocumentTest {
 protected:
     nt::version::Release Release() const override { return nt::version::Release::Windows2000; }
 };

@@ -128,3 +128,40 @@ TEST_F(HotPlug, RequestsRacingAnUnplugEndCleanly) {
 }
 
 } // namespace
+
+namespace {
+
+// A controller taken off the PCI bus goes with its root hub and devices; put back, it brings them again. The
+// orderly way asks its devices first; both leave nothing behind in the device nodes.
+TEST_F(HotPlug, AControllerRemovedEitherWayTakesItsDevicesAndAddedAgainBringsThem) {
+    for (bool surprise : {true, false}) {
+        SCOPED_TRACE(surprise);
+        const size_t before = nt::pnp::DeviceNodes().size();
+        const std::u16string mouseKey = tdl::test::Property(Pdo("mouse"), DevicePropertyDriverKeyName);
+        std::shared_ptr<sim::HostControllerModel> uhci = m_machine->RemoveController("uhci", surprise);
+        ASSERT_TRUE(uhci);
+        // The controller, its root hub, the mouse and its HID collection.
+        EXPECT_EQ(nt::pnp::DeviceNodes().size(), before - 4);
+        EXPECT_EQ(m_machine->Controller("uhci"), nullptr);
+        EXPECT_EQ(uhci->PhysicalDeviceObject(), nullptr);
+        EXPECT_EQ(Pdo("mouse"), nullptr);
+        EXPECT_EQ(m_machine->RemoveController("uhci", surprise), nullptr) << "gone already";
+
+        ASSERT_EQ(m_machine->AddController(uhci), uhci.get());
+        EXPECT_EQ(m_machine->AddController(uhci), nullptr) << "the name is taken";
+        EXPECT_EQ(nt::pnp::DeviceNodes().size(), before);
+        ASSERT_NE(uhci->PhysicalDeviceObject(), nullptr);
+        ASSERT_NE(Pdo("mouse"), nullptr);
+        EXPECT_EQ(tdl::test::Property(Pdo("mouse"), DevicePropertyDriverKeyName), mouseKey);
+    }
+    // A controller the machine did not boot with.
+    auto extra = std::make_shared<sim::HostControllerModel>(sim::ControllerType::Ohci, "extra", 2,
+                                                             sim::PciIdentity{.device = 0x1A});
+    extra->Plug(1, sim::MakeKeyboard("extra keyboard"));
+    ASSERT_NE(m_machine->AddController(extra), nullptr);
+    ASSERT_NE(Pdo("extra keyboard"), nullptr);
+    EXPECT_TRUE(m_machine->RemoveController("extra", false));
+    EXPECT_EQ(Pdo("extra keyboard"), nullptr);
+}
+
+} // namespace

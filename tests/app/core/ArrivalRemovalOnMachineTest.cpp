@@ -1,0 +1,108 @@
+// Devices that come and go on the default simulated machine while a live document is open: the document
+// reads the driver's change log as the main frame does, and its connection tree is then the one a new
+// document builds from scratch on the same machine.
+#include "tests/app/core/LiveDocumentFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/core/KxTdloft.h"
+#include "app/devices/AttachedDevices.h"
+#include "app/devices/DeviceObject.h"
+#include "app/devices/DeviceStack.h"
+#include "app/devices/HostController.h"
+#include "app/devices/StackTree.h"
+#include "app/devices/SystemHostControllers.h"
+#include "platform/sim/UsbDevice.h"
+#include "platform/sim/UsbHubModel.h"
+#include "tests/app/core/TopologyChecks.h"
+
+namespace {
+
+class ArrivalRemovalOnMachine : public apptest::LiveDocumentTest {
+protected:
+    // Every block the driver has, as the main frame's refresh message reads them.
+    static void ReadChangeLog(CUSBLog& doc) {
+        CKxTdloft device;
+        ASSERT_TRUE(device.TryDeviceOpen());
+        std::vector<BYTE> buffer(66560);
+        for (int i = 0; i < 31; ++i) {
+            DWORD dwLength = static_cast<DWORD>(buffer.size());
+            if (!device.IoctlReadChangeLog(buffer.data(), dwLength) || dwLength == 0)
+                break;
+            doc.DissectChangeLogFragment(buffer.data(), dwLength);
+        }
+        device.DeviceClose();
+    }
+
+    // The tree the device model read afresh from the driver gives now.
+    static std::string RefreshedTree() {
+        CUSBLog fresh;
+        EXPECT_TRUE(fresh.OnNewDocument());
+        fresh.SetConnectionRoot();
+        fresh.RefreshDevices();
+        return apptest::DumpTree(fresh, false);
+    }
+
+    // Labels and element types; the images follow what the driver has learned of a device since it reported
+    // its stack (a SuperSpeed device's BOS descriptor comes later), which only a refresh reads.
+    void ExpectCurrent(CUSBLog& doc) {
+        ReadChangeLog(doc);
+        EXPECT_EQ(RefreshedTree(), apptest::DumpTree(doc, false));
+        apptest::ExpectNoStaleLinks(doc);
+    }
+
+    // The stack of a machine device's physical device object, as the document knows it.
+    static CDeviceStack* StackOf(CUSBLog& doc, PDEVICE_OBJECT pdo) {
+        CDeviceObject* pDevice = nullptr;
+        if (!doc.GetAttachedDevices()->GetPresentClassDeviceObject(reinterpret_cast<ULONG_PTR>(pdo), pDevice))
+            return nullptr;
+        return pDevice->_DevStack;
+    }
+};
+
+TEST_F(ArrivalRemovalOnMachine, UnplugsAndPlugsAnywhereLeaveTheTreeARefreshBuilds) {
+    CUSBLog* doc = NewLive();
+    // The driver's list tells nothing of the keyboard's stack but its parent, so no port stands for it;
+    // that port is read again all the same when the stack goes.
+    ASSERT_NE(nullptr, m_machine->Unplug("keyboard"));
+    ExpectCurrent(*doc);
+    // A root-hub port, an external hub's port, the SuperSpeed hub's port, the printer (its class driver
+    // unloads and loads again), and the external hub with the devices below it.
+    for (const char* name : {"stick", "composite", "ss-disk", "printer", "hub"}) {
+        SCOPED_TRACE(name);
+        std::shared_ptr<sim::UsbDevice> device = m_machine->Device(name);
+        ASSERT_NE(nullptr, device);
+        sim::UsbHubModel* pHub = device->ParentHub();
+        const int port = device->PortNumber();
+        ASSERT_NE(nullptr, m_machine->Unplug(name));
+        ExpectCurrent(*doc);
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(m_machine->Plug(*pHub, port, device));
+        ExpectCurrent(*doc);
+        ASSERT_NE(nullptr, StackOf(*doc, Pdo(name)));
+        EXPECT_EQ(2, doc->GetDeviceFlag(StackOf(*doc, Pdo(name))->StackID));
+    }
+}
+
+TEST_F(ArrivalRemovalOnMachine, StacksPlacedPastTheFlagArrayHaveTheirFlagsSetAndRead) {
+    CUSBLog* doc = NewLive();
+    sim::UsbHubModel& root = m_machine->Controller("ehci")->RootHub();
+    while (doc->GetStackTree()->GetMaxStackID() <= CUSBLog::DeviceFlagCount + 4) {
+        std::shared_ptr<sim::UsbDevice> stick = m_machine->Unplug("stick");
+        ASSERT_NE(nullptr, stick);
+        ASSERT_TRUE(m_machine->Plug(root, 2, stick));
+        ReadChangeLog(*doc);
+    }
+    CDeviceStack* pStick = StackOf(*doc, Pdo("stick"));
+    ASSERT_NE(nullptr, pStick);
+    EXPECT_GT(pStick->StackID, CUSBLog::DeviceFlagCount);
+    EXPECT_NE(DT_NONE, pStick->m_iDeviceType);
+    EXPECT_EQ(2, doc->GetDeviceFlag(pStick->StackID));
+    EXPECT_EQ(RefreshedTree(), apptest::DumpTree(*doc, false));
+}
+
+} // namespace
