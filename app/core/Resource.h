@@ -49,6 +49,14 @@ constexpr unsigned IDC_PROGRESS_BAR = 1170;
 constexpr unsigned IDC_PROGRESS_STATUS = 1171;
 constexpr unsigned IDC_PROGRESS_PATH = 1172;
 constexpr unsigned IDC_PROGRESS_CLEAR_AFTER_SAVE = 1173;
+// The background-logging progress window: a bar for each capture bank's fill and the status text.
+constexpr unsigned IDD_LOG_PROGRESS_BACKGROUND = 258;
+constexpr unsigned IDC_BACKGROUND_BAR0 = 1171;
+constexpr unsigned IDC_BACKGROUND_BAR1 = 1247;
+constexpr unsigned IDC_BACKGROUND_STATUS = 1242;
+// The options dialog and the Find dialog.
+constexpr unsigned IDD_OPTIONS = 203;
+constexpr unsigned IDD_FIND = 221;
 // The About box and the splash window: the program's picture (a bitmap drawn by an owner-drawn button) and
 // their version texts.
 constexpr unsigned IDD_ABOUTBOX = 100;

@@ -76,7 +76,9 @@ CUSBLog::CUSBLog()
 }
 
 CUSBLog::~CUSBLog() {
+    CloseFindDialog();
     DisableLogging();
+    CloseBackgroundProgress();
     DeleteContentsObjects();
     m_ConnectionTree.set_observer(nullptr);
 }

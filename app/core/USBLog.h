@@ -11,6 +11,7 @@
 #include "afxcoll.h"
 #include "afxwin.h"
 #include "app/devices/ConnectionTree.h"
+#include "common/FilterBlock.h"
 #include "common/NodeEntries.h"
 
 class CAppSettings;
@@ -20,6 +21,8 @@ class CDeviceObject;
 class CDeviceStack;
 class CDriverThread;
 class CFilterDefinition;
+class CFindDialog;
+class CKxTdloft;
 class CLogProgress;
 class CStackTree;
 class CSystem;
@@ -215,8 +218,9 @@ private:
     // The settings the document captures with: its own for a saved log, else the application's; null when
     // there are none.
     const CAppSettings* EffectiveSettings() const;
-    // Pane steps of a stop, also run after a start that failed: panes writeable and shown again.
-    void UnlockPanesAfterCapture(const CAppSettings* pSettings);
+    // The stop's steps after the thread has gone, also run after a start that failed: panes writeable and
+    // shown again, the background-logging window finished, the device tree refreshed.
+    void EndCaptureSteps(const CAppSettings* pSettings);
     // Runs the messages other threads sent this one.
     static void ServeSentMessages();
     // The device model's objects, created (step by step, all or none) and deleted; the system object once.
@@ -327,5 +331,68 @@ public:
     void OnExportDeviceReportXml() {}
     void OnExportDeviceReportHtml() {}
 
+    // Clear buffer: a running capture stopped, the list and the store emptied, the driver's capture sequence
+    // restarted and the devices queried again; a capture that was running starts a new session.
+    void OnUsbClearCapture();
+    // Clear monitored devices: the devices queried again and every device's capture selection cleared in the
+    // driver and in the panes.
+    void OnUsbClearDevices();
+
+    // The capture filter's block sent to the driver with the capture options, and the filter on; cleared:
+    // the default block sent, and the filter off.
+    void SetCaptureFilter(const FILTER_BLOCK& block);
+    void ClearCaptureFilter();
+    // The filtered view built again from every record, in list order, and the buffer filter on; cleared:
+    // off, and both filtered indexes emptied.
+    void ApplyBufferFilter();
+    void ClearBufferFilter();
+    void TriggerOn();
+    void TriggerOff();
+    // Every view updated (the modified mark set around it and cleared again).
+    void UpdateViews();
+    // The filter dialog on the buffer filter when it is on, else on a live capture's capture filter when
+    // that is on, else on a new definition; nothing while logging, since the capture thread reads them.
+    void OnEditFilter();
+    // The filter dialog on the trigger in force of a live capture, else on a new one.
+    void OnEditTrigger();
+    // The options dialog on the application's settings (a saved log's own ones for a saved log). OK in a live
+    // capture that is not logging saves them and sends the driver the capture options with the filter in
+    // force and the boot switches; a changed Continuous Logging clears the buffer, then switches the banks.
+    void OnOptionsConfiguration();
+    // Find: the document's one modeless Find dialog, made, or brought forward when it is open.
+    void OnEditFindRequest();
+    // Told by the Find dialog as its window goes (it then deletes itself).
+    void FindDialogDestroyed(CFindDialog* pDialog);
+    CFindDialog* GetFindDialog() const { return m_pFindDialog; }
+    // The panes go to the document that stays (the live capture, writeable when it is not logging, else a
+    // saved log, else none) and the stack lists are emptied before the contents go; the Find dialog closes.
+    void OnCloseDocument() override;
+    // The background-logging window's text: the capture's end and the bank size.
+    static CString BackgroundLoggingText(const CAppSettings& settings);
+    // The background-logging window of a running capture; null when none is open.
+    CLogProgress* GetBackgroundProgress() const { return m_pBackgroundProgress; }
+    // Told by the background-logging window as its window goes (it then deletes itself).
+    void BackgroundProgressDestroyed(CLogProgress* pDialog);
+
+private:
+    // Background logging's start: data bar and device properties cleared, the list emptied (the capture
+    // thread alone reads the store until the stop) and the progress window opened.
+    void OpenBackgroundProgress(const CAppSettings& settings);
+    // Background logging's stop: "Logging Stopped", the list reloaded, the window closed unless its Cancel
+    // is the stop, and the list scrolled to the trigger's record.
+    void FinishBackgroundLogging();
+    void CloseBackgroundProgress();
+    CLogProgress* m_pBackgroundProgress = nullptr;
+    void CloseFindDialog();
+    CFindDialog* m_pFindDialog = nullptr;
+    // The start's session steps: a new start time when the store is empty, the trigger mark, sequence and
+    // gap count reset, the background-logging window (when asked and set), then the capture thread. A start
+    // that leaves the document not logging undoes what the start locked and opened, since no stop follows.
+    void BeginCaptureSession(const CAppSettings* pSettings, BOOL bOpenBackground);
+    // On an open control device: the driver's stacks refreshed, then the attached drivers and devices merged
+    // again (the panes first drop their pointers into the objects that may go) and the drivers tab refilled.
+    void RequeryDevices(CKxTdloft& device);
+
+public:
     DECLARE_MESSAGE_MAP()
 };

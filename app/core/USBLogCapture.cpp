@@ -44,6 +44,10 @@ void CUSBLog::OnUsbStarteventcapture() {
         pFrame->HideDevTreeAndStack();
     panes.RefreshDeviceTreeTabViews(this, FALSE);
 
+    BeginCaptureSession(pSettings, TRUE);
+}
+
+void CUSBLog::BeginCaptureSession(const CAppSettings* pSettings, BOOL bOpenBackground) {
     // A start after earlier records keeps the session's first start time.
     if (m_pLogRecords != nullptr && m_pLogRecords->GetCount() == 0) {
         SYSTEMTIME now{};
@@ -53,25 +57,30 @@ void CUSBLog::OnUsbStarteventcapture() {
     ClearTriggerMark();
     m_nExpectedSeqNum = 0;
     m_nSeqGapCount = 0;
+    if (bOpenBackground && pSettings != nullptr && pSettings->BackgroundLogging)
+        OpenBackgroundProgress(*pSettings);
 
     EnableLogging();
-    // No stop follows a start that did not take: unlock what the start locked.
+    // No stop follows a start that did not take: what the start locked and opened is undone here.
     if (!IsLogging())
-        UnlockPanesAfterCapture(pSettings);
+        EndCaptureSteps(pSettings);
 }
 
-void CUSBLog::UnlockPanesAfterCapture(const CAppSettings* pSettings) {
+void CUSBLog::EndCaptureSteps(const CAppSettings* pSettings) {
     CPanePointers panes;
     panes.SetStackInspectorWriteable();
     panes.SetDeviceTreeWriteable();
     auto* pFrame = dynamic_cast<CMainFrame*>(GetMainWindow());
     if (pSettings != nullptr && pSettings->HideDTOnLogging && pFrame != nullptr)
         pFrame->RestoreDevTreeAndStack();
+    if ((pSettings != nullptr && pSettings->BackgroundLogging) || m_pBackgroundProgress != nullptr)
+        FinishBackgroundLogging();
     panes.RefreshDeviceTreeTabViews(this, TRUE);
 }
 
 void CUSBLog::OnUsbStopeventcapture() {
-    // A second posted stop, or a trigger's stop after the thread's own, finds nothing to stop.
+    // A second posted stop, a trigger's stop after the thread's own, or the background window's Cancel after
+    // either, finds nothing to stop.
     if (!IsLogging())
         return;
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "--CUSBLog::OnUsbStopeventcapture");
@@ -79,7 +88,7 @@ void CUSBLog::OnUsbStopeventcapture() {
     // With no capture thread left there is nothing logging, whatever the flag said.
     SetLogging(FALSE);
     const CAppSettings* pSettings = EffectiveSettings();
-    UnlockPanesAfterCapture(pSettings);
+    EndCaptureSteps(pSettings);
     if (m_nSeqGapCount != 0) {
         CString message;
         message.Format("Session ended with detection of %d out-of-sequence record(s).\n"

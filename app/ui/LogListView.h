@@ -43,6 +43,8 @@ public:
     int FindItemBySequence(UINT nSequence) const;
 
     INT_PTR GetItemCount() const { return m_nItemCount; }
+    // Scrolls the row into view.
+    void EnsureVisible(int nItem) { m_nScrolledItem = nItem; }
     // The row last scrolled into view; -1 when none.
     int GetScrolledItem() const { return m_nScrolledItem; }
     BOOL IsAutoScroll() const { return m_bAutoScroll; }

@@ -2,7 +2,10 @@
 
 #include "WinCommonControls.h"
 #include "WinResourceTable.h"
+#include "app/core/AppSettings.h"
 #include "app/core/Resource.h"
+#include "app/core/TindaloftApp.h"
+#include "app/core/USBLog.h"
 
 IMPLEMENT_DYNAMIC(CLogProgress, CDialog)
 
@@ -28,6 +31,7 @@ CLogProgress::~CLogProgress() {
 }
 
 void CLogProgress::RegisterTemplate() {
+    RegisterBackgroundTemplate();
     win32::RegisterDialogResource(nullptr, IDD_LOG_PROGRESS_SAVE,
                                   {kDialogStyle,
                                    0,
@@ -48,19 +52,73 @@ void CLogProgress::RegisterTemplate() {
                                     {"BUTTON", IDCANCEL, "Cancel", kChild | WS_TABSTOP, 0, 203, 74, 50, 14}}});
 }
 
+void CLogProgress::RegisterBackgroundTemplate() {
+    win32::RegisterDialogResource(
+        nullptr, IDD_LOG_PROGRESS_BACKGROUND,
+        {kDialogStyle,
+         0,
+         0,
+         0,
+         260,
+         92,
+         "Background Logging",
+         "MS Shell Dlg",
+         8,
+         {{"STATIC", kStaticId, "Buffer 1:", kChild, 0, 7, 10, 36, 8},
+          {PROGRESS_CLASSA, IDC_BACKGROUND_BAR0, "", kChild | WS_BORDER, 0, 46, 8, 207, 12},
+          {"STATIC", kStaticId, "Buffer 2:", kChild, 0, 7, 28, 36, 8},
+          {PROGRESS_CLASSA, IDC_BACKGROUND_BAR1, "", kChild | WS_BORDER, 0, 46, 26, 207, 12},
+          {"EDIT", IDC_BACKGROUND_STATUS, "", kChild | WS_BORDER | ES_READONLY | ES_AUTOHSCROLL, 0, 7, 46, 246, 14},
+          {"BUTTON", IDOK, "OK", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 149, 70, 50, 14},
+          {"BUTTON", IDCANCEL, "Cancel", kChild | WS_TABSTOP, 0, 203, 70, 50, 14}}});
+}
+
 BOOL CLogProgress::Create(UINT nIDTemplate, CWnd* pParentWnd) {
     RegisterTemplate();
+    m_nIDHelp = nIDTemplate;
     return CDialog::Create(nIDTemplate, pParentWnd);
+}
+
+BOOL CLogProgress::IsBackground() const {
+    return m_nIDHelp == IDD_LOG_PROGRESS_BACKGROUND;
+}
+
+HWND CLogProgress::Bar(int nBar) const {
+    if (!::IsWindow(m_hWnd))
+        return nullptr;
+    if (IsBackground())
+        return nBar == 0   ? ::GetDlgItem(m_hWnd, IDC_BACKGROUND_BAR0)
+               : nBar == 1 ? ::GetDlgItem(m_hWnd, IDC_BACKGROUND_BAR1)
+                           : nullptr;
+    return nBar == 0 ? ::GetDlgItem(m_hWnd, IDC_PROGRESS_BAR) : nullptr;
+}
+
+UINT CLogProgress::StatusId() const {
+    return IsBackground() ? IDC_BACKGROUND_STATUS : IDC_PROGRESS_STATUS;
 }
 
 BOOL CLogProgress::OnInitDialog() {
     CDialog::OnInitDialog();
     if (!m_strTitle.IsEmpty())
         SetWindowText(m_strTitle);
-    ::SetDlgItemTextA(m_hWnd, IDC_PROGRESS_PATH, m_strText);
-    HWND hBar = ::GetDlgItem(m_hWnd, IDC_PROGRESS_BAR);
-    ::SendMessageA(hBar, PBM_SETRANGE32, 0, 100);
-    ::SendMessageA(hBar, PBM_SETPOS, 0, 0);
+    for (int nBar = 0; nBar < 2; ++nBar) {
+        if (HWND hBar = Bar(nBar)) {
+            ::SendMessageA(hBar, PBM_SETRANGE32, 0, 100);
+            ::SendMessageA(hBar, PBM_SETPOS, 0, 0);
+        }
+    }
+    if (IsBackground()) {
+        // The second bank fills only when the banks alternate.
+        const CAppSettings* pSettings = m_pDocument != nullptr ? m_pDocument->GetSettings() : nullptr;
+        if (pSettings == nullptr) {
+            const auto* pApp = dynamic_cast<const CTindaloftApp*>(AfxGetApp());
+            pSettings = pApp != nullptr ? &pApp->m_Settings : nullptr;
+        }
+        ::EnableWindow(Bar(1), pSettings != nullptr && pSettings->ContinuousLogging);
+        ::SetDlgItemTextA(m_hWnd, IDC_BACKGROUND_STATUS, "");
+    } else {
+        ::SetDlgItemTextA(m_hWnd, IDC_PROGRESS_PATH, m_strText);
+    }
     // OK closes the window once the save is over; until then only Cancel can be pressed.
     ::EnableWindow(::GetDlgItem(m_hWnd, IDOK), FALSE);
     ::SetFocus(::GetDlgItem(m_hWnd, IDCANCEL));
@@ -68,15 +126,19 @@ BOOL CLogProgress::OnInitDialog() {
 }
 
 void CLogProgress::SetPos(int nBar, int nPos) {
-    if (nBar != 0 || !::IsWindow(m_hWnd))
-        return;
-    ::SendMessageA(::GetDlgItem(m_hWnd, IDC_PROGRESS_BAR), PBM_SETPOS, static_cast<WPARAM>(nPos), 0);
+    if (HWND hBar = Bar(nBar))
+        ::SendMessageA(hBar, PBM_SETPOS, static_cast<WPARAM>(nPos), 0);
+}
+
+void CLogProgress::SetText(LPCSTR lpszText) {
+    if (::IsWindow(m_hWnd))
+        ::SetDlgItemTextA(m_hWnd, StatusId(), lpszText);
 }
 
 void CLogProgress::SetDoneText(LPCSTR lpszText) {
     if (!::IsWindow(m_hWnd))
         return;
-    ::SetDlgItemTextA(m_hWnd, IDC_PROGRESS_STATUS, lpszText);
+    ::SetDlgItemTextA(m_hWnd, StatusId(), lpszText);
     if (m_bCancelled)
         ::EnableWindow(::GetDlgItem(m_hWnd, IDCANCEL), FALSE);
 }
@@ -114,12 +176,20 @@ void CLogProgress::OnOK() {
 }
 
 void CLogProgress::OnCancel() {
-    // The writer still draws into this window; it stops at its next look and finishes the window itself.
     m_bCancelled = TRUE;
+    if (!IsBackground())
+        return; // the writer still draws into this window; it stops at its next look and finishes it
+    // Background logging: the capture stops (the stop leaves a cancelled window to this), then the window goes.
+    if (m_pDocument != nullptr)
+        m_pDocument->OnUsbStopeventcapture();
+    if (::IsWindow(m_hWnd))
+        DestroyWindow();
 }
 
 void CLogProgress::PostNcDestroy() {
     CDialog::PostNcDestroy();
+    if (IsBackground() && m_pDocument != nullptr)
+        m_pDocument->BackgroundProgressDestroyed(this);
     if (m_bAutoDelete)
         delete this;
 }

@@ -1,0 +1,103 @@
+// CUSBLog: the progress window of background logging, opened at a start and finished at the stop, and the
+// record list reloaded once the capture thread has stopped filling the store.
+#include "app/core/AppSettings.h"
+#include "app/core/LogRecords.h"
+#include "app/core/Resource.h"
+#include "app/core/Trace.h"
+#include "app/core/USBLog.h"
+#include "app/ui/LogListView.h"
+#include "app/ui/LogProgress.h"
+#include "app/ui/PanePointers.h"
+
+namespace {
+
+constexpr char kBackgroundTitle[] = "Background Logging in Progress ...";
+
+LPCSTR BufferSizeText(DWORD dwMaxLogBuffer) {
+    switch (dwMaxLogBuffer) {
+    case 262144:
+        return " buffer size 256KB";
+    case 1048576:
+        return " buffer size 1MB";
+    case 5242880:
+        return " buffer size 5MB";
+    case 10485760:
+        return " buffer size 10MB";
+    case 52428800:
+        return " buffer size 50MB";
+    case 104857600:
+        return " buffer size 100MB";
+    default:
+        return " buffer size ?";
+    }
+}
+
+} // namespace
+
+CString CUSBLog::BackgroundLoggingText(const CAppSettings& settings) {
+    CString text = settings.ContinuousLogging ? "Continuous logging, " : "Logging terminates when buffer is full, ";
+    text += BufferSizeText(settings.MaxLogBuffer);
+    return text;
+}
+
+void CUSBLog::OpenBackgroundProgress(const CAppSettings& settings) {
+    // The capture thread fills the store from here on: nothing on this thread may read it until the stop.
+    CPanePointers panes;
+    panes.DataBarClear(TRUE);
+    panes.DevicePropertiesUpdate();
+    if (auto* pView = dynamic_cast<CLogListView*>(GetFirstView()))
+        pView->Clear();
+    CloseBackgroundProgress();
+    auto* pDialog = new CLogProgress(kBackgroundTitle, GetMainWindow());
+    pDialog->m_pDocument = this;
+    if (!pDialog->Create(IDD_LOG_PROGRESS_BACKGROUND, GetMainWindow())) {
+        pDialog->m_pDocument = nullptr;
+        delete pDialog;
+        return;
+    }
+    pDialog->m_bAutoDelete = TRUE;
+    pDialog->SetPos(0, 0);
+    pDialog->SetPos(1, 0);
+    pDialog->SetText(BackgroundLoggingText(settings));
+    pDialog->ShowWindow(SW_SHOW);
+    m_pBackgroundProgress = pDialog;
+}
+
+void CUSBLog::FinishBackgroundLogging() {
+    CLogProgress* pDialog = m_pBackgroundProgress;
+    if (pDialog != nullptr)
+        pDialog->SetDoneText("Logging Stopped");
+    const INT_PTR nCount = m_pLogRecords != nullptr ? m_pLogRecords->GetCount() : 0;
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "Number of unfiltered records: %u\n",
+              static_cast<unsigned>(nCount));
+    auto* pView = dynamic_cast<CLogListView*>(GetFirstView());
+    if (pView != nullptr)
+        pView->RedrawRange();
+    // A cancelled window is closed by its Cancel, once this stop has returned to it.
+    if (pDialog != nullptr && !pDialog->IsCancelled())
+        CloseBackgroundProgress();
+    if (pView != nullptr && IsTriggerOn() && m_nTriggerSeqNum != 0) {
+        const int nItem = pView->FindItemBySequence(m_nTriggerSeqNum);
+        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "Trigger seqnum=%u at item=%d", m_nTriggerSeqNum, nItem);
+        if (nItem >= 0)
+            pView->EnsureVisible(nItem);
+    }
+}
+
+void CUSBLog::CloseBackgroundProgress() {
+    CLogProgress* pDialog = m_pBackgroundProgress;
+    m_pBackgroundProgress = nullptr;
+    if (pDialog == nullptr)
+        return;
+    // Its window's end deletes the object; it no longer reports to this document.
+    pDialog->m_pDocument = nullptr;
+    if (::IsWindow(pDialog->GetSafeHwnd()))
+        pDialog->DestroyWindow();
+    else
+        delete pDialog;
+}
+
+void CUSBLog::BackgroundProgressDestroyed(CLogProgress* pDialog) {
+    if (m_pBackgroundProgress == pDialog)
+        m_pBackgroundProgress = nullptr;
+}

@@ -1,0 +1,36 @@
+// CUSBLog: the Find command, with at most one Find dialog per document.
+#include "app/core/Resource.h"
+#include "app/core/USBLog.h"
+#include "app/ui/FindDialog.h"
+
+void CUSBLog::OnEditFindRequest() {
+    // A second Find brings the open dialog forward instead of making another over the same records.
+    if (m_pFindDialog != nullptr && ::IsWindow(m_pFindDialog->GetSafeHwnd())) {
+        m_pFindDialog->ShowWindow(SW_SHOW);
+        ::SetActiveWindow(m_pFindDialog->GetSafeHwnd());
+        return;
+    }
+    auto* pDialog = new CFindDialog;
+    pDialog->SetDocument(this);
+    if (!pDialog->Create(IDD_FIND, GetMainWindow())) {
+        // No window was made, so nothing deletes the object but this.
+        pDialog->SetDocument(nullptr);
+        delete pDialog;
+        AfxMessageBox("Error creating Dialog");
+        return;
+    }
+    pDialog->ShowWindow(SW_SHOW);
+    m_pFindDialog = pDialog;
+}
+
+void CUSBLog::FindDialogDestroyed(CFindDialog* pDialog) {
+    if (m_pFindDialog == pDialog)
+        m_pFindDialog = nullptr;
+}
+
+void CUSBLog::CloseFindDialog() {
+    // The dialog deletes itself with its window, and clears the pointer on its way.
+    if (m_pFindDialog != nullptr && ::IsWindow(m_pFindDialog->GetSafeHwnd()))
+        m_pFindDialog->DestroyWindow();
+    m_pFindDialog = nullptr;
+}

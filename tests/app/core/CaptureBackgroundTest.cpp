@@ -1,0 +1,161 @@
+// Background logging as its user sees it: the progress window a start opens (its text for every buffer
+// size), the list emptied while the capture thread fills the store, and the stop that reloads the list,
+// closes the window and scrolls to the trigger's record; Cancel stops the capture once; a start that fails
+// leaves no window.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "WinCommonControls.h"
+#include "app/core/FilterDefinition.h"
+#include "app/ui/LogListView.h"
+#include "app/ui/LogProgress.h"
+#include "tests/app/core/CaptureCommandFixture.h"
+
+namespace {
+
+std::string ItemText(HWND dialog, int id) {
+    char text[256] = {};
+    ::GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+TEST(CaptureBackgroundText, NamesTheCaptureEndAndTheBufferSize) {
+    const struct {
+        DWORD size;
+        const char* text;
+    } sizes[] = {
+        {262144, " buffer size 256KB"}, {1048576, " buffer size 1MB"},     {5242880, " buffer size 5MB"},
+        {10485760, " buffer size 10MB"}, {52428800, " buffer size 50MB"}, {104857600, " buffer size 100MB"},
+        {65536, " buffer size ?"},       {0, " buffer size ?"},
+    };
+    CAppSettings settings;
+    for (const auto& s : sizes) {
+        settings.MaxLogBuffer = s.size;
+        settings.ContinuousLogging = false;
+        EXPECT_EQ(std::string(CUSBLog::BackgroundLoggingText(settings)),
+                  std::string("Logging terminates when buffer is full, ") + s.text);
+        settings.ContinuousLogging = true;
+        EXPECT_EQ(std::string(CUSBLog::BackgroundLoggingText(settings)), std::string("Continuous logging, ") + s.text);
+    }
+}
+
+class CaptureBackgroundTest : public apptest::CaptureCommandFixture {
+protected:
+    void SetUp() override {
+        apptest::CaptureCommandFixture::SetUp();
+        App().m_Settings.BackgroundLogging = true;
+        App().m_Settings.ContinuousLogging = true;
+    }
+    void TearDown() override {
+        if (m_doc != nullptr && m_viewAdded)
+            m_doc->RemoveView(&m_view);
+        m_viewAdded = false;
+        apptest::CaptureCommandFixture::TearDown();
+    }
+    CUSBLog& NewDocumentWithView() {
+        CUSBLog& doc = NewDocument();
+        doc.AddView(&m_view);
+        m_viewAdded = true;
+        return doc;
+    }
+
+    CLogListView m_view;
+    bool m_viewAdded = false;
+};
+
+TEST_F(CaptureBackgroundTest, StartOpensTheWindowAndStopReloadsTheListAndScrollsToTheTrigger) {
+    CUSBLog& doc = NewDocumentWithView();
+    App().m_Settings.MaxLogBuffer = 1048576; // as the user chose it; the banks keep their size
+    AddRecords(doc, {7, 8});
+    m_view.RedrawRange();
+    ASSERT_EQ(m_view.GetItemCount(), 2);
+    auto* pTrigger = new CFilterDefinition;
+    std::fill(pTrigger->GetBlock().Bytes + 2, pTrigger->GetBlock().Bytes + FILTER_BLOCK_SIZE, 1);
+    doc.SetTrigger(pTrigger);
+    doc.SetTriggerOn(TRUE);
+
+    Command(ID_USB_STARTEVENTCAPTURE);
+    ASSERT_TRUE(doc.IsLogging());
+    CLogProgress* pDialog = doc.GetBackgroundProgress();
+    ASSERT_NE(pDialog, nullptr);
+    HWND hDialog = pDialog->GetSafeHwnd();
+    EXPECT_TRUE(::IsWindowVisible(hDialog));
+    CString title;
+    pDialog->GetWindowText(title);
+    EXPECT_EQ(title, CString("Background Logging in Progress ..."));
+    EXPECT_EQ(ItemText(hDialog, IDC_BACKGROUND_STATUS), "Continuous logging,  buffer size 1MB");
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(hDialog, IDC_BACKGROUND_BAR1)));
+    // The list shows nothing while the capture thread fills the store.
+    EXPECT_EQ(m_view.GetItemCount(), 0);
+    const std::vector<std::string> started = m_panes.Take();
+    EXPECT_NE(std::find(started.begin(), started.end(), "DataBarClear"), started.end());
+    const auto png = std::filesystem::temp_directory_path() / "tdl-background-progress.png";
+    EXPECT_TRUE(win32::SavePicturePng(hDialog, png.string().c_str()));
+
+    // The driver's last records reach the store before the thread ends; the second one fires the trigger
+    // (an end-of-data record is never tested).
+    std::vector<uint8_t> block;
+    tdl::test::AppendRecord(block, tdl::test::RecordBuilder(LogTag::urbI).Sequence(1).Build());
+    tdl::test::AppendRecord(block, tdl::test::RecordBuilder(LogTag::urbI).Sequence(2).Build());
+    tdl::test::AppendRecord(block, tdl::test::RecordBuilder(LogTag::dneL).Sequence(3).Build());
+    m_fake->QueueBlock(IOCTL_TINDALOFT_READ_LOG, block);
+    Command(ID_USB_STOPEVENTCAPTURE);
+
+    EXPECT_FALSE(doc.IsLogging());
+    EXPECT_FALSE(::IsWindow(hDialog));
+    EXPECT_EQ(doc.GetBackgroundProgress(), nullptr);
+    EXPECT_EQ(m_view.GetItemCount(), 5);
+    EXPECT_EQ(doc.GetTriggerSequenceNumber(), 2u);
+    EXPECT_EQ(m_view.GetScrolledItem(), 3);
+    const std::vector<std::string> stopped = m_panes.Take();
+    ASSERT_FALSE(stopped.empty());
+    EXPECT_EQ(stopped.back(), "RefreshDeviceTreeTabViews writeable");
+}
+
+TEST_F(CaptureBackgroundTest, CancelStopsTheCaptureOnceAndClosesTheWindow) {
+    CUSBLog& doc = NewDocumentWithView();
+    App().m_Settings.ContinuousLogging = false;
+    Command(ID_USB_STARTEVENTCAPTURE);
+    ASSERT_TRUE(doc.IsLogging());
+    HWND hDialog = doc.GetBackgroundProgress()->GetSafeHwnd();
+    // Only the first bank fills when the capture ends with a full buffer.
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(hDialog, IDC_BACKGROUND_BAR1)));
+    doc.SetSequenceGapCount(1);
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "out-of-sequence");
+
+    ::SendMessageA(::GetDlgItem(hDialog, IDCANCEL), BM_CLICK, 0, 0);
+
+    EXPECT_FALSE(doc.IsLogging());
+    EXPECT_FALSE(::IsWindow(hDialog));
+    EXPECT_EQ(doc.GetBackgroundProgress(), nullptr);
+    // In background logging the gap message does not suggest it.
+    EXPECT_EQ(apptest::AppStarter::TakeBoxTexts(),
+              std::vector<std::string>{"Session ended with detection of 1 out-of-sequence record(s).\nThis may mean "
+                                       "that some records are missing from the log.\n"});
+    // The stop the capture thread posted meanwhile finds nothing to stop.
+    Command(ID_USB_STOPEVENTCAPTURE);
+    EXPECT_TRUE(apptest::AppStarter::TakeBoxTexts().empty());
+}
+
+TEST_F(CaptureBackgroundTest, AFailedStartLeavesNoWindowAndThePanesWriteable) {
+    CUSBLog& doc = NewDocumentWithView();
+    m_fake.reset(); // the capture thread cannot open the control device
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK);
+
+    Command(ID_USB_STARTEVENTCAPTURE);
+
+    EXPECT_FALSE(doc.IsLogging());
+    EXPECT_EQ(doc.GetBackgroundProgress(), nullptr);
+    const std::vector<std::string> calls = m_panes.Take();
+    const auto readOnly = std::find(calls.begin(), calls.end(), "SetDeviceTreeReadOnly");
+    const auto writeable = std::find(calls.begin(), calls.end(), "SetDeviceTreeWriteable");
+    EXPECT_LT(readOnly, writeable);
+    ASSERT_NE(writeable, calls.end());
+    EXPECT_EQ(calls.back(), "RefreshDeviceTreeTabViews writeable");
+}
+
+} // namespace
