@@ -3,7 +3,13 @@
 #include <atomic>
 #include <thread>
 
+#include "WinMachineProfile.h"
 #include "WinUiControl.h"
+#include "app/core/AppResources.h"
+#include "app/core/ProgramVersion.h"
+#include "app/core/Resource.h"
+#include "app/core/SingleInstance.h"
+#include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceObject.h"
@@ -11,6 +17,46 @@
 #include "app/devices/TempObject.h"
 
 namespace tdl::session {
+
+void PrepareProgram(const std::filesystem::path& stateFolder) {
+    win32::SetStateFolder(stateFolder.string());
+    RegisterProgramVersionResource();
+    RegisterAppResources();
+    win32::SetModalStrict(false);
+    CreateSingleInstanceMutex();
+}
+
+void EndProgram() {
+    CloseSingleInstanceMutex();
+}
+
+void AppEnd::operator()(CTindaloftApp* pApp) const {
+    if (pApp->m_pMainWnd != nullptr && pApp->m_pMainWnd->m_hWnd != nullptr)
+        pApp->m_pMainWnd->DestroyWindow();
+    pApp->m_pMainWnd = nullptr;
+    pApp->ExitInstance();
+    delete pApp;
+    // The main window posted the quit that ends a program's message loop; the next application of this thread
+    // must not take it as its own (a save's window would see the user leaving).
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
+HeadlessApp StartHeadlessApp() {
+    HeadlessApp app(new CTindaloftApp);
+    // As an embedded start: no splash window.
+    app->SetCurrentHandles(nullptr, "/Embedding", SW_SHOWNORMAL);
+    if (!app->InitInstance())
+        app.reset();
+    return app;
+}
+
+CUSBLog* RenewLiveDocument(CTindaloftApp& app) {
+    SendCommand(ID_FILE_NEW);
+    POSITION pos = app.m_pCaptureDocTemplate != nullptr ? app.m_pCaptureDocTemplate->GetFirstDocPosition() : nullptr;
+    return pos != nullptr ? dynamic_cast<CUSBLog*>(app.m_pCaptureDocTemplate->GetNextDoc(pos)) : nullptr;
+}
 
 BOOL CheckDeviceStack(CUSBLog& document, const void* pDeviceObject) {
     const CAttachedDevices* pDevices = document.GetAttachedDevices();

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <vector>
 
 // The kernel's headers first: the framework's ASSERT yields to the kernel's.
@@ -13,9 +15,28 @@
 
 #include "afxwin.h"
 
+class CTindaloftApp;
 class CUSBLog;
 
 namespace tdl::session {
+
+// What the program sets up before its application object runs: its resources, the single-instance mutex and
+// user mode's state folder (where what outlives the run is kept). Modal requests nobody scripted take their
+// default answers.
+void PrepareProgram(const std::filesystem::path& stateFolder);
+void EndProgram();
+
+// The application object started on the running machine without a display (and without the splash window
+// that would hold the start); null when its start failed. The deleter takes the main window and the documents
+// down before the object, as the framework's end does.
+struct AppEnd {
+    void operator()(CTindaloftApp* pApp) const;
+};
+using HeadlessApp = std::unique_ptr<CTindaloftApp, AppEnd>;
+HeadlessApp StartHeadlessApp();
+
+// The live capture document made new (File New), which takes the options in force; null when there is none.
+CUSBLog* RenewLiveDocument(CTindaloftApp& app);
 
 // Checks the device stack that holds the device object at this kernel address, every loggable object of it,
 // as a click on the stack's check box in the device tree does. FALSE when the document has no such object

@@ -19,17 +19,18 @@
 #include <vector>
 
 #include "WinFileDialogControl.h"
-#include "WinMachineProfile.h"
 #include "WinUiControl.h"
-#include "app/core/AppResources.h"
 #include "app/core/LogRecords.h"
-#include "app/core/ProgramVersion.h"
 #include "app/core/Resource.h"
-#include "app/core/SingleInstance.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
+#include "app/devices/DeviceStack.h"
+#include "app/devices/HubPort.h"
+#include "app/devices/TempObject.h"
 #include "app/ui/MainFrame.h"
+#include "tests/support/CheckedConnectionTree.h"
 #include "tools/capture-session/CaptureSession.h"
+#include "tools/run-capture/RecordsPage.h"
 
 // The capture driver's entry (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
@@ -37,6 +38,9 @@ DRIVER_INITIALIZE DriverEntry;
 namespace {
 
 namespace fs = std::filesystem;
+
+// The decoded-records page stops here, so that it stays small enough for a browser to open.
+constexpr INT_PTR kPageRecords = 2000;
 
 struct Arguments {
     fs::path out = "run-capture";
@@ -77,34 +81,58 @@ void PrintMessageBoxes() {
     win32::ClearModalRequests();
 }
 
-CUSBLog* FirstDocument(CDocTemplate* pTemplate) {
-    POSITION pos = pTemplate != nullptr ? pTemplate->GetFirstDocPosition() : nullptr;
-    return pos != nullptr ? dynamic_cast<CUSBLog*>(pTemplate->GetNextDoc(pos)) : nullptr;
+// A file the session writes through a save dialog: an earlier run's file gives way first, without the
+// question whether to replace it, and the dialog is answered with the path.
+fs::path ChooseFile(const Arguments& args, const char* name) {
+    const fs::path path = fs::absolute(args.out / name);
+    std::error_code ignored;
+    fs::remove(path, ignored);
+    win32::QueueFileDialogChoice(path.string());
+    return path;
+}
+
+bool Written(const fs::path& path, const char* what) {
+    PrintMessageBoxes();
+    if (!fs::exists(path)) {
+        Fail(std::string("the ") + what + " was not written");
+        return false;
+    }
+    std::printf("%s: %s\n", what, path.string().c_str());
+    return true;
+}
+
+// Both device reports of the checked devices. The reports walk the device tree's checked items; until the
+// tree's pane exists, the hub ports whose device stacks are checked stand for them, in the tree's order.
+bool WriteDeviceReports(CUSBLog& log, const Arguments& args) {
+    tdl::test::CheckedConnectionTree checked(log.GetConnectionTree());
+    for (auto* pNode = &log.GetConnectionTree(); pNode != nullptr; pNode = checked.Next(pNode)) {
+        CObject* pObject = pNode->get().m_pElemObject;
+        if (pObject == nullptr || !pObject->IsKindOf(RUNTIME_CLASS(CHubPort)))
+            continue;
+        const CDeviceStack* pStack = static_cast<CHubPort*>(pObject)->GetDeviceStack();
+        if (pStack != nullptr && pStack->GetCheckState() == CHECKSTATE_CHECKED)
+            checked.Check(pObject);
+    }
+    const fs::path html = ChooseFile(args, "device-report.htm");
+    log.ExportHtmlReport();
+    if (!Written(html, "device report (HTML)"))
+        return false;
+    const fs::path xml = ChooseFile(args, "device-report.xml");
+    log.ExportXmlReport();
+    return Written(xml, "device report (XML)");
 }
 
 // The application object's run, from its start to its end, on the machine.
 int RunSession(sim::Machine& machine, const Arguments& args) {
-    auto app = std::make_unique<CTindaloftApp>();
-    // As an embedded start: no splash window to hold the start.
-    app->SetCurrentHandles(nullptr, "/Embedding", SW_SHOWNORMAL);
-    struct Ending {
-        CTindaloftApp& app;
-        ~Ending() {
-            if (app.m_pMainWnd != nullptr && app.m_pMainWnd->m_hWnd != nullptr)
-                app.m_pMainWnd->DestroyWindow();
-            app.m_pMainWnd = nullptr;
-            app.ExitInstance();
-        }
-    } ending{*app};
-    if (!app->InitInstance())
+    tdl::session::HeadlessApp app = tdl::session::StartHeadlessApp();
+    if (app == nullptr)
         return Fail("the application did not start");
 
     // The options a user sets for a long session: the banks take turns rather than ending the capture when
     // one is full, and the capture thread indexes what it reads. A new live document takes them.
     app->m_Settings.ContinuousLogging = true;
     app->m_Settings.BackgroundLogging = true;
-    tdl::session::SendCommand(ID_FILE_NEW);
-    CUSBLog* pLog = FirstDocument(app->m_pCaptureDocTemplate);
+    CUSBLog* pLog = tdl::session::RenewLiveDocument(*app);
     if (pLog == nullptr)
         return Fail("no live capture document");
 
@@ -144,20 +172,22 @@ int RunSession(sim::Machine& machine, const Arguments& args) {
     const INT_PTR nRecords = pLog->GetLogRecords()->GetCount();
     std::printf("records: %lld\n", static_cast<long long>(nRecords));
     std::printf("gaps: %u\n", pLog->GetSequenceGapCount());
-    const fs::path capture = fs::absolute(args.out / "session.tdloft");
-    // A file of an earlier run gives way without the question whether to replace it.
-    std::error_code ignored;
-    fs::remove(capture, ignored);
-    win32::QueueFileDialogChoice(capture.string());
+    const fs::path capture = ChooseFile(args, "session.tdloft");
     tdl::session::SendCommand(ID_FILE_SAVE_AS);
-    PrintMessageBoxes();
-    if (!fs::exists(capture) || pLog->IsModified())
+    if (pLog->IsModified() || !Written(capture, "capture file"))
         return Fail("the capture was not saved");
-    std::printf("capture file: %s\n", capture.string().c_str());
+
+    if (!WriteDeviceReports(*pLog, args))
+        return 1;
+    const fs::path page = fs::absolute(args.out / "records.htm");
+    const INT_PTR nPage = tdl::session::WriteRecordsPage(*pLog, page.string().c_str(), kPageRecords);
+    if (nPage < 0)
+        return Fail("the decoded records were not written");
+    std::printf("decoded records (first %lld): %s\n", static_cast<long long>(nPage), page.string().c_str());
 
     // The file opens again, as a saved log; the live capture is renewed first, since
     // opening the path of a document that is open only shows that document again.
-    tdl::session::SendCommand(ID_FILE_NEW);
+    tdl::session::RenewLiveDocument(*app);
     CDocument* pOpened = app->OpenDocumentFile(capture.string().c_str());
     auto* pSaved = dynamic_cast<CUSBLog*>(pOpened);
     // With both banks in use the file keeps the newest records that fit one bank.
@@ -183,11 +213,7 @@ int main(int argc, char** argv) {
 
     // The machine and the program keep what outlives a run (registry, settings) in the run's own folder.
     const fs::path state = fs::absolute(args.out / "state");
-    win32::SetStateFolder(state.string());
-    RegisterProgramVersionResource();
-    RegisterAppResources();
-    win32::SetModalStrict(false);
-    CreateSingleInstanceMutex();
+    tdl::session::PrepareProgram(state);
 
     sim::MachineOptions options;
     options.captureDriverEntry = DriverEntry;
@@ -200,6 +226,6 @@ int main(int argc, char** argv) {
         nExitCode = RunSession(*machine, args);
     if (machine != nullptr)
         machine->Shutdown();
-    CloseSingleInstanceMutex();
+    tdl::session::EndProgram();
     return nExitCode;
 }

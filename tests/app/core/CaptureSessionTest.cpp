@@ -23,13 +23,20 @@
 #include "app/core/AppSettings.h"
 #include "app/core/CapturePair.h"
 #include "app/core/DriverThread.h"
+#include "app/core/FilterDefinition.h"
 #include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
+#include "app/devices/AttachedDevices.h"
+#include "app/ui/LogListView.h"
+#include "app/ui/MainFrame.h"
 #include "common/FilterBlock.h"
+#include "platform/sim/UsbDevice.h"
+#include "platform/sim/UsbHubModel.h"
 #include "NtClock.h"
 #include "common/RecordTags.h"
+#include "usb.h"
 #include "tests/app/core/AppStarter.h"
 #include "tools/capture-session/CaptureSession.h"
 
@@ -82,6 +89,12 @@ std::vector<Row> RowsOf(CUSBLog& doc) {
     return rows;
 }
 
+// Each row's record numbered one past the row before.
+void ExpectConsecutive(const std::vector<Row>& rows) {
+    for (size_t i = 1; i < rows.size(); ++i)
+        ASSERT_EQ(rows[i].header.SequenceNumber, rows[i - 1].header.SequenceNumber + 1) << i;
+}
+
 ULONG64 AddressOf(const void* p) {
     return static_cast<ULONG64>(reinterpret_cast<uintptr_t>(p));
 }
@@ -93,6 +106,8 @@ protected:
         bool background = true;
         // Bulk transfer data the driver keeps per transfer; 0 leaves the driver's setting.
         ULONG bulkMaxSize = 0;
+        // Where the machine keeps its registry between boots; empty keeps it in memory.
+        fs::path stateDir;
     };
 
     void TearDown() override {
@@ -111,7 +126,10 @@ protected:
         MSG msg;
         while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         }
-        BootDefault(nt::version::Release::Windows7, DriverEntry);
+        sim::MachineOptions machine;
+        machine.captureDriverEntry = DriverEntry;
+        machine.stateDir = options.stateDir;
+        Boot(sim::DefaultMachine(), machine);
         m_starter = std::make_unique<apptest::AppStarter>();
         CTindaloftApp& app = m_starter->Make("/Embedding");
         ASSERT_TRUE(m_starter->Start());
@@ -150,6 +168,14 @@ protected:
         return options;
     }
 
+    // A short session: started, the mouse moved, files copied to the stick, stopped.
+    void CaptureMouseAndFiles(uint64_t reports, uint64_t files) {
+        StartCapture();
+        PlayPumping(sim::WorkloadKind::MouseMoving, {.count = reports});
+        PlayPumping(sim::WorkloadKind::CopyToStick, Files(files, 4096));
+        SendCommand(ID_USB_STOPEVENTCAPTURE);
+    }
+
     // Whether a stop the capture thread posted has ended the session, within a few seconds.
     bool SessionEnds() {
         return tdl::session::PumpUntil([this] { return !m_log->IsLogging(); }, std::chrono::seconds(10));
@@ -161,10 +187,7 @@ protected:
 
 TEST_F(CaptureSessionTest, MouseAndStickRecordsFollowTheLogStartInSequenceWithTheStorageColumnsFilled) {
     StartApplication({});
-    StartCapture();
-    PlayPumping(sim::WorkloadKind::MouseMoving, {.count = 3});
-    PlayPumping(sim::WorkloadKind::CopyToStick, Files(2, 4096));
-    SendCommand(ID_USB_STOPEVENTCAPTURE);
+    CaptureMouseAndFiles(3, 2);
     EXPECT_TRUE(apptest::AppStarter::TakeBoxTexts().empty());
 
     const std::vector<Row> rows = RowsOf(*m_log);
@@ -285,8 +308,7 @@ TEST_F(CaptureSessionTest, AFullBankEndsTheSessionWithItsMessageAndItsRecordsInt
     const std::vector<Row> rows = RowsOf(*m_log);
     ASSERT_GT(rows.size(), 10u);
     EXPECT_EQ(rows[0].header.LogType, LogTag::atsL);
-    for (size_t i = 1; i < rows.size(); ++i)
-        ASSERT_EQ(rows[i].header.SequenceNumber, rows[0].header.SequenceNumber + i) << i;
+    ExpectConsecutive(rows);
     // Bank 0 alone holds every record, whole, each ending in its trailer.
     const CaptureBuffer::CCapturePair* pBanks = m_log->GetLogRecords()->GetCaptureBuffer();
     ASSERT_NE(pBanks, nullptr);
@@ -405,10 +427,7 @@ TEST_F(CaptureSessionTest, LostRecordsAreMarkedAndTheStopReportsTheGap) {
 // read in place from the file's mapping.
 TEST_F(CaptureSessionTest, ASavedSessionOpensAgainWithTheSameRecordsAndColumns) {
     StartApplication({});
-    StartCapture();
-    PlayPumping(sim::WorkloadKind::MouseMoving, {.count = 2});
-    PlayPumping(sim::WorkloadKind::CopyToStick, Files(1, 4096));
-    SendCommand(ID_USB_STOPEVENTCAPTURE);
+    CaptureMouseAndFiles(2, 1);
     const std::vector<Row> live = RowsOf(*m_log);
     ASSERT_GT(live.size(), 10u);
 
@@ -443,6 +462,107 @@ TEST_F(CaptureSessionTest, ASavedSessionOpensAgainWithTheSameRecordsAndColumns) 
     pSaved->OnCloseDocument();
     std::error_code ignored;
     fs::remove_all(folder, ignored);
+}
+
+// A trigger on bulk requests with only the stick checked: its first command wrapper (a bulk OUT request) stops
+// the session, and that row shows the trigger's colours and is the one scrolled into view.
+TEST_F(CaptureSessionTest, DISABLED_ATriggerOnTheStickBulkOutRequestsStopsTheSessionAtItsRow) {
+    StartApplication({});
+    auto* pTrigger = new CFilterDefinition;
+    pTrigger->Enable(FilterByte::UrbRequest);
+    pTrigger->Enable(FilterByte::UrbFunctions + URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER);
+    m_log->SetTrigger(pTrigger);
+    m_log->TriggerOn();
+    StartCapture();
+    PlayPumping(sim::WorkloadKind::CopyToStick, Files(2, 4096));
+    ASSERT_TRUE(SessionEnds());
+
+    const UINT nTrigger = m_log->GetTriggerSequenceNumber();
+    ASSERT_NE(nTrigger, 0u);
+    const std::vector<Row> rows = RowsOf(*m_log);
+    const auto it = std::find_if(rows.begin(), rows.end(), [&](const Row& row) { return row.sequence == nTrigger; });
+    ASSERT_NE(it, rows.end());
+    EXPECT_EQ(it->header.LogType, LogTag::urbI);
+    EXPECT_EQ(it->header.DeviceObject, AddressOf(Pdo("stick")));
+    EXPECT_EQ(it->direction, "OUT");
+    EXPECT_NE(it->cbw, "---");
+    EXPECT_EQ(it->text, 0x000000u);
+    EXPECT_EQ(it->background, 0xC0C0F6u);
+    // No bulk request came before it.
+    for (auto before = rows.begin(); before != it; ++before)
+        EXPECT_NE(before->request, "BULK_OR_INTERRUPT_TRANSFER") << before->sequence;
+    auto* pView = dynamic_cast<CLogListView*>(m_log->GetFirstView());
+    ASSERT_NE(pView, nullptr);
+    EXPECT_EQ(pView->GetScrolledItem(), static_cast<int>(it - rows.begin()));
+}
+
+// Capture once on the next boot, set as the options dialog sets it, and the machine rebooted on the same state
+// folder: the driver captures from its start, and the first live document's start attaches to that capture
+// and lists its records from the log start on, the enumeration of the machine's devices among them.
+TEST_F(CaptureSessionTest, DISABLED_ACaptureOnTheNextBootIsListedByTheFirstLiveDocument) {
+    const fs::path state = fs::temp_directory_path() / ("tdl-session-boot-" + std::to_string(::getpid()));
+    fs::create_directories(state);
+    StartApplication({.stateDir = state});
+    m_starter->App().m_Settings.CaptureOnceOnBoot = true;
+    m_log->ApplyLoggingOptions();
+    m_starter.reset();
+    m_log = nullptr;
+    MachineTest::TearDown();
+
+    StartApplication({.stateDir = state});
+    ASSERT_TRUE(m_starter->App().IsBootCaptureActive());
+    StartCapture();
+    PlayPumping(sim::WorkloadKind::CopyToStick, Files(1, 4096));
+    SendCommand(ID_USB_STOPEVENTCAPTURE);
+
+    const std::vector<Row> rows = RowsOf(*m_log);
+    ASSERT_GT(rows.size(), 10u);
+    EXPECT_EQ(rows[0].header.LogType, LogTag::atsL);
+    size_t descriptorRequests = 0;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].header.SequenceNumber, rows[0].header.SequenceNumber + i) << i;
+        descriptorRequests += rows[i].request == "GET_DESCRIPTOR_FROM_DEVICE" ? 1 : 0;
+    }
+    EXPECT_GT(descriptorRequests, 0u);
+    // The boot's capture is taken once: the next start is a session of its own.
+    EXPECT_FALSE(m_starter->App().IsBootCaptureActive());
+    std::error_code ignored;
+    fs::remove_all(state, ignored);
+}
+
+// A device pulled out and plugged in again while a capture runs: the driver's change log tells of it, the
+// refresh message (posted here until the main frame gets the system's device notifications) reads and
+// dissects it, and the device leaves the document's model and comes back, while the capture goes on.
+TEST_F(CaptureSessionTest, ADeviceComingAndGoingDuringACaptureLeavesAndJoinsTheModel) {
+    StartApplication({});
+    StartCapture();
+    CAttachedDevices* pDevices = m_log->GetAttachedDevices();
+    auto present = [&](PDEVICE_OBJECT pdo) {
+        CDeviceObject* pDevice = nullptr;
+        return pdo != nullptr && pDevices->GetPresentClassDeviceObject(AddressOf(pdo), pDevice) != FALSE;
+    };
+    auto refresh = [&] {
+        ::PostMessageA(m_starter->MainFrame()->GetSafeHwnd(), CMainFrame::WM_REFRESH_DEVICE_TREE, 0, 0);
+        win32::PumpUiMessages();
+    };
+    const PDEVICE_OBJECT pOld = Pdo("printer");
+    ASSERT_TRUE(present(pOld));
+    std::shared_ptr<sim::UsbDevice> printer = m_machine->Device("printer");
+    sim::UsbHubModel* pHub = printer->ParentHub();
+    const int port = printer->PortNumber();
+
+    ASSERT_NE(m_machine->Unplug("printer"), nullptr);
+    refresh();
+    EXPECT_FALSE(present(pOld));
+    ASSERT_TRUE(m_machine->Plug(*pHub, port, printer));
+    refresh();
+    EXPECT_TRUE(present(Pdo("printer")));
+
+    PlayPumping(sim::WorkloadKind::CopyToStick, Files(1, 4096));
+    SendCommand(ID_USB_STOPEVENTCAPTURE);
+    const std::vector<Row> rows = RowsOf(*m_log);
+    ASSERT_GT(rows.size(), 10u);
+    ExpectConsecutive(rows);
 }
 
 } // namespace
