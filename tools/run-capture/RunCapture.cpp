@@ -1,8 +1,9 @@
 // The run command's harness (not part of the product): boots the default simulated machine with the capture
 // driver, starts the application object without a display, and drives its live capture document as a user
 // would: the mouse and the stick checked, a capture started, the mouse moved and a file copied to the stick for
-// a few seconds, the capture stopped and saved, and the saved file opened again. It prints the record count,
-// the gap count and where each file it wrote is, and exits 0 when the session went as it should.
+// a few seconds, the capture stopped and saved, the device reports of the checked devices and a page of the
+// decoded records written, and the saved file opened again. It prints the record count, the gap count and
+// where each file it wrote is, and exits 0 when the session went as it should.
 //
 //     run_capture [--out <folder>] [--seconds <n>]
 //
@@ -12,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -27,7 +27,6 @@
 #include "app/devices/DeviceStack.h"
 #include "app/devices/HubPort.h"
 #include "app/devices/TempObject.h"
-#include "app/ui/MainFrame.h"
 #include "tests/support/CheckedConnectionTree.h"
 #include "tools/capture-session/CaptureSession.h"
 #include "tools/run-capture/RecordsPage.h"
