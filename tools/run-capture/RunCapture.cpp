@@ -112,10 +112,13 @@ bool WriteDeviceReports(CUSBLog& log, const Arguments& args) {
         if (pStack != nullptr && pStack->GetCheckState() == CHECKSTATE_CHECKED)
             checked.Check(pObject);
     }
+    // Each export ends with a message of its own; a failure's message stays unexpected, and says so.
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "HTML Device Report exported successfully.");
     const fs::path html = ChooseFile(args, "device-report.htm");
     log.ExportHtmlReport();
     if (!Written(html, "device report (HTML)"))
         return false;
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "XML Device Report exported successfully.");
     const fs::path xml = ChooseFile(args, "device-report.xml");
     log.ExportXmlReport();
     return Written(xml, "device report (XML)");
