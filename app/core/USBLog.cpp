@@ -174,7 +174,14 @@ BOOL CUSBLog::OnNewDocument() {
     // made new stays empty.
     if (!IsRealtimeDocument())
         return CreateContents();
-    return InitCaptureDocument();
+    if (!InitCaptureDocument())
+        return FALSE;
+    // The driver has been capturing since the boot: the document takes that capture over as a start does
+    // (panes locked, a start time, the list emptied in background logging), never by the thread alone.
+    CTindaloftApp* pApp = TindaloftApp();
+    if (pApp != nullptr && pApp->IsBootCaptureActive())
+        OnUsbStarteventcapture();
+    return TRUE;
 }
 
 BOOL CUSBLog::InitCaptureDocument() {

@@ -326,10 +326,9 @@ public:
     // Both device reports: a live document not logging, the device tree pane open on its report page and at
     // least one device checked there.
     void OnUpdateExportDeviceReport(CCmdUI* pCmdUI);
-    // The device reports are written by their own sequences, wired in later; until then the commands do
-    // nothing.
-    void OnExportDeviceReportXml() {}
-    void OnExportDeviceReportHtml() {}
+    // The device report commands run their export sequences.
+    void OnExportDeviceReportXml() { ExportXmlReport(); }
+    void OnExportDeviceReportHtml() { ExportHtmlReport(); }
 
     // Clear buffer: a running capture stopped, the list and the store emptied, the driver's capture sequence
     // restarted and the devices queried again; a capture that was running starts a new session.

@@ -13,8 +13,7 @@ constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 } // namespace
 
 COptionTreeDlg::COptionTreeDlg(CAppSettings* pSettings, BOOL bLiveDocument, BOOL bLogging, CWnd* pParentWnd)
-    : CDialog(IDD_OPTIONS, pParentWnd), m_pSettings(pSettings), m_bLiveDocument(bLiveDocument),
-      m_bLogging(bLogging) {}
+    : CDialog(IDD_OPTIONS, pParentWnd), m_pSettings(pSettings), m_bLiveDocument(bLiveDocument), m_bLogging(bLogging) {}
 
 void COptionTreeDlg::RegisterTemplate() {
     win32::RegisterDialogResource(nullptr, IDD_OPTIONS,

@@ -28,7 +28,7 @@ TEST(CaptureBackgroundText, NamesTheCaptureEndAndTheBufferSize) {
         DWORD size;
         const char* text;
     } sizes[] = {
-        {262144, " buffer size 256KB"}, {1048576, " buffer size 1MB"},     {5242880, " buffer size 5MB"},
+        {262144, " buffer size 256KB"},  {1048576, " buffer size 1MB"},   {5242880, " buffer size 5MB"},
         {10485760, " buffer size 10MB"}, {52428800, " buffer size 50MB"}, {104857600, " buffer size 100MB"},
         {65536, " buffer size ?"},       {0, " buffer size ?"},
     };
@@ -125,11 +125,20 @@ TEST_F(CaptureBackgroundTest, CancelStopsTheCaptureOnceAndClosesTheWindow) {
     // Only the first bank fills when the capture ends with a full buffer.
     EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(hDialog, IDC_BACKGROUND_BAR1)));
     doc.SetSequenceGapCount(1);
-    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "out-of-sequence");
+    // While the stop tells of the gap, the cancelled window shows that logging stopped; it goes after.
+    std::string statusAtMessage;
+    win32::QueueModalSteps(
+        win32::ModalKind::MessageBox,
+        [&](const win32::ModalRequest&, HWND) {
+            statusAtMessage = ItemText(hDialog, IDC_BACKGROUND_STATUS);
+            return static_cast<INT_PTR>(IDOK);
+        },
+        "out-of-sequence");
 
     ::SendMessageA(::GetDlgItem(hDialog, IDCANCEL), BM_CLICK, 0, 0);
 
     EXPECT_FALSE(doc.IsLogging());
+    EXPECT_EQ(statusAtMessage, "Logging Stopped");
     EXPECT_FALSE(::IsWindow(hDialog));
     EXPECT_EQ(doc.GetBackgroundProgress(), nullptr);
     // In background logging the gap message does not suggest it.

@@ -44,9 +44,9 @@ TEST_F(CaptureClearTest, ClearBufferEmptiesTheStoreAndRequeriesTheDevicesAfterTh
     // The refresh first (the driver's sequence restarts at 0), and the panes let go before the merge reads.
     EXPECT_EQ(m_requestsAtModelChange, 1);
     EXPECT_EQ(TakeCodes(), (std::vector<ULONG>{IOCTL_TINDALOFT_DEVSTK_REFRESH, IOCTL_TINDALOFT_DRVOBJ_NODES,
-                                                IOCTL_TINDALOFT_DRVOBJ_NODES}));
+                                               IOCTL_TINDALOFT_DRVOBJ_NODES}));
     EXPECT_EQ(m_panes.Take(), (std::vector<std::string>{"DataBarClear", "LogDetailsShow", "DeviceModelChanging",
-                                                         "DriversTabDisplayDrivers"}));
+                                                        "DriversTabDisplayDrivers"}));
     EXPECT_TRUE(doc.IsDeviceModelLoaded());
 }
 
@@ -101,8 +101,8 @@ TEST_F(CaptureClearTest, ClearDevicesDeselectsEveryDeviceInTheDriverAndThePanes)
     EXPECT_EQ(Requests(IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS).size(), 1u);
     const std::vector<tdl::test::FakeRequest> flags = Requests(IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS);
     EXPECT_EQ(TakeCodes(), (std::vector<ULONG>{IOCTL_TINDALOFT_DEVSTK_REFRESH, IOCTL_TINDALOFT_DRVOBJ_NODES,
-                                                IOCTL_TINDALOFT_DRVOBJ_NODES, IOCTL_TINDALOFT_CLR_REGNODES,
-                                                IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS}));
+                                               IOCTL_TINDALOFT_DRVOBJ_NODES, IOCTL_TINDALOFT_CLR_REGNODES,
+                                               IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS}));
     // The device goes out unchecked, with capture off; then the end entry.
     EXPECT_EQ(device->m_nStateImage, static_cast<UINT>(CHECKSTATE_UNCHECKED));
     node.StatusFlags = DEVOBJ_HOOKED | DEVOBJ_SELECTED | DEVOBJ_CAPTURE_OFF;
@@ -122,10 +122,9 @@ TEST_F(CaptureClearTest, ClearDevicesWithoutTheDriverOnlyResetsThePanes) {
     CUSBLog& doc = NewDocument();
     m_fake.reset(); // the control device is gone
     Command(ID_USB_CLEARDEVICES);
-    EXPECT_EQ(m_panes.Take(),
-              (std::vector<std::string>{"SetStackInspectorWriteable", "ClearDeviceTreeSelections",
-                                        "RefreshDeviceTreeTabViews writeable", "DevicePropertiesUpdate",
-                                        "StackListUncheckAll"}));
+    EXPECT_EQ(m_panes.Take(), (std::vector<std::string>{"SetStackInspectorWriteable", "ClearDeviceTreeSelections",
+                                                        "RefreshDeviceTreeTabViews writeable", "DevicePropertiesUpdate",
+                                                        "StackListUncheckAll"}));
     EXPECT_TRUE(doc.IsDeviceModelLoaded());
 }
 

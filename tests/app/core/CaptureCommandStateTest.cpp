@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "WinHtmlHelpControl.h"
+#include "WinUiControl.h"
 #include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
 #include "app/core/USBLog.h"
@@ -189,6 +190,20 @@ TEST_F(CaptureCommandStateTest, DeviceReportsNeedTheReportPageWithACheckedDevice
             ::DestroyWindow(hPage);
         }
     }
+}
+
+TEST_F(CaptureCommandStateTest, DeviceReportCommandsAskWhereToWriteTheirReport) {
+    CUSBLog& doc = Document(IDR_TDLOFT_REALTIME);
+    for (UINT nID : {ID_EXPORT_DEVICEREPORT_XML, ID_EXPORT_DEVICEREPORT_HTML}) {
+        win32::ClearModalRequests();
+        win32::QueueModalAnswer(win32::ModalKind::File, IDCANCEL);
+        EXPECT_TRUE(doc.OnCmdMsg(nID, CN_COMMAND, nullptr, nullptr)) << nID;
+        // The export's save dialog came up; cancelled, nothing else follows.
+        const std::vector<win32::ModalRequest> requests = win32::ModalRequests();
+        ASSERT_EQ(requests.size(), 1u) << nID;
+        EXPECT_EQ(requests[0].kind, win32::ModalKind::File);
+    }
+    win32::ClearModalRequests();
 }
 
 TEST_F(CaptureCommandStateTest, HelpTopicsOpenTheirContextsThroughTheMainWindow) {

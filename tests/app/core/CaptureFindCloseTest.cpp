@@ -2,6 +2,7 @@
 // says so), and a closing document hands the panes to the document that stays and empties the stack lists.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ TEST_F(CaptureFindCloseTest, FindKeepsOneModelessDialogUntilItCloses) {
     EXPECT_TRUE(::IsWindowVisible(hDialog));
     EXPECT_EQ(pDialog->GetDocument(), &doc);
     EXPECT_EQ(::GetWindow(hDialog, GW_OWNER), m_window->hwnd());
+    const auto png = std::filesystem::temp_directory_path() / "tdl-find-dialog.png";
+    EXPECT_TRUE(win32::SavePicturePng(hDialog, png.string().c_str()));
     // Modeless: the command returned with the dialog still up, and no modal request was made.
     EXPECT_TRUE(win32::ModalRequests().empty());
 
@@ -55,11 +58,11 @@ TEST_F(CaptureFindCloseTest, AFindDialogThatCannotBeMadeIsReported) {
 
 struct CloseCase {
     const char* name;
-    bool live;       // a live capture is open
-    bool logFile;    // a saved log is open
-    bool closeLive;  // the live capture closes (else the saved log)
-    bool logging;    // the live capture is logging
-    int next;        // the document the panes show next: 0 none, 1 the live capture, 2 the saved log
+    bool live;      // a live capture is open
+    bool logFile;   // a saved log is open
+    bool closeLive; // the live capture closes (else the saved log)
+    bool logging;   // the live capture is logging
+    int next;       // the document the panes show next: 0 none, 1 the live capture, 2 the saved log
     bool writeable;
 };
 
@@ -105,8 +108,8 @@ TEST_F(CaptureFindCloseTest, ClosingHandsThePanesToTheDocumentThatStays) {
         const std::vector<CUSBLog*> documents = m_panes.documents;
         const std::vector<std::string> names = m_panes.Take();
         ASSERT_FALSE(names.empty());
-        EXPECT_EQ(names.front(), c.writeable ? "RefreshDeviceTreeTabViews writeable"
-                                             : "RefreshDeviceTreeTabViews read-only");
+        EXPECT_EQ(names.front(),
+                  c.writeable ? "RefreshDeviceTreeTabViews writeable" : "RefreshDeviceTreeTabViews read-only");
         EXPECT_EQ(documents.front(), c.next == 0 ? nullptr : c.next == 1 ? pLive : pFile);
         // After the contents went: the data bar and the device properties.
         ASSERT_GE(names.size(), 2u);

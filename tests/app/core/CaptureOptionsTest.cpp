@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "app/core/FilterDefinition.h"
@@ -24,6 +25,8 @@ protected:
             [answer, continuousChanged](const win32::ModalRequest&, HWND dialog) {
                 auto* pDlg = dynamic_cast<COptionTreeDlg*>(CWnd::FromHandlePermanent(dialog));
                 EXPECT_NE(pDlg, nullptr);
+                const auto png = std::filesystem::temp_directory_path() / "tdl-options-dialog.png";
+                EXPECT_TRUE(win32::SavePicturePng(dialog, png.string().c_str()));
                 if (pDlg != nullptr && continuousChanged) {
                     pDlg->GetSettings()->ContinuousLogging = !pDlg->GetSettings()->ContinuousLogging;
                     pDlg->m_bContinuousLoggingChanged = TRUE;
