@@ -51,6 +51,10 @@ bool IsSuperSpeed(const CDeviceStack* pStack) {
     return pStack != nullptr && pStack->HasBosDescriptor != 0;
 }
 
+bool IsSuperSpeedHub(const CUsbHub* pHub) {
+    return pHub != nullptr && pHub->IsSuperSpeed();
+}
+
 core::tree<ConnectionElement>* FindObjectNode(CUSBLog* pDocument, CObject* pObject) {
     if (pDocument == nullptr)
         return nullptr;
@@ -245,7 +249,8 @@ void CHubPort::LinkPortToDeviceStack() {
     if (m_devstk == nullptr)
         return;
     if (m_PortDeviceIsHub != 0)
-        m_devstk->m_iDeviceType = IsSuperSpeed(m_devstk) ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
+        m_devstk->m_iDeviceType =
+            IsSuperSpeed(m_devstk) || IsSuperSpeedHub(m_pExternalHub) ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
     else if (m_ConnectionStatus != kStatusConnected)
         m_devstk->m_iDeviceType = DT_NONE;
     else if (m_CurrentConfig != 0)
@@ -266,9 +271,9 @@ CUsbHub* CHubPort::CreateExternalHub(CDeviceStack* pDeviceStack) {
     delete m_pExternalHub;
     m_pExternalHub = pHub;
     pHub->m_HubKind = HubKindExternal;
-    pDeviceStack->m_iDeviceType = IsSuperSpeed(pDeviceStack) ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
-    pDeviceStack->m_deviceNode = this;
     pHub->FetchHubDescriptor();
+    pDeviceStack->m_iDeviceType = pHub->IsSuperSpeed() ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
+    pDeviceStack->m_deviceNode = this;
     return pHub;
 }
 
@@ -295,7 +300,7 @@ bool CHubPort::InitHubPortInstance(CDeviceStack* pHubStack, CUSBLog* pDocument) 
     }
     if (pPortNode->size() == 0) {
         // The hub's own stack says what the hub is, as when the tree is rebuilt from a file.
-        ConnectionElement element(TRUE, IsSuperSpeed(m_pExternalHub->m_devstk) ? SSExternalHub : ExternalHub,
+        ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub,
                                   m_pExternalHub);
         element.m_LabelText = HubLabel(m_pExternalHub);
         core::tree_iterator<ConnectionElement> inserted = pPortNode->insert(element);
@@ -335,7 +340,7 @@ bool CHubPort::BuildConnectionTree(CDeviceStack* pHubStack, CUSBLog* pDocument) 
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::BuildConnectionTree - port not found in m_ConnectionTree");
         return true;
     }
-    ConnectionElement element(TRUE, IsSuperSpeed(m_pExternalHub->m_devstk) ? SSExternalHub : ExternalHub,
+    ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub,
                               m_pExternalHub);
     element.m_LabelText = HubLabel(m_pExternalHub);
     core::tree_iterator<ConnectionElement> inserted = pPortNode->insert(element);
@@ -428,8 +433,7 @@ int CHubPort::GetImageIndex() const {
         return DT_PROBLEM;
     if (m_PortDeviceIsHub == 0)
         return m_CurrentConfig == 0 ? DT_PROBLEM : GetIconForDevice();
-    const CDeviceStack* pHubStack = m_pExternalHub != nullptr ? m_pExternalHub->m_devstk : nullptr;
-    return IsSuperSpeed(pHubStack) ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
+    return IsSuperSpeedHub(m_pExternalHub) ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
 }
 
 int CHubPort::GetIconForDevice() const {

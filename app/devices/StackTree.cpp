@@ -30,7 +30,7 @@ void CStackTree::DeleteAll() {
     m_DriverKeyToDevstk.RemoveAll();
 }
 
-BOOL CStackTree::EnterStack(CDeviceStack* pStack) {
+BOOL CStackTree::EnterStack(CDeviceStack* pStack, bool bDriverKey) {
     CSingleLock lock(&m_Lock, TRUE);
     try {
         m_StackMap.SetAt(pStack->StackID, pStack);
@@ -39,6 +39,8 @@ BOOL CStackTree::EnterStack(CDeviceStack* pStack) {
         delete pStack;
         return FALSE;
     }
+    if (!bDriverKey)
+        return TRUE;
     try {
         m_DriverKeyToDevstk.SetAt(pStack->DriverKey, pStack);
     } catch (CMemoryException* e) {

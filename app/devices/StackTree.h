@@ -65,8 +65,10 @@ public:
     CMap<USHORT, USHORT, CDeviceStack*, CDeviceStack*> m_StackMap;
     CMap<CString, LPCSTR, CDeviceStack*, CDeviceStack*> m_DriverKeyToDevstk;
 
+    // Into the id map and, with bDriverKey, the driver-key map, under the lock; a stack that cannot be entered
+    // is deleted and FALSE returned.
+    BOOL EnterStack(CDeviceStack* pStack, bool bDriverKey = true);
+
 private:
-    // Into both maps under the lock; a stack that cannot be entered is deleted and FALSE returned.
-    BOOL EnterStack(CDeviceStack* pStack);
     void DeleteAll();
 };

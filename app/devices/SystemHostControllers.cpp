@@ -20,6 +20,8 @@ IMPLEMENT_SERIAL(CSystemHostControllers, CObject, VERSIONABLE_SCHEMA | 12)
 namespace {
 
 constexpr ULONG kLinkTargetSize = 128;
+// Legacy names looked for at most: HCD0 to HCD63.
+constexpr int kMaxLegacyNames = 64;
 
 USHORT StackIdOf(const CHostController* pController) {
     return pController->m_devstk != nullptr ? pController->m_devstk->StackID : 0;
@@ -212,13 +214,16 @@ void CSystemHostControllers::GetHCDSymbolicLinks(CUSBLog* pDocument) {
     if (pStacks == nullptr)
         return;
     const LPCSTR lpszDirectory = LegacyNameDirectory();
-    for (int n = 0;; ++n) {
+    // A controller that went leaves a gap in the numbers: the names after it are still looked for, until
+    // every controller has one or the numbers run out.
+    INT_PTR nNamed = 0;
+    for (int n = 0; n < kMaxLegacyNames && nNamed < m_Controllers.GetSize(); ++n) {
         CString strName;
         strName.Format("HCD%d", n);
         char target[kLinkTargetSize] = {};
         if (!QuerySymbolicLinkTarget(lpszDirectory, strName, target, sizeof target)) {
             TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "Failed to find target for symbolic link");
-            return;
+            continue;
         }
         CHostController* pProbe = nullptr;
         try {
@@ -244,6 +249,7 @@ void CSystemHostControllers::GetHCDSymbolicLinks(CUSBLog* pDocument) {
                 auto* pController = static_cast<CHostController*>(pStack->m_deviceNode);
                 pController->SetDeviceName(strName);
                 pController->m_TargetDevice = target;
+                ++nNamed;
             }
         }
         delete pProbe;

@@ -91,7 +91,10 @@ int CUsbHub::GetCheckState() const {
 }
 
 bool CUsbHub::IsSuperSpeed() const {
-    return m_devstk != nullptr && m_devstk->HasBosDescriptor != 0;
+    // The stack learns of the BOS descriptor only with a later refresh when the hub has just arrived; its own
+    // hub descriptor already says it.
+    return (m_devstk != nullptr && m_devstk->HasBosDescriptor != 0) ||
+           m_HubDescriptorBlock[kDescriptorType] == kSuperSpeedHubDescriptor;
 }
 
 core::tree<ConnectionElement>* CUsbHub::FindNode(CUSBLog* pDocument) const {

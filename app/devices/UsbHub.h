@@ -52,7 +52,7 @@ public:
     int GetCheckState() const;
     CHostController* GetHostController() const { return m_pHostController; }
     void SetHostController(CHostController* pHostController) { m_pHostController = pHostController; }
-    // The hub's stack's SuperSpeed flag (no stack reads as not SuperSpeed).
+    // The hub's stack's SuperSpeed flag, or a SuperSpeed hub descriptor.
     bool IsSuperSpeed() const;
 
     BOOL EnumerateHubPorts(CUSBLog* pDocument);

@@ -721,6 +721,22 @@ const bool g_resetHook = [] {
     return true;
 }();
 
+// On the manager's thread: an orderly removal asks first (a veto ends it), then the bus forgets the device and
+// the tree goes.
+NTSTATUS RemoveNode(DeviceNode* node, bool surprise, const std::function<void()>& unplug) {
+    if (!surprise) {
+        NTSTATUS status = QueryRemoveTree(node);
+        if (!NT_SUCCESS(status)) {
+            return status;
+        }
+    }
+    if (unplug) {
+        unplug();
+    }
+    RemoveTree(node, surprise);
+    return STATUS_SUCCESS;
+}
+
 } // namespace
 
 std::mutex& NodeLock() { return g_nodeLock; }
@@ -811,19 +827,9 @@ NTSTATUS AddRootDevice(const RootDevice& device, std::u16string* instancePath, P
 NTSTATUS RemoveRootDevice(std::u16string_view instancePath, bool surprise) {
     NTSTATUS status = STATUS_NO_SUCH_DEVICE;
     TheWorker().RunAndWait([&] {
-        DeviceNode* node = FindRootChild(instancePath);
-        if (!node) {
-            return;
+        if (DeviceNode* node = FindRootChild(instancePath)) {
+            status = RemoveNode(node, surprise, [node] { MarkRootPdoMissing(node->pdo); });
         }
-        if (!surprise) {
-            status = QueryRemoveTree(node);
-            if (!NT_SUCCESS(status)) {
-                return;
-            }
-        }
-        MarkRootPdoMissing(node->pdo);
-        RemoveTree(node, surprise);
-        status = STATUS_SUCCESS;
     });
     return status;
 }
@@ -847,20 +853,9 @@ NTSTATUS RemoveDevice(std::u16string_view instancePath, bool surprise, const std
             };
             node = find(&g_root);
         }
-        if (!node) {
-            return;
+        if (node) {
+            status = RemoveNode(node, surprise, unplug);
         }
-        if (!surprise) {
-            status = QueryRemoveTree(node);
-            if (!NT_SUCCESS(status)) {
-                return;
-            }
-        }
-        if (unplug) {
-            unplug();
-        }
-        RemoveTree(node, surprise);
-        status = STATUS_SUCCESS;
     });
     return status;
 }

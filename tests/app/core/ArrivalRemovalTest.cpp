@@ -162,6 +162,41 @@ TEST_F(ArrivalRemoval, AChildOfAFunctionEntersItsParentsChildIdsOnlyAndAtMostEig
     EXPECT_NE(nullptr, StackById(30));
 }
 
+TEST_F(ArrivalRemoval, AControllerSetupApiCannotLocateStaysUnplaced) {
+    DEVSTK_NODE node = Stack(3, 0, "PCI");
+    CopyNodeString(node.DriverKeyName, "{36fc9e60-c465-11cf-8056-444553540000}\\9999", 43);
+    Send(m_doc, LogTag::ktsA, node);
+    EXPECT_EQ(DT_NONE, StackById(3)->m_iDeviceType);
+    EXPECT_EQ(nullptr, StackById(3)->m_deviceNode);
+    EXPECT_EQ(0, m_doc.GetHostControllers()->GetCount());
+    EXPECT_EQ(0u, m_doc.GetConnectionTree().size());
+    EXPECT_NE(2, m_doc.GetDeviceFlag(3));
+}
+
+TEST_F(ArrivalRemoval, ARootHubIsPlacedOnlyOnceItsArrivalCarriesADeviceHandle) {
+    Send(m_doc, LogTag::ktsA, Stack(1, 0, "PCI"));
+    auto* pController = new CHostController(StackById(1), nullptr);
+    m_doc.GetHostControllers()->m_Controllers.Add(pController);
+    StackById(1)->m_iDeviceType = DT_HOST_CONTROLLER;
+    StackById(1)->m_deviceNode = pController;
+    StackById(1)->m_pSubtree =
+        m_doc.GetConnectionTree().insert(ConnectionElement(TRUE, HostController, pController)).node();
+
+    Send(m_doc, LogTag::ktsA, Stack(2, 1, "USB", 0));
+    EXPECT_EQ(DT_NONE, StackById(2)->m_iDeviceType);
+    EXPECT_EQ(nullptr, pController->m_pRootHub);
+    EXPECT_EQ(0u, StackById(1)->m_pSubtree->size());
+    // The same stack again, now with its handle: the controller's root hub, under the controller's node.
+    Send(m_doc, LogTag::ktsA, Stack(2, 1, "USB", 0x2000));
+    ASSERT_NE(nullptr, pController->m_pRootHub);
+    EXPECT_EQ(DT_ROOT_HUB, StackById(2)->m_iDeviceType);
+    ASSERT_EQ(1u, StackById(1)->m_pSubtree->size());
+    EXPECT_EQ(StackById(2)->m_pSubtree, StackById(1)->m_pSubtree->first_child());
+    EXPECT_STREQ("RootHub", StackById(2)->m_pSubtree->get().m_LabelText);
+    EXPECT_EQ(2, m_doc.GetDeviceFlag(2));
+    apptest::ExpectNoStaleLinks(m_doc);
+}
+
 // A controller (stack 1) with its root hub (2): port 1 holds an external hub (3) with a device (4) on its
 // port 1, whose function has a child (5); port 2 holds a device (6) with a child (7) and grandchild (8). Each
 // stack has one device object at 0xA000 + id of the driver 0xD000. Built afresh in a new document by Build.
