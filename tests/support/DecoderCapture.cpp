@@ -102,9 +102,14 @@ void DecoderCapture::Run(const Options& options) {
     if (workloadOptions.count == 0 && workloadOptions.duration.count() == 0)
         workloadOptions.count = 1;
     m_workload = sim::RunWorkload(*m_machine, options.workload, workloadOptions);
+    const bool alsoDone = !options.alsoDuring || options.alsoDuring(*m_machine);
     m_document->DisableLogging();
     if (!m_workload.Succeeded())
         Fail(std::string(sim::WorkloadName(options.workload)) + ": " + m_workload.failure);
+    if (!alsoDone)
+        Fail("what else was to happen during the capture failed");
+    if (options.refreshModelAfterStop)
+        m_document->RefreshDevices();
     if (m_document->GetSequenceGapCount() != 0)
         Fail("records were lost between the driver and the document");
 

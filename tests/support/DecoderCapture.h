@@ -3,23 +3,22 @@
 // played between the start and the stop, and the records the document then holds. Decoders see exactly
 // what the driver wrote, not what a test believes it writes.
 //
-// A capture takes a moment, so a suite makes one and shares it:
+// A capture takes a moment, so a suite makes one and shares it (DecoderCaptureTest below):
 //
-//     class StorageCaptureTest : public testing::Test {
+//     class StorageCaptureTest : public tdl::test::DecoderCaptureTest<StorageCaptureTest> {
 //     protected:
 //         static void SetUpTestSuite() {
 //             tdl::test::DecoderCapture::Options options;
 //             options.workload = sim::WorkloadKind::CopyToStick;
 //             options.settings = [](CAppSettings& s) { s.BulkMaxSize = 4; };
-//             s_capture = std::make_unique<tdl::test::DecoderCapture>(options);
+//             Capture(options);
 //         }
-//         static void TearDownTestSuite() { s_capture.reset(); }
-//         void SetUp() override { ASSERT_EQ(s_capture->Failure(), ""); }
-//         static inline std::unique_ptr<tdl::test::DecoderCapture> s_capture;
 //     };
 //
 // A binary that uses it links the application, the capture driver and the simulated machine.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
@@ -46,6 +45,12 @@ public:
         // The test's settings, applied over the driver's own before they are sent to it (what to capture,
         // the size codes). The capture banks are made large enough to hold the whole workload.
         std::function<void(CAppSettings&)> settings;
+        // What else happens on the machine while it is captured, after the workload (a device pulled out and
+        // plugged in again); false fails the capture.
+        std::function<bool(sim::Machine&)> alsoDuring;
+        // The device model is read again after the stop, so that devices that arrived during the capture are
+        // known by their stacks (as the program learns them from the change log).
+        bool refreshModelAfterStop = false;
     };
 
     explicit DecoderCapture(const Options& options);
@@ -78,6 +83,22 @@ private:
     CUSBLog* m_document = nullptr; // the template's
     sim::WorkloadResult m_workload;
     std::vector<const _LOGHDR*> m_records;
+};
+
+// A suite that shares one capture among its tests: its SetUpTestSuite calls Capture, each test starts only
+// when the capture went well, and the capture ends with the suite. One capture per suite class.
+template <class Suite> class DecoderCaptureTest : public testing::Test {
+protected:
+    static void Capture(const DecoderCapture::Options& options) {
+        s_capture = std::make_unique<DecoderCapture>(options);
+    }
+    static void TearDownTestSuite() { s_capture.reset(); }
+    void SetUp() override {
+        ASSERT_NE(s_capture, nullptr);
+        ASSERT_EQ(s_capture->Failure(), "");
+    }
+
+    static inline std::unique_ptr<DecoderCapture> s_capture;
 };
 
 } // namespace tdl::test

@@ -138,9 +138,9 @@ void MscBOTUrbOutputer::OutputClassInterface(int mode, ULONG, const BYTE*) {
     BYTE bmRequestType = 0;
     CString description;
     BeginVendorClass(mode, kElement, kTypeWord, kClassType, kInterfaceRecipient, bmRequestType, description);
-    OutputClassRequest(mode, description, bmRequestType,
-                       {offsetof(Part, Request), offsetof(Part, Value), offsetof(Part, Index),
-                        offsetof(Part, TransferBufferLength)});
+    OutputClassRequest(
+        mode, description, bmRequestType,
+        {offsetof(Part, Request), offsetof(Part, Value), offsetof(Part, Index), offsetof(Part, TransferBufferLength)});
     ULONG flags = 0;
     m_Decode.ReadPayload(offsetof(Part, TransferFlags), flags);
     OutputClassRequestDataAt(mode, sizeof(Part), offsetof(Part, TransferBufferLength),

@@ -155,11 +155,14 @@ TEST(MscBOTUrbOutputer, OnlyWholeWrappersInTheirDirectionAreDecoded) {
         {{.data = cbw}, "ShowCategory|CBW", "command wrapper sent"},
         {{.tag = LogTag::urbC, .data = cbw}, "", "command wrapper in a completed record"},
         {{.endpoint = 0x82, .data = cbw}, "", "command wrapper on an IN pipe"},
-        {{.endpoint = 0x82, .transferFlags = 0, .noPipeInformation = true, .data = cbw}, "ShowCategory|CBW",
+        {{.endpoint = 0x82, .transferFlags = 0, .noPipeInformation = true, .data = cbw},
+         "ShowCategory|CBW",
          "no pipe information: the transfer flags say OUT"},
-        {{.endpoint = 0x02, .transferFlags = 1, .noPipeInformation = true, .data = cbw}, "",
+        {{.endpoint = 0x02, .transferFlags = 1, .noPipeInformation = true, .data = cbw},
+         "",
          "no pipe information: the transfer flags say IN"},
-        {{.data = std::vector<uint8_t>(cbw.begin(), cbw.begin() + 8), .length = 31, .captured = 8}, "",
+        {{.data = std::vector<uint8_t>(cbw.begin(), cbw.begin() + 8), .length = 31, .captured = 8},
+         "",
          "command wrapper captured with 8 bytes"},
         {{.data = cbw, .captured = 30}, "", "captured length short of the wrapper"},
         {{.tag = LogTag::urbC, .endpoint = 0x81, .data = Csw(0)}, "ShowCategory|CSW", "status wrapper received"},
@@ -344,9 +347,9 @@ TEST(MscBOTUrbOutputer, GetMaxLunShowsTheLunCountOfOneByteOnly) {
     EXPECT_FALSE(Has(two, "Max LUN")) << two;
 
     // The request itself, a failed one and one that is not from the device carry no answer.
-    for (const auto& record : {ClassInterface(LogTag::urbI, 0xFE, 1, {}),
-                               ClassInterface(LogTag::urbC, 0xFE, 1, {0x01}, 1, 0xC0000004),
-                               ClassInterface(LogTag::urbC, 0xFE, 0, {0x01})}) {
+    for (const auto& record :
+         {ClassInterface(LogTag::urbI, 0xFE, 1, {}), ClassInterface(LogTag::urbC, 0xFE, 1, {0x01}, 1, 0xC0000004),
+          ClassInterface(LogTag::urbC, 0xFE, 0, {0x01})}) {
         const std::string shown = ShownUrb(record);
         EXPECT_TRUE(Has(shown, "Request = 0xfe (GET_MAX_LUN)")) << shown;
         EXPECT_FALSE(Has(shown, "Data =")) << shown;
@@ -424,19 +427,20 @@ TEST(MscBOTUrbOutputer, ClassRequestsCutShortStayWithinTheirBytes) {
     const tdl::test::DecoderDocument document;
     for (const auto& record : records) {
         const ULONG full = LogHdr::DataSize(record.data());
-        cut_test::ForEachCut(reinterpret_cast<const _LOGHDR*>(record.data()), full, [&](const _LOGHDR* header, ULONG size) {
-            for (int mode : {OUTPUT_MODE_XML, OUTPUT_MODE_GRID, OUTPUT_MODE_HTML}) {
-                tdl::test::RecordingOutputImp out;
-                std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&out, document.Get(), header));
-                ASSERT_NE(decoder, nullptr);
-                decoder->OutputKindTitle(mode);
-                const std::string text = out.Text();
-                EXPECT_EQ(text.find("Truncated"), text.rfind("Truncated")) << size << " " << mode;
-                EXPECT_EQ(Has(text, "Max LUN"), size == full && mode == OUTPUT_MODE_GRID) << size << " " << mode;
-                if (mode == OUTPUT_MODE_XML)
-                    EXPECT_TRUE(MarkupBalanced(text)) << size << "\n" << text;
-            }
-        });
+        cut_test::ForEachCut(
+            reinterpret_cast<const _LOGHDR*>(record.data()), full, [&](const _LOGHDR* header, ULONG size) {
+                for (int mode : {OUTPUT_MODE_XML, OUTPUT_MODE_GRID, OUTPUT_MODE_HTML}) {
+                    tdl::test::RecordingOutputImp out;
+                    std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&out, document.Get(), header));
+                    ASSERT_NE(decoder, nullptr);
+                    decoder->OutputKindTitle(mode);
+                    const std::string text = out.Text();
+                    EXPECT_EQ(text.find("Truncated"), text.rfind("Truncated")) << size << " " << mode;
+                    EXPECT_EQ(Has(text, "Max LUN"), size == full && mode == OUTPUT_MODE_GRID) << size << " " << mode;
+                    if (mode == OUTPUT_MODE_XML)
+                        EXPECT_TRUE(MarkupBalanced(text)) << size << "\n" << text;
+                }
+            });
     }
 }
 

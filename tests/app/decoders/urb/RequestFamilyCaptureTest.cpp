@@ -28,17 +28,13 @@ namespace {
 
 using tdl::test::DecoderCapture;
 
-class RequestFamilyCaptureTest : public testing::Test {
+class RequestFamilyCaptureTest : public tdl::test::DecoderCaptureTest<RequestFamilyCaptureTest> {
 protected:
     static void SetUpTestSuite() {
         DecoderCapture::Options options;
         options.workload = sim::WorkloadKind::RequestFamilies;
-        s_capture = std::make_unique<DecoderCapture>(options);
+        Capture(options);
     }
-    static void TearDownTestSuite() { s_capture.reset(); }
-    void SetUp() override { ASSERT_EQ(s_capture->Failure(), ""); }
-
-    static inline std::unique_ptr<DecoderCapture> s_capture;
 };
 
 const uint8_t* Bytes(const _LOGHDR* record) {
@@ -81,7 +77,7 @@ TEST_F(RequestFamilyCaptureTest, EveryFunctionSentReachesItsOwnDecoderWhole) {
         const ULONG sequence = LogHdr::SequenceNumber(Bytes(record));
         const std::string calls = PlainMarkup(record, s_capture->Document());
         EXPECT_TRUE(Has(calls, "BeginElement|" + UrbElementOf(code) + "\n")) << code << " #" << sequence << "\n"
-                                                                              << calls;
+                                                                             << calls;
         EXPECT_TRUE(MarkupBalanced(calls)) << code << " #" << sequence << "\n" << calls;
         EXPECT_FALSE(Has(calls, "Truncated")) << code << " #" << sequence << "\n" << calls;
         // The mark-up leaves an unknown pipe's rows out; anything else unknown in the body is a field the record

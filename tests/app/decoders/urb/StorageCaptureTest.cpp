@@ -22,9 +22,12 @@
 #include "common/RecordTags.h"
 #include "platform/sim/MassStorage.h"
 #include "tests/app/decoders/CutRecords.h"
+#include "tests/app/decoders/LogDetailsWindow.h"
 #include "tests/support/LogDetailsPane.h"
+#include "tests/support/RecordBuilder.h"
 #include "tests/support/RecordingDataBar.h"
 #include "tests/support/RecordingOutputImp.h"
+#include "usb.h"
 
 namespace {
 
@@ -34,16 +37,14 @@ constexpr DWORD kWholeBulkTransfers = 4;
 constexpr UCHAR kRead10 = 0x28;
 constexpr UCHAR kWrite10 = 0x2A;
 
-class StorageCaptureTest : public testing::Test {
+class StorageCaptureTest : public tdl::test::DecoderCaptureTest<StorageCaptureTest> {
 protected:
     static void SetUpTestSuite() {
         DecoderCapture::Options options;
         options.workload = sim::WorkloadKind::CopyToStick;
         options.settings = [](CAppSettings& settings) { settings.BulkMaxSize = kWholeBulkTransfers; };
-        s_capture = std::make_unique<DecoderCapture>(options);
+        Capture(options);
     }
-    static void TearDownTestSuite() { s_capture.reset(); }
-    void SetUp() override { ASSERT_EQ(s_capture->Failure(), ""); }
 
     static CUSBLog* Document() { return s_capture->Document(); }
 
@@ -52,8 +53,6 @@ protected:
         auto* function = stick ? stick->FunctionAs<sim::BulkOnlyFunction>(0) : nullptr;
         return function ? function->History() : std::vector<sim::BulkOnlyCommand>{};
     }
-
-    static inline std::unique_ptr<DecoderCapture> s_capture;
 };
 
 const uint8_t* Bytes(const _LOGHDR* record) {
@@ -185,7 +184,8 @@ TEST_F(StorageCaptureTest, WrapperColumnsAgreeWithTheDecoder) {
             EXPECT_EQ(std::string(cbwColumn.GetString()),
                       Value(calls, "dCBWTag") + "(" + Value(calls, "CDB.OperationCode") + ")");
         if (cswColumn != "---")
-            EXPECT_EQ(std::string(cswColumn.GetString()), Value(calls, "dCSWTag") + "(" + Value(calls, "bCSWStatus") + ")");
+            EXPECT_EQ(std::string(cswColumn.GetString()),
+                      Value(calls, "dCSWTag") + "(" + Value(calls, "bCSWStatus") + ")");
         wrappers += cbwColumn != "---" || cswColumn != "---";
     }
     EXPECT_GT(wrappers, 0);
@@ -223,19 +223,23 @@ TEST_F(StorageCaptureTest, LargeTransfersShowEachPieceOnItsSide) {
         for (size_t i = 0; i < records.size(); ++i) {
             const uint8_t* first = Bytes(records[i]);
             if (LogHdr::LogType(first) != kind.tag || LogHdr::Function(first) != 9 ||
-                LogHdr::Continuation(first) != LogTag::More || !CLogRecordDecode(records[i], Document()).IsMassStorageBot())
+                LogHdr::Continuation(first) != LogTag::More ||
+                !CLogRecordDecode(records[i], Document()).IsMassStorageBot())
                 continue;
             // Each piece: its starting offset, its side and range in the data bar's title, and its bytes as
             // they lie behind the record's fixed part.
-            const auto expectPiece = [&](const _LOGHDR* record, size_t dataOffset, const char* start, const char* range) {
+            const auto expectPiece = [&](const _LOGHDR* record, size_t dataOffset, const char* start,
+                                         const char* range) {
                 const PaneView piece = ShowInPane(record, Document());
                 EXPECT_TRUE(Has(piece.urb, std::string("Starting Offset = ") + start + "\n")) << piece.urb;
                 EXPECT_TRUE(Has(piece.title, kind.side)) << piece.title;
                 EXPECT_TRUE(Has(piece.title, range)) << piece.title;
                 ASSERT_EQ(piece.bytes.size(), 0x10000u);
-                EXPECT_EQ(0, std::memcmp(piece.bytes.data(), Bytes(record) + LOGHDR_SIZE + dataOffset, piece.bytes.size()));
+                EXPECT_EQ(
+                    0, std::memcmp(piece.bytes.data(), Bytes(record) + LOGHDR_SIZE + dataOffset, piece.bytes.size()));
             };
-            expectPiece(records[i], sizeof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER), "0x00000000", "(0x0 - 0xFFFF / 0x20000)");
+            expectPiece(records[i], sizeof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER), "0x00000000",
+                        "(0x0 - 0xFFFF / 0x20000)");
 
             // The continuation is the next record of the same stack.
             size_t next = i + 1;
@@ -257,8 +261,11 @@ TEST_F(StorageCaptureTest, CapturedRecordsCutShortStayWithinTheirBytes) {
     for (const _LOGHDR* record : s_capture->Records()) {
         const CLogRecordDecode view(record, Document());
         const uint8_t* bytes = Bytes(record);
-        const std::string kind = std::to_string(LogHdr::LogType(bytes)) + "/" + std::to_string(LogHdr::Function(bytes)) +
-                                 (view.FindCbw() ? "/CBW" : view.FindCsw() ? "/CSW" : "") +
+        const std::string kind = std::to_string(LogHdr::LogType(bytes)) + "/" +
+                                 std::to_string(LogHdr::Function(bytes)) +
+                                 (view.FindCbw()   ? "/CBW"
+                                  : view.FindCsw() ? "/CSW"
+                                                   : "") +
                                  (LogHdr::DataSize(bytes) > 0x10000 ? "/large" : "");
         if (view.IsMassStorageBot())
             kinds.emplace(kind, record);
@@ -276,6 +283,46 @@ TEST_F(StorageCaptureTest, CapturedRecordsCutShortStayWithinTheirBytes) {
             }
         });
     }
+}
+
+// The Log Details pane as a user sees it: the stick's READ(10) command wrapper with its command block, and a
+// Get Max LUN on the same stack with the LUN count it brought back.
+TEST_F(StorageCaptureTest, WrapperAndClassRequestAreDrawn) {
+    const _LOGHDR* read = nullptr;
+    for (const _LOGHDR* record : s_capture->Records()) {
+        const CLogRecordDecode view(record, Document());
+        const BYTE* cbw = view.FindCbw();
+        if (cbw && cbw[15] == kRead10 && view.IsMassStorageBot()) {
+            read = record;
+            break;
+        }
+    }
+    ASSERT_NE(read, nullptr);
+    URB_RECORD_VENDOR_CLASS_REQUEST request{};
+    request.Head.Length = 0x50;
+    request.Head.LayoutVersion = URB_RECORD_LAYOUT_VERSION;
+    request.Request = 0xFE;
+    request.TransferFlags = URB_RECORD_TRANSFER_DIRECTION_IN;
+    request.TransferBufferLength = 1;
+    std::vector<uint8_t> payload(sizeof request + 1, 0);
+    std::memcpy(payload.data(), &request, sizeof request);
+    const std::vector<uint8_t> getMaxLun = tdl::test::RecordBuilder(LogTag::urbC)
+                                               .Function(URB_FUNCTION_CLASS_INTERFACE)
+                                               .Sequence(9000)
+                                               .StackId(LogHdr::StackID(Bytes(read)))
+                                               .Part1(payload)
+                                               .Build();
+
+    decoder_test::LogDetailsWindow window(900);
+    ASSERT_TRUE(window.Created());
+    tdl::test::LogDetailsPane& pane = window.Pane();
+    ASSERT_TRUE(pane.ShowRecord(Document(), read));
+    EXPECT_TRUE(Has(pane.Shown("CBW"), "TransferBlocks = ")) << pane.Shown();
+    EXPECT_TRUE(window.Save("log_details_read10_cbw"));
+    ASSERT_TRUE(pane.ShowRecord(Document(), getMaxLun));
+    EXPECT_EQ(pane.Shown("CBW"), "");
+    EXPECT_TRUE(Has(pane.Shown("URB"), "Max LUN = 0x00 (zero-based)")) << pane.Shown();
+    EXPECT_TRUE(window.Save("log_details_get_max_lun"));
 }
 
 } // namespace

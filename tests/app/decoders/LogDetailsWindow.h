@@ -1,0 +1,50 @@
+// The Log Details pane in a window of its own, drawn as a user sees it, for tests that save its picture (in
+// TDL_PICTURE_DIR, else the temporary folder).
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "WinUiControl.h"
+#include "afxwin.h"
+#include "tests/support/LogDetailsPane.h"
+
+namespace decoder_test {
+
+class LogDetailsWindow {
+public:
+    explicit LogDetailsWindow(int height) {
+        m_created = m_owner.CreateEx(0, nullptr, "Log Details", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                     CRect(0, 0, 460, height), nullptr, 0) != FALSE;
+        if (!m_created)
+            return;
+        CRect client;
+        m_owner.GetClientRect(&client);
+        m_created = m_pane.Grid().Create(client, &m_owner, 100) != FALSE;
+        m_pane.Grid().SetTheme(6);
+    }
+    ~LogDetailsWindow() {
+        if (m_owner.m_hWnd != nullptr)
+            m_owner.DestroyWindow();
+    }
+    LogDetailsWindow(const LogDetailsWindow&) = delete;
+    LogDetailsWindow& operator=(const LogDetailsWindow&) = delete;
+
+    bool Created() const { return m_created; }
+    tdl::test::LogDetailsPane& Pane() { return m_pane; }
+
+    // The window's picture as "<name>.png".
+    bool Save(const std::string& name) const {
+        const char* dir = std::getenv("TDL_PICTURE_DIR");
+        const std::filesystem::path folder = dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path();
+        return win32::SavePicturePng(m_owner.m_hWnd, (folder / (name + ".png")).string().c_str());
+    }
+
+private:
+    CWnd m_owner;
+    tdl::test::LogDetailsPane m_pane;
+    bool m_created = false;
+};
+
+} // namespace decoder_test
