@@ -100,8 +100,10 @@ bool Written(const fs::path& path, const char* what) {
     return true;
 }
 
-// Both device reports of the checked devices. The reports walk the device tree's checked items; until the
-// tree's pane exists, the hub ports whose device stacks are checked stand for them, in the tree's order.
+// Both device reports of the checked devices, through the export sequences their commands run (the commands
+// themselves are enabled only with the device tree's report page open). The reports walk the device tree's
+// checked items; until the tree's pane exists, the hub ports whose device stacks are checked stand for them,
+// in the tree's order.
 bool WriteDeviceReports(CUSBLog& log, const Arguments& args) {
     tdl::test::CheckedConnectionTree checked(log.GetConnectionTree());
     for (auto* pNode = &log.GetConnectionTree(); pNode != nullptr; pNode = checked.Next(pNode)) {
