@@ -175,6 +175,12 @@ int RunSession(sim::Machine& machine, const Arguments& args) {
 
     const INT_PTR nRecords = pLog->GetLogRecords()->GetCount();
     std::printf("records: %lld\n", static_cast<long long>(nRecords));
+    // Continuous logging keeps only the newest records that fit the two capture banks (the stick's transfers
+    // carry their data), so the sequence numbers tell how many the driver wrote in all.
+    if (nRecords > 0)
+        std::printf("sequence numbers: %lu to %lu (the banks keep the newest records)\n",
+                    static_cast<unsigned long>(pLog->GetLogRecords()->GetAt(0)->SequenceNumber),
+                    static_cast<unsigned long>(pLog->GetLogRecords()->GetAt(nRecords - 1)->SequenceNumber));
     std::printf("gaps: %u\n", pLog->GetSequenceGapCount());
     const fs::path capture = ChooseFile(args, "session.tdloft");
     tdl::session::SendCommand(ID_FILE_SAVE_AS);
