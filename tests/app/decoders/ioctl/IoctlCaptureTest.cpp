@@ -1,108 +1,26 @@
 // The HID and host-controller decoders over what the capture driver recorded on the default simulated machine
 // while it played every request family: each record decodes whole (nothing cut, nothing unknown), and shows
-// what the machine's devices and controllers are. The kernel's headers come first: the framework's ASSERT
-// yields to the kernel's.
-#include "tests/support/MachineFixture.h"
+// what the machine's devices and controllers are.
+#include "IoctlCaptureFixture.h"
 
-#include <gtest/gtest.h>
-
-#include <cstring>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "IoctlTestRecords.h"
-#include "common/ControlCodes.h"
-#include "common/LogBlock.h"
-#include "common/LoggingOptions.h"
-#include "common/NodeEntries.h"
-#include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 #include "platform/sim/HostControllerModel.h"
 #include "platform/sim/StandardDevices.h"
 #include "tests/support/DecoderRuns.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordingDataBar.h"
-#include "windows.h"
 
 // The capture driver's entry point (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace {
 
-class IoctlCaptureTest : public tdl::test::MachineTest {
-protected:
-    void TearDown() override {
-        if (m_control != INVALID_HANDLE_VALUE)
-            ::CloseHandle(m_control);
-        MachineTest::TearDown();
-    }
-
-    bool Control(DWORD code, void* in, DWORD inLength, void* out, DWORD outLength, DWORD* returned = nullptr) {
-        DWORD bytes = 0;
-        const BOOL ok = ::DeviceIoControl(m_control, code, in, inLength, out, outLength, &bytes, nullptr);
-        if (returned)
-            *returned = bytes;
-        return ok != FALSE;
-    }
-
-    // HID and host-controller requests of every device object, nothing else.
-    void StartCapture() {
-        m_control =
-            ::CreateFileA("\\\\.\\Tindaloft", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(m_control, INVALID_HANDLE_VALUE);
-        LOGGING_OPTIONS options{};
-        ASSERT_TRUE(Control(IOCTL_TINDALOFT_GET_LOGGING_OPTIONS, nullptr, 0, &options, sizeof options));
-        options.CaptureUrbs = options.CaptureUsbIntern = options.CaptureHubIoctl = options.CapturePnp =
-            options.CapturePower = 0;
-        options.CaptureHcdIoctl = options.CaptureHidIoctl = 1;
-        options.FilterPresent = 0;
-        ASSERT_TRUE(Control(IOCTL_TINDALOFT_SET_LOGGING_OPTIONS, &options, sizeof options, nullptr, 0));
-
-        std::vector<uint8_t> list(1 << 20);
-        DWORD bytes = 0;
-        ASSERT_TRUE(
-            Control(IOCTL_TINDALOFT_DEVSTK_NODES, nullptr, 0, list.data(), static_cast<DWORD>(list.size()), &bytes));
-        std::vector<uint8_t> flags;
-        NodeListReader reader(std::span<const uint8_t>(list.data(), bytes));
-        USHORT kind = 0;
-        std::span<const uint8_t> entry;
-        while (reader.Next(kind, entry)) {
-            if (kind != NODE_KIND_DEVICE || entry.size() < sizeof(DEVICE_NODE))
-                continue;
-            DEVICE_NODE node;
-            std::memcpy(&node, entry.data(), sizeof node);
-            node.StatusFlags &= ~DEVOBJ_CAPTURE_OFF;
-            flags.resize(flags.size() + SET_DEVOBJ_FLAGS_STRIDE);
-            std::memcpy(flags.data() + flags.size() - SET_DEVOBJ_FLAGS_STRIDE, &node, sizeof node);
-        }
-        ASSERT_FALSE(flags.empty());
-        flags.resize(flags.size() + sizeof(NODE_HEADER)); // the end entry
-        ASSERT_TRUE(
-            Control(IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS, flags.data(), static_cast<DWORD>(flags.size()), nullptr, 0));
-        ULONG word = 0;
-        ASSERT_TRUE(Control(IOCTL_TINDALOFT_ENABLE_LOG, &word, sizeof word, nullptr, 0));
-    }
-
-    // Every record the log holds now, each whole.
-    std::vector<std::vector<uint8_t>> ReadRecords() {
-        std::vector<std::vector<uint8_t>> records;
-        std::vector<uint8_t> block(LOG_BLOCK_DATA_SIZE);
-        for (;;) {
-            DWORD bytes = 0;
-            EXPECT_TRUE(Control(IOCTL_TINDALOFT_READ_LOG, block.data(), static_cast<DWORD>(block.size()), block.data(),
-                                static_cast<DWORD>(block.size()), &bytes));
-            if (bytes == 0)
-                return records;
-            RecordWalker walker(std::span<const uint8_t>(block.data(), bytes));
-            std::span<const uint8_t> record;
-            while (walker.Next(record))
-                records.emplace_back(record.begin(), record.end());
-            EXPECT_TRUE(walker.AtEnd());
-        }
-    }
-
-    HANDLE m_control = INVALID_HANDLE_VALUE;
-};
+using IoctlCaptureTest = ioctl_test::IoctlCaptureFixture;
 
 std::string Hex(const char* format, ULONG value) {
     char text[32];
@@ -117,7 +35,7 @@ bool Has(const std::string& text, const std::string& part) {
 TEST_F(IoctlCaptureTest, RequestFamiliesDecodeWholeWithTheMachinesValues) {
     BootDefault(nt::version::Release::Windows7, DriverEntry);
     UseVirtualClock();
-    StartCapture();
+    StartCapture([](LOGGING_OPTIONS& options) { options.CaptureHcdIoctl = options.CaptureHidIoctl = 1; });
     Play(sim::WorkloadKind::RequestFamilies, 1);
     const std::vector<std::vector<uint8_t>> records = ReadRecords();
 

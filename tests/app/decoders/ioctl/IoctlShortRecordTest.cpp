@@ -6,15 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "IoctlCutSweep.h"
 #include "IoctlTestRecords.h"
-#include "app/decoders/framework/XmlOutputImp.h"
-#include "app/devices/XmlOutput.h"
-#include "common/RecordFrame.h"
-#include "tests/app/devices/MarkupRecords.h"
 #include "tests/support/DecoderRuns.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordCopy.h"
-#include "tests/support/RecordingDataBar.h"
 
 namespace {
 
@@ -49,26 +45,7 @@ std::vector<std::vector<uint8_t>> WholeRecords() {
 }
 
 TEST(IoctlShortRecordTest, EveryCodeAndSideAtEverySizeStaysWithinItsBytes) {
-    tdl::test::RecordingDataBar bar;
-    for (const std::vector<uint8_t>& record : WholeRecords()) {
-        const ULONG full = LogHdr::DataSize(record.data());
-        for (ULONG size = 0; size <= full; ++size) {
-            for (bool odd : {false, true}) {
-                const tdl::test::RecordCopy cut(record, size, odd);
-                tdl::test::LogDetailsPane pane;
-                ASSERT_TRUE(pane.ShowRecord(nullptr, cut.Header()));
-                const std::string shown = pane.Shown();
-                EXPECT_EQ(shown.find("Truncated"), shown.rfind("Truncated"));
-
-                CXmlOutput writer;
-                ASSERT_TRUE(writer.BeginDocument("Records"));
-                XmlOutputImp xml(&writer);
-                std::unique_ptr<LogOutputer>(LogOutputer::Create(&xml, nullptr, cut.Header()))->OutputMarkupRecord(0);
-                EXPECT_TRUE(markup_test::SameRecordsAsParsed(writer.GetMarkup()));
-                tdl::test::BodyCalls(nullptr, cut.Header(), OUTPUT_MODE_HTML);
-            }
-        }
-    }
+    ExpectEveryCutWithinItsBytes(WholeRecords());
 }
 
 TEST(IoctlShortRecordTest, CutFeatureRequestShowsWhatItHas) {
