@@ -72,6 +72,10 @@ void IoctlShowInDataBar(const CString& caption, const BYTE* bytes, ULONG total, 
     panes.DataBarSetDataBuffer(bytes, shown);
 }
 
+CString IoctlBitText(ULONG value, ULONG bit) {
+    return (value >> bit) & 1 ? "1" : "0";
+}
+
 CString IoctlDisplayName(const CString& bareName, ULONG code, LPCSTR prefix, LPCSTR unnamedFormat) {
     if (!bareName.IsEmpty())
         return prefix + bareName;

@@ -42,6 +42,8 @@ size_t IoctlWidthBytes(IoctlWidth width);
 CString IoctlValueText(int mode, IoctlWidth width, ULONG64 value);
 // "TRUE" or "FALSE".
 CString IoctlBoolText(bool value);
+// One bit of a value, "0" or "1".
+CString IoctlBitText(ULONG value, ULONG bit);
 // Bytes as two lower-case hex digits each, no separators (the mark-up form of data bytes).
 CString IoctlHexText(const BYTE* bytes, ULONG count);
 // UTF-16LE text up to its first zero character or the end of the bytes (an odd last byte ignored), in the
