@@ -51,6 +51,8 @@ CString IoctlHexText(const BYTE* bytes, ULONG count);
 CString IoctlWideText(const BYTE* bytes, size_t count);
 // Sends bytes to the data bar under the title "  <caption> - record #<record>   (<shown> of <total> bytes)".
 void IoctlShowInDataBar(const CString& caption, const BYTE* bytes, ULONG total, ULONG shown, ULONG record);
+// Sends bytes to the data bar under a title the caller made whole.
+void IoctlSetDataBar(const CString& title, const BYTE* bytes, ULONG count);
 
 // An IOCTL's display name: `prefix` and the bare name from the record decode's table, or `unnamedFormat`
 // with the code ("HID_IOCTL_%X") when the table has no name.
