@@ -80,12 +80,7 @@ TEST(HubUsbintShortRecordTest, EveryCodeAndSideAtEverySizeStaysWithinItsBytes) {
 }
 
 TEST(HubUsbintShortRecordTest, CutRecordsSayHowMuchTheyHave) {
-    const struct {
-        std::vector<uint8_t> record;
-        ULONG size;
-        const char* category;
-        const char* shown;
-    } cases[] = {
+    ExpectCutsShow({
         {Record(LogTag::hubI, 0x22040C, 0x103, Words({1})), 3, "HUB",
          "HUB Ioctl = IOCTL_USB_GET_NODE_CONNECTION_INFORMATION\nUSB_NODE_CONNECTION_INFORMATION\n"
          "  Truncated = 3 of 4 payload bytes {0x0000FF}\n  ConnectionIndex = ???\n"},
@@ -103,13 +98,7 @@ TEST(HubUsbintShortRecordTest, CutRecordsSayHowMuchTheyHave) {
          "    RootHubPortNumber = 0x0000\n    HubPortNumber.0 = 0x0000\n    HubPortNumber.1 = 0x0000\n"
          "    Truncated = 30 of 40 payload bytes {0x0000FF}\n    HubPortNumber.2 = ???\n"
          "    HubPortNumber.3 = ???\n    HubPortNumber.4 = ???\n    Reserved2 = ???\n"},
-    };
-    for (const auto& c : cases) {
-        const tdl::test::RecordCopy cut(c.record, c.size, true);
-        tdl::test::LogDetailsPane pane;
-        ASSERT_TRUE(pane.ShowRecord(nullptr, cut.Header()));
-        EXPECT_EQ(c.shown, pane.Shown(c.category));
-    }
+    });
 }
 
 } // namespace

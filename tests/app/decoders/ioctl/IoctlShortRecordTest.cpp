@@ -66,12 +66,7 @@ TEST(IoctlShortRecordTest, CutFeatureRequestShowsWhatItHas) {
 }
 
 TEST(IoctlShortRecordTest, CutValuesAndPortsSayHowMuchTheyHave) {
-    const struct {
-        std::vector<uint8_t> record;
-        ULONG size;
-        const char* category;
-        const char* shown;
-    } cases[] = {
+    ExpectCutsShow({
         {Record(LogTag::hidC, 0xB0190, 0, Words({8, 32})), 6, "HID",
          "HID Ioctl = IOCTL_HID_GET_DRIVER_CONFIG\nGet HID_DRIVER_CONFIG\n  Size = 0x00000008\n"
          "  Truncated = 6 of 8 payload bytes {0x0000FF}\n  RingBufferSize (in reports) = ???\n"},
@@ -84,13 +79,7 @@ TEST(IoctlShortRecordTest, CutValuesAndPortsSayHowMuchTheyHave) {
         {Record(LogTag::hcdI, 0x220408, 0, Words({1})), 1, "HCD",
          "HCD Ioctl = IOCTL_USB_GET_ROOT_HUB_NAME\nUSB_ROOT_HUB_NAME\n"
          "  Truncated = 1 of 4 payload bytes {0x0000FF}\n  Buffer Size = ???\n"},
-    };
-    for (const auto& c : cases) {
-        const tdl::test::RecordCopy cut(c.record, c.size);
-        tdl::test::LogDetailsPane pane;
-        ASSERT_TRUE(pane.ShowRecord(nullptr, cut.Header()));
-        EXPECT_EQ(c.shown, pane.Shown(c.category));
-    }
+    });
 }
 
 } // namespace
