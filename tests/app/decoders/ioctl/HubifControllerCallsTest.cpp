@@ -67,6 +67,36 @@ TEST(HubifControllerCallsTest, CreateUsbDeviceBySide) {
                             "AddAttribute|ArgDirection|in\n"));
 }
 
+// Port status 0x0103 (connected, enabled, powered) as the creation calls show it.
+const std::string kPortStatusBitsGrid = "  Port Status Bits =\n"
+                                        "    Reserved.PortStatus.15-13 = 0x00\n"
+                                        "    PORT_INDICATOR.PortStatus.12 = 0\n"
+                                        "    PORT_TEST.PortStatus.11 = 0\n"
+                                        "    PORT_HIGH_SPEED.PortStatus.10 = 0\n"
+                                        "    PORT_LOW_SPEED.PortStatus.9 = 0\n"
+                                        "    PORT_POWER.PortStatus.8 = 1\n"
+                                        "    Reserved.PortStatus.7-5 = 0x00\n"
+                                        "    PORT_RESET.PortStatus.4 = 0\n"
+                                        "    PORT_OVER_CURRENT.PortStatus.3 = 0\n"
+                                        "    PORT_SUSPEND.PortStatus.2 = 0\n"
+                                        "    PORT_ENABLE.PortStatus.1 = 1\n"
+                                        "    PORT_CONNECTION.PortStatus.0 = 1\n";
+const std::string kPortStatusBitsMarkup = "BeginElement|PortStatusBits\n"
+                                          "WriteValue|Reserved.PortStatus.15-13|00\n"
+                                          "WriteValue|PORT_INDICATOR.PortStatus.12|0\n"
+                                          "WriteValue|PORT_TEST.PortStatus.11|0\n"
+                                          "WriteValue|PORT_HIGH_SPEED.PortStatus.10|0\n"
+                                          "WriteValue|PORT_LOW_SPEED.PortStatus.9|0\n"
+                                          "WriteValue|PORT_POWER.PortStatus.8|1\n"
+                                          "WriteValue|Reserved.PortStatus.7-5|00\n"
+                                          "WriteValue|PORT_RESET.PortStatus.4|0\n"
+                                          "WriteValue|PORT_OVER_CURRENT.PortStatus.3|0\n"
+                                          "WriteValue|PORT_SUSPEND.PortStatus.2|0\n"
+                                          "WriteValue|PORT_ENABLE.PortStatus.1|1\n"
+                                          "WriteValue|PORT_CONNECTION.PortStatus.0|1\n"
+                                          "EndElement\n"
+                                          "EndGroup\n";
+
 // Every call whose rows are plain values or handles, on its completion record: the whole grid and the whole
 // mark-up, so that a label, element name, offset, width or direction that slips shows. The request record
 // shows the same Inputs and no Outputs (none of these has a request-only row).
@@ -74,8 +104,8 @@ TEST(HubifControllerCallsTest, PlainCallsInBothModes) {
     const struct {
         ULONG index;
         std::vector<uint8_t> args;
-        const char* grid;
-        const char* markup;
+        std::string grid;
+        std::string markup;
     } cases[] = {
         {1,
          {},
@@ -271,57 +301,31 @@ TEST(HubifControllerCallsTest, PlainCallsInBothModes) {
          "  BusContext = 0xffffa80000001000\n"
          "  BusDeviceHandle = 0xffffa80022220000\n"
          "  Port Number = 0x0003\n"
-         "  Port Status = 0x0103\n"
-         "  Port Status Bits =\n"
-         "    Reserved.PortStatus.15-13 = 0x00\n"
-         "    PORT_INDICATOR.PortStatus.12 = 0\n"
-         "    PORT_TEST.PortStatus.11 = 0\n"
-         "    PORT_HIGH_SPEED.PortStatus.10 = 0\n"
-         "    PORT_LOW_SPEED.PortStatus.9 = 0\n"
-         "    PORT_POWER.PortStatus.8 = 1\n"
-         "    Reserved.PortStatus.7-5 = 0x00\n"
-         "    PORT_RESET.PortStatus.4 = 0\n"
-         "    PORT_OVER_CURRENT.PortStatus.3 = 0\n"
-         "    PORT_SUSPEND.PortStatus.2 = 0\n"
-         "    PORT_ENABLE.PortStatus.1 = 1\n"
-         "    PORT_CONNECTION.PortStatus.0 = 1\n"
-         "  ErrInfoPointer = 0x7777\n"
-         "  TtPortNumber = 0x0004\n"
-         "Outputs =\n"
-         "  UsbdDeviceHandle = 0xffffa80099990000\n"
-         "  ReturnStatus (NTSTATUS) = STATUS_SUCCESS (0x00000000)\n",
+         "  Port Status = 0x0103\n" +
+             kPortStatusBitsGrid +
+             "  ErrInfoPointer = 0x7777\n"
+             "  TtPortNumber = 0x0004\n"
+             "Outputs =\n"
+             "  UsbdDeviceHandle = 0xffffa80099990000\n"
+             "  ReturnStatus (NTSTATUS) = STATUS_SUCCESS (0x00000000)\n",
          "BeginElement|HUBIF-CreateUsbDeviceEx\n"
          "WriteValue|BusDeviceHandle|ffffa80022220000\n"
          "AddAttribute|ArgDirection|in\n"
          "WriteValue|PortNumber|0003\n"
          "AddAttribute|ArgDirection|in\n"
          "WriteValue|PortStatusWord|0103\n"
-         "AddAttribute|ArgDirection|in\n"
-         "BeginElement|PortStatusBits\n"
-         "WriteValue|Reserved.PortStatus.15-13|00\n"
-         "WriteValue|PORT_INDICATOR.PortStatus.12|0\n"
-         "WriteValue|PORT_TEST.PortStatus.11|0\n"
-         "WriteValue|PORT_HIGH_SPEED.PortStatus.10|0\n"
-         "WriteValue|PORT_LOW_SPEED.PortStatus.9|0\n"
-         "WriteValue|PORT_POWER.PortStatus.8|1\n"
-         "WriteValue|Reserved.PortStatus.7-5|00\n"
-         "WriteValue|PORT_RESET.PortStatus.4|0\n"
-         "WriteValue|PORT_OVER_CURRENT.PortStatus.3|0\n"
-         "WriteValue|PORT_SUSPEND.PortStatus.2|0\n"
-         "WriteValue|PORT_ENABLE.PortStatus.1|1\n"
-         "WriteValue|PORT_CONNECTION.PortStatus.0|1\n"
-         "EndElement\n"
-         "EndGroup\n"
-         "WriteValue|ErrInfoPointer|7777\n"
-         "AddAttribute|ArgDirection|in_out\n"
-         "WriteValue|TtPortNumber|0004\n"
-         "AddAttribute|ArgDirection|in\n"
-         "WriteValue|UsbdDeviceHandle|ffffa80099990000\n"
-         "AddAttribute|ArgDirection|out\n"
-         "WriteValue|ReturnStatus|00000000\n"
-         "AddAttribute|Name|STATUS_SUCCESS\n"
-         "AddAttribute|ArgDirection|out\n"
-         "EndElement\n"},
+         "AddAttribute|ArgDirection|in\n" +
+             kPortStatusBitsMarkup +
+             "WriteValue|ErrInfoPointer|7777\n"
+             "AddAttribute|ArgDirection|in_out\n"
+             "WriteValue|TtPortNumber|0004\n"
+             "AddAttribute|ArgDirection|in\n"
+             "WriteValue|UsbdDeviceHandle|ffffa80099990000\n"
+             "AddAttribute|ArgDirection|out\n"
+             "WriteValue|ReturnStatus|00000000\n"
+             "AddAttribute|Name|STATUS_SUCCESS\n"
+             "AddAttribute|ArgDirection|out\n"
+             "EndElement\n"},
         {17, ArgBlock().U64(0x8888),
          "HUB Interface = InitializeUsbDeviceEx\n"
          "Inputs =\n"
@@ -355,26 +359,14 @@ TEST(HubifControllerCallsTest, PlainCallsInBothModes) {
          "  BusDeviceHandle = 0xffffa80022220000\n"
          "  PortPathDepth = 0x0002\n"
          "  PortPath = 01 02 \n"
-         "  Port Status = 0x0103\n"
-         "  Port Status Bits =\n"
-         "    Reserved.PortStatus.15-13 = 0x00\n"
-         "    PORT_INDICATOR.PortStatus.12 = 0\n"
-         "    PORT_TEST.PortStatus.11 = 0\n"
-         "    PORT_HIGH_SPEED.PortStatus.10 = 0\n"
-         "    PORT_LOW_SPEED.PortStatus.9 = 0\n"
-         "    PORT_POWER.PortStatus.8 = 1\n"
-         "    Reserved.PortStatus.7-5 = 0x00\n"
-         "    PORT_RESET.PortStatus.4 = 0\n"
-         "    PORT_OVER_CURRENT.PortStatus.3 = 0\n"
-         "    PORT_SUSPEND.PortStatus.2 = 0\n"
-         "    PORT_ENABLE.PortStatus.1 = 1\n"
-         "    PORT_CONNECTION.PortStatus.0 = 1\n"
-         "  ErrInfoPointer = 0x7777\n"
-         "  TtPortNumber = 0x0004\n"
-         "  PdoDeviceObject = 0x9999\n"
-         "Outputs =\n"
-         "  UsbdDeviceHandle = 0xffffa80099990000\n"
-         "  ReturnStatus (NTSTATUS) = STATUS_SUCCESS (0x00000000)\n",
+         "  Port Status = 0x0103\n" +
+             kPortStatusBitsGrid +
+             "  ErrInfoPointer = 0x7777\n"
+             "  TtPortNumber = 0x0004\n"
+             "  PdoDeviceObject = 0x9999\n"
+             "Outputs =\n"
+             "  UsbdDeviceHandle = 0xffffa80099990000\n"
+             "  ReturnStatus (NTSTATUS) = STATUS_SUCCESS (0x00000000)\n",
          "BeginElement|HUBIF-CreateUsbDeviceV7\n"
          "WriteValue|BusDeviceHandle|ffffa80022220000\n"
          "AddAttribute|ArgDirection|in\n"
@@ -383,40 +375,25 @@ TEST(HubifControllerCallsTest, PlainCallsInBothModes) {
          "WriteValue|PortPath|01 02 \n"
          "AddAttribute|ArgDirection|in\n"
          "WriteValue|PortStatusWord|0103\n"
-         "AddAttribute|ArgDirection|in\n"
-         "BeginElement|PortStatusBits\n"
-         "WriteValue|Reserved.PortStatus.15-13|00\n"
-         "WriteValue|PORT_INDICATOR.PortStatus.12|0\n"
-         "WriteValue|PORT_TEST.PortStatus.11|0\n"
-         "WriteValue|PORT_HIGH_SPEED.PortStatus.10|0\n"
-         "WriteValue|PORT_LOW_SPEED.PortStatus.9|0\n"
-         "WriteValue|PORT_POWER.PortStatus.8|1\n"
-         "WriteValue|Reserved.PortStatus.7-5|00\n"
-         "WriteValue|PORT_RESET.PortStatus.4|0\n"
-         "WriteValue|PORT_OVER_CURRENT.PortStatus.3|0\n"
-         "WriteValue|PORT_SUSPEND.PortStatus.2|0\n"
-         "WriteValue|PORT_ENABLE.PortStatus.1|1\n"
-         "WriteValue|PORT_CONNECTION.PortStatus.0|1\n"
-         "EndElement\n"
-         "EndGroup\n"
-         "WriteValue|ErrInfoPointer|7777\n"
-         "AddAttribute|ArgDirection|in_out\n"
-         "WriteValue|TtPortNumber|0004\n"
-         "AddAttribute|ArgDirection|in\n"
-         "WriteValue|PdoDeviceObject|9999\n"
-         "AddAttribute|ArgDirection|in\n"
-         "WriteValue|UsbdDeviceHandle|ffffa80099990000\n"
-         "AddAttribute|ArgDirection|out\n"
-         "WriteValue|ReturnStatus|00000000\n"
-         "AddAttribute|Name|STATUS_SUCCESS\n"
-         "AddAttribute|ArgDirection|out\n"
-         "EndElement\n"},
+         "AddAttribute|ArgDirection|in\n" +
+             kPortStatusBitsMarkup +
+             "WriteValue|ErrInfoPointer|7777\n"
+             "AddAttribute|ArgDirection|in_out\n"
+             "WriteValue|TtPortNumber|0004\n"
+             "AddAttribute|ArgDirection|in\n"
+             "WriteValue|PdoDeviceObject|9999\n"
+             "AddAttribute|ArgDirection|in\n"
+             "WriteValue|UsbdDeviceHandle|ffffa80099990000\n"
+             "AddAttribute|ArgDirection|out\n"
+             "WriteValue|ReturnStatus|00000000\n"
+             "AddAttribute|Name|STATUS_SUCCESS\n"
+             "AddAttribute|ArgDirection|out\n"
+             "EndElement\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.grid, Shown(Call(LogTag::buhC, c.index, c.args))) << c.index;
         EXPECT_EQ(c.markup, Xml(Call(LogTag::buhC, c.index, c.args))) << c.index;
-        const std::string grid = c.grid;
-        EXPECT_EQ(grid.substr(0, grid.find("Outputs =\n")), Shown(Call(LogTag::buhI, c.index, c.args))) << c.index;
+        EXPECT_EQ(c.grid.substr(0, c.grid.find("Outputs =\n")), Shown(Call(LogTag::buhI, c.index, c.args))) << c.index;
     }
 }
 
