@@ -84,12 +84,6 @@ bool ShowsDescriptors(const IoctlFields& fields) {
     return fields.IsGrid() || fields.IsMarkup();
 }
 
-CString BitText(ULONG value, ULONG bit) {
-    CString text;
-    text.Format("%d", static_cast<int>((value >> bit) & 1));
-    return text;
-}
-
 } // namespace
 
 HubIoctlOutputer::~HubIoctlOutputer() = default;
@@ -101,11 +95,7 @@ void HubIoctlOutputer::OutputIrpFunction() {
 CString HubIoctlOutputer::GetIoctlName() const {
     CString name;
     m_Decode.HubIoctlName(name);
-    if (name.IsEmpty()) {
-        name.Format("HUB_IOCTL_%X", m_Decode.GetFunctionWord());
-        return name;
-    }
-    return "IOCTL_USB_" + name;
+    return IoctlDisplayName(name, m_Decode.GetFunctionWord(), "IOCTL_USB_", "HUB_IOCTL_%X");
 }
 
 void HubIoctlOutputer::OutputFunctionCode() {
@@ -390,7 +380,7 @@ void HubIoctlOutputer::OutputConnectionAttributes(IoctlFields& fields) {
     fields.Field("as ULONG", "PortAttributes", fields.Text(IoctlWidth::U32, attributes));
     if (fields.IsGrid())
         for (const auto& bit : kPortAttributeBits)
-            fields.Field(bit.label, BitText(attributes, bit.bit));
+            fields.Field(bit.label, IoctlBitText(attributes, bit.bit));
     fields.CloseInnerGroup();
 }
 
@@ -511,7 +501,7 @@ void HubIoctlOutputer::OutputHubCapabilities(IoctlFields& fields) {
     ULONG flags = 0;
     if (fields.Size() < kCapabilitiesSize || !fields.Read(0, flags))
         return;
-    fields.Field("Hub Is 2.x Capable", "HubIs2xCapable", BitText(flags, 0));
+    fields.Field("Hub Is 2.x Capable", "HubIs2xCapable", IoctlBitText(flags, 0));
 }
 
 void HubIoctlOutputer::OutputHubCapFlags(IoctlFields& fields) {

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include <afxcoll.h>
+
 #include "app/decoders/descriptors/ConfigDescOutputer.h"
 #include "app/decoders/descriptors/DeviceDescOutputer.h"
 #include "app/decoders/descriptors/EndpointDescOutputer.h"
@@ -14,7 +16,6 @@
 #include "app/decoders/ioctl/HubifOutputer.h"
 #include "app/decoders/ioctl/HubifRows.h"
 #include "app/decoders/urb/UrbOutputer.h"
-#include "app/ui/PanePointers.h"
 #include "common/ByteReader.h"
 #include "hubbusif.h"
 #include "usb.h"
@@ -388,9 +389,7 @@ void HubifOutputer::OutputXtraInfo(IoctlFields& fields, const BYTE* bytes) {
     m_pImp->AddDataBufferItem("XtraInfo");
     CString title;
     title.Format("  XtraInfo[64] - record #%u", m_Decode.GetSequenceNumber());
-    CPanePointers panes;
-    panes.DataBarSetTitle(title);
-    panes.DataBarSetDataBuffer(bytes, kXtraInfoBytes);
+    IoctlSetDataBar(title, bytes, kXtraInfoBytes);
 }
 
 void HubifOutputer::OutputErrorBlock(int mode, const BYTE* block, const HubifErrorBlock& layout) {

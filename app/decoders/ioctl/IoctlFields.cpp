@@ -67,9 +67,17 @@ CString IoctlWideText(const BYTE* bytes, size_t count) {
 void IoctlShowInDataBar(const CString& caption, const BYTE* bytes, ULONG total, ULONG shown, ULONG record) {
     CString title;
     title.Format("  %s - record #%u                   (%u of %u bytes)", caption.GetString(), record, shown, total);
+    IoctlSetDataBar(title, bytes, shown);
+}
+
+void IoctlSetDataBar(const CString& title, const BYTE* bytes, ULONG count) {
     CPanePointers panes;
     panes.DataBarSetTitle(title);
-    panes.DataBarSetDataBuffer(bytes, shown);
+    panes.DataBarSetDataBuffer(bytes, count);
+}
+
+CString IoctlBitText(ULONG value, ULONG bit) {
+    return (value >> bit) & 1 ? "1" : "0";
 }
 
 CString IoctlDisplayName(const CString& bareName, ULONG code, LPCSTR prefix, LPCSTR unnamedFormat) {

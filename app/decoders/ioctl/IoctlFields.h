@@ -42,6 +42,8 @@ size_t IoctlWidthBytes(IoctlWidth width);
 CString IoctlValueText(int mode, IoctlWidth width, ULONG64 value);
 // "TRUE" or "FALSE".
 CString IoctlBoolText(bool value);
+// One bit of a value, "0" or "1".
+CString IoctlBitText(ULONG value, ULONG bit);
 // Bytes as two lower-case hex digits each, no separators (the mark-up form of data bytes).
 CString IoctlHexText(const BYTE* bytes, ULONG count);
 // UTF-16LE text up to its first zero character or the end of the bytes (an odd last byte ignored), in the
@@ -49,6 +51,8 @@ CString IoctlHexText(const BYTE* bytes, ULONG count);
 CString IoctlWideText(const BYTE* bytes, size_t count);
 // Sends bytes to the data bar under the title "  <caption> - record #<record>   (<shown> of <total> bytes)".
 void IoctlShowInDataBar(const CString& caption, const BYTE* bytes, ULONG total, ULONG shown, ULONG record);
+// Sends bytes to the data bar under a title the caller made whole.
+void IoctlSetDataBar(const CString& title, const BYTE* bytes, ULONG count);
 
 // An IOCTL's display name: `prefix` and the bare name from the record decode's table, or `unnamedFormat`
 // with the code ("HID_IOCTL_%X") when the table has no name.

@@ -23,11 +23,7 @@ static_assert(UIN_RECORD_IDLE_NOTIFICATION_SIZE == sizeof(USB_IDLE_CALLBACK_INFO
 constexpr LPCSTR kInBytes = "in bytes";
 
 CString BitText(ULONG value, ULONG bit, bool have) {
-    if (!have)
-        return LogOutputer::kUnknownText;
-    CString text;
-    text.Format("%d", static_cast<int>((value >> bit) & 1));
-    return text;
+    return have ? IoctlBitText(value, bit) : CString(LogOutputer::kUnknownText);
 }
 
 } // namespace
@@ -41,11 +37,7 @@ void UsbintOutputer::OutputIrpFunction() {
 CString UsbintOutputer::GetIoctlName() const {
     CString name;
     m_Decode.InternalIoctlName(name);
-    if (name.IsEmpty()) {
-        name.Format("IOCTL_INTERNAL_USB_%X", m_Decode.GetFunctionWord());
-        return name;
-    }
-    return "IOCTL_INTERNAL_USB_" + name;
+    return IoctlDisplayName(name, m_Decode.GetFunctionWord(), "IOCTL_INTERNAL_USB_", "IOCTL_INTERNAL_USB_%X");
 }
 
 void UsbintOutputer::OutputFunctionCode() {

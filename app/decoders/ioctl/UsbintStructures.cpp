@@ -181,7 +181,10 @@ void UsbintOutputer::OutputStartFailData(IoctlFields& fields) {
         fields.Field("DriverData", IoctlHexText(data, present));
     } else if (fields.IsGrid()) {
         m_pImp->AddDataBufferItem("DriverData");
-        IoctlShowInDataBar("Start Fail DriverData ", data, present, present, m_Decode.GetSequenceNumber());
+        // The driver data's title carries no byte count, unlike the other data sections of this kind.
+        CString title;
+        title.Format("  Start Fail DriverData  - record #%u", m_Decode.GetSequenceNumber());
+        IoctlSetDataBar(title, data, present);
     }
 }
 

@@ -181,6 +181,13 @@ TEST(HubIoctlOutputerTest, OtherDescriptorGoesToTheDataBarAsFarAsItWasReturned) 
         EXPECT_EQ(c.title, bar.Title());
         EXPECT_EQ(descriptor, bar.Bytes());
     }
+    // The data bar belongs to the pane: a report written from the record leaves it alone.
+    for (int mode : {OUTPUT_MODE_XML, OUTPUT_MODE_HTML}) {
+        tdl::test::RecordingDataBar bar;
+        tdl::test::BodyCalls(
+            nullptr, Record(hubC, 0x220410, 0, Join({DescriptorRequest(0x29, 0, 9), {5, 0x29, 4, 0xE0, 0}})), mode);
+        EXPECT_EQ(0, bar.Buffers()) << mode;
+    }
 }
 
 TEST(HubIoctlOutputerTest, NamesCapabilitiesAndRequestsWithoutArguments) {

@@ -8,14 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "HubTestRecords.h"
-#include "app/decoders/framework/XmlOutputImp.h"
-#include "app/devices/XmlOutput.h"
-#include "common/RecordFrame.h"
-#include "tests/app/devices/MarkupRecords.h"
+#include "IoctlCutSweep.h"
 #include "tests/support/DecoderRuns.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordCopy.h"
-#include "tests/support/RecordingDataBar.h"
 
 namespace {
 
@@ -80,35 +76,11 @@ std::vector<std::vector<uint8_t>> WholeRecords() {
 }
 
 TEST(HubUsbintShortRecordTest, EveryCodeAndSideAtEverySizeStaysWithinItsBytes) {
-    tdl::test::RecordingDataBar bar;
-    for (const std::vector<uint8_t>& record : WholeRecords()) {
-        const ULONG full = LogHdr::DataSize(record.data());
-        for (ULONG size = 0; size <= full; ++size) {
-            for (bool odd : {false, true}) {
-                const tdl::test::RecordCopy cut(record, size, odd);
-                tdl::test::LogDetailsPane pane;
-                ASSERT_TRUE(pane.ShowRecord(nullptr, cut.Header()));
-                const std::string shown = pane.Shown();
-                EXPECT_EQ(shown.find("Truncated"), shown.rfind("Truncated"));
-
-                CXmlOutput writer;
-                ASSERT_TRUE(writer.BeginDocument("Records"));
-                XmlOutputImp xml(&writer);
-                std::unique_ptr<LogOutputer>(LogOutputer::Create(&xml, nullptr, cut.Header()))->OutputMarkupRecord(0);
-                EXPECT_TRUE(markup_test::SameRecordsAsParsed(writer.GetMarkup()));
-                tdl::test::BodyCalls(nullptr, cut.Header(), OUTPUT_MODE_HTML);
-            }
-        }
-    }
+    ExpectEveryCutWithinItsBytes(WholeRecords());
 }
 
 TEST(HubUsbintShortRecordTest, CutRecordsSayHowMuchTheyHave) {
-    const struct {
-        std::vector<uint8_t> record;
-        ULONG size;
-        const char* category;
-        const char* shown;
-    } cases[] = {
+    ExpectCutsShow({
         {Record(LogTag::hubI, 0x22040C, 0x103, Words({1})), 3, "HUB",
          "HUB Ioctl = IOCTL_USB_GET_NODE_CONNECTION_INFORMATION\nUSB_NODE_CONNECTION_INFORMATION\n"
          "  Truncated = 3 of 4 payload bytes {0x0000FF}\n  ConnectionIndex = ???\n"},
@@ -126,13 +98,7 @@ TEST(HubUsbintShortRecordTest, CutRecordsSayHowMuchTheyHave) {
          "    RootHubPortNumber = 0x0000\n    HubPortNumber.0 = 0x0000\n    HubPortNumber.1 = 0x0000\n"
          "    Truncated = 30 of 40 payload bytes {0x0000FF}\n    HubPortNumber.2 = ???\n"
          "    HubPortNumber.3 = ???\n    HubPortNumber.4 = ???\n    Reserved2 = ???\n"},
-    };
-    for (const auto& c : cases) {
-        const tdl::test::RecordCopy cut(c.record, c.size, true);
-        tdl::test::LogDetailsPane pane;
-        ASSERT_TRUE(pane.ShowRecord(nullptr, cut.Header()));
-        EXPECT_EQ(c.shown, pane.Shown(c.category));
-    }
+    });
 }
 
 } // namespace

@@ -6,15 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "IoctlCutSweep.h"
 #include "IoctlTestRecords.h"
-#include "app/decoders/framework/XmlOutputImp.h"
-#include "app/devices/XmlOutput.h"
-#include "common/RecordFrame.h"
-#include "tests/app/devices/MarkupRecords.h"
 #include "tests/support/DecoderRuns.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordCopy.h"
-#include "tests/support/RecordingDataBar.h"
 
 namespace {
 
@@ -49,26 +45,7 @@ std::vector<std::vector<uint8_t>> WholeRecords() {
 }
 
 TEST(IoctlShortRecordTest, EveryCodeAndSideAtEverySizeStaysWithinItsBytes) {
-    tdl::test::RecordingDataBar bar;
-    for (const std::vector<uint8_t>& record : WholeRecords()) {
-        const ULONG full = LogHdr::DataSize(record.data());
-        for (ULONG size = 0; size <= full; ++size) {
-            for (bool odd : {false, true}) {
-                const tdl::test::RecordCopy cut(record, size, odd);
-                tdl::test::LogDetailsPane pane;
-                ASSERT_TRUE(pane.ShowRecord(nullptr, cut.Header()));
-                const std::string shown = pane.Shown();
-                EXPECT_EQ(shown.find("Truncated"), shown.rfind("Truncated"));
-
-                CXmlOutput writer;
-                ASSERT_TRUE(writer.BeginDocument("Records"));
-                XmlOutputImp xml(&writer);
-                std::unique_ptr<LogOutputer>(LogOutputer::Create(&xml, nullptr, cut.Header()))->OutputMarkupRecord(0);
-                EXPECT_TRUE(markup_test::SameRecordsAsParsed(writer.GetMarkup()));
-                tdl::test::BodyCalls(nullptr, cut.Header(), OUTPUT_MODE_HTML);
-            }
-        }
-    }
+    ExpectEveryCutWithinItsBytes(WholeRecords());
 }
 
 TEST(IoctlShortRecordTest, CutFeatureRequestShowsWhatItHas) {
@@ -89,12 +66,7 @@ TEST(IoctlShortRecordTest, CutFeatureRequestShowsWhatItHas) {
 }
 
 TEST(IoctlShortRecordTest, CutValuesAndPortsSayHowMuchTheyHave) {
-    const struct {
-        std::vector<uint8_t> record;
-        ULONG size;
-        const char* category;
-        const char* shown;
-    } cases[] = {
+    ExpectCutsShow({
         {Record(LogTag::hidC, 0xB0190, 0, Words({8, 32})), 6, "HID",
          "HID Ioctl = IOCTL_HID_GET_DRIVER_CONFIG\nGet HID_DRIVER_CONFIG\n  Size = 0x00000008\n"
          "  Truncated = 6 of 8 payload bytes {0x0000FF}\n  RingBufferSize (in reports) = ???\n"},
@@ -107,13 +79,7 @@ TEST(IoctlShortRecordTest, CutValuesAndPortsSayHowMuchTheyHave) {
         {Record(LogTag::hcdI, 0x220408, 0, Words({1})), 1, "HCD",
          "HCD Ioctl = IOCTL_USB_GET_ROOT_HUB_NAME\nUSB_ROOT_HUB_NAME\n"
          "  Truncated = 1 of 4 payload bytes {0x0000FF}\n  Buffer Size = ???\n"},
-    };
-    for (const auto& c : cases) {
-        const tdl::test::RecordCopy cut(c.record, c.size);
-        tdl::test::LogDetailsPane pane;
-        ASSERT_TRUE(pane.ShowRecord(nullptr, cut.Header()));
-        EXPECT_EQ(c.shown, pane.Shown(c.category));
-    }
+    });
 }
 
 } // namespace
