@@ -165,9 +165,12 @@ CDriverThread::ReadResult CDriverThread::ReadOnce(DWORD& rdwBytes) {
     return ReadResult::Read;
 }
 
-BOOL CDriverThread::IoctlReadLog() {
+BOOL CDriverThread::IoctlReadLog(BOOL* pbEmpty) {
     DWORD dwBytes = 0;
-    switch (ReadOnce(dwBytes)) {
+    const ReadResult result = ReadOnce(dwBytes);
+    if (pbEmpty != nullptr)
+        *pbEmpty = result == ReadResult::Empty;
+    switch (result) {
     case ReadResult::Full:
         if (!m_bBackground.load())
             ThreadMessage("USB event capture buffer is full. Session ending.", MB_ICONINFORMATION);
@@ -191,16 +194,19 @@ void CDriverThread::Drain() {
 }
 
 void CDriverThread::ReadLoop(DWORD dwWait) {
+    DWORD dwNextWait = dwWait;
     for (;;) {
-        const DWORD dwResult = ::WaitForSingleObject(m_hStopEvent, dwWait);
+        const DWORD dwResult = ::WaitForSingleObject(m_hStopEvent, dwNextWait);
         if (dwResult == WAIT_OBJECT_0)
             break;
         if (dwResult != WAIT_TIMEOUT) {
             m_dwLastError = ::GetLastError();
             Raise(ErrorWait);
         }
-        if (!IoctlReadLog())
+        BOOL bEmpty = FALSE;
+        if (!IoctlReadLog(&bEmpty))
             dwWait = FullBufferWait;
+        dwNextWait = dwWait == 0 && bEmpty ? IdleBackgroundWait : dwWait;
     }
     // What the driver captured up to the stop is the session's too.
     Drain();

@@ -34,6 +34,10 @@ public:
     static constexpr DWORD FullBufferWait = 5000;
     // The pause between reads outside background logging.
     static constexpr DWORD NotifyWait = 250;
+    // In background logging, the pause after a read that found the driver's log empty: reads follow each other
+    // while records come, but an idle log is not polled in a loop that takes a processor from the threads
+    // writing the records (and steals each block from them as soon as it holds one record).
+    static constexpr DWORD IdleBackgroundWait = 1;
 
     CDriverThread(LPCSTR lpszDeviceName, CUSBLog* pDocument);
     // Closes the stop event, and the device when still open.
@@ -49,7 +53,8 @@ public:
     void IoctlClearRegistrySettings();
     void IoctlSetDevobjFlags(BYTE* pList, DWORD dwLength);
     // One read into the current bank: FALSE when the buffer is full (the session is told to end).
-    BOOL IoctlReadLog();
+    // *pbEmpty, when given, tells whether the driver had nothing to hand over.
+    BOOL IoctlReadLog(BOOL* pbEmpty = nullptr);
     void ReadLoop(DWORD dwWait);
 
     static UINT ThreadProc(LPVOID pThread);

@@ -6,7 +6,8 @@
 // row boots its own machine, outside the timed loop.
 //
 // Counters of the end-to-end row:
-//   records/s           records the document indexed (processed, not still held: the banks take turns)
+//   records/s           records the document processed (not still held: the banks take turns), counted by
+//                       sequence number, so records the driver lost in a gap count too: read it with `gaps`
 //   bytes/s             bank bytes those records took
 //   index_B/record      bytes of the document's index per record held
 //   bank_B/record       bank bytes per record held

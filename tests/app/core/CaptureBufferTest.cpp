@@ -14,6 +14,7 @@
 
 #include "WinUiControl.h"
 #include "app/core/CapturePair.h"
+#include "tests/app/core/ArchiveBytes.h"
 #include "tests/platform/win32/Win32TestSupport.h"
 #include "tests/support/UiFixture.h"
 
@@ -22,6 +23,7 @@ namespace {
 using CaptureBuffer::CCaptureBuffer;
 using CaptureBuffer::CCapturePair;
 using CaptureBuffer::CMemMapFile;
+using apptest::Store;
 using win32::test::TempFolder;
 
 constexpr DWORD kBankSize = 4096;
@@ -420,19 +422,6 @@ TEST_F(CaptureBanks, OpenMarksTheFileSparseOnlyWhenAsked) {
     file.Close();
     EXPECT_TRUE(file.IsReadOnly());
     EXPECT_EQ(0u, file.GetSize());
-}
-
-std::vector<BYTE> Store(CObject& object) {
-    CMemFile file(16);
-    {
-        CArchive ar(&file, CArchive::store);
-        object.Serialize(ar);
-        ar.Close();
-    }
-    std::vector<BYTE> bytes(static_cast<size_t>(file.GetLength()));
-    file.SeekToBegin();
-    file.Read(bytes.data(), static_cast<UINT>(bytes.size()));
-    return bytes;
 }
 
 void Load(CObject& object, std::vector<BYTE> bytes) {

@@ -61,6 +61,7 @@ struct Row {
     CString direction;
     CString cbw;
     CString csw;
+    CString target;
     COLORREF text = 0;
     COLORREF background = 0;
     std::vector<BYTE> bytes;
@@ -83,6 +84,7 @@ std::vector<Row> RowsOf(CUSBLog& doc) {
         records->FormatDirection(&doc, i, row.direction);
         records->FormatCbw(&doc, i, row.cbw);
         records->FormatCsw(&doc, i, row.csw);
+        records->FormatTargetDevice(&doc, i, row.target);
         records->GetRecordHighlight(&doc, i, row.text, row.background);
         rows.push_back(std::move(row));
     }
@@ -206,8 +208,12 @@ TEST_F(CaptureSessionTest, MouseAndStickRecordsFollowTheLogStartInSequenceWithTh
     size_t mouseRecords = 0;
     size_t commands = 0;
     size_t statuses = 0;
+    // The target column names the stack that held the record's device object at the record's time.
+    EXPECT_EQ(rows[0].target, "---");
     for (const Row& row : rows) {
         mouseRecords += row.header.DeviceObject == mouse ? 1 : 0;
+        if (row.header.DeviceObject == stick)
+            EXPECT_EQ(row.target, "USB Mass Storage Device");
         if (row.header.DeviceObject != stick || row.request != "BULK_OR_INTERRUPT_TRANSFER")
             continue;
         if (row.cbw != "---") {

@@ -360,6 +360,25 @@ TEST_F(VirtualClockTest, BackgroundReadsBackToBackThenEvery5000MillisecondsOnceF
     EXPECT_TRUE(MessageTexts().empty());
 }
 
+// While the driver hands over records the reads follow each other; an empty log is read again only after a
+// short pause, so the capture thread does not poll it in a loop that takes a processor from the writers.
+TEST_F(VirtualClockTest, BackgroundReadsPauseOnlyWhenTheLogIsEmpty) {
+    m_settings.BackgroundLogging = true;
+    for (ULONG first : {1u, 3u})
+        m_fake->QueueBlock(IOCTL_TINDALOFT_READ_LOG, BlockOf(first, 2));
+    m_doc->EnableLogging();
+    // Both blocks and the empty answer with no time passing, then nothing until the pause is over.
+    ASSERT_TRUE(AwaitReads(*m_fake, 3));
+    EXPECT_EQ(m_doc->GetLogRecords()->GetCount(), 4);
+    m_fake->QueueBlock(IOCTL_TINDALOFT_READ_LOG, BlockOf(5, 2));
+    EXPECT_EQ(ReadCount(*m_fake), 3u);
+    nt::clock::AdvanceMilliseconds(CDriverThread::IdleBackgroundWait);
+    // The queued block, and the next empty answer.
+    ASSERT_TRUE(AwaitReads(*m_fake, 5));
+    EXPECT_EQ(m_doc->GetLogRecords()->GetCount(), 6);
+    EXPECT_TRUE(MessageTexts().empty());
+}
+
 TEST_F(VirtualClockTest, StopDrainsAtMost64ReadsThenDisables) {
     m_doc->EnableLogging();
     ASSERT_TRUE(AwaitReads(*m_fake, 0));
