@@ -132,8 +132,10 @@ int RunSession(sim::Machine& machine, const Arguments& args) {
     if (app == nullptr)
         return Fail("the application did not start");
 
-    // The options a user sets for a long session: the banks take turns rather than ending the capture when
-    // one is full, and the capture thread indexes what it reads. A new live document takes them.
+    // The options a user sets for a long session: banks of 10 MB (the stick's records carry their data, some
+    // 5 KB each), which take turns rather than ending the capture when one is full, and the capture thread
+    // indexes what it reads. A new live document takes them.
+    app->m_Settings.MaxLogBuffer = 10485760;
     app->m_Settings.ContinuousLogging = true;
     app->m_Settings.BackgroundLogging = true;
     CUSBLog* pLog = tdl::session::RenewLiveDocument(*app);
