@@ -22,6 +22,12 @@ constexpr size_t kPipe = offsetof(URB_RECORD_CONTROL_TRANSFER, Pipe);
 constexpr size_t kFlags = offsetof(URB_RECORD_CONTROL_TRANSFER, TransferFlags);
 constexpr BYTE kGetDescriptor = 6;
 
+// A continuation repeats its pipe block's first bytes, so the pipe's direction rule reads it in place.
+static_assert(offsetof(URB_RECORD_CONTINUATION, InterfaceNumber) - offsetof(URB_RECORD_CONTINUATION, DeviceByte) ==
+                  offsetof(URB_RECORD_PIPE, InterfaceNumber) &&
+              offsetof(URB_RECORD_CONTINUATION, EndpointAddress) - offsetof(URB_RECORD_CONTINUATION, DeviceByte) ==
+                  offsetof(URB_RECORD_PIPE, EndpointAddress));
+
 } // namespace
 
 bool UrbOutputer::OutputTransferHead(int mode) {
@@ -155,9 +161,13 @@ void UrbOutputer::OutputTransferContinuation(int mode, ULONG dataSize, const BYT
     }
     if (mode == OUTPUT_MODE_XML)
         m_pImp->BeginElement(element);
-    // The piece carries its pipe's bytes and flags: the same direction rule as its URB's.
+    // The piece carries its pipe's bytes and flags: the same direction rule as its URB's, a control
+    // transfer's non-zero endpoint (recorded without its direction bit) taking the flags' word.
     bool in = false;
     const bool haveDirection = m_Decode.TryGetDirectionIn(in);
+    ULONG flags = 0;
+    if (haveDirection && m_Decode.ReadPayload(offsetof(Part, TransferFlags), flags))
+        in = IsDirectionIn(offsetof(Part, DeviceByte), flags);
     Field(mode, "Direction", "Direction", haveDirection ? (in ? "IN" : "OUT") : kUnknownText);
     ULONG length = 0;
     ULONG partial = 0;

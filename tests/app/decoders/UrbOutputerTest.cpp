@@ -325,6 +325,25 @@ TEST(UrbOutputerTest, ContinuationsShowTheirPieceOnTheirSide) {
     }
 }
 
+TEST(UrbOutputerTest, ControlContinuationOnANonZeroEndpointFollowsTheFlags) {
+    // A control transfer's piece recorded with endpoint 2 and no direction bit: the flags say IN, as they do
+    // for the transfer's first record. A bulk piece keeps its endpoint's direction whatever the flags say.
+    const struct {
+        ULONG function;
+        const char* direction;
+        int buffers;
+    } cases[] = {{8, "IN", 1}, {50, "IN", 1}, {9, "OUT", 0}};
+    for (const auto& c : cases) {
+        tdl::test::RecordingDataBar bar;
+        const std::string shown =
+            Shown(Record(LogTag::cCnt, c.function, Join(Bytes(Piece(32, 0, 0x02, 1)), Counting(32))));
+        EXPECT_TRUE(Has(shown, std::string("Direction = ") + c.direction + "\n")) << c.function << "\n" << shown;
+        EXPECT_EQ(c.buffers, bar.Buffers()) << c.function;
+        if (c.buffers)
+            EXPECT_TRUE(Has(bar.Title(), "(Input)")) << bar.Title();
+    }
+}
+
 // --- selections -----------------------------------------------------------------------------------------
 
 // One interface entry with `pipes` pipe entries, in the 32-bit or the 64-bit layout.
@@ -522,6 +541,19 @@ TEST(UrbOutputerTest, FrameAndEndpointRequests) {
     EXPECT_FALSE(Has(request, "HcdEndpoint")) << request;
     EXPECT_TRUE(Has(Shown(Record(LogTag::urbC, 0x1000, Bytes(open))), "HcdEndpoint = 0xffff800000002000\n"));
     EXPECT_TRUE(Has(Shown(Record(LogTag::urbC, 0x1001, Bytes(open))), "Close Endpoint Request"));
+}
+
+TEST(UrbOutputerTest, FrameLengthRequestShowsItsHeadAndAFailedOneItsStatus) {
+    URB_RECORD_GET_FRAME_LENGTH frame{};
+    frame.Head = Head(0xC0000004);
+    frame.FrameLength = 12000;
+    frame.FrameNumber = 0x1234;
+    EXPECT_EQ("URB Function = URB_FUNCTION_GET_FRAME_LENGTH (0x5)\nURB Length = 0x0050\n"
+              "USBDDeviceHandle = 0xffff800011112222\n",
+              Shown(Record(LogTag::urbI, 5, Bytes(frame))));
+    const std::string failed = Shown(Record(LogTag::urbC, 5, Bytes(frame)));
+    EXPECT_TRUE(Has(failed, "USBDDeviceHandle = 0xffff800011112222\nURB Status = ")) << failed;
+    EXPECT_FALSE(Has(failed, "Frame ")) << failed;
 }
 
 // --- records cut short ----------------------------------------------------------------------------------
