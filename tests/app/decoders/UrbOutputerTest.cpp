@@ -568,6 +568,18 @@ TEST(UrbOutputerTest, CutControlTransferShowsUnknownSetupRowsAndOneTruncation) {
     EXPECT_TRUE(Has(shown, "Setup Packet =\n  RequestTypeReservedBits = ??\?\n  Request = ??\?\n")) << shown;
 }
 
+TEST(UrbOutputerTest, CapturedLengthBeyondTheRecordIsTruncatedWithItsWholeCount) {
+    // A damaged captured length near 4 GiB: the bytes present are shown, and the count needed is not cut
+    // to 32 bits (which would read as fewer bytes than the record holds).
+    std::vector<uint8_t> payload = BulkTransfer(0x81, 1, Counting(16));
+    tdl::StoreLe<ULONG>(payload.data() + offsetof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER, CapturedLength), 0xFFFFFFF0);
+    tdl::test::RecordingDataBar bar;
+    const std::string shown = Shown(Record(LogTag::urbC, 9, payload));
+    EXPECT_TRUE(Has(shown, "Truncated = 58 of 4294967322 payload bytes")) << shown;
+    EXPECT_EQ(1, bar.Buffers());
+    EXPECT_LE(bar.Bytes().size(), 16u);
+}
+
 // Every built record at every shorter size, in an exact-size heap copy, through the pane and mark-up.
 TEST(UrbOutputerTest, EveryCutStaysWithinItsBytes) {
     const std::vector<uint8_t> setup = {0x80, 6, 0, 2, 0, 0, 34, 0};
