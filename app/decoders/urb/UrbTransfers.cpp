@@ -4,6 +4,7 @@
 
 #include <afxcoll.h>
 
+#include "app/core/LogRecordDecode.h"
 #include "app/decoders/descriptors/ConfigDescOutputer.h"
 #include "app/decoders/descriptors/DeviceDescOutputer.h"
 #include "app/decoders/descriptors/FullBosDescOutputer.h"
@@ -21,6 +22,15 @@ namespace {
 constexpr size_t kPipe = offsetof(URB_RECORD_CONTROL_TRANSFER, Pipe);
 constexpr size_t kFlags = offsetof(URB_RECORD_CONTROL_TRANSFER, TransferFlags);
 constexpr BYTE kGetDescriptor = 6;
+
+// Only the standard request 6 returns a descriptor of the standard's layouts; a vendor or class request
+// may use the same number for data of its own.
+bool IsStandardGetDescriptor(const CLogRecordDecode& decode, size_t setupOffset) {
+    BYTE bmRequestType = 0;
+    BYTE request = 0;
+    return decode.ReadPayload(setupOffset, bmRequestType) && decode.ReadPayload(setupOffset + 1, request) &&
+           ((bmRequestType >> 5) & 3) == 0 && request == kGetDescriptor;
+}
 
 // A continuation repeats its pipe block's first bytes, so the pipe's direction rule reads it in place.
 static_assert(offsetof(URB_RECORD_CONTINUATION, InterfaceNumber) - offsetof(URB_RECORD_CONTINUATION, DeviceByte) ==
@@ -52,9 +62,7 @@ void UrbOutputer::OutputControlTransfer(int mode, ULONG, const BYTE*) {
     InsertSetupPacketAt(mode, offsetof(Part, SetupPacket));
     if (!m_bSynchronous)
         InsertPipeInformation(mode, kPipe);
-    BYTE request = 0;
-    if (!m_bSynchronous && m_Decode.HasOutputData() && m_Decode.ReadPayload(offsetof(Part, SetupPacket) + 1, request) &&
-        request == kGetDescriptor)
+    if (!m_bSynchronous && m_Decode.HasOutputData() && IsStandardGetDescriptor(m_Decode, offsetof(Part, SetupPacket)))
         OutputSetupDescriptor(mode, offsetof(Part, SetupPacket), sizeof(Part), length, captured);
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
@@ -74,9 +82,7 @@ void UrbOutputer::OutputControlTransferEx(int mode, ULONG, const BYTE*) {
                        2, length, captured);
     InsertSetupPacketAt(mode, offsetof(Part, SetupPacket));
     InsertPipeInformation(mode, kPipe);
-    BYTE request = 0;
-    if (m_Decode.HasOutputData() && m_Decode.ReadPayload(offsetof(Part, SetupPacket) + 1, request) &&
-        request == kGetDescriptor)
+    if (m_Decode.HasOutputData() && IsStandardGetDescriptor(m_Decode, offsetof(Part, SetupPacket)))
         OutputSetupDescriptor(mode, offsetof(Part, SetupPacket), sizeof(Part), length, captured);
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();

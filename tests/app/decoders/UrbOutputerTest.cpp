@@ -285,6 +285,29 @@ TEST(UrbOutputerTest, GetDescriptorDecodedOnCompletionOnly) {
     EXPECT_FALSE(Has(nothing, "Descriptor Type = DEVICE")) << nothing;
 }
 
+TEST(UrbOutputerTest, VendorRequestSixIsNoDescriptor) {
+    // A vendor request numbered 6 answers with bytes of its own layout, even when they look like a device
+    // descriptor: only the standard GET_DESCRIPTOR is decoded, in either control transfer.
+    const std::vector<uint8_t> setup = {0xC0, 6, 0, 1, 0, 0, 18, 0};
+    const std::vector<uint8_t> bytes = {18, 1, 0x00, 0x02, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0, 1, 1, 2, 3, 1};
+    const std::string control = Shown(Record(LogTag::urbC, 8, ControlTransfer(1, setup, 18, bytes)));
+    EXPECT_TRUE(Has(control, "TransferBuffer (In)")) << control;
+    EXPECT_FALSE(Has(control, "Descriptor Type = DEVICE")) << control;
+
+    URB_RECORD_CONTROL_TRANSFER_EX ex{};
+    ex.Head = Head();
+    ex.Pipe = Pipe(0, 0x80, 0x40, 0);
+    ex.TransferFlags = 1;
+    ex.TransferBufferLength = 18;
+    ex.CapturedLength = 18;
+    std::memcpy(ex.SetupPacket, setup.data(), 8);
+    const std::string controlEx = Shown(Record(LogTag::urbC, 50, Join(Bytes(ex), bytes)));
+    EXPECT_TRUE(Has(controlEx, "TransferBuffer (In)")) << controlEx;
+    EXPECT_FALSE(Has(controlEx, "Descriptor Type = DEVICE")) << controlEx;
+    ex.SetupPacket[0] = 0x80;
+    EXPECT_TRUE(Has(Shown(Record(LogTag::urbC, 50, Join(Bytes(ex), bytes))), "Descriptor Type = DEVICE"));
+}
+
 TEST(UrbOutputerTest, PipeBlockAsTheDriverWritesIt) {
     URB_RECORD_PIPE_REQUEST part{};
     part.Head = Head();
