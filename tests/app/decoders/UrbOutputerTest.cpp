@@ -110,6 +110,20 @@ std::vector<uint8_t> ControlTransfer(ULONG flags, const std::vector<uint8_t>& se
     return Join(Bytes(part), data);
 }
 
+// A control-ex completion reading `data` with the setup packet given.
+std::vector<uint8_t> ControlTransferEx(const std::vector<uint8_t>& setup, const std::vector<uint8_t>& data) {
+    URB_RECORD_CONTROL_TRANSFER_EX part{};
+    part.Head = Head();
+    part.Pipe = Pipe(0, 0x80, 0x40, 0);
+    part.TransferFlags = 1;
+    part.TransferBufferLength = static_cast<ULONG>(data.size());
+    part.CapturedLength = static_cast<ULONG>(data.size());
+    std::memcpy(part.SetupPacket, setup.data(), 8);
+    return Join(Bytes(part), data);
+}
+
+const std::vector<uint8_t> kDeviceDescriptor = {18, 1, 0x00, 0x02, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0, 1, 1, 2, 3, 1};
+
 std::vector<uint8_t> BulkTransfer(UCHAR endpoint, ULONG flags, const std::vector<uint8_t>& data, ULONG status = 0) {
     URB_RECORD_BULK_OR_INTERRUPT_TRANSFER part{};
     part.Head = Head(status);
@@ -251,14 +265,7 @@ TEST(UrbOutputerTest, SizeCodesBoundTheDataBar) {
         EXPECT_EQ(c.bytes, bar.Bytes().size()) << c.code;
         EXPECT_EQ("  Control TransferBuffer (Input) - record #7            (0x0 - 0x63 / 0x64)", bar.Title());
 
-        URB_RECORD_CONTROL_TRANSFER_EX ex{};
-        ex.Head = Head();
-        ex.Pipe = Pipe(0, 0x80, 0x40, 0);
-        ex.TransferFlags = 1;
-        ex.TransferBufferLength = 100;
-        ex.CapturedLength = 100;
-        std::memcpy(ex.SetupPacket, setup.data(), 8);
-        Shown(Record(LogTag::urbC, 50, Join(Bytes(ex), Counting(100))), document.Get());
+        Shown(Record(LogTag::urbC, 50, ControlTransferEx(setup, Counting(100))), document.Get());
         EXPECT_EQ(100u, bar.Bytes().size());
         EXPECT_EQ("  Control-Ex TransferBuffer (Input) - record #7            (0x0 - 0x63 / 0x64)", bar.Title());
     }
@@ -273,7 +280,7 @@ TEST(UrbOutputerTest, StartingOffsetOnlyWhenMoreRecordsFollow) {
 
 TEST(UrbOutputerTest, GetDescriptorDecodedOnCompletionOnly) {
     const std::vector<uint8_t> setup = {0x80, 6, 0, 1, 0, 0, 18, 0};
-    const std::vector<uint8_t> device = {18, 1, 0x00, 0x02, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0, 1, 1, 2, 3, 1};
+    const std::vector<uint8_t>& device = kDeviceDescriptor;
     const std::string completed = Shown(Record(LogTag::urbC, 8, ControlTransfer(1, setup, 18, device)));
     EXPECT_TRUE(Has(completed, "DescriptorType.wValueHi = 0x01 (")) << completed;
     EXPECT_TRUE(Has(completed, "Descriptor Type = DEVICE")) << completed;
@@ -288,24 +295,17 @@ TEST(UrbOutputerTest, GetDescriptorDecodedOnCompletionOnly) {
 TEST(UrbOutputerTest, VendorRequestSixIsNoDescriptor) {
     // A vendor request numbered 6 answers with bytes of its own layout, even when they look like a device
     // descriptor: only the standard GET_DESCRIPTOR is decoded, in either control transfer.
-    const std::vector<uint8_t> setup = {0xC0, 6, 0, 1, 0, 0, 18, 0};
-    const std::vector<uint8_t> bytes = {18, 1, 0x00, 0x02, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0, 1, 1, 2, 3, 1};
-    const std::string control = Shown(Record(LogTag::urbC, 8, ControlTransfer(1, setup, 18, bytes)));
+    std::vector<uint8_t> setup = {0xC0, 6, 0, 1, 0, 0, 18, 0};
+    const std::string control = Shown(Record(LogTag::urbC, 8, ControlTransfer(1, setup, 18, kDeviceDescriptor)));
     EXPECT_TRUE(Has(control, "TransferBuffer (In)")) << control;
     EXPECT_FALSE(Has(control, "Descriptor Type = DEVICE")) << control;
 
-    URB_RECORD_CONTROL_TRANSFER_EX ex{};
-    ex.Head = Head();
-    ex.Pipe = Pipe(0, 0x80, 0x40, 0);
-    ex.TransferFlags = 1;
-    ex.TransferBufferLength = 18;
-    ex.CapturedLength = 18;
-    std::memcpy(ex.SetupPacket, setup.data(), 8);
-    const std::string controlEx = Shown(Record(LogTag::urbC, 50, Join(Bytes(ex), bytes)));
+    const std::string controlEx = Shown(Record(LogTag::urbC, 50, ControlTransferEx(setup, kDeviceDescriptor)));
     EXPECT_TRUE(Has(controlEx, "TransferBuffer (In)")) << controlEx;
     EXPECT_FALSE(Has(controlEx, "Descriptor Type = DEVICE")) << controlEx;
-    ex.SetupPacket[0] = 0x80;
-    EXPECT_TRUE(Has(Shown(Record(LogTag::urbC, 50, Join(Bytes(ex), bytes))), "Descriptor Type = DEVICE"));
+    setup[0] = 0x80;
+    EXPECT_TRUE(Has(Shown(Record(LogTag::urbC, 50, ControlTransferEx(setup, kDeviceDescriptor))),
+                    "Descriptor Type = DEVICE"));
 }
 
 TEST(UrbOutputerTest, PipeBlockAsTheDriverWritesIt) {
