@@ -130,8 +130,9 @@ void LogOutputer::OutputTruncation(int mode, size_t needed) {
         return;
     m_bTruncationShown = true;
     CString text;
-    text.Format("%u of %u payload bytes", static_cast<unsigned>(m_Decode.GetPayload().size()),
-                static_cast<unsigned>(needed));
+    // A count read from a damaged record can put the end past 4 GiB: the text keeps every digit.
+    text.Format("%I64u of %I64u payload bytes", static_cast<ULONG64>(m_Decode.GetPayload().size()),
+                static_cast<ULONG64>(needed));
     OutputDefect(mode, "Truncated", text);
 }
 

@@ -4,6 +4,7 @@
 
 #include <afxcoll.h>
 
+#include "app/core/LogRecordDecode.h"
 #include "app/decoders/descriptors/ConfigDescOutputer.h"
 #include "app/decoders/descriptors/DeviceDescOutputer.h"
 #include "app/decoders/descriptors/FullBosDescOutputer.h"
@@ -21,6 +22,21 @@ namespace {
 constexpr size_t kPipe = offsetof(URB_RECORD_CONTROL_TRANSFER, Pipe);
 constexpr size_t kFlags = offsetof(URB_RECORD_CONTROL_TRANSFER, TransferFlags);
 constexpr BYTE kGetDescriptor = 6;
+
+// Only the standard request 6 returns a descriptor of the standard's layouts; a vendor or class request
+// may use the same number for data of its own.
+bool IsStandardGetDescriptor(const CLogRecordDecode& decode, size_t setupOffset) {
+    BYTE bmRequestType = 0;
+    BYTE request = 0;
+    return decode.ReadPayload(setupOffset, bmRequestType) && decode.ReadPayload(setupOffset + 1, request) &&
+           ((bmRequestType >> 5) & 3) == 0 && request == kGetDescriptor;
+}
+
+// A continuation repeats its pipe block's first bytes, so the pipe's direction rule reads it in place.
+static_assert(offsetof(URB_RECORD_CONTINUATION, InterfaceNumber) - offsetof(URB_RECORD_CONTINUATION, DeviceByte) ==
+                  offsetof(URB_RECORD_PIPE, InterfaceNumber) &&
+              offsetof(URB_RECORD_CONTINUATION, EndpointAddress) - offsetof(URB_RECORD_CONTINUATION, DeviceByte) ==
+                  offsetof(URB_RECORD_PIPE, EndpointAddress));
 
 } // namespace
 
@@ -46,9 +62,7 @@ void UrbOutputer::OutputControlTransfer(int mode, ULONG, const BYTE*) {
     InsertSetupPacketAt(mode, offsetof(Part, SetupPacket));
     if (!m_bSynchronous)
         InsertPipeInformation(mode, kPipe);
-    BYTE request = 0;
-    if (!m_bSynchronous && m_Decode.HasOutputData() && m_Decode.ReadPayload(offsetof(Part, SetupPacket) + 1, request) &&
-        request == kGetDescriptor)
+    if (!m_bSynchronous && m_Decode.HasOutputData() && IsStandardGetDescriptor(m_Decode, offsetof(Part, SetupPacket)))
         OutputSetupDescriptor(mode, offsetof(Part, SetupPacket), sizeof(Part), length, captured);
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
@@ -68,9 +82,7 @@ void UrbOutputer::OutputControlTransferEx(int mode, ULONG, const BYTE*) {
                        2, length, captured);
     InsertSetupPacketAt(mode, offsetof(Part, SetupPacket));
     InsertPipeInformation(mode, kPipe);
-    BYTE request = 0;
-    if (m_Decode.HasOutputData() && m_Decode.ReadPayload(offsetof(Part, SetupPacket) + 1, request) &&
-        request == kGetDescriptor)
+    if (m_Decode.HasOutputData() && IsStandardGetDescriptor(m_Decode, offsetof(Part, SetupPacket)))
         OutputSetupDescriptor(mode, offsetof(Part, SetupPacket), sizeof(Part), length, captured);
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
@@ -155,9 +167,13 @@ void UrbOutputer::OutputTransferContinuation(int mode, ULONG dataSize, const BYT
     }
     if (mode == OUTPUT_MODE_XML)
         m_pImp->BeginElement(element);
-    // The piece carries its pipe's bytes and flags: the same direction rule as its URB's.
+    // The piece carries its pipe's bytes and flags: the same direction rule as its URB's, a control
+    // transfer's non-zero endpoint (recorded without its direction bit) taking the flags' word.
     bool in = false;
     const bool haveDirection = m_Decode.TryGetDirectionIn(in);
+    ULONG flags = 0;
+    if (haveDirection && m_Decode.ReadPayload(offsetof(Part, TransferFlags), flags))
+        in = IsDirectionIn(offsetof(Part, DeviceByte), flags);
     Field(mode, "Direction", "Direction", haveDirection ? (in ? "IN" : "OUT") : kUnknownText);
     ULONG length = 0;
     ULONG partial = 0;

@@ -110,6 +110,20 @@ std::vector<uint8_t> ControlTransfer(ULONG flags, const std::vector<uint8_t>& se
     return Join(Bytes(part), data);
 }
 
+// A control-ex completion reading `data` with the setup packet given.
+std::vector<uint8_t> ControlTransferEx(const std::vector<uint8_t>& setup, const std::vector<uint8_t>& data) {
+    URB_RECORD_CONTROL_TRANSFER_EX part{};
+    part.Head = Head();
+    part.Pipe = Pipe(0, 0x80, 0x40, 0);
+    part.TransferFlags = 1;
+    part.TransferBufferLength = static_cast<ULONG>(data.size());
+    part.CapturedLength = static_cast<ULONG>(data.size());
+    std::memcpy(part.SetupPacket, setup.data(), 8);
+    return Join(Bytes(part), data);
+}
+
+const std::vector<uint8_t> kDeviceDescriptor = {18, 1, 0x00, 0x02, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0, 1, 1, 2, 3, 1};
+
 std::vector<uint8_t> BulkTransfer(UCHAR endpoint, ULONG flags, const std::vector<uint8_t>& data, ULONG status = 0) {
     URB_RECORD_BULK_OR_INTERRUPT_TRANSFER part{};
     part.Head = Head(status);
@@ -251,14 +265,7 @@ TEST(UrbOutputerTest, SizeCodesBoundTheDataBar) {
         EXPECT_EQ(c.bytes, bar.Bytes().size()) << c.code;
         EXPECT_EQ("  Control TransferBuffer (Input) - record #7            (0x0 - 0x63 / 0x64)", bar.Title());
 
-        URB_RECORD_CONTROL_TRANSFER_EX ex{};
-        ex.Head = Head();
-        ex.Pipe = Pipe(0, 0x80, 0x40, 0);
-        ex.TransferFlags = 1;
-        ex.TransferBufferLength = 100;
-        ex.CapturedLength = 100;
-        std::memcpy(ex.SetupPacket, setup.data(), 8);
-        Shown(Record(LogTag::urbC, 50, Join(Bytes(ex), Counting(100))), document.Get());
+        Shown(Record(LogTag::urbC, 50, ControlTransferEx(setup, Counting(100))), document.Get());
         EXPECT_EQ(100u, bar.Bytes().size());
         EXPECT_EQ("  Control-Ex TransferBuffer (Input) - record #7            (0x0 - 0x63 / 0x64)", bar.Title());
     }
@@ -273,7 +280,7 @@ TEST(UrbOutputerTest, StartingOffsetOnlyWhenMoreRecordsFollow) {
 
 TEST(UrbOutputerTest, GetDescriptorDecodedOnCompletionOnly) {
     const std::vector<uint8_t> setup = {0x80, 6, 0, 1, 0, 0, 18, 0};
-    const std::vector<uint8_t> device = {18, 1, 0x00, 0x02, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0, 1, 1, 2, 3, 1};
+    const std::vector<uint8_t>& device = kDeviceDescriptor;
     const std::string completed = Shown(Record(LogTag::urbC, 8, ControlTransfer(1, setup, 18, device)));
     EXPECT_TRUE(Has(completed, "DescriptorType.wValueHi = 0x01 (")) << completed;
     EXPECT_TRUE(Has(completed, "Descriptor Type = DEVICE")) << completed;
@@ -283,6 +290,22 @@ TEST(UrbOutputerTest, GetDescriptorDecodedOnCompletionOnly) {
     EXPECT_FALSE(Has(sync, "Pipe Information")) << sync;
     const std::string nothing = Shown(Record(LogTag::urbC, 8, ControlTransfer(1, setup, 18, {})));
     EXPECT_FALSE(Has(nothing, "Descriptor Type = DEVICE")) << nothing;
+}
+
+TEST(UrbOutputerTest, VendorRequestSixIsNoDescriptor) {
+    // A vendor request numbered 6 answers with bytes of its own layout, even when they look like a device
+    // descriptor: only the standard GET_DESCRIPTOR is decoded, in either control transfer.
+    std::vector<uint8_t> setup = {0xC0, 6, 0, 1, 0, 0, 18, 0};
+    const std::string control = Shown(Record(LogTag::urbC, 8, ControlTransfer(1, setup, 18, kDeviceDescriptor)));
+    EXPECT_TRUE(Has(control, "TransferBuffer (In)")) << control;
+    EXPECT_FALSE(Has(control, "Descriptor Type = DEVICE")) << control;
+
+    const std::string controlEx = Shown(Record(LogTag::urbC, 50, ControlTransferEx(setup, kDeviceDescriptor)));
+    EXPECT_TRUE(Has(controlEx, "TransferBuffer (In)")) << controlEx;
+    EXPECT_FALSE(Has(controlEx, "Descriptor Type = DEVICE")) << controlEx;
+    setup[0] = 0x80;
+    EXPECT_TRUE(Has(Shown(Record(LogTag::urbC, 50, ControlTransferEx(setup, kDeviceDescriptor))),
+                    "Descriptor Type = DEVICE"));
 }
 
 TEST(UrbOutputerTest, PipeBlockAsTheDriverWritesIt) {
@@ -322,6 +345,25 @@ TEST(UrbOutputerTest, ContinuationsShowTheirPieceOnTheirSide) {
         const std::string shown = Shown(Record(tag, 9, Join(Bytes(part), Counting(32))));
         EXPECT_TRUE(Has(shown, "PartialLength = 0x00000020\n")) << shown;
         EXPECT_TRUE(Has(bar.Title(), title)) << bar.Title();
+    }
+}
+
+TEST(UrbOutputerTest, ControlContinuationOnANonZeroEndpointFollowsTheFlags) {
+    // A control transfer's piece recorded with endpoint 2 and no direction bit: the flags say IN, as they do
+    // for the transfer's first record. A bulk piece keeps its endpoint's direction whatever the flags say.
+    const struct {
+        ULONG function;
+        const char* direction;
+        int buffers;
+    } cases[] = {{8, "IN", 1}, {50, "IN", 1}, {9, "OUT", 0}};
+    for (const auto& c : cases) {
+        tdl::test::RecordingDataBar bar;
+        const std::string shown =
+            Shown(Record(LogTag::cCnt, c.function, Join(Bytes(Piece(32, 0, 0x02, 1)), Counting(32))));
+        EXPECT_TRUE(Has(shown, std::string("Direction = ") + c.direction + "\n")) << c.function << "\n" << shown;
+        EXPECT_EQ(c.buffers, bar.Buffers()) << c.function;
+        if (c.buffers)
+            EXPECT_TRUE(Has(bar.Title(), "(Input)")) << bar.Title();
     }
 }
 
@@ -524,6 +566,19 @@ TEST(UrbOutputerTest, FrameAndEndpointRequests) {
     EXPECT_TRUE(Has(Shown(Record(LogTag::urbC, 0x1001, Bytes(open))), "Close Endpoint Request"));
 }
 
+TEST(UrbOutputerTest, FrameLengthRequestShowsItsHeadAndAFailedOneItsStatus) {
+    URB_RECORD_GET_FRAME_LENGTH frame{};
+    frame.Head = Head(0xC0000004);
+    frame.FrameLength = 12000;
+    frame.FrameNumber = 0x1234;
+    EXPECT_EQ("URB Function = URB_FUNCTION_GET_FRAME_LENGTH (0x5)\nURB Length = 0x0050\n"
+              "USBDDeviceHandle = 0xffff800011112222\n",
+              Shown(Record(LogTag::urbI, 5, Bytes(frame))));
+    const std::string failed = Shown(Record(LogTag::urbC, 5, Bytes(frame)));
+    EXPECT_TRUE(Has(failed, "USBDDeviceHandle = 0xffff800011112222\nURB Status = ")) << failed;
+    EXPECT_FALSE(Has(failed, "Frame ")) << failed;
+}
+
 // --- records cut short ----------------------------------------------------------------------------------
 
 TEST(UrbOutputerTest, CutControlTransferShowsUnknownSetupRowsAndOneTruncation) {
@@ -534,6 +589,18 @@ TEST(UrbOutputerTest, CutControlTransferShowsUnknownSetupRowsAndOneTruncation) {
     EXPECT_TRUE(Has(shown, "Truncated = 42 of 50 payload bytes")) << shown;
     EXPECT_EQ(shown.find("Truncated"), shown.rfind("Truncated")) << shown;
     EXPECT_TRUE(Has(shown, "Setup Packet =\n  RequestTypeReservedBits = ??\?\n  Request = ??\?\n")) << shown;
+}
+
+TEST(UrbOutputerTest, CapturedLengthBeyondTheRecordIsTruncatedWithItsWholeCount) {
+    // A damaged captured length near 4 GiB: the bytes present are shown, and the count needed is not cut
+    // to 32 bits (which would read as fewer bytes than the record holds).
+    std::vector<uint8_t> payload = BulkTransfer(0x81, 1, Counting(16));
+    tdl::StoreLe<ULONG>(payload.data() + offsetof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER, CapturedLength), 0xFFFFFFF0);
+    tdl::test::RecordingDataBar bar;
+    const std::string shown = Shown(Record(LogTag::urbC, 9, payload));
+    EXPECT_TRUE(Has(shown, "Truncated = 58 of 4294967322 payload bytes")) << shown;
+    EXPECT_EQ(1, bar.Buffers());
+    EXPECT_LE(bar.Bytes().size(), 16u);
 }
 
 // Every built record at every shorter size, in an exact-size heap copy, through the pane and mark-up.

@@ -193,6 +193,32 @@ TEST(MscBOTUrbOutputer, WrapperFieldsKeepTheirOwnBits) {
     EXPECT_NE(longer.find("BeginCategory|CDB31.???\n"), std::string::npos) << longer;
 }
 
+TEST(MscBOTUrbOutputer, StatedLengthTitlesTheCommandSectionWithoutItsTopBits) {
+    // The top three bits of bCBWCBLength are reserved: 0xEA is a ten-byte block. A length of 0 still gets
+    // the command decoded from the field as it stands.
+    const struct {
+        BYTE cbLength;
+        const char* lines;
+    } cases[] = {
+        {0xEA, "AddItem|bCBWCBLength|0x0a|-\n"
+               "AddItem|CDB.OperationCode|0x28|-\n"
+               "AddItem|CBWCB|28000000100000000800|-\n"
+               "BeginCategory|CDB10.???\n"
+               "AddItem|OperationCode|READ(10) [28]|-\n"},
+        {0x00, "AddItem|bCBWCBLength|0x00|-\n"
+               "AddItem|CDB.OperationCode|0x28|-\n"
+               "AddItem|CBWCB||-\n"
+               "BeginCategory|CDB0.???\n"
+               "AddItem|OperationCode|READ(10) [28]|-\n"
+               "AddItem|LogicalBlockAddress|0x00001000|-\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string text = Emit(Build({.data = Cbw(0x80, 0, c.cbLength, kRead10)}), OUTPUT_MODE_GRID);
+        EXPECT_NE(text.find(c.lines), std::string::npos) << text;
+        EXPECT_EQ(text.find("Malformed"), std::string::npos) << text;
+    }
+}
+
 TEST(MscBOTUrbOutputer, RecordsCutShortShowNoWrapperAndStayWithinTheirBytes) {
     // Every shorter DataSize of each wrapper record, alone on the heap: only the whole record is a wrapper.
     std::vector<uint8_t> longCdb(16, 0xEE);
