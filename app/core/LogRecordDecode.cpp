@@ -194,16 +194,20 @@ bool CLogRecordDecode::TryGetDirectionIn(bool& directionIn) const {
     UCHAR interfaceNumber = 0;
     if (!ReadPayload(interfaceOffset, interfaceNumber))
         return false;
-    if (interfaceNumber == URB_RECORD_PIPE_UNKNOWN) {
+    UCHAR endpoint = 0;
+    if (interfaceNumber != URB_RECORD_PIPE_UNKNOWN && !ReadPayload(endpointOffset, endpoint))
+        return false;
+    // The driver records a control transfer's non-zero endpoint without its direction bit: the transfer
+    // flags tell the direction there, as they do for a pipe it does not know.
+    const ULONG function = GetFunctionCode();
+    const bool controlOnOwnEndpoint = (function == 8 || function == 50) && (endpoint & 0x0F) != 0;
+    if (interfaceNumber == URB_RECORD_PIPE_UNKNOWN || controlOnOwnEndpoint) {
         ULONG flags = 0;
         if (!ReadPayload(flagsOffset, flags))
             return false;
         directionIn = (flags & URB_RECORD_TRANSFER_DIRECTION_IN) != 0;
         return true;
     }
-    UCHAR endpoint = 0;
-    if (!ReadPayload(endpointOffset, endpoint))
-        return false;
     directionIn = (endpoint & URB_RECORD_ENDPOINT_DIR_IN) != 0;
     return true;
 }

@@ -173,8 +173,11 @@ TEST(RecordFormat, DirectionByFunctionAndPipe) {
         {Urb(LogTag::urbI, 8, Cut(UrbTransferPart1(8, 0xFF, 0, 1), 30)), "--", "flags not in the record"},
         {Urb(LogTag::urbI, 2, UrbTransferPart1(2, 0, 0x81, 0)), "--", "abort pipe"},
         {Urb(LogTag::iCnt, 9, ContinuationPart1(0xFF, 0, 1)), "IN", "continuation, unknown pipe"},
-        {Urb(LogTag::cCnt, 50, ContinuationPart1(1, 0x81, 0)), "IN", "continuation, endpoint"},
-        {Urb(LogTag::iCnt, 8, ContinuationPart1(1, 0x01, 1)), "OUT", "continuation, endpoint OUT"},
+        {Urb(LogTag::cCnt, 9, ContinuationPart1(1, 0x81, 0)), "IN", "continuation, endpoint"},
+        {Urb(LogTag::iCnt, 9, ContinuationPart1(1, 0x01, 1)), "OUT", "continuation, endpoint OUT"},
+        // The driver records a control transfer's non-zero endpoint without its direction bit.
+        {Urb(LogTag::cCnt, 50, ContinuationPart1(1, 0x02, 1)), "IN", "control continuation, endpoint 2: flags"},
+        {Urb(LogTag::urbC, 8, UrbTransferPart1(8, 0, 0x02, 1)), "IN", "control transfer on endpoint 2: flags"},
         {Urb(LogTag::iCnt, 11, ContinuationPart1(0xFF, 0, 1)), "--", "continuation of no transfer"},
         {BuildRecord(LogTag::hidI, 0xB0191, 0), "--", "not a URB"},
     };
