@@ -735,6 +735,26 @@ BOOLEAN DeviceNodeMarkRemoved(PDEVOBJ_NODE Node) {
     return marked;
 }
 
+namespace {
+
+// Under the stack-list lock: whether a device object of the stack not yet marked removed belongs to a hooked
+// driver. REMOVE_DEVICE passes down the whole stack to its physical device object, so the stack goes with the
+// last of its device objects that this driver sees the request at. A host controller's physical device
+// object belongs to the PCI driver, which is never hooked: its stack would otherwise stay present with a node
+// for a device object that is gone, and a new device object at the same address would be taken for it.
+BOOLEAN StackRemovalStillToBeSeenLocked(PDEVICE_STACK Stack) {
+    BOOLEAN seen = FALSE;
+    KeAcquireSpinLockAtDpcLevel(&Stack->Devices.Lock);
+    for (PLIST_ENTRY link = Stack->Devices.Head.Flink; link != &Stack->Devices.Head && !seen; link = link->Flink) {
+        const DEVOBJ_NODE* node = CONTAINING_RECORD(link, DEVOBJ_NODE, StackLinks);
+        seen = !DeviceNodeIsRemoved(node) && StackTreeDriverHooked(node);
+    }
+    KeReleaseSpinLockFromDpcLevel(&Stack->Devices.Lock);
+    return seen;
+}
+
+} // namespace
+
 VOID StackTreeDeviceRemoved(PDEVICE_OBJECT DeviceObject) {
     PDEVICE_STACK stack;
     PDEVOBJ_NODE node;
@@ -745,7 +765,7 @@ VOID StackTreeDeviceRemoved(PDEVICE_OBJECT DeviceObject) {
     RemovalBatchInitialize(&batch);
     const KIRQL irql = StackListLock();
     NodeMarkRemovedLocked(node, &batch);
-    if (DeviceObject == stack->PhysicalDeviceObject) {
+    if (DeviceObject == stack->PhysicalDeviceObject || !StackRemovalStillToBeSeenLocked(stack)) {
         RemoveStackTreeLocked(stack, &batch);
     }
     StackListUnlock(irql);

@@ -165,7 +165,9 @@ VOID StackLearnHubDeviceHandle(PDEVICE_STACK Stack);
 // already. Up to DISPATCH_LEVEL; takes the stack-list lock, so callers hold none of the tree's locks.
 BOOLEAN DeviceNodeMarkRemoved(PDEVOBJ_NODE Node);
 // REMOVE_DEVICE seen for DeviceObject: its present node is marked removed; when it is the physical device
-// object of its stack, the whole stack and the tree below it go (RemoveStackTree).
+// object of its stack, or no other present device object of the stack belongs to a hooked driver (the
+// request passes on down unseen, as to a host controller's physical device object), the whole stack and the
+// tree below it go (RemoveStackTree).
 VOID StackTreeDeviceRemoved(PDEVICE_OBJECT DeviceObject);
 // Marks every node of the stack removed, the stack removed ("ktsR"), its device handle out of the handle
 // table, and the same for every child not removed yet (invalidated ones included).

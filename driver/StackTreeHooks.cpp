@@ -13,6 +13,10 @@ BOOLEAN StackTreeHookDriver(PDEVOBJ_NODE Node) {
     return HookDriverObject(Node->DriverObject) != nullptr;
 }
 
+BOOLEAN StackTreeDriverHooked(const DEVOBJ_NODE* Node) {
+    return HookFindExtension(Node->DriverObject) != nullptr;
+}
+
 VOID StackTreeRegisterHookedDevice(PDEVOBJ_NODE Node) {
     if (Node->DriverObject != nullptr) {
         AddDriverDeviceObject(Node); // a driver not hooked has no list to enter

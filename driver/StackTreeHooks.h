@@ -2,7 +2,8 @@
 // and descriptor caches. The tree calls these at the points named; the bodies in StackTreeHooks.cpp belong
 // to the hooking code and pass each call on to Hook.h, HandleTables.h or DescriptorCache.h.
 //
-// Locks: the tree calls every one of these with none of its locks held.
+// Locks: the tree calls every one of these with none of its locks held, except StackTreeDriverHooked, which
+// takes no lock and may be asked under them.
 #pragma once
 
 #include "ntddk.h"
@@ -12,6 +13,9 @@ struct _DEVICE_STACK;
 
 // Hooks the node's driver (once per driver). TRUE when the driver is hooked afterwards. PASSIVE_LEVEL.
 BOOLEAN StackTreeHookDriver(struct _DEVOBJ_NODE* Node);
+// TRUE when the node's driver is hooked, so that the requests sent to its device object pass this driver.
+// Takes no lock; any IRQL up to DISPATCH_LEVEL.
+BOOLEAN StackTreeDriverHooked(const struct _DEVOBJ_NODE* Node);
 // Enters the node in its driver's device-object list when that driver is hooked (taking a reference on the
 // node for the entry).
 VOID StackTreeRegisterHookedDevice(struct _DEVOBJ_NODE* Node);

@@ -11,6 +11,7 @@
 #include "driver/HandleTables.h"
 #include "driver/HubBusInterfaceHook.h"
 #include "driver/StackTree.h"
+#include "platform/sim/HostControllerModel.h"
 #include "platform/sim/StandardDevices.h"
 #include "tests/driver/CaptureAllFamiliesFixture.h"
 #include "tests/driver/StackTreeFixture.h"
@@ -138,6 +139,46 @@ TEST_F(PnpOnMachine, UnpluggingADeviceRemovesEveryStackBelowIt) {
     }
     EXPECT_EQ(removedStacks, tree);
     EXPECT_EQ(removedDevices, devices);
+}
+
+TEST_F(PnpOnMachine, AControllerOffTheBusTakesItsStackAlongAndComesBackWithANewOne) {
+    Boot();
+    EnableChangeLog();
+    for (bool surprise : {true, false}) {
+        SCOPED_TRACE(surprise);
+        sim::HostControllerModel* model = m_machine->Controller("uhci");
+        ASSERT_NE(model, nullptr);
+        PDEVICE_OBJECT pdo = model->PhysicalDeviceObject();
+        PDEVICE_STACK controller = StackOf(pdo);
+        ASSERT_NE(controller, nullptr);
+        const ULONG controllerId = controller->StackID;
+        ReadLog(IOCTL_TINDALOFT_READ_CLOG);
+
+        std::shared_ptr<sim::HostControllerModel> taken = m_machine->RemoveController("uhci", surprise);
+        ASSERT_NE(taken, nullptr);
+        // The PCI driver owns the physical device object and is never hooked: the removal its functional
+        // device object sees is the stack's, and the application is told of both device objects and the stack.
+        EXPECT_TRUE(controller->Removed); // the stack list keeps it until a refresh
+        bool stackReported = false;
+        bool pdoReported = false;
+        for (const ReadRecord& record : ReadLog(IOCTL_TINDALOFT_READ_CLOG)) {
+            stackReported |= record.tag == LogTag::ktsR && LogHdr::StackID(record.bytes.data()) == controllerId;
+            pdoReported |= record.tag == LogTag::vedR &&
+                           tdl::LoadLe<ULONG64>(record.bytes.data() + offsetof(_LOGHDR, DeviceObject)) == Address(pdo);
+        }
+        EXPECT_TRUE(stackReported);
+        EXPECT_TRUE(pdoReported);
+        // The device object is gone: a new one at its address must not be taken for the old stack's.
+        EXPECT_EQ(StackOf(pdo), nullptr);
+
+        ASSERT_NE(m_machine->AddController(taken), nullptr);
+        PDEVICE_STACK added = StackOf(taken->PhysicalDeviceObject());
+        ASSERT_NE(added, nullptr);
+        EXPECT_NE(added->StackID, controllerId);
+        PDEVICE_STACK rootHub = StackOf(taken->RootHub().PhysicalDeviceObject());
+        ASSERT_NE(rootHub, nullptr);
+        EXPECT_EQ(rootHub->Parent, added);
+    }
 }
 
 TEST_F(PnpOnMachine, HubsGetTheHookedRemoveRoutineAndRootHubsTheirHandles) {
