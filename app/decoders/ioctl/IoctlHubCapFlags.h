@@ -4,5 +4,5 @@
 
 #include "app/decoders/ioctl/IoctlFields.h"
 
-// One "%d" row per named bit (0 to 6), label and element alike.
+// One "0"/"1" row per named bit (0 to 6), label and element alike.
 void IoctlHubCapFlagBits(IoctlFields& fields, ULONG flags);
