@@ -11,10 +11,17 @@
 #include "common/RecordFrame.h"
 
 HubifOutputer::HubifOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
-    : FunctionOutputer(pImp, pDocument, pRecord), m_BusContext(LogHdr::DeviceObject(RecordBytes())),
-      m_Argument2(LogHdr::Irp(RecordBytes())) {}
+    : FunctionOutputer(pImp, pDocument, pRecord) {}
 
 HubifOutputer::~HubifOutputer() = default;
+
+ULONG64 HubifOutputer::GetBusContext() const {
+    return LogHdr::DeviceObject(RecordBytes());
+}
+
+ULONG64 HubifOutputer::GetArgument2() const {
+    return LogHdr::Irp(RecordBytes());
+}
 
 CString HubifOutputer::GetFunctionName() const {
     CString name;
@@ -30,7 +37,7 @@ void HubifOutputer::OutputFunctionCode() {
 void HubifOutputer::OutputRequestObjects() {
     // The bus context is the call's first argument and stands where an IRP record has its device object.
     CString text;
-    text.Format("%I64x", m_BusContext);
+    text.Format("%I64x", GetBusContext());
     m_pImp->WriteValue("BusContext", text);
     m_pImp->AddAttribute("ArgDirection", "in");
     const TargetTexts texts = FindTargetTexts("%I64x");
@@ -44,7 +51,7 @@ void HubifOutputer::OutputRequestObjects() {
 void HubifOutputer::OutputTarget() {
     m_pImp->ShowCategory("Target");
     CString address;
-    address.Format("0x%I64x", m_BusContext);
+    address.Format("0x%I64x", GetBusContext());
     ShowTargetItems(address, FindTargetTexts("0x%I64x"));
 }
 
@@ -133,7 +140,7 @@ void HubifOutputer::OutputFunctionRows(int mode, const HubifFunction& function) 
     fields.OpenInnerGroup("Inputs");
     // Mark-up has the bus context among the record's objects already.
     if (!fields.IsMarkup())
-        fields.Field("BusContext", fields.Text(IoctlWidth::U64, m_BusContext));
+        fields.Field("BusContext", fields.Text(IoctlWidth::U64, GetBusContext()));
     for (const HubifRow& row : function.inputs)
         if (shown(row))
             OutputFunctionRow(fields, row);
@@ -191,7 +198,7 @@ CString HubifOutputer::RowValue(IoctlFields& fields, const HubifRow& row) {
     case HubifSource::Block:
         return CString();
     case HubifSource::Handle:
-        value = m_Argument2;
+        value = GetArgument2();
         break;
     case HubifSource::Returned:
         value = m_Decode.GetStatus();

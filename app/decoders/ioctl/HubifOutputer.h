@@ -1,6 +1,6 @@
 // HubifOutputer: the decoder of calls a hub driver makes through the port driver's bus interface ("buh"
 // records). The record's header carries the call's bus context and second argument where an IRP record
-// carries the device object and the IRP; the decoder keeps both. The function index (the whole function
+// carries the device object and the IRP; the decoder reads both from there. The function index (the whole function
 // word) picks one of 35 function decoders; a request record ("buhI") shows the call's arguments, a
 // completion record ("buhC") its arguments and its results.
 //
@@ -30,8 +30,9 @@ public:
     HubifOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
     ~HubifOutputer() override;
 
-    ULONG64 GetBusContext() const { return m_BusContext; }
-    ULONG64 GetArgument2() const { return m_Argument2; }
+    // Header offsets 32 and 40.
+    ULONG64 GetBusContext() const;
+    ULONG64 GetArgument2() const;
 
     void OutputFunctionCode() override;
     void OutputRequestObjects() override;
@@ -107,9 +108,6 @@ protected:
     // One function by its table: the section, the "Inputs" rows, and on a completion record the "Outputs".
     // The rows read the record's payload (the block the function decoders are given) through the IOCTL kit.
     void OutputFunctionRows(int mode, const HubifFunction& function);
-
-    ULONG64 m_BusContext; // header offset 32
-    ULONG64 m_Argument2;  // header offset 40
 
 private:
     void OutputFunctionRow(IoctlFields& fields, const HubifRow& row);
