@@ -51,6 +51,26 @@ std::vector<uint8_t> Words(std::initializer_list<ULONG> words) {
     return bytes;
 }
 
+// The bytes of the parts, one after the other.
+std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> bytes;
+    for (const auto& part : parts)
+        bytes.insert(bytes.end(), part.begin(), part.end());
+    return bytes;
+}
+
+// UTF-16LE of an ASCII text, with its terminating zero when `terminated`.
+std::vector<uint8_t> Wide(const std::string& text, bool terminated = true) {
+    std::vector<uint8_t> bytes;
+    for (char c : text) {
+        bytes.push_back(static_cast<uint8_t>(c));
+        bytes.push_back(0);
+    }
+    if (terminated)
+        bytes.insert(bytes.end(), {0, 0});
+    return bytes;
+}
+
 struct MixedCapture {
     MixedCapture() {
         using namespace LogTag;
@@ -248,6 +268,10 @@ void XmlOver(benchmark::State& state, size_t count, CUSBLog* document, const Rec
     state.counters["records_per_second"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+void XmlOver(benchmark::State& state, const std::vector<std::vector<uint8_t>>& records, CUSBLog* document) {
+    XmlOver(state, records.size(), document, [&](size_t i) -> const std::vector<uint8_t>& { return records[i]; });
+}
+
 struct CallCapture {
     std::vector<std::vector<uint8_t>> records = tdl::test::AllCallRecords();
     tdl::test::DecoderDocument document;
@@ -264,9 +288,7 @@ void BM_CallPane(benchmark::State& state) {
 BENCHMARK(BM_CallPane);
 
 void BM_CallMarkupThroughXml(benchmark::State& state) {
-    const CallCapture& capture = Calls();
-    XmlOver(state, capture.records.size(), capture.document.Get(),
-            [&](size_t i) -> const std::vector<uint8_t>& { return capture.records[i]; });
+    XmlOver(state, Calls().records, Calls().document.Get());
 }
 BENCHMARK(BM_CallMarkupThroughXml);
 
@@ -284,11 +306,7 @@ struct IoctlCapture {
     IoctlCapture() {
         using namespace LogTag;
         const std::vector<uint8_t> block = Words({64, 10, 0x11110000, 0xFFFFA800});
-        std::vector<uint8_t> product = block;
-        for (char c : std::string("Keyboard")) {
-            product.push_back(static_cast<uint8_t>(c));
-            product.push_back(0);
-        }
+        const std::vector<uint8_t> product = Join({block, Wide("Keyboard", false)});
         std::vector<uint8_t> report = block;
         report.insert(report.end(), {1, 0, 4, 0, 0, 0, 0, 0});
         std::vector<uint8_t> collection = block;
@@ -306,11 +324,7 @@ struct IoctlCapture {
             {hidC, 0xB0190, Words({8, 32})}, {hidC, 0xB01E2, languages},
             {hidI, 0xB0191, report},         {hidC, 0xB0197, {}},
         };
-        std::vector<uint8_t> name = Words({20});
-        for (char c : std::string("USB#ROOT_HUB20")) {
-            name.push_back(static_cast<uint8_t>(c));
-            name.push_back(0);
-        }
+        const std::vector<uint8_t> name = Join({Words({20}), Wide("USB#ROOT_HUB20", false)});
         const struct {
             ULONG tag;
             ULONG code;
@@ -357,16 +371,12 @@ void BM_HcdPane(benchmark::State& state) {
 BENCHMARK(BM_HcdPane);
 
 void BM_HidMarkupThroughXml(benchmark::State& state) {
-    const IoctlCapture& capture = Ioctls();
-    XmlOver(state, capture.hids.size(), capture.document.Get(),
-            [&](size_t i) -> const std::vector<uint8_t>& { return capture.hids[i]; });
+    XmlOver(state, Ioctls().hids, Ioctls().document.Get());
 }
 BENCHMARK(BM_HidMarkupThroughXml);
 
 void BM_HcdMarkupThroughXml(benchmark::State& state) {
-    const IoctlCapture& capture = Ioctls();
-    XmlOver(state, capture.hcds.size(), capture.document.Get(),
-            [&](size_t i) -> const std::vector<uint8_t>& { return capture.hcds[i]; });
+    XmlOver(state, Ioctls().hcds, Ioctls().document.Get());
 }
 BENCHMARK(BM_HcdMarkupThroughXml);
 
@@ -376,26 +386,11 @@ BENCHMARK(BM_HcdMarkupThroughXml);
 struct HubUsbintCapture {
     HubUsbintCapture() {
         using namespace LogTag;
-        const auto join = [](std::initializer_list<std::vector<uint8_t>> parts) {
-            std::vector<uint8_t> bytes;
-            for (const auto& part : parts)
-                bytes.insert(bytes.end(), part.begin(), part.end());
-            return bytes;
-        };
-        const auto wide = [](const std::string& text) {
-            std::vector<uint8_t> bytes;
-            for (char c : text) {
-                bytes.push_back(static_cast<uint8_t>(c));
-                bytes.push_back(0);
-            }
-            bytes.insert(bytes.end(), {0, 0});
-            return bytes;
-        };
         const std::vector<uint8_t> device = {18, 1, 0, 2, 0, 0, 0, 64, 0x6D, 0x04, 0x1C, 0xC3, 0x10, 1, 1, 2, 0, 1};
         std::vector<uint8_t> hubDescriptor = {9, 0x29, 4, 0xE0, 0, 0x32, 0x64, 0, 0xFF};
         hubDescriptor.resize(71);
-        const std::vector<uint8_t> pipe = join({{7, 5, 0x81, 3, 8, 0, 10}, Words({0})});
-        const std::vector<uint8_t> connection = join({Words({1}), device, {1, 2, 0, 5, 0}, Words({2, 1}), pipe, pipe});
+        const std::vector<uint8_t> pipe = Join({{7, 5, 0x81, 3, 8, 0, 10}, Words({0})});
+        const std::vector<uint8_t> connection = Join({Words({1}), device, {1, 2, 0, 5, 0}, Words({2, 1}), pipe, pipe});
         const std::vector<uint8_t> configuration = {9, 2, 25, 0, 1, 1, 0, 0xA0, 50, 9, 4, 0, 0,
                                                     1, 3, 1,  1, 0, 7, 5, 0x81, 3,  8, 0, 10};
         const struct {
@@ -403,28 +398,28 @@ struct HubUsbintCapture {
             ULONG code;
             std::vector<uint8_t> payload;
         } hub[] = {
-            {hubC, 0x220408, join({Words({0}), hubDescriptor, {1}})},
+            {hubC, 0x220408, Join({Words({0}), hubDescriptor, {1}})},
             {hubI, 0x220448, Words({1})},
             {hubC, 0x220448, connection},
-            {hubC, 0x220410, join({{1, 0, 0, 0, 0x80, 6, 0, 2, 0, 0, 25, 0}, configuration})},
-            {hubC, 0x220410, join({{1, 0, 0, 0, 0x80, 6, 0, 1, 0, 0, 18, 0}, device})},
-            {hubC, 0x220420, join({Words({1, 30}), wide("USB\\VID_046D")})},
+            {hubC, 0x220410, Join({{1, 0, 0, 0, 0x80, 6, 0, 2, 0, 0, 25, 0}, configuration})},
+            {hubC, 0x220410, Join({{1, 0, 0, 0, 0x80, 6, 0, 1, 0, 0, 18, 0}, device})},
+            {hubC, 0x220420, Join({Words({1, 30}), Wide("USB\\VID_046D")})},
             {hubC, 0x220440, Words({1, 1, 0})},
         };
         std::vector<uint8_t> config =
-            join({Words({0x11110000, 0xFFFFA800, 1, 204, 1, 204, 0x5A}), Words({0x409, 8, 0x7000, 0}),
+            Join({Words({0x11110000, 0xFFFFA800, 1, 204, 1, 204, 0x5A}), Words({0x409, 8, 0x7000, 0}),
                   Words({0x409, 8, 0x7100, 0}), Words({0x409, 16, 0x7200, 0})});
         config.resize(220);
-        config = join({config, wide("HW1"), wide("CI1"), wide("Device!")});
+        config = Join({config, Wide("HW1"), Wide("CI1"), Wide("Device!")});
         const struct {
             ULONG tag;
             ULONG code;
             std::vector<uint8_t> payload;
         } uin[] = {
             {uinC, 0x220013, Words({3})},
-            {uinC, 0x220424, join({Words({40, 20}), wide("EHCI#0")})},
+            {uinC, 0x220424, Join({Words({40, 20}), Wide("EHCI#0")})},
             {uinC, 0x220437, Words({1, 0, 2, 0, 3, 0, 4, 0, 5, 0})},
-            {uinC, 0x22043F, join({Words({0x5000, 0, 1, 2, 3, 0}), std::vector<uint8_t>(16, 1)})},
+            {uinC, 0x22043F, Join({Words({0x5000, 0, 1, 2, 3, 0}), std::vector<uint8_t>(16, 1)})},
             {uinC, 0x22044F, config},
             {uinI, 0x22000F, {}},
         };
@@ -461,16 +456,12 @@ void BM_UsbintPane(benchmark::State& state) {
 BENCHMARK(BM_UsbintPane);
 
 void BM_HubMarkupThroughXml(benchmark::State& state) {
-    const HubUsbintCapture& capture = HubUsbints();
-    XmlOver(state, capture.hubs.size(), capture.document.Get(),
-            [&](size_t i) -> const std::vector<uint8_t>& { return capture.hubs[i]; });
+    XmlOver(state, HubUsbints().hubs, HubUsbints().document.Get());
 }
 BENCHMARK(BM_HubMarkupThroughXml);
 
 void BM_UsbintMarkupThroughXml(benchmark::State& state) {
-    const HubUsbintCapture& capture = HubUsbints();
-    XmlOver(state, capture.uins.size(), capture.document.Get(),
-            [&](size_t i) -> const std::vector<uint8_t>& { return capture.uins[i]; });
+    XmlOver(state, HubUsbints().uins, HubUsbints().document.Get());
 }
 BENCHMARK(BM_UsbintMarkupThroughXml);
 
