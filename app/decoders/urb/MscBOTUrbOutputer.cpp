@@ -64,23 +64,12 @@ void MscBOTUrbOutputer::EndWrapper(int mode) {
     m_pImp->EndGroup();
 }
 
-void MscBOTUrbOutputer::OutputRow(int mode, const char* label, const CString& value) {
-    if (mode == OUTPUT_MODE_GRID)
-        m_pImp->AddItem(label, value, nullptr);
-    else
-        m_pImp->WriteValue(label, value);
-}
-
 void MscBOTUrbOutputer::OutputDword(int mode, const char* label, const BYTE* p) {
-    CString text;
-    text.Format(mode == OUTPUT_MODE_GRID ? "0x%08x" : "%08x", tdl::LoadLe<uint32_t>(p));
-    OutputRow(mode, label, text);
+    Field(mode, label, label, Hex(mode, 8, tdl::LoadLe<uint32_t>(p)));
 }
 
 void MscBOTUrbOutputer::OutputByte(int mode, const char* label, BYTE value) {
-    CString text;
-    text.Format(mode == OUTPUT_MODE_GRID ? "0x%02x" : "%02x", static_cast<unsigned>(value));
-    OutputRow(mode, label, text);
+    Field(mode, label, label, Hex(mode, 2, value));
 }
 
 void MscBOTUrbOutputer::OutputCommandBlockWrapper(int mode) {
@@ -109,7 +98,7 @@ void MscBOTUrbOutputer::OutputCommandBlockWrapper(int mode) {
     // The field holds 16 bytes; a longer stated length would lead the text into the bytes after the wrapper.
     CString hex;
     CStringContent().HexString(hex, cdb, std::min<ULONG>(cbLength, kCbwcbSize));
-    OutputRow(mode, "CBWCB", hex);
+    Field(mode, "CBWCB", "CBWCB", hex);
     if (cbLength > kCbwcbSize) {
         CString text;
         text.Format("bCBWCBLength %u > %u", static_cast<unsigned>(cbLength), static_cast<unsigned>(kCbwcbSize));
