@@ -201,13 +201,8 @@ void MscBOTUrbOutputer::OutputClassRequest(int mode, const CString& description,
     InsertBmRequestType(mode, bmRequestType);
     if (!haveRequest) {
         Field(mode, "Request", "Request", kUnknownText);
-    } else if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValue("Request", Hex(mode, 2, request));
-        m_pImp->AddAttribute("Name", name);
     } else {
-        CString value;
-        value.Format("%s (%s)", static_cast<LPCSTR>(Hex(mode, 2, request)), name);
-        m_pImp->AddItem("Request", value, nullptr);
+        NamedField(mode, "Request", Hex(mode, 2, request), "Name", name);
     }
     HexField(mode, "wValue", "wValue", 4, at.value);
     HexField(mode, indexLabel, indexLabel, 4, at.index);
