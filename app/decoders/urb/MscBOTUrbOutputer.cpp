@@ -64,23 +64,12 @@ void MscBOTUrbOutputer::EndWrapper(int mode) {
     m_pImp->EndGroup();
 }
 
-void MscBOTUrbOutputer::OutputRow(int mode, const char* label, const CString& value) {
-    if (mode == OUTPUT_MODE_GRID)
-        m_pImp->AddItem(label, value, nullptr);
-    else
-        m_pImp->WriteValue(label, value);
-}
-
 void MscBOTUrbOutputer::OutputDword(int mode, const char* label, const BYTE* p) {
-    CString text;
-    text.Format(mode == OUTPUT_MODE_GRID ? "0x%08x" : "%08x", tdl::LoadLe<uint32_t>(p));
-    OutputRow(mode, label, text);
+    Field(mode, label, label, Hex(mode, 8, tdl::LoadLe<uint32_t>(p)));
 }
 
 void MscBOTUrbOutputer::OutputByte(int mode, const char* label, BYTE value) {
-    CString text;
-    text.Format(mode == OUTPUT_MODE_GRID ? "0x%02x" : "%02x", static_cast<unsigned>(value));
-    OutputRow(mode, label, text);
+    Field(mode, label, label, Hex(mode, 2, value));
 }
 
 void MscBOTUrbOutputer::OutputCommandBlockWrapper(int mode) {
@@ -109,7 +98,7 @@ void MscBOTUrbOutputer::OutputCommandBlockWrapper(int mode) {
     // The field holds 16 bytes; a longer stated length would lead the text into the bytes after the wrapper.
     CString hex;
     CStringContent().HexString(hex, cdb, std::min<ULONG>(cbLength, kCbwcbSize));
-    OutputRow(mode, "CBWCB", hex);
+    Field(mode, "CBWCB", "CBWCB", hex);
     if (cbLength > kCbwcbSize) {
         CString text;
         text.Format("bCBWCBLength %u > %u", static_cast<unsigned>(cbLength), static_cast<unsigned>(kCbwcbSize));
@@ -212,13 +201,8 @@ void MscBOTUrbOutputer::OutputClassRequest(int mode, const CString& description,
     InsertBmRequestType(mode, bmRequestType);
     if (!haveRequest) {
         Field(mode, "Request", "Request", kUnknownText);
-    } else if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValue("Request", Hex(mode, 2, request));
-        m_pImp->AddAttribute("Name", name);
     } else {
-        CString value;
-        value.Format("%s (%s)", static_cast<LPCSTR>(Hex(mode, 2, request)), name);
-        m_pImp->AddItem("Request", value, nullptr);
+        NamedField(mode, "Request", Hex(mode, 2, request), "Name", name);
     }
     HexField(mode, "wValue", "wValue", 4, at.value);
     HexField(mode, indexLabel, indexLabel, 4, at.index);

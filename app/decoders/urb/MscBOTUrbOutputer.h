@@ -55,7 +55,6 @@ private:
     // Opens the wrapper's part: the grid's prepared category, or an element.
     void BeginWrapper(int mode, const char* category, const char* title);
     void EndWrapper(int mode);
-    void OutputRow(int mode, const char* label, const CString& value);
     void OutputDword(int mode, const char* label, const BYTE* p);
     void OutputByte(int mode, const char* label, BYTE value);
 

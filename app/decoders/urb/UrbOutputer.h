@@ -216,7 +216,8 @@ protected:
     // A completion-side hex line of at most 16 bytes (GET_STATUS and its kin).
     void InsertStatusBuffer(int mode, size_t dataOffset, ULONG transferBufferLength);
 
-    void InsertInterfaceAndPipeInfo(int mode, size_t offset, bool wide);
+    // The interface entries from an offset, in the layout the record's head names.
+    void InsertInterfaceAndPipeInfo(int mode, size_t offset);
     void OutputVendorClass(int mode, LPCSTR element, LPCSTR typeWord, BYTE type, BYTE recipient, int kind);
     // A vendor or class request's element (mark-up), its head, flags and reserved bits, and the setup packet's
     // calculated bmRequestType with its description.

@@ -50,11 +50,8 @@ void UrbOutputer::OutputSelectConfiguration(int mode, ULONG dataSize, const BYTE
     if (m_Decode.HasOutputData()) {
         InsertUrbStatus(mode);
         HexField(mode, "Configuration Handle", "ConfigurationHandle", 16, offsetof(Part, ConfigurationHandle));
-        if (haveDescriptor && descriptor != 0 && dataSize > sizeof(Part)) {
-            BYTE layout = 0;
-            m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, LayoutVersion), layout);
-            InsertInterfaceAndPipeInfo(mode, sizeof(Part), layout == kLayout64);
-        }
+        if (haveDescriptor && descriptor != 0 && dataSize > sizeof(Part))
+            InsertInterfaceAndPipeInfo(mode, sizeof(Part));
     }
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
@@ -80,9 +77,7 @@ void UrbOutputer::OutputSelectInterface(int mode, ULONG dataSize, const BYTE*) {
         Field(mode, "InterfaceNumber", "InterfaceNumber", Hex(mode, 2, interfaceNumber));
         Field(mode, "AlternateSetting", "AlternateSetting", Hex(mode, 2, alternateSetting));
     } else if (m_Decode.HasOutputData() && haveLength && length != 0 && dataSize > sizeof(Part)) {
-        BYTE layout = 0;
-        m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, LayoutVersion), layout);
-        InsertInterfaceAndPipeInfo(mode, sizeof(Part), layout == kLayout64);
+        InsertInterfaceAndPipeInfo(mode, sizeof(Part));
     }
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
@@ -99,8 +94,11 @@ void UrbOutputer::OutputPipeRequest(int mode, ULONG, const BYTE*) {
         m_pImp->EndElement();
 }
 
-void UrbOutputer::InsertInterfaceAndPipeInfo(int mode, size_t offset, bool wide) {
+void UrbOutputer::InsertInterfaceAndPipeInfo(int mode, size_t offset) {
     const size_t size = m_Decode.GetPayload().size();
+    BYTE layout = 0;
+    m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, LayoutVersion), layout);
+    const bool wide = layout == kLayout64;
     if (mode == OUTPUT_MODE_XML)
         m_pImp->BeginElement("InterfaceAndPipeInfo");
     USHORT length = 0;
