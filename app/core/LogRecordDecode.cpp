@@ -19,6 +19,10 @@ namespace {
 // The mass-storage interface protocol of the bulk-only transport.
 constexpr UCHAR USB_PROTOCOL_BULK_ONLY = 0x50;
 
+// The URB function codes of a control transfer.
+constexpr ULONG kControlTransfer = 8;
+constexpr ULONG kControlTransferEx = 50;
+
 enum PhaseSet : unsigned {
     kInput = 1,    // HasInputData
     kOutput = 2,   // HasOutputData
@@ -200,7 +204,8 @@ bool CLogRecordDecode::TryGetDirectionIn(bool& directionIn) const {
     // The driver records a control transfer's non-zero endpoint without its direction bit: the transfer
     // flags tell the direction there, as they do for a pipe it does not know.
     const ULONG function = GetFunctionCode();
-    const bool controlOnOwnEndpoint = (function == 8 || function == 50) && (endpoint & 0x0F) != 0;
+    const bool controlOnOwnEndpoint =
+        (function == kControlTransfer || function == kControlTransferEx) && (endpoint & 0x0F) != 0;
     if (interfaceNumber == URB_RECORD_PIPE_UNKNOWN || controlOnOwnEndpoint) {
         ULONG flags = 0;
         if (!ReadPayload(flagsOffset, flags))
@@ -351,7 +356,6 @@ namespace {
 constexpr ULONG kClassDevice = 26;
 constexpr ULONG kClassInterface = 27;
 constexpr ULONG kClassOther = 31;
-constexpr ULONG kControlTransferEx = 50;
 constexpr UCHAR kPrinterSoftReset = 2;
 constexpr UCHAR kNoRequest = 255;
 

@@ -53,8 +53,6 @@ struct TipState {
     int shown = -1;      // the tool whose tip shows
     int suppressed = -1; // a button went down on this tool: no tip until the mouse moves on
     std::string text;    // the text shown
-    bool tracking = false;
-    POINT trackAt{};
 
     static constexpr COLORREF CLR_DEFAULT_TIP = 0xFF000000;
 };
@@ -122,8 +120,6 @@ LRESULT NotifyTool(HWND tip, const Tool& tool, UINT code, NMHDR* hdr) {
 int ToolAt(const TipState& state, HWND hwnd, POINT point) {
     for (size_t i = 0; i < state.tools.size(); ++i) {
         const Tool& tool = state.tools[i];
-        if (tool.flags & TTF_TRACK)
-            continue;
         if (tool.flags & TTF_IDISHWND) {
             if (reinterpret_cast<HWND>(tool.id) == hwnd)
                 return static_cast<int>(i);
@@ -221,8 +217,7 @@ void Show(HWND tip, int index, POINT screenAt) {
         SetWindowPos(tip, HWND_TOPMOST, 0, 0, size.cx, size.cy, SWP_NOACTIVATE | SWP_NOMOVE);
     ShowWindow(tip, SW_SHOWNOACTIVATE);
     InvalidateRect(tip, nullptr, FALSE);
-    if (!(tool.flags & TTF_TRACK))
-        SetTimer(tip, kPopTimer, static_cast<UINT>(Delay(*StateOf(tip), TTDT_AUTOPOP)), nullptr);
+    SetTimer(tip, kPopTimer, static_cast<UINT>(Delay(*StateOf(tip), TTDT_AUTOPOP)), nullptr);
 }
 
 POINT BelowCursor() {
@@ -479,22 +474,6 @@ LRESULT ToolMessage(HWND tip, TipState& state, UINT message, WPARAM wParam, LPAR
         if (info && info->cbSize >= TTTOOLINFOA_V1_SIZE)
             Describe(state.tools[static_cast<size_t>(state.shown)], info);
         return TRUE;
-    case TTM_TRACKACTIVATE: {
-        const int index = FindTool(state, info);
-        if (index < 0)
-            return 0;
-        if (wParam)
-            Show(tip, index, state.trackAt);
-        else if (state.shown == index)
-            Hide(tip);
-        return 0;
-    }
-    case TTM_TRACKPOSITION:
-        state.trackAt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        if (state.shown >= 0 && (state.tools[static_cast<size_t>(state.shown)].flags & TTF_TRACK))
-            SetWindowPos(tip, nullptr, state.trackAt.x, state.trackAt.y, 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
     case TTM_SETTIPBKCOLOR:
     case TTM_SETTIPTEXTCOLOR:
         (message == TTM_SETTIPBKCOLOR ? state.background : state.ink) = static_cast<COLORREF>(wParam);
