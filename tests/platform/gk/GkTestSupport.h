@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "afxwin.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace gk_test {
@@ -30,29 +31,12 @@ protected:
     CWinApp m_app{"Tindaloft"};
 };
 
-// The picture of a window's top-level window as it is now, saved as a PNG (at PicturePath(name)) and read
-// back, so that many pixels are read from one picture.
-class Picture {
+// Pictures are the suites' shared ones; a toolkit picture's file name starts with "gk_".
+using tdl::test::IsDark;
+using tdl::test::IsReddish;
+class Picture : public tdl::test::Picture {
 public:
-    Picture(HWND hwnd, const std::string& name);
-    ~Picture();
-    Picture(const Picture&) = delete;
-    Picture& operator=(const Picture&) = delete;
-
-    bool IsValid() const { return m_pSurface != nullptr; }
-    // A pixel at a client point of the window; CLR_INVALID outside the picture.
-    COLORREF Client(int x, int y) const;
-    // How many pixels within rect (client coordinates) satisfy the test.
-    int Count(const RECT& rect, const std::function<bool(COLORREF)>& test) const;
-
-private:
-    void* m_pSurface = nullptr;
-    POINT m_origin{0, 0}; // the window's client origin in the picture
+    Picture(HWND hwnd, const std::string& name) : tdl::test::Picture(hwnd, "gk_" + name) {}
 };
-
-bool IsReddish(COLORREF clr);
-bool IsDark(COLORREF clr);
-// A path for a picture of this test: the temporary folder, or TDL_PICTURE_DIR when set.
-std::string PicturePath(const std::string& name);
 
 } // namespace gk_test
