@@ -74,8 +74,10 @@ WinHttpClient::~WinHttpClient() {
 }
 
 bool WinHttpClient::SendHttpRequest(const std::u16string& method) {
-    const std::u16string verb = LowerAscii(method);
-    if ((verb != u"get" && verb != u"post") || !m_bLoaded) {
+    // The verb goes on the wire as HTTP spells it, whatever case the caller wrote it in.
+    const std::u16string lower = LowerAscii(method);
+    const std::u16string verb = lower == u"get" ? u"GET" : lower == u"post" ? u"POST" : u"";
+    if (verb.empty() || !m_bLoaded) {
         return false;
     }
     m_responseHeader.clear();
@@ -109,7 +111,7 @@ bool WinHttpClient::SendHttpRequest(const std::u16string& method) {
     HandleCloser connection(hConnect, m_pfnWinHttpCloseHandle);
 
     const DWORD dwFlags = urlComp.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
-    HINTERNET hRequest = m_pfnWinHttpOpenRequest(hConnect, method.c_str(), szUrlPath, nullptr, WINHTTP_NO_REFERER,
+    HINTERNET hRequest = m_pfnWinHttpOpenRequest(hConnect, verb.c_str(), szUrlPath, nullptr, WINHTTP_NO_REFERER,
                                                  WINHTTP_DEFAULT_ACCEPT_TYPES, dwFlags);
     if (hRequest == nullptr) {
         return false;
