@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "app/core/ProcAddress.h"
+
 namespace {
 
 // Sending, receiving and reading the headers are tried this often before the request counts as failed.
@@ -12,12 +14,6 @@ constexpr DWORD kUrlPathLength = 1300;
 // The answers this client asks for are a line of text; a body beyond this is no answer (and would not fit
 // the conversion's int lengths much further on).
 constexpr size_t kMaxContentBytes = 1024 * 1024;
-
-template <class Function>
-bool Bind(HMODULE hModule, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(hModule, name)));
-    return function != nullptr;
-}
 
 // Closes an internet handle when it goes out of scope. Declared in the order the handles are opened, the
 // request closes first, then the connection, then the session.
@@ -51,16 +47,16 @@ WinHttpClient::WinHttpClient(const std::u16string& url) : m_requestURL(url) {
         return;
     }
     // In this order, stopping at the first one missing.
-    m_bLoaded = Bind(m_hWinHttp, "WinHttpOpen", m_pfnWinHttpOpen) &&
-                Bind(m_hWinHttp, "WinHttpCrackUrl", m_pfnWinHttpCrackUrl) &&
-                Bind(m_hWinHttp, "WinHttpConnect", m_pfnWinHttpConnect) &&
-                Bind(m_hWinHttp, "WinHttpOpenRequest", m_pfnWinHttpOpenRequest) &&
-                Bind(m_hWinHttp, "WinHttpSendRequest", m_pfnWinHttpSendRequest) &&
-                Bind(m_hWinHttp, "WinHttpReceiveResponse", m_pfnWinHttpReceiveResponse) &&
-                Bind(m_hWinHttp, "WinHttpQueryHeaders", m_pfnWinHttpQueryHeaders) &&
-                Bind(m_hWinHttp, "WinHttpQueryDataAvailable", m_pfnWinHttpQueryDataAvailable) &&
-                Bind(m_hWinHttp, "WinHttpReadData", m_pfnWinHttpReadData) &&
-                Bind(m_hWinHttp, "WinHttpCloseHandle", m_pfnWinHttpCloseHandle);
+    m_bLoaded = BindProcAddress(m_hWinHttp, "WinHttpOpen", m_pfnWinHttpOpen) &&
+                BindProcAddress(m_hWinHttp, "WinHttpCrackUrl", m_pfnWinHttpCrackUrl) &&
+                BindProcAddress(m_hWinHttp, "WinHttpConnect", m_pfnWinHttpConnect) &&
+                BindProcAddress(m_hWinHttp, "WinHttpOpenRequest", m_pfnWinHttpOpenRequest) &&
+                BindProcAddress(m_hWinHttp, "WinHttpSendRequest", m_pfnWinHttpSendRequest) &&
+                BindProcAddress(m_hWinHttp, "WinHttpReceiveResponse", m_pfnWinHttpReceiveResponse) &&
+                BindProcAddress(m_hWinHttp, "WinHttpQueryHeaders", m_pfnWinHttpQueryHeaders) &&
+                BindProcAddress(m_hWinHttp, "WinHttpQueryDataAvailable", m_pfnWinHttpQueryDataAvailable) &&
+                BindProcAddress(m_hWinHttp, "WinHttpReadData", m_pfnWinHttpReadData) &&
+                BindProcAddress(m_hWinHttp, "WinHttpCloseHandle", m_pfnWinHttpCloseHandle);
     if (!m_bLoaded) {
         ::FreeLibrary(m_hWinHttp);
         m_hWinHttp = nullptr;
@@ -84,8 +80,8 @@ bool WinHttpClient::SendHttpRequest(const std::u16string& method) {
     m_responseContent.clear();
     m_responseCharset.clear();
 
-    HINTERNET hSession = m_pfnWinHttpOpen(m_userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                          WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    HINTERNET hSession = m_pfnWinHttpOpen(m_userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                          WINHTTP_NO_PROXY_BYPASS, 0);
     if (hSession == nullptr) {
         return false;
     }

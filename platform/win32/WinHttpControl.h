@@ -39,8 +39,7 @@ void RegisterWinHttpModule(const char* missingExport = nullptr);
 
 // Where a host name and port resolve to. False (and nothing mapped) unless `address` is a loopback IPv4
 // address ("127.0.0.1").
-bool MapWinHttpHost(const std::string& host, INTERNET_PORT port, const std::string& address,
-                    INTERNET_PORT addressPort);
+bool MapWinHttpHost(const std::string& host, INTERNET_PORT port, const std::string& address, INTERNET_PORT addressPort);
 
 // The time-outs of sessions opened from now on, in milliseconds.
 struct WinHttpTimeouts {

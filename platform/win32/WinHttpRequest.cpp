@@ -164,8 +164,8 @@ BOOL WINAPI ReceiveResponse(HINTERNET requestHandle, LPVOID) {
     return Succeed();
 }
 
-BOOL WINAPI QueryHeaders(HINTERNET requestHandle, DWORD infoLevel, LPCWSTR name, LPVOID buffer,
-                         LPDWORD bufferLength, LPDWORD index) {
+BOOL WINAPI QueryHeaders(HINTERNET requestHandle, DWORD infoLevel, LPCWSTR name, LPVOID buffer, LPDWORD bufferLength,
+                         LPDWORD index) {
     auto request = Lookup<Request>(requestHandle, WinHttpHandleKind::Request);
     if (request == nullptr) {
         return FALSE;

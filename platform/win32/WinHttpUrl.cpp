@@ -120,8 +120,7 @@ bool Give(LPCWSTR url, const Span& span, LPWSTR& text, DWORD& length) {
 } // namespace
 
 BOOL WINAPI CrackUrl(LPCWSTR url, DWORD urlLength, DWORD flags, LPURL_COMPONENTS components) {
-    if (url == nullptr || components == nullptr || components->dwStructSize != sizeof(URL_COMPONENTS) ||
-        flags != 0) {
+    if (url == nullptr || components == nullptr || components->dwStructSize != sizeof(URL_COMPONENTS) || flags != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }

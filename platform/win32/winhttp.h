@@ -84,17 +84,17 @@ typedef HINTERNET(WINAPI* PFN_WINHTTPOPEN)(LPCWSTR pszAgentW, DWORD dwAccessType
                                            LPCWSTR pszProxyBypassW, DWORD dwFlags);
 typedef BOOL(WINAPI* PFN_WINHTTPCRACKURL)(LPCWSTR pwszUrl, DWORD dwUrlLength, DWORD dwFlags,
                                           LPURL_COMPONENTS lpUrlComponents);
-typedef HINTERNET(WINAPI* PFN_WINHTTPCONNECT)(HINTERNET hSession, LPCWSTR pswzServerName,
-                                              INTERNET_PORT nServerPort, DWORD dwReserved);
+typedef HINTERNET(WINAPI* PFN_WINHTTPCONNECT)(HINTERNET hSession, LPCWSTR pswzServerName, INTERNET_PORT nServerPort,
+                                              DWORD dwReserved);
 typedef HINTERNET(WINAPI* PFN_WINHTTPOPENREQUEST)(HINTERNET hConnect, LPCWSTR pwszVerb, LPCWSTR pwszObjectName,
-                                                  LPCWSTR pwszVersion, LPCWSTR pwszReferrer,
-                                                  LPCWSTR* ppwszAcceptTypes, DWORD dwFlags);
+                                                  LPCWSTR pwszVersion, LPCWSTR pwszReferrer, LPCWSTR* ppwszAcceptTypes,
+                                                  DWORD dwFlags);
 typedef BOOL(WINAPI* PFN_WINHTTPSENDREQUEST)(HINTERNET hRequest, LPCWSTR lpszHeaders, DWORD dwHeadersLength,
                                              LPVOID lpOptional, DWORD dwOptionalLength, DWORD dwTotalLength,
                                              DWORD_PTR dwContext);
 typedef BOOL(WINAPI* PFN_WINHTTPRECEIVERESPONSE)(HINTERNET hRequest, LPVOID lpReserved);
-typedef BOOL(WINAPI* PFN_WINHTTPQUERYHEADERS)(HINTERNET hRequest, DWORD dwInfoLevel, LPCWSTR pwszName,
-                                              LPVOID lpBuffer, LPDWORD lpdwBufferLength, LPDWORD lpdwIndex);
+typedef BOOL(WINAPI* PFN_WINHTTPQUERYHEADERS)(HINTERNET hRequest, DWORD dwInfoLevel, LPCWSTR pwszName, LPVOID lpBuffer,
+                                              LPDWORD lpdwBufferLength, LPDWORD lpdwIndex);
 typedef BOOL(WINAPI* PFN_WINHTTPQUERYDATAAVAILABLE)(HINTERNET hRequest, LPDWORD lpdwNumberOfBytesAvailable);
 typedef BOOL(WINAPI* PFN_WINHTTPREADDATA)(HINTERNET hRequest, LPVOID lpBuffer, DWORD dwNumberOfBytesToRead,
                                           LPDWORD lpdwNumberOfBytesRead);

@@ -249,8 +249,9 @@ DWORD HttpResponse::ParseHead(std::string_view head) {
             // "HTTP/1.1 200 OK": the version, a three-digit code, and a reason that may be empty.
             first = false;
             uint64_t code = 0;
-            if (line.size() < 12 || line.substr(0, 5) != "HTTP/" || !std::isdigit(static_cast<unsigned char>(line[5])) ||
-                line[6] != '.' || !std::isdigit(static_cast<unsigned char>(line[7])) || line[8] != ' ' ||
+            if (line.size() < 12 || line.substr(0, 5) != "HTTP/" ||
+                !std::isdigit(static_cast<unsigned char>(line[5])) || line[6] != '.' ||
+                !std::isdigit(static_cast<unsigned char>(line[7])) || line[8] != ' ' ||
                 !ParseDecimal(line.substr(9, 3), code) || (line.size() > 12 && line[12] != ' ')) {
                 return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
             }

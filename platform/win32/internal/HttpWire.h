@@ -14,6 +14,8 @@ namespace win32::internal {
 class HttpConnection {
 public:
     HttpConnection() = default;
+    // A socket connected already, which the connection now owns.
+    explicit HttpConnection(int fd) : m_fd(fd) {}
     ~HttpConnection();
     HttpConnection(const HttpConnection&) = delete;
     HttpConnection& operator=(const HttpConnection&) = delete;

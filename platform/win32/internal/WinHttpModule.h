@@ -73,18 +73,17 @@ HINTERNET InsertObject(std::shared_ptr<HttpObject> object);
 // The object of a handle of that kind; null with ERROR_INVALID_HANDLE (unknown handle) or
 // ERROR_WINHTTP_INCORRECT_HANDLE_TYPE (another kind) set.
 std::shared_ptr<HttpObject> LookupObject(HINTERNET handle, WinHttpHandleKind kind);
-template <class T>
-std::shared_ptr<T> Lookup(HINTERNET handle, WinHttpHandleKind kind) {
+template <class T> std::shared_ptr<T> Lookup(HINTERNET handle, WinHttpHandleKind kind) {
     return std::static_pointer_cast<T>(LookupObject(handle, kind));
 }
 
 HINTERNET WINAPI Open(LPCWSTR agent, DWORD accessType, LPCWSTR proxy, LPCWSTR proxyBypass, DWORD flags);
 BOOL WINAPI CrackUrl(LPCWSTR url, DWORD urlLength, DWORD flags, LPURL_COMPONENTS components);
 HINTERNET WINAPI Connect(HINTERNET session, LPCWSTR serverName, INTERNET_PORT serverPort, DWORD reserved);
-HINTERNET WINAPI OpenRequest(HINTERNET connection, LPCWSTR verb, LPCWSTR objectName, LPCWSTR version,
-                             LPCWSTR referrer, LPCWSTR* acceptTypes, DWORD flags);
-BOOL WINAPI SendRequest(HINTERNET request, LPCWSTR headers, DWORD headersLength, LPVOID optional,
-                        DWORD optionalLength, DWORD totalLength, DWORD_PTR context);
+HINTERNET WINAPI OpenRequest(HINTERNET connection, LPCWSTR verb, LPCWSTR objectName, LPCWSTR version, LPCWSTR referrer,
+                             LPCWSTR* acceptTypes, DWORD flags);
+BOOL WINAPI SendRequest(HINTERNET request, LPCWSTR headers, DWORD headersLength, LPVOID optional, DWORD optionalLength,
+                        DWORD totalLength, DWORD_PTR context);
 BOOL WINAPI ReceiveResponse(HINTERNET request, LPVOID reserved);
 BOOL WINAPI QueryHeaders(HINTERNET request, DWORD infoLevel, LPCWSTR name, LPVOID buffer, LPDWORD bufferLength,
                          LPDWORD index);

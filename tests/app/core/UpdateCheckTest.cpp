@@ -23,10 +23,10 @@ using tdl::test::HttpAnswer;
 using tdl::test::HttpTestServer;
 
 // The ten entry points the client binds.
-constexpr const char* kWinHttpExports[] = {
-    "WinHttpOpen",        "WinHttpCrackUrl",       "WinHttpConnect",           "WinHttpOpenRequest",
-    "WinHttpSendRequest", "WinHttpReceiveResponse", "WinHttpQueryHeaders",     "WinHttpQueryDataAvailable",
-    "WinHttpReadData",    "WinHttpCloseHandle"};
+constexpr const char* kWinHttpExports[] = {"WinHttpOpen",         "WinHttpCrackUrl",           "WinHttpConnect",
+                                           "WinHttpOpenRequest",  "WinHttpSendRequest",        "WinHttpReceiveResponse",
+                                           "WinHttpQueryHeaders", "WinHttpQueryDataAvailable", "WinHttpReadData",
+                                           "WinHttpCloseHandle"};
 
 // The version file as the update server sends it: head and text in one write.
 HttpAnswer VersionFile(const std::string& text, bool held = false) {

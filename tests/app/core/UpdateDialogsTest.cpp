@@ -93,9 +93,8 @@ TEST_F(CheckUpdateDlgTest, ShowsTheIconTheNewsAndBothVersions) {
             const tdl::test::Picture picture(dialog, "check_update.png");
             EXPECT_TRUE(picture.IsValid());
             const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
-            const int iconPixels = picture.Count(ClientRectIn(dialog, controls[0]), [face](COLORREF c) {
-                return c != face && !tdl::test::IsDark(c);
-            });
+            const int iconPixels = picture.Count(ClientRectIn(dialog, controls[0]),
+                                                 [face](COLORREF c) { return c != face && !tdl::test::IsDark(c); });
             EXPECT_GT(iconPixels, 100) << "the icon";
             for (size_t line = 1; line <= 3; ++line) {
                 EXPECT_GT(picture.Count(ClientRectIn(dialog, controls[line]), tdl::test::IsDark), 40) << line;
@@ -177,10 +176,9 @@ TEST_F(SupportAndFeedbackDlgTest, TheFactsAreTheProgramsFileVersionTheDriversAnd
         } else {
             win32::UnregisterVersionResource(nullptr);
         }
-        const std::string expected = std::string(versioned ? "Tindaloft Version 2.20.0 Build 1"
-                                                           : "Tindaloft Version 0.0.0 Build 0") +
-                                     "\r\nKxTdloft Version 3.41.2 Build 627\r\n" +
-                                     app.m_OSVersion.GetDescription().GetString();
+        const std::string expected =
+            std::string(versioned ? "Tindaloft Version 2.20.0 Build 1" : "Tindaloft Version 0.0.0 Build 0") +
+            "\r\nKxTdloft Version 3.41.2 Build 627\r\n" + app.m_OSVersion.GetDescription().GetString();
         win32::QueueModalSteps(
             win32::ModalKind::Dialog,
             [&](const win32::ModalRequest& request, HWND dialog) {
@@ -194,9 +192,10 @@ TEST_F(SupportAndFeedbackDlgTest, TheFactsAreTheProgramsFileVersionTheDriversAnd
                     const RECT facts = ClientRectIn(dialog, ::GetDlgItem(dialog, IDC_SUPPORT_FACTS));
                     // Three lines of text in the box.
                     const int third = (facts.bottom - facts.top) / 3;
-                    EXPECT_GT(picture.Count({facts.left + 4, facts.top + 2, facts.right - 20, facts.top + third / 2 + 6},
-                                            tdl::test::IsDark),
-                              40);
+                    EXPECT_GT(
+                        picture.Count({facts.left + 4, facts.top + 2, facts.right - 20, facts.top + third / 2 + 6},
+                                      tdl::test::IsDark),
+                        40);
                 }
                 ClickButton(dialog, IDCANCEL);
                 return INT_PTR{-5};

@@ -75,7 +75,8 @@ TEST_F(WinHttpClientTest, ConvertsTheWholeBodyOnceByItsCharset) {
     };
     const Case cases[] = {
         {"UTF-8, a character split across two writes",
-         HttpAnswer::WithLength("text/plain; charset=UTF-8", {"Caf\xC3", "\xA9 \xE2\x82", "\xAC"}), u"Caf\u00E9 \u20AC"},
+         HttpAnswer::WithLength("text/plain; charset=UTF-8", {"Caf\xC3", "\xA9 \xE2\x82", "\xAC"}),
+         u"Caf\u00E9 \u20AC"},
         {"UTF-8 in chunks", HttpAnswer::Chunked("text/plain;charset=\"utf-8\"", {"\xC3", "\xA9"}), u"\u00E9"},
         {"no charset: the ANSI code page", HttpAnswer::WithLength("text/plain", {"Caf\xE9 \x80"}), u"Caf\u00E9 \u20AC"},
         {"no Content-Type", HttpAnswer::CloseDelimited("", {"\xE9"}), u"\u00E9"},

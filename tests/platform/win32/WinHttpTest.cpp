@@ -22,8 +22,7 @@ namespace {
 using tdl::test::HttpAnswer;
 using tdl::test::HttpTestServer;
 
-template <class Function>
-Function Bind(HMODULE module, const char* name) {
+template <class Function> Function Bind(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
@@ -60,11 +59,11 @@ protected:
     // A GET of `path` on `host` (port 80) with the agent "agent/1.0", its handles closed at the end.
     HINTERNET Request(const char16_t* host, const char16_t* path = u"/tdloft_ver.txt", DWORD flags = 0,
                       const char16_t* verb = u"GET") {
-        HINTERNET session = Keep(open(u"agent/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                      WINHTTP_NO_PROXY_BYPASS, 0));
+        HINTERNET session = Keep(
+            open(u"agent/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
         HINTERNET connection = Keep(connect(session, host, INTERNET_DEFAULT_HTTP_PORT, 0));
-        return Keep(openRequest(connection, verb, path, nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                flags));
+        return Keep(
+            openRequest(connection, verb, path, nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
     }
     HINTERNET Keep(HINTERNET handle) {
         EXPECT_NE(handle, nullptr);
@@ -172,13 +171,12 @@ TEST_F(WinHttpTest, CrackingFillsTheCallersBuffersOrPointsIntoTheUrl) {
         const char16_t* url;
         DWORD error;
     };
-    for (const Rejected& c : {Rejected{u"ftp://h/x", ERROR_WINHTTP_UNRECOGNIZED_SCHEME},
-                              Rejected{u"www.vellumcrest.com/x", ERROR_WINHTTP_UNRECOGNIZED_SCHEME},
-                              Rejected{u"http:/h/x", ERROR_WINHTTP_INVALID_URL},
-                              Rejected{u"http://:80/x", ERROR_WINHTTP_INVALID_URL},
-                              Rejected{u"http://h:99999/x", ERROR_WINHTTP_INVALID_URL},
-                              Rejected{u"http://h:8o/x", ERROR_WINHTTP_INVALID_URL},
-                              Rejected{u"http://h:/x", ERROR_WINHTTP_INVALID_URL}}) {
+    for (const Rejected& c :
+         {Rejected{u"ftp://h/x", ERROR_WINHTTP_UNRECOGNIZED_SCHEME},
+          Rejected{u"www.vellumcrest.com/x", ERROR_WINHTTP_UNRECOGNIZED_SCHEME},
+          Rejected{u"http:/h/x", ERROR_WINHTTP_INVALID_URL}, Rejected{u"http://:80/x", ERROR_WINHTTP_INVALID_URL},
+          Rejected{u"http://h:99999/x", ERROR_WINHTTP_INVALID_URL},
+          Rejected{u"http://h:8o/x", ERROR_WINHTTP_INVALID_URL}, Rejected{u"http://h:/x", ERROR_WINHTTP_INVALID_URL}}) {
         URL_COMPONENTS parts{};
         parts.dwStructSize = sizeof parts;
         parts.dwHostNameLength = 1;
@@ -239,7 +237,8 @@ TEST_F(WinHttpTest, ARequestGoesOnTheWireAndItsBodyArrivesWhateverItsFraming) {
     }
     const std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[0], "GET /tdloft_ver.txt HTTP/1.1\r\nHost: WWW.vellumcrest.com\r\nUser-Agent: agent/1.0\r\n\r\n");
+    EXPECT_EQ(requests[0],
+              "GET /tdloft_ver.txt HTTP/1.1\r\nHost: WWW.vellumcrest.com\r\nUser-Agent: agent/1.0\r\n\r\n");
     EXPECT_EQ(win32::WinHttpConnectionAttempts(), 3);
 
     // A POST carries its body and its length; extra headers go as given, each line ended by CRLF.
@@ -299,8 +298,8 @@ TEST_F(WinHttpTest, FailuresHaveThePlatformsCodesAndNothingLeavesTheLoopbackTabl
          ERROR_WINHTTP_CONNECTION_ERROR},
         {"bad chunk size", HttpAnswer{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", {"zz\r\nabc\r\n"}}, 0,
          ERROR_WINHTTP_INVALID_SERVER_RESPONSE},
-        {"chunks cut short", HttpAnswer{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", {"3\r\nabc\r\n"}},
-         0, ERROR_WINHTTP_CONNECTION_ERROR},
+        {"chunks cut short", HttpAnswer{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", {"3\r\nabc\r\n"}}, 0,
+         ERROR_WINHTTP_CONNECTION_ERROR},
     };
     for (const Late& c : cases) {
         SCOPED_TRACE(c.name);
@@ -326,7 +325,8 @@ TEST_F(WinHttpTest, AnAnswerThatDoesNotComeTimesOutAfterThirtySecondsOfMachineTi
     HINTERNET request = Request(u"www.vellumcrest.com");
     ASSERT_TRUE(Send(request));
     const size_t before = nt::clock::TimedWaiterCount();
-    auto received = std::async(std::launch::async, [&] { return std::make_pair(receive(request, nullptr), GetLastError()); });
+    auto received =
+        std::async(std::launch::async, [&] { return std::make_pair(receive(request, nullptr), GetLastError()); });
     ASSERT_TRUE(nt::clock::WaitForTimedWaiters(before + 1));
     nt::clock::AdvanceMilliseconds(29'999);
     EXPECT_EQ(received.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
@@ -370,9 +370,9 @@ TEST_F(WinHttpTest, HandlesAreCountedCheckedByKindAndClosedInTheOrderGiven) {
     using Kind = win32::WinHttpHandleKind;
     const std::vector<win32::WinHttpHandleEvent> events = win32::WinHttpHandleEvents();
     ASSERT_EQ(events.size(), 6u);
-    const std::pair<Kind, bool> expected[] = {{Kind::Session, true},     {Kind::Connection, true},
-                                              {Kind::Request, true},     {Kind::Session, false},
-                                              {Kind::Request, false},    {Kind::Connection, false}};
+    const std::pair<Kind, bool> expected[] = {{Kind::Session, true},  {Kind::Connection, true},
+                                              {Kind::Request, true},  {Kind::Session, false},
+                                              {Kind::Request, false}, {Kind::Connection, false}};
     for (size_t i = 0; i < events.size(); ++i) {
         EXPECT_EQ(events[i].kind, expected[i].first) << i;
         EXPECT_EQ(events[i].opened, expected[i].second) << i;
