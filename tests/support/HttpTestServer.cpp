@@ -5,6 +5,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -183,6 +184,9 @@ void HttpTestServer::AcceptLoop() {
         if (fd < 0) {
             continue;
         }
+        // A client that stops reading holds a write up for this long at most.
+        const timeval sendLimit{5, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
         std::lock_guard guard(m_lock);
         ++m_connections;
         m_workers.emplace_back([this, fd] { Serve(fd); });
