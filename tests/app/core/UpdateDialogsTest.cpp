@@ -17,7 +17,7 @@
 #include "app/core/TindaloftApp.h"
 #include "app/core/UpdateServer.h"
 #include "shellapi.h"
-#include "tests/app/core/AppStarter.h"
+#include "tests/support/AppStarter.h"
 #include "tests/support/Pictures.h"
 
 namespace {
