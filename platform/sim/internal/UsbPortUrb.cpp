@@ -345,6 +345,7 @@ ULONG HostController::CurrentFrame() { return static_cast<ULONG>(KeQueryInterrup
 
 NTSTATUS HostController::SubmitUrb(PIRP irp, PURB urb, DeviceHandle* handle) {
     ++g_urbsReceived;
+    handle->device->CountUrb();
     if (urb->UrbHeader.Length < sizeof(_URB_HEADER)) {
         return Complete(irp, STATUS_INVALID_PARAMETER);
     }
