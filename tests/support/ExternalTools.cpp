@@ -8,6 +8,8 @@
 #include <map>
 #include <sstream>
 
+#include <sys/wait.h>
+
 namespace tdl::test {
 
 CommandResult RunCommand(const std::string& command) {
@@ -19,7 +21,9 @@ CommandResult RunCommand(const std::string& command) {
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
         result.output.append(buffer, n);
-    result.ok = ::pclose(pipe) == 0;
+    const int status = ::pclose(pipe);
+    result.ok = status == 0;
+    result.exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
 

@@ -6,9 +6,11 @@
 
 namespace tdl::test {
 
-// A shell command's output (standard output and error) and whether it exited with 0.
+// A shell command's output (standard output and error), whether it exited with 0, and its exit code (-1 when it
+// did not exit normally).
 struct CommandResult {
     bool ok = false;
+    int exitCode = -1;
     std::string output;
 };
 
