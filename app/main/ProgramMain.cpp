@@ -26,6 +26,10 @@ constexpr DWORD kFatalAppExitCode = 0x40000015;
 
 } // namespace
 
+bool AttachProgramDisplay() {
+    return false;
+}
+
 int TindaloftMain(LPSTR lpCmdLine, int nCmdShow) {
     RegisterProgramVersionResource();
     RegisterAppResources();
