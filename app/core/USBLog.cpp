@@ -224,6 +224,9 @@ BOOL CUSBLog::InitCaptureDocument() {
     } catch (CMemoryException* e) {
         e->Delete();
     } catch (const std::bad_alloc&) {
+    } catch (const char* lpszText) {
+        // The device model's own string exceptions ("allocation failed") end the new document as memory does.
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DOCUMENT, "InitCaptureDocument: %s", lpszText);
     }
     return FALSE;
 }
