@@ -1,6 +1,5 @@
 #include "app/devices/HubPort.h"
 
-#include <new>
 #include <string>
 
 #include "WinCom.h"
