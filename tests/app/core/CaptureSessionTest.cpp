@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "NtClock.h"
 #include "WinFileDialogControl.h"
 #include "WinUiControl.h"
 #include "app/core/AppSettings.h"
@@ -32,13 +33,12 @@
 #include "app/ui/LogListView.h"
 #include "app/ui/MainFrame.h"
 #include "common/FilterBlock.h"
+#include "common/RecordTags.h"
 #include "platform/sim/UsbDevice.h"
 #include "platform/sim/UsbHubModel.h"
-#include "NtClock.h"
-#include "common/RecordTags.h"
-#include "usb.h"
-#include "tests/app/core/AppStarter.h"
+#include "tests/support/AppStarter.h"
 #include "tools/capture-session/CaptureSession.h"
+#include "usb.h"
 
 // The capture driver's entry point (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;

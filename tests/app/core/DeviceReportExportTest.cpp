@@ -38,7 +38,7 @@
 #include "app_core_tests_embedded.h"
 #include "commdlg.h"
 #include "platform/nt/NtClock.h"
-#include "tests/app/core/AppStarter.h"
+#include "tests/support/AppStarter.h"
 #include "tests/support/CheckedConnectionTree.h"
 
 // The capture driver's entry point (driver/Driver.h).

@@ -31,9 +31,9 @@
 #include "app/devices/System.h"
 #include "app/devices/SystemHostControllers.h"
 #include "app/devices/UsbHub.h"
-#include "tests/app/core/AppStarter.h"
 #include "tests/app/core/LiveDocumentFixture.h"
 #include "tests/app/core/TopologyChecks.h"
+#include "tests/support/AppStarter.h"
 
 namespace {
 
