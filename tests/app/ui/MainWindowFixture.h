@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "GkDockingPane.h"
@@ -81,6 +84,22 @@ protected:
     void Advance(int nMilliseconds) {
         nt::clock::AdvanceMilliseconds(nMilliseconds);
         win32::PumpUiMessages();
+    }
+    // The idle-time update of the frame's bars, as the application's message loop runs it.
+    void Idle() {
+        Frame()->SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE, TRUE);
+        Frame()->SendMessage(WM_IDLEUPDATECMDUI, TRUE, 0);
+    }
+    // Serves this thread's messages until `done` (at most about 10 s of real time, for what other threads
+    // deliver).
+    static bool PumpUntil(const std::function<bool()>& done) {
+        for (int round = 0; round < 10000; ++round) {
+            win32::PumpUiMessages();
+            if (done())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return done();
     }
 
     std::unique_ptr<apptest::AppStarter> m_starter;
