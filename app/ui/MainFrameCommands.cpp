@@ -127,14 +127,15 @@ void CMainFrame::SetToolbarTooltip(UINT nCommand, UINT nStringId) {
     CGkCommandBars* pCommandBars = GetCommandBars();
     if (pCommandBars == nullptr)
         return;
+    // The toolbar of resource 128 ("Standard"), not the menu bar of the same resource.
     for (int nBar = 0; nBar < pCommandBars->GetCount(); ++nBar) {
         CGkToolBar* pBar = pCommandBars->GetAt(nBar);
-        if (pBar->GetBarID() != IDR_MAINFRAME)
-            continue;
+        CGkControl* pControl = pBar->GetBarID() == IDR_MAINFRAME ? pBar->FindControl(nCommand) : nullptr;
         CString text;
-        if (CGkControl* pControl = pBar->FindControl(nCommand); pControl != nullptr && AfxLoadString(nStringId, text))
+        if (pControl != nullptr && AfxLoadString(nStringId, text)) {
             pControl->SetTooltip(text);
-        return;
+            return;
+        }
     }
 }
 

@@ -4,14 +4,18 @@
 // that gives the table again; a frame that cannot make its bars ends the start.
 #include "tests/app/ui/MainWindowFixture.h"
 
+#include "tests/app/ui/CommandState.h"
+
 #include "GkCommandBars.h"
 #include "GkDockingPaneGroup.h"
 #include "GkMDIFrameWnd.h"
 #include "GkProfileValue.h"
 #include "GkStatusBar.h"
 #include "GkToolBar.h"
+#include "WinHtmlHelpControl.h"
 #include "app/core/Resource.h"
 #include "app/ui/StatusLEDPane.h"
+#include "htmlhelp.h"
 #include "tests/support/Pictures.h"
 
 namespace mainwin_test {
@@ -179,19 +183,7 @@ TEST_F(MainFrameTest, ViewCommandsOpenAndClosePanesWithTheirTextsAndChecks) {
         {ID_VIEW_SYSTEMPROPERTIES, "Hide System &Properties", "Show System &Properties"},
         {ID_VIEW_DATABAR, "Hide &Data Bar", "Show &Data Bar"},
     };
-    // What the View menu shows for a command.
-    struct Item : CCmdUI {
-        void SetCheck(int nCheck) override { check = nCheck; }
-        void SetText(LPCTSTR lpszText) override { text = lpszText; }
-        int check = -1;
-        std::string text;
-    };
-    auto item = [&](UINT nID) {
-        Item state;
-        state.m_nID = nID;
-        state.DoUpdate(pFrame, FALSE);
-        return state;
-    };
+    auto item = [&](UINT nID) { return UpdateCommand(pFrame, nID); };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.hide);
         EXPECT_EQ(item(row.nID).check, 1);
@@ -205,6 +197,45 @@ TEST_F(MainFrameTest, ViewCommandsOpenAndClosePanesWithTheirTextsAndChecks) {
         EXPECT_FALSE(Pane(row.nID)->IsClosed());
         EXPECT_NE(Pane(row.nID)->GetChild(), nullptr);
     }
+}
+
+TEST_F(MainFrameTest, ACaptureHidesTheOpenTreeAndStackAndShowsOnlyThoseAgain) {
+    CMainFrame* pFrame = Start();
+    ASSERT_NE(pFrame, nullptr);
+    for (bool treeOpen : {true, false}) {
+        SCOPED_TRACE(treeOpen);
+        if (!treeOpen)
+            Command(ID_VIEW_DEVICETREE);
+        pFrame->HideDevTreeAndStack();
+        EXPECT_FALSE(pFrame->IsPaneVisible(ID_VIEW_DEVICETREE));
+        EXPECT_FALSE(pFrame->IsPaneVisible(ID_VIEW_STACKINSPECTOR));
+        EXPECT_EQ(pFrame->GetDevTreeBar()->WasOpenBeforeLogging(), treeOpen);
+        EXPECT_TRUE(pFrame->GetStackInspectorBar()->WasOpenBeforeLogging());
+        pFrame->RestoreDevTreeAndStack();
+        EXPECT_EQ(pFrame->IsPaneVisible(ID_VIEW_DEVICETREE), treeOpen);
+        EXPECT_TRUE(pFrame->IsPaneVisible(ID_VIEW_STACKINSPECTOR));
+        // The other panes keep their state.
+        EXPECT_TRUE(pFrame->IsPaneVisible(ID_VIEW_DATABAR));
+    }
+}
+
+TEST_F(MainFrameTest, TheFrameKeepsItsMinimumSizeAndOpensTheStackInspectorsHelp) {
+    CMainFrame* pFrame = Start();
+    ASSERT_NE(pFrame, nullptr);
+    MINMAXINFO info{};
+    pFrame->SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 200);
+    EXPECT_EQ(info.ptMinTrackSize.y, 200);
+    pFrame->MoveWindow(0, 0, 120, 90);
+    CRect window;
+    pFrame->GetWindowRect(&window);
+    EXPECT_EQ(window.Size(), CSize(200, 200));
+
+    win32::RegisterHtmlHelpModule();
+    Command(ID_HELP_STACKINSPECTOR);
+    ASSERT_EQ(win32::HtmlHelpCalls().size(), 1u);
+    EXPECT_EQ(win32::HtmlHelpCalls()[0].data, 50u);
+    EXPECT_EQ(win32::HtmlHelpCalls()[0].command, static_cast<UINT>(HH_HELP_CONTEXT));
 }
 
 TEST_F(MainFrameTest, AChangedLayoutReturnsAfterARestartAndACorruptOneGivesTheTable) {

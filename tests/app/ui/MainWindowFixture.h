@@ -62,6 +62,7 @@ protected:
         CMainFrame* pFrame = m_starter->MainFrame();
         if (pFrame != nullptr)
             pFrame->SendMessage(WM_CLOSE);
+        apptest::AppStarter::TakeQuit();
         win32::PumpUiMessages();
         m_starter->Exit();
     }
@@ -80,11 +81,8 @@ protected:
         Frame()->ScreenToClient(&rc);
         return rc;
     }
-    // Moves the virtual clock on and lets the window thread take what came due.
-    void Advance(int nMilliseconds) {
-        nt::clock::AdvanceMilliseconds(nMilliseconds);
-        win32::PumpUiMessages();
-    }
+    // Moves the virtual clock on, serving each timer as it comes due.
+    static void Advance(int nMilliseconds) { win32::AdvanceUiClock(static_cast<ULONG>(nMilliseconds)); }
     // The idle-time update of the frame's bars, as the application's message loop runs it.
     void Idle() {
         Frame()->SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE, TRUE);
