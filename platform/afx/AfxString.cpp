@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "AfxStringTable.h"
-#include "NtFormat.h"
+#include "WinCrtFormat.h"
 #include "windows.h"
 
 namespace {
@@ -61,7 +61,7 @@ void NarrowFromWide(char* dst, const char16_t* src, int n) {
 }
 
 // Sink that collects formatted text in a stack buffer first.
-class StringFormatSink final : public nt::format::Sink<char> {
+class StringFormatSink final : public win32::crt::FormatSink {
 public:
     explicit StringFormatSink(CString& target) : m_target(target) {}
     ~StringFormatSink() override = default;
@@ -615,7 +615,7 @@ void CString::AppendFormatV(LPCSTR pszFormat, va_list args) {
         AfxThrowInvalidArgException();
     CString formatted;
     StringFormatSink sink(formatted);
-    nt::format::FormatTo(sink, nt::format::Runtime::User, pszFormat, args);
+    win32::crt::FormatTo(sink, pszFormat, args);
     sink.Drain();
     Append(formatted);
 }
