@@ -9,6 +9,8 @@
 // Threads: the store has no lock. Which thread may touch it when is the document's rule.
 #pragma once
 
+#include <memory>
+
 #include "afx.h"
 #include "app/core/CapturePair.h"
 #include "app/core/LogRecordDecode.h"
@@ -122,7 +124,7 @@ public:
     CUSBLog* GetDocument() const { return m_pDocument; }
     UINT GetSchema() const { return m_nSchema; }
     void SetSchema(UINT nSchema) { m_nSchema = nSchema; }
-    CaptureBuffer::CCapturePair* GetCaptureBuffer() const { return m_pBuffer; }
+    CaptureBuffer::CCapturePair* GetCaptureBuffer() const { return m_pBuffer.get(); }
     BOOL IsContinuous() const { return m_bContinuous != 0; }
     BYTE GetCurrentBank() const { return m_nCurrentBank; }
     // Index storage, for measuring what the indexes cost.
@@ -146,7 +148,7 @@ private:
 
     CUSBLog* m_pDocument;
     UINT m_nSchema;
-    CaptureBuffer::CCapturePair* m_pBuffer;
+    std::unique_ptr<CaptureBuffer::CCapturePair> m_pBuffer;
     BYTE m_bContinuous;
     BYTE m_bTimeOriginUnset;
     LONGLONG m_llTimeOrigin;

@@ -101,7 +101,7 @@ void CLogRecords::Serialize(CArchive& ar) {
     }
 
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CLogRecords::Serialize (storing)");
-    const CaptureBuffer::CCapturePair* pPair = m_pBuffer;
+    const CaptureBuffer::CCapturePair* pPair = m_pBuffer.get();
     // A saved log's store has no bank size of its own: its one bank, over the file, tells the capacity.
     DWORD dwCapacity = pPair != nullptr ? pPair->GetBankSize() : 0;
     for (int nBank = 0; pPair != nullptr && nBank < 2; ++nBank)
