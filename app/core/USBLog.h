@@ -389,7 +389,7 @@ private:
     // is the stop, and the list scrolled to the trigger's record.
     void FinishBackgroundLogging();
     void CloseBackgroundProgress();
-    // Modeless windows that delete themselves with their window and tell the document as they go.
+    // Modeless windows: each object goes with its window, telling the document as it goes.
     CLogProgress* m_pBackgroundProgress = nullptr;
     void CloseFindDialog();
     CFindDialog* m_pFindDialog = nullptr;
