@@ -95,8 +95,8 @@ void CCaptureBuffer::Reset() {
 }
 
 BOOL CCaptureBuffer::Lock(DWORD dwTimeout) {
-    CMemMapFile::Lock(dwTimeout);
-    if (!IsLocked()) {
+    // The wait's own answer: the locked flag also says so while another thread holds the bank.
+    if (CMemMapFile::Lock(dwTimeout) == nullptr) {
         ShowBankMessage(kLockFailed);
         return FALSE;
     }

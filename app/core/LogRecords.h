@@ -160,4 +160,33 @@ private:
     CRecordIndex m_Filtered1;
 };
 
+// The capture buffer's lock (the mutex of the bank being written) held for a scope: taken by the constructor
+// within the timeout, released by Unlock or at the scope's end when it was taken. A lock that was not taken is
+// never released, so a failed wait leaves another holder's lock alone. Banks switch only with the lock
+// released, so the bank released is the bank taken.
+class CBufferLock {
+public:
+    CBufferLock(CLogRecords& records, DWORD dwTimeout) : m_records(records) { Lock(dwTimeout); }
+    ~CBufferLock() { Unlock(); }
+    CBufferLock(const CBufferLock&) = delete;
+    CBufferLock& operator=(const CBufferLock&) = delete;
+
+    BOOL IsLocked() const { return m_bLocked; }
+    // Taken again after an Unlock; TRUE when it is held (also when it already was).
+    BOOL Lock(DWORD dwTimeout) {
+        if (!m_bLocked)
+            m_bLocked = m_records.LockBuffer(dwTimeout);
+        return m_bLocked;
+    }
+    void Unlock() {
+        if (m_bLocked)
+            m_records.UnlockBuffer();
+        m_bLocked = FALSE;
+    }
+
+private:
+    CLogRecords& m_records;
+    BOOL m_bLocked = FALSE;
+};
+
 } // namespace LogRecords

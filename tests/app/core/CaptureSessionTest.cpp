@@ -398,11 +398,12 @@ TEST_F(CaptureSessionTest, LostRecordsAreMarkedAndTheStopReportsTheGap) {
         SCOPED_TRACE(c.background ? "background logging" : "notify logging");
         StartApplication({.continuous = true, .background = c.background, .bulkMaxSize = 65536});
         StartCapture();
-        LogRecords::CLogRecords* records = m_log->GetLogRecords();
-        ASSERT_TRUE(records->LockBuffer(INFINITE));
-        // Far more than the driver's log holds (31 blocks of 65 KiB).
-        PlayPumping(sim::WorkloadKind::CopyToStick, Files(24, 65536));
-        records->UnlockBuffer();
+        {
+            LogRecords::CBufferLock held(*m_log->GetLogRecords(), INFINITE);
+            ASSERT_TRUE(held.IsLocked());
+            // Far more than the driver's log holds (31 blocks of 65 KiB).
+            PlayPumping(sim::WorkloadKind::CopyToStick, Files(24, 65536));
+        }
         win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "out-of-sequence");
         SendCommand(ID_USB_STOPEVENTCAPTURE);
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/core/FilterDefinition.h"
@@ -370,6 +371,34 @@ TEST_F(RecordStore, TimeOriginIsTheFirstStartSinceEmptied) {
     store.SetTimeOrigin(3000);
     EXPECT_EQ(3000, store.GetTimeOrigin());
     EXPECT_EQ(2000, store.GetLatestStart()); // only its setter changes it
+}
+
+// The buffer lock holds the bank being written for its scope. Another thread's guard that cannot take it
+// (the bank says so in a box) releases nothing as it goes, an early Unlock lets others in, and Lock takes it
+// again.
+TEST_F(RecordStore, BufferLockHoldsTheWriteBankForItsScope) {
+    auto anotherThreadTakes = [this] {
+        win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "Failed to acquire memory map.\n");
+        bool taken = false;
+        std::thread([&] { taken = LogRecords::CBufferLock(store, 0).IsLocked(); }).join();
+        if (taken)
+            win32::ClearModalRequests();
+        return taken;
+    };
+    {
+        LogRecords::CBufferLock held(store, INFINITE);
+        ASSERT_TRUE(held.IsLocked());
+        EXPECT_FALSE(anotherThreadTakes());
+        EXPECT_FALSE(anotherThreadTakes()) << "the failed guard released the holder's lock";
+        held.Unlock();
+        EXPECT_TRUE(anotherThreadTakes());
+        EXPECT_TRUE(held.Lock(INFINITE));
+        EXPECT_FALSE(anotherThreadTakes());
+    }
+    EXPECT_TRUE(anotherThreadTakes());
+
+    CLogRecords bufferless;
+    EXPECT_FALSE(LogRecords::CBufferLock(bufferless, 0).IsLocked());
 }
 
 TEST(RecordStoreLifetime, DestroyingTheDocumentClosesEveryHandle) {
