@@ -221,10 +221,7 @@ _LOGHDR* CLogRecords::GetBankRecordAt(int nBank, INT_PTR nIndex) const {
 _LOGHDR* CLogRecords::GetRecordAt(CUSBLog* pDocument, INT_PTR nIndex) const {
     if (!pDocument || !pDocument->IsBufferFilterOn())
         return GetAt(nIndex);
-    const INT_PTR nCount = m_Filtered0.GetSize() + m_Filtered1.GetSize();
-    if (nCount == 0)
-        return nullptr;
-    if (nIndex < 0 || nIndex >= nCount)
+    if (nIndex < 0)
         AfxThrowInvalidArgException();
     return ListAt(GetFilteredIndex(m_nCurrentBank ^ 1), GetFilteredIndex(m_nCurrentBank), nIndex);
 }

@@ -80,13 +80,13 @@ public:
     INT_PTR GetBankCount(int nBank) const;
     INT_PTR GetFilteredBankCount(int nBank) const;
 
-    // The record at a list index of the full view: null past the end; a negative index throws
-    // CInvalidArgException*.
+    // Records by index, all with one rule: null at or past the end (of an empty view too), and a negative
+    // index throws CInvalidArgException*.
+    // The record at a list index of the full view.
     _LOGHDR* GetAt(INT_PTR nIndex) const;
-    // Record i of a bank's index; null past the end.
+    // Record i of a bank's index; null for a bank other than 0 and 1.
     _LOGHDR* GetBankRecordAt(int nBank, INT_PTR nIndex) const;
-    // The record at a list index of the active view. The full view as GetAt; the filtered view gives null
-    // when it is empty and throws CInvalidArgException* for an index outside it.
+    // The record at a list index of the active view: the filtered one while the buffer filter is on.
     _LOGHDR* GetRecordAt(CUSBLog* pDocument, INT_PTR nIndex) const;
 
     // Header, payload and trailer (computed wide: a damaged DataSize cannot wrap).
@@ -132,8 +132,8 @@ public:
     const CRecordIndex& GetFilteredIndex(int nBank) const { return nBank == 0 ? m_Filtered0 : m_Filtered1; }
 
 private:
-    // The record at a list index of the active view, or null: an index outside the view shows no record
-    // rather than failing a paint.
+    // The record at a list index of the active view, or null for any index outside it (a negative one too): a
+    // row outside the view shows no record rather than failing a paint.
     _LOGHDR* FindRecordAt(CUSBLog* pDocument, INT_PTR nIndex) const;
     // A view of that record for the document (without a record when there is none).
     CLogRecordDecode RowView(CUSBLog* pDocument, INT_PTR nIndex) const;
