@@ -132,6 +132,13 @@ public:
     const CRecordIndex& GetFilteredIndex(int nBank) const { return nBank == 0 ? m_Filtered0 : m_Filtered1; }
 
 private:
+    // The record part read back: the data region mapped from the file, then each stored offset checked
+    // against it and indexed in bank 0.
+    void LoadRecords(CArchive& ar);
+    void IndexLoadedOffsets(CArchive& ar, DWORD dwCount);
+    // The record part written: the region the file keeps, the offsets (with the save's progress; a cancel
+    // stops there), then the region's bytes.
+    void StoreRecords(CArchive& ar) const;
     // The record at a list index of the active view, or null for any index outside it (a negative one too): a
     // row outside the view shows no record rather than failing a paint.
     _LOGHDR* FindRecordAt(CUSBLog* pDocument, INT_PTR nIndex) const;
