@@ -118,8 +118,7 @@ BOOL CUSBLog::CreateContents() {
     try {
         if (m_HostSystem == nullptr) {
             CTindaloftApp* pApp = TindaloftApp();
-            pSystem =
-                std::make_unique<CSystem>(pApp != nullptr ? static_cast<LPCSTR>(pApp->m_strMachineName) : "");
+            pSystem = std::make_unique<CSystem>(pApp != nullptr ? static_cast<LPCSTR>(pApp->m_strMachineName) : "");
         }
         if (m_pHostControllers == nullptr)
             pHostControllers = std::make_unique<CSystemHostControllers>();

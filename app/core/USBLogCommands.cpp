@@ -98,8 +98,7 @@ void CUSBLog::OnUpdateExportDeviceReport(CCmdUI* pCmdUI) {
         CPanePointers panes;
         CWnd* pPage = panes.GetDeviceTreeActivePage();
         bEnable = panes.IsDeviceTreePaneVisible() && pPage != nullptr &&
-                  static_cast<UINT>(pPage->GetDlgCtrlID()) == IDC_DEVICE_TREE_REPORT_PAGE &&
-                  panes.AnyDevicesChecked();
+                  static_cast<UINT>(pPage->GetDlgCtrlID()) == IDC_DEVICE_TREE_REPORT_PAGE && panes.AnyDevicesChecked();
     }
     pCmdUI->Enable(bEnable);
 }

@@ -377,8 +377,7 @@ bool CHubPort::BuildConnectionTree(CDeviceStack* pHubStack, CUSBLog* pDocument) 
                   "CHubPort::BuildConnectionTree - port not found in m_ConnectionTree");
         return true;
     }
-    ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub,
-                              m_pExternalHub.get());
+    ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub, m_pExternalHub.get());
     element.m_LabelText = HubLabel(m_pExternalHub.get());
     core::tree_iterator<ConnectionElement> inserted = pPortNode->insert(element);
     if (inserted == g_ConnectionTreeEnd)

@@ -91,11 +91,12 @@ void CHubPort::LoadRecord(CArchive& ar) {
     }
     ClearConfigurations();
     // A loaded configuration is parsed before the port takes it; one that cannot be is a memory failure.
-    m_Configurations.Load(ar, [] { return std::make_unique<CUsbConfiguration>(); },
-                          [](CUsbConfiguration& configuration) {
-                              if (!configuration.ParseConfigurationDescriptor())
-                                  AfxThrowMemoryException();
-                          });
+    m_Configurations.Load(
+        ar, [] { return std::make_unique<CUsbConfiguration>(); },
+        [](CUsbConfiguration& configuration) {
+            if (!configuration.ParseConfigurationDescriptor())
+                AfxThrowMemoryException();
+        });
     if (m_PortDeviceIsHub != 0) {
         m_pExternalHub.reset();
         m_pExternalHub = CUsbHub::ForLoading(m_nSchema);

@@ -204,8 +204,7 @@ core::tree<ConnectionElement>* CUsbHub::AddPort(core::tree<ConnectionElement>* p
         return nullptr;
     }
     TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "..new CHubPort = %p", static_cast<void*>(pPort.get()));
-    core::tree<ConnectionElement>* pPortNode =
-        pHubNode->insert(ConnectionElement(FALSE, portType, pPort.get())).node();
+    core::tree<ConnectionElement>* pPortNode = pHubNode->insert(ConnectionElement(FALSE, portType, pPort.get())).node();
     bool bListed = false;
     if (pPortNode != nullptr) {
         try {

@@ -57,7 +57,8 @@ public:
         }
         stack.HasBosDescriptor = s.superSpeed ? 1 : 0;
         port.m_devstk = &stack;
-        port.m_Configurations.Add(std::unique_ptr<CUsbConfiguration>(Configuration(s.interfaces ? kTwoInterfaces : kNoInterface)));
+        port.m_Configurations.Add(
+            std::unique_ptr<CUsbConfiguration>(Configuration(s.interfaces ? kTwoInterfaces : kNoInterface)));
         if (s.hub) {
             hubStack.HasBosDescriptor = s.superSpeed ? 1 : 0;
             port.m_pExternalHub.reset(new CUsbHub(&hubStack, nullptr));
