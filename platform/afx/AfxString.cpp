@@ -60,47 +60,14 @@ void NarrowFromWide(char* dst, const char16_t* src, int n) {
     ::WideCharToMultiByte(CP_ACP, 0, src, n, dst, n, nullptr, nullptr);
 }
 
-// Sink that collects formatted text in a stack buffer first.
+// Appends what the run-time's printf formats.
 class StringFormatSink final : public win32::crt::FormatSink {
 public:
     explicit StringFormatSink(CString& target) : m_target(target) {}
-    ~StringFormatSink() override = default;
-    void Put(const char* p, size_t n) override {
-        while (n > 0) {
-            size_t room = sizeof m_buf - m_used;
-            if (room == 0) {
-                Drain();
-                room = sizeof m_buf;
-            }
-            size_t chunk = n < room ? n : room;
-            std::memcpy(m_buf + m_used, p, chunk);
-            m_used += chunk;
-            p += chunk;
-            n -= chunk;
-        }
-    }
-    void PutRepeat(char ch, size_t n) override {
-        while (n > 0) {
-            size_t room = sizeof m_buf - m_used;
-            if (room == 0) {
-                Drain();
-                room = sizeof m_buf;
-            }
-            size_t chunk = n < room ? n : room;
-            std::memset(m_buf + m_used, ch, chunk);
-            m_used += chunk;
-            n -= chunk;
-        }
-    }
-    void Drain() {
-        m_target.Append(m_buf, CheckedLength(m_used));
-        m_used = 0;
-    }
+    void Write(const char* text, size_t n) override { m_target.Append(text, CheckedLength(n)); }
 
 private:
     CString& m_target;
-    char m_buf[512];
-    size_t m_used = 0;
 };
 
 } // namespace
@@ -616,7 +583,6 @@ void CString::AppendFormatV(LPCSTR pszFormat, va_list args) {
     CString formatted;
     StringFormatSink sink(formatted);
     win32::crt::FormatTo(sink, pszFormat, args);
-    sink.Drain();
     Append(formatted);
 }
 

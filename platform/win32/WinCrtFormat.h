@@ -9,12 +9,12 @@
 
 namespace win32::crt {
 
-// Where formatted text goes, piece by piece.
+// Where formatted text goes: the formatter collects it and writes it on in pieces of up to 512 bytes, the last
+// one when the format ends.
 class FormatSink {
 public:
     virtual ~FormatSink() = default;
-    virtual void Put(const char* text, size_t n) = 0;
-    virtual void PutRepeat(char c, size_t n) = 0;
+    virtual void Write(const char* text, size_t n) = 0;
 };
 
 // Formats into the sink; a null format prints nothing.
