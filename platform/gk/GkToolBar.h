@@ -1,7 +1,8 @@
-// CGkToolBar: a command bar of buttons and separators loaded from a toolbar resource, with images from the
-// image manager (CGkImageManager). A button click sends WM_COMMAND to the bar's owner (the frame, or the
-// window that owns a bar made inside it); idle update handlers through that owner enable, check and caption
-// the buttons. CGkControl is one button or separator of a bar.
+// CGkToolBar: a command bar of buttons and separators loaded from a toolbar resource, with images from an
+// image manager (CGkImageManager): its command bars' for a frame's bar, else the bar's own. A button click
+// sends WM_COMMAND to the bar's owner (the frame, or the window that owns a bar made inside it); idle update
+// handlers through that owner enable, check and caption the buttons. CGkControl is one button or separator
+// of a bar.
 //
 // Layout (client coordinates): a gripper GK_TOOLBAR_GRIPPER wide, then the controls in a row from
 // y = GK_TOOLBAR_BORDER; a button is the icon plus GK_TOOLBAR_BUTTON_PAD each way, a separator
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "afxwin.h"
+
+#include "GkImageManager.h"
 
 #define GK_TOOLBAR_GRIPPER 8
 #define GK_TOOLBAR_BORDER 2
@@ -101,8 +104,12 @@ public:
     virtual BOOL Create(CWnd* pParentWnd, DWORD dwStyle = WS_CHILD | WS_VISIBLE | CBRS_TOP, UINT nID = 0);
     // A bar inside a window (a pane's own small bar): the same, for callers that name it so.
     BOOL CreateToolBar(DWORD dwStyle, CWnd* pParentWnd, UINT nID = 0) { return Create(pParentWnd, dwStyle, nID); }
-    // The buttons and separators of the toolbar resource; FALSE, and the bar unchanged, when there is none.
+    // The buttons and separators of the toolbar resource; FALSE, and the bar unchanged, when there is none. A
+    // bar outside command bars takes the images of the resource's bitmap into its own image manager.
     virtual BOOL LoadToolBar(UINT nIDResource);
+    // The images the bar draws: its command bars' manager, else its own (whose mask colour applies to the
+    // images the next LoadToolBar takes).
+    CGkImageManager* GetImageManager();
     UINT GetBarID() const { return m_nBarID; }
     void SetBarID(UINT nID) { m_nBarID = nID; }
     CString GetTitle() const { return m_strTitle; }
@@ -182,6 +189,7 @@ private:
     BOOL IsVertical() const;
     void DrawImage(CDC* pDC, const CGkControl& control, CPoint pt);
 
+    CGkImageManager m_ownImages;
     UINT m_nBarID = 0;
     CString m_strTitle;
     CSize m_szIcon{16, 16};

@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "PicturePath.h"
-
 #include <vector>
 
-#include "WinGdiControl.h"
 #include "DumpOwner.h"
+#include "WinGdiControl.h"
+#include "tests/support/Pictures.h"
 
 namespace {
 
@@ -249,11 +248,11 @@ TEST_F(PPDumpCtrlTest, TheTooltipFollowsTheElementUnderTheMouse) {
     EXPECT_EQ(std::string(static_cast<LPCTSTR>(m_ctrl->GetCurrentTip())), "0004:   1C\r\n1C23");
     // The hot-tracking rectangle is drawn around the element, and goes when the mouse leaves.
     m_ctrl->SetColor(PPDUMP_COLOR_MOUSE_TRACK, RGB(200, 0, 200), TRUE);
-    ASSERT_TRUE(win32::SavePicturePng(*m_owner, tdl::test::WidgetPicturePath("dumpctrl-hot.png").c_str()));
+    ASSERT_TRUE(tdl::test::SavePicture(*m_owner, "dumpctrl-hot.png"));
     EXPECT_TRUE(AnyPixel(c, RGB(200, 0, 200)));
     win32::MouseLeave();
     win32::PumpUiMessages();
-    ASSERT_TRUE(win32::SavePicturePng(*m_owner, tdl::test::WidgetPicturePath("dumpctrl-left.png").c_str()));
+    ASSERT_TRUE(tdl::test::SavePicture(*m_owner, "dumpctrl-left.png"));
     EXPECT_FALSE(AnyPixel(c, RGB(200, 0, 200)));
 }
 
@@ -313,7 +312,7 @@ TEST_F(PPDumpCtrlTest, PaintsOffScreenInOneCopyWithTheDataBarColours) {
     HWND h = m_ctrl->GetSafeHwnd();
     win32::StartGdiCallLog(h);
     m_ctrl->Invalidate(FALSE);
-    ASSERT_TRUE(win32::SavePicturePng(*m_owner, tdl::test::WidgetPicturePath("dumpctrl-databar.png").c_str()));
+    ASSERT_TRUE(tdl::test::SavePicture(*m_owner, "dumpctrl-databar.png"));
     win32::StopGdiCallLog();
     int copies = 0;
     for (const win32::GdiCall& call : win32::GdiCallLog()) {
@@ -341,7 +340,7 @@ TEST_F(PPDumpCtrlTest, PaintsOffScreenInOneCopyWithTheDataBarColours) {
         EXPECT_FALSE(AnyPixel(strip, c));
 
     m_ctrl->EnableWindow(FALSE);
-    ASSERT_TRUE(win32::SaveWindowPng(h, tdl::test::WidgetPicturePath("dumpctrl-disabled.png").c_str()));
+    ASSERT_TRUE(tdl::test::SavePicture(h, "dumpctrl-disabled.png"));
     EXPECT_FALSE(AnyPixel(Cell(l, 2, 3), RGB(255, 220, 120)));
     EXPECT_TRUE(AnyPixel(Cell(l, 2, 0), ::GetSysColor(COLOR_BTNSHADOW)));
     m_ctrl->EnableWindow(TRUE);
@@ -358,7 +357,7 @@ TEST_F(PPDumpCtrlTest, EraseDrawsNothingAndNoDataShowsTheNotice) {
     m_ctrl->ModifyStyles(kDataBarAdd, kDataBarRemove, FALSE);
     win32::StartGdiCallLog(nullptr); // the off-screen DC belongs to no window
     m_ctrl->Invalidate(FALSE);
-    ASSERT_TRUE(win32::SavePicturePng(*m_owner, tdl::test::WidgetPicturePath("dumpctrl-nodata.png").c_str()));
+    ASSERT_TRUE(tdl::test::SavePicture(*m_owner, "dumpctrl-nodata.png"));
     win32::StopGdiCallLog();
     bool notice = false;
     for (const win32::GdiCall& call : win32::GdiCallLog()) {

@@ -259,10 +259,10 @@ TEST_F(CommandBarsTest, MenuBarOpensPopupsOwnedByTheFrame) {
     // The mnemonics show underlined: below "&File" some pixel in the title's text row is dark across the
     // width of its "F" and nowhere under the rest.
     ::UpdateWindow(m_pFrame->GetSafeHwnd());
-    gk_test::Picture picture(m_pFrame->GetSafeHwnd(), "menu_bar.png");
+    tdl::test::Picture picture(m_pFrame->GetSafeHwnd(), "gk_menu_bar.png");
     ASSERT_TRUE(picture.IsValid());
     CRect file = InFrame(pMenuBar, pMenuBar->GetControl(0)->GetRect());
-    EXPECT_GT(picture.Count(file, gk_test::IsDark), 20);
+    EXPECT_GT(picture.Count(file, tdl::test::IsDark), 20);
 }
 
 TEST_F(CommandBarsTest, TooltipsShowOnHover) {
@@ -320,7 +320,7 @@ TEST_F(CommandBarsTest, UpdatesShowInThePicture) {
     EXPECT_FALSE(pBar->FindControl(57601)->GetEnabled());
     EXPECT_TRUE(pBar->FindControl(172)->GetChecked());
     ::UpdateWindow(m_pFrame->GetSafeHwnd());
-    gk_test::Picture picture(m_pFrame->GetSafeHwnd(), "command_bars.png");
+    tdl::test::Picture picture(m_pFrame->GetSafeHwnd(), "gk_command_bars.png");
     ASSERT_TRUE(picture.IsValid());
 
     // 57601 is the second image: green. Disabled, none of it shows.
@@ -439,6 +439,8 @@ public:
 TEST_F(CommandBarsTest, OwnerMakesASplitButtonWhoseArrowOpensItsMenu) {
     constexpr UINT kPaneBar = 59392;
     win32::RegisterToolbarResource(nullptr, kPaneBar, {16, 16, {32914, 32915}});
+    std::vector<unsigned char> png = IconStrip(2, kKey);
+    win32::RegisterBitmapResource(nullptr, kPaneBar, png.data(), png.size());
     CSplitPane pane;
     ASSERT_TRUE(CreatePaneWithBar(pane, CRect(900, 300, 1200, 400), 262, kPaneBar));
     EXPECT_EQ(pane.m_asked, (std::vector<UINT>{32914, 32915}));
@@ -472,10 +474,17 @@ TEST_F(CommandBarsTest, OwnerMakesASplitButtonWhoseArrowOpensItsMenu) {
     EXPECT_TRUE(m_pFrame->m_commands.empty());
 
     ::UpdateWindow(pane.GetSafeHwnd());
-    gk_test::Picture picture(pane.GetSafeHwnd(), "split_button.png");
+    tdl::test::Picture picture(pane.GetSafeHwnd(), "gk_split_button.png");
     ASSERT_TRUE(picture.IsValid());
     EXPECT_GT(picture.Count(pSplit->GetArrowRect(), [](COLORREF c) { return c == ::GetSysColor(COLOR_BTNTEXT); }),
               5);
+    // A bar made inside a window shows the images of its own resource: red on the plain button, green on the
+    // split button's face, the key colour nowhere.
+    CRect splitFace = pSplit->GetRect();
+    splitFace.right = pSplit->GetArrowRect().left;
+    EXPECT_EQ(picture.Count(pPlain->GetRect(), [](COLORREF c) { return c == RGB(255, 0, 0); }), 100);
+    EXPECT_EQ(picture.Count(splitFace, [](COLORREF c) { return c == RGB(0, 255, 0); }), 100);
+    EXPECT_EQ(picture.Count(pPlain->GetRect(), [](COLORREF c) { return c == kKey; }), 0);
     pane.DestroyWindow();
 }
 
@@ -551,7 +560,7 @@ TEST_F(CommandBarsTest, DraggedBarsMoveToRowsAndAllowedEdges) {
         EXPECT_FALSE(overlap.IntersectRect(&mdi, &rc)) << c.why;
     }
     ::UpdateWindow(m_pFrame->GetSafeHwnd());
-    gk_test::Picture picture(m_pFrame->GetSafeHwnd(), "bars_dragged.png");
+    tdl::test::Picture picture(m_pFrame->GetSafeHwnd(), "gk_bars_dragged.png");
     EXPECT_TRUE(picture.IsValid());
 }
 

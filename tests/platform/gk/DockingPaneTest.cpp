@@ -294,7 +294,7 @@ TEST_F(DockingPaneTest, HiddenFrameAnnouncesNothing) {
 
 TEST_F(DockingPaneTest, PicturesShowCaptionsAndTabs) {
     ::UpdateWindow(m_pFrame->GetSafeHwnd());
-    gk_test::Picture picture(m_pFrame->GetSafeHwnd(), "docking_panes.png");
+    tdl::test::Picture picture(m_pFrame->GetSafeHwnd(), "gk_docking_panes.png");
     ASSERT_TRUE(picture.IsValid());
     COLORREF caption = ::GetSysColor(COLOR_INACTIVECAPTION);
     for (UINT nID : {kDeviceTree, kStack, kData, kLogDetails}) {

@@ -215,7 +215,7 @@ TEST_F(GridWindowTest, ScrollBarFollowsTheRows) {
     m_grid.SendMessage(WM_VSCROLL, SB_PAGEDOWN);
     EXPECT_EQ(m_grid.GetTopIndex(), nPage);
     // The scroll bar is drawn at the right, outside the client area.
-    gk_test::Picture picture(m_grid.m_hWnd, "grid_scrolled");
+    tdl::test::Picture picture(m_grid.m_hWnd, "gk_grid_scrolled.png");
     CRect rcWindow, rcClient;
     m_grid.GetWindowRect(&rcWindow);
     m_grid.GetClientRect(&rcClient);
@@ -238,16 +238,16 @@ TEST_F(GridWindowTest, ScrollBarFollowsTheRows) {
 
 TEST_F(GridWindowTest, PictureShowsColoursHelpAndNoHiddenCategory) {
     m_pType->Select();
-    gk_test::Picture picture(m_grid.m_hWnd, "grid");
+    tdl::test::Picture picture(m_grid.m_hWnd, "gk_grid.png");
     ASSERT_TRUE(picture.IsValid());
 
     // The red value is drawn red, and only the Status value is.
     CRect rcStatus = RowOf(m_pStatus);
     CRect rcStatusValue(m_grid.GetSplitterPos() + 1, rcStatus.top, rcStatus.right, rcStatus.bottom);
-    EXPECT_GT(picture.Count(rcStatusValue, gk_test::IsReddish), 10);
+    EXPECT_GT(picture.Count(rcStatusValue, tdl::test::IsReddish), 10);
     CRect rcType = RowOf(m_pType);
     CRect rcTypeValue(m_grid.GetSplitterPos() + 1, rcType.top, rcType.right, rcType.bottom);
-    EXPECT_EQ(picture.Count(rcTypeValue, gk_test::IsReddish), 0);
+    EXPECT_EQ(picture.Count(rcTypeValue, tdl::test::IsReddish), 0);
 
     // The caption background fills the caption cell (text aside), and the caption is in its text colour.
     CRect rcRecord = RowOf(m_pRecord);
@@ -267,16 +267,17 @@ TEST_F(GridWindowTest, PictureShowsColoursHelpAndNoHiddenCategory) {
 
     // The help area shows the selected item's caption and description.
     CRect rcHelp = m_grid.GetHelpRect();
-    const int nWithDescription = picture.Count(rcHelp, gk_test::IsDark);
+    const int nWithDescription = picture.Count(rcHelp, tdl::test::IsDark);
     m_pType->SetDescription("");
-    const int nCaptionOnly = gk_test::Picture(m_grid.m_hWnd, "grid_caption_only").Count(rcHelp, gk_test::IsDark);
+    const int nCaptionOnly =
+        tdl::test::Picture(m_grid.m_hWnd, "gk_grid_caption_only.png").Count(rcHelp, tdl::test::IsDark);
     m_grid.SetSelectedItem(nullptr);
-    EXPECT_EQ(gk_test::Picture(m_grid.m_hWnd, "grid_no_selection").Count(rcHelp, gk_test::IsDark), 0);
+    EXPECT_EQ(tdl::test::Picture(m_grid.m_hWnd, "gk_grid_no_selection.png").Count(rcHelp, tdl::test::IsDark), 0);
     EXPECT_GT(nCaptionOnly, 20);
     EXPECT_GT(nWithDescription, nCaptionOnly + 50);
 
     m_pSecret->SetHidden(FALSE);
-    EXPECT_GT(gk_test::Picture(m_grid.m_hWnd, "grid_unhidden").Count(rcClient, isGreen), 100);
+    EXPECT_GT(tdl::test::Picture(m_grid.m_hWnd, "gk_grid_unhidden.png").Count(rcClient, isGreen), 100);
 }
 
 } // namespace

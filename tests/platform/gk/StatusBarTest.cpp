@@ -214,7 +214,7 @@ TEST_F(StatusBarTest, PanesAreLaidOutInARowAlongTheBottom) {
 }
 
 TEST_F(StatusBarTest, AnAddedPaneDrawsInItsRectangleAndRedrawsAlone) {
-    gk_test::Picture picture(Bar().m_hWnd, "statusbar");
+    tdl::test::Picture picture(Bar().m_hWnd, "gk_statusbar.png");
     ASSERT_TRUE(picture.IsValid());
     CRect rcLed = PaneRect(6);
     CPoint center((rcLed.left + rcLed.right) / 2, (rcLed.top + rcLed.bottom) / 2);
@@ -271,16 +271,16 @@ TEST_F(StatusBarTest, IdleUpdatesLightDimAndSetTheIndicators) {
     EXPECT_NE(Bar().DumpPanes().Find("text=\"DIAG\" color=default dim\n"), -1);
 
     // The text colour shows; a dimmed pane shows no text.
-    gk_test::Picture picture(Bar().m_hWnd, "statusbar_idle");
+    tdl::test::Picture picture(Bar().m_hWnd, "gk_statusbar_idle.png");
     CRect rcTrig = PaneRect(2);
     rcTrig.DeflateRect(2, 2);
-    EXPECT_GT(picture.Count(rcTrig, gk_test::IsReddish), 5);
+    EXPECT_GT(picture.Count(rcTrig, tdl::test::IsReddish), 5);
     CRect rcWrap = PaneRect(1);
     rcWrap.DeflateRect(2, 2);
-    EXPECT_GT(picture.Count(rcWrap, gk_test::IsDark), 5);
+    EXPECT_GT(picture.Count(rcWrap, tdl::test::IsDark), 5);
     CRect rcDiag = PaneRect(5);
     rcDiag.DeflateRect(2, 2);
-    EXPECT_EQ(picture.Count(rcDiag, gk_test::IsDark), 0);
+    EXPECT_EQ(picture.Count(rcDiag, tdl::test::IsDark), 0);
 }
 
 TEST_F(StatusBarTest, TheFrameToggleHidesAndShowsTheBar) {
@@ -312,11 +312,11 @@ TEST_F(StatusBarTest, WindowTextIsTheMessagePane) {
     EXPECT_STREQ(szShort, "Rea");
 
     CRect rcMessage = PaneRect(0);
-    EXPECT_GT(gk_test::Picture(Bar().m_hWnd, "statusbar_message").Count(rcMessage, gk_test::IsDark), 10);
+    EXPECT_GT(tdl::test::Picture(Bar().m_hWnd, "gk_statusbar_message.png").Count(rcMessage, tdl::test::IsDark), 10);
     m_pFrame->SetMessageText("Capturing");
     EXPECT_EQ(Bar().GetPaneText(0), "Capturing");
     ::SetWindowTextA(Bar().m_hWnd, "");
-    EXPECT_EQ(gk_test::Picture(Bar().m_hWnd, "statusbar_empty").Count(rcMessage, gk_test::IsDark), 0);
+    EXPECT_EQ(tdl::test::Picture(Bar().m_hWnd, "gk_statusbar_empty.png").Count(rcMessage, tdl::test::IsDark), 0);
 }
 
 } // namespace

@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "WinResourceTable.h"
 #include "ControlTestSupport.h"
+#include "WinResourceTable.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -303,8 +304,7 @@ TEST_F(DialogsTest, ThePictureShowsACheckedBoxAndADisabledButton) {
     EXPECT_EQ(CountPainted(apply, GetSysColor(COLOR_BTNTEXT), inside), 0);
     EXPECT_GT(CountPainted(apply, GetSysColor(COLOR_GRAYTEXT), inside), 10);
     SendDlgItemMessageA(dialog, kProgress, PBM_SETPOS, 60, 0);
-    const std::string path = testing::TempDir() + "tdl-dialog.png";
-    EXPECT_TRUE(win32::SavePicturePng(dialog, path.c_str()));
+    EXPECT_TRUE(tdl::test::SavePicture(dialog, "tdl-dialog.png"));
     DestroyWindow(dialog);
 }
 

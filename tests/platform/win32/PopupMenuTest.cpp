@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ControlTestSupport.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -164,8 +165,7 @@ TEST_F(PopupMenuTest, ThePictureShowsMarksGreyTextAndTheHighlight) {
         POINT inCopy{copy.left + 3, copy.top + 3};
         ScreenToClient(window, &inCopy);
         EXPECT_EQ(win32::ClientPixel(window, inCopy.x, inCopy.y), GetSysColor(COLOR_HIGHLIGHT));
-        const std::string path = testing::TempDir() + "tdl-popup-menu.png";
-        EXPECT_TRUE(win32::SaveWindowPng(window, path.c_str()));
+        EXPECT_TRUE(tdl::test::SavePicture(window, "tdl-popup-menu.png"));
         Key(window, VK_ESCAPE);
     });
     EXPECT_EQ(Track(), 0u);

@@ -1,16 +1,14 @@
 // The Log Details grid as a user sees a decoded class request: the setup packet's group with the request
 // under its name and, inside it, the data stage (a port's status bits; a printer's device ID beside it).
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "WinUiControl.h"
 #include "afxwin.h"
 #include "tests/app/decoders/urb/ClassRequestRecords.h"
 #include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -30,8 +28,6 @@ TEST_F(ClassRequestPictureTest, ClassRequestsAreDrawn) {
     ASSERT_TRUE(pane.Grid().Create(client, &owner, 100));
     pane.Grid().SetTheme(6);
     tdl::test::DecoderDocument document;
-    const char* dir = std::getenv("TDL_PICTURE_DIR");
-    const std::filesystem::path folder = dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path();
 
     classtest::ClassRecord port;
     port.stack = 1;
@@ -46,8 +42,7 @@ TEST_F(ClassRequestPictureTest, ClassRequestsAreDrawn) {
     id.data.insert(id.data.end(), text.begin(), text.end());
     for (const auto& [name, record] : {std::pair{"hub_port_status", port}, std::pair{"printer_device_id", id}}) {
         ASSERT_TRUE(pane.ShowRecord(document.Get(), classtest::Build(record)));
-        const std::string path = (folder / ("log_details_" + std::string(name) + ".png"));
-        EXPECT_TRUE(win32::SavePicturePng(owner.m_hWnd, path.c_str()));
+        EXPECT_TRUE(tdl::test::SavePicture(owner.m_hWnd, "log_details_" + std::string(name) + ".png"));
     }
     owner.DestroyWindow();
 }
