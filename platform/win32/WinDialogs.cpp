@@ -269,13 +269,16 @@ void RegisterDialogClasses() {
 
 LONG GetDialogBaseUnits() {
     static const LONG units = [] {
+        // As Windows reckons a dialog font's units: the average of the 52 letters, rounded, and the cell height.
         HDC dc = GetDC(nullptr);
         HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-        TEXTMETRICA metrics{};
-        const bool measured = GetTextMetricsA(dc, &metrics) && metrics.tmAveCharWidth > 0 && metrics.tmHeight > 0;
+        SIZE letters{};
+        const bool measured =
+            GetTextExtentPoint32A(dc, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ", 52, &letters) &&
+            letters.cx >= 26 && letters.cy > 0;
         SelectObject(dc, old);
         ReleaseDC(nullptr, dc);
-        return measured ? MAKELONG(metrics.tmAveCharWidth, metrics.tmHeight) : MAKELONG(6, 13);
+        return measured ? MAKELONG((letters.cx / 26 + 1) / 2, letters.cy) : MAKELONG(6, 13);
     }();
     return units;
 }
