@@ -280,8 +280,7 @@ TEST_F(DialogsTest, DialogItemNumbersReadOnlyWholeNumbersInRange) {
     DestroyWindow(dialog);
 }
 
-
-TEST_F(DialogsTest, ThePictureShowsACheckedBoxAndADisabledButton) {
+TEST_F(DialogsTest, ThePictureShowsACheckedBoxRoundRadioButtonsAndADisabledButton) {
     HWND dialog = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc, 0);
     ShowWindow(dialog, SW_SHOW);
     HWND verbose = GetDlgItem(dialog, kVerbose);
@@ -295,6 +294,20 @@ TEST_F(DialogsTest, ThePictureShowsACheckedBoxAndADisabledButton) {
     CheckDlgButton(dialog, kVerbose, BST_CHECKED);
     EXPECT_GT(CountPainted(verbose, RGB(0, 0, 0), box), 8);
     EXPECT_EQ(win32::ClientPixel(verbose, 5, boxTop + 9), RGB(0, 0, 0)); // the tick, in the dialog's picture
+
+    // Radio buttons are round: the corners of their 13-pixel box are the dialog's face; the ring is shadowed
+    // above and lit below, and only the checked one has its dot.
+    CheckDlgButton(dialog, kSecond, BST_CHECKED);
+    for (int id : {kFirst, kSecond}) {
+        HWND radio = GetDlgItem(dialog, id);
+        GetClientRect(radio, &client);
+        const int top = (client.bottom - 13) / 2;
+        for (POINT corner : {POINT{0, top}, POINT{12, top}, POINT{0, top + 12}, POINT{12, top + 12}})
+            EXPECT_EQ(win32::ClientPixel(radio, corner.x, corner.y), GetSysColor(COLOR_BTNFACE)) << id;
+        EXPECT_EQ(win32::ClientPixel(radio, 5, top), GetSysColor(COLOR_BTNSHADOW)) << id;
+        EXPECT_EQ(win32::ClientPixel(radio, 5, top + 11), GetSysColor(COLOR_BTNHIGHLIGHT)) << id;
+        EXPECT_EQ(win32::ClientPixel(radio, 5, top + 5), id == kSecond ? RGB(0, 0, 0) : GetSysColor(COLOR_WINDOW));
+    }
 
     // The label's dark text turns grey when the button is disabled.
     GetClientRect(apply, &client);
