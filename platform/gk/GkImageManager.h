@@ -20,7 +20,7 @@ public:
     // The images of the toolbar resource's buttons, from the bitmap of the same id, in button order; FALSE
     // when either resource is missing.
     BOOL SetIcons(UINT nIDResource);
-    // Draws the command's image at pt; FALSE when it has none. A disabled image shows only its shape.
+    // Draws the command's image at pt; FALSE when it has none. A disabled image shows only its shape, embossed.
     BOOL Draw(CDC* pDC, UINT nCommand, CPoint pt, BOOL bEnabled) const;
 
 private:

@@ -2,7 +2,8 @@
 // image manager (CGkImageManager): its command bars' for a frame's bar, else the bar's own. A button click
 // sends WM_COMMAND to the bar's owner (the frame, or the window that owns a bar made inside it); idle update
 // handlers through that owner enable, check and caption the buttons. CGkControl is one button or separator
-// of a bar.
+// of a bar. Bars are drawn on the face in the classic look: a button the mouse is over stands out in a thin
+// raised edge, a pressed or checked one is sunk (a checked one on a lighter face).
 //
 // Layout (client coordinates): a gripper GK_TOOLBAR_GRIPPER wide, then the controls in a row from
 // y = GK_TOOLBAR_BORDER; a button is the icon plus GK_TOOLBAR_BUTTON_PAD each way, a separator
@@ -45,9 +46,6 @@ struct GKCREATECONTROL {
     GkControlType controlType;
     HMENU hMenu;
 };
-
-// The bars' own face, apart from the system's, so an image's key colour never matches it by chance.
-#define GK_TOOLBAR_FACE RGB(233, 236, 240)
 
 class CGkToolBar;
 class CGkCommandBars;

@@ -319,6 +319,9 @@ TEST_F(CommandBarsTest, UpdatesShowInThePicture) {
     CGkToolBar* pBar = Standard();
     EXPECT_FALSE(pBar->FindControl(57601)->GetEnabled());
     EXPECT_TRUE(pBar->FindControl(172)->GetChecked());
+    // The mouse over a button makes it hot.
+    win32::MouseMove(pBar->GetSafeHwnd(), pBar->FindControl(173)->GetRect().CenterPoint());
+    win32::PumpUiMessages();
     ::UpdateWindow(m_pFrame->GetSafeHwnd());
     tdl::test::Picture picture(m_pFrame->GetSafeHwnd(), "gk_command_bars.png");
     ASSERT_TRUE(picture.IsValid());
@@ -330,10 +333,32 @@ TEST_F(CommandBarsTest, UpdatesShowInThePicture) {
     // 57600, enabled, shows its red.
     CRect newRc = InFrame(pBar, pBar->FindControl(57600)->GetRect());
     EXPECT_GT(picture.Count(newRc, [](COLORREF c) { return c == RGB(255, 0, 0); }), 90);
-    // The checked button's background differs from a plain one's.
+    // The checked button is sunk on a lighter face; the hot one stands out in a thin raised edge; a plain one
+    // is the bar's face.
+    const COLORREF shadow = ::GetSysColor(COLOR_3DSHADOW), light = ::GetSysColor(COLOR_3DHILIGHT);
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
     CRect start = InFrame(pBar, pBar->FindControl(172)->GetRect());
-    CRect plain = InFrame(pBar, pBar->FindControl(173)->GetRect());
-    EXPECT_NE(picture.Client(start.left + 2, start.top + 2), picture.Client(plain.left + 2, plain.top + 2));
+    CRect hot = InFrame(pBar, pBar->FindControl(173)->GetRect());
+    CRect plain = InFrame(pBar, pBar->FindControl(174)->GetRect());
+    EXPECT_EQ(picture.Client(start.left, start.CenterPoint().y), shadow);
+    EXPECT_EQ(picture.Client(start.right - 1, start.CenterPoint().y), light);
+    EXPECT_NE(picture.Client(start.left + 2, start.top + 2), face);
+    EXPECT_EQ(picture.Client(hot.left, hot.CenterPoint().y), light);
+    EXPECT_EQ(picture.Client(hot.right - 1, hot.CenterPoint().y), shadow);
+    EXPECT_EQ(picture.Client(plain.left, plain.CenterPoint().y), face);
+    EXPECT_EQ(picture.Client(plain.left + 2, plain.top + 2), face);
+    // An etched line after every row of bars: under the menu bar, and between the last row and the client.
+    CGkMenuBar* pMenuBar = m_pFrame->GetCommandBars()->GetMenuBar();
+    CRect menu;
+    pMenuBar->GetClientRect(&menu);
+    menu = InFrame(pMenuBar, menu);
+    CRect mdi;
+    ::GetWindowRect(m_pFrame->m_hWndMDIClient, &mdi);
+    ::MapWindowPoints(nullptr, m_pFrame->GetSafeHwnd(), reinterpret_cast<POINT*>(&mdi), 2);
+    for (int y : {static_cast<int>(menu.bottom), static_cast<int>(mdi.top) - GK_COMMANDBARS_ROW_EDGE}) {
+        EXPECT_EQ(picture.Client(400, y), shadow) << y;
+        EXPECT_EQ(picture.Client(400, y + 1), light) << y;
+    }
     // The key colour is transparent everywhere.
     CRect bar;
     pBar->GetClientRect(&bar);
@@ -530,7 +555,7 @@ TEST_F(CommandBarsTest, DraggedBarsMoveToRowsAndAllowedEdges) {
     DragBar(pExtra, CPoint(300, InParent(pMenuBar).CenterPoint().y));
     EXPECT_EQ(pExtra->GetDockRow(), 1);
     EXPECT_EQ(pStandard->GetDockRow(), 2);
-    EXPECT_EQ(InParent(pExtra).top, InParent(pMenuBar).bottom);
+    EXPECT_EQ(InParent(pExtra).top, InParent(pMenuBar).bottom + GK_COMMANDBARS_ROW_EDGE);
 
     struct Case {
         CPoint drop;

@@ -325,6 +325,37 @@ TEST_F(DialogsTest, ThePictureShowsACheckedBoxRoundRadioButtonsAndADisabledButto
 
 namespace {
 
+TEST_F(DialogsTest, ADialogIsThreeDimensional) {
+    // A control's flat border becomes a sunken client edge; a modal frame hides the caption's icon.
+    win32::DialogResource d{};
+    d.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE;
+    d.cx = 120;
+    d.cy = 60;
+    d.caption = "Find";
+    d.items = {{"EDIT", 11, "", ES_LEFT | WS_BORDER | WS_TABSTOP | WS_VISIBLE, 0, 8, 8, 100, 12},
+               {"LISTBOX", 12, "", WS_BORDER | WS_VSCROLL | WS_VISIBLE, 0, 8, 24, 100, 30}};
+    win32::RegisterDialogResource(nullptr, 105, d);
+    HWND dialog = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(105), nullptr, ProbeProc, 0);
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+    RECT window{};
+    GetWindowRect(dialog, &window);
+    EXPECT_EQ(SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(window.left + 8, window.top + 12)), HTCAPTION);
+    for (int id : {11, 12}) {
+        HWND control = GetDlgItem(dialog, id);
+        EXPECT_FALSE(GetWindowLongA(control, GWL_STYLE) & WS_BORDER) << id;
+        EXPECT_TRUE(GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) << id;
+        RECT r{};
+        GetWindowRect(control, &r);
+        POINT at{r.left + 20, r.top};
+        ScreenToClient(dialog, &at);
+        EXPECT_EQ(win32::ClientPixel(dialog, at.x, at.y), GetSysColor(COLOR_3DSHADOW)) << id;
+        EXPECT_EQ(win32::ClientPixel(dialog, at.x, at.y + 1), GetSysColor(COLOR_3DDKSHADOW)) << id;
+    }
+    EXPECT_TRUE(tdl::test::SavePicture(dialog, "tdl-dialog-3d.png"));
+    DestroyWindow(dialog);
+}
+
 TEST_F(DialogsTest, AProgressBarClampsItsPositionAndPaintsItsShare) {
     InitCommonControls();
     TestWindow parent(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 300, 100});
