@@ -108,6 +108,9 @@ std::string Utf8FromAnsi(std::string_view text, std::vector<int>* offsets) {
         // for the callers that lay them out.
         if (code == 0 || (code < 0x20 && code != '\t' && code != '\n' && code != '\r') || code == 0x7F)
             code = ' ';
+        // The soft hyphen is drawn as the font's hyphen, as Windows draws it (pango would hide it).
+        if (code == 0xAD)
+            code = '-';
         AppendUtf8(out, code);
     }
     if (offsets)

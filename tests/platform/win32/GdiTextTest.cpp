@@ -139,6 +139,12 @@ TEST_F(GdiText, ControlCharactersAndEmptyCodePointsAreBlankCells) {
     ink = InkBox(dc_, RECT{0, 0, kWidth, tm.tmHeight});
     EXPECT_LT(ink.left, tm.tmAveCharWidth);
     EXPECT_GT(ink.right, (length - 1) * tm.tmAveCharWidth);
+    // The soft hyphen shows, as the font's hyphen.
+    RECT row{0, 0, kWidth, kHeight};
+    FillRect(dc_, &row, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    TextOut(dc_, 0, 0, "\xAD", 1);
+    ink = InkBox(dc_, RECT{0, 0, tm.tmAveCharWidth, tm.tmHeight});
+    EXPECT_LT(ink.left, ink.right);
     SelectObject(dc_, old);
     DeleteObject(font);
 }
