@@ -196,6 +196,9 @@ TEST_F(GridWindowTest, AlphabeticalViewListsTheItemsOfEveryCategoryByCaption) {
 }
 
 TEST_F(GridWindowTest, ScrollBarFollowsTheRows) {
+    // Rows that fit need no bar: the client area takes the whole width.
+    ASSERT_LT(static_cast<int>(m_grid.GetShownRows().size()) * m_grid.GetRowHeight(), m_grid.GetHelpRect().top);
+    EXPECT_FALSE(m_grid.GetStyle() & WS_VSCROLL);
     CGkPropertyGridItem* pMany = m_grid.AddCategory("Many");
     for (int i = 0; i < 40; ++i) {
         CString strCaption;
@@ -224,6 +227,7 @@ TEST_F(GridWindowTest, ScrollBarFollowsTheRows) {
     EXPECT_EQ(m_grid.GetTopIndex(), nRows - nPage); // never past the last page
     ASSERT_TRUE(::GetScrollInfo(m_grid.m_hWnd, SB_VERT, &si));
     EXPECT_EQ(si.nPos, nRows - nPage);
+    EXPECT_TRUE(m_grid.GetStyle() & WS_VSCROLL);
 
     // Selecting a row off the page brings it into view.
     m_grid.SetTopIndex(0);
