@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "WinDialogs.h"
 #include "WinHooks.h"
 #include "WinInput.h"
 #include "WinMenus.h"
@@ -99,7 +100,11 @@ HWND FirstActivatable(HWND except) {
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
     std::shared_ptr<WindowClass> cls;
-    {
+    for (int attempt = 0; !cls && attempt < 2; ++attempt) {
+        // The system's own classes ("STATIC", "BUTTON", the common controls) exist before any program
+        // registers a class; they are registered on first use.
+        if (attempt == 1)
+            win32::RegisterDialogClasses();
         std::lock_guard guard(UserLock());
         cls = FindClassLocked(className);
     }

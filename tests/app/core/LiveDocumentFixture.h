@@ -20,7 +20,7 @@
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
-#include "tests/app/core/AppStarter.h"
+#include "tests/support/AppStarter.h"
 
 // The capture driver's entry point (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;

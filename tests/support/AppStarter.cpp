@@ -1,4 +1,4 @@
-#include "tests/app/core/AppStarter.h"
+#include "tests/support/AppStarter.h"
 
 #include <unistd.h>
 
