@@ -386,6 +386,10 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NCLBUTTONUP:
         CaptionButton(hwnd, w, static_cast<LRESULT>(wParam), false, lParam);
         return 0;
+    case WM_LBUTTONUP:
+        // Let go over the client area, a held caption button comes back up without its command.
+        CaptionButton(hwnd, w, HTCLIENT, false, lParam);
+        return 0;
     case WM_NCLBUTTONDBLCLK:
         // The icon closes the window; the caption of a window that can be maximised maximises or restores it.
         if (wParam == HTSYSMENU)

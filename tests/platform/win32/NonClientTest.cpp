@@ -118,6 +118,11 @@ TEST_F(NonClientTest, CaptionButtonsShowTheirGlyphsAndAClickOnEachGivesItsComman
     win32::PumpUiMessages();
     EXPECT_TRUE(IsWindow(w));
     EXPECT_EQ(win32::PicturePixel(w, close.left + 1, close.top + 1), GetSysColor(COLOR_3DHILIGHT));
+    win32::MouseDown(w, ToClient(w, close));
+    win32::MouseUp(w, POINT{20, 20}); // over the client area
+    win32::PumpUiMessages();
+    EXPECT_TRUE(IsWindow(w));
+    EXPECT_EQ(win32::PicturePixel(w, close.left + 1, close.top + 1), GetSysColor(COLOR_3DHILIGHT));
 
     ClickPart(w, maximize);
     EXPECT_TRUE(IsZoomed(w));
