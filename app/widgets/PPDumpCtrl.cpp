@@ -210,6 +210,8 @@ void CPPDumpCtrl::SetFont(LPCTSTR lpszFaceName, int nPointSize, BOOL bBold, BOOL
 
 void CPPDumpCtrl::SetSpecialText(LPCTSTR lpszText, BOOL) { SpecialText() = lpszText ? lpszText : ""; }
 
+CString CPPDumpCtrl::GetSpecialText() { return SpecialText().c_str(); }
+
 void CPPDumpCtrl::SetNonPrintableChar(char c, BOOL bRedraw) {
     m_chNonPrintable = c;
     Redraw(bRedraw);
