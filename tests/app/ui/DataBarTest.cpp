@@ -142,24 +142,45 @@ TEST_F(DataBarTest, PictureShowsTheTitleInTheHeaderBesideTheColumns) {
     EXPECT_LT(untitled + 100, titled);
 }
 
-class DataBarCreation : public tdl::test::UiTest {
+// A bar of its own under a window that notes what reaches it.
+class LoneDataBarTest : public tdl::test::UiTest {
 protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        m_owner =
+            std::make_unique<tdl::test::TestWindow>(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 500, 240});
+    }
+    void TearDown() override {
+        m_bar.reset();
+        m_owner.reset();
+        UiTest::TearDown();
+    }
+    bool Create() {
+        return m_bar->Create("Data", CWnd::FromHandle(*m_owner), CSize(400, 90), ID_VIEW_DATABAR,
+                             WS_CHILD | WS_VISIBLE) != FALSE;
+    }
+
     CWinApp m_app{"Tindaloft"};
+    std::unique_ptr<tdl::test::TestWindow> m_owner;
+    std::unique_ptr<CDataBar> m_bar = std::make_unique<CDataBar>();
 };
 
-TEST_F(DataBarCreation, FailsWhenItsControlCannotBeMade) {
-    CWnd owner;
-    ASSERT_TRUE(owner.CreateEx(0, nullptr, "owner", WS_OVERLAPPEDWINDOW, CRect(0, 0, 400, 200), nullptr, 0));
-    CDataBar bar;
+TEST_F(LoneDataBarTest, FailsToBeMadeWhenItsControlCannotBe) {
     win32::FailUiCalls(win32::UiFailure::CreateWindow, 1, 1); // the bar's window is made, its control's not
-    EXPECT_FALSE(bar.Create("Data", &owner, CSize(400, 90), ID_VIEW_DATABAR));
+    EXPECT_FALSE(Create());
     win32::ClearUiFailures();
-    EXPECT_EQ(bar.GetSafeHwnd(), nullptr);
-    EXPECT_EQ(bar.GetDumpCtrl(), nullptr);
-    ASSERT_TRUE(bar.Create("Data", &owner, CSize(400, 90), ID_VIEW_DATABAR));
-    EXPECT_NE(bar.GetDumpCtrl(), nullptr);
-    bar.DestroyWindow();
-    owner.DestroyWindow();
+    EXPECT_EQ(m_bar->GetSafeHwnd(), nullptr);
+    EXPECT_EQ(m_bar->GetDumpCtrl(), nullptr);
+    ASSERT_TRUE(Create());
+    EXPECT_NE(m_bar->GetDumpCtrl(), nullptr);
+}
+
+TEST_F(LoneDataBarTest, KeepsTheContextMenuToItself) {
+    ASSERT_TRUE(Create());
+    m_owner->Take();
+    win32::Click(m_bar->GetDumpCtrl()->GetSafeHwnd(), POINT{40, 60}, win32::MouseButton::Right);
+    win32::PumpUiMessages();
+    EXPECT_TRUE(m_owner->TakeIds({WM_CONTEXTMENU}).empty());
 }
 
 } // namespace

@@ -136,10 +136,22 @@ TEST_F(LogDetailsPaneTest, PictureShowsTheToolbarsIconsTheGridAndTheHelpArea) {
     const CRect help = inPane(Grid(), Grid().GetHelpRect());
     EXPECT_EQ(help.Height(), 20);
     EXPECT_GT(picture.Count(help, [&](COLORREF c) { return c == colors.clrHelpBack; }), help.Width() * 15);
-    CRect barRect, gridRect;
-    bar.GetWindowRect(&barRect);
-    Grid().GetWindowRect(&gridRect);
-    EXPECT_EQ(gridRect.top, barRect.bottom);
+}
+
+TEST_F(LogDetailsPaneTest, TheBarSitsOnTopTheGridFillsTheRestAndTakesTheFocus) {
+    for (const CSize size : {CSize(180, 400), CSize(260, 300)}) {
+        Details().MoveWindow(0, 0, size.cx, size.cy);
+        CRect client, bar, grid;
+        Details().GetClientRect(&client);
+        Details().GetToolBar().GetWindowRect(&bar);
+        Details().ScreenToClient(&bar);
+        Grid().GetWindowRect(&grid);
+        Details().ScreenToClient(&grid);
+        EXPECT_EQ(bar, CRect(0, 0, client.right, Details().GetToolBar().CalcDynamicLayout(-1, LM_HORZ | LM_COMMIT).cy));
+        EXPECT_EQ(grid, CRect(0, bar.bottom, client.right, client.bottom));
+    }
+    Details().SetFocus();
+    EXPECT_EQ(::GetFocus(), Grid().GetSafeHwnd());
 }
 
 TEST_F(LogDetailsPaneTest, ToolbarButtonsSwitchTheOrderAndCheckTheActiveOne) {
