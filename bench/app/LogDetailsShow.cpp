@@ -10,15 +10,14 @@
 
 #include <memory>
 
-#include "WinUiControl.h"
 #include "app/core/AppSettings.h"
 #include "app/core/LogRecords.h"
-#include "app/core/Resource.h"
 #include "app/core/USBLog.h"
 #include "app/ui/DataBar.h"
 #include "app/ui/LogPropertiesWnd.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/PanePointers.h"
+#include "tests/support/ShownMainFrame.h"
 
 namespace {
 
@@ -40,36 +39,6 @@ const tdl::test::DecoderCapture& Capture() {
     return *capture;
 }
 
-// The main frame shown as the program shows it, its panes' windows made, for one run of a benchmark.
-class ShownFrame {
-public:
-    ShownFrame() {
-        auto* pFrame = new CMainFrame;
-        if (!pFrame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE))
-            return; // a frame that failed to load has deleted itself
-        m_pFrame = pFrame;
-        AfxGetApp()->m_pMainWnd = m_pFrame;
-        m_pFrame->MoveWindow(0, 0, 1280, 900);
-        m_pFrame->ShowWindow(SW_SHOW);
-        m_pFrame->RecalcLayout();
-        win32::PumpUiMessages();
-    }
-    ~ShownFrame() {
-        if (m_pFrame == nullptr)
-            return;
-        m_pFrame->DestroyWindow(); // the frame deletes itself
-        AfxGetApp()->m_pMainWnd = nullptr;
-    }
-    ShownFrame(const ShownFrame&) = delete;
-    ShownFrame& operator=(const ShownFrame&) = delete;
-
-    CLogPropertiesWnd* Details() const { return m_pFrame != nullptr ? m_pFrame->GetLogDetailsPane() : nullptr; }
-    CDataBar* Bar() const { return m_pFrame != nullptr ? m_pFrame->GetDataBar() : nullptr; }
-
-private:
-    CMainFrame* m_pFrame = nullptr;
-};
-
 void Repaint(CWnd& wnd) {
     ::RedrawWindow(wnd.GetSafeHwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
@@ -80,15 +49,15 @@ void BM_SelectSuccessiveRows(benchmark::State& state) {
         state.SkipWithError(capture.Failure().c_str());
         return;
     }
-    ShownFrame frame;
-    if (frame.Details() == nullptr || frame.Bar() == nullptr) {
+    const tdl::test::ShownMainFrame frame(CSize(1280, 900));
+    if (frame.Get() == nullptr || frame.Get()->GetLogDetailsPane() == nullptr || frame.Get()->GetDataBar() == nullptr) {
         state.SkipWithError("the panes were not shown");
         return;
     }
     CUSBLog* document = capture.Document();
     const INT_PTR rows = document->GetLogRecords()->GetDisplayCount(document);
-    CLogPropertiesWnd& details = *frame.Details();
-    CDataBar& bar = *frame.Bar();
+    CLogPropertiesWnd& details = *frame.Get()->GetLogDetailsPane();
+    CDataBar& bar = *frame.Get()->GetDataBar();
     INT_PTR row = 0;
     for (auto _ : state) {
         CPanePointers().DataBarClear(TRUE);

@@ -6,13 +6,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "WinUiControl.h"
 #include "app/core/AppSettings.h"
 #include "app/core/LogRecordDecode.h"
-#include "app/core/Resource.h"
 #include "app/ui/DataBar.h"
 #include "app/ui/LogPropertiesWnd.h"
 #include "app/ui/MainFrame.h"
@@ -21,6 +20,7 @@
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
 #include "tests/support/Pictures.h"
+#include "tests/support/ShownMainFrame.h"
 
 namespace {
 
@@ -40,21 +40,14 @@ protected:
     }
     void SetUp() override {
         DecoderCaptureTest::SetUp();
-        m_pFrame = new CMainFrame;
-        ASSERT_TRUE(m_pFrame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE));
-        AfxGetApp()->m_pMainWnd = m_pFrame;
-        m_pFrame->MoveWindow(0, 0, 1100, 760);
-        m_pFrame->ShowWindow(SW_SHOW);
-        m_pFrame->RecalcLayout();
-        win32::PumpUiMessages();
+        m_shown = std::make_unique<tdl::test::ShownMainFrame>();
+        m_pFrame = m_shown->Get();
+        ASSERT_NE(m_pFrame, nullptr);
         ASSERT_NE(m_pFrame->GetLogDetailsPane(), nullptr);
         ASSERT_NE(m_pFrame->GetDataBar(), nullptr);
     }
     void TearDown() override {
-        if (m_pFrame != nullptr) {
-            m_pFrame->DestroyWindow();
-            AfxGetApp()->m_pMainWnd = nullptr;
-        }
+        m_shown.reset();
         CPPDumpCtrl::SetSpecialText("");
     }
 
@@ -97,6 +90,7 @@ protected:
         return m_pFrame->GetLogDetailsPane()->GetGrid().GetCategories()->FindItem(caption);
     }
 
+    std::unique_ptr<tdl::test::ShownMainFrame> m_shown;
     CMainFrame* m_pFrame = nullptr;
 };
 

@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "WinUiControl.h"
 #include "app/core/AppResources.h"
 #include "app/core/LogRecords.h"
-#include "app/core/Resource.h"
 #include "app/core/USBLog.h"
 #include "app/ui/DataBar.h"
 #include "app/ui/LogPropertiesWnd.h"
@@ -21,6 +21,7 @@
 #include "common/RecordTags.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/RecordBuilder.h"
+#include "tests/support/ShownMainFrame.h"
 #include "tests/support/UiFixture.h"
 
 namespace paneframe_test {
@@ -65,23 +66,16 @@ protected:
     void SetUp() override {
         UiTest::SetUp();
         RegisterAppResources();
-        m_pFrame = new CMainFrame;
-        ASSERT_TRUE(m_pFrame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE));
-        m_app.m_pMainWnd = m_pFrame;
-        m_pFrame->MoveWindow(0, 0, 1100, 760);
-        m_pFrame->ShowWindow(SW_SHOW);
-        m_pFrame->RecalcLayout();
-        win32::PumpUiMessages();
+        m_shown = std::make_unique<tdl::test::ShownMainFrame>();
+        m_pFrame = m_shown->Get();
+        ASSERT_NE(m_pFrame, nullptr);
         ASSERT_NE(m_pFrame->GetLogDetailsPane(), nullptr);
         ASSERT_NE(m_pFrame->GetDataBar(), nullptr);
         m_doc.m_bAutoDelete = FALSE; // the document lives on the fixture
         ASSERT_TRUE(m_doc.GetLogRecords()->CreateBuffer(1 << 20, 4096));
     }
     void TearDown() override {
-        if (m_app.m_pMainWnd != nullptr) {
-            m_app.m_pMainWnd->DestroyWindow();
-            m_app.m_pMainWnd = nullptr;
-        }
+        m_shown.reset();
         CPPDumpCtrl::SetSpecialText("");
         UiTest::TearDown();
     }
@@ -111,6 +105,7 @@ protected:
     }
 
     CCommandNoteApp m_app;
+    std::unique_ptr<tdl::test::ShownMainFrame> m_shown;
     CMainFrame* m_pFrame = nullptr;
     CUSBLog m_doc;
 };
