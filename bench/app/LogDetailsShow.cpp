@@ -21,6 +21,9 @@
 
 namespace {
 
+// The capture: URBs of the stick (whole bulk transfers with their continuation records) and the mouse, HID,
+// hub, host-controller and internal IOCTLs and PnP requests, some two thousand records. A busy machine can
+// upset the timing of a workload; a capture that went wrong is taken again, twice at most.
 const tdl::test::DecoderCapture& Capture() {
     static const auto capture = [] {
         tdl::test::DecoderCapture::Options options;
@@ -34,7 +37,12 @@ const tdl::test::DecoderCapture& Capture() {
             return sim::RunWorkload(machine, sim::WorkloadKind::MouseMoving, mouse).Succeeded() &&
                    sim::RunWorkload(machine, sim::WorkloadKind::RequestFamilies).Succeeded();
         };
-        return std::make_unique<tdl::test::DecoderCapture>(options);
+        std::unique_ptr<tdl::test::DecoderCapture> taken;
+        for (int attempt = 0; attempt < 3 && (!taken || !taken->Failure().empty()); ++attempt) {
+            taken.reset();
+            taken = std::make_unique<tdl::test::DecoderCapture>(options);
+        }
+        return taken;
     }();
     return *capture;
 }
