@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "WinDbgHelpControl.h"
+#include "WinHttpControl.h"
 #include "afxwin.h"
 #include "app/core/AppResources.h"
 #include "app/core/ProgramVersion.h"
@@ -25,11 +26,17 @@ constexpr DWORD kFatalAppExitCode = 0x40000015;
 
 } // namespace
 
+bool AttachProgramDisplay() {
+    return false;
+}
+
 int TindaloftMain(LPSTR lpCmdLine, int nCmdShow) {
     RegisterProgramVersionResource();
     RegisterAppResources();
-    // The machine's minidump writer, which the crash handler binds when it is needed.
+    // The machine's minidump writer and HTTP client, which the crash handler and the update check bind when
+    // they need them.
     win32::RegisterDbgHelpModule();
+    win32::RegisterWinHttpModule();
     const std::terminate_handler previousTerminate = std::set_terminate(&TerminateThroughFilter);
 
     // A machine whose registry file could not be read still runs, on an empty registry; the driver gate

@@ -7,3 +7,7 @@
 
 // The program's resources are registered first; lpCmdLine is the command line without the program's name.
 int TindaloftMain(LPSTR lpCmdLine, int nCmdShow);
+
+// Whether the program has a way to show its windows: a display host attached to the window system. This
+// build has none, so the program cannot show a window.
+bool AttachProgramDisplay();
