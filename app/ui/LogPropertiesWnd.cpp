@@ -5,6 +5,7 @@
 #include "app/core/LogRecords.h"
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
+#include "app/ui/LogDetailsGrid.h"
 
 IMPLEMENT_DYNAMIC(CLogPropertiesWnd, CPropertiesWnd)
 

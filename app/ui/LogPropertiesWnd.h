@@ -6,10 +6,10 @@
 
 #include "afxwin.h"
 #include "app/decoders/framework/GridOutputImp.h"
-#include "app/ui/LogDetailsGrid.h"
 #include "app/ui/PropertiesWnd.h"
 
 class CUSBLog;
+struct _LOGHDR;
 
 // The pane's toolbar: "Categorized" and "Alphabetic".
 constexpr unsigned IDR_LOGDETAILS_TOOLBAR = 261;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/core/FilterDefinition.h"
+#include "app/ui/LogDetailsGrid.h"
 #include "app/ui/PanePointers.h"
 #include "common/FilterBlock.h"
 #include "tests/support/RecordingPanes.h"
