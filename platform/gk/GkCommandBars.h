@@ -2,8 +2,6 @@
 // their state kept in the profile; CGkPaintManager holds the look they are painted in.
 #pragma once
 
-#include <map>
-#include <memory>
 #include <vector>
 
 #include "afxwin.h"

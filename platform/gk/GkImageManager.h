@@ -1,5 +1,5 @@
-// CGkImageManager: the images of command bars' buttons, by command, loaded from toolbar resources and their
-// bitmaps with a mask colour.
+// CGkImageManager: the images of toolbar buttons by command, loaded from the bitmap of a toolbar resource with
+// one colour taken as transparent. A frame's command bars share one; a bar made inside a window has its own.
 #pragma once
 
 #include <map>
@@ -20,6 +20,8 @@ public:
     // The images of the toolbar resource's buttons, from the bitmap of the same id, in button order; FALSE
     // when either resource is missing.
     BOOL SetIcons(UINT nIDResource);
+    // Forgets every image loaded so far.
+    void RemoveAll() { m_images.clear(); }
     // Draws the command's image at pt; FALSE when it has none. A disabled image shows only its shape, embossed.
     BOOL Draw(CDC* pDC, UINT nCommand, CPoint pt, BOOL bEnabled) const;
 

@@ -105,8 +105,10 @@ BOOL CGkToolBar::LoadToolBar(UINT nIDResource) {
     for (UINT nID : resource.items)
         m_controls.push_back(std::make_unique<CGkControl>(this, nID));
     m_nBarID = nIDResource;
-    if (m_pCommandBars == nullptr)
-        m_ownImages.SetIcons(nIDResource); // a bar without a bitmap keeps its buttons without images
+    if (m_pCommandBars == nullptr) {
+        m_images.RemoveAll();
+        m_images.SetIcons(nIDResource);
+    }
     AskOwnerForControls();
     Layout();
     if (m_hWnd != nullptr)
@@ -491,7 +493,7 @@ void CGkToolBar::DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot) {
 }
 
 CGkImageManager* CGkToolBar::GetImageManager() {
-    return m_pCommandBars != nullptr ? m_pCommandBars->GetImageManager() : &m_ownImages;
+    return m_pCommandBars != nullptr ? m_pCommandBars->GetImageManager() : &m_images;
 }
 
 void CGkToolBar::DrawImage(CDC* pDC, const CGkControl& control, CPoint pt) {
