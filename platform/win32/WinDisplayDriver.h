@@ -41,6 +41,7 @@ struct TopLevelDescription {
     HWND owner = nullptr;  // its owner's top-level window
     RECT window{};         // screen coordinates
     RECT shown{};          // window coordinates: what a desktop that frames the window itself shows of it
+    POINT clientOrigin{};  // window coordinates: where the client area begins
     bool framed = false;   // it has a caption: the desktop frames it; else it is shown whole, undecorated
     bool visible = false;  // WS_VISIBLE
     bool enabled = true;   // not WS_DISABLED

@@ -13,6 +13,7 @@
 #include "WinSync.h"
 #include "WinThreads.h"
 #include "WinTime.h"
+#include "WinUiControl.h"
 #include "WinUser.h"
 #include "internal/WindowManager.h"
 #include "winerror.h"
@@ -205,13 +206,18 @@ char CharOfKey(const ThreadQueue& q, WPARAM vk) {
     bool shift = (q.keys[VK_SHIFT] & 0x80) != 0;
     bool control = (q.keys[VK_CONTROL] & 0x80) != 0;
     bool caps = (q.keys[VK_CAPITAL] & 0x01) != 0;
-    if (vk >= 'A' && vk <= 'Z') {
-        if (control)
-            return static_cast<char>(vk - 'A' + 1);
-        return static_cast<char>((shift != caps) ? vk : std::tolower(static_cast<int>(vk)));
-    }
     if (control)
-        return 0;
+        return vk >= 'A' && vk <= 'Z' ? static_cast<char>(vk - 'A' + 1) : 0;
+    return vk > 0xFF ? 0 : win32::CharacterOfKey(static_cast<BYTE>(vk), shift, caps);
+}
+
+} // namespace
+
+namespace win32 {
+
+char CharacterOfKey(BYTE vk, bool shift, bool capsLock) {
+    if (vk >= 'A' && vk <= 'Z')
+        return static_cast<char>((shift != capsLock) ? vk : std::tolower(static_cast<int>(vk)));
     if (vk >= '0' && vk <= '9') {
         static const char kShifted[] = ")!@#$%^&*(";
         return shift ? kShifted[vk - '0'] : static_cast<char>(vk);
@@ -244,7 +250,7 @@ char CharOfKey(const ThreadQueue& q, WPARAM vk) {
     }
 }
 
-} // namespace
+} // namespace win32
 
 namespace win32::internal {
 

@@ -86,6 +86,9 @@ void PressKey(HWND hwnd, BYTE vk); // down and up
 void TypeText(HWND hwnd, const std::string& text);
 // The context-menu key: WM_CONTEXTMENU to the focus window with the position (-1, -1).
 void ContextMenuKey(HWND hwnd);
+// The character TranslateMessage makes of a key of a US keyboard with shift and caps lock as given (the control
+// key aside); 0 for a key that makes none.
+char CharacterOfKey(BYTE vk, bool shift, bool capsLock);
 // WM_CHAR of one Windows-1252 character to the focus window (as `KeyDown`), with no key behind it: how a
 // display host enters text that no key of a US keyboard makes.
 void EnterCharacter(HWND hwnd, BYTE character);

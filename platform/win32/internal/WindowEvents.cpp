@@ -82,6 +82,7 @@ bool DescribeTopLevel(HWND hwnd, TopLevelDescription& description) {
     description.visible = (w->style & WS_VISIBLE) != 0;
     description.enabled = (w->style & WS_DISABLED) == 0;
     description.popupMenu = description.className == "#32768";
+    description.clientOrigin = {w->client.left, w->client.top};
     const RECT whole{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
     if (!description.framed) {
         description.shown = whole;
