@@ -8,6 +8,7 @@
 #include "app/core/AppResources.h"
 #include "app/core/ProgramVersion.h"
 #include "app/main/ProgramMachine.h"
+#include "platform/display/DisplayHost.h"
 
 namespace {
 
@@ -35,6 +36,8 @@ int TindaloftMain(LPSTR lpCmdLine, int nCmdShow) {
     // A machine whose registry file could not be read still runs, on an empty registry; the driver gate
     // tells the user when the capture driver is missing.
     BootProgramMachine();
+    // Where an X display answers, the program's windows are shown there and take the person's input.
+    const bool bDisplayAttached = display::AttachDisplayHost();
 
     int nExitCode = 0;
     try {
@@ -53,6 +56,9 @@ int TindaloftMain(LPSTR lpCmdLine, int nCmdShow) {
             pApp->m_pMainWnd->DestroyWindow();
         }
         pApp->m_pMainWnd = nullptr;
+    }
+    if (bDisplayAttached) {
+        display::DetachDisplayHost();
     }
     ShutDownProgramMachine();
     std::set_terminate(previousTerminate);
