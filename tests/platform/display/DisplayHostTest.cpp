@@ -5,7 +5,9 @@
 
 #include <X11/keysym.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "NtClock.h"
 #include "WinDialogs.h"
@@ -14,7 +16,9 @@
 #include "WinListBox.h"
 #include "WinFileDialogControl.h"
 #include "WinPopupMenu.h"
+#include "WinShellControl.h"
 #include "commdlg.h"
+#include "shellapi.h"
 #include "platform/display/DisplayHost.h"
 #include "tests/platform/display/GuiThread.h"
 #include "tests/platform/display/XScreen.h"
@@ -247,6 +251,79 @@ TEST_F(DisplayHostTest, ASaveIsAnsweredInTheDesktopsChooserAndACancelChoosesNoth
         ASSERT_EQ(result.wait_for(std::chrono::seconds(20)), std::future_status::ready);
         EXPECT_EQ(result.get(), save ? (folder / "mine.zlg").string() : std::string());
     }
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(DisplayHostTest, AFontIsChosenInTheDesktopsChooserAndPrintSetupSaysNoPrinterIsInstalled) {
+    MakeFrame("Host font");
+    auto chosen = m_gui.Start([&] {
+        LOGFONTA font{};
+        std::strcpy(font.lfFaceName, "DejaVu Sans");
+        font.lfHeight = -16; // 12 points
+        font.lfWeight = FW_BOLD;
+        CHOOSEFONTA cf{};
+        cf.lStructSize = sizeof cf;
+        cf.hwndOwner = m_frame;
+        cf.lpLogFont = &font;
+        cf.Flags = CF_INITTOLOGFONTSTRUCT | CF_SCREENFONTS;
+        return ChooseFontA(&cf) ? font : LOGFONTA{};
+    });
+    unsigned long dialog = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = m_screen.FindWindow("Font")) != 0; }));
+    const RECT r = m_screen.WindowRect(dialog);
+    m_screen.MoveTo({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the chooser takes the keyboard
+    m_screen.Key(XK_Return); // the font it was opened with
+    ASSERT_EQ(chosen.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    const LOGFONTA font = chosen.get();
+    EXPECT_STREQ(font.lfFaceName, "DejaVu Sans");
+    EXPECT_EQ(font.lfHeight, -16);
+    EXPECT_EQ(font.lfWeight, FW_BOLD);
+    EXPECT_FALSE(font.lfItalic);
+
+    auto printed = m_gui.Start([&] {
+        PRINTDLGA pd{};
+        pd.lStructSize = sizeof pd;
+        pd.hwndOwner = m_frame;
+        pd.Flags = PD_PRINTSETUP;
+        return PrintDlgA(&pd);
+    });
+    unsigned long message = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (message = m_screen.FindWindow("Print Setup")) != 0; }));
+    const RECT m = m_screen.WindowRect(message);
+    m_screen.MoveTo({(m.left + m.right) / 2, (m.top + m.bottom) / 2});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    m_screen.Key(XK_Return);
+    ASSERT_EQ(printed.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    EXPECT_FALSE(printed.get());
+}
+
+TEST_F(DisplayHostTest, WebAddressesOpenOnTheDesktopAndFilesStayWithTheShell) {
+    // A desktop whose opener notes what it was given.
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tdl-host-opener";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path noted = folder / "opened.txt";
+    {
+        std::ofstream opener(folder / "xdg-open");
+        opener << "#!/bin/sh\necho \"$1\" >> '" << noted.string() << "'\n";
+    }
+    std::filesystem::permissions(folder / "xdg-open", std::filesystem::perms::owner_all);
+    const std::string path = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", (folder.string() + ":" + path).c_str(), 1);
+    const INT_PTR web = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "open", "https://example.invalid/update", nullptr, nullptr, SW_SHOWNORMAL));
+    const INT_PTR missing = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "open", "/no/such/readme.txt", nullptr, nullptr, SW_SHOWNORMAL));
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_GT(web, 32);
+    EXPECT_LE(missing, 32);
+    std::string line;
+    EXPECT_TRUE(WaitUntil([&] {
+        std::ifstream in(noted);
+        return std::getline(in, line) && !line.empty();
+    }));
+    EXPECT_EQ(line, "https://example.invalid/update");
+    win32::ResetShell();
     std::filesystem::remove_all(folder);
 }
 
