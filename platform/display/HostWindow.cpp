@@ -225,9 +225,9 @@ std::unique_ptr<HostWindow> CreateHostWindow(GtkHost& host, HWND hwnd, const win
     g_signal_connect(w->window, "focus-in-event", G_CALLBACK(OnFocusIn), self);
     g_signal_connect(w->window, "configure-event", G_CALLBACK(OnConfigure), self);
     g_signal_connect(w->window, "delete-event", G_CALLBACK(OnDelete), self);
-    gtk_widget_realize(w->window);
-    (void)host;
+    // Placed before it is made on the server, so that it maps where the model window lies.
     PlaceHostWindow(*w, description);
+    (void)host;
     return w;
 }
 

@@ -223,6 +223,7 @@ TEST_F(DisplayHostTest, ASaveIsAnsweredInTheDesktopsChooserAndACancelChoosesNoth
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tdl-host-chooser";
     std::filesystem::create_directories(folder);
     for (bool save : {true, false}) {
+        ASSERT_TRUE(WaitUntil([&] { return m_screen.FindWindow("Save Capture") == 0; })) << "the last one stays";
         auto result = m_gui.Start([&] {
             char name[MAX_PATH] = {};
             std::snprintf(name, sizeof name, "%s/capture", folder.c_str());
@@ -239,9 +240,7 @@ TEST_F(DisplayHostTest, ASaveIsAnsweredInTheDesktopsChooserAndACancelChoosesNoth
         });
         unsigned long chooser = 0;
         ASSERT_TRUE(WaitUntil([&] { return (chooser = m_screen.FindWindow("Save Capture")) != 0; }));
-        const RECT r = m_screen.WindowRect(chooser);
-        m_screen.MoveTo({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
-        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the chooser takes the keyboard
+        ASSERT_TRUE(m_screen.ReadyForKeys(chooser));
         if (save) {
             m_screen.Type("mine");
             m_screen.Key(XK_Return);
@@ -270,9 +269,7 @@ TEST_F(DisplayHostTest, AFontIsChosenInTheDesktopsChooserAndPrintSetupSaysNoPrin
     });
     unsigned long dialog = 0;
     ASSERT_TRUE(WaitUntil([&] { return (dialog = m_screen.FindWindow("Font")) != 0; }));
-    const RECT r = m_screen.WindowRect(dialog);
-    m_screen.MoveTo({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
-    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the chooser takes the keyboard
+    ASSERT_TRUE(m_screen.ReadyForKeys(dialog));
     m_screen.Key(XK_Return); // the font it was opened with
     ASSERT_EQ(chosen.wait_for(std::chrono::seconds(20)), std::future_status::ready);
     const LOGFONTA font = chosen.get();
@@ -290,9 +287,7 @@ TEST_F(DisplayHostTest, AFontIsChosenInTheDesktopsChooserAndPrintSetupSaysNoPrin
     });
     unsigned long message = 0;
     ASSERT_TRUE(WaitUntil([&] { return (message = m_screen.FindWindow("Print Setup")) != 0; }));
-    const RECT m = m_screen.WindowRect(message);
-    m_screen.MoveTo({(m.left + m.right) / 2, (m.top + m.bottom) / 2});
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(m_screen.ReadyForKeys(message));
     m_screen.Key(XK_Return);
     ASSERT_EQ(printed.wait_for(std::chrono::seconds(20)), std::future_status::ready);
     EXPECT_FALSE(printed.get());

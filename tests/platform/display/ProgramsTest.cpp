@@ -118,6 +118,7 @@ TEST(Programs, TheSetUpProgramsWelcomeBoxAnsweredNoEndsItWithNothingWritten) {
     unsigned long box = 0;
     ASSERT_TRUE(WaitUntil([&] { return (box = screen.FindWindow("Tindaloft Setup")) != 0; }, std::chrono::seconds(30)))
         << "the welcome box did not show";
+    ASSERT_TRUE(screen.Settled(box));
     const RECT shown = screen.WindowRect(box); // the box's client area
     screen.Click({shown.left + no.x, shown.top + no.y});
     EXPECT_EQ(program.ExitCode(std::chrono::seconds(30)), 0);

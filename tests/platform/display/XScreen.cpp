@@ -137,6 +137,49 @@ void XScreen::Type(const std::string& text) {
     }
 }
 
+bool XScreen::Settled(unsigned long window) {
+    RECT before{};
+    std::vector<uint32_t> shown;
+    int still = 0;
+    return WaitUntil([&] {
+        const RECT now = WindowRect(window);
+        std::vector<uint32_t> pixels = Read(now);
+        const bool same = !pixels.empty() && pixels == shown && std::memcmp(&now, &before, sizeof now) == 0;
+        still = same ? still + 1 : 0;
+        before = now;
+        shown = std::move(pixels);
+        return still >= 20; // 200 ms without a change
+    });
+}
+
+bool XScreen::ReadyForKeys(unsigned long window) {
+    if (!Settled(window))
+        return false;
+    Display* display = Dpy(m_display);
+    const RECT r = WindowRect(window);
+    MoveTo({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    Flush();
+    // The toolkit may hand the focus on to a window of its own inside.
+    return WaitUntil([&] {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display, &focus, &revert);
+        for (Window at = focus; at != 0;) {
+            if (at == window)
+                return true;
+            Window root = 0, parent = 0, *children = nullptr;
+            unsigned count = 0;
+            if (!XQueryTree(display, at, &root, &parent, &children, &count))
+                return false;
+            if (children)
+                XFree(children);
+            at = parent == root ? 0 : parent;
+        }
+        return false;
+    });
+}
+
 void XScreen::Close(unsigned long window) {
     Display* display = Dpy(m_display);
     XEvent event{};

@@ -34,6 +34,11 @@ public:
     void Click(POINT root, unsigned button = 1);
     void Key(unsigned long keysym, bool shift = false);
     void Type(const std::string& text); // letters, digits and '.' of a US keyboard
+    // Waits until the window has settled: where it lies and what it shows stay the same for a moment (a window
+    // still placing or laying itself out may be missed by a click or drop keys). False when it never did.
+    bool Settled(unsigned long window);
+    // Gives the settled window the keyboard; false when it never settled or took the focus.
+    bool ReadyForKeys(unsigned long window);
     // The desktop's close: WM_DELETE_WINDOW to the window.
     void Close(unsigned long window);
 

@@ -17,6 +17,7 @@
 
 namespace {
 
+using tdl::test::Filler;
 using tdl::test::TestWindow;
 using tdl::test::UiTest;
 
@@ -31,21 +32,6 @@ protected:
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 
-TestWindow::Handler Filler(COLORREF color) {
-    return [color](HWND hwnd, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (message != WM_PAINT)
-            return std::nullopt;
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
-        RECT client;
-        GetClientRect(hwnd, &client);
-        HBRUSH brush = CreateSolidBrush(color);
-        FillRect(dc, &client, brush);
-        DeleteObject(brush);
-        EndPaint(hwnd, &ps);
-        return 0;
-    };
-}
 
 // Runs `calls` on a thread that owns no window while the calling thread, which owns the windows, is busy (it
 // neither pumps nor waits for messages). True when they all returned without it.
