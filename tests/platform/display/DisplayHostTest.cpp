@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "NtClock.h"
+#include "WinClipboard.h"
 #include "WinDialogs.h"
 #include "WinDisplayDriver.h"
 #include "WinEdit.h"
@@ -155,6 +156,33 @@ TEST_F(DisplayHostTest, TheScreenShowsTheClientAreaAndMenuBarPixelForPixelAtTheM
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1920);
 }
 
+TEST_F(DisplayHostTest, TheDesktopMovingOrSizingAWindowMovesOrSizesTheModelsWindow) {
+    MakeFrame("Host moved");
+    const unsigned long window = m_screen.FindWindow("Host moved");
+    ASSERT_TRUE(m_screen.Settled(window));
+    RECT before, client;
+    GetWindowRect(m_frame, &before);
+    GetClientRect(m_frame, &client);
+    const RECT shown = m_screen.WindowRect(window);
+    // 40 right, 30 down, 100 wider and 50 taller.
+    m_screen.MoveResize(window, {shown.left + 40, shown.top + 30, shown.right + 140, shown.bottom + 80});
+    EXPECT_TRUE(WaitUntil([&] {
+        RECT now;
+        GetWindowRect(m_frame, &now);
+        return now.left == before.left + 40 && now.top == before.top + 30 && now.right == before.right + 140 &&
+               now.bottom == before.bottom + 80;
+    })) << "the model's window did not follow";
+    RECT after;
+    GetClientRect(m_frame, &after);
+    EXPECT_EQ(after.right, client.right + 100);
+    EXPECT_EQ(after.bottom, client.bottom + 50);
+    // What the model then paints at its new size is what the screen shows.
+    EXPECT_TRUE(WaitUntil([&] {
+        Shown model = ModelPicture(m_frame);
+        return m_screen.Read(model.root) == model.pixels;
+    }));
+}
+
 TEST_F(DisplayHostTest, ClicksAndKeysFromTheXServerReachButtonsListsEditsAndMenus) {
     MakeFrame("Host input");
     HWND button = GetDlgItem(m_frame, kButtonId), list = GetDlgItem(m_frame, kListId),
@@ -293,7 +321,7 @@ TEST_F(DisplayHostTest, AFontIsChosenInTheDesktopsChooserAndPrintSetupSaysNoPrin
     EXPECT_FALSE(printed.get());
 }
 
-TEST_F(DisplayHostTest, WebAddressesOpenOnTheDesktopAndFilesStayWithTheShell) {
+TEST_F(DisplayHostTest, WebAddressesOpenOnTheDesktopFilesStayWithTheShellAndCopiedTextIsOffered) {
     // A desktop whose opener notes what it was given.
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tdl-host-opener";
     std::filesystem::create_directories(folder);
@@ -318,6 +346,10 @@ TEST_F(DisplayHostTest, WebAddressesOpenOnTheDesktopAndFilesStayWithTheShell) {
         return std::getline(in, line) && !line.empty();
     }));
     EXPECT_EQ(line, "https://example.invalid/update");
+    // What the program copies is offered on the desktop's clipboard.
+    win32::SetClipboardText("Copied record");
+    EXPECT_TRUE(WaitUntil([&] { return m_screen.ClipboardOffered(); }));
+    win32::SetClipboardText("");
     win32::ResetShell();
     std::filesystem::remove_all(folder);
 }

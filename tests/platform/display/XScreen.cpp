@@ -180,6 +180,17 @@ bool XScreen::ReadyForKeys(unsigned long window) {
     });
 }
 
+void XScreen::MoveResize(unsigned long window, const RECT& rect) {
+    XMoveResizeWindow(Dpy(m_display), window, rect.left, rect.top, static_cast<unsigned>(rect.right - rect.left),
+                      static_cast<unsigned>(rect.bottom - rect.top));
+    Flush();
+}
+
+bool XScreen::ClipboardOffered() const {
+    Display* display = Dpy(m_display);
+    return XGetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False)) != None;
+}
+
 void XScreen::Close(unsigned long window) {
     Display* display = Dpy(m_display);
     XEvent event{};

@@ -39,6 +39,10 @@ public:
     bool Settled(unsigned long window);
     // Gives the settled window the keyboard; false when it never settled or took the focus.
     bool ReadyForKeys(unsigned long window);
+    // The desktop moves and sizes the window (root coordinates of what it shows).
+    void MoveResize(unsigned long window, const RECT& rect);
+    // True when some program offers text on the desktop's clipboard.
+    bool ClipboardOffered() const;
     // The desktop's close: WM_DELETE_WINDOW to the window.
     void Close(unsigned long window);
 
