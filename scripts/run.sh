@@ -2,12 +2,19 @@
 # Runs the analyzer on the built-in simulated machine. Where an X display answers, the program itself opens
 # its main window there (through the display host) and runs until the user closes it. Elsewhere a capture
 # session of the mouse and the stick is driven through the live capture document's own commands by the
-# harness in tools/run-capture. Builds just what it runs (a release build without tests); the harness's files
-# land in build/run/session/, and arguments go to it (--seconds <n>, --out <folder>).
+# harness in tools/run-capture, run from the folder it was called from; its files land in build/run/session/,
+# and arguments go to it (--seconds <n>, --out <folder>, --help; a relative --out is taken from the caller's
+# folder). Builds just what it runs (a release build without tests).
 set -euo pipefail
+caller=$(pwd)
 cd "$(dirname "$0")/.."
+root=$(pwd)
 bash scripts/deps.sh
 build=${BUILD_DIR:-build/run}
+case "$build" in
+  /*) ;;
+  *) build="$root/$build" ;;
+esac
 launcher=()
 if command -v ccache >/dev/null 2>&1; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
@@ -27,4 +34,5 @@ if display_answers; then
   exec "$build/app/main/Tindaloft"
 fi
 cmake --build "$build" --target run_capture -j"${TDL_RUN_JOBS:-$(nproc)}"
+cd "$caller"
 exec "$build/tools/run-capture/run_capture" --out "$build/session" "$@"

@@ -1,0 +1,5 @@
+#include "app/ui/LogPropertiesWnd.h"
+
+IMPLEMENT_DYNAMIC(CLogPropertiesWnd, CWnd)
+
+void CLogPropertiesWnd::ClearRecord() {}
