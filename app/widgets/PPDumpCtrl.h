@@ -81,8 +81,13 @@ public:
     void SetFont(CFont* pFont, BOOL bRedraw = TRUE);
     void SetFont(LPCTSTR lpszFaceName, int nPointSize, BOOL bBold = FALSE, BOOL bItalic = FALSE,
                  BOOL bUnderline = FALSE, BOOL bStrikeOut = FALSE, BOOL bRedraw = TRUE);
+    // The data font as it stands.
+    CFont* GetDataFont() { return &m_font; }
     static void SetSpecialText(LPCTSTR lpszText, BOOL bRedraw = TRUE);
+    // The text shared by all instances.
+    static CString GetSpecialText();
     void SetNonPrintableChar(char c, BOOL bRedraw = TRUE);
+    char GetNonPrintableChar() const { return m_chNonPrintable; }
     // FALSE when an end is not below the element count; a negative end, or range selection off, selects one.
     BOOL SetSelection(int64_t nStart, int64_t nEnd = -1, BOOL bRedraw = TRUE);
     void GetSelection(int64_t& nStart, int64_t& nEnd) const;
