@@ -3,3 +3,5 @@
 IMPLEMENT_DYNAMIC(CLogPropertiesWnd, CWnd)
 
 void CLogPropertiesWnd::ClearRecord() {}
+
+void CLogPropertiesWnd::ShowRecord(CUSBLog*, INT_PTR) {}

@@ -7,6 +7,8 @@
 
 #include "afxwin.h"
 
+class CUSBLog;
+
 class CLogPropertiesWnd : public CWnd {
     DECLARE_DYNAMIC(CLogPropertiesWnd)
 public:
@@ -17,4 +19,6 @@ public:
 
     // No record shown: the record's values emptied, the kind categories emptied and hidden.
     void ClearRecord();
+    // The record at the row of the document's record list, decoded into the grid.
+    void ShowRecord(CUSBLog* pDocument, INT_PTR nRow);
 };
