@@ -1,0 +1,144 @@
+// The program started on the scripted control device with its main window shown and a live capture open, and
+// records handed to the capture's record list as the capture thread hands them: what the record list's suites
+// drive. Unexpected message boxes, menus and dialogs fail the test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "NtClock.h"
+#include "NtControl.h"
+#include "NtPnpControl.h"
+#include "WinUiControl.h"
+#include "app/core/LogRecords.h"
+#include "app/core/Resource.h"
+#include "app/core/TindaloftApp.h"
+#include "app/core/USBLog.h"
+#include "app/ui/LogListIds.h"
+#include "app/ui/LogListView.h"
+#include "app/ui/MainFrame.h"
+#include "common/ControlCodes.h"
+#include "common/DriverInfo.h"
+#include "common/RecordTags.h"
+#include "tests/support/AppStarter.h"
+#include "tests/support/FakeControlDevice.h"
+#include "tests/support/ListRows.h"
+#include "tests/support/RecordBuilder.h"
+
+namespace reclist_test {
+
+class RecordListTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        nt::ResetKernelState();
+        win32::ClearModalRequests();
+        m_fake = std::make_unique<tdl::test::FakeControlDevice>();
+        DRIVER_INFO info{};
+        info.MajorVersion = TINDALOFT_DRIVER_MAJOR;
+        info.MinorVersion = TINDALOFT_DRIVER_MINOR;
+        info.Revision = TINDALOFT_DRIVER_REVISION;
+        info.Build = TINDALOFT_DRIVER_BUILD;
+        m_fake->ReplyStruct(IOCTL_TINDALOFT_INFO, info);
+        m_starter = std::make_unique<apptest::AppStarter>();
+        m_starter->Make("/Embedding");
+        ASSERT_TRUE(m_starter->Start());
+        Command(ID_FILE_NEW);
+        apptest::AppStarter::TakeBoxes();
+        ASSERT_NE(Live(), nullptr);
+        ASSERT_NE(View(), nullptr);
+        win32::SetModalStrict(true);
+        win32::SetModalFailureHandler([](const win32::ModalRequest& request) {
+            ADD_FAILURE() << "unexpected " << win32::ModalKindName(request.kind) << " \"" << request.text << "\"";
+        });
+    }
+    void TearDown() override {
+        EXPECT_EQ(win32::PendingModalScripts(), 0u) << "modal answers queued but never asked for";
+        win32::SetModalFailureHandler({});
+        win32::SetModalStrict(false);
+        if (m_starter != nullptr && m_starter->MainFrame() != nullptr)
+            m_starter->Exit();
+        m_starter.reset();
+        m_fake.reset();
+        nt::clock::Reset();
+        nt::pnp::Shutdown();
+        win32::ClearModalRequests();
+    }
+
+    CTindaloftApp& App() { return m_starter->App(); }
+    CMainFrame* Frame() const { return m_starter->MainFrame(); }
+    void Command(UINT nID) { Frame()->SendMessage(WM_COMMAND, nID, 0); }
+    CUSBLog* Live() const {
+        CMainFrame* pFrame = Frame();
+        return pFrame != nullptr ? pFrame->GetLiveDocument() : nullptr;
+    }
+    CLogListView* View() const {
+        CUSBLog* pDoc = Live();
+        return pDoc != nullptr ? dynamic_cast<CLogListView*>(pDoc->GetFirstView()) : nullptr;
+    }
+    CListCtrl& List() const { return View()->GetListCtrl(); }
+    LogRecords::CLogRecords& Records() const { return *Live()->GetLogRecords(); }
+
+    // Records appended to the live capture's current bank and handed to its list, as the capture thread hands
+    // a block it read.
+    void Deliver(const std::vector<std::vector<uint8_t>>& records, CLogListView* pView = nullptr) {
+        std::vector<uint8_t> block;
+        for (const std::vector<uint8_t>& record : records)
+            tdl::test::AppendRecord(block, record);
+        BYTE* pointer = nullptr;
+        DWORD left = 0;
+        ASSERT_TRUE(Records().GetWriteSpace(pointer, left));
+        ASSERT_GE(left, block.size());
+        std::memcpy(pointer, block.data(), block.size());
+        Records().AdvanceWrite(static_cast<DWORD>(block.size()));
+        ::SendMessageA((pView != nullptr ? pView : View())->GetSafeHwnd(), g_nLogListViewMessage,
+                       reinterpret_cast<WPARAM>(pointer), static_cast<LPARAM>(block.size()));
+    }
+    // The capture thread's bank switch once a bank is past its high-water mark: the list makes the other bank
+    // current (its records go) and reloads, then the banks flip.
+    void SwitchBanks() {
+        ::SendMessageA(View()->GetSafeHwnd(), g_nLogListViewMessage, 0, 0);
+        Records().SwitchBanks(nullptr);
+    }
+
+    // A cell's text as the list shows it.
+    std::string Cell(int nRow, int nColumn) const { return std::string(List().GetItemText(nRow, nColumn)); }
+    // The list index of the column with that id.
+    int ColumnOf(ULONG nColumnId) const { return View()->GetColumns().FindColumn(nColumnId); }
+
+    std::unique_ptr<tdl::test::FakeControlDevice> m_fake;
+    std::unique_ptr<apptest::AppStarter> m_starter;
+};
+
+// A record list of its own on the live capture, in a plain framework window of the given size: a view made and
+// shown for the first time, which loads its columns from the profile as it is then.
+class ExtraView {
+public:
+    ExtraView(CUSBLog* pDoc, int nWidth = 700, int nHeight = 300) {
+        m_host.CreateEx(0, AfxRegisterWndClass(CS_DBLCLKS), "Record list", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                        CRect(0, 0, nWidth, nHeight), nullptr, 0);
+        CRect client;
+        m_host.GetClientRect(&client);
+        CCreateContext context;
+        context.m_pCurrentDoc = pDoc;
+        m_pView = new CLogListView;
+        EXPECT_TRUE(m_pView->Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, client, &m_host, AFX_IDW_PANE_FIRST,
+                                    &context));
+        m_pView->SendMessage(WM_INITIALUPDATE);
+    }
+    ~ExtraView() { m_host.DestroyWindow(); }
+    ExtraView(const ExtraView&) = delete;
+    ExtraView& operator=(const ExtraView&) = delete;
+
+    CLogListView* operator->() const { return m_pView; }
+    CLogListView* Get() const { return m_pView; }
+
+private:
+    CWnd m_host;
+    CLogListView* m_pView = nullptr;
+};
+
+} // namespace reclist_test
