@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "AfxMemoryControl.h"
-#include "WinPopupMenu.h"
 #include "tests/app/ui/RecordListFixture.h"
 
 namespace reclist_test {
@@ -20,47 +19,14 @@ std::string Entry(ULONG nId, const char* value) {
     return "Header" + std::to_string(nId) + "_" + value;
 }
 
-// A menu that is open now: its items as "text" with " [checked]" and " [greyed]" marks, a sub-menu's items
-// after "text >" and before "<".
-std::vector<std::string> Items(HMENU menu) {
-    std::vector<std::string> items;
-    for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
-        char text[128] = {};
-        ::GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
-        UINT state = ::GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
-        if (::GetSubMenu(menu, i) != nullptr)
-            state &= 0xFF; // a sub-menu's item count rides in the high byte
-        std::string item = (state & MF_SEPARATOR) ? "-" : text;
-        if (state & MF_CHECKED)
-            item += " [checked]";
-        if (state & MF_GRAYED)
-            item += " [greyed]";
-        if (HMENU sub = ::GetSubMenu(menu, i)) {
-            items.push_back(item + " >");
-            for (const std::string& subItem : Items(sub))
-                items.push_back("  " + subItem);
-            items.push_back("<");
-        } else {
-            items.push_back(item);
-        }
-    }
-    return items;
-}
-
 class LogListColumnsTest : public RecordListTest {
 protected:
     CHeaderCtrl& Header(CLogListView* pView) { return pView->GetHeader(); }
     // The header's menu over a point of the header (its client coordinates): its items as the user sees them,
     // and the command picked (0: none).
-    std::vector<std::string> HeaderMenu(CLogListView* pView, CPoint at, UINT nPick = 0) {
-        std::vector<std::string> items;
-        win32::QueueModalSteps(win32::ModalKind::PopupMenu, [&](const win32::ModalRequest&, HWND window) -> INT_PTR {
-            items = Items(reinterpret_cast<HMENU>(::SendMessageA(window, MN_GETHMENU, 0, 0)));
-            return nPick;
-        });
-        win32::Click(Header(pView).GetSafeHwnd(), at, win32::MouseButton::Right);
-        win32::PumpUiMessages();
-        return items;
+    std::vector<std::string> HeaderMenu(CLogListView* pView, CPoint at, UINT nPick = 0,
+                                        const std::string& picture = {}) {
+        return RightClickMenu(Header(pView).GetSafeHwnd(), at, nPick, picture);
     }
     // The middle of a header item (header client coordinates).
     CPoint ItemCentre(CLogListView* pView, int nIndex) {
@@ -149,7 +115,7 @@ TEST_F(LogListColumnsTest, TheProfileGivesTheColumnsAndTheirOrderAndGetsTheLayou
 TEST_F(LogListColumnsTest, TheHeaderMenuRemovesEveryRemovableColumnAndAddsThemBack) {
     CLogListView* pView = View();
     // Every active removable column is offered, checked and greyed while the list has it.
-    std::vector<std::string> items = HeaderMenu(pView, ItemCentre(pView, 1));
+    std::vector<std::string> items = HeaderMenu(pView, ItemCentre(pView, 1), 0, "record_list_header_menu.png");
     const std::vector<std::string> full = {
         "Set Log View &Font",
         "&Arrange Columns",

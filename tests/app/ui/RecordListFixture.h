@@ -13,6 +13,7 @@
 #include "NtClock.h"
 #include "NtControl.h"
 #include "NtPnpControl.h"
+#include "WinPopupMenu.h"
 #include "WinUiControl.h"
 #include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
@@ -27,9 +28,42 @@
 #include "tests/support/AppStarter.h"
 #include "tests/support/FakeControlDevice.h"
 #include "tests/support/ListRows.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/RecordBuilder.h"
 
 namespace reclist_test {
+
+// The items of a menu, as "text" with " [checked]" and " [greyed]" marks ("-" a separator); a sub-menu's items
+// follow "text >", indented, up to "<".
+inline std::vector<std::string> MenuItems(HMENU menu) {
+    std::vector<std::string> items;
+    for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+        char text[128] = {};
+        ::GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        HMENU sub = ::GetSubMenu(menu, i);
+        UINT state = ::GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+        if (sub != nullptr)
+            state &= 0xFF; // a sub-menu's item count rides in the high byte
+        std::string item = (state & MF_SEPARATOR) ? "-" : text;
+        if (state & MF_CHECKED)
+            item += " [checked]";
+        if (state & MF_GRAYED)
+            item += " [greyed]";
+        if (sub == nullptr) {
+            items.push_back(item);
+            continue;
+        }
+        items.push_back(item + " >");
+        for (const std::string& subItem : MenuItems(sub))
+            items.push_back("  " + subItem);
+        items.push_back("<");
+    }
+    return items;
+}
+// The same for the menu an open menu window shows.
+inline std::vector<std::string> MenuItems(HWND menuWindow) {
+    return MenuItems(reinterpret_cast<HMENU>(::SendMessageA(menuWindow, MN_GETHMENU, 0, 0)));
+}
 
 class RecordListTest : public ::testing::Test {
 protected:
@@ -102,6 +136,27 @@ protected:
     void SwitchBanks() {
         ::SendMessageA(View()->GetSafeHwnd(), g_nLogListViewMessage, 0, 0);
         Records().SwitchBanks(nullptr);
+    }
+
+    // A right click at a point of a window, and the pop-up menu it opens: its items, and the command picked
+    // (0: none); with a picture name, the menu's picture saved.
+    std::vector<std::string> RightClickMenu(HWND hwnd, POINT at, UINT nPick = 0, const std::string& picture = {}) {
+        std::vector<std::string> items;
+        win32::QueueModalSteps(win32::ModalKind::PopupMenu, [&](const win32::ModalRequest&, HWND window) -> INT_PTR {
+            items = MenuItems(window);
+            if (!picture.empty())
+                EXPECT_TRUE(tdl::test::SavePicture(window, picture));
+            return nPick;
+        });
+        win32::Click(hwnd, at, win32::MouseButton::Right);
+        win32::PumpUiMessages();
+        return items;
+    }
+    // The middle of a row of the live capture's list.
+    CPoint RowCentre(int nRow) const {
+        CRect row;
+        List().GetItemRect(nRow, &row, LVIR_BOUNDS);
+        return CPoint(row.left + 30, row.CenterPoint().y);
     }
 
     // A cell's text as the list shows it.
