@@ -63,7 +63,9 @@ public:
     int AddElapsedTimeColumn(ULONG nSavedWidth) { return AddTableColumn(LVCOL_ELAPSED_TIME, nSavedWidth); }
     int AddTargetDOColumn(ULONG nSavedWidth) { return AddTableColumn(LVCOL_TARGET_DEVICEOBJECT, nSavedWidth); }
     int AddTargetDeviceColumn(ULONG nSavedWidth) { return AddTableColumn(LVCOL_TARGET_USB_DEVICE, nSavedWidth); }
-    int AddConfigInterfaceEndptColumn(ULONG nSavedWidth) { return AddTableColumn(LVCOL_TARGET_CFG_IFC_EPA, nSavedWidth); }
+    int AddConfigInterfaceEndptColumn(ULONG nSavedWidth) {
+        return AddTableColumn(LVCOL_TARGET_CFG_IFC_EPA, nSavedWidth);
+    }
     int AddIsoPacketErrorsColumn(ULONG nSavedWidth) { return AddTableColumn(LVCOL_ISOPACKET_ERRORS, nSavedWidth); }
     int AddStorageBotCBWColumn(ULONG nSavedWidth) { return AddTableColumn(LVCOL_STORBOT_CBW, nSavedWidth); }
     int AddStorageBotCSWColumn(ULONG nSavedWidth) { return AddTableColumn(LVCOL_STORBOT_CSW, nSavedWidth); }

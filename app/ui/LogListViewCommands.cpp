@@ -140,8 +140,8 @@ void CLogListView::TrackHeaderMenu(CPoint point) {
     m_Columns.FillAddColumnSubMenu(addMenu);
     menu.AppendMenu(MF_STRING, ID_VIEW_LOGFONT, "Set Log View &Font");
     menu.AppendMenu(MF_STRING, ID_ARRANGE_COLUMNS, "&Arrange Columns");
-    menu.AppendMenu(MF_STRING | (m_Columns.CanRemoveColumn(m_nHeaderColumn) ? MF_ENABLED : MF_GRAYED),
-                    ID_REMOVE_COLUMN, "Remove this &column");
+    menu.AppendMenu(MF_STRING | (m_Columns.CanRemoveColumn(m_nHeaderColumn) ? MF_ENABLED : MF_GRAYED), ID_REMOVE_COLUMN,
+                    "Remove this &column");
     menu.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(addMenu.Detach()), "&Add column");
     menu.AppendMenu(MF_STRING, ID_HELP_LOGVIEW_CUSTOMIZATION, "Help on Log View Customization");
     menu.AppendMenu(MF_SEPARATOR);
@@ -258,8 +258,8 @@ void CLogListView::OnAddColumn(UINT nID) {
     const ULONG nColumnId = nID - ID_ADD_COLUMN_FIRST;
     // Only what the menu offers: an active removable column the list does not have, once the list has its
     // columns.
-    if (m_Columns.GetCount() == 0 || CLogListColumns::IsInactive(nColumnId) || !CLogListColumns::IsRemovable(nColumnId) ||
-        m_Columns.FindColumn(nColumnId) >= 0)
+    if (m_Columns.GetCount() == 0 || CLogListColumns::IsInactive(nColumnId) ||
+        !CLogListColumns::IsRemovable(nColumnId) || m_Columns.FindColumn(nColumnId) >= 0)
         return;
     const int nIndex = m_Columns.AddColumnById(nColumnId);
     if (nIndex < 1)

@@ -66,8 +66,8 @@ protected:
         CRect client;
         m_frame.GetClientRect(&client);
         m_pView = new CLogListView;
-        EXPECT_TRUE(m_pView->Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, client, &m_frame, AFX_IDW_PANE_FIRST,
-                                    &context));
+        EXPECT_TRUE(
+            m_pView->Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, client, &m_frame, AFX_IDW_PANE_FIRST, &context));
         return doc;
     }
 

@@ -18,10 +18,10 @@ using tdl::test::RecordBuilder;
 
 // One record of each kind a capture holds, numbered from `first` on.
 std::vector<std::vector<uint8_t>> EveryKind(ULONG first) {
-    const ULONG tags[] = {LogTag::atsL, LogTag::urbI, LogTag::urbR, LogTag::urbC, LogTag::iCnt, LogTag::cCnt,
-                          LogTag::hubI, LogTag::hubC, LogTag::hcdI, LogTag::hcdC, LogTag::hidI, LogTag::hidC,
-                          LogTag::ctlC, LogTag::uinI, LogTag::uinC, LogTag::pnpI, LogTag::pnpC, LogTag::powI,
-                          LogTag::powC, LogTag::buhI, LogTag::buhC, LogTag::khpI, LogTag::khpC, LogTag::vedA,
+    const ULONG tags[] = {LogTag::atsL, LogTag::urbI, LogTag::urbR, LogTag::urbC,  LogTag::iCnt, LogTag::cCnt,
+                          LogTag::hubI, LogTag::hubC, LogTag::hcdI, LogTag::hcdC,  LogTag::hidI, LogTag::hidC,
+                          LogTag::ctlC, LogTag::uinI, LogTag::uinC, LogTag::pnpI,  LogTag::pnpC, LogTag::powI,
+                          LogTag::powC, LogTag::buhI, LogTag::buhC, LogTag::khpI,  LogTag::khpC, LogTag::vedA,
                           LogTag::vrdR, LogTag::ktsA, LogTag::dneL, FourCC("zzzI")};
     std::vector<std::vector<uint8_t>> records;
     ULONG sequence = first;

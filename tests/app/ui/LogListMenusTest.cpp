@@ -102,9 +102,11 @@ TEST_F(LogListMenusTest, TheListAndEachRowOfferTheirItemsWithHelpOnTheRecordsKin
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE(c.help != nullptr ? c.help : "no help");
-        std::vector<std::string> expected = {"Set &Time Origin", "Show Seconds [checked]", "Show Milliseconds",
-                                             "Show Microseconds", "Delta Timings", "-", "Set Log View &Font",
-                                             "&Arrange Columns", "Resize Columns for &Best Fit", "Help on Log View"};
+        std::vector<std::string> expected = {
+            "Set &Time Origin",   "Show Seconds [checked]", "Show Milliseconds",
+            "Show Microseconds",  "Delta Timings",          "-",
+            "Set Log View &Font", "&Arrange Columns",       "Resize Columns for &Best Fit",
+            "Help on Log View"};
         if (c.help != nullptr)
             expected.push_back(c.help);
         expected.insert(expected.end(), {"-", "&Cancel"});
@@ -125,7 +127,8 @@ TEST_F(LogListMenusTest, TheListAndEachRowOfferTheirItemsWithHelpOnTheRecordsKin
         const std::vector<HelpRequest> help = TakeHelpRequests();
         ASSERT_EQ(help.size(), 1u);
         EXPECT_EQ(help[0].command, static_cast<UINT>(HH_HELP_CONTEXT));
-        EXPECT_EQ(help[0].data, HelpContextForCode(c.group, c.group == HELP_GROUP_URB ? c.function & 0x1FFF : c.function));
+        EXPECT_EQ(help[0].data,
+                  HelpContextForCode(c.group, c.group == HELP_GROUP_URB ? c.function & 0x1FFF : c.function));
         EXPECT_EQ(help[0].caller, Frame()->GetSafeHwnd());
     }
 

@@ -180,8 +180,8 @@ public:
         CCreateContext context;
         context.m_pCurrentDoc = pDoc;
         m_pView = new CLogListView;
-        EXPECT_TRUE(m_pView->Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, client, &m_host, AFX_IDW_PANE_FIRST,
-                                    &context));
+        EXPECT_TRUE(
+            m_pView->Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, client, &m_host, AFX_IDW_PANE_FIRST, &context));
         m_pView->SendMessage(WM_INITIALUPDATE);
     }
     ~ExtraView() { m_host.DestroyWindow(); }
