@@ -351,12 +351,21 @@ void CLogListView::DisplaySelectionDetails() {
 
 // ---- device notifications
 
+// The live capture's hot-plug handling lasts as long as its list: a saved log's list neither asks for the
+// notifications nor ends them.
 void CLogListView::RegisterDeviceNotifications() {
     if (m_bPnpRegistered)
         return;
-    m_bPnpRegistered = TRUE;
+    if (auto* pFrame = dynamic_cast<CMainFrame*>(GetTopLevelFrame())) {
+        pFrame->RegisterForPnpNotifications();
+        m_bPnpRegistered = TRUE;
+    }
 }
 
 void CLogListView::UnregisterDeviceNotifications() {
+    if (!m_bPnpRegistered)
+        return;
+    if (auto* pFrame = dynamic_cast<CMainFrame*>(GetTopLevelFrame()))
+        pFrame->UnregisterForPnpNotifications();
     m_bPnpRegistered = FALSE;
 }

@@ -90,7 +90,9 @@ void CLogListView::OnActivateView(BOOL bActivate, CView* pActivateView, CView* p
         ApplyDocumentKind(pDoc);
         if (LastActivatedView() != this) {
             LastActivatedView() = this;
-            pDoc->SetDeviceTreeModified(TRUE);
+            // The tree was just refreshed for this document: a change the frame marked while another one was
+            // shown has been taken in.
+            pDoc->SetDeviceTreeModified(FALSE);
             CPanePointers panes;
             panes.ClearDeviceTreeSelections();
             panes.DataBarClear(TRUE);

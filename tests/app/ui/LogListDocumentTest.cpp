@@ -4,6 +4,7 @@
 // Details pane with the data bar emptied first.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,31 @@ TEST_F(LogListDocumentTest, ASelectedRowEmptiesTheDataBarAndFocusShowsTheSelecti
     win32::Click(View()->GetSafeHwnd(), RowCentre(1));
     win32::PumpUiMessages();
     EXPECT_EQ(m_panes.Take(), Calls{});
+}
+
+TEST_F(LogListDocumentTest, DeviceNotificationsLastAsLongAsTheLiveCapturesList) {
+    std::vector<HDEVNOTIFY> handles;
+    for (int i = 0; i < CMainFrame::PnpNotificationCount; ++i)
+        handles.push_back(Frame()->GetPnpNotification(i));
+    EXPECT_EQ(std::count(handles.begin(), handles.end(), nullptr), 0);
+    auto Current = [&] {
+        std::vector<HDEVNOTIFY> now;
+        for (int i = 0; i < CMainFrame::PnpNotificationCount; ++i)
+            now.push_back(Frame()->GetPnpNotification(i));
+        return now;
+    };
+    // Updates, activations and a saved log's list coming and going leave them as they are.
+    Live()->UpdateAllViews(nullptr);
+    CUSBLog* pLog = OpenLogFile();
+    ASSERT_NE(pLog, nullptr);
+    Activate(Live());
+    pLog->OnCloseDocument();
+    win32::PumpUiMessages();
+    EXPECT_EQ(Current(), handles);
+    // The live capture's list goes: so do they.
+    Live()->OnCloseDocument();
+    win32::PumpUiMessages();
+    EXPECT_EQ(Current(), std::vector<HDEVNOTIFY>(handles.size(), nullptr));
 }
 
 } // namespace

@@ -18,9 +18,10 @@
 #include "WinFontDialogControl.h"
 #include "WinModulesControl.h"
 #include "app/core/HelpContext.h"
+#include "app/ui/PanePointers.h"
+#include "common/RecordPayloads.h"
 #include "htmlhelp.h"
 #include "tests/app/ui/RecordListFixture.h"
-#include "tests/support/RecordingDataBar.h"
 
 namespace reclist_test {
 namespace {
@@ -247,18 +248,32 @@ protected:
     std::filesystem::path m_dir;
 };
 
+// The user selects a record: the Log Details pane decodes it and the data bar shows its bytes; the grid's
+// export button sends 240, which the list answers with the data bar's bytes as a CSV file.
 TEST_F(LogListExportTest, TheDataBarsBytesGoToTheChosenFileAndTheOutcomeIsShown) {
-    tdl::test::RecordingDataBar dataBar;
-    const BYTE bytes[] = {0x01, 0xAB, 0xFF};
-    dataBar.SetDataBuffer(bytes, sizeof bytes);
+    std::vector<uint8_t> part1 = tdl::test::UrbTransferPart1(9, 0, 0x81, 1);
+    const ULONG length = 3;
+    std::memcpy(&part1[offsetof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER, TransferBufferLength)], &length, 4);
+    std::memcpy(&part1[offsetof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER, CapturedLength)], &length, 4);
+    const std::vector<uint8_t> data = {0x01, 0xAB, 0xFF};
+    Deliver({RecordBuilder(LogTag::urbC).Sequence(1).Function(9).Part1(part1).Part2(data).Build(),
+             RecordBuilder(LogTag::pnpI).Sequence(2).Function(2).Build()});
+    win32::Click(View()->GetSafeHwnd(), RowCentre(0));
+    win32::PumpUiMessages();
+    const BYTE* pShown = nullptr;
+    ULONG nShown = 0;
+    CPanePointers().DataBarGetDataBuffer(pShown, nShown);
+    ASSERT_EQ(std::vector<uint8_t>(pShown, pShown + nShown), data);
+
     const std::string path = (m_dir / "bytes.csv").string();
     win32::QueueFileDialogChoice(path);
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "CSV transfer buffer exported successfully.");
     Command(ID_EXPORT_XFERBUFFER);
     EXPECT_EQ(Contents(path), "01,ab,ff\r\n");
 
-    // Nothing in the data bar: the file is made but the export fails.
-    dataBar.Clear();
+    // A record without data bytes: the file is made but the export fails.
+    win32::Click(View()->GetSafeHwnd(), RowCentre(1));
+    win32::PumpUiMessages();
     const std::string empty = (m_dir / "empty.csv").string();
     win32::QueueFileDialogChoice(empty);
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "CSV transfer buffer export failure.");
@@ -267,7 +282,6 @@ TEST_F(LogListExportTest, TheDataBarsBytesGoToTheChosenFileAndTheOutcomeIsShown)
     EXPECT_EQ(Contents(empty), "");
 
     // A cancelled dialog: no file and no message.
-    dataBar.SetDataBuffer(bytes, sizeof bytes);
     win32::ClearModalRequests();
     win32::QueueModalAnswer(win32::ModalKind::File, IDCANCEL);
     Command(ID_EXPORT_XFERBUFFER);
