@@ -42,17 +42,10 @@ void CLogListHeader::ResetColumnWidths() {
     if (m_pListView == nullptr)
         return;
     const CLogListColumns& columns = m_pListView->GetColumns();
-    std::vector<int> widths;
-    for (int nPosition = 0; nPosition < GetItemCount(); ++nPosition) {
-        const int nIndex = OrderToIndex(nPosition);
-        if (nIndex < 0 || nIndex >= columns.GetCount()) {
-            widths.push_back(-1);
-            continue;
-        }
+    SetWidths([&](int nIndex) {
         LPCTSTR lpszText = columns.IsWidthBySample(nIndex) ? columns.GetSampleText(nIndex) : columns.GetHeading(nIndex);
-        widths.push_back(TextWidth(lpszText) + CLogListColumns::TextMargin);
-    }
-    SetWidths(widths);
+        return TextWidth(lpszText) + CLogListColumns::TextMargin;
+    });
 }
 
 void CLogListHeader::RestoreColumnWidths() {
@@ -60,22 +53,19 @@ void CLogListHeader::RestoreColumnWidths() {
     if (m_pListView == nullptr)
         return;
     const CLogListColumns& columns = m_pListView->GetColumns();
-    std::vector<int> widths;
-    for (int nPosition = 0; nPosition < GetItemCount(); ++nPosition) {
-        const int nIndex = OrderToIndex(nPosition);
-        widths.push_back(nIndex >= 0 && nIndex < columns.GetCount() ? static_cast<int>(columns.GetSavedWidth(nIndex))
-                                                                    : -1);
-    }
-    SetWidths(widths);
+    SetWidths([&](int nIndex) { return static_cast<int>(columns.GetSavedWidth(nIndex)); });
 }
 
-void CLogListHeader::SetWidths(const std::vector<int>& widths) {
+void CLogListHeader::SetWidths(const std::function<int(int nIndex)>& widthOf) {
+    const int nColumns = m_pListView->GetColumns().GetCount();
     CListCtrl& list = m_pListView->GetListCtrl();
     list.SendMessage(WM_SETREDRAW, FALSE);
     SendMessage(WM_SETREDRAW, FALSE);
-    for (size_t nPosition = 0; nPosition < widths.size(); ++nPosition)
-        if (widths[nPosition] >= 0)
-            list.SetColumnWidth(OrderToIndex(static_cast<int>(nPosition)), widths[nPosition]);
+    for (int nPosition = 0; nPosition < GetItemCount(); ++nPosition) {
+        const int nIndex = OrderToIndex(nPosition);
+        if (nIndex >= 0 && nIndex < nColumns)
+            list.SetColumnWidth(nIndex, widthOf(nIndex));
+    }
     RedrawAll();
 }
 

@@ -3,7 +3,7 @@
 // list to its children) measures every column anew, and a layout with saved widths gets them back.
 #pragma once
 
-#include <vector>
+#include <functional>
 
 #include "afxwin.h"
 
@@ -34,8 +34,9 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    // Widths by display position, set with the list's and the header's drawing held, then both repainted.
-    void SetWidths(const std::vector<int>& widths);
+    // Each column's width from its index, set in display order with the list's and the header's drawing
+    // held, then both repainted.
+    void SetWidths(const std::function<int(int nIndex)>& widthOf);
     void RedrawAll();
 
     CLogListView* m_pListView = nullptr;

@@ -1,6 +1,6 @@
-// The program started on the scripted control device with its main window shown and a live capture open, and
-// records handed to the capture's record list as the capture thread hands them: what the record list's suites
-// drive. Unexpected message boxes, menus and dialogs fail the test.
+// The program started on the scripted control device with its main window shown and a live capture open (as the
+// Help menu's suites start it), and records handed to the capture's record list as the capture thread hands
+// them: what the record list's suites drive. Unexpected message boxes, menus and dialogs fail the test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,23 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "NtClock.h"
-#include "NtControl.h"
-#include "NtPnpControl.h"
 #include "WinPopupMenu.h"
 #include "WinUiControl.h"
 #include "app/core/LogRecords.h"
-#include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
 #include "app/ui/LogListIds.h"
 #include "app/ui/LogListView.h"
 #include "app/ui/MainFrame.h"
-#include "common/ControlCodes.h"
-#include "common/DriverInfo.h"
 #include "common/RecordTags.h"
-#include "tests/support/AppStarter.h"
-#include "tests/support/FakeControlDevice.h"
+#include "tests/app/core/HelpMenuFixture.h"
 #include "tests/support/ListRows.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/RecordBuilder.h"
@@ -65,23 +58,12 @@ inline std::vector<std::string> MenuItems(HWND menuWindow) {
     return MenuItems(reinterpret_cast<HMENU>(::SendMessageA(menuWindow, MN_GETHMENU, 0, 0)));
 }
 
-class RecordListTest : public ::testing::Test {
+class RecordListTest : public apptest::HelpMenuTest {
 protected:
     void SetUp() override {
-        nt::ResetKernelState();
+        HelpMenuTest::SetUp();
         win32::ClearModalRequests();
-        m_fake = std::make_unique<tdl::test::FakeControlDevice>();
-        DRIVER_INFO info{};
-        info.MajorVersion = TINDALOFT_DRIVER_MAJOR;
-        info.MinorVersion = TINDALOFT_DRIVER_MINOR;
-        info.Revision = TINDALOFT_DRIVER_REVISION;
-        info.Build = TINDALOFT_DRIVER_BUILD;
-        m_fake->ReplyStruct(IOCTL_TINDALOFT_INFO, info);
-        m_starter = std::make_unique<apptest::AppStarter>();
-        m_starter->Make("/Embedding");
-        ASSERT_TRUE(m_starter->Start());
-        Command(ID_FILE_NEW);
-        apptest::AppStarter::TakeBoxes();
+        Start();
         ASSERT_NE(Live(), nullptr);
         ASSERT_NE(View(), nullptr);
         win32::SetModalStrict(true);
@@ -93,18 +75,12 @@ protected:
         EXPECT_EQ(win32::PendingModalScripts(), 0u) << "modal answers queued but never asked for";
         win32::SetModalFailureHandler({});
         win32::SetModalStrict(false);
-        if (m_starter != nullptr && m_starter->MainFrame() != nullptr)
-            m_starter->Exit();
-        m_starter.reset();
-        m_fake.reset();
-        nt::clock::Reset();
-        nt::pnp::Shutdown();
+        HelpMenuTest::TearDown();
         win32::ClearModalRequests();
     }
 
     CTindaloftApp& App() { return m_starter->App(); }
     CMainFrame* Frame() const { return m_starter->MainFrame(); }
-    void Command(UINT nID) { Frame()->SendMessage(WM_COMMAND, nID, 0); }
     CUSBLog* Live() const {
         CMainFrame* pFrame = Frame();
         return pFrame != nullptr ? pFrame->GetLiveDocument() : nullptr;
@@ -163,9 +139,6 @@ protected:
     std::string Cell(int nRow, int nColumn) const { return std::string(List().GetItemText(nRow, nColumn)); }
     // The list index of the column with that id.
     int ColumnOf(ULONG nColumnId) const { return View()->GetColumns().FindColumn(nColumnId); }
-
-    std::unique_ptr<tdl::test::FakeControlDevice> m_fake;
-    std::unique_ptr<apptest::AppStarter> m_starter;
 };
 
 // A record list of its own on the live capture, in a plain framework window of the given size: a view made and
