@@ -129,6 +129,8 @@ LRESULT CLogListView::OnLogListView(WPARAM wParam, LPARAM lParam) {
 
 void CLogListView::OnUpdateListView(BYTE* pBuffer, DWORD dwLength) {
     CUSBLog* pDoc = GetLogDocument();
+    if (pDoc == nullptr || GetSafeHwnd() == nullptr)
+        return;
     BOOL bTriggered = FALSE;
     const INT_PTR nCount = pDoc->ProcessCaptureFragment(pBuffer, dwLength, bTriggered);
     // Rows that come into view are asked for when they are painted; nothing shown moves.

@@ -204,13 +204,14 @@ TEST_F(RecordListTest, ThePictureShowsKindColoursAGapRowAndTheTriggerRow) {
             cell.right = cell.left + List().GetColumnWidth(0);
         return picture.Client(cell.right - 3, cell.top + 2);
     };
-    auto Reddish = [&](int row, int column) {
+    auto Pixels = [&](int row, int column, bool (*test)(COLORREF)) {
         CRect cell;
         List().GetSubItemRect(row, column, LVIR_BOUNDS, cell);
         if (column == 0)
             cell.right = cell.left + List().GetColumnWidth(0);
-        return picture.Count(cell, tdl::test::IsReddish);
+        return picture.Count(cell, test);
     };
+    auto Reddish = [&](int row, int column) { return Pixels(row, column, tdl::test::IsReddish); };
     const int nColumns = View()->GetColumns().GetCount();
     // The Type column takes the kind's colours: an initiated URB white on blue.
     EXPECT_EQ(Background(1, 0), RGB(0x1B, 0x44, 0xCB));
@@ -224,6 +225,7 @@ TEST_F(RecordListTest, ThePictureShowsKindColoursAGapRowAndTheTriggerRow) {
         // The trigger's row: black on its own mark.
         EXPECT_EQ(Background(14, column), RGB(0xF6, 0xC0, 0xC0));
         EXPECT_EQ(Reddish(14, column), 0);
+        EXPECT_GT(Pixels(14, column, tdl::test::IsDark), 0);
         // Others: the window's colours.
         EXPECT_EQ(Background(13, column), ::GetSysColor(COLOR_WINDOW));
     }
