@@ -168,6 +168,24 @@ TEST_F(LogListColumnsTest, TheHeaderMenuRemovesEveryRemovableColumnAndAddsThemBa
     EXPECT_EQ(columns.GetCount(), 3);
 }
 
+TEST_F(LogListColumnsTest, TheMainWindowKeepsTheLayoutWhenItClosesAndTheNextStartShowsIt) {
+    HeaderMenu(View(), ItemCentre(View(), ColumnOf(LVCOL_TARGET_DEVICEOBJECT)), ID_REMOVE_COLUMN);
+    List().SetColumnWidth(ColumnOf(LVCOL_REQUEST_TYPE), 222);
+    Frame()->SendMessage(WM_CLOSE);
+    win32::PumpUiMessages();
+    EXPECT_EQ(App().GetProfileInt(kSection, Entry(LVCOL_TARGET_DEVICEOBJECT, "Show").c_str(), 7), 0u);
+    EXPECT_EQ(static_cast<int>(App().GetProfileInt(kSection, Entry(LVCOL_TARGET_DEVICEOBJECT, "Order").c_str(), 7)),
+              -1);
+    EXPECT_EQ(App().GetProfileInt(kSection, Entry(LVCOL_TARGET_DEVICEOBJECT, "Width").c_str(), 7), 0u);
+    EXPECT_EQ(App().GetProfileInt(kSection, Entry(LVCOL_REQUEST_TYPE, "Width").c_str(), 7), 222u);
+    m_starter->Exit();
+
+    Start();
+    EXPECT_EQ(ColumnOf(LVCOL_TARGET_DEVICEOBJECT), -1);
+    EXPECT_EQ(View()->GetColumns().GetCount(), 11);
+    EXPECT_EQ(List().GetColumnWidth(ColumnOf(LVCOL_REQUEST_TYPE)), 222);
+}
+
 TEST_F(LogListColumnsTest, RemoveIsGreyedForTheFirstColumnTypeAndNoColumn) {
     App().WriteProfileInt(kSection, Entry(1, "Order").c_str(), 0);
     App().WriteProfileInt(kSection, Entry(0, "Order").c_str(), 5);

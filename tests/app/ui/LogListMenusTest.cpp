@@ -264,6 +264,7 @@ TEST_F(LogListExportTest, TheDataBarsBytesGoToTheChosenFileAndTheOutcomeIsShown)
     ULONG nShown = 0;
     CPanePointers().DataBarGetDataBuffer(pShown, nShown);
     ASSERT_EQ(std::vector<uint8_t>(pShown, pShown + nShown), data);
+    EXPECT_TRUE(tdl::test::SavePicture(Frame()->GetSafeHwnd(), "record_list_selected.png"));
 
     const std::string path = (m_dir / "bytes.csv").string();
     win32::QueueFileDialogChoice(path);
