@@ -211,10 +211,13 @@ TEST_F(LogListColumnsTest, RemoveIsGreyedForTheFirstColumnTypeAndNoColumn) {
 TEST_F(LogListColumnsTest, ScrolledSidewaysTheHeaderMenuActsOnTheColumnUnderTheClick) {
     ExtraView view(Live(), 300);
     CListCtrl& list = view->GetListCtrl();
-    list.Scroll(CSize(250, 0));
+    // Scrolled until the Time column stands near the list's left edge.
+    const int nIndex = view->GetColumns().FindColumn(LVCOL_ELAPSED_TIME);
+    CRect item;
+    view->GetHeader().GetItemRect(nIndex, &item);
+    list.Scroll(CSize(item.left - 10, 0));
     ASSERT_GT(::GetScrollPos(list.GetSafeHwnd(), SB_HORZ), 0);
     // The column whose heading is under the point, on screen.
-    const int nIndex = view->GetColumns().FindColumn(LVCOL_ELAPSED_TIME);
     CPoint at = ItemCentre(view.Get(), nIndex);
     CPoint screen = at;
     view->GetHeader().ClientToScreen(&screen);
