@@ -41,6 +41,7 @@
 #include "platform/sim/UsbHubModel.h"
 #include "tests/app/core/TopologyChecks.h"
 #include "tests/support/AppStarter.h"
+#include "tests/support/ListRows.h"
 #include "tools/capture-session/CaptureSession.h"
 #include "usb.h"
 
@@ -510,7 +511,7 @@ TEST_F(CaptureSessionTest, ATriggerOnTheStickBulkOutRequestsStopsTheSessionAtIts
             << after->sequence;
     auto* pView = dynamic_cast<CLogListView*>(m_log->GetFirstView());
     ASSERT_NE(pView, nullptr);
-    EXPECT_EQ(pView->GetScrolledItem(), static_cast<int>(it - rows.begin()));
+    EXPECT_TRUE(tdl::test::RowShown(pView->GetListCtrl(), static_cast<int>(it - rows.begin())));
 }
 
 // Capture once on the next boot, set as the options dialog sets it, and the machine rebooted on the same state
