@@ -21,8 +21,8 @@
 #include "commdlg.h"
 #include "shellapi.h"
 #include "platform/display/DisplayHost.h"
-#include "tests/platform/display/GuiThread.h"
-#include "tests/platform/display/XScreen.h"
+#include "tests/support/GuiThread.h"
+#include "tests/support/XScreen.h"
 #include "tests/support/Pictures.h"
 #include "windows.h"
 

@@ -14,7 +14,7 @@
 #include "setup/Setup.h"
 #include "setup/SetupResources.h"
 #include "WinDialogs.h"
-#include "tests/platform/display/XScreen.h"
+#include "tests/support/XScreen.h"
 #include "windows.h"
 
 extern char** environ;
