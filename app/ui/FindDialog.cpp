@@ -1,6 +1,5 @@
 #include "app/ui/FindDialog.h"
 
-#include "app/core/FilterPages.h"
 #include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
@@ -100,28 +99,8 @@ void CFindDialog::DoDataExchange(CDataExchange* pDX) {
         page->DoDataExchange(pDX);
 }
 
-template <class Page> void CFindDialog::AddPage() {
-    // The lists in control order: the URB page's, then the others from 1267 on.
-    const UINT nControl = Page::s_layout.nControl;
-    CCheckListBox* pList = &m_lists[nControl == IDC_FIND_FIRST_LIST ? 0 : nControl - IDC_FIND_FIRST_LIST - 1];
-    m_pages.push_back(std::make_unique<Page>(pList, ApplicationOS()));
-}
-
-void CFindDialog::BuildPages() {
-    m_pages.clear();
-    AddPage<CUrbPage>();
-    if (!ApplicationOS().IsHubInterfaceLoggingWithdrawn())
-        AddPage<CIHubPage>();
-    AddPage<CUSBIntPage>();
-    AddPage<CHubIoctlPage>();
-    AddPage<CHCDIoctlPage>();
-    AddPage<CHIDIoctlPage>();
-    AddPage<CPnpIrpPage>();
-    AddPage<CPowerIrpPage>();
-}
-
 BOOL CFindDialog::OnInitDialog() {
-    BuildPages();
+    m_pages = CreateFilterPages(m_lists, ApplicationOS());
     CDialog::OnInitDialog(); // binds the combo box and the pages' lists
 
     m_filter.Clear();

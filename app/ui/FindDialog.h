@@ -14,6 +14,7 @@
 #include "afxwin.h"
 #include "app/core/CheckListPage.h"
 #include "app/core/FilterDefinition.h"
+#include "app/core/FilterPages.h"
 #include "app/ui/FindSearch.h"
 
 class CUSBLog;
@@ -22,7 +23,7 @@ class CFindDialog : public CDialog {
     DECLARE_DYNAMIC(CFindDialog)
 public:
     // The check-list boxes: one per page and one no page uses.
-    static constexpr int ListCount = 9;
+    static constexpr int ListCount = FILTER_PAGE_LIST_COUNT;
     static constexpr char kNothingTicked[] = "Please select at least one request type.";
 
     CFindDialog();
@@ -68,8 +69,6 @@ protected:
 private:
     class Rows;
 
-    template <class Page> void AddPage();
-    void BuildPages();
     void ShowPage(int nPage);
     // The pages' ticks and phases into the definition; FALSE (and the user told) when the current page
     // ticks nothing.
