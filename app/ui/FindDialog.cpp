@@ -60,14 +60,13 @@ public:
         m_list.SetItemState(nItem, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         m_list.EnsureVisible(nItem, FALSE);
     }
-    bool Matches(int nItem) override {
-        // A row the store cannot give (the list ahead of the store, a store emptied meanwhile) matches nothing.
-        try {
-            const _LOGHDR* pRecord = m_pStore->GetRecordAt(&m_document, nItem);
-            return pRecord != nullptr && m_dialog.m_filter.Match(pRecord, m_nSchema);
-        } catch (CInvalidArgException* pException) {
-            pException->Delete();
-            return false;
+    int FindMatch(int nFrom, int nTo) override {
+        const int step = nFrom <= nTo ? 1 : -1;
+        for (int row = nFrom;; row += step) {
+            if (Matches(row))
+                return row;
+            if (row == nTo)
+                return -1;
         }
     }
     void Tell(LPCTSTR lpszText, bool bBox) override {
@@ -77,6 +76,17 @@ public:
     }
 
 private:
+    bool Matches(int nItem) const {
+        // A row the store cannot give (the list ahead of the store, a store emptied meanwhile) matches nothing.
+        try {
+            const _LOGHDR* pRecord = m_pStore->GetRecordAt(&m_document, nItem);
+            return pRecord != nullptr && m_dialog.m_filter.Match(pRecord, m_nSchema);
+        } catch (CInvalidArgException* pException) {
+            pException->Delete();
+            return false;
+        }
+    }
+
     CFindDialog& m_dialog;
     CUSBLog& m_document;
     CListCtrl& m_list;

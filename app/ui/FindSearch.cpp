@@ -48,11 +48,10 @@ void CFindSearch::Next(Context& context) {
     int row = FirstRow(context, count, true);
     int limit = m_bWrappedForward ? std::min(m_nStart, last) : last;
     for (;;) {
-        for (; row <= limit; ++row) {
-            if (context.Matches(row)) {
-                Found(context, row);
-                return;
-            }
+        const int found = row <= limit ? context.FindMatch(row, limit) : -1;
+        if (found >= 0) {
+            Found(context, found);
+            return;
         }
         if (!m_bWrap || m_bWrappedForward)
             break;
@@ -74,11 +73,10 @@ void CFindSearch::Prev(Context& context) {
     int row = FirstRow(context, count, false);
     int limit = m_bWrappedBackward ? std::max(m_nStart, 0) : 0;
     for (;;) {
-        for (; row >= limit; --row) {
-            if (context.Matches(row)) {
-                Found(context, row);
-                return;
-            }
+        const int found = row >= limit ? context.FindMatch(row, limit) : -1;
+        if (found >= 0) {
+            Found(context, found);
+            return;
         }
         if (!m_bWrap || m_bWrappedBackward)
             break;

@@ -3,7 +3,7 @@
 // anything was found since the search began, and per direction whether it has wrapped past the list's end.
 //
 // A search reads the list through a Context: its rows (count, first visible row, rows per page, selection),
-// the test of one row, and where the user is told what happened. Each step's text goes to the user as the scan
+// the test of a run of rows, and where the user is told what happened. Each step's text goes to the user as the scan
 // passes it; the end of a search also shows its text in a box, as its very last act, so that a dialog closed
 // while the box is up is never touched again.
 #pragma once
@@ -22,7 +22,8 @@ public:
         virtual int GetSelectedItem() const = 0;
         // The selection moves to the row, which is scrolled fully into view.
         virtual void SelectItem(int nItem) = 0;
-        virtual bool Matches(int nItem) = 0;
+        // The first row from nFrom to nTo (either way, both included) whose record matches; -1 when none does.
+        virtual int FindMatch(int nFrom, int nTo) = 0;
         // The text in the status pane; with bBox also in a box.
         virtual void Tell(LPCTSTR lpszText, bool bBox) = 0;
     };
