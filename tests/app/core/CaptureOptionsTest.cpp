@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,7 @@
 #include "common/LoggingOptions.h"
 #include "tests/app/core/CaptureCommandFixture.h"
 #include "tests/app/core/TraceCapture.h"
+#include "tests/support/Pictures.h"
 
 namespace {
 
@@ -32,8 +32,7 @@ protected:
             [answer, continuousChanged](const win32::ModalRequest&, HWND dialog) {
                 auto* pDlg = dynamic_cast<COptionTreeDlg*>(CWnd::FromHandlePermanent(dialog));
                 EXPECT_NE(pDlg, nullptr);
-                const auto png = std::filesystem::temp_directory_path() / "tdl-options-dialog.png";
-                EXPECT_TRUE(win32::SavePicturePng(dialog, png.string().c_str()));
+                EXPECT_TRUE(tdl::test::SavePicture(dialog, "tdl-options-dialog.png"));
                 if (pDlg != nullptr && continuousChanged) {
                     COXOptionTreeCtrl& tree = pDlg->GetTree();
                     tree.SetCheck(IDO_CONTINUOUS_LOGGING, tree.GetCheck(IDO_CONTINUOUS_LOGGING) == 1 ? 0 : 1);
