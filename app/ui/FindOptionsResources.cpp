@@ -80,15 +80,15 @@ void RegisterOptions() {
          0,
          0,
          0,
-         250,
+         284,
          250,
          "Tindaloft Options",
          kFont,
          kFontSize,
-         {DialogResourceItem{WC_TREEVIEWA, IDC_OPTION_TREE, "", kTree, 0, 7, 7, 236, 212},
-          DialogResourceItem{"BUTTON", IDOK, "OK", kDefaultButton, 0, 79, 228, 50, 14},
-          DialogResourceItem{"BUTTON", IDCANCEL, "Cancel", kButton, 0, 136, 228, 50, 14},
-          DialogResourceItem{"BUTTON", IDC_OPTIONS_HELP, "&Help", kButton, 0, 193, 228, 50, 14}}});
+         {DialogResourceItem{WC_TREEVIEWA, IDC_OPTION_TREE, "", kTree, 0, 7, 7, 270, 212},
+          DialogResourceItem{"BUTTON", IDOK, "OK", kDefaultButton, 0, 113, 228, 50, 14},
+          DialogResourceItem{"BUTTON", IDCANCEL, "Cancel", kButton, 0, 170, 228, 50, 14},
+          DialogResourceItem{"BUTTON", IDC_OPTIONS_HELP, "&Help", kButton, 0, 227, 228, 50, 14}}});
 }
 
 // The search settings and the buttons at the top, inside frame 124 (never shown: its bottom is the reduced
