@@ -488,6 +488,8 @@ TEST_F(FindDialogTest, SearchesStepThroughTheListsRows) {
                 EXPECT_TRUE(tdl::test::RowShown(list, step.selected));
             }
         }
+        if (&c == &cases[0]) // the last match selected and shown, the message pane telling the end
+            EXPECT_TRUE(tdl::test::SavePicture(Frame()->GetSafeHwnd(), "find_last_match.png"));
         pLog->OnCloseDocument();
         win32::PumpUiMessages();
     }
