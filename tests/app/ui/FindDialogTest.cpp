@@ -534,4 +534,25 @@ TEST_F(FindDialogTest, AnEmptyListOrOneFilledInTheBackgroundIsNotRead) {
     Live()->SetLogging(FALSE);
 }
 
+TEST_F(FindDialogTest, ADocumentClosedWhileTheEndsBoxIsUpLeavesNothingBehind) {
+    const std::string path = WriteLog({1, 1, 1});
+    CUSBLog* pLog = OpenLog(path, 0);
+    ASSERT_NE(pLog, nullptr);
+    CFindDialog* pDialog = OpenFind(pLog);
+    ASSERT_NE(pDialog, nullptr);
+    pDialog->GetPage(0)->GetList()->SetCheck(0, BST_CHECKED);
+    const HWND dlg = pDialog->GetSafeHwnd();
+    // The user closes the saved log while "Search failed." waits for an answer: the dialog goes with it.
+    win32::QueueModalSteps(
+        win32::ModalKind::MessageBox,
+        [&](const win32::ModalRequest&, HWND) -> INT_PTR {
+            pLog->OnCloseDocument();
+            return IDOK;
+        },
+        kFailed);
+    Click(pDialog, IDC_FIND_NEXT);
+    EXPECT_FALSE(::IsWindow(dlg));
+    EXPECT_EQ(apptest::AppStarter::TakeBoxTexts(), std::vector<std::string>{kFailed});
+}
+
 } // namespace
