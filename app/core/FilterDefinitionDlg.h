@@ -13,8 +13,8 @@
 
 #include "afxwin.h"
 #include "app/core/CheckListPage.h"
-#include "app/core/FilterPages.h"
 #include "app/core/FilterDefinition.h"
+#include "app/core/FilterPages.h"
 #include "app/core/OSVersion.h"
 
 class CFilterDefinitionDlg : public CDialog {
