@@ -47,16 +47,7 @@ struct FindOverCapture {
         doc.m_bAutoDelete = FALSE; // this object owns it, also once its view is gone
         const uint64_t bytes = tdl::bench::MixedCaptureBytes(shapes, kRecords);
         store.CreateBuffer(static_cast<DWORD>(bytes), 0);
-        BYTE* pointer = nullptr;
-        DWORD left = 0;
-        store.GetWriteSpace(pointer, left);
-        for (uint64_t i = 0; i < kRecords; ++i) {
-            const ULONG size = tdl::bench::WriteMixedRecord(shapes, i, pointer, left);
-            store.Add(reinterpret_cast<_LOGHDR*>(pointer));
-            pointer += size;
-            left -= size;
-        }
-        store.AdvanceWrite(static_cast<DWORD>(bytes));
+        tdl::bench::WriteMixedCapture(store, shapes, kRecords);
 
         host.CreateEx(0, AfxRegisterWndClass(CS_DBLCLKS), "Record list", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                       CRect(0, 0, kWidth, kHeight), nullptr, 0);
