@@ -107,8 +107,9 @@ protected:
     }
     static CListCtrl& ListOf(CUSBLog* pDoc) { return dynamic_cast<CLogListView*>(pDoc->GetFirstView())->GetListCtrl(); }
 
-    // A capture log file of completed URBs of the given functions, one a row, written from the live capture.
-    std::string WriteLog(const std::vector<ULONG>& functions) {
+    // A capture log file of completed URBs of the given functions, one a row, written from the live capture
+    // under a name of the test's own (suites run side by side in one temporary folder).
+    std::string WriteLog(const std::vector<ULONG>& functions, const char* name) {
         EXPECT_TRUE(Records().CreateBuffer(1 << 16, 0));
         std::vector<std::vector<uint8_t>> records;
         for (size_t i = 0; i < functions.size(); ++i)
@@ -116,7 +117,7 @@ protected:
                 RecordBuilder(LogTag::urbC).Function(functions[i]).Sequence(static_cast<ULONG>(i + 1)).Build());
         Deliver(records);
         const std::vector<BYTE> bytes = apptest::Store(*Live());
-        const std::string path = ::testing::TempDir() + "find.tdloft";
+        const std::string path = ::testing::TempDir() + name;
         CFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
         file.Write(bytes.data(), static_cast<UINT>(bytes.size()));
         return path;
@@ -434,7 +435,7 @@ TEST_F(FindDialogTest, SearchesStepThroughTheListsRows) {
           {Do::Next, 0, {"", kPassedEnd, kFailed}, kFailed, -1},
           {Do::Prev, 0, {"", kPassedBeginning, kFailed}, kFailed, -1}}},
     };
-    const std::string path = WriteLog(functions);
+    const std::string path = WriteLog(functions, "find.tdloft");
     for (const SearchCase& c : cases) {
         SCOPED_TRACE(c.name);
         CUSBLog* pLog = OpenLog(path, 4);
@@ -535,7 +536,7 @@ TEST_F(FindDialogTest, AnEmptyListOrOneFilledInTheBackgroundIsNotRead) {
 }
 
 TEST_F(FindDialogTest, ADocumentClosedWhileTheEndsBoxIsUpLeavesNothingBehind) {
-    const std::string path = WriteLog({1, 1, 1});
+    const std::string path = WriteLog({1, 1, 1}, "find_closed.tdloft");
     CUSBLog* pLog = OpenLog(path, 0);
     ASSERT_NE(pLog, nullptr);
     CFindDialog* pDialog = OpenFind(pLog);
