@@ -387,6 +387,35 @@ bool FieldWriter::PayloadFields(std::span<const FieldDecl> fields, size_t base) 
     return all;
 }
 
+void FieldWriter::FieldAt(const FieldDecl& field, const uint8_t* structure) {
+    if (m_media == 0)
+        return;
+    const uint8_t* at = structure + field.offset;
+    if (field.format != FieldFormat::ByteList) {
+        Value(field, field.Extract(LoadNumber(at, field.size, (field.flags & FieldDecl::kBigEndian) != 0)),
+              FieldEnv{structure, static_cast<size_t>(field.offset) + field.size, nullptr});
+        return;
+    }
+    const bool prefix = Prefixed();
+    m_joined.Empty();
+    for (uint8_t i = 0; i < field.size; ++i) {
+        char digits[8];
+        char* out = digits;
+        if (i != 0) {
+            *out++ = ',';
+            if (prefix)
+                *out++ = ' ';
+        }
+        if (prefix) {
+            *out++ = '0';
+            *out++ = 'x';
+        }
+        out = PutHex(out, at[i], 2);
+        m_joined.Append(digits, static_cast<int>(out - digits));
+    }
+    Field(field.label, m_joined);
+}
+
 void FieldWriter::Open(FieldSection kind, const FieldLabels& title, const char* value, uint8_t media) {
     if (!In(media))
         return;

@@ -163,6 +163,8 @@ public:
     // Returns whether every field was there.
     bool PayloadFields(std::span<const FieldDecl> fields, size_t base = 0);
     bool PayloadField(const FieldDecl& field, size_t base = 0);
+    // A field of a structure whose bytes are all there (a command block), read in the field's byte order.
+    void FieldAt(const FieldDecl& field, const uint8_t* structure);
 
     // --- sections ---
     // `title` is the grid's caption (or the HTML table's title), `element` the mark-up element's name.
