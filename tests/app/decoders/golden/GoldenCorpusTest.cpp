@@ -26,6 +26,7 @@
 #include "tests/support/DescriptorDecoders.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordingDataBar.h"
+#include "tests/support/RecordingOutputImp.h"
 #include "tests/support/TestGridPane.h"
 
 namespace golden {
@@ -95,6 +96,14 @@ Texts DecodeRecord(CUSBLog* document, const _LOGHDR* record) {
             texts.grid += "Data bar: " + bar.Title() + "\n  " + HexLine(bar.Bytes().data(), bar.Bytes().size()) + "\n";
     }
     texts.xml = tdl::test::MarkupText(document, record) + "\n";
+    // The document forgives an element closed once too often; the calls must not need it.
+    {
+        tdl::test::RecordingOutputImp calls;
+        std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&calls, document, record));
+        if (decoder)
+            decoder->OutputMarkupRecord(OUTPUT_MODE_XML);
+        EXPECT_TRUE(tdl::test::MarkupBalanced(calls.Text())) << calls.Text();
+    }
     const std::string path = HtmlPath();
     {
         CHtmlOutput writer;
