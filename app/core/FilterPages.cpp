@@ -1,9 +1,38 @@
 #include "app/core/FilterPages.h"
 
 #include <iterator>
+#include <string>
+#include <vector>
+
+#include "app/decoders/ioctl/IoctlFamilyOutputer.h"
 
 namespace {
 using Item = CCheckListPage::Item;
+
+// A family's filter items from its code table, in its order: each code's text (the record list's name
+// unless the table gives another) after the family's prefix.
+class IoctlItems {
+public:
+    explicit IoctlItems(const IoctlFamily& family) {
+        m_texts.reserve(family.codes.size());
+        for (const IoctlCode& code : family.codes) {
+            const char* text = code.row.filterText != nullptr ? code.row.filterText : IoctlListName(family, code);
+            m_texts.push_back(std::string(family.filterPrefix) + text);
+        }
+        for (size_t i = 0; i < m_texts.size(); ++i)
+            m_items.push_back({m_texts[i].c_str(), family.codes[i].row.offer});
+    }
+    operator std::span<const Item>() const { return m_items; }
+
+private:
+    std::vector<std::string> m_texts;
+    std::vector<Item> m_items;
+};
+
+const IoctlItems kUSBIntItems(InternalIoctlFamily());
+const IoctlItems kHubItems(HubIoctlFamily());
+const IoctlItems kHCDItems(HcdIoctlFamily());
+const IoctlItems kHIDItems(HidIoctlFamily());
 using Run = CCheckListPage::ByteRun;
 using Offer = CCheckListPage::Offer;
 namespace FB = FilterByte;
@@ -116,83 +145,14 @@ const Item kIHubItems[] = {
 };
 const Run kIHubBytes[] = {{FB::HubIfFunctions, FB::HubIfFunctionCount}};
 
-const Item kUSBIntItems[] = {
-    {"SUBMIT_URB", kNever},
-    {"RESET_PORT"},
-    {"IOCTL_RESERVED", kNever},
-    {"GET_ROOTHUB_PDO"},
-    {"GET_PORT_STATUS"},
-    {"ENABLE_PORT"},
-    {"GET_HUB_COUNT"},
-    {"CYCLE_PORT"},
-    {"GET_HUB_NAME"},
-    {"SUBMIT_IDLE_NOTIFICATION"},
-    {"RECORD_FAILURE", kW7},
-    {"GET_BUS_INFO"},
-    {"GET_CONTROLLER_NAME"},
-    {"GET_BUSGUID_INFO"},
-    {"GET_PARENT_HUB_INFO"},
-    {"GET_DEVICE_HANDLE"},
-    {"GET_DEVICE_HANDLE_EX", kW7},
-    {"GET_TT_DEVICE_HANDLE", kW7},
-    {"GET_TOPOLOGY_ADDRESS", kW7},
-    {"NOTIFY_IDLE_READY", kW7},
-    {"REQ_GLOBAL_SUSPEND", kW7},
-    {"REQ_GLOBAL_RESUME", kW7},
-    {"USB_GET_DEVICE_CONFIG_INFO", kW7},
-};
 const Run kUSBIntBytes[] = {{FB::InternalLow, FB::InternalLowCount}, {FB::InternalHigh, FB::InternalHighCount}};
 
-// The hub's texts carry a leading blank, as the list has always shown them.
-const Item kHubItems[] = {
-    {" GET_NODE_INFORMATION"},
-    {" GET_NODE_CONNECTION_INFORMATION"},
-    {" GET_DESCRIPTOR_FROM_NODE_CONNECTION"},
-    {" GET_NODE_CONNECTION_NAME"},
-    {" DIAG_IGNORE_HUBS_ON"},
-    {" DIAG_IGNORE_HUBS_OFF"},
-    {" GET_NODE_CONNECTION_DRIVERKEY_NAME"},
-    {" GET_CAPABILITIES"},
-    {" GET_NODE_CONNECTION_ATTRIBUTES"},
-    {" CYCLE_PORT"},
-    {" GET_NODE_CONNECTION_INFORMATION_EX"},
-    {" RESET_HUB", kW7},
-    {" GET_HUB_CAPABILITIES_EX", kW7},
-};
 // Function numbers 258-264, then 271-276 (265-270 are no hub requests).
 const Run kHubBytes[] = {{FB::HubFunctions, 7}, {FB::HubFunctions + 13, 6}};
 
-const Item kHCDItems[] = {
-    {"GET_STATS_1"}, {"DIAGNOSTIC_MODE_ON"}, {"DIAGNOSTIC_MODE_OFF"}, {"GET_ROOT_HUB_NAME"}, {"GET_DRIVERKEY_NAME"},
-    {"GET_STATS_2"}, {"DISABLE_PORT"},       {"ENABLE_PORT"},         {"USER_REQUEST"},
-};
 // Function numbers 255-258, 265, 266, 268-270 (259-264 and 267 are none of the controller's).
 const Run kHCDBytes[] = {{FB::HcdFunctions, 4}, {FB::HcdFunctions + 10, 2}, {FB::HcdFunctions + 13, 3}};
 
-const Item kHIDItems[] = {
-    {"GET_DRIVER_CONFIG"},
-    {"SET_DRIVER_CONFIG"},
-    {"GET_POLL_FREQUENCY_MSEC"},
-    {"SET_POLL_FREQUENCY_MSEC"},
-    {"GET_NUM_DEVICE_INPUT_BUFFERS"},
-    {"SET_NUM_DEVICE_INPUT_BUFFERS"},
-    {"GET_COLLECTION_INFORMATION"},
-    {"GET_COLLECTION_DESCRIPTOR"},
-    {"HID_FLUSH_QUEUE"},
-    {"ENABLE_SECURE_READ"},
-    {"DISABLE_SECURE_READ"},
-    {"SET_FEATURE"},
-    {"SET_OUTPUT_REPORT"},
-    {"GET_FEATURE"},
-    {"GET_PHYSICAL_DESCRIPTOR"},
-    {"GET_HARDWARE_ID"},
-    {"GET_INPUT_REPORT"},
-    {"GET_MANUFACTURER_STRING"},
-    {"GET_PRODUCT_STRING"},
-    {"GET_SERIALNUMBER_STRING"},
-    {"GET_INDEXED_STRING"},
-    {"GET_MS_GENRE_DESCRIPTOR"},
-};
 // The out-direct group holds function numbers 100-121; only 100, 102-104, 110-112, 120 and 121 are requests.
 const Run kHIDBytes[] = {{FB::HidBuffered, FB::HidBufferedCount},
                          {FB::HidNeitherLow, FB::HidNeitherLowCount},

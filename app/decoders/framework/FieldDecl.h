@@ -15,6 +15,8 @@ struct FieldLabels {
     constexpr FieldLabels(const char* xmlLabel) : xml(xmlLabel) {}
     constexpr FieldLabels(const char* xmlLabel, const char* gridLabel, const char* htmlLabel = nullptr)
         : xml(xmlLabel), grid(gridLabel), html(htmlLabel) {}
+    // A text made for the call at hand, the same in every medium (it must outlive the labels).
+    FieldLabels(const CString& label) : xml(label.GetString()) {}
 
     const char* For(int mode) const;
 
@@ -76,6 +78,8 @@ struct FieldDecl {
     static constexpr uint16_t kNameInGridOnly = 1 << 4;   // "value (name)" in the grid when named, else plain
     static constexpr uint16_t kAttributeAfter = 1 << 5;   // mark-up: the value's element, then the attribute
     static constexpr uint16_t kBigEndian = 1 << 6;        // the bytes are read most significant first
+    static constexpr uint16_t kNameInMarkupOnly = 1 << 7; // the name is the mark-up's attribute, unseen elsewhere
+    static constexpr uint16_t kFault = 1 << 8;            // the grid draws the value in red (a failing status)
 
     FieldLabels label;
     FieldFormat format = FieldFormat::Hex8;
@@ -88,6 +92,7 @@ struct FieldDecl {
     FieldNameFn name = nullptr;
     FieldValueFn value = nullptr;
     uint16_t flags = 0;
+    const char* tip = nullptr; // the grid item's description
 
     // The value of the field from its raw number.
     constexpr ULONG64 Extract(ULONG64 raw) const {
@@ -127,6 +132,13 @@ struct FieldDecl {
     constexpr FieldDecl WithFlags(uint16_t extraFlags) const {
         FieldDecl f = *this;
         f.flags |= extraFlags;
+        return f;
+    }
+    // The name goes to the mark-up element's attribute only; the grid shows the value alone (with `gridTip`).
+    constexpr FieldDecl MarkedUp(const char* attributeName, const char* fixed, const char* gridTip = nullptr) const {
+        FieldDecl f = Named(attributeName, fixed);
+        f.flags |= kNameInMarkupOnly;
+        f.tip = gridTip;
         return f;
     }
 };

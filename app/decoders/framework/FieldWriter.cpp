@@ -94,6 +94,10 @@ const char* FieldBoolText(bool value) {
     return value ? "TRUE" : "FALSE";
 }
 
+const char* FieldBitText(ULONG value, ULONG bit) {
+    return (value >> bit) & 1 ? "1" : "0";
+}
+
 void ShowInDataBar(const CString& caption, const BYTE* bytes, ULONG total, ULONG shown, ULONG record) {
     CString title;
     title.Format("  %s - record #%u                   (%u of %u bytes)", caption.GetString(), record, shown, total);
@@ -223,6 +227,40 @@ void FieldWriter::Field(const FieldLabels& label, FieldText value, const char* t
     }
 }
 
+int FieldWriter::NestedMode() const {
+    return m_media == kHtml && m_style == Style::Record ? -1 : m_mode;
+}
+
+bool FieldWriter::ValueField(const FieldLabels& label, FieldFormat format, size_t offset, uint8_t media) {
+    ULONG64 value = 0;
+    const bool have = ReadNumber(offset, FieldFormatBytes(format), value);
+    NumberField(label, format, value, have, media);
+    return have;
+}
+
+void FieldWriter::AttributedField(const FieldLabels& label, FieldText value, const char* attribute,
+                                  FieldText attributeValue, const char* tip, uint8_t media) {
+    if (!In(media))
+        return;
+    if (m_media != kXml) {
+        Field(label, value, tip, media);
+        return;
+    }
+    m_label = label.xml;
+    value.AssignTo(m_text);
+    attributeValue.AssignTo(m_name);
+    m_pImp->WriteValueWithAttribute(m_label, m_text, attribute, m_name);
+}
+
+void FieldWriter::FaultField(const FieldLabels& label, FieldText value, uint8_t media) {
+    if (!In(media))
+        return;
+    if (m_media == kXml || (m_media == kHtml && m_style == Style::Report))
+        Field(label, value);
+    else
+        m_pImp->AddReadOnlyItem(label.For(OUTPUT_MODE_GRID), value.chars);
+}
+
 void FieldWriter::NumberField(const FieldLabels& label, FieldFormat format, ULONG64 value, bool have, uint8_t media) {
     if (In(media))
         Field(label, Number(format, value, have), nullptr, media);
@@ -261,20 +299,45 @@ void FieldWriter::NamedField(const FieldLabels& label, FieldText value, const ch
     Field(label, m_joined, nullptr, media);
 }
 
-void FieldWriter::NameFirstField(const FieldLabels& label, const char* name, FieldFormat gridFormat,
-                                 FieldFormat markupFormat, ULONG64 code, const char* attribute) {
+void FieldWriter::NameFirstField(const FieldLabels& label, FieldText name, FieldText code, const char* attribute,
+                                 uint16_t flags, uint8_t media) {
+    if (!In(media))
+        return;
     if (m_media == kXml) {
         m_label = label.xml;
-        m_text = Number(markupFormat, code);
-        m_name = name;
-        m_pImp->WriteValueWithAttribute(m_label, m_text, attribute, m_name);
-    } else if (m_media == kGrid) {
-        m_joined = name;
-        m_joined += " (";
-        m_joined += Number(gridFormat, code);
-        m_joined += ')';
-        m_pImp->AddItem(label.For(m_mode), m_joined, nullptr);
+        code.AssignTo(m_text);
+        if ((flags & FieldDecl::kAttributeAfter) != 0) {
+            m_pImp->WriteValue(m_label, m_text);
+            Attribute(attribute, name);
+        } else {
+            name.AssignTo(m_name);
+            m_pImp->WriteValueWithAttribute(m_label, m_text, attribute, m_name);
+        }
+        return;
     }
+    m_joined = name.chars;
+    m_joined += " (";
+    m_joined += code.chars;
+    m_joined += ')';
+    if ((flags & FieldDecl::kFault) != 0)
+        FaultField(label, m_joined, media);
+    else
+        Field(label, m_joined, nullptr, media);
+}
+
+void FieldWriter::CodeField(const FieldLabels& label, ULONG code, const CString& name, bool have) {
+    if (!have)
+        Field(label, LogOutputer::kUnknownText);
+    else
+        NameFirstField(label, name, Number(FieldFormat::Short, code), "Name", 0, kGrid | kXml);
+}
+
+void FieldWriter::RequestTitle(const char* category, const char* caption, const CString& name) {
+    if (m_media != kGrid)
+        return;
+    m_label = category;
+    m_pImp->ShowCategory(m_label);
+    m_pImp->AddDescribedItem(caption, name, nullptr, true);
 }
 
 void FieldWriter::Attribute(const char* name, FieldText value) {
@@ -305,7 +368,11 @@ void FieldWriter::Value(const FieldDecl& field, ULONG64 value, const FieldEnv& e
         return;
     const char* text = Number(field.format, value);
     if (!NameOf(field, value, env) || ((field.flags & FieldDecl::kPlainWithoutName) != 0 && m_name.IsEmpty())) {
-        Field(field.label, text);
+        Field(field.label, text, field.tip);
+        return;
+    }
+    if ((field.flags & FieldDecl::kNameInMarkupOnly) != 0) {
+        AttributedField(field.label, text, field.attribute, m_name, field.tip);
         return;
     }
     if ((field.flags & FieldDecl::kNameInGridOnly) != 0) {
@@ -320,10 +387,12 @@ void FieldWriter::Value(const FieldDecl& field, ULONG64 value, const FieldEnv& e
 }
 
 void FieldWriter::Missing(const FieldDecl& field) {
-    if (field.attribute != nullptr && (field.flags & FieldDecl::kNameWhenMissing) != 0)
+    if (field.attribute != nullptr && (field.flags & FieldDecl::kNameInMarkupOnly) != 0)
+        AttributedField(field.label, LogOutputer::kUnknownText, field.attribute, field.fixedName, field.tip);
+    else if (field.attribute != nullptr && (field.flags & FieldDecl::kNameWhenMissing) != 0)
         NamedField(field.label, LogOutputer::kUnknownText, field.attribute, LogOutputer::kUnknownText, field.flags);
     else
-        Field(field.label, LogOutputer::kUnknownText);
+        Field(field.label, LogOutputer::kUnknownText, field.tip);
 }
 
 void FieldWriter::Fields(std::span<const FieldDecl> fields, ULONG64 value) {
@@ -416,15 +485,22 @@ void FieldWriter::FieldAt(const FieldDecl& field, const uint8_t* structure) {
     Field(field.label, m_joined);
 }
 
-void FieldWriter::Open(FieldSection kind, const FieldLabels& title, const char* value, uint8_t media) {
+void FieldWriter::Open(FieldSection kind, const FieldLabels& title, const char* value, uint8_t media,
+                       const char* attribute) {
     if (!In(media))
         return;
     const char* caption = title.For(m_mode);
     switch (kind) {
     case FieldSection::Category:
     case FieldSection::Block:
-        m_bSectionMarkupClosed = false;
-        if (m_media == kXml) {
+        if (kind == FieldSection::Category)
+            m_bSectionMarkupClosed = false;
+        if (m_media == kXml && attribute != nullptr) {
+            m_label = title.xml;
+            m_name = attribute;
+            m_text = value;
+            m_pImp->BeginSection(m_label, m_name, m_text);
+        } else if (m_media == kXml) {
             m_label = title.xml;
             m_pImp->BeginElement(m_label);
         } else if (kind == FieldSection::Category) {
@@ -506,11 +582,13 @@ void FieldWriter::Close(FieldSection kind, uint8_t media) {
     switch (kind) {
     case FieldSection::Category:
     case FieldSection::Block:
+        // A category whose element ended early closes its grid side alone.
         if (m_media != kXml)
             m_pImp->ExpandCurrent();
-        else if (!m_bSectionMarkupClosed)
+        else if (kind == FieldSection::Block || !m_bSectionMarkupClosed)
             m_pImp->EndElement();
-        m_bSectionMarkupClosed = false;
+        if (kind == FieldSection::Category)
+            m_bSectionMarkupClosed = false;
         m_pImp->EndGroup();
         if (kind == FieldSection::Block)
             FlushDataBar();
@@ -573,6 +651,13 @@ void FieldWriter::BufferItem(const char* caption, const BYTE* bytes, ULONG count
     m_pBarBytes = bytes;
     m_nBarBytes = count;
     m_barCaption = barCaption;
+}
+
+void FieldWriter::DataBuffer(const char* caption, const CString& title, const BYTE* bytes, ULONG count) {
+    if (m_media != kGrid)
+        return;
+    m_pImp->AddDataBufferItem(caption);
+    SetDataBar(title, bytes, count);
 }
 
 void FieldWriter::FlushDataBar() {

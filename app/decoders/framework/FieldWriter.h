@@ -87,6 +87,9 @@ public:
 
     // The mode, for decoders this one hands its medium on to.
     int Mode() const { return m_mode; }
+    // The mode in which a decoder of something a record carries (a descriptor, a command block) writes: the
+    // record's own, or none in the HTML medium, where a record shows no tables of its own.
+    int NestedMode() const;
     OutputerImp* Imp() const { return m_pImp; }
     // Whether the mode is one of the media: the decoders that stop where a medium has no place for them ask.
     bool In(uint8_t media) const { return (m_media & media) != 0; }
@@ -134,15 +137,29 @@ public:
     // A number as a field, "???" when it was not read.
     void NumberField(const FieldLabels& label, FieldFormat format, ULONG64 value, bool have = true,
                      uint8_t media = kAllMedia);
+    // A number read from the payload as a field, "???" when the payload does not hold it; true when read.
+    bool ValueField(const FieldLabels& label, FieldFormat format, size_t offset, uint8_t media = kAllMedia);
+    // A field whose mark-up element carries one attribute (a unit, a direction) that the grid does not show.
+    void AttributedField(const FieldLabels& label, FieldText value, const char* attribute, FieldText attributeValue,
+                         const char* tip = nullptr, uint8_t media = kAllMedia);
+    // A failing status: a red item in the grid, a plain field elsewhere.
+    void FaultField(const FieldLabels& label, FieldText value, uint8_t media = kAllMedia);
     // A value with its name: grid "value (name)"; XML the value with the name as an attribute (after the
     // element with FieldDecl::kAttributeAfter); HTML "value (name)" in the report's row, or the grid's item.
     // With FieldDecl::kNameInText the value itself reads "value (name)" in every medium.
     void NamedField(const FieldLabels& label, FieldText value, const char* attribute, FieldText name,
                     uint16_t flags = 0, uint8_t media = kAllMedia);
-    // A code with its name first: grid "name (code)" in the format given; XML the code (`markupFormat`) with
-    // the name as an attribute; nothing in HTML.
-    void NameFirstField(const FieldLabels& label, const char* name, FieldFormat gridFormat, FieldFormat markupFormat,
-                        ULONG64 code, const char* attribute = "Name");
+    // A code with its name first: grid "name (code)"; XML the code with the name as an attribute (after the
+    // element with FieldDecl::kAttributeAfter); HTML as its style says. With FieldDecl::kFault the grid's item
+    // is red.
+    void NameFirstField(const FieldLabels& label, FieldText name, FieldText code, const char* attribute = "Name",
+                        uint16_t flags = 0, uint8_t media = kAllMedia);
+    // The grid's title of a record's kind: the pane's category shown, and in place of what it held one item
+    // naming the request. Nothing in other media.
+    void RequestTitle(const char* category, const char* caption, const CString& name);
+    // A code with its name: grid "name (0x%x)", XML the code as "%08x" with the attribute "Name", nothing in
+    // HTML; "???" alone when the code was not read.
+    void CodeField(const FieldLabels& label, ULONG code, const CString& name, bool have = true);
     // An attribute of the mark-up element just written (XML only).
     void Attribute(const char* name, FieldText value);
     // A defect of the input where the field it spoils would stand: a red grid item, a field in mark-up.
@@ -168,10 +185,9 @@ public:
 
     // --- sections ---
     // `title` is the grid's caption (or the HTML table's title), `element` the mark-up element's name.
-    void Open(FieldSection kind, const FieldLabels& title, const char* value = "", uint8_t media = kAllMedia);
-    void Open(FieldSection kind, const char* title, const char* element, const char* value = "") {
-        Open(kind, FieldLabels(element, title), value);
-    }
+    // A category or block whose mark-up element carries `attribute` = value.
+    void Open(FieldSection kind, const FieldLabels& title, const char* value = "", uint8_t media = kAllMedia,
+              const char* attribute = nullptr);
     void Close(FieldSection kind, uint8_t media = kAllMedia);
     // A subsection whose mark-up element carries one attribute (XML BeginSection).
     void OpenSubsection(const FieldLabels& title, const char* attribute, const char* value);
@@ -185,6 +201,8 @@ public:
     // In the grid a buffer item in the current group; the bytes (when there are any) go to the data bar with
     // the caption once that group is closed. Nothing in other media.
     void BufferItem(const char* caption, const BYTE* bytes, ULONG count, const CString& barCaption);
+    // In the grid a buffer item, and its bytes in the data bar under the title given, at once.
+    void DataBuffer(const char* caption, const CString& title, const BYTE* bytes, ULONG count);
 
 private:
     bool Prefixed() const;
@@ -222,6 +240,8 @@ CString FieldHexText(const BYTE* bytes, ULONG count);
 CString FieldWideText(const BYTE* bytes, size_t count);
 // "TRUE" or "FALSE".
 const char* FieldBoolText(bool value);
+// One bit of a value, "0" or "1".
+const char* FieldBitText(ULONG value, ULONG bit);
 // Sends bytes to the data bar under the title "  <caption> - record #<record>   (<shown> of <total> bytes)".
 void ShowInDataBar(const CString& caption, const BYTE* bytes, ULONG total, ULONG shown, ULONG record);
 // Sends bytes to the data bar under a title the caller made whole.

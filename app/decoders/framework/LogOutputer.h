@@ -94,7 +94,6 @@ protected:
 private:
     // The field writer reports a decoder's cuts through the record's one truncation defect.
     friend class FieldWriter;
-    friend class IoctlFields;
 
     bool m_bTruncationShown = false;
 };

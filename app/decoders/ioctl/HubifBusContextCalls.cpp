@@ -6,7 +6,7 @@ namespace {
 
 using enum HubifSource;
 using enum HubifShow;
-using enum IoctlWidth;
+using namespace hubif_widths;
 
 // A call that returns nothing says so among its results.
 constexpr HubifRow kReturnsNothing{"Return Status", "ReturnStatus", Nothing, 0, U32, "out"};

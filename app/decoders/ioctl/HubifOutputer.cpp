@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
 #include "app/decoders/ioctl/CallArgument.h"
@@ -56,10 +57,7 @@ void HubifOutputer::OutputTarget() {
 }
 
 void HubifOutputer::OutputKindTitle(int mode) {
-    if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->ShowCategory("IHUB");
-        m_pImp->AddDescribedItem("HUB Interface", GetFunctionName(), nullptr, true);
-    }
+    FieldWriter(*this, mode).RequestTitle("IHUB", "HUB Interface", GetFunctionName());
     const std::span<const uint8_t> payload = m_Decode.GetPayload();
     OutputFunctionBody(mode, static_cast<ULONG>(payload.size()), payload.data());
 }
@@ -141,39 +139,36 @@ void HubifOutputer::OutputFunctionRows(int mode, const HubifFunction& function) 
     const auto reach = [&](std::span<const HubifRow> rows) {
         for (const HubifRow& row : rows)
             if (shown(row))
-                needed = std::max(needed, row.offset + HubifRowBytes(row));
+                needed = std::max(needed, row.field.offset + HubifRowBytes(row));
     };
     reach(function.inputs);
     if (completed)
         reach(function.outputs);
-    IoctlFields fields(*this, mode, static_cast<ULONG>(needed));
+    FieldWriter fields(*this, mode, static_cast<ULONG>(needed));
 
-    if (fields.IsMarkup())
-        m_pImp->BeginElement(function.section);
-    fields.OpenInnerGroup("Inputs");
+    fields.Open(FieldSection::Element, function.section);
+    fields.Open(FieldSection::GridGroup, "Inputs");
     // Mark-up has the bus context among the record's objects already.
-    if (!fields.IsMarkup())
-        fields.Field("BusContext", fields.Text(IoctlWidth::U64, GetBusContext()));
+    fields.Field("BusContext", fields.Text(FieldFormat::Hex64, GetBusContext()), nullptr, kNotMarkup);
     for (const HubifRow& row : function.inputs)
         if (shown(row))
             OutputFunctionRow(fields, row);
-    fields.CloseInnerGroup();
+    fields.Close(FieldSection::GridGroup);
     if (completed) {
-        fields.OpenInnerGroup("Outputs");
+        fields.Open(FieldSection::GridGroup, "Outputs");
         for (const HubifRow& row : function.outputs)
             if (shown(row))
                 OutputFunctionRow(fields, row);
-        fields.CloseInnerGroup();
+        fields.Close(FieldSection::GridGroup);
     }
-    if (fields.IsMarkup())
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
-void HubifOutputer::OutputFunctionRow(IoctlFields& fields, const HubifRow& row) {
+void HubifOutputer::OutputFunctionRow(FieldWriter& fields, const HubifRow& row) {
     const std::span<const uint8_t> payload = m_Decode.GetPayload();
     switch (row.show) {
     case HubifShow::NtStatus:
-        OutputReturnStatus(fields.Mode(), m_Decode.GetStatus(), row.element);
+        OutputReturnStatus(fields.Mode(), m_Decode.GetStatus(), row.Element());
         return;
     case HubifShow::Flags:
         OutputFlags(fields, row);
@@ -200,10 +195,10 @@ void HubifOutputer::OutputFunctionRow(IoctlFields& fields, const HubifRow& row) 
         (this->*row.block)(fields.Mode(), static_cast<ULONG>(payload.size()), payload.data());
         return;
     }
-    CallArgument(fields, row.label, row.element, RowValue(fields, row), row.direction);
+    CallArgument(fields, row.Label(), row.Element(), RowValue(fields, row), row.direction);
 }
 
-CString HubifOutputer::RowValue(IoctlFields& fields, const HubifRow& row) {
+CString HubifOutputer::RowValue(FieldWriter& fields, const HubifRow& row) {
     ULONG64 value = 0;
     switch (row.source) {
     case HubifSource::Nothing:
@@ -217,59 +212,44 @@ CString HubifOutputer::RowValue(IoctlFields& fields, const HubifRow& row) {
         value = m_Decode.GetStatus();
         break;
     case HubifSource::Argument:
-        if (!fields.ReadValue(row.offset, row.width, value))
+        if (!fields.ReadNumber(row.field.offset, row.field.size, value))
             return kUnknownText;
         break;
     }
     switch (row.show) {
     case HubifShow::HandleOrNull:
-        return value == 0 ? CString("NULL") : fields.Text(row.width, value);
+        return value == 0 ? CString("NULL") : fields.Text(row.field.format, value);
     case HubifShow::Boolean:
-        return IoctlBoolText(value != 0);
+        return FieldBoolText(value != 0);
     case HubifShow::Number32:
-        return fields.Text(IoctlWidth::U32, value);
+        return fields.Text(FieldFormat::Hex8, value);
     default:
-        return fields.Text(row.width, value);
+        return fields.Text(row.field.format, value);
     }
 }
 
 void HubifOutputer::OutputReturnStatus(int mode, ULONG status, LPCSTR label) {
-    if (mode == OUTPUT_MODE_HTML)
-        return;
-    const CString name = StatusText(status);
-    const CString hex = IoctlValueText(mode, IoctlWidth::U32, status);
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValue(label, hex);
-        m_pImp->AddAttribute("Name", name);
-        m_pImp->AddAttribute("ArgDirection", "out");
-        return;
-    }
+    FieldWriter fields(*this, mode);
     CString caption;
     caption.Format("%s (NTSTATUS)", label);
-    CString value;
-    value.Format("%s (%s)", name.GetString(), hex.GetString());
     // Only errors are red: success, information and warnings read as ordinary values.
-    if ((status & 0xC0000000u) == 0xC0000000u)
-        m_pImp->AddReadOnlyItem(caption, value);
-    else
-        m_pImp->AddItem(caption, value, nullptr);
+    const uint16_t fault = (status & 0xC0000000u) == 0xC0000000u ? FieldDecl::kFault : 0;
+    fields.NameFirstField({label, caption}, StatusText(status), fields.Number(FieldFormat::Hex8, status), "Name",
+                          FieldDecl::kAttributeAfter | fault, kGrid | kXml);
+    fields.Attribute("ArgDirection", "out");
 }
 
 void HubifOutputer::OutputUsbdStatus(int mode, LONG status, LPCSTR nameLabel, LPCSTR hexLabel) {
-    if (mode == OUTPUT_MODE_HTML)
-        return;
+    FieldWriter fields(*this, mode);
     CString name;
     CStringContent().UsbdStatusName(name, static_cast<ULONG>(status));
-    const CString hex = IoctlValueText(mode, IoctlWidth::U32, static_cast<ULONG>(status));
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValue(nameLabel, hex);
-        return;
-    }
+    const CString hex = fields.Text(FieldFormat::Hex8, static_cast<ULONG>(status));
+    fields.Field(nameLabel, hex, nullptr, kXml);
     if (status < 0)
-        m_pImp->AddReadOnlyItem(nameLabel, name);
+        fields.FaultField(nameLabel, name, kGrid);
     else
-        m_pImp->AddItem(nameLabel, name, nullptr);
-    m_pImp->AddItem(hexLabel, hex, nullptr);
+        fields.Field(nameLabel, name, nullptr, kGrid);
+    fields.Field(hexLabel, hex, nullptr, kGrid);
 }
 
 void HubifOutputer::OutputCreateDevicePortStatus(int mode, ULONG dataSize, const BYTE* args) {

@@ -17,7 +17,7 @@
 
 #include "app/decoders/framework/FunctionOutputer.h"
 
-class IoctlFields;
+class FieldWriter;
 struct HubifErrorBlock;
 struct HubifFunction;
 struct HubifRow;
@@ -112,24 +112,24 @@ protected:
     void OutputFunctionRows(int mode, const HubifFunction& function);
 
 private:
-    void OutputFunctionRow(IoctlFields& fields, const HubifRow& row);
+    void OutputFunctionRow(FieldWriter& fields, const HubifRow& row);
     // The 32-bit word a row reads; false, the row shown unknown, when the record does not hold it.
-    bool ReadRowWord(IoctlFields& fields, const HubifRow& row, ULONG& value);
+    bool ReadRowWord(FieldWriter& fields, const HubifRow& row, ULONG& value);
     // The rows whose value is more than a number.
-    void OutputFlags(IoctlFields& fields, const HubifRow& row);
-    void OutputTag(IoctlFields& fields, const HubifRow& row);
-    void OutputPortPath(IoctlFields& fields, const HubifRow& row);
-    void OutputDeviceSpeed(IoctlFields& fields, const HubifRow& row);
-    void OutputGuid(IoctlFields& fields, const HubifRow& row);
-    void OutputSymbolicName(IoctlFields& fields, const HubifRow& row);
-    CString RowValue(IoctlFields& fields, const HubifRow& row);
+    void OutputFlags(FieldWriter& fields, const HubifRow& row);
+    void OutputTag(FieldWriter& fields, const HubifRow& row);
+    void OutputPortPath(FieldWriter& fields, const HubifRow& row);
+    void OutputDeviceSpeed(FieldWriter& fields, const HubifRow& row);
+    void OutputGuid(FieldWriter& fields, const HubifRow& row);
+    void OutputSymbolicName(FieldWriter& fields, const HubifRow& row);
+    CString RowValue(FieldWriter& fields, const HubifRow& row);
     void OutputPortStatusAt(int mode, ULONG dataSize, const BYTE* args, size_t offset);
     // A structure's fixed fields, as rows at `base` plus each row's offset.
-    void OutputStructureRows(IoctlFields& fields, std::span<const HubifRow> rows, size_t base);
+    void OutputStructureRows(FieldWriter& fields, std::span<const HubifRow> rows, size_t base);
     // A device information word with its name.
-    void OutputNamedWord(IoctlFields& fields, LPCSTR label, size_t offset, LPCSTR (*name)(ULONG));
+    void OutputNamedWord(FieldWriter& fields, LPCSTR label, size_t offset, LPCSTR (*name)(ULONG));
     // An error block's 64 bytes of extra information: the data bar (grid), or hexadecimal text (mark-up).
-    void OutputXtraInfo(IoctlFields& fields, const BYTE* bytes);
+    void OutputXtraInfo(FieldWriter& fields, const BYTE* bytes);
     // One whole error block of the layout.
     void OutputErrorBlock(int mode, const BYTE* block, const HubifErrorBlock& layout);
     // Whether the record is a completion of a call that succeeded: the returned structures mean nothing else.

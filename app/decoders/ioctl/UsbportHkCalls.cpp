@@ -289,23 +289,22 @@ void UsbportHkOutputer::OutputFunctionBody(int mode) {
 bool UsbportHkOutputer::OutputCallInputs(int mode, ULONG dataSize, const BYTE* args, const HookCall& call) {
     if (dataSize != call.size)
         return false;
-    IoctlFields fields(*this, mode);
-    if (fields.IsMarkup())
-        BeginFunctionElement();
-    fields.OpenInnerGroup("Inputs");
+    FieldWriter fields(*this, mode);
+    fields.Open(FieldSection::Element, CString("MPORT-") + GetFunctionName());
+    fields.Open(FieldSection::GridGroup, "Inputs");
     for (const HookField& field : call.inputs)
         OutputHookField(fields, dataSize, args, field);
-    fields.CloseInnerGroup();
+    fields.Close(FieldSection::GridGroup);
     return true;
 }
 
 void UsbportHkOutputer::OutputCallOutputs(int mode, ULONG dataSize, const BYTE* args,
                                           std::span<const HookField> outputs) {
-    IoctlFields fields(*this, mode);
-    fields.OpenInnerGroup("Outputs");
+    FieldWriter fields(*this, mode);
+    fields.Open(FieldSection::GridGroup, "Outputs");
     for (const HookField& field : outputs)
         OutputHookField(fields, dataSize, args, field);
-    fields.CloseInnerGroup();
+    fields.Close(FieldSection::GridGroup);
 }
 
 void UsbportHkOutputer::OutputCallRows(int mode, ULONG dataSize, const BYTE* args, const HookCall& call) {
@@ -313,11 +312,10 @@ void UsbportHkOutputer::OutputCallRows(int mode, ULONG dataSize, const BYTE* arg
         return;
     if (call.when == Always || (call.when == Gated && m_Decode.HasOutputData()))
         OutputCallOutputs(mode, dataSize, args, call.outputs);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    FieldWriter(*this, mode).Close(FieldSection::Element);
 }
 
-void UsbportHkOutputer::OutputHookField(IoctlFields& fields, ULONG dataSize, const BYTE* args, const HookField& field) {
+void UsbportHkOutputer::OutputHookField(FieldWriter& fields, ULONG dataSize, const BYTE* args, const HookField& field) {
     ULONG word = 0;
     if (field.value == Returned) {
         word = m_Decode.GetStatus();
@@ -327,92 +325,83 @@ void UsbportHkOutputer::OutputHookField(IoctlFields& fields, ULONG dataSize, con
             OutputEventDescriptor(fields.Mode(), args);
         return;
     } else if (field.value == TransferParameters) {
-        if (dataSize >= field.offset + kTransferParametersSize)
-            OutputTransferParameters(fields.Mode(), args, field.offset);
+        if (dataSize >= field.field.offset + kTransferParametersSize)
+            OutputTransferParameters(fields.Mode(), args, field.field.offset);
         return;
-    } else if (!tdl::LoadAt(args, dataSize, field.offset, word)) {
+    } else if (!tdl::LoadAt(args, dataSize, field.field.offset, word)) {
         // The tables' offsets lie within their sizes; a block that does not hold one shows it unknown.
-        CallArgument(fields, field.label, field.element, kUnknownText, field.direction);
+        CallArgument(fields, field.field.label.grid, field.field.label.xml, kUnknownText, field.direction);
         return;
     }
     CString value;
     LPCSTR meaning = nullptr;
     switch (field.value) {
     case Half:
-        value = fields.Text(IoctlWidth::U16, word & 0xFFFF);
+        value = fields.Text(FieldFormat::Hex4, word & 0xFFFF);
         break;
     case ZeroFill:
         value = word != 0 ? "true" : "false";
         break;
     case InvalidateType:
         meaning = InvalidateTypeMeaning(word);
-        value = fields.Text(IoctlWidth::U32, word);
-        if (!fields.IsMarkup())
-            value.AppendFormat(" (%s)", meaning);
+        value = fields.Text(FieldFormat::Hex8, word);
         break;
     case UsbdStatus:
         CStringContent().UsbdStatusName(value, word);
         break;
     default:
-        value = fields.Text(IoctlWidth::U32, word);
+        value = fields.Text(FieldFormat::Hex8, word);
         break;
     }
-    CallArgument(fields, field.label, field.element, value, field.direction);
-    if (!fields.IsMarkup())
-        return;
-    if (field.milliseconds)
-        m_pImp->AddAttribute("Units", "ms.");
+    // The grid reads the meaning beside the value; the mark-up gives it, and the unit, as attributes.
+    CString shown = value;
     if (meaning)
-        m_pImp->AddAttribute("Name", meaning);
+        shown.AppendFormat(" (%s)", meaning);
+    CallArgument(fields, field.field.label.grid, field.field.label.xml, value, shown, field.direction);
+    if (field.milliseconds)
+        fields.Attribute("Units", "ms.");
+    if (meaning)
+        fields.Attribute("Name", meaning);
 }
 
 void UsbportHkOutputer::OutputTransferParameters(int mode, const BYTE* args, size_t offset) {
     const BYTE* block = args + offset;
-    IoctlFields fields(*this, mode);
-    fields.OpenDataSection("Transfer Parameters", "TXPARMS");
-    fields.Field("UsbdDeviceHandle", fields.Text(IoctlWidth::U32, tdl::LoadLe<ULONG>(block)));
+    FieldWriter fields(*this, mode);
+    fields.Open(FieldSection::Block, {"TXPARMS", "Transfer Parameters"});
+    fields.Field("UsbdDeviceHandle", fields.Text(FieldFormat::Hex8, tdl::LoadLe<ULONG>(block)));
     const ULONG irp = tdl::LoadLe<ULONG>(block + 4);
-    fields.Field("Irp", irp == 0 ? CString("None") : fields.Text(IoctlWidth::U32, irp));
+    fields.Field("Irp", irp == 0 ? CString("None") : fields.Text(FieldFormat::Hex8, irp));
     const ULONG function = tdl::LoadLe<ULONG>(block + 8);
     const LPCSTR name = UrbFunctionName(static_cast<USHORT>(function));
     CString text;
-    if (fields.IsMarkup()) {
-        text.Format("%04x", function);
-        m_pImp->WriteValue("UrbFunction", text);
-        m_pImp->AddAttribute("Name", name);
-    } else {
-        text.Format("%s (0x%04x)", name, function);
-        m_pImp->AddItem("UrbFunction", text, nullptr);
-    }
+    text.Format("%04x", function);
+    fields.Field("UrbFunction", text, nullptr, kXml);
+    fields.Attribute("Name", name);
+    text.Format("%s (0x%04x)", name, function);
+    fields.Field("UrbFunction", text, nullptr, kNotMarkup);
     if (function == kControlTransfer || function == kControlTransferEx) {
         // The URB decoder writes setup packets; it needs nothing of the record but the back-end.
         UrbOutputer urb(m_pImp, m_pContext, reinterpret_cast<const _LOGHDR*>(m_Decode.GetRecord()));
         urb.InsertSetupPacket(mode, block + kSetupPacketOffset);
     }
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
 void UsbportHkOutputer::OutputEventDescriptor(int mode, const BYTE* args) {
-    IoctlFields fields(*this, mode);
+    FieldWriter fields(*this, mode);
     OpenValueSection(fields, "EventDescriptor", "EVENT_DESCRIPTOR", "EVENT_DESCRIPTOR");
-    static constexpr struct {
-        LPCSTR name;
-        uint8_t offset;
-        IoctlWidth width;
-    } kFields[] = {{"Id", 20, IoctlWidth::U16},     {"Version", 22, IoctlWidth::U8}, {"Channel", 23, IoctlWidth::U8},
-                   {"Level", 24, IoctlWidth::U8},   {"Opcode", 25, IoctlWidth::U8},  {"Task", 26, IoctlWidth::U16},
-                   {"Keyword", 28, IoctlWidth::U64}};
-    for (const auto& field : kFields) {
-        ULONG64 value = 0;
-        std::memcpy(&value, args + field.offset, IoctlWidthBytes(field.width));
-        fields.Field(field.name, fields.Text(field.width, value));
-    }
-    fields.CloseDataSection();
+    static constexpr FieldDecl kFields[] = {
+        FieldU16("Id", 20),    FieldU8("Version", 22), FieldU8("Channel", 23),  FieldU8("Level", 24),
+        FieldU8("Opcode", 25), FieldU16("Task", 26),   FieldU64("Keyword", 28),
+    };
+    for (const FieldDecl& field : kFields)
+        fields.FieldAt(field, args);
+    fields.Close(FieldSection::Block);
 }
 
 void UsbportHkOutputer::OutputDeviceContextInputs(int mode, ULONG dataSize, const BYTE* args, bool close) {
-    if (OutputCallInputs(mode, dataSize, args, kDeviceContextOnly) && close && mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    if (OutputCallInputs(mode, dataSize, args, kDeviceContextOnly) && close)
+        FieldWriter(*this, mode).Close(FieldSection::Element);
 }
 
 void UsbportHkOutputer::OutputDeviceContextCall(int mode, ULONG dataSize, const BYTE* args) {
@@ -420,7 +409,7 @@ void UsbportHkOutputer::OutputDeviceContextCall(int mode, ULONG dataSize, const 
 }
 
 void UsbportHkOutputer::OutputReturnValue(int mode) {
-    IoctlFields fields(*this, mode);
+    FieldWriter fields(*this, mode);
     OutputHookField(fields, 0, nullptr, kReturnValue);
 }
 
@@ -430,8 +419,8 @@ void UsbportHkOutputer::OutputResultAfterContext(int mode, ULONG dataSize, const
     OutputDeviceContextInputs(mode, dataSize, args, false);
     if (m_Decode.HasOutputData())
         OutputCallOutputs(mode, dataSize, args, outputs);
-    if (dataSize == kDeviceContextOnly.size && mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    if (dataSize == kDeviceContextOnly.size)
+        FieldWriter(*this, mode).Close(FieldSection::Element);
 }
 
 void UsbportHkOutputer::OutputOpenEndpoint(int mode, ULONG dataSize, const BYTE* args) {

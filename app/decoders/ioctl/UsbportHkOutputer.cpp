@@ -1,6 +1,7 @@
 #include "app/decoders/ioctl/UsbportHkOutputer.h"
 
 #include "app/core/USBLog.h"
+#include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
 #include "app/decoders/ioctl/HookRows.h"
@@ -68,14 +69,7 @@ void UsbportHkOutputer::OutputTarget() {
 }
 
 void UsbportHkOutputer::OutputKindTitle(int mode) {
-    if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->ShowCategory("MPORT");
-        const LPCSTR title = IsPortDriverService(m_Decode.GetFunctionWord()) ? "Usbport Function" : "Miniport Function";
-        m_pImp->AddDescribedItem(title, GetFunctionName(), nullptr, true);
-    }
+    const LPCSTR title = IsPortDriverService(m_Decode.GetFunctionWord()) ? "Usbport Function" : "Miniport Function";
+    FieldWriter(*this, mode).RequestTitle("MPORT", title, GetFunctionName());
     OutputFunctionBody(mode);
-}
-
-void UsbportHkOutputer::BeginFunctionElement() {
-    m_pImp->BeginElement("MPORT-" + GetFunctionName());
 }

@@ -12,7 +12,7 @@
 
 #include "app/decoders/framework/FunctionOutputer.h"
 
-class IoctlFields;
+class FieldWriter;
 struct HookCall;
 struct HookField;
 
@@ -31,8 +31,6 @@ public:
 
     // The name of the record's function code; empty past the last one.
     CString GetFunctionName() const;
-    // Mark-up: enters the call's element, "MPORT-" and the function's name.
-    void BeginFunctionElement();
     void OutputFunctionBody(int mode);
 
     // The inputs of a call whose only argument is the device context; with the close flag, the call ends
@@ -81,7 +79,7 @@ private:
     // The call's element (mark-up) and its "Inputs"; false, writing nothing, for a block of another size.
     bool OutputCallInputs(int mode, ULONG dataSize, const BYTE* args, const HookCall& call);
     void OutputCallOutputs(int mode, ULONG dataSize, const BYTE* args, std::span<const HookField> outputs);
-    void OutputHookField(IoctlFields& fields, ULONG dataSize, const BYTE* args, const HookField& field);
+    void OutputHookField(FieldWriter& fields, ULONG dataSize, const BYTE* args, const HookField& field);
     // A call with no argument but the device context and nothing to show of its result.
     void OutputDeviceContextCall(int mode, ULONG dataSize, const BYTE* args);
     // The device context's inputs, then results read from the header alone, so shown at any block size.

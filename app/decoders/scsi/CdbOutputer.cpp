@@ -299,7 +299,7 @@ void CdbOutputer::Output(int mode, BYTE subclass) {
         return;
     CString title;
     title.Format("CDB%d.%s", static_cast<int>(m_CdbLength), SubclassName(subclass));
-    fields.Open(FieldSection::Category, title, title);
+    fields.Open(FieldSection::Category, title);
 
     const BYTE opcode = m_pCdb[0];
     if (opcode == kServiceActionIn12) {
