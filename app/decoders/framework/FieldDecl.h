@@ -166,6 +166,11 @@ constexpr FieldDecl FieldBits(FieldLabels label, uint8_t low, uint8_t count, Fie
     return FieldDecl{label, format, 0, 0, low, count};
 }
 
+// A name function of one value's name, as a field's name.
+template <auto Name> CString FieldNameOf(const FieldEnv&, ULONG64 value) {
+    return Name(static_cast<unsigned>(value));
+}
+
 // The name of a descriptor type field that names the expected type, or "INVALID" for any other byte.
 template <ULONG64 Code, const char* Name> CString TypeNameOrInvalid(const FieldEnv&, ULONG64 value) {
     return CString(value == Code ? Name : "INVALID");

@@ -340,6 +340,20 @@ void FieldWriter::RequestTitle(const char* category, const char* caption, const 
     m_pImp->AddDescribedItem(caption, name, nullptr, true);
 }
 
+void FieldWriter::DescribedItem(const char* caption, const CString& value) {
+    if (m_media == kGrid)
+        m_pImp->AddDescribedItem(caption, value, nullptr, false);
+}
+
+void FieldWriter::HideCategories(std::initializer_list<const char*> captions) {
+    if (m_media != kGrid)
+        return;
+    for (const char* caption : captions) {
+        m_label = caption;
+        m_pImp->HideCategory(m_label);
+    }
+}
+
 void FieldWriter::Attribute(const char* name, FieldText value) {
     if (m_media != kXml)
         return;
@@ -556,6 +570,18 @@ void FieldWriter::Open(FieldSection kind, const FieldLabels& title, const char* 
     }
 }
 
+void FieldWriter::OpenEntry(const FieldLabels& title, const char* attribute, const char* attributeValue,
+                            const char* gridValue) {
+    if (m_media == kXml) {
+        m_label = title.xml;
+        m_name = attribute;
+        m_text = attributeValue;
+        m_pImp->BeginElementWithAttribute(m_label, m_name, m_text);
+    } else if (m_media != 0) {
+        m_pImp->BeginValueGroup(title.For(OUTPUT_MODE_GRID), gridValue);
+    }
+}
+
 void FieldWriter::OpenSubsection(const FieldLabels& title, const char* attribute, const char* value) {
     m_label = title.For(m_mode);
     m_text = value;
@@ -657,7 +683,8 @@ void FieldWriter::DataBuffer(const char* caption, const CString& title, const BY
     if (m_media != kGrid)
         return;
     m_pImp->AddDataBufferItem(caption);
-    SetDataBar(title, bytes, count);
+    if (!title.IsEmpty())
+        SetDataBar(title, bytes, count);
 }
 
 void FieldWriter::FlushDataBar() {

@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 
 #include "app/decoders/framework/FieldDecl.h"
@@ -113,6 +114,12 @@ public:
             ReportTruncation();
         return false;
     }
+    // The same for a field of some media only: elsewhere its absence is no cut.
+    template <class T> bool Read(size_t offset, T& out, uint8_t media) {
+        if (In(media))
+            return Read(offset, out);
+        return tdl::LoadAt(m_payload.data(), m_payload.size(), offset, out);
+    }
     // A little-endian number of `size` bytes (1, 2, 4 or 8) under the same rule.
     bool ReadNumber(size_t offset, size_t size, ULONG64& value);
     // After a block whose fields all were there: the defect, when the payload still ends inside the needed
@@ -157,6 +164,10 @@ public:
     // The grid's title of a record's kind: the pane's category shown, and in place of what it held one item
     // naming the request. Nothing in other media.
     void RequestTitle(const char* category, const char* caption, const CString& name);
+    // A further described item of the title (grid only).
+    void DescribedItem(const char* caption, const CString& value);
+    // Hides the pane's categories (grid only).
+    void HideCategories(std::initializer_list<const char*> captions);
     // A code with its name: grid "name (0x%x)", XML the code as "%08x" with the attribute "Name", nothing in
     // HTML; "???" alone when the code was not read.
     void CodeField(const FieldLabels& label, ULONG code, const CString& name, bool have = true);
@@ -189,6 +200,9 @@ public:
     void Open(FieldSection kind, const FieldLabels& title, const char* value = "", uint8_t media = kAllMedia,
               const char* attribute = nullptr);
     void Close(FieldSection kind, uint8_t media = kAllMedia);
+    // An entry of a list, closed as a Block: XML an element with one attribute (its number); the grid a value
+    // group.
+    void OpenEntry(const FieldLabels& title, const char* attribute, const char* attributeValue, const char* gridValue);
     // A subsection whose mark-up element carries one attribute (XML BeginSection).
     void OpenSubsection(const FieldLabels& title, const char* attribute, const char* value);
     // Mark-up only: ends the open section's element early, so that a data section follows it as the next
@@ -201,7 +215,8 @@ public:
     // In the grid a buffer item in the current group; the bytes (when there are any) go to the data bar with
     // the caption once that group is closed. Nothing in other media.
     void BufferItem(const char* caption, const BYTE* bytes, ULONG count, const CString& barCaption);
-    // In the grid a buffer item, and its bytes in the data bar under the title given, at once.
+    // In the grid a buffer item, and its bytes in the data bar under the title given (when there is one), at
+    // once.
     void DataBuffer(const char* caption, const CString& title, const BYTE* bytes, ULONG count);
 
 private:

@@ -9,8 +9,8 @@
 #include "app/decoders/urb/MscBOTUrbOutputer.h"
 #include "app/decoders/urb/PrinterUrbOutputer.h"
 #include "common/LogHeader.h"
-#include "common/RecordTags.h"
 #include "common/RecordPayloads.h"
+#include "common/RecordTags.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ ULONG UrbOutputer::GetClassKind() {
     return m_Decode.GetClassKind();
 }
 
-void UrbOutputer::FormatFunctionName(CString& text, int mode, CString& classText, CString& classRequestText) {
+void UrbOutputer::FormatFunctionName(CString& text, bool titled, CString& classText, CString& classRequestText) {
     const auto code = static_cast<USHORT>(m_Decode.GetFunctionCode());
     CString nameText;
     CString plainName;
@@ -74,9 +74,9 @@ void UrbOutputer::FormatFunctionName(CString& text, int mode, CString& classText
     text.Empty();
     if (nameText.IsEmpty())
         text.Format("URB_FUNCTION_0x%04X", code);
-    else if (mode == OUTPUT_MODE_GRID)
+    else if (titled)
         text.Format("URB_FUNCTION_%s (0x%X)", static_cast<LPCSTR>(nameText), code);
-    else if (mode == OUTPUT_MODE_XML)
+    else
         text.Format("URB_FUNCTION_%s", static_cast<LPCSTR>(nameText));
 
     classText.Empty();
@@ -98,7 +98,7 @@ void UrbOutputer::FormatFunctionName(CString& text, int mode, CString& classText
     default:
         break;
     }
-    if (mode == OUTPUT_MODE_GRID) {
+    if (titled) {
         CString codeText;
         codeText.Format(" (0x%02x)", classRequestCode);
         classRequestText += codeText;
@@ -109,7 +109,7 @@ void UrbOutputer::OutputFunctionCode() {
     CString text;
     CString classText;
     CString classRequestText;
-    FormatFunctionName(text, OUTPUT_MODE_XML, classText, classRequestText);
+    FormatFunctionName(text, false, classText, classRequestText);
     CString code;
     code.Format("%04x", m_Decode.GetFunctionCode());
     m_pImp->WriteValue("Function", code);
@@ -119,19 +119,16 @@ void UrbOutputer::OutputFunctionCode() {
 }
 
 void UrbOutputer::OutputKindTitle(int mode) {
-    if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->HideCategory("CBW");
-        m_pImp->HideCategory("CSW");
-        m_pImp->ShowCategory("URB");
-        CString text;
-        CString classText;
-        CString classRequestText;
-        FormatFunctionName(text, mode, classText, classRequestText);
-        m_pImp->AddDescribedItem("URB Function", text, nullptr, true);
-        if (!classRequestText.IsEmpty()) {
-            m_pImp->AddDescribedItem("Class", classText, nullptr, false);
-            m_pImp->AddDescribedItem("Class Request", classRequestText, nullptr, false);
-        }
+    FieldWriter& fields = Fields(mode);
+    fields.HideCategories({"CBW", "CSW"});
+    CString text;
+    CString classText;
+    CString classRequestText;
+    FormatFunctionName(text, true, classText, classRequestText);
+    fields.RequestTitle("URB", "URB Function", text);
+    if (!classRequestText.IsEmpty()) {
+        fields.DescribedItem("Class", classText);
+        fields.DescribedItem("Class Request", classRequestText);
     }
     // The returned state carries no URB fields of its own.
     if (m_Decode.HasTransferData())
@@ -169,49 +166,127 @@ void UrbOutputer::OutputUrbBody(int mode) {
         return;
     }
     switch (m_nFunction) {
-    case 0: OutputSelectConfiguration(mode, size, part); break;
-    case 1: OutputSelectInterface(mode, size, part); break;
-    case 2: case 30: case 48: case 49: OutputPipeRequest(mode, size, part); break;
-    case 3: case 4: OutputFrameLengthControl(mode, size, part); break;
-    case 5: OutputGetFrameLength(mode, size, part); break;
-    case 6: OutputSetFrameLength(mode, size, part); break;
-    case 7: OutputGetFrameNumber(mode, size, part); break;
-    case 8: OutputControlTransfer(mode, size, part); break;
-    case 9: OutputBulkInterruptTransfer(mode, size, part); break;
-    case 10: OutputIsochronousTransfer(mode, size, part); break;
-    case 11: case 12: case 36: case 37: case 40: case 41: OutputDescriptorRequest(mode, size, part); break;
-    case 13: case 14: case 15: case 16: case 17: case 18: case 34: case 35:
+    case 0:
+        OutputSelectConfiguration(mode, size, part);
+        break;
+    case 1:
+        OutputSelectInterface(mode, size, part);
+        break;
+    case 2:
+    case 30:
+    case 48:
+    case 49:
+        OutputPipeRequest(mode, size, part);
+        break;
+    case 3:
+    case 4:
+        OutputFrameLengthControl(mode, size, part);
+        break;
+    case 5:
+        OutputGetFrameLength(mode, size, part);
+        break;
+    case 6:
+        OutputSetFrameLength(mode, size, part);
+        break;
+    case 7:
+        OutputGetFrameNumber(mode, size, part);
+        break;
+    case 8:
+        OutputControlTransfer(mode, size, part);
+        break;
+    case 9:
+        OutputBulkInterruptTransfer(mode, size, part);
+        break;
+    case 10:
+        OutputIsochronousTransfer(mode, size, part);
+        break;
+    case 11:
+    case 12:
+    case 36:
+    case 37:
+    case 40:
+    case 41:
+        OutputDescriptorRequest(mode, size, part);
+        break;
+    case 13:
+    case 14:
+    case 15:
+    case 16:
+    case 17:
+    case 18:
+    case 34:
+    case 35:
         OutputControlFeature(mode, size, part);
         break;
-    case 19: case 20: case 21: case 33: OutputControlGetStatus(mode, size, part); break;
-    case 23: OutputVendorDevice(mode, size, part); break;
-    case 24: OutputVendorInterface(mode, size, part); break;
-    case 25: OutputVendorEndpoint(mode, size, part); break;
-    case 32: OutputVendorOther(mode, size, part); break;
-    case 26: OutputClassDevice(mode, size, part); break;
-    case 27: OutputClassInterface(mode, size, part); break;
-    case 28: OutputClassEndpoint(mode, size, part); break;
-    case 31: OutputClassOther(mode, size, part); break;
-    case 38: OutputGetConfiguration(mode, size, part); break;
-    case 39: OutputGetInterface(mode, size, part); break;
-    case 42: OutputMsFeatureDescriptor(mode, size, part); break;
-    case 50: OutputControlTransferEx(mode, size, part); break;
-    case 51: OutputPipeIoPolicy(mode, size, part, 1); break;
-    case 52: OutputPipeIoPolicy(mode, size, part, 0); break;
-    case 0x1000: OutputOpenEndpoint(mode, size, part); break;
-    case 0x1001: OutputCloseEndpoint(mode, size, part); break;
-    case 0x1002: OutputGetEndpointState(mode, size, part); break;
-    default: OutputUnknownFunction(mode, size, part); break;
+    case 19:
+    case 20:
+    case 21:
+    case 33:
+        OutputControlGetStatus(mode, size, part);
+        break;
+    case 23:
+        OutputVendorDevice(mode, size, part);
+        break;
+    case 24:
+        OutputVendorInterface(mode, size, part);
+        break;
+    case 25:
+        OutputVendorEndpoint(mode, size, part);
+        break;
+    case 32:
+        OutputVendorOther(mode, size, part);
+        break;
+    case 26:
+        OutputClassDevice(mode, size, part);
+        break;
+    case 27:
+        OutputClassInterface(mode, size, part);
+        break;
+    case 28:
+        OutputClassEndpoint(mode, size, part);
+        break;
+    case 31:
+        OutputClassOther(mode, size, part);
+        break;
+    case 38:
+        OutputGetConfiguration(mode, size, part);
+        break;
+    case 39:
+        OutputGetInterface(mode, size, part);
+        break;
+    case 42:
+        OutputMsFeatureDescriptor(mode, size, part);
+        break;
+    case 50:
+        OutputControlTransferEx(mode, size, part);
+        break;
+    case 51:
+        OutputPipeIoPolicy(mode, size, part, 1);
+        break;
+    case 52:
+        OutputPipeIoPolicy(mode, size, part, 0);
+        break;
+    case 0x1000:
+        OutputOpenEndpoint(mode, size, part);
+        break;
+    case 0x1001:
+        OutputCloseEndpoint(mode, size, part);
+        break;
+    case 0x1002:
+        OutputGetEndpointState(mode, size, part);
+        break;
+    default:
+        OutputUnknownFunction(mode, size, part);
+        break;
     }
 }
 
 void UrbOutputer::OutputUrbHeader(int mode) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-Header");
+    FieldWriter& fields = Fields(mode);
+    fields.Open(FieldSection::Element, "URB-Header");
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputFrameLengthControl(int mode, ULONG, const BYTE*) {
