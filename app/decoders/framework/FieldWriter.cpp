@@ -362,9 +362,16 @@ void FieldWriter::Attribute(const char* name, FieldText value) {
 }
 
 void FieldWriter::Defect(const char* caption, const CString& text) {
-    // Like every other row, a defect exists only in the three media.
-    if (m_media != 0)
-        m_decoder.OutputDefect(m_mode, caption, text);
+    // Like every other row, a defect exists only in the three media: a red item in the grid, a field in the
+    // mark-up media.
+    if (m_media == 0)
+        return;
+    m_label = caption;
+    if (m_media == kGrid) {
+        m_pImp->AddReadOnlyItem(caption, text);
+    } else {
+        m_pImp->WriteValue(m_label, text);
+    }
 }
 
 bool FieldWriter::NameOf(const FieldDecl& field, ULONG64 value, const FieldEnv& env) {
@@ -582,7 +589,27 @@ void FieldWriter::OpenEntry(const FieldLabels& title, const char* attribute, con
     }
 }
 
-void FieldWriter::OpenSubsection(const FieldLabels& title, const char* attribute, const char* value) {
+void FieldWriter::OpenPart(const char* element, const char* attribute, const CString& title) {
+    if (m_media == kHtml) {
+        m_pImp->BeginIndent();
+        m_pImp->WriteSubHeading(title);
+        return;
+    }
+    m_label = element;
+    m_name = attribute;
+    m_pImp->BeginElementWithAttribute(m_label, m_name, title);
+}
+
+void FieldWriter::ClosePart() {
+    if (m_media == kHtml)
+        m_pImp->EndIndent();
+    else
+        m_pImp->EndElement();
+}
+
+void FieldWriter::OpenSubsection(const FieldLabels& title, const char* attribute, const char* value, uint8_t media) {
+    if (!In(media))
+        return;
     m_label = title.For(m_mode);
     m_text = value;
     switch (m_media) {

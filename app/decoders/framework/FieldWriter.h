@@ -204,7 +204,11 @@ public:
     // group.
     void OpenEntry(const FieldLabels& title, const char* attribute, const char* attributeValue, const char* gridValue);
     // A subsection whose mark-up element carries one attribute (XML BeginSection).
-    void OpenSubsection(const FieldLabels& title, const char* attribute, const char* value);
+    void OpenSubsection(const FieldLabels& title, const char* attribute, const char* value, uint8_t media = kAllMedia);
+    // A report's part: in HTML an indented block headed by the title; elsewhere the element with the title as
+    // its attribute.
+    void OpenPart(const char* element, const char* attribute, const CString& title);
+    void ClosePart();
     // Mark-up only: ends the open section's element early, so that a data section follows it as the next
     // element; the section's Close then closes only the grid's side.
     void EndSectionMarkup();

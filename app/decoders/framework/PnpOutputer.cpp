@@ -7,8 +7,7 @@ void PnpOutputer::OutputFunctionCode() {
 }
 
 void PnpOutputer::OutputKindTitle(int mode) {
-    if (mode == OUTPUT_MODE_GRID)
-        OutputRequestName("PNP", "PnP Request", MinorFunctionName(&CLogRecordDecode::GetPnpMinorName));
+    OutputRequestTitle(mode, "PNP", "PnP Request", MinorFunctionName(&CLogRecordDecode::GetPnpMinorName));
 }
 
 void PnpOutputer::OutputIrpFunction() {
