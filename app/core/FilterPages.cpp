@@ -4,23 +4,27 @@
 #include <string>
 #include <vector>
 
+#include "app/decoders/framework/PnpOutputer.h"
+#include "app/decoders/framework/PowerOutputer.h"
+#include "app/decoders/ioctl/HubifOutputer.h"
 #include "app/decoders/ioctl/IoctlFamilyOutputer.h"
+#include "app/decoders/urb/UrbFunctions.h"
 
 namespace {
 using Item = CCheckListPage::Item;
 
 // A family's filter items from its code table, in its order: each code's text (the record list's name
 // unless the table gives another) after the family's prefix.
-class IoctlItems {
+class CodeItems {
 public:
-    explicit IoctlItems(const IoctlFamily& family) {
-        m_texts.reserve(family.codes.size());
-        for (const IoctlCode& code : family.codes) {
-            const char* text = code.row.filterText != nullptr ? code.row.filterText : IoctlListName(family, code);
-            m_texts.push_back(std::string(family.filterPrefix) + text);
+    template <class Row, class ListName> CodeItems(std::span<const Row> rows, const char* prefix, ListName listName) {
+        m_texts.reserve(rows.size());
+        for (const Row& row : rows) {
+            const char* text = row.row.filterText != nullptr ? row.row.filterText : listName(row);
+            m_texts.push_back(std::string(prefix) + text);
         }
         for (size_t i = 0; i < m_texts.size(); ++i)
-            m_items.push_back({m_texts[i].c_str(), family.codes[i].row.offer});
+            m_items.push_back({m_texts[i].c_str(), rows[i].row.offer});
     }
     operator std::span<const Item>() const { return m_items; }
 
@@ -29,120 +33,25 @@ private:
     std::vector<Item> m_items;
 };
 
-const IoctlItems kUSBIntItems(InternalIoctlFamily());
-const IoctlItems kHubItems(HubIoctlFamily());
-const IoctlItems kHCDItems(HcdIoctlFamily());
-const IoctlItems kHIDItems(HidIoctlFamily());
+CodeItems IoctlItems(const IoctlFamily& family) {
+    return CodeItems(family.codes, family.filterPrefix,
+                     [&family](const IoctlCode& code) { return IoctlListName(family, code); });
+}
+
+const CodeItems kUSBIntItems = IoctlItems(InternalIoctlFamily());
+const CodeItems kHubItems = IoctlItems(HubIoctlFamily());
+const CodeItems kHCDItems = IoctlItems(HcdIoctlFamily());
+const CodeItems kHIDItems = IoctlItems(HidIoctlFamily());
 using Run = CCheckListPage::ByteRun;
 using Offer = CCheckListPage::Offer;
 namespace FB = FilterByte;
 
-constexpr Offer kNever = Offer::Never;
-constexpr Offer kW7 = Offer::Windows7;
-constexpr Offer kW8 = Offer::Windows8;
-constexpr Offer kNew = Offer::NewUsbStack;
-
-const Item kUrbItems[] = {
-    {"SELECT_CONFIGURATION"},
-    {"SELECT_INTERFACE"},
-    {"ABORT_PIPE"},
-    {"TAKE_FRAME_LENGTH_CONTROL"},
-    {"RELEASE_FRAME_LENGTH_CONTROL"},
-    {"GET_FRAME_LENGTH"},
-    {"SET_FRAME_LENGTH"},
-    {"GET_CURRENT_FRAME_NUMBER"},
-    {"CONTROL_TRANSFER"},
-    {"BULK_OR_INTERRUPT_TRANSFER"},
-    {"ISOCH_TRANSFER"},
-    {"GET_DESCRIPTOR_FROM_DEVICE"},
-    {"SET_DESCRIPTOR_TO_DEVICE"},
-    {"SET_FEATURE_TO_DEVICE"},
-    {"SET_FEATURE_TO_INTERFACE"},
-    {"SET_FEATURE_TO_ENDPOINT"},
-    {"CLEAR_FEATURE_TO_DEVICE"},
-    {"CLEAR_FEATURE_TO_INTERFACE"},
-    {"CLEAR_FEATURE_TO_ENDPOINT"},
-    {"GET_STATUS_FROM_DEVICE"},
-    {"GET_STATUS_FROM_INTERFACE"},
-    {"GET_STATUS_FROM_ENDPOINT"},
-    {"RESERVED_0X0016", kNever},
-    {"VENDOR_DEVICE"},
-    {"VENDOR_INTERFACE"},
-    {"VENDOR_ENDPOINT"},
-    {"CLASS_DEVICE"},
-    {"CLASS_INTERFACE"},
-    {"CLASS_ENDPOINT"},
-    {"RESERVED_0X001D", kNever},
-    {"SYNC_RESET_PIPE_AND_CLEAR_STALL"},
-    {"CLASS_OTHER"},
-    {"VENDOR_OTHER"},
-    {"GET_STATUS_FROM_OTHER"},
-    {"CLEAR_FEATURE_TO_OTHER"},
-    {"SET_FEATURE_TO_OTHER"},
-    {"GET_DESCRIPTOR_FROM_ENDPOINT"},
-    {"SET_DESCRIPTOR_TO_ENDPOINT"},
-    {"GET_CONFIGURATION"},
-    {"GET_INTERFACE"},
-    {"GET_DESCRIPTOR_FROM_INTERFACE"},
-    {"SET_DESCRIPTOR_TO_INTERFACE"},
-    {"GET_MS_FEATURE_DESCRIPTOR"},
-    {"RESERVED_0X002B", kNever},
-    {"RESERVED_0X002C", kNever},
-    {"RESERVED_0X002D", kNever},
-    {"RESERVED_0X002E", kNever},
-    {"RESERVED_0X002F", kNever},
-    {"SYNC_RESET_PIPE"},
-    {"SYNC_CLEAR_STALL"},
-    {"CONTROL_TRANSFER_EX", kW7},
-    {"SET_PIPE_IO_POLICY", kW7},
-    {"GET_PIPE_IO_POLICY", kW7},
-    {"SUBMIT_SYNCHRONOUS", kNew},
-    {"OPEN_ENDPOINT", kNew},
-    {"CLOSE_ENDPOINT", kNew},
-    {"GET_ENDPOINT_STATE", kNew},
-};
+const CodeItems kUrbItems(UrbFunctionCodes(), "", [](const UrbFunctionCode& code) { return code.row.name; });
 const Run kUrbBytes[] = {{FB::UrbFunctions, FB::UrbFunctionCount},
                          {FB::UrbSynchronous, 1},
                          {FB::UrbEndpointFunctions, FB::UrbEndpointFunctionCount}};
 
-const Item kIHubItems[] = {
-    {"CreateUsbDevice", Offer::BeforeWindows7},
-    {"InitializeUsbDevice", Offer::BeforeWindows7},
-    {"GetUsbDescriptors"},
-    {"RemoveUsbDevice"},
-    {"RestoreDevice"},
-    {"GetPortHackFlags"},
-    {"QueryDeviceInformation"},
-    {"GetControllerInformation"},
-    {"ControllerSelectiveSuspend"},
-    {"GetExtendedHubInformation"},
-    {"GetRootHubSymbolicName"},
-    {"GetDeviceBusContext"},
-    {"Initialize20Hub"},
-    {"RootHubInitNotification"},
-    {"FlushTransfers"},
-    {"SetDeviceHandleData"},
-    {"CreateUsbDeviceEx", kW7},
-    {"InitializeUsbDeviceEx", kW7},
-    {"HubIsRoot", kW7},
-    {"AcquireBusSemaphore", kW7},
-    {"ReleaseBusSemaphore", kW7},
-    {"CalculatePipeBandwidth", kW7},
-    {"SetBusSystemWakeMode", kW7},
-    {"SetDeviceFlag", kW7},
-    {"HubTestPoint", kW7},
-    {"GetDevicePerformanceInfo", kW7},
-    {"WaitAsyncPowerUp", kW7},
-    {"GetDeviceAddress", kW7},
-    {"RefDeviceHandle", kW7},
-    {"DerefDeviceHandle", kW7},
-    {"SetDeviceHandleIdleReadyState", kW7},
-    {"CreateUsbDeviceV7", kW8},
-    {"GetContainerIdForPort", kW8},
-    {"SetContainerIdForPort", kW8},
-    {"AbortAllDevicePipes", kW8},
-    {"SetDeviceErrataFlag", kW8},
-};
+const CodeItems kIHubItems(HubifOutputer::FunctionCodes(), "", [](const HubifCode& code) { return code.row.name; });
 const Run kIHubBytes[] = {{FB::HubIfFunctions, FB::HubIfFunctionCount}};
 
 const Run kUSBIntBytes[] = {{FB::InternalLow, FB::InternalLowCount}, {FB::InternalHigh, FB::InternalHighCount}};
@@ -164,10 +73,10 @@ const Run kHIDBytes[] = {{FB::HidBuffered, FB::HidBufferedCount},
                          {FB::HidOutDirect + 20, 2}};
 
 // QUERY_REMOVE_DEVICE (minor 1) is not offered.
-const Item kPnpItems[] = {{"START_DEVICE"}, {"REMOVE_DEVICE"}};
+const CodeItems kPnpItems(PnpOutputer::MinorCodes(), "", [](const PnpMinorCode& code) { return code.row.name; });
 const Run kPnpBytes[] = {{FB::PnpMinors, 1}, {FB::PnpMinors + 2, 1}};
 
-const Item kPowerItems[] = {{"WAIT_WAKE"}, {"POWER_SEQUENCE"}, {"SET_POWER"}, {"QUERY_POWER"}};
+const CodeItems kPowerItems(PowerOutputer::MinorCodes(), "", [](const PowerMinorCode& code) { return code.row.name; });
 const Run kPowerBytes[] = {{FB::PowerMinors, FB::PowerMinorCount}};
 } // namespace
 

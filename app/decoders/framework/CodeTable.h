@@ -39,6 +39,18 @@ template <class Row> const Row* FindCodeRow(std::span<const Row> table, ULONG co
     return nullptr;
 }
 
+// The first text when there is one, else the second (a row's own text over the one its macro gives).
+constexpr const char* CodeText(const char* text, const char* fallback) {
+    return text != nullptr ? text : fallback;
+}
+
+// A minor function of an IRP major function by its published macro (IRP_MN_ and the name the record list
+// shows).
+#define TDL_IRP_MINOR(macro, offer)                                                                                    \
+    CodeRow {                                                                                                          \
+        macro, &#macro[sizeof("IRP_MN_") - 1], nullptr, offer                                                          \
+    }
+
 // The record list's name of a published name: the name after `prefix` when it starts with it.
 inline const char* CodeListName(const char* name, const char* prefix) {
     const size_t length = std::strlen(prefix);

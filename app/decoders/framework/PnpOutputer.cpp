@@ -1,5 +1,17 @@
 #include "app/decoders/framework/PnpOutputer.h"
 
+#include "NtIoTypes.h"
+
+std::span<const PnpMinorCode> PnpOutputer::MinorCodes() {
+    using enum CodeOffer;
+    // QUERY_REMOVE_DEVICE (minor 1) and the others are not named.
+    static constexpr PnpMinorCode kCodes[] = {
+        {TDL_IRP_MINOR(IRP_MN_START_DEVICE, Always)},
+        {TDL_IRP_MINOR(IRP_MN_REMOVE_DEVICE, Always)},
+    };
+    return kCodes;
+}
+
 PnpOutputer::~PnpOutputer() = default;
 
 void PnpOutputer::OutputFunctionCode() {

@@ -2,15 +2,10 @@
 
 #include <iterator>
 
+#include "NtIoTypes.h"
 #include "app/decoders/framework/FieldWriter.h"
 
 namespace {
-
-// Minor functions whose payload is decoded.
-constexpr ULONG kWaitWake = 0;
-constexpr ULONG kPowerSequence = 1;
-constexpr ULONG kSetPower = 2;
-constexpr ULONG kQueryPower = 3;
 
 // Payload bytes the capture driver writes for each: one word for wait-wake, three for the others.
 constexpr size_t kWaitWakeSize = 4;
@@ -67,50 +62,71 @@ void PowerOutputer::OutputKindTitle(int mode) {
     OutputPowerParameters(mode);
 }
 
-void PowerOutputer::OutputPowerParameters(int mode) {
-    static constexpr FieldDecl kWaitWakeFields[] = {
-        FieldOf({"SystemWakePowerState", "SystemWake"}, FieldFormat::Short, 0)
-            .Named("Description", FieldNameOf<SystemPowerStateName>)};
-    static constexpr FieldDecl kSequenceFields[] = {FieldU32("SequenceD1", 0), FieldU32("SequenceD2", 4),
-                                                    FieldU32("SequenceD3", 8)};
-    static constexpr FieldDecl kDeviceState = FieldOf({"DevicePowerState", "PowerState"}, FieldFormat::Short, 4)
-                                                  .Named("Description", FieldNameOf<DevicePowerStateName>);
-    static constexpr FieldDecl kSystemState = FieldOf({"SystemPowerState", "PowerState"}, FieldFormat::Short, 4)
-                                                  .Named("Description", FieldNameOf<SystemPowerStateName>);
-    static constexpr FieldDecl kAction =
-        FieldOf("PowerAction", FieldFormat::Short, 8).Named("Description", FieldNameOf<PowerActionName>);
+std::span<const PowerMinorCode> PowerOutputer::MinorCodes() {
+    using enum CodeOffer;
+    using P = PowerOutputer;
+    static constexpr PowerMinorCode kCodes[] = {
+        {TDL_IRP_MINOR(IRP_MN_WAIT_WAKE, Always), &P::OutputWaitWake},
+        {TDL_IRP_MINOR(IRP_MN_POWER_SEQUENCE, Always), &P::OutputPowerSequence},
+        {TDL_IRP_MINOR(IRP_MN_SET_POWER, Always), &P::OutputPowerState},
+        {TDL_IRP_MINOR(IRP_MN_QUERY_POWER, Always), &P::OutputPowerState},
+    };
+    return kCodes;
+}
 
-    const ULONG minor = m_Decode.GetFunctionWord();
-    if (minor == kWaitWake) {
-        if (!m_Decode.HasInputData())
-            return;
-        FieldWriter fields(*this, mode, kWaitWakeSize);
-        fields.Open(FieldSection::Block, {"Power-WaitWake", "Wait Wake Power State"});
-        fields.PayloadFields(kWaitWakeFields);
-        fields.Close(FieldSection::Block);
-    } else if (minor == kPowerSequence) {
-        // The counts are the driver's answer: only the completed record has them.
-        if (!m_Decode.HasOutputData())
-            return;
-        FieldWriter fields(*this, mode, kThreeWordsSize);
-        fields.Open(FieldSection::Block, {"Power-Sequence", "Power Sequence Parameters"});
-        fields.PayloadFields(kSequenceFields);
-        fields.Close(FieldSection::Block);
-    } else if (minor == kSetPower || minor == kQueryPower) {
-        if (!m_Decode.HasInputData())
-            return;
-        FieldWriter fields(*this, mode, kThreeWordsSize);
-        fields.Open(FieldSection::Block,
-                    {"Power-State", minor == kSetPower ? "Set Power Parameters" : "Query Power Parameters"});
-        ULONG type = 0;
-        if (fields.Read(0, type)) {
-            fields.Field("PowerType", type != 0 ? "Device" : "System");
-            fields.PayloadField(type != 0 ? kDeviceState : kSystemState);
-        } else {
-            fields.Field("PowerType", kUnknownText);
-            fields.Field("PowerState", kUnknownText);
-        }
-        fields.PayloadField(kAction);
-        fields.Close(FieldSection::Block);
+namespace {
+
+constexpr FieldDecl kWaitWakeFields[] = {FieldOf({"SystemWakePowerState", "SystemWake"}, FieldFormat::Short, 0)
+                                             .Named("Description", FieldNameOf<PowerOutputer::SystemPowerStateName>)};
+constexpr FieldDecl kSequenceFields[] = {FieldU32("SequenceD1", 0), FieldU32("SequenceD2", 4),
+                                         FieldU32("SequenceD3", 8)};
+constexpr FieldDecl kDeviceState = FieldOf({"DevicePowerState", "PowerState"}, FieldFormat::Short, 4)
+                                       .Named("Description", FieldNameOf<PowerOutputer::DevicePowerStateName>);
+constexpr FieldDecl kSystemState = FieldOf({"SystemPowerState", "PowerState"}, FieldFormat::Short, 4)
+                                       .Named("Description", FieldNameOf<PowerOutputer::SystemPowerStateName>);
+constexpr FieldDecl kAction =
+    FieldOf("PowerAction", FieldFormat::Short, 8).Named("Description", FieldNameOf<PowerOutputer::PowerActionName>);
+
+} // namespace
+
+void PowerOutputer::OutputPowerParameters(int mode) {
+    if (const PowerMinorCode* code = FindCodeRow(MinorCodes(), m_Decode.GetFunctionWord()))
+        (this->*code->operation)(mode);
+}
+
+void PowerOutputer::OutputWaitWake(int mode) {
+    if (!m_Decode.HasInputData())
+        return;
+    FieldWriter fields(*this, mode, kWaitWakeSize);
+    fields.Open(FieldSection::Block, {"Power-WaitWake", "Wait Wake Power State"});
+    fields.PayloadFields(kWaitWakeFields);
+    fields.Close(FieldSection::Block);
+}
+
+void PowerOutputer::OutputPowerSequence(int mode) {
+    // The counts are the driver's answer: only the completed record has them.
+    if (!m_Decode.HasOutputData())
+        return;
+    FieldWriter fields(*this, mode, kThreeWordsSize);
+    fields.Open(FieldSection::Block, {"Power-Sequence", "Power Sequence Parameters"});
+    fields.PayloadFields(kSequenceFields);
+    fields.Close(FieldSection::Block);
+}
+
+void PowerOutputer::OutputPowerState(int mode) {
+    if (!m_Decode.HasInputData())
+        return;
+    const bool set = m_Decode.GetFunctionWord() == IRP_MN_SET_POWER;
+    FieldWriter fields(*this, mode, kThreeWordsSize);
+    fields.Open(FieldSection::Block, {"Power-State", set ? "Set Power Parameters" : "Query Power Parameters"});
+    ULONG type = 0;
+    if (fields.Read(0, type)) {
+        fields.Field("PowerType", type != 0 ? "Device" : "System");
+        fields.PayloadField(type != 0 ? kDeviceState : kSystemState);
+    } else {
+        fields.Field("PowerType", kUnknownText);
+        fields.Field("PowerState", kUnknownText);
     }
+    fields.PayloadField(kAction);
+    fields.Close(FieldSection::Block);
 }

@@ -4,10 +4,27 @@
 // the power type, state and action of an initiated set-power or query-power request.
 #pragma once
 
+#include <span>
+
+#include "app/decoders/framework/CodeTable.h"
 #include "app/decoders/framework/IrpOutputer.h"
+
+class PowerOutputer;
+
+// The decoder of a minor function's parameters.
+using PowerOperation = void (PowerOutputer::*)(int mode);
+
+// A minor function of the power requests: its name, and what decodes its parameters.
+struct PowerMinorCode {
+    CodeRow row;
+    PowerOperation operation;
+};
 
 class PowerOutputer : public IrpOutputer {
 public:
+    // The minor functions the record list names and the filter page offers.
+    static std::span<const PowerMinorCode> MinorCodes();
+
     using IrpOutputer::IrpOutputer;
     ~PowerOutputer() override;
 
@@ -16,6 +33,11 @@ public:
     void OutputIrpFunction() override;
     // The request's parameters: fixed layouts of the payload's words, each with its meaning.
     virtual void OutputPowerParameters(int mode);
+
+    // The parameters of each minor function.
+    void OutputWaitWake(int mode);
+    void OutputPowerSequence(int mode);
+    void OutputPowerState(int mode);
 
     // Names of the payload's values.
     static CString SystemPowerStateName(ULONG state);

@@ -179,39 +179,31 @@ constexpr HubifRow kSetContainerIdIn[] = {
     {"ContainerId", "ContainerId", Argument, 4, U32, "in", Guid},
 };
 
-constexpr HubifFunction kCreateUsbDevice{"HUBIF-CreateUsbDevice", kCreateUsbDeviceIn, kCreateUsbDeviceOut};
-constexpr HubifFunction kInitializeUsbDevice{"HUBIF-InitializeUsbDevice", kDeviceHandleIn, kStatusOnly};
-constexpr HubifFunction kGetUsbDescriptors{"HUBIF-GetUsbDescriptors", kGetUsbDescriptorsIn, kGetUsbDescriptorsOut};
-constexpr HubifFunction kRemoveUsbDevice{"HUBIF-RemoveUsbDevice", kRemoveUsbDeviceIn, kStatusOnly};
-constexpr HubifFunction kRestoreUsbDevice{"HUBIF-RestoreUsbDevice", kDeviceHandleIn, kRestoreUsbDeviceOut};
-constexpr HubifFunction kGetPortHackFlags{"HUBIF-GetPortHackFlags", {}, kGetPortHackFlagsOut};
-constexpr HubifFunction kQueryDeviceInformation{"HUBIF-QueryDeviceInformation", kDeviceHandleAndLengthIn,
-                                                kQueryDeviceInformationOut};
-constexpr HubifFunction kGetControllerInformation{"HUBIF-GetControllerInformation", kLengthIn,
-                                                  kGetControllerInformationOut};
-constexpr HubifFunction kControllerSelectiveSuspend{"HUBIF-ControllerSelectiveSuspend", kSelectiveSuspendIn,
-                                                    kStatusOnly};
-constexpr HubifFunction kGetExtendedHubInformation{"HUBIF-GetExtendedHubInformation", kGetExtendedHubInformationIn,
-                                                   kGetExtendedHubInformationOut};
-constexpr HubifFunction kGetRootHubSymbolicName{"HUBIF-GetRootHubSymbolicName", kRootHubNameIn, kRootHubNameOut};
-constexpr HubifFunction kInitialize20Hub{"HUBIF-Initialize20Hub", kInitialize20HubIn, kStatusOnly};
-constexpr HubifFunction kRootHubInitNotification{"HUBIF-RootHubInitNotification", kRootHubInitNotificationIn,
-                                                 kStatusOnly};
-constexpr HubifFunction kCreateUsbDeviceEx{"HUBIF-CreateUsbDeviceEx", kCreateUsbDeviceExIn, kCreateUsbDeviceExOut};
-constexpr HubifFunction kInitializeUsbDeviceEx{"HUBIF-InitializeUsbDeviceEx", kInitializeUsbDeviceExIn,
-                                               kInitializeUsbDeviceExOut};
-constexpr HubifFunction kCalculatePipeBandwidth{"HUBIF-CalculatePipeBandwidth", kCalculatePipeBandwidthIn,
-                                                kCalculatePipeBandwidthOut};
-constexpr HubifFunction kHubTestPoint{"HUBIF-HubTestPoint", kHubTestPointIn, kStatusOnly};
-constexpr HubifFunction kGetDevicePerformanceInfo{"HUBIF-GetDevicePerformanceInfo", kDeviceHandleAndLengthIn,
-                                                  kGetDevicePerformanceInfoOut};
-constexpr HubifFunction kWaitAsyncPowerUp{"HUBIF-WaitAsyncPowerUp", {}, kStatusOnly};
-constexpr HubifFunction kGetDeviceAddress{"HUBIF-GetDeviceAddress", kDeviceHandleIn, kGetDeviceAddressOut};
-constexpr HubifFunction kRefDeviceHandle{"HUBIF-RefDeviceHandle", kRefDeviceHandleIn, kStatusOnly};
-constexpr HubifFunction kDerefDeviceHandle{"HUBIF-DerefDeviceHandle", kDerefDeviceHandleIn, kStatusOnly};
-constexpr HubifFunction kCreateUsbDeviceV7{"HUBIF-CreateUsbDeviceV7", kCreateUsbDeviceV7In, kCreateUsbDeviceV7Out};
-constexpr HubifFunction kGetContainerIdForPort{"HUBIF-GetContainerIdForPort", kContainerPortIn, kGetContainerIdOut};
-constexpr HubifFunction kSetContainerIdForPort{"HUBIF-SetContainerIdForPort", kSetContainerIdIn, kStatusOnly};
+constexpr HubifFunction kCreateUsbDevice{kCreateUsbDeviceIn, kCreateUsbDeviceOut};
+constexpr HubifFunction kInitializeUsbDevice{kDeviceHandleIn, kStatusOnly};
+constexpr HubifFunction kGetUsbDescriptors{kGetUsbDescriptorsIn, kGetUsbDescriptorsOut};
+constexpr HubifFunction kRemoveUsbDevice{kRemoveUsbDeviceIn, kStatusOnly};
+constexpr HubifFunction kRestoreUsbDevice{kDeviceHandleIn, kRestoreUsbDeviceOut};
+constexpr HubifFunction kGetPortHackFlags{{}, kGetPortHackFlagsOut};
+constexpr HubifFunction kQueryDeviceInformation{kDeviceHandleAndLengthIn, kQueryDeviceInformationOut};
+constexpr HubifFunction kGetControllerInformation{kLengthIn, kGetControllerInformationOut};
+constexpr HubifFunction kControllerSelectiveSuspend{kSelectiveSuspendIn, kStatusOnly};
+constexpr HubifFunction kGetExtendedHubInformation{kGetExtendedHubInformationIn, kGetExtendedHubInformationOut};
+constexpr HubifFunction kGetRootHubSymbolicName{kRootHubNameIn, kRootHubNameOut};
+constexpr HubifFunction kInitialize20Hub{kInitialize20HubIn, kStatusOnly};
+constexpr HubifFunction kRootHubInitNotification{kRootHubInitNotificationIn, kStatusOnly};
+constexpr HubifFunction kCreateUsbDeviceEx{kCreateUsbDeviceExIn, kCreateUsbDeviceExOut};
+constexpr HubifFunction kInitializeUsbDeviceEx{kInitializeUsbDeviceExIn, kInitializeUsbDeviceExOut};
+constexpr HubifFunction kCalculatePipeBandwidth{kCalculatePipeBandwidthIn, kCalculatePipeBandwidthOut};
+constexpr HubifFunction kHubTestPoint{kHubTestPointIn, kStatusOnly};
+constexpr HubifFunction kGetDevicePerformanceInfo{kDeviceHandleAndLengthIn, kGetDevicePerformanceInfoOut};
+constexpr HubifFunction kWaitAsyncPowerUp{{}, kStatusOnly};
+constexpr HubifFunction kGetDeviceAddress{kDeviceHandleIn, kGetDeviceAddressOut};
+constexpr HubifFunction kRefDeviceHandle{kRefDeviceHandleIn, kStatusOnly};
+constexpr HubifFunction kDerefDeviceHandle{kDerefDeviceHandleIn, kStatusOnly};
+constexpr HubifFunction kCreateUsbDeviceV7{kCreateUsbDeviceV7In, kCreateUsbDeviceV7Out};
+constexpr HubifFunction kGetContainerIdForPort{kContainerPortIn, kGetContainerIdOut};
+constexpr HubifFunction kSetContainerIdForPort{kSetContainerIdIn, kStatusOnly};
 
 // RemoveUsbDevice's flags, by bit.
 // The mark-up's names are joined as they are: the first ends in its blank.

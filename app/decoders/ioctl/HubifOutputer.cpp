@@ -1,6 +1,8 @@
 #include "app/decoders/ioctl/HubifOutputer.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <iterator>
 
 #include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/framework/OutputerImp.h"
@@ -10,6 +12,7 @@
 #include "app/decoders/urb/HubUrbOutputer.h"
 #include "common/ByteReader.h"
 #include "common/RecordFrame.h"
+#include "hubbusif.h"
 
 HubifOutputer::HubifOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
     : FunctionOutputer(pImp, pDocument, pRecord) {}
@@ -62,65 +65,94 @@ void HubifOutputer::OutputKindTitle(int mode) {
     OutputFunctionBody(mode, static_cast<ULONG>(payload.size()), payload.data());
 }
 
-void HubifOutputer::OutputFunctionBody(int mode, ULONG dataSize, const BYTE* args) {
-    using Decoder = void (HubifOutputer::*)(int, ULONG, const BYTE*);
+// A routine of the interface by its name in the published table, which gives its index; the record list may
+// show a shorter name, and the filter page a text of its own.
+#define TDL_HUBIF_FUNCTION(routine, listName, filterText, offer, operation)                                            \
+    HubifCode {                                                                                                        \
+        CodeRow{(offsetof(USB_BUS_INTERFACE_HUB_V7, routine) - offsetof(USB_BUS_INTERFACE_HUB_V7, CreateUsbDevice)) /  \
+                    sizeof(PVOID),                                                                                     \
+                CodeText(listName, #routine), CodeText(filterText, #routine), offer},                                  \
+            "HUBIF-" #routine, operation                                                                               \
+    }
+
+std::span<const HubifCode> HubifOutputer::FunctionCodes() {
+    using enum CodeOffer;
     using H = HubifOutputer;
-    // By function index.
-    static constexpr Decoder kDecoders[kLastFunction + 1] = {
-        &H::OutputCreateUsbDevice,
-        &H::OutputInitializeUsbDevice,
-        &H::OutputGetUsbDescriptors,
-        &H::OutputRemoveUsbDevice,
-        &H::OutputRestoreUsbDevice,
-        &H::OutputGetPortHackFlags,
-        &H::OutputQueryDeviceInformation,
-        &H::OutputGetControllerInformation,
-        &H::OutputControllerSelectiveSuspend,
-        &H::OutputGetExtendedHubInformation,
-        &H::OutputGetRootHubSymbolicName,
-        &H::OutputGetDeviceBusContext,
-        &H::OutputInitialize20Hub,
-        &H::OutputRootHubInitNotification,
-        &H::OutputFlushTransfers,
-        &H::OutputSetDeviceHandleData,
-        &H::OutputCreateUsbDeviceEx,
-        &H::OutputInitializeUsbDeviceEx,
-        &H::OutputHubIsRoot,
-        &H::OutputBusSemaphore,
-        &H::OutputBusSemaphore,
-        &H::OutputCalculatePipeBandwidth,
-        &H::OutputSetBusSystemWakeMode,
-        &H::OutputSetDeviceFlag,
-        &H::OutputHubTestPoint,
-        &H::OutputGetDevicePerformanceInfo,
-        &H::OutputWaitAsyncPowerUp,
-        &H::OutputGetDeviceAddress,
-        &H::OutputRefDeviceHandle,
-        &H::OutputDerefDeviceHandle,
-        &H::OutputSetDeviceHandleIdleReadyState,
-        &H::OutputCreateUsbDeviceV7,
-        &H::OutputGetContainerIdForPort,
-        &H::OutputSetContainerIdForPort,
-        &H::OutputAbortAllDevicePipes,
-        &H::OutputSetDeviceErrataFlag,
+    // clang-format off
+    static constexpr HubifCode kCodes[] = {
+        TDL_HUBIF_FUNCTION(CreateUsbDevice, nullptr, nullptr, BeforeWindows7, &H::OutputCreateUsbDevice),
+        TDL_HUBIF_FUNCTION(InitializeUsbDevice, nullptr, nullptr, BeforeWindows7, &H::OutputInitializeUsbDevice),
+        TDL_HUBIF_FUNCTION(GetUsbDescriptors, nullptr, nullptr, Always, &H::OutputGetUsbDescriptors),
+        TDL_HUBIF_FUNCTION(RemoveUsbDevice, nullptr, nullptr, Always, &H::OutputRemoveUsbDevice),
+        TDL_HUBIF_FUNCTION(RestoreUsbDevice, "RestoreDevice", "RestoreDevice", Always, &H::OutputRestoreUsbDevice),
+        TDL_HUBIF_FUNCTION(GetPortHackFlags, nullptr, nullptr, Always, &H::OutputGetPortHackFlags),
+        TDL_HUBIF_FUNCTION(QueryDeviceInformation, nullptr, nullptr, Always, &H::OutputQueryDeviceInformation),
+        TDL_HUBIF_FUNCTION(GetControllerInformation, "GetControllerInfo", nullptr, Always,
+                           &H::OutputGetControllerInformation),
+        TDL_HUBIF_FUNCTION(ControllerSelectiveSuspend, "ControllerSelectiveSusp", nullptr, Always,
+                           &H::OutputControllerSelectiveSuspend),
+        TDL_HUBIF_FUNCTION(GetExtendedHubInformation, "GetExtendedHubInfo", nullptr, Always,
+                           &H::OutputGetExtendedHubInformation),
+        TDL_HUBIF_FUNCTION(GetRootHubSymbolicName, nullptr, nullptr, Always, &H::OutputGetRootHubSymbolicName),
+        TDL_HUBIF_FUNCTION(GetDeviceBusContext, nullptr, nullptr, Always, &H::OutputGetDeviceBusContext),
+        TDL_HUBIF_FUNCTION(Initialize20Hub, nullptr, nullptr, Always, &H::OutputInitialize20Hub),
+        TDL_HUBIF_FUNCTION(RootHubInitNotification, "RootHubInitNotif", nullptr, Always,
+                           &H::OutputRootHubInitNotification),
+        TDL_HUBIF_FUNCTION(FlushTransfers, nullptr, nullptr, Always, &H::OutputFlushTransfers),
+        TDL_HUBIF_FUNCTION(SetDeviceHandleData, nullptr, nullptr, Always, &H::OutputSetDeviceHandleData),
+        TDL_HUBIF_FUNCTION(CreateUsbDeviceEx, nullptr, nullptr, Windows7, &H::OutputCreateUsbDeviceEx),
+        TDL_HUBIF_FUNCTION(InitializeUsbDeviceEx, nullptr, nullptr, Windows7, &H::OutputInitializeUsbDeviceEx),
+        TDL_HUBIF_FUNCTION(HubIsRoot, nullptr, nullptr, Windows7, &H::OutputHubIsRoot),
+        TDL_HUBIF_FUNCTION(AcquireBusSemaphore, nullptr, nullptr, Windows7, &H::OutputBusSemaphore),
+        TDL_HUBIF_FUNCTION(ReleaseBusSemaphore, nullptr, nullptr, Windows7, &H::OutputBusSemaphore),
+        TDL_HUBIF_FUNCTION(CalculatePipeBandwidth, nullptr, nullptr, Windows7, &H::OutputCalculatePipeBandwidth),
+        TDL_HUBIF_FUNCTION(SetBusSystemWakeMode, nullptr, nullptr, Windows7, &H::OutputSetBusSystemWakeMode),
+        TDL_HUBIF_FUNCTION(SetDeviceFlag, nullptr, nullptr, Windows7, &H::OutputSetDeviceFlag),
+        TDL_HUBIF_FUNCTION(HubTestPoint, nullptr, nullptr, Windows7, &H::OutputHubTestPoint),
+        TDL_HUBIF_FUNCTION(GetDevicePerformanceInfo, nullptr, nullptr, Windows7, &H::OutputGetDevicePerformanceInfo),
+        TDL_HUBIF_FUNCTION(WaitAsyncPowerUp, nullptr, nullptr, Windows7, &H::OutputWaitAsyncPowerUp),
+        TDL_HUBIF_FUNCTION(GetDeviceAddress, nullptr, nullptr, Windows7, &H::OutputGetDeviceAddress),
+        TDL_HUBIF_FUNCTION(RefDeviceHandle, nullptr, nullptr, Windows7, &H::OutputRefDeviceHandle),
+        TDL_HUBIF_FUNCTION(DerefDeviceHandle, nullptr, nullptr, Windows7, &H::OutputDerefDeviceHandle),
+        TDL_HUBIF_FUNCTION(SetDeviceHandleIdleReadyState, nullptr, nullptr, Windows7,
+                           &H::OutputSetDeviceHandleIdleReadyState),
+        TDL_HUBIF_FUNCTION(CreateUsbDeviceV7, nullptr, nullptr, Windows8, &H::OutputCreateUsbDeviceV7),
+        TDL_HUBIF_FUNCTION(GetContainerIdForPort, nullptr, nullptr, Windows8, &H::OutputGetContainerIdForPort),
+        TDL_HUBIF_FUNCTION(SetContainerIdForPort, nullptr, nullptr, Windows8, &H::OutputSetContainerIdForPort),
+        TDL_HUBIF_FUNCTION(AbortAllDevicePipes, nullptr, nullptr, Windows8, &H::OutputAbortAllDevicePipes),
+        TDL_HUBIF_FUNCTION(SetDeviceErrataFlag, nullptr, nullptr, Windows8, &H::OutputSetDeviceErrataFlag),
     };
-    const ULONG index = m_Decode.GetFunctionWord();
-    if (index > kLastFunction)
-        return;
-    (this->*kDecoders[index])(mode, dataSize, args);
+    // clang-format on
+    static_assert([] {
+        for (ULONG i = 0; i < std::size(kCodes); ++i)
+            if (kCodes[i].row.code != i)
+                return false;
+        return true;
+    }());
+    return kCodes;
+}
+
+#undef TDL_HUBIF_FUNCTION
+
+const HubifCode* HubifOutputer::FindFunction(ULONG index) {
+    const std::span<const HubifCode> codes = FunctionCodes();
+    return index < codes.size() ? &codes[index] : nullptr;
+}
+
+void HubifOutputer::OutputFunctionBody(int mode, ULONG dataSize, const BYTE* args) {
+    if (const HubifCode* code = FindFunction(m_Decode.GetFunctionWord()))
+        (this->*code->operation)(mode, dataSize, args);
 }
 
 FunctionOutputer::ReturnType HubifOutputer::GetReturnType() const {
-    constexpr ULONG kHubIsRoot = 18;
-    constexpr ULONG kSetDeviceHandleIdleReadyState = 30;
-    switch (m_Decode.GetFunctionWord()) {
-    case kHubIsRoot:
+    // The routines' published return types.
+    const HubifCode* code = FindFunction(m_Decode.GetFunctionWord());
+    const HubifOperation operation = code != nullptr ? code->operation : nullptr;
+    if (operation == &HubifOutputer::OutputHubIsRoot)
         return ReturnType::Boolean;
-    case kSetDeviceHandleIdleReadyState:
+    if (operation == &HubifOutputer::OutputSetDeviceHandleIdleReadyState)
         return ReturnType::Ulong;
-    default:
-        return ReturnType::NtStatus;
-    }
+    return ReturnType::NtStatus;
 }
 
 bool HubifOutputer::HasReturnedData() const {
@@ -146,7 +178,8 @@ void HubifOutputer::OutputFunctionRows(int mode, const HubifFunction& function) 
         reach(function.outputs);
     FieldWriter fields(*this, mode, static_cast<ULONG>(needed));
 
-    fields.Open(FieldSection::Element, function.section);
+    const HubifCode* code = FindFunction(m_Decode.GetFunctionWord());
+    fields.Open(FieldSection::Element, code != nullptr ? code->section : "");
     fields.Open(FieldSection::GridGroup, "Inputs");
     // Mark-up has the bus context among the record's objects already.
     fields.Field("BusContext", fields.Text(FieldFormat::Hex64, GetBusContext()), nullptr, kNotMarkup);

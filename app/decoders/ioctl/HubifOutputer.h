@@ -17,15 +17,32 @@
 
 #include "app/decoders/framework/FunctionOutputer.h"
 
+#include "app/decoders/framework/CodeTable.h"
+
 class FieldWriter;
+class HubifOutputer;
 struct HubifErrorBlock;
 struct HubifFunction;
 struct HubifRow;
 
+// A function's decoder: (mode, DataSize, argument block).
+using HubifOperation = void (HubifOutputer::*)(int mode, ULONG dataSize, const BYTE* args);
+
+// A function of the interface: its index and the record list's name (the interface's routine name, some
+// shortened), the filter page's text and offer, the mark-up section its decoder opens ("HUBIF-" and the
+// routine's name) and the decoder.
+struct HubifCode {
+    CodeRow row;
+    const char* section;
+    HubifOperation operation;
+};
+
 class HubifOutputer : public FunctionOutputer {
 public:
-    // The last function index of the interface.
-    static constexpr ULONG kLastFunction = 35;
+    // The interface's functions by index, in the order of the filter page.
+    static std::span<const HubifCode> FunctionCodes();
+    // The function of an index, or null past the last one.
+    static const HubifCode* FindFunction(ULONG index);
 
     HubifOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
     ~HubifOutputer() override;

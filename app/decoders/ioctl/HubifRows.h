@@ -68,8 +68,8 @@ struct HubifRow {
     HubifBlockWriter block;
 };
 
+// A function's rows; its section is the function's in the interface's code table.
 struct HubifFunction {
-    LPCSTR section; // the mark-up element of the call, "HUBIF-" and the function
     std::span<const HubifRow> inputs;
     std::span<const HubifRow> outputs;
 };

@@ -9,16 +9,6 @@
 #include "app/devices/DriverObject.h"
 #include "common/RecordFrame.h"
 
-namespace {
-
-// Codes of calls the miniport makes into the port driver; every other is the port driver calling the
-// miniport.
-bool IsPortDriverService(ULONG code) {
-    return (code >= 47 && code <= 62) || code == 73 || code == 74;
-}
-
-} // namespace
-
 UsbportHkOutputer::~UsbportHkOutputer() = default;
 
 CString UsbportHkOutputer::GetFunctionName() const {
@@ -69,7 +59,8 @@ void UsbportHkOutputer::OutputTarget() {
 }
 
 void UsbportHkOutputer::OutputKindTitle(int mode) {
-    const LPCSTR title = IsPortDriverService(m_Decode.GetFunctionWord()) ? "Usbport Function" : "Miniport Function";
+    const HookCode* code = FindFunction(m_Decode.GetFunctionWord());
+    const LPCSTR title = code != nullptr && code->service ? "Usbport Function" : "Miniport Function";
     FieldWriter(*this, mode).RequestTitle("MPORT", title, GetFunctionName());
     OutputFunctionBody(mode);
 }

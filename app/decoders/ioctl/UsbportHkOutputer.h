@@ -12,14 +12,30 @@
 
 #include "app/decoders/framework/FunctionOutputer.h"
 
+#include "app/decoders/framework/CodeTable.h"
+
 class FieldWriter;
+class UsbportHkOutputer;
 struct HookCall;
 struct HookField;
 
+// A call's decoder: (mode, DataSize, argument block).
+using HookOperation = void (UsbportHkOutputer::*)(int mode, ULONG dataSize, const BYTE* args);
+
+// A call across the interface: its code and name, whether it is a service of the port driver the miniport
+// calls (else an entry of the miniport the port driver calls), and its decoder (none: the title alone).
+struct HookCode {
+    CodeRow row;
+    bool service;
+    HookOperation operation;
+};
+
 class UsbportHkOutputer : public FunctionOutputer {
 public:
-    // The last function code with a name.
-    static constexpr ULONG kLastFunction = 79;
+    // The calls by code.
+    static std::span<const HookCode> FunctionCodes();
+    // The call of a code, or null past the last one.
+    static const HookCode* FindFunction(ULONG code);
 
     using FunctionOutputer::FunctionOutputer;
     ~UsbportHkOutputer() override;

@@ -68,18 +68,22 @@ constexpr FieldDecl kUnknown[] = {
 };
 
 constexpr Request kRequests[] = {
-    {1, "HidGetReport", "GET_REPORT", kReport, GetReport},
-    {2, "HidGetIdle", "GET_IDLE", kGetIdle, GetIdle},
-    {3, "HidGetProtocol", "GET_PROTOCOL", kGetProtocol, GetProtocol},
-    {9, "HidSetReport", "SET_REPORT", kReport, SetReport},
-    {10, "HidSetIdle", "SET_IDLE", kSetIdle, None},
-    {11, "HidSetProtocol", "SET_PROTOCOL", kSetProtocol, None},
+    {1, "HidGetReport", "GET_REPORT", kReport, GetReport, 0, "Get_Report"},
+    {2, "HidGetIdle", "GET_IDLE", kGetIdle, GetIdle, 0, "Get_Idle"},
+    {3, "HidGetProtocol", "GET_PROTOCOL", kGetProtocol, GetProtocol, 0, "Get_Protocol"},
+    {9, "HidSetReport", "SET_REPORT", kReport, SetReport, 0, "Set_Report"},
+    {10, "HidSetIdle", "SET_IDLE", kSetIdle, None, 0, "Set_Idle"},
+    {11, "HidSetProtocol", "SET_PROTOCOL", kSetProtocol, None, 0, "Set_Protocol"},
 };
 constexpr Request kUnknownRequest = {0, "HidUnknown", "Unknown", kUnknown, None};
 
 constexpr BYTE kRecipientInterface = 1;
 
 } // namespace
+
+std::span<const UrbOutputer::ClassRequestEntry> HidUrbOutputer::Requests() {
+    return kRequests;
+}
 
 HidUrbOutputer::HidUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
     : UrbOutputer(pImp, pDocument, pRecord) {}

@@ -9,6 +9,9 @@
 
 class HidUrbOutputer : public UrbOutputer {
 public:
+    // The class's requests.
+    static std::span<const ClassRequestEntry> Requests();
+
     HidUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
     ~HidUrbOutputer() override;
 

@@ -70,7 +70,7 @@ constexpr Request kPortRequests[] = {
     {9, "ResetTT", "RESET_TT", kValueTtPort, None, Plain},
     {10, "GetTTState", "GET_TT_STATE", kTtState, None, Plain},
     {11, "StopTT", "STOP_TT", kValueTtPort, None, Plain},
-    {13, "GetPortErrorCount", "GET_PORT_ERR_COUNT", kValuePort, PortErrorCount, Plain},
+    {13, "GetPortErrorCount", "GET_PORT_ERR_COUNT", kValuePort, PortErrorCount, Plain, "GetPortErrCount"},
 };
 constexpr Request kPortUnknown = {0, "PortUnknown", "Unknown", kValueIndex, None, Plain};
 
@@ -88,6 +88,14 @@ void NameTheTarget(CString& description, BYTE recipient) {
 }
 
 } // namespace
+
+std::span<const UrbOutputer::ClassRequestEntry> HubUrbOutputer::HubRequests() {
+    return kHubRequests;
+}
+
+std::span<const UrbOutputer::ClassRequestEntry> HubUrbOutputer::PortRequests() {
+    return kPortRequests;
+}
 
 HubUrbOutputer::HubUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
     : UrbOutputer(pImp, pDocument, pRecord) {}

@@ -16,12 +16,21 @@ namespace {
 // The transport's two class requests.
 constexpr BYTE kGetMaxLun = 0xFE;
 constexpr BYTE kBulkOnlyReset = 0xFF;
+constexpr UrbOutputer::ClassRequestEntry kRequests[] = {
+    {kGetMaxLun, "GetMaxLUN", "GET_MAX_LUN", {}, 0, 0, "Get_Max_LUN"},
+    {kBulkOnlyReset, "MSC-BOT-Reset", "MSC_BOT_RESET", {}, 0, 0, "MSC_BOT_Reset"},
+};
+constexpr UrbOutputer::ClassRequestEntry kUnknownRequest = {0, "MscBotUnknown", "Unknown"};
 constexpr BYTE kClassType = 1;
 constexpr BYTE kInterfaceRecipient = 1;
 constexpr LPCSTR kTypeWord = "MSC-BOT";
 constexpr LPCSTR kElement = "URB-MscBotClassInterface";
 
 } // namespace
+
+std::span<const UrbOutputer::ClassRequestEntry> MscBOTUrbOutputer::Requests() {
+    return kRequests;
+}
 
 MscBOTUrbOutputer::MscBOTUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
     : UrbOutputer(pImp, pDocument, pRecord) {}
@@ -185,15 +194,11 @@ void MscBOTUrbOutputer::OutputClassRequest(int mode, const CString& description,
     FieldWriter& fields = Fields(mode);
     BYTE request = 0;
     const bool haveRequest = fields.Read(at.request, request);
-    LPCSTR section = "MscBotUnknown";
-    LPCSTR name = "Unknown";
-    LPCSTR indexLabel = "wIndex";
-    if (haveRequest && (request == kGetMaxLun || request == kBulkOnlyReset)) {
-        section = request == kGetMaxLun ? "GetMaxLUN" : "MSC-BOT-Reset";
-        name = request == kGetMaxLun ? "GET_MAX_LUN" : "MSC_BOT_RESET";
-        indexLabel = "Interface.wIndex";
-    }
-    fields.Open(FieldSection::Block, {section, "Setup Packet"}, description, kAllMedia, "Description");
+    const ClassRequestEntry& entry =
+        haveRequest ? FindClassRequest(kRequests, request, kUnknownRequest) : kUnknownRequest;
+    const LPCSTR name = entry.name;
+    const LPCSTR indexLabel = &entry != &kUnknownRequest ? "Interface.wIndex" : "wIndex";
+    fields.Open(FieldSection::Block, {entry.element, "Setup Packet"}, description, kAllMedia, "Description");
     InsertBmRequestType(mode, bmRequestType);
     if (!haveRequest) {
         fields.Field({"Request", "Request"}, kUnknownText);

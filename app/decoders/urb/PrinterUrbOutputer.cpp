@@ -31,9 +31,9 @@ constexpr FieldDecl kUnknown[] = {
 };
 
 constexpr Request kRequests[] = {
-    {0, "PrinterGetDeviceId", "GET_DEVICE_ID", kDeviceId, DeviceId},
-    {1, "PrinterGetPortStatus", "GET_PORT_STATUS", kInterface, PortStatus},
-    {2, "PrinterSoftReset", "SOFT_RESET", kInterface, None},
+    {0, "PrinterGetDeviceId", "GET_DEVICE_ID", kDeviceId, DeviceId, 0, "Get_Device_ID"},
+    {1, "PrinterGetPortStatus", "GET_PORT_STATUS", kInterface, PortStatus, 0, "Get_Port_Status"},
+    {2, "PrinterSoftReset", "SOFT_RESET", kInterface, None, 0, "Soft_Reset"},
 };
 constexpr Request kUnknownRequest = {0, "PrinterUnknown", "Unknown", kUnknown, None};
 
@@ -62,6 +62,10 @@ CString Text(std::string_view text) {
 }
 
 } // namespace
+
+std::span<const UrbOutputer::ClassRequestEntry> PrinterUrbOutputer::Requests() {
+    return kRequests;
+}
 
 PrinterUrbOutputer::PrinterUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
     : UrbOutputer(pImp, pDocument, pRecord) {}

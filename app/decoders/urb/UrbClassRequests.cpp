@@ -1,6 +1,7 @@
 // What the class decoders (hub, HID, printer) share: reading a class request from either record layout, the
 // setup-stage section they open, and the walk over a table of fields that shows a request's wValue and
 // wIndex or a status word.
+#include "app/decoders/framework/CodeTable.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/urb/UrbOutputer.h"
 #include "common/RecordPayloads.h"
@@ -26,6 +27,13 @@ const UrbOutputer::ClassRequestEntry& UrbOutputer::FindClassRequest(std::span<co
         if (entry.code == code)
             return entry;
     return unknown;
+}
+
+LPCSTR UrbOutputer::ListedClassRequest(std::span<const ClassRequestEntry> table, BYTE code) {
+    for (const ClassRequestEntry& entry : table)
+        if (entry.code == code)
+            return CodeText(entry.listed, entry.element);
+    return "Unknown";
 }
 
 void UrbOutputer::OutputFieldSection(int mode, LPCSTR caption, LPCSTR element, std::span<const FieldDecl> rows,

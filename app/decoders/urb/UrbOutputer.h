@@ -14,6 +14,7 @@
 #include "app/decoders/framework/StringContent.h"
 
 class CDeviceStack;
+struct UrbFunctionCode;
 
 class UrbOutputer : public IrpOutputer {
 public:
@@ -23,6 +24,9 @@ public:
     // The URB decoder for the record's target device, on the heap and owned by the caller; null only when
     // the allocation fails.
     static UrbOutputer* Create(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
+
+    // The URB functions' code table, whose rows name this class's slots (UrbFunctions.h).
+    static std::span<const UrbFunctionCode> FunctionCodes();
 
     // A reading position over a structure inside the payload, for structures that may be cut short.
     struct FieldCursor {
@@ -48,7 +52,11 @@ public:
         std::span<const FieldDecl> rows;
         int data = 0;
         int special = 0;
+        // The record list's name of the request; null: the section's.
+        LPCSTR listed = nullptr;
     };
+    // The record list's name of a request of a class's table; "Unknown" for a code the table does not list.
+    static LPCSTR ListedClassRequest(std::span<const ClassRequestEntry> table, BYTE code);
     // The table's entry of the code, or `unknown`.
     static const ClassRequestEntry& FindClassRequest(std::span<const ClassRequestEntry> table, BYTE code,
                                                      const ClassRequestEntry& unknown);
@@ -120,6 +128,8 @@ protected:
     virtual void OutputCloseEndpoint(int mode, ULONG dataSize, const BYTE* pPart);
     virtual void OutputGetEndpointState(int mode, ULONG dataSize, const BYTE* pPart);
     virtual void OutputUnknownFunction(int mode, ULONG dataSize, const BYTE* pPart);
+    void OutputSetPipeIoPolicy(int mode, ULONG dataSize, const BYTE* pPart);
+    void OutputGetPipeIoPolicy(int mode, ULONG dataSize, const BYTE* pPart);
 
     // The head alone (frame-length control and unknown functions).
     void OutputUrbHeader(int mode);
