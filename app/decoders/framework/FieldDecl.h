@@ -64,6 +64,15 @@ struct FieldEnv {
     const void* extra;
 };
 
+// The media a field or section appears in.
+enum FieldMedia : uint8_t {
+    kGrid = 1,
+    kXml = 2,
+    kHtml = 4,
+    kAllMedia = kGrid | kXml | kHtml,
+    kNotMarkup = kGrid | kHtml, // the grid, and the HTML medium where it follows the grid
+};
+
 // The name of a field's value; an empty name with FieldDecl::kPlainWithoutName makes the row a plain one.
 using FieldNameFn = CString (*)(const FieldEnv& env, ULONG64 value);
 // The whole value text of a field from its bytes, where no number format fits.
@@ -93,6 +102,7 @@ struct FieldDecl {
     FieldValueFn value = nullptr;
     uint16_t flags = 0;
     const char* tip = nullptr; // the grid item's description
+    uint8_t media = kAllMedia; // the media the field appears in
 
     // The value of the field from its raw number.
     constexpr ULONG64 Extract(ULONG64 raw) const {
@@ -132,6 +142,11 @@ struct FieldDecl {
     constexpr FieldDecl WithFlags(uint16_t extraFlags) const {
         FieldDecl f = *this;
         f.flags |= extraFlags;
+        return f;
+    }
+    constexpr FieldDecl OnlyIn(uint8_t fieldMedia) const {
+        FieldDecl f = *this;
+        f.media = fieldMedia;
         return f;
     }
     // The name goes to the mark-up element's attribute only; the grid shows the value alone (with `gridTip`).

@@ -385,7 +385,7 @@ bool FieldWriter::NameOf(const FieldDecl& field, ULONG64 value, const FieldEnv& 
 }
 
 void FieldWriter::Value(const FieldDecl& field, ULONG64 value, const FieldEnv& env) {
-    if (m_media == 0)
+    if (!In(field.media))
         return;
     const char* text = Number(field.format, value);
     if (!NameOf(field, value, env) || ((field.flags & FieldDecl::kPlainWithoutName) != 0 && m_name.IsEmpty())) {
@@ -408,6 +408,8 @@ void FieldWriter::Value(const FieldDecl& field, ULONG64 value, const FieldEnv& e
 }
 
 void FieldWriter::Missing(const FieldDecl& field) {
+    if (!In(field.media))
+        return;
     if (field.attribute != nullptr && (field.flags & FieldDecl::kNameInMarkupOnly) != 0)
         AttributedField(field.label, LogOutputer::kUnknownText, field.attribute, field.fixedName, field.tip);
     else if (field.attribute != nullptr && (field.flags & FieldDecl::kNameWhenMissing) != 0)

@@ -31,15 +31,6 @@
 
 class OutputerImp;
 
-// The media a field or section appears in.
-enum FieldMedia : uint8_t {
-    kGrid = 1,
-    kXml = 2,
-    kHtml = 4,
-    kAllMedia = kGrid | kXml | kHtml,
-    kNotMarkup = kGrid | kHtml, // the grid, and the HTML medium where it follows the grid
-};
-
 // A text handed to the writer: a character string, or a CString with its length (which may hold zero
 // characters: the mark-up media write all of it, as they were given it).
 struct FieldText {

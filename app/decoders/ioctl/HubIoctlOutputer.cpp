@@ -67,13 +67,13 @@ constexpr ULONG kNameBlockSize = kNodeName + sizeof(WCHAR);
 constexpr ULONG kCapabilitiesSize = sizeof(ULONG);
 
 // The port attribute bits the grid lists, highest first.
-constexpr struct {
-    ULONG bit;
-    LPCSTR label;
-} kPortAttributeBits[] = {
-    {25, "25: USB_PORTATTR_NO_OVERCURRENT_UI"}, {24, "24: USB_PORTATTR_OWNED_BY_CC"},
-    {3, "03: USB_PORTATTR_OEM_CONNECTOR"},      {2, "02: USB_PORTATTR_MINI_CONNECTOR"},
-    {1, "01: USB_PORTATTR_SHARED_USB2"},        {0, "00: USB_PORTATTR_NO_CONNECTOR"},
+constexpr FieldDecl kPortAttributeBits[] = {
+    FieldBits("25: USB_PORTATTR_NO_OVERCURRENT_UI", 25, 1, FieldFormat::Digit).OnlyIn(kGrid),
+    FieldBits("24: USB_PORTATTR_OWNED_BY_CC", 24, 1, FieldFormat::Digit).OnlyIn(kGrid),
+    FieldBits("03: USB_PORTATTR_OEM_CONNECTOR", 3, 1, FieldFormat::Digit).OnlyIn(kGrid),
+    FieldBits("02: USB_PORTATTR_MINI_CONNECTOR", 2, 1, FieldFormat::Digit).OnlyIn(kGrid),
+    FieldBits("01: USB_PORTATTR_SHARED_USB2", 1, 1, FieldFormat::Digit).OnlyIn(kGrid),
+    FieldBits("00: USB_PORTATTR_NO_CONNECTOR", 0, 1, FieldFormat::Digit).OnlyIn(kGrid),
 };
 static_assert(USB_PORTATTR_NO_OVERCURRENT_UI == 1u << 25 && USB_PORTATTR_OWNED_BY_CC == 1u << 24 &&
               USB_PORTATTR_OEM_CONNECTOR == 1u << 3 && USB_PORTATTR_NO_CONNECTOR == 1);
@@ -341,8 +341,7 @@ void HubIoctlOutputer::OutputConnectionAttributes(FieldWriter& fields) {
     fields.Read(kPortAttributes, attributes);
     fields.Open(FieldSection::GridGroup, "PortAttributes bits");
     fields.Field({"PortAttributes", "as ULONG"}, fields.Text(FieldFormat::Hex8, attributes));
-    for (const auto& bit : kPortAttributeBits)
-        fields.Field(bit.label, FieldBitText(attributes, bit.bit), nullptr, kGrid);
+    fields.Fields(kPortAttributeBits, attributes);
     fields.Close(FieldSection::GridGroup);
 }
 

@@ -2,6 +2,7 @@
 // handle requests, the topology address, the start-failure data and the hub's configuration of a device.
 #include <algorithm>
 #include <cstddef>
+#include <span>
 
 #include "app/core/Trace.h"
 #include "app/decoders/framework/FieldWriter.h"
@@ -15,22 +16,30 @@
 
 namespace {
 
-// The arguments of a parameter block: the grid's label, the mark-up's element and its "Name" attribute.
-constexpr struct {
-    LPCSTR label;
-    LPCSTR element;
-    LPCSTR name;
-} kArguments[] = {
-    {"DeviceHandle* Arg1", "Argument1", "DeviceHandle*"},
-    {"ReferenceContext Arg2", "Argument2", "ReferenceContext"},
-    {"IoControlCode Arg3", "Argument3", "IoControlCode"},
-    {"Unknown* Arg4", "Argument4", "Unknown*"},
+// The arguments of a parameter block, with the mark-up's "Name" of each; then what the first and the fourth
+// point to, behind them.
+constexpr FieldDecl kArguments[] = {
+    FieldOf({"Argument1", "DeviceHandle* Arg1"}, FieldFormat::Hex64,
+            offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Arguments) + 0 * sizeof(ULONG64))
+        .MarkedUp("Name", "DeviceHandle*"),
+    FieldOf({"Argument2", "ReferenceContext Arg2"}, FieldFormat::Hex64,
+            offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Arguments) + 1 * sizeof(ULONG64))
+        .MarkedUp("Name", "ReferenceContext"),
+    FieldOf({"Argument3", "IoControlCode Arg3"}, FieldFormat::Hex64,
+            offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Arguments) + 2 * sizeof(ULONG64))
+        .MarkedUp("Name", "IoControlCode"),
+    FieldOf({"Argument4", "Unknown* Arg4"}, FieldFormat::Hex64,
+            offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Arguments) + 3 * sizeof(ULONG64))
+        .MarkedUp("Name", "Unknown*"),
 };
+constexpr FieldDecl kDeviceHandle = FieldOf({"DeviceHandle", "DeviceHandle (*Arg1)"}, FieldFormat::Hex64,
+                                            offsetof(UIN_RECORD_DEVICE_HANDLE_EX, Argument1Value))
+                                        .MarkedUp("Deref", "Argument1");
+constexpr FieldDecl kUnknown =
+    FieldOf({"Unknown", "Unknown (*Arg4)"}, FieldFormat::Hex8, offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Argument4Value))
+        .MarkedUp("Deref", "Argument4");
 static_assert(offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Argument1Value) ==
               offsetof(UIN_RECORD_DEVICE_HANDLE_EX, Argument1Value));
-
-constexpr LPCSTR kDeviceHandleLabel = "DeviceHandle (*Arg1)";
-constexpr LPCSTR kUnknownLabel = "Unknown (*Arg4)";
 
 // The topology address follows the caller's pointer to it.
 constexpr size_t kTopology = sizeof(ULONG64);
@@ -66,26 +75,19 @@ void UsbintOutputer::OutputArgumentRows(FieldWriter& fields, int arguments) {
     const bool four = arguments == 4;
     if (fields.IsEmpty()) {
         for (int i = 0; i < arguments; ++i)
-            IoctlPlaceholderRows(fields, {kArguments[i].label});
+            IoctlPlaceholderRows(fields, {kArguments[i].label.grid});
         if (completion)
-            IoctlPlaceholderRows(fields, {kDeviceHandleLabel});
+            IoctlPlaceholderRows(fields, {kDeviceHandle.label.grid});
         if (four)
-            IoctlPlaceholderRows(fields, {kUnknownLabel});
+            IoctlPlaceholderRows(fields, {kUnknown.label.grid});
         return;
     }
-    for (int i = 0; i < arguments; ++i)
-        fields.PayloadField(FieldOf({kArguments[i].element, kArguments[i].label}, FieldFormat::Hex64,
-                                    static_cast<size_t>(i) * sizeof(ULONG64))
-                                .MarkedUp("Name", kArguments[i].name, nullptr));
+    fields.PayloadFields(std::span(kArguments).first(static_cast<size_t>(arguments)));
     // The handle is there only once the request has succeeded.
     if (completion && Succeeded())
-        fields.PayloadField(FieldOf({"DeviceHandle", kDeviceHandleLabel}, FieldFormat::Hex64,
-                                    offsetof(UIN_RECORD_DEVICE_HANDLE_EX, Argument1Value))
-                                .MarkedUp("Deref", "Argument1", nullptr));
+        fields.PayloadField(kDeviceHandle);
     if (four)
-        fields.PayloadField(FieldOf({"Unknown", kUnknownLabel}, FieldFormat::Hex8,
-                                    offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Argument4Value))
-                                .MarkedUp("Deref", "Argument4", nullptr));
+        fields.PayloadField(kUnknown);
     fields.EndOfBlock();
 }
 
