@@ -1,6 +1,6 @@
 #include "app/devices/HubPort.h"
 
-#include <new>
+#include <memory>
 #include <string>
 
 #include "WinCom.h"
@@ -8,6 +8,7 @@
 #include "app/core/TopologyRemoval.h"
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
+#include "app/devices/AllocateBuffer.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/DevstkRequest.h"
@@ -46,7 +47,6 @@ constexpr ULONG kStatusConnected = 1;
 constexpr ULONG kFirstProblemStatus = 2;
 constexpr ULONG kLastProblemStatus = 6;
 
-
 bool IsSuperSpeed(const CDeviceStack* pStack) {
     return pStack != nullptr && pStack->HasBosDescriptor != 0;
 }
@@ -78,31 +78,26 @@ CHubPort::CHubPort() = default;
 
 CHubPort::CHubPort(ULONG nPortNumber) : m_PortNumber(nPortNumber) {}
 
-CHubPort* CHubPort::ForLoading(UINT nSchema) {
-    auto* pPort = new CHubPort;
+std::unique_ptr<CHubPort> CHubPort::ForLoading(UINT nSchema) {
+    auto pPort = std::make_unique<CHubPort>();
     pPort->m_nSchema = nSchema;
     return pPort;
 }
 
 CHubPort::~CHubPort() {
-    delete m_pExternalHub;
-    delete m_pDeviceClass;
+    m_pExternalHub.reset();
+    m_pDeviceClass.reset();
     FreeConnectionInfo();
     ClearConfigurations();
 }
 
 void CHubPort::FreeConnectionInfo() {
-    delete[] m_pConnectionInfo;
+    FreeBuffer(m_pConnectionInfo);
     m_pConnectionInfo = nullptr;
 }
 
 void CHubPort::ClearConfigurations() {
-    while (m_Configurations.GetSize() > 0) {
-        CUsbConfiguration* pConfiguration = m_Configurations[0];
-        m_Configurations.RemoveAt(0);
-        pConfiguration->DeleteRecords();
-        delete pConfiguration;
-    }
+    m_Configurations.RemoveAll();
 }
 
 bool CHubPort::QueryConnectionInformation(CDeviceStack* pHubStack) {
@@ -112,11 +107,17 @@ bool CHubPort::QueryConnectionInformation(CDeviceStack* pHubStack) {
     if (!driver.TryDeviceOpen(false))
         return false;
     FreeConnectionInfo();
-    m_pConnectionInfo = new BYTE[ConnectionBlockSize]();
-    WriteDevstkHead(m_pConnectionInfo, pHubStack->StackID, DEVSTK_CONNECTION_INFORMATION,
-                    DEVSTK_CONNECTION_INFORMATION_SIZE);
-    tdl::StoreLe<ULONG>(m_pConnectionInfo + kConnectionIndex, m_PortNumber);
-    if (!driver.IoctlGetDeviceStackInfo(m_pConnectionInfo, ConnectionBlockSize)) {
+    m_pConnectionInfo = AllocateZeroedBuffer(ConnectionBlockSize);
+    if (m_pConnectionInfo != nullptr) {
+        WriteDevstkHead(m_pConnectionInfo, pHubStack->StackID, DEVSTK_CONNECTION_INFORMATION,
+                        DEVSTK_CONNECTION_INFORMATION_SIZE);
+        tdl::StoreLe<ULONG>(m_pConnectionInfo + kConnectionIndex, m_PortNumber);
+    } else {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::QueryConnectionInformation - out of memory, port %u",
+                  m_PortNumber);
+    }
+    // A block that could not be had is a query that failed.
+    if (m_pConnectionInfo == nullptr || !driver.IoctlGetDeviceStackInfo(m_pConnectionInfo, ConnectionBlockSize)) {
         FreeConnectionInfo();
         m_ConnectionStatus = 0;
         m_CurrentConfig = 0;
@@ -149,9 +150,12 @@ bool CHubPort::QueryDriverKeyName(CDeviceStack* pHubStack) {
         return false;
     }
     const ULONG requestLength = actualLength + DEVSTK_INFO_HEADER_SIZE;
-    BYTE* pRequest = new (std::nothrow) BYTE[requestLength]();
-    if (pRequest == nullptr)
+    BYTE* pRequest = AllocateZeroedBuffer(requestLength);
+    if (pRequest == nullptr) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::QueryDriverKeyName - out of memory, port %u",
+                  m_PortNumber);
         return false;
+    }
     WriteDevstkHead(pRequest, pHubStack->StackID, DEVSTK_DRIVERKEY_NAME, actualLength);
     tdl::StoreLe<ULONG>(pRequest + kConnectionIndex, m_PortNumber);
     const BOOL sent = driver.IoctlGetDeviceStackInfo(pRequest, requestLength);
@@ -167,7 +171,7 @@ bool CHubPort::QueryDriverKeyName(CDeviceStack* pHubStack) {
             name += c;
         }
     }
-    delete[] pRequest;
+    FreeBuffer(pRequest);
     if (!sent)
         return false;
     const size_t closing = name.find(u'}');
@@ -180,11 +184,10 @@ bool CHubPort::QueryDriverKeyName(CDeviceStack* pHubStack) {
     if (FAILED(CLSIDFromString(reinterpret_cast<LPCOLESTR>(guidText.c_str()), &classGuid)))
         return false;
     const CString driverKey(reinterpret_cast<LPCWSTR>(name.c_str()), static_cast<int>(name.size()));
-    CDeviceClass* pClass = CDeviceClass::Create(classGuid, driverKey);
+    std::unique_ptr<CDeviceClass> pClass(CDeviceClass::Create(classGuid, driverKey));
     if (pClass == nullptr)
         return false;
-    delete m_pDeviceClass;
-    m_pDeviceClass = pClass;
+    m_pDeviceClass = std::move(pClass);
     return true;
 }
 
@@ -228,21 +231,45 @@ void CHubPort::RequestCurrentPortConfigDescriptor() {
         return;
     }
     const UINT bufferLength = totalLength + DEVSTK_INFO_HEADER_SIZE;
-    BYTE* pBuffer = new (std::nothrow) BYTE[bufferLength]();
-    if (pBuffer == nullptr)
+    BYTE* pBuffer = AllocateZeroedBuffer(bufferLength);
+    if (pBuffer == nullptr) {
+        TraceConfigurationMemory();
         return;
+    }
     WriteDevstkHead(pBuffer, m_devstk->StackID, DEVSTK_CONFIG_DESCRIPTOR, totalLength);
     if (!driver.IoctlGetDeviceStackInfo(pBuffer, bufferLength)) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "IoctlGetDeviceStackInfo() failed");
-        delete[] pBuffer;
+        FreeBuffer(pBuffer);
         return;
     }
     driver.DeviceClose();
     m_CurrentConfig = pBuffer[kConfigurationValue];
-    auto* pConfiguration = new CUsbConfiguration(pBuffer, DEVSTK_INFO_HEADER_SIZE, bufferLength);
+    // The configuration the port had stays until the new one is whole: built, split and listed.
+    std::unique_ptr<CUsbConfiguration> pConfiguration;
+    try {
+        pConfiguration = std::make_unique<CUsbConfiguration>(pBuffer, DEVSTK_INFO_HEADER_SIZE, bufferLength);
+    } catch (CMemoryException* e) {
+        e->Delete();
+        FreeBuffer(pBuffer);
+        TraceConfigurationMemory();
+        return;
+    }
+    if (!pConfiguration->ParseConfigurationDescriptor()) {
+        TraceConfigurationMemory();
+        return;
+    }
     ClearConfigurations();
-    m_Configurations.Add(pConfiguration);
-    pConfiguration->ParseConfigurationDescriptor();
+    try {
+        m_Configurations.Add(std::move(pConfiguration));
+    } catch (CMemoryException* e) {
+        e->Delete();
+        TraceConfigurationMemory();
+    }
+}
+
+void CHubPort::TraceConfigurationMemory() const {
+    TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::RequestCurrentPortConfigDescriptor - out of memory, port %u",
+              m_PortNumber);
 }
 
 void CHubPort::LinkPortToDeviceStack() {
@@ -250,7 +277,7 @@ void CHubPort::LinkPortToDeviceStack() {
         return;
     if (m_PortDeviceIsHub != 0)
         m_devstk->m_iDeviceType =
-            IsSuperSpeed(m_devstk) || IsSuperSpeedHub(m_pExternalHub) ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
+            IsSuperSpeed(m_devstk) || IsSuperSpeedHub(m_pExternalHub.get()) ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
     else if (m_ConnectionStatus != kStatusConnected)
         m_devstk->m_iDeviceType = DT_NONE;
     else if (m_CurrentConfig != 0)
@@ -261,15 +288,23 @@ void CHubPort::LinkPortToDeviceStack() {
 CUsbHub* CHubPort::CreateExternalHub(CDeviceStack* pDeviceStack) {
     if (pDeviceStack == nullptr)
         return nullptr;
-    CDeviceClass* pClass = CDeviceClass::Create(pDeviceStack->ClassGuid, pDeviceStack->DriverKey);
+    std::unique_ptr<CDeviceClass> pClass(CDeviceClass::Create(pDeviceStack->ClassGuid, pDeviceStack->DriverKey));
     if (pClass == nullptr)
         return nullptr;
-    AddInterfaceGuid(pClass, GUID_DEVINTERFACE_USB_HUB);
-    AddInterfaceGuid(pClass, GUID_DEVINTERFACE_NEC_USB3_HUB);
+    AddInterfaceGuid(pClass.get(), GUID_DEVINTERFACE_USB_HUB);
+    AddInterfaceGuid(pClass.get(), GUID_DEVINTERFACE_NEC_USB3_HUB);
     pClass->LocateDeviceInfo();
-    auto* pHub = new CUsbHub(pDeviceStack, pClass);
-    delete m_pExternalHub;
-    m_pExternalHub = pHub;
+    try {
+        // The hub owns its class from here.
+        m_pExternalHub = std::make_unique<CUsbHub>(pDeviceStack, pClass.get());
+        pClass.release();
+    } catch (CMemoryException* e) {
+        e->Delete();
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::CreateExternalHub - out of memory, port %u",
+                  m_PortNumber);
+        return nullptr;
+    }
+    CUsbHub* pHub = m_pExternalHub.get();
     pHub->m_HubKind = HubKindExternal;
     pHub->FetchHubDescriptor();
     pDeviceStack->m_iDeviceType = pHub->IsSuperSpeed() ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
@@ -281,7 +316,7 @@ bool CHubPort::InitHubPortInstance(CDeviceStack* pHubStack, CUSBLog* pDocument) 
     if (!QueryConnectionInformation(pHubStack))
         return false;
     if (m_ConnectionStatus != kStatusNoDevice && QueryDriverKeyName(pHubStack)) {
-        AddInterfaceGuid(m_pDeviceClass, GUID_DEVINTERFACE_USB_DEVICE);
+        AddInterfaceGuid(m_pDeviceClass.get(), GUID_DEVINTERFACE_USB_DEVICE);
         m_pDeviceClass->LocateDeviceInfo();
         if (MapHubPortToDeviceStack(pDocument != nullptr ? pDocument->GetStackTree() : nullptr)) {
             if (m_ConnectionStatus == kStatusConnected)
@@ -295,14 +330,15 @@ bool CHubPort::InitHubPortInstance(CDeviceStack* pHubStack, CUSBLog* pDocument) 
         return false;
     core::tree<ConnectionElement>* pPortNode = FindObjectNode(pDocument, this);
     if (pPortNode == nullptr) {
-        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::InitHubPortInstance - port not found in m_ConnectionTree");
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
+                  "CHubPort::InitHubPortInstance - port not found in m_ConnectionTree");
         return false;
     }
     if (pPortNode->size() == 0) {
         // The hub's own stack says what the hub is, as when the tree is rebuilt from a file.
         ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub,
-                                  m_pExternalHub);
-        element.m_LabelText = HubLabel(m_pExternalHub);
+                                  m_pExternalHub.get());
+        element.m_LabelText = HubLabel(m_pExternalHub.get());
         core::tree_iterator<ConnectionElement> inserted = pPortNode->insert(element);
         if (inserted == g_ConnectionTreeEnd) {
             TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
@@ -337,12 +373,12 @@ bool CHubPort::BuildConnectionTree(CDeviceStack* pHubStack, CUSBLog* pDocument) 
         return true;
     core::tree<ConnectionElement>* pPortNode = FindObjectNode(pDocument, this);
     if (pPortNode == nullptr) {
-        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::BuildConnectionTree - port not found in m_ConnectionTree");
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
+                  "CHubPort::BuildConnectionTree - port not found in m_ConnectionTree");
         return true;
     }
-    ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub,
-                              m_pExternalHub);
-    element.m_LabelText = HubLabel(m_pExternalHub);
+    ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub, m_pExternalHub.get());
+    element.m_LabelText = HubLabel(m_pExternalHub.get());
     core::tree_iterator<ConnectionElement> inserted = pPortNode->insert(element);
     if (inserted == g_ConnectionTreeEnd)
         return true;
@@ -355,9 +391,8 @@ bool CHubPort::BuildConnectionTree(CDeviceStack* pHubStack, CUSBLog* pDocument) 
 void CHubPort::DeleteExternalHub(CUSBLog* pDocument) {
     if (m_pExternalHub == nullptr)
         return;
-    DeleteTopologyObject(pDocument, m_pExternalHub);
-    delete m_pExternalHub;
-    m_pExternalHub = nullptr;
+    DeleteTopologyObject(pDocument, m_pExternalHub.get());
+    m_pExternalHub.reset();
 }
 
 bool CHubPort::ClearHubPortInstance(CUSBLog* pDocument) {
@@ -373,8 +408,7 @@ bool CHubPort::ClearHubPortInstance(CUSBLog* pDocument) {
         return false;
     if (m_ConnectionStatus == kStatusNoDevice) {
         DeleteExternalHub(pDocument);
-        delete m_pDeviceClass;
-        m_pDeviceClass = nullptr;
+        m_pDeviceClass.reset();
         m_devstk->m_pSubtree = nullptr;
         m_devstk = nullptr;
         m_CurrentConfig = 0;
@@ -404,8 +438,7 @@ void CHubPort::RemoveExternalHub(CDeviceStack* pStack, CUSBLog* pDocument) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "ERROR: port position is empty");
         return;
     }
-    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "remove: [%s]",
-              static_cast<LPCSTR>(pPortNode->get().m_LabelText));
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "remove: [%s]", static_cast<LPCSTR>(pPortNode->get().m_LabelText));
     ClearHubPortInstance(pDocument);
     if (m_devstk == nullptr) {
         GetLabelText(pPortNode->get().m_LabelText);
@@ -433,7 +466,7 @@ int CHubPort::GetImageIndex() const {
         return DT_PROBLEM;
     if (m_PortDeviceIsHub == 0)
         return m_CurrentConfig == 0 ? DT_PROBLEM : GetIconForDevice();
-    return IsSuperSpeedHub(m_pExternalHub) ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
+    return IsSuperSpeedHub(m_pExternalHub.get()) ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
 }
 
 int CHubPort::GetIconForDevice() const {

@@ -1,5 +1,6 @@
 #include "app/devices/SystemHostControllers.h"
 
+#include <memory>
 #include <new>
 
 #include "app/core/OSVersion.h"
@@ -53,10 +54,7 @@ void TraceElement(LPCSTR lpszPrefix, const ConnectionElement& element) {
 
 } // namespace
 
-CSystemHostControllers::~CSystemHostControllers() {
-    for (INT_PTR i = 0; i < m_Controllers.GetSize(); ++i)
-        delete m_Controllers[i];
-}
+CSystemHostControllers::~CSystemHostControllers() = default;
 
 BOOL CSystemHostControllers::EnumerateUsbTree(CUSBLog* pDocument) {
     if (pDocument == nullptr || pDocument->GetStackTree() == nullptr)
@@ -96,7 +94,7 @@ BOOL CSystemHostControllers::PlaceController(CHostController* pController, CUSBL
         pController->m_devstk->m_iDeviceType = DT_HOST_CONTROLLER;
         pController->m_devstk->m_deviceNode = pController;
     }
-    CUsbHub* pHub = bLive ? pController->CreateRootUsbHub(pDocument) : pController->m_pRootHub;
+    CUsbHub* pHub = bLive ? pController->CreateRootUsbHub(pDocument) : pController->GetRootHub();
     if (pHub == nullptr)
         return TRUE;
     const bool bSuperSpeed = pHub->IsSuperSpeed();
@@ -137,57 +135,67 @@ void CSystemHostControllers::EnumerateHostControllers(CUSBLog* pDocument) {
                       stackId);
             continue;
         }
-        bool bOutOfMemory = false;
-        CHostController* pController = NewLocatedController(pStack, bOutOfMemory);
-        if (pController == nullptr) {
-            if (bOutOfMemory)
-                TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
-                          "CSystemHostControllers::EnumerateHostControllers:Out of memory inserting new controller");
-            else
-                TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "Host Controller: StackID=%04u, removed", stackId);
+        LocateFailure failure = LocateFailure::None;
+        std::unique_ptr<CHostController> pNew = NewLocatedController(pStack, failure);
+        if (failure == LocateFailure::NotLocated) {
+            TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "Host Controller: StackID=%04u, removed", stackId);
+            continue;
+        }
+        CHostController* pController = pNew.get();
+        if (pController == nullptr || !AppendController(std::move(pNew))) {
+            TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
+                      "CSystemHostControllers::EnumerateHostControllers:Out of memory inserting new controller");
+            // Only a controller object that could not be had passes on to the next stack: without memory for
+            // a record or in the list the search ends, and the controllers found so far stay.
+            if (failure != LocateFailure::NoControllerMemory)
+                return;
             continue;
         }
         pStack->m_iDeviceType = DT_HOST_CONTROLLER;
         pStack->m_deviceNode = pController;
-        m_Controllers.Add(pController);
     }
 }
 
-CHostController* CSystemHostControllers::NewLocatedController(CDeviceStack* pStack, bool& bOutOfMemory) {
-    bOutOfMemory = false;
-    CDeviceClass* pClass = CDeviceClass::Create(pStack->ClassGuid, pStack->DriverKey);
+bool CSystemHostControllers::AppendController(std::unique_ptr<CHostController> pController) {
+    try {
+        m_Controllers.Add(std::move(pController));
+    } catch (CMemoryException* e) {
+        e->Delete();
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<CHostController> CSystemHostControllers::NewLocatedController(CDeviceStack* pStack,
+                                                                              LocateFailure& failure) {
+    failure = LocateFailure::None;
+    std::unique_ptr<CDeviceClass> pClass(CDeviceClass::Create(pStack->ClassGuid, pStack->DriverKey));
     if (pClass == nullptr) {
-        bOutOfMemory = true;
+        failure = LocateFailure::NoRecordMemory;
         return nullptr;
     }
     pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_USB_HOST_CONTROLLER);
     pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_NEC_USB3_HOST_CONTROLLER);
     if (!pClass->LocateDeviceInfo()) {
-        delete pClass;
+        failure = LocateFailure::NotLocated;
         return nullptr;
     }
-    CHostController* pController = CHostController::NewHostController(pStack, pClass);
+    std::unique_ptr<CHostController> pController(CHostController::NewHostController(pStack, pClass.get()));
     if (pController == nullptr) {
-        delete pClass;
-        bOutOfMemory = true;
+        failure = LocateFailure::NoControllerMemory;
         return nullptr;
     }
+    pClass.release(); // the controller's from here
     pController->GetControllerType();
     return pController;
 }
 
 CHostController* CSystemHostControllers::AddHostController(CDeviceStack* pStack) {
-    bool bOutOfMemory = false;
-    CHostController* pController = NewLocatedController(pStack, bOutOfMemory);
-    if (pController == nullptr)
+    LocateFailure failure = LocateFailure::None;
+    std::unique_ptr<CHostController> pNew = NewLocatedController(pStack, failure);
+    CHostController* pController = pNew.get();
+    if (pController == nullptr || !AppendController(std::move(pNew)))
         return nullptr;
-    try {
-        m_Controllers.Add(pController);
-    } catch (CMemoryException* e) {
-        e->Delete();
-        delete pController;
-        return nullptr;
-    }
     pStack->m_iDeviceType = DT_HOST_CONTROLLER;
     pStack->m_deviceNode = pController;
     return pController;
@@ -198,9 +206,7 @@ void CSystemHostControllers::SortByStackID() {
     INT_PTR i = 0;
     while (i + 1 < n) {
         if (StackIdOf(m_Controllers[i]) > StackIdOf(m_Controllers[i + 1])) {
-            CHostController* pFirst = m_Controllers[i];
-            m_Controllers[i] = m_Controllers[i + 1];
-            m_Controllers[i + 1] = pFirst;
+            m_Controllers.Swap(i, i + 1);
             i = 0;
         } else {
             ++i;
@@ -225,9 +231,9 @@ void CSystemHostControllers::GetHCDSymbolicLinks(CUSBLog* pDocument) {
             TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "Failed to find target for symbolic link");
             continue;
         }
-        CHostController* pProbe = nullptr;
+        std::unique_ptr<CHostController> pProbe;
         try {
-            pProbe = new CHostController(static_cast<LPCSTR>(strName));
+            pProbe = std::make_unique<CHostController>(static_cast<LPCSTR>(strName));
         } catch (CMemoryException* e) {
             e->Delete();
             return;
@@ -235,10 +241,8 @@ void CSystemHostControllers::GetHCDSymbolicLinks(CUSBLog* pDocument) {
             return;
         }
         CString strKey;
-        if (!pProbe->GetHcdDriverKeyName(strKey)) {
-            delete pProbe;
+        if (!pProbe->GetHcdDriverKeyName(strKey))
             return;
-        }
         {
             CSingleLock lock(&pStacks->m_Lock, TRUE);
             CDeviceStack* pStack = nullptr;
@@ -252,7 +256,6 @@ void CSystemHostControllers::GetHCDSymbolicLinks(CUSBLog* pDocument) {
                 ++nNamed;
             }
         }
-        delete pProbe;
     }
 }
 
@@ -263,7 +266,6 @@ BOOL CSystemHostControllers::DeleteHostController(CHostController* pController, 
         // Its node (if the stack removal has not taken it already) and every stack's link to it and below.
         DeleteTopologyObject(pDocument, pController);
         m_Controllers.RemoveAt(i);
-        delete pController;
         return TRUE;
     }
     return FALSE;
@@ -272,18 +274,12 @@ BOOL CSystemHostControllers::DeleteHostController(CHostController* pController, 
 void CSystemHostControllers::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "--CSystemHostControllers::Serialize (storing)");
-        ar << static_cast<DWORD>(m_Controllers.GetSize());
-        for (INT_PTR i = 0; i < m_Controllers.GetSize(); ++i)
-            m_Controllers[i]->Serialize(ar);
+        m_Controllers.Store(ar);
         return;
     }
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "--CSystemHostControllers::Serialize (loading)");
     DWORD count = 0;
     ar >> count;
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "numHCs = %d", static_cast<int>(count));
-    for (DWORD i = 0; i < count; ++i) {
-        auto* pController = new CHostController(m_nSchema);
-        m_Controllers.Add(pController);
-        pController->Serialize(ar);
-    }
+    m_Controllers.LoadItems(ar, count, [this] { return std::make_unique<CHostController>(m_nSchema); });
 }

@@ -1,6 +1,7 @@
 #include "app/devices/UsbHub.h"
 
 #include <cstring>
+#include <memory>
 
 #include "GkPropertyGridItem.h"
 #include "app/core/KxTdloft.h"
@@ -46,16 +47,15 @@ CUsbHub::CUsbHub(CHostController* pHostController, CDeviceStack* pStack, CDevice
 
 CUsbHub::CUsbHub(CDeviceStack* pStack, CDeviceClass* pDeviceClass) : m_devstk(pStack), m_pDeviceClass(pDeviceClass) {}
 
-CUsbHub* CUsbHub::ForLoading(UINT nSchema) {
-    auto* pHub = new CUsbHub;
+std::unique_ptr<CUsbHub> CUsbHub::ForLoading(UINT nSchema) {
+    auto pHub = std::make_unique<CUsbHub>();
     pHub->m_nSchema = nSchema;
     return pHub;
 }
 
 CUsbHub::~CUsbHub() {
-    delete m_pDeviceClass;
-    for (INT_PTR i = 0; i < m_Ports.GetSize(); ++i)
-        delete m_Ports[i];
+    m_pDeviceClass.reset();
+    m_Ports.RemoveAll();
 }
 
 BOOL CUsbHub::FetchHubDescriptor() {
@@ -105,10 +105,9 @@ core::tree<ConnectionElement>* CUsbHub::FindNode(CUSBLog* pDocument) const {
 }
 
 void CUsbHub::DeletePorts(CUSBLog* pDocument) {
-    for (INT_PTR i = 0; i < m_Ports.GetSize(); ++i) {
+    // Every port's nodes and links go before any port does, so no node is left naming a deleted port.
+    for (INT_PTR i = 0; i < m_Ports.GetSize(); ++i)
         DeleteTopologyObject(pDocument, m_Ports[i]);
-        delete m_Ports[i];
-    }
     m_Ports.RemoveAll();
     // Nodes of objects that were never ports of this hub go as well: the hub's node holds ports only.
     DeleteTopologyChildren(pDocument, FindNode(pDocument));
@@ -120,20 +119,38 @@ void CUsbHub::RemoveRootHub(CDeviceStack* pStack, CUSBLog* pDocument) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: RootHub m_pSubtree == NULL");
         return;
     }
-    if (pDocument == nullptr)
+    // A node that holds no object stands for nothing the stack could have named.
+    if (pStack->m_pSubtree->get().m_pElemObject == nullptr) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: roothub m_pSubtree is empty");
         return;
-    if (FindNode(pDocument) == nullptr) {
+    }
+    core::tree<ConnectionElement>* pNode = FindNode(pDocument);
+    if (pNode == nullptr) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: failed to find 'this' RootHub in ConnectionTree");
         return;
     }
-    CHostController* pController = m_pHostController;
-    if (pController == nullptr || pController->m_pRootHub != this) {
-        // Nobody to delete it: the node and the links still go, so nothing names a hub that is gone.
+    // The ports and everything below them leave the tree, and no stack goes on naming them.
+    DeleteTopologyChildren(pDocument, pNode);
+    CHostController* pController = GetHostController();
+    if (pController == nullptr) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: GetHostController() == NULL");
-        DeleteTopologyObject(pDocument, this);
         return;
     }
-    // The controller owns the hub: its node, the nodes and links below it, then the hub itself go.
+    if (pController->m_devstk == nullptr) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: HostController CDeviceStack* == NULL");
+        return;
+    }
+    core::tree<ConnectionElement>* pControllerNode = pController->m_devstk->m_pSubtree;
+    if (pControllerNode == nullptr) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: HostController m_pSubtree == NULL");
+        return;
+    }
+    if (pNode->parent() != pControllerNode || pController->GetRootHub() != this) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: failed to remove the RootHub node");
+        return;
+    }
+    // The hub goes with its node instead of staying with its controller: the controller's own removal
+    // waits for its root hub to be gone, and a hub left behind would keep ports no tree shows.
     pController->DeleteRootHub(pDocument);
 }
 
@@ -160,14 +177,10 @@ BOOL CUsbHub::EnumerateHubPorts(CUSBLog* pDocument) {
             if (pPortNode == nullptr)
                 return FALSE;
         } else {
-            pPort = new CHubPort(p);
-            TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "..new CHubPort = %p", static_cast<void*>(pPort));
-            pPortNode = pHubNode->insert(ConnectionElement(FALSE, portType, pPort)).node();
-            if (pPortNode == nullptr) {
-                delete pPort;
+            pPortNode = AddPort(pHubNode, portType, p);
+            if (pPortNode == nullptr)
                 return FALSE;
-            }
-            m_Ports.Add(pPort);
+            pPort = m_Ports[m_Ports.GetSize() - 1];
         }
         if (pPort->InitHubPortInstance(m_devstk, pDocument)) {
             pPort->GetLabelText(pPortNode->get().m_LabelText);
@@ -179,6 +192,35 @@ BOOL CUsbHub::EnumerateHubPorts(CUSBLog* pDocument) {
     }
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, ">CUsbHub::EnumerateHubPorts - bResult=%d", bResult);
     return bResult;
+}
+
+core::tree<ConnectionElement>* CUsbHub::AddPort(core::tree<ConnectionElement>* pHubNode, UINT portType, UINT nPort) {
+    std::unique_ptr<CHubPort> pPort;
+    try {
+        pPort = std::make_unique<CHubPort>(nPort);
+    } catch (CMemoryException* e) {
+        e->Delete();
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CUsbHub::EnumerateHubPorts - out of memory for port %u", nPort);
+        return nullptr;
+    }
+    TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "..new CHubPort = %p", static_cast<void*>(pPort.get()));
+    core::tree<ConnectionElement>* pPortNode = pHubNode->insert(ConnectionElement(FALSE, portType, pPort.get())).node();
+    bool bListed = false;
+    if (pPortNode != nullptr) {
+        try {
+            m_Ports.Add(std::move(pPort));
+            bListed = true;
+        } catch (CMemoryException* e) {
+            e->Delete();
+        }
+    }
+    if (!bListed) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CUsbHub::EnumerateHubPorts - out of memory for port %u", nPort);
+        // The node goes while the port it names is still there; the port goes on the way out.
+        delete pPortNode;
+        return nullptr;
+    }
+    return pPortNode;
 }
 
 BOOL CUsbHub::BuildConnectionTree(CUSBLog* pDocument) {
@@ -212,8 +254,7 @@ void CUsbHub::GeneratePropertiesPage(CGkPropertyGridItem* pCategory) {
     pCategory->Expand();
 }
 
-void CUsbHub::AddDeviceInterfaceItems(INT_PTR i, LPCSTR lpszName, LPCSTR lpszGuidText,
-                                      CGkPropertyGridItem* pCategory) {
+void CUsbHub::AddDeviceInterfaceItems(INT_PTR i, LPCSTR lpszName, LPCSTR lpszGuidText, CGkPropertyGridItem* pCategory) {
     if (m_pDeviceClass != nullptr)
         AddDeviceInterfaceCategory(*m_pDeviceClass, i, lpszName, lpszGuidText, pCategory);
 }
@@ -233,9 +274,7 @@ void CUsbHub::Serialize(CArchive& ar) {
             m_pDeviceClass->Serialize(ar);
         // Always written: loading reads the block whatever the file's schema.
         ar.Write(m_HubDescriptorBlock, sizeof m_HubDescriptorBlock);
-        ar << static_cast<DWORD>(m_Ports.GetSize());
-        for (INT_PTR i = 0; i < m_Ports.GetSize(); ++i)
-            m_Ports[i]->Serialize(ar);
+        m_Ports.Store(ar);
         return;
     }
 
@@ -249,16 +288,10 @@ void CUsbHub::Serialize(CArchive& ar) {
     if (m_devstk == nullptr)
         TDL_TRACE(TRACE_WARNING, TRACE_AREA_SERIALIZE, "m_devstk is NULL");
     if (classFlag == 1) {
-        delete m_pDeviceClass;
-        m_pDeviceClass = new CDeviceClass(m_nSchema);
+        m_pDeviceClass.reset();
+        m_pDeviceClass = std::make_unique<CDeviceClass>(m_nSchema);
         m_pDeviceClass->Serialize(ar);
     }
     ar.EnsureRead(m_HubDescriptorBlock, sizeof m_HubDescriptorBlock);
-    DWORD count = 0;
-    ar >> count;
-    for (DWORD i = 0; i < count; ++i) {
-        CHubPort* pPort = CHubPort::ForLoading(m_nSchema);
-        m_Ports.Add(pPort);
-        pPort->Serialize(ar);
-    }
+    m_Ports.Load(ar, [this] { return CHubPort::ForLoading(m_nSchema); });
 }

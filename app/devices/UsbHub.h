@@ -3,12 +3,15 @@
 // CHubPort per downstream port. It enumerates its ports and builds its part of the connection tree.
 #pragma once
 
+#include <memory>
+
 #include "afx.h"
 #include "afxtempl.h"
 #include "app/core/Device.h"
+#include "app/devices/DeviceClass.h"
+#include "app/devices/OwnedArray.h"
 #include "common/DevstkInfo.h"
 
-class CDeviceClass;
 class CDeviceStack;
 class CGkPropertyGridItem;
 class CHostController;
@@ -37,7 +40,7 @@ public:
     // External hub; it owns pDeviceClass from here on, as the root hub does.
     CUsbHub(CDeviceStack* pStack, CDeviceClass* pDeviceClass);
     // A hub about to be loaded from a file of that schema.
-    static CUsbHub* ForLoading(UINT nSchema);
+    static std::unique_ptr<CUsbHub> ForLoading(UINT nSchema);
     ~CUsbHub() override;
     CUsbHub(const CUsbHub&) = delete;
     CUsbHub& operator=(const CUsbHub&) = delete;
@@ -59,9 +62,10 @@ public:
     BOOL BuildConnectionTree(CUSBLog* pDocument);
     // Deletes every port and, through the document, their nodes and the stacks' links to them.
     void DeletePorts(CUSBLog* pDocument);
-    // The root hub's stack went: its node, everything below it and every stack's link to them go, and its
-    // controller deletes it (this object is gone when the call returns, unless it has no controller). A stack
-    // without a node stops it with an error trace.
+    // The root hub's stack went: everything below its node and every stack's link to that goes; then, when its
+    // controller owns it and the node hangs below the controller's, the node goes and the controller deletes
+    // the hub (this object is gone when the call returns). Each inconsistency on the way stops it with an
+    // "ERROR:" trace.
     void RemoveRootHub(CDeviceStack* pStack, CUSBLog* pDocument);
     // The node whose element holds this hub; null when none below the root does.
     core::tree<ConnectionElement>* FindNode(CUSBLog* pDocument) const;
@@ -75,8 +79,13 @@ public:
     BYTE m_HubDescriptorBlock[HubDescriptorBlockSize] = {};
     ULONG m_HubKind = HubKindRoot;
     CHostController* m_pHostController = nullptr;
-    CTypedPtrArray<CPtrArray, CHubPort*> m_Ports;
+    COwnedArray<CHubPort> m_Ports;
     CDeviceStack* m_devstk = nullptr;
-    CDeviceClass* m_pDeviceClass = nullptr;
+    std::unique_ptr<CDeviceClass> m_pDeviceClass;
     UINT m_nSchema = CurrentSchema;
+
+private:
+    // A new port numbered nPort, its node as the hub node's last child and its place in m_Ports; null, with
+    // neither left behind, when memory is short.
+    core::tree<ConnectionElement>* AddPort(core::tree<ConnectionElement>* pHubNode, UINT portType, UINT nPort);
 };

@@ -33,7 +33,7 @@ CDocument* CZoDocTemplate::OpenDocumentFile(LPCTSTR lpszPathName, BOOL bMakeVisi
         pDocument->m_bAutoDelete = bAutoDelete;
         if (pFrame == nullptr) {
             AfxMessageBox(AFX_IDP_FAILED_TO_CREATE_DOC);
-            delete pDocument;
+            delete pDocument; // no frame holds the new document, so it goes here
             return nullptr;
         }
         bCreated = TRUE;
@@ -58,6 +58,13 @@ CDocument* CZoDocTemplate::OpenDocumentFile(LPCTSTR lpszPathName, BOOL bMakeVisi
         if (!pDocument->OnOpenDocument(lpszPathName)) {
             if (bCreated) {
                 pFrame->DestroyWindow();
+            } else if (pDocument->IsModified()) {
+                // The load emptied the document before it failed (it is marked changed while it is read): it no
+                // longer holds what its name and path say, and its views must not show what went.
+                SetDefaultTitle(pDocument);
+                pDocument->m_strPathName.Empty();
+                pDocument->SetModifiedFlag(FALSE);
+                pDocument->UpdateAllViews(nullptr);
             } else {
                 pDocument->SetModifiedFlag(bModified);
             }

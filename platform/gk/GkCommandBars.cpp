@@ -27,51 +27,6 @@ bool IsHorizontalEdge(DWORD dwEdge) {
 
 } // namespace
 
-BOOL CGkImageManager::SetIcons(UINT nIDResource) {
-    win32::ToolbarResource resource;
-    if (!win32::GetToolbarResource(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource), resource))
-        return FALSE;
-    Images images;
-    images.list = std::make_unique<CImageList>();
-    if (!images.list->Create(nIDResource, resource.width, 4, m_clrMask))
-        return FALSE;
-    int nImage = 0;
-    for (UINT nID : resource.items)
-        if (nID != 0 && nImage < images.list->GetImageCount())
-            images.indexes.emplace(nID, nImage++);
-    m_images.push_back(std::move(images));
-    return TRUE;
-}
-
-BOOL CGkImageManager::Draw(CDC* pDC, UINT nCommand, CPoint pt, BOOL bEnabled) const {
-    // The latest images of a command win.
-    for (auto it = m_images.rbegin(); it != m_images.rend(); ++it) {
-        auto found = it->indexes.find(nCommand);
-        if (found == it->indexes.end())
-            continue;
-        if (bEnabled)
-            return it->list->Draw(pDC, found->second, pt, ILD_TRANSPARENT);
-        // Disabled: the image's shape in the shadow colour, none of its own colours.
-        int cx = 0, cy = 0;
-        ::ImageList_GetIconSize(*it->list, &cx, &cy);
-        CDC maskDC;
-        maskDC.CreateCompatibleDC(pDC);
-        CBitmap bitmap;
-        bitmap.CreateCompatibleBitmap(pDC, cx, cy);
-        CBitmap* pOld = maskDC.SelectObject(&bitmap);
-        maskDC.FillSolidRect(CRect(0, 0, cx, cy), RGB(255, 255, 255));
-        it->list->Draw(&maskDC, found->second, CPoint(0, 0), ILD_MASK);
-        COLORREF clrShadow = ::GetSysColor(COLOR_3DSHADOW);
-        for (int y = 0; y < cy; ++y)
-            for (int x = 0; x < cx; ++x)
-                if (maskDC.GetPixel(x, y) == RGB(0, 0, 0))
-                    pDC->SetPixel(pt.x + x, pt.y + y, clrShadow);
-        maskDC.SelectObject(pOld);
-        return TRUE;
-    }
-    return FALSE;
-}
-
 CGkCommandBars::CGkCommandBars(CFrameWnd* pFrame) : m_pFrame(pFrame) {}
 
 CGkCommandBars::~CGkCommandBars() {
@@ -230,14 +185,41 @@ void CGkCommandBars::LayoutBars(CRect& rcClient) {
                 next = start + static_cast<int>(bHorz ? size.cx : size.cy);
             }
             m_rows.push_back({dwEdge, nRow, row});
+            constexpr int kEdge = GK_COMMANDBARS_ROW_EDGE;
             if (dwEdge == CBRS_ALIGN_TOP)
-                rcClient.top = row.bottom;
+                rcClient.top = std::min(rcClient.bottom, row.bottom + kEdge);
             else if (dwEdge == CBRS_ALIGN_BOTTOM)
-                rcClient.bottom = row.top;
+                rcClient.bottom = std::max(rcClient.top, row.top - kEdge);
             else if (dwEdge == CBRS_ALIGN_LEFT)
-                rcClient.left = row.right;
+                rcClient.left = std::min(rcClient.right, row.right + kEdge);
             else
-                rcClient.right = row.left;
+                rcClient.right = std::max(rcClient.left, row.left - kEdge);
+        }
+    }
+}
+
+void CGkCommandBars::DrawRowEdges(CDC* pDC) const {
+    const COLORREF clrShadow = ::GetSysColor(COLOR_3DSHADOW), clrLight = ::GetSysColor(COLOR_3DHILIGHT);
+    for (const Row& row : m_rows) {
+        const CRect& rc = row.rc;
+        // The shadowed line first, next to the row; the lit one beyond it.
+        switch (row.dwEdge) {
+        case CBRS_ALIGN_TOP:
+            pDC->FillSolidRect(CRect(rc.left, rc.bottom, rc.right, rc.bottom + 1), clrShadow);
+            pDC->FillSolidRect(CRect(rc.left, rc.bottom + 1, rc.right, rc.bottom + 2), clrLight);
+            break;
+        case CBRS_ALIGN_BOTTOM:
+            pDC->FillSolidRect(CRect(rc.left, rc.top - 2, rc.right, rc.top - 1), clrShadow);
+            pDC->FillSolidRect(CRect(rc.left, rc.top - 1, rc.right, rc.top), clrLight);
+            break;
+        case CBRS_ALIGN_LEFT:
+            pDC->FillSolidRect(CRect(rc.right, rc.top, rc.right + 1, rc.bottom), clrShadow);
+            pDC->FillSolidRect(CRect(rc.right + 1, rc.top, rc.right + 2, rc.bottom), clrLight);
+            break;
+        default:
+            pDC->FillSolidRect(CRect(rc.left - 2, rc.top, rc.left - 1, rc.bottom), clrShadow);
+            pDC->FillSolidRect(CRect(rc.left - 1, rc.top, rc.left, rc.bottom), clrLight);
+            break;
         }
     }
 }

@@ -2,39 +2,16 @@
 // their state kept in the profile; CGkPaintManager holds the look they are painted in.
 #pragma once
 
-#include <map>
-#include <memory>
 #include <vector>
 
 #include "afxwin.h"
 
+#include "GkImageManager.h"
 #include "GkToolBar.h"
 
 class CGkMenuBar;
 
-class CGkImageManager {
-public:
-    CGkImageManager() = default;
-    CGkImageManager(const CGkImageManager&) = delete;
-    CGkImageManager& operator=(const CGkImageManager&) = delete;
-
-    // The colour that is transparent in images loaded from now on.
-    void SetMaskColor(COLORREF clr) { m_clrMask = clr; }
-    COLORREF GetMaskColor() const { return m_clrMask; }
-    // The images of the toolbar resource's buttons, from the bitmap of the same id, in button order; FALSE
-    // when either resource is missing.
-    BOOL SetIcons(UINT nIDResource);
-    // Draws the command's image at pt; FALSE when it has none. A disabled image shows only its shape.
-    BOOL Draw(CDC* pDC, UINT nCommand, CPoint pt, BOOL bEnabled) const;
-
-private:
-    struct Images {
-        std::unique_ptr<CImageList> list;
-        std::map<UINT, int> indexes;
-    };
-    COLORREF m_clrMask = RGB(192, 192, 192);
-    std::vector<Images> m_images;
-};
+#define GK_COMMANDBARS_ROW_EDGE 2
 
 class CGkPaintManager {
 public:
@@ -70,8 +47,11 @@ public:
     BOOL LoadCommandBars(LPCTSTR lpszSection);
 
     // Places the visible bars along their edges, row by row from the frame's edge inwards (the top and bottom
-    // spanning the frame, the sides between them), and takes their room out of rcClient.
+    // spanning the frame, the sides between them), each row followed by an etched line GK_COMMANDBARS_ROW_EDGE
+    // thick on its inner side, and takes their room out of rcClient.
     void LayoutBars(CRect& rcClient);
+    // Draws those etched lines (frame client coordinates): between the rows and between them and the client.
+    void DrawRowEdges(CDC* pDC) const;
     // A bar's gripper let go at ptDrop (frame client coordinates): the bar moves to the nearest edge the frame
     // allows, into the row under the point (or a new row beyond the last), at the point's offset along it.
     // FALSE when no edge is allowed.

@@ -98,7 +98,8 @@ void CGkPropertyGrid::DrawRow(CDC* pDC, const GkPropertyGridRow& row, const CRec
 
     CRect rcValue(nSplit + 1, rcRow.top, rcRow.right, rcRow.bottom - 1);
     pDC->FillSolidRect(&rcValue, pValue->m_clrBack);
-    CRect rcValueText(rcValue.left + kTextMargin, rcValue.top, rcValue.right - kTextMargin, rcValue.bottom);
+    // A value may run up to a pixel from the grid's edge; only the caption needs room before the line.
+    CRect rcValueText(rcValue.left + kTextMargin, rcValue.top, rcValue.right - 1, rcValue.bottom);
     if (AreButtonsShown(pItem) && pItem->GetInplaceButtons()->GetCount() > 0) {
         std::vector<CRect> rects = GetButtonRects(pItem, rcRow);
         rcValueText.right = std::min(rcValueText.right, rects.front().left - kTextMargin);
@@ -128,8 +129,10 @@ void CGkPropertyGrid::DrawInplaceButtons(CDC* pDC, const CGkPropertyGridItem* pI
         pDC->DrawEdge(&rcButton, EDGE_RAISED, BF_RECT);
         pDC->SetTextColor(c.clrButtonText);
         CString strCaption = pButtons->GetAt(i)->GetCaption();
-        pDC->DrawText(strCaption.IsEmpty() ? CString("...") : strCaption, &rcButton,
-                      DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
+        CRect rcText(rcButton);
+        rcText.DeflateRect(2, 0);
+        pDC->DrawText(strCaption.IsEmpty() ? CString("...") : strCaption, &rcText,
+                      DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     }
 }
 

@@ -9,7 +9,7 @@ namespace {
 
 constexpr int kIndent = 14;        // gutter width per level, and the glyph's column
 constexpr int kSplitterHeight = 3; // between the rows and the help area
-constexpr int kSplitPercent = 45;  // the caption column's share of the width
+constexpr int kSplitPercent = 50;  // the caption column's share of the width
 constexpr int kButtonPadding = 10; // a button's width beyond its caption
 constexpr int kMinButtonWidth = 16;
 constexpr int kWheelRows = 3;
@@ -112,14 +112,30 @@ BOOL CGkPropertyGrid::AreButtonsShown(const CGkPropertyGridItem* pItem) const {
 
 std::vector<CRect> CGkPropertyGrid::GetButtonRects(const CGkPropertyGridItem* pItem, const CRect& rcRow) const {
     const CGkPropertyGridInplaceButtons* pButtons = pItem->GetInplaceButtons();
-    std::vector<CRect> rects(static_cast<size_t>(pButtons->GetCount()));
+    const size_t nButtons = static_cast<size_t>(pButtons->GetCount());
+    std::vector<int> widths(nButtons);
     CGkTextMeasure measure(::GetStockObject(DEFAULT_GUI_FONT));
+    int nTotal = 0;
+    for (size_t i = 0; i < nButtons; ++i) {
+        CString strCaption = pButtons->GetAt(static_cast<int>(i))->GetCaption();
+        widths[i] = std::max(kMinButtonWidth, static_cast<int>(measure.GetTextExtent(strCaption).cx) + kButtonPadding);
+        nTotal += widths[i];
+    }
+    // The buttons stay within the value cell: in a narrow one they share it in proportion, captions cut.
+    const int nRoom = std::max(0, static_cast<int>(rcRow.right) - (GetSplitterPos() + 1));
+    if (nTotal > nRoom && nTotal > 0) {
+        int nLeft = nRoom;
+        for (size_t i = 0; i < nButtons; ++i) {
+            const int nShare = static_cast<int>(static_cast<long long>(widths[i]) * nRoom / nTotal);
+            widths[i] = i + 1 < nButtons ? nShare : nLeft;
+            nLeft -= widths[i];
+        }
+    }
+    std::vector<CRect> rects(nButtons);
     int nRight = rcRow.right;
-    for (int i = pButtons->GetCount() - 1; i >= 0; --i) {
-        CString strCaption = pButtons->GetAt(i)->GetCaption();
-        int nWidth = std::max(kMinButtonWidth, static_cast<int>(measure.GetTextExtent(strCaption).cx) + kButtonPadding);
-        rects[static_cast<size_t>(i)] = CRect(nRight - nWidth, rcRow.top + 1, nRight, rcRow.bottom - 1);
-        nRight -= nWidth;
+    for (size_t i = nButtons; i-- > 0;) {
+        rects[i] = CRect(nRight - widths[i], rcRow.top + 1, nRight, rcRow.bottom - 1);
+        nRight -= widths[i];
     }
     return rects;
 }
@@ -183,7 +199,8 @@ void CGkPropertyGrid::UpdateScrollBar() {
     m_nTopIndex = std::max(0, std::min(m_nTopIndex, nRows - nPage));
     SCROLLINFO si{};
     si.cbSize = sizeof(si);
-    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+    // The bar shows only while rows lie beyond the page, as a list box's does: rows that fit get the width.
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
     si.nMin = 0;
     si.nMax = std::max(0, nRows - 1);
     si.nPage = static_cast<UINT>(nPage);

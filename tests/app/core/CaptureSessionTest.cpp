@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "NtClock.h"
 #include "WinFileDialogControl.h"
 #include "WinUiControl.h"
 #include "app/core/AppSettings.h"
@@ -29,16 +30,20 @@
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
 #include "app/devices/AttachedDevices.h"
+#include "app/devices/DeviceObject.h"
+#include "app/devices/HubPort.h"
 #include "app/ui/LogListView.h"
 #include "app/ui/MainFrame.h"
 #include "common/FilterBlock.h"
+#include "common/RecordTags.h"
+#include "platform/sim/StandardDevices.h"
 #include "platform/sim/UsbDevice.h"
 #include "platform/sim/UsbHubModel.h"
-#include "NtClock.h"
-#include "common/RecordTags.h"
-#include "usb.h"
-#include "tests/app/core/AppStarter.h"
+#include "tests/app/core/TopologyChecks.h"
+#include "tests/support/AppStarter.h"
+#include "tests/support/ListRows.h"
 #include "tools/capture-session/CaptureSession.h"
+#include "usb.h"
 
 // The capture driver's entry point (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
@@ -394,11 +399,12 @@ TEST_F(CaptureSessionTest, LostRecordsAreMarkedAndTheStopReportsTheGap) {
         SCOPED_TRACE(c.background ? "background logging" : "notify logging");
         StartApplication({.continuous = true, .background = c.background, .bulkMaxSize = 65536});
         StartCapture();
-        LogRecords::CLogRecords* records = m_log->GetLogRecords();
-        ASSERT_TRUE(records->LockBuffer(INFINITE));
-        // Far more than the driver's log holds (31 blocks of 65 KiB).
-        PlayPumping(sim::WorkloadKind::CopyToStick, Files(24, 65536));
-        records->UnlockBuffer();
+        {
+            LogRecords::CBufferLock held(*m_log->GetLogRecords(), INFINITE);
+            ASSERT_TRUE(held.IsLocked());
+            // Far more than the driver's log holds (31 blocks of 65 KiB).
+            PlayPumping(sim::WorkloadKind::CopyToStick, Files(24, 65536));
+        }
         win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "out-of-sequence");
         SendCommand(ID_USB_STOPEVENTCAPTURE);
 
@@ -505,7 +511,7 @@ TEST_F(CaptureSessionTest, ATriggerOnTheStickBulkOutRequestsStopsTheSessionAtIts
             << after->sequence;
     auto* pView = dynamic_cast<CLogListView*>(m_log->GetFirstView());
     ASSERT_NE(pView, nullptr);
-    EXPECT_EQ(pView->GetScrolledItem(), static_cast<int>(it - rows.begin()));
+    EXPECT_TRUE(tdl::test::RowShown(pView->GetListCtrl(), static_cast<int>(it - rows.begin())));
 }
 
 // Capture once on the next boot, set as the options dialog sets it, and the machine rebooted on the same state
@@ -576,6 +582,38 @@ TEST_F(CaptureSessionTest, ADeviceComingAndGoingDuringACaptureLeavesAndJoinsTheM
     const std::vector<Row> rows = RowsOf(*m_log);
     ASSERT_GT(rows.size(), 10u);
     ExpectConsecutive(rows);
+}
+
+// A HID device plugged in while a capture runs: its stack is whole when its arrival is told, so the refresh
+// message places it at its hub's port in the connection tree, with no refresh of the device model.
+TEST_F(CaptureSessionTest, AHidDevicePluggedInDuringACaptureIsPlacedAtItsPort) {
+    StartApplication({});
+    StartCapture();
+    auto hub = m_machine->DeviceAs<sim::UsbHubModel>("hub");
+    ASSERT_NE(hub, nullptr);
+    ASSERT_TRUE(m_machine->Plug(*hub, 4, sim::MakeMouse("mouse2")));
+    ::PostMessageA(m_starter->MainFrame()->GetSafeHwnd(), CMainFrame::WM_REFRESH_DEVICE_TREE, 0, 0);
+    win32::PumpUiMessages();
+
+    CDeviceObject* pDevice = nullptr;
+    ASSERT_TRUE(m_log->GetAttachedDevices()->GetPresentClassDeviceObject(AddressOf(Pdo("mouse2")), pDevice));
+    ASSERT_NE(pDevice->_DevStack, nullptr);
+    const CHubPort* pPort = nullptr;
+    std::vector<const apptest::ConnectionNode*> pending = {&m_log->GetConnectionTree()};
+    while (!pending.empty()) {
+        const apptest::ConnectionNode* pNode = pending.back();
+        pending.pop_back();
+        const CObject* pObject = pNode->get().m_pElemObject;
+        if (pObject != nullptr && pObject->IsKindOf(RUNTIME_CLASS(CHubPort)) &&
+            static_cast<const CHubPort*>(pObject)->GetDeviceStack() == pDevice->_DevStack) {
+            pPort = static_cast<const CHubPort*>(pObject);
+            EXPECT_EQ("Port 4: USB Input Device", std::string(pNode->get().m_LabelText.GetString()));
+        }
+        for (const apptest::ConnectionNode* p = pNode->first_child(); p != nullptr; p = p->next_sibling())
+            pending.push_back(p);
+    }
+    EXPECT_NE(pPort, nullptr) << apptest::DumpTree(*m_log);
+    SendCommand(ID_USB_STOPEVENTCAPTURE);
 }
 
 } // namespace

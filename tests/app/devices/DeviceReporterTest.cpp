@@ -12,6 +12,7 @@
 
 #include "ConfigurationBuffer.h"
 #include "app/decoders/framework/XmlOutputImp.h"
+#include "app/devices/AllocateBuffer.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"
@@ -62,7 +63,7 @@ void SetHubDescriptor(CUsbHub& hub, BYTE type, BYTE ports) {
 
 // A connection block: device descriptor (bLength 18, class 0, one configuration), device address.
 BYTE* NewConnectionBlock(USHORT address) {
-    auto* block = new BYTE[CHubPort::ConnectionBlockSize]();
+    BYTE* block = AllocateZeroedBuffer(CHubPort::ConnectionBlockSize);
     const Bytes device = {18, 1, 0x00, 0x02, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0x00, 0x01, 1, 2, 3, 1};
     std::copy(device.begin(), device.end(), block + 12);
     block[33] = static_cast<BYTE>(address);
@@ -94,29 +95,29 @@ public:
         m_hubStack.StackID = 2;
         m_hubStack.ParentStackID = 1;
         rootHub = new CUsbHub(controller.get(), &m_hubStack, new CDeviceClass);
-        controller->m_pRootHub = rootHub;
+        controller->m_pRootHub.reset(rootHub);
         SetHubDescriptor(*rootHub, 0x29, 2);
 
         hubPort = new CHubPort(1);
         hubPort->m_ConnectionStatus = 1;
         hubPort->m_PortDeviceIsHub = 1;
         hubPort->m_pConnectionInfo = NewConnectionBlock(3);
-        hubPort->m_Configurations.Add(devtest::NewConfiguration(kConfiguration));
+        hubPort->m_Configurations.Add(std::unique_ptr<CUsbConfiguration>(devtest::NewConfiguration(kConfiguration)));
         m_extStack.StackID = 3;
         externalHub = new CUsbHub(&m_extStack, new CDeviceClass);
         externalHub->m_HubKind = HubKindExternal;
         SetHubDescriptor(*externalHub, 0x29, 4);
-        hubPort->m_pExternalHub = externalHub;
-        rootHub->m_Ports.Add(hubPort);
+        hubPort->m_pExternalHub.reset(externalHub);
+        rootHub->m_Ports.Add(std::unique_ptr<CHubPort>(hubPort));
 
         devicePort = new CHubPort(2);
         devicePort->m_ConnectionStatus = 1;
         devicePort->m_pConnectionInfo = NewConnectionBlock(0x104);
-        devicePort->m_Configurations.Add(devtest::NewConfiguration(kConfiguration));
-        devicePort->m_pDeviceClass = new CDeviceClass;
+        devicePort->m_Configurations.Add(std::unique_ptr<CUsbConfiguration>(devtest::NewConfiguration(kConfiguration)));
+        devicePort->m_pDeviceClass.reset(new CDeviceClass);
         m_portStack.StackID = 4;
         devicePort->m_devstk = &m_portStack;
-        rootHub->m_Ports.Add(devicePort);
+        rootHub->m_Ports.Add(std::unique_ptr<CHubPort>(devicePort));
     }
 
     std::unique_ptr<CHostController> controller;
@@ -211,8 +212,7 @@ TEST(DeviceReporter, CompatibleIdsFollowTheHubKindAndHardwareIdsAlwaysHaveTheirE
                     "<CompatibleIDs>\n<CompatibleID.0>PCI\\CC_0C0320</CompatibleID.0>\n</CompatibleIDs>\n"));
 
     // Without a registry record the sections keep their headings.
-    delete m.devicePort->m_pDeviceClass;
-    m.devicePort->m_pDeviceClass = nullptr;
+    m.devicePort->m_pDeviceClass.reset();
     const std::string xml = XmlOf(m.devicePort);
     EXPECT_TRUE(Has(xml, "<PnpRegistryProps/>\n<DeviceStack>")) << xml;
     EXPECT_TRUE(Has(xml, "<DeviceInterfaces/>\n<PortDevice>")) << xml;
@@ -465,7 +465,7 @@ TEST(DeviceReporter, PortFieldsNeedTheConnectionBlockAndEscapeTheRedStatus) {
 
     // Without a connection block: no address, the device descriptor's heading alone; without a
     // configuration, no configuration section.
-    delete[] m.devicePort->m_pConnectionInfo;
+    FreeBuffer(m.devicePort->m_pConnectionInfo);
     m.devicePort->m_pConnectionInfo = nullptr;
     m.devicePort->ClearConfigurations();
     const std::string xml = XmlOf(m.devicePort);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -177,6 +178,22 @@ TEST_F(OXOptionTreeCtrlTest, DarkBackgroundSwitchesImageListsBothWays) {
     EXPECT_FALSE(m_tree.IsDarkBackground());
 }
 
+TEST_F(OXOptionTreeCtrlTest, ATreeADialogMadeWorksOnceAttached) {
+    // As a dialog template makes it, with a dark background: a plain tree view, then the object attached.
+    HWND made = ::CreateWindowExA(0, WC_TREEVIEWA, "", WS_CHILD | WS_VISIBLE | TVS_HASLINES, 0, 0, 200, 150,
+                                  m_parent.m_hWnd, reinterpret_cast<HMENU>(UINT_PTR{kTreeId + 1}), nullptr, nullptr);
+    ASSERT_NE(nullptr, made);
+    ::SendMessageA(made, TVM_SETBKCOLOR, 0, RGB(0, 0, 0));
+    COXOptionTreeCtrl attached;
+    ASSERT_TRUE(attached.SubclassWindow(made));
+    EXPECT_TRUE(attached.IsDarkBackground());
+    EXPECT_EQ(attached.GetDarkImageList().GetSafeHandle(),
+              reinterpret_cast<HIMAGELIST>(attached.SendMessage(TVM_GETIMAGELIST, TVSIL_NORMAL)));
+    ASSERT_NE(nullptr, attached.AddCheckBox(5, "Check", TVI_ROOT, TRUE));
+    EXPECT_EQ(1, attached.GetCheck(5));
+    attached.DestroyWindow();
+}
+
 TEST_F(OXOptionTreeCtrlTest, DeletingAnItemClearsBothMaps) {
     HTREEITEM group = m_tree.InsertTreeItem("group");
     HTREEITEM box = m_tree.AddCheckBox(7, "box", group, FALSE, TVI_LAST, TRUE);
@@ -200,7 +217,7 @@ TEST_F(OXOptionTreeCtrlTest, AClickRepaintsTheNewImage) {
     const CPoint tick(label.left - 16 - 1 + 8, label.CenterPoint().y);
     const COLORREF before = win32::ClientPixel(m_tree.m_hWnd, tick.x, tick.y);
     ClickItem(box);
-    win32::SavePicturePng(m_parent.m_hWnd, "option_tree_after_click.png");
+    EXPECT_TRUE(tdl::test::SavePicture(m_parent.m_hWnd, "option_tree_after_click.png"));
     const COLORREF after = win32::ClientPixel(m_tree.m_hWnd, tick.x, tick.y);
     EXPECT_NE(before, after);
     EXPECT_EQ(RGB(0, 0, 0), after) << std::hex << after; // the tick is drawn

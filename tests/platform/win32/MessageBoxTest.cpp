@@ -1,6 +1,8 @@
 // Message boxes through the modal request service.
 #include <gtest/gtest.h>
 
+#include "WinDisplayDriver.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -98,16 +100,17 @@ TEST_F(MessageBoxTest, BeepsAreRecordedAndAHostTakesTheServiceOver) {
     MessageBeep(MB_ICONHAND);
     MessageBeep(0xFFFFFFFF);
     EXPECT_EQ(win32::MessageBeeps(), (std::vector<UINT>{MB_ICONHAND, 0xFFFFFFFF}));
-    struct Host : win32::ModalHost {
-        INT_PTR Run(const win32::ModalRequest& request) override {
+    struct Host : win32::DisplayDriver {
+        bool AnswersModalRequests() const override { return true; }
+        INT_PTR Run(const win32::ModalRequest& request, HWND window, win32::ModalLoop&) override {
             asked = request.text;
             return IDCANCEL;
         }
         std::string asked;
     } host;
-    win32::SetModalHost(&host);
+    win32::SetDisplayDriver(&host);
     EXPECT_EQ(MessageBoxA(nullptr, "Proceed?", "T", MB_OKCANCEL), IDCANCEL);
-    win32::SetModalHost(nullptr);
+    win32::SetDisplayDriver(nullptr);
     EXPECT_EQ(host.asked, "Proceed?");
 }
 
@@ -150,7 +153,6 @@ TEST_F(MessageBoxTest, AnUnansweredBoxIsARealDialogWithItsDefaultButtonAndEscape
 
 TEST_F(MessageBoxTest, TheBoxShowsItsIconTextAndButtonsInItsPicture) {
     TestWindow owner(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 500, 300});
-    const std::string path = testing::TempDir() + "tdl-message-box.png";
     win32::QueueModalSteps(win32::ModalKind::MessageBox, [&](const win32::ModalRequest&, HWND box) -> INT_PTR {
         char title[64] = {};
         GetWindowTextA(box, title, sizeof title);
@@ -167,7 +169,7 @@ TEST_F(MessageBoxTest, TheBoxShowsItsIconTextAndButtonsInItsPicture) {
             for (int x = 0; x < 32; x += 2)
                 painted += win32::ClientPixel(icon, x, y) != GetSysColor(COLOR_BTNFACE);
         EXPECT_GT(painted, 20);
-        EXPECT_TRUE(win32::SavePicturePng(box, path.c_str()));
+        EXPECT_TRUE(tdl::test::SavePicture(box, "tdl-message-box.png"));
         win32::Click(no, POINT{10, 10});
         win32::PumpUiMessages();
         return IDCANCEL; // the click ended the box: its answer wins

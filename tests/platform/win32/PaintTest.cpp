@@ -11,6 +11,7 @@
 
 namespace {
 
+using tdl::test::Filler;
 using tdl::test::TestWindow;
 using tdl::test::UiTest;
 
@@ -20,25 +21,6 @@ constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kYellow = RGB(255, 255, 0);
-
-// A handler that paints the whole client area in one colour, counting its WM_PAINT.
-TestWindow::Handler Filler(COLORREF color, int* paints = nullptr) {
-    return [color, paints](HWND hwnd, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (message != WM_PAINT)
-            return std::nullopt;
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
-        RECT client;
-        GetClientRect(hwnd, &client);
-        HBRUSH brush = CreateSolidBrush(color);
-        FillRect(dc, &client, brush);
-        DeleteObject(brush);
-        EndPaint(hwnd, &ps);
-        if (paints)
-            ++*paints;
-        return 0;
-    };
-}
 
 TEST_F(PaintTest, APictureHasChildrenOverTheirParentHiddenOnesAbsentAndOverhangingOnesClipped) {
     TestWindow top(WS_POPUP | WS_VISIBLE, nullptr, RECT{200, 200, 300, 300}, Filler(kRed));
@@ -108,8 +90,10 @@ TEST_F(PaintTest, TheDefaultBackgroundIsTheClassBrushAndTheFrameIsDrawn) {
                                 0, 200, 150, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(hwnd);
     EXPECT_EQ(win32::ClientPixel(hwnd, 10, 10), GetSysColor(COLOR_3DFACE));
-    // The caption of the active window, below the 4-pixel frame.
-    EXPECT_EQ(win32::PicturePixel(hwnd, 100, 4 + 2), GetSysColor(COLOR_ACTIVECAPTION));
+    // The caption of the active window, below the 4-pixel frame: the active colour at its left end, shading
+    // into the gradient colour at its right end (under the buttons' two-pixel margin).
+    EXPECT_EQ(win32::PicturePixel(hwnd, 4, 4 + 1), GetSysColor(COLOR_ACTIVECAPTION));
+    EXPECT_EQ(win32::PicturePixel(hwnd, 200 - 4 - 1, 4 + 1), GetSysColor(COLOR_GRADIENTACTIVECAPTION));
     // The sunken client edge: its outer line is the shadow colour.
     POINT corner{0, 0};
     ClientToScreen(hwnd, &corner);
