@@ -20,7 +20,7 @@ constexpr UrbOutputer::ClassRequestEntry kRequests[] = {
     {kGetMaxLun, "GetMaxLUN", "GET_MAX_LUN", {}, 0, 0, "Get_Max_LUN"},
     {kBulkOnlyReset, "MSC-BOT-Reset", "MSC_BOT_RESET", {}, 0, 0, "MSC_BOT_Reset"},
 };
-constexpr UrbOutputer::ClassRequestEntry kUnknownRequest = {0, "MscBotUnknown", "Unknown"};
+constexpr UrbOutputer::ClassRequestEntry kUnknownRequest = {0, "MscBotUnknown", "Unknown", {}};
 constexpr BYTE kClassType = 1;
 constexpr BYTE kInterfaceRecipient = 1;
 constexpr LPCSTR kTypeWord = "MSC-BOT";

@@ -84,16 +84,41 @@ struct Texts {
     std::string html;
 };
 
-Texts DecodeRecord(CUSBLog* document, const _LOGHDR* record) {
+std::string Describe(const Bytes& record);
+
+// The blocks of a shown text under the categories the decoders write rows into (not the pane's own items of
+// "Log Entry", "Target" and "IRP").
+std::string KindCategories(const std::string& shown) {
+    std::string text;
+    bool keep = false;
+    for (size_t at = 0; at < shown.size();) {
+        const size_t end = shown.find('\n', at);
+        const std::string line = shown.substr(at, end - at + 1);
+        at = end == std::string::npos ? shown.size() : end + 1;
+        if (line[0] != ' ')
+            keep = line.rfind("Log Entry", 0) != 0 && line.rfind("Target", 0) != 0 && line.rfind("IRP", 0) != 0;
+        if (keep)
+            text += line;
+    }
+    return text;
+}
+
+// `shared` is a pane that shows the set's records one after the other, making its rows again from those of
+// the records before: what it shows of each is what a new pane shows.
+Texts DecodeRecord(CUSBLog* document, const _LOGHDR* record, tdl::test::LogDetailsPane& shared) {
     Texts texts;
     {
         tdl::test::RecordingDataBar bar;
         tdl::test::LogDetailsPane pane;
         if (!pane.ShowRecord(document, record))
             texts.grid = "no decoder\n";
-        texts.grid += Shown(pane.Grid().DumpModel(gkDumpAll));
+        const std::string shown = Shown(pane.Grid().DumpModel(gkDumpAll));
+        texts.grid += shown;
         if (bar.Buffers() > 0)
             texts.grid += "Data bar: " + bar.Title() + "\n  " + HexLine(bar.Bytes().data(), bar.Bytes().size()) + "\n";
+        shared.ShowRecord(document, record);
+        EXPECT_EQ(KindCategories(shown), KindCategories(Shown(shared.Grid().DumpModel(gkDumpAll)))) << Describe(
+            Bytes(reinterpret_cast<const uint8_t*>(record), reinterpret_cast<const uint8_t*>(record) + LOGHDR_SIZE));
     }
     texts.xml = tdl::test::MarkupText(document, record) + "\n";
     // The document forgives an element closed once too often; the calls must not need it.
@@ -261,6 +286,7 @@ void CheckRecordSet(const std::string& set, std::vector<Input> (*make)()) {
     const std::vector<Input> inputs = ReadInputs(set);
     ASSERT_FALSE(inputs.empty()) << set << ".records is missing: make it with TDL_GOLDEN_UPDATE=all";
     SetTexts texts;
+    tdl::test::LogDetailsPane shared;
     for (size_t i = 0; i < inputs.size(); ++i) {
         const Bytes& record = inputs[i].record;
         ASSERT_GE(record.size(), LOGHDR_SIZE) << set << " #" << i;
@@ -269,13 +295,13 @@ void CheckRecordSet(const std::string& set, std::vector<Input> (*make)()) {
         CUSBLog* document = inputs[i].context == Context::Document ? CorpusDocument() : nullptr;
         const auto whole = CopyOf(record, full);
         texts.Add(i, Describe(record) + (document ? " in the document" : ""),
-                  DecodeRecord(document, reinterpret_cast<const _LOGHDR*>(whole.get())));
+                  DecodeRecord(document, reinterpret_cast<const _LOGHDR*>(whole.get()), shared));
         if (!inputs[i].withCuts)
             continue;
         std::vector<Texts> cuts;
         for (ULONG size = 0; size < full; ++size) {
             const auto cut = CopyOf(record, size);
-            cuts.push_back(DecodeRecord(document, reinterpret_cast<const _LOGHDR*>(cut.get())));
+            cuts.push_back(DecodeRecord(document, reinterpret_cast<const _LOGHDR*>(cut.get()), shared));
         }
         texts.AddCuts(cuts);
     }
@@ -342,10 +368,12 @@ TEST(GoldenCorpusTest, WorkloadCaptureOfTheSimulatedMachine) {
     const LogRecords::CLogRecords* records = document->GetLogRecords();
     ASSERT_GT(records->GetCount(), 0);
     SetTexts texts;
+    tdl::test::LogDetailsPane shared;
     for (INT_PTR i = 0; i < records->GetCount(); ++i) {
         const _LOGHDR* record = records->GetAt(i);
         const auto* bytes = reinterpret_cast<const uint8_t*>(record);
-        texts.Add(static_cast<size_t>(i), Describe(Bytes(bytes, bytes + LOGHDR_SIZE)), DecodeRecord(document, record));
+        texts.Add(static_cast<size_t>(i), Describe(Bytes(bytes, bytes + LOGHDR_SIZE)),
+                  DecodeRecord(document, record, shared));
     }
     ExpectSet("workloads", texts);
 }
