@@ -70,7 +70,8 @@ bool CHtmlOutput::WriteText(const char* text, size_t length) {
 bool CHtmlOutput::FlushPending() {
     if (m_Pending.empty())
         return !m_WriteError;
-    const bool written = report_file::Write(m_File, m_Pending.data(), static_cast<UINT>(m_Pending.size()), m_WriteError);
+    const bool written =
+        report_file::Write(m_File, m_Pending.data(), static_cast<UINT>(m_Pending.size()), m_WriteError);
     m_Pending.clear();
     return written;
 }

@@ -1,6 +1,6 @@
 #include "app/decoders/framework/PnpOutputer.h"
 
-#include "NtIoTypes.h"
+#include "app/decoders/framework/IrpMinorCodes.h"
 
 std::span<const PnpMinorCode> PnpOutputer::MinorCodes() {
     using enum CodeOffer;

@@ -2,8 +2,8 @@
 
 #include <iterator>
 
-#include "NtIoTypes.h"
 #include "app/decoders/framework/FieldWriter.h"
+#include "app/decoders/framework/IrpMinorCodes.h"
 
 namespace {
 

@@ -561,7 +561,9 @@ void UrbOutputer::InsertTransferData(int mode, size_t dataOffset, ULONG transfer
     else
         return;
     const BYTE* data = PayloadAt(dataOffset);
-    fields.Field("TransferBuffer", count ? TransferBufferHex(data, count, kind) : CString(), nullptr, kXml);
+    // The hex text is made only where it is shown: a bulk record's may be a quarter of a megabyte.
+    if (fields.In(kXml))
+        fields.Field("TransferBuffer", count ? TransferBufferHex(data, count, kind) : CString(), nullptr, kXml);
     CString captured;
     captured.Format("%08x", count);
     fields.Attribute("CaptureLength", captured);
