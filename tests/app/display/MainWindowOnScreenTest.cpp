@@ -28,6 +28,7 @@
 #include "app/ui/LogListView.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/MainFrameIds.h"
+#include "app/ui/OptionTreeDlg.h"
 #include "platform/display/DisplayHost.h"
 #include "tests/support/AppStarter.h"
 #include "tests/support/GuiThread.h"
@@ -312,6 +313,37 @@ TEST_F(MainWindowOnScreenTest, TheFullBufferBoxIsAnsweredWhileTheWindowThreadSto
         if (request.kind == win32::ModalKind::MessageBox)
             answered.push_back(request.text + (request.answer == IDOK ? " (OK)" : " (?)"));
     EXPECT_EQ(answered, std::vector<std::string>{std::string(kBufferFull) + " (OK)"});
+}
+
+// The Options dialog over the main window takes the person's keyboard: Enter closes it as OK, Escape as Cancel.
+TEST_F(MainWindowOnScreenTest, EnterAndEscapeCloseTheOptionsDialogAsOkAndCancel) {
+    ASSERT_TRUE(display::AttachDisplayHost());
+    ASSERT_NE(m_gui.Call([this] { return Start(); }), nullptr);
+    ASSERT_NE(MainWindowShown(), 0u);
+    const struct {
+        unsigned long key;
+        INT_PTR result;
+    } cases[] = {{XK_Return, IDOK}, {XK_Escape, IDCANCEL}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.result == IDOK ? "Enter" : "Escape");
+        auto closed = m_gui.Start([this] {
+            COptionTreeDlg dialog(&m_starter->App().m_Settings, TRUE, FALSE, Frame());
+            return dialog.DoModal();
+        });
+        HWND dialog = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (dialog = ::FindWindowA("#32770", nullptr)) != nullptr; }))
+            << "the dialog did not open";
+        unsigned long shown = 0;
+        char title[128] = {};
+        ::GetWindowTextA(dialog, title, sizeof title);
+        ASSERT_STRNE(title, "");
+        ASSERT_TRUE(WaitUntil([&] { return (shown = m_screen.FindWindow(title)) != 0; })) << title;
+        ASSERT_TRUE(m_screen.ReadyForKeys(shown));
+        m_screen.Key(c.key);
+        ASSERT_EQ(closed.wait_for(std::chrono::seconds(20)), std::future_status::ready) << "the dialog stays";
+        EXPECT_EQ(closed.get(), c.result);
+        EXPECT_TRUE(WaitUntil([&] { return m_screen.FindWindow(title) == 0; })) << "gone from the screen";
+    }
 }
 
 } // namespace
