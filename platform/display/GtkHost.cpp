@@ -48,10 +48,11 @@ bool IsWebAddress(const std::string& file) {
 
 const char* DesktopCursorName(const std::string& name) {
     static const std::map<std::string, const char*> kNames = {
-        {"arrow", "default"},       {"ibeam", "text"},          {"wait", "wait"},         {"cross", "crosshair"},
-        {"uparrow", "default"},     {"sizenwse", "nwse-resize"}, {"sizenesw", "nesw-resize"}, {"sizewe", "ew-resize"},
-        {"sizens", "ns-resize"},    {"sizeall", "move"},        {"no", "not-allowed"},    {"hand", "pointer"},
-        {"appstarting", "progress"}, {"help", "help"},          {"", "none"},
+        {"arrow", "default"},        {"ibeam", "text"},       {"wait", "wait"},
+        {"cross", "crosshair"},      {"uparrow", "default"},  {"sizenwse", "nwse-resize"},
+        {"sizenesw", "nesw-resize"}, {"sizewe", "ew-resize"}, {"sizens", "ns-resize"},
+        {"sizeall", "move"},         {"no", "not-allowed"},   {"hand", "pointer"},
+        {"appstarting", "progress"}, {"help", "help"},        {"", "none"},
     };
     auto it = kNames.find(name);
     return it != kNames.end() ? it->second : "default";
@@ -146,8 +147,9 @@ void GtkHost::Sync(HWND hwnd) {
         if (description.popupMenu) {
             // The menu holds the pointer: a click anywhere, on the desktop too, reaches it (and dismisses it).
             GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
-            window->grabbed = gdk_seat_grab(seat, gtk_widget_get_window(window->window), GDK_SEAT_CAPABILITY_ALL_POINTING,
-                                            TRUE, nullptr, nullptr, nullptr, nullptr) == GDK_GRAB_SUCCESS;
+            window->grabbed =
+                gdk_seat_grab(seat, gtk_widget_get_window(window->window), GDK_SEAT_CAPABILITY_ALL_POINTING, TRUE,
+                              nullptr, nullptr, nullptr, nullptr) == GDK_GRAB_SUCCESS;
         }
     } else if (!description.visible && gtk_widget_get_visible(window->window)) {
         DestroyHostWindow(*window);

@@ -6,12 +6,12 @@
 #include <gtk/gtk.h>
 
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string>
-#include <future>
 #include <thread>
 
 #include "WinDisplayDriver.h"
@@ -71,7 +71,7 @@ private:
     GMainContext* context_ = nullptr;
     GMainLoop* loop_ = nullptr;
     std::map<HWND, std::unique_ptr<HostWindow>> windows_; // host thread only
-    std::string cursor_ = "arrow";                         // host thread only
+    std::string cursor_ = "arrow";                        // host thread only
 
     std::mutex dirtyLock_;
     std::map<HWND, RECT> dirty_; // what of each picture changed since the last redraw (window coordinates)

@@ -23,13 +23,9 @@ public:
     GuiThread& operator=(const GuiThread&) = delete;
 
     // Runs `work` on the thread and returns its result when it is done.
-    template <typename Work>
-    auto Call(Work work) -> decltype(work()) {
-        return Start(std::move(work)).get();
-    }
+    template <typename Work> auto Call(Work work) -> decltype(work()) { return Start(std::move(work)).get(); }
     // Runs `work` on the thread; the future tells when it is done.
-    template <typename Work>
-    auto Start(Work work) -> std::future<decltype(work())> {
+    template <typename Work> auto Start(Work work) -> std::future<decltype(work())> {
         auto task = std::make_shared<std::packaged_task<decltype(work())()>>(std::move(work));
         auto done = task->get_future();
         {
@@ -41,8 +37,7 @@ public:
     }
     // Runs `work` on the thread also while it is inside a modal loop (a menu, a box): it comes as a message sent
     // to a hidden window of the thread, which every loop that pumps serves.
-    template <typename Work>
-    auto Send(Work work) -> decltype(work()) {
+    template <typename Work> auto Send(Work work) -> decltype(work()) {
         std::packaged_task<decltype(work())()> task(std::move(work));
         auto done = task.get_future();
         std::function<void()> call = [&task] { task(); };

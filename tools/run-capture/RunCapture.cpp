@@ -2,9 +2,9 @@
 // driver, starts the application object without a display, and drives its live capture document as a user
 // would: the mouse and the stick checked, a capture started, the mouse moved and a file copied to the stick for
 // a few seconds, the capture stopped and saved, the device reports of the checked devices and a page of the
-// decoded records written, the main window's picture saved, and the saved file opened again. It prints what the session did (each device's
-// requests, the records, the records lost, the message boxes the user would have read) and where each file it
-// wrote is, and exits 0 when the session went as it should.
+// decoded records written, the main window's picture saved, and the saved file opened again. It prints what the session
+// did (each device's requests, the records, the records lost, the message boxes the user would have read) and where
+// each file it wrote is, and exits 0 when the session went as it should.
 //
 // The kernel's headers first: the framework's ASSERT yields to the kernel's.
 #include "platform/sim/Machine.h"

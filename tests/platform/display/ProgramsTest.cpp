@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "WinDialogs.h"
 #include "setup/Setup.h"
 #include "setup/SetupResources.h"
-#include "WinDialogs.h"
 #include "tests/support/XScreen.h"
 #include "windows.h"
 

@@ -34,7 +34,6 @@ protected:
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 
-
 // Runs `calls` on a thread that owns no window while the calling thread, which owns the windows, is busy (it
 // neither pumps nor waits for messages). True when they all returned without it.
 bool RunFromAWindowlessThread(std::function<void()> calls) {
@@ -290,9 +289,9 @@ TEST_F(DisplayDriverTest, TheDriverHearsCursorAndClipboardChangesAndMayTakeAnExe
     EXPECT_EQ(reinterpret_cast<INT_PTR>(
                   ShellExecuteA(nullptr, "open", "https://example.invalid/", nullptr, nullptr, SW_SHOWNORMAL)),
               42);
-    EXPECT_LE(reinterpret_cast<INT_PTR>(
-                  ShellExecuteA(nullptr, "open", "/no/such/file.txt", nullptr, nullptr, SW_SHOWNORMAL)),
-              32);
+    EXPECT_LE(
+        reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", "/no/such/file.txt", nullptr, nullptr, SW_SHOWNORMAL)),
+        32);
     win32::SetDisplayDriver(nullptr);
     EXPECT_EQ(driver.heard, (std::vector<std::string>{"cursor ibeam", "cursor ", "clipboard abc", "clipboard xyz",
                                                       "open https://example.invalid/", "open /no/such/file.txt"}));
