@@ -7,6 +7,7 @@
 #include "app/core/AppDialogResources.h"
 #include "app/core/KxTdloft.h"
 #include "app/core/Resource.h"
+#include "app/ui/DeviceTreeResources.h"
 #include "app/ui/MainFrameResources.h"
 #include "tindaloft_app_embedded.h"
 
@@ -40,4 +41,5 @@ void RegisterAppResources() {
                                 tdl::embedded::capture_png_size);
     RegisterAppDialogResources();
     RegisterMainFrameResources();
+    RegisterDeviceTreeResources();
 }

@@ -218,7 +218,7 @@ BOOL CUSBLog::InitCaptureDocument() {
             m_pLogRecords->SetCapturing();
         else
             m_pLogRecords->ClearCapturing();
-        m_bDeviceModelLoaded = 1;
+        MarkDeviceModelLoaded();
         EnableChangeLogging();
         return TRUE;
     } catch (CMemoryException* e) {
@@ -284,8 +284,13 @@ void CUSBLog::RefreshDevices() {
     m_pStackTree->QueryDriverStacks(m_pAttachedDevices);
     m_pHostControllers->EnumerateUsbTree(this);
     m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices, true);
-    m_bDeviceModelLoaded = 1;
+    MarkDeviceModelLoaded();
     EnableChangeLogging();
+}
+
+void CUSBLog::MarkDeviceModelLoaded() {
+    m_bDeviceModelLoaded = 1;
+    m_bDeviceTreeModified = TRUE;
 }
 
 void CUSBLog::SetAllDeviceFlags() {
