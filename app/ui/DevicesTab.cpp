@@ -185,13 +185,18 @@ void CDevicesTab::DisplayConnectionTree(CUSBLog* pDoc) {
         return;
     SetItemCheckState(hRoot, CHECKSTATE_UNCHECKABLE);
     root.get().m_hTreeItem = hRoot;
+    m_ToShow.clear();
     DisplayConnectionTreeLevel(pDoc, &root, hRoot);
     ExpandNode(hRoot);
+    // Scrolled only once every level is expanded: a level expanded later would push an item shown earlier out
+    // of view again.
+    for (HTREEITEM hItem : m_ToShow)
+        EnsureNodeVisible(hItem);
+    m_ToShow.clear();
 }
 
 void CDevicesTab::DisplayConnectionTreeLevel(CUSBLog* pDoc, Node* pParentNode, HTREEITEM hParent) {
     std::vector<HTREEITEM> toExpand;
-    std::vector<HTREEITEM> toShow;
     for (Node* pNode = pParentNode->first_child(); pNode != nullptr; pNode = pNode->next_sibling()) {
         ConnectionElement& element = pNode->get();
         const Look look = LookOf(element);
@@ -216,7 +221,7 @@ void CDevicesTab::DisplayConnectionTreeLevel(CUSBLog* pDoc, Node* pParentNode, H
             if (flag == 1 || flag == 2)
                 toExpand.push_back(hItem);
             if (flag == 2) {
-                toShow.push_back(hItem);
+                m_ToShow.push_back(hItem);
                 pDoc->SetDeviceFlag(look.pStack->StackID, 1);
             }
         }
@@ -224,8 +229,6 @@ void CDevicesTab::DisplayConnectionTreeLevel(CUSBLog* pDoc, Node* pParentNode, H
     }
     for (HTREEITEM hItem : toExpand)
         ExpandNode(hItem);
-    for (HTREEITEM hItem : toShow)
-        EnsureNodeVisible(hItem);
 }
 
 void CDevicesTab::ForgetItem(HTREEITEM, DWORD_PTR dwData) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <unordered_map>
+#include <vector>
 
 #include "app/devices/ConnectionTree.h"
 #include "app/devices/DeviceStack.h"
@@ -87,5 +88,7 @@ private:
     int GetItemImage(HTREEITEM hItem) const;
 
     std::unordered_map<const CObject*, HTREEITEM> m_ItemOfObject;
+    // The items of stacks placed since the last display, scrolled into view at the end of this one.
+    std::vector<HTREEITEM> m_ToShow;
     Key m_Remembered;
 };

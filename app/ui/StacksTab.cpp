@@ -2,6 +2,7 @@
 
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
+#include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/StackTree.h"
 #include "app/devices/TempObject.h"
@@ -22,8 +23,24 @@ void CStacksTab::Populate(CUSBLog* pDoc) {
         pDoc->GetStackTree()->FillStacksTab(*this, m_hRoot);
 }
 
+CString CStacksTab::StackLabel(LPCSTR lpszDescription, const CDeviceStack* pStack) {
+    if (lpszDescription != nullptr && lpszDescription[0] != '\0')
+        return lpszDescription;
+    if (pStack == nullptr)
+        return CString();
+    // The capture driver reads Plug and Play's description only for the stacks it filters; the others are
+    // named by what it learnt of them: the device ID, else the physical device object's name.
+    if (!pStack->DeviceID.IsEmpty())
+        return pStack->DeviceID;
+    if (const CDeviceObject* pPdo = pStack->GetDeviceObjectAt(0); pPdo != nullptr && !pPdo->_DeviceName.IsEmpty())
+        return pPdo->_DeviceName;
+    CString label;
+    label.Format("StackID %u", static_cast<UINT>(pStack->StackID));
+    return label;
+}
+
 HTREEITEM CStacksTab::InsertStackItem(LPCSTR lpszText, HTREEITEM hParent, CDeviceStack* pStack) {
-    return InsertNode(lpszText, DT_STACK_NODE, hParent, pStack);
+    return InsertNode(StackLabel(lpszText, pStack), DT_STACK_NODE, hParent, pStack);
 }
 
 CDeviceStack* CStacksTab::StackOf(HTREEITEM hItem) const {

@@ -28,6 +28,8 @@ public:
     // The page became the active tab.
     void SelectTab(CUSBLog* pDoc);
 
+    // An item's text: the stack's description, or what else names it when it has none.
+    static CString StackLabel(LPCSTR lpszDescription, const CDeviceStack* pStack);
     // The stack an item's data stands for, or null.
     CDeviceStack* StackOf(HTREEITEM hItem) const;
 
