@@ -1,5 +1,12 @@
 #include "tests/app/ui/DeviceTreeFixture.h"
 
+#include "app/devices/AttachedDevices.h"
+#include "app/devices/DeviceObject.h"
+#include "app/devices/DeviceStack.h"
+#include "app/devices/HostController.h"
+#include "app/devices/HubPort.h"
+#include "app/devices/UsbHub.h"
+
 namespace mainwin_test {
 
 namespace {
@@ -101,6 +108,70 @@ void DeviceTreeTest::ShowPage(int nTab) {
     tabs.GetItemRect(nTab, &rect);
     win32::Click(tabs.m_hWnd, rect.CenterPoint());
     win32::PumpUiMessages();
+}
+
+CDeviceObject* DeviceTreeTest::DeviceObjectOf(std::string_view deviceName) {
+    const auto address = static_cast<ULONG64>(reinterpret_cast<uintptr_t>(Pdo(deviceName)));
+    const CAttachedDevices* pDevices = Doc()->GetAttachedDevices();
+    for (INT_PTR i = 0; i < pDevices->GetCount(); ++i) {
+        CDeviceObject* pDevice = pDevices->GetAt(i);
+        if (pDevice->_NtDeviceObject == address && !pDevice->IsRemoved())
+            return pDevice;
+    }
+    return nullptr;
+}
+
+CDeviceStack* DeviceTreeTest::StackOf(std::string_view deviceName) {
+    CDeviceObject* pDevice = DeviceObjectOf(deviceName);
+    return pDevice != nullptr ? pDevice->_DevStack : nullptr;
+}
+
+std::set<const CDeviceObject*> DeviceTreeTest::CheckedObjects() {
+    std::set<const CDeviceObject*> checked;
+    const CAttachedDevices* pDevices = Doc()->GetAttachedDevices();
+    for (INT_PTR i = 0; i < pDevices->GetCount(); ++i) {
+        const CDeviceObject* pDevice = pDevices->GetAt(i);
+        if (pDevice->IsSelectable() && pDevice->m_nStateImage == 2)
+            checked.insert(pDevice);
+    }
+    return checked;
+}
+
+namespace {
+int StateOfObject(const CDeviceObject& device) {
+    return device.IsSelectable() ? static_cast<int>(device.m_nStateImage) : 3;
+}
+} // namespace
+
+void DeviceTreeTest::ExpectViewsFollowTheModel() {
+    const CTabTree& drivers = Tab().GetDriversTab().GetTree();
+    for (HTREEITEM hItem = drivers.GetRootItem(); hItem != nullptr; hItem = drivers.GetNextItemInOrder(hItem)) {
+        if (const CDeviceObject* pDevice = Tab().GetDriversTab().DeviceObjectOf(hItem))
+            EXPECT_EQ(StateOfObject(*pDevice), State(drivers, hItem)) << drivers.GetItemText(hItem).GetString();
+    }
+    const CTabTree& stacks = Tab().GetStacksTab().GetTree();
+    for (HTREEITEM hItem = stacks.GetRootItem(); hItem != nullptr; hItem = stacks.GetNextItemInOrder(hItem)) {
+        if (const CDeviceStack* pStack = Tab().GetStacksTab().StackOf(hItem))
+            EXPECT_EQ(pStack->GetCheckState(), State(stacks, hItem)) << stacks.GetItemText(hItem).GetString();
+    }
+    const CTabTree& devices = Tab().GetDevicesTab().GetTree();
+    for (HTREEITEM hItem = devices.GetRootItem(); hItem != nullptr; hItem = devices.GetNextItemInOrder(hItem)) {
+        const auto* pNode = CDevicesTab::NodeOf(devices.GetItemData(hItem));
+        CObject* pObject = pNode != nullptr ? pNode->get().m_pElemObject : nullptr;
+        int expected = 3;
+        if (auto* pController = dynamic_cast<CHostController*>(pObject))
+            expected = pController->GetCheckState();
+        else if (auto* pHub = dynamic_cast<CUsbHub*>(pObject))
+            expected = pHub->GetCheckState();
+        else if (auto* pPort = dynamic_cast<CHubPort*>(pObject))
+            expected = pPort->GetCheckState();
+        EXPECT_EQ(expected, State(devices, hItem)) << devices.GetItemText(hItem).GetString();
+    }
+    CSpecialGridList& list = List();
+    for (int i = 0; i < list.GetItemCount(); ++i) {
+        const int state = static_cast<int>((list.GetItemState(i, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >> 12);
+        EXPECT_EQ(StateOfObject(*list.GetRowObject(i)), state) << "row " << i;
+    }
 }
 
 std::vector<DeviceTreeTest::Row> DeviceTreeTest::Rows() {

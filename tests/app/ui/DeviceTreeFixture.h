@@ -5,7 +5,9 @@
 
 #include "tests/app/ui/MainWindowFixture.h"
 
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/ui/DevTreeBar.h"
@@ -16,7 +18,7 @@
 namespace mainwin_test {
 
 class DeviceTreeTest : public MainWindowTest {
-protected:
+public:
     // The program started with a live capture, its posted redisplays done.
     CDeviceTreeTab& StartWithTree() {
         Start();
@@ -44,6 +46,14 @@ protected:
     static void ClickLabel(CTreeCtrl& tree, HTREEITEM hItem);
     // Shows the page of the tab as a click on its tab does.
     void ShowPage(int nTab);
+
+    // The model object of a device of the machine: its physical device object's, and that object's stack.
+    CDeviceObject* DeviceObjectOf(std::string_view deviceName);
+    CDeviceStack* StackOf(std::string_view deviceName);
+    // The device objects the document has selected for capture.
+    std::set<const CDeviceObject*> CheckedObjects();
+    // Every item of the three trees and every row of the list shows its object's check state.
+    void ExpectViewsFollowTheModel();
 
     // The stack list's rows: name, address, driver and state image.
     struct Row {
