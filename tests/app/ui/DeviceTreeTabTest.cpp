@@ -342,3 +342,39 @@ TEST_F(DeviceTreeTest, RefreshWithRebuildRefreshesTheDriversStacksOnlyBeforeAnyR
 
 } // namespace
 } // namespace mainwin_test
+
+namespace mainwin_test {
+namespace {
+
+// The device reports and the export commands ask the pane holder, which answers from the Devices page.
+TEST_F(DeviceTreeTest, ThePaneHolderWalksTheCheckedDevicesOfTheDevicesPage) {
+    CDeviceTreeTab& tab = StartWithTree();
+    CTabTree& devices = tab.GetDevicesTab().GetTree();
+    CPanePointers::TreePosition position = nullptr;
+    int nImage = -1;
+    CObject* pDevice = nullptr;
+    EXPECT_FALSE(CPanePointers().AnyDevicesChecked());
+    EXPECT_FALSE(CPanePointers().GetNextCheckedDevice(position, nImage, pDevice));
+    EXPECT_EQ(&devices, CPanePointers().GetDeviceTreeActivePage());
+
+    const HTREEITEM hMouse = FindPath(devices, {"Standard Universal", "RootHub", "Port 1: USB Input Device"});
+    const HTREEITEM hStick = FindPath(devices, {"Standard Enhanced", "RootHub", "Port 2: USB Mass Storage"});
+    ClickCheck(devices, hMouse);
+    ClickCheck(devices, hStick);
+    EXPECT_TRUE(CPanePointers().AnyDevicesChecked());
+    std::vector<std::pair<int, CObject*>> walked;
+    for (position = nullptr; CPanePointers().GetNextCheckedDevice(position, nImage, pDevice);)
+        walked.emplace_back(nImage, pDevice);
+    const auto objectOf = [&](HTREEITEM hItem) {
+        return CDevicesTab::NodeOf(devices.GetItemData(hItem))->get().m_pElemObject;
+    };
+    // In display order, each with its type and its port.
+    EXPECT_EQ((std::vector<std::pair<int, CObject*>>{{DT_GENERIC_USB, objectOf(hStick)},
+                                                     {DT_GENERIC_USB, objectOf(hMouse)}}),
+              walked);
+    ShowPage(CDeviceTreeTab::DriversTab);
+    EXPECT_EQ(&tab.GetDriversTab().GetTree(), CPanePointers().GetDeviceTreeActivePage());
+}
+
+} // namespace
+} // namespace mainwin_test
