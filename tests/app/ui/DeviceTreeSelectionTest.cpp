@@ -176,3 +176,28 @@ TEST_F(DeviceTreeTest, TheTreesAndTheListLetGoOfAModelBeforeItGoes) {
 
 } // namespace
 } // namespace mainwin_test
+
+namespace mainwin_test {
+namespace {
+
+// A page that becomes the active tab shows its own caret's stack in the stack inspector, or none.
+TEST_F(DeviceTreeTest, ChangingTabsShowsThePagesOwnSelection) {
+    CDeviceTreeTab& tab = StartWithTree();
+    CTabTree& devices = tab.GetDevicesTab().GetTree();
+    ClickLabel(devices, FindPath(devices, {"Standard Enhanced", "RootHub", "Port 2: USB Mass Storage"}));
+    ASSERT_EQ(StackOf("stick"), List().GetStack());
+    ShowPage(CDeviceTreeTab::StacksTab);
+    EXPECT_EQ(0, List().GetItemCount()) << "no caret on the Stacks page";
+    ClickLabel(tab.GetStacksTab().GetTree(), StackOf("mouse")->m_htiSelf);
+    EXPECT_EQ(StackOf("mouse"), List().GetStack());
+    ShowPage(CDeviceTreeTab::DriversTab);
+    EXPECT_EQ(0, List().GetItemCount());
+    ShowPage(CDeviceTreeTab::DevicesTab);
+    EXPECT_EQ(StackOf("stick"), List().GetStack());
+    ShowPage(CDeviceTreeTab::StacksTab);
+    EXPECT_EQ(StackOf("mouse"), List().GetStack());
+    EXPECT_EQ(CDeviceTreeTab::StacksTab, tab.GetActiveTab());
+}
+
+} // namespace
+} // namespace mainwin_test
