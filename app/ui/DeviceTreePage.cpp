@@ -23,6 +23,19 @@ BOOL CDeviceTreePage::CreateTree(COX3DTabViewContainer& container, UINT nID, CIm
     return TRUE;
 }
 
+CDeviceTreePage::Filling::Filling(CDeviceTreePage& page) : m_Page(page), m_bRedraw(page.m_nFilling++ == 0) {
+    ++m_Page.m_Owner.m_nQuiet;
+    if (m_bRedraw && m_Page.m_Tree.GetSafeHwnd() != nullptr)
+        m_Page.m_Tree.SetRedraw(FALSE);
+}
+
+CDeviceTreePage::Filling::~Filling() {
+    --m_Page.m_Owner.m_nQuiet;
+    --m_Page.m_nFilling;
+    if (m_bRedraw && m_Page.m_Tree.GetSafeHwnd() != nullptr)
+        m_Page.m_Tree.SetRedraw(TRUE);
+}
+
 void CDeviceTreePage::SetWriteable(BOOL bWriteable, BOOL bCheckable) {
     m_bWriteable = bWriteable ? TRUE : FALSE;
     m_Tree.m_bCheckEnabled = m_bWriteable && bCheckable ? 1 : 0;
@@ -50,7 +63,7 @@ void CDeviceTreePage::ExpandItem(HTREEITEM hItem) {
 void CDeviceTreePage::ClearTree() {
     if (m_Tree.GetSafeHwnd() == nullptr)
         return;
-    CDeviceTreeTab::QuietNotices quiet(m_Owner);
+    Filling filling(*this);
     m_Tree.SelectItem(nullptr);
     for (HTREEITEM hItem = m_Tree.GetRootItem(); hItem != nullptr; hItem = m_Tree.GetNextItemInOrder(hItem))
         ForgetItem(hItem, m_Tree.GetItemData(hItem));

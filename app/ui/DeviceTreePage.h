@@ -55,6 +55,20 @@ public:
     // The document whose objects the tree's items point at; null while the tree is empty.
     CUSBLog* GetDocument() const { return m_pDoc; }
 
+    // While one lives the page's tree is being filled: its notices are not acted on and it does not lay its
+    // rows out until the end.
+    class Filling {
+    public:
+        explicit Filling(CDeviceTreePage& page);
+        ~Filling();
+        Filling(const Filling&) = delete;
+        Filling& operator=(const Filling&) = delete;
+
+    private:
+        CDeviceTreePage& m_Page;
+        BOOL m_bRedraw;
+    };
+
 protected:
     // A new last child of hParent with the text, the image as image and selected image, and the item data.
     HTREEITEM InsertNode(LPCTSTR lpszText, int nImage, HTREEITEM hParent, const void* pData);
@@ -72,6 +86,8 @@ protected:
 
     CDeviceTreeTab& m_Owner;
     CTabTree m_Tree;
+    // Fills in progress (a fill may empty the tree, which is a fill of its own).
+    int m_nFilling = 0;
 
 private:
     COX3DTabViewContainer* m_pContainer = nullptr;

@@ -102,4 +102,5 @@ private:
     BOOL m_bCheckable = TRUE;
     BOOL m_bRedisplayPosted = FALSE;
     int m_nQuiet = 0;
+    friend class CDeviceTreePage::Filling;
 };

@@ -174,7 +174,7 @@ BOOL CDevicesTab::GetNextCheckedDevice(Position& rPosition, int& rImage, CObject
 
 void CDevicesTab::DisplayConnectionTree(CUSBLog* pDoc) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES_TAB, "--CDevicesTab::DisplayConnectionTree");
-    CDeviceTreeTab::QuietNotices quiet(m_Owner);
+    Filling filling(*this);
     ClearDevices();
     if (pDoc == nullptr)
         return;

@@ -38,7 +38,7 @@ void CDriversTab::DisplayDrivers(CUSBLog* pDoc) {
 
 void CDriversTab::Fill(CUSBLog* pDoc) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS_TAB, "--CDriversTab::DisplayDrivers");
-    CDeviceTreeTab::QuietNotices quiet(m_Owner);
+    Filling filling(*this);
     ClearTree();
     if (pDoc == nullptr || pDoc->GetAttachedDrivers() == nullptr)
         return;

@@ -13,7 +13,7 @@
 
 void CStacksTab::Populate(CUSBLog* pDoc) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_STACK_TREE, "--CStacksTab::Populate");
-    CDeviceTreeTab::QuietNotices quiet(m_Owner);
+    Filling filling(*this);
     ClearTree();
     if (pDoc == nullptr || pDoc->GetStackTree() == nullptr)
         return;
