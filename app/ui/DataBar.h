@@ -1,10 +1,13 @@
 // CDataBar: the window of the Data docking pane, which shows the data bytes of the selected record (or of a
-// selected device item) in a hex-dump control, under a title that names them. Decoders and views fill it
-// through the pane holder (CPanePointers).
+// selected device item) in a read-only hex-dump control filling the bar, under a title that names them.
+// Decoders and views fill it through the pane holder (CPanePointers).
 //
-// For now the window holds no hex-dump control (GetDumpCtrl is null, so the main frame does not offer the bar
-// to the pane holder): the control comes with the data bar proper, made in this window's creation.
+// The bar keeps its own copy of the bytes it shows: decoders hand it pointers into records, and continuous
+// logging resets the bank that holds a record while its bytes are still on show or being exported.
 #pragma once
+
+#include <memory>
+#include <vector>
 
 #include "afxwin.h"
 
@@ -13,8 +16,8 @@ class CPPDumpCtrl;
 class CDataBar : public CWnd {
     DECLARE_DYNAMIC(CDataBar)
 public:
-    CDataBar() = default;
-    ~CDataBar() override = default;
+    CDataBar();
+    ~CDataBar() override;
     CDataBar(const CDataBar&) = delete;
     CDataBar& operator=(const CDataBar&) = delete;
 
@@ -23,14 +26,25 @@ public:
     using CWnd::Create;
 
     // The hex-dump control; null until the bar's window has made it.
-    CPPDumpCtrl* GetDumpCtrl() const { return m_pDumpCtrl; }
+    CPPDumpCtrl* GetDumpCtrl() const { return m_pDumpCtrl.get(); }
 
-    // The bytes shown (they stay the caller's), the title above them, both emptied, and what is shown.
+    // Shows a copy of the bytes (none when pData is null or nLength 0).
     void SetDataBuffer(const BYTE* pData, ULONG nLength);
+    // The title in the control's header band; with bRedraw the control is repainted.
     void SetTitle(LPCTSTR lpszTitle, BOOL bRedraw = TRUE);
+    // No bytes and no title.
     void Clear(BOOL bRedraw = TRUE);
+    // The bytes shown (the bar's copy, valid until they change) and their count; null and 0 when none.
     void GetDataBuffer(const BYTE*& rpData, ULONG& rnLength) const;
 
+protected:
+    int OnCreate(LPCREATESTRUCT lpCreateStruct);
+    void OnSize(UINT nType, int cx, int cy);
+    BOOL OnEraseBkgnd(CDC* pDC);
+    void OnContextMenu(CWnd* pWnd, CPoint point);
+    DECLARE_MESSAGE_MAP()
+
 private:
-    CPPDumpCtrl* m_pDumpCtrl = nullptr;
+    std::vector<BYTE> m_data;
+    std::unique_ptr<CPPDumpCtrl> m_pDumpCtrl; // goes before the bytes it points into
 };

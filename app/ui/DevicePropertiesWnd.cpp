@@ -1,5 +1,5 @@
 #include "app/ui/DevicePropertiesWnd.h"
 
-IMPLEMENT_DYNAMIC(CDevicePropertiesWnd, CWnd)
+IMPLEMENT_DYNAMIC(CDevicePropertiesWnd, CPropertiesWnd)
 
 void CDevicePropertiesWnd::ClearProperties() {}

@@ -2,13 +2,13 @@
 // device selected on the device tree's Devices tab (its Plug and Play properties or a descriptor). The device
 // tree asks it with its command 32914.
 //
-// For now the window is empty: the grid and its commands come with the Device Properties pane, made in this
-// window's creation.
+// For now the window holds neither toolbar nor grid: they and its commands come with the Device Properties
+// pane, made in this window's creation.
 #pragma once
 
-#include "afxwin.h"
+#include "app/ui/PropertiesWnd.h"
 
-class CDevicePropertiesWnd : public CWnd {
+class CDevicePropertiesWnd : public CPropertiesWnd {
     DECLARE_DYNAMIC(CDevicePropertiesWnd)
 public:
     CDevicePropertiesWnd() = default;

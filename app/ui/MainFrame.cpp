@@ -9,15 +9,36 @@
 #include "app/core/USBLog.h"
 #include "app/ui/ChildFrame.h"
 #include "app/ui/MainFrameIds.h"
+#include "app/ui/StatusLEDPane.h"
 
 IMPLEMENT_DYNAMIC(CMainFrame, CGkMDIFrameWnd)
 
 BEGIN_MESSAGE_MAP(CMainFrame, CGkMDIFrameWnd)
 ON_WM_CREATE()
-ON_MESSAGE(GKWM_DOCKINGPANE_NOTIFY, &CMainFrame::OnDockingPaneNotify)
-ON_MESSAGE(CMainFrame::WM_REFRESH_DEVICE_TREE, &CMainFrame::OnRefreshDeviceTree)
+ON_WM_CLOSE()
+ON_WM_DESTROY()
+ON_WM_TIMER()
+ON_WM_INITMENUPOPUP()
+ON_WM_GETMINMAXINFO()
+ON_WM_DEVICECHANGE()
 ON_COMMAND_RANGE(ID_VIEW_DEVICETREE, ID_VIEW_SYSTEMPROPERTIES, &CMainFrame::OnViewDockingPane)
 ON_UPDATE_COMMAND_UI_RANGE(ID_VIEW_DEVICETREE, ID_VIEW_SYSTEMPROPERTIES, &CMainFrame::OnUpdateViewDockingPane)
+ON_COMMAND(ID_VIEW_REFRESH, &CMainFrame::OnViewRefresh)
+ON_UPDATE_COMMAND_UI(ID_VIEW_REFRESH, &CMainFrame::OnUpdateViewRefresh)
+ON_UPDATE_COMMAND_UI(ID_INDICATOR_WRAP, &CMainFrame::OnUpdateIndicatorWrap)
+ON_UPDATE_COMMAND_UI(ID_INDICATOR_TRIG, &CMainFrame::OnUpdateIndicatorTrig)
+ON_UPDATE_COMMAND_UI(ID_INDICATOR_FILT, &CMainFrame::OnUpdateIndicatorFilt)
+ON_UPDATE_COMMAND_UI(ID_INDICATOR_CAPT, &CMainFrame::OnUpdateIndicatorCapt)
+ON_UPDATE_COMMAND_UI(ID_INDICATOR_DIAG, &CMainFrame::OnUpdateIndicatorDiag)
+ON_COMMAND(ID_HELP_STACKINSPECTOR, &CMainFrame::OnHelpStackInspector)
+ON_MESSAGE(CMainFrame::WM_REFRESH_DEVICE_TREE, &CMainFrame::OnRefreshDeviceTree)
+ON_COMMAND(ID_CAPTURE_BOOTLOGGING, &CMainFrame::OnBootLogging)
+ON_UPDATE_COMMAND_UI(ID_CAPTURE_BOOTLOGGING, &CMainFrame::OnUpdateBootLogging)
+ON_COMMAND(ID_CAPTURE_HOTPLUGS, &CMainFrame::OnCaptureHotPlugs)
+ON_UPDATE_COMMAND_UI(ID_CAPTURE_HOTPLUGS, &CMainFrame::OnUpdateCaptureHotPlugs)
+ON_MESSAGE(GKWM_DOCKINGPANE_NOTIFY, &CMainFrame::OnDockingPaneNotify)
+ON_COMMAND_RANGE(ID_WINDOW_LIST_FIRST, ID_WINDOW_LIST_LAST, &CMainFrame::OnWindowListEntry)
+ON_UPDATE_COMMAND_UI_RANGE(ID_WINDOW_LIST_FIRST, ID_WINDOW_LIST_LAST, &CMainFrame::OnUpdateWindowListEntry)
 END_MESSAGE_MAP()
 
 namespace {
@@ -28,6 +49,8 @@ constexpr DWORD kStatusBarStyle = 0x50008200;
 const UINT kIndicators[] = {ID_SEPARATOR,      ID_INDICATOR_WRAP, ID_INDICATOR_TRIG,
                             ID_INDICATOR_FILT, ID_INDICATOR_CAPT, ID_INDICATOR_DIAG};
 constexpr UINT kIndicatorStyle = SBPS_POPOUT;
+// The capture LED after them, without borders.
+constexpr int kLedWidth = 15;
 
 // Timer 1 blinks the LED and moves the background-logging bars on.
 constexpr UINT_PTR kTimerId = 1;
@@ -70,6 +93,15 @@ CMainFrame::CMainFrame() = default;
 
 CMainFrame::~CMainFrame() = default;
 
+void CMainFrame::AddStatusLED() {
+    auto* pLED = new CStatusLEDPane;
+    pLED->InitLeds();
+    pLED->SetWidth(kLedWidth);
+    m_pStatusLED = static_cast<CStatusLEDPane*>(m_wndStatusBar.AddIndicator(pLED, ID_INDICATOR_LED));
+    if (m_pStatusLED != nullptr)
+        m_pStatusLED->SetStyle(m_pStatusLED->GetStyle() | SBPS_NOBORDERS);
+}
+
 int CMainFrame::OnCreate(LPCREATESTRUCT lpCreateStruct) {
     if (CGkMDIFrameWnd::OnCreate(lpCreateStruct) == -1)
         return -1;
@@ -100,7 +132,13 @@ int CMainFrame::OnCreate(LPCREATESTRUCT lpCreateStruct) {
     m_bAutoMenuEnable = FALSE;
     CreateDockingPanes();
     CGkPaintManager::SetTheme(kPaintTheme);
+    m_bCreated = TRUE;
     return 0;
+}
+
+void CMainFrame::PostNcDestroy() {
+    if (m_bCreated)
+        CGkMDIFrameWnd::PostNcDestroy();
 }
 
 BOOL CMainFrame::CreateStatusBar() {
@@ -111,6 +149,7 @@ BOOL CMainFrame::CreateStatusBar() {
     }
     for (int nPane = 1; nPane < static_cast<int>(std::size(kIndicators)); ++nPane)
         m_wndStatusBar.SetPaneStyle(nPane, kIndicatorStyle);
+    AddStatusLED();
     if (SetTimer(kTimerId, kTimerMilliseconds, nullptr) == 0) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_MAIN_FRAME, "Failed to create timer");
         return FALSE;

@@ -21,9 +21,12 @@
 #include "app/ui/LogPropertiesWnd.h"
 #include "app/ui/StackInspectorBar.h"
 #include "app/ui/SystemPropertiesWnd.h"
+#include "dbt.h"
 
 class CDeviceTreeTab;
+class CGkCommandBars;
 class CSpecialGridList;
+class CStatusLEDPane;
 class CUSBLog;
 
 class CMainFrame : public CGkMDIFrameWnd {
@@ -48,6 +51,9 @@ public:
     void RestoreDevTreeAndStack();
     // True when the docking pane exists and is not closed.
     BOOL IsPaneVisible(UINT nPaneId) const;
+    // On close: the window placement, the command bars, the docking layout and the active document's record
+    // list columns, into the profile.
+    void SaveWorkspace();
     // The capture document of the active child frame (a CChildFrame), or nullptr.
     CUSBLog* GetActiveLogDocument();
     // The live capture document, or nullptr.
@@ -67,7 +73,22 @@ public:
 
     CGkDockingPaneManager& GetPaneManager() { return m_paneManager; }
     CGkStatusBar& GetStatusBar() { return m_wndStatusBar; }
+    // The capture LED; null when it could not be added.
+    CStatusLEDPane* GetStatusLED() const { return m_pStatusLED; }
 
+    // Device-interface notifications of the seven interface classes the device tree follows (USB host
+    // controllers, devices and hubs, HID, mice, keyboards, printers), each registered once; the live capture's
+    // record list asks for them and lets them go when it goes, and so does the frame.
+    void RegisterForPnpNotifications();
+    void UnregisterForPnpNotifications();
+    static constexpr int PnpNotificationCount = 7;
+    HDEVNOTIFY GetPnpNotification(int nIndex) const { return m_hDevNotify[nIndex]; }
+
+    // The tooltip of a button of the toolbar "Standard", from the string table.
+    void SetToolbarTooltip(UINT nCommand, UINT nStringId);
+    // The background-logging window of the document: its bars set to the capture banks' fill, then its
+    // messages run (which may close the document, so nothing of it is read after).
+    void ShowBackgroundProgress(CUSBLog* pDoc);
     // Posted on a device arrival or removal: the change log is read and given to the live capture document.
     static constexpr UINT WM_REFRESH_DEVICE_TREE = WM_APP + 6;
     // The change log read into one buffer, a block at a time.
@@ -81,15 +102,38 @@ public:
     const std::vector<CString>& RecordedCalls() const { return m_RecordedCalls; }
 
 protected:
+    // A frame goes with its window, once it was made; one whose creation failed stays its creator's.
+    void PostNcDestroy() override;
     int OnCreate(LPCREATESTRUCT lpCreateStruct);
+    void OnClose();
+    void OnDestroy();
+    void OnTimer(UINT_PTR nIDEvent);
+    void OnGetMinMaxInfo(MINMAXINFO* lpMMI);
+    BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
+    void OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu);
     LRESULT OnDockingPaneNotify(WPARAM wParam, LPARAM lParam);
     void OnViewDockingPane(UINT nID);
     void OnUpdateViewDockingPane(CCmdUI* pCmdUI);
+    void OnViewRefresh();
+    void OnUpdateViewRefresh(CCmdUI* pCmdUI);
+    void OnHelpStackInspector();
+    void OnBootLogging();
+    void OnUpdateBootLogging(CCmdUI* pCmdUI);
+    void OnCaptureHotPlugs();
+    void OnUpdateCaptureHotPlugs(CCmdUI* pCmdUI);
+    void OnWindowListEntry(UINT nID);
+    void OnUpdateWindowListEntry(CCmdUI* pCmdUI);
+    void OnUpdateIndicatorWrap(CCmdUI* pCmdUI);
+    void OnUpdateIndicatorTrig(CCmdUI* pCmdUI);
+    void OnUpdateIndicatorFilt(CCmdUI* pCmdUI);
+    void OnUpdateIndicatorCapt(CCmdUI* pCmdUI);
+    void OnUpdateIndicatorDiag(CCmdUI* pCmdUI);
 
     DECLARE_MESSAGE_MAP()
 
 private:
     BOOL CreateStatusBar();
+    void AddStatusLED();
     BOOL CreateToolbar(CGkCommandBars* pCommandBars);
     void CreateDockingPanes();
     // The window of a pane shown for the first time; FALSE when it cannot be made (traced).
@@ -99,6 +143,12 @@ private:
     BOOL CreateDataBar();
     // The current docking theme's border on a new pane window.
     void ApplyPaneBorder(CWnd& wnd) const;
+    // The LED's next image: off when not capturing, else the other lit one.
+    void BlinkStatusLED(BOOL bCapturing);
+    // The live capture that is the active document, or nullptr.
+    CUSBLog* GetActiveLiveDocument();
+    // The Window menu's list of document windows after Cascade and Tile, rebuilt.
+    void BuildWindowList(CMenu* pWindowMenu);
 
     CGkStatusBar m_wndStatusBar;
     CGkDockingPaneManager m_paneManager;
@@ -108,6 +158,11 @@ private:
     CDevTreeBar m_wndDevTreeBar;
     CStackInspectorBar m_wndStackInspectorBar;
     CDataBar m_wndDataBar;
+    HDEVNOTIFY m_hDevNotify[PnpNotificationCount] = {};
+    CStatusLEDPane* m_pStatusLED = nullptr; // owned by the status bar
+    // The windows the Window menu's list names, in its order.
+    std::vector<HWND> m_WindowList;
+    BOOL m_bCreated = FALSE;
 
     std::vector<CString> m_RecordedCalls;
 };

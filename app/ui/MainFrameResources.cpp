@@ -7,6 +7,7 @@
 #include "afxwin.h"
 #include "app/core/Resource.h"
 #include "app/ui/MainFrameIds.h"
+#include "tindaloft_app_embedded.h"
 
 namespace {
 
@@ -185,4 +186,10 @@ void RegisterMainFrameResources() {
     win32::RegisterAcceleratorResource(nullptr, IDR_TDLOFT_TYPE, Accelerators(true));
     win32::RegisterAcceleratorResource(nullptr, IDR_TDLOFT_REALTIME, Accelerators(true));
     win32::RegisterToolbarResource(nullptr, IDR_MAINFRAME, {16, 16, kStandardButtons});
+    // The toolbar's images on the mask colour 0xC0C0C0, in button order; the LED's on teal 0x808000.
+    win32::RegisterBitmapResource(nullptr, IDR_MAINFRAME, tdl::embedded::mainframe_toolbar_png,
+                                  tdl::embedded::mainframe_toolbar_png_size);
+    win32::RegisterBitmapResource(nullptr, IDB_LED_ON_A, tdl::embedded::led_on_a_png, tdl::embedded::led_on_a_png_size);
+    win32::RegisterBitmapResource(nullptr, IDB_LED_ON_B, tdl::embedded::led_on_b_png, tdl::embedded::led_on_b_png_size);
+    win32::RegisterBitmapResource(nullptr, IDB_LED_OFF, tdl::embedded::led_off_png, tdl::embedded::led_off_png_size);
 }

@@ -1,6 +1,6 @@
 #include "app/ui/SystemPropertiesWnd.h"
 
-IMPLEMENT_DYNAMIC(CSystemPropertiesWnd, CWnd)
+IMPLEMENT_DYNAMIC(CSystemPropertiesWnd, CPropertiesWnd)
 
 void CSystemPropertiesWnd::ResetCategory() {}
 

@@ -2,12 +2,13 @@
 // machine for a live capture ("System Information") or those stored in an opened capture file ("Log File
 // Information").
 //
-// For now the window is empty: the grid comes with the System Properties pane, made in this window's creation.
+// For now the window holds neither toolbar nor grid: they come with the System Properties pane, made in this
+// window's creation.
 #pragma once
 
-#include "afxwin.h"
+#include "app/ui/PropertiesWnd.h"
 
-class CSystemPropertiesWnd : public CWnd {
+class CSystemPropertiesWnd : public CPropertiesWnd {
     DECLARE_DYNAMIC(CSystemPropertiesWnd)
 public:
     CSystemPropertiesWnd() = default;

@@ -11,6 +11,7 @@
 #include "WinSystemInfo.h"
 #include "WinThreads.h"
 #include "WinUser.h"
+#include "internal/DeviceChanges.h"
 #include "internal/Hooks.h"
 #include "internal/UiFailures.h"
 #include "internal/WindowEvents.h"
@@ -118,6 +119,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     }
     if (parent == HWND_MESSAGE)
         parent = nullptr;
+    else if ((style & WS_CHILD) == 0)
+        ListenForDeviceChanges(); // a top-level window hears when device nodes change
     HWND owner = nullptr;
     if (style & WS_CHILD) {
         if (!parent) {

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "GkDockingPane.h"
@@ -59,6 +62,7 @@ protected:
         CMainFrame* pFrame = m_starter->MainFrame();
         if (pFrame != nullptr)
             pFrame->SendMessage(WM_CLOSE);
+        apptest::AppStarter::TakeQuit();
         win32::PumpUiMessages();
         m_starter->Exit();
     }
@@ -77,10 +81,23 @@ protected:
         Frame()->ScreenToClient(&rc);
         return rc;
     }
-    // Moves the virtual clock on and lets the window thread take what came due.
-    void Advance(int nMilliseconds) {
-        nt::clock::AdvanceMilliseconds(nMilliseconds);
-        win32::PumpUiMessages();
+    // Moves the virtual clock on, serving each timer as it comes due.
+    static void Advance(int nMilliseconds) { win32::AdvanceUiClock(static_cast<ULONG>(nMilliseconds)); }
+    // The idle-time update of the frame's bars, as the application's message loop runs it.
+    void Idle() {
+        Frame()->SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE, TRUE);
+        Frame()->SendMessage(WM_IDLEUPDATECMDUI, TRUE, 0);
+    }
+    // Serves this thread's messages until `done` (at most about 10 s of real time, for what other threads
+    // deliver).
+    static bool PumpUntil(const std::function<bool()>& done) {
+        for (int round = 0; round < 10000; ++round) {
+            win32::PumpUiMessages();
+            if (done())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return done();
     }
 
     std::unique_ptr<apptest::AppStarter> m_starter;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "GkDockingPaneManager.h"
 #include "app/core/AppResources.h"
 #include "app/core/Resource.h"
@@ -179,6 +181,38 @@ TEST_F(PanePointersTest, BeforeThePanesShowTheFrameOffersOnlyItsBarsAndTheirFlag
     after.SetDeviceTreeWriteable();
     EXPECT_FALSE(pFrame->GetStackInspectorBar()->IsReadOnly());
     EXPECT_FALSE(pFrame->GetDevTreeBar()->IsReadOnly());
+}
+
+} // namespace
+
+namespace {
+
+using PaneWindowTest = PanePointersTest;
+
+TEST_F(PaneWindowTest, APaneWindowTakesTheBorderItsDockingThemeAsks) {
+    const struct {
+        int theme;
+        DWORD style, exStyle;
+    } cases[] = {
+        {0, WS_BORDER, 0},
+        {1, 0, WS_EX_STATICEDGE},
+        {4, 0, WS_EX_CLIENTEDGE},
+        {9, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.theme);
+        CMainFrame* pFrame = LoadFrame();
+        pFrame->GetPaneManager().SetTheme(c.theme);
+        pFrame->ShowWindow(SW_SHOW);
+        win32::PumpUiMessages();
+        for (CWnd* pWnd : std::vector<CWnd*>{pFrame->GetLogDetailsPane(), pFrame->GetDevTreeBar()}) {
+            ASSERT_NE(pWnd, nullptr);
+            EXPECT_EQ(pWnd->GetStyle() & WS_BORDER, c.style);
+            EXPECT_EQ(pWnd->GetExStyle() & (WS_EX_STATICEDGE | WS_EX_CLIENTEDGE), c.exStyle);
+        }
+        pFrame->DestroyWindow();
+        m_app.m_pMainWnd = nullptr;
+    }
 }
 
 } // namespace
