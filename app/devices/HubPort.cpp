@@ -204,10 +204,6 @@ bool CHubPort::MapHubPortToDeviceStack(CStackTree* pStackTree) {
         return false;
     }
     CDeviceStack* pStack = pStackTree->FindStackByName(m_pDeviceClass->m_DriverKey);
-    // A device of another setup class (a HID device, say) has a stack the capture driver learnt from the
-    // hub's bus relations, without its driver key: its physical device object's name finds it.
-    if (pStack == nullptr)
-        pStack = pStackTree->FindStackByPdoName(m_pDeviceClass->m_PDOName);
     if (pStack == nullptr) {
         TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "failed to find DriverKey in m_DriverKeyToDevstk");
         return false;

@@ -136,27 +136,6 @@ CDeviceStack* CStackTree::FindStackByName(LPCSTR lpszDriverKey) {
     return m_DriverKeyToDevstk.Lookup(lpszDriverKey, pStack) ? pStack : nullptr;
 }
 
-CDeviceStack* CStackTree::FindStackByPdoName(LPCSTR lpszPdoName) {
-    // "\Device\USBPDO-6": the device objects carry the name without its namespace.
-    CString name(lpszPdoName != nullptr ? lpszPdoName : "");
-    name = name.Mid(name.ReverseFind('\\') + 1);
-    if (name.IsEmpty())
-        return nullptr;
-    CSingleLock lock(&m_Lock, TRUE);
-    CDeviceStack* pRemoved = nullptr;
-    for (const auto* pPair = m_StackMap.PGetFirstAssoc(); pPair != nullptr; pPair = m_StackMap.PGetNextAssoc(pPair)) {
-        CDeviceStack* pStack = pPair->value;
-        const CDeviceObject* pPdo = pStack->GetDeviceObjectAt(0);
-        if (pPdo == nullptr || pPdo->_DeviceName.CompareNoCase(name) != 0)
-            continue;
-        // The system names a new device with a name a removed one had.
-        if (pStack->Removed == 0)
-            return pStack;
-        pRemoved = pStack;
-    }
-    return pRemoved;
-}
-
 USHORT CStackTree::GetMaxStackID() {
     CSingleLock lock(&m_Lock, TRUE);
     USHORT maxId = 0;

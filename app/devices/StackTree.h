@@ -46,9 +46,6 @@ public:
 
     CDeviceStack* FindStackById(USHORT stackId);
     CDeviceStack* FindStackByName(LPCSTR lpszDriverKey);
-    // The stack whose physical device object has the name (a present stack before a removed one); null when
-    // none has.
-    CDeviceStack* FindStackByPdoName(LPCSTR lpszPdoName);
     USHORT GetMaxStackID();
     // TRUE when the stack's parent is missing or removed; FALSE for a stack without a parent.
     BOOL IsParentRemoved(const CDeviceStack* pStack);

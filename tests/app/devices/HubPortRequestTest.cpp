@@ -185,32 +185,6 @@ TEST_F(PortOnFake, ARemovedStackIsStillHeldAfterTheLookupFails) {
     EXPECT_TRUE(port.MapHubPortToDeviceStack(m_doc.GetStackTree()));
 }
 
-// A device of another setup class (HID) has a stack the driver learnt from its hub, without a driver key: the
-// name of the device's physical device object finds it, a present stack before a removed one of the same name.
-TEST_F(PortOnFake, AStackWithoutTheKeyIsFoundByItsPhysicalDeviceObjectsName) {
-    devtest::NodeList list;
-    DEVSTK_NODE gone = devtest::StackNode(7, kHubId);
-    gone.Removed = 1;
-    list.Add(gone).Add(devtest::StackNode(8, kHubId));
-    list.Add(devtest::DeviceNode({.address = 0x7000, .stackId = 7, .name = "USBPDO-6"}));
-    list.Add(devtest::DeviceNode({.address = 0x8000, .stackId = 8, .name = "USBPDO-6"}));
-    list.Add(devtest::DeviceNode({.address = 0x8100, .stackId = 8, .position = 1, .name = "USBPDO-9"}));
-    list.End();
-    ASSERT_TRUE(
-        m_doc.GetStackTree()->ParseDevstkNodes(list.bytes.data(), list.bytes.size(), m_doc.GetAttachedDevices()));
-    CStackTree& stacks = *m_doc.GetStackTree();
-    EXPECT_EQ(stacks.FindStackById(8), stacks.FindStackByPdoName("\\Device\\USBPDO-6"));
-    EXPECT_EQ(nullptr, stacks.FindStackByPdoName("\\Device\\USBPDO-9")) << "only the stack's bottom object";
-    EXPECT_EQ(nullptr, stacks.FindStackByPdoName(""));
-
-    CHubPort port(1);
-    port.m_ConnectionStatus = 1;
-    port.m_pDeviceClass = new CDeviceClass(GUID_DEVCLASS_HIDCLASS, "{745A17A0-74D3-11D0-B6FE-00A0C90F57DA}\\0001");
-    port.m_pDeviceClass->m_PDOName = "\\Device\\USBPDO-6";
-    EXPECT_TRUE(port.MapHubPortToDeviceStack(&stacks));
-    EXPECT_EQ(stacks.FindStackById(8), port.GetDeviceStack());
-}
-
 Bytes ConfigurationBlock(size_t size, uint16_t total) {
     Block b(size);
     b.Head(kDeviceId, 257, static_cast<ULONG>(size - 8));
