@@ -79,7 +79,7 @@ struct Road {
         app->m_Settings.BackgroundLogging = true;
         log = tdl::session::RenewLiveDocument(*app);
         std::shared_ptr<sim::UsbDevice> stick = machine->Device("stick");
-        if (log == nullptr || stick == nullptr || !tdl::session::CheckDeviceStack(*log, stick->PhysicalDeviceObject()))
+        if (log == nullptr || stick == nullptr || !tdl::session::CheckOnDevicesTab(stick->PhysicalDeviceObject()))
             failure = "the stick cannot be checked";
     }
     ~Road() {

@@ -1,5 +1,5 @@
-// A live capture driven headless, as a user drives it through the windows: devices chosen by the check state
-// of their stacks (the device tree's check boxes), commands sent to the main window, and the user-interface
+// A live capture driven headless, as a user drives it through the windows: devices checked with the mouse on
+// the device tree's Devices tab, commands sent to the main window, and the user-interface
 // thread pumping its messages (the record list indexing the capture thread's blocks, the stop the capture
 // thread posts) while the machine's workloads run on threads of their own.
 #pragma once
@@ -38,10 +38,11 @@ HeadlessApp StartHeadlessApp();
 // The live capture document made new (File New), which takes the options in force; null when there is none.
 CUSBLog* RenewLiveDocument(CTindaloftApp& app);
 
-// Checks the device stack that holds the device object at this kernel address, every loggable object of it,
-// as a click on the stack's check box in the device tree does. FALSE when the document has no such object
-// or it belongs to no stack.
-BOOL CheckDeviceStack(CUSBLog& document, const void* pDeviceObject);
+// Checks a device on the device tree's Devices tab as the user does: the Devices tab shown, then a click on the
+// check box of the item whose device stack holds the device object at this kernel address (the item of the
+// device's port). TRUE when the item and its stack are checked after it; FALSE when the main window shows no
+// device tree or the tab has no such item.
+BOOL CheckOnDevicesTab(const void* pDeviceObject);
 
 // A command to the main window, as its menu or tool bar sends it; the frame routes it to the active document.
 void SendCommand(UINT nID);
