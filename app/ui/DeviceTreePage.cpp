@@ -69,6 +69,7 @@ void CDeviceTreePage::ClearTree() {
         ForgetItem(hItem, m_Tree.GetItemData(hItem));
     m_Tree.DeleteAllItems();
     m_pDoc = nullptr;
+    m_hRoot = nullptr;
     OnTreeCleared();
 }
 
@@ -77,11 +78,12 @@ HTREEITEM CDeviceTreePage::InsertNode(LPCTSTR lpszText, int nImage, HTREEITEM hP
                              reinterpret_cast<LPARAM>(pData), hParent, TVI_LAST);
 }
 
-HTREEITEM CDeviceTreePage::InsertRootItem(CUSBLog* pDoc) {
-    HTREEITEM hRoot = InsertNode(pDoc->GetConnectionTree().get().m_LabelText, DT_COMPUTER_SYSTEM, TVI_ROOT, nullptr);
-    if (hRoot != nullptr)
-        SetItemCheckState(hRoot, CHECKSTATE_UNCHECKABLE);
-    return hRoot;
+HTREEITEM CDeviceTreePage::InsertRootItem(CUSBLog* pDoc, const void* pData) {
+    m_pDoc = pDoc;
+    m_hRoot = InsertNode(pDoc->GetConnectionTree().get().m_LabelText, DT_COMPUTER_SYSTEM, TVI_ROOT, pData);
+    if (m_hRoot != nullptr)
+        SetItemCheckState(m_hRoot, CHECKSTATE_UNCHECKABLE);
+    return m_hRoot;
 }
 
 void CDeviceTreePage::SaveSelection(CUSBLog* pShownDoc) {

@@ -54,6 +54,8 @@ public:
 
     // The document whose objects the tree's items point at; null while the tree is empty.
     CUSBLog* GetDocument() const { return m_pDoc; }
+    // The machine's item at the root of the tree; null while the tree is empty.
+    HTREEITEM GetRootItem() const { return m_hRoot; }
 
     // While one lives the page's tree is being filled: its notices are not acted on and it does not lay its
     // rows out until the end.
@@ -72,10 +74,9 @@ public:
 protected:
     // A new last child of hParent with the text, the image as image and selected image, and the item data.
     HTREEITEM InsertNode(LPCTSTR lpszText, int nImage, HTREEITEM hParent, const void* pData);
-    // The machine's item at the root: the document's root label, image 0, no check box.
-    HTREEITEM InsertRootItem(CUSBLog* pDoc);
-    // The tree from now on shows the document (set by each fill once the tree is empty).
-    void SetDocument(CUSBLog* pDoc) { m_pDoc = pDoc; }
+    // The machine's item at the root, from which the tree shows the document: the document's root label, image
+    // 0, no check box, the data given.
+    HTREEITEM InsertRootItem(CUSBLog* pDoc, const void* pData = nullptr);
     // Each item's model object forgets the item, before the tree is emptied; then the page forgets what it
     // kept of the items.
     virtual void ForgetItem(HTREEITEM hItem, DWORD_PTR dwData) = 0;
@@ -86,6 +87,7 @@ protected:
 
     CDeviceTreeTab& m_Owner;
     CTabTree m_Tree;
+    HTREEITEM m_hRoot = nullptr;
     // Fills in progress (a fill may empty the tree, which is a fill of its own).
     int m_nFilling = 0;
 

@@ -178,12 +178,10 @@ void CDevicesTab::DisplayConnectionTree(CUSBLog* pDoc) {
     ClearDevices();
     if (pDoc == nullptr)
         return;
-    SetDocument(pDoc);
     Node& root = pDoc->GetConnectionTree();
-    HTREEITEM hRoot = InsertNode(root.get().m_LabelText, DT_COMPUTER_SYSTEM, TVI_ROOT, &root);
+    HTREEITEM hRoot = InsertRootItem(pDoc, &root);
     if (hRoot == nullptr)
         return;
-    SetItemCheckState(hRoot, CHECKSTATE_UNCHECKABLE);
     root.get().m_hTreeItem = hRoot;
     m_ToShow.clear();
     DisplayConnectionTreeLevel(pDoc, &root, hRoot);

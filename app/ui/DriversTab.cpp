@@ -40,12 +40,8 @@ void CDriversTab::Fill(CUSBLog* pDoc) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS_TAB, "--CDriversTab::DisplayDrivers");
     Filling filling(*this);
     ClearTree();
-    if (pDoc == nullptr || pDoc->GetAttachedDrivers() == nullptr)
-        return;
     // The root is no driver: a check on it would tick every driver and select no device object.
-    SetDocument(pDoc);
-    m_hRoot = InsertRootItem(pDoc);
-    if (m_hRoot != nullptr)
+    if (pDoc != nullptr && pDoc->GetAttachedDrivers() != nullptr && InsertRootItem(pDoc) != nullptr)
         pDoc->GetAttachedDrivers()->FillDriversTab(*this, m_hRoot);
 }
 

@@ -17,7 +17,6 @@ public:
     void DisplayDrivers(CUSBLog* pDoc);
     // Fills the page without keeping the selection.
     void Fill(CUSBLog* pDoc);
-    HTREEITEM GetRootItem() const { return m_hRoot; }
     // The item of the device object (found by its driver's and its own address), or null.
     HTREEITEM FindDeviceNode(const CDeviceObject* pDevice) const;
 
@@ -42,7 +41,6 @@ public:
 
 protected:
     void ForgetItem(HTREEITEM hItem, DWORD_PTR dwData) override;
-    void OnTreeCleared() override { m_hRoot = nullptr; }
     void RememberItem(HTREEITEM hItem) override;
     HTREEITEM FindRemembered(CUSBLog* pDoc) override;
 
@@ -53,7 +51,6 @@ private:
     // Shows the device object's stack in the stack inspector, or nothing for no stack.
     static void ShowStackOf(const CDeviceObject* pDevice);
 
-    HTREEITEM m_hRoot = nullptr;
     // The kept selection: the root, a driver by its address, a device object by its driver's and its own.
     enum class Kept { None, Root, Driver, Device };
     Kept m_Kept = Kept::None;

@@ -15,11 +15,7 @@ void CStacksTab::Populate(CUSBLog* pDoc) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_STACK_TREE, "--CStacksTab::Populate");
     Filling filling(*this);
     ClearTree();
-    if (pDoc == nullptr || pDoc->GetStackTree() == nullptr)
-        return;
-    SetDocument(pDoc);
-    m_hRoot = InsertRootItem(pDoc);
-    if (m_hRoot != nullptr)
+    if (pDoc != nullptr && pDoc->GetStackTree() != nullptr && InsertRootItem(pDoc) != nullptr)
         pDoc->GetStackTree()->FillStacksTab(*this, m_hRoot);
 }
 

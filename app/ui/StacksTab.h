@@ -14,7 +14,6 @@ public:
 
     // The document's stacks afresh; empty for no document.
     void Populate(CUSBLog* pDoc);
-    HTREEITEM GetRootItem() const { return m_hRoot; }
 
     // IStacksTab, for the stack tree that fills the page.
     HTREEITEM InsertStackItem(LPCSTR lpszText, HTREEITEM hParent, CDeviceStack* pStack) override;
@@ -35,12 +34,10 @@ public:
 
 protected:
     void ForgetItem(HTREEITEM hItem, DWORD_PTR dwData) override;
-    void OnTreeCleared() override { m_hRoot = nullptr; }
     void RememberItem(HTREEITEM hItem) override;
     HTREEITEM FindRemembered(CUSBLog* pDoc) override;
 
 private:
-    HTREEITEM m_hRoot = nullptr;
     // The kept selection: the root, a stack by its StackID, or nothing.
     enum class Kept { None, Root, Stack };
     Kept m_Kept = Kept::None;

@@ -11,10 +11,7 @@
 //   ms/redisplay   milliseconds per redisplay of the three trees (aim: under 100)
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,12 +25,7 @@
 #include "app/ui/MainFrame.h"
 #include "tools/capture-session/CaptureSession.h"
 
-// The capture driver's entry (driver/Driver.h).
-DRIVER_INITIALIZE DriverEntry;
-
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr int kControllers = 4;
 constexpr int kRootPorts = 4;
@@ -65,41 +57,19 @@ sim::MachineBuilder LargeMachine() {
     return machine;
 }
 
-struct LargeTree {
-    std::unique_ptr<sim::Machine> machine;
-    tdl::session::HeadlessApp app;
+struct LargeTree : tdl::session::HeadlessSession {
     CUSBLog* log = nullptr;
     CDeviceTreeTab* tab = nullptr;
-    std::string failure;
 
-    LargeTree() {
-        const fs::path state = fs::temp_directory_path() / ("tdl-bench-tree-" + std::to_string(::getpid()));
-        fs::create_directories(state);
-        tdl::session::PrepareProgram(state);
-        sim::MachineOptions options;
-        options.captureDriverEntry = DriverEntry;
-        machine = sim::Machine::Boot(LargeMachine(), options);
-        if (!NT_SUCCESS(machine->Status())) {
-            failure = "the machine did not boot";
+    explicit LargeTree(const sim::MachineBuilder& hardware) : HeadlessSession("bench-tree", &hardware) {
+        if (!failure.empty())
             return;
-        }
-        app = tdl::session::StartHeadlessApp();
-        if (app == nullptr) {
-            failure = "the application did not start";
-            return;
-        }
         log = tdl::session::RenewLiveDocument(*app);
         win32::PumpUiMessages();
         auto* pFrame = dynamic_cast<CMainFrame*>(app->m_pMainWnd);
         tab = pFrame != nullptr ? pFrame->GetDeviceTreeTab() : nullptr;
         if (log == nullptr || tab == nullptr)
             failure = "no live document in a device tree";
-    }
-    ~LargeTree() {
-        app.reset();
-        if (machine != nullptr)
-            machine->Shutdown();
-        tdl::session::EndProgram();
     }
     size_t Items() const {
         return tab->GetDevicesTab().GetTree().GetCount() + tab->GetStacksTab().GetTree().GetCount() +
@@ -108,7 +78,7 @@ struct LargeTree {
 };
 
 void FullRedisplay(benchmark::State& state) {
-    LargeTree tree;
+    LargeTree tree(LargeMachine());
     if (!tree.failure.empty()) {
         state.SkipWithError(tree.failure.c_str());
         return;

@@ -1,5 +1,7 @@
 #include "tools/capture-session/CaptureSession.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <thread>
 
@@ -15,6 +17,9 @@
 #include "app/devices/DeviceStack.h"
 #include "app/ui/DeviceTreeTab.h"
 #include "app/ui/MainFrame.h"
+
+// The capture driver's entry (driver/Driver.h).
+DRIVER_INITIALIZE DriverEntry;
 
 namespace tdl::session {
 
@@ -53,6 +58,30 @@ HeadlessApp StartHeadlessApp() {
     if (!app->InitInstance())
         app.reset();
     return app;
+}
+
+HeadlessSession::HeadlessSession(const std::string& name, const sim::MachineBuilder* hardware) {
+    const std::filesystem::path state =
+        std::filesystem::temp_directory_path() / ("tdl-" + name + "-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(state);
+    PrepareProgram(state);
+    sim::MachineOptions options;
+    options.captureDriverEntry = DriverEntry;
+    machine = hardware != nullptr ? sim::Machine::Boot(*hardware, options) : sim::Machine::BootDefault(options);
+    if (machine == nullptr || !NT_SUCCESS(machine->Status())) {
+        failure = "the machine did not boot";
+        return;
+    }
+    app = StartHeadlessApp();
+    if (app == nullptr)
+        failure = "the application did not start";
+}
+
+HeadlessSession::~HeadlessSession() {
+    app.reset();
+    if (machine != nullptr)
+        machine->Shutdown();
+    EndProgram();
 }
 
 CUSBLog* RenewLiveDocument(CTindaloftApp& app) {

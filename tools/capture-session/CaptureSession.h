@@ -10,7 +10,10 @@
 #include <memory>
 #include <vector>
 
+#include <string>
+
 // The kernel's headers first: the framework's ASSERT yields to the kernel's.
+#include "platform/sim/Machine.h"
 #include "platform/sim/Workload.h"
 
 #include "afxwin.h"
@@ -34,6 +37,21 @@ struct AppEnd {
 };
 using HeadlessApp = std::unique_ptr<CTindaloftApp, AppEnd>;
 HeadlessApp StartHeadlessApp();
+
+// A machine and the program on it, for one run: the program prepared in a state folder of this process named
+// after `name`, the machine (the default one unless `hardware` is given) booted with the capture driver, and
+// the application started without a display. `failure` says what did not work. The end takes the application,
+// the machine and the program down, on the thread that made them.
+struct HeadlessSession {
+    explicit HeadlessSession(const std::string& name, const sim::MachineBuilder* hardware = nullptr);
+    ~HeadlessSession();
+    HeadlessSession(const HeadlessSession&) = delete;
+    HeadlessSession& operator=(const HeadlessSession&) = delete;
+
+    std::unique_ptr<sim::Machine> machine;
+    HeadlessApp app;
+    std::string failure;
+};
 
 // The live capture document made new (File New), which takes the options in force; null when there is none.
 CUSBLog* RenewLiveDocument(CTindaloftApp& app);
