@@ -6,6 +6,7 @@
 #include <map>
 #include <span>
 
+#include "WinFileDialogControl.h"
 #include "app/core/KxTdloft.h"
 #include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
@@ -15,8 +16,8 @@
 #include "app/ui/PanePointers.h"
 #include "common/ControlCodes.h"
 #include "common/NodeEntries.h"
-#include "tests/app/core/TraceCapture.h"
 #include "common/RecordTags.h"
+#include "tests/app/core/TraceCapture.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/RecordBuilder.h"
 
@@ -374,6 +375,39 @@ TEST_F(DeviceTreeTest, ThePaneHolderWalksTheCheckedDevicesOfTheDevicesPage) {
               walked);
     ShowPage(CDeviceTreeTab::DriversTab);
     EXPECT_EQ(&tab.GetDriversTab().GetTree(), CPanePointers().GetDeviceTreeActivePage());
+}
+
+} // namespace
+} // namespace mainwin_test
+
+namespace mainwin_test {
+namespace {
+
+// The tree goes back to the live capture when a saved log it showed closes, although the live capture's model
+// did not change meanwhile.
+TEST_F(DeviceTreeTest, ClosingAShownLogShowsTheDocumentThatStays) {
+    CDeviceTreeTab& tab = StartWithTree();
+    CUSBLog* pLive = Doc();
+    ASSERT_EQ(pLive, tab.GetShownDocument());
+    const std::string path = ::testing::TempDir() + "device-tree.tdloft";
+    win32::QueueFileDialogChoice(path);
+    Command(ID_FILE_SAVE_AS);
+    win32::PumpUiMessages();
+    apptest::AppStarter::TakeBoxes();
+    auto* pSaved = dynamic_cast<CUSBLog*>(App().m_pLogDocTemplate->OpenDocumentFile(path.c_str()));
+    ASSERT_NE(pSaved, nullptr);
+    win32::PumpUiMessages();
+    ASSERT_EQ(pSaved, Doc());
+    // As the saved log's view does when it is activated.
+    CPanePointers().RefreshDeviceTreeTabViews(pSaved, FALSE);
+    EXPECT_EQ(pSaved, tab.GetShownDocument());
+    EXPECT_EQ(kDevicesGolden, Dump(tab.GetDevicesTab().GetTree())) << "the file's model, the same machine";
+
+    Command(ID_FILE_CLOSE);
+    win32::PumpUiMessages();
+    EXPECT_EQ(pLive, Doc());
+    EXPECT_EQ(pLive, tab.GetShownDocument());
+    EXPECT_EQ(kDevicesGolden, Dump(tab.GetDevicesTab().GetTree()));
 }
 
 } // namespace
