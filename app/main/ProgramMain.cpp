@@ -9,6 +9,7 @@
 #include "app/core/AppResources.h"
 #include "app/core/ProgramVersion.h"
 #include "app/main/ProgramMachine.h"
+#include "platform/display/DisplayHost.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ constexpr DWORD kFatalAppExitCode = 0x40000015;
 } // namespace
 
 bool AttachProgramDisplay() {
-    return false;
+    return display::AttachDisplayHost();
 }
 
 int TindaloftMain(LPSTR lpCmdLine, int nCmdShow) {
@@ -42,6 +43,9 @@ int TindaloftMain(LPSTR lpCmdLine, int nCmdShow) {
     // A machine whose registry file could not be read still runs, on an empty registry; the driver gate
     // tells the user when the capture driver is missing.
     BootProgramMachine();
+    // Where an X display answers, the program's windows are shown there and take the person's input (the
+    // entry point has attached the host already when it asked for a display).
+    const bool bDisplayAttached = AttachProgramDisplay();
 
     int nExitCode = 0;
     try {
@@ -60,6 +64,9 @@ int TindaloftMain(LPSTR lpCmdLine, int nCmdShow) {
             pApp->m_pMainWnd->DestroyWindow();
         }
         pApp->m_pMainWnd = nullptr;
+    }
+    if (bDisplayAttached) {
+        display::DetachDisplayHost();
     }
     ShutDownProgramMachine();
     std::set_terminate(previousTerminate);

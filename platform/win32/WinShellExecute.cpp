@@ -1,4 +1,5 @@
-// Program starting through the shell: recorded, never run on the host. Locks: one for the record.
+// Program starting through the shell: recorded, never run on the host (a display driver may take an execution
+// and start it on the desktop). Locks: one for the record.
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -7,10 +8,12 @@
 #include <strings.h>
 #include <vector>
 
+#include "WinDisplayDriver.h"
 #include "WinFailureControl.h"
 #include "WinHandles.h"
 #include "WinShellControl.h"
 #include "WinSync.h"
+#include "internal/WindowEvents.h"
 #include "internal/HostFiles.h"
 #include "internal/InstallerLaunch.h"
 #include "shellapi.h"
@@ -130,6 +133,10 @@ BOOL ShellExecuteExA(LPSHELLEXECUTEINFOA info) {
                                  FALSE};
     if (win32::internal::CallFailsNow("ShellExecuteExA"))
         return Finish(info, record, SE_ERR_ACCESSDENIED, GetLastError());
+    // A display takes what it opens itself (a web address on the desktop's browser); it starts no process the
+    // caller could wait for.
+    if (win32::internal::Display().Execute(record))
+        return Finish(info, record, 42, ERROR_SUCCESS);
     const bool open = record.verb.empty() || strcasecmp(record.verb.c_str(), "open") == 0;
     const UrlKind url = UrlKindOf(record.file);
     if (url == UrlKind::Unassociated) {

@@ -13,7 +13,7 @@ TEST(ProgramWithoutDisplay, SaysSoInOneLineAndExitsWithTwo) {
     const std::filesystem::path state =
         std::filesystem::temp_directory_path() / ("tdl-nodisplay-" + std::to_string(::getpid()));
     const tdl::test::CommandResult result =
-        tdl::test::RunCommand("TINDALOFT_STATE_DIR='" + state.string() + "' '" TDL_PROGRAM "' </dev/null");
+        tdl::test::RunCommand("DISPLAY= TINDALOFT_STATE_DIR='" + state.string() + "' '" TDL_PROGRAM "' </dev/null");
     EXPECT_EQ(2, result.exitCode) << result.output;
     EXPECT_EQ(0u, result.output.find("Tindaloft: no display to show the analyzer's windows on; bash scripts/run.sh "
                                      "runs a capture session without one.\n"))
