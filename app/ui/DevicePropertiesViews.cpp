@@ -72,7 +72,7 @@ CUsbHub* RootHubOf(const Selection& selection) {
 } // namespace
 
 void CDevicePropertiesWnd::ShowPnpProperties(const DeviceTreeSelection& selection) {
-    CGkPropertyGridItem* pCategory = GetCategory();
+    CGkPropertyGridItem* pCategory = FindCategory(CategoryId);
     if (pCategory == nullptr)
         return;
     switch (selection.nType) {

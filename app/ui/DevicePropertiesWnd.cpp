@@ -40,13 +40,8 @@ int CDevicePropertiesWnd::OnCreate(LPCREATESTRUCT lpCreateStruct) {
         return -1;
     m_wndToolBar.ShowTextBelowIcons(TRUE);
     AdjustLayout();
-    if (m_wndPropertyGrid.GetCategories()->FindItem(CategoryId) == nullptr) {
-        CGkPropertyGridItem* pCategory = m_wndPropertyGrid.AddCategory(kCategoryCaption);
-        if (pCategory != nullptr) {
-            pCategory->SetID(CategoryId);
-            pCategory->Expand();
-        }
-    }
+    if (CGkPropertyGridItem* pCategory = MakeCategory(CategoryId, kCategoryCaption))
+        pCategory->Expand();
     return 0;
 }
 
@@ -82,16 +77,8 @@ BOOL CDevicePropertiesWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
     return CPropertiesWnd::OnCommand(wParam, lParam);
 }
 
-CGkPropertyGridItem* CDevicePropertiesWnd::GetCategory() {
-    return m_wndPropertyGrid.GetCategories()->FindItem(CategoryId);
-}
-
 void CDevicePropertiesWnd::ClearProperties() {
-    CGkPropertyGridItem* pCategory = GetCategory();
-    if (pCategory == nullptr)
-        return;
-    pCategory->SetCaption(kCategoryCaption);
-    pCategory->GetChilds()->Clear();
+    CPropertiesWnd::ResetCategory(CategoryId, kCategoryCaption);
 }
 
 void CDevicePropertiesWnd::OnDevicePropertiesPnP() {

@@ -70,7 +70,6 @@ private:
     void ShowDeviceDescriptor(const DeviceTreeSelection& selection);
     void ShowConfigurationDescriptor(const DeviceTreeSelection& selection);
     void ShowHubClassDescriptor(const DeviceTreeSelection& selection);
-    CGkPropertyGridItem* GetCategory();
 
     UINT m_nDescriptorView = ID_DESCRIPTORS_DEVICE;
 };

@@ -68,6 +68,28 @@ void CPropertiesWnd::AdjustLayout() {
                                    client.Height() - cyToolBar, SWP_NOACTIVATE | SWP_NOZORDER);
 }
 
+CGkPropertyGridItem* CPropertiesWnd::FindCategory(UINT nID) {
+    return m_wndPropertyGrid.GetCategories()->FindItem(nID);
+}
+
+CGkPropertyGridItem* CPropertiesWnd::MakeCategory(UINT nID, LPCSTR lpszCaption) {
+    CGkPropertyGridItem* pCategory = FindCategory(nID);
+    if (pCategory == nullptr) {
+        pCategory = m_wndPropertyGrid.AddCategory(lpszCaption);
+        if (pCategory != nullptr)
+            pCategory->SetID(nID);
+    }
+    return pCategory;
+}
+
+void CPropertiesWnd::ResetCategory(UINT nID, LPCSTR lpszCaption) {
+    CGkPropertyGridItem* pCategory = FindCategory(nID);
+    if (pCategory == nullptr)
+        return;
+    pCategory->SetCaption(lpszCaption);
+    pCategory->GetChilds()->Clear();
+}
+
 void CPropertiesWnd::OnSize(UINT nType, int cx, int cy) {
     CWnd::OnSize(nType, cx, cy);
     AdjustLayout();

@@ -36,6 +36,11 @@ protected:
     BOOL CreateToolBarAndGrid(UINT nToolBarResource, COLORREF clrMask);
     // The toolbar on top at its own height, the grid in the rest.
     void AdjustLayout();
+    // A pane's category of that id among the grid's: made with the caption when there is none; found (null
+    // when there is none); captioned again and emptied.
+    CGkPropertyGridItem* MakeCategory(UINT nID, LPCSTR lpszCaption);
+    CGkPropertyGridItem* FindCategory(UINT nID);
+    void ResetCategory(UINT nID, LPCSTR lpszCaption);
 
     void OnSize(UINT nType, int cx, int cy);
     void OnSetFocus(CWnd* pOldWnd);

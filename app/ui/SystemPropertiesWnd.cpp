@@ -62,11 +62,7 @@ int CSystemPropertiesWnd::OnCreate(LPCREATESTRUCT lpCreateStruct) {
         return -1;
     if (!CreateToolBarAndGrid(IDR_LOGDETAILS_TOOLBAR, kToolBarMask))
         return -1;
-    if (GetCategory() == nullptr) {
-        CGkPropertyGridItem* pCategory = m_wndPropertyGrid.AddCategory(kCategoryCaption);
-        if (pCategory != nullptr)
-            pCategory->SetID(CategoryId);
-    }
+    MakeCategory(CategoryId, kCategoryCaption);
     CUSBLog* pDoc = ActiveDocument();
     if (pDoc != nullptr && pDoc->IsRealtimeDocument())
         ShowSystemInformation();
@@ -75,27 +71,19 @@ int CSystemPropertiesWnd::OnCreate(LPCREATESTRUCT lpCreateStruct) {
     return 0;
 }
 
-CGkPropertyGridItem* CSystemPropertiesWnd::GetCategory() {
-    return m_wndPropertyGrid.GetCategories()->FindItem(CategoryId);
-}
-
 void CSystemPropertiesWnd::ResetCategory() {
-    CGkPropertyGridItem* pCategory = GetCategory();
-    if (pCategory == nullptr)
-        return;
-    pCategory->SetCaption(kCategoryCaption);
-    pCategory->GetChilds()->Clear();
+    CPropertiesWnd::ResetCategory(CategoryId, kCategoryCaption);
 }
 
 CGkPropertyGridItem* CSystemPropertiesWnd::BeginFill() {
-    CGkPropertyGridItem* pCategory = GetCategory();
+    CGkPropertyGridItem* pCategory = FindCategory(CategoryId);
     if (pCategory != nullptr)
         pCategory->GetChilds()->Clear();
     return pCategory;
 }
 
 void CSystemPropertiesWnd::EndFill(LPCSTR lpszCaption) {
-    CGkPropertyGridItem* pCategory = GetCategory();
+    CGkPropertyGridItem* pCategory = FindCategory(CategoryId);
     if (pCategory == nullptr)
         return;
     pCategory->SetCaption(lpszCaption);

@@ -31,7 +31,6 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    CGkPropertyGridItem* GetCategory();
     // A fill: the category emptied first; captioned and expanded at the end.
     CGkPropertyGridItem* BeginFill();
     void EndFill(LPCSTR lpszCaption);

@@ -284,7 +284,7 @@ TEST_F(DevicePropertiesModelTest, ADeviceDescriptorIsReadNoFurtherThanItsLengthA
     // one ends the rows at the first field it does not cover.
     GiveConnectionBlock(255);
     Choose(ID_DESCRIPTORS_DEVICE);
-    EXPECT_EQ(Model(), R"(Device Descriptor
+    const std::string whole = R"(Device Descriptor
   bLength = 0xff
   bDescriptorType = 0x01 (DEVICE)
   bcdUSB = 0x0200 (2.0)
@@ -299,19 +299,14 @@ TEST_F(DevicePropertiesModelTest, ADeviceDescriptorIsReadNoFurtherThanItsLengthA
   iProduct = 0x02
   iSerialNumber = 0x03
   bNumConfigurations = 0x01
-)");
+)";
+    EXPECT_EQ(Model(), whole);
     FreeBuffer(m_port.m_pConnectionInfo);
     GiveConnectionBlock(8);
     Choose(ID_DESCRIPTORS_DEVICE);
-    EXPECT_EQ(Model(), R"(Device Descriptor
-  bLength = 0x08
-  bDescriptorType = 0x01 (DEVICE)
-  bcdUSB = 0x0200 (2.0)
-  bDeviceClass = 0x00 (NoClass)
-  bDeviceSubClass = 0x00
-  bDeviceProtocol = 0x00
-  bMaxPacketSize0 = 0x40
-)");
+    std::string first8 = whole.substr(0, whole.find("  idVendor"));
+    first8.replace(first8.find("0xff"), 4, "0x08");
+    EXPECT_EQ(Model(), first8);
 }
 
 TEST_F(DevicePropertiesModelTest, TheHubDescriptorsTypeChoosesItsDecoder) {
