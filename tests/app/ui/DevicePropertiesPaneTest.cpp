@@ -94,6 +94,10 @@ TEST_F(DevicePropertiesTest, CommandStatesFollowTheSelectedTypeOnTheDevicesPageO
         {15, true, true, true, true, false, ID_DESCRIPTORS_CONFIGURATION},
         {11, false, false, false, false, false, ID_DESCRIPTORS_CONFIGURATION},
         {6, false, false, false, false, false, ID_DESCRIPTORS_CONFIGURATION},
+        {7, false, false, false, false, false, ID_DESCRIPTORS_CONFIGURATION},
+        {8, false, false, false, false, false, ID_DESCRIPTORS_CONFIGURATION},
+        {9, false, false, false, false, false, ID_DESCRIPTORS_CONFIGURATION},
+        {10, false, false, false, false, false, ID_DESCRIPTORS_CONFIGURATION},
         {12, false, false, false, false, false, ID_DESCRIPTORS_CONFIGURATION},
         {DT_NONE, false, false, false, false, false, ID_DESCRIPTORS_CONFIGURATION},
     };
@@ -159,9 +163,14 @@ TEST_F(DevicePropertiesTest, TheDescriptorsMenuMarksTheViewTheSelectionTakesAndS
     Select(DT_GENERIC_USB, MouseNode());
     EXPECT_EQ(openMenu(0),
               (std::vector<std::string>{"&Device *", "&Configuration", "&Hub Class (off)", "&String (off)"}));
-    // "&String" is never offered: chosen as a menu would, it is dropped.
+    // "&String" is never offered: chosen as a menu would, it is dropped; sent as a control would, it takes
+    // the view and shows nothing.
     Choose(ID_DESCRIPTORS_STRING);
     EXPECT_EQ(Pane().GetDescriptorView(), ID_DESCRIPTORS_DEVICE);
+    SendFromControl(ID_DESCRIPTORS_STRING);
+    EXPECT_EQ(Pane().GetDescriptorView(), ID_DESCRIPTORS_STRING);
+    EXPECT_EQ(Model(), "Device Properties\n");
+    EXPECT_EQ(UpdateCommand(&Pane(), ID_DESCRIPTORS_STRING).radio, 1);
     EXPECT_TRUE(win32::UnexpectedModalRequests().empty());
 }
 
