@@ -28,12 +28,11 @@ void RegisterDevicePropertiesResources() {
                                    {16, 16, {ID_DEVICEPROPS_PNP, ID_DEVICEPROPS_DESCRIPTORS}});
     win32::RegisterBitmapResource(nullptr, IDR_DEVICEPROPS_TOOLBAR, tdl::embedded::deviceprops_toolbar_png,
                                   tdl::embedded::deviceprops_toolbar_png_size);
-    win32::RegisterMenuResource(nullptr, IDR_DEVICEPROPS_DESCRIPTORS,
-                                {{MF_POPUP,
-                                  0,
-                                  "Descriptors",
-                                  {View(ID_DESCRIPTORS_DEVICE, "&Device"),
-                                   View(ID_DESCRIPTORS_CONFIGURATION, "&Configuration"),
-                                   View(ID_DESCRIPTORS_HUBCLASS, "&Hub Class"),
-                                   View(ID_DESCRIPTORS_STRING, "&String")}}});
+    win32::RegisterMenuResource(
+        nullptr, IDR_DEVICEPROPS_DESCRIPTORS,
+        {{MF_POPUP,
+          0,
+          "Descriptors",
+          {View(ID_DESCRIPTORS_DEVICE, "&Device"), View(ID_DESCRIPTORS_CONFIGURATION, "&Configuration"),
+           View(ID_DESCRIPTORS_HUBCLASS, "&Hub Class"), View(ID_DESCRIPTORS_STRING, "&String")}}});
 }

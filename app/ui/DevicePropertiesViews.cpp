@@ -55,8 +55,7 @@ CString TitleFor(const ViewTitles& titles, int nType) {
 // The port of a root-hub or external-hub port element.
 CHubPort* PortOf(const Selection& selection) {
     const ConnectionElement* pElement = selection.GetElement();
-    if (pElement == nullptr ||
-        (pElement->m_ElementType != RootHubPort && pElement->m_ElementType != ExternalHubPort))
+    if (pElement == nullptr || (pElement->m_ElementType != RootHubPort && pElement->m_ElementType != ExternalHubPort))
         return nullptr;
     return selection.GetObject<CHubPort>();
 }
@@ -128,15 +127,16 @@ void CDevicePropertiesWnd::ShowConfigurationDescriptor(const DeviceTreeSelection
     const CString title = TitleFor(kConfigurationTitles, selection.nType);
     GridOutputImp backEnd(this);
     backEnd.ShowCategoryById(CategoryId, title);
-    const CUsbConfiguration* pConfiguration = pPort->m_Configurations.GetSize() > 0 ? pPort->m_Configurations[0] : nullptr;
+    const CUsbConfiguration* pConfiguration =
+        pPort->m_Configurations.GetSize() > 0 ? pPort->m_Configurations[0] : nullptr;
     if (pConfiguration == nullptr || pConfiguration->m_pConfigDesc == nullptr) {
         AfxMessageBox(kNoConfigurations, MB_ICONEXCLAMATION);
         return;
     }
     // A configuration is a long tree: only its interfaces open.
     backEnd.autoExpand = false;
-    FullConfigDescOutputer(&backEnd, selection.pDoc, pConfiguration->m_pConfigDesc,
-                           pConfiguration->m_nConfigDescLength, pPort->m_CurrentConfig)
+    FullConfigDescOutputer(&backEnd, selection.pDoc, pConfiguration->m_pConfigDesc, pConfiguration->m_nConfigDescLength,
+                           pPort->m_CurrentConfig)
         .Output(OUTPUT_MODE_GRID, title, CString(), true, true);
 }
 

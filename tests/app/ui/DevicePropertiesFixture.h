@@ -88,9 +88,7 @@ protected:
     Node* EhciControllerNode() { return FindNode({"Standard Enhanced"}); }
     Node* EhciRootHubNode() { return FindNode({"Standard Enhanced", "RootHub"}); }
     Node* ExternalHubNode() { return FindNode({"Standard Enhanced", "RootHub", "Port 1"}); }
-    Node* CompositeNode() {
-        return FindNode({"Standard Enhanced", "RootHub", "Port 1", "Generic USB Hub", "Port 3"});
-    }
+    Node* CompositeNode() { return FindNode({"Standard Enhanced", "RootHub", "Port 1", "Generic USB Hub", "Port 3"}); }
     Node* EmptyPortNode() { return FindNode({"Standard Enhanced", "RootHub", "Port 3"}); }
     Node* MouseNode() { return FindNode({"Standard Universal", "RootHub", "Port 1"}); }
     Node* XhciRootHubNode() { return FindNode({"USB 3.0", "SuperSpeed RootHub"}); }

@@ -393,7 +393,8 @@ TEST_F(DevicePropertiesModelTest, ASelectionTheViewsCannotReadEmptiesTheCategory
         std::vector<UINT> commands;
     };
     const Case cases[] = {
-        {"no active page", [] { CPanePointers::SetDeviceTreeState(nullptr, FALSE); },
+        {"no active page",
+         [] { CPanePointers::SetDeviceTreeState(nullptr, FALSE); },
          {kPnp, kDevice, kConfiguration, kHubClass}},
         {"no caret item", [&] { UsePage(kDevicesPage); }, {kPnp, kDevice, kConfiguration, kHubClass}},
         {"no item data", [&] { Select(DT_EXTERN_HUB, nullptr); }, {kPnp, kDevice, kConfiguration, kHubClass}},
@@ -447,9 +448,9 @@ TEST_F(DevicePropertiesTest, BothPropertiesPanesSendTheDataBarsToggleToTheMainWi
         win32::PumpUiMessages();
         EXPECT_NE(Frame()->IsPaneVisible(ID_VIEW_DATABAR), bShown);
         // The CSV export is the Log Details pane's alone.
-        EXPECT_EQ(pPane->SendMessage(GKWM_PROPERTYGRID_NOTIFY, GK_PGN_INPLACEBUTTONDOWN,
-                                     reinterpret_cast<LPARAM>(pExport)),
-                  FALSE);
+        EXPECT_EQ(
+            pPane->SendMessage(GKWM_PROPERTYGRID_NOTIFY, GK_PGN_INPLACEBUTTONDOWN, reinterpret_cast<LPARAM>(pExport)),
+            FALSE);
         pItem->Remove();
     }
 }

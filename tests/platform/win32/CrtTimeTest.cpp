@@ -65,9 +65,9 @@ TEST_F(CrtTimeTest, StrftimeWritesTheCLocalesForms) {
     const std::string savedZone = hostZone != nullptr ? hostZone : "";
     setenv("TZ", "America/New_York", 1);
     tzset();
-    const struct tm morning = Utc(795139200 + 9 * 3600 + 5 * 60 + 7);  // Tue 1995-03-14 09:05:07
-    const struct tm evening = Utc(946684800 - 1);                       // Fri 1999-12-31 23:59:59
-    const struct tm epoch = Utc(0);                                     // Thu 1970-01-01 00:00:00
+    const struct tm morning = Utc(795139200 + 9 * 3600 + 5 * 60 + 7); // Tue 1995-03-14 09:05:07
+    const struct tm evening = Utc(946684800 - 1);                     // Fri 1999-12-31 23:59:59
+    const struct tm epoch = Utc(0);                                   // Thu 1970-01-01 00:00:00
     struct Case {
         const char* format;
         const struct tm* parts;
