@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "app/ui/LogListView.h"
 #include "app/ui/LogProgress.h"
 #include "tests/app/core/CaptureCommandFixture.h"
+#include "tests/support/Pictures.h"
 
 namespace {
 
@@ -93,8 +93,7 @@ TEST_F(CaptureBackgroundTest, StartOpensTheWindowAndStopReloadsTheListAndScrolls
     EXPECT_EQ(m_view.GetItemCount(), 0);
     const std::vector<std::string> started = m_panes.Take();
     EXPECT_NE(std::find(started.begin(), started.end(), "DataBarClear"), started.end());
-    const auto png = std::filesystem::temp_directory_path() / "tdl-background-progress.png";
-    EXPECT_TRUE(win32::SavePicturePng(hDialog, png.string().c_str()));
+    EXPECT_TRUE(tdl::test::SavePicture(hDialog, "tdl-background-progress.png"));
 
     // The driver's last records reach the store before the thread ends; the second one fires the trigger
     // (an end-of-data record is never tested).

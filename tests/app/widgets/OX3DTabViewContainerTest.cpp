@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -222,7 +223,7 @@ TEST_F(OX3DTabViewContainerTest, PicturePlacesTheActivePageInsideTheStrip) {
     m_container.InsertPage(1, MakePage(), "Stacks", -1, 0, FALSE);
     m_container.InsertPage(2, MakePage(), "Drivers", -1, 0, FALSE);
     win32::PumpUiMessages();
-    win32::SavePicturePng(m_frame->m_hWnd, "tab_view_container.png");
+    EXPECT_TRUE(tdl::test::SavePicture(m_frame->m_hWnd, "tab_view_container.png"));
     const CRect page = m_container.GetPageRect();
     CRect tab;
     m_container.GetItemRect(0, &tab);
@@ -263,7 +264,7 @@ TEST_F(OX3DTabViewContainerTest, BorderIsTakenOffTheClientAndPaintedWithTheFace)
     m_container.GetWindowRect(&window);
     EXPECT_EQ(window.Width() - 8, client.Width());
     EXPECT_EQ(window.Height() - 8, client.Height());
-    win32::SavePicturePng(m_frame->m_hWnd, "tab_view_container_border.png");
+    EXPECT_TRUE(tdl::test::SavePicture(m_frame->m_hWnd, "tab_view_container_border.png"));
     CRect frameWindow;
     m_frame->GetWindowRect(&frameWindow);
     const COLORREF border = win32::PicturePixel(m_frame->m_hWnd, window.left - frameWindow.left + 1,

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ListViewFixture.h"
+#include "tests/support/Pictures.h"
 
 namespace {
 
@@ -135,8 +136,7 @@ TEST_F(ListViewOwnerDataTest, ThePictureShowsEachCellsCustomColourAndTheSelected
         parent->columnBackground[column] = kColumnColours[column];
     SetFocus(list);
     ASSERT_TRUE(SetState(list, 2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED));
-    const std::string path = testing::TempDir() + "tdl-listview-ownerdata.png";
-    ASSERT_TRUE(win32::SavePicturePng(parent->hwnd(), path.c_str()));
+    ASSERT_TRUE(tdl::test::SavePicture(parent->hwnd(), "tdl-listview-ownerdata.png"));
     for (int row : {0, 1, 3}) {
         for (int column = 0; column < 3; ++column) {
             const RECT cell = tdl::test::SubItemRect(list, row, column, LVIR_LABEL);
