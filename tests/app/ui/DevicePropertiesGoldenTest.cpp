@@ -214,9 +214,14 @@ TEST_F(DevicePropertiesTest, PictureShowsTheCaptionedButtonsPnpPressedTheSplitAr
     const auto count = [&](const CRect& rc, COLORREF clr) {
         return picture.Count(rc, [clr](COLORREF c) { return c == clr; });
     };
-    // Both pressed (checked): a highlight frame round a pale face.
-    EXPECT_GT(count(pnp, ::GetSysColor(COLOR_HIGHLIGHT)), 2 * pnp.Width());
-    EXPECT_GT(count(pnp, RGB(225, 230, 232)), pnp.Width() * 10);
+    // Pressed (checked): sunk in a shadowed edge, on a face lightened halfway to the highlight.
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    const COLORREF light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
+    const COLORREF checkedFace = RGB((GetRValue(face) + GetRValue(light)) / 2, (GetGValue(face) + GetGValue(light)) / 2,
+                                     (GetBValue(face) + GetBValue(light)) / 2);
+    EXPECT_GT(count(pnp, checkedFace), pnp.Width() * 10);
+    EXPECT_GE(count(CRect(pnp.left, pnp.top, pnp.right, pnp.top + 1), ::GetSysColor(COLOR_BTNSHADOW)),
+              pnp.Width() - 1);
     // Each icon drawn without its key colour: the window's blue title bar, the table's blue name cells.
     EXPECT_GT(count(pnp, RGB(74, 120, 200)), 15);
     EXPECT_GT(count(descriptors, RGB(74, 120, 200)), 15);
