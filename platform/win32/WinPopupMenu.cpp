@@ -401,6 +401,8 @@ LRESULT CALLBACK MenuProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case WM_MOUSEACTIVATE:
         return MA_NOACTIVATE;
+    case MN_GETHMENU:
+        return reinterpret_cast<LRESULT>(w->menu);
     case WM_MOUSEMOVE: {
         auto [over, index] = Under(loop, hwnd, lParam);
         if (over)

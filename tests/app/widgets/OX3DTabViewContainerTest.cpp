@@ -25,6 +25,19 @@ public:
 };
 IMPLEMENT_DYNCREATE(PageView, CView)
 
+// A view whose window refuses to be made; like any view it deletes itself as that window goes.
+class RefusedView : public CView {
+    DECLARE_DYNCREATE(RefusedView)
+public:
+    void OnDraw(CDC*) override {}
+    int OnCreate(LPCREATESTRUCT) { return -1; }
+    DECLARE_MESSAGE_MAP()
+};
+IMPLEMENT_DYNCREATE(RefusedView, CView)
+BEGIN_MESSAGE_MAP(RefusedView, CView)
+ON_WM_CREATE()
+END_MESSAGE_MAP()
+
 // A frame that keeps what reaches it from the pages through the container.
 class NoticeFrame : public CFrameWnd {
 public:
@@ -146,6 +159,9 @@ TEST_F(OX3DTabViewContainerTest, ViewPageFollowsTheFramesActiveView) {
     EXPECT_TRUE(view->initialised);
     EXPECT_EQ(view, m_frame->GetActiveView());
     EXPECT_FALSE(m_container.InsertViewPage(0, RUNTIME_CLASS(CObject), nullptr, "Not a window"));
+    // The refused view is gone with its window: the container neither deletes it again nor keeps its id.
+    EXPECT_FALSE(m_container.InsertViewPage(0, RUNTIME_CLASS(RefusedView), nullptr, "Refused"));
+    EXPECT_EQ(1, m_container.GetPageCount());
 
     CWnd* plain = MakePage();
     ASSERT_TRUE(m_container.InsertPage(1, plain, "Plain"));

@@ -176,6 +176,15 @@ TEST_F(ListViewOwnerDataTest, TheListKeepsItsSelectionWithOneNotificationForAllR
     EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
     EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 4);
 
+    // A click takes the selection from the one row that has it, also when that row is not the focused one.
+    ASSERT_TRUE(SetState(list, 4, 0, LVIS_SELECTED));
+    ASSERT_TRUE(SetState(list, 7, LVIS_SELECTED, LVIS_SELECTED));
+    win32::Click(list, Middle(ItemRect(list, 5, LVIR_LABEL)));
+    win32::PumpUiMessages();
+    EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
+    EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 5);
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMSTATE, 7, LVIS_SELECTED), 0);
+
     // Selection past a shrunk end goes with the rows.
     SendMessageA(list, LVM_SETITEMCOUNT, 3, 0);
     EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 0);

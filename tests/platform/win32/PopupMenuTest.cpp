@@ -111,8 +111,15 @@ TEST_F(PopupMenuTest, TheUserClicksItemsAGreyedOneDoesNothingAndAClickOutsideDis
     EXPECT_EQ(Track(), 0u);
 
     // A click on a sub-menu's item opens it (its owner hears of it), then a click in it picks.
-    WhileUp([&](HWND) {
+    // Each open menu's window names the menu it shows.
+    HMENU shown[2] = {};
+    WhileUp([&](HWND window) {
+        shown[0] = reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0));
         ClickScreen(ItemCentre(menu_, 4));
+        for (HWND open = FindWindowExA(nullptr, nullptr, WC_MENUA, nullptr); open != nullptr;
+             open = FindWindowExA(nullptr, open, WC_MENUA, nullptr))
+            if (open != window)
+                shown[1] = reinterpret_cast<HMENU>(SendMessageA(open, MN_GETHMENU, 0, 0));
         ClickScreen(ItemCentre(speed_, 0));
     });
     owner_->Take();
@@ -120,6 +127,8 @@ TEST_F(PopupMenuTest, TheUserClicksItemsAGreyedOneDoesNothingAndAClickOutsideDis
     const std::vector<MSG> inits = owner_->Take({WM_INITMENUPOPUP});
     ASSERT_EQ(inits.size(), 2u);
     EXPECT_EQ(reinterpret_cast<HMENU>(inits[1].wParam), speed_);
+    EXPECT_EQ(shown[0], menu_);
+    EXPECT_EQ(shown[1], speed_);
 }
 
 TEST_F(PopupMenuTest, KeysMoveOpenPickAndDismiss) {
