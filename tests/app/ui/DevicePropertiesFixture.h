@@ -14,6 +14,7 @@
 #include "app/devices/ConnectionTree.h"
 #include "app/ui/DevicePropertiesWnd.h"
 #include "app/ui/DeviceTreeSelection.h"
+#include "app/ui/DeviceTreeTab.h"
 #include "app/ui/PanePointers.h"
 
 namespace deviceprops_test {
@@ -43,8 +44,7 @@ protected:
         UsePage(kDevicesPage);
     }
     void TearDown() override {
-        CPanePointers::SetDeviceTreeState(nullptr, FALSE);
-        m_page.reset();
+        DropPage();
         win32::ClearModalRequests();
         MainWindowTest::TearDown();
     }
@@ -53,13 +53,35 @@ protected:
     CGkPropertyGrid& Grid() { return m_pPane->GetGrid(); }
     CGkPropertyGridItem* Category() { return Grid().GetCategories()->FindItem(CDevicePropertiesWnd::CategoryId); }
 
-    // The active page becomes an empty tree with that control id.
+    // The active page becomes an empty tree with that control id: the device tree's active tab when the
+    // device tree has its tabs, else the page the pane holder is told of.
     CTreeCtrl& UsePage(UINT nPageId) {
-        CPanePointers::SetDeviceTreeState(nullptr, FALSE);
+        DropPage();
         m_page = std::make_unique<CTreeCtrl>();
         EXPECT_TRUE(m_page->Create(WS_CHILD, CRect(0, 0, 200, 200), Frame(), nPageId));
-        CPanePointers::SetDeviceTreeState(m_page.get(), FALSE);
+        if (CDeviceTreeTab* pTab = Frame()->GetDeviceTreeTab()) {
+            COX3DTabViewContainer& tabs = pTab->GetTabContainer();
+            EXPECT_TRUE(tabs.InsertPage(tabs.GetPageCount(), m_page.get(), "Test"));
+        } else {
+            CPanePointers::SetDeviceTreeState(m_page.get(), FALSE);
+        }
         return *m_page;
+    }
+    // No active page at all, which only a device tree without its tabs has (the tabs always show one page);
+    // false when the tabs are there.
+    bool ForgetActivePage() {
+        if (Frame()->GetDeviceTreeTab() != nullptr)
+            return false;
+        CPanePointers::SetDeviceTreeState(nullptr, FALSE);
+        return true;
+    }
+    void DropPage() {
+        CPanePointers::SetDeviceTreeState(nullptr, FALSE);
+        if (m_page == nullptr)
+            return;
+        if (CDeviceTreeTab* pTab = Frame()->GetDeviceTreeTab())
+            pTab->GetTabContainer().DeletePageByWindow(m_page.get(), FALSE);
+        m_page.reset();
     }
     // A new item of the active page (image: its device type; data: a connection-tree node or null) becomes
     // the caret item.

@@ -393,8 +393,12 @@ TEST_F(DevicePropertiesModelTest, ASelectionTheViewsCannotReadEmptiesTheCategory
         std::vector<UINT> commands;
     };
     const Case cases[] = {
+        // With the device tree's tabs there is always a page: an empty one stands for none.
         {"no active page",
-         [] { CPanePointers::SetDeviceTreeState(nullptr, FALSE); },
+         [&] {
+             if (!ForgetActivePage())
+                 UsePage(kDevicesPage);
+         },
          {kPnp, kDevice, kConfiguration, kHubClass}},
         {"no caret item", [&] { UsePage(kDevicesPage); }, {kPnp, kDevice, kConfiguration, kHubClass}},
         {"no item data", [&] { Select(DT_EXTERN_HUB, nullptr); }, {kPnp, kDevice, kConfiguration, kHubClass}},
