@@ -8,6 +8,7 @@
 #include "app/core/KxTdloft.h"
 #include "app/core/Resource.h"
 #include "app/ui/DevicePropertiesResources.h"
+#include "app/ui/DeviceTreeResources.h"
 #include "app/ui/LogDetailsResources.h"
 #include "app/ui/MainFrameResources.h"
 #include "tindaloft_app_embedded.h"
@@ -42,6 +43,7 @@ void RegisterAppResources() {
                                 tdl::embedded::capture_png_size);
     RegisterAppDialogResources();
     RegisterMainFrameResources();
+    RegisterDeviceTreeResources();
     RegisterLogDetailsResources();
     RegisterDevicePropertiesResources();
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "app/decoders/framework/GridOutputImp.h"
+#include "app/ui/DeviceTreeIds.h" // ID_DEVICEPROPS_PNP, the command the device tree sends
 #include "app/ui/PropertiesWnd.h"
 
 class CGkPropertyGridItem;
@@ -19,7 +20,6 @@ struct DeviceTreeSelection;
 constexpr unsigned IDR_DEVICEPROPS_TOOLBAR = 262;
 constexpr unsigned IDR_DEVICEPROPS_DESCRIPTORS = 263;
 // The toolbar's commands and the menu's views.
-constexpr unsigned ID_DEVICEPROPS_PNP = 32914;
 constexpr unsigned ID_DEVICEPROPS_DESCRIPTORS = 32915;
 constexpr unsigned ID_DESCRIPTORS_DEVICE = 32927;
 constexpr unsigned ID_DESCRIPTORS_STRING = 32930;

@@ -19,7 +19,6 @@
 
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -35,12 +34,7 @@
 #include "app/core/USBLog.h"
 #include "tools/capture-session/CaptureSession.h"
 
-// The capture driver's entry (driver/Driver.h).
-DRIVER_INITIALIZE DriverEntry;
-
 namespace {
-
-namespace fs = std::filesystem;
 
 // Resident memory of the process, in KiB.
 double ResidentKiB() {
@@ -53,42 +47,22 @@ double ResidentKiB() {
 
 // A booted machine and a started application, for one run of a row: they are made and taken down on the
 // thread that runs the row, since only the thread that made a window may destroy it.
-struct Road {
-    std::unique_ptr<sim::Machine> machine;
-    tdl::session::HeadlessApp app;
+struct Road : tdl::session::HeadlessSession {
     CUSBLog* log = nullptr;
-    std::string failure;
 
-    Road() {
-        const fs::path state = fs::temp_directory_path() / ("tdl-bench-road-" + std::to_string(::getpid()));
-        fs::create_directories(state);
-        tdl::session::PrepareProgram(state);
-        sim::MachineOptions options;
-        options.captureDriverEntry = DriverEntry;
-        machine = sim::Machine::BootDefault(options);
-        if (!NT_SUCCESS(machine->Status())) {
-            failure = "the machine did not boot";
+    Road() : HeadlessSession("bench-road") {
+        if (!failure.empty())
             return;
-        }
-        app = tdl::session::StartHeadlessApp();
-        if (app == nullptr) {
-            failure = "the application did not start";
-            return;
-        }
         app->m_Settings.ContinuousLogging = true;
         app->m_Settings.BackgroundLogging = true;
         log = tdl::session::RenewLiveDocument(*app);
         std::shared_ptr<sim::UsbDevice> stick = machine->Device("stick");
-        if (log == nullptr || stick == nullptr || !tdl::session::CheckDeviceStack(*log, stick->PhysicalDeviceObject()))
+        if (log == nullptr || stick == nullptr || !tdl::session::CheckOnDevicesTab(stick->PhysicalDeviceObject()))
             failure = "the stick cannot be checked";
     }
     ~Road() {
         if (log != nullptr && log->IsLogging())
             tdl::session::SendCommand(ID_USB_STOPEVENTCAPTURE);
-        app.reset();
-        if (machine != nullptr)
-            machine->Shutdown();
-        tdl::session::EndProgram();
     }
 };
 
