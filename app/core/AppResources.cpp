@@ -8,6 +8,7 @@
 #include "app/core/KxTdloft.h"
 #include "app/core/Resource.h"
 #include "app/ui/DevicePropertiesResources.h"
+#include "app/ui/FindOptionsResources.h"
 #include "app/ui/LogDetailsResources.h"
 #include "app/ui/MainFrameResources.h"
 #include "tindaloft_app_embedded.h"
@@ -44,4 +45,5 @@ void RegisterAppResources() {
     RegisterMainFrameResources();
     RegisterLogDetailsResources();
     RegisterDevicePropertiesResources();
+    RegisterFindOptionsResources();
 }
