@@ -9,6 +9,7 @@
 #include "app/core/Resource.h"
 #include "app/ui/DevicePropertiesResources.h"
 #include "app/ui/DeviceTreeResources.h"
+#include "app/ui/FindOptionsResources.h"
 #include "app/ui/LogDetailsResources.h"
 #include "app/ui/MainFrameResources.h"
 #include "tindaloft_app_embedded.h"
@@ -46,4 +47,5 @@ void RegisterAppResources() {
     RegisterDeviceTreeResources();
     RegisterLogDetailsResources();
     RegisterDevicePropertiesResources();
+    RegisterFindOptionsResources();
 }
