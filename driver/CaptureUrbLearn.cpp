@@ -64,6 +64,19 @@ Taught WhatTaught(const URB_RECORD* record, const DEVICE_STACK* stack) {
 
 } // namespace
 
+BOOLEAN CaptureUrbMayTeach(ULONG Code) {
+    switch (Code) {
+    case URB_FUNCTION_SELECT_CONFIGURATION:
+    case URB_FUNCTION_SELECT_INTERFACE:
+    case URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE:
+    case URB_FUNCTION_CONTROL_TRANSFER:
+    case URB_FUNCTION_CONTROL_TRANSFER_EX:
+    case URB_FUNCTION_CLASS_DEVICE:
+        return TRUE;
+    }
+    return FALSE;
+}
+
 BOOLEAN CaptureUrbTeaches(const URB_RECORD* Record, const DEVICE_STACK* Stack) {
     return Stack != nullptr && WhatTaught(Record, Stack) != Taught::Nothing;
 }

@@ -265,16 +265,12 @@ VOID FillUrbRecord(PRECORD_DESCRIPTOR descriptor, PVOID context, PIRP, PVOID, BO
 
 } // namespace
 
-BOOLEAN UrbRecordOpen(PURB_RECORD Record, PURB Urb) {
+namespace {
+
+// Reads the fields of a URB already known to be readable for its function.
+VOID ReadUrbFields(PURB_RECORD Record, PURB Urb, ULONG function) {
     RtlZeroMemory(Record, sizeof *Record);
-    if (!AddressRangeIsValid(Urb, sizeof(_URB_HEADER))) {
-        return FALSE;
-    }
-    const ULONG function = Urb->UrbHeader.Function;
     const ULONG code = function & FUNCTION_MASK;
-    if (UrbRecordPart1Size(code) < 0 || !AddressRangeIsValid(Urb, UrbReadableSize(code))) {
-        return FALSE;
-    }
     Record->Urb = Urb;
     Record->Function = function;
     Record->Code = code;
@@ -304,6 +300,39 @@ BOOLEAN UrbRecordOpen(PURB_RECORD Record, PURB Urb) {
     }
     Record->DefaultPipe = Record->HasPipe && (Record->PipeHandle == nullptr ||
                                               (Record->IsTransfer && (Record->TransferFlags & USBD_DEFAULT_PIPE_TRANSFER)));
+}
+
+} // namespace
+
+BOOLEAN UrbRecordPeekFunction(PURB Urb, PULONG Function) {
+    if (!AddressRangeIsValid(Urb, sizeof(_URB_HEADER))) {
+        return FALSE;
+    }
+    *Function = Urb->UrbHeader.Function;
+    return TRUE;
+}
+
+BOOLEAN UrbRecordOpen(PURB_RECORD Record, PURB Urb) {
+    RtlZeroMemory(Record, sizeof *Record);
+    ULONG function;
+    if (!UrbRecordPeekFunction(Urb, &function)) {
+        return FALSE;
+    }
+    const ULONG code = function & FUNCTION_MASK;
+    if (UrbRecordPart1Size(code) < 0 || !AddressRangeIsValid(Urb, UrbReadableSize(code))) {
+        return FALSE;
+    }
+    ReadUrbFields(Record, Urb, function);
+    return TRUE;
+}
+
+BOOLEAN UrbRecordReopen(PURB_RECORD Record, PURB Urb, ULONG Function) {
+    // The URB is the request's until it completes, so memory found readable for this function stays so; a
+    // URB whose function changed on the way is taken as new.
+    if (Urb->UrbHeader.Function != Function) {
+        return UrbRecordOpen(Record, Urb);
+    }
+    ReadUrbFields(Record, Urb, Function);
     return TRUE;
 }
 

@@ -1,5 +1,8 @@
 #include "NtIrql.h"
 
+#include <sched.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <string>
 #include <thread>
@@ -161,4 +164,24 @@ void KeAcquireInStackQueuedSpinLockAtDpcLevel(PKSPIN_LOCK SpinLock, PKLOCK_QUEUE
 
 void KeReleaseInStackQueuedSpinLockFromDpcLevel(PKLOCK_QUEUE_HANDLE LockHandle) {
     KeReleaseSpinLockFromDpcLevel(LockHandle->LockQueue.Lock);
+}
+
+ULONG KeQueryActiveProcessorCountEx(USHORT GroupNumber) {
+    (void)GroupNumber; // one group
+    static const ULONG count = [] {
+        const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+        return online > 0 ? static_cast<ULONG>(online) : 1u;
+    }();
+    return count;
+}
+
+ULONG KeGetCurrentProcessorNumberEx(PPROCESSOR_NUMBER ProcNumber) {
+    const int cpu = ::sched_getcpu();
+    const ULONG number = cpu >= 0 ? static_cast<ULONG>(cpu) % KeQueryActiveProcessorCountEx(ALL_PROCESSOR_GROUPS) : 0;
+    if (ProcNumber != nullptr) {
+        ProcNumber->Group = 0;
+        ProcNumber->Number = static_cast<UCHAR>(number);
+        ProcNumber->Reserved = 0;
+    }
+    return number;
 }
