@@ -95,10 +95,20 @@ bool RecordPhase(PURB_RECORD record, FilterPhase phase, NTSTATUS status, PDEVICE
     return true;
 }
 
-// Whether the tree may learn from the URB, as far as its function tells, read without opening the URB.
+// Whether the tree may learn from the URB, before its stack is known: the function read first, the URB
+// opened only for a function that may teach.
 bool MayTeach(PURB urb) {
     ULONG function;
-    return UrbRecordPeekFunction(urb, &function) && CaptureUrbMayTeach(function & URB_FUNCTION_DRIVER_MASK);
+    if (!UrbRecordPeekFunction(urb, &function) || !CaptureUrbMayTeachFunction(function & URB_FUNCTION_DRIVER_MASK)) {
+        return false;
+    }
+    const ULONG code = function & URB_FUNCTION_DRIVER_MASK;
+    return UrbRecordFieldsReadable(urb, function) && CaptureUrbMayTeach(urb, code);
+}
+
+// While the capture log is off, only a URB the tree may learn from matters.
+BOOLEAN UrbMayMatter(PIO_STACK_LOCATION location) {
+    return CaptureLogActive() || MayTeach(static_cast<PURB>(location->Parameters.Others.Argument1));
 }
 
 VOID UrbDispatch(PCAPTURE_CONTEXT capture) {
@@ -108,8 +118,9 @@ VOID UrbDispatch(PCAPTURE_CONTEXT capture) {
     const auto urb = static_cast<PURB>(capture->StackLocation->Parameters.Others.Argument1);
     const bool recorded = !capture->OwnRequest && CaptureNodeRecorded(capture->Node);
     const bool hooked = (DeviceNodeFlags(capture->Node) & DEVOBJ_HOOKED) != 0;
-    // A request that is not recorded is opened only when the tree may learn from it.
-    if (!recorded && !(hooked && capture->Stack != nullptr && MayTeach(urb))) {
+    // A request that is not recorded is opened only when the tree may learn from it (which UrbMayMatter has
+    // already found while the log is off).
+    if (!recorded && !(hooked && capture->Stack != nullptr && (!CaptureLogActive() || MayTeach(urb)))) {
         return;
     }
     URB_RECORD record;
@@ -165,7 +176,7 @@ VOID UrbComplete(PDEVICE_OBJECT, PIRP Irp, PCOMPLETION_CONTEXT context) {
 
 } // namespace
 
-const CAPTURE_FAMILY CaptureFamilyUrb = {UrbDispatch, nullptr, UrbComplete};
+const CAPTURE_FAMILY CaptureFamilyUrb = {UrbMayMatter, UrbDispatch, nullptr, UrbComplete};
 
 BOOLEAN CaptureUrbFindPipe(const URB_RECORD* Record, PURB_PIPE_INFO Pipe) {
     PVOID handle = UrbRecordPipeToFind(Record);

@@ -37,7 +37,10 @@ CaptureDecision CaptureUrbDecide(const URB_RECORD* Record, FilterPhase Phase, NT
 
 // TRUE when a URB of this function (without the synchronous bit) may be one the tree learns from, as far as
 // its function tells: the functions CaptureUrbTeaches looks at further.
-BOOLEAN CaptureUrbMayTeach(ULONG Code);
+BOOLEAN CaptureUrbMayTeachFunction(ULONG Code);
+// TRUE when the URB (whose fields for its function are readable) would teach a stack whose device class is
+// not known yet: CaptureUrbTeaches with a stack that may be a hub's.
+BOOLEAN CaptureUrbMayTeach(const URB* Urb, ULONG Code);
 // TRUE when the completed URB is one the device-stack tree learns from: a device or BOS descriptor fetched
 // by GET_DESCRIPTOR_FROM_DEVICE or by a standard control transfer, a hub descriptor fetched from a hub (a
 // class control transfer or CLASS_DEVICE request), SELECT_CONFIGURATION and SELECT_INTERFACE.

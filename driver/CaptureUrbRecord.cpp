@@ -269,7 +269,8 @@ namespace {
 
 // Reads the fields of a URB already known to be readable for its function.
 VOID ReadUrbFields(PURB_RECORD Record, PURB Urb, ULONG function) {
-    RtlZeroMemory(Record, sizeof *Record);
+    // What UrbRecordBuild writes it sets itself.
+    RtlZeroMemory(Record, offsetof(URB_RECORD, Completion));
     const ULONG code = function & FUNCTION_MASK;
     Record->Urb = Urb;
     Record->Function = function;
@@ -313,16 +314,25 @@ BOOLEAN UrbRecordPeekFunction(PURB Urb, PULONG Function) {
 }
 
 BOOLEAN UrbRecordOpen(PURB_RECORD Record, PURB Urb) {
-    RtlZeroMemory(Record, sizeof *Record);
     ULONG function;
     if (!UrbRecordPeekFunction(Urb, &function)) {
+        RtlZeroMemory(Record, sizeof *Record);
         return FALSE;
     }
-    const ULONG code = function & FUNCTION_MASK;
-    if (UrbRecordPart1Size(code) < 0 || !AddressRangeIsValid(Urb, UrbReadableSize(code))) {
+    return UrbRecordOpenPeeked(Record, Urb, function);
+}
+
+BOOLEAN UrbRecordFieldsReadable(PURB Urb, ULONG Function) {
+    const ULONG code = Function & FUNCTION_MASK;
+    return UrbRecordPart1Size(code) >= 0 && AddressRangeIsValidAfterHead(Urb, UrbReadableSize(code));
+}
+
+BOOLEAN UrbRecordOpenPeeked(PURB_RECORD Record, PURB Urb, ULONG Function) {
+    if (!UrbRecordFieldsReadable(Urb, Function)) {
+        RtlZeroMemory(Record, sizeof *Record);
         return FALSE;
     }
-    ReadUrbFields(Record, Urb, function);
+    ReadUrbFields(Record, Urb, Function);
     return TRUE;
 }
 

@@ -84,6 +84,10 @@ BOOLEAN UrbRecordOpen(PURB_RECORD Record, PURB Urb);
 BOOLEAN UrbRecordReopen(PURB_RECORD Record, PURB Urb, ULONG Function);
 // Only the URB's function, when its header is valid memory.
 BOOLEAN UrbRecordPeekFunction(PURB Urb, PULONG Function);
+// UrbRecordOpen of a URB whose function UrbRecordPeekFunction has just read.
+BOOLEAN UrbRecordOpenPeeked(PURB_RECORD Record, PURB Urb, ULONG Function);
+// Whether a peeked URB's function has a record and its memory holds every field capture reads for it.
+BOOLEAN UrbRecordFieldsReadable(PURB Urb, ULONG Function);
 
 // The pipe handle to look up for the pipe block; null for the default pipe or functions without a pipe.
 inline PVOID UrbRecordPipeToFind(const URB_RECORD* Record) {

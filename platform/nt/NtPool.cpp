@@ -542,8 +542,13 @@ void ExFreePool(PVOID P) {
 }
 
 BOOLEAN MmIsAddressValid(PVOID VirtualAddress) {
-    auto start = reinterpret_cast<ULONG_PTR>(VirtualAddress);
-    return RangeValid(start, start + 1) ? TRUE : FALSE;
+    const auto address = reinterpret_cast<ULONG_PTR>(VirtualAddress);
+    const ULONG word = PageWordOf(address);
+    const ULONG_PTR offset = address & (kPageBytes - 1);
+    if (WordLow(word) <= offset && offset < WordHigh(word)) {
+        return TRUE;
+    }
+    return address + 1 > address && InRegistered(address, address + 1) ? TRUE : FALSE;
 }
 
 SIZE_T RtlCompareMemory(const void* Source1, const void* Source2, SIZE_T Length) {
