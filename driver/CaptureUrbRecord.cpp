@@ -224,16 +224,9 @@ VOID BufferPart2(PURB_RECORD record) {
     }
 }
 
-struct FillContext {
-    const URB_RECORD* record;
-    const RECORD_HEADER_INFO* header;
-};
-
+// Part 2 of a URB record; its header and part 1 came ready with the descriptor.
 VOID FillUrbRecord(PRECORD_DESCRIPTOR descriptor, PVOID context, PIRP, PVOID, BOOLEAN) {
-    const auto* fill = static_cast<const FillContext*>(context);
-    const URB_RECORD* record = fill->record;
-    RecordSetHeader(descriptor, fill->header);
-    RecordWritePart1(descriptor, record->Part1, record->Part1Size);
+    const auto* record = static_cast<const URB_RECORD*>(context);
     const auto* urbBytes = reinterpret_cast<const UCHAR*>(record->Urb);
     const ULONG urbLength = record->Urb->UrbHeader.Length;
     static const USHORT zero = 0;
@@ -569,8 +562,10 @@ BOOLEAN UrbRecordWrite(PCAPTURE_LOG Log, PURB_RECORD Record, const RECORD_HEADER
     if (transfer) {
         RecordSetTransfer(&descriptor, Record->Part2Size);
     }
-    FillContext fill = {Record, &header};
-    if (!LogWriteRecord(Log, &descriptor, FillUrbRecord, &fill, nullptr, nullptr)) {
+    descriptor.Header = &header;
+    descriptor.Part1Source = Record->Part1;
+    if (!LogWriteRecord(Log, &descriptor, Record->Part2Kind != UrbPart2::None ? FillUrbRecord : nullptr,
+                        Record, nullptr, nullptr)) {
         return FALSE;
     }
     if (descriptor.Remaining != 0) {

@@ -93,6 +93,8 @@ BOOLEAN RecordNextContinuation(PRECORD_DESCRIPTOR Record, ULONG ContinuationTag)
     Record->More = Record->Remaining != 0 ? TRUE : FALSE;
     Record->SequenceNumber = 0;
     Record->RecordStart = Record->Part1 = Record->Part2 = Record->Part2Cursor = Record->Trailer = nullptr;
+    Record->Header = nullptr; // the continuation's filler writes its own header and part 1
+    Record->Part1Source = nullptr;
     return TRUE;
 }
 
@@ -111,8 +113,22 @@ VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber) 
     header.LogType = Record->Tag;
     header.DataSize = Record->Part1Size + Record->Part2Size;
     header.Continuation = Record->More ? LogTag::More : LogTag::Data;
+    if (const RECORD_HEADER_INFO* info = Record->Header) {
+        header.Function = info->Function;
+        header.StackCount = info->StackCount;
+        header.CurrentLocation = info->CurrentLocation;
+        header.StackID = info->StackID;
+        header.DeviceObject = info->DeviceObject;
+        header.Irp = info->Irp;
+        header.StackLocation = info->StackLocation;
+        header.Status = static_cast<ULONG>(info->Status);
+    }
     std::memcpy(Start, &header, sizeof header);
-    std::memset(Record->Part1, 0, Record->Part1Size);
+    if (Record->Part1Source != nullptr) {
+        std::memcpy(Record->Part1, Record->Part1Source, Record->Part1Size);
+    } else {
+        std::memset(Record->Part1, 0, Record->Part1Size);
+    }
 }
 
 VOID RecordFinish(PRECORD_DESCRIPTOR Record) {

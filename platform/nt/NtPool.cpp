@@ -444,6 +444,72 @@ bool ShouldFail(ULONG tag) {
     return fail;
 }
 
+// --- Memory of large blocks ---
+
+// Large blocks (a driver's log blocks, big buffers) come and go in a steady rhythm; handing their memory back
+// to the host each time costs page faults and address-space shootdowns on every new one. Without the
+// sanitizers the pool keeps a few freed ones of each size for the next allocation; with them every block
+// goes back at once, so that a use after free is still caught.
+constexpr SIZE_T kCachedFrom = 16 * 1024;         // whole allocations this large are kept
+constexpr SIZE_T kCachedBytes = 8 * 1024 * 1024; // at most this much memory in all
+constexpr size_t kCachedSizes = 8;               // distinct sizes kept
+
+struct LargeCache {
+    struct Size {
+        SIZE_T bytes = 0;
+        std::vector<void*> free;
+    };
+    std::mutex lock;
+    std::array<Size, kCachedSizes> sizes;
+    SIZE_T held = 0;
+};
+
+LargeCache& TheLargeCache() {
+    static LargeCache* cache = new LargeCache; // frees may come after static destruction has begun
+    return *cache;
+}
+
+void* TakeMemory(SIZE_T bytes) {
+    if (!kFillFresh && bytes >= kCachedFrom) {
+        LargeCache& c = TheLargeCache();
+        std::lock_guard guard(c.lock);
+        for (LargeCache::Size& size : c.sizes) {
+            if (size.bytes == bytes && !size.free.empty()) {
+                void* memory = size.free.back();
+                size.free.pop_back();
+                c.held -= bytes;
+                return memory;
+            }
+        }
+    }
+    return ::operator new(bytes, kAlignment, std::nothrow);
+}
+
+void GiveMemory(void* memory, SIZE_T bytes) {
+    if (!kFillFresh && bytes >= kCachedFrom) {
+        LargeCache& c = TheLargeCache();
+        std::lock_guard guard(c.lock);
+        if (c.held + bytes <= kCachedBytes) {
+            LargeCache::Size* slot = nullptr;
+            for (LargeCache::Size& size : c.sizes) {
+                if (size.bytes == bytes || (slot == nullptr && size.free.empty())) {
+                    slot = &size;
+                    if (size.bytes == bytes) {
+                        break;
+                    }
+                }
+            }
+            if (slot != nullptr) {
+                slot->bytes = bytes;
+                slot->free.push_back(memory);
+                c.held += bytes;
+                return;
+            }
+        }
+    }
+    ::operator delete(memory, kAlignment);
+}
+
 // --- Blocks ---
 
 void CountFailure(ULONG tag) {
@@ -487,7 +553,7 @@ void FreeChecked(PVOID p, const ULONG* expectedTag) {
         Add(c.frees, 1);
     });
     ASAN_UNPOISON_MEMORY_REGION(static_cast<char*>(p) + size, kGuard);
-    ::operator delete(reinterpret_cast<char*>(header), kAlignment);
+    GiveMemory(header, kHeader + size + kGuard);
 }
 
 } // namespace
@@ -505,7 +571,7 @@ PVOID ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag)
         CountFailure(Tag);
         return nullptr;
     }
-    auto* base = static_cast<char*>(::operator new(kHeader + size + kGuard, kAlignment, std::nothrow));
+    auto* base = static_cast<char*>(TakeMemory(kHeader + size + kGuard));
     if (base == nullptr) {
         CountFailure(Tag);
         return nullptr;
