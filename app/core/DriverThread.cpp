@@ -165,11 +165,11 @@ CDriverThread::ReadResult CDriverThread::ReadOnce(DWORD& rdwBytes) {
     return ReadResult::Read;
 }
 
-BOOL CDriverThread::IoctlReadLog(BOOL* pbEmpty) {
+BOOL CDriverThread::IoctlReadLog(DWORD* pdwBytes) {
     DWORD dwBytes = 0;
     const ReadResult result = ReadOnce(dwBytes);
-    if (pbEmpty != nullptr)
-        *pbEmpty = result == ReadResult::Empty;
+    if (pdwBytes != nullptr)
+        *pdwBytes = dwBytes;
     switch (result) {
     case ReadResult::Full:
         if (!m_bBackground.load())
@@ -194,6 +194,8 @@ void CDriverThread::Drain() {
 }
 
 void CDriverThread::ReadLoop(DWORD dwWait) {
+    CReadPace pace(dwWait);
+    bool bFull = false;
     DWORD dwNextWait = dwWait;
     for (;;) {
         const DWORD dwResult = ::WaitForSingleObject(m_hStopEvent, dwNextWait);
@@ -203,10 +205,12 @@ void CDriverThread::ReadLoop(DWORD dwWait) {
             m_dwLastError = ::GetLastError();
             Raise(ErrorWait);
         }
-        BOOL bEmpty = FALSE;
-        if (!IoctlReadLog(&bEmpty))
-            dwWait = FullBufferWait;
-        dwNextWait = dwWait == 0 && bEmpty ? IdleBackgroundWait : dwWait;
+        DWORD dwBytes = 0;
+        if (!IoctlReadLog(&dwBytes))
+            bFull = true; // the session is ending: the loop only waits for the stop from here on
+        LARGE_INTEGER now;
+        ::QueryPerformanceCounter(&now);
+        dwNextWait = bFull ? FullBufferWait : pace.Next(dwBytes, now.QuadPart);
     }
     // What the driver captured up to the stop is the session's too.
     Drain();

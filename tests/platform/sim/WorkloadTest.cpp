@@ -40,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(Kinds, EachWorkload,
                                            Case{sim::WorkloadKind::Printing, 2},
                                            Case{sim::WorkloadKind::IdleMachine, 3},
                                            Case{sim::WorkloadKind::PlugAndUnplug, 6},
-                                           Case{sim::WorkloadKind::RequestFamilies, 1}),
+                                           Case{sim::WorkloadKind::RequestFamilies, 1},
+                                           Case{sim::WorkloadKind::Flood, 1500}),
                          [](const auto& test) {
                              std::string name(sim::WorkloadName(test.param.kind));
                              for (char& c : name) {
@@ -62,6 +63,18 @@ TEST_F(Workloads, ADeviceTheMachineLacksFailsTheWorkload) {
     const sim::WorkloadResult result = sim::RunWorkload(*m_machine, sim::WorkloadKind::CopyToStick, options);
     EXPECT_EQ(result.status, STATUS_NO_SUCH_DEVICE);
     EXPECT_EQ(result.steps, 0u);
+}
+
+// A flood step is one write and one read, each one URB at the controller, in runs that end at the count.
+TEST_F(Workloads, AFloodStepIsAWriteAndAReadBack) {
+    sim::WorkloadOptions options;
+    options.count = 2049;
+    options.floodBytes = 16;
+    const sim::WorkloadResult result = sim::RunWorkload(*m_machine, sim::WorkloadKind::Flood, options);
+    ASSERT_TRUE(result.Succeeded()) << result.failure;
+    EXPECT_EQ(result.steps, 2049u);
+    EXPECT_EQ(result.requests, 2 * 2049u);
+    EXPECT_EQ(result.bytes, 2 * 2049u * 16);
 }
 
 // A duration of machine time ends the run: one-second idle steps, moved on by the workload itself.
