@@ -208,13 +208,33 @@ void CDriverThread::ReadLoop(DWORD dwWait) {
         DWORD dwBytes = 0;
         if (!IoctlReadLog(&dwBytes))
             bFull = true; // the session is ending: the loop only waits for the stop from here on
-        LARGE_INTEGER now;
-        ::QueryPerformanceCounter(&now);
-        dwNextWait = bFull ? FullBufferWait : pace.Next(dwBytes, now.QuadPart);
+        if (bFull) {
+            dwNextWait = FullBufferWait;
+            continue;
+        }
+        const LONGLONG llWait = pace.Next(dwBytes, Now());
+        dwNextWait = static_cast<DWORD>(llWait / CReadPace::CountsPerMillisecond);
+        if (dwNextWait == 0 && llWait != 0)
+            SpinFor(llWait);
     }
     // What the driver captured up to the stop is the session's too.
     Drain();
     IoctlDisableLogging();
+}
+
+LONGLONG CDriverThread::Now() {
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+void CDriverThread::SpinFor(LONGLONG llCounts) {
+    // Less than the shortest wait on the stop event, while the log fills a block faster than that: the thread
+    // keeps its processor (given up, a busy machine might not hand it back for longer than the log can hold),
+    // for a bounded number of turns (a clock that stands still must not hold the thread here).
+    const LONGLONG llUntil = Now() + llCounts;
+    for (int i = 0; i < MaxSpins && Now() < llUntil; ++i)
+        YieldProcessor();
 }
 
 void CDriverThread::PublishStart(DWORD dwStatus) {

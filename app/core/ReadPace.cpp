@@ -2,32 +2,28 @@
 
 #include <algorithm>
 
-#include "common/LogBlock.h"
-
-namespace {
-
-// Performance-counter counts per millisecond (the counter runs at 10 MHz).
-constexpr LONGLONG kCountsPerMillisecond = 10'000;
-constexpr LONGLONG kBlockBytes = LOG_BLOCK_DATA_SIZE;
-
-} // namespace
-
-DWORD CReadPace::Next(DWORD dwBytes, LONGLONG llNow) {
+LONGLONG CReadPace::Next(DWORD dwBytes, LONGLONG llNow) {
     const LONGLONG llElapsed = m_llLastRead != 0 ? std::max<LONGLONG>(llNow - m_llLastRead, 0) : 0;
     m_llLastRead = llNow;
-    const DWORD dwLongest = m_dwPause != 0 ? m_dwPause : QuietWait;
+    m_dBytes += dwBytes;
+    m_dCounts += static_cast<double>(llElapsed);
+    if (m_dCounts > RateSpan) {
+        // Older reads weigh less and less: the sums shrink back to the span, keeping the rate they give.
+        m_dBytes *= RateSpan / m_dCounts;
+        m_dCounts = RateSpan;
+    }
+    const LONGLONG llLongest = static_cast<LONGLONG>(m_dwPause != 0 ? m_dwPause : QuietWait) * CountsPerMillisecond;
     if (dwBytes == 0) {
         if (m_dwPause != 0)
-            return m_dwPause;
+            return llLongest;
         const DWORD dwWait = m_dwIdleWait;
         m_dwIdleWait = std::min(m_dwIdleWait * 2, QuietWait);
-        return dwWait;
+        return static_cast<LONGLONG>(dwWait) * CountsPerMillisecond;
     }
     m_dwIdleWait = FirstIdleWait;
-    if (dwBytes >= FullBlock || llElapsed == 0)
+    if (dwBytes >= FullBlock || m_dCounts == 0)
         return 0;
-    // The time the writers would take to fill a whole block at the rate they filled this part of one.
-    const LONGLONG llFill = kBlockBytes * llElapsed / static_cast<LONGLONG>(dwBytes);
-    const LONGLONG llMilliseconds = (llFill + kCountsPerMillisecond / 2) / kCountsPerMillisecond;
-    return static_cast<DWORD>(std::clamp<LONGLONG>(llMilliseconds, 1, dwLongest));
+    // The time the writers take to fill a whole block at that rate.
+    const double dFill = static_cast<double>(LOG_BLOCK_DATA_SIZE) * m_dCounts / m_dBytes;
+    return std::min(static_cast<LONGLONG>(dFill), llLongest);
 }

@@ -62,8 +62,17 @@ private:
     uint64_t m_state;
 };
 
-// Waits in real time (the machine clock may be virtual) until `ready`, at most kPatience.
+// Waits in real time (the machine clock may be virtual) until `ready`, at most kPatience: first giving up the
+// processor a few times (most requests end within microseconds, on the machine's other threads), then
+// sleeping between looks.
 template <class Predicate> bool AwaitReal(Predicate ready) {
+    constexpr int kYields = 64;
+    for (int i = 0; i < kYields; ++i) {
+        if (ready()) {
+            return true;
+        }
+        std::this_thread::yield();
+    }
     const auto until = std::chrono::steady_clock::now() + kPatience;
     while (!ready()) {
         if (std::chrono::steady_clock::now() > until) {
