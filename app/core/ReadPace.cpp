@@ -12,18 +12,17 @@ LONGLONG CReadPace::Next(DWORD dwBytes, LONGLONG llNow) {
         m_dBytes *= RateSpan / m_dCounts;
         m_dCounts = RateSpan;
     }
-    const LONGLONG llLongest = static_cast<LONGLONG>(m_dwPause != 0 ? m_dwPause : QuietWait) * CountsPerMillisecond;
-    if (dwBytes == 0) {
-        if (m_dwPause != 0)
-            return llLongest;
-        const DWORD dwWait = m_dwIdleWait;
-        m_dwIdleWait = std::min(m_dwIdleWait * 2, QuietWait);
-        return static_cast<LONGLONG>(dwWait) * CountsPerMillisecond;
-    }
-    m_dwIdleWait = FirstIdleWait;
-    if (dwBytes >= FullBlock || m_dCounts == 0)
+    if (dwBytes != 0)
         return 0;
-    // The time the writers take to fill a whole block at that rate.
-    const double dFill = static_cast<double>(LOG_BLOCK_DATA_SIZE) * m_dCounts / m_dBytes;
-    return std::min(static_cast<LONGLONG>(dFill), llLongest);
+    if (m_dwPause != 0)
+        return static_cast<LONGLONG>(m_dwPause) * CountsPerMillisecond;
+    const LONGLONG llIdle = static_cast<LONGLONG>(m_dwIdleWait) * CountsPerMillisecond;
+    m_dwIdleWait = std::min(m_dwIdleWait * 2, QuietWait);
+    if (m_dBytes <= 0 || m_dCounts <= 0)
+        return llIdle;
+    // The time the writers take to fill a whole block at the rate of the last reads.
+    const auto llFill = static_cast<LONGLONG>(static_cast<double>(LOG_BLOCK_DATA_SIZE) * m_dCounts / m_dBytes);
+    if (llFill < llIdle)
+        m_dwIdleWait = FirstIdleWait; // a busy log: the next empty read starts short again
+    return std::min(llIdle, llFill);
 }

@@ -1,16 +1,17 @@
 // CReadPace: when the capture thread reads the driver's capture log next, from what its last reads brought.
 //
-// The driver hands over one block per read, and gives the reader its newest block even while the writers are
-// still filling it (they then start a fresh one). A reader that reads again as soon as a read brought
-// anything takes a nearly empty block each time, and the writers pay for a new block every few records. So:
-// - a read that brought a full block (the log is busy; older full blocks may wait): the next one at once;
-// - a read that brought part of a block (the log is drained, the writers were filling that block): the next
-//   one when the writers, at the rate the last few milliseconds of reads show, will have filled another, but
-//   no later than the pause;
-// - a read that brought nothing: the pause; in background logging (no pause of its own) a short wait that
-//   doubles while the log stays empty, up to the pause of a quiet log.
+// The driver hands over one block per read, oldest first, and gives the reader its newest block even while
+// the writers are still filling it (they then start a fresh one). Only an empty read shows that the log is
+// drained: a short block may as well be an older one that a large record after it left short. So:
+// - a read that brought records: the next one at once;
+// - a read that brought nothing: a wait for the writers to fill a block at the rate the last few
+//   milliseconds of reads show, no longer than a short wait that doubles while the log stays empty, up to
+//   the pause of a quiet log (in background logging, which has no pause of its own) or the loop's own pause
+//   (outside it). A busy log is so read block by block with about one block filling between two drains,
+//   rather than taken from the writers a few records at a time, and a quiet log's records reach the document
+//   at most a quiet pause late.
 // Waits are in performance-counter counts (QueryPerformanceCounter, 10 MHz); the capture thread waits whole
-// milliseconds on its stop event and yields its processor for a wait shorter than one.
+// milliseconds on its stop event and spins through a wait shorter than one.
 #pragma once
 
 #include "windef.h"
@@ -20,12 +21,11 @@
 class CReadPace {
 public:
     static constexpr LONGLONG CountsPerMillisecond = 10'000;
-    // The wait after the first empty read in background logging, and the longest one there (milliseconds): a
-    // quiet log's records reach the document at most this late.
+    // The wait after the first empty read in background logging, and the longest one there (milliseconds). A
+    // burst after a quiet spell must not fill the driver's 31 blocks (about 2 MB) before the next read: at
+    // the highest rates the machine's storage reaches, that takes a few milliseconds.
     static constexpr DWORD FirstIdleWait = 1;
-    static constexpr DWORD QuietWait = 10;
-    // A read at least this large took a full block: the next record that did not fit went to a new one.
-    static constexpr DWORD FullBlock = LOG_BLOCK_DATA_SIZE - 4096;
+    static constexpr DWORD QuietWait = 2;
     // The span of reads the rate is taken over (counts).
     static constexpr LONGLONG RateSpan = 5 * CountsPerMillisecond;
 

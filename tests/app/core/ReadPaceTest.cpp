@@ -1,6 +1,6 @@
-// The capture thread's pace: full blocks are read back to back; part of a block waits for the writers to fill
-// another at the rate the last reads show, no longer than a quiet log's pause; an empty log waits longer and
-// longer up to that pause.
+// The capture thread's pace: reads follow each other while they bring records; a drained log is read again
+// once the writers have filled about a block at the rate the last reads show, never later than a short wait
+// that doubles while the log stays empty, up to a quiet log's pause.
 #include "app/core/ReadPace.h"
 
 #include <gtest/gtest.h>
@@ -25,26 +25,27 @@ struct Case {
     std::vector<Read> reads;
 };
 
-TEST(ReadPace, WaitsForFullBlocksAsLongAsTheRateSaysAndNoLongerThanThePause) {
+TEST(ReadPace, ReadsWhileRecordsComeAndWaitsAboutABlockOnceDrained) {
     const Case cases[] = {
-        {"full blocks follow each other at once", 0, {{kFull, 0, 0}, {kFull, kMs / 10, 0}, {CReadPace::FullBlock, kMs, 0}}},
-        {"a tenth of a block every 2 ms: a block in 20 ms, but a quiet log waits 10 at most",
+        {"blocks, short or full, follow each other at once",
          0,
-         {{kTenth, 0, 0}, {kTenth, 2 * kMs, 10 * kMs}, {kTenth, 2 * kMs, 10 * kMs}}},
-        {"two blocks and a tenth in 0.3 ms: the next block in 0.14 ms",
+         {{kFull, 0, 0}, {kTenth, kMs / 10, 0}, {kFull, kMs, 0}, {kTenth, kMs, 0}}},
+        {"three blocks, then empty, in 0.4 ms: a block in 0.13 ms",
          0,
-         {{kFull, 0, 0}, {kFull, 2 * kMs / 10, 0}, {kTenth, kMs / 10, 1428}}},
-        {"no time passed between two reads: at once", 0, {{kTenth, 0, 0}, {kTenth, 0, 0}}},
-        {"an empty log: 1, 2, 4, 8, then 10 ms, and records start it over",
+         {{kFull, 0, 0}, {kFull, kMs / 10, 0}, {kFull, kMs / 10, 0}, {0, 2 * kMs / 10, 1333}}},
+        {"an empty log from the start: 1 ms, then 2 at most",
          0,
-         {{0, 0, kMs}, {0, kMs, 2 * kMs}, {0, 2 * kMs, 4 * kMs}, {0, 4 * kMs, 8 * kMs}, {0, 8 * kMs, 10 * kMs},
-          {0, 10 * kMs, 10 * kMs}, {kFull, 10 * kMs, 0}, {0, 0, kMs}}},
-        {"foreground: full blocks at once, an empty log every 250 ms",
+         {{0, 0, kMs}, {0, kMs, 2 * kMs}, {0, 2 * kMs, 2 * kMs}}},
+        {"a tenth of a block every 2 ms: a block in 20 ms, so the waits grow to 2 ms",
+         0,
+         {{kTenth, 0, 0}, {0, 0, kMs}, {kTenth, kMs, 0}, {0, 0, 2 * kMs}, {kTenth, 2 * kMs, 0}, {0, 0, 2 * kMs}}},
+        {"a busy log after a quiet spell: back to a block's time",
+         0,
+         {{0, 0, kMs}, {0, kMs, 2 * kMs}, {kFull, 2 * kMs, 0}, {kFull, kMs / 10, 0}, {kFull, kMs / 10, 0},
+          {kFull, kMs / 10, 0}, {0, kMs / 10, 8500}}},
+        {"foreground: records at once, an empty log every 250 ms",
          250,
-         {{kFull, 0, 0}, {0, 0, 250 * kMs}, {0, 250 * kMs, 250 * kMs}, {kFull, 250 * kMs, 0}}},
-        {"foreground: a trickle of a tenth of a block in 5 ms: a block in 25 ms, then slower: 250 at most",
-         250,
-         {{kTenth, 0, 0}, {kTenth, 5 * kMs, 250034}, {kTenth, 100 * kMs, 250 * kMs}}},
+         {{kFull, 0, 0}, {kTenth, 0, 0}, {0, 0, 250 * kMs}, {0, 250 * kMs, 250 * kMs}, {kFull, 250 * kMs, 0}}},
     };
     for (const Case& c : cases) {
         CReadPace pace(c.pause);
