@@ -229,6 +229,6 @@ void Rows(benchmark::internal::Benchmark* b) {
 }
 BENCHMARK(BM_Urb)->Apply(Rows);
 // Several processors submitting at once share the capture log's lock.
-BENCHMARK(BM_Urb)->Args({Captured, BulkIn512})->Args({LogOff, BulkIn512})->Threads(4);
+BENCHMARK(BM_Urb)->Args({Captured, BulkIn512})->Args({LogOff, BulkIn512})->Threads(4)->UseRealTime();
 
 } // namespace

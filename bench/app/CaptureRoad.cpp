@@ -1,10 +1,13 @@
 // The capture road end to end: a workload of the simulated machine as fast as it goes, its device checked in
 // the live capture document, continuous logging and background logging on, so that every record goes from
 // the hooked drivers through the driver's log, the capture thread and the banks into the document's index.
-// Two sources of records:
-//   Storage  "copying a file to the stick": large transfers whose data the records carry;
-//   Flood    "loopback flood": small transfers answered at once, the most records a second the machine
-//            can make (the road's own cost, with the machine's as small as it gets).
+// Sources of records:
+//   Storage         "copying a file to the stick": large transfers whose data the records carry (up to 64 KiB
+//                   a record, the driver's default size setting for bulk data);
+//   StorageHeaders  the same with bulk data not captured (the bulk data switch off): what the road costs
+//                   besides copying the data into the driver's blocks and those blocks' fill;
+//   Flood           "loopback flood": small transfers answered at once, the most records a second the machine
+//                   can make (the road's own cost, with the machine's as small as it gets).
 // Beside each, in the same run and on the same machine, the workload with no capture running: the ceiling the
 // road is measured against. The workloads make their data once and compare nothing they read back, so that
 // the rows measure the traffic. Each run of a row boots its own machine, outside the timed loop.
@@ -50,7 +53,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum Source : int64_t { Storage, Flood };
+enum Source : int64_t { Storage, StorageHeaders, Flood };
 
 // Pairs of the flood per timed step: long enough that the loop's own cost does not show.
 constexpr uint64_t kFloodPairsPerStep = 4096;
@@ -96,6 +99,13 @@ struct Road {
         }
         app->m_Settings.ContinuousLogging = true;
         app->m_Settings.BackgroundLogging = true;
+        if (source == StorageHeaders) {
+            app->m_Settings.CaptureBulk = false;
+            if (!app->SetDriverLoggingOptions(nullptr)) {
+                failure = "the capture switches cannot be set";
+                return;
+            }
+        }
         log = tdl::session::RenewLiveDocument(*app);
         std::shared_ptr<sim::UsbDevice> device = machine->Device(DeviceOf(source));
         if (log == nullptr || device == nullptr ||
@@ -207,13 +217,9 @@ void MachineAlone(benchmark::State& state) {
     state.counters["requests/s"] = benchmark::Counter(static_cast<double>(requests), benchmark::Counter::kIsRate);
 }
 
-void Sources(benchmark::internal::Benchmark* b) {
-    b->ArgName("source");
-    b->Arg(Storage)->Arg(Flood);
-}
-
 // The machine and the capture work on their own threads: rates are per second of real time.
-BENCHMARK(EndToEnd)->Apply(Sources)->UseRealTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(MachineAlone)->Apply(Sources)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(EndToEnd)->ArgName("source")->Arg(Storage)->Arg(StorageHeaders)->Arg(Flood)->UseRealTime()->Unit(
+    benchmark::kMicrosecond);
+BENCHMARK(MachineAlone)->ArgName("source")->Arg(Storage)->Arg(Flood)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 } // namespace
