@@ -51,6 +51,18 @@ ULONG AppendFromAddress(PRECORD_DESCRIPTOR record, ULONG_PTR source, ULONG count
     return count;
 }
 
+// The request fields of a header.
+void ApplyHeaderInfo(_LOGHDR& header, const RECORD_HEADER_INFO& info) {
+    header.Function = info.Function;
+    header.StackCount = info.StackCount;
+    header.CurrentLocation = info.CurrentLocation;
+    header.StackID = info.StackID;
+    header.DeviceObject = info.DeviceObject;
+    header.Irp = info.Irp;
+    header.StackLocation = info.StackLocation;
+    header.Status = static_cast<ULONG>(info.Status);
+}
+
 // Sizes both parts so the record fits an empty block.
 VOID SetParts(PRECORD_DESCRIPTOR record, ULONG part1Size, ULONG part2Size) {
     RecordLayout layout;
@@ -113,15 +125,8 @@ VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber) 
     header.LogType = Record->Tag;
     header.DataSize = Record->Part1Size + Record->Part2Size;
     header.Continuation = Record->More ? LogTag::More : LogTag::Data;
-    if (const RECORD_HEADER_INFO* info = Record->Header) {
-        header.Function = info->Function;
-        header.StackCount = info->StackCount;
-        header.CurrentLocation = info->CurrentLocation;
-        header.StackID = info->StackID;
-        header.DeviceObject = info->DeviceObject;
-        header.Irp = info->Irp;
-        header.StackLocation = info->StackLocation;
-        header.Status = static_cast<ULONG>(info->Status);
+    if (Record->Header != nullptr) {
+        ApplyHeaderInfo(header, *Record->Header);
     }
     std::memcpy(Start, &header, sizeof header);
     if (Record->Part1Source != nullptr) {
@@ -143,15 +148,10 @@ VOID RecordSetHeader(PRECORD_DESCRIPTOR Record, const RECORD_HEADER_INFO* Info) 
     if (!RecordIsReserved(Record)) {
         return;
     }
-    PUCHAR header = Record->RecordStart;
-    tdl::StoreLe<ULONG>(header + offsetof(_LOGHDR, Function), Info->Function);
-    tdl::StoreLe<UCHAR>(header + offsetof(_LOGHDR, StackCount), Info->StackCount);
-    tdl::StoreLe<UCHAR>(header + offsetof(_LOGHDR, CurrentLocation), Info->CurrentLocation);
-    tdl::StoreLe<USHORT>(header + offsetof(_LOGHDR, StackID), Info->StackID);
-    tdl::StoreLe<ULONG64>(header + offsetof(_LOGHDR, DeviceObject), Info->DeviceObject);
-    tdl::StoreLe<ULONG64>(header + offsetof(_LOGHDR, Irp), Info->Irp);
-    tdl::StoreLe<ULONG64>(header + offsetof(_LOGHDR, StackLocation), Info->StackLocation);
-    tdl::StoreLe<ULONG>(header + offsetof(_LOGHDR, Status), static_cast<ULONG>(Info->Status));
+    _LOGHDR header;
+    std::memcpy(&header, Record->RecordStart, sizeof header);
+    ApplyHeaderInfo(header, *Info);
+    std::memcpy(Record->RecordStart, &header, sizeof header);
 }
 
 VOID RecordWritePart1(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Length) {
