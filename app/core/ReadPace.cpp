@@ -20,9 +20,11 @@ LONGLONG CReadPace::Next(DWORD dwBytes, LONGLONG llNow) {
     m_dwIdleWait = std::min(m_dwIdleWait * 2, QuietWait);
     if (m_dBytes <= 0 || m_dCounts <= 0)
         return llIdle;
-    // The time the writers take to fill a whole block at the rate of the last reads.
-    const auto llFill = static_cast<LONGLONG>(static_cast<double>(LOG_BLOCK_DATA_SIZE) * m_dCounts / m_dBytes);
-    if (llFill < llIdle)
-        m_dwIdleWait = FirstIdleWait; // a busy log: the next empty read starts short again
-    return std::min(llIdle, llFill);
+    // The time the writers take to fill a whole block at the rate of the last reads (a rate that has faded
+    // almost to nothing gives a time far beyond any wait).
+    const double dFill = static_cast<double>(LOG_BLOCK_DATA_SIZE) * m_dCounts / m_dBytes;
+    if (dFill >= static_cast<double>(llIdle))
+        return llIdle;
+    m_dwIdleWait = FirstIdleWait; // a busy log: the next empty read starts short again
+    return static_cast<LONGLONG>(dFill);
 }
