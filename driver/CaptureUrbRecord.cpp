@@ -564,8 +564,8 @@ BOOLEAN UrbRecordWrite(PCAPTURE_LOG Log, PURB_RECORD Record, const RECORD_HEADER
     }
     descriptor.Header = &header;
     descriptor.Part1Source = Record->Part1;
-    if (!LogWriteRecord(Log, &descriptor, Record->Part2Kind != UrbPart2::None ? FillUrbRecord : nullptr,
-                        Record, nullptr, nullptr)) {
+    if (!LogWriteRecord(Log, &descriptor, Record->Part2Kind != UrbPart2::None ? FillUrbRecord : nullptr, Record,
+                        nullptr, nullptr)) {
         return FALSE;
     }
     if (descriptor.Remaining != 0) {

@@ -218,8 +218,13 @@ void MachineAlone(benchmark::State& state) {
 }
 
 // The machine and the capture work on their own threads: rates are per second of real time.
-BENCHMARK(EndToEnd)->ArgName("source")->Arg(Storage)->Arg(StorageHeaders)->Arg(Flood)->UseRealTime()->Unit(
-    benchmark::kMicrosecond);
+BENCHMARK(EndToEnd)
+    ->ArgName("source")
+    ->Arg(Storage)
+    ->Arg(StorageHeaders)
+    ->Arg(Flood)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(MachineAlone)->ArgName("source")->Arg(Storage)->Arg(Flood)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -52,12 +52,12 @@ public:
 
 private:
     struct Scale {
-        uint64_t counter0;   // the counter where this scale starts
-        LONGLONG units0;     // the time there
-        uint64_t rate;       // 100 ns units per count, a fraction of 2^64
+        uint64_t counter0;    // the counter where this scale starts
+        LONGLONG units0;      // the time there
+        uint64_t rate;        // 100 ns units per count, a fraction of 2^64
         uint64_t remeasureAt; // the counter at which the rate is measured again over a longer span
     };
-    static constexpr LONGLONG kFirstSpan = 20'000;                 // 2 ms
+    static constexpr LONGLONG kFirstSpan = 20'000;               // 2 ms
     static constexpr LONGLONG kLastSpan = 10'000LL * 10'000'000; // 10,000 s: then the rate stays
 
     static LONGLONG Scaled(const Scale& scale, uint64_t counter) {

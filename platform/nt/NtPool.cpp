@@ -37,7 +37,7 @@ struct BlockHeader {
 };
 constexpr SIZE_T kHeader = MEMORY_ALLOCATION_ALIGNMENT;
 static_assert(sizeof(BlockHeader) <= kHeader);
-constexpr ULONG kLiveBlock = 0x4C6F6F50; // "PooL"
+constexpr ULONG kLiveBlock = 0x4C6F6F50;  // "PooL"
 constexpr ULONG kFreedBlock = 0x65657246; // "Free"
 constexpr ULONG kDefaultTag = nt::pool::TagFromString("None");
 
@@ -125,7 +125,7 @@ bool ShouldFail(ULONG tag) {
 // to the host each time costs page faults and address-space shootdowns on every new one. Without the
 // sanitizers the pool keeps a few freed ones of each size for the next allocation; with them every block
 // goes back at once, so that a use after free is still caught.
-constexpr SIZE_T kCachedFrom = 16 * 1024;         // whole allocations this large are kept
+constexpr SIZE_T kCachedFrom = 16 * 1024;        // whole allocations this large are kept
 constexpr SIZE_T kCachedBytes = 8 * 1024 * 1024; // at most this much memory in all
 constexpr size_t kCachedSizes = 8;               // distinct sizes kept
 

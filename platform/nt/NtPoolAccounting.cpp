@@ -22,8 +22,12 @@ struct TagCounters {
     std::atomic<uint64_t> failures;
 };
 constexpr uint64_t kKeyUsed = uint64_t{1} << 32;
-constexpr uint64_t KeyOf(ULONG tag) { return kKeyUsed | tag; }
-ULONG TagOf(const TagCounters& slot) { return static_cast<ULONG>(slot.key.load(std::memory_order_relaxed)); }
+constexpr uint64_t KeyOf(ULONG tag) {
+    return kKeyUsed | tag;
+}
+ULONG TagOf(const TagCounters& slot) {
+    return static_cast<ULONG>(slot.key.load(std::memory_order_relaxed));
+}
 constexpr size_t kTagSlots = 256; // distinct tags one thread counts; more go to the shared overflow block
 
 struct CounterBlock {

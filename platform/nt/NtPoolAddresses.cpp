@@ -30,8 +30,12 @@ constexpr ULONG kStartsHere = 0x80000000;
 constexpr ULONG PageWord(ULONG_PTR low, ULONG_PTR high, bool startsHere) {
     return static_cast<ULONG>(low | (high << 16)) | (startsHere ? kStartsHere : 0);
 }
-constexpr ULONG_PTR WordLow(ULONG word) { return word & 0x1FFF; }
-constexpr ULONG_PTR WordHigh(ULONG word) { return (word >> 16) & 0x1FFF; }
+constexpr ULONG_PTR WordLow(ULONG word) {
+    return word & 0x1FFF;
+}
+constexpr ULONG_PTR WordHigh(ULONG word) {
+    return (word >> 16) & 0x1FFF;
+}
 
 using Leaf = std::array<std::atomic<ULONG>, kLevelEntries>;
 using Middle = std::array<std::atomic<Leaf*>, kLevelEntries>;
@@ -158,20 +162,22 @@ void AddRange(ULONG_PTR start, ULONG_PTR end) {
         WriteSlot(slot, start, end, kInUse);
         return;
     }
-    nt::BugCheck(DRIVER_VERIFIER_DETECTED_VIOLATION, "too many address ranges registered at once (are they ever removed?)");
+    nt::BugCheck(DRIVER_VERIFIER_DETECTED_VIOLATION,
+                 "too many address ranges registered at once (are they ever removed?)");
 }
 
 void RemoveRange(ULONG_PTR start, ULONG_PTR end) {
     const size_t used = g_rangeSlotsUsed.load(std::memory_order_acquire);
     for (size_t index = 0; index < used; ++index) {
         RangeSlot& slot = SlotAt(index);
-        if (slot.state.load(std::memory_order_acquire) != kInUse || slot.start.load(std::memory_order_relaxed) != start ||
-            slot.end.load(std::memory_order_relaxed) != end) {
+        if (slot.state.load(std::memory_order_acquire) != kInUse ||
+            slot.start.load(std::memory_order_relaxed) != start || slot.end.load(std::memory_order_relaxed) != end) {
             continue;
         }
         ULONG expected = kInUse;
         if (slot.state.compare_exchange_strong(expected, kClaimed, std::memory_order_acquire)) {
-            if (slot.start.load(std::memory_order_relaxed) == start && slot.end.load(std::memory_order_relaxed) == end) {
+            if (slot.start.load(std::memory_order_relaxed) == start &&
+                slot.end.load(std::memory_order_relaxed) == end) {
                 WriteSlot(slot, 0, 0, kFree);
                 return;
             }

@@ -80,8 +80,8 @@ TEST(RealClockTest, KeepsPaceWithTheHostAndNeverGoesBack) {
     reader();
     other.join();
     const LONGLONG elapsed = KeQueryPerformanceCounter(nullptr).QuadPart - start;
-    const auto hostElapsed = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
-                                                                                    hostStart).count();
+    const auto hostElapsed =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - hostStart).count();
     EXPECT_EQ(backwards.load(), 0);
     EXPECT_NEAR(static_cast<double>(elapsed) / 10.0, static_cast<double>(hostElapsed), 2000.0)
         << "the counter's microseconds against the host's";

@@ -34,21 +34,19 @@ TEST_P(EachWorkload, RunsItsStepsAndEndsWell) {
     EXPECT_EQ(sim::WorkloadFromName(sim::WorkloadName(GetParam().kind)), GetParam().kind);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, EachWorkload,
-                         ::testing::Values(Case{sim::WorkloadKind::MouseMoving, 20},
-                                           Case{sim::WorkloadKind::CopyToStick, 2},
-                                           Case{sim::WorkloadKind::Printing, 2},
-                                           Case{sim::WorkloadKind::IdleMachine, 3},
-                                           Case{sim::WorkloadKind::PlugAndUnplug, 6},
-                                           Case{sim::WorkloadKind::RequestFamilies, 1},
-                                           Case{sim::WorkloadKind::Flood, 1500}),
-                         [](const auto& test) {
-                             std::string name(sim::WorkloadName(test.param.kind));
-                             for (char& c : name) {
-                                 c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                             }
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, EachWorkload,
+    ::testing::Values(Case{sim::WorkloadKind::MouseMoving, 20}, Case{sim::WorkloadKind::CopyToStick, 2},
+                      Case{sim::WorkloadKind::Printing, 2}, Case{sim::WorkloadKind::IdleMachine, 3},
+                      Case{sim::WorkloadKind::PlugAndUnplug, 6}, Case{sim::WorkloadKind::RequestFamilies, 1},
+                      Case{sim::WorkloadKind::Flood, 1500}),
+    [](const auto& test) {
+        std::string name(sim::WorkloadName(test.param.kind));
+        for (char& c : name) {
+            c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        }
+        return name;
+    });
 
 TEST_F(Workloads, UnknownNamesAndAStoppedMachineAreRefused) {
     EXPECT_FALSE(sim::WorkloadFromName("surfing"));
