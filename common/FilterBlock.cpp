@@ -16,6 +16,9 @@ constexpr size_t GroupByte(size_t start, size_t count, ULONG first, ULONG v) {
     return v >= first && v - first < count ? start + (v - first) : FILTER_NO_BYTE;
 }
 
+// A HID code's byte is in the group of its own transfer method only: looking on in the other groups would let
+// a GET_DRIVER_CONFIG record pass when only SET_FEATURE (the same function number, out-direct) is ticked. The
+// driver and the application both take the code's byte from here.
 size_t HidCodeByte(ULONG code) {
     using namespace FilterByte;
     const ULONG f = IoctlFunction(code);

@@ -264,9 +264,11 @@ constexpr size_t URB_RECORD_PIPE_OFFSET = sizeof(URB_RECORD_HEAD);
 constexpr size_t URB_RECORD_INTERFACE_OFFSET = URB_RECORD_PIPE_OFFSET + offsetof(URB_RECORD_PIPE, InterfaceNumber);
 constexpr size_t URB_RECORD_ENDPOINT_OFFSET = URB_RECORD_PIPE_OFFSET + offsetof(URB_RECORD_PIPE, EndpointAddress);
 constexpr size_t URB_RECORD_TRANSFER_FLAGS_OFFSET = offsetof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER, TransferFlags);
+constexpr size_t URB_RECORD_SETUP_OFFSET = offsetof(URB_RECORD_CONTROL_TRANSFER, SetupPacket);
 constexpr size_t URB_RECORD_SETUP_EX_OFFSET = offsetof(URB_RECORD_CONTROL_TRANSFER_EX, SetupPacket);
 static_assert(URB_RECORD_INTERFACE_OFFSET == 17 && URB_RECORD_ENDPOINT_OFFSET == 18 &&
-              URB_RECORD_TRANSFER_FLAGS_OFFSET == 30 && URB_RECORD_SETUP_EX_OFFSET == 46);
+              URB_RECORD_TRANSFER_FLAGS_OFFSET == 30 && URB_RECORD_SETUP_OFFSET == 42 &&
+              URB_RECORD_SETUP_EX_OFFSET == 46);
 
 // Part-1 size of a URB record for a URB function (without its synchronous bit); -1 when no URB record is
 // written for the function (above 52, except 0x1000 to 0x1002).

@@ -169,6 +169,14 @@ BOOLEAN HubBusInterfaceOriginal(PVOID BusContext, PHUB_BUS_INTERFACE_ORIGINAL Or
     return entry != nullptr;
 }
 
+ULONG HubBusInterfaceHookCount(VOID) {
+    const KIRQL irql = KeAcquireSpinLockRaiseToDpc(&g_lock);
+    const auto count = static_cast<ULONG>(
+        std::count_if(std::begin(g_entries), std::end(g_entries), [](const HOOK_ENTRY& e) { return e.BusContext; }));
+    KeReleaseSpinLock(&g_lock, irql);
+    return count;
+}
+
 VOID HubBusInterfaceHookReset(VOID) {
     const KIRQL irql = KeAcquireSpinLockRaiseToDpc(&g_lock);
     std::memset(g_entries, 0, sizeof g_entries);

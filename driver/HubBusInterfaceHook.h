@@ -46,7 +46,10 @@ typedef struct _HUB_BUS_INTERFACE_ORIGINAL {
     USHORT Size; // bytes of the interface copied (at most a version-8 interface)
 } HUB_BUS_INTERFACE_ORIGINAL, *PHUB_BUS_INTERFACE_ORIGINAL;
 BOOLEAN HubBusInterfaceOriginal(PVOID BusContext, PHUB_BUS_INTERFACE_ORIGINAL Original);
+// Bus contexts the table holds.
+ULONG HubBusInterfaceHookCount(VOID);
 
-// Forgets every bus context, for a driver that starts over while its image stays loaded (a test process).
-// Only when no hub can call the hook any more.
+// Forgets every bus context. The table is the image's data, so it goes when the image unloads (the driver's
+// unload calls it once no hub is left to call the hook); a driver that starts over while its image stays
+// loaded (a test process) starts with an empty table as it would after a reload.
 VOID HubBusInterfaceHookReset(VOID);

@@ -323,6 +323,13 @@ VOID InvalidateChildStacksLocked(PDEVICE_STACK stack) {
     }
 }
 
+BOOLEAN StackIsComplete(PDEVICE_STACK stack) {
+    const KIRQL irql = StackListLock();
+    const BOOLEAN complete = stack->Complete;
+    StackListUnlock(irql);
+    return complete;
+}
+
 } // namespace
 
 // --- Shared with the other parts of the tree ---
@@ -614,7 +621,16 @@ VOID StackTreeDeviceStarted(PDEVICE_OBJECT DeviceObject) {
         return;
     }
     DeviceNodeRelease(node);
+    // A stack outside the USB setup class (a HID device's) never sees AddDevice, which reads the Plug and Play
+    // properties: its device node has them by the time it starts, and its arrival is reported once it is whole.
+    const BOOLEAN wasComplete = StackIsComplete(stack);
+    if (!wasComplete && stack->PhysicalDeviceObject == DeviceObject) {
+        StackFetchProperties(stack);
+    }
     RewalkStack(stack, stack->PhysicalDeviceObject, FALSE);
+    if (!wasComplete && StackIsComplete(stack)) {
+        StackReport(stack, LogTag::ktsA);
+    }
     StackLearnHostControllerHandle(stack);
     StackLearnHubDeviceHandle(stack);
     HookStackDrivers(stack);

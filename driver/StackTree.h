@@ -127,7 +127,9 @@ VOID StackTreeAddDevice(PDEVICE_OBJECT PhysicalDeviceObject);
 
 // DeviceObject has started (Plug and Play START_DEVICE completed): its stack is walked again, so that device
 // objects whose drivers sign their extensions only when they start are classified, decided on and hooked;
-// host-controller and hub-port device handles are learnt.
+// host-controller and hub-port device handles are learnt. A stack still without its Plug and Play
+// properties (one AddDevice never saw) reads them from its started physical device object, and reports its
+// arrival once it has them all.
 VOID StackTreeDeviceStarted(PDEVICE_OBJECT DeviceObject);
 // A bus-relations report of DeviceObject (a hub, controller or composite parent): each child physical
 // device object gets its stack under DeviceObject's stack (created when unknown, linked when known); the

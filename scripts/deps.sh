@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
           zlib1g-dev libminizip-dev libxml2-utils pkg-config libcairo2-dev libpango1.0-dev fonts-dejavu-core
-          chromium-headless-shell)
+          chromium-headless-shell libgtk-3-dev libxtst-dev xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

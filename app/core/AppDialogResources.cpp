@@ -65,6 +65,8 @@ void RegisterAbout() {
 }
 
 void RegisterSupport() {
+    // The facts are for copying: a read-only edit control, one fact a line.
+    constexpr DWORD kFacts = kChild | WS_BORDER | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
     win32::RegisterDialogResource(
         nullptr, IDD_SUPPORT_FEEDBACK,
         {kModalStyle,
@@ -72,8 +74,8 @@ void RegisterSupport() {
          0,
          0,
          260,
-         96,
-         "Tindaloft Support and Feedback",
+         126,
+         "Support and Feedback",
          kFont,
          kFontSize,
          {DialogResourceItem{"STATIC", kStatic,
@@ -83,8 +85,9 @@ void RegisterSupport() {
           DialogResourceItem{"STATIC", kStatic,
                              "Please cut and paste the following version and platform information into your email:",
                              kText, 0, 10, 36, 240, 20},
-          DialogResourceItem{"BUTTON", IDOK, "Launch &Email Client", kDefaultButton, 0, 96, 74, 90, 14},
-          DialogResourceItem{"BUTTON", IDCANCEL, "Cancel", kButton, 0, 196, 74, 54, 14}}});
+          DialogResourceItem{"EDIT", IDC_SUPPORT_FACTS, "", kFacts, 0, 10, 58, 240, 36},
+          DialogResourceItem{"BUTTON", IDOK, "Launch &Email Client", kDefaultButton, 0, 96, 104, 90, 14},
+          DialogResourceItem{"BUTTON", IDCANCEL, "Cancel", kButton, 0, 196, 104, 54, 14}}});
 }
 
 void RegisterCheckUpdate() {

@@ -1,6 +1,8 @@
 #include "app/core/CheckUpdateDlg.h"
 
 #include "app/core/Resource.h"
+#include "app/core/UpdateServer.h"
+#include "shellapi.h"
 
 CheckUpdateDlg::CheckUpdateDlg(CWnd* pParent) : CDialog(IDD_CHECK_UPDATE, pParent) {}
 
@@ -9,4 +11,10 @@ BOOL CheckUpdateDlg::OnInitDialog() {
     SetDlgItemTextA(m_hWnd, IDC_UPDATE_LATEST, "The latest version is: " + m_strLatestVersion);
     SetDlgItemTextA(m_hWnd, IDC_UPDATE_INSTALLED, "Your installed version is: " + m_strInstalledVersion);
     return TRUE;
+}
+
+void CheckUpdateDlg::OnOK() {
+    // The browser says for itself when the page cannot be shown.
+    ::ShellExecuteA(m_hWnd, "open", kDownloadPage, nullptr, nullptr, SW_SHOWNORMAL);
+    CDialog::OnOK();
 }

@@ -6,6 +6,7 @@
 #include "afxwin.h"
 #include "app/core/KxTdloft.h"
 #include "app/core/ProgramFolder.h"
+#include "app/core/SupportAddress.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
@@ -25,7 +26,7 @@ constexpr char kNoDbgHelp[] = "The DLL required for this operation (dbghelp.dll)
 constexpr char kOldDbgHelp[] = "Your version of dbghelp.dll does not support Minidumps.\n";
 constexpr char kSavePrompt[] = "An unexpected error has occurred and the program will now terminate.\nWould you "
                                "like to save a diagnostic file to send to Vellumcrest Support?\n";
-constexpr char kSupportSentence[] = "Please send this file to support@vellumcrest.com.";
+constexpr char kSupportSentence[] = "Please send this file to " TINDALOFT_SUPPORT_ADDRESS ".";
 
 CCrashDump* g_pInstalled = nullptr;
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/core/FilterMatch.h"
+#include "app/core/Trace.h"
 
 IMPLEMENT_SERIAL(CFilterDefinition, CObject, VERSIONABLE_SCHEMA | CFilterDefinition::CurrentSchema)
 
@@ -87,6 +88,7 @@ CFilterDefinition::~CFilterDefinition() = default;
 
 void CFilterDefinition::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
+        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CFilterDefinition::Serialize (storing)");
         WORD marker = 0;
         std::memcpy(&marker, &m_Block.Bytes[FilterByte::Marker], sizeof marker);
         ar << marker;
@@ -96,6 +98,7 @@ void CFilterDefinition::Serialize(CArchive& ar) {
         return;
     }
 
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CFilterDefinition::Serialize (loading)");
     if (m_nSchema < OldestSchema)
         AfxThrowArchiveException(CArchiveException::badSchema);
     FILTER_BLOCK block;

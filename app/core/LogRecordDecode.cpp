@@ -372,6 +372,24 @@ LPCSTR InterfaceRequestText(ULONG classKind, UCHAR request) {
     return nullptr;
 }
 
+// The class request a setup packet of the class type names on the stack's kind; null for a class with no
+// request table, or a recipient that class has no requests for.
+LPCSTR ClassSetupText(ULONG classKind, UCHAR type, UCHAR request) {
+    switch (type) {
+    case 0x20:
+        return classKind == URB_CLASS_HUB ? CStringContent::HubRequestText(request) : nullptr;
+    case 0x21:
+        return InterfaceRequestText(classKind, request);
+    case 0x23:
+        if (classKind == URB_CLASS_HUB)
+            return CStringContent::PortRequestText(request);
+        if (classKind == URB_CLASS_PRINTER)
+            return CStringContent::PrinterRequestText(request);
+        return nullptr;
+    }
+    return nullptr;
+}
+
 // A control transfer's setup type names the recipient; the direction bit does not matter.
 void NameSetupPacket(UrbFunctionInfo& info, UCHAR requestType) {
     const UCHAR type = requestType & 0x7F;
@@ -388,24 +406,12 @@ void NameSetupPacket(UrbFunctionInfo& info, UCHAR requestType) {
         return;
     }
     case 0x20:
-        if (info.classKind == URB_CLASS_HUB) {
-            info.name = "CLASS_DEVICE(32)";
-            info.detail = CStringContent::HubRequestText(request);
-        }
-        return;
     case 0x21:
-        if (const LPCSTR detail = InterfaceRequestText(info.classKind, request)) {
-            info.name = "CLASS_INTERFACE(32)";
-            info.detail = detail;
-        }
-        return;
     case 0x23:
-        if (info.classKind == URB_CLASS_HUB) {
-            info.name = "CLASS_OTHER(32)";
-            info.detail = CStringContent::PortRequestText(request);
-        } else if (info.classKind == URB_CLASS_PRINTER) {
-            info.name = "CLASS_OTHER(32)";
-            info.detail = CStringContent::PrinterRequestText(request);
+        if (const LPCSTR detail = ClassSetupText(info.classKind, type, request)) {
+            static constexpr LPCSTR kClass[] = {"CLASS_DEVICE(32)", "CLASS_INTERFACE(32)", nullptr, "CLASS_OTHER(32)"};
+            info.name = kClass[type & 3];
+            info.detail = detail;
         }
         return;
     }
@@ -426,8 +432,9 @@ void CLogRecordDecode::GetFunctionInfo(UrbFunctionInfo& info) const {
     // "urbR" records are the header alone: the function word carries the setup type and request.
     const bool returned = tag == LogTag::urbR;
     // Class requests keep the request at part 1 byte 17; a control transfer's is the setup packet's bRequest.
-    const size_t requestOffset = function == kControlTransferEx ? URB_RECORD_SETUP_EX_OFFSET + 1
-                                                                : offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, Request);
+    const size_t setupOffset = function == kControlTransfer ? URB_RECORD_SETUP_OFFSET : URB_RECORD_SETUP_EX_OFFSET;
+    const bool control = function == kControlTransfer || function == kControlTransferEx;
+    const size_t requestOffset = control ? setupOffset + 1 : offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, Request);
     UCHAR request = 0;
     if (returned)
         request = static_cast<UCHAR>(GetFunctionRequest());
@@ -449,13 +456,19 @@ void CLogRecordDecode::GetFunctionInfo(UrbFunctionInfo& info) const {
         else if (info.classKind == URB_CLASS_PRINTER && request == kPrinterSoftReset)
             info.detail = CStringContent::PrinterRequestText(request);
         break;
+    case kControlTransfer:
     case kControlTransferEx: {
         UCHAR requestType = 0;
         if (returned)
             requestType = static_cast<UCHAR>(GetFunctionRequestType());
-        else if (!ReadPayload(URB_RECORD_SETUP_EX_OFFSET, requestType))
+        else if (!ReadPayload(setupOffset, requestType))
             break;
-        NameSetupPacket(info, requestType);
+        // The port driver completes every class request as a control transfer: its setup packet names the
+        // class request as the class functions do, while the function keeps its own name.
+        if (function == kControlTransfer)
+            info.detail = ClassSetupText(info.classKind, requestType & 0x7F, request);
+        else
+            NameSetupPacket(info, requestType);
         break;
     }
     }

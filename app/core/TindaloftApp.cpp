@@ -132,6 +132,8 @@ BOOL CTindaloftApp::GetDriverSettings() {
     CKxTdloft driver;
     if (!driver.TryDeviceOpen()) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DRIVER_INFO, "Failed to open KxTdloft");
+        // The splash stays above every window: it would hide the message.
+        CloseSplash();
         ShowStopMessage(kNoDriverMessage);
         return FALSE;
     }

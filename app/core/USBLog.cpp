@@ -224,6 +224,9 @@ BOOL CUSBLog::InitCaptureDocument() {
     } catch (CMemoryException* e) {
         e->Delete();
     } catch (const std::bad_alloc&) {
+    } catch (const char* lpszText) {
+        // The device model's own string exceptions ("allocation failed") end the new document as memory does.
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DOCUMENT, "InitCaptureDocument: %s", lpszText);
     }
     return FALSE;
 }
@@ -231,7 +234,8 @@ BOOL CUSBLog::InitCaptureDocument() {
 void CUSBLog::SetConnectionRoot() {
     // The topology below the root is rebuilt by its owners; the root stands for this machine.
     m_ConnectionTree.clear();
-    // The machine itself is never captured or not: its element has no check box.
+    // The machine itself is never captured or not: its element has no check box. Its kind is HostComputer,
+    // never left unassigned, so that the tree's readers (and its records) know the machine by it.
     ::ConnectionElement root(FALSE, HostComputer, m_HostSystem);
     if (m_HostSystem != nullptr)
         root.m_LabelText = m_HostSystem->GetName();

@@ -115,6 +115,9 @@ public:
     // The device object that had this address at this time (its lifetime covering the time); null when none
     // did or the document has no attached devices.
     CDeviceObject* FindAttachedObject(ULONG64 ntDeviceObject, LONGLONG timeStamp) const;
+    // The device object present now at this address (the oldest one not removed); null when none is or the
+    // document has no attached devices.
+    CDeviceObject* FindDeviceObject(ULONG64 ntDeviceObject) const;
     // The device-type summary of the USB device whose stack holds the device object present at that
     // address, from the device's hub port; FALSE (traced, the summary untouched) for anything but a plain
     // USB device's stack.

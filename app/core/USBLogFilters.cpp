@@ -25,6 +25,7 @@ void CUSBLog::ClearCaptureFilter() {
     if (auto* pApp = dynamic_cast<CTindaloftApp*>(AfxGetApp()))
         pApp->SetDriverLoggingOptions(nullptr);
     m_bCaptureFilterOn = 0;
+    UpdateViews();
 }
 
 void CUSBLog::ApplyBufferFilter() {

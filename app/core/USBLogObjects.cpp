@@ -1,6 +1,6 @@
 // The capture document's look-ups of the kernel objects its records name.
-#include "app/core/USBLog.h"
 #include "app/core/Trace.h"
+#include "app/core/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"
@@ -10,6 +10,13 @@ CDeviceObject* CUSBLog::FindAttachedObject(ULONG64 ntDeviceObject, LONGLONG time
     CDeviceObject* pDevice = nullptr;
     if (m_pAttachedDevices)
         m_pAttachedDevices->GetClassDeviceObjectAtTime(ntDeviceObject, timeStamp, pDevice);
+    return pDevice;
+}
+
+CDeviceObject* CUSBLog::FindDeviceObject(ULONG64 ntDeviceObject) const {
+    CDeviceObject* pDevice = nullptr;
+    if (m_pAttachedDevices)
+        m_pAttachedDevices->GetPresentClassDeviceObject(ntDeviceObject, pDevice);
     return pDevice;
 }
 

@@ -1,25 +1,25 @@
 #include "app/core/UpdateCheck.h"
 
 #include <algorithm>
-#include <mutex>
-#include <utility>
+#include <string>
+
+#include "app/core/UpdateServer.h"
+#include "app/ui/WinHttpClient.h"
 
 namespace {
 
-std::mutex g_serverLock;
-UpdateCheckServer g_server;
+constexpr char kVersionFilePath[] = "/tdloft_ver.txt";
 
-UpdateCheckServer CurrentServer() {
-    std::lock_guard guard(g_serverLock);
-    return g_server;
+std::u16string VersionFileUrl() {
+    const std::string url = std::string("http://") + kUpdateServerHost + kVersionFilePath;
+    std::u16string wide(url.size(), u'\0');
+    const int cch = ::MultiByteToWideChar(CP_ACP, 0, url.data(), static_cast<int>(url.size()), wide.data(),
+                                          static_cast<int>(wide.size()));
+    wide.resize(static_cast<size_t>(std::max(cch, 0)));
+    return wide;
 }
 
 } // namespace
-
-void SetUpdateCheckServer(UpdateCheckServer server) {
-    std::lock_guard guard(g_serverLock);
-    g_server = std::move(server);
-}
 
 UINT AFX_CDECL UpdateCheckThreadProc(LPVOID pParam) {
     std::unique_ptr<std::shared_ptr<CUpdateBlock>> owned(static_cast<std::shared_ptr<CUpdateBlock>*>(pParam));
@@ -27,18 +27,18 @@ UINT AFX_CDECL UpdateCheckThreadProc(LPVOID pParam) {
         return 0;
     }
     CUpdateBlock& block = **owned;
-    const UpdateCheckServer server = CurrentServer();
-    std::optional<std::u16string> answer;
-    if (server) {
-        answer = server(std::u16string(block.m_szUpdateQuery));
+    {
+        WinHttpClient client(VersionFileUrl());
+        client.SetUserAgent(block.m_szUpdateQuery);
+        if (client.IsLoaded() && client.SendHttpRequest(u"GET")) {
+            const std::u16string content = client.GetResponseContent();
+            const size_t length = std::min(content.size(), CUpdateBlock::ResponseLength - 1);
+            std::copy_n(content.data(), length, block.m_szUpdateResponse);
+            block.m_szUpdateResponse[length] = u'\0';
+            block.m_bUpdateResponseReceived.store(TRUE, std::memory_order_relaxed);
+        }
     }
-    if (answer.has_value()) {
-        const size_t length = std::min(answer->size(), CUpdateBlock::ResponseLength - 1);
-        std::copy_n(answer->data(), length, block.m_szUpdateResponse);
-        block.m_szUpdateResponse[length] = u'\0';
-        block.m_bUpdateResponseReceived.store(TRUE, std::memory_order_relaxed);
-    }
-    // Last: whoever sees the check ended sees its answer.
+    // Last, after the client let go of its library: whoever sees the check ended sees its answer.
     block.m_bUpdateCheckRunning.store(FALSE, std::memory_order_release);
     return 0;
 }

@@ -9,10 +9,7 @@
 #pragma once
 
 #include <atomic>
-#include <functional>
 #include <memory>
-#include <optional>
-#include <string>
 
 #include "afxwin.h"
 
@@ -29,13 +26,8 @@ struct CUpdateBlock {
     BOOL IsRunning() const { return m_bUpdateCheckRunning.load(std::memory_order_acquire); }
 };
 
-// The worker. pParam is a `new std::shared_ptr<CUpdateBlock>` whose ownership passes to the worker. It asks
-// the update server with the query; an answer is copied (at most 255 characters and a NUL) and marked
-// received; "running" is cleared last. Returns 0.
+// The worker. pParam is a `new std::shared_ptr<CUpdateBlock>` whose ownership passes to the worker. It sends
+// "GET /tdloft_ver.txt" to the update server (kUpdateServerHost) with the query as its user agent; an answer
+// is copied (at most 255 characters and a NUL) and marked received; "running" is cleared last, once the HTTP
+// client and its library are gone. Returns 0.
 UINT AFX_CDECL UpdateCheckThreadProc(LPVOID pParam);
-
-// The server's side of the worker's request: the answer to a query, or none when the server cannot be
-// reached. By default nothing answers; a test installs its own (it runs on the worker thread, and may take
-// its time on the machine clock).
-using UpdateCheckServer = std::function<std::optional<std::u16string>(const std::u16string& query)>;
-void SetUpdateCheckServer(UpdateCheckServer server);

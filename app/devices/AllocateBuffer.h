@@ -5,4 +5,6 @@
 #include "afx.h"
 
 BYTE* AllocateBuffer(UINT nSize);
+// The same, every byte 0.
+BYTE* AllocateZeroedBuffer(UINT nSize);
 void FreeBuffer(BYTE* pBuffer);

@@ -157,6 +157,9 @@ void CAttachedDrivers::RemoveDriver(INT_PTR nIndex) {
               pDriver);
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS, "%I64x %s", pDriver->m_NtDriverObject,
               pDriver->m_DriverName.GetString());
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS,
+              "NtDriverObject = %I64x found in DrvobjHash as CDriverObject* = %p", pDriver->m_NtDriverObject,
+              m_Hash.GetPresentClassDriverObject(pDriver->m_NtDriverObject));
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS, "RemoveAt index=%u, CDriverObject(%p)", static_cast<UINT>(nIndex),
               pDriver);
     m_DriverObjects.RemoveAt(nIndex);

@@ -2,6 +2,63 @@
 
 #include <cstring>
 
+#include "app/core/Trace.h"
+#include "app/devices/HostController.h"
+#include "app/devices/HubPort.h"
+#include "app/devices/System.h"
+#include "app/devices/UsbHub.h"
+
+namespace {
+
+// The class whose record an element of the kind carries; null for a kind that carries none.
+CRuntimeClass* RecordClassOf(UINT nElementType) {
+    switch (nElementType) {
+    case HostComputer:
+        return RUNTIME_CLASS(CSystem);
+    case HostController:
+        return RUNTIME_CLASS(CHostController);
+    case RootHub:
+    case ExternalHub:
+    case SSRootHub:
+    case SSExternalHub:
+        return RUNTIME_CLASS(CUsbHub);
+    case RootHubPort:
+    case ExternalHubPort:
+        return RUNTIME_CLASS(CHubPort);
+    default:
+        return nullptr;
+    }
+}
+
+// A new object of the kind's class, empty, to load its record into; null for a kind that carries none.
+CObject* NewObjectFor(UINT nElementType, UINT nSchema) {
+    switch (nElementType) {
+    case HostComputer:
+        return new CSystem(nSchema);
+    case HostController:
+        return new CHostController(nSchema);
+    case RootHub:
+    case ExternalHub:
+    case SSRootHub:
+    case SSExternalHub:
+        return CUsbHub::ForLoading(nSchema);
+    case RootHubPort:
+    case ExternalHubPort:
+        return CHubPort::ForLoading(nSchema);
+    default:
+        return nullptr;
+    }
+}
+
+void TraceFields(const ConnectionElement& element) {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "m_LabelText = %s", element.m_LabelText.GetString());
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "m_IsCheckable = %d", element.m_IsCheckable ? 1 : 0);
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "m_ElementType = %s",
+              ConnectionElement::GetElementTypeName(element.m_ElementType));
+}
+
+} // namespace
+
 bool ConnectionElement::IsSameElement(const ConnectionElement& a, const ConnectionElement& b) {
     if (a.m_pElemObject == nullptr || b.m_pElemObject == nullptr)
         return false;
@@ -15,4 +72,51 @@ LPCSTR ConnectionElement::GetElementTypeName(UINT nElementType) {
                                         "RootHub",         "RootHubPort",  "ExternalHub",
                                         "ExternalHubPort", "SSRootHub",    "SSExternalHub"};
     return nElementType < sizeof kNames / sizeof kNames[0] ? kNames[nElementType] : "OtherType";
+}
+
+void ConnectionElement::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "ConnectionElement::Serialize (storing)");
+        CRuntimeClass* pRecordClass = RecordClassOf(m_ElementType);
+        const bool bRecord =
+            m_pElemObject != nullptr && pRecordClass != nullptr && m_pElemObject->GetRuntimeClass() == pRecordClass;
+        // The kind alone tells a loader which record follows: an object the kind does not name would make a
+        // stream no loader can read back, so it is refused before anything is written.
+        if (!bRecord && (pRecordClass != nullptr || m_pElemObject != nullptr)) {
+            TDL_TRACE(TRACE_ERROR, TRACE_AREA_SERIALIZE, "ConnectionElement::Serialize - %s cannot carry its object",
+                      GetElementTypeName(m_ElementType));
+            AfxThrowArchiveException(CArchiveException::generic, ar.m_strFileName);
+        }
+        TraceFields(*this);
+        ar << m_LabelText << static_cast<BYTE>(m_IsCheckable ? 1 : 0) << static_cast<DWORD>(m_ElementType);
+        if (!bRecord) {
+            TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "Serialize Unknown");
+            return;
+        }
+        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "Serialize %s", pRecordClass->m_lpszClassName);
+        m_pElemObject->Serialize(ar);
+        return;
+    }
+
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "ConnectionElement::Serialize (loading)");
+    BYTE checkable = 0;
+    DWORD type = 0;
+    ar >> m_LabelText >> checkable >> type;
+    m_IsCheckable = checkable != 0;
+    m_ElementType = type;
+    m_pElemObject = nullptr;
+    m_hTreeItem = nullptr;
+    TraceFields(*this);
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "Deserialize %s",
+              RecordClassOf(type) != nullptr || type == UnassignedType ? GetElementTypeName(type) : "default");
+    CObject* pObject = NewObjectFor(type, m_nSchema);
+    if (pObject == nullptr)
+        return;
+    try {
+        pObject->Serialize(ar);
+    } catch (...) {
+        delete pObject;
+        throw;
+    }
+    m_pElemObject = pObject;
 }

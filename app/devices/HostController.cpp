@@ -119,9 +119,9 @@ BOOL CHostController::GetHcdDriverKeyName(CString& strKey) {
                 while (text[static_cast<size_t>(nChars)] != u'\0')
                     ++nChars;
                 std::vector<char> ansi(static_cast<size_t>(nChars) * 2 + 1, '\0');
-                const int nBytes = ::WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(text.data()), nChars,
-                                                         ansi.data(), static_cast<int>(ansi.size() - 1), nullptr,
-                                                         nullptr);
+                const int nBytes =
+                    ::WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(text.data()), nChars, ansi.data(),
+                                          static_cast<int>(ansi.size() - 1), nullptr, nullptr);
                 if (nChars == 0 || nBytes > 0) {
                     strKey = CString(ansi.data(), nBytes);
                     bResult = TRUE;
@@ -184,8 +184,7 @@ CUsbHub* CHostController::CreateRootUsbHub(CUSBLog* pDocument) {
     if (m_devstk == nullptr || pDocument == nullptr || pDocument->GetStackTree() == nullptr)
         return m_pRootHub;
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_ROOT_HUB, "StackID = [%04u]", static_cast<UINT>(m_devstk->StackID));
-    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_ROOT_HUB, "Description = %s",
-              static_cast<LPCSTR>(m_devstk->Description));
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_ROOT_HUB, "Description = %s", static_cast<LPCSTR>(m_devstk->Description));
     for (int i = 0; i < CDeviceStack::MaxChildren; ++i) {
         const USHORT childId = m_devstk->ChildStackIDs[i];
         TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_ROOT_HUB, "ChildStackID[%d]=[%4u]", i, static_cast<UINT>(childId));
@@ -249,13 +248,20 @@ void CHostController::RemoveHostController(CDeviceStack* pStack, CUSBLog* pDocum
 void CHostController::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "--CHostController::Serialize (storing)");
+        const DWORD haveDeviceClass = m_pDeviceClass != nullptr ? 1 : 0;
+        const WORD stackId = m_devstk != nullptr ? m_devstk->StackID : 0;
+        const DWORD haveRootHub = m_pRootHub != nullptr ? 1 : 0;
+        TraceDeviceName();
         ar << m_strDeviceName << m_TargetDevice;
-        ar << static_cast<DWORD>(m_pDeviceClass != nullptr ? 1 : 0);
+        TraceRecordFlag("haveDeviceClass", haveDeviceClass);
+        ar << haveDeviceClass;
         if (m_pDeviceClass != nullptr)
             m_pDeviceClass->Serialize(ar);
+        TraceControllerType(stackId);
         ar << m_strControllerType << m_bIsEhci << m_bIsXhci;
-        ar << static_cast<WORD>(m_devstk != nullptr ? m_devstk->StackID : 0);
-        ar << static_cast<DWORD>(m_pRootHub != nullptr ? 1 : 0);
+        ar << stackId;
+        TraceRecordFlag("haveRootHub", haveRootHub);
+        ar << haveRootHub;
         if (m_pRootHub != nullptr)
             m_pRootHub->Serialize(ar);
         return;
@@ -263,11 +269,12 @@ void CHostController::Serialize(CArchive& ar) {
 
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "--CHostController::Serialize (loading)");
     ar >> m_strDeviceName;
-    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "m_strDeviceName = %s", static_cast<LPCSTR>(m_strDeviceName));
     if (m_nSchema >= TargetDeviceSchema)
         ar >> m_TargetDevice;
+    TraceDeviceName();
     DWORD haveDeviceClass = 0;
     ar >> haveDeviceClass;
+    TraceRecordFlag("haveDeviceClass", haveDeviceClass);
     if (haveDeviceClass != 0) {
         delete m_pDeviceClass;
         m_pDeviceClass = nullptr;
@@ -279,6 +286,7 @@ void CHostController::Serialize(CArchive& ar) {
         ar >> m_bIsEhci >> m_bIsXhci;
     WORD stackId = 0;
     ar >> stackId;
+    TraceControllerType(stackId);
     m_devstk = ArchiveStack(ar, stackId);
     if (stackId == 0)
         TDL_TRACE(TRACE_WARNING, TRACE_AREA_SERIALIZE, "*** StackID is 0! ***");
@@ -286,6 +294,7 @@ void CHostController::Serialize(CArchive& ar) {
         TDL_TRACE(TRACE_WARNING, TRACE_AREA_SERIALIZE, "*** m_devstk is NULL! ***");
     DWORD haveRootHub = 0;
     ar >> haveRootHub;
+    TraceRecordFlag("haveRootHub", haveRootHub);
     if (haveRootHub == 0) {
         TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "*** m_pRootHub is NULL! ***");
         return;
@@ -295,4 +304,18 @@ void CHostController::Serialize(CArchive& ar) {
     m_pRootHub = CUsbHub::ForLoading(m_nSchema);
     m_pRootHub->SetHostController(this);
     m_pRootHub->Serialize(ar);
+}
+
+void CHostController::TraceDeviceName() const {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "m_strDeviceName = %s", m_strDeviceName.GetString());
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "m_TargetDevice = %s", m_TargetDevice.GetString());
+}
+
+void CHostController::TraceControllerType(WORD stackId) const {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "m_strControllerType = %s", m_strControllerType.GetString());
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "StackID = %04u", static_cast<UINT>(stackId));
+}
+
+void CHostController::TraceRecordFlag(LPCSTR lpszName, DWORD dwFlag) {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "%s = %d", lpszName, static_cast<int>(dwFlag));
 }

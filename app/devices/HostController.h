@@ -72,4 +72,8 @@ public:
 private:
     // A root hub over the child stack with its descriptor; null (and nothing left over) when it cannot be had.
     CUsbHub* TryRootHub(CDeviceStack* pChild, CUSBLog* pDocument);
+    // The record's fields as its traces name them, storing and loading alike.
+    void TraceDeviceName() const;
+    void TraceControllerType(WORD stackId) const;
+    static void TraceRecordFlag(LPCSTR lpszName, DWORD dwFlag);
 };

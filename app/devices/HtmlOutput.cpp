@@ -7,22 +7,23 @@
 
 namespace {
 
-// The page's style sheet: each selector with its declarations, exactly as written (some end in ";").
+// The page's style sheet: each selector with its declarations. Every declaration ends in ";": a browser
+// reads one without it and the next as a single declaration it cannot parse, and drops both.
 struct StyleRule {
     const char* selector;
     std::initializer_list<const char*> declarations;
 };
 
-constexpr char kFont[] = "font-family: Verdana,Arial,Helvetica";
+constexpr char kFont[] = "font-family: Verdana,Arial,Helvetica;";
 
 const StyleRule kStyleSheet[] = {
     {"body", {kFont}},
-    {"FONT.bold_large_black", {"COLOR:black;", "FONT-SIZE:14pt;", kFont, "FONT-WEIGHT:bold"}},
-    {"FONT.bold_big_black", {"COLOR:black;", "FONT-SIZE:12pt;", kFont, "FONT-WEIGHT:bold"}},
-    {"FONT.std_black", {"COLOR:black;", "FONT-SIZE:11pt;", kFont, "FONT-WEIGHT:normal"}},
-    {"FONT.bold_std_black", {"COLOR:black;", "FONT-SIZE:11pt;", kFont, "FONT-WEIGHT:bold"}},
-    {"FONT.sml_black", {"COLOR:black;", "FONT-SIZE:9pt;", kFont, "FONT-WEIGHT:normal"}},
-    {"FONT.bold_sml_black", {"COLOR:black;", "FONT-SIZE:9pt;", kFont, "FONT-WEIGHT:bold"}},
+    {"FONT.bold_large_black", {"COLOR:black;", "FONT-SIZE:14pt;", kFont, "FONT-WEIGHT:bold;"}},
+    {"FONT.bold_big_black", {"COLOR:black;", "FONT-SIZE:12pt;", kFont, "FONT-WEIGHT:bold;"}},
+    {"FONT.std_black", {"COLOR:black;", "FONT-SIZE:11pt;", kFont, "FONT-WEIGHT:normal;"}},
+    {"FONT.bold_std_black", {"COLOR:black;", "FONT-SIZE:11pt;", kFont, "FONT-WEIGHT:bold;"}},
+    {"FONT.sml_black", {"COLOR:black;", "FONT-SIZE:9pt;", kFont, "FONT-WEIGHT:normal;"}},
+    {"FONT.bold_sml_black", {"COLOR:black;", "FONT-SIZE:9pt;", kFont, "FONT-WEIGHT:bold;"}},
     {"TR.skyblue", {"background-color: #bdcef7;"}},
     {"TD.steelgray", {"background: #e1dfdf;"}},
     {"TH.steelgray", {"background: #e1dfdf;"}},

@@ -1,6 +1,5 @@
 #include "app/devices/HubPort.h"
 
-#include <new>
 #include <string>
 
 #include "WinCom.h"
@@ -8,6 +7,7 @@
 #include "app/core/TopologyRemoval.h"
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
+#include "app/devices/AllocateBuffer.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/DevstkRequest.h"
@@ -45,7 +45,6 @@ constexpr ULONG kStatusNoDevice = 0;
 constexpr ULONG kStatusConnected = 1;
 constexpr ULONG kFirstProblemStatus = 2;
 constexpr ULONG kLastProblemStatus = 6;
-
 
 bool IsSuperSpeed(const CDeviceStack* pStack) {
     return pStack != nullptr && pStack->HasBosDescriptor != 0;
@@ -92,7 +91,7 @@ CHubPort::~CHubPort() {
 }
 
 void CHubPort::FreeConnectionInfo() {
-    delete[] m_pConnectionInfo;
+    FreeBuffer(m_pConnectionInfo);
     m_pConnectionInfo = nullptr;
 }
 
@@ -112,11 +111,17 @@ bool CHubPort::QueryConnectionInformation(CDeviceStack* pHubStack) {
     if (!driver.TryDeviceOpen(false))
         return false;
     FreeConnectionInfo();
-    m_pConnectionInfo = new BYTE[ConnectionBlockSize]();
-    WriteDevstkHead(m_pConnectionInfo, pHubStack->StackID, DEVSTK_CONNECTION_INFORMATION,
-                    DEVSTK_CONNECTION_INFORMATION_SIZE);
-    tdl::StoreLe<ULONG>(m_pConnectionInfo + kConnectionIndex, m_PortNumber);
-    if (!driver.IoctlGetDeviceStackInfo(m_pConnectionInfo, ConnectionBlockSize)) {
+    m_pConnectionInfo = AllocateZeroedBuffer(ConnectionBlockSize);
+    if (m_pConnectionInfo != nullptr) {
+        WriteDevstkHead(m_pConnectionInfo, pHubStack->StackID, DEVSTK_CONNECTION_INFORMATION,
+                        DEVSTK_CONNECTION_INFORMATION_SIZE);
+        tdl::StoreLe<ULONG>(m_pConnectionInfo + kConnectionIndex, m_PortNumber);
+    } else {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::QueryConnectionInformation - out of memory, port %u",
+                  m_PortNumber);
+    }
+    // A block that could not be had is a query that failed.
+    if (m_pConnectionInfo == nullptr || !driver.IoctlGetDeviceStackInfo(m_pConnectionInfo, ConnectionBlockSize)) {
         FreeConnectionInfo();
         m_ConnectionStatus = 0;
         m_CurrentConfig = 0;
@@ -149,9 +154,12 @@ bool CHubPort::QueryDriverKeyName(CDeviceStack* pHubStack) {
         return false;
     }
     const ULONG requestLength = actualLength + DEVSTK_INFO_HEADER_SIZE;
-    BYTE* pRequest = new (std::nothrow) BYTE[requestLength]();
-    if (pRequest == nullptr)
+    BYTE* pRequest = AllocateZeroedBuffer(requestLength);
+    if (pRequest == nullptr) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::QueryDriverKeyName - out of memory, port %u",
+                  m_PortNumber);
         return false;
+    }
     WriteDevstkHead(pRequest, pHubStack->StackID, DEVSTK_DRIVERKEY_NAME, actualLength);
     tdl::StoreLe<ULONG>(pRequest + kConnectionIndex, m_PortNumber);
     const BOOL sent = driver.IoctlGetDeviceStackInfo(pRequest, requestLength);
@@ -167,7 +175,7 @@ bool CHubPort::QueryDriverKeyName(CDeviceStack* pHubStack) {
             name += c;
         }
     }
-    delete[] pRequest;
+    FreeBuffer(pRequest);
     if (!sent)
         return false;
     const size_t closing = name.find(u'}');
@@ -228,21 +236,47 @@ void CHubPort::RequestCurrentPortConfigDescriptor() {
         return;
     }
     const UINT bufferLength = totalLength + DEVSTK_INFO_HEADER_SIZE;
-    BYTE* pBuffer = new (std::nothrow) BYTE[bufferLength]();
-    if (pBuffer == nullptr)
+    BYTE* pBuffer = AllocateZeroedBuffer(bufferLength);
+    if (pBuffer == nullptr) {
+        TraceConfigurationMemory();
         return;
+    }
     WriteDevstkHead(pBuffer, m_devstk->StackID, DEVSTK_CONFIG_DESCRIPTOR, totalLength);
     if (!driver.IoctlGetDeviceStackInfo(pBuffer, bufferLength)) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "IoctlGetDeviceStackInfo() failed");
-        delete[] pBuffer;
+        FreeBuffer(pBuffer);
         return;
     }
     driver.DeviceClose();
     m_CurrentConfig = pBuffer[kConfigurationValue];
-    auto* pConfiguration = new CUsbConfiguration(pBuffer, DEVSTK_INFO_HEADER_SIZE, bufferLength);
+    // The configuration the port had stays until the new one is whole: built, split and listed.
+    CUsbConfiguration* pConfiguration = nullptr;
+    try {
+        pConfiguration = new CUsbConfiguration(pBuffer, DEVSTK_INFO_HEADER_SIZE, bufferLength);
+    } catch (CMemoryException* e) {
+        e->Delete();
+        FreeBuffer(pBuffer);
+        TraceConfigurationMemory();
+        return;
+    }
+    if (!pConfiguration->ParseConfigurationDescriptor()) {
+        delete pConfiguration;
+        TraceConfigurationMemory();
+        return;
+    }
     ClearConfigurations();
-    m_Configurations.Add(pConfiguration);
-    pConfiguration->ParseConfigurationDescriptor();
+    try {
+        m_Configurations.Add(pConfiguration);
+    } catch (CMemoryException* e) {
+        e->Delete();
+        delete pConfiguration;
+        TraceConfigurationMemory();
+    }
+}
+
+void CHubPort::TraceConfigurationMemory() const {
+    TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::RequestCurrentPortConfigDescriptor - out of memory, port %u",
+              m_PortNumber);
 }
 
 void CHubPort::LinkPortToDeviceStack() {
@@ -267,7 +301,16 @@ CUsbHub* CHubPort::CreateExternalHub(CDeviceStack* pDeviceStack) {
     AddInterfaceGuid(pClass, GUID_DEVINTERFACE_USB_HUB);
     AddInterfaceGuid(pClass, GUID_DEVINTERFACE_NEC_USB3_HUB);
     pClass->LocateDeviceInfo();
-    auto* pHub = new CUsbHub(pDeviceStack, pClass);
+    CUsbHub* pHub = nullptr;
+    try {
+        pHub = new CUsbHub(pDeviceStack, pClass);
+    } catch (CMemoryException* e) {
+        e->Delete();
+        delete pClass;
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::CreateExternalHub - out of memory, port %u",
+                  m_PortNumber);
+        return nullptr;
+    }
     delete m_pExternalHub;
     m_pExternalHub = pHub;
     pHub->m_HubKind = HubKindExternal;
@@ -295,13 +338,13 @@ bool CHubPort::InitHubPortInstance(CDeviceStack* pHubStack, CUSBLog* pDocument) 
         return false;
     core::tree<ConnectionElement>* pPortNode = FindObjectNode(pDocument, this);
     if (pPortNode == nullptr) {
-        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::InitHubPortInstance - port not found in m_ConnectionTree");
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
+                  "CHubPort::InitHubPortInstance - port not found in m_ConnectionTree");
         return false;
     }
     if (pPortNode->size() == 0) {
         // The hub's own stack says what the hub is, as when the tree is rebuilt from a file.
-        ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub,
-                                  m_pExternalHub);
+        ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub, m_pExternalHub);
         element.m_LabelText = HubLabel(m_pExternalHub);
         core::tree_iterator<ConnectionElement> inserted = pPortNode->insert(element);
         if (inserted == g_ConnectionTreeEnd) {
@@ -337,11 +380,11 @@ bool CHubPort::BuildConnectionTree(CDeviceStack* pHubStack, CUSBLog* pDocument) 
         return true;
     core::tree<ConnectionElement>* pPortNode = FindObjectNode(pDocument, this);
     if (pPortNode == nullptr) {
-        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::BuildConnectionTree - port not found in m_ConnectionTree");
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
+                  "CHubPort::BuildConnectionTree - port not found in m_ConnectionTree");
         return true;
     }
-    ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub,
-                              m_pExternalHub);
+    ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub, m_pExternalHub);
     element.m_LabelText = HubLabel(m_pExternalHub);
     core::tree_iterator<ConnectionElement> inserted = pPortNode->insert(element);
     if (inserted == g_ConnectionTreeEnd)
@@ -404,8 +447,7 @@ void CHubPort::RemoveExternalHub(CDeviceStack* pStack, CUSBLog* pDocument) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "ERROR: port position is empty");
         return;
     }
-    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "remove: [%s]",
-              static_cast<LPCSTR>(pPortNode->get().m_LabelText));
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "remove: [%s]", static_cast<LPCSTR>(pPortNode->get().m_LabelText));
     ClearHubPortInstance(pDocument);
     if (m_devstk == nullptr) {
         GetLabelText(pPortNode->get().m_LabelText);

@@ -92,6 +92,7 @@ public:
 
 private:
     void FreeConnectionInfo();
+    void TraceConfigurationMemory() const;
     // The external hub, with its node and every stack it or its ports stood for, goes.
     void DeleteExternalHub(CUSBLog* pDocument);
 };

@@ -1,5 +1,8 @@
 // CHubPort in capture files: the port record, with its device class, configurations and external hub.
+#include <memory>
+
 #include "app/core/Trace.h"
+#include "app/devices/AllocateBuffer.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/HubPort.h"
@@ -83,17 +86,21 @@ void CHubPort::Serialize(CArchive& ar) {
         ar >> connectionFlag;
     FreeConnectionInfo();
     if (connectionFlag == 1) {
-        m_pConnectionInfo = new BYTE[ConnectionBlockSize]();
+        m_pConnectionInfo = AllocateZeroedBuffer(ConnectionBlockSize);
+        if (m_pConnectionInfo == nullptr)
+            AfxThrowMemoryException();
         ar.EnsureRead(m_pConnectionInfo + 8, kConnectionBytes);
     }
     DWORD count = 0;
     ar >> count;
     ClearConfigurations();
     for (DWORD i = 0; i < count; ++i) {
-        auto* pConfiguration = new CUsbConfiguration;
-        m_Configurations.Add(pConfiguration);
+        auto pOwned = std::make_unique<CUsbConfiguration>();
+        m_Configurations.Add(pOwned.get());
+        CUsbConfiguration* pConfiguration = pOwned.release();
         pConfiguration->Serialize(ar);
-        pConfiguration->ParseConfigurationDescriptor();
+        if (!pConfiguration->ParseConfigurationDescriptor())
+            AfxThrowMemoryException();
     }
     if (m_PortDeviceIsHub != 0) {
         delete m_pExternalHub;

@@ -1,5 +1,7 @@
 #include "ReportFile.h"
 
+#include <vector>
+
 namespace report_file {
 
 BOOL Open(CStdioFile& file, LPCTSTR fileName) {
@@ -40,6 +42,21 @@ void Close(CStdioFile& file, bool& writeError) {
         writeError = true;
         file.Abort();
     }
+}
+
+CString AnsiToUtf8(const CString& text) {
+    if (text.IsEmpty())
+        return CString();
+    int wideLength = ::MultiByteToWideChar(CP_ACP, 0, text.GetString(), text.GetLength(), nullptr, 0);
+    std::vector<WCHAR> wide(static_cast<size_t>(wideLength));
+    ::MultiByteToWideChar(CP_ACP, 0, text.GetString(), text.GetLength(), wide.data(), wideLength);
+    int utf8Length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    CString utf8;
+    if (utf8Length > 0) {
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.GetBufferSetLength(utf8Length), utf8Length,
+                              nullptr, nullptr);
+    }
+    return utf8;
 }
 
 } // namespace report_file

@@ -20,4 +20,8 @@ bool Write(CStdioFile& file, LPCSTR text, UINT length, bool& writeError);
 // Closes the file when it is open; a failure on closing counts as a failed write.
 void Close(CStdioFile& file, bool& writeError);
 
+// The program's 8-bit text in the ANSI code page, as UTF-8 (the encoding a page or document declares); ASCII
+// comes out byte for byte.
+CString AnsiToUtf8(const CString& text);
+
 } // namespace report_file

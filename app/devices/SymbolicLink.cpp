@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "app/core/ProcAddress.h"
+
 namespace {
 
 typedef NTSTATUS (*PFN_ZW_QUERY_SYSTEM_INFORMATION)(ULONG, PVOID, ULONG, PULONG);
@@ -33,11 +35,6 @@ PFN_RTL_ANSI_STRING_TO_UNICODE_STRING g_RtlAnsiStringToUnicodeString;
 PFN_RTL_FREE_UNICODE_STRING g_RtlFreeUnicodeString;
 PFN_RTL_FREE_ANSI_STRING g_RtlFreeAnsiString;
 PFN_RTL_UNICODE_STRING_TO_ANSI_STRING g_RtlUnicodeStringToAnsiString;
-
-template <class Function> bool Bind(HMODULE hModule, LPCSTR lpszName, Function& pfn) {
-    pfn = reinterpret_cast<Function>(GetProcAddress(hModule, lpszName));
-    return pfn != nullptr;
-}
 
 // A counted UTF-16 copy of an ANSI name, allocated by the conversion; FALSE when it could not be made.
 BOOL ToUnicode(LPCSTR lpszName, UNICODE_STRING& name) {
@@ -100,17 +97,17 @@ HMODULE BindNtdllFunctions() {
     HMODULE hNtdll = LoadLibrary("ntdll");
     if (!hNtdll)
         return nullptr;
-    if (Bind(hNtdll, "ZwQuerySystemInformation", g_ZwQuerySystemInformation) && Bind(hNtdll, "ZwClose", g_ZwClose) &&
-        Bind(hNtdll, "ZwQueryObject", g_ZwQueryObject) &&
-        Bind(hNtdll, "ZwOpenDirectoryObject", g_ZwOpenDirectoryObject) &&
-        Bind(hNtdll, "ZwQueryDirectoryObject", g_ZwQueryDirectoryObject) &&
-        Bind(hNtdll, "ZwOpenSymbolicLinkObject", g_ZwOpenSymbolicLinkObject) &&
-        Bind(hNtdll, "ZwQuerySymbolicLinkObject", g_ZwQuerySymbolicLinkObject) &&
-        Bind(hNtdll, "RtlInitAnsiString", g_RtlInitAnsiString) &&
-        Bind(hNtdll, "RtlAnsiStringToUnicodeString", g_RtlAnsiStringToUnicodeString) &&
-        Bind(hNtdll, "RtlFreeUnicodeString", g_RtlFreeUnicodeString) &&
-        Bind(hNtdll, "RtlFreeAnsiString", g_RtlFreeAnsiString) &&
-        Bind(hNtdll, "RtlUnicodeStringToAnsiString", g_RtlUnicodeStringToAnsiString))
+    if (BindProcAddress(hNtdll, "ZwQuerySystemInformation", g_ZwQuerySystemInformation) &&
+        BindProcAddress(hNtdll, "ZwClose", g_ZwClose) && BindProcAddress(hNtdll, "ZwQueryObject", g_ZwQueryObject) &&
+        BindProcAddress(hNtdll, "ZwOpenDirectoryObject", g_ZwOpenDirectoryObject) &&
+        BindProcAddress(hNtdll, "ZwQueryDirectoryObject", g_ZwQueryDirectoryObject) &&
+        BindProcAddress(hNtdll, "ZwOpenSymbolicLinkObject", g_ZwOpenSymbolicLinkObject) &&
+        BindProcAddress(hNtdll, "ZwQuerySymbolicLinkObject", g_ZwQuerySymbolicLinkObject) &&
+        BindProcAddress(hNtdll, "RtlInitAnsiString", g_RtlInitAnsiString) &&
+        BindProcAddress(hNtdll, "RtlAnsiStringToUnicodeString", g_RtlAnsiStringToUnicodeString) &&
+        BindProcAddress(hNtdll, "RtlFreeUnicodeString", g_RtlFreeUnicodeString) &&
+        BindProcAddress(hNtdll, "RtlFreeAnsiString", g_RtlFreeAnsiString) &&
+        BindProcAddress(hNtdll, "RtlUnicodeStringToAnsiString", g_RtlUnicodeStringToAnsiString))
         return hNtdll;
     FreeLibrary(hNtdll);
     return nullptr;

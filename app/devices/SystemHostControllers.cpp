@@ -137,39 +137,55 @@ void CSystemHostControllers::EnumerateHostControllers(CUSBLog* pDocument) {
                       stackId);
             continue;
         }
-        bool bOutOfMemory = false;
-        CHostController* pController = NewLocatedController(pStack, bOutOfMemory);
-        if (pController == nullptr) {
-            if (bOutOfMemory)
-                TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
-                          "CSystemHostControllers::EnumerateHostControllers:Out of memory inserting new controller");
-            else
-                TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "Host Controller: StackID=%04u, removed", stackId);
+        LocateFailure failure = LocateFailure::None;
+        CHostController* pController = NewLocatedController(pStack, failure);
+        if (failure == LocateFailure::NotLocated) {
+            TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "Host Controller: StackID=%04u, removed", stackId);
+            continue;
+        }
+        if (pController == nullptr || !AppendController(pController)) {
+            delete pController;
+            TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
+                      "CSystemHostControllers::EnumerateHostControllers:Out of memory inserting new controller");
+            // Only a controller object that could not be had passes on to the next stack: without memory for
+            // a record or in the list the search ends, and the controllers found so far stay.
+            if (failure != LocateFailure::NoControllerMemory)
+                return;
             continue;
         }
         pStack->m_iDeviceType = DT_HOST_CONTROLLER;
         pStack->m_deviceNode = pController;
-        m_Controllers.Add(pController);
     }
 }
 
-CHostController* CSystemHostControllers::NewLocatedController(CDeviceStack* pStack, bool& bOutOfMemory) {
-    bOutOfMemory = false;
+bool CSystemHostControllers::AppendController(CHostController* pController) {
+    try {
+        m_Controllers.Add(pController);
+    } catch (CMemoryException* e) {
+        e->Delete();
+        return false;
+    }
+    return true;
+}
+
+CHostController* CSystemHostControllers::NewLocatedController(CDeviceStack* pStack, LocateFailure& failure) {
+    failure = LocateFailure::None;
     CDeviceClass* pClass = CDeviceClass::Create(pStack->ClassGuid, pStack->DriverKey);
     if (pClass == nullptr) {
-        bOutOfMemory = true;
+        failure = LocateFailure::NoRecordMemory;
         return nullptr;
     }
     pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_USB_HOST_CONTROLLER);
     pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_NEC_USB3_HOST_CONTROLLER);
     if (!pClass->LocateDeviceInfo()) {
         delete pClass;
+        failure = LocateFailure::NotLocated;
         return nullptr;
     }
     CHostController* pController = CHostController::NewHostController(pStack, pClass);
     if (pController == nullptr) {
         delete pClass;
-        bOutOfMemory = true;
+        failure = LocateFailure::NoControllerMemory;
         return nullptr;
     }
     pController->GetControllerType();
@@ -177,14 +193,11 @@ CHostController* CSystemHostControllers::NewLocatedController(CDeviceStack* pSta
 }
 
 CHostController* CSystemHostControllers::AddHostController(CDeviceStack* pStack) {
-    bool bOutOfMemory = false;
-    CHostController* pController = NewLocatedController(pStack, bOutOfMemory);
+    LocateFailure failure = LocateFailure::None;
+    CHostController* pController = NewLocatedController(pStack, failure);
     if (pController == nullptr)
         return nullptr;
-    try {
-        m_Controllers.Add(pController);
-    } catch (CMemoryException* e) {
-        e->Delete();
+    if (!AppendController(pController)) {
         delete pController;
         return nullptr;
     }

@@ -47,9 +47,13 @@ public:
     UINT m_nSchema = CurrentSchema;
 
 private:
+    // Why NewLocatedController made no controller.
+    enum class LocateFailure { None, NotLocated, NoRecordMemory, NoControllerMemory };
     // A controller over the stack with its SetupAPI record (both host-controller interface classes asked
-    // for) and its type; null when the record cannot be located or, with bOutOfMemory, memory is short.
-    static CHostController* NewLocatedController(CDeviceStack* pStack, bool& bOutOfMemory);
+    // for) and its type; null, with the reason, when the record cannot be made or located or memory is short.
+    static CHostController* NewLocatedController(CDeviceStack* pStack, LocateFailure& failure);
+    // Appends the controller; false when memory is short (the controller stays the caller's).
+    bool AppendController(CHostController* pController);
     // The controller's element below the root and its root hub's below that; FALSE when the tree refuses one.
     BOOL PlaceController(CHostController* pController, CUSBLog* pDocument, bool bLive);
 };

@@ -1,8 +1,10 @@
 #include "app/devices/UsbConfiguration.h"
 
 #include <cstring>
+#include <memory>
 
 #include "app/core/Trace.h"
+#include "app/devices/AllocateBuffer.h"
 
 IMPLEMENT_SERIAL(CUsbConfiguration, CObject, VERSIONABLE_SCHEMA | 12)
 
@@ -39,7 +41,7 @@ CUsbConfiguration::CUsbConfiguration(BYTE* pBuffer, UINT nOffset, UINT nTotalLen
 
 CUsbConfiguration::~CUsbConfiguration() {
     DeleteRecords();
-    delete[] m_pBuffer;
+    FreeBuffer(m_pBuffer);
 }
 
 void CUsbConfiguration::SetBuffer(BYTE* pBuffer, UINT nOffset, UINT nTotalLength) {
@@ -62,6 +64,19 @@ BOOL CUsbConfiguration::ParseConfigurationDescriptor() {
     DeleteRecords();
     if (m_pBuffer == nullptr)
         return TRUE;
+    try {
+        SplitRecords();
+    } catch (CMemoryException* e) {
+        e->Delete();
+        // Half a split would show interfaces the device does not have as missing: none at all instead.
+        DeleteRecords();
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CUsbConfiguration::ParseConfigurationDescriptor - out of memory");
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CUsbConfiguration::SplitRecords() {
     CUsbInterface* pCurrent = nullptr;
     size_t remaining = m_nConfigDescLength;
     for (BYTE* p = m_pConfigDesc; remaining >= 2;) {
@@ -76,10 +91,13 @@ BOOL CUsbConfiguration::ParseConfigurationDescriptor() {
         if (bType == kConfigurationType) {
             // the set's own header
         } else if (bType == kInterfaceType && typed) {
-            pCurrent = new CUsbInterface(p);
-            m_Interfaces.Add(pCurrent);
+            auto pInterface = std::make_unique<CUsbInterface>(p);
+            m_Interfaces.Add(pInterface.get());
+            pCurrent = pInterface.release();
         } else if (bType == kAssociationType && typed) {
-            m_AssocDescs.Add(new CUsbInterfaceAssocDesc(p));
+            auto pAssociation = std::make_unique<CUsbInterfaceAssocDesc>(p);
+            m_AssocDescs.Add(pAssociation.get());
+            pAssociation.release();
         } else if (pCurrent == nullptr) {
             // nothing before the first interface belongs to one
         } else if (bType == kEndpointType && typed) {
@@ -92,7 +110,6 @@ BOOL CUsbConfiguration::ParseConfigurationDescriptor() {
         p += bLength;
         remaining -= bLength;
     }
-    return TRUE;
 }
 
 void CUsbConfiguration::Serialize(CArchive& ar) {
@@ -117,12 +134,14 @@ void CUsbConfiguration::Serialize(CArchive& ar) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_SERIALIZE, "CUsbConfiguration: length %u, offset %u", total, offset);
         AfxThrowArchiveException(CArchiveException::generic, ar.m_strFileName);
     }
-    auto* pBuffer = new BYTE[total];
+    BYTE* pBuffer = AllocateBuffer(total);
+    if (pBuffer == nullptr)
+        AfxThrowMemoryException();
     if (ar.Read(pBuffer, total) != total) {
-        delete[] pBuffer;
+        FreeBuffer(pBuffer);
         AfxThrowArchiveException(CArchiveException::endOfFile, ar.m_strFileName);
     }
     DeleteRecords();
-    delete[] m_pBuffer;
+    FreeBuffer(m_pBuffer);
     SetBuffer(pBuffer, offset, total);
 }

@@ -1,14 +1,21 @@
 // CUsbConfiguration: one configuration descriptor set of a device, kept whole as the capture driver returned
 // it (the 8-byte request head first), and split into its interfaces (with their endpoint, SuperSpeed
 // companion and other descriptors) and interface associations. CUsbInterface and CUsbInterfaceAssocDesc
-// point into the configuration's buffer and own nothing of it.
+// point into the configuration's buffer and own nothing of it. The records come from AfxAllocateRaw, as the
+// framework's objects do, and the buffer from AllocateBuffer.
 #pragma once
 
 #include "afx.h"
 #include "afxtempl.h"
 #include "usbspec.h"
 
-class CUsbInterface {
+// A record's memory: AfxAllocateRaw's, so that a memory failure is the framework's CMemoryException.
+struct CUsbRecordMemory {
+    static void* operator new(size_t nSize) { return AfxAllocateRaw(nSize); }
+    static void operator delete(void* p) noexcept { AfxFreeRaw(p); }
+};
+
+class CUsbInterface : public CUsbRecordMemory {
 public:
     explicit CUsbInterface(UCHAR* pInterfaceDesc) : m_pInterfaceDesc(pInterfaceDesc) {}
     virtual ~CUsbInterface() = default;
@@ -19,7 +26,7 @@ public:
     CTypedPtrArray<CPtrArray, unsigned char*> m_OtherDescs;
 };
 
-class CUsbInterfaceAssocDesc {
+class CUsbInterfaceAssocDesc : public CUsbRecordMemory {
 public:
     explicit CUsbInterfaceAssocDesc(UCHAR* pDesc) : m_pDesc(pDesc) {}
     virtual ~CUsbInterfaceAssocDesc() = default;
@@ -36,7 +43,7 @@ public:
     static constexpr DWORD MaxBufferLength = HeaderSize + 0xFFFF;
 
     CUsbConfiguration() = default;
-    // Takes ownership of pBuffer (new[]), nTotalLength bytes of which the descriptors start at nOffset.
+    // Takes ownership of pBuffer (AllocateBuffer), nTotalLength bytes of which the descriptors start at nOffset.
     CUsbConfiguration(BYTE* pBuffer, UINT nOffset, UINT nTotalLength);
     ~CUsbConfiguration() override;
     CUsbConfiguration(const CUsbConfiguration&) = delete;
@@ -44,7 +51,8 @@ public:
 
     // Splits the descriptor set into interface and association records (replacing any earlier split). The
     // walk ends at a descriptor shorter than its own header or one that runs past the buffer; an interface
-    // descriptor too short to hold its fields is kept as no interface. Always TRUE.
+    // descriptor too short to hold its fields is kept as no interface. FALSE, with no records, when memory
+    // for them is short.
     BOOL ParseConfigurationDescriptor();
     // Deletes the interface and association records.
     void DeleteRecords();
@@ -62,4 +70,6 @@ public:
 
 private:
     void SetBuffer(BYTE* pBuffer, UINT nOffset, UINT nTotalLength);
+    // The walk of ParseConfigurationDescriptor; a memory failure throws CMemoryException* part way.
+    void SplitRecords();
 };

@@ -120,20 +120,38 @@ void CUsbHub::RemoveRootHub(CDeviceStack* pStack, CUSBLog* pDocument) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: RootHub m_pSubtree == NULL");
         return;
     }
-    if (pDocument == nullptr)
+    // A node that holds no object stands for nothing the stack could have named.
+    if (pStack->m_pSubtree->get().m_pElemObject == nullptr) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: roothub m_pSubtree is empty");
         return;
-    if (FindNode(pDocument) == nullptr) {
+    }
+    core::tree<ConnectionElement>* pNode = FindNode(pDocument);
+    if (pNode == nullptr) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: failed to find 'this' RootHub in ConnectionTree");
         return;
     }
-    CHostController* pController = m_pHostController;
-    if (pController == nullptr || pController->m_pRootHub != this) {
-        // Nobody to delete it: the node and the links still go, so nothing names a hub that is gone.
+    // The ports and everything below them leave the tree, and no stack goes on naming them.
+    DeleteTopologyChildren(pDocument, pNode);
+    CHostController* pController = GetHostController();
+    if (pController == nullptr) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: GetHostController() == NULL");
-        DeleteTopologyObject(pDocument, this);
         return;
     }
-    // The controller owns the hub: its node, the nodes and links below it, then the hub itself go.
+    if (pController->m_devstk == nullptr) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: HostController CDeviceStack* == NULL");
+        return;
+    }
+    core::tree<ConnectionElement>* pControllerNode = pController->m_devstk->m_pSubtree;
+    if (pControllerNode == nullptr) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: HostController m_pSubtree == NULL");
+        return;
+    }
+    if (pNode->parent() != pControllerNode || pController->m_pRootHub != this) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: failed to remove the RootHub node");
+        return;
+    }
+    // The hub goes with its node instead of staying with its controller: the controller's own removal
+    // waits for its root hub to be gone, and a hub left behind would keep ports no tree shows.
     pController->DeleteRootHub(pDocument);
 }
 
@@ -160,14 +178,10 @@ BOOL CUsbHub::EnumerateHubPorts(CUSBLog* pDocument) {
             if (pPortNode == nullptr)
                 return FALSE;
         } else {
-            pPort = new CHubPort(p);
-            TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "..new CHubPort = %p", static_cast<void*>(pPort));
-            pPortNode = pHubNode->insert(ConnectionElement(FALSE, portType, pPort)).node();
-            if (pPortNode == nullptr) {
-                delete pPort;
+            pPortNode = AddPort(pHubNode, portType, p);
+            if (pPortNode == nullptr)
                 return FALSE;
-            }
-            m_Ports.Add(pPort);
+            pPort = m_Ports[m_Ports.GetSize() - 1];
         }
         if (pPort->InitHubPortInstance(m_devstk, pDocument)) {
             pPort->GetLabelText(pPortNode->get().m_LabelText);
@@ -179,6 +193,35 @@ BOOL CUsbHub::EnumerateHubPorts(CUSBLog* pDocument) {
     }
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, ">CUsbHub::EnumerateHubPorts - bResult=%d", bResult);
     return bResult;
+}
+
+core::tree<ConnectionElement>* CUsbHub::AddPort(core::tree<ConnectionElement>* pHubNode, UINT portType, UINT nPort) {
+    CHubPort* pPort = nullptr;
+    try {
+        pPort = new CHubPort(nPort);
+    } catch (CMemoryException* e) {
+        e->Delete();
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CUsbHub::EnumerateHubPorts - out of memory for port %u", nPort);
+        return nullptr;
+    }
+    TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "..new CHubPort = %p", static_cast<void*>(pPort));
+    core::tree<ConnectionElement>* pPortNode = pHubNode->insert(ConnectionElement(FALSE, portType, pPort)).node();
+    bool bListed = false;
+    if (pPortNode != nullptr) {
+        try {
+            m_Ports.Add(pPort);
+            bListed = true;
+        } catch (CMemoryException* e) {
+            e->Delete();
+        }
+    }
+    if (!bListed) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CUsbHub::EnumerateHubPorts - out of memory for port %u", nPort);
+        delete pPortNode;
+        delete pPort;
+        return nullptr;
+    }
+    return pPortNode;
 }
 
 BOOL CUsbHub::BuildConnectionTree(CUSBLog* pDocument) {
@@ -212,8 +255,7 @@ void CUsbHub::GeneratePropertiesPage(CGkPropertyGridItem* pCategory) {
     pCategory->Expand();
 }
 
-void CUsbHub::AddDeviceInterfaceItems(INT_PTR i, LPCSTR lpszName, LPCSTR lpszGuidText,
-                                      CGkPropertyGridItem* pCategory) {
+void CUsbHub::AddDeviceInterfaceItems(INT_PTR i, LPCSTR lpszName, LPCSTR lpszGuidText, CGkPropertyGridItem* pCategory) {
     if (m_pDeviceClass != nullptr)
         AddDeviceInterfaceCategory(*m_pDeviceClass, i, lpszName, lpszGuidText, pCategory);
 }

@@ -59,9 +59,10 @@ public:
     BOOL BuildConnectionTree(CUSBLog* pDocument);
     // Deletes every port and, through the document, their nodes and the stacks' links to them.
     void DeletePorts(CUSBLog* pDocument);
-    // The root hub's stack went: its node, everything below it and every stack's link to them go, and its
-    // controller deletes it (this object is gone when the call returns, unless it has no controller). A stack
-    // without a node stops it with an error trace.
+    // The root hub's stack went: everything below its node and every stack's link to that goes; then, when its
+    // controller owns it and the node hangs below the controller's, the node goes and the controller deletes
+    // the hub (this object is gone when the call returns). Each inconsistency on the way stops it with an
+    // "ERROR:" trace.
     void RemoveRootHub(CDeviceStack* pStack, CUSBLog* pDocument);
     // The node whose element holds this hub; null when none below the root does.
     core::tree<ConnectionElement>* FindNode(CUSBLog* pDocument) const;
@@ -79,4 +80,9 @@ public:
     CDeviceStack* m_devstk = nullptr;
     CDeviceClass* m_pDeviceClass = nullptr;
     UINT m_nSchema = CurrentSchema;
+
+private:
+    // A new port numbered nPort, its node as the hub node's last child and its place in m_Ports; null, with
+    // neither left behind, when memory is short.
+    core::tree<ConnectionElement>* AddPort(core::tree<ConnectionElement>* pHubNode, UINT portType, UINT nPort);
 };

@@ -1,30 +1,9 @@
 #include "XmlOutput.h"
 
 #include <cstring>
-#include <vector>
 
 #include "ReportFile.h"
 #include "app/decoders/framework/SaveAsFile.h"
-
-namespace {
-
-// The program's 8-bit text in the ANSI code page, as UTF-8. ASCII comes out byte for byte.
-CString AnsiToUtf8(const CString& text) {
-    if (text.IsEmpty())
-        return CString();
-    int wideLength = ::MultiByteToWideChar(CP_ACP, 0, text.GetString(), text.GetLength(), nullptr, 0);
-    std::vector<WCHAR> wide(static_cast<size_t>(wideLength));
-    ::MultiByteToWideChar(CP_ACP, 0, text.GetString(), text.GetLength(), wide.data(), wideLength);
-    int utf8Length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    CString utf8;
-    if (utf8Length > 0) {
-        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.GetBufferSetLength(utf8Length), utf8Length,
-                              nullptr, nullptr);
-    }
-    return utf8;
-}
-
-} // namespace
 
 const char CXmlOutput::kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n";
 
@@ -63,6 +42,6 @@ bool CXmlOutput::WriteString(LPCSTR text) {
 }
 
 bool CXmlOutput::WriteDocument() {
-    CString document = AnsiToUtf8(m_Markup.GetDocument());
+    CString document = report_file::AnsiToUtf8(m_Markup.GetDocument());
     return WriteString(document);
 }

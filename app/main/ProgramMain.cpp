@@ -4,10 +4,12 @@
 #include <exception>
 
 #include "WinDbgHelpControl.h"
+#include "WinHttpControl.h"
 #include "afxwin.h"
 #include "app/core/AppResources.h"
 #include "app/core/ProgramVersion.h"
 #include "app/main/ProgramMachine.h"
+#include "platform/display/DisplayHost.h"
 
 namespace {
 
@@ -25,16 +27,25 @@ constexpr DWORD kFatalAppExitCode = 0x40000015;
 
 } // namespace
 
+bool AttachProgramDisplay() {
+    return display::AttachDisplayHost();
+}
+
 int TindaloftMain(LPSTR lpCmdLine, int nCmdShow) {
     RegisterProgramVersionResource();
     RegisterAppResources();
-    // The machine's minidump writer, which the crash handler binds when it is needed.
+    // The machine's minidump writer and HTTP client, which the crash handler and the update check bind when
+    // they need them.
     win32::RegisterDbgHelpModule();
+    win32::RegisterWinHttpModule();
     const std::terminate_handler previousTerminate = std::set_terminate(&TerminateThroughFilter);
 
     // A machine whose registry file could not be read still runs, on an empty registry; the driver gate
     // tells the user when the capture driver is missing.
     BootProgramMachine();
+    // Where an X display answers, the program's windows are shown there and take the person's input (the
+    // entry point has attached the host already when it asked for a display).
+    const bool bDisplayAttached = AttachProgramDisplay();
 
     int nExitCode = 0;
     try {
@@ -53,6 +64,9 @@ int TindaloftMain(LPSTR lpCmdLine, int nCmdShow) {
             pApp->m_pMainWnd->DestroyWindow();
         }
         pApp->m_pMainWnd = nullptr;
+    }
+    if (bDisplayAttached) {
+        display::DetachDisplayHost();
     }
     ShutDownProgramMachine();
     std::set_terminate(previousTerminate);

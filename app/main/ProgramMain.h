@@ -7,3 +7,8 @@
 
 // The program's resources are registered first; lpCmdLine is the command line without the program's name.
 int TindaloftMain(LPSTR lpCmdLine, int nCmdShow);
+
+// Whether the program has a way to show its windows: attaches the display host to the window system where an
+// X display answers (a build without the host never has one). Attaching again is attaching once; the end of
+// TindaloftMain takes the host away.
+bool AttachProgramDisplay();

@@ -1,5 +1,6 @@
 // The program's entry file: the crash handler and the one application object, the single-instance mutex made
 // before it runs, and the entry point.
+#include <cstdio>
 #include <string>
 
 #include "app/core/CrashDump.h"
@@ -33,6 +34,14 @@ CCrashDump g_CrashDump;
 CTindaloftApp theApp;
 
 int main(int argc, char** argv) {
+    // With no way to show a window the program would idle unseen: it says so, and what runs without one.
+    if (!AttachProgramDisplay()) {
+        std::fputs("Tindaloft: no display to show the analyzer's windows on; bash scripts/run.sh runs a capture "
+                   "session without one.\n",
+                   stderr);
+        CloseSingleInstanceMutex();
+        return 2;
+    }
     std::string line = CommandLineOf(argc, argv);
     const int nExitCode = TindaloftMain(line.data(), SW_SHOWNORMAL);
     CloseSingleInstanceMutex();

@@ -3,6 +3,7 @@
 #include "app/core/LogRecords.h"
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
+#include "app/ui/MainFrame.h"
 #include "common/RecordFrame.h"
 
 UINT g_nLogListViewMessage = 0;
@@ -10,6 +11,7 @@ UINT g_nLogListViewMessage = 0;
 IMPLEMENT_DYNCREATE(CLogListView, CView)
 
 BEGIN_MESSAGE_MAP(CLogListView, CView)
+ON_WM_DESTROY()
 ON_REGISTERED_MESSAGE(g_nLogListViewMessage, &CLogListView::OnLogListView)
 END_MESSAGE_MAP()
 
@@ -19,6 +21,32 @@ CLogListView::CLogListView() {
 
 // The list control that draws the records comes with the view's columns.
 void CLogListView::OnDraw(CDC*) {}
+
+void CLogListView::OnUpdate(CView*, LPARAM, CObject*) {
+    // The live capture's hot-plug handling lasts as long as its list: a saved log's list neither asks for the
+    // notifications nor ends them.
+    CUSBLog* pDoc = GetLogDocument();
+    if (!m_bPnpRegistered && pDoc != nullptr && pDoc->IsRealtimeDocument()) {
+        if (auto* pFrame = dynamic_cast<CMainFrame*>(GetTopLevelFrame())) {
+            pFrame->RegisterForPnpNotifications();
+            m_bPnpRegistered = TRUE;
+        }
+    }
+    // In background logging the capture thread alone reads the store until the stop fills the list.
+    if (pDoc == nullptr || pDoc->GetBackgroundProgress() == nullptr)
+        RedrawRange();
+}
+
+void CLogListView::OnDestroy() {
+    if (m_bPnpRegistered) {
+        if (auto* pFrame = dynamic_cast<CMainFrame*>(GetTopLevelFrame()))
+            pFrame->UnregisterForPnpNotifications();
+        m_bPnpRegistered = FALSE;
+    }
+    CView::OnDestroy();
+}
+
+void CLogListView::SaveLogColumns() {}
 
 CUSBLog* CLogListView::GetLogDocument() const {
     return dynamic_cast<CUSBLog*>(m_pDocument);

@@ -1,7 +1,8 @@
 // CLogListView: the record list, the first view of every capture document. It takes the blocks the capture
 // thread reads (outside background logging) through the registered message "LogListView" and has the
 // document index them on the user-interface thread; it holds what the formatters read: the unit and the mode
-// of the elapsed-time column.
+// of the elapsed-time column. A live capture's list asks the main frame for device notifications at its first
+// update and lets them go when it goes.
 #pragma once
 
 #include "afxwin.h"
@@ -28,6 +29,8 @@ public:
     void SetTimeMode(int nMode) { m_nTimeMode = nMode; }
 
     void OnDraw(CDC* pDC) override;
+    // The rows follow the document (a document emptied by a failed load shows none).
+    void OnUpdate(CView* pSender, LPARAM lHint, CObject* pHint) override;
 
     // wParam = a block in the current bank, lParam = its byte count: the document indexes it and the list
     // grows to the rows of the active view. A byte count of 0 is the capture thread's bank switch: the other
@@ -41,6 +44,9 @@ public:
     void RedrawRange();
     // The row of the record with that sequence number, or -1.
     int FindItemBySequence(UINT nSequence) const;
+    // The column layout into the profile (section "LogColumns"), on the main frame's close. The columns come
+    // with the record list proper; until then there is nothing to keep.
+    void SaveLogColumns();
 
     INT_PTR GetItemCount() const { return m_nItemCount; }
     // Scrolls the row into view.
@@ -52,12 +58,14 @@ public:
 
 private:
     CUSBLog* GetLogDocument() const;
+    void OnDestroy();
 
     int m_nTimeUnit = TimeUnitSeconds;
     int m_nTimeMode = 0;
     INT_PTR m_nItemCount = 0;
     int m_nScrolledItem = -1;
     BOOL m_bAutoScroll = TRUE;
+    BOOL m_bPnpRegistered = FALSE;
 
     DECLARE_MESSAGE_MAP()
 };

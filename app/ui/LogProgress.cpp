@@ -24,6 +24,8 @@ CLogProgress::CLogProgress(LPCSTR lpszTitle, CWnd* pParentWnd) : CDialog(IDD_LOG
 }
 
 CLogProgress::~CLogProgress() {
+    if (m_pDeleted != nullptr)
+        *m_pDeleted = true; // a pump of this object's is running below
     // The object goes before its window only when its owner deletes it; the window must not outlive it.
     m_bAutoDelete = FALSE;
     if (::IsWindow(m_hWnd))
@@ -144,6 +146,11 @@ void CLogProgress::SetDoneText(LPCSTR lpszText) {
 }
 
 BOOL CLogProgress::PumpMessages() {
+    // A message run here may end this window and, with it, this object (Cancel of background logging, the
+    // document closed): each one is followed by a look at a flag on the stack, never at a member.
+    bool bDeleted = false;
+    bool* pOuterDeleted = m_pDeleted;
+    m_pDeleted = &bDeleted;
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
         CWinThread* pThread = AfxGetThread();
@@ -157,13 +164,22 @@ BOOL CLogProgress::PumpMessages() {
                 ::DispatchMessageA(&msg);
             }
         }
+        if (bDeleted) {
+            if (pOuterDeleted != nullptr)
+                *pOuterDeleted = true;
+            if (!bMore)
+                ::PostQuitMessage(0);
+            return FALSE;
+        }
         if (!bMore) {
             // The quit was taken off the queue: put it back, so the application still ends after the save.
             ::PostQuitMessage(0);
             m_bCancelled = TRUE;
+            m_pDeleted = pOuterDeleted;
             return FALSE;
         }
     }
+    m_pDeleted = pOuterDeleted;
     return !m_bCancelled;
 }
 

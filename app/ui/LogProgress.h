@@ -35,7 +35,8 @@ public:
     void SetDoneText(LPCSTR lpszText);
     // The window is the background-logging one (made from dialog 258).
     BOOL IsBackground() const;
-    // Runs waiting messages; FALSE when the user cancelled (or the application is quitting).
+    // Runs waiting messages; FALSE when the user cancelled (or the application is quitting, or a message ended
+    // this window and object: the caller then uses neither again).
     BOOL PumpMessages();
     // The window exists and is visible: only such a window is driven.
     BOOL IsShown() const;
@@ -64,4 +65,6 @@ private:
     UINT StatusId() const;
 
     BOOL m_bCancelled = FALSE;
+    // While PumpMessages runs: its flag, set when this object is deleted under it.
+    bool* m_pDeleted = nullptr;
 };

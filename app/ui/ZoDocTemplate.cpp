@@ -58,6 +58,13 @@ CDocument* CZoDocTemplate::OpenDocumentFile(LPCTSTR lpszPathName, BOOL bMakeVisi
         if (!pDocument->OnOpenDocument(lpszPathName)) {
             if (bCreated) {
                 pFrame->DestroyWindow();
+            } else if (pDocument->IsModified()) {
+                // The load emptied the document before it failed (it is marked changed while it is read): it no
+                // longer holds what its name and path say, and its views must not show what went.
+                SetDefaultTitle(pDocument);
+                pDocument->m_strPathName.Empty();
+                pDocument->SetModifiedFlag(FALSE);
+                pDocument->UpdateAllViews(nullptr);
             } else {
                 pDocument->SetModifiedFlag(bModified);
             }

@@ -12,7 +12,8 @@ public:
     ~CZoDocTemplate() override = default;
 
     // The open document (renewed, or loaded from the path) or a new one in a new frame; nullptr when the
-    // user keeps the open document's changes, or when creating, initialising or loading fails.
+    // user keeps the open document's changes, or when creating, initialising or loading fails. A reused
+    // document whose load failed after emptying it takes the template's name, no path, and an empty view.
     CDocument* OpenDocumentFile(LPCTSTR lpszPathName, BOOL bMakeVisible = TRUE) override;
     // The template's document name ("Capture Mode", "usblog") without a number; the framework's untitled
     // name when the template has none.

@@ -8,6 +8,7 @@ BEGIN_MESSAGE_MAP(COXGridEdit, CEdit)
 ON_WM_KEYDOWN()
 ON_WM_CHAR()
 ON_WM_WINDOWPOSCHANGING()
+ON_WM_SIZE()
 END_MESSAGE_MAP()
 
 void COXGridEdit::ClearPlacement() {
@@ -18,6 +19,24 @@ void COXGridEdit::ClearPlacement() {
 void COXGridEdit::ApplyPlacement() {
     if (m_hWnd)
         SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void COXGridEdit::KeepText(const CString& text) {
+    m_strSavedText = text;
+    m_bRestoreText = TRUE;
+    if (m_hWnd)
+        SetWindowText(text);
+}
+
+void COXGridEdit::OnSize(UINT nType, int cx, int cy) {
+    CEdit::OnSize(nType, cx, cy);
+    if (!m_bRestoreText)
+        return;
+    m_bRestoreText = FALSE;
+    int start = 0, end = 0;
+    GetSel(start, end);
+    SetWindowText(m_strSavedText);
+    SetSel(start, end);
 }
 
 void COXGridEdit::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {

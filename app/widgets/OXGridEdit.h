@@ -1,7 +1,8 @@
 // COXGridEdit: the grid list's in-place editor of one cell. Tab (with Shift and Ctrl noted), Up, Down and
 // Insert end the editing; the key is kept so the list can move on to the next cell. The list decides where the
 // editor stands: every move or resize keeps the forced position and height, a width that follows the text when
-// asked, and a right edge that never passes the list's client area.
+// asked, and a right edge that never passes the list's client area. The text the list fills it with survives
+// the first resize.
 #pragma once
 
 #include "afxwin.h"
@@ -24,11 +25,15 @@ public:
     void ClearPlacement();
     // Moves the editor where the placement rules put it.
     void ApplyPlacement();
+    // Fills the editor with the text and keeps it: the next resize puts it back once (the list's own placement
+    // of its edit control may fill it with another text), with the caret where it was.
+    void KeepText(const CString& text);
 
 protected:
     void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnWindowPosChanging(WINDOWPOS* lpwndpos);
+    void OnSize(UINT nType, int cx, int cy);
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -45,4 +50,6 @@ private:
     BOOL m_bCtrl = FALSE;
     int m_nRightLimit = 0;
     BOOL m_bNoLimit = TRUE;
+    CString m_strSavedText;
+    BOOL m_bRestoreText = FALSE;
 };

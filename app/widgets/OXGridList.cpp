@@ -67,6 +67,13 @@ int COXGridList::OnCreate(LPCREATESTRUCT lpCreateStruct) {
     return InitGrid() ? 0 : -1;
 }
 
+void COXGridList::PreSubclassWindow() {
+    CListCtrl::PreSubclassWindow();
+    // A list a dialog made is set up as one this class creates.
+    if (!m_bInitialised)
+        InitGrid();
+}
+
 BOOL COXGridList::InitGrid() {
     SetBkColor(::GetSysColor(COLOR_WINDOW));
     SetTextBkColor(::GetSysColor(COLOR_WINDOW));
@@ -461,7 +468,7 @@ void COXGridList::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) {
     // The key typed is the editor's first character, the caret after it, so typing goes on naturally.
     if (m_gridEdit.m_hWnd) {
         const char first[2] = {static_cast<char>(nChar), '\0'};
-        m_gridEdit.SetWindowText(first);
+        m_gridEdit.KeepText(first);
         m_gridEdit.SetSel(1, 1);
         m_gridEdit.ApplyPlacement();
     }
@@ -559,11 +566,32 @@ void COXGridList::DrawItemColumns(CDC* pDC, LPDRAWITEMSTRUCT lpDrawItemStruct, C
             }
             cell.left += kCheckWidth + 4;
         }
+        if (column == m_nImageColumn)
+            cell.left = DrawSmallImage(pDC, item, cell, back);
         LVCOLUMNA col{};
         col.mask = LVCF_FMT;
         GetColumn(column, &col);
         DrawCellText(pDC, GetItemText(item, column), cell, col.fmt);
     }
+}
+
+int COXGridList::DrawSmallImage(CDC* pDC, int nItem, const CRect& cell, COLORREF back) {
+    auto images = reinterpret_cast<HIMAGELIST>(SendMessage(LVM_GETIMAGELIST, LVSIL_SMALL));
+    int cx = 0, cy = 0;
+    if (images == nullptr || !::ImageList_GetIconSize(images, &cx, &cy))
+        return cell.left;
+    LVITEMA lv{};
+    lv.mask = LVIF_IMAGE;
+    lv.iItem = nItem;
+    if (GetItem(&lv) && lv.iImage >= 0) {
+        // The image's transparent parts take the row's colour, selected or not.
+        const COLORREF was = ::ImageList_SetBkColor(images, back);
+        ::ImageList_Draw(images, lv.iImage, pDC->GetSafeHdc(), cell.left, cell.top + (cell.Height() - cy) / 2,
+                         ILD_NORMAL);
+        ::ImageList_SetBkColor(images, was);
+    }
+    // Every row keeps the image's room, so that the texts of a column line up.
+    return cell.left + cx + 2;
 }
 
 void COXGridList::DrawCellText(CDC* pDC, const CString& text, CRect rect, int nFormat) {
@@ -635,6 +663,9 @@ LRESULT COXGridList::OnEditLabel(WPARAM wParam, LPARAM lParam) {
             m_gridEdit.UnsubclassWindow();
         m_gridEdit.ResetEndKey();
         m_gridEdit.SubclassWindow(reinterpret_cast<HWND>(edit));
+        // The cell's own text, whichever column it is, kept through the editor's placement.
+        m_gridEdit.KeepText(GetItemText(static_cast<int>(wParam), static_cast<int>(lParam)));
+        m_gridEdit.SetSel(0, -1);
         PlaceEditor(static_cast<int>(wParam), static_cast<int>(lParam));
     }
     return edit;

@@ -59,6 +59,9 @@ public:
     virtual void DrawGridLines(CDC* pDC, const CRect& itemRect);
     virtual void DrawItemColumns(CDC* pDC, LPDRAWITEMSTRUCT lpDrawItemStruct, COLORREF text, COLORREF back);
     virtual void DrawCellText(CDC* pDC, const CString& text, CRect rect, int nFormat);
+    // The item's small image (LVSIL_SMALL, its iImage) at the cell's left, vertically centred on the row's
+    // background; returns where the cell's text starts. Nothing without a small image list.
+    int DrawSmallImage(CDC* pDC, int nItem, const CRect& cell, COLORREF back);
     virtual int GetItemDataMode() const { return m_nItemDataMode; }
     virtual void SetItemDataMode(int nMode) { m_nItemDataMode = nMode; }
 
@@ -78,6 +81,7 @@ public:
     COXGridHeader* GetGridHeader() { return &m_header; }
 
 protected:
+    void PreSubclassWindow() override;
     // Protected and virtual so that a derived list can run its own first.
     virtual int OnCreate(LPCREATESTRUCT lpCreateStruct);
     virtual void OnLButtonDown(UINT nFlags, CPoint point);

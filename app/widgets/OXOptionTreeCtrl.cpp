@@ -105,6 +105,11 @@ BOOL COXOptionTreeCtrl::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd
     return CTreeCtrl::Create(dwStyle, rect, pParentWnd, nID) && InitTree();
 }
 
+void COXOptionTreeCtrl::PreSubclassWindow() {
+    CTreeCtrl::PreSubclassWindow();
+    InitTree();
+}
+
 BOOL COXOptionTreeCtrl::InitTree() {
     if (!m_ilNormal.GetSafeHandle() && !BuildImages(m_ilNormal, false))
         return FALSE;

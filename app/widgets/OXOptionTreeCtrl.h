@@ -35,8 +35,8 @@ public:
     // Creates the tree and runs InitTree.
     BOOL Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID);
     using CTreeCtrl::Create;
-    // Makes the image lists when missing and selects the one that fits the background; run on creation, and
-    // by the owner after attaching a dialog's tree. FALSE when an image list cannot be made.
+    // Makes the image lists when missing and selects the one that fits the background; run on creation and
+    // when a dialog's tree is attached (sub-classed). FALSE when an image list cannot be made.
     virtual BOOL InitTree();
 
     HTREEITEM InsertTreeItem(LPCTSTR lpszText, HTREEITEM hParent = TVI_ROOT, BOOL bExpanded = TRUE, int nImage = 4,
@@ -67,6 +67,7 @@ public:
     BOOL IsDarkBackground() const { return m_bDark; }
 
 protected:
+    void PreSubclassWindow() override;
     void OnLButtonDown(UINT nFlags, CPoint point);
     void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);

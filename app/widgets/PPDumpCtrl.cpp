@@ -78,6 +78,11 @@ BOOL CPPDumpCtrl::Create(const RECT& rect, CWnd* pParentWnd, UINT nID, DWORD dwS
     return TRUE;
 }
 
+void CPPDumpCtrl::PreSubclassWindow() {
+    CWnd::PreSubclassWindow();
+    Initialise();
+}
+
 void CPPDumpCtrl::Initialise() {
     m_nCount = 1;
     m_pData = m_pOldData = nullptr;
@@ -209,6 +214,8 @@ void CPPDumpCtrl::SetFont(LPCTSTR lpszFaceName, int nPointSize, BOOL bBold, BOOL
 }
 
 void CPPDumpCtrl::SetSpecialText(LPCTSTR lpszText, BOOL) { SpecialText() = lpszText ? lpszText : ""; }
+
+CString CPPDumpCtrl::GetSpecialText() { return SpecialText().c_str(); }
 
 void CPPDumpCtrl::SetNonPrintableChar(char c, BOOL bRedraw) {
     m_chNonPrintable = c;
@@ -541,8 +548,20 @@ void CPPDumpCtrl::OnVScroll(UINT nSBCode, UINT nPos, CScrollBar*) {
     default: return;
     }
     next = std::clamp(next, 0, l.scrollMax);
-    if (next != pos)
-        SetFirstShown(static_cast<int64_t>(next) * l.perRow);
+    if (next == pos)
+        return;
+    SetFirstShown(static_cast<int64_t>(next) * l.perRow);
+    HotTestAtCursor();
+}
+
+void CPPDumpCtrl::HotTestAtCursor() {
+    POINT point{};
+    if (!::GetCursorPos(&point))
+        return;
+    ScreenToClient(&point);
+    const DumpHit hit = DumpHitTest(GetLayout(), Metrics(), point, m_nFirstShown, m_pData ? m_nCount : 0);
+    m_nHotField = hit.field;
+    m_nHotElement = hit.element;
 }
 
 void CPPDumpCtrl::OnSize(UINT nType, int cx, int cy) {
@@ -595,6 +614,8 @@ void CPPDumpCtrl::OnPaint() {
 }
 
 int64_t CPPDumpCtrl::CurrentElement() const {
+    if (m_pEdit && !IsDumpColumn(m_nEditField))
+        return m_nEditElement;
     if (IsDumpColumn(m_nHotField) && m_nHotField > DUMP_COLUMN_ADDRESS && m_nHotElement >= 0)
         return m_nHotElement;
     return m_nSelStart;

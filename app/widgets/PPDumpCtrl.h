@@ -81,8 +81,13 @@ public:
     void SetFont(CFont* pFont, BOOL bRedraw = TRUE);
     void SetFont(LPCTSTR lpszFaceName, int nPointSize, BOOL bBold = FALSE, BOOL bItalic = FALSE,
                  BOOL bUnderline = FALSE, BOOL bStrikeOut = FALSE, BOOL bRedraw = TRUE);
+    // The data font as it stands.
+    CFont* GetDataFont() { return &m_font; }
     static void SetSpecialText(LPCTSTR lpszText, BOOL bRedraw = TRUE);
+    // The text shared by all instances.
+    static CString GetSpecialText();
     void SetNonPrintableChar(char c, BOOL bRedraw = TRUE);
+    char GetNonPrintableChar() const { return m_chNonPrintable; }
     // FALSE when an end is not below the element count; a negative end, or range selection off, selects one.
     BOOL SetSelection(int64_t nStart, int64_t nEnd = -1, BOOL bRedraw = TRUE);
     void GetSelection(int64_t& nStart, int64_t& nEnd) const;
@@ -105,6 +110,12 @@ public:
     int64_t GetEditElement() const { return m_nEditElement; }
 
     int64_t GetElementCount() const { return static_cast<int64_t>(m_nCount); }
+    // The element the header's offset shows: the one edited there while its editor is open, else the one
+    // under the mouse, else the selection start.
+    int64_t CurrentElement() const;
+    // The field and element under the mouse (DUMP_NONE and -1 when none).
+    int GetHotField() const { return m_nHotField; }
+    int64_t GetHotElement() const { return m_nHotElement; }
     // The layout of the current client rectangle and fonts.
     DumpLayout GetLayout() const;
 
@@ -132,6 +143,8 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     // Draws the whole control into pDC over the client rectangle.
     virtual void DrawAll(CDC* pDC, const CRect& client);
+    // A window made elsewhere (a dialog's control) gets the same initial state as one Create makes.
+    void PreSubclassWindow() override;
 
 private:
     void Initialise();
@@ -146,7 +159,9 @@ private:
     void DrawHeader(CDC* pDC, const DumpLayout& l);
     void DrawCaption(CDC* pDC, const DumpLayout& l);
     void DrawCells(CDC* pDC, const DumpLayout& l);
-    int64_t CurrentElement() const;
+    // Finds the field and element under the mouse again: scrolling moves the elements under a mouse that
+    // stays where it is.
+    void HotTestAtCursor();
     // Closes the editor (the window at once, the object later: it may be inside its own handler).
     void CloseEditor(BOOL bApply);
     RECT EditorRect(const DumpLayout& l, int64_t nElement, int nField) const;

@@ -113,9 +113,12 @@ HWND CWnd::Detach() {
     return hWnd;
 }
 
+void CWnd::PreSubclassWindow() {}
+
 BOOL CWnd::SubclassWindow(HWND hWnd) {
     if (!Attach(hWnd))
         return FALSE;
+    PreSubclassWindow();
     auto previous =
         reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
     // Already a framework window: its default processing stays what it was.

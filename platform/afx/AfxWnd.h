@@ -35,6 +35,7 @@ public:
     BOOL Attach(HWND hWndNew);
     HWND Detach();
     // Routes an existing window's messages through this object; unhandled ones go to its previous procedure.
+    // PreSubclassWindow runs once the object is attached, before the first message arrives through it.
     BOOL SubclassWindow(HWND hWnd);
     BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
     HWND UnsubclassWindow();
@@ -47,6 +48,9 @@ public:
     BOOL CreateEx(DWORD dwExStyle, LPCTSTR lpszClassName, LPCTSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
                   CWnd* pParentWnd, UINT nID, LPVOID lpParam = nullptr);
     virtual BOOL PreCreateWindow(CREATESTRUCT& cs);
+    // A window made elsewhere (a dialog's control) was just attached by SubclassWindow: what a class sets up
+    // on creation it sets up here. Nothing by default.
+    virtual void PreSubclassWindow();
     virtual BOOL DestroyWindow();
 
     // Messages.
@@ -86,6 +90,8 @@ public:
     DWORD GetStyle() const;
     DWORD GetExStyle() const;
     BOOL ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
+    // The same for the extended style; with nFlags (SWP_FRAMECHANGED) the frame is recomputed.
+    BOOL ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
     void SetWindowText(LPCTSTR lpszString);
     int GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const;
     void GetWindowText(CString& rString) const;

@@ -27,51 +27,6 @@ bool IsHorizontalEdge(DWORD dwEdge) {
 
 } // namespace
 
-BOOL CGkImageManager::SetIcons(UINT nIDResource) {
-    win32::ToolbarResource resource;
-    if (!win32::GetToolbarResource(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource), resource))
-        return FALSE;
-    Images images;
-    images.list = std::make_unique<CImageList>();
-    if (!images.list->Create(nIDResource, resource.width, 4, m_clrMask))
-        return FALSE;
-    int nImage = 0;
-    for (UINT nID : resource.items)
-        if (nID != 0 && nImage < images.list->GetImageCount())
-            images.indexes.emplace(nID, nImage++);
-    m_images.push_back(std::move(images));
-    return TRUE;
-}
-
-BOOL CGkImageManager::Draw(CDC* pDC, UINT nCommand, CPoint pt, BOOL bEnabled) const {
-    // The latest images of a command win.
-    for (auto it = m_images.rbegin(); it != m_images.rend(); ++it) {
-        auto found = it->indexes.find(nCommand);
-        if (found == it->indexes.end())
-            continue;
-        if (bEnabled)
-            return it->list->Draw(pDC, found->second, pt, ILD_TRANSPARENT);
-        // Disabled: the image's shape in the shadow colour, none of its own colours.
-        int cx = 0, cy = 0;
-        ::ImageList_GetIconSize(*it->list, &cx, &cy);
-        CDC maskDC;
-        maskDC.CreateCompatibleDC(pDC);
-        CBitmap bitmap;
-        bitmap.CreateCompatibleBitmap(pDC, cx, cy);
-        CBitmap* pOld = maskDC.SelectObject(&bitmap);
-        maskDC.FillSolidRect(CRect(0, 0, cx, cy), RGB(255, 255, 255));
-        it->list->Draw(&maskDC, found->second, CPoint(0, 0), ILD_MASK);
-        COLORREF clrShadow = ::GetSysColor(COLOR_3DSHADOW);
-        for (int y = 0; y < cy; ++y)
-            for (int x = 0; x < cx; ++x)
-                if (maskDC.GetPixel(x, y) == RGB(0, 0, 0))
-                    pDC->SetPixel(pt.x + x, pt.y + y, clrShadow);
-        maskDC.SelectObject(pOld);
-        return TRUE;
-    }
-    return FALSE;
-}
-
 CGkCommandBars::CGkCommandBars(CFrameWnd* pFrame) : m_pFrame(pFrame) {}
 
 CGkCommandBars::~CGkCommandBars() {

@@ -128,8 +128,10 @@ void CGkPropertyGrid::DrawInplaceButtons(CDC* pDC, const CGkPropertyGridItem* pI
         pDC->DrawEdge(&rcButton, EDGE_RAISED, BF_RECT);
         pDC->SetTextColor(c.clrButtonText);
         CString strCaption = pButtons->GetAt(i)->GetCaption();
-        pDC->DrawText(strCaption.IsEmpty() ? CString("...") : strCaption, &rcButton,
-                      DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
+        CRect rcText(rcButton);
+        rcText.DeflateRect(2, 0);
+        pDC->DrawText(strCaption.IsEmpty() ? CString("...") : strCaption, &rcText,
+                      DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     }
 }
 

@@ -112,14 +112,30 @@ BOOL CGkPropertyGrid::AreButtonsShown(const CGkPropertyGridItem* pItem) const {
 
 std::vector<CRect> CGkPropertyGrid::GetButtonRects(const CGkPropertyGridItem* pItem, const CRect& rcRow) const {
     const CGkPropertyGridInplaceButtons* pButtons = pItem->GetInplaceButtons();
-    std::vector<CRect> rects(static_cast<size_t>(pButtons->GetCount()));
+    const size_t nButtons = static_cast<size_t>(pButtons->GetCount());
+    std::vector<int> widths(nButtons);
     CGkTextMeasure measure(::GetStockObject(DEFAULT_GUI_FONT));
+    int nTotal = 0;
+    for (size_t i = 0; i < nButtons; ++i) {
+        CString strCaption = pButtons->GetAt(static_cast<int>(i))->GetCaption();
+        widths[i] = std::max(kMinButtonWidth, static_cast<int>(measure.GetTextExtent(strCaption).cx) + kButtonPadding);
+        nTotal += widths[i];
+    }
+    // The buttons stay within the value cell: in a narrow one they share it in proportion, captions cut.
+    const int nRoom = std::max(0, static_cast<int>(rcRow.right) - (GetSplitterPos() + 1));
+    if (nTotal > nRoom && nTotal > 0) {
+        int nLeft = nRoom;
+        for (size_t i = 0; i < nButtons; ++i) {
+            const int nShare = static_cast<int>(static_cast<long long>(widths[i]) * nRoom / nTotal);
+            widths[i] = i + 1 < nButtons ? nShare : nLeft;
+            nLeft -= widths[i];
+        }
+    }
+    std::vector<CRect> rects(nButtons);
     int nRight = rcRow.right;
-    for (int i = pButtons->GetCount() - 1; i >= 0; --i) {
-        CString strCaption = pButtons->GetAt(i)->GetCaption();
-        int nWidth = std::max(kMinButtonWidth, static_cast<int>(measure.GetTextExtent(strCaption).cx) + kButtonPadding);
-        rects[static_cast<size_t>(i)] = CRect(nRight - nWidth, rcRow.top + 1, nRight, rcRow.bottom - 1);
-        nRight -= nWidth;
+    for (size_t i = nButtons; i-- > 0;) {
+        rects[i] = CRect(nRight - widths[i], rcRow.top + 1, nRight, rcRow.bottom - 1);
+        nRight -= widths[i];
     }
     return rects;
 }

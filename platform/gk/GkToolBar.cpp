@@ -105,6 +105,10 @@ BOOL CGkToolBar::LoadToolBar(UINT nIDResource) {
     for (UINT nID : resource.items)
         m_controls.push_back(std::make_unique<CGkControl>(this, nID));
     m_nBarID = nIDResource;
+    if (m_pCommandBars == nullptr) {
+        m_images.RemoveAll();
+        m_images.SetIcons(nIDResource);
+    }
     AskOwnerForControls();
     Layout();
     if (m_hWnd != nullptr)
@@ -485,7 +489,10 @@ void CGkToolBar::DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot) {
     ::SelectObject(pDC->m_hDC, hOld);
 }
 
+CGkImageManager* CGkToolBar::GetImageManager() {
+    return m_pCommandBars != nullptr ? m_pCommandBars->GetImageManager() : &m_images;
+}
+
 void CGkToolBar::DrawImage(CDC* pDC, const CGkControl& control, CPoint pt) {
-    if (m_pCommandBars != nullptr)
-        m_pCommandBars->GetImageManager()->Draw(pDC, control.GetID(), pt, control.GetEnabled());
+    GetImageManager()->Draw(pDC, control.GetID(), pt, control.GetEnabled());
 }

@@ -1,5 +1,6 @@
-// CGkToolBar: a command bar of buttons and separators loaded from a toolbar resource, with images from the
-// image manager (CGkImageManager). A button click sends WM_COMMAND to the bar's owner (the frame, or the
+// CGkToolBar: a command bar of buttons and separators loaded from a toolbar resource, with images from an
+// image manager (CGkImageManager): the frame's command bars' for a frame's bar, else the bar's own, which
+// loading the bar fills from the bitmap of its resource. A button click sends WM_COMMAND to the bar's owner (the frame, or the
 // window that owns a bar made inside it); idle update handlers through that owner enable, check and caption
 // the buttons. CGkControl is one button or separator of a bar.
 //
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "afxwin.h"
+
+#include "GkImageManager.h"
 
 #define GK_TOOLBAR_GRIPPER 8
 #define GK_TOOLBAR_BORDER 2
@@ -101,7 +104,9 @@ public:
     virtual BOOL Create(CWnd* pParentWnd, DWORD dwStyle = WS_CHILD | WS_VISIBLE | CBRS_TOP, UINT nID = 0);
     // A bar inside a window (a pane's own small bar): the same, for callers that name it so.
     BOOL CreateToolBar(DWORD dwStyle, CWnd* pParentWnd, UINT nID = 0) { return Create(pParentWnd, dwStyle, nID); }
-    // The buttons and separators of the toolbar resource; FALSE, and the bar unchanged, when there is none.
+    // The buttons and separators of the toolbar resource; FALSE, and the bar unchanged, when there is none. A
+    // bar outside command bars also takes its images from the resource's bitmap (none when it has no bitmap),
+    // under the mask colour its image manager was given.
     virtual BOOL LoadToolBar(UINT nIDResource);
     UINT GetBarID() const { return m_nBarID; }
     void SetBarID(UINT nID) { m_nBarID = nID; }
@@ -150,6 +155,8 @@ public:
     static CString CaptionOf(UINT nID);
 
     void SetCommandBars(CGkCommandBars* pCommandBars) { m_pCommandBars = pCommandBars; }
+    // Where the buttons' images come from: the command bars' manager, else the bar's own.
+    CGkImageManager* GetImageManager();
 
 protected:
     void OnPaint();
@@ -197,5 +204,6 @@ private:
     int m_nDockRow = 0;
     int m_nDockOffset = 0;
     std::unique_ptr<CToolTipCtrl> m_pTooltip;
+    CGkImageManager m_images; // a bar outside command bars
     CString m_strTipText; // what the tooltip shows now; it reads it after the bar answers
 };

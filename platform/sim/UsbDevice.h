@@ -162,6 +162,9 @@ public:
     // The physical device object the hub driver made for the device; null while it has none.
     _DEVICE_OBJECT* PhysicalDeviceObject() const { return m_pdo.load(); }
     void SetPhysicalDeviceObject(_DEVICE_OBJECT* pdo) { m_pdo.store(pdo); }
+    // URBs a host controller received for the device (its port driver counts them as they arrive).
+    uint64_t UrbsReceived() const { return m_urbsReceived.load(std::memory_order_relaxed); }
+    void CountUrb() { m_urbsReceived.fetch_add(1, std::memory_order_relaxed); }
 
 protected:
     // Requests with the device or "other" (a hub port) as recipient that are not standard ones.
@@ -213,6 +216,7 @@ private:
     std::atomic<UsbHubModel*> m_parentHub{nullptr};
     std::atomic<int> m_portNumber{0};
     std::atomic<_DEVICE_OBJECT*> m_pdo{nullptr};
+    std::atomic<uint64_t> m_urbsReceived{0};
 };
 
 } // namespace sim

@@ -84,7 +84,9 @@ struct WorkloadResult {
     NTSTATUS status = STATUS_SUCCESS; // the first failure
     std::string failure;             // what failed, for a message
     uint64_t steps = 0;              // steps finished
-    uint64_t requests = 0;           // URBs the host controllers received during the run
+    // URBs the host controllers received during the run: for the device's own workloads (the mouse moving, a
+    // copy to the stick, printing), those of that device; for the others, every device's.
+    uint64_t requests = 0;
     uint64_t bytes = 0;              // payload bytes the workload moved (written, read, printed, reported)
     LONGLONG machineTime = 0;        // machine time the run took, 100 ns units
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "WinHandles.h"
+#include "internal/WindowEvents.h"
 #include "winerror.h"
 
 namespace {
@@ -14,6 +15,7 @@ namespace {
 struct Clipboard {
     std::mutex lock;
     bool open = false;
+    bool changed = false; // emptied or filled since it was opened
     std::thread::id openedBy;
     HWND owner = nullptr;
     std::map<UINT, HANDLE> formats;
@@ -54,10 +56,17 @@ BOOL OpenClipboard(HWND owner) {
 
 BOOL CloseClipboard() {
     Clipboard& b = Board();
-    std::lock_guard guard(b.lock);
-    if (!OpenedHere(b))
-        return FALSE;
-    b.open = false;
+    bool changed;
+    {
+        std::lock_guard guard(b.lock);
+        if (!OpenedHere(b))
+            return FALSE;
+        b.open = false;
+        changed = b.changed;
+        b.changed = false;
+    }
+    if (changed)
+        win32::internal::ReportClipboardChanged();
     return TRUE;
 }
 
@@ -67,6 +76,7 @@ BOOL EmptyClipboard() {
     if (!OpenedHere(b))
         return FALSE;
     FreeAll(b);
+    b.changed = true;
     return TRUE;
 }
 
@@ -87,6 +97,7 @@ HANDLE SetClipboardData(UINT format, HANDLE data) {
     if (it != b.formats.end() && it->second != data)
         GlobalFree(it->second);
     b.formats[format] = data;
+    b.changed = true;
     return data;
 }
 
@@ -130,8 +141,11 @@ void win32::SetClipboardText(const std::string& text) {
     HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
     std::memcpy(GlobalLock(data), text.c_str(), text.size() + 1);
     GlobalUnlock(data);
-    Clipboard& b = Board();
-    std::lock_guard guard(b.lock);
-    FreeAll(b);
-    b.formats[CF_TEXT] = data;
+    {
+        Clipboard& b = Board();
+        std::lock_guard guard(b.lock);
+        FreeAll(b);
+        b.formats[CF_TEXT] = data;
+    }
+    win32::internal::ReportClipboardChanged();
 }

@@ -75,6 +75,10 @@ void ChooseFileName(const std::string& path) {
         t_current->chosen = path;
 }
 
+const FileDialogRequest* CurrentFileDialogRequest() {
+    return t_current;
+}
+
 void QueueFileDialogChoice(const std::string& path, const std::string& match) {
     QueueModalSteps(
         ModalKind::File,

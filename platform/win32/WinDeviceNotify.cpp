@@ -14,6 +14,7 @@
 #include "NtPnpControl.h"
 #include "WinUiControl.h"
 #include "WinUser.h"
+#include "internal/DeviceChanges.h"
 #include "internal/WindowManager.h"
 #include "winerror.h"
 
@@ -145,6 +146,14 @@ void ListenOnce() {
 }
 
 } // namespace
+
+namespace win32::internal {
+
+void ListenForDeviceChanges() {
+    ListenOnce();
+}
+
+} // namespace win32::internal
 
 HDEVNOTIFY RegisterDeviceNotificationA(HANDLE recipient, LPVOID filter, DWORD flags) {
     if (!filter || (flags & DEVICE_NOTIFY_SERVICE_HANDLE)) {

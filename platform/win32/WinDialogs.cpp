@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <strings.h>
 #include <vector>
@@ -402,12 +403,12 @@ INT_PTR win32::internal::RunModalDialog(HWND dialog, ModalRequest request, INT_P
             GetWindowTextA(dialog, title, sizeof title);
             request.caption = title;
         }
-        auto runSteps = [dialog](const win32::ModalSteps& steps, const win32::ModalRequest& r) {
-            INT_PTR answer = steps(r, dialog);
-            DialogState* s = IsWindow(dialog) ? StateOf(dialog) : nullptr;
-            return s && s->ended ? s->result : answer;
-        };
-        const INT_PTR answer = win32::internal::ResolveModalRequest(request, defaultAnswer, isValid, runSteps);
+        win32::internal::ModalWindow window{dialog, [dialog]() -> std::optional<INT_PTR> {
+                                                DialogState* s = IsWindow(dialog) ? StateOf(dialog) : nullptr;
+                                                return s && s->ended ? std::optional<INT_PTR>(s->result)
+                                                                     : std::nullopt;
+                                            }};
+        const INT_PTR answer = win32::internal::ResolveModalRequest(request, defaultAnswer, isValid, window);
         // An answer given outright presses its button, so the dialog's own handling of it runs.
         if (IsWindow(dialog) && !state->ended &&
             (answer == IDOK || answer == IDCANCEL || GetDlgItem(dialog, static_cast<int>(answer))))

@@ -201,8 +201,8 @@ BOOL CheckRadioButton(HWND dialog, int firstId, int lastId, int checkId);
 #define GetDlgItemText GetDlgItemTextA
 
 namespace win32 {
-// Registers "BUTTON", "STATIC" and the dialog class "#32770" (done by every dialog call; controls created
-// directly with CreateWindowEx need it first).
+// Registers "BUTTON", "STATIC", the other controls and the dialog class "#32770" (done by every dialog call,
+// and by CreateWindowEx the first time it meets a class it does not know).
 void RegisterDialogClasses();
 // A control of a dialog that gets a navigation key it does not want (Tab, an arrow, Enter, Escape) hands it to
 // the dialog's keyboard navigation, as IsDialogMessage would have: the modal run's own pump has no such step.

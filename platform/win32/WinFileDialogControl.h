@@ -22,8 +22,12 @@ struct FileDialogRequest {
     std::string chosen; // the full path returned; empty when the dialog gave none
 };
 
-// Inside the steps of a file-dialog request: the name the user typed or picked.
+// Inside the steps of a file-dialog request (or a display driver's Run of it): the name the user typed or
+// picked.
 void ChooseFileName(const std::string& path);
+// Inside the same: what the request asks for (save or open, title, filter, default extension, initial name);
+// null on a thread that is answering no file request.
+const FileDialogRequest* CurrentFileDialogRequest();
 // Queues a file-dialog answer that chooses `path` (matching as QueueModalAnswer).
 void QueueFileDialogChoice(const std::string& path, const std::string& match = {});
 std::vector<FileDialogRequest> FileDialogRequests();

@@ -34,8 +34,9 @@ struct Choice {
     COLORREF colour;
 };
 
-// The choice made inside the request being answered on this thread.
+// The choice made inside the request being answered on this thread, and the request.
 thread_local std::optional<Choice>* t_choice = nullptr;
+thread_local const win32::FontDialogRequest* t_request = nullptr;
 
 int ScreenPixelsPerInch() {
     HDC screen = GetDC(nullptr);
@@ -75,6 +76,10 @@ namespace win32 {
 void ChooseFontChoice(const LOGFONTA& font, COLORREF colour) {
     if (t_choice != nullptr)
         *t_choice = Choice{font, colour};
+}
+
+const FontDialogRequest* CurrentFontDialogRequest() {
+    return t_request;
 }
 
 void QueueFontDialogChoice(const LOGFONTA& font, COLORREF colour, const std::string& match) {
@@ -125,10 +130,13 @@ BOOL ChooseFontA(LPCHOOSEFONTA cf) {
     {
         win32::internal::DisabledOwner waiting(cf->hwndOwner);
         std::optional<Choice>* outer = t_choice;
+        const win32::FontDialogRequest* outerRequest = t_request;
         t_choice = &choice;
+        t_request = &record;
         auto valid = [](INT_PTR a) { return a == IDOK || a == IDCANCEL; };
         answer = win32::internal::ResolveModalRequest(request, IDCANCEL, valid);
         t_choice = outer;
+        t_request = outerRequest;
     }
 
     BOOL result = FALSE;

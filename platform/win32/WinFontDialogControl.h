@@ -20,8 +20,12 @@ struct FontDialogRequest {
     COLORREF chosenColour = 0;
 };
 
-// Inside the steps of a font request: the font (and, with CF_EFFECTS, the colour) the user picked.
+// Inside the steps of a font request (or a display driver's Run of it): the font (and, with CF_EFFECTS, the
+// colour) the user picked.
 void ChooseFontChoice(const LOGFONTA& font, COLORREF colour = 0);
+// Inside the same: what the request asks for (flags, initial font and colour); null on a thread that is
+// answering no font request.
+const FontDialogRequest* CurrentFontDialogRequest();
 // Queues a font answer that picks `font` (matching as QueueModalAnswer, by the initial face name).
 void QueueFontDialogChoice(const LOGFONTA& font, COLORREF colour = 0, const std::string& match = {});
 std::vector<FontDialogRequest> FontDialogRequests();

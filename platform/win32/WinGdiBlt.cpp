@@ -2,6 +2,7 @@
 // hold: a monochrome source's black pixels take the target DC's text colour and its white ones the target's
 // background colour; a colour source's pixels of the source DC's background colour become white on a
 // monochrome target and all others black.
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -94,6 +95,24 @@ BOOL Transfer(DeviceContext& target, RECT to, DeviceContext* source, RECT from, 
     Region area(to);
     area.Intersect(target.Visible());
     out.BeginPixels();
+    // A colour copy at the same size (an off-screen buffer brought to its window) moves whole rows.
+    if (in && rop == SRCCOPY && block.width == w && block.height == h && !mirrorX && !mirrorY && !in->Mono() &&
+        !out.Mono()) {
+        const int blockRow = block.inside.right - block.inside.left;
+        for (const RECT& r : area.Rects()) {
+            const int left = std::max<int>(r.left, to.left + block.inside.left);
+            const int right = std::min<int>(r.right, to.left + block.inside.right);
+            const int top = std::max<int>(r.top, to.top + block.inside.top);
+            const int bottom = std::min<int>(r.bottom, to.top + block.inside.bottom);
+            for (int y = top; y < bottom && left < right; ++y) {
+                const size_t at = static_cast<size_t>(y - to.top - block.inside.top) * blockRow +
+                                  static_cast<size_t>(left - to.left - block.inside.left);
+                std::memcpy(out.Row(y) + left, block.pixels.data() + at, sizeof(uint32_t) * (right - left));
+            }
+        }
+        out.EndPixels();
+        return TRUE;
+    }
     for (const RECT& r : area.Rects()) {
         for (int y = r.top; y < r.bottom; ++y) {
             uint32_t* row = out.Row(y);

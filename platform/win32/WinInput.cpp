@@ -5,6 +5,7 @@
 #include "WinUiControl.h"
 #include "WinUser.h"
 #include "internal/InputState.h"
+#include "internal/WindowEvents.h"
 #include "internal/WindowManager.h"
 #include "winerror.h"
 
@@ -177,9 +178,14 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
-    std::lock_guard guard(UserLock());
-    HCURSOR old = Input().currentCursor;
-    Input().currentCursor = cursor;
+    HCURSOR old;
+    {
+        std::lock_guard guard(UserLock());
+        old = Input().currentCursor;
+        Input().currentCursor = cursor;
+    }
+    if (old != cursor)
+        ReportCursorChanged(cursor);
     return old;
 }
 

@@ -1,5 +1,9 @@
 // Input from tests and the display host, into the queue of the thread that owns the target window. Locks:
 // UserLock() around the queues and the input state; the hit-test and cursor messages are sent without it.
+//
+// A caller that owns no window (a display host's thread) must never wait for a window's thread, which may be
+// busy for a long time: its events are deferred to that thread (DeferredInput) and run there, in order, when it
+// next takes input, where the messages they send cost no wait.
 #include <cctype>
 #include <cstdlib>
 #include <functional>
@@ -7,6 +11,7 @@
 #include "NtClock.h"
 #include "WinInput.h"
 #include "WinSystemInfo.h"
+#include "WinThreads.h"
 #include "WinUiControl.h"
 #include "WinUser.h"
 #include "internal/InputState.h"
@@ -46,6 +51,49 @@ void Post(const std::shared_ptr<ThreadQueue>& queue, HWND hwnd, UINT message, WP
             {hwnd, message, wParam, lParam, static_cast<DWORD>(nt::clock::TickCountMilliseconds()), screen});
     }
     NotifyUser();
+}
+
+bool OwnsWindowsLocked(DWORD thread) {
+    for (const WindowPtr& w : AllWindowsLocked())
+        if (w->thread == thread)
+            return true;
+    return false;
+}
+
+// Queues `run` to the thread of `hwnd` when the caller owns no window and is not that thread; true when it was
+// queued (or the window is gone, so there is nothing to do).
+bool Defer(HWND hwnd, DWORD kind, std::function<void()> run) {
+    const DWORD self = GetCurrentThreadId();
+    {
+        std::lock_guard guard(UserLock());
+        WindowPtr w = FindWindowLocked(hwnd);
+        if (!w || !w->queue)
+            return hwnd != nullptr;
+        if (w->thread == self || OwnsWindowsLocked(self))
+            return false;
+        if (!w->queue->alive)
+            return true;
+        w->queue->deferred.push_back({kind, std::move(run)});
+    }
+    NotifyUser();
+    return true;
+}
+
+// The foreground window, for keys sent to no window in particular.
+HWND ForegroundWindowLocked() {
+    for (HWND top : TopLevelWindowsLocked()) {
+        WindowPtr candidate = FindWindowLocked(top);
+        if (candidate && candidate->queue && candidate->queue->active == top)
+            return top;
+    }
+    return nullptr;
+}
+
+HWND KeyWindow(HWND hwnd) {
+    if (hwnd)
+        return hwnd;
+    std::lock_guard guard(UserLock());
+    return ForegroundWindowLocked();
 }
 
 WPARAM ButtonState() {
@@ -230,15 +278,8 @@ void MouseEvent(HWND hwnd, POINT point, Phase phase, win32::MouseButton button, 
 WindowPtr KeyTarget(HWND hwnd) {
     std::lock_guard guard(UserLock());
     WindowPtr w = hwnd ? FindWindowLocked(hwnd) : nullptr;
-    if (!hwnd) {
-        for (HWND top : TopLevelWindowsLocked()) {
-            WindowPtr candidate = FindWindowLocked(top);
-            if (candidate && candidate->queue && candidate->queue->active == top) {
-                w = candidate;
-                break;
-            }
-        }
-    }
+    if (!hwnd)
+        w = FindWindowLocked(ForegroundWindowLocked());
     if (!w || !w->queue)
         return nullptr;
     if (WindowPtr menu = FindWindowLocked(w->queue->menu))
@@ -290,6 +331,14 @@ namespace win32 {
 
 namespace internal {
 
+std::function<void()> TakeDeferredInputLocked(ThreadQueue& queue) {
+    if (queue.deferred.empty() || !queue.input.empty())
+        return {};
+    std::function<void()> run = std::move(queue.deferred.front().run);
+    queue.deferred.pop_front();
+    return run;
+}
+
 std::string CursorName(HCURSOR cursor) {
     uintptr_t value = reinterpret_cast<uintptr_t>(cursor);
     switch (value >= kSystemCursorBase ? value - kSystemCursorBase : 0) {
@@ -330,15 +379,18 @@ std::string CursorName(HCURSOR cursor) {
 } // namespace internal
 
 void MouseMove(HWND hwnd, POINT point, WPARAM keys) {
-    MouseEvent(hwnd, point, Phase::Move, MouseButton::Left, keys);
+    if (!Defer(hwnd, QS_MOUSEMOVE, [=] { MouseMove(hwnd, point, keys); }))
+        MouseEvent(hwnd, point, Phase::Move, MouseButton::Left, keys);
 }
 
 void MouseDown(HWND hwnd, POINT point, MouseButton button, WPARAM keys) {
-    MouseEvent(hwnd, point, Phase::Down, button, keys);
+    if (!Defer(hwnd, QS_MOUSEBUTTON, [=] { MouseDown(hwnd, point, button, keys); }))
+        MouseEvent(hwnd, point, Phase::Down, button, keys);
 }
 
 void MouseUp(HWND hwnd, POINT point, MouseButton button, WPARAM keys) {
-    MouseEvent(hwnd, point, Phase::Up, button, keys);
+    if (!Defer(hwnd, QS_MOUSEBUTTON, [=] { MouseUp(hwnd, point, button, keys); }))
+        MouseEvent(hwnd, point, Phase::Up, button, keys);
 }
 
 void Click(HWND hwnd, POINT point, MouseButton button, WPARAM keys) {
@@ -352,10 +404,19 @@ void DoubleClick(HWND hwnd, POINT point, MouseButton button, WPARAM keys) {
 }
 
 void MouseLeave() {
-    MouseOver(nullptr);
+    HWND over;
+    {
+        std::lock_guard guard(UserLock());
+        over = Input().mouseWindow;
+    }
+    // After the moves still deferred to the window the mouse is over.
+    if (!over || !Defer(over, QS_MOUSEMOVE, [] { MouseLeave(); }))
+        MouseOver(nullptr);
 }
 
 void MouseWheel(HWND hwnd, POINT point, int delta, WPARAM keys) {
+    if (Defer(hwnd, QS_MOUSEBUTTON, [=] { MouseWheel(hwnd, point, delta, keys); }))
+        return;
     WindowPtr target = KeyTarget(hwnd);
     POINT screen = point;
     {
@@ -378,10 +439,53 @@ void MouseWheel(HWND hwnd, POINT point, int delta, WPARAM keys) {
 }
 
 void KeyDown(HWND hwnd, BYTE vk) {
-    KeyEvent(hwnd, vk, true);
+    if (!Defer(KeyWindow(hwnd), QS_KEY, [=] { KeyDown(hwnd, vk); }))
+        KeyEvent(hwnd, vk, true);
 }
 void KeyUp(HWND hwnd, BYTE vk) {
-    KeyEvent(hwnd, vk, false);
+    if (!Defer(KeyWindow(hwnd), QS_KEY, [=] { KeyUp(hwnd, vk); }))
+        KeyEvent(hwnd, vk, false);
+}
+
+void EnterCharacter(HWND hwnd, BYTE character) {
+    if (Defer(KeyWindow(hwnd), QS_KEY, [=] { EnterCharacter(hwnd, character); }))
+        return;
+    WindowPtr target = KeyTarget(hwnd);
+    if (!target)
+        return;
+    POINT cursor;
+    {
+        std::lock_guard guard(UserLock());
+        cursor = Input().cursor;
+    }
+    // A character of its own: TranslateMessage makes nothing more of it.
+    Post(target->queue, target->hwnd, WM_CHAR, character, 1, cursor);
+}
+
+void ActivateTopLevel(HWND topLevel) {
+    if (Defer(topLevel, QS_POSTMESSAGE, [=] { ActivateTopLevel(topLevel); }))
+        return;
+    if (GetAncestor(topLevel, GA_ROOT) != topLevel || !IsWindowEnabled(topLevel) || !IsWindowVisible(topLevel))
+        return;
+    SetForegroundWindow(topLevel);
+}
+
+void RequestWindowRect(HWND topLevel, const RECT& windowRect) {
+    if (Defer(topLevel, QS_POSTMESSAGE, [=] { RequestWindowRect(topLevel, windowRect); }))
+        return;
+    if (GetAncestor(topLevel, GA_ROOT) != topLevel)
+        return;
+    RECT now{};
+    GetWindowRect(topLevel, &now);
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (now.left == windowRect.left && now.top == windowRect.top)
+        flags |= SWP_NOMOVE;
+    if (now.right - now.left == windowRect.right - windowRect.left &&
+        now.bottom - now.top == windowRect.bottom - windowRect.top)
+        flags |= SWP_NOSIZE;
+    if ((flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE))
+        SetWindowPos(topLevel, nullptr, windowRect.left, windowRect.top, windowRect.right - windowRect.left,
+                     windowRect.bottom - windowRect.top, flags);
 }
 
 void PressKey(HWND hwnd, BYTE vk) {

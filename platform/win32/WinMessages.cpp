@@ -13,6 +13,7 @@
 #include "WinSync.h"
 #include "WinThreads.h"
 #include "WinTime.h"
+#include "WinUiControl.h"
 #include "WinUser.h"
 #include "internal/WindowManager.h"
 #include "winerror.h"
@@ -69,6 +70,9 @@ bool TakeLocked(ThreadQueue& q, MSG* out, HWND filter, UINT min, UINT max, UINT 
 }
 
 bool HasInputOf(const ThreadQueue& q, DWORD mask) {
+    for (const DeferredInput& entry : q.deferred)
+        if (entry.kind & mask)
+            return true;
     for (const MSG& msg : q.input) {
         bool key = msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST;
         bool move = msg.message == WM_MOUSEMOVE || msg.message == WM_NCMOUSEMOVE;
@@ -82,7 +86,7 @@ DWORD QueueBitsLocked(const ThreadQueue& q) {
     DWORD bits = 0;
     if (!q.sent.empty())
         bits |= QS_SENDMESSAGE;
-    if (!q.posted.empty() || q.quit)
+    if (!q.posted.empty() || q.quit || HasInputOf(q, QS_POSTMESSAGE))
         bits |= QS_POSTMESSAGE | QS_ALLPOSTMESSAGE;
     if (HasInputOf(q, QS_KEY))
         bits |= QS_KEY;
@@ -109,11 +113,19 @@ nt::clock::Deadline TimerDeadlineLocked(DWORD thread, const nt::clock::Deadline&
 // GetMessage and PeekMessage: delivers the sent messages, then looks for one to return; waits when asked.
 bool Retrieve(MSG* msg, HWND filter, UINT min, UINT max, UINT remove, bool wait) {
     auto queue = CurrentQueue();
+    const bool takesInput = (min == 0 && max == 0) || (min <= WM_MOUSELAST && max >= WM_KEYFIRST);
     for (;;) {
         DeliverSentMessages(*queue);
         std::unique_lock lock(UserLock());
         if (!queue->sent.empty())
             continue;
+        if (takesInput) {
+            if (std::function<void()> deferred = TakeDeferredInputLocked(*queue)) {
+                lock.unlock();
+                deferred();
+                continue;
+            }
+        }
         if (TakeLocked(*queue, msg, filter, min, max, remove)) {
             if (remove & PM_REMOVE)
                 queue->last = *msg;
@@ -124,7 +136,8 @@ bool Retrieve(MSG* msg, HWND filter, UINT min, UINT max, UINT remove, bool wait)
         auto deadline = TimerDeadlineLocked(queue->thread, nt::clock::Deadline::Infinite());
         MSG probe;
         nt::clock::WaitUntil(lock, DispatchChanged(), deadline, [&] {
-            return !queue->sent.empty() || TakeLocked(*queue, &probe, filter, min, max, PM_NOREMOVE);
+            return !queue->sent.empty() || (takesInput && !queue->deferred.empty() && queue->input.empty()) ||
+                   TakeLocked(*queue, &probe, filter, min, max, PM_NOREMOVE);
         });
     }
 }
@@ -193,13 +206,18 @@ char CharOfKey(const ThreadQueue& q, WPARAM vk) {
     bool shift = (q.keys[VK_SHIFT] & 0x80) != 0;
     bool control = (q.keys[VK_CONTROL] & 0x80) != 0;
     bool caps = (q.keys[VK_CAPITAL] & 0x01) != 0;
-    if (vk >= 'A' && vk <= 'Z') {
-        if (control)
-            return static_cast<char>(vk - 'A' + 1);
-        return static_cast<char>((shift != caps) ? vk : std::tolower(static_cast<int>(vk)));
-    }
     if (control)
-        return 0;
+        return vk >= 'A' && vk <= 'Z' ? static_cast<char>(vk - 'A' + 1) : 0;
+    return vk > 0xFF ? 0 : win32::CharacterOfKey(static_cast<BYTE>(vk), shift, caps);
+}
+
+} // namespace
+
+namespace win32 {
+
+char CharacterOfKey(BYTE vk, bool shift, bool capsLock) {
+    if (vk >= 'A' && vk <= 'Z')
+        return static_cast<char>((shift != capsLock) ? vk : std::tolower(static_cast<int>(vk)));
     if (vk >= '0' && vk <= '9') {
         static const char kShifted[] = ")!@#$%^&*(";
         return shift ? kShifted[vk - '0'] : static_cast<char>(vk);
@@ -232,7 +250,7 @@ char CharOfKey(const ThreadQueue& q, WPARAM vk) {
     }
 }
 
-} // namespace
+} // namespace win32
 
 namespace win32::internal {
 

@@ -82,6 +82,12 @@ void RegisterModule(const char* name, std::initializer_list<ModuleExport> export
     AddModule(t, name, exports, filePath);
 }
 
+void RegisterModule(const char* name, const std::vector<ModuleExport>& exports, const char* filePath) {
+    ModuleTable& t = Table();
+    std::lock_guard guard(t.lock);
+    AddModule(t, name, exports, filePath);
+}
+
 void UnregisterModule(const char* name) {
     ModuleTable& t = Table();
     std::lock_guard guard(t.lock);

@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "windef.h"
 
@@ -25,6 +26,7 @@ ModuleExport Export(const char* name, Function* function) {
 // GetModuleFileName reports for it; by default "\Windows\System32\<name>.dll". Handles already given out for
 // an earlier registration of the name stay valid until freed.
 void RegisterModule(const char* name, std::initializer_list<ModuleExport> exports, const char* filePath = nullptr);
+void RegisterModule(const char* name, const std::vector<ModuleExport>& exports, const char* filePath = nullptr);
 void UnregisterModule(const char* name);
 // Forgets every registered module; the system's own "ntdll" is registered again, as it is at start.
 void ResetModules();

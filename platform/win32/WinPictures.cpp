@@ -1,6 +1,7 @@
 // Pictures of windows for tests and the display host: a window's own image, or a top-level window's image
 // under its visible descendants' images in z-order, each clipped to its parent's client area. Paint is brought
-// up to date first, each window on its own thread. Locks: UserLock() while the tree is read; the images are
+// up to date first, each window on its own thread, except for CopyPicture, which a display driver calls from a
+// thread that must not wait for a window's thread. Locks: UserLock() while the tree is read; the images are
 // composed without it (each image has its own lock).
 #include <vector>
 
@@ -58,6 +59,17 @@ std::shared_ptr<WindowSurface> OwnSurface(HWND hwnd) {
     return SurfaceOfLocked(*w);
 }
 
+// The top-level window's own image and its descendants' layers, bottom first, as they stand.
+bool LayersOf(const Window& top, std::vector<Layer>& layers, RECT& whole) {
+    std::lock_guard guard(UserLock());
+    if (!FindWindowLocked(top.hwnd))
+        return false;
+    whole = {0, 0, top.rect.right - top.rect.left, top.rect.bottom - top.rect.top};
+    layers.push_back({SurfaceOfLocked(const_cast<Window&>(top)), {0, 0}, whole});
+    CollectLocked(const_cast<Window&>(top), {0, 0}, whole, layers);
+    return true;
+}
+
 std::shared_ptr<WindowSurface> Picture(HWND hwnd) {
     WindowPtr w = LookupWindow(hwnd);
     if (!w)
@@ -68,19 +80,11 @@ std::shared_ptr<WindowSurface> Picture(HWND hwnd) {
         root = RootOfLocked(*w);
     }
     WindowPtr top = UpToDate(root);
-    if (!top)
-        return nullptr;
     std::vector<Layer> layers;
-    std::shared_ptr<WindowSurface> own;
     RECT whole;
-    {
-        std::lock_guard guard(UserLock());
-        own = SurfaceOfLocked(*top);
-        whole = {0, 0, top->rect.right - top->rect.left, top->rect.bottom - top->rect.top};
-        CollectLocked(*top, {0, 0}, whole, layers);
-    }
+    if (!top || !LayersOf(*top, layers, whole))
+        return nullptr;
     auto picture = CreateWindowSurface(whole.right, whole.bottom);
-    ComposeWindowSurface(*picture, *own, {0, 0}, whole);
     for (const Layer& layer : layers)
         ComposeWindowSurface(*picture, *layer.surface, layer.at, layer.clip);
     return picture;
@@ -103,6 +107,24 @@ BOOL SavePicturePng(HWND hwnd, const char* path) {
 COLORREF PicturePixel(HWND topLevel, int x, int y) {
     auto picture = Picture(topLevel);
     return picture ? WindowSurfacePixel(*picture, x, y) : CLR_INVALID;
+}
+
+BOOL CopyPicture(HWND topLevel, const RECT& area, uint32_t* pixels, int stride) {
+    WindowPtr top = LookupWindow(topLevel);
+    std::vector<Layer> layers;
+    RECT whole;
+    if (!top || !pixels)
+        return FALSE;
+    {
+        std::lock_guard guard(UserLock());
+        if (top->parent)
+            return FALSE;
+    }
+    if (!LayersOf(*top, layers, whole))
+        return FALSE;
+    for (const Layer& layer : layers)
+        ComposeWindowSurfaceInto(*layer.surface, layer.at, layer.clip, area, pixels, stride);
+    return TRUE;
 }
 
 COLORREF ClientPixel(HWND hwnd, int x, int y) {

@@ -457,11 +457,10 @@ UINT RunLoop(HMENU menu, UINT flags, int x, int y, HWND owner) {
         request.owner = owner;
         request.text = RequestText(top->items);
         auto offered = [menu](INT_PTR answer) { return answer == 0 || Pickable(menu, static_cast<UINT>(answer)); };
-        auto runSteps = [&loop, top](const win32::ModalSteps& steps, const win32::ModalRequest& r) -> INT_PTR {
-            const INT_PTR answer = steps(r, top->hwnd);
-            return loop.done ? static_cast<INT_PTR>(loop.chosen) : answer;
-        };
-        const INT_PTR answer = ResolveModalRequest(request, 0, offered, runSteps);
+        ModalWindow window{top->hwnd, [&loop]() -> std::optional<INT_PTR> {
+                               return loop.done ? std::optional<INT_PTR>(loop.chosen) : std::nullopt;
+                           }};
+        const INT_PTR answer = ResolveModalRequest(request, 0, offered, window);
         chosen = loop.done ? loop.chosen : static_cast<UINT>(answer);
         if (!loop.done)
             Finish(loop, chosen);

@@ -1,4 +1,6 @@
-// Program starting through the shell: recorded, never run on the host. Locks: one for the record.
+// Program starting through the shell: recorded, never run on the host (a display driver may take an execution
+// and start it on the desktop). Locks: one for the record.
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -6,10 +8,12 @@
 #include <strings.h>
 #include <vector>
 
+#include "WinDisplayDriver.h"
 #include "WinFailureControl.h"
 #include "WinHandles.h"
 #include "WinShellControl.h"
 #include "WinSync.h"
+#include "internal/WindowEvents.h"
 #include "internal/HostFiles.h"
 #include "internal/InstallerLaunch.h"
 #include "shellapi.h"
@@ -49,6 +53,26 @@ bool IsInstallerPackage(const std::string& file) {
     if (dot == std::string::npos || file.find_first_of("\\/", dot) != std::string::npos)
         return false;
     return strcasecmp(file.c_str() + dot, ".msi") == 0;
+}
+
+// A URL ("scheme:..." with a scheme of two characters or more, so that "C:\x" stays a path) goes to the
+// program its scheme is associated with; the machine has a browser and a mail program.
+enum class UrlKind { NotUrl, Associated, Unassociated };
+
+UrlKind UrlKindOf(const std::string& file) {
+    const size_t colon = file.find(':');
+    if (colon == std::string::npos || colon < 2 || !std::isalpha(static_cast<unsigned char>(file[0])))
+        return UrlKind::NotUrl;
+    for (size_t i = 1; i < colon; ++i) {
+        const unsigned char c = static_cast<unsigned char>(file[i]);
+        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.')
+            return UrlKind::NotUrl;
+    }
+    const std::string scheme = file.substr(0, colon);
+    for (const char* associated : {"http", "https", "mailto"})
+        if (strcasecmp(scheme.c_str(), associated) == 0)
+            return UrlKind::Associated;
+    return UrlKind::Unassociated;
 }
 
 BOOL Finish(LPSHELLEXECUTEINFOA info, win32::ShellExecution& record, INT_PTR instApp, DWORD error) {
@@ -109,8 +133,18 @@ BOOL ShellExecuteExA(LPSHELLEXECUTEINFOA info) {
                                  FALSE};
     if (win32::internal::CallFailsNow("ShellExecuteExA"))
         return Finish(info, record, SE_ERR_ACCESSDENIED, GetLastError());
+    // A display takes what it opens itself (a web address on the desktop's browser); it starts no process the
+    // caller could wait for.
+    if (win32::internal::Display().Execute(record))
+        return Finish(info, record, 42, ERROR_SUCCESS);
     const bool open = record.verb.empty() || strcasecmp(record.verb.c_str(), "open") == 0;
-    if (open && IsInstallerPackage(record.file)) {
+    const UrlKind url = UrlKindOf(record.file);
+    if (url == UrlKind::Unassociated) {
+        return Finish(info, record, SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION);
+    } else if (url == UrlKind::Associated) {
+        // Started by its program; no process is handed back.
+        return Finish(info, record, 42, ERROR_SUCCESS);
+    } else if (open && IsInstallerPackage(record.file)) {
         if (!win32::internal::LaunchInstallerPackage(record.file))
             return Finish(info, record, SE_ERR_FNF, ERROR_FILE_NOT_FOUND);
     } else {

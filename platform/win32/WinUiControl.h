@@ -6,15 +6,19 @@
 //   to date first (each window paints on its own thread, which must be pumping messages when it is not the
 //   caller).
 // - Input into the owner thread's queue: the mouse at a point of a window reaches the topmost visible,
-//   enabled window under it (the capture window takes everything); keys reach the focus window.
+//   enabled window under it (the capture window takes everything); keys reach the focus window. A call from a
+//   thread that owns no window (a display host's) never waits for the window's thread: the event is queued to
+//   that thread and hit-tested there when it next takes input.
 // - Modal requests (message boxes, dialogs, pop-up menus, file, font and print-setup dialogs): each is recorded
 //   and answered by the next matching entry a test queued; one nobody expected takes its default answer and
-//   is reported (a failure in strict mode). A display host can take the service over.
+//   is reported (a failure in strict mode). A display driver can take the service over (WinDisplayDriver.h).
 // - Timers: AdvanceUiClock moves the virtual clock through each due time of the calling thread's timers,
 //   pumping its messages at each.
-// - Failures of creation, registration and timers; a display-host observer of top-level windows.
+// - Failures of creation, registration and timers; observers of top-level windows, the cursor and the
+//   clipboard.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -56,6 +60,10 @@ BOOL SavePicturePng(HWND hwnd, const char* path); // the top-level window's pict
 COLORREF ClientPixel(HWND hwnd, int x, int y);
 // A pixel of the top-level window's picture, in window coordinates.
 COLORREF PicturePixel(HWND topLevel, int x, int y);
+// Copies `area` (window coordinates) of the top-level window's picture as it stands, asking no thread to paint,
+// into `pixels`: 32-bit 0x00RRGGBB values, `stride` bytes a row, the area's size. Parts of the area outside the
+// window are left alone. FALSE when the window is gone or is not a top-level window.
+BOOL CopyPicture(HWND topLevel, const RECT& area, uint32_t* pixels, int stride);
 
 // ---- input
 
@@ -78,6 +86,18 @@ void PressKey(HWND hwnd, BYTE vk); // down and up
 void TypeText(HWND hwnd, const std::string& text);
 // The context-menu key: WM_CONTEXTMENU to the focus window with the position (-1, -1).
 void ContextMenuKey(HWND hwnd);
+// The character TranslateMessage makes of a key of a US keyboard with shift and caps lock as given (the control
+// key aside); 0 for a key that makes none.
+char CharacterOfKey(BYTE vk, bool shift, bool capsLock);
+// WM_CHAR of one Windows-1252 character to the focus window (as `KeyDown`), with no key behind it: how a
+// display host enters text that no key of a US keyboard makes.
+void EnterCharacter(HWND hwnd, BYTE character);
+// The person activated the top-level window (clicked its frame, switched to it): it becomes the active and
+// foreground window of its thread. A disabled window (its modal box is up) stays as it is.
+void ActivateTopLevel(HWND topLevel);
+// The person moved or sized the top-level window (the desktop's frame did): its window rectangle becomes
+// `windowRect` (screen coordinates), as SetWindowPos on its thread, without activating it.
+void RequestWindowRect(HWND topLevel, const RECT& windowRect);
 // The name of the current cursor: "arrow", "wait", "ibeam", "sizewe", "sizens", "sizeall", "sizenwse",
 // "sizenesw", "hand", "no", "cross", "other" or "" (none).
 std::string CurrentCursorName();
@@ -96,6 +116,18 @@ struct ModalRequest {
     UINT style = 0;       // a message box's MB_* flags
     INT_PTR answer = 0;   // what the request got
     bool expected = true; // false: nobody queued an answer for it
+};
+
+// The modal loop of a request that a display host answers, on the requesting thread.
+class ModalLoop {
+public:
+    virtual ~ModalLoop() = default;
+    // Handles the requesting thread's messages, waiting for more, until the request's window ends (a box or
+    // dialog ended, a menu closed: its own result is returned) or End is called (its answer is returned). A
+    // WM_QUIT met on the way ends it too, with the request's default answer, and is posted again.
+    virtual INT_PTR Run() = 0;
+    // From any thread: Run returns `answer` (at once when it is running, else as soon as it starts).
+    virtual void End(INT_PTR answer) = 0;
 };
 
 // Steps run inside the modal loop, on the requesting thread; `window` is the modal window (null for a message
@@ -124,26 +156,35 @@ void SetModalFailureHandler(std::function<void(const ModalRequest&)> handler);
 // MessageBeep's types, in order.
 std::vector<UINT> MessageBeeps();
 
-// A display host answers every modal request itself (scripts are then not used); null gives the service back.
+// What answers modal requests in place of the scripts (a display driver's part, WinDisplayDriver.h).
 class ModalHost {
 public:
     virtual ~ModalHost() = default;
-    // On the requesting thread; returns the answer.
-    virtual INT_PTR Run(const ModalRequest& request) = 0;
+    // On the requesting thread; returns the answer. `window` is the request's own window (a box's or dialog's,
+    // the menu's; null for the file, font and print-setup requests, which have none here); `loop` pumps the
+    // requesting thread until that window ends or the host ends it. The file and font requests' details:
+    // CurrentFileDialogRequest and CurrentFontDialogRequest.
+    virtual INT_PTR Run(const ModalRequest& request, HWND window, ModalLoop& loop) = 0;
 };
-void SetModalHost(ModalHost* host);
 
-// ---- a display host's view of the top-level windows (calls come on the thread that made the change)
+// ---- what a display sees change (calls come on the thread that made the change, with no lock held; an
+// observer only takes note, it never waits for another thread)
 
 class WindowObserver {
 public:
     virtual ~WindowObserver() = default;
+    // Top-level windows only (a child's picture changes its top-level window's).
     virtual void Shown(HWND, bool visible) {}
     virtual void Moved(HWND, const RECT& windowRect) {}
     virtual void Retitled(HWND, const std::string& title) {}
     virtual void PictureChanged(HWND) {}
     virtual void Destroyed(HWND) {}
+    // The cursor set now (a name as CurrentCursorName gives); only a change is reported.
+    virtual void CursorChanged(const std::string& name) {}
+    // The clipboard got new contents (its text as ClipboardText gives, "" for none).
+    virtual void ClipboardChanged(const std::string& text) {}
 };
+// Observers beside the display driver, told after it.
 void AddWindowObserver(WindowObserver* observer);
 void RemoveWindowObserver(WindowObserver* observer);
 

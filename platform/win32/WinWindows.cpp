@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "WinDialogs.h"
 #include "WinHooks.h"
 #include "WinInput.h"
 #include "WinMenus.h"
@@ -10,6 +11,7 @@
 #include "WinSystemInfo.h"
 #include "WinThreads.h"
 #include "WinUser.h"
+#include "internal/DeviceChanges.h"
 #include "internal/Hooks.h"
 #include "internal/UiFailures.h"
 #include "internal/WindowEvents.h"
@@ -99,7 +101,11 @@ HWND FirstActivatable(HWND except) {
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
     std::shared_ptr<WindowClass> cls;
-    {
+    for (int attempt = 0; !cls && attempt < 2; ++attempt) {
+        // The system's own classes ("STATIC", "BUTTON", the common controls) exist before any program
+        // registers a class; they are registered on first use.
+        if (attempt == 1)
+            win32::RegisterDialogClasses();
         std::lock_guard guard(UserLock());
         cls = FindClassLocked(className);
     }
@@ -113,6 +119,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     }
     if (parent == HWND_MESSAGE)
         parent = nullptr;
+    else if ((style & WS_CHILD) == 0)
+        ListenForDeviceChanges(); // a top-level window hears when device nodes change
     HWND owner = nullptr;
     if (style & WS_CHILD) {
         if (!parent) {

@@ -16,6 +16,7 @@
 #include "common/RecordTags.h"
 #include "driver/Capture.h"
 #include "driver/Hook.h"
+#include "driver/HubBusInterfaceHook.h"
 #include "driver/Log.h"
 #include "driver/Pool.h"
 #include "driver/StackTree.h"
@@ -272,6 +273,25 @@ TEST_F(HookOnMachine, CaptureDriverUnloadGivesEveryHookedDriverItsEntriesBack) {
     PDEVICE_OBJECT mouse = Pdo("second-mouse");
     ASSERT_NE(mouse, nullptr);
     EXPECT_NE(IoGetAttachedDevice(mouse), mouse); // a function driver took it
+}
+
+// The hub bus-interface hook table is the image's data: each boot fills it with that machine's bus contexts
+// and the driver's unload empties it, so a process that boots machine after machine never fills it.
+TEST_F(HookOnMachine, TheHubInterfaceTableHoldsOneMachinesBusContextsWhateverTheBoots) {
+    ULONG first = 0;
+    for (int boot = 0; boot < 10; ++boot) {
+        SCOPED_TRACE(boot);
+        Boot();
+        const ULONG held = HubBusInterfaceHookCount();
+        if (boot == 0)
+            first = held;
+        EXPECT_GT(held, 0u);
+        EXPECT_EQ(held, first);
+        Close();
+        m_machine->Shutdown();
+        m_machine.reset();
+        EXPECT_EQ(HubBusInterfaceHookCount(), 0u);
+    }
 }
 
 } // namespace

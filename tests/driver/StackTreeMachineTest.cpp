@@ -565,5 +565,42 @@ TEST_F(SimulatedMachine, ArrivingStackIsReportedWithItsWholeIdentity) {
     StackRelease(hubStack);
 }
 
+// A HID device's stack never sees the filter's AddDevice (its setup class is not USB's): its identity is read
+// when Plug and Play starts it, and its arrival is reported whole then, as the USB device node it is.
+TEST_F(SimulatedMachine, ArrivingHidDeviceIsReportedWithItsWholeIdentity) {
+    Boot(Release::Windows7);
+    EnableChangeLog();
+    auto hub = m_machine->DeviceAs<sim::UsbHubModel>("hub");
+    ASSERT_TRUE(m_machine->Plug(*hub, 4, sim::MakeMouse("mouse2")));
+    PDEVICE_OBJECT pdo = m_machine->Device("mouse2")->PhysicalDeviceObject();
+    PDEVICE_STACK mouseStack;
+    PDEVOBJ_NODE mouseNode;
+    ASSERT_TRUE(FindStackByPdo(pdo, &mouseStack, &mouseNode));
+    const ULONG stackId = mouseStack->StackID;
+    DeviceNodeRelease(mouseNode);
+    StackRelease(mouseStack);
+
+    std::vector<drvlog_test::ReadRecord> arrivals;
+    for (auto& record : ReadChangeLog()) {
+        if (record.tag == LogTag::ktsA && LogHdr::StackID(record.bytes.data()) == stackId)
+            arrivals.push_back(std::move(record));
+    }
+    ASSERT_EQ(arrivals.size(), 1u);
+    const uint8_t* record = arrivals[0].bytes.data();
+    EXPECT_EQ(LogHdr::Status(record), 1u);
+    DEVSTK_NODE stack;
+    ASSERT_EQ(arrivals[0].dataSize, sizeof stack);
+    std::memcpy(&stack, record + LOGHDR_SIZE, sizeof stack);
+    EXPECT_EQ(Text(stack.DeviceDescription), "USB Input Device");
+    EXPECT_EQ(Text(stack.ClassName), "HIDClass");
+    EXPECT_EQ(Text(stack.EnumeratorName), "USB");
+    EXPECT_EQ(Text(stack.HardwareID).rfind("USB\\VID_", 0), 0u) << Text(stack.HardwareID);
+    EXPECT_EQ(Text(stack.DriverKeyName).rfind("{745A17A0-74D3-11D0-B6FE-00A0C90F57DA}\\", 0), 0u)
+        << Text(stack.DriverKeyName);
+    constexpr GUID kHidSetupClass = {0x745A17A0, 0x74D3, 0x11D0, {0xB6, 0xFE, 0x00, 0xA0, 0xC9, 0x0F, 0x57, 0xDA}};
+    EXPECT_TRUE(stack.ClassGuid == kHidSetupClass);
+    EXPECT_EQ(+stack.DeviceClass, 3u);
+}
+
 } // namespace
 } // namespace drivertest

@@ -1,5 +1,5 @@
-// Records what decoders put in the data bar (its title and bytes) while it lives; the pane pointers send
-// nowhere again once it is gone.
+// Records what decoders put in the data bar (its title and bytes, emptied by a clear) and gives those bytes back
+// while it lives; the pane pointers send nowhere again once it is gone.
 #pragma once
 
 #include <string>
@@ -20,6 +20,15 @@ public:
     void SetDataBuffer(const BYTE* pData, ULONG count) override {
         m_bytes.assign(pData, pData + count);
         ++m_buffers;
+    }
+    void Clear() override {
+        m_title.clear();
+        m_bytes.clear();
+    }
+    BOOL GetDataBuffer(const BYTE*& rpData, ULONG& rnLength) override {
+        rpData = m_bytes.empty() ? nullptr : m_bytes.data();
+        rnLength = static_cast<ULONG>(m_bytes.size());
+        return TRUE;
     }
 
     const std::string& Title() const { return m_title; }

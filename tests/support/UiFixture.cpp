@@ -131,4 +131,22 @@ LRESULT CALLBACK TestWindow::Procedure(HWND hwnd, UINT message, WPARAM wParam, L
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+TestWindow::Handler Filler(COLORREF color, int* paints) {
+    return [color, paints](HWND hwnd, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (message != WM_PAINT)
+            return std::nullopt;
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        HBRUSH brush = CreateSolidBrush(color);
+        FillRect(dc, &client, brush);
+        DeleteObject(brush);
+        EndPaint(hwnd, &ps);
+        if (paints)
+            ++*paints;
+        return 0;
+    };
+}
+
 } // namespace tdl::test

@@ -58,4 +58,7 @@ private:
     Handler m_handler;
 };
 
+// A handler that paints the whole client area in one colour, counting its WM_PAINT in `paints` when given.
+TestWindow::Handler Filler(COLORREF color, int* paints = nullptr);
+
 } // namespace tdl::test

@@ -22,7 +22,10 @@ void PrepareProgram(const std::filesystem::path& stateFolder) {
     win32::SetStateFolder(stateFolder.string());
     RegisterProgramVersionResource();
     RegisterAppResources();
-    win32::SetModalStrict(false);
+    // A message box nobody scripted takes its default answer and is kept with the others, which the harness
+    // prints as the user would have read them; nothing of it goes to standard error.
+    win32::SetModalFailureHandler([](const win32::ModalRequest&) {});
+    win32::SetModalStrict(true);
     CreateSingleInstanceMutex();
 }
 

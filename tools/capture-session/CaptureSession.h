@@ -22,7 +22,7 @@ namespace tdl::session {
 
 // What the program sets up before its application object runs: its resources, the single-instance mutex and
 // user mode's state folder (where what outlives the run is kept). Modal requests nobody scripted take their
-// default answers.
+// default answers and are kept with the others (win32::ModalRequests), never reported on standard error.
 void PrepareProgram(const std::filesystem::path& stateFolder);
 void EndProgram();
 

@@ -2,14 +2,14 @@
 // driver, starts the application object without a display, and drives its live capture document as a user
 // would: the mouse and the stick checked, a capture started, the mouse moved and a file copied to the stick for
 // a few seconds, the capture stopped and saved, the device reports of the checked devices and a page of the
-// decoded records written, and the saved file opened again. It prints the record count, the gap count and
-// where each file it wrote is, and exits 0 when the session went as it should.
-//
-//     run_capture [--out <folder>] [--seconds <n>]
+// decoded records written, and the saved file opened again. It prints what the session did (each device's
+// requests, the records, the records lost, the message boxes the user would have read) and where each file it
+// wrote is, and exits 0 when the session went as it should.
 //
 // The kernel's headers first: the framework's ASSERT yields to the kernel's.
 #include "platform/sim/Machine.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +20,7 @@
 
 #include "WinFileDialogControl.h"
 #include "WinUiControl.h"
+#include "app/core/LogRecordDecode.h"
 #include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
@@ -27,6 +28,7 @@
 #include "app/devices/DeviceStack.h"
 #include "app/devices/HubPort.h"
 #include "app/devices/TempObject.h"
+#include "common/RecordTags.h"
 #include "tests/support/CheckedConnectionTree.h"
 #include "tools/capture-session/CaptureSession.h"
 #include "tools/run-capture/RecordsPage.h"
@@ -40,25 +42,59 @@ namespace fs = std::filesystem;
 
 // The decoded-records page stops here, so that it stays small enough for a browser to open.
 constexpr INT_PTR kPageRecords = 2000;
+constexpr int kMaxSeconds = 600;
+
+const char kUsage[] = "usage: run_capture [--out <folder>] [--seconds <1..600>]\n";
+const char kHelp[] =
+    "Runs one capture session of the analyzer on the built-in simulated machine: the mouse and the USB stick\n"
+    "are checked, captured while the mouse moves and files are copied to the stick, and the capture is saved.\n"
+    "\n"
+    "  --out <folder>   where the files go (default: run-capture); a relative folder is taken from the\n"
+    "                   current folder. It receives session.tdloft (the capture file), device-report.htm and\n"
+    "                   device-report.xml (the checked devices), records.htm (the decoded records, the first\n"
+    "                   2,000) and state/ (the machine's registry and the program's settings).\n"
+    "  --seconds <n>    how long the devices work while the capture runs, 1 to 600 (default: 3).\n"
+    "  --help           this text.\n"
+    "\n"
+    "Exits 0 when the session went as it should, 1 when it did not, 2 on a wrong argument.\n";
 
 struct Arguments {
     fs::path out = "run-capture";
     int seconds = 3;
+    bool help = false;
 };
+
+// A whole decimal number from 1 to kMaxSeconds ("2x", "", "+" or "99999999999" are none).
+bool ParseSeconds(const char* text, int& seconds) {
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0 || value < 1 || value > kMaxSeconds)
+        return false;
+    seconds = static_cast<int>(value);
+    return true;
+}
 
 bool ParseArguments(int argc, char** argv, Arguments& args) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--out" && i + 1 < argc) {
+        if (arg == "--help" || arg == "-h") {
+            args.help = true;
+        } else if (arg == "--out" && i + 1 < argc && argv[i + 1][0] != '\0') {
             args.out = argv[++i];
         } else if (arg == "--seconds" && i + 1 < argc) {
-            args.seconds = std::atoi(argv[++i]);
-            if (args.seconds < 1 || args.seconds > 600)
+            if (!ParseSeconds(argv[++i], args.seconds)) {
+                std::fprintf(stderr, "run_capture: --seconds takes a whole number from 1 to %d, not \"%s\"\n",
+                             kMaxSeconds, argv[i]);
                 return false;
+            }
         } else {
+            std::fprintf(stderr, "run_capture: unknown or incomplete argument \"%s\"\n", arg.c_str());
             return false;
         }
     }
+    // Relative to the folder the caller stands in, whatever the session does with its own.
+    args.out = fs::absolute(args.out);
     return true;
 }
 
@@ -67,7 +103,7 @@ int Fail(const std::string& what) {
     return 1;
 }
 
-// The message boxes the session showed, on standard output, as the user would have read them.
+// The message boxes the session showed, on standard output, as the user would have read them, each once.
 void PrintMessageBoxes() {
     for (const win32::ModalRequest& request : win32::ModalRequests()) {
         if (request.kind != win32::ModalKind::MessageBox)
@@ -75,6 +111,8 @@ void PrintMessageBoxes() {
         std::string text = request.text;
         while (!text.empty() && text.back() == '\n')
             text.pop_back();
+        for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at))
+            text.replace(at, 1, " ");
         std::printf("message: %s\n", text.c_str());
     }
     win32::ClearModalRequests();
@@ -83,7 +121,7 @@ void PrintMessageBoxes() {
 // A file the session writes through a save dialog: an earlier run's file gives way first, without the
 // question whether to replace it, and the dialog is answered with the path.
 fs::path ChooseFile(const Arguments& args, const char* name) {
-    const fs::path path = fs::absolute(args.out / name);
+    const fs::path path = args.out / name;
     std::error_code ignored;
     fs::remove(path, ignored);
     win32::QueueFileDialogChoice(path.string());
@@ -114,7 +152,7 @@ bool WriteDeviceReports(CUSBLog& log, const Arguments& args) {
         if (pStack != nullptr && pStack->GetCheckState() == CHECKSTATE_CHECKED)
             checked.Check(pObject);
     }
-    // Each export ends with a message of its own; a failure's message stays unexpected, and says so.
+    // Each export ends with a message of its own, which the user reads and closes.
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "HTML Device Report exported successfully.");
     const fs::path html = ChooseFile(args, "device-report.htm");
     log.ExportHtmlReport();
@@ -124,6 +162,20 @@ bool WriteDeviceReports(CUSBLog& log, const Arguments& args) {
     const fs::path xml = ChooseFile(args, "device-report.xml");
     log.ExportXmlReport();
     return Written(xml, "device report (XML)");
+}
+
+// Records the driver wrote that the document never received: the steps in the sequence numbers where it
+// marked a gap, over the records it holds.
+ULONG LostRecords(CUSBLog& log) {
+    LogRecords::CLogRecords* pRecords = log.GetLogRecords();
+    ULONG lost = 0;
+    for (INT_PTR i = 1; pRecords != nullptr && i < pRecords->GetCount(); ++i) {
+        const _LOGHDR* pRecord = pRecords->GetAt(i);
+        const ULONG previous = pRecords->GetAt(i - 1)->SequenceNumber;
+        if (CLogRecordDecode(pRecord, &log).GetSyncWord() == LogTag::GapSync && pRecord->SequenceNumber > previous)
+            lost += pRecord->SequenceNumber - previous - 1;
+    }
+    return lost;
 }
 
 // The application object's run, from its start to its end, on the machine.
@@ -166,24 +218,30 @@ int RunSession(sim::Machine& machine, const Arguments& args) {
     for (size_t i = 0; i < results.size(); ++i) {
         if (!results[i].Succeeded())
             return Fail(std::string(sim::WorkloadName(plans[i].kind)) + ": " + results[i].failure);
-        std::printf("%s: %llu steps, %llu requests\n", std::string(sim::WorkloadName(plans[i].kind)).c_str(),
+        std::printf("%s: %llu steps, %llu requests to the %s\n", std::string(sim::WorkloadName(plans[i].kind)).c_str(),
                     static_cast<unsigned long long>(results[i].steps),
-                    static_cast<unsigned long long>(results[i].requests));
+                    static_cast<unsigned long long>(results[i].requests), i == 0 ? "mouse" : "stick");
     }
     tdl::session::SendCommand(ID_USB_STOPEVENTCAPTURE);
     PrintMessageBoxes();
     if (pLog->IsLogging())
         return Fail("the capture did not stop");
 
-    const INT_PTR nRecords = pLog->GetLogRecords()->GetCount();
+    LogRecords::CLogRecords* pRecords = pLog->GetLogRecords();
+    const INT_PTR nRecords = pRecords->GetCount();
     std::printf("records: %lld\n", static_cast<long long>(nRecords));
     // Continuous logging keeps only the newest records that fit the two capture banks (the stick's transfers
     // carry their data), so the sequence numbers tell how many the driver wrote in all.
     if (nRecords > 0)
         std::printf("sequence numbers: %lu to %lu (the banks keep the newest records)\n",
-                    static_cast<unsigned long>(pLog->GetLogRecords()->GetAt(0)->SequenceNumber),
-                    static_cast<unsigned long>(pLog->GetLogRecords()->GetAt(nRecords - 1)->SequenceNumber));
-    std::printf("gaps: %u\n", pLog->GetSequenceGapCount());
+                    static_cast<unsigned long>(pRecords->GetAt(0)->SequenceNumber),
+                    static_cast<unsigned long>(pRecords->GetAt(nRecords - 1)->SequenceNumber));
+    const UINT gaps = pLog->GetSequenceGapCount();
+    const ULONG lost = LostRecords(*pLog);
+    if (gaps == 0)
+        std::printf("gaps: 0 (no record lost)\n");
+    else
+        std::printf("gaps: %u (%lu records lost)\n", gaps, static_cast<unsigned long>(lost));
     const fs::path capture = ChooseFile(args, "session.tdloft");
     tdl::session::SendCommand(ID_FILE_SAVE_AS);
     if (pLog->IsModified() || !Written(capture, "capture file"))
@@ -191,22 +249,29 @@ int RunSession(sim::Machine& machine, const Arguments& args) {
 
     if (!WriteDeviceReports(*pLog, args))
         return 1;
-    const fs::path page = fs::absolute(args.out / "records.htm");
+    const fs::path page = args.out / "records.htm";
     const INT_PTR nPage = tdl::session::WriteRecordsPage(*pLog, page.string().c_str(), kPageRecords);
     if (nPage < 0)
         return Fail("the decoded records were not written");
-    std::printf("decoded records (first %lld): %s\n", static_cast<long long>(nPage), page.string().c_str());
+    std::printf("decoded records (%lld of %lld): %s\n", static_cast<long long>(nPage), static_cast<long long>(nRecords),
+                page.string().c_str());
 
     // The file opens again, as a saved log; the live capture is renewed first, since
     // opening the path of a document that is open only shows that document again.
     tdl::session::RenewLiveDocument(*app);
     CDocument* pOpened = app->OpenDocumentFile(capture.string().c_str());
     auto* pSaved = dynamic_cast<CUSBLog*>(pOpened);
-    // With both banks in use the file keeps the newest records that fit one bank.
     const INT_PTR nSaved = pSaved != nullptr ? pSaved->GetLogRecords()->GetCount() : 0;
     if (nSaved == 0 || nSaved > nRecords)
         return Fail("the saved capture does not open with its records");
-    std::printf("reopened: %lld records\n", static_cast<long long>(nSaved));
+    if (nSaved < nRecords)
+        std::printf("reopened: %lld records; the file holds %lld of the %lld records, since a capture file keeps "
+                    "one capture bank (%lu MB) and continuous logging kept the newest records of both\n",
+                    static_cast<long long>(nSaved), static_cast<long long>(nSaved), static_cast<long long>(nRecords),
+                    static_cast<unsigned long>(app->m_Settings.MaxLogBuffer / (1024 * 1024)));
+    else
+        std::printf("reopened: %lld records\n", static_cast<long long>(nSaved));
+    PrintMessageBoxes();
     return 0;
 }
 
@@ -215,8 +280,13 @@ int RunSession(sim::Machine& machine, const Arguments& args) {
 int main(int argc, char** argv) {
     Arguments args;
     if (!ParseArguments(argc, argv, args)) {
-        std::fprintf(stderr, "usage: run_capture [--out <folder>] [--seconds <1..600>]\n");
+        std::fputs(kUsage, stderr);
         return 2;
+    }
+    if (args.help) {
+        std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
+        return 0;
     }
     std::error_code error;
     fs::create_directories(args.out / "state", error);
@@ -224,7 +294,7 @@ int main(int argc, char** argv) {
         return Fail("cannot make " + args.out.string() + ": " + error.message());
 
     // The machine and the program keep what outlives a run (registry, settings) in the run's own folder.
-    const fs::path state = fs::absolute(args.out / "state");
+    const fs::path state = args.out / "state";
     tdl::session::PrepareProgram(state);
 
     sim::MachineOptions options;

@@ -14,6 +14,22 @@ void FunctionOutputer::OutputStatus() {
         return;
     }
     const ULONG status = m_Decode.GetStatus();
-    m_pImp->SetItemValueColour("Status", StatusText(status), StatusColour(status));
+    CString text;
+    switch (GetReturnType()) {
+    case ReturnType::Boolean:
+        m_pImp->SetItemValueColour("Status", status ? "TRUE" : "FALSE", m_pImp->GetValueColour());
+        break;
+    case ReturnType::Ulong:
+        text.Format("0x%08x", status);
+        m_pImp->SetItemValueColour("Status", text, m_pImp->GetValueColour());
+        break;
+    case ReturnType::NtStatus:
+        m_pImp->SetItemValueColour("Status", StatusText(status), StatusColour(status));
+        break;
+    }
     m_pImp->SetItemDescription("Status", "Function call return status");
+}
+
+FunctionOutputer::ReturnType FunctionOutputer::GetReturnType() const {
+    return ReturnType::NtStatus;
 }

@@ -11,4 +11,10 @@ public:
     ~FunctionOutputer() override;
 
     void OutputStatus() override;
+
+protected:
+    // What a call returns: an NTSTATUS for most, but a few calls return a BOOLEAN or a ULONG, which the
+    // status row shows as the type it is.
+    enum class ReturnType { NtStatus, Boolean, Ulong };
+    virtual ReturnType GetReturnType() const;
 };

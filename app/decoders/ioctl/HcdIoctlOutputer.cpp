@@ -244,8 +244,12 @@ void HcdIoctlOutputer::OutputName(int mode, LPCSTR title, LPCSTR element, LPCSTR
         fields.Field(label, none);
     } else {
         fields.ValueField("ActualLength", IoctlWidth::U32, offsetof(USB_ROOT_HUB_NAME, ActualLength));
-        const CString name = IoctlWideText(fields.DataAt(kNameOffset), fields.BytesFrom(kNameOffset));
-        fields.Field(label, name.IsEmpty() ? none : name);
+        // An answer of the bare structure only says how long the name is; a longer one shows its name,
+        // empty or not.
+        const CString name = fields.Size() == sizeof(USB_ROOT_HUB_NAME)
+                                 ? none
+                                 : IoctlWideText(fields.DataAt(kNameOffset), fields.BytesFrom(kNameOffset));
+        fields.Field(label, name);
     }
     fields.CloseSection();
 }

@@ -398,7 +398,7 @@ void HidIoctlOutputer::OutputPreparsedData(IoctlFields& fields, LPCSTR) {
         OutputBufferLength(fields, count);
         if (fields.IsMarkup())
             fields.Field("PreparsedData", IoctlHexText(fields.DataAt(kBlockSize), count));
-        fields.BufferItem("UserBuffer", fields.DataAt(kBlockSize), count, "HID Preparsed Data (Input)");
+        fields.BufferItem("UserBuffer", fields.DataAt(kBlockSize), count, "HID Preparsed Data (Output)");
     }
     fields.CloseDataSection();
 }

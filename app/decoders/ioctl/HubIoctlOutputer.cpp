@@ -78,12 +78,6 @@ constexpr struct {
 static_assert(USB_PORTATTR_NO_OVERCURRENT_UI == 1u << 25 && USB_PORTATTR_OWNED_BY_CC == 1u << 24 &&
               USB_PORTATTR_OEM_CONNECTOR == 1u << 3 && USB_PORTATTR_NO_CONNECTOR == 1);
 
-// The HTML report shows a request's record and no row of its body; the descriptor decoders would write
-// their own tables there.
-bool ShowsDescriptors(const IoctlFields& fields) {
-    return fields.IsGrid() || fields.IsMarkup();
-}
-
 } // namespace
 
 HubIoctlOutputer::~HubIoctlOutputer() = default;
@@ -247,7 +241,7 @@ void HubIoctlOutputer::OutputHubInformation(IoctlFields& fields) {
     if (fields.Size() < kNodeInfoSize)
         return;
     fields.OpenDataSection("USB_HUB_INFORMATION", "HubInformation");
-    if (ShowsDescriptors(fields))
+    if (fields.ShowsDescriptors())
         HubClassDescUsb2Outputer(m_pImp, GetDocument(), fields.DataAt(kHubDescriptor), kHubDescriptorSize)
             .Output(fields.Mode(), fields.IsMarkup() ? "HubDescriptor" : "Hub Class Descriptor", "", false);
     BYTE busPowered = 0;
@@ -319,7 +313,7 @@ void HubIoctlOutputer::OutputConnectionInformation(IoctlFields& fields, bool ext
     fields.Read(kDeviceDescriptor, bLength);
     const ULONG descriptorSize = std::min<ULONG>(bLength, sizeof(USB_DEVICE_DESCRIPTOR));
     const CStringArray none;
-    if (ShowsDescriptors(fields))
+    if (fields.ShowsDescriptors())
         DeviceDescOutputer(m_pImp, GetDocument(), fields.DataAt(kDeviceDescriptor), descriptorSize)
             .Output(fields.Mode(), fields.IsGrid() ? "Device Descriptor" : "DeviceDescriptor", "", none, none, false);
 
@@ -359,7 +353,7 @@ void HubIoctlOutputer::OutputPipes(IoctlFields& fields, ULONG count) {
         title.Format("USB_PIPE_INFO.%d", static_cast<int>(i));
         fields.OpenDataSection(title, title);
         ULONG consumed = 0;
-        if (ShowsDescriptors(fields))
+        if (fields.ShowsDescriptors())
             EndpointDescOutputer(m_pImp, GetDocument(), fields.DataAt(entry), fields.BytesFrom(entry))
                 .Output(fields.Mode(), fields.IsMarkup() ? "EndpointDescriptor" : "Descriptor Type",
                         fields.IsMarkup() ? "" : "ENDPOINT", consumed, false);
@@ -421,10 +415,23 @@ void HubIoctlOutputer::OutputReturnedDescriptor(IoctlFields& fields) {
 }
 
 void HubIoctlOutputer::OutputDescriptorData(IoctlFields& fields) {
-    if (fields.Size() < kDescriptorHeadSize || !ShowsDescriptors(fields))
+    if (fields.Size() < kDescriptorHeadSize)
         return;
     const BYTE* bytes = fields.DataAt(kDescriptorData);
     const ULONG count = fields.BytesFrom(kDescriptorData);
+    if (fields.ShowsDescriptors())
+        OutputDescriptorRows(fields, bytes, count);
+    const BYTE type = bytes[1];
+    if (type == USB_DEVICE_DESCRIPTOR_TYPE || type == USB_CONFIGURATION_DESCRIPTOR_TYPE ||
+        type == USB_STRING_DESCRIPTOR_TYPE)
+        return;
+    m_pImp->AddDataBufferItem("Descriptor Buffer");
+    // A descriptor longer than the bytes the device returned shows what there is, of the length it claims.
+    const ULONG claimed = bytes[0];
+    IoctlShowInDataBar("Descriptor Buffer", bytes, claimed, std::min(claimed, count), m_Decode.GetSequenceNumber());
+}
+
+void HubIoctlOutputer::OutputDescriptorRows(IoctlFields& fields, const BYTE* bytes, ULONG count) {
     const int mode = fields.Mode();
     const bool grid = fields.IsGrid();
     const CStringArray none;
@@ -451,14 +458,6 @@ void HubIoctlOutputer::OutputDescriptorData(IoctlFields& fields) {
         ULONG consumed = 0;
         GenericDescOutputer(m_pImp, GetDocument(), bytes, count)
             .Output(mode, grid ? "Other Descriptor" : "OtherDescriptor", "Unknown", consumed, false);
-        m_pImp->AddDataBufferItem("Descriptor Buffer");
-        // The data bar belongs to the pane: the reports leave it alone. A descriptor longer than the bytes
-        // the device returned shows what there is, of the length it claims.
-        if (grid) {
-            const ULONG claimed = bytes[0];
-            IoctlShowInDataBar("Descriptor Buffer", bytes, claimed, std::min(claimed, count),
-                               m_Decode.GetSequenceNumber());
-        }
         break;
     }
     }

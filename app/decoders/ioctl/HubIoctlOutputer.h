@@ -74,7 +74,11 @@ private:
     void OutputDescriptorRequest(IoctlFields& fields);
     void OutputSetupPacket(IoctlFields& fields);
     void OutputReturnedDescriptor(IoctlFields& fields);
+    // The descriptor a port returned: its rows, and a descriptor of a type without a decoder of its own in the
+    // data bar as well.
     void OutputDescriptorData(IoctlFields& fields);
+    // The returned descriptor's rows, by its type (`count` bytes from `bytes`, at least its first two).
+    void OutputDescriptorRows(IoctlFields& fields, const BYTE* bytes, ULONG count);
     void OutputNodeName(IoctlFields& fields);
     void OutputConnectionDriverKeyName(IoctlFields& fields);
     void OutputName(IoctlFields& fields, LPCSTR label);

@@ -112,6 +112,19 @@ void HubifOutputer::OutputFunctionBody(int mode, ULONG dataSize, const BYTE* arg
     (this->*kDecoders[index])(mode, dataSize, args);
 }
 
+FunctionOutputer::ReturnType HubifOutputer::GetReturnType() const {
+    constexpr ULONG kHubIsRoot = 18;
+    constexpr ULONG kSetDeviceHandleIdleReadyState = 30;
+    switch (m_Decode.GetFunctionWord()) {
+    case kHubIsRoot:
+        return ReturnType::Boolean;
+    case kSetDeviceHandleIdleReadyState:
+        return ReturnType::Ulong;
+    default:
+        return ReturnType::NtStatus;
+    }
+}
+
 bool HubifOutputer::HasReturnedData() const {
     return m_Decode.HasOutputData() && static_cast<LONG>(m_Decode.GetStatus()) >= 0;
 }

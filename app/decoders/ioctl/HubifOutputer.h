@@ -38,6 +38,8 @@ public:
     void OutputRequestObjects() override;
     void OutputTarget() override;
     void OutputKindTitle(int mode) override;
+    // HubIsRoot returns a BOOLEAN, SetDeviceHandleIdleReadyState a ULONG; every other call an NTSTATUS.
+    ReturnType GetReturnType() const override;
 
     // The name of the record's function; empty past the last one.
     CString GetFunctionName() const;

@@ -225,9 +225,10 @@ void HubifOutputer::OutputDeviceInformation(int mode, ULONG dataSize, const BYTE
     OutputStructureRows(fields, kDeviceInformationHeadRows, 0);
     // The descriptor's own length, within its 18-byte field; its decoder closes its own section.
     const ULONG descriptorLength = std::min<ULONG>(args[kDescriptorOffset], sizeof(USB_DEVICE_DESCRIPTOR));
-    DeviceDescOutputer(m_pImp, m_pContext, args + kDescriptorOffset, descriptorLength)
-        .Output(mode, fields.IsMarkup() ? "DeviceDescriptor" : "Device Descriptor", "", CStringArray(), CStringArray(),
-                false);
+    if (fields.ShowsDescriptors())
+        DeviceDescOutputer(m_pImp, m_pContext, args + kDescriptorOffset, descriptorLength)
+            .Output(mode, fields.IsMarkup() ? "DeviceDescriptor" : "Device Descriptor", "", CStringArray(),
+                    CStringArray(), false);
     OutputStructureRows(fields, kDeviceInformationTailRows, 0);
     OutputNamedWord(fields, "DeviceSpeed", kDeviceSpeedOffset, InfoSpeedName);
     OutputNamedWord(fields, "DeviceType", kDeviceTypeOffset, InfoTypeName);
@@ -250,8 +251,10 @@ void HubifOutputer::OutputDeviceInformation(int mode, ULONG dataSize, const BYTE
             m_pImp->BeginValueGroup("USB_PIPE_INFORMATION_0", "Pipe " + number);
         }
         ULONG consumed = 0;
-        EndpointDescOutputer(m_pImp, m_pContext, args + entry, sizeof(USB_ENDPOINT_DESCRIPTOR))
-            .Output(mode, fields.IsMarkup() ? "EndpointDescriptor" : "USB_ENDPOINT_DESCRIPTOR", "", consumed, false);
+        if (fields.ShowsDescriptors())
+            EndpointDescOutputer(m_pImp, m_pContext, args + entry, sizeof(USB_ENDPOINT_DESCRIPTOR))
+                .Output(mode, fields.IsMarkup() ? "EndpointDescriptor" : "USB_ENDPOINT_DESCRIPTOR", "", consumed,
+                        false);
         OutputStructureRows(fields, {&kScheduleOffsetRow, 1}, entry);
         fields.CloseDataSection();
     }
@@ -354,20 +357,21 @@ void HubifOutputer::OutputUsbDescriptors(int mode, ULONG /*dataSize*/, const BYT
     const ULONG deviceBytes = std::min(deviceLength, fields.BytesFrom(kDescriptors));
     if (deviceBytes < deviceLength)
         fields.ReportTruncation(kDescriptors + static_cast<size_t>(deviceLength));
-    DeviceDescOutputer(m_pImp, m_pContext, fields.DataAt(kDescriptors), deviceBytes)
-        .Output(mode, fields.IsMarkup() ? "DeviceDescriptor" : "Device Descriptor", "", CStringArray(), CStringArray(),
-                false);
+    if (fields.ShowsDescriptors())
+        DeviceDescOutputer(m_pImp, m_pContext, fields.DataAt(kDescriptors), deviceBytes)
+            .Output(mode, fields.IsMarkup() ? "DeviceDescriptor" : "Device Descriptor", "", CStringArray(),
+                    CStringArray(), false);
     const ULONG64 configOffset = kDescriptors + static_cast<ULONG64>(deviceLength);
     if (configOffset < fields.Size()) {
         const ULONG configBytes = std::min(configLength, fields.BytesFrom(configOffset));
         if (configBytes < configLength)
             fields.ReportTruncation(configOffset + configLength);
         const BYTE* config = fields.DataAt(configOffset);
-        if (configLength > kConfigurationHeader) {
+        if (fields.ShowsDescriptors() && configLength > kConfigurationHeader) {
             FullConfigDescOutputer(m_pImp, m_pContext, config, configBytes)
                 .Output(mode, fields.IsMarkup() ? "FullConfigurationDescriptor" : "Full Configuration Descriptor", "",
                         false, false);
-        } else {
+        } else if (fields.ShowsDescriptors()) {
             ULONG consumed = 0;
             ConfigDescOutputer(m_pImp, m_pContext, config, configBytes)
                 .Output(mode, fields.IsMarkup() ? "ConfigurationDescriptor" : "Configuration Descriptor", "", consumed,

@@ -107,6 +107,9 @@ public:
     int Mode() const { return m_mode; }
     bool IsMarkup() const { return m_mode == OUTPUT_MODE_XML; }
     bool IsGrid() const { return m_mode == OUTPUT_MODE_GRID; }
+    // Whether a descriptor carried in the record goes to its descriptor decoder: in the grid and the mark-up.
+    // Not in the HTML report, where a record shows no body and a descriptor decoder would add tables of its own.
+    bool ShowsDescriptors() const { return IsGrid() || IsMarkup(); }
     OutputerImp* Imp() const { return m_pImp; }
 
     // --- reading ---

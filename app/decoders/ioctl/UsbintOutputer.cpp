@@ -240,7 +240,8 @@ int UsbintOutputer::OutputGetDeviceConfigInfo(int mode, ULONG, const BYTE*) {
 }
 
 int UsbintOutputer::OutputGetHubName(int mode, ULONG, const BYTE*) {
-    return OutputBufferSizeCode(mode, "GET_HUB_NAME", "UsbIntrn-HubName", 0, &UsbintOutputer::OutputHubNameFields);
+    return OutputBufferSizeCode(mode, "GET_HUB_NAME", "UsbIntrn-HubName", kU32Size,
+                                &UsbintOutputer::OutputHubNameFields);
 }
 
 int UsbintOutputer::OutputGetControllerName(int mode, ULONG, const BYTE*) {
@@ -312,8 +313,18 @@ void UsbintOutputer::OutputControllerNameFields(IoctlFields& fields) {
 
 void UsbintOutputer::OutputNameFields(IoctlFields& fields, size_t base, LPCSTR label) {
     constexpr size_t kName = offsetof(USB_HUB_NAME, HubName);
-    if (fields.BytesFrom(base) < kName || !Succeeded()) {
+    if (!Succeeded() || fields.IsEmpty()) {
         IoctlPlaceholderRows(fields, {"ActualLength", label});
+        return;
+    }
+    if (fields.BytesFrom(base) < kName) {
+        // A record cut inside its size word is a cut record, not an answer without a name.
+        if (fields.Size() < fields.Needed()) {
+            fields.Field("ActualLength", "ActualLength", kUnknownText, kInBytes);
+            fields.Field(label, kUnknownText);
+        } else {
+            IoctlPlaceholderRows(fields, {"ActualLength", label});
+        }
         return;
     }
     ULONG64 length = 0;

@@ -81,15 +81,23 @@ void HidUrbOutputer::OutputClassInterface(int mode, ULONG dataSize, const BYTE* 
     OutputDataStageAndClose(mode, request);
 }
 
+void HidUrbOutputer::OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) {
+    OutputControlRequest(mode, dataSize, pPart);
+}
+
 void HidUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart) {
+    OutputControlRequest(mode, dataSize, pPart);
+}
+
+void HidUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BYTE* pPart) {
     ClassRequest request;
     if (!IsClassRequest() || !ReadClassRequest(request, "HID Class", kRecipientInterface)) {
-        UrbOutputer::OutputControlTransferEx(mode, dataSize, pPart);
+        OutputPlainControlTransfer(mode, dataSize, pPart);
         return;
     }
     if (mode == OUTPUT_MODE_XML)
         m_pImp->BeginElement("URB-HIDClassInterface");
-    InsertControlExHeader(mode);
+    InsertControlTransferHeader(mode);
     OutputHidRequest(mode, request);
     OutputDataStageAndClose(mode, request);
 }

@@ -1,8 +1,8 @@
 // HidUrbOutputer: the URB decoder of a HID device. It is the decoder the selection builds for records of a
-// HID stack. HID class requests (class-interface URBs, and control-ex URBs of the class type) are shown under
-// their own names: report type and ID, idle rate and its duration, boot or report protocol; the data stage
-// shows the report read or written (in the data bar), or the idle rate or protocol the device returned.
-// Every other URB is shown as UrbOutputer shows it.
+// HID stack. HID class requests (class-interface URBs, and control transfers whose setup packet has the class
+// type) are shown under their own names: report type and ID, idle rate and its duration, boot or report
+// protocol; the data stage shows the report read or written (in the data bar), or the idle rate or protocol
+// the device returned. Every other URB is shown as UrbOutputer shows it.
 #pragma once
 
 #include "app/decoders/urb/UrbOutputer.h"
@@ -13,10 +13,13 @@ public:
     ~HidUrbOutputer() override;
 
 protected:
+    void OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputClassInterface(int mode, ULONG dataSize, const BYTE* pPart) override;
 
 private:
+    // A control transfer of either function: a HID class request, or the plain decoder's rows.
+    void OutputControlRequest(int mode, ULONG dataSize, const BYTE* pPart);
     // The setup-stage section; it stays open for the data stage.
     void OutputHidRequest(int mode, const ClassRequest& request);
     // The data stage, then the sections closed: a "Data" group, the request's section, the URB element.

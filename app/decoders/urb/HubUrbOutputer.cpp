@@ -112,15 +112,23 @@ void HubUrbOutputer::OutputClassRequestUrb(int mode, BYTE recipient, ULONG dataS
         m_pImp->EndElement();
 }
 
+void HubUrbOutputer::OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) {
+    OutputControlRequest(mode, dataSize, pPart);
+}
+
 void HubUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart) {
+    OutputControlRequest(mode, dataSize, pPart);
+}
+
+void HubUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BYTE* pPart) {
     ClassRequest request;
     if (!IsClassRequest() || !ReadClassRequest(request, "Hub Class", 0)) {
-        UrbOutputer::OutputControlTransferEx(mode, dataSize, pPart);
+        OutputPlainControlTransfer(mode, dataSize, pPart);
         return;
     }
     if (mode == OUTPUT_MODE_XML)
         m_pImp->BeginElement("URB-HUBClassRequest");
-    InsertControlExHeader(mode);
+    InsertControlTransferHeader(mode);
     CString hex;
     CString triple;
     CString description;
@@ -175,8 +183,9 @@ void HubUrbOutputer::OutputPortRequest(int mode, const ClassRequest& request) {
 
 void HubUrbOutputer::OutputDataStage(int mode, const ClassRequest& request) {
     if (request.HasData()) {
-        const int kind = m_nFunction == URB_FUNCTION_CONTROL_TRANSFER_EX ? RequestTypeBufferKind(request.bmRequestType)
-                                                                         : VendorClassBufferKind(m_nFunction);
+        const bool control =
+            m_nFunction == URB_FUNCTION_CONTROL_TRANSFER || m_nFunction == URB_FUNCTION_CONTROL_TRANSFER_EX;
+        const int kind = control ? RequestTypeBufferKind(request.bmRequestType) : VendorClassBufferKind(m_nFunction);
         OutputTransferBuffer(mode, kind, request);
     }
     CloseBlock(mode);

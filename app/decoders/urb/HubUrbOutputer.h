@@ -1,9 +1,10 @@
 // HubUrbOutputer: the URB decoder of a hub. It is the decoder the selection builds for records of a hub
-// stack. Hub class requests (class-device and class-other URBs, and control-ex URBs of the class type) are
-// shown under their own names with the hub class meaning of wValue and wIndex, for the hub itself or for one
-// of its ports or transaction translators; the data stage shows the buffer and decodes the hub descriptor,
-// the hub status, a port's status (in the USB 2.0 layout, or the SuperSpeed one for a hub whose device
-// returned a BOS descriptor) and a port's link error count. Every other URB is shown as UrbOutputer shows it.
+// stack. Hub class requests (class-device and class-other URBs, and control transfers whose setup packet has
+// the class type) are shown under their own names with the hub class meaning of wValue and wIndex, for the hub
+// itself or for one of its ports or transaction translators; the data stage shows the buffer and decodes the
+// hub descriptor, the hub status, a port's status (in the USB 2.0 layout, or the SuperSpeed one for a hub whose
+// device returned a BOS descriptor) and a port's link error count. Every other URB is shown as UrbOutputer
+// shows it.
 //
 // OutputPortStatusBits needs nothing but the back-end, so other decoders borrow it on a temporary object.
 #pragma once
@@ -41,11 +42,14 @@ public:
     void OutputHubDescriptor(int mode, ULONG length, const BYTE* data);
 
 protected:
+    void OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputClassDevice(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputClassOther(int mode, ULONG dataSize, const BYTE* pPart) override;
 
 private:
+    // A control transfer of either function: a hub class request, or the plain decoder's rows.
+    void OutputControlRequest(int mode, ULONG dataSize, const BYTE* pPart);
     // A class-device (to the hub) or class-other (to a port) URB.
     void OutputClassRequestUrb(int mode, BYTE recipient, ULONG dataSize, const BYTE* pPart);
     // The setup-stage section of a request to the hub or to a port; it stays open for the data stage.

@@ -139,13 +139,21 @@ void MscBOTUrbOutputer::OutputClassInterface(int mode, ULONG, const BYTE*) {
         m_pImp->EndElement();
 }
 
+void MscBOTUrbOutputer::OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) {
+    OutputControlRequest(mode, dataSize, pPart);
+}
+
 void MscBOTUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart) {
+    OutputControlRequest(mode, dataSize, pPart);
+}
+
+void MscBOTUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BYTE* pPart) {
     using Part = URB_RECORD_CONTROL_TRANSFER_EX;
-    constexpr size_t kSetup = offsetof(Part, SetupPacket);
+    const ControlLayout at = GetControlLayout();
     // Standard and vendor requests (and a setup packet the record does not hold) are the plain decoder's.
     BYTE bmRequestType = 0;
-    if (!m_Decode.ReadPayload(kSetup, bmRequestType) || ((bmRequestType >> 5) & 3) != kClassType) {
-        UrbOutputer::OutputControlTransferEx(mode, dataSize, pPart);
+    if (!m_Decode.ReadPayload(at.setup, bmRequestType) || ((bmRequestType >> 5) & 3) != kClassType) {
+        OutputPlainControlTransfer(mode, dataSize, pPart);
         return;
     }
     if (mode == OUTPUT_MODE_XML)
@@ -157,9 +165,11 @@ void MscBOTUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const 
     ULONG length = 0;
     const bool haveFlags = Get(mode, offsetof(Part, TransferFlags), flags);
     InsertTransferFlags(mode, flags, haveFlags);
-    const bool haveTimeout = Get(mode, offsetof(Part, Timeout), timeout);
-    InsertTimeout(mode, timeout, haveTimeout);
-    const bool haveLength = Get(mode, offsetof(Part, TransferBufferLength), length);
+    if (at.timeout) {
+        const bool haveTimeout = Get(mode, offsetof(Part, Timeout), timeout);
+        InsertTimeout(mode, timeout, haveTimeout);
+    }
+    const bool haveLength = Get(mode, at.length, length);
     InsertTransferBufferLength(mode, length, haveLength);
     CString hex;
     CString triple;
@@ -173,11 +183,12 @@ void MscBOTUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const 
         value.Format("%s %s", static_cast<LPCSTR>(hex), static_cast<LPCSTR>(triple));
         m_pImp->AddItem("bmRequestType", value, nullptr);
     }
-    OutputClassRequest(mode, description, bmRequestType,
-                       {kSetup + 1, kSetup + 2, kSetup + 4, offsetof(Part, TransferBufferLength)});
-    OutputClassRequestDataAt(mode, sizeof(Part), offsetof(Part, TransferBufferLength), (bmRequestType & 0x80) != 0);
+    OutputClassRequest(mode, description, bmRequestType, {at.setup + 1, at.setup + 2, at.setup + 4, at.length});
+    OutputClassRequestDataAt(mode, at.fixed, at.length, (bmRequestType & 0x80) != 0);
     CloseBlock(mode);
-    InsertPipeInformation(mode, offsetof(Part, Pipe));
+    // A synchronous control transfer names no pipe of its own, as the plain decoder shows it.
+    if (at.timeout || !m_bSynchronous)
+        InsertPipeInformation(mode, offsetof(Part, Pipe));
     if (mode == OUTPUT_MODE_XML)
         m_pImp->EndElement();
 }

@@ -2,7 +2,7 @@
 // UrbOutputer shows, a bulk transfer that carries a command block wrapper shows the wrapper's fields and the
 // SCSI command block inside it (through CdbOutputer, under the device's command set), and one that carries a
 // command status wrapper shows the status. In the grid the wrappers fill the pane's "CBW" and "CSW"
-// categories; the HTML report shows neither. Class requests, as class-interface or control-ex URBs, are the
+// categories; the HTML report shows neither. Class requests, as class-interface URBs or control transfers, are the
 // transport's reset and Get Max LUN, with the LUN count a Get Max LUN brings back.
 //
 // A wrapper is decoded only when the record holds it whole (the record view's FindCbw and FindCsw): a small
@@ -34,10 +34,13 @@ public:
     void OutputCommandStatusWrapper(int mode);
 
 protected:
+    void OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputClassInterface(int mode, ULONG dataSize, const BYTE* pPart) override;
 
 private:
+    // A control transfer of either function: a transport class request, or the plain decoder's rows.
+    void OutputControlRequest(int mode, ULONG dataSize, const BYTE* pPart);
     // Where a class request's setup fields lie in the record's payload.
     struct SetupOffsets {
         size_t request;

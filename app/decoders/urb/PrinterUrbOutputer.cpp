@@ -91,15 +91,23 @@ void PrinterUrbOutputer::OutputClassRequest(int mode, LPCSTR element, BYTE recip
         m_pImp->EndElement();
 }
 
+void PrinterUrbOutputer::OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) {
+    OutputControlRequest(mode, dataSize, pPart);
+}
+
 void PrinterUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart) {
+    OutputControlRequest(mode, dataSize, pPart);
+}
+
+void PrinterUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BYTE* pPart) {
     ClassRequest request;
     if ((!IsClassRequest() && !IsReservedRequestType()) || !ReadClassRequest(request, "Printer Class", 0)) {
-        UrbOutputer::OutputControlTransferEx(mode, dataSize, pPart);
+        OutputPlainControlTransfer(mode, dataSize, pPart);
         return;
     }
     if (mode == OUTPUT_MODE_XML)
         m_pImp->BeginElement("URB-PrinterClassInterface");
-    InsertControlExHeader(mode);
+    InsertControlTransferHeader(mode);
     if (request.recipient == kRecipientInterface || request.recipient == kRecipientOther) {
         OutputPrinterRequest(mode, request);
         OutputDataStage(mode, request);
@@ -107,7 +115,7 @@ void PrinterUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const
     if (m_DataIsDeviceId && HasInData(request)) {
         // The record's own count of the bytes it carries, never more than the payload holds.
         ULONG captured = 0;
-        m_Decode.ReadPayload(offsetof(URB_RECORD_CONTROL_TRANSFER_EX, CapturedLength), captured);
+        m_Decode.ReadPayload(GetControlLayout().captured, captured);
         OutputDeviceId(mode, std::min(captured, request.dataCount), PayloadAt(request.dataOffset));
     }
     if (mode == OUTPUT_MODE_XML)

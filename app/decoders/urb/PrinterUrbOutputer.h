@@ -1,8 +1,8 @@
 // PrinterUrbOutputer: the URB decoder of a printer. It is the decoder the selection builds for records of a
-// printer stack. The printer class requests (class-interface and class-other URBs, and control-ex URBs of
-// the class or reserved type) are shown under their own names: GET_DEVICE_ID with the IEEE 1284 device ID
-// split into one row per key, GET_PORT_STATUS with the status byte bit by bit, and SOFT_RESET. Every other
-// URB is shown as UrbOutputer shows it.
+// printer stack. The printer class requests (class-interface and class-other URBs, and control transfers
+// whose setup packet has the class or reserved type) are shown under their own names: GET_DEVICE_ID with the
+// IEEE 1284 device ID split into one row per key, GET_PORT_STATUS with the status byte bit by bit, and
+// SOFT_RESET. Every other URB is shown as UrbOutputer shows it.
 #pragma once
 
 #include <string_view>
@@ -28,11 +28,14 @@ public:
     static bool ParseDeviceIdKey(std::string_view& text, std::string_view& key, std::string_view& value);
 
 protected:
+    void OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputClassInterface(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputClassOther(int mode, ULONG dataSize, const BYTE* pPart) override;
 
 private:
+    // A control transfer of either function: a printer class request, or the plain decoder's rows.
+    void OutputControlRequest(int mode, ULONG dataSize, const BYTE* pPart);
     void OutputClassRequest(int mode, LPCSTR element, BYTE recipient, ULONG dataSize, const BYTE* pPart);
     // The setup-stage section; the data stage closes it.
     void OutputPrinterRequest(int mode, const ClassRequest& request);

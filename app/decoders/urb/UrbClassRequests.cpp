@@ -9,11 +9,14 @@
 namespace {
 
 using ClassPart = URB_RECORD_VENDOR_CLASS_REQUEST;
+using ControlPart = URB_RECORD_CONTROL_TRANSFER;
 using ExPart = URB_RECORD_CONTROL_TRANSFER_EX;
 
-constexpr size_t kSetup = offsetof(ExPart, SetupPacket);
 constexpr BYTE kTypeClass = 1;
 constexpr BYTE kTypeReserved = 3;
+
+// Both control functions keep their flags where every transfer does.
+static_assert(offsetof(ControlPart, TransferFlags) == offsetof(ExPart, TransferFlags));
 
 } // namespace
 
@@ -76,32 +79,48 @@ bool UrbOutputer::HasDataBytes(int mode, ULONG count, ULONG needed) {
     return false;
 }
 
+UrbOutputer::ControlLayout UrbOutputer::GetControlLayout() const {
+    if (m_nFunction == URB_FUNCTION_CONTROL_TRANSFER)
+        return {offsetof(ControlPart, TransferBufferLength), offsetof(ControlPart, CapturedLength),
+                offsetof(ControlPart, SetupPacket), sizeof(ControlPart), false};
+    return {offsetof(ExPart, TransferBufferLength), offsetof(ExPart, CapturedLength), offsetof(ExPart, SetupPacket),
+            sizeof(ExPart), true};
+}
+
+void UrbOutputer::OutputPlainControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) {
+    if (m_nFunction == URB_FUNCTION_CONTROL_TRANSFER)
+        UrbOutputer::OutputControlTransfer(mode, dataSize, pPart);
+    else
+        UrbOutputer::OutputControlTransferEx(mode, dataSize, pPart);
+}
+
 bool UrbOutputer::IsClassRequest() const {
     BYTE bmRequestType = 0;
-    return m_Decode.ReadPayload(kSetup, bmRequestType) && ((bmRequestType >> 5) & 3) == kTypeClass;
+    return m_Decode.ReadPayload(GetControlLayout().setup, bmRequestType) && ((bmRequestType >> 5) & 3) == kTypeClass;
 }
 
 bool UrbOutputer::IsReservedRequestType() const {
     BYTE bmRequestType = 0;
-    return m_Decode.ReadPayload(kSetup, bmRequestType) && ((bmRequestType >> 5) & 3) == kTypeReserved;
+    return m_Decode.ReadPayload(GetControlLayout().setup, bmRequestType) && ((bmRequestType >> 5) & 3) == kTypeReserved;
 }
 
 bool UrbOutputer::ReadClassRequest(ClassRequest& request, LPCSTR typeWord, BYTE recipient) {
     const size_t size = m_Decode.GetPayload().size();
     m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, UsbdStatus), request.status);
-    if (m_nFunction == URB_FUNCTION_CONTROL_TRANSFER_EX) {
-        if (size < sizeof(ExPart))
+    if (m_nFunction == URB_FUNCTION_CONTROL_TRANSFER || m_nFunction == URB_FUNCTION_CONTROL_TRANSFER_EX) {
+        const ControlLayout at = GetControlLayout();
+        if (size < at.fixed)
             return false;
         CString hex;
         CString triple;
         InsertRecipient(OUTPUT_MODE_XML, typeWord, hex, triple, request.description, request.bmRequestType);
         request.recipient = request.bmRequestType & 0x1F;
-        m_Decode.ReadPayload(kSetup + 1, request.bRequest);
-        m_Decode.ReadPayload(kSetup + 2, request.wValue);
-        m_Decode.ReadPayload(kSetup + 4, request.wIndex);
-        m_Decode.ReadPayload(offsetof(ExPart, TransferBufferLength), request.length);
+        m_Decode.ReadPayload(at.setup + 1, request.bRequest);
+        m_Decode.ReadPayload(at.setup + 2, request.wValue);
+        m_Decode.ReadPayload(at.setup + 4, request.wIndex);
+        m_Decode.ReadPayload(at.length, request.length);
         request.in = (request.bmRequestType & 0x80) != 0;
-        request.dataOffset = sizeof(ExPart);
+        request.dataOffset = at.fixed;
     } else {
         if (size < sizeof(ClassPart))
             return false;
@@ -120,17 +139,19 @@ bool UrbOutputer::ReadClassRequest(ClassRequest& request, LPCSTR typeWord, BYTE 
     return true;
 }
 
-void UrbOutputer::InsertControlExHeader(int mode) {
+void UrbOutputer::InsertControlTransferHeader(int mode) {
+    const ControlLayout at = GetControlLayout();
     ULONG flags = 0;
     ULONG timeout = 0;
     ULONG length = 0;
     m_Decode.ReadPayload(offsetof(ExPart, TransferFlags), flags);
     m_Decode.ReadPayload(offsetof(ExPart, Timeout), timeout);
-    m_Decode.ReadPayload(offsetof(ExPart, TransferBufferLength), length);
+    m_Decode.ReadPayload(at.length, length);
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
     InsertTransferFlags(mode, flags);
-    InsertTimeout(mode, timeout);
+    if (at.timeout)
+        InsertTimeout(mode, timeout);
     InsertTransferBufferLength(mode, length);
 }
 

@@ -372,10 +372,17 @@ void UrbOutputer::InsertSetupPacket(int mode, FieldCursor cursor) {
 }
 
 void UrbOutputer::InsertSetupFields(int mode, FieldCursor& cursor) {
+    const BYTE* typeByte = cursor.p;
+    const bool haveType = cursor.dataLeft >= 1 && cursor.structureLeft >= 1;
     InsertByteField(mode, cursor, "RequestTypeReservedBits");
+    // Only a standard request's number names a request of the standard's table; a class or vendor request
+    // reuses the numbers for requests of its own, so it shows the number alone.
+    const bool standard = haveType && ((typeByte[0] >> 5) & 3) == 0;
     const BYTE* p = cursor.p;
     if (!ConsumeBytes(cursor, 1)) {
         Field(mode, "Request", "Request", kUnknownText);
+    } else if (!standard) {
+        Field(mode, "Request", "Request", Hex(mode, 2, p[0]));
     } else {
         LPCSTR name = CStringContent::StandardRequestText(p[0]);
         if (mode == OUTPUT_MODE_XML) {
@@ -389,7 +396,7 @@ void UrbOutputer::InsertSetupFields(int mode, FieldCursor& cursor) {
     }
     const bool haveRequest = cursor.p != p;
     LPCSTR indexLabel = "Index";
-    if (haveRequest && (p[0] == 6 || p[0] == 7)) {
+    if (standard && haveRequest && (p[0] == 6 || p[0] == 7)) {
         const BYTE* value = cursor.p;
         if (ConsumeBytes(cursor, 2)) {
             const auto wValue = tdl::LoadLe<USHORT>(value);
@@ -461,7 +468,7 @@ void UrbOutputer::InsertRequestType(int mode) {
 bool UrbOutputer::InsertRecipient(int mode, LPCSTR typeWord, CString& hex, CString& triple, CString& description,
                                   BYTE& bmRequestType) {
     bmRequestType = 0;
-    if (!m_Decode.ReadPayload(offsetof(URB_RECORD_CONTROL_TRANSFER_EX, SetupPacket), bmRequestType))
+    if (!m_Decode.ReadPayload(GetControlLayout().setup, bmRequestType))
         return false;
     const bool in = (bmRequestType & 0x80) != 0;
     const BYTE recipient = bmRequestType & 0x1F;
@@ -488,6 +495,7 @@ void UrbOutputer::InsertBmRequestType(int mode, BYTE bmRequestType) {
             m_pImp->AddItem("bmRequestType", value, nullptr);
         }
         break;
+    case 8:
     case 50:
         Field(mode, "bmRequestType", "bmRequestType", hex);
         break;

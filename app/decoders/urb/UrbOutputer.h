@@ -233,15 +233,32 @@ protected:
     // A section of rows over one value, opened and closed by the walk.
     void OutputFieldSection(int mode, LPCSTR caption, LPCSTR element, std::span<const FieldRow> rows, ULONG value);
 
+    // Where a control transfer's fields stand in its record: CONTROL_TRANSFER, or CONTROL_TRANSFER_EX (which
+    // adds a timeout before the length). The port driver completes every standard, class and vendor request
+    // as a CONTROL_TRANSFER, so both carry class requests in their setup packets.
+    struct ControlLayout {
+        size_t length;   // TransferBufferLength
+        size_t captured; // bytes this record carries
+        size_t setup;    // the 8-byte setup packet
+        size_t fixed;    // where the carried bytes begin
+        bool timeout;    // a Timeout field at offset 34
+    };
+    // The layout of the record's control function (the control-ex one for any other function).
+    ControlLayout GetControlLayout() const;
+    // A control transfer of either function as the plain decoder shows it: a class decoder's fallback for
+    // setup packets that are not its class's.
+    void OutputPlainControlTransfer(int mode, ULONG dataSize, const BYTE* pPart);
+
     // Reads the record's class request with the type word of the description ("Hub Class"); a class-request
-    // URB takes the recipient given, a control-ex its setup packet's. False when the payload does not cover
-    // the fixed part: the inherited slot then shows the record under the short-record rule.
+    // URB takes the recipient given, a control transfer its setup packet's. False when the payload does not
+    // cover the fixed part: the inherited slot then shows the record under the short-record rule.
     bool ReadClassRequest(ClassRequest& request, LPCSTR typeWord, BYTE recipient);
-    // The type of a control-ex's setup packet: class, reserved (false when the record does not hold it).
+    // The type of a control transfer's setup packet: class, reserved (false when the record does not hold
+    // it).
     bool IsClassRequest() const;
     bool IsReservedRequestType() const;
-    // The header rows of a control-ex that a class decoder shows in place of the transfer's.
-    void InsertControlExHeader(int mode);
+    // The header rows of a control transfer that a class decoder shows in place of the transfer's.
+    void InsertControlTransferHeader(int mode);
     // Opens a class request's section ("Setup Packet" in the grid, the request's element in mark-up) with
     // bmRequestType and the named request; the class's fields follow, then CloseBlock.
     void OpenClassRequest(int mode, LPCSTR element, const ClassRequest& request, LPCSTR name);

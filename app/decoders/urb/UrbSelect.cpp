@@ -1,6 +1,9 @@
 // The decoders of SELECT_CONFIGURATION, SELECT_INTERFACE and the pipe requests, with the walk over the
 // interface and pipe information the selections carry (in the 32-bit or the 64-bit layout of the captured
 // system).
+#include <cstdint>
+
+#include "app/core/Trace.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/urb/UrbOutputer.h"
 #include "common/ByteReader.h"
@@ -21,6 +24,28 @@ constexpr LONG kNumberOfPipesEnd32 = offsetof(USBD_INTERFACE_INFORMATION32, Numb
 constexpr LONG kNumberOfPipesEnd64 = offsetof(USBD_INTERFACE_INFORMATION, NumberOfPipes) + sizeof(ULONG);
 static_assert(kPipesOffset32 == 16 && kPipesOffset64 == 24 && sizeof(USBD_PIPE_INFORMATION32) == 20 &&
               sizeof(USBD_PIPE_INFORMATION) == 24);
+
+// The interface walks trace under the decoder's own name, whichever file holds them.
+#define WALK_TRACE(...) TracePrintf(TRACE_INFORMATION, TRACE_AREA_URB_DECODER, "UrbOutputer", __LINE__, __VA_ARGS__)
+
+// The address of a field of the interface entry at `entry`, as the trace shows it: the entry may end before
+// the field, so the address is counted, never formed as a pointer into the record.
+const void* FieldAddress(const BYTE* entry, size_t offset) {
+    return reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(entry) + offset);
+}
+
+// What the walk of a layout traces before it shows the entries: the layout's sizes and alignments, and where
+// the first entry's pipe count and pipes stand.
+template <class Interface, class Pipe>
+void TraceLayout(const char* walk, const char* interfaceName, const char* pipeName, const BYTE* entry) {
+    WALK_TRACE("--UrbOutputer::%s", walk);
+    WALK_TRACE("sizeof(%s)=%d", interfaceName, static_cast<int>(sizeof(Interface)));
+    WALK_TRACE("sizeof(%s)=%d", pipeName, static_cast<int>(sizeof(Pipe)));
+    WALK_TRACE("__alignof(%s)=%d", interfaceName, static_cast<int>(alignof(Interface)));
+    WALK_TRACE("__alignof(%s)=%d", pipeName, static_cast<int>(alignof(Pipe)));
+    WALK_TRACE("&pInterface->NumberOfPipes = %p", FieldAddress(entry, offsetof(Interface, NumberOfPipes)));
+    WALK_TRACE("&pInterface->Pipes = %p", FieldAddress(entry, offsetof(Interface, Pipes)));
+}
 
 } // namespace
 
@@ -77,6 +102,10 @@ void UrbOutputer::OutputSelectInterface(int mode, ULONG dataSize, const BYTE*) {
         Field(mode, "InterfaceNumber", "InterfaceNumber", Hex(mode, 2, interfaceNumber));
         Field(mode, "AlternateSetting", "AlternateSetting", Hex(mode, 2, alternateSetting));
     } else if (m_Decode.HasOutputData() && haveLength && length != 0 && dataSize > sizeof(Part)) {
+        BYTE layout = 0;
+        m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, LayoutVersion), layout);
+        WALK_TRACE(layout == kLayout64 ? "(x64) pInterface->Length = %d" : "(x86) pInterface->Length = %d",
+                   static_cast<int>(length));
         InsertInterfaceAndPipeInfo(mode, sizeof(Part));
     }
     if (mode == OUTPUT_MODE_XML)
@@ -99,6 +128,13 @@ void UrbOutputer::InsertInterfaceAndPipeInfo(int mode, size_t offset) {
     BYTE layout = 0;
     m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, LayoutVersion), layout);
     const bool wide = layout == kLayout64;
+    if (wide)
+        TraceLayout<USBD_INTERFACE_INFORMATION, USBD_PIPE_INFORMATION>(
+            "InsertInterfaceAndPipeInfo64", "USBD_INTERFACE_INFORMATION", "USBD_PIPE_INFORMATION", PayloadAt(offset));
+    else
+        TraceLayout<USBD_INTERFACE_INFORMATION32, USBD_PIPE_INFORMATION32>(
+            "InsertInterfaceAndPipeInfo32", "USBD_INTERFACE_INFORMATION32", "USBD_PIPE_INFORMATION32",
+            PayloadAt(offset));
     if (mode == OUTPUT_MODE_XML)
         m_pImp->BeginElement("InterfaceAndPipeInfo");
     USHORT length = 0;

@@ -89,7 +89,6 @@ DiskFdo::Result DiskFdo::Scsi(const UCHAR* cdb, UCHAR cdbLength, bool in, PMDL m
     KEVENT event;
     KeInitializeEvent(&event, NotificationEvent, FALSE);
     irp->MdlAddress = length ? mdl : nullptr;
-    irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
     PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
     next->MajorFunction = IRP_MJ_SCSI;
     next->Parameters.Scsi.Srb = srb;

@@ -791,7 +791,6 @@ bool HidFdo::EnterIdle() {
     auto* info = m_idleInfo.As<USB_IDLE_CALLBACK_INFO>();
     info->IdleCallback = IdleCallback;
     info->IdleContext = this;
-    irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
     PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
     next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
     next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_IDLE_NOTIFICATION;

@@ -34,7 +34,9 @@ NTSTATUS UrbRequest::Post(Done done) {
         m_inFlight = true;
         m_done = std::move(done);
     }
-    IoReuseIrp(m_irp, STATUS_NOT_SUPPORTED);
+    // A request a class driver allocated starts out with success, as IoAllocateIrp leaves it; only the Plug
+    // and Play and power requests the system sends start out as not supported.
+    IoReuseIrp(m_irp, STATUS_SUCCESS);
     PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(m_irp);
     next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
     next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;

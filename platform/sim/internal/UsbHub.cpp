@@ -233,7 +233,7 @@ void HubFdo::PostStatusChange() {
     }
     // A transfer whose completion routine still runs is ours again as soon as the routine is done.
     KeWaitForSingleObject(&m_changeIdle, Executive, KernelMode, FALSE, nullptr);
-    IoReuseIrp(m_changeIrp, STATUS_NOT_SUPPORTED);
+    IoReuseIrp(m_changeIrp, STATUS_SUCCESS); // the hub's own request, as it was allocated
     std::memset(m_changeUrb, 0, sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER));
     const ULONG bytes = static_cast<ULONG>(m_ports.size() + 8) / 8;
     UsbBuildInterruptOrBulkTransferRequest(m_changeUrb, sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER), pipe, m_changeBuffer,

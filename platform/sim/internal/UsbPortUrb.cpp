@@ -271,6 +271,49 @@ ControlRequest DescribeControl(PURB urb, USHORT function, UCHAR msVendorCode) {
     return request;
 }
 
+// Every standard, class and vendor request URB is carried out as the control transfer its fields describe, and
+// completes as one, as Windows' port drivers complete it: the function is CONTROL_TRANSFER, the setup packet
+// stands where the request's own fields stood (the structures overlay each other there), and the flags say
+// the direction and the default pipe. A client reads its results where it put its fields.
+static_assert(offsetof(_URB_CONTROL_TRANSFER, SetupPacket) ==
+                  offsetof(_URB_CONTROL_VENDOR_OR_CLASS_REQUEST, RequestTypeReservedBits) &&
+              offsetof(_URB_CONTROL_TRANSFER, SetupPacket) == offsetof(_URB_CONTROL_DESCRIPTOR_REQUEST, Reserved1) &&
+              offsetof(_URB_CONTROL_TRANSFER, SetupPacket) == offsetof(_URB_CONTROL_FEATURE_REQUEST, Reserved0) &&
+              offsetof(_URB_CONTROL_TRANSFER, SetupPacket) == offsetof(_URB_CONTROL_GET_STATUS_REQUEST, Reserved1) &&
+              offsetof(_URB_CONTROL_TRANSFER, SetupPacket) == offsetof(_URB_CONTROL_GET_INTERFACE_REQUEST, Reserved1) &&
+              offsetof(_URB_CONTROL_TRANSFER, SetupPacket) ==
+                  offsetof(_URB_CONTROL_GET_CONFIGURATION_REQUEST, Reserved1) &&
+              offsetof(_URB_CONTROL_TRANSFER, TransferFlags) ==
+                  offsetof(_URB_CONTROL_VENDOR_OR_CLASS_REQUEST, TransferFlags) &&
+              offsetof(_URB_CONTROL_TRANSFER, TransferBufferLength) ==
+                  offsetof(_URB_CONTROL_DESCRIPTOR_REQUEST, TransferBufferLength) &&
+              sizeof(_URB_CONTROL_TRANSFER) == sizeof(_URB_CONTROL_FEATURE_REQUEST) &&
+              sizeof(_URB_CONTROL_TRANSFER) == sizeof(_URB_OS_FEATURE_DESCRIPTOR_REQUEST));
+
+void CompleteAsControlTransfer(PURB urb, USHORT function, const ControlRequest& request) {
+    if (function == URB_FUNCTION_CONTROL_TRANSFER || function == URB_FUNCTION_CONTROL_TRANSFER_EX) {
+        return;
+    }
+    auto& transfer = urb->UrbControlTransfer;
+    const bool vendorOrClass = (function >= URB_FUNCTION_VENDOR_DEVICE && function <= URB_FUNCTION_CLASS_ENDPOINT) ||
+                               function == URB_FUNCTION_CLASS_OTHER || function == URB_FUNCTION_VENDOR_OTHER;
+    ULONG flags = vendorOrClass ? transfer.TransferFlags & USBD_SHORT_TRANSFER_OK : 0;
+    if (request.setup.In()) {
+        flags |= USBD_TRANSFER_DIRECTION_IN;
+    }
+    transfer.TransferFlags = flags | USBD_DEFAULT_PIPE_TRANSFER;
+    transfer.PipeHandle = nullptr;
+    if (!request.length) {
+        // A request without data (the feature requests) has reserved fields where the buffer stands.
+        transfer.TransferBufferLength = 0;
+        transfer.TransferBuffer = nullptr;
+        transfer.TransferBufferMDL = nullptr;
+    }
+    request.setup.ToBytes(transfer.SetupPacket);
+    urb->UrbHeader.Function = static_cast<USHORT>((urb->UrbHeader.Function & URB_FUNCTION_SUBMIT_SYNCHRONOUS) |
+                                                  URB_FUNCTION_CONTROL_TRANSFER);
+}
+
 // The endpoints an interface setting lists, in order.
 std::vector<USB_ENDPOINT_DESCRIPTOR> EndpointsOf(const Bytes& configuration, UCHAR number, UCHAR alternate) {
     std::vector<USB_ENDPOINT_DESCRIPTOR> endpoints;
@@ -302,6 +345,7 @@ ULONG HostController::CurrentFrame() { return static_cast<ULONG>(KeQueryInterrup
 
 NTSTATUS HostController::SubmitUrb(PIRP irp, PURB urb, DeviceHandle* handle) {
     ++g_urbsReceived;
+    handle->device->CountUrb();
     if (urb->UrbHeader.Length < sizeof(_URB_HEADER)) {
         return Complete(irp, STATUS_INVALID_PARAMETER);
     }
@@ -403,6 +447,9 @@ NTSTATUS HostController::Control(PIRP irp, PURB urb, DeviceHandle* handle) {
                 ++m_stallCount;
             }
         }
+    }
+    if (request.known && (request.valid || request.stall)) {
+        CompleteAsControlTransfer(urb, function, request);
     }
     urb->UrbHeader.Status = status;
     return Complete(irp, StatusFromUsbd(status));

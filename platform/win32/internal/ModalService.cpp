@@ -1,5 +1,5 @@
-// Locks: the service's own lock around its lists; it is let go before a host, a script's steps or the failure
-// handler runs (they may ask for more modal requests).
+// Locks: the service's own lock around its lists; it is let go before the display driver, a script's steps or
+// the failure handler runs (they may ask for more modal requests).
 #include "ModalService.h"
 
 #include <cstdio>
@@ -7,9 +7,13 @@
 #include <mutex>
 #include <optional>
 
+#include "../WinDisplayDriver.h"
 #include "../WinInput.h"
+#include "../WinMessages.h"
+#include "../WinSync.h"
 #include "../WinThreads.h"
 #include "../WinUser.h"
+#include "WindowEvents.h"
 
 namespace win32 {
 
@@ -23,7 +27,6 @@ struct Service {
     std::vector<UINT> beeps;
     bool strict = false;
     std::function<void(const ModalRequest&)> failureHandler;
-    ModalHost* host = nullptr;
 };
 
 Service& TheService() {
@@ -54,6 +57,67 @@ void Report(const ModalRequest& request, const char* why) {
     std::fprintf(stderr, "%s %s \"%s\" (\"%s\") on thread %u\n", why, ModalKindName(request.kind), request.text.c_str(),
                  request.caption.c_str(), static_cast<unsigned>(request.thread));
 }
+
+// The loop a display driver runs a request in: the requesting thread's messages are handled as they come
+// until the request's window has an answer or End gives one.
+class ModalRun final : public ModalLoop {
+public:
+    ModalRun(const internal::ModalWindow& window, INT_PTR defaultAnswer)
+        : window_(window), defaultAnswer_(defaultAnswer), thread_(GetCurrentThreadId()) {}
+
+    INT_PTR Run() override {
+        for (;;) {
+            if (std::optional<INT_PTR> answer = Answer())
+                return *answer;
+            MSG msg;
+            bool handled = false;
+            // Sent messages are handled inside the peek even when it returns nothing, so the window's end is
+            // looked at again after each one.
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.message == WM_QUIT) {
+                    PostQuitMessage(static_cast<int>(msg.wParam));
+                    return defaultAnswer_;
+                }
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+                handled = true;
+                if (Answer())
+                    break;
+            }
+            if (!handled && !Answer())
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, INFINITE, QS_ALLINPUT);
+        }
+    }
+
+    void End(INT_PTR answer) override {
+        {
+            std::lock_guard guard(lock_);
+            if (ended_)
+                return;
+            ended_ = true;
+            answer_ = answer;
+        }
+        PostThreadMessageA(thread_, WM_NULL, 0, 0); // wakes the wait
+    }
+
+private:
+    std::optional<INT_PTR> Answer() {
+        if (window_.result)
+            if (std::optional<INT_PTR> own = window_.result())
+                return own;
+        if (window_.hwnd && !IsWindow(window_.hwnd))
+            return defaultAnswer_; // destroyed under the request
+        std::lock_guard guard(lock_);
+        return ended_ ? std::optional<INT_PTR>(answer_) : std::nullopt;
+    }
+
+    const internal::ModalWindow& window_;
+    INT_PTR defaultAnswer_;
+    DWORD thread_;
+    std::mutex lock_;
+    bool ended_ = false;
+    INT_PTR answer_ = 0;
+};
 
 } // namespace
 
@@ -134,12 +198,6 @@ std::vector<UINT> MessageBeeps() {
     return s.beeps;
 }
 
-void SetModalHost(ModalHost* host) {
-    Service& s = TheService();
-    std::lock_guard guard(s.lock);
-    s.host = host;
-}
-
 namespace internal {
 
 void RecordBeep(UINT type) {
@@ -149,10 +207,10 @@ void RecordBeep(UINT type) {
 }
 
 bool AnsweredOutright(const ModalRequest& request) {
+    if (Display().AnswersModalRequests())
+        return false;
     Service& s = TheService();
     std::lock_guard guard(s.lock);
-    if (s.host)
-        return false;
     for (const ModalScript& script : s.scripts)
         if (Matches(script, request))
             return !script.steps;
@@ -160,32 +218,33 @@ bool AnsweredOutright(const ModalRequest& request) {
 }
 
 INT_PTR ResolveModalRequest(ModalRequest request, INT_PTR defaultAnswer, const std::function<bool(INT_PTR)>& isValid,
-                            const std::function<INT_PTR(const ModalSteps&, const ModalRequest&)>& runSteps) {
+                            const ModalWindow& window) {
     Service& s = TheService();
     request.thread = GetCurrentThreadId();
-    ModalHost* host;
+    DisplayDriver& driver = Display();
+    const bool hosted = driver.AnswersModalRequests();
     std::optional<ModalScript> script;
-    {
+    if (!hosted) {
         std::lock_guard guard(s.lock);
-        host = s.host;
-        if (!host) {
-            for (auto it = s.scripts.begin(); it != s.scripts.end(); ++it) {
-                if (Matches(*it, request)) {
-                    script = std::move(*it);
-                    s.scripts.erase(it);
-                    break;
-                }
+        for (auto it = s.scripts.begin(); it != s.scripts.end(); ++it) {
+            if (Matches(*it, request)) {
+                script = std::move(*it);
+                s.scripts.erase(it);
+                break;
             }
         }
     }
-    if (host) {
-        request.answer = host->Run(request);
+    if (hosted) {
+        ModalRun loop(window, defaultAnswer);
+        request.answer = driver.Run(request, window.hwnd, loop);
     } else if (!script) {
         request.expected = false;
         request.answer = defaultAnswer;
         Report(request, "unexpected");
     } else if (script->steps) {
-        request.answer = runSteps ? runSteps(script->steps, request) : script->steps(request, nullptr);
+        request.answer = script->steps(request, window.hwnd);
+        if (window.result)
+            request.answer = window.result().value_or(request.answer);
     } else {
         request.answer = script->answer;
     }

@@ -3,21 +3,29 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include "../WinUiControl.h"
 
 namespace win32::internal {
 
-// Records the request and answers it, on the calling thread: a display host's answer, else the next queued
-// script of its kind whose match the text or caption holds, else `defaultAnswer` (the request is then
-// reported as unexpected). A script's steps run through `runSteps` (the caller's modal loop; null: called
-// directly with no window). An answer `isValid` rejects is reported and replaced by the default.
-INT_PTR ResolveModalRequest(ModalRequest request, INT_PTR defaultAnswer,
-                            const std::function<bool(INT_PTR)>& isValid = {},
-                            const std::function<INT_PTR(const ModalSteps&, const ModalRequest&)>& runSteps = {});
+// The window of a modal request that has one (a box, a dialog, a menu): a script's steps and a display
+// driver's loop get it, and `result` gives its own answer once it has ended (nothing while it is up).
+struct ModalWindow {
+    HWND hwnd = nullptr;
+    std::function<std::optional<INT_PTR>()> result;
+};
 
-// True when the request would be answered at once, with no window: no display host, and the next script that
-// matches it is an answer without steps.
+// Records the request and answers it, on the calling thread: the display driver's answer when it answers
+// modal requests, else the next queued script of its kind whose match the text or caption holds, else
+// `defaultAnswer` (the request is then reported as unexpected). A script's steps and the driver get `window`
+// (a window's own result, once it ended, is the answer). An answer `isValid` rejects is reported and replaced by
+// the default.
+INT_PTR ResolveModalRequest(ModalRequest request, INT_PTR defaultAnswer,
+                            const std::function<bool(INT_PTR)>& isValid = {}, const ModalWindow& window = {});
+
+// True when the request would be answered at once, with no window: the driver leaves modal requests to the
+// scripts, and the next script that matches it is an answer without steps.
 bool AnsweredOutright(const ModalRequest& request);
 
 void RecordBeep(UINT type);

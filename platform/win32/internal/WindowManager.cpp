@@ -62,6 +62,7 @@ void QueueHolder::Release() {
             sent->result = 0;
         }
         queue->sent.clear();
+        queue->deferred.clear();
         for (const WindowPtr& window : AllWindowsLocked()) {
             if (window->thread != queue->thread)
                 continue;

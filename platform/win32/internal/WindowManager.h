@@ -112,12 +112,21 @@ struct Timer {
     TIMERPROC proc = nullptr;
 };
 
+// Input (or an activation, a move) from a thread that owns no window: it runs on the window's thread when that
+// thread next takes input and its input queue is empty, so its hit-test, activation and cursor messages are
+// handled there, in order with the messages it makes.
+struct DeferredInput {
+    DWORD kind = 0; // the queue-status bit it counts as (QS_KEY, QS_MOUSEMOVE, QS_MOUSEBUTTON, QS_POSTMESSAGE)
+    std::function<void()> run;
+};
+
 struct ThreadQueue {
     DWORD thread = 0;
     bool alive = true;
     std::deque<std::shared_ptr<SentMessage>> sent;
     std::deque<MSG> posted;
     std::deque<MSG> input;
+    std::deque<DeferredInput> deferred;
     bool quit = false;
     int quitCode = 0;
     int sendDepth = 0; // messages from other threads being handled now
@@ -199,6 +208,9 @@ void KillWindowTimersLocked(HWND hwnd);
 void KillThreadTimersLocked(DWORD thread);
 // The window's image, made at its size when first needed (WinPaint.cpp).
 std::shared_ptr<WindowSurface> SurfaceOfLocked(Window& window);
+// Takes the next deferred input of the calling thread's queue when its input queue is empty; the caller runs
+// it without the lock.
+std::function<void()> TakeDeferredInputLocked(ThreadQueue& queue);
 // Input (WinInput.cpp): what taking an input message changes (key state); the mouse position.
 void TookInputLocked(ThreadQueue& queue, const MSG& msg);
 POINT CursorPosLocked();

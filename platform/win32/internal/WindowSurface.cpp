@@ -73,6 +73,27 @@ void ComposeWindowSurface(WindowSurface& target, const WindowSurface& source, PO
     target.EndPixels();
 }
 
+void ComposeWindowSurfaceInto(const WindowSurface& source, POINT at, const RECT& clip, const RECT& area,
+                              uint32_t* pixels, int stride) {
+    auto& from = const_cast<WindowSurface&>(source);
+    std::lock_guard guard(from.Lock());
+    from.BeginPixels();
+    const int left = std::max({static_cast<int>(clip.left), static_cast<int>(area.left), static_cast<int>(at.x)});
+    const int top = std::max({static_cast<int>(clip.top), static_cast<int>(area.top), static_cast<int>(at.y)});
+    const int right =
+        std::min({static_cast<int>(clip.right), static_cast<int>(area.right), static_cast<int>(at.x) + from.Width()});
+    const int bottom = std::min(
+        {static_cast<int>(clip.bottom), static_cast<int>(area.bottom), static_cast<int>(at.y) + from.Height()});
+    for (int y = top; y < bottom; ++y) {
+        const uint32_t* s = from.Row(y - at.y);
+        auto* d = reinterpret_cast<uint32_t*>(reinterpret_cast<unsigned char*>(pixels) +
+                                              static_cast<ptrdiff_t>(y - area.top) * stride) -
+                  area.left;
+        for (int x = left; x < right; ++x)
+            d[x] = s[x - at.x] & 0x00FFFFFFu;
+    }
+}
+
 COLORREF WindowSurfacePixel(const WindowSurface& surface, int x, int y) {
     auto& s = const_cast<WindowSurface&>(surface);
     std::lock_guard guard(s.Lock());

@@ -4,6 +4,7 @@
 // pango) owns the pixels and everything that draws into them.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -33,6 +34,10 @@ HWND SurfaceDCWindow(HDC dc);
 // Copies `source` into `target` with its top-left corner at `at` (target coordinates), only inside `clip`
 // (target coordinates): how a top-level window's picture gets its visible descendants.
 void ComposeWindowSurface(WindowSurface& target, const WindowSurface& source, POINT at, const RECT& clip);
+// Copies `source` with its top-left corner at `at` into a caller's buffer that holds `area` (32-bit 0x00RRGGBB
+// pixels, `stride` bytes a row; all in the same coordinates), only inside `clip`.
+void ComposeWindowSurfaceInto(const WindowSurface& source, POINT at, const RECT& clip, const RECT& area,
+                              uint32_t* pixels, int stride);
 // A pixel as a COLORREF (0x00BBGGRR); CLR_INVALID outside the surface.
 COLORREF WindowSurfacePixel(const WindowSurface& surface, int x, int y);
 // Writes the surface as a PNG file; FALSE with the last error set when the file cannot be written.

@@ -21,8 +21,8 @@
 #include "app/core/USBLog.h"
 #include "app/ui/LogListView.h"
 #include "app/ui/MainFrame.h"
-#include "tests/app/core/AppStarter.h"
 #include "tests/app/core/ArchiveBytes.h"
+#include "tests/support/AppStarter.h"
 
 // The capture driver's entry point (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
@@ -98,7 +98,7 @@ TEST_F(AppStartOnMachine, WithoutArgumentsTheStartOpensOneLiveCaptureInTheShownM
     EXPECT_EQ(pFrame->RecordedCalls(), (std::vector<CString>{"LoadWorkspace", "RestoreWindowPos 1"}));
     EXPECT_TRUE(pFrame->IsWindowVisible());
     EXPECT_EQ(pFrame->GetActiveLogDocument(), pLog);
-    EXPECT_FALSE(pFrame->IsPaneVisible(CMainFrame::DeviceTreePaneId));
+    EXPECT_TRUE(pFrame->IsPaneVisible(CMainFrame::DeviceTreePaneId)); // every pane opens on a fresh registry
 
     // New again renews the one live capture in its window.
     pFrame->SendMessage(WM_COMMAND, ID_FILE_NEW, 0);

@@ -142,6 +142,10 @@ TEST_F(ArrivalRemoval, AReusedAddressIsFoundAsTheObjectThatOwnedItAtEachTime) {
     EXPECT_EQ(pOld, m_doc.FindAttachedObject(0xA000, 150));
     EXPECT_EQ(nullptr, m_doc.FindAttachedObject(0xA000, 250));
     EXPECT_EQ(pNew, m_doc.FindAttachedObject(0xA000, 350));
+    // Now, only the object that is not removed holds the address.
+    EXPECT_EQ(pNew, m_doc.FindDeviceObject(0xA000));
+    EXPECT_EQ(nullptr, m_doc.FindDeviceObject(0xB000));
+    EXPECT_EQ(nullptr, CUSBLog().FindDeviceObject(0xA000)) << "a document without attached devices";
     EXPECT_EQ(pOld, StackById(5)->GetDeviceObjectAt(0));
     EXPECT_EQ(pNew, StackById(6)->GetDeviceObjectAt(0));
     // Both objects are the driver's: the old one stays listed as removed.

@@ -19,7 +19,7 @@
 #include "app/ui/MainFrame.h"
 #include "common/ControlCodes.h"
 #include "common/RecordTags.h"
-#include "tests/app/core/AppStarter.h"
+#include "tests/support/AppStarter.h"
 #include "tests/support/FakeControlDevice.h"
 #include "tests/support/RecordBuilder.h"
 #include "tests/support/RecordingPanes.h"

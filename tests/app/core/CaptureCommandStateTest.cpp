@@ -39,8 +39,9 @@ class CaptureCommandStateTest : public testing::Test {
 protected:
     void SetUp() override {
         m_window = std::make_unique<tdl::test::TestWindow>(WS_OVERLAPPEDWINDOW, nullptr, RECT{0, 0, 100, 100});
-        ASSERT_TRUE(m_frame.Attach(m_window->hwnd()));
-        m_app.m_pMainWnd = &m_frame;
+        m_frame = std::make_unique<CMainFrame>();
+        ASSERT_TRUE(m_frame->Attach(m_window->hwnd()));
+        m_app.m_pMainWnd = m_frame.get();
     }
     void TearDown() override {
         CPanePointers::SetDeviceTreeState(nullptr, FALSE);
@@ -49,8 +50,9 @@ protected:
         m_doc.reset();
         m_template.reset();
         m_app.m_pMainWnd = nullptr;
-        m_frame.Detach();
+        m_frame->Detach();
         m_window.reset();
+        m_frame.reset();
     }
 
     CUSBLog& Document(UINT nTemplate) {
@@ -86,7 +88,7 @@ protected:
 
     CWinApp m_app{"Tindaloft"};
     std::unique_ptr<tdl::test::TestWindow> m_window;
-    CMainFrame m_frame;
+    std::unique_ptr<CMainFrame> m_frame; // one per case: its docking panes live in the case's window
     std::unique_ptr<CMultiDocTemplate> m_template;
     std::unique_ptr<CUSBLog> m_doc;
 };
@@ -172,7 +174,13 @@ TEST_F(CaptureCommandStateTest, DeviceReportsNeedTheReportPageWithACheckedDevice
         SetUp();
         CUSBLog& doc = Document(c.nTemplate);
         doc.SetLogging(c.logging);
-        m_frame.SetPaneVisible(CMainFrame::DeviceTreePaneId, c.paneOpen);
+        // The device tree's docking pane, open or closed.
+        CGkDockingPaneManager& panes = m_frame->GetPaneManager();
+        ASSERT_TRUE(panes.InstallDockingPanes(m_frame.get()));
+        CGkDockingPane* pTree = panes.CreatePane(CMainFrame::DeviceTreePaneId, CRect(0, 0, 30, 40), gkPaneDockLeft);
+        ASSERT_NE(pTree, nullptr);
+        if (!c.paneOpen)
+            pTree->Close();
         HWND hPage = nullptr;
         CWnd page;
         if (c.pageId != 0) {

@@ -18,7 +18,7 @@
 #include "app/devices/AttachedDrivers.h"
 #include "app/devices/System.h"
 #include "common/ControlCodes.h"
-#include "tests/app/core/AppStarter.h"
+#include "tests/support/AppStarter.h"
 #include "tests/support/FakeControlDevice.h"
 
 namespace {

@@ -24,10 +24,10 @@
 #include "app/core/Resource.h"
 #include "app/core/USBLog.h"
 #include "app/devices/System.h"
-#include "common/RecordTags.h"
-#include "tests/app/core/AppStarter.h"
-#include "tests/app/core/ArchiveBytes.h"
 #include "common/ControlCodes.h"
+#include "common/RecordTags.h"
+#include "tests/app/core/ArchiveBytes.h"
+#include "tests/support/AppStarter.h"
 #include "tests/support/FakeControlDevice.h"
 #include "tests/support/RecordBuilder.h"
 

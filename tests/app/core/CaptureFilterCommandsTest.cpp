@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -184,6 +185,35 @@ TEST_F(CaptureFilterCommandsTest, NothingIsEditedWhileLogging) {
     doc.SetLogging(FALSE);
     EXPECT_TRUE(win32::ModalRequests().empty());
     EXPECT_EQ(doc.GetTrigger(), trigger);
+}
+
+// A view that counts its updates and sees the document's modified mark while it is updated.
+class CCountingView : public CView {
+public:
+    void OnDraw(CDC*) override {}
+    void OnUpdate(CView*, LPARAM, CObject*) override {
+        ++updates;
+        modifiedWhileUpdated = GetDocument()->IsModified();
+    }
+    int updates = 0;
+    BOOL modifiedWhileUpdated = FALSE;
+};
+
+TEST_F(CaptureFilterCommandsTest, SettingAndClearingTheCaptureFilterUpdateTheViews) {
+    CUSBLog& doc = NewDocument();
+    CCountingView view;
+    doc.AddView(&view);
+    std::unique_ptr<CFilterDefinition> filter(AllOn());
+    doc.SetCaptureFilter(filter->GetBlock());
+    EXPECT_EQ(1, view.updates);
+    EXPECT_TRUE(doc.IsCaptureFilterOn());
+    doc.ClearCaptureFilter();
+    EXPECT_EQ(2, view.updates);
+    EXPECT_TRUE(view.modifiedWhileUpdated);
+    EXPECT_FALSE(doc.IsModified()) << "the filters alone do not make the capture worth saving";
+    EXPECT_FALSE(doc.IsCaptureFilterOn());
+    EXPECT_EQ(Sent(filter.get()), (std::vector<std::string>{"filter", "default"}));
+    doc.RemoveView(&view);
 }
 
 } // namespace

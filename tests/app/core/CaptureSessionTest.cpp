@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "NtClock.h"
 #include "WinFileDialogControl.h"
 #include "WinUiControl.h"
 #include "app/core/AppSettings.h"
@@ -29,16 +30,19 @@
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
 #include "app/devices/AttachedDevices.h"
+#include "app/devices/DeviceObject.h"
+#include "app/devices/HubPort.h"
 #include "app/ui/LogListView.h"
 #include "app/ui/MainFrame.h"
 #include "common/FilterBlock.h"
+#include "common/RecordTags.h"
+#include "platform/sim/StandardDevices.h"
 #include "platform/sim/UsbDevice.h"
 #include "platform/sim/UsbHubModel.h"
-#include "NtClock.h"
-#include "common/RecordTags.h"
-#include "usb.h"
-#include "tests/app/core/AppStarter.h"
+#include "tests/app/core/TopologyChecks.h"
+#include "tests/support/AppStarter.h"
 #include "tools/capture-session/CaptureSession.h"
+#include "usb.h"
 
 // The capture driver's entry point (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
@@ -576,6 +580,38 @@ TEST_F(CaptureSessionTest, ADeviceComingAndGoingDuringACaptureLeavesAndJoinsTheM
     const std::vector<Row> rows = RowsOf(*m_log);
     ASSERT_GT(rows.size(), 10u);
     ExpectConsecutive(rows);
+}
+
+// A HID device plugged in while a capture runs: its stack is whole when its arrival is told, so the refresh
+// message places it at its hub's port in the connection tree, with no refresh of the device model.
+TEST_F(CaptureSessionTest, AHidDevicePluggedInDuringACaptureIsPlacedAtItsPort) {
+    StartApplication({});
+    StartCapture();
+    auto hub = m_machine->DeviceAs<sim::UsbHubModel>("hub");
+    ASSERT_NE(hub, nullptr);
+    ASSERT_TRUE(m_machine->Plug(*hub, 4, sim::MakeMouse("mouse2")));
+    ::PostMessageA(m_starter->MainFrame()->GetSafeHwnd(), CMainFrame::WM_REFRESH_DEVICE_TREE, 0, 0);
+    win32::PumpUiMessages();
+
+    CDeviceObject* pDevice = nullptr;
+    ASSERT_TRUE(m_log->GetAttachedDevices()->GetPresentClassDeviceObject(AddressOf(Pdo("mouse2")), pDevice));
+    ASSERT_NE(pDevice->_DevStack, nullptr);
+    const CHubPort* pPort = nullptr;
+    std::vector<const apptest::ConnectionNode*> pending = {&m_log->GetConnectionTree()};
+    while (!pending.empty()) {
+        const apptest::ConnectionNode* pNode = pending.back();
+        pending.pop_back();
+        const CObject* pObject = pNode->get().m_pElemObject;
+        if (pObject != nullptr && pObject->IsKindOf(RUNTIME_CLASS(CHubPort)) &&
+            static_cast<const CHubPort*>(pObject)->GetDeviceStack() == pDevice->_DevStack) {
+            pPort = static_cast<const CHubPort*>(pObject);
+            EXPECT_EQ("Port 4: USB Input Device", std::string(pNode->get().m_LabelText.GetString()));
+        }
+        for (const apptest::ConnectionNode* p = pNode->first_child(); p != nullptr; p = p->next_sibling())
+            pending.push_back(p);
+    }
+    EXPECT_NE(pPort, nullptr) << apptest::DumpTree(*m_log);
+    SendCommand(ID_USB_STOPEVENTCAPTURE);
 }
 
 } // namespace

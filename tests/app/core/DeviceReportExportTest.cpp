@@ -38,8 +38,9 @@
 #include "app_core_tests_embedded.h"
 #include "commdlg.h"
 #include "platform/nt/NtClock.h"
-#include "tests/app/core/AppStarter.h"
+#include "tests/support/AppStarter.h"
 #include "tests/support/CheckedConnectionTree.h"
+#include "tests/support/ExternalTools.h"
 
 // The capture driver's entry point (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
@@ -48,38 +49,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using tdl::test::CommandResult;
+using tdl::test::CountOf;
+using tdl::test::HaveTool;
+using tdl::test::RunCommand;
+
 std::string Embedded(const unsigned char* bytes, size_t size) {
     return std::string(reinterpret_cast<const char*>(bytes), size);
-}
-
-// The output of a shell command, and whether it exited with 0.
-struct CommandResult {
-    bool ok = false;
-    std::string output;
-};
-
-CommandResult RunCommand(const std::string& command) {
-    CommandResult result;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr)
-        return result;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.output.append(buffer, n);
-    result.ok = ::pclose(pipe) == 0;
-    return result;
-}
-
-bool HaveTool(const char* tool) {
-    return RunCommand(std::string("command -v ") + tool + " >/dev/null").ok;
-}
-
-size_t CountOf(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
-        ++count;
-    return count;
 }
 
 // Every line ends in CR LF, the last one included, and no LF stands alone.
@@ -325,8 +301,7 @@ TEST_F(DeviceReportValues, ABrowserReadsThePageAsWritten) {
     if (!HaveTool("chromium-headless-shell"))
         GTEST_SKIP() << "chromium-headless-shell is not installed";
     ExportHtml();
-    const CommandResult dom = RunCommand("chromium-headless-shell --no-sandbox --disable-gpu --dump-dom 'file://" +
-                                         PathOf("report.htm") + "' 2>/dev/null");
+    const CommandResult dom = tdl::test::BrowserDom(PathOf("report.htm"));
     ASSERT_TRUE(dom.ok) << dom.output;
     const std::string& text = dom.output;
     EXPECT_NE(std::string::npos, text.find("<title>Tindaloft 3.41.0 - Device Report</title>"));
@@ -335,6 +310,16 @@ TEST_F(DeviceReportValues, ABrowserReadsThePageAsWritten) {
     EXPECT_EQ(2u, CountOf(text, "<font class=\"bold_std_black\">")) << "one sub-heading per device";
     EXPECT_EQ(3u, CountOf(text, kAwkwardInDom)) << text;
     EXPECT_NE(std::string::npos, text.find("<font color=\"red\">Device failed enumeration</font>"));
+}
+
+// Every declaration of the page's style sheet ends where the browser expects it, so none is dropped.
+TEST_F(DeviceReportExport, ABrowserAppliesEveryStyleDeclaration) {
+    if (!HaveTool("chromium-headless-shell"))
+        GTEST_SKIP() << "chromium-headless-shell is not installed";
+    ExportHtml();
+    const tdl::test::StyleCheck check = tdl::test::DroppedStyleDeclarations(PathOf("report.htm"));
+    ASSERT_TRUE(check.ok);
+    EXPECT_EQ("", check.dropped);
 }
 
 TEST_F(DeviceReportExport, TheTimeStampPrintsTheUtcFieldsEvenInADaylightSavingGap) {

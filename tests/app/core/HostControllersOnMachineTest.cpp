@@ -31,9 +31,9 @@
 #include "app/devices/System.h"
 #include "app/devices/SystemHostControllers.h"
 #include "app/devices/UsbHub.h"
-#include "tests/app/core/AppStarter.h"
 #include "tests/app/core/LiveDocumentFixture.h"
 #include "tests/app/core/TopologyChecks.h"
+#include "tests/support/AppStarter.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ const char kGolden[] = R"(HostComputer [ ] 0 User@TDL-WORKSTATION
     RootHub [x] 2 RootHub
       RootHubPort [ ] 4 Port 1: Generic USB Hub
         ExternalHub [x] 4 Generic USB Hub
-          ExternalHubPort [ ] 3 Port 1: USB Input Device
+          ExternalHubPort [ ] 5 Port 1: USB Input Device
           ExternalHubPort [ ] 5 Port 2: USB Printing Support
           ExternalHubPort [ ] 5 Port 3: USB Composite Device
           ExternalHubPort [ ] 3 Port 4: No device connected 
@@ -61,7 +61,7 @@ const char kGolden[] = R"(HostComputer [ ] 0 User@TDL-WORKSTATION
       RootHubPort [ ] 3 Port 6: No device connected 
   HostController [x] 1 Standard Universal PCI to USB Host Controller(HCD1)
     RootHub [x] 2 RootHub
-      RootHubPort [ ] 3 Port 1: USB Input Device
+      RootHubPort [ ] 5 Port 1: USB Input Device
       RootHubPort [ ] 3 Port 2: No device connected 
   HostController [x] 1 Standard OpenHCD USB Host Controller(HCD2)
     RootHub [x] 2 RootHub

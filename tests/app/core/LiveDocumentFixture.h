@@ -20,7 +20,7 @@
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
-#include "tests/app/core/AppStarter.h"
+#include "tests/support/AppStarter.h"
 
 // The capture driver's entry point (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
@@ -46,11 +46,7 @@ protected:
         m_saved = std::make_unique<CMultiDocTemplate>(IDR_TDLOFT_TYPE, RUNTIME_CLASS(CUSBLog), nullptr, nullptr);
     }
     void TearDown() override {
-        for (auto& [pTemplate, doc] : m_docs) {
-            pTemplate->RemoveDocument(doc);
-            delete doc;
-        }
-        m_docs.clear();
+        CloseDocuments();
         m_live.reset();
         m_saved.reset();
         std::error_code ignored;
@@ -60,6 +56,15 @@ protected:
         MachineTest::TearDown();
     }
 
+    // Only one live document can own the capture banks at a time: a test that makes several closes the ones
+    // before.
+    void CloseDocuments() {
+        for (auto& [pTemplate, doc] : m_docs) {
+            pTemplate->RemoveDocument(doc);
+            delete doc;
+        }
+        m_docs.clear();
+    }
     CUSBLog* NewLive() {
         auto* doc = new CUSBLog;
         m_live->AddDocument(doc);

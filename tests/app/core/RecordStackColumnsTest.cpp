@@ -48,11 +48,11 @@ std::vector<uint8_t> ClassRequest(UCHAR request) {
     return bytes;
 }
 
-// Part 1 of a control transfer with a setup packet (function 50); the pipe's interface byte is not the
+// Part 1 of a control transfer with a setup packet (function 50, or 8); the pipe's interface byte is not the
 // request.
-std::vector<uint8_t> SetupPacket(UCHAR requestType, UCHAR request) {
-    auto part1 = tdl::test::UrbTransferPart1(50, 0xFF, 0, 0, requestType);
-    part1[URB_RECORD_SETUP_EX_OFFSET + 1] = request;
+std::vector<uint8_t> SetupPacket(UCHAR requestType, UCHAR request, ULONG function = 50) {
+    auto part1 = tdl::test::UrbTransferPart1(function, 0xFF, 0, 0, requestType);
+    part1[(function == 8 ? URB_RECORD_SETUP_OFFSET : URB_RECORD_SETUP_EX_OFFSET) + 1] = request;
     return part1;
 }
 
@@ -112,6 +112,24 @@ TEST_F(StackColumns, FunctionTextNamesRequestsByTheStacksKind) {
         {kHidStack, LogTag::urbI, 50, SetupPacket(0x20, 1), "CONTROL_TRANSFER_EX", "", 1, URB_CLASS_HID},
         {kVendorStack, LogTag::urbI, 50, SetupPacket(0x21, 1), "CONTROL_TRANSFER_EX", "", 1, URB_CLASS_GENERIC},
         {kHubStack, LogTag::urbI, 50, SetupPacket(0x40, 1), "CONTROL_TRANSFER_EX", "", 1, URB_CLASS_HUB},
+        // A control transfer (as the port driver completes every class request) names the class request its
+        // setup packet carries, as the class functions do, and keeps its own name; a standard or vendor
+        // request names nothing.
+        {kHidStack, LogTag::urbC, 8, SetupPacket(0x21, 9, 8), "CONTROL_TRANSFER", "Set_Report", 9, URB_CLASS_HID},
+        {kPrinterStack, LogTag::urbC, 8, SetupPacket(0xA1, 0, 8), "CONTROL_TRANSFER", "Get_Device_ID", 0,
+         URB_CLASS_PRINTER},
+        {kHubStack, LogTag::urbC, 8, SetupPacket(0xA3, 0, 8), "CONTROL_TRANSFER", "GetPortStatus", 0, URB_CLASS_HUB},
+        {kHubStack,
+         LogTag::urbR,
+         UrbReturnFunctionWord(8, 0xA0, 6, 0),
+         {},
+         "CONTROL_TRANSFER",
+         "GetHubDescriptor",
+         6,
+         URB_CLASS_HUB},
+        {kHidStack, LogTag::urbC, 8, SetupPacket(0x80, 6, 8), "CONTROL_TRANSFER", "", 6, URB_CLASS_HID},
+        {kHidStack, LogTag::urbC, 8, SetupPacket(0x41, 1, 8), "CONTROL_TRANSFER", "", 1, URB_CLASS_HID},
+        {kVendorStack, LogTag::urbC, 8, SetupPacket(0x21, 1, 8), "CONTROL_TRANSFER", "", 1, URB_CLASS_GENERIC},
         // No stack: the plain name and request 255.
         {kNoStack, LogTag::urbI, 50, SetupPacket(0x80, 6), "CONTROL_TRANSFER_EX", "", 255, URB_CLASS_NONE},
         {kNoStack, LogTag::urbI, 27, ClassRequest(1), "CLASS_INTERFACE", "", 255, URB_CLASS_NONE},
@@ -150,6 +168,8 @@ TEST_F(StackColumns, RequestColumnJoinsNameAndDetail) {
          "STD_DEVICE(32) - Get_Descriptor"},
         {RecordBuilder(LogTag::urbI).Function(27).StackId(kVendorStack).Part1(ClassRequest(10)).Build(),
          "CLASS_INTERFACE"},
+        {RecordBuilder(LogTag::urbC).Function(8).StackId(kHidStack).Part1(SetupPacket(0xA1, 1, 8)).Build(),
+         "CONTROL_TRANSFER - Get_Report"},
     };
     for (const auto& r : rows) {
         CString text;

@@ -18,7 +18,7 @@
 #include "app/core/Resource.h"
 #include "app/core/SplashWnd.h"
 #include "app/core/TindaloftApp.h"
-#include "tests/app/core/AppStarter.h"
+#include "tests/support/AppStarter.h"
 
 // The capture driver's entry point (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;

@@ -24,8 +24,8 @@
 #include "app/ui/MainFrame.h"
 #include "common/ControlCodes.h"
 #include "common/DriverInfo.h"
-#include "tests/app/core/AppStarter.h"
 #include "tests/app/core/TraceCapture.h"
+#include "tests/support/AppStarter.h"
 #include "tests/support/FakeControlDevice.h"
 
 namespace {

@@ -13,6 +13,7 @@
 #include "WinRegistryControl.h"
 #include "WinUiControl.h"
 #include "app/core/AppRegistry.h"
+#include "app/core/AppResources.h"
 #include "app/core/OXRegistryItem.h"
 #include "common/ControlCodes.h"
 #include "common/LoggingOptions.h"
@@ -430,11 +431,24 @@ protected:
 
 TEST_F(NoDriverTest, TheSettingsRoutinesTellTheUserAndKeepTheSettings) {
     constexpr char kMessage[] = "Unable to connect to Tindaloft analyzer driver.\nProgram is terminating.";
-    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "Unable to connect");
+    // At start-up the splash is up when the settings are read; it goes before the message.
+    RegisterAppResources();
+    ASSERT_TRUE(m_app.m_SplashWnd.Create());
+    m_app.m_bSplashShown = TRUE;
+    bool splashAtBox = true;
+    win32::QueueModalSteps(
+        win32::ModalKind::MessageBox,
+        [&](const win32::ModalRequest&, HWND) {
+            splashAtBox = m_app.m_SplashWnd.m_hWnd != nullptr;
+            return IDOK;
+        },
+        "Unable to connect");
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "Unable to connect");
     m_app.m_Settings.BulkMaxSize = 5;
     apptest::TraceCapture errors(TRACE_ERROR, TRACE_AREA_DRIVER_INFO);
     EXPECT_FALSE(m_app.GetDriverSettings());
+    EXPECT_FALSE(splashAtBox);
+    EXPECT_FALSE(m_app.m_bSplashShown);
     EXPECT_EQ(errors.Texts(), std::vector<std::string>{"Failed to open KxTdloft"});
     EXPECT_FALSE(m_app.SetDriverLoggingOptions(nullptr));
     EXPECT_EQ(m_app.m_Settings.BulkMaxSize, 5u);

@@ -22,7 +22,6 @@ public:
         CRect client;
         m_owner.GetClientRect(&client);
         m_created = m_pane.Grid().Create(client, &m_owner, 100) != FALSE;
-        m_pane.Grid().SetTheme(6);
     }
     ~LogDetailsWindow() {
         if (m_owner.m_hWnd != nullptr)

@@ -124,22 +124,32 @@ TEST(RecordDecodersTest, TargetFillsEachAddressBeforeItsName) {
               out.Text());
 }
 
+// The status row of a completed hub-interface call reads the returned value as the type the call returns:
+// an NTSTATUS by name (red for an error), HubIsRoot's BOOLEAN and SetDeviceHandleIdleReadyState's ULONG as
+// themselves, in the ordinary colour.
 TEST(RecordDecodersTest, FunctionCallStatusOnlyOnCompletedHubInterfaceCalls) {
     struct Case {
         ULONG tag;
-        const char* status;
+        ULONG function;
+        ULONG status;
+        const char* shown;
     } cases[] = {
-        {LogTag::buhC, "Status = STATUS_DEVICE_REMOVED \"Function call return status\" {0x0000FF}\n"},
-        {LogTag::buhI, ""},
-        {LogTag::khpI, ""},
-        {LogTag::khpC, ""},
+        {LogTag::buhC, 11, 0xC00002B6, "Status = STATUS_DEVICE_REMOVED \"Function call return status\" {0x0000FF}\n"},
+        {LogTag::buhI, 11, 0xC00002B6, ""},
+        {LogTag::khpI, 11, 0xC00002B6, ""},
+        {LogTag::khpC, 11, 0xC00002B6, ""},
+        {LogTag::buhC, 18, 1, "Status = TRUE \"Function call return status\" {0xABCDEF}\n"},
+        {LogTag::buhC, 18, 0, "Status = FALSE \"Function call return status\" {0xABCDEF}\n"},
+        {LogTag::buhI, 18, 0, ""},
+        {LogTag::buhC, 30, 0xC0000001, "Status = 0xc0000001 \"Function call return status\" {0xABCDEF}\n"},
     };
     for (const Case& c : cases) {
         LogDetailsPane pane;
-        ASSERT_TRUE(pane.ShowRecord(nullptr, Request(c.tag, 11, 0xC00002B6).Build()));
+        ASSERT_TRUE(pane.ShowRecord(nullptr, Request(c.tag, c.function, c.status).Build()));
         const std::string entry = LogEntry(pane);
         const size_t at = entry.find("Status = ");
-        EXPECT_EQ(c.status, at == std::string::npos ? std::string() : entry.substr(at)) << FourCCChar(c.tag, 0);
+        EXPECT_EQ(c.shown, at == std::string::npos ? std::string() : entry.substr(at))
+            << FourCCChar(c.tag, 0) << " " << c.function;
         // Function calls have no IRP.
         EXPECT_EQ("", pane.Shown("IRP"));
     }

@@ -1,6 +1,7 @@
 // The URB decoder over built records shaped as the capture driver writes them: the title and the dispatch
 // of every function code, the transfers and their data bar, the selections' interface walks, the requests,
 // and records cut short.
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "common/RecordFrame.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
+#include "tests/app/core/TraceCapture.h"
 #include "tests/app/decoders/UrbMarkup.h"
 #include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
@@ -470,6 +472,45 @@ TEST(UrbOutputerTest, SelectionEdgeCases) {
     std::vector<uint8_t> shortEntry = {2, 0};
     const std::string request = Shown(Record(LogTag::urbI, 1, SelectInterface(true, shortEntry)));
     EXPECT_TRUE(Has(request, "InterfaceNumber = 0xff\nAlternateSetting = 0xff\n")) << request;
+}
+
+// The interface walks trace the layout they read (sizes, alignments, where the first entry's pipe count and
+// pipes stand) and a selection's completion the entry's length; nothing of it reaches the grid.
+TEST(UrbOutputerTest, InterfaceWalksTraceTheirLayout) {
+    struct Case {
+        bool wide;
+        std::vector<std::string> lines;
+        ptrdiff_t pipesAfterCount; // bytes from NumberOfPipes to Pipes
+    };
+    const Case cases[] = {
+        {false,
+         {"(x86) pInterface->Length = 56", "--UrbOutputer::InsertInterfaceAndPipeInfo32",
+          "sizeof(USBD_INTERFACE_INFORMATION32)=36", "sizeof(USBD_PIPE_INFORMATION32)=20",
+          "__alignof(USBD_INTERFACE_INFORMATION32)=4", "__alignof(USBD_PIPE_INFORMATION32)=4"},
+         4},
+        {true,
+         {"(x64) pInterface->Length = 72", "--UrbOutputer::InsertInterfaceAndPipeInfo64",
+          "sizeof(USBD_INTERFACE_INFORMATION)=48", "sizeof(USBD_PIPE_INFORMATION)=24",
+          "__alignof(USBD_INTERFACE_INFORMATION)=8", "__alignof(USBD_PIPE_INFORMATION)=8"},
+         8},
+    };
+    for (const Case& c : cases) {
+        apptest::TraceCapture trace(TRACE_INFORMATION, TRACE_AREA_URB_DECODER);
+        const std::string shown = Shown(Record(LogTag::urbC, 1, SelectInterface(c.wide, InterfaceEntry(c.wide, 2))));
+        EXPECT_FALSE(Has(shown, "sizeof")) << shown;
+        const std::vector<std::string> texts = trace.Texts();
+        for (const std::string& line : c.lines)
+            EXPECT_TRUE(trace.Has(line)) << line;
+        // The two addresses, 16 upper-case digits each, lie as far apart as the layout puts the fields.
+        unsigned long long count = 0;
+        unsigned long long pipes = 0;
+        for (const std::string& text : texts) {
+            std::sscanf(text.c_str(), "&pInterface->NumberOfPipes = %llX", &count);
+            std::sscanf(text.c_str(), "&pInterface->Pipes = %llX", &pipes);
+        }
+        EXPECT_NE(0u, count);
+        EXPECT_EQ(c.pipesAfterCount, static_cast<ptrdiff_t>(pipes - count));
+    }
 }
 
 // --- requests -------------------------------------------------------------------------------------------

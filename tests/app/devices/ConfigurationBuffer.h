@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/devices/AllocateBuffer.h"
 #include "app/devices/UsbConfiguration.h"
 
 namespace devtest {
@@ -13,7 +14,7 @@ namespace devtest {
 inline CUsbConfiguration* NewConfiguration(const std::vector<BYTE>& descriptors,
                                            const std::array<BYTE, CUsbConfiguration::HeaderSize>& head = {}) {
     const UINT total = static_cast<UINT>(descriptors.size() + head.size());
-    auto* pBuffer = new BYTE[total];
+    BYTE* pBuffer = AllocateBuffer(total);
     std::memcpy(pBuffer, head.data(), head.size());
     if (!descriptors.empty())
         std::memcpy(pBuffer + head.size(), descriptors.data(), descriptors.size());

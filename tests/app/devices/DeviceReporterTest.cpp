@@ -12,6 +12,7 @@
 
 #include "ConfigurationBuffer.h"
 #include "app/decoders/framework/XmlOutputImp.h"
+#include "app/devices/AllocateBuffer.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"
@@ -62,7 +63,7 @@ void SetHubDescriptor(CUsbHub& hub, BYTE type, BYTE ports) {
 
 // A connection block: device descriptor (bLength 18, class 0, one configuration), device address.
 BYTE* NewConnectionBlock(USHORT address) {
-    auto* block = new BYTE[CHubPort::ConnectionBlockSize]();
+    BYTE* block = AllocateZeroedBuffer(CHubPort::ConnectionBlockSize);
     const Bytes device = {18, 1, 0x00, 0x02, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0x00, 0x01, 1, 2, 3, 1};
     std::copy(device.begin(), device.end(), block + 12);
     block[33] = static_cast<BYTE>(address);
@@ -465,7 +466,7 @@ TEST(DeviceReporter, PortFieldsNeedTheConnectionBlockAndEscapeTheRedStatus) {
 
     // Without a connection block: no address, the device descriptor's heading alone; without a
     // configuration, no configuration section.
-    delete[] m.devicePort->m_pConnectionInfo;
+    FreeBuffer(m.devicePort->m_pConnectionInfo);
     m.devicePort->m_pConnectionInfo = nullptr;
     m.devicePort->ClearConfigurations();
     const std::string xml = XmlOf(m.devicePort);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ConfigurationBuffer.h"
+#include "app/devices/AllocateBuffer.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/UsbConfiguration.h"
@@ -46,7 +47,7 @@ public:
         port.m_CurrentConfig = s.config;
         port.m_PortDeviceIsHub = s.hub ? 1 : 0;
         if (s.block) {
-            port.m_pConnectionInfo = new BYTE[CHubPort::ConnectionBlockSize]();
+            port.m_pConnectionInfo = AllocateZeroedBuffer(CHubPort::ConnectionBlockSize);
             port.m_pConnectionInfo[16] = s.deviceClass;
             port.m_pConnectionInfo[29] = 1;
         }

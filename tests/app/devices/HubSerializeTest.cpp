@@ -10,6 +10,7 @@
 #include "ConfigurationBuffer.h"
 #include "DeviceNodes.h"
 #include "app/core/USBLog.h"
+#include "app/devices/AllocateBuffer.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"
@@ -68,7 +69,7 @@ protected:
         port->m_CurrentConfig = 2;
         port->m_pDeviceClass = DeviceClass("Mouse");
         port->m_devstk = Stack(kDeviceId);
-        port->m_pConnectionInfo = new BYTE[43]();
+        port->m_pConnectionInfo = AllocateZeroedBuffer(43);
         const Bytes connection = ConnectionBytes();
         std::memcpy(port->m_pConnectionInfo + 8, connection.data(), connection.size());
         port->m_Configurations.Add(Configuration());
@@ -125,7 +126,7 @@ TEST_F(TopologyRecords, APortWritesItsClassEvenWithoutAStackAndItsBlockOnlyWhenI
     port.m_pDeviceClass = DeviceClass("Broken");
     Image expected;
     expected.U32(2).U32(2).U8(0).U32(1).Raw(apptest::Store(*port.m_pDeviceClass).data(),
-                                             apptest::Store(*port.m_pDeviceClass).size());
+                                            apptest::Store(*port.m_pDeviceClass).size());
     expected.U8(0).U16(0).U32(0).U32(0).U32(0).U32(0);
     const Bytes stored = apptest::Store(port);
     EXPECT_EQ(expected.bytes, stored);

@@ -8,11 +8,15 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "WinHttpControl.h"
 #include "app/core/SingleInstance.h"
 #include "app/core/TindaloftApp.h"
 #include "app/main/ProgramMachine.h"
@@ -46,6 +50,7 @@ TEST(ProgramMain, StartsOnTheDefaultMachineRunsUntilQuitAndShutsTheMachineDown) 
     ASSERT_EQ(::setenv("TINDALOFT_STATE_DIR", folder.string().c_str(), 1), 0);
     CreateSingleInstanceMutex();
     ASSERT_EQ(g_dwSingleInstanceError, 0u);
+    win32::ResetWinHttp();
 
     {
         CQuitAfterStartApp app;
@@ -59,6 +64,13 @@ TEST(ProgramMain, StartsOnTheDefaultMachineRunsUntilQuitAndShutsTheMachineDown) 
     EXPECT_FALSE(IsProgramMachineRunning());
     // The machine kept its registry, with what the program wrote at exit.
     EXPECT_TRUE(std::filesystem::exists(folder / "registry.txt"));
+    // The start's update check bound the machine's HTTP client, whose request went nowhere: the update
+    // server's name resolves on no machine of ours.
+    for (int i = 0; i < 10000 && win32::WinHttpHandleEvents().size() < 6; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(win32::WinHttpHandleEvents().size(), 6u);
+    EXPECT_EQ(win32::WinHttpConnectionAttempts(), 0);
 
     CloseSingleInstanceMutex();
     ::unsetenv("TINDALOFT_STATE_DIR");

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -195,6 +196,42 @@ TEST_F(GridListTest, SetCheckRefusalsAndNoCheckBoxes) {
     EXPECT_EQ(m_list().GetCheck(1), -1);
 }
 
+// Pixels of the triangle's colours inside a header item, away from its 3-D edges.
+int TrianglePixels(const tdl::test::Picture& picture, COXGridHeader& header, int column, COLORREF color) {
+    CRect item;
+    header.GetItemRect(column, &item);
+    const RECT inside{item.CenterPoint().x, item.top + 3, item.right - 4, item.bottom - 4};
+    return picture.Count(inside, [color](COLORREF c) { return c == color; });
+}
+
+TEST_F(GridListTest, TheSortColumnsHeaderShowsItsTriangleAndASecondSortColumnTakesIt) {
+    m_list().SetSortable(TRUE);
+    COXGridHeader& header = *m_list().GetGridHeader();
+    const COLORREF shadow = ::GetSysColor(COLOR_BTNSHADOW);
+    const COLORREF light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
+    const struct {
+        int column;
+        int order; // of the sorted column
+        const char* picture;
+    } steps[] = {
+        {0, 1, "gridlist-sorted-up.png"}, {0, -1, "gridlist-sorted-down.png"}, {1, 1, "gridlist-sorted-next.png"}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.picture);
+        NMLISTVIEW click{};
+        click.hdr = {m_list().m_hWnd, kListId, LVN_COLUMNCLICK};
+        click.iItem = -1;
+        click.iSubItem = step.column;
+        m_host->SendMessage(WM_NOTIFY, kListId, reinterpret_cast<LPARAM>(&click));
+        ASSERT_EQ(step.order, header.GetSortOrder());
+        const tdl::test::Picture picture(header.m_hWnd, step.picture);
+        ASSERT_TRUE(picture.IsValid());
+        const int other = 1 - step.column;
+        EXPECT_GT(TrianglePixels(picture, header, step.column, shadow), 3);
+        EXPECT_GT(TrianglePixels(picture, header, step.column, light), 3);
+        EXPECT_EQ(0, TrianglePixels(picture, header, other, shadow)) << "no triangle on the other column";
+    }
+}
+
 TEST_F(GridListTest, SortingAColumnTwiceReversesAndKeepsTheCallersData) {
     m_list().SetSortable(TRUE);
     auto clickColumn = [&](int column) {
@@ -214,12 +251,14 @@ TEST_F(GridListTest, SortingAColumnTwiceReversesAndKeepsTheCallersData) {
     HDITEM h{};
     h.mask = HDI_FORMAT;
     m_list().GetGridHeader()->GetItem(0, &h);
-    EXPECT_TRUE(h.fmt & HDF_SORTDOWN);
-    clickColumn(1); // a new column starts ascending; the old one loses its arrow
+    EXPECT_TRUE(h.fmt & HDF_OWNERDRAW); // the sort column draws its own triangle
+    // A new column starts ascending; the old one goes back to plain drawing.
+    clickColumn(1);
     EXPECT_EQ(Column(1), (std::vector<std::string>{"v", "w", "x", "y", "z"}));
     EXPECT_EQ(m_list().GetGridHeader()->GetSortOrder(), 1);
     m_list().GetGridHeader()->GetItem(0, &h);
-    EXPECT_FALSE(h.fmt & (HDF_SORTDOWN | HDF_SORTUP));
+    EXPECT_FALSE(h.fmt & HDF_OWNERDRAW);
+    EXPECT_TRUE(h.fmt & HDF_STRING);
     // The caller's 64-bit item data travel with their items, and are what GetItem, FindItem and notices carry.
     for (int i = 0; i < 5; ++i) {
         const int original = 'z' - static_cast<char>(m_list().GetItemText(i, 1)[0]);
@@ -516,6 +555,44 @@ TEST_F(GridListTest, TheEditorStaysOverItsCellAndWithinTheList) {
     EXPECT_GT(after.Width(), before.Width());
     EXPECT_TRUE(win32::SavePicturePng(m_host->m_hWnd, tdl::test::WidgetPicturePath("gridlist-editor.png").c_str()));
     Press(::GetFocus(), VK_ESCAPE);
+}
+
+TEST_F(GridListTest, TheEditorKeepsItsCellsTextThroughTheFirstResize) {
+    m_list().SetEditable(TRUE, -1);
+    ASSERT_NE(m_list().SendMessage(LVM_EDITLABELA, 2, 1), 0);
+    COXGridEdit* edit = m_list().GetGridEdit();
+    CString text;
+    edit->GetWindowText(text);
+    EXPECT_STREQ("x", text);
+    // A list that fills its edit control with the item's label before sizing it: the cell's text comes back.
+    edit->KeepText("x");
+    edit->SetWindowText("d");
+    edit->MoveWindow(0, 0, 80, 18);
+    edit->GetWindowText(text);
+    EXPECT_STREQ("x", text);
+    // Once: what is typed afterwards stays through later resizes.
+    edit->SetWindowText("xyz");
+    edit->MoveWindow(0, 0, 90, 18);
+    edit->GetWindowText(text);
+    EXPECT_STREQ("xyz", text);
+    Press(::GetFocus(), VK_ESCAPE);
+}
+
+TEST_F(GridListTest, AListADialogMadeIsSetUpWhenAttached) {
+    // As a dialog template makes it: a report list drawn by its owner, then the object attached.
+    HWND made =
+        ::CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDRAWFIXED, 0, 0, 200, 120,
+                          m_host->m_hWnd, reinterpret_cast<HMENU>(UINT_PTR{kListId + 1}), nullptr, nullptr);
+    ASSERT_NE(nullptr, made);
+    ::SendMessageA(made, LVM_SETBKCOLOR, 0, RGB(10, 20, 30));
+    COXGridList attached;
+    ASSERT_TRUE(attached.SubclassWindow(made));
+    EXPECT_EQ(::GetSysColor(COLOR_WINDOW), attached.GetBkColor());
+    EXPECT_NE(nullptr, attached.GetGridHeader()->m_hWnd) << "its header is the grid header";
+    attached.InsertColumn(0, "Name", LVCFMT_LEFT, 100);
+    attached.SetEditable(TRUE, 0);
+    EXPECT_TRUE(attached.IsColumnEditable(0));
+    attached.DestroyWindow();
 }
 
 // Counts the calls of the last-item hook.

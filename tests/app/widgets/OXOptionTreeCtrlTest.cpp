@@ -177,6 +177,22 @@ TEST_F(OXOptionTreeCtrlTest, DarkBackgroundSwitchesImageListsBothWays) {
     EXPECT_FALSE(m_tree.IsDarkBackground());
 }
 
+TEST_F(OXOptionTreeCtrlTest, ATreeADialogMadeWorksOnceAttached) {
+    // As a dialog template makes it, with a dark background: a plain tree view, then the object attached.
+    HWND made = ::CreateWindowExA(0, WC_TREEVIEWA, "", WS_CHILD | WS_VISIBLE | TVS_HASLINES, 0, 0, 200, 150,
+                                  m_parent.m_hWnd, reinterpret_cast<HMENU>(UINT_PTR{kTreeId + 1}), nullptr, nullptr);
+    ASSERT_NE(nullptr, made);
+    ::SendMessageA(made, TVM_SETBKCOLOR, 0, RGB(0, 0, 0));
+    COXOptionTreeCtrl attached;
+    ASSERT_TRUE(attached.SubclassWindow(made));
+    EXPECT_TRUE(attached.IsDarkBackground());
+    EXPECT_EQ(attached.GetDarkImageList().GetSafeHandle(),
+              reinterpret_cast<HIMAGELIST>(attached.SendMessage(TVM_GETIMAGELIST, TVSIL_NORMAL)));
+    ASSERT_NE(nullptr, attached.AddCheckBox(5, "Check", TVI_ROOT, TRUE));
+    EXPECT_EQ(1, attached.GetCheck(5));
+    attached.DestroyWindow();
+}
+
 TEST_F(OXOptionTreeCtrlTest, DeletingAnItemClearsBothMaps) {
     HTREEITEM group = m_tree.InsertTreeItem("group");
     HTREEITEM box = m_tree.AddCheckBox(7, "box", group, FALSE, TVI_LAST, TRUE);

@@ -207,6 +207,55 @@ TEST_F(PPDumpCtrlTest, WheelAndScrollBarCodesMoveByRowsWithinTheRange) {
     EXPECT_EQ(m_ctrl->GetTopAddress(), 0);
 }
 
+TEST_F(PPDumpCtrlTest, ScrollingUnderAStillMouseFindsTheElementNowUnderIt) {
+    DataBar();
+    const DumpLayout l = m_ctrl->GetLayout();
+    const RECT c = Cell(l, 2, 4);
+    HWND h = m_ctrl->GetSafeHwnd();
+    win32::MouseMove(h, {(c.left + c.right) / 2, (c.top + c.bottom) / 2});
+    win32::PumpUiMessages();
+    ASSERT_EQ(4, m_ctrl->GetHotElement());
+    // The wheel and the scroll bar alike: the rows move, the mouse stays, so the element under it changes.
+    ::SendMessageA(h, WM_VSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), 0);
+    EXPECT_EQ(4 + l.perRow, m_ctrl->GetHotElement());
+    EXPECT_EQ(DUMP_COLUMN_HEX, m_ctrl->GetHotField());
+    EXPECT_EQ(4 + l.perRow, m_ctrl->CurrentElement()) << "the header's offset follows";
+    m_ctrl->SetFocus();
+    win32::MouseWheel(h, {(c.left + c.right) / 2, (c.top + c.bottom) / 2}, WHEEL_DELTA);
+    win32::PumpUiMessages();
+    EXPECT_EQ(4, m_ctrl->GetHotElement());
+}
+
+TEST_F(PPDumpCtrlTest, TheHeaderShowsTheElementItsEditorEditsWhateverIsUnderTheMouse) {
+    DataBar();
+    const DumpLayout l = m_ctrl->GetLayout();
+    m_ctrl->SetSelection(9, -1, FALSE);
+    ASSERT_TRUE(m_ctrl->OpenEditor(9, DUMP_HEADER_ADDRESS));
+    const RECT c = Cell(l, 2, 4);
+    win32::MouseMove(m_ctrl->GetSafeHwnd(), {(c.left + c.right) / 2, (c.top + c.bottom) / 2});
+    win32::PumpUiMessages();
+    ASSERT_EQ(4, m_ctrl->GetHotElement());
+    EXPECT_EQ(9, m_ctrl->CurrentElement());
+    // An editor in the offset column (the data bar is read-only) leaves the header to the mouse.
+    ASSERT_TRUE(m_ctrl->OpenEditor(9, DUMP_COLUMN_ADDRESS));
+    EXPECT_EQ(4, m_ctrl->CurrentElement());
+}
+
+TEST_F(PPDumpCtrlTest, AControlADialogMadeIsSetUpWhenAttached) {
+    // As a dialog template makes it: a window of the class, then the object attached to it.
+    HWND made = ::CreateWindowExA(0, "MFCDumpCtrl", "", WS_CHILD | WS_VISIBLE, 0, 0, 400, 200, *m_owner,
+                                  reinterpret_cast<HMENU>(UINT_PTR{77}), nullptr, nullptr);
+    ASSERT_NE(nullptr, made);
+    CPPDumpCtrl attached;
+    attached.ModifyStyles(PPDUMP_WORD_DATA, PPDUMP_BAR_ASCII, FALSE);
+    attached.SetColor(PPDUMP_COLOR_TEXT, RGB(1, 2, 3), FALSE);
+    ASSERT_TRUE(attached.SubclassWindow(made));
+    EXPECT_EQ(PPDUMP_DEFAULT_STYLE, attached.GetStyles());
+    EXPECT_EQ(::GetSysColor(COLOR_WINDOWTEXT), attached.GetColor(PPDUMP_COLOR_TEXT));
+    EXPECT_EQ(1, attached.GetElementCount());
+    EXPECT_EQ(-1, attached.GetHotElement());
+}
+
 TEST_F(PPDumpCtrlTest, MouseSelectsARangeAndToldOnlyWithAnOwner) {
     DataBar();
     m_ctrl->ModifyStyles(PPDUMP_SELECTING_DATA, 0, FALSE);

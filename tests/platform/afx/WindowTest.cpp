@@ -263,3 +263,23 @@ TEST_F(WindowTest, MessageBoxesCarryTheApplicationsNameAndExceptionsShowTheirTex
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WindowTest, ModifyStyleExChangesTheExtendedStyleAndRecomputesTheFrameWhenAsked) {
+    CWnd wnd;
+    ASSERT_TRUE(
+        wnd.CreateEx(WS_EX_CLIENTEDGE, AfxRegisterWndClass(0), "edges", WS_POPUP, CRect(0, 0, 50, 40), nullptr, 0));
+    CRect client;
+    wnd.GetClientRect(&client);
+    const int nWithEdge = client.Width();
+    EXPECT_FALSE(wnd.ModifyStyleEx(0, WS_EX_CLIENTEDGE)); // nothing to change
+    EXPECT_TRUE(wnd.ModifyStyleEx(WS_EX_CLIENTEDGE, WS_EX_STATICEDGE, SWP_FRAMECHANGED));
+    EXPECT_EQ(wnd.GetExStyle() & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE), static_cast<DWORD>(WS_EX_STATICEDGE));
+    EXPECT_TRUE(wnd.ModifyStyleEx(WS_EX_STATICEDGE, 0, SWP_FRAMECHANGED));
+    wnd.GetClientRect(&client);
+    EXPECT_GT(client.Width(), nWithEdge); // the edge's room went back to the client
+    wnd.DestroyWindow();
+}
+
+} // namespace

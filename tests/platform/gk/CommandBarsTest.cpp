@@ -401,6 +401,44 @@ TEST_F(CommandBarsTest, ChildBarAnswersToItsOwnerAlone) {
     pane.DestroyWindow();
 }
 
+TEST_F(CommandBarsTest, ChildBarDrawsTheImagesOfItsResourceUnderItsMaskColour) {
+    // Red, green and blue squares on a green key: the green one is all key, so nothing of it shows.
+    constexpr UINT kPaneBar = 310;
+    constexpr COLORREF kGreenKey = RGB(0, 255, 0);
+    win32::RegisterToolbarResource(nullptr, kPaneBar, {16, 16, {57600, 0, 57601, 57603}});
+    std::vector<unsigned char> png = IconStrip(3, kGreenKey);
+    win32::RegisterBitmapResource(nullptr, kPaneBar, png.data(), png.size());
+    COwnerPane pane;
+    ASSERT_TRUE(pane.CreateEx(0, AfxRegisterWndClass(0), "pane", WS_OVERLAPPED | WS_VISIBLE, CRect(900, 100, 1200, 200),
+                              nullptr, 0));
+    ASSERT_TRUE(pane.m_bar.CreateToolBar(WS_CHILD | WS_VISIBLE | CBRS_TOP, &pane, 59392));
+    pane.m_bar.GetImageManager()->SetMaskColor(kGreenKey);
+    ASSERT_TRUE(pane.m_bar.LoadToolBar(kPaneBar));
+    pane.m_bar.MoveWindow(0, 0, 300, pane.m_bar.CalcDynamicLayout(-1, LM_HORZ | LM_COMMIT).cy);
+    ::UpdateWindow(pane.GetSafeHwnd());
+    gk_test::Picture picture(pane.m_bar.GetSafeHwnd(), "pane_bar_images.png");
+    ASSERT_TRUE(picture.IsValid());
+    auto count = [&](UINT nID, COLORREF clr) {
+        return picture.Count(pane.m_bar.FindControl(nID)->GetRect(), [clr](COLORREF c) { return c == clr; });
+    };
+    EXPECT_EQ(count(57600, RGB(255, 0, 0)), 100);
+    EXPECT_EQ(count(57603, RGB(0, 0, 255)), 100);
+    CRect bar;
+    pane.m_bar.GetClientRect(&bar);
+    EXPECT_EQ(picture.Count(bar, [](COLORREF c) { return c == RGB(0, 255, 0); }), 0);
+    EXPECT_GT(count(57601, GK_TOOLBAR_FACE), 200);
+
+    // Loading another resource replaces the images; one without a bitmap leaves the buttons blank.
+    win32::RegisterToolbarResource(nullptr, kPaneBar + 1, {16, 16, {57600}});
+    ASSERT_TRUE(pane.m_bar.LoadToolBar(kPaneBar + 1));
+    pane.m_bar.Invalidate();
+    ::UpdateWindow(pane.GetSafeHwnd());
+    gk_test::Picture blank(pane.m_bar.GetSafeHwnd(), "pane_bar_blank.png");
+    EXPECT_EQ(blank.Count(pane.m_bar.FindControl(57600)->GetRect(), [](COLORREF c) { return c == RGB(255, 0, 0); }),
+              0);
+    pane.DestroyWindow();
+}
+
 // A pane whose bar has a split button: the owner answers the create-control request for 32915 alone and marks
 // the descriptor view it shows with a radio mark.
 class CSplitPane : public CWnd {

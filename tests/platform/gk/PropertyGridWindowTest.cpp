@@ -112,6 +112,35 @@ TEST_F(GridWindowTest, ClickOnAnInplaceButtonTellsTheOwnerOnce) {
     EXPECT_EQ(reinterpret_cast<CGkPropertyGridInplaceButton*>(m_owner.m_notifications[1].lParam)->GetID(), 59525u);
 }
 
+TEST_F(GridWindowTest, InANarrowGridTheButtonsShareTheValueCell) {
+    // Too narrow for both captions: the buttons keep to the value cell, side by side, each still pressable.
+    m_owner.MoveWindow(0, 0, 180, 360);
+    m_grid.MoveWindow(0, 0, 160, 300);
+    const CRect rcToggle = m_grid.GetInplaceButtonRect(m_pToggle);
+    const CRect rcExport = m_grid.GetInplaceButtonRect(m_pExport);
+    ASSERT_FALSE(rcToggle.IsRectEmpty());
+    ASSERT_FALSE(rcExport.IsRectEmpty());
+    EXPECT_GT(rcToggle.left, m_grid.GetSplitterPos());
+    EXPECT_EQ(rcToggle.right, rcExport.left);
+    EXPECT_EQ(rcExport.right, RowOf(m_pBuffer).right);
+    {
+        // The caption cell keeps its text up to the split.
+        gk_test::Picture picture(m_grid.m_hWnd, "narrow_buttons.png");
+        ASSERT_TRUE(picture.IsValid());
+        const CRect rcRow = RowOf(m_pBuffer);
+        EXPECT_GT(picture.Count(CRect(rcRow.left + 14, rcRow.top, m_grid.GetSplitterPos(), rcRow.bottom),
+                                gk_test::IsDark),
+                  10);
+    }
+    for (CGkPropertyGridInplaceButton* pButton : {m_pToggle, m_pExport}) {
+        win32::Click(m_grid.m_hWnd, Center(m_grid.GetInplaceButtonRect(pButton)));
+        win32::PumpUiMessages();
+        ASSERT_FALSE(m_owner.m_notifications.empty());
+        EXPECT_EQ(reinterpret_cast<CGkPropertyGridInplaceButton*>(m_owner.m_notifications.back().lParam), pButton);
+    }
+    EXPECT_EQ(m_owner.m_notifications.size(), 2u);
+}
+
 TEST_F(GridWindowTest, OnlyAShownItemsButtonsCanBePressed) {
     EXPECT_TRUE(m_grid.PressInplaceButton(m_pToggle));
     ASSERT_EQ(m_owner.m_notifications.size(), 1u);

@@ -2,6 +2,7 @@
 // selection and its handles, control requests, bulk and interrupt transfers that wait on a NAKing endpoint
 // until the device can move, cancellation and abort, and malformed requests.
 #include <cstring>
+#include <string>
 
 #include "platform/sim/StandardDevices.h"
 #include "tests/support/MachineFixture.h"
@@ -46,7 +47,8 @@ protected:
         sim::Bytes copy = configuration;
         auto* descriptor = reinterpret_cast<PUSB_CONFIGURATION_DESCRIPTOR>(copy.data());
         USBD_INTERFACE_LIST_ENTRY list[2] = {
-            {USBD_ParseConfigurationDescriptorEx(descriptor, descriptor, 0, 0, -1, -1, -1), nullptr}, {nullptr, nullptr}};
+            {USBD_ParseConfigurationDescriptorEx(descriptor, descriptor, 0, 0, -1, -1, -1), nullptr},
+            {nullptr, nullptr}};
         PURB urb = USBD_CreateConfigurationRequestEx(descriptor, list);
         EXPECT_EQ(SubmitUrb(pdo, urb), STATUS_SUCCESS);
         EXPECT_EQ(urb->UrbHeader.Status, USBD_STATUS_SUCCESS);
@@ -92,6 +94,77 @@ TEST_F(Urbs, DescriptorsComeFromTheDevice) {
     std::memcpy(urb.UrbControlTransfer.SetupPacket, getStatus, 8);
     ASSERT_EQ(SubmitUrb(Pdo("printer"), &urb), STATUS_SUCCESS);
     EXPECT_EQ(buffer[0] & USB_GETSTATUS_SELF_POWERED, USB_GETSTATUS_SELF_POWERED);
+}
+
+// Every standard, class and vendor request URB completes as the control transfer it became, as Windows' port
+// drivers complete it: function 8, the setup packet where the request's fields stood, the direction and the
+// default pipe in the flags; the data where the client put its buffer. A control-ex and a transfer keep their
+// functions.
+TEST_F(Urbs, RequestsCompleteAsControlTransfers) {
+    UCHAR buffer[255] = {};
+    struct Case {
+        const char* what;
+        void (*build)(URB&, UCHAR*);
+        UCHAR setup[8];
+        ULONG flags;
+    };
+    const Case cases[] = {
+        {"get descriptor",
+         [](URB& urb, UCHAR* data) {
+             UsbBuildGetDescriptorRequest(&urb, sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST), USB_DEVICE_DESCRIPTOR_TYPE, 0,
+                                          0, data, nullptr, 18, nullptr);
+         },
+         {0x80, USB_REQUEST_GET_DESCRIPTOR, 0x00, 0x01, 0x00, 0x00, 18, 0},
+         USBD_TRANSFER_DIRECTION_IN},
+        {"class interface (GET_DEVICE_ID)",
+         [](URB& urb, UCHAR* data) {
+             UsbBuildVendorRequest(&urb, URB_FUNCTION_CLASS_INTERFACE, sizeof(_URB_CONTROL_VENDOR_OR_CLASS_REQUEST),
+                                   USBD_TRANSFER_DIRECTION_IN | USBD_SHORT_TRANSFER_OK, 0, 0, 0, 0, data, nullptr, 255,
+                                   nullptr);
+         },
+         {0xA1, 0, 0x00, 0x00, 0x00, 0x00, 255, 0},
+         USBD_TRANSFER_DIRECTION_IN | USBD_SHORT_TRANSFER_OK},
+        {"get status of the device",
+         [](URB& urb, UCHAR* data) {
+             UsbBuildGetStatusRequest(&urb, URB_FUNCTION_GET_STATUS_FROM_DEVICE, 0, data, nullptr, nullptr);
+         },
+         {0x80, USB_REQUEST_GET_STATUS, 0, 0, 0, 0, 2, 0},
+         USBD_TRANSFER_DIRECTION_IN},
+        {"clear a feature of an endpoint",
+         [](URB& urb, UCHAR*) {
+             UsbBuildFeatureRequest(&urb, URB_FUNCTION_CLEAR_FEATURE_TO_ENDPOINT, USB_FEATURE_ENDPOINT_STALL, 0x81,
+                                    nullptr);
+         },
+         {0x02, USB_REQUEST_CLEAR_FEATURE, 0, 0, 0x81, 0, 0, 0},
+         0},
+    };
+    for (const Case& c : cases) {
+        URB urb{};
+        c.build(urb, buffer);
+        SubmitUrb(Pdo("printer"), &urb);
+        EXPECT_EQ(urb.UrbHeader.Function, URB_FUNCTION_CONTROL_TRANSFER) << c.what;
+        EXPECT_EQ(0, std::memcmp(urb.UrbControlTransfer.SetupPacket, c.setup, 8)) << c.what;
+        EXPECT_EQ(urb.UrbControlTransfer.TransferFlags, c.flags | USBD_DEFAULT_PIPE_TRANSFER) << c.what;
+        EXPECT_EQ(urb.UrbControlTransfer.PipeHandle, nullptr) << c.what;
+    }
+    URB id{};
+    cases[1].build(id, buffer);
+    ASSERT_EQ(SubmitUrb(Pdo("printer"), &id), STATUS_SUCCESS);
+    EXPECT_EQ(id.UrbControlTransfer.TransferBuffer, buffer);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer) + 2, 14), "MFG:Tindaloft;");
+    EXPECT_EQ(id.UrbControlTransfer.TransferBufferLength, (ULONG{buffer[0]} << 8) | buffer[1]);
+
+    URB ex{};
+    ex.UrbHeader.Function = URB_FUNCTION_CONTROL_TRANSFER_EX;
+    ex.UrbHeader.Length = sizeof(_URB_CONTROL_TRANSFER_EX);
+    ex.UrbControlTransferEx.TransferFlags = USBD_TRANSFER_DIRECTION_IN;
+    ex.UrbControlTransferEx.TransferBuffer = buffer;
+    ex.UrbControlTransferEx.TransferBufferLength = 2;
+    const UCHAR getStatus[8] = {0x80, USB_REQUEST_GET_STATUS, 0, 0, 0, 0, 2, 0};
+    std::memcpy(ex.UrbControlTransferEx.SetupPacket, getStatus, 8);
+    ASSERT_EQ(SubmitUrb(Pdo("printer"), &ex), STATUS_SUCCESS);
+    EXPECT_EQ(ex.UrbHeader.Function, URB_FUNCTION_CONTROL_TRANSFER_EX);
+    EXPECT_EQ(ex.UrbControlTransferEx.TransferFlags, ULONG{USBD_TRANSFER_DIRECTION_IN});
 }
 
 TEST_F(Urbs, BulkInWaitsForTheDeviceAndCompletesWhenItHasData) {

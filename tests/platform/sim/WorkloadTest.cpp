@@ -1,6 +1,7 @@
 // The workloads on the default machine: each runs its steps through the class drivers and ends well, under a
 // virtual clock, in real milliseconds; a seed decides what they do; a duration of machine time bounds them.
 #include <cctype>
+#include <thread>
 
 #include "platform/sim/Workload.h"
 #include "tests/support/MachineFixture.h"
@@ -100,6 +101,35 @@ TEST_F(Workloads, TheSeedDecidesWhatTheyDo) {
     const sim::Bytes other = copyAndRead(12);
     EXPECT_NE(first, other);
     EXPECT_EQ(copyAndRead(11), first);
+}
+
+// The mouse moving while files go to the stick: each workload counts the requests of its own device, not the
+// other's, which the host controllers receive at the same time.
+class WorkloadsTogether : public tdl::test::MachineTest {
+protected:
+    void SetUp() override { BootDefault(); } // on the real clock: the two run side by side
+};
+
+TEST_F(WorkloadsTogether, EachCountsTheRequestsOfItsOwnDevice) {
+    sim::Machine& machine = *m_machine;
+    std::shared_ptr<sim::UsbDevice> mouse = machine.Device("mouse");
+    std::shared_ptr<sim::UsbDevice> stick = machine.Device("stick");
+    const uint64_t mouseBefore = mouse->UrbsReceived();
+    const uint64_t stickBefore = stick->UrbsReceived();
+    sim::WorkloadOptions moving;
+    moving.count = 25;
+    sim::WorkloadResult moved;
+    std::thread hand([&] { moved = sim::RunWorkload(machine, sim::WorkloadKind::MouseMoving, moving); });
+    sim::WorkloadOptions copying;
+    copying.count = 3;
+    const sim::WorkloadResult copied = sim::RunWorkload(machine, sim::WorkloadKind::CopyToStick, copying);
+    hand.join();
+    ASSERT_TRUE(moved.Succeeded()) << moved.failure;
+    ASSERT_TRUE(copied.Succeeded()) << copied.failure;
+    EXPECT_EQ(moved.requests, mouse->UrbsReceived() - mouseBefore);
+    EXPECT_EQ(copied.requests, stick->UrbsReceived() - stickBefore);
+    EXPECT_GT(moved.requests, 0u);
+    EXPECT_GT(copied.requests, 0u);
 }
 
 } // namespace

@@ -89,6 +89,20 @@ TEST_F(DeviceNotifyTest, RegisteredWindowsHearOfTheirInterfacesAndTopLevelWindow
     EXPECT_TRUE(UnregisterDeviceNotification(theirs));
 }
 
+TEST_F(DeviceNotifyTest, ATopLevelWindowHearsOfNodesWithoutAnyRegistrationInTheProcess) {
+    // Run alone, nothing in this process has registered for device notifications.
+    std::vector<Event> events;
+    TestWindow w(WS_POPUP, nullptr, RECT{0, 0, 10, 10}, Recorder(events));
+    devnotify_test::PlugDevice();
+    win32::WaitForDeviceNotifications();
+    win32::PumpUiMessages();
+    EXPECT_FALSE(events.empty());
+    EXPECT_TRUE(!events.empty() && events.back().kind == DBT_DEVNODES_CHANGED);
+    devnotify_test::UnplugDevice();
+    win32::WaitForDeviceNotifications();
+    win32::PumpUiMessages();
+}
+
 TEST_F(DeviceNotifyTest, BadRegistrationsAreRefused) {
     TestWindow w(WS_POPUP, nullptr, RECT{0, 0, 10, 10});
     DEV_BROADCAST_DEVICEINTERFACE_A filter{};

@@ -145,6 +145,24 @@ TEST_F(GdiBlt, StretchScalesAndMirrorsAndBitBltScrollsOntoItself) {
     EXPECT_FALSE(BitBlt(dc_, 0, 0, 1, 1, nullptr, 0, 0, SRCCOPY));
 }
 
+TEST_F(GdiBlt, ACopyTakesTheSourceOnItsCanvasIntoTheTargetsClipOnly) {
+    // A 4 x 2 red source read from (-1, -1): its first column and row lie off its canvas, so those target
+    // pixels keep their white; the clip then cuts the copy at x = 3.
+    Picture source(screen_, 4, 2, kRed);
+    source.Fill(RECT{0, 0, 1, 2}, kGreen);
+    HRGN clip = CreateRectRgn(0, 0, 3, kHeight);
+    SelectClipRgn(dc_, clip);
+    EXPECT_TRUE(BitBlt(dc_, 0, 0, 5, 3, source.dc, -1, -1, SRCCOPY));
+    SelectClipRgn(dc_, nullptr);
+    DeleteObject(clip);
+    EXPECT_EQ(Row(0, 0, 5, kRed), ".....");
+    for (int y : {1, 2}) {
+        EXPECT_EQ(Row(y, 0, 5, kGreen), ".#?..") << y;
+        EXPECT_EQ(Row(y, 0, 5, kRed), ".?#..") << y;
+    }
+    EXPECT_EQ(Row(3, 0, 5, kRed), ".....");
+}
+
 TEST_F(GdiBlt, MaskBlitLeavesTheKeyColourTransparent) {
     Picture image(screen_, 4, 4, kKey);
     image.Fill(RECT{1, 1, 3, 3}, kRed);

@@ -1,6 +1,7 @@
 // Message boxes through the modal request service.
 #include <gtest/gtest.h>
 
+#include "WinDisplayDriver.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -98,16 +99,17 @@ TEST_F(MessageBoxTest, BeepsAreRecordedAndAHostTakesTheServiceOver) {
     MessageBeep(MB_ICONHAND);
     MessageBeep(0xFFFFFFFF);
     EXPECT_EQ(win32::MessageBeeps(), (std::vector<UINT>{MB_ICONHAND, 0xFFFFFFFF}));
-    struct Host : win32::ModalHost {
-        INT_PTR Run(const win32::ModalRequest& request) override {
+    struct Host : win32::DisplayDriver {
+        bool AnswersModalRequests() const override { return true; }
+        INT_PTR Run(const win32::ModalRequest& request, HWND window, win32::ModalLoop&) override {
             asked = request.text;
             return IDCANCEL;
         }
         std::string asked;
     } host;
-    win32::SetModalHost(&host);
+    win32::SetDisplayDriver(&host);
     EXPECT_EQ(MessageBoxA(nullptr, "Proceed?", "T", MB_OKCANCEL), IDCANCEL);
-    win32::SetModalHost(nullptr);
+    win32::SetDisplayDriver(nullptr);
     EXPECT_EQ(host.asked, "Proceed?");
 }
 

@@ -11,6 +11,7 @@
 
 namespace {
 
+using tdl::test::Filler;
 using tdl::test::TestWindow;
 using tdl::test::UiTest;
 
@@ -20,25 +21,6 @@ constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kYellow = RGB(255, 255, 0);
-
-// A handler that paints the whole client area in one colour, counting its WM_PAINT.
-TestWindow::Handler Filler(COLORREF color, int* paints = nullptr) {
-    return [color, paints](HWND hwnd, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
-        if (message != WM_PAINT)
-            return std::nullopt;
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
-        RECT client;
-        GetClientRect(hwnd, &client);
-        HBRUSH brush = CreateSolidBrush(color);
-        FillRect(dc, &client, brush);
-        DeleteObject(brush);
-        EndPaint(hwnd, &ps);
-        if (paints)
-            ++*paints;
-        return 0;
-    };
-}
 
 TEST_F(PaintTest, APictureHasChildrenOverTheirParentHiddenOnesAbsentAndOverhangingOnesClipped) {
     TestWindow top(WS_POPUP | WS_VISIBLE, nullptr, RECT{200, 200, 300, 300}, Filler(kRed));

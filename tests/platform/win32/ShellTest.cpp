@@ -123,6 +123,30 @@ TEST_F(ShellTest, StartsThatFailSayWhy) {
     EXPECT_FALSE(ShellExecuteExA(&info));
 }
 
+// Addresses go to the program of their scheme: the machine has a browser and a mail program, nothing else.
+TEST_F(ShellTest, AddressesOpenByTheirSchemesAssociation) {
+    struct Case {
+        const char* file;
+        INT_PTR result;
+        DWORD error;
+    };
+    for (const Case& c : {Case{"http://www.vellumcrest.com/tindaloft/download.html", 42, ERROR_SUCCESS},
+                          Case{"HTTPS://www.vellumcrest.com/", 42, ERROR_SUCCESS},
+                          Case{"mailto:support@vellumcrest.com?subject=Support%20and%20Feedback", 42, ERROR_SUCCESS},
+                          Case{"gopher://old.example/", SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION},
+                          Case{"C:\\missing\\file.txt", SE_ERR_FNF, ERROR_FILE_NOT_FOUND}}) {
+        SCOPED_TRACE(c.file);
+        const std::string file = c.file;
+        SHELLEXECUTEINFOA info = OpenInfo(file);
+        EXPECT_EQ(ShellExecuteExA(&info), c.result > 32);
+        EXPECT_EQ(GetLastError(), c.error);
+        EXPECT_EQ(reinterpret_cast<INT_PTR>(info.hInstApp), c.result);
+        EXPECT_EQ(info.hProcess, nullptr);
+        EXPECT_EQ(reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", c.file, nullptr, nullptr, 1)), c.result);
+    }
+    EXPECT_EQ(win32::ShellExecutions().size(), 10u);
+}
+
 TEST_F(ShellTest, TheOlderCallAnswersAsTheExtendedOneOrWithTheResultATestChose) {
     std::ofstream(folder_.HostPath("help.chm")) << "x";
     const std::string present = folder_.WinPath("help.chm");

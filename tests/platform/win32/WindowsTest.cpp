@@ -38,6 +38,18 @@ TEST_F(WindowsTest, ClassNamesAreOneNameSpaceWithoutCase) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
 }
 
+TEST_F(WindowsTest, TheSystemClassesExistBeforeAnyProgramRegistersOne) {
+    // Run alone, no dialog or control has been made in this process yet.
+    for (const char* name : {"STATIC", "Button", "SysTreeView32"}) {
+        SCOPED_TRACE(name);
+        HWND hwnd = CreateWindowExA(0, name, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(hwnd);
+        char cls[64];
+        EXPECT_GT(GetClassNameA(hwnd, cls, sizeof(cls)), 0);
+        DestroyWindow(hwnd);
+    }
+}
+
 TEST_F(WindowsTest, CreationSendsItsMessagesInOrderAndDestructionReachesOwnedAndChildWindows) {
     std::vector<std::pair<HWND, UINT>> log;
     auto record = [&](HWND hwnd, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {

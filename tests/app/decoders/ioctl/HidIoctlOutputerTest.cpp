@@ -159,7 +159,7 @@ TEST(HidIoctlOutputerTest, DataSectionsReachTheDataBar) {
         {Record(hidI, 0xB0191, 0x103, Join({Block(3, 5, kAddress), report})), "HID Feature Report (Input)", report},
         {Record(hidC, 0xB01A2, 0, Join({Block(3, 5, kAddress), report})), "HID Input Report (Output)", report},
         {Record(hidI, 0xB0195, 0x103, Join({Block(3, 5, kAddress), report})), "HID Output Report (Input)", report},
-        {Record(hidC, 0xB0193, 0, Join({Block(3, 3, kAddress), report})), "HID Preparsed Data (Input)", report},
+        {Record(hidC, 0xB0193, 0, Join({Block(3, 3, kAddress), report})), "HID Preparsed Data (Output)", report},
         {Record(hidC, 0xB019A, 0, Join({Block(3, 3, kAddress), report})), "HID Physical Descriptor (Output)", report},
         {Record(hidC, 0xB019E, 0, Join({Block(10, 10, kAddress), text})), "HardwareID (Output)", text},
         {Record(hidC, 0xB01BA, 0, Join({Block(10, 10, kAddress), text})), "Manufacturer (Output)", text},

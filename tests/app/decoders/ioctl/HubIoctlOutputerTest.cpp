@@ -181,12 +181,15 @@ TEST(HubIoctlOutputerTest, OtherDescriptorGoesToTheDataBarAsFarAsItWasReturned) 
         EXPECT_EQ(c.title, bar.Title());
         EXPECT_EQ(descriptor, bar.Bytes());
     }
-    // The data bar belongs to the pane: a report written from the record leaves it alone.
+    // The mark-up and the HTML report send the bytes too; the HTML report writes no descriptor table.
     for (int mode : {OUTPUT_MODE_XML, OUTPUT_MODE_HTML}) {
         tdl::test::RecordingDataBar bar;
-        tdl::test::BodyCalls(
+        const std::string calls = tdl::test::BodyCalls(
             nullptr, Record(hubC, 0x220410, 0, Join({DescriptorRequest(0x29, 0, 9), {5, 0x29, 4, 0xE0, 0}})), mode);
-        EXPECT_EQ(0, bar.Buffers()) << mode;
+        EXPECT_EQ(1, bar.Buffers()) << mode;
+        EXPECT_EQ("  Descriptor Buffer - record #7                   (5 of 5 bytes)", bar.Title()) << mode;
+        EXPECT_EQ(mode == OUTPUT_MODE_XML, calls.find("OtherDescriptor") != std::string::npos) << calls;
+        EXPECT_EQ(std::string::npos, calls.find("BeginTable")) << calls;
     }
 }
 
@@ -291,9 +294,10 @@ TEST(HubIoctlOutputerTest, Markup) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.body, MarkupBody(tdl::test::MarkupText(nullptr, c.record)));
-        // The HTML report shows no row of the body.
+        // The HTML report shows no row of the body, nor a table of a descriptor in it.
         const std::string calls = tdl::test::BodyCalls(nullptr, c.record, OUTPUT_MODE_HTML);
         EXPECT_EQ(std::string::npos, calls.find("WriteValue")) << calls;
+        EXPECT_EQ(std::string::npos, calls.find("BeginTable")) << calls;
     }
 }
 

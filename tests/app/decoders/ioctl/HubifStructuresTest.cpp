@@ -211,6 +211,24 @@ TEST(HubifStructuresTest, DescriptorsPickTheConfigurationDecoderByLength) {
     EXPECT_TRUE(Has(huge, "Truncated")) << huge;
 }
 
+TEST(HubifStructuresTest, TheHtmlReportGetsNoDescriptorTables) {
+    const uint8_t device[18] = {18, 1, 0, 2, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0, 1, 1, 2, 3, 1};
+    const uint8_t configuration[18] = {9, 2, 18, 0, 1, 1, 0, 0x80, 50, 9, 4, 0, 0, 1, 3, 0, 0, 0};
+    ArgBlock descriptors;
+    descriptors.U32(18).U32(18);
+    for (uint8_t b : device)
+        descriptors.U8(b);
+    for (uint8_t b : configuration)
+        descriptors.U8(b);
+    for (const std::vector<uint8_t>& record : {DeviceInformation(), Call(LogTag::buhC, 2, descriptors)}) {
+        const std::string calls = tdl::test::BodyCalls(nullptr, record, OUTPUT_MODE_HTML);
+        for (const char* table : {"BeginTable", "WriteHeaderRow", "WriteValue"})
+            EXPECT_FALSE(Has(calls, table)) << calls;
+        // The grid still shows the descriptors.
+        EXPECT_TRUE(Has(Shown(record), "Device Descriptor =\n"));
+    }
+}
+
 // CreateUsbDeviceEx's block: its arguments (24 bytes), then the creation error block.
 std::vector<uint8_t> CreateDeviceEx(LONG pathError) {
     USB_CD_ERROR_INFORMATION error{};

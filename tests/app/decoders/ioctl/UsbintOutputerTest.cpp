@@ -98,6 +98,12 @@ TEST(UsbintOutputerTest, BufferSizeComesBeforeTheCategory) {
         {"hub name, failed", Record(uinC, 0x220020, 0xC0000023, Words({18})),
          Kind("GET_HUB_NAME") + "BufferSize = 0x00000012 \"in bytes\"\nGET_HUB_NAME\n"
                                 "  ActualLength = ---\n  HubName = ---\n"},
+        {"hub name, request cut", Record(uinI, 0x220020, 0x103, {40}),
+         Kind("GET_HUB_NAME") +
+             "Truncated = 1 of 4 payload bytes {0x0000FF}\nBufferSize = ??? \"in bytes\"\nGET_HUB_NAME\n"},
+        {"hub name, completion cut inside its length", Record(uinC, 0x220020, 0, {18, 0, 0}),
+         Kind("GET_HUB_NAME") + "Truncated = 3 of 4 payload bytes {0x0000FF}\nBufferSize = ??? \"in bytes\"\n"
+                                "GET_HUB_NAME\n  ActualLength = ??? \"in bytes\"\n  HubName = ???\n"},
         {"controller name", Record(uinC, 0x220424, 0, Join({Words({40, 20}), Wide("EHCI#0")})),
          Kind("GET_CONTROLLER_NAME") + "BufferSize = 0x00000028 \"in bytes\"\nGET_CONTROLLER_NAME\n"
                                        "  ActualLength = 0x00000014 \"in bytes\"\n  ControllerName = EHCI#0\n"},

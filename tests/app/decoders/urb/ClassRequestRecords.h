@@ -1,6 +1,7 @@
 // Class-request URB records for the class decoders' tests, shaped as the capture driver writes them: a
-// class-device, class-interface or class-other URB (30-byte fixed part) or a control-ex (54 bytes), with
-// the captured data behind the fixed part; and what the Log Details pane and the mark-up form show of them.
+// class-device, class-interface or class-other URB (30-byte fixed part), a control-ex (54 bytes) or a control
+// transfer (50 bytes, as the port driver completes every class request), with the captured data behind the
+// fixed part; and what the Log Details pane and the mark-up form show of them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,16 +28,16 @@ namespace classtest {
 
 struct ClassRecord {
     ULONG tag = LogTag::urbC;
-    USHORT function = URB_FUNCTION_CONTROL_TRANSFER_EX;
+    USHORT function = URB_FUNCTION_CONTROL_TRANSFER_EX; // or CONTROL_TRANSFER, or a class function
     USHORT stack = 0;
-    BYTE bmRequestType = 0; // control-ex: the setup packet's; class URBs: the reserved bits at +16
+    BYTE bmRequestType = 0; // control transfers: the setup packet's; class URBs: the reserved bits at +16
     BYTE bRequest = 0;
     USHORT wValue = 0;
     USHORT wIndex = 0;
     USHORT wLength = 0;
     ULONG transferFlags = 0;     // class URBs; bit 0 is the direction
     ULONG length = 0xFFFFFFFF;   // TransferBufferLength; the default is the data's size
-    ULONG captured = 0xFFFFFFFF; // control-ex's count of bytes carried; the default is the data's size
+    ULONG captured = 0xFFFFFFFF; // a control transfer's count of bytes carried; the default is the data's size
     ULONG status = 0;
     std::vector<uint8_t> data;
     ULONG sequence = 42;
@@ -51,6 +52,15 @@ inline std::vector<uint8_t> Payload(const ClassRecord& r) {
     head.LayoutVersion = URB_RECORD_LAYOUT_VERSION;
     head.UsbdStatus = r.status;
     head.DeviceHandle = 0xFFFF800012345678;
+    const uint8_t setup[8] = {r.bmRequestType,
+                              r.bRequest,
+                              static_cast<uint8_t>(r.wValue),
+                              static_cast<uint8_t>(r.wValue >> 8),
+                              static_cast<uint8_t>(r.wIndex),
+                              static_cast<uint8_t>(r.wIndex >> 8),
+                              static_cast<uint8_t>(r.wLength),
+                              static_cast<uint8_t>(r.wLength >> 8)};
+    const ULONG captured = r.captured == 0xFFFFFFFF ? size : r.captured;
     if (r.function == URB_FUNCTION_CONTROL_TRANSFER_EX) {
         URB_RECORD_CONTROL_TRANSFER_EX part{};
         part.Head = head;
@@ -58,15 +68,17 @@ inline std::vector<uint8_t> Payload(const ClassRecord& r) {
         part.TransferFlags = (r.bmRequestType & 0x80) ? 1 : 0;
         part.Timeout = 5000;
         part.TransferBufferLength = length;
-        part.CapturedLength = r.captured == 0xFFFFFFFF ? size : r.captured;
-        const uint8_t setup[8] = {r.bmRequestType,
-                                  r.bRequest,
-                                  static_cast<uint8_t>(r.wValue),
-                                  static_cast<uint8_t>(r.wValue >> 8),
-                                  static_cast<uint8_t>(r.wIndex),
-                                  static_cast<uint8_t>(r.wIndex >> 8),
-                                  static_cast<uint8_t>(r.wLength),
-                                  static_cast<uint8_t>(r.wLength >> 8)};
+        part.CapturedLength = captured;
+        std::memcpy(part.SetupPacket, setup, 8);
+        payload.resize(sizeof part);
+        std::memcpy(payload.data(), &part, sizeof part);
+    } else if (r.function == URB_FUNCTION_CONTROL_TRANSFER) {
+        URB_RECORD_CONTROL_TRANSFER part{};
+        part.Head = head;
+        part.Pipe.InterfaceNumber = 0xFF;
+        part.TransferFlags = (r.bmRequestType & 0x80) ? 1 : 0;
+        part.TransferBufferLength = length;
+        part.CapturedLength = captured;
         std::memcpy(part.SetupPacket, setup, 8);
         payload.resize(sizeof part);
         std::memcpy(payload.data(), &part, sizeof part);

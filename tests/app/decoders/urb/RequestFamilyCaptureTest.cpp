@@ -95,6 +95,31 @@ TEST_F(RequestFamilyCaptureTest, EveryFunctionSentReachesItsOwnDecoderWhole) {
         EXPECT_TRUE(seen.count(code)) << code;
 }
 
+// The class drivers' requests start out with the status their IRPs were allocated with, success; the
+// standard, class and vendor requests complete as the control transfers the port driver made of them, and
+// decode as such.
+TEST_F(RequestFamilyCaptureTest, RequestsStartSucceededAndCompleteAsControlTransfers) {
+    std::map<ULONG64, USHORT> sent; // IRP -> the function of its latest request record
+    std::set<USHORT> completedAsControl;
+    for (const _LOGHDR* record : s_capture->Records()) {
+        const ULONG tag = LogHdr::LogType(Bytes(record));
+        const ULONG64 irp = LogHdr::Irp(Bytes(record));
+        if (tag == LogTag::urbI) {
+            EXPECT_EQ(0u, LogHdr::Status(Bytes(record))) << "#" << LogHdr::SequenceNumber(Bytes(record));
+            sent[irp] = FunctionCode(record);
+        } else if (tag == LogTag::urbC && sent.count(irp)) {
+            const USHORT function = sent[irp];
+            // 11 to 42 are the standard, class and vendor requests, but for the reserved codes and RESET_PIPE.
+            if (function >= 11 && function <= 42 && function != 22 && function != 29 && function != 30) {
+                EXPECT_EQ(URB_FUNCTION_CONTROL_TRANSFER, FunctionCode(record)) << function;
+                completedAsControl.insert(function);
+            }
+        }
+    }
+    for (USHORT function : {11, 27})
+        EXPECT_TRUE(completedAsControl.count(function)) << function;
+}
+
 // The loopback device's alternate setting 1: one interface entry of the 64-bit layout with its four pipes.
 TEST_F(RequestFamilyCaptureTest, LoopbackSelectInterfaceShowsItsFourPipes) {
     int found = 0;

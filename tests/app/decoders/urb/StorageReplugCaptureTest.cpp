@@ -1,5 +1,6 @@
 // The bulk-only decoder over a real capture of the stick pulled out and plugged in again: its storage driver
-// starts afresh and asks the stick for its Max LUN, which the decoder shows with the answer.
+// starts afresh and asks the stick for its Max LUN, which the decoder shows with the answer. The port driver
+// completes the class request as the control transfer it became, and the decoder reads it from there.
 #include "tests/support/DecoderCapture.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +45,7 @@ bool Has(const std::string& text, const std::string& part) {
 TEST_F(StorageReplugCaptureTest, GetMaxLunShowsTheSticksAnswer) {
     int requests = 0;
     int answers = 0;
-    for (const _LOGHDR* record : s_capture->Records(LogTag::urbC, URB_FUNCTION_CLASS_INTERFACE)) {
+    for (const _LOGHDR* record : s_capture->Records(LogTag::urbC, URB_FUNCTION_CONTROL_TRANSFER)) {
         if (!CLogRecordDecode(record, s_capture->Document()).IsMassStorageBot())
             continue;
         tdl::test::LogDetailsPane pane;

@@ -30,6 +30,10 @@ public:
     int Exit() { return m_app->ExitInstance(); }
     CMainFrame* MainFrame() const;
 
+    // The end of the main window posts the end of the message loop; a test thread that goes on takes it off its
+    // queue, where it would hold back every message and timer behind it.
+    static void TakeQuit();
+
     // The message boxes shown since the last call, in order.
     static std::vector<win32::ModalRequest> TakeBoxes();
     static std::vector<std::string> TakeBoxTexts();

@@ -1,4 +1,4 @@
-#include "tests/app/core/AppStarter.h"
+#include "tests/support/AppStarter.h"
 
 #include <unistd.h>
 
@@ -61,6 +61,13 @@ void AppStarter::Finish() {
     }
     m_app->m_pMainWnd = nullptr;
     m_app.reset();
+    TakeQuit();
+}
+
+void AppStarter::TakeQuit() {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
 }
 
 std::vector<win32::ModalRequest> AppStarter::TakeBoxes() {

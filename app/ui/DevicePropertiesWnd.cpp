@@ -1,0 +1,5 @@
+#include "app/ui/DevicePropertiesWnd.h"
+
+IMPLEMENT_DYNAMIC(CDevicePropertiesWnd, CPropertiesWnd)
+
+void CDevicePropertiesWnd::ClearProperties() {}

@@ -1,0 +1,37 @@
+// CStackInspectorBar: the window of the stack inspector's docking pane. It holds the stack list
+// (CSpecialGridList) and two flags the main frame and the pane holder keep on it: read-only (set while a
+// capture runs, also before the window exists, so that the list is made read-only when it appears) and
+// open-before-logging (the pane was open when a capture hid it).
+//
+// For now the window holds no list window: it comes with the stack inspector, made in this window's creation.
+#pragma once
+
+#include "afxwin.h"
+#include "app/ui/SpecialGridList.h"
+
+class CStackInspectorBar : public CWnd {
+    DECLARE_DYNAMIC(CStackInspectorBar)
+public:
+    CStackInspectorBar() = default;
+    ~CStackInspectorBar() override = default;
+    CStackInspectorBar(const CStackInspectorBar&) = delete;
+    CStackInspectorBar& operator=(const CStackInspectorBar&) = delete;
+
+    // The bar's window, a child of the frame with the title and size; FALSE when it cannot be made.
+    BOOL Create(LPCTSTR lpszTitle, CWnd* pParentWnd, CSize size, UINT nID, DWORD dwStyle = WS_CHILD);
+    using CWnd::Create;
+
+    // The stack list, whether or not its window exists (CMainFrame::GetStackInspectorList answers only once it
+    // does).
+    CSpecialGridList& GetList() { return m_List; }
+
+    BOOL IsReadOnly() const { return m_bReadOnly; }
+    void SetReadOnly(BOOL bReadOnly) { m_bReadOnly = bReadOnly ? TRUE : FALSE; }
+    BOOL WasOpenBeforeLogging() const { return m_bWasOpen; }
+    void SetWasOpenBeforeLogging(BOOL bWasOpen) { m_bWasOpen = bWasOpen ? TRUE : FALSE; }
+
+private:
+    CSpecialGridList m_List;
+    BOOL m_bReadOnly = FALSE;
+    BOOL m_bWasOpen = FALSE;
+};

@@ -1,0 +1,129 @@
+// The two programs on an X server: each attaches the host at its start, so the analyzer's main window maps and
+// goes on the desktop's close, and the set-up program's welcome box is answered with a click.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "setup/Setup.h"
+#include "setup/SetupResources.h"
+#include "WinDialogs.h"
+#include "tests/platform/display/XScreen.h"
+#include "windows.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using tdl::test::WaitUntil;
+using tdl::test::XScreen;
+
+// A fresh folder, removed with what is in it afterwards.
+struct Folder {
+    explicit Folder(const std::string& name)
+        : path(fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()))) {
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~Folder() { fs::remove_all(path); }
+    fs::path path;
+};
+
+// A program started with the test's environment and `extra` over it.
+class Program {
+public:
+    Program(const std::string& path, const std::vector<std::string>& extra) {
+        std::vector<std::string> env = extra;
+        env.push_back("GSETTINGS_BACKEND=memory");
+        env.push_back("NO_AT_BRIDGE=1");
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            const std::string name = entry.substr(0, entry.find('=') + 1);
+            bool overridden = false;
+            for (const std::string& mine : env)
+                overridden = overridden || mine.rfind(name, 0) == 0;
+            if (!overridden)
+                env.push_back(entry);
+        }
+        std::vector<char*> envp;
+        for (std::string& entry : env)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
+        if (posix_spawn(&m_pid, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
+            m_pid = -1;
+    }
+    ~Program() {
+        if (m_pid > 0 && !m_ended) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    bool Started() const { return m_pid > 0; }
+    // The exit code once it ended within the limit; -1 when it did not (or did not exit).
+    int ExitCode(std::chrono::seconds limit) {
+        int status = 0;
+        const bool ended = WaitUntil([&] { return ::waitpid(m_pid, &status, WNOHANG) == m_pid; }, limit);
+        if (!ended)
+            return -1;
+        m_ended = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    bool m_ended = false;
+};
+
+TEST(Programs, TheAnalyzerMapsItsMainWindowAndEndsOnTheDesktopsClose) {
+    XScreen screen;
+    ASSERT_TRUE(screen.IsOpen()) << "no X display: these tests run under xvfb-run";
+    Folder state("tdl-host-analyzer");
+    Program program(TDL_TINDALOFT_PROGRAM, {"TINDALOFT_STATE_DIR=" + state.path.string()});
+    ASSERT_TRUE(program.Started());
+    unsigned long window = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (window = screen.FindWindow(" - Tindaloft")) != 0; }, std::chrono::seconds(30)))
+        << "the main window did not map";
+    screen.Close(window);
+    EXPECT_EQ(program.ExitCode(std::chrono::seconds(60)), 0);
+}
+
+// Where the welcome box's No button (id 2) lies in its client area, as the dialog manager lays it out.
+POINT NoButtonCentre() {
+    constexpr int kNo = 2;
+    HMODULE self = GetModuleHandleA(nullptr);
+    RegisterSetupResources(self);
+    HWND dialog = CreateDialogParamA(self, MAKEINTRESOURCEA(IDD_WELCOME), nullptr, WelcomeDlgProc, 0);
+    RECT button{};
+    GetWindowRect(GetDlgItem(dialog, kNo), &button);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&button), 2);
+    DestroyWindow(dialog);
+    return {(button.left + button.right) / 2, (button.top + button.bottom) / 2};
+}
+
+TEST(Programs, TheSetUpProgramsWelcomeBoxAnsweredNoEndsItWithNothingWritten) {
+    XScreen screen;
+    ASSERT_TRUE(screen.IsOpen()) << "no X display: these tests run under xvfb-run";
+    const POINT no = NoButtonCentre();
+    Folder state("tdl-host-setup-state"), temp("tdl-host-setup-temp");
+    Program program(TDL_SETUP_PROGRAM, {"TINDALOFT_STATE_DIR=" + state.path.string(), "TMPDIR=" + temp.path.string()});
+    ASSERT_TRUE(program.Started());
+    unsigned long box = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (box = screen.FindWindow("Tindaloft Setup")) != 0; }, std::chrono::seconds(30)))
+        << "the welcome box did not show";
+    ASSERT_TRUE(screen.Settled(box));
+    const RECT shown = screen.WindowRect(box); // the box's client area
+    screen.Click({shown.left + no.x, shown.top + no.y});
+    EXPECT_EQ(program.ExitCode(std::chrono::seconds(30)), 0);
+    EXPECT_TRUE(fs::is_empty(temp.path)) << "something was unpacked";
+    EXPECT_FALSE(fs::exists(state.path / "Windows" / "Downloaded Installations")) << "something was cached";
+}
+
+} // namespace
