@@ -1,5 +1,9 @@
 // Capture of device-control requests (IRP_MJ_DEVICE_CONTROL): the host-controller, hub and HID families,
 // and the header-only "ctlC" of every other device-control request (CaptureIoctl.h).
+//
+// Locks: records take the capture log's lock alone. Whether a HID device's parent is captured takes the
+// stack-list lock only to reference the parent, then the parent's device-list lock alone to read its list.
+// Up to DISPATCH_LEVEL.
 #include "driver/CaptureIoctl.h"
 
 #include "common/RecordTags.h"

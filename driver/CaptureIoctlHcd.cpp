@@ -1,4 +1,7 @@
 // Payloads of host-controller device-control records ("hcd").
+//
+// Locks: none; a payload is built in the record before the record is written under the capture log's lock
+// (CaptureIoctlRecord.cpp). Up to DISPATCH_LEVEL.
 #include "driver/CaptureIoctl.h"
 
 #include "common/RecordPayloads.h"

@@ -4,6 +4,9 @@
 // the byte count returned (IoStatus.Information), except for the two report requests, which keep the
 // report ID. Data that comes back is recorded on the completion side, from the buffer the code uses:
 // the system buffer (buffered), the MDL (direct) or the caller's own buffer (METHOD_NEITHER).
+//
+// Locks: none; a payload is built in the record before the record is written under the capture log's lock
+// (CaptureIoctlRecord.cpp). Up to DISPATCH_LEVEL.
 #include "driver/CaptureIoctl.h"
 
 #include "common/RecordPayloads.h"

@@ -1,4 +1,7 @@
 // Payloads of hub device-control records ("hub").
+//
+// Locks: none; a payload is built in the record before the record is written under the capture log's lock
+// (CaptureIoctlRecord.cpp). Up to DISPATCH_LEVEL.
 #include "driver/CaptureIoctl.h"
 
 #include "common/RecordTags.h"

@@ -3,6 +3,10 @@
 //
 // The arguments of these requests are the four pointer-sized parameters of the stack location; every
 // pointer among them is checked before it is read, and a length read through one is capped.
+//
+// Locks: none of its own. Records take the capture log's lock alone; a device handle learnt on completion is
+// exchanged into the stack without a lock, and the handle tables it moves in take their own (StackSetDeviceHandle).
+// Up to DISPATCH_LEVEL.
 #include "driver/CaptureIoctl.h"
 
 #include "common/RecordPayloads.h"

@@ -1,4 +1,7 @@
 // Records of the IOCTL, power and PnP families (CaptureIoctlRecord.h).
+//
+// Locks: the capture log's lock, taken alone by LogWriteRecord while the record is reserved and filled; the
+// caller's buffers are read under it only through the address checks. Up to DISPATCH_LEVEL.
 #include "driver/CaptureIoctlRecord.h"
 
 #include <algorithm>

@@ -1,4 +1,9 @@
 // Capture of Plug and Play requests and the tree upkeep that rides on them (CapturePnp.h).
+//
+// Locks: none of its own. Records take the capture log's lock alone; the tree's calls (bus relations, IDs,
+// start, removal) take the tree's locks in their order (StackTree.h) and are made with no lock held. What the
+// tree learns on completion needs PASSIVE_LEVEL and is skipped at a higher IRQL; the hub bus interface's
+// table work runs at any IRQL.
 #include "driver/CapturePnp.h"
 
 #include <cstring>

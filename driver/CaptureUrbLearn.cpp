@@ -1,5 +1,9 @@
 // What the device-stack tree learns from completed URBs (CaptureUrb.h): the device, BOS and hub descriptors
 // a stack's device returned, and the configuration and interfaces selected for it.
+//
+// Locks: none of its own. The descriptor cache takes the stack's interface lock (and under it the pipe
+// table's, DescriptorCache.h); the device-handle lookup takes the handle table's lock alone. Called with no
+// lock held, the stack referenced by the caller, up to DISPATCH_LEVEL.
 #include "driver/CaptureUrb.h"
 
 #include "driver/DescriptorCache.h"

@@ -1,10 +1,10 @@
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 #include "PayloadArchive.h"
 #include "Setup.h"
 #include "SetupResources.h"
+#include "WinCrtString.h"
 #include "WinDialogs.h"
 #include "ole2.h"
 #include "shellapi.h"
@@ -80,7 +80,7 @@ Unpacked UnpackEntries(HWND window, HARCHIVE archive, int count, const char* tem
             return Unpacked::Failed;
         }
         // Only an extracted entry can be the package: its name then names a file inside the folder.
-        if (strcasecmp(FindExtension(item.name), ".msi") == 0)
+        if (_stricmp(FindExtension(item.name), ".msi") == 0)
             std::snprintf(packageName, MAX_PATH, "%s", item.name);
     }
     return Unpacked::Done;

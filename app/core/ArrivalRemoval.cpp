@@ -98,9 +98,9 @@ void CUSBLog::ProcessDevobjArrival(const BYTE* pNode) {
         if (pStack == nullptr) {
             TDL_TRACE(TRACE_INFORMATION, kDevobjArea, "ADD to CStackTree StackID=%04u: PDEVICE_OBJECT=%p",
                       static_cast<UINT>(node.StackID), AsPointer(node.DeviceObject));
-            pStack = CDeviceStack::NewDeviceStack(BlankStackNode(node.StackID));
             // Only the id map: its driver key is not known until the stack itself arrives.
-            if (pStack == nullptr || !m_pStackTree->EnterStack(pStack, false)) {
+            pStack = m_pStackTree->EnterStack(CDeviceStack::NewDeviceStack(BlankStackNode(node.StackID)), false);
+            if (pStack == nullptr) {
                 TDL_TRACE(TRACE_ERROR, kDevobjArea, "failed to allocate CDeviceStack");
                 pStack = nullptr;
             }
@@ -231,8 +231,8 @@ void CUSBLog::ProcessDevstkArrival(const BYTE* pNode) {
             }
         }
     } else {
-        pStack = CDeviceStack::NewDeviceStack(node);
-        if (pStack == nullptr || !m_pStackTree->EnterStack(pStack))
+        pStack = m_pStackTree->EnterStack(CDeviceStack::NewDeviceStack(node));
+        if (pStack == nullptr)
             return;
     }
     AddDevstk(pStack);

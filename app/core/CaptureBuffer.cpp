@@ -21,6 +21,25 @@ void ShowBankMessage(LPCSTR text) {
     ShowStopMessage(text);
 }
 
+// The mapping's mutex for the length of a scope, waited for without limit; with bTake false (the caller holds
+// the bank already) nothing is taken or released.
+class ScopedMappingLock {
+public:
+    ScopedMappingLock(CMemMapFile& mapping, bool bTake)
+        : m_mapping(mapping), m_bTaken(bTake && mapping.Lock(INFINITE) != nullptr) {}
+    ~ScopedMappingLock() {
+        if (m_bTaken)
+            m_mapping.Unlock();
+    }
+    ScopedMappingLock(const ScopedMappingLock&) = delete;
+    ScopedMappingLock& operator=(const ScopedMappingLock&) = delete;
+    bool IsTaken() const { return m_bTaken; }
+
+private:
+    CMemMapFile& m_mapping;
+    const bool m_bTaken;
+};
+
 } // namespace
 
 CCaptureBuffer::CCaptureBuffer()
@@ -46,7 +65,8 @@ BOOL CCaptureBuffer::Create(LPCSTR lpszName, DWORD dwSize, DWORD dwReserve) {
         ShowBankMessage(kAllocateFailed);
         return FALSE;
     }
-    if (!CMemMapFile::Lock(INFINITE)) {
+    ScopedMappingLock lock(*this, true);
+    if (!lock.IsTaken()) {
         // Half made, the bank would pass for made at the next Create and never get its pointers.
         CMemMapFile::Close();
         ShowBankMessage(kMutexFailed);
@@ -56,7 +76,6 @@ BOOL CCaptureBuffer::Create(LPCSTR lpszName, DWORD dwSize, DWORD dwReserve) {
     m_pEnd = m_pBase + dwSize;
     // A reserve larger than the bank leaves no room below the mark: the mark is the base, never before it.
     m_pHighWater = dwReserve < dwSize ? m_pEnd - dwReserve : m_pBase;
-    CMemMapFile::Unlock();
     return TRUE;
 }
 
@@ -67,7 +86,8 @@ BOOL CCaptureBuffer::OpenLogFile(LPCSTR lpszPath, DWORD dwOffset, DWORD dwLength
         ShowBankMessage(kLoadFailed);
         return FALSE;
     }
-    if (!CMemMapFile::Lock(INFINITE)) {
+    ScopedMappingLock lock(*this, true);
+    if (!lock.IsTaken()) {
         CMemMapFile::Close();
         ShowBankMessage(kMutexFailed);
         return FALSE;
@@ -77,26 +97,24 @@ BOOL CCaptureBuffer::OpenLogFile(LPCSTR lpszPath, DWORD dwOffset, DWORD dwLength
     m_dwBankSize = dwLength < available ? dwLength : available;
     m_pBase = m_pCurrent = static_cast<BYTE*>(GetView()) + dwOffset;
     m_pEnd = m_pHighWater = m_pBase + m_dwBankSize;
-    CMemMapFile::Unlock();
     return TRUE;
 }
 
 void CCaptureBuffer::Reset() {
     // A holder of the bank's lock resets under the lock it has; unlocking here would end that lock early.
     const bool held = IsLocked();
-    if (!held && !CMemMapFile::Lock(INFINITE)) {
+    ScopedMappingLock lock(*this, !held);
+    if (!held && !lock.IsTaken()) {
         ShowBankMessage(kMutexFailed);
         return;
     }
     // The base stays where it was set: at the view for a bank, at the offset for a file.
     m_pCurrent = m_pBase;
-    if (!held)
-        CMemMapFile::Unlock();
 }
 
 BOOL CCaptureBuffer::Lock(DWORD dwTimeout) {
-    CMemMapFile::Lock(dwTimeout);
-    if (!IsLocked()) {
+    // The wait's own answer: the locked flag also says so while another thread holds the bank.
+    if (CMemMapFile::Lock(dwTimeout) == nullptr) {
         ShowBankMessage(kLockFailed);
         return FALSE;
     }

@@ -19,7 +19,7 @@ CCapturePair::~CCapturePair() {
 void CCapturePair::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         ar << static_cast<UINT>(m_dwBankSize) << static_cast<BYTE>(m_bSwitching ? 1 : 0);
-        ar << static_cast<const CObject*>(m_pBank0);
+        ar << static_cast<const CObject*>(m_pBank0.get());
         return;
     }
     BYTE switching = 0;
@@ -27,16 +27,15 @@ void CCapturePair::Serialize(CArchive& ar) {
     m_bSwitching = switching ? 1 : 0;
     CCaptureBuffer* pBank = nullptr;
     ar >> pBank;
-    delete m_pBank0;
-    m_pBank0 = pBank;
+    m_pBank0.reset(pBank);
 }
 
 BOOL CCapturePair::Create(DWORD dwSize, DWORD dwReserve) {
     m_dwBankSize = dwSize;
     if (!m_pBank0)
-        m_pBank0 = new (std::nothrow) CCaptureBuffer;
+        m_pBank0.reset(new (std::nothrow) CCaptureBuffer);
     if (!m_pBank1)
-        m_pBank1 = new (std::nothrow) CCaptureBuffer;
+        m_pBank1.reset(new (std::nothrow) CCaptureBuffer);
     if (!m_pBank0 || !m_pBank1) {
         DeleteBanks();
         return FALSE;
@@ -50,22 +49,22 @@ BOOL CCapturePair::Create(DWORD dwSize, DWORD dwReserve) {
 
 BOOL CCapturePair::OpenLogFile(LPCSTR lpszPath, DWORD dwOffset, DWORD dwLength) {
     if (!m_pBank0)
-        m_pBank0 = new (std::nothrow) CCaptureBuffer;
+        m_pBank0.reset(new (std::nothrow) CCaptureBuffer);
     if (!m_pBank0)
         return FALSE;
     return m_pBank0->OpenLogFile(lpszPath, dwOffset, dwLength);
 }
 
 void CCapturePair::Close() {
-    for (CCaptureBuffer* pBank : {m_pBank0, m_pBank1})
+    for (CCaptureBuffer* pBank : {m_pBank0.get(), m_pBank1.get()})
         if (pBank && pBank->HasMapping())
             pBank->Close();
 }
 
 void CCapturePair::DeleteBanks() {
-    delete m_pBank0; // a bank's destructor closes it
-    delete m_pBank1;
-    m_pBank0 = m_pBank1 = nullptr;
+    // A bank's destructor closes it.
+    m_pBank0.reset();
+    m_pBank1.reset();
     m_nCurrentBank = 0;
 }
 
@@ -107,7 +106,7 @@ void CCapturePair::Advance(DWORD dwBytes) {
 
 void CCapturePair::Reset() {
     m_nCurrentBank = 0;
-    for (CCaptureBuffer* pBank : {m_pBank0, m_pBank1})
+    for (CCaptureBuffer* pBank : {m_pBank0.get(), m_pBank1.get()})
         if (pBank && pBank->HasMapping())
             pBank->Reset();
 }

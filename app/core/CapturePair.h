@@ -6,6 +6,8 @@
 // switches banks after releasing the current bank's mutex.
 #pragma once
 
+#include <memory>
+
 #include "app/core/CaptureBuffer.h"
 
 class CUSBLog;
@@ -46,7 +48,9 @@ public:
     // Bank 0 current; each bank with a section back to empty.
     void Reset();
 
-    CCaptureBuffer* GetBank(int nBank) const { return nBank == 0 ? m_pBank0 : nBank == 1 ? m_pBank1 : nullptr; }
+    CCaptureBuffer* GetBank(int nBank) const {
+        return nBank == 0 ? m_pBank0.get() : nBank == 1 ? m_pBank1.get() : nullptr;
+    }
     // Null for a bank that does not exist.
     BYTE* GetBankBase(int nBank) const;
     BYTE* GetBankEnd(int nBank) const;
@@ -61,10 +65,10 @@ public:
 private:
     CCaptureBuffer* Current() const { return GetBank(m_nCurrentBank); }
     // The bank the driver writes into, whose mutex a read holds: bank 0 unless switching.
-    CCaptureBuffer* WriteBank() const { return m_bSwitching ? Current() : m_pBank0; }
+    CCaptureBuffer* WriteBank() const { return m_bSwitching ? Current() : m_pBank0.get(); }
 
-    CCaptureBuffer* m_pBank0;
-    CCaptureBuffer* m_pBank1;
+    std::unique_ptr<CCaptureBuffer> m_pBank0;
+    std::unique_ptr<CCaptureBuffer> m_pBank1;
     BYTE m_nCurrentBank;
     DWORD m_dwBankSize;
     BYTE m_bSwitching;

@@ -10,7 +10,7 @@
 #include "app/core/TindaloftApp.h"
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
-#include "app/ui/MainFrame.h"
+#include "app/ui/PanePointers.h"
 #include "dbghelp.h"
 
 namespace {
@@ -40,8 +40,7 @@ void Tell(LPCSTR lpszText) {
 
 // The live capture document to stop, or nullptr (the texts say which was found).
 CUSBLog* FindLiveDocument() {
-    auto* pFrame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
-    CUSBLog* pActive = pFrame != nullptr && pFrame->GetSafeHwnd() != nullptr ? pFrame->GetActiveLogDocument() : nullptr;
+    CUSBLog* pActive = CPanePointers::GetActiveLogDocument();
     if (pActive != nullptr && pActive->IsRealtimeDocument()) {
         DebugPrintf("TindaloftCleanup - active CUSBLog instance is in capture mode\n");
         return pActive;

@@ -74,7 +74,7 @@ void CLogRecords::ClearCapturing() {
 BOOL CLogRecords::CreateBuffer(DWORD dwSize, DWORD dwReserve) {
     if (m_pBuffer)
         return ResetBuffer(dwSize, dwReserve);
-    m_pBuffer = new (std::nothrow) CCapturePair;
+    m_pBuffer.reset(new (std::nothrow) CCapturePair);
     if (!m_pBuffer)
         return FALSE;
     m_pBuffer->SetSwitching(m_bContinuous);
@@ -93,7 +93,7 @@ BOOL CLogRecords::ResetBuffer(DWORD dwSize, DWORD dwReserve) {
 
 BOOL CLogRecords::OpenLogFile(LPCSTR lpszPath, DWORD dwOffset, DWORD dwLength) {
     if (!m_pBuffer) {
-        m_pBuffer = new (std::nothrow) CCapturePair;
+        m_pBuffer.reset(new (std::nothrow) CCapturePair);
         if (!m_pBuffer)
             return FALSE;
         m_pBuffer->SetSwitching(m_bContinuous);
@@ -179,8 +179,7 @@ void CLogRecords::DeleteBuffer() {
         return;
     if (m_pBuffer->HasSection())
         m_pBuffer->Close();
-    delete m_pBuffer;
-    m_pBuffer = nullptr;
+    m_pBuffer.reset();
 }
 
 INT_PTR CLogRecords::GetDisplayCount(CUSBLog* pDocument) const {
@@ -222,10 +221,7 @@ _LOGHDR* CLogRecords::GetBankRecordAt(int nBank, INT_PTR nIndex) const {
 _LOGHDR* CLogRecords::GetRecordAt(CUSBLog* pDocument, INT_PTR nIndex) const {
     if (!pDocument || !pDocument->IsBufferFilterOn())
         return GetAt(nIndex);
-    const INT_PTR nCount = m_Filtered0.GetSize() + m_Filtered1.GetSize();
-    if (nCount == 0)
-        return nullptr;
-    if (nIndex < 0 || nIndex >= nCount)
+    if (nIndex < 0)
         AfxThrowInvalidArgException();
     return ListAt(GetFilteredIndex(m_nCurrentBank ^ 1), GetFilteredIndex(m_nCurrentBank), nIndex);
 }

@@ -9,6 +9,8 @@
 // Threads: the store has no lock. Which thread may touch it when is the document's rule.
 #pragma once
 
+#include <memory>
+
 #include "afx.h"
 #include "app/core/CapturePair.h"
 #include "app/core/LogRecordDecode.h"
@@ -78,13 +80,13 @@ public:
     INT_PTR GetBankCount(int nBank) const;
     INT_PTR GetFilteredBankCount(int nBank) const;
 
-    // The record at a list index of the full view: null past the end; a negative index throws
-    // CInvalidArgException*.
+    // Records by index, all with one rule: null at or past the end (of an empty view too), and a negative
+    // index throws CInvalidArgException*.
+    // The record at a list index of the full view.
     _LOGHDR* GetAt(INT_PTR nIndex) const;
-    // Record i of a bank's index; null past the end.
+    // Record i of a bank's index; null for a bank other than 0 and 1.
     _LOGHDR* GetBankRecordAt(int nBank, INT_PTR nIndex) const;
-    // The record at a list index of the active view. The full view as GetAt; the filtered view gives null
-    // when it is empty and throws CInvalidArgException* for an index outside it.
+    // The record at a list index of the active view: the filtered one while the buffer filter is on.
     _LOGHDR* GetRecordAt(CUSBLog* pDocument, INT_PTR nIndex) const;
 
     // Header, payload and trailer (computed wide: a damaged DataSize cannot wrap).
@@ -122,7 +124,7 @@ public:
     CUSBLog* GetDocument() const { return m_pDocument; }
     UINT GetSchema() const { return m_nSchema; }
     void SetSchema(UINT nSchema) { m_nSchema = nSchema; }
-    CaptureBuffer::CCapturePair* GetCaptureBuffer() const { return m_pBuffer; }
+    CaptureBuffer::CCapturePair* GetCaptureBuffer() const { return m_pBuffer.get(); }
     BOOL IsContinuous() const { return m_bContinuous != 0; }
     BYTE GetCurrentBank() const { return m_nCurrentBank; }
     // Index storage, for measuring what the indexes cost.
@@ -130,8 +132,15 @@ public:
     const CRecordIndex& GetFilteredIndex(int nBank) const { return nBank == 0 ? m_Filtered0 : m_Filtered1; }
 
 private:
-    // The record at a list index of the active view, or null: an index outside the view shows no record
-    // rather than failing a paint.
+    // The record part read back: the data region mapped from the file, then each stored offset checked
+    // against it and indexed in bank 0.
+    void LoadRecords(CArchive& ar);
+    void IndexLoadedOffsets(CArchive& ar, DWORD dwCount);
+    // The record part written: the region the file keeps, the offsets (with the save's progress; a cancel
+    // stops there), then the region's bytes.
+    void StoreRecords(CArchive& ar) const;
+    // The record at a list index of the active view, or null for any index outside it (a negative one too): a
+    // row outside the view shows no record rather than failing a paint.
     _LOGHDR* FindRecordAt(CUSBLog* pDocument, INT_PTR nIndex) const;
     // A view of that record for the document (without a record when there is none).
     CLogRecordDecode RowView(CUSBLog* pDocument, INT_PTR nIndex) const;
@@ -146,7 +155,7 @@ private:
 
     CUSBLog* m_pDocument;
     UINT m_nSchema;
-    CaptureBuffer::CCapturePair* m_pBuffer;
+    std::unique_ptr<CaptureBuffer::CCapturePair> m_pBuffer;
     BYTE m_bContinuous;
     BYTE m_bTimeOriginUnset;
     LONGLONG m_llTimeOrigin;
@@ -156,6 +165,35 @@ private:
     CRecordIndex m_Bank1;
     CRecordIndex m_Filtered0;
     CRecordIndex m_Filtered1;
+};
+
+// The capture buffer's lock (the mutex of the bank being written) held for a scope: taken by the constructor
+// within the timeout, released by Unlock or at the scope's end when it was taken. A lock that was not taken is
+// never released, so a failed wait leaves another holder's lock alone. Banks switch only with the lock
+// released, so the bank released is the bank taken.
+class CBufferLock {
+public:
+    CBufferLock(CLogRecords& records, DWORD dwTimeout) : m_records(records) { Lock(dwTimeout); }
+    ~CBufferLock() { Unlock(); }
+    CBufferLock(const CBufferLock&) = delete;
+    CBufferLock& operator=(const CBufferLock&) = delete;
+
+    BOOL IsLocked() const { return m_bLocked; }
+    // Taken again after an Unlock; TRUE when it is held (also when it already was).
+    BOOL Lock(DWORD dwTimeout) {
+        if (!m_bLocked)
+            m_bLocked = m_records.LockBuffer(dwTimeout);
+        return m_bLocked;
+    }
+    void Unlock() {
+        if (m_bLocked)
+            m_records.UnlockBuffer();
+        m_bLocked = FALSE;
+    }
+
+private:
+    CLogRecords& m_records;
+    BOOL m_bLocked = FALSE;
 };
 
 } // namespace LogRecords

@@ -25,14 +25,7 @@ template <class Document> LONGLONG CounterFrequency(const Document& document) {
 namespace LogRecords {
 
 _LOGHDR* CLogRecords::FindRecordAt(CUSBLog* pDocument, INT_PTR nIndex) const {
-    if (nIndex < 0)
-        return nullptr;
-    try {
-        return GetRecordAt(pDocument, nIndex);
-    } catch (CInvalidArgException* pException) {
-        pException->Delete();
-        return nullptr;
-    }
+    return nIndex < 0 ? nullptr : GetRecordAt(pDocument, nIndex);
 }
 
 CLogRecordDecode CLogRecords::RowView(CUSBLog* pDocument, INT_PTR nIndex) const {

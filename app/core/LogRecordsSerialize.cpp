@@ -51,118 +51,78 @@ void WriteZeros(CArchive& ar, size_t nBytes) {
     }
 }
 
-} // namespace
-
-void CLogRecords::Serialize(CArchive& ar) {
-    if (!ar.IsStoring()) {
-        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CLogRecords::Serialize (loading)");
-        DWORD dwCapacity = 0;
-        DWORD dwCount = 0;
-        ar >> dwCapacity >> dwCount;
-        const LONGLONG llOrigin = LoadSplitQuad(ar);
-
-        // The file's position is the next byte to read once the archive gives back what it read ahead.
-        ar.Flush();
-        CFile* pFile = ar.GetFile();
-        const ULONGLONG nPosition = pFile->GetPosition();
-        const ULONGLONG nFileLength = pFile->GetLength();
-        const ULONGLONG nDataOffset = nPosition + 4ull * dwCount;
-        if (nPosition > nFileLength || nDataOffset > nFileLength || nDataOffset > 0xFFFFFFFFull)
-            AfxThrowArchiveException(CArchiveException::endOfFile);
-
-        EmptyIndexes();
-        m_bTimeOriginUnset = 1;
-        SetTimeOrigin(llOrigin);
-        m_llLatestStart = llOrigin;
-        if (!OpenLogFile(pFile->GetFilePath(), static_cast<DWORD>(nDataOffset), dwCapacity))
-            AfxThrowArchiveException(CArchiveException::genericException);
-        m_pBuffer->SetSwitching(FALSE);
-        const CaptureBuffer::CCaptureBuffer* pBank = m_pBuffer->GetBank(0);
-        BYTE* pBase = pBank->GetBase();
-        const ULONGLONG nDataLength = pBank->GetBankSize();
-
-        std::vector<DWORD> offsets(std::min<size_t>(dwCount, kOffsetBlock));
-        for (DWORD dwDone = 0; dwDone < dwCount;) {
-            const DWORD dwSlice = static_cast<DWORD>(std::min<size_t>(dwCount - dwDone, kOffsetBlock));
-            ar.EnsureRead(offsets.data(), dwSlice * 4);
-            for (DWORD i = 0; i < dwSlice; ++i) {
-                // Little-endian on disk as in memory on this machine.
-                const ULONGLONG nOffset = offsets[i];
-                if (nOffset + RECORD_FRAME_SIZE > nDataLength)
-                    AfxThrowArchiveException(CArchiveException::genericException);
-                BYTE* pRecord = pBase + nOffset;
-                if (nOffset + RecordSizeFor(LogHdr::DataSize(pRecord)) > nDataLength)
-                    AfxThrowArchiveException(CArchiveException::genericException);
-                m_Bank0.Add(reinterpret_cast<_LOGHDR*>(pRecord));
-            }
-            dwDone += dwSlice;
-        }
-        return;
-    }
-
-    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CLogRecords::Serialize (storing)");
-    const CaptureBuffer::CCapturePair* pPair = m_pBuffer;
-    // A saved log's store has no bank size of its own: its one bank, over the file, tells the capacity.
+// The capacity a file states: the pair's bank size, or the largest bank (a saved log's one bank, over the file,
+// tells it).
+DWORD StoredCapacity(const CaptureBuffer::CCapturePair* pPair) {
     DWORD dwCapacity = pPair != nullptr ? pPair->GetBankSize() : 0;
     for (int nBank = 0; pPair != nullptr && nBank < 2; ++nBank)
         if (const CaptureBuffer::CCaptureBuffer* pBank = pPair->GetBank(nBank))
             dwCapacity = std::max(dwCapacity, pBank->GetBankSize());
+    return dwCapacity;
+}
+
+// Both banks in use: all of the current bank, and the newest older records that still fit one capacity,
+// made linear, oldest first.
+SavedRegion LinearisedRegion(const CLogRecords& store, DWORD dwCapacity) {
     SavedRegion region;
-    const INT_PTR nOlder = GetBankCount(m_nCurrentBank ^ 1);
-    const INT_PTR nCurrent = GetBankCount(m_nCurrentBank);
-    if (nOlder != 0 && nCurrent != 0) {
-        // Both banks in use: all of the current bank, and the newest older records that still fit one capacity.
-        const int nCurrentBank = m_nCurrentBank;
-        const int nOlderBank = m_nCurrentBank ^ 1;
-        const BYTE* pCurrentBase = pPair->GetBankBase(nCurrentBank);
-        const size_t used = static_cast<size_t>(EndOf(GetBankRecordAt(nCurrentBank, nCurrent - 1)) - pCurrentBase);
-        const BYTE* pOlderEnd = pPair->GetBankEnd(nOlderBank);
-        const size_t budget = dwCapacity > used ? dwCapacity - used : 0;
-        INT_PTR nFirstKept = nOlder;
-        for (INT_PTR i = 0; i < nOlder; ++i) {
-            const auto* pRecord = reinterpret_cast<const BYTE*>(GetBankRecordAt(nOlderBank, i));
-            if (static_cast<size_t>(pOlderEnd - pRecord) <= budget) {
-                nFirstKept = i;
-                break;
-            }
-        }
-        if (nFirstKept < nOlder) {
-            region.pFirst = reinterpret_cast<const BYTE*>(GetBankRecordAt(nOlderBank, nFirstKept));
-            region.firstLength = static_cast<size_t>(EndOf(GetBankRecordAt(nOlderBank, nOlder - 1)) - region.pFirst);
-            for (INT_PTR i = nFirstKept; i < nOlder; ++i) {
-                const auto* pRecord = reinterpret_cast<const BYTE*>(GetBankRecordAt(nOlderBank, i));
-                region.records.push_back({pRecord, static_cast<DWORD>(pRecord - region.pFirst)});
-            }
-        }
-        region.pSecond = pCurrentBase;
-        region.secondLength = used;
-        for (INT_PTR i = 0; i < nCurrent; ++i) {
-            const auto* pRecord = reinterpret_cast<const BYTE*>(GetBankRecordAt(nCurrentBank, i));
-            region.records.push_back({pRecord, static_cast<DWORD>(region.firstLength + (pRecord - pCurrentBase))});
-        }
-    } else {
-        // One bank, or none: that bank whole. Behind its last record lie bytes of earlier, cleared sessions,
-        // which are nobody's to pass on: zeros take their place.
-        const int nBank = nOlder != 0 ? m_nCurrentBank ^ 1 : m_nCurrentBank;
-        const INT_PTR nRecords = nOlder != 0 ? nOlder : nCurrent;
-        const BYTE* pBase = pPair != nullptr ? pPair->GetBankBase(nRecords != 0 ? nBank : 0) : nullptr;
-        region.pFirst = pBase;
-        if (nRecords != 0)
-            region.firstLength = static_cast<size_t>(EndOf(GetBankRecordAt(nBank, nRecords - 1)) - pBase);
-        region.zeros = dwCapacity > region.firstLength ? dwCapacity - region.firstLength : 0;
-        for (INT_PTR i = 0; i < nRecords; ++i) {
-            const auto* pRecord = reinterpret_cast<const BYTE*>(GetBankRecordAt(nBank, i));
-            region.records.push_back({pRecord, static_cast<DWORD>(pRecord - pBase)});
+    const CaptureBuffer::CCapturePair* pPair = store.GetCaptureBuffer();
+    const int nCurrentBank = store.GetCurrentBank();
+    const int nOlderBank = nCurrentBank ^ 1;
+    const INT_PTR nOlder = store.GetBankCount(nOlderBank);
+    const INT_PTR nCurrent = store.GetBankCount(nCurrentBank);
+    const BYTE* pCurrentBase = pPair->GetBankBase(nCurrentBank);
+    const size_t used = static_cast<size_t>(EndOf(store.GetBankRecordAt(nCurrentBank, nCurrent - 1)) - pCurrentBase);
+    const BYTE* pOlderEnd = pPair->GetBankEnd(nOlderBank);
+    const size_t budget = dwCapacity > used ? dwCapacity - used : 0;
+    INT_PTR nFirstKept = nOlder;
+    for (INT_PTR i = 0; i < nOlder; ++i) {
+        const auto* pRecord = reinterpret_cast<const BYTE*>(store.GetBankRecordAt(nOlderBank, i));
+        if (static_cast<size_t>(pOlderEnd - pRecord) <= budget) {
+            nFirstKept = i;
+            break;
         }
     }
+    if (nFirstKept < nOlder) {
+        region.pFirst = reinterpret_cast<const BYTE*>(store.GetBankRecordAt(nOlderBank, nFirstKept));
+        region.firstLength = static_cast<size_t>(EndOf(store.GetBankRecordAt(nOlderBank, nOlder - 1)) - region.pFirst);
+        for (INT_PTR i = nFirstKept; i < nOlder; ++i) {
+            const auto* pRecord = reinterpret_cast<const BYTE*>(store.GetBankRecordAt(nOlderBank, i));
+            region.records.push_back({pRecord, static_cast<DWORD>(pRecord - region.pFirst)});
+        }
+    }
+    region.pSecond = pCurrentBase;
+    region.secondLength = used;
+    for (INT_PTR i = 0; i < nCurrent; ++i) {
+        const auto* pRecord = reinterpret_cast<const BYTE*>(store.GetBankRecordAt(nCurrentBank, i));
+        region.records.push_back({pRecord, static_cast<DWORD>(region.firstLength + (pRecord - pCurrentBase))});
+    }
+    return region;
+}
 
+// One bank, or none: that bank whole. Behind its last record lie bytes of earlier, cleared sessions, which
+// are nobody's to pass on: zeros take their place.
+SavedRegion WholeBankRegion(const CLogRecords& store, DWORD dwCapacity) {
+    SavedRegion region;
+    const CaptureBuffer::CCapturePair* pPair = store.GetCaptureBuffer();
+    const int nCurrentBank = store.GetCurrentBank();
+    const INT_PTR nOlder = store.GetBankCount(nCurrentBank ^ 1);
+    const int nBank = nOlder != 0 ? nCurrentBank ^ 1 : nCurrentBank;
+    const INT_PTR nRecords = nOlder != 0 ? nOlder : store.GetBankCount(nCurrentBank);
+    const BYTE* pBase = pPair != nullptr ? pPair->GetBankBase(nRecords != 0 ? nBank : 0) : nullptr;
+    region.pFirst = pBase;
+    if (nRecords != 0)
+        region.firstLength = static_cast<size_t>(EndOf(store.GetBankRecordAt(nBank, nRecords - 1)) - pBase);
+    region.zeros = dwCapacity > region.firstLength ? dwCapacity - region.firstLength : 0;
+    for (INT_PTR i = 0; i < nRecords; ++i) {
+        const auto* pRecord = reinterpret_cast<const BYTE*>(store.GetBankRecordAt(nBank, i));
+        region.records.push_back({pRecord, static_cast<DWORD>(pRecord - pBase)});
+    }
+    return region;
+}
+
+// The region's offsets; the save's progress window, when shown, follows them. FALSE when it was cancelled.
+bool StoreOffsets(CArchive& ar, const SavedRegion& region, CLogProgress* pProgress) {
     const auto dwCount = static_cast<DWORD>(region.records.size());
-    ar << dwCapacity << dwCount;
-    StoreSplitQuad(ar, m_llTimeOrigin);
-
-    CLogProgress* pProgress = m_pDocument != nullptr ? m_pDocument->GetSaveProgress() : nullptr;
-    if (pProgress != nullptr && !pProgress->IsShown())
-        pProgress = nullptr;
     int nShownPercent = -1;
     for (DWORD i = 0; i < dwCount; ++i) {
         ar << region.records[i].dwOffset;
@@ -174,11 +134,84 @@ void CLogRecords::Serialize(CArchive& ar) {
             if (nPercent != nShownPercent)
                 ProgressDlgSetPos(pProgress, nPercent);
             nShownPercent = nPercent;
-            // Cancelled: not one more byte.
             if (!ProgressDlgPumpMessages(pProgress))
-                return;
+                return false;
         }
     }
+    return true;
+}
+
+} // namespace
+
+void CLogRecords::Serialize(CArchive& ar) {
+    if (ar.IsStoring())
+        StoreRecords(ar);
+    else
+        LoadRecords(ar);
+}
+
+void CLogRecords::LoadRecords(CArchive& ar) {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CLogRecords::Serialize (loading)");
+    DWORD dwCapacity = 0;
+    DWORD dwCount = 0;
+    ar >> dwCapacity >> dwCount;
+    const LONGLONG llOrigin = LoadSplitQuad(ar);
+
+    // The file's position is the next byte to read once the archive gives back what it read ahead.
+    ar.Flush();
+    CFile* pFile = ar.GetFile();
+    const ULONGLONG nPosition = pFile->GetPosition();
+    const ULONGLONG nFileLength = pFile->GetLength();
+    const ULONGLONG nDataOffset = nPosition + 4ull * dwCount;
+    if (nPosition > nFileLength || nDataOffset > nFileLength || nDataOffset > 0xFFFFFFFFull)
+        AfxThrowArchiveException(CArchiveException::endOfFile);
+
+    EmptyIndexes();
+    m_bTimeOriginUnset = 1;
+    SetTimeOrigin(llOrigin);
+    m_llLatestStart = llOrigin;
+    if (!OpenLogFile(pFile->GetFilePath(), static_cast<DWORD>(nDataOffset), dwCapacity))
+        AfxThrowArchiveException(CArchiveException::genericException);
+    m_pBuffer->SetSwitching(FALSE);
+    IndexLoadedOffsets(ar, dwCount);
+}
+
+void CLogRecords::IndexLoadedOffsets(CArchive& ar, DWORD dwCount) {
+    const CaptureBuffer::CCaptureBuffer* pBank = m_pBuffer->GetBank(0);
+    BYTE* pBase = pBank->GetBase();
+    const ULONGLONG nDataLength = pBank->GetBankSize();
+    std::vector<DWORD> offsets(std::min<size_t>(dwCount, kOffsetBlock));
+    for (DWORD dwDone = 0; dwDone < dwCount;) {
+        const DWORD dwSlice = static_cast<DWORD>(std::min<size_t>(dwCount - dwDone, kOffsetBlock));
+        ar.EnsureRead(offsets.data(), dwSlice * 4);
+        for (DWORD i = 0; i < dwSlice; ++i) {
+            // Little-endian on disk as in memory on this machine.
+            const ULONGLONG nOffset = offsets[i];
+            if (nOffset + RECORD_FRAME_SIZE > nDataLength)
+                AfxThrowArchiveException(CArchiveException::genericException);
+            BYTE* pRecord = pBase + nOffset;
+            if (nOffset + RecordSizeFor(LogHdr::DataSize(pRecord)) > nDataLength)
+                AfxThrowArchiveException(CArchiveException::genericException);
+            m_Bank0.Add(reinterpret_cast<_LOGHDR*>(pRecord));
+        }
+        dwDone += dwSlice;
+    }
+}
+
+void CLogRecords::StoreRecords(CArchive& ar) const {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CLogRecords::Serialize (storing)");
+    const DWORD dwCapacity = StoredCapacity(m_pBuffer.get());
+    const bool bothBanks = GetBankCount(m_nCurrentBank ^ 1) != 0 && GetBankCount(m_nCurrentBank) != 0;
+    const SavedRegion region = bothBanks ? LinearisedRegion(*this, dwCapacity) : WholeBankRegion(*this, dwCapacity);
+
+    ar << dwCapacity << static_cast<DWORD>(region.records.size());
+    StoreSplitQuad(ar, m_llTimeOrigin);
+    CLogProgress* pProgress = m_pDocument != nullptr ? m_pDocument->GetSaveProgress() : nullptr;
+    if (pProgress != nullptr && !pProgress->IsShown())
+        pProgress = nullptr;
+    // Cancelled: not one more byte.
+    if (!StoreOffsets(ar, region, pProgress))
+        return;
     if (region.firstLength != 0)
         ar.Write(region.pFirst, static_cast<UINT>(region.firstLength));
     if (region.secondLength != 0)

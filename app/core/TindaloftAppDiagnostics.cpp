@@ -10,7 +10,7 @@
 #include "app/core/TindaloftApp.h"
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
-#include "app/ui/MainFrame.h"
+#include "app/ui/PanePointers.h"
 #include "common/ControlCodes.h"
 
 namespace {
@@ -25,12 +25,6 @@ constexpr char kDisablePrompt[] =
     "Do you want to disable diagnostic logging?\nThis setting will persist after a system reboot.";
 constexpr char kEmptyLogMessage[] = "Diagnostics log buffer is empty.";
 constexpr char kCsvFilter[] = "CSV Files (*.csv)|*.csv|All Files (*.*)|*.*||";
-
-// The capture document of the main window's active child frame, or nullptr.
-CUSBLog* ActiveLogDocument() {
-    auto* pFrame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
-    return pFrame != nullptr && pFrame->GetSafeHwnd() != nullptr ? pFrame->GetActiveLogDocument() : nullptr;
-}
 
 void TraceControl(const MEMLOG_CONTROL& control) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_INFO, "sizeof MEMLOG_CONTROL = %u",
@@ -100,7 +94,7 @@ std::unique_ptr<BYTE[]> FetchMemlog(DWORD& rdwSize) {
 } // namespace
 
 void CTindaloftApp::OnHelpDiagnostics() {
-    CUSBLog* pDoc = ActiveLogDocument();
+    CUSBLog* pDoc = CPanePointers::GetActiveLogDocument();
     if (pDoc == nullptr) {
         return;
     }
@@ -113,13 +107,13 @@ void CTindaloftApp::OnHelpDiagnostics() {
 }
 
 void CTindaloftApp::OnUpdateHelpDiagnostics(CCmdUI* pCmdUI) {
-    const CUSBLog* pDoc = ActiveLogDocument();
+    const CUSBLog* pDoc = CPanePointers::GetActiveLogDocument();
     pCmdUI->Enable(pDoc != nullptr && pDoc->IsRealtimeDocument() && !pDoc->IsLogging());
 }
 
 void CTindaloftApp::OnHelpSaveDiagnosticsLog() {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_INFO, "--OnHelpSaveDiagnosticsLog");
-    if (ActiveLogDocument() == nullptr) {
+    if (CPanePointers::GetActiveLogDocument() == nullptr) {
         return;
     }
     DWORD dwSize = 0;

@@ -1,6 +1,7 @@
 // CTindaloftApp: start-up, the driver gate, idle work and shutdown.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "app/core/AppRegistry.h"
 #include "app/core/FileVersionInfo.h"
@@ -129,16 +130,17 @@ BOOL CTindaloftApp::InitInstance() {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_APP, "AddDocTemplate for IDR_TDLOFT_REALTIME document type");
     AddDocTemplate(m_pCaptureDocTemplate);
 
-    auto* pMainFrame = new CMainFrame;
+    auto pMainFrame = std::make_unique<CMainFrame>();
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_APP, "Loading MDI Frame Window");
     if (!pMainFrame->LoadFrame(IDR_MAINFRAME, kMainFrameStyle)) {
-        // A frame that got a window went with it; one that never got one is still ours.
-        if (pMainFrame->m_hWnd == nullptr) {
-            delete pMainFrame;
-        }
+        // A frame that kept a window goes with it; one without a window is still ours.
+        if (pMainFrame->m_hWnd != nullptr)
+            pMainFrame.release();
         return FailStart();
     }
-    m_pMainWnd = pMainFrame;
+    // The frame deletes itself as its window goes.
+    CMainFrame* pFrame = pMainFrame.release();
+    m_pMainWnd = pFrame;
 
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_APP, "Dispatch command line");
     if (!ProcessShellCommand(cmdInfo)) {
@@ -146,9 +148,9 @@ BOOL CTindaloftApp::InitInstance() {
     }
 
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_APP, "Display main window");
-    pMainFrame->LoadWorkspace();
-    pMainFrame->RestoreWindowPos(m_nCmdShow);
-    pMainFrame->UpdateWindow();
+    pFrame->LoadWorkspace();
+    pFrame->RestoreWindowPos(m_nCmdShow);
+    pFrame->UpdateWindow();
 
     if (m_bSplashShown) {
         ::Sleep(SplashHoldMilliseconds);

@@ -1,5 +1,6 @@
 // CTindaloftApp: the update check's start, the wait of the on-demand check, and how the answer is judged.
 #include <cstring>
+#include <memory>
 
 #include "app/core/CheckUpdateDlg.h"
 #include "app/core/PlainMessage.h"
@@ -55,10 +56,12 @@ void CTindaloftApp::StartUpdateCheck() {
     ::MultiByteToWideChar(CP_ACP, 0, query, -1, block.m_szUpdateQuery, static_cast<int>(CUpdateBlock::QueryLength - 1));
     block.m_szUpdateQuery[CUpdateBlock::QueryLength - 1] = u'\0';
 
-    auto* pShared = new std::shared_ptr<CUpdateBlock>(m_pUpdate);
-    if (AfxBeginThread(UpdateCheckThreadProc, pShared) == nullptr) {
+    // The worker takes its share of the block with it.
+    auto pShared = std::make_unique<std::shared_ptr<CUpdateBlock>>(m_pUpdate);
+    if (AfxBeginThread(UpdateCheckThreadProc, pShared.get()) != nullptr) {
+        pShared.release();
+    } else {
         // No worker: the check ended without an answer.
-        delete pShared;
         block.m_bUpdateCheckRunning.store(FALSE, std::memory_order_release);
     }
 }

@@ -23,9 +23,9 @@ void AddModelObjects(const CObject* pObject, ObjectSet& objects) {
         for (INT_PTR i = 0; i < pHub->m_Ports.GetSize(); ++i)
             AddModelObjects(pHub->m_Ports[i], objects);
     } else if (pObject->IsKindOf(RUNTIME_CLASS(CHostController))) {
-        AddModelObjects(static_cast<const CHostController*>(pObject)->m_pRootHub, objects);
+        AddModelObjects(static_cast<const CHostController*>(pObject)->GetRootHub(), objects);
     } else if (pObject->IsKindOf(RUNTIME_CLASS(CHubPort))) {
-        AddModelObjects(static_cast<const CHubPort*>(pObject)->m_pExternalHub, objects);
+        AddModelObjects(static_cast<const CHubPort*>(pObject)->GetExternalHub(), objects);
     }
 }
 
@@ -54,7 +54,7 @@ void ResetStacks(CUSBLog* pDocument, const ObjectSet& objects) {
 // Objects first, while every node's object is still alive; then the node.
 void DeleteNode(CUSBLog* pDocument, core::tree<ConnectionElement>* pNode, ObjectSet& objects) {
     AddNodeObjects(pNode, objects);
-    delete pNode;
+    delete pNode; // a tree node leaves its parent and reports itself gone as it is deleted
     ResetStacks(pDocument, objects);
 }
 

@@ -1,5 +1,6 @@
 #include "app/core/USBLog.h"
 
+#include <memory>
 #include <new>
 
 #include "app/core/AppSettings.h"
@@ -46,11 +47,6 @@ template <class Send> void ChangeLogRequest(Send send) {
     }
 }
 
-template <class T> void DeleteAndClear(T*& rpObject) {
-    delete rpObject;
-    rpObject = nullptr;
-}
-
 } // namespace
 
 CUSBLog::CUSBLog()
@@ -63,11 +59,11 @@ CUSBLog::CUSBLog()
       m_nVersionThird(0), m_nVersionFourth(0), m_bCaptureFilterOn(0), m_pCaptureFilter(nullptr),
       m_pSaveProgress(nullptr), m_llFrequency(0) {
     // A document can index blocks and hold device stacks before any set-up; InitCaptureDocument makes the rest.
-    m_pLogRecords = new LogRecords::CLogRecords(this);
-    m_pAttachedDevices = new CAttachedDevices;
+    m_pLogRecords = std::make_unique<LogRecords::CLogRecords>(this);
+    m_pAttachedDevices = std::make_unique<CAttachedDevices>();
     const CString strDevice = ControlDeviceName();
-    m_pAttachedDrivers = new CAttachedDrivers(strDevice);
-    m_pStackTree = new CStackTree(strDevice);
+    m_pAttachedDrivers = std::make_unique<CAttachedDrivers>(strDevice);
+    m_pStackTree = std::make_unique<CStackTree>(strDevice);
     m_ConnectionTree.set_observer(&m_SubtreeObserver);
     m_DeviceFlags.SetSize(DeviceFlagCount);
     LARGE_INTEGER frequency{};
@@ -88,80 +84,70 @@ void CUSBLog::DeleteDeviceModel() {
     // document owns and deletes once.
     m_ConnectionTree.clear();
     m_ConnectionTree.get() = ::ConnectionElement{};
-    DeleteAndClear(m_HostSystem);
-    DeleteAndClear(m_pHostControllers);
-    DeleteAndClear(m_pStackTree);
-    DeleteAndClear(m_pAttachedDevices);
-    DeleteAndClear(m_pAttachedDrivers);
+    m_HostSystem.reset();
+    m_pHostControllers.reset();
+    m_pStackTree.reset();
+    m_pAttachedDevices.reset();
+    m_pAttachedDrivers.reset();
 }
 
 void CUSBLog::DeleteOwnedSettings() {
-    if (m_pSettings == m_pOwnedSettings)
+    if (m_pSettings == m_pOwnedSettings.get())
         m_pSettings = nullptr;
-    DeleteAndClear(m_pOwnedSettings);
+    m_pOwnedSettings.reset();
 }
 
 void CUSBLog::DeleteContentsObjects() {
     DeleteOwnedSettings();
-    DeleteAndClear(m_pCaptureFilter);
-    DeleteAndClear(m_pBufferFilter);
-    DeleteAndClear(m_pTrigger);
+    m_pCaptureFilter.reset();
+    m_pBufferFilter.reset();
+    m_pTrigger.reset();
     DeleteDeviceModel();
-    DeleteAndClear(m_pLogRecords);
+    m_pLogRecords.reset();
 }
 
 BOOL CUSBLog::CreateContents() {
     const CString strDevice = ControlDeviceName();
     // What this call made goes again, newest first, when a later step runs out of memory.
-    CSystem* pSystem = nullptr;
-    CSystemHostControllers* pHostControllers = nullptr;
-    CAttachedDrivers* pDrivers = nullptr;
-    CStackTree* pStackTree = nullptr;
-    CAttachedDevices* pDevices = nullptr;
-    LogRecords::CLogRecords* pRecords = nullptr;
-    bool bOutOfMemory = false;
+    std::unique_ptr<CSystem> pSystem;
+    std::unique_ptr<CSystemHostControllers> pHostControllers;
+    std::unique_ptr<CAttachedDrivers> pDrivers;
+    std::unique_ptr<CStackTree> pStackTree;
+    std::unique_ptr<CAttachedDevices> pDevices;
+    std::unique_ptr<LogRecords::CLogRecords> pRecords;
     try {
         if (m_HostSystem == nullptr) {
             CTindaloftApp* pApp = TindaloftApp();
-            pSystem = new CSystem(pApp != nullptr ? static_cast<LPCSTR>(pApp->m_strMachineName) : "");
+            pSystem = std::make_unique<CSystem>(pApp != nullptr ? static_cast<LPCSTR>(pApp->m_strMachineName) : "");
         }
         if (m_pHostControllers == nullptr)
-            pHostControllers = new CSystemHostControllers;
+            pHostControllers = std::make_unique<CSystemHostControllers>();
         if (m_pAttachedDrivers == nullptr)
-            pDrivers = new CAttachedDrivers(strDevice);
+            pDrivers = std::make_unique<CAttachedDrivers>(strDevice);
         if (m_pStackTree == nullptr)
-            pStackTree = new CStackTree(strDevice);
+            pStackTree = std::make_unique<CStackTree>(strDevice);
         if (m_pAttachedDevices == nullptr)
-            pDevices = new CAttachedDevices;
+            pDevices = std::make_unique<CAttachedDevices>();
         if (m_pLogRecords == nullptr)
-            pRecords = new LogRecords::CLogRecords(this, LogRecords::CLogRecords::CurrentSchema);
+            pRecords = std::make_unique<LogRecords::CLogRecords>(this, LogRecords::CLogRecords::CurrentSchema);
     } catch (CMemoryException* e) {
         e->Delete();
-        bOutOfMemory = true;
+        return FALSE;
     } catch (const std::bad_alloc&) {
-        bOutOfMemory = true;
-    }
-    if (bOutOfMemory) {
-        delete pRecords;
-        delete pDevices;
-        delete pStackTree;
-        delete pDrivers;
-        delete pHostControllers;
-        delete pSystem;
         return FALSE;
     }
     if (pSystem != nullptr)
-        m_HostSystem = pSystem;
+        m_HostSystem = std::move(pSystem);
     if (pHostControllers != nullptr)
-        m_pHostControllers = pHostControllers;
+        m_pHostControllers = std::move(pHostControllers);
     if (pDrivers != nullptr)
-        m_pAttachedDrivers = pDrivers;
+        m_pAttachedDrivers = std::move(pDrivers);
     if (pStackTree != nullptr)
-        m_pStackTree = pStackTree;
+        m_pStackTree = std::move(pStackTree);
     if (pDevices != nullptr)
-        m_pAttachedDevices = pDevices;
+        m_pAttachedDevices = std::move(pDevices);
     if (pRecords != nullptr)
-        m_pLogRecords = pRecords;
+        m_pLogRecords = std::move(pRecords);
     m_nExpectedSeqNum = 0;
     m_nSeqGapCount = 0;
     return TRUE;
@@ -203,10 +189,10 @@ BOOL CUSBLog::InitCaptureDocument() {
         SetConnectionRoot();
 
         ChangeLogRequest([](CKxTdloft& device) { device.IoctlRefreshDeviceStacks(); });
-        if (!m_pStackTree->QueryDriverStacks(m_pAttachedDevices))
+        if (!m_pStackTree->QueryDriverStacks(m_pAttachedDevices.get()))
             return FALSE;
         if (!m_pHostControllers->EnumerateUsbTree(this) ||
-            !m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices, true))
+            !m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices.get(), true))
             return FALSE;
 
         const DWORD dwBankSize = m_pSettings != nullptr ? m_pSettings->MaxLogBuffer : CAppSettings::DefaultMaxLogBuffer;
@@ -236,7 +222,7 @@ void CUSBLog::SetConnectionRoot() {
     m_ConnectionTree.clear();
     // The machine itself is never captured or not: its element has no check box. Its kind is HostComputer,
     // never left unassigned, so that the tree's readers (and its records) know the machine by it.
-    ::ConnectionElement root(FALSE, HostComputer, m_HostSystem);
+    ::ConnectionElement root(FALSE, HostComputer, m_HostSystem.get());
     if (m_HostSystem != nullptr)
         root.m_LabelText = m_HostSystem->GetName();
     m_ConnectionTree.get() = root;
@@ -257,37 +243,27 @@ void CUSBLog::InitVersionInfo() {
 void CUSBLog::RefreshDevices() {
     // Nothing changes until every new object exists: an allocation that fails leaves the old model.
     const CString strDevice = ControlDeviceName();
-    auto* pHostControllers = new CSystemHostControllers;
-    CAttachedDrivers* pDrivers = nullptr;
-    CStackTree* pStackTree = nullptr;
-    CAttachedDevices* pDevices = nullptr;
-    try {
-        pDrivers = new CAttachedDrivers(strDevice);
-        pStackTree = new CStackTree(strDevice);
-        pDevices = new CAttachedDevices;
-    } catch (...) {
-        delete pStackTree;
-        delete pDrivers;
-        delete pHostControllers;
-        throw;
-    }
+    auto pHostControllers = std::make_unique<CSystemHostControllers>();
+    auto pDrivers = std::make_unique<CAttachedDrivers>(strDevice);
+    auto pStackTree = std::make_unique<CStackTree>(strDevice);
+    auto pDevices = std::make_unique<CAttachedDevices>();
     DisableChangeLogging();
     CPanePointers panes;
     panes.DeviceModelChanging(this);
     // The tree's nodes report to the stacks they name, so the topology goes before the stacks.
     m_ConnectionTree.clear();
-    delete m_pHostControllers;
-    delete m_pStackTree;
-    delete m_pAttachedDevices;
-    delete m_pAttachedDrivers;
-    m_pHostControllers = pHostControllers;
-    m_pAttachedDrivers = pDrivers;
-    m_pStackTree = pStackTree;
-    m_pAttachedDevices = pDevices;
+    m_pHostControllers.reset();
+    m_pStackTree.reset();
+    m_pAttachedDevices.reset();
+    m_pAttachedDrivers.reset();
+    m_pHostControllers = std::move(pHostControllers);
+    m_pAttachedDrivers = std::move(pDrivers);
+    m_pStackTree = std::move(pStackTree);
+    m_pAttachedDevices = std::move(pDevices);
     // A query that fails leaves its collection as far as it got; the model is still the best there is.
-    m_pStackTree->QueryDriverStacks(m_pAttachedDevices);
+    m_pStackTree->QueryDriverStacks(m_pAttachedDevices.get());
     m_pHostControllers->EnumerateUsbTree(this);
-    m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices, true);
+    m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices.get(), true);
     m_bDeviceModelLoaded = 1;
     EnableChangeLogging();
 }
@@ -314,24 +290,18 @@ BYTE CUSBLog::GetDeviceFlag(INT_PTR nIndex) const {
 }
 
 void CUSBLog::SetCaptureFilter(CFilterDefinition* pFilter) {
-    if (pFilter == m_pCaptureFilter)
-        return;
-    delete m_pCaptureFilter;
-    m_pCaptureFilter = pFilter;
+    if (pFilter != m_pCaptureFilter.get())
+        m_pCaptureFilter.reset(pFilter);
 }
 
 void CUSBLog::SetBufferFilter(CFilterDefinition* pFilter) {
-    if (pFilter == m_pBufferFilter)
-        return;
-    delete m_pBufferFilter;
-    m_pBufferFilter = pFilter;
+    if (pFilter != m_pBufferFilter.get())
+        m_pBufferFilter.reset(pFilter);
 }
 
 void CUSBLog::SetTrigger(CFilterDefinition* pTrigger) {
-    if (pTrigger == m_pTrigger)
-        return;
-    delete m_pTrigger;
-    m_pTrigger = pTrigger;
+    if (pTrigger != m_pTrigger.get())
+        m_pTrigger.reset(pTrigger);
 }
 
 CView* CUSBLog::GetFirstView() const {
@@ -351,7 +321,7 @@ void CUSBLog::PostStopCommand() const {
 
 INT_PTR CUSBLog::ProcessCaptureFragment(BYTE* pBuffer, DWORD dwLength, BOOL& bTriggered) {
     bTriggered = FALSE;
-    LogRecords::CLogRecords* pRecords = m_pLogRecords;
+    LogRecords::CLogRecords* pRecords = m_pLogRecords.get();
     if (pRecords == nullptr)
         return 0;
     const bool bTest = IsLogging() && IsTriggerOn() && m_pTrigger != nullptr;
@@ -427,10 +397,10 @@ void CUSBLog::EnableLogging() {
     // The thread reads into the record store's banks: no store, nothing to capture into.
     if (m_pDriverThread != nullptr || m_pLogRecords == nullptr)
         return;
-    auto* pThread = new CDriverThread(ControlDeviceName(), this);
+    auto pThread = std::make_unique<CDriverThread>(ControlDeviceName(), this);
     HANDLE hStart = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE hStop = hStart != nullptr ? ::CreateEventA(nullptr, TRUE, FALSE, nullptr) : nullptr;
-    CWinThread* pWorker = nullptr;
+    std::unique_ptr<CWinThread> pWorker;
     if (hStop != nullptr) {
         pThread->SetStopEvent(hStop);
         pThread->SetStartEvent(hStart);
@@ -439,14 +409,14 @@ void CUSBLog::EnableLogging() {
         if (bAttach)
             pApp->ClearBootCaptureFlags(); // one attachment only
         // Suspended, so that the object is kept after its thread ends: it is joined before it is deleted.
-        pWorker = AfxBeginThread(bAttach ? &CDriverThread::AttachThreadProc : &CDriverThread::ThreadProc, pThread,
-                                 THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+        pWorker.reset(AfxBeginThread(bAttach ? &CDriverThread::AttachThreadProc : &CDriverThread::ThreadProc,
+                                     pThread.get(), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
     }
     if (pWorker == nullptr) {
         // No thread or no event: nothing runs, so nothing is logging.
         if (hStart != nullptr)
             ::CloseHandle(hStart);
-        delete pThread; // closes the stop event
+        pThread.reset(); // closes the stop event
         AfxMessageBox(StartFailureMessage(CDriverThread::ErrorEnableLog), MB_ICONSTOP);
         return;
     }
@@ -462,15 +432,15 @@ void CUSBLog::EnableLogging() {
     const DWORD dwStatus = pThread->GetStartStatus();
     if (dwStatus != 0) {
         ::WaitForSingleObject(pWorker->m_hThread, INFINITE);
-        delete pWorker;
-        delete pThread;
+        pWorker.reset();
+        pThread.reset();
         ::CloseHandle(hStart);
         if (LPCSTR lpszMessage = StartFailureMessage(dwStatus))
             AfxMessageBox(lpszMessage, MB_ICONSTOP);
         return;
     }
-    m_pDriverThread = pThread;
-    m_pWorker = pWorker;
+    m_pDriverThread = std::move(pThread);
+    m_pWorker = std::move(pWorker);
     m_hStartEvent = hStart;
     SetLogging(TRUE);
 }
@@ -500,10 +470,8 @@ void CUSBLog::DisableLogging() {
     ServeSentMessages();
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "Thread terminated");
     SetLogging(FALSE);
-    delete m_pWorker;
-    m_pWorker = nullptr;
-    delete m_pDriverThread;
-    m_pDriverThread = nullptr;
+    m_pWorker.reset();
+    m_pDriverThread.reset();
     ::CloseHandle(m_hStartEvent);
     m_hStartEvent = nullptr;
 }
@@ -561,6 +529,6 @@ void CUSBLog::DeleteContents() {
     panes.DeviceModelChanging(this);
     DeleteDeviceModel();
     m_bDeviceModelLoaded = 0;
-    DeleteAndClear(m_pLogRecords);
+    m_pLogRecords.reset();
     CDocument::DeleteContents();
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 #include "afxcoll.h"
 #include "afxwin.h"
@@ -61,11 +62,11 @@ public:
     // The record list view, the first view of every capture document; nullptr before it is attached.
     CView* GetFirstView() const;
 
-    LogRecords::CLogRecords* GetLogRecords() const { return m_pLogRecords; }
+    LogRecords::CLogRecords* GetLogRecords() const { return m_pLogRecords.get(); }
 
     BOOL IsBufferFilterOn() const { return m_bBufferFilterOn != 0; }
     void SetBufferFilterOn(BOOL bOn) { m_bBufferFilterOn = bOn ? 1 : 0; }
-    CFilterDefinition* GetBufferFilter() const { return m_pBufferFilter; }
+    CFilterDefinition* GetBufferFilter() const { return m_pBufferFilter.get(); }
     // The document owns the filter from here on; the one it had is deleted.
     void SetBufferFilter(CFilterDefinition* pFilter);
 
@@ -87,7 +88,7 @@ public:
 
     BOOL IsTriggerOn() const { return m_bTriggerOn.load() != 0; }
     void SetTriggerOn(BOOL bOn) { m_bTriggerOn.store(bOn ? 1 : 0); }
-    CFilterDefinition* GetTrigger() const { return m_pTrigger; }
+    CFilterDefinition* GetTrigger() const { return m_pTrigger.get(); }
     // The document owns the trigger from here on; the one it had is deleted.
     void SetTrigger(CFilterDefinition* pTrigger);
     // The number of the record that last fired the trigger; 0 when none did.
@@ -107,11 +108,11 @@ public:
     void EnableLogging();
     // Stops the capture thread: every block it read is indexed before this returns, none after.
     void DisableLogging();
-    CDriverThread* GetDriverThread() const { return m_pDriverThread; }
+    CDriverThread* GetDriverThread() const { return m_pDriverThread.get(); }
 
-    CAttachedDevices* GetAttachedDevices() const { return m_pAttachedDevices; }
-    CAttachedDrivers* GetAttachedDrivers() const { return m_pAttachedDrivers; }
-    CStackTree* GetStackTree() const { return m_pStackTree; }
+    CAttachedDevices* GetAttachedDevices() const { return m_pAttachedDevices.get(); }
+    CAttachedDrivers* GetAttachedDrivers() const { return m_pAttachedDrivers.get(); }
+    CStackTree* GetStackTree() const { return m_pStackTree.get(); }
     // The device object that had this address at this time (its lifetime covering the time); null when none
     // did or the document has no attached devices.
     CDeviceObject* FindAttachedObject(ULONG64 ntDeviceObject, LONGLONG timeStamp) const;
@@ -130,8 +131,8 @@ public:
     // below the root does.
     BOOL RemoveSubtree(CObject* pObject);
 
-    CSystemHostControllers* GetHostControllers() const { return m_pHostControllers; }
-    CSystem* GetHostSystem() const { return m_HostSystem; }
+    CSystemHostControllers* GetHostControllers() const { return m_pHostControllers.get(); }
+    CSystem* GetHostSystem() const { return m_HostSystem.get(); }
 
     // The device reports of the devices checked in the device tree: the save dialog, then the report; the
     // user is told that it was written, or that writing failed.
@@ -153,7 +154,7 @@ public:
 
     BOOL IsCaptureFilterOn() const { return m_bCaptureFilterOn != 0; }
     void SetCaptureFilterOn(BOOL bOn) { m_bCaptureFilterOn = bOn ? 1 : 0; }
-    CFilterDefinition* GetCaptureFilter() const { return m_pCaptureFilter; }
+    CFilterDefinition* GetCaptureFilter() const { return m_pCaptureFilter.get(); }
     // The document owns the filter from here on; the one it had is deleted.
     void SetCaptureFilter(CFilterDefinition* pFilter);
 
@@ -161,7 +162,8 @@ public:
     void SetAllDeviceFlags();
     // Grows the array when the index lies beyond it.
     void SetDeviceFlag(INT_PTR nIndex, BYTE nValue);
-    // An index at or beyond the array's size throws CInvalidArgException*.
+    // A negative index throws CInvalidArgException*; one at or beyond the array's end reads 1, as every entry
+    // starts out (stack ids are never reused, so a long-lived machine passes the end).
     BYTE GetDeviceFlag(INT_PTR nIndex) const;
 
     // The progress window of a save in progress; null outside a save.
@@ -246,23 +248,25 @@ private:
     // The ports of the hub whose stack is the stack's parent, read again and relabelled.
     void RefreshPortsAbove(CDeviceStack* pStack);
 
-    LogRecords::CLogRecords* m_pLogRecords;
+    std::unique_ptr<LogRecords::CLogRecords> m_pLogRecords;
     UINT m_bBufferFilterOn;
-    CFilterDefinition* m_pBufferFilter;
+    std::unique_ptr<CFilterDefinition> m_pBufferFilter;
     UINT m_nRecordSchema;
+    // The settings in force: the application's, or m_pOwnedSettings; never deleted through this pointer.
     CAppSettings* m_pSettings;
     std::atomic<bool> m_bLogging;
     std::atomic<UINT> m_bTriggerOn;
     UINT m_nTriggerSeqNum;
-    CFilterDefinition* m_pTrigger;
+    std::unique_ptr<CFilterDefinition> m_pTrigger;
     UINT m_nExpectedSeqNum;
     UINT m_nSeqGapCount;
-    CDriverThread* m_pDriverThread;
-    CWinThread* m_pWorker;
+    std::unique_ptr<CDriverThread> m_pDriverThread;
+    // The capture thread's thread object, kept after its thread ends (no auto-delete) until it is joined.
+    std::unique_ptr<CWinThread> m_pWorker;
     HANDLE m_hStartEvent;
-    CAttachedDevices* m_pAttachedDevices;
-    CAttachedDrivers* m_pAttachedDrivers;
-    CStackTree* m_pStackTree;
+    std::unique_ptr<CAttachedDevices> m_pAttachedDevices;
+    std::unique_ptr<CAttachedDrivers> m_pAttachedDrivers;
+    std::unique_ptr<CStackTree> m_pStackTree;
 
     class SubtreeObserver : public core::tree_observer<::ConnectionElement> {
     public:
@@ -274,23 +278,24 @@ private:
     };
     SubtreeObserver m_SubtreeObserver{this};
     core::tree<::ConnectionElement> m_ConnectionTree;
-    CSystemHostControllers* m_pHostControllers;
+    std::unique_ptr<CSystemHostControllers> m_pHostControllers;
     BYTE m_bDeviceModelLoaded;
-    CSystem* m_HostSystem;
+    std::unique_ptr<CSystem> m_HostSystem;
     BOOL m_bDeviceTreeModified;
     CString m_strOSDescription;
     DWORD m_dwOSValue;
     WORD m_procArchitecture;
     // A saved log's own settings; a live document uses the application's.
-    CAppSettings* m_pOwnedSettings;
+    std::unique_ptr<CAppSettings> m_pOwnedSettings;
     LONGLONG m_llStartTime;
     BYTE m_nVersionMajor;
     BYTE m_nVersionMinor;
     WORD m_nVersionThird;
     WORD m_nVersionFourth;
     UINT m_bCaptureFilterOn;
-    CFilterDefinition* m_pCaptureFilter;
+    std::unique_ptr<CFilterDefinition> m_pCaptureFilter;
     CByteArray m_DeviceFlags;
+    // The progress window of a save; OnSaveDocument owns it.
     CLogProgress* m_pSaveProgress;
     LONGLONG m_llFrequency;
 
@@ -384,6 +389,7 @@ private:
     // is the stop, and the list scrolled to the trigger's record.
     void FinishBackgroundLogging();
     void CloseBackgroundProgress();
+    // Modeless windows: each object goes with its window, telling the document as it goes.
     CLogProgress* m_pBackgroundProgress = nullptr;
     void CloseFindDialog();
     CFindDialog* m_pFindDialog = nullptr;

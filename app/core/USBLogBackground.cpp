@@ -1,5 +1,7 @@
 // CUSBLog: the progress window of background logging, opened at a start and finished at the stop, and the
 // record list reloaded once the capture thread has stopped filling the store.
+#include <memory>
+
 #include "app/core/AppSettings.h"
 #include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
@@ -48,13 +50,14 @@ void CUSBLog::OpenBackgroundProgress(const CAppSettings& settings) {
     if (auto* pView = dynamic_cast<CLogListView*>(GetFirstView()))
         pView->Clear();
     CloseBackgroundProgress();
-    auto* pDialog = new CLogProgress(kBackgroundTitle, GetMainWindow());
-    pDialog->m_pDocument = this;
-    if (!pDialog->Create(IDD_LOG_PROGRESS_BACKGROUND, GetMainWindow())) {
-        pDialog->m_pDocument = nullptr;
-        delete pDialog;
+    auto pOwnedDialog = std::make_unique<CLogProgress>(kBackgroundTitle, GetMainWindow());
+    pOwnedDialog->m_pDocument = this;
+    if (!pOwnedDialog->Create(IDD_LOG_PROGRESS_BACKGROUND, GetMainWindow())) {
+        pOwnedDialog->m_pDocument = nullptr;
         return;
     }
+    // Its window has it from here: the object goes with the window.
+    CLogProgress* pDialog = pOwnedDialog.release();
     pDialog->m_bAutoDelete = TRUE;
     pDialog->SetPos(0, 0);
     pDialog->SetPos(1, 0);
@@ -94,7 +97,7 @@ void CUSBLog::CloseBackgroundProgress() {
     if (::IsWindow(pDialog->GetSafeHwnd()))
         pDialog->DestroyWindow();
     else
-        delete pDialog;
+        delete pDialog; // its window is gone already, and with it what would delete the object
 }
 
 void CUSBLog::BackgroundProgressDestroyed(CLogProgress* pDialog) {

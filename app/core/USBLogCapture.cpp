@@ -5,7 +5,6 @@
 #include "app/core/LogRecords.h"
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
-#include "app/ui/MainFrame.h"
 #include "app/ui/PanePointers.h"
 
 LONGLONG CUSBLog::UtcSeconds(const SYSTEMTIME& st) {
@@ -36,12 +35,11 @@ void CUSBLog::ClearTriggerMark() {
 void CUSBLog::OnUsbStarteventcapture() {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "--CUSBLog::OnUsbStarteventcapture");
     const CAppSettings* pSettings = EffectiveSettings();
-    auto* pFrame = dynamic_cast<CMainFrame*>(GetMainWindow());
     CPanePointers panes;
     panes.SetStackInspectorReadOnly();
     panes.SetDeviceTreeReadOnly();
-    if (pSettings != nullptr && pSettings->HideDTOnLogging && pFrame != nullptr)
-        pFrame->HideDevTreeAndStack();
+    if (pSettings != nullptr && pSettings->HideDTOnLogging)
+        panes.HideDevTreeAndStack();
     panes.RefreshDeviceTreeTabViews(this, FALSE);
 
     BeginCaptureSession(pSettings, TRUE);
@@ -70,9 +68,8 @@ void CUSBLog::EndCaptureSteps(const CAppSettings* pSettings) {
     CPanePointers panes;
     panes.SetStackInspectorWriteable();
     panes.SetDeviceTreeWriteable();
-    auto* pFrame = dynamic_cast<CMainFrame*>(GetMainWindow());
-    if (pSettings != nullptr && pSettings->HideDTOnLogging && pFrame != nullptr)
-        pFrame->RestoreDevTreeAndStack();
+    if (pSettings != nullptr && pSettings->HideDTOnLogging)
+        panes.RestoreDevTreeAndStack();
     if ((pSettings != nullptr && pSettings->BackgroundLogging) || m_pBackgroundProgress != nullptr)
         FinishBackgroundLogging();
     panes.RefreshDeviceTreeTabViews(this, TRUE);

@@ -15,7 +15,7 @@ void CUSBLog::RequeryDevices(CKxTdloft& device) {
     // The merge below deletes the objects the driver no longer reports; no pane may still point at them.
     panes.DeviceModelChanging(this);
     if (m_pAttachedDrivers != nullptr && m_pAttachedDevices != nullptr)
-        m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices, false);
+        m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices.get(), false);
     m_bDeviceModelLoaded = 1;
     panes.DriversTabDisplayDrivers(this);
 }

@@ -2,7 +2,6 @@
 #include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
 #include "app/core/USBLog.h"
-#include "app/ui/MainFrame.h"
 #include "app/ui/PanePointers.h"
 #include "htmlhelp.h"
 
@@ -96,12 +95,10 @@ void CUSBLog::OnUpdateOptionsConfiguration(CCmdUI* pCmdUI) {
 void CUSBLog::OnUpdateExportDeviceReport(CCmdUI* pCmdUI) {
     BOOL bEnable = FALSE;
     if (IsRealtimeDocument() && !IsLogging()) {
-        auto* pFrame = dynamic_cast<CMainFrame*>(GetMainWindow());
         CPanePointers panes;
         CWnd* pPage = panes.GetDeviceTreeActivePage();
-        bEnable = pFrame != nullptr && pFrame->IsPaneVisible(CMainFrame::DeviceTreePaneId) && pPage != nullptr &&
-                  static_cast<UINT>(pPage->GetDlgCtrlID()) == IDC_DEVICE_TREE_REPORT_PAGE &&
-                  panes.AnyDevicesChecked();
+        bEnable = panes.IsDeviceTreePaneVisible() && pPage != nullptr &&
+                  static_cast<UINT>(pPage->GetDlgCtrlID()) == IDC_DEVICE_TREE_REPORT_PAGE && panes.AnyDevicesChecked();
     }
     pCmdUI->Enable(bEnable);
 }

@@ -1,4 +1,5 @@
 // CUSBLog: the capture filter, the buffer filter and the trigger, and the filter dialog that edits them.
+#include <memory>
 #include <new>
 
 #include "app/core/FilterDefinition.h"
@@ -63,7 +64,7 @@ void CUSBLog::OnEditFilter() {
         return;
     const BOOL bLive = IsRealtimeDocument() ? TRUE : FALSE;
     if (IsBufferFilterOn() && m_pBufferFilter != nullptr) {
-        CFilterDefinitionDlg dlg(m_pBufferFilter, bLive, TRUE, GetMainWindow());
+        CFilterDefinitionDlg dlg(m_pBufferFilter.get(), bLive, TRUE, GetMainWindow());
         dlg.m_nMode = CFilterDefinitionDlg::BufferFilter;
         const INT_PTR nResult = dlg.DoModal();
         if (nResult == IDOK) {
@@ -76,7 +77,7 @@ void CUSBLog::OnEditFilter() {
         return;
     }
     if (IsCaptureFilterOn() && bLive && m_pCaptureFilter != nullptr) {
-        CFilterDefinitionDlg dlg(m_pCaptureFilter, bLive, TRUE, GetMainWindow());
+        CFilterDefinitionDlg dlg(m_pCaptureFilter.get(), bLive, TRUE, GetMainWindow());
         dlg.m_nMode = CFilterDefinitionDlg::CaptureFilter;
         const INT_PTR nResult = dlg.DoModal();
         if (nResult == CFilterDefinitionDlg::ApplyToNextCapture) {
@@ -88,20 +89,18 @@ void CUSBLog::OnEditFilter() {
         }
         return;
     }
-    auto* pFilter = new (std::nothrow) CFilterDefinition;
+    std::unique_ptr<CFilterDefinition> pFilter(new (std::nothrow) CFilterDefinition);
     if (pFilter == nullptr)
         return;
-    CFilterDefinitionDlg dlg(pFilter, bLive, FALSE, GetMainWindow());
+    CFilterDefinitionDlg dlg(pFilter.get(), bLive, FALSE, GetMainWindow());
     dlg.m_nMode = CFilterDefinitionDlg::BufferFilter;
     const INT_PTR nResult = dlg.DoModal();
     if (nResult == IDOK) {
-        SetBufferFilter(pFilter);
+        SetBufferFilter(pFilter.release());
         ApplyBufferFilter();
     } else if (nResult == CFilterDefinitionDlg::ApplyToNextCapture) {
-        SetCaptureFilter(pFilter);
-        SetCaptureFilter(pFilter->GetBlock());
-    } else {
-        delete pFilter;
+        SetCaptureFilter(pFilter.release());
+        SetCaptureFilter(m_pCaptureFilter->GetBlock());
     }
 }
 
@@ -110,21 +109,19 @@ void CUSBLog::OnEditTrigger() {
     if (IsLogging())
         return;
     if (!IsTriggerOn() || m_pTrigger == nullptr || IsLogFileDocument()) {
-        auto* pTrigger = new (std::nothrow) CFilterDefinition;
+        std::unique_ptr<CFilterDefinition> pTrigger(new (std::nothrow) CFilterDefinition);
         if (pTrigger == nullptr)
             return;
-        CFilterDefinitionDlg dlg(pTrigger, IsRealtimeDocument() ? TRUE : FALSE, FALSE, GetMainWindow());
+        CFilterDefinitionDlg dlg(pTrigger.get(), IsRealtimeDocument() ? TRUE : FALSE, FALSE, GetMainWindow());
         dlg.m_nMode = CFilterDefinitionDlg::Trigger;
         if (dlg.DoModal() == CFilterDefinitionDlg::ApplyToNextCapture) {
-            SetTrigger(pTrigger);
+            SetTrigger(pTrigger.release());
             ClearTriggerMark();
             TriggerOn();
-        } else {
-            delete pTrigger;
         }
         return;
     }
-    CFilterDefinitionDlg dlg(m_pTrigger, TRUE, TRUE, GetMainWindow());
+    CFilterDefinitionDlg dlg(m_pTrigger.get(), TRUE, TRUE, GetMainWindow());
     dlg.m_nMode = CFilterDefinitionDlg::Trigger;
     const INT_PTR nResult = dlg.DoModal();
     if (nResult == CFilterDefinitionDlg::ApplyToNextCapture) {

@@ -1,4 +1,6 @@
 // CUSBLog: the Find command, with at most one Find dialog per document.
+#include <memory>
+
 #include "app/core/Resource.h"
 #include "app/core/USBLog.h"
 #include "app/ui/FindDialog.h"
@@ -10,17 +12,18 @@ void CUSBLog::OnEditFindRequest() {
         ::SetActiveWindow(m_pFindDialog->GetSafeHwnd());
         return;
     }
-    auto* pDialog = new CFindDialog;
+    auto pDialog = std::make_unique<CFindDialog>();
     pDialog->SetDocument(this);
     if (!pDialog->Create(IDD_FIND, GetMainWindow())) {
-        // No window was made, so nothing deletes the object but this.
+        // No window was made, so the object goes here.
         pDialog->SetDocument(nullptr);
-        delete pDialog;
+        pDialog.reset();
         AfxMessageBox("Error creating Dialog");
         return;
     }
     pDialog->ShowWindow(SW_SHOW);
-    m_pFindDialog = pDialog;
+    // The window has the object from here: it deletes itself as its window goes.
+    m_pFindDialog = pDialog.release();
 }
 
 void CUSBLog::FindDialogDestroyed(CFindDialog* pDialog) {

@@ -1,6 +1,7 @@
 // The capture document as a capture log file: the magic, the document's class reference, the session's
 // header values, settings, capture filter and trigger, the device model, then the record part.
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "app/core/AppSettings.h"
@@ -31,7 +32,7 @@ constexpr char kSaved[] = "File saved successfully!";
 constexpr char kCanceled[] = "File save canceled!";
 
 // A sub-object of the file, or its empty form when the document has none.
-template <class T> void StoreOrEmpty(CArchive& ar, T* pObject) {
+template <class T> void StoreOrEmpty(CArchive& ar, const std::unique_ptr<T>& pObject) {
     if (pObject != nullptr)
         pObject->Serialize(ar);
     else
@@ -39,15 +40,14 @@ template <class T> void StoreOrEmpty(CArchive& ar, T* pObject) {
 }
 
 // Replaces an owned object with a new one before reading into it, so a failed load leaves nothing unowned.
-template <class T, class... Args> T* Renew(T*& rpObject, Args&&... args) {
-    delete rpObject;
-    rpObject = nullptr;
-    rpObject = new T(std::forward<Args>(args)...);
-    return rpObject;
+template <class T, class... Args> T* Renew(std::unique_ptr<T>& rpObject, Args&&... args) {
+    rpObject.reset();
+    rpObject = std::make_unique<T>(std::forward<Args>(args)...);
+    return rpObject.get();
 }
 
 // A filter definition that follows its flag only when the flag is set.
-void LoadDefinitionIf(CArchive& ar, DWORD dwOn, CFilterDefinition*& rpDefinition, UINT nSchema) {
+void LoadDefinitionIf(CArchive& ar, DWORD dwOn, std::unique_ptr<CFilterDefinition>& rpDefinition, UINT nSchema) {
     if (dwOn != 0)
         Renew(rpDefinition, nSchema)->Serialize(ar);
 }
@@ -141,7 +141,7 @@ void CUSBLog::LoadLog(CArchive& ar) {
     m_nRecordSchema = nSchema;
 
     Renew(m_HostSystem)->Serialize(ar);
-    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "m_HostSystem=%p", static_cast<void*>(m_HostSystem));
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "m_HostSystem=%p", static_cast<void*>(m_HostSystem.get()));
     ar >> m_strOSDescription;
     DWORD dwOSValue = 0;
     WORD wArchitecture = 0;
@@ -206,27 +206,25 @@ void CUSBLog::BuildConnectionTree() {
 }
 
 BOOL CUSBLog::OnSaveDocument(LPCTSTR lpszPathName) {
-    auto* pProgress = new CLogProgress(nullptr, GetMainWindow());
+    auto pOwnedProgress = std::make_unique<CLogProgress>(nullptr, GetMainWindow());
     // The user sees where the file goes, not the temporary file the framework writes first.
-    pProgress->m_strText = lpszPathName;
-    pProgress->m_pDocument = this;
-    m_pSaveProgress = pProgress;
+    pOwnedProgress->m_strText = lpszPathName;
+    pOwnedProgress->m_pDocument = this;
+    m_pSaveProgress = pOwnedProgress.get();
     BOOL bSaved = FALSE;
     try {
         bSaved = CDocument::OnSaveDocument(lpszPathName);
     } catch (...) {
         m_pSaveProgress = nullptr;
-        delete pProgress;
         throw;
     }
     m_pSaveProgress = nullptr;
-    HWND hProgress = pProgress->GetSafeHwnd();
-    if (!::IsWindow(hProgress) || (!bSaved && !pProgress->IsCancelled())) {
-        // Never shown, or the framework has told of the failure: nothing for the window to say.
-        delete pProgress;
+    HWND hProgress = pOwnedProgress->GetSafeHwnd();
+    // Never shown, or the framework has told of the failure: nothing for the window to say.
+    if (!::IsWindow(hProgress) || (!bSaved && !pOwnedProgress->IsCancelled()))
         return bSaved;
-    }
     // From here the window is the user's: it deletes itself when it is closed.
+    CLogProgress* pProgress = pOwnedProgress.release();
     pProgress->m_bAutoDelete = TRUE;
     // Success is told only once the file is in place; the cancelled window already says so.
     if (bSaved)

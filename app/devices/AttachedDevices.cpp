@@ -1,6 +1,7 @@
 #include "app/devices/AttachedDevices.h"
 
 #include <cstring>
+#include <memory>
 
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
@@ -20,13 +21,10 @@ CAttachedDevices::CAttachedDevices(UINT nSchema) : m_nSchema(nSchema) {}
 
 CAttachedDevices::~CAttachedDevices() {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "CAttachedDevices dtor");
-    while (m_DeviceObjects.GetSize() > 0) {
-        CDeviceObject* pDevice = m_DeviceObjects[0];
-        m_DeviceObjects.RemoveAt(0);
-        TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "--- delete CDeviceObject = 0x%p, PDEVICE_OBJECT=%I64x", pDevice,
-                  pDevice->_NtDeviceObject);
-        delete pDevice;
-    }
+    for (INT_PTR i = 0; i < m_DeviceObjects.GetSize(); ++i)
+        TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "--- delete CDeviceObject = 0x%p, PDEVICE_OBJECT=%I64x",
+                  m_DeviceObjects[i], m_DeviceObjects[i]->_NtDeviceObject);
+    m_DeviceObjects.RemoveAll();
     FreeBuffer(m_pLogDevobjsList);
 }
 
@@ -34,16 +32,15 @@ BOOL CAttachedDevices::AddDeviceObject(const DEVICE_NODE& node, CDeviceObject*& 
     rpDevice = nullptr;
     CDeviceObject* pDevice = nullptr;
     try {
-        pDevice = new CDeviceObject(node);
-        m_DeviceObjects.Add(pDevice);
+        auto pNew = std::make_unique<CDeviceObject>(node);
+        pDevice = pNew.get();
+        m_DeviceObjects.Add(std::move(pNew));
     } catch (CMemoryException* e) {
         e->Delete();
-        delete pDevice;
         return FALSE;
     }
     if (!m_Hash.Insert(pDevice)) {
         m_DeviceObjects.RemoveAt(m_DeviceObjects.GetSize() - 1);
-        delete pDevice;
         return FALSE;
     }
     TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "** new CDeviceObject=0x%p", pDevice);
@@ -76,15 +73,13 @@ void CAttachedDevices::SetDevobjStack(CDeviceObject* pDevice, const DEVICE_NODE&
     pDevice->_StackID = node.StackID;
 }
 
-BOOL CAttachedDevices::RemoveDeviceObject(CDeviceObject* pDevice) {
-    for (INT_PTR i = 0; i < m_DeviceObjects.GetSize(); ++i) {
-        if (m_DeviceObjects[i] == pDevice) {
-            m_DeviceObjects.RemoveAt(i);
-            m_Hash.Remove(pDevice);
-            return TRUE;
-        }
-    }
-    return FALSE;
+std::unique_ptr<CDeviceObject> CAttachedDevices::RemoveDeviceObject(CDeviceObject* pDevice) {
+    const INT_PTR nIndex = m_DeviceObjects.Find(pDevice);
+    if (nIndex < 0)
+        return nullptr;
+    std::unique_ptr<CDeviceObject> pRemoved = m_DeviceObjects.Detach(nIndex);
+    m_Hash.Remove(pDevice);
+    return pRemoved;
 }
 
 BOOL CAttachedDevices::GetPresentClassDeviceObject(ULONG64 ntDeviceObject, CDeviceObject*& rpDevice) const {
@@ -169,11 +164,9 @@ BOOL CAttachedDevices::CreateLogDevobjsList(BYTE*& rpBuffer, DWORD& rdwSize, boo
 void CAttachedDevices::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CAttachedDevices::Serialize (storing)");
-        auto count = static_cast<DWORD>(m_DeviceObjects.GetSize());
-        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "numDevices = %d", static_cast<int>(count));
-        ar << count;
-        for (DWORD i = 0; i < count; ++i)
-            m_DeviceObjects[i]->Serialize(ar);
+        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "numDevices = %d",
+                  static_cast<int>(m_DeviceObjects.GetSize()));
+        m_DeviceObjects.Store(ar);
         return;
     }
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CAttachedDevices::Serialize (loading)");
@@ -181,17 +174,13 @@ void CAttachedDevices::Serialize(CArchive& ar) {
     ar >> count;
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "numDevices = %d", static_cast<int>(count));
     for (DWORD i = 0; i < count; ++i) {
-        auto* pDevice = new CDeviceObject(m_nSchema);
-        try {
-            pDevice->Serialize(ar);
-            m_DeviceObjects.Add(pDevice);
-        } catch (...) {
-            delete pDevice;
-            throw;
-        }
+        auto pNew = std::make_unique<CDeviceObject>(m_nSchema);
+        pNew->Serialize(ar);
+        CDeviceObject* pDevice = pNew.get();
+        m_DeviceObjects.Add(std::move(pNew));
+        // One the hash cannot take fails the load as memory does, and goes.
         if (!m_Hash.Insert(pDevice)) {
             m_DeviceObjects.RemoveAt(m_DeviceObjects.GetSize() - 1);
-            delete pDevice;
             AfxThrowMemoryException();
         }
     }

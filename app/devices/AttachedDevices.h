@@ -6,12 +6,15 @@
 // capture thread calls while the user-interface thread waits for it; there is no lock.
 #pragma once
 
+#include <memory>
+
 #include "afx.h"
 #include "afxtempl.h"
+#include "app/devices/DeviceObject.h"
 #include "app/devices/ObjectHash.h"
+#include "app/devices/OwnedArray.h"
 #include "common/NodeEntries.h"
 
-class CDeviceObject;
 class CDeviceStack;
 class CUSBLog;
 
@@ -30,8 +33,8 @@ public:
     BOOL UpdateDeviceObject(CDeviceObject* pDevice, const DEVICE_NODE& node);
     // Links the object to the stack under the node's StackID.
     void SetDevobjStack(CDeviceObject* pDevice, const DEVICE_NODE& node, CDeviceStack* pStack);
-    // Out of the array and the hash, not deleted; FALSE when it was not in the array.
-    BOOL RemoveDeviceObject(CDeviceObject* pDevice);
+    // Out of the array and the hash, and the caller's; null when it was not in the array.
+    std::unique_ptr<CDeviceObject> RemoveDeviceObject(CDeviceObject* pDevice);
 
     BOOL GetPresentClassDeviceObject(ULONG64 ntDeviceObject, CDeviceObject*& rpDevice) const;
     BOOL GetClassDeviceObjectAtTime(ULONG64 ntDeviceObject, LONGLONG time, CDeviceObject*& rpDevice) const;
@@ -54,7 +57,7 @@ public:
     void PostLoading(CUSBLog* pDocument);
 
 private:
-    CTypedPtrArray<CPtrArray, CDeviceObject*> m_DeviceObjects;
+    COwnedArray<CDeviceObject> m_DeviceObjects;
     ObjectHash m_Hash;
     BYTE* m_pLogDevobjsList = nullptr;
     DWORD m_dwLogDevobjsListSize = 0;

@@ -1,5 +1,7 @@
 #include "app/devices/AttachedDrivers.h"
 
+#include <memory>
+
 #include "app/core/Trace.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DriverObject.h"
@@ -19,7 +21,7 @@ CAttachedDrivers::~CAttachedDrivers() {
     while (m_DriverObjects.GetSize() > 0) {
         CDriverObject* pDriver = m_DriverObjects[0];
         m_DriverObjects.RemoveAt(0);
-        delete pDriver;
+        delete pDriver; // the collection's end takes every driver, whatever references it still counts
     }
     m_Hash.RemoveAll();
 }
@@ -46,6 +48,7 @@ CDriverObject* CAttachedDrivers::GetReferencedDriverObject(ULONG64 ntDriverObjec
 
 void CAttachedDrivers::ReleaseDriverObject(CDriverObject* pDriver) {
     CSingleLock lock(&m_Lock, TRUE);
+    // Drivers are counted, not owned by one holder: the last reference deletes.
     if (--pDriver->m_nRefCount <= 0)
         delete pDriver;
 }
@@ -70,24 +73,24 @@ BOOL CAttachedDrivers::AddNewDriver(const DRIVER_NODE* pNode, CDriverObject* pEx
                                     CDriverObject*& rpDriver) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS, "--CAttachedDrivers::AddNewDriver");
     rpDriver = nullptr;
-    CDriverObject* pDriver = pExisting;
+    // A driver made here is this call's until the collection counts it.
+    std::unique_ptr<CDriverObject> pMade;
     if (pNode != nullptr) {
         try {
-            pDriver = new CDriverObject(*pNode, bListed);
+            pMade = std::make_unique<CDriverObject>(*pNode, bListed);
         } catch (CMemoryException* e) {
             e->Delete();
             return FALSE;
         }
     }
+    CDriverObject* pDriver = pMade != nullptr ? pMade.get() : pExisting;
     if (pDriver == nullptr)
         return FALSE;
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS, "CDriverObject* = %p, %s", pDriver,
               pDriver->m_DriverName.GetString());
-    if (!AddDriverObject(pDriver)) {
-        if (pNode != nullptr)
-            delete pDriver;
+    if (!AddDriverObject(pDriver))
         return FALSE;
-    }
+    pMade.release();
     rpDriver = pDriver;
     return TRUE;
 }
@@ -214,17 +217,11 @@ void CAttachedDrivers::Serialize(CArchive& ar) {
     ar >> count;
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "numDrivers = %d", static_cast<int>(count));
     for (DWORD i = 0; i < count; ++i) {
-        auto* pDriver = new CDriverObject(m_nSchema);
+        auto pDriver = std::make_unique<CDriverObject>(m_nSchema);
+        pDriver->Serialize(ar);
         CDriverObject* pAdded = nullptr;
-        try {
-            pDriver->Serialize(ar);
-        } catch (...) {
-            delete pDriver;
-            throw;
-        }
-        if (!AddNewDriver(nullptr, pDriver, pDriver->m_bListed, pAdded)) {
-            delete pDriver;
+        if (!AddNewDriver(nullptr, pDriver.get(), pDriver->m_bListed, pAdded))
             AfxThrowMemoryException();
-        }
+        pDriver.release(); // counted by the collection from here
     }
 }

@@ -1,6 +1,7 @@
 #include "app/devices/ConnectionElement.h"
 
 #include <cstring>
+#include <memory>
 
 #include "app/core/Trace.h"
 #include "app/devices/HostController.h"
@@ -31,12 +32,12 @@ CRuntimeClass* RecordClassOf(UINT nElementType) {
 }
 
 // A new object of the kind's class, empty, to load its record into; null for a kind that carries none.
-CObject* NewObjectFor(UINT nElementType, UINT nSchema) {
+std::unique_ptr<CObject> NewObjectFor(UINT nElementType, UINT nSchema) {
     switch (nElementType) {
     case HostComputer:
-        return new CSystem(nSchema);
+        return std::make_unique<CSystem>(nSchema);
     case HostController:
-        return new CHostController(nSchema);
+        return std::make_unique<CHostController>(nSchema);
     case RootHub:
     case ExternalHub:
     case SSRootHub:
@@ -109,14 +110,10 @@ void ConnectionElement::Serialize(CArchive& ar) {
     TraceFields(*this);
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "Deserialize %s",
               RecordClassOf(type) != nullptr || type == UnassignedType ? GetElementTypeName(type) : "default");
-    CObject* pObject = NewObjectFor(type, m_nSchema);
+    std::unique_ptr<CObject> pObject = NewObjectFor(type, m_nSchema);
     if (pObject == nullptr)
         return;
-    try {
-        pObject->Serialize(ar);
-    } catch (...) {
-        delete pObject;
-        throw;
-    }
-    m_pElemObject = pObject;
+    pObject->Serialize(ar);
+    // The element names its object; whoever loads the element takes it.
+    m_pElemObject = pObject.release();
 }

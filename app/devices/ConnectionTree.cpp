@@ -1,5 +1,6 @@
 #include "app/devices/ConnectionTree.h"
 
+#include <memory>
 #include <new>
 
 #include "afx.h"
@@ -31,25 +32,27 @@ template <class T> tree_iterator<T> tree<T>::insert(const T& element) {
         if (T::IsSameElement(p->m_element, element))
             pReplaced = p;
     const bool needsHead = m_pFirstChild == nullptr || (pReplaced == m_pFirstChild && pReplaced->m_pNext == nullptr);
-    tree* pNode = nullptr;
-    tree* pHead = nullptr;
+    std::unique_ptr<tree> pNewNode;
+    std::unique_ptr<tree> pNewHead;
     try {
-        pNode = new tree(element);
+        pNewNode.reset(new tree(element));
         if (needsHead)
-            pHead = new tree();
+            pNewHead.reset(new tree());
     } catch (CMemoryException* e) {
         e->Delete();
-        delete pNode;
         return tree_iterator<T>();
     }
 
-    delete pReplaced;
+    delete pReplaced; // the replaced child leaves with its subtree, reporting each node
+    tree* pNode = pNewNode.release();
     if (m_pFirstChild == nullptr) {
+        // The head is the first child's, until the last child goes (unlink).
+        tree* pHead = pNewHead.release();
         pHead->m_pNext = pNode;
         pNode->m_pPrev = pHead;
         m_pFirstChild = pNode;
     } else {
-        delete pHead; // the replaced child was not the only one after all
+        // An unused head (the replaced child was not the only one after all) goes on the way out.
         tree* pLast = m_pFirstChild;
         while (pLast->m_pNext != nullptr)
             pLast = pLast->m_pNext;
@@ -117,10 +120,10 @@ template <class T> void tree<T>::clear() {
         p->m_pParent = nullptr;
         p->m_pNext = nullptr;
         p->m_pPrev = nullptr;
-        delete p;
+        delete p; // with its subtree, each node reporting its destruction
         p = pNext;
     }
-    delete pHead;
+    delete pHead; // the children's head, owned by the first child's list
     m_pFirstChild = nullptr;
     m_nChildren = 0;
 }

@@ -18,10 +18,10 @@ CDeviceStack::CDeviceStack(const DEVSTK_NODE& node) {
     StackID = node.StackID;
 }
 
-CDeviceStack* CDeviceStack::NewDeviceStack(const DEVSTK_NODE& node) {
+std::unique_ptr<CDeviceStack> CDeviceStack::NewDeviceStack(const DEVSTK_NODE& node) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVER_IO, "CDeviceStack::NewDeviceStack");
     try {
-        return new CDeviceStack(node);
+        return std::make_unique<CDeviceStack>(node);
     } catch (CMemoryException* e) {
         e->Delete();
         return nullptr;

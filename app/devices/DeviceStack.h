@@ -4,6 +4,7 @@
 // connection tree, neither owned.
 #pragma once
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -69,7 +70,7 @@ public:
     ~CDeviceStack() override { DeleteLoadingHolders(); }
 
     // A new stack from the node, or null when memory is short.
-    static CDeviceStack* NewDeviceStack(const DEVSTK_NODE& node);
+    static std::unique_ptr<CDeviceStack> NewDeviceStack(const DEVSTK_NODE& node);
 
     // Copies the field groups the flags name (StackID never); a removed stack then marks its device objects
     // removed.

@@ -1,5 +1,9 @@
 // CDeviceStack in capture files: the fields by schema, and the device objects by position as addresses that
 // PostLoading turns back into objects.
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
 #include "app/devices/AttachedDevices.h"
@@ -97,17 +101,17 @@ void CDeviceStack::Serialize(CArchive& ar) {
         USHORT position = 0;
         ULONG64 address = 0;
         ar >> position >> address;
-        auto* pHolder = new CTempObject(address);
+        auto pHolder = std::make_unique<CTempObject>(address);
         CObject* pPrevious = nullptr;
         if (m_DevObjMap.Lookup(position, pPrevious))
-            delete pPrevious; // a position stored twice: the later address holds
+            delete pPrevious; // a holder of this load: a position stored twice, the later address holds
         try {
-            m_DevObjMap.SetAt(position, pHolder);
+            m_DevObjMap.SetAt(position, pHolder.get());
         } catch (...) {
             m_DevObjMap.RemoveKey(position);
-            delete pHolder;
             throw;
         }
+        pHolder.release(); // the map's until PostLoading
     }
     m_iDeviceType = DT_NONE;
     m_deviceNode = nullptr;
@@ -116,6 +120,7 @@ void CDeviceStack::Serialize(CArchive& ar) {
 void CDeviceStack::DeleteLoadingHolders() {
     if (!m_bLoadingHolders)
         return;
+    // While the flag is set the map holds only this load's holders, which it owns.
     for (const auto* pPair = m_DevObjMap.PGetFirstAssoc(); pPair != nullptr; pPair = m_DevObjMap.PGetNextAssoc(pPair))
         delete pPair->value;
     m_DevObjMap.RemoveAll();
@@ -129,32 +134,23 @@ void CDeviceStack::PostLoading(CUSBLog* pDocument) {
         return;
     CAttachedDevices* pDevices = pDocument != nullptr ? pDocument->GetAttachedDevices() : nullptr;
     // The holders leave the map first, so the map never mixes holders and objects.
-    std::vector<std::pair<USHORT, CTempObject*>> holders;
+    std::vector<std::pair<USHORT, std::unique_ptr<CTempObject>>> holders;
     holders.reserve(static_cast<size_t>(m_DevObjMap.GetCount()));
     for (const auto* pPair = m_DevObjMap.PGetFirstAssoc(); pPair != nullptr; pPair = m_DevObjMap.PGetNextAssoc(pPair))
         holders.emplace_back(pPair->key, static_cast<CTempObject*>(pPair->value));
     m_DevObjMap.RemoveAll();
     m_bLoadingHolders = false;
-    size_t next = 0;
-    try {
-        for (; next < holders.size(); ++next) {
-            const auto [position, pHolder] = holders[next];
-            TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_SERIALIZE, "order = %d, CTempObject* = %p", static_cast<int>(position),
-                      pHolder);
-            ULONG64 address = pHolder->m_Value;
-            CDeviceObject* pDevice = nullptr;
-            if (pDevices != nullptr && pDevices->GetClassDeviceObjectWithStackID(address, StackID, pDevice)) {
-                m_DevObjMap.SetAt(position, pDevice);
-            } else {
-                TDL_TRACE(TRACE_ERROR, TRACE_AREA_SERIALIZE,
-                          "Failed to find CDeviceObject for PDEVICE_OBJECT=0x%I64x with StackID=%04u", address,
-                          static_cast<UINT>(StackID));
-            }
-            delete pHolder;
+    for (const auto& [position, pHolder] : holders) {
+        TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_SERIALIZE, "order = %d, CTempObject* = %p", static_cast<int>(position),
+                  pHolder.get());
+        ULONG64 address = pHolder->m_Value;
+        CDeviceObject* pDevice = nullptr;
+        if (pDevices != nullptr && pDevices->GetClassDeviceObjectWithStackID(address, StackID, pDevice)) {
+            m_DevObjMap.SetAt(position, pDevice);
+        } else {
+            TDL_TRACE(TRACE_ERROR, TRACE_AREA_SERIALIZE,
+                      "Failed to find CDeviceObject for PDEVICE_OBJECT=0x%I64x with StackID=%04u", address,
+                      static_cast<UINT>(StackID));
         }
-    } catch (...) {
-        for (; next < holders.size(); ++next)
-            delete holders[next].second;
-        throw;
     }
 }

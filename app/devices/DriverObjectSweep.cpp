@@ -1,4 +1,6 @@
 // The sweep after a merge of the driver's list: CDriverObject's part.
+#include <memory>
+
 #include "app/core/Trace.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceObject.h"
@@ -36,10 +38,9 @@ void CDriverObject::RemoveUnmarkedDOs(CAttachedDevices* pDevices) {
         RemoveFromStack(pDevice);
         m_DeviceObjects.RemoveAt(i);
         pDevice->_Driver = nullptr;
-        pDevices->RemoveDeviceObject(pDevice);
+        std::unique_ptr<CDeviceObject> pRemoved = pDevices->RemoveDeviceObject(pDevice);
         TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_ARRIVAL_PROCESSING,
                   "--- delete CDeviceObject = %p, PDEVICE_OBJECT=%I64x", pDevice, pDevice->_NtDeviceObject);
-        delete pDevice;
     }
     for (INT_PTR i = 0; i < m_DeviceObjects.GetSize(); ++i)
         m_DeviceObjects[i]->_StatusFlags &= ~SeenMark;

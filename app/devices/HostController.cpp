@@ -1,6 +1,7 @@
 #include "app/devices/HostController.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -59,8 +60,8 @@ CHostController::CHostController(CDeviceStack* pStack, CDeviceClass* pDeviceClas
     : m_pDeviceClass(pDeviceClass), m_devstk(pStack) {}
 
 CHostController::~CHostController() {
-    delete m_pRootHub;
-    delete m_pDeviceClass;
+    m_pRootHub.reset();
+    m_pDeviceClass.reset();
 }
 
 CHostController* CHostController::NewHostController(CDeviceStack* pStack, CDeviceClass* pDeviceClass) {
@@ -136,44 +137,39 @@ BOOL CHostController::GetHcdDriverKeyName(CString& strKey) {
 void CHostController::DeleteRootHub(CUSBLog* pDocument) {
     if (m_pRootHub == nullptr)
         return;
-    DeleteTopologyObject(pDocument, m_pRootHub);
+    DeleteTopologyObject(pDocument, m_pRootHub.get());
     // Without a document no node exists yet; the hub's own stack is the one that can still name it.
     CDeviceStack* pStack = m_pRootHub->m_devstk;
-    if (pStack != nullptr && pStack->m_deviceNode == m_pRootHub) {
+    if (pStack != nullptr && pStack->m_deviceNode == m_pRootHub.get()) {
         pStack->m_deviceNode = nullptr;
         pStack->m_iDeviceType = DT_NONE;
     }
-    delete m_pRootHub;
-    m_pRootHub = nullptr;
+    m_pRootHub.reset();
 }
 
 CUsbHub* CHostController::TryRootHub(CDeviceStack* pChild, CUSBLog* pDocument) {
-    CDeviceClass* pClass = CDeviceClass::Create(pChild->ClassGuid, pChild->DriverKey);
+    std::unique_ptr<CDeviceClass> pClass(CDeviceClass::Create(pChild->ClassGuid, pChild->DriverKey));
     if (pClass == nullptr)
         return nullptr;
     pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_USB_HUB);
     pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_NEC_USB3_HUB);
     pClass->LocateDeviceInfo();
-    CUsbHub* pHub = nullptr;
+    std::unique_ptr<CUsbHub> pNewHub;
     try {
-        pHub = new CUsbHub(this, pChild, pClass);
+        pNewHub = std::make_unique<CUsbHub>(this, pChild, pClass.get());
+        pClass.release(); // the hub's from here
     } catch (CMemoryException* e) {
         e->Delete();
+        return nullptr;
     } catch (const std::bad_alloc&) {
-    }
-    if (pHub == nullptr) {
-        delete pClass;
         return nullptr;
     }
-    pHub->m_HubKind = HubKindRoot;
-    CUsbHub* pOld = m_pRootHub;
-    m_pRootHub = pHub;
-    if (pOld != nullptr) {
-        // The hub kept without a descriptor gives way; its stack may be the new hub's.
-        m_pRootHub = pOld;
+    pNewHub->m_HubKind = HubKindRoot;
+    // The hub kept without a descriptor gives way; its stack may be the new hub's.
+    if (m_pRootHub != nullptr)
         DeleteRootHub(pDocument);
-        m_pRootHub = pHub;
-    }
+    m_pRootHub = std::move(pNewHub);
+    CUsbHub* pHub = m_pRootHub.get();
     pChild->m_iDeviceType = pChild->HasBosDescriptor != 0 ? DT_SS_ROOT_HUB : DT_ROOT_HUB;
     pChild->m_deviceNode = pHub;
     return pHub;
@@ -182,7 +178,7 @@ CUsbHub* CHostController::TryRootHub(CDeviceStack* pChild, CUSBLog* pDocument) {
 CUsbHub* CHostController::CreateRootUsbHub(CUSBLog* pDocument) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_ROOT_HUB, "--CHostController::CreateRootUsbHub");
     if (m_devstk == nullptr || pDocument == nullptr || pDocument->GetStackTree() == nullptr)
-        return m_pRootHub;
+        return m_pRootHub.get();
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_ROOT_HUB, "StackID = [%04u]", static_cast<UINT>(m_devstk->StackID));
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_ROOT_HUB, "Description = %s", static_cast<LPCSTR>(m_devstk->Description));
     for (int i = 0; i < CDeviceStack::MaxChildren; ++i) {
@@ -205,7 +201,7 @@ CUsbHub* CHostController::CreateRootUsbHub(CUSBLog* pDocument) {
             break;
         DeleteRootHub(pDocument);
     }
-    return m_pRootHub;
+    return m_pRootHub.get();
 }
 
 void CHostController::GetLabelText(CString& strLabel) const {
@@ -240,9 +236,8 @@ void CHostController::RemoveHostController(CDeviceStack* pStack, CUSBLog* pDocum
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_ARRIVAL, "ERROR: failed to remove the HostController node");
         return;
     }
-    delete pNode;
-    delete m_pDeviceClass;
-    m_pDeviceClass = nullptr;
+    delete pNode; // a tree node leaves its parent and reports itself gone as it is deleted
+    m_pDeviceClass.reset();
 }
 
 void CHostController::Serialize(CArchive& ar) {
@@ -276,9 +271,8 @@ void CHostController::Serialize(CArchive& ar) {
     ar >> haveDeviceClass;
     TraceRecordFlag("haveDeviceClass", haveDeviceClass);
     if (haveDeviceClass != 0) {
-        delete m_pDeviceClass;
-        m_pDeviceClass = nullptr;
-        m_pDeviceClass = new CDeviceClass(m_nSchema);
+        m_pDeviceClass.reset();
+        m_pDeviceClass = std::make_unique<CDeviceClass>(m_nSchema);
         m_pDeviceClass->Serialize(ar);
     }
     ar >> m_strControllerType;
@@ -299,8 +293,7 @@ void CHostController::Serialize(CArchive& ar) {
         TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "*** m_pRootHub is NULL! ***");
         return;
     }
-    delete m_pRootHub;
-    m_pRootHub = nullptr;
+    m_pRootHub.reset();
     m_pRootHub = CUsbHub::ForLoading(m_nSchema);
     m_pRootHub->SetHostController(this);
     m_pRootHub->Serialize(ar);

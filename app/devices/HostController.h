@@ -3,14 +3,16 @@
 // type, and the root hub below it, which it owns with the record.
 #pragma once
 
+#include <memory>
+
 #include "afx.h"
 #include "app/core/Device.h"
+#include "app/devices/DeviceClass.h"
+#include "app/devices/UsbHub.h"
 
-class CDeviceClass;
 class CDeviceStack;
 class CGkPropertyGridItem;
 class CUSBLog;
-class CUsbHub;
 
 class CHostController : public CDevice {
     DECLARE_SERIAL(CHostController)
@@ -55,14 +57,14 @@ public:
     void CreateHostControllerPropsPage(CGkPropertyGridItem* pCategory);
 
     CDeviceStack* GetDeviceStack() const { return m_devstk; }
-    CUsbHub* GetRootHub() const { return m_pRootHub; }
-    CDeviceClass* GetDeviceClass() const { return m_pDeviceClass; }
+    CUsbHub* GetRootHub() const { return m_pRootHub.get(); }
+    CDeviceClass* GetDeviceClass() const { return m_pDeviceClass.get(); }
 
     void Serialize(CArchive& ar) override;
 
     CString m_TargetDevice;
-    CUsbHub* m_pRootHub = nullptr;
-    CDeviceClass* m_pDeviceClass = nullptr;
+    std::unique_ptr<CUsbHub> m_pRootHub;
+    std::unique_ptr<CDeviceClass> m_pDeviceClass;
     CDeviceStack* m_devstk = nullptr;
     CString m_strControllerType;
     BYTE m_bIsEhci = 0;

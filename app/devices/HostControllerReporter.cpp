@@ -9,7 +9,7 @@ HostControllerReporter::HostControllerReporter(OutputerImp* pImp, CUSBLog* pCont
 
 void HostControllerReporter::Report(int mode) {
     BeginReport(mode);
-    OutputPnpRegistryProperties(mode, m_pController->m_pDeviceClass, true);
+    OutputPnpRegistryProperties(mode, m_pController->GetDeviceClass(), true);
     OutputDeviceStackProperties(mode, m_pController->m_devstk);
     OutputDeviceInterfaces(mode);
     OutputHostController(mode);

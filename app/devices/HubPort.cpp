@@ -1,5 +1,6 @@
 #include "app/devices/HubPort.h"
 
+#include <memory>
 #include <string>
 
 #include "WinCom.h"
@@ -77,15 +78,15 @@ CHubPort::CHubPort() = default;
 
 CHubPort::CHubPort(ULONG nPortNumber) : m_PortNumber(nPortNumber) {}
 
-CHubPort* CHubPort::ForLoading(UINT nSchema) {
-    auto* pPort = new CHubPort;
+std::unique_ptr<CHubPort> CHubPort::ForLoading(UINT nSchema) {
+    auto pPort = std::make_unique<CHubPort>();
     pPort->m_nSchema = nSchema;
     return pPort;
 }
 
 CHubPort::~CHubPort() {
-    delete m_pExternalHub;
-    delete m_pDeviceClass;
+    m_pExternalHub.reset();
+    m_pDeviceClass.reset();
     FreeConnectionInfo();
     ClearConfigurations();
 }
@@ -96,12 +97,7 @@ void CHubPort::FreeConnectionInfo() {
 }
 
 void CHubPort::ClearConfigurations() {
-    while (m_Configurations.GetSize() > 0) {
-        CUsbConfiguration* pConfiguration = m_Configurations[0];
-        m_Configurations.RemoveAt(0);
-        pConfiguration->DeleteRecords();
-        delete pConfiguration;
-    }
+    m_Configurations.RemoveAll();
 }
 
 bool CHubPort::QueryConnectionInformation(CDeviceStack* pHubStack) {
@@ -188,11 +184,10 @@ bool CHubPort::QueryDriverKeyName(CDeviceStack* pHubStack) {
     if (FAILED(CLSIDFromString(reinterpret_cast<LPCOLESTR>(guidText.c_str()), &classGuid)))
         return false;
     const CString driverKey(reinterpret_cast<LPCWSTR>(name.c_str()), static_cast<int>(name.size()));
-    CDeviceClass* pClass = CDeviceClass::Create(classGuid, driverKey);
+    std::unique_ptr<CDeviceClass> pClass(CDeviceClass::Create(classGuid, driverKey));
     if (pClass == nullptr)
         return false;
-    delete m_pDeviceClass;
-    m_pDeviceClass = pClass;
+    m_pDeviceClass = std::move(pClass);
     return true;
 }
 
@@ -250,9 +245,9 @@ void CHubPort::RequestCurrentPortConfigDescriptor() {
     driver.DeviceClose();
     m_CurrentConfig = pBuffer[kConfigurationValue];
     // The configuration the port had stays until the new one is whole: built, split and listed.
-    CUsbConfiguration* pConfiguration = nullptr;
+    std::unique_ptr<CUsbConfiguration> pConfiguration;
     try {
-        pConfiguration = new CUsbConfiguration(pBuffer, DEVSTK_INFO_HEADER_SIZE, bufferLength);
+        pConfiguration = std::make_unique<CUsbConfiguration>(pBuffer, DEVSTK_INFO_HEADER_SIZE, bufferLength);
     } catch (CMemoryException* e) {
         e->Delete();
         FreeBuffer(pBuffer);
@@ -260,16 +255,14 @@ void CHubPort::RequestCurrentPortConfigDescriptor() {
         return;
     }
     if (!pConfiguration->ParseConfigurationDescriptor()) {
-        delete pConfiguration;
         TraceConfigurationMemory();
         return;
     }
     ClearConfigurations();
     try {
-        m_Configurations.Add(pConfiguration);
+        m_Configurations.Add(std::move(pConfiguration));
     } catch (CMemoryException* e) {
         e->Delete();
-        delete pConfiguration;
         TraceConfigurationMemory();
     }
 }
@@ -284,7 +277,7 @@ void CHubPort::LinkPortToDeviceStack() {
         return;
     if (m_PortDeviceIsHub != 0)
         m_devstk->m_iDeviceType =
-            IsSuperSpeed(m_devstk) || IsSuperSpeedHub(m_pExternalHub) ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
+            IsSuperSpeed(m_devstk) || IsSuperSpeedHub(m_pExternalHub.get()) ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
     else if (m_ConnectionStatus != kStatusConnected)
         m_devstk->m_iDeviceType = DT_NONE;
     else if (m_CurrentConfig != 0)
@@ -295,24 +288,23 @@ void CHubPort::LinkPortToDeviceStack() {
 CUsbHub* CHubPort::CreateExternalHub(CDeviceStack* pDeviceStack) {
     if (pDeviceStack == nullptr)
         return nullptr;
-    CDeviceClass* pClass = CDeviceClass::Create(pDeviceStack->ClassGuid, pDeviceStack->DriverKey);
+    std::unique_ptr<CDeviceClass> pClass(CDeviceClass::Create(pDeviceStack->ClassGuid, pDeviceStack->DriverKey));
     if (pClass == nullptr)
         return nullptr;
-    AddInterfaceGuid(pClass, GUID_DEVINTERFACE_USB_HUB);
-    AddInterfaceGuid(pClass, GUID_DEVINTERFACE_NEC_USB3_HUB);
+    AddInterfaceGuid(pClass.get(), GUID_DEVINTERFACE_USB_HUB);
+    AddInterfaceGuid(pClass.get(), GUID_DEVINTERFACE_NEC_USB3_HUB);
     pClass->LocateDeviceInfo();
-    CUsbHub* pHub = nullptr;
     try {
-        pHub = new CUsbHub(pDeviceStack, pClass);
+        // The hub owns its class from here.
+        m_pExternalHub = std::make_unique<CUsbHub>(pDeviceStack, pClass.get());
+        pClass.release();
     } catch (CMemoryException* e) {
         e->Delete();
-        delete pClass;
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::CreateExternalHub - out of memory, port %u",
                   m_PortNumber);
         return nullptr;
     }
-    delete m_pExternalHub;
-    m_pExternalHub = pHub;
+    CUsbHub* pHub = m_pExternalHub.get();
     pHub->m_HubKind = HubKindExternal;
     pHub->FetchHubDescriptor();
     pDeviceStack->m_iDeviceType = pHub->IsSuperSpeed() ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
@@ -324,7 +316,7 @@ bool CHubPort::InitHubPortInstance(CDeviceStack* pHubStack, CUSBLog* pDocument) 
     if (!QueryConnectionInformation(pHubStack))
         return false;
     if (m_ConnectionStatus != kStatusNoDevice && QueryDriverKeyName(pHubStack)) {
-        AddInterfaceGuid(m_pDeviceClass, GUID_DEVINTERFACE_USB_DEVICE);
+        AddInterfaceGuid(m_pDeviceClass.get(), GUID_DEVINTERFACE_USB_DEVICE);
         m_pDeviceClass->LocateDeviceInfo();
         if (MapHubPortToDeviceStack(pDocument != nullptr ? pDocument->GetStackTree() : nullptr)) {
             if (m_ConnectionStatus == kStatusConnected)
@@ -344,8 +336,9 @@ bool CHubPort::InitHubPortInstance(CDeviceStack* pHubStack, CUSBLog* pDocument) 
     }
     if (pPortNode->size() == 0) {
         // The hub's own stack says what the hub is, as when the tree is rebuilt from a file.
-        ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub, m_pExternalHub);
-        element.m_LabelText = HubLabel(m_pExternalHub);
+        ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub,
+                                  m_pExternalHub.get());
+        element.m_LabelText = HubLabel(m_pExternalHub.get());
         core::tree_iterator<ConnectionElement> inserted = pPortNode->insert(element);
         if (inserted == g_ConnectionTreeEnd) {
             TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
@@ -384,8 +377,8 @@ bool CHubPort::BuildConnectionTree(CDeviceStack* pHubStack, CUSBLog* pDocument) 
                   "CHubPort::BuildConnectionTree - port not found in m_ConnectionTree");
         return true;
     }
-    ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub, m_pExternalHub);
-    element.m_LabelText = HubLabel(m_pExternalHub);
+    ConnectionElement element(TRUE, m_pExternalHub->IsSuperSpeed() ? SSExternalHub : ExternalHub, m_pExternalHub.get());
+    element.m_LabelText = HubLabel(m_pExternalHub.get());
     core::tree_iterator<ConnectionElement> inserted = pPortNode->insert(element);
     if (inserted == g_ConnectionTreeEnd)
         return true;
@@ -398,9 +391,8 @@ bool CHubPort::BuildConnectionTree(CDeviceStack* pHubStack, CUSBLog* pDocument) 
 void CHubPort::DeleteExternalHub(CUSBLog* pDocument) {
     if (m_pExternalHub == nullptr)
         return;
-    DeleteTopologyObject(pDocument, m_pExternalHub);
-    delete m_pExternalHub;
-    m_pExternalHub = nullptr;
+    DeleteTopologyObject(pDocument, m_pExternalHub.get());
+    m_pExternalHub.reset();
 }
 
 bool CHubPort::ClearHubPortInstance(CUSBLog* pDocument) {
@@ -416,8 +408,7 @@ bool CHubPort::ClearHubPortInstance(CUSBLog* pDocument) {
         return false;
     if (m_ConnectionStatus == kStatusNoDevice) {
         DeleteExternalHub(pDocument);
-        delete m_pDeviceClass;
-        m_pDeviceClass = nullptr;
+        m_pDeviceClass.reset();
         m_devstk->m_pSubtree = nullptr;
         m_devstk = nullptr;
         m_CurrentConfig = 0;
@@ -475,7 +466,7 @@ int CHubPort::GetImageIndex() const {
         return DT_PROBLEM;
     if (m_PortDeviceIsHub == 0)
         return m_CurrentConfig == 0 ? DT_PROBLEM : GetIconForDevice();
-    return IsSuperSpeedHub(m_pExternalHub) ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
+    return IsSuperSpeedHub(m_pExternalHub.get()) ? DT_SS_EXTERN_HUB : DT_EXTERN_HUB;
 }
 
 int CHubPort::GetIconForDevice() const {

@@ -5,16 +5,19 @@
 // device for itself. The port is the object of one node of the document's connection tree.
 #pragma once
 
+#include <memory>
+
 #include "afx.h"
 #include "afxtempl.h"
 #include "app/core/Device.h"
+#include "app/devices/DeviceClass.h"
+#include "app/devices/OwnedArray.h"
+#include "app/devices/UsbConfiguration.h"
 
-class CDeviceClass;
 class CDeviceStack;
 class CGkPropertyGridItem;
 class CStackTree;
 class CUSBLog;
-class CUsbConfiguration;
 class CUsbHub;
 
 // What the device-class texts and reports need to know of a port's device: the device descriptor's triple
@@ -41,7 +44,7 @@ public:
     CHubPort();
     explicit CHubPort(ULONG nPortNumber);
     // A port about to be loaded from a file of that schema.
-    static CHubPort* ForLoading(UINT nSchema);
+    static std::unique_ptr<CHubPort> ForLoading(UINT nSchema);
     ~CHubPort() override;
     CHubPort(const CHubPort&) = delete;
     CHubPort& operator=(const CHubPort&) = delete;
@@ -69,9 +72,9 @@ public:
     // interface part from configuration iConfig.
     void GetDeviceTypeSummary(BYTE iConfig, DeviceSummary& summary) const;
     int GetCheckState() const;
-    CDeviceClass* GetDeviceClass() const { return m_pDeviceClass; }
+    CDeviceClass* GetDeviceClass() const { return m_pDeviceClass.get(); }
     CDeviceStack* GetDeviceStack() const { return m_devstk; }
-    CUsbHub* GetExternalHub() const { return m_pExternalHub; }
+    CUsbHub* GetExternalHub() const { return m_pExternalHub.get(); }
     // The live document re-runs an external hub's interface lookup; a loaded one shows what was saved.
     void CreateHubPortPropsPage(int nDeviceType, CGkPropertyGridItem* pCategory, bool bLiveDocument = true);
 
@@ -82,15 +85,19 @@ public:
     BYTE m_PortDeviceIsHub = 0;
     BYTE m_CurrentConfig = 0;
     BYTE* m_pConnectionInfo = nullptr;
-    CUsbHub* m_pExternalHub = nullptr;
-    CDeviceClass* m_pDeviceClass = nullptr;
-    CTypedPtrArray<CPtrArray, CUsbConfiguration*> m_Configurations;
+    std::unique_ptr<CUsbHub> m_pExternalHub;
+    std::unique_ptr<CDeviceClass> m_pDeviceClass;
+    COwnedArray<CUsbConfiguration> m_Configurations;
     CDeviceStack* m_devstk = nullptr;
     CArray<WORD, WORD> m_Words;
     CStringArray m_Strings;
     UINT m_nSchema = CurrentSchema;
 
 private:
+    // The port record: the class, the connection block, the configurations, the external hub, the words and
+    // strings; loading replaces what the port had.
+    void StoreRecord(CArchive& ar) const;
+    void LoadRecord(CArchive& ar);
     void FreeConnectionInfo();
     void TraceConfigurationMemory() const;
     // The external hub, with its node and every stack it or its ports stood for, goes.

@@ -46,7 +46,7 @@ void CHubPort::CreateHubPortPropsPage(int nDeviceType, CGkPropertyGridItem* pCat
             !m_pDeviceClass->m_SymbolicLinks[0].IsEmpty())
             AddDeviceInterfaceCategory(*m_pDeviceClass, 0, "GUID_DEVINTERFACE_USB_DEVICE",
                                        InterfaceGuidText(*m_pDeviceClass, 0), pCategory);
-        CDeviceClass* pHubClass = m_pExternalHub != nullptr ? m_pExternalHub->m_pDeviceClass : nullptr;
+        CDeviceClass* pHubClass = m_pExternalHub != nullptr ? m_pExternalHub->m_pDeviceClass.get() : nullptr;
         if (m_PortDeviceIsHub != 0 && pHubClass != nullptr && pHubClass->m_SymbolicLinks.GetSize() > 0) {
             // A hub whose interfaces were not yet there when it was found gets a second look; a loaded
             // document would find this machine's devices instead, so it shows what was saved.

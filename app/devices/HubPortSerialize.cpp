@@ -19,42 +19,46 @@ constexpr UINT kConnectionBytes = CHubPort::ConnectionBlockSize - 8;
 } // namespace
 
 void CHubPort::Serialize(CArchive& ar) {
-    if (ar.IsStoring()) {
-        TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CHubPort::Serialize (storing)");
-        ar << static_cast<DWORD>(m_PortNumber) << static_cast<DWORD>(m_ConnectionStatus) << m_CurrentConfig;
-        // The class goes with the port even without a stack: a device the capture driver does not sit on (a
-        // HID device's own node) is still labelled by it, and a loaded log must show the same label.
-        const bool bClass = m_pDeviceClass != nullptr;
-        ar << static_cast<DWORD>(bClass ? 1 : 0);
-        if (bClass)
-            m_pDeviceClass->Serialize(ar);
-        ar << m_PortDeviceIsHub;
-        ar << static_cast<WORD>(m_devstk != nullptr ? m_devstk->StackID : 0);
-        ar << static_cast<DWORD>(m_pConnectionInfo != nullptr ? 1 : 0);
-        if (m_pConnectionInfo != nullptr)
-            ar.Write(m_pConnectionInfo + 8, kConnectionBytes);
-        ar << static_cast<DWORD>(m_Configurations.GetSize());
-        for (INT_PTR i = 0; i < m_Configurations.GetSize(); ++i)
-            m_Configurations[i]->Serialize(ar);
-        if (m_PortDeviceIsHub != 0) {
-            // The flag says a hub record follows; a hub whose model could not be built is stored empty.
-            if (m_pExternalHub != nullptr) {
-                m_pExternalHub->Serialize(ar);
-            } else {
-                CUsbHub empty;
-                empty.m_HubKind = HubKindExternal;
-                empty.Serialize(ar);
-            }
-        }
-        ar << static_cast<DWORD>(m_Words.GetSize());
-        for (INT_PTR i = 0; i < m_Words.GetSize(); ++i)
-            ar << m_Words[i];
-        ar << static_cast<DWORD>(m_Strings.GetSize());
-        for (INT_PTR i = 0; i < m_Strings.GetSize(); ++i)
-            ar << m_Strings[i];
-        return;
-    }
+    if (ar.IsStoring())
+        StoreRecord(ar);
+    else
+        LoadRecord(ar);
+}
 
+void CHubPort::StoreRecord(CArchive& ar) const {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CHubPort::Serialize (storing)");
+    ar << static_cast<DWORD>(m_PortNumber) << static_cast<DWORD>(m_ConnectionStatus) << m_CurrentConfig;
+    // The class goes with the port even without a stack: a device the capture driver does not sit on (a HID
+    // device's own node) is still labelled by it, and a loaded log must show the same label.
+    const bool bClass = m_pDeviceClass != nullptr;
+    ar << static_cast<DWORD>(bClass ? 1 : 0);
+    if (bClass)
+        m_pDeviceClass->Serialize(ar);
+    ar << m_PortDeviceIsHub;
+    ar << static_cast<WORD>(m_devstk != nullptr ? m_devstk->StackID : 0);
+    ar << static_cast<DWORD>(m_pConnectionInfo != nullptr ? 1 : 0);
+    if (m_pConnectionInfo != nullptr)
+        ar.Write(m_pConnectionInfo + 8, kConnectionBytes);
+    m_Configurations.Store(ar);
+    if (m_PortDeviceIsHub != 0) {
+        // The flag says a hub record follows; a hub whose model could not be built is stored empty.
+        if (m_pExternalHub != nullptr) {
+            m_pExternalHub->Serialize(ar);
+        } else {
+            CUsbHub empty;
+            empty.m_HubKind = HubKindExternal;
+            empty.Serialize(ar);
+        }
+    }
+    ar << static_cast<DWORD>(m_Words.GetSize());
+    for (INT_PTR i = 0; i < m_Words.GetSize(); ++i)
+        ar << m_Words[i];
+    ar << static_cast<DWORD>(m_Strings.GetSize());
+    for (INT_PTR i = 0; i < m_Strings.GetSize(); ++i)
+        ar << m_Strings[i];
+}
+
+void CHubPort::LoadRecord(CArchive& ar) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CHubPort::Serialize (loading)");
     DWORD portNumber = 0;
     DWORD status = 0;
@@ -63,16 +67,10 @@ void CHubPort::Serialize(CArchive& ar) {
     m_PortNumber = portNumber;
     m_ConnectionStatus = status;
     if (classFlag == 1) {
-        delete m_pDeviceClass;
-        m_pDeviceClass = nullptr;
-        auto* pClass = new CDeviceClass(m_nSchema);
-        try {
-            pClass->Serialize(ar);
-        } catch (...) {
-            delete pClass;
-            throw;
-        }
-        m_pDeviceClass = pClass;
+        m_pDeviceClass.reset();
+        auto pClass = std::make_unique<CDeviceClass>(m_nSchema);
+        pClass->Serialize(ar);
+        m_pDeviceClass = std::move(pClass);
     }
     WORD stackId = 0;
     ar >> m_PortDeviceIsHub >> stackId;
@@ -91,22 +89,20 @@ void CHubPort::Serialize(CArchive& ar) {
             AfxThrowMemoryException();
         ar.EnsureRead(m_pConnectionInfo + 8, kConnectionBytes);
     }
-    DWORD count = 0;
-    ar >> count;
     ClearConfigurations();
-    for (DWORD i = 0; i < count; ++i) {
-        auto pOwned = std::make_unique<CUsbConfiguration>();
-        m_Configurations.Add(pOwned.get());
-        CUsbConfiguration* pConfiguration = pOwned.release();
-        pConfiguration->Serialize(ar);
-        if (!pConfiguration->ParseConfigurationDescriptor())
-            AfxThrowMemoryException();
-    }
+    // A loaded configuration is parsed before the port takes it; one that cannot be is a memory failure.
+    m_Configurations.Load(
+        ar, [] { return std::make_unique<CUsbConfiguration>(); },
+        [](CUsbConfiguration& configuration) {
+            if (!configuration.ParseConfigurationDescriptor())
+                AfxThrowMemoryException();
+        });
     if (m_PortDeviceIsHub != 0) {
-        delete m_pExternalHub;
+        m_pExternalHub.reset();
         m_pExternalHub = CUsbHub::ForLoading(m_nSchema);
         m_pExternalHub->Serialize(ar);
     }
+    DWORD count = 0;
     ar >> count;
     m_Words.RemoveAll();
     for (DWORD i = 0; i < count; ++i) {

@@ -22,7 +22,7 @@ HubReporter::HubReporter(OutputerImp* pImp, CUSBLog* pContext, CUsbHub* pHub)
 
 void HubReporter::Report(int mode) {
     BeginReport(mode);
-    OutputPnpRegistryProperties(mode, m_pHub->m_pDeviceClass, m_pHub->m_HubKind == HubKindExternal);
+    OutputPnpRegistryProperties(mode, m_pHub->m_pDeviceClass.get(), m_pHub->m_HubKind == HubKindExternal);
     OutputDeviceStackProperties(mode, m_pHub->m_devstk);
     OutputDeviceInterfaces(mode);
     OutputHubProperties(mode);

@@ -9,7 +9,7 @@ PortDeviceReporter::PortDeviceReporter(OutputerImp* pImp, CUSBLog* pContext, CHu
 
 void PortDeviceReporter::Report(int mode) {
     BeginReport(mode);
-    OutputPnpRegistryProperties(mode, m_pPort->m_pDeviceClass, true);
+    OutputPnpRegistryProperties(mode, m_pPort->GetDeviceClass(), true);
     OutputDeviceStackProperties(mode, m_pPort->m_devstk);
     OutputDeviceInterfaces(mode);
     OutputPortProperties(mode);
@@ -20,7 +20,7 @@ void PortDeviceReporter::Report(int mode) {
 
 void PortDeviceReporter::OutputDeviceInterfaces(int mode) {
     OpenSection(mode, "Device&nbsp;Interfaces", "DeviceInterfaces");
-    const CDeviceClass* pClass = m_pPort->m_pDeviceClass;
+    const CDeviceClass* pClass = m_pPort->GetDeviceClass();
     if (pClass != nullptr && pClass->m_SymbolicLinks.GetSize() > 0 && !pClass->m_SymbolicLinks[0].IsEmpty()) {
         const GUID* pGuid = pClass->m_InterfaceGuids[0];
         OutputInterface(mode, "GUID_DEVINTERFACE_USB_DEVICE", pGuid != nullptr ? FormatGuid(*pGuid) : CString(),

@@ -24,32 +24,27 @@ CStackTree::~CStackTree() {
 
 void CStackTree::DeleteAll() {
     CSingleLock lock(&m_Lock, TRUE);
+    // The id map owns every stack; the driver-key map only finds them.
     for (const auto* pPair = m_StackMap.PGetFirstAssoc(); pPair != nullptr; pPair = m_StackMap.PGetNextAssoc(pPair))
         delete pPair->value;
     m_StackMap.RemoveAll();
     m_DriverKeyToDevstk.RemoveAll();
 }
 
-BOOL CStackTree::EnterStack(CDeviceStack* pStack, bool bDriverKey) {
+CDeviceStack* CStackTree::EnterStack(std::unique_ptr<CDeviceStack> pStack, bool bDriverKey) {
+    if (pStack == nullptr)
+        return nullptr;
     CSingleLock lock(&m_Lock, TRUE);
     try {
-        m_StackMap.SetAt(pStack->StackID, pStack);
-    } catch (CMemoryException* e) {
-        e->Delete();
-        delete pStack;
-        return FALSE;
-    }
-    if (!bDriverKey)
-        return TRUE;
-    try {
-        m_DriverKeyToDevstk.SetAt(pStack->DriverKey, pStack);
+        m_StackMap.SetAt(pStack->StackID, pStack.get());
+        if (bDriverKey)
+            m_DriverKeyToDevstk.SetAt(pStack->DriverKey, pStack.get());
     } catch (CMemoryException* e) {
         e->Delete();
         m_StackMap.RemoveKey(pStack->StackID);
-        delete pStack;
-        return FALSE;
+        return nullptr;
     }
-    return TRUE;
+    return pStack.release();
 }
 
 BOOL CStackTree::ParseDevstkNodes(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices) {
@@ -75,8 +70,8 @@ BOOL CStackTree::ParseDevstkNodes(const BYTE* pList, size_t nLength, CAttachedDe
                 position = 0;
                 continue;
             }
-            CDeviceStack* pStack = CDeviceStack::NewDeviceStack(node);
-            if (pStack == nullptr || !EnterStack(pStack)) {
+            CDeviceStack* pStack = EnterStack(CDeviceStack::NewDeviceStack(node));
+            if (pStack == nullptr) {
                 bResult = FALSE;
                 break;
             }
@@ -260,34 +255,22 @@ void CStackTree::Serialize(CArchive& ar) {
     for (DWORD i = 0; i < count; ++i) {
         USHORT stackId = 0;
         ar >> stackId;
-        auto* pStack = new CDeviceStack(m_nSchema);
-        try {
-            pStack->Serialize(ar);
-        } catch (...) {
-            delete pStack;
-            throw;
-        }
+        auto pStack = std::make_unique<CDeviceStack>(m_nSchema);
+        pStack->Serialize(ar);
         TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_SERIALIZE, "StackID = %d, pDeviceStack = %p", static_cast<int>(stackId),
-                  pStack);
+                  pStack.get());
         CDeviceStack* pKnown = nullptr;
-        if (m_StackMap.Lookup(stackId, pKnown)) {
-            // Entering it would orphan the first stack and the device objects that point at it.
-            delete pStack;
+        // Entering it would orphan the first stack and the device objects that point at it.
+        if (m_StackMap.Lookup(stackId, pKnown))
             AfxThrowArchiveException(CArchiveException::genericException, ar.m_strFileName);
-        }
         try {
-            m_StackMap.SetAt(stackId, pStack);
-        } catch (...) {
-            delete pStack;
-            throw;
-        }
-        try {
-            m_DriverKeyToDevstk.SetAt(pStack->DriverKey, pStack);
+            m_StackMap.SetAt(stackId, pStack.get());
+            m_DriverKeyToDevstk.SetAt(pStack->DriverKey, pStack.get());
         } catch (...) {
             m_StackMap.RemoveKey(stackId);
-            delete pStack;
             throw;
         }
+        pStack.release(); // the id map's from here
     }
 }
 

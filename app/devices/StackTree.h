@@ -6,6 +6,8 @@
 // loading runs before the tree has other users and takes no lock.
 #pragma once
 
+#include <memory>
+
 #include "afx.h"
 #include "afxmt.h"
 #include "afxtempl.h"
@@ -65,9 +67,9 @@ public:
     CMap<USHORT, USHORT, CDeviceStack*, CDeviceStack*> m_StackMap;
     CMap<CString, LPCSTR, CDeviceStack*, CDeviceStack*> m_DriverKeyToDevstk;
 
-    // Into the id map and, with bDriverKey, the driver-key map, under the lock; a stack that cannot be entered
-    // is deleted and FALSE returned.
-    BOOL EnterStack(CDeviceStack* pStack, bool bDriverKey = true);
+    // Into the id map and, with bDriverKey, the driver-key map, under the lock: the stack entered, owned by the
+    // id map from here. Null for no stack, or one that cannot be entered (it is then deleted).
+    CDeviceStack* EnterStack(std::unique_ptr<CDeviceStack> pStack, bool bDriverKey = true);
 
 private:
     void DeleteAll();

@@ -1,5 +1,6 @@
 #include "app/devices/SystemHostControllers.h"
 
+#include <memory>
 #include <new>
 
 #include "app/core/OSVersion.h"
@@ -53,10 +54,7 @@ void TraceElement(LPCSTR lpszPrefix, const ConnectionElement& element) {
 
 } // namespace
 
-CSystemHostControllers::~CSystemHostControllers() {
-    for (INT_PTR i = 0; i < m_Controllers.GetSize(); ++i)
-        delete m_Controllers[i];
-}
+CSystemHostControllers::~CSystemHostControllers() = default;
 
 BOOL CSystemHostControllers::EnumerateUsbTree(CUSBLog* pDocument) {
     if (pDocument == nullptr || pDocument->GetStackTree() == nullptr)
@@ -96,7 +94,7 @@ BOOL CSystemHostControllers::PlaceController(CHostController* pController, CUSBL
         pController->m_devstk->m_iDeviceType = DT_HOST_CONTROLLER;
         pController->m_devstk->m_deviceNode = pController;
     }
-    CUsbHub* pHub = bLive ? pController->CreateRootUsbHub(pDocument) : pController->m_pRootHub;
+    CUsbHub* pHub = bLive ? pController->CreateRootUsbHub(pDocument) : pController->GetRootHub();
     if (pHub == nullptr)
         return TRUE;
     const bool bSuperSpeed = pHub->IsSuperSpeed();
@@ -138,13 +136,13 @@ void CSystemHostControllers::EnumerateHostControllers(CUSBLog* pDocument) {
             continue;
         }
         LocateFailure failure = LocateFailure::None;
-        CHostController* pController = NewLocatedController(pStack, failure);
+        std::unique_ptr<CHostController> pNew = NewLocatedController(pStack, failure);
         if (failure == LocateFailure::NotLocated) {
             TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "Host Controller: StackID=%04u, removed", stackId);
             continue;
         }
-        if (pController == nullptr || !AppendController(pController)) {
-            delete pController;
+        CHostController* pController = pNew.get();
+        if (pController == nullptr || !AppendController(std::move(pNew))) {
             TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES,
                       "CSystemHostControllers::EnumerateHostControllers:Out of memory inserting new controller");
             // Only a controller object that could not be had passes on to the next stack: without memory for
@@ -158,9 +156,9 @@ void CSystemHostControllers::EnumerateHostControllers(CUSBLog* pDocument) {
     }
 }
 
-bool CSystemHostControllers::AppendController(CHostController* pController) {
+bool CSystemHostControllers::AppendController(std::unique_ptr<CHostController> pController) {
     try {
-        m_Controllers.Add(pController);
+        m_Controllers.Add(std::move(pController));
     } catch (CMemoryException* e) {
         e->Delete();
         return false;
@@ -168,9 +166,10 @@ bool CSystemHostControllers::AppendController(CHostController* pController) {
     return true;
 }
 
-CHostController* CSystemHostControllers::NewLocatedController(CDeviceStack* pStack, LocateFailure& failure) {
+std::unique_ptr<CHostController> CSystemHostControllers::NewLocatedController(CDeviceStack* pStack,
+                                                                              LocateFailure& failure) {
     failure = LocateFailure::None;
-    CDeviceClass* pClass = CDeviceClass::Create(pStack->ClassGuid, pStack->DriverKey);
+    std::unique_ptr<CDeviceClass> pClass(CDeviceClass::Create(pStack->ClassGuid, pStack->DriverKey));
     if (pClass == nullptr) {
         failure = LocateFailure::NoRecordMemory;
         return nullptr;
@@ -178,29 +177,25 @@ CHostController* CSystemHostControllers::NewLocatedController(CDeviceStack* pSta
     pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_USB_HOST_CONTROLLER);
     pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_NEC_USB3_HOST_CONTROLLER);
     if (!pClass->LocateDeviceInfo()) {
-        delete pClass;
         failure = LocateFailure::NotLocated;
         return nullptr;
     }
-    CHostController* pController = CHostController::NewHostController(pStack, pClass);
+    std::unique_ptr<CHostController> pController(CHostController::NewHostController(pStack, pClass.get()));
     if (pController == nullptr) {
-        delete pClass;
         failure = LocateFailure::NoControllerMemory;
         return nullptr;
     }
+    pClass.release(); // the controller's from here
     pController->GetControllerType();
     return pController;
 }
 
 CHostController* CSystemHostControllers::AddHostController(CDeviceStack* pStack) {
     LocateFailure failure = LocateFailure::None;
-    CHostController* pController = NewLocatedController(pStack, failure);
-    if (pController == nullptr)
+    std::unique_ptr<CHostController> pNew = NewLocatedController(pStack, failure);
+    CHostController* pController = pNew.get();
+    if (pController == nullptr || !AppendController(std::move(pNew)))
         return nullptr;
-    if (!AppendController(pController)) {
-        delete pController;
-        return nullptr;
-    }
     pStack->m_iDeviceType = DT_HOST_CONTROLLER;
     pStack->m_deviceNode = pController;
     return pController;
@@ -211,9 +206,7 @@ void CSystemHostControllers::SortByStackID() {
     INT_PTR i = 0;
     while (i + 1 < n) {
         if (StackIdOf(m_Controllers[i]) > StackIdOf(m_Controllers[i + 1])) {
-            CHostController* pFirst = m_Controllers[i];
-            m_Controllers[i] = m_Controllers[i + 1];
-            m_Controllers[i + 1] = pFirst;
+            m_Controllers.Swap(i, i + 1);
             i = 0;
         } else {
             ++i;
@@ -238,9 +231,9 @@ void CSystemHostControllers::GetHCDSymbolicLinks(CUSBLog* pDocument) {
             TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "Failed to find target for symbolic link");
             continue;
         }
-        CHostController* pProbe = nullptr;
+        std::unique_ptr<CHostController> pProbe;
         try {
-            pProbe = new CHostController(static_cast<LPCSTR>(strName));
+            pProbe = std::make_unique<CHostController>(static_cast<LPCSTR>(strName));
         } catch (CMemoryException* e) {
             e->Delete();
             return;
@@ -248,10 +241,8 @@ void CSystemHostControllers::GetHCDSymbolicLinks(CUSBLog* pDocument) {
             return;
         }
         CString strKey;
-        if (!pProbe->GetHcdDriverKeyName(strKey)) {
-            delete pProbe;
+        if (!pProbe->GetHcdDriverKeyName(strKey))
             return;
-        }
         {
             CSingleLock lock(&pStacks->m_Lock, TRUE);
             CDeviceStack* pStack = nullptr;
@@ -265,7 +256,6 @@ void CSystemHostControllers::GetHCDSymbolicLinks(CUSBLog* pDocument) {
                 ++nNamed;
             }
         }
-        delete pProbe;
     }
 }
 
@@ -276,7 +266,6 @@ BOOL CSystemHostControllers::DeleteHostController(CHostController* pController, 
         // Its node (if the stack removal has not taken it already) and every stack's link to it and below.
         DeleteTopologyObject(pDocument, pController);
         m_Controllers.RemoveAt(i);
-        delete pController;
         return TRUE;
     }
     return FALSE;
@@ -285,18 +274,12 @@ BOOL CSystemHostControllers::DeleteHostController(CHostController* pController, 
 void CSystemHostControllers::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "--CSystemHostControllers::Serialize (storing)");
-        ar << static_cast<DWORD>(m_Controllers.GetSize());
-        for (INT_PTR i = 0; i < m_Controllers.GetSize(); ++i)
-            m_Controllers[i]->Serialize(ar);
+        m_Controllers.Store(ar);
         return;
     }
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "--CSystemHostControllers::Serialize (loading)");
     DWORD count = 0;
     ar >> count;
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "numHCs = %d", static_cast<int>(count));
-    for (DWORD i = 0; i < count; ++i) {
-        auto* pController = new CHostController(m_nSchema);
-        m_Controllers.Add(pController);
-        pController->Serialize(ar);
-    }
+    m_Controllers.LoadItems(ar, count, [this] { return std::make_unique<CHostController>(m_nSchema); });
 }

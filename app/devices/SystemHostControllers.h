@@ -5,9 +5,10 @@
 
 #include "afx.h"
 #include "afxtempl.h"
+#include "app/devices/HostController.h"
+#include "app/devices/OwnedArray.h"
 
 class CDeviceStack;
-class CHostController;
 class CUSBLog;
 
 class CSystemHostControllers : public CObject {
@@ -43,7 +44,7 @@ public:
 
     void Serialize(CArchive& ar) override;
 
-    CTypedPtrArray<CPtrArray, CHostController*> m_Controllers;
+    COwnedArray<CHostController> m_Controllers;
     UINT m_nSchema = CurrentSchema;
 
 private:
@@ -51,9 +52,9 @@ private:
     enum class LocateFailure { None, NotLocated, NoRecordMemory, NoControllerMemory };
     // A controller over the stack with its SetupAPI record (both host-controller interface classes asked
     // for) and its type; null, with the reason, when the record cannot be made or located or memory is short.
-    static CHostController* NewLocatedController(CDeviceStack* pStack, LocateFailure& failure);
-    // Appends the controller; false when memory is short (the controller stays the caller's).
-    bool AppendController(CHostController* pController);
+    static std::unique_ptr<CHostController> NewLocatedController(CDeviceStack* pStack, LocateFailure& failure);
+    // Appends the controller; false when memory is short (the controller is then deleted).
+    bool AppendController(std::unique_ptr<CHostController> pController);
     // The controller's element below the root and its root hub's below that; FALSE when the tree refuses one.
     BOOL PlaceController(CHostController* pController, CUSBLog* pDocument, bool bLive);
 };

@@ -52,11 +52,7 @@ void CUsbConfiguration::SetBuffer(BYTE* pBuffer, UINT nOffset, UINT nTotalLength
 }
 
 void CUsbConfiguration::DeleteRecords() {
-    for (INT_PTR i = 0; i < m_Interfaces.GetSize(); ++i)
-        delete m_Interfaces[i];
     m_Interfaces.RemoveAll();
-    for (INT_PTR i = 0; i < m_AssocDescs.GetSize(); ++i)
-        delete m_AssocDescs[i];
     m_AssocDescs.RemoveAll();
 }
 
@@ -92,12 +88,10 @@ void CUsbConfiguration::SplitRecords() {
             // the set's own header
         } else if (bType == kInterfaceType && typed) {
             auto pInterface = std::make_unique<CUsbInterface>(p);
-            m_Interfaces.Add(pInterface.get());
-            pCurrent = pInterface.release();
+            pCurrent = pInterface.get();
+            m_Interfaces.Add(std::move(pInterface));
         } else if (bType == kAssociationType && typed) {
-            auto pAssociation = std::make_unique<CUsbInterfaceAssocDesc>(p);
-            m_AssocDescs.Add(pAssociation.get());
-            pAssociation.release();
+            m_AssocDescs.Add(std::make_unique<CUsbInterfaceAssocDesc>(p));
         } else if (pCurrent == nullptr) {
             // nothing before the first interface belongs to one
         } else if (bType == kEndpointType && typed) {

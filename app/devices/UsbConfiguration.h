@@ -7,6 +7,7 @@
 
 #include "afx.h"
 #include "afxtempl.h"
+#include "app/devices/OwnedArray.h"
 #include "usbspec.h"
 
 // A record's memory: AfxAllocateRaw's, so that a memory failure is the framework's CMemoryException.
@@ -65,8 +66,8 @@ public:
     BYTE* m_pLast = nullptr;
     BYTE* m_pConfigDesc = nullptr;
     UINT m_nConfigDescLength = 0;
-    CTypedPtrArray<CPtrArray, CUsbInterfaceAssocDesc*> m_AssocDescs;
-    CTypedPtrArray<CPtrArray, CUsbInterface*> m_Interfaces;
+    COwnedArray<CUsbInterfaceAssocDesc> m_AssocDescs;
+    COwnedArray<CUsbInterface> m_Interfaces;
 
 private:
     void SetBuffer(BYTE* pBuffer, UINT nOffset, UINT nTotalLength);

@@ -1,6 +1,7 @@
 #include "app/devices/UsbHub.h"
 
 #include <cstring>
+#include <memory>
 
 #include "GkPropertyGridItem.h"
 #include "app/core/KxTdloft.h"
@@ -46,16 +47,15 @@ CUsbHub::CUsbHub(CHostController* pHostController, CDeviceStack* pStack, CDevice
 
 CUsbHub::CUsbHub(CDeviceStack* pStack, CDeviceClass* pDeviceClass) : m_devstk(pStack), m_pDeviceClass(pDeviceClass) {}
 
-CUsbHub* CUsbHub::ForLoading(UINT nSchema) {
-    auto* pHub = new CUsbHub;
+std::unique_ptr<CUsbHub> CUsbHub::ForLoading(UINT nSchema) {
+    auto pHub = std::make_unique<CUsbHub>();
     pHub->m_nSchema = nSchema;
     return pHub;
 }
 
 CUsbHub::~CUsbHub() {
-    delete m_pDeviceClass;
-    for (INT_PTR i = 0; i < m_Ports.GetSize(); ++i)
-        delete m_Ports[i];
+    m_pDeviceClass.reset();
+    m_Ports.RemoveAll();
 }
 
 BOOL CUsbHub::FetchHubDescriptor() {
@@ -105,10 +105,9 @@ core::tree<ConnectionElement>* CUsbHub::FindNode(CUSBLog* pDocument) const {
 }
 
 void CUsbHub::DeletePorts(CUSBLog* pDocument) {
-    for (INT_PTR i = 0; i < m_Ports.GetSize(); ++i) {
+    // Every port's nodes and links go before any port does, so no node is left naming a deleted port.
+    for (INT_PTR i = 0; i < m_Ports.GetSize(); ++i)
         DeleteTopologyObject(pDocument, m_Ports[i]);
-        delete m_Ports[i];
-    }
     m_Ports.RemoveAll();
     // Nodes of objects that were never ports of this hub go as well: the hub's node holds ports only.
     DeleteTopologyChildren(pDocument, FindNode(pDocument));
@@ -146,7 +145,7 @@ void CUsbHub::RemoveRootHub(CDeviceStack* pStack, CUSBLog* pDocument) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: HostController m_pSubtree == NULL");
         return;
     }
-    if (pNode->parent() != pControllerNode || pController->m_pRootHub != this) {
+    if (pNode->parent() != pControllerNode || pController->GetRootHub() != this) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICE_TREE, "ERROR: failed to remove the RootHub node");
         return;
     }
@@ -196,20 +195,20 @@ BOOL CUsbHub::EnumerateHubPorts(CUSBLog* pDocument) {
 }
 
 core::tree<ConnectionElement>* CUsbHub::AddPort(core::tree<ConnectionElement>* pHubNode, UINT portType, UINT nPort) {
-    CHubPort* pPort = nullptr;
+    std::unique_ptr<CHubPort> pPort;
     try {
-        pPort = new CHubPort(nPort);
+        pPort = std::make_unique<CHubPort>(nPort);
     } catch (CMemoryException* e) {
         e->Delete();
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CUsbHub::EnumerateHubPorts - out of memory for port %u", nPort);
         return nullptr;
     }
-    TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "..new CHubPort = %p", static_cast<void*>(pPort));
-    core::tree<ConnectionElement>* pPortNode = pHubNode->insert(ConnectionElement(FALSE, portType, pPort)).node();
+    TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "..new CHubPort = %p", static_cast<void*>(pPort.get()));
+    core::tree<ConnectionElement>* pPortNode = pHubNode->insert(ConnectionElement(FALSE, portType, pPort.get())).node();
     bool bListed = false;
     if (pPortNode != nullptr) {
         try {
-            m_Ports.Add(pPort);
+            m_Ports.Add(std::move(pPort));
             bListed = true;
         } catch (CMemoryException* e) {
             e->Delete();
@@ -217,8 +216,8 @@ core::tree<ConnectionElement>* CUsbHub::AddPort(core::tree<ConnectionElement>* p
     }
     if (!bListed) {
         TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CUsbHub::EnumerateHubPorts - out of memory for port %u", nPort);
+        // The node goes while the port it names is still there; the port goes on the way out.
         delete pPortNode;
-        delete pPort;
         return nullptr;
     }
     return pPortNode;
@@ -275,9 +274,7 @@ void CUsbHub::Serialize(CArchive& ar) {
             m_pDeviceClass->Serialize(ar);
         // Always written: loading reads the block whatever the file's schema.
         ar.Write(m_HubDescriptorBlock, sizeof m_HubDescriptorBlock);
-        ar << static_cast<DWORD>(m_Ports.GetSize());
-        for (INT_PTR i = 0; i < m_Ports.GetSize(); ++i)
-            m_Ports[i]->Serialize(ar);
+        m_Ports.Store(ar);
         return;
     }
 
@@ -291,16 +288,10 @@ void CUsbHub::Serialize(CArchive& ar) {
     if (m_devstk == nullptr)
         TDL_TRACE(TRACE_WARNING, TRACE_AREA_SERIALIZE, "m_devstk is NULL");
     if (classFlag == 1) {
-        delete m_pDeviceClass;
-        m_pDeviceClass = new CDeviceClass(m_nSchema);
+        m_pDeviceClass.reset();
+        m_pDeviceClass = std::make_unique<CDeviceClass>(m_nSchema);
         m_pDeviceClass->Serialize(ar);
     }
     ar.EnsureRead(m_HubDescriptorBlock, sizeof m_HubDescriptorBlock);
-    DWORD count = 0;
-    ar >> count;
-    for (DWORD i = 0; i < count; ++i) {
-        CHubPort* pPort = CHubPort::ForLoading(m_nSchema);
-        m_Ports.Add(pPort);
-        pPort->Serialize(ar);
-    }
+    m_Ports.Load(ar, [this] { return CHubPort::ForLoading(m_nSchema); });
 }

@@ -3,12 +3,15 @@
 // CHubPort per downstream port. It enumerates its ports and builds its part of the connection tree.
 #pragma once
 
+#include <memory>
+
 #include "afx.h"
 #include "afxtempl.h"
 #include "app/core/Device.h"
+#include "app/devices/DeviceClass.h"
+#include "app/devices/OwnedArray.h"
 #include "common/DevstkInfo.h"
 
-class CDeviceClass;
 class CDeviceStack;
 class CGkPropertyGridItem;
 class CHostController;
@@ -37,7 +40,7 @@ public:
     // External hub; it owns pDeviceClass from here on, as the root hub does.
     CUsbHub(CDeviceStack* pStack, CDeviceClass* pDeviceClass);
     // A hub about to be loaded from a file of that schema.
-    static CUsbHub* ForLoading(UINT nSchema);
+    static std::unique_ptr<CUsbHub> ForLoading(UINT nSchema);
     ~CUsbHub() override;
     CUsbHub(const CUsbHub&) = delete;
     CUsbHub& operator=(const CUsbHub&) = delete;
@@ -76,9 +79,9 @@ public:
     BYTE m_HubDescriptorBlock[HubDescriptorBlockSize] = {};
     ULONG m_HubKind = HubKindRoot;
     CHostController* m_pHostController = nullptr;
-    CTypedPtrArray<CPtrArray, CHubPort*> m_Ports;
+    COwnedArray<CHubPort> m_Ports;
     CDeviceStack* m_devstk = nullptr;
-    CDeviceClass* m_pDeviceClass = nullptr;
+    std::unique_ptr<CDeviceClass> m_pDeviceClass;
     UINT m_nSchema = CurrentSchema;
 
 private:

@@ -49,5 +49,5 @@ void CFindDialog::PostNcDestroy() {
     CDialog::PostNcDestroy();
     if (m_pDocument != nullptr)
         m_pDocument->FindDialogDestroyed(this);
-    delete this;
+    delete this; // a modeless window: the object goes with its window
 }

@@ -207,5 +207,5 @@ void CLogProgress::PostNcDestroy() {
     if (IsBackground() && m_pDocument != nullptr)
         m_pDocument->BackgroundProgressDestroyed(this);
     if (m_bAutoDelete)
-        delete this;
+        delete this; // a modeless window: the object goes with its window
 }

@@ -11,10 +11,19 @@
 #include "app/ui/StackInspectorBar.h"
 #include "app/ui/SystemPropertiesWnd.h"
 
+namespace {
+
+CMainFrame* MainFrame() {
+    return dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+}
+
+} // namespace
+
 CPanePointers::CPanePointers() {
-    auto* pFrame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+    CMainFrame* pFrame = MainFrame();
     if (pFrame == nullptr)
         return;
+    m_pFrame = pFrame;
     m_pStackList = pFrame->GetStackInspectorList();
     m_pStackInspectorBar = pFrame->GetStackInspectorBar();
     m_pDeviceTreeTab = pFrame->GetDeviceTreeTab();
@@ -78,8 +87,7 @@ void CPanePointers::SystemPropertiesClear() {
 void CPanePointers::UpdateSystemProperties() {
     if (m_pSystemProperties == nullptr)
         return;
-    auto* pFrame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
-    CUSBLog* pDoc = pFrame != nullptr ? pFrame->GetActiveLogDocument() : nullptr;
+    CUSBLog* pDoc = GetActiveLogDocument();
     if (pDoc != nullptr && pDoc->IsRealtimeDocument())
         m_pSystemProperties->ShowSystemInformation();
     else
@@ -257,4 +265,23 @@ CWnd* CPanePointers::GetDeviceTreeActivePage() {
     COX3DTabViewContainer& tabs = m_pDeviceTreeTab->GetTabContainer();
     const int nActive = tabs.GetActivePageIndex();
     return nActive >= 0 && nActive < tabs.GetPageCount() ? tabs.GetPage(nActive) : nullptr;
+}
+
+BOOL CPanePointers::IsDeviceTreePaneVisible() const {
+    return m_pFrame != nullptr && m_pFrame->IsPaneVisible(CMainFrame::DeviceTreePaneId);
+}
+
+void CPanePointers::HideDevTreeAndStack() {
+    if (m_pFrame != nullptr)
+        m_pFrame->HideDevTreeAndStack();
+}
+
+void CPanePointers::RestoreDevTreeAndStack() {
+    if (m_pFrame != nullptr)
+        m_pFrame->RestoreDevTreeAndStack();
+}
+
+CUSBLog* CPanePointers::GetActiveLogDocument() {
+    CMainFrame* pFrame = MainFrame();
+    return pFrame != nullptr && pFrame->GetSafeHwnd() != nullptr ? pFrame->GetActiveLogDocument() : nullptr;
 }

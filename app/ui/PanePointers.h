@@ -16,6 +16,7 @@ class CDataBar;
 class CDevTreeBar;
 class CDeviceObject;
 class CDevicePropertiesWnd;
+class CMainFrame;
 class CDeviceStack;
 class CDeviceTreeTab;
 class CLogPropertiesWnd;
@@ -117,6 +118,15 @@ public:
     // The device tree's active page window; null when the active tab is outside the tabs.
     CWnd* GetDeviceTreeActivePage();
 
+    // The frame's layout: whether the device tree pane is open (FALSE without a main frame); the device tree
+    // and stack inspector hidden at a capture's start and those that were open shown again at its stop.
+    BOOL IsDeviceTreePaneVisible() const;
+    void HideDevTreeAndStack();
+    void RestoreDevTreeAndStack();
+
+    // The capture document of the main window's active child frame; null without a main frame window.
+    static CUSBLog* GetActiveLogDocument();
+
     // The test observers (null: none) and the device tree's answers while no device tree exists.
     static void SetCallSink(CPaneCallSink* pSink) { s_pCallSink = pSink; }
     static void SetDataBarSink(CDataBarSink* pSink) { s_pDataBarSink = pSink; }
@@ -135,6 +145,7 @@ private:
     void ShowDevicesTabSelection();
     void UpdateSystemProperties();
 
+    CMainFrame* m_pFrame = nullptr;
     CSpecialGridList* m_pStackList = nullptr;
     CStackInspectorBar* m_pStackInspectorBar = nullptr;
     CDeviceTreeTab* m_pDeviceTreeTab = nullptr;

@@ -12,21 +12,16 @@ constexpr COLORREF kLedTransparent = RGB(0, 128, 128);
 
 } // namespace
 
-CBmpInfo::~CBmpInfo() {
-    delete m_pBitmap;
-}
-
 BOOL CBmpInfo::Load(UINT nResourceId, UINT nPlacement, COLORREF clrTransparent) {
     m_nResourceId = nResourceId;
     m_nPlacement = nPlacement;
     m_clrTransparent = clrTransparent;
-    delete m_pBitmap;
-    m_pBitmap = nullptr;
+    m_pBitmap.reset();
     m_size = CSize(0, 0);
     HBITMAP hBitmap = ::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nResourceId));
     if (hBitmap == nullptr)
         return FALSE;
-    m_pBitmap = new CBitmap;
+    m_pBitmap = std::make_unique<CBitmap>();
     m_pBitmap->Attach(hBitmap);
     BITMAP bm{};
     m_pBitmap->GetBitmap(&bm);
@@ -53,7 +48,7 @@ void CBmpInfo::Draw(CDC* pDC, const CRect& rcPlace) const {
     CBitmap mask;
     if (!mask.CreateBitmap(m_size.cx, m_size.cy, 1, 1, nullptr))
         return;
-    CBitmap* pOldImage = imageDC.SelectObject(m_pBitmap);
+    CBitmap* pOldImage = imageDC.SelectObject(m_pBitmap.get());
     CBitmap* pOldMask = maskDC.SelectObject(&mask);
     imageDC.SetBkColor(m_clrTransparent);
     maskDC.BitBlt(0, 0, m_size.cx, m_size.cy, &imageDC, 0, 0, SRCCOPY);

@@ -4,6 +4,8 @@
 // colour that lets the pane's background show through.
 #pragma once
 
+#include <memory>
+
 #include "GkStatusBarPane.h"
 #include "afxwin.h"
 
@@ -15,7 +17,7 @@ public:
     static constexpr UINT PlaceCentred = 3;
 
     CBmpInfo() = default;
-    ~CBmpInfo() override;
+    ~CBmpInfo() override = default;
     CBmpInfo(const CBmpInfo&) = delete;
     CBmpInfo& operator=(const CBmpInfo&) = delete;
 
@@ -26,7 +28,7 @@ public:
     void Draw(CDC* pDC, const CRect& rcPlace) const;
 
     UINT m_nResourceId = 0;
-    CBitmap* m_pBitmap = nullptr; // owned; null when loading failed
+    std::unique_ptr<CBitmap> m_pBitmap; // null when loading failed
     CSize m_size;
     UINT m_nPlacement = PlaceCentred;
     COLORREF m_clrTransparent = 0;

@@ -33,7 +33,7 @@ CDocument* CZoDocTemplate::OpenDocumentFile(LPCTSTR lpszPathName, BOOL bMakeVisi
         pDocument->m_bAutoDelete = bAutoDelete;
         if (pFrame == nullptr) {
             AfxMessageBox(AFX_IDP_FAILED_TO_CREATE_DOC);
-            delete pDocument;
+            delete pDocument; // no frame holds the new document, so it goes here
             return nullptr;
         }
         bCreated = TRUE;

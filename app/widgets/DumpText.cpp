@@ -62,10 +62,12 @@ std::string Spaces(size_t n) { return std::string(n, ' '); }
 std::string DumpBinaryText(uint32_t value, int width) { return BinaryDigits(value, 8 * width); }
 
 std::string DumpCharText(uint32_t value, char nonPrintable) {
-    const char c = static_cast<char>(value & 0xFF);
-    if ((value & 0xFF) < 32 && nonPrintable)
-        return std::string(1, nonPrintable);
-    return std::string(1, c);
+    const auto c = static_cast<unsigned char>(value & 0xFF);
+    // Control characters and the bytes Windows-1252 leaves empty have nothing to show.
+    const bool shown = c >= 32 && c != 0x7F && c != 0x81 && c != 0x8D && c != 0x8F && c != 0x90 && c != 0x9D;
+    if (!shown)
+        return std::string(1, nonPrintable ? nonPrintable : ' ');
+    return std::string(1, static_cast<char>(c));
 }
 
 std::string FormatDumpTip(const std::string& format, const DumpTipContext& ctx) {

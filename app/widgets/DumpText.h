@@ -26,7 +26,9 @@ int DumpDefaultWidth(bool wordMode);
 // Column forms of a value `width` bytes wide.
 std::string DumpHexText(uint32_t value, int width);    // 2 x width upper-case digits
 std::string DumpBinaryText(uint32_t value, int width); // width x 8 bits, "-" between bytes
-std::string DumpCharText(uint32_t value, char nonPrintable); // the low byte; below 32 the replacement
+// The low byte; a control character or a byte with no character in Windows-1252 (0x81, 0x8D, 0x8F, 0x90,
+// 0x9D) is the replacement, or a blank without one.
+std::string DumpCharText(uint32_t value, char nonPrintable);
 
 struct DumpTipContext {
     DumpBytes bytes;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 IMPLEMENT_DYNAMIC(COX3DTabViewContainer, CTabCtrl)
 
@@ -152,18 +153,20 @@ BOOL COX3DTabViewContainer::InsertViewPage(int nIndex, CRuntimeClass* pClass, CC
         built.m_pNewDocTemplate = built.m_pCurrentDoc ? built.m_pCurrentDoc->GetDocTemplate() : nullptr;
         pContext = &built;
     }
-    CObject* object = pClass->CreateObject();
-    auto* page = dynamic_cast<CWnd*>(object);
-    if (!page) {
-        delete object;
+    std::unique_ptr<CObject> object(pClass->CreateObject());
+    auto* page = dynamic_cast<CWnd*>(object.get());
+    if (!page)
         return FALSE;
-    }
+    // A view deletes itself with its window, also one that failed to be made; any other window is deleted
+    // here when its window cannot be made, and is its page's once it is.
+    if (page->IsKindOf(RUNTIME_CLASS(CView)))
+        object.release();
     const UINT id = GetUniquePageId();
     if (!page->Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, CRect(0, 0, 0, 0), this, id, pContext)) {
         m_returnedIds.push_back(id);
-        delete page;
         return FALSE;
     }
+    object.release();
     if (!InsertPage(nIndex, page, lpszTitle, nImage, dwExStyle, bActivate)) {
         m_returnedIds.push_back(id);
         page->DestroyWindow(); // a view deletes itself with its window

@@ -1,7 +1,6 @@
 #include "OXGridList.h"
 
 #include <algorithm>
-#include <strings.h>
 
 #include "MemDC.h"
 
@@ -311,7 +310,7 @@ int CALLBACK COXGridList::CompareItems(LPARAM lParam1, LPARAM lParam2, LPARAM lP
     const auto* ctx = reinterpret_cast<const SortContext*>(lParamSort);
     const CString a = ctx->list->GetItemText(static_cast<int>(lParam1), ctx->column);
     const CString b = ctx->list->GetItemText(static_cast<int>(lParam2), ctx->column);
-    const int result = ::strcasecmp(static_cast<LPCTSTR>(a), static_cast<LPCTSTR>(b));
+    const int result = a.CompareNoCase(b);
     return ctx->ascending ? result : -result;
 }
 

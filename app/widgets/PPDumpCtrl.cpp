@@ -689,14 +689,21 @@ void CPPDumpCtrl::DrawCaption(CDC* pDC, const DumpLayout& l) {
     pDC->LineTo(row.right, row.bottom - 1);
     CFont* oldFont = pDC->SelectObject(&m_font);
     pDC->SetTextColor(IsWindowEnabled() ? m_colors[PPDUMP_COLOR_TEXT_HEADER] : m_disabledText);
+    // The lines first, then the captions over them: a caption as wide as its column ("Offset" over four
+    // offset digits) keeps its last stroke instead of losing it under the column's line.
+    for (int kind = 1; kind <= 6; ++kind) {
+        const RECT& c = l.columns[kind];
+        if (c.right <= c.left)
+            continue;
+        pDC->MoveTo(c.right - 1, row.top);
+        pDC->LineTo(c.right - 1, row.bottom);
+    }
     for (int kind = 1; kind <= 6; ++kind) {
         const RECT& c = l.columns[kind];
         if (c.right <= c.left)
             continue;
         CRect cell(c.left, row.top, c.right, row.bottom);
-        pDC->DrawText(kCaptions[kind], -1, &cell, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-        pDC->MoveTo(c.right - 1, row.top);
-        pDC->LineTo(c.right - 1, row.bottom);
+        pDC->DrawText(kCaptions[kind], -1, &cell, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
     }
     pDC->SelectObject(oldFont);
     pDC->SelectObject(oldPen);

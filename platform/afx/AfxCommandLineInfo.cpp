@@ -1,11 +1,11 @@
 #include "AfxCommandLineInfo.h"
 
-#include <strings.h>
+#include "WinCrtString.h"
 
 namespace {
 
 bool FlagIs(LPCTSTR pszParam, LPCTSTR name) {
-    return strcasecmp(pszParam, name) == 0;
+    return _stricmp(pszParam, name) == 0;
 }
 
 } // namespace

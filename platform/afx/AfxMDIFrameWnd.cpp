@@ -42,10 +42,12 @@ BOOL CMDIFrameWnd::CreateClient(LPCREATESTRUCT, CMenu*) {
         return FALSE;
     CRect client;
     GetClientRect(&client);
-    // The client is the frame's pane: RecalcLayout gives it what the bars leave.
-    m_hWndMDIClient = ::CreateWindowExA(
-        0, lpszClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, client.Width(), client.Height(), m_hWnd,
-        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(AFX_IDW_PANE_FIRST)), AfxGetInstanceHandle(), nullptr);
+    // The client is the frame's pane: RecalcLayout gives it what the bars leave. Its workspace lies in a
+    // sunken client edge, as the framework makes it.
+    m_hWndMDIClient = ::CreateWindowExA(WS_EX_CLIENTEDGE, lpszClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+                                        0, 0, client.Width(), client.Height(), m_hWnd,
+                                        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(AFX_IDW_PANE_FIRST)),
+                                        AfxGetInstanceHandle(), nullptr);
     return m_hWndMDIClient != nullptr;
 }
 

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "AfxStringTable.h"
-#include "NtFormat.h"
+#include "WinCrtFormat.h"
 #include "windows.h"
 
 namespace {
@@ -60,47 +60,14 @@ void NarrowFromWide(char* dst, const char16_t* src, int n) {
     ::WideCharToMultiByte(CP_ACP, 0, src, n, dst, n, nullptr, nullptr);
 }
 
-// Sink that collects formatted text in a stack buffer first.
-class StringFormatSink final : public nt::format::Sink<char> {
+// Appends what the run-time's printf formats.
+class StringFormatSink final : public win32::crt::FormatSink {
 public:
     explicit StringFormatSink(CString& target) : m_target(target) {}
-    ~StringFormatSink() override = default;
-    void Put(const char* p, size_t n) override {
-        while (n > 0) {
-            size_t room = sizeof m_buf - m_used;
-            if (room == 0) {
-                Drain();
-                room = sizeof m_buf;
-            }
-            size_t chunk = n < room ? n : room;
-            std::memcpy(m_buf + m_used, p, chunk);
-            m_used += chunk;
-            p += chunk;
-            n -= chunk;
-        }
-    }
-    void PutRepeat(char ch, size_t n) override {
-        while (n > 0) {
-            size_t room = sizeof m_buf - m_used;
-            if (room == 0) {
-                Drain();
-                room = sizeof m_buf;
-            }
-            size_t chunk = n < room ? n : room;
-            std::memset(m_buf + m_used, ch, chunk);
-            m_used += chunk;
-            n -= chunk;
-        }
-    }
-    void Drain() {
-        m_target.Append(m_buf, CheckedLength(m_used));
-        m_used = 0;
-    }
+    void Write(const char* text, size_t n) override { m_target.Append(text, CheckedLength(n)); }
 
 private:
     CString& m_target;
-    char m_buf[512];
-    size_t m_used = 0;
 };
 
 } // namespace
@@ -615,8 +582,7 @@ void CString::AppendFormatV(LPCSTR pszFormat, va_list args) {
         AfxThrowInvalidArgException();
     CString formatted;
     StringFormatSink sink(formatted);
-    nt::format::FormatTo(sink, nt::format::Runtime::User, pszFormat, args);
-    sink.Drain();
+    win32::crt::FormatTo(sink, pszFormat, args);
     Append(formatted);
 }
 

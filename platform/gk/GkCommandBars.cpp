@@ -185,14 +185,41 @@ void CGkCommandBars::LayoutBars(CRect& rcClient) {
                 next = start + static_cast<int>(bHorz ? size.cx : size.cy);
             }
             m_rows.push_back({dwEdge, nRow, row});
+            constexpr int kEdge = GK_COMMANDBARS_ROW_EDGE;
             if (dwEdge == CBRS_ALIGN_TOP)
-                rcClient.top = row.bottom;
+                rcClient.top = std::min(rcClient.bottom, row.bottom + kEdge);
             else if (dwEdge == CBRS_ALIGN_BOTTOM)
-                rcClient.bottom = row.top;
+                rcClient.bottom = std::max(rcClient.top, row.top - kEdge);
             else if (dwEdge == CBRS_ALIGN_LEFT)
-                rcClient.left = row.right;
+                rcClient.left = std::min(rcClient.right, row.right + kEdge);
             else
-                rcClient.right = row.left;
+                rcClient.right = std::max(rcClient.left, row.left - kEdge);
+        }
+    }
+}
+
+void CGkCommandBars::DrawRowEdges(CDC* pDC) const {
+    const COLORREF clrShadow = ::GetSysColor(COLOR_3DSHADOW), clrLight = ::GetSysColor(COLOR_3DHILIGHT);
+    for (const Row& row : m_rows) {
+        const CRect& rc = row.rc;
+        // The shadowed line first, next to the row; the lit one beyond it.
+        switch (row.dwEdge) {
+        case CBRS_ALIGN_TOP:
+            pDC->FillSolidRect(CRect(rc.left, rc.bottom, rc.right, rc.bottom + 1), clrShadow);
+            pDC->FillSolidRect(CRect(rc.left, rc.bottom + 1, rc.right, rc.bottom + 2), clrLight);
+            break;
+        case CBRS_ALIGN_BOTTOM:
+            pDC->FillSolidRect(CRect(rc.left, rc.top - 2, rc.right, rc.top - 1), clrShadow);
+            pDC->FillSolidRect(CRect(rc.left, rc.top - 1, rc.right, rc.top), clrLight);
+            break;
+        case CBRS_ALIGN_LEFT:
+            pDC->FillSolidRect(CRect(rc.right, rc.top, rc.right + 1, rc.bottom), clrShadow);
+            pDC->FillSolidRect(CRect(rc.right + 1, rc.top, rc.right + 2, rc.bottom), clrLight);
+            break;
+        default:
+            pDC->FillSolidRect(CRect(rc.left - 2, rc.top, rc.left - 1, rc.bottom), clrShadow);
+            pDC->FillSolidRect(CRect(rc.left - 1, rc.top, rc.left, rc.bottom), clrLight);
+            break;
         }
     }
 }

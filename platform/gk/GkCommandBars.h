@@ -11,6 +11,8 @@
 
 class CGkMenuBar;
 
+#define GK_COMMANDBARS_ROW_EDGE 2
+
 class CGkPaintManager {
 public:
     static void SetTheme(int nTheme) { s_nTheme = nTheme; }
@@ -45,8 +47,11 @@ public:
     BOOL LoadCommandBars(LPCTSTR lpszSection);
 
     // Places the visible bars along their edges, row by row from the frame's edge inwards (the top and bottom
-    // spanning the frame, the sides between them), and takes their room out of rcClient.
+    // spanning the frame, the sides between them), each row followed by an etched line GK_COMMANDBARS_ROW_EDGE
+    // thick on its inner side, and takes their room out of rcClient.
     void LayoutBars(CRect& rcClient);
+    // Draws those etched lines (frame client coordinates): between the rows and between them and the client.
+    void DrawRowEdges(CDC* pDC) const;
     // A bar's gripper let go at ptDrop (frame client coordinates): the bar moves to the nearest edge the frame
     // allows, into the row under the point (or a new row beyond the last), at the point's offset along it.
     // FALSE when no edge is allowed.

@@ -8,15 +8,72 @@
 namespace {
 
 constexpr int kTabPadding = 8;
+constexpr int kClientEdge = 2; // the sunken edge round the pane's window
 
 bool HasFocusIn(HWND hwnd) {
     HWND hFocus = ::GetFocus();
     return hFocus != nullptr && (hFocus == hwnd || ::IsChild(hwnd, hFocus));
 }
 
+// The group a window lies in, if any.
+CGkDockingPaneGroup* GroupOf(HWND hwnd) {
+    for (; hwnd != nullptr; hwnd = ::GetParent(hwnd))
+        if (auto* pGroup = dynamic_cast<CGkDockingPaneGroup*>(CWnd::FromHandlePermanent(hwnd)))
+            return pGroup;
+    return nullptr;
+}
+
+// The groups of a thread hear of every focus move through one training hook, so that a caption turns active
+// when the focus enters its group and inactive when it leaves.
+thread_local HHOOK t_hFocusHook = nullptr;
+thread_local int t_nGroups = 0;
+
+LRESULT CALLBACK FocusHook(int nCode, WPARAM wParam, LPARAM lParam) {
+    if (nCode == HCBT_SETFOCUS) {
+        CGkDockingPaneGroup* pGaining = GroupOf(reinterpret_cast<HWND>(wParam));
+        CGkDockingPaneGroup* pLosing = GroupOf(reinterpret_cast<HWND>(lParam));
+        if (pGaining != pLosing) {
+            for (CGkDockingPaneGroup* pGroup : {pGaining, pLosing}) {
+                if (pGroup == nullptr)
+                    continue;
+                CRect rc = pGroup->GetCaptionRect();
+                ::InvalidateRect(pGroup->GetSafeHwnd(), &rc, FALSE);
+            }
+        }
+    }
+    return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+// A splitter strip: the face between a lit line on its top (or left) and a shadow line on its bottom (right).
+void DrawSplitter(CDC& dc, const CRect& rc, BOOL bHorz) {
+    dc.FillSolidRect(rc, ::GetSysColor(COLOR_3DFACE));
+    if (rc.IsRectEmpty())
+        return;
+    if (bHorz) {
+        dc.FillSolidRect(CRect(rc.left, rc.top, rc.right, rc.top + 1), ::GetSysColor(COLOR_3DHILIGHT));
+        dc.FillSolidRect(CRect(rc.left, rc.bottom - 1, rc.right, rc.bottom), ::GetSysColor(COLOR_3DSHADOW));
+    } else {
+        dc.FillSolidRect(CRect(rc.left, rc.top, rc.left + 1, rc.bottom), ::GetSysColor(COLOR_3DHILIGHT));
+        dc.FillSolidRect(CRect(rc.right - 1, rc.top, rc.right, rc.bottom), ::GetSysColor(COLOR_3DSHADOW));
+    }
+}
+
+// The caption's close mark: a cross of two-pixel strokes, seven pixels square, centred in the button.
+void DrawCloseMark(CDC& dc, const CRect& rc, COLORREF clr) {
+    constexpr int kRows = 6;
+    const int x = rc.left + (rc.Width() - (kRows + 1)) / 2;
+    const int y = rc.top + (rc.Height() - kRows) / 2;
+    for (int i = 0; i < kRows; ++i) {
+        dc.FillSolidRect(CRect(x + i, y + i, x + i + 2, y + i + 1), clr);
+        dc.FillSolidRect(CRect(x + kRows - 1 - i, y + i, x + kRows + 1 - i, y + i + 1), clr);
+    }
+}
+
 } // namespace
 
 BEGIN_MESSAGE_MAP(CGkDockingPaneGroup, CWnd)
+ON_WM_CREATE()
+ON_WM_DESTROY()
 ON_WM_PAINT()
 ON_WM_ERASEBKGND()
 ON_WM_LBUTTONDOWN()
@@ -25,6 +82,22 @@ ON_WM_SIZE()
 END_MESSAGE_MAP()
 
 CGkDockingPaneGroup::CGkDockingPaneGroup(CGkDockingPaneManager* pManager) : m_pManager(pManager) {}
+
+int CGkDockingPaneGroup::OnCreate(LPCREATESTRUCT lpCreateStruct) {
+    if (CWnd::OnCreate(lpCreateStruct) == -1)
+        return -1;
+    if (t_nGroups++ == 0)
+        t_hFocusHook = ::SetWindowsHookExA(WH_CBT, &FocusHook, nullptr, ::GetCurrentThreadId());
+    return 0;
+}
+
+void CGkDockingPaneGroup::OnDestroy() {
+    if (--t_nGroups == 0 && t_hFocusHook != nullptr) {
+        ::UnhookWindowsHookEx(t_hFocusHook);
+        t_hFocusHook = nullptr;
+    }
+    CWnd::OnDestroy();
+}
 
 BOOL CGkDockingPaneGroup::Create(CWnd* pSite) {
     LPCTSTR lpszClass = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursor(nullptr, IDC_ARROW));
@@ -87,11 +160,17 @@ CRect CGkDockingPaneGroup::GetTabRect(int nTab) const {
     return CRect(x, top, x + TabWidth(open[static_cast<size_t>(nTab)]), rc.bottom);
 }
 
-CRect CGkDockingPaneGroup::GetPaneArea() const {
+CRect CGkDockingPaneGroup::GetClientEdgeRect() const {
     CRect rc = Inner();
     rc.top = std::min(rc.bottom, rc.top + GK_DOCKING_CAPTION_HEIGHT);
     if (OpenPanes().size() > 1)
         rc.bottom = std::max(rc.top, rc.bottom - GK_DOCKING_TAB_HEIGHT);
+    return rc;
+}
+
+CRect CGkDockingPaneGroup::GetPaneArea() const {
+    CRect rc = GetClientEdgeRect();
+    rc.DeflateRect(std::min(kClientEdge, rc.Width() / 2), std::min(kClientEdge, rc.Height() / 2));
     return rc;
 }
 
@@ -105,15 +184,25 @@ void CGkDockingPaneGroup::OnPaint() {
     GetClientRect(&client);
     dc.FillSolidRect(client, ::GetSysColor(COLOR_3DFACE));
     for (const Splitter& s : m_splitters)
-        dc.FillSolidRect(s.rc, ::GetSysColor(COLOR_3DSHADOW));
+        DrawSplitter(dc, s.rc, s.bHorz);
 
     HGDIOBJ hOldFont = ::SelectObject(dc.m_hDC, ::GetStockObject(DEFAULT_GUI_FONT));
     dc.SetBkMode(TRANSPARENT);
     CGkDockingPane* pActive = m_pActive != nullptr && !m_pActive->IsClosed() ? m_pActive : nullptr;
-    bool bFocus = HasFocusIn(m_hWnd);
+    // The caption: the active caption's colours while the focus is inside the group, otherwise the face inside
+    // a shadow line with the button text's colour.
+    const bool bFocus = HasFocusIn(m_hWnd);
     CRect caption = GetCaptionRect();
-    dc.FillSolidRect(caption, ::GetSysColor(bFocus ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
-    COLORREF clrText = ::GetSysColor(bFocus ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT);
+    COLORREF clrText;
+    if (bFocus) {
+        dc.FillSolidRect(caption, ::GetSysColor(COLOR_ACTIVECAPTION));
+        clrText = ::GetSysColor(COLOR_CAPTIONTEXT);
+    } else {
+        CRect frame = caption;
+        frame.DeflateRect(0, 1);
+        dc.Draw3dRect(frame, ::GetSysColor(COLOR_3DSHADOW), ::GetSysColor(COLOR_3DSHADOW));
+        clrText = ::GetSysColor(COLOR_BTNTEXT);
+    }
     dc.SetTextColor(clrText);
     if (pActive != nullptr) {
         CRect text = caption;
@@ -122,33 +211,34 @@ void CGkDockingPaneGroup::OnPaint() {
         CString title = pActive->GetTitle();
         dc.DrawText(title, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
     }
-    // The close button: a cross.
-    CRect close = GetCloseButtonRect();
-    CPen pen(PS_SOLID, 2, clrText);
-    CPen* pOldPen = dc.SelectObject(&pen);
-    dc.MoveTo(close.left + 3, close.top + 3);
-    dc.LineTo(close.right - 3, close.bottom - 3);
-    dc.MoveTo(close.right - 3, close.top + 3);
-    dc.LineTo(close.left + 3, close.bottom - 3);
-    dc.SelectObject(pOldPen);
+    DrawCloseMark(dc, GetCloseButtonRect(), clrText);
+
+    // The pane's window sits in a sunken client edge.
+    CRect edge = GetClientEdgeRect();
+    if (!edge.IsRectEmpty())
+        dc.DrawEdge(edge, EDGE_SUNKEN, BF_RECT);
 
     std::vector<CGkDockingPane*> open = OpenPanes();
     if (open.size() > 1) {
-        CRect inner = Inner();
-        CRect strip(inner.left, std::max(inner.top, inner.bottom - GK_DOCKING_TAB_HEIGHT), inner.right, inner.bottom);
-        dc.FillSolidRect(strip, ::GetSysColor(COLOR_3DSHADOW));
+        // The tabs hang below the pane: the active one in the window colour joined to the pane, the others on
+        // the face, apart by a shadow line.
         for (size_t i = 0; i < open.size(); ++i) {
             CRect tab = GetTabRect(static_cast<int>(i));
-            bool bActive = open[i] == pActive;
-            CRect face = tab;
-            face.left += 1;
-            face.right -= 1;
-            face.top += bActive ? 0 : 2;
-            face.bottom -= 2;
-            dc.FillSolidRect(face, bActive ? ::GetSysColor(COLOR_WINDOW) : ::GetSysColor(COLOR_3DFACE));
-            dc.SetTextColor(::GetSysColor(bActive ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+            tab.bottom -= 2;
+            const bool bActive = open[i] == pActive;
+            if (bActive) {
+                dc.FillSolidRect(tab, ::GetSysColor(COLOR_WINDOW));
+                dc.FillSolidRect(CRect(tab.left, tab.top, tab.left + 1, tab.bottom), ::GetSysColor(COLOR_3DHILIGHT));
+                dc.FillSolidRect(CRect(tab.right - 1, tab.top, tab.right, tab.bottom), ::GetSysColor(COLOR_3DDKSHADOW));
+                dc.FillSolidRect(CRect(tab.left, tab.bottom - 1, tab.right, tab.bottom),
+                                 ::GetSysColor(COLOR_3DDKSHADOW));
+            } else if (i + 1 < open.size() && open[i + 1] != pActive) {
+                dc.FillSolidRect(CRect(tab.right - 1, tab.top + 3, tab.right, tab.bottom - 2),
+                                 ::GetSysColor(COLOR_3DSHADOW));
+            }
+            dc.SetTextColor(::GetSysColor(bActive ? COLOR_WINDOWTEXT : COLOR_BTNTEXT));
             CString title = open[i]->GetTitle();
-            dc.DrawText(title, face, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+            dc.DrawText(title, tab, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         }
     }
     ::SelectObject(dc.m_hDC, hOldFont);

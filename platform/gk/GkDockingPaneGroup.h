@@ -1,7 +1,8 @@
 // CGkDockingPaneGroup: the window of one tab group of docking panes under the site frame. From the top: a
-// caption with the active pane's title and a close button (active colours while the focus is inside), the
-// active pane's window, and, with several open panes, a tab strip along the bottom. Splitter strips the
-// manager assigns lie along some of its edges; dragging one resizes the band or split behind it.
+// caption with the active pane's title and a close button (the active caption's colours while the focus is
+// inside the group, the face inside a shadow line otherwise), the active pane's window inside a sunken client
+// edge, and, with several open panes, a tab strip along the bottom. Splitter strips the manager assigns lie
+// along some of its edges, raised on the face; dragging one resizes the band or split behind it.
 #pragma once
 
 #include <vector>
@@ -41,10 +42,13 @@ public:
     CRect GetCaptionRect() const;
     CRect GetCloseButtonRect() const;
     CRect GetTabRect(int nTab) const; // among the open panes
-    CRect GetPaneArea() const;        // where the active pane's window goes
+    CRect GetClientEdgeRect() const;  // the sunken edge round the pane's window
+    CRect GetPaneArea() const;        // where the active pane's window goes: inside that edge
     const std::vector<Splitter>& GetSplitters() const { return m_splitters; }
 
 protected:
+    int OnCreate(LPCREATESTRUCT lpCreateStruct);
+    void OnDestroy();
     void OnPaint();
     BOOL OnEraseBkgnd(CDC* pDC);
     void OnLButtonDown(UINT nFlags, CPoint point);

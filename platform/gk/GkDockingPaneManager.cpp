@@ -84,7 +84,12 @@ void PlaceNode(GkDockNode* pNode, const CRect& rc, const std::vector<EdgeSplitte
         if (e.nEdge != nearEdge)
             eb.push_back(e);
     }
-    ea.push_back({farEdge, pNode});
+    // The strip lies inside the child that keeps its size, as a band's strip lies inside the band: a pane
+    // split below a neighbour is as high as a band of the same size docked beside it.
+    if (pNode->nFixed == 0)
+        ea.push_back({farEdge, pNode});
+    else
+        eb.push_back({nearEdge, pNode});
     PlaceNode(a, ra, ea);
     PlaceNode(b, rb, eb);
 }

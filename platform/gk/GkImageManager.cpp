@@ -1,5 +1,7 @@
 #include "GkImageManager.h"
 
+#include <utility>
+
 #include "WinResourceTable.h"
 
 BOOL CGkImageManager::SetIcons(UINT nIDResource) {
@@ -26,7 +28,8 @@ BOOL CGkImageManager::Draw(CDC* pDC, UINT nCommand, CPoint pt, BOOL bEnabled) co
             continue;
         if (bEnabled)
             return it->list->Draw(pDC, found->second, pt, ILD_TRANSPARENT);
-        // Disabled: the image's shape in the shadow colour, none of its own colours.
+        // Disabled: the image's shape, none of its own colours, embossed as the classic look greys an image: a
+        // lit copy a pixel down and right under a shadowed one.
         int cx = 0, cy = 0;
         ::ImageList_GetIconSize(*it->list, &cx, &cy);
         CDC maskDC;
@@ -36,11 +39,12 @@ BOOL CGkImageManager::Draw(CDC* pDC, UINT nCommand, CPoint pt, BOOL bEnabled) co
         CBitmap* pOld = maskDC.SelectObject(&bitmap);
         maskDC.FillSolidRect(CRect(0, 0, cx, cy), RGB(255, 255, 255));
         it->list->Draw(&maskDC, found->second, CPoint(0, 0), ILD_MASK);
-        COLORREF clrShadow = ::GetSysColor(COLOR_3DSHADOW);
-        for (int y = 0; y < cy; ++y)
-            for (int x = 0; x < cx; ++x)
-                if (maskDC.GetPixel(x, y) == RGB(0, 0, 0))
-                    pDC->SetPixel(pt.x + x, pt.y + y, clrShadow);
+        for (const auto& [nOffset, clr] :
+             {std::pair{1, ::GetSysColor(COLOR_3DHILIGHT)}, std::pair{0, ::GetSysColor(COLOR_3DSHADOW)}})
+            for (int y = 0; y < cy; ++y)
+                for (int x = 0; x < cx; ++x)
+                    if (maskDC.GetPixel(x, y) == RGB(0, 0, 0))
+                        pDC->SetPixel(pt.x + x + nOffset, pt.y + y + nOffset, clr);
         maskDC.SelectObject(pOld);
         return TRUE;
     }

@@ -22,7 +22,7 @@ public:
     BOOL SetIcons(UINT nIDResource);
     // Forgets every image loaded so far.
     void RemoveAll() { m_images.clear(); }
-    // Draws the command's image at pt; FALSE when it has none. A disabled image shows only its shape.
+    // Draws the command's image at pt; FALSE when it has none. A disabled image shows only its shape, embossed.
     BOOL Draw(CDC* pDC, UINT nCommand, CPoint pt, BOOL bEnabled) const;
 
 private:

@@ -116,10 +116,13 @@ void CGkMDIFrameWnd::OnShowWindow(BOOL bShow, UINT nStatus) {
 }
 
 BOOL CGkMDIFrameWnd::OnEraseBkgnd(CDC* pDC) {
-    // What shows of the frame itself is the bars' rows beyond their last bar: the bars' face.
+    // What shows of the frame itself is the bars' rows beyond their last bar, on the face, and the etched lines
+    // after each row.
     CRect client;
     GetClientRect(&client);
-    pDC->FillSolidRect(client, GK_TOOLBAR_FACE);
+    pDC->FillSolidRect(client, ::GetSysColor(COLOR_BTNFACE));
+    if (m_pCommandBars != nullptr)
+        m_pCommandBars->DrawRowEdges(pDC);
     return TRUE;
 }
 

@@ -98,7 +98,8 @@ void CGkPropertyGrid::DrawRow(CDC* pDC, const GkPropertyGridRow& row, const CRec
 
     CRect rcValue(nSplit + 1, rcRow.top, rcRow.right, rcRow.bottom - 1);
     pDC->FillSolidRect(&rcValue, pValue->m_clrBack);
-    CRect rcValueText(rcValue.left + kTextMargin, rcValue.top, rcValue.right - kTextMargin, rcValue.bottom);
+    // A value may run up to a pixel from the grid's edge; only the caption needs room before the line.
+    CRect rcValueText(rcValue.left + kTextMargin, rcValue.top, rcValue.right - 1, rcValue.bottom);
     if (AreButtonsShown(pItem) && pItem->GetInplaceButtons()->GetCount() > 0) {
         std::vector<CRect> rects = GetButtonRects(pItem, rcRow);
         rcValueText.right = std::min(rcValueText.right, rects.front().left - kTextMargin);

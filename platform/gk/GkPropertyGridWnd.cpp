@@ -9,7 +9,7 @@ namespace {
 
 constexpr int kIndent = 14;        // gutter width per level, and the glyph's column
 constexpr int kSplitterHeight = 3; // between the rows and the help area
-constexpr int kSplitPercent = 45;  // the caption column's share of the width
+constexpr int kSplitPercent = 50;  // the caption column's share of the width
 constexpr int kButtonPadding = 10; // a button's width beyond its caption
 constexpr int kMinButtonWidth = 16;
 constexpr int kWheelRows = 3;
@@ -199,7 +199,8 @@ void CGkPropertyGrid::UpdateScrollBar() {
     m_nTopIndex = std::max(0, std::min(m_nTopIndex, nRows - nPage));
     SCROLLINFO si{};
     si.cbSize = sizeof(si);
-    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+    // The bar shows only while rows lie beyond the page, as a list box's does: rows that fit get the width.
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
     si.nMin = 0;
     si.nMax = std::max(0, nRows - 1);
     si.nPage = static_cast<UINT>(nPage);

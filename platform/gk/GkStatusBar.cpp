@@ -42,6 +42,7 @@ BEGIN_MESSAGE_MAP(CGkStatusBar, CControlBar)
 ON_WM_PAINT()
 ON_WM_ERASEBKGND()
 ON_WM_SIZE()
+ON_MESSAGE(WM_NCHITTEST, &CGkStatusBar::OnNcHitTest)
 ON_MESSAGE(WM_SETTEXT, &CGkStatusBar::OnSetText)
 ON_MESSAGE(WM_GETTEXT, &CGkStatusBar::OnGetText)
 ON_MESSAGE(WM_GETTEXTLENGTH, &CGkStatusBar::OnGetTextLength)
@@ -166,10 +167,26 @@ int CGkStatusBar::GetBarHeight() const {
     return GK_STATUSBAR_TOPGAP + nTextHeight + 2 * GK_STATUSBAR_VERTBORDER + 2 + GK_STATUSBAR_BOTTOMGAP;
 }
 
+CRect CGkStatusBar::GetSizeGripRect() const {
+    if (!m_hWnd)
+        return CRect(0, 0, 0, 0);
+    // The frame the bar sits in: a sizable one that is not maximised can be sized from its corner.
+    HWND hFrame = ::GetAncestor(m_hWnd, GA_ROOT);
+    if (hFrame == nullptr || !(::GetWindowLongA(hFrame, GWL_STYLE) & WS_THICKFRAME) || ::IsZoomed(hFrame))
+        return CRect(0, 0, 0, 0);
+    CRect rc;
+    GetClientRect(&rc);
+    rc.left = std::max(rc.left, rc.right - GK_STATUSBAR_GRIP);
+    return rc;
+}
+
 std::vector<CRect> CGkStatusBar::CalcPaneRects() const {
     CRect rcClient;
     if (m_hWnd)
         GetClientRect(&rcClient);
+    const CRect rcGrip = GetSizeGripRect();
+    if (!rcGrip.IsRectEmpty())
+        rcClient.right = rcGrip.left;
     const int nTop = GK_STATUSBAR_TOPGAP;
     const int nBottom = std::max(nTop, static_cast<int>(rcClient.bottom) - GK_STATUSBAR_BOTTOMGAP);
     int nUsed = 0;
@@ -249,10 +266,21 @@ void CGkStatusBar::OnSize(UINT nType, int cx, int cy) {
     RepaintAll();
 }
 
+LRESULT CGkStatusBar::OnNcHitTest(WPARAM, LPARAM lParam) {
+    CPoint point(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+    ScreenToClient(&point);
+    if (GetSizeGripRect().PtInRect(point))
+        return HTBOTTOMRIGHT;
+    return Default();
+}
+
 void CGkStatusBar::OnPaint() {
     CPaintDC dc(this);
     CRect rcPaint = dc.m_ps.rcPaint;
     dc.FillSolidRect(&rcPaint, ::GetSysColor(COLOR_BTNFACE));
+    CRect rcGrip = GetSizeGripRect();
+    if (!rcGrip.IsRectEmpty())
+        ::DrawFrameControl(dc.m_hDC, &rcGrip, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
     HGDIOBJ hOldFont = dc.SelectObject(BarFont());
     dc.SetBkMode(TRANSPARENT);
     std::vector<CRect> rects = CalcPaneRects();

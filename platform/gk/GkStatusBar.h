@@ -6,9 +6,11 @@
 // - the bar is GK_STATUSBAR_TOPGAP + H + 2 * GK_STATUSBAR_VERTBORDER + 2 + GK_STATUSBAR_BOTTOMGAP pixels high;
 // - panes sit in a row from x = 0, GK_STATUSBAR_PANEGAP apart, from y = GK_STATUSBAR_TOPGAP to the bottom
 //   less GK_STATUSBAR_BOTTOMGAP;
-// - a pane is its width plus 2 * GK_STATUSBAR_HORZBORDER wide; a pane of style SBPS_STRETCH also takes what
-//   the others leave of the bar's width;
-// - its text is drawn inside the horizontal border (left) and the vertical border (top and bottom).
+// - a pane is its width plus 2 * GK_STATUSBAR_HORZBORDER wide (its sunken edge and a margin each side); a pane
+//   of style SBPS_STRETCH also takes what the others leave of the bar's width;
+// - its text is drawn inside the horizontal border (left) and the vertical border (top and bottom);
+// - while the frame the bar belongs to is sizable and not maximised, a size grip GK_STATUSBAR_GRIP wide takes
+//   the bar's right end (its hit test is HTBOTTOMRIGHT) and the panes end before it.
 #pragma once
 
 #include <vector>
@@ -20,8 +22,9 @@
 #define GK_STATUSBAR_TOPGAP 2
 #define GK_STATUSBAR_BOTTOMGAP 1
 #define GK_STATUSBAR_PANEGAP 2
-#define GK_STATUSBAR_HORZBORDER 2
+#define GK_STATUSBAR_HORZBORDER 3
 #define GK_STATUSBAR_VERTBORDER 1
+#define GK_STATUSBAR_GRIP 16
 
 class CGkStatusBar : public CControlBar {
     DECLARE_DYNAMIC(CGkStatusBar)
@@ -62,6 +65,8 @@ public:
     int GetHorzBorder() const { return GK_STATUSBAR_HORZBORDER; }
     int GetVertBorder() const { return GK_STATUSBAR_VERTBORDER; }
     int GetBarHeight() const;
+    // The size grip's rectangle (client coordinates); empty while the frame shows none.
+    CRect GetSizeGripRect() const;
 
     CSize CalcFixedLayout(BOOL bStretch, BOOL bHorz) override;
     // Every pane with an id other than 0 runs its update handlers: Enable lights or dims it, SetText sets its
@@ -75,6 +80,7 @@ protected:
     void OnPaint();
     BOOL OnEraseBkgnd(CDC* pDC);
     void OnSize(UINT nType, int cx, int cy);
+    LRESULT OnNcHitTest(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetText(WPARAM wParam, LPARAM lParam);
     LRESULT OnGetText(WPARAM wParam, LPARAM lParam);
     LRESULT OnGetTextLength(WPARAM wParam, LPARAM lParam);

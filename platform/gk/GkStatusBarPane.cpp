@@ -74,12 +74,7 @@ void CGkStatusBarPane::OnDraw(CDC* pDC, CRect rcItem) {
 void CGkStatusBarPane::DrawBorders(CDC* pDC, const CRect& rcItem) const {
     if (m_nStyle & SBPS_NOBORDERS)
         return;
-    COLORREF clrShadow = ::GetSysColor(COLOR_BTNSHADOW);
-    COLORREF clrHilight = ::GetSysColor(COLOR_BTNHIGHLIGHT);
-    if (m_nStyle & SBPS_POPOUT)
-        pDC->Draw3dRect(&rcItem, clrHilight, clrShadow);
-    else
-        pDC->Draw3dRect(&rcItem, clrShadow, clrHilight);
+    pDC->Draw3dRect(&rcItem, ::GetSysColor(COLOR_BTNSHADOW), ::GetSysColor(COLOR_BTNHIGHLIGHT));
 }
 
 void CGkStatusBarPane::DrawPaneText(CDC* pDC, const CRect& rcItem) const {

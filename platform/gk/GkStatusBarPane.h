@@ -1,7 +1,8 @@
 // CGkStatusBarPane: one pane of the toolkit's status bar: an id, a text, a width, a style and a text colour.
 // The bar calls OnDraw with the pane's rectangle whenever it paints that part of itself; the base draws the
-// borders the style asks for and the text, and no text while the pane is dimmed (SBPS_DISABLED). Panes that
-// draw something else (a bitmap) override OnDraw.
+// pane sunken into the bar, as the classic status bar draws its parts, unless the style asks for no borders
+// (SBPS_POPOUT, a checked pane's state, is kept in the style but draws the same), and the text, and no text
+// while the pane is dimmed (SBPS_DISABLED). Panes that draw something else (a bitmap) override OnDraw.
 #pragma once
 
 #include "afxwin.h"

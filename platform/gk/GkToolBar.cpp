@@ -428,15 +428,12 @@ void CGkToolBar::OnPaint() {
     CPaintDC dc(this);
     CRect client;
     GetClientRect(&client);
-    dc.FillSolidRect(client, GK_TOOLBAR_FACE);
-    // The gripper: a line of dots across the bar's start.
-    if (IsVertical()) {
-        for (int x = client.left + 4; x + 2 < client.right - 2; x += 4)
-            dc.FillSolidRect(CRect(x, 3, x + 2, 5), ::GetSysColor(COLOR_3DSHADOW));
-    } else {
-        for (int y = client.top + 4; y + 2 < client.bottom - 2; y += 4)
-            dc.FillSolidRect(CRect(3, y, 5, y + 2), ::GetSysColor(COLOR_3DSHADOW));
-    }
+    dc.FillSolidRect(client, ::GetSysColor(COLOR_BTNFACE));
+    // The gripper: a raised bar three pixels thick across the bar's start.
+    CRect gripper =
+        IsVertical() ? CRect(client.left + 2, 2, client.right - 2, 5) : CRect(2, client.top + 2, 5, client.bottom - 2);
+    if (!gripper.IsRectEmpty())
+        dc.DrawEdge(gripper, BDR_RAISEDINNER, BF_RECT);
     for (auto& control : m_controls)
         DrawControl(&dc, *control, control.get() == m_pHot);
 }
@@ -449,30 +446,36 @@ void CGkToolBar::DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot) {
         pDC->FillSolidRect(CRect(x, rc.top + 2, x + 1, rc.bottom - 2), ::GetSysColor(COLOR_3DHILIGHT));
         return;
     }
-    bool bPressed = &control == m_pPressed;
+    const bool bPressed = &control == m_pPressed;
+    const bool bChecked = control.GetChecked() != FALSE;
+    const bool bEnabled = control.GetEnabled() != FALSE;
     CRect arrow = control.GetArrowRect();
     if (!arrow.IsRectEmpty()) {
-        // The arrow: a small dark triangle right of a thin divider; the face is drawn in what is left.
-        COLORREF clrArrow = ::GetSysColor(control.GetEnabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
+        // The arrow: a small dark triangle right of the face, in an edge of its own while the button is hot.
+        COLORREF clrArrow = ::GetSysColor(bEnabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
         CPoint c = arrow.CenterPoint();
         for (int row = 0; row < 3; ++row)
             pDC->FillSolidRect(CRect(c.x - 3 + row, c.y - 1 + row, c.x + 4 - row, c.y + row), clrArrow);
-        if (control.GetEnabled() && (control.GetChecked() || bHot))
-            pDC->FillSolidRect(CRect(arrow.left, rc.top + 2, arrow.left + 1, rc.bottom - 2),
-                               ::GetSysColor(COLOR_HIGHLIGHT));
+        if (bEnabled && bHot && !bPressed) {
+            CRect edge(arrow.left, rc.top, arrow.right, rc.bottom);
+            pDC->DrawEdge(edge, BDR_RAISEDINNER, BF_RECT);
+        }
         rc.right = arrow.left;
     }
-    if (control.GetEnabled() && (control.GetChecked() || bHot || bPressed)) {
-        // Checked and hot buttons: a highlight-tinted face inside a highlight frame.
-        COLORREF clrFrame = ::GetSysColor(COLOR_HIGHLIGHT);
-        COLORREF clrFace = bPressed               ? RGB(152, 181, 226)
-                           : control.GetChecked() ? RGB(225, 230, 232)
-                                                  : RGB(193, 210, 238);
-        pDC->FillSolidRect(rc, clrFrame);
-        CRect face = rc;
-        face.DeflateRect(1, 1);
-        pDC->FillSolidRect(face, clrFace);
+    if (bEnabled && (bChecked || bPressed)) {
+        // Sunk: a checked button rests on a face lightened halfway to the highlight.
+        if (bChecked && !bPressed) {
+            const COLORREF face = ::GetSysColor(COLOR_BTNFACE), light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
+            pDC->FillSolidRect(rc,
+                               RGB((GetRValue(face) + GetRValue(light)) / 2, (GetGValue(face) + GetGValue(light)) / 2,
+                                   (GetBValue(face) + GetBValue(light)) / 2));
+        }
+        pDC->DrawEdge(rc, BDR_SUNKENOUTER, BF_RECT);
+    } else if (bEnabled && bHot) {
+        pDC->DrawEdge(rc, BDR_RAISEDINNER, BF_RECT);
     }
+    if (bPressed)
+        rc.OffsetRect(1, 1); // the face's contents move with it
     if (!m_bTextBelow) {
         CPoint pt(rc.left + (rc.Width() - m_szIcon.cx) / 2, rc.top + (rc.Height() - m_szIcon.cy) / 2);
         DrawImage(pDC, control, pt);

@@ -1,8 +1,10 @@
 // CGkToolBar: a command bar of buttons and separators loaded from a toolbar resource, with images from an
 // image manager (CGkImageManager): the frame's command bars' for a frame's bar, else the bar's own, which
-// loading the bar fills from the bitmap of its resource. A button click sends WM_COMMAND to the bar's owner (the frame, or the
-// window that owns a bar made inside it); idle update handlers through that owner enable, check and caption
-// the buttons. CGkControl is one button or separator of a bar.
+// loading the bar fills from the bitmap of its resource. A button click sends WM_COMMAND to the bar's owner
+// (the frame, or the window that owns a bar made inside it); idle update handlers through that owner enable,
+// check and caption the buttons. CGkControl is one button or separator of a bar. Bars are drawn on the face in
+// the classic look: a button the mouse is over stands out in a thin raised edge, a pressed or checked one is
+// sunk (a checked one on a lighter face).
 //
 // Layout (client coordinates): a gripper GK_TOOLBAR_GRIPPER wide, then the controls in a row from
 // y = GK_TOOLBAR_BORDER; a button is the icon plus GK_TOOLBAR_BUTTON_PAD each way, a separator
@@ -45,9 +47,6 @@ struct GKCREATECONTROL {
     GkControlType controlType;
     HMENU hMenu;
 };
-
-// The bars' own face, apart from the system's, so an image's key colour never matches it by chance.
-#define GK_TOOLBAR_FACE RGB(233, 236, 240)
 
 class CGkToolBar;
 class CGkCommandBars;

@@ -4,7 +4,10 @@
 #include <cstring>
 
 #include "WinInput.h"
+#include "WinMenus.h"
 #include "WinPaint.h"
+#include "WinPopupMenu.h"
+#include "WinRect.h"
 #include "WinSystemInfo.h"
 #include "WinUser.h"
 #include "internal/NonClient.h"
@@ -39,6 +42,12 @@ LRESULT HitTest(const WindowPtr& w, POINT screen) {
         return HTMENU;
     if (inside(layout.close))
         return HTCLOSE;
+    if (inside(layout.maximize))
+        return HTMAXBUTTON;
+    if (inside(layout.minimize))
+        return HTMINBUTTON;
+    if (inside(layout.sysMenu))
+        return HTSYSMENU;
     if (inside(layout.caption))
         return HTCAPTION;
     if (layout.sizable) {
@@ -142,6 +151,69 @@ void ScrollBarClick(HWND hwnd, int bar, POINT screen) {
     SendMessageA(hwnd, message, MAKEWPARAM(SB_ENDSCROLL, 0), 0);
 }
 
+void RedrawFrame(HWND hwnd) {
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
+}
+
+// A caption button pressed (down) or let go (up) over the part `hit`: the button shows pushed while it is held,
+// and letting it go over the same button gives its system command. A greyed button takes no press.
+void CaptionButton(HWND hwnd, const WindowPtr& w, LRESULT hit, bool down, LPARAM point) {
+    LRESULT pressed;
+    DWORD style;
+    {
+        std::lock_guard guard(UserLock());
+        const NonClientLayout layout = LayoutOfLocked(*w);
+        const bool enabled =
+            hit == HTCLOSE || (hit == HTMINBUTTON && layout.canMinimize) || (hit == HTMAXBUTTON && layout.canMaximize);
+        pressed = w->ncPressed;
+        w->ncPressed = down && enabled ? hit : 0;
+        style = w->style;
+    }
+    if (pressed != 0 || down)
+        RedrawFrame(hwnd);
+    if (down || pressed != hit)
+        return;
+    WPARAM command = SC_CLOSE;
+    if (hit == HTMAXBUTTON)
+        command = (style & WS_MAXIMIZE) ? SC_RESTORE : SC_MAXIMIZE;
+    else if (hit == HTMINBUTTON)
+        command = (style & WS_MINIMIZE) ? SC_RESTORE : SC_MINIMIZE;
+    SendMessageA(hwnd, WM_SYSCOMMAND, command, point);
+}
+
+// The window menu under the system-menu icon: what the window's style and state allow, the choice sent back as
+// its system command.
+void ShowWindowMenu(HWND hwnd, const WindowPtr& w) {
+    NonClientLayout layout;
+    RECT window;
+    DWORD style;
+    {
+        std::lock_guard guard(UserLock());
+        layout = LayoutOfLocked(*w);
+        window = WindowRectOnScreenLocked(*w);
+        style = w->style;
+    }
+    const bool minimized = (style & WS_MINIMIZE) != 0, maximized = (style & WS_MAXIMIZE) != 0;
+    HMENU menu = CreatePopupMenu();
+    auto add = [&](UINT command, const char* text, bool enabled) {
+        AppendMenuA(menu, MF_STRING | (enabled ? 0 : MF_GRAYED), command, text);
+    };
+    add(SC_RESTORE, "&Restore", minimized || maximized);
+    add(SC_MOVE, "&Move", !maximized);
+    add(SC_SIZE, "&Size", (style & WS_THICKFRAME) && !minimized && !maximized);
+    add(SC_MINIMIZE, "Mi&nimize", (style & WS_MINIMIZEBOX) && !minimized);
+    add(SC_MAXIMIZE, "Ma&ximize", (style & WS_MAXIMIZEBOX) && !maximized);
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    add(SC_CLOSE, "&Close\tAlt+F4", true);
+    const RECT& below = IsRectEmpty(&layout.sysMenu) ? layout.caption : layout.sysMenu;
+    const UINT command =
+        static_cast<UINT>(TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD, window.left + below.left,
+                                         window.top + layout.caption.bottom, 0, hwnd, nullptr));
+    DestroyMenu(menu);
+    if (command != 0 && IsWindow(hwnd))
+        SendMessageA(hwnd, WM_SYSCOMMAND, command, 0);
+}
+
 } // namespace
 
 LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -204,6 +276,9 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case SC_RESTORE:
             ShowWindow(hwnd, SW_RESTORE);
+            break;
+        case SC_MOUSEMENU:
+            ShowWindowMenu(hwnd, w);
             break;
         default:
             break;
@@ -302,10 +377,28 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             ScrollBarClick(hwnd, SB_VERT, p);
         else if (wParam == HTHSCROLL)
             ScrollBarClick(hwnd, SB_HORZ, p);
-        else if (wParam == HTCLOSE)
-            SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, lParam);
+        else if (wParam == HTCLOSE || wParam == HTMINBUTTON || wParam == HTMAXBUTTON)
+            CaptionButton(hwnd, w, static_cast<LRESULT>(wParam), true, lParam);
+        else if (wParam == HTSYSMENU)
+            SendMessageA(hwnd, WM_SYSCOMMAND, SC_MOUSEMENU | HTSYSMENU, lParam);
         return 0;
     }
+    case WM_NCLBUTTONUP:
+        CaptionButton(hwnd, w, static_cast<LRESULT>(wParam), false, lParam);
+        return 0;
+    case WM_LBUTTONUP:
+        // Let go over the client area, a held caption button comes back up without its command.
+        CaptionButton(hwnd, w, HTCLIENT, false, lParam);
+        return 0;
+    case WM_NCLBUTTONDBLCLK:
+        // The icon closes the window; the caption of a window that can be maximised maximises or restores it.
+        if (wParam == HTSYSMENU)
+            SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, lParam);
+        else if (wParam == HTCAPTION && (GetWindowLongA(hwnd, GWL_STYLE) & WS_MAXIMIZEBOX))
+            SendMessageA(hwnd, WM_SYSCOMMAND, IsZoomed(hwnd) ? SC_RESTORE : SC_MAXIMIZE, lParam);
+        else
+            return DefWindowProcA(hwnd, WM_NCLBUTTONDOWN, wParam, lParam);
+        return 0;
     case WM_QUERYENDSESSION:
     case WM_DEVICECHANGE:
         return TRUE;

@@ -182,14 +182,18 @@ HWND win32::internal::CreateDialogFromTemplate(HINSTANCE instance, const DialogR
                     MulDiv(r.bottom, baseY, 8)};
     };
     rect = mapRect(rect);
-    AdjustWindowRectEx(&rect, style, FALSE, resource.exStyle);
+    AdjustWindowRectEx(&rect, style, FALSE,
+                       resource.exStyle | ((resource.style & DS_MODALFRAME) ? WS_EX_DLGMODALFRAME : 0));
     POINT origin{rect.left, rect.top};
     if (parent && !(style & WS_CHILD)) {
         RECT owner{};
         GetWindowRect(GetAncestor(parent, GA_ROOT), &owner);
         origin = {owner.left + rect.left, owner.top + rect.top};
     }
-    HWND dialog = CreateWindowExA(resource.exStyle, WC_DIALOG, resource.caption.c_str(), style, origin.x, origin.y,
+    // A modal frame is the dialog's frame extended style, as the dialog manager makes it (the caption shows no
+    // icon then).
+    const DWORD exStyle = resource.exStyle | ((resource.style & DS_MODALFRAME) ? WS_EX_DLGMODALFRAME : 0);
+    HWND dialog = CreateWindowExA(exStyle, WC_DIALOG, resource.caption.c_str(), style, origin.x, origin.y,
                                   rect.right - rect.left, rect.bottom - rect.top, parent, nullptr, instance, nullptr);
     if (!dialog)
         return nullptr;
@@ -198,8 +202,14 @@ HWND win32::internal::CreateDialogFromTemplate(HINSTANCE instance, const DialogR
     SendMessageA(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
     for (const win32::DialogResourceItem& item : resource.items) {
         const RECT r = mapRect({item.x, item.y, item.x + item.cx, item.y + item.cy});
-        HWND control = CreateWindowExA(item.exStyle, item.className.c_str(), item.text.c_str(), item.style | WS_CHILD,
-                                       r.left, r.top, r.right - r.left, r.bottom - r.top, dialog,
+        // Dialogs are three-dimensional: a control's flat border becomes a sunken client edge.
+        DWORD itemStyle = item.style | WS_CHILD, itemExStyle = item.exStyle;
+        if (itemStyle & WS_BORDER) {
+            itemStyle &= ~WS_BORDER;
+            itemExStyle |= WS_EX_CLIENTEDGE;
+        }
+        HWND control = CreateWindowExA(itemExStyle, item.className.c_str(), item.text.c_str(), itemStyle, r.left, r.top,
+                                       r.right - r.left, r.bottom - r.top, dialog,
                                        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)), instance, nullptr);
         if (!control) {
             if (resource.style & DS_NOFAILCREATE)
@@ -270,13 +280,16 @@ void RegisterDialogClasses() {
 
 LONG GetDialogBaseUnits() {
     static const LONG units = [] {
+        // As Windows reckons a dialog font's units: the average of the 52 letters, rounded, and the cell height.
         HDC dc = GetDC(nullptr);
         HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-        TEXTMETRICA metrics{};
-        const bool measured = GetTextMetricsA(dc, &metrics) && metrics.tmAveCharWidth > 0 && metrics.tmHeight > 0;
+        SIZE letters{};
+        const bool measured =
+            GetTextExtentPoint32A(dc, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ", 52, &letters) &&
+            letters.cx >= 26 && letters.cy > 0;
         SelectObject(dc, old);
         ReleaseDC(nullptr, dc);
-        return measured ? MAKELONG(metrics.tmAveCharWidth, metrics.tmHeight) : MAKELONG(6, 13);
+        return measured ? MAKELONG((letters.cx / 26 + 1) / 2, letters.cy) : MAKELONG(6, 13);
     }();
     return units;
 }

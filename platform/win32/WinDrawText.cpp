@@ -82,7 +82,7 @@ int DrawTextA(HDC dc, LPCSTR text, int count, LPRECT rect, UINT format) {
     PangoRectangle logical;
     pango_layout_get_pixel_extents(pl, nullptr, &logical);
     int textWidth = logical.x + logical.width;
-    int textHeight = logical.height;
+    int textHeight = layout.Extent().cy;
     if (pango_layout_get_width(pl) >= 0) {
         // Aligned inside the given width already.
         textWidth = logical.width;

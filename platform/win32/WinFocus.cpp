@@ -3,10 +3,12 @@
 // state, never while a window procedure runs.
 #include <functional>
 
+#include "WinHooks.h"
 #include "WinInput.h"
 #include "WinPaint.h"
 #include "WinThreads.h"
 #include "WinUser.h"
+#include "internal/Hooks.h"
 #include "internal/InputState.h"
 #include "internal/WindowManager.h"
 #include "winerror.h"
@@ -108,6 +110,15 @@ HWND SetFocus(HWND hwnd) {
             return nullptr;
     }
     HWND old;
+    {
+        std::lock_guard guard(UserLock());
+        old = queue->focus;
+        if (old == hwnd)
+            return old;
+    }
+    // A training hook hears of the move first, and may refuse it.
+    if (CallHooks(WH_CBT, HCBT_SETFOCUS, reinterpret_cast<WPARAM>(hwnd), reinterpret_cast<LPARAM>(old)))
+        return nullptr;
     {
         std::lock_guard guard(UserLock());
         old = queue->focus;

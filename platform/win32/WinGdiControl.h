@@ -43,8 +43,8 @@ COLORREF PrintedPagePixel(size_t page, int x, int y);
 BOOL WritePrintedPagePng(size_t page, const char* path);
 void ClearPrintedPages();
 
-// The faces text is drawn in: the family a logical font resolves to ("DejaVu Sans" or "DejaVu Sans Mono"),
-// and the font files the private configuration loaded.
+// The faces text is drawn in: the family a logical font resolves to ("Tahoma", "Marlett", "DejaVu Sans" or
+// "DejaVu Sans Mono"), and the font files the private configuration loaded.
 std::string FontFamilyFor(const LOGFONTA& font);
 std::vector<std::string> LoadedFontFiles();
 

@@ -112,6 +112,12 @@ HBRUSH win32::internal::SysColorBrush(int index, COLORREF color) {
     return brushes[index];
 }
 
+HFONT win32::internal::CaptionFont() {
+    static const HFONT font = reinterpret_cast<HFONT>(
+        InsertGdiObject(std::make_shared<Font>(StockLogFont(kDefaultFontEm, false, true)), true));
+    return font;
+}
+
 HGDIOBJ GetStockObject(int object) {
     if (object < 0 || object >= kStockCount || object == 9)
         return nullptr;

@@ -1,6 +1,8 @@
 // Hooks: procedures a thread installs to hear of window events before the windows do. Only computer-based
 // training hooks (WH_CBT) are called, for HCBT_CREATEWND (before the window's first message; non-zero fails
-// the creation) and HCBT_DESTROYWND (non-zero keeps the window); other kinds are accepted and never called.
+// the creation), HCBT_DESTROYWND (non-zero keeps the window) and HCBT_SETFOCUS (wParam the window gaining the
+// focus, lParam the one losing it; non-zero keeps the focus where it is); other kinds are accepted and never
+// called.
 // A hook of thread 0 is called on every thread.
 #pragma once
 

@@ -98,8 +98,15 @@ void UpdateScrollBar(HWND hwnd, ListState& state) {
     }
     if (!(StyleOf(hwnd) & WS_VSCROLL))
         return;
-    SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(0, Count(state) - 1),
-                    static_cast<UINT>(VisibleRows(hwnd, state)), state.top, 0};
+    // LBS_DISABLENOSCROLL keeps the bar, greyed, while every row shows.
+    const UINT keep = (style & LBS_DISABLENOSCROLL) ? SIF_DISABLENOSCROLL : 0;
+    SCROLLINFO info{sizeof info,
+                    SIF_RANGE | SIF_PAGE | SIF_POS | keep,
+                    0,
+                    std::max(0, Count(state) - 1),
+                    static_cast<UINT>(VisibleRows(hwnd, state)),
+                    state.top,
+                    0};
     SetScrollInfo(hwnd, SB_VERT, &info, TRUE);
 }
 

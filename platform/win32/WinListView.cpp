@@ -75,9 +75,12 @@ bool ChangeItemState(HWND hwnd, ListViewState& state, int row, UINT bits, UINT m
     }
     if (!ValidRow(hwnd, state, row))
         return false; // the parent took the row away meanwhile
-    if (state.items.empty())
-        state.ownerSelected[static_cast<size_t>(row)] = (next & LVIS_SELECTED) != 0;
-    else
+    if (state.items.empty()) {
+        const bool selected = (next & LVIS_SELECTED) != 0;
+        if (state.ownerSelected[static_cast<size_t>(row)] != selected)
+            state.ownerSelectedCount += selected ? 1 : -1;
+        state.ownerSelected[static_cast<size_t>(row)] = selected;
+    } else
         state.items[static_cast<size_t>(row)].state = next;
     if (next & LVIS_FOCUSED)
         state.focus = row;
@@ -89,9 +92,9 @@ bool ChangeItemState(HWND hwnd, ListViewState& state, int row, UINT bits, UINT m
 }
 
 int SelectedCount(HWND hwnd, const ListViewState& state) {
-    if (state.items.empty())
-        return static_cast<int>(std::count(state.ownerSelected.begin(), state.ownerSelected.end(), true));
     (void)hwnd;
+    if (state.items.empty())
+        return state.ownerSelectedCount;
     return static_cast<int>(std::count_if(state.items.begin(), state.items.end(),
                                           [](const ListItem& item) { return (item.state & LVIS_SELECTED) != 0; }));
 }
@@ -116,6 +119,7 @@ BOOL ChangeAllStates(HWND hwnd, ListViewState& state, UINT bits, UINT mask) {
     if (NotifyList(hwnd, LVN_ITEMCHANGING, -1, 0, next, next ^ LVIS_SELECTED, LVIF_STATE))
         return FALSE;
     std::fill(state.ownerSelected.begin(), state.ownerSelected.end(), select);
+    state.ownerSelectedCount = select ? state.ownerCount : 0;
     NotifyList(hwnd, LVN_ITEMCHANGED, -1, 0, next, next ^ LVIS_SELECTED, LVIF_STATE);
     if (state.redraw)
         InvalidateRect(hwnd, nullptr, FALSE);
@@ -129,12 +133,15 @@ void SelectOnly(HWND hwnd, ListViewState& state, int row, POINT action) {
         const bool rowSelected = ValidRow(hwnd, state, row) && ItemState(state, row, LVIS_SELECTED);
         if (selected - (rowSelected ? 1 : 0) > 1) {
             ChangeAllStates(hwnd, state, 0, LVIS_SELECTED);
-        } else {
-            for (int other = 0; selected && other < state.ownerCount; ++other)
-                if (other != row && state.ownerSelected[static_cast<size_t>(other)]) {
-                    ChangeItemState(hwnd, state, other, 0, LVIS_SELECTED, action);
-                    break;
-                }
+        } else if (selected - (rowSelected ? 1 : 0) == 1) {
+            // The one other selected row is most often the focused one; only otherwise is it looked for.
+            int other = state.focus;
+            if (other < 0 || other == row || !state.ownerSelected[static_cast<size_t>(other)])
+                for (other = 0; other < state.ownerCount; ++other)
+                    if (other != row && state.ownerSelected[static_cast<size_t>(other)])
+                        break;
+            if (other < state.ownerCount)
+                ChangeItemState(hwnd, state, other, 0, LVIS_SELECTED, action);
         }
     } else {
         for (int other = 0; other < ItemCount(hwnd, state); ++other)
@@ -322,6 +329,8 @@ BOOL DeleteItem(HWND hwnd, ListViewState& state, int row) {
     if (!ValidRow(hwnd, state, row))
         return FALSE;
     if (state.items.empty()) {
+        if (state.ownerSelected[static_cast<size_t>(row)])
+            --state.ownerSelectedCount;
         state.ownerSelected.erase(state.ownerSelected.begin() + row);
         --state.ownerCount;
     } else {
@@ -343,6 +352,7 @@ BOOL DeleteAllItems(HWND hwnd, ListViewState& state) {
     state.items.clear();
     state.ownerCount = 0;
     state.ownerSelected.clear();
+    state.ownerSelectedCount = 0;
     state.focus = state.mark = -1;
     state.top = 0;
     UpdateScrollBars(hwnd, state);
@@ -492,6 +502,9 @@ BOOL SetItemCount(HWND hwnd, ListViewState& state, int count, DWORD flags) {
     count = std::max(0, count);
     const int previous = state.ownerCount;
     state.ownerCount = count;
+    for (int row = count; row < previous; ++row)
+        if (state.ownerSelected[static_cast<size_t>(row)])
+            --state.ownerSelectedCount;
     state.ownerSelected.resize(static_cast<size_t>(count), false);
     if (state.focus >= count)
         state.focus = -1;

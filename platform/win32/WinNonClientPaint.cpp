@@ -1,9 +1,11 @@
-// What DefWindowProc draws for WM_NCPAINT: the frame, the caption with its title and close box, the menu bar's
-// band and the scroll bars, in the classic look. Locks: UserLock() while the layout is read; drawing runs
+// What DefWindowProc draws for WM_NCPAINT: the frame, the caption with its icon, title and buttons, the menu
+// bar's band and the scroll bars, in the classic look. Locks: UserLock() while the layout is read; drawing runs
 // without it.
 #include <algorithm>
 
+#include "WinFrameControl.h"
 #include "WinGdi.h"
+#include "WinIcons.h"
 #include "WinMenus.h"
 #include "WinPaint.h"
 #include "WinRect.h"
@@ -11,6 +13,7 @@
 #include "WinUser.h"
 #include "WinUserDraw.h"
 #include "internal/NonClient.h"
+#include "internal/StockObjects.h"
 
 using namespace win32::internal;
 
@@ -23,14 +26,10 @@ struct Snapshot {
     std::string title;
     bool active = false;
     HMENU menu = nullptr;
+    HICON icon = nullptr;
+    LRESULT pressed = 0; // the caption button held down
     ScrollBar scroll[2];
 };
-
-void DrawArrowBox(HDC dc, RECT box, bool disabled) {
-    FillRect(dc, &box, GetSysColorBrush(COLOR_3DFACE));
-    DrawEdge(dc, &box, EDGE_RAISED, BF_RECT);
-    (void)disabled;
-}
 
 void DrawScrollBar(HDC dc, const RECT& bar, const ScrollBar& state, bool vertical) {
     if (IsRectEmpty(&bar))
@@ -46,8 +45,10 @@ void DrawScrollBar(HDC dc, const RECT& bar, const ScrollBar& state, bool vertica
         first.right = std::min(bar.right, bar.left + arrow);
         second.left = std::max(bar.left, bar.right - arrow);
     }
-    DrawArrowBox(dc, first, state.disabled);
-    DrawArrowBox(dc, second, state.disabled);
+    const UINT inactive = state.disabled ? DFCS_INACTIVE : 0;
+    DrawFrameControl(dc, &first, DFC_SCROLL, (vertical ? DFCS_SCROLLUP : DFCS_SCROLLLEFT) | inactive);
+    DrawFrameControl(dc, &second, DFC_SCROLL, (vertical ? DFCS_SCROLLDOWN : DFCS_SCROLLRIGHT) | inactive);
+    // A disabled bar (SIF_DISABLENOSCROLL with nothing to scroll, or EnableScrollBar) has no thumb.
     if (state.disabled || length <= 2 * arrow)
         return;
     ThumbSpan thumb = ThumbOf(state, length, arrow);
@@ -59,7 +60,62 @@ void DrawScrollBar(HDC dc, const RECT& bar, const ScrollBar& state, bool vertica
         box.left = bar.left + thumb.start;
         box.right = bar.left + thumb.end;
     }
-    DrawArrowBox(dc, box, false);
+    FillRect(dc, &box, GetSysColorBrush(COLOR_BTNFACE));
+    DrawEdge(dc, &box, EDGE_RAISED, BF_RECT);
+}
+
+// The caption's fill: its colour on the left shading into its gradient colour on the right.
+void FillCaption(HDC dc, const RECT& caption, bool active) {
+    const COLORREF from = GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION);
+    const COLORREF to = GetSysColor(active ? COLOR_GRADIENTACTIVECAPTION : COLOR_GRADIENTINACTIVECAPTION);
+    const LONG width = caption.right - caption.left;
+    auto at = [&](LONG x) {
+        auto mix = [&](int a, int b) { return a + (b - a) * static_cast<int>(x) / std::max<LONG>(1, width - 1); };
+        return RGB(mix(GetRValue(from), GetRValue(to)), mix(GetGValue(from), GetGValue(to)),
+                   mix(GetBValue(from), GetBValue(to)));
+    };
+    // One fill per run of columns of the same colour.
+    for (LONG x = 0; x < width;) {
+        const COLORREF colour = at(x);
+        LONG end = x + 1;
+        while (end < width && at(end) == colour)
+            ++end;
+        HBRUSH brush = CreateSolidBrush(colour);
+        RECT run{caption.left + x, caption.top, caption.left + end, caption.bottom};
+        FillRect(dc, &run, brush);
+        DeleteObject(brush);
+        x = end;
+    }
+}
+
+void PaintCaption(HDC dc, const Snapshot& s) {
+    const NonClientLayout& l = s.layout;
+    FillCaption(dc, l.caption, s.active);
+    RECT text = l.caption;
+    text.left += 3;
+    if (!IsRectEmpty(&l.sysMenu) && s.icon) {
+        DrawIconEx(dc, l.sysMenu.left, l.sysMenu.top, s.icon, l.sysMenu.right - l.sysMenu.left,
+                   l.sysMenu.bottom - l.sysMenu.top, 0, nullptr, DI_NORMAL);
+        text.left = l.sysMenu.right + 3;
+    }
+    auto button = [&](const RECT& box, UINT glyph, LRESULT hit, bool enabled) {
+        if (IsRectEmpty(&box))
+            return;
+        RECT r = box;
+        DrawFrameControl(dc, &r, DFC_CAPTION,
+                         glyph | (s.pressed == hit ? DFCS_PUSHED : 0) | (enabled ? 0 : DFCS_INACTIVE));
+        text.right = std::min(text.right, box.left - 2);
+    };
+    button(l.close, DFCS_CAPTIONCLOSE, HTCLOSE, true);
+    // A maximised window's maximise button restores it, as a minimised window's minimise button does.
+    button(l.maximize, (s.style & WS_MAXIMIZE) ? DFCS_CAPTIONRESTORE : DFCS_CAPTIONMAX, HTMAXBUTTON, l.canMaximize);
+    button(l.minimize, (s.style & WS_MINIMIZE) ? DFCS_CAPTIONRESTORE : DFCS_CAPTIONMIN, HTMINBUTTON, l.canMinimize);
+    HGDIOBJ old = SelectObject(dc, CaptionFont());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(s.active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
+    DrawTextA(dc, s.title.c_str(), static_cast<int>(s.title.size()), &text,
+              DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    SelectObject(dc, old);
 }
 
 // The menu bar's items, left to right, each with a margin on both sides.
@@ -109,7 +165,11 @@ void PaintNonClient(HWND hwnd) {
         s.menu = (w->style & WS_CHILD) ? nullptr : w->menu;
         s.scroll[0] = w->scroll[0];
         s.scroll[1] = w->scroll[1];
+        s.pressed = w->ncPressed;
+        s.icon = w->cls->smallIcon ? w->cls->smallIcon : w->cls->icon;
     }
+    if (!IsRectEmpty(&s.layout.sysMenu) && !s.icon)
+        s.icon = LoadIconA(nullptr, IDI_APPLICATION);
     HDC dc = GetWindowDC(hwnd);
     if (!dc)
         return;
@@ -128,28 +188,8 @@ void PaintNonClient(HWND hwnd) {
         FrameRect(dc, &r, GetSysColorBrush(COLOR_WINDOWFRAME));
         InflateRect(&r, -1, -1);
     }
-    if (!IsRectEmpty(&s.layout.caption)) {
-        RECT caption = s.layout.caption;
-        FillRect(dc, &caption, GetSysColorBrush(s.active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
-        RECT text = caption;
-        text.left += 4;
-        if (!IsRectEmpty(&s.layout.close)) {
-            text.right = s.layout.close.left;
-            RECT box = s.layout.close;
-            InflateRect(&box, -2, -2);
-            FillRect(dc, &box, GetSysColorBrush(COLOR_3DFACE));
-            DrawEdge(dc, &box, EDGE_RAISED, BF_RECT);
-            SetBkMode(dc, TRANSPARENT);
-            SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-            DrawTextA(dc, "x", 1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-        }
-        HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, GetSysColor(s.active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
-        DrawTextA(dc, s.title.c_str(), static_cast<int>(s.title.size()), &text,
-                  DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
-        SelectObject(dc, old);
-    }
+    if (!IsRectEmpty(&s.layout.caption))
+        PaintCaption(dc, s);
     if (!IsRectEmpty(&s.layout.menu))
         PaintMenuBar(dc, s.layout.menu, s.menu);
     DrawScrollBar(dc, s.layout.vscroll, s.scroll[SB_VERT], true);

@@ -251,7 +251,9 @@ MenuWindow* Open(Loop& loop, HMENU menu, POINT at, UINT flags, int position, boo
     w->loop = &loop;
     const SIZE size = Layout(*w);
     RECT frame{0, 0, size.cx, size.cy};
-    AdjustWindowRectEx(&frame, WS_POPUP | WS_BORDER, FALSE, 0);
+    // The classic menu's frame: a raised edge and a pixel of the face inside it, over the top and bottom items
+    // as beside them.
+    AdjustWindowRectEx(&frame, WS_POPUP, FALSE, WS_EX_DLGMODALFRAME);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     int x = at.x, y = at.y;
     if (!subMenu) {
@@ -265,8 +267,8 @@ MenuWindow* Open(Loop& loop, HMENU menu, POINT at, UINT flags, int position, boo
             y -= height / 2;
     }
     HWND root = GetAncestor(loop.owner, GA_ROOT);
-    w->hwnd = CreateWindowExA(WS_EX_TOPMOST, WC_MENUA, "", WS_POPUP | WS_BORDER, x, y, width, height, root, nullptr,
-                              nullptr, nullptr);
+    w->hwnd = CreateWindowExA(WS_EX_TOPMOST | WS_EX_DLGMODALFRAME, WC_MENUA, "", WS_POPUP, x, y, width, height, root,
+                              nullptr, nullptr, nullptr);
     if (!w->hwnd)
         return nullptr;
     MenuWindow* raw = w.get();
@@ -399,6 +401,8 @@ LRESULT CALLBACK MenuProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case WM_MOUSEACTIVATE:
         return MA_NOACTIVATE;
+    case MN_GETHMENU:
+        return reinterpret_cast<LRESULT>(w->menu);
     case WM_MOUSEMOVE: {
         auto [over, index] = Under(loop, hwnd, lParam);
         if (over)

@@ -13,6 +13,8 @@
 // Down move the highlight, Right or Enter opens a sub-menu, Left or Escape closes one (Escape at the top
 // dismisses), Enter picks, and an item's underlined letter picks or opens it.
 //
+// An open menu's window answers MN_GETHMENU with the menu it shows.
+//
 // Layout: a text item is the menu font's tmHeight + 4 high, a separator 8; items are as wide as the widest
 // text, with a 20-pixel column on its left for the check or radio mark and one on its right for a sub-menu's
 // arrow. GetMenuItemRect reports an open menu's items in screen coordinates.
@@ -43,6 +45,9 @@ typedef struct tagTPMPARAMS {
 static_assert(sizeof(TPMPARAMS) == 20);
 
 #define WC_MENUA "#32768"
+
+// Sent to an open menu's window: the menu it shows.
+#define MN_GETHMENU 0x01E1
 
 // With TPM_RETURNCMD the command picked (0: none or an error); otherwise TRUE, FALSE with the last error for a
 // bad menu or owner.

@@ -37,6 +37,7 @@ int SetScrollInfo(HWND hwnd, int bar, LPCSCROLLINFO info, BOOL redraw) {
     if (!w || !info)
         return 0;
     int pos;
+    bool shown, needed;
     {
         std::lock_guard guard(UserLock());
         ScrollBar* b = BarOf(*w, bar);
@@ -52,7 +53,19 @@ int SetScrollInfo(HWND hwnd, int bar, LPCSCROLLINFO info, BOOL redraw) {
             b->pos = info->nPos;
         Clamp(*b);
         pos = b->pos;
+        // A bar is needed while its page is smaller than its range. One that is not needed stays, greyed and
+        // without a thumb, under SIF_DISABLENOSCROLL, and goes otherwise; it comes back when it is needed.
+        needed = b->page ? static_cast<int>(b->page) <= b->max - b->min : b->max > b->min;
+        shown = (w->style & (bar == SB_VERT ? WS_VSCROLL : WS_HSCROLL)) != 0;
+        if (info->fMask & (SIF_RANGE | SIF_PAGE)) {
+            if (info->fMask & SIF_DISABLENOSCROLL)
+                b->disabled = !needed;
+            else if (needed)
+                b->disabled = false;
+        }
     }
+    if ((info->fMask & (SIF_RANGE | SIF_PAGE)) && !(info->fMask & SIF_DISABLENOSCROLL) && shown != needed)
+        ShowScrollBar(hwnd, bar, needed);
     RedrawFrame(hwnd, redraw);
     return pos;
 }

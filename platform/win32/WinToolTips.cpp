@@ -47,7 +47,7 @@ struct TipState {
     int initial = -1, autopop = -1, reshow = -1; // -1: from the double-click time
     COLORREF background = CLR_DEFAULT_TIP;
     COLORREF ink = CLR_DEFAULT_TIP;
-    RECT margin{2, 2, 2, 2};
+    RECT margin{3, 2, 3, 2}; // between the border and the text
     HFONT font = nullptr;
     int pending = -1;    // the tool the mouse rests on, waiting for the show timer
     int shown = -1;      // the tool whose tip shows

@@ -12,6 +12,7 @@
 #include "WinDialogs.h"
 #include "WinShellControl.h"
 #include "ZipWriter.h"
+#include "tests/support/Pictures.h"
 #include "windows.h"
 
 namespace setup::test {
@@ -138,11 +139,11 @@ bool Coloured(COLORREF c) {
 }
 
 TEST_F(WelcomeDialogTest, ItsPictureShowsEveryTextAndBothButtonsWhole) {
-    const std::string png = folder_.HostPath("welcome.png");
+    const std::string png = tdl::test::PicturePath("setup_welcome.png");
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     bool iconInColour = false;
     auto look = [&](HWND dialog) {
-        ASSERT_TRUE(win32::SavePicturePng(dialog, png.c_str()));
+        ASSERT_TRUE(tdl::test::SavePicture(dialog, "setup_welcome.png"));
         HWND icon = nullptr;
         HWND welcome = nullptr;
         HWND press = nullptr;

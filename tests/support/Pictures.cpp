@@ -13,6 +13,11 @@
 namespace tdl::test {
 
 std::string PicturePath(const std::string& fileName) {
+    // One flat folder of "name.png" files: a reviewer opens them by name, and a second extension or a folder
+    // in the name would hide a picture from them.
+    const bool png = fileName.size() > 4 && fileName.ends_with(".png") && !fileName.ends_with(".png.png");
+    if (!png || fileName.find_first_of("/\\") != std::string::npos)
+        ADD_FAILURE() << "a picture's file name is \"name.png\": " << fileName;
     const char* pszDir = std::getenv("TDL_PICTURE_DIR");
     std::filesystem::path dir = (pszDir && *pszDir) ? std::filesystem::path(pszDir) : std::filesystem::path(testing::TempDir());
     std::error_code error;

@@ -9,7 +9,8 @@
 
 namespace tdl::test {
 
-// The path a picture named fileName ("log_details.png") takes in the picture folder.
+// The path a picture named fileName ("log_details.png") takes in the picture folder; a name that is not
+// "name.png" fails the test.
 std::string PicturePath(const std::string& fileName);
 
 // Saves the picture of hwnd's top-level window, composed with its children, as PicturePath(fileName).

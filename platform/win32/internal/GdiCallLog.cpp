@@ -80,7 +80,7 @@ void FailDcCreation(unsigned count) {
 }
 
 std::string FontFamilyFor(const LOGFONTA& font) {
-    return internal::WantsMonospace(font) ? internal::kMonoFamily : internal::kSansFamily;
+    return internal::FamilyFor(font);
 }
 
 std::vector<std::string> LoadedFontFiles() {

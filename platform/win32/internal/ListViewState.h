@@ -32,9 +32,10 @@ constexpr int kDispInfoBufferLength = 260;
 struct ListViewState {
     HWND header = nullptr;
     std::vector<ListColumn> columns;
-    std::vector<ListItem> items;        // a list with items
-    int ownerCount = 0;                 // an owner-data list: its rows,
-    std::vector<bool> ownerSelected;    // which are selected
+    std::vector<ListItem> items;     // a list with items
+    int ownerCount = 0;              // an owner-data list: its rows,
+    std::vector<bool> ownerSelected; // which are selected,
+    int ownerSelectedCount = 0;      // and how many: a list of a million rows counts none of them again
     int focus = -1;
     int mark = -1; // the selection mark: where a Shift+click range starts
     int top = 0;   // the first row shown

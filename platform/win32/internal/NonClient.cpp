@@ -25,11 +25,29 @@ NonClientLayout LayoutOfLocked(const Window& w) {
     layout.sizable = (w.style & WS_THICKFRAME) != 0;
     LONG top = frame.top;
     if ((w.style & WS_CAPTION) == WS_CAPTION) {
-        LONG h = GetSystemMetrics((w.exStyle & WS_EX_TOOLWINDOW) ? SM_CYSMCAPTION : SM_CYCAPTION);
+        const bool tool = (w.exStyle & WS_EX_TOOLWINDOW) != 0;
+        LONG h = GetSystemMetrics(tool ? SM_CYSMCAPTION : SM_CYCAPTION);
         layout.caption = {frame.left, top, width - frame.right, top + h};
         if (w.style & WS_SYSMENU) {
-            LONG button = GetSystemMetrics(SM_CXSIZE);
-            layout.close = {layout.caption.right - button, top, layout.caption.right, top + h};
+            // Buttons two pixels narrower and four lower than their metric, two in from the caption's right and
+            // top; minimise and maximise side by side, two pixels left of the close button.
+            const LONG cx = GetSystemMetrics(tool ? SM_CXSMSIZE : SM_CXSIZE) - 2;
+            const LONG cy = GetSystemMetrics(tool ? SM_CYSMSIZE : SM_CYSIZE) - 4;
+            const RECT& c = layout.caption;
+            layout.close = {c.right - 2 - cx, c.top + 2, c.right - 2, c.top + 2 + cy};
+            if (!tool && (w.style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX))) {
+                layout.maximize = {layout.close.left - 2 - cx, layout.close.top, layout.close.left - 2,
+                                   layout.close.bottom};
+                layout.minimize = {layout.maximize.left - cx, layout.close.top, layout.maximize.left,
+                                   layout.close.bottom};
+                layout.canMinimize = (w.style & WS_MINIMIZEBOX) != 0;
+                layout.canMaximize = (w.style & WS_MAXIMIZEBOX) != 0;
+            }
+            // The small icon, one pixel in, for every window but tool windows and modal-frame dialogs.
+            if (!tool && !(w.exStyle & WS_EX_DLGMODALFRAME)) {
+                const LONG icon = GetSystemMetrics(SM_CXSMICON);
+                layout.sysMenu = {c.left + 1, c.top + 1, c.left + 1 + icon, std::min<LONG>(c.bottom, c.top + 1 + icon)};
+            }
         }
         top += h;
     }

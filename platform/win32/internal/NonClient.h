@@ -11,7 +11,13 @@ struct NonClientLayout {
     RECT window{};
     RECT client{};
     RECT caption{};
-    RECT close{}; // the caption's close button
+    // The caption's buttons (close; minimise and maximise, both or neither) and the system-menu icon.
+    RECT close{};
+    RECT minimize{};
+    RECT maximize{};
+    RECT sysMenu{};
+    bool canMinimize = false; // WS_MINIMIZEBOX: a button drawn without it is greyed and does nothing
+    bool canMaximize = false;
     RECT menu{};
     RECT vscroll{};
     RECT hscroll{};

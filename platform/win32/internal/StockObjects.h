@@ -9,5 +9,7 @@ namespace win32::internal {
 HBITMAP DefaultBitmap();
 // A stock solid brush of a system colour (index checked by the caller).
 HBRUSH SysColorBrush(int index, COLORREF color);
+// The font of window captions: the dialog face in bold.
+HFONT CaptionFont();
 
 } // namespace win32::internal

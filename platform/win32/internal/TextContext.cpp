@@ -10,6 +10,25 @@ namespace win32::internal {
 
 namespace {
 
+struct FontFile {
+    const char* folder;
+    const char* name;
+    const char* family;
+};
+
+// fonts-wine's MS Sans Serif is left out: it is a bitmap face whose advances do not match its strikes once
+// text is shaped, so its text runs together; Tahoma, which has its metrics at the dialog sizes, stands in.
+constexpr FontFile kFontFiles[] = {
+    {kFontFolder, "DejaVuSans.ttf", kSansFamily},       {kFontFolder, "DejaVuSans-Bold.ttf", kSansFamily},
+    {kFontFolder, "DejaVuSansMono.ttf", kMonoFamily},   {kFontFolder, "DejaVuSansMono-Bold.ttf", kMonoFamily},
+    {kWindowsFontFolder, "tahoma.ttf", kUiFamily},      {kWindowsFontFolder, "tahomabd.ttf", kUiFamily},
+    {kWindowsFontFolder, "marlett.ttf", kSymbolFamily},
+};
+
+bool Readable(const FontFile& file) {
+    return access((std::string(file.folder) + file.name).c_str(), R_OK) == 0;
+}
+
 FcConfig* PrivateConfig() {
     static FcConfig* config = [] {
         // No configuration files are read: no rules of the machine's own can change the faces or hinting.
@@ -52,15 +71,20 @@ thread_local ThreadText t_text;
 const std::vector<std::string>& FontFiles() {
     static const std::vector<std::string> files = [] {
         std::vector<std::string> found;
-        for (const char* name :
-             {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSansMono.ttf", "DejaVuSansMono-Bold.ttf"}) {
-            std::string path = std::string(kFontFolder) + name;
-            if (access(path.c_str(), R_OK) == 0)
-                found.push_back(path);
-        }
+        for (const FontFile& file : kFontFiles)
+            if (Readable(file))
+                found.push_back(std::string(file.folder) + file.name);
         return found;
     }();
     return files;
+}
+
+bool HasFamily(const char* family) {
+    const std::string wanted = family;
+    for (const FontFile& file : kFontFiles)
+        if (wanted == file.family && Readable(file))
+            return true;
+    return false;
 }
 
 PangoContext* ThreadTextContext() {

@@ -10,7 +10,9 @@ void DrawLayout(DeviceContext& dc, const TextLayout& layout, POINT at, const REC
     Canvas& canvas = dc.Target();
     PangoRectangle ink, logical;
     pango_layout_get_pixel_extents(layout.Get(), &ink, &logical);
-    RECT box{at.x + logical.x, at.y + logical.y, at.x + logical.x + logical.width, at.y + logical.y + logical.height};
+    const SIZE extent = layout.Extent();
+    RECT box{at.x + logical.x, at.y + logical.y, at.x + logical.x + logical.width, at.y + logical.y + extent.cy};
+    const int lead = layout.Lead();
     PixelScope scope(canvas);
     Region area = dc.Visible();
     if (clip)
@@ -31,14 +33,14 @@ void DrawLayout(DeviceContext& dc, const TextLayout& layout, POINT at, const REC
     if (canvas.Mono())
         color = MonoPixel(color);
     cairo_set_source_rgb(cr, ((color >> 16) & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0, (color & 0xFF) / 255.0);
-    cairo_move_to(cr, at.x, at.y);
+    cairo_move_to(cr, at.x, at.y + lead);
     pango_cairo_show_layout(cr, layout.Get());
     cairo_destroy(cr);
     if (canvas.Mono()) {
         // Antialiased edges would leave grey on a canvas that holds only black and white.
         canvas.BeginPixels();
-        Region inked(
-            RECT{at.x + ink.x - 1, at.y + ink.y - 1, at.x + ink.x + ink.width + 1, at.y + ink.y + ink.height + 1});
+        Region inked(RECT{at.x + ink.x - 1, at.y + lead + ink.y - 1, at.x + ink.x + ink.width + 1,
+                          at.y + lead + ink.y + ink.height + 1});
         inked.Intersect(area);
         for (const RECT& r : inked.Rects())
             for (int y = r.top; y < r.bottom; ++y)

@@ -85,6 +85,7 @@ struct Window {
     bool created = false;     // WM_CREATE returned
     bool destroying = false;  // DestroyWindow has begun
     bool trackLeave = false;  // TrackMouseEvent(TME_LEAVE)
+    LRESULT ncPressed = 0;    // the caption button (HTCLOSE, HTMINBUTTON, HTMAXBUTTON) pressed and not let go
     int paintsInProgress = 0; // BeginPaint..EndPaint
     unsigned paints = 0;      // BeginPaint calls so far
 };

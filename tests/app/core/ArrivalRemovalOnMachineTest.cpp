@@ -125,7 +125,7 @@ TEST_F(ArrivalRemovalOnMachine, AControllerRemovedGoesWithItsTreeAndAddedAgainIs
 
 TEST_F(ArrivalRemovalOnMachine, ADeviceArrivingOnARootHubPortReadsAndRelabelsEveryPortOfIt) {
     CUSBLog* doc = NewLive();
-    CUsbHub* pRoot = doc->GetHostControllers()->GetAt(0)->m_pRootHub;
+    CUsbHub* pRoot = doc->GetHostControllers()->GetAt(0)->GetRootHub();
     apptest::ConnectionNode* pHubNode = pRoot->FindNode(doc);
     ASSERT_NE(nullptr, pHubNode);
     const std::string before = apptest::DumpTree(*doc);

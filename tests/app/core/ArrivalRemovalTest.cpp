@@ -180,7 +180,7 @@ TEST_F(ArrivalRemoval, AControllerSetupApiCannotLocateStaysUnplaced) {
 TEST_F(ArrivalRemoval, ARootHubIsPlacedOnlyOnceItsArrivalCarriesADeviceHandle) {
     Send(m_doc, LogTag::ktsA, Stack(1, 0, "PCI"));
     auto* pController = new CHostController(StackById(1), nullptr);
-    m_doc.GetHostControllers()->m_Controllers.Add(pController);
+    m_doc.GetHostControllers()->m_Controllers.Add(std::unique_ptr<CHostController>(pController));
     StackById(1)->m_iDeviceType = DT_HOST_CONTROLLER;
     StackById(1)->m_deviceNode = pController;
     StackById(1)->m_pSubtree =
@@ -219,16 +219,16 @@ protected:
         }
         // Nothing could be placed without the machine; the topology is built by hand.
         m_controller = new CHostController(StackById(1), nullptr);
-        m_pDoc->GetHostControllers()->m_Controllers.Add(m_controller);
+        m_pDoc->GetHostControllers()->m_Controllers.Add(std::unique_ptr<CHostController>(m_controller));
         auto* pRoot = new CUsbHub(m_controller, StackById(2), nullptr);
-        m_controller->m_pRootHub = pRoot;
-        pRoot->m_Ports.Add(new CHubPort(1));
-        pRoot->m_Ports.Add(new CHubPort(2));
+        m_controller->m_pRootHub.reset(pRoot);
+        pRoot->m_Ports.Add(std::make_unique<CHubPort>(1));
+        pRoot->m_Ports.Add(std::make_unique<CHubPort>(2));
         CHubPort* pPort1 = pRoot->GetPort(1);
         pPort1->m_PortDeviceIsHub = 1;
-        pPort1->m_pExternalHub = new CUsbHub(StackById(3), nullptr);
+        pPort1->m_pExternalHub.reset(new CUsbHub(StackById(3), nullptr));
         pPort1->m_pExternalHub->m_HubKind = HubKindExternal;
-        pPort1->m_pExternalHub->m_Ports.Add(new CHubPort(1));
+        pPort1->m_pExternalHub->m_Ports.Add(std::make_unique<CHubPort>(1));
         CHubPort* pInner = pPort1->m_pExternalHub->GetPort(1);
         CHubPort* pPort2 = pRoot->GetPort(2);
         pInner->m_devstk = StackById(4);
@@ -239,7 +239,7 @@ protected:
         Tree* rootNode = hcNode->insert(ConnectionElement(TRUE, RootHub, pRoot)).node();
         Tree* port1Node = rootNode->insert(ConnectionElement(FALSE, RootHubPort, pPort1)).node();
         Tree* port2Node = rootNode->insert(ConnectionElement(FALSE, RootHubPort, pPort2)).node();
-        Tree* hubNode = port1Node->insert(ConnectionElement(TRUE, ExternalHub, pPort1->m_pExternalHub)).node();
+        Tree* hubNode = port1Node->insert(ConnectionElement(TRUE, ExternalHub, pPort1->GetExternalHub())).node();
         Tree* innerNode = hubNode->insert(ConnectionElement(FALSE, ExternalHubPort, pInner)).node();
         Link(1, m_controller, hcNode, DT_HOST_CONTROLLER);
         Link(2, pRoot, rootNode, DT_ROOT_HUB);

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,8 @@
 #include "app/ui/LogListView.h"
 #include "app/ui/LogProgress.h"
 #include "tests/app/core/CaptureCommandFixture.h"
+#include "tests/support/ListRows.h"
+#include "tests/support/Pictures.h"
 
 namespace {
 
@@ -51,28 +52,34 @@ protected:
         App().m_Settings.ContinuousLogging = true;
     }
     void TearDown() override {
-        if (m_doc != nullptr && m_viewAdded)
-            m_doc->RemoveView(&m_view);
-        m_viewAdded = false;
+        // The view's window takes the view with it, and the view leaves its document.
+        if (m_pView != nullptr)
+            m_pView->DestroyWindow();
+        m_pView = nullptr;
         apptest::CaptureCommandFixture::TearDown();
     }
+    // The document with its record list in the main window's client area, a few rows high.
     CUSBLog& NewDocumentWithView() {
         CUSBLog& doc = NewDocument();
-        doc.AddView(&m_view);
-        m_viewAdded = true;
+        CCreateContext context;
+        context.m_pCurrentDoc = &doc;
+        CRect client;
+        m_frame.GetClientRect(&client);
+        m_pView = new CLogListView;
+        EXPECT_TRUE(
+            m_pView->Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, client, &m_frame, AFX_IDW_PANE_FIRST, &context));
         return doc;
     }
 
-    CLogListView m_view;
-    bool m_viewAdded = false;
+    CLogListView* m_pView = nullptr;
 };
 
 TEST_F(CaptureBackgroundTest, StartOpensTheWindowAndStopReloadsTheListAndScrollsToTheTrigger) {
     CUSBLog& doc = NewDocumentWithView();
     App().m_Settings.MaxLogBuffer = 1048576; // as the user chose it; the banks keep their size
     AddRecords(doc, {7, 8});
-    m_view.RedrawRange();
-    ASSERT_EQ(m_view.GetItemCount(), 2);
+    m_pView->RedrawRange();
+    ASSERT_EQ(m_pView->GetItemCount(), 2);
     auto* pTrigger = new CFilterDefinition;
     std::fill(pTrigger->GetBlock().Bytes + 2, pTrigger->GetBlock().Bytes + FILTER_BLOCK_SIZE, 1);
     doc.SetTrigger(pTrigger);
@@ -90,11 +97,10 @@ TEST_F(CaptureBackgroundTest, StartOpensTheWindowAndStopReloadsTheListAndScrolls
     EXPECT_EQ(ItemText(hDialog, IDC_BACKGROUND_STATUS), "Continuous logging,  buffer size 1MB");
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(hDialog, IDC_BACKGROUND_BAR1)));
     // The list shows nothing while the capture thread fills the store.
-    EXPECT_EQ(m_view.GetItemCount(), 0);
+    EXPECT_EQ(m_pView->GetItemCount(), 0);
     const std::vector<std::string> started = m_panes.Take();
     EXPECT_NE(std::find(started.begin(), started.end(), "DataBarClear"), started.end());
-    const auto png = std::filesystem::temp_directory_path() / "tdl-background-progress.png";
-    EXPECT_TRUE(win32::SavePicturePng(hDialog, png.string().c_str()));
+    EXPECT_TRUE(tdl::test::SavePicture(hDialog, "tdl-background-progress.png"));
 
     // The driver's last records reach the store before the thread ends; the second one fires the trigger
     // (an end-of-data record is never tested).
@@ -108,9 +114,10 @@ TEST_F(CaptureBackgroundTest, StartOpensTheWindowAndStopReloadsTheListAndScrolls
     EXPECT_FALSE(doc.IsLogging());
     EXPECT_FALSE(::IsWindow(hDialog));
     EXPECT_EQ(doc.GetBackgroundProgress(), nullptr);
-    EXPECT_EQ(m_view.GetItemCount(), 5);
+    EXPECT_EQ(m_pView->GetItemCount(), 5);
     EXPECT_EQ(doc.GetTriggerSequenceNumber(), 2u);
-    EXPECT_EQ(m_view.GetScrolledItem(), 3);
+    EXPECT_GT(m_pView->GetListCtrl().GetTopIndex(), 0);
+    EXPECT_TRUE(tdl::test::RowShown(m_pView->GetListCtrl(), 3));
     const std::vector<std::string> stopped = m_panes.Take();
     ASSERT_FALSE(stopped.empty());
     EXPECT_EQ(stopped.back(), "RefreshDeviceTreeTabViews writeable");

@@ -260,6 +260,13 @@ TEST_F(CaptureBanks, LocksWaitForTheBanksMutexUnlessReadOnly) {
     }
     EXPECT_TRUE(pair.Lock(0));
     EXPECT_TRUE(bank0->IsLocked());
+    // Another thread's timed lock of the same bank fails while this one holds it, and takes nothing away.
+    ExpectBoxes({kLockFailed});
+    bool bOtherTook = true;
+    std::thread([&] { bOtherTook = pair.Lock(0) != FALSE; }).join();
+    EXPECT_FALSE(bOtherTook);
+    EXPECT_EQ((Texts{kLockFailed}), Boxes());
+    EXPECT_TRUE(bank0->IsLocked());
     EXPECT_TRUE(pair.Unlock());
     EXPECT_FALSE(pair.Unlock());
 

@@ -2,12 +2,12 @@
 // says so), and a closing document hands the panes to the document that stays and empties the stack lists.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/ui/FindDialog.h"
 #include "tests/app/core/CaptureCommandFixture.h"
+#include "tests/support/Pictures.h"
 
 namespace {
 
@@ -30,8 +30,7 @@ TEST_F(CaptureFindCloseTest, FindKeepsOneModelessDialogUntilItCloses) {
     EXPECT_TRUE(::IsWindowVisible(hDialog));
     EXPECT_EQ(pDialog->GetDocument(), &doc);
     EXPECT_EQ(::GetWindow(hDialog, GW_OWNER), m_window->hwnd());
-    const auto png = std::filesystem::temp_directory_path() / "tdl-find-dialog.png";
-    EXPECT_TRUE(win32::SavePicturePng(hDialog, png.string().c_str()));
+    EXPECT_TRUE(tdl::test::SavePicture(hDialog, "tdl-find-dialog.png"));
     // Modeless: the command returned with the dialog still up, and no modal request was made.
     EXPECT_TRUE(win32::ModalRequests().empty());
 

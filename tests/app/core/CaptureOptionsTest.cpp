@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <filesystem>
 #include <vector>
 
 #include "app/core/FilterDefinition.h"
@@ -13,6 +12,7 @@
 #include "common/ControlCodes.h"
 #include "common/LoggingOptions.h"
 #include "tests/app/core/CaptureCommandFixture.h"
+#include "tests/support/Pictures.h"
 
 namespace {
 
@@ -25,8 +25,7 @@ protected:
             [answer, continuousChanged](const win32::ModalRequest&, HWND dialog) {
                 auto* pDlg = dynamic_cast<COptionTreeDlg*>(CWnd::FromHandlePermanent(dialog));
                 EXPECT_NE(pDlg, nullptr);
-                const auto png = std::filesystem::temp_directory_path() / "tdl-options-dialog.png";
-                EXPECT_TRUE(win32::SavePicturePng(dialog, png.string().c_str()));
+                EXPECT_TRUE(tdl::test::SavePicture(dialog, "tdl-options-dialog.png"));
                 if (pDlg != nullptr && continuousChanged) {
                     pDlg->GetSettings()->ContinuousLogging = !pDlg->GetSettings()->ContinuousLogging;
                     pDlg->m_bContinuousLoggingChanged = TRUE;

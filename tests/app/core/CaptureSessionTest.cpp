@@ -41,6 +41,7 @@
 #include "platform/sim/UsbHubModel.h"
 #include "tests/app/core/TopologyChecks.h"
 #include "tests/support/AppStarter.h"
+#include "tests/support/ListRows.h"
 #include "tools/capture-session/CaptureSession.h"
 #include "usb.h"
 
@@ -398,11 +399,12 @@ TEST_F(CaptureSessionTest, LostRecordsAreMarkedAndTheStopReportsTheGap) {
         SCOPED_TRACE(c.background ? "background logging" : "notify logging");
         StartApplication({.continuous = true, .background = c.background, .bulkMaxSize = 65536});
         StartCapture();
-        LogRecords::CLogRecords* records = m_log->GetLogRecords();
-        ASSERT_TRUE(records->LockBuffer(INFINITE));
-        // Far more than the driver's log holds (31 blocks of 65 KiB).
-        PlayPumping(sim::WorkloadKind::CopyToStick, Files(24, 65536));
-        records->UnlockBuffer();
+        {
+            LogRecords::CBufferLock held(*m_log->GetLogRecords(), INFINITE);
+            ASSERT_TRUE(held.IsLocked());
+            // Far more than the driver's log holds (31 blocks of 65 KiB).
+            PlayPumping(sim::WorkloadKind::CopyToStick, Files(24, 65536));
+        }
         win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "out-of-sequence");
         SendCommand(ID_USB_STOPEVENTCAPTURE);
 
@@ -509,7 +511,7 @@ TEST_F(CaptureSessionTest, ATriggerOnTheStickBulkOutRequestsStopsTheSessionAtIts
             << after->sequence;
     auto* pView = dynamic_cast<CLogListView*>(m_log->GetFirstView());
     ASSERT_NE(pView, nullptr);
-    EXPECT_EQ(pView->GetScrolledItem(), static_cast<int>(it - rows.begin()));
+    EXPECT_TRUE(tdl::test::RowShown(pView->GetListCtrl(), static_cast<int>(it - rows.begin())));
 }
 
 // Capture once on the next boot, set as the options dialog sets it, and the machine rebooted on the same state

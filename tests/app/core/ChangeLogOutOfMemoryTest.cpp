@@ -77,7 +77,7 @@ protected:
     // The port the external hub hangs on, once the document knows it.
     static CHubPort* HubsPort(CUSBLog& doc) {
         for (INT_PTR i = 0; i < doc.GetHostControllers()->GetCount(); ++i) {
-            CUsbHub* pRoot = doc.GetHostControllers()->GetAt(i)->m_pRootHub;
+            CUsbHub* pRoot = doc.GetHostControllers()->GetAt(i)->GetRootHub();
             for (INT_PTR p = 0; pRoot != nullptr && p < pRoot->GetPortCount(); ++p)
                 if (pRoot->m_Ports[p]->GetExternalHub() != nullptr)
                     return pRoot->m_Ports[p];

@@ -4,11 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,6 +18,7 @@
 #include "app/core/RegSerialize.h"
 #include "app/core/Resource.h"
 #include "htmlhelp.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -505,12 +502,7 @@ TEST_F(FilterDialog, APictureOfTheUrbPage) {
     Run(Dlg::CaptureFilter, TRUE, FALSE, [&](Dlg& dialog, HWND dlg) {
         ClickCheck(List(dialog, 0), 8);
         ClickCheck(List(dialog, 0), 9);
-        const char* folder = std::getenv("TDL_PICTURE_DIR");
-        const std::filesystem::path base = folder != nullptr ? folder : std::filesystem::temp_directory_path();
-        const std::filesystem::path path = base / ("filter-dialog-" + std::to_string(::getpid()) + ".png");
-        EXPECT_TRUE(win32::SavePicturePng(dlg, path.string().c_str()));
-        if (folder == nullptr)
-            std::filesystem::remove(path);
+        EXPECT_TRUE(tdl::test::SavePicture(dlg, "filter-dialog.png"));
         ::EndDialog(dlg, IDCANCEL);
     });
 }

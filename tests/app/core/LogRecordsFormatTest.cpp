@@ -143,7 +143,7 @@ TEST_F(RecordListCells, RowsOutsideTheFilteredViewShowTheFallbacks) {
     EXPECT_STREQ(" ???", type);
     EXPECT_STREQ("none", state);
 
-    // A row past a filtered view that holds records is refused by GetRecordAt; a cell shows no record.
+    // A row outside a filtered view that holds records: a cell shows no record.
     store.AddFiltered(&doc, store.GetAt(0));
     ASSERT_EQ(1, store.GetDisplayCount(&doc));
     store.FormatIrpAddress(&doc, 0, text);

@@ -44,7 +44,7 @@ CHostController* Controller(CUSBLog& doc) {
 void RemoveRootHub(CUSBLog& doc, const std::function<void(CHostController&, CUsbHub&)>& breakLink) {
     CHostController* pController = Controller(doc);
     ASSERT_NE(nullptr, pController);
-    CUsbHub* pHub = pController->m_pRootHub;
+    CUsbHub* pHub = pController->GetRootHub();
     CDeviceStack* pStack = pHub->m_devstk;
     ASSERT_NE(nullptr, pStack);
     breakLink(*pController, *pHub);
@@ -132,7 +132,7 @@ TEST_F(ModelTraceTexts, ARootHubRemovedWhole) {
     CUSBLog* doc = NewLive();
     CHostController* pController = Controller(*doc);
     ASSERT_NE(nullptr, pController);
-    CUsbHub* pHub = pController->m_pRootHub;
+    CUsbHub* pHub = pController->GetRootHub();
     CDeviceStack* pStack = pHub->m_devstk;
     apptest::TraceCapture errors(TRACE_ERROR);
     pHub->RemoveRootHub(pStack, doc);

@@ -5,10 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "WinGdi.h"
@@ -19,6 +16,7 @@
 #include "app/core/SplashWnd.h"
 #include "app/core/TindaloftApp.h"
 #include "tests/support/AppStarter.h"
+#include "tests/support/Pictures.h"
 
 // The capture driver's entry point (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
@@ -27,20 +25,6 @@ namespace {
 
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kShadow = RGB(64, 64, 64);
-
-// The picture a user would see, saved where TDL_PICTURE_DIR says (kept there), else in the temporary folder
-// (removed again once written).
-bool SavePicture(HWND window, const char* name) {
-    const char* folder = std::getenv("TDL_PICTURE_DIR");
-    const std::filesystem::path base = folder != nullptr ? folder : std::filesystem::temp_directory_path();
-    const std::filesystem::path path = base / (std::string(name) + "-" + std::to_string(::getpid()) + ".png");
-    const bool saved = win32::SavePicturePng(window, path.string().c_str()) != FALSE;
-    if (folder == nullptr) {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-    }
-    return saved;
-}
 
 std::string ItemText(HWND dialog, int id) {
     char text[128] = {};
@@ -111,7 +95,7 @@ TEST(SplashWnd, ShowsTheReleaseOfTheProgramFileAndThePicture) {
                   version.Revision);
     EXPECT_EQ(ItemText(splash.m_hWnd, IDC_SPLASH_RELEASE), release);
     ExpectBigIcon(splash.m_hWnd);
-    EXPECT_TRUE(SavePicture(splash.m_hWnd, "splash"));
+    EXPECT_TRUE(tdl::test::SavePicture(splash.m_hWnd, "splash.png"));
 
     splash.Close();
     EXPECT_EQ(splash.m_hWnd, nullptr);
@@ -134,7 +118,7 @@ TEST_F(AboutOnMachine, ShowsTheProgramsVersionAndTheCaptureDriversOwn) {
             program = ItemText(dialog, IDC_ABOUT_VERSION);
             driver = ItemText(dialog, IDC_ABOUT_DRIVER_VERSION);
             ExpectBigIcon(dialog);
-            EXPECT_TRUE(SavePicture(dialog, "about"));
+            EXPECT_TRUE(tdl::test::SavePicture(dialog, "about.png"));
             return IDOK;
         },
         "100");

@@ -58,7 +58,7 @@ inline void CollectObjects(const CObject* pObject, std::set<const void*>& live) 
     if (pObject == nullptr || !live.insert(pObject).second)
         return;
     if (pObject->IsKindOf(RUNTIME_CLASS(CHostController))) {
-        CollectObjects(static_cast<const CHostController*>(pObject)->m_pRootHub, live);
+        CollectObjects(static_cast<const CHostController*>(pObject)->GetRootHub(), live);
     } else if (pObject->IsKindOf(RUNTIME_CLASS(CUsbHub))) {
         const auto* pHub = static_cast<const CUsbHub*>(pObject);
         for (INT_PTR i = 0; i < pHub->m_Ports.GetSize(); ++i)

@@ -27,12 +27,12 @@ protected:
         list.End();
         ASSERT_TRUE(
             m_doc.GetStackTree()->ParseDevstkNodes(list.bytes.data(), list.bytes.size(), m_doc.GetAttachedDevices()));
-        m_root.m_Ports.Add(new CHubPort(1));
-        m_root.m_Ports.Add(new CHubPort(2));
+        m_root.m_Ports.Add(std::make_unique<CHubPort>(1));
+        m_root.m_Ports.Add(std::make_unique<CHubPort>(2));
         m_port1 = m_root.GetPort(1);
-        m_port1->m_pExternalHub = new CUsbHub(Stack(2), nullptr);
-        m_external = m_port1->m_pExternalHub;
-        m_external->m_Ports.Add(new CHubPort(1));
+        m_port1->m_pExternalHub.reset(new CUsbHub(Stack(2), nullptr));
+        m_external = m_port1->GetExternalHub();
+        m_external->m_Ports.Add(std::make_unique<CHubPort>(1));
 
         m_rootNode = m_doc.GetConnectionTree().insert(ConnectionElement(TRUE, RootHub, &m_root)).node();
         Tree* port1Node = m_rootNode->insert(ConnectionElement(FALSE, RootHubPort, m_port1)).node();

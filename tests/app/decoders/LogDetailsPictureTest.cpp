@@ -23,7 +23,7 @@ TEST_F(LogDetailsPictureTest, DecodedPowerRecordIsDrawn) {
     for (const ULONG tag : {LogTag::powC, LogTag::powI}) {
         ASSERT_TRUE(window.Pane().ShowRecord(
             nullptr, decoder_test::Request(tag, 2, 0xC0000001).Part1(decoder_test::Words({1, 4, 0})).Build()));
-        EXPECT_TRUE(window.Save("log_details_power_" + std::string(1, FourCCChar(tag, 3))));
+        EXPECT_TRUE(window.Save("log_details_power_" + std::string(1, FourCCChar(tag, 3)) + ".png"));
     }
 }
 

@@ -1,14 +1,11 @@
-// The Log Details pane in a window of its own, drawn as a user sees it, for tests that save its picture (in
-// TDL_PICTURE_DIR, else the temporary folder).
+// The Log Details pane in a window of its own, drawn as a user sees it, for tests that save its picture.
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
-#include "WinUiControl.h"
 #include "afxwin.h"
 #include "tests/support/LogDetailsPane.h"
+#include "tests/support/Pictures.h"
 
 namespace decoder_test {
 
@@ -33,12 +30,8 @@ public:
     bool Created() const { return m_created; }
     tdl::test::LogDetailsPane& Pane() { return m_pane; }
 
-    // The window's picture as "<name>.png".
-    bool Save(const std::string& name) const {
-        const char* dir = std::getenv("TDL_PICTURE_DIR");
-        const std::filesystem::path folder = dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path();
-        return win32::SavePicturePng(m_owner.m_hWnd, (folder / (name + ".png")).string().c_str());
-    }
+    // The window's picture, saved as fileName ("log_details_power.png").
+    bool Save(const std::string& fileName) const { return tdl::test::SavePicture(m_owner.m_hWnd, fileName); }
 
 private:
     CWnd m_owner;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -120,8 +121,9 @@ TEST(AttachedDevices, RemovedEntriesAreReusedAndTheObjectSurvivesRemoval) {
     CAttachedDevices devices;
     CDeviceObject* first = nullptr;
     ASSERT_TRUE(devices.AddDeviceObject(DeviceNode({.address = kAddress}), first));
-    EXPECT_TRUE(devices.RemoveDeviceObject(first));
-    EXPECT_FALSE(devices.RemoveDeviceObject(first));
+    std::unique_ptr<CDeviceObject> removed = devices.RemoveDeviceObject(first);
+    EXPECT_EQ(first, removed.get());
+    EXPECT_EQ(nullptr, devices.RemoveDeviceObject(first));
     EXPECT_EQ(0, devices.GetCount());
     EXPECT_EQ(1u, devices.GetHash().FreeEntryCount());
     CDeviceObject* found = nullptr;
@@ -137,7 +139,6 @@ TEST(AttachedDevices, RemovedEntriesAreReusedAndTheObjectSurvivesRemoval) {
     EXPECT_EQ(0u, devices.GetHash().FreeEntryCount());
     EXPECT_TRUE(devices.GetPresentClassDeviceObject(kAddress, found));
     EXPECT_EQ(second, found);
-    delete first;
 }
 
 TEST(AttachedDevices, AFailedAdditionLeavesTheCollectionAsItWas) {

@@ -95,29 +95,29 @@ public:
         m_hubStack.StackID = 2;
         m_hubStack.ParentStackID = 1;
         rootHub = new CUsbHub(controller.get(), &m_hubStack, new CDeviceClass);
-        controller->m_pRootHub = rootHub;
+        controller->m_pRootHub.reset(rootHub);
         SetHubDescriptor(*rootHub, 0x29, 2);
 
         hubPort = new CHubPort(1);
         hubPort->m_ConnectionStatus = 1;
         hubPort->m_PortDeviceIsHub = 1;
         hubPort->m_pConnectionInfo = NewConnectionBlock(3);
-        hubPort->m_Configurations.Add(devtest::NewConfiguration(kConfiguration));
+        hubPort->m_Configurations.Add(std::unique_ptr<CUsbConfiguration>(devtest::NewConfiguration(kConfiguration)));
         m_extStack.StackID = 3;
         externalHub = new CUsbHub(&m_extStack, new CDeviceClass);
         externalHub->m_HubKind = HubKindExternal;
         SetHubDescriptor(*externalHub, 0x29, 4);
-        hubPort->m_pExternalHub = externalHub;
-        rootHub->m_Ports.Add(hubPort);
+        hubPort->m_pExternalHub.reset(externalHub);
+        rootHub->m_Ports.Add(std::unique_ptr<CHubPort>(hubPort));
 
         devicePort = new CHubPort(2);
         devicePort->m_ConnectionStatus = 1;
         devicePort->m_pConnectionInfo = NewConnectionBlock(0x104);
-        devicePort->m_Configurations.Add(devtest::NewConfiguration(kConfiguration));
-        devicePort->m_pDeviceClass = new CDeviceClass;
+        devicePort->m_Configurations.Add(std::unique_ptr<CUsbConfiguration>(devtest::NewConfiguration(kConfiguration)));
+        devicePort->m_pDeviceClass.reset(new CDeviceClass);
         m_portStack.StackID = 4;
         devicePort->m_devstk = &m_portStack;
-        rootHub->m_Ports.Add(devicePort);
+        rootHub->m_Ports.Add(std::unique_ptr<CHubPort>(devicePort));
     }
 
     std::unique_ptr<CHostController> controller;
@@ -212,8 +212,7 @@ TEST(DeviceReporter, CompatibleIdsFollowTheHubKindAndHardwareIdsAlwaysHaveTheirE
                     "<CompatibleIDs>\n<CompatibleID.0>PCI\\CC_0C0320</CompatibleID.0>\n</CompatibleIDs>\n"));
 
     // Without a registry record the sections keep their headings.
-    delete m.devicePort->m_pDeviceClass;
-    m.devicePort->m_pDeviceClass = nullptr;
+    m.devicePort->m_pDeviceClass.reset();
     const std::string xml = XmlOf(m.devicePort);
     EXPECT_TRUE(Has(xml, "<PnpRegistryProps/>\n<DeviceStack>")) << xml;
     EXPECT_TRUE(Has(xml, "<DeviceInterfaces/>\n<PortDevice>")) << xml;

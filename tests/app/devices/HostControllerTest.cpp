@@ -62,8 +62,7 @@ TEST(HostController, LabelIsTheDescriptionAndTheNameInParentheses) {
     controller.GetLabelText(label);
     EXPECT_STREQ("Standard EHCI(HCD2)", label);
     // Without its record (the stack went) the description is empty.
-    delete controller.m_pDeviceClass;
-    controller.m_pDeviceClass = nullptr;
+    controller.m_pDeviceClass.reset();
     controller.GetLabelText(label);
     EXPECT_STREQ("(HCD2)", label);
     EXPECT_EQ(CHECKSTATE_UNCHECKABLE, controller.GetCheckState());
@@ -75,7 +74,7 @@ TEST(SystemHostControllers, SortOrdersByStackIdAndKeepsEqualIdsInOrder) {
     for (USHORT id : {7, 3, 9, 3, 1}) {
         stacks.push_back(std::make_unique<CDeviceStack>());
         stacks.back()->StackID = id;
-        controllers.m_Controllers.Add(new CHostController(stacks.back().get(), nullptr));
+        controllers.m_Controllers.Add(std::make_unique<CHostController>(stacks.back().get(), nullptr));
     }
     CHostController* firstThree = controllers.GetAt(1);
     CHostController* secondThree = controllers.GetAt(3);
@@ -91,8 +90,8 @@ TEST(SystemHostControllers, SortOrdersByStackIdAndKeepsEqualIdsInOrder) {
 TEST(SystemHostControllers, DeleteTakesOnlyItsOwnControllers) {
     CSystemHostControllers controllers;
     auto* pController = new CHostController(nullptr, new CDeviceClass(GUID_DEVCLASS_USB, "key"));
-    pController->m_pRootHub = new CUsbHub(pController, nullptr, nullptr);
-    controllers.m_Controllers.Add(pController);
+    pController->m_pRootHub.reset(new CUsbHub(pController, nullptr, nullptr));
+    controllers.m_Controllers.Add(std::unique_ptr<CHostController>(pController));
     CHostController stranger;
     EXPECT_FALSE(controllers.DeleteHostController(&stranger, nullptr));
     EXPECT_TRUE(controllers.DeleteHostController(pController, nullptr));
@@ -121,8 +120,8 @@ TEST_F(ControllerRecords, AControllerWithItsRootHubRoundTrips) {
     pController->m_TargetDevice = "\\Device\\USBFDO-1";
     pController->m_strControllerType = kXhci;
     pController->m_bIsXhci = 1;
-    pController->m_pRootHub = new CUsbHub(pController, Stack(), nullptr);
-    controllers.m_Controllers.Add(pController);
+    pController->m_pRootHub.reset(new CUsbHub(pController, Stack(), nullptr));
+    controllers.m_Controllers.Add(std::unique_ptr<CHostController>(pController));
     const std::vector<BYTE> stored = apptest::Store(controllers);
 
     CSystemHostControllers loaded;

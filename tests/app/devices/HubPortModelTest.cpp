@@ -52,15 +52,16 @@ public:
             port.m_pConnectionInfo[29] = 1;
         }
         if (s.deviceClassRecord) {
-            port.m_pDeviceClass = new CDeviceClass;
+            port.m_pDeviceClass.reset(new CDeviceClass);
             port.m_pDeviceClass->m_DeviceDescription = "Some Device";
         }
         stack.HasBosDescriptor = s.superSpeed ? 1 : 0;
         port.m_devstk = &stack;
-        port.m_Configurations.Add(Configuration(s.interfaces ? kTwoInterfaces : kNoInterface));
+        port.m_Configurations.Add(
+            std::unique_ptr<CUsbConfiguration>(Configuration(s.interfaces ? kTwoInterfaces : kNoInterface)));
         if (s.hub) {
             hubStack.HasBosDescriptor = s.superSpeed ? 1 : 0;
-            port.m_pExternalHub = new CUsbHub(&hubStack, nullptr);
+            port.m_pExternalHub.reset(new CUsbHub(&hubStack, nullptr));
         }
     }
     CDeviceStack stack;
@@ -104,8 +105,7 @@ TEST(HubPortView, LabelAndImageFollowTheConnectionState) {
 
 TEST(HubPortView, AHubWithoutItsModelShowsAsAPlainExternalHub) {
     PortFixture f({.hub = true, .superSpeed = true});
-    delete f.port.m_pExternalHub;
-    f.port.m_pExternalHub = nullptr;
+    f.port.m_pExternalHub.reset();
     EXPECT_EQ(DT_EXTERN_HUB, f.port.GetImageIndex());
 }
 
@@ -148,8 +148,8 @@ TEST(UsbHubPorts, PortCountByDescriptorTypeAndPortLookupByNumber) {
         EXPECT_EQ(c.expected, hub.GetNumberOfPorts()) << static_cast<int>(c.type);
     }
     CUsbHub hub;
-    hub.m_Ports.Add(new CHubPort(1));
-    hub.m_Ports.Add(new CHubPort(2));
+    hub.m_Ports.Add(std::make_unique<CHubPort>(1));
+    hub.m_Ports.Add(std::make_unique<CHubPort>(2));
     EXPECT_EQ(nullptr, hub.GetPort(0));
     EXPECT_EQ(1u, hub.GetPort(1)->m_PortNumber);
     EXPECT_EQ(2u, hub.GetPort(2)->m_PortNumber);

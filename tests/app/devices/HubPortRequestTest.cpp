@@ -132,10 +132,10 @@ TEST_F(PortOnFake, DriverKeyLengthsOutsideTheNameFailAfterTheProbe) {
         m_fake->ClearRequests();
         CHubPort port(3);
         auto* pOld = new CDeviceClass;
-        port.m_pDeviceClass = pOld;
+        port.m_pDeviceClass.reset(pOld);
         m_fake->QueueBlock(kCode, Block(18).Head(kHubId, 260, 10).U32(8, 3).U32(12, actual).bytes);
         EXPECT_FALSE(port.QueryDriverKeyName(m_hub));
-        EXPECT_EQ(pOld, port.m_pDeviceClass);
+        EXPECT_EQ(pOld, port.GetDeviceClass());
         std::vector<FakeRequest> sent = Requests();
         ASSERT_EQ(1u, sent.size());
         EXPECT_EQ(Block(18).Head(kHubId, 260, 10).U32(8, 3).bytes, sent[0].input);
@@ -146,11 +146,11 @@ TEST_F(PortOnFake, DriverKeyIsReadWithinItsLengthAndNeedsAClassGuid) {
     // No '}': the old class stays.
     CHubPort port(3);
     auto* pOld = new CDeviceClass;
-    port.m_pDeviceClass = pOld;
+    port.m_pDeviceClass.reset(pOld);
     m_fake->QueueBlock(kCode, Block(18).Head(kHubId, 260, 10).U32(8, 3).U32(12, 14).bytes);
     m_fake->QueueBlock(kCode, Block(22).Head(kHubId, 260, 14).U32(8, 3).U32(12, 14).Wide(16, u"k\\1").bytes);
     EXPECT_FALSE(port.QueryDriverKeyName(m_hub));
-    EXPECT_EQ(pOld, port.m_pDeviceClass);
+    EXPECT_EQ(pOld, port.GetDeviceClass());
     std::vector<FakeRequest> sent = Requests();
     ASSERT_EQ(2u, sent.size());
     EXPECT_EQ(Block(22).Head(kHubId, 260, 14).U32(8, 3).bytes, sent[1].input);
@@ -175,7 +175,7 @@ TEST_F(PortOnFake, ARemovedStackIsStillHeldAfterTheLookupFails) {
     EXPECT_FALSE(port.MapHubPortToDeviceStack(m_doc.GetStackTree())) << "status 0";
     port.m_ConnectionStatus = 1;
     EXPECT_FALSE(port.MapHubPortToDeviceStack(m_doc.GetStackTree())) << "no device class";
-    port.m_pDeviceClass = new CDeviceClass(GUID_DEVCLASS_USB, "unknown key");
+    port.m_pDeviceClass.reset(new CDeviceClass(GUID_DEVCLASS_USB, "unknown key"));
     EXPECT_FALSE(port.MapHubPortToDeviceStack(m_doc.GetStackTree()));
     EXPECT_EQ(nullptr, port.GetDeviceStack());
     port.m_pDeviceClass->m_DriverKey = "k5";

@@ -53,7 +53,7 @@ protected:
         m_stack.HardwareID = "USB\\VID_0781&PID_5567&REV_0100";
         m_port.m_ConnectionStatus = 1;
         m_port.m_devstk = &m_stack;
-        m_port.m_pDeviceClass = new CDeviceClass(GUID_DEVCLASS_USB, "key");
+        m_port.m_pDeviceClass.reset(new CDeviceClass(GUID_DEVCLASS_USB, "key"));
         AddInterface(*m_port.m_pDeviceClass, GUID_DEVINTERFACE_USB_DEVICE, "\\\\?\\usb#dev", "\\Device\\USBPDO-4");
     }
     void TearDown() override { win32::ResetSetupApi(); }
@@ -61,7 +61,7 @@ protected:
     // Hangs an external hub whose class has the given interface entries on the port.
     CDeviceClass& ExternalHub() {
         m_port.m_PortDeviceIsHub = 1;
-        m_port.m_pExternalHub = new CUsbHub(&m_stack, new CDeviceClass(GUID_DEVCLASS_USB, "hubkey"));
+        m_port.m_pExternalHub.reset(new CUsbHub(&m_stack, new CDeviceClass(GUID_DEVCLASS_USB, "hubkey")));
         return *m_port.m_pExternalHub->m_pDeviceClass;
     }
 
@@ -135,8 +135,7 @@ TEST_F(PropertyPages, AHubMissingItsFirstLinkIsLookedUpAgainOnlyInALiveDocument)
 }
 
 TEST_F(PropertyPages, ADeviceWithoutClassOrStackShowsWhatItHas) {
-    delete m_port.m_pDeviceClass;
-    m_port.m_pDeviceClass = nullptr;
+    m_port.m_pDeviceClass.reset();
     m_port.m_devstk = nullptr;
     EXPECT_EQ(PortHead("USB Device Properties"), PortPage(DT_GENERIC_USB));
 }

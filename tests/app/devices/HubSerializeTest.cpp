@@ -67,12 +67,12 @@ protected:
         auto port = std::make_unique<CHubPort>(3);
         port->m_ConnectionStatus = 1;
         port->m_CurrentConfig = 2;
-        port->m_pDeviceClass = DeviceClass("Mouse");
+        port->m_pDeviceClass.reset(DeviceClass("Mouse"));
         port->m_devstk = Stack(kDeviceId);
         port->m_pConnectionInfo = AllocateZeroedBuffer(43);
         const Bytes connection = ConnectionBytes();
         std::memcpy(port->m_pConnectionInfo + 8, connection.data(), connection.size());
-        port->m_Configurations.Add(Configuration());
+        port->m_Configurations.Add(std::unique_ptr<CUsbConfiguration>(Configuration()));
         port->m_Words.Add(0x1234);
         port->m_Strings.Add("ab");
         return port;
@@ -123,7 +123,7 @@ TEST_F(TopologyRecords, APortRecordRoundTrips) {
 TEST_F(TopologyRecords, APortWritesItsClassEvenWithoutAStackAndItsBlockOnlyWhenItHasOne) {
     CHubPort port(2);
     port.m_ConnectionStatus = 2;
-    port.m_pDeviceClass = DeviceClass("Broken");
+    port.m_pDeviceClass.reset(DeviceClass("Broken"));
     Image expected;
     expected.U32(2).U32(2).U8(0).U32(1).Raw(apptest::Store(*port.m_pDeviceClass).data(),
                                             apptest::Store(*port.m_pDeviceClass).size());
@@ -155,13 +155,13 @@ TEST_F(TopologyRecords, AHubRecordRoundTripsWithItsPortsAndTheirHubs) {
     root.m_HubDescriptorBlock[10] = 2;
     root.m_HubDescriptorBlock[78] = 0x7E;
     std::unique_ptr<CHubPort> device = DevicePort();
-    root.m_Ports.Add(device.release());
+    root.m_Ports.Add(std::move(device));
     auto* pHubPort = new CHubPort(2);
     pHubPort->m_ConnectionStatus = 1;
     pHubPort->m_PortDeviceIsHub = 1;
-    pHubPort->m_pExternalHub = new CUsbHub(nullptr, nullptr);
+    pHubPort->m_pExternalHub.reset(new CUsbHub(nullptr, nullptr));
     pHubPort->m_pExternalHub->m_HubKind = HubKindExternal;
-    root.m_Ports.Add(pHubPort);
+    root.m_Ports.Add(std::unique_ptr<CHubPort>(pHubPort));
 
     std::unique_ptr<CDeviceClass> cls(DeviceClass("Root"));
     const Bytes classRecord = apptest::Store(*cls);

@@ -30,6 +30,7 @@
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 #include "tests/support/FakeControlDevice.h"
+#include "tests/support/ListRows.h"
 #include "tests/support/RecordBuilder.h"
 #include "tests/support/UiFixture.h"
 
@@ -214,9 +215,10 @@ CFilterDefinition* UrbInitiatedTrigger() {
 TEST_F(LiveCaptureTest, ViewIndexesABlockAndScrollsToTheTriggerRecord) {
     LogRecords::CLogRecords& records = *m_pDoc->GetLogRecords();
     ASSERT_TRUE(records.CreateBuffer(kBankSize, 0));
+    // More rows than a page holds, the trigger's record far below the first page.
     std::vector<uint8_t> block;
-    for (ULONG sequence = 10; sequence < 14; ++sequence) {
-        tdl::test::RecordBuilder builder(sequence == 12 ? LogTag::urbI : LogTag::urbC);
+    for (ULONG sequence = 10; sequence < 70; ++sequence) {
+        tdl::test::RecordBuilder builder(sequence == 60 ? LogTag::urbI : LogTag::urbC);
         builder.Sequence(sequence);
         tdl::test::AppendRecord(block, builder.Build());
     }
@@ -232,8 +234,11 @@ TEST_F(LiveCaptureTest, ViewIndexesABlockAndScrollsToTheTriggerRecord) {
     ::SendMessageA(m_pView->GetSafeHwnd(), g_nLogListViewMessage, reinterpret_cast<WPARAM>(pointer),
                    static_cast<LPARAM>(block.size()));
     m_pDoc->SetLogging(FALSE);
-    EXPECT_EQ(m_pView->GetItemCount(), 4);
-    EXPECT_EQ(m_pView->GetScrolledItem(), 2);
+    EXPECT_EQ(m_pView->GetItemCount(), 60);
+    CListCtrl& list = m_pView->GetListCtrl();
+    ASSERT_LT(list.GetCountPerPage(), 50);
+    EXPECT_TRUE(tdl::test::RowShown(list, 50));
+    EXPECT_GT(list.GetTopIndex(), 0);
     EXPECT_EQ(m_pView->FindItemBySequence(13), 3);
     EXPECT_EQ(m_pView->FindItemBySequence(99), -1);
     // The stop the trigger asked for waits in the main window's queue.
@@ -244,7 +249,7 @@ TEST_F(LiveCaptureTest, ViewIndexesABlockAndScrollsToTheTriggerRecord) {
     m_pView->Clear();
     EXPECT_EQ(m_pView->GetItemCount(), 0);
     m_pView->RedrawRange();
-    EXPECT_EQ(m_pView->GetItemCount(), 4);
+    EXPECT_EQ(m_pView->GetItemCount(), 60);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "app/core/ProgressDlg.h"
 #include "app/core/Resource.h"
 #include "app/core/USBLog.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -43,9 +44,8 @@ TEST_F(LogProgressTest, ShowsTheTargetAndItsProgressAndIsDrawn) {
 
     ProgressDlgSetPos(&progress, 40);
     EXPECT_EQ(::SendMessageA(::GetDlgItem(hwnd, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0), 40);
-    const auto png = std::filesystem::temp_directory_path() / "tdl-save-progress.png";
-    EXPECT_TRUE(win32::SavePicturePng(hwnd, png.string().c_str()));
-    EXPECT_GT(std::filesystem::file_size(png), 0u);
+    EXPECT_TRUE(tdl::test::SavePicture(hwnd, "tdl-save-progress.png"));
+    EXPECT_GT(std::filesystem::file_size(tdl::test::PicturePath("tdl-save-progress.png")), 0u);
 
     // Cancel: the save learns it at its next look; the window stays for the writer.
     ::SendMessageA(::GetDlgItem(hwnd, IDCANCEL), BM_CLICK, 0, 0);

@@ -91,6 +91,23 @@ TEST(DumpText, TooltipDirectives) {
     }
 }
 
+TEST(DumpText, CharactersWithNothingToShowTakeTheReplacementOrABlank) {
+    struct Case {
+        uint32_t value;
+        const char* replaced; // with '.' as the replacement
+        const char* bare;     // with none
+    } cases[] = {
+        {0x41, "A", "A"},       {0x141, "A", "A"}, // the low byte
+        {0x00, ".", " "},       {0x1F, ".", " "},       {0x7F, ".", " "},       {0x81, ".", " "},
+        {0x8D, ".", " "},       {0x8F, ".", " "},       {0x90, ".", " "},       {0x9D, ".", " "},
+        {0x80, "\x80", "\x80"}, {0x9F, "\x9F", "\x9F"}, {0xA0, "\xA0", "\xA0"}, {0xFF, "\xFF", "\xFF"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DumpCharText(c.value, '.'), c.replaced) << c.value;
+        EXPECT_EQ(DumpCharText(c.value, 0), c.bare) << c.value;
+    }
+}
+
 TEST(DumpText, EditorRangesLengthsAndTexts) {
     struct Case {
         int mode, width;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -23,6 +24,19 @@ public:
     void OnDraw(CDC*) override {}
 };
 IMPLEMENT_DYNCREATE(PageView, CView)
+
+// A view whose window refuses to be made; like any view it deletes itself as that window goes.
+class RefusedView : public CView {
+    DECLARE_DYNCREATE(RefusedView)
+public:
+    void OnDraw(CDC*) override {}
+    int OnCreate(LPCREATESTRUCT) { return -1; }
+    DECLARE_MESSAGE_MAP()
+};
+IMPLEMENT_DYNCREATE(RefusedView, CView)
+BEGIN_MESSAGE_MAP(RefusedView, CView)
+ON_WM_CREATE()
+END_MESSAGE_MAP()
 
 // A frame that keeps what reaches it from the pages through the container.
 class NoticeFrame : public CFrameWnd {
@@ -145,6 +159,9 @@ TEST_F(OX3DTabViewContainerTest, ViewPageFollowsTheFramesActiveView) {
     EXPECT_TRUE(view->initialised);
     EXPECT_EQ(view, m_frame->GetActiveView());
     EXPECT_FALSE(m_container.InsertViewPage(0, RUNTIME_CLASS(CObject), nullptr, "Not a window"));
+    // The refused view is gone with its window: the container neither deletes it again nor keeps its id.
+    EXPECT_FALSE(m_container.InsertViewPage(0, RUNTIME_CLASS(RefusedView), nullptr, "Refused"));
+    EXPECT_EQ(1, m_container.GetPageCount());
 
     CWnd* plain = MakePage();
     ASSERT_TRUE(m_container.InsertPage(1, plain, "Plain"));
@@ -222,7 +239,7 @@ TEST_F(OX3DTabViewContainerTest, PicturePlacesTheActivePageInsideTheStrip) {
     m_container.InsertPage(1, MakePage(), "Stacks", -1, 0, FALSE);
     m_container.InsertPage(2, MakePage(), "Drivers", -1, 0, FALSE);
     win32::PumpUiMessages();
-    win32::SavePicturePng(m_frame->m_hWnd, "tab_view_container.png");
+    EXPECT_TRUE(tdl::test::SavePicture(m_frame->m_hWnd, "tab_view_container.png"));
     const CRect page = m_container.GetPageRect();
     CRect tab;
     m_container.GetItemRect(0, &tab);
@@ -263,7 +280,7 @@ TEST_F(OX3DTabViewContainerTest, BorderIsTakenOffTheClientAndPaintedWithTheFace)
     m_container.GetWindowRect(&window);
     EXPECT_EQ(window.Width() - 8, client.Width());
     EXPECT_EQ(window.Height() - 8, client.Height());
-    win32::SavePicturePng(m_frame->m_hWnd, "tab_view_container_border.png");
+    EXPECT_TRUE(tdl::test::SavePicture(m_frame->m_hWnd, "tab_view_container_border.png"));
     CRect frameWindow;
     m_frame->GetWindowRect(&frameWindow);
     const COLORREF border = win32::PicturePixel(m_frame->m_hWnd, window.left - frameWindow.left + 1,

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "PicturePath.h"
-
 #include <functional>
 #include <optional>
 #include <string>
@@ -336,7 +334,7 @@ TEST_F(GridListTest, PaintsGridLinesHighlightAndCheckImages) {
     m_list().SetCheck(1, 1);
     m_list().SetGridLines(TRUE, RGB(0, 0, 255));
     m_list().SetItemState(2, LVIS_SELECTED, LVIS_SELECTED);
-    ASSERT_TRUE(win32::SavePicturePng(m_host->m_hWnd, tdl::test::WidgetPicturePath("gridlist.png").c_str()));
+    ASSERT_TRUE(tdl::test::SavePicture(m_host->m_hWnd, "gridlist.png"));
     HDC dc = ::GetDC(m_list().m_hWnd);
     CRect row2, row1;
     m_list().GetItemRect(2, &row2, LVIR_BOUNDS);
@@ -553,7 +551,7 @@ TEST_F(GridListTest, TheEditorStaysOverItsCellAndWithinTheList) {
     const CRect after = editorAt();
     EXPECT_EQ(after.TopLeft(), before.TopLeft());
     EXPECT_GT(after.Width(), before.Width());
-    EXPECT_TRUE(win32::SavePicturePng(m_host->m_hWnd, tdl::test::WidgetPicturePath("gridlist-editor.png").c_str()));
+    EXPECT_TRUE(tdl::test::SavePicture(m_host->m_hWnd, "gridlist-editor.png"));
     Press(::GetFocus(), VK_ESCAPE);
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -216,7 +217,7 @@ TEST_F(OXOptionTreeCtrlTest, AClickRepaintsTheNewImage) {
     const CPoint tick(label.left - 16 - 1 + 8, label.CenterPoint().y);
     const COLORREF before = win32::ClientPixel(m_tree.m_hWnd, tick.x, tick.y);
     ClickItem(box);
-    win32::SavePicturePng(m_parent.m_hWnd, "option_tree_after_click.png");
+    EXPECT_TRUE(tdl::test::SavePicture(m_parent.m_hWnd, "option_tree_after_click.png"));
     const COLORREF after = win32::ClientPixel(m_tree.m_hWnd, tick.x, tick.y);
     EXPECT_NE(before, after);
     EXPECT_EQ(RGB(0, 0, 0), after) << std::hex << after; // the tick is drawn

@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "PicturePath.h"
-
 #include <vector>
 
-#include "WinGdiControl.h"
 #include "DumpOwner.h"
+#include "WinGdiControl.h"
+#include "tests/support/Pictures.h"
 
 namespace {
 
@@ -298,11 +297,11 @@ TEST_F(PPDumpCtrlTest, TheTooltipFollowsTheElementUnderTheMouse) {
     EXPECT_EQ(std::string(static_cast<LPCTSTR>(m_ctrl->GetCurrentTip())), "0004:   1C\r\n1C23");
     // The hot-tracking rectangle is drawn around the element, and goes when the mouse leaves.
     m_ctrl->SetColor(PPDUMP_COLOR_MOUSE_TRACK, RGB(200, 0, 200), TRUE);
-    ASSERT_TRUE(win32::SavePicturePng(*m_owner, tdl::test::WidgetPicturePath("dumpctrl-hot.png").c_str()));
+    ASSERT_TRUE(tdl::test::SavePicture(*m_owner, "dumpctrl-hot.png"));
     EXPECT_TRUE(AnyPixel(c, RGB(200, 0, 200)));
     win32::MouseLeave();
     win32::PumpUiMessages();
-    ASSERT_TRUE(win32::SavePicturePng(*m_owner, tdl::test::WidgetPicturePath("dumpctrl-left.png").c_str()));
+    ASSERT_TRUE(tdl::test::SavePicture(*m_owner, "dumpctrl-left.png"));
     EXPECT_FALSE(AnyPixel(c, RGB(200, 0, 200)));
 }
 
@@ -362,7 +361,7 @@ TEST_F(PPDumpCtrlTest, PaintsOffScreenInOneCopyWithTheDataBarColours) {
     HWND h = m_ctrl->GetSafeHwnd();
     win32::StartGdiCallLog(h);
     m_ctrl->Invalidate(FALSE);
-    ASSERT_TRUE(win32::SavePicturePng(*m_owner, tdl::test::WidgetPicturePath("dumpctrl-databar.png").c_str()));
+    ASSERT_TRUE(tdl::test::SavePicture(*m_owner, "dumpctrl-databar.png"));
     win32::StopGdiCallLog();
     int copies = 0;
     for (const win32::GdiCall& call : win32::GdiCallLog()) {
@@ -390,10 +389,102 @@ TEST_F(PPDumpCtrlTest, PaintsOffScreenInOneCopyWithTheDataBarColours) {
         EXPECT_FALSE(AnyPixel(strip, c));
 
     m_ctrl->EnableWindow(FALSE);
-    ASSERT_TRUE(win32::SaveWindowPng(h, tdl::test::WidgetPicturePath("dumpctrl-disabled.png").c_str()));
+    ASSERT_TRUE(tdl::test::SavePicture(h, "dumpctrl-disabled.png"));
     EXPECT_FALSE(AnyPixel(Cell(l, 2, 3), RGB(255, 220, 120)));
     EXPECT_TRUE(AnyPixel(Cell(l, 2, 0), ::GetSysColor(COLOR_BTNSHADOW)));
     m_ctrl->EnableWindow(TRUE);
+}
+
+TEST_F(PPDumpCtrlTest, EveryByteOfTheAsciiColumnStaysInItsCellAndWhatHasNoCharacterIsReplacedOrBlank) {
+    // Bytes 0x00 to 0xFF, each between two spaces: whatever ink lies in a space's cell has left its own. (The
+    // first space holds the selection.)
+    std::vector<BYTE> data{' '};
+    for (int i = 0; i < 256; ++i) {
+        data.push_back(static_cast<BYTE>(i));
+        data.push_back(' ');
+    }
+    m_ctrl->ModifyStyles(kDataBarAdd, kDataBarRemove, FALSE);
+    m_ctrl->SetFont("Lucida Console", 9, FALSE, FALSE, FALSE, FALSE, FALSE);
+    m_ctrl->SetColor(PPDUMP_COLOR_TEXT_BACK, RGB(255, 255, 255), FALSE);
+    ::MoveWindow(*m_owner, 0, 0, 540, 1160, FALSE);
+    m_ctrl->MoveWindow(0, 0, 500, 1100, FALSE);
+    for (char replacement : {'.', '\0'}) {
+        m_ctrl->SetNonPrintableChar(replacement, FALSE);
+        m_ctrl->SetData(data.size(), data.data(), nullptr, TRUE);
+        const DumpLayout l = m_ctrl->GetLayout();
+        ASSERT_GT(l.perRow, 0);
+        ASSERT_GE(l.visibleRows * l.perRow, static_cast<int>(data.size())) << "every byte on show";
+        const RECT& column = l.columns[6];
+        const int cw = (column.right - column.left - l.perRow) / (l.perRow + 2);
+        const tdl::test::Picture picture(m_ctrl->GetSafeHwnd(),
+                                         replacement ? "dumpctrl-ascii-replaced.png" : "dumpctrl-ascii-blank.png");
+        ASSERT_TRUE(picture.IsValid());
+        auto inkIn = [&](const RECT& r) {
+            return picture.Count(r, [](COLORREF c) { return c != RGB(255, 255, 255); });
+        };
+        for (int element = 0; element < static_cast<int>(data.size()); ++element) {
+            // An element's cell: its character and the pixel before the next one.
+            const int row = element / l.perRow, index = element % l.perRow;
+            const int left = column.left + index * (cw + 1) + cw;
+            const RECT cell{left, l.RowTop(row), left + cw + 1, l.RowTop(row) + l.rowHeight};
+            const int byte = data[static_cast<size_t>(element)];
+            if (element % 2 == 0) {
+                if (element > 0)
+                    EXPECT_EQ(inkIn(cell), 0) << "ink from beside byte " << data[static_cast<size_t>(element - 1)];
+                continue;
+            }
+            const bool nothing = byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
+                                 byte == 0x90 || byte == 0x9D;
+            if (nothing && replacement == '\0')
+                EXPECT_EQ(inkIn(cell), 0) << "byte " << byte << " is a blank cell";
+            else if (byte != 0x20 && byte != 0xA0)
+                EXPECT_GT(inkIn(cell), 0) << "byte " << byte << " shows";
+        }
+        // Before the first cell of every row: only the background.
+        const int rows = (static_cast<int>(data.size()) + l.perRow - 1) / l.perRow;
+        EXPECT_EQ(inkIn(RECT{column.left, l.RowTop(0), column.left + cw, l.RowTop(rows)}), 0);
+    }
+}
+
+TEST_F(PPDumpCtrlTest, TheOffsetCaptionKeepsEveryStrokeOverItsColumnsLine) {
+    // Four offset digits make the column exactly as wide as "Offset": its line must not take the last stroke.
+    m_ctrl->ModifyStyles(kDataBarAdd, kDataBarRemove, FALSE);
+    m_ctrl->SetFont("Lucida Console", 9, FALSE, FALSE, FALSE, FALSE, FALSE);
+    m_ctrl->SetColor(PPDUMP_COLOR_TEXT_BACK, RGB(255, 255, 255), FALSE);
+    m_ctrl->SetColor(PPDUMP_COLOR_TEXT_HEADER, RGB(0, 0, 255), FALSE);
+    m_ctrl->SetColor(PPDUMP_COLOR_SEPARATORS, RGB(0, 255, 0), FALSE);
+    m_ctrl->SetData(m_data.size(), m_data.data(), nullptr, TRUE);
+    const DumpLayout l = m_ctrl->GetLayout();
+    ASSERT_EQ(l.offsetDigits, 4);
+    const RECT cell{l.columns[1].left, l.caption.top, l.columns[1].right, l.caption.bottom};
+    const tdl::test::Picture picture(m_ctrl->GetSafeHwnd(), "dumpctrl-offset-caption.png");
+    // The caption's ink: anything but the background and the bare line.
+    auto caption = [](COLORREF c) { return c != RGB(255, 255, 255) && c != RGB(0, 255, 0); };
+    const int shown = picture.Count(cell, caption);
+
+    // The same caption drawn alone, centred in a cell of that size.
+    CClientDC screen(nullptr);
+    CDC memory;
+    memory.CreateCompatibleDC(&screen);
+    CBitmap bitmap;
+    bitmap.CreateCompatibleBitmap(&screen, cell.right - cell.left, cell.bottom - cell.top);
+    CBitmap* oldBitmap = memory.SelectObject(&bitmap);
+    CFont font;
+    font.CreatePointFont(90, "Lucida Console");
+    CFont* oldFont = memory.SelectObject(&font);
+    CRect alone(0, 0, cell.right - cell.left, cell.bottom - cell.top);
+    memory.FillSolidRect(alone, RGB(255, 255, 255));
+    memory.SetBkMode(TRANSPARENT);
+    memory.SetTextColor(RGB(0, 0, 255));
+    memory.DrawText("Offset", -1, alone, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    int whole = 0;
+    for (int y = 0; y < alone.bottom; ++y)
+        for (int x = 0; x < alone.right; ++x)
+            whole += caption(memory.GetPixel(x, y));
+    memory.SelectObject(oldFont);
+    memory.SelectObject(oldBitmap);
+    EXPECT_GT(whole, 40);
+    EXPECT_EQ(shown, whole);
 }
 
 TEST_F(PPDumpCtrlTest, EraseDrawsNothingAndNoDataShowsTheNotice) {
@@ -407,7 +498,7 @@ TEST_F(PPDumpCtrlTest, EraseDrawsNothingAndNoDataShowsTheNotice) {
     m_ctrl->ModifyStyles(kDataBarAdd, kDataBarRemove, FALSE);
     win32::StartGdiCallLog(nullptr); // the off-screen DC belongs to no window
     m_ctrl->Invalidate(FALSE);
-    ASSERT_TRUE(win32::SavePicturePng(*m_owner, tdl::test::WidgetPicturePath("dumpctrl-nodata.png").c_str()));
+    ASSERT_TRUE(tdl::test::SavePicture(*m_owner, "dumpctrl-nodata.png"));
     win32::StopGdiCallLog();
     bool notice = false;
     for (const win32::GdiCall& call : win32::GdiCallLog()) {

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "PicturePath.h"
-
 #include <vector>
 
 #include "DumpOwner.h"
+#include "tests/support/Pictures.h"
 
 namespace {
 
@@ -73,7 +72,7 @@ TEST_F(DumpEditorTest, EnterOpensTheFirstValueColumnAndAppliesOnlyAChangedValue)
     win32::TypeText(Ctrl(), "g1zb7"); // not hexadecimal digits are refused; the third digit does not fit
     win32::PumpUiMessages();
     EXPECT_EQ(EditText(), "1B");
-    ASSERT_TRUE(win32::SavePicturePng(*m_owner, tdl::test::WidgetPicturePath("dumpctrl-editor.png").c_str()));
+    ASSERT_TRUE(tdl::test::SavePicture(*m_owner, "dumpctrl-editor.png"));
     EXPECT_TRUE(m_ctrl->GetEditor()->IsValid());
     Press(VK_RETURN);
     ASSERT_EQ(m_notices.size(), 1u);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "WinGdiControl.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -190,7 +191,7 @@ TEST_F(TreeCtrlExTest, ColourEntryRepaintsTheLabelUnlessSelectedWithFocus) {
     m_tree.SelectItem(plain);
     m_tree.SetFocus();
     win32::PumpUiMessages();
-    win32::SavePicturePng(*m_parent, "tree_ctrl_ex_colours.png");
+    EXPECT_TRUE(tdl::test::SavePicture(*m_parent, "tree_ctrl_ex_colours.png"));
 
     // Anti-aliased glyphs: count clearly red pixels across the label's middle rows.
     auto redPixels = [&](HTREEITEM item) {

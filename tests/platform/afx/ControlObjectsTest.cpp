@@ -7,6 +7,7 @@
 #include "WinResourceTable.h"
 #include "afxwin.h"
 #include "tests/platform/win32/ControlTestSupport.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -222,8 +223,7 @@ TEST_F(ControlObjectsTest, ThePictureShowsEveryKindOfControlAndTheirStates) {
     EXPECT_EQ(win32::ClientPixel(dialog.m_devices.m_hWnd, row.right - 3, row.CenterPoint().y),
               GetSysColor(COLOR_HIGHLIGHT));
 
-    const std::string path = testing::TempDir() + "tdl-every-control.png";
-    EXPECT_TRUE(win32::SavePicturePng(dialog.m_hWnd, path.c_str()));
+    EXPECT_TRUE(tdl::test::SavePicture(dialog.m_hWnd, "tdl-every-control.png"));
     dialog.DestroyWindow();
 }
 

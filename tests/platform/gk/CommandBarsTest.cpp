@@ -259,10 +259,10 @@ TEST_F(CommandBarsTest, MenuBarOpensPopupsOwnedByTheFrame) {
     // The mnemonics show underlined: below "&File" some pixel in the title's text row is dark across the
     // width of its "F" and nowhere under the rest.
     ::UpdateWindow(m_pFrame->GetSafeHwnd());
-    gk_test::Picture picture(m_pFrame->GetSafeHwnd(), "menu_bar.png");
+    tdl::test::Picture picture(m_pFrame->GetSafeHwnd(), "gk_menu_bar.png");
     ASSERT_TRUE(picture.IsValid());
     CRect file = InFrame(pMenuBar, pMenuBar->GetControl(0)->GetRect());
-    EXPECT_GT(picture.Count(file, gk_test::IsDark), 20);
+    EXPECT_GT(picture.Count(file, tdl::test::IsDark), 20);
 }
 
 TEST_F(CommandBarsTest, TooltipsShowOnHover) {
@@ -319,8 +319,11 @@ TEST_F(CommandBarsTest, UpdatesShowInThePicture) {
     CGkToolBar* pBar = Standard();
     EXPECT_FALSE(pBar->FindControl(57601)->GetEnabled());
     EXPECT_TRUE(pBar->FindControl(172)->GetChecked());
+    // The mouse over a button makes it hot.
+    win32::MouseMove(pBar->GetSafeHwnd(), pBar->FindControl(173)->GetRect().CenterPoint());
+    win32::PumpUiMessages();
     ::UpdateWindow(m_pFrame->GetSafeHwnd());
-    gk_test::Picture picture(m_pFrame->GetSafeHwnd(), "command_bars.png");
+    tdl::test::Picture picture(m_pFrame->GetSafeHwnd(), "gk_command_bars.png");
     ASSERT_TRUE(picture.IsValid());
 
     // 57601 is the second image: green. Disabled, none of it shows.
@@ -330,10 +333,32 @@ TEST_F(CommandBarsTest, UpdatesShowInThePicture) {
     // 57600, enabled, shows its red.
     CRect newRc = InFrame(pBar, pBar->FindControl(57600)->GetRect());
     EXPECT_GT(picture.Count(newRc, [](COLORREF c) { return c == RGB(255, 0, 0); }), 90);
-    // The checked button's background differs from a plain one's.
+    // The checked button is sunk on a lighter face; the hot one stands out in a thin raised edge; a plain one
+    // is the bar's face.
+    const COLORREF shadow = ::GetSysColor(COLOR_3DSHADOW), light = ::GetSysColor(COLOR_3DHILIGHT);
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
     CRect start = InFrame(pBar, pBar->FindControl(172)->GetRect());
-    CRect plain = InFrame(pBar, pBar->FindControl(173)->GetRect());
-    EXPECT_NE(picture.Client(start.left + 2, start.top + 2), picture.Client(plain.left + 2, plain.top + 2));
+    CRect hot = InFrame(pBar, pBar->FindControl(173)->GetRect());
+    CRect plain = InFrame(pBar, pBar->FindControl(174)->GetRect());
+    EXPECT_EQ(picture.Client(start.left, start.CenterPoint().y), shadow);
+    EXPECT_EQ(picture.Client(start.right - 1, start.CenterPoint().y), light);
+    EXPECT_NE(picture.Client(start.left + 2, start.top + 2), face);
+    EXPECT_EQ(picture.Client(hot.left, hot.CenterPoint().y), light);
+    EXPECT_EQ(picture.Client(hot.right - 1, hot.CenterPoint().y), shadow);
+    EXPECT_EQ(picture.Client(plain.left, plain.CenterPoint().y), face);
+    EXPECT_EQ(picture.Client(plain.left + 2, plain.top + 2), face);
+    // An etched line after every row of bars: under the menu bar, and between the last row and the client.
+    CGkMenuBar* pMenuBar = m_pFrame->GetCommandBars()->GetMenuBar();
+    CRect menu;
+    pMenuBar->GetClientRect(&menu);
+    menu = InFrame(pMenuBar, menu);
+    CRect mdi;
+    ::GetWindowRect(m_pFrame->m_hWndMDIClient, &mdi);
+    ::MapWindowPoints(nullptr, m_pFrame->GetSafeHwnd(), reinterpret_cast<POINT*>(&mdi), 2);
+    for (int y : {static_cast<int>(menu.bottom), static_cast<int>(mdi.top) - GK_COMMANDBARS_ROW_EDGE}) {
+        EXPECT_EQ(picture.Client(400, y), shadow) << y;
+        EXPECT_EQ(picture.Client(400, y + 1), light) << y;
+    }
     // The key colour is transparent everywhere.
     CRect bar;
     pBar->GetClientRect(&bar);
@@ -416,7 +441,7 @@ TEST_F(CommandBarsTest, ChildBarDrawsTheImagesOfItsResourceUnderItsMaskColour) {
     ASSERT_TRUE(pane.m_bar.LoadToolBar(kPaneBar));
     pane.m_bar.MoveWindow(0, 0, 300, pane.m_bar.CalcDynamicLayout(-1, LM_HORZ | LM_COMMIT).cy);
     ::UpdateWindow(pane.GetSafeHwnd());
-    gk_test::Picture picture(pane.m_bar.GetSafeHwnd(), "pane_bar_images.png");
+    tdl::test::Picture picture(pane.m_bar.GetSafeHwnd(), "gk_pane_bar_images.png");
     ASSERT_TRUE(picture.IsValid());
     auto count = [&](UINT nID, COLORREF clr) {
         return picture.Count(pane.m_bar.FindControl(nID)->GetRect(), [clr](COLORREF c) { return c == clr; });
@@ -426,14 +451,14 @@ TEST_F(CommandBarsTest, ChildBarDrawsTheImagesOfItsResourceUnderItsMaskColour) {
     CRect bar;
     pane.m_bar.GetClientRect(&bar);
     EXPECT_EQ(picture.Count(bar, [](COLORREF c) { return c == RGB(0, 255, 0); }), 0);
-    EXPECT_GT(count(57601, GK_TOOLBAR_FACE), 200);
+    EXPECT_GT(count(57601, ::GetSysColor(COLOR_BTNFACE)), 200); // the bar's face shows through
 
     // Loading another resource replaces the images; one without a bitmap leaves the buttons blank.
     win32::RegisterToolbarResource(nullptr, kPaneBar + 1, {16, 16, {57600}});
     ASSERT_TRUE(pane.m_bar.LoadToolBar(kPaneBar + 1));
     pane.m_bar.Invalidate();
     ::UpdateWindow(pane.GetSafeHwnd());
-    gk_test::Picture blank(pane.m_bar.GetSafeHwnd(), "pane_bar_blank.png");
+    tdl::test::Picture blank(pane.m_bar.GetSafeHwnd(), "gk_pane_bar_blank.png");
     EXPECT_EQ(blank.Count(pane.m_bar.FindControl(57600)->GetRect(), [](COLORREF c) { return c == RGB(255, 0, 0); }),
               0);
     pane.DestroyWindow();
@@ -477,6 +502,8 @@ public:
 TEST_F(CommandBarsTest, OwnerMakesASplitButtonWhoseArrowOpensItsMenu) {
     constexpr UINT kPaneBar = 59392;
     win32::RegisterToolbarResource(nullptr, kPaneBar, {16, 16, {32914, 32915}});
+    std::vector<unsigned char> png = IconStrip(2, kKey);
+    win32::RegisterBitmapResource(nullptr, kPaneBar, png.data(), png.size());
     CSplitPane pane;
     ASSERT_TRUE(CreatePaneWithBar(pane, CRect(900, 300, 1200, 400), 262, kPaneBar));
     EXPECT_EQ(pane.m_asked, (std::vector<UINT>{32914, 32915}));
@@ -510,10 +537,17 @@ TEST_F(CommandBarsTest, OwnerMakesASplitButtonWhoseArrowOpensItsMenu) {
     EXPECT_TRUE(m_pFrame->m_commands.empty());
 
     ::UpdateWindow(pane.GetSafeHwnd());
-    gk_test::Picture picture(pane.GetSafeHwnd(), "split_button.png");
+    tdl::test::Picture picture(pane.GetSafeHwnd(), "gk_split_button.png");
     ASSERT_TRUE(picture.IsValid());
     EXPECT_GT(picture.Count(pSplit->GetArrowRect(), [](COLORREF c) { return c == ::GetSysColor(COLOR_BTNTEXT); }),
               5);
+    // A bar made inside a window shows the images of its own resource: red on the plain button, green on the
+    // split button's face, the key colour nowhere.
+    CRect splitFace = pSplit->GetRect();
+    splitFace.right = pSplit->GetArrowRect().left;
+    EXPECT_EQ(picture.Count(pPlain->GetRect(), [](COLORREF c) { return c == RGB(255, 0, 0); }), 100);
+    EXPECT_EQ(picture.Count(splitFace, [](COLORREF c) { return c == RGB(0, 255, 0); }), 100);
+    EXPECT_EQ(picture.Count(pPlain->GetRect(), [](COLORREF c) { return c == kKey; }), 0);
     pane.DestroyWindow();
 }
 
@@ -559,7 +593,7 @@ TEST_F(CommandBarsTest, DraggedBarsMoveToRowsAndAllowedEdges) {
     DragBar(pExtra, CPoint(300, InParent(pMenuBar).CenterPoint().y));
     EXPECT_EQ(pExtra->GetDockRow(), 1);
     EXPECT_EQ(pStandard->GetDockRow(), 2);
-    EXPECT_EQ(InParent(pExtra).top, InParent(pMenuBar).bottom);
+    EXPECT_EQ(InParent(pExtra).top, InParent(pMenuBar).bottom + GK_COMMANDBARS_ROW_EDGE);
 
     struct Case {
         CPoint drop;
@@ -589,7 +623,7 @@ TEST_F(CommandBarsTest, DraggedBarsMoveToRowsAndAllowedEdges) {
         EXPECT_FALSE(overlap.IntersectRect(&mdi, &rc)) << c.why;
     }
     ::UpdateWindow(m_pFrame->GetSafeHwnd());
-    gk_test::Picture picture(m_pFrame->GetSafeHwnd(), "bars_dragged.png");
+    tdl::test::Picture picture(m_pFrame->GetSafeHwnd(), "gk_bars_dragged.png");
     EXPECT_TRUE(picture.IsValid());
 }
 

@@ -1,8 +1,10 @@
 // Docking panes in an MDI frame laid out as the main window lays them out: placement of bands, splits and tab
-// groups, the announcement before every show, closing and reopening, splitter drags, pictures of captions and
-// tab strips, and layouts kept in the profile.
+// groups, the announcement before every show, closing and reopening, splitter drags, pictures of captions,
+// client edges, splitters and tab strips, and layouts kept in the profile.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <random>
 
@@ -292,19 +294,83 @@ TEST_F(DockingPaneTest, HiddenFrameAnnouncesNothing) {
     EXPECT_EQ(pHidden->m_paneManager.FindPane(kSystemProps)->IsShown(), TRUE);
 }
 
-TEST_F(DockingPaneTest, PicturesShowCaptionsAndTabs) {
-    ::UpdateWindow(m_pFrame->GetSafeHwnd());
-    gk_test::Picture picture(m_pFrame->GetSafeHwnd(), "docking_panes.png");
+// The WCAG contrast ratio of two colours (1 to 21).
+double Contrast(COLORREF a, COLORREF b) {
+    auto luminance = [](COLORREF c) {
+        auto channel = [](int v) {
+            const double x = v / 255.0;
+            return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(GetRValue(c)) + 0.7152 * channel(GetGValue(c)) + 0.0722 * channel(GetBValue(c));
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(DockingPaneTest, PicturesShowCaptionsEdgesSplittersAndTabs) {
+    // The focus in the Device Tree's window makes its caption the active one.
+    m_pFrame->m_windows[kDeviceTree].SetFocus();
+    win32::PumpUiMessages();
+    tdl::test::Picture picture(m_pFrame->GetSafeHwnd(), "gk_docking_panes.png");
     ASSERT_TRUE(picture.IsValid());
-    COLORREF caption = ::GetSysColor(COLOR_INACTIVECAPTION);
+    const COLORREF face = ::GetSysColor(COLOR_3DFACE);
     for (UINT nID : {kDeviceTree, kStack, kData, kLogDetails}) {
         CGkDockingPaneGroup* pGroup = Pane(nID)->GetGroup();
         CRect rc = pGroup->GetCaptionRect();
         ToFrame(pGroup, rc);
-        EXPECT_GT(picture.Count(rc, [&](COLORREF c) { return c == caption; }), rc.Width() * rc.Height() / 2) << nID;
-        // The title is drawn in it.
-        EXPECT_GT(picture.Count(rc, [&](COLORREF c) { return c != caption; }), 10) << nID;
+        // Active: the active caption's colour; inactive: the face, apart from the splitters by a shadow line.
+        const bool bActive = nID == kDeviceTree;
+        const COLORREF back = ::GetSysColor(bActive ? COLOR_ACTIVECAPTION : COLOR_3DFACE);
+        EXPECT_GT(picture.Count(rc, [&](COLORREF c) { return c == back; }), rc.Width() * rc.Height() / 2) << nID;
+        if (!bActive)
+            EXPECT_EQ(picture.Client(rc.CenterPoint().x, rc.top + 1), ::GetSysColor(COLOR_3DSHADOW)) << nID;
+        // The title is drawn in it, readable: its most distinct pixel against the caption's colour.
+        double best = 1;
+        for (int y = rc.top; y < rc.bottom; ++y)
+            for (int x = rc.left + 4; x < rc.left + 40; ++x)
+                best = std::max(best, Contrast(picture.Client(x, y), back));
+        EXPECT_GE(best, 4.5) << nID;
+        // Every pane's window sits in a sunken client edge: shadow then dark shadow at the top left, highlight
+        // then light at the bottom right.
+        CRect edge = pGroup->GetClientEdgeRect();
+        ToFrame(pGroup, edge);
+        const int x = edge.CenterPoint().x, y = edge.CenterPoint().y;
+        EXPECT_EQ(picture.Client(x, edge.top), ::GetSysColor(COLOR_3DSHADOW)) << nID;
+        EXPECT_EQ(picture.Client(x, edge.top + 1), ::GetSysColor(COLOR_3DDKSHADOW)) << nID;
+        EXPECT_EQ(picture.Client(edge.left, y), ::GetSysColor(COLOR_3DSHADOW)) << nID;
+        EXPECT_EQ(picture.Client(x, edge.bottom - 1), ::GetSysColor(COLOR_3DHILIGHT)) << nID;
+        EXPECT_EQ(picture.Client(edge.right - 1, y), ::GetSysColor(COLOR_3DHILIGHT)) << nID;
     }
+    // The splitters are raised strips of the face: lit on the top or left, shadowed on the bottom or right.
+    for (UINT nID : {kDeviceTree, kStack}) {
+        CGkDockingPaneGroup* pGroup = Pane(nID)->GetGroup();
+        for (const CGkDockingPaneGroup::Splitter& s : pGroup->GetSplitters()) {
+            CRect rc = s.rc;
+            ToFrame(pGroup, rc);
+            const CPoint mid = rc.CenterPoint();
+            if (s.bHorz) {
+                EXPECT_EQ(picture.Client(mid.x, rc.top), ::GetSysColor(COLOR_3DHILIGHT)) << nID;
+                EXPECT_EQ(picture.Client(mid.x, rc.top + 1), face) << nID;
+                EXPECT_EQ(picture.Client(mid.x, rc.bottom - 1), ::GetSysColor(COLOR_3DSHADOW)) << nID;
+            } else {
+                EXPECT_EQ(picture.Client(rc.left, mid.y), ::GetSysColor(COLOR_3DHILIGHT)) << nID;
+                EXPECT_EQ(picture.Client(rc.left + 1, mid.y), face) << nID;
+                EXPECT_EQ(picture.Client(rc.right - 1, mid.y), ::GetSysColor(COLOR_3DSHADOW)) << nID;
+            }
+        }
+    }
+    // The MDI area keeps the application workspace's colour, apart from the bars' face.
+    const CRect client = ClientRect();
+    EXPECT_EQ(picture.Client(client.CenterPoint().x, client.CenterPoint().y), ::GetSysColor(COLOR_APPWORKSPACE));
+    EXPECT_NE(::GetSysColor(COLOR_APPWORKSPACE), face);
+    // The bottom row's panes share one top edge, and their captions one line.
+    CRect stack = Pane(kStack)->GetGroup()->GetCaptionRect(), data = Pane(kData)->GetGroup()->GetCaptionRect();
+    ToFrame(Pane(kStack)->GetGroup(), stack);
+    ToFrame(Pane(kData)->GetGroup(), data);
+    EXPECT_EQ(GroupRect(kStack).top, GroupRect(kData).top);
+    EXPECT_EQ(stack.top, data.top);
+    EXPECT_EQ(stack.bottom, data.bottom);
+
     for (UINT nID : {kStack, kData}) {
         CGkDockingPaneGroup* pGroup = Pane(nID)->GetGroup();
         CRect active = pGroup->GetTabRect(0), other = pGroup->GetTabRect(1);
@@ -314,6 +380,15 @@ TEST_F(DockingPaneTest, PicturesShowCaptionsAndTabs) {
         EXPECT_GT(picture.Count(active, [&](COLORREF c) { return c == window; }), active.Width() * 5) << nID;
         EXPECT_EQ(picture.Count(other, [&](COLORREF c) { return c == window; }), 0) << nID;
     }
+
+    // The focus moving to another pane moves the active caption with it.
+    m_pFrame->m_windows[kLogDetails].SetFocus();
+    win32::PumpUiMessages();
+    CGkDockingPaneGroup* pTree = Pane(kDeviceTree)->GetGroup();
+    CGkDockingPaneGroup* pLog = Pane(kLogDetails)->GetGroup();
+    CRect tree = pTree->GetCaptionRect(), log = pLog->GetCaptionRect();
+    EXPECT_EQ(win32::ClientPixel(pTree->GetSafeHwnd(), tree.right - 30, tree.top + 3), face);
+    EXPECT_EQ(win32::ClientPixel(pLog->GetSafeHwnd(), log.right - 30, log.top + 3), ::GetSysColor(COLOR_ACTIVECAPTION));
 }
 
 TEST_F(DockingPaneTest, SplitterDragsResizeTheBand) {
@@ -337,13 +412,13 @@ TEST_F(DockingPaneTest, LayoutRoundTripsIntoANewFrame) {
     // Change the layout: a closed pane, another active tab, a dragged split.
     Pane(kLogDetails)->Close();
     Manager().ShowPane(kDeviceProps);
-    CGkDockingPaneGroup* pTree = Pane(kDeviceTree)->GetGroup();
-    for (auto& s : pTree->GetSplitters()) {
-        if (s.bHorz) { // the split between Device Tree and Stack Inspector, along the tree's bottom
+    CGkDockingPaneGroup* pStack = Pane(kStack)->GetGroup();
+    for (auto& s : pStack->GetSplitters()) {
+        if (s.bHorz) { // the split between Device Tree and Stack Inspector, along the top of the pane it sizes
             CPoint pt = s.rc.CenterPoint();
-            win32::MouseDown(pTree->GetSafeHwnd(), pt);
+            win32::MouseDown(pStack->GetSafeHwnd(), pt);
             win32::PumpUiMessages();
-            win32::MouseUp(pTree->GetSafeHwnd(), CPoint(pt.x, pt.y - 60));
+            win32::MouseUp(pStack->GetSafeHwnd(), CPoint(pt.x, pt.y - 60));
             win32::PumpUiMessages();
         }
     }

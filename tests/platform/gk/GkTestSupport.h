@@ -1,5 +1,5 @@
 // What the toolkit's window tests share: the application object, an owner window that records the toolkit's
-// notifications, pixel counting over a client rectangle, and where pictures go.
+// notifications. Pictures are the suites' shared ones (tests/support/Pictures.h).
 #pragma once
 
 #include <functional>
@@ -29,14 +29,6 @@ public:
 class GkWindowTest : public tdl::test::UiTest {
 protected:
     CWinApp m_app{"Tindaloft"};
-};
-
-// Pictures are the suites' shared ones; a toolkit picture's file name starts with "gk_".
-using tdl::test::IsDark;
-using tdl::test::IsReddish;
-class Picture : public tdl::test::Picture {
-public:
-    Picture(HWND hwnd, const std::string& name) : tdl::test::Picture(hwnd, "gk_" + name) {}
 };
 
 } // namespace gk_test

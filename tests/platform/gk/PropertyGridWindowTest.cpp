@@ -125,11 +125,11 @@ TEST_F(GridWindowTest, InANarrowGridTheButtonsShareTheValueCell) {
     EXPECT_EQ(rcExport.right, RowOf(m_pBuffer).right);
     {
         // The caption cell keeps its text up to the split.
-        gk_test::Picture picture(m_grid.m_hWnd, "narrow_buttons.png");
+        tdl::test::Picture picture(m_grid.m_hWnd, "gk_narrow_buttons.png");
         ASSERT_TRUE(picture.IsValid());
         const CRect rcRow = RowOf(m_pBuffer);
         EXPECT_GT(picture.Count(CRect(rcRow.left + 14, rcRow.top, m_grid.GetSplitterPos(), rcRow.bottom),
-                                gk_test::IsDark),
+                                tdl::test::IsDark),
                   10);
     }
     for (CGkPropertyGridInplaceButton* pButton : {m_pToggle, m_pExport}) {
@@ -225,6 +225,9 @@ TEST_F(GridWindowTest, AlphabeticalViewListsTheItemsOfEveryCategoryByCaption) {
 }
 
 TEST_F(GridWindowTest, ScrollBarFollowsTheRows) {
+    // Rows that fit need no bar: the client area takes the whole width.
+    ASSERT_LT(static_cast<int>(m_grid.GetShownRows().size()) * m_grid.GetRowHeight(), m_grid.GetHelpRect().top);
+    EXPECT_FALSE(m_grid.GetStyle() & WS_VSCROLL);
     CGkPropertyGridItem* pMany = m_grid.AddCategory("Many");
     for (int i = 0; i < 40; ++i) {
         CString strCaption;
@@ -244,7 +247,7 @@ TEST_F(GridWindowTest, ScrollBarFollowsTheRows) {
     m_grid.SendMessage(WM_VSCROLL, SB_PAGEDOWN);
     EXPECT_EQ(m_grid.GetTopIndex(), nPage);
     // The scroll bar is drawn at the right, outside the client area.
-    gk_test::Picture picture(m_grid.m_hWnd, "grid_scrolled");
+    tdl::test::Picture picture(m_grid.m_hWnd, "gk_grid_scrolled.png");
     CRect rcWindow, rcClient;
     m_grid.GetWindowRect(&rcWindow);
     m_grid.GetClientRect(&rcClient);
@@ -253,6 +256,7 @@ TEST_F(GridWindowTest, ScrollBarFollowsTheRows) {
     EXPECT_EQ(m_grid.GetTopIndex(), nRows - nPage); // never past the last page
     ASSERT_TRUE(::GetScrollInfo(m_grid.m_hWnd, SB_VERT, &si));
     EXPECT_EQ(si.nPos, nRows - nPage);
+    EXPECT_TRUE(m_grid.GetStyle() & WS_VSCROLL);
 
     // Selecting a row off the page brings it into view.
     m_grid.SetTopIndex(0);
@@ -267,16 +271,16 @@ TEST_F(GridWindowTest, ScrollBarFollowsTheRows) {
 
 TEST_F(GridWindowTest, PictureShowsColoursHelpAndNoHiddenCategory) {
     m_pType->Select();
-    gk_test::Picture picture(m_grid.m_hWnd, "grid");
+    tdl::test::Picture picture(m_grid.m_hWnd, "gk_grid.png");
     ASSERT_TRUE(picture.IsValid());
 
     // The red value is drawn red, and only the Status value is.
     CRect rcStatus = RowOf(m_pStatus);
     CRect rcStatusValue(m_grid.GetSplitterPos() + 1, rcStatus.top, rcStatus.right, rcStatus.bottom);
-    EXPECT_GT(picture.Count(rcStatusValue, gk_test::IsReddish), 10);
+    EXPECT_GT(picture.Count(rcStatusValue, tdl::test::IsReddish), 10);
     CRect rcType = RowOf(m_pType);
     CRect rcTypeValue(m_grid.GetSplitterPos() + 1, rcType.top, rcType.right, rcType.bottom);
-    EXPECT_EQ(picture.Count(rcTypeValue, gk_test::IsReddish), 0);
+    EXPECT_EQ(picture.Count(rcTypeValue, tdl::test::IsReddish), 0);
 
     // The caption background fills the caption cell (text aside), and the caption is in its text colour.
     CRect rcRecord = RowOf(m_pRecord);
@@ -296,16 +300,17 @@ TEST_F(GridWindowTest, PictureShowsColoursHelpAndNoHiddenCategory) {
 
     // The help area shows the selected item's caption and description.
     CRect rcHelp = m_grid.GetHelpRect();
-    const int nWithDescription = picture.Count(rcHelp, gk_test::IsDark);
+    const int nWithDescription = picture.Count(rcHelp, tdl::test::IsDark);
     m_pType->SetDescription("");
-    const int nCaptionOnly = gk_test::Picture(m_grid.m_hWnd, "grid_caption_only").Count(rcHelp, gk_test::IsDark);
+    const int nCaptionOnly =
+        tdl::test::Picture(m_grid.m_hWnd, "gk_grid_caption_only.png").Count(rcHelp, tdl::test::IsDark);
     m_grid.SetSelectedItem(nullptr);
-    EXPECT_EQ(gk_test::Picture(m_grid.m_hWnd, "grid_no_selection").Count(rcHelp, gk_test::IsDark), 0);
+    EXPECT_EQ(tdl::test::Picture(m_grid.m_hWnd, "gk_grid_no_selection.png").Count(rcHelp, tdl::test::IsDark), 0);
     EXPECT_GT(nCaptionOnly, 20);
     EXPECT_GT(nWithDescription, nCaptionOnly + 50);
 
     m_pSecret->SetHidden(FALSE);
-    EXPECT_GT(gk_test::Picture(m_grid.m_hWnd, "grid_unhidden").Count(rcClient, isGreen), 100);
+    EXPECT_GT(tdl::test::Picture(m_grid.m_hWnd, "gk_grid_unhidden.png").Count(rcClient, isGreen), 100);
 }
 
 } // namespace

@@ -188,7 +188,7 @@ TEST_F(StatusBarTest, PanesAreLaidOutInARowAlongTheBottom) {
     EXPECT_EQ(rcBar.bottom, rcFrame.bottom);
     EXPECT_EQ(rcBar.Height(), Bar().GetBarHeight());
     EXPECT_EQ(rcBar.Width(), rcFrame.Width());
-    EXPECT_EQ(Bar().GetHorzBorder(), 2);
+    EXPECT_EQ(Bar().GetHorzBorder(), 3);
     EXPECT_EQ(Bar().GetVertBorder(), 1);
 
     CRect rcClient;
@@ -200,21 +200,64 @@ TEST_F(StatusBarTest, PanesAreLaidOutInARowAlongTheBottom) {
         EXPECT_EQ(rc.top, 2) << i;
         EXPECT_EQ(rc.bottom, rcClient.bottom - 1) << i;
         if (i > 0)
-            EXPECT_EQ(rc.Width(), Bar().GetPane(i)->GetWidth() + 4) << i;
+            EXPECT_EQ(rc.Width(), Bar().GetPane(i)->GetWidth() + 6) << i;
         x = rc.right + 2;
     }
-    EXPECT_EQ(PaneRect(6).right, rcClient.right); // the message pane takes the rest
+    // The message pane takes the rest, up to the size grip of the sizable frame.
+    EXPECT_EQ(Bar().GetSizeGripRect(), CRect(rcClient.right - GK_STATUSBAR_GRIP, 0, rcClient.right, rcClient.bottom));
+    EXPECT_EQ(PaneRect(6).right, rcClient.right - GK_STATUSBAR_GRIP);
     EXPECT_EQ(m_pLed->GetRect(), PaneRect(6));
 
     const int nMessageWidth = PaneRect(0).Width();
     const int nOldWidth = PaneRect(1).Width();
     Bar().SetPaneWidth(1, 60);
-    EXPECT_EQ(PaneRect(1).Width(), 64);
-    EXPECT_EQ(PaneRect(0).Width(), nMessageWidth - (64 - nOldWidth));
+    EXPECT_EQ(PaneRect(1).Width(), 66);
+    EXPECT_EQ(PaneRect(0).Width(), nMessageWidth - (66 - nOldWidth));
+
+    // A maximised frame cannot be sized from its corner: no grip, and the panes reach the bar's end.
+    m_pFrame->ShowWindow(SW_SHOWMAXIMIZED);
+    win32::PumpUiMessages();
+    Bar().GetClientRect(&rcClient);
+    EXPECT_TRUE(Bar().GetSizeGripRect().IsRectEmpty());
+    EXPECT_EQ(PaneRect(6).right, rcClient.right);
+}
+
+TEST_F(StatusBarTest, PanesAreSunkenWithAMarginAndTheSizableFrameHasASizeGrip) {
+    tdl::test::Picture picture(Bar().m_hWnd, "gk_statusbar_panes.png");
+    ASSERT_TRUE(picture.IsValid());
+    for (int i = 1; i <= 5; ++i) {
+        // Sunken, whatever the pane's pop-out style: dark on the top and left, light on the bottom and right.
+        CRect rc = PaneRect(i);
+        const CPoint mid = rc.CenterPoint();
+        EXPECT_EQ(picture.Client(mid.x, rc.top), ::GetSysColor(COLOR_BTNSHADOW)) << i;
+        EXPECT_EQ(picture.Client(rc.left, mid.y), ::GetSysColor(COLOR_BTNSHADOW)) << i;
+        EXPECT_EQ(picture.Client(mid.x, rc.bottom - 1), ::GetSysColor(COLOR_BTNHIGHLIGHT)) << i;
+        EXPECT_EQ(picture.Client(rc.right - 1, mid.y), ::GetSysColor(COLOR_BTNHIGHLIGHT)) << i;
+    }
+    // "WRAP" keeps a margin of the face between its ink and the pane's edge on both sides.
+    CRect rcWrap = PaneRect(1);
+    int inkLeft = rcWrap.right, inkRight = rcWrap.left;
+    for (int y = rcWrap.top + 1; y < rcWrap.bottom - 1; ++y)
+        for (int x = rcWrap.left + 1; x < rcWrap.right - 1; ++x)
+            if (tdl::test::IsDark(picture.Client(x, y))) {
+                inkLeft = std::min(inkLeft, x);
+                inkRight = std::max(inkRight, x + 1);
+            }
+    ASSERT_LT(inkLeft, inkRight);
+    EXPECT_GE(inkLeft - (rcWrap.left + 1), 2);
+    EXPECT_GE((rcWrap.right - 1) - inkRight, 2);
+    // The grip's three strokes in the bar's bottom-right corner, and the sizing cursor over it.
+    const CRect rcGrip = Bar().GetSizeGripRect();
+    ASSERT_FALSE(rcGrip.IsRectEmpty());
+    EXPECT_GT(picture.Count(rcGrip, [](COLORREF c) { return c == ::GetSysColor(COLOR_BTNSHADOW); }), 20);
+    EXPECT_GT(picture.Count(rcGrip, [](COLORREF c) { return c == ::GetSysColor(COLOR_BTNHIGHLIGHT); }), 10);
+    win32::MouseMove(Bar().m_hWnd, CPoint(rcGrip.right - 3, rcGrip.bottom - 3));
+    win32::PumpUiMessages();
+    EXPECT_EQ(win32::CurrentCursorName(), "sizenwse");
 }
 
 TEST_F(StatusBarTest, AnAddedPaneDrawsInItsRectangleAndRedrawsAlone) {
-    gk_test::Picture picture(Bar().m_hWnd, "statusbar");
+    tdl::test::Picture picture(Bar().m_hWnd, "gk_statusbar.png");
     ASSERT_TRUE(picture.IsValid());
     CRect rcLed = PaneRect(6);
     CPoint center((rcLed.left + rcLed.right) / 2, (rcLed.top + rcLed.bottom) / 2);
@@ -271,16 +314,16 @@ TEST_F(StatusBarTest, IdleUpdatesLightDimAndSetTheIndicators) {
     EXPECT_NE(Bar().DumpPanes().Find("text=\"DIAG\" color=default dim\n"), -1);
 
     // The text colour shows; a dimmed pane shows no text.
-    gk_test::Picture picture(Bar().m_hWnd, "statusbar_idle");
+    tdl::test::Picture picture(Bar().m_hWnd, "gk_statusbar_idle.png");
     CRect rcTrig = PaneRect(2);
     rcTrig.DeflateRect(2, 2);
-    EXPECT_GT(picture.Count(rcTrig, gk_test::IsReddish), 5);
+    EXPECT_GT(picture.Count(rcTrig, tdl::test::IsReddish), 5);
     CRect rcWrap = PaneRect(1);
     rcWrap.DeflateRect(2, 2);
-    EXPECT_GT(picture.Count(rcWrap, gk_test::IsDark), 5);
+    EXPECT_GT(picture.Count(rcWrap, tdl::test::IsDark), 5);
     CRect rcDiag = PaneRect(5);
     rcDiag.DeflateRect(2, 2);
-    EXPECT_EQ(picture.Count(rcDiag, gk_test::IsDark), 0);
+    EXPECT_EQ(picture.Count(rcDiag, tdl::test::IsDark), 0);
 }
 
 TEST_F(StatusBarTest, TheFrameToggleHidesAndShowsTheBar) {
@@ -312,11 +355,11 @@ TEST_F(StatusBarTest, WindowTextIsTheMessagePane) {
     EXPECT_STREQ(szShort, "Rea");
 
     CRect rcMessage = PaneRect(0);
-    EXPECT_GT(gk_test::Picture(Bar().m_hWnd, "statusbar_message").Count(rcMessage, gk_test::IsDark), 10);
+    EXPECT_GT(tdl::test::Picture(Bar().m_hWnd, "gk_statusbar_message.png").Count(rcMessage, tdl::test::IsDark), 10);
     m_pFrame->SetMessageText("Capturing");
     EXPECT_EQ(Bar().GetPaneText(0), "Capturing");
     ::SetWindowTextA(Bar().m_hWnd, "");
-    EXPECT_EQ(gk_test::Picture(Bar().m_hWnd, "statusbar_empty").Count(rcMessage, gk_test::IsDark), 0);
+    EXPECT_EQ(tdl::test::Picture(Bar().m_hWnd, "gk_statusbar_empty.png").Count(rcMessage, tdl::test::IsDark), 0);
 }
 
 } // namespace

@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "WinResourceTable.h"
 #include "ControlTestSupport.h"
+#include "WinResourceTable.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -279,8 +280,7 @@ TEST_F(DialogsTest, DialogItemNumbersReadOnlyWholeNumbersInRange) {
     DestroyWindow(dialog);
 }
 
-
-TEST_F(DialogsTest, ThePictureShowsACheckedBoxAndADisabledButton) {
+TEST_F(DialogsTest, ThePictureShowsACheckedBoxRoundRadioButtonsAndADisabledButton) {
     HWND dialog = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc, 0);
     ShowWindow(dialog, SW_SHOW);
     HWND verbose = GetDlgItem(dialog, kVerbose);
@@ -295,6 +295,20 @@ TEST_F(DialogsTest, ThePictureShowsACheckedBoxAndADisabledButton) {
     EXPECT_GT(CountPainted(verbose, RGB(0, 0, 0), box), 8);
     EXPECT_EQ(win32::ClientPixel(verbose, 5, boxTop + 9), RGB(0, 0, 0)); // the tick, in the dialog's picture
 
+    // Radio buttons are round: the corners of their 13-pixel box are the dialog's face; the ring is shadowed
+    // above and lit below, and only the checked one has its dot.
+    CheckDlgButton(dialog, kSecond, BST_CHECKED);
+    for (int id : {kFirst, kSecond}) {
+        HWND radio = GetDlgItem(dialog, id);
+        GetClientRect(radio, &client);
+        const int top = (client.bottom - 13) / 2;
+        for (POINT corner : {POINT{0, top}, POINT{12, top}, POINT{0, top + 12}, POINT{12, top + 12}})
+            EXPECT_EQ(win32::ClientPixel(radio, corner.x, corner.y), GetSysColor(COLOR_BTNFACE)) << id;
+        EXPECT_EQ(win32::ClientPixel(radio, 5, top), GetSysColor(COLOR_BTNSHADOW)) << id;
+        EXPECT_EQ(win32::ClientPixel(radio, 5, top + 11), GetSysColor(COLOR_BTNHIGHLIGHT)) << id;
+        EXPECT_EQ(win32::ClientPixel(radio, 5, top + 5), id == kSecond ? RGB(0, 0, 0) : GetSysColor(COLOR_WINDOW));
+    }
+
     // The label's dark text turns grey when the button is disabled.
     GetClientRect(apply, &client);
     const RECT inside{3, 3, client.right - 3, client.bottom - 3};
@@ -303,14 +317,44 @@ TEST_F(DialogsTest, ThePictureShowsACheckedBoxAndADisabledButton) {
     EXPECT_EQ(CountPainted(apply, GetSysColor(COLOR_BTNTEXT), inside), 0);
     EXPECT_GT(CountPainted(apply, GetSysColor(COLOR_GRAYTEXT), inside), 10);
     SendDlgItemMessageA(dialog, kProgress, PBM_SETPOS, 60, 0);
-    const std::string path = testing::TempDir() + "tdl-dialog.png";
-    EXPECT_TRUE(win32::SavePicturePng(dialog, path.c_str()));
+    EXPECT_TRUE(tdl::test::SavePicture(dialog, "tdl-dialog.png"));
     DestroyWindow(dialog);
 }
 
 } // namespace
 
 namespace {
+
+TEST_F(DialogsTest, ADialogIsThreeDimensional) {
+    // A control's flat border becomes a sunken client edge; a modal frame hides the caption's icon.
+    win32::DialogResource d{};
+    d.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE;
+    d.cx = 120;
+    d.cy = 60;
+    d.caption = "Find";
+    d.items = {{"EDIT", 11, "", ES_LEFT | WS_BORDER | WS_TABSTOP | WS_VISIBLE, 0, 8, 8, 100, 12},
+               {"LISTBOX", 12, "", WS_BORDER | WS_VSCROLL | WS_VISIBLE, 0, 8, 24, 100, 30}};
+    win32::RegisterDialogResource(nullptr, 105, d);
+    HWND dialog = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(105), nullptr, ProbeProc, 0);
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+    RECT window{};
+    GetWindowRect(dialog, &window);
+    EXPECT_EQ(SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(window.left + 8, window.top + 12)), HTCAPTION);
+    for (int id : {11, 12}) {
+        HWND control = GetDlgItem(dialog, id);
+        EXPECT_FALSE(GetWindowLongA(control, GWL_STYLE) & WS_BORDER) << id;
+        EXPECT_TRUE(GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) << id;
+        RECT r{};
+        GetWindowRect(control, &r);
+        POINT at{r.left + 20, r.top};
+        ScreenToClient(dialog, &at);
+        EXPECT_EQ(win32::ClientPixel(dialog, at.x, at.y), GetSysColor(COLOR_3DSHADOW)) << id;
+        EXPECT_EQ(win32::ClientPixel(dialog, at.x, at.y + 1), GetSysColor(COLOR_3DDKSHADOW)) << id;
+    }
+    EXPECT_TRUE(tdl::test::SavePicture(dialog, "tdl-dialog-3d.png"));
+    DestroyWindow(dialog);
+}
 
 TEST_F(DialogsTest, AProgressBarClampsItsPositionAndPaintsItsShare) {
     InitCommonControls();

@@ -1,6 +1,8 @@
-// Fonts and text: golden metrics of both faces, extents from the layout that draws, DrawText's flags, and text
+// Fonts and text: golden metrics of the faces, extents from the layout that draws, DrawText's flags, and text
 // drawn on several threads at once.
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -43,13 +45,14 @@ TEST_F(GdiText, BothFacesHaveGoldenMetrics) {
         {"Courier", -11, FW_NORMAL, 14, 11, 3, 3, 7, 7, FF_MODERN | TMPF_TRUETYPE | TMPF_VECTOR},
         {"Courier", -13, FW_NORMAL, 17, 13, 4, 4, 8, 8, FF_MODERN | TMPF_TRUETYPE | TMPF_VECTOR},
         {"Lucida Console", -16, FW_NORMAL, 19, 15, 4, 3, 10, 10, FF_MODERN | TMPF_TRUETYPE | TMPF_VECTOR},
-        {"MS Shell Dlg", -11, FW_NORMAL, 14, 11, 3, 3, 7, 11,
+        // The dialog faces are Tahoma with Windows' cell: 8 points (-11) is 13 pixels high, 11 above the baseline.
+        {"MS Shell Dlg", -11, FW_NORMAL, 13, 11, 2, 2, 6, 10,
          FF_SWISS | TMPF_FIXED_PITCH | TMPF_TRUETYPE | TMPF_VECTOR},
-        {"MS Shell Dlg", -13, FW_NORMAL, 17, 13, 4, 4, 8, 13,
+        {"MS Shell Dlg", -13, FW_NORMAL, 16, 13, 3, 3, 7, 12,
          FF_SWISS | TMPF_FIXED_PITCH | TMPF_TRUETYPE | TMPF_VECTOR},
-        {"Tahoma", -16, FW_NORMAL, 19, 15, 4, 3, 10, 16, FF_SWISS | TMPF_FIXED_PITCH | TMPF_TRUETYPE | TMPF_VECTOR},
+        {"Tahoma", -16, FW_NORMAL, 19, 16, 3, 3, 9, 14, FF_SWISS | TMPF_FIXED_PITCH | TMPF_TRUETYPE | TMPF_VECTOR},
         // A positive height is the cell: the largest em whose cell fits.
-        {"MS Shell Dlg", 14, FW_NORMAL, 14, 11, 3, 3, 7, 11, FF_SWISS | TMPF_FIXED_PITCH | TMPF_TRUETYPE | TMPF_VECTOR},
+        {"MS Shell Dlg", 14, FW_NORMAL, 14, 12, 2, 2, 7, 11, FF_SWISS | TMPF_FIXED_PITCH | TMPF_TRUETYPE | TMPF_VECTOR},
         {"Courier", 19, FW_NORMAL, 19, 15, 4, 3, 10, 10, FF_MODERN | TMPF_TRUETYPE | TMPF_VECTOR},
     };
     for (const Golden& g : goldens) {
@@ -69,6 +72,81 @@ TEST_F(GdiText, BothFacesHaveGoldenMetrics) {
         SelectObject(dc_, old);
         DeleteObject(font);
     }
+}
+
+TEST_F(GdiText, FacesResolveAsWindowsSubstitutesThem) {
+    struct Face {
+        const char* face;
+        BYTE pitch;
+        const char* family;
+    };
+    const Face faces[] = {
+        {"MS Shell Dlg", DEFAULT_PITCH, "Tahoma"},
+        {"MS Shell Dlg 2", DEFAULT_PITCH, "Tahoma"},
+        {"tahoma", DEFAULT_PITCH, "Tahoma"},
+        {"MS Sans Serif", DEFAULT_PITCH, "Tahoma"},
+        {"Marlett", DEFAULT_PITCH, "Marlett"},
+        {"Courier", DEFAULT_PITCH, "DejaVu Sans Mono"},
+        {"Lucida Console", VARIABLE_PITCH, "DejaVu Sans Mono"},
+        {"Some Fixed Face", FIXED_PITCH, "DejaVu Sans Mono"},
+        {"Arial", DEFAULT_PITCH, "DejaVu Sans"},
+        {"", DEFAULT_PITCH, "DejaVu Sans"},
+    };
+    for (const Face& f : faces) {
+        LOGFONTA lf{};
+        lf.lfHeight = -11;
+        lf.lfPitchAndFamily = f.pitch;
+        std::strcpy(lf.lfFaceName, f.face);
+        EXPECT_EQ(win32::FontFamilyFor(lf), f.family) << f.face;
+    }
+    std::vector<std::string> files = win32::LoadedFontFiles();
+    for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf",
+                             "/usr/share/wine/fonts/marlett.ttf", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"})
+        EXPECT_NE(std::find(files.begin(), files.end(), file), files.end()) << file;
+}
+
+TEST_F(GdiText, ADialogInMsShellDlgEightPointHasTheDialogBaseUnitsOfWindows) {
+    EXPECT_EQ(GetDialogBaseUnits(), MAKELONG(6, 13));
+    // The same from the font itself, as dialog units reckon the average: the 52 letters' extent.
+    HFONT font = MakeFont("MS Shell Dlg", -MulDiv(8, 96, 72));
+    HGDIOBJ old = SelectObject(dc_, font);
+    SIZE letters;
+    GetTextExtentPoint32(dc_, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ", 52, &letters);
+    EXPECT_EQ((letters.cx / 26 + 1) / 2, 6);
+    EXPECT_EQ(letters.cy, 13);
+    SelectObject(dc_, old);
+    DeleteObject(font);
+}
+
+TEST_F(GdiText, ControlCharactersAndEmptyCodePointsAreBlankCells) {
+    // Between "A" and "B": a NUL, controls, DEL and the bytes Windows-1252 leaves empty. In a monospace face each
+    // takes one cell and none draws anything.
+    const char text[] = "A\x01\x1F\x7F\x81\x8D\x8F\x90\x9D"
+                        "B";
+    const int length = static_cast<int>(sizeof text - 1);
+    HFONT font = MakeFont("Courier", -11);
+    HGDIOBJ old = SelectObject(dc_, font);
+    TEXTMETRICA tm;
+    GetTextMetrics(dc_, &tm);
+    SIZE size;
+    ASSERT_TRUE(GetTextExtentPoint32(dc_, text, length, &size));
+    EXPECT_EQ(size.cx, length * tm.tmAveCharWidth);
+    SetBkMode(dc_, TRANSPARENT);
+    TextOut(dc_, 0, 0, text, length);
+    const RECT between{tm.tmAveCharWidth, 0, (length - 1) * tm.tmAveCharWidth, tm.tmHeight};
+    RECT ink = InkBox(dc_, between);
+    EXPECT_GE(ink.left, ink.right) << "ink between the letters";
+    ink = InkBox(dc_, RECT{0, 0, kWidth, tm.tmHeight});
+    EXPECT_LT(ink.left, tm.tmAveCharWidth);
+    EXPECT_GT(ink.right, (length - 1) * tm.tmAveCharWidth);
+    // The soft hyphen shows, as the font's hyphen.
+    RECT row{0, 0, kWidth, kHeight};
+    FillRect(dc_, &row, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    TextOut(dc_, 0, 0, "\xAD", 1);
+    ink = InkBox(dc_, RECT{0, 0, tm.tmAveCharWidth, tm.tmHeight});
+    EXPECT_LT(ink.left, ink.right);
+    SelectObject(dc_, old);
+    DeleteObject(font);
 }
 
 TEST_F(GdiText, CourierExtentIsLengthTimesAverageWidth) {
@@ -127,8 +205,17 @@ TEST_F(GdiText, DrawTextCentresInItsRectangleAndCalcRectMatchesTheExtent) {
     DrawText(dc_, "Hi", -1, &cell, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     RECT ink = InkBox(dc_, RECT{0, 0, kWidth, kHeight});
     ASSERT_LT(ink.left, ink.right);
-    // Centred: the margins either side differ by at most a pixel.
-    EXPECT_LE(std::abs((ink.left - cell.left) - (cell.right - ink.right)), 1);
+    // Centred: the text's cell (its extent) lies in the middle of the rectangle, as TextOut there draws it; the
+    // ink inside the cell is the face's own.
+    RECT all{0, 0, kWidth, kHeight};
+    FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    TextOut(dc_, (cell.left + cell.right - extent.cx) / 2, (cell.top + cell.bottom - extent.cy) / 2, "Hi", 2);
+    const RECT placed = InkBox(dc_, all);
+    EXPECT_EQ(ink.left, placed.left);
+    EXPECT_EQ(ink.top, placed.top);
+    EXPECT_EQ(ink.right, placed.right);
+    EXPECT_EQ(ink.bottom, placed.bottom);
+    EXPECT_LE(std::abs((ink.left - cell.left) - (cell.right - ink.right)), 2);
     EXPECT_LE(std::abs((ink.top - cell.top) - (cell.bottom - ink.bottom)), 2);
     SelectObject(dc_, old);
     DeleteObject(font);

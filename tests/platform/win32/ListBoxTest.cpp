@@ -188,8 +188,8 @@ TEST_F(ListControlTest, ADropDownListPicksByClickKeyOrCancelsOnAClickOutside) {
     Key(combo, VK_ESCAPE);
     EXPECT_EQ(Notifications(), (std::vector<int>{CBN_DROPDOWN, CBN_SELENDCANCEL, CBN_CLOSEUP}));
     EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
-    // The focused field shows its item highlighted.
-    EXPECT_EQ(win32::ClientPixel(combo, info.rcItem.left + 2, (info.rcItem.top + info.rcItem.bottom) / 2),
+    // The focused field shows its item highlighted (sampled right of the item's short text).
+    EXPECT_EQ(win32::ClientPixel(combo, info.rcItem.right - 3, (info.rcItem.top + info.rcItem.bottom) / 2),
               GetSysColor(COLOR_HIGHLIGHT));
     DestroyWindow(combo);
     EXPECT_FALSE(IsWindow(info.hwndList));

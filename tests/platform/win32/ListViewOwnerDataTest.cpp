@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ListViewFixture.h"
+#include "tests/support/Pictures.h"
 
 namespace {
 
@@ -135,8 +136,7 @@ TEST_F(ListViewOwnerDataTest, ThePictureShowsEachCellsCustomColourAndTheSelected
         parent->columnBackground[column] = kColumnColours[column];
     SetFocus(list);
     ASSERT_TRUE(SetState(list, 2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED));
-    const std::string path = testing::TempDir() + "tdl-listview-ownerdata.png";
-    ASSERT_TRUE(win32::SavePicturePng(parent->hwnd(), path.c_str()));
+    ASSERT_TRUE(tdl::test::SavePicture(parent->hwnd(), "tdl-listview-ownerdata.png"));
     for (int row : {0, 1, 3}) {
         for (int column = 0; column < 3; ++column) {
             const RECT cell = tdl::test::SubItemRect(list, row, column, LVIR_LABEL);
@@ -175,6 +175,15 @@ TEST_F(ListViewOwnerDataTest, TheListKeepsItsSelectionWithOneNotificationForAllR
     EXPECT_EQ(changed[1].newState, static_cast<UINT>(LVIS_SELECTED | LVIS_FOCUSED));
     EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
     EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 4);
+
+    // A click takes the selection from the one row that has it, also when that row is not the focused one.
+    ASSERT_TRUE(SetState(list, 4, 0, LVIS_SELECTED));
+    ASSERT_TRUE(SetState(list, 7, LVIS_SELECTED, LVIS_SELECTED));
+    win32::Click(list, Middle(ItemRect(list, 5, LVIR_LABEL)));
+    win32::PumpUiMessages();
+    EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
+    EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 5);
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMSTATE, 7, LVIS_SELECTED), 0);
 
     // Selection past a shrunk end goes with the rows.
     SendMessageA(list, LVM_SETITEMCOUNT, 3, 0);

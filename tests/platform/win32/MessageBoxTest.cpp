@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "WinDisplayDriver.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -152,7 +153,6 @@ TEST_F(MessageBoxTest, AnUnansweredBoxIsARealDialogWithItsDefaultButtonAndEscape
 
 TEST_F(MessageBoxTest, TheBoxShowsItsIconTextAndButtonsInItsPicture) {
     TestWindow owner(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 500, 300});
-    const std::string path = testing::TempDir() + "tdl-message-box.png";
     win32::QueueModalSteps(win32::ModalKind::MessageBox, [&](const win32::ModalRequest&, HWND box) -> INT_PTR {
         char title[64] = {};
         GetWindowTextA(box, title, sizeof title);
@@ -169,7 +169,7 @@ TEST_F(MessageBoxTest, TheBoxShowsItsIconTextAndButtonsInItsPicture) {
             for (int x = 0; x < 32; x += 2)
                 painted += win32::ClientPixel(icon, x, y) != GetSysColor(COLOR_BTNFACE);
         EXPECT_GT(painted, 20);
-        EXPECT_TRUE(win32::SavePicturePng(box, path.c_str()));
+        EXPECT_TRUE(tdl::test::SavePicture(box, "tdl-message-box.png"));
         win32::Click(no, POINT{10, 10});
         win32::PumpUiMessages();
         return IDCANCEL; // the click ended the box: its answer wins

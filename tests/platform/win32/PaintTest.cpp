@@ -90,8 +90,10 @@ TEST_F(PaintTest, TheDefaultBackgroundIsTheClassBrushAndTheFrameIsDrawn) {
                                 0, 200, 150, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(hwnd);
     EXPECT_EQ(win32::ClientPixel(hwnd, 10, 10), GetSysColor(COLOR_3DFACE));
-    // The caption of the active window, below the 4-pixel frame.
-    EXPECT_EQ(win32::PicturePixel(hwnd, 100, 4 + 2), GetSysColor(COLOR_ACTIVECAPTION));
+    // The caption of the active window, below the 4-pixel frame: the active colour at its left end, shading
+    // into the gradient colour at its right end (under the buttons' two-pixel margin).
+    EXPECT_EQ(win32::PicturePixel(hwnd, 4, 4 + 1), GetSysColor(COLOR_ACTIVECAPTION));
+    EXPECT_EQ(win32::PicturePixel(hwnd, 200 - 4 - 1, 4 + 1), GetSysColor(COLOR_GRADIENTACTIVECAPTION));
     // The sunken client edge: its outer line is the shadow colour.
     POINT corner{0, 0};
     ClientToScreen(hwnd, &corner);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ControlTestSupport.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -110,8 +111,15 @@ TEST_F(PopupMenuTest, TheUserClicksItemsAGreyedOneDoesNothingAndAClickOutsideDis
     EXPECT_EQ(Track(), 0u);
 
     // A click on a sub-menu's item opens it (its owner hears of it), then a click in it picks.
-    WhileUp([&](HWND) {
+    // Each open menu's window names the menu it shows.
+    HMENU shown[2] = {};
+    WhileUp([&](HWND window) {
+        shown[0] = reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0));
         ClickScreen(ItemCentre(menu_, 4));
+        for (HWND open = FindWindowExA(nullptr, nullptr, WC_MENUA, nullptr); open != nullptr;
+             open = FindWindowExA(nullptr, open, WC_MENUA, nullptr))
+            if (open != window)
+                shown[1] = reinterpret_cast<HMENU>(SendMessageA(open, MN_GETHMENU, 0, 0));
         ClickScreen(ItemCentre(speed_, 0));
     });
     owner_->Take();
@@ -119,6 +127,8 @@ TEST_F(PopupMenuTest, TheUserClicksItemsAGreyedOneDoesNothingAndAClickOutsideDis
     const std::vector<MSG> inits = owner_->Take({WM_INITMENUPOPUP});
     ASSERT_EQ(inits.size(), 2u);
     EXPECT_EQ(reinterpret_cast<HMENU>(inits[1].wParam), speed_);
+    EXPECT_EQ(shown[0], menu_);
+    EXPECT_EQ(shown[1], speed_);
 }
 
 TEST_F(PopupMenuTest, KeysMoveOpenPickAndDismiss) {
@@ -144,7 +154,7 @@ TEST_F(PopupMenuTest, KeysMoveOpenPickAndDismiss) {
     }
 }
 
-TEST_F(PopupMenuTest, ThePictureShowsMarksGreyTextAndTheHighlight) {
+TEST_F(PopupMenuTest, ThePictureShowsTheRaisedFrameMarksGreyTextAndTheHighlight) {
     WhileUp([&](HWND window) {
         Key(window, VK_DOWN);
         RECT copy{}, paste{}, hex{};
@@ -164,8 +174,20 @@ TEST_F(PopupMenuTest, ThePictureShowsMarksGreyTextAndTheHighlight) {
         POINT inCopy{copy.left + 3, copy.top + 3};
         ScreenToClient(window, &inCopy);
         EXPECT_EQ(win32::ClientPixel(window, inCopy.x, inCopy.y), GetSysColor(COLOR_HIGHLIGHT));
-        const std::string path = testing::TempDir() + "tdl-popup-menu.png";
-        EXPECT_TRUE(win32::SaveWindowPng(window, path.c_str()));
+        // The menu's frame: a raised edge (lit inside at the top left, dark outside at the bottom right) and a
+        // pixel of the face between it and the first and last items.
+        RECT frame{};
+        GetWindowRect(window, &frame);
+        const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+        EXPECT_EQ(win32::PicturePixel(window, 1, height / 2), GetSysColor(COLOR_3DHILIGHT));
+        EXPECT_EQ(win32::PicturePixel(window, width - 1, height / 2), GetSysColor(COLOR_3DDKSHADOW));
+        EXPECT_EQ(win32::PicturePixel(window, width - 2, height / 2), GetSysColor(COLOR_3DSHADOW));
+        EXPECT_EQ(copy.top - frame.top, 3);
+        RECT last{};
+        GetMenuItemRect(nullptr, menu_, GetMenuItemCount(menu_) - 1, &last);
+        EXPECT_EQ(frame.bottom - last.bottom, 3);
+        EXPECT_EQ(win32::PicturePixel(window, width / 2, 2), GetSysColor(COLOR_MENU));
+        EXPECT_TRUE(tdl::test::SavePicture(window, "tdl-popup-menu.png"));
         Key(window, VK_ESCAPE);
     });
     EXPECT_EQ(Track(), 0u);

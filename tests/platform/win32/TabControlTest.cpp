@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "TreeViewTestSupport.h"
+#include "tests/support/Pictures.h"
 
 namespace {
 
@@ -224,8 +225,7 @@ TEST_F(TabControl, TheSelectedTabShowsItsStateInThePicture) {
         EXPECT_EQ(picture.Pixel(Middle(other).x, y(other, panelEdge)), edge);
         EXPECT_NE(picture.Pixel(Middle(selected).x, y(selected, beyond)), face);
         EXPECT_EQ(picture.Pixel(Middle(other).x, y(other, beyond)), face);
-        const std::string path = testing::TempDir() + (bottom ? "tdl-tabs-bottom.png" : "tdl-tabs.png");
-        EXPECT_TRUE(win32::SavePicturePng(*parent_, path.c_str()));
+        EXPECT_TRUE(tdl::test::SavePicture(*parent_, bottom ? "tdl-tabs-bottom.png" : "tdl-tabs.png"));
         DestroyWindow(tabs_);
     }
     ImageList_Destroy(images);

@@ -2,8 +2,10 @@
 // moving between tools, hiding on a click and after the auto-pop delay, and the tip's size.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -76,6 +78,23 @@ TEST_F(ToolTips, ATipShowsAfterTheHoverAndFollowsTheMouseFromToolToTool) {
     ASSERT_TRUE(IsWindowVisible(tip_));
     EXPECT_EQ(Text(), "Alpha");
     EXPECT_EQ(events_, (std::vector<std::pair<UINT, UINT_PTR>>{{TTN_SHOW, 1}}));
+    {
+        // The text keeps its padding inside the tip's border: three pixels each side, two above and below.
+        const tdl::test::Picture picture(tip_, "win32_tooltip.png");
+        RECT client{};
+        GetClientRect(tip_, &client);
+        RECT ink{client.right, client.bottom, 0, 0};
+        for (int y = 1; y < client.bottom - 1; ++y)
+            for (int x = 1; x < client.right - 1; ++x)
+                if (tdl::test::IsDark(picture.Client(x, y)))
+                    ink = {std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y), std::max<LONG>(ink.right, x + 1),
+                           std::max<LONG>(ink.bottom, y + 1)};
+        ASSERT_LT(ink.left, ink.right);
+        EXPECT_GE(ink.left - 1, 3);
+        EXPECT_GE(client.right - 1 - ink.right, 3);
+        EXPECT_GE(ink.top - 1, 2);
+        EXPECT_GE(client.bottom - 1 - ink.bottom, 2);
+    }
     TOOLINFOA current{};
     current.cbSize = sizeof current;
     EXPECT_TRUE(SendMessageA(tip_, TTM_GETCURRENTTOOLA, 0, reinterpret_cast<LPARAM>(&current)));
@@ -125,9 +144,11 @@ TEST_F(ToolTips, DelaysWidthsActivationAndRemovalAreTheCallersToSet) {
     SendMessageA(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
     win32::AdvanceUiClock(50);
     ASSERT_TRUE(IsWindowVisible(tip_));
-    RECT r{};
+    RECT r{}, margin{};
     GetWindowRect(tip_, &r);
-    EXPECT_LE(r.right - r.left, 120 + 6) << "wrapped at the maximum width, plus margins and border";
+    SendMessageA(tip_, TTM_GETMARGIN, 0, reinterpret_cast<LPARAM>(&margin));
+    EXPECT_LE(r.right - r.left, 120 + margin.left + margin.right + 2)
+        << "wrapped at the maximum width, plus margins and border";
     EXPECT_GT(r.bottom - r.top, 30) << "on several lines";
     EXPECT_EQ(Text(), longText);
 

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "TreeViewTestSupport.h"
+#include "tests/support/Pictures.h"
 
 namespace {
 
@@ -332,8 +333,7 @@ TEST_F(TreeView, EnsureVisibleExpandsTheParentsAndScrollsTheItemIn) {
     ASSERT_TRUE(GetScrollInfo(tree_, SB_VERT, &bar));
     EXPECT_EQ(bar.nMax, 13) << "one position a row";
     EXPECT_EQ(bar.nPos + static_cast<int>(bar.nPage) - 1, 13) << "the last row, brought in, is the last shown";
-    const std::string path = testing::TempDir() + "tdl-tree-scrolled.png";
-    EXPECT_TRUE(win32::SavePicturePng(*parent_, path.c_str()));
+    EXPECT_TRUE(tdl::test::SavePicture(*parent_, "tdl-tree-scrolled.png"));
 }
 
 TEST_F(TreeView, PaintsTheSameIntoAGivenDcAndDrawsNothingForAnImageItLacks) {
@@ -415,8 +415,7 @@ TEST_F(TreeView, ThePictureShowsStateImagesLinesButtonsAndTheSelection) {
     const RECT empty{unchecked.left - 1 - 16 - 13 + 3, unchecked.top + 4, unchecked.left - 1 - 16 - 3,
                      unchecked.bottom - 5};
     EXPECT_EQ(picture.Count(RGB(0, 0, 0), empty), 0) << "the unchecked state image is empty inside";
-    const std::string path = testing::TempDir() + "tdl-tree.png";
-    EXPECT_TRUE(win32::SavePicturePng(*parent_, path.c_str()));
+    EXPECT_TRUE(tdl::test::SavePicture(*parent_, "tdl-tree.png"));
     DestroyWindow(tree_);
     ImageList_Destroy(images);
     ImageList_Destroy(states);
@@ -447,8 +446,7 @@ TEST_F(TreeView, AnInfoTipShowsAfterAHoverWithTheParentsText) {
     POINT cursor{};
     GetCursorPos(&cursor);
     EXPECT_GT(tipRect.top, cursor.y);
-    const std::string path = testing::TempDir() + "tdl-infotip.png";
-    EXPECT_TRUE(win32::SaveWindowPng(tip, path.c_str()));
+    EXPECT_TRUE(tdl::test::SavePicture(tip, "tdl-infotip.png"));
 
     // Off the items the tip goes; a click does not bring it back on the same item.
     win32::MouseMove(tree_, {150, 140});

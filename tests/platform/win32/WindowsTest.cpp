@@ -395,6 +395,8 @@ namespace {
 // How a framework attaches its object to a window before the window's first message.
 thread_local HHOOK t_hook = nullptr;
 thread_local std::vector<UINT>* t_firstSeen = nullptr;
+thread_local std::vector<std::pair<HWND, HWND>>* t_focusMoves = nullptr;
+thread_local HWND t_keepFocusFrom = nullptr;
 
 LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND) {
@@ -404,10 +406,15 @@ LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
         SetWindowLongPtrA(reinterpret_cast<HWND>(wParam), GWLP_USERDATA, 0x5EED);
         t_firstSeen->push_back(static_cast<UINT>(GetWindowTextLengthA(reinterpret_cast<HWND>(wParam)) >= 0));
     }
+    if (code == HCBT_SETFOCUS && t_focusMoves) {
+        t_focusMoves->emplace_back(reinterpret_cast<HWND>(wParam), reinterpret_cast<HWND>(lParam));
+        if (reinterpret_cast<HWND>(lParam) == t_keepFocusFrom && t_keepFocusFrom)
+            return 1;
+    }
     return CallNextHookEx(t_hook, code, wParam, lParam);
 }
 
-TEST_F(WindowsTest, ACbtHookSeesTheWindowBeforeItsFirstMessageAndMayRefuseIt) {
+TEST_F(WindowsTest, ACbtHookSeesTheWindowBeforeItsFirstMessageAndFocusMovesAndMayRefuseThem) {
     std::vector<UINT> seen;
     t_firstSeen = &seen;
     t_hook = SetWindowsHookExA(WH_CBT, CbtHook, nullptr, GetCurrentThreadId());
@@ -423,6 +430,21 @@ TEST_F(WindowsTest, ACbtHookSeesTheWindowBeforeItsFirstMessageAndMayRefuseIt) {
     TestWindow refused(WS_POPUP, nullptr, RECT{0, 0, 10, 10}, {}, 0, false, "refuse");
     EXPECT_EQ(refused.hwnd(), nullptr);
     EXPECT_TRUE(refused.Take().empty());
+
+    // It hears of every focus move before it happens (the window gaining it, the one losing it), and may keep
+    // the focus where it is.
+    std::vector<std::pair<HWND, HWND>> moves;
+    t_focusMoves = &moves;
+    TestWindow a(WS_CHILD | WS_VISIBLE, w, RECT{0, 0, 10, 10}), b(WS_CHILD | WS_VISIBLE, w, RECT{10, 0, 20, 10});
+    SetFocus(a);
+    moves.clear();
+    SetFocus(b);
+    EXPECT_EQ(moves, (std::vector<std::pair<HWND, HWND>>{{b, a}}));
+    t_keepFocusFrom = b;
+    EXPECT_EQ(SetFocus(a), nullptr);
+    EXPECT_EQ(GetFocus(), b.hwnd());
+    t_keepFocusFrom = nullptr;
+    t_focusMoves = nullptr;
     EXPECT_TRUE(UnhookWindowsHookEx(t_hook));
     EXPECT_FALSE(UnhookWindowsHookEx(t_hook));
     t_firstSeen = nullptr;

@@ -318,11 +318,11 @@ TEST_F(StorageCaptureTest, WrapperAndClassRequestAreDrawn) {
     tdl::test::LogDetailsPane& pane = window.Pane();
     ASSERT_TRUE(pane.ShowRecord(Document(), read));
     EXPECT_TRUE(Has(pane.Shown("CBW"), "TransferBlocks = ")) << pane.Shown();
-    EXPECT_TRUE(window.Save("log_details_read10_cbw"));
+    EXPECT_TRUE(window.Save("log_details_read10_cbw.png"));
     ASSERT_TRUE(pane.ShowRecord(Document(), getMaxLun));
     EXPECT_EQ(pane.Shown("CBW"), "");
     EXPECT_TRUE(Has(pane.Shown("URB"), "Max LUN = 0x00 (zero-based)")) << pane.Shown();
-    EXPECT_TRUE(window.Save("log_details_get_max_lun"));
+    EXPECT_TRUE(window.Save("log_details_get_max_lun.png"));
 }
 
 } // namespace
