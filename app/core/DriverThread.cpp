@@ -127,28 +127,28 @@ void CDriverThread::SwitchBanks() {
 CDriverThread::ReadResult CDriverThread::ReadOnce(DWORD& rdwBytes) {
     rdwBytes = 0;
     LogRecords::CLogRecords* pRecords = m_pDocument->GetLogRecords();
-    // A lock that fails has shown the bank's message; no read races a reset of the bank.
-    if (!pRecords->LockBuffer(INFINITE))
+    // A lock that fails has shown the bank's message; no read races a reset of the bank. The lock is released
+    // on every way out of this scope, and before the switch of banks (which takes the bank's lock itself).
+    LogRecords::CBufferLock lock(*pRecords, INFINITE);
+    if (!lock.IsLocked())
         return ReadResult::Empty;
     BYTE* pWrite = nullptr;
     DWORD dwLeft = 0;
     if (!pRecords->GetWriteSpace(pWrite, dwLeft)) {
-        pRecords->UnlockBuffer();
+        lock.Unlock();
         SwitchBanks();
-        if (!pRecords->LockBuffer(INFINITE))
+        if (!lock.Lock(INFINITE))
             return ReadResult::Empty;
         if (!pRecords->GetWriteSpace(pWrite, dwLeft))
             dwLeft = 0;
     }
     // The driver answers a zero length with an error of its own; no space is a full buffer, never a read.
-    if (dwLeft == 0) {
-        pRecords->UnlockBuffer();
+    if (dwLeft == 0)
         return ReadResult::Full;
-    }
     const BOOL bOk = Request(IOCTL_TINDALOFT_READ_LOG, pWrite, dwLeft, pWrite, dwLeft, &rdwBytes);
     if (bOk && rdwBytes != 0)
         pRecords->AdvanceWrite(rdwBytes);
-    pRecords->UnlockBuffer();
+    lock.Unlock();
     if (!bOk) {
         rdwBytes = 0;
         return m_dwLastError == ERROR_INSUFFICIENT_BUFFER ? ReadResult::Full : ReadResult::Failed;
