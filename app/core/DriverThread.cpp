@@ -215,7 +215,8 @@ void CDriverThread::ReadLoop(DWORD dwWait) {
         // A wait shorter than the stop event's millisecond is a millisecond: spinning through it would keep a
         // processor from the writers, and a busy machine favours a thread that slept over one that spun.
         const LONGLONG llWait = pace.Next(dwBytes, Now());
-        dwNextWait = static_cast<DWORD>((llWait + CReadPace::CountsPerMillisecond - 1) / CReadPace::CountsPerMillisecond);
+        dwNextWait =
+            static_cast<DWORD>((llWait + CReadPace::CountsPerMillisecond - 1) / CReadPace::CountsPerMillisecond);
     }
     // What the driver captured up to the stop is the session's too.
     Drain();
