@@ -212,11 +212,10 @@ void CDriverThread::ReadLoop(DWORD dwWait) {
             dwNextWait = FullBufferWait;
             continue;
         }
-        // A wait shorter than the stop event's millisecond is a millisecond: spinning through it would keep a
-        // processor from the writers, and a busy machine favours a thread that slept over one that spun.
         const LONGLONG llWait = pace.Next(dwBytes, Now());
-        dwNextWait =
-            static_cast<DWORD>((llWait + CReadPace::CountsPerMillisecond - 1) / CReadPace::CountsPerMillisecond);
+        dwNextWait = static_cast<DWORD>(llWait / CReadPace::CountsPerMillisecond);
+        if (dwNextWait == 0 && llWait != 0)
+            SpinFor(llWait);
     }
     // What the driver captured up to the stop is the session's too.
     Drain();
@@ -227,6 +226,15 @@ LONGLONG CDriverThread::Now() {
     LARGE_INTEGER now;
     ::QueryPerformanceCounter(&now);
     return now.QuadPart;
+}
+
+void CDriverThread::SpinFor(LONGLONG llCounts) {
+    // Less than the shortest wait on the stop event, while the log fills a block faster than that: the thread
+    // keeps its processor (given up, a busy machine might not hand it back for longer than the log can hold),
+    // for a bounded number of turns (a clock that stands still must not hold the thread here).
+    const LONGLONG llUntil = Now() + llCounts;
+    for (int i = 0; i < MaxSpins && Now() < llUntil; ++i)
+        YieldProcessor();
 }
 
 void CDriverThread::PublishStart(DWORD dwStatus) {

@@ -88,6 +88,9 @@ private:
     // Reads what the driver still holds, until it has nothing left.
     void Drain();
     static LONGLONG Now();
+    // Waits until llCounts of the performance counter have passed (less than a millisecond).
+    static void SpinFor(LONGLONG llCounts);
+    static constexpr int MaxSpins = 100000;
     void PublishStart(DWORD dwStatus);
     void PostStop() const;
     void HandleThreadError(DWORD dwCode, bool bAttach);

@@ -11,7 +11,7 @@
 //   rather than taken from the writers a few records at a time, and a quiet log's records reach the document
 //   at most a quiet pause late.
 // Waits are in performance-counter counts (QueryPerformanceCounter, 10 MHz); the capture thread waits whole
-// milliseconds on its stop event, a part of one taken as a whole one.
+// milliseconds on its stop event and spins through a wait shorter than one.
 #pragma once
 
 #include "windef.h"
