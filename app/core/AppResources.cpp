@@ -7,6 +7,7 @@
 #include "app/core/AppDialogResources.h"
 #include "app/core/KxTdloft.h"
 #include "app/core/Resource.h"
+#include "app/ui/DevicePropertiesResources.h"
 #include "app/ui/DeviceTreeResources.h"
 #include "app/ui/FindOptionsResources.h"
 #include "app/ui/LogDetailsResources.h"
@@ -45,5 +46,6 @@ void RegisterAppResources() {
     RegisterMainFrameResources();
     RegisterDeviceTreeResources();
     RegisterLogDetailsResources();
+    RegisterDevicePropertiesResources();
     RegisterFindOptionsResources();
 }
