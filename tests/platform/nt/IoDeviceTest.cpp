@@ -153,6 +153,40 @@ TEST_F(IoDeviceTest, DeviceDeletedByItsOwnDispatchStaysValidUntilTheDispatchRetu
     EXPECT_FALSE(MmIsAddressValid(device));
 }
 
+// A dispatch that sends a request to its own device and learns, when it returns, that the inner call
+// deleted the device: its extension stays readable until the outer dispatch is done with it.
+TEST_F(IoDeviceTest, DeviceDeletedInAReentrantDispatchStaysValidUntilTheOutermostReturns) {
+    PDRIVER_OBJECT driver = iotest::LoadDriver(u"reentrant");
+    PDEVICE_OBJECT device = iotest::CreateDevice(driver, nullptr, nullptr, 64);
+    const SIZE_T before = nt::pool::Stats(nt::io::kTagDevice).liveCount;
+    int depth = 0;
+    StateOf(device)->handler = [&](PDEVICE_OBJECT self, PIRP irp) {
+        if (++depth == 1) {
+            PIRP inner = IoAllocateIrp(1, FALSE);
+            IoGetNextIrpStackLocation(inner)->MajorFunction = IRP_MJ_DEVICE_CONTROL;
+            IoSetCompletionRoutine(
+                inner, [](PDEVICE_OBJECT, PIRP, PVOID) -> NTSTATUS { return STATUS_MORE_PROCESSING_REQUIRED; },
+                nullptr, TRUE, TRUE, TRUE);
+            IoCallDriver(self, inner);
+            IoFreeIrp(inner);
+            std::memset(self->DeviceExtension, 0x5A, 64); // the inner call deleted it; still its memory
+        } else {
+            IoDeleteDevice(self);
+        }
+        irp->IoStatus.Status = STATUS_SUCCESS;
+        IoCompleteRequest(irp, IO_NO_INCREMENT);
+        return STATUS_SUCCESS;
+    };
+    KEVENT event;
+    KeInitializeEvent(&event, NotificationEvent, FALSE);
+    IO_STATUS_BLOCK ioStatus{};
+    PIRP irp = IoBuildDeviceIoControlRequest(0x220003, device, nullptr, 0, nullptr, 0, TRUE, &event, &ioStatus);
+    EXPECT_EQ(IoCallDriver(device, irp), STATUS_SUCCESS);
+    EXPECT_EQ(depth, 2);
+    EXPECT_EQ(nt::pool::Stats(nt::io::kTagDevice).liveCount, before - 1);
+    EXPECT_FALSE(MmIsAddressValid(device));
+}
+
 TEST_F(IoDeviceTest, UnsetDispatchEntriesRefuseTheRequest) {
     nt::pnp::RegisterDriverImage(u"bare", [](PDRIVER_OBJECT, PUNICODE_STRING) { return STATUS_SUCCESS; });
     PDRIVER_OBJECT driver = nullptr;
