@@ -124,6 +124,7 @@ void IoDeleteDevice(PDEVICE_OBJECT DeviceObject) {
         }
     }
     nt::ob::RemoveObject(DeviceObject);
+    HoldDeviceDeletedInDispatch(DeviceObject);
     ObDereferenceObject(DeviceObject);
 }
 

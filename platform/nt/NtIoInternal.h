@@ -70,6 +70,9 @@ void CleanupFileObject(PFILE_OBJECT fileObject);
 // userOutputLength bounds the buffered copy-back to UserBuffer.
 PIRP AllocateIoManagerIrp(CCHAR stackSize, ULONG userOutputLength);
 bool IsIoManagerIrp(PIRP irp);
+// IoDeleteDevice from within a dispatch routine of the same device on this thread: the device's memory is kept
+// until the outermost such dispatch returns, so that the routine may still touch its extension.
+void HoldDeviceDeletedInDispatch(PDEVICE_OBJECT device);
 
 // A device-control request as a caller describes it; BuildDeviceControl turns it into an I/O-manager IRP for
 // `device` following the code's transfer method (null when memory is short or the output buffer cannot be

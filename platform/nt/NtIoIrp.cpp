@@ -14,6 +14,28 @@
 namespace nt::io {
 namespace {
 
+// The dispatch calls under way on this thread, innermost first (thread-local: nothing shared is written).
+struct DispatchFrame;
+thread_local DispatchFrame* t_innermostDispatch = nullptr;
+
+struct DispatchFrame {
+    explicit DispatchFrame(PDEVICE_OBJECT target) : device(target), outer(t_innermostDispatch) {
+        t_innermostDispatch = this;
+    }
+    ~DispatchFrame() {
+        t_innermostDispatch = outer;
+        if (held) {
+            ObDereferenceObject(device);
+        }
+    }
+    DispatchFrame(const DispatchFrame&) = delete;
+    DispatchFrame& operator=(const DispatchFrame&) = delete;
+
+    PDEVICE_OBJECT device;
+    DispatchFrame* outer;
+    bool held = false; // deleted by its own dispatch: this frame keeps its memory
+};
+
 // IRPs from IoAllocateIrp carry this prefix; IRPs a driver built in its own memory (IoInitializeIrp) do not.
 struct alignas(16) IrpPrefix {
     ULONG magic;
@@ -204,15 +226,25 @@ NTSTATUS IofCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         IrpBugCheck(DRIVER_VERIFIER_DETECTED_VIOLATION, "IoCallDriver: invalid major function code", Irp,
                     location->MajorFunction);
     }
-    // The device stays in memory while its driver works on the request, even if the driver deletes it.
-    struct Hold {
-        explicit Hold(PDEVICE_OBJECT device) : header(reinterpret_cast<ObjectHeader*>(device) - 1) {
-            header->references.fetch_add(1);
-        }
-        ~Hold() { Release(header); }
-        ObjectHeader* header;
-    } hold(DeviceObject);
+    // No reference is taken per call: whoever sends the request holds the device (the Plug and Play manager
+    // its stack's top, an attachment the device below, an open file its device), and a count shared by every
+    // processor written on every request would make them all queue for one cache line. Only a device its own
+    // dispatch deletes is held, through this thread's frame.
+    DispatchFrame frame(DeviceObject);
     return DeviceObject->DriverObject->MajorFunction[location->MajorFunction](DeviceObject, Irp);
+}
+
+void nt::io::HoldDeviceDeletedInDispatch(PDEVICE_OBJECT device) {
+    DispatchFrame* outermost = nullptr;
+    for (DispatchFrame* frame = t_innermostDispatch; frame; frame = frame->outer) {
+        if (frame->device == device) {
+            outermost = frame;
+        }
+    }
+    if (outermost && !outermost->held) {
+        outermost->held = true;
+        ObReferenceObject(device);
+    }
 }
 
 void IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost) {
