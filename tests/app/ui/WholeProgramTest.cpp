@@ -1,0 +1,298 @@
+// The whole program on the default simulated machine with the capture driver, driven as a user drives it
+// (clicks, keys, menus, the toolbar, answers to its dialogs) and read back as a user sees it: one test per
+// thing a user does with it, from its start through a capture, the decoding of what was captured and the
+// files it keeps. Each test saves the main window's picture.
+// The kernel's headers come first: the framework's ASSERT yields to the kernel's.
+#include "tests/support/AppOnMachine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "GkDockingPane.h"
+#include "GkPropertyGrid.h"
+#include "GkStatusBar.h"
+#include "app/core/AppSettings.h"
+#include "app/core/LogRecordDecode.h"
+#include "app/core/LogRecords.h"
+#include "app/core/Resource.h"
+#include "app/core/TindaloftApp.h"
+#include "app/core/USBLog.h"
+#include "app/devices/AttachedDevices.h"
+#include "app/devices/DeviceObject.h"
+#include "app/devices/DeviceStack.h"
+#include "app/devices/TempObject.h"
+#include "app/ui/DataBar.h"
+#include "app/ui/LogListIds.h"
+#include "app/ui/LogListView.h"
+#include "app/ui/LogPropertiesWnd.h"
+#include "app/ui/MainFrame.h"
+#include "app/ui/MainFrameIds.h"
+#include "app/ui/StatusLEDPane.h"
+#include "common/RecordFrame.h"
+#include "common/RecordTags.h"
+#include "tests/support/ListRows.h"
+#include "tests/support/ScreenReads.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tdl::session::WorkloadPlan;
+
+ULONG64 AddressOf(const void* p) {
+    return static_cast<ULONG64>(reinterpret_cast<uintptr_t>(p));
+}
+
+class WholeProgramTest : public tdl::test::AppOnMachineTest {
+protected:
+    // The program started with a live capture, the mouse and the stick checked for capture.
+    void StartWithMouseAndStick() {
+        ASSERT_NE(Start(), nullptr);
+        TakeStartBoxes();
+        ASSERT_NE(Live(), nullptr);
+        for (const char* name : {"mouse", "stick"})
+            ASSERT_TRUE(tdl::session::CheckDeviceStack(*Live(), Pdo(name))) << name;
+    }
+    // The capture started from the toolbar and stopped from the menu bar.
+    void StartFromToolbar() {
+        ASSERT_TRUE(ClickToolbar(ID_USB_STARTEVENTCAPTURE));
+        ASSERT_TRUE(Live()->IsLogging());
+    }
+    void StopFromMenu() {
+        ASSERT_TRUE(ChooseMenu({"&Capture", "Sto&p\tCtrl+T"}));
+        ASSERT_FALSE(Live()->IsLogging());
+    }
+    // The device objects of the machine's device that the document may capture.
+    std::set<ULONG64> LoggableObjects(const char* deviceName) {
+        std::set<ULONG64> objects;
+        const CAttachedDevices* pDevices = Live()->GetAttachedDevices();
+        for (INT_PTR i = 0; i < pDevices->GetCount(); ++i) {
+            const CDeviceObject* pDevice = pDevices->GetAt(i);
+            if (pDevice->_DevStack == nullptr || !pDevice->IsSelectable())
+                continue;
+            for (const auto& [position, pMember] : pDevice->_DevStack->DeviceObjectsByPosition())
+                if (pMember->_NtDeviceObject == AddressOf(Pdo(deviceName)))
+                    objects.insert(pDevice->_NtDeviceObject);
+        }
+        return objects;
+    }
+    // Every selectable device object of the live capture's model.
+    std::set<ULONG64> SelectableObjects() {
+        std::set<ULONG64> objects;
+        const CAttachedDevices* pDevices = Live()->GetAttachedDevices();
+        for (INT_PTR i = 0; i < pDevices->GetCount(); ++i)
+            if (pDevices->GetAt(i)->IsSelectable())
+                objects.insert(pDevices->GetAt(i)->_NtDeviceObject);
+        return objects;
+    }
+    CGkStatusBar& StatusBar() { return Frame()->GetStatusBar(); }
+    bool Lit(UINT nIndicator) {
+        Idle();
+        const int nIndex = StatusBar().CommandToIndex(nIndicator);
+        return nIndex >= 0 && StatusBar().GetPane(nIndex)->IsEnabled();
+    }
+    // The row of the live capture's list the user clicks, and its click.
+    void ClickRow(int nRow) {
+        CListCtrl& list = RecordList()->GetListCtrl();
+        list.EnsureVisible(nRow, FALSE);
+        win32::PumpUiMessages();
+        CRect row;
+        list.GetItemRect(nRow, &row, LVIR_BOUNDS);
+        row.right = row.left + 60;
+        ClickIn(list.GetSafeHwnd(), row);
+        ASSERT_EQ(list.GetNextItem(-1, LVNI_SELECTED), nRow);
+    }
+};
+
+TEST_F(WholeProgramTest, StartUpShowsTheMachineAndAClosedPaneStaysClosedAfterARestart) {
+    ASSERT_NE(Start(), nullptr);
+    TakeStartBoxes();
+    ASSERT_NE(Live(), nullptr);
+    ASSERT_NE(RecordList(), nullptr);
+    // Every pane the table opens has its window, the record list its columns and no rows.
+    for (const UINT nPane : {ID_VIEW_LOGDETAILS, ID_VIEW_DATABAR})
+        EXPECT_NE(PaneWindow(nPane), nullptr) << nPane;
+    EXPECT_GT(tdl::test::RecordListColumns(*RecordList()).size(), 3u);
+    EXPECT_EQ(RecordList()->GetItemCount(), 0);
+    // Every device of the machine is in the live capture's model.
+    for (const char* name : {"hub", "keyboard", "printer", "composite", "stick", "mouse", "loopback", "ss-hub", "ss-disk"})
+        EXPECT_FALSE(LoggableObjects(name).empty()) << name;
+    SavePicture("whole_program_start.png");
+
+    // The user closes the data bar from the View menu: it stays closed after a restart on the same registry.
+    ASSERT_TRUE(ChooseMenu({"&View", "Hide &Data Bar"}));
+    EXPECT_FALSE(Frame()->IsPaneVisible(ID_VIEW_DATABAR));
+    Close();
+    ASSERT_NE(Start(), nullptr);
+    TakeStartBoxes();
+    EXPECT_FALSE(Frame()->IsPaneVisible(ID_VIEW_DATABAR));
+    EXPECT_TRUE(Frame()->IsPaneVisible(ID_VIEW_LOGDETAILS));
+    ASSERT_TRUE(ChooseMenu({"&View", "Show &Data Bar"}));
+    EXPECT_TRUE(Frame()->IsPaneVisible(ID_VIEW_DATABAR));
+}
+
+TEST_F(WholeProgramTest, ACaptureOfTheMouseAndTheStickListsOnlyTheirObjectsWithTheLedBlinking) {
+    StartWithMouseAndStick();
+    if (HasFatalFailure())
+        return;
+    std::set<ULONG64> allowed = LoggableObjects("mouse");
+    const std::set<ULONG64> stick = LoggableObjects("stick");
+    allowed.insert(stick.begin(), stick.end());
+
+    StartFromToolbar();
+    if (HasFatalFailure())
+        return;
+    EXPECT_TRUE(Lit(ID_INDICATOR_CAPT));
+    // The LED alternates its two lit faces every 333 ms of the clock.
+    CStatusLEDPane* pLed = Frame()->GetStatusLED();
+    ASSERT_NE(pLed, nullptr);
+    std::vector<UINT> faces;
+    for (int i = 0; i < 4; ++i) {
+        Advance(333);
+        faces.push_back(pLed->GetCurrent());
+    }
+    EXPECT_EQ(faces, (std::vector<UINT>{faces[0], faces[1], faces[0], faces[1]}));
+    EXPECT_NE(faces[0], faces[1]);
+    for (const UINT face : faces)
+        EXPECT_TRUE(face == IDB_LED_ON_A || face == IDB_LED_ON_B) << face;
+
+    // With auto scroll on (Ctrl+A in the list) rows arrive and the last one stays in view.
+    RecordList()->SetFocus();
+    Keys({VK_CONTROL, 'A'});
+    EXPECT_TRUE(RecordList()->IsAutoScroll());
+    sim::WorkloadOptions files;
+    files.count = 2;
+    files.fileBytes = files.transferBytes = 4096;
+    Play({{sim::WorkloadKind::MouseMoving, {.count = 20}}, {sim::WorkloadKind::CopyToStick, files}});
+    // The capture thread reads the driver's log on its period.
+    for (int i = 0; i < 8; ++i)
+        Advance(250);
+    EXPECT_TRUE(PumpUntil([&] { return RecordList()->GetItemCount() > RecordList()->GetListCtrl().GetCountPerPage(); }));
+    const int rows = RecordList()->GetItemCount();
+    ASSERT_GT(rows, RecordList()->GetListCtrl().GetCountPerPage());
+    EXPECT_TRUE(tdl::test::RowShown(RecordList()->GetListCtrl(), rows - 1));
+    SavePicture("whole_program_capturing.png");
+
+    StopFromMenu();
+    if (HasFatalFailure())
+        return;
+    EXPECT_FALSE(Lit(ID_INDICATOR_CAPT));
+    Advance(333);
+    EXPECT_EQ(pLed->GetCurrent(), IDB_LED_OFF);
+    // Every record of a device is of a loggable object of the mouse or the stick, and each has records.
+    LogRecords::CLogRecords& records = *Live()->GetLogRecords();
+    size_t mouseRecords = 0;
+    size_t stickRecords = 0;
+    const std::set<ULONG64> mouse = LoggableObjects("mouse");
+    const std::set<ULONG64> selectable = SelectableObjects();
+    const std::set<ULONG> requestKinds = {LogTag::KindUrb, LogTag::KindUin, LogTag::KindHcd,
+                                          LogTag::KindHub, LogTag::KindHid, LogTag::KindPow,
+                                          LogTag::KindPnp, LogTag::KindCtl, LogTag::KindInt};
+    for (INT_PTR i = 0; i < records.GetCount(); ++i) {
+        _LOGHDR header;
+        std::memcpy(&header, records.GetAt(i), sizeof header);
+        if (requestKinds.count(LogTag::KindOf(header.LogType)) == 0)
+            continue;
+        // The device objects the user could have checked: only the mouse's and the stick's are captured (a
+        // HID collection the mouse's driver made below it, which is never offered, comes with the mouse).
+        if (selectable.count(header.DeviceObject) != 0)
+            EXPECT_TRUE(allowed.count(header.DeviceObject) != 0) << i << ": " << std::hex << header.DeviceObject;
+        mouseRecords += mouse.count(header.DeviceObject);
+        stickRecords += stick.count(header.DeviceObject);
+    }
+    EXPECT_GT(mouseRecords, 0u);
+    EXPECT_GT(stickRecords, 0u);
+    EXPECT_EQ(Live()->GetSequenceGapCount(), 0u);
+}
+
+TEST_F(WholeProgramTest, SelectingEachKindOfRecordDecodesItAndTheDataBarExportsItsBytes) {
+    ASSERT_NE(Start(false), nullptr);
+    TakeStartBoxes();
+    App().m_Settings.BulkMaxSize = 4; // whole bulk transfers
+    App().m_Settings.MaxLogBuffer = 16u << 20;
+    App().m_Settings.CapturePower = true;
+    ASSERT_TRUE(App().SetDriverLoggingOptions(nullptr));
+    Command(ID_FILE_NEW);
+    ASSERT_NE(Live(), nullptr);
+    CAttachedDevices* pDevices = Live()->GetAttachedDevices();
+    for (INT_PTR i = 0; i < pDevices->GetCount(); ++i)
+        if (pDevices->GetAt(i)->IsSelectable())
+            pDevices->GetAt(i)->m_nStateImage = CHECKSTATE_CHECKED;
+    StartFromToolbar();
+    if (HasFatalFailure())
+        return;
+    sim::WorkloadOptions files;
+    files.count = 1;
+    files.fileBytes = files.transferBytes = 4096;
+    Play({{sim::WorkloadKind::CopyToStick, files}});
+    Play({{sim::WorkloadKind::RequestFamilies, {.count = 1}}});
+    for (int i = 0; i < 8; ++i)
+        Advance(250);
+    StopFromMenu();
+    if (HasFatalFailure())
+        return;
+
+    // The first row of each kind, clicked: Log Details shows the kind's category; a record with data shows it
+    // in the data bar under a title with its number.
+    struct Kind {
+        const char* name;
+        ULONG tag;
+        const char* category;
+        bool bulk; // a whole bulk transfer's data
+    };
+    const Kind kinds[] = {
+        {"bulk transfer", LogTag::urbC, "URB", true}, {"URB", LogTag::urbI, "URB", false},
+        {"internal IOCTL", LogTag::uinI, "IOCTL", false}, {"HID IOCTL", LogTag::hidI, "IOCTL", false},
+        {"hub IOCTL", LogTag::hubI, "IOCTL", false}, {"host-controller IOCTL", LogTag::hcdI, "IOCTL", false},
+        {"PnP", LogTag::pnpI, "PnP", false}, {"power", LogTag::powI, "Power", false},
+    };
+    LogRecords::CLogRecords& records = *Live()->GetLogRecords();
+    CLogPropertiesWnd* pDetails = Frame()->GetLogDetailsPane();
+    ASSERT_NE(pDetails, nullptr);
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        int nRow = -1;
+        for (INT_PTR i = 0; i < records.GetDisplayCount(Live()) && nRow < 0; ++i) {
+            const auto* pRecord = reinterpret_cast<const uint8_t*>(records.GetRecordAt(Live(), i));
+            if (LogHdr::LogType(pRecord) != kind.tag)
+                continue;
+            const bool bulk = kind.tag == LogTag::urbC && LogHdr::DataSize(pRecord) > 1000;
+            if (bulk == kind.bulk)
+                nRow = static_cast<int>(i);
+        }
+        ASSERT_GE(nRow, 0);
+        ClickRow(nRow);
+        const std::string view = tdl::test::GridView(pDetails->GetGrid());
+        EXPECT_NE(view.find(kind.category), std::string::npos) << view;
+        const tdl::test::ShownData data = tdl::test::DataBarShown(*Frame()->GetDataBar());
+        if (data.bytes.empty()) {
+            EXPECT_FALSE(kind.bulk);
+            continue;
+        }
+        const ULONG sequence = LogHdr::SequenceNumber(reinterpret_cast<const uint8_t*>(records.GetRecordAt(Live(), nRow)));
+        EXPECT_NE(data.title.find("record #" + std::to_string(sequence)), std::string::npos) << data.title;
+        if (!kind.bulk)
+            continue;
+        SavePicture("whole_program_bulk_transfer.png");
+
+        // The grid's in-place button exports the bytes as CSV where the save answer says.
+        const fs::path csv = fs::temp_directory_path() / ("tdl-whole-program-" + std::to_string(::getpid()) + ".csv");
+        AnswerFile(csv.string());
+        win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "exported successfully");
+        ASSERT_TRUE(ClickGridButton(pDetails->GetGrid(), ID_EXPORT_XFERBUFFER));
+        std::ifstream in(csv);
+        std::stringstream text;
+        text << in.rdbuf();
+        EXPECT_GT(text.str().size(), data.bytes.size()) << "bytes as text, with separators";
+        fs::remove(csv);
+    }
+}
+
+} // namespace
