@@ -1,6 +1,6 @@
 // The whole main window painted: the program on the default machine with the capture driver, a live capture of
 // the mouse, files copied to the stick and every request family, copied on until the capture holds 1,000,000
-// records, a bulk-in transfer of the stick selected (Log Details and the data bar filled, the device tree and
+// records (some 313 MB of them), a bulk-in transfer of the stick selected (Log Details and the data bar filled, the device tree and
 // the stack inspector full), the window 1280 x 900. Each iteration invalidates the frame and every window in it
 // and paints them all.
 //   BM_FullRepaint   Figure: repaints/s (aim: 30 or more).
@@ -129,7 +129,6 @@ struct PaintedWindow {
         frame->ShowWindow(SW_SHOW);
         CAppSettings& settings = app->m_Settings;
         settings.MaxLogBuffer = kBankBytes;
-        settings.BulkMaxSize = 4; // whole bulk transfers
         settings.CapturePower = settings.CapturePnp = true;
         if (!app->SetDriverLoggingOptions(nullptr)) {
             failure = "the capture settings were refused";
