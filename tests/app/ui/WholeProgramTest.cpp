@@ -19,7 +19,9 @@
 #include "GkDockingPane.h"
 #include "GkPropertyGrid.h"
 #include "GkStatusBar.h"
+#include "GkStatusBarPane.h"
 #include "app/core/AppSettings.h"
+#include "app/core/FilterDefinition.h"
 #include "app/core/LogRecordDecode.h"
 #include "app/core/LogRecords.h"
 #include "app/core/Resource.h"
@@ -36,9 +38,13 @@
 #include "app/ui/MainFrame.h"
 #include "app/ui/MainFrameIds.h"
 #include "app/ui/StatusLEDPane.h"
+#include "common/FilterBlock.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
+#include "usb.h"
+#include "tests/support/ListDelivery.h"
 #include "tests/support/ListRows.h"
+#include "tests/support/RecordBuilder.h"
 #include "tests/support/ScreenReads.h"
 
 namespace {
@@ -92,15 +98,21 @@ protected:
                 objects.insert(pDevices->GetAt(i)->_NtDeviceObject);
         return objects;
     }
+    // Whether Log Details shows the category (its line in the grid's view).
+    bool ShowsCategory(const std::string& category) {
+        const std::string view = tdl::test::GridView(Frame()->GetLogDetailsPane()->GetGrid());
+        return view.find("[-] " + category + "\n") != std::string::npos;
+    }
     CGkStatusBar& StatusBar() { return Frame()->GetStatusBar(); }
     bool Lit(UINT nIndicator) {
         Idle();
         const int nIndex = StatusBar().CommandToIndex(nIndicator);
         return nIndex >= 0 && StatusBar().GetPane(nIndex)->IsEnabled();
     }
-    // The row of the live capture's list the user clicks, and its click.
-    void ClickRow(int nRow) {
-        CListCtrl& list = RecordList()->GetListCtrl();
+    // The row of the live capture's list (or another) the user clicks, and its click.
+    void ClickRow(int nRow) { ClickRowOf(*RecordList(), nRow); }
+    void ClickRowOf(CLogListView& view, int nRow) {
+        CListCtrl& list = view.GetListCtrl();
         list.EnsureVisible(nRow, FALSE);
         win32::PumpUiMessages();
         CRect row;
@@ -249,9 +261,9 @@ TEST_F(WholeProgramTest, SelectingEachKindOfRecordDecodesItAndTheDataBarExportsI
     };
     const Kind kinds[] = {
         {"bulk transfer", LogTag::urbC, "URB", true}, {"URB", LogTag::urbI, "URB", false},
-        {"internal IOCTL", LogTag::uinI, "IOCTL", false}, {"HID IOCTL", LogTag::hidI, "IOCTL", false},
-        {"hub IOCTL", LogTag::hubI, "IOCTL", false}, {"host-controller IOCTL", LogTag::hcdI, "IOCTL", false},
-        {"PnP", LogTag::pnpI, "PnP", false}, {"power", LogTag::powI, "Power", false},
+        {"internal IOCTL", LogTag::uinI, "USBINT", false}, {"HID IOCTL", LogTag::hidI, "HID", false},
+        {"hub IOCTL", LogTag::hubI, "HUB", false}, {"host-controller IOCTL", LogTag::hcdI, "HCD", false},
+        {"PnP", LogTag::pnpI, "PNP", false}, {"power", LogTag::powI, "PWR", false},
     };
     LogRecords::CLogRecords& records = *Live()->GetLogRecords();
     CLogPropertiesWnd* pDetails = Frame()->GetLogDetailsPane();
@@ -269,8 +281,7 @@ TEST_F(WholeProgramTest, SelectingEachKindOfRecordDecodesItAndTheDataBarExportsI
         }
         ASSERT_GE(nRow, 0);
         ClickRow(nRow);
-        const std::string view = tdl::test::GridView(pDetails->GetGrid());
-        EXPECT_NE(view.find(kind.category), std::string::npos) << view;
+        EXPECT_TRUE(ShowsCategory(kind.category)) << tdl::test::GridView(pDetails->GetGrid());
         const tdl::test::ShownData data = tdl::test::DataBarShown(*Frame()->GetDataBar());
         if (data.bytes.empty()) {
             EXPECT_FALSE(kind.bulk);
@@ -293,6 +304,113 @@ TEST_F(WholeProgramTest, SelectingEachKindOfRecordDecodesItAndTheDataBarExportsI
         EXPECT_GT(text.str().size(), data.bytes.size()) << "bytes as text, with separators";
         fs::remove(csv);
     }
+}
+
+TEST_F(WholeProgramTest, AStopTriggerOnTheStickBulkOutRequestsStopsTheCaptureAtItsRowWithTrigRed) {
+    StartWithMouseAndStick();
+    if (HasFatalFailure())
+        return;
+    auto* pTrigger = new CFilterDefinition;
+    for (const size_t byte : {FilterByte::UrbRequest, FilterByte::UrbFunctions + URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER,
+                              FilterByte::AcceptOut, FilterByte::AcceptSuccess, FilterByte::AcceptError})
+        pTrigger->Enable(byte);
+    Live()->SetTrigger(pTrigger);
+    Live()->TriggerOn();
+    StartFromToolbar();
+    if (HasFatalFailure())
+        return;
+    sim::WorkloadOptions files;
+    files.count = 2;
+    files.fileBytes = files.transferBytes = 4096;
+    Play({{sim::WorkloadKind::CopyToStick, files}});
+    // The capture thread reads on its period; the stop the trigger posts ends the capture.
+    for (int i = 0; i < 8 && Live()->IsLogging(); ++i)
+        Advance(250);
+    ASSERT_TRUE(PumpUntil([&] { return !Live()->IsLogging(); }));
+
+    const UINT nTrigger = Live()->GetTriggerSequenceNumber();
+    ASSERT_NE(nTrigger, 0u);
+    const int nRow = RecordList()->FindItemBySequence(nTrigger);
+    ASSERT_GE(nRow, 0);
+    CListCtrl& list = RecordList()->GetListCtrl();
+    EXPECT_TRUE(tdl::test::RowShown(list, nRow));
+    const tdl::test::ShownRow row = tdl::test::RecordListRows(*RecordList(), nRow, 1).at(0);
+    const std::vector<std::string> columns = tdl::test::RecordListColumns(*RecordList());
+    const auto cell = [&](const char* title) {
+        const auto it = std::find(columns.begin(), columns.end(), title);
+        return it != columns.end() ? row.cells[static_cast<size_t>(it - columns.begin())] : std::string("(none)");
+    };
+    EXPECT_EQ(cell("Request"), "BULK_OR_INTERRUPT_TRANSFER");
+    EXPECT_EQ(cell("I/O"), "OUT");
+    EXPECT_EQ(row.background, 0xC0C0F6u);
+    Idle();
+    CGkStatusBarPane* pTrig = StatusBar().GetPane(StatusBar().CommandToIndex(ID_INDICATOR_TRIG));
+    EXPECT_EQ(pTrig->GetText(), CString("TRIG"));
+    EXPECT_EQ(pTrig->GetTextColor(), RGB(255, 0, 0));
+    EXPECT_FALSE(Lit(ID_INDICATOR_CAPT));
+    SavePicture("whole_program_trigger.png");
+}
+
+TEST_F(WholeProgramTest, ASavedCaptureOpensAgainWithTheSameRowsAndHandMadeRecordsDecode) {
+    StartWithMouseAndStick();
+    if (HasFatalFailure())
+        return;
+    StartFromToolbar();
+    if (HasFatalFailure())
+        return;
+    Play({{sim::WorkloadKind::MouseMoving, {.count = 10}}});
+    StopFromMenu();
+    if (HasFatalFailure())
+        return;
+    // Records of the hub interface and the miniport hook, which no workload makes, handed to the list as the
+    // capture thread hands a block.
+    const ULONG next = Live()->GetExpectedSequenceNumber();
+    tdl::test::DeliverToList(*Live()->GetLogRecords(), *RecordList(),
+                             {tdl::test::RecordBuilder(LogTag::buhC).Sequence(next).Function(11).Build(),
+                              tdl::test::RecordBuilder(LogTag::khpC).Sequence(next + 1).Function(10).Build()});
+    const std::vector<tdl::test::ShownRow> live = tdl::test::RecordListRows(*RecordList());
+    const std::vector<std::string> columns = tdl::test::RecordListColumns(*RecordList());
+    ASSERT_GT(live.size(), 10u);
+
+    const fs::path folder = fs::temp_directory_path() / ("tdl-whole-program-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const fs::path file = folder / "mouse.tdloft";
+    AnswerFile(file.string());
+    ASSERT_TRUE(ChooseMenu({"&File", "Save &As..."}));
+    ASSERT_TRUE(fs::exists(file));
+    // A new live capture first: a document open on the same path would only be shown again.
+    ASSERT_TRUE(ChooseMenu({"&File", "&New\tCtrl+N"}));
+    AnswerFile(file.string());
+    ASSERT_TRUE(ChooseMenu({"&File", "&Open...\tCtrl+O"}));
+    CUSBLog* pSaved = Active();
+    ASSERT_NE(pSaved, nullptr);
+    ASSERT_FALSE(pSaved->IsRealtimeDocument());
+    CLogListView* pList = RecordList(pSaved);
+    ASSERT_NE(pList, nullptr);
+    const std::vector<tdl::test::ShownRow> saved = tdl::test::RecordListRows(*pList);
+    EXPECT_EQ(tdl::test::RecordListColumns(*pList), columns);
+    ASSERT_EQ(saved.size(), live.size());
+    for (size_t i = 0; i < live.size(); ++i) {
+        EXPECT_EQ(saved[i].cells, live[i].cells) << i;
+        EXPECT_EQ(saved[i].text, live[i].text) << i;
+        EXPECT_EQ(saved[i].background, live[i].background) << i;
+    }
+    // The hand-made records decode in Log Details under their own categories.
+    const struct {
+        int fromEnd;
+        const char* category;
+    } handMade[] = {{2, "IHUB"}, {1, "MPORT"}};
+    for (const auto& record : handMade) {
+        SCOPED_TRACE(record.category);
+        ClickRowOf(*pList, static_cast<int>(saved.size()) - record.fromEnd);
+        EXPECT_TRUE(ShowsCategory(record.category)) << tdl::test::GridView(Frame()->GetLogDetailsPane()->GetGrid());
+    }
+    SavePicture("whole_program_reopened.png");
+
+    ASSERT_TRUE(ChooseMenu({"&File", "&Close"}));
+    EXPECT_TRUE(Active() == nullptr || Active()->IsRealtimeDocument());
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
 }
 
 } // namespace
