@@ -58,10 +58,13 @@ ULONG64 AddressOf(const void* p) {
 
 class WholeProgramTest : public tdl::test::AppOnMachineTest {
 protected:
-    // The program started with a live capture, the mouse and the stick checked for capture.
-    void StartWithMouseAndStick() {
-        ASSERT_NE(Start(), nullptr);
+    // The program started with a live capture (in background logging when asked), the mouse and the stick
+    // checked for capture.
+    void StartWithMouseAndStick(bool background = false) {
+        ASSERT_NE(Start(false), nullptr);
         TakeStartBoxes();
+        App().m_Settings.BackgroundLogging = background;
+        Command(ID_FILE_NEW);
         ASSERT_NE(Live(), nullptr);
         for (const char* name : {"mouse", "stick"})
             ASSERT_TRUE(tdl::session::CheckDeviceStack(*Live(), Pdo(name))) << name;
@@ -307,7 +310,8 @@ TEST_F(WholeProgramTest, SelectingEachKindOfRecordDecodesItAndTheDataBarExportsI
 }
 
 TEST_F(WholeProgramTest, AStopTriggerOnTheStickBulkOutRequestsStopsTheCaptureAtItsRowWithTrigRed) {
-    StartWithMouseAndStick();
+    // In background logging the stop selects the trigger's row (outside it the list only scrolls to it).
+    StartWithMouseAndStick(true);
     if (HasFatalFailure())
         return;
     auto* pTrigger = new CFilterDefinition;
@@ -334,6 +338,8 @@ TEST_F(WholeProgramTest, AStopTriggerOnTheStickBulkOutRequestsStopsTheCaptureAtI
     ASSERT_GE(nRow, 0);
     CListCtrl& list = RecordList()->GetListCtrl();
     EXPECT_TRUE(tdl::test::RowShown(list, nRow));
+    EXPECT_EQ(list.GetNextItem(-1, LVNI_SELECTED), nRow);
+    EXPECT_TRUE(ShowsCategory("URB"));
     const tdl::test::ShownRow row = tdl::test::RecordListRows(*RecordList(), nRow, 1).at(0);
     const std::vector<std::string> columns = tdl::test::RecordListColumns(*RecordList());
     const auto cell = [&](const char* title) {
@@ -411,6 +417,46 @@ TEST_F(WholeProgramTest, ASavedCaptureOpensAgainWithTheSameRowsAndHandMadeRecord
     EXPECT_TRUE(Active() == nullptr || Active()->IsRealtimeDocument());
     std::error_code ignored;
     fs::remove_all(folder, ignored);
+}
+
+TEST_F(WholeProgramTest, BootLoggingListsTheMouseFromTheNextBoot) {
+    const fs::path state = fs::temp_directory_path() / ("tdl-whole-program-boot-" + std::to_string(::getpid()));
+    fs::create_directories(state);
+    MachineTest::TearDown();
+    BootMachine(state);
+    UseVirtualClock();
+    ASSERT_NE(Start(), nullptr);
+    TakeStartBoxes();
+    ASSERT_TRUE(tdl::session::CheckDeviceStack(*Live(), Pdo("mouse")));
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "capture USB events on next system boot");
+    ASSERT_TRUE(ChooseMenu({"&Capture", "Enable &logging during reboot"}));
+    EXPECT_TRUE(App().m_Settings.CaptureOnceOnBoot);
+    Close();
+
+    // The machine restarts on the same state folder and the program starts again.
+    MachineTest::TearDown();
+    BootMachine(state);
+    UseVirtualClock();
+    ASSERT_NE(Start(), nullptr);
+    TakeStartBoxes();
+
+    // The live capture joined the boot's capture: the mouse's enumeration is in it.
+    ASSERT_NE(Live(), nullptr);
+    ASSERT_TRUE(Live()->IsLogging());
+    StopFromMenu();
+    if (HasFatalFailure())
+        return;
+    const std::vector<std::string> columns = tdl::test::RecordListColumns(*RecordList());
+    const size_t request = static_cast<size_t>(std::find(columns.begin(), columns.end(), "Request") - columns.begin());
+    ASSERT_LT(request, columns.size());
+    size_t descriptorRequests = 0;
+    for (const tdl::test::ShownRow& row : tdl::test::RecordListRows(*RecordList()))
+        descriptorRequests += row.cells[request] == "GET_DESCRIPTOR_FROM_DEVICE" ? 1 : 0;
+    EXPECT_GT(descriptorRequests, 0u);
+    SavePicture("whole_program_boot_capture.png");
+    Close();
+    std::error_code ignored;
+    fs::remove_all(state, ignored);
 }
 
 } // namespace
