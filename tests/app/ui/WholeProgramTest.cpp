@@ -58,6 +58,13 @@ ULONG64 AddressOf(const void* p) {
 
 class WholeProgramTest : public tdl::test::AppOnMachineTest {
 protected:
+    // Files of 4096 bytes copied to the stick, each in one transfer.
+    static sim::WorkloadOptions Files(uint64_t count) {
+        sim::WorkloadOptions options;
+        options.count = count;
+        options.fileBytes = options.transferBytes = 4096;
+        return options;
+    }
     // The program started with a live capture (in background logging when asked), the mouse and the stick
     // checked for capture.
     void StartWithMouseAndStick(bool background = false) {
@@ -182,10 +189,7 @@ TEST_F(WholeProgramTest, ACaptureOfTheMouseAndTheStickListsOnlyTheirObjectsWithT
     RecordList()->SetFocus();
     Keys({VK_CONTROL, 'A'});
     EXPECT_TRUE(RecordList()->IsAutoScroll());
-    sim::WorkloadOptions files;
-    files.count = 2;
-    files.fileBytes = files.transferBytes = 4096;
-    Play({{sim::WorkloadKind::MouseMoving, {.count = 20}}, {sim::WorkloadKind::CopyToStick, files}});
+    Play({{sim::WorkloadKind::MouseMoving, {.count = 20}}, {sim::WorkloadKind::CopyToStick, Files(2)}});
     // The capture thread reads the driver's log on its period.
     for (int i = 0; i < 8; ++i)
         Advance(250);
@@ -243,10 +247,7 @@ TEST_F(WholeProgramTest, SelectingEachKindOfRecordDecodesItAndTheDataBarExportsI
     StartFromToolbar();
     if (HasFatalFailure())
         return;
-    sim::WorkloadOptions files;
-    files.count = 1;
-    files.fileBytes = files.transferBytes = 4096;
-    Play({{sim::WorkloadKind::CopyToStick, files}});
+    Play({{sim::WorkloadKind::CopyToStick, Files(1)}});
     Play({{sim::WorkloadKind::RequestFamilies, {.count = 1}}});
     for (int i = 0; i < 8; ++i)
         Advance(250);
@@ -323,10 +324,7 @@ TEST_F(WholeProgramTest, AStopTriggerOnTheStickBulkOutRequestsStopsTheCaptureAtI
     StartFromToolbar();
     if (HasFatalFailure())
         return;
-    sim::WorkloadOptions files;
-    files.count = 2;
-    files.fileBytes = files.transferBytes = 4096;
-    Play({{sim::WorkloadKind::CopyToStick, files}});
+    Play({{sim::WorkloadKind::CopyToStick, Files(2)}});
     // The capture thread reads on its period; the stop the trigger posts ends the capture.
     for (int i = 0; i < 8 && Live()->IsLogging(); ++i)
         Advance(250);
