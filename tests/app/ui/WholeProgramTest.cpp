@@ -42,6 +42,10 @@
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 #include "usb.h"
+#include "WinHttpControl.h"
+#include "WinModulesControl.h"
+#include "app/core/UpdateServer.h"
+#include "tests/support/HttpTestServer.h"
 #include "tests/support/ListDelivery.h"
 #include "tests/support/ListRows.h"
 #include "tests/support/RecordBuilder.h"
@@ -417,7 +421,7 @@ TEST_F(WholeProgramTest, ASavedCaptureOpensAgainWithTheSameRowsAndHandMadeRecord
     fs::remove_all(folder, ignored);
 }
 
-TEST_F(WholeProgramTest, BootLoggingListsTheMouseFromTheNextBoot) {
+TEST_F(WholeProgramTest, BootLoggingListsTheMouseFromTheNextBootAndAnUpdateIsOfferedOnce) {
     const fs::path state = fs::temp_directory_path() / ("tdl-whole-program-boot-" + std::to_string(::getpid()));
     fs::create_directories(state);
     MachineTest::TearDown();
@@ -431,12 +435,37 @@ TEST_F(WholeProgramTest, BootLoggingListsTheMouseFromTheNextBoot) {
     EXPECT_TRUE(App().m_Settings.CaptureOnceOnBoot);
     Close();
 
-    // The machine restarts on the same state folder and the program starts again.
+    // The machine restarts on the same state folder and the program starts again, checking for an update with
+    // the update server answering a newer version: its dialog comes once, at the end of the start.
     MachineTest::TearDown();
     BootMachine(state);
     UseVirtualClock();
+    tdl::test::HttpTestServer server;
+    win32::ResetWinHttp();
+    win32::RegisterWinHttpModule();
+    ASSERT_TRUE(win32::MapWinHttpHost(kUpdateServerHost, 80, "127.0.0.1", server.Port()));
+    const std::string version = "Tindaloft 99.0.0 Build 1";
+    tdl::test::HttpAnswer newer = tdl::test::HttpAnswer::WithLength("text/plain", {version});
+    newer.head += version;
+    newer.body.clear();
+    server.Script({newer});
+    int updateDialogs = 0;
+    win32::QueueModalSteps(
+        win32::ModalKind::Dialog,
+        [&](const win32::ModalRequest&, HWND) {
+            ++updateDialogs;
+            return static_cast<INT_PTR>(IDCANCEL);
+        },
+        "271");
     ASSERT_NE(Start(), nullptr);
     TakeStartBoxes();
+    EXPECT_TRUE(PumpUntil([&] {
+        ServeAsTheProgram();
+        return updateDialogs > 0;
+    }));
+    for (int i = 0; i < 3; ++i)
+        ServeAsTheProgram();
+    EXPECT_EQ(updateDialogs, 1);
 
     // The live capture joined the boot's capture: the mouse's enumeration is in it.
     ASSERT_NE(Live(), nullptr);
@@ -453,6 +482,8 @@ TEST_F(WholeProgramTest, BootLoggingListsTheMouseFromTheNextBoot) {
     EXPECT_GT(descriptorRequests, 0u);
     SavePicture("whole_program_boot_capture.png");
     Close();
+    win32::UnregisterModule("winhttp");
+    win32::ResetWinHttp();
     std::error_code ignored;
     fs::remove_all(state, ignored);
 }
