@@ -416,7 +416,15 @@ TEST_F(WholeProgramTest, ASavedCaptureOpensAgainWithTheSameRowsAndHandMadeRecord
     SavePicture("whole_program_reopened.png");
 
     ASSERT_TRUE(ChooseMenu({"&File", "&Close"}));
-    EXPECT_TRUE(Active() == nullptr || Active()->IsRealtimeDocument());
+    ASSERT_NE(Active(), nullptr);
+    EXPECT_TRUE(Active()->IsRealtimeDocument());
+
+    // The saved capture's record went with its document; with the live capture closed too the panes are empty.
+    EXPECT_FALSE(ShowsCategory("MPORT"));
+    ASSERT_TRUE(ChooseMenu({"&File", "&Close"}));
+    EXPECT_EQ(Active(), nullptr);
+    EXPECT_TRUE(tdl::test::DataBarShown(*Frame()->GetDataBar()).bytes.empty());
+    SavePicture("whole_program_closed.png");
     std::error_code ignored;
     fs::remove_all(folder, ignored);
 }
