@@ -1,7 +1,8 @@
 // The whole program on the default simulated machine with the capture driver, driven as a user drives it
-// (clicks, keys, menus, the toolbar, answers to its dialogs) and read back as a user sees it: one test per
-// thing a user does with it, from its start through a capture, the decoding of what was captured and the
-// files it keeps. Each test saves the main window's picture.
+// (clicks, keys, menus, the toolbar, answers to its dialogs) and read back as a user sees it: its start and a
+// layout kept through a restart, a capture with the LED blinking and rows arriving, each kind of record decoded
+// with its bytes exported, a stop trigger, a saved capture opened again, a device plugged in during a capture,
+// and a capture from the next boot with an update offered. Each test saves the main window's picture.
 // The kernel's headers come first: the framework's ASSERT yields to the kernel's.
 #include "tests/support/AppOnMachine.h"
 
@@ -39,6 +40,7 @@
 #include "app/ui/MainFrameIds.h"
 #include "app/ui/StatusLEDPane.h"
 #include "common/FilterBlock.h"
+#include "platform/sim/StandardDevices.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 #include "usb.h"
@@ -494,6 +496,33 @@ TEST_F(WholeProgramTest, BootLoggingListsTheMouseFromTheNextBootAndAnUpdateIsOff
     win32::ResetWinHttp();
     std::error_code ignored;
     fs::remove_all(state, ignored);
+}
+
+TEST_F(WholeProgramTest, AFlashDrivePluggedInDuringACaptureJoinsTheModelThroughTheDeviceNotifications) {
+    StartWithMouseAndStick();
+    if (HasFatalFailure())
+        return;
+    StartFromToolbar();
+    if (HasFatalFailure())
+        return;
+    // The external hub's free port; the frame hears of the arrival through the system's device notifications.
+    Plug("hub", 4, sim::MakeFlashDrive("stick2"));
+    if (HasFatalFailure())
+        return;
+    CAttachedDevices* pDevices = Live()->GetAttachedDevices();
+    CDeviceObject* pDevice = nullptr;
+    EXPECT_TRUE(PumpUntil([&] {
+        return pDevices->GetPresentClassDeviceObject(AddressOf(Pdo("stick2")), pDevice) != FALSE;
+    }));
+    Play({{sim::WorkloadKind::MouseMoving, {.count = 5}}});
+    StopFromMenu();
+    if (HasFatalFailure())
+        return;
+    // The capture went on over the arrival, no record lost; the drive stays in the model after the stop.
+    pDevice = nullptr;
+    EXPECT_TRUE(Live()->GetAttachedDevices()->GetPresentClassDeviceObject(AddressOf(Pdo("stick2")), pDevice));
+    EXPECT_EQ(Live()->GetSequenceGapCount(), 0u);
+    SavePicture("whole_program_hot_plug.png");
 }
 
 } // namespace
