@@ -176,6 +176,10 @@ void AppOnMachineTest::DoubleClickIn(HWND hwnd, const RECT& rect) {
     win32::PumpUiMessages();
 }
 
+BOOL AppOnMachineTest::CheckDevice(std::string_view deviceName) {
+    return Live() != nullptr && tdl::session::CheckDeviceStack(*Live(), Pdo(deviceName));
+}
+
 BOOL AppOnMachineTest::ClickGridButton(CGkPropertyGrid& grid, UINT nID) {
     CGkPropertyGridInplaceButton* pButton = ButtonOf(grid.GetCategories(), nID);
     const int nRow = pButton != nullptr ? grid.FindRow(pButton->GetItem()) : -1;

@@ -73,6 +73,9 @@ protected:
     // A click in the middle of a rectangle of a window's client area (or a point of it).
     static void ClickIn(HWND hwnd, const RECT& rect, win32::MouseButton button = win32::MouseButton::Left);
     static void DoubleClickIn(HWND hwnd, const RECT& rect);
+    // A device of the machine (by its model's name) checked for capture in the live capture, every loggable
+    // object of its stack; FALSE when the document has no such device or it belongs to no stack.
+    BOOL CheckDevice(std::string_view deviceName);
     // A click on a property grid's in-place button of that id, its row first scrolled onto the page; FALSE when
     // no shown item has it.
     static BOOL ClickGridButton(CGkPropertyGrid& grid, UINT nID);

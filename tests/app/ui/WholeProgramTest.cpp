@@ -80,7 +80,7 @@ protected:
         Command(ID_FILE_NEW);
         ASSERT_NE(Live(), nullptr);
         for (const char* name : {"mouse", "stick"})
-            ASSERT_TRUE(tdl::session::CheckDeviceStack(*Live(), Pdo(name))) << name;
+            ASSERT_TRUE(CheckDevice(name)) << name;
     }
     // The capture started from the toolbar and stopped from the menu bar.
     void StartFromToolbar() {
@@ -439,7 +439,7 @@ TEST_F(WholeProgramTest, BootLoggingListsTheMouseFromTheNextBootAndAnUpdateIsOff
     UseVirtualClock();
     ASSERT_NE(Start(), nullptr);
     TakeStartBoxes();
-    ASSERT_TRUE(tdl::session::CheckDeviceStack(*Live(), Pdo("mouse")));
+    ASSERT_TRUE(CheckDevice("mouse"));
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "capture USB events on next system boot");
     ASSERT_TRUE(ChooseMenu({"&Capture", "Enable &logging during reboot"}));
     EXPECT_TRUE(App().m_Settings.CaptureOnceOnBoot);
