@@ -82,6 +82,12 @@ protected:
         for (const char* name : {"mouse", "stick"})
             ASSERT_TRUE(CheckDevice(name)) << name;
     }
+    // Both, and the capture started from the toolbar.
+    void StartCapturingMouseAndStick() {
+        StartWithMouseAndStick();
+        if (!HasFatalFailure())
+            StartFromToolbar();
+    }
     // The capture started from the toolbar and stopped from the menu bar.
     void StartFromToolbar() {
         ASSERT_TRUE(ClickToolbar(ID_USB_STARTEVENTCAPTURE));
@@ -362,10 +368,7 @@ TEST_F(WholeProgramTest, AStopTriggerOnTheStickBulkOutRequestsStopsTheCaptureAtI
 }
 
 TEST_F(WholeProgramTest, ASavedCaptureOpensAgainWithTheSameRowsAndHandMadeRecordsDecode) {
-    StartWithMouseAndStick();
-    if (HasFatalFailure())
-        return;
-    StartFromToolbar();
+    StartCapturingMouseAndStick();
     if (HasFatalFailure())
         return;
     Play({{sim::WorkloadKind::MouseMoving, {.count = 10}}});
@@ -499,10 +502,7 @@ TEST_F(WholeProgramTest, BootLoggingListsTheMouseFromTheNextBootAndAnUpdateIsOff
 }
 
 TEST_F(WholeProgramTest, AFlashDrivePluggedInDuringACaptureJoinsTheModelThroughTheDeviceNotifications) {
-    StartWithMouseAndStick();
-    if (HasFatalFailure())
-        return;
-    StartFromToolbar();
+    StartCapturingMouseAndStick();
     if (HasFatalFailure())
         return;
     // The external hub's free port; the frame hears of the arrival through the system's device notifications.
