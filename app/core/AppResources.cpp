@@ -7,6 +7,7 @@
 #include "app/core/AppDialogResources.h"
 #include "app/core/KxTdloft.h"
 #include "app/core/Resource.h"
+#include "app/ui/FindOptionsResources.h"
 #include "app/ui/LogDetailsResources.h"
 #include "app/ui/MainFrameResources.h"
 #include "tindaloft_app_embedded.h"
@@ -42,4 +43,5 @@ void RegisterAppResources() {
     RegisterAppDialogResources();
     RegisterMainFrameResources();
     RegisterLogDetailsResources();
+    RegisterFindOptionsResources();
 }

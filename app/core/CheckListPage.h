@@ -15,18 +15,12 @@
 #include "afxwin.h"
 #include "app/core/FilterDefinition.h"
 #include "app/core/OSVersion.h"
+#include "app/decoders/framework/CodeTable.h"
 
 class CCheckListPage {
 public:
-    // When an item's check box is offered.
-    enum class Offer : unsigned char {
-        Always,
-        Never,       // a reserved code: listed, always disabled
-        Windows7,    // 6.1 and later
-        Windows8,    // 6.2 and later
-        NewUsbStack, // the newer USB stack's URB functions
-        BeforeWindows7,
-    };
+    // When an item's check box is offered: the request families' code tables say it.
+    using Offer = CodeOffer;
     struct Item {
         const char* text;
         Offer offer = Offer::Always;

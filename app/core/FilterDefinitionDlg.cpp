@@ -1,7 +1,6 @@
 #include "app/core/FilterDefinitionDlg.h"
 
 #include "app/core/AppRegistry.h"
-#include "app/core/FilterPages.h"
 #include "app/core/FilterPromptDlg.h"
 #include "app/core/RegSerialize.h"
 #include "app/core/Resource.h"
@@ -86,29 +85,9 @@ void CFilterDefinitionDlg::EnableButton(UINT nID, BOOL bEnable) {
     ::EnableWindow(::GetDlgItem(m_hWnd, static_cast<int>(nID)), bEnable);
 }
 
-template <class Page> void CFilterDefinitionDlg::AddPage() {
-    // The list boxes in control order: the URB page's, then the others after the page title's id.
-    const UINT nControl = Page::s_layout.nControl;
-    CCheckListBox* pList = &m_lists[nControl == IDC_FILTER_FIRST_LIST ? 0 : nControl - IDC_FILTER_PAGE_TITLE];
-    m_pages.push_back(std::make_unique<Page>(pList, m_os));
-}
-
-void CFilterDefinitionDlg::BuildPages() {
-    m_pages.clear();
-    AddPage<CUrbPage>();
-    if (!m_os.IsHubInterfaceLoggingWithdrawn())
-        AddPage<CIHubPage>();
-    AddPage<CUSBIntPage>();
-    AddPage<CHubIoctlPage>();
-    AddPage<CHCDIoctlPage>();
-    AddPage<CHIDIoctlPage>();
-    AddPage<CPnpIrpPage>();
-    AddPage<CPowerIrpPage>();
-}
-
 BOOL CFilterDefinitionDlg::OnInitDialog() {
     m_os.Describe();
-    BuildPages();
+    m_pages = CreateFilterPages(m_lists, m_os);
     CDialog::OnInitDialog(); // binds the controls and the pages' lists
 
     FillNameList();

@@ -14,6 +14,7 @@
 #include "afxwin.h"
 #include "app/core/CheckListPage.h"
 #include "app/core/FilterDefinition.h"
+#include "app/core/FilterPages.h"
 #include "app/core/OSVersion.h"
 
 class CFilterDefinitionDlg : public CDialog {
@@ -21,7 +22,7 @@ public:
     enum Mode { CaptureFilter = 0, BufferFilter = 1, Trigger = 2 };
     static constexpr int ApplyToNextCapture = 8;
     // The dialog's check-list boxes: one per page and a spare one no page uses.
-    static constexpr int ListCount = 9;
+    static constexpr int ListCount = FILTER_PAGE_LIST_COUNT;
 
     // The definition belongs to the caller. bLiveCapture: the calling document is capturing live;
     // bEditing: the definition is the one in force (its stored current value is loaded and shown).
@@ -63,8 +64,6 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    template <class Page> void AddPage();
-    void BuildPages();
     void FillNameList();
     void ShowPage(int nTab);
     // Reads the radio groups and the pages into the definition.

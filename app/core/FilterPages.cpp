@@ -1,198 +1,67 @@
 #include "app/core/FilterPages.h"
 
 #include <iterator>
+#include <string>
+#include <vector>
+
+#include "app/decoders/framework/PnpOutputer.h"
+#include "app/decoders/framework/PowerOutputer.h"
+#include "app/decoders/ioctl/HubifOutputer.h"
+#include "app/decoders/ioctl/IoctlFamilyOutputer.h"
+#include "app/decoders/urb/UrbFunctions.h"
 
 namespace {
 using Item = CCheckListPage::Item;
+
+// A family's filter items from its code table, in its order: each code's text (the record list's name
+// unless the table gives another) after the family's prefix.
+class CodeItems {
+public:
+    template <class Row, class ListName> CodeItems(std::span<const Row> rows, const char* prefix, ListName listName) {
+        m_texts.reserve(rows.size());
+        for (const Row& row : rows) {
+            const char* text = row.row.filterText != nullptr ? row.row.filterText : listName(row);
+            m_texts.push_back(std::string(prefix) + text);
+        }
+        for (size_t i = 0; i < m_texts.size(); ++i)
+            m_items.push_back({m_texts[i].c_str(), rows[i].row.offer});
+    }
+    operator std::span<const Item>() const { return m_items; }
+
+private:
+    std::vector<std::string> m_texts;
+    std::vector<Item> m_items;
+};
+
+CodeItems IoctlItems(const IoctlFamily& family) {
+    return CodeItems(family.codes, family.filterPrefix,
+                     [&family](const IoctlCode& code) { return IoctlListName(family, code); });
+}
+
+const CodeItems kUSBIntItems = IoctlItems(InternalIoctlFamily());
+const CodeItems kHubItems = IoctlItems(HubIoctlFamily());
+const CodeItems kHCDItems = IoctlItems(HcdIoctlFamily());
+const CodeItems kHIDItems = IoctlItems(HidIoctlFamily());
 using Run = CCheckListPage::ByteRun;
 using Offer = CCheckListPage::Offer;
 namespace FB = FilterByte;
 
-constexpr Offer kNever = Offer::Never;
-constexpr Offer kW7 = Offer::Windows7;
-constexpr Offer kW8 = Offer::Windows8;
-constexpr Offer kNew = Offer::NewUsbStack;
-
-const Item kUrbItems[] = {
-    {"SELECT_CONFIGURATION"},
-    {"SELECT_INTERFACE"},
-    {"ABORT_PIPE"},
-    {"TAKE_FRAME_LENGTH_CONTROL"},
-    {"RELEASE_FRAME_LENGTH_CONTROL"},
-    {"GET_FRAME_LENGTH"},
-    {"SET_FRAME_LENGTH"},
-    {"GET_CURRENT_FRAME_NUMBER"},
-    {"CONTROL_TRANSFER"},
-    {"BULK_OR_INTERRUPT_TRANSFER"},
-    {"ISOCH_TRANSFER"},
-    {"GET_DESCRIPTOR_FROM_DEVICE"},
-    {"SET_DESCRIPTOR_TO_DEVICE"},
-    {"SET_FEATURE_TO_DEVICE"},
-    {"SET_FEATURE_TO_INTERFACE"},
-    {"SET_FEATURE_TO_ENDPOINT"},
-    {"CLEAR_FEATURE_TO_DEVICE"},
-    {"CLEAR_FEATURE_TO_INTERFACE"},
-    {"CLEAR_FEATURE_TO_ENDPOINT"},
-    {"GET_STATUS_FROM_DEVICE"},
-    {"GET_STATUS_FROM_INTERFACE"},
-    {"GET_STATUS_FROM_ENDPOINT"},
-    {"RESERVED_0X0016", kNever},
-    {"VENDOR_DEVICE"},
-    {"VENDOR_INTERFACE"},
-    {"VENDOR_ENDPOINT"},
-    {"CLASS_DEVICE"},
-    {"CLASS_INTERFACE"},
-    {"CLASS_ENDPOINT"},
-    {"RESERVED_0X001D", kNever},
-    {"SYNC_RESET_PIPE_AND_CLEAR_STALL"},
-    {"CLASS_OTHER"},
-    {"VENDOR_OTHER"},
-    {"GET_STATUS_FROM_OTHER"},
-    {"CLEAR_FEATURE_TO_OTHER"},
-    {"SET_FEATURE_TO_OTHER"},
-    {"GET_DESCRIPTOR_FROM_ENDPOINT"},
-    {"SET_DESCRIPTOR_TO_ENDPOINT"},
-    {"GET_CONFIGURATION"},
-    {"GET_INTERFACE"},
-    {"GET_DESCRIPTOR_FROM_INTERFACE"},
-    {"SET_DESCRIPTOR_TO_INTERFACE"},
-    {"GET_MS_FEATURE_DESCRIPTOR"},
-    {"RESERVED_0X002B", kNever},
-    {"RESERVED_0X002C", kNever},
-    {"RESERVED_0X002D", kNever},
-    {"RESERVED_0X002E", kNever},
-    {"RESERVED_0X002F", kNever},
-    {"SYNC_RESET_PIPE"},
-    {"SYNC_CLEAR_STALL"},
-    {"CONTROL_TRANSFER_EX", kW7},
-    {"SET_PIPE_IO_POLICY", kW7},
-    {"GET_PIPE_IO_POLICY", kW7},
-    {"SUBMIT_SYNCHRONOUS", kNew},
-    {"OPEN_ENDPOINT", kNew},
-    {"CLOSE_ENDPOINT", kNew},
-    {"GET_ENDPOINT_STATE", kNew},
-};
+const CodeItems kUrbItems(UrbFunctionCodes(), "", [](const UrbFunctionCode& code) { return code.row.name; });
 const Run kUrbBytes[] = {{FB::UrbFunctions, FB::UrbFunctionCount},
                          {FB::UrbSynchronous, 1},
                          {FB::UrbEndpointFunctions, FB::UrbEndpointFunctionCount}};
 
-const Item kIHubItems[] = {
-    {"CreateUsbDevice", Offer::BeforeWindows7},
-    {"InitializeUsbDevice", Offer::BeforeWindows7},
-    {"GetUsbDescriptors"},
-    {"RemoveUsbDevice"},
-    {"RestoreDevice"},
-    {"GetPortHackFlags"},
-    {"QueryDeviceInformation"},
-    {"GetControllerInformation"},
-    {"ControllerSelectiveSuspend"},
-    {"GetExtendedHubInformation"},
-    {"GetRootHubSymbolicName"},
-    {"GetDeviceBusContext"},
-    {"Initialize20Hub"},
-    {"RootHubInitNotification"},
-    {"FlushTransfers"},
-    {"SetDeviceHandleData"},
-    {"CreateUsbDeviceEx", kW7},
-    {"InitializeUsbDeviceEx", kW7},
-    {"HubIsRoot", kW7},
-    {"AcquireBusSemaphore", kW7},
-    {"ReleaseBusSemaphore", kW7},
-    {"CalculatePipeBandwidth", kW7},
-    {"SetBusSystemWakeMode", kW7},
-    {"SetDeviceFlag", kW7},
-    {"HubTestPoint", kW7},
-    {"GetDevicePerformanceInfo", kW7},
-    {"WaitAsyncPowerUp", kW7},
-    {"GetDeviceAddress", kW7},
-    {"RefDeviceHandle", kW7},
-    {"DerefDeviceHandle", kW7},
-    {"SetDeviceHandleIdleReadyState", kW7},
-    {"CreateUsbDeviceV7", kW8},
-    {"GetContainerIdForPort", kW8},
-    {"SetContainerIdForPort", kW8},
-    {"AbortAllDevicePipes", kW8},
-    {"SetDeviceErrataFlag", kW8},
-};
+const CodeItems kIHubItems(HubifOutputer::FunctionCodes(), "", [](const HubifCode& code) { return code.row.name; });
 const Run kIHubBytes[] = {{FB::HubIfFunctions, FB::HubIfFunctionCount}};
 
-const Item kUSBIntItems[] = {
-    {"SUBMIT_URB", kNever},
-    {"RESET_PORT"},
-    {"IOCTL_RESERVED", kNever},
-    {"GET_ROOTHUB_PDO"},
-    {"GET_PORT_STATUS"},
-    {"ENABLE_PORT"},
-    {"GET_HUB_COUNT"},
-    {"CYCLE_PORT"},
-    {"GET_HUB_NAME"},
-    {"SUBMIT_IDLE_NOTIFICATION"},
-    {"RECORD_FAILURE", kW7},
-    {"GET_BUS_INFO"},
-    {"GET_CONTROLLER_NAME"},
-    {"GET_BUSGUID_INFO"},
-    {"GET_PARENT_HUB_INFO"},
-    {"GET_DEVICE_HANDLE"},
-    {"GET_DEVICE_HANDLE_EX", kW7},
-    {"GET_TT_DEVICE_HANDLE", kW7},
-    {"GET_TOPOLOGY_ADDRESS", kW7},
-    {"NOTIFY_IDLE_READY", kW7},
-    {"REQ_GLOBAL_SUSPEND", kW7},
-    {"REQ_GLOBAL_RESUME", kW7},
-    {"USB_GET_DEVICE_CONFIG_INFO", kW7},
-};
 const Run kUSBIntBytes[] = {{FB::InternalLow, FB::InternalLowCount}, {FB::InternalHigh, FB::InternalHighCount}};
 
-// The hub's texts carry a leading blank, as the list has always shown them.
-const Item kHubItems[] = {
-    {" GET_NODE_INFORMATION"},
-    {" GET_NODE_CONNECTION_INFORMATION"},
-    {" GET_DESCRIPTOR_FROM_NODE_CONNECTION"},
-    {" GET_NODE_CONNECTION_NAME"},
-    {" DIAG_IGNORE_HUBS_ON"},
-    {" DIAG_IGNORE_HUBS_OFF"},
-    {" GET_NODE_CONNECTION_DRIVERKEY_NAME"},
-    {" GET_CAPABILITIES"},
-    {" GET_NODE_CONNECTION_ATTRIBUTES"},
-    {" CYCLE_PORT"},
-    {" GET_NODE_CONNECTION_INFORMATION_EX"},
-    {" RESET_HUB", kW7},
-    {" GET_HUB_CAPABILITIES_EX", kW7},
-};
 // Function numbers 258-264, then 271-276 (265-270 are no hub requests).
 const Run kHubBytes[] = {{FB::HubFunctions, 7}, {FB::HubFunctions + 13, 6}};
 
-const Item kHCDItems[] = {
-    {"GET_STATS_1"}, {"DIAGNOSTIC_MODE_ON"}, {"DIAGNOSTIC_MODE_OFF"}, {"GET_ROOT_HUB_NAME"}, {"GET_DRIVERKEY_NAME"},
-    {"GET_STATS_2"}, {"DISABLE_PORT"},       {"ENABLE_PORT"},         {"USER_REQUEST"},
-};
 // Function numbers 255-258, 265, 266, 268-270 (259-264 and 267 are none of the controller's).
 const Run kHCDBytes[] = {{FB::HcdFunctions, 4}, {FB::HcdFunctions + 10, 2}, {FB::HcdFunctions + 13, 3}};
 
-const Item kHIDItems[] = {
-    {"GET_DRIVER_CONFIG"},
-    {"SET_DRIVER_CONFIG"},
-    {"GET_POLL_FREQUENCY_MSEC"},
-    {"SET_POLL_FREQUENCY_MSEC"},
-    {"GET_NUM_DEVICE_INPUT_BUFFERS"},
-    {"SET_NUM_DEVICE_INPUT_BUFFERS"},
-    {"GET_COLLECTION_INFORMATION"},
-    {"GET_COLLECTION_DESCRIPTOR"},
-    {"HID_FLUSH_QUEUE"},
-    {"ENABLE_SECURE_READ"},
-    {"DISABLE_SECURE_READ"},
-    {"SET_FEATURE"},
-    {"SET_OUTPUT_REPORT"},
-    {"GET_FEATURE"},
-    {"GET_PHYSICAL_DESCRIPTOR"},
-    {"GET_HARDWARE_ID"},
-    {"GET_INPUT_REPORT"},
-    {"GET_MANUFACTURER_STRING"},
-    {"GET_PRODUCT_STRING"},
-    {"GET_SERIALNUMBER_STRING"},
-    {"GET_INDEXED_STRING"},
-    {"GET_MS_GENRE_DESCRIPTOR"},
-};
 // The out-direct group holds function numbers 100-121; only 100, 102-104, 110-112, 120 and 121 are requests.
 const Run kHIDBytes[] = {{FB::HidBuffered, FB::HidBufferedCount},
                          {FB::HidNeitherLow, FB::HidNeitherLowCount},
@@ -204,10 +73,10 @@ const Run kHIDBytes[] = {{FB::HidBuffered, FB::HidBufferedCount},
                          {FB::HidOutDirect + 20, 2}};
 
 // QUERY_REMOVE_DEVICE (minor 1) is not offered.
-const Item kPnpItems[] = {{"START_DEVICE"}, {"REMOVE_DEVICE"}};
+const CodeItems kPnpItems(PnpOutputer::MinorCodes(), "", [](const PnpMinorCode& code) { return code.row.name; });
 const Run kPnpBytes[] = {{FB::PnpMinors, 1}, {FB::PnpMinors + 2, 1}};
 
-const Item kPowerItems[] = {{"WAIT_WAKE"}, {"POWER_SEQUENCE"}, {"SET_POWER"}, {"QUERY_POWER"}};
+const CodeItems kPowerItems(PowerOutputer::MinorCodes(), "", [](const PowerMinorCode& code) { return code.row.name; });
 const Run kPowerBytes[] = {{FB::PowerMinors, FB::PowerMinorCount}};
 } // namespace
 

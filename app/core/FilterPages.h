@@ -2,6 +2,9 @@
 // CCheckListPage over its own table of item texts and block bytes.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "app/core/CheckListPage.h"
 
 #define TDL_FILTER_PAGE(Class)                                                                                         \
@@ -21,3 +24,12 @@ TDL_FILTER_PAGE(CPnpIrpPage)
 TDL_FILTER_PAGE(CPowerIrpPage)
 
 #undef TDL_FILTER_PAGE
+
+// A dialog's check-list boxes: the URB page's (control 1265), then one per control from 1267 to 1274, the
+// second of them (1268) used by no page.
+constexpr int FILTER_PAGE_LIST_COUNT = 9;
+
+// The pages in the dialogs' order, each over its own list box; the hub-interface page only where the system
+// offers hub-interface logging.
+std::vector<std::unique_ptr<CCheckListPage>> CreateFilterPages(CCheckListBox (&lists)[FILTER_PAGE_LIST_COUNT],
+                                                               const COSVersion& os);

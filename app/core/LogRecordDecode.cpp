@@ -6,6 +6,7 @@
 #include "app/core/RecordNames.h"
 #include "app/core/USBLog.h"
 #include "app/decoders/framework/StringContent.h"
+#include "app/decoders/urb/UrbFunctions.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/StackTree.h"

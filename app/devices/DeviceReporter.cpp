@@ -34,18 +34,6 @@ DeviceReporter::DeviceReporter(OutputerImp* pImp, CUSBLog* pContext, CObject* pD
 
 DeviceReporter::~DeviceReporter() = default;
 
-CString DeviceReporter::Hex(int mode, LPCSTR format, ULONG value) {
-    CString text;
-    text.Format(format, value);
-    return IsHtml(mode) ? "0x" + text : text;
-}
-
-CString DeviceReporter::Hex64(int mode, ULONG64 value) {
-    CString text;
-    text.Format("%I64x", value);
-    return IsHtml(mode) ? "0x" + text : text;
-}
-
 void DeviceReporter::GetDeviceTypeName(CString& name) {
     if (m_pDevice == nullptr) {
         name = "UnknownType";
@@ -66,12 +54,7 @@ void DeviceReporter::GetDeviceTypeName(CString& name) {
 }
 
 void DeviceReporter::BeginDevice(int mode, const CString& typeName) {
-    if (IsHtml(mode)) {
-        m_pImp->BeginIndent();
-        m_pImp->WriteSubHeading(typeName);
-    } else {
-        m_pImp->BeginElementWithAttribute("Device", "Type", typeName);
-    }
+    FieldWriter(*this, mode).OpenPart("Device", "Type", typeName);
 }
 
 void DeviceReporter::BeginReport(int mode) {
@@ -81,19 +64,11 @@ void DeviceReporter::BeginReport(int mode) {
 }
 
 void DeviceReporter::EndDevice(int mode) {
-    if (IsHtml(mode))
-        m_pImp->EndIndent();
-    else
-        m_pImp->EndElement();
+    FieldWriter(*this, mode).ClosePart();
 }
 
 void DeviceReporter::OpenSection(int mode, LPCSTR htmlTitle, LPCSTR xmlName) {
-    if (IsHtml(mode)) {
-        m_pImp->BeginTable(true);
-        m_pImp->WriteHeaderRow(htmlTitle, "");
-    } else {
-        m_pImp->BeginElement(xmlName);
-    }
+    FieldWriter(*this, mode).Open(FieldSection::Table, Labels(htmlTitle, xmlName));
 }
 
 void DeviceReporter::CloseSection() {
@@ -102,18 +77,15 @@ void DeviceReporter::CloseSection() {
     m_pImp->EndTable(true);
 }
 
-void DeviceReporter::Field(int mode, LPCSTR htmlLabel, LPCSTR xmlName, const CString& value) {
-    m_pImp->WriteValue(IsHtml(mode) ? htmlLabel : xmlName, value);
-}
-
 void DeviceReporter::OutputPnpRegistryProperties(int mode, const CDeviceClass* pClass, bool showCompatibleIds) {
     OpenSection(mode, "PnP Registry Properties", "PnpRegistryProps");
     if (pClass != nullptr) {
-        Field(mode, "Setup&nbsp;Class", "SetupClass", pClass->m_ClassName);
-        Field(mode, "Class&nbsp;GUID", "ClassGUID", FormatGuid(pClass->m_ClassGuid));
-        Field(mode, "Description", "Description", pClass->m_DeviceDescription);
-        Field(mode, "Driver&nbsp;Key", "DriverKey", pClass->m_DriverKey);
-        Field(mode, "PDO&nbsp;DeviceName", "PDODeviceName", pClass->m_PDOName);
+        FieldWriter fields(*this, mode);
+        fields.Field(Labels("Setup&nbsp;Class", "SetupClass"), pClass->m_ClassName);
+        fields.Field(Labels("Class&nbsp;GUID", "ClassGUID"), FormatGuid(pClass->m_ClassGuid));
+        fields.Field(Labels("Description", "Description"), pClass->m_DeviceDescription);
+        fields.Field(Labels("Driver&nbsp;Key", "DriverKey"), pClass->m_DriverKey);
+        fields.Field(Labels("PDO&nbsp;DeviceName", "PDODeviceName"), pClass->m_PDOName);
         OutputIdList(mode, pClass->m_HardwareIDs, "HardwareIDs", "Hardware&nbsp;ID&nbsp;(%d)", "HardwareID.%d");
         if (showCompatibleIds)
             OutputIdList(mode, pClass->m_CompatibleIDs, "CompatibleIDs", "Compatible&nbsp;ID&nbsp;(%d)",
@@ -123,15 +95,16 @@ void DeviceReporter::OutputPnpRegistryProperties(int mode, const CDeviceClass* p
 }
 
 void DeviceReporter::OutputIdList(int mode, const CStringArray& ids, LPCSTR wrapper, LPCSTR htmlLabel, LPCSTR xmlName) {
-    if (!IsHtml(mode))
-        m_pImp->BeginElement(wrapper);
+    FieldWriter fields(*this, mode);
+    fields.Open(FieldSection::Element, wrapper);
     for (INT_PTR i = 0; i < ids.GetSize(); ++i) {
-        CString name;
-        name.Format(IsHtml(mode) ? htmlLabel : xmlName, static_cast<int>(i));
-        m_pImp->WriteValue(name, ids[i]);
+        CString htmlName;
+        htmlName.Format(htmlLabel, static_cast<int>(i));
+        CString xmlNameText;
+        xmlNameText.Format(xmlName, static_cast<int>(i));
+        fields.Field(Labels(htmlName, xmlNameText), ids[i]);
     }
-    if (!IsHtml(mode))
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void DeviceReporter::OutputDeviceStackProperties(int mode, const CDeviceStack* pStack) {
@@ -140,38 +113,35 @@ void DeviceReporter::OutputDeviceStackProperties(int mode, const CDeviceStack* p
         CloseSection();
         return;
     }
-    Field(mode, "Stack&nbsp;ID", "StackID", Hex(mode, "%04x", pStack->StackID));
+    FieldWriter fields(*this, mode);
+    fields.NumberField(Labels("Stack&nbsp;ID", "StackID"), FieldFormat::Hex4, pStack->StackID);
     if (pStack->ParentStackID != 0)
-        Field(mode, "Parent&nbsp;Stack&nbsp;ID", "ParentStackID", Hex(mode, "%04x", pStack->ParentStackID));
-    if (!IsHtml(mode))
-        m_pImp->BeginElement("ChildStackIDs");
+        fields.NumberField(Labels("Parent&nbsp;Stack&nbsp;ID", "ParentStackID"), FieldFormat::Hex4,
+                           pStack->ParentStackID);
+    fields.Open(FieldSection::Element, "ChildStackIDs");
     for (USHORT child : pStack->ChildStackIDs) {
         if (child != 0)
-            Field(mode, "Child&nbsp;Stack&nbsp;ID", "ChildStackID", Hex(mode, "%04x", child));
+            fields.NumberField(Labels("Child&nbsp;Stack&nbsp;ID", "ChildStackID"), FieldFormat::Hex4, child);
     }
-    if (!IsHtml(mode))
-        m_pImp->EndElement();
-    Field(mode, "DeviceID", "DeviceID", pStack->DeviceID);
-    Field(mode, "Removed", "Removed", pStack->Removed != 0 ? "true" : "false");
+    fields.Close(FieldSection::Element);
+    fields.Field(Labels("DeviceID", "DeviceID"), pStack->DeviceID);
+    fields.Field(Labels("Removed", "Removed"), pStack->Removed != 0 ? "true" : "false");
 
-    if (!IsHtml(mode))
-        m_pImp->BeginElement("DeviceObjects");
+    fields.Open(FieldSection::Element, "DeviceObjects");
     for (const auto& [order, pObject] : pStack->DeviceObjectsByPosition()) {
         CString text;
         text.Format("%d", static_cast<int>(order));
-        if (IsHtml(mode)) {
-            CString heading;
-            heading.Format("DeviceObject.%d%s", static_cast<int>(order), order == 0 ? ".PDO" : "");
-            m_pImp->WriteHeaderRow(heading, "");
-        } else {
-            m_pImp->BeginSection("DeviceObject", "Order", text);
-        }
-        Field(mode, "DeviceObject&nbsp;Address", "ObjectHandle", Hex64(mode, pObject->_NtDeviceObject));
-        if (IsHtml(mode))
-            m_pImp->WriteValue("Order", text);
-        Field(mode, "Device&nbsp;Name", "DeviceName", pObject->_DeviceName);
-        Field(mode, "Driver&nbsp;Name", "DriverName",
-              pObject->_Driver != nullptr ? pObject->_Driver->m_DriverName : CString());
+        // HTML heads each object by its place in the stack and gives the order as a row; XML as an attribute.
+        CString heading;
+        heading.Format("DeviceObject.%d%s", static_cast<int>(order), order == 0 ? ".PDO" : "");
+        fields.OpenSubsection(FieldLabels("DeviceObject", nullptr, heading), "Order", "", kHtml);
+        fields.OpenSubsection("DeviceObject", "Order", text, kXml);
+        fields.NumberField(Labels("DeviceObject&nbsp;Address", "ObjectHandle"), FieldFormat::Hex64,
+                           pObject->_NtDeviceObject);
+        fields.Field("Order", text, nullptr, kHtml);
+        fields.Field(Labels("Device&nbsp;Name", "DeviceName"), pObject->_DeviceName);
+        fields.Field(Labels("Driver&nbsp;Name", "DriverName"),
+                     pObject->_Driver != nullptr ? pObject->_Driver->m_DriverName : CString());
         m_pImp->WriteValue("Loggable", pObject->IsLoggable() ? "true" : "false");
         m_pImp->EndElement();
     }
@@ -181,11 +151,9 @@ void DeviceReporter::OutputDeviceStackProperties(int mode, const CDeviceStack* p
 
 void DeviceReporter::OutputInterface(int mode, const CString& name, const CString& guidText, const CString& link,
                                      const CString& target) {
-    if (IsHtml(mode))
-        m_pImp->WriteHeaderRow("GUID&nbsp;Interface", name);
-    else
-        m_pImp->BeginSection("Interface", "Name", name);
-    Field(mode, "GUID&nbsp;Value", "GUID", guidText);
+    FieldWriter fields(*this, mode);
+    fields.OpenSubsection(FieldLabels("Interface", nullptr, "GUID&nbsp;Interface"), "Name", name);
+    fields.Field(Labels("GUID&nbsp;Value", "GUID"), guidText);
     m_pImp->WriteValue("SymbolicLink", link);
     m_pImp->WriteValue("TargetDevice", target);
     m_pImp->EndElement();

@@ -1,11 +1,13 @@
 // DeviceReporter: what the device reports say about one device checked in the device tree, section by
-// section, through the report's emit back-end. Mode 2 (OUTPUT_MODE_HTML) writes bordered tables whose labels
-// hold "&nbsp;" and whose numbers carry "0x"; every other mode writes XML elements with bare numbers. The
+// section, through the report's emit back-end and a field writer of the report style: mode 2
+// (OUTPUT_MODE_HTML) writes bordered tables whose labels hold "&nbsp;" and whose numbers carry "0x"; mode 0
+// writes XML elements with bare numbers. The
 // reporters own nothing: everything they read belongs to the capture document's device model.
 #pragma once
 
 #include <initializer_list>
 
+#include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/framework/Outputer.h"
 
 class CDeviceClass;
@@ -31,19 +33,14 @@ public:
     // Every device checked in the device tree, in the tree's order.
     static void ReportCheckedDevices(OutputerImp* pImp, CUSBLog* pContext, int mode);
 
-    // A number in the mode's form: the digits of `format` after "0x" in HTML, alone in XML.
-    static CString Hex(int mode, LPCSTR format, ULONG value);
-    static CString Hex64(int mode, ULONG64 value);
-
 protected:
-    static bool IsHtml(int mode) { return mode == OUTPUT_MODE_HTML; }
     // The device's block opened under its type name.
     void BeginReport(int mode);
     // A section: a bordered table headed by its title in HTML, an element in XML.
     void OpenSection(int mode, LPCSTR htmlTitle, LPCSTR xmlName);
     void CloseSection();
-    // One field under the mode's name for it.
-    void Field(int mode, LPCSTR htmlLabel, LPCSTR xmlName, const CString& value);
+    // A field's labels: the XML element's name and the HTML row's label.
+    static FieldLabels Labels(LPCSTR htmlLabel, LPCSTR xmlName) { return FieldLabels(xmlName, nullptr, htmlLabel); }
     // A list of IDs, each named by its index from 0, inside its wrapper element in XML (written also when
     // the list is empty).
     void OutputIdList(int mode, const CStringArray& ids, LPCSTR wrapper, LPCSTR htmlLabel, LPCSTR xmlName);

@@ -22,18 +22,16 @@ static_assert(kDeviceAddress + sizeof(USHORT) <= CHubPort::ConnectionBlockSize);
 } // namespace
 
 void DeviceReporter::OutputPortFields(int mode, const CHubPort& port) {
-    Field(mode, "Upstream&nbsp;Port&nbsp;Number", "PortNumber", Hex(mode, "%08x", port.m_PortNumber));
-    const CString status = Hex(mode, "%08x", port.m_ConnectionStatus);
+    FieldWriter fields(*this, mode);
+    fields.NumberField(Labels("Upstream&nbsp;Port&nbsp;Number", "PortNumber"), FieldFormat::Hex8, port.m_PortNumber);
     // The meaning carries its red mark-up in both media; the XML writer escapes it in the attribute.
     CString meaning;
     CStringContent().ConnectionStatusHtml(port.m_ConnectionStatus, meaning);
-    if (IsHtml(mode))
-        m_pImp->WriteValueMeaning("Connection&nbsp;Status", status, meaning);
-    else
-        m_pImp->WriteValueWithAttribute("ConnectionStatus", status, "Description", meaning);
+    fields.NamedField(Labels("Connection&nbsp;Status", "ConnectionStatus"),
+                      fields.Number(FieldFormat::Hex8, port.m_ConnectionStatus), "Description", meaning);
     if (port.m_pConnectionInfo != nullptr)
-        Field(mode, "Device&nbsp;Address", "DeviceAddress",
-              Hex(mode, "%04x", tdl::LoadLe<USHORT>(port.m_pConnectionInfo + kDeviceAddress)));
+        fields.NumberField(Labels("Device&nbsp;Address", "DeviceAddress"), FieldFormat::Hex4,
+                           tdl::LoadLe<USHORT>(port.m_pConnectionInfo + kDeviceAddress));
 }
 
 void DeviceReporter::OutputPortDeviceDescriptor(int mode, const CHubPort& port) {
@@ -50,7 +48,7 @@ void DeviceReporter::OutputPortDeviceDescriptor(int mode, const CHubPort& port) 
     CStringContent().DeviceClassStrings(reinterpret_cast<const BYTE*>(&summary), classTexts);
     const CStringArray noStrings;
     DeviceDescOutputer(m_pImp, m_pContext, pDescriptor, count)
-        .Output(mode, IsHtml(mode) ? "Device&nbsp;Descriptor" : "DeviceDescriptor", "", classTexts, noStrings, false);
+        .Output(mode, Labels("Device&nbsp;Descriptor", "DeviceDescriptor").For(mode), "", classTexts, noStrings, false);
 }
 
 void DeviceReporter::OutputPortConfiguration(int mode, const CHubPort& port) {
@@ -58,5 +56,6 @@ void DeviceReporter::OutputPortConfiguration(int mode, const CHubPort& port) {
         return;
     const CUsbConfiguration* pConfiguration = port.m_Configurations[0];
     FullConfigDescOutputer(m_pImp, m_pContext, pConfiguration->m_pConfigDesc, pConfiguration->m_nConfigDescLength)
-        .Output(mode, IsHtml(mode) ? "Full&nbsp;Configuration&nbsp;Descriptor" : "FullConfiguration", "", false, false);
+        .Output(mode, Labels("Full&nbsp;Configuration&nbsp;Descriptor", "FullConfiguration").For(mode), "", false,
+                false);
 }

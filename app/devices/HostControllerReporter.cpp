@@ -19,14 +19,12 @@ void HostControllerReporter::Report(int mode) {
 void HostControllerReporter::OutputDeviceInterfaces(int mode) {
     OpenSection(mode, "Device&nbsp;Interfaces", "DeviceInterfaces");
     if (!m_pController->GetDeviceName().IsEmpty()) {
-        if (IsHtml(mode)) {
-            m_pImp->WriteHeaderRow("Public&nbsp;HCD&nbsp;Interface", "");
-        } else {
-            m_pImp->BeginSection("Interface", "Name", "HCD");
-            // The legacy name has no interface class; XML keeps the element so every interface has one.
-            m_pImp->BeginElement("GUID");
-            m_pImp->EndElement();
-        }
+        FieldWriter fields(*this, mode);
+        fields.OpenSubsection(FieldLabels("Interface", nullptr, "Public&nbsp;HCD&nbsp;Interface"), "Name", "", kHtml);
+        fields.OpenSubsection("Interface", "Name", "HCD", kXml);
+        // The legacy name has no interface class; XML keeps the element so every interface has one.
+        fields.Open(FieldSection::Element, "GUID");
+        fields.Close(FieldSection::Element);
         m_pImp->WriteValue("SymbolicLink", m_pController->GetQuotedHcdLink());
         m_pImp->WriteValue("TargetDevice", m_pController->m_TargetDevice);
         m_pImp->EndElement();

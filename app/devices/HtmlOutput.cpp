@@ -40,6 +40,7 @@ CHtmlOutput::~CHtmlOutput() {
 }
 
 BOOL CHtmlOutput::OpenByName(LPCTSTR fileName) {
+    FlushPending();
     return report_file::OpenNamed(m_File, fileName, m_FileName, m_WriteError);
 }
 
@@ -51,7 +52,28 @@ BOOL CHtmlOutput::OpenFile() {
 }
 
 void CHtmlOutput::Close() {
+    FlushPending();
     report_file::Close(m_File, m_WriteError);
+}
+
+bool CHtmlOutput::WriteText(const char* text, size_t length) {
+    // Enough gathered to make one write worth its call.
+    constexpr size_t kPendingLimit = 64 * 1024;
+    if (m_Batches == 0)
+        return report_file::Write(m_File, text, static_cast<UINT>(length), m_WriteError);
+    m_Pending.append(text, length);
+    if (m_Pending.size() >= kPendingLimit)
+        return FlushPending();
+    return !m_WriteError;
+}
+
+bool CHtmlOutput::FlushPending() {
+    if (m_Pending.empty())
+        return !m_WriteError;
+    const bool written =
+        report_file::Write(m_File, m_Pending.data(), static_cast<UINT>(m_Pending.size()), m_WriteError);
+    m_Pending.clear();
+    return written;
 }
 
 bool CHtmlOutput::WriteLine(LPCSTR text) {
@@ -61,10 +83,16 @@ bool CHtmlOutput::WriteLine(LPCSTR text) {
 bool CHtmlOutput::WriteString(LPCSTR text) {
     if (text == nullptr)
         text = "";
-    return report_file::Write(m_File, text, static_cast<UINT>(std::strlen(text)), m_WriteError);
+    return WriteText(text, std::strlen(text));
 }
 
 bool CHtmlOutput::WriteJoinedLine(std::initializer_list<LPCSTR> pieces) {
+    if (m_Batches > 0) {
+        for (LPCSTR piece : pieces)
+            if (piece != nullptr)
+                m_Pending += piece;
+        return WriteText("\r\n", 2);
+    }
     CString line;
     for (LPCSTR piece : pieces)
         line += piece;

@@ -47,11 +47,11 @@ void HubReporter::OutputHubDescriptor(int mode) {
     case 0:
     case 0x29:
         HubClassDescUsb2Outputer(m_pImp, m_pContext, pDescriptor, kHubDescriptorBytes)
-            .Output(mode, IsHtml(mode) ? "Hub&nbsp;Class&nbsp;Descriptor" : "HubDescriptor", "", false);
+            .Output(mode, Labels("Hub&nbsp;Class&nbsp;Descriptor", "HubDescriptor").For(mode), "", false);
         break;
     case 0x2A:
         HubClassDescUsb3Outputer(m_pImp, m_pContext, pDescriptor, kHubDescriptorBytes)
-            .Output(mode, IsHtml(mode) ? "SuperSpeed&nbsp;Hub&nbsp;Class&nbsp;Descriptor" : "SuperSpeedHubDescriptor",
+            .Output(mode, Labels("SuperSpeed&nbsp;Hub&nbsp;Class&nbsp;Descriptor", "SuperSpeedHubDescriptor").For(mode),
                     "", false);
         break;
     default:
@@ -64,7 +64,7 @@ RootHubReporter::RootHubReporter(OutputerImp* pImp, CUSBLog* pContext, CUsbHub* 
 
 void RootHubReporter::OutputHubProperties(int mode) {
     OpenSection(mode, "RootHub", "RootHub");
-    m_pImp->WriteValue("NumberOfPorts", Hex(mode, "%02x", m_pHub->GetNumberOfPorts()));
+    FieldWriter(*this, mode).NumberField("NumberOfPorts", FieldFormat::Hex2, m_pHub->GetNumberOfPorts());
     const CHostController* pController = m_pHub->GetHostController();
     LPCSTR speed = m_pHub->IsSuperSpeed()                             ? "5Gbps (max)"
                    : pController != nullptr && pController->m_bIsEhci ? "High (max)"
@@ -79,7 +79,9 @@ ExternalHubReporter::ExternalHubReporter(OutputerImp* pImp, CUSBLog* pContext, C
 void ExternalHubReporter::OutputHubProperties(int mode) {
     OpenSection(mode, "External&nbsp;Hub&nbsp;Properties", "ExternalHub");
     OutputPortFields(mode, *m_pPort);
-    Field(mode, "Number&nbsp;Of&nbsp;Hub&nbsp;Ports", "NumberOfPorts", Hex(mode, "%02x", m_pHub->GetNumberOfPorts()));
+    FieldWriter(*this, mode)
+        .NumberField(Labels("Number&nbsp;Of&nbsp;Hub&nbsp;Ports", "NumberOfPorts"), FieldFormat::Hex2,
+                     m_pHub->GetNumberOfPorts());
     CloseSection();
 }
 

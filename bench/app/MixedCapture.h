@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/core/LogRecords.h"
 #include "common/LogHeader.h"
 #include "common/NodeEntries.h"
 #include "common/RecordPayloads.h"
@@ -116,6 +117,21 @@ inline ULONG WriteMixedRecord(const std::vector<Shape>& shapes, uint64_t i, BYTE
         std::memcpy(writer.Part2(), shape.part2.data(), shape.part2.size());
     writer.WriteTrailer();
     return layout.RecordSize();
+}
+
+// The store's first bank (made MixedCaptureBytes large) filled with records 0 to count - 1, each indexed.
+inline void WriteMixedCapture(LogRecords::CLogRecords& store, const std::vector<Shape>& shapes, uint64_t count) {
+    BYTE* pointer = nullptr;
+    DWORD left = 0;
+    store.GetWriteSpace(pointer, left);
+    const BYTE* const start = pointer;
+    for (uint64_t i = 0; i < count; ++i) {
+        const ULONG size = WriteMixedRecord(shapes, i, pointer, left);
+        store.Add(reinterpret_cast<_LOGHDR*>(pointer));
+        pointer += size;
+        left -= size;
+    }
+    store.AdvanceWrite(static_cast<DWORD>(pointer - start));
 }
 
 } // namespace tdl::bench

@@ -38,16 +38,7 @@ struct MixedCapture {
         const std::vector<tdl::bench::Shape> shapes = tdl::bench::Shapes();
         const uint64_t bytes = tdl::bench::MixedCaptureBytes(shapes, kRecords);
         store.CreateBuffer(static_cast<DWORD>(bytes), 0);
-        BYTE* pointer = nullptr;
-        DWORD left = 0;
-        store.GetWriteSpace(pointer, left);
-        for (INT_PTR i = 0; i < kRecords; ++i) {
-            const ULONG size = tdl::bench::WriteMixedRecord(shapes, static_cast<uint64_t>(i), pointer, left);
-            store.Add(reinterpret_cast<_LOGHDR*>(pointer));
-            pointer += size;
-            left -= size;
-        }
-        store.AdvanceWrite(static_cast<DWORD>(bytes));
+        tdl::bench::WriteMixedCapture(store, shapes, static_cast<uint64_t>(kRecords));
         store.SetLatestStart(tdl::test::kDeviceObjectStart);
     }
 

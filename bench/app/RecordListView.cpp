@@ -54,16 +54,7 @@ struct ListOverCapture {
         const uint64_t bytes = tdl::bench::MixedCaptureBytes(shapes, kRecords);
         store.CreateBuffer(static_cast<DWORD>(bytes), kReserve);
         store.SetCapturing();
-        BYTE* pointer = nullptr;
-        DWORD left = 0;
-        store.GetWriteSpace(pointer, left);
-        for (uint64_t i = 0; i < kRecords; ++i) {
-            const ULONG size = tdl::bench::WriteMixedRecord(shapes, i, pointer, left);
-            store.Add(reinterpret_cast<_LOGHDR*>(pointer));
-            pointer += size;
-            left -= size;
-        }
-        store.AdvanceWrite(static_cast<DWORD>(bytes));
+        tdl::bench::WriteMixedCapture(store, shapes, kRecords);
         store.SetLatestStart(tdl::test::kDeviceObjectStart);
         next = kRecords;
 

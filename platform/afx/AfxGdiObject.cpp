@@ -4,6 +4,7 @@
 
 #include "AfxDC.h"
 #include "AfxException.h"
+#include "AfxWinApp.h"
 
 CGdiObject::~CGdiObject() {
     DeleteObject();
@@ -99,6 +100,14 @@ BOOL CBitmap::CreateCompatibleBitmap(CDC* pDC, int nWidth, int nHeight) {
 
 BOOL CBitmap::CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitcount, const void* lpBits) {
     return Attach(::CreateBitmap(nWidth, nHeight, nPlanes, nBitcount, lpBits));
+}
+
+BOOL CBitmap::LoadBitmap(UINT nIDResource) {
+    return LoadBitmap(MAKEINTRESOURCEA(nIDResource));
+}
+
+BOOL CBitmap::LoadBitmap(LPCTSTR lpszResourceName) {
+    return Attach(::LoadBitmapA(AfxGetResourceHandle(), lpszResourceName));
 }
 
 int CBitmap::GetBitmap(BITMAP* pBitMap) const {

@@ -59,6 +59,9 @@ class CBitmap : public CGdiObject {
 public:
     BOOL CreateCompatibleBitmap(CDC* pDC, int nWidth, int nHeight);
     BOOL CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitcount, const void* lpBits);
+    // The program's bitmap resource; FALSE when there is none.
+    BOOL LoadBitmap(UINT nIDResource);
+    BOOL LoadBitmap(LPCTSTR lpszResourceName);
     int GetBitmap(BITMAP* pBitMap) const;
     operator HBITMAP() const { return reinterpret_cast<HBITMAP>(m_hObject); }
 };

@@ -383,6 +383,10 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     if (!state)
         return DefWindowProcA(hwnd, message, wParam, lParam);
     switch (message) {
+    case WM_NCCREATE:
+        // The scroll bar styles are the drop-down list's (it always scrolls): the field itself has none.
+        SetWindowLongA(hwnd, GWL_STYLE, GetWindowLongA(hwnd, GWL_STYLE) & ~(WS_VSCROLL | WS_HSCROLL));
+        return DefWindowProcA(hwnd, message, wParam, lParam);
     case WM_CREATE:
         Create(hwnd, *state, *reinterpret_cast<const CREATESTRUCTA*>(lParam));
         return 0;

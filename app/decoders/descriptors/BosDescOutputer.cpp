@@ -11,11 +11,11 @@ CString BosTypeValue(int, const uint8_t* field) {
     return text;
 }
 
-const DescField kFields[] = {
-    DescByte("bLength"),
-    DescByte("bDescriptorType").ValuedBy(BosTypeValue),
-    DescWord("wTotalLength"),
-    DescByte("bNumDeviceCaps"),
+const FieldDecl kFields[] = {
+    FieldU8("bLength"),
+    FieldU8("bDescriptorType").ValuedBy(BosTypeValue),
+    FieldU16("wTotalLength"),
+    FieldU8("bNumDeviceCaps"),
 };
 
 } // namespace

@@ -4,15 +4,15 @@ namespace {
 
 constexpr char kConfiguration[] = "CONFIGURATION";
 
-const DescField kFields[] = {
-    DescByte("bLength"),
-    DescByte("bDescriptorType").Named("Name", TypeNameOrInvalid<2, kConfiguration>),
-    DescWord("wTotalLength"),
-    DescByte("bNumInterfaces"),
-    DescByte("bConfigurationValue"),
-    DescByte("iConfiguration"),
-    DescByte("bmAttributes"),
-    DescByte("MaxPower"),
+const FieldDecl kFields[] = {
+    FieldU8("bLength"),
+    FieldU8("bDescriptorType").Named("Name", TypeNameOrInvalid<2, kConfiguration>),
+    FieldU16("wTotalLength"),
+    FieldU8("bNumInterfaces"),
+    FieldU8("bConfigurationValue"),
+    FieldU8("iConfiguration"),
+    FieldU8("bmAttributes"),
+    FieldU8("MaxPower"),
 };
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "app/decoders/descriptors/DescWalk.h"
 
-#include "app/decoders/framework/Outputer.h"
+#include "app/decoders/framework/FieldWriter.h"
 
 namespace {
 
@@ -19,27 +19,24 @@ DescStep MeasureDescriptor(const BYTE* pBytes, ULONG left) {
     return {length, true};
 }
 
-void OutputBrokenDescriptor(Outputer& outputer, int mode, const BYTE* pBytes, ULONG left) {
-    // Like every other row of a descriptor, a mark exists only in the three media.
-    if (mode != OUTPUT_MODE_XML && mode != OUTPUT_MODE_GRID && mode != OUTPUT_MODE_HTML)
-        return;
+void OutputBrokenDescriptor(FieldWriter& fields, const BYTE* pBytes, ULONG left) {
     CString text;
     if (left < kHeaderBytes) {
         text.Format(left == 1 ? "%u byte left" : "%u bytes left", static_cast<unsigned>(left));
-        outputer.OutputDefect(mode, "Truncated", text);
+        fields.Defect("Truncated", text);
         return;
     }
     const unsigned length = pBytes[0];
     if (length < kHeaderBytes) {
         text.Format("bLength %u", length);
-        outputer.OutputDefect(mode, "Malformed", text);
+        fields.Defect("Malformed", text);
     } else {
         text.Format("bLength %u, %u bytes left", length, static_cast<unsigned>(left));
-        outputer.OutputDefect(mode, "Truncated", text);
+        fields.Defect("Truncated", text);
     }
 }
 
-void WalkDescriptors(Outputer& outputer, int mode, const BYTE* pBytes, ULONG count, DescStep header,
+void WalkDescriptors(FieldWriter& fields, const BYTE* pBytes, ULONG count, DescStep header,
                      const std::function<void(const BYTE* pDescriptor, ULONG size)>& each) {
     DescStep step = header;
     ULONG position = 0;
@@ -48,22 +45,15 @@ void WalkDescriptors(Outputer& outputer, int mode, const BYTE* pBytes, ULONG cou
         const ULONG left = count - position;
         if (left < kHeaderBytes) {
             if (left == 1)
-                OutputBrokenDescriptor(outputer, mode, pBytes + position, left);
+                OutputBrokenDescriptor(fields, pBytes + position, left);
             return;
         }
         step = MeasureDescriptor(pBytes + position, left);
         each(pBytes + position, step.size);
     }
-    OutputBrokenDescriptor(outputer, mode, pBytes + position, count - position);
+    OutputBrokenDescriptor(fields, pBytes + position, count - position);
 }
 
-CString WalkTitle(int mode, const char* elementName) {
-    switch (mode) {
-    case OUTPUT_MODE_GRID:
-        return "Descriptor Type";
-    case OUTPUT_MODE_HTML:
-        return "Descriptor";
-    default:
-        return elementName;
-    }
+FieldLabels WalkTitle(const char* elementName) {
+    return FieldLabels(elementName, "Descriptor Type", "Descriptor");
 }

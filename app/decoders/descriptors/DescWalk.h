@@ -8,7 +8,9 @@
 
 #include <functional>
 
-class Outputer;
+#include "app/decoders/framework/FieldDecl.h"
+
+class FieldWriter;
 
 struct DescStep {
     ULONG size;  // the bytes the descriptor's decoder gets
@@ -19,14 +21,14 @@ DescStep MeasureDescriptor(const BYTE* pBytes, ULONG left);
 
 // Marks a descriptor that broke the rule ("Malformed" below 2, "Truncated" past the end), or bytes too few
 // for a header, after its section at the walk's level.
-void OutputBrokenDescriptor(Outputer& outputer, int mode, const BYTE* pBytes, ULONG left);
+void OutputBrokenDescriptor(FieldWriter& fields, const BYTE* pBytes, ULONG left);
 
 // Walks the descriptors after a set's header, whose step is given: `each` decodes every descriptor over the
 // bytes it gets, while 2 bytes are left. A descriptor that breaks the rule (the header too) ends the walk
 // marked, and so does a single byte left over.
-void WalkDescriptors(Outputer& outputer, int mode, const BYTE* pBytes, ULONG count, DescStep header,
+void WalkDescriptors(FieldWriter& fields, const BYTE* pBytes, ULONG count, DescStep header,
                      const std::function<void(const BYTE* pDescriptor, ULONG size)>& each);
 
 // The title of a descriptor's section in a walk: "Descriptor Type" in the grid, "Descriptor" in HTML, and
 // the element name of its kind in XML.
-CString WalkTitle(int mode, const char* elementName);
+FieldLabels WalkTitle(const char* elementName);

@@ -9,26 +9,26 @@ constexpr BYTE kLpm = 0x02;
 constexpr BYTE kLtm = 0x02;
 
 // bLength, bDescriptorType, bDevCapabilityType: what every capability starts with.
-constexpr DescField CapabilityHead(int index) {
+constexpr FieldDecl CapabilityHead(int index) {
     switch (index) {
     case 0:
-        return DescByte("bLength");
+        return FieldU8("bLength");
     case 1:
-        return DescByte("bDescriptorType").Named("Name", TypeNameOrInvalid<16, kDeviceCapability>);
+        return FieldU8("bDescriptorType").Named("Name", TypeNameOrInvalid<16, kDeviceCapability>);
     default:
-        return DescByte("bDevCapabilityType");
+        return FieldU8("bDevCapabilityType");
     }
 }
 
-CString LpmText(const DescFieldEnv&, ULONG attributes) {
+CString LpmText(const FieldEnv&, ULONG64 attributes) {
     return (attributes & kLpm) != 0 ? "LPM" : "-";
 }
 
-CString LtmText(const DescFieldEnv&, ULONG attributes) {
+CString LtmText(const FieldEnv&, ULONG64 attributes) {
     return (attributes & kLtm) != 0 ? "LTM" : "-";
 }
 
-CString SpeedsText(const DescFieldEnv&, ULONG speeds) {
+CString SpeedsText(const FieldEnv&, ULONG64 speeds) {
     static constexpr const char* kSpeeds[] = {"low.", "full.", "high.", "5Gbps"};
     CString text;
     for (unsigned bit = 0; bit < 4; ++bit) {
@@ -38,7 +38,7 @@ CString SpeedsText(const DescFieldEnv&, ULONG speeds) {
     return text;
 }
 
-CString FullFunctionalityText(const DescFieldEnv&, ULONG speed) {
+CString FullFunctionalityText(const FieldEnv&, ULONG64 speed) {
     switch (speed) {
     case 1:
         return "low";
@@ -53,7 +53,7 @@ CString FullFunctionalityText(const DescFieldEnv&, ULONG speed) {
     }
 }
 
-CString LatencyText(const DescFieldEnv&, ULONG latency) {
+CString LatencyText(const FieldEnv&, ULONG64 latency) {
     CString text;
     text.Format("%c%u us.", latency > 0 ? '<' : ' ', static_cast<unsigned>(latency));
     return text;
@@ -67,34 +67,34 @@ CString GuidValue(int, const uint8_t* field) {
     return text;
 }
 
-constexpr uint8_t kMissingText = DescField::kTextWhenMissing;
+constexpr uint16_t kMissingText = FieldDecl::kNameWhenMissing;
 
-const DescField kOtherFields[] = {CapabilityHead(0), CapabilityHead(1), CapabilityHead(2)};
+const FieldDecl kOtherFields[] = {CapabilityHead(0), CapabilityHead(1), CapabilityHead(2)};
 
-const DescField kUsb2Fields[] = {
+const FieldDecl kUsb2Fields[] = {
     CapabilityHead(0),
     CapabilityHead(1),
     CapabilityHead(2).Named("Name", "USB 2.0 Extension"),
-    DescDword("bmAttributes").Named("Name", LpmText, kMissingText),
+    FieldU32("bmAttributes").Named("Name", LpmText, kMissingText),
 };
 
-const DescField kSuperSpeedFields[] = {
+const FieldDecl kSuperSpeedFields[] = {
     CapabilityHead(0),
     CapabilityHead(1),
     CapabilityHead(2).Named("Name", "SuperSpeed USB"),
-    DescByte("bmAttributes").Named("Name", LtmText, kMissingText),
-    DescWord("wSpeedsSupported").Named("Speeds", SpeedsText, kMissingText),
-    DescByte("bFunctionalitySupport").Named("FullFunctionalityAt", FullFunctionalityText, kMissingText),
-    DescByte("bU1DevExitLat").Named("Latency", LatencyText, kMissingText),
-    DescWord("wU2DevExitLat").Named("Latency", LatencyText, kMissingText),
+    FieldU8("bmAttributes").Named("Name", LtmText, kMissingText),
+    FieldU16("wSpeedsSupported").Named("Speeds", SpeedsText, kMissingText),
+    FieldU8("bFunctionalitySupport").Named("FullFunctionalityAt", FullFunctionalityText, kMissingText),
+    FieldU8("bU1DevExitLat").Named("Latency", LatencyText, kMissingText),
+    FieldU16("wU2DevExitLat").Named("Latency", LatencyText, kMissingText),
 };
 
-const DescField kContainerFields[] = {
+const FieldDecl kContainerFields[] = {
     CapabilityHead(0),
     CapabilityHead(1),
     CapabilityHead(2).Named("Name", "Container ID"),
-    DescByte("bReserved"),
-    DescField{"ContainerID", sizeof(GUID)}.ValuedBy(GuidValue),
+    FieldU8("bReserved"),
+    FieldDecl{"ContainerID", FieldFormat::Hex8, sizeof(GUID)}.ValuedBy(GuidValue),
 };
 
 } // namespace
@@ -103,10 +103,11 @@ DevCapDescOutputer::DevCapDescOutputer(OutputerImp* pImp, CUSBLog* pContext, con
     : DescOutputer(pImp, pContext, pBytes, count) {}
 
 void DevCapDescOutputer::Output(int mode, const CString& title, const CString& value, ULONG& consumed) {
-    static const DescLabel kDataLabel("CapabilityData", "Capability Data", "CapabilityData");
-    OpenSection(mode, title, value, DescLayout::Section);
+    static const FieldLabels kDataLabel("CapabilityData", "Capability Data", "CapabilityData");
+    FieldWriter fields(*this, mode);
+    OpenSection(fields, title, value, DescLayout::Section);
     tdl::ByteReader reader = Reader();
-    OutputFields(mode, kOtherFields, reader, DescStyle::Placeholder);
+    fields.Fields(kOtherFields, reader, FieldWalk::Placeholder);
     BYTE length = 0;
     CString data(kMissing);
     if (reader.ReadAt(0, length)) {
@@ -120,8 +121,8 @@ void DevCapDescOutputer::Output(int mode, const CString& title, const CString& v
             reader.Skip(static_cast<size_t>(dataBytes));
         }
     }
-    OutputField(mode, kDataLabel.For(mode), data);
-    CloseSection(mode, DescLayout::Section);
+    fields.Field(kDataLabel, data);
+    CloseSection(fields, DescLayout::Section);
     consumed = static_cast<ULONG>(reader.Position());
 }
 

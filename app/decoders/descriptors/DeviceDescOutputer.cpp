@@ -8,11 +8,11 @@ namespace {
 
 constexpr char kDevice[] = "DEVICE";
 
-const DescLabel kLengthLabel("bLength", nullptr, "Descriptor&nbsp;Length");
-const DescLabel kTypeLabel("bDescriptorType", nullptr, "Descriptor&nbsp;Type");
+const FieldLabels kLengthLabel("bLength", nullptr, "Descriptor&nbsp;Length");
+const FieldLabels kTypeLabel("bDescriptorType", nullptr, "Descriptor&nbsp;Type");
 
 // The text of a string index: the device's string, none for index 0 or a string it does not have.
-CString StringIndexText(const DescFieldEnv& env, ULONG index) {
+CString StringIndexText(const FieldEnv& env, ULONG64 index) {
     const auto* strings = static_cast<const CStringArray*>(env.extra);
     if (strings == nullptr || index == 0 || static_cast<INT_PTR>(index) >= strings->GetSize())
         return CString();
@@ -23,35 +23,35 @@ CString Entry(const CStringArray& list, INT_PTR index) {
     return index < list.GetSize() ? list.GetAt(index) : CString();
 }
 
-const DescField kDeviceHead[] = {
-    DescByte(kLengthLabel),
-    DescByte(kTypeLabel).Named("Name", TypeNameOrInvalid<1, kDevice>),
-    DescWord("bcdUSB").Named("Version", DescOutputer::VersionFieldText),
+const FieldDecl kDeviceHead[] = {
+    FieldU8(kLengthLabel),
+    FieldU8(kTypeLabel).Named("Name", TypeNameOrInvalid<1, kDevice>),
+    FieldU16("bcdUSB").Named("Version", DescOutputer::VersionFieldText),
 };
 
-const DescField kDeviceTail[] = {
-    DescByte("bDeviceSubClass"),
-    DescByte("bDeviceProtocol"),
-    DescByte("bMaxPacketSize0"),
-    DescWord("idVendor"),
-    DescWord("idProduct"),
-    DescWord("bcdDevice").Named("Version", DescOutputer::VersionFieldText),
-    DescByte("iManufacturer").Named("Value", StringIndexText, DescField::kPlainWithoutText),
-    DescByte("iProduct").Named("Value", StringIndexText, DescField::kPlainWithoutText),
-    DescByte("iSerialNumber").Named("Value", StringIndexText, DescField::kPlainWithoutText),
-    DescByte("bNumConfigurations"),
+const FieldDecl kDeviceTail[] = {
+    FieldU8("bDeviceSubClass"),
+    FieldU8("bDeviceProtocol"),
+    FieldU8("bMaxPacketSize0"),
+    FieldU16("idVendor"),
+    FieldU16("idProduct"),
+    FieldU16("bcdDevice").Named("Version", DescOutputer::VersionFieldText),
+    FieldU8("iManufacturer").Named("Value", StringIndexText, FieldDecl::kPlainWithoutName),
+    FieldU8("iProduct").Named("Value", StringIndexText, FieldDecl::kPlainWithoutName),
+    FieldU8("iSerialNumber").Named("Value", StringIndexText, FieldDecl::kPlainWithoutName),
+    FieldU8("bNumConfigurations"),
 };
 
-const DescField kQualifierFields[] = {
-    DescByte(kLengthLabel),
-    DescByte(kTypeLabel).Named("Name", "DEVICE QUALIFIER"),
-    DescWord("bcdUSB").Named("Version", DescOutputer::VersionFieldText),
-    DescByte("bDeviceClass"),
-    DescByte("bDeviceSubClass"),
-    DescByte("bDeviceProtocol"),
-    DescByte("bMaxPacketSize0"),
-    DescByte("bNumConfigurations"),
-    DescByte("bReserved"),
+const FieldDecl kQualifierFields[] = {
+    FieldU8(kLengthLabel),
+    FieldU8(kTypeLabel).Named("Name", "DEVICE QUALIFIER"),
+    FieldU16("bcdUSB").Named("Version", DescOutputer::VersionFieldText),
+    FieldU8("bDeviceClass"),
+    FieldU8("bDeviceSubClass"),
+    FieldU8("bDeviceProtocol"),
+    FieldU8("bMaxPacketSize0"),
+    FieldU8("bNumConfigurations"),
+    FieldU8("bReserved"),
 };
 
 } // namespace
@@ -62,32 +62,29 @@ DeviceDescOutputer::DeviceDescOutputer(OutputerImp* pImp, CUSBLog* pContext, con
 void DeviceDescOutputer::Output(int mode, const CString& title, const CString& value, const CStringArray& classTexts,
                                 const CStringArray& strings, bool nested) {
     const DescLayout layout = LayoutOf(false, nested);
-    OpenSection(mode, title, value, layout);
+    FieldWriter fields(*this, mode);
+    OpenSection(fields, title, value, layout);
     tdl::ByteReader reader = Reader();
     BYTE deviceClass = 0;
-    if (OutputFields(mode, kDeviceHead, reader, DescStyle::Stop) && reader.Read(deviceClass)) {
-        OutputDeviceClass(mode, deviceClass, classTexts);
-        OutputFields(mode, kDeviceTail, reader, DescStyle::Stop, &strings);
+    if (fields.Fields(kDeviceHead, reader, FieldWalk::Stop) && reader.Read(deviceClass)) {
+        OutputDeviceClass(fields, deviceClass, classTexts);
+        fields.Fields(kDeviceTail, reader, FieldWalk::Stop, &strings);
     }
-    CloseSection(mode, layout);
+    CloseSection(fields, layout);
 }
 
-void DeviceDescOutputer::OutputDeviceClass(int mode, BYTE deviceClass, const CStringArray& classTexts) {
-    CString value;
-    value.Format(ByteFormat(mode), deviceClass);
+void DeviceDescOutputer::OutputDeviceClass(FieldWriter& fields, BYTE deviceClass, const CStringArray& classTexts) {
+    const CString value = fields.Text(FieldFormat::Hex2, deviceClass);
     const CString classText = Entry(classTexts, 1);
     const CString interfaceClass = Entry(classTexts, 2);
     if (!classText.IsEmpty()) {
-        OutputFieldWithText(mode, "bDeviceClass", value, "DeviceClass", classText);
-        if (mode == OUTPUT_MODE_GRID && !interfaceClass.IsEmpty()) {
-            CString row;
-            row.Format("Interface Class: %s", interfaceClass.GetString());
-            m_pImp->AddItem("", row, nullptr);
-        }
+        fields.NamedField("bDeviceClass", value, "DeviceClass", classText);
+        if (!interfaceClass.IsEmpty())
+            fields.Field("", "Interface Class: " + interfaceClass, nullptr, kGrid);
     } else if (!interfaceClass.IsEmpty()) {
-        OutputFieldWithText(mode, "bDeviceClass", value, "InterfaceClass", interfaceClass);
+        fields.NamedField("bDeviceClass", value, "InterfaceClass", interfaceClass);
     } else {
-        OutputField(mode, "bDeviceClass", value);
+        fields.Field("bDeviceClass", value);
     }
 }
 

@@ -16,7 +16,7 @@ public:
                 const CStringArray& strings, bool nested);
 
 private:
-    void OutputDeviceClass(int mode, BYTE deviceClass, const CStringArray& classTexts);
+    void OutputDeviceClass(FieldWriter& fields, BYTE deviceClass, const CStringArray& classTexts);
 };
 
 class DevQualifierDescOutputer : public DescOutputer {

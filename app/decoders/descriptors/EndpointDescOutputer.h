@@ -15,12 +15,9 @@ public:
     static CString GroupedTitle(const BYTE* pBytes, ULONG count);
 
 private:
-    void OutputAttributes(int mode, BYTE attributes);
-    void OutputMaxPacketSize(int mode, BYTE attributes, USHORT maxPacketSize);
-    void OutputInterval(int mode, BYTE address, BYTE attributes, BYTE interval);
-    // Opens a group inside the endpoint: a grid group, an XML element, an HTML row of its own. It closes
-    // as a subsection does.
-    void OpenGroup(int mode, const DescLabel& label);
+    void OutputAttributes(FieldWriter& fields, BYTE attributes);
+    void OutputMaxPacketSize(FieldWriter& fields, BYTE attributes, USHORT maxPacketSize);
+    void OutputInterval(FieldWriter& fields, BYTE address, BYTE attributes, BYTE interval);
 };
 
 class CompanionEndpointDescOutputer : public DescOutputer {

@@ -12,28 +12,34 @@ constexpr BYTE kUsb2Extension = 2;
 constexpr BYTE kSuperSpeed = 3;
 constexpr BYTE kContainerId = 4;
 
+// A capability's section value: the text in the grid and HTML, none in XML.
+FieldLabels SectionValue(const char* text) {
+    return FieldLabels("", text);
+}
+
 } // namespace
 
 FullBosDescOutputer::FullBosDescOutputer(OutputerImp* pImp, CUSBLog* pContext, const BYTE* pBytes, ULONG count)
     : DescOutputer(pImp, pContext, pBytes, count) {}
 
 void FullBosDescOutputer::Output(int mode, const CString& title, const CString& value) {
-    BeginSection(mode, title, value);
+    FieldWriter fields(*this, mode);
+    OpenSection(fields, title, value, DescLayout::Section);
     const DescStep step = MeasureDescriptor(m_pBytes, m_Count);
     ULONG consumed = 0;
     BosDescOutputer(m_pImp, m_pContext, m_pBytes, step.size)
-        .Output(mode, WalkTitle(mode, "FullBosDescriptor"), mode == OUTPUT_MODE_XML ? "" : "BOS", consumed);
-    WalkDescriptors(*this, mode, m_pBytes, m_Count, step,
+        .Output(mode, WalkTitle("FullBosDescriptor").For(mode), SectionValue("BOS").For(mode), consumed);
+    WalkDescriptors(fields, m_pBytes, m_Count, step,
                     [&](const BYTE* pDescriptor, ULONG size) { OutputCapability(mode, pDescriptor, size); });
-    EndSection(mode);
+    CloseSection(fields, DescLayout::Section);
 }
 
 void FullBosDescOutputer::OutputCapability(int mode, const BYTE* pBytes, ULONG size) {
-    const bool xml = mode == OUTPUT_MODE_XML;
     ULONG consumed = 0;
     if (pBytes[1] != kCapabilityType) {
         GenericDescOutputer(m_pImp, m_pContext, pBytes, size)
-            .Output(mode, WalkTitle(mode, "GenericDescriptor"), xml ? "" : "OTHER BOS", consumed, false);
+            .Output(mode, WalkTitle("GenericDescriptor").For(mode), SectionValue("OTHER BOS").For(mode), consumed,
+                    false);
         return;
     }
     // A capability without its type byte is shown by the decoder of unknown capabilities.
@@ -41,22 +47,23 @@ void FullBosDescOutputer::OutputCapability(int mode, const BYTE* pBytes, ULONG s
     switch (capability) {
     case kUsb2Extension:
         Usb2DevCapDescOutputer(m_pImp, m_pContext, pBytes, size)
-            .Output(mode, WalkTitle(mode, "DeviceCapability-Usb2Ext"), xml ? "" : "DEVICE CAPABILITY (USB2 Ext)",
-                    consumed);
+            .Output(mode, WalkTitle("DeviceCapability-Usb2Ext").For(mode),
+                    SectionValue("DEVICE CAPABILITY (USB2 Ext)").For(mode), consumed);
         break;
     case kSuperSpeed:
         SuperSpeedDevCapDescOutputer(m_pImp, m_pContext, pBytes, size)
-            .Output(mode, WalkTitle(mode, "DeviceCapability-SuperSpeed"), xml ? "" : "DEVICE CAPABILITY (SuperSpeed)",
-                    consumed);
+            .Output(mode, WalkTitle("DeviceCapability-SuperSpeed").For(mode),
+                    SectionValue("DEVICE CAPABILITY (SuperSpeed)").For(mode), consumed);
         break;
     case kContainerId:
         ContainerDevCapDescOutputer(m_pImp, m_pContext, pBytes, size)
-            .Output(mode, WalkTitle(mode, "DeviceCapability-ContainerId"),
-                    xml ? "" : "DEVICE CAPABILITY (Container ID)", consumed);
+            .Output(mode, WalkTitle("DeviceCapability-ContainerId").For(mode),
+                    SectionValue("DEVICE CAPABILITY (Container ID)").For(mode), consumed);
         break;
     default:
         DevCapDescOutputer(m_pImp, m_pContext, pBytes, size)
-            .Output(mode, WalkTitle(mode, "DeviceCapability-Other"), xml ? "" : "DEVICE CAPABILITY", consumed);
+            .Output(mode, WalkTitle("DeviceCapability-Other").For(mode), SectionValue("DEVICE CAPABILITY").For(mode),
+                    consumed);
         break;
     }
 }

@@ -15,8 +15,9 @@ enum class Decoder { Interface, Endpoint, Association, Companion, Hid, Generic }
 
 struct Kind {
     Decoder decoder;
-    const char* element; // the section's element name in XML
-    const char* value;   // the section's value, and its caption in the grouped layout
+    const char* element;               // the section's element name in XML
+    const char* value;                 // the section's value, and its caption in the grouped layout
+    const char* markupValue = nullptr; // the value in XML where it differs
 };
 
 constexpr BYTE kInterfaceType = 4;
@@ -39,7 +40,7 @@ Kind KindOf(BYTE type, UCHAR interfaceClass) {
         case kEndpointType:
             return {Decoder::Endpoint, "EndpointDescriptor", "ENDPOINT"};
         case kAssociationType:
-            return {Decoder::Association, "InterfaceAssocDescriptor", "INTERFACE ASSOCIATION"};
+            return {Decoder::Association, "InterfaceAssocDescriptor", "INTERFACE ASSOCIATION", "INTERFACE_ASSOCIATION"};
         default:
             return {Decoder::Generic, "OtherStandardDescriptor", "STANDARD"};
         }
@@ -74,15 +75,16 @@ FullConfigDescOutputer::FullConfigDescOutputer(OutputerImp* pImp, CUSBLog* pCont
     : DescOutputer(pImp, pContext, pBytes, count), m_ConfigurationIndex(configurationIndex) {}
 
 void FullConfigDescOutputer::Output(int mode, const CString& title, const CString& value, bool nested, bool grouped) {
+    FieldWriter fields(*this, mode);
     // The grouped layout is the grid's; the mark-up media show the ordinary one.
-    grouped = grouped && mode == OUTPUT_MODE_GRID;
+    grouped = grouped && fields.In(kGrid);
     m_InterfaceClass = 0;
     m_InterfaceGroupOpen = false;
     if (!nested)
-        BeginSection(mode, title, value);
+        OpenSection(fields, title, value, DescLayout::Section);
 
     const DescStep step = MeasureDescriptor(m_pBytes, m_Count);
-    CString headerTitle = WalkTitle(mode, "ConfigurationDescriptor");
+    CString headerTitle = WalkTitle("ConfigurationDescriptor").For(mode);
     CString headerValue = "CONFIGURATION";
     if (grouped) {
         headerTitle.Format("CONFIGURATION (%d)", m_ConfigurationIndex);
@@ -91,21 +93,19 @@ void FullConfigDescOutputer::Output(int mode, const CString& title, const CStrin
     ULONG consumed = 0;
     ConfigDescOutputer(m_pImp, m_pContext, m_pBytes, step.size)
         .Output(mode, headerTitle, headerValue, consumed, grouped);
-    WalkDescriptors(*this, mode, m_pBytes, m_Count, step,
+    WalkDescriptors(fields, m_pBytes, m_Count, step,
                     [&](const BYTE* pDescriptor, ULONG size) { OutputDescriptor(mode, pDescriptor, size, grouped); });
 
     if (grouped)
         CloseInterfaceGroup();
     if (!nested)
-        EndSection(mode);
+        CloseSection(fields, DescLayout::Section);
 }
 
 void FullConfigDescOutputer::OutputDescriptor(int mode, const BYTE* pBytes, ULONG size, bool grouped) {
     const Kind kind = KindOf(pBytes[1], m_InterfaceClass);
-    CString title = WalkTitle(mode, kind.element);
-    CString value = kind.value;
-    if (mode == OUTPUT_MODE_XML && kind.decoder == Decoder::Association)
-        value = "INTERFACE_ASSOCIATION";
+    CString title = WalkTitle(kind.element).For(mode);
+    CString value = FieldLabels(kind.markupValue != nullptr ? kind.markupValue : kind.value, kind.value).For(mode);
     if (grouped) {
         title =
             kind.decoder == Decoder::Endpoint ? EndpointDescOutputer::GroupedTitle(pBytes, size) : CString(kind.value);

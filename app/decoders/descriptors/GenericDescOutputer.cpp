@@ -15,10 +15,11 @@ GenericDescOutputer::GenericDescOutputer(OutputerImp* pImp, CUSBLog* pContext, c
 
 void GenericDescOutputer::Output(int mode, const CString& title, const CString& value, ULONG& consumed, bool grouped) {
     const DescLayout layout = LayoutOf(grouped);
-    OpenSection(mode, title, value, layout);
-    const DescField header[] = {DescByte("bLength"), DescByte("bDescriptorType").Named("Type", value.GetString())};
+    FieldWriter fields(*this, mode);
+    OpenSection(fields, title, value, layout);
+    const FieldDecl header[] = {FieldU8("bLength"), FieldU8("bDescriptorType").Named("Type", value.GetString())};
     tdl::ByteReader reader = Reader();
-    OutputFields(mode, header, reader, DescStyle::Placeholder);
+    fields.Fields(header, reader, FieldWalk::Placeholder);
 
     BYTE length = 0;
     reader.ReadAt(0, length);
@@ -33,11 +34,11 @@ void GenericDescOutputer::Output(int mode, const CString& title, const CString& 
             break;
         CString label;
         label.Format("Bytes.%02X-%02X", offset, offset + taken - 1);
-        OutputField(mode, label, bytes);
+        fields.Field(label.GetString(), bytes);
         reader.Skip(taken);
         offset += taken;
         data -= taken;
     }
-    CloseSection(mode, layout);
+    CloseSection(fields, layout);
     consumed = static_cast<ULONG>(reader.Position());
 }

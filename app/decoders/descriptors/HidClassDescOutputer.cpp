@@ -6,10 +6,10 @@ constexpr BYTE kReportDescriptor = 0x22;
 constexpr BYTE kPhysicalDescriptor = 0x23;
 constexpr size_t kNumDescriptorsAt = 5;
 
-const DescField kHeader[] = {
-    DescByte("bLength"),         DescByte("bDescriptorType").Named("Name", "HID CLASS"),
-    DescWord("bcdHID"),          DescByte("bCountry"),
-    DescByte("bNumDescriptors"),
+const FieldDecl kHeader[] = {
+    FieldU8("bLength"),         FieldU8("bDescriptorType").Named("Name", "HID CLASS"),
+    FieldU16("bcdHID"),         FieldU8("bCountry"),
+    FieldU8("bNumDescriptors"),
 };
 
 const char* ReportTypeName(BYTE type) {
@@ -30,27 +30,28 @@ HidClassDescOutputer::HidClassDescOutputer(OutputerImp* pImp, CUSBLog* pContext,
 
 void HidClassDescOutputer::Output(int mode, const CString& title, const CString& value, ULONG& consumed, bool grouped) {
     const DescLayout layout = LayoutOf(grouped);
-    OpenSection(mode, title, value, layout);
+    FieldWriter fields(*this, mode);
+    OpenSection(fields, title, value, layout);
     tdl::ByteReader reader = Reader();
     BYTE entries = 0;
-    if (OutputFields(mode, kHeader, reader, DescStyle::Placeholder))
+    if (fields.Fields(kHeader, reader, FieldWalk::Placeholder))
         reader.ReadAt(kNumDescriptorsAt, entries);
     for (BYTE i = 0; i < entries; ++i) {
         BYTE type = 0;
         if (!reader.Read(type)) {
-            OutputField(mode, "wReportLength", kMissing);
+            fields.Field("wReportLength", kMissing);
             continue;
         }
-        OutputFieldWithText(mode, "bReportType", FormatNumber(mode, 1, type), "Name", ReportTypeName(type));
+        fields.NamedField("bReportType", fields.Number(FieldFormat::Hex2, type), "Name", ReportTypeName(type));
         USHORT length = 0;
         if (reader.Read(length)) {
-            OutputField(mode, "wReportLength", FormatNumber(mode, 2, length));
+            fields.NumberField("wReportLength", FieldFormat::Hex4, length);
         } else {
             // A lone byte of the word counts as read.
             reader.Skip(reader.Remaining());
-            OutputField(mode, "wReportLength", kMissing);
+            fields.Field("wReportLength", kMissing);
         }
     }
-    CloseSection(mode, layout);
+    CloseSection(fields, layout);
     consumed = static_cast<ULONG>(reader.Position());
 }

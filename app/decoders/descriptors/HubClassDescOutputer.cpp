@@ -11,32 +11,32 @@ constexpr size_t kUsb2BitmapAt = 7;
 constexpr size_t kUsb3BitmapAt = 10;
 constexpr size_t kUsb3BitmapBytes = 2;
 
-CString DelayText(const DescFieldEnv&, ULONG value) {
+CString DelayText(const FieldEnv&, ULONG64 value) {
     CString text;
     text.Format("%d ms", static_cast<int>(value) * 2);
     return text;
 }
 
-const DescField kUsb2Fields[] = {
-    DescByte({"bDescriptorLength", "Descriptor Length", "Descriptor&nbsp;Length"}),
-    DescByte({"bDescriptorType", "Descriptor Type", "Descriptor&nbsp;Type"}).Named("Name", "HUB CLASS"),
-    DescByte({"bNumberOfPorts", "Downstream Ports", "Downstream&nbsp;Ports"}),
-    DescWord({"wHubCharacteristics", "Hub Characteristics", "Hub&nbsp;Characteristics"}),
-    DescByte({"bPowerOnToPowerGood", "PowerOn to PowerGood", "PowerOn&nbsp;to&nbsp;PowerGood"})
+const FieldDecl kUsb2Fields[] = {
+    FieldU8({"bDescriptorLength", "Descriptor Length", "Descriptor&nbsp;Length"}),
+    FieldU8({"bDescriptorType", "Descriptor Type", "Descriptor&nbsp;Type"}).Named("Name", "HUB CLASS"),
+    FieldU8({"bNumberOfPorts", "Downstream Ports", "Downstream&nbsp;Ports"}),
+    FieldU16({"wHubCharacteristics", "Hub Characteristics", "Hub&nbsp;Characteristics"}),
+    FieldU8({"bPowerOnToPowerGood", "PowerOn to PowerGood", "PowerOn&nbsp;to&nbsp;PowerGood"})
         .Named("Delay", DelayText),
-    DescByte({"bHubControlCurrent", "Hub Control Current", "Hub&nbsp;Control&nbsp;Current"}).Named("Units", "mA"),
+    FieldU8({"bHubControlCurrent", "Hub Control Current", "Hub&nbsp;Control&nbsp;Current"}).Named("Units", "mA"),
 };
 
-const DescField kUsb3Fields[] = {
-    DescByte({"bDescLength", "Descriptor Length", "Descriptor&nbsp;Length"}),
-    DescByte({"bDescriptorType", "Descriptor Type", "Descriptor&nbsp;Type"}).Named("Name", "SUPERSPEED HUB CLASS"),
-    DescByte({"bNbrPorts", "Downstream Ports", "Downstream&nbsp;Ports"}),
-    DescWord({"wHubCharacteristics", "Hub Characteristics", "Hub&nbsp;Characteristics"}),
-    DescByte({"bPwrOn2PwrGood", "PowerOn to PowerGood", "PowerOn&nbsp;to&nbsp;PowerGood"}).Named("Delay", DelayText),
-    DescByte({"bHubContrCurrent", "Hub Control Current", "Hub&nbsp;Control&nbsp;Current"}).Named("Units", "mA"),
-    DescByte({"bHubHdrDecLat", "Hub Header Decode Delay", "Hub&nbsp;Header&nbsp;Decode&nbsp;Delay"})
+const FieldDecl kUsb3Fields[] = {
+    FieldU8({"bDescLength", "Descriptor Length", "Descriptor&nbsp;Length"}),
+    FieldU8({"bDescriptorType", "Descriptor Type", "Descriptor&nbsp;Type"}).Named("Name", "SUPERSPEED HUB CLASS"),
+    FieldU8({"bNbrPorts", "Downstream Ports", "Downstream&nbsp;Ports"}),
+    FieldU16({"wHubCharacteristics", "Hub Characteristics", "Hub&nbsp;Characteristics"}),
+    FieldU8({"bPwrOn2PwrGood", "PowerOn to PowerGood", "PowerOn&nbsp;to&nbsp;PowerGood"}).Named("Delay", DelayText),
+    FieldU8({"bHubContrCurrent", "Hub Control Current", "Hub&nbsp;Control&nbsp;Current"}).Named("Units", "mA"),
+    FieldU8({"bHubHdrDecLat", "Hub Header Decode Delay", "Hub&nbsp;Header&nbsp;Decode&nbsp;Delay"})
         .Named("Units", "microsec"),
-    DescWord({"wHubDelay", "Avg. Hub Delay", "Avg.&nbsp;Hub&nbsp;Delay"}).Named("Units", "nanosec"),
+    FieldU16({"wHubDelay", "Avg. Hub Delay", "Avg.&nbsp;Hub&nbsp;Delay"}).Named("Units", "nanosec"),
 };
 
 // The bytes of a bitmap of `size` bytes at `offset` that lie within both the count and bLength.
@@ -61,19 +61,20 @@ HubClassDescUsb2Outputer::HubClassDescUsb2Outputer(OutputerImp* pImp, CUSBLog* p
 
 void HubClassDescUsb2Outputer::Output(int mode, const CString& title, const CString& value, bool nested) {
     const DescLayout layout = LayoutOf(false, nested);
-    OpenSection(mode, title, value, layout);
+    FieldWriter fields(*this, mode);
+    OpenSection(fields, title, value, layout);
     tdl::ByteReader reader = Reader();
-    OutputFields(mode, kUsb2Fields, reader, DescStyle::Placeholder);
+    fields.Fields(kUsb2Fields, reader, FieldWalk::Placeholder);
     // Each bitmap has (bLength - 7) / 2 bytes; a bLength below 9 leaves none.
     BYTE length = 0;
     reader.ReadAt(0, length);
     const size_t size = length > kUsb2BitmapAt ? (length - kUsb2BitmapAt) / 2 : 0;
     const BYTE ports = PortCount(m_pBytes, m_Count);
-    OutputPortBitmap(mode, "DeviceRemovable", kUsb2BitmapAt, BitmapBytes(m_pBytes, m_Count, kUsb2BitmapAt, size), ports,
-                     true);
-    OutputPortBitmap(mode, "PortPwrCtrlMask", kUsb2BitmapAt + size,
+    OutputPortBitmap(fields, "DeviceRemovable", kUsb2BitmapAt, BitmapBytes(m_pBytes, m_Count, kUsb2BitmapAt, size),
+                     ports, true);
+    OutputPortBitmap(fields, "PortPwrCtrlMask", kUsb2BitmapAt + size,
                      BitmapBytes(m_pBytes, m_Count, kUsb2BitmapAt + size, size), ports, false);
-    CloseSection(mode, layout);
+    CloseSection(fields, layout);
 }
 
 HubClassDescUsb3Outputer::HubClassDescUsb3Outputer(OutputerImp* pImp, CUSBLog* pContext, const BYTE* pBytes,
@@ -82,11 +83,12 @@ HubClassDescUsb3Outputer::HubClassDescUsb3Outputer(OutputerImp* pImp, CUSBLog* p
 
 void HubClassDescUsb3Outputer::Output(int mode, const CString& title, const CString& value, bool nested) {
     const DescLayout layout = LayoutOf(false, nested);
-    OpenSection(mode, title, value, layout);
+    FieldWriter fields(*this, mode);
+    OpenSection(fields, title, value, layout);
     tdl::ByteReader reader = Reader();
-    OutputFields(mode, kUsb3Fields, reader, DescStyle::Placeholder);
-    OutputPortBitmap(mode, "DeviceRemovable", kUsb3BitmapAt,
+    fields.Fields(kUsb3Fields, reader, FieldWalk::Placeholder);
+    OutputPortBitmap(fields, "DeviceRemovable", kUsb3BitmapAt,
                      BitmapBytes(m_pBytes, m_Count, kUsb3BitmapAt, kUsb3BitmapBytes), PortCount(m_pBytes, m_Count),
                      true);
-    CloseSection(mode, layout);
+    CloseSection(fields, layout);
 }

@@ -8,46 +8,46 @@ namespace {
 constexpr size_t kInterfaceClassAt = 5;
 constexpr size_t kFunctionClassAt = 4;
 
-CString ClassText(const DescFieldEnv&, ULONG classCode) {
+CString ClassText(const FieldEnv&, ULONG64 classCode) {
     CString hex, name;
     CStringContent().ClassName(static_cast<UCHAR>(classCode), hex, name);
     return name;
 }
 
-template <size_t ClassAt> CString SubClassText(const DescFieldEnv& env, ULONG subClass) {
+template <size_t ClassAt> CString SubClassText(const FieldEnv& env, ULONG64 subClass) {
     CString hex, name;
     CStringContent().SubClassName(env.bytes[ClassAt], static_cast<UCHAR>(subClass), hex, name);
     return name;
 }
 
-template <size_t ClassAt> CString ProtocolText(const DescFieldEnv& env, ULONG protocol) {
+template <size_t ClassAt> CString ProtocolText(const FieldEnv& env, ULONG64 protocol) {
     CString hex, name;
     CStringContent().ProtocolName(env.bytes[ClassAt], env.bytes[ClassAt + 1], static_cast<UCHAR>(protocol), 0, hex,
                                   name);
     return name;
 }
 
-const DescField kInterfaceFields[] = {
-    DescByte("bLength"),
-    DescByte("bDescriptorType").Named("Name", "INTERFACE"),
-    DescByte("bInterfaceNumber"),
-    DescByte("bAlternateSetting"),
-    DescByte("bNumEndpoints"),
-    DescByte("bInterfaceClass").Named("Name", ClassText),
-    DescByte("bInterfaceSubClass").Named("Name", SubClassText<kInterfaceClassAt>),
-    DescByte("bInterfaceProtocol").Named("Name", ProtocolText<kInterfaceClassAt>),
-    DescByte("iInterface"),
+const FieldDecl kInterfaceFields[] = {
+    FieldU8("bLength"),
+    FieldU8("bDescriptorType").Named("Name", "INTERFACE"),
+    FieldU8("bInterfaceNumber"),
+    FieldU8("bAlternateSetting"),
+    FieldU8("bNumEndpoints"),
+    FieldU8("bInterfaceClass").Named("Name", ClassText),
+    FieldU8("bInterfaceSubClass").Named("Name", SubClassText<kInterfaceClassAt>),
+    FieldU8("bInterfaceProtocol").Named("Name", ProtocolText<kInterfaceClassAt>),
+    FieldU8("iInterface"),
 };
 
-const DescField kAssociationFields[] = {
-    DescByte("bLength"),
-    DescByte("bDescriptorType").Named("Name", "INTERFACE_ASSOCIATION"),
-    DescByte("bFirstInterface"),
-    DescByte("bInterfaceCount"),
-    DescByte("bFunctionClass").Named("Name", ClassText),
-    DescByte("bFunctionSubClass").Named("Name", SubClassText<kFunctionClassAt>),
-    DescByte("bFunctionProtocol").Named("Name", ProtocolText<kFunctionClassAt>),
-    DescByte("iFunction"),
+const FieldDecl kAssociationFields[] = {
+    FieldU8("bLength"),
+    FieldU8("bDescriptorType").Named("Name", "INTERFACE_ASSOCIATION"),
+    FieldU8("bFirstInterface"),
+    FieldU8("bInterfaceCount"),
+    FieldU8("bFunctionClass").Named("Name", ClassText),
+    FieldU8("bFunctionSubClass").Named("Name", SubClassText<kFunctionClassAt>),
+    FieldU8("bFunctionProtocol").Named("Name", ProtocolText<kFunctionClassAt>),
+    FieldU8("iFunction"),
 };
 
 } // namespace

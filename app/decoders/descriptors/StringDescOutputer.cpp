@@ -13,9 +13,9 @@ constexpr BYTE kOsStringLength = 18;
 constexpr ULONG kOsSignatureBytes = 14;
 constexpr ULONG kHeaderBytes = 2;
 
-const DescField kOsStringTail[] = {
-    DescByte("bVendorCode"),
-    DescByte("bFlags"),
+const FieldDecl kOsStringTail[] = {
+    FieldU8("bVendorCode"),
+    FieldU8("bFlags"),
 };
 
 } // namespace
@@ -25,54 +25,49 @@ StringDescOutputer::StringDescOutputer(OutputerImp* pImp, CUSBLog* pContext, con
     : DescOutputer(pImp, pContext, pBytes, count), m_StringIndex(stringIndex) {}
 
 void StringDescOutputer::Output(int mode, const CString& title, const CString& value) {
-    OpenSection(mode, title, value, DescLayout::Section);
+    FieldWriter fields(*this, mode);
+    OpenSection(fields, title, value, DescLayout::Section);
     tdl::ByteReader reader = Reader();
     BYTE length = 0;
     BYTE type = 0;
     const bool hasLength = reader.Read(length);
-    CString text;
-    if (hasLength)
-        text.Format(ByteFormat(mode), length);
-    OutputField(mode, "bLength", hasLength ? text : CString(kMissing));
+    fields.NumberField("bLength", FieldFormat::Hex2, length, hasLength);
     const bool osString = m_StringIndex == kOsStringIndex && length == kOsStringLength;
-    if (reader.Read(type)) {
-        text.Format(ByteFormat(mode), type);
-        OutputFieldWithText(mode, "bDescriptorType", text, "Name", osString ? "MS OS STRING" : "STRING");
-    } else {
-        OutputField(mode, "bDescriptorType", kMissing);
-    }
+    if (reader.Read(type))
+        fields.NamedField("bDescriptorType", fields.Number(FieldFormat::Hex2, type), "Name",
+                          osString ? "MS OS STRING" : "STRING");
+    else
+        fields.Field("bDescriptorType", kMissing);
     if (reader.Remaining() > 0) {
         if (m_StringIndex == 0) {
-            OutputLanguages(mode, length);
+            OutputLanguages(fields, length);
         } else if (osString) {
-            OutputOsString(mode);
+            OutputOsString(fields);
         } else {
             // The characters bLength holds, as far as the bytes go; a bLength below 2 holds none.
             const ULONG characters = length >= kHeaderBytes ? (length - kHeaderBytes) / 2 : 0;
             const ULONG bytes = std::min<ULONG>(characters * 2, m_Count - kHeaderBytes);
-            OutputField(mode, "Value", Utf16LeToNarrow(m_pBytes + kHeaderBytes, bytes));
+            fields.Field("Value", Utf16LeToNarrow(m_pBytes + kHeaderBytes, bytes));
         }
     }
-    CloseSection(mode, DescLayout::Section);
+    CloseSection(fields, DescLayout::Section);
 }
 
-void StringDescOutputer::OutputLanguages(int mode, ULONG length) {
+void StringDescOutputer::OutputLanguages(FieldWriter& fields, ULONG length) {
     // An odd bLength still shows the word that straddles its end.
     const ULONG languages = length >= 3 ? (length - 1) / 2 : 0;
     for (ULONG i = 0; i < languages; ++i) {
         USHORT language = 0;
         if (!tdl::LoadAt(m_pBytes, m_Count, kHeaderBytes + 2 * i, language))
             break;
-        CString text;
-        text.Format(WordFormat(mode), language);
-        OutputField(mode, "LANGID", text);
+        fields.NumberField("LANGID", FieldFormat::Hex4, language);
     }
 }
 
-void StringDescOutputer::OutputOsString(int mode) {
+void StringDescOutputer::OutputOsString(FieldWriter& fields) {
     const ULONG signatureBytes = std::min<ULONG>(kOsSignatureBytes, m_Count - kHeaderBytes);
-    OutputField(mode, "MicrosoftString", Utf16LeToNarrow(m_pBytes + kHeaderBytes, signatureBytes & ~1u));
+    fields.Field("MicrosoftString", Utf16LeToNarrow(m_pBytes + kHeaderBytes, signatureBytes & ~1u));
     tdl::ByteReader reader = Reader();
     if (reader.Seek(kHeaderBytes + kOsSignatureBytes))
-        OutputFields(mode, kOsStringTail, reader, DescStyle::Stop);
+        fields.Fields(kOsStringTail, reader, FieldWalk::Stop);
 }

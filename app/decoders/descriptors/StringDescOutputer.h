@@ -12,8 +12,8 @@ public:
     void Output(int mode, const CString& title, const CString& value);
 
 private:
-    void OutputLanguages(int mode, ULONG length);
-    void OutputOsString(int mode);
+    void OutputLanguages(FieldWriter& fields, ULONG length);
+    void OutputOsString(FieldWriter& fields);
 
     const UCHAR m_StringIndex;
 };

@@ -20,6 +20,28 @@ bool IsBelow(const CGkPropertyGridItem* item, const CGkPropertyGridItem* ancesto
     return false;
 }
 
+bool IsSelfOrBelow(const CGkPropertyGridItem* item, const CGkPropertyGridItem* ancestor) {
+    return item == ancestor || IsBelow(item, ancestor);
+}
+
+// A kept item made as the toolkit makes a new one with the caption, value and description: no id, shown and
+// folded, its colours the toolkit's.
+void Blank(CGkPropertyGridItem* item, const char* caption, const char* value = nullptr,
+           const char* description = nullptr) {
+    item->SetCaption(caption);
+    item->SetValue(value != nullptr ? CString(value) : CString());
+    item->SetDescription(description != nullptr ? description : "");
+    item->SetID(0);
+    item->SetHidden(FALSE);
+    item->Collapse();
+    item->GetCaptionMetrics()->m_clrFore.SetDefaultValue();
+    item->GetCaptionMetrics()->m_clrBack.SetDefaultValue();
+    item->GetCaptionMetrics()->m_dwFlags = 0;
+    item->GetValueMetrics()->m_clrFore.SetDefaultValue();
+    item->GetValueMetrics()->m_clrBack.SetDefaultValue();
+    item->GetValueMetrics()->m_dwFlags = 0;
+}
+
 void AddInplaceButton(CGkPropertyGridItem* item, UINT id, LPCSTR caption) {
     CGkPropertyGridInplaceButton* button = item->GetInplaceButtons()->AddButton(new CGkPropertyGridInplaceButton(id));
     button->SetCaption(caption);
@@ -30,16 +52,148 @@ void AddInplaceButton(CGkPropertyGridItem* item, UINT id, LPCSTR caption) {
 
 GridOutputImp::GridOutputImp(GridOutputPane* pane) : autoExpand(true), m_Pane(pane), m_Current(nullptr) {}
 
+GridOutputImp::~GridOutputImp() {
+    FinishFrom(nullptr);
+}
+
+GridOutputImp::Rewrite* GridOutputImp::FindRewrite(const CGkPropertyGridItem* parent) {
+    for (int i = 0; i < m_RewriteCount; ++i)
+        if (m_Rewrites[i].parent == parent)
+            return &m_Rewrites[i];
+    return nullptr;
+}
+
+void GridOutputImp::DropRewritesBelow(const CGkPropertyGridItem* item) {
+    int kept = 0;
+    for (int i = 0; i < m_RewriteCount; ++i)
+        if (!IsBelow(m_Rewrites[i].parent, item))
+            m_Rewrites[kept++] = m_Rewrites[i];
+    m_RewriteCount = kept;
+}
+
+void GridOutputImp::StartRewrite(CGkPropertyGridItem* parent) {
+    DropRewritesBelow(parent);
+    // The selection does not stay on a row that is made again.
+    CGkPropertyGrid* grid = parent->GetGrid();
+    if (grid != nullptr && grid->GetSelectedItem() != nullptr && IsBelow(grid->GetSelectedItem(), parent))
+        grid->SetSelectedItem(nullptr);
+    if (Rewrite* rewrite = FindRewrite(parent)) {
+        rewrite->next = 0;
+        return;
+    }
+    if (!parent->HasChilds())
+        return;
+    if (m_RewriteCount == kRewrites) {
+        parent->GetChilds()->Clear();
+        return;
+    }
+    m_Rewrites[m_RewriteCount++] = {parent, 0};
+}
+
+void GridOutputImp::FinishRewrite(CGkPropertyGridItem* parent) {
+    Rewrite* rewrite = FindRewrite(parent);
+    if (rewrite == nullptr)
+        return;
+    const int next = rewrite->next;
+    *rewrite = m_Rewrites[--m_RewriteCount];
+    CGkPropertyGridItems* children = parent->GetChilds();
+    for (int i = children->GetCount() - 1; i >= next; --i)
+        children->RemoveItem(children->GetAt(i));
+}
+
+void GridOutputImp::FinishFrom(const CGkPropertyGridItem* top) {
+    // The deepest first: a parent's trim never frees an item whose own rewrite is still open.
+    for (;;) {
+        CGkPropertyGridItem* deepest = nullptr;
+        int depth = -1;
+        for (int i = 0; i < m_RewriteCount; ++i) {
+            CGkPropertyGridItem* parent = m_Rewrites[i].parent;
+            if (top != nullptr && !IsSelfOrBelow(parent, top))
+                continue;
+            const int indent = parent->GetIndent();
+            if (indent > depth) {
+                deepest = parent;
+                depth = indent;
+            }
+        }
+        if (deepest == nullptr)
+            return;
+        FinishRewrite(deepest);
+    }
+}
+
+CGkPropertyGridItem* GridOutputImp::Reuse(Kind kind) {
+    Rewrite* rewrite = m_Current != nullptr ? FindRewrite(m_Current) : nullptr;
+    if (rewrite == nullptr)
+        return nullptr;
+    CGkPropertyGridItems* children = m_Current->GetChilds();
+    while (rewrite->next < children->GetCount()) {
+        CGkPropertyGridItem* child = children->GetAt(rewrite->next);
+        const Kind found = child->IsCategory()                          ? Kind::Category
+                           : child->GetInplaceButtons()->GetCount() > 0 ? Kind::DataBuffer
+                                                                        : Kind::Item;
+        if (found == kind) {
+            ++rewrite->next;
+            StartRewrite(child);
+            return child;
+        }
+        DropRewritesBelow(child);
+        children->RemoveItem(child);
+    }
+    return nullptr;
+}
+
+void GridOutputImp::Appended() {
+    if (Rewrite* rewrite = m_Current != nullptr ? FindRewrite(m_Current) : nullptr)
+        rewrite->next = m_Current->GetChilds()->GetCount();
+}
+
+bool GridOutputImp::IsCurrentRow(const CGkPropertyGridItem* child) {
+    const Rewrite* rewrite = child != nullptr ? FindRewrite(m_Current) : nullptr;
+    return rewrite == nullptr || m_Current->GetChilds()->IndexOf(child) < rewrite->next;
+}
+
+CGkPropertyGridItem* GridOutputImp::AddStyled(GridItemStyle style, const char* caption, const char* value,
+                                              const char* description) {
+    if (CGkPropertyGridItem* item = Reuse(Kind::Item)) {
+        // A value group has no description, the error style neither.
+        const bool described = style == GridItemStyle::Plain || style == GridItemStyle::Described;
+        Blank(item, caption, value, described ? description : nullptr);
+        CLogProperties::ApplyStyle(item, style);
+        return item;
+    }
+    CLogProperties properties;
+    CGkPropertyGridItem* item = nullptr;
+    switch (style) {
+    case GridItemStyle::Plain:
+        item = properties.AddGridItem(m_Current, caption, value, description);
+        break;
+    case GridItemStyle::Value:
+        item = properties.AddGridItemValue(m_Current, caption, value);
+        break;
+    case GridItemStyle::Described:
+        item = properties.AddGridItemDescribed(m_Current, caption, value, description);
+        break;
+    case GridItemStyle::ReadOnly:
+        item = properties.AddGridItemReadOnly(m_Current, caption, value);
+        break;
+    }
+    Appended();
+    return item;
+}
+
 CGkPropertyGridItem* GridOutputImp::FindCategory(LPCSTR caption) const {
     return m_Pane->GetPropertyGrid()->GetCategories()->FindItem(caption);
 }
 
-CGkPropertyGridItem* GridOutputImp::FindChild(LPCSTR caption) const {
-    return m_Current != nullptr ? m_Current->GetChilds()->FindItem(caption) : nullptr;
+CGkPropertyGridItem* GridOutputImp::FindChild(LPCSTR caption) {
+    CGkPropertyGridItem* child = m_Current != nullptr ? m_Current->GetChilds()->FindItem(caption) : nullptr;
+    return IsCurrentRow(child) ? child : nullptr;
 }
 
-CGkPropertyGridItem* GridOutputImp::FindChild(UINT id) const {
-    return m_Current != nullptr ? m_Current->GetChilds()->FindItem(id) : nullptr;
+CGkPropertyGridItem* GridOutputImp::FindChild(UINT id) {
+    CGkPropertyGridItem* child = m_Current != nullptr ? m_Current->GetChilds()->FindItem(id) : nullptr;
+    return IsCurrentRow(child) ? child : nullptr;
 }
 
 void GridOutputImp::PushCurrent(CGkPropertyGridItem* item) {
@@ -62,6 +216,7 @@ void GridOutputImp::ForgetDescendantsOf(const CGkPropertyGridItem* item) {
 }
 
 void GridOutputImp::EnterRecord() {
+    FinishFrom(nullptr);
     m_Current = nullptr;
     m_Stack.Clear();
 }
@@ -141,43 +296,58 @@ void GridOutputImp::AddDescribedItem(const char* caption, const char* value, con
         return;
     m_Current->SetHidden(FALSE);
     if (clearFirst) {
-        // An open group among the children would be left on the stack pointing at a freed item.
+        // An open group among the children is no longer open: the rows that follow replace them.
         ForgetDescendantsOf(m_Current);
-        m_Current->GetChilds()->Clear();
+        StartRewrite(m_Current);
     }
-    CLogProperties().AddGridItemDescribed(m_Current, caption, value, description);
+    AddStyled(GridItemStyle::Described, caption, value, description);
 }
 
 void GridOutputImp::BeginValueGroup(const char* caption, const char* value) {
-    PushCurrent(CLogProperties().AddGridItemValue(m_Current, caption, value));
+    PushCurrent(AddStyled(GridItemStyle::Value, caption, value, nullptr));
 }
 
 void GridOutputImp::BeginGroup(const char* caption, const char* value) {
-    PushCurrent(CLogProperties().AddGridItem(m_Current, caption, value, nullptr));
+    PushCurrent(AddStyled(GridItemStyle::Plain, caption, value, nullptr));
 }
 
 void GridOutputImp::BeginCategory(const char* caption) {
-    PushCurrent(CLogProperties().AddGridCategory(m_Current, caption));
+    if (CGkPropertyGridItem* item = Reuse(Kind::Category)) {
+        Blank(item, caption);
+        item->SetReadOnly(FALSE);
+        PushCurrent(item);
+        return;
+    }
+    CGkPropertyGridItem* item = CLogProperties().AddGridCategory(m_Current, caption);
+    Appended();
+    PushCurrent(item);
 }
 
 void GridOutputImp::AddDataBufferItem(const char* caption) {
     if (m_Current == nullptr)
         return;
     // Not read-only: its buttons must stay pressable.
+    if (CGkPropertyGridItem* item = Reuse(Kind::DataBuffer)) {
+        Blank(item, caption);
+        item->SetReadOnly(FALSE);
+        item->GetValueMetrics()->m_dwFlags |= kHasInplaceButtonsFlag;
+        return;
+    }
     auto made = std::make_unique<CGkPropertyGridItem>(caption);
     if (m_Current->AddChildItem(made.get()) == nullptr)
         return;
     CGkPropertyGridItem* item = made.release();
     AddInplaceButton(item, kToggleDataBarId, "Toggle Databar");
     AddInplaceButton(item, kExportCsvId, "Export as CSV...");
+    Appended();
 }
 
 void GridOutputImp::AddItem(const char* caption, const char* value, const char* description) {
-    CLogProperties().AddGridItem(m_Current, caption, value, description);
+    AddStyled(GridItemStyle::Plain, caption, value, description);
 }
 
 void GridOutputImp::AddReadOnlyItem(const char* caption, const char* value) {
-    CLogProperties().AddGridItemReadOnly(m_Current, caption, value);
+    AddStyled(GridItemStyle::ReadOnly, caption, value, nullptr);
 }
 
 void GridOutputImp::ExpandCurrent() {
@@ -192,6 +362,9 @@ void GridOutputImp::EndGroup() {
 void GridOutputImp::PopGroup() {
     if (m_Stack.IsEmpty())
         return;
+    // The group being closed has all its rows.
+    if (m_Current != nullptr)
+        FinishFrom(m_Current);
     CGkPropertyGridItem* entry = m_Stack.Pop();
     if (entry == m_Current)
         entry = m_Stack.Pop();

@@ -2,8 +2,15 @@
 // is where new items go, and the item stack holds the path of open items that EndGroup steps back along.
 // The categories and items that the look-ups find by caption or id are the pane's, made before any
 // decoding; a look-up that finds nothing, and an add with no current item, are ignored.
+//
+// Rows are made again rather than anew: clearing an item's children for the next record keeps them for the
+// rows that follow, each add taking over the next kept child of its kind (caption, value, description,
+// style and state set as a new item's), so that a pane showing record after record makes and frees no items
+// once it has shown one of each shape. The children none took over are freed when their parent's group is
+// closed, when a record is entered, and when the run ends; until then they are out of reach of the look-ups.
 #pragma once
 
+#include "LogProperties.h"
 #include "PtrStack8.h"
 #include "SilentOutputImp.h"
 
@@ -24,6 +31,9 @@ protected:
 class GridOutputImp : public SilentOutputImp {
 public:
     explicit GridOutputImp(GridOutputPane* pane);
+    ~GridOutputImp() override;
+    GridOutputImp(const GridOutputImp&) = delete;
+    GridOutputImp& operator=(const GridOutputImp&) = delete;
 
     void EnterRecord() override;
     void BeginSection(const CString& name, const CString& itemName, const CString& value) override;
@@ -59,9 +69,38 @@ public:
     static constexpr UINT kExportCsvId = 240;
 
 private:
+    // The kinds of item an add makes; a kept child is taken over only by an add of its kind.
+    enum class Kind { Item, Category, DataBuffer };
+    // A parent whose children from before are kept: the index of the next one an add takes over.
+    struct Rewrite {
+        CGkPropertyGridItem* parent;
+        int next;
+    };
+    static constexpr int kRewrites = 16;
+
+    Rewrite* FindRewrite(const CGkPropertyGridItem* parent);
+    // The parent's children are kept for the adds that follow (freed at once when no slot is left).
+    void StartRewrite(CGkPropertyGridItem* parent);
+    // Frees the parent's children no add took over.
+    void FinishRewrite(CGkPropertyGridItem* parent);
+    // Finishes the rewrites of `top` and of everything below it (of all, when it is null).
+    void FinishFrom(const CGkPropertyGridItem* top);
+    // Forgets the rewrites of `item`'s descendants.
+    void DropRewritesBelow(const CGkPropertyGridItem* item);
+    // The next kept child of the current item of that kind, made blank as a new item is; null when there is
+    // none (those of other kinds before it are freed).
+    CGkPropertyGridItem* Reuse(Kind kind);
+    // After an add appended a child to the current item.
+    void Appended();
+    // An item of the style, reused or made.
+    CGkPropertyGridItem* AddStyled(GridItemStyle style, const char* caption, const char* value,
+                                   const char* description);
+    // Whether the child is one the current item's rewrite has taken over or made (a look-up's result).
+    bool IsCurrentRow(const CGkPropertyGridItem* child);
+
     CGkPropertyGridItem* FindCategory(LPCSTR caption) const;
-    CGkPropertyGridItem* FindChild(LPCSTR caption) const;
-    CGkPropertyGridItem* FindChild(UINT id) const;
+    CGkPropertyGridItem* FindChild(LPCSTR caption);
+    CGkPropertyGridItem* FindChild(UINT id);
     // The item goes on the stack (dropped when it is full) and becomes current; a null item changes nothing.
     void PushCurrent(CGkPropertyGridItem* item);
     // Takes off the stack every entry below `item`, before its children are freed.
@@ -70,4 +109,6 @@ private:
     GridOutputPane* m_Pane;
     CGkPropertyGridItem* m_Current;
     PtrStack8 m_Stack;
+    Rewrite m_Rewrites[kRewrites];
+    int m_RewriteCount = 0;
 };

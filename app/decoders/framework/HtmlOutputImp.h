@@ -1,16 +1,16 @@
 // HtmlOutputImp: the emit back-end of the HTML device report. Each operation of its medium becomes one or two
-// of the report writer's primitives, written to the report file at once; it keeps no state of its own.
+// of the report writer's primitives; while it lives the writer gathers them and writes them on in large
+// pieces (a record's rows are many short lines). It keeps no state of its own.
 // Only WriteValue escapes its value: names, titles and meanings are mark-up the callers write on purpose
 // ("&nbsp;" between the words of a label, red connection texts).
 #pragma once
 
 #include "SilentOutputImp.h"
-
-class CHtmlOutput;
+#include "app/devices/HtmlOutput.h"
 
 class HtmlOutputImp : public SilentOutputImp {
 public:
-    explicit HtmlOutputImp(CHtmlOutput* writer) : m_Writer(writer) {}
+    explicit HtmlOutputImp(CHtmlOutput* writer) : m_Writer(writer), m_Batch(writer) {}
 
     void BeginIndent() override;
     void EndIndent() override;
@@ -27,4 +27,5 @@ private:
     void WriteCombinedRow(const CString& name, const CString& value, const CString& first, const CString& second);
 
     CHtmlOutput* m_Writer;
+    CHtmlOutput::Batch m_Batch;
 };

@@ -1,5 +1,6 @@
 #include "app/decoders/framework/IrpOutputer.h"
 
+#include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
@@ -110,6 +111,10 @@ void IrpOutputer::OutputMinorFunctionCode(const CString& name) {
     text.Format("%02x", m_Decode.GetFunctionWord());
     m_pImp->WriteValue("Function", text);
     m_pImp->AddAttribute("Name", name);
+}
+
+void IrpOutputer::OutputRequestTitle(int mode, LPCSTR category, LPCSTR caption, const CString& name) {
+    FieldWriter(*this, mode).RequestTitle(category, caption, name);
 }
 
 void IrpOutputer::OutputRequestName(LPCSTR category, LPCSTR caption, const CString& name) {

@@ -31,6 +31,8 @@ protected:
     void OutputMinorFunctionCode(const CString& name);
     // Shows the kind's category and, in place of what it held, one item naming the request.
     void OutputRequestName(LPCSTR category, LPCSTR caption, const CString& name);
+    // The same in the grid medium, where the pane has the category; nothing elsewhere.
+    void OutputRequestTitle(int mode, LPCSTR category, LPCSTR caption, const CString& name);
 
 private:
     void OutputIoControlCode(LPCSTR majorText);

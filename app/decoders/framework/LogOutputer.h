@@ -92,8 +92,8 @@ protected:
     CLogRecordDecode m_Decode;
 
 private:
-    // The IOCTL decoders' field kit reports their cuts through the record's one truncation defect.
-    friend class IoctlFields;
+    // The field writer reports a decoder's cuts through the record's one truncation defect.
+    friend class FieldWriter;
 
     bool m_bTruncationShown = false;
 };

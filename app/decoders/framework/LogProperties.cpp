@@ -22,6 +22,32 @@ CGkPropertyGridItem* AddTo(CGkPropertyGridItem* parent, std::unique_ptr<CGkPrope
 
 } // namespace
 
+void CLogProperties::ApplyStyle(CGkPropertyGridItem* item, GridItemStyle style) {
+    CGkPropertyGridItemMetrics* caption = item->GetCaptionMetrics();
+    CGkPropertyGridItemMetrics* value = item->GetValueMetrics();
+    caption->m_clrFore.SetDefaultValue();
+    caption->m_clrBack.SetDefaultValue();
+    value->m_clrFore.SetDefaultValue();
+    value->m_clrBack.SetDefaultValue();
+    item->SetReadOnly(TRUE);
+    switch (style) {
+    case GridItemStyle::Plain:
+        break;
+    case GridItemStyle::Value:
+        caption->m_clrFore = kBlue;
+        caption->m_clrBack = kGroupBack;
+        break;
+    case GridItemStyle::Described:
+        caption->m_clrFore = kBlack;
+        caption->m_clrBack = kDescribedBack;
+        value->m_clrBack = kDescribedBack;
+        break;
+    case GridItemStyle::ReadOnly:
+        value->m_clrFore = kRed;
+        break;
+    }
+}
+
 CGkPropertyGridItem* CLogProperties::AddGridItem(CGkPropertyGridItem* parent, LPCSTR caption, LPCSTR value,
                                                  LPCSTR description) {
     CGkPropertyGridItem* item = AddTo(parent, std::make_unique<CGkPropertyGridItem>(caption, ""));
@@ -37,28 +63,23 @@ CGkPropertyGridItem* CLogProperties::AddGridItem(CGkPropertyGridItem* parent, LP
 
 CGkPropertyGridItem* CLogProperties::AddGridItemValue(CGkPropertyGridItem* parent, LPCSTR caption, LPCSTR value) {
     CGkPropertyGridItem* item = AddGridItem(parent, caption, value, nullptr);
-    if (item != nullptr) {
-        item->GetCaptionMetrics()->m_clrFore = kBlue;
-        item->GetCaptionMetrics()->m_clrBack = kGroupBack;
-    }
+    if (item != nullptr)
+        ApplyStyle(item, GridItemStyle::Value);
     return item;
 }
 
 CGkPropertyGridItem* CLogProperties::AddGridItemDescribed(CGkPropertyGridItem* parent, LPCSTR caption, LPCSTR value,
                                                           LPCSTR description) {
     CGkPropertyGridItem* item = AddGridItem(parent, caption, value, description);
-    if (item != nullptr) {
-        item->GetCaptionMetrics()->m_clrFore = kBlack;
-        item->GetCaptionMetrics()->m_clrBack = kDescribedBack;
-        item->GetValueMetrics()->m_clrBack = kDescribedBack;
-    }
+    if (item != nullptr)
+        ApplyStyle(item, GridItemStyle::Described);
     return item;
 }
 
 CGkPropertyGridItem* CLogProperties::AddGridItemReadOnly(CGkPropertyGridItem* parent, LPCSTR caption, LPCSTR value) {
     CGkPropertyGridItem* item = AddGridItem(parent, caption, value, nullptr);
     if (item != nullptr)
-        item->GetValueMetrics()->m_clrFore = kRed;
+        ApplyStyle(item, GridItemStyle::ReadOnly);
     return item;
 }
 

@@ -6,15 +6,22 @@
 //   read-only   (a failing status) read-only, red value
 //   category    a category item
 // A null value or description means none. With no parent, or a parent that refuses the item, nothing is
-// added and the result is null.
+// added and the result is null. An item the grid already holds can be given a style again (ApplyStyle), so
+// that a back-end may reuse it for a new row.
 #pragma once
 
 #include <afx.h>
 
 class CGkPropertyGridItem;
 
+// The styles of the items that are not categories.
+enum class GridItemStyle { Plain, Value, Described, ReadOnly };
+
 class CLogProperties {
 public:
+    // Gives the item the style's read-only state and colours, every other colour back to the toolkit's.
+    static void ApplyStyle(CGkPropertyGridItem* item, GridItemStyle style);
+
     CLogProperties() = default;
     virtual ~CLogProperties() = default;
 

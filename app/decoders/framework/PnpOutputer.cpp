@@ -1,5 +1,17 @@
 #include "app/decoders/framework/PnpOutputer.h"
 
+#include "app/decoders/framework/IrpMinorCodes.h"
+
+std::span<const PnpMinorCode> PnpOutputer::MinorCodes() {
+    using enum CodeOffer;
+    // QUERY_REMOVE_DEVICE (minor 1) and the others are not named.
+    static constexpr PnpMinorCode kCodes[] = {
+        {TDL_IRP_MINOR(IRP_MN_START_DEVICE, Always)},
+        {TDL_IRP_MINOR(IRP_MN_REMOVE_DEVICE, Always)},
+    };
+    return kCodes;
+}
+
 PnpOutputer::~PnpOutputer() = default;
 
 void PnpOutputer::OutputFunctionCode() {
@@ -7,8 +19,7 @@ void PnpOutputer::OutputFunctionCode() {
 }
 
 void PnpOutputer::OutputKindTitle(int mode) {
-    if (mode == OUTPUT_MODE_GRID)
-        OutputRequestName("PNP", "PnP Request", MinorFunctionName(&CLogRecordDecode::GetPnpMinorName));
+    OutputRequestTitle(mode, "PNP", "PnP Request", MinorFunctionName(&CLogRecordDecode::GetPnpMinorName));
 }
 
 void PnpOutputer::OutputIrpFunction() {

@@ -2,15 +2,10 @@
 
 #include <iterator>
 
-#include "app/decoders/framework/OutputerImp.h"
+#include "app/decoders/framework/FieldWriter.h"
+#include "app/decoders/framework/IrpMinorCodes.h"
 
 namespace {
-
-// Minor functions whose payload is decoded.
-constexpr ULONG kWaitWake = 0;
-constexpr ULONG kPowerSequence = 1;
-constexpr ULONG kSetPower = 2;
-constexpr ULONG kQueryPower = 3;
 
 // Payload bytes the capture driver writes for each: one word for wait-wake, three for the others.
 constexpr size_t kWaitWakeSize = 4;
@@ -60,106 +55,78 @@ void PowerOutputer::OutputIrpFunction() {
 }
 
 void PowerOutputer::OutputKindTitle(int mode) {
-    if (mode == OUTPUT_MODE_GRID)
-        OutputRequestName("PWR", "Power Request", MinorFunctionName(&CLogRecordDecode::GetPowerMinorName));
+    OutputRequestTitle(mode, "PWR", "Power Request", MinorFunctionName(&CLogRecordDecode::GetPowerMinorName));
     // A returned record tells only that the dispatch routine returned; its payload holds no parameters.
     if (m_Decode.HasTransferData())
         return;
     OutputPowerParameters(mode);
 }
 
+std::span<const PowerMinorCode> PowerOutputer::MinorCodes() {
+    using enum CodeOffer;
+    using P = PowerOutputer;
+    static constexpr PowerMinorCode kCodes[] = {
+        {TDL_IRP_MINOR(IRP_MN_WAIT_WAKE, Always), &P::OutputWaitWake},
+        {TDL_IRP_MINOR(IRP_MN_POWER_SEQUENCE, Always), &P::OutputPowerSequence},
+        {TDL_IRP_MINOR(IRP_MN_SET_POWER, Always), &P::OutputPowerState},
+        {TDL_IRP_MINOR(IRP_MN_QUERY_POWER, Always), &P::OutputPowerState},
+    };
+    return kCodes;
+}
+
+namespace {
+
+constexpr FieldDecl kWaitWakeFields[] = {FieldOf({"SystemWakePowerState", "SystemWake"}, FieldFormat::Short, 0)
+                                             .Named("Description", FieldNameOf<PowerOutputer::SystemPowerStateName>)};
+constexpr FieldDecl kSequenceFields[] = {FieldU32("SequenceD1", 0), FieldU32("SequenceD2", 4),
+                                         FieldU32("SequenceD3", 8)};
+constexpr FieldDecl kDeviceState = FieldOf({"DevicePowerState", "PowerState"}, FieldFormat::Short, 4)
+                                       .Named("Description", FieldNameOf<PowerOutputer::DevicePowerStateName>);
+constexpr FieldDecl kSystemState = FieldOf({"SystemPowerState", "PowerState"}, FieldFormat::Short, 4)
+                                       .Named("Description", FieldNameOf<PowerOutputer::SystemPowerStateName>);
+constexpr FieldDecl kAction =
+    FieldOf("PowerAction", FieldFormat::Short, 8).Named("Description", FieldNameOf<PowerOutputer::PowerActionName>);
+
+} // namespace
+
 void PowerOutputer::OutputPowerParameters(int mode) {
-    const ULONG minor = m_Decode.GetFunctionWord();
-    if (minor == kWaitWake) {
-        if (!m_Decode.HasInputData())
-            return;
-        BeginParameters(mode, "Wait Wake Power State", "Power-WaitWake");
-        OutputMeaningField(mode, "SystemWake", "SystemWakePowerState", 0, kWaitWakeSize, SystemPowerStateName);
-    } else if (minor == kPowerSequence) {
-        // The counts are the driver's answer: only the completed record has them.
-        if (!m_Decode.HasOutputData())
-            return;
-        BeginParameters(mode, "Power Sequence Parameters", "Power-Sequence");
-        OutputCountField(mode, "SequenceD1", 0, kThreeWordsSize);
-        OutputCountField(mode, "SequenceD2", 4, kThreeWordsSize);
-        OutputCountField(mode, "SequenceD3", 8, kThreeWordsSize);
-    } else if (minor == kSetPower || minor == kQueryPower) {
-        if (!m_Decode.HasInputData())
-            return;
-        BeginParameters(mode, minor == kSetPower ? "Set Power Parameters" : "Query Power Parameters", "Power-State");
-        ULONG type = 0;
-        if (ReadPayloadField(mode, 0, type, kThreeWordsSize)) {
-            const char* typeText = type != 0 ? "Device" : "System";
-            if (mode == OUTPUT_MODE_XML)
-                m_pImp->WriteValue("PowerType", typeText);
-            else
-                m_pImp->AddItem("PowerType", typeText, nullptr);
-            if (type != 0)
-                OutputMeaningField(mode, "PowerState", "DevicePowerState", 4, kThreeWordsSize, DevicePowerStateName);
-            else
-                OutputMeaningField(mode, "PowerState", "SystemPowerState", 4, kThreeWordsSize, SystemPowerStateName);
-        } else {
-            OutputMissingField(mode, "PowerType", "PowerType");
-            OutputMissingField(mode, "PowerState", "PowerState");
-        }
-        OutputMeaningField(mode, "PowerAction", "PowerAction", 8, kThreeWordsSize, PowerActionName);
+    if (const PowerMinorCode* code = FindCodeRow(MinorCodes(), m_Decode.GetFunctionWord()))
+        (this->*code->operation)(mode);
+}
+
+void PowerOutputer::OutputWaitWake(int mode) {
+    if (!m_Decode.HasInputData())
+        return;
+    FieldWriter fields(*this, mode, kWaitWakeSize);
+    fields.Open(FieldSection::Block, {"Power-WaitWake", "Wait Wake Power State"});
+    fields.PayloadFields(kWaitWakeFields);
+    fields.Close(FieldSection::Block);
+}
+
+void PowerOutputer::OutputPowerSequence(int mode) {
+    // The counts are the driver's answer: only the completed record has them.
+    if (!m_Decode.HasOutputData())
+        return;
+    FieldWriter fields(*this, mode, kThreeWordsSize);
+    fields.Open(FieldSection::Block, {"Power-Sequence", "Power Sequence Parameters"});
+    fields.PayloadFields(kSequenceFields);
+    fields.Close(FieldSection::Block);
+}
+
+void PowerOutputer::OutputPowerState(int mode) {
+    if (!m_Decode.HasInputData())
+        return;
+    const bool set = m_Decode.GetFunctionWord() == IRP_MN_SET_POWER;
+    FieldWriter fields(*this, mode, kThreeWordsSize);
+    fields.Open(FieldSection::Block, {"Power-State", set ? "Set Power Parameters" : "Query Power Parameters"});
+    ULONG type = 0;
+    if (fields.Read(0, type)) {
+        fields.Field("PowerType", type != 0 ? "Device" : "System");
+        fields.PayloadField(type != 0 ? kDeviceState : kSystemState);
     } else {
-        return;
+        fields.Field("PowerType", kUnknownText);
+        fields.Field("PowerState", kUnknownText);
     }
-    EndParameters(mode);
-}
-
-void PowerOutputer::BeginParameters(int mode, LPCSTR title, LPCSTR element) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement(element);
-    else
-        m_pImp->BeginValueGroup(title, "");
-}
-
-void PowerOutputer::EndParameters(int mode) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
-    else
-        m_pImp->ExpandCurrent();
-    m_pImp->EndGroup();
-}
-
-void PowerOutputer::OutputMeaningField(int mode, LPCSTR caption, LPCSTR element, size_t offset, size_t needed,
-                                       ValueName name) {
-    ULONG value = 0;
-    if (!ReadPayloadField(mode, offset, value, needed)) {
-        OutputMissingField(mode, caption, element);
-        return;
-    }
-    CString text;
-    text.Format(mode == OUTPUT_MODE_GRID ? "0x%x" : "%08x", value);
-    const CString meaning = name(value);
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValueWithAttribute(element, text, "Description", meaning);
-    } else {
-        CString combined;
-        combined.Format("%s (%s)", text.GetString(), meaning.GetString());
-        m_pImp->AddItem(caption, combined, nullptr);
-    }
-}
-
-void PowerOutputer::OutputCountField(int mode, LPCSTR caption, size_t offset, size_t needed) {
-    ULONG value = 0;
-    if (!ReadPayloadField(mode, offset, value, needed)) {
-        OutputMissingField(mode, caption, caption);
-        return;
-    }
-    CString text;
-    text.Format(mode == OUTPUT_MODE_GRID ? "0x%08x" : "%08x", value);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->WriteValue(caption, text);
-    else
-        m_pImp->AddItem(caption, text, nullptr);
-}
-
-void PowerOutputer::OutputMissingField(int mode, LPCSTR caption, LPCSTR element) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->WriteValue(element, kUnknownText);
-    else
-        m_pImp->AddItem(caption, kUnknownText, nullptr);
+    fields.PayloadField(kAction);
+    fields.Close(FieldSection::Block);
 }

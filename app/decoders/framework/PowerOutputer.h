@@ -4,34 +4,43 @@
 // the power type, state and action of an initiated set-power or query-power request.
 #pragma once
 
+#include <span>
+
+#include "app/decoders/framework/CodeTable.h"
 #include "app/decoders/framework/IrpOutputer.h"
+
+class PowerOutputer;
+
+// The decoder of a minor function's parameters.
+using PowerOperation = void (PowerOutputer::*)(int mode);
+
+// A minor function of the power requests: its name, and what decodes its parameters.
+struct PowerMinorCode {
+    CodeRow row;
+    PowerOperation operation;
+};
 
 class PowerOutputer : public IrpOutputer {
 public:
+    // The minor functions the record list names and the filter page offers.
+    static std::span<const PowerMinorCode> MinorCodes();
+
     using IrpOutputer::IrpOutputer;
     ~PowerOutputer() override;
 
     void OutputFunctionCode() override;
     void OutputKindTitle(int mode) override;
     void OutputIrpFunction() override;
-    // The request's parameters: grid operations in modes 1 and 2, mark-up operations in mode 0.
+    // The request's parameters: fixed layouts of the payload's words, each with its meaning.
     virtual void OutputPowerParameters(int mode);
+
+    // The parameters of each minor function.
+    void OutputWaitWake(int mode);
+    void OutputPowerSequence(int mode);
+    void OutputPowerState(int mode);
 
     // Names of the payload's values.
     static CString SystemPowerStateName(ULONG state);
     static CString DevicePowerStateName(ULONG state);
     static CString PowerActionName(ULONG action);
-
-private:
-    using ValueName = CString (*)(ULONG);
-
-    void BeginParameters(int mode, LPCSTR title, LPCSTR element);
-    void EndParameters(int mode);
-    // One payload word with its meaning: "value (meaning)" in the grid, the value with a "Description"
-    // attribute in mark-up.
-    void OutputMeaningField(int mode, LPCSTR caption, LPCSTR element, size_t offset, size_t needed, ValueName name);
-    // One payload word shown as a count.
-    void OutputCountField(int mode, LPCSTR caption, size_t offset, size_t needed);
-    // A field the payload does not cover.
-    void OutputMissingField(int mode, LPCSTR caption, LPCSTR element);
 };

@@ -9,9 +9,6 @@
 
 class CStringArray;
 
-// The name of a URB function code (0 to 52, 0x1000 to 0x1002); "UNKNOWN" for any other code.
-LPCSTR UrbFunctionName(USHORT code);
-
 class CStringContent {
 public:
     CStringContent() = default;

@@ -8,16 +8,29 @@ namespace {
 // Bytes per chunk of the hexadecimal forms, one line of a hex dump.
 constexpr ULONG kBytesPerChunk = 16;
 
+// Two lower-case hexadecimal digits a byte, a blank between bytes when `spaced`, appended to the text.
+void AppendHex(CString& text, const BYTE* bytes, ULONG count, bool spaced) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    if (count == 0)
+        return;
+    const int start = text.GetLength();
+    const int length = static_cast<int>(count) * (spaced ? 3 : 2) - (spaced ? 1 : 0);
+    char* out = text.GetBufferSetLength(start + length) + start;
+    for (ULONG i = 0; i < count; ++i) {
+        if (spaced && i > 0)
+            *out++ = ' ';
+        *out++ = kDigits[bytes[i] >> 4];
+        *out++ = kDigits[bytes[i] & 15];
+    }
+    text.ReleaseBuffer(start + length);
+}
+
 ULONG FormatChunk(CString& text, const BYTE* bytes, ULONG count, bool spaced) {
     if (count == 0)
         return 0;
     const ULONG n = std::min(count, kBytesPerChunk);
     text.Empty();
-    for (ULONG i = 0; i < n; ++i) {
-        if (spaced && i > 0)
-            text += ' ';
-        text.AppendFormat("%02x", bytes[i]);
-    }
+    AppendHex(text, bytes, n, spaced);
     return n;
 }
 
@@ -57,10 +70,5 @@ void CStringContent::HexDumpHtml(CString& text, const BYTE* bytes, ULONG length,
 
 void CStringContent::HexString(CString& text, const BYTE* bytes, ULONG length) const {
     text.Empty();
-    ULONG done = 0;
-    while (done < length) {
-        CString chunk;
-        done += HexBytesPacked(chunk, bytes + done, length - done);
-        text += chunk;
-    }
+    AppendHex(text, bytes, length, false);
 }

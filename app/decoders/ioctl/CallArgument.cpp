@@ -1,28 +1,24 @@
 #include "app/decoders/ioctl/CallArgument.h"
 
-#include "app/decoders/framework/OutputerImp.h"
-
-void CallArgument(IoctlFields& fields, LPCSTR label, LPCSTR element, const CString& value, LPCSTR direction) {
-    fields.Field(label, element, value);
-    if (fields.IsMarkup() && direction)
-        fields.Imp()->AddAttribute("ArgDirection", direction);
+void CallArgument(FieldWriter& fields, LPCSTR label, LPCSTR element, const CString& value, LPCSTR direction) {
+    fields.Field({element, label}, value);
+    if (direction)
+        fields.Attribute("ArgDirection", direction);
 }
 
-void OpenValueSection(IoctlFields& fields, LPCSTR caption, LPCSTR value, LPCSTR element) {
-    if (fields.IsMarkup())
-        fields.Imp()->BeginElement(element);
-    else
-        fields.Imp()->BeginValueGroup(caption, value);
+void CallArgument(FieldWriter& fields, LPCSTR label, LPCSTR element, const CString& markupValue,
+                  const CString& gridValue, LPCSTR direction) {
+    fields.Field(element, markupValue, nullptr, kXml);
+    if (direction)
+        fields.Attribute("ArgDirection", direction);
+    fields.Field(label, gridValue, nullptr, kNotMarkup);
 }
 
-void NamedValueField(IoctlFields& fields, LPCSTR label, LPCSTR element, const CString& value, LPCSTR name,
+void OpenValueSection(FieldWriter& fields, LPCSTR caption, LPCSTR value, LPCSTR element) {
+    fields.Open(FieldSection::Block, {element, caption}, value);
+}
+
+void NamedValueField(FieldWriter& fields, LPCSTR label, LPCSTR element, const CString& value, LPCSTR name,
                      LPCSTR attribute) {
-    if (fields.IsMarkup()) {
-        fields.Imp()->WriteValue(element, value);
-        fields.Imp()->AddAttribute(attribute, name);
-        return;
-    }
-    CString text;
-    text.Format("%s (%s)", value.GetString(), name);
-    fields.Field(label, element, text);
+    fields.NamedField({element, label}, value, attribute, name, FieldDecl::kAttributeAfter);
 }

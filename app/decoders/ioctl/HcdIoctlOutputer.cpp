@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <iterator>
 
+#include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/framework/OutputerImp.h"
-#include "app/decoders/ioctl/IoctlFields.h"
 #include "common/RecordPayloads.h"
 #include "usbioctl.h"
 #include "usbuser.h"
@@ -12,70 +12,63 @@
 namespace {
 
 // A counter of the statistics: its name, its place in its structure and its width.
-struct CounterField {
-    LPCSTR name;
-    size_t offset;
-    IoctlWidth width;
-};
+#define HCD_COUNTER(type, field, format) FieldOf(#field, FieldFormat::format, offsetof(type, field))
 
-#define HCD_COUNTER(type, field, width)                                                                                \
-    { #field, offsetof(type, field), IoctlWidth::width }
-
-constexpr CounterField kStatCounters[] = {
-    HCD_COUNTER(HCD_STAT_COUNTERS, BytesTransferred, U32),
-    HCD_COUNTER(HCD_STAT_COUNTERS, IsoMissedCount, U16),
-    HCD_COUNTER(HCD_STAT_COUNTERS, DataOverrunErrorCount, U16),
-    HCD_COUNTER(HCD_STAT_COUNTERS, CrcErrorCount, U16),
-    HCD_COUNTER(HCD_STAT_COUNTERS, ScheduleOverrunCount, U16),
-    HCD_COUNTER(HCD_STAT_COUNTERS, TimeoutErrorCount, U16),
-    HCD_COUNTER(HCD_STAT_COUNTERS, InternalHcErrorCount, U16),
-    HCD_COUNTER(HCD_STAT_COUNTERS, BufferOverrunErrorCount, U16),
-    HCD_COUNTER(HCD_STAT_COUNTERS, SWErrorCount, U16),
-    HCD_COUNTER(HCD_STAT_COUNTERS, StallPidCount, U16),
-    HCD_COUNTER(HCD_STAT_COUNTERS, PortDisableCount, U16),
+constexpr FieldDecl kStatCounters[] = {
+    HCD_COUNTER(HCD_STAT_COUNTERS, BytesTransferred, Hex8),
+    HCD_COUNTER(HCD_STAT_COUNTERS, IsoMissedCount, Hex4),
+    HCD_COUNTER(HCD_STAT_COUNTERS, DataOverrunErrorCount, Hex4),
+    HCD_COUNTER(HCD_STAT_COUNTERS, CrcErrorCount, Hex4),
+    HCD_COUNTER(HCD_STAT_COUNTERS, ScheduleOverrunCount, Hex4),
+    HCD_COUNTER(HCD_STAT_COUNTERS, TimeoutErrorCount, Hex4),
+    HCD_COUNTER(HCD_STAT_COUNTERS, InternalHcErrorCount, Hex4),
+    HCD_COUNTER(HCD_STAT_COUNTERS, BufferOverrunErrorCount, Hex4),
+    HCD_COUNTER(HCD_STAT_COUNTERS, SWErrorCount, Hex4),
+    HCD_COUNTER(HCD_STAT_COUNTERS, StallPidCount, Hex4),
+    HCD_COUNTER(HCD_STAT_COUNTERS, PortDisableCount, Hex4),
 };
 
 constexpr size_t kReserved7 = offsetof(HCD_ISO_STAT_COUNTERS, Reserved7);
 
-constexpr CounterField kIsoCounters[] = {
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, LateUrbs, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, DoubleBufferedPackets, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, TransfersCF_5ms, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, TransfersCF_2ms, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, TransfersCF_1ms, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, MaxInterruptLatency, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, BadStartFrame, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, StaleUrbs, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, IsoPacketNotAccesed, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, IsoPacketHWError, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, SmallestUrbPacketCount, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, LargestUrbPacketCount, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, IsoCRC_Error, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, IsoOVERRUN_Error, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, IsoINTERNAL_Error, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, IsoUNKNOWN_Error, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, IsoBytesTransferred, U32),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, LateMissedCount, U16),
-    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, HWIsoMissedCount, U16),
-    {"Reserved7.0", kReserved7 + 0, IoctlWidth::Short},
-    {"Reserved7.1", kReserved7 + 4, IoctlWidth::Short},
-    {"Reserved7.2", kReserved7 + 8, IoctlWidth::Short},
-    {"Reserved7.3", kReserved7 + 12, IoctlWidth::Short},
-    {"Reserved7.4", kReserved7 + 16, IoctlWidth::Short},
-    {"Reserved7.5", kReserved7 + 20, IoctlWidth::Short},
-    {"Reserved7.6", kReserved7 + 24, IoctlWidth::Short},
-    {"Reserved7.7", kReserved7 + 28, IoctlWidth::Short},
+constexpr FieldDecl kIsoCounters[] = {
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, LateUrbs, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, DoubleBufferedPackets, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, TransfersCF_5ms, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, TransfersCF_2ms, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, TransfersCF_1ms, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, MaxInterruptLatency, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, BadStartFrame, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, StaleUrbs, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, IsoPacketNotAccesed, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, IsoPacketHWError, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, SmallestUrbPacketCount, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, LargestUrbPacketCount, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, IsoCRC_Error, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, IsoOVERRUN_Error, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, IsoINTERNAL_Error, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, IsoUNKNOWN_Error, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, IsoBytesTransferred, Hex8),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, LateMissedCount, Hex4),
+    HCD_COUNTER(HCD_ISO_STAT_COUNTERS, HWIsoMissedCount, Hex4),
+    FieldOf("Reserved7.0", FieldFormat::Short, kReserved7 + 0),
+    FieldOf("Reserved7.1", FieldFormat::Short, kReserved7 + 4),
+    FieldOf("Reserved7.2", FieldFormat::Short, kReserved7 + 8),
+    FieldOf("Reserved7.3", FieldFormat::Short, kReserved7 + 12),
+    FieldOf("Reserved7.4", FieldFormat::Short, kReserved7 + 16),
+    FieldOf("Reserved7.5", FieldFormat::Short, kReserved7 + 20),
+    FieldOf("Reserved7.6", FieldFormat::Short, kReserved7 + 24),
+    FieldOf("Reserved7.7", FieldFormat::Short, kReserved7 + 28),
 };
 
 #undef HCD_COUNTER
 
 // A value its name stands for.
-struct CodeName {
+struct ValueName {
     ULONG code;
     LPCSTR name;
 };
 
-constexpr CodeName kUserRequests[] = {
+constexpr ValueName kUserRequests[] = {
     {1, "USBUSER_GET_CONTROLLER_INFO_0"},
     {2, "USBUSER_GET_CONTROLLER_DRIVER_KEY"},
     {3, "USBUSER_PASS_THRU"},
@@ -88,7 +81,7 @@ constexpr CodeName kUserRequests[] = {
     {10, "USBUSER_USB_REFRESH_HCT_REG"},
 };
 
-constexpr CodeName kFlavors[] = {
+constexpr ValueName kFlavors[] = {
     {0, "USB_HcGeneric"},       {100, "OHCI_Generic"},  {101, "OHCI_Hydra"},   {102, "OHCI_NEC"},
     {200, "UHCI_Generic"},      {201, "UHCI_Piix4"},    {202, "UHCI_Piix3"},   {203, "UHCI_Ich2"},
     {204, "UHCI_Reserved204"},  {205, "UHCI_Ich1"},     {206, "UHCI_Ich3m"},   {207, "UHCI_Ich4"},
@@ -97,8 +90,8 @@ constexpr CodeName kFlavors[] = {
     {264, "UHCI_VIA_x0E_FIFO"}, {1000, "EHCI_Generic"}, {2000, "EHCI_NEC"},    {3000, "EHCI_Lucent"},
 };
 
-template <size_t N> LPCSTR FindName(const CodeName (&table)[N], ULONG code) {
-    for (const CodeName& entry : table)
+template <size_t N> LPCSTR FindName(const ValueName (&table)[N], ULONG code) {
+    for (const ValueName& entry : table)
         if (entry.code == code)
             return entry.name;
     return nullptr;
@@ -122,51 +115,60 @@ constexpr size_t kHeader = offsetof(HCD_RECORD_USER_REQUEST, BufferHead);
 constexpr size_t kInfo = sizeof(HCD_RECORD_USER_REQUEST);
 constexpr ULONG kInfoEnd = kInfo + sizeof(USB_CONTROLLER_INFO_0);
 
-// The head both statistics forms share.
-void OutputStatisticsHead(IoctlFields& fields) {
-    fields.ValueField("Reserved1", IoctlWidth::U32, offsetof(HCD_STAT_INFORMATION_1, Reserved1));
-    fields.ValueField("Reserved2", IoctlWidth::U32, offsetof(HCD_STAT_INFORMATION_1, Reserved2));
-    fields.ValueField("ResetCounters", IoctlWidth::U32, offsetof(HCD_STAT_INFORMATION_1, ResetCounters));
+constexpr FieldDecl kStatisticsHead[] = {
+    FieldOf("Reserved1", FieldFormat::Hex8, offsetof(HCD_STAT_INFORMATION_1, Reserved1)),
+    FieldOf("Reserved2", FieldFormat::Hex8, offsetof(HCD_STAT_INFORMATION_1, Reserved2)),
+    FieldOf("ResetCounters", FieldFormat::Hex8, offsetof(HCD_STAT_INFORMATION_1, ResetCounters)),
+};
+
+// The head both statistics forms share: the grid shows the time read as one 64-bit number, the mark-up as
+// its two halves.
+void OutputStatisticsHead(FieldWriter& fields) {
+    fields.PayloadFields(kStatisticsHead);
     constexpr size_t kTime = offsetof(HCD_STAT_INFORMATION_1, TimeRead);
     ULONG low = 0;
     ULONG high = 0;
     const bool have = fields.Read(kTime, low) && fields.Read(kTime + 4, high);
-    if (fields.IsGrid()) {
-        CString text = LogOutputer::kUnknownText;
-        if (have)
-            text.Format("0x%08x%08x", high, low);
-        fields.Field("TimeRead", text);
-    } else if (fields.IsMarkup()) {
-        fields.Field("TimeRead_HighPart", fields.Text(IoctlWidth::U32, high, have));
-        fields.Field("TimeRead_LowPart", fields.Text(IoctlWidth::U32, low, have));
-    }
+    CString text = LogOutputer::kUnknownText;
+    if (have)
+        text.Format("0x%08x%08x", high, low);
+    fields.Field("TimeRead", text, nullptr, kGrid);
+    fields.NumberField("TimeRead_HighPart", FieldFormat::Hex8, high, have, kXml);
+    fields.NumberField("TimeRead_LowPart", FieldFormat::Hex8, low, have, kXml);
 }
 
 // A counter structure at an offset of the payload: a group in the grid, its values in the current element
 // in mark-up.
-template <size_t N>
-void OutputCounters(IoctlFields& fields, LPCSTR title, const CounterField (&counters)[N], size_t base) {
-    fields.OpenInnerGroup(title);
-    for (const CounterField& counter : counters)
-        fields.ValueField(counter.name, counter.width, base + counter.offset);
-    fields.CloseInnerGroup();
+void OutputCounters(FieldWriter& fields, LPCSTR title, std::span<const FieldDecl> counters, size_t base) {
+    fields.Open(FieldSection::GridGroup, title);
+    fields.PayloadFields(counters, base);
+    fields.Close(FieldSection::GridGroup);
 }
 
 } // namespace
 
 HcdIoctlOutputer::~HcdIoctlOutputer() = default;
 
-void HcdIoctlOutputer::OutputIrpFunction() {
-    OutputDeviceControlFunction();
+const IoctlFamily& HcdIoctlFamily() {
+    using Self = HcdIoctlOutputer;
+    using enum CodeOffer;
+    static constexpr IoctlCode kCodes[] = {
+        TDL_IOCTL_CODE(IOCTL_USB_HCD_GET_STATS_1, "GET_STATS_1", Always, &Self::OutputGetStats1),
+        TDL_IOCTL_CODE(IOCTL_USB_DIAGNOSTIC_MODE_ON, nullptr, Always, &Self::OutputDiagnosticMode),
+        TDL_IOCTL_CODE(IOCTL_USB_DIAGNOSTIC_MODE_OFF, nullptr, Always, &Self::OutputDiagnosticMode),
+        TDL_IOCTL_CODE(IOCTL_USB_GET_ROOT_HUB_NAME, nullptr, Always, &Self::OutputGetRootHubName),
+        TDL_IOCTL_CODE(IOCTL_GET_HCD_DRIVERKEY_NAME, "GET_DRIVERKEY_NAME", Always, &Self::OutputGetDriverKeyName),
+        TDL_IOCTL_CODE(IOCTL_USB_HCD_GET_STATS_2, "GET_STATS_2", Always, &Self::OutputGetStats2),
+        TDL_IOCTL_CODE(IOCTL_USB_HCD_DISABLE_PORT, "DISABLE_PORT", Always, &Self::OutputDisablePort),
+        TDL_IOCTL_CODE(IOCTL_USB_HCD_ENABLE_PORT, "ENABLE_PORT", Always, &Self::OutputEnablePort),
+        TDL_IOCTL_CODE(IOCTL_USB_USER_REQUEST, nullptr, Always, &Self::OutputUserRequest),
+    };
+    static constexpr IoctlFamily kFamily{"HCD", "HCD Ioctl", "USB_", "HCD_IOCTL_%X", false, "", kCodes};
+    return kFamily;
 }
 
-CString HcdIoctlOutputer::GetIoctlName() const {
-    const ULONG code = m_Decode.GetFunctionWord();
-    CString name;
-    m_Decode.HcdIoctlName(name);
-    // The driver-key name's code is named without "USB_".
-    return IoctlDisplayName(name, code, code == 0x220424 ? "IOCTL_" : "IOCTL_USB_", "HCD_IOCTL_%X");
-}
+HcdIoctlOutputer::HcdIoctlOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
+    : IoctlFamilyOutputer(pImp, pDocument, pRecord, HcdIoctlFamily()) {}
 
 CString HcdIoctlOutputer::UserRequestName(ULONG request) {
     if (LPCSTR name = FindName(kUserRequests, request))
@@ -184,74 +186,49 @@ CString HcdIoctlOutputer::ControllerFlavorName(ULONG flavor) {
     return text;
 }
 
-void HcdIoctlOutputer::OutputFunctionCode() {
-    WriteIoctlFunctionCode(m_pImp, m_Decode.GetFunctionWord(), GetIoctlName());
-}
-
-void HcdIoctlOutputer::OutputKindTitle(int mode) {
-    if (mode == OUTPUT_MODE_GRID)
-        OutputRequestName("HCD", "HCD Ioctl", GetIoctlName());
-    // A returned record only tells that the dispatch routine returned.
-    if (m_Decode.HasTransferData())
-        return;
-    OutputIoctlBody(mode);
-}
-
-void HcdIoctlOutputer::OutputIoctlBody(int mode) {
-    using Self = HcdIoctlOutputer;
-    static constexpr IoctlOperation<Self> kOperations[] = {
-        {0x2203FC, &Self::OutputGetStats1},        {0x220400, &Self::OutputDiagnosticMode},
-        {0x220404, &Self::OutputDiagnosticMode},   {0x220408, &Self::OutputGetRootHubName},
-        {0x220424, &Self::OutputGetDriverKeyName}, {0x220428, &Self::OutputGetStats2},
-        {0x220430, &Self::OutputDisablePort},      {0x220434, &Self::OutputEnablePort},
-        {0x220438, &Self::OutputUserRequest},
-    };
-    RunIoctlOperation(*this, kOperations, m_Decode.GetFunctionWord(), mode);
-}
-
 // --- sizes, ports and names ---
 
 void HcdIoctlOutputer::OutputBufferSize(int mode, LPCSTR title) {
-    IoctlFields fields(*this, mode, IOCTL_RECORD_U32_SIZE);
-    fields.OpenSection(title, "HcdIoctl-BufferSize");
+    FieldWriter fields(*this, mode, IOCTL_RECORD_U32_SIZE);
+    fields.Open(FieldSection::Category, {"HcdIoctl-BufferSize", title});
     if (fields.IsEmpty())
-        fields.Field("Buffer Size", "BufferSize", kNoValue);
+        fields.Field({"BufferSize", "Buffer Size"}, kNoValue);
     else
-        fields.ValueField("Buffer Size", "BufferSize", IoctlWidth::U32, 0);
-    fields.CloseSection();
+        fields.ValueField({"BufferSize", "Buffer Size"}, FieldFormat::Hex8, 0);
+    fields.Close(FieldSection::Category);
 }
 
 void HcdIoctlOutputer::OutputPort(int mode, LPCSTR title) {
     if (!m_Decode.HasInputData())
         return;
-    IoctlFields fields(*this, mode, IOCTL_RECORD_U32_SIZE);
-    fields.OpenSection(title, "HcdIoctl-Port");
+    FieldWriter fields(*this, mode, IOCTL_RECORD_U32_SIZE);
+    fields.Open(FieldSection::Category, {"HcdIoctl-Port", title});
     if (fields.IsEmpty())
         fields.Field("PortNumber", kNoValue);
     else
-        fields.ValueField("PortNumber", IoctlWidth::Short, 0);
-    fields.CloseSection();
+        fields.ValueField("PortNumber", FieldFormat::Short, 0);
+    fields.Close(FieldSection::Category);
 }
 
 void HcdIoctlOutputer::OutputName(int mode, LPCSTR title, LPCSTR element, LPCSTR label) {
-    IoctlFields fields(*this, mode);
-    fields.OpenSection(title, element);
+    FieldWriter fields(*this, mode);
+    fields.Open(FieldSection::Category, {element, title});
     // An answer too short for its length word tells nothing, as an empty one.
     constexpr size_t kNameOffset = offsetof(USB_ROOT_HUB_NAME, RootHubName);
-    const CString none = fields.IsMarkup() ? "" : kNoValue;
+    const char* none = FieldLabels("", kNoValue).For(fields.Mode());
     if (fields.Size() < kNameOffset) {
         fields.Field("ActualLength", none);
         fields.Field(label, none);
     } else {
-        fields.ValueField("ActualLength", IoctlWidth::U32, offsetof(USB_ROOT_HUB_NAME, ActualLength));
+        fields.ValueField("ActualLength", FieldFormat::Hex8, offsetof(USB_ROOT_HUB_NAME, ActualLength));
         // An answer of the bare structure only says how long the name is; a longer one shows its name,
         // empty or not.
         const CString name = fields.Size() == sizeof(USB_ROOT_HUB_NAME)
-                                 ? none
-                                 : IoctlWideText(fields.DataAt(kNameOffset), fields.BytesFrom(kNameOffset));
+                                 ? CString(none)
+                                 : FieldWideText(fields.DataAt(kNameOffset), fields.BytesFrom(kNameOffset));
         fields.Field(label, name);
     }
-    fields.CloseSection();
+    fields.Close(FieldSection::Category);
 }
 
 void HcdIoctlOutputer::OutputGetRootHubName(int mode, ULONG, const BYTE*) {
@@ -277,8 +254,7 @@ void HcdIoctlOutputer::OutputEnablePort(int mode, ULONG, const BYTE*) {
 }
 
 void HcdIoctlOutputer::OutputDiagnosticMode(int mode, ULONG, const BYTE*) {
-    if (mode == OUTPUT_MODE_GRID)
-        m_pImp->AddItem("No arguments", "", nullptr);
+    FieldWriter(*this, mode).Field("No arguments", "", nullptr, kGrid);
 }
 
 // --- statistics ---
@@ -290,14 +266,14 @@ void HcdIoctlOutputer::OutputGetStats1(int mode, ULONG, const BYTE*) {
     }
     if (!m_Decode.HasOutputData())
         return;
-    IoctlFields fields(*this, mode);
-    fields.OpenSection("HCD_STAT_INFORMATION_1", "HcdIoctl-Stat1");
+    FieldWriter fields(*this, mode);
+    fields.Open(FieldSection::Category, {"HcdIoctl-Stat1", "HCD_STAT_INFORMATION_1"});
     // Statistics of another size are no statistics this program knows.
     if (fields.Size() == HCD_RECORD_STATS1_SIZE) {
         OutputStatisticsHead(fields);
         OutputCounters(fields, "HCD_STAT_COUNTERS", kStatCounters, offsetof(HCD_STAT_INFORMATION_1, Counters));
     }
-    fields.CloseSection();
+    fields.Close(FieldSection::Category);
 }
 
 void HcdIoctlOutputer::OutputGetStats2(int mode, ULONG, const BYTE*) {
@@ -305,15 +281,15 @@ void HcdIoctlOutputer::OutputGetStats2(int mode, ULONG, const BYTE*) {
         OutputBufferSize(mode, "HCD_STAT_INFORMATION_2");
         return;
     }
-    IoctlFields fields(*this, mode);
+    FieldWriter fields(*this, mode);
     if (!m_Decode.HasOutputData() || fields.Size() != HCD_RECORD_STATS2_SIZE)
         return;
-    fields.OpenSection("HCD_STAT_INFORMATION_2", "HcdIoctl-Stat2");
+    fields.Open(FieldSection::Category, {"HcdIoctl-Stat2", "HCD_STAT_INFORMATION_2"});
     OutputStatisticsHead(fields);
-    fields.ValueField("LockedMemoryUsed", IoctlWidth::U32, offsetof(HCD_STAT_INFORMATION_2, LockedMemoryUsed));
+    fields.ValueField("LockedMemoryUsed", FieldFormat::Hex8, offsetof(HCD_STAT_INFORMATION_2, LockedMemoryUsed));
     OutputCounters(fields, "HCD_STAT_COUNTERS", kStatCounters, offsetof(HCD_STAT_INFORMATION_2, Counters));
     OutputCounters(fields, "HCD_ISO_STAT_COUNTERS", kIsoCounters, offsetof(HCD_STAT_INFORMATION_2, IsoCounters));
-    fields.CloseSection();
+    fields.Close(FieldSection::Category);
 }
 
 // --- user requests ---
@@ -322,8 +298,8 @@ void HcdIoctlOutputer::OutputUserRequest(int mode, ULONG, const BYTE*) {
     const bool completion = !m_Decode.HasInputData();
     if (completion && !m_Decode.HasOutputData())
         return;
-    IoctlFields fields(*this, mode, sizeof(HCD_RECORD_USER_REQUEST));
-    fields.OpenSection("USBUSER_REQUEST", "HcdIoctl-UserRequest");
+    FieldWriter fields(*this, mode, sizeof(HCD_RECORD_USER_REQUEST));
+    fields.Open(FieldSection::Category, {"HcdIoctl-UserRequest", "USBUSER_REQUEST"});
     if (!fields.IsEmpty()) {
         OutputDeviceControlParameters(fields);
         OutputRequestHeader(fields, completion);
@@ -336,57 +312,57 @@ void HcdIoctlOutputer::OutputUserRequest(int mode, ULONG, const BYTE*) {
             request == USBUSER_GET_CONTROLLER_INFO_0)
             OutputControllerInfo(fields);
     }
-    fields.CloseSection();
+    fields.Close(FieldSection::Category);
 }
 
-void HcdIoctlOutputer::OutputDeviceControlParameters(IoctlFields& fields) {
-    fields.OpenDataSection("DEVICE_CONTROL Parameters", "DeviceControlParameters");
-    fields.ValueField("OutputBufferLength", IoctlWidth::U32, offsetof(HCD_RECORD_USER_REQUEST, OutputBufferLength));
-    fields.ValueField("InputBufferLength", IoctlWidth::U32, offsetof(HCD_RECORD_USER_REQUEST, InputBufferLength));
-    fields.ValueField("SystemBuffer", IoctlWidth::U64, offsetof(HCD_RECORD_USER_REQUEST, SystemBuffer));
-    fields.CloseDataSection();
+void HcdIoctlOutputer::OutputDeviceControlParameters(FieldWriter& fields) {
+    static constexpr FieldDecl kParameters[] = {
+        FieldU32("OutputBufferLength", offsetof(HCD_RECORD_USER_REQUEST, OutputBufferLength)),
+        FieldU32("InputBufferLength", offsetof(HCD_RECORD_USER_REQUEST, InputBufferLength)),
+        FieldU64("SystemBuffer", offsetof(HCD_RECORD_USER_REQUEST, SystemBuffer)),
+    };
+    fields.Open(FieldSection::Block, {"DeviceControlParameters", "DEVICE_CONTROL Parameters"});
+    fields.PayloadFields(kParameters);
+    fields.Close(FieldSection::Block);
 }
 
-void HcdIoctlOutputer::OutputRequestHeader(IoctlFields& fields, bool completion) {
-    fields.OpenDataSection("USBUSER_REQUEST_HEADER", "USBUSER_REQUEST_HEADER");
+void HcdIoctlOutputer::OutputRequestHeader(FieldWriter& fields, bool completion) {
+    fields.Open(FieldSection::Block, {"USBUSER_REQUEST_HEADER", "USBUSER_REQUEST_HEADER"});
     ULONG request = 0;
     const bool have = fields.Read(kHeader + offsetof(USBUSER_REQUEST_HEADER, UsbUserRequest), request);
-    fields.NamedCodeField("UserRequest", request, UserRequestName(request), have);
-    fields.ValueField("RequestBufferLength", IoctlWidth::U32,
+    fields.CodeField("UserRequest", request, UserRequestName(request), have);
+    fields.ValueField("RequestBufferLength", FieldFormat::Hex8,
                       kHeader + offsetof(USBUSER_REQUEST_HEADER, RequestBufferLength));
     if (completion) {
-        fields.ValueField("UserStatusCode", IoctlWidth::U32,
+        fields.ValueField("UserStatusCode", FieldFormat::Hex8,
                           kHeader + offsetof(USBUSER_REQUEST_HEADER, UsbUserStatusCode));
-        fields.ValueField("ActualBufferLength", IoctlWidth::U32,
+        fields.ValueField("ActualBufferLength", FieldFormat::Hex8,
                           kHeader + offsetof(USBUSER_REQUEST_HEADER, ActualBufferLength));
     }
     fields.EndOfBlock();
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
-void HcdIoctlOutputer::OutputControllerInfo(IoctlFields& fields) {
-    fields.OpenDataSection("USB_CONTROLLER_INFO_0", "USB_CONTROLLER_INFO_0");
-    fields.ValueField("PciVendorId", IoctlWidth::U32, kInfo + offsetof(USB_CONTROLLER_INFO_0, PciVendorId));
-    fields.ValueField("PciDeviceId", IoctlWidth::U32, kInfo + offsetof(USB_CONTROLLER_INFO_0, PciDeviceId));
-    fields.ValueField("PciRevision", IoctlWidth::U32, kInfo + offsetof(USB_CONTROLLER_INFO_0, PciRevision));
-    fields.ValueField("NumberOfRootPorts", IoctlWidth::Short,
+void HcdIoctlOutputer::OutputControllerInfo(FieldWriter& fields) {
+    fields.Open(FieldSection::Block, {"USB_CONTROLLER_INFO_0", "USB_CONTROLLER_INFO_0"});
+    fields.ValueField("PciVendorId", FieldFormat::Hex8, kInfo + offsetof(USB_CONTROLLER_INFO_0, PciVendorId));
+    fields.ValueField("PciDeviceId", FieldFormat::Hex8, kInfo + offsetof(USB_CONTROLLER_INFO_0, PciDeviceId));
+    fields.ValueField("PciRevision", FieldFormat::Hex8, kInfo + offsetof(USB_CONTROLLER_INFO_0, PciRevision));
+    fields.ValueField("NumberOfRootPorts", FieldFormat::Short,
                       kInfo + offsetof(USB_CONTROLLER_INFO_0, NumberOfRootPorts));
     ULONG flavor = 0;
     const bool haveFlavor = fields.Read(kInfo + offsetof(USB_CONTROLLER_INFO_0, ControllerFlavor), flavor);
-    fields.NamedCodeField("ControllerFlavor", flavor, ControllerFlavorName(flavor), haveFlavor);
+    fields.CodeField("ControllerFlavor", flavor, ControllerFlavorName(flavor), haveFlavor);
     ULONG flags = 0;
     fields.Read(kInfo + offsetof(USB_CONTROLLER_INFO_0, HcFeatureFlags), flags);
-    fields.ValueField("HcFeatureFlags", IoctlWidth::U32, kInfo + offsetof(USB_CONTROLLER_INFO_0, HcFeatureFlags));
+    fields.ValueField("HcFeatureFlags", FieldFormat::Hex8, kInfo + offsetof(USB_CONTROLLER_INFO_0, HcFeatureFlags));
     for (ULONG bit = 0; bit < std::size(kFeatureFlags); ++bit) {
         if ((flags & (1u << bit)) == 0)
             continue;
-        if (fields.IsMarkup()) {
-            CString attribute;
-            attribute.Format("Flag%u", bit);
-            fields.Imp()->AddAttribute(attribute, kFeatureFlags[bit]);
-        } else {
-            fields.Imp()->AddItem("", kFeatureFlags[bit], nullptr);
-        }
+        CString attribute;
+        attribute.Format("Flag%u", bit);
+        fields.Attribute(attribute, kFeatureFlags[bit]);
+        fields.Field("", kFeatureFlags[bit], nullptr, kNotMarkup);
     }
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }

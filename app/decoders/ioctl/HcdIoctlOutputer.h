@@ -6,30 +6,20 @@
 // The request side is an "hcdI" record, the completion side an "hcdC" record; a returned record has no body.
 #pragma once
 
-#include "app/decoders/framework/IrpOutputer.h"
+#include "app/decoders/ioctl/IoctlFamilyOutputer.h"
 
-class IoctlFields;
+class FieldWriter;
 
-class HcdIoctlOutputer : public IrpOutputer {
+class HcdIoctlOutputer : public IoctlFamilyOutputer {
 public:
-    using IrpOutputer::IrpOutputer;
+    HcdIoctlOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
     ~HcdIoctlOutputer() override;
-
-    void OutputFunctionCode() override;
-    void OutputKindTitle(int mode) override;
-    void OutputIrpFunction() override;
-    virtual void OutputIoctlBody(int mode);
-
-    // "IOCTL_USB_" and the code's name ("IOCTL_" for the driver-key name), or "HCD_IOCTL_%X" for a code
-    // without a name.
-    CString GetIoctlName() const;
 
     // Names of a user request's code ("USBUSER_%X" when unnamed) and of a controller flavor
     // ("HCFlavor_%u" when unnamed).
     static CString UserRequestName(ULONG request);
     static CString ControllerFlavorName(ULONG flavor);
 
-private:
     // The operations per code: (mode, payload length, payload).
     void OutputGetStats1(int mode, ULONG dataSize, const BYTE* pData);
     void OutputGetStats2(int mode, ULONG dataSize, const BYTE* pData);
@@ -40,6 +30,7 @@ private:
     void OutputEnablePort(int mode, ULONG dataSize, const BYTE* pData);
     void OutputUserRequest(int mode, ULONG dataSize, const BYTE* pData);
 
+private:
     // The request side of the statistics and name codes: the size of the buffer asked for.
     void OutputBufferSize(int mode, LPCSTR title);
     // The completion side of the name codes.
@@ -47,7 +38,7 @@ private:
     // The request side of the port codes (their completion carries nothing).
     void OutputPort(int mode, LPCSTR title);
     // The user request's groups.
-    void OutputDeviceControlParameters(IoctlFields& fields);
-    void OutputRequestHeader(IoctlFields& fields, bool completion);
-    void OutputControllerInfo(IoctlFields& fields);
+    void OutputDeviceControlParameters(FieldWriter& fields);
+    void OutputRequestHeader(FieldWriter& fields, bool completion);
+    void OutputControllerInfo(FieldWriter& fields);
 };

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <iterator>
 
+#include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/framework/OutputerImp.h"
-#include "app/decoders/ioctl/IoctlFields.h"
 #include "common/RecordPayloads.h"
 #include "hidclass.h"
 
@@ -25,105 +25,86 @@ constexpr LPCSTR kOutputBufferLength = "OutputBufferLength";
 
 HidIoctlOutputer::~HidIoctlOutputer() = default;
 
-void HidIoctlOutputer::OutputIrpFunction() {
-    OutputDeviceControlFunction();
-}
-
-CString HidIoctlOutputer::GetIoctlName() const {
-    const ULONG code = m_Decode.GetFunctionWord();
-    CString name;
-    m_Decode.HidIoctlName(name);
-    // Three codes of the class are named without "HID_".
-    const bool plain = code == 0xB019A || code == 0xB01A0 || code == 0xB01A4;
-    return IoctlDisplayName(name, code, plain ? "IOCTL_" : "IOCTL_HID_", "HID_IOCTL_%X");
-}
-
-void HidIoctlOutputer::OutputFunctionCode() {
-    WriteIoctlFunctionCode(m_pImp, m_Decode.GetFunctionWord(), GetIoctlName());
-}
-
-void HidIoctlOutputer::OutputKindTitle(int mode) {
-    if (mode == OUTPUT_MODE_GRID)
-        OutputRequestName("HID", "HID Ioctl", GetIoctlName());
-    // A returned record only tells that the dispatch routine returned.
-    if (m_Decode.HasTransferData())
-        return;
-    OutputIoctlBody(mode);
-}
-
-void HidIoctlOutputer::OutputIoctlBody(int mode) {
+const IoctlFamily& HidIoctlFamily() {
     using Self = HidIoctlOutputer;
-    static constexpr IoctlOperation<Self> kOperations[] = {
-        {0xB0190, &Self::OutputGetDriverConfig},
-        {0xB0194, &Self::OutputSetDriverConfig},
-        {0xB0198, &Self::OutputGetPollFrequency},
-        {0xB019C, &Self::OutputSetPollFrequency},
-        {0xB01A0, &Self::OutputGetNumInputBuffers},
-        {0xB01A4, &Self::OutputSetNumInputBuffers},
-        {0xB01A8, &Self::OutputGetCollectionInformation},
-        {0xB0193, &Self::OutputGetCollectionDescriptor},
-        {0xB0197, &Self::OutputFlushQueue},
-        {0xB0192, &Self::OutputGetFeature},
-        {0xB0191, &Self::OutputSetFeature},
-        {0xB01A2, &Self::OutputGetInputReport},
-        {0xB0195, &Self::OutputSetOutputReport},
-        {0xB019A, &Self::OutputGetPhysicalDescriptor},
-        {0xB019E, &Self::OutputGetHardwareId},
-        {0xB01BA, &Self::OutputGetManufacturerString},
-        {0xB01BE, &Self::OutputGetProductString},
-        {0xB01C2, &Self::OutputGetSerialNumberString},
-        {0xB01E2, &Self::OutputGetIndexedString},
-        {0xB01E6, &Self::OutputGetMsGenreDescriptor},
-        {0xB020B, &Self::OutputEnableSecureRead},
-        {0xB020F, &Self::OutputDisableSecureRead},
+    using enum CodeOffer;
+    static constexpr IoctlCode kCodes[] = {
+        TDL_IOCTL_CODE(IOCTL_HID_GET_DRIVER_CONFIG, nullptr, Always, &Self::OutputGetDriverConfig),
+        TDL_IOCTL_CODE(IOCTL_HID_SET_DRIVER_CONFIG, nullptr, Always, &Self::OutputSetDriverConfig),
+        TDL_IOCTL_CODE(IOCTL_HID_GET_POLL_FREQUENCY_MSEC, nullptr, Always, &Self::OutputGetPollFrequency),
+        TDL_IOCTL_CODE(IOCTL_HID_SET_POLL_FREQUENCY_MSEC, nullptr, Always, &Self::OutputSetPollFrequency),
+        TDL_IOCTL_CODE(IOCTL_GET_NUM_DEVICE_INPUT_BUFFERS, nullptr, Always, &Self::OutputGetNumInputBuffers),
+        TDL_IOCTL_CODE(IOCTL_SET_NUM_DEVICE_INPUT_BUFFERS, nullptr, Always, &Self::OutputSetNumInputBuffers),
+        TDL_IOCTL_CODE(IOCTL_HID_GET_COLLECTION_INFORMATION, nullptr, Always, &Self::OutputGetCollectionInformation),
+        TDL_IOCTL_CODE(IOCTL_HID_GET_COLLECTION_DESCRIPTOR, nullptr, Always, &Self::OutputGetCollectionDescriptor),
+        TDL_IOCTL_CODE(IOCTL_HID_FLUSH_QUEUE, "HID_FLUSH_QUEUE", Always, &Self::OutputFlushQueue),
+        TDL_IOCTL_CODE(IOCTL_HID_ENABLE_SECURE_READ, nullptr, Always, &Self::OutputEnableSecureRead),
+        TDL_IOCTL_CODE(IOCTL_HID_DISABLE_SECURE_READ, nullptr, Always, &Self::OutputDisableSecureRead),
+        TDL_IOCTL_CODE(IOCTL_HID_SET_FEATURE, nullptr, Always, &Self::OutputSetFeature),
+        TDL_IOCTL_CODE(IOCTL_HID_SET_OUTPUT_REPORT, nullptr, Always, &Self::OutputSetOutputReport),
+        TDL_IOCTL_CODE(IOCTL_HID_GET_FEATURE, nullptr, Always, &Self::OutputGetFeature),
+        TDL_IOCTL_CODE(IOCTL_GET_PHYSICAL_DESCRIPTOR, nullptr, Always, &Self::OutputGetPhysicalDescriptor),
+        TDL_IOCTL_CODE(IOCTL_HID_GET_HARDWARE_ID, nullptr, Always, &Self::OutputGetHardwareId),
+        TDL_IOCTL_CODE(IOCTL_HID_GET_INPUT_REPORT, nullptr, Always, &Self::OutputGetInputReport),
+        TDL_IOCTL_CODE(IOCTL_HID_GET_MANUFACTURER_STRING, nullptr, Always, &Self::OutputGetManufacturerString),
+        TDL_IOCTL_CODE(IOCTL_HID_GET_PRODUCT_STRING, nullptr, Always, &Self::OutputGetProductString),
+        TDL_IOCTL_CODE(IOCTL_HID_GET_SERIALNUMBER_STRING, nullptr, Always, &Self::OutputGetSerialNumberString),
+        TDL_IOCTL_CODE(IOCTL_HID_GET_INDEXED_STRING, nullptr, Always, &Self::OutputGetIndexedString),
+        TDL_IOCTL_CODE(IOCTL_HID_GET_MS_GENRE_DESCRIPTOR, nullptr, Always, &Self::OutputGetMsGenreDescriptor),
     };
-    RunIoctlOperation(*this, kOperations, m_Decode.GetFunctionWord(), mode);
+    static constexpr IoctlFamily kFamily{"HID", "HID Ioctl", "HID_", "HID_IOCTL_%X", false, "", kCodes};
+    return kFamily;
 }
+
+HidIoctlOutputer::HidIoctlOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
+    : IoctlFamilyOutputer(pImp, pDocument, pRecord, HidIoctlFamily()) {}
 
 void HidIoctlOutputer::ShowInDataBar(const CString& caption, const BYTE* pData, ULONG total, ULONG shown,
                                      ULONG record) {
-    IoctlShowInDataBar(caption, pData, total, shown, record);
+    ::ShowInDataBar(caption, pData, total, shown, record);
 }
 
 // --- codes with a plain value, or with nothing ---
 
 void HidIoctlOutputer::OutputValueCode(int mode, bool carriedOnRequest, LPCSTR title, LPCSTR element, ULONG size,
-                                       void (HidIoctlOutputer::*values)(IoctlFields&)) {
+                                       void (HidIoctlOutputer::*values)(FieldWriter&)) {
     const bool request = m_Decode.HasInputData();
     if (!request && !m_Decode.HasOutputData())
         return;
-    IoctlFields fields(*this, mode, size);
+    FieldWriter fields(*this, mode, size);
     if (request != carriedOnRequest) {
         fields.EmptyCategory(title);
         return;
     }
-    fields.OpenSection(title, element);
+    fields.Open(FieldSection::Category, {element, title});
     // A failed request's record holds no value at all; that is no cut.
     if (!fields.IsEmpty()) {
         (this->*values)(fields);
         fields.EndOfBlock();
     }
-    fields.CloseSection();
+    fields.Close(FieldSection::Category);
 }
 
-void HidIoctlOutputer::OutputDriverConfigValues(IoctlFields& fields) {
-    fields.ValueField("Size", "StructSize", IoctlWidth::U32, offsetof(HID_DRIVER_CONFIG, Size));
-    fields.AttributedValueField("RingBufferSize (in reports)", "RingBufferSize", IoctlWidth::U32,
-                                offsetof(HID_DRIVER_CONFIG, RingBufferSize), "Units", "reports", "");
+void HidIoctlOutputer::OutputDriverConfigValues(FieldWriter& fields) {
+    fields.ValueField({"StructSize", "Size"}, FieldFormat::Hex8, offsetof(HID_DRIVER_CONFIG, Size));
+    fields.PayloadField(FieldOf({"RingBufferSize", "RingBufferSize (in reports)"}, FieldFormat::Hex8,
+                                offsetof(HID_DRIVER_CONFIG, RingBufferSize))
+                            .MarkedUp("Units", "reports", ""));
 }
 
-void HidIoctlOutputer::OutputPollFrequencyValue(IoctlFields& fields) {
-    fields.AttributedValueField("PollingFrequency (ms.)", "PollingFrequency", IoctlWidth::U32, 0, "Units", "ms.", "");
+void HidIoctlOutputer::OutputPollFrequencyValue(FieldWriter& fields) {
+    fields.PayloadField(
+        FieldOf({"PollingFrequency", "PollingFrequency (ms.)"}, FieldFormat::Hex8, 0).MarkedUp("Units", "ms.", ""));
 }
 
-void HidIoctlOutputer::OutputNumBuffersValue(IoctlFields& fields) {
-    fields.ValueField("Number Input Buffers", "NumberOfBuffers", IoctlWidth::U32, 0);
+void HidIoctlOutputer::OutputNumBuffersValue(FieldWriter& fields) {
+    fields.ValueField({"NumberOfBuffers", "Number Input Buffers"}, FieldFormat::Hex8, 0);
 }
 
 void HidIoctlOutputer::OutputEmptyCode(int mode, LPCSTR title) {
     if (!m_Decode.HasInputData() && !m_Decode.HasOutputData())
         return;
-    IoctlFields fields(*this, mode);
+    FieldWriter fields(*this, mode);
     fields.EmptyCategory(title);
 }
 
@@ -175,23 +156,23 @@ void HidIoctlOutputer::OutputDisableSecureRead(int mode, ULONG, const BYTE*) {
 
 // --- codes with a parameter block ---
 
-bool HidIoctlOutputer::OpenBlockSection(IoctlFields& fields, LPCSTR title) {
+bool HidIoctlOutputer::OpenBlockSection(FieldWriter& fields, LPCSTR title) {
     if (m_Decode.HasInputData())
-        fields.OpenSection(title, "HIDIoctl-InputParameters");
+        fields.Open(FieldSection::Category, {"HIDIoctl-InputParameters", title});
     else if (m_Decode.HasOutputData())
-        fields.OpenSection(title, "HIDIoctl-OutputParameters");
+        fields.Open(FieldSection::Category, {"HIDIoctl-OutputParameters", title});
     else
         return false;
     return true;
 }
 
-bool HidIoctlOutputer::HasCompletionData(const IoctlFields& fields) const {
+bool HidIoctlOutputer::HasCompletionData(const FieldWriter& fields) const {
     return fields.Size() >= fields.Needed() && static_cast<LONG>(m_Decode.GetStatus()) >= 0;
 }
 
 void HidIoctlOutputer::OutputPlainBlockCode(int mode, LPCSTR title, LPCSTR address,
-                                            void (HidIoctlOutputer::*data)(IoctlFields&, LPCSTR), LPCSTR name) {
-    IoctlFields fields(*this, mode, kBlockSize);
+                                            void (HidIoctlOutputer::*data)(FieldWriter&, LPCSTR), LPCSTR name) {
+    FieldWriter fields(*this, mode, kBlockSize);
     if (!OpenBlockSection(fields, title))
         return;
     if (m_Decode.HasInputData()) {
@@ -201,12 +182,12 @@ void HidIoctlOutputer::OutputPlainBlockCode(int mode, LPCSTR title, LPCSTR addre
         if (HasCompletionData(fields))
             (this->*data)(fields, name);
     }
-    fields.CloseSection();
+    fields.Close(FieldSection::Category);
 }
 
 void HidIoctlOutputer::OutputGetReportCode(int mode, LPCSTR title, const ReportForm* request,
                                            const ReportForm& completion) {
-    IoctlFields fields(*this, mode, kBlockSize);
+    FieldWriter fields(*this, mode, kBlockSize);
     if (!OpenBlockSection(fields, title))
         return;
     if (m_Decode.HasInputData()) {
@@ -219,21 +200,21 @@ void HidIoctlOutputer::OutputGetReportCode(int mode, LPCSTR title, const ReportF
         if (HasCompletionData(fields))
             OutputReportData(fields, completion, false);
     }
-    fields.CloseSection();
+    fields.Close(FieldSection::Category);
 }
 
 void HidIoctlOutputer::OutputSetReportCode(int mode, LPCSTR title, const ReportForm& form) {
-    IoctlFields fields(*this, mode, kBlockSize);
+    FieldWriter fields(*this, mode, kBlockSize);
     if (!m_Decode.HasInputData()) {
         if (m_Decode.HasOutputData())
             fields.EmptyCategory(title);
         return;
     }
-    fields.OpenSection(title, "HIDIoctl-InputParameters");
+    fields.Open(FieldSection::Category, {"HIDIoctl-InputParameters", title});
     OutputInputParametersWithReportId(fields, "InputBufferLength", "SystemBuffer");
     if (fields.Size() >= kBlockSize)
         OutputReportData(fields, form, true);
-    fields.CloseSection();
+    fields.Close(FieldSection::Category);
 }
 
 void HidIoctlOutputer::OutputGetCollectionInformation(int mode, ULONG, const BYTE*) {
@@ -287,170 +268,168 @@ void HidIoctlOutputer::OutputGetSerialNumberString(int mode, ULONG, const BYTE*)
 }
 
 void HidIoctlOutputer::OutputGetIndexedString(int mode, ULONG, const BYTE*) {
-    IoctlFields fields(*this, mode, kIndexedBlockSize);
+    FieldWriter fields(*this, mode, kIndexedBlockSize);
     if (!OpenBlockSection(fields, "Get Indexed String"))
         return;
     OutputIndexedStringParameters(fields);
     if (!m_Decode.HasInputData() && HasCompletionData(fields))
         OutputIndexedStringData(fields);
-    fields.CloseSection();
+    fields.Close(FieldSection::Category);
 }
 
 // --- parameter blocks ---
 
-void HidIoctlOutputer::OutputInputParameters(IoctlFields& fields, LPCSTR first, LPCSTR second) {
+void HidIoctlOutputer::OutputInputParameters(FieldWriter& fields, LPCSTR first, LPCSTR second) {
     if (fields.IsEmpty())
         return;
-    fields.OpenInnerGroup(kInputTitle);
-    fields.ValueField(first, IoctlWidth::U32, kLengthOffset);
-    fields.ValueField(second, IoctlWidth::U64, kAddressOffset);
+    fields.Open(FieldSection::GridGroup, kInputTitle);
+    fields.ValueField(first, FieldFormat::Hex8, kLengthOffset);
+    fields.ValueField(second, FieldFormat::Hex64, kAddressOffset);
     fields.EndOfBlock();
-    fields.CloseInnerGroup();
+    fields.Close(FieldSection::GridGroup);
 }
 
-void HidIoctlOutputer::OutputInputParametersWithReportId(IoctlFields& fields, LPCSTR first, LPCSTR second) {
+void HidIoctlOutputer::OutputInputParametersWithReportId(FieldWriter& fields, LPCSTR first, LPCSTR second) {
     if (fields.IsEmpty())
         return;
-    fields.OpenInnerGroup(kInputTitle);
-    fields.ValueField(first, IoctlWidth::U32, kLengthOffset);
-    fields.ValueField(second, IoctlWidth::U64, kAddressOffset);
+    fields.Open(FieldSection::GridGroup, kInputTitle);
+    fields.ValueField(first, FieldFormat::Hex8, kLengthOffset);
+    fields.ValueField(second, FieldFormat::Hex64, kAddressOffset);
     OutputReportIdField(fields);
     fields.EndOfBlock();
-    fields.CloseInnerGroup();
+    fields.Close(FieldSection::GridGroup);
 }
 
-void HidIoctlOutputer::OutputOutputParameters(IoctlFields& fields, LPCSTR second, LPCSTR third) {
+void HidIoctlOutputer::OutputOutputParameters(FieldWriter& fields, LPCSTR second, LPCSTR third) {
     if (fields.IsEmpty())
         return;
-    fields.OpenInnerGroup(kOutputTitle);
-    fields.ValueField(kOutputBufferLength, IoctlWidth::U32, kLengthOffset);
-    fields.ValueField(second, IoctlWidth::U32, kSecondOffset);
-    fields.ValueField(third, IoctlWidth::U64, kAddressOffset);
+    fields.Open(FieldSection::GridGroup, kOutputTitle);
+    fields.ValueField(kOutputBufferLength, FieldFormat::Hex8, kLengthOffset);
+    fields.ValueField(second, FieldFormat::Hex8, kSecondOffset);
+    fields.ValueField(third, FieldFormat::Hex64, kAddressOffset);
     fields.EndOfBlock();
-    fields.CloseInnerGroup();
+    fields.Close(FieldSection::GridGroup);
 }
 
-void HidIoctlOutputer::OutputOutputParametersWithReportId(IoctlFields& fields, LPCSTR second) {
+void HidIoctlOutputer::OutputOutputParametersWithReportId(FieldWriter& fields, LPCSTR second) {
     if (fields.IsEmpty())
         return;
-    fields.OpenInnerGroup(kOutputTitle);
-    fields.ValueField(kOutputBufferLength, IoctlWidth::U32, kLengthOffset);
-    fields.ValueField(second, IoctlWidth::U64, kAddressOffset);
+    fields.Open(FieldSection::GridGroup, kOutputTitle);
+    fields.ValueField(kOutputBufferLength, FieldFormat::Hex8, kLengthOffset);
+    fields.ValueField(second, FieldFormat::Hex64, kAddressOffset);
     OutputReportIdField(fields);
     fields.EndOfBlock();
-    fields.CloseInnerGroup();
+    fields.Close(FieldSection::GridGroup);
 }
 
-void HidIoctlOutputer::OutputReportIdField(IoctlFields& fields) {
+void HidIoctlOutputer::OutputReportIdField(FieldWriter& fields) {
     // The driver keeps the ID as a whole u32: one above 0xFF shows all its digits.
     ULONG reportId = 0;
     const bool have = fields.Read(kSecondOffset, reportId);
-    fields.Field("reportId", fields.Text(IoctlWidth::U8, reportId, have));
+    fields.Field("reportId", fields.Text(FieldFormat::Hex2, reportId, have));
 }
 
-void HidIoctlOutputer::OutputIndexedStringParameters(IoctlFields& fields) {
+void HidIoctlOutputer::OutputIndexedStringParameters(FieldWriter& fields) {
     if (fields.IsEmpty())
         return;
-    fields.OpenInnerGroup(m_Decode.HasInputData() ? kInputTitle : kOutputTitle);
-    fields.ValueField("InputBufferLength", IoctlWidth::U32, offsetof(HID_RECORD_INDEXED_STRING, InputBufferLength));
-    fields.AttributedValueField("SystemBuffer (input)", "SystemBuffer", IoctlWidth::U64,
-                                offsetof(HID_RECORD_INDEXED_STRING, SystemBuffer), "Direction", "input");
-    fields.ValueField(kOutputBufferLength, IoctlWidth::U32, offsetof(HID_RECORD_INDEXED_STRING, OutputBufferLength));
-    fields.AttributedValueField("MdlAddress (output)", "MdlAddress", IoctlWidth::U64,
-                                offsetof(HID_RECORD_INDEXED_STRING, Mdl), "Direction", "output");
-    fields.ValueField("index", IoctlWidth::U32, offsetof(HID_RECORD_INDEXED_STRING, FirstWord));
+    fields.Open(FieldSection::GridGroup, m_Decode.HasInputData() ? kInputTitle : kOutputTitle);
+    fields.ValueField("InputBufferLength", FieldFormat::Hex8, offsetof(HID_RECORD_INDEXED_STRING, InputBufferLength));
+    fields.PayloadField(FieldOf({"SystemBuffer", "SystemBuffer (input)"}, FieldFormat::Hex64,
+                                offsetof(HID_RECORD_INDEXED_STRING, SystemBuffer))
+                            .MarkedUp("Direction", "input", nullptr));
+    fields.ValueField(kOutputBufferLength, FieldFormat::Hex8, offsetof(HID_RECORD_INDEXED_STRING, OutputBufferLength));
+    fields.PayloadField(
+        FieldOf({"MdlAddress", "MdlAddress (output)"}, FieldFormat::Hex64, offsetof(HID_RECORD_INDEXED_STRING, Mdl))
+            .MarkedUp("Direction", "output", nullptr));
+    fields.ValueField("index", FieldFormat::Hex8, offsetof(HID_RECORD_INDEXED_STRING, FirstWord));
     fields.EndOfBlock();
-    fields.CloseInnerGroup();
+    fields.Close(FieldSection::GridGroup);
 }
 
 // --- data sections ---
 
-void HidIoctlOutputer::OutputBufferLength(IoctlFields& fields, ULONG count) {
-    fields.GridField("BufferLength", fields.Text(IoctlWidth::U32, count));
+void HidIoctlOutputer::OutputBufferLength(FieldWriter& fields, ULONG count) {
+    fields.Field("BufferLength", fields.Text(FieldFormat::Hex8, count), nullptr, kNotMarkup);
 }
 
-void HidIoctlOutputer::OutputCollectionInformation(IoctlFields& fields, LPCSTR) {
+void HidIoctlOutputer::OutputCollectionInformation(FieldWriter& fields, LPCSTR) {
     fields.EndSectionMarkup();
-    fields.OpenDataSection("HID_COLLECTION_INFORMATION", "HIDIoctl-CollectionInfo");
+    fields.Open(FieldSection::Block, {"HIDIoctl-CollectionInfo", "HID_COLLECTION_INFORMATION"});
     if (fields.BytesFrom(kBlockSize) >= sizeof(HID_COLLECTION_INFORMATION)) {
         constexpr LPCSTR kDescriptorUnit = "bytes of preparsed data";
-        fields.AttributedValueField("DescriptorSize", "DescriptorSize", IoctlWidth::U32,
-                                    kBlockSize + offsetof(HID_COLLECTION_INFORMATION, DescriptorSize), "Units",
-                                    kDescriptorUnit, kDescriptorUnit);
+        fields.PayloadField(FieldOf({"DescriptorSize", "DescriptorSize"}, FieldFormat::Hex8,
+                                    kBlockSize + offsetof(HID_COLLECTION_INFORMATION, DescriptorSize))
+                                .MarkedUp("Units", kDescriptorUnit, kDescriptorUnit));
         BYTE polled = 0;
         fields.Read(kBlockSize + offsetof(HID_COLLECTION_INFORMATION, Polled), polled);
-        fields.Field("Polled", IoctlBoolText(polled != 0));
-        fields.ValueField("Reserved1", IoctlWidth::U8, kBlockSize + offsetof(HID_COLLECTION_INFORMATION, Reserved1));
-        fields.ValueField("VendorID", IoctlWidth::U16, kBlockSize + offsetof(HID_COLLECTION_INFORMATION, VendorID));
-        fields.ValueField("ProductID", IoctlWidth::U16, kBlockSize + offsetof(HID_COLLECTION_INFORMATION, ProductID));
-        fields.ValueField("VersionNumber", IoctlWidth::U16,
+        fields.Field("Polled", FieldBoolText(polled != 0));
+        fields.ValueField("Reserved1", FieldFormat::Hex2, kBlockSize + offsetof(HID_COLLECTION_INFORMATION, Reserved1));
+        fields.ValueField("VendorID", FieldFormat::Hex4, kBlockSize + offsetof(HID_COLLECTION_INFORMATION, VendorID));
+        fields.ValueField("ProductID", FieldFormat::Hex4, kBlockSize + offsetof(HID_COLLECTION_INFORMATION, ProductID));
+        fields.ValueField("VersionNumber", FieldFormat::Hex4,
                           kBlockSize + offsetof(HID_COLLECTION_INFORMATION, VersionNumber));
     }
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
-void HidIoctlOutputer::OutputPreparsedData(IoctlFields& fields, LPCSTR) {
+void HidIoctlOutputer::OutputPreparsedData(FieldWriter& fields, LPCSTR) {
     fields.EndSectionMarkup();
-    fields.OpenDataSection("HIDP_PREPARSED_DATA", "HIDP_PREPARSED_DATA");
+    fields.Open(FieldSection::Block, {"HIDP_PREPARSED_DATA", "HIDP_PREPARSED_DATA"});
     const ULONG count = fields.BytesFrom(kBlockSize);
     if (count != 0) {
-        fields.ValueField("PreparsedDataAddress", IoctlWidth::U64, kAddressOffset);
+        fields.ValueField("PreparsedDataAddress", FieldFormat::Hex64, kAddressOffset);
         OutputBufferLength(fields, count);
-        if (fields.IsMarkup())
-            fields.Field("PreparsedData", IoctlHexText(fields.DataAt(kBlockSize), count));
+        fields.Field("PreparsedData", FieldHexText(fields.DataAt(kBlockSize), count), nullptr, kXml);
         fields.BufferItem("UserBuffer", fields.DataAt(kBlockSize), count, "HID Preparsed Data (Output)");
     }
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
-void HidIoctlOutputer::OutputReportData(IoctlFields& fields, const ReportForm& form, bool setForm) {
+void HidIoctlOutputer::OutputReportData(FieldWriter& fields, const ReportForm& form, bool setForm) {
     fields.EndSectionMarkup();
-    fields.OpenDataSection(form.title, setForm ? "HIDIoctl-SetReport" : "HIDIoctl-GetReport");
+    fields.Open(FieldSection::Block, {setForm ? "HIDIoctl-SetReport" : "HIDIoctl-GetReport", form.title});
     const ULONG count = fields.BytesFrom(kBlockSize);
     // What is sent is told with its length in the report too; what comes back only in the grid.
     if (setForm)
-        fields.Field("BufferLength", fields.Text(IoctlWidth::U32, count));
+        fields.Field("BufferLength", fields.Text(FieldFormat::Hex8, count));
     else
         OutputBufferLength(fields, count);
     if (count != 0) {
-        if (fields.IsMarkup())
-            fields.AttributedField("Report", "Report", IoctlHexText(fields.DataAt(kBlockSize), count), "Type",
-                                   form.type);
+        fields.AttributedField("Report", FieldHexText(fields.DataAt(kBlockSize), count), "Type", form.type, nullptr,
+                               kXml);
         fields.BufferItem("reportBuffer", fields.DataAt(kBlockSize), count, form.caption);
     }
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
-void HidIoctlOutputer::OutputPhysicalDescriptor(IoctlFields& fields, LPCSTR) {
+void HidIoctlOutputer::OutputPhysicalDescriptor(FieldWriter& fields, LPCSTR) {
     fields.EndSectionMarkup();
-    fields.OpenDataSection("HID Physical Descriptor", "HIDIoctl-PhysicalDesc");
+    fields.Open(FieldSection::Block, {"HIDIoctl-PhysicalDesc", "HID Physical Descriptor"});
     const ULONG count = fields.BytesFrom(kBlockSize);
     OutputBufferLength(fields, count);
     if (count != 0) {
-        if (fields.IsMarkup())
-            fields.Field("Descriptor", IoctlHexText(fields.DataAt(kBlockSize), count));
+        fields.Field("Descriptor", FieldHexText(fields.DataAt(kBlockSize), count), nullptr, kXml);
         fields.BufferItem("Descriptor", fields.DataAt(kBlockSize), count, "HID Physical Descriptor (Output)");
     }
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
-void HidIoctlOutputer::OutputStringData(IoctlFields& fields, LPCSTR name) {
+void HidIoctlOutputer::OutputStringData(FieldWriter& fields, LPCSTR name) {
     fields.EndSectionMarkup();
     const CString title = CString(name) + " String";
-    fields.OpenDataSection(title, "HIDIoctl-String");
+    fields.Open(FieldSection::Block, {"HIDIoctl-String", title});
     const ULONG count = fields.BytesFrom(kBlockSize);
     OutputBufferLength(fields, count);
     if (count != 0) {
-        if (fields.IsMarkup())
-            fields.AttributedField("String", "String", IoctlWideText(fields.DataAt(kBlockSize), count), "Name", name);
+        fields.AttributedField("String", FieldWideText(fields.DataAt(kBlockSize), count), "Name", name, nullptr, kXml);
         fields.BufferItem("stringBuffer", fields.DataAt(kBlockSize), count, CString(name) + " (Output)");
     }
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
-void HidIoctlOutputer::OutputIndexedStringData(IoctlFields& fields) {
+void HidIoctlOutputer::OutputIndexedStringData(FieldWriter& fields) {
     fields.EndSectionMarkup();
-    fields.OpenInnerGroup("Indexed String");
+    fields.Open(FieldSection::GridGroup, "Indexed String");
     const ULONG count = fields.BytesFrom(kIndexedBlockSize);
     const BYTE* bytes = fields.DataAt(kIndexedBlockSize);
     OutputBufferLength(fields, count);
@@ -459,8 +438,7 @@ void HidIoctlOutputer::OutputIndexedStringData(IoctlFields& fields) {
     if (index != 0) {
         CString name;
         name.Format("String_%u", index);
-        if (fields.IsMarkup())
-            fields.Field(name, IoctlWideText(bytes, count));
+        fields.Field(name, FieldWideText(bytes, count), nullptr, kXml);
         fields.BufferItem("stringBuffer", bytes, count, name + " (Output)");
     } else {
         // String 0 is the device's list of language IDs, ended by a zero ID or by the bytes.
@@ -471,8 +449,8 @@ void HidIoctlOutputer::OutputIndexedStringData(IoctlFields& fields) {
                 break;
             CString label;
             label.Format("LANGID.%u", i + 1);
-            fields.Field(label, fields.Text(IoctlWidth::U16, id));
+            fields.Field(label, fields.Text(FieldFormat::Hex4, id));
         }
     }
-    fields.CloseInnerGroup();
+    fields.Close(FieldSection::GridGroup);
 }

@@ -7,19 +7,14 @@
 // On the completion side the data behind the block is shown only when the request did not fail.
 #pragma once
 
-#include "app/decoders/framework/IrpOutputer.h"
+#include "app/decoders/ioctl/IoctlFamilyOutputer.h"
 
-class IoctlFields;
+class FieldWriter;
 
-class HidIoctlOutputer : public IrpOutputer {
+class HidIoctlOutputer : public IoctlFamilyOutputer {
 public:
-    using IrpOutputer::IrpOutputer;
+    HidIoctlOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
     ~HidIoctlOutputer() override;
-
-    void OutputFunctionCode() override;
-    void OutputKindTitle(int mode) override;
-    void OutputIrpFunction() override;
-    virtual void OutputIoctlBody(int mode);
 
     // One operation per code: (mode, payload length, payload).
     virtual void OutputGetDriverConfig(int mode, ULONG dataSize, const BYTE* pData);
@@ -45,10 +40,6 @@ public:
     virtual void OutputEnableSecureRead(int mode, ULONG dataSize, const BYTE* pData);
     virtual void OutputDisableSecureRead(int mode, ULONG dataSize, const BYTE* pData);
 
-    // "IOCTL_HID_" and the code's name ("IOCTL_" for the three codes named without "HID_"), or
-    // "HID_IOCTL_%X" for a code without a name.
-    CString GetIoctlName() const;
-
     // Puts bytes in the data bar under a caption naming the record; the hub decoder shows its buffers so too.
     static void ShowInDataBar(const CString& caption, const BYTE* pData, ULONG total, ULONG shown, ULONG record);
 
@@ -62,7 +53,7 @@ private:
     // A code with the plain parameter block: on the completion side the data section `data` behind it (given
     // `name`, the string's name for the string codes).
     void OutputPlainBlockCode(int mode, LPCSTR title, LPCSTR address,
-                              void (HidIoctlOutputer::*data)(IoctlFields&, LPCSTR), LPCSTR name = nullptr);
+                              void (HidIoctlOutputer::*data)(FieldWriter&, LPCSTR), LPCSTR name = nullptr);
     // A code that gets a report: the block with the report ID, and the report behind it on the completion side
     // (and on the request side when `request` is given).
     void OutputGetReportCode(int mode, LPCSTR title, const ReportForm* request, const ReportForm& completion);
@@ -71,36 +62,36 @@ private:
     void OutputSetReportCode(int mode, LPCSTR title, const ReportForm& form);
     // A code with one plain value (or two): the value section on its side, the empty category on the other.
     void OutputValueCode(int mode, bool carriedOnRequest, LPCSTR title, LPCSTR element, ULONG size,
-                         void (HidIoctlOutputer::*values)(IoctlFields&));
-    void OutputDriverConfigValues(IoctlFields& fields);
-    void OutputPollFrequencyValue(IoctlFields& fields);
-    void OutputNumBuffersValue(IoctlFields& fields);
+                         void (HidIoctlOutputer::*values)(FieldWriter&));
+    void OutputDriverConfigValues(FieldWriter& fields);
+    void OutputPollFrequencyValue(FieldWriter& fields);
+    void OutputNumBuffersValue(FieldWriter& fields);
     // A code that carries nothing: the empty category on both sides.
     void OutputEmptyCode(int mode, LPCSTR title);
 
     // Opens the outer section of a code with a parameter block, named by the side; false on a record of
     // neither side (nothing opened).
-    bool OpenBlockSection(IoctlFields& fields, LPCSTR title);
+    bool OpenBlockSection(FieldWriter& fields, LPCSTR title);
     // On the completion side the data follows only a request that did not fail, and only behind a whole
     // block.
-    bool HasCompletionData(const IoctlFields& fields) const;
+    bool HasCompletionData(const FieldWriter& fields) const;
 
     // The parameter blocks (in mode 1 a group "Input Parameters" or "Output Parameters").
-    void OutputInputParameters(IoctlFields& fields, LPCSTR first, LPCSTR second);
-    void OutputInputParametersWithReportId(IoctlFields& fields, LPCSTR first, LPCSTR second);
-    void OutputOutputParameters(IoctlFields& fields, LPCSTR second, LPCSTR third);
-    void OutputOutputParametersWithReportId(IoctlFields& fields, LPCSTR second);
-    void OutputIndexedStringParameters(IoctlFields& fields);
-    void OutputReportIdField(IoctlFields& fields);
+    void OutputInputParameters(FieldWriter& fields, LPCSTR first, LPCSTR second);
+    void OutputInputParametersWithReportId(FieldWriter& fields, LPCSTR first, LPCSTR second);
+    void OutputOutputParameters(FieldWriter& fields, LPCSTR second, LPCSTR third);
+    void OutputOutputParametersWithReportId(FieldWriter& fields, LPCSTR second);
+    void OutputIndexedStringParameters(FieldWriter& fields);
+    void OutputReportIdField(FieldWriter& fields);
 
     // The data sections behind a 16-byte block (the 28-byte one for the indexed string).
     // (Each takes the string's name the string data needs, so that all fit one operation type.)
-    void OutputCollectionInformation(IoctlFields& fields, LPCSTR name);
-    void OutputPreparsedData(IoctlFields& fields, LPCSTR name);
-    void OutputReportData(IoctlFields& fields, const ReportForm& form, bool setForm);
-    void OutputPhysicalDescriptor(IoctlFields& fields, LPCSTR name);
-    void OutputStringData(IoctlFields& fields, LPCSTR name);
-    void OutputIndexedStringData(IoctlFields& fields);
+    void OutputCollectionInformation(FieldWriter& fields, LPCSTR name);
+    void OutputPreparsedData(FieldWriter& fields, LPCSTR name);
+    void OutputReportData(FieldWriter& fields, const ReportForm& form, bool setForm);
+    void OutputPhysicalDescriptor(FieldWriter& fields, LPCSTR name);
+    void OutputStringData(FieldWriter& fields, LPCSTR name);
+    void OutputIndexedStringData(FieldWriter& fields);
     // "BufferLength" of a data section: the bytes behind the block.
-    void OutputBufferLength(IoctlFields& fields, ULONG count);
+    void OutputBufferLength(FieldWriter& fields, ULONG count);
 };

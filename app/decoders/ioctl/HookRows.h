@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+#include "app/decoders/framework/FieldDecl.h"
 #include "windows.h"
 
 // What a field shows.
@@ -19,13 +20,18 @@ enum class HookValue : uint8_t {
     UsbdStatus,         // the USBD status's name
 };
 
+// A field of a call: the grid's caption, the mark-up's element and its offset in the argument block, and
+// what it shows there, the way it went and its unit.
 struct HookField {
-    LPCSTR label;   // the grid's caption
-    LPCSTR element; // the mark-up element's name
-    uint8_t offset; // into the argument block
+    constexpr HookField(LPCSTR label, LPCSTR element, uint8_t offset, HookValue value, LPCSTR direction = nullptr,
+                        bool milliseconds = false)
+        : field(FieldOf({element, label}, FieldFormat::Hex8, offset)), value(value), direction(direction),
+          milliseconds(milliseconds) {}
+
+    FieldDecl field;
     HookValue value;
-    LPCSTR direction = nullptr; // "in", "out", or none
-    bool milliseconds = false;  // mark-up: the value's "Units" are "ms."
+    LPCSTR direction;  // "in", "out", or none
+    bool milliseconds; // mark-up: the value's "Units" are "ms."
 };
 
 // When a call shows its "Outputs".

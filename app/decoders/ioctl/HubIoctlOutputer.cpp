@@ -10,9 +10,9 @@
 #include "app/decoders/descriptors/GenericDescOutputer.h"
 #include "app/decoders/descriptors/HubClassDescOutputer.h"
 #include "app/decoders/descriptors/StringDescOutputer.h"
+#include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
-#include "app/decoders/ioctl/IoctlFields.h"
 #include "app/decoders/ioctl/IoctlHubCapFlags.h"
 #include "app/devices/HubPort.h"
 #include "usbioctl.h"
@@ -67,13 +67,13 @@ constexpr ULONG kNameBlockSize = kNodeName + sizeof(WCHAR);
 constexpr ULONG kCapabilitiesSize = sizeof(ULONG);
 
 // The port attribute bits the grid lists, highest first.
-constexpr struct {
-    ULONG bit;
-    LPCSTR label;
-} kPortAttributeBits[] = {
-    {25, "25: USB_PORTATTR_NO_OVERCURRENT_UI"}, {24, "24: USB_PORTATTR_OWNED_BY_CC"},
-    {3, "03: USB_PORTATTR_OEM_CONNECTOR"},      {2, "02: USB_PORTATTR_MINI_CONNECTOR"},
-    {1, "01: USB_PORTATTR_SHARED_USB2"},        {0, "00: USB_PORTATTR_NO_CONNECTOR"},
+constexpr FieldDecl kPortAttributeBits[] = {
+    FieldBits("25: USB_PORTATTR_NO_OVERCURRENT_UI", 25, 1, FieldFormat::Digit).OnlyIn(kGrid),
+    FieldBits("24: USB_PORTATTR_OWNED_BY_CC", 24, 1, FieldFormat::Digit).OnlyIn(kGrid),
+    FieldBits("03: USB_PORTATTR_OEM_CONNECTOR", 3, 1, FieldFormat::Digit).OnlyIn(kGrid),
+    FieldBits("02: USB_PORTATTR_MINI_CONNECTOR", 2, 1, FieldFormat::Digit).OnlyIn(kGrid),
+    FieldBits("01: USB_PORTATTR_SHARED_USB2", 1, 1, FieldFormat::Digit).OnlyIn(kGrid),
+    FieldBits("00: USB_PORTATTR_NO_CONNECTOR", 0, 1, FieldFormat::Digit).OnlyIn(kGrid),
 };
 static_assert(USB_PORTATTR_NO_OVERCURRENT_UI == 1u << 25 && USB_PORTATTR_OWNED_BY_CC == 1u << 24 &&
               USB_PORTATTR_OEM_CONNECTOR == 1u << 3 && USB_PORTATTR_NO_CONNECTOR == 1);
@@ -82,152 +82,130 @@ static_assert(USB_PORTATTR_NO_OVERCURRENT_UI == 1u << 25 && USB_PORTATTR_OWNED_B
 
 HubIoctlOutputer::~HubIoctlOutputer() = default;
 
-void HubIoctlOutputer::OutputIrpFunction() {
-    OutputDeviceControlFunction();
-}
-
-CString HubIoctlOutputer::GetIoctlName() const {
-    CString name;
-    m_Decode.HubIoctlName(name);
-    return IoctlDisplayName(name, m_Decode.GetFunctionWord(), "IOCTL_USB_", "HUB_IOCTL_%X");
-}
-
-void HubIoctlOutputer::OutputFunctionCode() {
-    WriteIoctlFunctionCode(m_pImp, m_Decode.GetFunctionWord(), GetIoctlName());
-}
-
-void HubIoctlOutputer::OutputKindTitle(int mode) {
-    if (mode == OUTPUT_MODE_GRID)
-        OutputRequestName("HUB", "HUB Ioctl", GetIoctlName());
-    // A returned record only tells that the dispatch routine returned.
-    if (m_Decode.HasTransferData())
-        return;
-    OutputIoctlBody(mode);
-}
-
-int HubIoctlOutputer::OutputIoctlBody(int mode) {
-    static constexpr IoctlOperation<HubIoctlOutputer, int> kOperations[] = {
-        {0x220408, &HubIoctlOutputer::OutputNodeInfo},
-        {0x22040C, &HubIoctlOutputer::OutputNodeConnInfo},
-        {0x220410, &HubIoctlOutputer::OutputNodeDescReq},
-        {0x220414, &HubIoctlOutputer::OutputNodeConnName},
-        {0x220418, &HubIoctlOutputer::OutputDiagOn},
-        {0x22041C, &HubIoctlOutputer::OutputDiagOff},
-        {0x220420, &HubIoctlOutputer::OutputNodeConnDriverKeyName},
-        {0x22043C, &HubIoctlOutputer::OutputHubCaps},
-        {0x220440, &HubIoctlOutputer::OutputNodeConnAttr},
-        {0x220444, &HubIoctlOutputer::OutputCyclePort},
-        {0x220448, &HubIoctlOutputer::OutputNodeConnInfoEx},
-        {0x22044C, &HubIoctlOutputer::OutputResetHub},
-        {0x220450, &HubIoctlOutputer::OutputHubCapsEx},
+const IoctlFamily& HubIoctlFamily() {
+    using Self = HubIoctlOutputer;
+    using enum CodeOffer;
+    static constexpr IoctlCode kCodes[] = {
+        TDL_IOCTL_CODE(IOCTL_USB_GET_NODE_INFORMATION, nullptr, Always, &Self::OutputNodeInfo),
+        TDL_IOCTL_CODE(IOCTL_USB_GET_NODE_CONNECTION_INFORMATION, nullptr, Always, &Self::OutputNodeConnInfo),
+        TDL_IOCTL_CODE(IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION, nullptr, Always, &Self::OutputNodeDescReq),
+        TDL_IOCTL_CODE(IOCTL_USB_GET_NODE_CONNECTION_NAME, nullptr, Always, &Self::OutputNodeConnName),
+        TDL_IOCTL_CODE(IOCTL_USB_DIAG_IGNORE_HUBS_ON, nullptr, Always, &Self::OutputDiagOn),
+        TDL_IOCTL_CODE(IOCTL_USB_DIAG_IGNORE_HUBS_OFF, nullptr, Always, &Self::OutputDiagOff),
+        TDL_IOCTL_CODE(IOCTL_USB_GET_NODE_CONNECTION_DRIVERKEY_NAME, nullptr, Always,
+                       &Self::OutputNodeConnDriverKeyName),
+        TDL_IOCTL_CODE(IOCTL_USB_GET_HUB_CAPABILITIES, "GET_CAPABILITIES", Always, &Self::OutputHubCaps),
+        TDL_IOCTL_CODE(IOCTL_USB_GET_NODE_CONNECTION_ATTRIBUTES, nullptr, Always, &Self::OutputNodeConnAttr),
+        TDL_IOCTL_CODE(IOCTL_USB_HUB_CYCLE_PORT, "CYCLE_PORT", Always, &Self::OutputCyclePort),
+        TDL_IOCTL_CODE(IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX, nullptr, Always, &Self::OutputNodeConnInfoEx),
+        TDL_IOCTL_CODE(IOCTL_USB_RESET_HUB, nullptr, Windows7, &Self::OutputResetHub),
+        TDL_IOCTL_CODE(IOCTL_USB_GET_HUB_CAPABILITIES_EX, nullptr, Windows7, &Self::OutputHubCapsEx),
     };
-    return IoctlDispatch(*this, kOperations, m_Decode, mode);
+    // The hub's filter texts carry a leading blank, as the list has always shown them.
+    static constexpr IoctlFamily kFamily{"HUB", "HUB Ioctl", "USB_", "HUB_IOCTL_%X", false, " ", kCodes};
+    return kFamily;
 }
 
-bool HubIoctlOutputer::IsDecodedSide() const {
-    return m_Decode.HasInputData() || m_Decode.HasOutputData();
-}
+HubIoctlOutputer::HubIoctlOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
+    : IoctlFamilyOutputer(pImp, pDocument, pRecord, HubIoctlFamily()) {}
 
 // --- per code ---
 
-int HubIoctlOutputer::OutputSection(int mode, LPCSTR title, LPCSTR element, ULONG needed, Writer bothSides,
-                                    Writer completion) {
+void HubIoctlOutputer::OutputSection(int mode, LPCSTR title, LPCSTR element, ULONG needed, Writer bothSides,
+                                     Writer completion) {
     if (!IsDecodedSide())
-        return 0;
-    IoctlFields fields(*this, mode, needed);
-    fields.OpenSection(title, element);
+        return;
+    FieldWriter fields(*this, mode, needed);
+    fields.Open(FieldSection::Category, {element, title});
     if (!fields.IsEmpty()) {
         if (bothSides)
             (this->*bothSides)(fields);
         if (completion && m_Decode.HasOutputData())
             (this->*completion)(fields);
     }
-    fields.CloseSection();
-    return 1;
+    fields.Close(FieldSection::Category);
 }
 
-int HubIoctlOutputer::OutputNodeInfo(int mode, ULONG, const BYTE*) {
-    return OutputSection(mode, "USB_NODE_INFORMATION", "HubIoctl-NodeInfo", 0, &HubIoctlOutputer::OutputNodeType,
-                         &HubIoctlOutputer::OutputNodeDetails);
+void HubIoctlOutputer::OutputNodeInfo(int mode, ULONG, const BYTE*) {
+    OutputSection(mode, "USB_NODE_INFORMATION", "HubIoctl-NodeInfo", 0, &HubIoctlOutputer::OutputNodeType,
+                  &HubIoctlOutputer::OutputNodeDetails);
 }
 
-int HubIoctlOutputer::OutputNodeConnInfo(int mode, ULONG, const BYTE*) {
-    return OutputSection(mode, "USB_NODE_CONNECTION_INFORMATION", "HubIoctl-NodeConnInfo", kConnectionIndexSize,
-                         &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputPlainConnection);
+void HubIoctlOutputer::OutputNodeConnInfo(int mode, ULONG, const BYTE*) {
+    OutputSection(mode, "USB_NODE_CONNECTION_INFORMATION", "HubIoctl-NodeConnInfo", kConnectionIndexSize,
+                  &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputPlainConnection);
 }
 
-int HubIoctlOutputer::OutputNodeConnInfoEx(int mode, ULONG, const BYTE*) {
-    return OutputSection(mode, "USB_NODE_CONNECTION_INFORMATION_EX", "HubIoctl-NodeConnInfoEx", kConnectionIndexSize,
-                         &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputExtendedConnection);
+void HubIoctlOutputer::OutputNodeConnInfoEx(int mode, ULONG, const BYTE*) {
+    OutputSection(mode, "USB_NODE_CONNECTION_INFORMATION_EX", "HubIoctl-NodeConnInfoEx", kConnectionIndexSize,
+                  &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputExtendedConnection);
 }
 
-int HubIoctlOutputer::OutputNodeConnAttr(int mode, ULONG, const BYTE*) {
-    return OutputSection(mode, "USB_NODE_CONNECTION_ATTRIBUTES", "HubIoctl-NodeConnAttr", kConnectionIndexSize,
-                         &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputConnectionAttributes);
+void HubIoctlOutputer::OutputNodeConnAttr(int mode, ULONG, const BYTE*) {
+    OutputSection(mode, "USB_NODE_CONNECTION_ATTRIBUTES", "HubIoctl-NodeConnAttr", kConnectionIndexSize,
+                  &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputConnectionAttributes);
 }
 
-int HubIoctlOutputer::OutputNodeDescReq(int mode, ULONG, const BYTE*) {
-    return OutputSection(mode, "USB_DESCRIPTOR_REQUEST", "HubIoctl-NodeDescReq", kConnectionIndexSize,
-                         &HubIoctlOutputer::OutputDescriptorRequest, &HubIoctlOutputer::OutputReturnedDescriptor);
+void HubIoctlOutputer::OutputNodeDescReq(int mode, ULONG, const BYTE*) {
+    OutputSection(mode, "USB_DESCRIPTOR_REQUEST", "HubIoctl-NodeDescReq", kConnectionIndexSize,
+                  &HubIoctlOutputer::OutputDescriptorRequest, &HubIoctlOutputer::OutputReturnedDescriptor);
 }
 
-int HubIoctlOutputer::OutputNodeConnName(int mode, ULONG, const BYTE*) {
-    return OutputSection(mode, "USB_NODE_CONNECTION_NAME", "HubIoctl-NodeConnName", kConnectionIndexSize,
-                         &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputNodeName);
+void HubIoctlOutputer::OutputNodeConnName(int mode, ULONG, const BYTE*) {
+    OutputSection(mode, "USB_NODE_CONNECTION_NAME", "HubIoctl-NodeConnName", kConnectionIndexSize,
+                  &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputNodeName);
 }
 
-int HubIoctlOutputer::OutputNodeConnDriverKeyName(int mode, ULONG, const BYTE*) {
-    return OutputSection(mode, "USB_NODE_CONNECTION_DRIVERKEY_NAME", "HubIoctl-NodeConnName", kConnectionIndexSize,
-                         &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputConnectionDriverKeyName);
+void HubIoctlOutputer::OutputNodeConnDriverKeyName(int mode, ULONG, const BYTE*) {
+    OutputSection(mode, "USB_NODE_CONNECTION_DRIVERKEY_NAME", "HubIoctl-NodeConnName", kConnectionIndexSize,
+                  &HubIoctlOutputer::OutputConnectionIndex, &HubIoctlOutputer::OutputConnectionDriverKeyName);
 }
 
-int HubIoctlOutputer::OutputHubCaps(int mode, ULONG, const BYTE*) {
-    return OutputSection(mode, "USB_HUB_CAPABILITIES", "HubIoctl-HubCaps", 0, nullptr,
-                         &HubIoctlOutputer::OutputHubCapabilities);
+void HubIoctlOutputer::OutputHubCaps(int mode, ULONG, const BYTE*) {
+    OutputSection(mode, "USB_HUB_CAPABILITIES", "HubIoctl-HubCaps", 0, nullptr,
+                  &HubIoctlOutputer::OutputHubCapabilities);
 }
 
-int HubIoctlOutputer::OutputHubCapsEx(int mode, ULONG, const BYTE*) {
-    return OutputSection(mode, "USB_HUB_CAPABILITIES_EX", "HubIoctl-HubCapsEx", 0, nullptr,
-                         &HubIoctlOutputer::OutputHubCapFlags);
+void HubIoctlOutputer::OutputHubCapsEx(int mode, ULONG, const BYTE*) {
+    OutputSection(mode, "USB_HUB_CAPABILITIES_EX", "HubIoctl-HubCapsEx", 0, nullptr,
+                  &HubIoctlOutputer::OutputHubCapFlags);
 }
 
-int HubIoctlOutputer::OutputCyclePort(int mode, ULONG, const BYTE*) {
-    return OutputSection(mode, "Cycle Port", "HubIoctl-CyclePort", sizeof(ULONG), &HubIoctlOutputer::OutputPortNumber,
-                         nullptr);
+void HubIoctlOutputer::OutputCyclePort(int mode, ULONG, const BYTE*) {
+    OutputSection(mode, "Cycle Port", "HubIoctl-CyclePort", sizeof(ULONG), &HubIoctlOutputer::OutputPortNumber,
+                  nullptr);
 }
 
-int HubIoctlOutputer::OutputNoArguments(int mode, LPCSTR title, LPCSTR element) {
+void HubIoctlOutputer::OutputNoArguments(int mode, LPCSTR title, LPCSTR element) {
     if (!IsDecodedSide())
-        return 0;
-    IoctlFields fields(*this, mode);
-    fields.OpenSection(title, element);
-    if (fields.IsGrid())
-        m_pImp->AddItem("No arguments", "", nullptr);
-    fields.CloseSection();
-    return 1;
+        return;
+    FieldWriter fields(*this, mode);
+    fields.Open(FieldSection::Category, {element, title});
+    fields.Field("No arguments", "", nullptr, kGrid);
+    fields.Close(FieldSection::Category);
 }
 
-int HubIoctlOutputer::OutputDiagOn(int mode, ULONG, const BYTE*) {
-    return OutputNoArguments(mode, "Diag Ignore Hubs On", "HubIoctl-DiagOn");
+void HubIoctlOutputer::OutputDiagOn(int mode, ULONG, const BYTE*) {
+    OutputNoArguments(mode, "Diag Ignore Hubs On", "HubIoctl-DiagOn");
 }
 
-int HubIoctlOutputer::OutputDiagOff(int mode, ULONG, const BYTE*) {
-    return OutputNoArguments(mode, "Diag Ignore Hubs Off", "HubIoctl-DiagOff");
+void HubIoctlOutputer::OutputDiagOff(int mode, ULONG, const BYTE*) {
+    OutputNoArguments(mode, "Diag Ignore Hubs Off", "HubIoctl-DiagOff");
 }
 
-int HubIoctlOutputer::OutputResetHub(int mode, ULONG, const BYTE*) {
-    return OutputNoArguments(mode, "Reset Hub", "HubIoctl-ResetHub");
+void HubIoctlOutputer::OutputResetHub(int mode, ULONG, const BYTE*) {
+    OutputNoArguments(mode, "Reset Hub", "HubIoctl-ResetHub");
 }
 
 // --- field writers ---
 
-void HubIoctlOutputer::OutputNodeType(IoctlFields& fields) {
+void HubIoctlOutputer::OutputNodeType(FieldWriter& fields) {
     ULONG nodeType = 0;
     if (fields.Size() >= kNodeInfoSize && fields.Read(kNodeType, nodeType))
         fields.Field("NodeType", nodeType == UsbHub ? "UsbHub" : "UsbMIParent");
 }
 
-void HubIoctlOutputer::OutputNodeDetails(IoctlFields& fields) {
+void HubIoctlOutputer::OutputNodeDetails(FieldWriter& fields) {
     ULONG nodeType = 0;
     if (fields.Size() < kNodeInfoSize || !fields.Read(kNodeType, nodeType))
         return;
@@ -237,75 +215,66 @@ void HubIoctlOutputer::OutputNodeDetails(IoctlFields& fields) {
         OutputMiParentInformation(fields);
 }
 
-void HubIoctlOutputer::OutputHubInformation(IoctlFields& fields) {
+void HubIoctlOutputer::OutputHubInformation(FieldWriter& fields) {
     if (fields.Size() < kNodeInfoSize)
         return;
-    fields.OpenDataSection("USB_HUB_INFORMATION", "HubInformation");
-    if (fields.ShowsDescriptors())
-        HubClassDescUsb2Outputer(m_pImp, GetDocument(), fields.DataAt(kHubDescriptor), kHubDescriptorSize)
-            .Output(fields.Mode(), fields.IsMarkup() ? "HubDescriptor" : "Hub Class Descriptor", "", false);
+    fields.Open(FieldSection::Block, {"HubInformation", "USB_HUB_INFORMATION"});
+    const int nested = fields.NestedMode();
+    HubClassDescUsb2Outputer(m_pImp, GetDocument(), fields.DataAt(kHubDescriptor), kHubDescriptorSize)
+        .Output(nested, FieldLabels("HubDescriptor", "Hub Class Descriptor").For(nested), "", false);
     BYTE busPowered = 0;
     fields.Read(kHubIsBusPowered, busPowered);
-    fields.Field("HubIsBusPowered", IoctlBoolText(busPowered != 0));
-    fields.CloseDataSection();
+    fields.Field("HubIsBusPowered", FieldBoolText(busPowered != 0));
+    fields.Close(FieldSection::Block);
 }
 
-void HubIoctlOutputer::OutputMiParentInformation(IoctlFields& fields) {
+void HubIoctlOutputer::OutputMiParentInformation(FieldWriter& fields) {
     if (fields.Size() < kNodeInfoSize)
         return;
-    fields.OpenDataSection("USB_MI_PARENT_INFORMATION", "MiParentInformation");
-    fields.ValueField("NumberOfInterfaces", IoctlWidth::U32, kNumberOfInterfaces);
-    fields.CloseDataSection();
+    fields.Open(FieldSection::Block, {"MiParentInformation", "USB_MI_PARENT_INFORMATION"});
+    fields.ValueField("NumberOfInterfaces", FieldFormat::Hex8, kNumberOfInterfaces);
+    fields.Close(FieldSection::Block);
 }
 
-void HubIoctlOutputer::OutputConnectionIndex(IoctlFields& fields) {
-    fields.ValueField("ConnectionIndex", IoctlWidth::U32, kConnectionIndex);
+void HubIoctlOutputer::OutputConnectionIndex(FieldWriter& fields) {
+    fields.ValueField("ConnectionIndex", FieldFormat::Hex8, kConnectionIndex);
 }
 
-bool HubIoctlOutputer::IsDeviceConnected(IoctlFields& fields) const {
+bool HubIoctlOutputer::IsDeviceConnected(FieldWriter& fields) const {
     ULONG status = 0;
     return fields.Size() >= kConnInfoSize && fields.Read(kConnectionStatus, status) && status == DeviceConnected;
 }
 
-void HubIoctlOutputer::OutputConnectionStatus(IoctlFields& fields, ULONG status) {
+void HubIoctlOutputer::OutputConnectionStatus(FieldWriter& fields, ULONG status) {
     CString text;
     CStringContent().ConnectionStatusText(status, text);
-    CString value;
-    if (fields.IsMarkup()) {
-        value.Format("%08x", status);
-        m_pImp->WriteValue("ConnectionStatus", value);
-        m_pImp->AddAttribute("Description", text);
-        return;
-    }
-    value.Format(fields.IsGrid() ? "%s (0x%x)" : "%s (%08x)", text.GetString(), status);
     // Any state but an empty port or a working device is a fault the user should see.
-    if (status == NoDeviceConnected || status == DeviceConnected)
-        m_pImp->AddItem("ConnectionStatus", value, nullptr);
-    else
-        m_pImp->AddReadOnlyItem("ConnectionStatus", value);
+    const uint16_t fault = status == NoDeviceConnected || status == DeviceConnected ? 0 : FieldDecl::kFault;
+    fields.NameFirstField("ConnectionStatus", text, fields.Number(FieldFormat::Short, status), "Description",
+                          FieldDecl::kAttributeAfter | fault);
 }
 
-void HubIoctlOutputer::OutputPlainConnection(IoctlFields& fields) {
+void HubIoctlOutputer::OutputPlainConnection(FieldWriter& fields) {
     if (IsDeviceConnected(fields))
         OutputConnectionInformation(fields, false);
     else
         OutputConnectionStatusOnly(fields);
 }
 
-void HubIoctlOutputer::OutputExtendedConnection(IoctlFields& fields) {
+void HubIoctlOutputer::OutputExtendedConnection(FieldWriter& fields) {
     if (IsDeviceConnected(fields))
         OutputConnectionInformation(fields, true);
     else
         OutputConnectionStatusOnly(fields);
 }
 
-void HubIoctlOutputer::OutputConnectionStatusOnly(IoctlFields& fields) {
+void HubIoctlOutputer::OutputConnectionStatusOnly(FieldWriter& fields) {
     ULONG status = 0;
     if (fields.Size() >= kConnInfoSize && fields.Read(kConnectionStatus, status))
         OutputConnectionStatus(fields, status);
 }
 
-void HubIoctlOutputer::OutputConnectionInformation(IoctlFields& fields, bool extended) {
+void HubIoctlOutputer::OutputConnectionInformation(FieldWriter& fields, bool extended) {
     if (fields.Size() < kConnInfoSize)
         return;
     // The descriptor ends where the connection fields start, whatever its bLength claims.
@@ -313,36 +282,36 @@ void HubIoctlOutputer::OutputConnectionInformation(IoctlFields& fields, bool ext
     fields.Read(kDeviceDescriptor, bLength);
     const ULONG descriptorSize = std::min<ULONG>(bLength, sizeof(USB_DEVICE_DESCRIPTOR));
     const CStringArray none;
-    if (fields.ShowsDescriptors())
-        DeviceDescOutputer(m_pImp, GetDocument(), fields.DataAt(kDeviceDescriptor), descriptorSize)
-            .Output(fields.Mode(), fields.IsGrid() ? "Device Descriptor" : "DeviceDescriptor", "", none, none, false);
+    const int nested = fields.NestedMode();
+    DeviceDescOutputer(m_pImp, GetDocument(), fields.DataAt(kDeviceDescriptor), descriptorSize)
+        .Output(nested, FieldLabels("DeviceDescriptor", "Device Descriptor").For(nested), "", none, none, false);
 
-    fields.OpenInnerGroup("Connection Information");
-    fields.ValueField("CurrentConfigurationValue", IoctlWidth::U8, kConfigurationValue);
+    fields.Open(FieldSection::GridGroup, "Connection Information");
+    fields.ValueField("CurrentConfigurationValue", FieldFormat::Hex2, kConfigurationValue);
     BYTE speed = 0;
     fields.Read(kSpeed, speed);
     if (extended) {
         static constexpr LPCSTR kSpeeds[] = {"UsbLowSpeed", "UsbFullSpeed", "UsbHighSpeed"};
         fields.Field("Speed",
-                     speed < std::size(kSpeeds) ? CString(kSpeeds[speed]) : fields.Text(IoctlWidth::U8, speed));
+                     speed < std::size(kSpeeds) ? CString(kSpeeds[speed]) : fields.Text(FieldFormat::Hex2, speed));
     } else {
-        fields.Field("LowSpeed", IoctlBoolText(speed != 0));
+        fields.Field("LowSpeed", FieldBoolText(speed != 0));
     }
     BYTE isHub = 0;
     fields.Read(kDeviceIsHub, isHub);
-    fields.Field("DeviceIsHub", IoctlBoolText(isHub != 0));
-    fields.ValueField("DeviceAddress", IoctlWidth::U16, kDeviceAddress);
+    fields.Field("DeviceIsHub", FieldBoolText(isHub != 0));
+    fields.ValueField("DeviceAddress", FieldFormat::Hex4, kDeviceAddress);
     ULONG pipes = 0;
     fields.Read(kNumberOfOpenPipes, pipes);
-    fields.ValueField("NumberOfOpenPipes", IoctlWidth::U32, kNumberOfOpenPipes);
+    fields.ValueField("NumberOfOpenPipes", FieldFormat::Hex8, kNumberOfOpenPipes);
     ULONG status = 0;
     fields.Read(kConnectionStatus, status);
     OutputConnectionStatus(fields, status);
     OutputPipes(fields, pipes);
-    fields.CloseInnerGroup();
+    fields.Close(FieldSection::GridGroup);
 }
 
-void HubIoctlOutputer::OutputPipes(IoctlFields& fields, ULONG count) {
+void HubIoctlOutputer::OutputPipes(FieldWriter& fields, ULONG count) {
     // Only whole entries are decoded: a count past them is a cut record. The bytes such a count needs are
     // reported in 32 bits, so the count stops where they would not fit.
     constexpr ULONG kMostPipes = (0xFFFFFFFFu - kPipeList) / kPipeSize;
@@ -351,18 +320,18 @@ void HubIoctlOutputer::OutputPipes(IoctlFields& fields, ULONG count) {
         const size_t entry = kPipeList + static_cast<size_t>(i) * kPipeSize;
         CString title;
         title.Format("USB_PIPE_INFO.%d", static_cast<int>(i));
-        fields.OpenDataSection(title, title);
+        fields.Open(FieldSection::Block, {title, title});
         ULONG consumed = 0;
-        if (fields.ShowsDescriptors())
-            EndpointDescOutputer(m_pImp, GetDocument(), fields.DataAt(entry), fields.BytesFrom(entry))
-                .Output(fields.Mode(), fields.IsMarkup() ? "EndpointDescriptor" : "Descriptor Type",
-                        fields.IsMarkup() ? "" : "ENDPOINT", consumed, false);
-        fields.ValueField("ScheduleOffset", IoctlWidth::U32, entry + kScheduleOffset);
-        fields.CloseDataSection();
+        const int nested = fields.NestedMode();
+        EndpointDescOutputer(m_pImp, GetDocument(), fields.DataAt(entry), fields.BytesFrom(entry))
+            .Output(nested, FieldLabels("EndpointDescriptor", "Descriptor Type").For(nested),
+                    FieldLabels("", "ENDPOINT").For(nested), consumed, false);
+        fields.ValueField("ScheduleOffset", FieldFormat::Hex8, entry + kScheduleOffset);
+        fields.Close(FieldSection::Block);
     }
 }
 
-void HubIoctlOutputer::OutputConnectionAttributes(IoctlFields& fields) {
+void HubIoctlOutputer::OutputConnectionAttributes(FieldWriter& fields) {
     if (fields.Size() < kAttributesSize)
         return;
     ULONG status = 0;
@@ -370,57 +339,51 @@ void HubIoctlOutputer::OutputConnectionAttributes(IoctlFields& fields) {
     OutputConnectionStatus(fields, status);
     ULONG attributes = 0;
     fields.Read(kPortAttributes, attributes);
-    fields.OpenInnerGroup("PortAttributes bits");
-    fields.Field("as ULONG", "PortAttributes", fields.Text(IoctlWidth::U32, attributes));
-    if (fields.IsGrid())
-        for (const auto& bit : kPortAttributeBits)
-            fields.Field(bit.label, IoctlBitText(attributes, bit.bit));
-    fields.CloseInnerGroup();
+    fields.Open(FieldSection::GridGroup, "PortAttributes bits");
+    fields.Field({"PortAttributes", "as ULONG"}, fields.Text(FieldFormat::Hex8, attributes));
+    fields.Fields(kPortAttributeBits, attributes);
+    fields.Close(FieldSection::GridGroup);
 }
 
-void HubIoctlOutputer::OutputSetupPacket(IoctlFields& fields) {
+void HubIoctlOutputer::OutputSetupPacket(FieldWriter& fields) {
     if (fields.Size() < kDescRequestSize)
         return;
-    fields.OpenDataSection("Setup Packet", "SetupPacket");
-    fields.ValueField("bmRequest", IoctlWidth::U8, offsetof(USB_DESCRIPTOR_REQUEST, SetupPacket.bmRequest));
-    fields.ValueField("bRequest", IoctlWidth::U8, offsetof(USB_DESCRIPTOR_REQUEST, SetupPacket.bRequest));
+    fields.Open(FieldSection::Block, {"SetupPacket", "Setup Packet"});
+    fields.ValueField("bmRequest", FieldFormat::Hex2, offsetof(USB_DESCRIPTOR_REQUEST, SetupPacket.bmRequest));
+    fields.ValueField("bRequest", FieldFormat::Hex2, offsetof(USB_DESCRIPTOR_REQUEST, SetupPacket.bRequest));
     constexpr size_t kValue = offsetof(USB_DESCRIPTOR_REQUEST, SetupPacket.wValue);
     BYTE index = 0;
     fields.Read(kValue, index);
-    fields.AttributedField("wValueLow (index)", "wValueLow", fields.Text(IoctlWidth::U8, index), "Description",
+    fields.AttributedField({"wValueLow", "wValueLow (index)"}, fields.Text(FieldFormat::Hex2, index), "Description",
                            "Index");
     BYTE type = 0;
     fields.Read(kValue + 1, type);
     CString typeName;
     CStringContent().DescriptorTypeName(type, typeName);
-    const CString typeValue = fields.Text(IoctlWidth::U8, type);
-    if (fields.IsMarkup())
-        m_pImp->WriteValueWithAttribute("wValueHigh", typeValue, "Name", typeName);
-    else
-        fields.Field("wValueHigh (DescriptorType)", typeValue + " (" + typeName + ")");
-    fields.ValueField("wIndex", IoctlWidth::U16, offsetof(USB_DESCRIPTOR_REQUEST, SetupPacket.wIndex));
-    fields.ValueField("wLength", IoctlWidth::U16, offsetof(USB_DESCRIPTOR_REQUEST, SetupPacket.wLength));
-    fields.CloseDataSection();
+    fields.NamedField({"wValueHigh", "wValueHigh (DescriptorType)"}, fields.Number(FieldFormat::Hex2, type), "Name",
+                      typeName);
+    fields.ValueField("wIndex", FieldFormat::Hex4, offsetof(USB_DESCRIPTOR_REQUEST, SetupPacket.wIndex));
+    fields.ValueField("wLength", FieldFormat::Hex4, offsetof(USB_DESCRIPTOR_REQUEST, SetupPacket.wLength));
+    fields.Close(FieldSection::Block);
 }
 
-void HubIoctlOutputer::OutputDescriptorRequest(IoctlFields& fields) {
+void HubIoctlOutputer::OutputDescriptorRequest(FieldWriter& fields) {
     OutputConnectionIndex(fields);
     OutputSetupPacket(fields);
 }
 
-void HubIoctlOutputer::OutputReturnedDescriptor(IoctlFields& fields) {
+void HubIoctlOutputer::OutputReturnedDescriptor(FieldWriter& fields) {
     // A request that failed returned no descriptor, whatever its buffer holds.
     if (static_cast<LONG>(m_Decode.GetStatus()) >= 0)
         OutputDescriptorData(fields);
 }
 
-void HubIoctlOutputer::OutputDescriptorData(IoctlFields& fields) {
+void HubIoctlOutputer::OutputDescriptorData(FieldWriter& fields) {
     if (fields.Size() < kDescriptorHeadSize)
         return;
     const BYTE* bytes = fields.DataAt(kDescriptorData);
     const ULONG count = fields.BytesFrom(kDescriptorData);
-    if (fields.ShowsDescriptors())
-        OutputDescriptorRows(fields, bytes, count);
+    OutputDescriptorRows(fields, bytes, count);
     const BYTE type = bytes[1];
     if (type == USB_DEVICE_DESCRIPTOR_TYPE || type == USB_CONFIGURATION_DESCRIPTOR_TYPE ||
         type == USB_STRING_DESCRIPTOR_TYPE)
@@ -428,36 +391,37 @@ void HubIoctlOutputer::OutputDescriptorData(IoctlFields& fields) {
     m_pImp->AddDataBufferItem("Descriptor Buffer");
     // A descriptor longer than the bytes the device returned shows what there is, of the length it claims.
     const ULONG claimed = bytes[0];
-    IoctlShowInDataBar("Descriptor Buffer", bytes, claimed, std::min(claimed, count), m_Decode.GetSequenceNumber());
+    ShowInDataBar("Descriptor Buffer", bytes, claimed, std::min(claimed, count), m_Decode.GetSequenceNumber());
 }
 
-void HubIoctlOutputer::OutputDescriptorRows(IoctlFields& fields, const BYTE* bytes, ULONG count) {
-    const int mode = fields.Mode();
-    const bool grid = fields.IsGrid();
+void HubIoctlOutputer::OutputDescriptorRows(FieldWriter& fields, const BYTE* bytes, ULONG count) {
+    // The grid's titles; the mark-up names each kind, and its value is empty.
+    const int mode = fields.NestedMode();
+    auto title = [mode](const char* element, const char* caption) { return FieldLabels(element, caption).For(mode); };
     const CStringArray none;
     switch (bytes[1]) {
     case USB_DEVICE_DESCRIPTOR_TYPE: {
         CStringArray classTexts;
         GetDeviceClassStrings(bytes, count, classTexts);
         DeviceDescOutputer(m_pImp, GetDocument(), bytes, count)
-            .Output(mode, grid ? "Descriptor" : "DeviceDescriptor", grid ? "DEVICE" : "", classTexts, none, false);
+            .Output(mode, title("DeviceDescriptor", "Descriptor"), title("", "DEVICE"), classTexts, none, false);
         break;
     }
     case USB_CONFIGURATION_DESCRIPTOR_TYPE:
         FullConfigDescOutputer(m_pImp, GetDocument(), bytes, count)
-            .Output(mode, grid ? "Descriptor" : "FullConfiguration", grid ? "CONFIGURATION" : "", false, false);
+            .Output(mode, title("FullConfiguration", "Descriptor"), title("", "CONFIGURATION"), false, false);
         break;
     case USB_STRING_DESCRIPTOR_TYPE: {
         BYTE index = 0;
         fields.Read(offsetof(USB_DESCRIPTOR_REQUEST, SetupPacket.wValue), index);
         StringDescOutputer(m_pImp, GetDocument(), bytes, index, count)
-            .Output(mode, grid ? "Descriptor" : "StringDescriptor", grid ? "STRING" : "");
+            .Output(mode, title("StringDescriptor", "Descriptor"), title("", "STRING"));
         break;
     }
     default: {
         ULONG consumed = 0;
         GenericDescOutputer(m_pImp, GetDocument(), bytes, count)
-            .Output(mode, grid ? "Other Descriptor" : "OtherDescriptor", "Unknown", consumed, false);
+            .Output(mode, title("OtherDescriptor", "Other Descriptor"), "Unknown", consumed, false);
         break;
     }
     }
@@ -477,43 +441,42 @@ void HubIoctlOutputer::GetDeviceClassStrings(const BYTE* pDescriptor, ULONG coun
     CStringContent().DeviceClassStrings(reinterpret_cast<const BYTE*>(&summary), strings);
 }
 
-void HubIoctlOutputer::OutputNodeName(IoctlFields& fields) {
+void HubIoctlOutputer::OutputNodeName(FieldWriter& fields) {
     OutputName(fields, "NodeName");
 }
 
-void HubIoctlOutputer::OutputConnectionDriverKeyName(IoctlFields& fields) {
+void HubIoctlOutputer::OutputConnectionDriverKeyName(FieldWriter& fields) {
     OutputName(fields, "DriverKeyName");
 }
 
-void HubIoctlOutputer::OutputName(IoctlFields& fields, LPCSTR label) {
+void HubIoctlOutputer::OutputName(FieldWriter& fields, LPCSTR label) {
     if (fields.Size() < kNameBlockSize)
         return;
-    fields.ValueField("ActualLength", IoctlWidth::U32, kActualLength);
+    fields.ValueField("ActualLength", FieldFormat::Hex8, kActualLength);
     // A block of exactly the length word and one character holds no name yet.
     const CString name = fields.Size() == kNameBlockSize
                              ? CString()
-                             : IoctlWideText(fields.DataAt(kNodeName), fields.BytesFrom(kNodeName));
+                             : FieldWideText(fields.DataAt(kNodeName), fields.BytesFrom(kNodeName));
     fields.Field(label, name);
 }
 
-void HubIoctlOutputer::OutputHubCapabilities(IoctlFields& fields) {
+void HubIoctlOutputer::OutputHubCapabilities(FieldWriter& fields) {
     ULONG flags = 0;
     if (fields.Size() < kCapabilitiesSize || !fields.Read(0, flags))
         return;
-    fields.Field("Hub Is 2.x Capable", "HubIs2xCapable", IoctlBitText(flags, 0));
+    fields.Field({"HubIs2xCapable", "Hub Is 2.x Capable"}, FieldBitText(flags, 0));
 }
 
-void HubIoctlOutputer::OutputHubCapFlags(IoctlFields& fields) {
+void HubIoctlOutputer::OutputHubCapFlags(FieldWriter& fields) {
     ULONG flags = 0;
     if (fields.Size() < kCapabilitiesSize || !fields.Read(0, flags))
         return;
-    fields.OpenDataSection("USB_HUB_CAP_FLAGS", "USB_HUB_CAP_FLAGS");
-    if (fields.IsGrid())
-        fields.Field("as ULONG", fields.Text(IoctlWidth::U32, flags));
+    fields.Open(FieldSection::Block, {"USB_HUB_CAP_FLAGS", "USB_HUB_CAP_FLAGS"});
+    fields.Field("as ULONG", fields.Text(FieldFormat::Hex8, flags), nullptr, kGrid);
     IoctlHubCapFlagBits(fields, flags);
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
-void HubIoctlOutputer::OutputPortNumber(IoctlFields& fields) {
-    fields.ValueField("Port Number", "PortNumber", IoctlWidth::U32, 0);
+void HubIoctlOutputer::OutputPortNumber(FieldWriter& fields) {
+    fields.ValueField({"PortNumber", "Port Number"}, FieldFormat::Hex8, 0);
 }

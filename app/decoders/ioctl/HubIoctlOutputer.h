@@ -9,80 +9,71 @@
 
 #include <afxcoll.h>
 
-#include "app/decoders/framework/IrpOutputer.h"
+#include "app/decoders/ioctl/IoctlFamilyOutputer.h"
 
-class IoctlFields;
+class FieldWriter;
 
-class HubIoctlOutputer : public IrpOutputer {
+class HubIoctlOutputer : public IoctlFamilyOutputer {
 public:
-    using IrpOutputer::IrpOutputer;
+    HubIoctlOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
     ~HubIoctlOutputer() override;
 
-    void OutputFunctionCode() override;
-    void OutputKindTitle(int mode) override;
-    void OutputIrpFunction() override;
-    virtual int OutputIoctlBody(int mode);
-
-    // The operations per code: (mode, payload length, payload); 0 when the record is of neither side.
-    virtual int OutputNodeInfo(int mode, ULONG dataSize, const BYTE* pData);
-    virtual int OutputNodeConnInfo(int mode, ULONG dataSize, const BYTE* pData);
-    virtual int OutputNodeConnAttr(int mode, ULONG dataSize, const BYTE* pData);
-    virtual int OutputNodeDescReq(int mode, ULONG dataSize, const BYTE* pData);
-    virtual int OutputNodeConnName(int mode, ULONG dataSize, const BYTE* pData);
-    virtual int OutputDiagOn(int mode, ULONG dataSize, const BYTE* pData);
-    virtual int OutputDiagOff(int mode, ULONG dataSize, const BYTE* pData);
-    virtual int OutputNodeConnDriverKeyName(int mode, ULONG dataSize, const BYTE* pData);
-    virtual int OutputHubCaps(int mode, ULONG dataSize, const BYTE* pData);
-    virtual int OutputCyclePort(int mode, ULONG dataSize, const BYTE* pData);
-    virtual int OutputNodeConnInfoEx(int mode, ULONG dataSize, const BYTE* pData);
-    virtual int OutputResetHub(int mode, ULONG dataSize, const BYTE* pData);
-    virtual int OutputHubCapsEx(int mode, ULONG dataSize, const BYTE* pData);
-
-    // "IOCTL_USB_" and the code's name, or "HUB_IOCTL_%X" for a code without a name.
-    CString GetIoctlName() const;
+    // The operations per code: (mode, payload length, payload).
+    virtual void OutputNodeInfo(int mode, ULONG dataSize, const BYTE* pData);
+    virtual void OutputNodeConnInfo(int mode, ULONG dataSize, const BYTE* pData);
+    virtual void OutputNodeConnAttr(int mode, ULONG dataSize, const BYTE* pData);
+    virtual void OutputNodeDescReq(int mode, ULONG dataSize, const BYTE* pData);
+    virtual void OutputNodeConnName(int mode, ULONG dataSize, const BYTE* pData);
+    virtual void OutputDiagOn(int mode, ULONG dataSize, const BYTE* pData);
+    virtual void OutputDiagOff(int mode, ULONG dataSize, const BYTE* pData);
+    virtual void OutputNodeConnDriverKeyName(int mode, ULONG dataSize, const BYTE* pData);
+    virtual void OutputHubCaps(int mode, ULONG dataSize, const BYTE* pData);
+    virtual void OutputCyclePort(int mode, ULONG dataSize, const BYTE* pData);
+    virtual void OutputNodeConnInfoEx(int mode, ULONG dataSize, const BYTE* pData);
+    virtual void OutputResetHub(int mode, ULONG dataSize, const BYTE* pData);
+    virtual void OutputHubCapsEx(int mode, ULONG dataSize, const BYTE* pData);
 
     // The class texts of the record's device: the document's summary of it, else what the device descriptor
     // (`count` bytes, maybe fewer than a whole one) tells. Works without a document.
     void GetDeviceClassStrings(const BYTE* pDescriptor, ULONG count, CStringArray& strings) const;
 
 private:
-    using Writer = void (HubIoctlOutputer::*)(IoctlFields&);
+    using Writer = void (HubIoctlOutputer::*)(FieldWriter&);
 
-    bool IsDecodedSide() const;
     // The section of a code: `bothSides` on both sides, then `completion` on the completion side (either may
     // be null), nothing of either for a record without payload.
-    int OutputSection(int mode, LPCSTR title, LPCSTR element, ULONG needed, Writer bothSides, Writer completion);
+    void OutputSection(int mode, LPCSTR title, LPCSTR element, ULONG needed, Writer bothSides, Writer completion);
     // The section of a code that carries no arguments ("No arguments" in the grid).
-    int OutputNoArguments(int mode, LPCSTR title, LPCSTR element);
+    void OutputNoArguments(int mode, LPCSTR title, LPCSTR element);
 
     // Field writers.
-    void OutputNodeType(IoctlFields& fields);
+    void OutputNodeType(FieldWriter& fields);
     // A hub's or a composite parent's information, by the node type.
-    void OutputNodeDetails(IoctlFields& fields);
-    void OutputHubInformation(IoctlFields& fields);
-    void OutputMiParentInformation(IoctlFields& fields);
-    void OutputConnectionIndex(IoctlFields& fields);
-    bool IsDeviceConnected(IoctlFields& fields) const;
-    void OutputConnectionStatus(IoctlFields& fields, ULONG status);
-    void OutputConnectionStatusOnly(IoctlFields& fields);
+    void OutputNodeDetails(FieldWriter& fields);
+    void OutputHubInformation(FieldWriter& fields);
+    void OutputMiParentInformation(FieldWriter& fields);
+    void OutputConnectionIndex(FieldWriter& fields);
+    bool IsDeviceConnected(FieldWriter& fields) const;
+    void OutputConnectionStatus(FieldWriter& fields, ULONG status);
+    void OutputConnectionStatusOnly(FieldWriter& fields);
     // A port's connection: its information when a device is connected, else its status alone.
-    void OutputPlainConnection(IoctlFields& fields);
-    void OutputExtendedConnection(IoctlFields& fields);
-    void OutputConnectionInformation(IoctlFields& fields, bool extended);
-    void OutputPipes(IoctlFields& fields, ULONG count);
-    void OutputConnectionAttributes(IoctlFields& fields);
-    void OutputDescriptorRequest(IoctlFields& fields);
-    void OutputSetupPacket(IoctlFields& fields);
-    void OutputReturnedDescriptor(IoctlFields& fields);
+    void OutputPlainConnection(FieldWriter& fields);
+    void OutputExtendedConnection(FieldWriter& fields);
+    void OutputConnectionInformation(FieldWriter& fields, bool extended);
+    void OutputPipes(FieldWriter& fields, ULONG count);
+    void OutputConnectionAttributes(FieldWriter& fields);
+    void OutputDescriptorRequest(FieldWriter& fields);
+    void OutputSetupPacket(FieldWriter& fields);
+    void OutputReturnedDescriptor(FieldWriter& fields);
     // The descriptor a port returned: its rows, and a descriptor of a type without a decoder of its own in the
     // data bar as well.
-    void OutputDescriptorData(IoctlFields& fields);
+    void OutputDescriptorData(FieldWriter& fields);
     // The returned descriptor's rows, by its type (`count` bytes from `bytes`, at least its first two).
-    void OutputDescriptorRows(IoctlFields& fields, const BYTE* bytes, ULONG count);
-    void OutputNodeName(IoctlFields& fields);
-    void OutputConnectionDriverKeyName(IoctlFields& fields);
-    void OutputName(IoctlFields& fields, LPCSTR label);
-    void OutputHubCapabilities(IoctlFields& fields);
-    void OutputHubCapFlags(IoctlFields& fields);
-    void OutputPortNumber(IoctlFields& fields);
+    void OutputDescriptorRows(FieldWriter& fields, const BYTE* bytes, ULONG count);
+    void OutputNodeName(FieldWriter& fields);
+    void OutputConnectionDriverKeyName(FieldWriter& fields);
+    void OutputName(FieldWriter& fields, LPCSTR label);
+    void OutputHubCapabilities(FieldWriter& fields);
+    void OutputHubCapFlags(FieldWriter& fields);
+    void OutputPortNumber(FieldWriter& fields);
 };

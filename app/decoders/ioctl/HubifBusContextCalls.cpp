@@ -6,7 +6,7 @@ namespace {
 
 using enum HubifSource;
 using enum HubifShow;
-using enum IoctlWidth;
+using namespace hubif_widths;
 
 // A call that returns nothing says so among its results.
 constexpr HubifRow kReturnsNothing{"Return Status", "ReturnStatus", Nothing, 0, U32, "out"};
@@ -41,22 +41,18 @@ constexpr HubifRow kSetDeviceErrataFlagIn[] = {
     {"DeviceErrataFlag", "DeviceErrataFlag", Argument, 0, U32, "in"},
 };
 
-constexpr HubifFunction kGetDeviceBusContext{"HUBIF-GetDeviceBusContext", kGetDeviceBusContextIn,
-                                             kGetDeviceBusContextOut};
-constexpr HubifFunction kFlushTransfers{"HUBIF-FlushTransfers", kDeviceHandleOrNullIn, kNoRows};
-constexpr HubifFunction kSetDeviceHandleData{"HUBIF-SetDeviceHandleData", kSetDeviceHandleDataIn, kNoRows};
-constexpr HubifFunction kHubIsRoot{"HUBIF-HubIsRoot", kHubIsRootIn, kHubIsRootOut};
-constexpr HubifFunction kAcquireBusSemaphore{"HUBIF-AcquireBusSemaphore", {}, kNoRows};
-constexpr HubifFunction kReleaseBusSemaphore{"HUBIF-ReleaseBusSemaphore", {}, kNoRows};
-constexpr HubifFunction kSetBusSystemWakeMode{"HUBIF-SetBusSystemWakeMode", kSetBusSystemWakeModeIn, kNoRows};
-constexpr HubifFunction kSetDeviceFlag{"HUBIF-SetDeviceFlag", kSetDeviceFlagIn, kNoRows};
-constexpr HubifFunction kSetDeviceHandleIdleReadyState{
-    "HUBIF-SetDeviceHandleIdleReadyState", kSetDeviceHandleIdleReadyStateIn, kSetDeviceHandleIdleReadyStateOut};
-constexpr HubifFunction kAbortAllDevicePipes{"HUBIF-AbortAllDevicePipes", kDeviceHandleOrNullIn, kNoRows};
-constexpr HubifFunction kSetDeviceErrataFlag{"HUBIF-SetDeviceErrataFlag", kSetDeviceErrataFlagIn, kNoRows};
-
-// The index of ReleaseBusSemaphore, which shares its decoder with AcquireBusSemaphore.
-constexpr ULONG kReleaseBusSemaphoreIndex = 20;
+constexpr HubifFunction kGetDeviceBusContext{kGetDeviceBusContextIn, kGetDeviceBusContextOut};
+constexpr HubifFunction kFlushTransfers{kDeviceHandleOrNullIn, kNoRows};
+constexpr HubifFunction kSetDeviceHandleData{kSetDeviceHandleDataIn, kNoRows};
+constexpr HubifFunction kHubIsRoot{kHubIsRootIn, kHubIsRootOut};
+// Acquiring and releasing the semaphore: no arguments beyond the bus context.
+constexpr HubifFunction kBusSemaphore{{}, kNoRows};
+constexpr HubifFunction kSetBusSystemWakeMode{kSetBusSystemWakeModeIn, kNoRows};
+constexpr HubifFunction kSetDeviceFlag{kSetDeviceFlagIn, kNoRows};
+constexpr HubifFunction kSetDeviceHandleIdleReadyState{kSetDeviceHandleIdleReadyStateIn,
+                                                       kSetDeviceHandleIdleReadyStateOut};
+constexpr HubifFunction kAbortAllDevicePipes{kDeviceHandleOrNullIn, kNoRows};
+constexpr HubifFunction kSetDeviceErrataFlag{kSetDeviceErrataFlagIn, kNoRows};
 
 } // namespace
 
@@ -77,8 +73,7 @@ void HubifOutputer::OutputHubIsRoot(int mode, ULONG /*dataSize*/, const BYTE* /*
 }
 
 void HubifOutputer::OutputBusSemaphore(int mode, ULONG /*dataSize*/, const BYTE* /*args*/) {
-    const bool release = m_Decode.GetFunctionWord() == kReleaseBusSemaphoreIndex;
-    OutputFunctionRows(mode, release ? kReleaseBusSemaphore : kAcquireBusSemaphore);
+    OutputFunctionRows(mode, kBusSemaphore);
 }
 
 void HubifOutputer::OutputSetBusSystemWakeMode(int mode, ULONG /*dataSize*/, const BYTE* /*args*/) {

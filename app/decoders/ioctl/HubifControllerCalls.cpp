@@ -14,7 +14,7 @@ namespace {
 
 using enum HubifSource;
 using enum HubifShow;
-using enum IoctlWidth;
+using namespace hubif_widths;
 using H = HubifOutputer;
 
 constexpr HubifRow kReturnStatus{"ReturnStatus", "ReturnStatus", Returned, 0, U32, "out", NtStatus};
@@ -179,39 +179,31 @@ constexpr HubifRow kSetContainerIdIn[] = {
     {"ContainerId", "ContainerId", Argument, 4, U32, "in", Guid},
 };
 
-constexpr HubifFunction kCreateUsbDevice{"HUBIF-CreateUsbDevice", kCreateUsbDeviceIn, kCreateUsbDeviceOut};
-constexpr HubifFunction kInitializeUsbDevice{"HUBIF-InitializeUsbDevice", kDeviceHandleIn, kStatusOnly};
-constexpr HubifFunction kGetUsbDescriptors{"HUBIF-GetUsbDescriptors", kGetUsbDescriptorsIn, kGetUsbDescriptorsOut};
-constexpr HubifFunction kRemoveUsbDevice{"HUBIF-RemoveUsbDevice", kRemoveUsbDeviceIn, kStatusOnly};
-constexpr HubifFunction kRestoreUsbDevice{"HUBIF-RestoreUsbDevice", kDeviceHandleIn, kRestoreUsbDeviceOut};
-constexpr HubifFunction kGetPortHackFlags{"HUBIF-GetPortHackFlags", {}, kGetPortHackFlagsOut};
-constexpr HubifFunction kQueryDeviceInformation{"HUBIF-QueryDeviceInformation", kDeviceHandleAndLengthIn,
-                                                kQueryDeviceInformationOut};
-constexpr HubifFunction kGetControllerInformation{"HUBIF-GetControllerInformation", kLengthIn,
-                                                  kGetControllerInformationOut};
-constexpr HubifFunction kControllerSelectiveSuspend{"HUBIF-ControllerSelectiveSuspend", kSelectiveSuspendIn,
-                                                    kStatusOnly};
-constexpr HubifFunction kGetExtendedHubInformation{"HUBIF-GetExtendedHubInformation", kGetExtendedHubInformationIn,
-                                                   kGetExtendedHubInformationOut};
-constexpr HubifFunction kGetRootHubSymbolicName{"HUBIF-GetRootHubSymbolicName", kRootHubNameIn, kRootHubNameOut};
-constexpr HubifFunction kInitialize20Hub{"HUBIF-Initialize20Hub", kInitialize20HubIn, kStatusOnly};
-constexpr HubifFunction kRootHubInitNotification{"HUBIF-RootHubInitNotification", kRootHubInitNotificationIn,
-                                                 kStatusOnly};
-constexpr HubifFunction kCreateUsbDeviceEx{"HUBIF-CreateUsbDeviceEx", kCreateUsbDeviceExIn, kCreateUsbDeviceExOut};
-constexpr HubifFunction kInitializeUsbDeviceEx{"HUBIF-InitializeUsbDeviceEx", kInitializeUsbDeviceExIn,
-                                               kInitializeUsbDeviceExOut};
-constexpr HubifFunction kCalculatePipeBandwidth{"HUBIF-CalculatePipeBandwidth", kCalculatePipeBandwidthIn,
-                                                kCalculatePipeBandwidthOut};
-constexpr HubifFunction kHubTestPoint{"HUBIF-HubTestPoint", kHubTestPointIn, kStatusOnly};
-constexpr HubifFunction kGetDevicePerformanceInfo{"HUBIF-GetDevicePerformanceInfo", kDeviceHandleAndLengthIn,
-                                                  kGetDevicePerformanceInfoOut};
-constexpr HubifFunction kWaitAsyncPowerUp{"HUBIF-WaitAsyncPowerUp", {}, kStatusOnly};
-constexpr HubifFunction kGetDeviceAddress{"HUBIF-GetDeviceAddress", kDeviceHandleIn, kGetDeviceAddressOut};
-constexpr HubifFunction kRefDeviceHandle{"HUBIF-RefDeviceHandle", kRefDeviceHandleIn, kStatusOnly};
-constexpr HubifFunction kDerefDeviceHandle{"HUBIF-DerefDeviceHandle", kDerefDeviceHandleIn, kStatusOnly};
-constexpr HubifFunction kCreateUsbDeviceV7{"HUBIF-CreateUsbDeviceV7", kCreateUsbDeviceV7In, kCreateUsbDeviceV7Out};
-constexpr HubifFunction kGetContainerIdForPort{"HUBIF-GetContainerIdForPort", kContainerPortIn, kGetContainerIdOut};
-constexpr HubifFunction kSetContainerIdForPort{"HUBIF-SetContainerIdForPort", kSetContainerIdIn, kStatusOnly};
+constexpr HubifFunction kCreateUsbDevice{kCreateUsbDeviceIn, kCreateUsbDeviceOut};
+constexpr HubifFunction kInitializeUsbDevice{kDeviceHandleIn, kStatusOnly};
+constexpr HubifFunction kGetUsbDescriptors{kGetUsbDescriptorsIn, kGetUsbDescriptorsOut};
+constexpr HubifFunction kRemoveUsbDevice{kRemoveUsbDeviceIn, kStatusOnly};
+constexpr HubifFunction kRestoreUsbDevice{kDeviceHandleIn, kRestoreUsbDeviceOut};
+constexpr HubifFunction kGetPortHackFlags{{}, kGetPortHackFlagsOut};
+constexpr HubifFunction kQueryDeviceInformation{kDeviceHandleAndLengthIn, kQueryDeviceInformationOut};
+constexpr HubifFunction kGetControllerInformation{kLengthIn, kGetControllerInformationOut};
+constexpr HubifFunction kControllerSelectiveSuspend{kSelectiveSuspendIn, kStatusOnly};
+constexpr HubifFunction kGetExtendedHubInformation{kGetExtendedHubInformationIn, kGetExtendedHubInformationOut};
+constexpr HubifFunction kGetRootHubSymbolicName{kRootHubNameIn, kRootHubNameOut};
+constexpr HubifFunction kInitialize20Hub{kInitialize20HubIn, kStatusOnly};
+constexpr HubifFunction kRootHubInitNotification{kRootHubInitNotificationIn, kStatusOnly};
+constexpr HubifFunction kCreateUsbDeviceEx{kCreateUsbDeviceExIn, kCreateUsbDeviceExOut};
+constexpr HubifFunction kInitializeUsbDeviceEx{kInitializeUsbDeviceExIn, kInitializeUsbDeviceExOut};
+constexpr HubifFunction kCalculatePipeBandwidth{kCalculatePipeBandwidthIn, kCalculatePipeBandwidthOut};
+constexpr HubifFunction kHubTestPoint{kHubTestPointIn, kStatusOnly};
+constexpr HubifFunction kGetDevicePerformanceInfo{kDeviceHandleAndLengthIn, kGetDevicePerformanceInfoOut};
+constexpr HubifFunction kWaitAsyncPowerUp{{}, kStatusOnly};
+constexpr HubifFunction kGetDeviceAddress{kDeviceHandleIn, kGetDeviceAddressOut};
+constexpr HubifFunction kRefDeviceHandle{kRefDeviceHandleIn, kStatusOnly};
+constexpr HubifFunction kDerefDeviceHandle{kDerefDeviceHandleIn, kStatusOnly};
+constexpr HubifFunction kCreateUsbDeviceV7{kCreateUsbDeviceV7In, kCreateUsbDeviceV7Out};
+constexpr HubifFunction kGetContainerIdForPort{kContainerPortIn, kGetContainerIdOut};
+constexpr HubifFunction kSetContainerIdForPort{kSetContainerIdIn, kStatusOnly};
 
 // RemoveUsbDevice's flags, by bit.
 // The mark-up's names are joined as they are: the first ends in its blank.
@@ -312,38 +304,34 @@ void HubifOutputer::OutputSetContainerIdForPort(int mode, ULONG, const BYTE*) {
     OutputFunctionRows(mode, kSetContainerIdForPort);
 }
 
-bool HubifOutputer::ReadRowWord(IoctlFields& fields, const HubifRow& row, ULONG& value) {
-    if (fields.Read(row.offset, value))
+bool HubifOutputer::ReadRowWord(FieldWriter& fields, const HubifRow& row, ULONG& value) {
+    if (fields.Read(row.field.offset, value))
         return true;
-    CallArgument(fields, row.label, row.element, kUnknownText, row.direction);
+    CallArgument(fields, row.Label(), row.Element(), kUnknownText, row.direction);
     return false;
 }
 
-void HubifOutputer::OutputFlags(IoctlFields& fields, const HubifRow& row) {
+void HubifOutputer::OutputFlags(FieldWriter& fields, const HubifRow& row) {
     ULONG flags = 0;
     if (!ReadRowWord(fields, row, flags))
         return;
-    if (fields.IsMarkup()) {
-        CString names;
-        for (size_t bit = 0; bit < std::size(kRemoveFlagNames); ++bit)
-            if (flags & (1u << bit))
-                names += kRemoveFlagNames[bit];
-        CallArgument(fields, row.label, row.element, fields.Text(U32, flags), row.direction);
-        m_pImp->AddAttribute("FlagNames", names);
-        return;
-    }
-    m_pImp->BeginValueGroup(row.label, "");
-    fields.Field("as ULONG", fields.Text(U32, flags));
-    for (size_t bit = 0; bit < std::size(kRemoveFlagRows); ++bit) {
-        CString value;
-        value.Format("%1x", (flags >> bit) & 1u);
-        fields.Field(kRemoveFlagRows[bit], value);
-    }
-    m_pImp->ExpandCurrent();
-    m_pImp->EndGroup();
+    // Mark-up: the word and the names of its flags; the grid: a group of the word and each flag's bit.
+    CString names;
+    for (size_t bit = 0; bit < std::size(kRemoveFlagNames); ++bit)
+        if (flags & (1u << bit))
+            names += kRemoveFlagNames[bit];
+    fields.Field(row.Element(), fields.Text(U32, flags), nullptr, kXml);
+    if (row.direction)
+        fields.Attribute("ArgDirection", row.direction);
+    fields.Attribute("FlagNames", names);
+    fields.Open(FieldSection::Block, row.Label(), "", kNotMarkup);
+    fields.Field("as ULONG", fields.Text(U32, flags), nullptr, kNotMarkup);
+    for (size_t bit = 0; bit < std::size(kRemoveFlagRows); ++bit)
+        fields.NumberField(kRemoveFlagRows[bit], FieldFormat::Digit, (flags >> bit) & 1u, true, kNotMarkup);
+    fields.Close(FieldSection::Block, kNotMarkup);
 }
 
-void HubifOutputer::OutputTag(IoctlFields& fields, const HubifRow& row) {
+void HubifOutputer::OutputTag(FieldWriter& fields, const HubifRow& row) {
     ULONG tag = 0;
     if (!ReadRowWord(fields, row, tag))
         return;
@@ -355,55 +343,53 @@ void HubifOutputer::OutputTag(IoctlFields& fields, const HubifRow& row) {
     }
     CString hex;
     hex.Format("%08x", tag);
-    if (fields.IsMarkup()) {
-        CallArgument(fields, row.label, row.element, hex, row.direction);
-        m_pImp->AddAttribute("CharValue", characters);
-        return;
-    }
+    fields.Field(row.Element(), hex, nullptr, kXml);
+    if (row.direction)
+        fields.Attribute("ArgDirection", row.direction);
+    fields.Attribute("CharValue", characters);
     CString value;
     value.Format("%s (%s)", characters, hex.GetString());
-    fields.Field(row.label, value);
+    fields.Field(row.Label(), value, nullptr, kNotMarkup);
 }
 
-void HubifOutputer::OutputPortPath(IoctlFields& fields, const HubifRow& row) {
+void HubifOutputer::OutputPortPath(FieldWriter& fields, const HubifRow& row) {
     USHORT depth = 0;
-    if (!fields.Read(row.offset + kPortPathBytes, depth)) {
-        CallArgument(fields, row.label, row.element, kUnknownText, row.direction);
+    if (!fields.Read(row.field.offset + kPortPathBytes, depth)) {
+        CallArgument(fields, row.Label(), row.Element(), kUnknownText, row.direction);
         return;
     }
     // The path holds 8 bytes whatever the depth says.
     const size_t shown = std::min<size_t>(depth, kPortPathBytes);
-    const BYTE* path = fields.DataAt(row.offset);
+    const BYTE* path = fields.DataAt(row.field.offset);
     CString text;
     for (size_t i = 0; i < shown; ++i)
         text.AppendFormat("%02x ", path[i]);
-    CallArgument(fields, row.label, row.element, text, row.direction);
+    CallArgument(fields, row.Label(), row.Element(), text, row.direction);
 }
 
-void HubifOutputer::OutputDeviceSpeed(IoctlFields& fields, const HubifRow& row) {
+void HubifOutputer::OutputDeviceSpeed(FieldWriter& fields, const HubifRow& row) {
     ULONG speed = 0;
     if (!ReadRowWord(fields, row, speed))
         return;
-    NamedValueField(fields, row.label, row.element, fields.Text(U32, speed), DeviceSpeedName(speed), "Type");
-    if (fields.IsMarkup())
-        m_pImp->AddAttribute("ArgDirection", row.direction);
+    NamedValueField(fields, row.Label(), row.Element(), fields.Text(U32, speed), DeviceSpeedName(speed), "Type");
+    fields.Attribute("ArgDirection", row.direction);
 }
 
-void HubifOutputer::OutputGuid(IoctlFields& fields, const HubifRow& row) {
+void HubifOutputer::OutputGuid(FieldWriter& fields, const HubifRow& row) {
     GUID guid{};
     CString text = kUnknownText;
-    if (fields.Read(row.offset, guid))
+    if (fields.Read(row.field.offset, guid))
         CStringContent().GuidToString(guid, text);
-    CallArgument(fields, row.label, row.element, text, row.direction);
+    CallArgument(fields, row.Label(), row.Element(), text, row.direction);
 }
 
-void HubifOutputer::OutputSymbolicName(IoctlFields& fields, const HubifRow& row) {
+void HubifOutputer::OutputSymbolicName(FieldWriter& fields, const HubifRow& row) {
     ULONG lengthReturned = 0;
     if (!ReadRowWord(fields, row, lengthReturned))
         return;
     // The name follows the two lengths; it ends at its first NUL, after the length returned, or at the
     // record's end, which cuts it.
-    const size_t textOffset = row.offset + sizeof(ULONG);
+    const size_t textOffset = row.field.offset + sizeof(ULONG);
     const ULONG available = fields.BytesFrom(textOffset);
     const ULONG count = std::min(lengthReturned, available);
     const BYTE* text = fields.DataAt(textOffset);
@@ -412,6 +398,10 @@ void HubifOutputer::OutputSymbolicName(IoctlFields& fields, const HubifRow& row)
         ended = tdl::LoadLe<char16_t>(text + i) == 0;
     if (!ended && lengthReturned > available)
         fields.ReportTruncation(textOffset + static_cast<size_t>(lengthReturned));
-    const CString name = count ? IoctlWideText(text, count) : CString();
-    CallArgument(fields, row.label, row.element, fields.IsMarkup() ? name : "\"" + name + "\"", row.direction);
+    const CString name = count ? FieldWideText(text, count) : CString();
+    // The grid quotes the name, which may be empty.
+    fields.Field(row.Element(), name, nullptr, kXml);
+    if (row.direction)
+        fields.Attribute("ArgDirection", row.direction);
+    fields.Field(row.Label(), "\"" + name + "\"", nullptr, kNotMarkup);
 }

@@ -1,7 +1,10 @@
 #include "app/decoders/ioctl/HubifOutputer.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <iterator>
 
+#include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
 #include "app/decoders/ioctl/CallArgument.h"
@@ -9,6 +12,7 @@
 #include "app/decoders/urb/HubUrbOutputer.h"
 #include "common/ByteReader.h"
 #include "common/RecordFrame.h"
+#include "hubbusif.h"
 
 HubifOutputer::HubifOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
     : FunctionOutputer(pImp, pDocument, pRecord) {}
@@ -56,73 +60,99 @@ void HubifOutputer::OutputTarget() {
 }
 
 void HubifOutputer::OutputKindTitle(int mode) {
-    if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->ShowCategory("IHUB");
-        m_pImp->AddDescribedItem("HUB Interface", GetFunctionName(), nullptr, true);
-    }
+    FieldWriter(*this, mode).RequestTitle("IHUB", "HUB Interface", GetFunctionName());
     const std::span<const uint8_t> payload = m_Decode.GetPayload();
     OutputFunctionBody(mode, static_cast<ULONG>(payload.size()), payload.data());
 }
 
-void HubifOutputer::OutputFunctionBody(int mode, ULONG dataSize, const BYTE* args) {
-    using Decoder = void (HubifOutputer::*)(int, ULONG, const BYTE*);
+// A routine of the interface by its name in the published table, which gives its index; the record list may
+// show a shorter name, and the filter page a text of its own.
+#define TDL_HUBIF_FUNCTION(routine, listName, filterText, offer, operation)                                            \
+    HubifCode {                                                                                                        \
+        CodeRow{(offsetof(USB_BUS_INTERFACE_HUB_V7, routine) - offsetof(USB_BUS_INTERFACE_HUB_V7, CreateUsbDevice)) /  \
+                    sizeof(PVOID),                                                                                     \
+                CodeText(listName, #routine), CodeText(filterText, #routine), offer},                                  \
+            "HUBIF-" #routine, operation                                                                               \
+    }
+
+std::span<const HubifCode> HubifOutputer::FunctionCodes() {
+    using enum CodeOffer;
     using H = HubifOutputer;
-    // By function index.
-    static constexpr Decoder kDecoders[kLastFunction + 1] = {
-        &H::OutputCreateUsbDevice,
-        &H::OutputInitializeUsbDevice,
-        &H::OutputGetUsbDescriptors,
-        &H::OutputRemoveUsbDevice,
-        &H::OutputRestoreUsbDevice,
-        &H::OutputGetPortHackFlags,
-        &H::OutputQueryDeviceInformation,
-        &H::OutputGetControllerInformation,
-        &H::OutputControllerSelectiveSuspend,
-        &H::OutputGetExtendedHubInformation,
-        &H::OutputGetRootHubSymbolicName,
-        &H::OutputGetDeviceBusContext,
-        &H::OutputInitialize20Hub,
-        &H::OutputRootHubInitNotification,
-        &H::OutputFlushTransfers,
-        &H::OutputSetDeviceHandleData,
-        &H::OutputCreateUsbDeviceEx,
-        &H::OutputInitializeUsbDeviceEx,
-        &H::OutputHubIsRoot,
-        &H::OutputBusSemaphore,
-        &H::OutputBusSemaphore,
-        &H::OutputCalculatePipeBandwidth,
-        &H::OutputSetBusSystemWakeMode,
-        &H::OutputSetDeviceFlag,
-        &H::OutputHubTestPoint,
-        &H::OutputGetDevicePerformanceInfo,
-        &H::OutputWaitAsyncPowerUp,
-        &H::OutputGetDeviceAddress,
-        &H::OutputRefDeviceHandle,
-        &H::OutputDerefDeviceHandle,
-        &H::OutputSetDeviceHandleIdleReadyState,
-        &H::OutputCreateUsbDeviceV7,
-        &H::OutputGetContainerIdForPort,
-        &H::OutputSetContainerIdForPort,
-        &H::OutputAbortAllDevicePipes,
-        &H::OutputSetDeviceErrataFlag,
+    // clang-format off
+    static constexpr HubifCode kCodes[] = {
+        TDL_HUBIF_FUNCTION(CreateUsbDevice, nullptr, nullptr, BeforeWindows7, &H::OutputCreateUsbDevice),
+        TDL_HUBIF_FUNCTION(InitializeUsbDevice, nullptr, nullptr, BeforeWindows7, &H::OutputInitializeUsbDevice),
+        TDL_HUBIF_FUNCTION(GetUsbDescriptors, nullptr, nullptr, Always, &H::OutputGetUsbDescriptors),
+        TDL_HUBIF_FUNCTION(RemoveUsbDevice, nullptr, nullptr, Always, &H::OutputRemoveUsbDevice),
+        TDL_HUBIF_FUNCTION(RestoreUsbDevice, "RestoreDevice", "RestoreDevice", Always, &H::OutputRestoreUsbDevice),
+        TDL_HUBIF_FUNCTION(GetPortHackFlags, nullptr, nullptr, Always, &H::OutputGetPortHackFlags),
+        TDL_HUBIF_FUNCTION(QueryDeviceInformation, nullptr, nullptr, Always, &H::OutputQueryDeviceInformation),
+        TDL_HUBIF_FUNCTION(GetControllerInformation, "GetControllerInfo", nullptr, Always,
+                           &H::OutputGetControllerInformation),
+        TDL_HUBIF_FUNCTION(ControllerSelectiveSuspend, "ControllerSelectiveSusp", nullptr, Always,
+                           &H::OutputControllerSelectiveSuspend),
+        TDL_HUBIF_FUNCTION(GetExtendedHubInformation, "GetExtendedHubInfo", nullptr, Always,
+                           &H::OutputGetExtendedHubInformation),
+        TDL_HUBIF_FUNCTION(GetRootHubSymbolicName, nullptr, nullptr, Always, &H::OutputGetRootHubSymbolicName),
+        TDL_HUBIF_FUNCTION(GetDeviceBusContext, nullptr, nullptr, Always, &H::OutputGetDeviceBusContext),
+        TDL_HUBIF_FUNCTION(Initialize20Hub, nullptr, nullptr, Always, &H::OutputInitialize20Hub),
+        TDL_HUBIF_FUNCTION(RootHubInitNotification, "RootHubInitNotif", nullptr, Always,
+                           &H::OutputRootHubInitNotification),
+        TDL_HUBIF_FUNCTION(FlushTransfers, nullptr, nullptr, Always, &H::OutputFlushTransfers),
+        TDL_HUBIF_FUNCTION(SetDeviceHandleData, nullptr, nullptr, Always, &H::OutputSetDeviceHandleData),
+        TDL_HUBIF_FUNCTION(CreateUsbDeviceEx, nullptr, nullptr, Windows7, &H::OutputCreateUsbDeviceEx),
+        TDL_HUBIF_FUNCTION(InitializeUsbDeviceEx, nullptr, nullptr, Windows7, &H::OutputInitializeUsbDeviceEx),
+        TDL_HUBIF_FUNCTION(HubIsRoot, nullptr, nullptr, Windows7, &H::OutputHubIsRoot),
+        TDL_HUBIF_FUNCTION(AcquireBusSemaphore, nullptr, nullptr, Windows7, &H::OutputBusSemaphore),
+        TDL_HUBIF_FUNCTION(ReleaseBusSemaphore, nullptr, nullptr, Windows7, &H::OutputBusSemaphore),
+        TDL_HUBIF_FUNCTION(CalculatePipeBandwidth, nullptr, nullptr, Windows7, &H::OutputCalculatePipeBandwidth),
+        TDL_HUBIF_FUNCTION(SetBusSystemWakeMode, nullptr, nullptr, Windows7, &H::OutputSetBusSystemWakeMode),
+        TDL_HUBIF_FUNCTION(SetDeviceFlag, nullptr, nullptr, Windows7, &H::OutputSetDeviceFlag),
+        TDL_HUBIF_FUNCTION(HubTestPoint, nullptr, nullptr, Windows7, &H::OutputHubTestPoint),
+        TDL_HUBIF_FUNCTION(GetDevicePerformanceInfo, nullptr, nullptr, Windows7, &H::OutputGetDevicePerformanceInfo),
+        TDL_HUBIF_FUNCTION(WaitAsyncPowerUp, nullptr, nullptr, Windows7, &H::OutputWaitAsyncPowerUp),
+        TDL_HUBIF_FUNCTION(GetDeviceAddress, nullptr, nullptr, Windows7, &H::OutputGetDeviceAddress),
+        TDL_HUBIF_FUNCTION(RefDeviceHandle, nullptr, nullptr, Windows7, &H::OutputRefDeviceHandle),
+        TDL_HUBIF_FUNCTION(DerefDeviceHandle, nullptr, nullptr, Windows7, &H::OutputDerefDeviceHandle),
+        TDL_HUBIF_FUNCTION(SetDeviceHandleIdleReadyState, nullptr, nullptr, Windows7,
+                           &H::OutputSetDeviceHandleIdleReadyState),
+        TDL_HUBIF_FUNCTION(CreateUsbDeviceV7, nullptr, nullptr, Windows8, &H::OutputCreateUsbDeviceV7),
+        TDL_HUBIF_FUNCTION(GetContainerIdForPort, nullptr, nullptr, Windows8, &H::OutputGetContainerIdForPort),
+        TDL_HUBIF_FUNCTION(SetContainerIdForPort, nullptr, nullptr, Windows8, &H::OutputSetContainerIdForPort),
+        TDL_HUBIF_FUNCTION(AbortAllDevicePipes, nullptr, nullptr, Windows8, &H::OutputAbortAllDevicePipes),
+        TDL_HUBIF_FUNCTION(SetDeviceErrataFlag, nullptr, nullptr, Windows8, &H::OutputSetDeviceErrataFlag),
     };
-    const ULONG index = m_Decode.GetFunctionWord();
-    if (index > kLastFunction)
-        return;
-    (this->*kDecoders[index])(mode, dataSize, args);
+    // clang-format on
+    static_assert([] {
+        for (ULONG i = 0; i < std::size(kCodes); ++i)
+            if (kCodes[i].row.code != i)
+                return false;
+        return true;
+    }());
+    return kCodes;
+}
+
+#undef TDL_HUBIF_FUNCTION
+
+const HubifCode* HubifOutputer::FindFunction(ULONG index) {
+    const std::span<const HubifCode> codes = FunctionCodes();
+    return index < codes.size() ? &codes[index] : nullptr;
+}
+
+void HubifOutputer::OutputFunctionBody(int mode, ULONG dataSize, const BYTE* args) {
+    if (const HubifCode* code = FindFunction(m_Decode.GetFunctionWord()))
+        (this->*code->operation)(mode, dataSize, args);
 }
 
 FunctionOutputer::ReturnType HubifOutputer::GetReturnType() const {
-    constexpr ULONG kHubIsRoot = 18;
-    constexpr ULONG kSetDeviceHandleIdleReadyState = 30;
-    switch (m_Decode.GetFunctionWord()) {
-    case kHubIsRoot:
+    // The routines' published return types.
+    const HubifCode* code = FindFunction(m_Decode.GetFunctionWord());
+    const HubifOperation operation = code != nullptr ? code->operation : nullptr;
+    if (operation == &HubifOutputer::OutputHubIsRoot)
         return ReturnType::Boolean;
-    case kSetDeviceHandleIdleReadyState:
+    if (operation == &HubifOutputer::OutputSetDeviceHandleIdleReadyState)
         return ReturnType::Ulong;
-    default:
-        return ReturnType::NtStatus;
-    }
+    return ReturnType::NtStatus;
 }
 
 bool HubifOutputer::HasReturnedData() const {
@@ -141,39 +171,37 @@ void HubifOutputer::OutputFunctionRows(int mode, const HubifFunction& function) 
     const auto reach = [&](std::span<const HubifRow> rows) {
         for (const HubifRow& row : rows)
             if (shown(row))
-                needed = std::max(needed, row.offset + HubifRowBytes(row));
+                needed = std::max(needed, row.field.offset + HubifRowBytes(row));
     };
     reach(function.inputs);
     if (completed)
         reach(function.outputs);
-    IoctlFields fields(*this, mode, static_cast<ULONG>(needed));
+    FieldWriter fields(*this, mode, static_cast<ULONG>(needed));
 
-    if (fields.IsMarkup())
-        m_pImp->BeginElement(function.section);
-    fields.OpenInnerGroup("Inputs");
+    const HubifCode* code = FindFunction(m_Decode.GetFunctionWord());
+    fields.Open(FieldSection::Element, code != nullptr ? code->section : "");
+    fields.Open(FieldSection::GridGroup, "Inputs");
     // Mark-up has the bus context among the record's objects already.
-    if (!fields.IsMarkup())
-        fields.Field("BusContext", fields.Text(IoctlWidth::U64, GetBusContext()));
+    fields.Field("BusContext", fields.Text(FieldFormat::Hex64, GetBusContext()), nullptr, kNotMarkup);
     for (const HubifRow& row : function.inputs)
         if (shown(row))
             OutputFunctionRow(fields, row);
-    fields.CloseInnerGroup();
+    fields.Close(FieldSection::GridGroup);
     if (completed) {
-        fields.OpenInnerGroup("Outputs");
+        fields.Open(FieldSection::GridGroup, "Outputs");
         for (const HubifRow& row : function.outputs)
             if (shown(row))
                 OutputFunctionRow(fields, row);
-        fields.CloseInnerGroup();
+        fields.Close(FieldSection::GridGroup);
     }
-    if (fields.IsMarkup())
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
-void HubifOutputer::OutputFunctionRow(IoctlFields& fields, const HubifRow& row) {
+void HubifOutputer::OutputFunctionRow(FieldWriter& fields, const HubifRow& row) {
     const std::span<const uint8_t> payload = m_Decode.GetPayload();
     switch (row.show) {
     case HubifShow::NtStatus:
-        OutputReturnStatus(fields.Mode(), m_Decode.GetStatus(), row.element);
+        OutputReturnStatus(fields.Mode(), m_Decode.GetStatus(), row.Element());
         return;
     case HubifShow::Flags:
         OutputFlags(fields, row);
@@ -200,10 +228,10 @@ void HubifOutputer::OutputFunctionRow(IoctlFields& fields, const HubifRow& row) 
         (this->*row.block)(fields.Mode(), static_cast<ULONG>(payload.size()), payload.data());
         return;
     }
-    CallArgument(fields, row.label, row.element, RowValue(fields, row), row.direction);
+    CallArgument(fields, row.Label(), row.Element(), RowValue(fields, row), row.direction);
 }
 
-CString HubifOutputer::RowValue(IoctlFields& fields, const HubifRow& row) {
+CString HubifOutputer::RowValue(FieldWriter& fields, const HubifRow& row) {
     ULONG64 value = 0;
     switch (row.source) {
     case HubifSource::Nothing:
@@ -217,59 +245,44 @@ CString HubifOutputer::RowValue(IoctlFields& fields, const HubifRow& row) {
         value = m_Decode.GetStatus();
         break;
     case HubifSource::Argument:
-        if (!fields.ReadValue(row.offset, row.width, value))
+        if (!fields.ReadNumber(row.field.offset, row.field.size, value))
             return kUnknownText;
         break;
     }
     switch (row.show) {
     case HubifShow::HandleOrNull:
-        return value == 0 ? CString("NULL") : fields.Text(row.width, value);
+        return value == 0 ? CString("NULL") : fields.Text(row.field.format, value);
     case HubifShow::Boolean:
-        return IoctlBoolText(value != 0);
+        return FieldBoolText(value != 0);
     case HubifShow::Number32:
-        return fields.Text(IoctlWidth::U32, value);
+        return fields.Text(FieldFormat::Hex8, value);
     default:
-        return fields.Text(row.width, value);
+        return fields.Text(row.field.format, value);
     }
 }
 
 void HubifOutputer::OutputReturnStatus(int mode, ULONG status, LPCSTR label) {
-    if (mode == OUTPUT_MODE_HTML)
-        return;
-    const CString name = StatusText(status);
-    const CString hex = IoctlValueText(mode, IoctlWidth::U32, status);
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValue(label, hex);
-        m_pImp->AddAttribute("Name", name);
-        m_pImp->AddAttribute("ArgDirection", "out");
-        return;
-    }
+    FieldWriter fields(*this, mode);
     CString caption;
     caption.Format("%s (NTSTATUS)", label);
-    CString value;
-    value.Format("%s (%s)", name.GetString(), hex.GetString());
     // Only errors are red: success, information and warnings read as ordinary values.
-    if ((status & 0xC0000000u) == 0xC0000000u)
-        m_pImp->AddReadOnlyItem(caption, value);
-    else
-        m_pImp->AddItem(caption, value, nullptr);
+    const uint16_t fault = (status & 0xC0000000u) == 0xC0000000u ? FieldDecl::kFault : 0;
+    fields.NameFirstField({label, caption}, StatusText(status), fields.Number(FieldFormat::Hex8, status), "Name",
+                          FieldDecl::kAttributeAfter | fault, kGrid | kXml);
+    fields.Attribute("ArgDirection", "out");
 }
 
 void HubifOutputer::OutputUsbdStatus(int mode, LONG status, LPCSTR nameLabel, LPCSTR hexLabel) {
-    if (mode == OUTPUT_MODE_HTML)
-        return;
+    FieldWriter fields(*this, mode);
     CString name;
     CStringContent().UsbdStatusName(name, static_cast<ULONG>(status));
-    const CString hex = IoctlValueText(mode, IoctlWidth::U32, static_cast<ULONG>(status));
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValue(nameLabel, hex);
-        return;
-    }
+    const CString hex = fields.Text(FieldFormat::Hex8, static_cast<ULONG>(status));
+    fields.Field(nameLabel, hex, nullptr, kXml);
     if (status < 0)
-        m_pImp->AddReadOnlyItem(nameLabel, name);
+        fields.FaultField(nameLabel, name, kGrid);
     else
-        m_pImp->AddItem(nameLabel, name, nullptr);
-    m_pImp->AddItem(hexLabel, hex, nullptr);
+        fields.Field(nameLabel, name, nullptr, kGrid);
+    fields.Field(hexLabel, hex, nullptr, kGrid);
 }
 
 void HubifOutputer::OutputCreateDevicePortStatus(int mode, ULONG dataSize, const BYTE* args) {

@@ -17,15 +17,32 @@
 
 #include "app/decoders/framework/FunctionOutputer.h"
 
-class IoctlFields;
+#include "app/decoders/framework/CodeTable.h"
+
+class FieldWriter;
+class HubifOutputer;
 struct HubifErrorBlock;
 struct HubifFunction;
 struct HubifRow;
 
+// A function's decoder: (mode, DataSize, argument block).
+using HubifOperation = void (HubifOutputer::*)(int mode, ULONG dataSize, const BYTE* args);
+
+// A function of the interface: its index and the record list's name (the interface's routine name, some
+// shortened), the filter page's text and offer, the mark-up section its decoder opens ("HUBIF-" and the
+// routine's name) and the decoder.
+struct HubifCode {
+    CodeRow row;
+    const char* section;
+    HubifOperation operation;
+};
+
 class HubifOutputer : public FunctionOutputer {
 public:
-    // The last function index of the interface.
-    static constexpr ULONG kLastFunction = 35;
+    // The interface's functions by index, in the order of the filter page.
+    static std::span<const HubifCode> FunctionCodes();
+    // The function of an index, or null past the last one.
+    static const HubifCode* FindFunction(ULONG index);
 
     HubifOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
     ~HubifOutputer() override;
@@ -112,24 +129,24 @@ protected:
     void OutputFunctionRows(int mode, const HubifFunction& function);
 
 private:
-    void OutputFunctionRow(IoctlFields& fields, const HubifRow& row);
+    void OutputFunctionRow(FieldWriter& fields, const HubifRow& row);
     // The 32-bit word a row reads; false, the row shown unknown, when the record does not hold it.
-    bool ReadRowWord(IoctlFields& fields, const HubifRow& row, ULONG& value);
+    bool ReadRowWord(FieldWriter& fields, const HubifRow& row, ULONG& value);
     // The rows whose value is more than a number.
-    void OutputFlags(IoctlFields& fields, const HubifRow& row);
-    void OutputTag(IoctlFields& fields, const HubifRow& row);
-    void OutputPortPath(IoctlFields& fields, const HubifRow& row);
-    void OutputDeviceSpeed(IoctlFields& fields, const HubifRow& row);
-    void OutputGuid(IoctlFields& fields, const HubifRow& row);
-    void OutputSymbolicName(IoctlFields& fields, const HubifRow& row);
-    CString RowValue(IoctlFields& fields, const HubifRow& row);
+    void OutputFlags(FieldWriter& fields, const HubifRow& row);
+    void OutputTag(FieldWriter& fields, const HubifRow& row);
+    void OutputPortPath(FieldWriter& fields, const HubifRow& row);
+    void OutputDeviceSpeed(FieldWriter& fields, const HubifRow& row);
+    void OutputGuid(FieldWriter& fields, const HubifRow& row);
+    void OutputSymbolicName(FieldWriter& fields, const HubifRow& row);
+    CString RowValue(FieldWriter& fields, const HubifRow& row);
     void OutputPortStatusAt(int mode, ULONG dataSize, const BYTE* args, size_t offset);
     // A structure's fixed fields, as rows at `base` plus each row's offset.
-    void OutputStructureRows(IoctlFields& fields, std::span<const HubifRow> rows, size_t base);
+    void OutputStructureRows(FieldWriter& fields, std::span<const HubifRow> rows, size_t base);
     // A device information word with its name.
-    void OutputNamedWord(IoctlFields& fields, LPCSTR label, size_t offset, LPCSTR (*name)(ULONG));
+    void OutputNamedWord(FieldWriter& fields, LPCSTR label, size_t offset, LPCSTR (*name)(ULONG));
     // An error block's 64 bytes of extra information: the data bar (grid), or hexadecimal text (mark-up).
-    void OutputXtraInfo(IoctlFields& fields, const BYTE* bytes);
+    void OutputXtraInfo(FieldWriter& fields, const BYTE* bytes);
     // One whole error block of the layout.
     void OutputErrorBlock(int mode, const BYTE* block, const HubifErrorBlock& layout);
     // Whether the record is a completion of a call that succeeded: the returned structures mean nothing else.

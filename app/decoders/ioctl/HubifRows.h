@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/ioctl/HubifOutputer.h"
-#include "app/decoders/ioctl/IoctlFields.h"
 
 // Where a row's value comes from.
 enum class HubifSource : uint8_t {
@@ -35,24 +35,41 @@ enum class HubifShow : uint8_t {
 // A structure decoder of the argument block: (mode, DataSize, block).
 using HubifBlockWriter = void (HubifOutputer::*)(int, ULONG, const BYTE*);
 
+// The number formats of the rows, by the width of the value.
+namespace hubif_widths {
+inline constexpr FieldFormat U8 = FieldFormat::Hex2;
+inline constexpr FieldFormat U16 = FieldFormat::Hex4;
+inline constexpr FieldFormat U32 = FieldFormat::Hex8;
+inline constexpr FieldFormat Short = FieldFormat::Short;
+inline constexpr FieldFormat U64 = FieldFormat::Hex64;
+} // namespace hubif_widths
+
+// A row: the field (the grid's caption, the mark-up's element, its offset in the argument block and its
+// format) and where the call takes it from, how it reads beyond its number, and when it is shown.
 struct HubifRow {
-    LPCSTR label;   // the grid's caption
-    LPCSTR element; // the mark-up element's name
+    constexpr HubifRow(LPCSTR label, LPCSTR element, HubifSource source, uint16_t offset, FieldFormat format,
+                       LPCSTR direction = nullptr, HubifShow show = HubifShow::Number, bool requestOnly = false,
+                       bool successOnly = false, HubifBlockWriter block = nullptr)
+        : field(FieldOf({element, label}, format, offset)), source(source), direction(direction), show(show),
+          requestOnly(requestOnly), successOnly(successOnly), block(block) {}
+
+    LPCSTR Label() const { return field.label.grid; }
+    LPCSTR Element() const { return field.label.xml; }
+
+    FieldDecl field;
     HubifSource source;
-    uint16_t offset; // into the argument block, for HubifSource::Argument
-    IoctlWidth width;
-    LPCSTR direction = nullptr; // "in", "out" or "in_out"; none for a structure's field
-    HubifShow show = HubifShow::Number;
+    LPCSTR direction; // "in", "out" or "in_out"; none for a structure's field
+    HubifShow show;
     // A length the caller passes in and the call overwrites: among the arguments on the request record only
     // (the completion record lists it among its results).
-    bool requestOnly = false;
+    bool requestOnly;
     // A result that means something only when the call succeeded (the status not negative).
-    bool successOnly = false;
-    HubifBlockWriter block = nullptr;
+    bool successOnly;
+    HubifBlockWriter block;
 };
 
+// A function's rows; its section is the function's in the interface's code table.
 struct HubifFunction {
-    LPCSTR section; // the mark-up element of the call, "HUBIF-" and the function
     std::span<const HubifRow> inputs;
     std::span<const HubifRow> outputs;
 };
@@ -68,6 +85,6 @@ inline size_t HubifRowBytes(const HubifRow& row) {
     case HubifShow::PortPath:
         return 10; // the path and its depth behind it
     default:
-        return IoctlWidthBytes(row.width);
+        return row.field.size;
     }
 }

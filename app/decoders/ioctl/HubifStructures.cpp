@@ -24,7 +24,7 @@ namespace {
 
 using enum HubifSource;
 using enum HubifShow;
-using enum IoctlWidth;
+using namespace hubif_widths;
 
 // The information queries: the input buffer's length, the length returned, then the structure.
 constexpr size_t kLengthReturnedOffset = 4;
@@ -196,14 +196,14 @@ constexpr HubifErrorBlock kInitDeviceError{"USB_ID_ERROR_INFORMATION",
 
 } // namespace
 
-void HubifOutputer::OutputStructureRows(IoctlFields& fields, std::span<const HubifRow> rows, size_t base) {
+void HubifOutputer::OutputStructureRows(FieldWriter& fields, std::span<const HubifRow> rows, size_t base) {
     for (HubifRow row : rows) {
-        row.offset = static_cast<uint16_t>(row.offset + base);
+        row.field.offset = static_cast<uint16_t>(row.field.offset + base);
         OutputFunctionRow(fields, row);
     }
 }
 
-void HubifOutputer::OutputNamedWord(IoctlFields& fields, LPCSTR label, size_t offset, LPCSTR (*name)(ULONG)) {
+void HubifOutputer::OutputNamedWord(FieldWriter& fields, LPCSTR label, size_t offset, LPCSTR (*name)(ULONG)) {
     ULONG value = 0;
     if (fields.Read(offset, value))
         NamedValueField(fields, label, label, fields.Text(U32, value), name(value), "Type");
@@ -214,21 +214,21 @@ void HubifOutputer::OutputNamedWord(IoctlFields& fields, LPCSTR label, size_t of
 void HubifOutputer::OutputDeviceInformation(int mode, ULONG dataSize, const BYTE* args) {
     if (!HasReturnedData() || dataSize <= kInformation)
         return;
-    IoctlFields fields(*this, mode);
+    FieldWriter fields(*this, mode);
     ULONG lengthReturned = 0;
     fields.Read(kLengthReturnedOffset, lengthReturned);
     if (dataSize < kDeviceInformationHead || lengthReturned < dataSize - kInformation) {
         m_pImp->AddReadOnlyItem("USB_DEVICE_INFORMATION_0", "Invalid buffer");
         return;
     }
-    fields.OpenDataSection("USB_DEVICE_INFORMATION_0", "USB_DEVICE_INFORMATION_0");
+    fields.Open(FieldSection::Block, {"USB_DEVICE_INFORMATION_0", "USB_DEVICE_INFORMATION_0"});
     OutputStructureRows(fields, kDeviceInformationHeadRows, 0);
     // The descriptor's own length, within its 18-byte field; its decoder closes its own section.
     const ULONG descriptorLength = std::min<ULONG>(args[kDescriptorOffset], sizeof(USB_DEVICE_DESCRIPTOR));
-    if (fields.ShowsDescriptors())
-        DeviceDescOutputer(m_pImp, m_pContext, args + kDescriptorOffset, descriptorLength)
-            .Output(mode, fields.IsMarkup() ? "DeviceDescriptor" : "Device Descriptor", "", CStringArray(),
-                    CStringArray(), false);
+    const int nested = fields.NestedMode();
+    DeviceDescOutputer(m_pImp, m_pContext, args + kDescriptorOffset, descriptorLength)
+        .Output(nested, FieldLabels("DeviceDescriptor", "Device Descriptor").For(nested), "", CStringArray(),
+                CStringArray(), false);
     OutputStructureRows(fields, kDeviceInformationTailRows, 0);
     OutputNamedWord(fields, "DeviceSpeed", kDeviceSpeedOffset, InfoSpeedName);
     OutputNamedWord(fields, "DeviceType", kDeviceTypeOffset, InfoTypeName);
@@ -245,40 +245,36 @@ void HubifOutputer::OutputDeviceInformation(int mode, ULONG dataSize, const BYTE
         const size_t entry = kDeviceInformationHead + i * kPipeEntry;
         CString number;
         number.Format("%d", static_cast<int>(i));
-        if (fields.IsMarkup()) {
-            m_pImp->BeginSection("USB_PIPE_INFORMATION_0", "Pipe", number);
-        } else {
-            m_pImp->BeginValueGroup("USB_PIPE_INFORMATION_0", "Pipe " + number);
-        }
+        fields.Open(FieldSection::Block, "USB_PIPE_INFORMATION_0", number, kXml, "Pipe");
+        fields.Open(FieldSection::Block, "USB_PIPE_INFORMATION_0", "Pipe " + number, kNotMarkup);
         ULONG consumed = 0;
-        if (fields.ShowsDescriptors())
-            EndpointDescOutputer(m_pImp, m_pContext, args + entry, sizeof(USB_ENDPOINT_DESCRIPTOR))
-                .Output(mode, fields.IsMarkup() ? "EndpointDescriptor" : "USB_ENDPOINT_DESCRIPTOR", "", consumed,
-                        false);
+        EndpointDescOutputer(m_pImp, m_pContext, args + entry, sizeof(USB_ENDPOINT_DESCRIPTOR))
+            .Output(nested, FieldLabels("EndpointDescriptor", "USB_ENDPOINT_DESCRIPTOR").For(nested), "", consumed,
+                    false);
         OutputStructureRows(fields, {&kScheduleOffsetRow, 1}, entry);
-        fields.CloseDataSection();
+        fields.Close(FieldSection::Block);
     }
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
 void HubifOutputer::OutputControllerInformation(int mode, ULONG dataSize, const BYTE* /*args*/) {
-    IoctlFields fields(*this, mode, kControllerInformationEnd);
+    FieldWriter fields(*this, mode, kControllerInformationEnd);
     ULONG lengthReturned = 0;
     if (!HasReturnedData() || dataSize < kControllerInformationTested ||
         !fields.Read(kLengthReturnedOffset, lengthReturned) || lengthReturned < kControllerInformationTested)
         return;
-    fields.OpenDataSection("USB_CONTROLLER_INFORMATION_0", "USB_CONTROLLER_INFORMATION_0");
+    fields.Open(FieldSection::Block, {"USB_CONTROLLER_INFORMATION_0", "USB_CONTROLLER_INFORMATION_0"});
     OutputStructureRows(fields, kControllerInformationRows, 0);
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
 void HubifOutputer::OutputExtHubInformation(int mode, ULONG dataSize, const BYTE* /*args*/) {
-    IoctlFields fields(*this, mode);
+    FieldWriter fields(*this, mode);
     ULONG lengthReturned = 0;
     if (!HasReturnedData() || dataSize < kExtHubPorts || !fields.Read(kLengthReturnedOffset, lengthReturned) ||
         lengthReturned < dataSize - kInformation)
         return;
-    fields.OpenDataSection("USB_EXTHUB_INFORMATION_0", "USB_EXTHUB_INFORMATION_0");
+    fields.Open(FieldSection::Block, {"USB_EXTHUB_INFORMATION_0", "USB_EXTHUB_INFORMATION_0"});
     OutputStructureRows(fields, kExtHubRows, 0);
     ULONG numberOfPorts = 0;
     fields.Read(At(offsetof(USB_EXTHUB_INFORMATION_0, NumberOfPorts)), numberOfPorts);
@@ -288,42 +284,38 @@ void HubifOutputer::OutputExtHubInformation(int mode, ULONG dataSize, const BYTE
     for (ULONG i = 0; i < ports; ++i) {
         CString number;
         number.Format("%d", static_cast<int>(i));
-        if (fields.IsMarkup())
-            m_pImp->BeginSection("USB_EXTPORT_INFORMATION_0", "Port", number);
-        else
-            m_pImp->BeginValueGroup("USB_EXTPORT_INFORMATION_0", "Port " + number);
+        fields.Open(FieldSection::Block, "USB_EXTPORT_INFORMATION_0", number, kXml, "Port");
+        fields.Open(FieldSection::Block, "USB_EXTPORT_INFORMATION_0", "Port " + number, kNotMarkup);
         OutputStructureRows(fields, kExtPortRows, kExtHubPorts + i * kExtPortEntry);
-        fields.CloseDataSection();
+        fields.Close(FieldSection::Block);
     }
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
 void HubifOutputer::OutputDevicePerformanceInfo(int mode, ULONG dataSize, const BYTE* /*args*/) {
     if (!HasReturnedData() || dataSize < kPerformanceInfoEnd)
         return;
-    IoctlFields fields(*this, mode, kPerformanceInfoEnd);
-    fields.OpenDataSection("USB_DEVICE_PERFORMANCE_INFO_0", "USB_DEVICE_PERFORMANCE_INFO_0");
+    FieldWriter fields(*this, mode, kPerformanceInfoEnd);
+    fields.Open(FieldSection::Block, {"USB_DEVICE_PERFORMANCE_INFO_0", "USB_DEVICE_PERFORMANCE_INFO_0"});
     OutputStructureRows(fields, kPerformanceCountRows, 0);
-    fields.OpenDataSection("AllocedInterrupts", "AllocedInterrupts");
+    fields.Open(FieldSection::Block, {"AllocedInterrupts", "AllocedInterrupts"});
     for (int i = 0; i < kAllocedInterrupts; ++i) {
         ULONG64 value = 0;
-        const bool have = fields.ReadValue(kAllocedInterrupt + 4 * static_cast<size_t>(i), U32, value);
+        const bool have = fields.ReadNumber(kAllocedInterrupt + 4 * static_cast<size_t>(i), 4, value);
         CString index;
         index.Format("%d", i);
-        if (fields.IsMarkup()) {
-            m_pImp->WriteValue("AllocedInterrupt", fields.Text(U32, value, have));
-            m_pImp->AddAttribute("index", index);
-        } else {
-            fields.Field("AllocedInterrupt." + index, fields.Text(U32, value, have));
-        }
+        const CString text = fields.Text(U32, value, have);
+        fields.Field("AllocedInterrupt", text, nullptr, kXml);
+        fields.Attribute("index", index);
+        fields.Field("AllocedInterrupt." + index, text, nullptr, kNotMarkup);
     }
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
     OutputStructureRows(fields, kPerformanceTotalRows, 0);
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
 void HubifOutputer::OutputPipeInformation(int mode, ULONG /*dataSize*/, const BYTE* args) {
-    IoctlFields fields(*this, mode, kPipeInformationEnd);
+    FieldWriter fields(*this, mode, kPipeInformationEnd);
     OpenValueSection(fields, "USBD_PIPE_INFORMATION", "PipeInfo", "USBD_PIPE_INFORMATION");
     const size_t addressAt = Pipe(offsetof(USBD_PIPE_INFORMATION, EndpointAddress));
     BYTE address = 0;
@@ -341,63 +333,57 @@ void HubifOutputer::OutputPipeInformation(int mode, ULONG /*dataSize*/, const BY
     }
     fields.Field("PipeType", typeName);
     OutputStructureRows(fields, kPipeInformationRows, 0);
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
 void HubifOutputer::OutputUsbDescriptors(int mode, ULONG /*dataSize*/, const BYTE* /*args*/) {
     if (!HasReturnedData())
         return;
-    IoctlFields fields(*this, mode, kDescriptors);
+    FieldWriter fields(*this, mode, kDescriptors);
     ULONG deviceLength = 0;
     ULONG configLength = 0;
     if (!fields.Read(0, deviceLength) || !fields.Read(4, configLength))
         return;
-    fields.OpenDataSection("USB Descriptors", "USB_Descriptors");
+    fields.Open(FieldSection::Block, {"USB_Descriptors", "USB Descriptors"});
     // Each descriptor gets what its length asks for and the record holds; asking for more is a cut.
     const ULONG deviceBytes = std::min(deviceLength, fields.BytesFrom(kDescriptors));
     if (deviceBytes < deviceLength)
         fields.ReportTruncation(kDescriptors + static_cast<size_t>(deviceLength));
-    if (fields.ShowsDescriptors())
-        DeviceDescOutputer(m_pImp, m_pContext, fields.DataAt(kDescriptors), deviceBytes)
-            .Output(mode, fields.IsMarkup() ? "DeviceDescriptor" : "Device Descriptor", "", CStringArray(),
-                    CStringArray(), false);
+    const int nested = fields.NestedMode();
+    DeviceDescOutputer(m_pImp, m_pContext, fields.DataAt(kDescriptors), deviceBytes)
+        .Output(nested, FieldLabels("DeviceDescriptor", "Device Descriptor").For(nested), "", CStringArray(),
+                CStringArray(), false);
     const ULONG64 configOffset = kDescriptors + static_cast<ULONG64>(deviceLength);
     if (configOffset < fields.Size()) {
         const ULONG configBytes = std::min(configLength, fields.BytesFrom(configOffset));
         if (configBytes < configLength)
             fields.ReportTruncation(configOffset + configLength);
         const BYTE* config = fields.DataAt(configOffset);
-        if (fields.ShowsDescriptors() && configLength > kConfigurationHeader) {
+        if (configLength > kConfigurationHeader) {
             FullConfigDescOutputer(m_pImp, m_pContext, config, configBytes)
-                .Output(mode, fields.IsMarkup() ? "FullConfigurationDescriptor" : "Full Configuration Descriptor", "",
-                        false, false);
-        } else if (fields.ShowsDescriptors()) {
+                .Output(nested, FieldLabels("FullConfigurationDescriptor", "Full Configuration Descriptor").For(nested),
+                        "", false, false);
+        } else {
             ULONG consumed = 0;
             ConfigDescOutputer(m_pImp, m_pContext, config, configBytes)
-                .Output(mode, fields.IsMarkup() ? "ConfigurationDescriptor" : "Configuration Descriptor", "", consumed,
-                        false);
+                .Output(nested, FieldLabels("ConfigurationDescriptor", "Configuration Descriptor").For(nested), "",
+                        consumed, false);
         }
     } else if (configLength != 0) {
         fields.ReportTruncation(configOffset + configLength);
     }
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
-void HubifOutputer::OutputXtraInfo(IoctlFields& fields, const BYTE* bytes) {
-    if (fields.IsMarkup()) {
-        fields.Field("XtraInfo", IoctlHexText(bytes, kXtraInfoBytes));
-        return;
-    }
-    if (!fields.IsGrid())
-        return;
-    m_pImp->AddDataBufferItem("XtraInfo");
+void HubifOutputer::OutputXtraInfo(FieldWriter& fields, const BYTE* bytes) {
+    fields.Field("XtraInfo", FieldHexText(bytes, kXtraInfoBytes), nullptr, kXml);
     CString title;
     title.Format("  XtraInfo[64] - record #%u", m_Decode.GetSequenceNumber());
-    IoctlSetDataBar(title, bytes, kXtraInfoBytes);
+    fields.DataBuffer("XtraInfo", title, bytes, kXtraInfoBytes);
 }
 
 void HubifOutputer::OutputErrorBlock(int mode, const BYTE* block, const HubifErrorBlock& layout) {
-    IoctlFields fields(*this, mode);
+    FieldWriter fields(*this, mode);
     OpenValueSection(fields, "ErrInfo", layout.type, layout.type);
     const auto word = [block](size_t offset) { return tdl::LoadLe<ULONG>(block + offset); };
     fields.Field("Version", fields.Text(U32, word(kErrorVersion)));
@@ -411,7 +397,7 @@ void HubifOutputer::OutputErrorBlock(int mode, const BYTE* block, const HubifErr
         OutputUsbdStatus(mode, static_cast<LONG>(word(offsetof(USB_ID_ERROR_INFORMATION, UsbdStatus))), "UsbdStatus",
                          "as LONG");
     OutputXtraInfo(fields, block + layout.xtraInfo);
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
 void HubifOutputer::OutputCreateDeviceErrorInfo(int mode, const BYTE* block) {

@@ -2,7 +2,7 @@
 // gives a device's driver.
 #pragma once
 
-#include "app/decoders/ioctl/IoctlFields.h"
+#include "app/decoders/framework/FieldWriter.h"
 
 // One "0"/"1" row per named bit (0 to 6), label and element alike.
-void IoctlHubCapFlagBits(IoctlFields& fields, ULONG flags);
+void IoctlHubCapFlagBits(FieldWriter& fields, ULONG flags);

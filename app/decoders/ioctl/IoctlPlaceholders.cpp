@@ -1,10 +1,6 @@
 #include "app/decoders/ioctl/IoctlPlaceholders.h"
 
-#include "app/decoders/framework/OutputerImp.h"
-
-void IoctlPlaceholderRows(IoctlFields& fields, std::initializer_list<LPCSTR> labels) {
-    if (!fields.IsGrid())
-        return;
+void IoctlPlaceholderRows(FieldWriter& fields, std::initializer_list<LPCSTR> labels) {
     for (LPCSTR label : labels)
-        fields.Field(label, kIoctlPlaceholder);
+        fields.Field(label, kIoctlPlaceholder, nullptr, kGrid);
 }

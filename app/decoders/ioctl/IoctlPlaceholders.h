@@ -4,10 +4,10 @@
 
 #include <initializer_list>
 
-#include "app/decoders/ioctl/IoctlFields.h"
+#include "app/decoders/framework/FieldWriter.h"
 
 // What a placeholder row shows.
 constexpr const char* kIoctlPlaceholder = "---";
 
 // One "---" row per label, in mode 1 only: the mark-up and HTML media leave the fields out.
-void IoctlPlaceholderRows(IoctlFields& fields, std::initializer_list<LPCSTR> labels);
+void IoctlPlaceholderRows(FieldWriter& fields, std::initializer_list<LPCSTR> labels);

@@ -2,11 +2,12 @@
 // handle requests, the topology address, the start-failure data and the hub's configuration of a device.
 #include <algorithm>
 #include <cstddef>
+#include <span>
 
 #include "app/core/Trace.h"
+#include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
-#include "app/decoders/ioctl/IoctlFields.h"
 #include "app/decoders/ioctl/IoctlHubCapFlags.h"
 #include "app/decoders/ioctl/IoctlPlaceholders.h"
 #include "app/decoders/ioctl/UsbintOutputer.h"
@@ -15,22 +16,30 @@
 
 namespace {
 
-// The arguments of a parameter block: the grid's label, the mark-up's element and its "Name" attribute.
-constexpr struct {
-    LPCSTR label;
-    LPCSTR element;
-    LPCSTR name;
-} kArguments[] = {
-    {"DeviceHandle* Arg1", "Argument1", "DeviceHandle*"},
-    {"ReferenceContext Arg2", "Argument2", "ReferenceContext"},
-    {"IoControlCode Arg3", "Argument3", "IoControlCode"},
-    {"Unknown* Arg4", "Argument4", "Unknown*"},
+// The arguments of a parameter block, with the mark-up's "Name" of each; then what the first and the fourth
+// point to, behind them.
+constexpr FieldDecl kArguments[] = {
+    FieldOf({"Argument1", "DeviceHandle* Arg1"}, FieldFormat::Hex64,
+            offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Arguments) + 0 * sizeof(ULONG64))
+        .MarkedUp("Name", "DeviceHandle*"),
+    FieldOf({"Argument2", "ReferenceContext Arg2"}, FieldFormat::Hex64,
+            offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Arguments) + 1 * sizeof(ULONG64))
+        .MarkedUp("Name", "ReferenceContext"),
+    FieldOf({"Argument3", "IoControlCode Arg3"}, FieldFormat::Hex64,
+            offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Arguments) + 2 * sizeof(ULONG64))
+        .MarkedUp("Name", "IoControlCode"),
+    FieldOf({"Argument4", "Unknown* Arg4"}, FieldFormat::Hex64,
+            offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Arguments) + 3 * sizeof(ULONG64))
+        .MarkedUp("Name", "Unknown*"),
 };
+constexpr FieldDecl kDeviceHandle = FieldOf({"DeviceHandle", "DeviceHandle (*Arg1)"}, FieldFormat::Hex64,
+                                            offsetof(UIN_RECORD_DEVICE_HANDLE_EX, Argument1Value))
+                                        .MarkedUp("Deref", "Argument1");
+constexpr FieldDecl kUnknown =
+    FieldOf({"Unknown", "Unknown (*Arg4)"}, FieldFormat::Hex8, offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Argument4Value))
+        .MarkedUp("Deref", "Argument4");
 static_assert(offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Argument1Value) ==
               offsetof(UIN_RECORD_DEVICE_HANDLE_EX, Argument1Value));
-
-constexpr LPCSTR kDeviceHandleLabel = "DeviceHandle (*Arg1)";
-constexpr LPCSTR kUnknownLabel = "Unknown (*Arg4)";
 
 // The topology address follows the caller's pointer to it.
 constexpr size_t kTopology = sizeof(ULONG64);
@@ -61,94 +70,88 @@ constexpr struct {
 
 // --- parameter blocks ---
 
-void UsbintOutputer::OutputArgumentRows(IoctlFields& fields, int arguments) {
+void UsbintOutputer::OutputArgumentRows(FieldWriter& fields, int arguments) {
     const bool completion = !m_Decode.HasInputData();
     const bool four = arguments == 4;
     if (fields.IsEmpty()) {
         for (int i = 0; i < arguments; ++i)
-            IoctlPlaceholderRows(fields, {kArguments[i].label});
+            IoctlPlaceholderRows(fields, {kArguments[i].label.grid});
         if (completion)
-            IoctlPlaceholderRows(fields, {kDeviceHandleLabel});
+            IoctlPlaceholderRows(fields, {kDeviceHandle.label.grid});
         if (four)
-            IoctlPlaceholderRows(fields, {kUnknownLabel});
+            IoctlPlaceholderRows(fields, {kUnknown.label.grid});
         return;
     }
-    for (int i = 0; i < arguments; ++i)
-        fields.AttributedValueField(kArguments[i].label, kArguments[i].element, IoctlWidth::U64,
-                                    static_cast<size_t>(i) * sizeof(ULONG64), "Name", kArguments[i].name);
+    fields.PayloadFields(std::span(kArguments).first(static_cast<size_t>(arguments)));
     // The handle is there only once the request has succeeded.
     if (completion && Succeeded())
-        fields.AttributedValueField(kDeviceHandleLabel, "DeviceHandle", IoctlWidth::U64,
-                                    offsetof(UIN_RECORD_DEVICE_HANDLE_EX, Argument1Value), "Deref", "Argument1");
+        fields.PayloadField(kDeviceHandle);
     if (four)
-        fields.AttributedValueField(kUnknownLabel, "Unknown", IoctlWidth::U32,
-                                    offsetof(UIN_RECORD_TT_DEVICE_HANDLE, Argument4Value), "Deref", "Argument4");
+        fields.PayloadField(kUnknown);
     fields.EndOfBlock();
 }
 
-void UsbintOutputer::OutputDeviceHandleExParameters(IoctlFields& fields) {
+void UsbintOutputer::OutputDeviceHandleExParameters(FieldWriter& fields) {
     OutputArgumentRows(fields, 2);
 }
 
-void UsbintOutputer::OutputTtDeviceHandleParameters(IoctlFields& fields) {
+void UsbintOutputer::OutputTtDeviceHandleParameters(FieldWriter& fields) {
     OutputArgumentRows(fields, 4);
 }
 
 // --- topology ---
 
-void UsbintOutputer::OutputTopologyAddress(IoctlFields& fields) {
+void UsbintOutputer::OutputTopologyAddress(FieldWriter& fields) {
     if (fields.IsEmpty())
         return;
-    fields.AttributedValueField("Argument1 (PUSB_TOPOLOGY_ADDRESS)", "Argument1", IoctlWidth::U64, 0, "Type",
-                                "PUSB_TOPOLOGY_ADDRESS");
+    fields.PayloadField(FieldOf({"Argument1", "Argument1 (PUSB_TOPOLOGY_ADDRESS)"}, FieldFormat::Hex64, 0)
+                            .MarkedUp("Type", "PUSB_TOPOLOGY_ADDRESS", nullptr));
     if (m_Decode.HasInputData() || !Succeeded()) {
         fields.EndOfBlock();
         return;
     }
     fields.SetNeeded(kTopologySize);
-    fields.OpenDataSection("USB_TOPOLOGY_ADDRESS", "USB_TOPOLOGY_ADDRESS");
-    fields.ValueField("PciBusNumber", IoctlWidth::U32, kTopology + offsetof(USB_TOPOLOGY_ADDRESS, PciBusNumber));
-    fields.ValueField("PciDeviceNumber", IoctlWidth::U32, kTopology + offsetof(USB_TOPOLOGY_ADDRESS, PciDeviceNumber));
-    fields.ValueField("PciFunctionNumber", IoctlWidth::U32,
+    fields.Open(FieldSection::Block, {"USB_TOPOLOGY_ADDRESS", "USB_TOPOLOGY_ADDRESS"});
+    fields.ValueField("PciBusNumber", FieldFormat::Hex8, kTopology + offsetof(USB_TOPOLOGY_ADDRESS, PciBusNumber));
+    fields.ValueField("PciDeviceNumber", FieldFormat::Hex8,
+                      kTopology + offsetof(USB_TOPOLOGY_ADDRESS, PciDeviceNumber));
+    fields.ValueField("PciFunctionNumber", FieldFormat::Hex8,
                       kTopology + offsetof(USB_TOPOLOGY_ADDRESS, PciFunctionNumber));
-    fields.ValueField("Reserved", IoctlWidth::U32, kTopology + offsetof(USB_TOPOLOGY_ADDRESS, Reserved));
-    fields.ValueField("RootHubPortNumber", IoctlWidth::U16,
+    fields.ValueField("Reserved", FieldFormat::Hex8, kTopology + offsetof(USB_TOPOLOGY_ADDRESS, Reserved));
+    fields.ValueField("RootHubPortNumber", FieldFormat::Hex4,
                       kTopology + offsetof(USB_TOPOLOGY_ADDRESS, RootHubPortNumber));
     for (int i = 0; i < 5; ++i) {
         CString label;
         label.Format("HubPortNumber.%d", i);
         CString index;
         index.Format("%d", i);
-        fields.AttributedValueField(label, "HubPortNumber", IoctlWidth::U16,
-                                    kTopology + offsetof(USB_TOPOLOGY_ADDRESS, HubPortNumber) + i * sizeof(USHORT),
-                                    "Index", index);
+        fields.PayloadField(FieldOf({"HubPortNumber", label}, FieldFormat::Hex4,
+                                    kTopology + offsetof(USB_TOPOLOGY_ADDRESS, HubPortNumber) + i * sizeof(USHORT))
+                                .MarkedUp("Index", index, nullptr));
     }
-    fields.ValueField("Reserved2", IoctlWidth::U16, kTopology + offsetof(USB_TOPOLOGY_ADDRESS, Reserved2));
-    fields.CloseDataSection();
+    fields.ValueField("Reserved2", FieldFormat::Hex4, kTopology + offsetof(USB_TOPOLOGY_ADDRESS, Reserved2));
+    fields.Close(FieldSection::Block);
 }
 
 // --- start failure ---
 
-void UsbintOutputer::OutputStatusNameField(IoctlFields& fields, LPCSTR name, size_t offset, const CString& statusName) {
+void UsbintOutputer::OutputStatusNameField(FieldWriter& fields, LPCSTR name, size_t offset, const CString& statusName) {
     ULONG64 status = 0;
-    const bool have = fields.ReadValue(offset, IoctlWidth::U32, status);
-    const CString value = fields.Text(IoctlWidth::U32, status, have);
-    if (!have)
-        fields.Field(name, value);
-    else if (fields.IsMarkup())
-        m_pImp->WriteValueWithAttribute(name, value, "Name", statusName);
+    const bool have = fields.ReadNumber(offset, 4, status);
+    if (have)
+        fields.NameFirstField(name, statusName, fields.Number(FieldFormat::Hex8, status));
     else
-        fields.Field(name, statusName + " (" + value + ")");
+        fields.Field(name, LogOutputer::kUnknownText);
 }
 
-void UsbintOutputer::OutputStartFailData(IoctlFields& fields) {
+void UsbintOutputer::OutputStartFailData(FieldWriter& fields) {
     if (fields.IsEmpty() || !Succeeded()) {
         IoctlPlaceholderRows(fields, {"LengthInBytes", "NtStatus", "UsbdStatus", "ConnectStatus"});
         return;
     }
     ULONG length = 0;
     const bool haveLength = fields.Read(kFailData + offsetof(USB_START_FAILDATA, LengthInBytes), length);
-    fields.Field("LengthInBytes", fields.Text(IoctlWidth::U32, length, haveLength));
+    fields.Field("LengthInBytes", fields.Text(FieldFormat::Hex8, length, haveLength));
 
     ULONG ntStatus = 0;
     fields.Read(kFailData + offsetof(USB_START_FAILDATA, NtStatus), ntStatus);
@@ -166,7 +169,7 @@ void UsbintOutputer::OutputStartFailData(IoctlFields& fields) {
     const bool haveConnect = fields.Read(kFailData + offsetof(USB_START_FAILDATA, ConnectStatus), connectStatus);
     CString connectText;
     CStringContent().ConnectionStatusText(connectStatus, connectText);
-    fields.NamedCodeField("ConnectStatus", connectStatus, connectText, haveConnect);
+    fields.CodeField("ConnectStatus", connectStatus, connectText, haveConnect);
 
     // LengthInBytes counts the four fields and the driver's own data after them.
     if (!haveLength || length <= kFixedFailLength)
@@ -177,59 +180,50 @@ void UsbintOutputer::OutputStartFailData(IoctlFields& fields) {
     if (present == 0)
         return;
     const BYTE* data = fields.DataAt(kDriverData);
-    if (fields.IsMarkup()) {
-        fields.Field("DriverData", IoctlHexText(data, present));
-    } else if (fields.IsGrid()) {
-        m_pImp->AddDataBufferItem("DriverData");
-        // The driver data's title carries no byte count, unlike the other data sections of this kind.
-        CString title;
-        title.Format("  Start Fail DriverData  - record #%u", m_Decode.GetSequenceNumber());
-        IoctlSetDataBar(title, data, present);
-    }
+    fields.Field("DriverData", FieldHexText(data, present), nullptr, kXml);
+    // The driver data's title carries no byte count, unlike the other data sections of this kind.
+    CString title;
+    title.Format("  Start Fail DriverData  - record #%u", m_Decode.GetSequenceNumber());
+    fields.DataBuffer("DriverData", title, data, present);
 }
 
 // --- device configuration ---
 
-void UsbintOutputer::OutputHubFlags(IoctlFields& fields, size_t offset, LPCSTR caption) {
+void UsbintOutputer::OutputHubFlags(FieldWriter& fields, size_t offset, LPCSTR caption) {
     ULONG flags = 0;
     const bool have = fields.Read(offset, flags);
-    fields.Field("HubFlags", fields.Text(IoctlWidth::U32, flags, have));
-    if (fields.IsMarkup())
-        m_pImp->BeginElement("USB_HUB_CAP_FLAGS");
-    else
-        m_pImp->BeginValueGroup("USB_HUB_CAP_FLAGS", caption);
+    fields.Field("HubFlags", fields.Text(FieldFormat::Hex8, flags, have));
+    fields.Open(FieldSection::Block, "USB_HUB_CAP_FLAGS", caption);
     IoctlHubCapFlagBits(fields, flags);
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
-void UsbintOutputer::InsertUsbIdString(IoctlFields& fields, size_t offset, LPCSTR name, const CString& text) {
+void UsbintOutputer::InsertUsbIdString(FieldWriter& fields, size_t offset, LPCSTR name, const CString& text) {
     CONFIG_TRACE("--CUsbintProperties::InsertUsbIdString");
-    if (fields.IsMarkup())
-        m_pImp->BeginSection("USB_ID_STRING", "Name", name);
-    else
-        m_pImp->BeginValueGroup("USB_ID_STRING", name);
-    fields.ValueField("LanguageId", IoctlWidth::U16, offset + offsetof(USB_ID_STRING, LanguageId));
-    fields.ValueField("Pad", IoctlWidth::U16, offset + offsetof(USB_ID_STRING, Pad));
-    fields.ValueField("LengthInBytes", IoctlWidth::U32, offset + offsetof(USB_ID_STRING, LengthInBytes));
-    fields.ValueField("Buffer", IoctlWidth::U64, offset + offsetof(USB_ID_STRING, Buffer));
-    fields.Field("Buffer String", "BufferString", text);
-    fields.CloseDataSection();
+    fields.Open(FieldSection::Block, "USB_ID_STRING", name, kAllMedia, "Name");
+    fields.ValueField("LanguageId", FieldFormat::Hex4, offset + offsetof(USB_ID_STRING, LanguageId));
+    fields.ValueField("Pad", FieldFormat::Hex4, offset + offsetof(USB_ID_STRING, Pad));
+    fields.ValueField("LengthInBytes", FieldFormat::Hex8, offset + offsetof(USB_ID_STRING, LengthInBytes));
+    fields.ValueField("Buffer", FieldFormat::Hex64, offset + offsetof(USB_ID_STRING, Buffer));
+    fields.Field({"BufferString", "Buffer String"}, text);
+    fields.Close(FieldSection::Block);
 }
 
-void UsbintOutputer::InsertUsbIntHubDeviceConfigInfo(IoctlFields& fields) {
+void UsbintOutputer::InsertUsbIntHubDeviceConfigInfo(FieldWriter& fields) {
     CONFIG_TRACE("--CUsbintProperties::InsertUsbIntHubDeviceConfigInfo");
     if (fields.IsEmpty())
         return;
-    fields.AttributedValueField("Address (PHUB_DEVICE_CONFIG_INFO)", "Address", IoctlWidth::U64,
-                                offsetof(UIN_RECORD_DEVICE_CONFIG_INFO, Argument1), "Type", "PHUB_DEVICE_CONFIG_INFO");
+    fields.PayloadField(FieldOf({"Address", "Address (PHUB_DEVICE_CONFIG_INFO)"}, FieldFormat::Hex64,
+                                offsetof(UIN_RECORD_DEVICE_CONFIG_INFO, Argument1))
+                            .MarkedUp("Type", "PHUB_DEVICE_CONFIG_INFO", nullptr));
     const ULONG status = m_Decode.GetStatus();
     const bool request = m_Decode.HasInputData();
     // A request that failed tells only what the caller asked for; a warning tells nothing more.
     if (request || (status & 0xC0000000) == 0xC0000000) {
-        fields.OpenDataSection("HUB_DEVICE_CONFIG_INFO", "HUB_DEVICE_CONFIG_INFO");
-        fields.ValueField("Version", IoctlWidth::U32, offsetof(UIN_RECORD_DEVICE_CONFIG_INFO, First));
-        fields.ValueField("Length", IoctlWidth::U32, offsetof(UIN_RECORD_DEVICE_CONFIG_INFO, Second));
-        fields.CloseDataSection();
+        fields.Open(FieldSection::Block, {"HUB_DEVICE_CONFIG_INFO", "HUB_DEVICE_CONFIG_INFO"});
+        fields.ValueField("Version", FieldFormat::Hex8, offsetof(UIN_RECORD_DEVICE_CONFIG_INFO, First));
+        fields.ValueField("Length", FieldFormat::Hex8, offsetof(UIN_RECORD_DEVICE_CONFIG_INFO, Second));
+        fields.Close(FieldSection::Block);
         fields.EndOfBlock();
         return;
     }
@@ -240,9 +234,9 @@ void UsbintOutputer::InsertUsbIntHubDeviceConfigInfo(IoctlFields& fields) {
     CONFIG_TRACE("Completed successfully");
     CONFIG_TRACE("Total BufferLength = %d", static_cast<int>(fields.Size()));
     fields.SetNeeded(kConfigSize);
-    fields.OpenDataSection("HUB_DEVICE_CONFIG_INFO", "HUB_DEVICE_CONFIG_INFO");
-    fields.ValueField("Version", IoctlWidth::U32, kConfig + offsetof(HUB_DEVICE_CONFIG_INFO, Version));
-    fields.ValueField("Length", IoctlWidth::U32, kConfig + offsetof(HUB_DEVICE_CONFIG_INFO, Length));
+    fields.Open(FieldSection::Block, {"HUB_DEVICE_CONFIG_INFO", "HUB_DEVICE_CONFIG_INFO"});
+    fields.ValueField("Version", FieldFormat::Hex8, kConfig + offsetof(HUB_DEVICE_CONFIG_INFO, Version));
+    fields.ValueField("Length", FieldFormat::Hex8, kConfig + offsetof(HUB_DEVICE_CONFIG_INFO, Length));
     OutputHubFlags(fields, kConfig + offsetof(HUB_DEVICE_CONFIG_INFO, HubFlags), "HubFlags");
 
     // The texts lie one after the other in the area behind the structure, each as long as its string says.
@@ -261,7 +255,7 @@ void UsbintOutputer::InsertUsbIntHubDeviceConfigInfo(IoctlFields& fields) {
         // A string without a buffer has no text in the area.
         if (length != 0 && buffer != 0) {
             if (length <= remaining) {
-                const CString taken = IoctlWideText(fields.DataAt(kConfigSize + offset), length);
+                const CString taken = FieldWideText(fields.DataAt(kConfigSize + offset), length);
                 CONFIG_TRACE("%s", taken.GetString());
                 text.Format("\"%s\"", taken.GetString());
                 offset += length;
@@ -273,5 +267,5 @@ void UsbintOutputer::InsertUsbIntHubDeviceConfigInfo(IoctlFields& fields) {
         CONFIG_TRACE("%s", text.GetString());
         InsertUsbIdString(fields, idString.offset, idString.name, text);
     }
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }

@@ -1,11 +1,13 @@
 // The calls between the port driver and its miniport, each a row of the call table, and their walker.
 #include <cstring>
+#include <iterator>
 
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
 #include "app/decoders/ioctl/CallArgument.h"
 #include "app/decoders/ioctl/HookRows.h"
 #include "app/decoders/ioctl/UsbportHkOutputer.h"
+#include "app/decoders/urb/UrbFunctions.h"
 #include "app/decoders/urb/UrbOutputer.h"
 #include "common/ByteReader.h"
 
@@ -193,119 +195,136 @@ LPCSTR InvalidateTypeMeaning(ULONG type) {
 
 } // namespace
 
-void UsbportHkOutputer::OutputFunctionBody(int mode) {
-    using Decoder = void (UsbportHkOutputer::*)(int, ULONG, const BYTE*);
+std::span<const HookCode> UsbportHkOutputer::FunctionCodes() {
     using U = UsbportHkOutputer;
-    // By function code; the calls without a decoder (null) show their title alone.
-    static constexpr Decoder kDecoders[kLastFunction + 1] = {
-        &U::OutputOpenEndpoint,                // 0
-        &U::OutputOpenEndpoint,                // 1 PokeEndpoint
-        &U::OutputQueryEndpointRequirements,   // 2
-        nullptr,                               // 3 CloseEndpoint
-        &U::OutputDeviceContextAndUnknown,     // 4 StartController
-        &U::OutputStopController,              // 5
-        &U::OutputDeviceContextCall,           // 6 SuspendController
-        &U::OutputDeviceContextAndReturn,      // 7 ResumeController
-        nullptr,                               // 8 InterruptService
-        nullptr,                               // 9 InterruptDpc
-        &U::OutputSubmitTransfer,              // 10
-        &U::OutputSubmitTransfer,              // 11 SubmitIsoTransfer
-        &U::OutputAbortTransfer,               // 12
-        nullptr,                               // 13 GetEndpointState
-        &U::OutputSetEndpointValue,            // 14 SetEndpointState
-        nullptr,                               // 15 PollEndpoint
-        &U::OutputDeviceContextCall,           // 16 CheckController
-        &U::OutputGet32BitFrameNumber,         // 17
-        &U::OutputDeviceContextCall,           // 18 InterruptNextSOF
-        &U::OutputDeviceContextCall,           // 19 EnableInterrupts
-        &U::OutputDeviceContextCall,           // 20 DisableInterrupts
-        nullptr,                               // 21 PollController
-        &U::OutputSetEndpointValue,            // 22 SetEndpointDataToggle
-        &U::OutputGetEndpointStatus,           // 23
-        &U::OutputSetEndpointValue,            // 24 SetEndpointStatus
-        &U::OutputDeviceContextCall,           // 25 HCResetDpc
-        nullptr,                               // 26 RHGetRootHubData
-        &U::OutputRHGetStatus,                 // 27
-        &U::OutputRHGetPortStatus,             // 28
-        nullptr,                               // 29 RHGetHubStatus
-        &U::OutputRHPortFeature,               // 30 RHSetFeaturePortReset
-        &U::OutputRHPortFeature,               // 31
-        &U::OutputRHPortFeature,               // 32
-        &U::OutputRHPortFeature,               // 33
-        &U::OutputRHPortFeature,               // 34
-        &U::OutputRHPortFeature,               // 35
-        &U::OutputRHPortFeature,               // 36
-        &U::OutputRHPortFeature,               // 37
-        &U::OutputRHPortFeature,               // 38
-        &U::OutputRHPortFeature,               // 39
-        &U::OutputRHPortFeature,               // 40
-        &U::OutputRHPortFeature,               // 41 RHClearFeaturePortOvercurrentChange
-        nullptr,                               // 42 RHDisableIrq
-        nullptr,                               // 43 RHEnableIrq
-        &U::OutputSendOnePacket,               // 44 StartSendOnePacket
-        &U::OutputSendOnePacket,               // 45 EndSendOnePacket
-        nullptr,                               // 46 PassThru
-        &U::OutputDbgPrint,                    // 47
-        nullptr,                               // 48 TestDebugBreak
-        nullptr,                               // 49 AssertFailure
-        &U::OutputGetMiniportRegistryKeyValue, // 50
-        nullptr,                               // 51 InvalidateRootHub
-        nullptr,                               // 52 InvalidateEndpoint
-        &U::OutputCompleteTransfer,            // 53
-        &U::OutputCompleteIsoTransfer,         // 54
-        nullptr,                               // 55 LogEntry
-        &U::OutputMapHwPhysicalToVirtual,      // 56
-        &U::OutputRequestAsyncCallback,        // 57
-        &U::OutputReadWriteConfigSpace,        // 58
-        &U::OutputWait,                        // 59
-        &U::OutputInvalidateController,        // 60
-        nullptr,                               // 61 BugCheck
-        nullptr,                               // 62 NotifyDoubleBuffer
-        &U::OutputOpenEndpoint,                // 63 RebalanceEndpoint
-        &U::OutputDeviceContextCall,           // 64 FlushInterrupts
-        nullptr,                               // 65 RHChirpRootPort
-        &U::OutputDeviceContextCall,           // 66 TakePortControl
-        &U::OutputDeviceContextCall,           // 67 ReleasePortControl
-        &U::OutputDeviceContextAndReturn,      // 68 ReadConfigFlag
-        &U::OutputDeviceContextAndUnknown,     // 69 SetWakeOnConnect
-        nullptr,                               // 70 InterruptDpcEx
-        &U::OutputNotifyTransferQueueState,    // 71
-        &U::OutputEndpointContextCall,         // 72 CheckHwSync
-        &U::OutputRequestAsyncCallbackEx,      // 73
-        &U::OutputCancelAsyncCallback,         // 74
-        &U::OutputEndpointContextCall,         // 75 DbgFreeEndpoint
-        &U::OutputDeviceContextCall,           // 76 HaltController
-        nullptr,                               // 77 Get32BitMicroFrameNumber
-        &U::OutputEtwWrite,                    // 78
-        &U::OutputGetHcCapabilities,           // 79
+    constexpr bool Entry = false;  // the port driver calls the miniport
+    constexpr bool Service = true; // the miniport calls the port driver
+    // By code; the calls without a decoder (null) show their title alone.
+    // clang-format off
+    static constexpr HookCode kCodes[] = {
+        {{0, "OpenEndpoint"}, Entry, &U::OutputOpenEndpoint},
+        {{1, "PokeEndpoint"}, Entry, &U::OutputOpenEndpoint},
+        {{2, "QueryEndpointRequirements"}, Entry, &U::OutputQueryEndpointRequirements},
+        {{3, "CloseEndpoint"}, Entry, nullptr},
+        {{4, "StartController"}, Entry, &U::OutputDeviceContextAndUnknown},
+        {{5, "StopController"}, Entry, &U::OutputStopController},
+        {{6, "SuspendController"}, Entry, &U::OutputDeviceContextCall},
+        {{7, "ResumeController"}, Entry, &U::OutputDeviceContextAndReturn},
+        {{8, "InterruptService"}, Entry, nullptr},
+        {{9, "InterruptDpc"}, Entry, nullptr},
+        {{10, "SubmitTransfer"}, Entry, &U::OutputSubmitTransfer},
+        {{11, "SubmitIsoTransfer"}, Entry, &U::OutputSubmitTransfer},
+        {{12, "AbortTransfer"}, Entry, &U::OutputAbortTransfer},
+        {{13, "GetEndpointState"}, Entry, nullptr},
+        {{14, "SetEndpointState"}, Entry, &U::OutputSetEndpointValue},
+        {{15, "PollEndpoint"}, Entry, nullptr},
+        {{16, "CheckController"}, Entry, &U::OutputDeviceContextCall},
+        {{17, "Get32BitFrameNumber"}, Entry, &U::OutputGet32BitFrameNumber},
+        {{18, "InterruptNextSOF"}, Entry, &U::OutputDeviceContextCall},
+        {{19, "EnableInterrupts"}, Entry, &U::OutputDeviceContextCall},
+        {{20, "DisableInterrupts"}, Entry, &U::OutputDeviceContextCall},
+        {{21, "PollController"}, Entry, nullptr},
+        {{22, "SetEndpointDataToggle"}, Entry, &U::OutputSetEndpointValue},
+        {{23, "GetEndpointStatus"}, Entry, &U::OutputGetEndpointStatus},
+        {{24, "SetEndpointStatus"}, Entry, &U::OutputSetEndpointValue},
+        {{25, "HCResetDpc"}, Entry, &U::OutputDeviceContextCall},
+        {{26, "RHGetRootHubData"}, Entry, nullptr},
+        {{27, "RHGetStatus"}, Entry, &U::OutputRHGetStatus},
+        {{28, "RHGetPortStatus"}, Entry, &U::OutputRHGetPortStatus},
+        {{29, "RHGetHubStatus"}, Entry, nullptr},
+        {{30, "RHSetFeaturePortReset"}, Entry, &U::OutputRHPortFeature},
+        {{31, "RHSetFeaturePortPower"}, Entry, &U::OutputRHPortFeature},
+        {{32, "RHSetFeaturePortEnable"}, Entry, &U::OutputRHPortFeature},
+        {{33, "RHSetFeaturePortSuspend"}, Entry, &U::OutputRHPortFeature},
+        {{34, "RHClearFeaturePortEnable"}, Entry, &U::OutputRHPortFeature},
+        {{35, "RHClearFeaturePortPower"}, Entry, &U::OutputRHPortFeature},
+        {{36, "RHClearFeaturePortSuspend"}, Entry, &U::OutputRHPortFeature},
+        {{37, "RHClearFeaturePortEnableChange"}, Entry, &U::OutputRHPortFeature},
+        {{38, "RHClearFeaturePortConnectChange"}, Entry, &U::OutputRHPortFeature},
+        {{39, "RHClearFeaturePortResetChange"}, Entry, &U::OutputRHPortFeature},
+        {{40, "RHClearFeaturePortSuspendChange"}, Entry, &U::OutputRHPortFeature},
+        {{41, "RHClearFeaturePortOvercurrentChange"}, Entry, &U::OutputRHPortFeature},
+        {{42, "RHDisableIrq"}, Entry, nullptr},
+        {{43, "RHEnableIrq"}, Entry, nullptr},
+        {{44, "StartSendOnePacket"}, Entry, &U::OutputSendOnePacket},
+        {{45, "EndSendOnePacket"}, Entry, &U::OutputSendOnePacket},
+        {{46, "PassThru"}, Entry, nullptr},
+        {{47, "USBPORTSVC_DbgPrint"}, Service, &U::OutputDbgPrint},
+        {{48, "USBPORTSVC_TestDebugBreak"}, Service, nullptr},
+        {{49, "USBPORTSVC_AssertFailure"}, Service, nullptr},
+        {{50, "USBPORTSVC_GetMiniportRegistryKeyValue"}, Service, &U::OutputGetMiniportRegistryKeyValue},
+        {{51, "USBPORTSVC_InvalidateRootHub"}, Service, nullptr},
+        {{52, "USBPORTSVC_InvalidateEndpoint"}, Service, nullptr},
+        {{53, "USBPORTSVC_CompleteTransfer"}, Service, &U::OutputCompleteTransfer},
+        {{54, "USBPORTSVC_CompleteIsoTransfer"}, Service, &U::OutputCompleteIsoTransfer},
+        {{55, "USBPORTSVC_LogEntry"}, Service, nullptr},
+        {{56, "USBPORTSVC_MapHwPhysicalToVirtual"}, Service, &U::OutputMapHwPhysicalToVirtual},
+        {{57, "USBPORTSVC_RequestAsyncCallback"}, Service, &U::OutputRequestAsyncCallback},
+        {{58, "USBPORTSVC_ReadWriteConfigSpace"}, Service, &U::OutputReadWriteConfigSpace},
+        {{59, "USBPORTSVC_Wait"}, Service, &U::OutputWait},
+        {{60, "USBPORTSVC_InvalidateController"}, Service, &U::OutputInvalidateController},
+        {{61, "USBPORTSVC_BugCheck"}, Service, nullptr},
+        {{62, "USBPORTSVC_NotifyDoubleBuffer"}, Service, nullptr},
+        {{63, "RebalanceEndpoint"}, Entry, &U::OutputOpenEndpoint},
+        {{64, "FlushInterrupts"}, Entry, &U::OutputDeviceContextCall},
+        {{65, "RHChirpRootPort"}, Entry, nullptr},
+        {{66, "TakePortControl"}, Entry, &U::OutputDeviceContextCall},
+        {{67, "ReleasePortControl"}, Entry, &U::OutputDeviceContextCall},
+        {{68, "ReadConfigFlag"}, Entry, &U::OutputDeviceContextAndReturn},
+        {{69, "SetWakeOnConnect"}, Entry, &U::OutputDeviceContextAndUnknown},
+        {{70, "InterruptDpcEx"}, Entry, nullptr},
+        {{71, "NotifyTransferQueueState"}, Entry, &U::OutputNotifyTransferQueueState},
+        {{72, "CheckHwSync"}, Entry, &U::OutputEndpointContextCall},
+        {{73, "USBPORTSVC_RequestAsyncCallbackEx"}, Service, &U::OutputRequestAsyncCallbackEx},
+        {{74, "USBPORTSVC_CancelAsyncCallback"}, Service, &U::OutputCancelAsyncCallback},
+        {{75, "DbgFreeEndpoint"}, Entry, &U::OutputEndpointContextCall},
+        {{76, "HaltController"}, Entry, &U::OutputDeviceContextCall},
+        {{77, "Get32BitMicroFrameNumber"}, Entry, nullptr},
+        {{78, "USBPORTSVC_EtwWrite"}, Entry, &U::OutputEtwWrite},
+        {{79, "GetHcCapabilities"}, Entry, &U::OutputGetHcCapabilities},
     };
-    const ULONG code = m_Decode.GetFunctionWord();
-    if (code > kLastFunction || kDecoders[code] == nullptr)
+    // clang-format on
+    static_assert([] {
+        for (ULONG i = 0; i < std::size(kCodes); ++i)
+            if (kCodes[i].row.code != i)
+                return false;
+        return true;
+    }());
+    return kCodes;
+}
+
+const HookCode* UsbportHkOutputer::FindFunction(ULONG code) {
+    const std::span<const HookCode> codes = FunctionCodes();
+    return code < codes.size() ? &codes[code] : nullptr;
+}
+
+void UsbportHkOutputer::OutputFunctionBody(int mode) {
+    const HookCode* code = FindFunction(m_Decode.GetFunctionWord());
+    if (code == nullptr || code->operation == nullptr)
         return;
     const std::span<const uint8_t> payload = m_Decode.GetPayload();
-    (this->*kDecoders[code])(mode, static_cast<ULONG>(payload.size()), payload.data());
+    (this->*code->operation)(mode, static_cast<ULONG>(payload.size()), payload.data());
 }
 
 bool UsbportHkOutputer::OutputCallInputs(int mode, ULONG dataSize, const BYTE* args, const HookCall& call) {
     if (dataSize != call.size)
         return false;
-    IoctlFields fields(*this, mode);
-    if (fields.IsMarkup())
-        BeginFunctionElement();
-    fields.OpenInnerGroup("Inputs");
+    FieldWriter fields(*this, mode);
+    fields.Open(FieldSection::Element, CString("MPORT-") + GetFunctionName());
+    fields.Open(FieldSection::GridGroup, "Inputs");
     for (const HookField& field : call.inputs)
         OutputHookField(fields, dataSize, args, field);
-    fields.CloseInnerGroup();
+    fields.Close(FieldSection::GridGroup);
     return true;
 }
 
 void UsbportHkOutputer::OutputCallOutputs(int mode, ULONG dataSize, const BYTE* args,
                                           std::span<const HookField> outputs) {
-    IoctlFields fields(*this, mode);
-    fields.OpenInnerGroup("Outputs");
+    FieldWriter fields(*this, mode);
+    fields.Open(FieldSection::GridGroup, "Outputs");
     for (const HookField& field : outputs)
         OutputHookField(fields, dataSize, args, field);
-    fields.CloseInnerGroup();
+    fields.Close(FieldSection::GridGroup);
 }
 
 void UsbportHkOutputer::OutputCallRows(int mode, ULONG dataSize, const BYTE* args, const HookCall& call) {
@@ -313,11 +332,10 @@ void UsbportHkOutputer::OutputCallRows(int mode, ULONG dataSize, const BYTE* arg
         return;
     if (call.when == Always || (call.when == Gated && m_Decode.HasOutputData()))
         OutputCallOutputs(mode, dataSize, args, call.outputs);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    FieldWriter(*this, mode).Close(FieldSection::Element);
 }
 
-void UsbportHkOutputer::OutputHookField(IoctlFields& fields, ULONG dataSize, const BYTE* args, const HookField& field) {
+void UsbportHkOutputer::OutputHookField(FieldWriter& fields, ULONG dataSize, const BYTE* args, const HookField& field) {
     ULONG word = 0;
     if (field.value == Returned) {
         word = m_Decode.GetStatus();
@@ -327,92 +345,83 @@ void UsbportHkOutputer::OutputHookField(IoctlFields& fields, ULONG dataSize, con
             OutputEventDescriptor(fields.Mode(), args);
         return;
     } else if (field.value == TransferParameters) {
-        if (dataSize >= field.offset + kTransferParametersSize)
-            OutputTransferParameters(fields.Mode(), args, field.offset);
+        if (dataSize >= field.field.offset + kTransferParametersSize)
+            OutputTransferParameters(fields.Mode(), args, field.field.offset);
         return;
-    } else if (!tdl::LoadAt(args, dataSize, field.offset, word)) {
+    } else if (!tdl::LoadAt(args, dataSize, field.field.offset, word)) {
         // The tables' offsets lie within their sizes; a block that does not hold one shows it unknown.
-        CallArgument(fields, field.label, field.element, kUnknownText, field.direction);
+        CallArgument(fields, field.field.label.grid, field.field.label.xml, kUnknownText, field.direction);
         return;
     }
     CString value;
     LPCSTR meaning = nullptr;
     switch (field.value) {
     case Half:
-        value = fields.Text(IoctlWidth::U16, word & 0xFFFF);
+        value = fields.Text(FieldFormat::Hex4, word & 0xFFFF);
         break;
     case ZeroFill:
         value = word != 0 ? "true" : "false";
         break;
     case InvalidateType:
         meaning = InvalidateTypeMeaning(word);
-        value = fields.Text(IoctlWidth::U32, word);
-        if (!fields.IsMarkup())
-            value.AppendFormat(" (%s)", meaning);
+        value = fields.Text(FieldFormat::Hex8, word);
         break;
     case UsbdStatus:
         CStringContent().UsbdStatusName(value, word);
         break;
     default:
-        value = fields.Text(IoctlWidth::U32, word);
+        value = fields.Text(FieldFormat::Hex8, word);
         break;
     }
-    CallArgument(fields, field.label, field.element, value, field.direction);
-    if (!fields.IsMarkup())
-        return;
-    if (field.milliseconds)
-        m_pImp->AddAttribute("Units", "ms.");
+    // The grid reads the meaning beside the value; the mark-up gives it, and the unit, as attributes.
+    CString shown = value;
     if (meaning)
-        m_pImp->AddAttribute("Name", meaning);
+        shown.AppendFormat(" (%s)", meaning);
+    CallArgument(fields, field.field.label.grid, field.field.label.xml, value, shown, field.direction);
+    if (field.milliseconds)
+        fields.Attribute("Units", "ms.");
+    if (meaning)
+        fields.Attribute("Name", meaning);
 }
 
 void UsbportHkOutputer::OutputTransferParameters(int mode, const BYTE* args, size_t offset) {
     const BYTE* block = args + offset;
-    IoctlFields fields(*this, mode);
-    fields.OpenDataSection("Transfer Parameters", "TXPARMS");
-    fields.Field("UsbdDeviceHandle", fields.Text(IoctlWidth::U32, tdl::LoadLe<ULONG>(block)));
+    FieldWriter fields(*this, mode);
+    fields.Open(FieldSection::Block, {"TXPARMS", "Transfer Parameters"});
+    fields.Field("UsbdDeviceHandle", fields.Text(FieldFormat::Hex8, tdl::LoadLe<ULONG>(block)));
     const ULONG irp = tdl::LoadLe<ULONG>(block + 4);
-    fields.Field("Irp", irp == 0 ? CString("None") : fields.Text(IoctlWidth::U32, irp));
+    fields.Field("Irp", irp == 0 ? CString("None") : fields.Text(FieldFormat::Hex8, irp));
     const ULONG function = tdl::LoadLe<ULONG>(block + 8);
     const LPCSTR name = UrbFunctionName(static_cast<USHORT>(function));
     CString text;
-    if (fields.IsMarkup()) {
-        text.Format("%04x", function);
-        m_pImp->WriteValue("UrbFunction", text);
-        m_pImp->AddAttribute("Name", name);
-    } else {
-        text.Format("%s (0x%04x)", name, function);
-        m_pImp->AddItem("UrbFunction", text, nullptr);
-    }
+    text.Format("%04x", function);
+    fields.Field("UrbFunction", text, nullptr, kXml);
+    fields.Attribute("Name", name);
+    text.Format("%s (0x%04x)", name, function);
+    fields.Field("UrbFunction", text, nullptr, kNotMarkup);
     if (function == kControlTransfer || function == kControlTransferEx) {
         // The URB decoder writes setup packets; it needs nothing of the record but the back-end.
         UrbOutputer urb(m_pImp, m_pContext, reinterpret_cast<const _LOGHDR*>(m_Decode.GetRecord()));
         urb.InsertSetupPacket(mode, block + kSetupPacketOffset);
     }
-    fields.CloseDataSection();
+    fields.Close(FieldSection::Block);
 }
 
 void UsbportHkOutputer::OutputEventDescriptor(int mode, const BYTE* args) {
-    IoctlFields fields(*this, mode);
+    FieldWriter fields(*this, mode);
     OpenValueSection(fields, "EventDescriptor", "EVENT_DESCRIPTOR", "EVENT_DESCRIPTOR");
-    static constexpr struct {
-        LPCSTR name;
-        uint8_t offset;
-        IoctlWidth width;
-    } kFields[] = {{"Id", 20, IoctlWidth::U16},     {"Version", 22, IoctlWidth::U8}, {"Channel", 23, IoctlWidth::U8},
-                   {"Level", 24, IoctlWidth::U8},   {"Opcode", 25, IoctlWidth::U8},  {"Task", 26, IoctlWidth::U16},
-                   {"Keyword", 28, IoctlWidth::U64}};
-    for (const auto& field : kFields) {
-        ULONG64 value = 0;
-        std::memcpy(&value, args + field.offset, IoctlWidthBytes(field.width));
-        fields.Field(field.name, fields.Text(field.width, value));
-    }
-    fields.CloseDataSection();
+    static constexpr FieldDecl kFields[] = {
+        FieldU16("Id", 20),    FieldU8("Version", 22), FieldU8("Channel", 23),  FieldU8("Level", 24),
+        FieldU8("Opcode", 25), FieldU16("Task", 26),   FieldU64("Keyword", 28),
+    };
+    for (const FieldDecl& field : kFields)
+        fields.FieldAt(field, args);
+    fields.Close(FieldSection::Block);
 }
 
 void UsbportHkOutputer::OutputDeviceContextInputs(int mode, ULONG dataSize, const BYTE* args, bool close) {
-    if (OutputCallInputs(mode, dataSize, args, kDeviceContextOnly) && close && mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    if (OutputCallInputs(mode, dataSize, args, kDeviceContextOnly) && close)
+        FieldWriter(*this, mode).Close(FieldSection::Element);
 }
 
 void UsbportHkOutputer::OutputDeviceContextCall(int mode, ULONG dataSize, const BYTE* args) {
@@ -420,7 +429,7 @@ void UsbportHkOutputer::OutputDeviceContextCall(int mode, ULONG dataSize, const 
 }
 
 void UsbportHkOutputer::OutputReturnValue(int mode) {
-    IoctlFields fields(*this, mode);
+    FieldWriter fields(*this, mode);
     OutputHookField(fields, 0, nullptr, kReturnValue);
 }
 
@@ -430,8 +439,8 @@ void UsbportHkOutputer::OutputResultAfterContext(int mode, ULONG dataSize, const
     OutputDeviceContextInputs(mode, dataSize, args, false);
     if (m_Decode.HasOutputData())
         OutputCallOutputs(mode, dataSize, args, outputs);
-    if (dataSize == kDeviceContextOnly.size && mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    if (dataSize == kDeviceContextOnly.size)
+        FieldWriter(*this, mode).Close(FieldSection::Element);
 }
 
 void UsbportHkOutputer::OutputOpenEndpoint(int mode, ULONG dataSize, const BYTE* args) {

@@ -1,22 +1,13 @@
 #include "app/decoders/ioctl/UsbportHkOutputer.h"
 
 #include "app/core/USBLog.h"
+#include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
 #include "app/decoders/ioctl/HookRows.h"
 #include "app/devices/AttachedDrivers.h"
 #include "app/devices/DriverObject.h"
 #include "common/RecordFrame.h"
-
-namespace {
-
-// Codes of calls the miniport makes into the port driver; every other is the port driver calling the
-// miniport.
-bool IsPortDriverService(ULONG code) {
-    return (code >= 47 && code <= 62) || code == 73 || code == 74;
-}
-
-} // namespace
 
 UsbportHkOutputer::~UsbportHkOutputer() = default;
 
@@ -68,14 +59,8 @@ void UsbportHkOutputer::OutputTarget() {
 }
 
 void UsbportHkOutputer::OutputKindTitle(int mode) {
-    if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->ShowCategory("MPORT");
-        const LPCSTR title = IsPortDriverService(m_Decode.GetFunctionWord()) ? "Usbport Function" : "Miniport Function";
-        m_pImp->AddDescribedItem(title, GetFunctionName(), nullptr, true);
-    }
+    const HookCode* code = FindFunction(m_Decode.GetFunctionWord());
+    const LPCSTR title = code != nullptr && code->service ? "Usbport Function" : "Miniport Function";
+    FieldWriter(*this, mode).RequestTitle("MPORT", title, GetFunctionName());
     OutputFunctionBody(mode);
-}
-
-void UsbportHkOutputer::BeginFunctionElement() {
-    m_pImp->BeginElement("MPORT-" + GetFunctionName());
 }

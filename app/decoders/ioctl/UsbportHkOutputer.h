@@ -12,14 +12,30 @@
 
 #include "app/decoders/framework/FunctionOutputer.h"
 
-class IoctlFields;
+#include "app/decoders/framework/CodeTable.h"
+
+class FieldWriter;
+class UsbportHkOutputer;
 struct HookCall;
 struct HookField;
 
+// A call's decoder: (mode, DataSize, argument block).
+using HookOperation = void (UsbportHkOutputer::*)(int mode, ULONG dataSize, const BYTE* args);
+
+// A call across the interface: its code and name, whether it is a service of the port driver the miniport
+// calls (else an entry of the miniport the port driver calls), and its decoder (none: the title alone).
+struct HookCode {
+    CodeRow row;
+    bool service;
+    HookOperation operation;
+};
+
 class UsbportHkOutputer : public FunctionOutputer {
 public:
-    // The last function code with a name.
-    static constexpr ULONG kLastFunction = 79;
+    // The calls by code.
+    static std::span<const HookCode> FunctionCodes();
+    // The call of a code, or null past the last one.
+    static const HookCode* FindFunction(ULONG code);
 
     using FunctionOutputer::FunctionOutputer;
     ~UsbportHkOutputer() override;
@@ -31,8 +47,6 @@ public:
 
     // The name of the record's function code; empty past the last one.
     CString GetFunctionName() const;
-    // Mark-up: enters the call's element, "MPORT-" and the function's name.
-    void BeginFunctionElement();
     void OutputFunctionBody(int mode);
 
     // The inputs of a call whose only argument is the device context; with the close flag, the call ends
@@ -81,7 +95,7 @@ private:
     // The call's element (mark-up) and its "Inputs"; false, writing nothing, for a block of another size.
     bool OutputCallInputs(int mode, ULONG dataSize, const BYTE* args, const HookCall& call);
     void OutputCallOutputs(int mode, ULONG dataSize, const BYTE* args, std::span<const HookField> outputs);
-    void OutputHookField(IoctlFields& fields, ULONG dataSize, const BYTE* args, const HookField& field);
+    void OutputHookField(FieldWriter& fields, ULONG dataSize, const BYTE* args, const HookField& field);
     // A call with no argument but the device context and nothing to show of its result.
     void OutputDeviceContextCall(int mode, ULONG dataSize, const BYTE* args);
     // The device context's inputs, then results read from the header alone, so shown at any block size.

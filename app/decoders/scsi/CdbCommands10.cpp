@@ -15,8 +15,13 @@ constexpr CdbField kParameterListLength = U16("ParameterListLength", 7);
 // Block commands.
 constexpr CdbField kReadCapacity[] = {kLba.Only(kMmcSpc), Flag("PMI", 8, 0).Only(kMmcSpc)};
 constexpr CdbField kRead10[] = {
-    Flag("FUA_NV", 1, 1).Only(kSpc), Flag("FUA", 1, 3).Only(kMmcSpc),        Flag("DPO", 1, 4).Only(kMmcSpc),
-    BitRange("RdProtect", 1, 7, 5).Only(kSpc), kLba, kGroupNumber.Only(kSpc), U16("TransferBlocks", 7),
+    Flag("FUA_NV", 1, 1).Only(kSpc),
+    Flag("FUA", 1, 3).Only(kMmcSpc),
+    Flag("DPO", 1, 4).Only(kMmcSpc),
+    BitRange("RdProtect", 1, 7, 5).Only(kSpc),
+    kLba,
+    kGroupNumber.Only(kSpc),
+    U16("TransferBlocks", 7),
 };
 constexpr CdbField kReadGeneration[] = {Flag("RelAdr", 1, 0), kLba, Byte("AllocationLength", 8)};
 constexpr CdbField kWrite10[] = {
@@ -32,40 +37,46 @@ constexpr CdbField kWrite10[] = {
 constexpr CdbField kSeek10[] = {kLba};
 constexpr CdbField kErase10[] = {Flag("Immed", 1, 1), Flag("ERA", 1, 2), kLba, U16("BlockCount", 7)};
 constexpr CdbField kReadUpdatedBlock[] = {
-    Flag("RelAdr", 1, 0), Flag("FUA", 1, 3), Flag("DPO", 1, 4), kLba, Flag("Latest", 6, 7),
-    CdbField{"GenerationAddress", 6, CdbKind::Addr15},
+    Flag("RelAdr", 1, 0), Flag("FUA", 1, 3),
+    Flag("DPO", 1, 4),    kLba,
+    Flag("Latest", 6, 7), Address15("GenerationAddress", 6),
 };
 constexpr CdbField kWriteAndVerify10[] = {
-    Flag("BytChk", 1, 1).Only(kSpc), Flag("DPO", 1, 4), BitRange("WrProtect", 1, 7, 5).Only(kSpc), kLba,
+    Flag("BytChk", 1, 1).Only(kSpc), Flag("DPO", 1, 4),        BitRange("WrProtect", 1, 7, 5).Only(kSpc), kLba,
     kGroupNumber.Only(kSpc),         U16("TransferBlocks", 7),
 };
 constexpr CdbField kVerify10[] = {
-    Flag("BytChk", 1, 1).Only(kMmcSpc), Flag("DPO", 1, 4).Only(kMmcSpc), BitRange("VRProtect", 1, 7, 5).Only(kSpc),
-    kLba,                               kGroupNumber.Only(kSpc),         Flag("G3tout", 6, 7).Only(kMmc),
+    Flag("BytChk", 1, 1).Only(kMmcSpc),
+    Flag("DPO", 1, 4).Only(kMmcSpc),
+    BitRange("VRProtect", 1, 7, 5).Only(kSpc),
+    kLba,
+    kGroupNumber.Only(kSpc),
+    Flag("G3tout", 6, 7).Only(kMmc),
     U16("VerifyBlocks", 7),
 };
 constexpr CdbField kSetLimits10[] = {Flag("WrInh", 1, 0), Flag("RdInh", 1, 1), kLba, U16("BlockCount", 7)};
 constexpr CdbField kPreFetch10[] = {Flag("RelAdr", 1, 0), Flag("Immed", 1, 1), kLba, U16("TransferLength", 7)};
-constexpr CdbField kSynchronizeCache10[] = {Flag("Immed", 1, 1).Only(kNotRbc), Flag("Sync_NV", 1, 2).Only(kSpc),
-                                            kLba, kGroupNumber.Only(kSpc), U16("BlockCount", 7)};
+constexpr CdbField kSynchronizeCache10[] = {Flag("Immed", 1, 1).Only(kNotRbc), Flag("Sync_NV", 1, 2).Only(kSpc), kLba,
+                                            kGroupNumber.Only(kSpc), U16("BlockCount", 7)};
 constexpr CdbField kLockUnlockCache10[] = {Flag("RelAdr", 1, 0), Flag("Lock", 1, 1), kLba, U16("BlockCount", 7)};
 constexpr CdbField kReadDefectData10[] = {BitRange("DefectListFormat", 2, 2, 0), Flag("Req_GList", 2, 3),
                                           Flag("Req_PList", 2, 4), kAllocationLength};
-constexpr CdbField kMediumScan[] = {Flag("RelAdr", 1, 0), Flag("PRA", 1, 1), Flag("RSD", 1, 2),
-                                    Flag("ASA", 1, 3),    Flag("WBS", 1, 4), kLba,
-                                    Byte("ParameterListLength", 8)};
+constexpr CdbField kMediumScan[] = {
+    Flag("RelAdr", 1, 0),          Flag("PRA", 1, 1), Flag("RSD", 1, 2), Flag("ASA", 1, 3), Flag("WBS", 1, 4), kLba,
+    Byte("ParameterListLength", 8)};
 constexpr CdbField kUpdateBlock[] = {Flag("RelAdr", 1, 0), kLba};
 constexpr CdbField kReadLong10[] = {Flag("Correct", 1, 1), kLba, U16("ByteTransferLength", 7)};
 constexpr CdbField kWriteLong10[] = {kLba, U16("ByteTransferLength", 7)};
-constexpr CdbField kWriteSame10[] = {Flag("LBData", 1, 1), Flag("PBData", 1, 2), BitRange("WrProtect", 1, 7, 5),
-                                     kLba,                 kGroupNumber,         U16("BlockCount", 7)};
+constexpr CdbField kWriteSame10[] = {Flag("LBData", 1, 1), Flag("PBData", 1, 2), BitRange("WrProtect", 1, 7, 5), kLba,
+                                     kGroupNumber,         U16("BlockCount", 7)};
 constexpr CdbField kXdWrite10[] = {Flag("DisableWrite", 1, 2), Flag("FUA", 1, 3), Flag("DPO", 1, 4), kLba,
                                    kAllocationLength};
 
 // Primary commands.
 constexpr CdbField kWriteBuffer[] = {
-    BitRange("Mode", 1, 3, 0).Only(kNotRbc), BitRange("Mode", 1, 2, 0).Only(kRbc), Byte("BufferId", 2).Only(kNotRbc),
-    U24("BufferOffset", 3),                  U24("ParameterListLength", 6),
+    BitRange("Mode", 1, 3, 0).Only(kNotRbc), BitRange("Mode", 1, 2, 0).Only(kRbc),
+    Byte("BufferId", 2).Only(kNotRbc),       U24("BufferOffset", 3),
+    U24("ParameterListLength", 6),
 };
 constexpr CdbField kReadBuffer[] = {BitRange("Mode", 1, 3, 0), Byte("BufferId", 2), U24("BufferOffset", 3),
                                     U24("ParameterListLength", 6)};
@@ -73,8 +84,8 @@ constexpr CdbField kLogSelect[] = {Flag("SP", 1, 0), Flag("PCR", 1, 1), BitRange
 constexpr CdbField kLogSense[] = {Flag("SP", 1, 0), Flag("PPC", 1, 1), BitRange("PC", 2, 7, 6),
                                   U16("ParameterPointer", 5), kAllocationLength};
 constexpr CdbField kModeSelect10[] = {Flag("SP", 1, 0), Flag("PF", 1, 4), kParameterListLength};
-constexpr CdbField kReserveRelease10[] = {Flag("LongID", 1, 1), Flag("ThirdParty", 1, 4),
-                                          Byte("ThirdPartyDeviceID", 3), kParameterListLength};
+constexpr CdbField kReserveRelease10[] = {Flag("LongID", 1, 1), Flag("ThirdParty", 1, 4), Byte("ThirdPartyDeviceID", 3),
+                                          kParameterListLength};
 constexpr CdbField kModeSense10[] = {Flag("DBD", 1, 3), Flag("LLBAA", 1, 4), BitRange("PageCode", 2, 5, 0),
                                      BitRange("PC", 2, 7, 6), kAllocationLength};
 constexpr CdbField kPersistentReserveIn[] = {BitRange("ServiceAction", 1, 4, 0), kParameterListLength};

@@ -9,13 +9,16 @@ constexpr CdbField kRewindRezeroUnit[] = {Flag("Immed", 1, 0)};
 constexpr CdbField kRequestSense[] = {Byte("AllocationLength", 4)};
 // Only multimedia and primary-command devices have a defect list; only the latter the long-list bits.
 constexpr CdbField kFormatUnit[] = {
-    BitRange("DefectListFormat", 1, 2, 0).Only(kMmcSpc), Flag("CmpList", 1, 3).Only(kMmcSpc),
-    Flag("FmtData", 1, 4).Only(kMmcSpc),                 Flag("LongList", 1, 5).Only(kSpc),
-    Flag("RTOReq", 1, 6).Only(kSpc),                     Flag("FmtPInfo", 1, 7).Only(kSpc),
+    BitRange("DefectListFormat", 1, 2, 0).Only(kMmcSpc),
+    Flag("CmpList", 1, 3).Only(kMmcSpc),
+    Flag("FmtData", 1, 4).Only(kMmcSpc),
+    Flag("LongList", 1, 5).Only(kSpc),
+    Flag("RTOReq", 1, 6).Only(kSpc),
+    Flag("FmtPInfo", 1, 7).Only(kSpc),
     Byte("VendorSpecific", 2).Only(kSpc),
 };
 constexpr CdbField kReassignBlocks[] = {Flag("LongList", 1, 0), Flag("LongLBA", 1, 1)};
-constexpr CdbField kAddress21{"LogicalBlockAddress", 1, CdbKind::Addr21};
+constexpr CdbField kAddress21 = Address21("LogicalBlockAddress", 1);
 constexpr CdbField kReadWrite6[] = {kAddress21, Byte("TransferLength", 4)};
 constexpr CdbField kSeek6[] = {kAddress21};
 constexpr CdbField kWriteFilemarks[] = {Flag("Immed", 1, 0), Flag("Wsmk", 1, 1), U24("TransferLength", 2)};
@@ -29,13 +32,16 @@ constexpr CdbField kModeSelect6[] = {Flag("SP", 1, 0), Flag("PF", 1, 4), Byte("P
 constexpr CdbField kModeSense6[] = {Flag("DBD", 1, 3), BitRange("PageCode", 2, 5, 0), BitRange("PC", 2, 7, 6),
                                     Byte("AllocationLength", 4)};
 constexpr CdbField kStartStopUnit[] = {
-    Flag("Immed", 1, 0), BitRange("FormatLayer", 3, 1, 0).Only(kMmc), Flag("Start", 4, 0), Flag("LoEj", 4, 1),
+    Flag("Immed", 1, 0),         BitRange("FormatLayer", 3, 1, 0).Only(kMmc), Flag("Start", 4, 0), Flag("LoEj", 4, 1),
     Flag("Fl", 4, 2).Only(kMmc), BitRange("PowerConditions", 4, 7, 4),
 };
 constexpr CdbField kReceiveDiagnosticResults[] = {Flag("PCV", 1, 0), Byte("PageCode", 2), U16("AllocationLength", 3)};
-constexpr CdbField kSendDiagnostic[] = {Flag("UnitOffL", 1, 0),           Flag("DevOffL", 1, 1),
-                                        Flag("SelfTest", 1, 2),           Flag("PF", 1, 4),
-                                        BitRange("SelfTestCode", 1, 7, 5), U16("ParameterListLength", 3)};
+constexpr CdbField kSendDiagnostic[] = {Flag("UnitOffL", 1, 0),
+                                        Flag("DevOffL", 1, 1),
+                                        Flag("SelfTest", 1, 2),
+                                        Flag("PF", 1, 4),
+                                        BitRange("SelfTestCode", 1, 7, 5),
+                                        U16("ParameterListLength", 3)};
 // "Persistant" is spelled as saved reports have always spelled it.
 constexpr CdbField kPreventAllowMediumRemoval[] = {Flag("Prevent", 4, 0), Flag("Persistant", 4, 1)};
 

@@ -2,52 +2,186 @@
 
 #include <array>
 
-#include "app/decoders/framework/OutputerImp.h"
+#include "app/decoders/framework/FieldWriter.h"
 
 namespace {
 
 // Names of operation codes 0x00-0x5F; an unassigned code has the empty name.
 constexpr const char* kNamesLow[0x60] = {
     // 0x00
-    "TEST UNIT READY", "REWIND/REZERO UNIT", "", "REQUEST SENSE", "FORMAT UNIT", "READ BLOCK LIMITS", "",
-    "REASSIGN BLOCKS", "READ(06)", "", "WRITE(06)", "SEEK(06)", "", "", "", "",
+    "TEST UNIT READY",
+    "REWIND/REZERO UNIT",
+    "",
+    "REQUEST SENSE",
+    "FORMAT UNIT",
+    "READ BLOCK LIMITS",
+    "",
+    "REASSIGN BLOCKS",
+    "READ(06)",
+    "",
+    "WRITE(06)",
+    "SEEK(06)",
+    "",
+    "",
+    "",
+    "",
     // 0x10
-    "WRITE FILEMARKS", "SPACE(06)", "INQUIRY", "VERIFY(06)", "RECOVER BUFFERED DATA", "MODE SELECT(06)",
-    "RESERVE(6)", "RELEASE(6)", "", "ERASE(06)", "MODE SENSE(06)", "START STOP UNIT", "RECEIVE DIAGNOSTIC RESULTS",
-    "SEND DIAGNOSTIC", "PREVENT ALLOW MEDIUM REMOVAL", "",
+    "WRITE FILEMARKS",
+    "SPACE(06)",
+    "INQUIRY",
+    "VERIFY(06)",
+    "RECOVER BUFFERED DATA",
+    "MODE SELECT(06)",
+    "RESERVE(6)",
+    "RELEASE(6)",
+    "",
+    "ERASE(06)",
+    "MODE SENSE(06)",
+    "START STOP UNIT",
+    "RECEIVE DIAGNOSTIC RESULTS",
+    "SEND DIAGNOSTIC",
+    "PREVENT ALLOW MEDIUM REMOVAL",
+    "",
     // 0x20
-    "", "", "", "READ FORMAT CAPACITIES", "", "READ CAPACITY", "", "", "READ(10)", "READ GENERATION", "WRITE(10)",
-    "SEEK(10)", "ERASE(10)", "READ UPDATED BLOCK", "WRITE AND VERIFY(10)", "VERIFY(10)",
+    "",
+    "",
+    "",
+    "READ FORMAT CAPACITIES",
+    "",
+    "READ CAPACITY",
+    "",
+    "",
+    "READ(10)",
+    "READ GENERATION",
+    "WRITE(10)",
+    "SEEK(10)",
+    "ERASE(10)",
+    "READ UPDATED BLOCK",
+    "WRITE AND VERIFY(10)",
+    "VERIFY(10)",
     // 0x30
-    "", "", "", "SET LIMITS(10)", "PRE-FETCH(10)", "SYNCHRONIZE CACHE(10)", "LOCK/UNLOCK CACHE(10)",
-    "READ DEFECT DATA(10)", "MEDIUM SCAN", "", "", "WRITE BUFFER", "READ BUFFER", "UPDATE BLOCK", "READ LONG",
+    "",
+    "",
+    "",
+    "SET LIMITS(10)",
+    "PRE-FETCH(10)",
+    "SYNCHRONIZE CACHE(10)",
+    "LOCK/UNLOCK CACHE(10)",
+    "READ DEFECT DATA(10)",
+    "MEDIUM SCAN",
+    "",
+    "",
+    "WRITE BUFFER",
+    "READ BUFFER",
+    "UPDATE BLOCK",
+    "READ LONG",
     "WRITE LONG",
     // 0x40
-    "", "WRITE SAME(10)", "READ SUB CHANNEL", "READ TOC/PMA/ATIP", "READ HEADER", "PLAY AUDIO(10)",
-    "GET CONFIGURATION", "PLAY AUDIO MSF", "", "", "GET EVENT STATUS NOTIFICATION", "PAUSE/RESUME", "LOG SELECT",
-    "LOG SENSE", "STOP PLAY/SCAN", "",
+    "",
+    "WRITE SAME(10)",
+    "READ SUB CHANNEL",
+    "READ TOC/PMA/ATIP",
+    "READ HEADER",
+    "PLAY AUDIO(10)",
+    "GET CONFIGURATION",
+    "PLAY AUDIO MSF",
+    "",
+    "",
+    "GET EVENT STATUS NOTIFICATION",
+    "PAUSE/RESUME",
+    "LOG SELECT",
+    "LOG SENSE",
+    "STOP PLAY/SCAN",
+    "",
     // 0x50
-    "XDWRITE(10)", "READ DISC INFORMATION", "READ TRACK INFORMATION", "RESERVE TRACK", "SEND OPC INFORMATION",
-    "MODE SELECT(10)", "RESERVE UNIT(10)", "RELEASE UNIT(10)", "REPAIR TRACK", "READ MASTER CUE",
-    "MODE SENSE(10)", "CLOSE TRACK SESSION", "READ BUFFER CAPACITY", "SEND CUE SHEET", "PERSISTENT RESERVE IN",
+    "XDWRITE(10)",
+    "READ DISC INFORMATION",
+    "READ TRACK INFORMATION",
+    "RESERVE TRACK",
+    "SEND OPC INFORMATION",
+    "MODE SELECT(10)",
+    "RESERVE UNIT(10)",
+    "RELEASE UNIT(10)",
+    "REPAIR TRACK",
+    "READ MASTER CUE",
+    "MODE SENSE(10)",
+    "CLOSE TRACK SESSION",
+    "READ BUFFER CAPACITY",
+    "SEND CUE SHEET",
+    "PERSISTENT RESERVE IN",
     "PERSISTENT RESERVE OUT",
 };
 
 // Names of operation codes 0x80-0xBF.
 constexpr const char* kNamesHigh[0x40] = {
     // 0x80
-    "XDWRITE EXTENDED(16)", "REBUILD(16)", "REGENERATE(16)", "EXTENDED COPY", "RECEIVE COPY RESULTS", "", "", "",
-    "READ(16)", "", "WRITE(16)", "", "", "", "WRITE AND VERIFY(16)", "VERIFY(16)",
+    "XDWRITE EXTENDED(16)",
+    "REBUILD(16)",
+    "REGENERATE(16)",
+    "EXTENDED COPY",
+    "RECEIVE COPY RESULTS",
+    "",
+    "",
+    "",
+    "READ(16)",
+    "",
+    "WRITE(16)",
+    "",
+    "",
+    "",
+    "WRITE AND VERIFY(16)",
+    "VERIFY(16)",
     // 0x90
-    "PRE-FETCH(16)", "SYNCHRONIZE CACHE(16)", "LOCK/UNLOCK CACHE(16)", "WRITE SAME(16)", "", "", "", "", "", "", "",
-    "", "", "", "", "",
+    "PRE-FETCH(16)",
+    "SYNCHRONIZE CACHE(16)",
+    "LOCK/UNLOCK CACHE(16)",
+    "WRITE SAME(16)",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
+    "",
     // 0xA0
-    "REPORT LUNS", "BLANK", "SEND EVENT", "SEND KEY", "REPORT KEY", "PLAY AUDIO(12)", "LOAD/UNLOAD MEDIUM",
-    "SET READ AHEAD", "READ(12)", "", "WRITE(12)", "", "GET PERFORMANCE", "READ DISC STRUCTURE",
-    "WRITE AND VERIFY(12)", "VERIFY(12)",
+    "REPORT LUNS",
+    "BLANK",
+    "SEND EVENT",
+    "SEND KEY",
+    "REPORT KEY",
+    "PLAY AUDIO(12)",
+    "LOAD/UNLOAD MEDIUM",
+    "SET READ AHEAD",
+    "READ(12)",
+    "",
+    "WRITE(12)",
+    "",
+    "GET PERFORMANCE",
+    "READ DISC STRUCTURE",
+    "WRITE AND VERIFY(12)",
+    "VERIFY(12)",
     // 0xB0
-    "", "", "", "SET LIMITS(12)", "", "", "SET STREAMING", "READ DEFECT DATA(12)", "", "READ CD MSF", "SCAN",
-    "SET CD SPEED", "PLAY CD", "MECHANISM STATUS", "READ CD", "SEND DISC STRUCTURE",
+    "",
+    "",
+    "",
+    "SET LIMITS(12)",
+    "",
+    "",
+    "SET STREAMING",
+    "READ DEFECT DATA(12)",
+    "",
+    "READ CD MSF",
+    "SCAN",
+    "SET CD SPEED",
+    "PLAY CD",
+    "MECHANISM STATUS",
+    "READ CD",
+    "SEND DISC STRUCTURE",
 };
 
 constexpr const char* kSubclassNames[] = {"???", "RBC", "MMC-5", "???", "???", "???", "SPC-2"};
@@ -74,8 +208,8 @@ uint8_t SubclassBit(BYTE subclass) {
 }
 
 // The generic rows of each group: the bytes as they stand, without a name.
-constexpr CdbField kGeneric6[] = {Byte("OperationCode", 0), Byte("Byte1", 1), Byte("Byte2", 2), Byte("Byte3", 3),
-                                  Byte("Byte4", 4), Byte("Control", 5)};
+constexpr CdbField kGeneric6[] = {Byte("OperationCode", 0), Byte("Byte1", 1), Byte("Byte2", 2),
+                                  Byte("Byte3", 3),         Byte("Byte4", 4), Byte("Control", 5)};
 constexpr CdbField kGeneric10[] = {Byte("OperationCode", 0), Group("Bytes 1-4", "Bytes.1-4", 1, 4),
                                    Group("Bytes 5-8", "Bytes.5-8", 5, 4), Byte("Control", 9)};
 constexpr CdbField kGeneric16[] = {Byte("OperationCode", 0),
@@ -159,21 +293,19 @@ const CdbCommand* CdbOutputer::FindCommand(BYTE opcode) {
 }
 
 void CdbOutputer::Output(int mode, BYTE subclass) {
+    FieldWriter fields(*this, mode);
     // The HTML report has no place for a command block: its back-end would drop every call.
-    if (mode == OUTPUT_MODE_HTML)
+    if (fields.In(kHtml))
         return;
     CString title;
     title.Format("CDB%d.%s", static_cast<int>(m_CdbLength), SubclassName(subclass));
-    if (mode != OUTPUT_MODE_XML)
-        m_pImp->BeginCategory(title);
-    else
-        m_pImp->BeginElement(title);
+    fields.Open(FieldSection::Category, title);
 
     const BYTE opcode = m_pCdb[0];
     if (opcode == kServiceActionIn12) {
         OutputServiceActionIn12(mode, m_pCdb);
     } else if (const CdbCommand* command = FindCommand(opcode)) {
-        OutputCommand(mode, m_pCdb, subclass, command->fields);
+        OutputCommand(fields, m_pCdb, subclass, command->fields);
     } else {
         switch (GroupSize(opcode)) {
         case 6:
@@ -193,107 +325,57 @@ void CdbOutputer::Output(int mode, BYTE subclass) {
         }
     }
 
-    if (mode != OUTPUT_MODE_XML)
-        m_pImp->ExpandCurrent();
-    else
-        m_pImp->EndElement();
-    m_pImp->EndGroup();
+    fields.Close(FieldSection::Category);
 }
 
 void CdbOutputer::OutputGeneric6(int mode, const BYTE* pCdb) {
-    OutputFields(mode, pCdb, 0, kGeneric6);
+    FieldWriter fields(*this, mode);
+    OutputFields(fields, pCdb, 0, kGeneric6);
 }
 
 void CdbOutputer::OutputGeneric10(int mode, const BYTE* pCdb) {
-    OutputFields(mode, pCdb, 0, kGeneric10);
+    FieldWriter fields(*this, mode);
+    OutputFields(fields, pCdb, 0, kGeneric10);
 }
 
 void CdbOutputer::OutputGeneric16(int mode, const BYTE* pCdb) {
-    OutputFields(mode, pCdb, 0, kGeneric16);
+    FieldWriter fields(*this, mode);
+    OutputFields(fields, pCdb, 0, kGeneric16);
 }
 
 void CdbOutputer::OutputGeneric12(int mode, const BYTE* pCdb) {
-    OutputFields(mode, pCdb, 0, kGeneric12);
+    FieldWriter fields(*this, mode);
+    OutputFields(fields, pCdb, 0, kGeneric12);
 }
 
 void CdbOutputer::OutputServiceActionIn12(int mode, const BYTE* pCdb) {
-    if (ServiceAction(pCdb) == kReadMediaSerialNumber)
-        OutputCommand(mode, pCdb, 0, kReadMediaSerialNumberFields);
-    else
+    if (ServiceAction(pCdb) == kReadMediaSerialNumber) {
+        FieldWriter fields(*this, mode);
+        OutputCommand(fields, pCdb, 0, kReadMediaSerialNumberFields);
+    } else {
         OutputGeneric12(mode, pCdb);
+    }
 }
 
-void CdbOutputer::OutputRow(int mode, const char* gridLabel, const char* xmlLabel, const CString& value) {
-    if (mode != OUTPUT_MODE_XML)
-        m_pImp->AddItem(gridLabel, value, nullptr);
-    else
-        m_pImp->WriteValue(xmlLabel != nullptr ? xmlLabel : gridLabel, value);
-}
-
-void CdbOutputer::OutputCommand(int mode, const BYTE* pCdb, BYTE subclass, std::span<const CdbField> fields) {
+void CdbOutputer::OutputCommand(FieldWriter& fields, const BYTE* pCdb, BYTE subclass, std::span<const CdbField> rows) {
     CString name;
     GetCommandName(pCdb, name);
     CString text;
-    text.Format(mode == OUTPUT_MODE_GRID ? "%s [%02x]" : "%s.[%02x]", name.GetString(), pCdb[0]);
-    OutputRow(mode, "OperationCode", nullptr, text);
-    OutputFields(mode, pCdb, subclass, fields);
-    const CdbField control = Byte("Control", static_cast<uint8_t>(GroupSize(pCdb[0]) - 1));
-    OutputRow(mode, control.label, nullptr, FieldText(mode, pCdb, control));
+    text.Format("%s [%02x]", name.GetString(), pCdb[0]);
+    fields.Field("OperationCode", text, nullptr, kNotMarkup);
+    text.Format("%s.[%02x]", name.GetString(), pCdb[0]);
+    fields.Field("OperationCode", text, nullptr, kXml);
+    OutputFields(fields, pCdb, subclass, rows);
+    fields.FieldAt(Byte("Control", static_cast<uint8_t>(GroupSize(pCdb[0]) - 1)).field, pCdb);
 }
 
-void CdbOutputer::OutputFields(int mode, const BYTE* pCdb, BYTE subclass, std::span<const CdbField> fields) {
+void CdbOutputer::OutputFields(FieldWriter& fields, const BYTE* pCdb, BYTE subclass, std::span<const CdbField> rows) {
     const uint8_t subclassBit = SubclassBit(subclass);
-    for (const CdbField& field : fields) {
-        if ((field.subclasses & subclassBit) == 0)
+    for (const CdbField& row : rows) {
+        if ((row.subclasses & subclassBit) == 0)
             continue;
-        if (field.testMask != 0 && (pCdb[field.testByte] & field.testMask) != field.testValue)
+        if (row.testMask != 0 && (pCdb[row.testByte] & row.testMask) != row.testValue)
             continue;
-        OutputRow(mode, field.label, field.xmlLabel, FieldText(mode, pCdb, field));
+        fields.FieldAt(row.field, pCdb);
     }
-}
-
-CString CdbOutputer::FieldText(int mode, const BYTE* pCdb, const CdbField& field) {
-    const bool grid = mode == OUTPUT_MODE_GRID;
-    const BYTE* p = pCdb + field.byte;
-    CString text;
-    switch (field.kind) {
-    case CdbKind::Bits:
-    case CdbKind::Byte: {
-        const unsigned mask = (1u << field.bits) - 1;
-        const unsigned value = (p[0] >> field.shift) & mask;
-        text.Format(field.kind == CdbKind::Bits ? "%1x" : grid ? "0x%02x" : "%02x", value);
-        break;
-    }
-    case CdbKind::U16:
-        text.Format(grid ? "0x%04x" : "%04x", static_cast<unsigned>(GetBigEndian16(p)));
-        break;
-    case CdbKind::U24:
-        text.Format(grid ? "0x%06x" : "%06x", static_cast<unsigned>(GetBigEndian24(p)));
-        break;
-    case CdbKind::U32:
-        text.Format(grid ? "0x%08x" : "%08x", static_cast<unsigned>(GetBigEndian32(p)));
-        break;
-    case CdbKind::U64:
-        text.Format(grid ? "0x%I64x" : "%I64x", GetBigEndian64(p));
-        break;
-    case CdbKind::Addr21: {
-        // Bits 5-7 of the first byte belong to another field (the logical unit in older standards).
-        const BYTE address[3] = {static_cast<BYTE>(p[0] & 0x1F), p[1], p[2]};
-        text.Format(grid ? "0x%06x" : "%06x", static_cast<unsigned>(GetBigEndian24(address)));
-        break;
-    }
-    case CdbKind::Addr15: {
-        const BYTE address[2] = {static_cast<BYTE>(p[0] & 0x7F), p[1]};
-        text.Format(grid ? "0x%04x" : "%04x", static_cast<unsigned>(GetBigEndian16(address)));
-        break;
-    }
-    case CdbKind::Group:
-        for (uint8_t i = 0; i < field.bits; ++i) {
-            if (i != 0)
-                text += grid ? ", " : ",";
-            text.AppendFormat(grid ? "0x%02x" : "%02x", static_cast<unsigned>(p[i]));
-        }
-        break;
-    }
-    return text;
 }

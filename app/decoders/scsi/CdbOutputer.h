@@ -13,6 +13,8 @@
 #include "app/decoders/framework/LogOutputer.h"
 #include "app/decoders/scsi/CdbField.h"
 
+class FieldWriter;
+
 class CdbOutputer : public LogOutputer {
 public:
     // The size of the CBWCB field: every decoder reads within it.
@@ -49,13 +51,10 @@ public:
     static size_t GroupSize(BYTE opcode);
 
 private:
-    // One row in the mode's medium.
-    void OutputRow(int mode, const char* gridLabel, const char* xmlLabel, const CString& value);
     // The rows of a command: its name and code, its fields, its control byte.
-    void OutputCommand(int mode, const BYTE* pCdb, BYTE subclass, std::span<const CdbField> fields);
-    // Fields whose conditions hold, in order.
-    void OutputFields(int mode, const BYTE* pCdb, BYTE subclass, std::span<const CdbField> fields);
-    static CString FieldText(int mode, const BYTE* pCdb, const CdbField& field);
+    void OutputCommand(FieldWriter& fields, const BYTE* pCdb, BYTE subclass, std::span<const CdbField> rows);
+    // Rows whose conditions hold, in order.
+    void OutputFields(FieldWriter& fields, const BYTE* pCdb, BYTE subclass, std::span<const CdbField> rows);
     // The decoder of an operation code, or null for a code decoded by its group's generic rows.
     static const CdbCommand* FindCommand(BYTE opcode);
 

@@ -9,6 +9,9 @@
 
 class HidUrbOutputer : public UrbOutputer {
 public:
+    // The class's requests.
+    static std::span<const ClassRequestEntry> Requests();
+
     HidUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
     ~HidUrbOutputer() override;
 
@@ -27,7 +30,6 @@ private:
     void OutputTransferBuffer(int mode, const BYTE* data, ULONG count, bool in, ULONG status);
     // The report bytes: the "Data" group with the data bar in the grid, the bytes as hex in mark-up.
     void OutputReport(int mode, bool get, const BYTE* data, ULONG count);
-    void ShowReportInDataBar(bool get, const BYTE* data, ULONG count);
     void OpenDataGroup(int mode);
 
     // What the setup stage found the data stage to hold.

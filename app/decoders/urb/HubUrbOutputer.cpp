@@ -2,16 +2,12 @@
 // stage holds), the slots that read them from either record layout, and the data stage.
 #include "app/decoders/urb/HubUrbOutputer.h"
 
-
 #include "app/core/LogRecordDecode.h"
 #include "app/decoders/descriptors/HubClassDescOutputer.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "usb.h"
 
 namespace {
-
-using Row = UrbOutputer::FieldRow;
-using Format = UrbOutputer::FieldFormat;
 
 using Request = UrbOutputer::ClassRequestEntry;
 
@@ -20,24 +16,40 @@ enum Data { None, HubDescriptor, HubStatus, PortStatus, PortErrorCount };
 // The fields before a request's table rows that are not a plain split of wValue and wIndex.
 enum Special { Plain, HubSelector, PortSelector, DescriptorTypeIndex };
 
-constexpr Row kValueIndex[] = {{"wValue", 0, 0xFFFF, Format::Hex4}, {"wIndex", 16, 0xFFFF, Format::Hex4}};
-constexpr Row kIndex[] = {{"wIndex", 16, 0xFFFF, Format::Hex4}};
-constexpr Row kHubDepth[] = {{"HubDepth.wValue", 0, 0xFFFF, Format::Hex4}, {"wIndex", 16, 0xFFFF, Format::Hex4}};
-constexpr Row kValuePort[] = {{"wValue", 0, 0xFFFF, Format::Hex4}, {"PortNumber.wIndex", 16, 0xFFFF, Format::Hex4}};
-constexpr Row kValueTtPort[] = {{"wValue", 0, 0xFFFF, Format::Hex4},
-                                {"TTPortNumber.wIndex", 16, 0xFFFF, Format::Hex4}};
-// wValue of CLEAR_TT_BUFFER as the USB 2.0 hub class defines it; bits 14-13 are reserved and not shown.
-constexpr Row kClearTtBuffer[] = {
-    {"Direction.wValue.15", 15, 1, Format::Decimal, [](unsigned in) -> CString { return in ? "IN" : "OUT"; },
-     nullptr, UrbOutputer::NameUse::InText},
-    {"EndpointType.wValue.12-11", 11, 3, Format::Decimal},
-    {"DeviceAddress.wValue.10-4", 4, 0x7F, Format::Hex2},
-    {"EndpointNumber.wValue.3-0", 0, 0xF, Format::Hex2},
-    {"TTPortNumber.wIndex", 16, 0xFFFF, Format::Hex4},
+constexpr FieldDecl kValueIndex[] = {
+    FieldBits("wValue", 0, 16, FieldFormat::Hex4),
+    FieldBits("wIndex", 16, 16, FieldFormat::Hex4),
 };
-constexpr Row kTtState[] = {{"VendorTTFlags.wValueHi", 8, 0xFF, Format::Hex2},
-                            {"ReservedTTFlags.wValueLo", 0, 0xFF, Format::Hex2},
-                            {"TTPortNumber.wIndex", 16, 0xFFFF, Format::Hex4}};
+constexpr FieldDecl kIndex[] = {
+    FieldBits("wIndex", 16, 16, FieldFormat::Hex4),
+};
+constexpr FieldDecl kHubDepth[] = {
+    FieldBits("HubDepth.wValue", 0, 16, FieldFormat::Hex4),
+    FieldBits("wIndex", 16, 16, FieldFormat::Hex4),
+};
+constexpr FieldDecl kValuePort[] = {
+    FieldBits("wValue", 0, 16, FieldFormat::Hex4),
+    FieldBits("PortNumber.wIndex", 16, 16, FieldFormat::Hex4),
+};
+constexpr FieldDecl kValueTtPort[] = {
+    FieldBits("wValue", 0, 16, FieldFormat::Hex4),
+    FieldBits("TTPortNumber.wIndex", 16, 16, FieldFormat::Hex4),
+};
+// wValue of CLEAR_TT_BUFFER as the USB 2.0 hub class defines it; bits 14-13 are reserved and not shown.
+constexpr FieldDecl kClearTtBuffer[] = {
+    FieldBits("Direction.wValue.15", 15, 1, FieldFormat::Decimal)
+        .Named(
+            "Name", [](const FieldEnv&, ULONG64 in) -> CString { return in ? "IN" : "OUT"; }, FieldDecl::kNameInText),
+    FieldBits("EndpointType.wValue.12-11", 11, 2, FieldFormat::Decimal),
+    FieldBits("DeviceAddress.wValue.10-4", 4, 7, FieldFormat::Hex2),
+    FieldBits("EndpointNumber.wValue.3-0", 0, 4, FieldFormat::Hex2),
+    FieldBits("TTPortNumber.wIndex", 16, 16, FieldFormat::Hex4),
+};
+constexpr FieldDecl kTtState[] = {
+    FieldBits("VendorTTFlags.wValueHi", 8, 8, FieldFormat::Hex2),
+    FieldBits("ReservedTTFlags.wValueLo", 0, 8, FieldFormat::Hex2),
+    FieldBits("TTPortNumber.wIndex", 16, 16, FieldFormat::Hex4),
+};
 
 constexpr Request kHubRequests[] = {
     {0, "GetHubStatus", "GET_STATUS", kValueIndex, HubStatus, Plain},
@@ -58,7 +70,7 @@ constexpr Request kPortRequests[] = {
     {9, "ResetTT", "RESET_TT", kValueTtPort, None, Plain},
     {10, "GetTTState", "GET_TT_STATE", kTtState, None, Plain},
     {11, "StopTT", "STOP_TT", kValueTtPort, None, Plain},
-    {13, "GetPortErrorCount", "GET_PORT_ERR_COUNT", kValuePort, PortErrorCount, Plain},
+    {13, "GetPortErrorCount", "GET_PORT_ERR_COUNT", kValuePort, PortErrorCount, Plain, "GetPortErrCount"},
 };
 constexpr Request kPortUnknown = {0, "PortUnknown", "Unknown", kValueIndex, None, Plain};
 
@@ -77,6 +89,14 @@ void NameTheTarget(CString& description, BYTE recipient) {
 
 } // namespace
 
+std::span<const UrbOutputer::ClassRequestEntry> HubUrbOutputer::HubRequests() {
+    return kHubRequests;
+}
+
+std::span<const UrbOutputer::ClassRequestEntry> HubUrbOutputer::PortRequests() {
+    return kPortRequests;
+}
+
 HubUrbOutputer::HubUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
     : UrbOutputer(pImp, pDocument, pRecord) {}
 
@@ -91,6 +111,7 @@ void HubUrbOutputer::OutputClassOther(int mode, ULONG dataSize, const BYTE* pPar
 }
 
 void HubUrbOutputer::OutputClassRequestUrb(int mode, BYTE recipient, ULONG dataSize, const BYTE* pPart) {
+    FieldWriter& fields = Fields(mode);
     ClassRequest request;
     if (!ReadClassRequest(request, "Hub Class", recipient)) {
         if (recipient == kRecipientDevice)
@@ -99,8 +120,7 @@ void HubUrbOutputer::OutputClassRequestUrb(int mode, BYTE recipient, ULONG dataS
             UrbOutputer::OutputClassOther(mode, dataSize, pPart);
         return;
     }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-HUBClassRequest");
+    fields.Open(FieldSection::Element, "URB-HUBClassRequest");
     InsertRequestType(mode);
     NameTheTarget(request.description, recipient);
     if (recipient == kRecipientDevice)
@@ -108,8 +128,7 @@ void HubUrbOutputer::OutputClassRequestUrb(int mode, BYTE recipient, ULONG dataS
     else
         OutputPortRequest(mode, request);
     OutputDataStage(mode, request);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void HubUrbOutputer::OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) {
@@ -121,13 +140,13 @@ void HubUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const BYT
 }
 
 void HubUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BYTE* pPart) {
+    FieldWriter& fields = Fields(mode);
     ClassRequest request;
     if (!IsClassRequest() || !ReadClassRequest(request, "Hub Class", 0)) {
         OutputPlainControlTransfer(mode, dataSize, pPart);
         return;
     }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-HUBClassRequest");
+    fields.Open(FieldSection::Element, "URB-HUBClassRequest");
     InsertControlTransferHeader(mode);
     CString hex;
     CString triple;
@@ -135,12 +154,9 @@ void HubUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BYTE* 
     BYTE bmRequestType = 0;
     InsertRecipient(mode, "Hub Class", hex, triple, description, bmRequestType);
     const BYTE recipient = request.recipient;
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValue("bmRequestType", hex);
-        m_pImp->AddAttribute("Description", triple);
-    } else if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->AddItem("bmRequestType", hex + " " + triple, nullptr);
-    }
+    fields.Field("bmRequestType", hex, nullptr, kXml);
+    fields.Attribute("Description", triple);
+    fields.Field("bmRequestType", hex + " " + triple, nullptr, kGrid);
     NameTheTarget(request.description, recipient);
     if (recipient == kRecipientDevice) {
         OutputHubRequest(mode, request);
@@ -149,18 +165,18 @@ void HubUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BYTE* 
         OutputPortRequest(mode, request);
         OutputDataStage(mode, request);
     }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void HubUrbOutputer::OutputHubRequest(int mode, const ClassRequest& request) {
+    FieldWriter& fields = Fields(mode);
     const Request& entry = FindClassRequest(kHubRequests, request.bRequest, kHubUnknown);
     OpenClassRequest(mode, entry.element, request, entry.name);
     if (entry.special == HubSelector)
         OutputHubFeatureSelector(mode, request.wValue);
     else if (entry.special == DescriptorTypeIndex)
         InsertDescriptorTypeIndex(mode, request.wValue);
-    OutputFieldRows(mode, entry.rows, SetupWord(request.wValue, request.wIndex));
+    fields.Fields(entry.rows, SetupWord(request.wValue, request.wIndex));
     InsertClassRequestLength(mode, request.length);
     if (entry.data == HubDescriptor)
         m_DataIsHubDescriptor = 1;
@@ -169,11 +185,12 @@ void HubUrbOutputer::OutputHubRequest(int mode, const ClassRequest& request) {
 }
 
 void HubUrbOutputer::OutputPortRequest(int mode, const ClassRequest& request) {
+    FieldWriter& fields = Fields(mode);
     const Request& entry = FindClassRequest(kPortRequests, request.bRequest, kPortUnknown);
     OpenClassRequest(mode, entry.element, request, entry.name);
     if (entry.special == PortSelector)
         OutputPortFeatureSelector(mode, request.wValue, request.wIndex);
-    OutputFieldRows(mode, entry.rows, SetupWord(request.wValue, request.wIndex));
+    fields.Fields(entry.rows, SetupWord(request.wValue, request.wIndex));
     InsertClassRequestLength(mode, request.length);
     if (entry.data == PortStatus)
         m_DataIsPortStatus = 1;
@@ -182,13 +199,14 @@ void HubUrbOutputer::OutputPortRequest(int mode, const ClassRequest& request) {
 }
 
 void HubUrbOutputer::OutputDataStage(int mode, const ClassRequest& request) {
+    FieldWriter& fields = Fields(mode);
     if (request.HasData()) {
         const bool control =
             m_nFunction == URB_FUNCTION_CONTROL_TRANSFER || m_nFunction == URB_FUNCTION_CONTROL_TRANSFER_EX;
         const int kind = control ? RequestTypeBufferKind(request.bmRequestType) : VendorClassBufferKind(m_nFunction);
         OutputTransferBuffer(mode, kind, request);
     }
-    CloseBlock(mode);
+    fields.Close(FieldSection::Block);
 }
 
 void HubUrbOutputer::OutputTransferBuffer(int mode, int kind, const ClassRequest& request) {
@@ -197,14 +215,10 @@ void HubUrbOutputer::OutputTransferBuffer(int mode, int kind, const ClassRequest
     const bool requestSide = m_Decode.HasInputData() && !request.in;
     if (!requestSide && !(m_Decode.HasOutputData() && request.in && static_cast<LONG>(request.status) >= 0))
         return;
-    if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->AddDataBufferItem(requestSide ? "TransferBuffer (Out)" : "TransferBuffer (In)");
-        InsertTransferBuffer(kind, !requestSide, data, count, count, 0);
-    } else if (mode == OUTPUT_MODE_XML) {
-        CString text;
-        CStringContent().HexString(text, data, count);
-        m_pImp->WriteValue("TransferBuffer", text);
-    }
+    FieldWriter& fields = Fields(mode);
+    InsertTransferBuffer(fields, requestSide ? "TransferBuffer (Out)" : "TransferBuffer (In)", kind, !requestSide, data,
+                         count, count, 0);
+    fields.Field("TransferBuffer", FieldHexText(data, count), nullptr, kXml);
     if (m_DataIsHubDescriptor)
         OutputHubDescriptor(mode, count, data);
     else if (requestSide)
@@ -220,11 +234,10 @@ void HubUrbOutputer::OutputTransferBuffer(int mode, int kind, const ClassRequest
 void HubUrbOutputer::OutputHubDescriptor(int mode, ULONG length, const BYTE* data) {
     if (length < 2)
         return;
-    const bool grid = mode != OUTPUT_MODE_XML;
     if (data[1] == kUsb2HubDescriptor || data[1] == 0)
         HubClassDescUsb2Outputer(m_pImp, m_pContext, data, length)
-            .Output(mode, grid ? "Hub Class Descriptor" : "HubDescriptor", "", false);
+            .Output(mode, FieldLabels("HubDescriptor", "Hub Class Descriptor").For(mode), "", false);
     else if (data[1] == kSuperSpeedHubDescriptor)
         HubClassDescUsb3Outputer(m_pImp, m_pContext, data, length)
-            .Output(mode, grid ? "Hub Class Descriptor" : "SuperSpeedHubDescriptor", "", false);
+            .Output(mode, FieldLabels("SuperSpeedHubDescriptor", "Hub Class Descriptor").For(mode), "", false);
 }

@@ -17,6 +17,10 @@ public:
     static constexpr ULONG kStatusSize = 4;
     static constexpr ULONG kErrorCountSize = 2;
 
+    // The class requests to the hub and to its ports.
+    static std::span<const ClassRequestEntry> HubRequests();
+    static std::span<const ClassRequestEntry> PortRequests();
+
     HubUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
     ~HubUrbOutputer() override;
 

@@ -16,12 +16,21 @@ namespace {
 // The transport's two class requests.
 constexpr BYTE kGetMaxLun = 0xFE;
 constexpr BYTE kBulkOnlyReset = 0xFF;
+constexpr UrbOutputer::ClassRequestEntry kRequests[] = {
+    {kGetMaxLun, "GetMaxLUN", "GET_MAX_LUN", {}, 0, 0, "Get_Max_LUN"},
+    {kBulkOnlyReset, "MSC-BOT-Reset", "MSC_BOT_RESET", {}, 0, 0, "MSC_BOT_Reset"},
+};
+constexpr UrbOutputer::ClassRequestEntry kUnknownRequest = {0, "MscBotUnknown", "Unknown", {}};
 constexpr BYTE kClassType = 1;
 constexpr BYTE kInterfaceRecipient = 1;
 constexpr LPCSTR kTypeWord = "MSC-BOT";
 constexpr LPCSTR kElement = "URB-MscBotClassInterface";
 
 } // namespace
+
+std::span<const UrbOutputer::ClassRequestEntry> MscBOTUrbOutputer::Requests() {
+    return kRequests;
+}
 
 MscBOTUrbOutputer::MscBOTUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
     : UrbOutputer(pImp, pDocument, pRecord) {}
@@ -48,61 +57,54 @@ bool MscBOTUrbOutputer::IsCommandStatusWrapper(const BYTE* /*pPayload*/) {
 }
 
 void MscBOTUrbOutputer::BeginWrapper(int mode, const char* category, const char* title) {
-    if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->ShowCategory(category);
-        m_pImp->AddDescribedItem(title, "", nullptr, true);
-    } else {
-        m_pImp->BeginElement(category);
-    }
+    // The grid's category of its own, the mark-up's element.
+    FieldWriter& fields = Fields(mode);
+    fields.RequestTitle(category, title, "");
+    fields.Open(FieldSection::Element, category);
 }
 
 void MscBOTUrbOutputer::EndWrapper(int mode) {
-    if (mode == OUTPUT_MODE_GRID)
-        m_pImp->ExpandCurrent();
-    else
-        m_pImp->EndElement();
-    m_pImp->EndGroup();
+    Fields(mode).Close(FieldSection::Category);
 }
 
 void MscBOTUrbOutputer::OutputDword(int mode, const char* label, const BYTE* p) {
-    Field(mode, label, label, Hex(mode, 8, tdl::LoadLe<uint32_t>(p)));
+    FieldWriter& fields = Fields(mode);
+    fields.Field({label, label}, fields.Text(FieldFormat::Hex8, tdl::LoadLe<uint32_t>(p)));
 }
 
 void MscBOTUrbOutputer::OutputByte(int mode, const char* label, BYTE value) {
-    Field(mode, label, label, Hex(mode, 2, value));
+    FieldWriter& fields = Fields(mode);
+    fields.Field({label, label}, fields.Text(FieldFormat::Hex2, value));
 }
 
 void MscBOTUrbOutputer::OutputCommandBlockWrapper(int mode) {
+    FieldWriter& fields = Fields(mode);
     // The HTML report has no place for the wrappers.
-    if (m_pCurrentCbw == nullptr || mode == OUTPUT_MODE_HTML)
+    if (m_pCurrentCbw == nullptr || fields.In(kHtml))
         return;
     const BYTE* cbw = m_pCurrentCbw;
-    const bool xml = mode == OUTPUT_MODE_XML;
     BeginWrapper(mode, "CBW", "Command Block Wrapper");
     OutputDword(mode, "dCBWSignature", cbw);
     OutputDword(mode, "dCBWTag", cbw + 4);
     OutputDword(mode, "dCBWDataTransferLength", cbw + 8);
     OutputByte(mode, "bmCBWFlags", cbw[12]);
-    if (xml)
-        m_pImp->AddAttribute("Direction", cbw[12] < 0x80 ? "Data-Out" : "Data-In");
+    fields.Attribute("Direction", cbw[12] < 0x80 ? "Data-Out" : "Data-In");
     OutputByte(mode, "bCBWLUN", cbw[13] & 0x0F);
     const BYTE cbLength = cbw[14] & 0x1F;
     OutputByte(mode, "bCBWCBLength", cbLength);
     const BYTE* cdb = cbw + kCbwcbOffset;
     OutputByte(mode, "CDB.OperationCode", cdb[0]);
-    if (xml) {
-        CString name;
-        CdbOutputer::GetCommandName(cdb, name);
-        m_pImp->AddAttribute("Name", name);
-    }
+    CString name;
+    CdbOutputer::GetCommandName(cdb, name);
+    fields.Attribute("Name", name);
     // The field holds 16 bytes; a longer stated length would lead the text into the bytes after the wrapper.
     CString hex;
     CStringContent().HexString(hex, cdb, std::min<ULONG>(cbLength, kCbwcbSize));
-    Field(mode, "CBWCB", "CBWCB", hex);
+    fields.Field({"CBWCB", "CBWCB"}, hex);
     if (cbLength > kCbwcbSize) {
         CString text;
         text.Format("bCBWCBLength %u > %u", static_cast<unsigned>(cbLength), static_cast<unsigned>(kCbwcbSize));
-        OutputDefect(mode, "Malformed", text);
+        fields.Defect("Malformed", text);
     }
 
     CdbOutputer command(m_pImp, m_pContext, reinterpret_cast<const _LOGHDR*>(m_Decode.GetRecord()), cdb, cbLength);
@@ -111,7 +113,7 @@ void MscBOTUrbOutputer::OutputCommandBlockWrapper(int mode) {
 }
 
 void MscBOTUrbOutputer::OutputCommandStatusWrapper(int mode) {
-    if (m_pCurrentCsw == nullptr || mode == OUTPUT_MODE_HTML)
+    if (m_pCurrentCsw == nullptr || Fields(mode).In(kHtml))
         return;
     const BYTE* csw = m_pCurrentCsw;
     BeginWrapper(mode, "CSW", "Command Status Wrapper");
@@ -123,6 +125,7 @@ void MscBOTUrbOutputer::OutputCommandStatusWrapper(int mode) {
 }
 
 void MscBOTUrbOutputer::OutputClassInterface(int mode, ULONG, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_VENDOR_CLASS_REQUEST;
     BYTE bmRequestType = 0;
     CString description;
@@ -134,9 +137,8 @@ void MscBOTUrbOutputer::OutputClassInterface(int mode, ULONG, const BYTE*) {
     m_Decode.ReadPayload(offsetof(Part, TransferFlags), flags);
     OutputClassRequestDataAt(mode, sizeof(Part), offsetof(Part, TransferBufferLength),
                              (flags & URB_RECORD_TRANSFER_DIRECTION_IN) != 0);
-    CloseBlock(mode);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Block);
+    fields.Close(FieldSection::Element);
 }
 
 void MscBOTUrbOutputer::OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) {
@@ -148,6 +150,7 @@ void MscBOTUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const 
 }
 
 void MscBOTUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BYTE* pPart) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_CONTROL_TRANSFER_EX;
     const ControlLayout at = GetControlLayout();
     // Standard and vendor requests (and a setup packet the record does not hold) are the plain decoder's.
@@ -156,68 +159,55 @@ void MscBOTUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BYT
         OutputPlainControlTransfer(mode, dataSize, pPart);
         return;
     }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement(kElement);
+    fields.Open(FieldSection::Element, kElement);
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
     ULONG flags = 0;
     ULONG timeout = 0;
     ULONG length = 0;
-    const bool haveFlags = Get(mode, offsetof(Part, TransferFlags), flags);
+    const bool haveFlags = fields.Read(offsetof(Part, TransferFlags), flags);
     InsertTransferFlags(mode, flags, haveFlags);
     if (at.timeout) {
-        const bool haveTimeout = Get(mode, offsetof(Part, Timeout), timeout);
+        const bool haveTimeout = fields.Read(offsetof(Part, Timeout), timeout);
         InsertTimeout(mode, timeout, haveTimeout);
     }
-    const bool haveLength = Get(mode, at.length, length);
+    const bool haveLength = fields.Read(at.length, length);
     InsertTransferBufferLength(mode, length, haveLength);
     CString hex;
     CString triple;
     CString description;
     InsertRecipient(mode, kTypeWord, hex, triple, description, bmRequestType);
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValue("bmRequestType", hex);
-        m_pImp->AddAttribute("Description", triple);
-    } else {
-        CString value;
-        value.Format("%s %s", static_cast<LPCSTR>(hex), static_cast<LPCSTR>(triple));
-        m_pImp->AddItem("bmRequestType", value, nullptr);
-    }
+    fields.Field("bmRequestType", hex, nullptr, kXml);
+    fields.Attribute("Description", triple);
+    fields.Field("bmRequestType", hex + " " + triple, nullptr, kNotMarkup);
     OutputClassRequest(mode, description, bmRequestType, {at.setup + 1, at.setup + 2, at.setup + 4, at.length});
     OutputClassRequestDataAt(mode, at.fixed, at.length, (bmRequestType & 0x80) != 0);
-    CloseBlock(mode);
+    fields.Close(FieldSection::Block);
     // A synchronous control transfer names no pipe of its own, as the plain decoder shows it.
     if (at.timeout || !m_bSynchronous)
         InsertPipeInformation(mode, offsetof(Part, Pipe));
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void MscBOTUrbOutputer::OutputClassRequest(int mode, const CString& description, BYTE bmRequestType,
                                            const SetupOffsets& at) {
+    FieldWriter& fields = Fields(mode);
     BYTE request = 0;
-    const bool haveRequest = Get(mode, at.request, request);
-    LPCSTR section = "MscBotUnknown";
-    LPCSTR name = "Unknown";
-    LPCSTR indexLabel = "wIndex";
-    if (haveRequest && (request == kGetMaxLun || request == kBulkOnlyReset)) {
-        section = request == kGetMaxLun ? "GetMaxLUN" : "MSC-BOT-Reset";
-        name = request == kGetMaxLun ? "GET_MAX_LUN" : "MSC_BOT_RESET";
-        indexLabel = "Interface.wIndex";
-    }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginSection(section, "Description", description);
-    else
-        m_pImp->BeginValueGroup("Setup Packet", description);
+    const bool haveRequest = fields.Read(at.request, request);
+    const ClassRequestEntry& entry =
+        haveRequest ? FindClassRequest(kRequests, request, kUnknownRequest) : kUnknownRequest;
+    const LPCSTR name = entry.name;
+    const LPCSTR indexLabel = &entry != &kUnknownRequest ? "Interface.wIndex" : "wIndex";
+    fields.Open(FieldSection::Block, {entry.element, "Setup Packet"}, description, kAllMedia, "Description");
     InsertBmRequestType(mode, bmRequestType);
     if (!haveRequest) {
-        Field(mode, "Request", "Request", kUnknownText);
+        fields.Field({"Request", "Request"}, kUnknownText);
     } else {
-        NamedField(mode, "Request", Hex(mode, 2, request), "Name", name);
+        fields.NamedField("Request", fields.Text(FieldFormat::Hex2, request), "Name", name, FieldDecl::kAttributeAfter);
     }
-    HexField(mode, "wValue", "wValue", 4, at.value);
-    HexField(mode, indexLabel, indexLabel, 4, at.index);
-    HexField(mode, "Length", "Length", 8, at.length);
+    fields.ValueField({"wValue", "wValue"}, FieldFormat::Hex4, at.value);
+    fields.ValueField({indexLabel, indexLabel}, FieldFormat::Hex4, at.index);
+    fields.ValueField({"Length", "Length"}, FieldFormat::Hex8, at.length);
     // Only a Get Max LUN's answer is the LUN count.
     m_bGetMaxLUN = haveRequest && request == kGetMaxLun;
 }
@@ -236,18 +226,14 @@ void MscBOTUrbOutputer::OutputClassRequestData(int mode, ULONG dataLength, const
                                                ULONG status) {
     if (!m_Decode.HasOutputData() || !directionIn || (status & 0x80000000u) != 0)
         return;
-    if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->BeginValueGroup("Data", "");
-        if (m_bGetMaxLUN && dataLength == 1) {
-            CString value;
-            value.Format("0x%02x (zero-based)", static_cast<unsigned>(pData[0]));
-            m_pImp->AddItem("Max LUN", value, nullptr);
-        }
-        m_pImp->ExpandCurrent();
-        m_pImp->EndGroup();
-    } else if (mode == OUTPUT_MODE_XML) {
-        CString hex;
-        CStringContent().HexString(hex, pData, dataLength);
-        m_pImp->WriteValue("MaxLUN", hex);
+    // The grid's data group holds the LUN count when that is what came back; the mark-up the bytes.
+    FieldWriter& fields = Fields(mode);
+    fields.Open(FieldSection::GridGroup, "Data");
+    if (m_bGetMaxLUN && dataLength == 1) {
+        CString value;
+        value.Format("0x%02x (zero-based)", static_cast<unsigned>(pData[0]));
+        fields.Field("Max LUN", value, nullptr, kGrid);
     }
+    fields.Close(FieldSection::GridGroup);
+    fields.Field("MaxLUN", FieldHexText(pData, dataLength), nullptr, kXml);
 }

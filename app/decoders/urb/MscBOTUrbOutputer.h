@@ -19,6 +19,9 @@ public:
     static constexpr ULONG kCbwcbOffset = 15;
     static constexpr ULONG kCbwcbSize = 16;
 
+    // The class's requests.
+    static std::span<const ClassRequestEntry> Requests();
+
     MscBOTUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
     ~MscBOTUrbOutputer() override;
 

@@ -11,32 +11,39 @@
 
 namespace {
 
-using Row = UrbOutputer::FieldRow;
-using Format = UrbOutputer::FieldFormat;
-
 using Request = UrbOutputer::ClassRequestEntry;
 
 // What a request's data stage holds.
 enum Data { None, DeviceId, PortStatus };
 
-constexpr Row kDeviceId[] = {{"Config.wValue", 0, 0xFFFF, Format::Hex4},
-                             {"Interface.wIndexHi", 24, 0xFF, Format::Hex2},
-                             {"AlternateSetting.wIndexLo", 16, 0xFF, Format::Hex2}};
-constexpr Row kInterface[] = {{"wValue", 0, 0xFFFF, Format::Hex4}, {"Interface.wIndex", 16, 0xFFFF, Format::Hex4}};
-constexpr Row kUnknown[] = {{"wValue", 0, 0xFFFF, Format::Hex4}, {"wIndex", 16, 0xFFFF, Format::Hex4}};
+constexpr FieldDecl kDeviceId[] = {
+    FieldBits("Config.wValue", 0, 16, FieldFormat::Hex4),
+    FieldBits("Interface.wIndexHi", 24, 8, FieldFormat::Hex2),
+    FieldBits("AlternateSetting.wIndexLo", 16, 8, FieldFormat::Hex2),
+};
+constexpr FieldDecl kInterface[] = {
+    FieldBits("wValue", 0, 16, FieldFormat::Hex4),
+    FieldBits("Interface.wIndex", 16, 16, FieldFormat::Hex4),
+};
+constexpr FieldDecl kUnknown[] = {
+    FieldBits("wValue", 0, 16, FieldFormat::Hex4),
+    FieldBits("wIndex", 16, 16, FieldFormat::Hex4),
+};
 
 constexpr Request kRequests[] = {
-    {0, "PrinterGetDeviceId", "GET_DEVICE_ID", kDeviceId, DeviceId},
-    {1, "PrinterGetPortStatus", "GET_PORT_STATUS", kInterface, PortStatus},
-    {2, "PrinterSoftReset", "SOFT_RESET", kInterface, None},
+    {0, "PrinterGetDeviceId", "GET_DEVICE_ID", kDeviceId, DeviceId, 0, "Get_Device_ID"},
+    {1, "PrinterGetPortStatus", "GET_PORT_STATUS", kInterface, PortStatus, 0, "Get_Port_Status"},
+    {2, "PrinterSoftReset", "SOFT_RESET", kInterface, None, 0, "Soft_Reset"},
 };
 constexpr Request kUnknownRequest = {0, "PrinterUnknown", "Unknown", kUnknown, None};
 
 // The printer class's port status: paper empty, select, not error; the other bits are reserved.
-constexpr Row kPortStatusRows[] = {
-    {"Reserved.PortStatus.7-6", 6, 3, Format::Hex2}, {"PaperEmpty.PortStatus.5", 5, 1, Format::Bit},
-    {"Select.PortStatus.4", 4, 1, Format::Bit},      {"NotError.PortStatus.3", 3, 1, Format::Bit},
-    {"Reserved.PortStatus.2-0", 0, 7, Format::Hex2},
+constexpr FieldDecl kPortStatusRows[] = {
+    FieldBits("Reserved.PortStatus.7-6", 6, 2, FieldFormat::Hex2),
+    FieldBits("PaperEmpty.PortStatus.5", 5, 1, FieldFormat::Digit),
+    FieldBits("Select.PortStatus.4", 4, 1, FieldFormat::Digit),
+    FieldBits("NotError.PortStatus.3", 3, 1, FieldFormat::Digit),
+    FieldBits("Reserved.PortStatus.2-0", 0, 3, FieldFormat::Hex2),
 };
 
 constexpr BYTE kRecipientInterface = 1;
@@ -56,6 +63,10 @@ CString Text(std::string_view text) {
 
 } // namespace
 
+std::span<const UrbOutputer::ClassRequestEntry> PrinterUrbOutputer::Requests() {
+    return kRequests;
+}
+
 PrinterUrbOutputer::PrinterUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
     : UrbOutputer(pImp, pDocument, pRecord) {}
 
@@ -71,6 +82,7 @@ void PrinterUrbOutputer::OutputClassOther(int mode, ULONG dataSize, const BYTE* 
 
 void PrinterUrbOutputer::OutputClassRequest(int mode, LPCSTR element, BYTE recipient, ULONG dataSize,
                                             const BYTE* pPart) {
+    FieldWriter& fields = Fields(mode);
     ClassRequest request;
     if (!ReadClassRequest(request, "Printer Class", recipient)) {
         if (recipient == kRecipientInterface)
@@ -79,16 +91,14 @@ void PrinterUrbOutputer::OutputClassRequest(int mode, LPCSTR element, BYTE recip
             UrbOutputer::OutputClassOther(mode, dataSize, pPart);
         return;
     }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement(element);
+    fields.Open(FieldSection::Element, element);
     InsertRequestType(mode);
     OutputPrinterRequest(mode, request);
     OutputDataStage(mode, request);
     // A device ID sent to "other" is not a printer's interface speaking: its bytes are not split into keys.
     if (recipient == kRecipientInterface && m_DataIsDeviceId && HasInData(request))
         OutputDeviceId(mode, request.dataCount, PayloadAt(request.dataOffset));
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void PrinterUrbOutputer::OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) {
@@ -100,13 +110,13 @@ void PrinterUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const
 }
 
 void PrinterUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BYTE* pPart) {
+    FieldWriter& fields = Fields(mode);
     ClassRequest request;
     if ((!IsClassRequest() && !IsReservedRequestType()) || !ReadClassRequest(request, "Printer Class", 0)) {
         OutputPlainControlTransfer(mode, dataSize, pPart);
         return;
     }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-PrinterClassInterface");
+    fields.Open(FieldSection::Element, "URB-PrinterClassInterface");
     InsertControlTransferHeader(mode);
     if (request.recipient == kRecipientInterface || request.recipient == kRecipientOther) {
         OutputPrinterRequest(mode, request);
@@ -118,14 +128,14 @@ void PrinterUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BY
         m_Decode.ReadPayload(GetControlLayout().captured, captured);
         OutputDeviceId(mode, std::min(captured, request.dataCount), PayloadAt(request.dataOffset));
     }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void PrinterUrbOutputer::OutputPrinterRequest(int mode, const ClassRequest& request) {
+    FieldWriter& fields = Fields(mode);
     const Request& entry = FindClassRequest(kRequests, request.bRequest, kUnknownRequest);
     OpenClassRequest(mode, entry.element, request, entry.name);
-    OutputFieldRows(mode, entry.rows, SetupWord(request.wValue, request.wIndex));
+    fields.Fields(entry.rows, SetupWord(request.wValue, request.wIndex));
     InsertClassRequestLength(mode, request.length);
     if (entry.data == DeviceId)
         m_DataIsDeviceId = 1;
@@ -138,30 +148,28 @@ bool PrinterUrbOutputer::HasInData(const ClassRequest& request) const {
 }
 
 void PrinterUrbOutputer::OutputDataStage(int mode, const ClassRequest& request) {
+    FieldWriter& fields = Fields(mode);
     if (request.HasData())
         OutputTransferBuffer(mode, request);
-    CloseBlock(mode);
+    fields.Close(FieldSection::Block);
 }
 
 void PrinterUrbOutputer::OutputTransferBuffer(int mode, const ClassRequest& request) {
+    FieldWriter& fields = Fields(mode);
     // Only what the printer returned is shown; a request's own bytes never are.
     if (!HasInData(request))
         return;
     const BYTE* data = PayloadAt(request.dataOffset);
     const ULONG count = request.dataCount;
     if (m_DataIsDeviceId) {
-        if (mode == OUTPUT_MODE_GRID) {
-            InsertTransferData(mode, request.dataOffset, count, count, 0, true, request.status, 9);
-        } else if (mode == OUTPUT_MODE_XML) {
-            CString text;
-            CStringContent().HexString(text, data, count);
-            m_pImp->WriteValue("DeviceID", text);
-        }
+        // The grid's buffer; the mark-up names the bytes as the ID they are.
+        InsertTransferData(mode, request.dataOffset, count, count, 0, true, request.status, 9, kGrid);
+        fields.Field("DeviceID", FieldHexText(data, count), nullptr, kXml);
     } else if (m_DataIsPortStatus && count == 1) {
-        OpenGridGroup(mode, "Data");
-        Field(mode, "PortStatus", "PortStatus", Hex(mode, 2, data[0]));
+        fields.Open(FieldSection::GridGroup, "Data");
+        fields.Field({"PortStatus", "PortStatus"}, fields.Text(FieldFormat::Hex2, data[0]));
         OutputPortStatusBits(mode, data[0]);
-        CloseGridGroup(mode);
+        fields.Close(FieldSection::GridGroup);
     }
 }
 
@@ -170,22 +178,23 @@ void PrinterUrbOutputer::OutputPortStatusBits(int mode, BYTE status) {
 }
 
 void PrinterUrbOutputer::OutputDeviceId(int mode, ULONG length, const BYTE* data) {
+    FieldWriter& fields = Fields(mode);
     if (length < 1 || !HasDataBytes(mode, length, kIdLengthSize))
         return;
-    OpenBlock(mode, "DeviceId", "Device ID", "");
-    Field(mode, "IdLength", "IdLength", Hex(mode, 4, (data[0] << 8) | data[1]));
+    fields.Open(FieldSection::Block, {"DeviceId", "Device ID"}, "");
+    fields.Field({"IdLength", "IdLength"}, fields.Text(FieldFormat::Hex4, (data[0] << 8) | data[1]));
     std::string_view text(reinterpret_cast<const char*>(data + kIdLengthSize), length - kIdLengthSize);
-    OpenBlock(mode, "DeviceIdKeys", "1284 Device ID Keys", "");
+    fields.Open(FieldSection::Block, {"DeviceIdKeys", "1284 Device ID Keys"}, "");
     std::string_view key;
     std::string_view value;
     bool more = true;
     while (more) {
         more = ParseDeviceIdKey(text, key, value);
         if (!key.empty())
-            Field(mode, Text(key), Text(key), Text(value));
+            fields.Field({Text(key), Text(key)}, Text(value));
     }
-    CloseBlock(mode);
-    CloseBlock(mode);
+    fields.Close(FieldSection::Block);
+    fields.Close(FieldSection::Block);
 }
 
 bool PrinterUrbOutputer::ParseDeviceIdKey(std::string_view& text, std::string_view& key, std::string_view& value) {

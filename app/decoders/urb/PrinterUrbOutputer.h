@@ -14,6 +14,9 @@ public:
     // Bytes of the device ID's length field (most significant byte first), before its text.
     static constexpr ULONG kIdLengthSize = 2;
 
+    // The class's requests.
+    static std::span<const ClassRequestEntry> Requests();
+
     PrinterUrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
     ~PrinterUrbOutputer() override;
 

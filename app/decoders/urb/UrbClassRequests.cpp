@@ -1,6 +1,7 @@
 // What the class decoders (hub, HID, printer) share: reading a class request from either record layout, the
 // setup-stage section they open, and the walk over a table of fields that shows a request's wValue and
 // wIndex or a status word.
+#include "app/decoders/framework/CodeTable.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/urb/UrbOutputer.h"
 #include "common/RecordPayloads.h"
@@ -20,54 +21,27 @@ static_assert(offsetof(ControlPart, TransferFlags) == offsetof(ExPart, TransferF
 
 } // namespace
 
-const UrbOutputer::ClassRequestEntry& UrbOutputer::FindClassRequest(std::span<const ClassRequestEntry> table,
-                                                                   BYTE code, const ClassRequestEntry& unknown) {
+const UrbOutputer::ClassRequestEntry& UrbOutputer::FindClassRequest(std::span<const ClassRequestEntry> table, BYTE code,
+                                                                    const ClassRequestEntry& unknown) {
     for (const ClassRequestEntry& entry : table)
         if (entry.code == code)
             return entry;
     return unknown;
 }
 
-void UrbOutputer::NamedField(int mode, LPCSTR label, const CString& value, LPCSTR attribute, const CString& name) {
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValue(label, value);
-        m_pImp->AddAttribute(attribute, name);
-    } else {
-        CString named;
-        named.Format("%s (%s)", static_cast<LPCSTR>(value), static_cast<LPCSTR>(name));
-        m_pImp->AddItem(label, named, nullptr);
-    }
+LPCSTR UrbOutputer::ListedClassRequest(std::span<const ClassRequestEntry> table, BYTE code) {
+    for (const ClassRequestEntry& entry : table)
+        if (entry.code == code)
+            return CodeText(entry.listed, entry.element);
+    return "Unknown";
 }
 
-void UrbOutputer::OutputFieldRows(int mode, std::span<const FieldRow> rows, ULONG value) {
-    for (const FieldRow& row : rows) {
-        const unsigned bits = (value >> row.shift) & row.mask;
-        CString text;
-        switch (row.format) {
-        case FieldFormat::Hex2: text = Hex(mode, 2, bits); break;
-        case FieldFormat::Hex4: text = Hex(mode, 4, bits); break;
-        case FieldFormat::Hex8: text = Hex(mode, 8, bits); break;
-        case FieldFormat::Bit: text.Format("%1x", bits); break;
-        case FieldFormat::Decimal: text.Format("%d", static_cast<int>(bits)); break;
-        }
-        const CString name = row.name ? row.name(bits) : CString();
-        if (row.name == nullptr || (row.use == NameUse::GridOnly && (mode == OUTPUT_MODE_XML || name.IsEmpty()))) {
-            Field(mode, row.label, row.label, text);
-        } else if (row.use == NameUse::Attribute) {
-            NamedField(mode, row.label, text, row.attribute, name);
-        } else {
-            CString named;
-            named.Format("%s (%s)", static_cast<LPCSTR>(text), static_cast<LPCSTR>(name));
-            Field(mode, row.label, row.label, named);
-        }
-    }
-}
-
-void UrbOutputer::OutputFieldSection(int mode, LPCSTR caption, LPCSTR element, std::span<const FieldRow> rows,
+void UrbOutputer::OutputFieldSection(int mode, LPCSTR caption, LPCSTR element, std::span<const FieldDecl> rows,
                                      ULONG value) {
-    OpenBlock(mode, element, caption, "");
-    OutputFieldRows(mode, rows, value);
-    CloseBlock(mode);
+    FieldWriter& fields = Fields(mode);
+    fields.Open(FieldSection::Block, {element, caption}, "");
+    fields.Fields(rows, value);
+    fields.Close(FieldSection::Block);
 }
 
 bool UrbOutputer::HasDataBytes(int mode, ULONG count, ULONG needed) {
@@ -111,9 +85,8 @@ bool UrbOutputer::ReadClassRequest(ClassRequest& request, LPCSTR typeWord, BYTE 
         const ControlLayout at = GetControlLayout();
         if (size < at.fixed)
             return false;
-        CString hex;
         CString triple;
-        InsertRecipient(OUTPUT_MODE_XML, typeWord, hex, triple, request.description, request.bmRequestType);
+        ReadRecipient(typeWord, triple, request.description, request.bmRequestType);
         request.recipient = request.bmRequestType & 0x1F;
         m_Decode.ReadPayload(at.setup + 1, request.bRequest);
         m_Decode.ReadPayload(at.setup + 2, request.wValue);
@@ -156,14 +129,14 @@ void UrbOutputer::InsertControlTransferHeader(int mode) {
 }
 
 void UrbOutputer::OpenClassRequest(int mode, LPCSTR element, const ClassRequest& request, LPCSTR name) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginSection(element, "Description", request.description);
-    else
-        m_pImp->BeginValueGroup("Setup Packet", request.description);
+    FieldWriter& fields = Fields(mode);
+    fields.Open(FieldSection::Block, {element, "Setup Packet"}, request.description, kAllMedia, "Description");
     InsertBmRequestType(mode, request.bmRequestType);
-    NamedField(mode, "Request", Hex(mode, 2, request.bRequest), "Name", name);
+    fields.NamedField("Request", fields.Text(FieldFormat::Hex2, request.bRequest), "Name", name,
+                      FieldDecl::kAttributeAfter);
 }
 
 void UrbOutputer::InsertClassRequestLength(int mode, ULONG length) {
-    Field(mode, "Length", "Length", Hex(mode, 8, length));
+    FieldWriter& fields = Fields(mode);
+    fields.Field({"Length", "Length"}, fields.Text(FieldFormat::Hex8, length));
 }

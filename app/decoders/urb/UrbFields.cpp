@@ -25,31 +25,40 @@ LPCSTR TypeWord(BYTE type) {
 
 LPCSTR RecipientWordUpper(BYTE recipient) {
     switch (recipient) {
-    case 0: return "DEVICE";
-    case 1: return "INTERFACE";
-    case 2: return "ENDPOINT";
-    default: return "OTHER";
+    case 0:
+        return "DEVICE";
+    case 1:
+        return "INTERFACE";
+    case 2:
+        return "ENDPOINT";
+    default:
+        return "OTHER";
     }
 }
 
 LPCSTR RecipientWord(BYTE recipient) {
     switch (recipient) {
-    case 0: return "device";
-    case 1: return "interface";
-    case 2: return "endpoint";
-    case 3: return "other";
-    default: return "invalid";
+    case 0:
+        return "device";
+    case 1:
+        return "interface";
+    case 2:
+        return "endpoint";
+    case 3:
+        return "other";
+    default:
+        return "invalid";
     }
 }
 
 // The data bar's title of each transfer-buffer kind (1 to 15).
 LPCSTR BufferKindTitle(int kind) {
     static const char* const titles[] = {
-        "Control TransferBuffer",          "Control-Ex TransferBuffer",        "Bulk/Interrupt TransferBuffer",
-        "Isochronous TransferBuffer",      "Vendor Device TransferBuffer",     "Vendor Interface TransferBuffer",
-        "Vendor Endpoint TransferBuffer",  "Vendor Other TransferBuffer",      "Class Device TransferBuffer",
-        "Class Interface TransferBuffer",  "Class Endpoint TransferBuffer",    "Class Other TransferBuffer",
-        "Descriptor TransferBuffer",       "HID Report Descriptor",            "MS Feature Descriptor TransferBuffer",
+        "Control TransferBuffer",         "Control-Ex TransferBuffer",     "Bulk/Interrupt TransferBuffer",
+        "Isochronous TransferBuffer",     "Vendor Device TransferBuffer",  "Vendor Interface TransferBuffer",
+        "Vendor Endpoint TransferBuffer", "Vendor Other TransferBuffer",   "Class Device TransferBuffer",
+        "Class Interface TransferBuffer", "Class Endpoint TransferBuffer", "Class Other TransferBuffer",
+        "Descriptor TransferBuffer",      "HID Report Descriptor",         "MS Feature Descriptor TransferBuffer",
     };
     return kind >= 1 && kind <= 15 ? titles[kind - 1] : nullptr;
 }
@@ -80,37 +89,12 @@ bool UrbOutputer::ConsumeBytes(FieldCursor& cursor, LONG width) {
     return false;
 }
 
-CString UrbOutputer::Hex(int mode, int digits, ULONG64 value, bool have) {
-    if (!have)
-        return kUnknownText;
-    const bool grid = mode == OUTPUT_MODE_GRID;
-    CString text;
-    switch (digits) {
-    case 2: text.Format(grid ? "0x%02x" : "%02x", static_cast<unsigned>(value)); break;
-    case 4: text.Format(grid ? "0x%04x" : "%04x", static_cast<unsigned>(value)); break;
-    case 8: text.Format(grid ? "0x%08x" : "%08x", static_cast<unsigned>(value)); break;
-    default: text.Format(grid ? "0x%I64x" : "%I64x", value); break;
-    }
-    return text;
-}
-
-void UrbOutputer::Field(int mode, LPCSTR label, LPCSTR element, const CString& value) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->WriteValue(element, value);
-    else
-        m_pImp->AddItem(label, value, nullptr);
-}
-
-void UrbOutputer::HexField(int mode, LPCSTR label, LPCSTR element, int digits, size_t offset) {
-    ULONG64 value = 0;
-    bool have = false;
-    switch (digits) {
-    case 2: { BYTE v = 0; have = Get(mode, offset, v); value = v; break; }
-    case 4: { USHORT v = 0; have = Get(mode, offset, v); value = v; break; }
-    case 8: { ULONG v = 0; have = Get(mode, offset, v); value = v; break; }
-    default: { ULONG64 v = 0; have = Get(mode, offset, v); value = v; break; }
-    }
-    Field(mode, label, element, Hex(mode, digits, value, have));
+FieldWriter& UrbOutputer::Fields(int mode) {
+    std::optional<FieldWriter>& fields = m_fields[mode >= 0 && mode <= 2 ? mode : 3];
+    if (!fields || fields->Mode() != mode)
+        fields.emplace(*this, mode);
+    fields->SetNeeded(static_cast<ULONG>(m_nNeeded));
+    return *fields;
 }
 
 const BYTE* UrbOutputer::PayloadAt(size_t offset) const {
@@ -126,44 +110,43 @@ ULONG UrbOutputer::DataBytesAt(size_t offset, ULONG wanted) const {
 }
 
 void UrbOutputer::InsertUrbHeaderFields(int mode) {
-    HexField(mode, "URB Length", "UrbSize", 4, offsetof(URB_RECORD_HEAD, Length));
-    HexField(mode, "USBDDeviceHandle", "USBDDeviceHandle", 16, offsetof(URB_RECORD_HEAD, DeviceHandle));
+    FieldWriter& fields = Fields(mode);
+    fields.ValueField({"UrbSize", "URB Length"}, FieldFormat::Hex4, offsetof(URB_RECORD_HEAD, Length));
+    fields.ValueField({"USBDDeviceHandle", "USBDDeviceHandle"}, FieldFormat::Hex64,
+                      offsetof(URB_RECORD_HEAD, DeviceHandle));
 }
 
 void UrbOutputer::InsertUrbStatus(int mode) {
-    if (!m_Decode.HasOutputData() || mode == OUTPUT_MODE_HTML)
+    FieldWriter& fields = Fields(mode);
+    if (!m_Decode.HasOutputData())
         return;
+    // The status of the grid and the mark-up: the HTML report has none.
     ULONG status = 0;
-    const bool have = Get(mode, offsetof(URB_RECORD_HEAD, UsbdStatus), status);
+    const bool have = fields.Read(offsetof(URB_RECORD_HEAD, UsbdStatus), status, kGrid | kXml);
     CString text = kUnknownText;
     if (have)
         CStringContent().UsbdStatusName(text, status);
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValue("UrbStatus", Hex(mode, 8, status, have));
-        m_pImp->AddAttribute("Name", text);
-    } else if (have && (status & 0x80000000u) != 0) {
-        m_pImp->AddReadOnlyItem("URB Status", text);
-    } else {
-        m_pImp->AddItem("URB Status", text, nullptr);
-    }
+    fields.Field("UrbStatus", fields.Text(FieldFormat::Hex8, status, have), nullptr, kXml);
+    fields.Attribute("Name", text);
+    if (have && (status & 0x80000000u) != 0)
+        fields.FaultField("URB Status", text, kGrid);
+    else
+        fields.Field("URB Status", text, nullptr, kGrid);
 }
 
 void UrbOutputer::InsertTransferFlags(int mode, ULONG flags, bool have) {
-    Field(mode, "TransferFlags (as ULONG)", "TransferFlags", Hex(mode, 8, flags, have));
+    FieldWriter& fields = Fields(mode);
+    fields.Field({"TransferFlags", "TransferFlags (as ULONG)"}, fields.Text(FieldFormat::Hex8, flags, have));
     if (!have)
         return;
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->AddAttribute("Flag1", (flags & 1) ? "DIRECTION_IN" : "DIRECTION_OUT");
-        if (flags & 2)
-            m_pImp->AddAttribute("Flag2", "SHORT_TRANSFER_OK");
-        if (flags & 4)
-            m_pImp->AddAttribute("Flag3", "START_ISO_TRANSFER_ASAP");
-        if (flags & 8)
-            m_pImp->AddAttribute("Flag4", "DEFAULT_PIPE_TRANSFER");
-        return;
-    }
-    if (mode != OUTPUT_MODE_GRID)
-        return;
+    // The mark-up names each flag in an attribute; the grid adds a row of them.
+    fields.Attribute("Flag1", (flags & 1) ? "DIRECTION_IN" : "DIRECTION_OUT");
+    if (flags & 2)
+        fields.Attribute("Flag2", "SHORT_TRANSFER_OK");
+    if (flags & 4)
+        fields.Attribute("Flag3", "START_ISO_TRANSFER_ASAP");
+    if (flags & 8)
+        fields.Attribute("Flag4", "DEFAULT_PIPE_TRANSFER");
     CString text = DirectionWord((flags & 1) != 0);
     if (flags & 2)
         text += ", SHORT_TRANSFER_OK";
@@ -171,75 +154,75 @@ void UrbOutputer::InsertTransferFlags(int mode, ULONG flags, bool have) {
         text += " START_ISO_TRANSFER_ASAP";
     if (flags & 8)
         text += " DEFAULT_PIPE_TRANSFER";
-    m_pImp->AddItem("TransferFlags", text, nullptr);
+    fields.Field("TransferFlags", text, nullptr, kGrid);
 }
 
 void UrbOutputer::InsertTimeout(int mode, ULONG timeout, bool have) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->WriteValueWithAttribute("Timeout", Hex(mode, 8, timeout, have), "Units", "msec.");
-    else
-        m_pImp->AddItem("Timeout (msec)", Hex(mode, 8, timeout, have), nullptr);
+    FieldWriter& fields = Fields(mode);
+    fields.AttributedField({"Timeout", "Timeout (msec)"}, fields.Number(FieldFormat::Hex8, timeout, have), "Units",
+                           "msec.");
 }
 
 void UrbOutputer::InsertTransferBufferLength(int mode, ULONG length, bool have) {
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, have));
+    FieldWriter& fields = Fields(mode);
+    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Text(FieldFormat::Hex8, length, have));
 }
 
 void UrbOutputer::InsertByteField(int mode, FieldCursor& cursor, LPCSTR label) {
+    FieldWriter& fields = Fields(mode);
     const BYTE* p = cursor.p;
     const bool have = ConsumeBytes(cursor, 1);
-    Field(mode, label, label, Hex(mode, 2, have ? p[0] : 0, have));
+    fields.Field({label, label}, fields.Text(FieldFormat::Hex2, have ? p[0] : 0, have));
 }
 
 void UrbOutputer::InsertWordField(int mode, FieldCursor& cursor, LPCSTR label) {
+    FieldWriter& fields = Fields(mode);
     const BYTE* p = cursor.p;
     const bool have = ConsumeBytes(cursor, 2);
-    Field(mode, label, label, Hex(mode, 4, have ? tdl::LoadLe<USHORT>(p) : 0, have));
+    fields.Field({label, label}, fields.Text(FieldFormat::Hex4, have ? tdl::LoadLe<USHORT>(p) : 0, have));
 }
 
 void UrbOutputer::InsertDwordField(int mode, FieldCursor& cursor, LPCSTR label) {
+    FieldWriter& fields = Fields(mode);
     const BYTE* p = cursor.p;
     const bool have = ConsumeBytes(cursor, 4);
-    Field(mode, label, label, Hex(mode, 8, have ? tdl::LoadLe<ULONG>(p) : 0, have));
+    fields.Field({label, label}, fields.Text(FieldFormat::Hex8, have ? tdl::LoadLe<ULONG>(p) : 0, have));
 }
 
 void UrbOutputer::InsertHandle(int mode, FieldCursor& cursor, LPCSTR label, bool wide) {
+    FieldWriter& fields = Fields(mode);
     const BYTE* p = cursor.p;
     const bool have = ConsumeBytes(cursor, wide ? 8 : 4);
     const ULONG64 value = !have ? 0 : wide ? tdl::LoadLe<ULONG64>(p) : tdl::LoadLe<ULONG>(p);
-    Field(mode, label, label, Hex(mode, wide ? 16 : 8, value, have));
+    fields.Field({label, label}, fields.Text(wide ? FieldFormat::Hex64 : FieldFormat::Hex8, value, have));
 }
 
 void UrbOutputer::InsertPipeType(int mode, FieldCursor& cursor, LONG width) {
+    FieldWriter& fields = Fields(mode);
     const BYTE* p = cursor.p;
     if (!ConsumeBytes(cursor, width)) {
-        Field(mode, "PipeType", "PipeType", kUnknownText);
+        fields.Field({"PipeType", "PipeType"}, kUnknownText);
         return;
     }
     // The pipe block holds the endpoint's bmAttributes, whose low two bits are the transfer type.
     const ULONG type = width == 4 ? tdl::LoadLe<ULONG>(p) : (p[0] & 3u);
     CString name;
     CStringContent().TransferTypeName(static_cast<UCHAR>(type), name);
+    fields.Field("PipeType", name, nullptr, kXml);
     CString value;
-    if (mode == OUTPUT_MODE_XML)
-        value = name;
-    else
-        value.Format("%s (%d)", static_cast<LPCSTR>(name), static_cast<int>(type));
-    Field(mode, "PipeType", "PipeType", value);
+    value.Format("%s (%d)", static_cast<LPCSTR>(name), static_cast<int>(type));
+    fields.Field("PipeType", value, nullptr, kNotMarkup);
 }
 
 void UrbOutputer::InsertClassCodes(int mode, FieldCursor& cursor) {
-    struct Code {
-        LPCSTR label;
-        LPCSTR element;
-    };
-    static constexpr Code kCodes[3] = {
-        {"Class", "InterfaceClass"}, {"SubClass", "InterfaceSubClass"}, {"Protocol", "InterfaceProtocol"}};
+    FieldWriter& fields = Fields(mode);
+    static constexpr FieldLabels kCodes[3] = {
+        {"InterfaceClass", "Class"}, {"InterfaceSubClass", "SubClass"}, {"InterfaceProtocol", "Protocol"}};
     BYTE codes[3] = {};
     for (int i = 0; i < 3; ++i) {
         const BYTE* p = cursor.p;
         if (!ConsumeBytes(cursor, 1)) {
-            Field(mode, kCodes[i].label, kCodes[i].element, kUnknownText);
+            fields.Field(kCodes[i], kUnknownText);
             continue;
         }
         codes[i] = p[0];
@@ -252,30 +235,25 @@ void UrbOutputer::InsertClassCodes(int mode, FieldCursor& cursor) {
             content.SubClassName(codes[0], codes[1], hex, name);
         else
             content.ProtocolName(codes[0], codes[1], codes[2], 0, hex, name);
-        if (mode == OUTPUT_MODE_XML) {
-            m_pImp->WriteValue(kCodes[i].element, Hex(mode, 2, codes[i]));
-            m_pImp->AddAttribute("Name", name);
-        } else {
-            CString value;
-            value.Format("%s (%s)", static_cast<LPCSTR>(name), static_cast<LPCSTR>(hex));
-            m_pImp->AddItem(kCodes[i].label, value, nullptr);
-        }
+        // The mark-up's code in its own form; the grid's as the name table gives it.
+        fields.NameFirstField(kCodes[i], name, fields.Number(FieldFormat::Hex2, codes[i]), "Name",
+                              FieldDecl::kAttributeAfter, kXml);
+        fields.NameFirstField(kCodes[i], name, hex, "Name", 0, kNotMarkup);
     }
 }
 
 void UrbOutputer::InsertEndpointAddress(int mode, FieldCursor& cursor, BYTE address) {
+    FieldWriter& fields = Fields(mode);
     if (!ConsumeBytes(cursor, 1)) {
-        Field(mode, "EndpointAddress", "EndpointAddress", kUnknownText);
+        fields.Field({"EndpointAddress", "EndpointAddress"}, kUnknownText);
         return;
     }
     const bool in = (address & 0x80) != 0;
-    if (mode == OUTPUT_MODE_GRID) {
-        CString value;
-        value.Format("0x%02x (%s,%d)", address, DirectionWord(in), address & 15);
-        m_pImp->AddItem("EndpointAddress", value, nullptr);
-    } else if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValueWithAttribute("EndpointAddress", Hex(mode, 2, address), "Direction", DirectionWord(in));
-    }
+    CString value;
+    value.Format("0x%02x (%s,%d)", address, DirectionWord(in), address & 15);
+    fields.Field("EndpointAddress", value, nullptr, kGrid);
+    fields.AttributedField("EndpointAddress", fields.Number(FieldFormat::Hex2, address), "Direction", DirectionWord(in),
+                           nullptr, kXml);
 }
 
 bool UrbOutputer::IsDirectionIn(size_t pipeOffset, ULONG transferFlags) const {
@@ -292,12 +270,13 @@ bool UrbOutputer::IsDirectionIn(size_t pipeOffset, ULONG transferFlags) const {
 }
 
 void UrbOutputer::InsertPipeInformation(int mode, size_t pipeOffset) {
-    OpenBlock(mode, "PipeInformation", "Pipe Information", "");
+    FieldWriter& fields = Fields(mode);
+    fields.Open(FieldSection::Block, {"PipeInformation", "Pipe Information"}, "");
     const size_t size = m_Decode.GetPayload().size();
     if (size < pipeOffset + kPipeBlockSize)
-        OutputTruncation(mode, m_nNeeded);
-    FieldCursor cursor{PayloadAt(std::min(pipeOffset, size)), static_cast<LONG>(DataBytesAt(pipeOffset, kPipeBlockSize)),
-                       kPipeBlockSize};
+        fields.ReportTruncation(m_nNeeded);
+    FieldCursor cursor{PayloadAt(std::min(pipeOffset, size)),
+                       static_cast<LONG>(DataBytesAt(pipeOffset, kPipeBlockSize)), kPipeBlockSize};
     ConsumeBytes(cursor, 1);
     const BYTE* p = cursor.p;
     const BYTE interfaceNumber = cursor.dataLeft >= 1 ? p[0] : 0;
@@ -305,11 +284,8 @@ void UrbOutputer::InsertPipeInformation(int mode, size_t pipeOffset) {
     InsertByteField(mode, cursor, "InterfaceNumber");
     if (haveInterface && interfaceNumber == URB_RECORD_PIPE_UNKNOWN) {
         ConsumeBytes(cursor, 4);
-        if (mode == OUTPUT_MODE_GRID) {
-            m_pImp->AddItem("EndpointAddress", kUnknownText, nullptr);
-            m_pImp->AddItem("PipeType", kUnknownText, nullptr);
-            m_pImp->AddItem("MaxPacketSize (low byte)", kUnknownText, nullptr);
-        }
+        for (const char* label : {"EndpointAddress", "PipeType", "MaxPacketSize (low byte)"})
+            fields.Field(label, kUnknownText, nullptr, kGrid);
     } else {
         const BYTE address = cursor.dataLeft >= 1 ? cursor.p[0] : 0;
         InsertEndpointAddress(mode, cursor, address);
@@ -317,41 +293,14 @@ void UrbOutputer::InsertPipeInformation(int mode, size_t pipeOffset) {
         const BYTE* maxPacket = cursor.p;
         const bool haveMaxPacket = ConsumeBytes(cursor, 1);
         InsertPipeType(mode, cursor, 1);
-        Field(mode, "MaxPacketSize (low byte)", "MaxPacketSizeLo", Hex(mode, 2, haveMaxPacket ? maxPacket[0] : 0,
-                                                                       haveMaxPacket));
+        fields.Field({"MaxPacketSizeLo", "MaxPacketSize (low byte)"},
+                     fields.Text(FieldFormat::Hex2, haveMaxPacket ? maxPacket[0] : 0, haveMaxPacket));
         ConsumeBytes(cursor, 1);
     }
     ULONG64 handle = 0;
     const bool haveHandle = m_Decode.ReadPayload(pipeOffset + offsetof(URB_RECORD_PIPE, PipeHandle), handle);
-    Field(mode, "PipeHandle", "PipeHandle", Hex(mode, 16, handle, haveHandle));
-    CloseBlock(mode);
-}
-
-void UrbOutputer::OpenBlock(int mode, LPCSTR element, LPCSTR caption, LPCSTR value) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement(element);
-    else
-        m_pImp->BeginValueGroup(caption, value);
-}
-
-void UrbOutputer::CloseBlock(int mode) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
-    else
-        m_pImp->ExpandCurrent();
-    m_pImp->EndGroup();
-}
-
-void UrbOutputer::OpenGridGroup(int mode, LPCSTR caption) {
-    if (mode == OUTPUT_MODE_GRID)
-        m_pImp->BeginValueGroup(caption, "");
-}
-
-void UrbOutputer::CloseGridGroup(int mode) {
-    if (mode != OUTPUT_MODE_GRID)
-        return;
-    m_pImp->ExpandCurrent();
-    m_pImp->EndGroup();
+    fields.Field({"PipeHandle", "PipeHandle"}, fields.Text(FieldFormat::Hex64, handle, haveHandle));
+    fields.Close(FieldSection::Block);
 }
 
 void UrbOutputer::InsertSetupPacket(int mode, const BYTE* setup) {
@@ -359,19 +308,23 @@ void UrbOutputer::InsertSetupPacket(int mode, const BYTE* setup) {
 }
 
 void UrbOutputer::InsertSetupPacketAt(int mode, size_t offset) {
+    FieldWriter& fields = Fields(mode);
     const size_t size = m_Decode.GetPayload().size();
     if (size < offset + 8)
-        OutputTruncation(mode, m_nNeeded);
-    InsertSetupPacket(mode, FieldCursor{PayloadAt(std::min(offset, size)), static_cast<LONG>(DataBytesAt(offset, 8)), 8});
+        fields.ReportTruncation(m_nNeeded);
+    InsertSetupPacket(mode,
+                      FieldCursor{PayloadAt(std::min(offset, size)), static_cast<LONG>(DataBytesAt(offset, 8)), 8});
 }
 
 void UrbOutputer::InsertSetupPacket(int mode, FieldCursor cursor) {
-    OpenBlock(mode, "SetupPacket", "Setup Packet", "");
+    FieldWriter& fields = Fields(mode);
+    fields.Open(FieldSection::Block, {"SetupPacket", "Setup Packet"}, "");
     InsertSetupFields(mode, cursor);
-    CloseBlock(mode);
+    fields.Close(FieldSection::Block);
 }
 
 void UrbOutputer::InsertSetupFields(int mode, FieldCursor& cursor) {
+    FieldWriter& fields = Fields(mode);
     const BYTE* typeByte = cursor.p;
     const bool haveType = cursor.dataLeft >= 1 && cursor.structureLeft >= 1;
     InsertByteField(mode, cursor, "RequestTypeReservedBits");
@@ -380,19 +333,15 @@ void UrbOutputer::InsertSetupFields(int mode, FieldCursor& cursor) {
     const bool standard = haveType && ((typeByte[0] >> 5) & 3) == 0;
     const BYTE* p = cursor.p;
     if (!ConsumeBytes(cursor, 1)) {
-        Field(mode, "Request", "Request", kUnknownText);
+        fields.Field({"Request", "Request"}, kUnknownText);
     } else if (!standard) {
-        Field(mode, "Request", "Request", Hex(mode, 2, p[0]));
+        fields.Field({"Request", "Request"}, fields.Text(FieldFormat::Hex2, p[0]));
     } else {
+        // The mark-up's number in hexadecimal, the grid's in decimal.
         LPCSTR name = CStringContent::StandardRequestText(p[0]);
-        if (mode == OUTPUT_MODE_XML) {
-            m_pImp->WriteValue("Request", Hex(mode, 2, p[0]));
-            m_pImp->AddAttribute("Name", name);
-        } else {
-            CString value;
-            value.Format("%s (%d)", name, p[0]);
-            m_pImp->AddItem("Request", value, nullptr);
-        }
+        fields.NameFirstField("Request", name, fields.Number(FieldFormat::Hex2, p[0]), "Name",
+                              FieldDecl::kAttributeAfter, kXml);
+        fields.NameFirstField("Request", name, fields.Number(FieldFormat::Decimal, p[0]), "Name", 0, kNotMarkup);
     }
     const bool haveRequest = cursor.p != p;
     LPCSTR indexLabel = "Index";
@@ -405,8 +354,8 @@ void UrbOutputer::InsertSetupFields(int mode, FieldCursor& cursor) {
             if ((wValue >> 8) == 3)
                 indexLabel = "LangID";
         } else {
-            Field(mode, "DescriptorType.wValueHi", "DescriptorType.wValueHi", kUnknownText);
-            Field(mode, "DescriptorIndex.wValueLo", "DescriptorIndex.wValueLo", kUnknownText);
+            fields.Field({"DescriptorType.wValueHi", "DescriptorType.wValueHi"}, kUnknownText);
+            fields.Field({"DescriptorIndex.wValueLo", "DescriptorIndex.wValueLo"}, kUnknownText);
         }
     } else {
         InsertWordField(mode, cursor, "Value");
@@ -416,17 +365,13 @@ void UrbOutputer::InsertSetupFields(int mode, FieldCursor& cursor) {
 }
 
 void UrbOutputer::InsertDescriptorTypeIndex(int mode, USHORT wValue) {
+    FieldWriter& fields = Fields(mode);
     const auto type = static_cast<BYTE>(wValue >> 8);
     CString name;
     CStringContent().DescriptorTypeName(type, name);
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValueWithAttribute("DescriptorType.wValueHi", Hex(mode, 2, type), "Name", name);
-    } else {
-        CString value;
-        value.Format("%s (%s)", static_cast<LPCSTR>(Hex(mode, 2, type)), static_cast<LPCSTR>(name));
-        m_pImp->AddItem("DescriptorType.wValueHi", value, nullptr);
-    }
-    Field(mode, "DescriptorIndex.wValueLo", "DescriptorIndex.wValueLo", Hex(mode, 2, wValue & 0xFF));
+    fields.NamedField("DescriptorType.wValueHi", fields.Number(FieldFormat::Hex2, type), "Name", name);
+    fields.Field({"DescriptorIndex.wValueLo", "DescriptorIndex.wValueLo"},
+                 fields.Text(FieldFormat::Hex2, wValue & 0xFF));
 }
 
 BYTE UrbOutputer::ComposeRequestType(BYTE direction, BYTE type, BYTE recipient) {
@@ -445,34 +390,43 @@ void UrbOutputer::RequestTypeText(BYTE type, BYTE recipient, LPCSTR typeWord, BY
 }
 
 void UrbOutputer::InsertRequestType(int mode) {
+    FieldWriter& fields = Fields(mode);
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
     if (m_Decode.HasInputData()) {
         ULONG flags = 0;
-        const bool have = Get(mode, offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, TransferFlags), flags);
+        const bool have = fields.Read(offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, TransferFlags), flags);
         InsertTransferFlags(mode, flags, have);
     }
     BYTE bits = 0;
-    const bool have = Get(mode, offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, RequestTypeReservedBits), bits);
-    if (mode == OUTPUT_MODE_XML || !have) {
-        Field(mode, "RequestTypeReservedBits", "RequestTypeReservedBits", Hex(mode, 2, bits, have));
+    const bool have = fields.Read(offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, RequestTypeReservedBits), bits);
+    const CString hex = fields.Text(FieldFormat::Hex2, bits, have);
+    if (!have) {
+        fields.Field("RequestTypeReservedBits", hex);
         return;
     }
+    // The grid media read the bits' meaning beside them.
+    fields.Field("RequestTypeReservedBits", hex, nullptr, kXml);
     CString value;
-    value.Format(mode == OUTPUT_MODE_GRID ? "0x%02x (%s,%s,%s)" : "%02x (%s,%s,%s)", bits,
-                 DirectionWord((bits & 0x80) != 0), TypeWord(static_cast<BYTE>((bits >> 5) & 3)),
-                 RecipientWordUpper(bits & 0x1F));
-    m_pImp->AddItem("RequestTypeReservedBits", value, nullptr);
+    value.Format("%s (%s,%s,%s)", hex.GetString(), DirectionWord((bits & 0x80) != 0),
+                 TypeWord(static_cast<BYTE>((bits >> 5) & 3)), RecipientWordUpper(bits & 0x1F));
+    fields.Field("RequestTypeReservedBits", value, nullptr, kNotMarkup);
 }
 
 bool UrbOutputer::InsertRecipient(int mode, LPCSTR typeWord, CString& hex, CString& triple, CString& description,
                                   BYTE& bmRequestType) {
+    if (!ReadRecipient(typeWord, triple, description, bmRequestType))
+        return false;
+    hex = Fields(mode).Text(FieldFormat::Hex2, bmRequestType);
+    return true;
+}
+
+bool UrbOutputer::ReadRecipient(LPCSTR typeWord, CString& triple, CString& description, BYTE& bmRequestType) const {
     bmRequestType = 0;
     if (!m_Decode.ReadPayload(GetControlLayout().setup, bmRequestType))
         return false;
     const bool in = (bmRequestType & 0x80) != 0;
     const BYTE recipient = bmRequestType & 0x1F;
-    hex = Hex(mode, 2, bmRequestType);
     triple.Format("(%s,%s,%s)", DirectionWord(in), TypeWord(static_cast<BYTE>((bmRequestType >> 5) & 3)),
                   RecipientWordUpper(recipient));
     description.Format("%s request %s %s", typeWord, in ? "from" : "to", RecipientWord(recipient));
@@ -480,24 +434,20 @@ bool UrbOutputer::InsertRecipient(int mode, LPCSTR typeWord, CString& hex, CStri
 }
 
 void UrbOutputer::InsertBmRequestType(int mode, BYTE bmRequestType) {
-    const CString hex = Hex(mode, 2, bmRequestType);
+    FieldWriter& fields = Fields(mode);
+    const CString hex = fields.Text(FieldFormat::Hex2, bmRequestType);
     switch (m_nFunction) {
     case 26:
     case 27:
     case 28:
     case 31:
-        if (mode == OUTPUT_MODE_XML) {
-            m_pImp->WriteValue("bmRequestType", hex);
-            m_pImp->AddAttribute("Note", "Calculated value");
-        } else {
-            CString value;
-            value.Format("%s (calculated)", static_cast<LPCSTR>(hex));
-            m_pImp->AddItem("bmRequestType", value, nullptr);
-        }
+        fields.Field("bmRequestType", hex, nullptr, kXml);
+        fields.Attribute("Note", "Calculated value");
+        fields.Field("bmRequestType", hex + " (calculated)", nullptr, kNotMarkup);
         break;
     case 8:
     case 50:
-        Field(mode, "bmRequestType", "bmRequestType", hex);
+        fields.Field({"bmRequestType", "bmRequestType"}, hex);
         break;
     default:
         break;
@@ -505,34 +455,40 @@ void UrbOutputer::InsertBmRequestType(int mode, BYTE bmRequestType) {
 }
 
 void UrbOutputer::InsertCalculatedSetupPacket(int mode, BYTE bmRequestType, const CString& description) {
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->BeginSection("SetupPacket", "Description", description);
-        m_pImp->WriteValue("bmRequestType", Hex(mode, 2, bmRequestType));
-        m_pImp->AddAttribute("Note", "Calculated value");
-    } else {
-        m_pImp->BeginValueGroup("Setup Packet", description);
-        CString value;
-        value.Format("%s (Calculated value)", static_cast<LPCSTR>(Hex(mode, 2, bmRequestType)));
-        m_pImp->AddItem("bmRequestType", value, nullptr);
-    }
-    HexField(mode, "Request", "Request", 2, offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, Request));
-    HexField(mode, "Value", "Value", 4, offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, Value));
-    HexField(mode, "Index", "Index", 4, offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, Index));
-    HexField(mode, "Length", "Length", 8, offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, TransferBufferLength));
-    CloseBlock(mode);
+    FieldWriter& fields = Fields(mode);
+    fields.Open(FieldSection::Block, {"SetupPacket", "Setup Packet"}, description, kAllMedia, "Description");
+    const CString hex = fields.Text(FieldFormat::Hex2, bmRequestType);
+    fields.Field("bmRequestType", hex, nullptr, kXml);
+    fields.Attribute("Note", "Calculated value");
+    fields.Field("bmRequestType", hex + " (Calculated value)", nullptr, kNotMarkup);
+    fields.ValueField({"Request", "Request"}, FieldFormat::Hex2, offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, Request));
+    fields.ValueField({"Value", "Value"}, FieldFormat::Hex4, offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, Value));
+    fields.ValueField({"Index", "Index"}, FieldFormat::Hex4, offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, Index));
+    fields.ValueField({"Length", "Length"}, FieldFormat::Hex8,
+                      offsetof(URB_RECORD_VENDOR_CLASS_REQUEST, TransferBufferLength));
+    fields.Close(FieldSection::Block);
 }
 
 int UrbOutputer::VendorClassBufferKind(ULONG function) {
     switch (function) {
-    case 23: return 5;
-    case 24: return 6;
-    case 25: return 7;
-    case 32: return 8;
-    case 26: return 9;
-    case 27: return 10;
-    case 28: return 11;
-    case 31: return 12;
-    default: return 1;
+    case 23:
+        return 5;
+    case 24:
+        return 6;
+    case 25:
+        return 7;
+    case 32:
+        return 8;
+    case 26:
+        return 9;
+    case 27:
+        return 10;
+    case 28:
+        return 11;
+    case 31:
+        return 12;
+    default:
+        return 1;
     }
 }
 
@@ -551,17 +507,21 @@ ULONG UrbOutputer::ShownBytes(int kind, ULONG capturedLength) const {
         pSettings = pApp ? &pApp->m_Settings : nullptr;
     }
     switch (kind) {
-    case 1: return BytesBySizeCode(pSettings ? pSettings->CtrlMaxSize : 0, capturedLength);
-    case 3: return BytesBySizeCode(pSettings ? pSettings->BulkMaxSize : 0, capturedLength);
-    case 4: return BytesBySizeCode(pSettings ? pSettings->IsochMaxSize : 0, capturedLength);
-    default: return capturedLength;
+    case 1:
+        return BytesBySizeCode(pSettings ? pSettings->CtrlMaxSize : 0, capturedLength);
+    case 3:
+        return BytesBySizeCode(pSettings ? pSettings->BulkMaxSize : 0, capturedLength);
+    case 4:
+        return BytesBySizeCode(pSettings ? pSettings->IsochMaxSize : 0, capturedLength);
+    default:
+        return capturedLength;
     }
 }
 
 CString UrbOutputer::TransferBufferHex(const BYTE* data, ULONG capturedLength, int kind) const {
     // The mark-up text follows the data bar's rule, the control code serving both control kinds; other
     // kinds show their first 8 bytes.
-    const ULONG count = kind == 2 ? ShownBytes(1, capturedLength)
+    const ULONG count = kind == 2                ? ShownBytes(1, capturedLength)
                         : kind >= 1 && kind <= 4 ? ShownBytes(kind, capturedLength)
                                                  : std::min<ULONG>(capturedLength, 8);
     CString text;
@@ -569,28 +529,28 @@ CString UrbOutputer::TransferBufferHex(const BYTE* data, ULONG capturedLength, i
     return text;
 }
 
-void UrbOutputer::InsertTransferBuffer(int kind, bool input, const BYTE* data, ULONG transferBufferLength,
-                                       ULONG capturedLength, ULONG startingOffset) {
+void UrbOutputer::InsertTransferBuffer(FieldWriter& fields, LPCSTR caption, int kind, bool input, const BYTE* data,
+                                       ULONG transferBufferLength, ULONG capturedLength, ULONG startingOffset) {
     LPCSTR title = BufferKindTitle(kind);
-    if (!title)
-        return;
-    // An empty piece names its start as its end rather than wrapping below it.
-    const ULONG last = capturedLength ? startingOffset + capturedLength - 1 : startingOffset;
     CString text;
-    text.Format("  %s %s - record #%u            (0x%X - 0x%X / 0x%X)", title, input ? "(Input)" : "(Output)",
-                m_Decode.GetSequenceNumber(), startingOffset, last, transferBufferLength);
-    CPanePointers panes;
-    panes.DataBarSetTitle(text);
-    panes.DataBarSetDataBuffer(data, ShownBytes(kind, capturedLength));
+    if (title) {
+        // An empty piece names its start as its end rather than wrapping below it.
+        const ULONG last = capturedLength ? startingOffset + capturedLength - 1 : startingOffset;
+        text.Format("  %s %s - record #%u            (0x%X - 0x%X / 0x%X)", title, input ? "(Input)" : "(Output)",
+                    m_Decode.GetSequenceNumber(), startingOffset, last, transferBufferLength);
+    }
+    fields.DataBuffer(caption, text, data, title ? ShownBytes(kind, capturedLength) : 0);
 }
 
 void UrbOutputer::InsertTransferData(int mode, size_t dataOffset, ULONG transferBufferLength, ULONG capturedLength,
-                                     ULONG startingOffset, bool directionIn, ULONG status, int kind) {
-    if (mode == OUTPUT_MODE_HTML)
+                                     ULONG startingOffset, bool directionIn, ULONG status, int kind, uint8_t media) {
+    FieldWriter& fields = Fields(mode);
+    // The data is the grid's and the mark-up's (as the caller asks): elsewhere it is no part of the record.
+    if (!fields.In(media))
         return;
     const ULONG count = DataBytesAt(dataOffset, capturedLength);
     if (count < capturedLength)
-        OutputTruncation(mode, dataOffset + capturedLength);
+        fields.ReportTruncation(dataOffset + capturedLength);
     // An "iCnt" continues a request's OUT data although the record view counts it to neither side.
     const bool requestSide = m_Decode.HasInputData() || m_Decode.GetLogType() == LogTag::iCnt;
     bool input;
@@ -601,35 +561,36 @@ void UrbOutputer::InsertTransferData(int mode, size_t dataOffset, ULONG transfer
     else
         return;
     const BYTE* data = PayloadAt(dataOffset);
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValue("TransferBuffer", count ? TransferBufferHex(data, count, kind) : CString());
-        CString captured;
-        captured.Format("%08x", count);
-        m_pImp->AddAttribute("CaptureLength", captured);
-        return;
-    }
-    m_pImp->AddDataBufferItem(input ? "TransferBuffer (In)" : "TransferBuffer (Out)");
-    InsertTransferBuffer(kind, input, data, transferBufferLength, count, startingOffset);
+    // The hex text is made only where it is shown: a bulk record's may be a quarter of a megabyte.
+    if (fields.In(kXml))
+        fields.Field("TransferBuffer", count ? TransferBufferHex(data, count, kind) : CString(), nullptr, kXml);
+    CString captured;
+    captured.Format("%08x", count);
+    fields.Attribute("CaptureLength", captured);
+    InsertTransferBuffer(fields, input ? "TransferBuffer (In)" : "TransferBuffer (Out)", kind, input, data,
+                         transferBufferLength, count, startingOffset);
 }
 
-void UrbOutputer::OutputLengthAndStatusBuffer(int mode, size_t lengthOffset, int digits, size_t dataOffset) {
+void UrbOutputer::OutputLengthAndStatusBuffer(int mode, size_t lengthOffset, FieldFormat format, size_t dataOffset) {
+    FieldWriter& fields = Fields(mode);
     ULONG length = 0;
-    const bool haveLength = Get(mode, lengthOffset, length);
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, digits, length, haveLength));
+    const bool haveLength = fields.Read(lengthOffset, length);
+    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Text(format, length, haveLength));
     if (haveLength)
         InsertStatusBuffer(mode, dataOffset, length);
 }
 
 void UrbOutputer::InsertStatusBuffer(int mode, size_t dataOffset, ULONG transferBufferLength) {
+    FieldWriter& fields = Fields(mode);
     ULONG status = 0;
     if (!m_Decode.HasOutputData() || !m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, UsbdStatus), status) ||
         static_cast<LONG>(status) < 0)
         return;
     const ULONG count = DataBytesAt(dataOffset, transferBufferLength);
     if (count < transferBufferLength)
-        OutputTruncation(mode, dataOffset + transferBufferLength);
+        fields.ReportTruncation(dataOffset + transferBufferLength);
     CString text;
     if (count)
         CStringContent().HexDumpHtml(text, PayloadAt(dataOffset), count, 16);
-    Field(mode, "TransferBuffer (In)", "TransferBuffer", text);
+    fields.Field({"TransferBuffer", "TransferBuffer (In)"}, text);
 }

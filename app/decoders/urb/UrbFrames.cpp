@@ -21,115 +21,112 @@ bool CompletedWithoutError(const CLogRecordDecode& decode) {
 } // namespace
 
 void UrbOutputer::OutputGetFrameLength(int mode, ULONG, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_GET_FRAME_LENGTH;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-GetFrameLength");
+    fields.Open(FieldSection::Element, "URB-GetFrameLength");
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
     if (CompletedWithoutError(m_Decode)) {
-        HexField(mode, "Frame Length", "FrameLength", 8, offsetof(Part, FrameLength));
-        HexField(mode, "Frame Number", "FrameNumber", 8, offsetof(Part, FrameNumber));
+        fields.ValueField({"FrameLength", "Frame Length"}, FieldFormat::Hex8, offsetof(Part, FrameLength));
+        fields.ValueField({"FrameNumber", "Frame Number"}, FieldFormat::Hex8, offsetof(Part, FrameNumber));
     }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputSetFrameLength(int mode, ULONG, const BYTE*) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-SetFrameLength");
+    FieldWriter& fields = Fields(mode);
+    fields.Open(FieldSection::Element, "URB-SetFrameLength");
     InsertUrbHeaderFields(mode);
     if (m_Decode.HasInputData())
-        HexField(mode, "Frame Length Delta", "FrameLengthDelta", 8, offsetof(URB_RECORD_FRAME_PARAMETER, Parameter));
+        fields.ValueField({"FrameLengthDelta", "Frame Length Delta"}, FieldFormat::Hex8,
+                          offsetof(URB_RECORD_FRAME_PARAMETER, Parameter));
     InsertUrbStatus(mode);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputGetFrameNumber(int mode, ULONG, const BYTE*) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-GetFrameNumber");
+    FieldWriter& fields = Fields(mode);
+    fields.Open(FieldSection::Element, "URB-GetFrameNumber");
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
     if (CompletedWithoutError(m_Decode))
-        HexField(mode, "Frame Number", "FrameNumber", 8, offsetof(URB_RECORD_FRAME_PARAMETER, Parameter));
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+        fields.ValueField({"FrameNumber", "Frame Number"}, FieldFormat::Hex8,
+                          offsetof(URB_RECORD_FRAME_PARAMETER, Parameter));
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputPipeIoPolicy(int mode, ULONG, const BYTE*, int setPolicy) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_PIPE_IO_POLICY;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-PipeIoPolicy");
+    fields.Open(FieldSection::Element, "URB-PipeIoPolicy");
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
     InsertPipeInformation(mode, offsetof(Part, Pipe));
     // SET carries its parameters on the request side, GET answers them on the completion side.
     const bool show = setPolicy ? m_Decode.HasInputData() : m_Decode.HasOutputData();
     if (show) {
-        OpenBlock(mode, "UsbIoParameters", "USB IO Parameters", "");
-        HexField(mode, "UsbIoPriority", "UsbIoPriority", 8, offsetof(Part, Parameters));
-        HexField(mode, "UsbMaxPendingIrps", "UsbMaxPendingIrps", 8, offsetof(Part, Parameters) + 4);
+        fields.Open(FieldSection::Block, {"UsbIoParameters", "USB IO Parameters"}, "");
+        fields.ValueField({"UsbIoPriority", "UsbIoPriority"}, FieldFormat::Hex8, offsetof(Part, Parameters));
+        fields.ValueField({"UsbMaxPendingIrps", "UsbMaxPendingIrps"}, FieldFormat::Hex8,
+                          offsetof(Part, Parameters) + 4);
         if (!setPolicy)
-            HexField(mode, "UsbMaxControllerTransfer", "UsbMaxControllerTransfer", 8, offsetof(Part, Parameters) + 8);
-        CloseBlock(mode);
+            fields.ValueField({"UsbMaxControllerTransfer", "UsbMaxControllerTransfer"}, FieldFormat::Hex8,
+                              offsetof(Part, Parameters) + 8);
+        fields.Close(FieldSection::Block);
     }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputOpenEndpoint(int mode, ULONG, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_OPEN_ENDPOINT;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-OpenEndpoint");
-    HexField(mode, "URB Length", "UrbSize", 4, offsetof(Part, Length));
+    fields.Open(FieldSection::Element, "URB-OpenEndpoint");
+    fields.ValueField({"UrbSize", "URB Length"}, FieldFormat::Hex4, offsetof(Part, Length));
     InsertUrbStatus(mode);
-    OpenGridGroup(mode, "Open Endpoint Request");
-    HexField(mode, "ushort1", "ushort1", 4, offsetof(Part, Word24));
-    HexField(mode, "Flags", "Flags", 4, offsetof(Part, Word26));
+    fields.Open(FieldSection::GridGroup, "Open Endpoint Request");
+    fields.ValueField({"ushort1", "ushort1"}, FieldFormat::Hex4, offsetof(Part, Word24));
+    fields.ValueField({"Flags", "Flags"}, FieldFormat::Hex4, offsetof(Part, Word26));
     // The record holds the descriptor's seven standard bytes whatever its own length byte claims.
     BYTE bLength = 0;
-    if (Get(mode, offsetof(Part, EndpointDescriptor), bLength)) {
+    if (fields.Read(offsetof(Part, EndpointDescriptor), bLength)) {
         const ULONG count = std::min({static_cast<ULONG>(bLength), kEndpointDescriptorSize,
                                       DataBytesAt(offsetof(Part, EndpointDescriptor), kEndpointDescriptorSize)});
         ULONG consumed = 0;
-        const bool grid = mode != OUTPUT_MODE_XML;
         EndpointDescOutputer(m_pImp, m_pContext, PayloadAt(offsetof(Part, EndpointDescriptor)), count)
-            .Output(mode, grid ? "Descriptor Type" : "EndpointDescriptor", grid ? "ENDPOINT" : "", consumed, false);
+            .Output(mode, FieldLabels("EndpointDescriptor", "Descriptor Type").For(mode),
+                    FieldLabels("", "ENDPOINT").For(mode), consumed, false);
     }
-    HexField(mode, "ulong3", "ulong3", 8, offsetof(Part, Ulong36));
+    fields.ValueField({"ulong3", "ulong3"}, FieldFormat::Hex8, offsetof(Part, Ulong36));
     if (m_Decode.HasOutputData()) {
-        HexField(mode, "HcdEndpoint", "HcdEndpoint", 16, offsetof(Part, Address40));
-        HexField(mode, "ulong4", "ulong4", 8, offsetof(Part, Ulong48));
+        fields.ValueField({"HcdEndpoint", "HcdEndpoint"}, FieldFormat::Hex64, offsetof(Part, Address40));
+        fields.ValueField({"ulong4", "ulong4"}, FieldFormat::Hex8, offsetof(Part, Ulong48));
     }
-    CloseGridGroup(mode);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::GridGroup);
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputCloseEndpoint(int mode, ULONG, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_CLOSE_ENDPOINT;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-CloseEndpoint");
-    HexField(mode, "URB Length", "UrbSize", 4, offsetof(Part, Length));
+    fields.Open(FieldSection::Element, "URB-CloseEndpoint");
+    fields.ValueField({"UrbSize", "URB Length"}, FieldFormat::Hex4, offsetof(Part, Length));
     InsertUrbStatus(mode);
-    OpenGridGroup(mode, "Close Endpoint Request");
-    HexField(mode, "HcdEndpoint", "HcdEndpoint", 16, offsetof(Part, Parameter));
-    CloseGridGroup(mode);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Open(FieldSection::GridGroup, "Close Endpoint Request");
+    fields.ValueField({"HcdEndpoint", "HcdEndpoint"}, FieldFormat::Hex64, offsetof(Part, Parameter));
+    fields.Close(FieldSection::GridGroup);
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputGetEndpointState(int mode, ULONG, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_GET_ENDPOINT_STATE;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-GetEndpointState");
-    HexField(mode, "URB Length", "UrbSize", 4, offsetof(Part, Length));
+    fields.Open(FieldSection::Element, "URB-GetEndpointState");
+    fields.ValueField({"UrbSize", "URB Length"}, FieldFormat::Hex4, offsetof(Part, Length));
     InsertUrbStatus(mode);
-    OpenGridGroup(mode, "Get Endpoint State Request");
-    HexField(mode, "HcdEndpoint", "HcdEndpoint", 16, offsetof(Part, Parameter));
+    fields.Open(FieldSection::GridGroup, "Get Endpoint State Request");
+    fields.ValueField({"HcdEndpoint", "HcdEndpoint"}, FieldFormat::Hex64, offsetof(Part, Parameter));
     if (m_Decode.HasOutputData())
-        HexField(mode, "Flags", "Flags", 8, offsetof(Part, NextParameter));
-    CloseGridGroup(mode);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+        fields.ValueField({"Flags", "Flags"}, FieldFormat::Hex8, offsetof(Part, NextParameter));
+    fields.Close(FieldSection::GridGroup);
+    fields.Close(FieldSection::Element);
 }

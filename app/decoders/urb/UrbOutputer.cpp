@@ -8,9 +8,11 @@
 #include "app/decoders/urb/HubUrbOutputer.h"
 #include "app/decoders/urb/MscBOTUrbOutputer.h"
 #include "app/decoders/urb/PrinterUrbOutputer.h"
+#include "app/decoders/urb/UrbFunctions.h"
 #include "common/LogHeader.h"
-#include "common/RecordTags.h"
 #include "common/RecordPayloads.h"
+#include "common/RecordTags.h"
+#include "usb.h"
 
 namespace {
 
@@ -56,7 +58,7 @@ ULONG UrbOutputer::GetClassKind() {
     return m_Decode.GetClassKind();
 }
 
-void UrbOutputer::FormatFunctionName(CString& text, int mode, CString& classText, CString& classRequestText) {
+void UrbOutputer::FormatFunctionName(CString& text, bool titled, CString& classText, CString& classRequestText) {
     const auto code = static_cast<USHORT>(m_Decode.GetFunctionCode());
     CString nameText;
     CString plainName;
@@ -74,9 +76,9 @@ void UrbOutputer::FormatFunctionName(CString& text, int mode, CString& classText
     text.Empty();
     if (nameText.IsEmpty())
         text.Format("URB_FUNCTION_0x%04X", code);
-    else if (mode == OUTPUT_MODE_GRID)
+    else if (titled)
         text.Format("URB_FUNCTION_%s (0x%X)", static_cast<LPCSTR>(nameText), code);
-    else if (mode == OUTPUT_MODE_XML)
+    else
         text.Format("URB_FUNCTION_%s", static_cast<LPCSTR>(nameText));
 
     classText.Empty();
@@ -98,7 +100,7 @@ void UrbOutputer::FormatFunctionName(CString& text, int mode, CString& classText
     default:
         break;
     }
-    if (mode == OUTPUT_MODE_GRID) {
+    if (titled) {
         CString codeText;
         codeText.Format(" (0x%02x)", classRequestCode);
         classRequestText += codeText;
@@ -109,7 +111,7 @@ void UrbOutputer::OutputFunctionCode() {
     CString text;
     CString classText;
     CString classRequestText;
-    FormatFunctionName(text, OUTPUT_MODE_XML, classText, classRequestText);
+    FormatFunctionName(text, false, classText, classRequestText);
     CString code;
     code.Format("%04x", m_Decode.GetFunctionCode());
     m_pImp->WriteValue("Function", code);
@@ -119,19 +121,16 @@ void UrbOutputer::OutputFunctionCode() {
 }
 
 void UrbOutputer::OutputKindTitle(int mode) {
-    if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->HideCategory("CBW");
-        m_pImp->HideCategory("CSW");
-        m_pImp->ShowCategory("URB");
-        CString text;
-        CString classText;
-        CString classRequestText;
-        FormatFunctionName(text, mode, classText, classRequestText);
-        m_pImp->AddDescribedItem("URB Function", text, nullptr, true);
-        if (!classRequestText.IsEmpty()) {
-            m_pImp->AddDescribedItem("Class", classText, nullptr, false);
-            m_pImp->AddDescribedItem("Class Request", classRequestText, nullptr, false);
-        }
+    FieldWriter& fields = Fields(mode);
+    fields.HideCategories({"CBW", "CSW"});
+    CString text;
+    CString classText;
+    CString classRequestText;
+    FormatFunctionName(text, true, classText, classRequestText);
+    fields.RequestTitle("URB", "URB Function", text);
+    if (!classRequestText.IsEmpty()) {
+        fields.DescribedItem("Class", classText);
+        fields.DescribedItem("Class Request", classRequestText);
     }
     // The returned state carries no URB fields of its own.
     if (m_Decode.HasTransferData())
@@ -151,7 +150,9 @@ void UrbOutputer::OutputUrbBody(int mode) {
     m_nFunction = static_cast<USHORT>(m_Decode.GetFunctionCode());
     m_bSynchronous = m_Decode.IsSynchronous() ? 1 : 0;
     const bool continuation = IsContinuationTag(m_Decode.GetLogType());
-    const bool transfer = m_nFunction == 8 || m_nFunction == 9 || m_nFunction == 10 || m_nFunction == 50;
+    const bool transfer = m_nFunction == URB_FUNCTION_CONTROL_TRANSFER ||
+                          m_nFunction == URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER ||
+                          m_nFunction == URB_FUNCTION_ISOCH_TRANSFER || m_nFunction == URB_FUNCTION_CONTROL_TRANSFER_EX;
     if (continuation && transfer) {
         m_nNeeded = kContinuationPart1Size;
     } else {
@@ -168,50 +169,123 @@ void UrbOutputer::OutputUrbBody(int mode) {
         OutputTransferContinuation(mode, size, part);
         return;
     }
-    switch (m_nFunction) {
-    case 0: OutputSelectConfiguration(mode, size, part); break;
-    case 1: OutputSelectInterface(mode, size, part); break;
-    case 2: case 30: case 48: case 49: OutputPipeRequest(mode, size, part); break;
-    case 3: case 4: OutputFrameLengthControl(mode, size, part); break;
-    case 5: OutputGetFrameLength(mode, size, part); break;
-    case 6: OutputSetFrameLength(mode, size, part); break;
-    case 7: OutputGetFrameNumber(mode, size, part); break;
-    case 8: OutputControlTransfer(mode, size, part); break;
-    case 9: OutputBulkInterruptTransfer(mode, size, part); break;
-    case 10: OutputIsochronousTransfer(mode, size, part); break;
-    case 11: case 12: case 36: case 37: case 40: case 41: OutputDescriptorRequest(mode, size, part); break;
-    case 13: case 14: case 15: case 16: case 17: case 18: case 34: case 35:
-        OutputControlFeature(mode, size, part);
-        break;
-    case 19: case 20: case 21: case 33: OutputControlGetStatus(mode, size, part); break;
-    case 23: OutputVendorDevice(mode, size, part); break;
-    case 24: OutputVendorInterface(mode, size, part); break;
-    case 25: OutputVendorEndpoint(mode, size, part); break;
-    case 32: OutputVendorOther(mode, size, part); break;
-    case 26: OutputClassDevice(mode, size, part); break;
-    case 27: OutputClassInterface(mode, size, part); break;
-    case 28: OutputClassEndpoint(mode, size, part); break;
-    case 31: OutputClassOther(mode, size, part); break;
-    case 38: OutputGetConfiguration(mode, size, part); break;
-    case 39: OutputGetInterface(mode, size, part); break;
-    case 42: OutputMsFeatureDescriptor(mode, size, part); break;
-    case 50: OutputControlTransferEx(mode, size, part); break;
-    case 51: OutputPipeIoPolicy(mode, size, part, 1); break;
-    case 52: OutputPipeIoPolicy(mode, size, part, 0); break;
-    case 0x1000: OutputOpenEndpoint(mode, size, part); break;
-    case 0x1001: OutputCloseEndpoint(mode, size, part); break;
-    case 0x1002: OutputGetEndpointState(mode, size, part); break;
-    default: OutputUnknownFunction(mode, size, part); break;
+    const UrbFunctionCode* code = FindUrbFunction(m_nFunction);
+    const UrbOperation operation =
+        code != nullptr && code->operation != nullptr ? code->operation : &UrbOutputer::OutputUnknownFunction;
+    (this->*operation)(mode, size, part);
+}
+
+std::span<const UrbFunctionCode> UrbOutputer::FunctionCodes() {
+    using enum CodeOffer;
+    using U = UrbOutputer;
+    // A reserved code: listed by the filter page, never offered; decoded as an unknown function.
+#define TDL_URB_RESERVED(number)                                                                                       \
+    UrbFunctionCode {                                                                                                  \
+        CodeRow{URB_FUNCTION_RESERVE_##number, "RESERVED_" #number, nullptr, Never}, &U::OutputUnknownFunction         \
     }
+    // clang-format off
+    static constexpr UrbFunctionCode kCodes[] = {
+        TDL_URB_FUNCTION(SELECT_CONFIGURATION, nullptr, Always, &U::OutputSelectConfiguration),
+        TDL_URB_FUNCTION(SELECT_INTERFACE, nullptr, Always, &U::OutputSelectInterface),
+        TDL_URB_FUNCTION(ABORT_PIPE, nullptr, Always, &U::OutputPipeRequest),
+        TDL_URB_FUNCTION(TAKE_FRAME_LENGTH_CONTROL, nullptr, Always, &U::OutputFrameLengthControl),
+        TDL_URB_FUNCTION(RELEASE_FRAME_LENGTH_CONTROL, nullptr, Always, &U::OutputFrameLengthControl),
+        TDL_URB_FUNCTION(GET_FRAME_LENGTH, nullptr, Always, &U::OutputGetFrameLength),
+        TDL_URB_FUNCTION(SET_FRAME_LENGTH, nullptr, Always, &U::OutputSetFrameLength),
+        TDL_URB_FUNCTION(GET_CURRENT_FRAME_NUMBER, nullptr, Always, &U::OutputGetFrameNumber),
+        TDL_URB_FUNCTION(CONTROL_TRANSFER, nullptr, Always, &U::OutputControlTransfer),
+        TDL_URB_FUNCTION(BULK_OR_INTERRUPT_TRANSFER, nullptr, Always, &U::OutputBulkInterruptTransfer),
+        TDL_URB_FUNCTION(ISOCH_TRANSFER, nullptr, Always, &U::OutputIsochronousTransfer),
+        TDL_URB_FUNCTION(GET_DESCRIPTOR_FROM_DEVICE, nullptr, Always, &U::OutputDescriptorRequest),
+        TDL_URB_FUNCTION(SET_DESCRIPTOR_TO_DEVICE, nullptr, Always, &U::OutputDescriptorRequest),
+        TDL_URB_FUNCTION(SET_FEATURE_TO_DEVICE, nullptr, Always, &U::OutputControlFeature),
+        TDL_URB_FUNCTION(SET_FEATURE_TO_INTERFACE, nullptr, Always, &U::OutputControlFeature),
+        TDL_URB_FUNCTION(SET_FEATURE_TO_ENDPOINT, nullptr, Always, &U::OutputControlFeature),
+        TDL_URB_FUNCTION(CLEAR_FEATURE_TO_DEVICE, nullptr, Always, &U::OutputControlFeature),
+        TDL_URB_FUNCTION(CLEAR_FEATURE_TO_INTERFACE, nullptr, Always, &U::OutputControlFeature),
+        TDL_URB_FUNCTION(CLEAR_FEATURE_TO_ENDPOINT, nullptr, Always, &U::OutputControlFeature),
+        TDL_URB_FUNCTION(GET_STATUS_FROM_DEVICE, nullptr, Always, &U::OutputControlGetStatus),
+        TDL_URB_FUNCTION(GET_STATUS_FROM_INTERFACE, nullptr, Always, &U::OutputControlGetStatus),
+        TDL_URB_FUNCTION(GET_STATUS_FROM_ENDPOINT, nullptr, Always, &U::OutputControlGetStatus),
+        TDL_URB_RESERVED(0X0016),
+        TDL_URB_FUNCTION(VENDOR_DEVICE, nullptr, Always, &U::OutputVendorDevice),
+        TDL_URB_FUNCTION(VENDOR_INTERFACE, nullptr, Always, &U::OutputVendorInterface),
+        TDL_URB_FUNCTION(VENDOR_ENDPOINT, nullptr, Always, &U::OutputVendorEndpoint),
+        TDL_URB_FUNCTION(CLASS_DEVICE, nullptr, Always, &U::OutputClassDevice),
+        TDL_URB_FUNCTION(CLASS_INTERFACE, nullptr, Always, &U::OutputClassInterface),
+        TDL_URB_FUNCTION(CLASS_ENDPOINT, nullptr, Always, &U::OutputClassEndpoint),
+        TDL_URB_RESERVED(0X001D),
+        TDL_URB_FUNCTION(RESET_PIPE, "SYNC_RESET_PIPE_AND_CLEAR_STALL", Always, &U::OutputPipeRequest),
+        TDL_URB_FUNCTION(CLASS_OTHER, nullptr, Always, &U::OutputClassOther),
+        TDL_URB_FUNCTION(VENDOR_OTHER, nullptr, Always, &U::OutputVendorOther),
+        TDL_URB_FUNCTION(GET_STATUS_FROM_OTHER, nullptr, Always, &U::OutputControlGetStatus),
+        TDL_URB_FUNCTION(CLEAR_FEATURE_TO_OTHER, nullptr, Always, &U::OutputControlFeature),
+        TDL_URB_FUNCTION(SET_FEATURE_TO_OTHER, nullptr, Always, &U::OutputControlFeature),
+        TDL_URB_FUNCTION(GET_DESCRIPTOR_FROM_ENDPOINT, nullptr, Always, &U::OutputDescriptorRequest),
+        TDL_URB_FUNCTION(SET_DESCRIPTOR_TO_ENDPOINT, nullptr, Always, &U::OutputDescriptorRequest),
+        TDL_URB_FUNCTION(GET_CONFIGURATION, nullptr, Always, &U::OutputGetConfiguration),
+        TDL_URB_FUNCTION(GET_INTERFACE, nullptr, Always, &U::OutputGetInterface),
+        TDL_URB_FUNCTION(GET_DESCRIPTOR_FROM_INTERFACE, nullptr, Always, &U::OutputDescriptorRequest),
+        TDL_URB_FUNCTION(SET_DESCRIPTOR_TO_INTERFACE, nullptr, Always, &U::OutputDescriptorRequest),
+        TDL_URB_FUNCTION(GET_MS_FEATURE_DESCRIPTOR, nullptr, Always, &U::OutputMsFeatureDescriptor),
+        TDL_URB_RESERVED(0X002B),
+        TDL_URB_RESERVED(0X002C),
+        TDL_URB_RESERVED(0X002D),
+        TDL_URB_RESERVED(0X002E),
+        TDL_URB_RESERVED(0X002F),
+        TDL_URB_FUNCTION(SYNC_RESET_PIPE, nullptr, Always, &U::OutputPipeRequest),
+        TDL_URB_FUNCTION(SYNC_CLEAR_STALL, nullptr, Always, &U::OutputPipeRequest),
+        TDL_URB_FUNCTION(CONTROL_TRANSFER_EX, nullptr, Windows7, &U::OutputControlTransferEx),
+        TDL_URB_FUNCTION(SET_PIPE_IO_POLICY, nullptr, Windows7, &U::OutputSetPipeIoPolicy),
+        TDL_URB_FUNCTION(GET_PIPE_IO_POLICY, nullptr, Windows7, &U::OutputGetPipeIoPolicy),
+        // A flag of the function word, not a function: the filter page alone lists it.
+        UrbFunctionCode{CodeRow{URB_FUNCTION_SUBMIT_SYNCHRONOUS, nullptr, "SUBMIT_SYNCHRONOUS", NewUsbStack}},
+        TDL_URB_FUNCTION(OPEN_ENDPOINT, nullptr, NewUsbStack, &U::OutputOpenEndpoint),
+        TDL_URB_FUNCTION(CLOSE_ENDPOINT, nullptr, NewUsbStack, &U::OutputCloseEndpoint),
+        TDL_URB_FUNCTION(GET_ENDPOINT_STATE, nullptr, NewUsbStack, &U::OutputGetEndpointState),
+    };
+    // clang-format on
+#undef TDL_URB_RESERVED
+    // The functions up to GET_PIPE_IO_POLICY stand at their codes' indexes.
+    static_assert([] {
+        for (ULONG i = 0; i <= URB_FUNCTION_GET_PIPE_IO_POLICY; ++i)
+            if (kCodes[i].row.code != i)
+                return false;
+        return true;
+    }());
+    return kCodes;
+}
+
+std::span<const UrbFunctionCode> UrbFunctionCodes() {
+    return UrbOutputer::FunctionCodes();
+}
+
+const UrbFunctionCode* FindUrbFunction(ULONG code) {
+    const std::span<const UrbFunctionCode> codes = UrbFunctionCodes();
+    if (code <= URB_FUNCTION_GET_PIPE_IO_POLICY)
+        return &codes[code];
+    return FindCodeRow(codes, code);
+}
+
+LPCSTR UrbFunctionName(USHORT code) {
+    const UrbFunctionCode* row = FindUrbFunction(code);
+    return row != nullptr ? row->row.name : "UNKNOWN";
+}
+
+void UrbOutputer::OutputSetPipeIoPolicy(int mode, ULONG dataSize, const BYTE* pPart) {
+    OutputPipeIoPolicy(mode, dataSize, pPart, 1);
+}
+
+void UrbOutputer::OutputGetPipeIoPolicy(int mode, ULONG dataSize, const BYTE* pPart) {
+    OutputPipeIoPolicy(mode, dataSize, pPart, 0);
 }
 
 void UrbOutputer::OutputUrbHeader(int mode) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-Header");
+    FieldWriter& fields = Fields(mode);
+    fields.Open(FieldSection::Element, "URB-Header");
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputFrameLengthControl(int mode, ULONG, const BYTE*) {

@@ -6,12 +6,15 @@
 // "???", after one "Truncated" defect; counts read from a record never reach past its bytes.
 #pragma once
 
+#include <optional>
 #include <span>
 
+#include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/framework/IrpOutputer.h"
 #include "app/decoders/framework/StringContent.h"
 
 class CDeviceStack;
+struct UrbFunctionCode;
 
 class UrbOutputer : public IrpOutputer {
 public:
@@ -22,6 +25,9 @@ public:
     // the allocation fails.
     static UrbOutputer* Create(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord);
 
+    // The URB functions' code table, whose rows name this class's slots (UrbFunctions.h).
+    static std::span<const UrbFunctionCode> FunctionCodes();
+
     // A reading position over a structure inside the payload, for structures that may be cut short.
     struct FieldCursor {
         const BYTE* p = nullptr;
@@ -31,23 +37,9 @@ public:
     // Consumes `width` bytes when both counts allow it; otherwise what is left of the shorter, and false.
     static bool ConsumeBytes(FieldCursor& cursor, LONG width);
 
-    // How a field's value is written: in the mode's hexadecimal form, as one bit ("%1x"), or in decimal.
-    enum class FieldFormat { Hex2, Hex4, Hex8, Bit, Decimal };
-    // Where a field's name goes: an attribute in mark-up and "value (name)" in the grid; "value (name)" in
-    // every medium; or "value (name)" in the grid alone and only when there is a name.
-    enum class NameUse { Attribute, InText, GridOnly };
-    // One field of a table walked by OutputFieldRows: the bits (value >> shift) & mask of the value handed to
-    // the walk, and the name its value may carry.
-    struct FieldRow {
-        LPCSTR label;
-        int shift;
-        unsigned mask;
-        FieldFormat format;
-        CString (*name)(unsigned value) = nullptr;
-        LPCSTR attribute = "Name";
-        NameUse use = NameUse::Attribute;
-    };
-    // The value of a setup packet's fields for a walk: wValue in bits 15-0, wIndex in bits 31-16.
+    // The value of a setup packet's fields for a walk: wValue in bits 15-0, wIndex in bits 31-16: a class
+    // request's table names its fields as bits of it (FieldBits), with the name a field's value may carry
+    // given as the mark-up element's attribute after it (FieldDecl::kAttributeAfter).
     static ULONG SetupWord(USHORT wValue, USHORT wIndex) { return wValue | (static_cast<ULONG>(wIndex) << 16); }
 
     // One request of a class decoder's table: its code, the mark-up section's name, the request's name, the
@@ -57,10 +49,14 @@ public:
         BYTE code;
         LPCSTR element;
         LPCSTR name;
-        std::span<const FieldRow> rows;
+        std::span<const FieldDecl> rows;
         int data = 0;
         int special = 0;
+        // The record list's name of the request; null: the section's.
+        LPCSTR listed = nullptr;
     };
+    // The record list's name of a request of a class's table; "Unknown" for a code the table does not list.
+    static LPCSTR ListedClassRequest(std::span<const ClassRequestEntry> table, BYTE code);
     // The table's entry of the code, or `unknown`.
     static const ClassRequestEntry& FindClassRequest(std::span<const ClassRequestEntry> table, BYTE code,
                                                      const ClassRequestEntry& unknown);
@@ -74,7 +70,7 @@ public:
         USHORT wIndex = 0;
         ULONG length = 0; // TransferBufferLength, which "Length" shows (never wLength)
         ULONG status = 0;
-        bool in = false;  // TransferFlags bit 0, or bmRequestType bit 7 of a control-ex
+        bool in = false; // TransferFlags bit 0, or bmRequestType bit 7 of a control-ex
         BYTE recipient = 0;
         CString description;
         size_t dataOffset = 0;
@@ -83,9 +79,9 @@ public:
         bool HasData() const { return dataCount > 0 && length > 0; }
     };
 
-    // The function text of the title and the mark-up function word; the class and class-request texts
-    // stay empty for a record whose device is of no known class.
-    void FormatFunctionName(CString& text, int mode, CString& classText, CString& classRequestText);
+    // The function text of the grid's title (with the code, `titled`) or of the mark-up function word; the
+    // class and class-request texts stay empty for a record whose device is of no known class.
+    void FormatFunctionName(CString& text, bool titled, CString& classText, CString& classRequestText);
     CDeviceStack* FindDeviceStack() const;
     virtual ULONG GetClassKind();
 
@@ -132,25 +128,16 @@ protected:
     virtual void OutputCloseEndpoint(int mode, ULONG dataSize, const BYTE* pPart);
     virtual void OutputGetEndpointState(int mode, ULONG dataSize, const BYTE* pPart);
     virtual void OutputUnknownFunction(int mode, ULONG dataSize, const BYTE* pPart);
+    void OutputSetPipeIoPolicy(int mode, ULONG dataSize, const BYTE* pPart);
+    void OutputGetPipeIoPolicy(int mode, ULONG dataSize, const BYTE* pPart);
 
     // The head alone (frame-length control and unknown functions).
     void OutputUrbHeader(int mode);
 
     // --- reading the fixed part ---
-    // A payload field; false (after the record's one truncation defect) when the record does not hold it.
-    // A field past the part the driver writes for the function is not a cut: it shows "???" alone.
-    template <class T> bool Get(int mode, size_t offset, T& out) {
-        if (m_Decode.ReadPayload(offset, out))
-            return true;
-        if (offset + sizeof(T) <= m_nNeeded)
-            OutputTruncation(mode, m_nNeeded);
-        return false;
-    }
-    // The value in the mode's hexadecimal form ("0x" only in the grid), or "???" when it was not read.
-    static CString Hex(int mode, int digits, ULONG64 value, bool have = true);
-    // One field: a grid item, or a mark-up value.
-    void Field(int mode, LPCSTR label, LPCSTR element, const CString& value);
-    void HexField(int mode, LPCSTR label, LPCSTR element, int digits, size_t offset);
+    // The writer of a decoding pass in the mode: it reads the payload under the record's short-record rule (a
+    // field past the part the driver writes for the function is not a cut: it shows "???" alone).
+    FieldWriter& Fields(int mode);
     // Data bytes from an offset: the count asked for, bounded by the bytes the record holds.
     ULONG DataBytesAt(size_t offset, ULONG wanted) const;
     const BYTE* PayloadAt(size_t offset) const;
@@ -173,20 +160,13 @@ protected:
     void InsertSetupPacketAt(int mode, size_t offset);
     void InsertSetupPacket(int mode, FieldCursor cursor);
     void InsertSetupFields(int mode, FieldCursor& cursor);
-    // A block of fields: a value group in the grid media, an element in mark-up; closed with the group
-    // expanded.
-    void OpenBlock(int mode, LPCSTR element, LPCSTR caption, LPCSTR value);
-    void CloseBlock(int mode);
-    // A request's group of the grid alone (the mark-up keeps the fields in the function's element).
-    void OpenGridGroup(int mode, LPCSTR caption);
-    void CloseGridGroup(int mode);
-    // "TransferBufferLength" in the digits given; on a completion without error the data behind it as one
+    // "TransferBufferLength" in the format given; on a completion without error the data behind it as one
     // hex line of at most 16 bytes.
-    void OutputLengthAndStatusBuffer(int mode, size_t lengthOffset, int digits, size_t dataOffset);
+    void OutputLengthAndStatusBuffer(int mode, size_t lengthOffset, FieldFormat format, size_t dataOffset);
     // A transfer's TransferBufferLength, its starting offset when more records follow, the buffer's
     // address (when its offset is given) and its data behind the fixed part.
-    void OutputTransferData(int mode, size_t lengthOffset, size_t capturedOffset, size_t fixedSize, bool in,
-                            int kind, ULONG& length, ULONG& captured, size_t addressOffset = 0);
+    void OutputTransferData(int mode, size_t lengthOffset, size_t capturedOffset, size_t fixedSize, bool in, int kind,
+                            ULONG& length, ULONG& captured, size_t addressOffset = 0);
     void InsertDescriptorTypeIndex(int mode, USHORT wValue);
     void InsertCalculatedSetupPacket(int mode, BYTE bmRequestType, const CString& description);
     void InsertRequestType(int mode);
@@ -197,14 +177,19 @@ protected:
     // form, its "(direction,type,recipient)" words and the "<typeWord> request to/from <recipient>" text.
     bool InsertRecipient(int mode, LPCSTR typeWord, CString& hex, CString& triple, CString& description,
                          BYTE& bmRequestType);
+    // The same without the number's text.
+    bool ReadRecipient(LPCSTR typeWord, CString& triple, CString& description, BYTE& bmRequestType) const;
     static int VendorClassBufferKind(ULONG function);
     static int RequestTypeBufferKind(BYTE bmRequestType);
 
-    // The data bytes of a record, once, on the side where they were captured.
+    // The data bytes of a record, once, on the side where they were captured, in the media given (the grid's
+    // buffer item and data bar, the mark-up's hexadecimal text).
     void InsertTransferData(int mode, size_t dataOffset, ULONG transferBufferLength, ULONG capturedLength,
-                            ULONG startingOffset, bool directionIn, ULONG status, int kind);
-    void InsertTransferBuffer(int kind, bool input, const BYTE* data, ULONG transferBufferLength,
-                              ULONG capturedLength, ULONG startingOffset);
+                            ULONG startingOffset, bool directionIn, ULONG status, int kind,
+                            uint8_t media = kGrid | kXml);
+    // The grid's buffer item with its caption, and the bytes in the data bar under the title of their kind.
+    void InsertTransferBuffer(FieldWriter& fields, LPCSTR caption, int kind, bool input, const BYTE* data,
+                              ULONG transferBufferLength, ULONG capturedLength, ULONG startingOffset);
     CString TransferBufferHex(const BYTE* data, ULONG capturedLength, int kind) const;
     // Bytes a buffer of the kind shows, by the capture size code of its transfer type.
     ULONG ShownBytes(int kind, ULONG capturedLength) const;
@@ -227,11 +212,8 @@ protected:
     bool OutputTransferHead(int mode);
 
     // --- class requests: the setup stage as the class decoders show it ---
-    void OutputFieldRows(int mode, std::span<const FieldRow> rows, ULONG value);
-    // A field whose value has a name: "value (name)" in the grid, the value and the attribute in mark-up.
-    void NamedField(int mode, LPCSTR label, const CString& value, LPCSTR attribute, const CString& name);
     // A section of rows over one value, opened and closed by the walk.
-    void OutputFieldSection(int mode, LPCSTR caption, LPCSTR element, std::span<const FieldRow> rows, ULONG value);
+    void OutputFieldSection(int mode, LPCSTR caption, LPCSTR element, std::span<const FieldDecl> rows, ULONG value);
 
     // Where a control transfer's fields stand in its record: CONTROL_TRANSFER, or CONTROL_TRANSFER_EX (which
     // adds a timeout before the length). The port driver completes every standard, class and vendor request
@@ -270,4 +252,8 @@ protected:
     USHORT m_nFunction = 0;
     BYTE m_bSynchronous = 0;
     size_t m_nNeeded = 16;
+
+private:
+    // The writers of this record's passes, one per mode (and one for a mode of none).
+    std::optional<FieldWriter> m_fields[4];
 };

@@ -16,137 +16,119 @@ bool IsGetDescriptor(USHORT function) {
 } // namespace
 
 void UrbOutputer::OutputDescriptorRequest(int mode, ULONG dataSize, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_DESCRIPTOR_REQUEST;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-Descriptor");
+    fields.Open(FieldSection::Element, "URB-Descriptor");
     InsertUrbHeaderFields(mode);
     const bool get = IsGetDescriptor(m_nFunction);
     InsertUrbStatus(mode);
     ULONG length = 0;
     ULONG status = 0;
-    const bool haveLength = Get(mode, offsetof(Part, TransferBufferLength), length);
+    const bool haveLength = fields.Read(offsetof(Part, TransferBufferLength), length);
     m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, UsbdStatus), status);
-    if (mode == OUTPUT_MODE_GRID && dataSize > sizeof(Part))
-        InsertTransferData(mode, sizeof(Part), length, length, 0, get, status, 13);
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, haveLength));
+    if (dataSize > sizeof(Part))
+        InsertTransferData(mode, sizeof(Part), length, length, 0, get, status, 13, kGrid);
+    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Text(FieldFormat::Hex8, length, haveLength));
     BYTE type = 0;
-    const bool haveType = Get(mode, offsetof(Part, DescriptorType), type);
+    const bool haveType = fields.Read(offsetof(Part, DescriptorType), type);
     CString typeName;
     if (haveType)
         CStringContent().DescriptorTypeName(type, typeName);
-    if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValue("DescriptorType", Hex(mode, 2, type, haveType));
-        m_pImp->AddAttribute("Name", haveType ? typeName : CString(kUnknownText));
-    }
+    fields.Field("DescriptorType", fields.Number(FieldFormat::Hex2, type, haveType), nullptr, kXml);
+    fields.Attribute("Name", haveType ? typeName : CString(kUnknownText));
     BYTE index = 0;
-    const bool haveIndex = Get(mode, offsetof(Part, Index), index);
-    Field(mode, "Index", "Index", Hex(mode, 2, index, haveIndex));
+    const bool haveIndex = fields.Read(offsetof(Part, Index), index);
+    fields.Field({"Index", "Index"}, fields.Text(FieldFormat::Hex2, index, haveIndex));
     // A string's language; index 0 is the list of languages itself.
     if (haveType && type == kStringDescriptor && haveIndex && index != 0)
-        HexField(mode, "LanguageID", "LanguageID", 4, offsetof(Part, LanguageId));
+        fields.ValueField({"LanguageID", "LanguageID"}, FieldFormat::Hex4, offsetof(Part, LanguageId));
     const bool captured = get ? m_Decode.HasOutputData() : m_Decode.HasInputData();
     if (dataSize > sizeof(Part) && captured && haveLength) {
         const ULONG count = DataBytesAt(sizeof(Part), length);
         OutputDescriptorData(mode, type, index, PayloadAt(sizeof(Part)), count);
-    } else if (mode == OUTPUT_MODE_GRID) {
-        m_pImp->AddItem("Descriptor Type", haveType ? typeName : CString(kUnknownText), nullptr);
+    } else {
+        fields.Field("Descriptor Type", haveType ? typeName : CString(kUnknownText), nullptr, kGrid);
     }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputControlFeature(int mode, ULONG, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_FEATURE_REQUEST;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-ControlFeature");
+    fields.Open(FieldSection::Element, "URB-ControlFeature");
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
-    HexField(mode, "Feature Selector", "FeatureSelector", 4, offsetof(Part, FeatureSelector));
-    HexField(mode, "Index", "Index", 4, offsetof(Part, Index));
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.ValueField({"FeatureSelector", "Feature Selector"}, FieldFormat::Hex4, offsetof(Part, FeatureSelector));
+    fields.ValueField({"Index", "Index"}, FieldFormat::Hex4, offsetof(Part, Index));
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputControlGetStatus(int mode, ULONG, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_GET_STATUS;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-ControlGetStatus");
+    fields.Open(FieldSection::Element, "URB-ControlGetStatus");
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
-    HexField(mode, "Index", "Index", 4, offsetof(Part, Index));
-    OutputLengthAndStatusBuffer(mode, offsetof(Part, TransferBufferLength), 4, sizeof(Part));
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.ValueField({"Index", "Index"}, FieldFormat::Hex4, offsetof(Part, Index));
+    OutputLengthAndStatusBuffer(mode, offsetof(Part, TransferBufferLength), FieldFormat::Hex4, sizeof(Part));
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputGetConfiguration(int mode, ULONG, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_GET_CONFIGURATION;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-ControlGetConfigValue");
+    fields.Open(FieldSection::Element, "URB-ControlGetConfigValue");
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
-    OutputLengthAndStatusBuffer(mode, offsetof(Part, TransferBufferLength), 8, sizeof(Part));
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    OutputLengthAndStatusBuffer(mode, offsetof(Part, TransferBufferLength), FieldFormat::Hex8, sizeof(Part));
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputGetInterface(int mode, ULONG, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_GET_INTERFACE;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-ControlGetAlternateSetting");
+    fields.Open(FieldSection::Element, "URB-ControlGetAlternateSetting");
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
-    HexField(mode, "Interface", "Interface", 4, offsetof(Part, Interface));
-    OutputLengthAndStatusBuffer(mode, offsetof(Part, TransferBufferLength), 8, sizeof(Part));
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.ValueField({"Interface", "Interface"}, FieldFormat::Hex4, offsetof(Part, Interface));
+    OutputLengthAndStatusBuffer(mode, offsetof(Part, TransferBufferLength), FieldFormat::Hex8, sizeof(Part));
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputMsFeatureDescriptor(int mode, ULONG dataSize, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_MS_FEATURE_DESCRIPTOR;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-MsFeatureDescriptor");
+    fields.Open(FieldSection::Element, "URB-MsFeatureDescriptor");
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
-    OpenGridGroup(mode, "MS Get Feature Descriptor Request");
-    HexField(mode, "Recipient", "Recipient", 2, offsetof(Part, Recipient));
-    HexField(mode, "Reserved2", "Reserved2", 2, offsetof(Part, Reserved2));
-    HexField(mode, "InterfaceNumber", "InterfaceNumber", 2, offsetof(Part, InterfaceNumber));
-    HexField(mode, "MS_PageIndex", "MS_PageIndex", 2, offsetof(Part, MS_PageIndex));
-    HexField(mode, "MS_FeatureDescriptorIndex", "MS_FeatureDescriptorIndex", 4,
-             offsetof(Part, MS_FeatureDescriptorIndex));
-    HexField(mode, "Reserved3", "Reserved3", 4, offsetof(Part, Reserved3));
+    fields.Open(FieldSection::GridGroup, "MS Get Feature Descriptor Request");
+    fields.ValueField({"Recipient", "Recipient"}, FieldFormat::Hex2, offsetof(Part, Recipient));
+    fields.ValueField({"Reserved2", "Reserved2"}, FieldFormat::Hex2, offsetof(Part, Reserved2));
+    fields.ValueField({"InterfaceNumber", "InterfaceNumber"}, FieldFormat::Hex2, offsetof(Part, InterfaceNumber));
+    fields.ValueField({"MS_PageIndex", "MS_PageIndex"}, FieldFormat::Hex2, offsetof(Part, MS_PageIndex));
+    fields.ValueField({"MS_FeatureDescriptorIndex", "MS_FeatureDescriptorIndex"}, FieldFormat::Hex4,
+                      offsetof(Part, MS_FeatureDescriptorIndex));
+    fields.ValueField({"Reserved3", "Reserved3"}, FieldFormat::Hex4, offsetof(Part, Reserved3));
     ULONG length = 0;
-    const bool haveLength = Get(mode, offsetof(Part, TransferBufferLength), length);
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, haveLength));
-    if (m_Decode.HasOutputData() && dataSize > sizeof(Part) && haveLength && mode != OUTPUT_MODE_HTML) {
-        const ULONG count = DataBytesAt(sizeof(Part), length);
-        if (count < length)
-            OutputTruncation(mode, sizeof(Part) + length);
-        if (mode == OUTPUT_MODE_GRID) {
-            m_pImp->AddDataBufferItem("TransferBuffer (In)");
-            InsertTransferBuffer(15, true, PayloadAt(sizeof(Part)), length, count, 0);
-        } else {
-            m_pImp->WriteValue("TransferBuffer", TransferBufferHex(PayloadAt(sizeof(Part)), count, 15));
-            CString captured;
-            captured.Format("%08x", count);
-            m_pImp->AddAttribute("CaptureLength", captured);
-        }
-    }
-    CloseGridGroup(mode);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    const bool haveLength = fields.Read(offsetof(Part, TransferBufferLength), length);
+    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Text(FieldFormat::Hex8, length, haveLength));
+    // The descriptor the device answered, on the completion side.
+    if (m_Decode.HasOutputData() && dataSize > sizeof(Part) && haveLength)
+        InsertTransferData(mode, sizeof(Part), length, length, 0, true, 0, 15);
+    fields.Close(FieldSection::GridGroup);
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::BeginVendorClass(int mode, LPCSTR element, LPCSTR typeWord, BYTE type, BYTE recipient,
                                    BYTE& bmRequestType, CString& description) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement(element);
+    FieldWriter& fields = Fields(mode);
+    fields.Open(FieldSection::Element, element);
     InsertRequestType(mode);
     RequestTypeText(type, recipient, typeWord, bmRequestType, description);
 }
 
 void UrbOutputer::OutputVendorClass(int mode, LPCSTR element, LPCSTR typeWord, BYTE type, BYTE recipient, int kind) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_VENDOR_CLASS_REQUEST;
     BYTE bmRequestType = 0;
     CString description;
@@ -160,8 +142,7 @@ void UrbOutputer::OutputVendorClass(int mode, LPCSTR element, LPCSTR typeWord, B
     m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, UsbdStatus), status);
     if (m_Decode.GetPayload().size() > sizeof(Part))
         InsertTransferData(mode, sizeof(Part), length, length, 0, (flags & 1) != 0, status, kind);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputVendorDevice(int mode, ULONG, const BYTE*) {

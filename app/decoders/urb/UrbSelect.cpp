@@ -50,14 +50,14 @@ void TraceLayout(const char* walk, const char* interfaceName, const char* pipeNa
 } // namespace
 
 void UrbOutputer::OutputSelectConfiguration(int mode, ULONG dataSize, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_SELECT_CONFIGURATION;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-SelectConfiguration");
+    fields.Open(FieldSection::Element, "URB-SelectConfiguration");
     InsertUrbHeaderFields(mode);
     ULONG64 descriptor = 0;
-    const bool haveDescriptor = Get(mode, offsetof(Part, ConfigurationDescriptor), descriptor);
+    const bool haveDescriptor = fields.Read(offsetof(Part, ConfigurationDescriptor), descriptor);
     if (!haveDescriptor) {
-        Field(mode, "ConfigurationValue", "ConfigurationValue", kUnknownText);
+        fields.Field({"ConfigurationValue", "ConfigurationValue"}, kUnknownText);
     } else if (descriptor != 0) {
         // Step over the entries to their end mark; a walk that leaves the data finds no value.
         size_t offset = sizeof(Part);
@@ -66,29 +66,30 @@ void UrbOutputer::OutputSelectConfiguration(int mode, ULONG dataSize, const BYTE
             offset += length;
         BYTE value = 0;
         const bool haveValue = length == 0 && m_Decode.ReadPayload(offset + kConfigurationValueOffset, value);
-        Field(mode, "ConfigurationValue", "ConfigurationValue", Hex(mode, 2, value, haveValue));
-    } else if (mode == OUTPUT_MODE_XML) {
-        m_pImp->WriteValue("ConfigurationValue", Hex(mode, 2, 0));
+        fields.Field({"ConfigurationValue", "ConfigurationValue"}, fields.Text(FieldFormat::Hex2, value, haveValue));
     } else {
-        m_pImp->AddItem("ConfigurationValue", "NONE", nullptr);
+        // Unconfiguring: the grid media say so, the mark-up shows the value 0.
+        fields.Field("ConfigurationValue", fields.Number(FieldFormat::Hex2, 0), nullptr, kXml);
+        fields.Field("ConfigurationValue", "NONE", nullptr, kNotMarkup);
     }
     if (m_Decode.HasOutputData()) {
         InsertUrbStatus(mode);
-        HexField(mode, "Configuration Handle", "ConfigurationHandle", 16, offsetof(Part, ConfigurationHandle));
+        fields.ValueField({"ConfigurationHandle", "Configuration Handle"}, FieldFormat::Hex64,
+                          offsetof(Part, ConfigurationHandle));
         if (haveDescriptor && descriptor != 0 && dataSize > sizeof(Part))
             InsertInterfaceAndPipeInfo(mode, sizeof(Part));
     }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputSelectInterface(int mode, ULONG dataSize, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_SELECT_INTERFACE;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-SelectInterface");
+    fields.Open(FieldSection::Element, "URB-SelectInterface");
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
-    HexField(mode, "Configuration Handle", "ConfigurationHandle", 16, offsetof(Part, ConfigurationHandle));
+    fields.ValueField({"ConfigurationHandle", "Configuration Handle"}, FieldFormat::Hex64,
+                      offsetof(Part, ConfigurationHandle));
     USHORT length = 0;
     const bool haveLength = m_Decode.ReadPayload(sizeof(Part), length);
     if (m_Decode.HasInputData()) {
@@ -99,8 +100,8 @@ void UrbOutputer::OutputSelectInterface(int mode, ULONG dataSize, const BYTE*) {
             m_Decode.ReadPayload(sizeof(Part) + 2, interfaceNumber);
             m_Decode.ReadPayload(sizeof(Part) + 3, alternateSetting);
         }
-        Field(mode, "InterfaceNumber", "InterfaceNumber", Hex(mode, 2, interfaceNumber));
-        Field(mode, "AlternateSetting", "AlternateSetting", Hex(mode, 2, alternateSetting));
+        fields.Field({"InterfaceNumber", "InterfaceNumber"}, fields.Text(FieldFormat::Hex2, interfaceNumber));
+        fields.Field({"AlternateSetting", "AlternateSetting"}, fields.Text(FieldFormat::Hex2, alternateSetting));
     } else if (m_Decode.HasOutputData() && haveLength && length != 0 && dataSize > sizeof(Part)) {
         BYTE layout = 0;
         m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, LayoutVersion), layout);
@@ -108,22 +109,21 @@ void UrbOutputer::OutputSelectInterface(int mode, ULONG dataSize, const BYTE*) {
                    static_cast<int>(length));
         InsertInterfaceAndPipeInfo(mode, sizeof(Part));
     }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputPipeRequest(int mode, ULONG, const BYTE*) {
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-PipeRequest");
+    FieldWriter& fields = Fields(mode);
+    fields.Open(FieldSection::Element, "URB-PipeRequest");
     InsertUrbHeaderFields(mode);
     InsertUrbStatus(mode);
     if (m_Decode.HasInputData())
         InsertPipeInformation(mode, offsetof(URB_RECORD_PIPE_REQUEST, Pipe));
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::InsertInterfaceAndPipeInfo(int mode, size_t offset) {
+    FieldWriter& fields = Fields(mode);
     const size_t size = m_Decode.GetPayload().size();
     BYTE layout = 0;
     m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, LayoutVersion), layout);
@@ -135,8 +135,7 @@ void UrbOutputer::InsertInterfaceAndPipeInfo(int mode, size_t offset) {
         TraceLayout<USBD_INTERFACE_INFORMATION32, USBD_PIPE_INFORMATION32>(
             "InsertInterfaceAndPipeInfo32", "USBD_INTERFACE_INFORMATION32", "USBD_PIPE_INFORMATION32",
             PayloadAt(offset));
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("InterfaceAndPipeInfo");
+    fields.Open(FieldSection::Element, "InterfaceAndPipeInfo");
     USHORT length = 0;
     while (offset < size && m_Decode.ReadPayload(offset, length) && length >= 1) {
         FieldCursor cursor{PayloadAt(offset), static_cast<LONG>(size - offset), length};
@@ -144,12 +143,8 @@ void UrbOutputer::InsertInterfaceAndPipeInfo(int mode, size_t offset) {
         m_Decode.ReadPayload(offset + 2, interfaceNumber);
         CString number;
         number.Format("%d", interfaceNumber);
-        if (mode == OUTPUT_MODE_XML) {
-            m_pImp->BeginElementWithAttribute("UsbdInterfaceInformation", "Interface", number);
-        } else {
-            const CString title = "Interface-" + number;
-            m_pImp->BeginValueGroup(title, "USBD_INTERFACE_INFORMATION");
-        }
+        const CString title = "Interface-" + number;
+        fields.OpenEntry({"UsbdInterfaceInformation", title}, "Interface", number, "USBD_INTERFACE_INFORMATION");
         InsertWordField(mode, cursor, "Length");
         InsertByteField(mode, cursor, "InterfaceNumber");
         InsertByteField(mode, cursor, "AlternateSetting");
@@ -166,12 +161,8 @@ void UrbOutputer::InsertInterfaceAndPipeInfo(int mode, size_t offset) {
         for (ULONG i = 0; i < pipes && cursor.dataLeft > 0 && cursor.structureLeft > 0; ++i) {
             CString index;
             index.Format("%u", i);
-            if (mode == OUTPUT_MODE_XML) {
-                m_pImp->BeginElementWithAttribute("UsbdPipeInformation", "Pipe", index);
-            } else {
-                const CString title = "Pipe-" + index;
-                m_pImp->BeginValueGroup(title, "USBD_PIPE_INFORMATION");
-            }
+            const CString pipeTitle = "Pipe-" + index;
+            fields.OpenEntry({"UsbdPipeInformation", pipeTitle}, "Pipe", index, "USBD_PIPE_INFORMATION");
             InsertWordField(mode, cursor, "MaximumPacketSize");
             const BYTE address = cursor.dataLeft >= 1 && cursor.structureLeft >= 1 ? cursor.p[0] : 0;
             InsertEndpointAddress(mode, cursor, address);
@@ -180,12 +171,11 @@ void UrbOutputer::InsertInterfaceAndPipeInfo(int mode, size_t offset) {
             InsertHandle(mode, cursor, "PipeHandle", wide);
             InsertDwordField(mode, cursor, "MaximumTransferSize");
             InsertDwordField(mode, cursor, "PipeFlags");
-            CloseBlock(mode);
+            fields.Close(FieldSection::Block);
         }
-        CloseBlock(mode);
+        fields.Close(FieldSection::Block);
         // The next entry starts where this one's Length ends, whatever the pipes used of it.
         offset += length;
     }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }

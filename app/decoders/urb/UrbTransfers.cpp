@@ -41,9 +41,10 @@ static_assert(offsetof(URB_RECORD_CONTINUATION, InterfaceNumber) - offsetof(URB_
 } // namespace
 
 bool UrbOutputer::OutputTransferHead(int mode) {
+    FieldWriter& fields = Fields(mode);
     InsertUrbHeaderFields(mode);
     ULONG flags = 0;
-    const bool haveFlags = Get(mode, kFlags, flags);
+    const bool haveFlags = fields.Read(kFlags, flags);
     const bool in = IsDirectionIn(kPipe, flags);
     InsertUrbStatus(mode);
     InsertTransferFlags(mode, flags, haveFlags);
@@ -51,60 +52,58 @@ bool UrbOutputer::OutputTransferHead(int mode) {
 }
 
 void UrbOutputer::OutputControlTransfer(int mode, ULONG, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_CONTROL_TRANSFER;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-ControlTransfer");
+    fields.Open(FieldSection::Element, "URB-ControlTransfer");
     ULONG length = 0;
     const bool in = OutputTransferHead(mode);
     ULONG captured = 0;
-    OutputTransferData(mode, offsetof(Part, TransferBufferLength), offsetof(Part, CapturedLength), sizeof(Part), in,
-                       1, length, captured);
+    OutputTransferData(mode, offsetof(Part, TransferBufferLength), offsetof(Part, CapturedLength), sizeof(Part), in, 1,
+                       length, captured);
     InsertSetupPacketAt(mode, offsetof(Part, SetupPacket));
     if (!m_bSynchronous)
         InsertPipeInformation(mode, kPipe);
     if (!m_bSynchronous && m_Decode.HasOutputData() && IsStandardGetDescriptor(m_Decode, offsetof(Part, SetupPacket)))
         OutputSetupDescriptor(mode, offsetof(Part, SetupPacket), sizeof(Part), length, captured);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputControlTransferEx(int mode, ULONG, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_CONTROL_TRANSFER_EX;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-ControlTransferEx");
+    fields.Open(FieldSection::Element, "URB-ControlTransferEx");
     ULONG length = 0;
     const bool in = OutputTransferHead(mode);
     ULONG timeout = 0;
-    const bool haveTimeout = Get(mode, offsetof(Part, Timeout), timeout);
+    const bool haveTimeout = fields.Read(offsetof(Part, Timeout), timeout);
     InsertTimeout(mode, timeout, haveTimeout);
     ULONG captured = 0;
-    OutputTransferData(mode, offsetof(Part, TransferBufferLength), offsetof(Part, CapturedLength), sizeof(Part), in,
-                       2, length, captured);
+    OutputTransferData(mode, offsetof(Part, TransferBufferLength), offsetof(Part, CapturedLength), sizeof(Part), in, 2,
+                       length, captured);
     InsertSetupPacketAt(mode, offsetof(Part, SetupPacket));
     InsertPipeInformation(mode, kPipe);
     if (m_Decode.HasOutputData() && IsStandardGetDescriptor(m_Decode, offsetof(Part, SetupPacket)))
         OutputSetupDescriptor(mode, offsetof(Part, SetupPacket), sizeof(Part), length, captured);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputTransferData(int mode, size_t lengthOffset, size_t capturedOffset, size_t fixedSize, bool in,
                                      int kind, ULONG& length, ULONG& captured, size_t addressOffset) {
-    const bool haveLength = Get(mode, lengthOffset, length);
+    FieldWriter& fields = Fields(mode);
+    const bool haveLength = fields.Read(lengthOffset, length);
     InsertTransferBufferLength(mode, length, haveLength);
     OutputStartingOffset(mode);
     // The isochronous transfer names its buffer's address before its bytes.
     if (addressOffset)
-        HexField(mode, "TransferBuffer", "TransferBuffer", 16, addressOffset);
+        fields.ValueField({"TransferBuffer", "TransferBuffer"}, FieldFormat::Hex64, addressOffset);
     ULONG status = 0;
-    Get(mode, capturedOffset, captured);
+    fields.Read(capturedOffset, captured);
     m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, UsbdStatus), status);
     if (m_Decode.GetPayload().size() > fixedSize)
         InsertTransferData(mode, fixedSize, length, captured, 0, in, status, kind);
 }
 
-void UrbOutputer::OutputSetupDescriptor(int mode, size_t setupOffset, size_t dataOffset, ULONG length,
-                                        ULONG captured) {
+void UrbOutputer::OutputSetupDescriptor(int mode, size_t setupOffset, size_t dataOffset, ULONG length, ULONG captured) {
     BYTE index = 0;
     BYTE type = 0;
     m_Decode.ReadPayload(setupOffset + 2, index);
@@ -115,58 +114,71 @@ void UrbOutputer::OutputSetupDescriptor(int mode, size_t setupOffset, size_t dat
 }
 
 void UrbOutputer::OutputStartingOffset(int mode) {
+    FieldWriter& fields = Fields(mode);
     ULONG continuation = 0;
     tdl::LoadAt(RecordBytes(), LOGHDR_SIZE, offsetof(_LOGHDR, Continuation), continuation);
     if (continuation == LogTag::More)
-        Field(mode, "Starting Offset", "StartingOffset", Hex(mode, 8, 0));
+        fields.Field({"StartingOffset", "Starting Offset"}, fields.Text(FieldFormat::Hex8, 0));
 }
 
 void UrbOutputer::OutputBulkInterruptTransfer(int mode, ULONG dataSize, const BYTE* pPart) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_BULK_OR_INTERRUPT_TRANSFER;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-BulkInterruptTransfer");
+    fields.Open(FieldSection::Element, "URB-BulkInterruptTransfer");
     ULONG length = 0;
     const bool in = OutputTransferHead(mode);
     ULONG captured = 0;
-    OutputTransferData(mode, offsetof(Part, TransferBufferLength), offsetof(Part, CapturedLength), sizeof(Part), in,
-                       3, length, captured);
+    OutputTransferData(mode, offsetof(Part, TransferBufferLength), offsetof(Part, CapturedLength), sizeof(Part), in, 3,
+                       length, captured);
     OutputBulkPayload(mode, dataSize, pPart);
     InsertPipeInformation(mode, kPipe);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputIsochronousTransfer(int mode, ULONG, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_ISOCH_TRANSFER;
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement("URB-IsochronousTransfer");
+    fields.Open(FieldSection::Element, "URB-IsochronousTransfer");
     ULONG length = 0;
     const bool in = OutputTransferHead(mode);
     ULONG captured = 0;
-    OutputTransferData(mode, offsetof(Part, TransferBufferLength), offsetof(Part, CapturedLength), sizeof(Part), in,
-                       4, length, captured, offsetof(Part, TransferBuffer));
-    HexField(mode, "StartFrame", "StartFrame", 8, offsetof(Part, StartFrame));
-    HexField(mode, "NumberOfPackets", "NumberOfPackets", 8, offsetof(Part, NumberOfPackets));
-    HexField(mode, "ErrorCount", "ErrorCount", 8, offsetof(Part, ErrorCount));
-    HexField(mode, "NumberOfZeroLenPackets", "NumberOfZeroLenPackets", 8, offsetof(Part, ZeroLengthPackets));
+    OutputTransferData(mode, offsetof(Part, TransferBufferLength), offsetof(Part, CapturedLength), sizeof(Part), in, 4,
+                       length, captured, offsetof(Part, TransferBuffer));
+    fields.ValueField({"StartFrame", "StartFrame"}, FieldFormat::Hex8, offsetof(Part, StartFrame));
+    fields.ValueField({"NumberOfPackets", "NumberOfPackets"}, FieldFormat::Hex8, offsetof(Part, NumberOfPackets));
+    fields.ValueField({"ErrorCount", "ErrorCount"}, FieldFormat::Hex8, offsetof(Part, ErrorCount));
+    fields.ValueField({"NumberOfZeroLenPackets", "NumberOfZeroLenPackets"}, FieldFormat::Hex8,
+                      offsetof(Part, ZeroLengthPackets));
     InsertPipeInformation(mode, kPipe);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputTransferContinuation(int mode, ULONG dataSize, const BYTE*) {
+    FieldWriter& fields = Fields(mode);
     using Part = URB_RECORD_CONTINUATION;
     LPCSTR element = "URB-UnknownTransferCont";
     int kind = 0;
     switch (m_nFunction) {
-    case 8: element = "URB-ControlTransferCont"; kind = 1; break;
-    case 9: element = "URB-BulkInterruptTransferCont"; kind = 3; break;
-    case 10: element = "URB-IsochronousTransferCont"; kind = 4; break;
-    case 50: element = "URB-ControlExTransferCont"; kind = 2; break;
-    default: break;
+    case 8:
+        element = "URB-ControlTransferCont";
+        kind = 1;
+        break;
+    case 9:
+        element = "URB-BulkInterruptTransferCont";
+        kind = 3;
+        break;
+    case 10:
+        element = "URB-IsochronousTransferCont";
+        kind = 4;
+        break;
+    case 50:
+        element = "URB-ControlExTransferCont";
+        kind = 2;
+        break;
+    default:
+        break;
     }
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->BeginElement(element);
+    fields.Open(FieldSection::Element, element);
     // The piece carries its pipe's bytes and flags: the same direction rule as its URB's, a control
     // transfer's non-zero endpoint (recorded without its direction bit) taking the flags' word.
     bool in = false;
@@ -174,29 +186,28 @@ void UrbOutputer::OutputTransferContinuation(int mode, ULONG dataSize, const BYT
     ULONG flags = 0;
     if (haveDirection && m_Decode.ReadPayload(offsetof(Part, TransferFlags), flags))
         in = IsDirectionIn(offsetof(Part, DeviceByte), flags);
-    Field(mode, "Direction", "Direction", haveDirection ? (in ? "IN" : "OUT") : kUnknownText);
+    fields.Field({"Direction", "Direction"}, haveDirection ? (in ? "IN" : "OUT") : kUnknownText);
     ULONG length = 0;
     ULONG partial = 0;
     ULONG start = 0;
-    const bool haveLength = Get(mode, offsetof(Part, TransferBufferLength), length);
-    const bool havePartial = Get(mode, offsetof(Part, PieceLength), partial);
-    const bool haveStart = Get(mode, offsetof(Part, Offset), start);
-    Field(mode, "TransferBufferLength", "TransferBufferLength", Hex(mode, 8, length, haveLength));
-    Field(mode, "PartialLength", "PartialLength", Hex(mode, 8, partial, havePartial));
-    Field(mode, "Starting Offset", "StartingOffset", Hex(mode, 8, start, haveStart));
+    const bool haveLength = fields.Read(offsetof(Part, TransferBufferLength), length);
+    const bool havePartial = fields.Read(offsetof(Part, PieceLength), partial);
+    const bool haveStart = fields.Read(offsetof(Part, Offset), start);
+    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Text(FieldFormat::Hex8, length, haveLength));
+    fields.Field({"PartialLength", "PartialLength"}, fields.Text(FieldFormat::Hex8, partial, havePartial));
+    fields.Field({"StartingOffset", "Starting Offset"}, fields.Text(FieldFormat::Hex8, start, haveStart));
     if (dataSize > sizeof(Part) && haveDirection)
         InsertTransferData(mode, sizeof(Part), length, partial, start, in, 0, kind);
-    if (mode == OUTPUT_MODE_XML)
-        m_pImp->EndElement();
+    fields.Close(FieldSection::Element);
 }
 
 void UrbOutputer::OutputDescriptorData(int mode, BYTE type, BYTE index, const BYTE* data, ULONG length) {
     // A descriptor starts with its length byte; without one there is nothing to decode.
     if (!data || length < 1)
         return;
-    const bool grid = mode != OUTPUT_MODE_XML;
-    auto title = [grid](LPCSTR element) { return CString(grid ? "Descriptor Type" : element); };
-    auto value = [grid](LPCSTR text) { return CString(grid ? text : ""); };
+    // The grid media title each descriptor by its type; the mark-up names its element and gives no value.
+    auto title = [mode](LPCSTR element) { return CString(FieldLabels(element, "Descriptor Type").For(mode)); };
+    auto value = [mode](LPCSTR text) { return CString(FieldLabels("", text).For(mode)); };
     switch (type) {
     case 1: {
         const CStringArray none;
@@ -227,7 +238,8 @@ void UrbOutputer::OutputDescriptorData(int mode, BYTE type, BYTE index, const BY
             .Output(mode, title("DeviceQualifierDescriptor"), value("DEVICE QUALIFIER"));
         break;
     case 15:
-        FullBosDescOutputer(m_pImp, m_pContext, data, length).Output(mode, title("FullBosDescriptor"), value("FULL BOS"));
+        FullBosDescOutputer(m_pImp, m_pContext, data, length)
+            .Output(mode, title("FullBosDescriptor"), value("FULL BOS"));
         break;
     default:
         break;

@@ -16,7 +16,7 @@ constexpr UINT kClearStackLists = WM_APP + 2;
 class CaptureFindCloseTest : public apptest::CaptureCommandFixture {
 protected:
     void TearDown() override {
-        CFindDialog::SetCreateFailure(FALSE);
+        win32::ClearUiFailures();
         apptest::CaptureCommandFixture::TearDown();
     }
 };
@@ -48,7 +48,8 @@ TEST_F(CaptureFindCloseTest, FindKeepsOneModelessDialogUntilItCloses) {
 
 TEST_F(CaptureFindCloseTest, AFindDialogThatCannotBeMadeIsReported) {
     CUSBLog& doc = NewDocument();
-    CFindDialog::SetCreateFailure(TRUE);
+    // The dialog's own window is the first the command makes.
+    win32::FailUiCalls(win32::UiFailure::CreateWindow, 1);
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "Error creating Dialog");
     Command(ID_EDIT_FIND_REQUEST);
     EXPECT_EQ(doc.GetFindDialog(), nullptr);

@@ -3,22 +3,29 @@
 // banks; anything else sends the driver nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "app/core/AppRegistry.h"
 #include "app/core/FilterDefinition.h"
+#include "app/core/OXRegistryItem.h"
+#include "app/ui/FindOptionsIds.h"
 #include "app/ui/OptionTreeDlg.h"
 #include "common/ControlCodes.h"
 #include "common/LoggingOptions.h"
 #include "tests/app/core/CaptureCommandFixture.h"
+#include "tests/app/core/TraceCapture.h"
 #include "tests/support/Pictures.h"
 
 namespace {
 
 class CaptureOptionsTest : public apptest::CaptureCommandFixture {
 protected:
-    // The user's edits in the dialog, then its button; the dialog's flags are what it reports.
+    // The user's edits in the dialog, then its button: a changed Continuous Logging box is agreed to when the
+    // dialog asks.
     static void QueueOptions(INT_PTR answer, bool continuousChanged = false) {
         win32::QueueModalSteps(
             win32::ModalKind::Dialog,
@@ -27,9 +34,12 @@ protected:
                 EXPECT_NE(pDlg, nullptr);
                 EXPECT_TRUE(tdl::test::SavePicture(dialog, "tdl-options-dialog.png"));
                 if (pDlg != nullptr && continuousChanged) {
-                    pDlg->GetSettings()->ContinuousLogging = !pDlg->GetSettings()->ContinuousLogging;
-                    pDlg->m_bContinuousLoggingChanged = TRUE;
+                    COXOptionTreeCtrl& tree = pDlg->GetTree();
+                    tree.SetCheck(IDO_CONTINUOUS_LOGGING, tree.GetCheck(IDO_CONTINUOUS_LOGGING) == 1 ? 0 : 1);
+                    if (answer == IDOK && !pDlg->IsReadOnly())
+                        win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDYES, "Continuous Logging");
                 }
+                ::SendMessageA(::GetDlgItem(dialog, static_cast<int>(answer)), BM_CLICK, 0, 0);
                 return answer;
             },
             "Options");
@@ -84,6 +94,32 @@ TEST_F(CaptureOptionsTest, AChangedContinuousLoggingClearsTheBufferThenSwitchesT
     // The options, then the buffer cleared (the driver's sequence restarted).
     ASSERT_GE(codes.size(), 3u);
     EXPECT_EQ(codes[2], IOCTL_TINDALOFT_DEVSTK_REFRESH);
+}
+
+TEST_F(CaptureOptionsTest, OkInTheDialogSavesTheSettingsOnce) {
+    CUSBLog& doc = NewDocument();
+    App().m_Settings.AutoEnable = false;
+    win32::QueueModalSteps(
+        win32::ModalKind::Dialog,
+        [](const win32::ModalRequest&, HWND dialog) -> INT_PTR {
+            auto* pDlg = dynamic_cast<COptionTreeDlg*>(CWnd::FromHandlePermanent(dialog));
+            EXPECT_NE(pDlg, nullptr);
+            if (pDlg != nullptr)
+                pDlg->GetTree().SetCheck(IDO_AUTO_ENABLE, 1);
+            ::SendMessageA(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+            return IDCANCEL;
+        },
+        "Options");
+    apptest::TraceCapture trace;
+
+    Command(ID_OPTIONS_CONFIGURATION);
+
+    EXPECT_TRUE(App().m_Settings.AutoEnable);
+    const std::vector<std::string> texts = trace.Texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "--SaveAppSettings"), 1);
+    COXRegistryItem key(CString(g_pszRegistryRoot) + "AppSettings\\");
+    EXPECT_EQ(key.GetNumberValue("AutoEnable"), 1u);
+    EXPECT_FALSE(doc.IsLogging());
 }
 
 TEST_F(CaptureOptionsTest, CancelALogFileOrALoggingCaptureSendsNothing) {

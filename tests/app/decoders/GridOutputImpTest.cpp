@@ -179,13 +179,64 @@ TEST_F(GridOutputImpTest, ADescribedItemWithClearReplacesTheChildrenAndShowsTheC
     m_out.ShowCategory("URB");
     m_out.AddItem("Old 1", "1", nullptr);
     m_out.AddItem("Old 2", "2", nullptr);
+    m_out.AddReadOnlyItem("Old 3", "3");
     m_pane.Category("URB")->SetHidden(TRUE);
     m_out.AddDescribedItem("New", "3", nullptr, true);
     EXPECT_FALSE(m_pane.Category("URB")->IsHidden());
-    EXPECT_EQ("New = 3 [read-only] [caption text 0x000000] [caption back 0xFAFAFA] [value back 0xFAFAFA]\n",
-              Children("URB"));
+    // The children not replaced yet are out of reach, and gone once the record is done.
+    m_out.SetItemValue("Old 2", "changed");
     m_out.AddDescribedItem("Kept", nullptr, "d", false);
-    EXPECT_EQ(2, m_pane.Category("URB")->GetChilds()->GetCount());
+    m_out.EnterRecord();
+    EXPECT_EQ("New = 3 [read-only] [caption text 0x000000] [caption back 0xFAFAFA] [value back 0xFAFAFA]\n"
+              "Kept = [description \"d\"] [read-only] [caption text 0x000000] [caption back 0xFAFAFA] [value back "
+              "0xFAFAFA]\n",
+              Children("URB"));
+}
+
+// Rows made again from the ones a clear kept look as new ones do: no colour, flag, id, description, state or
+// child of the row they replace stays, and the rows no add took over go when the run ends.
+TEST_F(GridOutputImpTest, RowsMadeAgainLookAsNewOnes) {
+    const auto write = [](GridOutputImp& out, bool first) {
+        out.EnterRecord();
+        out.ShowCategory("URB");
+        out.AddDescribedItem(first ? "Title" : "Other title", "v", first ? "desc" : nullptr, true);
+        if (first) {
+            out.BeginValueGroup("Group", "g");
+            out.ExpandCurrent();
+            out.AddReadOnlyItem("Failing", "bad");
+            out.AddDataBufferItem("Buffer");
+            out.BeginCategory("Section");
+            out.AddItem("Deep", "1", "tip");
+            out.EndGroup();
+            out.EndGroup();
+            out.AddItem("Tail", "t", nullptr);
+        } else {
+            out.BeginCategory("Section");
+            out.AddItem("Plain", nullptr, nullptr);
+            out.EndGroup();
+            out.AddDataBufferItem("Buffer 2");
+            out.BeginGroup("Group 2", nullptr);
+            out.AddItem("Child", "c", nullptr);
+        }
+    };
+    std::string fresh;
+    {
+        TestGridPane pane;
+        GridOutputImp out(&pane);
+        write(out, false);
+        out.EnterRecord();
+        fresh = pane.Dump();
+    }
+    {
+        GridOutputImp out(&m_pane);
+        write(out, true);
+    }
+    m_pane.Category("URB")->GetChilds()->GetAt(0)->SetID(9);
+    {
+        GridOutputImp out(&m_pane);
+        write(out, false);
+    }
+    EXPECT_EQ(fresh, m_pane.Dump());
 }
 
 // A group still open below the cleared item must not come back as the current item after it is freed.

@@ -1,6 +1,7 @@
 // The name tables of CStringContent and the URB function names: listed codes, gaps, fallbacks, and whether an
 // operation assigns or appends.
 #include "app/decoders/framework/StringContent.h"
+#include "app/decoders/urb/UrbFunctions.h"
 
 #include <string>
 

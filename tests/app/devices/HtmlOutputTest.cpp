@@ -90,6 +90,33 @@ TEST_F(HtmlOutputTest, OpeningTruncatesAndAMissingFolderFails) {
     EXPECT_TRUE(missing.HasWriteError());
 }
 
+// A batch holds the text back until its outermost scope closes, in the order it was written, and a failure of
+// the gathered text still shows.
+TEST_F(HtmlOutputTest, ABatchWritesItsTextOnWhenItCloses) {
+    CHtmlOutput out;
+    ASSERT_TRUE(out.OpenByName(PathOf("report.htm").c_str()));
+    out.WriteLine("before");
+    {
+        CHtmlOutput::Batch outer(&out);
+        {
+            CHtmlOutput::Batch inner(&out);
+            out.WriteString("<b>");
+            out.WriteValueRow("n", "v");
+        }
+        EXPECT_EQ("before\r\n", Contents("report.htm"));
+        out.WriteLine("after");
+    }
+    EXPECT_EQ("before\r\n<b><tr>\r\n<th align=\"center\" width=\"10%\"><font class=\"sml_black\">n</font></th>\r\n"
+              "<td align=\"center\"><font class=\"sml_black\">v</font></td>\r\n</tr>\r\nafter\r\n",
+              Contents("report.htm"));
+
+    CHtmlOutput full;
+    ASSERT_TRUE(full.OpenByName("/dev/full"));
+    CHtmlOutput::Batch batch(&full);
+    EXPECT_TRUE(full.WriteLine("<html>"));
+    EXPECT_TRUE(full.HasWriteError());
+}
+
 TEST_F(HtmlOutputTest, FailedWritesReturnFalseGoOnAndAreRemembered) {
     CHtmlOutput out;
     ASSERT_TRUE(out.OpenByName("/dev/full"));

@@ -195,6 +195,18 @@ TEST_F(ListControlTest, ADropDownListPicksByClickKeyOrCancelsOnAClickOutside) {
     EXPECT_FALSE(IsWindow(info.hwndList));
 }
 
+TEST_F(ListControlTest, AComboBoxLeavesItsScrollBarStylesToItsList) {
+    // As dialog templates give them: the styles ask for a scrolling list, not a scroll bar beside the field.
+    HWND combo = Make(WC_COMBOBOX, CBS_DROPDOWNLIST | WS_VSCROLL | WS_HSCROLL, {10, 10, 160, 200}, {"Low", "High"});
+    EXPECT_EQ(GetWindowLongA(combo, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL), 0);
+    RECT window{}, client{};
+    GetWindowRect(combo, &window);
+    GetClientRect(combo, &client);
+    EXPECT_EQ(client.right, window.right - window.left);
+    EXPECT_EQ(client.bottom, window.bottom - window.top);
+    DestroyWindow(combo);
+}
+
 TEST_F(ListControlTest, ADropDownComboTypesIntoItsEditAndArrowsPickItems) {
     HWND combo = Make(WC_COMBOBOX, CBS_DROPDOWN, {10, 10, 160, 200}, {"Bulk", "Control"});
     COMBOBOXINFO info{};

@@ -17,66 +17,8 @@ namespace {
 
 using namespace ioctl_test;
 
-// Each code on both sides (and with a failing status where the outcome matters), with the most its record
-// can hold, lengths and counts included that claim more than there is.
-std::vector<std::vector<uint8_t>> WholeRecords() {
-    std::vector<uint8_t> hubDescriptor = {9, 0x29, 4, 0xE0, 0, 0x32, 0x64, 0, 0xFF};
-    hubDescriptor.resize(71);
-    std::vector<uint8_t> longDevice = DeviceDescriptor();
-    longDevice[0] = 0xFF;
-    const std::vector<std::vector<uint8_t>> hubPayloads[] = {
-        {Join({Words({0}), hubDescriptor, {1}}), Join({Words({1, 3}), std::vector<uint8_t>(68)})},
-    };
-    std::vector<std::vector<uint8_t>> records;
-    for (ULONG tag : {LogTag::hubI, LogTag::hubC}) {
-        for (ULONG status : {0u, 0xC0000001u}) {
-            for (const auto& payload : hubPayloads[0])
-                records.push_back(Record(tag, 0x220408, status, payload));
-            for (ULONG code : {0x22040Cu, 0x220448u}) {
-                records.push_back(
-                    Record(tag, code, status,
-                           Join({Connection(1, 2, 2, 1), Pipe(0x81, 1, 0x1400, 1, 0), Pipe(2, 2, 512, 0, 7)})));
-                // A thousand pipes claimed, one present.
-                records.push_back(Record(tag, code, status, Join({Connection(1, 2, 1000, 1), Pipe(0x81, 3, 8, 1, 0)})));
-            }
-            records.push_back(Record(tag, 0x220440, status, Words({1, 1, 0x02000009})));
-            records.push_back(Record(tag, 0x220410, status, Join({DescriptorRequest(1, 0, 18), longDevice})));
-            records.push_back(
-                Record(tag, 0x220410, status, Join({DescriptorRequest(2, 0, 9), {0xFF, 2, 0xFF, 0xFF, 4}})));
-            records.push_back(Record(tag, 0x220410, status, Join({DescriptorRequest(3, 1, 9), {0xFF, 3, 0x41, 0}})));
-            records.push_back(Record(tag, 0x220410, status, Join({DescriptorRequest(0x29, 0, 9), {0xFF, 0x29, 4}})));
-            for (ULONG code : {0x220414u, 0x220420u})
-                records.push_back(Record(tag, code, status, Join({Words({1, 30}), {0x41, 0, 0x42, 0, 0x43}})));
-            for (ULONG code : {0x220418u, 0x22041Cu, 0x22044Cu, 0x22043Cu, 0x220450u, 0x220444u})
-                records.push_back(Record(tag, code, status, Words({0x5A})));
-        }
-    }
-    for (ULONG tag : {LogTag::uinI, LogTag::uinC}) {
-        for (ULONG status : {0u, 0x80000005u, 0xC0000023u}) {
-            for (ULONG code : {0x220007u, 0x220017u, 0x22001Fu, 0x220420u, 0x220428u, 0x220443u, 0x220447u, 0x22044Bu})
-                records.push_back(Record(tag, code, status, Words({1})));
-            for (ULONG code : {0x22000Fu, 0x220027u, 0x220433u})
-                records.push_back(Record(tag, code, status, Quads({0x1000, 0x2000})));
-            for (ULONG code : {0x220013u, 0x22001Bu})
-                records.push_back(Record(tag, code, status, Words({3})));
-            records.push_back(Record(tag, 0x220020, status, Join({Words({18}), {0x48, 0, 0x55, 0, 0x42}})));
-            records.push_back(Record(tag, 0x220424, status, Join({Words({40, 20}), {0x48, 0, 0x55}})));
-            for (ULONG length : {0u, 15u, 20u, 0xFFFFFFFFu})
-                records.push_back(Record(tag, 0x22002B, status, Words({36, length, 0, 0, 1, 0x04030201})));
-            records.push_back(Record(tag, 0x22042C, status, Join({Quads({0x1000}), Words({1}), Quads({0x2000})})));
-            records.push_back(Record(tag, 0x220437, status, Quads({1, 2, 3, 4, 5})));
-            records.push_back(Record(tag, 0x22043B, status, Join({Quads({1, 2, 3, 4, 5}), Words({6})})));
-            records.push_back(Record(tag, 0x22043F, status, Join({Quads({0x5000}), std::vector<uint8_t>(32, 1)})));
-            records.push_back(Record(tag, 0x22044F, status,
-                                     Config(IdString(6, 0x7000), IdString(0xFFFFFFFF, 0x7100), IdString(3, 0x7200),
-                                            {0x41, 0, 0x42, 0, 0x43})));
-        }
-    }
-    return records;
-}
-
 TEST(HubUsbintShortRecordTest, EveryCodeAndSideAtEverySizeStaysWithinItsBytes) {
-    ExpectEveryCutWithinItsBytes(WholeRecords());
+    ExpectEveryCutWithinItsBytes(HubUsbintWholeRecords());
 }
 
 TEST(HubUsbintShortRecordTest, CutRecordsSayHowMuchTheyHave) {

@@ -16,36 +16,8 @@ namespace {
 
 using namespace ioctl_test;
 
-// Each code on both sides, with the most its record can hold.
-std::vector<std::vector<uint8_t>> WholeRecords() {
-    const std::vector<uint8_t> block = Join({Block(8, 8, 0xFFFFA80011110000), Wide("Abc")});
-    const std::vector<uint8_t> indexed = Join({IndexedBlock(64, 4, 1, 2, 0), Words({0x04070409, 0})});
-    const std::vector<uint8_t> collection = Join({Block(12, 12, 3), Words({0x2A8, 0x046D0001, 0x0110C31C})});
-    std::vector<uint8_t> userRequest = Words({16, 56, 1, 2, 1, 0, 40, 40, 0x8086, 0x293C, 2, 6, 1000, 7});
-    std::vector<std::vector<uint8_t>> records;
-    for (ULONG tag : {LogTag::hidI, LogTag::hidC}) {
-        for (ULONG code : {0xB0190, 0xB0194, 0xB0198, 0xB019C, 0xB01A0, 0xB01A4, 0xB0197, 0xB01E6, 0xB020B, 0xB020F})
-            records.push_back(Record(tag, code, 0, Words({8, 32})));
-        for (ULONG code : {0xB0191, 0xB0192, 0xB0193, 0xB0195, 0xB019A, 0xB019E, 0xB01A2, 0xB01BA, 0xB01BE, 0xB01C2})
-            records.push_back(Record(tag, code, 0, block));
-        records.push_back(Record(tag, 0xB01A8, 0, collection));
-        records.push_back(Record(tag, 0xB01E2, 0, indexed));
-    }
-    std::vector<uint8_t> stats2(120, 0x11);
-    for (ULONG tag : {LogTag::hcdI, LogTag::hcdC}) {
-        records.push_back(Record(tag, 0x2203FC, 0, std::vector<uint8_t>(44, 0x22)));
-        records.push_back(Record(tag, 0x220428, 0, stats2));
-        for (ULONG code : {0x220408, 0x220424})
-            records.push_back(Record(tag, code, 0, Join({Words({12}), Wide("ROOT")})));
-        for (ULONG code : {0x220400, 0x220404, 0x220430, 0x220434})
-            records.push_back(Record(tag, code, 0, Words({1})));
-        records.push_back(Record(tag, 0x220438, 0, userRequest));
-    }
-    return records;
-}
-
 TEST(IoctlShortRecordTest, EveryCodeAndSideAtEverySizeStaysWithinItsBytes) {
-    ExpectEveryCutWithinItsBytes(WholeRecords());
+    ExpectEveryCutWithinItsBytes(HidHcdWholeRecords());
 }
 
 TEST(IoctlShortRecordTest, CutFeatureRequestShowsWhatItHas) {

@@ -77,7 +77,8 @@ const RowCase kRowCases[] = {
      "OperationCode=WRITE(06).[0a]; LogicalBlockAddress=010203; TransferLength=04; Control=05"},
     {"SEEK(06)", "0B 3F 00 01 00 07", kSpc, OUTPUT_MODE_GRID,
      "OperationCode=SEEK(06) [0b]; LogicalBlockAddress=0x1f0001; Control=0x07"},
-    {"TEST UNIT READY", "00 FF FF FF FF 00", kSpc, OUTPUT_MODE_GRID, "OperationCode=TEST UNIT READY [00]; Control=0x00"},
+    {"TEST UNIT READY", "00 FF FF FF FF 00", kSpc, OUTPUT_MODE_GRID,
+     "OperationCode=TEST UNIT READY [00]; Control=0x00"},
     {"RESERVE(6) keeps its short name", "16 00 00 00 00 00", kSpc, OUTPUT_MODE_GRID,
      "OperationCode=RESERVE(6) [16]; Control=0x00"},
     {"RELEASE(6)", "17 00 00 00 00 00", kSpc, OUTPUT_MODE_XML, "OperationCode=RELEASE(6).[17]; Control=00"},
@@ -457,9 +458,9 @@ TEST(CdbOutputer, EveryRowReadsWithinItsGroupsBlock) {
             const BYTE block[CdbOutputer::kCdbSize] = {command.opcode};
             CdbOutputer::GetCommandName(block, name);
             EXPECT_FALSE(name.IsEmpty()) << std::hex << int(command.opcode);
-            for (const CdbField& field : command.fields) {
-                EXPECT_LE(field.byte + field.Width(), size) << field.label;
-                EXPECT_LT(field.testByte, size) << field.label;
+            for (const CdbField& row : command.fields) {
+                EXPECT_LE(row.End(), size) << row.field.label.xml;
+                EXPECT_LT(row.testByte, size) << row.field.label.xml;
             }
         }
     }
@@ -475,9 +476,10 @@ TEST(CdbOutputer, SectionIsTitledWithLengthAndCommandSet) {
         {0, 0, "CDB0.???"},     {16, 7, "CDB16.???"},   {10, 0xFF, "CDB10.???"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Emit("00", c.subclass, OUTPUT_MODE_GRID, c.length),
-                  std::string("BeginCategory|") + c.title +
-                      "\nAddItem|OperationCode|TEST UNIT READY [00]|-\nAddItem|Control|0x00|-\nExpandCurrent\nEndGroup\n");
+        EXPECT_EQ(
+            Emit("00", c.subclass, OUTPUT_MODE_GRID, c.length),
+            std::string("BeginCategory|") + c.title +
+                "\nAddItem|OperationCode|TEST UNIT READY [00]|-\nAddItem|Control|0x00|-\nExpandCurrent\nEndGroup\n");
         EXPECT_EQ(Emit("60", c.subclass, OUTPUT_MODE_XML, c.length),
                   std::string("BeginElement|") + c.title + "\nEndElement\nEndGroup\n");
     }

@@ -1,12 +1,12 @@
-// The IOCTL decoders' field kit: value texts by width and mode, fields and sections in each medium, the
-// short-record rule and the data bar.
+// The field writer of the record decoders: value texts by format and mode, fields and sections in each
+// medium, the short-record rule and the data bar.
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "app/decoders/ioctl/IoctlFields.h"
+#include "app/decoders/framework/FieldWriter.h"
 #include "common/RecordTags.h"
 #include "tests/support/RecordBuilder.h"
 #include "tests/support/RecordCopy.h"
@@ -40,35 +40,39 @@ private:
     LogOutputer m_decoder;
 };
 
-TEST(IoctlFieldsTest, ValueTextsByWidthAndMode) {
+TEST(FieldWriterTest, ValueTextsByWidthAndMode) {
     struct Case {
-        IoctlWidth width;
+        FieldFormat width;
         ULONG64 value;
         const char* grid;
         const char* markup;
     } cases[] = {
-        {IoctlWidth::U8, 0x5, "0x05", "05"},
-        {IoctlWidth::U8, 0x1234, "0x1234", "1234"}, // a wider value keeps its digits
-        {IoctlWidth::U16, 0x409, "0x0409", "0409"},
-        {IoctlWidth::U32, 0x1, "0x00000001", "00000001"},
-        {IoctlWidth::Short, 0x1, "0x1", "00000001"},
-        {IoctlWidth::Short, 0xC0000010, "0xc0000010", "c0000010"},
-        {IoctlWidth::U64, 0xFFFFA80012340000, "0xffffa80012340000", "ffffa80012340000"},
-        {IoctlWidth::U64, 0, "0x0", "0"},
+        {FieldFormat::Hex2, 0x5, "0x05", "05"},
+        {FieldFormat::Hex2, 0x1234, "0x1234", "1234"}, // a wider value keeps its digits
+        {FieldFormat::Hex4, 0x409, "0x0409", "0409"},
+        {FieldFormat::Hex8, 0x1, "0x00000001", "00000001"},
+        {FieldFormat::Short, 0x1, "0x1", "00000001"},
+        {FieldFormat::Short, 0xC0000010, "0xc0000010", "c0000010"},
+        {FieldFormat::Hex64, 0xFFFFA80012340000, "0xffffa80012340000", "ffffa80012340000"},
+        {FieldFormat::Hex64, 0, "0x0", "0"},
+    };
+    KitRun run(Bytes({}));
+    const auto text = [&](int mode, FieldFormat format, ULONG64 value) {
+        return std::string(FieldWriter(run.Decoder(), mode).Number(format, value));
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.grid, std::string(IoctlValueText(OUTPUT_MODE_GRID, c.width, c.value))) << c.grid;
-        EXPECT_EQ(c.markup, std::string(IoctlValueText(OUTPUT_MODE_XML, c.width, c.value))) << c.grid;
-        EXPECT_EQ(c.markup, std::string(IoctlValueText(OUTPUT_MODE_HTML, c.width, c.value))) << c.grid;
+        EXPECT_EQ(c.grid, text(OUTPUT_MODE_GRID, c.width, c.value)) << c.grid;
+        EXPECT_EQ(c.markup, text(OUTPUT_MODE_XML, c.width, c.value)) << c.grid;
+        EXPECT_EQ(c.markup, text(OUTPUT_MODE_HTML, c.width, c.value)) << c.grid;
     }
-    EXPECT_EQ("TRUE", std::string(IoctlBoolText(true)));
-    EXPECT_EQ("FALSE", std::string(IoctlBoolText(false)));
+    EXPECT_EQ("TRUE", std::string(FieldBoolText(true)));
+    EXPECT_EQ("FALSE", std::string(FieldBoolText(false)));
     const BYTE bytes[] = {0x00, 0xAB, 0x0F};
-    EXPECT_EQ("00ab0f", std::string(IoctlHexText(bytes, 3)));
-    EXPECT_EQ("", std::string(IoctlHexText(bytes, 0)));
+    EXPECT_EQ("00ab0f", std::string(FieldHexText(bytes, 3)));
+    EXPECT_EQ("", std::string(FieldHexText(bytes, 0)));
 }
 
-TEST(IoctlFieldsTest, WideTextEndsAtItsZeroOrAtTheBytesEnd) {
+TEST(FieldWriterTest, WideTextEndsAtItsZeroOrAtTheBytesEnd) {
     struct Case {
         std::vector<uint8_t> bytes;
         const char* text;
@@ -81,10 +85,10 @@ TEST(IoctlFieldsTest, WideTextEndsAtItsZeroOrAtTheBytesEnd) {
         {Bytes({}), ""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(c.text, std::string(IoctlWideText(c.bytes.data(), c.bytes.size()))) << c.text;
+        EXPECT_EQ(c.text, std::string(FieldWideText(c.bytes.data(), c.bytes.size()))) << c.text;
 }
 
-TEST(IoctlFieldsTest, FieldsInEachMedium) {
+TEST(FieldWriterTest, FieldsInEachMedium) {
     const char* expected[] = {
         // mode 0: mark-up values
         "WriteValue|Size|00000008\n"
@@ -106,19 +110,19 @@ TEST(IoctlFieldsTest, FieldsInEachMedium) {
     };
     for (int mode = 0; mode <= 2; ++mode) {
         KitRun run(Bytes({8, 0, 0, 0}));
-        IoctlFields fields(run.Decoder(), mode);
-        EXPECT_TRUE(fields.ValueField("Size", IoctlWidth::U32, 0));
-        fields.AttributedField("PollingFrequency (ms.)", "PollingFrequency", fields.Text(IoctlWidth::U32, 8), "Units",
-                               "ms.", "");
+        FieldWriter fields(run.Decoder(), mode);
+        EXPECT_TRUE(fields.ValueField("Size", FieldFormat::Hex8, 0));
+        fields.AttributedField({"PollingFrequency", "PollingFrequency (ms.)"}, fields.Text(FieldFormat::Hex8, 8),
+                               "Units", "ms.", "");
         // Past the needed bytes (none here): "???" and no defect.
-        EXPECT_FALSE(fields.ValueField("Address", IoctlWidth::U64, 4));
-        fields.NamedCodeField("UserRequest", 1, "USBUSER_GET_CONTROLLER_INFO_0");
-        fields.NamedCodeField("Flavor", 0, "", false);
+        EXPECT_FALSE(fields.ValueField("Address", FieldFormat::Hex64, 4));
+        fields.CodeField("UserRequest", 1, "USBUSER_GET_CONTROLLER_INFO_0");
+        fields.CodeField("Flavor", 0, "", false);
         EXPECT_EQ(expected[mode], run.Calls()) << mode;
     }
 }
 
-TEST(IoctlFieldsTest, SectionsInEachMedium) {
+TEST(FieldWriterTest, SectionsInEachMedium) {
     const char* expected[] = {
         "BeginElement|HIDIoctl-OutputParameters\n"
         "WriteValue|OutputBufferLength|00000002\n"
@@ -150,29 +154,29 @@ TEST(IoctlFieldsTest, SectionsInEachMedium) {
     };
     for (int mode = 0; mode <= 2; ++mode) {
         KitRun run(Bytes({2, 0, 0, 0}));
-        IoctlFields fields(run.Decoder(), mode);
-        fields.OpenSection("Get Feature Report", "HIDIoctl-OutputParameters");
-        fields.OpenInnerGroup("Output Parameters");
-        fields.ValueField("OutputBufferLength", IoctlWidth::U32, 0);
-        fields.CloseInnerGroup();
+        FieldWriter fields(run.Decoder(), mode);
+        fields.Open(FieldSection::Category, {"HIDIoctl-OutputParameters", "Get Feature Report"});
+        fields.Open(FieldSection::GridGroup, "Output Parameters");
+        fields.ValueField("OutputBufferLength", FieldFormat::Hex8, 0);
+        fields.Close(FieldSection::GridGroup);
         fields.EndSectionMarkup();
-        fields.OpenDataSection("HID Feature Report", "HIDIoctl-GetReport");
-        fields.CloseDataSection();
-        fields.CloseSection();
+        fields.Open(FieldSection::Block, {"HIDIoctl-GetReport", "HID Feature Report"});
+        fields.Close(FieldSection::Block);
+        fields.Close(FieldSection::Category);
         fields.EmptyCategory("Flush Queue");
         EXPECT_EQ(expected[mode], run.Calls()) << mode;
     }
 }
 
-TEST(IoctlFieldsTest, CutRecordShowsOneTruncationAtItsFirstMissingField) {
+TEST(FieldWriterTest, CutRecordShowsOneTruncationAtItsFirstMissingField) {
     // Ten bytes of a 16-byte block, at an odd address: the u64 at +8 is cut.
     const std::vector<uint8_t> payload = Bytes({0x10, 0, 0, 0, 0x05, 0, 0, 0, 0xAA, 0xBB});
     KitRun run(payload, true);
-    IoctlFields fields(run.Decoder(), OUTPUT_MODE_GRID, 16);
-    fields.ValueField("OutputBufferLength", IoctlWidth::U32, 0);
-    fields.ValueField("MdlAddress", IoctlWidth::U64, 8);
-    fields.ValueField("reportId", IoctlWidth::U8, 4);
-    fields.ValueField("Again", IoctlWidth::U64, 8);
+    FieldWriter fields(run.Decoder(), OUTPUT_MODE_GRID, 16);
+    fields.ValueField("OutputBufferLength", FieldFormat::Hex8, 0);
+    fields.ValueField("MdlAddress", FieldFormat::Hex64, 8);
+    fields.ValueField("reportId", FieldFormat::Hex2, 4);
+    fields.ValueField("Again", FieldFormat::Hex64, 8);
     fields.EndOfBlock();
     EXPECT_EQ("AddItem|OutputBufferLength|0x00000010|-\n"
               "AddReadOnlyItem|Truncated|10 of 16 payload bytes\n"
@@ -182,11 +186,11 @@ TEST(IoctlFieldsTest, CutRecordShowsOneTruncationAtItsFirstMissingField) {
               run.Calls());
 }
 
-TEST(IoctlFieldsTest, BlockEndingShortWithEveryFieldThereStillSaysSo) {
+TEST(FieldWriterTest, BlockEndingShortWithEveryFieldThereStillSaysSo) {
     KitRun run(Bytes({1, 0, 0, 0, 2, 0}));
-    IoctlFields fields(run.Decoder(), OUTPUT_MODE_XML, 8);
-    fields.ValueField("Size", IoctlWidth::U32, 0);
-    fields.ValueField("Count", IoctlWidth::U16, 4);
+    FieldWriter fields(run.Decoder(), OUTPUT_MODE_XML, 8);
+    fields.ValueField("Size", FieldFormat::Hex8, 0);
+    fields.ValueField("Count", FieldFormat::Hex4, 4);
     fields.EndOfBlock();
     fields.EndOfBlock();
     EXPECT_EQ("WriteValue|Size|00000001\n"
@@ -195,9 +199,9 @@ TEST(IoctlFieldsTest, BlockEndingShortWithEveryFieldThereStillSaysSo) {
               run.Calls());
 }
 
-TEST(IoctlFieldsTest, CountsReachingPastThePayloadAreBoundedAndCut) {
+TEST(FieldWriterTest, CountsReachingPastThePayloadAreBoundedAndCut) {
     KitRun run(Bytes({1, 2, 3, 4, 5, 6, 7}));
-    IoctlFields fields(run.Decoder(), OUTPUT_MODE_GRID);
+    FieldWriter fields(run.Decoder(), OUTPUT_MODE_GRID);
     EXPECT_EQ(2u, fields.CountWithin(2, 2, 2));
     EXPECT_EQ("", run.Calls());
     EXPECT_EQ(2u, fields.CountWithin(2, 5, 2));
@@ -208,16 +212,16 @@ TEST(IoctlFieldsTest, CountsReachingPastThePayloadAreBoundedAndCut) {
     EXPECT_EQ(3u, fields.BytesFrom(4));
 }
 
-TEST(IoctlFieldsTest, BufferReachesTheDataBarWhenItsGroupCloses) {
+TEST(FieldWriterTest, BufferReachesTheDataBarWhenItsGroupCloses) {
     const std::vector<uint8_t> payload = Bytes({0x11, 0x22, 0x33});
     for (int mode = 0; mode <= 2; ++mode) {
         tdl::test::RecordingDataBar bar;
         KitRun run(payload);
-        IoctlFields fields(run.Decoder(), mode);
-        fields.OpenDataSection("HID Input Report", "HIDIoctl-GetReport");
+        FieldWriter fields(run.Decoder(), mode);
+        fields.Open(FieldSection::Block, {"HIDIoctl-GetReport", "HID Input Report"});
         fields.BufferItem("reportBuffer", fields.DataAt(0), fields.BytesFrom(0), "HID Input Report (Output)");
         EXPECT_EQ(0, bar.Buffers());
-        fields.CloseDataSection();
+        fields.Close(FieldSection::Block);
         if (mode != OUTPUT_MODE_GRID) {
             EXPECT_EQ(0, bar.Buffers()) << mode;
             continue;
@@ -234,10 +238,10 @@ TEST(IoctlFieldsTest, BufferReachesTheDataBarWhenItsGroupCloses) {
     // No bytes: the item alone.
     tdl::test::RecordingDataBar bar;
     KitRun run(Bytes({}));
-    IoctlFields fields(run.Decoder(), OUTPUT_MODE_GRID);
-    fields.OpenInnerGroup("Indexed String");
+    FieldWriter fields(run.Decoder(), OUTPUT_MODE_GRID);
+    fields.Open(FieldSection::GridGroup, "Indexed String");
     fields.BufferItem("stringBuffer", fields.DataAt(0), 0, "String_1 (Output)");
-    fields.CloseInnerGroup();
+    fields.Close(FieldSection::GridGroup);
     EXPECT_EQ(0, bar.Buffers());
 }
 
