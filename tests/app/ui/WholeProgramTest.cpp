@@ -32,7 +32,9 @@
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/TempObject.h"
+#include "app/widgets/OXOptionTreeCtrl.h"
 #include "app/ui/DataBar.h"
+#include "app/ui/FindOptionsIds.h"
 #include "app/ui/LogListIds.h"
 #include "app/ui/LogListView.h"
 #include "app/ui/LogPropertiesWnd.h"
@@ -523,6 +525,39 @@ TEST_F(WholeProgramTest, AFlashDrivePluggedInDuringACaptureJoinsTheModelThroughT
     EXPECT_TRUE(Live()->GetAttachedDevices()->GetPresentClassDeviceObject(AddressOf(Pdo("stick2")), pDevice));
     EXPECT_EQ(Live()->GetSequenceGapCount(), 0u);
     SavePicture("whole_program_hot_plug.png");
+}
+
+TEST_F(WholeProgramTest, TurningOnContinuousLoggingClearsTheCaptureAndLightsWrap) {
+    StartCapturingMouseAndStick();
+    if (HasFatalFailure())
+        return;
+    Play({{sim::WorkloadKind::MouseMoving, {.count = 5}}});
+    StopFromMenu();
+    if (HasFatalFailure())
+        return;
+    ASSERT_GT(RecordList()->GetItemCount(), 0);
+    EXPECT_FALSE(Lit(ID_INDICATOR_WRAP));
+
+    // In the Options dialog the user ticks Continuous Logging, presses OK and agrees to lose the capture.
+    win32::QueueModalSteps(win32::ModalKind::Dialog, [](const win32::ModalRequest&, HWND dialog) -> INT_PTR {
+        auto* pTree = dynamic_cast<COXOptionTreeCtrl*>(CWnd::FromHandlePermanent(Control({IDC_OPTION_TREE}, dialog)));
+        EXPECT_NE(pTree, nullptr);
+        if (pTree != nullptr) {
+            const HTREEITEM hItem = pTree->GetItemFromId(IDO_CONTINUOUS_LOGGING);
+            pTree->EnsureVisible(hItem);
+            CRect label;
+            pTree->GetItemRect(hItem, &label, TRUE);
+            ClickIn(pTree->GetSafeHwnd(), label);
+        }
+        ::SendMessageA(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        return IDCANCEL; // the dialog's own OK ends it
+    });
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDYES, "Continuous Logging");
+    ASSERT_TRUE(ChooseMenu({"&Options", "Configuration ..."}));
+    EXPECT_TRUE(App().m_Settings.ContinuousLogging);
+    EXPECT_EQ(RecordList()->GetItemCount(), 0);
+    EXPECT_TRUE(Lit(ID_INDICATOR_WRAP));
+    SavePicture("whole_program_continuous.png");
 }
 
 } // namespace
