@@ -9,6 +9,7 @@
 #include <future>
 
 #include "WinMachineProfile.h"
+#include "WinRect.h"
 #include "WinUser.h"
 #include "platform/display/DisplayHost.h"
 #include "platform/display/HostKeys.h"
@@ -47,10 +48,11 @@ bool IsWebAddress(const std::string& file) {
 
 const char* DesktopCursorName(const std::string& name) {
     static const std::map<std::string, const char*> kNames = {
-        {"arrow", "default"},       {"ibeam", "text"},          {"wait", "wait"},         {"cross", "crosshair"},
-        {"uparrow", "default"},     {"sizenwse", "nwse-resize"}, {"sizenesw", "nesw-resize"}, {"sizewe", "ew-resize"},
-        {"sizens", "ns-resize"},    {"sizeall", "move"},        {"no", "not-allowed"},    {"hand", "pointer"},
-        {"appstarting", "progress"}, {"help", "help"},          {"", "none"},
+        {"arrow", "default"},        {"ibeam", "text"},       {"wait", "wait"},
+        {"cross", "crosshair"},      {"uparrow", "default"},  {"sizenwse", "nwse-resize"},
+        {"sizenesw", "nesw-resize"}, {"sizewe", "ew-resize"}, {"sizens", "ns-resize"},
+        {"sizeall", "move"},         {"no", "not-allowed"},   {"hand", "pointer"},
+        {"appstarting", "progress"}, {"help", "help"},        {"", "none"},
     };
     auto it = kNames.find(name);
     return it != kNames.end() ? it->second : "default";
@@ -145,8 +147,9 @@ void GtkHost::Sync(HWND hwnd) {
         if (description.popupMenu) {
             // The menu holds the pointer: a click anywhere, on the desktop too, reaches it (and dismisses it).
             GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
-            window->grabbed = gdk_seat_grab(seat, gtk_widget_get_window(window->window), GDK_SEAT_CAPABILITY_ALL_POINTING,
-                                            TRUE, nullptr, nullptr, nullptr, nullptr) == GDK_GRAB_SUCCESS;
+            window->grabbed =
+                gdk_seat_grab(seat, gtk_widget_get_window(window->window), GDK_SEAT_CAPABILITY_ALL_POINTING, TRUE,
+                              nullptr, nullptr, nullptr, nullptr) == GDK_GRAB_SUCCESS;
         }
     } else if (!description.visible && gtk_widget_get_visible(window->window)) {
         DestroyHostWindow(*window);
@@ -164,15 +167,23 @@ void GtkHost::Destroy(HWND hwnd) {
 }
 
 void GtkHost::Redraw() {
-    std::set<HWND> dirty;
+    std::map<HWND, RECT> dirty;
     {
         std::lock_guard guard(dirtyLock_);
         dirty.swap(dirty_);
         redrawQueued_ = false;
     }
-    for (HWND hwnd : dirty)
-        if (HostWindow* window = Find(hwnd))
-            gtk_widget_queue_draw(window->area);
+    // Only what changed is copied and drawn again (a page of a list, not the whole main window).
+    for (const auto& [hwnd, changed] : dirty) {
+        HostWindow* window = Find(hwnd);
+        if (!window)
+            continue;
+        const RECT& shown = window->description.shown;
+        RECT part;
+        if (IntersectRect(&part, &changed, &shown))
+            gtk_widget_queue_draw_area(window->area, part.left - shown.left, part.top - shown.top,
+                                       part.right - part.left, part.bottom - part.top);
+    }
 }
 
 void GtkHost::ApplyCursor(GdkWindow* window) {
@@ -199,11 +210,13 @@ void GtkHost::Retitled(HWND hwnd, const std::string& title) {
     });
 }
 
-void GtkHost::PictureChanged(HWND hwnd) {
+void GtkHost::PictureChanged(HWND hwnd, const RECT& changed) {
     // Paints come in bursts (every control of a window paints on its own): one redraw takes them all.
     {
         std::lock_guard guard(dirtyLock_);
-        dirty_.insert(hwnd);
+        auto [it, added] = dirty_.try_emplace(hwnd, changed);
+        if (!added)
+            UnionRect(&it->second, &it->second, &changed);
         if (redrawQueued_)
             return;
         redrawQueued_ = true;

@@ -6,12 +6,12 @@
 #include <gtk/gtk.h>
 
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string>
-#include <future>
 #include <thread>
 
 #include "WinDisplayDriver.h"
@@ -45,7 +45,7 @@ public:
     void Shown(HWND hwnd, bool visible) override;
     void Moved(HWND hwnd, const RECT& windowRect) override;
     void Retitled(HWND hwnd, const std::string& title) override;
-    void PictureChanged(HWND hwnd) override;
+    void PictureChanged(HWND hwnd, const RECT& changed) override;
     void Destroyed(HWND hwnd) override;
     void CursorChanged(const std::string& name) override;
     void ClipboardChanged(const std::string& text) override;
@@ -71,10 +71,10 @@ private:
     GMainContext* context_ = nullptr;
     GMainLoop* loop_ = nullptr;
     std::map<HWND, std::unique_ptr<HostWindow>> windows_; // host thread only
-    std::string cursor_ = "arrow";                         // host thread only
+    std::string cursor_ = "arrow";                        // host thread only
 
     std::mutex dirtyLock_;
-    std::set<HWND> dirty_; // pictures changed since the last redraw
+    std::map<HWND, RECT> dirty_; // what of each picture changed since the last redraw (window coordinates)
     bool redrawQueued_ = false;
 
     friend struct HostWindowEvents;

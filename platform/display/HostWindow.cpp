@@ -66,11 +66,20 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
             cairo_surface_destroy(w->image);
         w->image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     }
+    // Only the part asked for (what changed, or what the server lost) is copied: the rest of the image is as
+    // it was drawn last.
+    const GdkRectangle whole{0, 0, width, height};
+    GdkRectangle part = whole;
+    if (!gdk_cairo_get_clip_rectangle(cr, &part) || !gdk_rectangle_intersect(&part, &whole, &part))
+        return TRUE;
     cairo_surface_flush(w->image);
     // The picture as it stands: the window's thread painted it, or will and say so.
-    win32::CopyPicture(w->hwnd, shown, reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(w->image)),
-                       cairo_image_surface_get_stride(w->image));
-    cairo_surface_mark_dirty(w->image);
+    const int stride = cairo_image_surface_get_stride(w->image);
+    unsigned char* at = cairo_image_surface_get_data(w->image) + static_cast<ptrdiff_t>(part.y) * stride + part.x * 4;
+    const RECT area{shown.left + part.x, shown.top + part.y, shown.left + part.x + part.width,
+                    shown.top + part.y + part.height};
+    win32::CopyPicture(w->hwnd, area, reinterpret_cast<uint32_t*>(at), stride);
+    cairo_surface_mark_dirty_rectangle(w->image, part.x, part.y, part.width, part.height);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_surface(cr, w->image, 0, 0);
     cairo_paint(cr);

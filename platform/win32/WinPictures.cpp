@@ -109,6 +109,37 @@ COLORREF PicturePixel(HWND topLevel, int x, int y) {
     return picture ? WindowSurfacePixel(*picture, x, y) : CLR_INVALID;
 }
 
+namespace {
+
+// The parts of `rect` that none of `covering` overlaps, as rectangles that do not overlap each other.
+std::vector<RECT> Uncovered(const RECT& rect, const std::vector<RECT>& covering) {
+    std::vector<RECT> parts{rect}, next;
+    for (const RECT& c : covering) {
+        next.clear();
+        for (const RECT& p : parts) {
+            RECT common;
+            if (!IntersectRect(&common, &p, &c)) {
+                next.push_back(p);
+                continue;
+            }
+            // What lies above, below, left and right of the common part.
+            const RECT pieces[] = {{p.left, p.top, p.right, common.top},
+                                   {p.left, common.bottom, p.right, p.bottom},
+                                   {p.left, common.top, common.left, common.bottom},
+                                   {common.right, common.top, p.right, common.bottom}};
+            for (const RECT& piece : pieces)
+                if (piece.left < piece.right && piece.top < piece.bottom)
+                    next.push_back(piece);
+        }
+        parts.swap(next);
+        if (parts.empty())
+            break;
+    }
+    return parts;
+}
+
+} // namespace
+
 BOOL CopyPicture(HWND topLevel, const RECT& area, uint32_t* pixels, int stride) {
     WindowPtr top = LookupWindow(topLevel);
     std::vector<Layer> layers;
@@ -122,8 +153,24 @@ BOOL CopyPicture(HWND topLevel, const RECT& area, uint32_t* pixels, int stride) 
     }
     if (!LayersOf(*top, layers, whole))
         return FALSE;
-    for (const Layer& layer : layers)
-        ComposeWindowSurfaceInto(*layer.surface, layer.at, layer.clip, area, pixels, stride);
+    // Every image is opaque and hides what lies under it: composed from the top down, each layer only where no
+    // layer above it lies, every pixel of the area is copied once however deep the windows nest (a main window
+    // of nested frames, panes and views would otherwise be copied several times over).
+    std::vector<RECT> covered;
+    for (auto layer = layers.rbegin(); layer != layers.rend(); ++layer) {
+        SIZE size;
+        {
+            std::lock_guard guard(WindowSurfaceLock(*layer->surface));
+            size = WindowSurfaceSize(*layer->surface);
+        }
+        const RECT image{layer->at.x, layer->at.y, layer->at.x + size.cx, layer->at.y + size.cy};
+        RECT shown, inArea;
+        if (!IntersectRect(&shown, &layer->clip, &image) || !IntersectRect(&inArea, &shown, &area))
+            continue;
+        for (const RECT& part : Uncovered(inArea, covered))
+            ComposeWindowSurfaceInto(*layer->surface, layer->at, part, area, pixels, stride);
+        covered.push_back(inArea);
+    }
     return TRUE;
 }
 

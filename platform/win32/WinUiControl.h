@@ -177,7 +177,9 @@ public:
     virtual void Shown(HWND, bool visible) {}
     virtual void Moved(HWND, const RECT& windowRect) {}
     virtual void Retitled(HWND, const std::string& title) {}
-    virtual void PictureChanged(HWND) {}
+    // `changed`: the part of the top-level window's picture that may differ now, in its window coordinates (the
+    // whole rectangle of the window that painted, within the top-level window).
+    virtual void PictureChanged(HWND, const RECT& changed) {}
     virtual void Destroyed(HWND) {}
     // The cursor set now (a name as CurrentCursorName gives); only a change is reported.
     virtual void CursorChanged(const std::string& name) {}

@@ -2,9 +2,9 @@
 // driver, starts the application object without a display, and drives its live capture document as a user
 // would: the mouse and the stick checked, a capture started, the mouse moved and a file copied to the stick for
 // a few seconds, the capture stopped and saved, the device reports of the checked devices and a page of the
-// decoded records written, and the saved file opened again. It prints what the session did (each device's
-// requests, the records, the records lost, the message boxes the user would have read) and where each file it
-// wrote is, and exits 0 when the session went as it should.
+// decoded records written, the main window's picture saved, and the saved file opened again. It prints what the session
+// did (each device's requests, the records, the records lost, the message boxes the user would have read) and where
+// each file it wrote is, and exits 0 when the session went as it should.
 //
 // The kernel's headers first: the framework's ASSERT yields to the kernel's.
 #include "platform/sim/Machine.h"
@@ -52,7 +52,8 @@ const char kHelp[] =
     "  --out <folder>   where the files go (default: run-capture); a relative folder is taken from the\n"
     "                   current folder. It receives session.tdloft (the capture file), device-report.htm and\n"
     "                   device-report.xml (the checked devices), records.htm (the decoded records, the first\n"
-    "                   2,000) and state/ (the machine's registry and the program's settings).\n"
+    "                   2,000), main-window.png (the main window's picture after the stop) and state/ (the\n"
+    "                   machine's registry and the program's settings).\n"
     "  --seconds <n>    how long the devices work while the capture runs, 1 to 600 (default: 3).\n"
     "  --help           this text.\n"
     "\n"
@@ -246,6 +247,16 @@ int RunSession(sim::Machine& machine, const Arguments& args) {
     tdl::session::SendCommand(ID_FILE_SAVE_AS);
     if (pLog->IsModified() || !Written(capture, "capture file"))
         return Fail("the capture was not saved");
+
+    // What the user would see now: the main window with the capture's rows, as a picture.
+    CWnd* pMainWnd = AfxGetMainWnd();
+    const fs::path picture = args.out / "main-window.png";
+    RECT frame{};
+    if (pMainWnd == nullptr || !::GetWindowRect(pMainWnd->GetSafeHwnd(), &frame) ||
+        !win32::SavePicturePng(pMainWnd->GetSafeHwnd(), picture.string().c_str()))
+        return Fail("the main window's picture was not saved");
+    std::printf("main window picture (%ld x %ld): %s\n", static_cast<long>(frame.right - frame.left),
+                static_cast<long>(frame.bottom - frame.top), picture.string().c_str());
 
     if (!WriteDeviceReports(*pLog, args))
         return 1;

@@ -8,6 +8,7 @@
 
 #include "../WinClipboard.h"
 #include "../WinDisplayDriver.h"
+#include "../WinRect.h"
 #include "InputState.h"
 #include "NonClient.h"
 #include "WindowManager.h"
@@ -135,8 +136,16 @@ void ReportPictureChanged(HWND hwnd) {
     HWND root = TopLevel(hwnd, true);
     if (!root)
         return;
+    // All of the window that painted: what scrolled inside it changed as much as what was drawn.
+    RECT painted, whole, changed;
+    if (!GetWindowRect(hwnd, &painted) || !GetWindowRect(root, &whole))
+        return;
+    OffsetRect(&painted, -whole.left, -whole.top);
+    OffsetRect(&whole, -whole.left, -whole.top);
+    if (!IntersectRect(&changed, &painted, &whole))
+        return;
     for (auto* observer : observers)
-        observer->PictureChanged(root);
+        observer->PictureChanged(root, changed);
 }
 
 void ReportDestroyed(HWND hwnd) {

@@ -14,16 +14,16 @@
 #include "WinDialogs.h"
 #include "WinDisplayDriver.h"
 #include "WinEdit.h"
-#include "WinListBox.h"
 #include "WinFileDialogControl.h"
+#include "WinListBox.h"
 #include "WinPopupMenu.h"
 #include "WinShellControl.h"
 #include "commdlg.h"
-#include "shellapi.h"
 #include "platform/display/DisplayHost.h"
-#include "tests/platform/display/GuiThread.h"
-#include "tests/platform/display/XScreen.h"
+#include "shellapi.h"
+#include "tests/support/GuiThread.h"
 #include "tests/support/Pictures.h"
+#include "tests/support/XScreen.h"
 #include "windows.h"
 
 namespace {
@@ -200,7 +200,8 @@ TEST_F(DisplayHostTest, ClicksAndKeysFromTheXServerReachButtonsListsEditsAndMenu
     EXPECT_TRUE(WaitUntil([&] {
         GetWindowTextA(edit, text, sizeof text);
         return std::string(text) == "Abc1.x";
-    })) << "typed: " << text;
+    })) << "typed: "
+        << text;
 
     // A pop-up menu: a click on its second item picks it; a click outside it dismisses it.
     HMENU menu = CreatePopupMenu();

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "WinDialogs.h"
 #include "setup/Setup.h"
 #include "setup/SetupResources.h"
-#include "WinDialogs.h"
-#include "tests/platform/display/XScreen.h"
+#include "tests/support/XScreen.h"
 #include "windows.h"
 
 extern char** environ;

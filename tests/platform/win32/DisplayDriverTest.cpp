@@ -2,6 +2,7 @@
 // modal loop a driver runs requests in, and what a driver hears of cursor, clipboard and shell.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "WinPopupMenu.h"
 #include "commdlg.h"
 #include "shellapi.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
 namespace {
@@ -31,7 +33,6 @@ protected:
 
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kGreen = RGB(0, 255, 0);
-
 
 // Runs `calls` on a thread that owns no window while the calling thread, which owns the windows, is busy (it
 // neither pumps nor waits for messages). True when they all returned without it.
@@ -66,6 +67,38 @@ TEST_F(DisplayDriverTest, APictureCopyTakesTheImagesAsTheyStandWithoutAskingForP
     HWND gone = top.hwnd();
     DestroyWindow(top);
     EXPECT_FALSE(win32::CopyPicture(gone, area, pixels.data(), kWidth * 4));
+}
+
+// Siblings overlapping in z-order, children reaching past their parents' client areas and grandchildren: the
+// copy shows each pixel as the composed picture does.
+TEST_F(DisplayDriverTest, APictureCopyShowsOverlappingAndNestedWindowsAsTheComposedPictureDoes) {
+    TestWindow top(WS_POPUP | WS_VISIBLE, nullptr, RECT{300, 200, 420, 300}, Filler(RGB(255, 0, 0)));
+    TestWindow under(WS_CHILD | WS_VISIBLE, top, RECT{10, 10, 70, 60}, Filler(RGB(0, 255, 0)));
+    TestWindow over(WS_CHILD | WS_VISIBLE, top, RECT{40, 30, 130, 80}, Filler(RGB(0, 0, 255)));
+    TestWindow inner(WS_CHILD | WS_VISIBLE, over, RECT{-5, 10, 30, 70}, Filler(RGB(255, 255, 0)));
+    TestWindow deepest(WS_CHILD | WS_VISIBLE, inner, RECT{5, 5, 15, 15}, Filler(RGB(0, 255, 255)));
+    TestWindow hidden(WS_CHILD, top, RECT{0, 0, 120, 100}, Filler(RGB(255, 0, 255)));
+    SetWindowPos(over, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    win32::PumpUiMessages();
+    constexpr int kWidth = 120, kHeight = 100;
+    std::vector<uint32_t> pixels(kWidth * kHeight, 0xDEADBEEF);
+    ASSERT_TRUE(win32::CopyPicture(top, RECT{0, 0, kWidth, kHeight}, pixels.data(), kWidth * 4));
+    const tdl::test::Picture composed(top, "picture_copy_nested_windows.png"); // a pop-up: client is window
+    ASSERT_TRUE(composed.IsValid());
+    int differing = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const COLORREF colour = composed.Client(x, y);
+            const uint32_t expected = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+            differing += pixels[static_cast<size_t>(y) * kWidth + x] != expected;
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    // Each window shows somewhere.
+    for (COLORREF colour : {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0), RGB(0, 255, 255)}) {
+        const uint32_t pixel = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+        EXPECT_NE(std::find(pixels.begin(), pixels.end(), pixel), pixels.end()) << std::hex << pixel;
+    }
 }
 
 TEST_F(DisplayDriverTest, InputFromAWindowlessThreadIsQueuedAndHitTestedOnTheWindowsThreadInOrder) {
@@ -256,9 +289,9 @@ TEST_F(DisplayDriverTest, TheDriverHearsCursorAndClipboardChangesAndMayTakeAnExe
     EXPECT_EQ(reinterpret_cast<INT_PTR>(
                   ShellExecuteA(nullptr, "open", "https://example.invalid/", nullptr, nullptr, SW_SHOWNORMAL)),
               42);
-    EXPECT_LE(reinterpret_cast<INT_PTR>(
-                  ShellExecuteA(nullptr, "open", "/no/such/file.txt", nullptr, nullptr, SW_SHOWNORMAL)),
-              32);
+    EXPECT_LE(
+        reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", "/no/such/file.txt", nullptr, nullptr, SW_SHOWNORMAL)),
+        32);
     win32::SetDisplayDriver(nullptr);
     EXPECT_EQ(driver.heard, (std::vector<std::string>{"cursor ibeam", "cursor ", "clipboard abc", "clipboard xyz",
                                                       "open https://example.invalid/", "open /no/such/file.txt"}));

@@ -1,6 +1,7 @@
 // Painting windows into their images, and pictures of top-level windows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <thread>
@@ -137,17 +138,26 @@ TEST_F(PaintTest, ADisplayHostSeesTopLevelWindowsChange) {
         void Shown(HWND, bool visible) override { events.push_back(visible ? "shown" : "hidden"); }
         void Moved(HWND, const RECT& r) override { events.push_back("moved " + std::to_string(r.left)); }
         void Retitled(HWND, const std::string& title) override { events.push_back("title " + title); }
-        void PictureChanged(HWND) override { ++pictures; }
+        void PictureChanged(HWND, const RECT& changed) override {
+            ++pictures;
+            changes.push_back(changed);
+        }
         void Destroyed(HWND) override { events.push_back("destroyed"); }
         std::vector<std::string> events;
         int pictures = 0;
+        std::vector<RECT> changes;
     } observer;
     win32::AddWindowObserver(&observer);
+    RECT wholeFrame{}, wholeChild{};
     {
         TestWindow w(WS_OVERLAPPEDWINDOW, nullptr, RECT{10, 10, 110, 110}, Filler(kRed));
         TestWindow child(WS_CHILD | WS_VISIBLE, w, RECT{0, 0, 10, 10}, Filler(kGreen));
         ShowWindow(w, SW_SHOW);
         win32::PumpUiMessages();
+        GetWindowRect(w, &wholeFrame);
+        GetWindowRect(child, &wholeChild);
+        OffsetRect(&wholeChild, -wholeFrame.left, -wholeFrame.top);
+        OffsetRect(&wholeFrame, -wholeFrame.left, -wholeFrame.top);
         MoveWindow(w, 20, 10, 100, 100, TRUE);
         SetWindowTextA(w, "New");
         MoveWindow(child, 5, 5, 10, 10, TRUE); // a child's moves are not the host's business
@@ -155,6 +165,15 @@ TEST_F(PaintTest, ADisplayHostSeesTopLevelWindowsChange) {
     win32::RemoveWindowObserver(&observer);
     EXPECT_EQ(observer.events, (std::vector<std::string>{"shown", "moved 20", "title New", "hidden", "destroyed"}));
     EXPECT_GE(observer.pictures, 2); // the window and its child painted
+    // Each change names the painted window's rectangle within its top-level window: the window whole, and the
+    // child's square in the client area.
+    const auto has = [&](const RECT& expected) {
+        return std::any_of(observer.changes.begin(), observer.changes.end(),
+                           [&](const RECT& r) { return EqualRect(&r, &expected); });
+    };
+    EXPECT_TRUE(has(wholeFrame));
+    EXPECT_TRUE(has(wholeChild));
+    EXPECT_EQ(wholeChild.right - wholeChild.left, 10);
 }
 
 } // namespace

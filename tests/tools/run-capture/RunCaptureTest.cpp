@@ -82,10 +82,25 @@ TEST_F(RunCommandTest, ASessionWritesWhatAUserReads) {
     ASSERT_EQ(0, run.exitCode) << run.output;
     const std::string& out = run.output;
     const fs::path folder = m_dir / "session";
-    for (const char* file : {"session.tdloft", "device-report.htm", "device-report.xml", "records.htm"}) {
+    for (const char* file :
+         {"session.tdloft", "device-report.htm", "device-report.xml", "records.htm", "main-window.png"}) {
         EXPECT_TRUE(fs::exists(folder / file)) << file;
         EXPECT_TRUE(Has(out, ": " + (folder / file).string() + "\n")) << file << "\n" << out;
     }
+    // The main window's picture is the frame's size (its PNG header says so) and shows more than one colour (a
+    // blank picture compresses to almost nothing).
+    const std::string png = Contents(folder / "main-window.png");
+    ASSERT_GT(png.size(), 24u);
+    const auto word = [&](size_t at) {
+        return (static_cast<unsigned>(static_cast<unsigned char>(png[at])) << 24) |
+               (static_cast<unsigned>(static_cast<unsigned char>(png[at + 1])) << 16) |
+               (static_cast<unsigned>(static_cast<unsigned char>(png[at + 2])) << 8) |
+               static_cast<unsigned>(static_cast<unsigned char>(png[at + 3]));
+    };
+    const std::string size = std::to_string(word(16)) + " x " + std::to_string(word(20));
+    EXPECT_TRUE(Has(out, "main window picture (" + size + "): ")) << size << "\n" << out;
+    EXPECT_GE(word(16), 640u);
+    EXPECT_GT(png.size(), 20000u) << "a picture of one colour";
     // Each message box once, as the user read it; none reported as unexpected.
     EXPECT_EQ(1u, CountOf(out, "message: HTML Device Report exported successfully.\n")) << out;
     EXPECT_EQ(1u, CountOf(out, "message: XML Device Report exported successfully.\n")) << out;

@@ -1,4 +1,4 @@
-#include "XScreen.h"
+#include "tests/support/XScreen.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

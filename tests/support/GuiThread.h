@@ -23,13 +23,9 @@ public:
     GuiThread& operator=(const GuiThread&) = delete;
 
     // Runs `work` on the thread and returns its result when it is done.
-    template <typename Work>
-    auto Call(Work work) -> decltype(work()) {
-        return Start(std::move(work)).get();
-    }
+    template <typename Work> auto Call(Work work) -> decltype(work()) { return Start(std::move(work)).get(); }
     // Runs `work` on the thread; the future tells when it is done.
-    template <typename Work>
-    auto Start(Work work) -> std::future<decltype(work())> {
+    template <typename Work> auto Start(Work work) -> std::future<decltype(work())> {
         auto task = std::make_shared<std::packaged_task<decltype(work())()>>(std::move(work));
         auto done = task->get_future();
         {
@@ -39,6 +35,15 @@ public:
         PostThreadMessageA(m_id, WM_NULL, 0, 0);
         return done;
     }
+    // Runs `work` on the thread also while it is inside a modal loop (a menu, a box): it comes as a message sent
+    // to a hidden window of the thread, which every loop that pumps serves.
+    template <typename Work> auto Send(Work work) -> decltype(work()) {
+        std::packaged_task<decltype(work())()> task(std::move(work));
+        auto done = task.get_future();
+        std::function<void()> call = [&task] { task(); };
+        SendMessageA(m_window, WM_APP, 0, reinterpret_cast<LPARAM>(&call));
+        return done.get();
+    }
     DWORD Id() const { return m_id; }
 
 private:
@@ -46,6 +51,16 @@ private:
         m_id = GetCurrentThreadId();
         MSG msg;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE); // the queue exists before anyone posts to it
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            if (message != WM_APP)
+                return DefWindowProcA(hwnd, message, wParam, lParam);
+            (*reinterpret_cast<std::function<void()>*>(lParam))();
+            return 0;
+        };
+        wc.lpszClassName = "TdlGuiThreadCall";
+        RegisterClassA(&wc);
+        m_window = CreateWindowExA(0, "TdlGuiThreadCall", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
         m_started.set_value();
         while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
             TranslateMessage(&msg);
@@ -53,6 +68,7 @@ private:
             RunWork();
         }
         RunWork();
+        DestroyWindow(m_window);
     }
     void RunWork() {
         for (;;) {
@@ -70,6 +86,7 @@ private:
 
     std::promise<void> m_started;
     DWORD m_id = 0;
+    HWND m_window = nullptr;
     std::mutex m_lock;
     std::deque<std::function<void()>> m_work;
     std::thread m_thread;
