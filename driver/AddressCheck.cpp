@@ -41,6 +41,9 @@ BOOLEAN AddressRangeIsValid(const VOID* Address, SIZE_T Length) {
     if (start == 0 || Wraps(start, Length)) {
         return FALSE;
     }
+    if (Length != 0 && BYTE_OFFSET(start) + Length <= PAGE_SIZE) {
+        return Valid(start) && Valid(start + Length - 1); // one piece, the common case of a structure
+    }
     for (ULONG_PTR at = start, left = Length; left != 0;) {
         const ULONG_PTR piece = PieceLength(at, left);
         if (!Valid(at) || !Valid(at + piece - 1)) {
@@ -50,6 +53,18 @@ BOOLEAN AddressRangeIsValid(const VOID* Address, SIZE_T Length) {
         left -= piece;
     }
     return TRUE;
+}
+
+BOOLEAN AddressRangeIsValidAfterHead(const VOID* Address, SIZE_T Length) {
+    const auto start = reinterpret_cast<ULONG_PTR>(Address);
+    if (Length == 0 || Wraps(start, Length)) {
+        return Length == 0 ? TRUE : FALSE;
+    }
+    const ULONG_PTR first = PieceLength(start, Length);
+    if (!Valid(start + first - 1)) {
+        return FALSE;
+    }
+    return first == Length || AddressRangeIsValid(reinterpret_cast<const VOID*>(start + first), Length - first);
 }
 
 ULONG AddressReadablePrefix(const VOID* Address, ULONG Length) {

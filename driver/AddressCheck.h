@@ -22,6 +22,9 @@
 // piece. A null address, or a range that wraps round the address space, is not valid; an empty range at any
 // other address is.
 BOOLEAN AddressRangeIsValid(const VOID* Address, SIZE_T Length);
+// The same for a range whose first byte is known to be valid (a structure whose head was checked before it
+// was read): the first page piece needs only its last byte probed.
+BOOLEAN AddressRangeIsValidAfterHead(const VOID* Address, SIZE_T Length);
 
 // How many bytes from Address on, up to Length, can be read: page piece by page piece, until the first piece
 // that is not valid whole, of which its valid prefix counts. 0 for a null address or a range that wraps.

@@ -37,6 +37,9 @@ struct _CAPTURE_CONTEXT;
 struct _COMPLETION_CONTEXT;
 
 typedef struct _CAPTURE_FAMILY {
+    // Whether the request can matter at all (be recorded or teach the tree), judged from the request alone
+    // before its device object's node is looked up; null: always. A request that cannot is passed on at once.
+    BOOLEAN (*MayMatter)(PIO_STACK_LOCATION Location);
     // Before the call: gates, the I record, Mode/ReturnTag/ReturnFunction, the completion routine.
     VOID (*Dispatch)(struct _CAPTURE_CONTEXT* Capture);
     // Mode 2, after a call that did not return STATUS_PENDING; may be null. The framework gives the

@@ -15,22 +15,18 @@
 namespace {
 
 // The R record: the header only, with the values taken before the call and the routine's return value.
-VOID FillReturnRecord(PRECORD_DESCRIPTOR Record, PVOID Context, PIRP, PVOID, BOOLEAN) {
-    const auto* capture = static_cast<const CAPTURE_CONTEXT*>(Context);
-    RECORD_HEADER_INFO header;
-    CaptureHeader(capture, &header);
-    header.Function = capture->ReturnFunction;
-    header.Status = capture->Status;
-    RecordSetHeader(Record, &header);
-}
-
 VOID WriteReturnRecord(PCAPTURE_CONTEXT capture) {
     if (!CaptureLogActive()) {
         return;
     }
+    RECORD_HEADER_INFO header;
+    CaptureHeader(capture, &header);
+    header.Function = capture->ReturnFunction;
+    header.Status = capture->Status;
     RECORD_DESCRIPTOR record;
     RecordDescribe(&record, capture->ReturnTag, 0, 0);
-    LogWriteRecord(g_Driver.CaptureLog, &record, FillReturnRecord, capture, nullptr, nullptr);
+    record.Header = &header;
+    LogWriteRecord(g_Driver.CaptureLog, &record, nullptr, nullptr, nullptr, nullptr);
 }
 
 } // namespace
@@ -67,8 +63,8 @@ NTSTATUS HookedDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     const bool control = major == IRP_MJ_DEVICE_CONTROL || major == IRP_MJ_INTERNAL_DEVICE_CONTROL;
     const CAPTURE_FAMILY* family =
         CaptureFamilyOf(major, control ? location->Parameters.DeviceIoControl.IoControlCode : 0);
-    if (family == nullptr || !HookRundownAcquire()) {
-        // Not a request this driver captures, or this driver is unloading: passed on untouched.
+    if (family == nullptr || (family->MayMatter != nullptr && !family->MayMatter(location)) || !HookRundownAcquire()) {
+        // Not a request this driver captures or learns from, or this driver is unloading: passed on untouched.
         return saved(DeviceObject, Irp);
     }
 

@@ -131,4 +131,4 @@ BOOLEAN CaptureHidNodeRecorded(PDEVOBJ_NODE Node) {
     return captures;
 }
 
-const CAPTURE_FAMILY CaptureFamilyDeviceControl = {DeviceControlDispatch, nullptr, DeviceControlComplete};
+const CAPTURE_FAMILY CaptureFamilyDeviceControl = {nullptr, DeviceControlDispatch, nullptr, DeviceControlComplete};

@@ -239,4 +239,4 @@ VOID InternalPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
 const RECORD_KIND RecordKindInternal = {
     LogTag::KindUin, FilterFamily::Internal, &CAPTURE_SETTINGS::CaptureUsbIntern, InternalPayload, FALSE, FALSE};
 
-const CAPTURE_FAMILY CaptureFamilyInternal = {InternalDispatch, nullptr, InternalComplete};
+const CAPTURE_FAMILY CaptureFamilyInternal = {nullptr, InternalDispatch, nullptr, InternalComplete};

@@ -191,4 +191,4 @@ VOID PnpComplete(PDEVICE_OBJECT, PIRP Irp, PCOMPLETION_CONTEXT Context) {
 
 } // namespace
 
-const CAPTURE_FAMILY CaptureFamilyPnp = {PnpDispatch, nullptr, PnpComplete};
+const CAPTURE_FAMILY CaptureFamilyPnp = {nullptr, PnpDispatch, nullptr, PnpComplete};

@@ -75,4 +75,4 @@ VOID PowerPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
 const RECORD_KIND RecordKindPower = {
     LogTag::KindPow, FilterFamily::Power, &CAPTURE_SETTINGS::CapturePower, PowerPayload, TRUE, FALSE};
 
-const CAPTURE_FAMILY CaptureFamilyPower = {PowerDispatch, nullptr, PowerComplete};
+const CAPTURE_FAMILY CaptureFamilyPower = {nullptr, PowerDispatch, nullptr, PowerComplete};

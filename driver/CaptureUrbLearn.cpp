@@ -32,10 +32,10 @@ bool IsHubDescriptor(UCHAR type) {
     return type == USB_20_HUB_DESCRIPTOR_TYPE || type == USB_30_HUB_DESCRIPTOR_TYPE;
 }
 
-Taught WhatTaught(const URB_RECORD* record, const DEVICE_STACK* stack) {
-    const PURB urb = record->Urb;
-    const bool hub = stack != nullptr && stack->DeviceClass == USB_DEVICE_CLASS_HUB;
-    switch (record->Code) {
+// What a URB of this function teaches a stack that is (or, not knowing, may be) a hub's. The URB's fields for
+// its function are readable.
+Taught WhatTaught(const URB* urb, ULONG code, bool hub) {
+    switch (code) {
     case URB_FUNCTION_SELECT_CONFIGURATION:
         return Taught::Configuration;
     case URB_FUNCTION_SELECT_INTERFACE:
@@ -45,7 +45,7 @@ Taught WhatTaught(const URB_RECORD* record, const DEVICE_STACK* stack) {
     case URB_FUNCTION_CONTROL_TRANSFER:
     case URB_FUNCTION_CONTROL_TRANSFER_EX: {
         // Setup packet: bmRequestType, bRequest, wValue (descriptor index, then type), wIndex, wLength.
-        const UCHAR* setup = record->SetupPacket;
+        const UCHAR* setup = urb->UrbControlTransfer.SetupPacket;
         if (setup[1] != USB_REQUEST_GET_DESCRIPTOR) {
             return Taught::Nothing;
         }
@@ -66,15 +66,36 @@ Taught WhatTaught(const URB_RECORD* record, const DEVICE_STACK* stack) {
     return Taught::Nothing;
 }
 
+bool IsHubStack(const DEVICE_STACK* stack) {
+    return stack != nullptr && stack->DeviceClass == USB_DEVICE_CLASS_HUB;
+}
+
 } // namespace
 
+BOOLEAN CaptureUrbMayTeachFunction(ULONG Code) {
+    switch (Code) {
+    case URB_FUNCTION_SELECT_CONFIGURATION:
+    case URB_FUNCTION_SELECT_INTERFACE:
+    case URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE:
+    case URB_FUNCTION_CONTROL_TRANSFER:
+    case URB_FUNCTION_CONTROL_TRANSFER_EX:
+    case URB_FUNCTION_CLASS_DEVICE:
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOLEAN CaptureUrbMayTeach(const URB* Urb, ULONG Code) {
+    return WhatTaught(Urb, Code, true) != Taught::Nothing;
+}
+
 BOOLEAN CaptureUrbTeaches(const URB_RECORD* Record, const DEVICE_STACK* Stack) {
-    return Stack != nullptr && WhatTaught(Record, Stack) != Taught::Nothing;
+    return Stack != nullptr && WhatTaught(Record->Urb, Record->Code, IsHubStack(Stack)) != Taught::Nothing;
 }
 
 VOID CaptureUrbLearn(const URB_RECORD* Record, PDEVICE_STACK Stack) {
     const PURB urb = Record->Urb;
-    switch (WhatTaught(Record, Stack)) {
+    switch (WhatTaught(Record->Urb, Record->Code, IsHubStack(Stack))) {
     case Taught::Nothing:
         break;
     case Taught::Device:

@@ -224,16 +224,9 @@ VOID BufferPart2(PURB_RECORD record) {
     }
 }
 
-struct FillContext {
-    const URB_RECORD* record;
-    const RECORD_HEADER_INFO* header;
-};
-
+// Part 2 of a URB record; its header and part 1 came ready with the descriptor.
 VOID FillUrbRecord(PRECORD_DESCRIPTOR descriptor, PVOID context, PIRP, PVOID, BOOLEAN) {
-    const auto* fill = static_cast<const FillContext*>(context);
-    const URB_RECORD* record = fill->record;
-    RecordSetHeader(descriptor, fill->header);
-    RecordWritePart1(descriptor, record->Part1, record->Part1Size);
+    const auto* record = static_cast<const URB_RECORD*>(context);
     const auto* urbBytes = reinterpret_cast<const UCHAR*>(record->Urb);
     const ULONG urbLength = record->Urb->UrbHeader.Length;
     static const USHORT zero = 0;
@@ -265,16 +258,13 @@ VOID FillUrbRecord(PRECORD_DESCRIPTOR descriptor, PVOID context, PIRP, PVOID, BO
 
 } // namespace
 
-BOOLEAN UrbRecordOpen(PURB_RECORD Record, PURB Urb) {
-    RtlZeroMemory(Record, sizeof *Record);
-    if (!AddressRangeIsValid(Urb, sizeof(_URB_HEADER))) {
-        return FALSE;
-    }
-    const ULONG function = Urb->UrbHeader.Function;
+namespace {
+
+// Reads the fields of a URB already known to be readable for its function.
+VOID ReadUrbFields(PURB_RECORD Record, PURB Urb, ULONG function) {
+    // What UrbRecordBuild writes it sets itself.
+    RtlZeroMemory(Record, offsetof(URB_RECORD, Completion));
     const ULONG code = function & FUNCTION_MASK;
-    if (UrbRecordPart1Size(code) < 0 || !AddressRangeIsValid(Urb, UrbReadableSize(code))) {
-        return FALSE;
-    }
     Record->Urb = Urb;
     Record->Function = function;
     Record->Code = code;
@@ -304,6 +294,48 @@ BOOLEAN UrbRecordOpen(PURB_RECORD Record, PURB Urb) {
     }
     Record->DefaultPipe = Record->HasPipe && (Record->PipeHandle == nullptr ||
                                               (Record->IsTransfer && (Record->TransferFlags & USBD_DEFAULT_PIPE_TRANSFER)));
+}
+
+} // namespace
+
+BOOLEAN UrbRecordPeekFunction(PURB Urb, PULONG Function) {
+    if (!AddressRangeIsValid(Urb, sizeof(_URB_HEADER))) {
+        return FALSE;
+    }
+    *Function = Urb->UrbHeader.Function;
+    return TRUE;
+}
+
+BOOLEAN UrbRecordOpen(PURB_RECORD Record, PURB Urb) {
+    ULONG function;
+    if (!UrbRecordPeekFunction(Urb, &function)) {
+        RtlZeroMemory(Record, sizeof *Record);
+        return FALSE;
+    }
+    return UrbRecordOpenPeeked(Record, Urb, function);
+}
+
+BOOLEAN UrbRecordFieldsReadable(PURB Urb, ULONG Function) {
+    const ULONG code = Function & FUNCTION_MASK;
+    return UrbRecordPart1Size(code) >= 0 && AddressRangeIsValidAfterHead(Urb, UrbReadableSize(code));
+}
+
+BOOLEAN UrbRecordOpenPeeked(PURB_RECORD Record, PURB Urb, ULONG Function) {
+    if (!UrbRecordFieldsReadable(Urb, Function)) {
+        RtlZeroMemory(Record, sizeof *Record);
+        return FALSE;
+    }
+    ReadUrbFields(Record, Urb, Function);
+    return TRUE;
+}
+
+BOOLEAN UrbRecordReopen(PURB_RECORD Record, PURB Urb, ULONG Function) {
+    // The URB is the request's until it completes, so memory found readable for this function stays so; a
+    // URB whose function changed on the way is taken as new.
+    if (Urb->UrbHeader.Function != Function) {
+        return UrbRecordOpen(Record, Urb);
+    }
+    ReadUrbFields(Record, Urb, Function);
     return TRUE;
 }
 
@@ -530,8 +562,10 @@ BOOLEAN UrbRecordWrite(PCAPTURE_LOG Log, PURB_RECORD Record, const RECORD_HEADER
     if (transfer) {
         RecordSetTransfer(&descriptor, Record->Part2Size);
     }
-    FillContext fill = {Record, &header};
-    if (!LogWriteRecord(Log, &descriptor, FillUrbRecord, &fill, nullptr, nullptr)) {
+    descriptor.Header = &header;
+    descriptor.Part1Source = Record->Part1;
+    if (!LogWriteRecord(Log, &descriptor, Record->Part2Kind != UrbPart2::None ? FillUrbRecord : nullptr, Record,
+                        nullptr, nullptr)) {
         return FALSE;
     }
     if (descriptor.Remaining != 0) {

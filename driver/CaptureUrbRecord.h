@@ -78,6 +78,16 @@ typedef struct _URB_RECORD {
 // Reads the URB's function and, for the functions that have them, its pipe and transfer fields. FALSE when
 // the URB's memory is not valid or its function gives no record (above 52, other than 0x1000 to 0x1002).
 BOOLEAN UrbRecordOpen(PURB_RECORD Record, PURB Urb);
+// The same for a URB that UrbRecordOpen opened with this function earlier in the same request (its memory
+// stays the request's until it completes): the fields are read again without checking the memory again,
+// unless the function has changed since.
+BOOLEAN UrbRecordReopen(PURB_RECORD Record, PURB Urb, ULONG Function);
+// Only the URB's function, when its header is valid memory.
+BOOLEAN UrbRecordPeekFunction(PURB Urb, PULONG Function);
+// UrbRecordOpen of a URB whose function UrbRecordPeekFunction has just read.
+BOOLEAN UrbRecordOpenPeeked(PURB_RECORD Record, PURB Urb, ULONG Function);
+// Whether a peeked URB's function has a record and its memory holds every field capture reads for it.
+BOOLEAN UrbRecordFieldsReadable(PURB Urb, ULONG Function);
 
 // The pipe handle to look up for the pipe block; null for the default pipe or functions without a pipe.
 inline PVOID UrbRecordPipeToFind(const URB_RECORD* Record) {

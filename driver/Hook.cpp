@@ -22,12 +22,35 @@ constexpr UCHAR HOOKED_MAJOR_FUNCTIONS[] = {IRP_MJ_DEVICE_CONTROL, IRP_MJ_INTERN
 
 // --- Rundown ---
 
-// References held by requests inside HookedDispatch and by installed completion routines. Unload sets
-// Unloading before it reads Count; a release that brings Count to 0 reads Unloading after its decrement, so
-// one of the two always sees the other and the waiter is woken.
-volatile LONG g_RundownCount;
+// References held by requests inside HookedDispatch and by installed completion routines. They are counted
+// per processor, each count in a cache line of its own, so that requests on different processors do not
+// write one counter; a release may run on another processor than its acquire, so one count may go below
+// zero and only the sum means anything. Unload sets Unloading before it sums the counts; an acquire reads
+// Unloading after its increment, and a release that finds Unloading set sums the counts after its decrement,
+// so one of the two always sees the other and the waiter is woken.
+constexpr ULONG RUNDOWN_SLOTS = 64;
+struct alignas(64) RUNDOWN_SLOT {
+    volatile LONG Count;
+};
+RUNDOWN_SLOT g_RundownSlots[RUNDOWN_SLOTS];
 volatile LONG g_RundownUnloading;
 KEVENT g_RundownDone;
+
+volatile LONG* RundownCountHere(VOID) {
+    return &g_RundownSlots[KeGetCurrentProcessorNumberEx(nullptr) % RUNDOWN_SLOTS].Count;
+}
+
+BOOLEAN RundownUnloading(VOID) {
+    return __atomic_load_n(&g_RundownUnloading, __ATOMIC_SEQ_CST) != 0;
+}
+
+LONG RundownSum(VOID) {
+    LONG sum = 0;
+    for (const RUNDOWN_SLOT& slot : g_RundownSlots) {
+        sum += __atomic_load_n(&slot.Count, __ATOMIC_SEQ_CST);
+    }
+    return sum;
+}
 
 KIRQL ListLock(VOID) {
     return KeAcquireSpinLockRaiseToDpc(&g_Driver.HookedDriverList.Lock);
@@ -355,7 +378,7 @@ VOID HookUnloadRestore(VOID) {
     // read before the restore is passed on unrecorded.
     KeInitializeEvent(&g_RundownDone, NotificationEvent, FALSE);
     InterlockedExchange(&g_RundownUnloading, 1);
-    if (InterlockedCompareExchange(&g_RundownCount, 0, 0) != 0) {
+    if (RundownSum() != 0) {
         KeWaitForSingleObject(&g_RundownDone, Executive, KernelMode, FALSE, nullptr);
     }
 }
@@ -386,13 +409,15 @@ VOID HookFree(VOID) {
 // --- Rundown ---
 
 VOID HookRundownInitialize(VOID) {
-    InterlockedExchange(&g_RundownCount, 0);
+    for (RUNDOWN_SLOT& slot : g_RundownSlots) {
+        InterlockedExchange(&slot.Count, 0);
+    }
     InterlockedExchange(&g_RundownUnloading, 0);
 }
 
 BOOLEAN HookRundownAcquire(VOID) {
-    InterlockedIncrement(&g_RundownCount);
-    if (InterlockedCompareExchange(&g_RundownUnloading, 0, 0) != 0) {
+    InterlockedIncrement(RundownCountHere());
+    if (RundownUnloading()) {
         HookRundownRelease();
         return FALSE;
     }
@@ -400,7 +425,8 @@ BOOLEAN HookRundownAcquire(VOID) {
 }
 
 VOID HookRundownRelease(VOID) {
-    if (InterlockedDecrement(&g_RundownCount) == 0 && InterlockedCompareExchange(&g_RundownUnloading, 0, 0) != 0) {
+    InterlockedDecrement(RundownCountHere());
+    if (RundownUnloading() && RundownSum() == 0) {
         KeSetEvent(&g_RundownDone, IO_NO_INCREMENT, FALSE);
     }
 }

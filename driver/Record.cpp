@@ -51,6 +51,18 @@ ULONG AppendFromAddress(PRECORD_DESCRIPTOR record, ULONG_PTR source, ULONG count
     return count;
 }
 
+// The request fields of a header.
+void ApplyHeaderInfo(_LOGHDR& header, const RECORD_HEADER_INFO& info) {
+    header.Function = info.Function;
+    header.StackCount = info.StackCount;
+    header.CurrentLocation = info.CurrentLocation;
+    header.StackID = info.StackID;
+    header.DeviceObject = info.DeviceObject;
+    header.Irp = info.Irp;
+    header.StackLocation = info.StackLocation;
+    header.Status = static_cast<ULONG>(info.Status);
+}
+
 // Sizes both parts so the record fits an empty block.
 VOID SetParts(PRECORD_DESCRIPTOR record, ULONG part1Size, ULONG part2Size) {
     RecordLayout layout;
@@ -93,6 +105,8 @@ BOOLEAN RecordNextContinuation(PRECORD_DESCRIPTOR Record, ULONG ContinuationTag)
     Record->More = Record->Remaining != 0 ? TRUE : FALSE;
     Record->SequenceNumber = 0;
     Record->RecordStart = Record->Part1 = Record->Part2 = Record->Part2Cursor = Record->Trailer = nullptr;
+    Record->Header = nullptr; // the continuation's filler writes its own header and part 1
+    Record->Part1Source = nullptr;
     return TRUE;
 }
 
@@ -111,8 +125,15 @@ VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber) 
     header.LogType = Record->Tag;
     header.DataSize = Record->Part1Size + Record->Part2Size;
     header.Continuation = Record->More ? LogTag::More : LogTag::Data;
+    if (Record->Header != nullptr) {
+        ApplyHeaderInfo(header, *Record->Header);
+    }
     std::memcpy(Start, &header, sizeof header);
-    std::memset(Record->Part1, 0, Record->Part1Size);
+    if (Record->Part1Source != nullptr) {
+        std::memcpy(Record->Part1, Record->Part1Source, Record->Part1Size);
+    } else {
+        std::memset(Record->Part1, 0, Record->Part1Size);
+    }
 }
 
 VOID RecordFinish(PRECORD_DESCRIPTOR Record) {
@@ -127,15 +148,10 @@ VOID RecordSetHeader(PRECORD_DESCRIPTOR Record, const RECORD_HEADER_INFO* Info) 
     if (!RecordIsReserved(Record)) {
         return;
     }
-    PUCHAR header = Record->RecordStart;
-    tdl::StoreLe<ULONG>(header + offsetof(_LOGHDR, Function), Info->Function);
-    tdl::StoreLe<UCHAR>(header + offsetof(_LOGHDR, StackCount), Info->StackCount);
-    tdl::StoreLe<UCHAR>(header + offsetof(_LOGHDR, CurrentLocation), Info->CurrentLocation);
-    tdl::StoreLe<USHORT>(header + offsetof(_LOGHDR, StackID), Info->StackID);
-    tdl::StoreLe<ULONG64>(header + offsetof(_LOGHDR, DeviceObject), Info->DeviceObject);
-    tdl::StoreLe<ULONG64>(header + offsetof(_LOGHDR, Irp), Info->Irp);
-    tdl::StoreLe<ULONG64>(header + offsetof(_LOGHDR, StackLocation), Info->StackLocation);
-    tdl::StoreLe<ULONG>(header + offsetof(_LOGHDR, Status), static_cast<ULONG>(Info->Status));
+    _LOGHDR header;
+    std::memcpy(&header, Record->RecordStart, sizeof header);
+    ApplyHeaderInfo(header, *Info);
+    std::memcpy(Record->RecordStart, &header, sizeof header);
 }
 
 VOID RecordWritePart1(PRECORD_DESCRIPTOR Record, const VOID* Source, ULONG Length) {

@@ -45,6 +45,10 @@ typedef struct _RECORD_DESCRIPTOR {
     PUCHAR Part2;
     PUCHAR Trailer;
     ULONG64 DeviceHandle; // device handle value of URB records
+    // Optional, for a writer that has its header values and part 1 ready before the log's lock is taken:
+    // RecordBegin then writes them with the frame, and the filler needs only append part 2.
+    const struct _RECORD_HEADER_INFO* Header;
+    const VOID* Part1Source; // Part1Size bytes
 } RECORD_DESCRIPTOR, *PRECORD_DESCRIPTOR;
 
 // The request fields of a record header; what a record does not know stays 0.
@@ -86,8 +90,9 @@ inline BOOLEAN RecordIsReserved(const RECORD_DESCRIPTOR* Record) {
 }
 
 // Places the record at Start (RecordSize bytes, reserved by the log) and writes its frame: the header with
-// sync, sequence number, time stamp, tag, DataSize and "DATA"/"MORE", every other header field 0, and
-// part 1 zeroed. Used by LogWriteRecord.
+// sync, sequence number, time stamp, tag, DataSize and "DATA"/"MORE", every other header field 0 (or, with
+// Record->Header, the request's values), and part 1 zeroed (or copied from Record->Part1Source). Used by
+// LogWriteRecord.
 VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber);
 // Zero-fills part 2 from the write cursor to its end and writes "FINI". Used by LogWriteRecord.
 VOID RecordFinish(PRECORD_DESCRIPTOR Record);

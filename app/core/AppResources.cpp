@@ -7,6 +7,8 @@
 #include "app/core/AppDialogResources.h"
 #include "app/core/KxTdloft.h"
 #include "app/core/Resource.h"
+#include "app/ui/DevicePropertiesResources.h"
+#include "app/ui/DeviceTreeResources.h"
 #include "app/ui/FindOptionsResources.h"
 #include "app/ui/LogDetailsResources.h"
 #include "app/ui/MainFrameResources.h"
@@ -42,6 +44,8 @@ void RegisterAppResources() {
                                 tdl::embedded::capture_png_size);
     RegisterAppDialogResources();
     RegisterMainFrameResources();
+    RegisterDeviceTreeResources();
     RegisterLogDetailsResources();
+    RegisterDevicePropertiesResources();
     RegisterFindOptionsResources();
 }

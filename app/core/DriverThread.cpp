@@ -127,28 +127,28 @@ void CDriverThread::SwitchBanks() {
 CDriverThread::ReadResult CDriverThread::ReadOnce(DWORD& rdwBytes) {
     rdwBytes = 0;
     LogRecords::CLogRecords* pRecords = m_pDocument->GetLogRecords();
-    // A lock that fails has shown the bank's message; no read races a reset of the bank.
-    if (!pRecords->LockBuffer(INFINITE))
+    // A lock that fails has shown the bank's message; no read races a reset of the bank. The lock is released
+    // on every way out of this scope, and before the switch of banks (which takes the bank's lock itself).
+    LogRecords::CBufferLock lock(*pRecords, INFINITE);
+    if (!lock.IsLocked())
         return ReadResult::Empty;
     BYTE* pWrite = nullptr;
     DWORD dwLeft = 0;
     if (!pRecords->GetWriteSpace(pWrite, dwLeft)) {
-        pRecords->UnlockBuffer();
+        lock.Unlock();
         SwitchBanks();
-        if (!pRecords->LockBuffer(INFINITE))
+        if (!lock.Lock(INFINITE))
             return ReadResult::Empty;
         if (!pRecords->GetWriteSpace(pWrite, dwLeft))
             dwLeft = 0;
     }
     // The driver answers a zero length with an error of its own; no space is a full buffer, never a read.
-    if (dwLeft == 0) {
-        pRecords->UnlockBuffer();
+    if (dwLeft == 0)
         return ReadResult::Full;
-    }
     const BOOL bOk = Request(IOCTL_TINDALOFT_READ_LOG, pWrite, dwLeft, pWrite, dwLeft, &rdwBytes);
     if (bOk && rdwBytes != 0)
         pRecords->AdvanceWrite(rdwBytes);
-    pRecords->UnlockBuffer();
+    lock.Unlock();
     if (!bOk) {
         rdwBytes = 0;
         return m_dwLastError == ERROR_INSUFFICIENT_BUFFER ? ReadResult::Full : ReadResult::Failed;
@@ -165,11 +165,11 @@ CDriverThread::ReadResult CDriverThread::ReadOnce(DWORD& rdwBytes) {
     return ReadResult::Read;
 }
 
-BOOL CDriverThread::IoctlReadLog(BOOL* pbEmpty) {
+BOOL CDriverThread::IoctlReadLog(DWORD* pdwBytes) {
     DWORD dwBytes = 0;
     const ReadResult result = ReadOnce(dwBytes);
-    if (pbEmpty != nullptr)
-        *pbEmpty = result == ReadResult::Empty;
+    if (pdwBytes != nullptr)
+        *pdwBytes = dwBytes;
     switch (result) {
     case ReadResult::Full:
         if (!m_bBackground.load())
@@ -194,6 +194,8 @@ void CDriverThread::Drain() {
 }
 
 void CDriverThread::ReadLoop(DWORD dwWait) {
+    CReadPace pace(dwWait);
+    bool bFull = false;
     DWORD dwNextWait = dwWait;
     for (;;) {
         const DWORD dwResult = ::WaitForSingleObject(m_hStopEvent, dwNextWait);
@@ -203,14 +205,36 @@ void CDriverThread::ReadLoop(DWORD dwWait) {
             m_dwLastError = ::GetLastError();
             Raise(ErrorWait);
         }
-        BOOL bEmpty = FALSE;
-        if (!IoctlReadLog(&bEmpty))
-            dwWait = FullBufferWait;
-        dwNextWait = dwWait == 0 && bEmpty ? IdleBackgroundWait : dwWait;
+        DWORD dwBytes = 0;
+        if (!IoctlReadLog(&dwBytes))
+            bFull = true; // the session is ending: the loop only waits for the stop from here on
+        if (bFull) {
+            dwNextWait = FullBufferWait;
+            continue;
+        }
+        const LONGLONG llWait = pace.Next(dwBytes, Now());
+        dwNextWait = static_cast<DWORD>(llWait / CReadPace::CountsPerMillisecond);
+        if (dwNextWait == 0 && llWait != 0)
+            SpinFor(llWait);
     }
     // What the driver captured up to the stop is the session's too.
     Drain();
     IoctlDisableLogging();
+}
+
+LONGLONG CDriverThread::Now() {
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+void CDriverThread::SpinFor(LONGLONG llCounts) {
+    // Less than the shortest wait on the stop event, while the log fills a block faster than that: the thread
+    // keeps its processor (given up, a busy machine might not hand it back for longer than the log can hold),
+    // for a bounded number of turns (a clock that stands still must not hold the thread here).
+    const LONGLONG llUntil = Now() + llCounts;
+    for (int i = 0; i < MaxSpins && Now() < llUntil; ++i)
+        YieldProcessor();
 }
 
 void CDriverThread::PublishStart(DWORD dwStatus) {

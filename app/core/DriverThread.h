@@ -13,6 +13,8 @@
 
 #include "afxwin.h"
 
+#include "app/core/ReadPace.h"
+
 class CUSBLog;
 
 class CDriverThread : public CObject {
@@ -32,12 +34,12 @@ public:
     static constexpr int MaxDrainReads = 64;
     // The pause between rounds once the buffer is full.
     static constexpr DWORD FullBufferWait = 5000;
-    // The pause between reads outside background logging.
+    // The pause between reads outside background logging while the log is quiet.
     static constexpr DWORD NotifyWait = 250;
-    // In background logging, the pause after a read that found the driver's log empty: reads follow each other
-    // while records come, but an idle log is not polled in a loop that takes a processor from the threads
-    // writing the records (and steals each block from them as soon as it holds one record).
-    static constexpr DWORD IdleBackgroundWait = 1;
+    // In background logging, the pause after a read that found the driver's log empty (it doubles while the
+    // log stays empty, up to CReadPace::QuietWait): an idle log is not polled in a loop that takes a processor
+    // from the threads writing the records. Between reads that bring records the pace is CReadPace's.
+    static constexpr DWORD IdleBackgroundWait = CReadPace::FirstIdleWait;
 
     CDriverThread(LPCSTR lpszDeviceName, CUSBLog* pDocument);
     // Closes the stop event, and the device when still open.
@@ -53,8 +55,8 @@ public:
     void IoctlClearRegistrySettings();
     void IoctlSetDevobjFlags(BYTE* pList, DWORD dwLength);
     // One read into the current bank: FALSE when the buffer is full (the session is told to end).
-    // *pbEmpty, when given, tells whether the driver had nothing to hand over.
-    BOOL IoctlReadLog(BOOL* pbEmpty = nullptr);
+    // *pdwBytes, when given, receives the bytes the driver handed over (0: it had nothing).
+    BOOL IoctlReadLog(DWORD* pdwBytes = nullptr);
     void ReadLoop(DWORD dwWait);
 
     static UINT ThreadProc(LPVOID pThread);
@@ -85,6 +87,10 @@ private:
     void SwitchBanks();
     // Reads what the driver still holds, until it has nothing left.
     void Drain();
+    static LONGLONG Now();
+    // Waits until llCounts of the performance counter have passed (less than a millisecond).
+    static void SpinFor(LONGLONG llCounts);
+    static constexpr int MaxSpins = 100000;
     void PublishStart(DWORD dwStatus);
     void PostStop() const;
     void HandleThreadError(DWORD dwCode, bool bAttach);

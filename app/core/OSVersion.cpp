@@ -39,6 +39,19 @@ bool HasServicePack6a() {
 
 } // namespace
 
+LPCSTR COSVersion::ArchitectureName(DWORD dwArchitecture) {
+    switch (dwArchitecture) {
+    case ArchitectureX86:
+        return "x86";
+    case ArchitectureIA64:
+        return "ia64";
+    case ArchitectureX64:
+        return "x64";
+    default:
+        return "?";
+    }
+}
+
 void COSVersion::Describe() {
     std::memset(&m_osvi, 0, sizeof m_osvi);
     m_bOsVersionInfoEx = m_bValid = FALSE;

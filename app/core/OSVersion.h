@@ -13,6 +13,8 @@ public:
     static constexpr DWORD ArchitectureIA64 = PROCESSOR_ARCHITECTURE_IA64;
     static constexpr DWORD ArchitectureX64 = PROCESSOR_ARCHITECTURE_AMD64;
     static constexpr DWORD ArchitectureUnknown = 0xFFFF;
+    // "x86", "ia64", "x64", or "?" for any other code.
+    static LPCSTR ArchitectureName(DWORD dwArchitecture);
 
     COSVersion() { Describe(); }
 

@@ -17,26 +17,13 @@ constexpr char kNoNewerUpdate[] = "No newer update available.";
 constexpr char kUnexpectedResponse[] = "Unexpected response from server, please try again.";
 constexpr char kUpdateTimeout[] = "Timeout trying to access server.";
 
-LPCSTR ArchitectureText(DWORD dwArchitecture) {
-    switch (dwArchitecture) {
-    case COSVersion::ArchitectureX86:
-        return "x86";
-    case COSVersion::ArchitectureIA64:
-        return "ia64";
-    case COSVersion::ArchitectureX64:
-        return "x64";
-    default:
-        return "?";
-    }
-}
-
 } // namespace
 
 CString CTindaloftApp::BuildUpdateQuery() const {
     CString query;
     query.Format("Tindaloft-%d.%d.%d.%d-%s-%s-%s", m_nVersionMajor, m_nVersionMinor, m_nVersionRevision,
                  m_nVersionBuild, kInstallationText, m_OSVersion.GetDescription().GetString(),
-                 ArchitectureText(m_OSVersion.GetArchitecture()));
+                 COSVersion::ArchitectureName(m_OSVersion.GetArchitecture()));
     return query;
 }
 

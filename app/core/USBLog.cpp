@@ -204,7 +204,7 @@ BOOL CUSBLog::InitCaptureDocument() {
             m_pLogRecords->SetCapturing();
         else
             m_pLogRecords->ClearCapturing();
-        m_bDeviceModelLoaded = 1;
+        MarkDeviceModelLoaded();
         EnableChangeLogging();
         return TRUE;
     } catch (CMemoryException* e) {
@@ -264,8 +264,13 @@ void CUSBLog::RefreshDevices() {
     m_pStackTree->QueryDriverStacks(m_pAttachedDevices.get());
     m_pHostControllers->EnumerateUsbTree(this);
     m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices.get(), true);
-    m_bDeviceModelLoaded = 1;
+    MarkDeviceModelLoaded();
     EnableChangeLogging();
+}
+
+void CUSBLog::MarkDeviceModelLoaded() {
+    m_bDeviceModelLoaded = 1;
+    m_bDeviceTreeModified = TRUE;
 }
 
 void CUSBLog::SetAllDeviceFlags() {

@@ -228,6 +228,9 @@ private:
     void EndCaptureSteps(const CAppSettings* pSettings);
     // Runs the messages other threads sent this one.
     static void ServeSentMessages();
+    // The device model is there (made, loaded, rebuilt or merged again): the device tree shows it anew at
+    // its next refresh.
+    void MarkDeviceModelLoaded();
     // The device model's objects, created (step by step, all or none) and deleted; the system object once.
     BOOL CreateContents();
     void DeleteDeviceModel();

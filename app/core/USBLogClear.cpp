@@ -16,7 +16,7 @@ void CUSBLog::RequeryDevices(CKxTdloft& device) {
     panes.DeviceModelChanging(this);
     if (m_pAttachedDrivers != nullptr && m_pAttachedDevices != nullptr)
         m_pAttachedDrivers->QueryDriversAndDevices(m_pAttachedDevices.get(), false);
-    m_bDeviceModelLoaded = 1;
+    MarkDeviceModelLoaded();
     panes.DriversTabDisplayDrivers(this);
 }
 
@@ -61,7 +61,7 @@ void CUSBLog::OnUsbClearDevices() {
     }
     CPanePointers panes;
     panes.SetStackInspectorWriteable();
-    m_bDeviceModelLoaded = 1;
+    MarkDeviceModelLoaded();
     panes.ClearDeviceTreeSelections();
     panes.RefreshDeviceTreeTabViews(this, TRUE);
     panes.DevicePropertiesUpdate();

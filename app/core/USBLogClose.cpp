@@ -3,11 +3,9 @@
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
 #include "app/ui/PanePointers.h"
+#include "app/ui/StackListMessages.h"
 
 namespace {
-
-// Sent to every window below the main window: each stack list empties itself.
-constexpr UINT WM_CLEAR_STACK_LISTS = WM_APP + 2;
 
 // The capture documents open in the application: the first live one, and the first saved log but `pExcept`.
 void FindOpenDocuments(const CUSBLog* pExcept, CUSBLog*& rpLive, CUSBLog*& rpLogFile) {
@@ -45,8 +43,7 @@ void CUSBLog::OnCloseDocument() {
     CPanePointers panes;
     const BOOL bWriteable = pNext != nullptr && pNext == pLive && !pLive->IsLogging();
     panes.RefreshDeviceTreeTabViews(pNext, bWriteable);
-    if (CWnd* pMainWnd = GetMainWindow(); pMainWnd != nullptr && pMainWnd->GetSafeHwnd() != nullptr)
-        pMainWnd->SendMessageToDescendants(WM_CLEAR_STACK_LISTS, 0, 0, TRUE, FALSE);
+    SendStackListMessage(WM_CLEAR_STACKLIST);
     // The base may delete this document: nothing of it is used after.
     CDocument::OnCloseDocument();
     panes.DataBarClear(TRUE);

@@ -187,7 +187,7 @@ void CUSBLog::LoadLog(CArchive& ar) {
     BuildConnectionTree();
 
     Renew(m_pLogRecords, this, nSchema)->Serialize(ar);
-    m_bDeviceModelLoaded = 1;
+    MarkDeviceModelLoaded();
 }
 
 void CUSBLog::BuildConnectionTree() {

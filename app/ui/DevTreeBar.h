@@ -2,8 +2,6 @@
 // (CDeviceTreeTab) and two flags the main frame and the pane holder keep on it: read-only (set while a capture
 // runs, also before the window exists, so that the tree is made read-only when it appears) and
 // open-before-logging (the pane was open when a capture hid it).
-//
-// For now the window holds no tab view: it comes with the device tree tabs, made in this window's creation.
 #pragma once
 
 #include "afxwin.h"
@@ -28,6 +26,12 @@ public:
     void SetReadOnly(BOOL bReadOnly) { m_bReadOnly = bReadOnly ? TRUE : FALSE; }
     BOOL WasOpenBeforeLogging() const { return m_bWasOpen; }
     void SetWasOpenBeforeLogging(BOOL bWasOpen) { m_bWasOpen = bWasOpen ? TRUE : FALSE; }
+
+protected:
+    // The tab view over the whole client area.
+    int OnCreate(LPCREATESTRUCT lpCreateStruct);
+    void OnSize(UINT nType, int cx, int cy);
+    DECLARE_MESSAGE_MAP()
 
 private:
     CDeviceTreeTab m_DeviceTreeTab;

@@ -8,12 +8,9 @@
 #include "app/decoders/framework/LogOutputer.h"
 #include "app/decoders/framework/LogProperties.h"
 #include "app/decoders/framework/OutputerImp.h"
+#include "app/ui/PropertiesWnd.h"
 
 namespace {
-
-// The grid's theme and the height of its help area, which shows one line of an item's description.
-constexpr int kGridTheme = 6;
-constexpr int kHelpHeight = 20;
 
 // The items of the record's own categories; the decoders find them by caption, the target's also by id.
 struct PreparedItem {
@@ -62,9 +59,7 @@ void AddItems(CGkPropertyGridItem* pCategory, std::span<const PreparedItem> item
 } // namespace
 
 void BuildLogDetailsGrid(CGkPropertyGrid& grid) {
-    grid.SetTheme(kGridTheme);
-    grid.SetShowInplaceButtonsAlways(TRUE);
-    grid.SetHelpHeight(kHelpHeight);
+    CPropertiesWnd::ApplyGridLook(grid);
     for (size_t i = 0; i < std::size(kLogDetailsCategories); ++i) {
         CGkPropertyGridItem* pCategory = grid.AddCategory(kLogDetailsCategories[i]);
         if (pCategory == nullptr)
@@ -74,7 +69,6 @@ void BuildLogDetailsGrid(CGkPropertyGrid& grid) {
         pCategory->Expand();
         pCategory->SetHidden(i != 0);
     }
-    grid.HighlightChangedItems(TRUE);
 }
 
 BOOL DecodeLogRecord(OutputerImp& backEnd, CUSBLog* pDocument, const _LOGHDR* pRecord, LogDecoderFactory pfnCreate) {

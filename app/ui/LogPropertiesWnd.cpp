@@ -11,7 +11,6 @@ IMPLEMENT_DYNAMIC(CLogPropertiesWnd, CPropertiesWnd)
 
 BEGIN_MESSAGE_MAP(CLogPropertiesWnd, CPropertiesWnd)
 ON_WM_CREATE()
-ON_MESSAGE(GKWM_PROPERTYGRID_NOTIFY, &CLogPropertiesWnd::OnGridNotify)
 END_MESSAGE_MAP()
 
 namespace {
@@ -79,17 +78,6 @@ void CLogPropertiesWnd::ClearRecord() {
     }
 }
 
-LRESULT CLogPropertiesWnd::OnGridNotify(WPARAM wParam, LPARAM lParam) {
-    if (wParam != GK_PGN_INPLACEBUTTONDOWN)
-        return FALSE;
-    const auto* pButton = reinterpret_cast<const CGkPropertyGridInplaceButton*>(lParam);
-    if (pButton == nullptr)
-        return FALSE;
-    const UINT nID = pButton->GetID();
-    if (nID != GridOutputImp::kToggleDataBarId && nID != GridOutputImp::kExportCsvId)
-        return FALSE;
-    CWnd* pMainWnd = AfxGetMainWnd();
-    if (pMainWnd != nullptr)
-        pMainWnd->SendMessage(WM_COMMAND, MAKEWPARAM(nID, 0), 0);
-    return TRUE;
+BOOL CLogPropertiesWnd::IsMainWindowButton(UINT nID) const {
+    return nID == GridOutputImp::kExportCsvId || CPropertiesWnd::IsMainWindowButton(nID);
 }

@@ -11,9 +11,6 @@
 class CUSBLog;
 struct _LOGHDR;
 
-// The pane's toolbar: "Categorized" and "Alphabetic".
-constexpr unsigned IDR_LOGDETAILS_TOOLBAR = 261;
-
 class CLogPropertiesWnd : public CPropertiesWnd, public GridOutputPane {
     DECLARE_DYNAMIC(CLogPropertiesWnd)
 public:
@@ -35,7 +32,8 @@ public:
 
 protected:
     int OnCreate(LPCREATESTRUCT lpCreateStruct);
-    LRESULT OnGridNotify(WPARAM wParam, LPARAM lParam);
+    // Also the CSV export of a record's data.
+    BOOL IsMainWindowButton(UINT nID) const override;
     DECLARE_MESSAGE_MAP()
 
 private:

@@ -1,6 +1,7 @@
 #include "app/ui/PropertiesWnd.h"
 
 #include "app/core/Trace.h"
+#include "app/decoders/framework/GridOutputImp.h"
 
 IMPLEMENT_DYNAMIC(CPropertiesWnd, CWnd)
 
@@ -11,6 +12,7 @@ ON_COMMAND(ID_PROPERTIES_CATEGORIZED, &CPropertiesWnd::OnSortCategorized)
 ON_UPDATE_COMMAND_UI(ID_PROPERTIES_CATEGORIZED, &CPropertiesWnd::OnUpdateSortCategorized)
 ON_COMMAND(ID_PROPERTIES_ALPHABETIC, &CPropertiesWnd::OnSortAlphabetic)
 ON_UPDATE_COMMAND_UI(ID_PROPERTIES_ALPHABETIC, &CPropertiesWnd::OnUpdateSortAlphabetic)
+ON_MESSAGE(GKWM_PROPERTYGRID_NOTIFY, &CPropertiesWnd::OnGridNotify)
 END_MESSAGE_MAP()
 
 namespace {
@@ -20,7 +22,18 @@ constexpr UINT kToolBarId = AFX_IDW_TOOLBAR;
 // The grid's control id inside the pane.
 constexpr UINT kGridId = 2;
 
+// The grid's theme and the height of its help area, which shows one line of an item's description.
+constexpr int kGridTheme = 6;
+constexpr int kHelpHeight = 20;
+
 } // namespace
+
+void CPropertiesWnd::ApplyGridLook(CGkPropertyGrid& grid) {
+    grid.SetTheme(kGridTheme);
+    grid.SetShowInplaceButtonsAlways(TRUE);
+    grid.SetHelpHeight(kHelpHeight);
+    grid.HighlightChangedItems(TRUE);
+}
 
 BOOL CPropertiesWnd::CreateToolBarAndGrid(UINT nToolBarResource, COLORREF clrMask) {
     if (!m_wndToolBar.CreateToolBar(WS_TABSTOP | WS_VISIBLE | WS_CHILD, this, kToolBarId)) {
@@ -32,9 +45,12 @@ BOOL CPropertiesWnd::CreateToolBarAndGrid(UINT nToolBarResource, COLORREF clrMas
     m_wndToolBar.GetImageManager()->SetMaskColor(clrMask);
     if (!m_wndToolBar.LoadToolBar(nToolBarResource))
         TDL_TRACE(TRACE_WARNING, TRACE_AREA_PANES, "Toolbar resource %u is missing", nToolBarResource);
-    if (!m_wndPropertyGrid.Create(CRect(0, 0, 0, 0), this, kGridId)) {
-        TDL_TRACE(TRACE_ERROR, TRACE_AREA_PANES, "Failed to create the property grid");
-        return FALSE;
+    if (m_wndPropertyGrid.GetSafeHwnd() == nullptr) {
+        if (!m_wndPropertyGrid.Create(CRect(0, 0, 0, 0), this, kGridId)) {
+            TDL_TRACE(TRACE_ERROR, TRACE_AREA_PANES, "Failed to create the property grid");
+            return FALSE;
+        }
+        ApplyGridLook(m_wndPropertyGrid);
     }
     AdjustLayout();
     return TRUE;
@@ -50,6 +66,28 @@ void CPropertiesWnd::AdjustLayout() {
                               SWP_NOACTIVATE | SWP_NOZORDER);
     m_wndPropertyGrid.SetWindowPos(nullptr, client.left, client.top + cyToolBar, client.Width(),
                                    client.Height() - cyToolBar, SWP_NOACTIVATE | SWP_NOZORDER);
+}
+
+CGkPropertyGridItem* CPropertiesWnd::FindCategory(UINT nID) {
+    return m_wndPropertyGrid.GetCategories()->FindItem(nID);
+}
+
+CGkPropertyGridItem* CPropertiesWnd::MakeCategory(UINT nID, LPCSTR lpszCaption) {
+    CGkPropertyGridItem* pCategory = FindCategory(nID);
+    if (pCategory == nullptr) {
+        pCategory = m_wndPropertyGrid.AddCategory(lpszCaption);
+        if (pCategory != nullptr)
+            pCategory->SetID(nID);
+    }
+    return pCategory;
+}
+
+void CPropertiesWnd::ResetCategory(UINT nID, LPCSTR lpszCaption) {
+    CGkPropertyGridItem* pCategory = FindCategory(nID);
+    if (pCategory == nullptr)
+        return;
+    pCategory->SetCaption(lpszCaption);
+    pCategory->GetChilds()->Clear();
 }
 
 void CPropertiesWnd::OnSize(UINT nType, int cx, int cy) {
@@ -77,4 +115,20 @@ void CPropertiesWnd::OnSortAlphabetic() {
 
 void CPropertiesWnd::OnUpdateSortAlphabetic(CCmdUI* pCmdUI) {
     pCmdUI->SetCheck(m_wndPropertyGrid.GetPropertySort() == gkGridSortAlphabetical);
+}
+
+BOOL CPropertiesWnd::IsMainWindowButton(UINT nID) const {
+    return nID == GridOutputImp::kToggleDataBarId;
+}
+
+LRESULT CPropertiesWnd::OnGridNotify(WPARAM wParam, LPARAM lParam) {
+    if (wParam != GK_PGN_INPLACEBUTTONDOWN)
+        return FALSE;
+    const auto* pButton = reinterpret_cast<const CGkPropertyGridInplaceButton*>(lParam);
+    if (pButton == nullptr || !IsMainWindowButton(pButton->GetID()))
+        return FALSE;
+    CWnd* pMainWnd = AfxGetMainWnd();
+    if (pMainWnd != nullptr)
+        pMainWnd->SendMessage(WM_COMMAND, MAKEWPARAM(pButton->GetID(), 0), 0);
+    return TRUE;
 }

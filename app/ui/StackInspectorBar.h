@@ -3,7 +3,9 @@
 // capture runs, also before the window exists, so that the list is made read-only when it appears) and
 // open-before-logging (the pane was open when a capture hid it).
 //
-// For now the window holds no list window: it comes with the stack inspector, made in this window's creation.
+// The bar hears the list's notices: it refuses check changes of uncheckable rows and, while read-only, the
+// user's; it carries each check over to the row's device object and the device tree; and it shows the list's
+// context menu, with the main window as the owner of its commands.
 #pragma once
 
 #include "afxwin.h"
@@ -30,8 +32,22 @@ public:
     BOOL WasOpenBeforeLogging() const { return m_bWasOpen; }
     void SetWasOpenBeforeLogging(BOOL bWasOpen) { m_bWasOpen = bWasOpen ? TRUE : FALSE; }
 
+protected:
+    // The list over the whole client area, with the bar's context menu.
+    int OnCreate(LPCREATESTRUCT lpCreateStruct);
+    void OnSize(UINT nType, int cx, int cy);
+    BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
+    DECLARE_MESSAGE_MAP()
+
 private:
+    // Whether the list may make the state change it asks about.
+    BOOL AllowStateChange(const NMLISTVIEW& change) const;
+    void OnStateChanged(const NMLISTVIEW& change);
+    // The menu at a screen point inside the list; nothing for the keyboard's (-1, -1).
+    void ShowContextMenu(CPoint point);
+
     CSpecialGridList m_List;
+    CMenu m_Menu;
     BOOL m_bReadOnly = FALSE;
     BOOL m_bWasOpen = FALSE;
 };

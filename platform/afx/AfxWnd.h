@@ -116,6 +116,8 @@ public:
     static CWnd* PASCAL GetFocus();
     void Invalidate(BOOL bErase = TRUE);
     void UpdateWindow();
+    // WM_SETREDRAW: a control with redraw off holds back its painting (and the layout it needs) until it is on.
+    void SetRedraw(BOOL bRedraw = TRUE);
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer);
     BOOL KillTimer(UINT_PTR nIDEvent);
     CMenu* GetMenu() const;

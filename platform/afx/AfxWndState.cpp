@@ -211,6 +211,10 @@ void CWnd::Invalidate(BOOL bErase) {
     ::InvalidateRect(m_hWnd, nullptr, bErase);
 }
 
+void CWnd::SetRedraw(BOOL bRedraw) {
+    ::SendMessageA(m_hWnd, WM_SETREDRAW, bRedraw, 0);
+}
+
 void CWnd::UpdateWindow() {
     ::UpdateWindow(m_hWnd);
 }

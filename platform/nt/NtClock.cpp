@@ -1,9 +1,17 @@
 #include "NtClock.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cstdint>
+#include <mutex>
 #include <thread>
 #include <vector>
+
+#if defined(__x86_64__)
+#include <cpuid.h>
+#include <x86intrin.h>
+#endif
 
 // Machine time = host steady time + offset in real mode, or a value that only Advance moves in virtual mode.
 // System time = machine time + a wall-clock offset taken from the host at start (or set by a test).
@@ -18,6 +26,109 @@ constexpr auto kVirtualSafetyInterval = std::chrono::milliseconds(2);
 LONGLONG SteadyUnits() {
     auto d = std::chrono::steady_clock::now().time_since_epoch();
     return std::chrono::duration_cast<std::chrono::nanoseconds>(d).count() / 100;
+}
+
+// The host's steady time read from the processor's time-stamp counter, where the counter runs at one constant
+// rate on every processor: a read costs a few nanoseconds, where asking the host's clock costs tens, and the
+// capture road stamps every record with the time. The counter's rate is measured against the steady clock,
+// first over a few milliseconds (until then the steady clock answers) and then again over spans ten times
+// longer each time; each new rate takes over from the time the old one gives at that moment, so the time
+// never jumps and never goes back, and it stays within microseconds of the steady clock.
+class CounterClock {
+public:
+    LONGLONG Now() {
+#if defined(__x86_64__)
+        if (m_usable) {
+            const uint64_t counter = __rdtsc();
+            const Scale* scale = m_scale.load(std::memory_order_acquire);
+            if (scale != nullptr && counter < scale->remeasureAt) {
+                return Scaled(*scale, counter);
+            }
+            return Measure(counter, scale);
+        }
+#endif
+        return SteadyUnits();
+    }
+
+private:
+    struct Scale {
+        uint64_t counter0;    // the counter where this scale starts
+        LONGLONG units0;      // the time there
+        uint64_t rate;        // 100 ns units per count, a fraction of 2^64
+        uint64_t remeasureAt; // the counter at which the rate is measured again over a longer span
+    };
+    static constexpr LONGLONG kFirstSpan = 20'000;               // 2 ms
+    static constexpr LONGLONG kLastSpan = 10'000LL * 10'000'000; // 10,000 s: then the rate stays
+
+    static LONGLONG Scaled(const Scale& scale, uint64_t counter) {
+        const auto elapsed = static_cast<__int128>(static_cast<int64_t>(counter - scale.counter0));
+        return scale.units0 + static_cast<LONGLONG>((elapsed * static_cast<__int128>(scale.rate)) >> 64);
+    }
+
+#if defined(__x86_64__)
+    static bool Invariant() {
+        unsigned eax = 0;
+        unsigned ebx = 0;
+        unsigned ecx = 0;
+        unsigned edx = 0;
+        return __get_cpuid(0x80000007, &eax, &ebx, &ecx, &edx) && (edx & (1u << 8)) != 0;
+    }
+    const bool m_usable = Invariant();
+#else
+    const bool m_usable = false;
+#endif
+
+    LONGLONG Measure(uint64_t counter, const Scale* scale) {
+        std::unique_lock guard(m_lock, std::try_to_lock);
+        if (!guard.owns_lock()) {
+            return scale != nullptr ? Scaled(*scale, counter) : SteadyUnits(); // another thread measures
+        }
+        scale = m_scale.load(std::memory_order_acquire);
+#if defined(__x86_64__)
+        const LONGLONG steady = SteadyUnits();
+        const uint64_t now = __rdtsc();
+        if (!m_anchored) {
+            m_anchorCounter = now;
+            m_anchorUnits = steady;
+            m_anchored = true;
+            return steady;
+        }
+        const LONGLONG span = steady - m_anchorUnits;
+        const uint64_t counted = now - m_anchorCounter;
+        if (span < kFirstSpan || counted == 0) {
+            return scale != nullptr ? Scaled(*scale, now) : steady;
+        }
+        if (scale != nullptr && now < scale->remeasureAt) {
+            return Scaled(*scale, now); // measured meanwhile
+        }
+        if (m_scalesUsed == m_scales.size()) {
+            return Scaled(*scale, now);
+        }
+        Scale* next = &m_scales[m_scalesUsed++]; // kept: readers may still hold the older ones
+        next->counter0 = now;
+        next->units0 = scale != nullptr ? std::max(Scaled(*scale, now), scale->units0) : steady;
+        next->rate = static_cast<uint64_t>((static_cast<unsigned __int128>(span) << 64) / counted);
+        next->remeasureAt = span >= kLastSpan ? UINT64_MAX : now + 9 * counted;
+        m_scale.store(next, std::memory_order_release);
+        return next->units0;
+#else
+        (void)counter;
+        return SteadyUnits();
+#endif
+    }
+
+    std::atomic<const Scale*> m_scale{nullptr};
+    std::array<Scale, 12> m_scales{}; // spans from 2 ms up, ten times longer each: 8 at most
+    size_t m_scalesUsed = 0;
+    std::mutex m_lock; // measuring
+    bool m_anchored = false;
+    uint64_t m_anchorCounter = 0;
+    LONGLONG m_anchorUnits = 0;
+};
+
+LONGLONG HostUnits() {
+    static CounterClock* clock = new CounterClock; // read by threads that may outlive static destruction
+    return clock->Now();
 }
 
 LONGLONG HostSystemTime() {
@@ -35,8 +146,8 @@ struct ClockState {
 
     ClockState() {
         // The machine starts now: machine time begins near zero, at one clock tick.
-        realOffset = kTimeIncrement - SteadyUnits();
-        systemOffset = HostSystemTime() - (SteadyUnits() + realOffset.load());
+        realOffset = kTimeIncrement - HostUnits();
+        systemOffset = HostSystemTime() - (HostUnits() + realOffset.load());
     }
 };
 
@@ -47,7 +158,7 @@ ClockState& State() {
 
 LONGLONG NowOf(const ClockState& s) {
     return s.isVirtual.load(std::memory_order_acquire) ? s.virtualNow.load(std::memory_order_acquire)
-                                                       : SteadyUnits() + s.realOffset.load(std::memory_order_relaxed);
+                                                       : HostUnits() + s.realOffset.load(std::memory_order_relaxed);
 }
 
 void WakeTimedWaiters(ClockState& s) {
@@ -82,7 +193,7 @@ void UseRealClock() {
     ClockState& s = State();
     std::lock_guard guard(s.lock);
     if (s.isVirtual) {
-        s.realOffset = s.virtualNow - SteadyUnits();
+        s.realOffset = s.virtualNow - HostUnits();
         s.isVirtual = false;
         WakeTimedWaiters(s); // their deadlines now pass in real time
     }

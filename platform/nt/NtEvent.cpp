@@ -1,22 +1,60 @@
 #include "NtEvent.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "NtBugCheck.h"
 #include "NtClock.h"
 #include "NtList.h"
 #include "NtSeh.h"
 
-// Every dispatcher object's state is read and changed under one dispatcher lock, as on the platform, and a
-// change wakes every waiting thread to look again. The objects themselves hold nothing but their header, so
+// Every dispatcher object's state is read and changed under one dispatcher lock, as on the platform. A waiting
+// thread lists itself with the objects it waits for, and a change wakes only the threads that wait for the
+// object changed (each sleeps on a condition of its own), so that a machine full of waiting threads does not
+// wake them all for every event set. The objects themselves hold nothing but their header, so
 // they need no teardown. Waits go through the machine clock's WaitUntil, so virtual time ends them.
 namespace {
 
+// A thread in a wait: the objects it waits for and the condition it sleeps on.
+struct Waiter {
+    PVOID const* objects;
+    ULONG count;
+    std::condition_variable* wake;
+
+    bool WaitsFor(const void* object) const {
+        for (ULONG i = 0; i < count; ++i) {
+            if (objects[i] == object) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
 struct Dispatcher {
     std::mutex lock;
-    std::condition_variable changed;
+    std::vector<Waiter*> waiters; // under lock
+};
+
+thread_local std::condition_variable t_wake; // the calling thread's own
+
+// Lists the calling thread as a waiter for as long as it waits; made and ended with the dispatcher lock held.
+class WaitListing {
+public:
+    WaitListing(std::vector<Waiter*>& waiters, PVOID const* objects, ULONG count)
+        : m_waiters(waiters), m_waiter{objects, count, &t_wake} {
+        m_waiters.push_back(&m_waiter);
+    }
+    ~WaitListing() { m_waiters.erase(std::find(m_waiters.begin(), m_waiters.end(), &m_waiter)); }
+    WaitListing(const WaitListing&) = delete;
+    WaitListing& operator=(const WaitListing&) = delete;
+
+private:
+    std::vector<Waiter*>& m_waiters;
+    Waiter m_waiter;
 };
 
 Dispatcher& TheDispatcher() {
@@ -64,13 +102,15 @@ LONG ReadState(const DISPATCHER_HEADER& header) { return __atomic_load_n(&header
 template <class Change>
 LONG Signal(PDISPATCHER_HEADER header, Change change) {
     Dispatcher& d = TheDispatcher();
-    LONG previous;
-    {
-        std::lock_guard guard(d.lock);
-        previous = header->SignalState;
-        change(*header);
+    std::lock_guard guard(d.lock);
+    const LONG previous = header->SignalState;
+    change(*header);
+    // Woken under the lock: a waiter cannot leave its wait (and its thread end) meanwhile.
+    for (Waiter* waiter : d.waiters) {
+        if (waiter->WaitsFor(header)) {
+            waiter->wake->notify_one();
+        }
     }
-    d.changed.notify_all();
     return previous;
 }
 
@@ -145,7 +185,9 @@ NTSTATUS KeWaitForSingleObject(PVOID Object, KWAIT_REASON WaitReason, KPROCESSOR
     auto deadline = nt::clock::Deadline::FromTimeout(Timeout);
     Dispatcher& d = TheDispatcher();
     std::unique_lock lock(d.lock);
-    bool satisfied = nt::clock::WaitUntil(lock, d.changed, deadline, [&] {
+    PVOID objects[1] = {Object};
+    WaitListing listing(d.waiters, objects, 1);
+    bool satisfied = nt::clock::WaitUntil(lock, t_wake, deadline, [&] {
         if (!IsSignalled(Object)) {
             return false;
         }
@@ -172,8 +214,9 @@ NTSTATUS KeWaitForMultipleObjects(ULONG Count, PVOID Object[], WAIT_TYPE WaitTyp
     auto deadline = nt::clock::Deadline::FromTimeout(Timeout);
     Dispatcher& d = TheDispatcher();
     std::unique_lock lock(d.lock);
+    WaitListing listing(d.waiters, Object, Count);
     ULONG satisfiedBy = 0;
-    bool satisfied = nt::clock::WaitUntil(lock, d.changed, deadline, [&] {
+    bool satisfied = nt::clock::WaitUntil(lock, t_wake, deadline, [&] {
         if (WaitType == WaitAny) {
             for (ULONG i = 0; i < Count; ++i) {
                 if (IsSignalled(Object[i])) {

@@ -1,5 +1,9 @@
 #include "NtIrql.h"
 
+#include <sched.h>
+#include <sys/rseq.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <string>
 #include <thread>
@@ -161,4 +165,46 @@ void KeAcquireInStackQueuedSpinLockAtDpcLevel(PKSPIN_LOCK SpinLock, PKLOCK_QUEUE
 
 void KeReleaseInStackQueuedSpinLockFromDpcLevel(PKLOCK_QUEUE_HANDLE LockHandle) {
     KeReleaseSpinLockFromDpcLevel(LockHandle->LockQueue.Lock);
+}
+
+ULONG KeQueryActiveProcessorCountEx(USHORT GroupNumber) {
+    (void)GroupNumber; // one group
+    static const ULONG count = [] {
+        const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+        return online > 0 ? static_cast<ULONG>(online) : 1u;
+    }();
+    return count;
+}
+
+namespace {
+
+// The host's number of the processor the thread runs on: the C library keeps it in the thread's restartable
+// sequence area, a plain read; without one, the system is asked.
+int HostProcessor() {
+    if (__rseq_size != 0) {
+        const auto* area = reinterpret_cast<const volatile struct rseq*>(
+            static_cast<const char*>(__builtin_thread_pointer()) + __rseq_offset);
+        const auto cpu = static_cast<int>(area->cpu_id);
+        if (cpu >= 0) {
+            return cpu;
+        }
+    }
+    return ::sched_getcpu();
+}
+
+} // namespace
+
+ULONG KeGetCurrentProcessorNumberEx(PPROCESSOR_NUMBER ProcNumber) {
+    const int cpu = HostProcessor();
+    ULONG number = cpu >= 0 ? static_cast<ULONG>(cpu) : 0;
+    const ULONG count = KeQueryActiveProcessorCountEx(ALL_PROCESSOR_GROUPS);
+    if (number >= count) {
+        number %= count; // processors numbered beyond the online count (some taken offline)
+    }
+    if (ProcNumber != nullptr) {
+        ProcNumber->Group = 0;
+        ProcNumber->Number = static_cast<UCHAR>(number);
+        ProcNumber->Reserved = 0;
+    }
+    return number;
 }

@@ -1,4 +1,4 @@
-// Interrupt request levels and spin locks.
+// Interrupt request levels, spin locks and processors.
 //
 // Each thread carries its own IRQL (PASSIVE_LEVEL when it starts). Raising and lowering follow the platform's
 // rules and a broken rule is a bug check (NtBugCheck). A KSPIN_LOCK is a real lock held in its own ULONG_PTR:
@@ -75,3 +75,19 @@ void KeAcquireInStackQueuedSpinLock(PKSPIN_LOCK SpinLock, PKLOCK_QUEUE_HANDLE Lo
 void KeReleaseInStackQueuedSpinLock(PKLOCK_QUEUE_HANDLE LockHandle);
 void KeAcquireInStackQueuedSpinLockAtDpcLevel(PKSPIN_LOCK SpinLock, PKLOCK_QUEUE_HANDLE LockHandle);
 void KeReleaseInStackQueuedSpinLockFromDpcLevel(PKLOCK_QUEUE_HANDLE LockHandle);
+
+// --- Processors ---
+//
+// The machine's processors are the host's. The number of the one the calling thread runs on is a snapshot: a
+// thread at PASSIVE_LEVEL may move to another processor right after asking (as a host thread may at any
+// IRQL), so callers use it to spread work over per-processor data, never to own such data.
+typedef struct _PROCESSOR_NUMBER {
+    USHORT Group;
+    UCHAR Number;
+    UCHAR Reserved;
+} PROCESSOR_NUMBER, *PPROCESSOR_NUMBER;
+#define ALL_PROCESSOR_GROUPS 0xFFFF
+
+// The system-wide number of the current processor (one group: the number within it); ProcNumber may be null.
+ULONG KeGetCurrentProcessorNumberEx(PPROCESSOR_NUMBER ProcNumber);
+ULONG KeQueryActiveProcessorCountEx(USHORT GroupNumber);

@@ -50,6 +50,9 @@ struct DeviceNode {
 std::mutex& NodeLock();
 // The node of a physical device object, or null. The caller holds NodeLock().
 DeviceNode* NodeOf(PDEVICE_OBJECT device);
+// The node below `parent` (depth first) with the instance path, case aside; null when none. The caller holds the
+// node lock.
+DeviceNode* FindNodeLocked(DeviceNode* parent, std::u16string_view instancePath);
 
 // --- Root bus (NtPnpRoot.cpp) ---
 

@@ -741,6 +741,18 @@ NTSTATUS RemoveNode(DeviceNode* node, bool surprise, const std::function<void()>
 
 std::mutex& NodeLock() { return g_nodeLock; }
 
+DeviceNode* FindNodeLocked(DeviceNode* parent, std::u16string_view instancePath) {
+    for (DeviceNode* child : parent->children) {
+        if (text::EqualsIgnoreCase(child->instancePath, instancePath)) {
+            return child;
+        }
+        if (DeviceNode* found = FindNodeLocked(child, instancePath)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
 DeviceNode* NodeOf(PDEVICE_OBJECT device) {
     return device && device->DeviceObjectExtension
                ? static_cast<DeviceNode*>(device->DeviceObjectExtension->DeviceNode)
@@ -840,18 +852,7 @@ NTSTATUS RemoveDevice(std::u16string_view instancePath, bool surprise, const std
         DeviceNode* node = nullptr;
         {
             std::lock_guard guard(g_nodeLock);
-            std::function<DeviceNode*(DeviceNode*)> find = [&](DeviceNode* parent) -> DeviceNode* {
-                for (DeviceNode* child : parent->children) {
-                    if (text::EqualsIgnoreCase(child->instancePath, instancePath)) {
-                        return child;
-                    }
-                    if (DeviceNode* found = find(child)) {
-                        return found;
-                    }
-                }
-                return nullptr;
-            };
-            node = find(&g_root);
+            node = FindNodeLocked(&g_root, instancePath);
         }
         if (node) {
             status = RemoveNode(node, surprise, unplug);
@@ -882,12 +883,11 @@ std::vector<DeviceNodeInfo> DeviceNodes() {
 }
 
 PDEVICE_OBJECT PhysicalDeviceObject(std::u16string_view instancePath) {
-    for (const DeviceNodeInfo& info : DeviceNodes()) {
-        if (text::EqualsIgnoreCase(info.instancePath, instancePath)) {
-            return info.pdo;
-        }
-    }
-    return nullptr;
+    // Found in place: SetupAPI asks this for every property it reads, and a copy of every node each time made
+    // a machine of a few hundred devices take minutes to describe.
+    std::lock_guard guard(g_nodeLock);
+    const DeviceNode* node = FindNodeLocked(&g_root, instancePath);
+    return node ? node->pdo : nullptr;
 }
 
 void Shutdown() {

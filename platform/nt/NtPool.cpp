@@ -1,11 +1,12 @@
 #include "NtPool.h"
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <new>
-#include <shared_mutex>
-#include <unordered_map>
+#include <vector>
 
 #include <sanitizer/asan_interface.h>
 
@@ -13,13 +14,14 @@
 #include "NtInterlocked.h"
 #include "NtIrql.h"
 #include "NtPoolControl.h"
+#include "NtPoolInternal.h"
 
-// Live allocations and registered ranges are kept in ordered maps keyed by start address under one
-// reader-writer lock: MmIsAddressValid (called for every buffer the capture road copies) takes the shared
-// side only. Pool allocations never overlap; registered ranges may (the same user buffer locked twice, a
-// buffer inside another), so their lookup also walks back over earlier starts, bounded by the longest
-// registered range.
+// The blocks of the kernel pool, its failure injection and the routines the rest of the platform calls.
+// Which addresses are valid is NtPoolAddresses.cpp's (read without a lock), the counters per tag are
+// NtPoolAccounting.cpp's.
 namespace {
+
+using namespace nt::pool::detail;
 
 constexpr std::align_val_t kAlignment{MEMORY_ALLOCATION_ALIGNMENT};
 // Every block is followed by a guard that belongs to no block, so two valid blocks are always at least a
@@ -27,54 +29,84 @@ constexpr std::align_val_t kAlignment{MEMORY_ALLOCATION_ALIGNMENT};
 // is what the platform maps whole or not at all) can then never step over the end of one block into the
 // next. The guard is poisoned for AddressSanitizer, so an overrun of a block is still caught.
 constexpr SIZE_T kGuard = 0x1000; // one page
-constexpr unsigned char kFreshFill = 0xC5;
+// Before every block: its size, tag and state, poisoned like the guard so that an underrun is caught too.
+struct BlockHeader {
+    std::atomic<ULONG> state;
+    ULONG tag;
+    SIZE_T size;
+};
+constexpr SIZE_T kHeader = MEMORY_ALLOCATION_ALIGNMENT;
+static_assert(sizeof(BlockHeader) <= kHeader);
+constexpr ULONG kLiveBlock = 0x4C6F6F50;  // "PooL"
+constexpr ULONG kFreedBlock = 0x65657246; // "Free"
 constexpr ULONG kDefaultTag = nt::pool::TagFromString("None");
 
-struct Allocation {
-    SIZE_T size;
-    ULONG tag;
-};
+// Windows' pool does not zero what it hands out. Under the sanitizers (the tests) fresh memory is filled
+// with this byte so that code which forgets to initialise it shows; other builds leave it as it comes.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TDL_POOL_FILLS_FRESH 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define TDL_POOL_FILLS_FRESH 1
+#endif
+#ifdef TDL_POOL_FILLS_FRESH
+constexpr bool kFillFresh = true;
+#else
+constexpr bool kFillFresh = false;
+#endif
+constexpr unsigned char kFreshFill = 0xC5;
 
-struct Registration {
-    ULONG_PTR end;
-    unsigned count;
-};
+// The header of the live block that starts at `address`, or null when no block starts there.
+BlockHeader* LiveHeader(ULONG_PTR address) {
+    return BlockStartsAt(address) ? reinterpret_cast<BlockHeader*>(address - kHeader) : nullptr;
+}
+
+bool RangeValid(ULONG_PTR start, ULONG_PTR end) {
+    if (end <= start) {
+        return false; // empty, or wrapped past the top of the address space
+    }
+    return InPool(start, end) || InRegistered(start, end);
+}
+
+// --- Failure injection ---
 
 struct Plan {
     nt::pool::FailurePlan plan;
     uint64_t seen = 0; // matching calls so far
 };
 
-struct PoolState {
-    std::shared_mutex lock;
-    std::map<ULONG_PTR, Allocation> live;
-    std::map<std::pair<ULONG_PTR, ULONG_PTR>, unsigned> registered; // (start, end) -> registrations
-    SIZE_T longestRegistration = 0;
-    std::unordered_map<ULONG, nt::pool::TagStats> stats;
+struct Injection {
+    std::mutex lock;
     std::vector<Plan> plans;
     uint64_t callsSinceNth = 0;
     uint64_t failNth = 0; // 0: none
+    std::atomic<bool> armed{false}; // a plan or an n-th failure is set: allocations look
 };
 
-PoolState& State() {
-    static PoolState state;
-    return state;
+Injection& TheInjection() {
+    static Injection* injection = new Injection; // allocations may come after static destruction has begun
+    return *injection;
 }
 
-nt::pool::TagStats& StatsOf(PoolState& s, ULONG tag) {
-    auto& st = s.stats[tag];
-    st.tag = tag;
-    return st;
+void Rearm(Injection& i) {
+    i.armed.store(!i.plans.empty() || i.failNth != 0, std::memory_order_release);
 }
 
-// Under the exclusive lock: whether this allocation is to fail.
-bool ShouldFail(PoolState& s, ULONG tag) {
+// Whether this allocation is to fail.
+bool ShouldFail(ULONG tag) {
+    Injection& i = TheInjection();
+    if (!i.armed.load(std::memory_order_acquire)) {
+        return false;
+    }
+    std::lock_guard guard(i.lock);
     bool fail = false;
-    if (s.failNth != 0 && ++s.callsSinceNth == s.failNth) {
-        s.failNth = 0;
+    if (i.failNth != 0 && ++i.callsSinceNth == i.failNth) {
+        i.failNth = 0;
         fail = true;
     }
-    for (Plan& p : s.plans) {
+    for (Plan& p : i.plans) {
         if (p.plan.tag != 0 && p.plan.tag != tag) {
             continue;
         }
@@ -83,69 +115,112 @@ bool ShouldFail(PoolState& s, ULONG tag) {
             fail = true;
         }
     }
+    Rearm(i);
     return fail;
 }
 
-bool InLive(const PoolState& s, ULONG_PTR start, ULONG_PTR end) {
-    auto it = s.live.upper_bound(start);
-    if (it == s.live.begin()) {
-        return false;
-    }
-    --it;
-    return end <= it->first + it->second.size;
+// --- Memory of large blocks ---
+
+// Large blocks (a driver's log blocks, big buffers) come and go in a steady rhythm; handing their memory back
+// to the host each time costs page faults and address-space shootdowns on every new one. Without the
+// sanitizers the pool keeps a few freed ones of each size for the next allocation; with them every block
+// goes back at once, so that a use after free is still caught.
+constexpr SIZE_T kCachedFrom = 16 * 1024;        // whole allocations this large are kept
+constexpr SIZE_T kCachedBytes = 8 * 1024 * 1024; // at most this much memory in all
+constexpr size_t kCachedSizes = 8;               // distinct sizes kept
+
+struct LargeCache {
+    struct Size {
+        SIZE_T bytes = 0;
+        std::vector<void*> free;
+    };
+    std::mutex lock;
+    std::array<Size, kCachedSizes> sizes;
+    SIZE_T held = 0;
+};
+
+LargeCache& TheLargeCache() {
+    static LargeCache* cache = new LargeCache; // frees may come after static destruction has begun
+    return *cache;
 }
 
-bool InRegistered(const PoolState& s, ULONG_PTR start, ULONG_PTR end) {
-    auto it = s.registered.upper_bound({start, ~ULONG_PTR{0}});
-    while (it != s.registered.begin()) {
-        --it;
-        if (start - it->first.first > s.longestRegistration) {
-            break;
-        }
-        if (end <= it->first.second) {
-            return true;
+void* TakeMemory(SIZE_T bytes) {
+    if (!kFillFresh && bytes >= kCachedFrom) {
+        LargeCache& c = TheLargeCache();
+        std::lock_guard guard(c.lock);
+        for (LargeCache::Size& size : c.sizes) {
+            if (size.bytes == bytes && !size.free.empty()) {
+                void* memory = size.free.back();
+                size.free.pop_back();
+                c.held -= bytes;
+                return memory;
+            }
         }
     }
-    return false;
+    return ::operator new(bytes, kAlignment, std::nothrow);
 }
 
-bool RangeValid(ULONG_PTR start, ULONG_PTR end) {
-    if (end <= start) {
-        return false; // empty, or wrapped past the top of the address space
+void GiveMemory(void* memory, SIZE_T bytes) {
+    if (!kFillFresh && bytes >= kCachedFrom) {
+        LargeCache& c = TheLargeCache();
+        std::lock_guard guard(c.lock);
+        if (c.held + bytes <= kCachedBytes) {
+            LargeCache::Size* slot = nullptr;
+            for (LargeCache::Size& size : c.sizes) {
+                if (size.bytes == bytes || (slot == nullptr && size.free.empty())) {
+                    slot = &size;
+                    if (size.bytes == bytes) {
+                        break;
+                    }
+                }
+            }
+            if (slot != nullptr) {
+                slot->bytes = bytes;
+                slot->free.push_back(memory);
+                c.held += bytes;
+                return;
+            }
+        }
     }
-    PoolState& s = State();
-    std::shared_lock guard(s.lock);
-    return InLive(s, start, end) || InRegistered(s, start, end);
+    ::operator delete(memory, kAlignment);
+}
+
+// --- Blocks ---
+
+BlockHeader* HeaderOfLive(PVOID p) {
+    BlockHeader* header = LiveHeader(reinterpret_cast<ULONG_PTR>(p));
+    if (header != nullptr) {
+        ASAN_UNPOISON_MEMORY_REGION(header, kHeader);
+    }
+    return header;
 }
 
 void FreeChecked(PVOID p, const ULONG* expectedTag) {
     if (p == nullptr) {
         nt::BugCheck(BAD_POOL_CALLER, "freeing a null pool address", 0x46);
     }
-    PoolState& s = State();
-    auto key = reinterpret_cast<ULONG_PTR>(p);
-    {
-        std::unique_lock guard(s.lock);
-        auto it = s.live.find(key);
-        if (it == s.live.end()) {
-            guard.unlock();
-            nt::BugCheck(BAD_POOL_CALLER, "freeing an address that is not a live pool allocation (double free?)",
-                         0x7, 0, key);
-        }
-        if (expectedTag != nullptr && *expectedTag != it->second.tag) {
-            ULONG actual = it->second.tag;
-            guard.unlock();
-            nt::BugCheck(BAD_POOL_CALLER, "freeing pool with another tag than it was allocated with", 0xA, key,
-                         *expectedTag, actual);
-        }
-        auto& st = StatsOf(s, it->second.tag);
-        st.liveBytes -= it->second.size;
-        st.liveCount -= 1;
-        st.frees += 1;
-        ASAN_UNPOISON_MEMORY_REGION(static_cast<char*>(p) + it->second.size, kGuard);
-        s.live.erase(it);
+    const auto key = reinterpret_cast<ULONG_PTR>(p);
+    BlockHeader* header = HeaderOfLive(p);
+    if (header == nullptr || header->state.load(std::memory_order_acquire) != kLiveBlock) {
+        nt::BugCheck(BAD_POOL_CALLER, "freeing an address that is not a live pool allocation (double free?)", 0x7, 0,
+                     key);
     }
-    ::operator delete(p, kAlignment);
+    if (expectedTag != nullptr && *expectedTag != header->tag) {
+        nt::BugCheck(BAD_POOL_CALLER, "freeing pool with another tag than it was allocated with", 0xA, key,
+                     *expectedTag, header->tag);
+    }
+    // Of two threads freeing the same block, one gets it.
+    ULONG live = kLiveBlock;
+    if (!header->state.compare_exchange_strong(live, kFreedBlock, std::memory_order_acq_rel)) {
+        nt::BugCheck(BAD_POOL_CALLER, "freeing an address that is not a live pool allocation (double free?)", 0x7, 0,
+                     key);
+    }
+    const SIZE_T size = header->size;
+    const ULONG tag = header->tag;
+    MarkBlock(key, size, false);
+    CountFree(tag, size);
+    ASAN_UNPOISON_MEMORY_REGION(static_cast<char*>(p) + size, kGuard);
+    GiveMemory(header, kHeader + size + kGuard);
 }
 
 } // namespace
@@ -154,29 +229,30 @@ PVOID ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag)
     // Non-paged pool may be asked for up to DISPATCH_LEVEL, paged pool only below it.
     bool paged = (PoolType & 1) != 0 && PoolType != NonPagedPoolNx;
     nt::AssertIrqlAtMost(paged ? APC_LEVEL : DISPATCH_LEVEL, "ExAllocatePoolWithTag");
-    PoolState& s = State();
-    {
-        std::unique_lock guard(s.lock);
-        if (ShouldFail(s, Tag)) {
-            StatsOf(s, Tag).failures += 1;
-            return nullptr;
-        }
-    }
-    SIZE_T size = NumberOfBytes == 0 ? 1 : NumberOfBytes;
-    void* p = ::operator new(size + kGuard, kAlignment, std::nothrow);
-    if (p == nullptr) {
-        std::unique_lock guard(s.lock);
-        StatsOf(s, Tag).failures += 1;
+    if (ShouldFail(Tag)) {
+        CountFailure(Tag);
         return nullptr;
     }
-    std::memset(p, kFreshFill, size);
-    ASAN_POISON_MEMORY_REGION(static_cast<char*>(p) + size, kGuard);
-    std::unique_lock guard(s.lock);
-    s.live.emplace(reinterpret_cast<ULONG_PTR>(p), Allocation{size, Tag});
-    auto& st = StatsOf(s, Tag);
-    st.liveBytes += size;
-    st.liveCount += 1;
-    st.allocations += 1;
+    SIZE_T size = NumberOfBytes == 0 ? 1 : NumberOfBytes;
+    if (size > SIZE_MAX - kHeader - kGuard) {
+        CountFailure(Tag);
+        return nullptr;
+    }
+    auto* base = static_cast<char*>(TakeMemory(kHeader + size + kGuard));
+    if (base == nullptr) {
+        CountFailure(Tag);
+        return nullptr;
+    }
+    auto* header = new (base) BlockHeader{{kLiveBlock}, Tag, size};
+    (void)header;
+    char* p = base + kHeader;
+    if constexpr (kFillFresh) {
+        std::memset(p, kFreshFill, size);
+    }
+    ASAN_POISON_MEMORY_REGION(base, kHeader);
+    ASAN_POISON_MEMORY_REGION(p + size, kGuard);
+    MarkBlock(reinterpret_cast<ULONG_PTR>(p), size, true);
+    CountAllocation(Tag, size);
     return p;
 }
 
@@ -195,8 +271,8 @@ void ExFreePool(PVOID P) {
 }
 
 BOOLEAN MmIsAddressValid(PVOID VirtualAddress) {
-    auto start = reinterpret_cast<ULONG_PTR>(VirtualAddress);
-    return RangeValid(start, start + 1) ? TRUE : FALSE;
+    const auto address = reinterpret_cast<ULONG_PTR>(VirtualAddress);
+    return BlockByteValid(address) || (address + 1 > address && InRegistered(address, address + 1)) ? TRUE : FALSE;
 }
 
 SIZE_T RtlCompareMemory(const void* Source1, const void* Source2, SIZE_T Length) {
@@ -212,73 +288,65 @@ SIZE_T RtlCompareMemory(const void* Source1, const void* Source2, SIZE_T Length)
 namespace nt::pool {
 
 TagStats Stats(ULONG tag) {
-    PoolState& s = State();
-    std::shared_lock guard(s.lock);
-    auto it = s.stats.find(tag);
-    if (it == s.stats.end()) {
-        TagStats none;
-        none.tag = tag;
-        return none;
-    }
-    return it->second;
+    return SumOf(tag);
 }
 
 std::vector<TagStats> AllStats() {
-    PoolState& s = State();
-    std::shared_lock guard(s.lock);
-    std::vector<TagStats> all;
-    for (const auto& [tag, st] : s.stats) {
-        all.push_back(st);
-    }
-    return all;
+    return SumsOfAll();
 }
 
 SIZE_T LiveCount() {
-    PoolState& s = State();
-    std::shared_lock guard(s.lock);
-    return s.live.size();
+    SIZE_T count = 0;
+    for (const TagStats& stats : SumsOfAll()) {
+        count += stats.liveCount;
+    }
+    return count;
 }
 
 SIZE_T LiveBytes() {
-    PoolState& s = State();
-    std::shared_lock guard(s.lock);
-    SIZE_T total = 0;
-    for (const auto& [start, a] : s.live) {
-        total += a.size;
+    SIZE_T bytes = 0;
+    for (const TagStats& stats : SumsOfAll()) {
+        bytes += stats.liveBytes;
     }
-    return total;
+    return bytes;
 }
 
 std::vector<LiveAllocation> LiveAllocations(ULONG tag) {
-    PoolState& s = State();
-    std::shared_lock guard(s.lock);
     std::vector<LiveAllocation> all;
-    for (const auto& [start, a] : s.live) {
-        if (tag == 0 || a.tag == tag) {
-            all.push_back({reinterpret_cast<PVOID>(start), a.size, a.tag});
+    ForEachBlockStart([&](ULONG_PTR address) {
+        BlockHeader* header = HeaderOfLive(reinterpret_cast<PVOID>(address));
+        if (header == nullptr) {
+            return;
         }
-    }
+        if (header->state.load(std::memory_order_acquire) == kLiveBlock && (tag == 0 || header->tag == tag)) {
+            all.push_back({reinterpret_cast<PVOID>(address), header->size, header->tag});
+        }
+        ASAN_POISON_MEMORY_REGION(header, kHeader);
+    });
     return all;
 }
 
 void InjectFailure(const FailurePlan& plan) {
-    PoolState& s = State();
-    std::unique_lock guard(s.lock);
-    s.plans.push_back({plan, 0});
+    Injection& i = TheInjection();
+    std::lock_guard guard(i.lock);
+    i.plans.push_back({plan, 0});
+    Rearm(i);
 }
 
 void FailNthAllocation(uint64_t n) {
-    PoolState& s = State();
-    std::unique_lock guard(s.lock);
-    s.failNth = n;
-    s.callsSinceNth = 0;
+    Injection& i = TheInjection();
+    std::lock_guard guard(i.lock);
+    i.failNth = n;
+    i.callsSinceNth = 0;
+    Rearm(i);
 }
 
 void ClearInjectedFailures() {
-    PoolState& s = State();
-    std::unique_lock guard(s.lock);
-    s.plans.clear();
-    s.failNth = 0;
+    Injection& i = TheInjection();
+    std::lock_guard guard(i.lock);
+    i.plans.clear();
+    i.failNth = 0;
+    Rearm(i);
 }
 
 void RegisterRange(const void* start, SIZE_T length) {
@@ -286,12 +354,7 @@ void RegisterRange(const void* start, SIZE_T length) {
         return;
     }
     auto first = reinterpret_cast<ULONG_PTR>(start);
-    PoolState& s = State();
-    std::unique_lock guard(s.lock);
-    s.registered[{first, first + length}] += 1;
-    if (length > s.longestRegistration) {
-        s.longestRegistration = length;
-    }
+    AddRange(first, first + length);
 }
 
 void UnregisterRange(const void* start, SIZE_T length) {
@@ -299,12 +362,7 @@ void UnregisterRange(const void* start, SIZE_T length) {
         return;
     }
     auto first = reinterpret_cast<ULONG_PTR>(start);
-    PoolState& s = State();
-    std::unique_lock guard(s.lock);
-    auto it = s.registered.find({first, first + length});
-    if (it != s.registered.end() && --it->second == 0) {
-        s.registered.erase(it);
-    }
+    RemoveRange(first, first + length);
 }
 
 bool IsRangeValid(const void* start, SIZE_T length) {
@@ -318,21 +376,18 @@ bool IsRangeValid(const void* start, SIZE_T length) {
     return RangeValid(first, first + length);
 }
 
+bool FillsFreshMemory() {
+    return kFillFresh;
+}
+
 void Reset() {
-    PoolState& s = State();
-    std::unique_lock guard(s.lock);
-    s.plans.clear();
-    s.failNth = 0;
-    s.callsSinceNth = 0;
-    for (auto it = s.stats.begin(); it != s.stats.end();) {
-        TagStats& st = it->second;
-        st.allocations = st.frees = st.failures = 0;
-        if (st.liveCount == 0) {
-            it = s.stats.erase(it);
-        } else {
-            ++it;
-        }
+    ClearInjectedFailures();
+    {
+        Injection& i = TheInjection();
+        std::lock_guard guard(i.lock);
+        i.callsSinceNth = 0;
     }
+    ResetTotals();
 }
 
 } // namespace nt::pool

@@ -24,14 +24,15 @@ typedef enum _POOL_TYPE {
     NonPagedPoolNxCacheAligned = 516,
 } POOL_TYPE;
 
-// Returns null when the pool cannot satisfy the request (or a test made it fail). Memory is not zeroed: the
-// stand-in fills it with 0xC5 so that code which forgets to initialise it shows.
+// Returns null when the pool cannot satisfy the request (or a test made it fail). Memory is not zeroed: in
+// builds with the sanitizers the stand-in fills it with 0xC5 so that code which forgets to initialise it
+// shows; other builds leave it as it comes.
 PVOID ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag);
 PVOID ExAllocatePool(POOL_TYPE PoolType, SIZE_T NumberOfBytes); // tag "None"
 void ExFreePoolWithTag(PVOID P, ULONG Tag);
 void ExFreePool(PVOID P);
 
-// TRUE when the address lies inside live pool or a registered range. Never dereferences it.
+// TRUE when the address lies inside live pool or a registered range. Never dereferences it, and takes no lock.
 BOOLEAN MmIsAddressValid(PVOID VirtualAddress);
 
 // Memory helpers of the run-time library (guarded: user-mode headers name them too).

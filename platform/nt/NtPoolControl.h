@@ -63,6 +63,10 @@ void UnregisterRange(const void* start, SIZE_T length);
 // TRUE when every byte of [start, start + length) lies in one live allocation or one registered range.
 bool IsRangeValid(const void* start, SIZE_T length);
 
+// Whether fresh allocations are filled with 0xC5 (builds with the sanitizers, where tests run) or left as the
+// host hands them out (other builds, where speed is measured).
+bool FillsFreshMemory();
+
 // Zeroes the totals and drops injected failures. Live allocations and registered ranges stay as they are
 // (whoever holds them still owns them), so live counts keep telling the truth.
 void Reset();

@@ -24,7 +24,10 @@
 //   stick below it, a vendor device whose driver cycles its port; the kinds take turns from one the seed picks;
 // - "every request family": one round of every URB function the port driver serves, the internal and
 //   device-control requests, HID IOCTLs, completion routines with each combination of invoke bits,
-//   cancellation, and power requests, sent by the class drivers on their own threads.
+//   cancellation, and power requests, sent by the class drivers on their own threads;
+// - "loopback flood": one pair of small bulk transfers, written to the loopback device and read back through
+//   its generic driver on the workload's own thread, each answered at once: the most requests a second the
+//   machine can carry (the data is checked once per run of pairs, not per pair).
 //
 // Time: the steps that wait for the machine's clock (report rates, idle seconds, a slow printer) wait for
 // machine time; when the clock is virtual (nt::clock::UseVirtualClock) the workload moves it on itself, so that
@@ -41,10 +44,10 @@
 
 namespace sim {
 
-enum class WorkloadKind { IdleMachine, MouseMoving, CopyToStick, Printing, PlugAndUnplug, RequestFamilies };
+enum class WorkloadKind { IdleMachine, MouseMoving, CopyToStick, Printing, PlugAndUnplug, RequestFamilies, Flood };
 
 // "idle machine", "mouse moving", "copying a file to the stick", "printing", "plug and unplug", "every request
-// family"; and back (null for an unknown name).
+// family", "loopback flood"; and back (null for an unknown name).
 std::string_view WorkloadName(WorkloadKind kind);
 std::optional<WorkloadKind> WorkloadFromName(std::string_view name);
 
@@ -69,6 +72,12 @@ struct WorkloadOptions {
     // round, and the bytes of its large bulk transfers.
     ULONG isochErrors = 0;
     ULONG bulkBytes = 256 * 1024;
+    ULONG floodBytes = 64; // loopback flood: bytes of each transfer (1 to 64)
+    // Whether the workload checks what it gets back (the copied file read back and compared, the printed job,
+    // the reports) and makes fresh data for every file. A benchmark turns it off to measure the traffic
+    // alone: every file of a run then carries the same bytes, made once, and what is read back is not
+    // compared.
+    bool checks = true;
 };
 
 struct WorkloadResult {

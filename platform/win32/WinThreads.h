@@ -37,6 +37,13 @@ HANDLE GetCurrentThread();
 DWORD GetCurrentThreadId();
 DWORD GetCurrentProcessId();
 
+// A hint to the processor that the thread spins in a wait loop.
+inline void YieldProcessor() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
 // On the machine clock: a virtual clock must be advanced past the end. Sleep(0) gives up the time slice.
 void Sleep(DWORD milliseconds);
 DWORD SleepEx(DWORD milliseconds, BOOL alertable);

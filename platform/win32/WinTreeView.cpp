@@ -221,6 +221,13 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(state->font);
+    case WM_SETREDRAW:
+        state->redraw = wParam != 0;
+        if (state->redraw) {
+            TreeUpdateScroll(hwnd, *state);
+            InvalidateRect(hwnd, nullptr, FALSE);
+        }
+        return 0;
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_SETFOCUS:

@@ -86,7 +86,7 @@ int TreePageRows(HWND hwnd, TreeState& state) {
 
 // Keeps the first row in range and the scroll bar in step with the rows.
 void TreeUpdateScroll(HWND hwnd, TreeState& state) {
-    if (state.settingScroll)
+    if (state.settingScroll || !state.redraw)
         return;
     state.settingScroll = true;
     const int rows = static_cast<int>(state.items.Visible().size());

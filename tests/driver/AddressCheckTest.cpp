@@ -60,6 +60,9 @@ TEST_F(AddressCheck, ARangeIsValidWholeOnlyInsideItsBlockAndItsReadablePrefixEnd
             const PUCHAR start = block + c.offset;
             EXPECT_EQ(AddressRangeIsValid(start, c.length) != FALSE, c.valid);
             EXPECT_EQ(AddressReadablePrefix(start, static_cast<ULONG>(c.length)), c.prefix);
+            if (c.offset < n) { // the head known valid, as a caller that has read it knows it
+                EXPECT_EQ(AddressRangeIsValidAfterHead(start, c.length) != FALSE, c.valid);
+            }
         }
     }
 }

@@ -1,5 +1,7 @@
 #include "tools/capture-session/CaptureSession.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <thread>
 
@@ -11,10 +13,13 @@
 #include "app/core/SingleInstance.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
-#include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"
-#include "app/devices/TempObject.h"
+#include "app/ui/DeviceTreeTab.h"
+#include "app/ui/MainFrame.h"
+
+// The capture driver's entry (driver/Driver.h).
+DRIVER_INITIALIZE DriverEntry;
 
 namespace tdl::session {
 
@@ -55,25 +60,92 @@ HeadlessApp StartHeadlessApp() {
     return app;
 }
 
+HeadlessSession::HeadlessSession(const std::string& name, const sim::MachineBuilder* hardware) {
+    const std::filesystem::path state =
+        std::filesystem::temp_directory_path() / ("tdl-" + name + "-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(state);
+    PrepareProgram(state);
+    sim::MachineOptions options;
+    options.captureDriverEntry = DriverEntry;
+    machine = hardware != nullptr ? sim::Machine::Boot(*hardware, options) : sim::Machine::BootDefault(options);
+    if (machine == nullptr || !NT_SUCCESS(machine->Status())) {
+        failure = "the machine did not boot";
+        return;
+    }
+    app = StartHeadlessApp();
+    if (app == nullptr)
+        failure = "the application did not start";
+}
+
+HeadlessSession::~HeadlessSession() {
+    app.reset();
+    if (machine != nullptr)
+        machine->Shutdown();
+    EndProgram();
+}
+
 CUSBLog* RenewLiveDocument(CTindaloftApp& app) {
     SendCommand(ID_FILE_NEW);
     POSITION pos = app.m_pCaptureDocTemplate != nullptr ? app.m_pCaptureDocTemplate->GetFirstDocPosition() : nullptr;
     return pos != nullptr ? dynamic_cast<CUSBLog*>(app.m_pCaptureDocTemplate->GetNextDoc(pos)) : nullptr;
 }
 
-BOOL CheckDeviceStack(CUSBLog& document, const void* pDeviceObject) {
-    const CAttachedDevices* pDevices = document.GetAttachedDevices();
-    if (pDevices == nullptr)
-        return FALSE;
-    const auto address = static_cast<ULONG64>(reinterpret_cast<uintptr_t>(pDeviceObject));
-    for (INT_PTR i = 0; i < pDevices->GetCount(); ++i) {
-        CDeviceObject* pDevice = pDevices->GetAt(i);
-        if (pDevice->_NtDeviceObject != address || pDevice->_DevStack == nullptr)
+namespace {
+
+// The Devices tab's item whose device stack holds the device object at the address; null when none does.
+HTREEITEM DevicesItemOf(const CTabTree& tree, ULONG64 address) {
+    for (HTREEITEM hItem = tree.GetRootItem(); hItem != nullptr; hItem = tree.GetNextItemInOrder(hItem)) {
+        int nImage = -1;
+        int nSelected = -1;
+        tree.GetItemImage(hItem, nImage, nSelected);
+        const CDeviceStack* pStack = CDevicesTab::StackOfItem(nImage, CDevicesTab::NodeOf(tree.GetItemData(hItem)));
+        if (pStack == nullptr)
             continue;
-        pDevice->_DevStack->SetCheckState(CHECKSTATE_CHECKED);
-        return pDevice->_DevStack->GetCheckState() == CHECKSTATE_CHECKED;
+        for (const auto& [position, pDevice] : pStack->DeviceObjectsByPosition()) {
+            if (pDevice->_NtDeviceObject == address)
+                return hItem;
+        }
     }
-    return FALSE;
+    return nullptr;
+}
+
+int ImageWidth(const CTreeCtrl& tree, int nList) {
+    int cx = 0;
+    int cy = 0;
+    const auto hList = reinterpret_cast<HIMAGELIST>(::SendMessageA(tree.m_hWnd, TVM_GETIMAGELIST, nList, 0));
+    return hList != nullptr && ::ImageList_GetIconSize(hList, &cx, &cy) ? cx : 0;
+}
+
+} // namespace
+
+BOOL CheckOnDevicesTab(const void* pDeviceObject) {
+    // A new document's tree is shown by a redisplay the window posted.
+    win32::PumpUiMessages();
+    auto* pFrame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+    CDeviceTreeTab* pTab = pFrame != nullptr ? pFrame->GetDeviceTreeTab() : nullptr;
+    if (pTab == nullptr)
+        return FALSE;
+    COX3DTabViewContainer& tabs = pTab->GetTabContainer();
+    if (tabs.GetActivePageIndex() != CDeviceTreeTab::DevicesTab) {
+        CRect caption;
+        tabs.GetItemRect(CDeviceTreeTab::DevicesTab, &caption);
+        win32::Click(tabs.m_hWnd, caption.CenterPoint());
+        win32::PumpUiMessages();
+    }
+    CTabTree& tree = pTab->GetDevicesTab().GetTree();
+    const HTREEITEM hItem = DevicesItemOf(tree, static_cast<ULONG64>(reinterpret_cast<uintptr_t>(pDeviceObject)));
+    if (hItem == nullptr)
+        return FALSE;
+    if (!tree.IsChecked(hItem)) {
+        // The check box lies left of the item's image, which lies left of its label.
+        tree.EnsureVisible(hItem);
+        CRect label;
+        tree.GetItemRect(hItem, &label, TRUE);
+        const int x = label.left - ImageWidth(tree, TVSIL_NORMAL) - ImageWidth(tree, TVSIL_STATE) / 2 - 1;
+        win32::Click(tree.m_hWnd, POINT{x, label.CenterPoint().y});
+        win32::PumpUiMessages();
+    }
+    return tree.IsChecked(hItem);
 }
 
 void SendCommand(UINT nID) {

@@ -1,5 +1,5 @@
-// A live capture driven headless, as a user drives it through the windows: devices chosen by the check state
-// of their stacks (the device tree's check boxes), commands sent to the main window, and the user-interface
+// A live capture driven headless, as a user drives it through the windows: devices checked with the mouse on
+// the device tree's Devices tab, commands sent to the main window, and the user-interface
 // thread pumping its messages (the record list indexing the capture thread's blocks, the stop the capture
 // thread posts) while the machine's workloads run on threads of their own.
 #pragma once
@@ -10,7 +10,10 @@
 #include <memory>
 #include <vector>
 
+#include <string>
+
 // The kernel's headers first: the framework's ASSERT yields to the kernel's.
+#include "platform/sim/Machine.h"
 #include "platform/sim/Workload.h"
 
 #include "afxwin.h"
@@ -35,13 +38,29 @@ struct AppEnd {
 using HeadlessApp = std::unique_ptr<CTindaloftApp, AppEnd>;
 HeadlessApp StartHeadlessApp();
 
+// A machine and the program on it, for one run: the program prepared in a state folder of this process named
+// after `name`, the machine (the default one unless `hardware` is given) booted with the capture driver, and
+// the application started without a display. `failure` says what did not work. The end takes the application,
+// the machine and the program down, on the thread that made them.
+struct HeadlessSession {
+    explicit HeadlessSession(const std::string& name, const sim::MachineBuilder* hardware = nullptr);
+    ~HeadlessSession();
+    HeadlessSession(const HeadlessSession&) = delete;
+    HeadlessSession& operator=(const HeadlessSession&) = delete;
+
+    std::unique_ptr<sim::Machine> machine;
+    HeadlessApp app;
+    std::string failure;
+};
+
 // The live capture document made new (File New), which takes the options in force; null when there is none.
 CUSBLog* RenewLiveDocument(CTindaloftApp& app);
 
-// Checks the device stack that holds the device object at this kernel address, every loggable object of it,
-// as a click on the stack's check box in the device tree does. FALSE when the document has no such object
-// or it belongs to no stack.
-BOOL CheckDeviceStack(CUSBLog& document, const void* pDeviceObject);
+// Checks a device on the device tree's Devices tab as the user does: the Devices tab shown, then a click on the
+// check box of the item whose device stack holds the device object at this kernel address (the item of the
+// device's port). TRUE when the item and its stack are checked after it; FALSE when the main window shows no
+// device tree or the tab has no such item.
+BOOL CheckOnDevicesTab(const void* pDeviceObject);
 
 // A command to the main window, as its menu or tool bar sends it; the frame routes it to the active document.
 void SendCommand(UINT nID);

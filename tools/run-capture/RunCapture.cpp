@@ -1,10 +1,11 @@
 // The run command's harness (not part of the product): boots the default simulated machine with the capture
 // driver, starts the application object without a display, and drives its live capture document as a user
-// would: the mouse and the stick checked, a capture started, the mouse moved and a file copied to the stick for
-// a few seconds, the capture stopped and saved, the device reports of the checked devices and a page of the
-// decoded records written, the main window's picture saved, and the saved file opened again. It prints what the session
-// did (each device's requests, the records, the records lost, the message boxes the user would have read) and where
-// each file it wrote is, and exits 0 when the session went as it should.
+// would: the mouse and the stick checked on the device tree's Devices tab, a capture started, the mouse moved
+// and a file copied to the stick for a few seconds, the capture stopped and saved, the device reports of the
+// checked devices and a page of the decoded records written, the main window's picture saved, and the saved file
+// opened again. It prints what the session did (each device's requests, the records, the records lost, the
+// message boxes the user would have read) and where each file it wrote is, and exits 0 when the session went as
+// it should.
 //
 // The kernel's headers first: the framework's ASSERT yields to the kernel's.
 #include "platform/sim/Machine.h"
@@ -25,11 +26,7 @@
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
-#include "app/devices/DeviceStack.h"
-#include "app/devices/HubPort.h"
-#include "app/devices/TempObject.h"
 #include "common/RecordTags.h"
-#include "tests/support/CheckedConnectionTree.h"
 #include "tools/capture-session/CaptureSession.h"
 #include "tools/run-capture/RecordsPage.h"
 
@@ -140,19 +137,9 @@ bool Written(const fs::path& path, const char* what) {
 }
 
 // Both device reports of the checked devices, through the export sequences their commands run (the commands
-// themselves are enabled only with the device tree's report page open). The reports walk the device tree's
-// checked items; until the tree's pane exists, the hub ports whose device stacks are checked stand for them,
-// in the tree's order.
+// themselves are enabled only with the device tree's report page open). The reports walk the checked items of
+// the device tree's Devices tab.
 bool WriteDeviceReports(CUSBLog& log, const Arguments& args) {
-    tdl::test::CheckedConnectionTree checked(log.GetConnectionTree());
-    for (auto* pNode = &log.GetConnectionTree(); pNode != nullptr; pNode = checked.Next(pNode)) {
-        CObject* pObject = pNode->get().m_pElemObject;
-        if (pObject == nullptr || !pObject->IsKindOf(RUNTIME_CLASS(CHubPort)))
-            continue;
-        const CDeviceStack* pStack = static_cast<CHubPort*>(pObject)->GetDeviceStack();
-        if (pStack != nullptr && pStack->GetCheckState() == CHECKSTATE_CHECKED)
-            checked.Check(pObject);
-    }
     // Each export ends with a message of its own, which the user reads and closes.
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "HTML Device Report exported successfully.");
     const fs::path html = ChooseFile(args, "device-report.htm");
@@ -197,8 +184,8 @@ int RunSession(sim::Machine& machine, const Arguments& args) {
 
     for (const char* name : {"mouse", "stick"}) {
         std::shared_ptr<sim::UsbDevice> device = machine.Device(name);
-        if (device == nullptr || !tdl::session::CheckDeviceStack(*pLog, device->PhysicalDeviceObject()))
-            return Fail(std::string("the ") + name + " is not in the document's devices");
+        if (device == nullptr || !tdl::session::CheckOnDevicesTab(device->PhysicalDeviceObject()))
+            return Fail(std::string("the ") + name + " cannot be checked on the device tree's Devices tab");
     }
 
     tdl::session::SendCommand(ID_USB_STARTEVENTCAPTURE);

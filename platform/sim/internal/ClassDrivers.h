@@ -52,6 +52,19 @@ struct FamilyRound {
 };
 NTSTATUS RunFamilyRound(PDEVICE_OBJECT pdo, FamilyRound& round);
 
+// A flood of small bulk transfers through a generic (loopback) device's driver, played on the calling thread as
+// an application's synchronous pipe writes and reads run on its own: each pair writes `bytes` to the bulk OUT
+// pipe and reads them back from the bulk IN pipe, both answered at once by the device. The driver builds its
+// two requests once and sends them again and again, and waits only for one the device has not answered
+// before the call returned.
+struct FloodRound {
+    uint64_t pairs = 1;
+    ULONG bytes = 64; // 1 to 64, one packet of the loopback's bulk endpoints
+    uint64_t requests = 0;
+    std::string failure; // what went wrong, empty when every transfer moved its bytes
+};
+NTSTATUS RunFlood(PDEVICE_OBJECT pdo, FloodRound& round);
+
 // What the machine's workloads ask of the HID class driver of the stack a physical device object heads:
 // selective suspend (see HidFdo) and the count of reports it read from the device.
 bool HidEnterIdle(PDEVICE_OBJECT pdo);

@@ -4,6 +4,7 @@
 // internal requests of its device, completion routines with each combination of invoke bits, cancellation
 // and device power, and checks that each came back as the device and the port driver answer it.
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -87,9 +88,112 @@ NTSTATUS RecordCall(PDEVICE_OBJECT, PIRP irp, PVOID context) {
     return STATUS_SUCCESS;
 }
 
+// One of a flood's requests: an IRP and a URB of the driver's own, sent again and again. A request the stack
+// completes before IoCallDriver returns (the loopback answers at once) costs no wait; only one still on its
+// way has its completion wake the sender.
+class FloodTransfer {
+public:
+    FloodTransfer(PDEVICE_OBJECT lower, USBD_PIPE_HANDLE pipe, bool in, PoolBuffer& data)
+        : m_lower(lower), m_pipe(pipe), m_in(in), m_data(data),
+          m_urb(NewUrb(sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER), URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER)),
+          m_irp(IoAllocateIrp(lower->StackSize, FALSE)) {
+        KeInitializeEvent(&m_event, NotificationEvent, FALSE);
+    }
+    ~FloodTransfer() {
+        if (m_irp) {
+            IoFreeIrp(m_irp);
+        }
+    }
+    FloodTransfer(const FloodTransfer&) = delete;
+    FloodTransfer& operator=(const FloodTransfer&) = delete;
+
+    bool Valid() const { return m_irp && m_urb; }
+
+    // Sends the transfer and waits for it; the bytes it moved, or -1 when it failed.
+    LONG Send() {
+        UsbBuildInterruptOrBulkTransferRequest(m_urb.As<URB>(), sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER), m_pipe,
+                                               m_data.Data(), nullptr, static_cast<ULONG>(m_data.Size()),
+                                               (m_in ? USBD_TRANSFER_DIRECTION_IN : 0) | USBD_SHORT_TRANSFER_OK,
+                                               nullptr);
+        IoReuseIrp(m_irp, STATUS_NOT_SUPPORTED);
+        PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(m_irp);
+        next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+        next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
+        next->Parameters.Others.Argument1 = m_urb.Data();
+        IoSetCompletionRoutine(m_irp, Completed, this, TRUE, TRUE, TRUE);
+        m_state.store(kInFlight, std::memory_order_relaxed);
+        IoCallDriver(m_lower, m_irp);
+        if (m_state.exchange(kWaiting, std::memory_order_acq_rel) == kInFlight) {
+            KeWaitForSingleObject(&m_event, Executive, KernelMode, FALSE, nullptr);
+            KeClearEvent(&m_event);
+        }
+        return NT_SUCCESS(m_irp->IoStatus.Status)
+                   ? static_cast<LONG>(m_urb.As<URB>()->UrbBulkOrInterruptTransfer.TransferBufferLength)
+                   : -1;
+    }
+
+private:
+    static constexpr int kInFlight = 0;
+    static constexpr int kDone = 1;
+    static constexpr int kWaiting = 2;
+
+    static NTSTATUS Completed(PDEVICE_OBJECT, PIRP, PVOID context) {
+        auto* transfer = static_cast<FloodTransfer*>(context);
+        if (transfer->m_state.exchange(kDone, std::memory_order_acq_rel) == kWaiting) {
+            KeSetEvent(&transfer->m_event, IO_NO_INCREMENT, FALSE);
+        }
+        return STATUS_MORE_PROCESSING_REQUIRED; // the IRP is the driver's
+    }
+
+    PDEVICE_OBJECT m_lower;
+    USBD_PIPE_HANDLE m_pipe;
+    bool m_in;
+    PoolBuffer& m_data;
+    PoolBuffer m_urb;
+    PIRP m_irp;
+    KEVENT m_event;
+    std::atomic<int> m_state{kDone};
+};
+
 class GenericFdo : public UsbClassDevice {
 public:
     GenericFdo(PDEVICE_OBJECT self, PDEVICE_OBJECT pdo, PDEVICE_OBJECT lower) : UsbClassDevice(self, pdo, lower) {}
+
+    NTSTATUS Flood(FloodRound& round) {
+        if (!m_started) {
+            return STATUS_NO_SUCH_DEVICE;
+        }
+        const Pipes pipes = PipesOf(m_selection.Interface(m_interface));
+        const ULONG bytes = std::clamp<ULONG>(round.bytes, 1, 64);
+        PoolBuffer out(bytes);
+        PoolBuffer in(bytes);
+        if (!pipes.bulkIn || !pipes.bulkOut || !out || !in) {
+            round.failure = "no bulk pipes or buffers";
+            return STATUS_INSUFFICIENT_RESOURCES;
+        }
+        Fill(out.Data(), out.Size(), round.pairs);
+        FloodTransfer write(m_lower, pipes.bulkOut, false, out);
+        FloodTransfer read(m_lower, pipes.bulkIn, true, in);
+        if (!write.Valid() || !read.Valid()) {
+            round.failure = "no requests";
+            return STATUS_INSUFFICIENT_RESOURCES;
+        }
+        for (uint64_t pair = 0; pair < round.pairs; ++pair) {
+            const LONG written = write.Send();
+            const LONG back = read.Send();
+            round.requests += 2;
+            if (written != static_cast<LONG>(bytes) || back != static_cast<LONG>(bytes)) {
+                round.failure = "a flood transfer did not move its bytes";
+                return STATUS_UNSUCCESSFUL;
+            }
+        }
+        // The loop's last pair came back as it went out (the others the device answered the same way).
+        if (std::memcmp(out.Data(), in.Data(), bytes) != 0) {
+            round.failure = "the flood's data did not come back";
+            return STATUS_DATA_ERROR;
+        }
+        return STATUS_SUCCESS;
+    }
 
     NTSTATUS Run(FamilyRound& round) {
         std::mutex lock;
@@ -783,6 +887,15 @@ void GenericFdo::PowerRequests() {
 
 NTSTATUS WinUsbEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
     return SetUpDriver(driver, AddFunctionDevice<GenericFdo, FILE_DEVICE_UNKNOWN>);
+}
+
+NTSTATUS RunFlood(PDEVICE_OBJECT pdo, FloodRound& round) {
+    for (PDEVICE_OBJECT device = pdo; device; device = device->AttachedDevice) {
+        if (auto* generic = dynamic_cast<GenericFdo*>(ContextOf(device))) {
+            return generic->Flood(round);
+        }
+    }
+    return STATUS_NO_SUCH_DEVICE;
 }
 
 NTSTATUS RunFamilyRound(PDEVICE_OBJECT pdo, FamilyRound& round) {

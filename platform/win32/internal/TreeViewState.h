@@ -36,6 +36,9 @@ struct TreeState {
     bool ownsTooltip = false;
     TreeNode* tipItem = nullptr; // the item under the mouse the tip is for
     bool settingScroll = false;
+    // WM_SETREDRAW FALSE: the scroll bar (which needs every visible row) waits until redraw is back on, so that a
+    // fill of many items does not lay the rows out once per item.
+    bool redraw = true;
 };
 
 // Where the parts of one visible item lie, in client coordinates.

@@ -34,6 +34,7 @@ TEST_F(CaptureClearTest, ClearBufferEmptiesTheStoreAndRequeriesTheDevicesAfterTh
     ASSERT_EQ(doc.GetLogRecords()->GetCount(), 3);
     ASSERT_EQ(doc.GetExpectedSequenceNumber(), 4u);
     WatchModelChange();
+    doc.SetDeviceTreeModified(FALSE);
 
     Command(ID_USB_CLEARCAPTURE);
 
@@ -48,6 +49,7 @@ TEST_F(CaptureClearTest, ClearBufferEmptiesTheStoreAndRequeriesTheDevicesAfterTh
     EXPECT_EQ(m_panes.Take(), (std::vector<std::string>{"DataBarClear", "LogDetailsShow", "DeviceModelChanging",
                                                         "DriversTabDisplayDrivers"}));
     EXPECT_TRUE(doc.IsDeviceModelLoaded());
+    EXPECT_TRUE(doc.IsDeviceTreeModified()) << "the device tree shows the merged model at its next refresh";
 }
 
 TEST_F(CaptureClearTest, ClearBufferDuringACaptureGoesOnAsANewSession) {

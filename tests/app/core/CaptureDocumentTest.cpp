@@ -96,6 +96,8 @@ TEST_F(CaptureDocumentTest, NewLiveDocumentTakesTheMachineAndCreatesItsBuffer) {
     EXPECT_NE(doc->GetAttachedDevices(), nullptr);
     EXPECT_NE(doc->GetAttachedDrivers(), nullptr);
     EXPECT_TRUE(doc->IsDeviceModelLoaded());
+    // The device tree shows the new model at its next refresh.
+    EXPECT_TRUE(doc->IsDeviceTreeModified());
 
     EXPECT_EQ(doc->GetSettings(), &app.m_Settings);
     EXPECT_EQ(doc->GetProcessorArchitecture(), static_cast<WORD>(app.m_OSVersion.GetArchitecture()));
@@ -153,7 +155,9 @@ TEST_F(CaptureDocumentTest, RefreshRebuildsTheModelWithChangeLoggingPausedAround
     const CAttachedDrivers* oldDrivers = doc->GetAttachedDrivers();
     CSystem* system = doc->GetHostSystem();
     m_fake->ClearRequests();
+    doc->SetDeviceTreeModified(FALSE);
     doc->RefreshDevices();
+    EXPECT_TRUE(doc->IsDeviceTreeModified());
     EXPECT_EQ(Codes(), (std::vector<ULONG>{IOCTL_TINDALOFT_DISABLE_CLOG, IOCTL_TINDALOFT_DEVSTK_NODES,
                                            IOCTL_TINDALOFT_DEVSTK_NODES, IOCTL_TINDALOFT_DRVOBJ_NODES,
                                            IOCTL_TINDALOFT_DRVOBJ_NODES, IOCTL_TINDALOFT_ENABLE_CLOG}));

@@ -153,7 +153,7 @@ protected:
         m_log = dynamic_cast<CUSBLog*>(app.m_pCaptureDocTemplate->GetNextDoc(pos));
         ASSERT_NE(m_log, nullptr);
         for (const char* name : {"mouse", "stick"})
-            ASSERT_TRUE(tdl::session::CheckDeviceStack(*m_log, Pdo(name))) << name;
+            ASSERT_TRUE(tdl::session::CheckOnDevicesTab(Pdo(name))) << name;
         apptest::AppStarter::TakeBoxes();
     }
 

@@ -379,6 +379,29 @@ TEST_F(VirtualClockTest, BackgroundReadsPauseOnlyWhenTheLogIsEmpty) {
     EXPECT_TRUE(MessageTexts().empty());
 }
 
+// Outside background logging, a block is followed by the next read at once: the log may hold more, and one
+// block per pause would let a busy log overflow.
+TEST_F(VirtualClockTest, ForegroundReadsAgainAtOnceAfterABlock) {
+    std::vector<uint8_t> full;
+    for (ULONG i = 0; full.size() < 62000; ++i) {
+        tdl::test::RecordBuilder builder(LogTag::urbC);
+        builder.Sequence(i + 1);
+        builder.Part2(std::vector<uint8_t>(1932, 0x5A));
+        tdl::test::AppendRecord(full, builder.Build());
+    }
+    ASSERT_LE(full.size(), 1u << 16) << "the block fits the test's bank";
+    m_fake->QueueBlock(IOCTL_TINDALOFT_READ_LOG, full);
+    m_doc->EnableLogging();
+    ASSERT_TRUE(AwaitReads(*m_fake, 0));
+    nt::clock::AdvanceMilliseconds(CDriverThread::NotifyWait);
+    // The block and, with no time passing, the empty answer after it; then the pause.
+    ASSERT_TRUE(AwaitReads(*m_fake, 2));
+    nt::clock::AdvanceMilliseconds(CDriverThread::NotifyWait - 1);
+    EXPECT_EQ(ReadCount(*m_fake), 2u);
+    nt::clock::AdvanceMilliseconds(1);
+    ASSERT_TRUE(AwaitReads(*m_fake, 3));
+}
+
 TEST_F(VirtualClockTest, StopDrainsAtMost64ReadsThenDisables) {
     m_doc->EnableLogging();
     ASSERT_TRUE(AwaitReads(*m_fake, 0));

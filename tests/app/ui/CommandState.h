@@ -1,5 +1,5 @@
-// What a command's menu item or button shows after its update handlers ran: enabled, check (-1 when no
-// handler set one) and text (empty when none set one).
+// What a command's menu item or button shows after its update handlers ran: enabled, check and radio mark (-1
+// when no handler set one) and text (empty when none set one).
 #pragma once
 
 #include <string>
@@ -11,6 +11,7 @@ namespace mainwin_test {
 struct CommandState {
     bool enabled = true;
     int check = -1;
+    int radio = -1;
     std::string text;
 };
 
@@ -21,6 +22,7 @@ inline CommandState UpdateCommand(CCmdTarget* pTarget, UINT nID) {
             m_bEnableChanged = TRUE;
         }
         void SetCheck(int nCheck) override { state.check = nCheck; }
+        void SetRadio(BOOL bOn) override { state.radio = bOn != FALSE ? 1 : 0; }
         void SetText(LPCTSTR lpszText) override { state.text = lpszText; }
         CommandState state;
     } probe;

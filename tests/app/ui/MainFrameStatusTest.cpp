@@ -189,7 +189,8 @@ TEST_F(MainFrameStatusTest, RefreshOnlyForALiveCaptureThatIsNotCapturingWithTheD
 
     tdl::test::RecordingPanes panes;
     Command(ID_VIEW_REFRESH);
-    EXPECT_EQ(panes.Take(), std::vector<std::string>{"DoRefresh rebuild"});
+    // The device tree rebuilds the document's model, which lets the panes go of the model it replaces.
+    EXPECT_EQ(panes.Take(), (std::vector<std::string>{"DoRefresh rebuild", "DeviceModelChanging"}));
 
     Command(ID_FILE_CLOSE);
     EXPECT_FALSE(enabled());

@@ -1,4 +1,5 @@
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <thread>
 
@@ -58,6 +59,32 @@ TEST_F(ClockTest, OneCounterForTheMachineThatStandsStillUntilAdvanced) {
 
     nt::clock::UseRealClock();
     EXPECT_GE(Counter(), start + 10'000'000) << "going back to real time never moves the counter back";
+}
+
+TEST(RealClockTest, KeepsPaceWithTheHostAndNeverGoesBack) {
+    // Over the first tens of milliseconds of a process the counter's rate is measured again and again; through
+    // all of it two threads never see the counter go back, and it runs as fast as the host's steady clock.
+    nt::clock::UseRealClock();
+    const auto hostStart = std::chrono::steady_clock::now();
+    const LONGLONG start = KeQueryPerformanceCounter(nullptr).QuadPart;
+    std::atomic<int> backwards{0};
+    auto reader = [&] {
+        LONGLONG last = KeQueryPerformanceCounter(nullptr).QuadPart;
+        while (std::chrono::steady_clock::now() - hostStart < std::chrono::milliseconds(60)) {
+            const LONGLONG now = KeQueryPerformanceCounter(nullptr).QuadPart;
+            backwards += now < last ? 1 : 0;
+            last = now;
+        }
+    };
+    std::thread other(reader);
+    reader();
+    other.join();
+    const LONGLONG elapsed = KeQueryPerformanceCounter(nullptr).QuadPart - start;
+    const auto hostElapsed =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - hostStart).count();
+    EXPECT_EQ(backwards.load(), 0);
+    EXPECT_NEAR(static_cast<double>(elapsed) / 10.0, static_cast<double>(hostElapsed), 2000.0)
+        << "the counter's microseconds against the host's";
 }
 
 TEST_F(ClockTest, TimedWaitEndsWhenTheClockPassesItsDeadlineAndNotBefore) {

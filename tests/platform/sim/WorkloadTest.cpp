@@ -35,20 +35,19 @@ TEST_P(EachWorkload, RunsItsStepsAndEndsWell) {
     EXPECT_EQ(sim::WorkloadFromName(sim::WorkloadName(GetParam().kind)), GetParam().kind);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, EachWorkload,
-                         ::testing::Values(Case{sim::WorkloadKind::MouseMoving, 20},
-                                           Case{sim::WorkloadKind::CopyToStick, 2},
-                                           Case{sim::WorkloadKind::Printing, 2},
-                                           Case{sim::WorkloadKind::IdleMachine, 3},
-                                           Case{sim::WorkloadKind::PlugAndUnplug, 6},
-                                           Case{sim::WorkloadKind::RequestFamilies, 1}),
-                         [](const auto& test) {
-                             std::string name(sim::WorkloadName(test.param.kind));
-                             for (char& c : name) {
-                                 c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                             }
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, EachWorkload,
+    ::testing::Values(Case{sim::WorkloadKind::MouseMoving, 20}, Case{sim::WorkloadKind::CopyToStick, 2},
+                      Case{sim::WorkloadKind::Printing, 2}, Case{sim::WorkloadKind::IdleMachine, 3},
+                      Case{sim::WorkloadKind::PlugAndUnplug, 6}, Case{sim::WorkloadKind::RequestFamilies, 1},
+                      Case{sim::WorkloadKind::Flood, 1500}),
+    [](const auto& test) {
+        std::string name(sim::WorkloadName(test.param.kind));
+        for (char& c : name) {
+            c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        }
+        return name;
+    });
 
 TEST_F(Workloads, UnknownNamesAndAStoppedMachineAreRefused) {
     EXPECT_FALSE(sim::WorkloadFromName("surfing"));
@@ -63,6 +62,18 @@ TEST_F(Workloads, ADeviceTheMachineLacksFailsTheWorkload) {
     const sim::WorkloadResult result = sim::RunWorkload(*m_machine, sim::WorkloadKind::CopyToStick, options);
     EXPECT_EQ(result.status, STATUS_NO_SUCH_DEVICE);
     EXPECT_EQ(result.steps, 0u);
+}
+
+// A flood step is one write and one read, each one URB at the controller, in runs that end at the count.
+TEST_F(Workloads, AFloodStepIsAWriteAndAReadBack) {
+    sim::WorkloadOptions options;
+    options.count = 2049;
+    options.floodBytes = 16;
+    const sim::WorkloadResult result = sim::RunWorkload(*m_machine, sim::WorkloadKind::Flood, options);
+    ASSERT_TRUE(result.Succeeded()) << result.failure;
+    EXPECT_EQ(result.steps, 2049u);
+    EXPECT_EQ(result.requests, 2 * 2049u);
+    EXPECT_EQ(result.bytes, 2 * 2049u * 16);
 }
 
 // A duration of machine time ends the run: one-second idle steps, moved on by the workload itself.

@@ -336,6 +336,20 @@ TEST_F(TreeView, EnsureVisibleExpandsTheParentsAndScrollsTheItemIn) {
     EXPECT_TRUE(tdl::test::SavePicture(*parent_, "tdl-tree-scrolled.png"));
 }
 
+// A fill with redraw off leaves the scroll bar alone until redraw is on again, then sizes it to every row.
+TEST_F(TreeView, RedrawOffHoldsTheScrollBarUntilItIsOnAgain) {
+    MakeTree(TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT, 200, 60);
+    SendMessageA(tree_, WM_SETREDRAW, FALSE, 0);
+    for (int i = 0; i < 12; ++i)
+        Insert(TVI_ROOT, ("item " + std::to_string(i)).c_str(), i);
+    EXPECT_FALSE(GetWindowLongA(tree_, GWL_STYLE) & WS_VSCROLL) << "no bar yet";
+    SendMessageA(tree_, WM_SETREDRAW, TRUE, 0);
+    EXPECT_TRUE(GetWindowLongA(tree_, GWL_STYLE) & WS_VSCROLL);
+    SCROLLINFO bar{sizeof bar, SIF_ALL, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(GetScrollInfo(tree_, SB_VERT, &bar));
+    EXPECT_EQ(bar.nMax, 11);
+}
+
 TEST_F(TreeView, PaintsTheSameIntoAGivenDcAndDrawsNothingForAnImageItLacks) {
     MakeTree(TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS, 200, 150);
     HIMAGELIST images = MakeImages(16, {RGB(0, 128, 0)});
