@@ -1,7 +1,7 @@
 // The whole main window painted: the program on the default machine with the capture driver, a live capture of
 // the mouse, files copied to the stick and every request family, copied on until the capture holds 1,000,000
-// records (some 313 MB of them), a bulk-in transfer of the stick selected (Log Details and the data bar filled, the device tree and
-// the stack inspector full), the window 1280 x 900. Each iteration invalidates the frame and every window in it
+// records (some 313 MB of them), a bulk-in transfer of the stick selected (Log Details and the data bar
+// filled, the device trees and the stack inspector full), the window 1280 x 900. Each iteration invalidates the frame and every window in it
 // and paints them all.
 //   BM_FullRepaint   Figure: repaints/s (aim: 30 or more).
 // The kernel's headers come first: the framework's ASSERT yields to the kernel's.
@@ -10,10 +10,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,9 +21,6 @@
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
-#include "app/devices/AttachedDevices.h"
-#include "app/devices/DeviceObject.h"
-#include "app/devices/TempObject.h"
 #include "app/ui/LogListView.h"
 #include "app/ui/MainFrame.h"
 #include "common/RecordFrame.h"
@@ -34,12 +28,7 @@
 #include "common/RecordTags.h"
 #include "tools/capture-session/CaptureSession.h"
 
-// The capture driver's entry (driver/Driver.h).
-DRIVER_INITIALIZE DriverEntry;
-
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr INT_PTR kRecords = 1000000;
 // Each bank holds the whole capture.
@@ -101,28 +90,16 @@ int BulkInRow(CUSBLog& doc) {
 
 // The machine, the program and its main window as the benchmark paints it; made and taken down on the thread
 // that runs the benchmark, which alone may destroy the windows.
-struct PaintedWindow {
-    std::unique_ptr<sim::Machine> machine;
-    tdl::session::HeadlessApp app;
+struct PaintedWindow : tdl::session::HeadlessSession {
     CMainFrame* frame = nullptr;
     CUSBLog* doc = nullptr;
-    std::string failure;
 
-    PaintedWindow() {
-        const fs::path state = fs::temp_directory_path() / ("tdl-bench-paint-" + std::to_string(::getpid()));
-        fs::create_directories(state);
-        tdl::session::PrepareProgram(state);
-        sim::MachineOptions options;
-        options.captureDriverEntry = DriverEntry;
-        machine = sim::Machine::BootDefault(options);
-        if (!NT_SUCCESS(machine->Status())) {
-            failure = "the machine did not boot";
+    PaintedWindow() : HeadlessSession("bench-paint") {
+        if (!failure.empty())
             return;
-        }
-        app = tdl::session::StartHeadlessApp();
-        frame = app != nullptr ? dynamic_cast<CMainFrame*>(app->m_pMainWnd) : nullptr;
+        frame = dynamic_cast<CMainFrame*>(app->m_pMainWnd);
         if (frame == nullptr) {
-            failure = "the application did not start";
+            failure = "the application shows no main window";
             return;
         }
         frame->MoveWindow(0, 0, 1280, 900);
@@ -139,10 +116,13 @@ struct PaintedWindow {
             failure = "no live capture";
             return;
         }
-        CAttachedDevices* devices = doc->GetAttachedDevices();
-        for (INT_PTR i = 0; i < devices->GetCount(); ++i)
-            if (devices->GetAt(i)->IsSelectable())
-                devices->GetAt(i)->m_nStateImage = CHECKSTATE_CHECKED;
+        for (const char* name : {"mouse", "stick"}) {
+            std::shared_ptr<sim::UsbDevice> device = machine->Device(name);
+            if (device == nullptr || !tdl::session::CheckOnDevicesTab(device->PhysicalDeviceObject())) {
+                failure = std::string("the ") + name + " cannot be checked";
+                return;
+            }
+        }
         tdl::session::SendCommand(ID_USB_STARTEVENTCAPTURE);
         sim::WorkloadOptions files;
         files.count = 4;
@@ -169,14 +149,6 @@ struct PaintedWindow {
         win32::PumpUiMessages();
         Repaint(); // fonts and glyphs are loaded once, before timing
     }
-    ~PaintedWindow() {
-        app.reset();
-        if (machine != nullptr)
-            machine->Shutdown();
-        tdl::session::EndProgram();
-    }
-    PaintedWindow(const PaintedWindow&) = delete;
-    PaintedWindow& operator=(const PaintedWindow&) = delete;
 
     void Repaint() const {
         ::RedrawWindow(frame->GetSafeHwnd(), nullptr, nullptr,

@@ -177,7 +177,7 @@ void AppOnMachineTest::DoubleClickIn(HWND hwnd, const RECT& rect) {
 }
 
 BOOL AppOnMachineTest::CheckDevice(std::string_view deviceName) {
-    return Live() != nullptr && tdl::session::CheckDeviceStack(*Live(), Pdo(deviceName));
+    return Live() != nullptr && tdl::session::CheckOnDevicesTab(Pdo(deviceName));
 }
 
 BOOL AppOnMachineTest::ClickGridButton(CGkPropertyGrid& grid, UINT nID) {

@@ -59,6 +59,17 @@ ShownData DataBarShown(const CDataBar& bar) {
     return shown;
 }
 
+std::vector<std::string> TreePath(const CTreeCtrl& tree, HTREEITEM hItem) {
+    std::vector<std::string> path;
+    for (; hItem != nullptr && tree.GetParentItem(hItem) != nullptr; hItem = tree.GetParentItem(hItem))
+        path.insert(path.begin(), static_cast<LPCSTR>(tree.GetItemText(hItem)));
+    return path;
+}
+
+int TreeCheckState(const CTreeCtrl& tree, HTREEITEM hItem) {
+    return static_cast<int>((tree.GetItemState(hItem, TVIS_STATEIMAGEMASK) & TVIS_STATEIMAGEMASK) >> 12);
+}
+
 std::string StatusPanes(const CGkStatusBar& bar) {
     return bar.DumpPanes().GetString();
 }

@@ -13,6 +13,7 @@ class CDataBar;
 class CGkPropertyGrid;
 class CGkStatusBar;
 class CLogListView;
+class CTreeCtrl;
 
 namespace tdl::test {
 
@@ -36,6 +37,11 @@ struct ShownData {
     std::vector<BYTE> bytes;
 };
 ShownData DataBarShown(const CDataBar& bar);
+
+// The texts of a tree's items from the top item's child down to the item (the top item, the machine, left out).
+std::vector<std::string> TreePath(const CTreeCtrl& tree, HTREEITEM hItem);
+// A tree item's state image: 1 unchecked, 2 checked, 3 no check box.
+int TreeCheckState(const CTreeCtrl& tree, HTREEITEM hItem);
 
 // The status bar's panes as its dump gives them.
 std::string StatusPanes(const CGkStatusBar& bar);

@@ -118,13 +118,13 @@ int ImageWidth(const CTreeCtrl& tree, int nList) {
 
 } // namespace
 
-BOOL CheckOnDevicesTab(const void* pDeviceObject) {
+HTREEITEM ShowDevicesTabItemOf(const void* pDeviceObject) {
     // A new document's tree is shown by a redisplay the window posted.
     win32::PumpUiMessages();
     auto* pFrame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
     CDeviceTreeTab* pTab = pFrame != nullptr ? pFrame->GetDeviceTreeTab() : nullptr;
     if (pTab == nullptr)
-        return FALSE;
+        return nullptr;
     COX3DTabViewContainer& tabs = pTab->GetTabContainer();
     if (tabs.GetActivePageIndex() != CDeviceTreeTab::DevicesTab) {
         CRect caption;
@@ -132,19 +132,27 @@ BOOL CheckOnDevicesTab(const void* pDeviceObject) {
         win32::Click(tabs.m_hWnd, caption.CenterPoint());
         win32::PumpUiMessages();
     }
-    CTabTree& tree = pTab->GetDevicesTab().GetTree();
-    const HTREEITEM hItem = DevicesItemOf(tree, static_cast<ULONG64>(reinterpret_cast<uintptr_t>(pDeviceObject)));
+    return DevicesItemOf(pTab->GetDevicesTab().GetTree(),
+                         static_cast<ULONG64>(reinterpret_cast<uintptr_t>(pDeviceObject)));
+}
+
+void ClickCheckBox(CTreeCtrl& tree, HTREEITEM hItem) {
+    // The check box lies left of the item's image, which lies left of its label.
+    tree.EnsureVisible(hItem);
+    CRect label;
+    tree.GetItemRect(hItem, &label, TRUE);
+    const int x = label.left - ImageWidth(tree, TVSIL_NORMAL) - ImageWidth(tree, TVSIL_STATE) / 2 - 1;
+    win32::Click(tree.m_hWnd, POINT{x, label.CenterPoint().y});
+    win32::PumpUiMessages();
+}
+
+BOOL CheckOnDevicesTab(const void* pDeviceObject) {
+    const HTREEITEM hItem = ShowDevicesTabItemOf(pDeviceObject);
     if (hItem == nullptr)
         return FALSE;
-    if (!tree.IsChecked(hItem)) {
-        // The check box lies left of the item's image, which lies left of its label.
-        tree.EnsureVisible(hItem);
-        CRect label;
-        tree.GetItemRect(hItem, &label, TRUE);
-        const int x = label.left - ImageWidth(tree, TVSIL_NORMAL) - ImageWidth(tree, TVSIL_STATE) / 2 - 1;
-        win32::Click(tree.m_hWnd, POINT{x, label.CenterPoint().y});
-        win32::PumpUiMessages();
-    }
+    CTabTree& tree = dynamic_cast<CMainFrame*>(AfxGetMainWnd())->GetDeviceTreeTab()->GetDevicesTab().GetTree();
+    if (!tree.IsChecked(hItem))
+        ClickCheckBox(tree, hItem);
     return tree.IsChecked(hItem);
 }
 

@@ -56,6 +56,14 @@ struct HeadlessSession {
 // The live capture document made new (File New), which takes the options in force; null when there is none.
 CUSBLog* RenewLiveDocument(CTindaloftApp& app);
 
+// The device tree's Devices tab shown (a click on its tab when another page is), and its item whose device stack
+// holds the device object at this kernel address (the item of the device's port); null when the main window
+// shows no device tree or the tab has no such item.
+HTREEITEM ShowDevicesTabItemOf(const void* pDeviceObject);
+
+// A click on the check box of a tree's item, as the user's mouse gives it, the item scrolled into view first.
+void ClickCheckBox(CTreeCtrl& tree, HTREEITEM hItem);
+
 // Checks a device on the device tree's Devices tab as the user does: the Devices tab shown, then a click on the
 // check box of the item whose device stack holds the device object at this kernel address (the item of the
 // device's port). TRUE when the item and its stack are checked after it; FALSE when the main window shows no

@@ -6,6 +6,7 @@
 #include "app/devices/HostController.h"
 #include "app/devices/HubPort.h"
 #include "app/devices/UsbHub.h"
+#include "tests/support/ScreenReads.h"
 
 namespace mainwin_test {
 
@@ -21,7 +22,7 @@ int DeviceTreeTest::Image(const CTreeCtrl& tree, HTREEITEM hItem) {
 }
 
 int DeviceTreeTest::State(const CTreeCtrl& tree, HTREEITEM hItem) {
-    return static_cast<int>((tree.GetItemState(hItem, TVIS_STATEIMAGEMASK) & TVIS_STATEIMAGEMASK) >> 12);
+    return tdl::test::TreeCheckState(tree, hItem);
 }
 
 int DeviceTreeTest::Depth(const CTreeCtrl& tree, HTREEITEM hItem) {

@@ -1,8 +1,10 @@
 // The whole program on the default simulated machine with the capture driver, driven as a user drives it
-// (clicks, keys, menus, the toolbar, answers to its dialogs) and read back as a user sees it: its start and a
-// layout kept through a restart, a capture with the LED blinking and rows arriving, each kind of record decoded
-// with its bytes exported, a stop trigger, a saved capture opened again, a device plugged in during a capture,
-// and a capture from the next boot with an update offered. Each test saves the main window's picture.
+// (clicks, keys, menus, the toolbar, answers to its dialogs) and read back as a user sees it: its start (the
+// device trees against the driver's lists, the machine's facts) and a layout kept through a restart, a capture
+// with the trees locked, the LED blinking and rows arriving, each kind of record decoded with its bytes
+// exported, a stop trigger, Find over the URB functions, a saved capture opened again read-only, the device
+// reports, a device plugged in during a capture, and a capture from the next boot with an update offered. Each
+// test saves the main window's picture.
 // The kernel's headers come first: the framework's ASSERT yields to the kernel's.
 #include "tests/support/AppOnMachine.h"
 
@@ -13,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -34,14 +37,20 @@
 #include "app/devices/TempObject.h"
 #include "app/widgets/OXOptionTreeCtrl.h"
 #include "app/ui/DataBar.h"
+#include "app/ui/DeviceTreeTab.h"
 #include "app/ui/FindOptionsIds.h"
 #include "app/ui/LogListIds.h"
 #include "app/ui/LogListView.h"
+#include "app/ui/FindDialog.h"
 #include "app/ui/LogPropertiesWnd.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/MainFrameIds.h"
+#include "app/ui/SpecialGridList.h"
 #include "app/ui/StatusLEDPane.h"
+#include "app/ui/SystemPropertiesWnd.h"
+#include "common/ControlCodes.h"
 #include "common/FilterBlock.h"
+#include "common/NodeEntries.h"
 #include "platform/sim/StandardDevices.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
@@ -52,6 +61,7 @@
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/ListDelivery.h"
 #include "tests/support/ListRows.h"
+#include "tests/support/NodeLists.h"
 #include "tests/support/RecordBuilder.h"
 #include "tests/support/ScreenReads.h"
 
@@ -127,6 +137,89 @@ protected:
         const std::string view = tdl::test::GridView(Frame()->GetLogDetailsPane()->GetGrid());
         return view.find("[-] " + category + "\n") != std::string::npos;
     }
+    // The selectable objects of the live capture's model checked for capture.
+    std::set<ULONG64> CheckedObjects() {
+        std::set<ULONG64> objects;
+        const CAttachedDevices* pDevices = Live()->GetAttachedDevices();
+        for (INT_PTR i = 0; i < pDevices->GetCount(); ++i)
+            if (pDevices->GetAt(i)->IsSelectable() && pDevices->GetAt(i)->m_nStateImage == CHECKSTATE_CHECKED)
+                objects.insert(pDevices->GetAt(i)->_NtDeviceObject);
+        return objects;
+    }
+    CDeviceTreeTab& DeviceTree() { return *Frame()->GetDeviceTreeTab(); }
+    CTabTree& DevicesTree() { return DeviceTree().GetDevicesTab().GetTree(); }
+    // The device's item on the Devices tab, the tab shown.
+    HTREEITEM DevicesItem(const char* deviceName) { return tdl::session::ShowDevicesTabItemOf(Pdo(deviceName)); }
+    // A click on an item's label, which selects it (and shows its stack in the stack inspector).
+    static void ClickLabel(CTreeCtrl& tree, HTREEITEM hItem) {
+        tree.EnsureVisible(hItem);
+        CRect label;
+        tree.GetItemRect(hItem, &label, TRUE);
+        ClickIn(tree.GetSafeHwnd(), label);
+    }
+    // A click on the check box of a row of the stack inspector, left of the row's image.
+    void ClickInspectorBox(int nRow) {
+        CSpecialGridList& list = *Frame()->GetStackInspectorList();
+        CRect row;
+        list.GetItemRect(nRow, &row, LVIR_BOUNDS);
+        CRect icon;
+        list.GetItemRect(nRow, &icon, LVIR_ICON);
+        win32::Click(list.m_hWnd, POINT{icon.left - 6, row.CenterPoint().y});
+        win32::PumpUiMessages();
+    }
+    // The Stacks tab holds one item per present stack of the driver's list of stacks; the Drivers tab lists the
+    // drivers of the driver's list in its order, each with as many device objects as the list gives it.
+    void ExpectStacksAndDriversAsTheDriverListsThem() {
+        USHORT kind = 0;
+        std::span<const uint8_t> entry;
+        std::set<USHORT> listedStacks;
+        const std::vector<BYTE> stacks = tdl::test::ReadNodeList(IOCTL_TINDALOFT_DEVSTK_NODES);
+        for (NodeListReader reader(stacks); reader.Next(kind, entry);) {
+            if (kind != NODE_KIND_DEVSTK)
+                continue;
+            const auto node = tdl::test::NodeAt<DEVSTK_NODE>(entry);
+            if (node.Removed == 0)
+                listedStacks.insert(node.StackID);
+        }
+        std::set<USHORT> shownStacks;
+        const CTabTree& stackTree = DeviceTree().GetStacksTab().GetTree();
+        for (HTREEITEM hItem = stackTree.GetRootItem(); hItem != nullptr; hItem = stackTree.GetNextItemInOrder(hItem))
+            if (const CDeviceStack* pStack = DeviceTree().GetStacksTab().StackOf(hItem))
+                shownStacks.insert(pStack->StackID);
+        EXPECT_GT(listedStacks.size(), 20u);
+        EXPECT_EQ(shownStacks, listedStacks);
+
+        std::vector<std::pair<std::string, size_t>> listedDrivers;
+        const std::vector<BYTE> drivers = tdl::test::ReadNodeList(IOCTL_TINDALOFT_DRVOBJ_NODES);
+        for (NodeListReader reader(drivers); reader.Next(kind, entry);) {
+            if (kind == NODE_KIND_DRIVER) {
+                const auto node = tdl::test::NodeAt<DRIVER_NODE>(entry);
+                listedDrivers.emplace_back(tdl::test::NodeText(node.DriverName, sizeof node.DriverName), 0);
+            } else if (kind == NODE_KIND_DEVICE && !listedDrivers.empty()) {
+                ++listedDrivers.back().second;
+            }
+        }
+        std::vector<std::pair<std::string, size_t>> shownDrivers;
+        const CTabTree& driverTree = DeviceTree().GetDriversTab().GetTree();
+        for (HTREEITEM hDriver = driverTree.GetChildItem(driverTree.GetRootItem()); hDriver != nullptr;
+             hDriver = driverTree.GetNextSiblingItem(hDriver)) {
+            const std::string text = static_cast<LPCSTR>(driverTree.GetItemText(hDriver));
+            size_t devices = 0;
+            for (HTREEITEM hDevice = driverTree.GetChildItem(hDriver); hDevice != nullptr;
+                 hDevice = driverTree.GetNextSiblingItem(hDevice))
+                ++devices;
+            shownDrivers.emplace_back(text.substr(0, text.find(" (0x")), devices);
+        }
+        EXPECT_GT(listedDrivers.size(), 5u);
+        EXPECT_EQ(shownDrivers, listedDrivers);
+    }
+    // System Properties brought to the front (its tab shares a group), and what its grid shows.
+    std::string SystemPropertiesShown() {
+        Frame()->GetPaneManager().ShowPane(ID_VIEW_SYSTEMPROPERTIES);
+        win32::PumpUiMessages();
+        CSystemPropertiesWnd* pPane = Frame()->GetSystemPropertiesPane();
+        return pPane != nullptr ? tdl::test::GridView(pPane->GetGrid()) : "<no System Properties pane>";
+    }
     CGkStatusBar& StatusBar() { return Frame()->GetStatusBar(); }
     bool Lit(UINT nIndicator) {
         Idle();
@@ -160,6 +253,36 @@ TEST_F(WholeProgramTest, StartUpShowsTheMachineAndAClosedPaneStaysClosedAfterARe
     // Every device of the machine is in the live capture's model.
     for (const char* name : {"hub", "keyboard", "printer", "composite", "stick", "mouse", "loopback", "ss-hub", "ss-disk"})
         EXPECT_FALSE(LoggableObjects(name).empty()) << name;
+    // The Devices tab: each device of the machine at the port that holds it, under its controller's root hub
+    // (the external hub's devices under the hub's port), checkable and not checked.
+    const char* const kEhci = "Standard Enhanced PCI to USB Host Controller(HCD0)";
+    const char* const kHub = "Port 1: Generic USB Hub";
+    const struct {
+        const char* device;
+        std::vector<std::string> path;
+    } placed[] = {
+        {"keyboard", {kEhci, "RootHub", kHub, "Port 1: USB Input Device"}},
+        {"printer", {kEhci, "RootHub", kHub, "Port 2: USB Printing Support"}},
+        {"composite", {kEhci, "RootHub", kHub, "Port 3: USB Composite Device"}},
+        {"stick", {kEhci, "RootHub", "Port 2: USB Mass Storage Device"}},
+        {"mouse", {"Standard Universal PCI to USB Host Controller(HCD1)", "RootHub", "Port 1: USB Input Device"}},
+        {"loopback", {"Standard OpenHCD USB Host Controller(HCD2)", "RootHub", "Port 1: WinUSB Device"}},
+        {"ss-disk",
+         {"USB 3.0 eXtensible Host Controller(HCD3)", "SuperSpeed RootHub", "Port 1: USB 3.0 Hub",
+          "Port 1: USB Mass Storage Device"}},
+    };
+    for (const auto& device : placed) {
+        SCOPED_TRACE(device.device);
+        const HTREEITEM hItem = DevicesItem(device.device);
+        ASSERT_NE(hItem, nullptr);
+        EXPECT_EQ(tdl::test::TreePath(DevicesTree(), hItem), device.path);
+        EXPECT_EQ(tdl::test::TreeCheckState(DevicesTree(), hItem), 1);
+    }
+    ExpectStacksAndDriversAsTheDriverListsThem();
+    // System Properties: this machine.
+    const std::string facts = SystemPropertiesShown();
+    for (const char* fact : {"System Information", "TDL-WORKSTATION", "Microsoft Windows 7 Service Pack 1 (Build 7601)"})
+        EXPECT_NE(facts.find(fact), std::string::npos) << fact << "\n" << facts;
     SavePicture("whole_program_start.png");
 
     // The user closes the data bar from the View menu: it stays closed after a restart on the same registry.
@@ -182,9 +305,20 @@ TEST_F(WholeProgramTest, ACaptureOfTheMouseAndTheStickListsOnlyTheirObjectsWithT
     const std::set<ULONG64> stick = LoggableObjects("stick");
     allowed.insert(stick.begin(), stick.end());
 
+    EXPECT_EQ(CheckedObjects(), allowed);
+
     StartFromToolbar();
     if (HasFatalFailure())
         return;
+    // While it captures, the trees and the stack inspector refuse the user's clicks on their boxes.
+    const HTREEITEM hKeyboard = DevicesItem("keyboard");
+    ASSERT_NE(hKeyboard, nullptr);
+    tdl::session::ClickCheckBox(DevicesTree(), hKeyboard);
+    EXPECT_EQ(tdl::test::TreeCheckState(DevicesTree(), hKeyboard), 1);
+    ClickLabel(DevicesTree(), DevicesItem("stick"));
+    ASSERT_GT(Frame()->GetStackInspectorList()->GetItemCount(), 0);
+    ClickInspectorBox(0);
+    EXPECT_EQ(CheckedObjects(), allowed);
     EXPECT_TRUE(Lit(ID_INDICATOR_CAPT));
     // The LED alternates its two lit faces every 333 ms of the clock.
     CStatusLEDPane* pLed = Frame()->GetStatusLED();
@@ -410,6 +544,15 @@ TEST_F(WholeProgramTest, ASavedCaptureOpensAgainWithTheSameRowsAndHandMadeRecord
         EXPECT_EQ(saved[i].text, live[i].text) << i;
         EXPECT_EQ(saved[i].background, live[i].background) << i;
     }
+    // The file's trees are read-only, and System Properties shows the file's facts.
+    const HTREEITEM hMouse = DevicesItem("mouse");
+    ASSERT_NE(hMouse, nullptr);
+    const int nMouseState = tdl::test::TreeCheckState(DevicesTree(), hMouse);
+    tdl::session::ClickCheckBox(DevicesTree(), hMouse);
+    EXPECT_EQ(tdl::test::TreeCheckState(DevicesTree(), hMouse), nMouseState);
+    const std::string facts = SystemPropertiesShown();
+    for (const char* fact : {"Log File Information", "User@TDL-WORKSTATION"})
+        EXPECT_NE(facts.find(fact), std::string::npos) << fact << "\n" << facts;
     // The hand-made records decode in Log Details under their own categories.
     const struct {
         int fromEnd;
@@ -558,6 +701,111 @@ TEST_F(WholeProgramTest, TurningOnContinuousLoggingClearsTheCaptureAndLightsWrap
     EXPECT_EQ(RecordList()->GetItemCount(), 0);
     EXPECT_TRUE(Lit(ID_INDICATOR_WRAP));
     SavePicture("whole_program_continuous.png");
+}
+
+TEST_F(WholeProgramTest, DeviceReportsFromTheFileMenuNameTheCheckedStick) {
+    ASSERT_NE(Start(false), nullptr);
+    TakeStartBoxes();
+    Command(ID_FILE_NEW);
+    ASSERT_NE(Live(), nullptr);
+    ASSERT_TRUE(CheckDevice("stick"));
+    const fs::path folder = fs::temp_directory_path() / ("tdl-whole-program-reports-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const struct {
+        const char* item;
+        const char* file;
+        const char* done;
+    } reports[] = {
+        {"&Device report as HTML...", "stick.htm", "HTML Device Report exported successfully."},
+        {"&Device report as XML...", "stick.xml", "XML Device Report exported successfully."},
+    };
+    // The stick's own port device, by its physical device object's name.
+    CDeviceObject* pStick = nullptr;
+    ASSERT_TRUE(Live()->GetAttachedDevices()->GetPresentClassDeviceObject(AddressOf(Pdo("stick")), pStick));
+    const std::string stick = ">" + std::string(pStick->_DeviceName.GetString()) + "<";
+    ASSERT_GT(stick.size(), 2u);
+    for (const auto& report : reports) {
+        SCOPED_TRACE(report.item);
+        const fs::path file = folder / report.file;
+        AnswerFile(file.string());
+        win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, report.done);
+        ASSERT_TRUE(ChooseMenu({"&File", report.item}));
+        std::ifstream in(file);
+        std::stringstream text;
+        text << in.rdbuf();
+        EXPECT_NE(text.str().find("USB Mass Storage Device"), std::string::npos);
+        EXPECT_NE(text.str().find(stick), std::string::npos);
+        for (const char* unchecked : {"USB Printing Support", "USB Input Device", "WinUSB Device"})
+            EXPECT_EQ(text.str().find(unchecked), std::string::npos) << "only the checked devices";
+    }
+    std::error_code ignored;
+    if (!HasFailure())
+        fs::remove_all(folder, ignored);
+}
+
+TEST_F(WholeProgramTest, FindNextAndPrevStepOverTheTickedUrbFunctionAndWrap) {
+    StartCapturingMouseAndStick();
+    if (HasFatalFailure())
+        return;
+    Play({{sim::WorkloadKind::MouseMoving, {.count = 5}}, {sim::WorkloadKind::CopyToStick, Files(1)}});
+    StopFromMenu();
+    if (HasFatalFailure())
+        return;
+    // The rows the search must stop at: the bulk and interrupt transfers.
+    const std::vector<std::string> columns = tdl::test::RecordListColumns(*RecordList());
+    const size_t request = static_cast<size_t>(std::find(columns.begin(), columns.end(), "Request") - columns.begin());
+    ASSERT_LT(request, columns.size());
+    std::vector<int> transfers;
+    const std::vector<tdl::test::ShownRow> rows = tdl::test::RecordListRows(*RecordList());
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].cells[request] == "BULK_OR_INTERRUPT_TRANSFER")
+            transfers.push_back(static_cast<int>(i));
+    ASSERT_GE(transfers.size(), 2u);
+
+    ASSERT_TRUE(ChooseMenu({"&Edit", "&Find...\tCtrl+F"}));
+    CFindDialog* pFind = Live()->GetFindDialog();
+    ASSERT_NE(pFind, nullptr);
+    CCheckListBox& functions = *pFind->GetPage(0)->GetList();
+    int nTicked = -1;
+    for (int i = 0; i < functions.GetCount() && nTicked < 0; ++i) {
+        CString text;
+        functions.GetText(i, text);
+        if (std::string(text.GetString()).find("BULK_OR_INTERRUPT_TRANSFER") != std::string::npos)
+            nTicked = i;
+    }
+    ASSERT_GE(nTicked, 0);
+    CRect item;
+    functions.GetItemRect(nTicked, &item);
+    item.right = item.left + 12; // its check box
+    ClickIn(functions.GetSafeHwnd(), item);
+    ASSERT_EQ(functions.GetCheck(nTicked), BST_CHECKED);
+    const auto press = [&](UINT nButton) {
+        ::SendMessageA(::GetDlgItem(pFind->GetSafeHwnd(), static_cast<int>(nButton)), BM_CLICK, 0, 0);
+        win32::PumpUiMessages();
+    };
+    const auto selected = [&] { return RecordList()->GetListCtrl().GetNextItem(-1, LVNI_SELECTED); };
+
+    // Without wrap the search finds the last transfer, then ends at the end of the buffer, where it was.
+    ClickRow(transfers[transfers.size() - 2]);
+    press(IDC_FIND_NEXT);
+    EXPECT_EQ(selected(), transfers.back());
+    win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "Search has finished at end of log buffer.");
+    press(IDC_FIND_NEXT);
+    EXPECT_EQ(selected(), transfers.back());
+    // With wrap it goes on from the top, and back over the top from the first.
+    press(IDC_FIND_WRAP);
+    press(IDC_FIND_NEXT);
+    EXPECT_EQ(selected(), transfers.front());
+    press(IDC_FIND_NEXT);
+    EXPECT_EQ(selected(), transfers[1]);
+    press(IDC_FIND_PREV);
+    EXPECT_EQ(selected(), transfers.front());
+    press(IDC_FIND_PREV);
+    EXPECT_EQ(selected(), transfers.back());
+    EXPECT_TRUE(tdl::test::RowShown(RecordList()->GetListCtrl(), transfers.back()));
+    SavePicture("whole_program_find.png");
+    ::SendMessageA(pFind->GetSafeHwnd(), WM_CLOSE, 0, 0);
+    win32::PumpUiMessages();
 }
 
 } // namespace
