@@ -1,8 +1,8 @@
 // The whole main window painted: the program on the default machine with the capture driver, a live capture of
 // the mouse, files copied to the stick and every request family, copied on until the capture holds 1,000,000
 // records (some 313 MB of them), a bulk-in transfer of the stick selected (Log Details and the data bar
-// filled, the device trees and the stack inspector full), the window 1280 x 900. Each iteration invalidates the frame and every window in it
-// and paints them all.
+// filled, the device trees and the stack inspector full), the window 1280 x 900. Each iteration invalidates the frame
+// and every window in it and paints them all.
 //   BM_FullRepaint   Figure: repaints/s (aim: 30 or more).
 // The kernel's headers come first: the framework's ASSERT yields to the kernel's.
 #include "platform/sim/Machine.h"
@@ -127,8 +127,8 @@ struct PaintedWindow : tdl::session::HeadlessSession {
         sim::WorkloadOptions files;
         files.count = 4;
         files.fileBytes = files.transferBytes = 16384;
-        tdl::session::PlayWhilePumping(*machine, {{sim::WorkloadKind::MouseMoving, {.count = 40}},
-                                                  {sim::WorkloadKind::CopyToStick, files}});
+        tdl::session::PlayWhilePumping(
+            *machine, {{sim::WorkloadKind::MouseMoving, {.count = 40}}, {sim::WorkloadKind::CopyToStick, files}});
         tdl::session::PlayWhilePumping(*machine, {{sim::WorkloadKind::RequestFamilies, {.count = 1}}});
         tdl::session::SendCommand(ID_USB_STOPEVENTCAPTURE);
         win32::PumpUiMessages();
@@ -164,7 +164,8 @@ void BM_FullRepaint(benchmark::State& state) {
     }
     for (auto _ : state)
         window.Repaint();
-    state.counters["repaints/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["repaints/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["records"] = static_cast<double>(window.doc->GetLogRecords()->GetCount());
 }
 BENCHMARK(BM_FullRepaint)->Unit(benchmark::kMillisecond)->Iterations(60);

@@ -32,7 +32,8 @@ namespace tdl::test {
 namespace {
 
 // The id of the item down the path of texts in a menu; 0 when a step is missing or the item is greyed.
-UINT ItemOfPath(HMENU hMenu, std::vector<std::string>::const_iterator step, std::vector<std::string>::const_iterator end) {
+UINT ItemOfPath(HMENU hMenu, std::vector<std::string>::const_iterator step,
+                std::vector<std::string>::const_iterator end) {
     for (int i = 0; hMenu != nullptr && step != end && i < ::GetMenuItemCount(hMenu); ++i) {
         char text[128] = {};
         ::GetMenuStringA(hMenu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
@@ -239,8 +240,8 @@ BOOL AppOnMachineTest::ChooseMenu(const std::vector<std::string>& path) {
             continue;
         UINT nChosen = 0;
         win32::QueueModalSteps(win32::ModalKind::PopupMenu, [&](const win32::ModalRequest&, HWND window) -> INT_PTR {
-            nChosen = ItemOfPath(reinterpret_cast<HMENU>(::SendMessageA(window, MN_GETHMENU, 0, 0)),
-                                 path.begin() + 1, path.end());
+            nChosen = ItemOfPath(reinterpret_cast<HMENU>(::SendMessageA(window, MN_GETHMENU, 0, 0)), path.begin() + 1,
+                                 path.end());
             return nChosen;
         });
         ClickIn(pMenuBar->GetSafeHwnd(), pTitle->GetRect());

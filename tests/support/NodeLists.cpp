@@ -7,8 +7,8 @@
 namespace tdl::test {
 
 std::vector<BYTE> ReadNodeList(DWORD dwCode) {
-    HANDLE device = ::CreateFileA("\\\\.\\Tindaloft", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                  nullptr);
+    HANDLE device =
+        ::CreateFileA("\\\\.\\Tindaloft", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(device, INVALID_HANDLE_VALUE);
     DWORD dwReturned = 0;
     ULONG size = 0;

@@ -24,6 +24,8 @@
 #include "GkPropertyGrid.h"
 #include "GkStatusBar.h"
 #include "GkStatusBarPane.h"
+#include "WinHttpControl.h"
+#include "WinModulesControl.h"
 #include "app/core/AppSettings.h"
 #include "app/core/FilterDefinition.h"
 #include "app/core/LogRecordDecode.h"
@@ -31,39 +33,37 @@
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
+#include "app/core/UpdateServer.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/TempObject.h"
-#include "app/widgets/OXOptionTreeCtrl.h"
 #include "app/ui/DataBar.h"
 #include "app/ui/DeviceTreeTab.h"
+#include "app/ui/FindDialog.h"
 #include "app/ui/FindOptionsIds.h"
 #include "app/ui/LogListIds.h"
 #include "app/ui/LogListView.h"
-#include "app/ui/FindDialog.h"
 #include "app/ui/LogPropertiesWnd.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/MainFrameIds.h"
 #include "app/ui/SpecialGridList.h"
 #include "app/ui/StatusLEDPane.h"
 #include "app/ui/SystemPropertiesWnd.h"
+#include "app/widgets/OXOptionTreeCtrl.h"
 #include "common/ControlCodes.h"
 #include "common/FilterBlock.h"
 #include "common/NodeEntries.h"
-#include "platform/sim/StandardDevices.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
-#include "usb.h"
-#include "WinHttpControl.h"
-#include "WinModulesControl.h"
-#include "app/core/UpdateServer.h"
+#include "platform/sim/StandardDevices.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/ListDelivery.h"
 #include "tests/support/ListRows.h"
 #include "tests/support/NodeLists.h"
 #include "tests/support/RecordBuilder.h"
 #include "tests/support/ScreenReads.h"
+#include "usb.h"
 
 namespace {
 
@@ -251,7 +251,8 @@ TEST_F(WholeProgramTest, StartUpShowsTheMachineAndAClosedPaneStaysClosedAfterARe
     EXPECT_GT(tdl::test::RecordListColumns(*RecordList()).size(), 3u);
     EXPECT_EQ(RecordList()->GetItemCount(), 0);
     // Every device of the machine is in the live capture's model.
-    for (const char* name : {"hub", "keyboard", "printer", "composite", "stick", "mouse", "loopback", "ss-hub", "ss-disk"})
+    for (const char* name :
+         {"hub", "keyboard", "printer", "composite", "stick", "mouse", "loopback", "ss-hub", "ss-disk"})
         EXPECT_FALSE(LoggableObjects(name).empty()) << name;
     // The Devices tab: each device of the machine at the port that holds it, under its controller's root hub
     // (the external hub's devices under the hub's port), checkable and not checked.
@@ -281,7 +282,8 @@ TEST_F(WholeProgramTest, StartUpShowsTheMachineAndAClosedPaneStaysClosedAfterARe
     ExpectStacksAndDriversAsTheDriverListsThem();
     // System Properties: this machine.
     const std::string facts = SystemPropertiesShown();
-    for (const char* fact : {"System Information", "TDL-WORKSTATION", "Microsoft Windows 7 Service Pack 1 (Build 7601)"})
+    for (const char* fact :
+         {"System Information", "TDL-WORKSTATION", "Microsoft Windows 7 Service Pack 1 (Build 7601)"})
         EXPECT_NE(facts.find(fact), std::string::npos) << fact << "\n" << facts;
     SavePicture("whole_program_start.png");
 
@@ -341,7 +343,8 @@ TEST_F(WholeProgramTest, ACaptureOfTheMouseAndTheStickListsOnlyTheirObjectsWithT
     // The capture thread reads the driver's log on its period.
     for (int i = 0; i < 8; ++i)
         Advance(250);
-    EXPECT_TRUE(PumpUntil([&] { return RecordList()->GetItemCount() > RecordList()->GetListCtrl().GetCountPerPage(); }));
+    EXPECT_TRUE(
+        PumpUntil([&] { return RecordList()->GetItemCount() > RecordList()->GetListCtrl().GetCountPerPage(); }));
     const int rows = RecordList()->GetItemCount();
     ASSERT_GT(rows, RecordList()->GetListCtrl().GetCountPerPage());
     EXPECT_TRUE(tdl::test::RowShown(RecordList()->GetListCtrl(), rows - 1));
@@ -412,10 +415,14 @@ TEST_F(WholeProgramTest, SelectingEachKindOfRecordDecodesItAndTheDataBarExportsI
         bool bulk; // a whole bulk transfer's data
     };
     const Kind kinds[] = {
-        {"bulk transfer", LogTag::urbC, "URB", true}, {"URB", LogTag::urbI, "URB", false},
-        {"internal IOCTL", LogTag::uinI, "USBINT", false}, {"HID IOCTL", LogTag::hidI, "HID", false},
-        {"hub IOCTL", LogTag::hubI, "HUB", false}, {"host-controller IOCTL", LogTag::hcdI, "HCD", false},
-        {"PnP", LogTag::pnpI, "PNP", false}, {"power", LogTag::powI, "PWR", false},
+        {"bulk transfer", LogTag::urbC, "URB", true},
+        {"URB", LogTag::urbI, "URB", false},
+        {"internal IOCTL", LogTag::uinI, "USBINT", false},
+        {"HID IOCTL", LogTag::hidI, "HID", false},
+        {"hub IOCTL", LogTag::hubI, "HUB", false},
+        {"host-controller IOCTL", LogTag::hcdI, "HCD", false},
+        {"PnP", LogTag::pnpI, "PNP", false},
+        {"power", LogTag::powI, "PWR", false},
     };
     LogRecords::CLogRecords& records = *Live()->GetLogRecords();
     CLogPropertiesWnd* pDetails = Frame()->GetLogDetailsPane();
@@ -439,7 +446,8 @@ TEST_F(WholeProgramTest, SelectingEachKindOfRecordDecodesItAndTheDataBarExportsI
             EXPECT_FALSE(kind.bulk);
             continue;
         }
-        const ULONG sequence = LogHdr::SequenceNumber(reinterpret_cast<const uint8_t*>(records.GetRecordAt(Live(), nRow)));
+        const ULONG sequence =
+            LogHdr::SequenceNumber(reinterpret_cast<const uint8_t*>(records.GetRecordAt(Live(), nRow)));
         EXPECT_NE(data.title.find("record #" + std::to_string(sequence)), std::string::npos) << data.title;
         if (!kind.bulk)
             continue;
@@ -464,8 +472,9 @@ TEST_F(WholeProgramTest, AStopTriggerOnTheStickBulkOutRequestsStopsTheCaptureAtI
     if (HasFatalFailure())
         return;
     auto* pTrigger = new CFilterDefinition;
-    for (const size_t byte : {FilterByte::UrbRequest, FilterByte::UrbFunctions + URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER,
-                              FilterByte::AcceptOut, FilterByte::AcceptSuccess, FilterByte::AcceptError})
+    for (const size_t byte :
+         {FilterByte::UrbRequest, FilterByte::UrbFunctions + URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER,
+          FilterByte::AcceptOut, FilterByte::AcceptSuccess, FilterByte::AcceptError})
         pTrigger->Enable(byte);
     Live()->SetTrigger(pTrigger);
     Live()->TriggerOn();
@@ -656,9 +665,8 @@ TEST_F(WholeProgramTest, AFlashDrivePluggedInDuringACaptureJoinsTheModelThroughT
         return;
     CAttachedDevices* pDevices = Live()->GetAttachedDevices();
     CDeviceObject* pDevice = nullptr;
-    EXPECT_TRUE(PumpUntil([&] {
-        return pDevices->GetPresentClassDeviceObject(AddressOf(Pdo("stick2")), pDevice) != FALSE;
-    }));
+    EXPECT_TRUE(
+        PumpUntil([&] { return pDevices->GetPresentClassDeviceObject(AddressOf(Pdo("stick2")), pDevice) != FALSE; }));
     Play({{sim::WorkloadKind::MouseMoving, {.count = 5}}});
     StopFromMenu();
     if (HasFatalFailure())
