@@ -146,6 +146,15 @@ void ClickCheckBox(CTreeCtrl& tree, HTREEITEM hItem) {
     win32::PumpUiMessages();
 }
 
+void ClickCheckBox(CListCtrl& list, int nRow) {
+    CRect row;
+    list.GetItemRect(nRow, &row, LVIR_BOUNDS);
+    CRect icon;
+    list.GetItemRect(nRow, &icon, LVIR_ICON);
+    win32::Click(list.m_hWnd, POINT{icon.left - 6, row.CenterPoint().y});
+    win32::PumpUiMessages();
+}
+
 BOOL CheckOnDevicesTab(const void* pDeviceObject) {
     const HTREEITEM hItem = ShowDevicesTabItemOf(pDeviceObject);
     if (hItem == nullptr)

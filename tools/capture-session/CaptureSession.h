@@ -63,6 +63,8 @@ HTREEITEM ShowDevicesTabItemOf(const void* pDeviceObject);
 
 // A click on the check box of a tree's item, as the user's mouse gives it, the item scrolled into view first.
 void ClickCheckBox(CTreeCtrl& tree, HTREEITEM hItem);
+// A click on the check box of a report list's row (the state image left of the row's image).
+void ClickCheckBox(CListCtrl& list, int nRow);
 
 // Checks a device on the device tree's Devices tab as the user does: the Devices tab shown, then a click on the
 // check box of the item whose device stack holds the device object at this kernel address (the item of the

@@ -7,6 +7,7 @@
 #include "app/devices/HubPort.h"
 #include "app/devices/UsbHub.h"
 #include "tests/support/ScreenReads.h"
+#include "tools/capture-session/CaptureSession.h"
 
 namespace mainwin_test {
 
@@ -190,14 +191,7 @@ std::vector<DeviceTreeTest::Row> DeviceTreeTest::Rows() {
 }
 
 void DeviceTreeTest::ClickRowCheck(int nRow) {
-    CSpecialGridList& list = List();
-    CRect row;
-    list.GetItemRect(nRow, &row, LVIR_BOUNDS);
-    CRect icon;
-    list.GetItemRect(nRow, &icon, LVIR_ICON);
-    // The check box is the state image left of the row's image.
-    win32::Click(list.m_hWnd, POINT{icon.left - 6, row.CenterPoint().y});
-    win32::PumpUiMessages();
+    tdl::session::ClickCheckBox(List(), nRow);
 }
 
 } // namespace mainwin_test

@@ -100,6 +100,14 @@ protected:
         if (!HasFatalFailure())
             StartFromToolbar();
     }
+    // Both captured while the workloads play, the capture stopped from the menu bar.
+    void CaptureWhilePlaying(const std::vector<WorkloadPlan>& plans) {
+        StartCapturingMouseAndStick();
+        if (HasFatalFailure())
+            return;
+        Play(plans);
+        StopFromMenu();
+    }
     // The capture started from the toolbar and stopped from the menu bar.
     void StartFromToolbar() {
         ASSERT_TRUE(ClickToolbar(ID_USB_STARTEVENTCAPTURE));
@@ -156,16 +164,6 @@ protected:
         CRect label;
         tree.GetItemRect(hItem, &label, TRUE);
         ClickIn(tree.GetSafeHwnd(), label);
-    }
-    // A click on the check box of a row of the stack inspector, left of the row's image.
-    void ClickInspectorBox(int nRow) {
-        CSpecialGridList& list = *Frame()->GetStackInspectorList();
-        CRect row;
-        list.GetItemRect(nRow, &row, LVIR_BOUNDS);
-        CRect icon;
-        list.GetItemRect(nRow, &icon, LVIR_ICON);
-        win32::Click(list.m_hWnd, POINT{icon.left - 6, row.CenterPoint().y});
-        win32::PumpUiMessages();
     }
     // The Stacks tab holds one item per present stack of the driver's list of stacks; the Drivers tab lists the
     // drivers of the driver's list in its order, each with as many device objects as the list gives it.
@@ -319,7 +317,7 @@ TEST_F(WholeProgramTest, ACaptureOfTheMouseAndTheStickListsOnlyTheirObjectsWithT
     EXPECT_EQ(tdl::test::TreeCheckState(DevicesTree(), hKeyboard), 1);
     ClickLabel(DevicesTree(), DevicesItem("stick"));
     ASSERT_GT(Frame()->GetStackInspectorList()->GetItemCount(), 0);
-    ClickInspectorBox(0);
+    tdl::session::ClickCheckBox(*Frame()->GetStackInspectorList(), 0);
     EXPECT_EQ(CheckedObjects(), allowed);
     EXPECT_TRUE(Lit(ID_INDICATOR_CAPT));
     // The LED alternates its two lit faces every 333 ms of the clock.
@@ -513,11 +511,7 @@ TEST_F(WholeProgramTest, AStopTriggerOnTheStickBulkOutRequestsStopsTheCaptureAtI
 }
 
 TEST_F(WholeProgramTest, ASavedCaptureOpensAgainWithTheSameRowsAndHandMadeRecordsDecode) {
-    StartCapturingMouseAndStick();
-    if (HasFatalFailure())
-        return;
-    Play({{sim::WorkloadKind::MouseMoving, {.count = 10}}});
-    StopFromMenu();
+    CaptureWhilePlaying({{sim::WorkloadKind::MouseMoving, {.count = 10}}});
     if (HasFatalFailure())
         return;
     // Records of the hub interface and the miniport hook, which no workload makes, handed to the list as the
@@ -679,11 +673,7 @@ TEST_F(WholeProgramTest, AFlashDrivePluggedInDuringACaptureJoinsTheModelThroughT
 }
 
 TEST_F(WholeProgramTest, TurningOnContinuousLoggingClearsTheCaptureAndLightsWrap) {
-    StartCapturingMouseAndStick();
-    if (HasFatalFailure())
-        return;
-    Play({{sim::WorkloadKind::MouseMoving, {.count = 5}}});
-    StopFromMenu();
+    CaptureWhilePlaying({{sim::WorkloadKind::MouseMoving, {.count = 5}}});
     if (HasFatalFailure())
         return;
     ASSERT_GT(RecordList()->GetItemCount(), 0);
@@ -752,11 +742,7 @@ TEST_F(WholeProgramTest, DeviceReportsFromTheFileMenuNameTheCheckedStick) {
 }
 
 TEST_F(WholeProgramTest, FindNextAndPrevStepOverTheTickedUrbFunctionAndWrap) {
-    StartCapturingMouseAndStick();
-    if (HasFatalFailure())
-        return;
-    Play({{sim::WorkloadKind::MouseMoving, {.count = 5}}, {sim::WorkloadKind::CopyToStick, Files(1)}});
-    StopFromMenu();
+    CaptureWhilePlaying({{sim::WorkloadKind::MouseMoving, {.count = 5}}, {sim::WorkloadKind::CopyToStick, Files(1)}});
     if (HasFatalFailure())
         return;
     // The rows the search must stop at: the bulk and interrupt transfers.
