@@ -190,7 +190,7 @@ TEST_F(MainWindowOnScreenTest, ACaptureShowsItsRowsAndBlinksTheLedAndTheListsMen
     const HWND frame = m_gui.Call([this]() -> HWND {
         CMainFrame* pFrame = Start();
         if (pFrame == nullptr || Live() == nullptr ||
-            !tdl::session::CheckDeviceStack(*Live(), m_machine->Device("mouse")->PhysicalDeviceObject()))
+            !tdl::session::CheckOnDevicesTab(m_machine->Device("mouse")->PhysicalDeviceObject()))
             return nullptr;
         tdl::session::SendCommand(ID_USB_STARTEVENTCAPTURE);
         return Live()->IsLogging() ? pFrame->GetSafeHwnd() : nullptr;
@@ -283,7 +283,7 @@ TEST_F(MainWindowOnScreenTest, TheFullBufferBoxIsAnsweredWhileTheWindowThreadSto
             settings.BulkMaxSize = SizeCodeOfBytes(65536);
         });
         if (pFrame == nullptr || Live() == nullptr ||
-            !tdl::session::CheckDeviceStack(*Live(), m_machine->Device("stick")->PhysicalDeviceObject()))
+            !tdl::session::CheckOnDevicesTab(m_machine->Device("stick")->PhysicalDeviceObject()))
             return nullptr;
         tdl::session::SendCommand(ID_USB_STARTEVENTCAPTURE);
         return Live()->IsLogging() ? pFrame->GetSafeHwnd() : nullptr;

@@ -649,7 +649,7 @@ TEST_F(WholeProgramTest, BootLoggingListsTheMouseFromTheNextBootAndAnUpdateIsOff
     fs::remove_all(state, ignored);
 }
 
-TEST_F(WholeProgramTest, AFlashDrivePluggedInDuringACaptureJoinsTheModelThroughTheDeviceNotifications) {
+TEST_F(WholeProgramTest, AFlashDrivePluggedInDuringACaptureJoinsTheModelAndTheTreesThroughTheDeviceNotifications) {
     StartCapturingMouseAndStick();
     if (HasFatalFailure())
         return;
@@ -661,6 +661,16 @@ TEST_F(WholeProgramTest, AFlashDrivePluggedInDuringACaptureJoinsTheModelThroughT
     CDeviceObject* pDevice = nullptr;
     EXPECT_TRUE(
         PumpUntil([&] { return pDevices->GetPresentClassDeviceObject(AddressOf(Pdo("stick2")), pDevice) != FALSE; }));
+    // It shows on the Devices tab at the hub's port, locked like the rest while the capture runs.
+    HTREEITEM hDrive = nullptr;
+    EXPECT_TRUE(PumpUntil([&] { return (hDrive = DevicesItem("stick2")) != nullptr; }));
+    ASSERT_NE(hDrive, nullptr);
+    EXPECT_EQ(tdl::test::TreePath(DevicesTree(), hDrive),
+              (std::vector<std::string>{"Standard Enhanced PCI to USB Host Controller(HCD0)", "RootHub",
+                                        "Port 1: Generic USB Hub", "Port 4: USB Mass Storage Device"}));
+    const int nDriveState = tdl::test::TreeCheckState(DevicesTree(), hDrive);
+    tdl::session::ClickCheckBox(DevicesTree(), hDrive);
+    EXPECT_EQ(tdl::test::TreeCheckState(DevicesTree(), hDrive), nDriveState);
     Play({{sim::WorkloadKind::MouseMoving, {.count = 5}}});
     StopFromMenu();
     if (HasFatalFailure())
