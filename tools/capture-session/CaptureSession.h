@@ -18,6 +18,7 @@
 
 #include "afxwin.h"
 
+class CTabTree;
 class CTindaloftApp;
 class CUSBLog;
 
@@ -56,13 +57,14 @@ struct HeadlessSession {
 // The live capture document made new (File New), which takes the options in force; null when there is none.
 CUSBLog* RenewLiveDocument(CTindaloftApp& app);
 
-// The device tree's Devices tab shown (a click on its tab when another page is), and its item whose device stack
-// holds the device object at this kernel address (the item of the device's port); null when the main window
-// shows no device tree or the tab has no such item.
-HTREEITEM ShowDevicesTabItemOf(const void* pDeviceObject);
+// Shows the device tree's Devices tab as a click on its tab does, and finds the item whose device stack holds
+// the device object at this kernel address (the item of the device's port), with the tab's tree in rpTree; null
+// when the main window shows no device tree or the tab has no such item.
+HTREEITEM ShowOnDevicesTab(const void* pDeviceObject, CTabTree*& rpTree);
 
-// A click on the check box of a tree's item, as the user's mouse gives it, the item scrolled into view first.
-void ClickCheckBox(CTreeCtrl& tree, HTREEITEM hItem);
+// The middle of a tree item's check box (its state image) in the tree's client coordinates, found as the tree
+// finds what a click hits, the item scrolled into view first; (-1, -1) when the item shows none.
+POINT CheckBoxPoint(CTreeCtrl& tree, HTREEITEM hItem);
 // A click on the check box of a report list's row (the state image left of the row's image).
 void ClickCheckBox(CListCtrl& list, int nRow);
 

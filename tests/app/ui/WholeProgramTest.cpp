@@ -157,7 +157,21 @@ protected:
     CDeviceTreeTab& DeviceTree() { return *Frame()->GetDeviceTreeTab(); }
     CTabTree& DevicesTree() { return DeviceTree().GetDevicesTab().GetTree(); }
     // The device's item on the Devices tab, the tab shown.
-    HTREEITEM DevicesItem(const char* deviceName) { return tdl::session::ShowDevicesTabItemOf(Pdo(deviceName)); }
+    HTREEITEM DevicesItem(const char* deviceName) {
+        CTabTree* pTree = nullptr;
+        return tdl::session::ShowOnDevicesTab(Pdo(deviceName), pTree);
+    }
+    // A click on a tree item's check box, or where it would be.
+    static void ClickBox(CTreeCtrl& tree, HTREEITEM hItem) {
+        POINT box = tdl::session::CheckBoxPoint(tree, hItem);
+        if (box.x < 0) { // no box shown: the place where it would be, left of the item's image
+            CRect label;
+            tree.GetItemRect(hItem, &label, TRUE);
+            box = POINT{label.left - 24, label.CenterPoint().y};
+        }
+        win32::Click(tree.m_hWnd, box);
+        win32::PumpUiMessages();
+    }
     // A click on an item's label, which selects it (and shows its stack in the stack inspector).
     static void ClickLabel(CTreeCtrl& tree, HTREEITEM hItem) {
         tree.EnsureVisible(hItem);
@@ -313,7 +327,7 @@ TEST_F(WholeProgramTest, ACaptureOfTheMouseAndTheStickListsOnlyTheirObjectsWithT
     // While it captures, the trees and the stack inspector refuse the user's clicks on their boxes.
     const HTREEITEM hKeyboard = DevicesItem("keyboard");
     ASSERT_NE(hKeyboard, nullptr);
-    tdl::session::ClickCheckBox(DevicesTree(), hKeyboard);
+    ClickBox(DevicesTree(), hKeyboard);
     EXPECT_EQ(tdl::test::TreeCheckState(DevicesTree(), hKeyboard), 1);
     ClickLabel(DevicesTree(), DevicesItem("stick"));
     ASSERT_GT(Frame()->GetStackInspectorList()->GetItemCount(), 0);
@@ -551,7 +565,7 @@ TEST_F(WholeProgramTest, ASavedCaptureOpensAgainWithTheSameRowsAndHandMadeRecord
     const HTREEITEM hMouse = DevicesItem("mouse");
     ASSERT_NE(hMouse, nullptr);
     const int nMouseState = tdl::test::TreeCheckState(DevicesTree(), hMouse);
-    tdl::session::ClickCheckBox(DevicesTree(), hMouse);
+    ClickBox(DevicesTree(), hMouse);
     EXPECT_EQ(tdl::test::TreeCheckState(DevicesTree(), hMouse), nMouseState);
     const std::string facts = SystemPropertiesShown();
     for (const char* fact : {"Log File Information", "User@TDL-WORKSTATION"})
@@ -669,7 +683,7 @@ TEST_F(WholeProgramTest, AFlashDrivePluggedInDuringACaptureJoinsTheModelAndTheTr
               (std::vector<std::string>{"Standard Enhanced PCI to USB Host Controller(HCD0)", "RootHub",
                                         "Port 1: Generic USB Hub", "Port 4: USB Mass Storage Device"}));
     const int nDriveState = tdl::test::TreeCheckState(DevicesTree(), hDrive);
-    tdl::session::ClickCheckBox(DevicesTree(), hDrive);
+    ClickBox(DevicesTree(), hDrive);
     EXPECT_EQ(tdl::test::TreeCheckState(DevicesTree(), hDrive), nDriveState);
     Play({{sim::WorkloadKind::MouseMoving, {.count = 5}}});
     StopFromMenu();
