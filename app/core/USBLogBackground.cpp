@@ -82,8 +82,13 @@ void CUSBLog::FinishBackgroundLogging() {
     if (pView != nullptr && IsTriggerOn() && m_nTriggerSeqNum != 0) {
         const int nItem = pView->FindItemBySequence(m_nTriggerSeqNum);
         TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DOCUMENT, "Trigger seqnum=%u at item=%d", m_nTriggerSeqNum, nItem);
-        if (nItem >= 0)
+        if (nItem >= 0) {
+            // The trigger's row becomes the one selected, so that the panes show the record that stopped it.
+            CListCtrl& list = pView->GetListCtrl();
+            list.SetItemState(-1, 0, LVIS_SELECTED);
+            list.SetItemState(nItem, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
             pView->EnsureVisible(nItem);
+        }
     }
 }
 

@@ -185,6 +185,10 @@ void MouseDown(HWND hwnd, ListViewState& state, POINT pt, bool right, bool doubl
     const int row = HitTestList(hwnd, state, hit, false);
     const bool single = (GetWindowLongA(hwnd, GWL_STYLE) & LVS_SINGLESEL) != 0;
     if (doubleClick) {
+        // The second press selects as a first press would: quick presses at one point on two rows (the list
+        // scrolled between them) are a double-click on the second row, which must not keep the first selected.
+        if (row >= 0 && !right && hit.flags != LVHT_ONITEMSTATEICON && !ItemState(state, row, LVIS_SELECTED))
+            SelectOnly(hwnd, state, row, pt);
         Activate(hwnd, right ? NM_RDBLCLK : NM_DBLCLK, row, sub.iSubItem, pt);
         if (row >= 0 && !right)
             Activate(hwnd, LVN_ITEMACTIVATE, row, sub.iSubItem, pt);

@@ -29,6 +29,15 @@ void RegisterOnce(const char* name, UINT style, WNDPROC proc) {
 
 void UiTest::SetUp() {
     nt::clock::UseVirtualClock();
+    m_checks.Begin();
+}
+
+void UiTest::TearDown() {
+    m_checks.End();
+    nt::clock::UseRealClock();
+}
+
+void UiChecks::Begin() {
     win32::ClearUiFailures();
     win32::ClearModalRequests();
     win32::SetModalStrict(true);
@@ -40,7 +49,7 @@ void UiTest::SetUp() {
     m_gdiObjectsAtStart = win32::GdiObjectCount();
 }
 
-void UiTest::TearDown() {
+void UiChecks::End() {
     win32::PumpUiMessages();
     auto left = win32::ThreadWindows(GetCurrentThreadId());
     EXPECT_EQ(win32::LiveWindowCount(), m_windowsAtStart) << "windows left open";
@@ -56,7 +65,6 @@ void UiTest::TearDown() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     }
-    nt::clock::UseRealClock();
 }
 
 TestWindow::TestWindow(DWORD style, HWND parent, RECT rect, Handler handler, DWORD exStyle, bool doubleClicks,

@@ -15,17 +15,28 @@
 
 namespace tdl::test {
 
-// The virtual clock; a strict modal service (an unexpected request fails the test, and so does a script left
-// unused at the end); no injected failures. At its end no window is left open (any left is reported and
-// destroyed) and the count of GDI objects is back where it was.
+// What a window-system test holds to from Begin to End: a strict modal service (an unexpected request fails the
+// test, and so does a script left unused at the end) and no injected failures; at the end no window is left
+// open (any left is reported and destroyed) and the count of GDI objects is back where it was. For fixtures
+// on another base than UiTest.
+class UiChecks {
+public:
+    void Begin();
+    void End();
+
+private:
+    size_t m_windowsAtStart = 0;
+    size_t m_gdiObjectsAtStart = 0;
+};
+
+// The virtual clock and UiChecks.
 class UiTest : public testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 
 private:
-    size_t m_windowsAtStart = 0;
-    size_t m_gdiObjectsAtStart = 0;
+    UiChecks m_checks;
 };
 
 // A window whose messages are recorded in order; `handler` answers the ones it wants (std::nullopt: the

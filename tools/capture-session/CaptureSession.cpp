@@ -148,6 +148,15 @@ POINT CheckBoxPoint(CTreeCtrl& tree, HTREEITEM hItem) {
     return left < 0 ? POINT{-1, -1} : POINT{(left + right) / 2, y};
 }
 
+void ClickCheckBox(CListCtrl& list, int nRow) {
+    CRect row;
+    list.GetItemRect(nRow, &row, LVIR_BOUNDS);
+    CRect icon;
+    list.GetItemRect(nRow, &icon, LVIR_ICON);
+    win32::Click(list.m_hWnd, POINT{icon.left - 6, row.CenterPoint().y});
+    win32::PumpUiMessages();
+}
+
 BOOL CheckOnDevicesTab(const void* pDeviceObject) {
     CTabTree* pTree = nullptr;
     const HTREEITEM hItem = ShowOnDevicesTab(pDeviceObject, pTree);

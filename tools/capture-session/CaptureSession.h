@@ -65,6 +65,8 @@ HTREEITEM ShowOnDevicesTab(const void* pDeviceObject, CTabTree*& rpTree);
 // The middle of a tree item's check box (its state image) in the tree's client coordinates, found as the tree
 // finds what a click hits, the item scrolled into view first; (-1, -1) when the item shows none.
 POINT CheckBoxPoint(CTreeCtrl& tree, HTREEITEM hItem);
+// A click on the check box of a report list's row (the state image left of the row's image).
+void ClickCheckBox(CListCtrl& list, int nRow);
 
 // Checks a device on the device tree's Devices tab as the user does: the Devices tab shown, then a click on the
 // check box of the item whose device stack holds the device object at this kernel address (the item of the

@@ -136,19 +136,19 @@ bool Written(const fs::path& path, const char* what) {
     return true;
 }
 
-// Both device reports of the checked devices, through the export sequences their commands run (the commands
-// themselves are enabled only with the device tree's report page open). The reports walk the checked items of
-// the device tree's Devices tab.
-bool WriteDeviceReports(CUSBLog& log, const Arguments& args) {
+// Both device reports of the checked devices, through the commands of the menu's "&Device report as HTML..."
+// and "as XML..." (enabled while the Devices tab, where the devices are checked, is the device tree's page).
+// Each report walks the checked items of the Devices tab.
+bool WriteDeviceReports(const Arguments& args) {
     // Each export ends with a message of its own, which the user reads and closes.
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "HTML Device Report exported successfully.");
     const fs::path html = ChooseFile(args, "device-report.htm");
-    log.ExportHtmlReport();
+    tdl::session::SendCommand(ID_EXPORT_DEVICEREPORT_HTML);
     if (!Written(html, "device report (HTML)"))
         return false;
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "XML Device Report exported successfully.");
     const fs::path xml = ChooseFile(args, "device-report.xml");
-    log.ExportXmlReport();
+    tdl::session::SendCommand(ID_EXPORT_DEVICEREPORT_XML);
     return Written(xml, "device report (XML)");
 }
 
@@ -245,7 +245,7 @@ int RunSession(sim::Machine& machine, const Arguments& args) {
     std::printf("main window picture (%ld x %ld): %s\n", static_cast<long>(frame.right - frame.left),
                 static_cast<long>(frame.bottom - frame.top), picture.string().c_str());
 
-    if (!WriteDeviceReports(*pLog, args))
+    if (!WriteDeviceReports(args))
         return 1;
     const fs::path page = args.out / "records.htm";
     const INT_PTR nPage = tdl::session::WriteRecordsPage(*pLog, page.string().c_str(), kPageRecords);

@@ -1,6 +1,6 @@
 // Background logging as its user sees it: the progress window a start opens (its text for every buffer
 // size), the list emptied while the capture thread fills the store, and the stop that reloads the list,
-// closes the window and scrolls to the trigger's record; Cancel stops the capture once; a start that fails
+// closes the window and selects the trigger's record; Cancel stops the capture once; a start that fails
 // leaves no window.
 #include <gtest/gtest.h>
 
@@ -74,7 +74,7 @@ protected:
     CLogListView* m_pView = nullptr;
 };
 
-TEST_F(CaptureBackgroundTest, StartOpensTheWindowAndStopReloadsTheListAndScrollsToTheTrigger) {
+TEST_F(CaptureBackgroundTest, StartOpensTheWindowAndStopReloadsTheListAndSelectsTheTrigger) {
     CUSBLog& doc = NewDocumentWithView();
     App().m_Settings.MaxLogBuffer = 1048576; // as the user chose it; the banks keep their size
     AddRecords(doc, {7, 8});
@@ -118,6 +118,8 @@ TEST_F(CaptureBackgroundTest, StartOpensTheWindowAndStopReloadsTheListAndScrolls
     EXPECT_EQ(doc.GetTriggerSequenceNumber(), 2u);
     EXPECT_GT(m_pView->GetListCtrl().GetTopIndex(), 0);
     EXPECT_TRUE(tdl::test::RowShown(m_pView->GetListCtrl(), 3));
+    EXPECT_EQ(m_pView->GetListCtrl().GetNextItem(-1, LVNI_SELECTED), 3);
+    EXPECT_EQ(m_pView->GetListCtrl().GetSelectedCount(), 1u);
     const std::vector<std::string> stopped = m_panes.Take();
     ASSERT_FALSE(stopped.empty());
     EXPECT_EQ(stopped.back(), "RefreshDeviceTreeTabViews writeable");

@@ -6,6 +6,7 @@
 #include "app/devices/HostController.h"
 #include "app/devices/HubPort.h"
 #include "app/devices/UsbHub.h"
+#include "tests/support/ScreenReads.h"
 #include "tools/capture-session/CaptureSession.h"
 
 namespace mainwin_test {
@@ -18,7 +19,7 @@ int DeviceTreeTest::Image(const CTreeCtrl& tree, HTREEITEM hItem) {
 }
 
 int DeviceTreeTest::State(const CTreeCtrl& tree, HTREEITEM hItem) {
-    return static_cast<int>((tree.GetItemState(hItem, TVIS_STATEIMAGEMASK) & TVIS_STATEIMAGEMASK) >> 12);
+    return tdl::test::TreeCheckState(tree, hItem);
 }
 
 int DeviceTreeTest::Depth(const CTreeCtrl& tree, HTREEITEM hItem) {
@@ -184,14 +185,7 @@ std::vector<DeviceTreeTest::Row> DeviceTreeTest::Rows() {
 }
 
 void DeviceTreeTest::ClickRowCheck(int nRow) {
-    CSpecialGridList& list = List();
-    CRect row;
-    list.GetItemRect(nRow, &row, LVIR_BOUNDS);
-    CRect icon;
-    list.GetItemRect(nRow, &icon, LVIR_ICON);
-    // The check box is the state image left of the row's image.
-    win32::Click(list.m_hWnd, POINT{icon.left - 6, row.CenterPoint().y});
-    win32::PumpUiMessages();
+    tdl::session::ClickCheckBox(List(), nRow);
 }
 
 } // namespace mainwin_test

@@ -18,6 +18,7 @@
 #include "common/NodeEntries.h"
 #include "common/RecordTags.h"
 #include "tests/app/core/TraceCapture.h"
+#include "tests/support/NodeLists.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/RecordBuilder.h"
 
@@ -60,30 +61,9 @@ const char kDevicesGolden[] = R"(User@TDL-WORKSTATION [0] 3
       Port 4: No device connected  [3] 3
 )";
 
-// A node list as the application's driver client reads it: its size first, then the list.
-std::vector<BYTE> ReadNodeList(DWORD dwCode) {
-    HANDLE device = ::CreateFileA("\\\\.\\Tindaloft", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                  nullptr);
-    EXPECT_NE(device, INVALID_HANDLE_VALUE);
-    DWORD dwReturned = 0;
-    ULONG size = 0;
-    EXPECT_TRUE(::DeviceIoControl(device, dwCode, nullptr, 0, &size, sizeof size, &dwReturned, nullptr));
-    std::vector<BYTE> list(size);
-    EXPECT_TRUE(::DeviceIoControl(device, dwCode, list.data(), size, list.data(), size, &dwReturned, nullptr));
-    list.resize(dwReturned);
-    ::CloseHandle(device);
-    return list;
-}
-
-template <class Node> Node NodeAt(std::span<const uint8_t> entry) {
-    Node node{};
-    std::memcpy(&node, entry.data(), std::min(sizeof node, entry.size()));
-    return node;
-}
-
-std::string Text(const CHAR* field, size_t width) {
-    return std::string(field, NodeStringLength(field, width));
-}
+using tdl::test::NodeAt;
+using tdl::test::NodeText;
+using tdl::test::ReadNodeList;
 
 // The check state the pages give a device object with these flags.
 int StateOfFlags(ULONG flags) {
@@ -156,7 +136,7 @@ TEST_F(DeviceTreeTest, StacksPageHoldsEveryPresentStackOfTheDriversListUnderItsP
         const HTREEITEM hItem = items[node.StackID];
         const HTREEITEM hParent = tree.GetParentItem(hItem);
         EXPECT_EQ(node.ParentStackID != 0 ? items[node.ParentStackID] : tree.GetRootItem(), hParent);
-        const std::string description = Text(node.DeviceDescription, sizeof node.DeviceDescription);
+        const std::string description = NodeText(node.DeviceDescription, sizeof node.DeviceDescription);
         const std::string text = static_cast<LPCSTR>(tree.GetItemText(hItem));
         if (!description.empty())
             EXPECT_EQ(description, text);
@@ -183,11 +163,11 @@ TEST_F(DeviceTreeTest, DriversPageListsTheDriversListInItsOrder) {
         if (kind == NODE_KIND_DRIVER) {
             const auto node = NodeAt<DRIVER_NODE>(entry);
             const bool unloaded = (node.DriverFlags & DRIVER_NODE_UNLOADED) != 0;
-            line.Format("  %s (0x%I64x) [%d] %d\n", Text(node.DriverName, sizeof node.DriverName).c_str(),
+            line.Format("  %s (0x%I64x) [%d] %d\n", NodeText(node.DriverName, sizeof node.DriverName).c_str(),
                         node.DriverObject, unloaded ? 10 : 6, unloaded ? 3 : 1);
         } else if (kind == NODE_KIND_DEVICE) {
             const auto node = NodeAt<DEVICE_NODE>(entry);
-            std::string name = Text(node.DeviceName, sizeof node.DeviceName);
+            std::string name = NodeText(node.DeviceName, sizeof node.DeviceName);
             line.Format("    %s (0x%I64x) [%d] %d\n", name.empty() ? "noname" : name.c_str(), node.DeviceObject,
                         (node.StatusFlags & DEVOBJ_REMOVED) != 0 ? 9 : 7, StateOfFlags(node.StatusFlags));
         } else {

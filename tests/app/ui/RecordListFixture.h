@@ -20,6 +20,7 @@
 #include "app/ui/MainFrame.h"
 #include "common/RecordTags.h"
 #include "tests/app/core/HelpMenuFixture.h"
+#include "tests/support/ListDelivery.h"
 #include "tests/support/ListRows.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/RecordBuilder.h"
@@ -95,17 +96,7 @@ protected:
     // Records appended to the live capture's current bank and handed to its list, as the capture thread hands
     // a block it read.
     void Deliver(const std::vector<std::vector<uint8_t>>& records, CLogListView* pView = nullptr) {
-        std::vector<uint8_t> block;
-        for (const std::vector<uint8_t>& record : records)
-            tdl::test::AppendRecord(block, record);
-        BYTE* pointer = nullptr;
-        DWORD left = 0;
-        ASSERT_TRUE(Records().GetWriteSpace(pointer, left));
-        ASSERT_GE(left, block.size());
-        std::memcpy(pointer, block.data(), block.size());
-        Records().AdvanceWrite(static_cast<DWORD>(block.size()));
-        ::SendMessageA((pView != nullptr ? pView : View())->GetSafeHwnd(), g_nLogListViewMessage,
-                       reinterpret_cast<WPARAM>(pointer), static_cast<LPARAM>(block.size()));
+        tdl::test::DeliverToList(Records(), pView != nullptr ? *pView : *View(), records);
     }
     // The capture thread's bank switch once a bank is past its high-water mark: the list makes the other bank
     // current (its records go) and reloads, then the banks flip.

@@ -2,6 +2,7 @@
 // tests, columns, scrolling, fonts, sorting and owner-drawn rows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "ControlTestSupport.h"
@@ -124,6 +125,30 @@ TEST_F(ListViewTest, AnItemChangingVetoChangesNothingForAClickAndForSetItemState
             EXPECT_EQ(changed[0].changed, static_cast<UINT>(LVIF_STATE));
             DestroyWindow(list);
         }
+    }
+}
+
+TEST_F(ListViewTest, ASecondPressOnAnotherRowUnderThePointSelectsItAsItActivatesIt) {
+    for (bool ownerData : {false, true}) {
+        SCOPED_TRACE(ownerData ? "owner data" : "items");
+        Make(ownerData ? LVS_OWNERDATA : 0, LVS_EX_FULLROWSELECT, 60);
+        const POINT at = Middle(ItemRect(list, 2, LVIR_LABEL));
+        win32::Click(list, at);
+        win32::PumpUiMessages();
+        ASSERT_EQ(StateOf(2), kSelFocus);
+        // The list scrolls (as the program brings a row into view) and the user presses the same point at once.
+        SendMessageA(list, LVM_ENSUREVISIBLE, 50, FALSE);
+        const int top = static_cast<int>(SendMessageA(list, LVM_GETTOPINDEX, 0, 0));
+        ASSERT_GT(top, 2);
+        parent->Forget();
+        win32::Click(list, at);
+        win32::PumpUiMessages();
+        EXPECT_EQ(StateOf(2), 0u);
+        EXPECT_EQ(StateOf(top + 2), kSelFocus);
+        EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
+        EXPECT_NE(std::find(parent->codes.begin(), parent->codes.end(), static_cast<UINT>(NM_DBLCLK)), parent->codes.end());
+        DestroyWindow(list);
+        win32::AdvanceUiClock(1000);
     }
 }
 
