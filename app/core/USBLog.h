@@ -226,6 +226,9 @@ private:
     // The stop's steps after the thread has gone, also run after a start that failed: panes writeable and
     // shown again, the background-logging window finished, the device tree refreshed.
     void EndCaptureSteps(const CAppSettings* pSettings);
+    // After a stop: the device objects' flags, and the drivers that hooked them, read again from the driver's
+    // node list, nothing removed.
+    void RereadDeviceFlags();
     // Runs the messages other threads sent this one.
     static void ServeSentMessages();
     // The device model is there (made, loaded, rebuilt or merged again): the device tree shows it anew at

@@ -5,6 +5,8 @@
 #include "app/core/LogRecords.h"
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
+#include "app/devices/AttachedDevices.h"
+#include "app/devices/AttachedDrivers.h"
 #include "app/ui/PanePointers.h"
 
 LONGLONG CUSBLog::UtcSeconds(const SYSTEMTIME& st) {
@@ -75,6 +77,15 @@ void CUSBLog::EndCaptureSteps(const CAppSettings* pSettings) {
     panes.RefreshDeviceTreeTabViews(this, TRUE);
 }
 
+void CUSBLog::RereadDeviceFlags() {
+    // A device that arrives during a capture is reported before the driver hooks it, and the hook writes no
+    // change-log record: only the driver's node list tells that it can now be selected for the next capture.
+    if (m_pAttachedDrivers == nullptr || m_pAttachedDevices == nullptr)
+        return;
+    if (m_pAttachedDrivers->RereadDriversAndDevices(m_pAttachedDevices.get()))
+        MarkDeviceModelLoaded();
+}
+
 void CUSBLog::OnUsbStopeventcapture() {
     // A second posted stop, a trigger's stop after the thread's own, or the background window's Cancel after
     // either, finds nothing to stop.
@@ -84,6 +95,7 @@ void CUSBLog::OnUsbStopeventcapture() {
     DisableLogging();
     // With no capture thread left there is nothing logging, whatever the flag said.
     SetLogging(FALSE);
+    RereadDeviceFlags();
     const CAppSettings* pSettings = EffectiveSettings();
     EndCaptureSteps(pSettings);
     if (m_nSeqGapCount != 0) {

@@ -62,8 +62,11 @@ BOOL CAttachedDevices::UpdateDeviceObject(CDeviceObject* pDevice, const DEVICE_N
         TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DEVICES, "StatusFlags change: were 0x%08x, now 0x%08x",
                   pDevice->_StatusFlags, node.StatusFlags);
         pDevice->_StatusFlags = node.StatusFlags;
-        if (!pDevice->IsSelectable())
-            pDevice->m_nStateImage = CHECKSTATE_UNCHECKABLE;
+        // An object that can no longer be selected loses its box; one that has just become selectable (its
+        // driver hooked after it arrived) gets the box its flags give, else it would stay locked for good.
+        // A box the user already has keeps its choice.
+        if (!pDevice->IsSelectable() || pDevice->m_nStateImage == CHECKSTATE_UNCHECKABLE)
+            pDevice->m_nStateImage = pDevice->SelectionStateImage();
     }
     return TRUE;
 }

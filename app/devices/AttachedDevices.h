@@ -28,8 +28,9 @@ public:
     // A new device object from the node (no stack, no driver), in the array and the hash; FALSE when it
     // cannot be made or entered, and then the collection is as it was.
     BOOL AddDeviceObject(const DEVICE_NODE& node, CDeviceObject*& rpDevice);
-    // Takes the node's flags (state image 3 unless they make it selectable); a changed name is traced and
-    // the old one kept. Stack, position, driver and times stay.
+    // Takes the node's flags: state image 3 unless they make it selectable, and an object that had none gets
+    // the image its flags give when they do; a changed name is traced and the old one kept. Stack, position,
+    // driver and times stay.
     BOOL UpdateDeviceObject(CDeviceObject* pDevice, const DEVICE_NODE& node);
     // Links the object to the stack under the node's StackID.
     void SetDevobjStack(CDeviceObject* pDevice, const DEVICE_NODE& node, CDeviceStack* pStack);

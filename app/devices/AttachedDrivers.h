@@ -45,6 +45,11 @@ public:
     // gives FALSE; what was merged before it stays. FALSE without a message when the driver has no list or
     // memory is short.
     BOOL QueryDriversAndDevices(CAttachedDevices* pDevices, bool bFirst = true);
+    // The same query merged into the present model without the sweep: flags, drivers and new objects are
+    // taken, nothing is removed, since captured records may still name what the driver no longer lists.
+    // What the driver hooked since it reported an object (a device plugged in during a capture) becomes
+    // selectable here.
+    BOOL RereadDriversAndDevices(CAttachedDevices* pDevices);
     // One DRVOBJ_NODES request with the buffer as input and output; a failure keeps its Win32 error and
     // leaves *lpBytesReturned 0.
     BOOL IoctlTindaloftDrvobjNodes(LPVOID lpBuffer, DWORD dwLength, LPDWORD lpBytesReturned);
@@ -53,6 +58,8 @@ public:
     // the walk reached the end entry.
     BOOL GetDriversAndDevices(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices);
     BOOL UpdateDriversAndDevices(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices);
+    // The merge's walk with no sweep after it, for RereadDriversAndDevices; no mark is left.
+    BOOL MergeDriversAndDevices(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices);
     // One DEVICE_NODE: a new or updated device object, put into pDriver's list (out of any other driver's)
     // when a driver is given, marked seen with bMark, its state image taken from its flags with
     // bRecordLogEnable.
@@ -100,6 +107,9 @@ public:
     void Serialize(CArchive& ar) override;
 
 private:
+    enum class NodeListMerge { Fill, Update, KeepMissing };
+    // The query behind both public ones; the merge chooses the parse.
+    BOOL QueryNodeList(CAttachedDevices* pDevices, NodeListMerge merge);
     // Both parsers' walk; bUpdate merges (marking what it sees), else fills.
     BOOL WalkDrvobjNodes(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices, bool bUpdate);
     // Marks of drivers and of their device objects, after a merge that runs no sweep.

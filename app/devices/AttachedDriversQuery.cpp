@@ -69,6 +69,15 @@ BOOL CAttachedDrivers::IoctlTindaloftDrvobjNodes(LPVOID lpBuffer, DWORD dwLength
 
 BOOL CAttachedDrivers::QueryDriversAndDevices(CAttachedDevices* pDevices, bool bFirst) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS, "--CAttachedDrivers::QueryDriversAndDevices");
+    return QueryNodeList(pDevices, bFirst ? NodeListMerge::Fill : NodeListMerge::Update);
+}
+
+BOOL CAttachedDrivers::RereadDriversAndDevices(CAttachedDevices* pDevices) {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS, "--CAttachedDrivers::RereadDriversAndDevices");
+    return QueryNodeList(pDevices, NodeListMerge::KeepMissing);
+}
+
+BOOL CAttachedDrivers::QueryNodeList(CAttachedDevices* pDevices, NodeListMerge merge) {
     __try {
         CDeviceCloser closer(*this);
         DeviceOpen();
@@ -79,10 +88,17 @@ BOOL CAttachedDrivers::QueryDriversAndDevices(CAttachedDevices* pDevices, bool b
             RaiseQueryFailure(RequestFailureCode);
         if (fetched != NodeListFetch::Fetched)
             return FALSE;
-        if (bFirst)
+        switch (merge) {
+        case NodeListMerge::Fill:
             GetDriversAndDevices(list.Data(), list.Returned(), pDevices);
-        else
+            break;
+        case NodeListMerge::Update:
             UpdateDriversAndDevices(list.Data(), list.Returned(), pDevices);
+            break;
+        case NodeListMerge::KeepMissing:
+            MergeDriversAndDevices(list.Data(), list.Returned(), pDevices);
+            break;
+        }
         return TRUE;
     } __except (EXCEPTION_EXECUTE_HANDLER) {
         if (!IsAppExceptionCode(static_cast<DWORD>(GetExceptionCode())))
@@ -115,6 +131,20 @@ BOOL CAttachedDrivers::UpdateDriversAndDevices(const BYTE* pList, size_t nLength
         TDL_TRACE(TRACE_WARNING, TRACE_AREA_DRIVERS, "DRVOBJ_NODES list without end entry: nothing removed");
         ClearAllMarks();
     }
+    return bEnded;
+}
+
+BOOL CAttachedDrivers::MergeDriversAndDevices(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices) {
+    TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS, "--CAttachedDrivers::MergeDriversAndDevices");
+    ClearDriverMarks();
+    BOOL bEnded = FALSE;
+    try {
+        bEnded = WalkDrvobjNodes(pList, nLength, pDevices, true);
+    } catch (...) {
+        ClearAllMarks();
+        throw;
+    }
+    ClearAllMarks();
     return bEnded;
 }
 

@@ -32,8 +32,10 @@
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/HubPort.h"
+#include "app/devices/TempObject.h"
 #include "app/ui/LogListView.h"
 #include "app/ui/MainFrame.h"
+#include "app/ui/TabTree.h"
 #include "common/FilterBlock.h"
 #include "common/RecordTags.h"
 #include "platform/sim/StandardDevices.h"
@@ -582,6 +584,54 @@ TEST_F(CaptureSessionTest, ADeviceComingAndGoingDuringACaptureLeavesAndJoinsTheM
     const std::vector<Row> rows = RowsOf(*m_log);
     ASSERT_GT(rows.size(), 10u);
     ExpectConsecutive(rows);
+}
+
+// A flash drive plugged in while a capture runs is reported before the driver hooks it; after the stop it is a
+// device like the others: its box on the Devices tab takes clicks, and what the user chooses there is what the
+// next capture records of it.
+TEST_F(CaptureSessionTest, AFlashDrivePluggedInDuringACaptureIsSelectableForTheNextOne) {
+    StartApplication({});
+    StartCapture();
+    auto hub = m_machine->DeviceAs<sim::UsbHubModel>("hub");
+    ASSERT_NE(hub, nullptr);
+    ASSERT_TRUE(m_machine->Plug(*hub, 4, sim::MakeFlashDrive("stick2")));
+    ::PostMessageA(m_starter->MainFrame()->GetSafeHwnd(), CMainFrame::WM_REFRESH_DEVICE_TREE, 0, 0);
+    win32::PumpUiMessages();
+    SendCommand(ID_USB_STOPEVENTCAPTURE);
+
+    const ULONG64 drive = AddressOf(Pdo("stick2"));
+    CDeviceObject* pDevice = nullptr;
+    ASSERT_TRUE(m_log->GetAttachedDevices()->GetPresentClassDeviceObject(drive, pDevice));
+    EXPECT_TRUE(pDevice->IsSelectable());
+    EXPECT_NE(pDevice->m_nStateImage, static_cast<UINT>(CHECKSTATE_UNCHECKABLE));
+    EXPECT_NE(pDevice->_Driver, nullptr);
+
+    // Checked, then unchecked: each choice reaches the driver with the next start.
+    for (const bool bChecked : {true, false}) {
+        SCOPED_TRACE(bChecked ? "checked" : "unchecked");
+        CTabTree* pTree = nullptr;
+        const HTREEITEM hItem = tdl::session::ShowOnDevicesTab(Pdo("stick2"), pTree);
+        ASSERT_NE(hItem, nullptr);
+        if ((pTree->IsChecked(hItem) != FALSE) != bChecked) {
+            win32::Click(pTree->m_hWnd, tdl::session::CheckBoxPoint(*pTree, hItem));
+            win32::PumpUiMessages();
+        }
+        ASSERT_EQ(pTree->IsChecked(hItem) != FALSE, bChecked);
+        SendCommand(ID_USB_CLEARCAPTURE);
+        StartCapture();
+        sim::WorkloadOptions files = Files(1, 4096);
+        files.device = "stick2";
+        PlayPumping(sim::WorkloadKind::CopyToStick, files);
+        SendCommand(ID_USB_STOPEVENTCAPTURE);
+        const std::vector<Row> rows = RowsOf(*m_log);
+        const size_t driveRows = static_cast<size_t>(
+            std::count_if(rows.begin(), rows.end(), [&](const Row& row) { return row.header.DeviceObject == drive; }));
+        if (bChecked)
+            EXPECT_GT(driveRows, 0u);
+        else
+            EXPECT_EQ(driveRows, 0u);
+    }
+    EXPECT_TRUE(apptest::AppStarter::TakeBoxTexts().empty());
 }
 
 // A HID device plugged in while a capture runs: its stack is whole when its arrival is told, so the refresh

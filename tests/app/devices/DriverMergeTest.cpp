@@ -163,6 +163,58 @@ TEST(DriverMerge, UpdatesLeaveExactlyWhatTheListReports) {
     }
 }
 
+// A device plugged in during a capture is reported before its driver is hooked (selected, not hooked: no box);
+// the list read after the stop shows it hooked. The re-read gives it its box and its driver, and removes
+// nothing the driver stopped listing, since captured records may still name it.
+TEST(DriverMerge, AReReadAfterAStopTakesALaterHookAndSweepsNothing) {
+    CAttachedDrivers drivers;
+    CAttachedDevices devices;
+    NodeList first;
+    first.Add(DriverNode(0xD100, "a")).Add(Device(0xA100)).Add(Device(0xA200)).End();
+    ASSERT_TRUE(Merge(drivers, devices, first.bytes, true));
+    CDeviceObject* pArrived = nullptr;
+    ASSERT_TRUE(devices.AddDeviceObject(Device(0xA300, 2, DEVOBJ_SELECTED), pArrived));
+    pArrived->_StackID = 2; // as its arrival record enters it in its stack
+    ASSERT_EQ(pArrived->m_nStateImage, static_cast<UINT>(CHECKSTATE_UNCHECKABLE));
+
+    NodeList reread;
+    reread.Add(DriverNode(0xD100, "a")).Add(Device(0xA100)).Add(DriverNode(0xD300, "disk"));
+    reread.Add(Device(0xA300, 2)).End();
+    EXPECT_TRUE(drivers.MergeDriversAndDevices(reread.bytes.data(), reread.bytes.size(), &devices));
+    EXPECT_EQ(DescribeDrivers(drivers), "d100[a100 a200] d300[a300]");
+    EXPECT_EQ(DescribeDevices(devices), "a100/1 a200/1 a300/2");
+    EXPECT_EQ(pArrived->_StatusFlags, kCaptureOn);
+    EXPECT_EQ(pArrived->m_nStateImage, static_cast<UINT>(CHECKSTATE_CHECKED));
+    ExpectNoMarks(drivers, devices);
+}
+
+// The box follows the flags an update brings: gone when the object can no longer be selected, back (as its
+// flags say) when it can again, and a box the user set is kept.
+TEST(DriverMerge, AnUpdatedObjectsBoxFollowsWhetherItCanBeSelected) {
+    struct Case {
+        const char* name;
+        UINT image;
+        ULONG flags;
+        UINT expected;
+    };
+    const Case cases[] = {
+        {"hooked after it arrived, capture on", CHECKSTATE_UNCHECKABLE, kCaptureOn, CHECKSTATE_CHECKED},
+        {"hooked after it arrived, capture off", CHECKSTATE_UNCHECKABLE, kCaptureOff, CHECKSTATE_UNCHECKED},
+        {"the user's choice stays", CHECKSTATE_UNCHECKED, kCaptureOn, CHECKSTATE_UNCHECKED},
+        {"removed", CHECKSTATE_CHECKED, kCaptureOn | DEVOBJ_REMOVED, CHECKSTATE_UNCHECKABLE},
+        {"no longer hooked", CHECKSTATE_CHECKED, DEVOBJ_SELECTED, CHECKSTATE_UNCHECKABLE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CAttachedDevices devices;
+        CDeviceObject* pDevice = nullptr;
+        ASSERT_TRUE(devices.AddDeviceObject(Device(0xA100, 1, DEVOBJ_SELECTED | DEVOBJ_CAPTURE_OFF), pDevice));
+        pDevice->m_nStateImage = c.image;
+        EXPECT_TRUE(devices.UpdateDeviceObject(pDevice, Device(0xA100, 1, c.flags)));
+        EXPECT_EQ(pDevice->m_nStateImage, c.expected);
+    }
+}
+
 TEST(DriverMerge, SweptDeviceObjectsLeaveTheirStacksPositionMaps) {
     NodeList stackList;
     stackList.Add(devtest::StackNode(1)).Add(Device(0xA100)).Add(Device(0xA200)).Add(Device(0xA300)).End();

@@ -663,7 +663,7 @@ TEST_F(WholeProgramTest, BootLoggingListsTheMouseFromTheNextBootAndAnUpdateIsOff
     fs::remove_all(state, ignored);
 }
 
-TEST_F(WholeProgramTest, AFlashDrivePluggedInDuringACaptureJoinsTheModelAndTheTreesThroughTheDeviceNotifications) {
+TEST_F(WholeProgramTest, AFlashDrivePluggedInDuringACaptureJoinsTheTreesThroughTheDeviceNotificationsCheckableAfterTheStop) {
     StartCapturingMouseAndStick();
     if (HasFatalFailure())
         return;
@@ -693,6 +693,16 @@ TEST_F(WholeProgramTest, AFlashDrivePluggedInDuringACaptureJoinsTheModelAndTheTr
     pDevice = nullptr;
     EXPECT_TRUE(Live()->GetAttachedDevices()->GetPresentClassDeviceObject(AddressOf(Pdo("stick2")), pDevice));
     EXPECT_EQ(Live()->GetSequenceGapCount(), 0u);
+    // Now the drive is checkable like the stick: its box shows a choice, and a click turns it over.
+    hDrive = DevicesItem("stick2");
+    ASSERT_NE(hDrive, nullptr);
+    const int nStoppedState = tdl::test::TreeCheckState(DevicesTree(), hDrive);
+    EXPECT_TRUE(nStoppedState == 1 || nStoppedState == 2) << nStoppedState;
+    ClickBox(DevicesTree(), hDrive);
+    EXPECT_EQ(tdl::test::TreeCheckState(DevicesTree(), hDrive), 3 - nStoppedState);
+    Advance(1000); // a second click, not a double-click
+    ClickBox(DevicesTree(), hDrive);
+    EXPECT_EQ(tdl::test::TreeCheckState(DevicesTree(), hDrive), nStoppedState);
     SavePicture("whole_program_hot_plug.png");
 }
 
