@@ -2,6 +2,7 @@
 #include <ctime>
 
 #include "app/core/AppSettings.h"
+#include "app/core/KxTdloft.h"
 #include "app/core/LogRecords.h"
 #include "app/core/Trace.h"
 #include "app/core/USBLog.h"
@@ -82,6 +83,12 @@ void CUSBLog::RereadDeviceFlags() {
     // change-log record: only the driver's node list tells that it can now be selected for the next capture.
     if (m_pAttachedDrivers == nullptr || m_pAttachedDevices == nullptr)
         return;
+    // As the buffer's Clear does, only when the control device is there: a stop because the driver went
+    // away has nothing to read, and no reason to say so.
+    CKxTdloft device;
+    if (!device.TryDeviceOpen())
+        return;
+    device.DeviceClose();
     if (m_pAttachedDrivers->RereadDriversAndDevices(m_pAttachedDevices.get()))
         MarkDeviceModelLoaded();
 }
