@@ -112,6 +112,8 @@ private:
     BOOL QueryNodeList(CAttachedDevices* pDevices, NodeListMerge merge);
     // Both parsers' walk; bUpdate merges (marking what it sees), else fills.
     BOOL WalkDrvobjNodes(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices, bool bUpdate);
+    // The merge's walk from unmarked drivers, marking what it sees; a walk that raises leaves no mark.
+    BOOL WalkMarking(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices);
     // Marks of drivers and of their device objects, after a merge that runs no sweep.
     void ClearAllMarks();
 

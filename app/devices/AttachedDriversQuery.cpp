@@ -115,15 +115,7 @@ BOOL CAttachedDrivers::GetDriversAndDevices(const BYTE* pList, size_t nLength, C
 
 BOOL CAttachedDrivers::UpdateDriversAndDevices(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS, "--CAttachedDrivers::UpdateDriversAndDevices");
-    ClearDriverMarks();
-    BOOL bEnded = FALSE;
-    try {
-        bEnded = WalkDrvobjNodes(pList, nLength, pDevices, true);
-    } catch (...) {
-        // Marks left behind would spare what the next merge ought to sweep.
-        ClearAllMarks();
-        throw;
-    }
+    const BOOL bEnded = WalkMarking(pList, nLength, pDevices);
     if (bEnded) {
         RemoveUnmarkedDrivers(pDevices);
     } else {
@@ -136,16 +128,20 @@ BOOL CAttachedDrivers::UpdateDriversAndDevices(const BYTE* pList, size_t nLength
 
 BOOL CAttachedDrivers::MergeDriversAndDevices(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices) {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_DRIVERS, "--CAttachedDrivers::MergeDriversAndDevices");
+    const BOOL bEnded = WalkMarking(pList, nLength, pDevices);
+    ClearAllMarks();
+    return bEnded;
+}
+
+BOOL CAttachedDrivers::WalkMarking(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices) {
     ClearDriverMarks();
-    BOOL bEnded = FALSE;
     try {
-        bEnded = WalkDrvobjNodes(pList, nLength, pDevices, true);
+        return WalkDrvobjNodes(pList, nLength, pDevices, true);
     } catch (...) {
+        // Marks left behind would spare what the next merge ought to sweep.
         ClearAllMarks();
         throw;
     }
-    ClearAllMarks();
-    return bEnded;
 }
 
 BOOL CAttachedDrivers::WalkDrvobjNodes(const BYTE* pList, size_t nLength, CAttachedDevices* pDevices, bool bUpdate) {

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "NtClock.h"
@@ -183,6 +184,16 @@ protected:
         PlayPumping(sim::WorkloadKind::MouseMoving, {.count = reports});
         PlayPumping(sim::WorkloadKind::CopyToStick, Files(files, 4096));
         SendCommand(ID_USB_STOPEVENTCAPTURE);
+    }
+
+    // A device plugged into the external hub's free port, and the frame's refresh message handled as the
+    // device notifications make it do.
+    void PlugIntoTheHubsFreePort(std::shared_ptr<sim::UsbDevice> device) {
+        auto hub = m_machine->DeviceAs<sim::UsbHubModel>("hub");
+        ASSERT_NE(hub, nullptr);
+        ASSERT_TRUE(m_machine->Plug(*hub, 4, std::move(device)));
+        ::PostMessageA(m_starter->MainFrame()->GetSafeHwnd(), CMainFrame::WM_REFRESH_DEVICE_TREE, 0, 0);
+        win32::PumpUiMessages();
     }
 
     // Whether a stop the capture thread posted has ended the session, within a few seconds.
@@ -592,11 +603,9 @@ TEST_F(CaptureSessionTest, ADeviceComingAndGoingDuringACaptureLeavesAndJoinsTheM
 TEST_F(CaptureSessionTest, AFlashDrivePluggedInDuringACaptureIsSelectableForTheNextOne) {
     StartApplication({});
     StartCapture();
-    auto hub = m_machine->DeviceAs<sim::UsbHubModel>("hub");
-    ASSERT_NE(hub, nullptr);
-    ASSERT_TRUE(m_machine->Plug(*hub, 4, sim::MakeFlashDrive("stick2")));
-    ::PostMessageA(m_starter->MainFrame()->GetSafeHwnd(), CMainFrame::WM_REFRESH_DEVICE_TREE, 0, 0);
-    win32::PumpUiMessages();
+    PlugIntoTheHubsFreePort(sim::MakeFlashDrive("stick2"));
+    if (HasFatalFailure())
+        return;
     SendCommand(ID_USB_STOPEVENTCAPTURE);
 
     const ULONG64 drive = AddressOf(Pdo("stick2"));
@@ -639,11 +648,9 @@ TEST_F(CaptureSessionTest, AFlashDrivePluggedInDuringACaptureIsSelectableForTheN
 TEST_F(CaptureSessionTest, AHidDevicePluggedInDuringACaptureIsPlacedAtItsPort) {
     StartApplication({});
     StartCapture();
-    auto hub = m_machine->DeviceAs<sim::UsbHubModel>("hub");
-    ASSERT_NE(hub, nullptr);
-    ASSERT_TRUE(m_machine->Plug(*hub, 4, sim::MakeMouse("mouse2")));
-    ::PostMessageA(m_starter->MainFrame()->GetSafeHwnd(), CMainFrame::WM_REFRESH_DEVICE_TREE, 0, 0);
-    win32::PumpUiMessages();
+    PlugIntoTheHubsFreePort(sim::MakeMouse("mouse2"));
+    if (HasFatalFailure())
+        return;
 
     CDeviceObject* pDevice = nullptr;
     ASSERT_TRUE(m_log->GetAttachedDevices()->GetPresentClassDeviceObject(AddressOf(Pdo("mouse2")), pDevice));

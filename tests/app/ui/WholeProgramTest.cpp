@@ -663,7 +663,7 @@ TEST_F(WholeProgramTest, BootLoggingListsTheMouseFromTheNextBootAndAnUpdateIsOff
     fs::remove_all(state, ignored);
 }
 
-TEST_F(WholeProgramTest, AFlashDrivePluggedInDuringACaptureJoinsTheTreesThroughTheDeviceNotificationsCheckableAfterTheStop) {
+TEST_F(WholeProgramTest, AFlashDrivePluggedInDuringACaptureJoinsTheTreesAndIsCheckableAfterTheStop) {
     StartCapturingMouseAndStick();
     if (HasFatalFailure())
         return;
