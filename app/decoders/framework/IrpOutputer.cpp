@@ -9,9 +9,10 @@
 IrpOutputer::~IrpOutputer() = default;
 
 void IrpOutputer::OutputTarget() {
-    m_pImp->ShowCategory("Target");
+    static const CString kTarget("Target");
+    m_pImp->ShowCategory(kTarget);
     CString address;
-    address.Format("0x%I64x", LogHdr::DeviceObject(RecordBytes()));
+    SetHex(address, LogHdr::DeviceObject(RecordBytes()), 1, "0x");
     ShowTargetItems(address, FindTargetTexts("0x%I64x"));
 }
 

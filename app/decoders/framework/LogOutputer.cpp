@@ -62,13 +62,15 @@ void LogOutputer::EndRecord() {
 }
 
 void LogOutputer::OutputLogEntry() {
-    m_pImp->ShowCategory("Log Entry");
-    m_pImp->SetItemValue("Record", SequenceText());
+    // Every record shows these: the captions are made once.
+    static const CString kLogEntry("Log Entry"), kRecord("Record"), kState("State"), kType("Type");
+    m_pImp->ShowCategory(kLogEntry);
+    m_pImp->SetItemValue(kRecord, SequenceText());
     CString type;
     CString disposition;
     m_Decode.GetTypeAndDisposition(type, disposition);
-    m_pImp->SetItemValue("State", disposition.Trim());
-    m_pImp->SetItemValue("Type", type.Trim());
+    m_pImp->SetItemValue(kState, disposition.Trim());
+    m_pImp->SetItemValue(kType, type.Trim());
     OutputStatus();
 }
 
