@@ -100,20 +100,24 @@ const CString& IoControlCodeCaption() {
 
 } // namespace
 
-void IrpOutputer::OutputIoControlCode(LPCSTR majorText) {
+void IrpOutputer::OutputIoControlCode(LPCSTR majorText, ULONG ioControlCode) {
     m_pImp->SetItemValue(MajorFunctionCaption(), majorText);
     m_pImp->HideItem(MinorFunctionCaption());
     CString text;
-    SetHex(text, m_Decode.GetFunctionWord(), 1, "0x", true);
+    SetHex(text, ioControlCode, 1, "0x", true);
     m_pImp->SetItemValue(IoControlCodeCaption(), text);
 }
 
 void IrpOutputer::OutputDeviceControlFunction() {
-    OutputIoControlCode("IRP_MJ_DEVICE_CONTROL (0x0e)");
+    OutputIoControlCode("IRP_MJ_DEVICE_CONTROL (0x0e)", m_Decode.GetFunctionWord());
 }
 
 void IrpOutputer::OutputInternalControlFunction() {
-    OutputIoControlCode("IRP_MJ_INTERNAL_DEVICE_CONTROL (0x0f)");
+    OutputInternalControlFunction(m_Decode.GetFunctionWord());
+}
+
+void IrpOutputer::OutputInternalControlFunction(ULONG ioControlCode) {
+    OutputIoControlCode("IRP_MJ_INTERNAL_DEVICE_CONTROL (0x0f)", ioControlCode);
 }
 
 void IrpOutputer::OutputMinorFunction(LPCSTR majorText) {
