@@ -1,7 +1,7 @@
 #include "app/decoders/framework/IrpOutputer.h"
 
 #include "app/decoders/framework/FieldWriter.h"
-#include "app/decoders/framework/HexText.h"
+#include "app/decoders/framework/NumberText.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"

@@ -1,6 +1,7 @@
 #include "app/decoders/framework/LogOutputer.h"
 
 #include "app/core/USBLog.h"
+#include "app/decoders/framework/NumberText.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
 #include "app/devices/DeviceObject.h"
@@ -123,7 +124,7 @@ void LogOutputer::ShowTargetItems(const CString& deviceAddress, const TargetText
 
 CString LogOutputer::SequenceText() const {
     CString text;
-    text.Format("%u", m_Decode.GetSequenceNumber());
+    AppendDecimal(text, m_Decode.GetSequenceNumber());
     return text;
 }
 

@@ -1,12 +1,12 @@
-// SetHex gives what the formatting engine gives for the same conversion: the fields it writes are compared
+// SetHex and AppendDecimal give what the formatting engine gives for the same conversion: the fields it writes are compared
 // byte for byte with the mark-up of captures made before it.
-#include "app/decoders/framework/HexText.h"
+#include "app/decoders/framework/NumberText.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(HexText, MatchesTheFormatterForEveryWidthAndCase) {
+TEST(NumberText, HexMatchesTheFormatterForEveryWidthAndCase) {
     const ULONG64 values[] = {0, 1, 0xF, 0x10, 0xAB, 0x100, 0xFFFFFF80u, 0x80000000u, 0xFFFFFFFFu,
                               0x123456789ABCDEF0ull, ~0ull};
     for (ULONG64 value : values) {
@@ -27,6 +27,18 @@ TEST(HexText, MatchesTheFormatterForEveryWidthAndCase) {
         EXPECT_EQ(expected, text) << expected;
         SetHex(text, value, 16);
         expected.Format("%016I64x", value);
+        EXPECT_EQ(expected, text) << expected;
+    }
+}
+
+TEST(NumberText, DecimalMatchesTheFormatterForEverySign) {
+    const LONG64 values[] = {0, 1, 9, 10, -1, -10, 2147483647, -2147483647 - 1, 4294967295ll,
+                             9223372036854775807ll, -9223372036854775807ll - 1};
+    for (LONG64 value : values) {
+        CString text("(");
+        CString expected;
+        AppendDecimal(text, value);
+        expected.Format("(%I64d", value);
         EXPECT_EQ(expected, text) << expected;
     }
 }
