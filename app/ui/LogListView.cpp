@@ -65,7 +65,6 @@ CLogListView::CLogListView() {
 
 CLogListView::~CLogListView() {
     ForgetActivation(this);
-    delete m_pViewFont;
 }
 
 BOOL CLogListView::PreCreateWindow(CREATESTRUCT& cs) {

@@ -12,6 +12,8 @@
 // when it goes; a saved log's list neither asks for them nor ends them.
 #pragma once
 
+#include <memory>
+
 #include "afxwin.h"
 #include "app/ui/LogListColumns.h"
 #include "app/ui/LogListHeader.h"
@@ -145,7 +147,7 @@ private:
     void FormatCell(CUSBLog* pDoc, INT_PTR nItem, ULONG nColumnId, LPSTR pszText, int cchTextMax);
     void MakeViewFont();
 
-    CFont* m_pViewFont = nullptr;
+    std::unique_ptr<CFont> m_pViewFont;
     BOOL m_bAutoScroll = FALSE;
     CLogListHeader m_Header;
     CLogListColumns m_Columns;

@@ -186,12 +186,10 @@ void CLogListView::MakeViewFont() {
     LOGFONTA lf{};
     if (::GetObjectA(hFont != nullptr ? hFont : ::GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf) == 0)
         return;
-    auto* pFont = new CFont;
-    if (!pFont->CreateFontIndirect(&lf)) {
-        delete pFont;
+    auto pFont = std::make_unique<CFont>();
+    if (!pFont->CreateFontIndirect(&lf))
         return;
-    }
-    m_pViewFont = pFont;
+    m_pViewFont = std::move(pFont);
     SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(*m_pViewFont)), FALSE);
 }
 
@@ -203,14 +201,11 @@ void CLogListView::OnViewLogFont() {
     CFontDialog dlg(&lf, CF_SCREENFONTS | CF_EFFECTS, nullptr, this);
     if (dlg.DoModal() != IDOK)
         return;
-    auto* pFont = new CFont;
-    if (!pFont->CreateFontIndirect(&dlg.m_lf)) {
-        delete pFont;
+    auto pFont = std::make_unique<CFont>();
+    if (!pFont->CreateFontIndirect(&dlg.m_lf))
         return;
-    }
     SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(*pFont)), TRUE);
-    delete m_pViewFont;
-    m_pViewFont = pFont;
+    m_pViewFont = std::move(pFont); // the list took the new font, so the old one may go
 }
 
 void CLogListView::OnArrangeColumns() {

@@ -109,22 +109,16 @@ HTREEITEM DevicesItemOf(const CTabTree& tree, ULONG64 address) {
     return nullptr;
 }
 
-int ImageWidth(const CTreeCtrl& tree, int nList) {
-    int cx = 0;
-    int cy = 0;
-    const auto hList = reinterpret_cast<HIMAGELIST>(::SendMessageA(tree.m_hWnd, TVM_GETIMAGELIST, nList, 0));
-    return hList != nullptr && ::ImageList_GetIconSize(hList, &cx, &cy) ? cx : 0;
-}
-
 } // namespace
 
-BOOL CheckOnDevicesTab(const void* pDeviceObject) {
+HTREEITEM ShowOnDevicesTab(const void* pDeviceObject, CTabTree*& rpTree) {
+    rpTree = nullptr;
     // A new document's tree is shown by a redisplay the window posted.
     win32::PumpUiMessages();
     auto* pFrame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
     CDeviceTreeTab* pTab = pFrame != nullptr ? pFrame->GetDeviceTreeTab() : nullptr;
     if (pTab == nullptr)
-        return FALSE;
+        return nullptr;
     COX3DTabViewContainer& tabs = pTab->GetTabContainer();
     if (tabs.GetActivePageIndex() != CDeviceTreeTab::DevicesTab) {
         CRect caption;
@@ -132,20 +126,41 @@ BOOL CheckOnDevicesTab(const void* pDeviceObject) {
         win32::Click(tabs.m_hWnd, caption.CenterPoint());
         win32::PumpUiMessages();
     }
-    CTabTree& tree = pTab->GetDevicesTab().GetTree();
-    const HTREEITEM hItem = DevicesItemOf(tree, static_cast<ULONG64>(reinterpret_cast<uintptr_t>(pDeviceObject)));
+    rpTree = &pTab->GetDevicesTab().GetTree();
+    return DevicesItemOf(*rpTree, static_cast<ULONG64>(reinterpret_cast<uintptr_t>(pDeviceObject)));
+}
+
+POINT CheckBoxPoint(CTreeCtrl& tree, HTREEITEM hItem) {
+    tree.EnsureVisible(hItem);
+    CRect label;
+    tree.GetItemRect(hItem, &label, TRUE);
+    // Along the item's row left of its label, where the tree's own hit test finds the state image.
+    const int y = label.CenterPoint().y;
+    int left = -1;
+    int right = -1;
+    for (int x = 0; x < label.left; ++x) {
+        UINT flags = 0;
+        if (tree.HitTest(CPoint(x, y), &flags) == hItem && (flags & TVHT_ONITEMSTATEICON) != 0) {
+            left = left < 0 ? x : left;
+            right = x;
+        }
+    }
+    return left < 0 ? POINT{-1, -1} : POINT{(left + right) / 2, y};
+}
+
+BOOL CheckOnDevicesTab(const void* pDeviceObject) {
+    CTabTree* pTree = nullptr;
+    const HTREEITEM hItem = ShowOnDevicesTab(pDeviceObject, pTree);
     if (hItem == nullptr)
         return FALSE;
-    if (!tree.IsChecked(hItem)) {
-        // The check box lies left of the item's image, which lies left of its label.
-        tree.EnsureVisible(hItem);
-        CRect label;
-        tree.GetItemRect(hItem, &label, TRUE);
-        const int x = label.left - ImageWidth(tree, TVSIL_NORMAL) - ImageWidth(tree, TVSIL_STATE) / 2 - 1;
-        win32::Click(tree.m_hWnd, POINT{x, label.CenterPoint().y});
+    if (!pTree->IsChecked(hItem)) {
+        const POINT box = CheckBoxPoint(*pTree, hItem);
+        if (box.x < 0)
+            return FALSE;
+        win32::Click(pTree->m_hWnd, box);
         win32::PumpUiMessages();
     }
-    return tree.IsChecked(hItem);
+    return pTree->IsChecked(hItem);
 }
 
 void SendCommand(UINT nID) {

@@ -18,6 +18,7 @@
 
 #include "afxwin.h"
 
+class CTabTree;
 class CTindaloftApp;
 class CUSBLog;
 
@@ -55,6 +56,15 @@ struct HeadlessSession {
 
 // The live capture document made new (File New), which takes the options in force; null when there is none.
 CUSBLog* RenewLiveDocument(CTindaloftApp& app);
+
+// Shows the device tree's Devices tab as a click on its tab does, and finds the item whose device stack holds
+// the device object at this kernel address (the item of the device's port), with the tab's tree in rpTree; null
+// when the main window shows no device tree or the tab has no such item.
+HTREEITEM ShowOnDevicesTab(const void* pDeviceObject, CTabTree*& rpTree);
+
+// The middle of a tree item's check box (its state image) in the tree's client coordinates, found as the tree
+// finds what a click hits, the item scrolled into view first; (-1, -1) when the item shows none.
+POINT CheckBoxPoint(CTreeCtrl& tree, HTREEITEM hItem);
 
 // Checks a device on the device tree's Devices tab as the user does: the Devices tab shown, then a click on the
 // check box of the item whose device stack holds the device object at this kernel address (the item of the

@@ -1,9 +1,9 @@
 // The analyzer's main window on a real X server (CTest starts these under xvfb-run), driven as a person drives
 // it: the program started on the default simulated machine with the capture driver, on a window thread of its
 // own, while the test reads the screen and clicks through XTest. What the screen shows is the headless
-// start-up's picture; a capture shows its rows and blinks the LED; the record list's menu works with the mouse;
-// the capture thread's full-buffer box is answered while the window thread is busy stopping the session. The
-// kernel's headers come first: the framework's ASSERT yields to the kernel's.
+// start-up's picture; a capture shows its rows and blinks the LED; the record list's menu and the Devices tab's
+// check boxes work with the mouse; the capture thread's full-buffer box is answered while the window thread is
+// busy stopping the session. The kernel's headers come first: the framework's ASSERT yields to the kernel's.
 #include "tests/support/MachineFixture.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +14,8 @@
 #include <future>
 #include <memory>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "WinDisplayDriver.h"
@@ -23,12 +25,15 @@
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
+#include "app/devices/HubPort.h"
+#include "app/ui/DevicesTab.h"
 #include "app/ui/LogListColumns.h"
 #include "app/ui/LogListIds.h"
 #include "app/ui/LogListView.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/MainFrameIds.h"
 #include "app/ui/OptionTreeDlg.h"
+#include "app/ui/TabTree.h"
 #include "platform/display/DisplayHost.h"
 #include "tests/support/AppStarter.h"
 #include "tests/support/GuiThread.h"
@@ -190,7 +195,7 @@ TEST_F(MainWindowOnScreenTest, ACaptureShowsItsRowsAndBlinksTheLedAndTheListsMen
     const HWND frame = m_gui.Call([this]() -> HWND {
         CMainFrame* pFrame = Start();
         if (pFrame == nullptr || Live() == nullptr ||
-            !tdl::session::CheckDeviceStack(*Live(), m_machine->Device("mouse")->PhysicalDeviceObject()))
+            !tdl::session::CheckOnDevicesTab(m_machine->Device("mouse")->PhysicalDeviceObject()))
             return nullptr;
         tdl::session::SendCommand(ID_USB_STARTEVENTCAPTURE);
         return Live()->IsLogging() ? pFrame->GetSafeHwnd() : nullptr;
@@ -283,7 +288,7 @@ TEST_F(MainWindowOnScreenTest, TheFullBufferBoxIsAnsweredWhileTheWindowThreadSto
             settings.BulkMaxSize = SizeCodeOfBytes(65536);
         });
         if (pFrame == nullptr || Live() == nullptr ||
-            !tdl::session::CheckDeviceStack(*Live(), m_machine->Device("stick")->PhysicalDeviceObject()))
+            !tdl::session::CheckOnDevicesTab(m_machine->Device("stick")->PhysicalDeviceObject()))
             return nullptr;
         tdl::session::SendCommand(ID_USB_STARTEVENTCAPTURE);
         return Live()->IsLogging() ? pFrame->GetSafeHwnd() : nullptr;
@@ -313,6 +318,66 @@ TEST_F(MainWindowOnScreenTest, TheFullBufferBoxIsAnsweredWhileTheWindowThreadSto
         if (request.kind == win32::ModalKind::MessageBox)
             answered.push_back(request.text + (request.answer == IDOK ? " (OK)" : " (?)"));
     EXPECT_EQ(answered, std::vector<std::string>{std::string(kBufferFull) + " (OK)"});
+}
+
+// A click on the check box of the stick's port on the Devices tab checks the port in the model and shows the
+// check on the screen; a second click takes both back.
+TEST_F(MainWindowOnScreenTest, AClickOnADevicesTabCheckBoxTogglesTheCheckInTheModelAndOnTheScreen) {
+    ASSERT_TRUE(display::AttachDisplayHost());
+    struct Item {
+        HWND frame = nullptr, tree = nullptr;
+        HTREEITEM item = nullptr;
+        POINT box{-1, -1}; // the check box's middle on the root
+    };
+    const Item at = m_gui.Call([this] {
+        Item at;
+        CMainFrame* pFrame = Start();
+        if (pFrame == nullptr)
+            return at;
+        CTabTree* pTree = nullptr;
+        at.item = tdl::session::ShowOnDevicesTab(m_machine->Device("stick")->PhysicalDeviceObject(), pTree);
+        if (at.item == nullptr)
+            return at;
+        at.frame = pFrame->GetSafeHwnd();
+        at.tree = pTree->GetSafeHwnd();
+        at.box = tdl::session::CheckBoxPoint(*pTree, at.item);
+        pTree->ClientToScreen(&at.box);
+        return at;
+    });
+    ASSERT_NE(at.item, nullptr) << "no Devices tab item for the stick";
+    ASSERT_NE(at.box.x, -1) << "the stick's item shows no check box";
+    ASSERT_TRUE(m_screen.Settled(MainWindowShown()));
+    // The port's check as the model holds it, and as the tree shows it (its state image: 1 clear, 2 checked).
+    const auto checks = [&] {
+        return m_gui.Call([&] {
+            auto* pTree = static_cast<CTabTree*>(CWnd::FromHandle(at.tree));
+            const auto* pNode = CDevicesTab::NodeOf(pTree->GetItemData(at.item));
+            const auto* pPort = dynamic_cast<CHubPort*>(pNode->get().m_pElemObject);
+            const int shown = static_cast<int>((pTree->GetItemState(at.item, TVIS_STATEIMAGEMASK) >> 12) & 0xF);
+            return std::pair{pPort != nullptr ? pPort->GetCheckState() : -1, shown};
+        });
+    };
+    // The tree as it stands, painted (a copy of the model's picture asks for no paint).
+    const auto painted = [&] {
+        m_gui.Call([&] { ::RedrawWindow(at.tree, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); });
+        return ScreenShows(at.frame, RootRect(at.tree));
+    };
+    const RECT box{at.box.x - 4, at.box.y - 4, at.box.x + 5, at.box.y + 5};
+    ASSERT_EQ(checks(), std::pair(1, 1)) << "the stick starts unchecked";
+    ASSERT_TRUE(painted()) << "the screen does not show the tree";
+    auto clicked = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    for (int expected : {2, 1}) {
+        SCOPED_TRACE(expected == 2 ? "checked" : "cleared");
+        // Two clicks, not a double-click: the second press comes after the double-click time, as a person's does.
+        std::this_thread::sleep_until(clicked + std::chrono::milliseconds(::GetDoubleClickTime() + 100));
+        const std::vector<uint32_t> before = m_screen.Read(box);
+        m_screen.Click(at.box);
+        clicked = std::chrono::steady_clock::now();
+        EXPECT_TRUE(WaitUntil([&] { return checks() == std::pair(expected, expected); }))
+            << "the model holds " << checks().first << ", the tree shows " << checks().second;
+        EXPECT_TRUE(painted()) << "the screen does not show the tree";
+        EXPECT_NE(m_screen.Read(box), before) << "the check box looks the same on the screen";
+    }
 }
 
 // The Options dialog over the main window takes the person's keyboard: Enter closes it as OK, Escape as Cancel.

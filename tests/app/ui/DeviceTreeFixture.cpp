@@ -6,12 +6,9 @@
 #include "app/devices/HostController.h"
 #include "app/devices/HubPort.h"
 #include "app/devices/UsbHub.h"
+#include "tools/capture-session/CaptureSession.h"
 
 namespace mainwin_test {
-
-namespace {
-constexpr int kStateWidth = 13;
-} // namespace
 
 int DeviceTreeTest::Image(const CTreeCtrl& tree, HTREEITEM hItem) {
     int nImage = -1;
@@ -86,11 +83,9 @@ HTREEITEM DeviceTreeTest::FindPath(const CTreeCtrl& tree, const std::vector<std:
 }
 
 void DeviceTreeTest::ClickCheck(CTreeCtrl& tree, HTREEITEM hItem) {
-    tree.EnsureVisible(hItem);
-    CRect label;
-    tree.GetItemRect(hItem, &label, TRUE);
-    // The state image lies left of the item's image (16 wide), which lies left of the label.
-    win32::Click(tree.m_hWnd, POINT{label.left - 16 - kStateWidth / 2 - 1, label.CenterPoint().y});
+    const POINT box = tdl::session::CheckBoxPoint(tree, hItem);
+    ASSERT_GE(box.x, 0) << "the item shows no check box";
+    win32::Click(tree.m_hWnd, box);
     win32::PumpUiMessages();
 }
 
