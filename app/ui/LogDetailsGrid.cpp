@@ -77,7 +77,16 @@ BOOL DecodeLogRecord(OutputerImp& backEnd, CUSBLog* pDocument, const _LOGHDR* pR
     std::unique_ptr<LogOutputer> decoder(pfnCreate(&backEnd, pDocument, pRecord));
     if (!decoder)
         return FALSE;
-    for (const char* caption : kLogDetailsCategories)
+    // Every record hides every category first: the captions are made once rather than for each call.
+    struct Captions {
+        CString text[std::size(kLogDetailsCategories)];
+        Captions() {
+            for (size_t i = 0; i < std::size(kLogDetailsCategories); ++i)
+                text[i] = kLogDetailsCategories[i];
+        }
+    };
+    static const Captions captions;
+    for (const CString& caption : captions.text)
         backEnd.HideCategory(caption);
     decoder->OutputLogEntry();
     decoder->OutputTarget();

@@ -29,7 +29,7 @@ void CGkPropertyGridItem::SetCaption(LPCTSTR lpszCaption) {
     OnChanged();
 }
 
-void CGkPropertyGridItem::SetValue(CString strValue) {
+void CGkPropertyGridItem::SetValue(const CString& strValue) {
     m_strValue = strValue;
     if (m_pBindString)
         *m_pBindString = m_strValue;

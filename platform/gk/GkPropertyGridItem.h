@@ -26,7 +26,7 @@ public:
 
     void SetCaption(LPCTSTR lpszCaption);
     CString GetCaption() const { return m_strCaption; }
-    virtual void SetValue(CString strValue);
+    virtual void SetValue(const CString& strValue);
     virtual CString GetValue() const { return m_strValue; }
     // TRUE when the value differs from the one the item was made with.
     BOOL IsValueChanged() const { return m_strValue != m_strDefaultValue; }

@@ -21,9 +21,12 @@ CGkPropertyGridItem* CGkPropertyGridItems::GetAt(int nIndex) const {
 CGkPropertyGridItem* CGkPropertyGridItems::FindItem(LPCTSTR lpszCaption) const {
     if (!lpszCaption)
         return nullptr;
-    for (CGkPropertyGridItem* pItem : m_arrItems)
-        if (std::strcmp(pItem->m_strCaption.GetString(), lpszCaption) == 0)
+    // Most captions differ in their first character: that test spares the call for them.
+    for (CGkPropertyGridItem* pItem : m_arrItems) {
+        const char* pszCaption = pItem->m_strCaption.GetString();
+        if (pszCaption[0] == lpszCaption[0] && std::strcmp(pszCaption, lpszCaption) == 0)
             return pItem;
+    }
     return nullptr;
 }
 

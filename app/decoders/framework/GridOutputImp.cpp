@@ -25,11 +25,13 @@ bool IsSelfOrBelow(const CGkPropertyGridItem* item, const CGkPropertyGridItem* a
 }
 
 // A kept item made as the toolkit makes a new one with the caption, value and description: no id, shown and
-// folded, its colours the toolkit's.
-void Blank(CGkPropertyGridItem* item, const char* caption, const char* value = nullptr,
+// folded, its colours the toolkit's. The value passes through `valueText`, a string kept for the purpose so
+// that setting it makes no temporary.
+void Blank(CGkPropertyGridItem* item, CString& valueText, const char* caption, const char* value = nullptr,
            const char* description = nullptr) {
     item->SetCaption(caption);
-    item->SetValue(value != nullptr ? CString(value) : CString());
+    valueText.SetString(value);
+    item->SetValue(valueText);
     item->SetDescription(description != nullptr ? description : "");
     item->SetID(0);
     item->SetHidden(FALSE);
@@ -158,7 +160,7 @@ CGkPropertyGridItem* GridOutputImp::AddStyled(GridItemStyle style, const char* c
     if (CGkPropertyGridItem* item = Reuse(Kind::Item)) {
         // A value group has no description, the error style neither.
         const bool described = style == GridItemStyle::Plain || style == GridItemStyle::Described;
-        Blank(item, caption, value, described ? description : nullptr);
+        Blank(item, m_ValueText, caption, value, described ? description : nullptr);
         CLogProperties::ApplyStyle(item, style);
         return item;
     }
@@ -313,7 +315,7 @@ void GridOutputImp::BeginGroup(const char* caption, const char* value) {
 
 void GridOutputImp::BeginCategory(const char* caption) {
     if (CGkPropertyGridItem* item = Reuse(Kind::Category)) {
-        Blank(item, caption);
+        Blank(item, m_ValueText, caption);
         item->SetReadOnly(FALSE);
         PushCurrent(item);
         return;
@@ -328,7 +330,7 @@ void GridOutputImp::AddDataBufferItem(const char* caption) {
         return;
     // Not read-only: its buttons must stay pressable.
     if (CGkPropertyGridItem* item = Reuse(Kind::DataBuffer)) {
-        Blank(item, caption);
+        Blank(item, m_ValueText, caption);
         item->SetReadOnly(FALSE);
         item->GetValueMetrics()->m_dwFlags |= kHasInplaceButtonsFlag;
         return;

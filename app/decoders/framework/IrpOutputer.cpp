@@ -1,6 +1,7 @@
 #include "app/decoders/framework/IrpOutputer.h"
 
 #include "app/decoders/framework/FieldWriter.h"
+#include "app/decoders/framework/NumberText.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
@@ -8,31 +9,35 @@
 IrpOutputer::~IrpOutputer() = default;
 
 void IrpOutputer::OutputTarget() {
-    m_pImp->ShowCategory("Target");
+    static const CString kTarget("Target");
+    m_pImp->ShowCategory(kTarget);
     CString address;
-    address.Format("0x%I64x", LogHdr::DeviceObject(RecordBytes()));
+    SetHex(address, LogHdr::DeviceObject(RecordBytes()), 1, "0x");
     ShowTargetItems(address, FindTargetTexts("0x%I64x"));
 }
 
 void IrpOutputer::OutputIrpFields() {
+    // Every record shows these: the captions are made once, the numbers without the formatting engine.
+    static const CString kIrp("IRP"), kIrpAddress("Irp Address"), kIoStatus("IoStatus.Status"),
+        kStackPointer("Irp Stack Pointer"), kStackCount("Stack Count"), kCurrentLocation("Current Stack Location");
     const BYTE* r = RecordBytes();
-    m_pImp->ShowCategory("IRP");
+    m_pImp->ShowCategory(kIrp);
     CString text;
-    text.Format("0x%I64x", LogHdr::Irp(r));
-    m_pImp->SetItemValue("Irp Address", text);
+    SetHex(text, LogHdr::Irp(r), 1, "0x");
+    m_pImp->SetItemValue(kIrpAddress, text);
     // A returned record's status is the dispatch routine's return value, not the IRP's IoStatus; and the
     // IRP's status is shown plain, its colour belongs to the record's "Status".
     if (m_Decode.HasTransferData())
-        m_pImp->HideItem("IoStatus.Status");
+        m_pImp->HideItem(kIoStatus);
     else
-        m_pImp->SetItemValue("IoStatus.Status", StatusText(m_Decode.GetStatus()));
-    text.Format("0x%I64x", LogHdr::StackLocation(r));
-    m_pImp->SetItemValue("Irp Stack Pointer", text);
-    // The IRP keeps both as signed bytes; they are shown widened as such.
-    text.Format("0x%02x", static_cast<int>(static_cast<signed char>(LogHdr::StackCount(r))));
-    m_pImp->SetItemValue("Stack Count", text);
-    text.Format("0x%02x", static_cast<int>(LogHdr::CurrentLocation(r)));
-    m_pImp->SetItemValue("Current Stack Location", text);
+        m_pImp->SetItemValue(kIoStatus, StatusText(m_Decode.GetStatus()));
+    SetHex(text, LogHdr::StackLocation(r), 1, "0x");
+    m_pImp->SetItemValue(kStackPointer, text);
+    // The IRP keeps both as signed bytes; they are shown widened as such (a negative count as 32 bits).
+    SetHex(text, static_cast<uint32_t>(static_cast<int>(static_cast<signed char>(LogHdr::StackCount(r)))), 2, "0x");
+    m_pImp->SetItemValue(kStackCount, text);
+    SetHex(text, static_cast<uint32_t>(static_cast<int>(LogHdr::CurrentLocation(r))), 2, "0x");
+    m_pImp->SetItemValue(kCurrentLocation, text);
     OutputIrpFunction();
 }
 
@@ -76,28 +81,51 @@ void IrpOutputer::OutputRequestObjects() {
 
 void IrpOutputer::OutputIrpFunction() {}
 
-void IrpOutputer::OutputIoControlCode(LPCSTR majorText) {
-    m_pImp->SetItemValue("Major Function", majorText);
-    m_pImp->HideItem("Minor Function");
+namespace {
+
+const CString& MajorFunctionCaption() {
+    static const CString caption("Major Function");
+    return caption;
+}
+
+const CString& MinorFunctionCaption() {
+    static const CString caption("Minor Function");
+    return caption;
+}
+
+const CString& IoControlCodeCaption() {
+    static const CString caption("IoControlCode");
+    return caption;
+}
+
+} // namespace
+
+void IrpOutputer::OutputIoControlCode(LPCSTR majorText, ULONG ioControlCode) {
+    m_pImp->SetItemValue(MajorFunctionCaption(), majorText);
+    m_pImp->HideItem(MinorFunctionCaption());
     CString text;
-    text.Format("0x%X", m_Decode.GetFunctionWord());
-    m_pImp->SetItemValue("IoControlCode", text);
+    SetHex(text, ioControlCode, 1, "0x", true);
+    m_pImp->SetItemValue(IoControlCodeCaption(), text);
 }
 
 void IrpOutputer::OutputDeviceControlFunction() {
-    OutputIoControlCode("IRP_MJ_DEVICE_CONTROL (0x0e)");
+    OutputIoControlCode("IRP_MJ_DEVICE_CONTROL (0x0e)", m_Decode.GetFunctionWord());
 }
 
 void IrpOutputer::OutputInternalControlFunction() {
-    OutputIoControlCode("IRP_MJ_INTERNAL_DEVICE_CONTROL (0x0f)");
+    OutputInternalControlFunction(m_Decode.GetFunctionWord());
+}
+
+void IrpOutputer::OutputInternalControlFunction(ULONG ioControlCode) {
+    OutputIoControlCode("IRP_MJ_INTERNAL_DEVICE_CONTROL (0x0f)", ioControlCode);
 }
 
 void IrpOutputer::OutputMinorFunction(LPCSTR majorText) {
-    m_pImp->SetItemValue("Major Function", majorText);
+    m_pImp->SetItemValue(MajorFunctionCaption(), majorText);
     CString text;
-    text.Format("0x%02x", m_Decode.GetFunctionWord());
-    m_pImp->SetItemValue("Minor Function", text);
-    m_pImp->HideItem("IoControlCode");
+    SetHex(text, m_Decode.GetFunctionWord(), 2, "0x");
+    m_pImp->SetItemValue(MinorFunctionCaption(), text);
+    m_pImp->HideItem(IoControlCodeCaption());
 }
 
 CString IrpOutputer::MinorFunctionName(void (CLogRecordDecode::*tableName)(CString&) const) const {

@@ -23,6 +23,8 @@ protected:
     // minor function, the IOCTL code whole (no bit masked).
     void OutputDeviceControlFunction();
     void OutputInternalControlFunction();
+    // The same with a code of the caller's rather than the record's.
+    void OutputInternalControlFunction(ULONG ioControlCode);
     // The function items of requests with a minor function (PnP, power).
     void OutputMinorFunction(LPCSTR majorText);
     // "IRP_MN_" and the minor function's name by the record view's table of the kind.
@@ -35,5 +37,5 @@ protected:
     void OutputRequestTitle(int mode, LPCSTR category, LPCSTR caption, const CString& name);
 
 private:
-    void OutputIoControlCode(LPCSTR majorText);
+    void OutputIoControlCode(LPCSTR majorText, ULONG ioControlCode);
 };

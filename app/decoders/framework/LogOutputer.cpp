@@ -1,6 +1,7 @@
 #include "app/decoders/framework/LogOutputer.h"
 
 #include "app/core/USBLog.h"
+#include "app/decoders/framework/NumberText.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
 #include "app/devices/DeviceObject.h"
@@ -62,13 +63,15 @@ void LogOutputer::EndRecord() {
 }
 
 void LogOutputer::OutputLogEntry() {
-    m_pImp->ShowCategory("Log Entry");
-    m_pImp->SetItemValue("Record", SequenceText());
+    // Every record shows these: the captions are made once.
+    static const CString kLogEntry("Log Entry"), kRecord("Record"), kState("State"), kType("Type");
+    m_pImp->ShowCategory(kLogEntry);
+    m_pImp->SetItemValue(kRecord, SequenceText());
     CString type;
     CString disposition;
     m_Decode.GetTypeAndDisposition(type, disposition);
-    m_pImp->SetItemValue("State", disposition.Trim());
-    m_pImp->SetItemValue("Type", type.Trim());
+    m_pImp->SetItemValue(kState, disposition.Trim());
+    m_pImp->SetItemValue(kType, type.Trim());
     OutputStatus();
 }
 
@@ -121,7 +124,7 @@ void LogOutputer::ShowTargetItems(const CString& deviceAddress, const TargetText
 
 CString LogOutputer::SequenceText() const {
     CString text;
-    text.Format("%u", m_Decode.GetSequenceNumber());
+    AppendDecimal(text, m_Decode.GetSequenceNumber());
     return text;
 }
 

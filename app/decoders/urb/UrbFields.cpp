@@ -4,6 +4,7 @@
 #include "app/core/AppSettings.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
+#include "app/decoders/framework/NumberText.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/urb/UrbOutputer.h"
 #include "app/ui/PanePointers.h"
@@ -209,8 +210,10 @@ void UrbOutputer::InsertPipeType(int mode, FieldCursor& cursor, LONG width) {
     CString name;
     CStringContent().TransferTypeName(static_cast<UCHAR>(type), name);
     fields.Field("PipeType", name, nullptr, kXml);
-    CString value;
-    value.Format("%s (%d)", static_cast<LPCSTR>(name), static_cast<int>(type));
+    CString value(name);
+    value.Append(" (");
+    AppendDecimal(value, static_cast<int>(type));
+    value.AppendChar(')');
     fields.Field("PipeType", value, nullptr, kNotMarkup);
 }
 
@@ -250,7 +253,12 @@ void UrbOutputer::InsertEndpointAddress(int mode, FieldCursor& cursor, BYTE addr
     }
     const bool in = (address & 0x80) != 0;
     CString value;
-    value.Format("0x%02x (%s,%d)", address, DirectionWord(in), address & 15);
+    SetHex(value, address, 2, "0x");
+    value.Append(" (");
+    value.Append(DirectionWord(in));
+    value.AppendChar(',');
+    AppendDecimal(value, address & 15);
+    value.AppendChar(')');
     fields.Field("EndpointAddress", value, nullptr, kGrid);
     fields.AttributedField("EndpointAddress", fields.Number(FieldFormat::Hex2, address), "Direction", DirectionWord(in),
                            nullptr, kXml);

@@ -139,11 +139,7 @@ void UrbOutputer::OutputKindTitle(int mode) {
 }
 
 void UrbOutputer::OutputIrpFunction() {
-    m_pImp->SetItemValue("Major Function", "IRP_MJ_INTERNAL_DEVICE_CONTROL (0x0f)");
-    m_pImp->HideItem("Minor Function");
-    CString code;
-    code.Format("0x%X", kSubmitUrbIoctl);
-    m_pImp->SetItemValue("IoControlCode", code);
+    OutputInternalControlFunction(kSubmitUrbIoctl);
 }
 
 void UrbOutputer::OutputUrbBody(int mode) {
