@@ -21,22 +21,19 @@
 #include "app/ui/FindOptionsIds.h"
 #include "app/ui/FindOptionsResources.h"
 #include "app/ui/LogListView.h"
+#include "bench/app/BenchApp.h"
 #include "bench/app/MixedCapture.h"
 
 namespace {
 
 using LogRecords::CLogRecords;
+using tdl::bench::TheApp;
 
 constexpr uint64_t kRecords = 1000000;
 constexpr int kWidth = 1280;
 constexpr int kHeight = 800;
 // TAKE_FRAME_LENGTH_CONTROL: no record of the capture carries it.
 constexpr int kAbsentUrbFunction = 3;
-
-CWinApp& TheApp() {
-    static CWinApp* s_pApp = new CWinApp("Tindaloft");
-    return *s_pApp;
-}
 
 // A document whose store holds the capture in bank 0, its record list shown, and its Find dialog open with the
 // absent function ticked.

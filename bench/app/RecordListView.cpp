@@ -24,12 +24,14 @@
 #include "app/core/LogRecords.h"
 #include "app/core/USBLog.h"
 #include "app/ui/LogListView.h"
+#include "bench/app/BenchApp.h"
 #include "bench/app/MixedCapture.h"
 #include "tests/support/StackKinds.h"
 
 namespace {
 
 using LogRecords::CLogRecords;
+using tdl::bench::TheApp;
 
 constexpr uint64_t kRecords = 1000000;
 constexpr uint64_t kFragmentRecords = 100;
@@ -37,11 +39,6 @@ constexpr uint64_t kFragmentRecords = 100;
 constexpr DWORD kReserve = 65536;
 constexpr int kWidth = 1280;
 constexpr int kHeight = 800;
-
-CWinApp& TheApp() {
-    static CWinApp* s_pApp = new CWinApp("Tindaloft");
-    return *s_pApp;
-}
 
 // A document whose store holds the capture in bank 0 (each bank as large as the capture, continuous logging
 // on), and its record list, shown for the first time.

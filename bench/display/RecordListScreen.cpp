@@ -23,6 +23,7 @@
 #include "app/ui/LogListView.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/ZoDocTemplate.h"
+#include "bench/app/BenchApp.h"
 #include "bench/app/MixedCapture.h"
 #include "platform/display/DisplayHost.h"
 #include "tests/support/StackKinds.h"
@@ -31,15 +32,11 @@
 namespace {
 
 using LogRecords::CLogRecords;
+using tdl::bench::TheApp;
 
 constexpr uint64_t kRecords = 1000000;
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
-
-CWinApp& TheApp() {
-    static CWinApp* s_pApp = new CWinApp("Tindaloft");
-    return *s_pApp;
-}
 
 // The main frame on the screen with the capture open in it; null members when something failed.
 struct ScreenList {
