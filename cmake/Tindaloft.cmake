@@ -1,7 +1,7 @@
 # One static library per folder: every .cpp below the folder belongs to it, so adding a file needs no
 # change here. A folder without sources yet is an interface library.
 function(tdl_library name)
-  cmake_parse_arguments(ARG "PLATFORM_HEADERS" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "PLATFORM_HEADERS" "" "DEPS;HEADER_FOLDERS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(srcs)
     add_library(${name} STATIC ${srcs})
@@ -15,6 +15,10 @@ function(tdl_library name)
     # A stand-in's headers carry the platform's own names (ntddk.h, windows.h, afx.h), included bare.
     target_include_directories(${name} ${scope} ${CMAKE_CURRENT_SOURCE_DIR})
   endif()
+  # A stand-in split into sub-folders keeps its headers' bare names: each sub-folder is searched as well.
+  foreach(folder ${ARG_HEADER_FOLDERS})
+    target_include_directories(${name} ${scope} ${CMAKE_CURRENT_SOURCE_DIR}/${folder})
+  endforeach()
   target_link_libraries(${name} ${scope} ${ARG_DEPS} Threads::Threads)
 endfunction()
 
