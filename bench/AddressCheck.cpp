@@ -6,7 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include "common/FourCC.h"
-#include "driver/AddressCheck.h"
+#include "driver/capture/AddressCheck.h"
 
 namespace {
 

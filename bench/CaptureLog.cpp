@@ -11,7 +11,7 @@
 #include "NtPoolControl.h"
 #include "common/FourCC.h"
 #include "common/RecordTags.h"
-#include "driver/Log.h"
+#include "driver/log/Log.h"
 
 namespace {
 

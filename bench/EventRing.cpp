@@ -5,7 +5,7 @@
 
 #include "common/FourCC.h"
 #include "common/Memlog.h"
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
 
 namespace {
 

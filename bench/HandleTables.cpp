@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "driver/DescriptorCache.h"
-#include "driver/HandleTables.h"
-#include "driver/StackTree.h"
+#include "driver/nodes/HandleTables.h"
+#include "driver/stacktree/DescriptorCache.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 namespace {
 

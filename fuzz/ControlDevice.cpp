@@ -21,9 +21,9 @@
 #include "common/ControlCodes.h"
 #include "common/LogBlock.h"
 #include "common/Memlog.h"
-#include "driver/Driver.h"
-#include "driver/Log.h"
-#include "driver/Pool.h"
+#include "driver/core/Driver.h"
+#include "driver/core/Pool.h"
+#include "driver/log/Log.h"
 
 namespace {
 

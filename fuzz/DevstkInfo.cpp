@@ -20,9 +20,9 @@
 
 #include "NtPoolControl.h"
 #include "common/ControlCodes.h"
-#include "driver/Driver.h"
-#include "driver/Log.h"
-#include "driver/Pool.h"
+#include "driver/core/Driver.h"
+#include "driver/core/Pool.h"
+#include "driver/log/Log.h"
 #include "platform/sim/Machine.h"
 
 namespace {

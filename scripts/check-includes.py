@@ -80,9 +80,25 @@ def source_files(root):
                 yield os.path.relpath(os.path.join(folder, name), root).replace(os.sep, "/")
 
 
-def resolve(root, includer, name, bare_folders, known):
+def bare_headers(bare_folders, known):
+    """Where each bare name lives below the folders of bare names: a stand-in split into sub-folders (win32 by
+    DLL, afx and nt by concern) puts each sub-folder on the include path too, so "WinMenus.h" is found in
+    platform/win32/user32. Maps a name (as written after a bare folder's sub-folder) to its paths, in the order
+    of the bare folders."""
+    found = {}
+    for folder in bare_folders:
+        for path in sorted(known):
+            if not path.startswith(folder + "/"):
+                continue
+            inner = path[len(folder) + 1:].split("/")
+            for cut in range(1, len(inner)):
+                found.setdefault("/".join(inner[cut:]), []).append(path)
+    return found
+
+
+def resolve(root, includer, name, bare_folders, known, below_bare):
     """The tree path an include names, searched as the compiler does: beside the includer (quoted includes), from
-    the tree's root, then in the folders of bare names. None for an outside header."""
+    the tree's root, in the folders of bare names, then in their sub-folders. None for an outside header."""
     here = os.path.dirname(includer)
     candidates = ([os.path.join(here, name)] if here else [name]) + [name]
     candidates += [os.path.join(folder, name) for folder in bare_folders]
@@ -90,7 +106,24 @@ def resolve(root, includer, name, bare_folders, known):
         candidate = os.path.normpath(candidate).replace(os.sep, "/")
         if candidate in known:
             return candidate
-    return None
+    paths = below_bare.get(os.path.normpath(name).replace(os.sep, "/"))
+    return paths[0] if paths else None
+
+
+def ambiguous_bare_names(bare_folders, below_bare, known):
+    """Faults for header names that two files below one bare folder share: which one a bare include reaches
+    would hang on the order of the include directories."""
+    faults = []
+    for name, paths in sorted(below_bare.items()):
+        if "/" in name or not name.endswith((".h", ".hpp")):
+            continue
+        for folder in bare_folders:
+            mine = [p for p in paths if p.startswith(folder + "/")]
+            if os.path.join(folder, name) in known:
+                mine.insert(0, folder + "/" + name)
+            if len(mine) > 1:
+                faults.append(f"{name}: one bare name for {', '.join(mine)}")
+    return faults
 
 
 def find_cycle(graph):
@@ -127,7 +160,8 @@ def main():
 
     files = list(source_files(root))
     known = set(files)
-    faults = []
+    below_bare = bare_headers(rules.bare_folders, known)
+    faults = ambiguous_bare_names(rules.bare_folders, below_bare, known)
     header_graph = {}
     for path in files:
         place = rules.rule_of(path)
@@ -140,7 +174,7 @@ def main():
                 if not match:
                     continue
                 quote, name = match.groups()
-                target = resolve(root, path if quote == '"' else "", name, rules.bare_folders, known)
+                target = resolve(root, path if quote == '"' else "", name, rules.bare_folders, known, below_bare)
                 if target is not None and path.endswith((".h", ".hpp")) and target.endswith((".h", ".hpp")):
                     header_graph.setdefault(path, set()).add(target)
                 if not allows(rules.allowed[place], target, name):

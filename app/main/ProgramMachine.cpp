@@ -4,7 +4,7 @@
 
 #include "platform/sim/Machine.h"
 
-// The capture driver's entry (driver/DriverEntry.cpp).
+// The capture driver's entry (driver/core/DriverEntry.cpp).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace {

@@ -44,8 +44,8 @@
 #include "app/core/Resource.h"
 #include "app/core/TindaloftApp.h"
 #include "app/core/USBLog.h"
-#include "driver/Driver.h"
-#include "driver/Log.h"
+#include "driver/core/Driver.h"
+#include "driver/log/Log.h"
 #include "tools/capture-session/CaptureSession.h"
 
 namespace {

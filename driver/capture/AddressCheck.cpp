@@ -1,5 +1,5 @@
 // Range checks of the memory a request points to (AddressCheck.h).
-#include "driver/AddressCheck.h"
+#include "driver/capture/AddressCheck.h"
 
 #include <algorithm>
 

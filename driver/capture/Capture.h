@@ -4,7 +4,7 @@
 
 #include "ntddk.h"
 
-#include "driver/Hook.h"
+#include "driver/hook/Hook.h"
 
 // Patched into MajorFunction[IRP_MJ_DEVICE_CONTROL], [IRP_MJ_INTERNAL_DEVICE_CONTROL], [IRP_MJ_PNP] and
 // [IRP_MJ_POWER] of every hooked driver. Records the request as the settings ask and passes it to the routine

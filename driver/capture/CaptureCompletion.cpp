@@ -5,9 +5,9 @@
 //
 // Locks: none of its own; the family's work takes the capture log's and the tree's locks. Up to
 // DISPATCH_LEVEL.
-#include "driver/Capture.h"
+#include "driver/capture/Capture.h"
 
-#include "driver/CaptureContext.h"
+#include "driver/capture/CaptureContext.h"
 
 NTSTATUS HookedCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
     auto context = static_cast<PCOMPLETION_CONTEXT>(Context);

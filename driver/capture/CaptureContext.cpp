@@ -1,8 +1,8 @@
 // Completion contexts of captured requests (CaptureContext.h).
-#include "driver/CaptureContext.h"
+#include "driver/capture/CaptureContext.h"
 
-#include "driver/Capture.h"
-#include "driver/StackTree.h"
+#include "driver/capture/Capture.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 PCOMPLETION_CONTEXT CaptureContextTake(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 Value, UCHAR Flags) {
     if (Capture->Node == nullptr) {

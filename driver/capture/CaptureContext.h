@@ -14,8 +14,8 @@
 
 #include "ntddk.h"
 
-#include "driver/DeviceNode.h"
-#include "driver/Record.h"
+#include "driver/nodes/DeviceNode.h"
+#include "driver/record/Record.h"
 
 struct _DEVICE_STACK;
 struct _COMPLETION_CONTEXT;

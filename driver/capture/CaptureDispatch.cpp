@@ -3,13 +3,13 @@
 //
 // Locks: none held across the call to the hooked driver. The node lookup takes the device-object table's
 // lock, records take the capture log's, each alone. Up to DISPATCH_LEVEL.
-#include "driver/Capture.h"
+#include "driver/capture/Capture.h"
 
-#include "driver/CaptureContext.h"
-#include "driver/CaptureGate.h"
-#include "driver/CaptureIoctl.h"
-#include "driver/Log.h"
-#include "driver/StackTree.h"
+#include "driver/capture/CaptureContext.h"
+#include "driver/capture/CaptureGate.h"
+#include "driver/capture/CaptureIoctl.h"
+#include "driver/log/Log.h"
+#include "driver/stacktree/DeviceStackTree.h"
 #include "usbioctl.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The gates of request capture (CaptureGate.h).
-#include "driver/CaptureGate.h"
+#include "driver/capture/CaptureGate.h"
 
-#include "driver/Log.h"
+#include "driver/log/Log.h"
 
 BOOLEAN CaptureLogActive(VOID) {
     const PCAPTURE_LOG log = g_Driver.CaptureLog;

@@ -9,9 +9,9 @@
 #include "ntddk.h"
 
 #include "common/FilterBlock.h"
-#include "driver/DeviceNode.h"
-#include "driver/Driver.h"
-#include "driver/Pool.h"
+#include "driver/core/Driver.h"
+#include "driver/core/Pool.h"
+#include "driver/nodes/DeviceNode.h"
 
 // --- The driver's own requests ---
 

@@ -16,8 +16,8 @@
 // DISPATCH_LEVEL.
 #pragma once
 
-#include "driver/CaptureIoctlRecord.h"
-#include "driver/DeviceNode.h"
+#include "driver/capture/CaptureIoctlRecord.h"
+#include "driver/nodes/DeviceNode.h"
 
 // The payload of each family's I and C records, by code (what a code does not list is header only).
 IOCTL_PAYLOAD_BUILDER HcdPayload;

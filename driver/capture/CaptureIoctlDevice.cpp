@@ -4,13 +4,13 @@
 // Locks: records take the capture log's lock alone. Whether a HID device's parent is captured takes the
 // stack-list lock only to reference the parent, then the parent's device-list lock alone to read its list.
 // Up to DISPATCH_LEVEL.
-#include "driver/CaptureIoctl.h"
+#include "driver/capture/CaptureIoctl.h"
 
 #include "common/RecordTags.h"
-#include "driver/Capture.h"
-#include "driver/CaptureContext.h"
-#include "driver/CaptureGate.h"
-#include "driver/StackTree.h"
+#include "driver/capture/Capture.h"
+#include "driver/capture/CaptureContext.h"
+#include "driver/capture/CaptureGate.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 //
 // Locks: none; a payload is built in the record before the record is written under the capture log's lock
 // (CaptureIoctlRecord.cpp). Up to DISPATCH_LEVEL.
-#include "driver/CaptureIoctl.h"
+#include "driver/capture/CaptureIoctl.h"
 
 #include "common/RecordTags.h"
 #include "usbioctl.h"

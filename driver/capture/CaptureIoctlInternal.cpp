@@ -7,14 +7,14 @@
 // Locks: none of its own. Records take the capture log's lock alone; a device handle learnt on completion is
 // exchanged into the stack without a lock, and the handle tables it moves in take their own (StackSetDeviceHandle).
 // Up to DISPATCH_LEVEL.
-#include "driver/CaptureIoctl.h"
+#include "driver/capture/CaptureIoctl.h"
 
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
-#include "driver/Capture.h"
-#include "driver/CaptureContext.h"
-#include "driver/CaptureGate.h"
-#include "driver/StackTree.h"
+#include "driver/capture/Capture.h"
+#include "driver/capture/CaptureContext.h"
+#include "driver/capture/CaptureGate.h"
+#include "driver/stacktree/DeviceStackTree.h"
 #include "usbioctl.h"
 
 static_assert(IOCTL_INTERNAL_USB_RESET_PORT == 0x220007 && IOCTL_INTERNAL_USB_GET_ROOTHUB_PDO == 0x22000F &&

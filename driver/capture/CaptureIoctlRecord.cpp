@@ -2,16 +2,16 @@
 //
 // Locks: the capture log's lock, taken alone by LogWriteRecord while the record is reserved and filled; the
 // caller's buffers are read under it only through the address checks. Up to DISPATCH_LEVEL.
-#include "driver/CaptureIoctlRecord.h"
+#include "driver/capture/CaptureIoctlRecord.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "common/RecordTags.h"
-#include "driver/AddressCheck.h"
-#include "driver/CaptureContext.h"
-#include "driver/CaptureGate.h"
-#include "driver/Log.h"
+#include "driver/capture/AddressCheck.h"
+#include "driver/capture/CaptureContext.h"
+#include "driver/capture/CaptureGate.h"
+#include "driver/log/Log.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include "ntddk.h"
 
 #include "common/FilterBlock.h"
-#include "driver/Driver.h"
-#include "driver/Record.h"
+#include "driver/core/Driver.h"
+#include "driver/record/Record.h"
 
 struct _CAPTURE_CONTEXT;
 struct _COMPLETION_CONTEXT;

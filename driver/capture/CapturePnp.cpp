@@ -1,24 +1,24 @@
 // Capture of Plug and Play requests and the tree upkeep that rides on them (CapturePnp.h).
 //
 // Locks: none of its own. Records take the capture log's lock alone; the tree's calls (bus relations, IDs,
-// start, removal) take the tree's locks in their order (StackTree.h) and are made with no lock held. What the
+// start, removal) take the tree's locks in their order (DeviceStackTree.h) and are made with no lock held. What the
 // tree learns on completion needs PASSIVE_LEVEL and is skipped at a higher IRQL; the hub bus interface's
 // table work runs at any IRQL.
-#include "driver/CapturePnp.h"
+#include "driver/capture/CapturePnp.h"
 
 #include <cstring>
 
 #include "common/FourCC.h"
 #include "common/RecordTags.h"
-#include "driver/AddressCheck.h"
-#include "driver/Capture.h"
-#include "driver/CaptureContext.h"
-#include "driver/CaptureGate.h"
-#include "driver/CaptureIoctlRecord.h"
-#include "driver/HubBusInterfaceHook.h"
-#include "driver/Memlog.h"
-#include "driver/Pool.h"
-#include "driver/StackTree.h"
+#include "driver/capture/AddressCheck.h"
+#include "driver/capture/Capture.h"
+#include "driver/capture/CaptureContext.h"
+#include "driver/capture/CaptureGate.h"
+#include "driver/capture/CaptureIoctlRecord.h"
+#include "driver/core/Pool.h"
+#include "driver/hook/HubBusInterfaceHook.h"
+#include "driver/log/MemlogRing.h"
+#include "driver/stacktree/DeviceStackTree.h"
 #include "hubbusif.h"
 
 namespace {

@@ -2,15 +2,15 @@
 // "powR", and "powC" (with the sequence counts of a completed POWER_SEQUENCE).
 //
 // Locks: none of its own (the capture log's). Up to DISPATCH_LEVEL.
-#include "driver/CapturePower.h"
+#include "driver/capture/CapturePower.h"
 
 #include <cstring>
 
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
-#include "driver/Capture.h"
-#include "driver/CaptureContext.h"
-#include "driver/CaptureGate.h"
+#include "driver/capture/Capture.h"
+#include "driver/capture/CaptureContext.h"
+#include "driver/capture/CaptureGate.h"
 
 namespace {
 

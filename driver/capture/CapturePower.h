@@ -6,7 +6,7 @@
 // counts; the others header only. "powR": header only, the minor function as its function word.
 #pragma once
 
-#include "driver/CaptureIoctlRecord.h"
+#include "driver/capture/CaptureIoctlRecord.h"
 
 IOCTL_PAYLOAD_BUILDER PowerPayload;
 extern const RECORD_KIND RecordKindPower;

@@ -1,12 +1,12 @@
 // Capture of URB requests (CaptureUrb.h).
-#include "driver/CaptureUrb.h"
+#include "driver/capture/CaptureUrb.h"
 
 #include "common/RecordTags.h"
-#include "driver/Capture.h"
-#include "driver/CaptureContext.h"
-#include "driver/DescriptorCache.h"
-#include "driver/HandleTables.h"
-#include "driver/StackTree.h"
+#include "driver/capture/Capture.h"
+#include "driver/capture/CaptureContext.h"
+#include "driver/nodes/HandleTables.h"
+#include "driver/stacktree/DescriptorCache.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 namespace {
 

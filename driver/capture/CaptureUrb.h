@@ -18,8 +18,8 @@
 
 #include "ntddk.h"
 
-#include "driver/CaptureGate.h"
-#include "driver/CaptureUrbRecord.h"
+#include "driver/capture/CaptureGate.h"
+#include "driver/capture/CaptureUrbRecord.h"
 
 struct _DEVICE_STACK;
 

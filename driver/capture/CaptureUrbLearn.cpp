@@ -4,11 +4,11 @@
 // Locks: none of its own. The descriptor cache takes the stack's interface lock (and under it the pipe
 // table's, DescriptorCache.h); the device-handle lookup takes the handle table's lock alone. Called with no
 // lock held, the stack referenced by the caller, up to DISPATCH_LEVEL.
-#include "driver/CaptureUrb.h"
+#include "driver/capture/CaptureUrb.h"
 
-#include "driver/DescriptorCache.h"
-#include "driver/HandleTables.h"
-#include "driver/StackTree.h"
+#include "driver/nodes/HandleTables.h"
+#include "driver/stacktree/DescriptorCache.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // URB records and their continuations (CaptureUrbRecord.h).
-#include "driver/CaptureUrbRecord.h"
+#include "driver/capture/CaptureUrbRecord.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "common/LogBlock.h"
 #include "common/RecordTags.h"
-#include "driver/AddressCheck.h"
-#include "driver/CaptureGate.h"
-#include "driver/RecordContinuation.h"
+#include "driver/capture/AddressCheck.h"
+#include "driver/capture/CaptureGate.h"
+#include "driver/record/RecordContinuation.h"
 
 namespace {
 

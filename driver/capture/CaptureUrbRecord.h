@@ -22,8 +22,8 @@
 #include "usb.h"
 
 #include "common/RecordPayloads.h"
-#include "driver/Driver.h"
-#include "driver/Log.h"
+#include "driver/core/Driver.h"
+#include "driver/log/Log.h"
 
 // The largest part 1 of a URB record (ISOCH_TRANSFER).
 constexpr ULONG URB_RECORD_PART1_MAX = sizeof(URB_RECORD_ISOCH_TRANSFER);

@@ -2,8 +2,8 @@
 // steers the driver ("\\.\Tindaloft").
 //
 // Locks: none; created at entry and deleted at unload, both at PASSIVE_LEVEL with nothing else running.
-#include "driver/Driver.h"
-#include "driver/Pool.h"
+#include "driver/core/Driver.h"
+#include "driver/core/Pool.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 // length, calls its handler and completes the request. Every request completes here, synchronously.
 //
 // Locks: none of its own; handlers take the locks of what they touch (ControlHandlers.h).
-#include "driver/ControlHandlers.h"
+#include "driver/control/ControlHandlers.h"
 
 #include "common/ControlCodes.h"
 #include "common/DriverInfo.h"
 #include "common/LoggingOptions.h"
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
 
 namespace {
 

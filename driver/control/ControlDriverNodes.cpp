@@ -10,9 +10,9 @@
 #include "common/ByteReader.h"
 #include "common/ControlCodes.h"
 #include "common/NodeEntries.h"
-#include "driver/ControlHandlers.h"
-#include "driver/DeviceNode.h"
-#include "driver/Hook.h"
+#include "driver/control/ControlHandlers.h"
+#include "driver/hook/Hook.h"
+#include "driver/nodes/DeviceNode.h"
 
 namespace {
 

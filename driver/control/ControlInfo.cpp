@@ -4,10 +4,10 @@
 #include "common/ControlCodes.h"
 #include "common/DriverInfo.h"
 #include "common/LogBlock.h"
-#include "driver/ControlHandlers.h"
-#include "driver/Driver.h"
-#include "driver/Log.h"
-#include "driver/Settings.h"
+#include "driver/control/ControlHandlers.h"
+#include "driver/core/Driver.h"
+#include "driver/core/Settings.h"
+#include "driver/log/Log.h"
 
 NTSTATUS ControlInfo(PCONTROL_REQUEST Request) {
     DRIVER_INFO info = {};

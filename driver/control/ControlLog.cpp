@@ -4,10 +4,10 @@
 // Locks: the log's own spin lock, through the log routines (Log.h); nothing else.
 #include "common/ByteReader.h"
 #include "common/ControlCodes.h"
-#include "driver/ControlHandlers.h"
-#include "driver/Driver.h"
-#include "driver/Log.h"
-#include "driver/RecordLogMarks.h"
+#include "driver/control/ControlHandlers.h"
+#include "driver/core/Driver.h"
+#include "driver/log/Log.h"
+#include "driver/record/RecordLogMarks.h"
 
 namespace {
 

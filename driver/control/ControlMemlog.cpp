@@ -5,9 +5,9 @@
 // copy may be torn.
 #include "common/ControlCodes.h"
 #include "common/Memlog.h"
-#include "driver/ActiveNodes.h"
-#include "driver/ControlHandlers.h"
-#include "driver/Driver.h"
+#include "driver/control/ControlHandlers.h"
+#include "driver/core/Driver.h"
+#include "driver/nodes/ActiveNodes.h"
 
 NTSTATUS ControlGetMemlog(PCONTROL_REQUEST Request) {
     const PMEMLOG_STATE memlog = &g_Driver.Memlog;

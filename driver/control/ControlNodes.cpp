@@ -1,15 +1,15 @@
 // Control codes of the device-stack tree: the device-stack node lists (DEVSTK_NODES and its _EX form), the
 // application's per-device capture selection (SET_DEVOBJ_FLAGS), and the tree refresh (DEVSTK_REFRESH).
 //
-// Locks: the tree's, through the tree's routines (StackTree.h, NodeList.h); the capture log's for the
+// Locks: the tree's, through the tree's routines (DeviceStackTree.h, NodeList.h); the capture log's for the
 // sequence reset.
 #include "common/ByteReader.h"
 #include "common/ControlCodes.h"
 #include "common/NodeEntries.h"
-#include "driver/ControlHandlers.h"
-#include "driver/Log.h"
-#include "driver/NodeList.h"
-#include "driver/StackTree.h"
+#include "driver/control/ControlHandlers.h"
+#include "driver/log/Log.h"
+#include "driver/nodes/NodeList.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstddef>
 
 #include "common/LoggingOptions.h"
-#include "driver/ControlHandlers.h"
-#include "driver/Driver.h"
-#include "driver/Settings.h"
+#include "driver/control/ControlHandlers.h"
+#include "driver/core/Driver.h"
+#include "driver/core/Settings.h"
 
 NTSTATUS ControlSetLoggingOptions(PCONTROL_REQUEST Request) {
     LOGGING_OPTIONS options;

@@ -9,10 +9,10 @@
 // lock while a live query picks its device object.
 #include "common/ByteReader.h"
 #include "common/DevstkInfo.h"
-#include "driver/ControlHandlers.h"
-#include "driver/DescriptorCache.h"
-#include "driver/StackInfo.h"
-#include "driver/StackTree.h"
+#include "driver/control/ControlHandlers.h"
+#include "driver/stacktree/DescriptorCache.h"
+#include "driver/stacktree/DeviceStackTree.h"
+#include "driver/stacktree/StackInfo.h"
 #include "usbioctl.h"
 
 namespace {

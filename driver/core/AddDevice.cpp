@@ -2,9 +2,9 @@
 // upper filter of the USB setup class. The driver never attaches a device of its own; it only learns the
 // new device stack.
 //
-// Locks: none of its own; recording the stack takes the device-stack tree's locks (StackTree.h).
-#include "driver/Driver.h"
-#include "driver/StackTree.h"
+// Locks: none of its own; recording the stack takes the device-stack tree's locks (DeviceStackTree.h).
+#include "driver/core/Driver.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 NTSTATUS DriverAddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDeviceObject) {
     PASSIVE_CODE();

@@ -2,7 +2,7 @@
 // control device keeps no per-handle state), and WMI.
 //
 // Locks: none.
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
 
 NTSTATUS DispatchCreateClose(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     (void)DeviceObject;

@@ -4,7 +4,7 @@
 // Locks: the settings, switches, flags and the capture filter are single bytes or 32-bit words written whole
 // without a lock, so a capture routine may see a mix of old and new settings while SET_LOGGING_OPTIONS runs.
 // Each list below carries its own spin lock; each log carries its own (Log.h); the event ring needs none
-// (Memlog.h). Where two are taken together the stack list goes before a stack's own locks; log and
+// (MemlogRing.h). Where two are taken together the stack list goes before a stack's own locks; log and
 // handle-table locks are always taken alone. All are taken with KeAcquireSpinLockRaiseToDpc.
 //
 // Layout of DRIVER_STATE (owner of each part in brackets):
@@ -21,16 +21,16 @@
 //                                                                    entry, filled by the stack-tree code
 //                                                                    (HookedDriverList by the hooking code,
 //                                                                    Hook.cpp)
-//   LastStackID, DeviceNodeTable                                     [StackTree.cpp, DeviceNodeTable.cpp]
+//   LastStackID, DeviceNodeTable                                     [DeviceStackTree.cpp, DeviceNodeTable.cpp]
 //   ControlDevice                                                    control device    [ControlDevice.cpp]
-//   Memlog                                                           event ring        [Memlog.cpp]
+//   Memlog                                                           event ring        [MemlogRing.cpp]
 #pragma once
 
 #include "ntddk.h"
 
 #include "common/FilterBlock.h"
-#include "driver/DeviceNodeTable.h"
-#include "driver/Memlog.h"
+#include "driver/log/MemlogRing.h"
+#include "driver/nodes/DeviceNodeTable.h"
 
 struct _CAPTURE_LOG;
 

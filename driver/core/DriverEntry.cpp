@@ -3,12 +3,12 @@
 //
 // Locks: none; entry runs alone on a system thread at PASSIVE_LEVEL.
 #include "common/DriverInfo.h"
-#include "driver/Driver.h"
-#include "driver/Hook.h"
-#include "driver/Log.h"
-#include "driver/ObjectName.h"
-#include "driver/Pool.h"
-#include "driver/Settings.h"
+#include "driver/core/Driver.h"
+#include "driver/core/Pool.h"
+#include "driver/core/Settings.h"
+#include "driver/hook/Hook.h"
+#include "driver/log/Log.h"
+#include "driver/nodes/ObjectName.h"
 
 DRIVER_STATE g_Driver;
 

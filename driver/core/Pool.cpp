@@ -1,7 +1,7 @@
 // Counted-string copies with their own pool buffers.
 //
 // Locks: none.
-#include "driver/Pool.h"
+#include "driver/core/Pool.h"
 
 NTSTATUS DriverCopyUnicodeString(PUNICODE_STRING destination, PCUNICODE_STRING source) {
     destination->Length = 0;

@@ -1,9 +1,9 @@
 // Registry wrappers for the driver's own keys.
 //
 // Locks: none. PASSIVE_LEVEL only.
-#include "driver/RegistryKeys.h"
+#include "driver/core/RegistryKeys.h"
 
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
 
 namespace {
 

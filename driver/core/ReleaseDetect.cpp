@@ -2,7 +2,7 @@
 // kernel exports (looked up by name, since the oldest kernels lack them).
 //
 // Locks: none; runs once at entry, at PASSIVE_LEVEL.
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // Settings in the Parameters key.
 //
 // Locks: none; PASSIVE_LEVEL only. The settings in memory are bytes and 32-bit words stored whole.
-#include "driver/Settings.h"
+#include "driver/core/Settings.h"
 
 #include <cstddef>
 
 #include "common/ControlCodes.h"
 #include "common/LoggingOptions.h"
-#include "driver/RegistryKeys.h"
+#include "driver/core/RegistryKeys.h"
 
 namespace {
 

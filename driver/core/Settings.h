@@ -16,7 +16,7 @@
 #pragma once
 
 #include "common/LoggingOptions.h"
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
 
 // The built-in capture settings: every switch on except CaptureHidIntern, CapturePower and the two hooks
 // this driver does not have; 65,536 bytes per transfer.

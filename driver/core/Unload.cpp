@@ -5,12 +5,12 @@
 // unloads once no device of its class is left, so no hub calls the hook any more.
 //
 // Locks: the teardowns take the locks of what they free; unload otherwise runs alone at PASSIVE_LEVEL.
-#include "driver/Driver.h"
-#include "driver/HandleTables.h"
-#include "driver/Hook.h"
-#include "driver/HubBusInterfaceHook.h"
-#include "driver/Pool.h"
-#include "driver/StackTree.h"
+#include "driver/core/Driver.h"
+#include "driver/core/Pool.h"
+#include "driver/hook/Hook.h"
+#include "driver/hook/HubBusInterfaceHook.h"
+#include "driver/nodes/HandleTables.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 void DriverUnload(PDRIVER_OBJECT DriverObject) {
     PASSIVE_CODE();

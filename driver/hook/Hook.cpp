@@ -2,18 +2,18 @@
 //
 // Locks: g_Driver.HookedDriverList.Lock, then a driver's device-object list lock under it. Node references are
 // dropped, nodes marked removed and change-log records written after both are released.
-#include "driver/Hook.h"
+#include "driver/hook/Hook.h"
 
 #include <atomic>
 #include <cstring>
 
 #include "common/RecordTags.h"
-#include "driver/Capture.h"
-#include "driver/DeviceNode.h"
-#include "driver/ObjectName.h"
-#include "driver/Pool.h"
-#include "driver/RecordChangeLog.h"
-#include "driver/StackTree.h"
+#include "driver/capture/Capture.h"
+#include "driver/core/Pool.h"
+#include "driver/nodes/DeviceNode.h"
+#include "driver/nodes/ObjectName.h"
+#include "driver/record/RecordChangeLog.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "ntddk.h"
 
 #include "common/FourCC.h"
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
 
 constexpr ULONG DRVOBJ_EXTENSION_TAG = FourCC("atdr");
 constexpr ULONG DRVOBJ_DEVICE_ENTRY_TAG = FourCC("atdo");

@@ -1,15 +1,15 @@
 // The hub bus-interface hook (HubBusInterfaceHook.h).
-#include "driver/HubBusInterfaceHook.h"
+#include "driver/hook/HubBusInterfaceHook.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "common/FourCC.h"
-#include "driver/CaptureIoctlRecord.h"
-#include "driver/HandleTables.h"
-#include "driver/Hook.h"
-#include "driver/Memlog.h"
-#include "driver/StackTree.h"
+#include "driver/capture/CaptureIoctlRecord.h"
+#include "driver/hook/Hook.h"
+#include "driver/log/MemlogRing.h"
+#include "driver/nodes/HandleTables.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "driver/Log.h"
+#include "driver/log/Log.h"
 
 #include <cstring>
 
-#include "driver/Pool.h"
+#include "driver/core/Pool.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "common/FourCC.h"
 #include "common/LogBlock.h"
-#include "driver/Record.h"
+#include "driver/record/Record.h"
 
 // Pool tags of the two logs' blocks; the tag also tells the logs apart.
 constexpr ULONG LOG_TAG_CAPTURE = FourCC("trac");

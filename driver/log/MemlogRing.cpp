@@ -2,10 +2,10 @@
 //
 // Locks: none. A writer takes its slot with one interlocked decrement and fills it with four 64-bit stores;
 // the stores are relaxed atomics so that a concurrent readout sees each word whole (the entry may be torn).
-#include "driver/Memlog.h"
+#include "driver/log/MemlogRing.h"
 
-#include "driver/Driver.h"
-#include "driver/Pool.h"
+#include "driver/core/Driver.h"
+#include "driver/core/Pool.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // ActiveNodes: per-device-object capture state kept for a boot-time capture.
 //
 // Locks: none; PASSIVE_LEVEL only.
-#include "driver/ActiveNodes.h"
+#include "driver/nodes/ActiveNodes.h"
 
-#include "driver/RegistryKeys.h"
+#include "driver/core/RegistryKeys.h"
 
 namespace {
 

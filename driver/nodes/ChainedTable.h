@@ -11,7 +11,7 @@
 
 #include "ntddk.h"
 
-#include "driver/Pool.h"
+#include "driver/core/Pool.h"
 
 constexpr ULONG CHAINED_TABLE_BUCKETS = 256;
 

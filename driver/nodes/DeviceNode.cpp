@@ -2,16 +2,16 @@
 //
 // Locks: the node-list lock (g_Driver.DeviceNodeList.Lock) alone in DeviceNodeFindAny; nothing else. The
 // last reference may go at DISPATCH_LEVEL (a completion context given back), so freeing takes no lock.
-#include "driver/DeviceNode.h"
+#include "driver/nodes/DeviceNode.h"
 
 #include <new>
 
-#include "driver/Driver.h"
-#include "driver/Log.h"
-#include "driver/ObjectName.h"
-#include "driver/Pool.h"
-#include "driver/RecordChangeLog.h"
-#include "driver/StackTree.h"
+#include "driver/core/Driver.h"
+#include "driver/core/Pool.h"
+#include "driver/log/Log.h"
+#include "driver/nodes/ObjectName.h"
+#include "driver/record/RecordChangeLog.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 // even after a refresh has taken the stack out of the tree (the node is then an orphan: StackID 0).
 //
 // Locks: StatusFlags, TreeState and the counts are changed with interlocked operations. Membership of a
-// stack's device list changes only under the stack-list lock and that stack's device-list lock (StackTree.h);
+// stack's device list changes only under the stack-list lock and that stack's device-list lock (DeviceStackTree.h);
 // membership of the node list under g_Driver.DeviceNodeList.Lock, taken alone.
 #pragma once
 
@@ -29,7 +29,7 @@ constexpr LONG DEVOBJ_TREE_ON_STACK = 0x1;        // linked in its owning stack'
 constexpr LONG DEVOBJ_TREE_ON_NODE_LIST = 0x2;    // linked in g_Driver.DeviceNodeList
 constexpr LONG DEVOBJ_TREE_RETIRED = 0x4;         // taken off its stack by a refresh; leaves the node list next
 constexpr LONG DEVOBJ_TREE_ORPHAN_LOGGED = 0x8;   // the system event log has had its entry for this orphan
-constexpr LONG DEVOBJ_TREE_REPORT_PENDING = 0x10; // on a removal batch, waiting for its "vedR" (StackTree.cpp)
+constexpr LONG DEVOBJ_TREE_REPORT_PENDING = 0x10; // on a removal batch, waiting for its "vedR" (DeviceStackTree.cpp)
 
 // Bytes of one completion context, and how many given-back contexts a node keeps ready before it frees them.
 constexpr ULONG DEVOBJ_CONTEXT_SIZE = 128;
@@ -45,7 +45,7 @@ typedef struct _DEVOBJ_NODE {
     struct _DEVICE_STACK* Stack; // owning stack (referenced); see DeviceNodeOwningStack
     LIST_ENTRY StackLinks;       // in Stack->Devices
     LIST_ENTRY NodeLinks;        // in g_Driver.DeviceNodeList
-    LIST_ENTRY BatchLinks;       // on a removal batch, waiting for its "vedR" (StackTree.cpp)
+    LIST_ENTRY BatchLinks;       // on a removal batch, waiting for its "vedR" (DeviceStackTree.cpp)
     LIST_ENTRY GatherLinks;      // on a refresh's or unload's work list
     ULONG BottomClass;           // as classification gave it to this node; 0 when never classified
     ULONG UpperClass;

@@ -2,9 +2,9 @@
 //
 // Locks: the table's spin lock alone. Node references are dropped after the lock is released, since the last
 // one frees the node.
-#include "driver/DeviceNodeTable.h"
+#include "driver/nodes/DeviceNodeTable.h"
 
-#include "driver/DeviceNode.h"
+#include "driver/nodes/DeviceNode.h"
 
 namespace {
 

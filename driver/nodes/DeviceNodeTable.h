@@ -9,7 +9,7 @@
 
 #include "ntddk.h"
 
-#include "driver/ChainedTable.h"
+#include "driver/nodes/ChainedTable.h"
 
 struct _DEVOBJ_NODE;
 

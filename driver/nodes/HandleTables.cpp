@@ -2,11 +2,11 @@
 //
 // Locks: each table's spin lock, taken alone. Stack references held by device-handle entries are dropped
 // after the lock is released, since the last one frees the stack.
-#include "driver/HandleTables.h"
+#include "driver/nodes/HandleTables.h"
 
-#include "driver/ChainedTable.h"
-#include "driver/DescriptorCache.h"
-#include "driver/StackTree.h"
+#include "driver/nodes/ChainedTable.h"
+#include "driver/stacktree/DescriptorCache.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 namespace {
 

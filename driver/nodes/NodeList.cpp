@@ -2,10 +2,10 @@
 //
 // Locks: the stack-list lock throughout, and a stack's device-list lock under it while its nodes are walked.
 // The buffer is the request's system buffer (non-paged), so it is written with the locks held.
-#include "driver/NodeList.h"
+#include "driver/nodes/NodeList.h"
 
 #include "common/NodeEntries.h"
-#include "driver/StackTree.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Locks: none; the name query needs PASSIVE_LEVEL.
-#include "driver/ObjectName.h"
+#include "driver/nodes/ObjectName.h"
 
-#include "driver/Pool.h"
+#include "driver/core/Pool.h"
 
 VOID ObjectNameQueryAnsi(PVOID Object, PCWSTR Prefix, CHAR* Out, USHORT Width) {
     PASSIVE_CODE();

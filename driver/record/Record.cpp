@@ -1,4 +1,4 @@
-#include "driver/Record.h"
+#include "driver/record/Record.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include "common/ByteReader.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordWriter.h"
-#include "driver/AddressCheck.h"
+#include "driver/capture/AddressCheck.h"
 
 namespace {
 

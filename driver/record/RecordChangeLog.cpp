@@ -1,4 +1,4 @@
-#include "driver/RecordChangeLog.h"
+#include "driver/record/RecordChangeLog.h"
 
 #include <cstring>
 

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "common/NodeEntries.h"
-#include "driver/Log.h"
+#include "driver/log/Log.h"
 
 // "vedA" or "vedR": part 2 the 112-byte DEVICE_NODE; DeviceObject, StackID and status (the node's
 // StatusFlags) are taken from the entry. Node: the device-object node. FALSE when nothing was written

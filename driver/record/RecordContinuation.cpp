@@ -1,4 +1,4 @@
-#include "driver/RecordContinuation.h"
+#include "driver/record/RecordContinuation.h"
 
 #include "common/RecordPayloads.h"
 

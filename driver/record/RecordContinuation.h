@@ -13,7 +13,7 @@
 // Locks: the log's own, once per record, through LogWriteRecord.
 #pragma once
 
-#include "driver/Log.h"
+#include "driver/log/Log.h"
 
 // What every continuation of one transfer repeats.
 typedef struct _CONTINUATION_SOURCE {

@@ -1,4 +1,4 @@
-#include "driver/RecordLogMarks.h"
+#include "driver/record/RecordLogMarks.h"
 
 #include "common/RecordTags.h"
 

@@ -4,7 +4,7 @@
 // Locks: the log's own, through LogWriteRecord.
 #pragma once
 
-#include "driver/Log.h"
+#include "driver/log/Log.h"
 
 // Writes the mark into the log whether or not it is active (ENABLE activates the log first, DISABLE writes
 // the end before it deactivates). Irp is the control request (its device object, current stack location,

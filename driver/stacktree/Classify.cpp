@@ -2,11 +2,11 @@
 //
 // Locks: none. Extension words are read only after AddressRangeIsValid has accepted the word, so a device
 // object with a short extension, or none, fails the test instead of faulting.
-#include "driver/Classify.h"
+#include "driver/stacktree/Classify.h"
 
 #include "common/ByteReader.h"
 #include "common/FourCC.h"
-#include "driver/AddressCheck.h"
+#include "driver/capture/AddressCheck.h"
 
 namespace {
 

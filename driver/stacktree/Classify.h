@@ -9,7 +9,7 @@
 
 #include "ntddk.h"
 
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
 
 // Enumerator class of a stack, from its enumerator name.
 constexpr ULONG ENUM_CLASS_NONE = 100; // initial; an enumerator name of no group leaves it unchanged

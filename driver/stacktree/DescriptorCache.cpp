@@ -3,16 +3,16 @@
 // Locks: Stack->Interfaces.Lock around every change and read of a stack's cache fields, with the pipe
 // table's lock taken under it while a configuration's pipe handles enter or leave the table. Pool is
 // allocated before the lock is taken and freed after it is released.
-#include "driver/DescriptorCache.h"
+#include "driver/stacktree/DescriptorCache.h"
 
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
-#include "driver/AddressCheck.h"
-#include "driver/HandleTables.h"
-#include "driver/Pool.h"
-#include "driver/StackTree.h"
+#include "driver/capture/AddressCheck.h"
+#include "driver/core/Pool.h"
+#include "driver/nodes/HandleTables.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 namespace {
 

@@ -1,18 +1,18 @@
 // The device-stack tree: lookups, creation and re-walk of stacks, classification and marks of their nodes,
 // child links, device handles, removal, and the stack's entry and change-log reports.
 //
-// Locks: the stack-list lock, then a stack's child-list or device-list lock (StackTree.h). Work that needs
+// Locks: the stack-list lock, then a stack's child-list or device-list lock (DeviceStackTree.h). Work that needs
 // PASSIVE_LEVEL (names, properties, the registry, hooking) runs with no lock held; change-log records and
 // table updates are made after the tree's locks are released (removal batches, StackTreeInternal.h).
-#include "driver/StackTree.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 #include "common/RecordTags.h"
-#include "driver/ActiveNodes.h"
-#include "driver/Log.h"
-#include "driver/Pool.h"
-#include "driver/RecordChangeLog.h"
-#include "driver/StackTreeHooks.h"
-#include "driver/StackTreeInternal.h"
+#include "driver/core/Pool.h"
+#include "driver/log/Log.h"
+#include "driver/nodes/ActiveNodes.h"
+#include "driver/record/RecordChangeLog.h"
+#include "driver/stacktree/StackTreeHooks.h"
+#include "driver/stacktree/StackTreeInternal.h"
 
 namespace {
 

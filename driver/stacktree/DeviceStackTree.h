@@ -34,9 +34,9 @@
 
 #include "common/FourCC.h"
 #include "common/NodeEntries.h"
-#include "driver/Classify.h"
-#include "driver/DeviceNode.h"
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
+#include "driver/nodes/DeviceNode.h"
+#include "driver/stacktree/Classify.h"
 
 constexpr ULONG DEVICE_STACK_TAG = FourCC("dstk");
 

@@ -1,8 +1,8 @@
 // Live queries down a device stack (StackInfo.h).
-#include "driver/StackInfo.h"
+#include "driver/stacktree/StackInfo.h"
 
-#include "driver/CaptureGate.h"
-#include "driver/StackTree.h"
+#include "driver/capture/CaptureGate.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 // caches (DescriptorCache.h).
 //
 // Locks: none held on entry (StackTreeHooks.h); each callee takes its own.
-#include "driver/StackTreeHooks.h"
+#include "driver/stacktree/StackTreeHooks.h"
 
-#include "driver/DescriptorCache.h"
-#include "driver/HandleTables.h"
-#include "driver/Hook.h"
-#include "driver/StackTree.h"
+#include "driver/hook/Hook.h"
+#include "driver/nodes/HandleTables.h"
+#include "driver/stacktree/DescriptorCache.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 BOOLEAN StackTreeHookDriver(PDEVOBJ_NODE Node) {
     return HookDriverObject(Node->DriverObject) != nullptr;

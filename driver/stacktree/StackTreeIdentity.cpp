@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "common/NodeEntries.h"
-#include "driver/Pool.h"
-#include "driver/StackTreeInternal.h"
+#include "driver/core/Pool.h"
+#include "driver/stacktree/StackTreeInternal.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// What the parts of the device-stack tree share among themselves (StackTree.cpp, StackTreeIdentity.cpp,
+// What the parts of the device-stack tree share among themselves (DeviceStackTree.cpp, StackTreeIdentity.cpp,
 // StackTreeRefresh.cpp); nothing outside the tree uses this header.
 //
 // Removal batches: marking nodes and stacks removed happens under the stack-list lock, but what follows a
@@ -7,7 +7,7 @@
 // caller's stack frame, and the caller flushes the batch once it has released the tree's locks.
 #pragma once
 
-#include "driver/StackTree.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 typedef struct _REMOVAL_BATCH {
     LIST_ENTRY Nodes;  // DEVOBJ_NODE.BatchLinks

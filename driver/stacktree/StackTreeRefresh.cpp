@@ -8,9 +8,9 @@
 // Locks: the stack-list lock with a stack's child-list and device-list locks under it; the node-list lock
 // alone.
 #include "common/RecordTags.h"
-#include "driver/Pool.h"
-#include "driver/StackTreeHooks.h"
-#include "driver/StackTreeInternal.h"
+#include "driver/core/Pool.h"
+#include "driver/stacktree/StackTreeHooks.h"
+#include "driver/stacktree/StackTreeInternal.h"
 
 namespace {
 

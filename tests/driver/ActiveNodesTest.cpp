@@ -2,7 +2,7 @@
 #include <string>
 
 #include "common/ControlCodes.h"
-#include "driver/ActiveNodes.h"
+#include "driver/nodes/ActiveNodes.h"
 #include "tests/driver/DriverFixture.h"
 
 namespace drivertest {

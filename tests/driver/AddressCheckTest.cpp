@@ -7,7 +7,7 @@
 
 #include "NtControl.h"
 #include "common/FourCC.h"
-#include "driver/AddressCheck.h"
+#include "driver/capture/AddressCheck.h"
 
 namespace {
 

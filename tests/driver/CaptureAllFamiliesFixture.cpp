@@ -2,9 +2,9 @@
 
 #include "NtPoolControl.h"
 #include "common/ControlCodes.h"
-#include "driver/Log.h"
-#include "driver/Pool.h"
-#include "driver/StackTree.h"
+#include "driver/core/Pool.h"
+#include "driver/log/Log.h"
+#include "driver/stacktree/DeviceStackTree.h"
 
 namespace capturetest {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/ControlCodes.h"
-#include "driver/StackTree.h"
+#include "driver/stacktree/DeviceStackTree.h"
 #include "platform/sim/Machine.h"
 #include "tests/driver/DriverFixture.h"
 #include "tests/driver/LogTestHelpers.h"

@@ -7,10 +7,10 @@
 #include <thread>
 
 #include "common/RecordTags.h"
-#include "driver/Capture.h"
-#include "driver/CaptureGate.h"
-#include "driver/DescriptorCache.h"
-#include "driver/HandleTables.h"
+#include "driver/capture/Capture.h"
+#include "driver/capture/CaptureGate.h"
+#include "driver/stacktree/DescriptorCache.h"
+#include "driver/nodes/HandleTables.h"
 #include "NtPnpControl.h"
 #include "tests/driver/CaptureTestFixture.h"
 #include "usbioctl.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <sstream>
 
-#include "driver/CaptureGate.h"
-#include "driver/Classify.h"
+#include "driver/capture/CaptureGate.h"
+#include "driver/stacktree/Classify.h"
 
 namespace capturetest {
 

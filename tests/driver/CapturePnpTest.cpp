@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "common/RecordTags.h"
-#include "driver/Classify.h"
+#include "driver/stacktree/Classify.h"
 #include "tests/driver/CaptureIoctlFixture.h"
 
 namespace capturetest {

@@ -6,7 +6,7 @@
 #include "NtPnpControl.h"
 #include "common/ControlCodes.h"
 #include "common/FourCC.h"
-#include "driver/CaptureGate.h"
+#include "driver/capture/CaptureGate.h"
 #include "usbioctl.h"
 
 namespace capturetest {

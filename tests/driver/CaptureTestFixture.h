@@ -17,7 +17,7 @@
 
 #include "common/ControlCodes.h"
 #include "common/LoggingOptions.h"
-#include "driver/StackTree.h"
+#include "driver/stacktree/DeviceStackTree.h"
 #include "ntddk.h"
 #include "tests/driver/DriverFixture.h"
 #include "tests/driver/LogTestHelpers.h"

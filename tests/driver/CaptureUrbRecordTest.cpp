@@ -8,8 +8,8 @@
 #include "LogTestHelpers.h"
 #include "NtMdl.h"
 #include "common/RecordPayloads.h"
-#include "driver/CaptureUrbRecord.h"
-#include "driver/Settings.h"
+#include "driver/capture/CaptureUrbRecord.h"
+#include "driver/core/Settings.h"
 #include "usb.h"
 
 namespace drvlog_test {

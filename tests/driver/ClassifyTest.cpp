@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/Classify.h"
+#include "driver/stacktree/Classify.h"
 #include "tests/driver/StackTreeFixture.h"
 
 namespace drivertest {

@@ -1,8 +1,8 @@
 // The log control codes from user mode, through DeviceIoControl on "\\.\Tindaloft": enable, disable, clear and
 // read of the capture log and the change log.
 #include "common/ControlCodes.h"
-#include "driver/Driver.h"
-#include "driver/RecordChangeLog.h"
+#include "driver/core/Driver.h"
+#include "driver/record/RecordChangeLog.h"
 #include "tests/driver/DriverFixture.h"
 #include "tests/driver/LogTestHelpers.h"
 

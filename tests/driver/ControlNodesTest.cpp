@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "common/ControlCodes.h"
-#include "driver/Log.h"
-#include "driver/StackTree.h"
+#include "driver/log/Log.h"
+#include "driver/stacktree/DeviceStackTree.h"
 #include "tests/driver/StackTreeFixture.h"
 
 namespace drivertest {

@@ -5,7 +5,7 @@
 #include "common/ControlCodes.h"
 #include "common/DriverInfo.h"
 #include "common/LoggingOptions.h"
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
 #include "tests/driver/DriverFixture.h"
 
 namespace drivertest {

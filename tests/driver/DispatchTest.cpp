@@ -3,7 +3,7 @@
 #include "ntddk.h"
 
 #include "common/ControlCodes.h"
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
 #include "tests/driver/DriverFixture.h"
 
 namespace drivertest {

@@ -8,9 +8,9 @@
 #include "common/ControlCodes.h"
 #include "common/DriverInfo.h"
 #include "common/LoggingOptions.h"
-#include "driver/Driver.h"
-#include "driver/Log.h"
-#include "driver/Pool.h"
+#include "driver/core/Driver.h"
+#include "driver/core/Pool.h"
+#include "driver/log/Log.h"
 #include "tests/driver/DriverFixture.h"
 
 namespace drivertest {

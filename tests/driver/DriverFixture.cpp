@@ -8,7 +8,7 @@
 #include "NtPoolControl.h"
 #include "NtRegistryStore.h"
 #include "common/ControlCodes.h"
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
 
 namespace drivertest {
 

@@ -3,11 +3,11 @@
 #include <vector>
 
 #include "NtPoolControl.h"
-#include "driver/ChainedTable.h"
-#include "driver/DescriptorCache.h"
-#include "driver/HandleTables.h"
-#include "driver/Pool.h"
-#include "driver/StackTree.h"
+#include "driver/core/Pool.h"
+#include "driver/nodes/ChainedTable.h"
+#include "driver/nodes/HandleTables.h"
+#include "driver/stacktree/DescriptorCache.h"
+#include "driver/stacktree/DeviceStackTree.h"
 #include "tests/driver/HookTestFixture.h"
 
 namespace drivertest {

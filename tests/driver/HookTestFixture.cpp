@@ -7,8 +7,8 @@
 #include "NtPoolControl.h"
 #include "common/ControlCodes.h"
 #include "common/FourCC.h"
-#include "driver/Driver.h"
-#include "driver/Pool.h"
+#include "driver/core/Driver.h"
+#include "driver/core/Pool.h"
 #include "usbioctl.h"
 
 namespace drivertest {

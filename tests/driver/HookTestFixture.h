@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/NodeEntries.h"
-#include "driver/StackTree.h"
+#include "driver/stacktree/DeviceStackTree.h"
 #include "ntddk.h"
 #include "tests/driver/StackTreeFixture.h"
 #include "usb.h"

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <future>
 
-#include "driver/HandleTables.h"
-#include "driver/Hook.h"
-#include "driver/HubBusInterfaceHook.h"
+#include "driver/hook/Hook.h"
+#include "driver/hook/HubBusInterfaceHook.h"
+#include "driver/nodes/HandleTables.h"
 #include "tests/driver/CaptureIoctlFixture.h"
 #include "usbbusif.h"
 

@@ -14,7 +14,7 @@
 #include "NtPoolControl.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
-#include "driver/Log.h"
+#include "driver/log/Log.h"
 
 namespace drvlog_test {
 

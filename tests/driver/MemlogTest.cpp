@@ -7,7 +7,7 @@
 
 #include "common/ControlCodes.h"
 #include "common/Memlog.h"
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
 #include "tests/driver/DriverFixture.h"
 
 namespace drivertest {

@@ -1,5 +1,5 @@
 // Change-log records: header fields and node-entry payload of each kind, and the writers' gates.
-#include "driver/RecordChangeLog.h"
+#include "driver/record/RecordChangeLog.h"
 #include "LogTestHelpers.h"
 
 namespace drvlog_test {

@@ -3,7 +3,7 @@
 #include "LogTestHelpers.h"
 #include "NtClock.h"
 #include "common/RecordPayloads.h"
-#include "driver/RecordContinuation.h"
+#include "driver/record/RecordContinuation.h"
 
 namespace drvlog_test {
 namespace {

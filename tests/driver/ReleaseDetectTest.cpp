@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
 #include "tests/driver/DriverFixture.h"
 
 namespace drivertest {

@@ -6,7 +6,7 @@
 #include "NtPnpControl.h"
 #include "common/ByteReader.h"
 #include "common/ControlCodes.h"
-#include "driver/Driver.h"
+#include "driver/core/Driver.h"
 
 namespace drivertest {
 

@@ -19,9 +19,9 @@
 #include "common/LogHeader.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
-#include "driver/Log.h"
-#include "driver/Pool.h"
-#include "driver/StackTree.h"
+#include "driver/core/Pool.h"
+#include "driver/log/Log.h"
+#include "driver/stacktree/DeviceStackTree.h"
 #include "platform/sim/Machine.h"
 #include "tests/driver/StackTreeFixture.h"
 

@@ -12,8 +12,8 @@
 #include "NtVersionControl.h"
 #include "common/ControlCodes.h"
 #include "common/RecordTags.h"
-#include "driver/Pool.h"
-#include "driver/StackTree.h"
+#include "driver/core/Pool.h"
+#include "driver/stacktree/DeviceStackTree.h"
 #include "tests/driver/StackTreeFixture.h"
 
 namespace drivertest {

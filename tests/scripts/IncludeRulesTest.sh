@@ -21,9 +21,15 @@ mkdir -p "$copy"
 
 # file | line put in | what the fault names
 cases=(
-    'driver/Log.cpp|#include "app/core/USBLog.h"|driver/Log.cpp:.*app/core/USBLog.h, which driver may not'
-    'platform/afx/AfxString.cpp|#include "ntddk.h"|platform/afx/AfxString.cpp:.*platform/nt/ntddk.h'
-    'platform/nt/NtPool.cpp|#include "windows.h"|platform/nt/NtPool.cpp:.*platform/win32/windows.h'
+    'driver/log/Log.cpp|#include "app/core/USBLog.h"|driver/log/Log.cpp:.*app/core/USBLog.h, which driver may not'
+    'platform/afx/core/AfxString.cpp|#include "ntddk.h"|platform/afx/core/AfxString.cpp:.*platform/nt/ntddk.h'
+    'platform/nt/memory/NtPool.cpp|#include "windows.h"|platform/nt/memory/NtPool.cpp:.*platform/win32/windows.h'
+    # A bare name is found in the sub-folders of its stand-in, as the include directories find it.
+    'platform/afx/core/AfxString.cpp|#include "NtFormat.h"|AfxString.cpp:.*platform/nt/rtl/NtFormat.h, which platform/afx'
+    'platform/nt/memory/NtPool.cpp|#include "WinMenus.h"|NtPool.cpp:.*platform/win32/user32/WinMenus.h, which platform/nt'
+    'platform/win32/kernel32/WinResources.h|#include "WinMenus.h"|include cycle: .*platform/win32/user32/WinMenus.h'
+    # Two headers of one stand-in under one bare name: which one an include reaches would hang on the path order.
+    'platform/nt/io/NtPool.h|#pragma once|NtPool.h: one bare name for platform/nt/io/NtPool.h, platform/nt/memory/NtPool.h'
     'common/FilterBlock.cpp|#include <pango/pango.h>|common/FilterBlock.cpp:.*<pango/pango.h> from outside'
     'app/devices/HubPort.cpp|#include "app/ui/MainFrame.h"|app/devices/HubPort.cpp:.*app/ui/MainFrame.h'
     'app/core/USBLog.cpp|#include "platform/sim/Machine.h"|app/core/USBLog.cpp:.*platform/sim/Machine.h'

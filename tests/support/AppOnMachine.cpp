@@ -24,7 +24,7 @@
 #include "platform/sim/UsbHubModel.h"
 #include "tests/support/Pictures.h"
 
-// The capture driver's entry point (driver/Driver.h).
+// The capture driver's entry point (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace tdl::test {

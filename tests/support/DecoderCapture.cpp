@@ -13,7 +13,7 @@
 #include "app/devices/TempObject.h"
 #include "common/RecordFrame.h"
 
-// The capture driver's entry point (driver/Driver.h).
+// The capture driver's entry point (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace tdl::test {

@@ -18,7 +18,7 @@
 #include "app/ui/DeviceTreeTab.h"
 #include "app/ui/MainFrame.h"
 
-// The capture driver's entry (driver/Driver.h).
+// The capture driver's entry (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace tdl::session {

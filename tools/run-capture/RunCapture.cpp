@@ -30,7 +30,7 @@
 #include "tools/capture-session/CaptureSession.h"
 #include "tools/run-capture/RecordsPage.h"
 
-// The capture driver's entry (driver/Driver.h).
+// The capture driver's entry (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "UsbDescriptorWalker.h"
-#include "platform/sim/internal/UsbHub.h"
+#include "platform/sim/internal/HubFdo.h"
 
 namespace sim::drv {
 

@@ -4,8 +4,8 @@
 #include "devguid.h"
 #include "platform/sim/internal/ClassDrivers.h"
 #include "platform/sim/internal/Composite.h"
+#include "platform/sim/internal/HubFdo.h"
 #include "platform/sim/internal/PciBus.h"
-#include "platform/sim/internal/UsbHub.h"
 #include "platform/sim/internal/UsbPort.h"
 
 namespace sim::drv {

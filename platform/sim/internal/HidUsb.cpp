@@ -12,9 +12,9 @@
 #include "hidport.h"
 #include "platform/sim/internal/ClassDevice.h"
 #include "platform/sim/internal/ClassDrivers.h"
+#include "platform/sim/internal/HubFdo.h"
 #include "platform/sim/internal/PowerRequests.h"
 #include "platform/sim/internal/UrbRequest.h"
-#include "platform/sim/internal/UsbHub.h"
 #include "platform/sim/internal/WorkQueue.h"
 #include "usbioctl.h"
 

@@ -1,5 +1,5 @@
 // The hub's functional device object: start, port status and enumeration, the status-change transfer.
-#include "platform/sim/internal/UsbHub.h"
+#include "platform/sim/internal/HubFdo.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/sim/internal/UsbHub.h"
+#include "platform/sim/internal/HubFdo.h"
 #include "platform/sim/internal/PoolMemory.h"
 #include "platform/sim/internal/UsbPort.h"
 

@@ -7,9 +7,9 @@
 #include "platform/sim/MassStorage.h"
 #include "platform/sim/internal/ClassDevice.h"
 #include "platform/sim/internal/ClassDrivers.h"
+#include "platform/sim/internal/HubFdo.h"
 #include "platform/sim/internal/Srb.h"
 #include "platform/sim/internal/UrbRequest.h"
-#include "platform/sim/internal/UsbHub.h"
 #include "platform/sim/internal/WorkQueue.h"
 #include "usbioctl.h"
 

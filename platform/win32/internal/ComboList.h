@@ -3,7 +3,7 @@
 // and a click on an item picks it, a click anywhere else dismisses it.
 #pragma once
 
-#include "../WinUser.h"
+#include "WinUser.h"
 
 namespace win32::internal {
 

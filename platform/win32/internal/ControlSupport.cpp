@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "../WinGdi.h"
-#include "../WinInput.h"
-#include "../WinUserDraw.h"
+#include "WinGdi.h"
+#include "WinInput.h"
+#include "WinUserDraw.h"
 
 namespace win32::internal {
 

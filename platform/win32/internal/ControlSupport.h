@@ -9,9 +9,9 @@
 
 #include <string>
 
-#include "../WinInput.h"
-#include "../WinPaint.h"
-#include "../WinUser.h"
+#include "WinInput.h"
+#include "WinPaint.h"
+#include "WinUser.h"
 
 namespace win32::internal {
 

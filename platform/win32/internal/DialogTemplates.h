@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "../WinResourceTable.h"
-#include "../WinUiControl.h"
+#include "WinResourceTable.h"
+#include "WinUiControl.h"
 
 namespace win32::internal {
 

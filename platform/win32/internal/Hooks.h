@@ -1,7 +1,7 @@
 // Internal to the user-mode stand-in: calls the first hook of a chain for the calling thread (0 when none).
 #pragma once
 
-#include "../WinUserTypes.h"
+#include "WinUserTypes.h"
 
 namespace win32::internal {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "../WinUserTypes.h"
+#include "WinUserTypes.h"
 
 namespace win32::internal {
 

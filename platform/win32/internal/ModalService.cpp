@@ -7,12 +7,12 @@
 #include <mutex>
 #include <optional>
 
-#include "../WinDisplayDriver.h"
-#include "../WinInput.h"
-#include "../WinMessages.h"
-#include "../WinSync.h"
-#include "../WinThreads.h"
-#include "../WinUser.h"
+#include "WinDisplayDriver.h"
+#include "WinInput.h"
+#include "WinMessages.h"
+#include "WinSync.h"
+#include "WinThreads.h"
+#include "WinUser.h"
 #include "WindowEvents.h"
 
 namespace win32 {

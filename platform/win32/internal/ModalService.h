@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-#include "../WinUiControl.h"
+#include "WinUiControl.h"
 
 namespace win32::internal {
 

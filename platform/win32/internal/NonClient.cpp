@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "../WinSystemInfo.h"
+#include "WinSystemInfo.h"
 
 namespace win32::internal {
 

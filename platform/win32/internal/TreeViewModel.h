@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "../WinTreeView.h"
+#include "WinTreeView.h"
 
 namespace win32::internal {
 

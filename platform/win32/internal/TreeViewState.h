@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "../WinGdi.h"
 #include "TreeViewModel.h"
+#include "WinGdi.h"
 
 namespace win32::internal {
 

@@ -1,7 +1,7 @@
 // Internal to the user-mode stand-in: the failures a test asked the window system for (WinUiControl.h).
 #pragma once
 
-#include "../WinUiControl.h"
+#include "WinUiControl.h"
 
 namespace win32::internal {
 

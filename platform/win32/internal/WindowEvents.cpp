@@ -6,11 +6,11 @@
 #include <mutex>
 #include <vector>
 
-#include "../WinClipboard.h"
-#include "../WinDisplayDriver.h"
-#include "../WinRect.h"
 #include "InputState.h"
 #include "NonClient.h"
+#include "WinClipboard.h"
+#include "WinDisplayDriver.h"
+#include "WinRect.h"
 #include "WindowManager.h"
 
 namespace win32 {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "../WinUserTypes.h"
+#include "WinUserTypes.h"
 
 namespace win32 {
 class DisplayDriver;

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <map>
 
-#include "../WinSystemInfo.h"
-#include "../WinThreads.h"
 #include "../winerror.h"
+#include "WinSystemInfo.h"
+#include "WinThreads.h"
 
 namespace win32::internal {
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "../WinUser.h"
 #include "Dispatcher.h"
+#include "WinUser.h"
 
 namespace win32::internal {
 

@@ -24,7 +24,7 @@
 #include "tests/app/core/ArchiveBytes.h"
 #include "tests/support/AppStarter.h"
 
-// The capture driver's entry point (driver/Driver.h).
+// The capture driver's entry point (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace {

@@ -48,7 +48,7 @@
 #include "tools/capture-session/CaptureSession.h"
 #include "usb.h"
 
-// The capture driver's entry point (driver/Driver.h).
+// The capture driver's entry point (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace {

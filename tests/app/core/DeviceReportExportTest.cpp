@@ -37,12 +37,12 @@
 #include "app/devices/UsbHub.h"
 #include "app_core_tests_embedded.h"
 #include "commdlg.h"
-#include "platform/nt/NtClock.h"
+#include "platform/nt/kernel/NtClock.h"
 #include "tests/support/AppStarter.h"
 #include "tests/support/CheckedConnectionTree.h"
 #include "tests/support/ExternalTools.h"
 
-// The capture driver's entry point (driver/Driver.h).
+// The capture driver's entry point (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace {

@@ -12,7 +12,7 @@
 #include "common/ControlCodes.h"
 #include "common/LoggingOptions.h"
 
-// The capture driver's entry point (driver/Driver.h).
+// The capture driver's entry point (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace {

@@ -22,7 +22,7 @@
 #include "app/core/USBLog.h"
 #include "tests/support/AppStarter.h"
 
-// The capture driver's entry point (driver/Driver.h).
+// The capture driver's entry point (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace apptest {

@@ -18,7 +18,7 @@
 #include "tests/support/AppStarter.h"
 #include "tests/support/Pictures.h"
 
-// The capture driver's entry point (driver/Driver.h).
+// The capture driver's entry point (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace {

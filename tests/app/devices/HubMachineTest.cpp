@@ -25,7 +25,7 @@
 #include "common/ControlCodes.h"
 #include "tests/app/core/ArchiveBytes.h"
 
-// The capture driver's entry point (driver/Driver.h).
+// The capture driver's entry point (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace {

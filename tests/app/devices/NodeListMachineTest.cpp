@@ -23,7 +23,7 @@
 #include "common/NodeEntries.h"
 #include "platform/sim/UsbHubModel.h"
 
-// The capture driver's entry point (driver/Driver.h).
+// The capture driver's entry point (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace {

@@ -41,7 +41,7 @@
 #include "tests/support/XScreen.h"
 #include "tools/capture-session/CaptureSession.h"
 
-// The capture driver's entry point (driver/Driver.h).
+// The capture driver's entry point (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace {

@@ -24,7 +24,7 @@
 #include "app/ui/MainFrameIds.h"
 #include "tests/support/AppStarter.h"
 
-// The capture driver's entry point (driver/Driver.h).
+// The capture driver's entry point (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace mainwin_test {

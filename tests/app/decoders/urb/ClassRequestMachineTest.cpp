@@ -22,7 +22,7 @@
 #include "tests/app/decoders/urb/ClassRequestRecords.h"
 #include "tests/support/RecordingDataBar.h"
 
-// The capture driver's entry point (driver/Driver.h).
+// The capture driver's entry point (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
 
 namespace {
