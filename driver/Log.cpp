@@ -45,12 +45,13 @@ void FreeOldestBlocks(PCAPTURE_LOG log, LONG keep) {
 }
 
 // A new block for the chain, allocated and filled before the lock is taken so that no writer waits on it;
-// null without pool.
-PLOG_BLOCK NewBlock(PCAPTURE_LOG log) {
+// null without pool. Its first `recordSize` bytes are left to the record its maker places there first:
+// a record writes every byte of its size, so they are not filled twice.
+PLOG_BLOCK NewBlock(PCAPTURE_LOG log, ULONG recordSize) {
     auto block = static_cast<PLOG_BLOCK>(ExAllocatePoolWithTag(NonPagedPoolNx, sizeof(LOG_BLOCK), log->PoolTag));
     if (block != nullptr) {
         // Bytes a writer leaves unset read as '.'.
-        std::memset(block->Data, LOG_BLOCK_FILL, sizeof block->Data);
+        std::memset(block->Data + recordSize, LOG_BLOCK_FILL, sizeof block->Data - recordSize);
         block->Used = 0;
         block->Recycled = 0;
     }
@@ -158,7 +159,7 @@ BOOLEAN LogWriteRecord(PCAPTURE_LOG Log, PRECORD_DESCRIPTOR Record, PRECORD_FILL
     PLOG_BLOCK fresh = nullptr;
     if (!Fits(Log, size) && WantsNewBlock(Log)) {
         KeReleaseSpinLock(&Log->Lock, irql);
-        fresh = NewBlock(Log);
+        fresh = NewBlock(Log, size); // linked only to take this record at its start
         irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
     }
     PUCHAR start = Reserve(Log, size, &fresh);
@@ -214,7 +215,7 @@ NTSTATUS LogReadBlock(PCAPTURE_LOG Log, PVOID UserBuffer, ULONG Length, PULONG B
                 // Taking the current block leaves the writers a new one: made with the lock released, then
                 // the chain is looked at again.
                 KeReleaseSpinLock(&Log->Lock, irql);
-                fresh = NewBlock(Log);
+                fresh = NewBlock(Log, 0);
                 freshMade = true;
                 irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
                 continue;
