@@ -65,28 +65,33 @@ void IrpOutputer::OutputStatus() {
 }
 
 void IrpOutputer::OutputRequestObjects() {
+    static const CString kDataSize("DataSize"), kStackId("StackID"), kDeviceObject("DeviceObject"),
+        kDriverObject("DriverObject"), kIrpAddr("IrpAddr"), kIrpStatus("IrpStatus"), kName("Name");
     const BYTE* r = RecordBytes();
     const ULONG tag = m_Decode.GetLogType();
-    CString text;
+    // Kept from record to record: the texts need no allocation once they have grown to size.
+    static thread_local CString text;
+    static thread_local TargetTexts texts;
     if (tag != LogTag::atsL && tag != LogTag::dneL) {
-        text.Format("%08x", m_Decode.GetDataSize());
-        m_pImp->WriteValue("DataSize", text);
-        text.Format("%04x", m_Decode.GetStackID());
-        m_pImp->WriteValue("StackID", text);
+        SetHex(text, m_Decode.GetDataSize(), 8);
+        m_pImp->WriteValue(kDataSize, text);
+        SetHex(text, m_Decode.GetStackID(), 4);
+        m_pImp->WriteValue(kStackId, text);
     }
-    const TargetTexts texts = FindTargetTexts("");
-    text.Format("%I64x", LogHdr::DeviceObject(r));
-    m_pImp->WriteValue("DeviceObject", text);
-    m_pImp->AddAttribute("Name", texts.deviceName);
+    FindTargetTexts("", texts);
+    SetHex(text, LogHdr::DeviceObject(r));
+    m_pImp->WriteValue(kDeviceObject, text);
+    m_pImp->AddAttribute(kName, texts.deviceName);
     if (texts.hasDriver) {
-        m_pImp->WriteValue("DriverObject", texts.driverAddress);
-        m_pImp->AddAttribute("Name", texts.driverName);
+        m_pImp->WriteValue(kDriverObject, texts.driverAddress);
+        m_pImp->AddAttribute(kName, texts.driverName);
     }
-    text.Format("%I64x", LogHdr::Irp(r));
-    m_pImp->WriteValue("IrpAddr", text);
-    text.Format("%08x", m_Decode.GetStatus());
-    m_pImp->WriteValue("IrpStatus", text);
-    m_pImp->AddAttribute("Name", StatusText(m_Decode.GetStatus()));
+    SetHex(text, LogHdr::Irp(r));
+    m_pImp->WriteValue(kIrpAddr, text);
+    SetHex(text, m_Decode.GetStatus(), 8);
+    m_pImp->WriteValue(kIrpStatus, text);
+    SetStatusText(text, m_Decode.GetStatus());
+    m_pImp->AddAttribute(kName, text);
 }
 
 void IrpOutputer::OutputIrpFunction() {}

@@ -41,17 +41,19 @@ void LogOutputer::OutputRecordHeader() {
 
 void LogOutputer::OutputPerfCounter() {
     const ULONGLONG counter = static_cast<ULONGLONG>(LogHdr::TimeStamp(RecordBytes()));
-    m_pImp->AddElement("PerfCounter");
-    CString text;
-    text.Format("%08x", static_cast<unsigned>(counter >> 32));
-    m_pImp->AddAttribute("High", text);
-    text.Format("%08x", static_cast<unsigned>(counter));
-    m_pImp->AddAttribute("Low", text);
+    static const CString kPerfCounter("PerfCounter"), kHigh("High"), kLow("Low");
+    m_pImp->AddElement(kPerfCounter);
+    // Kept from record to record: the text needs no allocation once it has grown to size.
+    static thread_local CString text;
+    SetHex(text, static_cast<uint32_t>(counter >> 32), 8);
+    m_pImp->AddAttribute(kHigh, text);
+    SetHex(text, static_cast<uint32_t>(counter), 8);
+    m_pImp->AddAttribute(kLow, text);
 }
 
 void LogOutputer::OutputFunctionCode() {
     CString text;
-    text.Format("%08x", m_Decode.GetFunctionWord());
+    SetHex(text, m_Decode.GetFunctionWord(), 8);
     m_pImp->WriteValue("Function", text);
     m_pImp->AddAttribute("Name", kUnknownText);
 }
