@@ -10,9 +10,9 @@
 
 #include "WinUiControl.h"
 #include "afx.h"
-#include "app/core/AppResources.h"
-#include "app/core/LogRecords.h"
-#include "app/core/USBLog.h"
+#include "app/core/app/AppResources.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/records/LogRecords.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "app/decoders/framework/GridOutputImp.h"
 #include "app/decoders/framework/XmlOutputImp.h"
 #include "app/decoders/scsi/CdbOutputer.h"
-#include "app/devices/Markup.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/Markup.h"
+#include "app/devices/reports/XmlOutput.h"
 #include "tests/support/TestGridPane.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include "app/decoders/framework/GridOutputImp.h"
 #include "app/decoders/framework/HtmlOutputImp.h"
 #include "app/decoders/framework/XmlOutputImp.h"
-#include "app/devices/HtmlOutput.h"
-#include "app/devices/Markup.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/HtmlOutput.h"
+#include "app/devices/reports/Markup.h"
+#include "app/devices/reports/XmlOutput.h"
 #include "tests/support/DescriptorDecoders.h"
 #include "tests/support/TestGridPane.h"
 

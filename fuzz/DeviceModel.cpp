@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "afx.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/AttachedDrivers.h"
 #include "app/devices/DeviceObject.h"

@@ -11,8 +11,8 @@
 
 #include "app/decoders/framework/HtmlOutputImp.h"
 #include "app/decoders/framework/XmlOutputImp.h"
-#include "app/devices/HtmlOutput.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/HtmlOutput.h"
+#include "app/devices/reports/XmlOutput.h"
 #include "tests/support/TestGridPane.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/devices/Markup.h"
+#include "app/devices/reports/Markup.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <memory>
 
-#include "app/core/FilterMatch.h"
-#include "app/core/LogRecordDecode.h"
-#include "app/core/RecordFormat.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/filters/FilterMatch.h"
+#include "app/core/records/LogRecordDecode.h"
+#include "app/core/records/RecordFormat.h"
 #include "common/RecordFrame.h"
 #include "tests/support/StackKinds.h"
 

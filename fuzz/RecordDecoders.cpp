@@ -18,12 +18,12 @@
 #include <cstring>
 #include <memory>
 
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/decoders/framework/HtmlOutputImp.h"
 #include "app/decoders/framework/XmlOutputImp.h"
-#include "app/devices/HtmlOutput.h"
-#include "app/devices/Markup.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/HtmlOutput.h"
+#include "app/devices/reports/Markup.h"
+#include "app/devices/reports/XmlOutput.h"
 #include "common/ByteReader.h"
 #include "common/LogHeader.h"
 #include "common/RecordTags.h"

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "NtControl.h"
-#include "app/core/FilterDefinition.h"
-#include "app/core/RegSerialize.h"
+#include "app/core/filters/FilterDefinition.h"
+#include "app/core/settings/RegSerialize.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0 || size > 8192)

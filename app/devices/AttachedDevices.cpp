@@ -3,8 +3,8 @@
 #include <cstring>
 #include <memory>
 
-#include "app/core/Trace.h"
-#include "app/core/USBLog.h"
+#include "app/core/diagnostics/Trace.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AllocateBuffer.h"
 #include "app/devices/AttachedDrivers.h"
 #include "app/devices/DeviceObject.h"

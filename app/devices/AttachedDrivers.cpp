@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DriverObject.h"
 #include "app/devices/NodeText.h"

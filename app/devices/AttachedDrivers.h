@@ -9,7 +9,7 @@
 #include "afx.h"
 #include "afxmt.h"
 #include "afxtempl.h"
-#include "app/core/Device.h"
+#include "app/core/capture/Device.h"
 #include "app/devices/DeviceViews.h"
 #include "app/devices/ObjectHash.h"
 #include "common/NodeEntries.h"

@@ -4,13 +4,13 @@
 
 #include <functional>
 
-#include "app/core/StopMessage.h"
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DriverObject.h"
 #include "app/devices/NodeListFetch.h"
 #include "app/devices/TempObject.h"
+#include "app/ui/dialogs/StopMessage.h"
 #include "common/ByteReader.h"
 #include "common/ControlCodes.h"
 

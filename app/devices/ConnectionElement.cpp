@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
 #include "app/devices/HostController.h"
 #include "app/devices/HubPort.h"
 #include "app/devices/System.h"

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <new>
 
-#include "app/core/OSVersion.h"
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
+#include "app/core/system/OSVersion.h"
 #include "app/devices/SymbolicLink.h"
 
 IMPLEMENT_SERIAL(CDeviceClass, CObject, VERSIONABLE_SCHEMA | CDeviceClass::CurrentSchema)

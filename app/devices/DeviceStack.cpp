@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/core/Trace.h"
-#include "app/core/USBLog.h"
+#include "app/core/diagnostics/Trace.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DriverObject.h"

@@ -1,7 +1,7 @@
 #include "app/devices/DriverObject.h"
 
-#include "app/core/Trace.h"
-#include "app/core/USBLog.h"
+#include "app/core/diagnostics/Trace.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/NodeText.h"

@@ -1,7 +1,7 @@
 // The sweep after a merge of the driver's list: CDriverObject's part.
 #include <memory>
 
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"

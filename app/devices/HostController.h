@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "afx.h"
-#include "app/core/Device.h"
+#include "app/core/capture/Device.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/UsbHub.h"
 

@@ -1,6 +1,6 @@
 // The device-properties pane of a selected host controller.
 #include "GkPropertyGridItem.h"
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
 #include "app/decoders/framework/LogProperties.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"

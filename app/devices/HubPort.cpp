@@ -4,10 +4,10 @@
 #include <string>
 
 #include "WinCom.h"
-#include "app/core/KxTdloft.h"
-#include "app/core/TopologyRemoval.h"
-#include "app/core/Trace.h"
-#include "app/core/USBLog.h"
+#include "app/core/capture/KxTdloft.h"
+#include "app/core/changelog/TopologyRemoval.h"
+#include "app/core/diagnostics/Trace.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AllocateBuffer.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"

@@ -9,7 +9,7 @@
 
 #include "afx.h"
 #include "afxtempl.h"
-#include "app/core/Device.h"
+#include "app/core/capture/Device.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/OwnedArray.h"
 #include "app/devices/UsbConfiguration.h"

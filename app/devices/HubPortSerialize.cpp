@@ -1,7 +1,7 @@
 // CHubPort in capture files: the port record, with its device class, configurations and external hub.
 #include <memory>
 
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
 #include "app/devices/AllocateBuffer.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
 #include "app/devices/AllocateBuffer.h"
 #include "common/ByteReader.h"
 #include "common/ControlCodes.h"

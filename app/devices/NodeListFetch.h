@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "afx.h"
-#include "app/core/Device.h"
+#include "app/core/capture/Device.h"
 
 // The list as fetched: Data() holds Returned() valid bytes. It frees its buffer.
 class CNodeListBuffer {

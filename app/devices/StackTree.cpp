@@ -3,8 +3,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/core/Trace.h"
-#include "app/core/USBLog.h"
+#include "app/core/diagnostics/Trace.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"

@@ -11,7 +11,7 @@
 #include "afx.h"
 #include "afxmt.h"
 #include "afxtempl.h"
-#include "app/core/Device.h"
+#include "app/core/capture/Device.h"
 #include "app/devices/DeviceViews.h"
 #include "common/NodeEntries.h"
 

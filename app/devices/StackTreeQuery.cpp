@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
 #include "app/devices/NodeListFetch.h"
 #include "common/ControlCodes.h"
 

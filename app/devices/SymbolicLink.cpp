@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/core/ProcAddress.h"
+#include "app/core/system/ProcAddress.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "app/devices/System.h"
 
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
 
 IMPLEMENT_SERIAL(CSystem, CObject, VERSIONABLE_SCHEMA | 12)
 

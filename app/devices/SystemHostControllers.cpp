@@ -3,11 +3,11 @@
 #include <memory>
 #include <new>
 
-#include "app/core/OSVersion.h"
-#include "app/core/TindaloftApp.h"
-#include "app/core/TopologyRemoval.h"
-#include "app/core/Trace.h"
-#include "app/core/USBLog.h"
+#include "app/core/app/TindaloftApp.h"
+#include "app/core/changelog/TopologyRemoval.h"
+#include "app/core/diagnostics/Trace.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/system/OSVersion.h"
 #include "app/devices/ConnectionTree.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"

@@ -1,6 +1,6 @@
 #include "app/devices/TopologyArchive.h"
 
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/StackTree.h"
 
 CUSBLog* ArchiveDocument(const CArchive& ar) {

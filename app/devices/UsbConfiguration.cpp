@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
 #include "app/devices/AllocateBuffer.h"
 
 IMPLEMENT_SERIAL(CUsbConfiguration, CObject, VERSIONABLE_SCHEMA | 12)

@@ -6,8 +6,8 @@
 #include "WinDbgHelpControl.h"
 #include "WinHttpControl.h"
 #include "afxwin.h"
-#include "app/core/AppResources.h"
-#include "app/core/ProgramVersion.h"
+#include "app/core/app/AppResources.h"
+#include "app/core/system/ProgramVersion.h"
 #include "app/main/ProgramMachine.h"
 #include "platform/display/DisplayHost.h"
 

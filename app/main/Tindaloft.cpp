@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/core/CrashDump.h"
-#include "app/core/SingleInstance.h"
-#include "app/core/TindaloftApp.h"
+#include "app/core/app/SingleInstance.h"
+#include "app/core/app/TindaloftApp.h"
+#include "app/core/diagnostics/CrashDump.h"
 #include "app/main/ProgramMain.h"
 
 namespace {

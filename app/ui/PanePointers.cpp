@@ -1,15 +1,15 @@
 #include "app/ui/PanePointers.h"
 
-#include "app/core/USBLog.h"
-#include "app/ui/DataBar.h"
-#include "app/ui/DevTreeBar.h"
-#include "app/ui/DevicePropertiesWnd.h"
-#include "app/ui/DeviceTreeTab.h"
-#include "app/ui/LogPropertiesWnd.h"
-#include "app/ui/MainFrame.h"
-#include "app/ui/SpecialGridList.h"
-#include "app/ui/StackInspectorBar.h"
-#include "app/ui/SystemPropertiesWnd.h"
+#include "app/core/document/USBLog.h"
+#include "app/ui/devicetree/DeviceTreeTab.h"
+#include "app/ui/frame/MainFrame.h"
+#include "app/ui/panes/DataBar.h"
+#include "app/ui/panes/DevTreeBar.h"
+#include "app/ui/panes/DevicePropertiesWnd.h"
+#include "app/ui/panes/LogPropertiesWnd.h"
+#include "app/ui/panes/SpecialGridList.h"
+#include "app/ui/panes/StackInspectorBar.h"
+#include "app/ui/panes/SystemPropertiesWnd.h"
 
 namespace {
 

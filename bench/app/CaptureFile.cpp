@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/core/LogRecords.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/records/LogRecords.h"
 #include "common/FourCC.h"
 #include "common/RecordTags.h"
 

@@ -6,9 +6,9 @@
 
 #include <cstring>
 
-#include "app/core/FilterDefinition.h"
-#include "app/core/LogRecords.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/filters/FilterDefinition.h"
+#include "app/core/records/LogRecords.h"
 #include "common/FourCC.h"
 #include "common/RecordTags.h"
 

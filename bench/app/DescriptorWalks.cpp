@@ -12,7 +12,7 @@
 
 #include "app/decoders/descriptors/FullConfigDescOutputer.h"
 #include "app/decoders/framework/HtmlOutputImp.h"
-#include "app/devices/HtmlOutput.h"
+#include "app/devices/reports/HtmlOutput.h"
 #include "tests/support/TestGridPane.h"
 
 namespace {

@@ -19,10 +19,10 @@
 #include "platform/sim/Machine.h"
 
 #include "WinUiControl.h"
-#include "app/core/TindaloftApp.h"
-#include "app/core/USBLog.h"
-#include "app/ui/DeviceTreeTab.h"
-#include "app/ui/MainFrame.h"
+#include "app/core/app/TindaloftApp.h"
+#include "app/core/document/USBLog.h"
+#include "app/ui/devicetree/DeviceTreeTab.h"
+#include "app/ui/frame/MainFrame.h"
 #include "tools/capture-session/CaptureSession.h"
 
 namespace {

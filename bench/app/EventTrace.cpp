@@ -3,8 +3,8 @@
 // the sequence counter). TracePrintf adds finding the provider; its arguments are never formatted.
 #include <benchmark/benchmark.h>
 
-#include "app/core/EventTrace.h"
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/EventTrace.h"
+#include "app/core/diagnostics/Trace.h"
 
 namespace {
 

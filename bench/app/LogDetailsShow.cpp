@@ -10,13 +10,13 @@
 
 #include <memory>
 
-#include "app/core/AppSettings.h"
-#include "app/core/LogRecords.h"
-#include "app/core/USBLog.h"
-#include "app/ui/DataBar.h"
-#include "app/ui/LogPropertiesWnd.h"
-#include "app/ui/MainFrame.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/records/LogRecords.h"
+#include "app/core/settings/AppSettings.h"
 #include "app/ui/PanePointers.h"
+#include "app/ui/frame/MainFrame.h"
+#include "app/ui/panes/DataBar.h"
+#include "app/ui/panes/LogPropertiesWnd.h"
 #include "tests/support/ShownMainFrame.h"
 
 namespace {

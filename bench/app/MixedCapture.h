@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/core/LogRecords.h"
+#include "app/core/records/LogRecords.h"
 #include "common/LogHeader.h"
 #include "common/NodeEntries.h"
 #include "common/RecordPayloads.h"

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/core/LogRecords.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/records/LogRecords.h"
 #include "bench/app/MixedCapture.h"
 #include "tests/support/StackKinds.h"
 

@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "afxwin.h"
-#include "app/core/LogRecords.h"
-#include "app/core/USBLog.h"
-#include "app/ui/LogListView.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/records/LogRecords.h"
+#include "app/ui/loglist/LogListView.h"
 #include "bench/app/BenchApp.h"
 #include "bench/app/MixedCapture.h"
 #include "tests/support/StackKinds.h"

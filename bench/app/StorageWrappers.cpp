@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/core/AppSettings.h"
-#include "app/core/LogRecordDecode.h"
+#include "app/core/records/LogRecordDecode.h"
+#include "app/core/settings/AppSettings.h"
 #include "app/decoders/urb/UrbOutputer.h"
 #include "tests/support/LogDetailsPane.h"
 

@@ -21,13 +21,16 @@ mkdir -p "$copy"
 
 # file | line put in | what the fault names
 cases=(
-    'driver/Log.cpp|#include "app/core/USBLog.h"|driver/Log.cpp:.*app/core/USBLog.h, which driver may not'
+    'driver/Log.cpp|#include "app/core/document/USBLog.h"|driver/Log.cpp:.*app/core/document/USBLog.h, which driver may not'
     'platform/afx/AfxString.cpp|#include "ntddk.h"|platform/afx/AfxString.cpp:.*platform/nt/ntddk.h'
     'platform/nt/NtPool.cpp|#include "windows.h"|platform/nt/NtPool.cpp:.*platform/win32/windows.h'
     'common/FilterBlock.cpp|#include <pango/pango.h>|common/FilterBlock.cpp:.*<pango/pango.h> from outside'
-    'app/devices/HubPort.cpp|#include "app/ui/MainFrame.h"|app/devices/HubPort.cpp:.*app/ui/MainFrame.h'
-    'app/core/USBLog.cpp|#include "platform/sim/Machine.h"|app/core/USBLog.cpp:.*platform/sim/Machine.h'
-    'app/widgets/MemDC.h|#include "app/core/USBLog.h"|app/widgets/MemDC.h:.*which app/widgets may not'
+    'app/devices/HubPort.cpp|#include "app/ui/frame/MainFrame.h"|app/devices/HubPort.cpp:.*app/ui/frame/MainFrame.h'
+    'app/core/document/USBLog.cpp|#include "platform/sim/Machine.h"|app/core/document/USBLog.cpp:.*platform/sim/Machine.h'
+    'app/widgets/MemDC.h|#include "app/core/document/USBLog.h"|app/widgets/MemDC.h:.*which app/widgets may not'
+    'app/core/filters/FilterMatch.cpp|#include "app/ui/dialogs/StopMessage.h"|app/core/filters/FilterMatch.cpp:.*app/ui/dialogs/StopMessage.h'
+    'app/core/records/RecordFormat.cpp|#include "app/ui/frame/MainFrame.h"|app/core/records/RecordFormat.cpp:.*app/ui/frame/MainFrame.h'
+    'app/devices/reports/HubReporter.cpp|#include "app/ui/dialogs/StopMessage.h"|app/devices/reports/HubReporter.cpp:.*app/ui/dialogs/StopMessage.h'
     'common/LogHeader.h|#include "common/RecordWriter.h"|include cycle: .*common/RecordWriter.h'
     'gadgets/Orphan.cpp|#include <vector>|gadgets/Orphan.cpp: no line of the include rules holds'
 )
@@ -45,7 +48,7 @@ for entry in "${cases[@]}"; do
 done
 
 # Tests may include anything, and the copy keeps the rules again once every case is undone.
-printf '%s\n' '#include "platform/sim/Machine.h"' '#include "app/ui/MainFrame.h"' >>"$copy/tests/app/core/CaptureDocumentTest.cpp"
+printf '%s\n' '#include "platform/sim/Machine.h"' '#include "app/ui/frame/MainFrame.h"' >>"$copy/tests/app/core/CaptureDocumentTest.cpp"
 if ! check "$copy" >"$work/out"; then
     echo "FAIL: the copy breaks its include rules:"; cat "$work/out"; failures=$((failures + 1))
 fi

@@ -6,10 +6,10 @@
 
 #include "AfxOleControl.h"
 #include "WinMachineProfile.h"
-#include "app/core/AppResources.h"
-#include "app/core/ProgramVersion.h"
-#include "app/core/SingleInstance.h"
-#include "app/ui/MainFrame.h"
+#include "app/core/app/AppResources.h"
+#include "app/core/app/SingleInstance.h"
+#include "app/core/system/ProgramVersion.h"
+#include "app/ui/frame/MainFrame.h"
 
 namespace apptest {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "WinUiControl.h"
-#include "app/core/TindaloftApp.h"
+#include "app/core/app/TindaloftApp.h"
 
 class CMainFrame;
 

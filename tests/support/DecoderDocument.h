@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/AttachedDrivers.h"
 #include "app/devices/DeviceStack.h"

@@ -8,7 +8,7 @@
 
 #include "app/decoders/framework/LogOutputer.h"
 #include "app/decoders/framework/XmlOutputImp.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/XmlOutput.h"
 #include "tests/support/RecordingOutputImp.h"
 
 namespace tdl::test {

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/core/LogRecords.h"
-#include "app/ui/LogListView.h"
+#include "app/core/records/LogRecords.h"
+#include "app/ui/loglist/LogListView.h"
 #include "tests/support/RecordBuilder.h"
 
 namespace tdl::test {

@@ -10,7 +10,7 @@
 #include "GkPropertyGrid.h"
 #include "app/decoders/framework/GridOutputImp.h"
 #include "app/decoders/framework/LogOutputer.h"
-#include "app/ui/LogDetailsGrid.h"
+#include "app/ui/panes/LogDetailsGrid.h"
 #include "common/LogHeader.h"
 
 namespace tdl::test {

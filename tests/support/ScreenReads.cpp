@@ -4,10 +4,10 @@
 
 #include "GkPropertyGrid.h"
 #include "GkStatusBar.h"
-#include "app/core/LogRecords.h"
-#include "app/core/USBLog.h"
-#include "app/ui/DataBar.h"
-#include "app/ui/LogListView.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/records/LogRecords.h"
+#include "app/ui/loglist/LogListView.h"
+#include "app/ui/panes/DataBar.h"
 #include "app/widgets/PPDumpCtrl.h"
 
 namespace tdl::test {

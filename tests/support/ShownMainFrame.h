@@ -4,8 +4,8 @@
 #pragma once
 
 #include "WinUiControl.h"
-#include "app/core/Resource.h"
-#include "app/ui/MainFrame.h"
+#include "app/core/app/Resource.h"
+#include "app/ui/frame/MainFrame.h"
 
 namespace tdl::test {
 

@@ -3,7 +3,7 @@
 // format records against a model. Header only: it needs nothing but the application library.
 #pragma once
 
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/StackTree.h"
 #include "tests/app/devices/DeviceNodes.h"

@@ -7,16 +7,16 @@
 
 #include "WinMachineProfile.h"
 #include "WinUiControl.h"
-#include "app/core/AppResources.h"
-#include "app/core/ProgramVersion.h"
-#include "app/core/Resource.h"
-#include "app/core/SingleInstance.h"
-#include "app/core/TindaloftApp.h"
-#include "app/core/USBLog.h"
+#include "app/core/app/AppResources.h"
+#include "app/core/app/Resource.h"
+#include "app/core/app/SingleInstance.h"
+#include "app/core/app/TindaloftApp.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/system/ProgramVersion.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"
-#include "app/ui/DeviceTreeTab.h"
-#include "app/ui/MainFrame.h"
+#include "app/ui/devicetree/DeviceTreeTab.h"
+#include "app/ui/frame/MainFrame.h"
 
 // The capture driver's entry (driver/Driver.h).
 DRIVER_INITIALIZE DriverEntry;

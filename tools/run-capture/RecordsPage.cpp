@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/core/LogRecords.h"
-#include "app/core/USBLog.h"
-#include "app/devices/CleanHtml.h"
-#include "app/devices/ReportFile.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/records/LogRecords.h"
+#include "app/devices/reports/CleanHtml.h"
+#include "app/devices/reports/ReportFile.h"
 #include "app/ui/PanePointers.h"
 #include "tests/support/LogDetailsPane.h"
 

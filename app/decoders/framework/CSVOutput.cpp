@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "SaveAsFile.h"
-#include "app/devices/ReportFile.h"
+#include "app/devices/reports/ReportFile.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "HtmlOutputImp.h"
 
-#include "app/devices/CleanHtml.h"
-#include "app/devices/HtmlOutput.h"
+#include "app/devices/reports/CleanHtml.h"
+#include "app/devices/reports/HtmlOutput.h"
 
 namespace {
 

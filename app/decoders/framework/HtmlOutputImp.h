@@ -6,7 +6,7 @@
 #pragma once
 
 #include "SilentOutputImp.h"
-#include "app/devices/HtmlOutput.h"
+#include "app/devices/reports/HtmlOutput.h"
 
 class HtmlOutputImp : public SilentOutputImp {
 public:

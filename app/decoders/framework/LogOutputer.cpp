@@ -1,6 +1,6 @@
 #include "app/decoders/framework/LogOutputer.h"
 
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/decoders/framework/NumberText.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"

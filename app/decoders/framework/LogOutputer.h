@@ -11,7 +11,7 @@
 // and how many the decoder needed.
 #pragma once
 
-#include "app/core/LogRecordDecode.h"
+#include "app/core/records/LogRecordDecode.h"
 #include "app/decoders/framework/Outputer.h"
 
 class CUSBLog;

@@ -5,7 +5,7 @@
 
 #include <afxwin.h>
 
-#include "app/devices/ReportFile.h"
+#include "app/devices/reports/ReportFile.h"
 #include "commdlg.h"
 
 namespace save_as {

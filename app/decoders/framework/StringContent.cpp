@@ -2,8 +2,8 @@
 
 #include <iterator>
 
-#include "app/core/CodeNames.h"
-#include "app/core/FormatInto.h"
+#include "app/core/records/CodeNames.h"
+#include "app/core/records/FormatInto.h"
 #include "app/decoders/urb/HidUrbOutputer.h"
 #include "app/decoders/urb/HubUrbOutputer.h"
 #include "app/decoders/urb/MscBOTUrbOutputer.h"

@@ -1,8 +1,8 @@
 // Names of USB class, subclass and protocol codes, and the class strings of a device summary.
 #include <afxcoll.h>
 
-#include "app/core/CodeNames.h"
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
+#include "app/core/records/CodeNames.h"
 #include "app/decoders/framework/StringContent.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // high-bandwidth endpoints.
 #include <iterator>
 
-#include "app/core/CodeNames.h"
+#include "app/core/records/CodeNames.h"
 #include "app/decoders/framework/StringContent.h"
 
 namespace {

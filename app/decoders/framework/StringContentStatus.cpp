@@ -1,6 +1,6 @@
 // USBD status names, each spelled as the USB interface spells its constant (misspellings included, since
 // users search for them as they read them elsewhere).
-#include "app/core/CodeNames.h"
+#include "app/core/records/CodeNames.h"
 #include "app/decoders/framework/StringContent.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "XmlOutputImp.h"
 
-#include "app/devices/Markup.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/Markup.h"
+#include "app/devices/reports/XmlOutput.h"
 
 CMarkup& XmlOutputImp::Document() {
     return m_Writer->GetMarkup();

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/decoders/descriptors/DeviceDescOutputer.h"
 #include "app/decoders/descriptors/EndpointDescOutputer.h"
 #include "app/decoders/descriptors/FullConfigDescOutputer.h"

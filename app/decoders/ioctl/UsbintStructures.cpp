@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <span>
 
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
 #include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"

@@ -1,6 +1,6 @@
 #include "app/decoders/ioctl/UsbportHkOutputer.h"
 
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/decoders/framework/FieldWriter.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"

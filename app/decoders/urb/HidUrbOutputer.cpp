@@ -2,7 +2,7 @@
 // from either record layout, and the data stage with its report, idle rate or protocol.
 #include "app/decoders/urb/HidUrbOutputer.h"
 
-#include "app/core/LogRecordDecode.h"
+#include "app/core/records/LogRecordDecode.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/ui/PanePointers.h"
 

@@ -2,7 +2,7 @@
 // stage holds), the slots that read them from either record layout, and the data stage.
 #include "app/decoders/urb/HubUrbOutputer.h"
 
-#include "app/core/LogRecordDecode.h"
+#include "app/core/records/LogRecordDecode.h"
 #include "app/decoders/descriptors/HubClassDescOutputer.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "usb.h"

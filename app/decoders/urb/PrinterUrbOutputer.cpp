@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/core/LogRecordDecode.h"
+#include "app/core/records/LogRecordDecode.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "common/RecordPayloads.h"
 #include "usb.h"

@@ -1,9 +1,9 @@
 // The field operations of the URB decoders: one URB field, or one small block of them, in every medium.
 #include <algorithm>
 
-#include "app/core/AppSettings.h"
-#include "app/core/TindaloftApp.h"
-#include "app/core/USBLog.h"
+#include "app/core/app/TindaloftApp.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/settings/AppSettings.h"
 #include "app/decoders/framework/NumberText.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/urb/UrbOutputer.h"

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "app/core/LogRecordDecode.h"
+#include "app/core/records/LogRecordDecode.h"
 #include "app/decoders/framework/NumberText.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/urb/HidUrbOutputer.h"

@@ -3,7 +3,7 @@
 // system).
 #include <cstdint>
 
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/urb/UrbOutputer.h"
 #include "common/ByteReader.h"

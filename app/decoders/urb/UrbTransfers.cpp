@@ -4,7 +4,7 @@
 
 #include <afxcoll.h>
 
-#include "app/core/LogRecordDecode.h"
+#include "app/core/records/LogRecordDecode.h"
 #include "app/decoders/descriptors/ConfigDescOutputer.h"
 #include "app/decoders/descriptors/DeviceDescOutputer.h"
 #include "app/decoders/descriptors/FullBosDescOutputer.h"

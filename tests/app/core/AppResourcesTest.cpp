@@ -1,13 +1,13 @@
 // The program's resources: the texts the start-up and the driver client read, and the menu, accelerators and
 // icon of the main frame and of both document kinds.
-#include "app/core/AppResources.h"
+#include "app/core/app/AppResources.h"
 
 #include <gtest/gtest.h>
 
 #include "WinResourceTable.h"
 #include "afxwin.h"
-#include "app/core/KxTdloft.h"
-#include "app/core/Resource.h"
+#include "app/core/app/Resource.h"
+#include "app/core/capture/KxTdloft.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/core/AppSettings.h"
+#include "app/core/settings/AppSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "app/core/LogRecords.h"
-#include "app/core/Resource.h"
-#include "app/core/TindaloftApp.h"
-#include "app/core/USBLog.h"
-#include "app/ui/LogListView.h"
-#include "app/ui/MainFrame.h"
+#include "app/core/app/Resource.h"
+#include "app/core/app/TindaloftApp.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/records/LogRecords.h"
+#include "app/ui/frame/MainFrame.h"
+#include "app/ui/loglist/LogListView.h"
 #include "tests/app/core/ArchiveBytes.h"
 #include "tests/support/AppStarter.h"
 

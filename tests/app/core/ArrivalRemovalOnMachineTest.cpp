@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/KxTdloft.h"
+#include "app/core/capture/KxTdloft.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceObject.h"

@@ -9,7 +9,7 @@
 #include <set>
 #include <vector>
 
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/AttachedDrivers.h"
 #include "app/devices/DeviceObject.h"

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "WinCommonControls.h"
-#include "app/core/FilterDefinition.h"
-#include "app/ui/LogListView.h"
-#include "app/ui/LogProgress.h"
+#include "app/core/filters/FilterDefinition.h"
+#include "app/ui/dialogs/LogProgress.h"
+#include "app/ui/loglist/LogListView.h"
 #include "tests/app/core/CaptureCommandFixture.h"
 #include "tests/support/ListRows.h"
 #include "tests/support/Pictures.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/LogProgress.h"
+#include "app/ui/dialogs/LogProgress.h"
 #include "tests/app/core/CaptureCommandFixture.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "WinUiControl.h"
-#include "app/core/CapturePair.h"
+#include "app/core/capture/CapturePair.h"
 #include "tests/app/core/ArchiveBytes.h"
 #include "tests/platform/win32/Win32TestSupport.h"
 #include "tests/support/UiFixture.h"

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/core/FilterDefinition.h"
-#include "app/core/FilterDefinitionDlg.h"
-#include "app/core/Resource.h"
+#include "app/core/app/Resource.h"
+#include "app/core/filters/FilterDefinition.h"
+#include "app/ui/filterdialog/FilterDefinitionDlg.h"
 #include "common/ControlCodes.h"
 #include "common/LoggingOptions.h"
 #include "tests/app/core/CaptureCommandFixture.h"

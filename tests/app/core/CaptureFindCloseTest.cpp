@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/FindDialog.h"
+#include "app/ui/find/FindDialog.h"
 #include "tests/app/core/CaptureCommandFixture.h"
 #include "tests/support/Pictures.h"
 

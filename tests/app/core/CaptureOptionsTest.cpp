@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/core/AppRegistry.h"
-#include "app/core/FilterDefinition.h"
-#include "app/core/OXRegistryItem.h"
-#include "app/ui/FindOptionsIds.h"
-#include "app/ui/OptionTreeDlg.h"
+#include "app/core/filters/FilterDefinition.h"
+#include "app/core/settings/AppRegistry.h"
+#include "app/core/settings/OXRegistryItem.h"
+#include "app/ui/dialogs/OptionTreeDlg.h"
+#include "app/ui/find/FindOptionsIds.h"
 #include "common/ControlCodes.h"
 #include "common/LoggingOptions.h"
 #include "tests/app/core/CaptureCommandFixture.h"

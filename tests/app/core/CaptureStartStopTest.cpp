@@ -10,10 +10,10 @@
 
 #include "NtControl.h"
 #include "WinUiControl.h"
-#include "app/core/AppSettings.h"
-#include "app/core/Resource.h"
-#include "app/core/USBLog.h"
-#include "app/ui/MainFrame.h"
+#include "app/core/app/Resource.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/settings/AppSettings.h"
+#include "app/ui/frame/MainFrame.h"
 #include "tests/support/UiFixture.h"
 #include "windows.h"
 

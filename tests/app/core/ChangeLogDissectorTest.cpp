@@ -1,5 +1,5 @@
 // The capture document's reading of change-log blocks, and what its tear-down asks of the driver.
-#include "app/core/ChangeLogDissector.h"
+#include "app/core/changelog/ChangeLogDissector.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 
 #include "NtControl.h"
 #include "NtPnpControl.h"
-#include "app/core/AppResources.h"
-#include "app/core/Resource.h"
-#include "app/core/USBLog.h"
+#include "app/core/app/AppResources.h"
+#include "app/core/app/Resource.h"
+#include "app/core/document/USBLog.h"
 #include "common/ControlCodes.h"
 #include "common/NodeEntries.h"
 #include "common/RecordTags.h"

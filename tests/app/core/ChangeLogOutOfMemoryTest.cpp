@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "AfxMemoryControl.h"
-#include "app/core/KxTdloft.h"
+#include "app/core/capture/KxTdloft.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/HubPort.h"

@@ -1,6 +1,6 @@
 // The crash handler: the capture stopped first (within its bound when the capture thread hangs), then the
 // dump offered, with each way it can end.
-#include "app/core/CrashDump.h"
+#include "app/core/diagnostics/CrashDump.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,8 @@
 #include "WinDbgHelpControl.h"
 #include "WinDebugControl.h"
 #include "WinModulesControl.h"
-#include "app/core/AppSettings.h"
-#include "app/core/LogRecords.h"
+#include "app/core/records/LogRecords.h"
+#include "app/core/settings/AppSettings.h"
 #include "tests/app/core/HelpMenuFixture.h"
 
 namespace {

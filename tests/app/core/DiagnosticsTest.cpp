@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "WinFileDialogControl.h"
-#include "app/core/DiagnosticsLog.h"
+#include "app/core/diagnostics/DiagnosticsLog.h"
 #include "common/Memlog.h"
 #include "tests/app/core/HelpMenuFixture.h"
 #include "tests/app/core/TraceCapture.h"

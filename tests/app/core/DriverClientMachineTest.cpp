@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/core/KxTdloft.h"
-#include "app/core/TindaloftApp.h"
+#include "app/core/app/TindaloftApp.h"
+#include "app/core/capture/KxTdloft.h"
 #include "common/ControlCodes.h"
 #include "common/LoggingOptions.h"
 

@@ -1,7 +1,7 @@
 // The capture thread against the scripted control device: what it asks of the driver at a start, while it
 // reads and at the stop, where the bytes land, and how each failure of the start ends (a message, no
 // logging, no wait without end, no handle left open).
-#include "app/core/DriverThread.h"
+#include "app/core/capture/DriverThread.h"
 
 #include <gtest/gtest.h>
 
@@ -23,9 +23,9 @@
 #include "WinFailureControl.h"
 #include "WinHandles.h"
 #include "WinUiControl.h"
-#include "app/core/AppSettings.h"
-#include "app/core/LogRecords.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/records/LogRecords.h"
+#include "app/core/settings/AppSettings.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceObject.h"
 #include "common/ControlCodes.h"

@@ -1,4 +1,4 @@
-#include "app/core/EventTrace.h"
+#include "app/core/diagnostics/EventTrace.h"
 
 #include <algorithm>
 #include <set>
@@ -10,7 +10,7 @@
 
 #include "WinDebugControl.h"
 #include "WinTraceControl.h"
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "app/core/FileVersionInfo.h"
+#include "app/core/system/FileVersionInfo.h"
 
 #include <gtest/gtest.h>
 
 #include "WinModulesControl.h"
 #include "WinVersionControl.h"
-#include "app/core/ProgramVersion.h"
+#include "app/core/system/ProgramVersion.h"
 #include "common/DriverInfo.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The filter dialog driven as a user drives it: clicks on its buttons, tabs and check boxes, typed names, and
 // the message boxes it raises; what it stores in the registry and what it returns.
-#include "app/core/FilterDefinitionDlg.h"
+#include "app/ui/filterdialog/FilterDefinitionDlg.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +14,9 @@
 #include "WinMachineProfile.h"
 #include "WinResourceTable.h"
 #include "WinUiControl.h"
-#include "app/core/AppResources.h"
-#include "app/core/RegSerialize.h"
-#include "app/core/Resource.h"
+#include "app/core/app/AppResources.h"
+#include "app/core/app/Resource.h"
+#include "app/core/settings/RegSerialize.h"
 #include "htmlhelp.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/core/FilterMatch.h"
+#include "app/core/filters/FilterMatch.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 #include "tests/support/RecordBuilder.h"

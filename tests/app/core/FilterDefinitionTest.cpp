@@ -1,4 +1,4 @@
-#include "app/core/FilterDefinition.h"
+#include "app/core/filters/FilterDefinition.h"
 
 #include <cstring>
 #include <initializer_list>

@@ -10,7 +10,7 @@
 
 #include "WinMachineProfile.h"
 #include "afxwin.h"
-#include "app/core/FilterPages.h"
+#include "app/ui/filterdialog/FilterPages.h"
 #include "tests/support/UiFixture.h"
 
 namespace {

@@ -9,8 +9,8 @@
 
 #include "WinModulesControl.h"
 #include "WinShellControl.h"
-#include "app/core/HelpContext.h"
-#include "app/core/ProgramFolder.h"
+#include "app/core/app/HelpContext.h"
+#include "app/core/system/ProgramFolder.h"
 #include "htmlhelp.h"
 #include "tests/app/core/HelpMenuFixture.h"
 

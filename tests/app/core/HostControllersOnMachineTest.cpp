@@ -10,17 +10,17 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <filesystem>
+#include <iterator>
 #include <set>
 #include <string>
 
 #include "GkPropertyGrid.h"
 #include "WinModulesControl.h"
 #include "WinSetupApiControl.h"
-#include "app/core/Resource.h"
-#include "app/core/TindaloftApp.h"
-#include "app/core/USBLog.h"
+#include "app/core/app/Resource.h"
+#include "app/core/app/TindaloftApp.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/ConnectionTree.h"
 #include "app/devices/DeviceObject.h"

@@ -1,4 +1,4 @@
-#include "app/core/KxTdloft.h"
+#include "app/core/capture/KxTdloft.h"
 
 #include <gtest/gtest.h>
 

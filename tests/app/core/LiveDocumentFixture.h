@@ -17,9 +17,9 @@
 
 #include "WinModulesControl.h"
 #include "WinSetupApiControl.h"
-#include "app/core/Resource.h"
-#include "app/core/TindaloftApp.h"
-#include "app/core/USBLog.h"
+#include "app/core/app/Resource.h"
+#include "app/core/app/TindaloftApp.h"
+#include "app/core/document/USBLog.h"
 #include "tests/support/AppStarter.h"
 
 // The capture driver's entry point (driver/Driver.h).

@@ -1,4 +1,4 @@
-#include "app/core/LogRecordDecode.h"
+#include "app/core/records/LogRecordDecode.h"
 
 #include <cstring>
 #include <memory>

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <vector>
 
-#include "app/core/FilterDefinition.h"
-#include "app/core/LogRecords.h"
-#include "app/core/USBLog.h"
-#include "app/ui/LogListView.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/filters/FilterDefinition.h"
+#include "app/core/records/LogRecords.h"
+#include "app/ui/loglist/LogListView.h"
 #include "common/FilterBlock.h"
 #include "common/RecordTags.h"
 #include "tests/support/RecordBuilder.h"

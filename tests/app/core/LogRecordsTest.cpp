@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/core/FilterDefinition.h"
-#include "app/core/LogRecords.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/filters/FilterDefinition.h"
+#include "app/core/records/LogRecords.h"
 #include "common/RecordTags.h"
 #include "tests/platform/win32/Win32TestSupport.h"
 #include "tests/support/RecordBuilder.h"

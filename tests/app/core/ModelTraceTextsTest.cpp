@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "AfxMemoryControl.h"
-#include "app/core/FilterDefinition.h"
+#include "app/core/filters/FilterDefinition.h"
 #include "app/devices/AttachedDrivers.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"

@@ -1,4 +1,4 @@
-#include "app/core/OSVersion.h"
+#include "app/core/system/OSVersion.h"
 
 #include <cstring>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "app/core/OXRegistryItem.h"
+#include "app/core/settings/OXRegistryItem.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include "NtControl.h"
 #include "NtRegistryStore.h"
 #include "WinRegistryControl.h"
-#include "app/core/OXIteratorRegistryItem.h"
+#include "app/core/settings/OXIteratorRegistryItem.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The capture thread's pace: reads follow each other while they bring records; a drained log is read again
 // once the writers have filled about a block at the rate the last reads show, never later than a short wait
 // that doubles while the log stays empty, up to a quiet log's pause.
-#include "app/core/ReadPace.h"
+#include "app/core/capture/ReadPace.h"
 
 #include <gtest/gtest.h>
 

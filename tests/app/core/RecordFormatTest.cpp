@@ -1,6 +1,6 @@
 // The record list's cell texts and colours, made from single records of every tag family: names and their
 // fallbacks, directions, pipe addresses, counts, addresses and statuses, elapsed times, and records cut short.
-#include "app/core/RecordFormat.h"
+#include "app/core/records/RecordFormat.h"
 
 #include <cstring>
 #include <functional>

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/core/LogRecordDecode.h"
-#include "app/core/RecordNames.h"
+#include "app/core/records/LogRecordDecode.h"
+#include "app/core/records/RecordNames.h"
 #include "common/RecordTags.h"
 #include "tests/support/RecordBuilder.h"
 

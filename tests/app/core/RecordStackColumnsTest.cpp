@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/core/LogRecordDecode.h"
-#include "app/core/RecordFormat.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/records/LogRecordDecode.h"
+#include "app/core/records/RecordFormat.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
 #include "tests/support/RecordBuilder.h"

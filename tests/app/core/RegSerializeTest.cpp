@@ -1,6 +1,6 @@
 // Filter definitions as binary registry values: the image a save writes, and loads of values a user or a
 // damaged hive may leave behind.
-#include "app/core/RegSerialize.h"
+#include "app/core/settings/RegSerialize.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "NtControl.h"
-#include "app/core/FilterDefinition.h"
+#include "app/core/filters/FilterDefinition.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 
 #include "WinGdi.h"
 #include "WinUiControl.h"
-#include "app/core/AppResources.h"
-#include "app/core/ProgramVersion.h"
-#include "app/core/Resource.h"
-#include "app/core/SplashWnd.h"
-#include "app/core/TindaloftApp.h"
+#include "app/core/app/AppResources.h"
+#include "app/core/app/Resource.h"
+#include "app/core/app/TindaloftApp.h"
+#include "app/core/system/ProgramVersion.h"
+#include "app/ui/dialogs/SplashWnd.h"
 #include "tests/support/AppStarter.h"
 #include "tests/support/Pictures.h"
 

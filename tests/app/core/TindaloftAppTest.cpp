@@ -1,4 +1,4 @@
-#include "app/core/TindaloftApp.h"
+#include "app/core/app/TindaloftApp.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 #include "NtRegistryStore.h"
 #include "WinRegistryControl.h"
 #include "WinUiControl.h"
-#include "app/core/AppRegistry.h"
-#include "app/core/AppResources.h"
-#include "app/core/OXRegistryItem.h"
+#include "app/core/app/AppResources.h"
+#include "app/core/settings/AppRegistry.h"
+#include "app/core/settings/OXRegistryItem.h"
 #include "common/ControlCodes.h"
 #include "common/LoggingOptions.h"
 #include "tests/app/core/TraceCapture.h"

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/ConnectionTree.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/HostController.h"

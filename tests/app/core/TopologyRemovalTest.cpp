@@ -1,10 +1,10 @@
 // Deleting part of the USB topology from the capture document: nodes go, and no stack keeps naming them or
 // the objects they stood for.
-#include "app/core/TopologyRemoval.h"
+#include "app/core/changelog/TopologyRemoval.h"
 
 #include <gtest/gtest.h>
 
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/HubPort.h"

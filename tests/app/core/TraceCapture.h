@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "WinTraceControl.h"
-#include "app/core/EventTrace.h"
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/EventTrace.h"
+#include "app/core/diagnostics/Trace.h"
 
 namespace apptest {
 

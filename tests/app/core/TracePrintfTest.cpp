@@ -1,4 +1,4 @@
-#include "app/core/Trace.h"
+#include "app/core/diagnostics/Trace.h"
 
 #include <algorithm>
 #include <string>
@@ -8,7 +8,7 @@
 
 #include "WinDebugControl.h"
 #include "WinTraceControl.h"
-#include "app/core/EventTrace.h"
+#include "app/core/diagnostics/EventTrace.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/core/FilterDefinition.h"
-#include "app/core/LogRecords.h"
-#include "app/core/Resource.h"
-#include "app/core/USBLog.h"
+#include "app/core/app/Resource.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/filters/FilterDefinition.h"
+#include "app/core/records/LogRecords.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 #include "tests/support/RecordBuilder.h"

@@ -12,8 +12,8 @@
 
 #include "WinHttpControl.h"
 #include "WinModulesControl.h"
-#include "app/core/UpdateCheck.h"
-#include "app/core/UpdateServer.h"
+#include "app/core/update/UpdateCheck.h"
+#include "app/core/update/UpdateServer.h"
 #include "tests/app/core/HelpMenuFixture.h"
 #include "tests/support/HttpTestServer.h"
 

@@ -6,7 +6,7 @@
 
 #include "EmitCalls.h"
 #include "app/decoders/framework/HtmlOutputImp.h"
-#include "app/devices/HtmlOutput.h"
+#include "app/devices/reports/HtmlOutput.h"
 #include "tests/app/devices/ReportFileFixture.h"
 
 namespace {

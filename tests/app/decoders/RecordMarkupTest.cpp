@@ -10,8 +10,8 @@
 #include "app/decoders/framework/HtmlOutputImp.h"
 #include "app/decoders/framework/IrpOutputer.h"
 #include "app/decoders/framework/XmlOutputImp.h"
-#include "app/devices/HtmlOutput.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/HtmlOutput.h"
+#include "app/devices/reports/XmlOutput.h"
 #include "tests/app/devices/MarkupRecords.h"
 #include "tests/app/devices/ReportFileFixture.h"
 

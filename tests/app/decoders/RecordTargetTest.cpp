@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "RecordDecoderCases.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/decoders/framework/XmlOutputImp.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DriverObject.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/XmlOutput.h"
 #include "tests/app/devices/MarkupRecords.h"
 #include "tests/support/LogDetailsPane.h"
 

@@ -9,7 +9,7 @@
 
 #include "RecordDecoderCases.h"
 #include "app/decoders/framework/XmlOutputImp.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/XmlOutput.h"
 #include "common/RecordFrame.h"
 #include "tests/app/devices/MarkupRecords.h"
 #include "tests/support/DecoderDocument.h"

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/core/AppSettings.h"
+#include "app/core/settings/AppSettings.h"
 #include "app/decoders/urb/UrbOutputer.h"
 #include "common/RecordFrame.h"
 #include "common/RecordPayloads.h"

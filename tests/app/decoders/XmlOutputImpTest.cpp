@@ -7,7 +7,7 @@
 
 #include "EmitCalls.h"
 #include "app/decoders/framework/XmlOutputImp.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/XmlOutput.h"
 #include "tests/app/devices/MarkupRecords.h"
 
 using markup_test::SameRecordsAsParsed;

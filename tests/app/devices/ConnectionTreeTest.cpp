@@ -8,7 +8,7 @@
 
 #include "AfxMemoryControl.h"
 #include "DeviceNodes.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/ConnectionTree.h"
 #include "app/devices/DeviceStack.h"

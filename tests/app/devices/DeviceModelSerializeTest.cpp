@@ -6,7 +6,7 @@
 #include "AfxMemoryControl.h"
 #include "ArchiveImage.h"
 #include "DeviceNodes.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/AttachedDrivers.h"
 #include "app/devices/DeviceObject.h"

@@ -1,7 +1,7 @@
 // The device reporters over hand-built device models: which reporter an object gets and what it is called,
 // the rules of each section in the XML report (read back as text) and the HTML form of labels and numbers
 // (read as the back-end calls).
-#include "app/devices/DeviceReporter.h"
+#include "app/devices/reports/DeviceReporter.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@
 #include "app/devices/HubPort.h"
 #include "app/devices/System.h"
 #include "app/devices/UsbHub.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/XmlOutput.h"
 #include "tests/support/RecordingOutputImp.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ArchiveImage.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/HostController.h"

@@ -6,8 +6,8 @@
 
 #include "MarkupRecords.h"
 #include "ReportFileFixture.h"
-#include "app/devices/CleanHtml.h"
-#include "app/devices/HtmlOutput.h"
+#include "app/devices/reports/CleanHtml.h"
+#include "app/devices/reports/HtmlOutput.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "ArchiveImage.h"
 #include "WinModulesControl.h"
 #include "WinSetupApiControl.h"
-#include "ArchiveImage.h"
-#include "app/core/KxTdloft.h"
-#include "app/core/TopologyRemoval.h"
-#include "app/core/USBLog.h"
+#include "app/core/capture/KxTdloft.h"
+#include "app/core/changelog/TopologyRemoval.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"

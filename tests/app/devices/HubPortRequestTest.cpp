@@ -9,7 +9,7 @@
 
 #include "NtControl.h"
 #include "NtPnpControl.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceClass.h"
 #include "app/devices/DeviceStack.h"

@@ -9,7 +9,7 @@
 #include "ArchiveImage.h"
 #include "ConfigurationBuffer.h"
 #include "DeviceNodes.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/AllocateBuffer.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceClass.h"

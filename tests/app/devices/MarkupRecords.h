@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/devices/Markup.h"
+#include "app/devices/reports/Markup.h"
 
 namespace markup_test {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "MarkupRecords.h"
-#include "app/devices/Markup.h"
+#include "app/devices/reports/Markup.h"
 
 using markup_test::SameRecordsAsParsed;
 using markup_test::Text;

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/core/KxTdloft.h"
+#include "app/core/capture/KxTdloft.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/AttachedDrivers.h"
 #include "app/devices/DeviceObject.h"

@@ -8,7 +8,7 @@
 
 #include "MarkupRecords.h"
 #include "ReportFileFixture.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/XmlOutput.h"
 
 using markup_test::SameRecordsAsParsed;
 using markup_test::Text;

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "WinHttpControl.h"
-#include "app/core/SingleInstance.h"
-#include "app/core/TindaloftApp.h"
+#include "app/core/app/SingleInstance.h"
+#include "app/core/app/TindaloftApp.h"
 #include "app/main/ProgramMachine.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "WinCommonControls.h"
-#include "app/ui/LogProgress.h"
+#include "app/ui/dialogs/LogProgress.h"
 #include "tests/app/core/CaptureCommandFixture.h"
 
 namespace {

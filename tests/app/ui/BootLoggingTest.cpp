@@ -9,7 +9,7 @@
 
 #include "GkCommandBars.h"
 #include "GkToolBar.h"
-#include "app/ui/MainFrameIds.h"
+#include "app/ui/frame/MainFrameIds.h"
 #include "tests/app/core/HelpMenuFixture.h"
 #include "tests/app/ui/CommandState.h"
 

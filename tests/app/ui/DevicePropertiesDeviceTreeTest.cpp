@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "GkPropertyGrid.h"
-#include "app/ui/DevicePropertiesWnd.h"
+#include "app/ui/panes/DevicePropertiesWnd.h"
 #include "tests/app/ui/CommandState.h"
 #include "tests/app/ui/DevicePropertiesGoldens.h"
 #include "tests/support/Pictures.h"

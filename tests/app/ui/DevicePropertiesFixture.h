@@ -12,10 +12,10 @@
 
 #include "GkPropertyGrid.h"
 #include "app/devices/ConnectionTree.h"
-#include "app/ui/DevicePropertiesWnd.h"
-#include "app/ui/DeviceTreeSelection.h"
-#include "app/ui/DeviceTreeTab.h"
 #include "app/ui/PanePointers.h"
+#include "app/ui/devicetree/DeviceTreeSelection.h"
+#include "app/ui/devicetree/DeviceTreeTab.h"
+#include "app/ui/panes/DevicePropertiesWnd.h"
 
 namespace deviceprops_test {
 

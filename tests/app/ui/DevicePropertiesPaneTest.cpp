@@ -13,7 +13,7 @@
 #include "app/devices/AllocateBuffer.h"
 #include "app/devices/HubPort.h"
 #include "app/devices/UsbHub.h"
-#include "app/ui/SystemPropertiesWnd.h"
+#include "app/ui/panes/SystemPropertiesWnd.h"
 #include "tests/app/ui/CommandState.h"
 
 namespace {

@@ -5,12 +5,12 @@
 
 #include <functional>
 
-#include "app/core/Resource.h"
+#include "app/core/app/Resource.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/DriverObject.h"
 #include "app/devices/HubPort.h"
-#include "app/ui/StackListMessages.h"
+#include "app/ui/panes/StackListMessages.h"
 
 namespace mainwin_test {
 namespace {

@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/ui/DevTreeBar.h"
-#include "app/ui/DeviceTreeTab.h"
-#include "app/ui/SpecialGridList.h"
-#include "app/ui/StackInspectorBar.h"
+#include "app/ui/devicetree/DeviceTreeTab.h"
+#include "app/ui/panes/DevTreeBar.h"
+#include "app/ui/panes/SpecialGridList.h"
+#include "app/ui/panes/StackInspectorBar.h"
 
 namespace mainwin_test {
 

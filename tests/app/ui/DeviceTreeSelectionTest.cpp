@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <functional>
 
-#include "app/core/Resource.h"
+#include "app/core/app/Resource.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"
-#include "app/ui/DeviceTreeIds.h"
 #include "app/ui/PanePointers.h"
+#include "app/ui/devicetree/DeviceTreeIds.h"
 #include "tests/support/RecordingPanes.h"
 
 namespace mainwin_test {

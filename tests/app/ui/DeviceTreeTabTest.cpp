@@ -7,13 +7,13 @@
 #include <span>
 
 #include "WinFileDialogControl.h"
-#include "app/core/KxTdloft.h"
-#include "app/core/LogRecords.h"
-#include "app/core/Resource.h"
+#include "app/core/app/Resource.h"
+#include "app/core/capture/KxTdloft.h"
+#include "app/core/records/LogRecords.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/StackTree.h"
-#include "app/ui/DeviceTreeIds.h"
 #include "app/ui/PanePointers.h"
+#include "app/ui/devicetree/DeviceTreeIds.h"
 #include "common/ControlCodes.h"
 #include "common/NodeEntries.h"
 #include "common/RecordTags.h"

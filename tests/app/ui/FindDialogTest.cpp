@@ -11,8 +11,8 @@
 
 #include "WinHtmlHelpControl.h"
 #include "WinMachineProfile.h"
-#include "app/ui/FindDialog.h"
-#include "app/ui/FindOptionsIds.h"
+#include "app/ui/find/FindDialog.h"
+#include "app/ui/find/FindOptionsIds.h"
 #include "htmlhelp.h"
 #include "tests/app/core/ArchiveBytes.h"
 #include "tests/app/ui/RecordListFixture.h"

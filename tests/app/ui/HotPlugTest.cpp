@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/KxTdloft.h"
-#include "app/core/LogRecords.h"
+#include "app/core/capture/KxTdloft.h"
+#include "app/core/records/LogRecords.h"
 #include "app/devices/StackTree.h"
 #include "platform/sim/StandardDevices.h"
 #include "tests/app/core/ArchiveBytes.h"

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/core/AppSettings.h"
-#include "app/core/LogRecordDecode.h"
-#include "app/ui/DataBar.h"
-#include "app/ui/LogPropertiesWnd.h"
-#include "app/ui/MainFrame.h"
+#include "app/core/records/LogRecordDecode.h"
+#include "app/core/settings/AppSettings.h"
 #include "app/ui/PanePointers.h"
+#include "app/ui/frame/MainFrame.h"
+#include "app/ui/panes/DataBar.h"
+#include "app/ui/panes/LogPropertiesWnd.h"
 #include "app/widgets/PPDumpCtrl.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"

@@ -6,9 +6,9 @@
 #include <iterator>
 #include <string>
 
-#include "app/core/FilterDefinition.h"
-#include "app/ui/LogDetailsGrid.h"
+#include "app/core/filters/FilterDefinition.h"
 #include "app/ui/PanePointers.h"
+#include "app/ui/panes/LogDetailsGrid.h"
 #include "common/FilterBlock.h"
 #include "tests/support/RecordingPanes.h"
 

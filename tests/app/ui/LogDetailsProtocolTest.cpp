@@ -1,7 +1,7 @@
 // How the Log Details pane runs a record's decoder, watched through a recording back-end and a spy decoder:
 // every category hidden in order, then the decoder's grid form in its order, then the decoder deleted; no
 // decoder, nothing done.
-#include "app/ui/LogDetailsGrid.h"
+#include "app/ui/panes/LogDetailsGrid.h"
 
 #include <gtest/gtest.h>
 

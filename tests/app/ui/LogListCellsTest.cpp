@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/FilterDefinition.h"
+#include "app/core/filters/FilterDefinition.h"
 #include "tests/app/ui/RecordListFixture.h"
 #include "tests/support/Pictures.h"
 

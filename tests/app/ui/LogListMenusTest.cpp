@@ -17,7 +17,7 @@
 #include "WinFileDialogControl.h"
 #include "WinFontDialogControl.h"
 #include "WinModulesControl.h"
-#include "app/core/HelpContext.h"
+#include "app/core/app/HelpContext.h"
 #include "app/ui/PanePointers.h"
 #include "common/RecordPayloads.h"
 #include "htmlhelp.h"

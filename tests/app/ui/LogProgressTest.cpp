@@ -1,6 +1,6 @@
 // The save progress window as its user sees it: where the file goes, the bar, the status line and the check
 // box, drawn; Cancel while the writer runs only marks the save, OK closes the window.
-#include "app/ui/LogProgress.h"
+#include "app/ui/dialogs/LogProgress.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +8,10 @@
 #include <string>
 
 #include "WinCommonControls.h"
-#include "app/core/AppSettings.h"
-#include "app/core/ProgressDlg.h"
-#include "app/core/Resource.h"
-#include "app/core/USBLog.h"
+#include "app/core/app/Resource.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/settings/AppSettings.h"
+#include "app/ui/dialogs/ProgressDlg.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 

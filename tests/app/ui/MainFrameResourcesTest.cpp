@@ -1,7 +1,7 @@
 // The main frame's resources: every command the menus carry with its text, the Window menu beginning with
 // Cascade and Tile, the accelerators, the toolbar "Standard" and its images on the mask colour, the LED images
 // on teal, and the texts of the panes, indicators and switching commands.
-#include "app/ui/MainFrameResources.h"
+#include "app/ui/frame/MainFrameResources.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 
 #include "WinResourceTable.h"
 #include "afxwin.h"
-#include "app/core/AppResources.h"
-#include "app/core/Resource.h"
-#include "app/ui/MainFrameIds.h"
+#include "app/core/app/AppResources.h"
+#include "app/core/app/Resource.h"
+#include "app/ui/frame/MainFrameIds.h"
 #include "tests/support/UiFixture.h"
 
 namespace {

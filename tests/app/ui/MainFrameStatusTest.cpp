@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "GkStatusBar.h"
-#include "app/core/FilterDefinition.h"
-#include "app/core/LogRecords.h"
-#include "app/core/Resource.h"
-#include "app/ui/StatusLEDPane.h"
+#include "app/core/app/Resource.h"
+#include "app/core/filters/FilterDefinition.h"
+#include "app/core/records/LogRecords.h"
+#include "app/ui/frame/StatusLEDPane.h"
 #include "common/RecordTags.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/RecordBuilder.h"

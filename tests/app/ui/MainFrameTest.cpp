@@ -13,8 +13,8 @@
 #include "GkStatusBar.h"
 #include "GkToolBar.h"
 #include "WinHtmlHelpControl.h"
-#include "app/core/Resource.h"
-#include "app/ui/StatusLEDPane.h"
+#include "app/core/app/Resource.h"
+#include "app/ui/frame/StatusLEDPane.h"
 #include "htmlhelp.h"
 #include "tests/support/Pictures.h"
 

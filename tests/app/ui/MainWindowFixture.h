@@ -18,10 +18,10 @@
 #include "GkDockingPaneManager.h"
 #include "NtClock.h"
 #include "WinUiControl.h"
-#include "app/core/TindaloftApp.h"
-#include "app/core/USBLog.h"
-#include "app/ui/MainFrame.h"
-#include "app/ui/MainFrameIds.h"
+#include "app/core/app/TindaloftApp.h"
+#include "app/core/document/USBLog.h"
+#include "app/ui/frame/MainFrame.h"
+#include "app/ui/frame/MainFrameIds.h"
 #include "tests/support/AppStarter.h"
 
 // The capture driver's entry point (driver/Driver.h).

@@ -1,7 +1,7 @@
 // The Options dialog driven as a user drives it: the option tree it shows for a set of settings, clicks on its
 // items, its tips, its buttons and the question a changed Continuous Logging asks; what OK writes into the
 // settings.
-#include "app/ui/OptionTreeDlg.h"
+#include "app/ui/dialogs/OptionTreeDlg.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 #include "WinHtmlHelpControl.h"
 #include "WinMachineProfile.h"
 #include "WinUiControl.h"
-#include "app/core/AppSettings.h"
-#include "app/ui/FindOptionsIds.h"
+#include "app/core/settings/AppSettings.h"
+#include "app/ui/find/FindOptionsIds.h"
 #include "htmlhelp.h"
 #include "tests/support/AppStarter.h"
 #include "tests/support/Pictures.h"

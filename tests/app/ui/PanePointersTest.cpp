@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "GkDockingPaneManager.h"
-#include "app/core/AppResources.h"
-#include "app/core/Resource.h"
-#include "app/ui/DevTreeBar.h"
-#include "app/ui/MainFrame.h"
-#include "app/ui/MainFrameIds.h"
-#include "app/ui/StackInspectorBar.h"
+#include "app/core/app/AppResources.h"
+#include "app/core/app/Resource.h"
+#include "app/ui/frame/MainFrame.h"
+#include "app/ui/frame/MainFrameIds.h"
+#include "app/ui/panes/DevTreeBar.h"
+#include "app/ui/panes/StackInspectorBar.h"
 #include "tests/support/RecordingDataBar.h"
 #include "tests/support/RecordingPanes.h"
 #include "tests/support/UiFixture.h"

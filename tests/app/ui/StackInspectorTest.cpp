@@ -2,12 +2,12 @@
 // messages it answers, its clicks, its menu, its columns and its picture; and the device tree's menu.
 #include "tests/app/ui/DeviceTreeFixture.h"
 
-#include "app/core/Resource.h"
+#include "app/core/app/Resource.h"
 #include "app/devices/DeviceObject.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/DriverObject.h"
 #include "app/devices/TempObject.h"
-#include "app/ui/StackListMessages.h"
+#include "app/ui/panes/StackListMessages.h"
 #include "tests/support/Pictures.h"
 
 namespace mainwin_test {

@@ -1,6 +1,6 @@
 // The capture LED on a status bar of its own: each image drawn centred inside the bar's borders with its teal
 // showing the bar, and a missing image drawing nothing for its state while the other panes draw on.
-#include "app/ui/StatusLEDPane.h"
+#include "app/ui/frame/StatusLEDPane.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 
 #include "GkStatusBar.h"
 #include "WinResourceTable.h"
-#include "app/core/AppResources.h"
-#include "app/ui/MainFrameIds.h"
+#include "app/core/app/AppResources.h"
+#include "app/ui/frame/MainFrameIds.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 

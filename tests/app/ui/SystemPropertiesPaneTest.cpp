@@ -11,7 +11,7 @@
 #include "WinCrtTime.h"
 #include "WinMachineProfile.h"
 #include "app/ui/PanePointers.h"
-#include "app/ui/SystemPropertiesWnd.h"
+#include "app/ui/panes/SystemPropertiesWnd.h"
 #include "tests/support/Pictures.h"
 
 namespace {

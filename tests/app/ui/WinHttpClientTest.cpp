@@ -1,6 +1,6 @@
 // The HTTP client against the loopback server: what it keeps of a response, the requests it refuses before
 // any handle, its three attempts, and its handles closed request first, session last, on every path.
-#include "app/ui/WinHttpClient.h"
+#include "app/core/update/WinHttpClient.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 
 #include "GkCommandBars.h"
 #include "GkMenuBar.h"
-#include "app/core/LogRecords.h"
-#include "app/ui/LogListView.h"
+#include "app/core/records/LogRecords.h"
+#include "app/ui/loglist/LogListView.h"
 #include "common/RecordTags.h"
 #include "tests/app/core/ArchiveBytes.h"
 #include "tests/support/RecordBuilder.h"

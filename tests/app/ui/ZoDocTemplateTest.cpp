@@ -1,6 +1,6 @@
 // The program's document template: one document per template, renewed or reloaded in its window; titles by
 // the document's kind; what a refusal or a failure leaves. And the main frame's active capture document.
-#include "app/ui/ZoDocTemplate.h"
+#include "app/ui/frame/ZoDocTemplate.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +10,12 @@
 #include "NtControl.h"
 #include "NtPnpControl.h"
 #include "WinResourceTable.h"
-#include "app/core/AppResources.h"
-#include "app/core/Resource.h"
-#include "app/core/USBLog.h"
-#include "app/ui/ChildFrame.h"
-#include "app/ui/LogListView.h"
-#include "app/ui/MainFrame.h"
+#include "app/core/app/AppResources.h"
+#include "app/core/app/Resource.h"
+#include "app/core/document/USBLog.h"
+#include "app/ui/frame/ChildFrame.h"
+#include "app/ui/frame/MainFrame.h"
+#include "app/ui/loglist/LogListView.h"
 #include "tests/support/FakeControlDevice.h"
 #include "tests/support/UiFixture.h"
 

@@ -11,14 +11,14 @@
 #include <memory>
 #include <string>
 
-#include "app/core/LogRecords.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/records/LogRecords.h"
 #include "app/decoders/framework/GridOutputImp.h"
 #include "app/decoders/framework/HtmlOutputImp.h"
 #include "app/decoders/framework/LogOutputer.h"
 #include "app/decoders/framework/XmlOutputImp.h"
-#include "app/devices/HtmlOutput.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/HtmlOutput.h"
+#include "app/devices/reports/XmlOutput.h"
 #include "common/ByteReader.h"
 #include "common/LogHeader.h"
 #include "common/RecordFrame.h"

@@ -16,8 +16,8 @@
 #include <memory>
 #include <sstream>
 
-#include "app/core/AppSettings.h"
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
+#include "app/core/settings/AppSettings.h"
 #include "app/devices/AttachedDevices.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/StackTree.h"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/decoders/framework/GridOutputImp.h"
 #include "app/decoders/ioctl/HubifOutputer.h"
 #include "app/devices/AttachedDevices.h"

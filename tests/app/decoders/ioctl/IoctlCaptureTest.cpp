@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "IoctlTestRecords.h"
-#include "app/core/AppSettings.h"
+#include "app/core/settings/AppSettings.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 #include "platform/sim/HostControllerModel.h"

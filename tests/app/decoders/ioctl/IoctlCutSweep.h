@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "app/decoders/framework/XmlOutputImp.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/XmlOutput.h"
 #include "common/RecordFrame.h"
 #include "tests/app/devices/MarkupRecords.h"
 #include "tests/support/DecoderRuns.h"

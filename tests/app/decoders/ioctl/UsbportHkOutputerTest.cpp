@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 #include "tests/support/CallRecords.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/KxTdloft.h"
-#include "app/core/USBLog.h"
+#include "app/core/capture/KxTdloft.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/StackTree.h"
 #include "common/ControlCodes.h"
 #include "common/LogBlock.h"

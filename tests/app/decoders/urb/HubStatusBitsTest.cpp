@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/devices/DeviceStack.h"
 #include "app/devices/StackTree.h"
 #include "common/RecordPayloads.h"

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/decoders/framework/XmlOutputImp.h"
-#include "app/devices/Markup.h"
-#include "app/devices/XmlOutput.h"
+#include "app/devices/reports/Markup.h"
+#include "app/devices/reports/XmlOutput.h"
 #include "tests/app/decoders/urb/ClassRequestRecords.h"
 #include "tests/support/RecordingDataBar.h"
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/core/AppSettings.h"
-#include "app/core/LogRecordDecode.h"
-#include "app/core/RecordFormat.h"
+#include "app/core/records/LogRecordDecode.h"
+#include "app/core/records/RecordFormat.h"
+#include "app/core/settings/AppSettings.h"
 #include "app/decoders/framework/LogOutputer.h"
 #include "app/decoders/urb/MscBOTUrbOutputer.h"
 #include "common/RecordFrame.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/core/LogRecordDecode.h"
+#include "app/core/records/LogRecordDecode.h"
 #include "common/RecordFrame.h"
 #include "common/RecordTags.h"
 #include "platform/sim/UsbDevice.h"

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/core/USBLog.h"
+#include "app/core/document/USBLog.h"
 #include "app/decoders/urb/HidUrbOutputer.h"
 #include "app/decoders/urb/HubUrbOutputer.h"
 #include "app/decoders/urb/MscBOTUrbOutputer.h"

@@ -1,5 +1,0 @@
-#include "app/core/AppRegistry.h"
-
-const char* const g_pszRegistryRoot = "\\CurrentUser\\Software\\Vellumcrest\\Tindaloft\\";
-
-COXRegistryItem g_RegistryItem;

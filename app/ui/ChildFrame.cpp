@@ -1,3 +1,0 @@
-#include "app/ui/ChildFrame.h"
-
-IMPLEMENT_DYNCREATE(CChildFrame, CMDIChildWnd)

@@ -1,0 +1,5 @@
+#include "app/ui/dialogs/StopMessage.h"
+
+void ShowStopMessage(LPCSTR lpszText) {
+    MessageBoxA(nullptr, lpszText, kStopMessageCaption, MB_ICONHAND);
+}

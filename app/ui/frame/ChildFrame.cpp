@@ -1,0 +1,3 @@
+#include "app/ui/frame/ChildFrame.h"
+
+IMPLEMENT_DYNCREATE(CChildFrame, CMDIChildWnd)
