@@ -61,8 +61,8 @@ ULONG UrbOutputer::GetClassKind() {
 
 void UrbOutputer::FormatFunctionName(CString& text, bool titled, CString& classText, CString& classRequestText) {
     const auto code = static_cast<USHORT>(m_Decode.GetFunctionCode());
-    CString nameText;
-    CString plainName;
+    // Kept from record to record: the texts need no allocation once they have grown to size.
+    static thread_local CString nameText, plainName;
     UCHAR classRequestCode = 0;
     ULONG classKind = URB_CLASS_NONE;
     m_Decode.GetFunctionText(nameText, plainName, classRequestText, classRequestCode, classKind);
