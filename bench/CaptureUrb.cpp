@@ -6,7 +6,11 @@
 //              (at once while it gets full blocks, after a pause when the newest block was still filling);
 //   LogOff     the same device object with the capture log inactive: what the hook costs while nothing is
 //              recorded (node lookup, gates);
-//   Unhooked   a device of a driver that is not hooked, answering the same way: the floor.
+//   Unhooked   a device of a driver that is not hooked, answering the same way: the floor;
+//   LogOnly    no request at all: the three records of a captured bulk IN URB written straight into the
+//              log (its reserve-and-fill, the part done under the log's lock), the reader draining as in
+//              Captured. One thread's LogOnly time over its Captured time is the share of a URB spent in
+//              the log; four threads' LogOnly rate is the most URBs per second the log lets through.
 // Items per second is URBs per second; the overhead per request is the difference of the rows' times.
 // Captured rows count what the log did with the records they wrote:
 //   records/s   records written, per second      lost   records dropped with a recycled block (a gap)
@@ -26,6 +30,8 @@
 #include "NtPoolControl.h"
 #include "NtVersionControl.h"
 #include "common/FourCC.h"
+#include "common/RecordPayloads.h"
+#include "common/RecordTags.h"
 #include "driver/Capture.h"
 #include "driver/DescriptorCache.h"
 #include "driver/Driver.h"
@@ -40,7 +46,7 @@ namespace {
 constexpr ULONG kBenchTag = FourCC("BnUr");
 constexpr GUID kUsbSetupClass = {0x36FC9E60, 0xC465, 0x11CF, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 
-enum Mode : int64_t { Captured, LogOff, Unhooked };
+enum Mode : int64_t { Captured, LogOff, Unhooked, LogOnly };
 enum Workload : int64_t { BulkIn512, GetDescriptor18 };
 
 NTSTATUS TargetDispatch(PDEVICE_OBJECT, PIRP Irp) {
@@ -143,6 +149,30 @@ private:
     std::atomic<uint64_t> m_reads{0};
 };
 
+VOID CopyTransfer(PRECORD_DESCRIPTOR record, PVOID buffer, PIRP, PVOID, BOOLEAN) {
+    RecordCopyBuffer(record, buffer, nullptr, record->Part2Size);
+}
+
+// The records a captured bulk IN URB writes, with the sizes the hook gives them: "urbI" (part 1, no data),
+// "urbR" (header only) and "urbC" (part 1 and the IN data).
+VOID WriteUrbRecords(PVOID buffer, ULONG length) {
+    static const UCHAR part1[sizeof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER)] = {};
+    RECORD_HEADER_INFO header = {};
+    header.Function = URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER;
+    for (const ULONG tag : {LogTag::urbI, LogTag::urbR, LogTag::urbC}) {
+        const bool urb = tag != LogTag::urbR;
+        RECORD_DESCRIPTOR record;
+        RecordDescribe(&record, tag, urb ? sizeof part1 : 0, 0);
+        if (urb) {
+            RecordSetTransfer(&record, tag == LogTag::urbC ? length : 0);
+        }
+        record.Header = &header;
+        record.Part1Source = urb ? part1 : nullptr;
+        LogWriteRecord(g_Driver.CaptureLog, &record, tag == LogTag::urbC ? CopyTransfer : nullptr, buffer, nullptr,
+                       nullptr);
+    }
+}
+
 LOG_STATISTICS LogStatistics() {
     LOG_STATISTICS statistics = {};
     LogQueryStatistics(g_Driver.CaptureLog, &statistics);
@@ -158,9 +188,10 @@ void BM_Urb(benchmark::State& state) {
     std::unique_ptr<Reader> reader;
     LOG_STATISTICS before = {};
     if (state.thread_index() == 0) {
-        LogSetActive(g_Driver.CaptureLog, mode == Captured);
+        const bool logged = mode == Captured || mode == LogOnly;
+        LogSetActive(g_Driver.CaptureLog, logged);
         before = LogStatistics();
-        if (mode == Captured) {
+        if (logged) {
             reader = std::make_unique<Reader>();
         }
     }
@@ -188,14 +219,20 @@ void BM_Urb(benchmark::State& state) {
     PIRP irp = IoAllocateIrp(1, FALSE);
     const PDEVICE_OBJECT device = mode == Unhooked ? machine.plain : machine.target;
 
-    for (auto _ : state) {
-        IoReuseIrp(irp, STATUS_SUCCESS);
-        PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
-        next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
-        next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
-        next->Parameters.Others.Argument1 = urb;
-        IoSetCompletionRoutine(irp, KeepIrp, nullptr, TRUE, TRUE, TRUE);
-        benchmark::DoNotOptimize(IoCallDriver(device, irp));
+    if (mode == LogOnly) {
+        for (auto _ : state) {
+            WriteUrbRecords(buffer, length);
+        }
+    } else {
+        for (auto _ : state) {
+            IoReuseIrp(irp, STATUS_SUCCESS);
+            PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+            next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+            next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
+            next->Parameters.Others.Argument1 = urb;
+            IoSetCompletionRoutine(irp, KeepIrp, nullptr, TRUE, TRUE, TRUE);
+            benchmark::DoNotOptimize(IoCallDriver(device, irp));
+        }
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
 
@@ -226,6 +263,7 @@ void Rows(benchmark::internal::Benchmark* b) {
             b->Args({mode, workload});
         }
     }
+    b->Args({LogOnly, BulkIn512});
 }
 BENCHMARK(BM_Urb)->Apply(Rows);
 // Several processors submitting at once share the capture log's lock; the unhooked row shows how far the
@@ -234,6 +272,7 @@ BENCHMARK(BM_Urb)
     ->Args({Captured, BulkIn512})
     ->Args({LogOff, BulkIn512})
     ->Args({Unhooked, BulkIn512})
+    ->Args({LogOnly, BulkIn512})
     ->Threads(4)
     ->UseRealTime();
 

@@ -564,8 +564,11 @@ BOOLEAN UrbRecordWrite(PCAPTURE_LOG Log, PURB_RECORD Record, const RECORD_HEADER
     }
     descriptor.Header = &header;
     descriptor.Part1Source = Record->Part1;
-    if (!LogWriteRecord(Log, &descriptor, Record->Part2Kind != UrbPart2::None ? FillUrbRecord : nullptr, Record,
-                        nullptr, nullptr)) {
+    // A buffer with no bytes to take (an IN transfer's request, an OUT transfer's completion) is not looked
+    // at: its memory is checked only in the phase that copies from it.
+    const bool copies = Record->Part2Kind == UrbPart2::SelectConfiguration ||
+                        Record->Part2Kind == UrbPart2::SelectInterface || descriptor.Part2Size != 0;
+    if (!LogWriteRecord(Log, &descriptor, copies ? FillUrbRecord : nullptr, Record, nullptr, nullptr)) {
         return FALSE;
     }
     if (descriptor.Remaining != 0) {

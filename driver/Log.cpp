@@ -44,22 +44,39 @@ void FreeOldestBlocks(PCAPTURE_LOG log, LONG keep) {
     }
 }
 
+// A new block for the chain, allocated and filled before the lock is taken so that no writer waits on it;
+// null without pool. Its first `recordSize` bytes are left to the record its maker places there first:
+// a record writes every byte of its size, so they are not filled twice.
+PLOG_BLOCK NewBlock(PCAPTURE_LOG log, ULONG recordSize) {
+    auto block = static_cast<PLOG_BLOCK>(ExAllocatePoolWithTag(NonPagedPoolNx, sizeof(LOG_BLOCK), log->PoolTag));
+    if (block != nullptr) {
+        // Bytes a writer leaves unset read as '.'.
+        std::memset(block->Data + recordSize, LOG_BLOCK_FILL, sizeof block->Data - recordSize);
+        block->Used = 0;
+        block->Recycled = 0;
+    }
+    return block;
+}
+
+// Whether LogGetWritableBlock would link a new block now; called with the lock held.
+bool WantsNewBlock(PCAPTURE_LOG log) {
+    PLOG_BLOCK current = LogPeekCurrent(log);
+    return static_cast<ULONG>(log->BlockCount) < log->BlockLimit && (current == nullptr || current->Used != 0);
+}
+
 // An empty block to write into; called with the lock held. Below the limit an empty current block is taken
-// as it is, else a new block becomes current. At the limit, or without pool, the current block is emptied
+// as it is, else the new block *fresh (made by NewBlock with the lock released; null when that found no
+// pool) becomes current and *fresh is cleared. At the limit, or without pool, the current block is emptied
 // and reused: its records are lost, the older blocks the reader has not fetched are kept. Null only when the
-// log has no block at all and none can be allocated.
-PLOG_BLOCK LogGetWritableBlock(PCAPTURE_LOG log) {
+// log has no block at all and none could be allocated.
+PLOG_BLOCK LogGetWritableBlock(PCAPTURE_LOG log, PLOG_BLOCK* fresh) {
     PLOG_BLOCK current = LogPeekCurrent(log);
     if (static_cast<ULONG>(log->BlockCount) < log->BlockLimit) {
         if (current != nullptr && current->Used == 0) {
             return current;
         }
-        auto block = static_cast<PLOG_BLOCK>(ExAllocatePoolWithTag(NonPagedPoolNx, sizeof(LOG_BLOCK), log->PoolTag));
-        if (block != nullptr) {
-            // Bytes a writer leaves unset read as '.'.
-            std::memset(block->Data, LOG_BLOCK_FILL, sizeof block->Data);
-            block->Used = 0;
-            block->Recycled = 0;
+        if (PLOG_BLOCK block = *fresh) {
+            *fresh = nullptr;
             LinkCurrent(log, block);
             return block;
         }
@@ -75,12 +92,18 @@ PLOG_BLOCK LogGetWritableBlock(PCAPTURE_LOG log) {
     return current;
 }
 
+// Whether `size` bytes fit in the current block; called with the lock held.
+bool Fits(PCAPTURE_LOG log, ULONG size) {
+    PLOG_BLOCK block = LogPeekCurrent(log);
+    return block != nullptr && LOG_BLOCK_DATA_SIZE - block->Used >= size;
+}
+
 // Room for `size` bytes in the current block, moving on to a writable block when it is full; null when
 // none can be had. Called with the lock held.
-PUCHAR Reserve(PCAPTURE_LOG log, ULONG size) {
+PUCHAR Reserve(PCAPTURE_LOG log, ULONG size, PLOG_BLOCK* fresh) {
     PLOG_BLOCK block = LogPeekCurrent(log);
     if (block == nullptr || LOG_BLOCK_DATA_SIZE - block->Used < size) {
-        block = LogGetWritableBlock(log);
+        block = LogGetWritableBlock(log, fresh);
         if (block == nullptr || LOG_BLOCK_DATA_SIZE - block->Used < size) {
             return nullptr;
         }
@@ -131,20 +154,30 @@ BOOLEAN LogWriteRecord(PCAPTURE_LOG Log, PRECORD_DESCRIPTOR Record, PRECORD_FILL
         return FALSE;
     }
     KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
-    PUCHAR start = Reserve(Log, size);
+    // A record that needs a new block gets it made with the lock released, once; whoever links a block
+    // first, the record is placed where the chain stands when the lock is taken again.
+    PLOG_BLOCK fresh = nullptr;
+    if (!Fits(Log, size) && WantsNewBlock(Log)) {
+        KeReleaseSpinLock(&Log->Lock, irql);
+        fresh = NewBlock(Log, size); // linked only to take this record at its start
+        irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
+    }
+    PUCHAR start = Reserve(Log, size, &fresh);
     if (start == nullptr) {
         Log->RecordsDropped++;
-        KeReleaseSpinLock(&Log->Lock, irql);
-        return FALSE;
+    } else {
+        RecordBegin(Record, start, Log->SequenceNumber++);
+        Log->RecordsWritten++;
+        if (Filler != nullptr) {
+            Filler(Record, Context, Irp, CompletionContext, LogIsChangeLog(Log));
+        }
+        RecordFinish(Record);
     }
-    RecordBegin(Record, start, Log->SequenceNumber++);
-    Log->RecordsWritten++;
-    if (Filler != nullptr) {
-        Filler(Record, Context, Irp, CompletionContext, LogIsChangeLog(Log));
-    }
-    RecordFinish(Record);
     KeReleaseSpinLock(&Log->Lock, irql);
-    return TRUE;
+    if (fresh != nullptr) {
+        FreeBlock(Log, fresh); // another writer or the reader linked a block meanwhile
+    }
+    return start != nullptr;
 }
 
 NTSTATUS LogReadBlock(PCAPTURE_LOG Log, PVOID UserBuffer, ULONG Length, PULONG BytesReturned) {
@@ -158,28 +191,48 @@ NTSTATUS LogReadBlock(PCAPTURE_LOG Log, PVOID UserBuffer, ULONG Length, PULONG B
 
     KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
     PLOG_BLOCK block;
+    PLOG_BLOCK fresh = nullptr;
+    bool freshMade = false;
     for (;;) {
         if (IsListEmpty(&Log->BlockList)) {
             KeReleaseSpinLock(&Log->Lock, irql);
+            if (fresh != nullptr) {
+                FreeBlock(Log, fresh);
+            }
             return STATUS_SUCCESS;
         }
         PLOG_BLOCK current = LogPeekCurrent(Log);
         block = BlockOf(Log->BlockList.Blink);
         if (block->Used > Length) {
             KeReleaseSpinLock(&Log->Lock, irql);
+            if (fresh != nullptr) {
+                FreeBlock(Log, fresh);
+            }
             return STATUS_BUFFER_TOO_SMALL;
         }
         if (block->Used != 0) {
+            if (block == current && !freshMade) {
+                // Taking the current block leaves the writers a new one: made with the lock released, then
+                // the chain is looked at again.
+                KeReleaseSpinLock(&Log->Lock, irql);
+                fresh = NewBlock(Log, 0);
+                freshMade = true;
+                irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
+                continue;
+            }
             Unlink(Log, block);
             if (block == current) {
                 // Writers go on in a fresh block, never in the one being read.
                 Log->CurrentBlockRecords = 0;
-                LogGetWritableBlock(Log);
+                LogGetWritableBlock(Log, &fresh);
             }
             break;
         }
         if (block == current) {
             KeReleaseSpinLock(&Log->Lock, irql);
+            if (fresh != nullptr) {
+                FreeBlock(Log, fresh);
+            }
             return STATUS_SUCCESS; // the only block left is the current one, and it is empty
         }
         // An empty block that is no longer written: drop it and look at the next one.
@@ -187,6 +240,9 @@ NTSTATUS LogReadBlock(PCAPTURE_LOG Log, PVOID UserBuffer, ULONG Length, PULONG B
         FreeBlock(Log, block);
     }
     KeReleaseSpinLock(&Log->Lock, irql);
+    if (fresh != nullptr) {
+        FreeBlock(Log, fresh);
+    }
 
     NTSTATUS status = STATUS_SUCCESS;
     __try {

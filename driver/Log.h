@@ -5,8 +5,9 @@
 //
 // Locks: one spin lock per log (KeAcquireSpinLockRaiseToDpc), taken alone: no other lock is held while it
 // is taken and none is taken under it. Writers hold it while they reserve and fill a record; the reader,
-// clear and free-all hold it while they change the chain. The reader copies to the caller's buffer after
-// releasing it, from a block it has already unlinked.
+// clear and free-all hold it while they change the chain. A new block is allocated and filled with the lock
+// released, then linked under it. The reader copies to the caller's buffer after releasing it, from a block
+// it has already unlinked.
 #pragma once
 
 #include "ntddk.h"

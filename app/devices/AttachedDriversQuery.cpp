@@ -119,7 +119,7 @@ BOOL CAttachedDrivers::UpdateDriversAndDevices(const BYTE* pList, size_t nLength
     if (bEnded) {
         RemoveUnmarkedDrivers(pDevices);
     } else {
-        // A list without its end entry is not the whole list: deleting what it lacks would delete what exists.
+        // A list without its end entry is not the whole list: deleting what it lacks would remove what exists.
         TDL_TRACE(TRACE_WARNING, TRACE_AREA_DRIVERS, "DRVOBJ_NODES list without end entry: nothing removed");
         ClearAllMarks();
     }

@@ -107,7 +107,7 @@ public:
     void DisplayDriversTabSelectionDetails(HTREEITEM hItem);
     void DriversTabDisplayDrivers(CUSBLog* pDoc);
 
-    // The capture document is about to delete its device model: the panes drop their pointers into it.
+    // The capture document is about to destroy its device model: the panes drop their pointers into it.
     void DeviceModelChanging(CUSBLog* pDoc);
 
     // Whether any device is checked on the Devices tab.

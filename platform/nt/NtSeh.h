@@ -71,7 +71,11 @@ struct SehHandlerFor {
 #ifndef __try
 #define __try try
 #endif
+// clang-format reads __except as a keyword and would put a space before "(filter)", turning the macro into one
+// without parameters.
+// clang-format off
 #define __except(filter) catch (const ::nt::SehHandlerFor<(filter)>::Type& tdlSehException)
+// clang-format on
 // Inside an __except handler: the code of the exception it handles.
 #define GetExceptionCode() (tdlSehException.Code())
 #define _exception_code() GetExceptionCode()

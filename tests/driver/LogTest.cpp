@@ -63,6 +63,39 @@ TEST_F(LogTest, ReadHandsOverTheCurrentBlockAndWritersMoveToAFreshOne) {
     EXPECT_EQ(Sequences(records), std::vector<ULONG>{3});
 }
 
+// Every byte of a new block is a record's or '.': in a block a writer made for its record and in the one the
+// reader made for the writers when it took the current block.
+TEST_F(LogTest, ANewBlockReadsAsDotsPastItsRecords) {
+    auto current = [&] { return CONTAINING_RECORD(log->BlockList.Flink, LOG_BLOCK, Links); };
+    auto dotsFrom = [&](ULONG from) {
+        const PLOG_BLOCK block = current();
+        for (ULONG i = from; i < LOG_BLOCK_DATA_SIZE; ++i) {
+            if (block->Data[i] != LOG_BLOCK_FILL) {
+                return testing::AssertionFailure() << "byte " << i << " of the block is not '.'";
+            }
+        }
+        return testing::AssertionSuccess();
+    };
+    // A record whose part 2 no filler writes comes out whole all the same, zeros where nothing was put.
+    RECORD_DESCRIPTOR record;
+    RecordDescribe(&record, LogTag::urbI, 8, 300);
+    ASSERT_TRUE(LogWriteRecord(log, &record, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_EQ(current()->Used, RecordSize(&record));
+    EXPECT_TRUE(dotsFrom(current()->Used));
+    UserBuffer buffer(LOG_BLOCK_DATA_SIZE);
+    std::vector<ReadRecord> records;
+    ASSERT_EQ(Read(buffer, records), STATUS_SUCCESS);
+    ASSERT_EQ(records.size(), 1u);
+    for (uint8_t b : records[0].Payload()) {
+        ASSERT_EQ(b, 0);
+    }
+
+    ASSERT_EQ(current()->Used, 0u);
+    EXPECT_TRUE(dotsFrom(0)) << "the reader's block for the writers";
+    ASSERT_TRUE(WritePattern(log, 4, 10));
+    EXPECT_TRUE(dotsFrom(current()->Used));
+}
+
 TEST_F(LogTest, BufferOneByteShortKeepsTheBlockForTheNextRead) {
     ASSERT_TRUE(WritePattern(log, 10, 1000));
     ASSERT_TRUE(WritePattern(log, 10, 2000));

@@ -15,6 +15,7 @@ enum TraceLevel : UCHAR {
 
 // A session selects areas by its enable flags.
 enum TraceArea : ULONG {
+    // clang-format off
     TRACE_AREA_APP = 0x1,                     // start-up and exit of the application object
     TRACE_AREA_DRIVER_INFO = 0x2,             // driver information, driver settings, diagnostics
     TRACE_AREA_REGISTRY_VERSION = 0x10,       // registry version check
@@ -42,6 +43,7 @@ enum TraceArea : ULONG {
     TRACE_AREA_ROOT_HUB = 0x8000000,          // root hub of a host controller
     TRACE_AREA_ARRIVAL = 0x10000000,          // arrival and removal
     TRACE_AREA_ARRIVAL_PROCESSING = 0x20000000,
+    // clang-format on
 };
 
 // The provider every trace goes through: the one installed (the application object installs its member for its

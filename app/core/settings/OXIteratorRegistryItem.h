@@ -3,7 +3,7 @@
 //
 // Options: list values, list keys, count down (from each key's last index to its first), recurse into
 // subkeys, and depth first (a key's subkeys are visited before the key). Counting down and depth first
-// together let a caller delete every entry it reaches. Each key's entries are taken when the walk enters it.
+// together let a caller remove every entry it reaches. Each key's entries are taken when the walk enters it.
 #pragma once
 
 #include <vector>

@@ -50,7 +50,7 @@ public:
     // The other views brought in line with a stack's, or a device object's, check state.
     void UpdateTabViews(CDeviceStack* pStack);
     void UpdateTabViews(CDeviceObject* pDevice);
-    // The document is about to delete objects of its device model.
+    // The document is about to destroy objects of its device model.
     void DeviceModelChanging(CUSBLog* pDoc);
 
     // The document the three trees were last displayed for; null while they are empty.

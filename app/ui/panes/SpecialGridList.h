@@ -25,7 +25,7 @@ public:
     // Every row whose device object can be captured checked, or unchecked, with its object.
     void OnCheckAll();
     void OnUnCheckAll();
-    // The document is about to delete objects of its device model: a list showing one of its stacks is
+    // The document is about to destroy objects of its device model: a list showing one of its stacks is
     // emptied.
     void DeviceModelChanging(CUSBLog* pDoc);
     // No row, and repainted.

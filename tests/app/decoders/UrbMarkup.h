@@ -12,6 +12,8 @@ using tdl::test::MarkupBalanced;
 
 // The mark-up element each function code opens: every code reaches its own decoder.
 inline std::string UrbElementOf(USHORT code) {
+    // One line per element: the codes that share it stand together.
+    // clang-format off
     switch (code) {
     case 0: return "URB-SelectConfiguration";
     case 1: return "URB-SelectInterface";
@@ -43,5 +45,6 @@ inline std::string UrbElementOf(USHORT code) {
     case 0x1002: return "URB-GetEndpointState";
     default: return "URB-Header";
     }
+    // clang-format on
 }
 

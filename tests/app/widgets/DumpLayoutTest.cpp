@@ -119,6 +119,7 @@ TEST(DumpLayout, HitTestFindsFieldAndElement) {
         int field;
         int64_t element;
     } cases[] = {
+        // clang-format off
         {{46, 43}, 0, 300, DUMP_COLUMN_HEX, 0},
         {{88, 43}, 0, 300, DUMP_COLUMN_HEX, 2},
         {{88, 58}, 0, 300, DUMP_COLUMN_HEX, 13},
@@ -131,6 +132,7 @@ TEST(DumpLayout, HitTestFindsFieldAndElement) {
         {{88, 199}, 0, 300, DUMP_NONE, -1}, // below the last whole row
         {{390, 43}, 0, 300, DUMP_NONE, -1}, // the scroll bar
         {{20, 30}, 0, 300, DUMP_NONE, -1}, // the caption row
+        // clang-format on
     };
     for (const Case& c : cases) {
         const DumpHit hit = DumpHitTest(l, kMetrics, c.p, c.first, c.count);

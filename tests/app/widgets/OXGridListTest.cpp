@@ -376,11 +376,13 @@ TEST_F(GridListTest, EditingACellAndMovingOnWithTheKeyThatEndedIt) {
         bool shift;
         int item, column; // where editing goes on
     } steps[] = {
+        // clang-format off
         {VK_TAB, false, 0, 0},  // from the last editable column to the first, same row
         {VK_TAB, true, 0, 1},
         {VK_UP, false, 4, 1},   // before the first row: the last
         {VK_DOWN, false, 0, 1}, // after the last: the first
         {VK_INSERT, false, 0, 0},
+        // clang-format on
     };
     for (const Step& step : steps) {
         HWND now = ::GetFocus();

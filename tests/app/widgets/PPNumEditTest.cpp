@@ -142,12 +142,14 @@ TEST_F(DumpEditorTest, CtrlLetterOnTheControlOpensTheEditorOnThatKindsColumn) {
         bool readOnly;
         int field; // the editor's field, DUMP_NONE for none
     } cases[] = {
+        // clang-format off
         {'D', false, DUMP_COLUMN_DEC},
         {'A', false, DUMP_COLUMN_ASCII},
         {'H', false, DUMP_COLUMN_HEX},
         {'B', false, DUMP_NONE}, // its switch is on, but the binary column is not shown
         {'O', false, DUMP_NONE}, // neither the switch nor the column
         {'H', true, DUMP_NONE},
+        // clang-format on
     };
     for (const Case& c : cases) {
         m_ctrl->ModifyStyles(c.readOnly ? PPDUMP_READ_ONLY : 0, c.readOnly ? 0 : PPDUMP_READ_ONLY, FALSE);

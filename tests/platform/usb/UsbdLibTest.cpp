@@ -16,6 +16,7 @@ namespace {
 // Configuration 1 of a composite device: interface 0 is a HID keyboard (HID descriptor, interrupt IN
 // endpoint); interface 1 is mass storage with an idle alternate setting 0 and bulk IN/OUT in setting 1.
 const UCHAR kConfig[] = {
+    // clang-format off
     9, 2, 66, 0, 2, 1, 0, 0x80, 50,          // configuration, wTotalLength 66
     9, 4, 0, 0, 1, 3, 1, 1, 0,               // @9  interface 0/0, HID boot keyboard
     9, 0x21, 0x11, 0x01, 0, 1, 0x22, 63, 0,  // @18 HID descriptor
@@ -24,6 +25,7 @@ const UCHAR kConfig[] = {
     9, 4, 1, 1, 2, 8, 6, 0x50, 0,            // @43 interface 1/1
     7, 5, 0x82, 2, 0, 2, 0,                  // @52 bulk IN
     7, 5, 0x02, 2, 0, 2, 0,                  // @59 bulk OUT
+    // clang-format on
 };
 static_assert(sizeof(kConfig) == 66);
 
