@@ -4,8 +4,8 @@
 #include "GkPropertyGridPaintManager.h"
 
 CGkPropertyGridItem::CGkPropertyGridItem(LPCTSTR lpszCaption, LPCTSTR lpszValue, CString* pBindString)
-    : m_strCaption(lpszCaption ? lpszCaption : ""), m_pBindString(pBindString),
-      m_childs(nullptr, this), m_inplaceButtons(this) {
+    : m_strCaption(lpszCaption ? lpszCaption : ""), m_pBindString(pBindString), m_childs(nullptr, this),
+      m_inplaceButtons(this) {
     if (lpszValue)
         m_strValue = lpszValue;
     else if (pBindString)

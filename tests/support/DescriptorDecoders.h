@@ -43,33 +43,21 @@ inline void RunDescriptorDecoder(OutputerImp& out, int mode, int run, const BYTE
             DeviceDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", classTexts, strings, flag);
             return;
         }
-        case 1:
-            ConfigDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed, flag);
-            return;
+        case 1: ConfigDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed, flag); return;
         case 2:
             InterfaceDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed, klass, flag);
             return;
         case 3:
             InterfaceAssocDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed, klass, flag);
             return;
-        case 4:
-            EndpointDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed, flag);
-            return;
+        case 4: EndpointDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed, flag); return;
         case 5:
             CompanionEndpointDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed, flag);
             return;
-        case 6:
-            GenericDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed, flag);
-            return;
-        case 7:
-            HidClassDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed, flag);
-            return;
-        case 8:
-            HubClassDescUsb2Outputer(&out, nullptr, bytes, count).Output(mode, "T", "V", flag);
-            return;
-        case 9:
-            HubClassDescUsb3Outputer(&out, nullptr, bytes, count).Output(mode, "T", "V", flag);
-            return;
+        case 6: GenericDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed, flag); return;
+        case 7: HidClassDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed, flag); return;
+        case 8: HubClassDescUsb2Outputer(&out, nullptr, bytes, count).Output(mode, "T", "V", flag); return;
+        case 9: HubClassDescUsb3Outputer(&out, nullptr, bytes, count).Output(mode, "T", "V", flag); return;
         default:
             for (bool grouped : {false, true})
                 FullConfigDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", flag, grouped);
@@ -77,36 +65,16 @@ inline void RunDescriptorDecoder(OutputerImp& out, int mode, int run, const BYTE
         }
     }
     switch (run - 2 * kFlagged) {
-    case 0:
-        DevQualifierDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V");
-        return;
-    case 1:
-        StringDescOutputer(&out, nullptr, bytes, 0, count).Output(mode, "T", "V");
-        return;
-    case 2:
-        StringDescOutputer(&out, nullptr, bytes, 1, count).Output(mode, "T", "V");
-        return;
-    case 3:
-        StringDescOutputer(&out, nullptr, bytes, 0xEE, count).Output(mode, "T", "V");
-        return;
-    case 4:
-        BosDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed);
-        return;
-    case 5:
-        DevCapDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed);
-        return;
-    case 6:
-        Usb2DevCapDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed);
-        return;
-    case 7:
-        SuperSpeedDevCapDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed);
-        return;
-    case 8:
-        ContainerDevCapDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed);
-        return;
-    default:
-        FullBosDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V");
-        return;
+    case 0: DevQualifierDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V"); return;
+    case 1: StringDescOutputer(&out, nullptr, bytes, 0, count).Output(mode, "T", "V"); return;
+    case 2: StringDescOutputer(&out, nullptr, bytes, 1, count).Output(mode, "T", "V"); return;
+    case 3: StringDescOutputer(&out, nullptr, bytes, 0xEE, count).Output(mode, "T", "V"); return;
+    case 4: BosDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed); return;
+    case 5: DevCapDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed); return;
+    case 6: Usb2DevCapDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed); return;
+    case 7: SuperSpeedDevCapDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed); return;
+    case 8: ContainerDevCapDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V", consumed); return;
+    default: FullBosDescOutputer(&out, nullptr, bytes, count).Output(mode, "T", "V"); return;
     }
 }
 

@@ -336,24 +336,12 @@ CString& CMarkup::EscapeText(CString& out, LPCSTR text, bool attributeMode) {
         const char c = *p;
         LPCSTR replacement = nullptr;
         switch (c) {
-        case '\0':
-            out.Append(run, static_cast<int>(p - run));
-            return out;
-        case '<':
-            replacement = "&lt;";
-            break;
-        case '&':
-            replacement = "&amp;";
-            break;
-        case '>':
-            replacement = "&gt;";
-            break;
-        case '\'':
-            replacement = attributeMode ? "&apos;" : nullptr;
-            break;
-        case '"':
-            replacement = attributeMode ? "&quot;" : nullptr;
-            break;
+        case '\0': out.Append(run, static_cast<int>(p - run)); return out;
+        case '<': replacement = "&lt;"; break;
+        case '&': replacement = "&amp;"; break;
+        case '>': replacement = "&gt;"; break;
+        case '\'': replacement = attributeMode ? "&apos;" : nullptr; break;
+        case '"': replacement = attributeMode ? "&quot;" : nullptr; break;
         default:
             if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
                 replacement = "?";
