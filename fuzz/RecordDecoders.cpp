@@ -17,9 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
-
-#include <unistd.h>
 
 #include "app/core/document/USBLog.h"
 #include "app/decoders/framework/HtmlOutputImp.h"
@@ -40,10 +37,9 @@ void Check(bool condition) {
         std::abort();
 }
 
-const std::string& HtmlPath() {
-    static const std::string path = "/tmp/tdl_fuzz_records_" + std::to_string(::getpid()) + ".htm";
-    return path;
-}
+// The HTML report goes where nothing is kept: the writer formats, buffers and writes it all the same, and a
+// run neither makes a file anew for each input nor leaves one behind.
+constexpr char kHtmlPath[] = "/dev/null";
 
 CUSBLog* Document() {
     static tdl::test::DecoderDocument* document = new tdl::test::DecoderDocument;
@@ -107,8 +103,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto* record = reinterpret_cast<const _LOGHDR*>(copy.get());
     CUSBLog* document = (copy[0] & 1) ? Document() : nullptr;
 
-    tdl::test::LogDetailsPane pane;
-    Check(pane.ShowRecord(document, record));
+    // One pane for the run, its grid built once; the kind categories are emptied after each input, as the
+    // pane empties them when no record is shown, so that an input decodes alike alone and in a run.
+    static tdl::test::LogDetailsPane* pane = new tdl::test::LogDetailsPane;
+    Check(pane->ShowRecord(document, record));
+    for (size_t i = kLogDetailsFirstKindCategory; i < std::size(kLogDetailsCategories); ++i)
+        pane->Category(kLogDetailsCategories[i])->GetChilds()->Clear();
 
     CXmlOutput xmlWriter;
     Check(xmlWriter.BeginDocument("Records"));
@@ -124,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(parsed.GetPositionCount() == markup.GetPositionCount());
 
     CHtmlOutput htmlWriter;
-    Check(htmlWriter.OpenByName(HtmlPath().c_str()));
+    Check(htmlWriter.OpenByName(kHtmlPath));
     HtmlOutputImp html(&htmlWriter);
     std::unique_ptr<LogOutputer> decoder(LogOutputer::Create(&html, document, record));
     Check(decoder != nullptr);

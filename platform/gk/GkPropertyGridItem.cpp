@@ -4,9 +4,8 @@
 #include "GkPropertyGridPaintManager.h"
 
 CGkPropertyGridItem::CGkPropertyGridItem(LPCTSTR lpszCaption, LPCTSTR lpszValue, CString* pBindString)
-    : m_strCaption(lpszCaption ? lpszCaption : ""), m_pBindString(pBindString),
-      m_pChilds(new CGkPropertyGridItems(nullptr, this)), m_pCaptionMetrics(new CGkPropertyGridItemMetrics),
-      m_pValueMetrics(new CGkPropertyGridItemMetrics), m_pInplaceButtons(new CGkPropertyGridInplaceButtons(this)) {
+    : m_strCaption(lpszCaption ? lpszCaption : ""), m_pBindString(pBindString), m_childs(nullptr, this),
+      m_inplaceButtons(this) {
     if (lpszValue)
         m_strValue = lpszValue;
     else if (pBindString)
@@ -17,12 +16,7 @@ CGkPropertyGridItem::CGkPropertyGridItem(LPCTSTR lpszCaption, LPCTSTR lpszValue,
     CGkPropertyGridPaintManager::Default().ApplyStandardColors(this);
 }
 
-CGkPropertyGridItem::~CGkPropertyGridItem() {
-    delete m_pChilds;
-    delete m_pInplaceButtons;
-    delete m_pValueMetrics;
-    delete m_pCaptionMetrics;
-}
+CGkPropertyGridItem::~CGkPropertyGridItem() = default;
 
 void CGkPropertyGridItem::SetCaption(LPCTSTR lpszCaption) {
     m_strCaption = lpszCaption ? lpszCaption : "";
@@ -74,7 +68,7 @@ void CGkPropertyGridItem::Collapse() {
 CGkPropertyGridItem* CGkPropertyGridItem::AddChildItem(CGkPropertyGridItem* pItem) {
     if (!pItem || !pItem->CanBeAddedUnder(this))
         return nullptr;
-    m_pChilds->Add(pItem);
+    m_childs.Add(pItem);
     return pItem;
 }
 
@@ -98,7 +92,7 @@ int CGkPropertyGridItem::GetIndent() const {
 
 void CGkPropertyGridItem::Remove() {
     if (m_pParent)
-        m_pParent->m_pChilds->RemoveItem(this);
+        m_pParent->m_childs.RemoveItem(this);
     else if (m_pGrid)
         m_pGrid->GetCategories()->RemoveItem(this);
 }
@@ -132,5 +126,5 @@ void CGkPropertyGridItem::Attach(CGkPropertyGrid* pGrid, CGkPropertyGridItem* pP
 
 void CGkPropertyGridItem::SetGrid(CGkPropertyGrid* pGrid) {
     m_pGrid = pGrid;
-    m_pChilds->SetGrid(pGrid);
+    m_childs.SetGrid(pGrid);
 }

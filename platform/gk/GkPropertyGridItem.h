@@ -48,8 +48,8 @@ public:
     // Appends pItem as the last child and takes ownership of it; returns it. Null, and nothing taken, when
     // pItem is null, already has an owner, or is this item or one above it.
     CGkPropertyGridItem* AddChildItem(CGkPropertyGridItem* pItem);
-    CGkPropertyGridItems* GetChilds() const { return m_pChilds; }
-    BOOL HasChilds() const { return m_pChilds->GetCount() > 0; }
+    CGkPropertyGridItems* GetChilds() const { return &m_childs; }
+    BOOL HasChilds() const { return m_childs.GetCount() > 0; }
     CGkPropertyGridItem* GetParentItem() const { return m_pParent; }
     CGkPropertyGrid* GetGrid() const { return m_pGrid; }
     // Depth below the grid's top level (a category added to the grid is 0).
@@ -57,9 +57,9 @@ public:
     // Removes the item from its parent (or the grid) and frees it.
     void Remove();
 
-    CGkPropertyGridItemMetrics* GetCaptionMetrics() const { return m_pCaptionMetrics; }
-    CGkPropertyGridItemMetrics* GetValueMetrics() const { return m_pValueMetrics; }
-    CGkPropertyGridInplaceButtons* GetInplaceButtons() const { return m_pInplaceButtons; }
+    CGkPropertyGridItemMetrics* GetCaptionMetrics() const { return &m_captionMetrics; }
+    CGkPropertyGridItemMetrics* GetValueMetrics() const { return &m_valueMetrics; }
+    CGkPropertyGridInplaceButtons* GetInplaceButtons() const { return &m_inplaceButtons; }
 
     // Shown in the categorised view: neither it nor an ancestor hidden, every ancestor expanded.
     BOOL IsVisible() const;
@@ -89,10 +89,12 @@ private:
     BOOL m_bExpanded = FALSE;
     CGkPropertyGrid* m_pGrid = nullptr;
     CGkPropertyGridItem* m_pParent = nullptr;
-    CGkPropertyGridItems* m_pChilds;
-    CGkPropertyGridItemMetrics* m_pCaptionMetrics;
-    CGkPropertyGridItemMetrics* m_pValueMetrics;
-    CGkPropertyGridInplaceButtons* m_pInplaceButtons;
+    // Held in the item rather than beside it: an item is one allocation. The getters hand out pointers to
+    // them, as the toolkit does, from a const item too.
+    mutable CGkPropertyGridItems m_childs;
+    mutable CGkPropertyGridItemMetrics m_captionMetrics;
+    mutable CGkPropertyGridItemMetrics m_valueMetrics;
+    mutable CGkPropertyGridInplaceButtons m_inplaceButtons;
 };
 
 class CGkPropertyGridItemCategory : public CGkPropertyGridItem {

@@ -21,10 +21,13 @@ CGkPropertyGridItem* CGkPropertyGridItems::GetAt(int nIndex) const {
 CGkPropertyGridItem* CGkPropertyGridItems::FindItem(LPCTSTR lpszCaption) const {
     if (!lpszCaption)
         return nullptr;
-    // Most captions differ in their first character: that test spares the call for them.
+    // The captions' lengths are kept: most captions differ in length or in their first character, and those
+    // tests spare the comparison for them.
+    const size_t nLength = std::strlen(lpszCaption);
     for (CGkPropertyGridItem* pItem : m_arrItems) {
-        const char* pszCaption = pItem->m_strCaption.GetString();
-        if (pszCaption[0] == lpszCaption[0] && std::strcmp(pszCaption, lpszCaption) == 0)
+        const CString& strCaption = pItem->m_strCaption;
+        if (static_cast<size_t>(strCaption.GetLength()) == nLength && strCaption.GetString()[0] == lpszCaption[0] &&
+            std::memcmp(strCaption.GetString(), lpszCaption, nLength) == 0)
             return pItem;
     }
     return nullptr;

@@ -50,6 +50,12 @@ void AddInplaceButton(CGkPropertyGridItem* item, UINT id, LPCSTR caption) {
     item->GetValueMetrics()->m_dwFlags |= kHasInplaceButtonsFlag;
 }
 
+// The data-buffer item's buttons, as a new one gets them.
+void AddDataBufferButtons(CGkPropertyGridItem* item) {
+    AddInplaceButton(item, GridOutputImp::kToggleDataBarId, "Toggle Databar");
+    AddInplaceButton(item, GridOutputImp::kExportCsvId, "Export as CSV...");
+}
+
 } // namespace
 
 GridOutputImp::GridOutputImp(GridOutputPane* pane) : autoExpand(true), m_Pane(pane), m_Current(nullptr) {}
@@ -134,8 +140,14 @@ CGkPropertyGridItem* GridOutputImp::Reuse(Kind kind) {
         const Kind found = child->IsCategory()                          ? Kind::Category
                            : child->GetInplaceButtons()->GetCount() > 0 ? Kind::DataBuffer
                                                                         : Kind::Item;
-        if (found == kind) {
+        // An item and a data-buffer item differ only in the buttons: either serves for the other.
+        if (found == kind || (found != Kind::Category && kind != Kind::Category)) {
             ++rewrite->next;
+            if (found != kind) {
+                child->GetInplaceButtons()->RemoveAll();
+                if (kind == Kind::DataBuffer)
+                    AddDataBufferButtons(child);
+            }
             StartRewrite(child);
             return child;
         }
@@ -338,9 +350,7 @@ void GridOutputImp::AddDataBufferItem(const char* caption) {
     auto made = std::make_unique<CGkPropertyGridItem>(caption);
     if (m_Current->AddChildItem(made.get()) == nullptr)
         return;
-    CGkPropertyGridItem* item = made.release();
-    AddInplaceButton(item, kToggleDataBarId, "Toggle Databar");
-    AddInplaceButton(item, kExportCsvId, "Export as CSV...");
+    AddDataBufferButtons(made.release());
     Appended();
 }
 

@@ -5,9 +5,10 @@
 //
 // Rows are made again rather than anew: clearing an item's children for the next record keeps them for the
 // rows that follow, each add taking over the next kept child of its kind (caption, value, description,
-// style and state set as a new item's), so that a pane showing record after record makes and frees no items
-// once it has shown one of each shape. The children none took over are freed when their parent's group is
-// closed, when a record is entered, and when the run ends; until then they are out of reach of the look-ups.
+// style and state set as a new item's; an item and a data-buffer item stand in for each other), so that a
+// pane showing record after record makes and frees no items once it has shown one of each shape. The
+// children none took over are freed when their parent's group is closed, when a record is entered, and when
+// the run ends; until then they are out of reach of the look-ups.
 #pragma once
 
 #include "LogProperties.h"
@@ -87,8 +88,9 @@ private:
     void FinishFrom(const CGkPropertyGridItem* top);
     // Forgets the rewrites of `item`'s descendants.
     void DropRewritesBelow(const CGkPropertyGridItem* item);
-    // The next kept child of the current item of that kind, made blank as a new item is; null when there is
-    // none (those of other kinds before it are freed).
+    // The next kept child of the current item of that kind, made blank as a new item is; an item and a
+    // data-buffer item take each other's place, their buttons changed. Null when there is none (those of
+    // other kinds before it are freed).
     CGkPropertyGridItem* Reuse(Kind kind);
     // After an add appended a child to the current item.
     void Appended();

@@ -11,9 +11,12 @@ IrpOutputer::~IrpOutputer() = default;
 void IrpOutputer::OutputTarget() {
     static const CString kTarget("Target");
     m_pImp->ShowCategory(kTarget);
-    CString address;
+    // Kept from record to record: the texts need no allocation once they have grown to size.
+    static thread_local CString address;
+    static thread_local TargetTexts texts;
     SetHex(address, LogHdr::DeviceObject(RecordBytes()), 1, "0x");
-    ShowTargetItems(address, FindTargetTexts("0x%I64x"));
+    FindTargetTexts("0x", texts);
+    ShowTargetItems(address, texts);
 }
 
 void IrpOutputer::OutputIrpFields() {
@@ -22,15 +25,18 @@ void IrpOutputer::OutputIrpFields() {
         kStackPointer("Irp Stack Pointer"), kStackCount("Stack Count"), kCurrentLocation("Current Stack Location");
     const BYTE* r = RecordBytes();
     m_pImp->ShowCategory(kIrp);
-    CString text;
+    // Kept from record to record: the text needs no allocation once it has grown to size.
+    static thread_local CString text;
     SetHex(text, LogHdr::Irp(r), 1, "0x");
     m_pImp->SetItemValue(kIrpAddress, text);
     // A returned record's status is the dispatch routine's return value, not the IRP's IoStatus; and the
     // IRP's status is shown plain, its colour belongs to the record's "Status".
     if (m_Decode.HasTransferData())
         m_pImp->HideItem(kIoStatus);
-    else
-        m_pImp->SetItemValue(kIoStatus, StatusText(m_Decode.GetStatus()));
+    else {
+        SetStatusText(text, m_Decode.GetStatus());
+        m_pImp->SetItemValue(kIoStatus, text);
+    }
     SetHex(text, LogHdr::StackLocation(r), 1, "0x");
     m_pImp->SetItemValue(kStackPointer, text);
     // The IRP keeps both as signed bytes; they are shown widened as such (a negative count as 32 bits).
@@ -42,41 +48,50 @@ void IrpOutputer::OutputIrpFields() {
 }
 
 void IrpOutputer::OutputStatus() {
+    // Every record shows these: the texts are made once.
+    static const CString kStatus("Status"), kCompleted("Irp completion status"),
+        kReturned("Status returned by Irp dispatch routine");
     const bool completed = m_Decode.HasOutputData();
     const bool returned = m_Decode.HasTransferData();
     if (!completed && !returned) {
-        m_pImp->HideItem("Status");
+        m_pImp->HideItem(kStatus);
         return;
     }
     const ULONG status = m_Decode.GetStatus();
-    m_pImp->SetItemValueColour("Status", StatusText(status), StatusColour(status));
-    m_pImp->SetItemDescription("Status",
-                               completed ? "Irp completion status" : "Status returned by Irp dispatch routine");
+    static thread_local CString text;
+    SetStatusText(text, status);
+    m_pImp->SetItemValueColour(kStatus, text, StatusColour(status));
+    m_pImp->SetItemDescription(kStatus, completed ? kCompleted : kReturned);
 }
 
 void IrpOutputer::OutputRequestObjects() {
+    static const CString kDataSize("DataSize"), kStackId("StackID"), kDeviceObject("DeviceObject"),
+        kDriverObject("DriverObject"), kIrpAddr("IrpAddr"), kIrpStatus("IrpStatus"), kName("Name");
     const BYTE* r = RecordBytes();
     const ULONG tag = m_Decode.GetLogType();
-    CString text;
+    // Kept from record to record: the texts need no allocation once they have grown to size.
+    static thread_local CString text;
+    static thread_local TargetTexts texts;
     if (tag != LogTag::atsL && tag != LogTag::dneL) {
-        text.Format("%08x", m_Decode.GetDataSize());
-        m_pImp->WriteValue("DataSize", text);
-        text.Format("%04x", m_Decode.GetStackID());
-        m_pImp->WriteValue("StackID", text);
+        SetHex(text, m_Decode.GetDataSize(), 8);
+        m_pImp->WriteValue(kDataSize, text);
+        SetHex(text, m_Decode.GetStackID(), 4);
+        m_pImp->WriteValue(kStackId, text);
     }
-    const TargetTexts texts = FindTargetTexts("%I64x");
-    text.Format("%I64x", LogHdr::DeviceObject(r));
-    m_pImp->WriteValue("DeviceObject", text);
-    m_pImp->AddAttribute("Name", texts.deviceName);
+    FindTargetTexts("", texts);
+    SetHex(text, LogHdr::DeviceObject(r));
+    m_pImp->WriteValue(kDeviceObject, text);
+    m_pImp->AddAttribute(kName, texts.deviceName);
     if (texts.hasDriver) {
-        m_pImp->WriteValue("DriverObject", texts.driverAddress);
-        m_pImp->AddAttribute("Name", texts.driverName);
+        m_pImp->WriteValue(kDriverObject, texts.driverAddress);
+        m_pImp->AddAttribute(kName, texts.driverName);
     }
-    text.Format("%I64x", LogHdr::Irp(r));
-    m_pImp->WriteValue("IrpAddr", text);
-    text.Format("%08x", m_Decode.GetStatus());
-    m_pImp->WriteValue("IrpStatus", text);
-    m_pImp->AddAttribute("Name", StatusText(m_Decode.GetStatus()));
+    SetHex(text, LogHdr::Irp(r));
+    m_pImp->WriteValue(kIrpAddr, text);
+    SetHex(text, m_Decode.GetStatus(), 8);
+    m_pImp->WriteValue(kIrpStatus, text);
+    SetStatusText(text, m_Decode.GetStatus());
+    m_pImp->AddAttribute(kName, text);
 }
 
 void IrpOutputer::OutputIrpFunction() {}
@@ -101,9 +116,11 @@ const CString& IoControlCodeCaption() {
 } // namespace
 
 void IrpOutputer::OutputIoControlCode(LPCSTR majorText, ULONG ioControlCode) {
-    m_pImp->SetItemValue(MajorFunctionCaption(), majorText);
+    // Kept from record to record: the texts need no allocation once they have grown to size.
+    static thread_local CString major, text;
+    major = majorText;
+    m_pImp->SetItemValue(MajorFunctionCaption(), major);
     m_pImp->HideItem(MinorFunctionCaption());
-    CString text;
     SetHex(text, ioControlCode, 1, "0x", true);
     m_pImp->SetItemValue(IoControlCodeCaption(), text);
 }
@@ -121,8 +138,9 @@ void IrpOutputer::OutputInternalControlFunction(ULONG ioControlCode) {
 }
 
 void IrpOutputer::OutputMinorFunction(LPCSTR majorText) {
-    m_pImp->SetItemValue(MajorFunctionCaption(), majorText);
-    CString text;
+    static thread_local CString major, text;
+    major = majorText;
+    m_pImp->SetItemValue(MajorFunctionCaption(), major);
     SetHex(text, m_Decode.GetFunctionWord(), 2, "0x");
     m_pImp->SetItemValue(MinorFunctionCaption(), text);
     m_pImp->HideItem(IoControlCodeCaption());

@@ -41,17 +41,19 @@ void LogOutputer::OutputRecordHeader() {
 
 void LogOutputer::OutputPerfCounter() {
     const ULONGLONG counter = static_cast<ULONGLONG>(LogHdr::TimeStamp(RecordBytes()));
-    m_pImp->AddElement("PerfCounter");
-    CString text;
-    text.Format("%08x", static_cast<unsigned>(counter >> 32));
-    m_pImp->AddAttribute("High", text);
-    text.Format("%08x", static_cast<unsigned>(counter));
-    m_pImp->AddAttribute("Low", text);
+    static const CString kPerfCounter("PerfCounter"), kHigh("High"), kLow("Low");
+    m_pImp->AddElement(kPerfCounter);
+    // Kept from record to record: the text needs no allocation once it has grown to size.
+    static thread_local CString text;
+    SetHex(text, static_cast<uint32_t>(counter >> 32), 8);
+    m_pImp->AddAttribute(kHigh, text);
+    SetHex(text, static_cast<uint32_t>(counter), 8);
+    m_pImp->AddAttribute(kLow, text);
 }
 
 void LogOutputer::OutputFunctionCode() {
     CString text;
-    text.Format("%08x", m_Decode.GetFunctionWord());
+    SetHex(text, m_Decode.GetFunctionWord(), 8);
     m_pImp->WriteValue("Function", text);
     m_pImp->AddAttribute("Name", kUnknownText);
 }
@@ -66,9 +68,11 @@ void LogOutputer::OutputLogEntry() {
     // Every record shows these: the captions are made once.
     static const CString kLogEntry("Log Entry"), kRecord("Record"), kState("State"), kType("Type");
     m_pImp->ShowCategory(kLogEntry);
-    m_pImp->SetItemValue(kRecord, SequenceText());
-    CString type;
-    CString disposition;
+    // Kept from record to record: the texts need no allocation once they have grown to size.
+    static thread_local CString sequence, type, disposition;
+    sequence.SetString(nullptr, 0);
+    AppendDecimal(sequence, m_Decode.GetSequenceNumber());
+    m_pImp->SetItemValue(kRecord, sequence);
     m_Decode.GetTypeAndDisposition(type, disposition);
     m_pImp->SetItemValue(kState, disposition.Trim());
     m_pImp->SetItemValue(kType, type.Trim());
@@ -92,27 +96,33 @@ void LogOutputer::OutputMarkupRecord(int mode) {
     EndRecord();
 }
 
-LogOutputer::TargetTexts LogOutputer::FindTargetTexts(LPCSTR addressFormat) const {
+LogOutputer::TargetTexts LogOutputer::FindTargetTexts(LPCSTR addressPrefix) const {
     TargetTexts texts;
+    FindTargetTexts(addressPrefix, texts);
+    return texts;
+}
+
+void LogOutputer::FindTargetTexts(LPCSTR addressPrefix, TargetTexts& texts) const {
     texts.deviceName = kUnknownText;
     texts.driverName = kUnknownText;
     texts.driverAddress = kUnknownText;
+    texts.found = false;
+    texts.hasDriver = false;
     const CUSBLog* document = GetDocument();
     if (!document)
-        return texts;
+        return;
     // Addresses are reused as objects come and go: the record's time tells which object it meant.
     const BYTE* r = RecordBytes();
     const CDeviceObject* object = document->FindAttachedObject(LogHdr::DeviceObject(r), LogHdr::TimeStamp(r));
     if (!object)
-        return texts;
+        return;
     texts.found = true;
     texts.deviceName = object->_DeviceName;
     if (const CDriverObject* driver = object->_Driver) {
         texts.hasDriver = true;
         texts.driverName = driver->m_DriverName;
-        texts.driverAddress.Format(addressFormat, driver->m_NtDriverObject);
+        SetHex(texts.driverAddress, driver->m_NtDriverObject, 1, addressPrefix);
     }
-    return texts;
 }
 
 void LogOutputer::ShowTargetItems(const CString& deviceAddress, const TargetTexts& texts) {
@@ -140,9 +150,18 @@ void LogOutputer::OutputTruncation(int mode, size_t needed) {
 }
 
 CString LogOutputer::StatusText(ULONG status) {
-    CString name;
-    CStringContent().NtStatusName(name, status);
-    return "STATUS_" + name;
+    CString text;
+    SetStatusText(text, status);
+    return text;
+}
+
+void LogOutputer::SetStatusText(CString& text, ULONG status) {
+    if (const LPCSTR name = CStringContent::NtStatusText(status)) {
+        text = "STATUS_";
+        text += name;
+    } else {
+        SetHex(text, status, 8, "STATUS_0x");
+    }
 }
 
 COLORREF LogOutputer::StatusColour(ULONG status) const {

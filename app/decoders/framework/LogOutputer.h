@@ -73,6 +73,8 @@ protected:
 
     // "STATUS_" and the status's name.
     static CString StatusText(ULONG status);
+    // The same into `text`, whose buffer a caller may keep from record to record.
+    static void SetStatusText(CString& text, ULONG status);
     // Red for a status of error severity (both top bits set), else the medium's ordinary value colour.
     COLORREF StatusColour(ULONG status) const;
 
@@ -81,11 +83,14 @@ protected:
     struct TargetTexts {
         CString deviceName;
         CString driverName;
-        CString driverAddress; // "0x%I64x" in the grid, "%I64x" in mark-up
+        CString driverAddress; // hexadecimal after "0x" in the grid, bare in mark-up
         bool found = false;    // the document knew the device object
         bool hasDriver = false;
     };
-    TargetTexts FindTargetTexts(LPCSTR addressFormat) const;
+    // The driver's address in hexadecimal after `addressPrefix`.
+    TargetTexts FindTargetTexts(LPCSTR addressPrefix) const;
+    // The same into `texts`, whose strings a caller may keep from record to record.
+    void FindTargetTexts(LPCSTR addressPrefix, TargetTexts& texts) const;
     // The pane's four "Target" items: each object's address before its name.
     void ShowTargetItems(const CString& deviceAddress, const TargetTexts& texts);
 

@@ -1,16 +1,16 @@
 // NumberText: numbers put into strings without the formatting engine, for the fields every record shows.
 // SetHex(text, v, 2, "0x") is what text.Format("0x%02x", v) makes for an unsigned v: the digits are at
-// least `minDigits` long, zero-padded, and never more than the value needs beyond that. AppendDecimal adds
-// what "%d" (or "%u", "%I64d") adds.
+// least `minDigits` long, zero-padded, and never more than the value needs beyond that; AppendHex adds the
+// digits alone. AppendDecimal adds what "%d" (or "%u", "%I64d") adds.
 #pragma once
 
 #include <cstdint>
 
 #include <afx.h>
 
-inline void SetHex(CString& text, uint64_t value, int minDigits = 1, const char* prefix = "", bool upper = false) {
+inline void AppendHex(CString& text, uint64_t value, int minDigits = 1, bool upper = false) {
     const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-    char buffer[2 + 16 + 16];
+    char buffer[16];
     char* const end = buffer + sizeof buffer;
     char* p = end;
     int count = 0;
@@ -19,8 +19,12 @@ inline void SetHex(CString& text, uint64_t value, int minDigits = 1, const char*
         value >>= 4;
         ++count;
     } while (value != 0 || (count < minDigits && count < 16));
-    text.SetString(prefix);
     text.Append(p, static_cast<int>(end - p));
+}
+
+inline void SetHex(CString& text, uint64_t value, int minDigits = 1, const char* prefix = "", bool upper = false) {
+    text.SetString(prefix);
+    AppendHex(text, value, minDigits, upper);
 }
 
 inline void AppendDecimal(CString& text, int64_t value) {

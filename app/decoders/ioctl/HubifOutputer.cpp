@@ -44,7 +44,7 @@ void HubifOutputer::OutputRequestObjects() {
     text.Format("%I64x", GetBusContext());
     m_pImp->WriteValue("BusContext", text);
     m_pImp->AddAttribute("ArgDirection", "in");
-    const TargetTexts texts = FindTargetTexts("%I64x");
+    const TargetTexts texts = FindTargetTexts("");
     if (!texts.found)
         return;
     m_pImp->WriteValue("DeviceObject", text);
@@ -56,7 +56,7 @@ void HubifOutputer::OutputTarget() {
     m_pImp->ShowCategory("Target");
     CString address;
     address.Format("0x%I64x", GetBusContext());
-    ShowTargetItems(address, FindTargetTexts("0x%I64x"));
+    ShowTargetItems(address, FindTargetTexts("0x"));
 }
 
 void HubifOutputer::OutputKindTitle(int mode) {

@@ -42,14 +42,14 @@ void UsbportHkOutputer::OutputRequestObjects() {
     m_pImp->AddAttribute("ArgDirection", "in");
     text.Format("%I64x", LogHdr::DeviceObject(r));
     m_pImp->WriteValue("DeviceObject", text);
-    m_pImp->AddAttribute("Name", FindTargetTexts("%I64x").deviceName);
+    m_pImp->AddAttribute("Name", FindTargetTexts("").deviceName);
     m_pImp->AddAttribute("ArgDirection", "in");
 }
 
 void UsbportHkOutputer::OutputTarget() {
     const BYTE* r = RecordBytes();
     m_pImp->ShowCategory("Target");
-    TargetTexts texts = FindTargetTexts("0x%I64x");
+    TargetTexts texts = FindTargetTexts("0x");
     // The driver is the one the header names, not the device object's.
     texts.driverAddress.Format("0x%I64x", LogHdr::Irp(r));
     texts.driverName = FindDriverName();

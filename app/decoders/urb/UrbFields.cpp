@@ -148,7 +148,9 @@ void UrbOutputer::InsertTransferFlags(int mode, ULONG flags, bool have) {
         fields.Attribute("Flag3", "START_ISO_TRANSFER_ASAP");
     if (flags & 8)
         fields.Attribute("Flag4", "DEFAULT_PIPE_TRANSFER");
-    CString text = DirectionWord((flags & 1) != 0);
+    // Kept from record to record: the text needs no allocation once it has grown to size.
+    static thread_local CString text;
+    text = DirectionWord((flags & 1) != 0);
     if (flags & 2)
         text += ", SHORT_TRANSFER_OK";
     if (flags & 4)
@@ -207,10 +209,12 @@ void UrbOutputer::InsertPipeType(int mode, FieldCursor& cursor, LONG width) {
     }
     // The pipe block holds the endpoint's bmAttributes, whose low two bits are the transfer type.
     const ULONG type = width == 4 ? tdl::LoadLe<ULONG>(p) : (p[0] & 3u);
-    CString name;
+    // Kept from record to record: the texts need no allocation once they have grown to size.
+    static thread_local CString name, value;
+    name.SetString(nullptr, 0); // a type the table lacks has no name
     CStringContent().TransferTypeName(static_cast<UCHAR>(type), name);
     fields.Field("PipeType", name, nullptr, kXml);
-    CString value(name);
+    value = name;
     value.Append(" (");
     AppendDecimal(value, static_cast<int>(type));
     value.AppendChar(')');
@@ -252,7 +256,8 @@ void UrbOutputer::InsertEndpointAddress(int mode, FieldCursor& cursor, BYTE addr
         return;
     }
     const bool in = (address & 0x80) != 0;
-    CString value;
+    // Kept from record to record: the text needs no allocation once it has grown to size.
+    static thread_local CString value;
     SetHex(value, address, 2, "0x");
     value.Append(" (");
     value.Append(DirectionWord(in));
@@ -540,12 +545,23 @@ CString UrbOutputer::TransferBufferHex(const BYTE* data, ULONG capturedLength, i
 void UrbOutputer::InsertTransferBuffer(FieldWriter& fields, LPCSTR caption, int kind, bool input, const BYTE* data,
                                        ULONG transferBufferLength, ULONG capturedLength, ULONG startingOffset) {
     LPCSTR title = BufferKindTitle(kind);
-    CString text;
+    // Kept from record to record: the text needs no allocation once it has grown to size.
+    static thread_local CString text;
+    text.SetString(nullptr, 0);
     if (title) {
         // An empty piece names its start as its end rather than wrapping below it.
         const ULONG last = capturedLength ? startingOffset + capturedLength - 1 : startingOffset;
-        text.Format("  %s %s - record #%u            (0x%X - 0x%X / 0x%X)", title, input ? "(Input)" : "(Output)",
-                    m_Decode.GetSequenceNumber(), startingOffset, last, transferBufferLength);
+        text = "  ";
+        text += title;
+        text += input ? " (Input) - record #" : " (Output) - record #";
+        AppendDecimal(text, m_Decode.GetSequenceNumber());
+        text += "            (0x";
+        AppendHex(text, startingOffset, 1, true);
+        text += " - 0x";
+        AppendHex(text, last, 1, true);
+        text += " / 0x";
+        AppendHex(text, transferBufferLength, 1, true);
+        text += ")";
     }
     fields.DataBuffer(caption, text, data, title ? ShownBytes(kind, capturedLength) : 0);
 }
@@ -572,8 +588,8 @@ void UrbOutputer::InsertTransferData(int mode, size_t dataOffset, ULONG transfer
     // The hex text is made only where it is shown: a bulk record's may be a quarter of a megabyte.
     if (fields.In(kXml))
         fields.Field("TransferBuffer", count ? TransferBufferHex(data, count, kind) : CString(), nullptr, kXml);
-    CString captured;
-    captured.Format("%08x", count);
+    static thread_local CString captured;
+    SetHex(captured, count, 8);
     fields.Attribute("CaptureLength", captured);
     InsertTransferBuffer(fields, input ? "TransferBuffer (In)" : "TransferBuffer (Out)", kind, input, data,
                          transferBufferLength, count, startingOffset);

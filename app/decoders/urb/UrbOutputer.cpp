@@ -3,6 +3,7 @@
 #include <new>
 
 #include "app/core/records/LogRecordDecode.h"
+#include "app/decoders/framework/NumberText.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/urb/HidUrbOutputer.h"
 #include "app/decoders/urb/HubUrbOutputer.h"
@@ -60,8 +61,8 @@ ULONG UrbOutputer::GetClassKind() {
 
 void UrbOutputer::FormatFunctionName(CString& text, bool titled, CString& classText, CString& classRequestText) {
     const auto code = static_cast<USHORT>(m_Decode.GetFunctionCode());
-    CString nameText;
-    CString plainName;
+    // Kept from record to record: the texts need no allocation once they have grown to size.
+    static thread_local CString nameText, plainName;
     UCHAR classRequestCode = 0;
     ULONG classKind = URB_CLASS_NONE;
     m_Decode.GetFunctionText(nameText, plainName, classRequestText, classRequestCode, classKind);
@@ -73,13 +74,17 @@ void UrbOutputer::FormatFunctionName(CString& text, bool titled, CString& classT
     if (IsContinuationTag(m_Decode.GetLogType()))
         classRequestText.Empty();
 
-    text.Empty();
-    if (nameText.IsEmpty())
-        text.Format("URB_FUNCTION_0x%04X", code);
-    else if (titled)
-        text.Format("URB_FUNCTION_%s (0x%X)", static_cast<LPCSTR>(nameText), code);
-    else
-        text.Format("URB_FUNCTION_%s", static_cast<LPCSTR>(nameText));
+    if (nameText.IsEmpty()) {
+        SetHex(text, code, 4, "URB_FUNCTION_0x", true);
+    } else {
+        text = "URB_FUNCTION_";
+        text += nameText;
+        if (titled) {
+            text += " (0x";
+            AppendHex(text, code, 1, true);
+            text += ")";
+        }
+    }
 
     classText.Empty();
     if (classRequestText.IsEmpty())
@@ -101,9 +106,9 @@ void UrbOutputer::FormatFunctionName(CString& text, bool titled, CString& classT
         break;
     }
     if (titled) {
-        CString codeText;
-        codeText.Format(" (0x%02x)", classRequestCode);
-        classRequestText += codeText;
+        classRequestText += " (0x";
+        AppendHex(classRequestText, classRequestCode, 2);
+        classRequestText += ")";
     }
 }
 

@@ -327,42 +327,32 @@ int CMarkup::ParseElement(int parent, int depth) {
 // --- editing ------------------------------------------------------------------------------------------------
 
 CString& CMarkup::EscapeText(CString& out, LPCSTR text, bool attributeMode) {
-    out.Empty();
+    out.SetString(nullptr, 0); // emptied, its buffer kept for the text
     if (text == nullptr)
         return out;
-    for (LPCSTR p = text; *p != '\0'; ++p) {
-        char c = *p;
+    // The characters that need nothing are appended a run at a time.
+    LPCSTR run = text;
+    for (LPCSTR p = text;; ++p) {
+        const char c = *p;
+        LPCSTR replacement = nullptr;
         switch (c) {
-        case '<':
-            out += "&lt;";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '\'':
-            if (attributeMode)
-                out += "&apos;";
-            else
-                out += c;
-            break;
-        case '"':
-            if (attributeMode)
-                out += "&quot;";
-            else
-                out += c;
-            break;
+        case '\0': out.Append(run, static_cast<int>(p - run)); return out;
+        case '<': replacement = "&lt;"; break;
+        case '&': replacement = "&amp;"; break;
+        case '>': replacement = "&gt;"; break;
+        case '\'': replacement = attributeMode ? "&apos;" : nullptr; break;
+        case '"': replacement = attributeMode ? "&quot;" : nullptr; break;
         default:
             if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
-                out += '?';
-            else
-                out += c;
+                replacement = "?";
             break;
         }
+        if (replacement == nullptr)
+            continue;
+        out.Append(run, static_cast<int>(p - run));
+        out.Append(replacement);
+        run = p + 1;
     }
-    return out;
 }
 
 void CMarkup::ReplaceText(int left, int count, const CString& text) {
@@ -464,7 +454,8 @@ bool CMarkup::AddElement(LPCSTR name, LPCSTR value) {
     }
 
     int nameLength = static_cast<int>(std::strlen(name));
-    CString element = "<";
+    CString& element = m_Element;
+    element = "<";
     element += name;
     Pos(n).StartTagBegin = begin;
     if (value == nullptr || *value == '\0') {
@@ -473,7 +464,7 @@ bool CMarkup::AddElement(LPCSTR name, LPCSTR value) {
         Pos(n).EndTagBegin = Pos(n).StartTagEnd - 1;
         Pos(n).EndTagEnd = Pos(n).StartTagEnd;
     } else {
-        CString escaped;
+        CString& escaped = m_Escaped;
         EscapeText(escaped, value, false);
         element += ">";
         element += escaped;
@@ -532,7 +523,7 @@ bool CMarkup::LeaveElement() {
 bool CMarkup::SetAttribute(int i, LPCSTR name, LPCSTR value) {
     if (i <= 0 || i >= m_NextFreeIndex || m_OnElement != 1 || !IsTagName(name))
         return false;
-    CString escaped;
+    CString& escaped = m_Escaped;
     EscapeText(escaped, value, true);
 
     int delta;
@@ -542,7 +533,8 @@ bool CMarkup::SetAttribute(int i, LPCSTR name, LPCSTR value) {
         ReplaceText(found.Left, replaced, escaped);
         delta = escaped.GetLength() - replaced;
     } else {
-        CString text = " ";
+        CString& text = m_Element;
+        text = " ";
         text += name;
         text += "=\"";
         text += escaped;

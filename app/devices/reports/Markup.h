@@ -90,6 +90,10 @@ private:
 
     CString m_Doc;
     CString m_LastError;
+    // An element's or an attribute's text on its way into the document, kept between edits so that an edit
+    // needs no allocation of its own.
+    CString m_Element;
+    CString m_Escaped;
     CArray<ElemPos> m_Positions;
     int m_ParentIndex;
     int m_CurrentIndex;

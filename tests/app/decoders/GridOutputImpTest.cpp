@@ -239,6 +239,46 @@ TEST_F(GridOutputImpTest, RowsMadeAgainLookAsNewOnes) {
     EXPECT_EQ(fresh, m_pane.Dump());
 }
 
+// A data-buffer row and a plain row take each other's place: the rows are the same objects, and they look
+// as new ones of their kind do, buttons and all.
+TEST_F(GridOutputImpTest, ADataBufferRowAndAPlainRowAreMadeAgainFromEachOther) {
+    const auto write = [](GridOutputImp& out, bool bufferFirst) {
+        out.EnterRecord();
+        out.ShowCategory("URB");
+        out.AddDescribedItem("Title", "t", nullptr, true);
+        if (bufferFirst) {
+            out.AddDataBufferItem("Buffer");
+            out.AddItem("Plain", "1", "tip");
+        } else {
+            out.AddReadOnlyItem("Failed", "bad");
+            out.AddDataBufferItem("Buffer 2");
+        }
+        out.EnterRecord();
+    };
+    for (bool bufferFirst : {false, true}) {
+        TestGridPane fresh;
+        {
+            GridOutputImp out(&fresh);
+            write(out, bufferFirst);
+        }
+        TestGridPane shared;
+        {
+            GridOutputImp out(&shared);
+            write(out, !bufferFirst);
+        }
+        CGkPropertyGridItems* rows = shared.Category("URB")->GetChilds();
+        const CGkPropertyGridItem* second = rows->GetAt(1);
+        const CGkPropertyGridItem* third = rows->GetAt(2);
+        {
+            GridOutputImp out(&shared);
+            write(out, bufferFirst);
+        }
+        EXPECT_EQ(fresh.Dump(), shared.Dump()) << bufferFirst;
+        EXPECT_EQ(second, rows->GetAt(1));
+        EXPECT_EQ(third, rows->GetAt(2));
+    }
+}
+
 // A group still open below the cleared item must not come back as the current item after it is freed.
 TEST_F(GridOutputImpTest, ClearingChildrenForgetsTheOpenGroupsAmongThem) {
     m_out.ShowCategory("URB");
