@@ -63,7 +63,9 @@ NTSTATUS TargetEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING) {
 }
 
 // The sender keeps its IRP: the completion walk stops at its routine.
-NTSTATUS KeepIrp(PDEVICE_OBJECT, PIRP, PVOID) { return STATUS_MORE_PROCESSING_REQUIRED; }
+NTSTATUS KeepIrp(PDEVICE_OBJECT, PIRP, PVOID) {
+    return STATUS_MORE_PROCESSING_REQUIRED;
+}
 
 // KxTdloft loaded, and a device of a hooked driver whose requests are recorded; set up once per process.
 // The bulk IN pipe of the target's configuration, as the driver learns it from a select request.
@@ -93,7 +95,8 @@ struct Machine {
         plain->Flags &= ~DO_DEVICE_INITIALIZING;
         PDEVICE_STACK stack = CreateStack(target, FALSE, nullptr);
         interface.PipeCount = interface.Info.NumberOfPipes = 1;
-        interface.Info.Pipes[0] = {512, 0x81, 0, UsbdPipeTypeBulk, reinterpret_cast<USBD_PIPE_HANDLE>(kBulkInPipe), 0, 0};
+        interface.Info.Pipes[0] = {512, 0x81, 0, UsbdPipeTypeBulk, reinterpret_cast<USBD_PIPE_HANDLE>(kBulkInPipe),
+                                   0,   0};
         PipeTableInsert(kBulkInPipe, &interface, 0, stack);
         StackRelease(stack);
         node = FindDeviceNode(target, TRUE);

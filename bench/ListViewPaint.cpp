@@ -30,15 +30,10 @@ LRESULT CALLBACK ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     if (nm->code == NM_CUSTOMDRAW) {
         auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(lParam);
         switch (cd->nmcd.dwDrawStage) {
-        case CDDS_PREPAINT:
-            return CDRF_NOTIFYITEMDRAW;
-        case CDDS_ITEMPREPAINT:
-            return CDRF_NOTIFYSUBITEMDRAW;
-        case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
-            cd->clrTextBk = kColours[cd->iSubItem % 4];
-            return CDRF_DODEFAULT;
-        default:
-            return CDRF_DODEFAULT;
+        case CDDS_PREPAINT: return CDRF_NOTIFYITEMDRAW;
+        case CDDS_ITEMPREPAINT: return CDRF_NOTIFYSUBITEMDRAW;
+        case CDDS_ITEMPREPAINT | CDDS_SUBITEM: cd->clrTextBk = kColours[cd->iSubItem % 4]; return CDRF_DODEFAULT;
+        default: return CDRF_DODEFAULT;
         }
     }
     return 0;
@@ -99,7 +94,8 @@ void RecordListRowsArrive(benchmark::State& state) {
     records.Repaint();
     for (auto _ : state) {
         count += kFragmentRows;
-        SendMessageA(records.list, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+        SendMessageA(records.list, LVM_SETITEMCOUNT, static_cast<WPARAM>(count),
+                     LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
         if (autoScroll)
             SendMessageA(records.list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(count - 1), FALSE);
         UpdateWindow(records.list);

@@ -47,6 +47,11 @@ void CopyToStick(benchmark::State& state) {
 }
 
 // The machine works on its own threads: rates are per second of real time.
-BENCHMARK(CopyToStick)->Arg(4 * 1024)->Arg(64 * 1024)->Arg(2 * 1024 * 1024)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(CopyToStick)
+    ->Arg(4 * 1024)
+    ->Arg(64 * 1024)
+    ->Arg(2 * 1024 * 1024)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -48,24 +48,15 @@ size_t FilterPhaseByte(FilterFamily family, FilterPhase phase) {
     using namespace FilterByte;
     const bool request = phase == FilterPhase::Request;
     switch (family) {
-    case FilterFamily::Urb:
-        return request ? UrbRequest : UrbCompletion;
-    case FilterFamily::HubInterface:
-        return request ? HubIfRequest : HubIfCompletion;
-    case FilterFamily::PortHook:
-        return request ? PortHookRequest : PortHookCompletion;
-    case FilterFamily::Internal:
-        return request ? InternalRequest : InternalCompletion;
-    case FilterFamily::Hcd:
-        return request ? HcdRequest : HcdCompletion;
-    case FilterFamily::Hub:
-        return request ? HubRequest : HubCompletion;
-    case FilterFamily::Hid:
-        return request ? HidRequest : HidCompletion;
-    case FilterFamily::Pnp:
-        return request ? PnpRequest : PnpCompletion;
-    case FilterFamily::Power:
-        return request ? PowerRequest : PowerCompletion;
+    case FilterFamily::Urb: return request ? UrbRequest : UrbCompletion;
+    case FilterFamily::HubInterface: return request ? HubIfRequest : HubIfCompletion;
+    case FilterFamily::PortHook: return request ? PortHookRequest : PortHookCompletion;
+    case FilterFamily::Internal: return request ? InternalRequest : InternalCompletion;
+    case FilterFamily::Hcd: return request ? HcdRequest : HcdCompletion;
+    case FilterFamily::Hub: return request ? HubRequest : HubCompletion;
+    case FilterFamily::Hid: return request ? HidRequest : HidCompletion;
+    case FilterFamily::Pnp: return request ? PnpRequest : PnpCompletion;
+    case FilterFamily::Power: return request ? PowerRequest : PowerCompletion;
     }
     return FILTER_NO_BYTE;
 }
@@ -85,25 +76,18 @@ size_t FilterCodeByte(FilterFamily family, ULONG code) {
         if (code < UrbFunctionCount)
             return UrbFunctions + code;
         return GroupByte(UrbEndpointFunctions, UrbEndpointFunctionCount, UrbEndpointFirstFunction, code);
-    case FilterFamily::HubInterface:
-        return GroupByte(HubIfFunctions, HubIfFunctionCount, 0, code);
-    case FilterFamily::PortHook:
-        return GroupByte(PortHookFunctions, PortHookFunctionCount, 0, code);
+    case FilterFamily::HubInterface: return GroupByte(HubIfFunctions, HubIfFunctionCount, 0, code);
+    case FilterFamily::PortHook: return GroupByte(PortHookFunctions, PortHookFunctionCount, 0, code);
     case FilterFamily::Internal: {
         const ULONG f = IoctlFunction(code);
         const size_t low = GroupByte(InternalLow, InternalLowCount, InternalLowFirst, f);
         return low != FILTER_NO_BYTE ? low : GroupByte(InternalHigh, InternalHighCount, InternalHighFirst, f);
     }
-    case FilterFamily::Hcd:
-        return GroupByte(HcdFunctions, HcdFunctionCount, HcdFirst, IoctlFunction(code));
-    case FilterFamily::Hub:
-        return GroupByte(HubFunctions, HubFunctionCount, HubFirst, IoctlFunction(code));
-    case FilterFamily::Hid:
-        return HidCodeByte(code);
-    case FilterFamily::Pnp:
-        return GroupByte(PnpMinors, PnpMinorCount, 0, code);
-    case FilterFamily::Power:
-        return GroupByte(PowerMinors, PowerMinorCount, 0, code);
+    case FilterFamily::Hcd: return GroupByte(HcdFunctions, HcdFunctionCount, HcdFirst, IoctlFunction(code));
+    case FilterFamily::Hub: return GroupByte(HubFunctions, HubFunctionCount, HubFirst, IoctlFunction(code));
+    case FilterFamily::Hid: return HidCodeByte(code);
+    case FilterFamily::Pnp: return GroupByte(PnpMinors, PnpMinorCount, 0, code);
+    case FilterFamily::Power: return GroupByte(PowerMinors, PowerMinorCount, 0, code);
     }
     return FILTER_NO_BYTE;
 }

@@ -2,18 +2,12 @@
 
 const char* RecordFrameErrorName(RecordFrameError error) {
     switch (error) {
-    case RecordFrameError::None:
-        return "record frame intact";
-    case RecordFrameError::ShortHeader:
-        return "record header incomplete";
-    case RecordFrameError::BadSync:
-        return "record sync word missing";
-    case RecordFrameError::BadContinuation:
-        return "record continuation word invalid";
-    case RecordFrameError::PastEnd:
-        return "record runs past the end of the data";
-    case RecordFrameError::BadTrailer:
-        return "record trailer missing";
+    case RecordFrameError::None: return "record frame intact";
+    case RecordFrameError::ShortHeader: return "record header incomplete";
+    case RecordFrameError::BadSync: return "record sync word missing";
+    case RecordFrameError::BadContinuation: return "record continuation word invalid";
+    case RecordFrameError::PastEnd: return "record runs past the end of the data";
+    case RecordFrameError::BadTrailer: return "record trailer missing";
     }
     return "record frame error";
 }

@@ -286,12 +286,9 @@ constexpr int UrbRecordPart1Size(ULONG function) {
     if (function < 53)
         return sizes[function];
     switch (function) {
-    case 0x1000:
-        return static_cast<int>(sizeof(URB_RECORD_OPEN_ENDPOINT));
-    case 0x1001:
-        return static_cast<int>(sizeof(URB_RECORD_CLOSE_ENDPOINT));
-    case 0x1002:
-        return static_cast<int>(sizeof(URB_RECORD_GET_ENDPOINT_STATE));
+    case 0x1000: return static_cast<int>(sizeof(URB_RECORD_OPEN_ENDPOINT));
+    case 0x1001: return static_cast<int>(sizeof(URB_RECORD_CLOSE_ENDPOINT));
+    case 0x1002: return static_cast<int>(sizeof(URB_RECORD_GET_ENDPOINT_STATE));
     }
     return -1;
 }

@@ -63,12 +63,8 @@ void RunOperation(CArchive& ar, BYTE op, ULONGLONG inputSize) {
         ar >> s;
         break;
     }
-    case 1:
-        ar.ReadObject(nullptr);
-        break;
-    case 2:
-        ar.ReadObject(RUNTIME_CLASS(CFuzzNode));
-        break;
+    case 1: ar.ReadObject(nullptr); break;
+    case 2: ar.ReadObject(RUNTIME_CLASS(CFuzzNode)); break;
     case 3: {
         UINT schema = 0;
         ar.ReadClass(RUNTIME_CLASS(CFuzzLeaf), &schema);
@@ -102,9 +98,7 @@ void RunOperation(CArchive& ar, BYTE op, ULONGLONG inputSize) {
         map.Serialize(ar);
         break;
     }
-    case 9:
-        ar.ReadCount();
-        break;
+    case 9: ar.ReadCount(); break;
     case 10: {
         WORD n = 0;
         ar >> n;

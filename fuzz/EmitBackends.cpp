@@ -53,18 +53,10 @@ public:
         for (int n = Byte() % 16; n > 0 && !Empty(); --n) {
             uint8_t b = Byte();
             switch (b % 4) {
-            case 0:
-                value += kMarkup[(b >> 2) % (sizeof kMarkup - 1)];
-                break;
-            case 1:
-                value += static_cast<char>(0x80 | (b >> 1));
-                break;
-            case 2:
-                value += static_cast<char>(1 + (b >> 2) % 31);
-                break;
-            default:
-                value += static_cast<char>('a' + (b >> 2) % 26);
-                break;
+            case 0: value += kMarkup[(b >> 2) % (sizeof kMarkup - 1)]; break;
+            case 1: value += static_cast<char>(0x80 | (b >> 1)); break;
+            case 2: value += static_cast<char>(1 + (b >> 2) % 31); break;
+            default: value += static_cast<char>('a' + (b >> 2) % 26); break;
             }
         }
         return value;
@@ -94,111 +86,41 @@ void Play(OutputerImp& out, uint8_t op, const std::string& a, const std::string&
           bool flag) {
     const CString A(a.c_str()), B(b.c_str()), C(c.c_str()), D(d.c_str());
     switch (op) {
-    case 1:
-        out.BeginIndent();
-        break;
-    case 2:
-        out.EndIndent();
-        break;
-    case 3:
-        out.WriteSubHeading(B);
-        break;
-    case 4:
-        out.BeginTable(flag);
-        break;
-    case 5:
-        out.EndTable(flag);
-        break;
-    case 6:
-        out.EnterRecord();
-        break;
-    case 7:
-        out.WriteHeaderRow(B, flag ? CString() : C);
-        break;
-    case 8:
-        out.BeginSection(A, flag ? CString() : CString(t1.text.c_str()), C);
-        break;
-    case 9:
-        out.BeginElement(A);
-        break;
-    case 10:
-        out.BeginElementWithAttribute(A, CString(d.empty() ? "x" : "attr"), C);
-        break;
-    case 11:
-        out.AddElement(A);
-        break;
-    case 12:
-        out.AddAttribute(CString(flag ? "a" : "b-1"), C);
-        break;
-    case 13:
-        out.ShowCategoryById(id, t1.get());
-        break;
-    case 14:
-        out.ShowCategory(A);
-        break;
-    case 15:
-        out.HideCategory(A);
-        break;
-    case 16:
-        out.SetItemValueById(id, C);
-        break;
-    case 17:
-        out.SetItemValue(A, C);
-        break;
-    case 18:
-        out.SetItemValueColour(A, C, static_cast<COLORREF>(id * 0x10101u));
-        break;
-    case 19:
-        out.GetValueColour();
-        break;
-    case 20:
-        out.HideItem(A);
-        break;
-    case 21:
-        out.SetItemDescription(A, D);
-        break;
-    case 22:
-        out.AddDescribedItem(t1.get(), t2.get(), t3.get(), flag);
-        break;
-    case 23:
-        out.BeginValueGroup(t1.get(), t2.get());
-        break;
-    case 24:
-        out.BeginGroup(t1.get(), t2.get());
-        break;
-    case 25:
-        out.BeginCategory(t1.get());
-        break;
-    case 26:
-        out.AddDataBufferItem(t1.get());
-        break;
-    case 27:
-        out.AddItem(t1.get(), t2.get(), t3.get());
-        break;
-    case 28:
-        out.AddReadOnlyItem(t1.get(), t2.get());
-        break;
-    case 29:
-        out.ExpandCurrent();
-        break;
-    case 30:
-        out.EndGroup();
-        break;
-    case 31:
-        out.EndElement();
-        break;
-    case 32:
-        out.WriteValue(A, C);
-        break;
-    case 33:
-        out.WriteMeaningValue(B, C, D);
-        break;
-    case 34:
-        out.WriteValueWithAttribute(A, C, CString("Description"), D);
-        break;
-    default:
-        out.WriteValueMeaning(B, C, D);
-        break;
+    case 1: out.BeginIndent(); break;
+    case 2: out.EndIndent(); break;
+    case 3: out.WriteSubHeading(B); break;
+    case 4: out.BeginTable(flag); break;
+    case 5: out.EndTable(flag); break;
+    case 6: out.EnterRecord(); break;
+    case 7: out.WriteHeaderRow(B, flag ? CString() : C); break;
+    case 8: out.BeginSection(A, flag ? CString() : CString(t1.text.c_str()), C); break;
+    case 9: out.BeginElement(A); break;
+    case 10: out.BeginElementWithAttribute(A, CString(d.empty() ? "x" : "attr"), C); break;
+    case 11: out.AddElement(A); break;
+    case 12: out.AddAttribute(CString(flag ? "a" : "b-1"), C); break;
+    case 13: out.ShowCategoryById(id, t1.get()); break;
+    case 14: out.ShowCategory(A); break;
+    case 15: out.HideCategory(A); break;
+    case 16: out.SetItemValueById(id, C); break;
+    case 17: out.SetItemValue(A, C); break;
+    case 18: out.SetItemValueColour(A, C, static_cast<COLORREF>(id * 0x10101u)); break;
+    case 19: out.GetValueColour(); break;
+    case 20: out.HideItem(A); break;
+    case 21: out.SetItemDescription(A, D); break;
+    case 22: out.AddDescribedItem(t1.get(), t2.get(), t3.get(), flag); break;
+    case 23: out.BeginValueGroup(t1.get(), t2.get()); break;
+    case 24: out.BeginGroup(t1.get(), t2.get()); break;
+    case 25: out.BeginCategory(t1.get()); break;
+    case 26: out.AddDataBufferItem(t1.get()); break;
+    case 27: out.AddItem(t1.get(), t2.get(), t3.get()); break;
+    case 28: out.AddReadOnlyItem(t1.get(), t2.get()); break;
+    case 29: out.ExpandCurrent(); break;
+    case 30: out.EndGroup(); break;
+    case 31: out.EndElement(); break;
+    case 32: out.WriteValue(A, C); break;
+    case 33: out.WriteMeaningValue(B, C, D); break;
+    case 34: out.WriteValueWithAttribute(A, C, CString("Description"), D); break;
+    default: out.WriteValueMeaning(B, C, D); break;
     }
 }
 

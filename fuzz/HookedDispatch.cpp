@@ -9,8 +9,8 @@
 // byte of a page.
 //
 // Input: byte 0 the request kind (bits 0-1: device control, internal, power, PnP; bit 6: a URB instead) and
-// code choice (bit 7: raw code from bytes 2-5, else one of the known codes by byte 6); byte 1 flags (bits 0-1 stack kind: plain,
-// hub, host controller; bit 2 the parent's capture off; bit 3 a filter block from the data; bit 4 the
+// code choice (bit 7: raw code from bytes 2-5, else one of the known codes by byte 6); byte 1 flags (bits 0-1 stack
+// kind: plain, hub, host controller; bit 2 the parent's capture off; bit 3 a filter block from the data; bit 4 the
 // driver's own mark; bit 5 log off); bytes 7-8 and 9-10 the input and output lengths; bytes 11-14
 // Information; byte 15 the status; bytes 16-19 what the four argument pointers are; the rest is data.
 #include <sys/mman.h>
@@ -229,12 +229,9 @@ struct Scratch {
 // A pointer of the kind `choice` says, to `size` bytes where it points at memory.
 PVOID Pointer(uint8_t choice, ULONG size, Scratch& scratch, const uint8_t* data, size_t dataSize) {
     switch (choice & 7) {
-    case 0:
-        return nullptr;
-    case 1:
-        return reinterpret_cast<PVOID>(static_cast<ULONG_PTR>(choice) << 4); // a small number
-    case 2:
-        return reinterpret_cast<PVOID>(0xDEAD00000000ull + choice); // never mapped
+    case 0: return nullptr;
+    case 1: return reinterpret_cast<PVOID>(static_cast<ULONG_PTR>(choice) << 4); // a small number
+    case 2: return reinterpret_cast<PVOID>(0xDEAD00000000ull + choice);          // never mapped
     case 3: {
         PVOID freed = ExAllocatePoolWithTag(NonPagedPool, 64, kFuzzTag);
         ExFreePoolWithTag(freed, kFuzzTag);
@@ -243,8 +240,7 @@ PVOID Pointer(uint8_t choice, ULONG size, Scratch& scratch, const uint8_t* data,
     case 4:
     case 5: // the last bytes of the valid page
         return g_target.guardPage + PAGE_SIZE - 1 - (choice >> 3);
-    default:
-        return scratch.Allocate(size != 0 ? size : (choice >> 3) + 1, data, dataSize);
+    default: return scratch.Allocate(size != 0 ? size : (choice >> 3) + 1, data, dataSize);
     }
 }
 
@@ -379,9 +375,10 @@ void SendMajor(UCHAR major, const uint8_t* header, Scratch& scratch, const uint8
 }
 
 // Every URB function the driver records, and the first few it does not.
-const USHORT kUrbFunctions[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
-                                22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
-                                44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 60, 0x1000, 0x1001, 0x1002, 0x1003};
+const USHORT kUrbFunctions[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,     12,     13,     14,
+                                15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26,     27,     28,     29,
+                                30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41,     42,     43,     44,
+                                45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 60, 0x1000, 0x1001, 0x1002, 0x1003};
 constexpr size_t kUrbFunctionCount = sizeof kUrbFunctions / sizeof kUrbFunctions[0];
 constexpr size_t kMdlSlot = offsetof(URB, UrbBulkOrInterruptTransfer.TransferBufferMDL);
 
@@ -498,15 +495,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     const ULONG code = header[0] & 0x80 ? Load32(header + 2) : kCodes[header[6] % kCodeCount];
     switch (kind) {
     case 0:
-    case 1:
-        SendDeviceControl(kind == 1, code, header, scratch, data, dataSize, (flags & 16) != 0);
-        break;
-    case 2:
-        SendMajor(IRP_MJ_POWER, header, scratch, data, dataSize, (flags & 16) != 0);
-        break;
-    case 3:
-        SendMajor(IRP_MJ_PNP, header, scratch, data, dataSize, (flags & 16) != 0);
-        break;
+    case 1: SendDeviceControl(kind == 1, code, header, scratch, data, dataSize, (flags & 16) != 0); break;
+    case 2: SendMajor(IRP_MJ_POWER, header, scratch, data, dataSize, (flags & 16) != 0); break;
+    case 3: SendMajor(IRP_MJ_PNP, header, scratch, data, dataSize, (flags & 16) != 0); break;
     }
     return 0;
 }

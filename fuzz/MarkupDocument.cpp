@@ -98,18 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     markup.SetDocument("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n");
     while (!input.Empty()) {
         switch (input.Byte() % 6) {
-        case 0:
-            markup.AddElement(input.Name().c_str());
-            break;
-        case 1:
-            markup.AddElement(input.Name().c_str(), input.Value().c_str());
-            break;
-        case 2:
-            markup.EnterElement();
-            break;
-        case 3:
-            markup.LeaveElement();
-            break;
+        case 0: markup.AddElement(input.Name().c_str()); break;
+        case 1: markup.AddElement(input.Name().c_str(), input.Value().c_str()); break;
+        case 2: markup.EnterElement(); break;
+        case 3: markup.LeaveElement(); break;
         default: {
             std::string name = input.Name();
             markup.SetAttribute(markup.GetCurrentIndex(), name.c_str(), input.Value().c_str());

@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         static constexpr ULONG kTags[] = {LogTag::urbI, LogTag::urbR, LogTag::urbC, LogTag::iCnt, LogTag::cCnt};
         tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, LogType), kTags[copy[2] % std::size(kTags)]);
         const ULONG function = tdl::LoadLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function));
-        tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function), (function & 0x1FFF) % 0x1004 | (function & 0x2000));
+        tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function),
+                            (function & 0x1FFF) % 0x1004 | (function & 0x2000));
     } else if ((copy[1] & 0x80) && (copy[2] & 0x80)) {
         static constexpr ULONG kTags[] = {LogTag::buhI, LogTag::buhC, LogTag::khpI, LogTag::khpC};
         tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, LogType), kTags[copy[2] % std::size(kTags)]);
@@ -85,18 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const BYTE pick = copy[offsetof(_LOGHDR, Function)];
         ULONG code = 0;
         switch (kind / 3) {
-        case 0:
-            code = kHidCodes[pick % std::size(kHidCodes)];
-            break;
-        case 1:
-            code = kHcdCodes[pick % std::size(kHcdCodes)];
-            break;
-        case 2:
-            code = kHubCodes[pick % std::size(kHubCodes)];
-            break;
-        default:
-            code = kUinCodes[pick % std::size(kUinCodes)];
-            break;
+        case 0: code = kHidCodes[pick % std::size(kHidCodes)]; break;
+        case 1: code = kHcdCodes[pick % std::size(kHcdCodes)]; break;
+        case 2: code = kHubCodes[pick % std::size(kHubCodes)]; break;
+        default: code = kUinCodes[pick % std::size(kUinCodes)]; break;
         }
         tdl::StoreLe<ULONG>(copy.get() + offsetof(_LOGHDR, Function), code);
     }

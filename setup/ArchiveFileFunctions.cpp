@@ -28,17 +28,10 @@ long ZCALLBACK TellSource(voidpf, voidpf stream) {
 long ZCALLBACK SeekSource(voidpf, voidpf stream, uLong offset, int origin) {
     int from;
     switch (origin) {
-    case ZLIB_FILEFUNC_SEEK_SET:
-        from = FILE_BEGIN;
-        break;
-    case ZLIB_FILEFUNC_SEEK_CUR:
-        from = FILE_CURRENT;
-        break;
-    case ZLIB_FILEFUNC_SEEK_END:
-        from = FILE_END;
-        break;
-    default:
-        return -1;
+    case ZLIB_FILEFUNC_SEEK_SET: from = FILE_BEGIN; break;
+    case ZLIB_FILEFUNC_SEEK_CUR: from = FILE_CURRENT; break;
+    case ZLIB_FILEFUNC_SEEK_END: from = FILE_END; break;
+    default: return -1;
     }
     // The reader passes backward moves as the unsigned form of a negative distance.
     return SourceOf(stream).Seek(static_cast<int64_t>(offset), from);

@@ -18,17 +18,10 @@ size_t ArchiveSource::Read(void* buffer, size_t elementSize, size_t count) {
 long ArchiveSource::Seek(int64_t distance, int origin) {
     int64_t from;
     switch (origin) {
-    case FILE_BEGIN:
-        from = 0;
-        break;
-    case FILE_CURRENT:
-        from = position_;
-        break;
-    case FILE_END:
-        from = length_;
-        break;
-    default:
-        return -1;
+    case FILE_BEGIN: from = 0; break;
+    case FILE_CURRENT: from = position_; break;
+    case FILE_END: from = length_; break;
+    default: return -1;
     }
     // |distance| beyond 2^32 can never land inside the block; checking first keeps the sum from overflowing.
     if (distance > int64_t{UINT32_MAX} || distance < -int64_t{UINT32_MAX})

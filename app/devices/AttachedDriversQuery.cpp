@@ -30,32 +30,17 @@ BOOL CAttachedDrivers::IsAppExceptionCode(DWORD dwCode) {
 CString CAttachedDrivers::GetAppExceptionMessage() const {
     CString text;
     switch (m_dwExceptionCode) {
-    case CDevice::OpenFailureCode:
-        text.Format("Failed CreateFile, error: %u", m_dwLastError);
-        break;
-    case RequestFailureCode:
-        text.Format("Failed DeviceIoControl, error: %u", m_dwLastError);
-        break;
-    case DriverNodeTruncatedCode:
-        text = "DRIVER_NODE was truncated";
-        break;
-    case DeviceNodeTruncatedCode:
-        text = "DEVICE_NODE was truncated";
-        break;
-    case SkipNodeTruncatedCode:
-        text = "SKIP_DEVICE_NODE was truncated";
-        break;
+    case CDevice::OpenFailureCode: text.Format("Failed CreateFile, error: %u", m_dwLastError); break;
+    case RequestFailureCode: text.Format("Failed DeviceIoControl, error: %u", m_dwLastError); break;
+    case DriverNodeTruncatedCode: text = "DRIVER_NODE was truncated"; break;
+    case DeviceNodeTruncatedCode: text = "DEVICE_NODE was truncated"; break;
+    case SkipNodeTruncatedCode: text = "SKIP_DEVICE_NODE was truncated"; break;
     case InvalidNodeKindCode:
         text.Format("Invalid node type encountered: 0x%04x", static_cast<UINT>(m_nInvalidNodeKind));
         break;
-    case DriverWithoutVtableCode:
-        text = "CDriverObject instance has NULL pointer to vtable";
-        break;
-    case DeviceWithoutVtableCode:
-        text = "CDeviceObject instance has NULL pointer to vtable";
-        break;
-    default:
-        break;
+    case DriverWithoutVtableCode: text = "CDriverObject instance has NULL pointer to vtable"; break;
+    case DeviceWithoutVtableCode: text = "CDeviceObject instance has NULL pointer to vtable"; break;
+    default: break;
     }
     return text;
 }
@@ -89,15 +74,9 @@ BOOL CAttachedDrivers::QueryNodeList(CAttachedDevices* pDevices, NodeListMerge m
         if (fetched != NodeListFetch::Fetched)
             return FALSE;
         switch (merge) {
-        case NodeListMerge::Fill:
-            GetDriversAndDevices(list.Data(), list.Returned(), pDevices);
-            break;
-        case NodeListMerge::Update:
-            UpdateDriversAndDevices(list.Data(), list.Returned(), pDevices);
-            break;
-        case NodeListMerge::KeepMissing:
-            MergeDriversAndDevices(list.Data(), list.Returned(), pDevices);
-            break;
+        case NodeListMerge::Fill: GetDriversAndDevices(list.Data(), list.Returned(), pDevices); break;
+        case NodeListMerge::Update: UpdateDriversAndDevices(list.Data(), list.Returned(), pDevices); break;
+        case NodeListMerge::KeepMissing: MergeDriversAndDevices(list.Data(), list.Returned(), pDevices); break;
         }
         return TRUE;
     } __except (EXCEPTION_EXECUTE_HANDLER) {
@@ -151,8 +130,7 @@ BOOL CAttachedDrivers::WalkDrvobjNodes(const BYTE* pList, size_t nLength, CAttac
     // The entries' length fields are not read: every kind has its fixed size.
     while (reader.ReadAt(reader.Position(), kind)) {
         switch (kind) {
-        case NODE_KIND_END:
-            return TRUE;
+        case NODE_KIND_END: return TRUE;
         case NODE_KIND_DRIVER: {
             DRIVER_NODE node;
             if (!reader.ReadBytes(&node, sizeof node))
@@ -176,9 +154,7 @@ BOOL CAttachedDrivers::WalkDrvobjNodes(const BYTE* pList, size_t nLength, CAttac
             if (!reader.Skip(DEVICE_NODE_SIZE))
                 RaiseQueryFailure(SkipNodeTruncatedCode);
             break;
-        default:
-            m_nInvalidNodeKind = kind;
-            RaiseQueryFailure(InvalidNodeKindCode);
+        default: m_nInvalidNodeKind = kind; RaiseQueryFailure(InvalidNodeKindCode);
         }
     }
     // Fewer than two bytes left: the list stops without its end entry.

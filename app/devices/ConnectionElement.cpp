@@ -14,40 +14,30 @@ namespace {
 // The class whose record an element of the kind carries; null for a kind that carries none.
 CRuntimeClass* RecordClassOf(UINT nElementType) {
     switch (nElementType) {
-    case HostComputer:
-        return RUNTIME_CLASS(CSystem);
-    case HostController:
-        return RUNTIME_CLASS(CHostController);
+    case HostComputer: return RUNTIME_CLASS(CSystem);
+    case HostController: return RUNTIME_CLASS(CHostController);
     case RootHub:
     case ExternalHub:
     case SSRootHub:
-    case SSExternalHub:
-        return RUNTIME_CLASS(CUsbHub);
+    case SSExternalHub: return RUNTIME_CLASS(CUsbHub);
     case RootHubPort:
-    case ExternalHubPort:
-        return RUNTIME_CLASS(CHubPort);
-    default:
-        return nullptr;
+    case ExternalHubPort: return RUNTIME_CLASS(CHubPort);
+    default: return nullptr;
     }
 }
 
 // A new object of the kind's class, empty, to load its record into; null for a kind that carries none.
 std::unique_ptr<CObject> NewObjectFor(UINT nElementType, UINT nSchema) {
     switch (nElementType) {
-    case HostComputer:
-        return std::make_unique<CSystem>(nSchema);
-    case HostController:
-        return std::make_unique<CHostController>(nSchema);
+    case HostComputer: return std::make_unique<CSystem>(nSchema);
+    case HostController: return std::make_unique<CHostController>(nSchema);
     case RootHub:
     case ExternalHub:
     case SSRootHub:
-    case SSExternalHub:
-        return CUsbHub::ForLoading(nSchema);
+    case SSExternalHub: return CUsbHub::ForLoading(nSchema);
     case RootHubPort:
-    case ExternalHubPort:
-        return CHubPort::ForLoading(nSchema);
-    default:
-        return nullptr;
+    case ExternalHubPort: return CHubPort::ForLoading(nSchema);
+    default: return nullptr;
     }
 }
 

@@ -99,10 +99,8 @@ CObject* CDeviceStack::GetAssociatedDevice() const {
     case DT_GENERIC_USB:
     case DT_SS_ROOT_HUB:
     case DT_SS_EXTERN_HUB:
-    case DT_SS_GENERIC_USB:
-        return m_deviceNode;
-    default:
-        return nullptr;
+    case DT_SS_GENERIC_USB: return m_deviceNode;
+    default: return nullptr;
     }
 }
 

@@ -12,18 +12,12 @@ namespace {
 
 LPCSTR PortPageCaption(int nDeviceType) {
     switch (nDeviceType) {
-    case DT_HUB_PORT:
-        return "Hub Port Properties";
-    case DT_EXTERN_HUB:
-        return "External Hub Properties";
-    case DT_GENERIC_USB:
-        return "USB Device Properties";
-    case DT_SS_EXTERN_HUB:
-        return "External SuperSpeed Hub Properties";
-    case DT_SS_GENERIC_USB:
-        return "SuperSpeed USB Device Properties";
-    default:
-        return "PnP Properties";
+    case DT_HUB_PORT: return "Hub Port Properties";
+    case DT_EXTERN_HUB: return "External Hub Properties";
+    case DT_GENERIC_USB: return "USB Device Properties";
+    case DT_SS_EXTERN_HUB: return "External SuperSpeed Hub Properties";
+    case DT_SS_GENERIC_USB: return "SuperSpeed USB Device Properties";
+    default: return "PnP Properties";
     }
 }
 

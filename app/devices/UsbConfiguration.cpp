@@ -20,16 +20,11 @@ constexpr UCHAR kCompanionType = 48;
 // no reader of a typed record reads past what the device sent.
 size_t TypedSize(UCHAR type) {
     switch (type) {
-    case kInterfaceType:
-        return sizeof(USB_INTERFACE_DESCRIPTOR);
-    case kEndpointType:
-        return sizeof(USB_ENDPOINT_DESCRIPTOR);
-    case kAssociationType:
-        return sizeof(USB_INTERFACE_ASSOCIATION_DESCRIPTOR);
-    case kCompanionType:
-        return sizeof(USB_SUPERSPEED_ENDPOINT_COMPANION_DESCRIPTOR);
-    default:
-        return 0;
+    case kInterfaceType: return sizeof(USB_INTERFACE_DESCRIPTOR);
+    case kEndpointType: return sizeof(USB_ENDPOINT_DESCRIPTOR);
+    case kAssociationType: return sizeof(USB_INTERFACE_ASSOCIATION_DESCRIPTOR);
+    case kCompanionType: return sizeof(USB_SUPERSPEED_ENDPOINT_COMPANION_DESCRIPTOR);
+    default: return 0;
     }
 }
 

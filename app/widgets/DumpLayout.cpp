@@ -110,8 +110,8 @@ DumpLayout ComputeDumpLayout(const DumpMetrics& m, const RECT& client, uint64_t 
         for (int kind = kKindHex; kind <= kKindAscii; ++kind) {
             if (!(style & (1u << (kind - 1))))
                 continue;
-            const int width = kind == kKindAscii ? (l.perRow + 2) * cw + l.perRow
-                                                 : ((l.digits[kind] + 1) * l.perRow + 1) * cw;
+            const int width =
+                kind == kKindAscii ? (l.perRow + 2) * cw + l.perRow : ((l.digits[kind] + 1) * l.perRow + 1) * cw;
             l.columns[kind] = {x, l.dataArea.top, x + width, l.dataArea.bottom};
             x += width;
         }

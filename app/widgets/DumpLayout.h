@@ -47,8 +47,12 @@ enum DumpField : int {
     DUMP_COLUMN_OCT = 21,
     DUMP_COLUMN_ASCII = 22,
 };
-constexpr int DumpFieldKind(int field) { return field & 0x0F; } // 1 offset ... 6 ASCII
-constexpr bool IsDumpColumn(int field) { return field >= DUMP_COLUMN_ADDRESS && field <= DUMP_COLUMN_ASCII; }
+constexpr int DumpFieldKind(int field) {
+    return field & 0x0F;
+} // 1 offset ... 6 ASCII
+constexpr bool IsDumpColumn(int field) {
+    return field >= DUMP_COLUMN_ADDRESS && field <= DUMP_COLUMN_ASCII;
+}
 
 // Digits of an element of each kind (index = kind 1..6; 0 unused); the offset's comes from DumpOffsetDigits.
 int DumpKindDigits(int kind, bool wordMode);
@@ -60,8 +64,8 @@ struct DumpMetrics {
     int textHeight = 0;      // tmHeight of the data font
     int headerCharWidth = 0; // the same of the header font
     int headerTextHeight = 0;
-    int scrollWidth = 0;     // SM_CXVSCROLL
-    int menuHeight = 0;      // SM_CYMENU
+    int scrollWidth = 0;      // SM_CXVSCROLL
+    int menuHeight = 0;       // SM_CYMENU
     int specialTextWidth = 0; // width of the shared special text in the header font
 };
 
@@ -69,16 +73,16 @@ struct DumpLayout {
     int rowHeight = 0; // textHeight * 1.2, truncated
     int headerRowHeight = 0;
     int offsetDigits = 4;
-    int digits[7] = {};   // per kind (1..6)
+    int digits[7] = {}; // per kind (1..6)
     bool headerShown = false;
-    RECT header{};        // the band
+    RECT header{};          // the band
     RECT headerFields[7]{}; // 1..6; [0] unused; only field 1 is laid out
     int specialTextEnd = 0;
     bool captionShown = false;
     RECT caption{};
-    RECT columns[7]{};    // per kind (1..6); empty when not shown; [0] unused
+    RECT columns[7]{}; // per kind (1..6); empty when not shown; [0] unused
     RECT dataArea{};
-    int perRow = 0;       // 0 when no element fits (the control then keeps 1 for navigation)
+    int perRow = 0; // 0 when no element fits (the control then keeps 1 for navigation)
     int visibleRows = 0;
     int perPage = 0;
     int scrollMax = 0;

@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cstdio>
 
-int DumpDefaultWidth(bool wordMode) { return wordMode ? 2 : 1; }
+int DumpDefaultWidth(bool wordMode) {
+    return wordMode ? 2 : 1;
+}
 
 uint32_t ReadDumpValue(const DumpBytes& b, int64_t element, int order, int width, bool* ok) {
     if (ok)
@@ -55,11 +57,15 @@ int BitCount(uint32_t value) {
     return bits;
 }
 
-std::string Spaces(size_t n) { return std::string(n, ' '); }
+std::string Spaces(size_t n) {
+    return std::string(n, ' ');
+}
 
 } // namespace
 
-std::string DumpBinaryText(uint32_t value, int width) { return BinaryDigits(value, 8 * width); }
+std::string DumpBinaryText(uint32_t value, int width) {
+    return BinaryDigits(value, 8 * width);
+}
 
 std::string DumpCharText(uint32_t value, char nonPrintable) {
     const auto c = static_cast<unsigned char>(value & 0xFF);

@@ -5,8 +5,7 @@ CMemDC::CMemDC(CDC* pDC, const RECT* lpRect, BOOL bPrinting) : m_pDC(pDC), m_bMe
         m_rect = *lpRect;
     else
         pDC->GetClipBox(&m_rect);
-    if (m_bMemDC && CreateCompatibleDC(pDC) &&
-        m_bitmap.CreateCompatibleBitmap(pDC, m_rect.Width(), m_rect.Height())) {
+    if (m_bMemDC && CreateCompatibleDC(pDC) && m_bitmap.CreateCompatibleBitmap(pDC, m_rect.Width(), m_rect.Height())) {
         m_oldBitmap = SelectObject(&m_bitmap);
         SetViewportOrgEx(m_hDC, -m_rect.left, -m_rect.top, nullptr);
     } else {

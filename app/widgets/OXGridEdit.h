@@ -13,15 +13,30 @@ public:
     UINT GetEndKey() const { return m_nEndKey; }
     BOOL EndedWithShift() const { return m_bShift; }
     BOOL EndedWithCtrl() const { return m_bCtrl; }
-    void ResetEndKey() { m_nEndKey = 0; m_bShift = m_bCtrl = FALSE; }
+    void ResetEndKey() {
+        m_nEndKey = 0;
+        m_bShift = m_bCtrl = FALSE;
+    }
 
     // Placement kept through every later move or resize, until cleared.
-    void SetForcedPosition(CPoint position) { m_forcedPosition = position; m_bForcePosition = TRUE; }
-    void SetForcedHeight(int nHeight) { m_nForcedHeight = nHeight; m_bForceHeight = TRUE; }
+    void SetForcedPosition(CPoint position) {
+        m_forcedPosition = position;
+        m_bForcePosition = TRUE;
+    }
+    void SetForcedHeight(int nHeight) {
+        m_nForcedHeight = nHeight;
+        m_bForceHeight = TRUE;
+    }
     // The width becomes the text's width plus the margin, and follows the text as it is typed.
-    void SetWidthFollowsText(int nMargin) { m_nWidthMargin = nMargin; m_bWidthFollowsText = TRUE; }
+    void SetWidthFollowsText(int nMargin) {
+        m_nWidthMargin = nMargin;
+        m_bWidthFollowsText = TRUE;
+    }
     // The right edge never passes nRight (parent client co-ordinates).
-    void SetRightLimit(int nRight) { m_nRightLimit = nRight; m_bNoLimit = FALSE; }
+    void SetRightLimit(int nRight) {
+        m_nRightLimit = nRight;
+        m_bNoLimit = FALSE;
+    }
     void ClearPlacement();
     // Moves the editor where the placement rules put it.
     void ApplyPlacement();

@@ -10,7 +10,9 @@ constexpr int kCheckWidth = 13;
 constexpr int kCheckHeight = 11;
 constexpr COLORREF kMask = RGB(255, 0, 255);
 
-int StateOf(UINT state) { return static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12) - 1; }
+int StateOf(UINT state) {
+    return static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12) - 1;
+}
 
 struct SortContext {
     COXGridList* list;
@@ -284,8 +286,8 @@ BOOL COXGridList::IsLastItemVisible() const {
 
 LRESULT COXGridList::OnInsertItem(WPARAM, LPARAM lParam) {
     const auto* item = reinterpret_cast<const LVITEMA*>(lParam);
-    if (!m_bCheckable || !item || ((item->mask & LVIF_STATE) && (item->stateMask & LVIS_STATEIMAGEMASK) &&
-                                   (item->state & LVIS_STATEIMAGEMASK)))
+    if (!m_bCheckable || !item ||
+        ((item->mask & LVIF_STATE) && (item->stateMask & LVIS_STATEIMAGEMASK) && (item->state & LVIS_STATEIMAGEMASK)))
         return Default();
     // An item inserted with no check box gets an unchecked one.
     LVITEMA copy = *item;
@@ -473,7 +475,9 @@ void COXGridList::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) {
     }
 }
 
-void COXGridList::OnSize(UINT nType, int cx, int cy) { CListCtrl::OnSize(nType, cx, cy); }
+void COXGridList::OnSize(UINT nType, int cx, int cy) {
+    CListCtrl::OnSize(nType, cx, cy);
+}
 
 void COXGridList::OnContextMenu(CWnd* pWnd, CPoint pos) {
     if (!m_hContextMenu) {

@@ -82,13 +82,10 @@ BOOL BuildImages(CImageList& list, bool dark) {
 int CheckFromImage(int image) {
     switch (image) {
     case OTI_CHECK_OFF:
-    case OTI_RADIO_OFF:
-        return 0;
+    case OTI_RADIO_OFF: return 0;
     case OTI_CHECK_ON:
-    case OTI_RADIO_ON:
-        return 1;
-    default:
-        return -1;
+    case OTI_RADIO_ON: return 1;
+    default: return -1;
     }
 }
 
@@ -290,14 +287,9 @@ void COXOptionTreeCtrl::ToggleItem(HTREEITEM hItem) {
     UpdateWindow();
     switch (image) {
     case OTI_CHECK_OFF:
-    case OTI_CHECK_ON:
-        SetCheckBoxState(hItem, image == OTI_CHECK_OFF);
-        break;
-    case OTI_RADIO_OFF:
-        SetRadioButtonState(hItem, 1);
-        break;
-    default:
-        return; // a checked radio button stays checked; a group has no state
+    case OTI_CHECK_ON: SetCheckBoxState(hItem, image == OTI_CHECK_OFF); break;
+    case OTI_RADIO_OFF: SetRadioButtonState(hItem, 1); break;
+    default: return; // a checked radio button stays checked; a group has no state
     }
     // Only the label need not repaint: the new image must.
     CRect label;

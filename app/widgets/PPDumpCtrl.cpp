@@ -20,7 +20,9 @@ std::string& SpecialText() {
     return text;
 }
 
-bool ControlDown() { return ::GetKeyState(VK_CONTROL) < 0; }
+bool ControlDown() {
+    return ::GetKeyState(VK_CONTROL) < 0;
+}
 
 } // namespace
 
@@ -213,9 +215,13 @@ void CPPDumpCtrl::SetFont(LPCTSTR lpszFaceName, int nPointSize, BOOL bBold, BOOL
     Redraw(bRedraw);
 }
 
-void CPPDumpCtrl::SetSpecialText(LPCTSTR lpszText, BOOL) { SpecialText() = lpszText ? lpszText : ""; }
+void CPPDumpCtrl::SetSpecialText(LPCTSTR lpszText, BOOL) {
+    SpecialText() = lpszText ? lpszText : "";
+}
 
-CString CPPDumpCtrl::GetSpecialText() { return SpecialText().c_str(); }
+CString CPPDumpCtrl::GetSpecialText() {
+    return SpecialText().c_str();
+}
 
 void CPPDumpCtrl::SetNonPrintableChar(char c, BOOL bRedraw) {
     m_chNonPrintable = c;
@@ -386,7 +392,9 @@ void CPPDumpCtrl::MoveTo(int64_t nTarget) {
 
 // ---- messages
 
-LRESULT CPPDumpCtrl::OnGetDlgCode(WPARAM, LPARAM) { return DLGC_WANTARROWS | DLGC_WANTCHARS; }
+LRESULT CPPDumpCtrl::OnGetDlgCode(WPARAM, LPARAM) {
+    return DLGC_WANTARROWS | DLGC_WANTCHARS;
+}
 
 void CPPDumpCtrl::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
     const DumpLayout l = GetLayout();
@@ -397,9 +405,7 @@ void CPPDumpCtrl::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
     case VK_PRIOR: MoveTo(sel - page < 0 ? sel % perRow : sel - page); break;
     case VK_NEXT: MoveTo(sel + page); break;
     case VK_HOME: MoveTo(ControlDown() ? 0 : sel - sel % perRow); break;
-    case VK_END:
-        MoveTo(ControlDown() ? static_cast<int64_t>(m_nCount) - 1 : sel - sel % perRow + perRow - 1);
-        break;
+    case VK_END: MoveTo(ControlDown() ? static_cast<int64_t>(m_nCount) - 1 : sel - sel % perRow + perRow - 1); break;
     case VK_LEFT: MoveTo(sel - 1); break;
     case VK_RIGHT: MoveTo(sel + 1); break;
     case VK_UP: MoveTo(sel - perRow); break;
@@ -466,7 +472,8 @@ void CPPDumpCtrl::OnMouseMove(UINT nFlags, CPoint point) {
         TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, m_hWnd, 0};
         m_bTrackingLeave = ::TrackMouseEvent(&track);
     }
-    if (hit.field > DUMP_COLUMN_ADDRESS && hit.element >= 0 && hit.element != m_nLastTipElement && m_tip.GetSafeHwnd()) {
+    if (hit.field > DUMP_COLUMN_ADDRESS && hit.element >= 0 && hit.element != m_nLastTipElement &&
+        m_tip.GetSafeHwnd()) {
         m_nLastTipElement = hit.element;
         m_tip.Activate(TRUE);
         m_tip.UpdateTipText(GetTipText(hit.element).c_str(), this);
@@ -517,8 +524,8 @@ void CPPDumpCtrl::OnRButtonDown(UINT nFlags, CPoint point) {
         ClientToScreen(&screen);
         // The pop-up returns the command (and notifies nobody); only an owner hears of it.
         const UINT flags = TPM_RIGHTBUTTON | TPM_NONOTIFY | TPM_RETURNCMD;
-        const int command = static_cast<int>(
-            ::TrackPopupMenuEx(::GetSubMenu(m_hMenu, 0), flags, screen.x, screen.y, m_hWnd, nullptr));
+        const int command =
+            static_cast<int>(::TrackPopupMenuEx(::GetSubMenu(m_hMenu, 0), flags, screen.x, screen.y, m_hWnd, nullptr));
         if (command && m_pNotify && m_pNotify->GetSafeHwnd())
             m_pNotify->PostMessage(WM_COMMAND, static_cast<WPARAM>(command), 0);
     }
@@ -582,9 +589,13 @@ void CPPDumpCtrl::OnKillFocus(CWnd* pNewWnd) {
     Redraw(TRUE);
 }
 
-void CPPDumpCtrl::OnEnable(BOOL) { Redraw(TRUE); }
+void CPPDumpCtrl::OnEnable(BOOL) {
+    Redraw(TRUE);
+}
 
-BOOL CPPDumpCtrl::OnEraseBkgnd(CDC*) { return TRUE; }
+BOOL CPPDumpCtrl::OnEraseBkgnd(CDC*) {
+    return TRUE;
+}
 
 // ---- painting
 

@@ -15,10 +15,10 @@
 #include "PPNumEdit.h"
 
 // Notification codes to the owner.
-#define UDM_PPDUMPCTRL_CHANGE_DATA 1124  // an edited value was applied: element, new value
-#define UDM_PPDUMPCTRL_BEGIN_ADDR 1125   // scrolling changed the first shown element: element, 0
+#define UDM_PPDUMPCTRL_CHANGE_DATA 1124   // an edited value was applied: element, new value
+#define UDM_PPDUMPCTRL_BEGIN_ADDR 1125    // scrolling changed the first shown element: element, 0
 #define UDM_PPDUMPCTRL_MENU_CALLBACK 1126 // right button over an element, before its menu: NM_PPDUMP_MENU
-#define UDM_PPDUMPCTRL_SELECTION 1127    // a mouse selection ended with start != end: start, end
+#define UDM_PPDUMPCTRL_SELECTION 1127     // a mouse selection ended with start != end: start, end
 
 // Colour slots.
 enum {

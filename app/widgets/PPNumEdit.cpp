@@ -16,7 +16,9 @@ ON_CONTROL_REFLECT(EN_CHANGE, &CPPNumEdit::OnChange)
 END_MESSAGE_MAP()
 
 namespace {
-bool KeyDown(int vk) { return ::GetKeyState(vk) < 0; }
+bool KeyDown(int vk) {
+    return ::GetKeyState(vk) < 0;
+}
 } // namespace
 
 CPPNumEdit::CPPNumEdit()
@@ -56,9 +58,13 @@ std::string CPPNumEdit::Text() const {
     return std::string(static_cast<LPCTSTR>(text));
 }
 
-uint32_t CPPNumEdit::GetValue() const { return ParseNumEditText(m_nMode, Text()).value; }
+uint32_t CPPNumEdit::GetValue() const {
+    return ParseNumEditText(m_nMode, Text()).value;
+}
 
-BOOL CPPNumEdit::IsChanged() const { return Text() != m_strShown; }
+BOOL CPPNumEdit::IsChanged() const {
+    return Text() != m_strShown;
+}
 
 void CPPNumEdit::Validate() {
     const NumEditParse parsed = ParseNumEditText(m_nMode, Text());
@@ -87,7 +93,9 @@ HBRUSH CPPNumEdit::CtlColor(CDC* pDC, UINT) {
     return static_cast<HBRUSH>(m_brushes[m_bValid ? 0 : 1].GetSafeHandle());
 }
 
-void CPPNumEdit::OnChange() { Validate(); }
+void CPPNumEdit::OnChange() {
+    Validate();
+}
 
 LRESULT CPPNumEdit::OnSetText(WPARAM wParam, LPARAM lParam) {
     // Text set from outside skips the typing filter: the range test still judges it.
@@ -98,7 +106,9 @@ LRESULT CPPNumEdit::OnSetText(WPARAM wParam, LPARAM lParam) {
     return result;
 }
 
-LRESULT CPPNumEdit::OnGetDlgCode(WPARAM, LPARAM) { return DLGC_WANTALLKEYS | DLGC_WANTCHARS | DLGC_WANTARROWS; }
+LRESULT CPPNumEdit::OnGetDlgCode(WPARAM, LPARAM) {
+    return DLGC_WANTALLKEYS | DLGC_WANTCHARS | DLGC_WANTARROWS;
+}
 
 void CPPNumEdit::OnChar(UINT nChar, UINT nRepCnt, UINT nFlags) {
     const char c = static_cast<char>(nChar);
@@ -143,9 +153,7 @@ void CPPNumEdit::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
     switch (nChar) {
     case VK_RETURN: Notify(PPNUMEDIT_ENTER_DATA, PPNUMEDIT_CMD_APPLY); return;
     case VK_ESCAPE: Notify(PPNUMEDIT_CANCEL_DATA, PPNUMEDIT_CMD_CANCEL); return;
-    case VK_TAB:
-        Notify(PPNUMEDIT_MOVE, KeyDown(VK_SHIFT) ? PPNUMEDIT_CMD_BACKTAB : PPNUMEDIT_CMD_TAB);
-        return;
+    case VK_TAB: Notify(PPNUMEDIT_MOVE, KeyDown(VK_SHIFT) ? PPNUMEDIT_CMD_BACKTAB : PPNUMEDIT_CMD_TAB); return;
     case VK_PRIOR: Notify(PPNUMEDIT_MOVE, PPNUMEDIT_CMD_PAGEUP); return;
     case VK_NEXT: Notify(PPNUMEDIT_MOVE, PPNUMEDIT_CMD_PAGEDOWN); return;
     case VK_UP: Notify(PPNUMEDIT_MOVE, PPNUMEDIT_CMD_UP); return;

@@ -19,8 +19,8 @@
 enum {
     PPNUMEDIT_CMD_CANCEL = 0,
     PPNUMEDIT_CMD_APPLY = 1,
-    PPNUMEDIT_CMD_FIRST = 4,      // Ctrl+Home
-    PPNUMEDIT_CMD_LAST = 5,       // Ctrl+End
+    PPNUMEDIT_CMD_FIRST = 4, // Ctrl+Home
+    PPNUMEDIT_CMD_LAST = 5,  // Ctrl+End
     PPNUMEDIT_CMD_LEFT = 6,
     PPNUMEDIT_CMD_RIGHT = 7,
     PPNUMEDIT_CMD_UP = 8,

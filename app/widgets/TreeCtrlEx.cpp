@@ -75,8 +75,7 @@ BOOL CTreeCtrlEx::SetCheck(HTREEITEM hItem, int nAction) {
         else if (before == TREE_CHECK_CHECKED)
             after = TREE_CHECK_UNCHECKED;
         break;
-    default:
-        break;
+    default: break;
     }
     // An unchanged check is no change: nothing cascades and nothing is reported.
     if (after == before)

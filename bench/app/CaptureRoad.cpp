@@ -156,9 +156,9 @@ void EndToEnd(benchmark::State& state) {
     double bankBytes = 0;
     for (INT_PTR i = 0; i < held; ++i)
         bankBytes += static_cast<double>(LogRecords::CLogRecords::RecordSize(records->GetAt(i)));
-    const double indexBytes = static_cast<double>(records->GetBankIndex(0).GetCapacity() +
-                                                  records->GetBankIndex(1).GetCapacity()) *
-                              sizeof(_LOGHDR*);
+    const double indexBytes =
+        static_cast<double>(records->GetBankIndex(0).GetCapacity() + records->GetBankIndex(1).GetCapacity()) *
+        sizeof(_LOGHDR*);
     const double perRecord = held != 0 ? bankBytes / static_cast<double>(held) : 0;
     state.counters["records/s"] = benchmark::Counter(delivered, benchmark::Counter::kIsRate);
     state.counters["lost"] = lost;

@@ -85,8 +85,8 @@ void FullRedisplay(benchmark::State& state) {
     }
     // A selection on each page, kept across every redisplay as the user's would be.
     CDeviceTreeTab& tab = *tree.tab;
-    for (CTabTree* pTree : {&tab.GetDevicesTab().GetTree(), &tab.GetStacksTab().GetTree(),
-                            &tab.GetDriversTab().GetTree()})
+    for (CTabTree* pTree :
+         {&tab.GetDevicesTab().GetTree(), &tab.GetStacksTab().GetTree(), &tab.GetDriversTab().GetTree()})
         pTree->SelectItem(pTree->GetNextItemInOrder(pTree->GetRootItem()));
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {

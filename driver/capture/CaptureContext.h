@@ -28,20 +28,20 @@ constexpr ULONG CAPTURE_MODE_POST = 2;   // the family's post-processing, with t
 typedef struct _CAPTURE_CONTEXT {
     PDEVICE_OBJECT DeviceObject;
     PIRP Irp;
-    PIO_STACK_LOCATION StackLocation; // the hooked driver's (the IRP's current location on arrival)
-    UCHAR StackCount;                 // the IRP's, before the call
-    UCHAR CurrentLocation;            // the IRP's, before the call
-    USHORT StackID;                   // of the stack owning the device object, 0 when none
-    ULONG ReturnTag;                  // R record: tag ("urbR", ...)
-    ULONG ReturnFunction;             // R record: function word
-    NTSTATUS Status;                  // the saved dispatch routine's return value
-    ULONG Mode;                       // CAPTURE_MODE_*
+    PIO_STACK_LOCATION StackLocation;       // the hooked driver's (the IRP's current location on arrival)
+    UCHAR StackCount;                       // the IRP's, before the call
+    UCHAR CurrentLocation;                  // the IRP's, before the call
+    USHORT StackID;                         // of the stack owning the device object, 0 when none
+    ULONG ReturnTag;                        // R record: tag ("urbR", ...)
+    ULONG ReturnFunction;                   // R record: function word
+    NTSTATUS Status;                        // the saved dispatch routine's return value
+    ULONG Mode;                             // CAPTURE_MODE_*
     struct _COMPLETION_CONTEXT* Completion; // mode 2: taken for post-processing
     // What every family reads, found once per request.
-    PDEVOBJ_NODE Node;                // referenced for the call; null when the device object has no node
-    struct _DEVICE_STACK* Stack;      // the node's owning stack (alive while Node is referenced), or null
-    PDRIVER_DISPATCH SavedDispatch;   // the hooked driver's routine for the request's major function
-    BOOLEAN OwnRequest;               // the IRP carries the driver's own mark
+    PDEVOBJ_NODE Node;              // referenced for the call; null when the device object has no node
+    struct _DEVICE_STACK* Stack;    // the node's owning stack (alive while Node is referenced), or null
+    PDRIVER_DISPATCH SavedDispatch; // the hooked driver's routine for the request's major function
+    BOOLEAN OwnRequest;             // the IRP carries the driver's own mark
 } CAPTURE_CONTEXT, *PCAPTURE_CONTEXT;
 
 // Kinds of a completion context: which device-control completion writes the C record.
@@ -55,17 +55,17 @@ constexpr UCHAR COMPLETION_RECORD = 0x01; // the completion phase was wanted whe
 constexpr UCHAR COMPLETION_LEARN = 0x02;  // the device-stack tree learns from the request at completion
 
 typedef struct _COMPLETION_CONTEXT {
-    PDEVICE_OBJECT DeviceObject;     // the hooked device object (the first bytes link a given-back context)
-    PDEVOBJ_NODE Node;               // referenced while the context is taken
+    PDEVICE_OBJECT DeviceObject; // the hooked device object (the first bytes link a given-back context)
+    PDEVOBJ_NODE Node;           // referenced while the context is taken
     PDRIVER_DISPATCH SavedDispatch;
-    ULONG64 Value;                   // the device handle or argument value the family watches
-    PCAPTURE_CONTEXT Capture;        // mode 2 only: the dispatch's capture context
-    IO_STACK_LOCATION Saved;         // the hooked driver's stack location as it was (the caller's completion
-                                     // routine, context and control byte included)
+    ULONG64 Value;                    // the device handle or argument value the family watches
+    PCAPTURE_CONTEXT Capture;         // mode 2 only: the dispatch's capture context
+    IO_STACK_LOCATION Saved;          // the hooked driver's stack location as it was (the caller's completion
+                                      // routine, context and control byte included)
     PIO_STACK_LOCATION StackLocation; // where that location is in the IRP
-    USHORT Kind;                     // COMPLETION_KIND_*
-    UCHAR OwnRequest;                // the IRP carries the driver's own mark: never recorded
-    UCHAR Flags;                     // COMPLETION_*
+    USHORT Kind;                      // COMPLETION_KIND_*
+    UCHAR OwnRequest;                 // the IRP carries the driver's own mark: never recorded
+    UCHAR Flags;                      // COMPLETION_*
 } COMPLETION_CONTEXT, *PCOMPLETION_CONTEXT;
 static_assert(sizeof(COMPLETION_CONTEXT) <= DEVOBJ_CONTEXT_SIZE, "a completion context is one node context block");
 static_assert(offsetof(COMPLETION_CONTEXT, Saved) == 40 && sizeof(IO_STACK_LOCATION) == 72);

@@ -41,10 +41,8 @@ const CAPTURE_FAMILY* CaptureFamilyOf(UCHAR MajorFunction, ULONG IoControlCode) 
         return IsRecordedInternalIoctl(IoControlCode) ? &CaptureFamilyInternal : nullptr;
     case IRP_MJ_DEVICE_CONTROL: // host-controller, hub and HID requests, and the others' completions
         return &CaptureFamilyDeviceControl;
-    case IRP_MJ_POWER:
-        return &CaptureFamilyPower;
-    case IRP_MJ_PNP:
-        return &CaptureFamilyPnp;
+    case IRP_MJ_POWER: return &CaptureFamilyPower;
+    case IRP_MJ_PNP: return &CaptureFamilyPnp;
     }
     return nullptr;
 }
@@ -88,9 +86,7 @@ NTSTATUS HookedDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     // From here on the IRP may have completed and be gone: only the values taken above are used, except by
     // post-processing, which never runs after a pending return.
     switch (capture.Mode) {
-    case CAPTURE_MODE_RETURN:
-        WriteReturnRecord(&capture);
-        break;
+    case CAPTURE_MODE_RETURN: WriteReturnRecord(&capture); break;
     case CAPTURE_MODE_POST:
         if (capture.Status != STATUS_PENDING && family->PostDispatch != nullptr) {
             family->PostDispatch(&capture);

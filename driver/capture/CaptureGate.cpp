@@ -8,8 +8,7 @@ BOOLEAN CaptureLogActive(VOID) {
     return log != nullptr && LogIsActive(log);
 }
 
-CaptureDecision CaptureDecide(FilterFamily Family, FilterPhase Phase, UCHAR FamilySwitch, ULONG Code,
-                              NTSTATUS Status) {
+CaptureDecision CaptureDecide(FilterFamily Family, FilterPhase Phase, UCHAR FamilySwitch, ULONG Code, NTSTATUS Status) {
     if (!g_Driver.FilterPresent && FamilySwitch != 0) {
         return CaptureDecision::Switch;
     }

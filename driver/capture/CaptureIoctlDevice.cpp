@@ -20,12 +20,9 @@ constexpr USHORT HUB_DEVICE_CLASS = 9;
 
 const RECORD_KIND* KindOf(USHORT completionKind) {
     switch (completionKind) {
-    case COMPLETION_KIND_HCD:
-        return &RecordKindHcd;
-    case COMPLETION_KIND_HUB:
-        return &RecordKindHub;
-    case COMPLETION_KIND_HID:
-        return &RecordKindHid;
+    case COMPLETION_KIND_HCD: return &RecordKindHcd;
+    case COMPLETION_KIND_HUB: return &RecordKindHub;
+    case COMPLETION_KIND_HID: return &RecordKindHid;
     }
     return nullptr;
 }
@@ -42,15 +39,9 @@ VOID DeviceControlDispatch(PCAPTURE_CONTEXT Capture) {
     const ULONG code = Capture->StackLocation->Parameters.DeviceIoControl.IoControlCode;
     USHORT completionKind;
     switch (DeviceControlFamilyOf(code, Capture->Stack)) {
-    case DeviceControlFamily::Hcd:
-        completionKind = COMPLETION_KIND_HCD;
-        break;
-    case DeviceControlFamily::Hub:
-        completionKind = COMPLETION_KIND_HUB;
-        break;
-    case DeviceControlFamily::Hid:
-        completionKind = COMPLETION_KIND_HID;
-        break;
+    case DeviceControlFamily::Hcd: completionKind = COMPLETION_KIND_HCD; break;
+    case DeviceControlFamily::Hub: completionKind = COMPLETION_KIND_HUB; break;
+    case DeviceControlFamily::Hid: completionKind = COMPLETION_KIND_HID; break;
     default:
         // No switch and no filter byte selects these: they are watched only while no filter block is in force.
         if (!g_Driver.FilterPresent && CaptureNodeRecorded(Capture->Node)) {

@@ -54,12 +54,8 @@ VOID UserRequestPayload(const IOCTL_REQUEST* request, PIOCTL_RECORD record) {
 
 VOID HcdPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
     switch (IoctlCode(Request)) {
-    case IOCTL_USB_HCD_GET_STATS_1:
-        OutputRequest(Request, Record, HCD_RECORD_STATS1_SIZE);
-        break;
-    case IOCTL_USB_HCD_GET_STATS_2:
-        OutputRequest(Request, Record, HCD_RECORD_STATS2_SIZE);
-        break;
+    case IOCTL_USB_HCD_GET_STATS_1: OutputRequest(Request, Record, HCD_RECORD_STATS1_SIZE); break;
+    case IOCTL_USB_HCD_GET_STATS_2: OutputRequest(Request, Record, HCD_RECORD_STATS2_SIZE); break;
     case IOCTL_USB_GET_ROOT_HUB_NAME:
     case IOCTL_GET_HCD_DRIVERKEY_NAME:
         OutputRequest(Request, Record, Request->Location->Parameters.DeviceIoControl.OutputBufferLength);
@@ -70,9 +66,7 @@ VOID HcdPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
             IoctlRecordFirstUlong(Request, Record, NO_PORT);
         }
         break;
-    case IOCTL_USB_USER_REQUEST:
-        UserRequestPayload(Request, Record);
-        break;
+    case IOCTL_USB_USER_REQUEST: UserRequestPayload(Request, Record); break;
     }
 }
 

@@ -42,11 +42,9 @@ ULONG FirstByte(IOCTL_BUFFER buffer) {
 // The request's own address of the buffer a code uses: the system buffer, the MDL or the caller's buffer.
 const VOID* RecordedAddress(const IOCTL_REQUEST* request, ULONG method) {
     switch (method) {
-    case METHOD_BUFFERED:
-        return request->Irp->AssociatedIrp.SystemBuffer;
+    case METHOD_BUFFERED: return request->Irp->AssociatedIrp.SystemBuffer;
     case METHOD_IN_DIRECT:
-    case METHOD_OUT_DIRECT:
-        return request->Irp->MdlAddress;
+    case METHOD_OUT_DIRECT: return request->Irp->MdlAddress;
     }
     return request->Irp->UserBuffer;
 }
@@ -135,21 +133,15 @@ VOID HidPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
             OutputWithBlock(Request, Record, true);
         }
         break;
-    case IOCTL_HID_GET_INPUT_REPORT:
-        OutputWithBlock(Request, Record, true);
-        break;
+    case IOCTL_HID_GET_INPUT_REPORT: OutputWithBlock(Request, Record, true); break;
     case IOCTL_HID_GET_COLLECTION_INFORMATION:
     case IOCTL_HID_GET_COLLECTION_DESCRIPTOR:
     case IOCTL_GET_PHYSICAL_DESCRIPTOR:
     case IOCTL_HID_GET_HARDWARE_ID:
     case IOCTL_HID_GET_MANUFACTURER_STRING:
     case IOCTL_HID_GET_PRODUCT_STRING:
-    case IOCTL_HID_GET_SERIALNUMBER_STRING:
-        OutputWithBlock(Request, Record, false);
-        break;
-    case IOCTL_HID_GET_INDEXED_STRING:
-        IndexedString(Request, Record);
-        break;
+    case IOCTL_HID_GET_SERIALNUMBER_STRING: OutputWithBlock(Request, Record, false); break;
+    case IOCTL_HID_GET_INDEXED_STRING: IndexedString(Request, Record); break;
     }
 }
 

@@ -27,9 +27,7 @@ VOID HubPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
         }
         IoctlRecordReturned(Request, Record);
         break;
-    case IOCTL_USB_HUB_CYCLE_PORT:
-        IoctlRecordFirstUlong(Request, Record, 0);
-        break;
+    case IOCTL_USB_HUB_CYCLE_PORT: IoctlRecordFirstUlong(Request, Record, 0); break;
     case IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION:
         if (!Request->Completion) {
             // The request itself: port, setup packet and the room for the descriptor.
@@ -40,9 +38,7 @@ VOID HubPayload(const IOCTL_REQUEST* Request, PIOCTL_RECORD Record) {
         break;
     case IOCTL_USB_GET_NODE_INFORMATION:
     case IOCTL_USB_GET_HUB_CAPABILITIES:
-    case IOCTL_USB_GET_HUB_CAPABILITIES_EX:
-        IoctlRecordReturned(Request, Record);
-        break;
+    case IOCTL_USB_GET_HUB_CAPABILITIES_EX: IoctlRecordReturned(Request, Record); break;
     }
 }
 

@@ -73,19 +73,16 @@ IOCTL_BUFFER IoctlSystemBuffer(const IOCTL_REQUEST* Request) {
         return {system, std::max(Lengths(Request).InputBufferLength, Lengths(Request).OutputBufferLength), FALSE,
                 internal};
     case METHOD_IN_DIRECT:
-    case METHOD_OUT_DIRECT:
-        return {system, Lengths(Request).InputBufferLength, FALSE, internal};
+    case METHOD_OUT_DIRECT: return {system, Lengths(Request).InputBufferLength, FALSE, internal};
     }
     return NO_BUFFER;
 }
 
 IOCTL_BUFFER IoctlOutputBuffer(const IOCTL_REQUEST* Request) {
     switch (Method(Request)) {
-    case METHOD_BUFFERED:
-        return IoctlSystemBuffer(Request);
+    case METHOD_BUFFERED: return IoctlSystemBuffer(Request);
     case METHOD_IN_DIRECT:
-    case METHOD_OUT_DIRECT:
-        return MdlBuffer(Request->Irp->MdlAddress, Lengths(Request).OutputBufferLength);
+    case METHOD_OUT_DIRECT: return MdlBuffer(Request->Irp->MdlAddress, Lengths(Request).OutputBufferLength);
     }
     auto* user = static_cast<PUCHAR>(Request->Irp->UserBuffer);
     return user != nullptr ? IOCTL_BUFFER{user, Lengths(Request).OutputBufferLength, FALSE, TRUE} : NO_BUFFER;

@@ -210,5 +210,6 @@ ULONG64 CaptureUrbDeviceHandle(const URB_RECORD* Record, PDEVICE_STACK Stack) {
 }
 
 CaptureDecision CaptureUrbDecide(const URB_RECORD* Record, FilterPhase Phase, NTSTATUS Status) {
-    return WithSyncGate(Record, CaptureDecide(FilterFamily::Urb, Phase, g_Driver.Capture.CaptureUrbs, Record->Code, Status));
+    return WithSyncGate(Record,
+                        CaptureDecide(FilterFamily::Urb, Phase, g_Driver.Capture.CaptureUrbs, Record->Code, Status));
 }

@@ -20,10 +20,8 @@ enum class Taught : UCHAR { Nothing, Device, Bos, Hub, Configuration, Interface 
 
 Taught StandardDescriptor(UCHAR type) {
     switch (type) {
-    case USB_DEVICE_DESCRIPTOR_TYPE:
-        return Taught::Device;
-    case USB_BOS_DESCRIPTOR_TYPE:
-        return Taught::Bos;
+    case USB_DEVICE_DESCRIPTOR_TYPE: return Taught::Device;
+    case USB_BOS_DESCRIPTOR_TYPE: return Taught::Bos;
     }
     return Taught::Nothing;
 }
@@ -36,10 +34,8 @@ bool IsHubDescriptor(UCHAR type) {
 // its function are readable.
 Taught WhatTaught(const URB* urb, ULONG code, bool hub) {
     switch (code) {
-    case URB_FUNCTION_SELECT_CONFIGURATION:
-        return Taught::Configuration;
-    case URB_FUNCTION_SELECT_INTERFACE:
-        return Taught::Interface;
+    case URB_FUNCTION_SELECT_CONFIGURATION: return Taught::Configuration;
+    case URB_FUNCTION_SELECT_INTERFACE: return Taught::Interface;
     case URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE:
         return StandardDescriptor(urb->UrbControlDescriptorRequest.DescriptorType);
     case URB_FUNCTION_CONTROL_TRANSFER:
@@ -79,8 +75,7 @@ BOOLEAN CaptureUrbMayTeachFunction(ULONG Code) {
     case URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE:
     case URB_FUNCTION_CONTROL_TRANSFER:
     case URB_FUNCTION_CONTROL_TRANSFER_EX:
-    case URB_FUNCTION_CLASS_DEVICE:
-        return TRUE;
+    case URB_FUNCTION_CLASS_DEVICE: return TRUE;
     }
     return FALSE;
 }
@@ -96,8 +91,7 @@ BOOLEAN CaptureUrbTeaches(const URB_RECORD* Record, const DEVICE_STACK* Stack) {
 VOID CaptureUrbLearn(const URB_RECORD* Record, PDEVICE_STACK Stack) {
     const PURB urb = Record->Urb;
     switch (WhatTaught(Record->Urb, Record->Code, IsHubStack(Stack))) {
-    case Taught::Nothing:
-        break;
+    case Taught::Nothing: break;
     case Taught::Device:
         DescriptorCacheDeviceCompleted(Stack, Record->TransferBuffer, Record->TransferBufferMDL,
                                        Record->TransferBufferLength);
@@ -110,12 +104,8 @@ VOID CaptureUrbLearn(const URB_RECORD* Record, PDEVICE_STACK Stack) {
         DescriptorCacheHubCompleted(Stack, Record->TransferBuffer, Record->TransferBufferMDL,
                                     Record->TransferBufferLength);
         break;
-    case Taught::Configuration:
-        StackSelectConfigurationCompleted(Stack, &urb->UrbSelectConfiguration);
-        break;
-    case Taught::Interface:
-        StackSelectInterfaceCompleted(Stack, &urb->UrbSelectInterface);
-        break;
+    case Taught::Configuration: StackSelectConfigurationCompleted(Stack, &urb->UrbSelectConfiguration); break;
+    case Taught::Interface: StackSelectInterfaceCompleted(Stack, &urb->UrbSelectInterface); break;
     }
 }
 

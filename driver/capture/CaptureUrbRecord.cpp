@@ -18,38 +18,26 @@ constexpr ULONG FUNCTION_MASK = URB_FUNCTION_DRIVER_MASK;
 // page-checked copies).
 SIZE_T UrbReadableSize(ULONG code) {
     switch (code) {
-    case URB_FUNCTION_SELECT_CONFIGURATION:
-        return offsetof(_URB_SELECT_CONFIGURATION, Interface);
-    case URB_FUNCTION_SELECT_INTERFACE:
-        return offsetof(_URB_SELECT_INTERFACE, Interface);
+    case URB_FUNCTION_SELECT_CONFIGURATION: return offsetof(_URB_SELECT_CONFIGURATION, Interface);
+    case URB_FUNCTION_SELECT_INTERFACE: return offsetof(_URB_SELECT_INTERFACE, Interface);
     case URB_FUNCTION_ABORT_PIPE:
     case URB_FUNCTION_SYNC_RESET_PIPE_AND_CLEAR_STALL:
     case URB_FUNCTION_SYNC_RESET_PIPE:
-    case URB_FUNCTION_SYNC_CLEAR_STALL:
-        return offsetof(_URB_PIPE_REQUEST, Reserved);
-    case URB_FUNCTION_GET_FRAME_LENGTH:
-        return sizeof(_URB_GET_FRAME_LENGTH);
+    case URB_FUNCTION_SYNC_CLEAR_STALL: return offsetof(_URB_PIPE_REQUEST, Reserved);
+    case URB_FUNCTION_GET_FRAME_LENGTH: return sizeof(_URB_GET_FRAME_LENGTH);
     case URB_FUNCTION_SET_FRAME_LENGTH:
     case URB_FUNCTION_GET_CURRENT_FRAME_NUMBER:
         return offsetof(_URB_SET_FRAME_LENGTH, FrameLengthDelta) + sizeof(ULONG);
     case URB_FUNCTION_CONTROL_TRANSFER:
-    case URB_FUNCTION_CONTROL_TRANSFER_EX:
-        return sizeof(_URB_CONTROL_TRANSFER);
-    case URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER:
-        return offsetof(_URB_BULK_OR_INTERRUPT_TRANSFER, UrbLink);
-    case URB_FUNCTION_ISOCH_TRANSFER:
-        return offsetof(_URB_ISOCH_TRANSFER, IsoPacket);
-    case URB_FUNCTION_GET_CONFIGURATION:
-        return offsetof(_URB_CONTROL_GET_CONFIGURATION_REQUEST, UrbLink);
+    case URB_FUNCTION_CONTROL_TRANSFER_EX: return sizeof(_URB_CONTROL_TRANSFER);
+    case URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER: return offsetof(_URB_BULK_OR_INTERRUPT_TRANSFER, UrbLink);
+    case URB_FUNCTION_ISOCH_TRANSFER: return offsetof(_URB_ISOCH_TRANSFER, IsoPacket);
+    case URB_FUNCTION_GET_CONFIGURATION: return offsetof(_URB_CONTROL_GET_CONFIGURATION_REQUEST, UrbLink);
     case URB_FUNCTION_SET_PIPE_IO_POLICY:
-    case URB_FUNCTION_GET_PIPE_IO_POLICY:
-        return sizeof(_URB_PIPE_IO_POLICY);
-    case URB_FUNCTION_OPEN_ENDPOINT:
-        return sizeof(_URB_OPEN_ENDPOINT);
-    case URB_FUNCTION_CLOSE_ENDPOINT:
-        return sizeof(_URB_CLOSE_ENDPOINT);
-    case URB_FUNCTION_GET_ENDPOINT_STATE:
-        return offsetof(_URB_GET_ENDPOINT_STATE, Flags) + sizeof(ULONG);
+    case URB_FUNCTION_GET_PIPE_IO_POLICY: return sizeof(_URB_PIPE_IO_POLICY);
+    case URB_FUNCTION_OPEN_ENDPOINT: return sizeof(_URB_OPEN_ENDPOINT);
+    case URB_FUNCTION_CLOSE_ENDPOINT: return sizeof(_URB_CLOSE_ENDPOINT);
+    case URB_FUNCTION_GET_ENDPOINT_STATE: return offsetof(_URB_GET_ENDPOINT_STATE, Flags) + sizeof(ULONG);
     }
     if (UrbRecordPart1Size(code) == 0 || code == URB_FUNCTION_TAKE_FRAME_LENGTH_CONTROL ||
         code == URB_FUNCTION_RELEASE_FRAME_LENGTH_CONTROL) {
@@ -67,8 +55,7 @@ bool IsPipeFunction(ULONG code) {
     case URB_FUNCTION_SYNC_RESET_PIPE:
     case URB_FUNCTION_SYNC_CLEAR_STALL:
     case URB_FUNCTION_SET_PIPE_IO_POLICY:
-    case URB_FUNCTION_GET_PIPE_IO_POLICY:
-        return true;
+    case URB_FUNCTION_GET_PIPE_IO_POLICY: return true;
     }
     return FilterIsDataTransfer(code);
 }
@@ -94,8 +81,7 @@ bool HasControlBuffer(ULONG code) {
     case URB_FUNCTION_GET_STATUS_FROM_OTHER:
     case URB_FUNCTION_GET_INTERFACE:
     case URB_FUNCTION_GET_CONFIGURATION:
-    case URB_FUNCTION_GET_MS_FEATURE_DESCRIPTOR:
-        return true;
+    case URB_FUNCTION_GET_MS_FEATURE_DESCRIPTOR: return true;
     }
     return IsVendorOrClass(code);
 }
@@ -178,16 +164,20 @@ VOID BuildTransfer(PURB_RECORD record, URB_RECORD_HEAD head, const CAPTURE_SETTI
     record->Part2Size = captured;
     switch (record->Code) {
     case URB_FUNCTION_CONTROL_TRANSFER: {
-        URB_RECORD_CONTROL_TRANSFER part1 = {head, record->Pipe, record->TransferFlags, record->TransferBufferLength,
-                                             inRecord, {}};
+        URB_RECORD_CONTROL_TRANSFER part1 = {
+            head, record->Pipe, record->TransferFlags, record->TransferBufferLength, inRecord, {}};
         std::memcpy(part1.SetupPacket, record->SetupPacket, sizeof part1.SetupPacket);
         PutPart1(record, part1);
         break;
     }
     case URB_FUNCTION_CONTROL_TRANSFER_EX: {
-        URB_RECORD_CONTROL_TRANSFER_EX part1 = {head, record->Pipe, record->TransferFlags,
-                                                urb->UrbControlTransferEx.Timeout, record->TransferBufferLength,
-                                                inRecord, {}};
+        URB_RECORD_CONTROL_TRANSFER_EX part1 = {head,
+                                                record->Pipe,
+                                                record->TransferFlags,
+                                                urb->UrbControlTransferEx.Timeout,
+                                                record->TransferBufferLength,
+                                                inRecord,
+                                                {}};
         std::memcpy(part1.SetupPacket, record->SetupPacket, sizeof part1.SetupPacket);
         PutPart1(record, part1);
         break;
@@ -208,8 +198,9 @@ VOID BuildTransfer(PURB_RECORD record, URB_RECORD_HEAD head, const CAPTURE_SETTI
         part1.NumberOfPackets = isoch.NumberOfPackets;
         part1.ZeroLengthPackets = ZeroLengthPackets(isoch);
         part1.ErrorCount = isoch.ErrorCount;
-        part1.TransferBuffer = record->TransferBuffer != nullptr ? reinterpret_cast<ULONG64>(record->TransferBuffer)
-                                                                 : reinterpret_cast<ULONG64>(AddressOfMdlBytes(record->TransferBufferMDL));
+        part1.TransferBuffer = record->TransferBuffer != nullptr
+                                   ? reinterpret_cast<ULONG64>(record->TransferBuffer)
+                                   : reinterpret_cast<ULONG64>(AddressOfMdlBytes(record->TransferBufferMDL));
         PutPart1(record, part1);
         break;
     }
@@ -231,8 +222,7 @@ VOID FillUrbRecord(PRECORD_DESCRIPTOR descriptor, PVOID context, PIRP, PVOID, BO
     const ULONG urbLength = record->Urb->UrbHeader.Length;
     static const USHORT zero = 0;
     switch (record->Part2Kind) {
-    case UrbPart2::None:
-        break;
+    case UrbPart2::None: break;
     case UrbPart2::SelectConfiguration:
         if (urbLength > URB_SELECT_CONFIGURATION_LIST_OFFSET) {
             RecordAppendChecked(descriptor, urbBytes + URB_SELECT_CONFIGURATION_LIST_OFFSET,
@@ -292,8 +282,9 @@ VOID ReadUrbFields(PURB_RECORD Record, PURB Urb, ULONG function) {
             Record->SetupPacket[1] = request.Request;
         }
     }
-    Record->DefaultPipe = Record->HasPipe && (Record->PipeHandle == nullptr ||
-                                              (Record->IsTransfer && (Record->TransferFlags & USBD_DEFAULT_PIPE_TRANSFER)));
+    Record->DefaultPipe =
+        Record->HasPipe &&
+        (Record->PipeHandle == nullptr || (Record->IsTransfer && (Record->TransferFlags & USBD_DEFAULT_PIPE_TRANSFER)));
 }
 
 } // namespace
@@ -347,7 +338,8 @@ VOID UrbRecordSetPipe(PURB_RECORD Record, const URB_PIPE_INFO* Pipe, UCHAR Devic
     block = {};
     block.DeviceByte = DeviceByte;
     block.PipeHandle = reinterpret_cast<ULONG64>(Record->PipeHandle);
-    const bool control = Record->Code == URB_FUNCTION_CONTROL_TRANSFER || Record->Code == URB_FUNCTION_CONTROL_TRANSFER_EX;
+    const bool control =
+        Record->Code == URB_FUNCTION_CONTROL_TRANSFER || Record->Code == URB_FUNCTION_CONTROL_TRANSFER_EX;
     const bool setupIn = control && (Record->SetupPacket[0] & 0x80) != 0;
     Record->PipeKnown = FALSE;
     if (Record->DefaultPipe) {
@@ -395,8 +387,9 @@ VOID UrbRecordBuild(PURB_RECORD Record, BOOLEAN Completion, ULONG64 DeviceHandle
     switch (Record->Code) {
     case URB_FUNCTION_SELECT_CONFIGURATION: {
         const _URB_SELECT_CONFIGURATION& select = urb->UrbSelectConfiguration;
-        PutPart1(Record, URB_RECORD_SELECT_CONFIGURATION{head, reinterpret_cast<ULONG64>(select.ConfigurationDescriptor),
-                                                         reinterpret_cast<ULONG64>(select.ConfigurationHandle)});
+        PutPart1(Record,
+                 URB_RECORD_SELECT_CONFIGURATION{head, reinterpret_cast<ULONG64>(select.ConfigurationDescriptor),
+                                                 reinterpret_cast<ULONG64>(select.ConfigurationHandle)});
         if (select.ConfigurationDescriptor != nullptr) {
             Record->Part2Kind = UrbPart2::SelectConfiguration;
             Record->Part2Size = SelectConfigurationPart2Size(select.Hdr.Length);
@@ -412,13 +405,9 @@ VOID UrbRecordBuild(PURB_RECORD Record, BOOLEAN Completion, ULONG64 DeviceHandle
     case URB_FUNCTION_ABORT_PIPE:
     case URB_FUNCTION_SYNC_RESET_PIPE_AND_CLEAR_STALL:
     case URB_FUNCTION_SYNC_RESET_PIPE:
-    case URB_FUNCTION_SYNC_CLEAR_STALL:
-        PutPart1(Record, URB_RECORD_PIPE_REQUEST{head, Record->Pipe});
-        break;
+    case URB_FUNCTION_SYNC_CLEAR_STALL: PutPart1(Record, URB_RECORD_PIPE_REQUEST{head, Record->Pipe}); break;
     case URB_FUNCTION_TAKE_FRAME_LENGTH_CONTROL:
-    case URB_FUNCTION_RELEASE_FRAME_LENGTH_CONTROL:
-        PutPart1(Record, head);
-        break;
+    case URB_FUNCTION_RELEASE_FRAME_LENGTH_CONTROL: PutPart1(Record, head); break;
     case URB_FUNCTION_GET_FRAME_LENGTH:
         PutPart1(Record, URB_RECORD_GET_FRAME_LENGTH{head, urb->UrbGetFrameLength.FrameLength,
                                                      urb->UrbGetFrameLength.FrameNumber});
@@ -430,9 +419,7 @@ VOID UrbRecordBuild(PURB_RECORD Record, BOOLEAN Completion, ULONG64 DeviceHandle
     case URB_FUNCTION_CONTROL_TRANSFER:
     case URB_FUNCTION_CONTROL_TRANSFER_EX:
     case URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER:
-    case URB_FUNCTION_ISOCH_TRANSFER:
-        BuildTransfer(Record, head, Settings);
-        break;
+    case URB_FUNCTION_ISOCH_TRANSFER: BuildTransfer(Record, head, Settings); break;
     case URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE:
     case URB_FUNCTION_GET_DESCRIPTOR_FROM_ENDPOINT:
     case URB_FUNCTION_GET_DESCRIPTOR_FROM_INTERFACE:
@@ -440,8 +427,8 @@ VOID UrbRecordBuild(PURB_RECORD Record, BOOLEAN Completion, ULONG64 DeviceHandle
     case URB_FUNCTION_SET_DESCRIPTOR_TO_ENDPOINT:
     case URB_FUNCTION_SET_DESCRIPTOR_TO_INTERFACE: {
         const _URB_CONTROL_DESCRIPTOR_REQUEST& request = urb->UrbControlDescriptorRequest;
-        PutPart1(Record, URB_RECORD_DESCRIPTOR_REQUEST{head, request.DescriptorType, request.Index,
-                                                       request.LanguageId, request.TransferBufferLength});
+        PutPart1(Record, URB_RECORD_DESCRIPTOR_REQUEST{head, request.DescriptorType, request.Index, request.LanguageId,
+                                                       request.TransferBufferLength});
         // A descriptor travels one way: what a GET brought back at completion, what a SET sends before it.
         const bool get = Record->Code == URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE ||
                          Record->Code == URB_FUNCTION_GET_DESCRIPTOR_FROM_ENDPOINT ||
@@ -479,7 +466,8 @@ VOID UrbRecordBuild(PURB_RECORD Record, BOOLEAN Completion, ULONG64 DeviceHandle
         break;
     }
     case URB_FUNCTION_GET_CONFIGURATION:
-        PutPart1(Record, URB_RECORD_GET_CONFIGURATION{head, urb->UrbControlGetConfigurationRequest.TransferBufferLength});
+        PutPart1(Record,
+                 URB_RECORD_GET_CONFIGURATION{head, urb->UrbControlGetConfigurationRequest.TransferBufferLength});
         BufferPart2(Record);
         break;
     case URB_FUNCTION_GET_MS_FEATURE_DESCRIPTOR: {
@@ -500,8 +488,10 @@ VOID UrbRecordBuild(PURB_RECORD Record, BOOLEAN Completion, ULONG64 DeviceHandle
     case URB_FUNCTION_SET_PIPE_IO_POLICY:
     case URB_FUNCTION_GET_PIPE_IO_POLICY: {
         const _URB_PIPE_IO_POLICY& policy = urb->UrbPipeIoPolicy;
-        PutPart1(Record, URB_RECORD_PIPE_IO_POLICY{
-                             head, Record->Pipe, {policy.UsbIoPriority, policy.UsbMaxPendingIrps, policy.UsbMaxControllerTransfer}});
+        PutPart1(
+            Record,
+            URB_RECORD_PIPE_IO_POLICY{
+                head, Record->Pipe, {policy.UsbIoPriority, policy.UsbMaxPendingIrps, policy.UsbMaxControllerTransfer}});
         break;
     }
     case URB_FUNCTION_OPEN_ENDPOINT: {

@@ -52,10 +52,10 @@ typedef struct _URB_RECORD {
 
     // Functions with a pipe block (2, 8, 9, 10, 30, 48 to 52).
     BOOLEAN HasPipe;
-    BOOLEAN IsTransfer;   // 8, 9, 10, 50: the record may carry transfer data
-    BOOLEAN DefaultPipe;  // PipeHandle 0, or a transfer flagged USBD_DEFAULT_PIPE_TRANSFER
-    BOOLEAN PipeKnown;    // the pipe handle was found (UrbRecordSetPipe)
-    BOOLEAN DirectionIn;  // transfers: data flows from the device to the host
+    BOOLEAN IsTransfer;     // 8, 9, 10, 50: the record may carry transfer data
+    BOOLEAN DefaultPipe;    // PipeHandle 0, or a transfer flagged USBD_DEFAULT_PIPE_TRANSFER
+    BOOLEAN PipeKnown;      // the pipe handle was found (UrbRecordSetPipe)
+    BOOLEAN DirectionIn;    // transfers: data flows from the device to the host
     BOOLEAN DirectionKnown; // transfers: the direction decides whether data is captured
     PVOID PipeHandle;
     URB_RECORD_PIPE Pipe; // the pipe block as written

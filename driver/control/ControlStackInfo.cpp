@@ -66,8 +66,7 @@ NTSTATUS StackInfoAnswer(PDEVICE_STACK stack, USHORT selector, PUCHAR buffer, UL
         replied = dataLength;
         status = StackQueryLive(stack, IOCTL_USB_GET_NODE_CONNECTION_DRIVERKEY_NAME, data, replied, FALSE);
         break;
-    default:
-        return STATUS_INVALID_PARAMETER;
+    default: return STATUS_INVALID_PARAMETER;
     }
     if (NT_SUCCESS(status)) {
         *information = DEVSTK_INFO_HEADER_SIZE + replied;
@@ -78,16 +77,11 @@ NTSTATUS StackInfoAnswer(PDEVICE_STACK stack, USHORT selector, PUCHAR buffer, UL
 // The smallest buffer each selector takes (STATUS_UNSUCCESSFUL below it); 0 for an unknown selector.
 ULONG SelectorMinimum(USHORT selector) {
     switch (selector) {
-    case DEVSTK_DEVICE_DESCRIPTOR:
-        return DEVSTK_DEVICE_DESCRIPTOR_MIN;
-    case DEVSTK_CONFIG_DESCRIPTOR:
-        return DEVSTK_CONFIG_DESCRIPTOR_MIN;
-    case DEVSTK_HUB_DESCRIPTOR:
-        return DEVSTK_HUB_DESCRIPTOR_MIN;
-    case DEVSTK_CONNECTION_INFORMATION:
-        return DEVSTK_CONNECTION_INFORMATION_MIN;
-    case DEVSTK_DRIVERKEY_NAME:
-        return DEVSTK_DRIVERKEY_NAME_MIN;
+    case DEVSTK_DEVICE_DESCRIPTOR: return DEVSTK_DEVICE_DESCRIPTOR_MIN;
+    case DEVSTK_CONFIG_DESCRIPTOR: return DEVSTK_CONFIG_DESCRIPTOR_MIN;
+    case DEVSTK_HUB_DESCRIPTOR: return DEVSTK_HUB_DESCRIPTOR_MIN;
+    case DEVSTK_CONNECTION_INFORMATION: return DEVSTK_CONNECTION_INFORMATION_MIN;
+    case DEVSTK_DRIVERKEY_NAME: return DEVSTK_DRIVERKEY_NAME_MIN;
     }
     return 0;
 }

@@ -74,15 +74,9 @@ void FieldSet(UCHAR* field, ValueKind kind, ULONG number, BOOLEAN fromRegistry) 
         RtlCopyMemory(field, &size, sizeof size);
         break;
     }
-    case ValueKind::TransferSwitch:
-        *field = number != 0 ? 1 : 0;
-        break;
-    case ValueKind::Switch:
-        *field = fromRegistry ? (number != 0 ? 1 : 0) : static_cast<UCHAR>(number);
-        break;
-    case ValueKind::AlwaysZero:
-        *field = 0;
-        break;
+    case ValueKind::TransferSwitch: *field = number != 0 ? 1 : 0; break;
+    case ValueKind::Switch: *field = fromRegistry ? (number != 0 ? 1 : 0) : static_cast<UCHAR>(number); break;
+    case ValueKind::AlwaysZero: *field = 0; break;
     }
 }
 

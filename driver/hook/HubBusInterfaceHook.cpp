@@ -30,14 +30,10 @@ constexpr ULONG MAX_STACKS_PER_HANDLE = 64;
 
 USHORT InterfaceSize(USHORT version) {
     switch (version) {
-    case USB_BUSIF_HUB_VERSION_5:
-        return sizeof(USB_BUS_INTERFACE_HUB_V5);
-    case USB_BUSIF_HUB_VERSION_6:
-        return sizeof(USB_BUS_INTERFACE_HUB_V6);
-    case USB_BUSIF_HUB_VERSION_7:
-        return sizeof(USB_BUS_INTERFACE_HUB_V7);
-    case USB_BUSIF_HUB_VERSION_8:
-        return sizeof(USB_BUS_INTERFACE_HUB_V8);
+    case USB_BUSIF_HUB_VERSION_5: return sizeof(USB_BUS_INTERFACE_HUB_V5);
+    case USB_BUSIF_HUB_VERSION_6: return sizeof(USB_BUS_INTERFACE_HUB_V6);
+    case USB_BUSIF_HUB_VERSION_7: return sizeof(USB_BUS_INTERFACE_HUB_V7);
+    case USB_BUSIF_HUB_VERSION_8: return sizeof(USB_BUS_INTERFACE_HUB_V8);
     }
     return 0;
 }

@@ -89,8 +89,8 @@ VOID DeviceHandleTableRemove(ULONG64 Handle, PDEVICE_STACK Stack) {
     PHANDLE_TABLE table = &g_DeviceHandleTable;
     ULONG count = 0;
     const KIRQL irql = ChainedTableLock(table);
-    PHANDLE_ENTRY removed = ChainedTableUnlinkLocked(
-        table, Handle, [&](PHANDLE_ENTRY e) { return e->Key == Handle && e->Stack == Stack; });
+    PHANDLE_ENTRY removed =
+        ChainedTableUnlinkLocked(table, Handle, [&](PHANDLE_ENTRY e) { return e->Key == Handle && e->Stack == Stack; });
     for (PHANDLE_ENTRY e = removed; e != nullptr; e = e->Next) {
         ++count;
     }

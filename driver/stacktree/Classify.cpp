@@ -43,12 +43,9 @@ static_assert(sizeof g_signatures / sizeof g_signatures[0] == ExtensionComposite
 // Offset of the device-handle pointer in the extension of a hub port's physical device object.
 ULONG HubPortHandleOffset(const WINDOWS_RELEASE* release) {
     switch (ReleaseGroupOf(release)) {
-    case ReleaseGroupXp:
-        return 32;
-    case ReleaseGroupVista:
-        return release->win7 ? 1168 : release->win8 ? 1152 : 1136;
-    default:
-        return NO_WORD;
+    case ReleaseGroupXp: return 32;
+    case ReleaseGroupVista: return release->win7 ? 1168 : release->win8 ? 1152 : 1136;
+    default: return NO_WORD;
     }
 }
 
@@ -134,8 +131,7 @@ BOOLEAN ClassifyExtension(PDEVICE_OBJECT DeviceObject, EXTENSION_TEST Test, cons
         offset = signature.vistaOffset;
         expected = signature.vistaWord;
         break;
-    default:
-        break;
+    default: break;
     }
     if (offset == NO_WORD) {
         return FALSE;
@@ -151,25 +147,19 @@ BOOLEAN ClassifyExtension(PDEVICE_OBJECT DeviceObject, EXTENSION_TEST Test, cons
 
 ULONG ClassifyBottom(PDEVICE_OBJECT DeviceObject, PCSTR DriverName, const WINDOWS_RELEASE* Release) {
     switch (ClassifyDriverName(DriverName)) {
-    case DriverGroupPci:
-        return BOTTOM_CLASS_PCI;
+    case DriverGroupPci: return BOTTOM_CLASS_PCI;
     case DriverGroupMiniport:
         return ClassifyExtension(DeviceObject, ExtensionRootHubPdo, Release) ? BOTTOM_CLASS_ROOT_HUB : 0;
-    case DriverGroupOldHcd:
-        return BOTTOM_CLASS_ROOT_HUB;
-    case DriverGroupVendorXhci:
-        return BOTTOM_CLASS_VENDOR_ROOT_HUB;
+    case DriverGroupOldHcd: return BOTTOM_CLASS_ROOT_HUB;
+    case DriverGroupVendorXhci: return BOTTOM_CLASS_VENDOR_ROOT_HUB;
     case DriverGroupHub:
         if (ClassifyExtension(DeviceObject, ExtensionHubPortPdo, Release)) {
             return BOTTOM_CLASS_HUB_PORT;
         }
         return ClassifyExtension(DeviceObject, ExtensionInterfacePdo, Release) ? BOTTOM_CLASS_INTERFACE : 0;
-    case DriverGroupVendorHub:
-        return BOTTOM_CLASS_VENDOR_HUB_PORT;
-    case DriverGroupComposite:
-        return BOTTOM_CLASS_INTERFACE;
-    default:
-        return 0;
+    case DriverGroupVendorHub: return BOTTOM_CLASS_VENDOR_HUB_PORT;
+    case DriverGroupComposite: return BOTTOM_CLASS_INTERFACE;
+    default: return 0;
     }
 }
 
@@ -177,21 +167,16 @@ ULONG ClassifyUpper(PDEVICE_OBJECT DeviceObject, PCSTR DriverName, const WINDOWS
     switch (ClassifyDriverName(DriverName)) {
     case DriverGroupMiniport:
         return ClassifyExtension(DeviceObject, ExtensionHostControllerFdo, Release) ? UPPER_CLASS_HOST_CONTROLLER : 0;
-    case DriverGroupOldHcd:
-        return UPPER_CLASS_HOST_CONTROLLER;
-    case DriverGroupVendorXhci:
-        return UPPER_CLASS_VENDOR_XHCI;
+    case DriverGroupOldHcd: return UPPER_CLASS_HOST_CONTROLLER;
+    case DriverGroupVendorXhci: return UPPER_CLASS_VENDOR_XHCI;
     case DriverGroupHub:
         if (ClassifyExtension(DeviceObject, ExtensionHubFdo, Release)) {
             return UPPER_CLASS_HUB;
         }
         return ClassifyExtension(DeviceObject, ExtensionCompositeParent, Release) ? UPPER_CLASS_COMPOSITE : 0;
-    case DriverGroupVendorHub:
-        return UPPER_CLASS_VENDOR_HUB;
-    case DriverGroupComposite:
-        return UPPER_CLASS_COMPOSITE;
-    default:
-        return 0;
+    case DriverGroupVendorHub: return UPPER_CLASS_VENDOR_HUB;
+    case DriverGroupComposite: return UPPER_CLASS_COMPOSITE;
+    default: return 0;
     }
 }
 

@@ -29,12 +29,9 @@ VOID CacheUnlock(PDEVICE_STACK stack, KIRQL irql) {
 
 PVOID* CacheField(PDEVICE_STACK stack, DESCRIPTOR_CACHE_KIND kind) {
     switch (kind) {
-    case DescriptorCacheDevice:
-        return &stack->DeviceDescriptor;
-    case DescriptorCacheConfiguration:
-        return &stack->ConfigDescriptor;
-    case DescriptorCacheHub:
-        return &stack->HubDescriptor;
+    case DescriptorCacheDevice: return &stack->DeviceDescriptor;
+    case DescriptorCacheConfiguration: return &stack->ConfigDescriptor;
+    case DescriptorCacheHub: return &stack->HubDescriptor;
     }
     return nullptr;
 }

@@ -22,35 +22,23 @@ enum class Property { ClassName, ClassGuid, DeviceDescription, HardwareID, Drive
 
 PCHAR* StringField(PDEVICE_STACK stack, Property property) {
     switch (property) {
-    case Property::ClassName:
-        return &stack->ClassName;
-    case Property::DeviceDescription:
-        return &stack->DeviceDescription;
-    case Property::HardwareID:
-        return &stack->HardwareID;
-    case Property::DriverKeyName:
-        return &stack->DriverKeyName;
-    case Property::EnumeratorName:
-        return &stack->EnumeratorName;
-    default:
-        return nullptr;
+    case Property::ClassName: return &stack->ClassName;
+    case Property::DeviceDescription: return &stack->DeviceDescription;
+    case Property::HardwareID: return &stack->HardwareID;
+    case Property::DriverKeyName: return &stack->DriverKeyName;
+    case Property::EnumeratorName: return &stack->EnumeratorName;
+    default: return nullptr;
     }
 }
 
 DEVICE_REGISTRY_PROPERTY PropertyId(Property property) {
     switch (property) {
-    case Property::ClassName:
-        return DevicePropertyClassName;
-    case Property::ClassGuid:
-        return DevicePropertyClassGuid;
-    case Property::DeviceDescription:
-        return DevicePropertyDeviceDescription;
-    case Property::HardwareID:
-        return DevicePropertyHardwareID;
-    case Property::DriverKeyName:
-        return DevicePropertyDriverKeyName;
-    default:
-        return DevicePropertyEnumeratorName;
+    case Property::ClassName: return DevicePropertyClassName;
+    case Property::ClassGuid: return DevicePropertyClassGuid;
+    case Property::DeviceDescription: return DevicePropertyDeviceDescription;
+    case Property::HardwareID: return DevicePropertyHardwareID;
+    case Property::DriverKeyName: return DevicePropertyDriverKeyName;
+    default: return DevicePropertyEnumeratorName;
     }
 }
 

@@ -246,14 +246,10 @@ INT_PTR GtkHost::Run(const win32::ModalRequest& request, HWND window, win32::Mod
     if (window)
         return loop.Run(); // the box, dialog or menu is a window of its own, shown like any other
     switch (request.kind) {
-    case win32::ModalKind::File:
-        return RunFileRequest(*this, request, loop);
-    case win32::ModalKind::Font:
-        return RunFontRequest(*this, request, loop);
-    case win32::ModalKind::PrintSetup:
-        return RunPrintSetupRequest(*this, request, loop);
-    default:
-        return loop.Run();
+    case win32::ModalKind::File: return RunFileRequest(*this, request, loop);
+    case win32::ModalKind::Font: return RunFontRequest(*this, request, loop);
+    case win32::ModalKind::PrintSetup: return RunPrintSetupRequest(*this, request, loop);
+    default: return loop.Run();
     }
 }
 

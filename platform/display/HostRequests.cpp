@@ -23,8 +23,8 @@ struct Pending {
     win32::ModalLoop* loop = nullptr; // null once the request is over
     bool answered = false;
     INT_PTR answer = IDCANCEL;
-    std::string path;      // the file chosen
-    std::string fontName;  // the font chosen, as pango describes it
+    std::string path;            // the file chosen
+    std::string fontName;        // the font chosen, as pango describes it
     GtkWidget* dialog = nullptr; // host thread only
 };
 
@@ -138,9 +138,8 @@ std::string PangoNameOf(const LOGFONTA& font) {
 LOGFONTA LogFontOf(const std::string& pangoName, const LOGFONTA& initial) {
     LOGFONTA font = initial;
     PangoFontDescription* description = pango_font_description_from_string(pangoName.c_str());
-    const std::string family = AnsiFromUtf8(pango_font_description_get_family(description)
-                                                ? pango_font_description_get_family(description)
-                                                : "");
+    const std::string family = AnsiFromUtf8(
+        pango_font_description_get_family(description) ? pango_font_description_get_family(description) : "");
     std::memset(font.lfFaceName, 0, sizeof font.lfFaceName);
     std::strncpy(font.lfFaceName, family.c_str(), LF_FACESIZE - 1);
     const double points = pango_font_description_get_size(description) / static_cast<double>(PANGO_SCALE);
@@ -253,9 +252,8 @@ INT_PTR RunPrintSetupRequest(GtkHost& host, const win32::ModalRequest& request, 
     auto pending = std::make_shared<Pending>();
     const HWND owner = request.owner;
     RunUntilAnswered(host, pending, loop, [&host, pending, owner] {
-        GtkWidget* dialog =
-            gtk_message_dialog_new(OwnerWindow(host, owner), GTK_DIALOG_MODAL, GTK_MESSAGE_INFO, GTK_BUTTONS_OK,
-                                   "No printer is installed.");
+        GtkWidget* dialog = gtk_message_dialog_new(OwnerWindow(host, owner), GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
+                                                   GTK_BUTTONS_OK, "No printer is installed.");
         gtk_window_set_title(GTK_WINDOW(dialog), "Print Setup");
         pending->dialog = dialog;
         ConnectResponse(dialog, pending, G_CALLBACK(OnMessageResponse));

@@ -40,17 +40,10 @@ WPARAM KeysOf(guint state) {
 
 bool ButtonOf(guint button, win32::MouseButton& out) {
     switch (button) {
-    case 1:
-        out = win32::MouseButton::Left;
-        return true;
-    case 2:
-        out = win32::MouseButton::Middle;
-        return true;
-    case 3:
-        out = win32::MouseButton::Right;
-        return true;
-    default:
-        return false;
+    case 1: out = win32::MouseButton::Left; return true;
+    case 2: out = win32::MouseButton::Middle; return true;
+    case 3: out = win32::MouseButton::Right; return true;
+    default: return false;
     }
 }
 

@@ -154,9 +154,8 @@ void CGkCommandBars::LayoutBars(CRect& rcClient) {
                 rows[pBar->GetDockRow()].push_back(pBar);
         BOOL bHorz = IsHorizontalEdge(dwEdge);
         for (auto& [nRow, bars] : rows) {
-            std::stable_sort(bars.begin(), bars.end(), [](CGkToolBar* a, CGkToolBar* b) {
-                return a->GetDockOffset() < b->GetDockOffset();
-            });
+            std::stable_sort(bars.begin(), bars.end(),
+                             [](CGkToolBar* a, CGkToolBar* b) { return a->GetDockOffset() < b->GetDockOffset(); });
             int thickness = 0;
             for (CGkToolBar* pBar : bars) {
                 CSize size = pBar->CalcFixedLayout(TRUE, bHorz);
@@ -260,7 +259,7 @@ BOOL CGkCommandBars::DropBar(CGkToolBar* pBar, CPoint ptDrop) {
             continue;
         nLast = std::max(nLast, row.nRow);
         if (row.rc.PtInRect(ptDrop) || (IsHorizontalEdge(dwEdge) ? ptDrop.y >= row.rc.top && ptDrop.y < row.rc.bottom
-                                                                  : ptDrop.x >= row.rc.left && ptDrop.x < row.rc.right))
+                                                                 : ptDrop.x >= row.rc.left && ptDrop.x < row.rc.right))
             nRow = row.nRow;
     }
     if (m_pMenuBar != nullptr && dwEdge == m_pMenuBar->GetDockEdge() && nRow == m_pMenuBar->GetDockRow()) {

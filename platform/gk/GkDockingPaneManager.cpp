@@ -32,14 +32,10 @@ struct EdgeSplitter {
 
 CRect EdgeStrip(const CRect& rc, int nEdge) {
     switch (nEdge) {
-    case gkPaneDockLeft:
-        return CRect(rc.left, rc.top, std::min(rc.right, rc.left + GK_DOCKING_SPLITTER), rc.bottom);
-    case gkPaneDockRight:
-        return CRect(std::max(rc.left, rc.right - GK_DOCKING_SPLITTER), rc.top, rc.right, rc.bottom);
-    case gkPaneDockTop:
-        return CRect(rc.left, rc.top, rc.right, std::min(rc.bottom, rc.top + GK_DOCKING_SPLITTER));
-    default:
-        return CRect(rc.left, std::max(rc.top, rc.bottom - GK_DOCKING_SPLITTER), rc.right, rc.bottom);
+    case gkPaneDockLeft: return CRect(rc.left, rc.top, std::min(rc.right, rc.left + GK_DOCKING_SPLITTER), rc.bottom);
+    case gkPaneDockRight: return CRect(std::max(rc.left, rc.right - GK_DOCKING_SPLITTER), rc.top, rc.right, rc.bottom);
+    case gkPaneDockTop: return CRect(rc.left, rc.top, rc.right, std::min(rc.bottom, rc.top + GK_DOCKING_SPLITTER));
+    default: return CRect(rc.left, std::max(rc.top, rc.bottom - GK_DOCKING_SPLITTER), rc.right, rc.bottom);
     }
 }
 

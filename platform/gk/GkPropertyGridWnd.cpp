@@ -266,11 +266,8 @@ void CGkPropertyGrid::OnLButtonDown(UINT, CPoint point) {
         PressInplaceButton(pButton);
         break;
     case gkHitCaption:
-    case gkHitValue:
-        SetSelectedItem(pItem);
-        break;
-    default:
-        break;
+    case gkHitValue: SetSelectedItem(pItem); break;
+    default: break;
     }
 }
 
@@ -289,24 +286,12 @@ void CGkPropertyGrid::OnLButtonDblClk(UINT, CPoint point) {
 void CGkPropertyGrid::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
     int nRow = m_pSelected ? FindRow(m_pSelected) : -1;
     switch (nChar) {
-    case VK_UP:
-        SelectRow(nRow < 0 ? 0 : nRow - 1);
-        break;
-    case VK_DOWN:
-        SelectRow(nRow + 1);
-        break;
-    case VK_PRIOR:
-        SelectRow(std::max(0, nRow) - GetPageRows());
-        break;
-    case VK_NEXT:
-        SelectRow(std::max(0, nRow) + GetPageRows());
-        break;
-    case VK_HOME:
-        SelectRow(0);
-        break;
-    case VK_END:
-        SelectRow(static_cast<int>(GetShownRows().size()) - 1);
-        break;
+    case VK_UP: SelectRow(nRow < 0 ? 0 : nRow - 1); break;
+    case VK_DOWN: SelectRow(nRow + 1); break;
+    case VK_PRIOR: SelectRow(std::max(0, nRow) - GetPageRows()); break;
+    case VK_NEXT: SelectRow(std::max(0, nRow) + GetPageRows()); break;
+    case VK_HOME: SelectRow(0); break;
+    case VK_END: SelectRow(static_cast<int>(GetShownRows().size()) - 1); break;
     case VK_ADD:
     case VK_RIGHT:
         if (m_pSelected && HasExpandGlyph(m_pSelected))
@@ -319,39 +304,22 @@ void CGkPropertyGrid::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
         else if (nChar == VK_LEFT && m_pSelected && m_pSelected->GetParentItem())
             m_pSelected->GetParentItem()->Select();
         break;
-    default:
-        CWnd::OnKeyDown(nChar, nRepCnt, nFlags);
-        break;
+    default: CWnd::OnKeyDown(nChar, nRepCnt, nFlags); break;
     }
 }
 
 void CGkPropertyGrid::OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar) {
     int nTop = m_nTopIndex;
     switch (nSBCode) {
-    case SB_LINEUP:
-        --nTop;
-        break;
-    case SB_LINEDOWN:
-        ++nTop;
-        break;
-    case SB_PAGEUP:
-        nTop -= GetPageRows();
-        break;
-    case SB_PAGEDOWN:
-        nTop += GetPageRows();
-        break;
+    case SB_LINEUP: --nTop; break;
+    case SB_LINEDOWN: ++nTop; break;
+    case SB_PAGEUP: nTop -= GetPageRows(); break;
+    case SB_PAGEDOWN: nTop += GetPageRows(); break;
     case SB_THUMBPOSITION:
-    case SB_THUMBTRACK:
-        nTop = static_cast<int>(nPos);
-        break;
-    case SB_TOP:
-        nTop = 0;
-        break;
-    case SB_BOTTOM:
-        nTop = static_cast<int>(GetShownRows().size());
-        break;
-    default:
-        return;
+    case SB_THUMBTRACK: nTop = static_cast<int>(nPos); break;
+    case SB_TOP: nTop = 0; break;
+    case SB_BOTTOM: nTop = static_cast<int>(GetShownRows().size()); break;
+    default: return;
     }
     SetTopIndex(nTop);
 }

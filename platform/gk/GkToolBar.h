@@ -204,5 +204,5 @@ private:
     int m_nDockOffset = 0;
     std::unique_ptr<CToolTipCtrl> m_pTooltip;
     CGkImageManager m_images; // a bar outside command bars
-    CString m_strTipText; // what the tooltip shows now; it reads it after the bar answers
+    CString m_strTipText;     // what the tooltip shows now; it reads it after the bar answers
 };

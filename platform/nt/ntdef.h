@@ -190,7 +190,7 @@ static_assert(sizeof(OBJECT_ATTRIBUTES) == 48 && offsetof(OBJECT_ATTRIBUTES, Obj
               offsetof(OBJECT_ATTRIBUTES, Attributes) == 24 && offsetof(OBJECT_ATTRIBUTES, SecurityDescriptor) == 32);
 
 #ifndef InitializeObjectAttributes
-#define InitializeObjectAttributes(p, n, a, r, s)                                                                     \
+#define InitializeObjectAttributes(p, n, a, r, s)                                                                      \
     do {                                                                                                               \
         (p)->Length = sizeof(OBJECT_ATTRIBUTES);                                                                       \
         (p)->RootDirectory = (r);                                                                                      \

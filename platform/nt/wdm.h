@@ -2,9 +2,9 @@
 // the kernel stand-in has its own header.
 #pragma once
 
+#include "devioctl.h"
 #include "ntdef.h"
 #include "ntstatus.h"
-#include "devioctl.h"
 
 #include "NtBugCheck.h"
 #include "NtDebug.h"

@@ -68,9 +68,9 @@ Bytes MsOsStringBytes(UCHAR vendorCode) {
 Bytes MsCompatibleIdBytes(UCHAR interfaceNumber, const char (&compatibleId)[8]) {
     Bytes b(16 + 24);
     WriteU32(&b[0], static_cast<ULONG>(b.size())); // dwLength
-    WriteU16(&b[4], 0x0100);                        // bcdVersion
-    WriteU16(&b[6], 4);                             // wIndex: extended compatible ID
-    b[8] = 1;                                       // bCount: one function section
+    WriteU16(&b[4], 0x0100);                       // bcdVersion
+    WriteU16(&b[6], 4);                            // wIndex: extended compatible ID
+    b[8] = 1;                                      // bCount: one function section
     b[16] = interfaceNumber;
     b[17] = 1;
     std::copy(compatibleId, compatibleId + 8, b.begin() + 18);
@@ -78,15 +78,22 @@ Bytes MsCompatibleIdBytes(UCHAR interfaceNumber, const char (&compatibleId)[8]) 
 }
 
 ConfigurationBuilder::ConfigurationBuilder(UCHAR value, UCHAR attributes, UCHAR maxPower, UCHAR iConfiguration) {
-    m_bytes = {sizeof(USB_CONFIGURATION_DESCRIPTOR), USB_CONFIGURATION_DESCRIPTOR_TYPE, 0, 0, 0, value,
-               iConfiguration, attributes, maxPower};
+    m_bytes = {sizeof(USB_CONFIGURATION_DESCRIPTOR),
+               USB_CONFIGURATION_DESCRIPTOR_TYPE,
+               0,
+               0,
+               0,
+               value,
+               iConfiguration,
+               attributes,
+               maxPower};
 }
 
 ConfigurationBuilder& ConfigurationBuilder::Association(UCHAR firstInterface, UCHAR count, UCHAR functionClass,
                                                         UCHAR subClass, UCHAR protocol, UCHAR iFunction) {
-    m_bytes.insert(m_bytes.end(), {sizeof(USB_INTERFACE_ASSOCIATION_DESCRIPTOR),
-                                   USB_INTERFACE_ASSOCIATION_DESCRIPTOR_TYPE, firstInterface, count, functionClass,
-                                   subClass, protocol, iFunction});
+    m_bytes.insert(m_bytes.end(),
+                   {sizeof(USB_INTERFACE_ASSOCIATION_DESCRIPTOR), USB_INTERFACE_ASSOCIATION_DESCRIPTOR_TYPE,
+                    firstInterface, count, functionClass, subClass, protocol, iFunction});
     return *this;
 }
 
@@ -105,9 +112,9 @@ ConfigurationBuilder& ConfigurationBuilder::ClassSpecific(const Bytes& descripto
 
 ConfigurationBuilder& ConfigurationBuilder::Endpoint(UCHAR address, UCHAR attributes, USHORT maxPacketSize,
                                                      UCHAR interval) {
-    m_bytes.insert(m_bytes.end(), {sizeof(USB_ENDPOINT_DESCRIPTOR), USB_ENDPOINT_DESCRIPTOR_TYPE, address, attributes,
-                                   static_cast<UCHAR>(maxPacketSize), static_cast<UCHAR>(maxPacketSize >> 8),
-                                   interval});
+    m_bytes.insert(m_bytes.end(),
+                   {sizeof(USB_ENDPOINT_DESCRIPTOR), USB_ENDPOINT_DESCRIPTOR_TYPE, address, attributes,
+                    static_cast<UCHAR>(maxPacketSize), static_cast<UCHAR>(maxPacketSize >> 8), interval});
     if (!m_interfaceOffsets.empty()) {
         ++m_bytes[m_interfaceOffsets.back() + 4];
     }
@@ -147,8 +154,16 @@ BosBuilder& BosBuilder::Usb20Extension(ULONG attributes) {
 
 BosBuilder& BosBuilder::SuperSpeed(UCHAR attributes, USHORT speedsSupported, UCHAR functionalitySupport,
                                    UCHAR u1ExitLatency, USHORT u2ExitLatency) {
-    Bytes c{10, USB_DEVICE_CAPABILITY_DESCRIPTOR_TYPE, USB_DEVICE_CAPABILITY_SUPERSPEED_USB, attributes, 0, 0,
-            functionalitySupport, u1ExitLatency, 0, 0};
+    Bytes c{10,
+            USB_DEVICE_CAPABILITY_DESCRIPTOR_TYPE,
+            USB_DEVICE_CAPABILITY_SUPERSPEED_USB,
+            attributes,
+            0,
+            0,
+            functionalitySupport,
+            u1ExitLatency,
+            0,
+            0};
     WriteU16(&c[4], speedsSupported);
     WriteU16(&c[8], u2ExitLatency);
     m_capabilities.push_back(std::move(c));

@@ -13,11 +13,11 @@ namespace sim {
 using Bytes = std::vector<UCHAR>;
 
 struct DescriptorSet {
-    Bytes device;                      // 18 bytes
-    std::vector<Bytes> configurations; // whole sets, by configuration index
-    Bytes qualifier;                   // empty: the device has none (low, full or SuperSpeed only)
-    Bytes otherSpeedConfiguration;     // empty: none
-    Bytes bos;                         // empty: none
+    Bytes device;                        // 18 bytes
+    std::vector<Bytes> configurations;   // whole sets, by configuration index
+    Bytes qualifier;                     // empty: the device has none (low, full or SuperSpeed only)
+    Bytes otherSpeedConfiguration;       // empty: none
+    Bytes bos;                           // empty: none
     std::vector<std::u16string> strings; // by string index; index 0 is unused (the language list)
     USHORT language = 0x0409;
     // Microsoft OS descriptors: the vendor code string 0xEE ("MSFT100") names (0: the device has none) and the
@@ -63,8 +63,8 @@ public:
 
     ConfigurationBuilder& Association(UCHAR firstInterface, UCHAR count, UCHAR functionClass, UCHAR subClass,
                                       UCHAR protocol, UCHAR iFunction = 0);
-    ConfigurationBuilder& Interface(UCHAR number, UCHAR alternate, UCHAR interfaceClass, UCHAR subClass,
-                                    UCHAR protocol, UCHAR iInterface = 0);
+    ConfigurationBuilder& Interface(UCHAR number, UCHAR alternate, UCHAR interfaceClass, UCHAR subClass, UCHAR protocol,
+                                    UCHAR iInterface = 0);
     ConfigurationBuilder& ClassSpecific(const Bytes& descriptor);
     ConfigurationBuilder& Endpoint(UCHAR address, UCHAR attributes, USHORT maxPacketSize, UCHAR interval);
     ConfigurationBuilder& Companion(UCHAR maxBurst, UCHAR attributes = 0, USHORT bytesPerInterval = 0);
@@ -91,7 +91,9 @@ private:
 };
 
 // Little-endian field access on descriptor bytes.
-inline USHORT ReadU16(const UCHAR* p) { return static_cast<USHORT>(p[0] | (p[1] << 8)); }
+inline USHORT ReadU16(const UCHAR* p) {
+    return static_cast<USHORT>(p[0] | (p[1] << 8));
+}
 inline void WriteU16(UCHAR* p, USHORT v) {
     p[0] = static_cast<UCHAR>(v);
     p[1] = static_cast<UCHAR>(v >> 8);

@@ -12,9 +12,8 @@ void DeviceTimer::Start(LONGLONG period, std::function<void(uint64_t)> tick) {
     m_tick = std::move(tick);
     m_stop = false;
     m_ticks = 0;
-    m_thread = std::thread([this, start = nt::clock::Now(), period = std::max<LONGLONG>(period, 1)] {
-        Run(start, period);
-    });
+    m_thread =
+        std::thread([this, start = nt::clock::Now(), period = std::max<LONGLONG>(period, 1)] { Run(start, period); });
 }
 
 void DeviceTimer::Stop() {

@@ -54,7 +54,9 @@ void HidFunction::StartReports(ULONG reportsPerSecond, std::function<Bytes(uint6
     m_timer.Start(period, [this, next = std::move(next)](uint64_t n) { QueueInputReport(next(n)); });
 }
 
-void HidFunction::StopReports() { m_timer.Stop(); }
+void HidFunction::StopReports() {
+    m_timer.Stop();
+}
 
 size_t HidFunction::QueuedInputReports() const {
     std::lock_guard guard(m_lock);
@@ -108,20 +110,15 @@ TransferResult HidFunction::ClassRequest(const SetupPacket& setup, std::span<UCH
         }
         data[0] = m_idleRate;
         return TransferResult::Ok(1);
-    case HID_REQUEST_SET_IDLE:
-        m_idleRate = static_cast<UCHAR>(setup.wValue >> 8);
-        return TransferResult::Ok();
+    case HID_REQUEST_SET_IDLE: m_idleRate = static_cast<UCHAR>(setup.wValue >> 8); return TransferResult::Ok();
     case HID_REQUEST_GET_PROTOCOL:
         if (data.empty()) {
             return TransferResult::Stall();
         }
         data[0] = m_protocol;
         return TransferResult::Ok(1);
-    case HID_REQUEST_SET_PROTOCOL:
-        m_protocol = static_cast<UCHAR>(setup.wValue);
-        return TransferResult::Ok();
-    default:
-        return TransferResult::Stall();
+    case HID_REQUEST_SET_PROTOCOL: m_protocol = static_cast<UCHAR>(setup.wValue); return TransferResult::Ok();
+    default: return TransferResult::Stall();
     }
 }
 
@@ -164,85 +161,85 @@ void HidFunction::Reset(UCHAR) {
 }
 
 Bytes BootMouseReportDescriptor() {
-    return {0x05, 0x01,        // Usage Page (Generic Desktop)
-            0x09, 0x02,        // Usage (Mouse)
-            0xA1, 0x01,        // Collection (Application)
-            0x09, 0x01,        //   Usage (Pointer)
-            0xA1, 0x00,        //   Collection (Physical)
-            0x05, 0x09,        //     Usage Page (Buttons)
-            0x19, 0x01,        //     Usage Minimum (1)
-            0x29, 0x03,        //     Usage Maximum (3)
-            0x15, 0x00,        //     Logical Minimum (0)
-            0x25, 0x01,        //     Logical Maximum (1)
-            0x95, 0x03,        //     Report Count (3)
-            0x75, 0x01,        //     Report Size (1)
-            0x81, 0x02,        //     Input (Data, Variable, Absolute)
-            0x95, 0x01,        //     Report Count (1)
-            0x75, 0x05,        //     Report Size (5)
-            0x81, 0x03,        //     Input (Constant)
-            0x05, 0x01,        //     Usage Page (Generic Desktop)
-            0x09, 0x30,        //     Usage (X)
-            0x09, 0x31,        //     Usage (Y)
-            0x09, 0x38,        //     Usage (Wheel)
-            0x15, 0x81,        //     Logical Minimum (-127)
-            0x25, 0x7F,        //     Logical Maximum (127)
-            0x75, 0x08,        //     Report Size (8)
-            0x95, 0x03,        //     Report Count (3)
-            0x81, 0x06,        //     Input (Data, Variable, Relative)
-            0xC0,              //   End Collection
-            0xC0};             // End Collection
+    return {0x05, 0x01, // Usage Page (Generic Desktop)
+            0x09, 0x02, // Usage (Mouse)
+            0xA1, 0x01, // Collection (Application)
+            0x09, 0x01, //   Usage (Pointer)
+            0xA1, 0x00, //   Collection (Physical)
+            0x05, 0x09, //     Usage Page (Buttons)
+            0x19, 0x01, //     Usage Minimum (1)
+            0x29, 0x03, //     Usage Maximum (3)
+            0x15, 0x00, //     Logical Minimum (0)
+            0x25, 0x01, //     Logical Maximum (1)
+            0x95, 0x03, //     Report Count (3)
+            0x75, 0x01, //     Report Size (1)
+            0x81, 0x02, //     Input (Data, Variable, Absolute)
+            0x95, 0x01, //     Report Count (1)
+            0x75, 0x05, //     Report Size (5)
+            0x81, 0x03, //     Input (Constant)
+            0x05, 0x01, //     Usage Page (Generic Desktop)
+            0x09, 0x30, //     Usage (X)
+            0x09, 0x31, //     Usage (Y)
+            0x09, 0x38, //     Usage (Wheel)
+            0x15, 0x81, //     Logical Minimum (-127)
+            0x25, 0x7F, //     Logical Maximum (127)
+            0x75, 0x08, //     Report Size (8)
+            0x95, 0x03, //     Report Count (3)
+            0x81, 0x06, //     Input (Data, Variable, Relative)
+            0xC0,       //   End Collection
+            0xC0};      // End Collection
 }
 
 Bytes BootKeyboardReportDescriptor() {
-    return {0x05, 0x01,        // Usage Page (Generic Desktop)
-            0x09, 0x06,        // Usage (Keyboard)
-            0xA1, 0x01,        // Collection (Application)
-            0x05, 0x07,        //   Usage Page (Key Codes)
-            0x19, 0xE0,        //   Usage Minimum (224)
-            0x29, 0xE7,        //   Usage Maximum (231)
-            0x15, 0x00,        //   Logical Minimum (0)
-            0x25, 0x01,        //   Logical Maximum (1)
-            0x75, 0x01,        //   Report Size (1)
-            0x95, 0x08,        //   Report Count (8)
-            0x81, 0x02,        //   Input (Data, Variable, Absolute): modifier byte
-            0x95, 0x01,        //   Report Count (1)
-            0x75, 0x08,        //   Report Size (8)
-            0x81, 0x03,        //   Input (Constant): reserved byte
-            0x95, 0x05,        //   Report Count (5)
-            0x75, 0x01,        //   Report Size (1)
-            0x05, 0x08,        //   Usage Page (LEDs)
-            0x19, 0x01,        //   Usage Minimum (1)
-            0x29, 0x05,        //   Usage Maximum (5)
-            0x91, 0x02,        //   Output (Data, Variable, Absolute): LED report
-            0x95, 0x01,        //   Report Count (1)
-            0x75, 0x03,        //   Report Size (3)
-            0x91, 0x03,        //   Output (Constant): padding
-            0x95, 0x06,        //   Report Count (6)
-            0x75, 0x08,        //   Report Size (8)
-            0x15, 0x00,        //   Logical Minimum (0)
-            0x25, 0x65,        //   Logical Maximum (101)
-            0x05, 0x07,        //   Usage Page (Key Codes)
-            0x19, 0x00,        //   Usage Minimum (0)
-            0x29, 0x65,        //   Usage Maximum (101)
-            0x81, 0x00,        //   Input (Data, Array): key array
-            0xC0};             // End Collection
+    return {0x05, 0x01, // Usage Page (Generic Desktop)
+            0x09, 0x06, // Usage (Keyboard)
+            0xA1, 0x01, // Collection (Application)
+            0x05, 0x07, //   Usage Page (Key Codes)
+            0x19, 0xE0, //   Usage Minimum (224)
+            0x29, 0xE7, //   Usage Maximum (231)
+            0x15, 0x00, //   Logical Minimum (0)
+            0x25, 0x01, //   Logical Maximum (1)
+            0x75, 0x01, //   Report Size (1)
+            0x95, 0x08, //   Report Count (8)
+            0x81, 0x02, //   Input (Data, Variable, Absolute): modifier byte
+            0x95, 0x01, //   Report Count (1)
+            0x75, 0x08, //   Report Size (8)
+            0x81, 0x03, //   Input (Constant): reserved byte
+            0x95, 0x05, //   Report Count (5)
+            0x75, 0x01, //   Report Size (1)
+            0x05, 0x08, //   Usage Page (LEDs)
+            0x19, 0x01, //   Usage Minimum (1)
+            0x29, 0x05, //   Usage Maximum (5)
+            0x91, 0x02, //   Output (Data, Variable, Absolute): LED report
+            0x95, 0x01, //   Report Count (1)
+            0x75, 0x03, //   Report Size (3)
+            0x91, 0x03, //   Output (Constant): padding
+            0x95, 0x06, //   Report Count (6)
+            0x75, 0x08, //   Report Size (8)
+            0x15, 0x00, //   Logical Minimum (0)
+            0x25, 0x65, //   Logical Maximum (101)
+            0x05, 0x07, //   Usage Page (Key Codes)
+            0x19, 0x00, //   Usage Minimum (0)
+            0x29, 0x65, //   Usage Maximum (101)
+            0x81, 0x00, //   Input (Data, Array): key array
+            0xC0};      // End Collection
 }
 
 Bytes ConsumerControlReportDescriptor() {
-    return {0x05, 0x0C,        // Usage Page (Consumer)
-            0x09, 0x01,        // Usage (Consumer Control)
-            0xA1, 0x01,        // Collection (Application)
-            0x15, 0x00,        //   Logical Minimum (0)
-            0x25, 0x01,        //   Logical Maximum (1)
-            0x75, 0x01,        //   Report Size (1)
-            0x95, 0x03,        //   Report Count (3)
-            0x09, 0xE9,        //   Usage (Volume Increment)
-            0x09, 0xEA,        //   Usage (Volume Decrement)
-            0x09, 0xE2,        //   Usage (Mute)
-            0x81, 0x02,        //   Input (Data, Variable, Absolute)
-            0x95, 0x05,        //   Report Count (5)
-            0x81, 0x03,        //   Input (Constant)
-            0xC0};             // End Collection
+    return {0x05, 0x0C, // Usage Page (Consumer)
+            0x09, 0x01, // Usage (Consumer Control)
+            0xA1, 0x01, // Collection (Application)
+            0x15, 0x00, //   Logical Minimum (0)
+            0x25, 0x01, //   Logical Maximum (1)
+            0x75, 0x01, //   Report Size (1)
+            0x95, 0x03, //   Report Count (3)
+            0x09, 0xE9, //   Usage (Volume Increment)
+            0x09, 0xEA, //   Usage (Volume Decrement)
+            0x09, 0xE2, //   Usage (Mute)
+            0x81, 0x02, //   Input (Data, Variable, Absolute)
+            0x95, 0x05, //   Report Count (5)
+            0x81, 0x03, //   Input (Constant)
+            0xC0};      // End Collection
 }
 
 } // namespace sim

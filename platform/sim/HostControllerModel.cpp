@@ -60,13 +60,20 @@ std::shared_ptr<UsbHubModel> MakeRootHub(ControllerType type, const std::string&
         // Individual power switching and over-current reporting; the DeviceRemovable and PortPwrCtrlMask
         // bitmaps are one bit per port (and bit 0), rounded up to bytes.
         size_t bitmapBytes = (static_cast<size_t>(ports) + 8) / 8;
-        hub = {static_cast<UCHAR>(7 + 2 * bitmapBytes), USB_20_HUB_DESCRIPTOR_TYPE, static_cast<UCHAR>(ports), 0x09,
-               0x00, 50, 0};
+        hub = {static_cast<UCHAR>(7 + 2 * bitmapBytes),
+               USB_20_HUB_DESCRIPTOR_TYPE,
+               static_cast<UCHAR>(ports),
+               0x09,
+               0x00,
+               50,
+               0};
         hub.insert(hub.end(), bitmapBytes, 0x00);
         hub.insert(hub.end(), bitmapBytes, 0xFF);
     }
-    return std::make_shared<UsbHubModel>(name + " root hub", xhci ? UsbSpeed::Super : ehci ? UsbSpeed::High
-                                                                                              : UsbSpeed::Full,
+    return std::make_shared<UsbHubModel>(name + " root hub",
+                                         xhci   ? UsbSpeed::Super
+                                         : ehci ? UsbSpeed::High
+                                                : UsbSpeed::Full,
                                          std::move(descriptors), std::move(hub), true);
 }
 

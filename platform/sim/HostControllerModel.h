@@ -15,11 +15,11 @@ enum class ControllerType { Uhci, Ohci, Ehci, Xhci };
 
 struct PciIdentity {
     USHORT vendorId = 0x7A51;
-    USHORT deviceId = 0;   // 0: chosen by the controller type
+    USHORT deviceId = 0; // 0: chosen by the controller type
     USHORT subsystemVendorId = 0x7A51;
     USHORT subsystemId = 0x0001;
     UCHAR revision = 0x01;
-    UCHAR device = 0;      // PCI device number on bus 0 (the machine builder numbers them)
+    UCHAR device = 0; // PCI device number on bus 0 (the machine builder numbers them)
     UCHAR function = 0;
 };
 

@@ -25,7 +25,9 @@ Machine* g_running = nullptr;
 constexpr char kRegistryFileName[] = "registry.txt";
 constexpr char16_t kControlSet[] = u"\\Registry\\Machine\\System\\CurrentControlSet";
 
-std::u16string UsbClassKey() { return std::u16string(kControlSet) + u"\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}"; }
+std::u16string UsbClassKey() {
+    return std::u16string(kControlSet) + u"\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}";
+}
 
 // The USB class's upper filters as this boot wants them: the capture driver in or out (a registry kept from an
 // earlier run may name it while this boot has no image for it).
@@ -68,8 +70,8 @@ void SetCaptureFilter(bool installed) {
 // The capture driver's service: a boot-start kernel driver.
 void DescribeCaptureService() {
     nt::registry::KeyRef key;
-    if (!NT_SUCCESS(nt::registry::OpenKey(nullptr, std::u16string(kControlSet) + u"\\Services\\" + kCaptureService,
-                                          key))) {
+    if (!NT_SUCCESS(
+            nt::registry::OpenKey(nullptr, std::u16string(kControlSet) + u"\\Services\\" + kCaptureService, key))) {
         return;
     }
     const ULONG start = 0; // SERVICE_BOOT_START
@@ -78,7 +80,8 @@ void DescribeCaptureService() {
     nt::registry::SetValue(key, u"ErrorControl", REG_DWORD, &errorControl, sizeof errorControl);
 }
 
-void VisitDevices(UsbHubModel& hub, const std::function<bool(UsbHubModel&, int, const std::shared_ptr<UsbDevice>&)>& visit) {
+void VisitDevices(UsbHubModel& hub,
+                  const std::function<bool(UsbHubModel&, int, const std::shared_ptr<UsbDevice>&)>& visit) {
     for (int port = 1; port <= hub.PortCount(); ++port) {
         std::shared_ptr<UsbDevice> device = hub.DeviceAt(port);
         if (!device) {
@@ -126,9 +129,13 @@ std::unique_ptr<Machine> Machine::Boot(const MachineBuilder& hardware, const Mac
     return machine;
 }
 
-std::unique_ptr<Machine> Machine::BootDefault(const MachineOptions& options) { return Boot(DefaultMachine(), options); }
+std::unique_ptr<Machine> Machine::BootDefault(const MachineOptions& options) {
+    return Boot(DefaultMachine(), options);
+}
 
-Machine::~Machine() { Shutdown(); }
+Machine::~Machine() {
+    Shutdown();
+}
 
 void Machine::Start() {
     nt::ResetKernelState();
@@ -279,8 +286,8 @@ std::shared_ptr<HostControllerModel> Machine::RemoveController(std::string_view 
                 instancePath = node.instancePath;
             }
         }
-        const NTSTATUS status = nt::pnp::RemoveDevice(instancePath, false,
-                                                      [&] { drv::RemovePciController(controller.get()); });
+        const NTSTATUS status =
+            nt::pnp::RemoveDevice(instancePath, false, [&] { drv::RemovePciController(controller.get()); });
         if (!NT_SUCCESS(status)) {
             return nullptr;
         }
@@ -292,6 +299,8 @@ std::shared_ptr<HostControllerModel> Machine::RemoveController(std::string_view 
     return controller;
 }
 
-void Machine::WaitForIdle() { nt::pnp::WaitForIdle(); }
+void Machine::WaitForIdle() {
+    nt::pnp::WaitForIdle();
+}
 
 } // namespace sim

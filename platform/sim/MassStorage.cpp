@@ -28,8 +28,12 @@ void CopyPadded(UCHAR* to, size_t width, const std::string& text) {
     std::memcpy(to, text.data(), std::min(width, text.size()));
 }
 
-ULONG Lba10(std::span<const UCHAR> cdb) { return ReadU32BigEndian(&cdb[2]); }
-ULONG Count10(std::span<const UCHAR> cdb) { return static_cast<ULONG>(cdb[7] << 8 | cdb[8]); }
+ULONG Lba10(std::span<const UCHAR> cdb) {
+    return ReadU32BigEndian(&cdb[2]);
+}
+ULONG Count10(std::span<const UCHAR> cdb) {
+    return static_cast<ULONG>(cdb[7] << 8 | cdb[8]);
+}
 
 Bytes Limited(Bytes bytes, size_t allocation) {
     bytes.resize(std::min(bytes.size(), allocation));
@@ -216,12 +220,18 @@ ScsiResult ScsiDisk::Run(std::span<const UCHAR> cdb, std::span<const UCHAR> data
             answer = {static_cast<UCHAR>(3 + pages.size()), 0, static_cast<UCHAR>(writeProtected ? 0x80 : 0), 0};
         } else {
             const size_t length = 6 + pages.size();
-            answer = {static_cast<UCHAR>(length >> 8), static_cast<UCHAR>(length), 0,
-                      static_cast<UCHAR>(writeProtected ? 0x80 : 0), 0, 0, 0, 0};
+            answer = {static_cast<UCHAR>(length >> 8),
+                      static_cast<UCHAR>(length),
+                      0,
+                      static_cast<UCHAR>(writeProtected ? 0x80 : 0),
+                      0,
+                      0,
+                      0,
+                      0};
         }
         answer.insert(answer.end(), pages.begin(), pages.end());
-        const size_t allocation = opcode == 0x1A ? (cdb.size() > 4 ? cdb[4] : 4)
-                                                 : (tenByte ? static_cast<size_t>(cdb[7] << 8 | cdb[8]) : 8);
+        const size_t allocation =
+            opcode == 0x1A ? (cdb.size() > 4 ? cdb[4] : 4) : (tenByte ? static_cast<size_t>(cdb[7] << 8 | cdb[8]) : 8);
         return {kGood, Limited(std::move(answer), allocation)};
     }
     case 0x23: { // READ FORMAT CAPACITIES
@@ -279,8 +289,7 @@ ScsiResult ScsiDisk::Run(std::span<const UCHAR> cdb, std::span<const UCHAR> data
         WriteBlocks(lba, dataOut.first(std::min<size_t>(dataOut.size(), static_cast<size_t>(count) * m_blockSize)));
         return {kGood, {}};
     }
-    default:
-        return checkCondition(kIllegalRequest, 0x20); // invalid command operation code
+    default: return checkCondition(kIllegalRequest, 0x20); // invalid command operation code
     }
 }
 
@@ -305,11 +314,8 @@ TransferResult BulkOnlyFunction::ClassRequest(const SetupPacket& setup, std::spa
         }
         data[0] = 0;
         return TransferResult::Ok(1);
-    case kBulkOnlyReset:
-        Reset(0);
-        return TransferResult::Ok();
-    default:
-        return TransferResult::Stall();
+    case kBulkOnlyReset: Reset(0); return TransferResult::Ok();
+    default: return TransferResult::Stall();
     }
 }
 
@@ -324,22 +330,16 @@ TransferResult BulkOnlyFunction::Transfer(UCHAR endpointAddress, std::span<UCHAR
     std::lock_guard guard(m_lock);
     if (endpointAddress == m_out) {
         switch (m_phase) {
-        case Phase::Command:
-            return TakeCommand(data);
-        case Phase::DataOut:
-            return TakeData(data);
-        default:
-            return TransferResult::Stall(); // out of phase
+        case Phase::Command: return TakeCommand(data);
+        case Phase::DataOut: return TakeData(data);
+        default: return TransferResult::Stall(); // out of phase
         }
     }
     if (endpointAddress == m_in) {
         switch (m_phase) {
-        case Phase::DataIn:
-            return GiveData(data);
-        case Phase::Status:
-            return GiveStatus(data);
-        default:
-            return TransferResult::Nak(); // nothing to give before a command
+        case Phase::DataIn: return GiveData(data);
+        case Phase::Status: return GiveStatus(data);
+        default: return TransferResult::Nak(); // nothing to give before a command
         }
     }
     return TransferResult::Stall();

@@ -78,11 +78,11 @@ private:
 
 // One command the bulk-only function ran, as the device saw it.
 struct BulkOnlyCommand {
-    ULONG tag = 0;         // dCBWTag, which the CSW gave back
+    ULONG tag = 0; // dCBWTag, which the CSW gave back
     UCHAR opcode = 0;
-    ULONG dataLength = 0;  // dCBWDataTransferLength
+    ULONG dataLength = 0; // dCBWDataTransferLength
     bool in = false;
-    UCHAR cswStatus = 0;   // 0 passed, 1 failed, 2 phase error
+    UCHAR cswStatus = 0; // 0 passed, 1 failed, 2 phase error
     ULONG residue = 0;
 };
 
@@ -119,9 +119,9 @@ private:
     mutable std::mutex m_lock;
     Phase m_phase = Phase::Command;
     ULONG m_tag = 0;
-    ULONG m_expected = 0;   // dCBWDataTransferLength
+    ULONG m_expected = 0; // dCBWDataTransferLength
     Bytes m_cdb;
-    Bytes m_buffer;         // data in to give, or data out taken so far
+    Bytes m_buffer; // data in to give, or data out taken so far
     size_t m_offset = 0;
     ULONG m_residue = 0;
     UCHAR m_status = 0;

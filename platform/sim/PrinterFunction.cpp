@@ -22,7 +22,9 @@ constexpr UCHAR kPortStatusPaperEmpty = 0x20;
 PrinterFunction::PrinterFunction(std::string deviceId, UCHAR outEndpoint, UCHAR inEndpoint)
     : m_deviceId(std::move(deviceId)), m_out(outEndpoint), m_in(inEndpoint) {}
 
-PrinterFunction::~PrinterFunction() { m_engine.Stop(); }
+PrinterFunction::~PrinterFunction() {
+    m_engine.Stop();
+}
 
 Bytes PrinterFunction::Printed() const {
     std::lock_guard guard(m_lock);
@@ -123,8 +125,7 @@ TransferResult PrinterFunction::ClassRequest(const SetupPacket& setup, std::span
         }
         return TransferResult::Ok();
     }
-    default:
-        return TransferResult::Stall();
+    default: return TransferResult::Stall();
     }
 }
 
@@ -186,8 +187,7 @@ TransferResult LoopbackFunction::ClassRequest(const SetupPacket& setup, std::spa
         }
         WriteU16(data.data(), kFirmwareVersion);
         return TransferResult::Ok(2);
-    default:
-        return TransferResult::Stall();
+    default: return TransferResult::Stall();
     }
 }
 

@@ -43,8 +43,7 @@ ReleaseLayout LayoutFor(nt::version::Release release) {
         layout.usbdiVersion = release == Release::Windows8 ? 0x602 : 0x600;
         layout.usb3 = release == Release::Windows8 ? Usb3Stack::Inbox : Usb3Stack::Vendor;
         return layout;
-    case Release::Windows10:
-        break;
+    case Release::Windows10: break;
     }
     layout.group = ReleaseGroup::Newer;
     layout.hubBusInterfaceVersion = 8;
@@ -54,6 +53,8 @@ ReleaseLayout LayoutFor(nt::version::Release release) {
     return layout;
 }
 
-ReleaseLayout CurrentLayout() { return LayoutFor(nt::version::SelectedRelease()); }
+ReleaseLayout CurrentLayout() {
+    return LayoutFor(nt::version::SelectedRelease());
+}
 
 } // namespace sim

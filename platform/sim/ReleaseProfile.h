@@ -22,14 +22,14 @@ constexpr size_t kPlatformAreaSize = 1280;
 struct ReleaseLayout {
     ReleaseGroup group = ReleaseGroup::Vista;
     // Offsets of the signature words in the extensions (-1: the release keeps none there).
-    int hostControllerSignature = -1; // "HFDO": the controller's functional device object (miniport)
-    int rootHubSignature = -1;        // "RPDO": the root hub's physical device object (miniport)
-    int hubSignature = -1;            // "HUB ": a hub's functional device object (hub driver)
-    int portSignature = -1;           // a hub port's physical device object (hub driver)
-    ULONG portSignatureWord = 0;      // "PORT" (XP group) or "HPDO"
-    int interfaceSignature = -1;      // 0xFEFEFEFF: an interface PDO of the hub driver's composite parent
-    int compositeSignature = -1;      // 0x50525400: the hub driver's composite parent
-    int deviceHandlePointer = -1;     // a port PDO's pointer to its device handle ("DevH")
+    int hostControllerSignature = -1;        // "HFDO": the controller's functional device object (miniport)
+    int rootHubSignature = -1;               // "RPDO": the root hub's physical device object (miniport)
+    int hubSignature = -1;                   // "HUB ": a hub's functional device object (hub driver)
+    int portSignature = -1;                  // a hub port's physical device object (hub driver)
+    ULONG portSignatureWord = 0;             // "PORT" (XP group) or "HPDO"
+    int interfaceSignature = -1;             // 0xFEFEFEFF: an interface PDO of the hub driver's composite parent
+    int compositeSignature = -1;             // 0x50525400: the hub driver's composite parent
+    int deviceHandlePointer = -1;            // a port PDO's pointer to its device handle ("DevH")
     bool hubDriverIsCompositeParent = false; // composite devices go to the hub driver, not usbccgp
     USHORT hubBusInterfaceVersion = 0;       // the highest USB_BUS_INTERFACE_HUB version offered
     USHORT usbdiInterfaceVersion = 0;        // the highest USB_BUS_INTERFACE_USBDI version offered

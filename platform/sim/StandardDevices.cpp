@@ -50,17 +50,22 @@ std::shared_ptr<UsbHubModel> MakeHub20(std::string name, int ports) {
     identity.deviceClass = USB_DEVICE_CLASS_HUB;
     identity.deviceProtocol = USB_HUB_PROTOCOL_HIGH_SPEED_SINGLE_TT;
     ConfigurationBuilder configuration(1, 0xE0, 50);
-    configuration.Interface(0, 0, USB_DEVICE_CLASS_HUB, 0, 0).Endpoint(UsbHubModel::kStatusEndpoint,
-                                                                       USB_ENDPOINT_TYPE_INTERRUPT, 1, 0x0C);
+    configuration.Interface(0, 0, USB_DEVICE_CLASS_HUB, 0, 0)
+        .Endpoint(UsbHubModel::kStatusEndpoint, USB_ENDPOINT_TYPE_INTERRUPT, 1, 0x0C);
     ConfigurationBuilder fullSpeed(1, 0xE0, 50);
-    fullSpeed.Interface(0, 0, USB_DEVICE_CLASS_HUB, 0, 0).Endpoint(UsbHubModel::kStatusEndpoint,
-                                                                   USB_ENDPOINT_TYPE_INTERRUPT, 1, 0xFF);
+    fullSpeed.Interface(0, 0, USB_DEVICE_CLASS_HUB, 0, 0)
+        .Endpoint(UsbHubModel::kStatusEndpoint, USB_ENDPOINT_TYPE_INTERRUPT, 1, 0xFF);
     DescriptorSet set = Set(identity, {configuration.Build()}, {u"Tindaloft", u"Simulated USB 2.0 Hub"});
     set.qualifier = QualifierBytes(identity);
     set.otherSpeedConfiguration = fullSpeed.BuildOtherSpeed();
     size_t bitmapBytes = (static_cast<size_t>(ports) + 8) / 8;
-    Bytes hub{static_cast<UCHAR>(7 + 2 * bitmapBytes), USB_20_HUB_DESCRIPTOR_TYPE, static_cast<UCHAR>(ports),
-              0x89, 0x00, 50, 100};
+    Bytes hub{static_cast<UCHAR>(7 + 2 * bitmapBytes),
+              USB_20_HUB_DESCRIPTOR_TYPE,
+              static_cast<UCHAR>(ports),
+              0x89,
+              0x00,
+              50,
+              100};
     hub.insert(hub.end(), bitmapBytes, 0x00);
     hub.insert(hub.end(), bitmapBytes, 0xFF);
     return std::make_shared<UsbHubModel>(std::move(name), UsbSpeed::High, std::move(set), std::move(hub), false);
@@ -81,25 +86,25 @@ std::shared_ptr<UsbHubModel> MakeSuperSpeedHub(std::string name, int ports) {
 }
 
 std::shared_ptr<UsbDevice> MakeMouse(std::string name) {
-    return HidDevice(std::move(name), 0x0101, u"Simulated Optical Mouse", UsbSpeed::Low, 2,
-                     BootMouseReportDescriptor(), 4);
+    return HidDevice(std::move(name), 0x0101, u"Simulated Optical Mouse", UsbSpeed::Low, 2, BootMouseReportDescriptor(),
+                     4);
 }
 
 std::shared_ptr<UsbDevice> MakeKeyboard(std::string name) {
-    return HidDevice(std::move(name), 0x0102, u"Simulated Keyboard", UsbSpeed::Full, 1,
-                     BootKeyboardReportDescriptor(), 8);
+    return HidDevice(std::move(name), 0x0102, u"Simulated Keyboard", UsbSpeed::Full, 1, BootKeyboardReportDescriptor(),
+                     8);
 }
 
 std::shared_ptr<UsbDevice> MakeFlashDrive(std::string name, std::u16string serial, ULONG blocks) {
     DeviceIdentity identity = Identity(0x0200, 64, 0x1001, true);
     ConfigurationBuilder configuration(1, 0x80, 100);
-    configuration.Interface(0, 0, USB_DEVICE_CLASS_STORAGE, USB_MASS_STORAGE_SUBCLASS_SCSI,
-                            USB_MASS_STORAGE_PROTOCOL_BULK_ONLY)
+    configuration
+        .Interface(0, 0, USB_DEVICE_CLASS_STORAGE, USB_MASS_STORAGE_SUBCLASS_SCSI, USB_MASS_STORAGE_PROTOCOL_BULK_ONLY)
         .Endpoint(0x81, USB_ENDPOINT_TYPE_BULK, 512, 0)
         .Endpoint(0x02, USB_ENDPOINT_TYPE_BULK, 512, 0);
     ConfigurationBuilder fullSpeed(1, 0x80, 100);
-    fullSpeed.Interface(0, 0, USB_DEVICE_CLASS_STORAGE, USB_MASS_STORAGE_SUBCLASS_SCSI,
-                        USB_MASS_STORAGE_PROTOCOL_BULK_ONLY)
+    fullSpeed
+        .Interface(0, 0, USB_DEVICE_CLASS_STORAGE, USB_MASS_STORAGE_SUBCLASS_SCSI, USB_MASS_STORAGE_PROTOCOL_BULK_ONLY)
         .Endpoint(0x81, USB_ENDPOINT_TYPE_BULK, 64, 0)
         .Endpoint(0x02, USB_ENDPOINT_TYPE_BULK, 64, 0);
     DescriptorSet set = Set(identity, {configuration.Build()}, {u"Tindaloft", u"Simulated Flash Disk", serial});
@@ -114,14 +119,13 @@ std::shared_ptr<UsbDevice> MakeFlashDrive(std::string name, std::u16string seria
 std::shared_ptr<UsbDevice> MakeSuperSpeedDrive(std::string name, std::u16string serial, ULONG blocks) {
     DeviceIdentity identity = Identity(0x0300, 9, 0x3001, true);
     ConfigurationBuilder configuration(1, 0x80, 112);
-    configuration.Interface(0, 0, USB_DEVICE_CLASS_STORAGE, USB_MASS_STORAGE_SUBCLASS_SCSI,
-                            USB_MASS_STORAGE_PROTOCOL_BULK_ONLY)
+    configuration
+        .Interface(0, 0, USB_DEVICE_CLASS_STORAGE, USB_MASS_STORAGE_SUBCLASS_SCSI, USB_MASS_STORAGE_PROTOCOL_BULK_ONLY)
         .Endpoint(0x81, USB_ENDPOINT_TYPE_BULK, 1024, 0)
         .Companion(15)
         .Endpoint(0x02, USB_ENDPOINT_TYPE_BULK, 1024, 0)
         .Companion(15);
-    DescriptorSet set =
-        Set(identity, {configuration.Build()}, {u"Tindaloft", u"Simulated SuperSpeed Disk", serial});
+    DescriptorSet set = Set(identity, {configuration.Build()}, {u"Tindaloft", u"Simulated SuperSpeed Disk", serial});
     set.bos = BosBuilder().Usb20Extension().SuperSpeed().ContainerId(kDriveContainer).Build();
     auto device = std::make_shared<UsbDevice>(std::move(name), UsbSpeed::Super, std::move(set));
     device->AddFunction(0, std::make_shared<BulkOnlyFunction>(
@@ -138,10 +142,10 @@ std::shared_ptr<UsbDevice> MakePrinter(std::string name) {
     auto device = std::make_shared<UsbDevice>(
         std::move(name), UsbSpeed::Full,
         Set(identity, {configuration.Build()}, {u"Tindaloft", u"Simulated Page Printer 100", u"PRN0001"}));
-    device->AddFunction(0, std::make_shared<PrinterFunction>(
-                               "MFG:Tindaloft;MDL:Page Printer 100;CMD:PCL,PJL;CLS:PRINTER;"
-                               "DES:Tindaloft Page Printer 100;",
-                               0x01, 0x82));
+    device->AddFunction(0,
+                        std::make_shared<PrinterFunction>("MFG:Tindaloft;MDL:Page Printer 100;CMD:PCL,PJL;CLS:PRINTER;"
+                                                          "DES:Tindaloft Page Printer 100;",
+                                                          0x01, 0x82));
     return device;
 }
 

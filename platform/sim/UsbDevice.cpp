@@ -41,11 +41,15 @@ void SetupPacket::ToBytes(UCHAR bytes[8]) const {
 
 // --- UsbFunction ---
 
-TransferResult UsbFunction::ClassRequest(const SetupPacket&, std::span<UCHAR>) { return TransferResult::Stall(); }
+TransferResult UsbFunction::ClassRequest(const SetupPacket&, std::span<UCHAR>) {
+    return TransferResult::Stall();
+}
 TransferResult UsbFunction::InterfaceDescriptor(const SetupPacket&, std::span<UCHAR>) {
     return TransferResult::Stall();
 }
-TransferResult UsbFunction::Transfer(UCHAR, std::span<UCHAR>) { return TransferResult::Stall(); }
+TransferResult UsbFunction::Transfer(UCHAR, std::span<UCHAR>) {
+    return TransferResult::Stall();
+}
 TransferResult UsbFunction::IsochPacket(UCHAR, ULONG, std::span<UCHAR>) {
     return TransferResult::Error(USBD_STATUS_ISO_NOT_ACCESSED_BY_HW);
 }
@@ -102,8 +106,7 @@ UsbDevice::~UsbDevice() = default;
 
 USB_DEVICE_DESCRIPTOR UsbDevice::DeviceDescriptor() const {
     USB_DEVICE_DESCRIPTOR descriptor{};
-    std::memcpy(&descriptor, m_descriptors.device.data(),
-                std::min(sizeof descriptor, m_descriptors.device.size()));
+    std::memcpy(&descriptor, m_descriptors.device.data(), std::min(sizeof descriptor, m_descriptors.device.size()));
     return descriptor;
 }
 
@@ -251,8 +254,7 @@ TransferResult UsbDevice::Control(const SetupPacket& setup, std::span<UCHAR> dat
         UsbFunction* function = FunctionForEndpoint(static_cast<UCHAR>(setup.wIndex));
         return function ? function->ClassRequest(setup, data) : TransferResult::Stall();
     }
-    default:
-        return DeviceRequest(setup, data);
+    default: return DeviceRequest(setup, data);
     }
 }
 
@@ -286,9 +288,13 @@ TransferResult UsbDevice::IsochPacket(UCHAR endpointAddress, ULONG frame, std::s
     return result;
 }
 
-TransferResult UsbDevice::DeviceRequest(const SetupPacket&, std::span<UCHAR>) { return TransferResult::Stall(); }
+TransferResult UsbDevice::DeviceRequest(const SetupPacket&, std::span<UCHAR>) {
+    return TransferResult::Stall();
+}
 
-TransferResult UsbDevice::DeviceTransfer(UCHAR, std::span<UCHAR>) { return TransferResult::Stall(); }
+TransferResult UsbDevice::DeviceTransfer(UCHAR, std::span<UCHAR>) {
+    return TransferResult::Stall();
+}
 
 TransferResult UsbDevice::Standard(const SetupPacket& setup, std::span<UCHAR> data) {
     const UCHAR recipient = setup.Recipient();
@@ -337,12 +343,9 @@ TransferResult UsbDevice::Standard(const SetupPacket& setup, std::span<UCHAR> da
         }
         m_address = static_cast<UCHAR>(setup.wValue);
         return TransferResult::Ok();
-    case USB_REQUEST_GET_DESCRIPTOR:
-        return GetDescriptor(setup, data);
-    case USB_REQUEST_GET_CONFIGURATION:
-        return Answer(Bytes{m_configuration}, data);
-    case USB_REQUEST_SET_CONFIGURATION:
-        return SetConfiguration(static_cast<UCHAR>(setup.wValue));
+    case USB_REQUEST_GET_DESCRIPTOR: return GetDescriptor(setup, data);
+    case USB_REQUEST_GET_CONFIGURATION: return Answer(Bytes{m_configuration}, data);
+    case USB_REQUEST_SET_CONFIGURATION: return SetConfiguration(static_cast<UCHAR>(setup.wValue));
     case USB_REQUEST_GET_INTERFACE: {
         UCHAR number = static_cast<UCHAR>(setup.wIndex);
         if (!m_configuration || !m_alternates.count(number)) {
@@ -389,10 +392,8 @@ TransferResult UsbDevice::Standard(const SetupPacket& setup, std::span<UCHAR> da
         return TransferResult::Ok();
     }
     case USB_REQUEST_SET_SEL:
-    case USB_REQUEST_ISOCH_DELAY:
-        return TransferResult::Ok(static_cast<ULONG>(data.size()));
-    default:
-        return TransferResult::Stall();
+    case USB_REQUEST_ISOCH_DELAY: return TransferResult::Ok(static_cast<ULONG>(data.size()));
+    default: return TransferResult::Stall();
     }
 }
 
@@ -400,8 +401,7 @@ TransferResult UsbDevice::GetDescriptor(const SetupPacket& setup, std::span<UCHA
     const UCHAR type = static_cast<UCHAR>(setup.wValue >> 8);
     const UCHAR index = static_cast<UCHAR>(setup.wValue);
     switch (type) {
-    case USB_DEVICE_DESCRIPTOR_TYPE:
-        return Answer(m_descriptors.device, data);
+    case USB_DEVICE_DESCRIPTOR_TYPE: return Answer(m_descriptors.device, data);
     case USB_CONFIGURATION_DESCRIPTOR_TYPE:
         return index < m_descriptors.configurations.size() ? Answer(m_descriptors.configurations[index], data)
                                                            : TransferResult::Stall();
@@ -416,14 +416,10 @@ TransferResult UsbDevice::GetDescriptor(const SetupPacket& setup, std::span<UCHA
             return TransferResult::Stall();
         }
         return Answer(StringDescriptorBytes(m_descriptors.strings[index]), data);
-    case USB_DEVICE_QUALIFIER_DESCRIPTOR_TYPE:
-        return Answer(m_descriptors.qualifier, data);
-    case USB_OTHER_SPEED_CONFIGURATION_DESCRIPTOR_TYPE:
-        return Answer(m_descriptors.otherSpeedConfiguration, data);
-    case USB_BOS_DESCRIPTOR_TYPE:
-        return Answer(m_descriptors.bos, data);
-    default:
-        return DeviceRequest(setup, data);
+    case USB_DEVICE_QUALIFIER_DESCRIPTOR_TYPE: return Answer(m_descriptors.qualifier, data);
+    case USB_OTHER_SPEED_CONFIGURATION_DESCRIPTOR_TYPE: return Answer(m_descriptors.otherSpeedConfiguration, data);
+    case USB_BOS_DESCRIPTOR_TYPE: return Answer(m_descriptors.bos, data);
+    default: return DeviceRequest(setup, data);
     }
 }
 

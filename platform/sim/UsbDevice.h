@@ -42,14 +42,14 @@ struct SetupPacket {
     static SetupPacket FromBytes(const UCHAR bytes[8]);
     void ToBytes(UCHAR bytes[8]) const;
     bool In() const { return (bmRequestType & 0x80) != 0; }
-    UCHAR Type() const { return (bmRequestType >> 5) & 3; }      // BMREQUEST_STANDARD, _CLASS, _VENDOR
-    UCHAR Recipient() const { return bmRequestType & 0x1F; }    // BMREQUEST_TO_DEVICE, _INTERFACE, ...
+    UCHAR Type() const { return (bmRequestType >> 5) & 3; }  // BMREQUEST_STANDARD, _CLASS, _VENDOR
+    UCHAR Recipient() const { return bmRequestType & 0x1F; } // BMREQUEST_TO_DEVICE, _INTERFACE, ...
 };
 
 struct TransferResult {
     USBD_STATUS status = USBD_STATUS_SUCCESS;
-    ULONG length = 0;  // bytes moved (IN: written into the buffer; OUT: taken from it)
-    bool nak = false;  // nothing moved: ask again after EndpointReady
+    ULONG length = 0; // bytes moved (IN: written into the buffer; OUT: taken from it)
+    bool nak = false; // nothing moved: ask again after EndpointReady
 
     static TransferResult Ok(ULONG length = 0) { return {USBD_STATUS_SUCCESS, length, false}; }
     static TransferResult Stall() { return {USBD_STATUS_STALL_PID, 0, false}; }
@@ -205,8 +205,8 @@ private:
     UCHAR m_address = 0;
     UCHAR m_configuration = 0;
     bool m_remoteWakeup = false;
-    std::map<UCHAR, UCHAR> m_alternates;        // interface number -> alternate setting
-    std::map<UCHAR, UsbFunction*> m_endpoints;  // endpoint address -> owner, for the current configuration
+    std::map<UCHAR, UCHAR> m_alternates;       // interface number -> alternate setting
+    std::map<UCHAR, UsbFunction*> m_endpoints; // endpoint address -> owner, for the current configuration
     std::set<UCHAR> m_halted;
     mutable std::vector<UCHAR> m_readyEndpoints; // told while the lock was held
 

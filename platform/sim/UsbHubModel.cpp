@@ -39,7 +39,7 @@ TransferResult AnswerBytes(const UCHAR* bytes, size_t size, std::span<UCHAR> dat
 UsbHubModel::UsbHubModel(std::string name, UsbSpeed speed, DescriptorSet descriptors, Bytes hubDescriptor, bool root)
     : UsbDevice(std::move(name), speed, std::move(descriptors)), m_root(root),
       m_kind(hubDescriptor.size() > 1 && hubDescriptor[1] == USB_30_HUB_DESCRIPTOR_TYPE ? Kind::SuperSpeed
-                                                                                       : Kind::Usb20),
+                                                                                        : Kind::Usb20),
       m_hubDescriptor(std::move(hubDescriptor)) {
     m_ports.resize(m_hubDescriptor.size() > 2 ? m_hubDescriptor[2] : 0);
 }
@@ -154,14 +154,9 @@ USHORT UsbHubModel::StatusOf(const Port& port) const {
             status |= kSuspend;
         }
         switch (port.device->Speed()) {
-        case UsbSpeed::Low:
-            status |= kLowSpeed;
-            break;
-        case UsbSpeed::High:
-            status |= kHighSpeed;
-            break;
-        default:
-            break;
+        case UsbSpeed::Low: status |= kLowSpeed; break;
+        case UsbSpeed::High: status |= kHighSpeed; break;
+        default: break;
         }
     }
     return status;
@@ -219,10 +214,8 @@ TransferResult UsbHubModel::DeviceRequest(const SetupPacket& setup, std::span<UC
         return m_kind == Kind::SuperSpeed && toHub ? TransferResult::Ok() : TransferResult::Stall();
     case USB_REQUEST_CLEAR_TT_BUFFER:
     case USB_REQUEST_RESET_TT:
-    case USB_REQUEST_STOP_TT:
-        return m_kind == Kind::Usb20 && !m_root ? TransferResult::Ok() : TransferResult::Stall();
-    default:
-        return TransferResult::Stall();
+    case USB_REQUEST_STOP_TT: return m_kind == Kind::Usb20 && !m_root ? TransferResult::Ok() : TransferResult::Stall();
+    default: return TransferResult::Stall();
     }
 }
 
@@ -291,34 +284,16 @@ TransferResult UsbHubModel::PortFeature(const SetupPacket& setup, bool set) {
     case USB_PORT_FEATURE_PORT_U2_TIMEOUT:
     case USB_PORT_FEATURE_PORT_REMOTE_WAKE_MASK:
     case USB_PORT_FEATURE_PORT_INDICATOR:
-    case USB_PORT_FEATURE_PORT_TEST:
-        return TransferResult::Ok();
-    case USB_PORT_FEATURE_C_PORT_CONNECTION:
-        port.change &= ~kChangeConnection;
-        return TransferResult::Ok();
-    case USB_PORT_FEATURE_C_PORT_ENABLE:
-        port.change &= ~kChangeEnable;
-        return TransferResult::Ok();
-    case USB_PORT_FEATURE_C_PORT_SUSPEND:
-        port.change &= ~kChangeSuspend;
-        return TransferResult::Ok();
-    case USB_PORT_FEATURE_C_PORT_OVER_CURRENT:
-        port.change &= ~kChangeOverCurrent;
-        return TransferResult::Ok();
-    case USB_PORT_FEATURE_C_PORT_RESET:
-        port.change &= ~kChangeReset;
-        return TransferResult::Ok();
-    case USB_PORT_FEATURE_C_BH_PORT_RESET:
-        port.change &= ~kChangeBhReset;
-        return TransferResult::Ok();
-    case USB_PORT_FEATURE_C_PORT_LINK_STATE:
-        port.change &= ~kChangeLinkState;
-        return TransferResult::Ok();
-    case USB_PORT_FEATURE_C_PORT_CONFIG_ERROR:
-        port.change &= ~kChangeConfigError;
-        return TransferResult::Ok();
-    default:
-        return TransferResult::Stall();
+    case USB_PORT_FEATURE_PORT_TEST: return TransferResult::Ok();
+    case USB_PORT_FEATURE_C_PORT_CONNECTION: port.change &= ~kChangeConnection; return TransferResult::Ok();
+    case USB_PORT_FEATURE_C_PORT_ENABLE: port.change &= ~kChangeEnable; return TransferResult::Ok();
+    case USB_PORT_FEATURE_C_PORT_SUSPEND: port.change &= ~kChangeSuspend; return TransferResult::Ok();
+    case USB_PORT_FEATURE_C_PORT_OVER_CURRENT: port.change &= ~kChangeOverCurrent; return TransferResult::Ok();
+    case USB_PORT_FEATURE_C_PORT_RESET: port.change &= ~kChangeReset; return TransferResult::Ok();
+    case USB_PORT_FEATURE_C_BH_PORT_RESET: port.change &= ~kChangeBhReset; return TransferResult::Ok();
+    case USB_PORT_FEATURE_C_PORT_LINK_STATE: port.change &= ~kChangeLinkState; return TransferResult::Ok();
+    case USB_PORT_FEATURE_C_PORT_CONFIG_ERROR: port.change &= ~kChangeConfigError; return TransferResult::Ok();
+    default: return TransferResult::Stall();
     }
 }
 

@@ -106,7 +106,9 @@ public:
         }
     }
     bool Done() { return !m_sent || KeReadStateEvent(&m_event) != 0 || m_returned != STATUS_PENDING; }
-    bool Wait() { return AwaitReal([this] { return Done(); }); }
+    bool Wait() {
+        return AwaitReal([this] { return Done(); });
+    }
     Sent Result() {
         if (!m_sent) {
             return {STATUS_INSUFFICIENT_RESOURCES, 0};
@@ -129,7 +131,7 @@ Sent Ioctl(PDEVICE_OBJECT device, ULONG code, PVOID input, ULONG inputLength, PV
     PDEVICE_OBJECT top = IoGetAttachedDeviceReference(device);
     Pending request;
     request.Send(top, IoBuildDeviceIoControlRequest(code, top, input, inputLength, output, outputLength, internal,
-                                                     request.Event(), request.Status()));
+                                                    request.Event(), request.Status()));
     request.Wait();
     Sent sent = request.Result();
     ObDereferenceObject(top);
@@ -235,9 +237,8 @@ private:
     bool Last() const {
         return (m_options.count && m_result.steps + 1 >= m_options.count) ||
                (!m_options.count && !m_options.duration.count()) ||
-               (m_options.duration.count() &&
-                nt::clock::Now() - m_start + 1000 * kUnitsPerMillisecond >=
-                    m_options.duration.count() * kUnitsPerMillisecond);
+               (m_options.duration.count() && nt::clock::Now() - m_start + 1000 * kUnitsPerMillisecond >=
+                                                  m_options.duration.count() * kUnitsPerMillisecond);
     }
     // Lets machine time pass: a virtual clock is moved on, a real one waited for.
     static void Pass(LONGLONG units) {
@@ -298,27 +299,13 @@ WorkloadResult Runner::Run() {
     auto received = [&device] { return device ? device->UrbsReceived() : drv::UrbsReceived(); };
     const uint64_t urbs = received();
     switch (m_kind) {
-    case WorkloadKind::IdleMachine:
-        IdleMachine();
-        break;
-    case WorkloadKind::MouseMoving:
-        MouseMoving();
-        break;
-    case WorkloadKind::CopyToStick:
-        CopyToStick();
-        break;
-    case WorkloadKind::Printing:
-        Printing();
-        break;
-    case WorkloadKind::PlugAndUnplug:
-        PlugAndUnplug();
-        break;
-    case WorkloadKind::RequestFamilies:
-        RequestFamilies();
-        break;
-    case WorkloadKind::Flood:
-        Flood();
-        break;
+    case WorkloadKind::IdleMachine: IdleMachine(); break;
+    case WorkloadKind::MouseMoving: MouseMoving(); break;
+    case WorkloadKind::CopyToStick: CopyToStick(); break;
+    case WorkloadKind::Printing: Printing(); break;
+    case WorkloadKind::PlugAndUnplug: PlugAndUnplug(); break;
+    case WorkloadKind::RequestFamilies: RequestFamilies(); break;
+    case WorkloadKind::Flood: Flood(); break;
     }
     m_machine.WaitForIdle();
     m_result.requests = received() - urbs;
@@ -332,7 +319,8 @@ WorkloadResult Runner::Run() {
 Bytes MouseReport(uint64_t seed, uint64_t n) {
     Random random(seed ^ (n * 0xD1B54A32D192ED03ull));
     const uint64_t value = random.Next();
-    return {static_cast<UCHAR>((value & 0x700) == 0x700 ? 1 : 0), static_cast<UCHAR>(static_cast<int8_t>(value % 15) - 7),
+    return {static_cast<UCHAR>((value & 0x700) == 0x700 ? 1 : 0),
+            static_cast<UCHAR>(static_cast<int8_t>(value % 15) - 7),
             static_cast<UCHAR>(static_cast<int8_t>((value >> 8) % 15) - 7), 0};
 }
 
@@ -366,7 +354,7 @@ bool Runner::HidRequests(PDEVICE_OBJECT collection) {
     }
     UCHAR feature[4] = {};
     Ioctl(collection, IOCTL_HID_GET_FEATURE, nullptr, 0, feature, sizeof feature); // the devices have none
-    UCHAR output[2] = {0, 0x02};                                                  // report ID 0, caps lock
+    UCHAR output[2] = {0, 0x02};                                                   // report ID 0, caps lock
     Ioctl(collection, IOCTL_HID_SET_OUTPUT_REPORT, output, sizeof output, nullptr, 0);
     Ioctl(collection, IOCTL_HID_SET_FEATURE, output, sizeof output, nullptr, 0);
     WCHAR product[64] = {};
@@ -709,15 +697,9 @@ void Runner::PlugAndUnplug() {
         const ULONG choice = static_cast<ULONG>((firstKind + step) % 5);
         std::shared_ptr<UsbDevice> device;
         switch (choice) {
-        case 0:
-            device = MakeMouse(name);
-            break;
-        case 1:
-            device = MakeFlashDrive(name, u"SIMPLUG" + drv::Decimal(static_cast<ULONG>(step)), 4096);
-            break;
-        case 2:
-            device = MakePrinter(name);
-            break;
+        case 0: device = MakeMouse(name); break;
+        case 1: device = MakeFlashDrive(name, u"SIMPLUG" + drv::Decimal(static_cast<ULONG>(step)), 4096); break;
+        case 2: device = MakePrinter(name); break;
         case 3: {
             // A hub with a keyboard and a stick: the whole subtree comes and goes with it.
             auto plugged = MakeHub20(name);
@@ -726,9 +708,7 @@ void Runner::PlugAndUnplug() {
             device = plugged;
             break;
         }
-        default:
-            device = MakeLoopbackDevice(name);
-            break;
+        default: device = MakeLoopbackDevice(name); break;
         }
         if (!m_machine.Plug(*hub, port, device) || !device->PhysicalDeviceObject()) {
             Fail(STATUS_UNSUCCESSFUL, "plugging " + name);
@@ -769,14 +749,15 @@ void Runner::PlugAndUnplug() {
                 waiting = std::make_unique<Pending>();
                 LARGE_INTEGER at{};
                 waiting->Send(top, IoBuildSynchronousFsdRequest(IRP_MJ_READ, top, waitingBuffer.data(), 64, &at,
-                                                                 waiting->Event(), waiting->Status()));
+                                                                waiting->Event(), waiting->Status()));
                 ObDereferenceObject(top);
             }
         } else {
             // The device's driver cycles its port: it leaves and comes back as a new device.
             Sent cycled = Ioctl(pdo, IOCTL_INTERNAL_USB_CYCLE_PORT, nullptr, 0, nullptr, 0, true);
             m_machine.WaitForIdle();
-            if (!NT_SUCCESS(cycled.status) || !device->PhysicalDeviceObject() || device->PhysicalDeviceObject() == pdo) {
+            if (!NT_SUCCESS(cycled.status) || !device->PhysicalDeviceObject() ||
+                device->PhysicalDeviceObject() == pdo) {
                 Fail(cycled.status, "cycling the port of " + name);
                 break;
             }

@@ -61,13 +61,13 @@ struct WorkloadOptions {
     // "printer", "loopback"; "plug and unplug" plugs into "hub").
     std::string device;
 
-    ULONG reportRateHz = 125;          // mouse moving: input reports per second
+    ULONG reportRateHz = 125; // mouse moving: input reports per second
     // Copying: bytes of each file (whole blocks), and of one READ(10)/WRITE(10) (up to 2 MiB; the default is
     // one transfer per file, large enough that a capture of it continues in further records).
     ULONG fileBytes = 128 * 1024;
     ULONG transferBytes = 128 * 1024;
-    ULONG jobBytes = 16 * 1024;        // printing: bytes of each job
-    ULONG printerBytesPerMs = 0;       // printing: the printer's speed; 0: it takes data as fast as it comes
+    ULONG jobBytes = 16 * 1024;  // printing: bytes of each job
+    ULONG printerBytesPerMs = 0; // printing: the printer's speed; 0: it takes data as fast as it comes
     // Every request family: the isochronous IN packets (of 8 per transfer) the loopback device fails in each
     // round, and the bytes of its large bulk transfers.
     ULONG isochErrors = 0;
@@ -82,13 +82,13 @@ struct WorkloadOptions {
 
 struct WorkloadResult {
     NTSTATUS status = STATUS_SUCCESS; // the first failure
-    std::string failure;             // what failed, for a message
-    uint64_t steps = 0;              // steps finished
+    std::string failure;              // what failed, for a message
+    uint64_t steps = 0;               // steps finished
     // URBs the host controllers received during the run: for the device's own workloads (the mouse moving, a
     // copy to the stick, printing), those of that device; for the others, every device's.
     uint64_t requests = 0;
-    uint64_t bytes = 0;              // payload bytes the workload moved (written, read, printed, reported)
-    LONGLONG machineTime = 0;        // machine time the run took, 100 ns units
+    uint64_t bytes = 0;       // payload bytes the workload moved (written, read, printed, reported)
+    LONGLONG machineTime = 0; // machine time the run took, 100 ns units
 
     bool Succeeded() const { return NT_SUCCESS(status); }
 };

@@ -6,9 +6,9 @@
 #include "ntdef.h"
 
 struct UsbDescriptorView {
-    const UCHAR* Data = nullptr;  // first byte (bLength)
-    ULONG Length = 0;             // bLength, at least 2; all of it lies within the buffer
-    UCHAR Type = 0;               // bDescriptorType
+    const UCHAR* Data = nullptr; // first byte (bLength)
+    ULONG Length = 0;            // bLength, at least 2; all of it lies within the buffer
+    UCHAR Type = 0;              // bDescriptorType
 };
 
 class UsbDescriptorWalker {

@@ -54,7 +54,7 @@ typedef struct _HID_COLLECTION_INFORMATION {
 // IOCTL_HID_GET_DRIVER_CONFIG and IOCTL_HID_SET_DRIVER_CONFIG.
 typedef struct _HID_DRIVER_CONFIG {
     ULONG Size;
-    ULONG RingBufferSize;  // in reports
+    ULONG RingBufferSize; // in reports
 } HID_DRIVER_CONFIG, *PHID_DRIVER_CONFIG;
 
 // The report transfer packet of the class driver's requests to its minidriver (SET_FEATURE,

@@ -84,7 +84,7 @@ typedef struct _USB_EXTPORT_INFORMATION_0 {
     ULONG PortLabelNumber;
     USHORT VidOverride;
     USHORT PidOverride;
-    ULONG PortAttributes;  // USB_PORTATTR_*
+    ULONG PortAttributes; // USB_PORTATTR_*
 } USB_EXTPORT_INFORMATION_0, *PUSB_EXTPORT_INFORMATION_0;
 
 #define USB_MAXCHILDREN 255
@@ -166,154 +166,154 @@ typedef VOID (*PRH_INIT_CALLBACK)(PVOID CallBackContext);
 // ---------------------------------------------------------------------------------------------
 // Routines, in table order (the comment gives the routine's index in the version 8 table)
 
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_CREATE_USB_DEVICE)(PVOID BusContext, PUSB_DEVICE_HANDLE* NewDeviceHandle,
-                                                               PUSB_DEVICE_HANDLE HubDeviceHandle, USHORT PortStatus,
-                                                               USHORT PortNumber);  // 0
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_INITIALIZE_USB_DEVICE)(PVOID BusContext,
-                                                                   PUSB_DEVICE_HANDLE DeviceHandle);  // 1
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_GET_USB_DESCRIPTORS)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
-                                                                 PUCHAR DeviceDescriptorBuffer,
-                                                                 PULONG DeviceDescriptorBufferLength,
-                                                                 PUCHAR ConfigDescriptorBuffer,
-                                                                 PULONG ConfigDescriptorBufferLength);  // 2
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_REMOVE_USB_DEVICE)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
-                                                               ULONG Flags);  // 3
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_RESTORE_DEVICE)(PVOID BusContext, PUSB_DEVICE_HANDLE OldDeviceHandle,
-                                                            PUSB_DEVICE_HANDLE NewDeviceHandle);  // 4
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_GET_PORTHACK_FLAGS)(PVOID BusContext, PULONG HackFlags);  // 5
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_GET_DEVICE_INFORMATION)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
-                                                                    PVOID DeviceInformationBuffer,
-                                                                    ULONG DeviceInformationBufferLength,
-                                                                    PULONG LengthOfDataCopied);  // 6
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_GET_CONTROLLER_INFORMATION)(PVOID BusContext,
-                                                                        PVOID ControllerInformationBuffer,
-                                                                        ULONG ControllerInformationBufferLength,
-                                                                        PULONG LengthOfDataCopied);  // 7
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_CONTROLLER_SELECTIVE_SUSPEND)(PVOID BusContext, BOOLEAN Enable);  // 8
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_GET_EXTENDED_HUB_INFO)(PVOID BusContext,
-                                                                   PDEVICE_OBJECT HubPhysicalDeviceObject,
-                                                                   PVOID HubInformationBuffer,
-                                                                   ULONG HubInformationBufferLength,
-                                                                   PULONG LengthOfDataCopied);  // 9
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_GET_ROOTHUB_SYM_NAME)(PVOID BusContext, PVOID HubSymNameBuffer,
-                                                                  ULONG HubSymNameBufferLength,
-                                                                  PULONG HubSymNameActualLength);  // 10
-typedef PVOID (USB_BUSIFFN* PUSB_BUSIFFN_GET_DEVICE_BUSCONTEXT)(PVOID HubBusContext, PVOID DeviceHandle);  // 11
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_INITIALIZE_20HUB)(PVOID BusContext, PUSB_DEVICE_HANDLE HubDeviceHandle,
-                                                              ULONG TtCount);  // 12
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_ROOTHUB_INIT_NOTIFY)(PVOID BusContext, PVOID CallbackContext,
-                                                                 PRH_INIT_CALLBACK CallbackRoutine);  // 13
-typedef VOID (USB_BUSIFFN* PUSB_BUSIFFN_FLUSH_TRANSFERS)(PVOID BusContext, PVOID DeviceHandle);  // 14
-typedef VOID (USB_BUSIFFN* PUSB_BUSIFFN_SET_DEVHANDLE_DATA)(PVOID BusContext, PVOID DeviceHandle,
-                                                            PDEVICE_OBJECT UsbDevicePdo);  // 15
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_CREATE_USB_DEVICE_EX)(PVOID BusContext,
-                                                                  PUSB_DEVICE_HANDLE* NewDeviceHandle,
-                                                                  PUSB_DEVICE_HANDLE HsHubDeviceHandle,
-                                                                  USHORT PortStatus, USHORT PortNumber,
-                                                                  PUSB_CD_ERROR_INFORMATION CdErrorInfo,
-                                                                  USHORT TtPortNumber);  // 16
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_INITIALIZE_USB_DEVICE_EX)(PVOID BusContext,
-                                                                      PUSB_DEVICE_HANDLE DeviceHandle,
-                                                                      PUSB_ID_ERROR_INFORMATION IdErrInfo);  // 17
-typedef BOOLEAN (USB_BUSIFFN* PUSB_BUSIFFN_IS_ROOT)(PVOID BusContext, PVOID DeviceObject);  // 18
-typedef VOID (USB_BUSIFFN* PUSB_BUSIFFN_ACQUIRE_SEMAPHORE)(PVOID BusContext);  // 19
-typedef VOID (USB_BUSIFFN* PUSB_BUSIFFN_RELEASE_SEMAPHORE)(PVOID BusContext);  // 20
-typedef ULONG (USB_BUSIFFN* PUSB_BUSIFFN_CALC_PIPE_BANDWIDTH)(PVOID BusContext, PUSBD_PIPE_INFORMATION PipeInfo,
-                                                              USB_DEVICE_SPEED DeviceSpeed);  // 21
-typedef VOID (USB_BUSIFFN* PUSB_BUSIFFN_SET_BUS_WAKE_MODE)(PVOID BusContext, ULONG Mode);  // 22
-typedef VOID (USB_BUSIFFN* PUSB_BUSIFFN_SET_DEVICE_FLAG)(PVOID BusContext, GUID* DeviceFlagGuid, PVOID ValueData,
-                                                         ULONG ValueLength);  // 23
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_HUB_TEST_POINT)(PVOID BusContext, PVOID DeviceHandle, ULONG Opcode,
-                                                            PVOID TestData);  // 24
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_GET_DEVICE_PERFORMANCE_INFO)(PVOID BusContext,
-                                                                         PUSB_DEVICE_HANDLE DeviceHandle,
-                                                                         PVOID DeviceInformationBuffer,
-                                                                         ULONG DeviceInformationBufferLength,
-                                                                         PULONG LengthOfDataCopied);  // 25
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_WAIT_ASYNC_POWERUP)(PVOID BusContext);  // 26
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_GET_DEVICE_ADDRESS)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
-                                                                PUSHORT DeviceAddress);  // 27
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_REF_DEVICE_HANDLE)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
-                                                               PVOID Object, ULONG Tag);  // 28
-typedef VOID (USB_BUSIFFN* PUSB_BUSIFFN_DEREF_DEVICE_HANDLE)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
-                                                             PVOID Object, ULONG Tag);  // 29
-typedef ULONG (USB_BUSIFFN* PUSB_BUSIFFN_SET_DEVICE_HANDLE_IDLE_READY_STATE)(PVOID BusContext,
-                                                                             PUSB_DEVICE_HANDLE DeviceHandle,
-                                                                             ULONG NewIdleReadyState);  // 30
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_CREATE_USB_DEVICE_V7)(
-    PVOID BusContext, PUSB_DEVICE_HANDLE* NewDeviceHandle, PUSB_DEVICE_HANDLE HsHubDeviceHandle, USHORT PortStatus,
-    PUSB_PORT_PATH PortPath, PUSB_CD_ERROR_INFORMATION CdErrorInfo, USHORT TtPortNumber,
-    PDEVICE_OBJECT PdoDeviceObject, PUNICODE_STRING PhysicalDeviceObjectName);  // 31
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_GET_CONTAINER_ID_FOR_PORT)(PVOID BusContext, USHORT PortNumber,
-                                                                      GUID* ContainerId);  // 32
-typedef VOID (USB_BUSIFFN* PUSB_BUSIFFN_SET_CONTAINER_ID_FOR_PORT)(PVOID BusContext, USHORT PortNumber,
-                                                                   GUID* ContainerId);  // 33
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_ABORT_ALL_DEVICE_PIPES)(PVOID BusContext,
-                                                                    PUSB_DEVICE_HANDLE DeviceHandle);  // 34
-typedef VOID (USB_BUSIFFN* PUSB_BUSIFFN_SET_DEVICE_ERRATA_FLAG)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
-                                                                ULONG DeviceErrataFlag);  // 35
-typedef NTSTATUS (USB_BUSIFFN* PUSB_BUSIFFN_SET_MSOS20_SUPPORT)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
-                                                                UCHAR MsOs20VendorCode);  // 36
-typedef VOID (USB_BUSIFFN* PUSB_BUSIFFN_SET_CLEAR_ROOT_PORT_RESUME_TIME)(PVOID BusContext,
-                                                                         PUSB_DEVICE_HANDLE DeviceHandle,
-                                                                         BOOLEAN SetTime,
-                                                                         UCHAR ResumeTime);  // 37
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_CREATE_USB_DEVICE)(PVOID BusContext, PUSB_DEVICE_HANDLE* NewDeviceHandle,
+                                                              PUSB_DEVICE_HANDLE HubDeviceHandle, USHORT PortStatus,
+                                                              USHORT PortNumber); // 0
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_INITIALIZE_USB_DEVICE)(PVOID BusContext,
+                                                                  PUSB_DEVICE_HANDLE DeviceHandle); // 1
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_GET_USB_DESCRIPTORS)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
+                                                                PUCHAR DeviceDescriptorBuffer,
+                                                                PULONG DeviceDescriptorBufferLength,
+                                                                PUCHAR ConfigDescriptorBuffer,
+                                                                PULONG ConfigDescriptorBufferLength); // 2
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_REMOVE_USB_DEVICE)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
+                                                              ULONG Flags); // 3
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_RESTORE_DEVICE)(PVOID BusContext, PUSB_DEVICE_HANDLE OldDeviceHandle,
+                                                           PUSB_DEVICE_HANDLE NewDeviceHandle);     // 4
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_GET_PORTHACK_FLAGS)(PVOID BusContext, PULONG HackFlags); // 5
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_GET_DEVICE_INFORMATION)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
+                                                                   PVOID DeviceInformationBuffer,
+                                                                   ULONG DeviceInformationBufferLength,
+                                                                   PULONG LengthOfDataCopied); // 6
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_GET_CONTROLLER_INFORMATION)(PVOID BusContext,
+                                                                       PVOID ControllerInformationBuffer,
+                                                                       ULONG ControllerInformationBufferLength,
+                                                                       PULONG LengthOfDataCopied);          // 7
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_CONTROLLER_SELECTIVE_SUSPEND)(PVOID BusContext, BOOLEAN Enable); // 8
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_GET_EXTENDED_HUB_INFO)(PVOID BusContext,
+                                                                  PDEVICE_OBJECT HubPhysicalDeviceObject,
+                                                                  PVOID HubInformationBuffer,
+                                                                  ULONG HubInformationBufferLength,
+                                                                  PULONG LengthOfDataCopied); // 9
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_GET_ROOTHUB_SYM_NAME)(PVOID BusContext, PVOID HubSymNameBuffer,
+                                                                 ULONG HubSymNameBufferLength,
+                                                                 PULONG HubSymNameActualLength);         // 10
+typedef PVOID(USB_BUSIFFN* PUSB_BUSIFFN_GET_DEVICE_BUSCONTEXT)(PVOID HubBusContext, PVOID DeviceHandle); // 11
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_INITIALIZE_20HUB)(PVOID BusContext, PUSB_DEVICE_HANDLE HubDeviceHandle,
+                                                             ULONG TtCount); // 12
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_ROOTHUB_INIT_NOTIFY)(PVOID BusContext, PVOID CallbackContext,
+                                                                PRH_INIT_CALLBACK CallbackRoutine); // 13
+typedef VOID(USB_BUSIFFN* PUSB_BUSIFFN_FLUSH_TRANSFERS)(PVOID BusContext, PVOID DeviceHandle);      // 14
+typedef VOID(USB_BUSIFFN* PUSB_BUSIFFN_SET_DEVHANDLE_DATA)(PVOID BusContext, PVOID DeviceHandle,
+                                                           PDEVICE_OBJECT UsbDevicePdo); // 15
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_CREATE_USB_DEVICE_EX)(PVOID BusContext, PUSB_DEVICE_HANDLE* NewDeviceHandle,
+                                                                 PUSB_DEVICE_HANDLE HsHubDeviceHandle,
+                                                                 USHORT PortStatus, USHORT PortNumber,
+                                                                 PUSB_CD_ERROR_INFORMATION CdErrorInfo,
+                                                                 USHORT TtPortNumber); // 16
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_INITIALIZE_USB_DEVICE_EX)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
+                                                                     PUSB_ID_ERROR_INFORMATION IdErrInfo); // 17
+typedef BOOLEAN(USB_BUSIFFN* PUSB_BUSIFFN_IS_ROOT)(PVOID BusContext, PVOID DeviceObject);                  // 18
+typedef VOID(USB_BUSIFFN* PUSB_BUSIFFN_ACQUIRE_SEMAPHORE)(PVOID BusContext);                               // 19
+typedef VOID(USB_BUSIFFN* PUSB_BUSIFFN_RELEASE_SEMAPHORE)(PVOID BusContext);                               // 20
+typedef ULONG(USB_BUSIFFN* PUSB_BUSIFFN_CALC_PIPE_BANDWIDTH)(PVOID BusContext, PUSBD_PIPE_INFORMATION PipeInfo,
+                                                             USB_DEVICE_SPEED DeviceSpeed); // 21
+typedef VOID(USB_BUSIFFN* PUSB_BUSIFFN_SET_BUS_WAKE_MODE)(PVOID BusContext, ULONG Mode);    // 22
+typedef VOID(USB_BUSIFFN* PUSB_BUSIFFN_SET_DEVICE_FLAG)(PVOID BusContext, GUID* DeviceFlagGuid, PVOID ValueData,
+                                                        ULONG ValueLength); // 23
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_HUB_TEST_POINT)(PVOID BusContext, PVOID DeviceHandle, ULONG Opcode,
+                                                           PVOID TestData); // 24
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_GET_DEVICE_PERFORMANCE_INFO)(PVOID BusContext,
+                                                                        PUSB_DEVICE_HANDLE DeviceHandle,
+                                                                        PVOID DeviceInformationBuffer,
+                                                                        ULONG DeviceInformationBufferLength,
+                                                                        PULONG LengthOfDataCopied); // 25
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_WAIT_ASYNC_POWERUP)(PVOID BusContext);                   // 26
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_GET_DEVICE_ADDRESS)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
+                                                               PUSHORT DeviceAddress); // 27
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_REF_DEVICE_HANDLE)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
+                                                              PVOID Object, ULONG Tag); // 28
+typedef VOID(USB_BUSIFFN* PUSB_BUSIFFN_DEREF_DEVICE_HANDLE)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
+                                                            PVOID Object, ULONG Tag); // 29
+typedef ULONG(USB_BUSIFFN* PUSB_BUSIFFN_SET_DEVICE_HANDLE_IDLE_READY_STATE)(PVOID BusContext,
+                                                                            PUSB_DEVICE_HANDLE DeviceHandle,
+                                                                            ULONG NewIdleReadyState); // 30
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_CREATE_USB_DEVICE_V7)(PVOID BusContext, PUSB_DEVICE_HANDLE* NewDeviceHandle,
+                                                                 PUSB_DEVICE_HANDLE HsHubDeviceHandle,
+                                                                 USHORT PortStatus, PUSB_PORT_PATH PortPath,
+                                                                 PUSB_CD_ERROR_INFORMATION CdErrorInfo,
+                                                                 USHORT TtPortNumber, PDEVICE_OBJECT PdoDeviceObject,
+                                                                 PUNICODE_STRING PhysicalDeviceObjectName); // 31
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_GET_CONTAINER_ID_FOR_PORT)(PVOID BusContext, USHORT PortNumber,
+                                                                      GUID* ContainerId); // 32
+typedef VOID(USB_BUSIFFN* PUSB_BUSIFFN_SET_CONTAINER_ID_FOR_PORT)(PVOID BusContext, USHORT PortNumber,
+                                                                  GUID* ContainerId); // 33
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_ABORT_ALL_DEVICE_PIPES)(PVOID BusContext,
+                                                                   PUSB_DEVICE_HANDLE DeviceHandle); // 34
+typedef VOID(USB_BUSIFFN* PUSB_BUSIFFN_SET_DEVICE_ERRATA_FLAG)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
+                                                               ULONG DeviceErrataFlag); // 35
+typedef NTSTATUS(USB_BUSIFFN* PUSB_BUSIFFN_SET_MSOS20_SUPPORT)(PVOID BusContext, PUSB_DEVICE_HANDLE DeviceHandle,
+                                                               UCHAR MsOs20VendorCode); // 36
+typedef VOID(USB_BUSIFFN* PUSB_BUSIFFN_SET_CLEAR_ROOT_PORT_RESUME_TIME)(PVOID BusContext,
+                                                                        PUSB_DEVICE_HANDLE DeviceHandle,
+                                                                        BOOLEAN SetTime,
+                                                                        UCHAR ResumeTime); // 37
 
 // ---------------------------------------------------------------------------------------------
 // The tables. Each version repeats the header and the routines of the versions before it, then adds
 // its own.
 
-#define USB_BUS_INTERFACE_HUB_HEADER                 \
-    USHORT Size;                                     \
-    USHORT Version;                                  \
-    PVOID BusContext;                                \
-    PINTERFACE_REFERENCE InterfaceReference;         \
+#define USB_BUS_INTERFACE_HUB_HEADER                                                                                   \
+    USHORT Size;                                                                                                       \
+    USHORT Version;                                                                                                    \
+    PVOID BusContext;                                                                                                  \
+    PINTERFACE_REFERENCE InterfaceReference;                                                                           \
     PINTERFACE_DEREFERENCE InterfaceDereference
 
-#define USB_BUS_INTERFACE_HUB_V5_ROUTINES                                \
-    PUSB_BUSIFFN_CREATE_USB_DEVICE CreateUsbDevice;                      \
-    PUSB_BUSIFFN_INITIALIZE_USB_DEVICE InitializeUsbDevice;              \
-    PUSB_BUSIFFN_GET_USB_DESCRIPTORS GetUsbDescriptors;                  \
-    PUSB_BUSIFFN_REMOVE_USB_DEVICE RemoveUsbDevice;                      \
-    PUSB_BUSIFFN_RESTORE_DEVICE RestoreUsbDevice;                        \
-    PUSB_BUSIFFN_GET_PORTHACK_FLAGS GetPortHackFlags;                   \
-    PUSB_BUSIFFN_GET_DEVICE_INFORMATION QueryDeviceInformation;          \
-    PUSB_BUSIFFN_GET_CONTROLLER_INFORMATION GetControllerInformation;    \
-    PUSB_BUSIFFN_CONTROLLER_SELECTIVE_SUSPEND ControllerSelectiveSuspend; \
-    PUSB_BUSIFFN_GET_EXTENDED_HUB_INFO GetExtendedHubInformation;        \
-    PUSB_BUSIFFN_GET_ROOTHUB_SYM_NAME GetRootHubSymbolicName;            \
-    PUSB_BUSIFFN_GET_DEVICE_BUSCONTEXT GetDeviceBusContext;              \
-    PUSB_BUSIFFN_INITIALIZE_20HUB Initialize20Hub;                       \
-    PUSB_BUSIFFN_ROOTHUB_INIT_NOTIFY RootHubInitNotification;            \
-    PUSB_BUSIFFN_FLUSH_TRANSFERS FlushTransfers;                         \
+#define USB_BUS_INTERFACE_HUB_V5_ROUTINES                                                                              \
+    PUSB_BUSIFFN_CREATE_USB_DEVICE CreateUsbDevice;                                                                    \
+    PUSB_BUSIFFN_INITIALIZE_USB_DEVICE InitializeUsbDevice;                                                            \
+    PUSB_BUSIFFN_GET_USB_DESCRIPTORS GetUsbDescriptors;                                                                \
+    PUSB_BUSIFFN_REMOVE_USB_DEVICE RemoveUsbDevice;                                                                    \
+    PUSB_BUSIFFN_RESTORE_DEVICE RestoreUsbDevice;                                                                      \
+    PUSB_BUSIFFN_GET_PORTHACK_FLAGS GetPortHackFlags;                                                                  \
+    PUSB_BUSIFFN_GET_DEVICE_INFORMATION QueryDeviceInformation;                                                        \
+    PUSB_BUSIFFN_GET_CONTROLLER_INFORMATION GetControllerInformation;                                                  \
+    PUSB_BUSIFFN_CONTROLLER_SELECTIVE_SUSPEND ControllerSelectiveSuspend;                                              \
+    PUSB_BUSIFFN_GET_EXTENDED_HUB_INFO GetExtendedHubInformation;                                                      \
+    PUSB_BUSIFFN_GET_ROOTHUB_SYM_NAME GetRootHubSymbolicName;                                                          \
+    PUSB_BUSIFFN_GET_DEVICE_BUSCONTEXT GetDeviceBusContext;                                                            \
+    PUSB_BUSIFFN_INITIALIZE_20HUB Initialize20Hub;                                                                     \
+    PUSB_BUSIFFN_ROOTHUB_INIT_NOTIFY RootHubInitNotification;                                                          \
+    PUSB_BUSIFFN_FLUSH_TRANSFERS FlushTransfers;                                                                       \
     PUSB_BUSIFFN_SET_DEVHANDLE_DATA SetDeviceHandleData
 
-#define USB_BUS_INTERFACE_HUB_V6_ROUTINES                                          \
-    PUSB_BUSIFFN_CREATE_USB_DEVICE_EX CreateUsbDeviceEx;                           \
-    PUSB_BUSIFFN_INITIALIZE_USB_DEVICE_EX InitializeUsbDeviceEx;                   \
-    PUSB_BUSIFFN_IS_ROOT HubIsRoot;                                                \
-    PUSB_BUSIFFN_ACQUIRE_SEMAPHORE AcquireBusSemaphore;                            \
-    PUSB_BUSIFFN_RELEASE_SEMAPHORE ReleaseBusSemaphore;                            \
-    PUSB_BUSIFFN_CALC_PIPE_BANDWIDTH CalculatePipeBandwidth;                       \
-    PUSB_BUSIFFN_SET_BUS_WAKE_MODE SetBusSystemWakeMode;                           \
-    PUSB_BUSIFFN_SET_DEVICE_FLAG SetDeviceFlag;                                    \
-    PUSB_BUSIFFN_HUB_TEST_POINT HubTestPoint;                                      \
-    PUSB_BUSIFFN_GET_DEVICE_PERFORMANCE_INFO GetDevicePerformanceInfo;             \
-    PUSB_BUSIFFN_WAIT_ASYNC_POWERUP WaitAsyncPowerUp;                              \
-    PUSB_BUSIFFN_GET_DEVICE_ADDRESS GetDeviceAddress;                              \
-    PUSB_BUSIFFN_REF_DEVICE_HANDLE RefDeviceHandle;                                \
-    PUSB_BUSIFFN_DEREF_DEVICE_HANDLE DerefDeviceHandle;                            \
+#define USB_BUS_INTERFACE_HUB_V6_ROUTINES                                                                              \
+    PUSB_BUSIFFN_CREATE_USB_DEVICE_EX CreateUsbDeviceEx;                                                               \
+    PUSB_BUSIFFN_INITIALIZE_USB_DEVICE_EX InitializeUsbDeviceEx;                                                       \
+    PUSB_BUSIFFN_IS_ROOT HubIsRoot;                                                                                    \
+    PUSB_BUSIFFN_ACQUIRE_SEMAPHORE AcquireBusSemaphore;                                                                \
+    PUSB_BUSIFFN_RELEASE_SEMAPHORE ReleaseBusSemaphore;                                                                \
+    PUSB_BUSIFFN_CALC_PIPE_BANDWIDTH CalculatePipeBandwidth;                                                           \
+    PUSB_BUSIFFN_SET_BUS_WAKE_MODE SetBusSystemWakeMode;                                                               \
+    PUSB_BUSIFFN_SET_DEVICE_FLAG SetDeviceFlag;                                                                        \
+    PUSB_BUSIFFN_HUB_TEST_POINT HubTestPoint;                                                                          \
+    PUSB_BUSIFFN_GET_DEVICE_PERFORMANCE_INFO GetDevicePerformanceInfo;                                                 \
+    PUSB_BUSIFFN_WAIT_ASYNC_POWERUP WaitAsyncPowerUp;                                                                  \
+    PUSB_BUSIFFN_GET_DEVICE_ADDRESS GetDeviceAddress;                                                                  \
+    PUSB_BUSIFFN_REF_DEVICE_HANDLE RefDeviceHandle;                                                                    \
+    PUSB_BUSIFFN_DEREF_DEVICE_HANDLE DerefDeviceHandle;                                                                \
     PUSB_BUSIFFN_SET_DEVICE_HANDLE_IDLE_READY_STATE SetDeviceHandleIdleReadyState
 
-#define USB_BUS_INTERFACE_HUB_V7_ROUTINES                         \
-    PUSB_BUSIFFN_CREATE_USB_DEVICE_V7 CreateUsbDeviceV7;          \
-    PUSB_BUSIFFN_GET_CONTAINER_ID_FOR_PORT GetContainerIdForPort; \
-    PUSB_BUSIFFN_SET_CONTAINER_ID_FOR_PORT SetContainerIdForPort; \
-    PUSB_BUSIFFN_ABORT_ALL_DEVICE_PIPES AbortAllDevicePipes;      \
+#define USB_BUS_INTERFACE_HUB_V7_ROUTINES                                                                              \
+    PUSB_BUSIFFN_CREATE_USB_DEVICE_V7 CreateUsbDeviceV7;                                                               \
+    PUSB_BUSIFFN_GET_CONTAINER_ID_FOR_PORT GetContainerIdForPort;                                                      \
+    PUSB_BUSIFFN_SET_CONTAINER_ID_FOR_PORT SetContainerIdForPort;                                                      \
+    PUSB_BUSIFFN_ABORT_ALL_DEVICE_PIPES AbortAllDevicePipes;                                                           \
     PUSB_BUSIFFN_SET_DEVICE_ERRATA_FLAG SetDeviceErrataFlag
 
-#define USB_BUS_INTERFACE_HUB_V8_ROUTINES                   \
-    PUSB_BUSIFFN_SET_MSOS20_SUPPORT SetMsOs20Support;       \
+#define USB_BUS_INTERFACE_HUB_V8_ROUTINES                                                                              \
+    PUSB_BUSIFFN_SET_MSOS20_SUPPORT SetMsOs20Support;                                                                  \
     PUSB_BUSIFFN_SET_CLEAR_ROOT_PORT_RESUME_TIME SetClearRootPortResumeTime
 
 typedef struct _USB_BUS_INTERFACE_HUB_V5 {

@@ -176,8 +176,8 @@ typedef LONG USBD_STATUS;
 #define USBD_SHORT_TRANSFER_OK 0x00000002
 #define USBD_START_ISO_TRANSFER_ASAP 0x00000004
 #define USBD_DEFAULT_PIPE_TRANSFER 0x00000008
-#define USBD_TRANSFER_DIRECTION_FLAG(flags) ((flags) & USBD_TRANSFER_DIRECTION)
-#define VALID_TRANSFER_FLAGS_MASK \
+#define USBD_TRANSFER_DIRECTION_FLAG(flags) ((flags)&USBD_TRANSFER_DIRECTION)
+#define VALID_TRANSFER_FLAGS_MASK                                                                                      \
     (USBD_SHORT_TRANSFER_OK | USBD_TRANSFER_DIRECTION | USBD_START_ISO_TRANSFER_ASAP | USBD_DEFAULT_PIPE_TRANSFER)
 
 #define USBD_ISO_START_FRAME_RANGE 1024
@@ -262,8 +262,8 @@ typedef struct _USBD_INTERFACE_INFORMATION32 {
 } USBD_INTERFACE_INFORMATION32, *PUSBD_INTERFACE_INFORMATION32;
 
 typedef struct _USBD_ISO_PACKET_DESCRIPTOR {
-    ULONG Offset;  // in: offset of the packet in the transfer buffer
-    ULONG Length;  // out: bytes transferred (IN packets)
+    ULONG Offset; // in: offset of the packet in the transfer buffer
+    ULONG Length; // out: bytes transferred (IN packets)
     USBD_STATUS Status;
 } USBD_ISO_PACKET_DESCRIPTOR, *PUSBD_ISO_PACKET_DESCRIPTOR;
 
@@ -278,10 +278,10 @@ typedef struct _USBD_STREAM_INFORMATION {
 // URBs
 
 struct _URB_HEADER {
-    USHORT Length;  // bytes of the whole URB
+    USHORT Length; // bytes of the whole URB
     USHORT Function;
     USBD_STATUS Status;
-    PVOID UsbdDeviceHandle;  // owned by the stack
+    PVOID UsbdDeviceHandle; // owned by the stack
     ULONG UsbdFlags;
 };
 
@@ -293,14 +293,14 @@ struct _URB_HCD_AREA {
 struct _URB_SELECT_INTERFACE {
     struct _URB_HEADER Hdr;
     USBD_CONFIGURATION_HANDLE ConfigurationHandle;
-    USBD_INTERFACE_INFORMATION Interface;  // followed by the further pipe entries
+    USBD_INTERFACE_INFORMATION Interface; // followed by the further pipe entries
 };
 
 struct _URB_SELECT_CONFIGURATION {
     struct _URB_HEADER Hdr;
-    PUSB_CONFIGURATION_DESCRIPTOR ConfigurationDescriptor;  // null: unconfigure the device
+    PUSB_CONFIGURATION_DESCRIPTOR ConfigurationDescriptor; // null: unconfigure the device
     USBD_CONFIGURATION_HANDLE ConfigurationHandle;
-    USBD_INTERFACE_INFORMATION Interface;  // the first of bNumInterfaces entries, back to back
+    USBD_INTERFACE_INFORMATION Interface; // the first of bNumInterfaces entries, back to back
 };
 
 // ABORT_PIPE, SYNC_RESET_PIPE_AND_CLEAR_STALL, SYNC_RESET_PIPE, SYNC_CLEAR_STALL, CLOSE_STATIC_STREAMS.
@@ -349,7 +349,7 @@ struct _URB_CONTROL_TRANSFER_EX {
     ULONG TransferBufferLength;
     PVOID TransferBuffer;
     PMDL TransferBufferMDL;
-    ULONG Timeout;  // milliseconds, 0 = none; takes the place of UrbLink
+    ULONG Timeout; // milliseconds, 0 = none; takes the place of UrbLink
     ULONG Pad;
     struct _URB_HCD_AREA hca;
     UCHAR SetupPacket[8];
@@ -380,7 +380,7 @@ struct _URB_ISOCH_TRANSFER {
     ULONG StartFrame;
     ULONG NumberOfPackets;
     ULONG ErrorCount;
-    USBD_ISO_PACKET_DESCRIPTOR IsoPacket[1];  // NumberOfPackets entries
+    USBD_ISO_PACKET_DESCRIPTOR IsoPacket[1]; // NumberOfPackets entries
 };
 
 // GET_DESCRIPTOR_FROM_DEVICE/ENDPOINT/INTERFACE and SET_DESCRIPTOR_TO_DEVICE/ENDPOINT/INTERFACE.
@@ -529,7 +529,7 @@ struct _URB_OPEN_ENDPOINT {
     USHORT Flags;
     PUSB_ENDPOINT_DESCRIPTOR EndpointDescriptor;
     ULONG ulong3;
-    PVOID HcdEndpoint;  // out
+    PVOID HcdEndpoint; // out
     ULONG ulong4;
 };
 #pragma pack(pop)
@@ -542,7 +542,7 @@ struct _URB_CLOSE_ENDPOINT {
 struct _URB_GET_ENDPOINT_STATE {
     struct _URB_HEADER Hdr;
     PVOID HcdEndpoint;
-    ULONG Flags;  // out
+    ULONG Flags; // out
 };
 
 typedef struct _URB {
@@ -614,10 +614,12 @@ static_assert(sizeof(_URB_FRAME_LENGTH_CONTROL) == 24);
 static_assert(sizeof(_URB_GET_FRAME_LENGTH) == 32 && offsetof(_URB_GET_FRAME_LENGTH, FrameLength) == 24 &&
               offsetof(_URB_GET_FRAME_LENGTH, FrameNumber) == 28);
 static_assert(sizeof(_URB_SET_FRAME_LENGTH) == 32 && offsetof(_URB_SET_FRAME_LENGTH, FrameLengthDelta) == 24);
-static_assert(sizeof(_URB_GET_CURRENT_FRAME_NUMBER) == 32 && offsetof(_URB_GET_CURRENT_FRAME_NUMBER, FrameNumber) == 24);
+static_assert(sizeof(_URB_GET_CURRENT_FRAME_NUMBER) == 32 &&
+              offsetof(_URB_GET_CURRENT_FRAME_NUMBER, FrameNumber) == 24);
 
 static_assert(sizeof(_URB_CONTROL_TRANSFER) == 136);
-static_assert(offsetof(_URB_CONTROL_TRANSFER, PipeHandle) == 24 && offsetof(_URB_CONTROL_TRANSFER, TransferFlags) == 32 &&
+static_assert(offsetof(_URB_CONTROL_TRANSFER, PipeHandle) == 24 &&
+              offsetof(_URB_CONTROL_TRANSFER, TransferFlags) == 32 &&
               offsetof(_URB_CONTROL_TRANSFER, TransferBufferLength) == 36 &&
               offsetof(_URB_CONTROL_TRANSFER, TransferBuffer) == 40 &&
               offsetof(_URB_CONTROL_TRANSFER, TransferBufferMDL) == 48 &&

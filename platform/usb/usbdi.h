@@ -8,21 +8,21 @@
 #define USB_HCD_CAPS_SUPPORTS_RT_THREADS 0x00000001
 
 // Size of an interface information entry with numEndpoints pipe entries.
-#define GET_USBD_INTERFACE_SIZE(numEndpoints) \
+#define GET_USBD_INTERFACE_SIZE(numEndpoints)                                                                          \
     ((ULONG)(FIELD_OFFSET(USBD_INTERFACE_INFORMATION, Pipes) + (numEndpoints) * sizeof(USBD_PIPE_INFORMATION)))
 
 // Size of a SELECT_CONFIGURATION URB for totalInterfaces interfaces with totalPipes pipes among them.
-#define GET_SELECT_CONFIGURATION_REQUEST_SIZE(totalInterfaces, totalPipes)                             \
-    ((ULONG)(FIELD_OFFSET(struct _URB_SELECT_CONFIGURATION, Interface) +                                 \
-             (totalInterfaces) * FIELD_OFFSET(USBD_INTERFACE_INFORMATION, Pipes) +                       \
+#define GET_SELECT_CONFIGURATION_REQUEST_SIZE(totalInterfaces, totalPipes)                                             \
+    ((ULONG)(FIELD_OFFSET(struct _URB_SELECT_CONFIGURATION, Interface) +                                               \
+             (totalInterfaces)*FIELD_OFFSET(USBD_INTERFACE_INFORMATION, Pipes) +                                       \
              (totalPipes) * sizeof(USBD_PIPE_INFORMATION)))
 
 // Size of a SELECT_INTERFACE URB whose interface has totalPipes pipes.
-#define GET_SELECT_INTERFACE_REQUEST_SIZE(totalPipes) \
+#define GET_SELECT_INTERFACE_REQUEST_SIZE(totalPipes)                                                                  \
     ((ULONG)(FIELD_OFFSET(struct _URB_SELECT_INTERFACE, Interface) + GET_USBD_INTERFACE_SIZE(totalPipes)))
 
 // Size of an ISOCH_TRANSFER URB with nPackets packet descriptors.
-#define GET_ISO_URB_SIZE(nPackets) \
+#define GET_ISO_URB_SIZE(nPackets)                                                                                     \
     ((ULONG)(FIELD_OFFSET(struct _URB_ISOCH_TRANSFER, IsoPacket) + (nPackets) * sizeof(USBD_ISO_PACKET_DESCRIPTOR)))
 
 // Fillers of the common URBs. Each sets the header and the request's fields and leaves the rest
@@ -59,8 +59,8 @@ inline void UsbBuildGetDescriptorRequest(PURB urb, USHORT length, UCHAR descript
 }
 
 // GET_STATUS_FROM_*: op is the function code; the status word is two bytes.
-inline void UsbBuildGetStatusRequest(PURB urb, USHORT op, USHORT index, PVOID transferBuffer,
-                                     PMDL transferBufferMDL, PURB link) {
+inline void UsbBuildGetStatusRequest(PURB urb, USHORT op, USHORT index, PVOID transferBuffer, PMDL transferBufferMDL,
+                                     PURB link) {
     urb->UrbHeader.Function = op;
     urb->UrbHeader.Length = sizeof(struct _URB_CONTROL_GET_STATUS_REQUEST);
     auto& r = urb->UrbControlGetStatusRequest;

@@ -22,7 +22,7 @@ bool Matches(LONG wanted, UCHAR value) {
     return wanted == -1 || wanted == value;
 }
 
-}  // namespace
+} // namespace
 
 PUSB_COMMON_DESCRIPTOR USBD_ParseDescriptors(PVOID DescriptorBuffer, ULONG TotalLength, PVOID StartPosition,
                                              LONG DescriptorType) {

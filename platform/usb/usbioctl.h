@@ -168,8 +168,8 @@ typedef struct _USB_HUB_UXD_SETTINGS {
 } USB_HUB_UXD_SETTINGS, *PUSB_HUB_UXD_SETTINGS;
 
 typedef struct _HUB_DEVICE_CONFIG_INFO_V1 {
-    ULONG Version;  // 1
-    ULONG Length;   // sizeof the structure
+    ULONG Version; // 1
+    ULONG Length;  // sizeof the structure
     USB_HUB_CAP_FLAGS HubFlags;
     USB_ID_STRING HardwareIds;
     USB_ID_STRING CompatibleIds;
@@ -234,7 +234,7 @@ typedef struct _HCD_ISO_STAT_COUNTERS {
 typedef struct _HCD_STAT_INFORMATION_1 {
     ULONG Reserved1;
     ULONG Reserved2;
-    ULONG ResetCounters;  // in: non-zero clears the counters after reading
+    ULONG ResetCounters; // in: non-zero clears the counters after reading
     LARGE_INTEGER TimeRead;
     HCD_STAT_COUNTERS Counters;
 } HCD_STAT_INFORMATION_1, *PHCD_STAT_INFORMATION_1;
@@ -252,10 +252,7 @@ typedef struct _HCD_STAT_INFORMATION_2 {
 // ---------------------------------------------------------------------------------------------
 // Structures of the hub requests
 
-typedef enum _USB_HUB_NODE : int {
-    UsbHub,
-    UsbMIParent
-} USB_HUB_NODE;
+typedef enum _USB_HUB_NODE : int { UsbHub, UsbMIParent } USB_HUB_NODE;
 
 typedef struct _USB_HUB_INFORMATION {
     USB_HUB_DESCRIPTOR HubDescriptor;
@@ -296,7 +293,7 @@ typedef enum _USB_CONNECTION_STATUS : int {
 
 // IOCTL_USB_GET_NODE_CONNECTION_INFORMATION: 35 fixed bytes, then NumberOfOpenPipes pipe entries.
 typedef struct _USB_NODE_CONNECTION_INFORMATION {
-    ULONG ConnectionIndex;  // in: the port number, from 1
+    ULONG ConnectionIndex; // in: the port number, from 1
     USB_DEVICE_DESCRIPTOR DeviceDescriptor;
     UCHAR CurrentConfigurationValue;
     BOOLEAN LowSpeed;
@@ -408,11 +405,7 @@ typedef struct _USB_CYCLE_PORT_PARAMS {
 } USB_CYCLE_PORT_PARAMS, *PUSB_CYCLE_PORT_PARAMS;
 
 // IOCTL_USB_GET_HUB_INFORMATION_EX.
-typedef enum _USB_HUB_TYPE : int {
-    UsbRootHub = 1,
-    Usb20Hub = 2,
-    Usb30Hub = 3
-} USB_HUB_TYPE;
+typedef enum _USB_HUB_TYPE : int { UsbRootHub = 1, Usb20Hub = 2, Usb30Hub = 3 } USB_HUB_TYPE;
 
 typedef struct _USB_HUB_INFORMATION_EX {
     USB_HUB_TYPE HubType;

@@ -45,8 +45,7 @@
 #define BMREQUEST_TO_OTHER 3
 
 // Builds a bmRequestType byte from direction, type and recipient.
-#define USB_MAKE_REQUEST_TYPE(dir, type, recipient) \
-    ((UCHAR)(((dir) << 7) | ((type) << 5) | ((recipient) & 0x1F)))
+#define USB_MAKE_REQUEST_TYPE(dir, type, recipient) ((UCHAR)(((dir) << 7) | ((type) << 5) | ((recipient)&0x1F)))
 
 // Standard feature selectors (wValue of SET_FEATURE and CLEAR_FEATURE).
 #define USB_FEATURE_ENDPOINT_STALL 0x0000
@@ -104,8 +103,8 @@
 
 // Endpoint address and attributes.
 #define USB_ENDPOINT_DIRECTION_MASK 0x80
-#define USB_ENDPOINT_DIRECTION_OUT(addr) (!((addr) & USB_ENDPOINT_DIRECTION_MASK))
-#define USB_ENDPOINT_DIRECTION_IN(addr) ((addr) & USB_ENDPOINT_DIRECTION_MASK)
+#define USB_ENDPOINT_DIRECTION_OUT(addr) (!((addr)&USB_ENDPOINT_DIRECTION_MASK))
+#define USB_ENDPOINT_DIRECTION_IN(addr) ((addr)&USB_ENDPOINT_DIRECTION_MASK)
 #define USB_ENDPOINT_ADDRESS_MASK 0x0F
 #define USB_ENDPOINT_TYPE_MASK 0x03
 #define USB_ENDPOINT_TYPE_CONTROL 0x00
@@ -157,17 +156,9 @@
 #define USB_PRINTER_SUBCLASS_PRINTER 0x01
 
 // Bus speeds, as the USB driver stack names them.
-typedef enum _USB_DEVICE_SPEED : int {
-    UsbLowSpeed = 0,
-    UsbFullSpeed,
-    UsbHighSpeed,
-    UsbSuperSpeed
-} USB_DEVICE_SPEED;
+typedef enum _USB_DEVICE_SPEED : int { UsbLowSpeed = 0, UsbFullSpeed, UsbHighSpeed, UsbSuperSpeed } USB_DEVICE_SPEED;
 
-typedef enum _USB_DEVICE_TYPE : int {
-    Usb11Device = 0,
-    Usb20Device
-} USB_DEVICE_TYPE;
+typedef enum _USB_DEVICE_TYPE : int { Usb11Device = 0, Usb20Device } USB_DEVICE_TYPE;
 
 #pragma pack(push, 1)
 
@@ -416,8 +407,7 @@ typedef struct _USB_SUPERSPEEDPLUS_ISOCH_ENDPOINT_COMPANION_DESCRIPTOR {
     UCHAR bDescriptorType;
     USHORT wReserved;
     ULONG dwBytesPerInterval;
-} USB_SUPERSPEEDPLUS_ISOCH_ENDPOINT_COMPANION_DESCRIPTOR,
-    *PUSB_SUPERSPEEDPLUS_ISOCH_ENDPOINT_COMPANION_DESCRIPTOR;
+} USB_SUPERSPEEDPLUS_ISOCH_ENDPOINT_COMPANION_DESCRIPTOR, *PUSB_SUPERSPEEDPLUS_ISOCH_ENDPOINT_COMPANION_DESCRIPTOR;
 
 // ---------------------------------------------------------------------------------------------
 // Hub class descriptors
@@ -655,7 +645,8 @@ static_assert(offsetof(USB_CONFIGURATION_DESCRIPTOR, wTotalLength) == 2 &&
               offsetof(USB_CONFIGURATION_DESCRIPTOR, bConfigurationValue) == 5);
 static_assert(sizeof(USB_INTERFACE_DESCRIPTOR) == 9);
 static_assert(sizeof(USB_ENDPOINT_DESCRIPTOR) == 7);
-static_assert(offsetof(USB_ENDPOINT_DESCRIPTOR, wMaxPacketSize) == 4 && offsetof(USB_ENDPOINT_DESCRIPTOR, bInterval) == 6);
+static_assert(offsetof(USB_ENDPOINT_DESCRIPTOR, wMaxPacketSize) == 4 &&
+              offsetof(USB_ENDPOINT_DESCRIPTOR, bInterval) == 6);
 static_assert(sizeof(USB_HIGH_SPEED_MAXPACKET) == 2);
 static_assert(offsetof(USB_STRING_DESCRIPTOR, bString) == 2);
 static_assert(sizeof(USB_DEVICE_QUALIFIER_DESCRIPTOR) == 10);
@@ -673,7 +664,8 @@ static_assert(sizeof(USB_HUB_DESCRIPTOR) == 71);
 static_assert(offsetof(USB_HUB_DESCRIPTOR, wHubCharacteristics) == 3 &&
               offsetof(USB_HUB_DESCRIPTOR, bRemoveAndPowerMask) == 7);
 static_assert(sizeof(USB_30_HUB_DESCRIPTOR) == 12);
-static_assert(offsetof(USB_30_HUB_DESCRIPTOR, wHubDelay) == 8 && offsetof(USB_30_HUB_DESCRIPTOR, DeviceRemovable) == 10);
+static_assert(offsetof(USB_30_HUB_DESCRIPTOR, wHubDelay) == 8 &&
+              offsetof(USB_30_HUB_DESCRIPTOR, DeviceRemovable) == 10);
 static_assert(sizeof(USB_HUB_CHARACTERISTICS) == 2 && sizeof(USB_HUB_STATUS_AND_CHANGE) == 4);
 static_assert(sizeof(USB_PORT_STATUS) == 2 && sizeof(USB_PORT_CHANGE) == 2 && sizeof(USB_PORT_STATUS_AND_CHANGE) == 4);
 static_assert(sizeof(USB_DEVICE_SPEED) == 4 && sizeof(USB_DEVICE_TYPE) == 4);

@@ -140,7 +140,7 @@ typedef struct _USBUSER_PASS_THRU_REQUEST {
 } USBUSER_PASS_THRU_REQUEST, *PUSBUSER_PASS_THRU_REQUEST;
 
 typedef struct _USB_POWER_INFO {
-    WDMUSB_POWER_STATE SystemState;  // in
+    WDMUSB_POWER_STATE SystemState; // in
     WDMUSB_POWER_STATE HcDevicePowerState;
     WDMUSB_POWER_STATE HcDeviceWake;
     WDMUSB_POWER_STATE HcSystemWake;
@@ -190,9 +190,9 @@ typedef struct _USB_BUS_STATISTICS_0 {
     ULONG CommonBufferBytes;
     ULONG WorkerIdleTimeMs;
     BOOLEAN RootHubEnabled;
-    UCHAR RootHubDevicePowerState;  // 0 D0 ... 3 D3
+    UCHAR RootHubDevicePowerState; // 0 D0 ... 3 D3
     UCHAR Unused;
-    UCHAR NameIndex;  // the n of HCDn
+    UCHAR NameIndex; // the n of HCDn
 } USB_BUS_STATISTICS_0, *PUSB_BUS_STATISTICS_0;
 
 typedef struct _USBUSER_BUS_STATISTICS_0_REQUEST {
@@ -206,7 +206,7 @@ typedef struct _USB_DRIVER_VERSION_PARAMETERS {
     ULONG USBUSER_Version;
     BOOLEAN CheckedPortDriver;
     BOOLEAN CheckedMiniportDriver;
-    USHORT USB_Version;  // BCD
+    USHORT USB_Version; // BCD
 } USB_DRIVER_VERSION_PARAMETERS, *PUSB_DRIVER_VERSION_PARAMETERS;
 
 typedef struct _USBUSER_GET_DRIVER_VERSION {
@@ -230,7 +230,8 @@ typedef struct _USBUSER_GET_USB2HW_VERSION {
 
 #pragma pack(pop)
 
-static_assert(sizeof(USB_USER_ERROR_CODE) == 4 && sizeof(USB_CONTROLLER_FLAVOR) == 4 && sizeof(WDMUSB_POWER_STATE) == 4);
+static_assert(sizeof(USB_USER_ERROR_CODE) == 4 && sizeof(USB_CONTROLLER_FLAVOR) == 4 &&
+              sizeof(WDMUSB_POWER_STATE) == 4);
 static_assert(sizeof(USBUSER_REQUEST_HEADER) == 16 && offsetof(USBUSER_REQUEST_HEADER, UsbUserStatusCode) == 4 &&
               offsetof(USBUSER_REQUEST_HEADER, RequestBufferLength) == 8 &&
               offsetof(USBUSER_REQUEST_HEADER, ActualBufferLength) == 12);

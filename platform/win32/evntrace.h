@@ -112,9 +112,9 @@ static_assert(sizeof(TRACE_GUID_REGISTRATION) == 16);
 ULONG RegisterTraceGuidsA(WMIDPREQUEST requestAddress, PVOID requestContext, LPCGUID controlGuid, ULONG guidCount,
                           PTRACE_GUID_REGISTRATION traceGuidReg, LPCSTR mofImagePath, LPCSTR mofResourceName,
                           PTRACEHANDLE registrationHandle);
-inline ULONG RegisterTraceGuids(WMIDPREQUEST requestAddress, PVOID requestContext, LPCGUID controlGuid,
-                                ULONG guidCount, PTRACE_GUID_REGISTRATION traceGuidReg, LPCSTR mofImagePath,
-                                LPCSTR mofResourceName, PTRACEHANDLE registrationHandle) {
+inline ULONG RegisterTraceGuids(WMIDPREQUEST requestAddress, PVOID requestContext, LPCGUID controlGuid, ULONG guidCount,
+                                PTRACE_GUID_REGISTRATION traceGuidReg, LPCSTR mofImagePath, LPCSTR mofResourceName,
+                                PTRACEHANDLE registrationHandle) {
     return RegisterTraceGuidsA(requestAddress, requestContext, controlGuid, guidCount, traceGuidReg, mofImagePath,
                                mofResourceName, registrationHandle);
 }

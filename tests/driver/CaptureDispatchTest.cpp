@@ -6,12 +6,12 @@
 #include <cstring>
 #include <thread>
 
+#include "NtPnpControl.h"
 #include "common/RecordTags.h"
 #include "driver/capture/Capture.h"
 #include "driver/capture/CaptureGate.h"
-#include "driver/stacktree/DescriptorCache.h"
 #include "driver/nodes/HandleTables.h"
-#include "NtPnpControl.h"
+#include "driver/stacktree/DescriptorCache.h"
 #include "tests/driver/CaptureTestFixture.h"
 #include "usbioctl.h"
 
@@ -20,10 +20,14 @@ namespace {
 
 using CaptureDispatch = CaptureFixture;
 
-ULONG64 Address(const void* p) { return reinterpret_cast<ULONG64>(p); }
+ULONG64 Address(const void* p) {
+    return reinterpret_cast<ULONG64>(p);
+}
 
 // The hooked driver's stack location of a request sent straight to the target: the IRP's only one.
-ULONG64 FirstLocation(PIRP irp) { return Address(reinterpret_cast<PIO_STACK_LOCATION>(irp + 1)); }
+ULONG64 FirstLocation(PIRP irp) {
+    return Address(reinterpret_cast<PIO_STACK_LOCATION>(irp + 1));
+}
 
 const UCHAR kDeviceDescriptor[18] = {18, 1, 0, 2, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0, 1, 1, 2, 3, 1};
 
@@ -268,15 +272,9 @@ TEST_F(Dispatched, TheCallersRoutineRunsAsThePlatformWouldInEveryInvokeCombinati
             auto request = Submit(DescriptorUrb(), nullptr, control, &context);
             ASSERT_EQ(request->returned, STATUS_PENDING);
             switch (ending) {
-            case Ending::Success:
-                CompleteQueued(STATUS_SUCCESS);
-                break;
-            case Ending::Error:
-                CompleteQueued(STATUS_UNSUCCESSFUL);
-                break;
-            case Ending::Cancel:
-                EXPECT_TRUE(IoCancelIrp(request->irp));
-                break;
+            case Ending::Success: CompleteQueued(STATUS_SUCCESS); break;
+            case Ending::Error: CompleteQueued(STATUS_UNSUCCESSFUL); break;
+            case Ending::Cancel: EXPECT_TRUE(IoCancelIrp(request->irp)); break;
             }
             const NTSTATUS final = request->Wait();
             const bool expected = (ending == Ending::Success && (control & SL_INVOKE_ON_SUCCESS)) ||

@@ -35,8 +35,12 @@ using drvlog_test::ReadRecord;
 constexpr ULONG kTestTag = FourCC("E2Et");
 constexpr ULONG kBlockSize = 512;
 
-ULONG64 Address(const void* p) { return reinterpret_cast<ULONG64>(p); }
-ULONG64 IrpOf(const ReadRecord& r) { return tdl::LoadLe<ULONG64>(r.bytes.data() + offsetof(_LOGHDR, Irp)); }
+ULONG64 Address(const void* p) {
+    return reinterpret_cast<ULONG64>(p);
+}
+ULONG64 IrpOf(const ReadRecord& r) {
+    return tdl::LoadLe<ULONG64>(r.bytes.data() + offsetof(_LOGHDR, Irp));
+}
 
 // A URB sent without waiting, as a class driver posts a read.
 struct PostedUrb {
@@ -47,8 +51,8 @@ struct PostedUrb {
 
     PostedUrb(PDEVICE_OBJECT device, PURB urb) {
         KeInitializeEvent(&done, NotificationEvent, FALSE);
-        irp = IoBuildDeviceIoControlRequest(IOCTL_INTERNAL_USB_SUBMIT_URB, device, nullptr, 0, nullptr, 0, TRUE,
-                                            &done, &ioStatus);
+        irp = IoBuildDeviceIoControlRequest(IOCTL_INTERNAL_USB_SUBMIT_URB, device, nullptr, 0, nullptr, 0, TRUE, &done,
+                                            &ioStatus);
         IoGetNextIrpStackLocation(irp)->Parameters.Others.Argument1 = urb;
         returned = IoCallDriver(device, irp);
     }
@@ -125,20 +129,21 @@ protected:
         std::vector<uint8_t> request;
         size_t chosen = 0;
         for (const drivertest::ListedStack& stack : list.stacks) {
-            const bool on = !stack.devices.empty() &&
-                            std::any_of(pdos.begin(), pdos.end(), [&](PDEVICE_OBJECT pdo) {
-                                return stack.devices.front().DeviceObject == Address(pdo);
-                            });
+            const bool on = !stack.devices.empty() && std::any_of(pdos.begin(), pdos.end(), [&](PDEVICE_OBJECT pdo) {
+                return stack.devices.front().DeviceObject == Address(pdo);
+            });
             chosen += on ? 1 : 0;
             for (DEVICE_NODE device : stack.devices) {
-                device.StatusFlags = on ? device.StatusFlags & ~DEVOBJ_CAPTURE_OFF : device.StatusFlags | DEVOBJ_CAPTURE_OFF;
+                device.StatusFlags =
+                    on ? device.StatusFlags & ~DEVOBJ_CAPTURE_OFF : device.StatusFlags | DEVOBJ_CAPTURE_OFF;
                 const auto* raw = reinterpret_cast<const uint8_t*>(&device);
                 request.insert(request.end(), raw, raw + sizeof device);
             }
         }
         ASSERT_EQ(chosen, pdos.size()) << "a chosen device has no stack in the tree";
         request.insert(request.end(), 4, 0); // the end entry
-        ASSERT_TRUE(Ioctl(IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS, request.data(), static_cast<DWORD>(request.size()), nullptr, 0).ok);
+        ASSERT_TRUE(
+            Ioctl(IOCTL_TINDALOFT_SET_DEVOBJ_FLAGS, request.data(), static_cast<DWORD>(request.size()), nullptr, 0).ok);
     }
 
     void SetBulkMaxSize(ULONG size) {
@@ -167,8 +172,8 @@ protected:
     std::map<UCHAR, USBD_PIPE_HANDLE> Configure(PDEVICE_OBJECT pdo) {
         PUCHAR config = Allocate(256);
         PURB get = NewUrb(sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST));
-        UsbBuildGetDescriptorRequest(get, sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST), USB_CONFIGURATION_DESCRIPTOR_TYPE,
-                                     0, 0, config, nullptr, 256, nullptr);
+        UsbBuildGetDescriptorRequest(get, sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST), USB_CONFIGURATION_DESCRIPTOR_TYPE, 0,
+                                     0, config, nullptr, 256, nullptr);
         EXPECT_EQ(PostedUrb(pdo, get).Wait(), STATUS_SUCCESS);
         auto* configuration = reinterpret_cast<PUSB_CONFIGURATION_DESCRIPTOR>(config);
         USBD_INTERFACE_LIST_ENTRY interfaces[2] = {
@@ -192,8 +197,8 @@ protected:
     PURB BulkUrb(USBD_PIPE_HANDLE pipe, PVOID buffer, ULONG length, bool in) {
         PURB urb = NewUrb(sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER));
         UsbBuildInterruptOrBulkTransferRequest(urb, sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER), pipe, buffer, nullptr,
-                                               length,
-                                               (in ? USBD_TRANSFER_DIRECTION_IN : 0) | USBD_SHORT_TRANSFER_OK, nullptr);
+                                               length, (in ? USBD_TRANSFER_DIRECTION_IN : 0) | USBD_SHORT_TRANSFER_OK,
+                                               nullptr);
         return urb;
     }
 
@@ -421,7 +426,8 @@ TEST_F(CaptureOnMachine, BulkTransfersOf200000BytesToAndFromTheStickGoOnInContin
         EXPECT_EQ(tdl::LoadLe<ULONG>(p + 8), pieces[i].offset);
         EXPECT_EQ(tdl::LoadLe<ULONG>(p + 12), pieces[i].length);
         EXPECT_EQ(std::vector<uint8_t>(p + 16, p + 20), (std::vector<uint8_t>{1, 0, 0x81, 0}));
-        EXPECT_EQ(Piece(r, 20), std::vector<uint8_t>(file + pieces[i].offset, file + pieces[i].offset + pieces[i].length));
+        EXPECT_EQ(Piece(r, 20),
+                  std::vector<uint8_t>(file + pieces[i].offset, file + pieces[i].offset + pieces[i].length));
     }
 
     // The write's data stage (OUT, 391 blocks): its data goes with "urbI" and "iCnt" records.

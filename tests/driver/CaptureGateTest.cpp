@@ -11,7 +11,9 @@ namespace {
 
 using namespace FilterByte;
 
-constexpr size_t Urb(ULONG function) { return UrbFunctions + function; }
+constexpr size_t Urb(ULONG function) {
+    return UrbFunctions + function;
+}
 
 class CaptureGates : public CaptureFixture {
 public:
@@ -93,22 +95,34 @@ TEST_F(CaptureGates, EachSettingCapturesExactlyWhatItSelects) {
          },
          {{"status", "urbI urbR"}, {"status failing", "urbI urbR"}, {"status warning", "urbI urbR"}}},
         {"bulk I records, IN only",
-         [](CaptureGates& f) { f.SetFilter({UrbRequest, Urb(9), AcceptError, AcceptSuccess, AcceptIn}); },
+         [](CaptureGates& f) {
+             f.SetFilter({UrbRequest, Urb(9), AcceptError, AcceptSuccess, AcceptIn});
+         },
          {{"bulk IN", "urbI urbR"}}},
         {"bulk I records, OUT only",
-         [](CaptureGates& f) { f.SetFilter({UrbRequest, Urb(9), AcceptError, AcceptSuccess, AcceptOut}); },
+         [](CaptureGates& f) {
+             f.SetFilter({UrbRequest, Urb(9), AcceptError, AcceptSuccess, AcceptOut});
+         },
          {{"bulk OUT", "urbI urbR"}}},
         {"control transfers, both phases, IN",
-         [](CaptureGates& f) { f.SetFilter({UrbRequest, UrbCompletion, Urb(8), AcceptSuccess, AcceptIn}); },
+         [](CaptureGates& f) {
+             f.SetFilter({UrbRequest, UrbCompletion, Urb(8), AcceptSuccess, AcceptIn});
+         },
          {{"control IN", irc}}},
         {"completions with an error status",
-         [](CaptureGates& f) { f.SetFilter({UrbCompletion, Urb(19), AcceptError}); },
+         [](CaptureGates& f) {
+             f.SetFilter({UrbCompletion, Urb(19), AcceptError});
+         },
          {{"status failing", "urbC"}}},
         {"completions with a success status; the synchronous byte lets those with the flag through",
-         [](CaptureGates& f) { f.SetFilter({UrbCompletion, Urb(19), AcceptSuccess, UrbSynchronous}); },
+         [](CaptureGates& f) {
+             f.SetFilter({UrbCompletion, Urb(19), AcceptSuccess, UrbSynchronous});
+         },
          {{"status", "urbC"}, {"status synchronous", "urbC"}}},
         {"without the synchronous byte, the flagged request stays out",
-         [](CaptureGates& f) { f.SetFilter({UrbCompletion, Urb(19), AcceptSuccess}); },
+         [](CaptureGates& f) {
+             f.SetFilter({UrbCompletion, Urb(19), AcceptSuccess});
+         },
          {{"status", "urbC"}}},
     };
     EnableLog();

@@ -20,8 +20,7 @@ void Append(std::vector<uint8_t>& bytes, ULONG64 value) {
 PUCHAR OutputOf(PIRP irp) {
     const ULONG code = IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.IoControlCode;
     switch (METHOD_FROM_CTL_CODE(code)) {
-    case METHOD_BUFFERED:
-        return static_cast<PUCHAR>(irp->AssociatedIrp.SystemBuffer);
+    case METHOD_BUFFERED: return static_cast<PUCHAR>(irp->AssociatedIrp.SystemBuffer);
     case METHOD_IN_DIRECT:
     case METHOD_OUT_DIRECT:
         return irp->MdlAddress ? static_cast<PUCHAR>(MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority))

@@ -89,8 +89,12 @@ ULONG64 Field64(const ReadRecord& record, size_t offset) {
 
 } // namespace
 
-TargetBehaviour& Target() { return g_target; }
-std::vector<CallerCall>& CallerCalls() { return g_callerCalls; }
+TargetBehaviour& Target() {
+    return g_target;
+}
+std::vector<CallerCall>& CallerCalls() {
+    return g_callerCalls;
+}
 
 NTSTATUS CallerRoutine(PDEVICE_OBJECT, PIRP Irp, PVOID Context) {
     g_callerCalls.push_back({Context, Irp->IoStatus.Status, Irp->PendingReturned != FALSE, Irp->Cancel != FALSE});
@@ -189,7 +193,9 @@ void CaptureFixture::EnableLog() {
     ReadLog(); // the log-start record
 }
 
-void CaptureFixture::DisableLog() { ASSERT_TRUE(Ioctl(IOCTL_TINDALOFT_DISABLE_LOG, nullptr, 0, nullptr, 0).ok); }
+void CaptureFixture::DisableLog() {
+    ASSERT_TRUE(Ioctl(IOCTL_TINDALOFT_DISABLE_LOG, nullptr, 0, nullptr, 0).ok);
+}
 
 void CaptureFixture::SetOptions(const std::function<void(LOGGING_OPTIONS&)>& change) {
     LOGGING_OPTIONS options = {};
@@ -222,10 +228,18 @@ PURB CaptureFixture::NewUrb(USHORT function, USHORT length) {
     return urb;
 }
 
-ULONG64 HeaderIrp(const ReadRecord& record) { return Field64(record, offsetof(_LOGHDR, Irp)); }
-ULONG64 HeaderDeviceObject(const ReadRecord& record) { return Field64(record, offsetof(_LOGHDR, DeviceObject)); }
-ULONG64 HeaderStackLocation(const ReadRecord& record) { return Field64(record, offsetof(_LOGHDR, StackLocation)); }
-ULONG HeaderStatus(const ReadRecord& record) { return LogHdr::Status(record.bytes.data()); }
+ULONG64 HeaderIrp(const ReadRecord& record) {
+    return Field64(record, offsetof(_LOGHDR, Irp));
+}
+ULONG64 HeaderDeviceObject(const ReadRecord& record) {
+    return Field64(record, offsetof(_LOGHDR, DeviceObject));
+}
+ULONG64 HeaderStackLocation(const ReadRecord& record) {
+    return Field64(record, offsetof(_LOGHDR, StackLocation));
+}
+ULONG HeaderStatus(const ReadRecord& record) {
+    return LogHdr::Status(record.bytes.data());
+}
 
 std::string Tags(const std::vector<ReadRecord>& records) {
     std::string text;

@@ -29,13 +29,13 @@ using drvlog_test::ReadRecord;
 
 // How the target driver answers.
 struct TargetBehaviour {
-    bool pend = false;                        // queue requests (cancelable) and return STATUS_PENDING
-    NTSTATUS status = STATUS_SUCCESS;         // IoStatus.Status it completes with
+    bool pend = false;                // queue requests (cancelable) and return STATUS_PENDING
+    NTSTATUS status = STATUS_SUCCESS; // IoStatus.Status it completes with
     USBD_STATUS urbStatus = USBD_STATUS_SUCCESS;
-    std::function<void(PURB)> device;         // what the device does with a URB before completion
-    std::function<NTSTATUS(PIRP)> answer;     // for any request it completes at once: fills its buffers and
-                                              // Information, gives the status (instead of `status`)
-    std::deque<PIRP> queued;                  // requests it holds
+    std::function<void(PURB)> device;     // what the device does with a URB before completion
+    std::function<NTSTATUS(PIRP)> answer; // for any request it completes at once: fills its buffers and
+                                          // Information, gives the status (instead of `status`)
+    std::deque<PIRP> queued;              // requests it holds
     int calls = 0;
 };
 TargetBehaviour& Target();

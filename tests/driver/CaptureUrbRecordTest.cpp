@@ -26,7 +26,10 @@ std::vector<uint8_t> Hex(std::string_view text) {
     std::vector<uint8_t> bytes;
     int high = -1;
     for (char c : text) {
-        int v = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        int v = c >= '0' && c <= '9'   ? c - '0'
+                : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                       : -1;
         if (v < 0) {
             continue;
         }
@@ -133,8 +136,9 @@ TEST_F(UrbRecordTest, BulkInOf200000BytesIsOneRecordAndThreeContinuationsAtCompl
 
     std::vector<ReadRecord> records = ReadAll();
     ASSERT_EQ(records.size(), 5u);
-    const std::string_view head = "80 00 01 00 00 00 00 00 08 07 06 05 04 03 02 01 | 01 00 81 00 02 00 10 00 CD AB 00 00 "
-                                  "00 00 | 03 00 00 00 | 40 0D 03 00 |";
+    const std::string_view head =
+        "80 00 01 00 00 00 00 00 08 07 06 05 04 03 02 01 | 01 00 81 00 02 00 10 00 CD AB 00 00 "
+        "00 00 | 03 00 00 00 | 40 0D 03 00 |";
     // "urbI": no data (IN data is taken at completion).
     EXPECT_EQ(records[0].tag, LogTag::urbI);
     EXPECT_EQ(records[0].dataSize, 42u);
@@ -162,7 +166,8 @@ TEST_F(UrbRecordTest, BulkInOf200000BytesIsOneRecordAndThreeContinuationsAtCompl
         EXPECT_EQ(r.dataSize, 20 + pieces[i].length);
         EXPECT_EQ(r.continuation, pieces[i].continuation);
         EXPECT_EQ(Part1(r, 20), Hex(pieces[i].part1));
-        EXPECT_EQ(Part2(r, 20), std::vector<uint8_t>(data + pieces[i].offset, data + pieces[i].offset + pieces[i].length));
+        EXPECT_EQ(Part2(r, 20),
+                  std::vector<uint8_t>(data + pieces[i].offset, data + pieces[i].offset + pieces[i].length));
     }
     // Every record carries the request's header values and its own sequence number.
     for (size_t i = 0; i < records.size(); ++i) {
@@ -424,7 +429,7 @@ TEST_F(UrbRecordTest, TransferDataGoesWithItsDirection) {
         const URB_PIPE_INFO* pipe;
         std::function<void(CAPTURE_SETTINGS&)> adjust;
         ULONG initiated, completed; // data bytes in "urbI" and "urbC"
-        UCHAR endpoint;            // pipe block's endpoint byte
+        UCHAR endpoint;             // pipe block's endpoint byte
     };
     const auto none = [](CAPTURE_SETTINGS&) {};
     const Case cases[] = {
@@ -476,10 +481,10 @@ TEST_F(UrbRecordTest, TransferDataGoesWithItsDirection) {
             EXPECT_EQ(tdl::LoadLe<ULONG>(r.Payload().data() + capturedOffset), want[i]);
             EXPECT_EQ(Part2(r, part1), std::vector<uint8_t>(data, data + want[i]));
             EXPECT_EQ(r.Payload()[URB_RECORD_ENDPOINT_OFFSET], c.endpoint);
-            EXPECT_EQ(r.Payload()[URB_RECORD_INTERFACE_OFFSET], c.pipe ? c.pipe->InterfaceNumber
-                                                                : c.pipeHandle && !(c.flags & USBD_DEFAULT_PIPE_TRANSFER)
-                                                                    ? URB_RECORD_PIPE_UNKNOWN
-                                                                    : 0);
+            EXPECT_EQ(r.Payload()[URB_RECORD_INTERFACE_OFFSET],
+                      c.pipe                                                    ? c.pipe->InterfaceNumber
+                      : c.pipeHandle && !(c.flags & USBD_DEFAULT_PIPE_TRANSFER) ? URB_RECORD_PIPE_UNKNOWN
+                                                                                : 0);
         }
     }
 }
@@ -526,7 +531,8 @@ TEST_F(UrbRecordTest, IsochronousRecordCountsEmptyPacketsAndNamesTheBuffer) {
     PMDL mdl = IoAllocateMdl(data, 64, FALSE, FALSE, nullptr);
     ASSERT_NE(mdl, nullptr);
     MmBuildMdlForNonPagedPool(mdl);
-    PURB urb = NewUrb(URB_FUNCTION_ISOCH_TRANSFER, sizeof(_URB_ISOCH_TRANSFER) + 3 * sizeof(USBD_ISO_PACKET_DESCRIPTOR));
+    PURB urb =
+        NewUrb(URB_FUNCTION_ISOCH_TRANSFER, sizeof(_URB_ISOCH_TRANSFER) + 3 * sizeof(USBD_ISO_PACKET_DESCRIPTOR));
     _URB_ISOCH_TRANSFER& iso = urb->UrbIsochronousTransfer;
     iso.PipeHandle = kPipeHandle;
     iso.TransferBufferLength = 64;

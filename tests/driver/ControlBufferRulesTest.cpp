@@ -66,16 +66,11 @@ const Shape kShapes[] = {Shape::Null, Shape::Zero, Shape::Short, Shape::Exact, S
 
 const char* ShapeName(Shape shape) {
     switch (shape) {
-    case Shape::Null:
-        return "null";
-    case Shape::Zero:
-        return "zero";
-    case Shape::Short:
-        return "short";
-    case Shape::Exact:
-        return "exact";
-    case Shape::Long:
-        return "long";
+    case Shape::Null: return "null";
+    case Shape::Zero: return "zero";
+    case Shape::Short: return "short";
+    case Shape::Exact: return "exact";
+    case Shape::Long: return "long";
     }
     return "?";
 }
@@ -94,21 +89,14 @@ TEST_F(ControlBufferRules, EveryCodeAppliesItsRule) {
             std::vector<uint8_t> ruled;
             std::vector<uint8_t> other;
             switch (shape) {
-            case Shape::Null:
-                break;
+            case Shape::Null: break;
             case Shape::Zero:
                 ruled.assign(1, 0);
                 other.assign(4, 0);
                 break;
-            case Shape::Short:
-                ruled.assign(c.shortLength, 0);
-                break;
-            case Shape::Exact:
-                ruled.assign(c.exact, 0);
-                break;
-            case Shape::Long:
-                ruled.assign(c.exact + 64, 0);
-                break;
+            case Shape::Short: ruled.assign(c.shortLength, 0); break;
+            case Shape::Exact: ruled.assign(c.exact, 0); break;
+            case Shape::Long: ruled.assign(c.exact + 64, 0); break;
             }
             const bool sendsRequest =
                 c.requestWord != 0 && ruled.size() >= sizeof c.requestWord && shape != Shape::Zero;

@@ -212,8 +212,7 @@ TEST_F(HubBusInterfaceHook, DuringUnloadTheHookOnlyReachesTheProviderAndHoldsNoR
     while (HookRundownAcquire()) {
         HookRundownRelease(); // until unload has begun
     }
-    EXPECT_EQ(hub->RemoveUsbDevice(hub->BusContext, reinterpret_cast<PUSB_DEVICE_HANDLE>(handle), 0),
-              STATUS_SUCCESS);
+    EXPECT_EQ(hub->RemoveUsbDevice(hub->BusContext, reinterpret_cast<PUSB_DEVICE_HANDLE>(handle), 0), STATUS_SUCCESS);
     ASSERT_EQ(g_calls.size(), 1u);
     EXPECT_EQ(g_calls[0].provider, 1);
     // The handle table is not touched, and unload still waits for the request.

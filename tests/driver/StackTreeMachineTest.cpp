@@ -146,9 +146,7 @@ protected:
         const ULONG word = 0;
         ASSERT_TRUE(Ioctl(IOCTL_TINDALOFT_ENABLE_CLOG, &word, sizeof word, nullptr, 0).ok);
     }
-    std::vector<drvlog_test::ReadRecord> ReadChangeLog() {
-        return ReadLog(IOCTL_TINDALOFT_READ_CLOG);
-    }
+    std::vector<drvlog_test::ReadRecord> ReadChangeLog() { return ReadLog(IOCTL_TINDALOFT_READ_CLOG); }
 
     std::unique_ptr<sim::Machine> m_machine;
     std::filesystem::path m_stateDir;

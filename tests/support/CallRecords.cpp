@@ -29,8 +29,7 @@ ULONG HubifBlockSize(ULONG index, bool completion) {
     case 14:
     case 19:
     case 20:
-    case 34:
-        return 0;
+    case 34: return 0;
     default:
         // Room for the hub-controller calls' structures with a few pipes or ports each.
         return 192;

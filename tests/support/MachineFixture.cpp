@@ -8,8 +8,8 @@
 
 #include "NtClock.h"
 #include "NtObjectNamespace.h"
-#include "NtPoolControl.h"
 #include "NtPnpControl.h"
+#include "NtPoolControl.h"
 #include "NtText.h"
 #include "platform/sim/internal/DriverFramework.h"
 #include "usbioctl.h"
@@ -46,7 +46,9 @@ std::u16string DriverName(PDEVICE_OBJECT device) {
     return name.compare(0, prefix.size(), prefix) == 0 ? name.substr(prefix.size()) : name;
 }
 
-std::u16string DeviceName(PDEVICE_OBJECT device) { return nt::ob::NameOf(device).value_or(u""); }
+std::u16string DeviceName(PDEVICE_OBJECT device) {
+    return nt::ob::NameOf(device).value_or(u"");
+}
 
 ULONG ExtensionWord(PDEVICE_OBJECT device, size_t offset) {
     ULONG word = 0;
@@ -186,14 +188,13 @@ struct TransferFields {
 
 TransferFields TransferOf(const URB& urb, USHORT function) {
     TransferFields fields;
-    auto take = [&](PVOID buffer, PMDL mdl, ULONG length, bool in) {
-        fields = {buffer, mdl, length, in, true};
-    };
+    auto take = [&](PVOID buffer, PMDL mdl, ULONG length, bool in) { fields = {buffer, mdl, length, in, true}; };
     switch (function) {
     case URB_FUNCTION_CONTROL_TRANSFER:
     case URB_FUNCTION_CONTROL_TRANSFER_EX: {
         const auto& r = urb.UrbControlTransfer;
-        const UCHAR* setup = function == URB_FUNCTION_CONTROL_TRANSFER ? r.SetupPacket : urb.UrbControlTransferEx.SetupPacket;
+        const UCHAR* setup =
+            function == URB_FUNCTION_CONTROL_TRANSFER ? r.SetupPacket : urb.UrbControlTransferEx.SetupPacket;
         take(r.TransferBuffer, r.TransferBufferMDL, r.TransferBufferLength, (setup[0] & 0x80) != 0);
         break;
     }
@@ -227,14 +228,14 @@ TransferFields TransferOf(const URB& urb, USHORT function) {
     case URB_FUNCTION_GET_PIPE_IO_POLICY:
     case URB_FUNCTION_OPEN_ENDPOINT:
     case URB_FUNCTION_CLOSE_ENDPOINT:
-    case URB_FUNCTION_GET_ENDPOINT_STATE:
-        break;
+    case URB_FUNCTION_GET_ENDPOINT_STATE: break;
     default:
         // The descriptor, status, vendor and class requests share the transfer fields' places.
         if (urb.UrbHeader.Length >= sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST) && function <= 0x2A) {
             const auto& r = urb.UrbControlDescriptorRequest;
             bool in = true;
-            if (function == URB_FUNCTION_SET_DESCRIPTOR_TO_DEVICE || function == URB_FUNCTION_SET_DESCRIPTOR_TO_ENDPOINT ||
+            if (function == URB_FUNCTION_SET_DESCRIPTOR_TO_DEVICE ||
+                function == URB_FUNCTION_SET_DESCRIPTOR_TO_ENDPOINT ||
                 function == URB_FUNCTION_SET_DESCRIPTOR_TO_INTERFACE) {
                 in = false;
             } else if ((function >= URB_FUNCTION_VENDOR_DEVICE && function <= URB_FUNCTION_CLASS_ENDPOINT) ||
@@ -276,14 +277,17 @@ void Inspect(TappedRequest& request, PIRP irp, PIO_STACK_LOCATION location) {
             request.function = request.rawFunction & ~URB_FUNCTION_SUBMIT_SYNCHRONOUS;
             request.urbLength = urb->UrbHeader.Length;
             request.urb = CopyOf(urb, urb->UrbHeader.Length);
-            if (request.function == URB_FUNCTION_SELECT_CONFIGURATION && urb->UrbSelectConfiguration.ConfigurationDescriptor) {
+            if (request.function == URB_FUNCTION_SELECT_CONFIGURATION &&
+                urb->UrbSelectConfiguration.ConfigurationDescriptor) {
                 const auto* descriptor = urb->UrbSelectConfiguration.ConfigurationDescriptor;
-                if (!Valid(descriptor, sizeof(USB_CONFIGURATION_DESCRIPTOR)) || !Valid(descriptor, descriptor->wTotalLength)) {
+                if (!Valid(descriptor, sizeof(USB_CONFIGURATION_DESCRIPTOR)) ||
+                    !Valid(descriptor, descriptor->wTotalLength)) {
                     Note(invalid, "configuration descriptor");
                 }
             }
             if (request.function == URB_FUNCTION_OPEN_ENDPOINT && request.urbLength >= sizeof(_URB_OPEN_ENDPOINT)) {
-                argument(urb->UrbOpenEndpoint.EndpointDescriptor, sizeof(USB_ENDPOINT_DESCRIPTOR), "endpoint descriptor");
+                argument(urb->UrbOpenEndpoint.EndpointDescriptor, sizeof(USB_ENDPOINT_DESCRIPTOR),
+                         "endpoint descriptor");
             }
             const TransferFields transfer = TransferOf(*urb, request.function);
             if (transfer.has && transfer.length) {
@@ -305,13 +309,9 @@ void Inspect(TappedRequest& request, PIRP irp, PIO_STACK_LOCATION location) {
             argument(others.Argument2, sizeof(PVOID), "argument 2");
             break;
         case IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE:
-        case IOCTL_INTERNAL_USB_GET_TT_DEVICE_HANDLE:
-            argument(others.Argument1, sizeof(PVOID), "argument 1");
-            break;
+        case IOCTL_INTERNAL_USB_GET_TT_DEVICE_HANDLE: argument(others.Argument1, sizeof(PVOID), "argument 1"); break;
         case IOCTL_INTERNAL_USB_GET_PORT_STATUS:
-        case IOCTL_INTERNAL_USB_GET_HUB_COUNT:
-            argument(others.Argument1, sizeof(ULONG), "argument 1");
-            break;
+        case IOCTL_INTERNAL_USB_GET_HUB_COUNT: argument(others.Argument1, sizeof(ULONG), "argument 1"); break;
         case IOCTL_INTERNAL_USB_GET_TOPOLOGY_ADDRESS:
             argument(others.Argument1, sizeof(USB_TOPOLOGY_ADDRESS), "topology address");
             break;
@@ -329,8 +329,7 @@ void Inspect(TappedRequest& request, PIRP irp, PIO_STACK_LOCATION location) {
         case IOCTL_INTERNAL_USB_RECORD_FAILURE:
             argument(others.Argument1, sizeof(USB_START_FAILDATA), "failure data");
             break;
-        default:
-            break;
+        default: break;
         }
         break;
     }
@@ -366,8 +365,7 @@ void Inspect(TappedRequest& request, PIRP irp, PIO_STACK_LOCATION location) {
                      "interface");
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -438,7 +436,8 @@ NTSTATUS TapDispatch(PDEVICE_OBJECT device, PIRP irp) {
         request.dispatchIrql = KeGetCurrentIrql();
         record->inDispatch = true;
         Inspect(request, irp, location);
-        if (request.code == IOCTL_INTERNAL_USB_SUBMIT_URB && location->MajorFunction == IRP_MJ_INTERNAL_DEVICE_CONTROL) {
+        if (request.code == IOCTL_INTERNAL_USB_SUBMIT_URB &&
+            location->MajorFunction == IRP_MJ_INTERNAL_DEVICE_CONTROL) {
             record->urbAddress = location->Parameters.Others.Argument1;
         }
         // The completion routine goes in the driver's location; the caller's own runs from it.
@@ -464,8 +463,8 @@ NTSTATUS TapDispatch(PDEVICE_OBJECT device, PIRP irp) {
 } // namespace
 
 std::vector<std::u16string> BusTap::UsbDrivers() {
-    return {u"usbuhci", u"usbohci",  u"usbehci", u"nusb3xhc", u"usbxhci", u"usbhub",  u"nusb3hub", u"usbhub3",
-            u"usbccgp", u"hidusb",   u"mouhid",  u"kbdhid",   u"usbstor", u"disk",    u"usbprint", u"winusb"};
+    return {u"usbuhci", u"usbohci", u"usbehci", u"nusb3xhc", u"usbxhci", u"usbhub", u"nusb3hub", u"usbhub3",
+            u"usbccgp", u"hidusb",  u"mouhid",  u"kbdhid",   u"usbstor", u"disk",   u"usbprint", u"winusb"};
 }
 
 BusTap::BusTap(std::vector<std::u16string> drivers) {

@@ -66,10 +66,10 @@ struct TappedRequest {
     std::u16string driver;
     UCHAR major = 0;
     UCHAR minor = 0;
-    ULONG code = 0;             // IoControlCode of (internal) device controls
+    ULONG code = 0; // IoControlCode of (internal) device controls
     PIRP irp = nullptr;
     // URBs.
-    USHORT function = 0;        // Function & ~URB_FUNCTION_SUBMIT_SYNCHRONOUS
+    USHORT function = 0; // Function & ~URB_FUNCTION_SUBMIT_SYNCHRONOUS
     USHORT rawFunction = 0;
     USHORT urbLength = 0;
     std::vector<UCHAR> urb;     // the URB at dispatch (its Length bytes)
@@ -80,7 +80,7 @@ struct TappedRequest {
     POWER_STATE_TYPE powerType = SystemPowerState;
     POWER_STATE powerState{};
     // At dispatch.
-    std::string invalid;        // what the request pointed to that was not valid memory (empty: all valid)
+    std::string invalid; // what the request pointed to that was not valid memory (empty: all valid)
     NTSTATUS returned = STATUS_PENDING;
     std::thread::id dispatchThread;
     KIRQL dispatchIrql = PASSIVE_LEVEL;

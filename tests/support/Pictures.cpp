@@ -19,7 +19,8 @@ std::string PicturePath(const std::string& fileName) {
     if (!png || fileName.find_first_of("/\\") != std::string::npos)
         ADD_FAILURE() << "a picture's file name is \"name.png\": " << fileName;
     const char* pszDir = std::getenv("TDL_PICTURE_DIR");
-    std::filesystem::path dir = (pszDir && *pszDir) ? std::filesystem::path(pszDir) : std::filesystem::path(testing::TempDir());
+    std::filesystem::path dir =
+        (pszDir && *pszDir) ? std::filesystem::path(pszDir) : std::filesystem::path(testing::TempDir());
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     return (dir / fileName).string();

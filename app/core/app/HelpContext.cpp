@@ -36,15 +36,10 @@ DWORD InternalIoctlContext(ULONG nCode) {
 
 DWORD HelpContextForCode(UINT nGroup, ULONG nCode) {
     switch (nGroup) {
-    case HELP_GROUP_URB:
-        return UrbContext(nCode);
-    case HELP_GROUP_INTERNAL_IOCTL:
-        return InternalIoctlContext(nCode);
-    case HELP_GROUP_HUB_INTERFACE:
-        return InRun(nCode, 35, 1800, 1898);
-    case HELP_GROUP_HOOK:
-        return InRun(nCode, 79, 1900, 1999);
-    default:
-        return 0;
+    case HELP_GROUP_URB: return UrbContext(nCode);
+    case HELP_GROUP_INTERNAL_IOCTL: return InternalIoctlContext(nCode);
+    case HELP_GROUP_HUB_INTERFACE: return InRun(nCode, 35, 1800, 1898);
+    case HELP_GROUP_HOOK: return InRun(nCode, 79, 1900, 1999);
+    default: return 0;
     }
 }

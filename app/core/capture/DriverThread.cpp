@@ -176,11 +176,9 @@ BOOL CDriverThread::IoctlReadLog(DWORD* pdwBytes) {
             ThreadMessage("USB event capture buffer is full. Session ending.", MB_ICONINFORMATION);
         PostStop();
         return FALSE;
-    case ReadResult::Failed:
-        Raise(ErrorReadLog);
+    case ReadResult::Failed: Raise(ErrorReadLog);
     case ReadResult::Read:
-    case ReadResult::Empty:
-        break;
+    case ReadResult::Empty: break;
     }
     return TRUE;
 }
@@ -254,9 +252,7 @@ void CDriverThread::PostStop() const {
 void CDriverThread::HandleThreadError(DWORD dwCode, bool bAttach) {
     m_dwThreadError.store(dwCode);
     switch (dwCode) {
-    case ErrorOpen:
-        PublishStart(dwCode);
-        return;
+    case ErrorOpen: PublishStart(dwCode); return;
     case ErrorClearRegistry:
     case ErrorSetDeviceList:
     case ErrorClearLog:
@@ -280,8 +276,7 @@ void CDriverThread::HandleThreadError(DWORD dwCode, bool bAttach) {
         if (!bAttach)
             ThreadMessage("Error while reading log. Session is ending.", MB_ICONSTOP);
         return;
-    default:
-        break;
+    default: break;
     }
     DeviceClose();
     PublishStart(dwCode);

@@ -23,8 +23,8 @@ bool IsHubType(int type) {
 
 // The hub's port nodes re-read from the driver and relabelled; a plain device's stack learns its port's node.
 // Ends at a port that has no node below the hub's.
-void RefreshHubPorts(CUSBLog* pDocument, CUsbHub* pHub, CDeviceStack* pHubStack, core::tree<ConnectionElement>* pHubNode,
-                     UINT portType) {
+void RefreshHubPorts(CUSBLog* pDocument, CUsbHub* pHub, CDeviceStack* pHubStack,
+                     core::tree<ConnectionElement>* pHubNode, UINT portType) {
     const UINT nPorts = pHub->GetNumberOfPorts();
     for (UINT p = 1; p <= nPorts; ++p) {
         CHubPort* pPort = pHub->GetPort(p);
@@ -78,26 +78,20 @@ void CUSBLog::AddDevstk(CDeviceStack* pStack) {
     TDL_TRACE(TRACE_INFORMATION, kDevstkArea, "parent m_iDeviceType = %s", DeviceTypeName(pParent->m_iDeviceType));
     if (bBelowHub) {
         switch (pParent->m_iDeviceType) {
-        case DT_HOST_CONTROLLER:
-            AddRootHubStack(pStack, pParent);
-            break;
+        case DT_HOST_CONTROLLER: AddRootHubStack(pStack, pParent); break;
         case DT_ROOT_HUB:
-        case DT_SS_ROOT_HUB:
-            AddRootHubPortDevice(pStack, pParent);
-            break;
+        case DT_SS_ROOT_HUB: AddRootHubPortDevice(pStack, pParent); break;
         case DT_EXTERN_HUB:
-        case DT_SS_EXTERN_HUB:
-            AddExternalHubPortDevice(pStack, pParent);
-            break;
-        default:
-            break;
+        case DT_SS_EXTERN_HUB: AddExternalHubPortDevice(pStack, pParent); break;
+        default: break;
         }
     }
     TDL_TRACE(TRACE_INFORMATION, kDevstkArea, "m_deviceNode = 0x%p", static_cast<void*>(pParent->m_deviceNode));
 }
 
 void CUSBLog::AddHostControllerStack(CDeviceStack* pStack) {
-    TDL_TRACE(TRACE_INFORMATION, kDevstkArea, "StackID %04u, host controller arrives", static_cast<UINT>(pStack->StackID));
+    TDL_TRACE(TRACE_INFORMATION, kDevstkArea, "StackID %04u, host controller arrives",
+              static_cast<UINT>(pStack->StackID));
     if (pStack->m_iDeviceType != DT_NONE || pStack->m_deviceNode != nullptr || m_pHostControllers == nullptr)
         return;
     CHostController* pController = m_pHostControllers->AddHostController(pStack);
@@ -207,7 +201,6 @@ void CUSBLog::AddExternalHubPortDevice(CDeviceStack* pStack, CDeviceStack* pPare
         TDL_TRACE(TRACE_ERROR, kDevstkArea, "AddDevstk - Hub has more child ConnectionElements than ports");
     RefreshHubPorts(this, pHub, pParent, pHubNode, ExternalHubPort);
 }
-
 
 void CUSBLog::RefreshPortsAbove(CDeviceStack* pStack) {
     CDeviceStack* pParent = pStack->ParentStackID != 0 ? m_pStackTree->FindStackById(pStack->ParentStackID) : nullptr;

@@ -309,7 +309,6 @@ void CUSBLog::RemoveStackObject(CDeviceStack* pStack, const DEVSTK_NODE& node) {
             TDL_TRACE(TRACE_ERROR, kDevstkArea, "ERROR: expected CHubPort* pointer");
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }

@@ -12,26 +12,16 @@ constexpr ULONG kDevstkArea = TRACE_AREA_ARRIVAL;
 
 inline LPCSTR DeviceTypeName(int type) {
     switch (type) {
-    case DT_HOST_CONTROLLER:
-        return "DT_HOST_CONTROLLER";
-    case DT_ROOT_HUB:
-        return "DT_ROOT_HUB";
-    case DT_HUB_PORT:
-        return "DT_HUB_PORT";
-    case DT_EXTERN_HUB:
-        return "DT_EXTERN_HUB";
-    case DT_GENERIC_USB:
-        return "DT_GENERIC_USB";
-    case DT_SS_ROOT_HUB:
-        return "DT_SS_ROOT_HUB";
-    case DT_SS_EXTERN_HUB:
-        return "DT_SS_EXTERN_HUB";
-    case DT_SS_GENERIC_USB:
-        return "DT_SS_GENERIC_USB";
-    case DT_NONE:
-        return "DT_NONE";
-    default:
-        return "Other";
+    case DT_HOST_CONTROLLER: return "DT_HOST_CONTROLLER";
+    case DT_ROOT_HUB: return "DT_ROOT_HUB";
+    case DT_HUB_PORT: return "DT_HUB_PORT";
+    case DT_EXTERN_HUB: return "DT_EXTERN_HUB";
+    case DT_GENERIC_USB: return "DT_GENERIC_USB";
+    case DT_SS_ROOT_HUB: return "DT_SS_ROOT_HUB";
+    case DT_SS_EXTERN_HUB: return "DT_SS_EXTERN_HUB";
+    case DT_SS_GENERIC_USB: return "DT_SS_GENERIC_USB";
+    case DT_NONE: return "DT_NONE";
+    default: return "Other";
     }
 }
 

@@ -112,12 +112,9 @@ ULONG WINAPI CEventTrace::ControlCallback(WMIDPREQUESTCODE requestCode, PVOID co
     if (!self)
         return ERROR_INVALID_PARAMETER;
     switch (requestCode) {
-    case WMI_ENABLE_EVENTS:
-        return self->OnEnable(buffer);
-    case WMI_DISABLE_EVENTS:
-        return self->OnDisable(buffer);
-    default:
-        return ERROR_INVALID_PARAMETER;
+    case WMI_ENABLE_EVENTS: return self->OnEnable(buffer);
+    case WMI_DISABLE_EVENTS: return self->OnDisable(buffer);
+    default: return ERROR_INVALID_PARAMETER;
     }
 }
 

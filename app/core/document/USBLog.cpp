@@ -380,20 +380,13 @@ INT_PTR CUSBLog::ProcessCaptureFragment(BYTE* pBuffer, DWORD dwLength, BOOL& bTr
 
 LPCSTR CUSBLog::StartFailureMessage(DWORD dwCode) {
     switch (dwCode) {
-    case CDriverThread::ErrorOpen:
-        return "Failed to open analyzer driver.";
-    case CDriverThread::ErrorClearRegistry:
-        return "Failed to reset analyzer registry.";
-    case CDriverThread::ErrorDeviceList:
-        return "Error creating log device list. Session is ending.";
-    case CDriverThread::ErrorSetDeviceList:
-        return "Error setting log device list. Session is ending.";
-    case CDriverThread::ErrorClearLog:
-        return "Error clearing driver buffer. Session is ending.";
-    case CDriverThread::ErrorEnableLog:
-        return "Failed to enable capture. Session is ending.";
-    default:
-        return nullptr;
+    case CDriverThread::ErrorOpen: return "Failed to open analyzer driver.";
+    case CDriverThread::ErrorClearRegistry: return "Failed to reset analyzer registry.";
+    case CDriverThread::ErrorDeviceList: return "Error creating log device list. Session is ending.";
+    case CDriverThread::ErrorSetDeviceList: return "Error setting log device list. Session is ending.";
+    case CDriverThread::ErrorClearLog: return "Error clearing driver buffer. Session is ending.";
+    case CDriverThread::ErrorEnableLog: return "Failed to enable capture. Session is ending.";
+    default: return nullptr;
     }
 }
 

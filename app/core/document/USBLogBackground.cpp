@@ -17,20 +17,13 @@ constexpr char kBackgroundTitle[] = "Background Logging in Progress ...";
 
 LPCSTR BufferSizeText(DWORD dwMaxLogBuffer) {
     switch (dwMaxLogBuffer) {
-    case 262144:
-        return " buffer size 256KB";
-    case 1048576:
-        return " buffer size 1MB";
-    case 5242880:
-        return " buffer size 5MB";
-    case 10485760:
-        return " buffer size 10MB";
-    case 52428800:
-        return " buffer size 50MB";
-    case 104857600:
-        return " buffer size 100MB";
-    default:
-        return " buffer size ?";
+    case 262144: return " buffer size 256KB";
+    case 1048576: return " buffer size 1MB";
+    case 5242880: return " buffer size 5MB";
+    case 10485760: return " buffer size 10MB";
+    case 52428800: return " buffer size 50MB";
+    case 104857600: return " buffer size 100MB";
+    default: return " buffer size ?";
     }
 }
 

@@ -37,14 +37,10 @@ namespace {
 
 DWORD HelpContextOf(UINT nID) {
     switch (nID) {
-    case ID_HELP_TOPIC_214:
-        return 51;
-    case ID_HELP_TOPIC_215:
-        return 53;
-    case ID_HELP_TOPIC_217:
-        return 52;
-    default:
-        return 0;
+    case ID_HELP_TOPIC_214: return 51;
+    case ID_HELP_TOPIC_215: return 53;
+    case ID_HELP_TOPIC_217: return 52;
+    default: return 0;
     }
 }
 

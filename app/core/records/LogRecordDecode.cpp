@@ -329,12 +329,9 @@ ULONG CLogRecordDecode::GetClassKind() const {
     if (!pStack)
         return URB_CLASS_NONE;
     switch (pStack->UsbClass) {
-    case USB_DEVICE_CLASS_HUB:
-        return URB_CLASS_HUB;
-    case USB_DEVICE_CLASS_HUMAN_INTERFACE:
-        return URB_CLASS_HID;
-    case USB_DEVICE_CLASS_PRINTER:
-        return URB_CLASS_PRINTER;
+    case USB_DEVICE_CLASS_HUB: return URB_CLASS_HUB;
+    case USB_DEVICE_CLASS_HUMAN_INTERFACE: return URB_CLASS_HID;
+    case USB_DEVICE_CLASS_PRINTER: return URB_CLASS_PRINTER;
     case USB_DEVICE_CLASS_STORAGE:
         if (pStack->UsbProtocol == USB_PROTOCOL_BULK_ONLY)
             return URB_CLASS_MSC_BOT;
@@ -363,12 +360,9 @@ constexpr UCHAR kNoRequest = 255;
 // The class request names of a stack's kind, for requests to its interface.
 LPCSTR InterfaceRequestText(ULONG classKind, UCHAR request) {
     switch (classKind) {
-    case URB_CLASS_HID:
-        return CStringContent::HidRequestText(request);
-    case URB_CLASS_MSC_BOT:
-        return CStringContent::MscBotRequestText(request);
-    case URB_CLASS_PRINTER:
-        return CStringContent::PrinterRequestText(request);
+    case URB_CLASS_HID: return CStringContent::HidRequestText(request);
+    case URB_CLASS_MSC_BOT: return CStringContent::MscBotRequestText(request);
+    case URB_CLASS_PRINTER: return CStringContent::PrinterRequestText(request);
     }
     return nullptr;
 }
@@ -377,10 +371,8 @@ LPCSTR InterfaceRequestText(ULONG classKind, UCHAR request) {
 // request table, or a recipient that class has no requests for.
 LPCSTR ClassSetupText(ULONG classKind, UCHAR type, UCHAR request) {
     switch (type) {
-    case 0x20:
-        return classKind == URB_CLASS_HUB ? CStringContent::HubRequestText(request) : nullptr;
-    case 0x21:
-        return InterfaceRequestText(classKind, request);
+    case 0x20: return classKind == URB_CLASS_HUB ? CStringContent::HubRequestText(request) : nullptr;
+    case 0x21: return InterfaceRequestText(classKind, request);
     case 0x23:
         if (classKind == URB_CLASS_HUB)
             return CStringContent::PortRequestText(request);
@@ -448,9 +440,7 @@ void CLogRecordDecode::GetFunctionInfo(UrbFunctionInfo& info) const {
         if (info.classKind == URB_CLASS_HUB)
             info.detail = CStringContent::HubRequestText(request);
         break;
-    case kClassInterface:
-        info.detail = InterfaceRequestText(info.classKind, request);
-        break;
+    case kClassInterface: info.detail = InterfaceRequestText(info.classKind, request); break;
     case kClassOther:
         if (info.classKind == URB_CLASS_HUB)
             info.detail = CStringContent::PortRequestText(request);

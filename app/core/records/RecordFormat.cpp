@@ -93,22 +93,15 @@ void Request(const CLogRecordDecode& view, CString& text) {
         if (!(name = RecordNames::HidIoctl(word)))
             return FormatInto(text, "HID_IOCTL_%X", word);
         break;
-    case LogTag::KindCtl:
-        return FormatInto(text, "IOCTL=0x%x", word);
-    case LogTag::KindInt:
-        return FormatInto(text, "INTERN=0x%x", word);
-    case LogTag::KindPnp:
-        return view.GetPnpMinorName(text);
+    case LogTag::KindCtl: return FormatInto(text, "IOCTL=0x%x", word);
+    case LogTag::KindInt: return FormatInto(text, "INTERN=0x%x", word);
+    case LogTag::KindPnp: return view.GetPnpMinorName(text);
     case LogTag::KindPow:
         if (!(name = RecordNames::PowerMinor(word)))
             return FormatInto(text, "POWER_FUNC=0x%x", word);
         break;
-    case LogTag::KindBuh:
-        name = RecordNames::HubInterfaceFunction(word);
-        break;
-    case LogTag::KindKhp:
-        name = RecordNames::MiniportFunction(word);
-        break;
+    case LogTag::KindBuh: name = RecordNames::HubInterfaceFunction(word); break;
+    case LogTag::KindKhp: name = RecordNames::MiniportFunction(word); break;
     default:
         // clang-format off
         switch (tag) {
@@ -149,9 +142,7 @@ void Direction(const CLogRecordDecode& view, CString& text) {
     case 8:
     case 9:
     case 10:
-    case 50:
-        AssignDirection(view, text);
-        return;
+    case 50: AssignDirection(view, text); return;
     case 11:
     case 19:
     case 20:
@@ -160,9 +151,7 @@ void Direction(const CLogRecordDecode& view, CString& text) {
     case 36:
     case 38:
     case 39:
-    case 40:
-        text = "IN";
-        return;
+    case 40: text = "IN"; return;
     case 12:
     case 13:
     case 14:
@@ -173,9 +162,7 @@ void Direction(const CLogRecordDecode& view, CString& text) {
     case 34:
     case 35:
     case 37:
-    case 41:
-        text = "OUT";
-        return;
+    case 41: text = "OUT"; return;
     case 23:
     case 24:
     case 25:
@@ -204,12 +191,9 @@ void ElapsedTime(const CLogRecordDecode& view, LONGLONG reference, LONGLONG freq
     const double delta = static_cast<double>(view.GetTimeStamp()) - static_cast<double>(reference);
     const double ticksPerSecond = static_cast<double>(frequency);
     switch (unit) {
-    case UnitSeconds:
-        return FormatInto(text, "%10.8f", delta / ticksPerSecond);
-    case UnitMilliseconds:
-        return FormatInto(text, "%10.4f", delta * 1000.0 / ticksPerSecond);
-    case UnitMicroseconds:
-        return FormatInto(text, "%14.1f", delta * 1000000.0 / ticksPerSecond);
+    case UnitSeconds: return FormatInto(text, "%10.8f", delta / ticksPerSecond);
+    case UnitMilliseconds: return FormatInto(text, "%10.4f", delta * 1000.0 / ticksPerSecond);
+    case UnitMicroseconds: return FormatInto(text, "%14.1f", delta * 1000000.0 / ticksPerSecond);
     }
     text = "0.00";
 }
@@ -237,9 +221,7 @@ void TargetDeviceObject(const CLogRecordDecode& view, CString& text) {
         }
         return;
     case LogTag::atsL:
-    case LogTag::dneL:
-        text = "'Tindaloft'";
-        return;
+    case LogTag::dneL: text = "'Tindaloft'"; return;
     }
     const auto address = static_cast<unsigned long long>(view.GetDeviceObject());
     const CDeviceObject* pDevice = view.FindTargetDeviceObject();

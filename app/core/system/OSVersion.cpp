@@ -41,14 +41,10 @@ bool HasServicePack6a() {
 
 LPCSTR COSVersion::ArchitectureName(DWORD dwArchitecture) {
     switch (dwArchitecture) {
-    case ArchitectureX86:
-        return "x86";
-    case ArchitectureIA64:
-        return "ia64";
-    case ArchitectureX64:
-        return "x64";
-    default:
-        return "?";
+    case ArchitectureX86: return "x86";
+    case ArchitectureIA64: return "ia64";
+    case ArchitectureX64: return "x64";
+    default: return "?";
     }
 }
 
@@ -78,11 +74,8 @@ void COSVersion::Describe() {
     switch (m_SystemInfo.wProcessorArchitecture) {
     case PROCESSOR_ARCHITECTURE_INTEL:
     case PROCESSOR_ARCHITECTURE_IA64:
-    case PROCESSOR_ARCHITECTURE_AMD64:
-        m_dwArchitecture = m_SystemInfo.wProcessorArchitecture;
-        break;
-    default:
-        m_dwArchitecture = ArchitectureUnknown;
+    case PROCESSOR_ARCHITECTURE_AMD64: m_dwArchitecture = m_SystemInfo.wProcessorArchitecture; break;
+    default: m_dwArchitecture = ArchitectureUnknown;
     }
 
     switch (m_osvi.dwPlatformId) {
@@ -90,14 +83,9 @@ void COSVersion::Describe() {
         m_bWin32s = TRUE;
         m_strDescription = m_strProduct = "Microsoft Win32s";
         break;
-    case VER_PLATFORM_WIN32_WINDOWS:
-        DescribeWindows9x();
-        break;
-    case VER_PLATFORM_WIN32_NT:
-        DescribeWindowsNT();
-        break;
-    default:
-        break;
+    case VER_PLATFORM_WIN32_WINDOWS: DescribeWindows9x(); break;
+    case VER_PLATFORM_WIN32_NT: DescribeWindowsNT(); break;
+    default: break;
     }
 }
 

@@ -11,12 +11,9 @@ constexpr BYTE kLtm = 0x02;
 // bLength, bDescriptorType, bDevCapabilityType: what every capability starts with.
 constexpr FieldDecl CapabilityHead(int index) {
     switch (index) {
-    case 0:
-        return FieldU8("bLength");
-    case 1:
-        return FieldU8("bDescriptorType").Named("Name", TypeNameOrInvalid<16, kDeviceCapability>);
-    default:
-        return FieldU8("bDevCapabilityType");
+    case 0: return FieldU8("bLength");
+    case 1: return FieldU8("bDescriptorType").Named("Name", TypeNameOrInvalid<16, kDeviceCapability>);
+    default: return FieldU8("bDevCapabilityType");
     }
 }
 
@@ -40,16 +37,11 @@ CString SpeedsText(const FieldEnv&, ULONG64 speeds) {
 
 CString FullFunctionalityText(const FieldEnv&, ULONG64 speed) {
     switch (speed) {
-    case 1:
-        return "low";
-    case 2:
-        return "full";
-    case 4:
-        return "high";
-    case 8:
-        return "5Gbps";
-    default:
-        return CString();
+    case 1: return "low";
+    case 2: return "full";
+    case 4: return "high";
+    case 8: return "5Gbps";
+    default: return CString();
     }
 }
 

@@ -35,14 +35,11 @@ Kind KindOf(BYTE type, UCHAR interfaceClass) {
     switch ((type >> 5) & 3) {
     case 0:
         switch (type) {
-        case kInterfaceType:
-            return {Decoder::Interface, "InterfaceDescriptor", "INTERFACE"};
-        case kEndpointType:
-            return {Decoder::Endpoint, "EndpointDescriptor", "ENDPOINT"};
+        case kInterfaceType: return {Decoder::Interface, "InterfaceDescriptor", "INTERFACE"};
+        case kEndpointType: return {Decoder::Endpoint, "EndpointDescriptor", "ENDPOINT"};
         case kAssociationType:
             return {Decoder::Association, "InterfaceAssocDescriptor", "INTERFACE ASSOCIATION", "INTERFACE_ASSOCIATION"};
-        default:
-            return {Decoder::Generic, "OtherStandardDescriptor", "STANDARD"};
+        default: return {Decoder::Generic, "OtherStandardDescriptor", "STANDARD"};
         }
     case 1:
         if (interfaceClass == kHidClass)
@@ -52,10 +49,8 @@ Kind KindOf(BYTE type, UCHAR interfaceClass) {
             return type == kHidType ? Kind{Decoder::Generic, "CcidClassDescriptor", "CLASS CCID"}
                                     : Kind{Decoder::Generic, "OtherCcidClassDescriptor", "OTHER CLASS CCID"};
         return {Decoder::Generic, "OtherClassDescriptor", "CLASS"};
-    case 2:
-        return {Decoder::Generic, "VendorDescriptor", "VENDOR"};
-    default:
-        return {Decoder::Generic, "OtherDescriptor", "OTHER"};
+    case 2: return {Decoder::Generic, "VendorDescriptor", "VENDOR"};
+    default: return {Decoder::Generic, "OtherDescriptor", "OTHER"};
     }
 }
 

@@ -14,12 +14,9 @@ const FieldDecl kHeader[] = {
 
 const char* ReportTypeName(BYTE type) {
     switch (type) {
-    case kReportDescriptor:
-        return "HID REPORT DESCRIPTOR";
-    case kPhysicalDescriptor:
-        return "HID PHYSICAL DESCRIPTOR";
-    default:
-        return "OTHER REPORT DESCRIPTOR";
+    case kReportDescriptor: return "HID REPORT DESCRIPTOR";
+    case kPhysicalDescriptor: return "HID PHYSICAL DESCRIPTOR";
+    default: return "OTHER REPORT DESCRIPTOR";
     }
 }
 

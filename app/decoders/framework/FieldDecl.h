@@ -43,16 +43,11 @@ enum class FieldFormat : uint8_t {
 constexpr uint8_t FieldFormatBytes(FieldFormat format) {
     switch (format) {
     case FieldFormat::Hex2:
-    case FieldFormat::Digit:
-        return 1;
-    case FieldFormat::Hex4:
-        return 2;
-    case FieldFormat::Hex6:
-        return 3;
-    case FieldFormat::Hex64:
-        return 8;
-    default:
-        return 4;
+    case FieldFormat::Digit: return 1;
+    case FieldFormat::Hex4: return 2;
+    case FieldFormat::Hex6: return 3;
+    case FieldFormat::Hex64: return 8;
+    default: return 4;
     }
 }
 

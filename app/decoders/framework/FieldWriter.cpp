@@ -13,14 +13,10 @@ constexpr char kDigits[] = "0123456789abcdef";
 
 uint8_t MediumOf(int mode) {
     switch (mode) {
-    case OUTPUT_MODE_GRID:
-        return kGrid;
-    case OUTPUT_MODE_XML:
-        return kXml;
-    case OUTPUT_MODE_HTML:
-        return kHtml;
-    default:
-        return 0;
+    case OUTPUT_MODE_GRID: return kGrid;
+    case OUTPUT_MODE_XML: return kXml;
+    case OUTPUT_MODE_HTML: return kHtml;
+    default: return 0;
     }
 }
 
@@ -68,12 +64,9 @@ ULONG64 LoadNumber(const uint8_t* p, size_t size, bool bigEndian) {
 const char* FieldLabels::For(int mode) const {
     const char* gridLabel = grid != nullptr ? grid : xml;
     switch (mode) {
-    case OUTPUT_MODE_GRID:
-        return gridLabel;
-    case OUTPUT_MODE_HTML:
-        return html != nullptr ? html : gridLabel;
-    default:
-        return xml;
+    case OUTPUT_MODE_GRID: return gridLabel;
+    case OUTPUT_MODE_HTML: return html != nullptr ? html : gridLabel;
+    default: return xml;
     }
 }
 
@@ -171,12 +164,8 @@ const char* FieldWriter::Number(FieldFormat format, ULONG64 value, bool have) {
     char* out = m_number;
     const auto narrow = static_cast<ULONG>(value);
     switch (format) {
-    case FieldFormat::Digit:
-        out = PutHex(out, narrow, 1);
-        break;
-    case FieldFormat::Decimal:
-        out = PutDecimal(out, static_cast<LONG>(narrow));
-        break;
+    case FieldFormat::Digit: out = PutHex(out, narrow, 1); break;
+    case FieldFormat::Decimal: out = PutDecimal(out, static_cast<LONG>(narrow)); break;
     case FieldFormat::Short:
         if (prefix) {
             *out++ = '0';
@@ -221,9 +210,7 @@ void FieldWriter::Field(const FieldLabels& label, FieldText value, const char* t
             break;
         }
         [[fallthrough]];
-    default:
-        m_pImp->AddItem(label.For(OUTPUT_MODE_GRID), value.chars, tip);
-        break;
+    default: m_pImp->AddItem(label.For(OUTPUT_MODE_GRID), value.chars, tip); break;
     }
 }
 
@@ -561,9 +548,7 @@ void FieldWriter::Open(FieldSection kind, const FieldLabels& title, const char* 
             m_pImp->WriteHeaderRow(m_label, m_text);
         }
         break;
-    case FieldSection::Subsection:
-        OpenSubsection(title, "", value);
-        break;
+    case FieldSection::Subsection: OpenSubsection(title, "", value); break;
     case FieldSection::PlainGroup:
         if (m_media == kGrid) {
             m_pImp->BeginGroup(caption, "");
@@ -615,9 +600,7 @@ void FieldWriter::OpenSubsection(const FieldLabels& title, const char* attribute
     m_label = title.For(m_mode);
     m_text = value;
     switch (m_media) {
-    case kGrid:
-        m_pImp->BeginValueGroup(m_label, value);
-        break;
+    case kGrid: m_pImp->BeginValueGroup(m_label, value); break;
     case kXml:
         m_name = attribute;
         m_pImp->BeginSection(m_label, m_name, m_text);
@@ -626,8 +609,7 @@ void FieldWriter::OpenSubsection(const FieldLabels& title, const char* attribute
         // The rows stay in the table of the section around them.
         m_pImp->WriteHeaderRow(m_label, m_text);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -23,9 +23,7 @@ void FunctionOutputer::OutputStatus() {
         text.Format("0x%08x", status);
         m_pImp->SetItemValueColour("Status", text, m_pImp->GetValueColour());
         break;
-    case ReturnType::NtStatus:
-        m_pImp->SetItemValueColour("Status", StatusText(status), StatusColour(status));
-        break;
+    case ReturnType::NtStatus: m_pImp->SetItemValueColour("Status", StatusText(status), StatusColour(status)); break;
     }
     m_pImp->SetItemDescription("Status", "Function call return status");
 }

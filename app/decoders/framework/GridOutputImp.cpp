@@ -179,18 +179,12 @@ CGkPropertyGridItem* GridOutputImp::AddStyled(GridItemStyle style, const char* c
     CLogProperties properties;
     CGkPropertyGridItem* item = nullptr;
     switch (style) {
-    case GridItemStyle::Plain:
-        item = properties.AddGridItem(m_Current, caption, value, description);
-        break;
-    case GridItemStyle::Value:
-        item = properties.AddGridItemValue(m_Current, caption, value);
-        break;
+    case GridItemStyle::Plain: item = properties.AddGridItem(m_Current, caption, value, description); break;
+    case GridItemStyle::Value: item = properties.AddGridItemValue(m_Current, caption, value); break;
     case GridItemStyle::Described:
         item = properties.AddGridItemDescribed(m_Current, caption, value, description);
         break;
-    case GridItemStyle::ReadOnly:
-        item = properties.AddGridItemReadOnly(m_Current, caption, value);
-        break;
+    case GridItemStyle::ReadOnly: item = properties.AddGridItemReadOnly(m_Current, caption, value); break;
     }
     Appended();
     return item;

@@ -31,8 +31,7 @@ void CLogProperties::ApplyStyle(CGkPropertyGridItem* item, GridItemStyle style) 
     value->m_clrBack.SetDefaultValue();
     item->SetReadOnly(TRUE);
     switch (style) {
-    case GridItemStyle::Plain:
-        break;
+    case GridItemStyle::Plain: break;
     case GridItemStyle::Value:
         caption->m_clrFore = kBlue;
         caption->m_clrBack = kGroupBack;
@@ -42,9 +41,7 @@ void CLogProperties::ApplyStyle(CGkPropertyGridItem* item, GridItemStyle style) 
         caption->m_clrBack = kDescribedBack;
         value->m_clrBack = kDescribedBack;
         break;
-    case GridItemStyle::ReadOnly:
-        value->m_clrFore = kRed;
-        break;
+    case GridItemStyle::ReadOnly: value->m_clrFore = kRed; break;
     }
 }
 

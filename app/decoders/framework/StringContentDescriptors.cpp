@@ -69,16 +69,10 @@ void CStringContent::ConnectionStatusHtml(ULONG status, CString& text) const {
 void CStringContent::DescriptorTypeName(UCHAR type, CString& text) const {
     // Bits 6-5 are the type's kind; only standard types are looked up whole.
     switch ((type >> 5) & 3) {
-    case 1:
-        text = "CLASS-SPECIFIC";
-        return;
-    case 2:
-        text = "VENDOR-SPECIFIC";
-        return;
-    case 3:
-        return;
-    default:
-        break;
+    case 1: text = "CLASS-SPECIFIC"; return;
+    case 2: text = "VENDOR-SPECIFIC"; return;
+    case 3: return;
+    default: break;
     }
     const LPCSTR name = FindCodeName(kStandardDescriptorTypes, type);
     text = name ? name : "UNKNOWN";

@@ -212,14 +212,10 @@ constexpr LPCSTR kRemoveFlagRows[] = {"USBD_KEEP_DEVICE_DATA.0", "USBD_MARK_DEVI
 
 LPCSTR DeviceSpeedName(ULONG speed) {
     switch (speed) {
-    case 0:
-        return "UsbLowSpeed";
-    case 1:
-        return "UsbFullSpeed";
-    case 2:
-        return "UsbHighSpeed";
-    default:
-        return "Invalid Speed";
+    case 0: return "UsbLowSpeed";
+    case 1: return "UsbFullSpeed";
+    case 2: return "UsbHighSpeed";
+    default: return "Invalid Speed";
     }
 }
 

@@ -200,29 +200,14 @@ void HubifOutputer::OutputFunctionRows(int mode, const HubifFunction& function) 
 void HubifOutputer::OutputFunctionRow(FieldWriter& fields, const HubifRow& row) {
     const std::span<const uint8_t> payload = m_Decode.GetPayload();
     switch (row.show) {
-    case HubifShow::NtStatus:
-        OutputReturnStatus(fields.Mode(), m_Decode.GetStatus(), row.Element());
-        return;
-    case HubifShow::Flags:
-        OutputFlags(fields, row);
-        return;
-    case HubifShow::Tag:
-        OutputTag(fields, row);
-        return;
-    case HubifShow::PortPath:
-        OutputPortPath(fields, row);
-        return;
-    case HubifShow::DeviceSpeed:
-        OutputDeviceSpeed(fields, row);
-        return;
-    case HubifShow::Guid:
-        OutputGuid(fields, row);
-        return;
-    case HubifShow::SymbolicName:
-        OutputSymbolicName(fields, row);
-        return;
-    default:
-        break;
+    case HubifShow::NtStatus: OutputReturnStatus(fields.Mode(), m_Decode.GetStatus(), row.Element()); return;
+    case HubifShow::Flags: OutputFlags(fields, row); return;
+    case HubifShow::Tag: OutputTag(fields, row); return;
+    case HubifShow::PortPath: OutputPortPath(fields, row); return;
+    case HubifShow::DeviceSpeed: OutputDeviceSpeed(fields, row); return;
+    case HubifShow::Guid: OutputGuid(fields, row); return;
+    case HubifShow::SymbolicName: OutputSymbolicName(fields, row); return;
+    default: break;
     }
     if (row.source == HubifSource::Block) {
         (this->*row.block)(fields.Mode(), static_cast<ULONG>(payload.size()), payload.data());
@@ -234,30 +219,20 @@ void HubifOutputer::OutputFunctionRow(FieldWriter& fields, const HubifRow& row) 
 CString HubifOutputer::RowValue(FieldWriter& fields, const HubifRow& row) {
     ULONG64 value = 0;
     switch (row.source) {
-    case HubifSource::Nothing:
-        return "None";
-    case HubifSource::Block:
-        return CString();
-    case HubifSource::Handle:
-        value = GetArgument2();
-        break;
-    case HubifSource::Returned:
-        value = m_Decode.GetStatus();
-        break;
+    case HubifSource::Nothing: return "None";
+    case HubifSource::Block: return CString();
+    case HubifSource::Handle: value = GetArgument2(); break;
+    case HubifSource::Returned: value = m_Decode.GetStatus(); break;
     case HubifSource::Argument:
         if (!fields.ReadNumber(row.field.offset, row.field.size, value))
             return kUnknownText;
         break;
     }
     switch (row.show) {
-    case HubifShow::HandleOrNull:
-        return value == 0 ? CString("NULL") : fields.Text(row.field.format, value);
-    case HubifShow::Boolean:
-        return FieldBoolText(value != 0);
-    case HubifShow::Number32:
-        return fields.Text(FieldFormat::Hex8, value);
-    default:
-        return fields.Text(row.field.format, value);
+    case HubifShow::HandleOrNull: return value == 0 ? CString("NULL") : fields.Text(row.field.format, value);
+    case HubifShow::Boolean: return FieldBoolText(value != 0);
+    case HubifShow::Number32: return fields.Text(FieldFormat::Hex8, value);
+    default: return fields.Text(row.field.format, value);
     }
 }
 

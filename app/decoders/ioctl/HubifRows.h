@@ -80,11 +80,8 @@ inline size_t HubifRowBytes(const HubifRow& row) {
     if (row.source != HubifSource::Argument)
         return 0;
     switch (row.show) {
-    case HubifShow::Guid:
-        return 16;
-    case HubifShow::PortPath:
-        return 10; // the path and its depth behind it
-    default:
-        return row.field.size;
+    case HubifShow::Guid: return 16;
+    case HubifShow::PortPath: return 10; // the path and its depth behind it
+    default: return row.field.size;
     }
 }

@@ -182,14 +182,10 @@ constexpr size_t kSetupPacketOffset = 16;
 
 LPCSTR InvalidateTypeMeaning(ULONG type) {
     switch (type) {
-    case 1:
-        return "Reset";
-    case 2:
-        return "Surprise Removal";
-    case 3:
-        return "Isr";
-    default:
-        return "Unknown";
+    case 1: return "Reset";
+    case 2: return "Surprise Removal";
+    case 3: return "Isr";
+    default: return "Unknown";
     }
 }
 
@@ -356,22 +352,14 @@ void UsbportHkOutputer::OutputHookField(FieldWriter& fields, ULONG dataSize, con
     CString value;
     LPCSTR meaning = nullptr;
     switch (field.value) {
-    case Half:
-        value = fields.Text(FieldFormat::Hex4, word & 0xFFFF);
-        break;
-    case ZeroFill:
-        value = word != 0 ? "true" : "false";
-        break;
+    case Half: value = fields.Text(FieldFormat::Hex4, word & 0xFFFF); break;
+    case ZeroFill: value = word != 0 ? "true" : "false"; break;
     case InvalidateType:
         meaning = InvalidateTypeMeaning(word);
         value = fields.Text(FieldFormat::Hex8, word);
         break;
-    case UsbdStatus:
-        CStringContent().UsbdStatusName(value, word);
-        break;
-    default:
-        value = fields.Text(FieldFormat::Hex8, word);
-        break;
+    case UsbdStatus: CStringContent().UsbdStatusName(value, word); break;
+    default: value = fields.Text(FieldFormat::Hex8, word); break;
     }
     // The grid reads the meaning beside the value; the mark-up gives it, and the unit, as attributes.
     CString shown = value;

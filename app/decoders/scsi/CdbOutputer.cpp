@@ -196,14 +196,10 @@ BYTE ServiceAction(const BYTE* pCdb) {
 // The subclass as the rows' conditions name it.
 uint8_t SubclassBit(BYTE subclass) {
     switch (subclass) {
-    case 1:
-        return cdb_when::kRbc;
-    case 2:
-        return cdb_when::kMmc;
-    case 6:
-        return cdb_when::kSpc;
-    default:
-        return cdb_when::kOther;
+    case 1: return cdb_when::kRbc;
+    case 2: return cdb_when::kMmc;
+    case 6: return cdb_when::kSpc;
+    default: return cdb_when::kOther;
     }
 }
 
@@ -265,17 +261,12 @@ const char* CdbOutputer::SubclassName(BYTE subclass) {
 
 size_t CdbOutputer::GroupSize(BYTE opcode) {
     switch (opcode >> 5) {
-    case 0:
-        return 6;
+    case 0: return 6;
     case 1:
-    case 2:
-        return 10;
-    case 4:
-        return 16;
-    case 5:
-        return 12;
-    default:
-        return 0;
+    case 2: return 10;
+    case 4: return 16;
+    case 5: return 12;
+    default: return 0;
     }
 }
 
@@ -308,20 +299,11 @@ void CdbOutputer::Output(int mode, BYTE subclass) {
         OutputCommand(fields, m_pCdb, subclass, command->fields);
     } else {
         switch (GroupSize(opcode)) {
-        case 6:
-            OutputGeneric6(mode, m_pCdb);
-            break;
-        case 10:
-            OutputGeneric10(mode, m_pCdb);
-            break;
-        case 16:
-            OutputGeneric16(mode, m_pCdb);
-            break;
-        case 12:
-            OutputGeneric12(mode, m_pCdb);
-            break;
-        default:
-            break; // groups 3, 6 and 7: the section stays empty
+        case 6: OutputGeneric6(mode, m_pCdb); break;
+        case 10: OutputGeneric10(mode, m_pCdb); break;
+        case 16: OutputGeneric16(mode, m_pCdb); break;
+        case 12: OutputGeneric12(mode, m_pCdb); break;
+        default: break; // groups 3, 6 and 7: the section stays empty
         }
     }
 

@@ -131,20 +131,11 @@ void HidUrbOutputer::OutputHidRequest(int mode, const ClassRequest& request) {
     fields.Fields(entry.rows, SetupWord(request.wValue, request.wIndex));
     InsertClassRequestLength(mode, request.length);
     switch (entry.data) {
-    case GetReport:
-        m_bGetReportSeen = 1;
-        break;
-    case SetReport:
-        m_bSetReportSeen = 1;
-        break;
-    case GetIdle:
-        m_bGetIdleSeen = 1;
-        break;
-    case GetProtocol:
-        m_bGetProtocolSeen = 1;
-        break;
-    default:
-        break;
+    case GetReport: m_bGetReportSeen = 1; break;
+    case SetReport: m_bSetReportSeen = 1; break;
+    case GetIdle: m_bGetIdleSeen = 1; break;
+    case GetProtocol: m_bGetProtocolSeen = 1; break;
+    default: break;
     }
 }
 

@@ -26,29 +26,20 @@ LPCSTR TypeWord(BYTE type) {
 
 LPCSTR RecipientWordUpper(BYTE recipient) {
     switch (recipient) {
-    case 0:
-        return "DEVICE";
-    case 1:
-        return "INTERFACE";
-    case 2:
-        return "ENDPOINT";
-    default:
-        return "OTHER";
+    case 0: return "DEVICE";
+    case 1: return "INTERFACE";
+    case 2: return "ENDPOINT";
+    default: return "OTHER";
     }
 }
 
 LPCSTR RecipientWord(BYTE recipient) {
     switch (recipient) {
-    case 0:
-        return "device";
-    case 1:
-        return "interface";
-    case 2:
-        return "endpoint";
-    case 3:
-        return "other";
-    default:
-        return "invalid";
+    case 0: return "device";
+    case 1: return "interface";
+    case 2: return "endpoint";
+    case 3: return "other";
+    default: return "invalid";
     }
 }
 
@@ -459,11 +450,8 @@ void UrbOutputer::InsertBmRequestType(int mode, BYTE bmRequestType) {
         fields.Field("bmRequestType", hex + " (calculated)", nullptr, kNotMarkup);
         break;
     case 8:
-    case 50:
-        fields.Field({"bmRequestType", "bmRequestType"}, hex);
-        break;
-    default:
-        break;
+    case 50: fields.Field({"bmRequestType", "bmRequestType"}, hex); break;
+    default: break;
     }
 }
 
@@ -484,24 +472,15 @@ void UrbOutputer::InsertCalculatedSetupPacket(int mode, BYTE bmRequestType, cons
 
 int UrbOutputer::VendorClassBufferKind(ULONG function) {
     switch (function) {
-    case 23:
-        return 5;
-    case 24:
-        return 6;
-    case 25:
-        return 7;
-    case 32:
-        return 8;
-    case 26:
-        return 9;
-    case 27:
-        return 10;
-    case 28:
-        return 11;
-    case 31:
-        return 12;
-    default:
-        return 1;
+    case 23: return 5;
+    case 24: return 6;
+    case 25: return 7;
+    case 32: return 8;
+    case 26: return 9;
+    case 27: return 10;
+    case 28: return 11;
+    case 31: return 12;
+    default: return 1;
     }
 }
 
@@ -520,14 +499,10 @@ ULONG UrbOutputer::ShownBytes(int kind, ULONG capturedLength) const {
         pSettings = pApp ? &pApp->m_Settings : nullptr;
     }
     switch (kind) {
-    case 1:
-        return BytesBySizeCode(pSettings ? pSettings->CtrlMaxSize : 0, capturedLength);
-    case 3:
-        return BytesBySizeCode(pSettings ? pSettings->BulkMaxSize : 0, capturedLength);
-    case 4:
-        return BytesBySizeCode(pSettings ? pSettings->IsochMaxSize : 0, capturedLength);
-    default:
-        return capturedLength;
+    case 1: return BytesBySizeCode(pSettings ? pSettings->CtrlMaxSize : 0, capturedLength);
+    case 3: return BytesBySizeCode(pSettings ? pSettings->BulkMaxSize : 0, capturedLength);
+    case 4: return BytesBySizeCode(pSettings ? pSettings->IsochMaxSize : 0, capturedLength);
+    default: return capturedLength;
     }
 }
 

@@ -38,16 +38,11 @@ UrbOutputer* UrbOutputer::Create(OutputerImp* pImp, CUSBLog* pDocument, const _L
     // decoder of that kind. Records of no stack or of any other class keep the plain decoder.
     const ULONG kind = UrbOutputer(pImp, pDocument, pRecord).GetClassKind();
     switch (kind) {
-    case URB_CLASS_HUB:
-        return new (std::nothrow) HubUrbOutputer(pImp, pDocument, pRecord);
-    case URB_CLASS_HID:
-        return new (std::nothrow) HidUrbOutputer(pImp, pDocument, pRecord);
-    case URB_CLASS_MSC_BOT:
-        return new (std::nothrow) MscBOTUrbOutputer(pImp, pDocument, pRecord);
-    case URB_CLASS_PRINTER:
-        return new (std::nothrow) PrinterUrbOutputer(pImp, pDocument, pRecord);
-    default:
-        return new (std::nothrow) UrbOutputer(pImp, pDocument, pRecord);
+    case URB_CLASS_HUB: return new (std::nothrow) HubUrbOutputer(pImp, pDocument, pRecord);
+    case URB_CLASS_HID: return new (std::nothrow) HidUrbOutputer(pImp, pDocument, pRecord);
+    case URB_CLASS_MSC_BOT: return new (std::nothrow) MscBOTUrbOutputer(pImp, pDocument, pRecord);
+    case URB_CLASS_PRINTER: return new (std::nothrow) PrinterUrbOutputer(pImp, pDocument, pRecord);
+    default: return new (std::nothrow) UrbOutputer(pImp, pDocument, pRecord);
     }
 }
 
@@ -90,20 +85,11 @@ void UrbOutputer::FormatFunctionName(CString& text, bool titled, CString& classT
     if (classRequestText.IsEmpty())
         return;
     switch (classKind) {
-    case URB_CLASS_HUB:
-        classText = "HUB";
-        break;
-    case URB_CLASS_HID:
-        classText = "HID";
-        break;
-    case URB_CLASS_MSC_BOT:
-        classText = "MSC-BOT";
-        break;
-    case URB_CLASS_PRINTER:
-        classText = "PRINTER";
-        break;
-    default:
-        break;
+    case URB_CLASS_HUB: classText = "HUB"; break;
+    case URB_CLASS_HID: classText = "HID"; break;
+    case URB_CLASS_MSC_BOT: classText = "MSC-BOT"; break;
+    case URB_CLASS_PRINTER: classText = "PRINTER"; break;
+    default: break;
     }
     if (titled) {
         classRequestText += " (0x";

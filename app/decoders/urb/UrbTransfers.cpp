@@ -175,8 +175,7 @@ void UrbOutputer::OutputTransferContinuation(int mode, ULONG dataSize, const BYT
         element = "URB-ControlExTransferCont";
         kind = 2;
         break;
-    default:
-        break;
+    default: break;
     }
     fields.Open(FieldSection::Element, element);
     // The piece carries its pipe's bytes and flags: the same direction rule as its URB's, a control
@@ -241,7 +240,6 @@ void UrbOutputer::OutputDescriptorData(int mode, BYTE type, BYTE index, const BY
         FullBosDescOutputer(m_pImp, m_pContext, data, length)
             .Output(mode, title("FullBosDescriptor"), value("FULL BOS"));
         break;
-    default:
-        break;
+    default: break;
     }
 }

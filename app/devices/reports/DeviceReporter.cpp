@@ -18,12 +18,9 @@ namespace {
 // The device type names by hub kind: root, external, any other.
 LPCSTR HubTypeName(const CUsbHub& hub) {
     switch (hub.m_HubKind) {
-    case HubKindRoot:
-        return hub.IsSuperSpeed() ? "SuperSpeed RootHub" : "RootHub";
-    case HubKindExternal:
-        return hub.IsSuperSpeed() ? "SuperSpeed ExternalHub" : "ExternalHub";
-    default:
-        return "Hub";
+    case HubKindRoot: return hub.IsSuperSpeed() ? "SuperSpeed RootHub" : "RootHub";
+    case HubKindExternal: return hub.IsSuperSpeed() ? "SuperSpeed ExternalHub" : "ExternalHub";
+    default: return "Hub";
     }
 }
 

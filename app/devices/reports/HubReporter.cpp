@@ -54,8 +54,7 @@ void HubReporter::OutputHubDescriptor(int mode) {
             .Output(mode, Labels("SuperSpeed&nbsp;Hub&nbsp;Class&nbsp;Descriptor", "SuperSpeedHubDescriptor").For(mode),
                     "", false);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

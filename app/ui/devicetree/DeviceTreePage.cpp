@@ -9,12 +9,11 @@
 #include "app/widgets/OX3DTabViewContainer.h"
 
 namespace {
-constexpr DWORD kTreeStyle = WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
-                             TVS_SHOWSELALWAYS | TVS_TRACKSELECT;
+constexpr DWORD kTreeStyle =
+    WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS | TVS_TRACKSELECT;
 } // namespace
 
-BOOL CDeviceTreePage::CreateTree(COX3DTabViewContainer& container, UINT nID, CImageList& images,
-                                 CImageList& states) {
+BOOL CDeviceTreePage::CreateTree(COX3DTabViewContainer& container, UINT nID, CImageList& images, CImageList& states) {
     m_pContainer = &container;
     if (!m_Tree.Create(kTreeStyle, CRect(0, 0, 0, 0), &container, nID))
         return FALSE;

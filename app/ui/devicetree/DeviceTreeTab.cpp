@@ -257,17 +257,10 @@ LRESULT CDeviceTreeTab::OnPostedRedisplay(WPARAM, LPARAM) {
 void CDeviceTreeTab::SelectTab(int nTab) {
     CUSBLog* pDoc = m_pShownDoc;
     switch (nTab) {
-    case DevicesTab:
-        m_DevicesTab.SelectTab(pDoc);
-        break;
-    case StacksTab:
-        m_StacksTab.SelectTab(pDoc);
-        break;
-    case DriversTab:
-        m_DriversTab.SelectTab(pDoc);
-        break;
-    default:
-        break;
+    case DevicesTab: m_DevicesTab.SelectTab(pDoc); break;
+    case StacksTab: m_StacksTab.SelectTab(pDoc); break;
+    case DriversTab: m_DriversTab.SelectTab(pDoc); break;
+    default: break;
     }
 }
 
@@ -282,17 +275,10 @@ BOOL CDeviceTreeTab::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
             return TRUE;
         // The trees show m_pShownDoc's model (or the Drivers page alone its own document's).
         switch (static_cast<UINT>(pNMHDR->idFrom)) {
-        case IDC_DEVICES_TREE:
-            m_DevicesTab.OnDevicesNotify(pNMHDR, pPage->GetDocument());
-            break;
-        case IDC_STACKS_TREE:
-            m_StacksTab.OnStacksNotify(pNMHDR, pPage->GetDocument());
-            break;
-        case IDC_DRIVERS_TREE:
-            m_DriversTab.OnDriversNotify(pNMHDR, pPage->GetDocument());
-            break;
-        default:
-            break;
+        case IDC_DEVICES_TREE: m_DevicesTab.OnDevicesNotify(pNMHDR, pPage->GetDocument()); break;
+        case IDC_STACKS_TREE: m_StacksTab.OnStacksNotify(pNMHDR, pPage->GetDocument()); break;
+        case IDC_DRIVERS_TREE: m_DriversTab.OnDriversNotify(pNMHDR, pPage->GetDocument()); break;
+        default: break;
         }
         return TRUE;
     }

@@ -48,9 +48,7 @@ bool IsExternalHub(UINT nType) {
 CDevicesTab::Look CDevicesTab::LookOf(const ConnectionElement& element) {
     Look look;
     switch (element.m_ElementType) {
-    case HostComputer:
-        look.nImage = DT_COMPUTER_SYSTEM;
-        break;
+    case HostComputer: look.nImage = DT_COMPUTER_SYSTEM; break;
     case HostController:
         look.nImage = DT_HOST_CONTROLLER;
         if (auto* pController = ObjectAs<CHostController>(element)) {
@@ -75,11 +73,8 @@ CDevicesTab::Look CDevicesTab::LookOf(const ConnectionElement& element) {
         }
         break;
     case ExternalHub:
-    case SSExternalHub:
-        look.bOwnItem = false;
-        break;
-    default:
-        break;
+    case SSExternalHub: look.bOwnItem = false; break;
+    default: break;
     }
     return look;
 }
@@ -96,10 +91,8 @@ CDeviceStack* CDevicesTab::StackOfItem(int nImage, const Node* pNode) {
     case DT_EXTERN_HUB:
     case DT_SS_EXTERN_HUB:
     case DT_GENERIC_USB:
-    case DT_SS_GENERIC_USB:
-        return StackOfNode(pNode);
-    default:
-        return nullptr;
+    case DT_SS_GENERIC_USB: return StackOfNode(pNode);
+    default: return nullptr;
     }
 }
 
@@ -109,9 +102,7 @@ CDevicesTab::Key CDevicesTab::KeyOf(const Node* pNode) {
         return key;
     const ConnectionElement& element = pNode->get();
     switch (element.m_ElementType) {
-    case HostComputer:
-        key.kind = Kind::Computer;
-        break;
+    case HostComputer: key.kind = Kind::Computer; break;
     case HostController:
         key.kind = Kind::Controller;
         key.strDriverKey = DriverKeyOf(StackOfNode(pNode), element.m_LabelText);
@@ -133,8 +124,7 @@ CDevicesTab::Key CDevicesTab::KeyOf(const Node* pNode) {
         key.nPort = pPort->m_PortNumber;
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return key;
 }
@@ -158,8 +148,8 @@ BOOL CDevicesTab::AnyChecked() const {
 BOOL CDevicesTab::GetNextCheckedDevice(Position& rPosition, int& rImage, CObject*& rpDevice) {
     if (m_Tree.GetSafeHwnd() == nullptr)
         return FALSE;
-    HTREEITEM hItem = rPosition == nullptr ? m_Tree.GetRootItem()
-                                           : m_Tree.GetNextItemInOrder(static_cast<HTREEITEM>(rPosition));
+    HTREEITEM hItem =
+        rPosition == nullptr ? m_Tree.GetRootItem() : m_Tree.GetNextItemInOrder(static_cast<HTREEITEM>(rPosition));
     for (; hItem != nullptr; hItem = m_Tree.GetNextItemInOrder(hItem)) {
         if (!m_Tree.IsChecked(hItem))
             continue;
@@ -278,8 +268,7 @@ void CDevicesTab::OnDevicesNotify(NMHDR* pNMHDR, CUSBLog* pDoc) {
             pDoc->SetDeviceFlag(pStack->StackID, (pChange->action & TVE_COLLAPSE) != 0 ? 0 : 1);
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -300,8 +289,7 @@ CDeviceStack* CDevicesTab::DevTreeChange(HTREEITEM hItem, CUSBLog* pDoc, BOOL bS
         m_Owner.UpdateTabViews(pStack);
         if (bShowStackList)
             SendStackListMessage(WM_POPULATE_STACKLIST, reinterpret_cast<LPARAM>(pStack));
-    } else if (bShowStackList &&
-               (nImage == DT_COMPUTER_SYSTEM || nImage == DT_HUB_PORT || nImage == DT_PROBLEM)) {
+    } else if (bShowStackList && (nImage == DT_COMPUTER_SYSTEM || nImage == DT_HUB_PORT || nImage == DT_PROBLEM)) {
         SendStackListMessage(WM_CLEAR_STACKLIST);
     }
     // A check the model did not take (a port without a stack of its own) goes back to what its object says.
@@ -328,11 +316,8 @@ void CDevicesTab::DisplaySelectionDetails(HTREEITEM hItem) {
     case DT_PROBLEM:
     case DT_SS_ROOT_HUB:
     case DT_SS_EXTERN_HUB:
-    case DT_SS_GENERIC_USB:
-        panes.DevicePropertiesSendCommand(ID_DEVICEPROPS_PNP);
-        break;
-    default:
-        break;
+    case DT_SS_GENERIC_USB: panes.DevicePropertiesSendCommand(ID_DEVICEPROPS_PNP); break;
+    default: break;
     }
 }
 

@@ -142,8 +142,7 @@ void CDriversTab::OnDriversNotify(NMHDR* pNMHDR, CUSBLog*) {
         DisplaySelectionDetails(pChange->itemNew.hItem);
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -197,13 +196,9 @@ void CDriversTab::RememberItem(HTREEITEM hItem) {
 
 HTREEITEM CDriversTab::FindRemembered(CUSBLog*) {
     switch (m_Kept) {
-    case Kept::Root:
-        return m_hRoot;
-    case Kept::Driver:
-        return FindItem(m_ntKeptDriver, nullptr);
-    case Kept::Device:
-        return FindItem(m_ntKeptDriver, &m_ntKeptDevice);
-    default:
-        return nullptr;
+    case Kept::Root: return m_hRoot;
+    case Kept::Driver: return FindItem(m_ntKeptDriver, nullptr);
+    case Kept::Device: return FindItem(m_ntKeptDriver, &m_ntKeptDevice);
+    default: return nullptr;
     }
 }

@@ -44,7 +44,7 @@ CDeviceStack* CStacksTab::StackOf(HTREEITEM hItem) const {
         return nullptr;
     auto* pObject = reinterpret_cast<CObject*>(m_Tree.GetItemData(hItem));
     return pObject != nullptr && pObject->IsKindOf(RUNTIME_CLASS(CDeviceStack)) ? static_cast<CDeviceStack*>(pObject)
-                                                                                 : nullptr;
+                                                                                : nullptr;
 }
 
 void CStacksTab::OnStacksNotify(NMHDR* pNMHDR, CUSBLog*) {
@@ -71,8 +71,7 @@ void CStacksTab::OnStacksNotify(NMHDR* pNMHDR, CUSBLog*) {
         DisplaySelectionDetails(pChange->itemNew.hItem);
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 

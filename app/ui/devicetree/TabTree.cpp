@@ -43,8 +43,7 @@ void CTabTree::ShowItemStack(HTREEITEM hItem) {
         else
             panes.StackListClear();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -63,16 +62,9 @@ void CTabTree::OnSetFocus(CWnd* pOldWnd) {
     CPanePointers panes;
     HTREEITEM hCaret = GetSelectedItem();
     switch (GetDlgCtrlID()) {
-    case IDC_DEVICES_TREE:
-        panes.DisplayDevicesTabSelectionDetails(hCaret);
-        break;
-    case IDC_STACKS_TREE:
-        panes.DisplayStacksTabSelectionDetails(hCaret);
-        break;
-    case IDC_DRIVERS_TREE:
-        panes.DisplayDriversTabSelectionDetails(hCaret);
-        break;
-    default:
-        break;
+    case IDC_DEVICES_TREE: panes.DisplayDevicesTabSelectionDetails(hCaret); break;
+    case IDC_STACKS_TREE: panes.DisplayStacksTabSelectionDetails(hCaret); break;
+    case IDC_DRIVERS_TREE: panes.DisplayDriversTabSelectionDetails(hCaret); break;
+    default: break;
     }
 }

@@ -76,15 +76,9 @@ void CSupportAndFeedbackDlg::OnOK() {
     }
     CString message;
     switch (nResult) {
-    case SE_ERR_ACCESSDENIED:
-        message = CString(kLaunchFailed) + "access denied";
-        break;
-    case SE_ERR_NOASSOC:
-        message = CString(kLaunchFailed) + "no file association";
-        break;
-    default:
-        message.Format("%serror(%d)", kLaunchFailed, static_cast<int>(nResult));
-        break;
+    case SE_ERR_ACCESSDENIED: message = CString(kLaunchFailed) + "access denied"; break;
+    case SE_ERR_NOASSOC: message = CString(kLaunchFailed) + "no file association"; break;
+    default: message.Format("%serror(%d)", kLaunchFailed, static_cast<int>(nResult)); break;
     }
     AfxMessageBox(message, MB_OK | MB_ICONEXCLAMATION);
     // The dialog stays open: the user may copy the facts into a mail of their own.

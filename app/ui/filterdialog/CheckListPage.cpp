@@ -23,17 +23,12 @@ void CCheckListPage::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CCheckListPage::IsOffered(Offer offer) const {
     switch (offer) {
-    case Offer::Always:
-        return TRUE;
-    case Offer::Never:
-        return FALSE;
-    case Offer::Windows7:
-        return m_os.IsAtLeast61();
+    case Offer::Always: return TRUE;
+    case Offer::Never: return FALSE;
+    case Offer::Windows7: return m_os.IsAtLeast61();
     case Offer::Windows8:
-    case Offer::NewUsbStack:
-        return m_os.HasNewUsbStack();
-    case Offer::BeforeWindows7:
-        return !m_os.IsAtLeast61();
+    case Offer::NewUsbStack: return m_os.HasNewUsbStack();
+    case Offer::BeforeWindows7: return !m_os.IsAtLeast61();
     }
     return FALSE;
 }

@@ -52,26 +52,13 @@ LRESULT CMainFrame::OnDockingPaneNotify(WPARAM wParam, LPARAM lParam) {
         return FALSE;
     if (pPane->GetChild() == nullptr && CreatePaneWindow(pPane->GetID())) {
         switch (pPane->GetID()) {
-        case ID_VIEW_DEVICETREE:
-            pPane->Attach(&m_wndDevTreeBar);
-            break;
-        case ID_VIEW_STACKINSPECTOR:
-            pPane->Attach(&m_wndStackInspectorBar);
-            break;
-        case ID_VIEW_DATABAR:
-            pPane->Attach(&m_wndDataBar);
-            break;
-        case ID_VIEW_LOGDETAILS:
-            pPane->Attach(&m_wndLogProperties);
-            break;
-        case ID_VIEW_DEVICEPROPERTIES:
-            pPane->Attach(&m_wndDeviceProperties);
-            break;
-        case ID_VIEW_SYSTEMPROPERTIES:
-            pPane->Attach(&m_wndSystemProperties);
-            break;
-        default:
-            break;
+        case ID_VIEW_DEVICETREE: pPane->Attach(&m_wndDevTreeBar); break;
+        case ID_VIEW_STACKINSPECTOR: pPane->Attach(&m_wndStackInspectorBar); break;
+        case ID_VIEW_DATABAR: pPane->Attach(&m_wndDataBar); break;
+        case ID_VIEW_LOGDETAILS: pPane->Attach(&m_wndLogProperties); break;
+        case ID_VIEW_DEVICEPROPERTIES: pPane->Attach(&m_wndDeviceProperties); break;
+        case ID_VIEW_SYSTEMPROPERTIES: pPane->Attach(&m_wndSystemProperties); break;
+        default: break;
         }
     }
     return TRUE;
@@ -101,17 +88,10 @@ BOOL CMainFrame::CreatePaneWindow(UINT nPaneId) {
         }
         pWnd = &m_wndDataBar;
         break;
-    case ID_VIEW_LOGDETAILS:
-        pWnd = &m_wndLogProperties;
-        break;
-    case ID_VIEW_DEVICEPROPERTIES:
-        pWnd = &m_wndDeviceProperties;
-        break;
-    case ID_VIEW_SYSTEMPROPERTIES:
-        pWnd = &m_wndSystemProperties;
-        break;
-    default:
-        return FALSE;
+    case ID_VIEW_LOGDETAILS: pWnd = &m_wndLogProperties; break;
+    case ID_VIEW_DEVICEPROPERTIES: pWnd = &m_wndDeviceProperties; break;
+    case ID_VIEW_SYSTEMPROPERTIES: pWnd = &m_wndSystemProperties; break;
+    default: return FALSE;
     }
     if (pWnd->GetSafeHwnd() == nullptr &&
         !pWnd->Create("STATIC", nullptr, kPropertiesStyle, CRect(0, 0, 0, 0), this, nPaneId)) {

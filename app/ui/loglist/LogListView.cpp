@@ -230,9 +230,7 @@ void CLogListView::OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult) {
 void CLogListView::FormatCell(CUSBLog* pDoc, INT_PTR nItem, ULONG nColumnId, LPSTR pszText, int cchTextMax) {
     const LogRecords::CLogRecords& records = *pDoc->GetLogRecords();
     switch (nColumnId) {
-    case LVCOL_RECORD_CATEGORY:
-        records.FormatCategory(pDoc, nItem, m_strCell, m_strShortCell);
-        break;
+    case LVCOL_RECORD_CATEGORY: records.FormatCategory(pDoc, nItem, m_strCell, m_strShortCell); break;
     case LVCOL_SEQUENCE_NUMBER: {
         // The last record of the older bank is starred while both banks hold records.
         BOOL bBankBoundary = FALSE;
@@ -240,39 +238,17 @@ void CLogListView::FormatCell(CUSBLog* pDoc, INT_PTR nItem, ULONG nColumnId, LPS
         snprintf(pszText, static_cast<size_t>(cchTextMax), bBankBoundary ? "*%u" : "%u", nSequence);
         return;
     }
-    case LVCOL_REQUEST_TYPE:
-        records.FormatRequest(pDoc, nItem, m_strCell);
-        break;
-    case LVCOL_DATA_DIRECTION:
-        records.FormatDirection(pDoc, nItem, m_strCell);
-        break;
-    case LVCOL_ELAPSED_TIME:
-        records.FormatElapsedTime(pDoc, nItem, m_strCell);
-        break;
-    case LVCOL_TARGET_DEVICEOBJECT:
-        records.FormatTargetDeviceObject(pDoc, nItem, m_strCell);
-        break;
-    case LVCOL_TARGET_USB_DEVICE:
-        records.FormatTargetDevice(pDoc, nItem, m_strCell);
-        break;
-    case LVCOL_TARGET_CFG_IFC_EPA:
-        records.FormatCfgIfcEp(pDoc, nItem, m_strCell);
-        break;
-    case LVCOL_ISOPACKET_ERRORS:
-        records.FormatIsoErrors(pDoc, nItem, m_strCell);
-        break;
-    case LVCOL_STORBOT_CBW:
-        records.FormatCbw(pDoc, nItem, m_strCell);
-        break;
-    case LVCOL_STORBOT_CSW:
-        records.FormatCsw(pDoc, nItem, m_strCell);
-        break;
-    case LVCOL_IRP_ADDRESS:
-        records.FormatIrpAddress(pDoc, nItem, m_strCell);
-        break;
-    case LVCOL_IRP_STATUS:
-        records.FormatIrpStatus(pDoc, nItem, m_strCell);
-        break;
+    case LVCOL_REQUEST_TYPE: records.FormatRequest(pDoc, nItem, m_strCell); break;
+    case LVCOL_DATA_DIRECTION: records.FormatDirection(pDoc, nItem, m_strCell); break;
+    case LVCOL_ELAPSED_TIME: records.FormatElapsedTime(pDoc, nItem, m_strCell); break;
+    case LVCOL_TARGET_DEVICEOBJECT: records.FormatTargetDeviceObject(pDoc, nItem, m_strCell); break;
+    case LVCOL_TARGET_USB_DEVICE: records.FormatTargetDevice(pDoc, nItem, m_strCell); break;
+    case LVCOL_TARGET_CFG_IFC_EPA: records.FormatCfgIfcEp(pDoc, nItem, m_strCell); break;
+    case LVCOL_ISOPACKET_ERRORS: records.FormatIsoErrors(pDoc, nItem, m_strCell); break;
+    case LVCOL_STORBOT_CBW: records.FormatCbw(pDoc, nItem, m_strCell); break;
+    case LVCOL_STORBOT_CSW: records.FormatCsw(pDoc, nItem, m_strCell); break;
+    case LVCOL_IRP_ADDRESS: records.FormatIrpAddress(pDoc, nItem, m_strCell); break;
+    case LVCOL_IRP_STATUS: records.FormatIrpStatus(pDoc, nItem, m_strCell); break;
     default:
         // The first bytes of a transfer are the data bar's to show.
         CopyCellText(pszText, cchTextMax, "---");
@@ -286,9 +262,7 @@ void CLogListView::OnCustomDraw(NMHDR* pNMHDR, LRESULT* pResult) {
     CUSBLog* pDoc = GetLogDocument();
     const LogRecords::CLogRecords* pRecords = pDoc != nullptr ? pDoc->GetLogRecords() : nullptr;
     switch (pDraw->nmcd.dwDrawStage) {
-    case CDDS_PREPAINT:
-        *pResult = CDRF_NOTIFYITEMDRAW;
-        return;
+    case CDDS_PREPAINT: *pResult = CDRF_NOTIFYITEMDRAW; return;
     case CDDS_ITEMPREPAINT: {
         // Both colour pairs of the row, once for all its cells.
         const auto nItem = static_cast<INT_PTR>(pDraw->nmcd.dwItemSpec);
@@ -307,9 +281,7 @@ void CLogListView::OnCustomDraw(NMHDR* pNMHDR, LRESULT* pResult) {
         pDraw->clrTextBk = pDraw->iSubItem == 0 ? m_crKindBack : m_crRowBack;
         *pResult = CDRF_DODEFAULT;
         return;
-    default:
-        *pResult = CDRF_DODEFAULT;
-        return;
+    default: *pResult = CDRF_DODEFAULT; return;
     }
 }
 

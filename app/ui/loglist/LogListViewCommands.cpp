@@ -33,20 +33,15 @@ CLogListView::HelpTopic CLogListView::GetRecordHelpTopic(const _LOGHDR* pRecord)
     case LogTag::urbR:
     case LogTag::urbC:
     case LogTag::iCnt:
-    case LogTag::cCnt:
-        return {HELP_GROUP_URB, nWord & URB_FUNCTION_WORD_CODE_MASK, "URB", ID_HELP_ON_URB};
+    case LogTag::cCnt: return {HELP_GROUP_URB, nWord & URB_FUNCTION_WORD_CODE_MASK, "URB", ID_HELP_ON_URB};
     case LogTag::uinI:
     case LogTag::uinR:
-    case LogTag::uinC:
-        return {HELP_GROUP_INTERNAL_IOCTL, nWord, "USBINT request", ID_HELP_ON_USBINT};
+    case LogTag::uinC: return {HELP_GROUP_INTERNAL_IOCTL, nWord, "USBINT request", ID_HELP_ON_USBINT};
     case LogTag::buhI:
-    case LogTag::buhC:
-        return {HELP_GROUP_HUB_INTERFACE, nWord, "IHUB function", ID_HELP_ON_IHUB};
+    case LogTag::buhC: return {HELP_GROUP_HUB_INTERFACE, nWord, "IHUB function", ID_HELP_ON_IHUB};
     case LogTag::khpI:
-    case LogTag::khpC:
-        return {HELP_GROUP_HOOK, nWord, "MPORT function", ID_HELP_ON_MPORT};
-    default:
-        return topic;
+    case LogTag::khpC: return {HELP_GROUP_HOOK, nWord, "MPORT function", ID_HELP_ON_MPORT};
+    default: return topic;
     }
 }
 

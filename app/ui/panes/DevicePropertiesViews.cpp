@@ -158,7 +158,6 @@ void CDevicePropertiesWnd::ShowHubClassDescriptor(const DeviceTreeSelection& sel
         HubClassDescUsb3Outputer(&backEnd, selection.pDoc, pDescriptor, kHubDescriptorSize)
             .Output(OUTPUT_MODE_GRID, title, CString(), true);
         break;
-    default:
-        break;
+    default: break;
     }
 }

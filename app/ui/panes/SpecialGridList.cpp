@@ -25,12 +25,9 @@ constexpr const char* kColumns[] = {"Device Name", "DeviceObject", "Driver Name"
 // The row's state image for the check image the stack gives: 10 checked, 11 unchecked, 12 uncheckable.
 UINT StateImageOf(int nCheckImage) {
     switch (nCheckImage) {
-    case 10:
-        return CHECKSTATE_CHECKED;
-    case 11:
-        return CHECKSTATE_UNCHECKED;
-    default:
-        return CHECKSTATE_UNCHECKABLE;
+    case 10: return CHECKSTATE_CHECKED;
+    case 11: return CHECKSTATE_UNCHECKED;
+    default: return CHECKSTATE_UNCHECKABLE;
     }
 }
 

@@ -32,8 +32,8 @@ public:
     void ClearStackGridList();
 
     // The row of the object, for the stack that fills the list.
-    BOOL InsertRow(int nRow, CDeviceObject* pDevice, int nImage, LPCSTR lpszName, LPCSTR lpszAddress,
-                   LPCSTR lpszDriver, int nCheckImage) override;
+    BOOL InsertRow(int nRow, CDeviceObject* pDevice, int nImage, LPCSTR lpszName, LPCSTR lpszAddress, LPCSTR lpszDriver,
+                   int nCheckImage) override;
 
     // The stack the rows show, or null.
     CDeviceStack* GetStack() const { return m_pStack; }

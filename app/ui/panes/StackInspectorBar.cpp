@@ -100,9 +100,7 @@ BOOL CStackInspectorBar::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult
     if (pNMHDR->hwndFrom != m_List.GetSafeHwnd())
         return CWnd::OnNotify(wParam, lParam, pResult);
     switch (pNMHDR->code) {
-    case LVN_ITEMCHANGING:
-        *pResult = AllowStateChange(*reinterpret_cast<NMLISTVIEW*>(pNMHDR)) ? 0 : 1;
-        return TRUE;
+    case LVN_ITEMCHANGING: *pResult = AllowStateChange(*reinterpret_cast<NMLISTVIEW*>(pNMHDR)) ? 0 : 1; return TRUE;
     case LVN_ITEMCHANGED:
         OnStateChanged(*reinterpret_cast<NMLISTVIEW*>(pNMHDR));
         *pResult = 0;
@@ -112,7 +110,6 @@ BOOL CStackInspectorBar::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult
         ShowContextMenu(CPoint(reinterpret_cast<NMGRIDMENU*>(pNMHDR)->point));
         *pResult = 1;
         return TRUE;
-    default:
-        return CWnd::OnNotify(wParam, lParam, pResult);
+    default: return CWnd::OnNotify(wParam, lParam, pResult);
     }
 }

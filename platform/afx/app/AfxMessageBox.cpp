@@ -20,15 +20,10 @@ int AFXAPI AfxMessageBox(LPCTSTR lpszText, UINT nType, UINT) {
     if ((nType & MB_ICONMASK) == 0) {
         switch (nType & MB_TYPEMASK) {
         case MB_OK:
-        case MB_OKCANCEL:
-            nType |= MB_ICONEXCLAMATION;
-            break;
+        case MB_OKCANCEL: nType |= MB_ICONEXCLAMATION; break;
         case MB_YESNO:
-        case MB_YESNOCANCEL:
-            nType |= MB_ICONQUESTION;
-            break;
-        default:
-            break;
+        case MB_YESNOCANCEL: nType |= MB_ICONQUESTION; break;
+        default: break;
         }
     }
     return ::MessageBoxA(MessageBoxOwner(), lpszText, AfxGetAppName(), nType);

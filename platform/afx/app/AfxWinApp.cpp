@@ -11,8 +11,8 @@
 #include "AfxStringTable.h"
 #include "AfxWnd.h"
 #include "WinFiles.h"
-#include "commdlg.h"
 #include "WinModules.h"
+#include "commdlg.h"
 
 IMPLEMENT_DYNAMIC(CWinApp, CWinThread)
 
@@ -145,10 +145,8 @@ BOOL CWinApp::ProcessShellCommand(CCommandLineInfo& rCmdInfo) {
         if (!OnCmdMsg(ID_FILE_NEW, CN_COMMAND, nullptr, nullptr))
             OnFileNew();
         return TRUE;
-    case CCommandLineInfo::FileOpen:
-        return OpenDocumentFile(rCmdInfo.m_strFileName) != nullptr;
-    case CCommandLineInfo::FileNothing:
-        return TRUE;
+    case CCommandLineInfo::FileOpen: return OpenDocumentFile(rCmdInfo.m_strFileName) != nullptr;
+    case CCommandLineInfo::FileNothing: return TRUE;
     default:
         // Printing from the command line, DDE and self-registration are not offered.
         return FALSE;

@@ -33,14 +33,22 @@ public:
     ~CProgressCtrl() override;
     BOOL Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID);
     using CWnd::Create;
-    void SetRange32(int nLower, int nUpper) { ::SendMessageA(m_hWnd, PBM_SETRANGE32, static_cast<WPARAM>(nLower), nUpper); }
+    void SetRange32(int nLower, int nUpper) {
+        ::SendMessageA(m_hWnd, PBM_SETRANGE32, static_cast<WPARAM>(nLower), nUpper);
+    }
     void SetRange(short nLower, short nUpper) { SetRange32(nLower, nUpper); }
     void GetRange(int& nLower, int& nUpper) const;
     int SetPos(int nPos) { return static_cast<int>(::SendMessageA(m_hWnd, PBM_SETPOS, static_cast<WPARAM>(nPos), 0)); }
     int GetPos() const { return static_cast<int>(::SendMessageA(m_hWnd, PBM_GETPOS, 0, 0)); }
-    int OffsetPos(int nPos) { return static_cast<int>(::SendMessageA(m_hWnd, PBM_DELTAPOS, static_cast<WPARAM>(nPos), 0)); }
-    int SetStep(int nStep) { return static_cast<int>(::SendMessageA(m_hWnd, PBM_SETSTEP, static_cast<WPARAM>(nStep), 0)); }
+    int OffsetPos(int nPos) {
+        return static_cast<int>(::SendMessageA(m_hWnd, PBM_DELTAPOS, static_cast<WPARAM>(nPos), 0));
+    }
+    int SetStep(int nStep) {
+        return static_cast<int>(::SendMessageA(m_hWnd, PBM_SETSTEP, static_cast<WPARAM>(nStep), 0));
+    }
     int StepIt() { return static_cast<int>(::SendMessageA(m_hWnd, PBM_STEPIT, 0, 0)); }
-    COLORREF SetBarColor(COLORREF clr) { return static_cast<COLORREF>(::SendMessageA(m_hWnd, PBM_SETBARCOLOR, 0, clr)); }
+    COLORREF SetBarColor(COLORREF clr) {
+        return static_cast<COLORREF>(::SendMessageA(m_hWnd, PBM_SETBARCOLOR, 0, clr));
+    }
     COLORREF SetBkColor(COLORREF clr) { return static_cast<COLORREF>(::SendMessageA(m_hWnd, PBM_SETBKCOLOR, 0, clr)); }
 };

@@ -101,7 +101,8 @@ void CCheckListBox::Enable(int nIndex, BOOL bEnabled) {
 }
 
 BOOL CCheckListBox::IsEnabled(int nIndex) const {
-    return nIndex >= 0 && static_cast<size_t>(nIndex) < m_checks.size() && m_checks[static_cast<size_t>(nIndex)].enabled;
+    return nIndex >= 0 && static_cast<size_t>(nIndex) < m_checks.size() &&
+           m_checks[static_cast<size_t>(nIndex)].enabled;
 }
 
 CRect CCheckListBox::OnGetCheckPosition(CRect, CRect rectCheckBox) {
@@ -129,7 +130,8 @@ void CCheckListBox::UserToggle(int nIndex) {
     GetItemRect(nIndex, &item);
     ::InvalidateRect(m_hWnd, &item, FALSE);
     if (HWND parent = ::GetParent(m_hWnd))
-        ::SendMessageA(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), CLBN_CHKCHANGE), reinterpret_cast<LPARAM>(m_hWnd));
+        ::SendMessageA(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), CLBN_CHKCHANGE),
+                       reinterpret_cast<LPARAM>(m_hWnd));
 }
 
 LRESULT CCheckListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -148,9 +150,7 @@ LRESULT CCheckListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             m_checks.erase(m_checks.begin() + static_cast<std::ptrdiff_t>(wParam));
         return left;
     }
-    case LB_RESETCONTENT:
-        m_checks.clear();
-        break;
+    case LB_RESETCONTENT: m_checks.clear(); break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
         Sync();
@@ -174,8 +174,7 @@ LRESULT CCheckListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return CListBox::WindowProc(message, wParam, lParam);
 }
@@ -203,8 +202,8 @@ void CCheckListBox::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
     ::SetBkMode(d.hDC, TRANSPARENT);
     ::SetTextColor(d.hDC, ::GetSysColor(!enabled ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     HGDIOBJ oldFont = ::SelectObject(d.hDC, reinterpret_cast<HGDIOBJ>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0))
-                                                 ? reinterpret_cast<HGDIOBJ>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0))
-                                                 : ::GetStockObject(DEFAULT_GUI_FONT));
+                                                ? reinterpret_cast<HGDIOBJ>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0))
+                                                : ::GetStockObject(DEFAULT_GUI_FONT));
     RECT label = textRect;
     label.left += 1;
     ::DrawTextA(d.hDC, text, text.GetLength(), &label, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);

@@ -30,9 +30,12 @@ public:
     }
     int GetSelCount() const { return static_cast<int>(Send(LB_GETSELCOUNT)); }
     int GetSelItems(int nMaxItems, LPINT rgIndex) const {
-        return static_cast<int>(Send(LB_GETSELITEMS, static_cast<WPARAM>(nMaxItems), reinterpret_cast<LPARAM>(rgIndex)));
+        return static_cast<int>(
+            Send(LB_GETSELITEMS, static_cast<WPARAM>(nMaxItems), reinterpret_cast<LPARAM>(rgIndex)));
     }
-    int AddString(LPCTSTR lpszItem) { return static_cast<int>(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszItem))); }
+    int AddString(LPCTSTR lpszItem) {
+        return static_cast<int>(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszItem)));
+    }
     int InsertString(int nIndex, LPCTSTR lpszItem) {
         return static_cast<int>(Send(LB_INSERTSTRING, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(lpszItem)));
     }
@@ -44,16 +47,20 @@ public:
     void GetText(int nIndex, CString& rString) const;
     int GetTextLen(int nIndex) const { return static_cast<int>(Send(LB_GETTEXTLEN, static_cast<WPARAM>(nIndex))); }
     int FindString(int nStartAfter, LPCTSTR lpszItem) const {
-        return static_cast<int>(Send(LB_FINDSTRING, static_cast<WPARAM>(nStartAfter), reinterpret_cast<LPARAM>(lpszItem)));
+        return static_cast<int>(
+            Send(LB_FINDSTRING, static_cast<WPARAM>(nStartAfter), reinterpret_cast<LPARAM>(lpszItem)));
     }
     int FindStringExact(int nIndexStart, LPCTSTR lpszFind) const {
         return static_cast<int>(
             Send(LB_FINDSTRINGEXACT, static_cast<WPARAM>(nIndexStart), reinterpret_cast<LPARAM>(lpszFind)));
     }
     int SelectString(int nStartAfter, LPCTSTR lpszItem) {
-        return static_cast<int>(Send(LB_SELECTSTRING, static_cast<WPARAM>(nStartAfter), reinterpret_cast<LPARAM>(lpszItem)));
+        return static_cast<int>(
+            Send(LB_SELECTSTRING, static_cast<WPARAM>(nStartAfter), reinterpret_cast<LPARAM>(lpszItem)));
     }
-    DWORD_PTR GetItemData(int nIndex) const { return static_cast<DWORD_PTR>(Send(LB_GETITEMDATA, static_cast<WPARAM>(nIndex))); }
+    DWORD_PTR GetItemData(int nIndex) const {
+        return static_cast<DWORD_PTR>(Send(LB_GETITEMDATA, static_cast<WPARAM>(nIndex)));
+    }
     int SetItemData(int nIndex, DWORD_PTR dwItemData) {
         return static_cast<int>(Send(LB_SETITEMDATA, static_cast<WPARAM>(nIndex), static_cast<LPARAM>(dwItemData)));
     }
@@ -68,7 +75,9 @@ public:
     int SetItemHeight(int nIndex, UINT cyItemHeight) {
         return static_cast<int>(Send(LB_SETITEMHEIGHT, static_cast<WPARAM>(nIndex), MAKELPARAM(cyItemHeight, 0)));
     }
-    int GetItemHeight(int nIndex) const { return static_cast<int>(Send(LB_GETITEMHEIGHT, static_cast<WPARAM>(nIndex))); }
+    int GetItemHeight(int nIndex) const {
+        return static_cast<int>(Send(LB_GETITEMHEIGHT, static_cast<WPARAM>(nIndex)));
+    }
     int GetCaretIndex() const { return static_cast<int>(Send(LB_GETCARETINDEX)); }
     int SetCaretIndex(int nIndex, BOOL bScroll = TRUE) {
         return static_cast<int>(Send(LB_SETCARETINDEX, static_cast<WPARAM>(nIndex), bScroll));

@@ -25,13 +25,19 @@ public:
     BOOL SetItemCountEx(int iCount, DWORD dwFlags = LVSICF_NOINVALIDATEALL) {
         return static_cast<BOOL>(Send(LVM_SETITEMCOUNT, static_cast<WPARAM>(iCount), static_cast<LPARAM>(dwFlags)));
     }
-    int InsertItem(const LVITEM* pItem) { return static_cast<int>(Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(pItem))); }
+    int InsertItem(const LVITEM* pItem) {
+        return static_cast<int>(Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(pItem)));
+    }
     int InsertItem(int nItem, LPCTSTR lpszItem);
     int InsertItem(int nItem, LPCTSTR lpszItem, int nImage);
     BOOL DeleteItem(int nItem) { return static_cast<BOOL>(Send(LVM_DELETEITEM, static_cast<WPARAM>(nItem))); }
     BOOL DeleteAllItems() { return static_cast<BOOL>(Send(LVM_DELETEALLITEMS)); }
-    BOOL GetItem(LVITEM* pItem) const { return static_cast<BOOL>(Send(LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(pItem))); }
-    BOOL SetItem(const LVITEM* pItem) { return static_cast<BOOL>(Send(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(pItem))); }
+    BOOL GetItem(LVITEM* pItem) const {
+        return static_cast<BOOL>(Send(LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(pItem)));
+    }
+    BOOL SetItem(const LVITEM* pItem) {
+        return static_cast<BOOL>(Send(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(pItem)));
+    }
     int GetItemText(int nItem, int nSubItem, LPTSTR lpszText, int nLen) const;
     CString GetItemText(int nItem, int nSubItem) const;
     BOOL SetItemText(int nItem, int nSubItem, LPCTSTR lpszText);
@@ -58,10 +64,12 @@ public:
         return static_cast<int>(Send(LVM_FINDITEMA, static_cast<WPARAM>(nStart), reinterpret_cast<LPARAM>(pFindInfo)));
     }
     BOOL SortItems(PFNLVCOMPARE pfnCompare, DWORD_PTR dwData) {
-        return static_cast<BOOL>(Send(LVM_SORTITEMS, static_cast<WPARAM>(dwData), reinterpret_cast<LPARAM>(pfnCompare)));
+        return static_cast<BOOL>(
+            Send(LVM_SORTITEMS, static_cast<WPARAM>(dwData), reinterpret_cast<LPARAM>(pfnCompare)));
     }
     BOOL SortItemsEx(PFNLVCOMPARE pfnCompare, DWORD_PTR dwData) {
-        return static_cast<BOOL>(Send(LVM_SORTITEMSEX, static_cast<WPARAM>(dwData), reinterpret_cast<LPARAM>(pfnCompare)));
+        return static_cast<BOOL>(
+            Send(LVM_SORTITEMSEX, static_cast<WPARAM>(dwData), reinterpret_cast<LPARAM>(pfnCompare)));
     }
 
     // Geometry and scrolling.
@@ -84,14 +92,17 @@ public:
     BOOL Update(int nItem) { return static_cast<BOOL>(Send(LVM_UPDATE, static_cast<WPARAM>(nItem))); }
     int GetTopIndex() const { return static_cast<int>(Send(LVM_GETTOPINDEX)); }
     int GetCountPerPage() const { return static_cast<int>(Send(LVM_GETCOUNTPERPAGE)); }
-    int GetStringWidth(LPCTSTR lpsz) const { return static_cast<int>(Send(LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(lpsz))); }
+    int GetStringWidth(LPCTSTR lpsz) const {
+        return static_cast<int>(Send(LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(lpsz)));
+    }
 
     // Columns.
     int InsertColumn(int nCol, const LVCOLUMN* pColumn) {
         return static_cast<int>(Send(LVM_INSERTCOLUMNA, static_cast<WPARAM>(nCol), reinterpret_cast<LPARAM>(pColumn)));
     }
     // nWidth -1 and nSubItem -1 leave them out.
-    int InsertColumn(int nCol, LPCTSTR lpszColumnHeading, int nFormat = LVCFMT_LEFT, int nWidth = -1, int nSubItem = -1);
+    int InsertColumn(int nCol, LPCTSTR lpszColumnHeading, int nFormat = LVCFMT_LEFT, int nWidth = -1,
+                     int nSubItem = -1);
     BOOL DeleteColumn(int nCol) { return static_cast<BOOL>(Send(LVM_DELETECOLUMN, static_cast<WPARAM>(nCol))); }
     BOOL GetColumn(int nCol, LVCOLUMN* pColumn) const {
         return static_cast<BOOL>(Send(LVM_GETCOLUMNA, static_cast<WPARAM>(nCol), reinterpret_cast<LPARAM>(pColumn)));
@@ -106,7 +117,8 @@ public:
     }
     BOOL GetColumnOrderArray(LPINT piArray, int iCount = -1) const;
     BOOL SetColumnOrderArray(int iCount, LPINT piArray) {
-        return static_cast<BOOL>(Send(LVM_SETCOLUMNORDERARRAY, static_cast<WPARAM>(iCount), reinterpret_cast<LPARAM>(piArray)));
+        return static_cast<BOOL>(
+            Send(LVM_SETCOLUMNORDERARRAY, static_cast<WPARAM>(iCount), reinterpret_cast<LPARAM>(piArray)));
     }
     CHeaderCtrl* GetHeaderCtrl() const;
 

@@ -31,57 +31,34 @@ BOOL CopyMessage(LPCTSTR text, LPTSTR lpszError, UINT nMaxError, PUINT pnHelpCon
 
 LPCTSTR ArchiveCauseText(int cause) {
     switch (cause) {
-    case CArchiveException::none:
-        return "No error occurred.";
-    case CArchiveException::readOnly:
-        return "Tried to write to an archive that was opened for loading";
-    case CArchiveException::endOfFile:
-        return "Unexpected end of file while reading";
-    case CArchiveException::writeOnly:
-        return "Tried to read from an archive that was opened for storing";
-    case CArchiveException::badIndex:
-        return "Invalid object reference in the file";
-    case CArchiveException::badClass:
-        return "Unknown or unexpected class in the file";
-    case CArchiveException::badSchema:
-        return "The file holds an unsupported version of an object";
-    default:
-        return "Unexpected file format";
+    case CArchiveException::none: return "No error occurred.";
+    case CArchiveException::readOnly: return "Tried to write to an archive that was opened for loading";
+    case CArchiveException::endOfFile: return "Unexpected end of file while reading";
+    case CArchiveException::writeOnly: return "Tried to read from an archive that was opened for storing";
+    case CArchiveException::badIndex: return "Invalid object reference in the file";
+    case CArchiveException::badClass: return "Unknown or unexpected class in the file";
+    case CArchiveException::badSchema: return "The file holds an unsupported version of an object";
+    default: return "Unexpected file format";
     }
 }
 
 LPCTSTR FileCauseText(int cause) {
     switch (cause) {
-    case CFileException::none:
-        return "No error occurred.";
-    case CFileException::fileNotFound:
-        return "The file was not found";
-    case CFileException::badPath:
-        return "The path is not valid";
-    case CFileException::tooManyOpenFiles:
-        return "Too many files are open";
-    case CFileException::accessDenied:
-        return "Access to the file was denied";
-    case CFileException::invalidFile:
-        return "An invalid file handle was used";
-    case CFileException::removeCurrentDir:
-        return "The current directory cannot be removed";
-    case CFileException::directoryFull:
-        return "The directory is full";
-    case CFileException::badSeek:
-        return "An error occurred while setting the file position";
-    case CFileException::hardIO:
-        return "A hardware error occurred";
-    case CFileException::sharingViolation:
-        return "The file is in use by another process";
-    case CFileException::lockViolation:
-        return "A region of the file is locked";
-    case CFileException::diskFull:
-        return "The disk is full";
-    case CFileException::endOfFile:
-        return "The end of the file was reached";
-    default:
-        return "An unexpected error occurred with the file";
+    case CFileException::none: return "No error occurred.";
+    case CFileException::fileNotFound: return "The file was not found";
+    case CFileException::badPath: return "The path is not valid";
+    case CFileException::tooManyOpenFiles: return "Too many files are open";
+    case CFileException::accessDenied: return "Access to the file was denied";
+    case CFileException::invalidFile: return "An invalid file handle was used";
+    case CFileException::removeCurrentDir: return "The current directory cannot be removed";
+    case CFileException::directoryFull: return "The directory is full";
+    case CFileException::badSeek: return "An error occurred while setting the file position";
+    case CFileException::hardIO: return "A hardware error occurred";
+    case CFileException::sharingViolation: return "The file is in use by another process";
+    case CFileException::lockViolation: return "A region of the file is locked";
+    case CFileException::diskFull: return "The disk is full";
+    case CFileException::endOfFile: return "The end of the file was reached";
+    default: return "An unexpected error occurred with the file";
     }
 }
 

@@ -22,7 +22,8 @@ LRESULT CALLBACK DialogCreationHook(int nCode, WPARAM wParam, LPARAM lParam) {
         if (pDialog->Attach(hWnd)) {
             auto previous = reinterpret_cast<WNDPROC>(
                 ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
-            *pDialog->GetSuperWndProcAddr() = previous != nullptr && previous != &AfxWndProc ? previous : &::DefDlgProcA;
+            *pDialog->GetSuperWndProcAddr() =
+                previous != nullptr && previous != &AfxWndProc ? previous : &::DefDlgProcA;
         }
     }
     return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
@@ -119,14 +120,9 @@ BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
     if (nCode != BN_CLICKED && lParam != 0)
         return FALSE;
     switch (LOWORD(wParam)) {
-    case IDOK:
-        OnOK();
-        return TRUE;
-    case IDCANCEL:
-        OnCancel();
-        return TRUE;
-    default:
-        return FALSE;
+    case IDOK: OnOK(); return TRUE;
+    case IDCANCEL: OnCancel(); return TRUE;
+    default: return FALSE;
     }
 }
 

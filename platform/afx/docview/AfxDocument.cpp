@@ -168,12 +168,9 @@ BOOL CDocument::SaveModified() {
     CString prompt = AfxFrameworkString(AFX_IDP_ASK_TO_SAVE);
     prompt.Replace("%1", name);
     switch (AfxMessageBox(prompt, MB_YESNOCANCEL, AFX_IDP_ASK_TO_SAVE)) {
-    case IDCANCEL:
-        return FALSE;
-    case IDYES:
-        return DoFileSave();
-    default:
-        return TRUE;
+    case IDCANCEL: return FALSE;
+    case IDYES: return DoFileSave();
+    default: return TRUE;
     }
 }
 

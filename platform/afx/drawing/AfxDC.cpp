@@ -29,21 +29,11 @@ CGdiObject* TempObject(HGDIOBJ hObject) {
     auto& slot = t_tempGdi.objects[hObject];
     if (!slot) {
         switch (::GetObjectType(hObject)) {
-        case OBJ_PEN:
-            slot = std::make_unique<CPen>();
-            break;
-        case OBJ_BRUSH:
-            slot = std::make_unique<CBrush>();
-            break;
-        case OBJ_FONT:
-            slot = std::make_unique<CFont>();
-            break;
-        case OBJ_BITMAP:
-            slot = std::make_unique<CBitmap>();
-            break;
-        default:
-            slot = std::make_unique<CGdiObject>();
-            break;
+        case OBJ_PEN: slot = std::make_unique<CPen>(); break;
+        case OBJ_BRUSH: slot = std::make_unique<CBrush>(); break;
+        case OBJ_FONT: slot = std::make_unique<CFont>(); break;
+        case OBJ_BITMAP: slot = std::make_unique<CBitmap>(); break;
+        default: slot = std::make_unique<CGdiObject>(); break;
         }
         slot->m_hObject = hObject;
     }

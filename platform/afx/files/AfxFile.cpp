@@ -46,35 +46,19 @@ BOOL CFile::Open(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pExcepti
 
     DWORD access = 0;
     switch (nOpenFlags & 3) {
-    case modeRead:
-        access = GENERIC_READ;
-        break;
-    case modeWrite:
-        access = GENERIC_WRITE;
-        break;
-    case modeReadWrite:
-        access = GENERIC_READ | GENERIC_WRITE;
-        break;
-    default:
-        return fail(ERROR_INVALID_PARAMETER);
+    case modeRead: access = GENERIC_READ; break;
+    case modeWrite: access = GENERIC_WRITE; break;
+    case modeReadWrite: access = GENERIC_READ | GENERIC_WRITE; break;
+    default: return fail(ERROR_INVALID_PARAMETER);
     }
     DWORD share = 0;
     switch (nOpenFlags & 0x70) {
     case shareCompat:
-    case shareExclusive:
-        share = 0;
-        break;
-    case shareDenyWrite:
-        share = FILE_SHARE_READ;
-        break;
-    case shareDenyRead:
-        share = FILE_SHARE_WRITE;
-        break;
-    case shareDenyNone:
-        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-        break;
-    default:
-        return fail(ERROR_INVALID_PARAMETER);
+    case shareExclusive: share = 0; break;
+    case shareDenyWrite: share = FILE_SHARE_READ; break;
+    case shareDenyRead: share = FILE_SHARE_WRITE; break;
+    case shareDenyNone: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
+    default: return fail(ERROR_INVALID_PARAMETER);
     }
     SECURITY_ATTRIBUTES sa = {sizeof(SECURITY_ATTRIBUTES), nullptr, (nOpenFlags & modeNoInherit) == 0};
     DWORD disposition = OPEN_EXISTING;

@@ -109,17 +109,10 @@ void CMemFile::Write(const void* lpBuf, UINT nCount) {
 ULONGLONG CMemFile::Seek(LONGLONG lOff, UINT nFrom) {
     LONGLONG base = 0;
     switch (nFrom) {
-    case begin:
-        base = 0;
-        break;
-    case current:
-        base = static_cast<LONGLONG>(m_nPosition);
-        break;
-    case end:
-        base = static_cast<LONGLONG>(m_nFileSize);
-        break;
-    default:
-        AfxThrowInvalidArgException();
+    case begin: base = 0; break;
+    case current: base = static_cast<LONGLONG>(m_nPosition); break;
+    case end: base = static_cast<LONGLONG>(m_nFileSize); break;
+    default: AfxThrowInvalidArgException();
     }
     if ((lOff < 0 && base + lOff < 0) || (lOff > 0 && base > INT64_MAX - lOff))
         AfxThrowFileException(CFileException::badSeek);

@@ -78,9 +78,7 @@ void Tile(HWND hClient, UINT how) {
 
 LRESULT CALLBACK MDIClientProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_MDIACTIVATE:
-        Activate(hWnd, reinterpret_cast<HWND>(wParam));
-        return 0;
+    case WM_MDIACTIVATE: Activate(hWnd, reinterpret_cast<HWND>(wParam)); return 0;
     case WM_MDIGETACTIVE: {
         HWND hActive = StoredActive(hWnd);
         if (lParam != 0)
@@ -115,14 +113,9 @@ LRESULT CALLBACK MDIClientProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lP
         ::DestroyWindow(reinterpret_cast<HWND>(wParam));
         StoredActive(hWnd);
         return 0;
-    case WM_MDICASCADE:
-        Cascade(hWnd);
-        return TRUE;
-    case WM_MDITILE:
-        Tile(hWnd, static_cast<UINT>(wParam));
-        return TRUE;
-    default:
-        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+    case WM_MDICASCADE: Cascade(hWnd); return TRUE;
+    case WM_MDITILE: Tile(hWnd, static_cast<UINT>(wParam)); return TRUE;
+    default: return ::DefWindowProcA(hWnd, message, wParam, lParam);
     }
 }
 

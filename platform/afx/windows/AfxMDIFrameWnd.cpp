@@ -118,17 +118,10 @@ void CMDIFrameWnd::OnUpdateFrameMenu(HMENU hMenuAlt) {
 
 BOOL CMDIFrameWnd::OnMDIWindowCmd(UINT nID) {
     switch (nID) {
-    case ID_WINDOW_CASCADE:
-        MDICascade();
-        return TRUE;
-    case ID_WINDOW_TILE_HORZ:
-        MDITile(MDITILE_HORIZONTAL);
-        return TRUE;
-    case ID_WINDOW_TILE_VERT:
-        MDITile(MDITILE_VERTICAL);
-        return TRUE;
-    default:
-        return FALSE;
+    case ID_WINDOW_CASCADE: MDICascade(); return TRUE;
+    case ID_WINDOW_TILE_HORZ: MDITile(MDITILE_HORIZONTAL); return TRUE;
+    case ID_WINDOW_TILE_VERT: MDITile(MDITILE_VERTICAL); return TRUE;
+    default: return FALSE;
     }
 }
 

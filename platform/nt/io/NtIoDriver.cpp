@@ -33,7 +33,9 @@ struct DriverBlock {
     DriverPrivate priv;
 };
 
-DriverBlock* BlockOf(PDRIVER_OBJECT driver) { return reinterpret_cast<DriverBlock*>(driver); }
+DriverBlock* BlockOf(PDRIVER_OBJECT driver) {
+    return reinterpret_cast<DriverBlock*>(driver);
+}
 
 UNICODE_STRING g_hardwareDatabase = RTL_CONSTANT_STRING(u"\\REGISTRY\\MACHINE\\HARDWARE\\DESCRIPTION\\SYSTEM");
 
@@ -132,7 +134,9 @@ void UnloadDriverObject(PDRIVER_OBJECT driver) {
     ObDereferenceObject(driver);
 }
 
-std::u16string ServiceNameOf(PDRIVER_OBJECT driver) { return BlockOf(driver)->priv.serviceName; }
+std::u16string ServiceNameOf(PDRIVER_OBJECT driver) {
+    return BlockOf(driver)->priv.serviceName;
+}
 
 } // namespace nt::io
 
@@ -162,8 +166,7 @@ NTSTATUS IoAllocateDriverObjectExtension(PDRIVER_OBJECT DriverObject, PVOID Clie
 }
 
 PVOID IoGetDriverObjectExtension(PDRIVER_OBJECT DriverObject, PVOID ClientIdentificationAddress) {
-    for (ClientExtension* e = BlockOf(DriverObject)->priv.extensions.load(std::memory_order_acquire); e;
-         e = e->next) {
+    for (ClientExtension* e = BlockOf(DriverObject)->priv.extensions.load(std::memory_order_acquire); e; e = e->next) {
         if (e->key == ClientIdentificationAddress) {
             return e + 1;
         }

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <new>
 
-#include "NtIoInternal.h"
 #include "NtInterlocked.h"
+#include "NtIoInternal.h"
 #include "NtPool.h"
 
 namespace nt::io {
@@ -91,6 +91,8 @@ NTSTATUS OpenFileObject(PDEVICE_OBJECT device, ACCESS_MASK desiredAccess, KPROCE
     return status;
 }
 
-void CleanupFileObject(PFILE_OBJECT fileObject) { SendFileRequest(fileObject, IRP_MJ_CLEANUP, UserMode, 0); }
+void CleanupFileObject(PFILE_OBJECT fileObject) {
+    SendFileRequest(fileObject, IRP_MJ_CLEANUP, UserMode, 0);
+}
 
 } // namespace nt::io

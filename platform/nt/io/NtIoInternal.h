@@ -28,21 +28,23 @@ constexpr ULONG kObjectMagic = 0x624f6f49; // "IoOb"
 
 // The header of an I/O object, or null when Object is not one (checked by its magic word).
 ObjectHeader* HeaderOf(PVOID object);
-inline PVOID BodyOf(ObjectHeader* header) { return header + 1; }
+inline PVOID BodyOf(ObjectHeader* header) {
+    return header + 1;
+}
 // Drops a reference through a header known to be valid (no lookup; for the I/O path).
 void Release(ObjectHeader* header);
 bool IsDeviceObject(PVOID object);
 bool IsDriverObject(PVOID object);
 
 // The pool tags of the I/O manager's allocations, as the platform shows them.
-constexpr ULONG kTagDevice = 0x69766544;       // "Devi"
-constexpr ULONG kTagDriver = 0x76697244;       // "Driv"
+constexpr ULONG kTagDevice = 0x69766544;          // "Devi"
+constexpr ULONG kTagDriver = 0x76697244;          // "Driv"
 constexpr ULONG kTagDriverExtension = 0x78457244; // "DrEx"
-constexpr ULONG kTagFile = 0x656c6946;         // "File"
-constexpr ULONG kTagIrp = 0x20707249;          // "Irp "
-constexpr ULONG kTagMdl = 0x206c644d;          // "Mdl "
-constexpr ULONG kTagSystemBuffer = 0x42737953; // "SysB"
-constexpr ULONG kTagCompletion = 0x78457243;   // "CrEx"
+constexpr ULONG kTagFile = 0x656c6946;            // "File"
+constexpr ULONG kTagIrp = 0x20707249;             // "Irp "
+constexpr ULONG kTagMdl = 0x206c644d;             // "Mdl "
+constexpr ULONG kTagSystemBuffer = 0x42737953;    // "SysB"
+constexpr ULONG kTagCompletion = 0x78457243;      // "CrEx"
 
 // --- Driver objects (NtIoDriver.cpp) ---
 

@@ -217,8 +217,8 @@ NTSTATUS IofCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     }
     Irp->CurrentLocation--;
     if (Irp->CurrentLocation <= 0) {
-        IrpBugCheck(NO_MORE_IRP_STACK_LOCATIONS, "IoCallDriver: the IRP has no stack location left for the device",
-                    Irp, reinterpret_cast<ULONG_PTR>(DeviceObject));
+        IrpBugCheck(NO_MORE_IRP_STACK_LOCATIONS, "IoCallDriver: the IRP has no stack location left for the device", Irp,
+                    reinterpret_cast<ULONG_PTR>(DeviceObject));
     }
     PIO_STACK_LOCATION location = --Irp->Tail.Overlay.CurrentStackLocation;
     location->DeviceObject = DeviceObject;
@@ -301,17 +301,21 @@ NTSTATUS IoSetCompletionRoutineEx(PDEVICE_OBJECT DeviceObject, PIRP Irp, PIO_COM
     ex->routine = CompletionRoutine;
     ex->context = Context;
     ex->device = DeviceObject;
-    ex->control = static_cast<UCHAR>((InvokeOnSuccess ? SL_INVOKE_ON_SUCCESS : 0) |
-                                     (InvokeOnError ? SL_INVOKE_ON_ERROR : 0) |
-                                     (InvokeOnCancel ? SL_INVOKE_ON_CANCEL : 0));
+    ex->control =
+        static_cast<UCHAR>((InvokeOnSuccess ? SL_INVOKE_ON_SUCCESS : 0) | (InvokeOnError ? SL_INVOKE_ON_ERROR : 0) |
+                           (InvokeOnCancel ? SL_INVOKE_ON_CANCEL : 0));
     ObReferenceObject(DeviceObject);
     IoSetCompletionRoutine(Irp, CompletionExRoutine, ex, TRUE, TRUE, TRUE);
     return STATUS_SUCCESS;
 }
 
-void IoAcquireCancelSpinLock(PKIRQL Irql) { KeAcquireSpinLock(&g_cancelLock, Irql); }
+void IoAcquireCancelSpinLock(PKIRQL Irql) {
+    KeAcquireSpinLock(&g_cancelLock, Irql);
+}
 
-void IoReleaseCancelSpinLock(KIRQL Irql) { KeReleaseSpinLock(&g_cancelLock, Irql); }
+void IoReleaseCancelSpinLock(KIRQL Irql) {
+    KeReleaseSpinLock(&g_cancelLock, Irql);
+}
 
 BOOLEAN IoCancelIrp(PIRP Irp) {
     KIRQL irql;
@@ -333,9 +337,13 @@ BOOLEAN IoCancelIrp(PIRP Irp) {
     return TRUE;
 }
 
-NTSTATUS PoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) { return IoCallDriver(DeviceObject, Irp); }
+NTSTATUS PoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+    return IoCallDriver(DeviceObject, Irp);
+}
 
-void PoStartNextPowerIrp(PIRP Irp) { (void)Irp; }
+void PoStartNextPowerIrp(PIRP Irp) {
+    (void)Irp;
+}
 
 POWER_STATE PoSetPowerState(PDEVICE_OBJECT DeviceObject, POWER_STATE_TYPE Type, POWER_STATE State) {
     (void)DeviceObject;

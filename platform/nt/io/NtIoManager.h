@@ -13,8 +13,8 @@
 
 #include "NtIoObjects.h"
 #include "NtList.h"
-#include "devioctl.h"
 #include "NtObject.h"
+#include "devioctl.h"
 #include "ntstatus.h"
 
 // --- Driver objects ---
@@ -77,8 +77,12 @@ void IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost);
 #define IoCallDriver(DeviceObject, Irp) IofCallDriver(DeviceObject, Irp)
 #define IoCompleteRequest(Irp, PriorityBoost) IofCompleteRequest(Irp, PriorityBoost)
 
-inline PIO_STACK_LOCATION IoGetCurrentIrpStackLocation(PIRP Irp) { return Irp->Tail.Overlay.CurrentStackLocation; }
-inline PIO_STACK_LOCATION IoGetNextIrpStackLocation(PIRP Irp) { return Irp->Tail.Overlay.CurrentStackLocation - 1; }
+inline PIO_STACK_LOCATION IoGetCurrentIrpStackLocation(PIRP Irp) {
+    return Irp->Tail.Overlay.CurrentStackLocation;
+}
+inline PIO_STACK_LOCATION IoGetNextIrpStackLocation(PIRP Irp) {
+    return Irp->Tail.Overlay.CurrentStackLocation - 1;
+}
 inline void IoSetNextIrpStackLocation(PIRP Irp) {
     Irp->CurrentLocation--;
     Irp->Tail.Overlay.CurrentStackLocation--;
@@ -115,7 +119,9 @@ inline void IoSetCompletionRoutine(PIRP Irp, PIO_COMPLETION_ROUTINE CompletionRo
 NTSTATUS IoSetCompletionRoutineEx(PDEVICE_OBJECT DeviceObject, PIRP Irp, PIO_COMPLETION_ROUTINE CompletionRoutine,
                                   PVOID Context, BOOLEAN InvokeOnSuccess, BOOLEAN InvokeOnError,
                                   BOOLEAN InvokeOnCancel);
-inline void IoMarkIrpPending(PIRP Irp) { IoGetCurrentIrpStackLocation(Irp)->Control |= SL_PENDING_RETURNED; }
+inline void IoMarkIrpPending(PIRP Irp) {
+    IoGetCurrentIrpStackLocation(Irp)->Control |= SL_PENDING_RETURNED;
+}
 
 // Builds a device-control request for DeviceObject, following the transfer method of the code: buffered (one
 // system buffer of the larger length, output copied back on completion), direct (input buffered, output

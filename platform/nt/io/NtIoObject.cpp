@@ -60,4 +60,6 @@ void ObReferenceObject(PVOID Object) {
     }
 }
 
-void ObDereferenceObject(PVOID Object) { nt::io::Release(nt::io::CheckedHeader(Object, "ObDereferenceObject")); }
+void ObDereferenceObject(PVOID Object) {
+    nt::io::Release(nt::io::CheckedHeader(Object, "ObDereferenceObject"));
+}

@@ -109,7 +109,7 @@ typedef struct _DEVOBJ_EXTENSION {
     ULONG PowerFlags;
     PVOID Dope;
     ULONG ExtensionFlags;
-    PVOID DeviceNode;         // the Plug and Play device node of a physical device object, else null
+    PVOID DeviceNode;          // the Plug and Play device node of a physical device object, else null
     PDEVICE_OBJECT AttachedTo; // the device this one is attached to, null at the bottom of a stack
     LONG StartIoCount;
     LONG StartIoKey;

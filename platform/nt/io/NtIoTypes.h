@@ -183,7 +183,8 @@ typedef enum _SYSTEM_POWER_STATE {
     PowerSystemHibernate = 5,
     PowerSystemShutdown = 6,
     PowerSystemMaximum = 7
-} SYSTEM_POWER_STATE, *PSYSTEM_POWER_STATE;
+} SYSTEM_POWER_STATE,
+    *PSYSTEM_POWER_STATE;
 
 typedef enum _DEVICE_POWER_STATE {
     PowerDeviceUnspecified = 0,
@@ -192,7 +193,8 @@ typedef enum _DEVICE_POWER_STATE {
     PowerDeviceD2,
     PowerDeviceD3,
     PowerDeviceMaximum
-} DEVICE_POWER_STATE, *PDEVICE_POWER_STATE;
+} DEVICE_POWER_STATE,
+    *PDEVICE_POWER_STATE;
 
 typedef union _POWER_STATE {
     SYSTEM_POWER_STATE SystemState;
@@ -212,7 +214,8 @@ typedef enum _POWER_ACTION {
     PowerActionShutdownOff,
     PowerActionWarmEject,
     PowerActionDisplayOff
-} POWER_ACTION, *PPOWER_ACTION;
+} POWER_ACTION,
+    *PPOWER_ACTION;
 
 typedef struct _SYSTEM_POWER_STATE_CONTEXT {
     ULONG ContextAsUlong;
@@ -233,7 +236,8 @@ typedef enum _DEVICE_RELATION_TYPE {
     TargetDeviceRelation,
     SingleBusRelations,
     TransportRelations
-} DEVICE_RELATION_TYPE, *PDEVICE_RELATION_TYPE;
+} DEVICE_RELATION_TYPE,
+    *PDEVICE_RELATION_TYPE;
 
 struct _DEVICE_OBJECT;
 typedef struct _DEVICE_RELATIONS {
@@ -249,12 +253,14 @@ typedef enum _BUS_QUERY_ID_TYPE {
     BusQueryInstanceID = 3,
     BusQueryDeviceSerialNumber = 4,
     BusQueryContainerID = 5
-} BUS_QUERY_ID_TYPE, *PBUS_QUERY_ID_TYPE;
+} BUS_QUERY_ID_TYPE,
+    *PBUS_QUERY_ID_TYPE;
 
 typedef enum _DEVICE_TEXT_TYPE {
     DeviceTextDescription = 0,
     DeviceTextLocationInformation = 1
-} DEVICE_TEXT_TYPE, *PDEVICE_TEXT_TYPE;
+} DEVICE_TEXT_TYPE,
+    *PDEVICE_TEXT_TYPE;
 
 typedef enum _DEVICE_USAGE_NOTIFICATION_TYPE {
     DeviceUsageTypeUndefined,
@@ -341,7 +347,8 @@ typedef enum _INTERFACE_TYPE {
     Vmcs,
     ACPIBus,
     MaximumInterfaceType
-} INTERFACE_TYPE, *PINTERFACE_TYPE;
+} INTERFACE_TYPE,
+    *PINTERFACE_TYPE;
 
 typedef struct _PNP_BUS_INFORMATION {
     GUID BusTypeGuid;
@@ -382,13 +389,15 @@ typedef enum _DEVICE_INSTALL_STATE {
     InstallStateNeedsReinstall,
     InstallStateFailedInstall,
     InstallStateFinishInstall
-} DEVICE_INSTALL_STATE, *PDEVICE_INSTALL_STATE;
+} DEVICE_INSTALL_STATE,
+    *PDEVICE_INSTALL_STATE;
 
 typedef enum _DEVICE_REMOVAL_POLICY {
     RemovalPolicyExpectNoRemoval = 1,
     RemovalPolicyExpectOrderlyRemoval = 2,
     RemovalPolicyExpectSurpriseRemoval = 3
-} DEVICE_REMOVAL_POLICY, *PDEVICE_REMOVAL_POLICY;
+} DEVICE_REMOVAL_POLICY,
+    *PDEVICE_REMOVAL_POLICY;
 
 // IoOpenDeviceRegistryKey key kinds.
 #define PLUGPLAY_REGKEY_DEVICE 1

@@ -38,7 +38,9 @@ const bool g_resetHook = [] {
 
 } // namespace
 
-void FailMappings(ULONG count) { g_failMappings = count; }
+void FailMappings(ULONG count) {
+    g_failMappings = count;
+}
 
 } // namespace nt::mdl
 

@@ -34,7 +34,7 @@ typedef ULONG_PTR PFN_NUMBER, *PPFN_NUMBER;
 #define MDL_ALLOCATED_MUST_SUCCEED 0x4000
 #define MDL_INTERNAL 0x8000
 #define MDL_MAPPING_FLAGS                                                                                              \
-    (MDL_MAPPED_TO_SYSTEM_VA | MDL_PAGES_LOCKED | MDL_SOURCE_IS_NONPAGED_POOL | MDL_PARTIAL_HAS_BEEN_MAPPED |         \
+    (MDL_MAPPED_TO_SYSTEM_VA | MDL_PAGES_LOCKED | MDL_SOURCE_IS_NONPAGED_POOL | MDL_PARTIAL_HAS_BEEN_MAPPED |          \
      MDL_PARENT_MAPPED_SYSTEM_VA | MDL_IO_SPACE)
 
 typedef enum _LOCK_OPERATION { IoReadAccess, IoWriteAccess, IoModifyAccess } LOCK_OPERATION;
@@ -83,10 +83,18 @@ inline void MmInitializeMdl(PMDL Mdl, PVOID BaseVa, SIZE_T Length) {
     Mdl->ByteCount = (ULONG)Length;
     Mdl->ByteOffset = BYTE_OFFSET(BaseVa);
 }
-inline ULONG MmGetMdlByteCount(const MDL* Mdl) { return Mdl->ByteCount; }
-inline ULONG MmGetMdlByteOffset(const MDL* Mdl) { return Mdl->ByteOffset; }
-inline PVOID MmGetMdlVirtualAddress(const MDL* Mdl) { return (PUCHAR)Mdl->StartVa + Mdl->ByteOffset; }
-inline PPFN_NUMBER MmGetMdlPfnArray(PMDL Mdl) { return (PPFN_NUMBER)(Mdl + 1); }
+inline ULONG MmGetMdlByteCount(const MDL* Mdl) {
+    return Mdl->ByteCount;
+}
+inline ULONG MmGetMdlByteOffset(const MDL* Mdl) {
+    return Mdl->ByteOffset;
+}
+inline PVOID MmGetMdlVirtualAddress(const MDL* Mdl) {
+    return (PUCHAR)Mdl->StartVa + Mdl->ByteOffset;
+}
+inline PPFN_NUMBER MmGetMdlPfnArray(PMDL Mdl) {
+    return (PPFN_NUMBER)(Mdl + 1);
+}
 inline PVOID MmGetSystemAddressForMdlSafe(PMDL Mdl, ULONG Priority) {
     if (Mdl->MdlFlags & (MDL_MAPPED_TO_SYSTEM_VA | MDL_SOURCE_IS_NONPAGED_POOL)) {
         return Mdl->MappedSystemVa;

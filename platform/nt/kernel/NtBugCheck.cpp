@@ -21,11 +21,12 @@ NtBugCheck::NtBugCheck(ULONG code, ULONG_PTR p1, ULONG_PTR p2, ULONG_PTR p3, ULO
 
 void KeBugCheckEx(ULONG BugCheckCode, ULONG_PTR BugCheckParameter1, ULONG_PTR BugCheckParameter2,
                   ULONG_PTR BugCheckParameter3, ULONG_PTR BugCheckParameter4) {
-    throw NtBugCheck(BugCheckCode, BugCheckParameter1, BugCheckParameter2, BugCheckParameter3, BugCheckParameter4,
-                     {});
+    throw NtBugCheck(BugCheckCode, BugCheckParameter1, BugCheckParameter2, BugCheckParameter3, BugCheckParameter4, {});
 }
 
-void KeBugCheck(ULONG BugCheckCode) { KeBugCheckEx(BugCheckCode, 0, 0, 0, 0); }
+void KeBugCheck(ULONG BugCheckCode) {
+    KeBugCheckEx(BugCheckCode, 0, 0, 0, 0);
+}
 
 namespace nt {
 

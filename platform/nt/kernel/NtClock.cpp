@@ -169,16 +169,22 @@ void WakeTimedWaiters(ClockState& s) {
 
 } // namespace
 
-LONGLONG Now() { return NowOf(State()); }
+LONGLONG Now() {
+    return NowOf(State());
+}
 
 LONGLONG SystemTime() {
     ClockState& s = State();
     return NowOf(s) + s.systemOffset.load(std::memory_order_relaxed);
 }
 
-ULONGLONG TickCount() { return static_cast<ULONGLONG>(Now()) / kTimeIncrement; }
+ULONGLONG TickCount() {
+    return static_cast<ULONGLONG>(Now()) / kTimeIncrement;
+}
 
-ULONGLONG TickCountMilliseconds() { return static_cast<ULONGLONG>(Now()) / kUnitsPerMillisecond; }
+ULONGLONG TickCountMilliseconds() {
+    return static_cast<ULONGLONG>(Now()) / kUnitsPerMillisecond;
+}
 
 void UseVirtualClock() {
     ClockState& s = State();
@@ -199,7 +205,9 @@ void UseRealClock() {
     }
 }
 
-bool IsVirtual() { return State().isVirtual.load(std::memory_order_acquire); }
+bool IsVirtual() {
+    return State().isVirtual.load(std::memory_order_acquire);
+}
 
 void Advance(LONGLONG units) {
     ClockState& s = State();
@@ -211,7 +219,9 @@ void Advance(LONGLONG units) {
     WakeTimedWaiters(s);
 }
 
-void AdvanceMilliseconds(LONGLONG milliseconds) { Advance(milliseconds * kUnitsPerMillisecond); }
+void AdvanceMilliseconds(LONGLONG milliseconds) {
+    Advance(milliseconds * kUnitsPerMillisecond);
+}
 
 void SetSystemTime(LONGLONG systemTime) {
     ClockState& s = State();
@@ -226,7 +236,9 @@ void Reset() {
     s.systemOffset = HostSystemTime() - NowOf(s);
 }
 
-Deadline Deadline::After(LONGLONG units) { return At(Now() + std::max<LONGLONG>(units, 0)); }
+Deadline Deadline::After(LONGLONG units) {
+    return At(Now() + std::max<LONGLONG>(units, 0));
+}
 
 Deadline Deadline::AfterMilliseconds(ULONG milliseconds) {
     if (milliseconds == kInfiniteMilliseconds) {

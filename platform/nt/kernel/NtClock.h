@@ -37,17 +37,17 @@ namespace nt::clock {
 constexpr LONGLONG kPerformanceFrequency = 10'000'000; // counts per second: one per 100 ns
 constexpr ULONG kTimeIncrement = 156'250;              // 100 ns units per clock tick (15.625 ms)
 constexpr LONGLONG kUnitsPerMillisecond = 10'000;
-constexpr ULONG kInfiniteMilliseconds = 0xFFFFFFFF;    // user mode's INFINITE
+constexpr ULONG kInfiniteMilliseconds = 0xFFFFFFFF; // user mode's INFINITE
 
-LONGLONG Now();                  // machine time, 100 ns units
-LONGLONG SystemTime();           // 100 ns units since 1601-01-01 UTC
-ULONGLONG TickCount();           // clock ticks since start
+LONGLONG Now();        // machine time, 100 ns units
+LONGLONG SystemTime(); // 100 ns units since 1601-01-01 UTC
+ULONGLONG TickCount(); // clock ticks since start
 ULONGLONG TickCountMilliseconds();
 
-void UseVirtualClock();          // time stands still from now on, until Advance
-void UseRealClock();             // time runs again from where it stands
+void UseVirtualClock(); // time stands still from now on, until Advance
+void UseRealClock();    // time runs again from where it stands
 bool IsVirtual();
-void Advance(LONGLONG units);    // virtual mode only (ignored in real mode); wakes timed waiters
+void Advance(LONGLONG units); // virtual mode only (ignored in real mode); wakes timed waiters
 void AdvanceMilliseconds(LONGLONG milliseconds);
 void SetSystemTime(LONGLONG systemTime); // the wall clock at this instant; it runs on with machine time
 // Back to the real clock, with the wall clock from the host. Machine time keeps its value (it never goes back).

@@ -69,8 +69,7 @@ void CheckWaitable(PVOID object) {
     switch (header->Type) {
     case EventNotificationObject:
     case EventSynchronizationObject:
-    case SemaphoreObject:
-        return;
+    case SemaphoreObject: return;
     default:
         nt::BugCheck(DRIVER_VERIFIER_DETECTED_VIOLATION,
                      "wait on an object that is not an initialised event or semaphore (type " +
@@ -79,7 +78,9 @@ void CheckWaitable(PVOID object) {
     }
 }
 
-bool IsSignalled(PVOID object) { return static_cast<PDISPATCHER_HEADER>(object)->SignalState > 0; }
+bool IsSignalled(PVOID object) {
+    return static_cast<PDISPATCHER_HEADER>(object)->SignalState > 0;
+}
 
 // Under the dispatcher lock: the side effect of a satisfied wait.
 void Consume(PVOID object) {
@@ -96,11 +97,12 @@ void CheckWaitIrql(const LARGE_INTEGER* timeout, const char* routine) {
     nt::AssertIrqlAtMost(polls ? DISPATCH_LEVEL : APC_LEVEL, routine);
 }
 
-LONG ReadState(const DISPATCHER_HEADER& header) { return __atomic_load_n(&header.SignalState, __ATOMIC_ACQUIRE); }
+LONG ReadState(const DISPATCHER_HEADER& header) {
+    return __atomic_load_n(&header.SignalState, __ATOMIC_ACQUIRE);
+}
 
 // Changes an object's state under the dispatcher lock and wakes the waiters; returns the previous state.
-template <class Change>
-LONG Signal(PDISPATCHER_HEADER header, Change change) {
+template <class Change> LONG Signal(PDISPATCHER_HEADER header, Change change) {
     Dispatcher& d = TheDispatcher();
     std::lock_guard guard(d.lock);
     const LONG previous = header->SignalState;
@@ -125,8 +127,7 @@ void InitializeHeader(DISPATCHER_HEADER& header, UCHAR type, UCHAR sizeInUlongs,
 } // namespace
 
 void KeInitializeEvent(PRKEVENT Event, EVENT_TYPE Type, BOOLEAN State) {
-    InitializeHeader(Event->Header,
-                     Type == NotificationEvent ? EventNotificationObject : EventSynchronizationObject,
+    InitializeHeader(Event->Header, Type == NotificationEvent ? EventNotificationObject : EventSynchronizationObject,
                      sizeof(KEVENT) / sizeof(ULONG), State ? 1 : 0);
 }
 
@@ -146,9 +147,13 @@ LONG KeResetEvent(PRKEVENT Event) {
     return previous;
 }
 
-void KeClearEvent(PRKEVENT Event) { KeResetEvent(Event); }
+void KeClearEvent(PRKEVENT Event) {
+    KeResetEvent(Event);
+}
 
-LONG KeReadStateEvent(PRKEVENT Event) { return ReadState(Event->Header); }
+LONG KeReadStateEvent(PRKEVENT Event) {
+    return ReadState(Event->Header);
+}
 
 void KeInitializeSemaphore(PRKSEMAPHORE Semaphore, LONG Count, LONG Limit) {
     InitializeHeader(Semaphore->Header, SemaphoreObject, sizeof(KSEMAPHORE) / sizeof(ULONG), Count);
@@ -173,7 +178,9 @@ LONG KeReleaseSemaphore(PRKSEMAPHORE Semaphore, KPRIORITY Increment, LONG Adjust
     return previous;
 }
 
-LONG KeReadStateSemaphore(PRKSEMAPHORE Semaphore) { return ReadState(Semaphore->Header); }
+LONG KeReadStateSemaphore(PRKSEMAPHORE Semaphore) {
+    return ReadState(Semaphore->Header);
+}
 
 NTSTATUS KeWaitForSingleObject(PVOID Object, KWAIT_REASON WaitReason, KPROCESSOR_MODE WaitMode, BOOLEAN Alertable,
                                PLARGE_INTEGER Timeout) {

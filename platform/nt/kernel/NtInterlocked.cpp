@@ -11,8 +11,12 @@ namespace {
 
 constexpr ULONGLONG kBusy = 1;
 
-std::atomic_ref<ULONGLONG> RegionWord(PSLIST_HEADER head) { return std::atomic_ref<ULONGLONG>(head->s.Region); }
-std::atomic_ref<ULONGLONG> CountWord(PSLIST_HEADER head) { return std::atomic_ref<ULONGLONG>(head->s.Alignment); }
+std::atomic_ref<ULONGLONG> RegionWord(PSLIST_HEADER head) {
+    return std::atomic_ref<ULONGLONG>(head->s.Region);
+}
+std::atomic_ref<ULONGLONG> CountWord(PSLIST_HEADER head) {
+    return std::atomic_ref<ULONGLONG>(head->s.Alignment);
+}
 
 // Takes the list's writer bit; returns the first entry.
 PSLIST_ENTRY Lock(PSLIST_HEADER head) {
@@ -37,7 +41,9 @@ void Unlock(PSLIST_HEADER head, PSLIST_ENTRY first, ULONGLONG depth) {
     RegionWord(head).store(reinterpret_cast<ULONGLONG>(first), std::memory_order_release);
 }
 
-ULONGLONG Depth(PSLIST_HEADER head) { return CountWord(head).load(std::memory_order_relaxed) & 0xFFFF; }
+ULONGLONG Depth(PSLIST_HEADER head) {
+    return CountWord(head).load(std::memory_order_relaxed) & 0xFFFF;
+}
 
 } // namespace
 
@@ -77,7 +83,9 @@ PSLIST_ENTRY InterlockedFlushSList(PSLIST_HEADER ListHead) {
     return first;
 }
 
-USHORT ExQueryDepthSList(PSLIST_HEADER SListHead) { return static_cast<USHORT>(Depth(SListHead)); }
+USHORT ExQueryDepthSList(PSLIST_HEADER SListHead) {
+    return static_cast<USHORT>(Depth(SListHead));
+}
 
 PSLIST_ENTRY FirstEntrySList(PSLIST_HEADER SListHead) {
     return reinterpret_cast<PSLIST_ENTRY>(RegionWord(SListHead).load(std::memory_order_acquire) & ~kBusy);

@@ -9,8 +9,12 @@
 
 #define MEMORY_ALLOCATION_ALIGNMENT 16
 
-inline LONG InterlockedIncrement(LONG volatile* Addend) { return __atomic_add_fetch(Addend, 1, __ATOMIC_SEQ_CST); }
-inline LONG InterlockedDecrement(LONG volatile* Addend) { return __atomic_sub_fetch(Addend, 1, __ATOMIC_SEQ_CST); }
+inline LONG InterlockedIncrement(LONG volatile* Addend) {
+    return __atomic_add_fetch(Addend, 1, __ATOMIC_SEQ_CST);
+}
+inline LONG InterlockedDecrement(LONG volatile* Addend) {
+    return __atomic_sub_fetch(Addend, 1, __ATOMIC_SEQ_CST);
+}
 inline LONG InterlockedExchange(LONG volatile* Target, LONG Value) {
     return __atomic_exchange_n(Target, Value, __ATOMIC_SEQ_CST);
 }
@@ -63,7 +67,9 @@ inline PVOID InterlockedCompareExchangePointer(PVOID volatile* Destination, PVOI
     return Comperand;
 }
 
-inline void KeMemoryBarrier() { __atomic_thread_fence(__ATOMIC_SEQ_CST); }
+inline void KeMemoryBarrier() {
+    __atomic_thread_fence(__ATOMIC_SEQ_CST);
+}
 #define MemoryBarrier() KeMemoryBarrier()
 
 // --- Interlocked singly linked lists ---

@@ -14,9 +14,13 @@ thread_local KIRQL t_irql = PASSIVE_LEVEL;
 // The address of this thread-local is the thread's token in a held lock: non-zero and unique per live thread.
 thread_local char t_lockOwnerToken;
 
-ULONG_PTR OwnerToken() { return reinterpret_cast<ULONG_PTR>(&t_lockOwnerToken); }
+ULONG_PTR OwnerToken() {
+    return reinterpret_cast<ULONG_PTR>(&t_lockOwnerToken);
+}
 
-std::atomic_ref<ULONG_PTR> LockWord(PKSPIN_LOCK lock) { return std::atomic_ref<ULONG_PTR>(*lock); }
+std::atomic_ref<ULONG_PTR> LockWord(PKSPIN_LOCK lock) {
+    return std::atomic_ref<ULONG_PTR>(*lock);
+}
 
 void RequireAtMostDispatch(const char* routine) {
     if (t_irql > DISPATCH_LEVEL) {
@@ -41,7 +45,7 @@ inline void CpuRelax() {
 bool TryTake(PKSPIN_LOCK lock) {
     ULONG_PTR expected = 0;
     return LockWord(lock).compare_exchange_strong(expected, OwnerToken(), std::memory_order_acquire,
-                                                   std::memory_order_relaxed);
+                                                  std::memory_order_relaxed);
 }
 
 void Take(PKSPIN_LOCK lock) {
@@ -77,7 +81,9 @@ void Give(PKSPIN_LOCK lock) {
 
 } // namespace
 
-KIRQL KeGetCurrentIrql() { return t_irql; }
+KIRQL KeGetCurrentIrql() {
+    return t_irql;
+}
 
 KIRQL KfRaiseIrql(KIRQL NewIrql) {
     KIRQL old = t_irql;
@@ -95,7 +101,9 @@ void KeLowerIrql(KIRQL NewIrql) {
     t_irql = NewIrql;
 }
 
-KIRQL KeRaiseIrqlToDpcLevel() { return KfRaiseIrql(DISPATCH_LEVEL); }
+KIRQL KeRaiseIrqlToDpcLevel() {
+    return KfRaiseIrql(DISPATCH_LEVEL);
+}
 
 namespace nt {
 
@@ -110,7 +118,9 @@ void AssertIrqlAtMost(KIRQL maximum, const char* routine) {
 
 } // namespace nt
 
-void KeInitializeSpinLock(PKSPIN_LOCK SpinLock) { LockWord(SpinLock).store(0, std::memory_order_release); }
+void KeInitializeSpinLock(PKSPIN_LOCK SpinLock) {
+    LockWord(SpinLock).store(0, std::memory_order_release);
+}
 
 KIRQL KeAcquireSpinLockRaiseToDpc(PKSPIN_LOCK SpinLock) {
     RequireAtMostDispatch("KeAcquireSpinLock");

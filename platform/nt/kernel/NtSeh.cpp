@@ -23,8 +23,8 @@ SehException::SehException(NTSTATUS code, ULONG flags, ULONG numberParameters, c
     m_record.ExceptionCode = code;
     m_record.ExceptionFlags = flags;
     m_record.ExceptionAddress = address;
-    m_record.NumberParameters = numberParameters < EXCEPTION_MAXIMUM_PARAMETERS ? numberParameters
-                                                                                : EXCEPTION_MAXIMUM_PARAMETERS;
+    m_record.NumberParameters =
+        numberParameters < EXCEPTION_MAXIMUM_PARAMETERS ? numberParameters : EXCEPTION_MAXIMUM_PARAMETERS;
     if (parameters != nullptr) {
         std::memcpy(m_record.ExceptionInformation, parameters, m_record.NumberParameters * sizeof(ULONG_PTR));
     }
@@ -38,11 +38,17 @@ SehException::SehException(const EXCEPTION_RECORD& record) : m_record(record) {
 
 } // namespace nt
 
-void ExRaiseStatus(NTSTATUS Status) { throw nt::SehException(Status); }
+void ExRaiseStatus(NTSTATUS Status) {
+    throw nt::SehException(Status);
+}
 
-void ExRaiseAccessViolation() { ExRaiseStatus(STATUS_ACCESS_VIOLATION); }
+void ExRaiseAccessViolation() {
+    ExRaiseStatus(STATUS_ACCESS_VIOLATION);
+}
 
-void ExRaiseDatatypeMisalignment() { ExRaiseStatus(STATUS_DATATYPE_MISALIGNMENT); }
+void ExRaiseDatatypeMisalignment() {
+    ExRaiseStatus(STATUS_DATATYPE_MISALIGNMENT);
+}
 
 namespace {
 
@@ -69,4 +75,6 @@ void ProbeForRead(const volatile void* Address, SIZE_T Length, ULONG Alignment) 
     Probe(Address, Length, Alignment, false);
 }
 
-void ProbeForWrite(volatile void* Address, SIZE_T Length, ULONG Alignment) { Probe(Address, Length, Alignment, true); }
+void ProbeForWrite(volatile void* Address, SIZE_T Length, ULONG Alignment) {
+    Probe(Address, Length, Alignment, true);
+}

@@ -58,8 +58,7 @@ private:
 };
 
 // The handler type __except catches; only EXCEPTION_EXECUTE_HANDLER is a filter C++ can honour.
-template <int Filter>
-struct SehHandlerFor {
+template <int Filter> struct SehHandlerFor {
     static_assert(Filter == EXCEPTION_EXECUTE_HANDLER,
                   "__except takes EXCEPTION_EXECUTE_HANDLER only: test GetExceptionCode() in the handler and raise "
                   "the codes it does not handle again");

@@ -11,21 +11,33 @@ LARGE_INTEGER KeQueryPerformanceCounter(PLARGE_INTEGER PerformanceFrequency) {
     return now;
 }
 
-void KeQuerySystemTime(PLARGE_INTEGER CurrentTime) { CurrentTime->QuadPart = nt::clock::SystemTime(); }
+void KeQuerySystemTime(PLARGE_INTEGER CurrentTime) {
+    CurrentTime->QuadPart = nt::clock::SystemTime();
+}
 
-void KeQuerySystemTimePrecise(PLARGE_INTEGER CurrentTime) { CurrentTime->QuadPart = nt::clock::SystemTime(); }
+void KeQuerySystemTimePrecise(PLARGE_INTEGER CurrentTime) {
+    CurrentTime->QuadPart = nt::clock::SystemTime();
+}
 
 void KeQueryTickCount(PLARGE_INTEGER CurrentCount) {
     CurrentCount->QuadPart = static_cast<LONGLONG>(nt::clock::TickCount());
 }
 
-ULONG KeQueryTimeIncrement() { return nt::clock::kTimeIncrement; }
+ULONG KeQueryTimeIncrement() {
+    return nt::clock::kTimeIncrement;
+}
 
-ULONGLONG KeQueryInterruptTime() { return static_cast<ULONGLONG>(nt::clock::Now()); }
+ULONGLONG KeQueryInterruptTime() {
+    return static_cast<ULONGLONG>(nt::clock::Now());
+}
 
-void ExSystemTimeToLocalTime(PLARGE_INTEGER SystemTime, PLARGE_INTEGER LocalTime) { *LocalTime = *SystemTime; }
+void ExSystemTimeToLocalTime(PLARGE_INTEGER SystemTime, PLARGE_INTEGER LocalTime) {
+    *LocalTime = *SystemTime;
+}
 
-void ExLocalTimeToSystemTime(PLARGE_INTEGER LocalTime, PLARGE_INTEGER SystemTime) { *SystemTime = *LocalTime; }
+void ExLocalTimeToSystemTime(PLARGE_INTEGER LocalTime, PLARGE_INTEGER SystemTime) {
+    *SystemTime = *LocalTime;
+}
 
 namespace {
 
@@ -88,8 +100,8 @@ BOOLEAN RtlTimeFieldsToTime(PTIME_FIELDS TimeFields, PLARGE_INTEGER Time) {
     if (f.Day > monthDays) {
         return FALSE;
     }
-    LONGLONG days = DaysFromCivil(f.Year, static_cast<unsigned>(f.Month), static_cast<unsigned>(f.Day)) +
-                    kDaysFrom1601To1970;
+    LONGLONG days =
+        DaysFromCivil(f.Year, static_cast<unsigned>(f.Month), static_cast<unsigned>(f.Day)) + kDaysFrom1601To1970;
     LONGLONG seconds = days * kSecondsPerDay + f.Hour * 3600LL + f.Minute * 60LL + f.Second;
     Time->QuadPart = seconds * kUnitsPerSecond + f.Milliseconds * 10'000LL;
     return TRUE;

@@ -8,7 +8,9 @@
 
 namespace {
 
-void Count(ULONG& counter) { __atomic_add_fetch(&counter, 1, __ATOMIC_RELAXED); }
+void Count(ULONG& counter) {
+    __atomic_add_fetch(&counter, 1, __ATOMIC_RELAXED);
+}
 
 PVOID AllocateBlock(PNPAGED_LOOKASIDE_LIST list) {
     GENERAL_LOOKASIDE& l = list->L;
@@ -24,15 +26,17 @@ void FreeBlock(PNPAGED_LOOKASIDE_LIST list, PVOID block) {
     }
 }
 
-ULONG NowInSeconds() { return static_cast<ULONG>(nt::clock::Now() / nt::clock::kPerformanceFrequency); }
+ULONG NowInSeconds() {
+    return static_cast<ULONG>(nt::clock::Now() / nt::clock::kPerformanceFrequency);
+}
 
 // The balance step: one allocating thread per second of machine time retunes Depth from the last period's
 // allocations and misses. Future[0] holds the second of the last retune.
 void MaybeRetune(GENERAL_LOOKASIDE& l) {
     ULONG now = NowInSeconds();
     ULONG last = __atomic_load_n(&l.Future[0], __ATOMIC_RELAXED);
-    if (now == last || !__atomic_compare_exchange_n(&l.Future[0], &last, now, false, __ATOMIC_RELAXED,
-                                                    __ATOMIC_RELAXED)) {
+    if (now == last ||
+        !__atomic_compare_exchange_n(&l.Future[0], &last, now, false, __ATOMIC_RELAXED, __ATOMIC_RELAXED)) {
         return;
     }
     ULONG total = __atomic_load_n(&l.TotalAllocates, __ATOMIC_RELAXED);
@@ -58,8 +62,8 @@ void MaybeRetune(GENERAL_LOOKASIDE& l) {
 
 } // namespace
 
-void ExInitializeNPagedLookasideList(PNPAGED_LOOKASIDE_LIST Lookaside, PALLOCATE_FUNCTION Allocate,
-                                     PFREE_FUNCTION Free, ULONG Flags, SIZE_T Size, ULONG Tag, USHORT Depth) {
+void ExInitializeNPagedLookasideList(PNPAGED_LOOKASIDE_LIST Lookaside, PALLOCATE_FUNCTION Allocate, PFREE_FUNCTION Free,
+                                     ULONG Flags, SIZE_T Size, ULONG Tag, USHORT Depth) {
     (void)Flags;
     (void)Depth;
     GENERAL_LOOKASIDE& l = Lookaside->L;

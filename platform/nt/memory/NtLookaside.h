@@ -64,8 +64,8 @@ static_assert(sizeof(NPAGED_LOOKASIDE_LIST) == 128);
 
 // Allocate and Free may be null (the pool is used). Flags and Depth are reserved, as on the platform. Size is
 // rounded up to hold an SLIST_ENTRY.
-void ExInitializeNPagedLookasideList(PNPAGED_LOOKASIDE_LIST Lookaside, PALLOCATE_FUNCTION Allocate,
-                                     PFREE_FUNCTION Free, ULONG Flags, SIZE_T Size, ULONG Tag, USHORT Depth);
+void ExInitializeNPagedLookasideList(PNPAGED_LOOKASIDE_LIST Lookaside, PALLOCATE_FUNCTION Allocate, PFREE_FUNCTION Free,
+                                     ULONG Flags, SIZE_T Size, ULONG Tag, USHORT Depth);
 // Gives every cached block back to the pool. Blocks still allocated stay the caller's to free.
 void ExDeleteNPagedLookasideList(PNPAGED_LOOKASIDE_LIST Lookaside);
 PVOID ExAllocateFromNPagedLookasideList(PNPAGED_LOOKASIDE_LIST Lookaside);

@@ -81,7 +81,7 @@ struct Injection {
     std::mutex lock;
     std::vector<Plan> plans;
     uint64_t callsSinceNth = 0;
-    uint64_t failNth = 0; // 0: none
+    uint64_t failNth = 0;           // 0: none
     std::atomic<bool> armed{false}; // a plan or an n-th failure is set: allocations look
 };
 

@@ -30,11 +30,11 @@ constexpr ULONG TagFromString(std::string_view tag) {
 
 struct TagStats {
     ULONG tag = 0;
-    SIZE_T liveBytes = 0;       // bytes now allocated under the tag
-    SIZE_T liveCount = 0;       // allocations now live under the tag
-    uint64_t allocations = 0;   // successful allocations since Reset
-    uint64_t frees = 0;         // frees since Reset
-    uint64_t failures = 0;      // allocations that returned null since Reset
+    SIZE_T liveBytes = 0;     // bytes now allocated under the tag
+    SIZE_T liveCount = 0;     // allocations now live under the tag
+    uint64_t allocations = 0; // successful allocations since Reset
+    uint64_t frees = 0;       // frees since Reset
+    uint64_t failures = 0;    // allocations that returned null since Reset
 };
 
 TagStats Stats(ULONG tag);
@@ -50,8 +50,8 @@ struct LiveAllocation {
 std::vector<LiveAllocation> LiveAllocations(ULONG tag = 0); // 0: every tag
 
 struct FailurePlan {
-    ULONG tag = 0;              // 0: any tag
-    uint64_t skip = 0;          // matching allocations that still succeed first
+    ULONG tag = 0;               // 0: any tag
+    uint64_t skip = 0;           // matching allocations that still succeed first
     uint64_t count = UINT64_MAX; // matching allocations that then fail
 };
 void InjectFailure(const FailurePlan& plan);

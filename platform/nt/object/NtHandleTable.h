@@ -18,8 +18,7 @@ public:
 HANDLE Insert(std::shared_ptr<KernelObject> object, ACCESS_MASK grantedAccess);
 // Null for an unknown handle.
 std::shared_ptr<KernelObject> Lookup(HANDLE handle, ACCESS_MASK* grantedAccess = nullptr);
-template <class T>
-std::shared_ptr<T> LookupAs(HANDLE handle, ACCESS_MASK* grantedAccess = nullptr) {
+template <class T> std::shared_ptr<T> LookupAs(HANDLE handle, ACCESS_MASK* grantedAccess = nullptr) {
     return std::dynamic_pointer_cast<T>(Lookup(handle, grantedAccess));
 }
 NTSTATUS Close(HANDLE handle); // STATUS_INVALID_HANDLE for an unknown handle

@@ -196,8 +196,7 @@ NTSTATUS ZwQueryDirectoryObject(HANDLE DirectoryHandle, PVOID Buffer, ULONG Leng
     return all || ReturnSingleEntry ? STATUS_SUCCESS : STATUS_MORE_ENTRIES;
 }
 
-NTSTATUS ZwOpenSymbolicLinkObject(PHANDLE LinkHandle, ACCESS_MASK DesiredAccess,
-                                  POBJECT_ATTRIBUTES ObjectAttributes) {
+NTSTATUS ZwOpenSymbolicLinkObject(PHANDLE LinkHandle, ACCESS_MASK DesiredAccess, POBJECT_ATTRIBUTES ObjectAttributes) {
     PASSIVE_CODE();
     nt::ob::Entry entry;
     NTSTATUS status = LookupNamed(ObjectAttributes, true, nt::ob::Kind::SymbolicLink, entry);

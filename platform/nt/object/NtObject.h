@@ -34,15 +34,13 @@ NTSTATUS ObQueryNameString(PVOID Object, POBJECT_NAME_INFORMATION ObjectNameInfo
 NTSTATUS IoCreateSymbolicLink(PUNICODE_STRING SymbolicLinkName, PUNICODE_STRING DeviceName);
 NTSTATUS IoDeleteSymbolicLink(PUNICODE_STRING SymbolicLinkName);
 
-NTSTATUS ZwOpenDirectoryObject(PHANDLE DirectoryHandle, ACCESS_MASK DesiredAccess,
-                               POBJECT_ATTRIBUTES ObjectAttributes);
+NTSTATUS ZwOpenDirectoryObject(PHANDLE DirectoryHandle, ACCESS_MASK DesiredAccess, POBJECT_ATTRIBUTES ObjectAttributes);
 // Fills OBJECT_DIRECTORY_INFORMATION entries (closed by an all-zero entry) followed by their strings. Context
 // carries the position between calls. STATUS_NO_MORE_ENTRIES at the end; STATUS_MORE_ENTRIES when not all
 // remaining entries fit; STATUS_BUFFER_TOO_SMALL when not even one does.
 NTSTATUS ZwQueryDirectoryObject(HANDLE DirectoryHandle, PVOID Buffer, ULONG Length, BOOLEAN ReturnSingleEntry,
                                 BOOLEAN RestartScan, PULONG Context, PULONG ReturnLength);
-NTSTATUS ZwOpenSymbolicLinkObject(PHANDLE LinkHandle, ACCESS_MASK DesiredAccess,
-                                  POBJECT_ATTRIBUTES ObjectAttributes);
+NTSTATUS ZwOpenSymbolicLinkObject(PHANDLE LinkHandle, ACCESS_MASK DesiredAccess, POBJECT_ATTRIBUTES ObjectAttributes);
 // Copies the target into LinkTarget (adding a NUL when there is room). STATUS_BUFFER_TOO_SMALL when
 // MaximumLength cannot hold it; ReturnedLength (when given) receives the bytes needed.
 NTSTATUS ZwQuerySymbolicLinkObject(HANDLE LinkHandle, PUNICODE_STRING LinkTarget, PULONG ReturnedLength);

@@ -29,10 +29,10 @@ enum class Kind { Directory, SymbolicLink, Device, Driver, Event, Section, Mutan
 
 struct Entry {
     Kind kind = Kind::Other;
-    std::u16string name;   // the last component, as created
-    std::u16string path;   // the full path of the entry, as created (links not followed)
+    std::u16string name;    // the last component, as created
+    std::u16string path;    // the full path of the entry, as created (links not followed)
     PVOID object = nullptr; // objects only
-    std::u16string target; // symbolic links only
+    std::u16string target;  // symbolic links only
 };
 
 // The platform's type name of a kind ("Device", "Driver", "SymbolicLink", "Directory", ...).

@@ -39,7 +39,8 @@ void UnloadDriver(std::u16string_view service);
 void RegisterSetupClass(const GUID& classGuid, std::u16string_view className);
 enum class FilterPosition { Upper, Lower };
 // Appends the service to the class's filter list (once).
-void AddClassFilter(const GUID& classGuid, std::u16string_view service, FilterPosition position = FilterPosition::Upper);
+void AddClassFilter(const GUID& classGuid, std::u16string_view service,
+                    FilterPosition position = FilterPosition::Upper);
 
 struct DriverMatch {
     std::u16string id; // a hardware or compatible ID, compared case-insensitively
@@ -54,7 +55,7 @@ void RegisterDriverMatch(const DriverMatch& match);
 // driver is `service` in the setup class `classGuid` when a service is given (a zero GUID: no class, so no
 // driver key and no class filters), else the first match of its IDs.
 struct RootDevice {
-    std::u16string deviceId;                 // "ROOT\SIMPCI"
+    std::u16string deviceId; // "ROOT\SIMPCI"
     std::u16string instanceId = u"0000";
     std::vector<std::u16string> hardwareIds; // empty: the device ID
     std::vector<std::u16string> compatibleIds;
@@ -83,7 +84,7 @@ struct DeviceNodeInfo {
     std::u16string instancePath;
     std::u16string parentInstancePath; // empty for a child of the root
     PDEVICE_OBJECT pdo = nullptr;
-    std::u16string service;            // empty when no driver matched
+    std::u16string service; // empty when no driver matched
     bool started = false;
 };
 // Present device nodes, parents before their children, in arrival order.

@@ -15,8 +15,8 @@ constexpr ULONG kTagInterface = 0x62506e50; // "PnPb"
 
 struct InterfaceRecord {
     GUID classGuid{};
-    std::u16string link;         // "\??\USB#VID_045E&PID_0040#5&2c3c5a3b&0&2#{guid}[\reference]"
-    std::u16string instancePath; // of the device it belongs to
+    std::u16string link;          // "\??\USB#VID_045E&PID_0040#5&2c3c5a3b&0&2#{guid}[\reference]"
+    std::u16string instancePath;  // of the device it belongs to
     PDEVICE_OBJECT pdo = nullptr; // null once the device is gone
     bool enabled = false;
 };
@@ -143,7 +143,8 @@ NTSTATUS IoRegisterDeviceInterface(PDEVICE_OBJECT PhysicalDeviceObject, const GU
         link += u"\\" + reference;
     }
 
-    auto* buffer = static_cast<PWSTR>(ExAllocatePoolWithTag(PagedPool, (link.size() + 1) * sizeof(WCHAR), kTagInterface));
+    auto* buffer =
+        static_cast<PWSTR>(ExAllocatePoolWithTag(PagedPool, (link.size() + 1) * sizeof(WCHAR), kTagInterface));
     if (!buffer) {
         return STATUS_INSUFFICIENT_RESOURCES;
     }

@@ -1,8 +1,8 @@
 // The Plug and Play manager: its thread, the registrations (driver images, setup classes, driver matches),
 // the device tree, and the arrival and removal of devices.
 #include <algorithm>
-#include <cstdio>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -739,7 +739,9 @@ NTSTATUS RemoveNode(DeviceNode* node, bool surprise, const std::function<void()>
 
 } // namespace
 
-std::mutex& NodeLock() { return g_nodeLock; }
+std::mutex& NodeLock() {
+    return g_nodeLock;
+}
 
 DeviceNode* FindNodeLocked(DeviceNode* parent, std::u16string_view instancePath) {
     for (DeviceNode* child : parent->children) {
@@ -754,9 +756,8 @@ DeviceNode* FindNodeLocked(DeviceNode* parent, std::u16string_view instancePath)
 }
 
 DeviceNode* NodeOf(PDEVICE_OBJECT device) {
-    return device && device->DeviceObjectExtension
-               ? static_cast<DeviceNode*>(device->DeviceObjectExtension->DeviceNode)
-               : nullptr;
+    return device && device->DeviceObjectExtension ? static_cast<DeviceNode*>(device->DeviceObjectExtension->DeviceNode)
+                                                   : nullptr;
 }
 
 void RegisterDriverImage(std::u16string_view service, PDRIVER_INITIALIZE entry) {
@@ -779,7 +780,9 @@ NTSTATUS LoadDriver(std::u16string_view service, PDRIVER_OBJECT* driver) {
     return status;
 }
 
-PDRIVER_OBJECT LoadedDriver(std::u16string_view service) { return FindLoaded(service); }
+PDRIVER_OBJECT LoadedDriver(std::u16string_view service) {
+    return FindLoaded(service);
+}
 
 void UnloadDriver(std::u16string_view service) {
     TheWorker().RunAndWait([&] {
@@ -861,7 +864,9 @@ NTSTATUS RemoveDevice(std::u16string_view instancePath, bool surprise, const std
     return status;
 }
 
-void WaitForIdle() { TheWorker().WaitForIdle(); }
+void WaitForIdle() {
+    TheWorker().WaitForIdle();
+}
 
 std::vector<DeviceNodeInfo> DeviceNodes() {
     std::vector<DeviceNodeInfo> nodes;

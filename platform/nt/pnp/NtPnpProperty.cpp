@@ -24,7 +24,9 @@ std::vector<UCHAR> MultiStringBytes(const std::vector<std::u16string>& values) {
     return Bytes(bytes.data(), bytes.size() * sizeof(WCHAR));
 }
 
-std::vector<UCHAR> UlongBytes(ULONG value) { return Bytes(&value, sizeof value); }
+std::vector<UCHAR> UlongBytes(ULONG value) {
+    return Bytes(&value, sizeof value);
+}
 
 // The property's bytes, or an error status. Called with NodeLock held.
 NTSTATUS PropertyBytes(const DeviceNode& node, DEVICE_REGISTRY_PROPERTY property, std::vector<UCHAR>& bytes) {
@@ -51,26 +53,16 @@ NTSTATUS PropertyBytes(const DeviceNode& node, DEVICE_REGISTRY_PROPERTY property
     };
     const DEVICE_CAPABILITIES& capabilities = node.capabilities;
     switch (property) {
-    case DevicePropertyDeviceDescription:
-        return text(node.description);
-    case DevicePropertyHardwareID:
-        return list(node.hardwareIds);
-    case DevicePropertyCompatibleIDs:
-        return list(node.compatibleIds);
-    case DevicePropertyClassName:
-        return text(node.className);
-    case DevicePropertyClassGuid:
-        return text(node.hasClass ? reg::GuidString(node.classGuid) : u"");
-    case DevicePropertyDriverKeyName:
-        return text(node.driverKey);
-    case DevicePropertyManufacturer:
-        return text(node.manufacturer);
-    case DevicePropertyLocationInformation:
-        return text(node.location);
-    case DevicePropertyPhysicalDeviceObjectName:
-        return text(ob::NameOf(node.pdo).value_or(u""));
-    case DevicePropertyEnumeratorName:
-        return text(node.deviceId.substr(0, node.deviceId.find(u'\\')));
+    case DevicePropertyDeviceDescription: return text(node.description);
+    case DevicePropertyHardwareID: return list(node.hardwareIds);
+    case DevicePropertyCompatibleIDs: return list(node.compatibleIds);
+    case DevicePropertyClassName: return text(node.className);
+    case DevicePropertyClassGuid: return text(node.hasClass ? reg::GuidString(node.classGuid) : u"");
+    case DevicePropertyDriverKeyName: return text(node.driverKey);
+    case DevicePropertyManufacturer: return text(node.manufacturer);
+    case DevicePropertyLocationInformation: return text(node.location);
+    case DevicePropertyPhysicalDeviceObjectName: return text(ob::NameOf(node.pdo).value_or(u""));
+    case DevicePropertyEnumeratorName: return text(node.deviceId.substr(0, node.deviceId.find(u'\\')));
     case DevicePropertyBusTypeGuid:
         if (!node.hasBusInformation) {
             return STATUS_OBJECT_NAME_NOT_FOUND;
@@ -79,26 +71,24 @@ NTSTATUS PropertyBytes(const DeviceNode& node, DEVICE_REGISTRY_PROPERTY property
         return STATUS_SUCCESS;
     case DevicePropertyLegacyBusType:
         return number(node.hasBusInformation, static_cast<ULONG>(node.busInformation.LegacyBusType));
-    case DevicePropertyBusNumber:
-        return number(node.hasBusInformation, node.busInformation.BusNumber);
+    case DevicePropertyBusNumber: return number(node.hasBusInformation, node.busInformation.BusNumber);
     case DevicePropertyAddress:
         return number(node.hasCapabilities && capabilities.Address != 0xFFFFFFFF, capabilities.Address);
     case DevicePropertyUINumber:
         return number(node.hasCapabilities && capabilities.UINumber != 0xFFFFFFFF, capabilities.UINumber);
     case DevicePropertyInstallState:
-        return number(true, node.service.empty()            ? InstallStateNeedsReinstall
+        return number(true, node.service.empty()              ? InstallStateNeedsReinstall
                             : node.state == NodeState::Failed ? InstallStateFailedInstall
                                                               : InstallStateInstalled);
     case DevicePropertyRemovalPolicy:
-        return number(node.hasCapabilities, capabilities.Removable ? RemovalPolicyExpectSurpriseRemoval
-                                                                   : RemovalPolicyExpectNoRemoval);
+        return number(node.hasCapabilities,
+                      capabilities.Removable ? RemovalPolicyExpectSurpriseRemoval : RemovalPolicyExpectNoRemoval);
     case DevicePropertyFriendlyName:
     case DevicePropertyBootConfiguration:
     case DevicePropertyBootConfigurationTranslated:
     case DevicePropertyResourceRequirements:
     case DevicePropertyAllocatedResources:
-    case DevicePropertyContainerID:
-        return STATUS_OBJECT_NAME_NOT_FOUND;
+    case DevicePropertyContainerID: return STATUS_OBJECT_NAME_NOT_FOUND;
     }
     return STATUS_INVALID_PARAMETER_2;
 }
@@ -156,17 +146,14 @@ NTSTATUS IoOpenDeviceRegistryKey(PDEVICE_OBJECT DeviceObject, ULONG DevInstKeyTy
             return STATUS_INVALID_DEVICE_REQUEST;
         }
         switch (DevInstKeyType & ~PLUGPLAY_REGKEY_CURRENT_HWPROFILE) {
-        case PLUGPLAY_REGKEY_DEVICE:
-            path = reg::EnumKeyPath(node->instancePath) + u"\\Device Parameters";
-            break;
+        case PLUGPLAY_REGKEY_DEVICE: path = reg::EnumKeyPath(node->instancePath) + u"\\Device Parameters"; break;
         case PLUGPLAY_REGKEY_DRIVER:
             if (node->driverKey.empty()) {
                 return STATUS_INVALID_PARAMETER;
             }
             path = std::u16string(reg::kControlSet) + u"\\Control\\Class\\" + node->driverKey;
             break;
-        default:
-            return STATUS_INVALID_PARAMETER;
+        default: return STATUS_INVALID_PARAMETER;
         }
     }
     if (!reg::CreatePath(path)) {

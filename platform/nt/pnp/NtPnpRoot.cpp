@@ -20,7 +20,9 @@ struct RootPdoExtension {
 
 PDRIVER_OBJECT g_rootDriver = nullptr; // used on the manager's thread only
 
-RootPdoExtension* ExtensionOf(PDEVICE_OBJECT pdo) { return static_cast<RootPdoExtension*>(pdo->DeviceExtension); }
+RootPdoExtension* ExtensionOf(PDEVICE_OBJECT pdo) {
+    return static_cast<RootPdoExtension*>(pdo->DeviceExtension);
+}
 
 // A pool copy of a string (or a REG_MULTI_SZ list) for an IRP's Information: the manager frees it.
 ULONG_PTR PoolText(const std::u16string& bytes) {
@@ -48,9 +50,7 @@ NTSTATUS RootPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     case IRP_MN_SURPRISE_REMOVAL:
     case IRP_MN_QUERY_STOP_DEVICE:
     case IRP_MN_CANCEL_STOP_DEVICE:
-    case IRP_MN_STOP_DEVICE:
-        status = STATUS_SUCCESS;
-        break;
+    case IRP_MN_STOP_DEVICE: status = STATUS_SUCCESS; break;
     case IRP_MN_REMOVE_DEVICE:
         status = STATUS_SUCCESS;
         if (extension->missing) {
@@ -64,12 +64,8 @@ NTSTATUS RootPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         break;
     case IRP_MN_QUERY_ID:
         switch (location->Parameters.QueryId.IdType) {
-        case BusQueryDeviceID:
-            status = AnswerText(Irp, reg::SzBytes(device.deviceId));
-            break;
-        case BusQueryInstanceID:
-            status = AnswerText(Irp, reg::SzBytes(device.instanceId));
-            break;
+        case BusQueryDeviceID: status = AnswerText(Irp, reg::SzBytes(device.deviceId)); break;
+        case BusQueryInstanceID: status = AnswerText(Irp, reg::SzBytes(device.instanceId)); break;
         case BusQueryHardwareIDs:
             status = AnswerText(Irp, reg::MultiSzBytes(device.hardwareIds.empty()
                                                            ? std::vector<std::u16string>{device.deviceId}
@@ -80,8 +76,7 @@ NTSTATUS RootPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
                 status = AnswerText(Irp, reg::MultiSzBytes(device.compatibleIds));
             }
             break;
-        default:
-            break;
+        default: break;
         }
         break;
     case IRP_MN_QUERY_DEVICE_TEXT: {
@@ -116,8 +111,7 @@ NTSTATUS RootPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
             status = STATUS_SUCCESS;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     Irp->IoStatus.Status = status;
     IoCompleteRequest(Irp, IO_NO_INCREMENT);

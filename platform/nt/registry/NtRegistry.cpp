@@ -20,10 +20,14 @@ NTSTATUS KeyOfHandle(HANDLE handle, KeyRef& key, ACCESS_MASK& access) {
 
 ACCESS_MASK MapKeyAccess(ACCESS_MASK desired) {
     ACCESS_MASK mapped = desired & ~(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL | MAXIMUM_ALLOWED);
-    if (desired & GENERIC_READ) mapped |= KEY_READ;
-    if (desired & GENERIC_WRITE) mapped |= KEY_WRITE;
-    if (desired & GENERIC_EXECUTE) mapped |= KEY_EXECUTE;
-    if (desired & (GENERIC_ALL | MAXIMUM_ALLOWED)) mapped |= KEY_ALL_ACCESS;
+    if (desired & GENERIC_READ)
+        mapped |= KEY_READ;
+    if (desired & GENERIC_WRITE)
+        mapped |= KEY_WRITE;
+    if (desired & GENERIC_EXECUTE)
+        mapped |= KEY_EXECUTE;
+    if (desired & (GENERIC_ALL | MAXIMUM_ALLOWED))
+        mapped |= KEY_ALL_ACCESS;
     return mapped;
 }
 
@@ -90,8 +94,7 @@ NTSTATUS Answer(PVOID buffer, ULONG length, PULONG resultLength, size_t fixed, s
     return length < total ? STATUS_BUFFER_OVERFLOW : STATUS_SUCCESS;
 }
 
-template <class T>
-void Store(UCHAR* at, size_t offset, T value) {
+template <class T> void Store(UCHAR* at, size_t offset, T value) {
     std::memcpy(at + offset, &value, sizeof value);
 }
 
@@ -99,10 +102,12 @@ void StoreChars(UCHAR* at, size_t offset, std::u16string_view text) {
     CopyBytes(at + offset, text.data(), text.size() * sizeof(char16_t));
 }
 
-size_t AlignUp8(size_t n) { return (n + 7) & ~size_t{7}; }
+size_t AlignUp8(size_t n) {
+    return (n + 7) & ~size_t{7};
+}
 
-NTSTATUS ValueAnswer(const nt::registry::Value& v, KEY_VALUE_INFORMATION_CLASS infoClass, PVOID buffer,
-                     ULONG length, PULONG resultLength) {
+NTSTATUS ValueAnswer(const nt::registry::Value& v, KEY_VALUE_INFORMATION_CLASS infoClass, PVOID buffer, ULONG length,
+                     PULONG resultLength) {
     size_t nameBytes = v.name.size() * sizeof(char16_t);
     size_t dataBytes = v.data.size();
     auto dataLength = static_cast<ULONG>(dataBytes);
@@ -147,8 +152,7 @@ NTSTATUS ValueAnswer(const nt::registry::Value& v, KEY_VALUE_INFORMATION_CLASS i
             CopyBytes(at + fixed, v.data.data(), dataBytes);
         });
     }
-    default:
-        return STATUS_INVALID_PARAMETER;
+    default: return STATUS_INVALID_PARAMETER;
     }
 }
 
@@ -204,17 +208,18 @@ NTSTATUS KeyAnswer(const nt::registry::KeyInfo& k, const std::u16string& fullNam
             StoreChars(at, fixed, fullName);
         });
     }
-    default:
-        return STATUS_INVALID_PARAMETER;
+    default: return STATUS_INVALID_PARAMETER;
     }
 }
 
-std::u16string_view ValueNameOf(PUNICODE_STRING name) { return nt::text::View(name); }
+std::u16string_view ValueNameOf(PUNICODE_STRING name) {
+    return nt::text::View(name);
+}
 
 // The value that find reads from the key behind handle, answered as infoClass asks.
 template <typename Find>
-NTSTATUS AnswerValueOfKey(HANDLE handle, Find find, KEY_VALUE_INFORMATION_CLASS infoClass, PVOID buffer,
-                          ULONG length, PULONG resultLength) {
+NTSTATUS AnswerValueOfKey(HANDLE handle, Find find, KEY_VALUE_INFORMATION_CLASS infoClass, PVOID buffer, ULONG length,
+                          PULONG resultLength) {
     KeyRef key;
     NTSTATUS status = KeyFor(handle, KEY_QUERY_VALUE, key);
     if (!NT_SUCCESS(status)) {
@@ -260,8 +265,8 @@ NTSTATUS ZwCreateKey(PHANDLE KeyHandle, ACCESS_MASK DesiredAccess, POBJECT_ATTRI
     bool created = false;
     NTSTATUS status = Target(ObjectAttributes, base, path);
     if (NT_SUCCESS(status)) {
-        status = nt::registry::CreateKey(base, path, (CreateOptions & REG_OPTION_VOLATILE) != 0,
-                                         nt::text::View(Class), key, created);
+        status = nt::registry::CreateKey(base, path, (CreateOptions & REG_OPTION_VOLATILE) != 0, nt::text::View(Class),
+                                         key, created);
     }
     if (!NT_SUCCESS(status)) {
         return status;
@@ -303,8 +308,8 @@ NTSTATUS ZwSetValueKey(HANDLE KeyHandle, PUNICODE_STRING ValueName, ULONG TitleI
 }
 
 NTSTATUS ZwQueryValueKey(HANDLE KeyHandle, PUNICODE_STRING ValueName,
-                         KEY_VALUE_INFORMATION_CLASS KeyValueInformationClass, PVOID KeyValueInformation,
-                         ULONG Length, PULONG ResultLength) {
+                         KEY_VALUE_INFORMATION_CLASS KeyValueInformationClass, PVOID KeyValueInformation, ULONG Length,
+                         PULONG ResultLength) {
     PASSIVE_CODE();
     auto find = [&](const KeyRef& key, nt::registry::Value& value) {
         return nt::registry::QueryValue(key, ValueNameOf(ValueName), value);
@@ -319,8 +324,8 @@ NTSTATUS ZwDeleteValueKey(HANDLE KeyHandle, PUNICODE_STRING ValueName) {
     return NT_SUCCESS(status) ? nt::registry::DeleteValue(key, ValueNameOf(ValueName)) : status;
 }
 
-NTSTATUS ZwEnumerateKey(HANDLE KeyHandle, ULONG Index, KEY_INFORMATION_CLASS KeyInformationClass,
-                        PVOID KeyInformation, ULONG Length, PULONG ResultLength) {
+NTSTATUS ZwEnumerateKey(HANDLE KeyHandle, ULONG Index, KEY_INFORMATION_CLASS KeyInformationClass, PVOID KeyInformation,
+                        ULONG Length, PULONG ResultLength) {
     PASSIVE_CODE();
     KeyRef key;
     NTSTATUS status = KeyFor(KeyHandle, KEY_ENUMERATE_SUB_KEYS, key);

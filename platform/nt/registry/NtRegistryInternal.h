@@ -16,7 +16,7 @@ public:
     bool isVolatile = false;
     bool deleted = false;
     LONGLONG lastWriteTime = 0;
-    Key* parent = nullptr; // null for the root and for deleted keys
+    Key* parent = nullptr;                     // null for the root and for deleted keys
     std::map<std::u16string, KeyRef> children; // key: upper-cased name (sorted enumeration)
     std::vector<Value> values;                 // creation order
 };

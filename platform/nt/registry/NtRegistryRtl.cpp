@@ -58,7 +58,9 @@ NTSTATUS OpenRelative(ULONG relativeTo, PCWSTR path, bool create, KeyRef& key) {
     return nt::registry::CreateKey(nullptr, full, false, u"", key, created);
 }
 
-bool IsString(ULONG type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+bool IsString(ULONG type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
 
 // The default of a table entry as a value (DefaultLength 0 for strings means: up to the NUL(s)).
 Value DefaultOf(const RTL_QUERY_REGISTRY_TABLE& entry) {
@@ -197,8 +199,8 @@ NTSTATUS QueryEntry(const RTL_QUERY_REGISTRY_TABLE& entry, const KeyRef& key, PV
         return STATUS_SUCCESS;
     }
     Value v;
-    NTSTATUS status = key != nullptr ? nt::registry::QueryValue(key, nt::text::View(entry.Name), v)
-                                     : STATUS_OBJECT_NAME_NOT_FOUND;
+    NTSTATUS status =
+        key != nullptr ? nt::registry::QueryValue(key, nt::text::View(entry.Name), v) : STATUS_OBJECT_NAME_NOT_FOUND;
     if (status == STATUS_OBJECT_NAME_NOT_FOUND) {
         if ((entry.DefaultType & 0x00FFFFFF) == REG_NONE) {
             return (entry.Flags & RTL_QUERY_REGISTRY_REQUIRED) ? STATUS_OBJECT_NAME_NOT_FOUND : STATUS_SUCCESS;

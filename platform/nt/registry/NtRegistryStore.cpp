@@ -155,8 +155,7 @@ void Changed(Key& key) {
 }
 
 // Runs `body` on a live key under the store lock, unless a failure is injected for the operation.
-template <class Body>
-NTSTATUS OnKey(Operation op, const KeyRef& key, const std::u16string_view* valueName, Body body) {
+template <class Body> NTSTATUS OnKey(Operation op, const KeyRef& key, const std::u16string_view* valueName, Body body) {
     Store& s = TheStore();
     std::lock_guard guard(s.lock);
     if (key->deleted) {

@@ -56,7 +56,7 @@ struct Value {
 };
 
 struct KeyInfo {
-    std::u16string name;      // the key's own name, as created
+    std::u16string name; // the key's own name, as created
     std::u16string className;
     LONGLONG lastWriteTime = 0; // system time of the last change of the key or its values
     ULONG subKeys = 0;
@@ -101,16 +101,27 @@ NTSTATUS LoadFromText(std::string_view text, std::string* error = nullptr);
 // An empty store (the roots only), in memory, without injected failures.
 void Reset();
 
-enum class Operation { Any, OpenKey, CreateKey, DeleteKey, SetValue, QueryValue, DeleteValue, EnumerateKey,
-                       EnumerateValue, QueryKey, Flush };
+enum class Operation {
+    Any,
+    OpenKey,
+    CreateKey,
+    DeleteKey,
+    SetValue,
+    QueryValue,
+    DeleteValue,
+    EnumerateKey,
+    EnumerateValue,
+    QueryKey,
+    Flush
+};
 
 struct FailurePlan {
     Operation operation = Operation::Any;
-    std::u16string keyPath;          // "" = any key; else this key (absolute path) or any key below it
+    std::u16string keyPath;                  // "" = any key; else this key (absolute path) or any key below it
     std::optional<std::u16string> valueName; // value operations only: just this value
     NTSTATUS status = STATUS_INSUFFICIENT_RESOURCES;
-    uint64_t skip = 0;               // matching calls that still succeed first
-    uint64_t count = UINT64_MAX;     // matching calls that then fail
+    uint64_t skip = 0;           // matching calls that still succeed first
+    uint64_t count = UINT64_MAX; // matching calls that then fail
 };
 void InjectFailure(const FailurePlan& plan);
 void ClearInjectedFailures();

@@ -8,8 +8,12 @@
 namespace nt::registry {
 namespace {
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 void AppendHex(std::string& out, unsigned value, int digits) {
     static const char* kHex = "0123456789abcdef";
@@ -175,8 +179,7 @@ void AppendValue(std::string& out, const Value& value) {
         out += "binary:";
         AppendBytes(out, d);
         return;
-    default:
-        break;
+    default: break;
     }
     out += "hex(" + std::to_string(value.type) + "):";
     AppendBytes(out, d);

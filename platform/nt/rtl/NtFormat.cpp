@@ -163,15 +163,9 @@ template <class Char> void Engine<Char>::Integer(Spec spec, uint64_t magnitude, 
     char prefix[3];
     size_t prefixLength = 0;
     switch (spec.type) {
-    case 'o':
-        base = 8;
-        break;
-    case 'p':
-        spec.precision = 16;
-        [[fallthrough]];
-    case 'X':
-        upper = true;
-        [[fallthrough]];
+    case 'o': base = 8; break;
+    case 'p': spec.precision = 16; [[fallthrough]];
+    case 'X': upper = true; [[fallthrough]];
     case 'x':
         base = 16;
         if ((spec.flags & kAlternate) != 0 && magnitude != 0) {
@@ -179,8 +173,7 @@ template <class Char> void Engine<Char>::Integer(Spec spec, uint64_t magnitude, 
             prefix[prefixLength++] = upper ? 'X' : 'x';
         }
         break;
-    default:
-        break;
+    default: break;
     }
     if (isSigned) {
         if (negative) {
@@ -400,9 +393,7 @@ template <class Char> void Engine<Char>::Run(const Char* p, va_list& args) {
             Integer(spec, v, false, false);
             break;
         }
-        case 'p':
-            Integer(spec, reinterpret_cast<uintptr_t>(va_arg(args, void*)), false, false);
-            break;
+        case 'p': Integer(spec, reinterpret_cast<uintptr_t>(va_arg(args, void*)), false, false); break;
         case 'c':
         case 'C': {
             unsigned code = static_cast<unsigned>(va_arg(args, int));
@@ -438,9 +429,7 @@ template <class Char> void Engine<Char>::Run(const Char* p, va_list& args) {
         case 'g':
         case 'G':
         case 'a':
-        case 'A':
-            Float(spec, va_arg(args, double));
-            break;
+        case 'A': Float(spec, va_arg(args, double)); break;
         case 'n':
             (void)va_arg(args, void*); // refused: nothing is written
             break;

@@ -166,8 +166,7 @@ size_t FloatText(double value, const FloatSpec& given, char* out) {
     int precision = spec.precision < 0 ? 6 : spec.precision;
     switch (spec.type) {
     case 'e':
-    case 'E':
-        return FormatExponent(d, precision, spec.alternate, spec.type == 'E', spec.exponentDigits, out);
+    case 'E': return FormatExponent(d, precision, spec.alternate, spec.type == 'E', spec.exponentDigits, out);
     case 'g':
     case 'G': {
         int significant = precision == 0 ? 1 : precision;
@@ -182,8 +181,7 @@ size_t FloatText(double value, const FloatSpec& given, char* out) {
                 : FormatFixed(d, significant - 1 - exponent, spec.alternate, out);
         return spec.alternate ? len : StripTrailingZeros(out, len);
     }
-    default:
-        return FormatFixed(d, precision, spec.alternate, out);
+    default: return FormatFixed(d, precision, spec.alternate, out);
     }
 }
 

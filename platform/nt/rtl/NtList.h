@@ -10,9 +10,13 @@ namespace nt {
 [[noreturn]] void FatalListEntryError(PVOID p1, PVOID p2, PVOID p3);
 } // namespace nt
 
-inline void InitializeListHead(PLIST_ENTRY ListHead) { ListHead->Flink = ListHead->Blink = ListHead; }
+inline void InitializeListHead(PLIST_ENTRY ListHead) {
+    ListHead->Flink = ListHead->Blink = ListHead;
+}
 
-inline BOOLEAN IsListEmpty(const LIST_ENTRY* ListHead) { return (BOOLEAN)(ListHead->Flink == ListHead); }
+inline BOOLEAN IsListEmpty(const LIST_ENTRY* ListHead) {
+    return (BOOLEAN)(ListHead->Flink == ListHead);
+}
 
 // Unlinks Entry; returns TRUE when the list is empty afterwards.
 inline BOOLEAN RemoveEntryList(PLIST_ENTRY Entry) {

@@ -51,9 +51,12 @@ LONG CompareAnsi(std::string_view a, std::string_view b, bool caseInsensitive) {
 }
 
 int HexValue(WCHAR c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
     return -1;
 }
 
@@ -205,9 +208,13 @@ BOOLEAN RtlPrefixString(const STRING* String1, const STRING* String2, BOOLEAN Ca
     return CompareAnsi(prefix, text.substr(0, prefix.size()), CaseInSensitive != FALSE) == 0 ? TRUE : FALSE;
 }
 
-WCHAR RtlUpcaseUnicodeChar(WCHAR SourceCharacter) { return nt::text::Upcase(SourceCharacter); }
+WCHAR RtlUpcaseUnicodeChar(WCHAR SourceCharacter) {
+    return nt::text::Upcase(SourceCharacter);
+}
 
-WCHAR RtlDowncaseUnicodeChar(WCHAR SourceCharacter) { return nt::text::Downcase(SourceCharacter); }
+WCHAR RtlDowncaseUnicodeChar(WCHAR SourceCharacter) {
+    return nt::text::Downcase(SourceCharacter);
+}
 
 CHAR RtlUpperChar(CHAR Character) {
     char16_t upper = nt::text::Upcase(nt::text::AnsiToUtf16(static_cast<unsigned char>(Character)));
@@ -358,9 +365,18 @@ NTSTATUS RtlUnicodeStringToInteger(PCUNICODE_STRING String, ULONG Base, PULONG V
         Base = 10;
         if (i + 1 < text.size() && text[i] == u'0') {
             switch (text[i + 1]) {
-            case u'x': Base = 16; i += 2; break;
-            case u'o': Base = 8; i += 2; break;
-            case u'b': Base = 2; i += 2; break;
+            case u'x':
+                Base = 16;
+                i += 2;
+                break;
+            case u'o':
+                Base = 8;
+                i += 2;
+                break;
+            case u'b':
+                Base = 2;
+                i += 2;
+                break;
             default: break;
             }
         }

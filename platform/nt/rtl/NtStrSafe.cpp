@@ -7,22 +7,19 @@
 
 namespace {
 
-template <class Char>
-bool ValidCount(size_t cch) {
+template <class Char> bool ValidCount(size_t cch) {
     return cch != 0 && cch <= NTSTRSAFE_MAX_CCH;
 }
 
 // Writes text into dest (cch characters of room, NUL included); truncates and says so.
-template <class Char>
-NTSTATUS Put(Char* dest, size_t cch, std::basic_string_view<Char> text) {
+template <class Char> NTSTATUS Put(Char* dest, size_t cch, std::basic_string_view<Char> text) {
     size_t n = text.size() < cch - 1 ? text.size() : cch - 1;
     std::memmove(dest, text.data(), n * sizeof(Char));
     dest[n] = 0;
     return n < text.size() ? STATUS_BUFFER_OVERFLOW : STATUS_SUCCESS;
 }
 
-template <class Char>
-std::basic_string_view<Char> Bounded(const Char* s, size_t maxChars) {
+template <class Char> std::basic_string_view<Char> Bounded(const Char* s, size_t maxChars) {
     size_t n = 0;
     while (n < maxChars && s[n] != 0) {
         ++n;
@@ -30,8 +27,7 @@ std::basic_string_view<Char> Bounded(const Char* s, size_t maxChars) {
     return std::basic_string_view<Char>(s, n);
 }
 
-template <class Char>
-NTSTATUS Copy(Char* dest, size_t cch, const Char* src, size_t maxChars) {
+template <class Char> NTSTATUS Copy(Char* dest, size_t cch, const Char* src, size_t maxChars) {
     if (!ValidCount<Char>(cch)) {
         return STATUS_INVALID_PARAMETER;
     }
@@ -42,8 +38,7 @@ NTSTATUS Copy(Char* dest, size_t cch, const Char* src, size_t maxChars) {
     return Put(dest, cch, Bounded(src, maxChars));
 }
 
-template <class Char>
-NTSTATUS Cat(Char* dest, size_t cch, const Char* src) {
+template <class Char> NTSTATUS Cat(Char* dest, size_t cch, const Char* src) {
     if (!ValidCount<Char>(cch)) {
         return STATUS_INVALID_PARAMETER;
     }
@@ -57,8 +52,7 @@ NTSTATUS Cat(Char* dest, size_t cch, const Char* src) {
     return Put(dest + existing.size(), cch - existing.size(), Bounded(src, NTSTRSAFE_MAX_CCH));
 }
 
-template <class Char>
-NTSTATUS Length(const Char* psz, size_t cchMax, size_t* pcchLength) {
+template <class Char> NTSTATUS Length(const Char* psz, size_t cchMax, size_t* pcchLength) {
     if (pcchLength != nullptr) {
         *pcchLength = 0;
     }
@@ -146,8 +140,7 @@ NTSTATUS RtlStringCchVPrintfA(NTSTRSAFE_PSTR pszDest, size_t cchDest, NTSTRSAFE_
     return VPrintfA(pszDest, cchDest, pszFormat, argList);
 }
 
-NTSTATUS RtlStringCchVPrintfW(NTSTRSAFE_PWSTR pszDest, size_t cchDest, NTSTRSAFE_PCWSTR pszFormat,
-                              va_list argList) {
+NTSTATUS RtlStringCchVPrintfW(NTSTRSAFE_PWSTR pszDest, size_t cchDest, NTSTRSAFE_PCWSTR pszFormat, va_list argList) {
     return VPrintfW(pszDest, cchDest, pszFormat, argList);
 }
 

@@ -168,9 +168,12 @@ NTSTATUS RtlVerifyVersionInfo(PRTL_OSVERSIONINFOEXW VersionInfo, ULONG TypeMask,
 
 BOOLEAN PsGetVersion(PULONG MajorVersion, PULONG MinorVersion, PULONG BuildNumber, PUNICODE_STRING CSDVersion) {
     nt::version::ReleaseInfo info = nt::version::Info(g_release);
-    if (MajorVersion != nullptr) *MajorVersion = info.major;
-    if (MinorVersion != nullptr) *MinorVersion = info.minor;
-    if (BuildNumber != nullptr) *BuildNumber = info.build;
+    if (MajorVersion != nullptr)
+        *MajorVersion = info.major;
+    if (MinorVersion != nullptr)
+        *MinorVersion = info.minor;
+    if (BuildNumber != nullptr)
+        *BuildNumber = info.build;
     if (CSDVersion != nullptr && CSDVersion->Buffer != nullptr) {
         std::u16string_view csd(info.csdVersion);
         size_t bytes = std::min<size_t>(csd.size() * sizeof(WCHAR), CSDVersion->MaximumLength);
@@ -193,15 +196,18 @@ PVOID MmGetSystemRoutineAddress(PUNICODE_STRING SystemRoutineName) {
 
 namespace nt::version {
 
-void SelectRelease(Release release) { g_release = release; }
+void SelectRelease(Release release) {
+    g_release = release;
+}
 
-Release SelectedRelease() { return g_release; }
+Release SelectedRelease() {
+    return g_release;
+}
 
 ReleaseInfo Info(Release release) {
     switch (release) {
     case Release::Windows2000:
-    case Release::VersionRoutinesUnresolvable:
-        return {5, 0, 2195, 4, 0, VER_NT_WORKSTATION, u"Service Pack 4"};
+    case Release::VersionRoutinesUnresolvable: return {5, 0, 2195, 4, 0, VER_NT_WORKSTATION, u"Service Pack 4"};
     case Release::WindowsXP: return {5, 1, 2600, 2, 0, VER_NT_WORKSTATION, u"Service Pack 2"};
     case Release::WindowsXPSP3: return {5, 1, 2600, 3, 0, VER_NT_WORKSTATION, u"Service Pack 3"};
     case Release::Server2003: return {5, 2, 3790, 2, 0, VER_NT_SERVER, u"Service Pack 2"};
@@ -215,9 +221,13 @@ ReleaseInfo Info(Release release) {
     return {6, 1, 7601, 1, 0, VER_NT_WORKSTATION, u"Service Pack 1"};
 }
 
-void SetSafeBootMode(ULONG mode) { __atomic_store_n(&g_safeBootMode, mode, __ATOMIC_RELEASE); }
+void SetSafeBootMode(ULONG mode) {
+    __atomic_store_n(&g_safeBootMode, mode, __ATOMIC_RELEASE);
+}
 
-ULONG SafeBootMode() { return __atomic_load_n(&g_safeBootMode, __ATOMIC_ACQUIRE); }
+ULONG SafeBootMode() {
+    return __atomic_load_n(&g_safeBootMode, __ATOMIC_ACQUIRE);
+}
 
 void RegisterSystemRoutine(std::u16string_view name, PVOID routine) {
     RoutineTable& t = Routines();

@@ -9,16 +9,16 @@
 namespace nt::version {
 
 enum class Release {
-    Windows2000,   // 5.0.2195 SP4
-    WindowsXP,     // 5.1.2600 SP2
-    WindowsXPSP3,  // 5.1.2600 SP3
-    Server2003,    // 5.2.3790 SP2, server
-    VistaSP0,      // 6.0.6000
-    VistaSP1,      // 6.0.6001 SP1
-    VistaSP2,      // 6.0.6002 SP2
-    Windows7,      // 6.1.7601 SP1 (the default)
-    Windows8,      // 6.2.9200
-    Windows10,     // 10.0.19045
+    Windows2000,  // 5.0.2195 SP4
+    WindowsXP,    // 5.1.2600 SP2
+    WindowsXPSP3, // 5.1.2600 SP3
+    Server2003,   // 5.2.3790 SP2, server
+    VistaSP0,     // 6.0.6000
+    VistaSP1,     // 6.0.6001 SP1
+    VistaSP2,     // 6.0.6002 SP2
+    Windows7,     // 6.1.7601 SP1 (the default)
+    Windows8,     // 6.2.9200
+    Windows10,    // 10.0.19045
     // An early system whose kernel does not export the version routines: reports 5.0.2195 SP4 like
     // Windows2000, but MmGetSystemRoutineAddress finds neither RtlGetVersion, RtlVerifyVersionInfo nor
     // VerSetConditionMask.

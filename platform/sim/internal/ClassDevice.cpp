@@ -28,9 +28,9 @@ NTSTATUS UsbClassDevice::Configure(int interfaceClass, bool wholeDevice) {
     if (!found) {
         return STATUS_DEVICE_DATA_ERROR;
     }
-    if (!NT_SUCCESS(status = client.SelectConfiguration(m_configuration, wholeDevice ? std::vector<UCHAR>{}
-                                                                                     : std::vector<UCHAR>{m_interface},
-                                                        m_selection))) {
+    if (!NT_SUCCESS(
+            status = client.SelectConfiguration(
+                m_configuration, wholeDevice ? std::vector<UCHAR>{} : std::vector<UCHAR>{m_interface}, m_selection))) {
         return status;
     }
     for (const std::u16string& id : DevicePropertyList(m_pdo, DevicePropertyHardwareID)) {

@@ -10,8 +10,7 @@ namespace sim::drv {
 
 class UsbClassDevice : public FunctionDevice {
 public:
-    UsbClassDevice(PDEVICE_OBJECT self, PDEVICE_OBJECT pdo, PDEVICE_OBJECT lower)
-        : FunctionDevice(self, pdo, lower) {}
+    UsbClassDevice(PDEVICE_OBJECT self, PDEVICE_OBJECT pdo, PDEVICE_OBJECT lower) : FunctionDevice(self, pdo, lower) {}
 
     const USB_DEVICE_DESCRIPTOR& Device() const { return m_device; }
     const Bytes& Configuration() const { return m_configuration; }

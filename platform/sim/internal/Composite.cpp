@@ -220,8 +220,8 @@ USBD_STATUS InterfacePdo::AnswerConfigurationDescriptor(PURB urb) {
     if (!buffer && request.TransferBufferLength) {
         return USBD_STATUS_INVALID_PARAMETER;
     }
-    const ULONG length = std::min<ULONG>(request.TransferBufferLength,
-                                         static_cast<ULONG>(m_function.configuration.size()));
+    const ULONG length =
+        std::min<ULONG>(request.TransferBufferLength, static_cast<ULONG>(m_function.configuration.size()));
     if (length) {
         std::memcpy(buffer, m_function.configuration.data(), length);
     }
@@ -275,6 +275,8 @@ NTSTATUS AddCompositeParent(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo, Composite
     });
 }
 
-NTSTATUS UsbCcgpEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return SetUpDriver(driver, AddCcgp); }
+NTSTATUS UsbCcgpEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    return SetUpDriver(driver, AddCcgp);
+}
 
 } // namespace sim::drv

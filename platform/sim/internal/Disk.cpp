@@ -133,14 +133,10 @@ NTSTATUS DiskFdo::StatusOf(const Result& result) {
         return result.status;
     }
     switch (result.senseKey) {
-    case kNotReady:
-        return result.asc == 0x3A ? STATUS_NO_MEDIA_IN_DEVICE : STATUS_DEVICE_NOT_READY;
-    case kUnitAttention:
-        return STATUS_VERIFY_REQUIRED;
-    case kDataProtect:
-        return STATUS_MEDIA_WRITE_PROTECTED;
-    default:
-        return result.status;
+    case kNotReady: return result.asc == 0x3A ? STATUS_NO_MEDIA_IN_DEVICE : STATUS_DEVICE_NOT_READY;
+    case kUnitAttention: return STATUS_VERIFY_REQUIRED;
+    case kDataProtect: return STATUS_MEDIA_WRITE_PROTECTED;
+    default: return result.status;
     }
 }
 
@@ -197,8 +193,16 @@ NTSTATUS DiskFdo::Transfer(PIRP irp, bool write) {
         const ULONG piece = std::min(length - done, kMaximumTransfer);
         const ULONG lba = static_cast<ULONG>((offset + done) / m_blockSize);
         const USHORT blocks = static_cast<USHORT>(piece / m_blockSize);
-        UCHAR cdb[10] = {static_cast<UCHAR>(write ? 0x2A : 0x28), 0, 0, 0, 0, 0, 0,
-                         static_cast<UCHAR>(blocks >> 8), static_cast<UCHAR>(blocks), 0};
+        UCHAR cdb[10] = {static_cast<UCHAR>(write ? 0x2A : 0x28),
+                         0,
+                         0,
+                         0,
+                         0,
+                         0,
+                         0,
+                         static_cast<UCHAR>(blocks >> 8),
+                         static_cast<UCHAR>(blocks),
+                         0};
         WriteU32BigEndian(cdb + 2, lba);
         Result result = Retried(cdb, sizeof cdb, !write, irp->MdlAddress, base + done, piece);
         status = StatusOf(result);
@@ -214,16 +218,13 @@ NTSTATUS DiskFdo::Transfer(PIRP irp, bool write) {
 
 NTSTATUS DiskFdo::Other(PIRP irp) {
     switch (IoGetCurrentIrpStackLocation(irp)->MajorFunction) {
-    case IRP_MJ_READ:
-        return Transfer(irp, false);
-    case IRP_MJ_WRITE:
-        return Transfer(irp, true);
+    case IRP_MJ_READ: return Transfer(irp, false);
+    case IRP_MJ_WRITE: return Transfer(irp, true);
     case IRP_MJ_FLUSH_BUFFERS: {
         const UCHAR synchronize[10] = {0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0};
         return Complete(irp, StatusOf(Retried(synchronize, sizeof synchronize, false, nullptr, nullptr, 0)));
     }
-    default:
-        return PassDown(m_lower, irp);
+    default: return PassDown(m_lower, irp);
     }
 }
 
@@ -244,8 +245,7 @@ NTSTATUS DiskFdo::DeviceControl(PIRP irp) {
         std::memcpy(irp->AssociatedIrp.SystemBuffer, &length, sizeof length);
         return Complete(irp, STATUS_SUCCESS, sizeof length);
     }
-    default:
-        return PassDown(m_lower, irp);
+    default: return PassDown(m_lower, irp);
     }
 }
 

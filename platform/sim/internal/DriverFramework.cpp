@@ -56,13 +56,11 @@ NTSTATUS CreateDevice(PDRIVER_OBJECT driver, std::u16string_view name, DEVICE_TY
 }
 
 NTSTATUS CreateNumberedDevice(PDRIVER_OBJECT driver, std::u16string_view prefix, DEVICE_TYPE type,
-                              ULONG characteristics, PDEVICE_OBJECT* device, std::u16string* name,
-                              NumberStyle style) {
+                              ULONG characteristics, PDEVICE_OBJECT* device, std::u16string* name, NumberStyle style) {
     for (ULONG number = 0; number < 100000; ++number) {
-        std::u16string candidate =
-            std::u16string(prefix) + (style == NumberStyle::Hex8       ? Hex(number, 8)
-                                      : style == NumberStyle::Decimal4 ? Decimal(number, 4)
-                                                                       : Decimal(number));
+        std::u16string candidate = std::u16string(prefix) + (style == NumberStyle::Hex8       ? Hex(number, 8)
+                                                             : style == NumberStyle::Decimal4 ? Decimal(number, 4)
+                                                                                              : Decimal(number));
         if (NameTaken(candidate)) {
             continue;
         }
@@ -251,7 +249,9 @@ ULONG_PTR PoolMultiString(const std::vector<std::u16string>& texts) {
     return reinterpret_cast<ULONG_PTR>(copy);
 }
 
-std::u16string Utf16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string Utf16(std::string_view ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
 std::u16string Hex(ULONG value, int digits) {
     static const char16_t kDigits[] = u"0123456789ABCDEF";
@@ -303,8 +303,8 @@ NTSTATUS SendBufferedInternalIoctl(PDEVICE_OBJECT target, ULONG code, PVOID buff
     KEVENT event;
     KeInitializeEvent(&event, NotificationEvent, FALSE);
     IO_STATUS_BLOCK ioStatus{};
-    PIRP irp = IoBuildDeviceIoControlRequest(code, target, buffer, inputLength, buffer, outputLength, TRUE, &event,
-                                             &ioStatus);
+    PIRP irp =
+        IoBuildDeviceIoControlRequest(code, target, buffer, inputLength, buffer, outputLength, TRUE, &event, &ioStatus);
     if (!irp) {
         return STATUS_INSUFFICIENT_RESOURCES;
     }
@@ -372,7 +372,9 @@ std::vector<std::u16string> DevicePropertyList(PDEVICE_OBJECT pdo, DEVICE_REGIST
 
 // --- DeviceContext ---
 
-void* DeviceContext::operator new(size_t size) noexcept { return ExAllocatePoolWithTag(NonPagedPool, size, kSimPoolTag); }
+void* DeviceContext::operator new(size_t size) noexcept {
+    return ExAllocatePoolWithTag(NonPagedPool, size, kSimPoolTag);
+}
 
 void DeviceContext::operator delete(void* memory) noexcept {
     if (memory) {
@@ -390,28 +392,31 @@ NTSTATUS DeviceContext::Dispatch(PIRP irp) {
     switch (IoGetCurrentIrpStackLocation(irp)->MajorFunction) {
     case IRP_MJ_CREATE:
     case IRP_MJ_CLOSE:
-    case IRP_MJ_CLEANUP:
-        return CreateClose(irp);
-    case IRP_MJ_PNP:
-        return Pnp(irp);
-    case IRP_MJ_POWER:
-        return Power(irp);
-    case IRP_MJ_DEVICE_CONTROL:
-        return DeviceControl(irp);
-    case IRP_MJ_INTERNAL_DEVICE_CONTROL:
-        return InternalDeviceControl(irp);
-    case IRP_MJ_SYSTEM_CONTROL:
-        return SystemControl(irp);
-    default:
-        return Other(irp);
+    case IRP_MJ_CLEANUP: return CreateClose(irp);
+    case IRP_MJ_PNP: return Pnp(irp);
+    case IRP_MJ_POWER: return Power(irp);
+    case IRP_MJ_DEVICE_CONTROL: return DeviceControl(irp);
+    case IRP_MJ_INTERNAL_DEVICE_CONTROL: return InternalDeviceControl(irp);
+    case IRP_MJ_SYSTEM_CONTROL: return SystemControl(irp);
+    default: return Other(irp);
     }
 }
 
-NTSTATUS DeviceContext::CreateClose(PIRP irp) { return Complete(irp, STATUS_SUCCESS); }
-NTSTATUS DeviceContext::DeviceControl(PIRP irp) { return Complete(irp, STATUS_INVALID_DEVICE_REQUEST); }
-NTSTATUS DeviceContext::InternalDeviceControl(PIRP irp) { return Complete(irp, STATUS_INVALID_DEVICE_REQUEST); }
-NTSTATUS DeviceContext::SystemControl(PIRP irp) { return Complete(irp, irp->IoStatus.Status, irp->IoStatus.Information); }
-NTSTATUS DeviceContext::Other(PIRP irp) { return Complete(irp, STATUS_INVALID_DEVICE_REQUEST); }
+NTSTATUS DeviceContext::CreateClose(PIRP irp) {
+    return Complete(irp, STATUS_SUCCESS);
+}
+NTSTATUS DeviceContext::DeviceControl(PIRP irp) {
+    return Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
+}
+NTSTATUS DeviceContext::InternalDeviceControl(PIRP irp) {
+    return Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
+}
+NTSTATUS DeviceContext::SystemControl(PIRP irp) {
+    return Complete(irp, irp->IoStatus.Status, irp->IoStatus.Information);
+}
+NTSTATUS DeviceContext::Other(PIRP irp) {
+    return Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
+}
 
 void DeviceContext::StopRequests(bool fromDispatch) {
     SimExtension* extension = ExtensionOf(m_self);
@@ -569,23 +574,21 @@ NTSTATUS FunctionDevice::Pnp(PIRP irp) {
     case IRP_MN_CANCEL_REMOVE_DEVICE:
     case IRP_MN_QUERY_STOP_DEVICE:
     case IRP_MN_CANCEL_STOP_DEVICE:
-    case IRP_MN_STOP_DEVICE:
-        irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(m_lower, irp);
-    default:
-        return OtherPnp(irp);
+    case IRP_MN_STOP_DEVICE: irp->IoStatus.Status = STATUS_SUCCESS; return PassDown(m_lower, irp);
+    default: return OtherPnp(irp);
     }
 }
 
-NTSTATUS FunctionDevice::OtherPnp(PIRP irp) { return PassDown(m_lower, irp); }
+NTSTATUS FunctionDevice::OtherPnp(PIRP irp) {
+    return PassDown(m_lower, irp);
+}
 
 NTSTATUS FunctionDevice::Power(PIRP irp) {
     PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
     if (location->MinorFunction == IRP_MN_SET_POWER && !m_stopped) {
         const POWER_STATE state = location->Parameters.Power.State;
         if (location->Parameters.Power.Type == SystemPowerState) {
-            const DEVICE_POWER_STATE wanted =
-                state.SystemState == PowerSystemWorking ? PowerDeviceD0 : PowerDeviceD3;
+            const DEVICE_POWER_STATE wanted = state.SystemState == PowerSystemWorking ? PowerDeviceD0 : PowerDeviceD3;
             if (wanted != m_devicePower.load()) {
                 SetDevicePower(m_self, wanted);
             }
@@ -607,9 +610,15 @@ NTSTATUS FunctionDevice::Power(PIRP irp) {
     return PoCallDriver(m_lower, irp);
 }
 
-NTSTATUS FunctionDevice::DeviceControl(PIRP irp) { return PassDown(m_lower, irp); }
-NTSTATUS FunctionDevice::InternalDeviceControl(PIRP irp) { return PassDown(m_lower, irp); }
-NTSTATUS FunctionDevice::SystemControl(PIRP irp) { return PassDown(m_lower, irp); }
+NTSTATUS FunctionDevice::DeviceControl(PIRP irp) {
+    return PassDown(m_lower, irp);
+}
+NTSTATUS FunctionDevice::InternalDeviceControl(PIRP irp) {
+    return PassDown(m_lower, irp);
+}
+NTSTATUS FunctionDevice::SystemControl(PIRP irp) {
+    return PassDown(m_lower, irp);
+}
 
 // --- PhysicalDevice ---
 
@@ -627,8 +636,12 @@ void PhysicalDevice::DeleteWithParent() {
 
 void PhysicalDevice::Capabilities(DEVICE_CAPABILITIES&) const {}
 
-NTSTATUS PhysicalDevice::OnQueryInterface(PIRP irp) { return irp->IoStatus.Status; }
-NTSTATUS PhysicalDevice::OtherPnp(PIRP irp) { return irp->IoStatus.Status; }
+NTSTATUS PhysicalDevice::OnQueryInterface(PIRP irp) {
+    return irp->IoStatus.Status;
+}
+NTSTATUS PhysicalDevice::OtherPnp(PIRP irp) {
+    return irp->IoStatus.Status;
+}
 
 NTSTATUS PhysicalDevice::Pnp(PIRP irp) {
     PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
@@ -641,15 +654,9 @@ NTSTATUS PhysicalDevice::Pnp(PIRP irp) {
     switch (location->MinorFunction) {
     case IRP_MN_QUERY_ID:
         switch (location->Parameters.QueryId.IdType) {
-        case BusQueryDeviceID:
-            answer(PoolString(DeviceId()));
-            break;
-        case BusQueryInstanceID:
-            answer(PoolString(InstanceId()));
-            break;
-        case BusQueryHardwareIDs:
-            answer(PoolMultiString(HardwareIds()));
-            break;
+        case BusQueryDeviceID: answer(PoolString(DeviceId())); break;
+        case BusQueryInstanceID: answer(PoolString(InstanceId())); break;
+        case BusQueryHardwareIDs: answer(PoolMultiString(HardwareIds())); break;
         case BusQueryCompatibleIDs: {
             std::vector<std::u16string> ids = CompatibleIds();
             if (!ids.empty()) {
@@ -657,8 +664,7 @@ NTSTATUS PhysicalDevice::Pnp(PIRP irp) {
             }
             break;
         }
-        default:
-            break;
+        default: break;
         }
         break;
     case IRP_MN_QUERY_DEVICE_TEXT: {
@@ -690,8 +696,8 @@ NTSTATUS PhysicalDevice::Pnp(PIRP irp) {
     }
     case IRP_MN_QUERY_DEVICE_RELATIONS:
         if (location->Parameters.QueryDeviceRelations.Type == TargetDeviceRelation) {
-            auto* relations = static_cast<PDEVICE_RELATIONS>(
-                ExAllocatePoolWithTag(PagedPool, sizeof(DEVICE_RELATIONS), kSimPoolTag));
+            auto* relations =
+                static_cast<PDEVICE_RELATIONS>(ExAllocatePoolWithTag(PagedPool, sizeof(DEVICE_RELATIONS), kSimPoolTag));
             if (relations) {
                 relations->Count = 1;
                 relations->Objects[0] = m_self;
@@ -708,9 +714,7 @@ NTSTATUS PhysicalDevice::Pnp(PIRP irp) {
     case IRP_MN_CANCEL_REMOVE_DEVICE:
     case IRP_MN_QUERY_STOP_DEVICE:
     case IRP_MN_CANCEL_STOP_DEVICE:
-    case IRP_MN_STOP_DEVICE:
-        status = STATUS_SUCCESS;
-        break;
+    case IRP_MN_STOP_DEVICE: status = STATUS_SUCCESS; break;
     case IRP_MN_SURPRISE_REMOVAL:
         if (m_started) {
             m_started = false;
@@ -735,12 +739,8 @@ NTSTATUS PhysicalDevice::Pnp(PIRP irp) {
         }
         status = STATUS_SUCCESS;
         break;
-    case IRP_MN_QUERY_INTERFACE:
-        status = OnQueryInterface(irp);
-        break;
-    default:
-        status = OtherPnp(irp);
-        break;
+    case IRP_MN_QUERY_INTERFACE: status = OnQueryInterface(irp); break;
+    default: status = OtherPnp(irp); break;
     }
     return Complete(irp, status, NT_SUCCESS(status) ? information : 0);
 }

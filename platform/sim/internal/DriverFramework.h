@@ -169,8 +169,8 @@ protected:
     NTSTATUS SystemControl(PIRP irp) override;
 
     virtual NTSTATUS OnStart() { return STATUS_SUCCESS; }
-    virtual void OnStop() {}    // surprise removal or removal: stop talking to the device
-    virtual void OnRemove() {}  // before the removal goes down; the children are deleted after it
+    virtual void OnStop() {}   // surprise removal or removal: stop talking to the device
+    virtual void OnRemove() {} // before the removal goes down; the children are deleted after it
     // Power, as the device's power policy owner: a system SET_POWER first brings the device to the state that
     // goes with it (D0 when working, D3 else) with a device SET_POWER of its own; a device SET_POWER to a low
     // state calls OnDevicePower before it goes down, one to D0 after the device below is on.
@@ -226,8 +226,8 @@ protected:
     virtual void Capabilities(DEVICE_CAPABILITIES& capabilities) const;
     virtual bool BusInformation(PNP_BUS_INFORMATION&) const { return false; }
     virtual NTSTATUS OnStart() { return STATUS_SUCCESS; }
-    virtual void OnStop() {}     // surprise removal or removal
-    virtual void OnDelete() {}   // the device object is about to go
+    virtual void OnStop() {}   // surprise removal or removal
+    virtual void OnDelete() {} // the device object is about to go
     virtual NTSTATUS OnQueryInterface(PIRP irp);
     virtual NTSTATUS OtherPnp(PIRP irp);
 

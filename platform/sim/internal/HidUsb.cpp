@@ -75,11 +75,8 @@ std::vector<Collection> TopLevelCollections(const Bytes& report) {
             break;
         case 0x80: // Input, Output, Feature: the local items end with the main item
         case 0x90:
-        case 0xB0:
-            haveUsage = false;
-            break;
-        default:
-            break;
+        case 0xB0: haveUsage = false; break;
+        default: break;
         }
         i += 1 + size;
     }
@@ -193,8 +190,8 @@ private:
     std::unique_ptr<UrbRequest> m_reads[2];
     std::mutex m_readLock;
     int m_readers = 0;
-    bool m_reading = false;   // reads are wanted now
-    bool m_posted[2] = {};    // the read is with the device (or about to be)
+    bool m_reading = false; // reads are wanted now
+    bool m_posted[2] = {};  // the read is with the device (or about to be)
     std::atomic<uint64_t> m_reportsRead{0};
 
     // Selective suspend.
@@ -218,14 +215,15 @@ std::u16string HidCollectionPdo::Suffix() const {
     return m_hid->InterfaceSuffix() + (m_numbered ? u"&Col" + Hex(static_cast<ULONG>(m_index + 1), 2) : u"");
 }
 
-std::u16string HidCollectionPdo::DeviceId() const { return u"HID\\" + VidPid(m_hid->Device()) + Suffix(); }
+std::u16string HidCollectionPdo::DeviceId() const {
+    return u"HID\\" + VidPid(m_hid->Device()) + Suffix();
+}
 
 std::vector<std::u16string> HidCollectionPdo::HardwareIds() const {
     const USB_DEVICE_DESCRIPTOR& device = m_hid->Device();
     const std::u16string usage = u"UP:" + Hex(m_collection.usagePage, 4) + u"_U:" + Hex(m_collection.usage, 4);
-    std::vector<std::u16string> ids = {
-        u"HID\\" + VidPid(device) + Revision(device) + Suffix(), DeviceId(),
-        u"HID\\VID_" + Hex(device.idVendor, 4) + u"&" + usage};
+    std::vector<std::u16string> ids = {u"HID\\" + VidPid(device) + Revision(device) + Suffix(), DeviceId(),
+                                       u"HID\\VID_" + Hex(device.idVendor, 4) + u"&" + usage};
     if (m_collection.usagePage == 0x01 && m_collection.usage == 0x02) {
         ids.push_back(u"HID_DEVICE_SYSTEM_MOUSE");
     } else if (m_collection.usagePage == 0x01 && (m_collection.usage == 0x06 || m_collection.usage == 0x07)) {
@@ -324,7 +322,9 @@ void HidCollectionPdo::FailReads() {
     }
 }
 
-void HidCollectionPdo::OnStop() { FailReads(); }
+void HidCollectionPdo::OnStop() {
+    FailReads();
+}
 
 void HidCollectionPdo::CancelRead(PDEVICE_OBJECT device, PIRP irp) {
     IoReleaseCancelSpinLock(irp->CancelIrql);
@@ -483,8 +483,7 @@ NTSTATUS HidCollectionPdo::DeviceControl(PIRP irp) {
         m_inputBuffers = count;
         return Complete(irp, STATUS_SUCCESS);
     }
-    case IOCTL_HID_GET_POLL_FREQUENCY_MSEC:
-        return answerUlong(0); // an interrupt device: not polled
+    case IOCTL_HID_GET_POLL_FREQUENCY_MSEC: return answerUlong(0); // an interrupt device: not polled
     case IOCTL_HID_SET_POLL_FREQUENCY_MSEC:
         return Complete(irp, STATUS_INVALID_DEVICE_REQUEST); // only polled devices have a poll frequency
     case IOCTL_HID_FLUSH_QUEUE: {
@@ -527,14 +526,10 @@ NTSTATUS HidCollectionPdo::DeviceControl(PIRP irp) {
         std::memcpy(out, descriptor.data(), descriptor.size());
         return Complete(irp, STATUS_SUCCESS, descriptor.size());
     }
-    case IOCTL_HID_GET_HARDWARE_ID:
-        return answerString(HardwareIds().front());
-    case IOCTL_HID_GET_MANUFACTURER_STRING:
-        return answerString(m_hid->Manufacturer());
-    case IOCTL_HID_GET_PRODUCT_STRING:
-        return answerString(m_hid->Product());
-    case IOCTL_HID_GET_SERIALNUMBER_STRING:
-        return answerString(m_hid->Serial());
+    case IOCTL_HID_GET_HARDWARE_ID: return answerString(HardwareIds().front());
+    case IOCTL_HID_GET_MANUFACTURER_STRING: return answerString(m_hid->Manufacturer());
+    case IOCTL_HID_GET_PRODUCT_STRING: return answerString(m_hid->Product());
+    case IOCTL_HID_GET_SERIALNUMBER_STRING: return answerString(m_hid->Serial());
     case IOCTL_HID_GET_INDEXED_STRING: {
         // The string's index comes in the input buffer; the device is asked for it.
         ULONG index = 0;
@@ -543,8 +538,7 @@ NTSTATUS HidCollectionPdo::DeviceControl(PIRP irp) {
         }
         return answerString(m_hid->IndexedString(static_cast<UCHAR>(index)));
     }
-    default:
-        return Complete(irp, STATUS_NOT_SUPPORTED);
+    default: return Complete(irp, STATUS_NOT_SUPPORTED);
     }
 }
 
@@ -812,7 +806,9 @@ NTSTATUS HidFdo::IdleDone(PDEVICE_OBJECT, PIRP irp, PVOID context) {
     return STATUS_MORE_PROCESSING_REQUIRED;
 }
 
-void HidFdo::IdleCallback(PVOID context) { static_cast<HidFdo*>(context)->GoToSleep(); }
+void HidFdo::IdleCallback(PVOID context) {
+    static_cast<HidFdo*>(context)->GoToSleep();
+}
 
 void HidFdo::GoToSleep() {
     std::lock_guard transition(m_transition);
@@ -928,6 +924,5 @@ NTSTATUS MouHidEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
 NTSTATUS KbdHidEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
     return SetUpDriver(driver, AddFunctionDevice<PassThroughFdo, FILE_DEVICE_KEYBOARD>);
 }
-
 
 } // namespace sim::drv

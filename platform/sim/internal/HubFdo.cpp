@@ -76,9 +76,15 @@ NTSTATUS HubEntry(PDRIVER_OBJECT driver, HubFlavor flavor) {
 
 } // namespace
 
-NTSTATUS UsbHubEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return HubEntry(driver, HubFlavor::Usb20); }
-NTSTATUS VendorUsb3HubEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return HubEntry(driver, HubFlavor::VendorUsb3); }
-NTSTATUS InboxUsb3HubEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return HubEntry(driver, HubFlavor::InboxUsb3); }
+NTSTATUS UsbHubEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    return HubEntry(driver, HubFlavor::Usb20);
+}
+NTSTATUS VendorUsb3HubEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    return HubEntry(driver, HubFlavor::VendorUsb3);
+}
+NTSTATUS InboxUsb3HubEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    return HubEntry(driver, HubFlavor::InboxUsb3);
+}
 
 std::u16string ReadString(UrbClient& client, UCHAR index) {
     if (!index) {
@@ -176,7 +182,8 @@ NTSTATUS HubFdo::OnStart() {
     m_hubNumber = TakeHubNumber();
 
     m_changeIrp = IoAllocateIrp(m_lower->StackSize, FALSE);
-    m_changeUrb = static_cast<PURB>(ExAllocatePoolWithTag(NonPagedPool, sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER), kHubTag));
+    m_changeUrb =
+        static_cast<PURB>(ExAllocatePoolWithTag(NonPagedPool, sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER), kHubTag));
     m_changeBuffer = static_cast<UCHAR*>(ExAllocatePoolWithTag(NonPagedPool, 32, kHubTag));
     if (!m_changeIrp || !m_changeUrb || !m_changeBuffer) {
         return STATUS_INSUFFICIENT_RESOURCES;
@@ -280,9 +287,9 @@ void HubFdo::Enumerate() {
             continue;
         }
         static constexpr USHORT kChangeFeatures[] = {
-            USB_PORT_FEATURE_C_PORT_CONNECTION, USB_PORT_FEATURE_C_PORT_ENABLE,  USB_PORT_FEATURE_C_PORT_SUSPEND,
-            USB_PORT_FEATURE_C_PORT_OVER_CURRENT, USB_PORT_FEATURE_C_PORT_RESET, USB_PORT_FEATURE_C_BH_PORT_RESET,
-            USB_PORT_FEATURE_C_PORT_LINK_STATE, USB_PORT_FEATURE_C_PORT_CONFIG_ERROR};
+            USB_PORT_FEATURE_C_PORT_CONNECTION,   USB_PORT_FEATURE_C_PORT_ENABLE,      USB_PORT_FEATURE_C_PORT_SUSPEND,
+            USB_PORT_FEATURE_C_PORT_OVER_CURRENT, USB_PORT_FEATURE_C_PORT_RESET,       USB_PORT_FEATURE_C_BH_PORT_RESET,
+            USB_PORT_FEATURE_C_PORT_LINK_STATE,   USB_PORT_FEATURE_C_PORT_CONFIG_ERROR};
         for (int bit = 0; bit < 8; ++bit) {
             if (change & (1 << bit)) {
                 PortFeature(false, kChangeFeatures[bit], port);
@@ -463,8 +470,7 @@ void HubFdo::EnumeratePort(int port) {
     }
     PDEVICE_OBJECT pdo = nullptr;
     if (NT_SUCCESS(result)) {
-        result = CreateNumberedDevice(m_self->DriverObject, u"\\Device\\USBPDO-", FILE_DEVICE_USB,
-                                      0, &pdo);
+        result = CreateNumberedDevice(m_self->DriverObject, u"\\Device\\USBPDO-", FILE_DEVICE_USB, 0, &pdo);
     }
     if (!NT_SUCCESS(result)) {
         m_bus.RemoveUsbDevice(context, handle, 0);

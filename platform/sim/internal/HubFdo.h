@@ -174,7 +174,7 @@ private:
     PIRP m_idleIrp = nullptr;     // IOCTL_INTERNAL_USB_SUBMIT_IDLE_NOTIFICATION, pending until cancelled
     PIRP m_waitWakeIrp = nullptr; // IRP_MN_WAIT_WAKE, pending until the device wakes
     DEVICE_POWER_STATE m_power = PowerDeviceD0;
-    POWER_SEQUENCE m_sequence{};  // how often the device went to D1, D2, D3
+    POWER_SEQUENCE m_sequence{}; // how often the device went to D1, D2, D3
 };
 
 // OPEN_ENDPOINT, GET_ENDPOINT_STATE and CLOSE_ENDPOINT sent by the hub driver of the stack a hub's physical

@@ -41,8 +41,8 @@ protected:
                 VendorDevice() + u"&CC_" + ClassCode(6), VendorDevice() + u"&CC_" + ClassCode(4)};
     }
     std::vector<std::u16string> CompatibleIds() const override {
-        return {VendorDevice() + Revision(),   VendorDevice(),          Vendor() + u"&CC_" + ClassCode(6),
-                Vendor() + u"&CC_" + ClassCode(4), Vendor(),              u"PCI\\CC_" + ClassCode(6),
+        return {VendorDevice() + Revision(),       VendorDevice(), Vendor() + u"&CC_" + ClassCode(6),
+                Vendor() + u"&CC_" + ClassCode(4), Vendor(),       u"PCI\\CC_" + ClassCode(6),
                 u"PCI\\CC_" + ClassCode(4)};
     }
     std::u16string DeviceText() const override { return u"PCI Universal Serial Bus controller"; }
@@ -141,9 +141,9 @@ void AddPciController(std::shared_ptr<HostControllerModel> controller) {
 void RemovePciController(const HostControllerModel* controller) {
     {
         std::lock_guard guard(g_hardwareLock);
-        g_hardware.erase(std::remove_if(g_hardware.begin(), g_hardware.end(),
-                                        [&](const auto& c) { return c.get() == controller; }),
-                         g_hardware.end());
+        g_hardware.erase(
+            std::remove_if(g_hardware.begin(), g_hardware.end(), [&](const auto& c) { return c.get() == controller; }),
+            g_hardware.end());
     }
     // Out of the bus's reports at once, so a removal under way deletes its physical device object.
     if (auto* function = dynamic_cast<PciFunction*>(ContextOf(controller->PhysicalDeviceObject()))) {

@@ -22,7 +22,7 @@
 #define SRB_STATUS_BUS_RESET 0x0E
 #define SRB_STATUS_DATA_OVERRUN 0x12
 #define SRB_STATUS_AUTOSENSE_VALID 0x80
-#define SRB_STATUS(status) ((status) & 0x3F)
+#define SRB_STATUS(status) ((status)&0x3F)
 
 #define SRB_FLAGS_DATA_IN 0x00000040
 #define SRB_FLAGS_DATA_OUT 0x00000080
@@ -51,7 +51,7 @@ typedef struct _SCSI_REQUEST_BLOCK {
     ULONG SrbFlags;
     ULONG DataTransferLength;
     ULONG TimeOutValue;
-    PVOID DataBuffer;      // within the IRP's MDL
+    PVOID DataBuffer; // within the IRP's MDL
     PVOID SenseInfoBuffer;
     struct _SCSI_REQUEST_BLOCK* NextSrb;
     PVOID OriginalRequest; // the IRP

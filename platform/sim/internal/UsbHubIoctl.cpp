@@ -48,8 +48,7 @@ NTSTATUS HubFdo::InternalDeviceControl(PIRP irp) {
                                      location->Parameters.DeviceIoControl.OutputBufferLength, &handled);
         return handled ? status : Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
     }
-    default:
-        return PassDown(m_lower, irp);
+    default: return PassDown(m_lower, irp);
     }
 }
 
@@ -136,7 +135,7 @@ NTSTATUS HubFdo::HubRequest(PIRP irp, ULONG code, UCHAR* buffer, ULONG inLength,
         attributes.ConnectionIndex = index;
         {
             std::lock_guard guard(m_portLock);
-            attributes.ConnectionStatus = m_ports[index - 1] ? DeviceConnected
+            attributes.ConnectionStatus = m_ports[index - 1]    ? DeviceConnected
                                           : m_failed[index - 1] ? DeviceFailedEnumeration
                                                                 : NoDeviceConnected;
         }
@@ -185,11 +184,8 @@ NTSTATUS HubFdo::HubRequest(PIRP irp, ULONG code, UCHAR* buffer, ULONG inLength,
     }
     case IOCTL_USB_RESET_HUB:
     case IOCTL_USB_DIAG_IGNORE_HUBS_ON:
-    case IOCTL_USB_DIAG_IGNORE_HUBS_OFF:
-        return Complete(irp, STATUS_SUCCESS);
-    default:
-        *handled = false;
-        return STATUS_INVALID_DEVICE_REQUEST;
+    case IOCTL_USB_DIAG_IGNORE_HUBS_OFF: return Complete(irp, STATUS_SUCCESS);
+    default: *handled = false; return STATUS_INVALID_DEVICE_REQUEST;
     }
 }
 
@@ -317,10 +313,9 @@ NTSTATUS HubFdo::DescriptorFromConnection(PIRP irp, UCHAR* buffer, ULONG inLengt
     const ULONG length = std::min<ULONG>(request.SetupPacket.wLength, outLength - kHeader);
     Bytes data;
     UrbClient client(m_rootHubPdo, handle);
-    NTSTATUS status = client.GetDescriptor(URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE,
-                                           static_cast<UCHAR>(request.SetupPacket.wValue >> 8),
-                                           static_cast<UCHAR>(request.SetupPacket.wValue), request.SetupPacket.wIndex,
-                                           data, length);
+    NTSTATUS status = client.GetDescriptor(
+        URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE, static_cast<UCHAR>(request.SetupPacket.wValue >> 8),
+        static_cast<UCHAR>(request.SetupPacket.wValue), request.SetupPacket.wIndex, data, length);
     if (!NT_SUCCESS(status)) {
         return Complete(irp, status);
     }

@@ -13,7 +13,9 @@ std::u16string VidPid(const USB_DEVICE_DESCRIPTOR& device) {
     return u"VID_" + Hex(device.idVendor, 4) + u"&PID_" + Hex(device.idProduct, 4);
 }
 
-std::u16string Revision(const USB_DEVICE_DESCRIPTOR& device) { return u"&REV_" + Hex(device.bcdDevice, 4); }
+std::u16string Revision(const USB_DEVICE_DESCRIPTOR& device) {
+    return u"&REV_" + Hex(device.bcdDevice, 4);
+}
 
 std::vector<std::u16string> ClassIds(std::u16string_view prefix, UCHAR cls, UCHAR subClass, UCHAR protocol) {
     std::u16string base = std::u16string(prefix) + u"_" + Hex(cls, 2);
@@ -38,7 +40,9 @@ std::u16string PortPdo::Enumerator() const {
     return m_hub->Flavor() == HubFlavor::VendorUsb3 && IsHub() ? u"NUSB3" : u"USB";
 }
 
-std::u16string PortPdo::DeviceId() const { return Enumerator() + u"\\" + VidPid(m_identity.device); }
+std::u16string PortPdo::DeviceId() const {
+    return Enumerator() + u"\\" + VidPid(m_identity.device);
+}
 
 std::u16string PortPdo::InstanceId() const {
     return m_identity.serial.empty() ? Decimal(static_cast<ULONG>(m_port)) : m_identity.serial;
@@ -108,8 +112,7 @@ bool PortPdo::BusInformation(PNP_BUS_INFORMATION& bus) const {
 }
 
 std::u16string PortPdo::HubLink() const {
-    const GUID& guid =
-        m_hub->Flavor() == HubFlavor::VendorUsb3 ? kVendorUsb3HubInterface : GUID_DEVINTERFACE_USB_HUB;
+    const GUID& guid = m_hub->Flavor() == HubFlavor::VendorUsb3 ? kVendorUsb3HubInterface : GUID_DEVINTERFACE_USB_HUB;
     return m_interfaces.Link(guid);
 }
 
@@ -306,14 +309,9 @@ NTSTATUS PortPdo::Power(PIRP irp) {
         *sequence = m_sequence;
         return Complete(irp, STATUS_SUCCESS);
     }
-    case IRP_MN_SET_POWER:
-        return SetPower(irp);
-    case IRP_MN_QUERY_POWER:
-        PoStartNextPowerIrp(irp);
-        return Complete(irp, STATUS_SUCCESS);
-    default:
-        PoStartNextPowerIrp(irp);
-        return Complete(irp, irp->IoStatus.Status, irp->IoStatus.Information);
+    case IRP_MN_SET_POWER: return SetPower(irp);
+    case IRP_MN_QUERY_POWER: PoStartNextPowerIrp(irp); return Complete(irp, STATUS_SUCCESS);
+    default: PoStartNextPowerIrp(irp); return Complete(irp, irp->IoStatus.Status, irp->IoStatus.Information);
     }
 }
 
@@ -409,8 +407,7 @@ NTSTATUS PortPdo::InternalDeviceControl(PIRP irp) {
         return PassDown(m_hub->RootHubPdo(), irp);
     }
     case IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE:
-    case IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE_EX:
-        return CompleteDeviceHandleRequest(irp, m_handle, m_hub->Handle());
+    case IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE_EX: return CompleteDeviceHandleRequest(irp, m_handle, m_hub->Handle());
     case IOCTL_INTERNAL_USB_GET_PORT_STATUS:
         return CompletePortStatusRequest(irp, USBD_PORT_ENABLED | USBD_PORT_CONNECTED);
     case IOCTL_INTERNAL_USB_GET_HUB_COUNT:
@@ -421,8 +418,7 @@ NTSTATUS PortPdo::InternalDeviceControl(PIRP irp) {
         return PassDown(m_hub->Lower(), irp);
     case IOCTL_INTERNAL_USB_GET_ROOTHUB_PDO:
     case IOCTL_INTERNAL_USB_GET_CONTROLLER_NAME:
-    case IOCTL_INTERNAL_USB_GET_BUS_INFO:
-        return PassDown(m_hub->RootHubPdo(), irp);
+    case IOCTL_INTERNAL_USB_GET_BUS_INFO: return PassDown(m_hub->RootHubPdo(), irp);
     case IOCTL_INTERNAL_USB_GET_HUB_NAME: {
         std::u16string link = HubLink();
         if (!IsHub() || link.size() <= 4) {
@@ -451,10 +447,8 @@ NTSTATUS PortPdo::InternalDeviceControl(PIRP irp) {
         }
         return Complete(irp, status);
     }
-    case IOCTL_INTERNAL_USB_SUBMIT_IDLE_NOTIFICATION:
-        return IdleNotification(irp);
-    case IOCTL_INTERNAL_USB_GET_DEVICE_CONFIG_INFO:
-        return DeviceConfigInfo(irp);
+    case IOCTL_INTERNAL_USB_SUBMIT_IDLE_NOTIFICATION: return IdleNotification(irp);
+    case IOCTL_INTERNAL_USB_GET_DEVICE_CONFIG_INFO: return DeviceConfigInfo(irp);
     case IOCTL_INTERNAL_USB_GET_TT_DEVICE_HANDLE: {
         // A full- or low-speed device behind a high-speed hub goes through that hub's transaction translator.
         if (!others.Argument1) {
@@ -485,10 +479,8 @@ NTSTATUS PortPdo::InternalDeviceControl(PIRP irp) {
     case IOCTL_INTERNAL_USB_RECORD_FAILURE:
     case IOCTL_INTERNAL_USB_NOTIFY_IDLE_READY:
     case IOCTL_INTERNAL_USB_REQ_GLOBAL_SUSPEND:
-    case IOCTL_INTERNAL_USB_REQ_GLOBAL_RESUME:
-        return Complete(irp, STATUS_SUCCESS);
-    default:
-        return Complete(irp, STATUS_NOT_SUPPORTED);
+    case IOCTL_INTERNAL_USB_REQ_GLOBAL_RESUME: return Complete(irp, STATUS_SUCCESS);
+    default: return Complete(irp, STATUS_NOT_SUPPORTED);
     }
 }
 

@@ -52,8 +52,8 @@ struct Pipe {
     USB_ENDPOINT_DESCRIPTOR endpoint{};
     UCHAR interfaceNumber = 0;
     bool open = true;
-    bool busy = false;   // a transfer is with the device now
-    bool again = false;  // the device became ready while it was busy
+    bool busy = false;        // a transfer is with the device now
+    bool again = false;       // the device became ready while it was busy
     std::deque<PIRP> waiting; // transfers the device NAKed, oldest first
     ULONG nextFrame = 0;      // isochronous: the frame after the last scheduled packet (0: none yet)
     // The pipe's I/O policy (SET_PIPE_IO_POLICY).
@@ -106,7 +106,7 @@ struct DeviceHandle {
     std::shared_ptr<EndpointListener> listener;
     ULONG transfers = 0;
     ULONG bytes = 0;
-    UCHAR msVendorCode = 0; // from the device's string 0xEE ("MSFT100"), 0 when it has none
+    UCHAR msVendorCode = 0;              // from the device's string 0xEE ("MSFT100"), 0 when it has none
     std::vector<HcdEndpoint*> endpoints; // opened with OPEN_ENDPOINT, until closed or the handle goes
 };
 
@@ -181,8 +181,8 @@ private:
     const PortFlavor m_flavor;
     const ReleaseLayout m_layout;
     HostControllerModel* m_model = nullptr;
-    std::u16string m_name;      // "\Device\USBFDO-n"
-    std::u16string m_hcdLink;   // "\DosDevices\HCDn"
+    std::u16string m_name;    // "\Device\USBFDO-n"
+    std::u16string m_hcdLink; // "\DosDevices\HCDn"
     int m_hcdNumber = -1;
     InterfaceSet m_interfaces;
     RootHubPdo* m_rootHub = nullptr;

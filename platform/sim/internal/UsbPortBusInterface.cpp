@@ -10,7 +10,9 @@ namespace sim::drv {
 
 namespace {
 
-HostController* ControllerOf(PVOID busContext) { return static_cast<HostController*>(busContext); }
+HostController* ControllerOf(PVOID busContext) {
+    return static_cast<HostController*>(busContext);
+}
 
 VOID NoReference(PVOID) {}
 
@@ -48,7 +50,8 @@ NTSTATUS CreateUsbDeviceEx(PVOID context, PUSB_DEVICE_HANDLE* newHandle, PUSB_DE
                            USHORT portStatus, USHORT portNumber, PUSB_CD_ERROR_INFORMATION error, USHORT) {
     NTSTATUS status = CreateUsbDevice(context, newHandle, hubHandle, portStatus, portNumber);
     if (error && !NT_SUCCESS(status)) {
-        error->PathError = status == STATUS_INVALID_PARAMETER ? CreateDevBadHubDevHandle : CreateDevFailedAllocDevHandle;
+        error->PathError =
+            status == STATUS_INVALID_PARAMETER ? CreateDevBadHubDevHandle : CreateDevFailedAllocDevHandle;
         error->NtStatus = status;
     }
     return status;
@@ -61,8 +64,7 @@ NTSTATUS CreateUsbDeviceV7(PVOID context, PUSB_DEVICE_HANDLE* newHandle, PUSB_DE
         return STATUS_INVALID_PARAMETER;
     }
     return CreateUsbDeviceEx(context, newHandle, hubHandle, portStatus,
-                             static_cast<USHORT>(portPath->PortPath[portPath->PortPathDepth - 1]), error,
-                             ttPortNumber);
+                             static_cast<USHORT>(portPath->PortPath[portPath->PortPathDepth - 1]), error, ttPortNumber);
 }
 
 NTSTATUS InitializeUsbDevice(PVOID context, PUSB_DEVICE_HANDLE handle) {
@@ -122,8 +124,7 @@ NTSTATUS GetPortHackFlags(PVOID, PULONG flags) {
     return STATUS_SUCCESS;
 }
 
-NTSTATUS QueryDeviceInformation(PVOID context, PUSB_DEVICE_HANDLE pointer, PVOID buffer, ULONG length,
-                                PULONG copied) {
+NTSTATUS QueryDeviceInformation(PVOID context, PUSB_DEVICE_HANDLE pointer, PVOID buffer, ULONG length, PULONG copied) {
     HostController* controller = ControllerOf(context);
     HeldHandle handle(controller, pointer);
     if (copied) {
@@ -206,7 +207,9 @@ NTSTATUS GetControllerInformation(PVOID context, PVOID buffer, ULONG length, PUL
     return STATUS_SUCCESS;
 }
 
-NTSTATUS ControllerSelectiveSuspend(PVOID, BOOLEAN) { return STATUS_SUCCESS; }
+NTSTATUS ControllerSelectiveSuspend(PVOID, BOOLEAN) {
+    return STATUS_SUCCESS;
+}
 
 NTSTATUS GetExtendedHubInformation(PVOID context, PDEVICE_OBJECT hubPdo, PVOID buffer, ULONG length, PULONG copied) {
     HostController* controller = ControllerOf(context);
@@ -252,7 +255,9 @@ NTSTATUS GetRootHubSymbolicName(PVOID context, PVOID buffer, ULONG length, PULON
     return STATUS_SUCCESS;
 }
 
-PVOID GetDeviceBusContext(PVOID, PVOID deviceHandle) { return deviceHandle; }
+PVOID GetDeviceBusContext(PVOID, PVOID deviceHandle) {
+    return deviceHandle;
+}
 
 NTSTATUS Initialize20Hub(PVOID context, PUSB_DEVICE_HANDLE hubHandle, ULONG) {
     return ControllerOf(context)->IsHandle(hubHandle) ? STATUS_SUCCESS : STATUS_INVALID_PARAMETER;
@@ -300,7 +305,9 @@ ULONG CalculatePipeBandwidth(PVOID, PUSBD_PIPE_INFORMATION pipe, USB_DEVICE_SPEE
 
 VOID SetBusSystemWakeMode(PVOID, ULONG) {}
 VOID SetDeviceFlag(PVOID, GUID*, PVOID, ULONG) {}
-NTSTATUS HubTestPoint(PVOID, PVOID, ULONG, PVOID) { return STATUS_SUCCESS; }
+NTSTATUS HubTestPoint(PVOID, PVOID, ULONG, PVOID) {
+    return STATUS_SUCCESS;
+}
 
 NTSTATUS GetDevicePerformanceInfo(PVOID context, PUSB_DEVICE_HANDLE pointer, PVOID buffer, ULONG length,
                                   PULONG copied) {
@@ -326,7 +333,9 @@ NTSTATUS GetDevicePerformanceInfo(PVOID context, PUSB_DEVICE_HANDLE pointer, PVO
     return STATUS_SUCCESS;
 }
 
-NTSTATUS WaitAsyncPowerUp(PVOID) { return STATUS_SUCCESS; }
+NTSTATUS WaitAsyncPowerUp(PVOID) {
+    return STATUS_SUCCESS;
+}
 
 NTSTATUS GetDeviceAddress(PVOID context, PUSB_DEVICE_HANDLE pointer, PUSHORT address) {
     HeldHandle handle(ControllerOf(context), pointer);
@@ -349,7 +358,9 @@ VOID DerefDeviceHandle(PVOID context, PUSB_DEVICE_HANDLE pointer, PVOID, ULONG) 
     }
 }
 
-ULONG SetDeviceHandleIdleReadyState(PVOID, PUSB_DEVICE_HANDLE, ULONG) { return 0; }
+ULONG SetDeviceHandleIdleReadyState(PVOID, PUSB_DEVICE_HANDLE, ULONG) {
+    return 0;
+}
 
 NTSTATUS GetContainerIdForPort(PVOID, USHORT, GUID* containerId) {
     if (containerId) {
@@ -371,15 +382,23 @@ NTSTATUS AbortAllDevicePipes(PVOID context, PUSB_DEVICE_HANDLE pointer) {
 }
 
 VOID SetDeviceErrataFlag(PVOID, PUSB_DEVICE_HANDLE, ULONG) {}
-NTSTATUS SetMsOs20Support(PVOID, PUSB_DEVICE_HANDLE, UCHAR) { return STATUS_SUCCESS; }
+NTSTATUS SetMsOs20Support(PVOID, PUSB_DEVICE_HANDLE, UCHAR) {
+    return STATUS_SUCCESS;
+}
 VOID SetClearRootPortResumeTime(PVOID, PUSB_DEVICE_HANDLE, BOOLEAN, UCHAR) {}
 
 // --- USBDI routines (the bus context is the device handle) ---
 
-DeviceHandle* HandleOf(PVOID busContext) { return static_cast<DeviceHandle*>(busContext); }
+DeviceHandle* HandleOf(PVOID busContext) {
+    return static_cast<DeviceHandle*>(busContext);
+}
 
-VOID UsbdiReference(PVOID context) { ++HandleOf(context)->references; }
-VOID UsbdiDereference(PVOID context) { HandleOf(context)->controller->Release(HandleOf(context)); }
+VOID UsbdiReference(PVOID context) {
+    ++HandleOf(context)->references;
+}
+VOID UsbdiDereference(PVOID context) {
+    HandleOf(context)->controller->Release(HandleOf(context));
+}
 
 USHORT SupportedUsb(const DeviceHandle* handle) {
     switch (handle->controller->Model()->Type()) {
@@ -407,7 +426,9 @@ NTSTATUS QueryBusTime(PVOID, PULONG frame) {
     return STATUS_SUCCESS;
 }
 
-NTSTATUS SubmitIsoOutUrb(PVOID, PURB) { return STATUS_NOT_SUPPORTED; }
+NTSTATUS SubmitIsoOutUrb(PVOID, PURB) {
+    return STATUS_NOT_SUPPORTED;
+}
 
 NTSTATUS QueryBusInformation(PVOID context, ULONG level, PVOID buffer, PULONG bufferLength, PULONG actualLength) {
     HostController* controller = HandleOf(context)->controller;
@@ -442,8 +463,12 @@ NTSTATUS QueryBusInformation(PVOID context, ULONG level, PVOID buffer, PULONG bu
     return STATUS_SUCCESS;
 }
 
-BOOLEAN IsDeviceHighSpeed(PVOID context) { return HandleOf(context)->speed >= UsbHighSpeed; }
-NTSTATUS EnumLogEntry(PVOID, ULONG, ULONG, ULONG, ULONG) { return STATUS_SUCCESS; }
+BOOLEAN IsDeviceHighSpeed(PVOID context) {
+    return HandleOf(context)->speed >= UsbHighSpeed;
+}
+NTSTATUS EnumLogEntry(PVOID, ULONG, ULONG, ULONG, ULONG) {
+    return STATUS_SUCCESS;
+}
 
 NTSTATUS QueryBusTimeEx(PVOID, PULONG counter) {
     if (!counter) {

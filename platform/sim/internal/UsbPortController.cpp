@@ -69,7 +69,9 @@ NTSTATUS AnswerName(PIRP irp, const std::u16string& name) {
     return name.empty() ? Complete(irp, STATUS_UNSUCCESSFUL) : CompleteWithName(irp, name, false);
 }
 
-NTSTATUS Unsupported(PIRP irp) { return Complete(irp, STATUS_INVALID_DEVICE_REQUEST); }
+NTSTATUS Unsupported(PIRP irp) {
+    return Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
+}
 
 NTSTATUS AddController(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     auto* flavor = static_cast<PortFlavor*>(IoGetDriverObjectExtension(driver, const_cast<int*>(&kFlavorKey)));
@@ -85,8 +87,8 @@ NTSTATUS AddController(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
 
 NTSTATUS MiniportEntry(PDRIVER_OBJECT driver, PortFlavor flavor) {
     PVOID extension = nullptr;
-    NTSTATUS status = IoAllocateDriverObjectExtension(driver, const_cast<int*>(&kFlavorKey), sizeof(PortFlavor),
-                                                      &extension);
+    NTSTATUS status =
+        IoAllocateDriverObjectExtension(driver, const_cast<int*>(&kFlavorKey), sizeof(PortFlavor), &extension);
     if (!NT_SUCCESS(status)) {
         return status;
     }
@@ -96,9 +98,15 @@ NTSTATUS MiniportEntry(PDRIVER_OBJECT driver, PortFlavor flavor) {
 
 } // namespace
 
-NTSTATUS UsbUhciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return MiniportEntry(driver, PortFlavor::UsbPort); }
-NTSTATUS UsbOhciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return MiniportEntry(driver, PortFlavor::UsbPort); }
-NTSTATUS UsbEhciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) { return MiniportEntry(driver, PortFlavor::UsbPort); }
+NTSTATUS UsbUhciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    return MiniportEntry(driver, PortFlavor::UsbPort);
+}
+NTSTATUS UsbOhciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    return MiniportEntry(driver, PortFlavor::UsbPort);
+}
+NTSTATUS UsbEhciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    return MiniportEntry(driver, PortFlavor::UsbPort);
+}
 NTSTATUS VendorXhciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
     return MiniportEntry(driver, PortFlavor::VendorXhci);
 }
@@ -111,24 +119,17 @@ NTSTATUS StatusFromUsbd(USBD_STATUS status) {
         return STATUS_SUCCESS;
     }
     switch (status) {
-    case USBD_STATUS_CANCELED:
-        return STATUS_CANCELLED;
+    case USBD_STATUS_CANCELED: return STATUS_CANCELLED;
     case USBD_STATUS_INVALID_URB_FUNCTION:
     case USBD_STATUS_INVALID_PARAMETER:
     case USBD_STATUS_INVALID_PIPE_HANDLE:
     case USBD_STATUS_INAVLID_CONFIGURATION_DESCRIPTOR:
-    case USBD_STATUS_INTERFACE_NOT_FOUND:
-        return STATUS_INVALID_PARAMETER;
-    case USBD_STATUS_DEVICE_GONE:
-        return STATUS_DEVICE_NOT_CONNECTED;
-    case USBD_STATUS_NOT_SUPPORTED:
-        return STATUS_NOT_SUPPORTED;
-    case USBD_STATUS_BUFFER_TOO_SMALL:
-        return STATUS_BUFFER_TOO_SMALL;
-    case USBD_STATUS_INSUFFICIENT_RESOURCES:
-        return STATUS_INSUFFICIENT_RESOURCES;
-    default:
-        return STATUS_UNSUCCESSFUL;
+    case USBD_STATUS_INTERFACE_NOT_FOUND: return STATUS_INVALID_PARAMETER;
+    case USBD_STATUS_DEVICE_GONE: return STATUS_DEVICE_NOT_CONNECTED;
+    case USBD_STATUS_NOT_SUPPORTED: return STATUS_NOT_SUPPORTED;
+    case USBD_STATUS_BUFFER_TOO_SMALL: return STATUS_BUFFER_TOO_SMALL;
+    case USBD_STATUS_INSUFFICIENT_RESOURCES: return STATUS_INSUFFICIENT_RESOURCES;
+    default: return STATUS_UNSUCCESSFUL;
     }
 }
 
@@ -420,7 +421,9 @@ std::vector<USB_PIPE_INFO> HostController::OpenPipes(DeviceHandle* handle) {
     return pipes;
 }
 
-NTSTATUS HostController::InternalDeviceControl(PIRP irp) { return Unsupported(irp); }
+NTSTATUS HostController::InternalDeviceControl(PIRP irp) {
+    return Unsupported(irp);
+}
 
 NTSTATUS HostController::DeviceControl(PIRP irp) {
     PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
@@ -429,10 +432,8 @@ NTSTATUS HostController::DeviceControl(PIRP irp) {
     const ULONG outLength = location->Parameters.DeviceIoControl.OutputBufferLength;
     auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
     switch (code) {
-    case IOCTL_GET_HCD_DRIVERKEY_NAME:
-        return AnswerName(irp, DeviceProperty(m_pdo, DevicePropertyDriverKeyName));
-    case IOCTL_USB_GET_ROOT_HUB_NAME:
-        return AnswerName(irp, RootHubLinkName());
+    case IOCTL_GET_HCD_DRIVERKEY_NAME: return AnswerName(irp, DeviceProperty(m_pdo, DevicePropertyDriverKeyName));
+    case IOCTL_USB_GET_ROOT_HUB_NAME: return AnswerName(irp, RootHubLinkName());
     case IOCTL_USB_HCD_GET_STATS_1:
     case IOCTL_USB_HCD_GET_STATS_2: {
         const bool second = code == IOCTL_USB_HCD_GET_STATS_2;
@@ -468,12 +469,9 @@ NTSTATUS HostController::DeviceControl(PIRP irp) {
         return Complete(irp, STATUS_SUCCESS, size);
     }
     case IOCTL_USB_DIAGNOSTIC_MODE_ON:
-    case IOCTL_USB_DIAGNOSTIC_MODE_OFF:
-        return Complete(irp, STATUS_SUCCESS);
-    case IOCTL_USB_USER_REQUEST:
-        return UserRequest(irp, buffer, inLength, outLength);
-    default:
-        return Unsupported(irp);
+    case IOCTL_USB_DIAGNOSTIC_MODE_OFF: return Complete(irp, STATUS_SUCCESS);
+    case IOCTL_USB_USER_REQUEST: return UserRequest(irp, buffer, inLength, outLength);
+    default: return Unsupported(irp);
     }
 }
 
@@ -528,12 +526,8 @@ NTSTATUS HostController::UserRequest(PIRP irp, UCHAR* buffer, ULONG inLength, UL
         answer(&info, sizeof info);
         break;
     }
-    case USBUSER_GET_CONTROLLER_DRIVER_KEY:
-        answerName(DeviceProperty(m_pdo, DevicePropertyDriverKeyName));
-        break;
-    case USBUSER_GET_ROOTHUB_SYMBOLIC_NAME:
-        answerName(RootHubLinkName());
-        break;
+    case USBUSER_GET_CONTROLLER_DRIVER_KEY: answerName(DeviceProperty(m_pdo, DevicePropertyDriverKeyName)); break;
+    case USBUSER_GET_ROOTHUB_SYMBOLIC_NAME: answerName(RootHubLinkName()); break;
     case USBUSER_GET_USB_DRIVER_VERSION: {
         USB_DRIVER_VERSION_PARAMETERS version{};
         version.DriverTrackingCode = 0x0E;
@@ -618,12 +612,9 @@ const GUID& RootHubPdo::HubInterfaceGuid() const {
 
 std::u16string RootHubPdo::DeviceId() const {
     switch (m_controller->Flavor()) {
-    case PortFlavor::VendorXhci:
-        return u"NUSB3\\ROOT_HUB30";
-    case PortFlavor::InboxXhci:
-        return u"USB\\ROOT_HUB30";
-    case PortFlavor::UsbPort:
-        break;
+    case PortFlavor::VendorXhci: return u"NUSB3\\ROOT_HUB30";
+    case PortFlavor::InboxXhci: return u"USB\\ROOT_HUB30";
+    case PortFlavor::UsbPort: break;
     }
     return m_controller->Model()->Type() == ControllerType::Ehci ? u"USB\\ROOT_HUB20" : u"USB\\ROOT_HUB";
 }
@@ -655,7 +646,9 @@ NTSTATUS RootHubPdo::OnStart() {
     return STATUS_SUCCESS;
 }
 
-void RootHubPdo::OnStop() { m_interfaces.DisableAll(); }
+void RootHubPdo::OnStop() {
+    m_interfaces.DisableAll();
+}
 
 void RootHubPdo::OnDelete() {
     m_interfaces.DisableAll();
@@ -725,8 +718,7 @@ NTSTATUS RootHubPdo::InternalDeviceControl(PIRP irp) {
     case IOCTL_INTERNAL_USB_GET_HUB_COUNT:
         // Each device on the way counted the hub it hangs on; the root hub has none above it.
         return Complete(irp, others.Argument1 ? STATUS_SUCCESS : STATUS_INVALID_PARAMETER);
-    case IOCTL_INTERNAL_USB_GET_HUB_NAME:
-        return CompleteWithName(irp, m_controller->RootHubLinkName(), true);
+    case IOCTL_INTERNAL_USB_GET_HUB_NAME: return CompleteWithName(irp, m_controller->RootHubLinkName(), true);
     case IOCTL_INTERNAL_USB_GET_CONTROLLER_NAME:
         // The caller's USB_HUB_NAME is Argument1 and its size in bytes Argument2: no system buffer.
         return CompleteWithNameAt(irp, static_cast<UCHAR*>(others.Argument1),
@@ -758,10 +750,8 @@ NTSTATUS RootHubPdo::InternalDeviceControl(PIRP irp) {
     case IOCTL_INTERNAL_USB_RESET_PORT:
     case IOCTL_INTERNAL_USB_ENABLE_PORT:
     case IOCTL_INTERNAL_USB_CYCLE_PORT:
-    case IOCTL_INTERNAL_USB_RECORD_FAILURE:
-        return Complete(irp, STATUS_SUCCESS);
-    default:
-        return Complete(irp, STATUS_NOT_SUPPORTED);
+    case IOCTL_INTERNAL_USB_RECORD_FAILURE: return Complete(irp, STATUS_SUCCESS);
+    default: return Complete(irp, STATUS_NOT_SUPPORTED);
     }
 }
 

@@ -15,10 +15,16 @@ namespace {
 constexpr ULONG kMaximumTransferSize = 0x400000; // what the simulated controllers move in one transfer
 
 // Where a waiting transfer keeps its pipe and its handle (the I/O manager's slots are the owner's to use).
-Pipe*& PipeOf(PIRP irp) { return reinterpret_cast<Pipe*&>(irp->Tail.Overlay.DriverContext[2]); }
-DeviceHandle*& HandleOf(PIRP irp) { return reinterpret_cast<DeviceHandle*&>(irp->Tail.Overlay.DriverContext[3]); }
+Pipe*& PipeOf(PIRP irp) {
+    return reinterpret_cast<Pipe*&>(irp->Tail.Overlay.DriverContext[2]);
+}
+DeviceHandle*& HandleOf(PIRP irp) {
+    return reinterpret_cast<DeviceHandle*&>(irp->Tail.Overlay.DriverContext[3]);
+}
 
-PURB UrbOf(PIRP irp) { return static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1); }
+PURB UrbOf(PIRP irp) {
+    return static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1);
+}
 
 // The transfer buffer of a transfer URB: its own pointer, else its memory descriptor list mapped.
 UCHAR* BufferOf(PVOID buffer, PMDL mdl) {
@@ -83,8 +89,8 @@ struct ControlRequest {
     UCHAR* buffer = nullptr;
     ULONG* length = nullptr; // the URB's TransferBufferLength
     bool valid = true;
-    bool known = true;       // a control function at all
-    bool stall = false;      // the device cannot take it: answered as a stall
+    bool known = true;  // a control function at all
+    bool stall = false; // the device cannot take it: answered as a stall
 };
 
 UCHAR Recipient(USHORT function) {
@@ -96,24 +102,20 @@ UCHAR Recipient(USHORT function) {
     case URB_FUNCTION_GET_STATUS_FROM_INTERFACE:
     case URB_FUNCTION_VENDOR_INTERFACE:
     case URB_FUNCTION_CLASS_INTERFACE:
-    case URB_FUNCTION_GET_INTERFACE:
-        return BMREQUEST_TO_INTERFACE;
+    case URB_FUNCTION_GET_INTERFACE: return BMREQUEST_TO_INTERFACE;
     case URB_FUNCTION_GET_DESCRIPTOR_FROM_ENDPOINT:
     case URB_FUNCTION_SET_DESCRIPTOR_TO_ENDPOINT:
     case URB_FUNCTION_SET_FEATURE_TO_ENDPOINT:
     case URB_FUNCTION_CLEAR_FEATURE_TO_ENDPOINT:
     case URB_FUNCTION_GET_STATUS_FROM_ENDPOINT:
     case URB_FUNCTION_VENDOR_ENDPOINT:
-    case URB_FUNCTION_CLASS_ENDPOINT:
-        return BMREQUEST_TO_ENDPOINT;
+    case URB_FUNCTION_CLASS_ENDPOINT: return BMREQUEST_TO_ENDPOINT;
     case URB_FUNCTION_SET_FEATURE_TO_OTHER:
     case URB_FUNCTION_CLEAR_FEATURE_TO_OTHER:
     case URB_FUNCTION_GET_STATUS_FROM_OTHER:
     case URB_FUNCTION_VENDOR_OTHER:
-    case URB_FUNCTION_CLASS_OTHER:
-        return BMREQUEST_TO_OTHER;
-    default:
-        return BMREQUEST_TO_DEVICE;
+    case URB_FUNCTION_CLASS_OTHER: return BMREQUEST_TO_OTHER;
+    default: return BMREQUEST_TO_DEVICE;
     }
 }
 
@@ -139,9 +141,8 @@ ControlRequest DescribeControl(PURB urb, USHORT function, UCHAR msVendorCode) {
             break;
         }
         auto& r = urb->UrbControlTransfer;
-        request.setup = SetupPacket::FromBytes(function == URB_FUNCTION_CONTROL_TRANSFER
-                                                   ? r.SetupPacket
-                                                   : urb->UrbControlTransferEx.SetupPacket);
+        request.setup = SetupPacket::FromBytes(
+            function == URB_FUNCTION_CONTROL_TRANSFER ? r.SetupPacket : urb->UrbControlTransferEx.SetupPacket);
         request.buffer = BufferOf(r.TransferBuffer, r.TransferBufferMDL);
         request.length = &r.TransferBufferLength;
         break;
@@ -179,10 +180,9 @@ ControlRequest DescribeControl(PURB urb, USHORT function, UCHAR msVendorCode) {
             break;
         }
         auto& r = urb->UrbControlFeatureRequest;
-        const bool set = function == URB_FUNCTION_SET_FEATURE_TO_DEVICE ||
-                         function == URB_FUNCTION_SET_FEATURE_TO_INTERFACE ||
-                         function == URB_FUNCTION_SET_FEATURE_TO_ENDPOINT ||
-                         function == URB_FUNCTION_SET_FEATURE_TO_OTHER;
+        const bool set =
+            function == URB_FUNCTION_SET_FEATURE_TO_DEVICE || function == URB_FUNCTION_SET_FEATURE_TO_INTERFACE ||
+            function == URB_FUNCTION_SET_FEATURE_TO_ENDPOINT || function == URB_FUNCTION_SET_FEATURE_TO_OTHER;
         request.setup = {RequestType(false, BMREQUEST_STANDARD, recipient),
                          static_cast<UCHAR>(set ? USB_REQUEST_SET_FEATURE : USB_REQUEST_CLEAR_FEATURE),
                          r.FeatureSelector, r.Index, 0};
@@ -252,8 +252,8 @@ ControlRequest DescribeControl(PURB urb, USHORT function, UCHAR msVendorCode) {
         // A vendor request with the vendor code the device gave in its string 0xEE (none: the request stalls):
         // the interface and page in wValue, the feature descriptor's index in wIndex.
         auto& r = urb->UrbOSFeatureDescriptorRequest;
-        const UCHAR vendorRecipient = r.Recipient == BMREQUEST_TO_INTERFACE ? BMREQUEST_TO_INTERFACE
-                                                                           : BMREQUEST_TO_DEVICE;
+        const UCHAR vendorRecipient =
+            r.Recipient == BMREQUEST_TO_INTERFACE ? BMREQUEST_TO_INTERFACE : BMREQUEST_TO_DEVICE;
         request.setup = {RequestType(true, BMREQUEST_VENDOR, vendorRecipient), msVendorCode,
                          static_cast<USHORT>(r.InterfaceNumber << 8 | r.MS_PageIndex), r.MS_FeatureDescriptorIndex,
                          static_cast<USHORT>(std::min<ULONG>(r.TransferBufferLength, 0xFFFF))};
@@ -339,9 +339,13 @@ namespace {
 std::atomic<uint64_t> g_urbsReceived{0};
 } // namespace
 
-uint64_t UrbsReceived() { return g_urbsReceived.load(); }
+uint64_t UrbsReceived() {
+    return g_urbsReceived.load();
+}
 
-ULONG HostController::CurrentFrame() { return static_cast<ULONG>(KeQueryInterruptTime() / 10000); }
+ULONG HostController::CurrentFrame() {
+    return static_cast<ULONG>(KeQueryInterruptTime() / 10000);
+}
 
 NTSTATUS HostController::SubmitUrb(PIRP irp, PURB urb, DeviceHandle* handle) {
     ++g_urbsReceived;
@@ -358,14 +362,9 @@ NTSTATUS HostController::SubmitUrb(PIRP irp, PURB urb, DeviceHandle* handle) {
         return Complete(irp, StatusFromUsbd(USBD_STATUS_DEV_NOT_RESPONDING));
     }
     switch (function) {
-    case URB_FUNCTION_SELECT_CONFIGURATION:
-        status = SelectConfiguration(urb, handle);
-        break;
-    case URB_FUNCTION_SELECT_INTERFACE:
-        status = SelectInterface(urb, handle);
-        break;
-    case URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER:
-        return QueueTransfer(irp, urb, handle);
+    case URB_FUNCTION_SELECT_CONFIGURATION: status = SelectConfiguration(urb, handle); break;
+    case URB_FUNCTION_SELECT_INTERFACE: status = SelectInterface(urb, handle); break;
+    case URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER: return QueueTransfer(irp, urb, handle);
     case URB_FUNCTION_ABORT_PIPE:
     case URB_FUNCTION_SYNC_RESET_PIPE_AND_CLEAR_STALL:
     case URB_FUNCTION_SYNC_RESET_PIPE:
@@ -384,24 +383,17 @@ NTSTATUS HostController::SubmitUrb(PIRP irp, PURB urb, DeviceHandle* handle) {
         }
         break;
     }
-    case URB_FUNCTION_ISOCH_TRANSFER:
-        return Isochronous(irp, urb, handle);
+    case URB_FUNCTION_ISOCH_TRANSFER: return Isochronous(irp, urb, handle);
     case URB_FUNCTION_GET_CURRENT_FRAME_NUMBER:
     case URB_FUNCTION_TAKE_FRAME_LENGTH_CONTROL:
     case URB_FUNCTION_RELEASE_FRAME_LENGTH_CONTROL:
     case URB_FUNCTION_GET_FRAME_LENGTH:
-    case URB_FUNCTION_SET_FRAME_LENGTH:
-        status = FrameRequest(urb, function, handle);
-        break;
+    case URB_FUNCTION_SET_FRAME_LENGTH: status = FrameRequest(urb, function, handle); break;
     case URB_FUNCTION_SET_PIPE_IO_POLICY:
-    case URB_FUNCTION_GET_PIPE_IO_POLICY:
-        status = PipePolicy(urb, function, handle);
-        break;
+    case URB_FUNCTION_GET_PIPE_IO_POLICY: status = PipePolicy(urb, function, handle); break;
     case URB_FUNCTION_OPEN_ENDPOINT:
     case URB_FUNCTION_CLOSE_ENDPOINT:
-    case URB_FUNCTION_GET_ENDPOINT_STATE:
-        status = EndpointRequest(urb, function, handle);
-        break;
+    case URB_FUNCTION_GET_ENDPOINT_STATE: status = EndpointRequest(urb, function, handle); break;
     case URB_FUNCTION_ISOCH_TRANSFER_USING_CHAINED_MDL:
     case URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER_USING_CHAINED_MDL:
     case URB_FUNCTION_OPEN_STATIC_STREAMS:
@@ -409,8 +401,7 @@ NTSTATUS HostController::SubmitUrb(PIRP irp, PURB urb, DeviceHandle* handle) {
     case URB_FUNCTION_GET_ISOCH_PIPE_TRANSFER_PATH_DELAYS:
         status = USBD_STATUS_NOT_SUPPORTED; // the simulated controllers have no chained MDLs and no streams
         break;
-    default:
-        return Control(irp, urb, handle);
+    default: return Control(irp, urb, handle);
     }
     urb->UrbHeader.Status = status;
     return Complete(irp, StatusFromUsbd(status));
@@ -604,7 +595,8 @@ USBD_STATUS HostController::SelectConfiguration(PURB urb, DeviceHandle* handle) 
 
 USBD_STATUS HostController::SelectInterface(PURB urb, DeviceHandle* handle) {
     auto& request = urb->UrbSelectInterface;
-    if (urb->UrbHeader.Length < offsetof(_URB_SELECT_INTERFACE, Interface) + offsetof(USBD_INTERFACE_INFORMATION, Pipes)) {
+    if (urb->UrbHeader.Length <
+        offsetof(_URB_SELECT_INTERFACE, Interface) + offsetof(USBD_INTERFACE_INFORMATION, Pipes)) {
         return USBD_STATUS_INVALID_PARAMETER;
     }
     PUSBD_INTERFACE_INFORMATION info = &request.Interface;
@@ -857,8 +849,8 @@ NTSTATUS HostController::Isochronous(PIRP irp, PURB urb, DeviceHandle* handle) {
         {
             std::lock_guard guard(m_lock);
             if (transfer.TransferFlags & USBD_START_ISO_TRANSFER_ASAP) {
-                start = pipe->nextFrame && static_cast<LONG>(pipe->nextFrame - current) > 0 ? pipe->nextFrame
-                                                                                           : current + 1;
+                start =
+                    pipe->nextFrame && static_cast<LONG>(pipe->nextFrame - current) > 0 ? pipe->nextFrame : current + 1;
             } else if (static_cast<LONG>(start + packets - current) <= 0 ||
                        static_cast<LONG>(start - current) > USBD_ISO_START_FRAME_RANGE) {
                 status = USBD_STATUS_BAD_START_FRAME;
@@ -881,10 +873,10 @@ NTSTATUS HostController::Isochronous(PIRP irp, PURB urb, DeviceHandle* handle) {
         USBD_ISO_PACKET_DESCRIPTOR& packet = transfer.IsoPacket[i];
         const ULONG next = i + 1 < packets ? transfer.IsoPacket[i + 1].Offset : transfer.TransferBufferLength;
         std::span<UCHAR> data(buffer + packet.Offset, next - packet.Offset);
-        TransferResult result = handle->device->Reachable()
-                                    ? handle->device->IsochPacket(pipe->endpoint.bEndpointAddress,
-                                                                  transfer.StartFrame + i, data)
-                                    : TransferResult::Error(USBD_STATUS_DEV_NOT_RESPONDING);
+        TransferResult result =
+            handle->device->Reachable()
+                ? handle->device->IsochPacket(pipe->endpoint.bEndpointAddress, transfer.StartFrame + i, data)
+                : TransferResult::Error(USBD_STATUS_DEV_NOT_RESPONDING);
         packet.Status = result.status;
         if (!USBD_SUCCESS(result.status)) {
             ++errors;
@@ -964,8 +956,7 @@ USBD_STATUS HostController::FrameRequest(PURB urb, USHORT function, DeviceHandle
         m_frameLengthDelta += delta;
         return USBD_STATUS_SUCCESS;
     }
-    default:
-        return USBD_STATUS_INVALID_URB_FUNCTION;
+    default: return USBD_STATUS_INVALID_URB_FUNCTION;
     }
 }
 
@@ -986,8 +977,8 @@ USBD_STATUS HostController::PipePolicy(PURB urb, USHORT function, DeviceHandle* 
     } else {
         policy.UsbIoPriority = pipe->ioPriority;
         policy.UsbMaxPendingIrps = pipe->maxPendingIrps;
-        policy.UsbMaxControllerTransfer = pipe->maxControllerTransfer ? pipe->maxControllerTransfer
-                                                                      : kMaximumTransferSize;
+        policy.UsbMaxControllerTransfer =
+            pipe->maxControllerTransfer ? pipe->maxControllerTransfer : kMaximumTransferSize;
     }
     return USBD_STATUS_SUCCESS;
 }
@@ -1018,8 +1009,8 @@ USBD_STATUS HostController::EndpointRequest(PURB urb, USHORT function, DeviceHan
         open.HcdEndpoint = endpoint;
         return USBD_STATUS_SUCCESS;
     }
-    const size_t needed = function == URB_FUNCTION_CLOSE_ENDPOINT ? sizeof(_URB_CLOSE_ENDPOINT)
-                                                                  : sizeof(_URB_GET_ENDPOINT_STATE);
+    const size_t needed =
+        function == URB_FUNCTION_CLOSE_ENDPOINT ? sizeof(_URB_CLOSE_ENDPOINT) : sizeof(_URB_GET_ENDPOINT_STATE);
     if (length < needed) {
         return USBD_STATUS_INVALID_PARAMETER;
     }

@@ -190,8 +190,7 @@ void StorFdo::ResetRecovery() {
     ResetPipe(m_out);
 }
 
-StorFdo::Outcome StorFdo::BulkOnly(const UCHAR* cdb, UCHAR cdbLength, bool in, PVOID buffer, PMDL mdl,
-                                   ULONG length) {
+StorFdo::Outcome StorFdo::BulkOnly(const UCHAR* cdb, UCHAR cdbLength, bool in, PVOID buffer, PMDL mdl, ULONG length) {
     Outcome outcome;
     const ULONG tag = ++m_tag;
     UCHAR* cbw = m_cbw->Buffer();
@@ -234,9 +233,8 @@ StorFdo::Outcome StorFdo::BulkOnly(const UCHAR* cdb, UCHAR cdbLength, bool in, P
         ResetPipe(m_in); // a stalled status stage is cleared and read once more
     }
     const UCHAR* csw = m_csw->Buffer();
-    if (NT_SUCCESS(outcome.status) &&
-        (m_csw->Urb()->UrbBulkOrInterruptTransfer.TransferBufferLength != 13 ||
-         ReadU32(csw) != BulkOnlyFunction::kCswSignature || ReadU32(csw + 4) != tag)) {
+    if (NT_SUCCESS(outcome.status) && (m_csw->Urb()->UrbBulkOrInterruptTransfer.TransferBufferLength != 13 ||
+                                       ReadU32(csw) != BulkOnlyFunction::kCswSignature || ReadU32(csw + 4) != tag)) {
         outcome.status = STATUS_IO_DEVICE_ERROR; // not the status of this command: the transport is lost
     }
     if (!NT_SUCCESS(outcome.status)) {
@@ -333,7 +331,9 @@ std::vector<std::u16string> DiskPdo::HardwareIds() const {
             u"GenDisk"};
 }
 
-std::u16string DiskPdo::DeviceText() const { return m_stor->Vendor() + u" " + m_stor->Product() + u" USB Device"; }
+std::u16string DiskPdo::DeviceText() const {
+    return m_stor->Vendor() + u" " + m_stor->Product() + u" USB Device";
+}
 
 void DiskPdo::Capabilities(DEVICE_CAPABILITIES& capabilities) const {
     capabilities.UniqueID = m_stor->Serial().empty() ? FALSE : TRUE;
@@ -366,12 +366,8 @@ NTSTATUS DiskPdo::InternalDeviceControl(PIRP irp) {
     case SRB_FUNCTION_CLAIM_DEVICE:
     case SRB_FUNCTION_RELEASE_DEVICE:
     case SRB_FUNCTION_FLUSH:
-    case SRB_FUNCTION_SHUTDOWN:
-        srb->SrbStatus = SRB_STATUS_SUCCESS;
-        return Complete(irp, STATUS_SUCCESS);
-    default:
-        srb->SrbStatus = SRB_STATUS_INVALID_REQUEST;
-        return Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
+    case SRB_FUNCTION_SHUTDOWN: srb->SrbStatus = SRB_STATUS_SUCCESS; return Complete(irp, STATUS_SUCCESS);
+    default: srb->SrbStatus = SRB_STATUS_INVALID_REQUEST; return Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
     }
 }
 

@@ -25,7 +25,7 @@ namespace sim::drv {
 
 namespace {
 
-constexpr UCHAR kEchoOut = 0x01;  // the loopback's vendor requests
+constexpr UCHAR kEchoOut = 0x01; // the loopback's vendor requests
 constexpr UCHAR kEchoIn = 0x02;
 constexpr UCHAR kVersion = 0x03;
 constexpr ULONG kIsochPacket = 256; // the loopback's isochronous packet size
@@ -280,8 +280,7 @@ private:
         UsbBuildInterruptOrBulkTransferRequest(urb.As<URB>(), sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER), pipe,
                                                useMdl ? nullptr : data.Data(), useMdl ? mdl.Get() : nullptr,
                                                static_cast<ULONG>(data.Size()),
-                                               (in ? USBD_TRANSFER_DIRECTION_IN : 0) | USBD_SHORT_TRANSFER_OK,
-                                               nullptr);
+                                               (in ? USBD_TRANSFER_DIRECTION_IN : 0) | USBD_SHORT_TRANSFER_OK, nullptr);
         return Expect(urb, USBD_STATUS_SUCCESS, what) ? urb.As<URB>()->UrbBulkOrInterruptTransfer.TransferBufferLength
                                                       : 0;
     }
@@ -429,8 +428,7 @@ void GenericFdo::StatusAndFeatures() {
     feature(URB_FUNCTION_CLEAR_FEATURE_TO_DEVICE, USB_FEATURE_REMOTE_WAKEUP, 0, USBD_STATUS_SUCCESS,
             "CLEAR_FEATURE_TO_DEVICE (remote wakeup)");
     feature(URB_FUNCTION_SET_FEATURE_TO_INTERFACE, 0, m_interface, USBD_STATUS_SUCCESS, "SET_FEATURE_TO_INTERFACE");
-    feature(URB_FUNCTION_CLEAR_FEATURE_TO_INTERFACE, 0, m_interface, USBD_STATUS_SUCCESS,
-            "CLEAR_FEATURE_TO_INTERFACE");
+    feature(URB_FUNCTION_CLEAR_FEATURE_TO_INTERFACE, 0, m_interface, USBD_STATUS_SUCCESS, "CLEAR_FEATURE_TO_INTERFACE");
     feature(URB_FUNCTION_SET_FEATURE_TO_OTHER, 0, 1, USBD_STATUS_STALL_PID, "SET_FEATURE_TO_OTHER (not a hub)");
     feature(URB_FUNCTION_CLEAR_FEATURE_TO_OTHER, 0, 1, USBD_STATUS_STALL_PID, "CLEAR_FEATURE_TO_OTHER (not a hub)");
 
@@ -481,9 +479,9 @@ void GenericFdo::VendorAndClass() {
         USHORT function;
         const char* what;
     } stalled[] = {
-        {URB_FUNCTION_VENDOR_DEVICE, "VENDOR_DEVICE"},       {URB_FUNCTION_VENDOR_OTHER, "VENDOR_OTHER"},
-        {URB_FUNCTION_CLASS_DEVICE, "CLASS_DEVICE"},         {URB_FUNCTION_CLASS_INTERFACE, "CLASS_INTERFACE"},
-        {URB_FUNCTION_CLASS_ENDPOINT, "CLASS_ENDPOINT"},     {URB_FUNCTION_CLASS_OTHER, "CLASS_OTHER"},
+        {URB_FUNCTION_VENDOR_DEVICE, "VENDOR_DEVICE"},   {URB_FUNCTION_VENDOR_OTHER, "VENDOR_OTHER"},
+        {URB_FUNCTION_CLASS_DEVICE, "CLASS_DEVICE"},     {URB_FUNCTION_CLASS_INTERFACE, "CLASS_INTERFACE"},
+        {URB_FUNCTION_CLASS_ENDPOINT, "CLASS_ENDPOINT"}, {URB_FUNCTION_CLASS_OTHER, "CLASS_OTHER"},
     };
     for (const auto& request : stalled) {
         urb = NewUrb(sizeof(_URB_CONTROL_VENDOR_OR_CLASS_REQUEST), request.function);
@@ -704,8 +702,8 @@ void GenericFdo::Isochronous() {
 
 void GenericFdo::Reserved() {
     // Functions without a request behind them: the port driver refuses them.
-    for (USHORT function : {USHORT{0x16}, USHORT{0x1D}, USHORT{0x2B}, USHORT{0x2C}, USHORT{0x2D}, USHORT{0x2E},
-                            USHORT{0x2F}}) {
+    for (USHORT function :
+         {USHORT{0x16}, USHORT{0x1D}, USHORT{0x2B}, USHORT{0x2C}, USHORT{0x2D}, USHORT{0x2E}, USHORT{0x2F}}) {
         PoolBuffer urb = NewUrb(sizeof(_URB_HEADER) + 16, function);
         Expect(urb, USBD_STATUS_INVALID_URB_FUNCTION, "a reserved URB function");
     }

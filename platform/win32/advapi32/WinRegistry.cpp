@@ -26,7 +26,9 @@ public:
     REGSAM access;
 };
 
-bool IsPredefined(HKEY key) { return (reinterpret_cast<ULONG_PTR>(key) >> 31) == 0x1FFFFFFFFULL; }
+bool IsPredefined(HKEY key) {
+    return (reinterpret_cast<ULONG_PTR>(key) >> 31) == 0x1FFFFFFFFULL;
+}
 
 LSTATUS ErrorOf(NTSTATUS status) {
     switch (status) {
@@ -60,7 +62,9 @@ std::u16string Wide(const char* text, size_t length) {
     return out;
 }
 
-std::u16string Wide(const char* text) { return text ? Wide(text, std::strlen(text)) : std::u16string(); }
+std::u16string Wide(const char* text) {
+    return text ? Wide(text, std::strlen(text)) : std::u16string();
+}
 
 std::string Narrow(std::u16string_view text) {
     std::string out(text.size(), '\0');
@@ -69,7 +73,9 @@ std::string Narrow(std::u16string_view text) {
     return out;
 }
 
-bool IsText(ULONG type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+bool IsText(ULONG type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
 
 // A value's bytes as the 8-bit API shows them: text types one byte a UTF-16 unit, others unchanged.
 std::vector<BYTE> NarrowData(const reg::Value& value) {
@@ -252,9 +258,9 @@ LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR className, DWORD o
             return ERROR_BAD_PATHNAME;
         reg::KeyRef child;
         const bool last = end == path.size();
-        NTSTATUS status = reg::CreateKey(current, std::u16string_view(path).substr(start, end - start),
-                                         (options & REG_OPTION_VOLATILE) != 0, last ? Wide(className) : u"", child,
-                                         created);
+        NTSTATUS status =
+            reg::CreateKey(current, std::u16string_view(path).substr(start, end - start),
+                           (options & REG_OPTION_VOLATILE) != 0, last ? Wide(className) : u"", child, created);
         if (!NT_SUCCESS(status))
             return ErrorOf(status);
         current = child;
@@ -357,9 +363,8 @@ LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameL
 }
 
 LSTATUS RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classLength, LPDWORD, LPDWORD subKeys,
-                         LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values,
-                         LPDWORD maxValueNameLength, LPDWORD maxValueLength, LPDWORD securityDescriptor,
-                         PFILETIME lastWriteTime) {
+                         LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values, LPDWORD maxValueNameLength,
+                         LPDWORD maxValueLength, LPDWORD securityDescriptor, PFILETIME lastWriteTime) {
     reg::KeyRef k;
     if (LSTATUS r = ResolveFor(key, KEY_QUERY_VALUE, k); r != ERROR_SUCCESS)
         return r;

@@ -38,8 +38,7 @@ LSTATUS RegCreateKeyA(HKEY key, LPCSTR subKey, PHKEY result);
 LSTATUS RegCloseKey(HKEY key);
 // A null or empty name is the key's unnamed value. With data null only the size is reported; a short buffer
 // gives ERROR_MORE_DATA and the size needed in *dataSize.
-LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                         LPDWORD dataSize);
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
 // The bytes are stored as given: a REG_SZ counts its NUL in dataSize.
 LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName);
@@ -49,12 +48,11 @@ LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey);
 // Name sizes are in characters: in, the buffer's size; out, the name's length without the NUL.
 LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved, LPSTR className,
                       LPDWORD classLength, PFILETIME lastWriteTime);
-LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameLength, LPDWORD reserved,
-                      LPDWORD type, LPBYTE data, LPDWORD dataSize);
+LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameLength, LPDWORD reserved, LPDWORD type,
+                      LPBYTE data, LPDWORD dataSize);
 LSTATUS RegQueryInfoKeyA(HKEY key, LPSTR className, LPDWORD classLength, LPDWORD reserved, LPDWORD subKeys,
-                         LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values,
-                         LPDWORD maxValueNameLength, LPDWORD maxValueLength, LPDWORD securityDescriptor,
-                         PFILETIME lastWriteTime);
+                         LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values, LPDWORD maxValueNameLength,
+                         LPDWORD maxValueLength, LPDWORD securityDescriptor, PFILETIME lastWriteTime);
 // Only the local machine is reachable (a null or empty name, or this computer's name); another gives
 // ERROR_BAD_NETPATH. The result is the root itself.
 LSTATUS RegConnectRegistryA(LPCSTR machineName, HKEY key, PHKEY result);
@@ -63,24 +61,31 @@ LSTATUS RegFlushKey(HKEY key);
 inline LSTATUS RegOpenKeyEx(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY result) {
     return RegOpenKeyExA(key, subKey, options, desired, result);
 }
-inline LSTATUS RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
-                              REGSAM desired, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition) {
+inline LSTATUS RegCreateKeyEx(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options, REGSAM desired,
+                              LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition) {
     return RegCreateKeyExA(key, subKey, reserved, className, options, desired, security, result, disposition);
 }
-inline LSTATUS RegOpenKey(HKEY key, LPCSTR subKey, PHKEY result) { return RegOpenKeyA(key, subKey, result); }
-inline LSTATUS RegCreateKey(HKEY key, LPCSTR subKey, PHKEY result) { return RegCreateKeyA(key, subKey, result); }
+inline LSTATUS RegOpenKey(HKEY key, LPCSTR subKey, PHKEY result) {
+    return RegOpenKeyA(key, subKey, result);
+}
+inline LSTATUS RegCreateKey(HKEY key, LPCSTR subKey, PHKEY result) {
+    return RegCreateKeyA(key, subKey, result);
+}
 inline LSTATUS RegQueryValueEx(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                                LPDWORD dataSize) {
     return RegQueryValueExA(key, valueName, reserved, type, data, dataSize);
 }
-inline LSTATUS RegSetValueEx(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
-                             DWORD dataSize) {
+inline LSTATUS RegSetValueEx(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize) {
     return RegSetValueExA(key, valueName, reserved, type, data, dataSize);
 }
-inline LSTATUS RegDeleteValue(HKEY key, LPCSTR valueName) { return RegDeleteValueA(key, valueName); }
-inline LSTATUS RegDeleteKey(HKEY key, LPCSTR subKey) { return RegDeleteKeyA(key, subKey); }
-inline LSTATUS RegEnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
-                            LPSTR className, LPDWORD classLength, PFILETIME lastWriteTime) {
+inline LSTATUS RegDeleteValue(HKEY key, LPCSTR valueName) {
+    return RegDeleteValueA(key, valueName);
+}
+inline LSTATUS RegDeleteKey(HKEY key, LPCSTR subKey) {
+    return RegDeleteKeyA(key, subKey);
+}
+inline LSTATUS RegEnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved, LPSTR className,
+                            LPDWORD classLength, PFILETIME lastWriteTime) {
     return RegEnumKeyExA(key, index, name, nameLength, reserved, className, classLength, lastWriteTime);
 }
 inline LSTATUS RegEnumValue(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameLength, LPDWORD reserved,

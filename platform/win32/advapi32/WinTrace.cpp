@@ -70,8 +70,7 @@ State& TheState() {
     return state;
 }
 
-TRACEHANDLE LoggerFor(State& s, ULONG64 sessionId, Session& session, const GUID& provider, UCHAR level,
-                      ULONG flags) {
+TRACEHANDLE LoggerFor(State& s, ULONG64 sessionId, Session& session, const GUID& provider, UCHAR level, ULONG flags) {
     TRACEHANDLE& handle = session.loggers[provider];
     if (!handle)
         handle = s.nextHandle++;
@@ -180,8 +179,8 @@ void WriteLine(FILE* file, const TraceRecord& record) {
                  "%04u-%02u-%02u %02u:%02u:%02u.%03u tid=%u level=%u type=%u "
                  "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}:",
                  t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, record.header.ThreadId,
-                 record.header.Class.Level, record.header.Class.Type, g.Data1, g.Data2, g.Data3, g.Data4[0],
-                 g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+                 record.header.Class.Level, record.header.Class.Type, g.Data1, g.Data2, g.Data3, g.Data4[0], g.Data4[1],
+                 g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
     for (size_t i = 0; i < record.fields.size(); ++i)
         std::fprintf(file, "%s%s", i ? " | " : " ", FieldText(record.fields[i]).c_str());
     std::fputc('\n', file);
@@ -211,7 +210,9 @@ TraceSession::TraceSession(const char* name) {
     s.sessions[id_].name = name ? name : "";
 }
 
-TraceSession::~TraceSession() { Kill(); }
+TraceSession::~TraceSession() {
+    Kill();
+}
 
 void TraceSession::Enable(const GUID& provider, UCHAR level, ULONG flags) {
     std::vector<Call> calls;

@@ -335,8 +335,7 @@ void MouseMove(HWND hwnd, HeaderState& state, POINT pt) {
         HDITEMA data{};
         data.mask = HDI_WIDTH;
         data.cxy = std::max(0, state.startWidth + pt.x - state.startX);
-        if (Notify(hwnd, state, HDN_TRACKA, state.item, &data) == 0 &&
-            (GetWindowLongA(hwnd, GWL_STYLE) & HDS_FULLDRAG))
+        if (Notify(hwnd, state, HDN_TRACKA, state.item, &data) == 0 && (GetWindowLongA(hwnd, GWL_STYLE) & HDS_FULLDRAG))
             SetItem(hwnd, state, state.item, data);
     } else if (state.mode == Mode::Press && (GetWindowLongA(hwnd, GWL_STYLE) & HDS_DRAGDROP) &&
                std::abs(pt.x - state.startX) >= kDragThreshold) {
@@ -388,31 +387,23 @@ LRESULT CALLBACK HeaderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     switch (message) {
     case WM_CREATE:
         if (HWND parent = GetParent(hwnd))
-            state->unicodeCodes = SendMessageA(parent, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(hwnd),
-                                               NF_QUERY) == NFR_UNICODE;
+            state->unicodeCodes =
+                SendMessageA(parent, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(hwnd), NF_QUERY) == NFR_UNICODE;
         return 0;
     case WM_PAINT:
     case WM_PRINTCLIENT:
         return win32::internal::PaintControl(hwnd, wParam, [state](HWND h, HDC dc) { Paint(h, dc, *state); });
-    case WM_ERASEBKGND:
-        return TRUE;
+    case WM_ERASEBKGND: return TRUE;
     case WM_SETFONT:
         state->font = reinterpret_cast<HFONT>(wParam);
         if (LOWORD(lParam))
             InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(state->font);
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-        MouseDown(hwnd, *state, PointOf(lParam), message == WM_LBUTTONDBLCLK);
-        return 0;
-    case WM_MOUSEMOVE:
-        MouseMove(hwnd, *state, PointOf(lParam));
-        return 0;
-    case WM_LBUTTONUP:
-        MouseUp(hwnd, *state, PointOf(lParam));
-        return 0;
+    case WM_LBUTTONDBLCLK: MouseDown(hwnd, *state, PointOf(lParam), message == WM_LBUTTONDBLCLK); return 0;
+    case WM_MOUSEMOVE: MouseMove(hwnd, *state, PointOf(lParam)); return 0;
+    case WM_LBUTTONUP: MouseUp(hwnd, *state, PointOf(lParam)); return 0;
     case WM_CAPTURECHANGED:
         if (reinterpret_cast<HWND>(lParam) != hwnd && state->mode != Mode::None) {
             state->mode = Mode::None;
@@ -431,14 +422,11 @@ LRESULT CALLBACK HeaderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         }
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
-    case HDM_GETITEMCOUNT:
-        return static_cast<LRESULT>(state->items.size());
+    case HDM_GETITEMCOUNT: return static_cast<LRESULT>(state->items.size());
     case HDM_INSERTITEMA:
         return InsertItem(hwnd, *state, static_cast<int>(wParam), reinterpret_cast<const HDITEMA*>(lParam));
-    case HDM_DELETEITEM:
-        return DeleteItem(hwnd, *state, static_cast<int>(wParam));
-    case HDM_GETITEMA:
-        return GetItem(*state, static_cast<int>(wParam), reinterpret_cast<HDITEMA*>(lParam));
+    case HDM_DELETEITEM: return DeleteItem(hwnd, *state, static_cast<int>(wParam));
+    case HDM_GETITEMA: return GetItem(*state, static_cast<int>(wParam), reinterpret_cast<HDITEMA*>(lParam));
     case HDM_SETITEMA:
         return lParam ? SetItem(hwnd, *state, static_cast<int>(wParam), *reinterpret_cast<const HDITEMA*>(lParam))
                       : FALSE;
@@ -477,10 +465,8 @@ LRESULT CALLBACK HeaderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         InvalidateRect(hwnd, nullptr, FALSE);
         return reinterpret_cast<LRESULT>(previous);
     }
-    case HDM_GETIMAGELIST:
-        return reinterpret_cast<LRESULT>(state->images);
-    case HDM_ORDERTOINDEX:
-        return wParam < state->order.size() ? state->order[wParam] : static_cast<LRESULT>(wParam);
+    case HDM_GETIMAGELIST: return reinterpret_cast<LRESULT>(state->images);
+    case HDM_ORDERTOINDEX: return wParam < state->order.size() ? state->order[wParam] : static_cast<LRESULT>(wParam);
     case HDM_GETORDERARRAY: {
         auto* order = reinterpret_cast<int*>(lParam);
         if (!order || wParam < state->order.size())
@@ -490,10 +476,8 @@ LRESULT CALLBACK HeaderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
     case HDM_SETORDERARRAY:
         return SetOrder(hwnd, *state, static_cast<size_t>(wParam), reinterpret_cast<const int*>(lParam));
-    case HDM_SETHOTDIVIDER:
-        return -1;
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+    case HDM_SETHOTDIVIDER: return -1;
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 

@@ -9,9 +9,9 @@
 #include "WinDialogs.h"
 #include "WinGdi.h"
 #include "WinInput.h"
-#include "WinUserDraw.h"
 #include "WinPaint.h"
 #include "WinRect.h"
+#include "WinUserDraw.h"
 #include "internal/ControlNotify.h"
 #include "internal/ListViewState.h"
 
@@ -207,8 +207,8 @@ void MouseDown(HWND hwnd, ListViewState& state, POINT pt, bool right, bool doubl
             SelectOnly(hwnd, state, row, pt);
     } else if (!single && GetKeyState(VK_CONTROL) < 0) {
         const UINT selected = ItemState(state, row, LVIS_SELECTED);
-        if (ChangeItemState(hwnd, state, row, (selected ^ LVIS_SELECTED) | LVIS_FOCUSED,
-                            LVIS_SELECTED | LVIS_FOCUSED, pt))
+        if (ChangeItemState(hwnd, state, row, (selected ^ LVIS_SELECTED) | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED,
+                            pt))
             state.mark = row;
     } else if (!single && GetKeyState(VK_SHIFT) < 0 && state.mark >= 0) {
         SelectRange(hwnd, state, state.mark, row, pt);
@@ -238,10 +238,12 @@ void KeyDown(HWND hwnd, ListViewState& state, WPARAM vk) {
         return;
     case VK_SPACE:
         if (from >= 0)
-            ChangeItemState(hwnd, state, from, GetKeyState(VK_CONTROL) < 0 ? ItemState(state, from, LVIS_SELECTED) ^ LVIS_SELECTED : LVIS_SELECTED, LVIS_SELECTED);
+            ChangeItemState(hwnd, state, from,
+                            GetKeyState(VK_CONTROL) < 0 ? ItemState(state, from, LVIS_SELECTED) ^ LVIS_SELECTED
+                                                        : LVIS_SELECTED,
+                            LVIS_SELECTED);
         return;
-    default:
-        return;
+    default: return;
     }
     if (from < 0)
         to = 0;
@@ -736,8 +738,8 @@ LRESULT OnCreate(HWND hwnd, ListViewState& state) {
     state.background = GetSysColor(COLOR_WINDOW);
     state.text = GetSysColor(COLOR_WINDOWTEXT);
     const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
-    const DWORD headerStyle = WS_CHILD | HDS_HORZ | HDS_FULLDRAG |
-                              (style & LVS_NOSORTHEADER ? 0 : HDS_BUTTONS) | (style & LVS_NOCOLUMNHEADER ? HDS_HIDDEN : 0);
+    const DWORD headerStyle = WS_CHILD | HDS_HORZ | HDS_FULLDRAG | (style & LVS_NOSORTHEADER ? 0 : HDS_BUTTONS) |
+                              (style & LVS_NOCOLUMNHEADER ? HDS_HIDDEN : 0);
     RECT client{};
     GetClientRect(hwnd, &client);
     state.header = CreateWindowExA(0, WC_HEADERA, "", headerStyle, 0, 0, client.right, 0, hwnd, nullptr,
@@ -752,16 +754,14 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
 
 LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     ListViewState* state = ControlState<ListViewState>(hwnd, message, kStateProp);
-    return state ? HandleListMessage(hwnd, *state, message, wParam, lParam) : DefWindowProcA(hwnd, message, wParam, lParam);
+    return state ? HandleListMessage(hwnd, *state, message, wParam, lParam)
+                 : DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        return OnCreate(hwnd, state);
-    case WM_SIZE:
-        LayoutListView(hwnd, state);
-        return 0;
+    case WM_CREATE: return OnCreate(hwnd, state);
+    case WM_SIZE: LayoutListView(hwnd, state); return 0;
     case WM_PAINT:
     case WM_PRINTCLIENT:
         // With redraw off only a DC given to paint into gets the rows.
@@ -769,13 +769,9 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
             if (state.redraw || wParam)
                 PaintListView(h, dc, state);
         });
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_SETFONT:
-        SetFont(hwnd, state, reinterpret_cast<HFONT>(wParam), LOWORD(lParam) != 0);
-        return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state.font);
+    case WM_ERASEBKGND: return TRUE;
+    case WM_SETFONT: SetFont(hwnd, state, reinterpret_cast<HFONT>(wParam), LOWORD(lParam) != 0); return 0;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(state.font);
     case WM_SETREDRAW:
         state.redraw = wParam != 0;
         if (state.redraw) {
@@ -791,8 +787,7 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
         SendNotify(hwnd, state.hasFocus ? NM_SETFOCUS : NM_KILLFOCUS, &nm);
         return 0;
     }
-    case WM_GETDLGCODE:
-        return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
@@ -829,8 +824,7 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
             return SendMessageA(GetParent(hwnd), WM_DRAWITEM, wParam, lParam);
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
-    case WM_NOTIFY:
-        return lParam ? HeaderNotify(hwnd, state, reinterpret_cast<NMHDR*>(lParam)) : 0;
+    case WM_NOTIFY: return lParam ? HeaderNotify(hwnd, state, reinterpret_cast<NMHDR*>(lParam)) : 0;
     case WM_NOTIFYFORMAT:
         // The header's codes follow what the list's own parent reads.
         // (asked while the header is being made, before the list knows its handle).
@@ -843,8 +837,7 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
 
     case LVM_GETBKCOLOR:
     case LVM_GETTEXTCOLOR:
-    case LVM_GETTEXTBKCOLOR:
-        return ColourSlot(state, message);
+    case LVM_GETTEXTBKCOLOR: return ColourSlot(state, message);
     case LVM_SETBKCOLOR:
     case LVM_SETTEXTCOLOR:
     case LVM_SETTEXTBKCOLOR:
@@ -856,7 +849,7 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
                                          : wParam == LVSIL_STATE ? state.stateImages
                                                                  : state.normalImages);
     case LVM_SETIMAGELIST: {
-        HIMAGELIST& slot = wParam == LVSIL_SMALL ? state.smallImages
+        HIMAGELIST& slot = wParam == LVSIL_SMALL   ? state.smallImages
                            : wParam == LVSIL_STATE ? state.stateImages
                                                    : state.normalImages;
         HIMAGELIST previous = slot;
@@ -865,20 +858,13 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
         InvalidateRect(hwnd, nullptr, FALSE);
         return reinterpret_cast<LRESULT>(previous);
     }
-    case LVM_GETITEMCOUNT:
-        return ItemCount(hwnd, state);
-    case LVM_GETITEMA:
-        return GetItem(hwnd, state, reinterpret_cast<LVITEMA*>(lParam));
-    case LVM_SETITEMA:
-        return SetItem(hwnd, state, reinterpret_cast<const LVITEMA*>(lParam));
-    case LVM_INSERTITEMA:
-        return InsertItem(hwnd, state, reinterpret_cast<const LVITEMA*>(lParam));
-    case LVM_DELETEITEM:
-        return DeleteItem(hwnd, state, static_cast<int>(wParam));
-    case LVM_DELETEALLITEMS:
-        return DeleteAllItems(hwnd, state);
-    case LVM_GETNEXTITEM:
-        return GetNextItem(hwnd, state, static_cast<int>(wParam), static_cast<UINT>(LOWORD(lParam)));
+    case LVM_GETITEMCOUNT: return ItemCount(hwnd, state);
+    case LVM_GETITEMA: return GetItem(hwnd, state, reinterpret_cast<LVITEMA*>(lParam));
+    case LVM_SETITEMA: return SetItem(hwnd, state, reinterpret_cast<const LVITEMA*>(lParam));
+    case LVM_INSERTITEMA: return InsertItem(hwnd, state, reinterpret_cast<const LVITEMA*>(lParam));
+    case LVM_DELETEITEM: return DeleteItem(hwnd, state, static_cast<int>(wParam));
+    case LVM_DELETEALLITEMS: return DeleteAllItems(hwnd, state);
+    case LVM_GETNEXTITEM: return GetNextItem(hwnd, state, static_cast<int>(wParam), static_cast<UINT>(LOWORD(lParam)));
     case LVM_FINDITEMA:
         return FindItem(hwnd, state, static_cast<int>(wParam), reinterpret_cast<const LVFINDINFOA*>(lParam));
     case LVM_GETITEMRECT: {
@@ -898,8 +884,7 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
         auto* hit = reinterpret_cast<LVHITTESTINFO*>(lParam);
         return hit ? HitTestList(hwnd, state, *hit, message == LVM_SUBITEMHITTEST) : -1;
     }
-    case LVM_ENSUREVISIBLE:
-        return EnsureRowVisible(hwnd, state, static_cast<int>(wParam), lParam != 0);
+    case LVM_ENSUREVISIBLE: return EnsureRowVisible(hwnd, state, static_cast<int>(wParam), lParam != 0);
     case LVM_SCROLL: {
         const int dx = static_cast<int>(wParam), dy = static_cast<int>(lParam);
         int rows = state.rowHeight > 0 ? dy / state.rowHeight : 0;
@@ -917,30 +902,27 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
             InvalidateRow(hwnd, state, row);
         return TRUE;
     }
-    case LVM_GETEDITCONTROL:
-        return reinterpret_cast<LRESULT>(state.edit);
+    case LVM_GETEDITCONTROL: return reinterpret_cast<LRESULT>(state.edit);
     case LVM_EDITLABELA:
-        return reinterpret_cast<LRESULT>(static_cast<int>(wParam) < 0
-                                             ? (EndLabelEdit(hwnd, state, true), nullptr)
-                                             : BeginLabelEdit(hwnd, state, static_cast<int>(wParam), static_cast<int>(lParam)));
+        return reinterpret_cast<LRESULT>(
+            static_cast<int>(wParam) < 0
+                ? (EndLabelEdit(hwnd, state, true), nullptr)
+                : BeginLabelEdit(hwnd, state, static_cast<int>(wParam), static_cast<int>(lParam)));
     case WM_DESTROY:
         // The edit goes with the list's children; it must not report to a list that is going.
         state.edit = nullptr;
         return DefWindowProcA(hwnd, message, wParam, lParam);
-    case LVM_GETCOLUMNA:
-        return GetColumn(state, static_cast<int>(wParam), reinterpret_cast<LVCOLUMNA*>(lParam));
+    case LVM_GETCOLUMNA: return GetColumn(state, static_cast<int>(wParam), reinterpret_cast<LVCOLUMNA*>(lParam));
     case LVM_SETCOLUMNA:
         return SetColumn(hwnd, state, static_cast<int>(wParam), reinterpret_cast<const LVCOLUMNA*>(lParam));
     case LVM_INSERTCOLUMNA:
         return InsertColumn(hwnd, state, static_cast<int>(wParam), reinterpret_cast<const LVCOLUMNA*>(lParam));
-    case LVM_DELETECOLUMN:
-        return DeleteColumn(hwnd, state, static_cast<int>(wParam));
-    case LVM_GETCOLUMNWIDTH:
-        return wParam < state.columns.size() ? ColumnWidth(state, static_cast<int>(wParam)) : 0;
+    case LVM_DELETECOLUMN: return DeleteColumn(hwnd, state, static_cast<int>(wParam));
+    case LVM_GETCOLUMNWIDTH: return wParam < state.columns.size() ? ColumnWidth(state, static_cast<int>(wParam)) : 0;
     case LVM_SETCOLUMNWIDTH:
-        return SetColumnWidth(hwnd, state, static_cast<int>(wParam), static_cast<int>(static_cast<short>(LOWORD(lParam))));
-    case LVM_GETHEADER:
-        return reinterpret_cast<LRESULT>(state.header);
+        return SetColumnWidth(hwnd, state, static_cast<int>(wParam),
+                              static_cast<int>(static_cast<short>(LOWORD(lParam))));
+    case LVM_GETHEADER: return reinterpret_cast<LRESULT>(state.header);
     case LVM_GETVIEWRECT: {
         auto* rect = reinterpret_cast<RECT*>(lParam);
         if (!rect)
@@ -956,10 +938,8 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
             *origin = POINT{state.scrollX, state.top * state.rowHeight};
         return TRUE;
     }
-    case LVM_GETTOPINDEX:
-        return state.top;
-    case LVM_GETCOUNTPERPAGE:
-        return CountPerPage(hwnd, state);
+    case LVM_GETTOPINDEX: return state.top;
+    case LVM_GETCOUNTPERPAGE: return CountPerPage(hwnd, state);
     case LVM_SETITEMSTATE: {
         const auto* item = reinterpret_cast<const LVITEMA*>(lParam);
         if (!item)
@@ -992,42 +972,37 @@ LRESULT HandleListMessage(HWND hwnd, ListViewState& state, UINT message, WPARAM 
         item.pszText = given->pszText;
         return SetItem(hwnd, state, &item);
     }
-    case LVM_SETITEMCOUNT:
-        return SetItemCount(hwnd, state, static_cast<int>(wParam), static_cast<DWORD>(lParam));
+    case LVM_SETITEMCOUNT: return SetItemCount(hwnd, state, static_cast<int>(wParam), static_cast<DWORD>(lParam));
     case LVM_SORTITEMS:
     case LVM_SORTITEMSEX:
         return SortItems(hwnd, state, reinterpret_cast<PFNLVCOMPARE>(lParam), static_cast<LPARAM>(wParam),
                          message == LVM_SORTITEMSEX);
-    case LVM_GETSELECTEDCOUNT:
-        return SelectedCount(hwnd, state);
+    case LVM_GETSELECTEDCOUNT: return SelectedCount(hwnd, state);
     case LVM_SETEXTENDEDLISTVIEWSTYLE: {
         const DWORD previous = state.exStyle;
         const DWORD mask = wParam ? static_cast<DWORD>(wParam) : 0xFFFFFFFFU;
         state.exStyle = (state.exStyle & ~mask) | (static_cast<DWORD>(lParam) & mask);
         const LONG headerStyle = GetWindowLongA(state.header, GWL_STYLE);
         SetWindowLongA(state.header, GWL_STYLE,
-                       (state.exStyle & LVS_EX_HEADERDRAGDROP) ? headerStyle | HDS_DRAGDROP : headerStyle & ~HDS_DRAGDROP);
+                       (state.exStyle & LVS_EX_HEADERDRAGDROP) ? headerStyle | HDS_DRAGDROP
+                                                               : headerStyle & ~HDS_DRAGDROP);
         InvalidateRect(hwnd, nullptr, FALSE);
         return previous;
     }
-    case LVM_GETEXTENDEDLISTVIEWSTYLE:
-        return state.exStyle;
+    case LVM_GETEXTENDEDLISTVIEWSTYLE: return state.exStyle;
     case LVM_SETCOLUMNORDERARRAY: {
         const LRESULT done = SendMessageA(state.header, HDM_SETORDERARRAY, wParam, lParam);
         ColumnsChanged(hwnd, state);
         return done;
     }
-    case LVM_GETCOLUMNORDERARRAY:
-        return SendMessageA(state.header, HDM_GETORDERARRAY, wParam, lParam);
-    case LVM_GETSELECTIONMARK:
-        return state.mark;
+    case LVM_GETCOLUMNORDERARRAY: return SendMessageA(state.header, HDM_GETORDERARRAY, wParam, lParam);
+    case LVM_GETSELECTIONMARK: return state.mark;
     case LVM_SETSELECTIONMARK: {
         const int previous = state.mark;
         state.mark = static_cast<int>(lParam);
         return previous;
     }
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 

@@ -15,9 +15,9 @@
 // Notifications go to the parent with the 8-bit codes (LVN_GETDISPINFOA). Changes of item state, the
 // program's too, are asked about first (LVN_ITEMCHANGING, non-zero refuses the change) and reported after
 // (LVN_ITEMCHANGED with the old and new state). With LVS_EX_CHECKBOXES a click on an item's state image turns
-// its check over (state image 1 unchecked, 2 checked) without selecting it. An owner-data list (LVS_OWNERDATA) holds no items: it keeps a
-// row count, the selection and the focus, and asks LVN_GETDISPINFOA for each cell it paints into a buffer of
-// its own; its selection changes for all rows at once are one notification with item -1.
+// its check over (state image 1 unchecked, 2 checked) without selecting it. An owner-data list (LVS_OWNERDATA) holds no
+// items: it keeps a row count, the selection and the focus, and asks LVN_GETDISPINFOA for each cell it paints into a
+// buffer of its own; its selection changes for all rows at once are one notification with item -1.
 #pragma once
 
 #include <cstddef>

@@ -20,8 +20,7 @@ LRESULT CALLBACK LabelEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lP
     auto previous = reinterpret_cast<WNDPROC>(GetPropA(edit, kEditProcProp));
     HWND list = GetParent(edit);
     switch (message) {
-    case WM_GETDLGCODE:
-        return DLGC_WANTALLKEYS | CallWindowProcA(previous, edit, message, wParam, lParam);
+    case WM_GETDLGCODE: return DLGC_WANTALLKEYS | CallWindowProcA(previous, edit, message, wParam, lParam);
     case WM_KEYDOWN:
         if (wParam == VK_RETURN || wParam == VK_ESCAPE) {
             if (ListViewState* state = ListViewStateOf(list))
@@ -44,8 +43,7 @@ LRESULT CALLBACK LabelEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lP
         RemovePropA(edit, kEditProcProp);
         SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
         return CallWindowProcA(previous, edit, message, wParam, lParam);
-    default:
-        break;
+    default: break;
     }
     return CallWindowProcA(previous, edit, message, wParam, lParam);
 }
@@ -72,14 +70,15 @@ HWND BeginLabelEdit(HWND hwnd, ListViewState& state, int row, int column) {
     info.item.state = ItemState(state, row, ~0U);
     if (SendNotify(hwnd, LVN_BEGINLABELEDITA, &info.hdr))
         return nullptr;
-    HWND edit = CreateWindowExA(0, WC_EDITA, text.c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL,
-                                cell.left, cell.top, cell.right - cell.left, cell.bottom - cell.top, hwnd, nullptr,
-                                nullptr, nullptr);
+    HWND edit =
+        CreateWindowExA(0, WC_EDITA, text.c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, cell.left,
+                        cell.top, cell.right - cell.left, cell.bottom - cell.top, hwnd, nullptr, nullptr, nullptr);
     if (!edit)
         return nullptr;
     SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
-    SetPropA(edit, kEditProcProp,
-             reinterpret_cast<HANDLE>(SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LabelEditProc))));
+    SetPropA(
+        edit, kEditProcProp,
+        reinterpret_cast<HANDLE>(SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LabelEditProc))));
     state.edit = edit;
     state.editItem = row;
     state.editColumn = column;

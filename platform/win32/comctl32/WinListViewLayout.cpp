@@ -136,15 +136,9 @@ BOOL ItemRectFor(HWND hwnd, const ListViewState& state, int row, int code, RECT*
     if (!rect || row < 0 || row >= ItemCount(hwnd, state))
         return FALSE;
     switch (code) {
-    case LVIR_BOUNDS:
-        *rect = RowBounds(hwnd, state, row);
-        return TRUE;
-    case LVIR_ICON:
-        *rect = IconRect(hwnd, state, row);
-        return TRUE;
-    case LVIR_LABEL:
-        *rect = LabelRect(hwnd, state, row);
-        return TRUE;
+    case LVIR_BOUNDS: *rect = RowBounds(hwnd, state, row); return TRUE;
+    case LVIR_ICON: *rect = IconRect(hwnd, state, row); return TRUE;
+    case LVIR_LABEL: *rect = LabelRect(hwnd, state, row); return TRUE;
     case LVIR_SELECTBOUNDS:
         if (state.exStyle & LVS_EX_FULLROWSELECT) {
             *rect = RowBounds(hwnd, state, row);
@@ -153,8 +147,7 @@ BOOL ItemRectFor(HWND hwnd, const ListViewState& state, int row, int code, RECT*
             rect->left = IconRect(hwnd, state, row).left;
         }
         return TRUE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 
@@ -250,8 +243,9 @@ void UpdateScrollBars(HWND hwnd, ListViewState& state) {
     state.scrollX = std::clamp(state.scrollX, 0, std::max(0, TotalColumnWidth(state) - static_cast<int>(client.right)));
     SCROLLINFO v{sizeof(SCROLLINFO), SIF_ALL, 0, std::max(0, count - 1), static_cast<UINT>(perPage), state.top, 0};
     SetScrollInfo(hwnd, SB_VERT, &v, FALSE);
-    SCROLLINFO h{sizeof(SCROLLINFO), SIF_ALL, 0, std::max(0, TotalColumnWidth(state) - 1),
-                 static_cast<UINT>(client.right), state.scrollX, 0};
+    SCROLLINFO h{
+        sizeof(SCROLLINFO), SIF_ALL, 0, std::max(0, TotalColumnWidth(state) - 1), static_cast<UINT>(client.right),
+        state.scrollX,      0};
     SetScrollInfo(hwnd, SB_HORZ, &h, FALSE);
     RedrawBars(hwnd, state);
     state.updatingBars = false;

@@ -60,7 +60,8 @@ void OwnerDrawRow(HWND hwnd, HDC dc, const ListViewState& state, int row, const 
     draw.itemID = static_cast<UINT>(row);
     draw.itemAction = ODA_DRAWENTIRE;
     const UINT st = ItemState(state, row, LVIS_SELECTED | LVIS_FOCUSED);
-    draw.itemState = ((st & LVIS_SELECTED) ? ODS_SELECTED : 0) | ((st & LVIS_FOCUSED) && state.hasFocus ? ODS_FOCUS : 0);
+    draw.itemState =
+        ((st & LVIS_SELECTED) ? ODS_SELECTED : 0) | ((st & LVIS_FOCUSED) && state.hasFocus ? ODS_FOCUS : 0);
     draw.hwndItem = hwnd;
     draw.hDC = dc;
     draw.rcItem = bounds;
@@ -154,9 +155,10 @@ void PaintListView(HWND hwnd, HDC dc, ListViewState& state) {
         SendMessageA(state.header, HDM_GETITEMRECT, c, reinterpret_cast<LPARAM>(&r));
         spans[c] = {static_cast<int>(r.left) - state.scrollX, static_cast<int>(r.right) - state.scrollX};
     }
-    const int rowsRight = spans.empty() ? client.left : std::max_element(spans.begin(), spans.end(), [](auto a, auto b) {
-                                                           return a.right < b.right;
-                                                       })->right;
+    const int rowsRight =
+        spans.empty()
+            ? client.left
+            : std::max_element(spans.begin(), spans.end(), [](auto a, auto b) { return a.right < b.right; })->right;
     const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
     const bool fullRow = (state.exStyle & LVS_EX_FULLROWSELECT) != 0;
     const bool showSelection = state.hasFocus || (style & LVS_SHOWSELALWAYS);
@@ -179,8 +181,8 @@ void PaintListView(HWND hwnd, HDC dc, ListViewState& state) {
         cd.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
         cd.nmcd.rc = bounds;
         cd.nmcd.dwItemSpec = static_cast<DWORD_PTR>(row);
-        cd.nmcd.uItemState = ((st & LVIS_SELECTED) ? CDIS_SELECTED : 0) |
-                             ((st & LVIS_FOCUSED) && state.hasFocus ? CDIS_FOCUS : 0);
+        cd.nmcd.uItemState =
+            ((st & LVIS_SELECTED) ? CDIS_SELECTED : 0) | ((st & LVIS_FOCUSED) && state.hasFocus ? CDIS_FOCUS : 0);
         cd.nmcd.lItemlParam = ParamOf(state, row);
         cd.clrText = Resolve(state.text, GetSysColor(COLOR_WINDOWTEXT));
         cd.clrTextBk = Resolve(state.textBackground, background);

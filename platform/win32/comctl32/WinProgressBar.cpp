@@ -83,8 +83,7 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             EndPaint(hwnd, &ps);
         }
         return 0;
-    case WM_ERASEBKGND:
-        return TRUE;
+    case WM_ERASEBKGND: return TRUE;
     case PBM_SETRANGE:
     case PBM_SETRANGE32: {
         const LRESULT previous = MAKELONG(state->low, state->high);
@@ -105,12 +104,9 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         if (auto* range = reinterpret_cast<PBRANGE*>(lParam))
             *range = {state->low, state->high};
         return wParam ? state->low : state->high;
-    case PBM_SETPOS:
-        return SetPosition(hwnd, *state, static_cast<int>(wParam));
-    case PBM_DELTAPOS:
-        return SetPosition(hwnd, *state, static_cast<long long>(state->pos) + static_cast<int>(wParam));
-    case PBM_GETPOS:
-        return state->pos;
+    case PBM_SETPOS: return SetPosition(hwnd, *state, static_cast<int>(wParam));
+    case PBM_DELTAPOS: return SetPosition(hwnd, *state, static_cast<long long>(state->pos) + static_cast<int>(wParam));
+    case PBM_GETPOS: return state->pos;
     case PBM_SETSTEP: {
         const int previous = state->step;
         state->step = static_cast<int>(wParam);
@@ -131,8 +127,7 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         InvalidateRect(hwnd, nullptr, FALSE);
         return previous;
     }
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 

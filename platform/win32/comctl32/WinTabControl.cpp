@@ -253,16 +253,14 @@ bool ValidIndex(const TabState& state, WPARAM index) {
 
 LRESULT TabMessage(HWND hwnd, TabState& state, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case TCM_GETIMAGELIST:
-        return reinterpret_cast<LRESULT>(state.images);
+    case TCM_GETIMAGELIST: return reinterpret_cast<LRESULT>(state.images);
     case TCM_SETIMAGELIST: {
         HIMAGELIST previous = state.images;
         state.images = reinterpret_cast<HIMAGELIST>(lParam);
         InvalidateRect(hwnd, nullptr, FALSE);
         return reinterpret_cast<LRESULT>(previous);
     }
-    case TCM_GETITEMCOUNT:
-        return static_cast<LRESULT>(state.items.size());
+    case TCM_GETITEMCOUNT: return static_cast<LRESULT>(state.items.size());
     case TCM_GETITEMA: {
         auto* item = reinterpret_cast<TCITEMA*>(lParam);
         if (!item || !ValidIndex(state, wParam))
@@ -326,8 +324,7 @@ LRESULT TabMessage(HWND hwnd, TabState& state, UINT message, WPARAM wParam, LPAR
         *rect = ClientLayout(hwnd, state).tabs[wParam];
         return TRUE;
     }
-    case TCM_GETCURSEL:
-        return state.selected;
+    case TCM_GETCURSEL: return state.selected;
     case TCM_SETCURSEL: {
         const int previous = state.selected;
         if (!ValidIndex(state, wParam))
@@ -343,8 +340,7 @@ LRESULT TabMessage(HWND hwnd, TabState& state, UINT message, WPARAM wParam, LPAR
     case TCM_SETITEMEXTRA:
         // Only the standard item data (an LPARAM) is kept.
         return wParam == sizeof(LPARAM) && state.items.empty();
-    case TCM_ADJUSTRECT:
-        return AdjustRect(hwnd, state, static_cast<BOOL>(wParam), reinterpret_cast<RECT*>(lParam));
+    case TCM_ADJUSTRECT: return AdjustRect(hwnd, state, static_cast<BOOL>(wParam), reinterpret_cast<RECT*>(lParam));
     case TCM_SETITEMSIZE: {
         const TabLayout layout = ClientLayout(hwnd, state);
         const int oldWidth = layout.tabs.empty() ? 0 : layout.tabs[0].right - layout.tabs[0].left;
@@ -369,15 +365,10 @@ LRESULT TabMessage(HWND hwnd, TabState& state, UINT message, WPARAM wParam, LPAR
         state.padY = HIWORD(lParam);
         InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
-    case TCM_GETROWCOUNT:
-        return ClientLayout(hwnd, state).rows;
-    case TCM_GETTOOLTIPS:
-        return reinterpret_cast<LRESULT>(state.tooltip);
-    case TCM_SETTOOLTIPS:
-        state.tooltip = reinterpret_cast<HWND>(wParam);
-        return 0;
-    case TCM_GETCURFOCUS:
-        return state.focus;
+    case TCM_GETROWCOUNT: return ClientLayout(hwnd, state).rows;
+    case TCM_GETTOOLTIPS: return reinterpret_cast<LRESULT>(state.tooltip);
+    case TCM_SETTOOLTIPS: state.tooltip = reinterpret_cast<HWND>(wParam); return 0;
+    case TCM_GETCURFOCUS: return state.focus;
     case TCM_SETCURFOCUS:
         if (ValidIndex(state, wParam))
             state.focus = static_cast<int>(wParam);
@@ -409,10 +400,8 @@ LRESULT TabMessage(HWND hwnd, TabState& state, UINT message, WPARAM wParam, LPAR
         state.extendedStyle = (state.extendedStyle & ~mask) | (static_cast<DWORD>(lParam) & mask);
         return previous;
     }
-    case TCM_GETEXTENDEDSTYLE:
-        return state.extendedStyle;
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+    case TCM_GETEXTENDEDSTYLE: return state.extendedStyle;
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 
@@ -435,15 +424,9 @@ void OnKeyDown(HWND hwnd, WPARAM vk) {
         if (state->selected + 1 < count)
             SelectByUser(hwnd, state->selected + 1);
         break;
-    case VK_HOME:
-        SelectByUser(hwnd, 0);
-        break;
-    case VK_END:
-        SelectByUser(hwnd, count - 1);
-        break;
-    default:
-        win32::ForwardDialogKey(hwnd, vk);
-        break;
+    case VK_HOME: SelectByUser(hwnd, 0); break;
+    case VK_END: SelectByUser(hwnd, count - 1); break;
+    default: win32::ForwardDialogKey(hwnd, vk); break;
     }
 }
 
@@ -455,25 +438,19 @@ LRESULT CALLBACK TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         return TabMessage(hwnd, *state, message, wParam, lParam);
     switch (message) {
     case WM_PAINT:
-    case WM_PRINTCLIENT:
-        return PaintControl(hwnd, wParam, [&](HWND, HDC dc) { Paint(hwnd, *state, dc); });
-    case WM_ERASEBKGND:
-        return TRUE;
+    case WM_PRINTCLIENT: return PaintControl(hwnd, wParam, [&](HWND, HDC dc) { Paint(hwnd, *state, dc); });
+    case WM_ERASEBKGND: return TRUE;
     case WM_SIZE:
     case WM_ENABLE:
     case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+    case WM_KILLFOCUS: InvalidateRect(hwnd, nullptr, FALSE); return DefWindowProcA(hwnd, message, wParam, lParam);
     case WM_SETFONT:
         state->font = reinterpret_cast<HFONT>(wParam);
         if (LOWORD(lParam))
             InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
-    case WM_GETDLGCODE:
-        return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(state->font);
+    case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_LBUTTONDOWN: {
         const int index = HitTest(hwnd, *state, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, nullptr);
         if (!(StyleOf(hwnd) & TCS_FOCUSNEVER) && GetFocus() != hwnd)
@@ -487,11 +464,8 @@ LRESULT CALLBACK TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         if (SendNotifyCode(hwnd, NM_RCLICK) == 0)
             return DefWindowProcA(hwnd, message, wParam, lParam);
         return 0;
-    case WM_KEYDOWN:
-        OnKeyDown(hwnd, wParam);
-        return 0;
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+    case WM_KEYDOWN: OnKeyDown(hwnd, wParam); return 0;
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 

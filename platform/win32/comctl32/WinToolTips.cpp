@@ -64,12 +64,9 @@ TipState* StateOf(HWND hwnd) {
 int Delay(const TipState& state, int which) {
     const int base = static_cast<int>(GetDoubleClickTime());
     switch (which) {
-    case TTDT_INITIAL:
-        return state.initial >= 0 ? state.initial : base;
-    case TTDT_AUTOPOP:
-        return state.autopop >= 0 ? state.autopop : base * 10;
-    default:
-        return state.reshow >= 0 ? state.reshow : base / 5;
+    case TTDT_INITIAL: return state.initial >= 0 ? state.initial : base;
+    case TTDT_AUTOPOP: return state.autopop >= 0 ? state.autopop : base * 10;
+    default: return state.reshow >= 0 ? state.reshow : base / 5;
     }
 }
 
@@ -262,8 +259,7 @@ void Relay(HWND tip, const MSG& msg) {
         state->pending = -1;
         Hide(tip);
         return;
-    default:
-        return;
+    default: return;
     }
 }
 
@@ -378,8 +374,7 @@ LRESULT ToolMessage(HWND tip, TipState& state, UINT message, WPARAM wParam, LPAR
         }
         return 0;
     }
-    case TTM_GETDELAYTIME:
-        return Delay(state, static_cast<int>(wParam == TTDT_AUTOMATIC ? TTDT_AUTOPOP : wParam));
+    case TTM_GETDELAYTIME: return Delay(state, static_cast<int>(wParam == TTDT_AUTOMATIC ? TTDT_AUTOPOP : wParam));
     case TTM_ADDTOOLA: {
         if (!info || info->cbSize < TTTOOLINFOA_V1_SIZE || FindTool(state, info) >= 0)
             return FALSE;
@@ -461,8 +456,7 @@ LRESULT ToolMessage(HWND tip, TipState& state, UINT message, WPARAM wParam, LPAR
         }
         return 0;
     }
-    case TTM_GETTOOLCOUNT:
-        return static_cast<LRESULT>(state.tools.size());
+    case TTM_GETTOOLCOUNT: return static_cast<LRESULT>(state.tools.size());
     case TTM_ENUMTOOLSA:
         if (!info || wParam >= state.tools.size())
             return FALSE;
@@ -481,15 +475,13 @@ LRESULT ToolMessage(HWND tip, TipState& state, UINT message, WPARAM wParam, LPAR
         return 0;
     case TTM_GETTIPBKCOLOR:
         return state.background == TipState::CLR_DEFAULT_TIP ? GetSysColor(COLOR_INFOBK) : state.background;
-    case TTM_GETTIPTEXTCOLOR:
-        return state.ink == TipState::CLR_DEFAULT_TIP ? GetSysColor(COLOR_INFOTEXT) : state.ink;
+    case TTM_GETTIPTEXTCOLOR: return state.ink == TipState::CLR_DEFAULT_TIP ? GetSysColor(COLOR_INFOTEXT) : state.ink;
     case TTM_SETMAXTIPWIDTH: {
         const int previous = state.maxWidth;
         state.maxWidth = static_cast<int>(lParam);
         return previous;
     }
-    case TTM_GETMAXTIPWIDTH:
-        return state.maxWidth;
+    case TTM_GETMAXTIPWIDTH: return state.maxWidth;
     case TTM_SETMARGIN:
         if (lParam)
             state.margin = *reinterpret_cast<const RECT*>(lParam);
@@ -519,8 +511,7 @@ LRESULT ToolMessage(HWND tip, TipState& state, UINT message, WPARAM wParam, LPAR
             InvalidateRect(tip, nullptr, FALSE);
         }
         return 0;
-    default:
-        return DefWindowProcA(tip, message, wParam, lParam);
+    default: return DefWindowProcA(tip, message, wParam, lParam);
     }
 }
 
@@ -552,19 +543,12 @@ LRESULT CALLBACK ToolTipProc(HWND tip, UINT message, WPARAM wParam, LPARAM lPara
         }
         return 0;
     case WM_PAINT:
-    case WM_PRINTCLIENT:
-        return PaintControl(tip, wParam, [&](HWND, HDC dc) { Paint(tip, dc); });
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_NCHITTEST:
-        return HTTRANSPARENT;
-    case WM_MOUSEACTIVATE:
-        return MA_NOACTIVATE;
-    case WM_SETFONT:
-        state->font = reinterpret_cast<HFONT>(wParam);
-        return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
+    case WM_PRINTCLIENT: return PaintControl(tip, wParam, [&](HWND, HDC dc) { Paint(tip, dc); });
+    case WM_ERASEBKGND: return TRUE;
+    case WM_NCHITTEST: return HTTRANSPARENT;
+    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+    case WM_SETFONT: state->font = reinterpret_cast<HFONT>(wParam); return 0;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(state->font);
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH: {
         if (message == WM_GETTEXTLENGTH)
@@ -573,8 +557,7 @@ LRESULT CALLBACK ToolTipProc(HWND tip, UINT message, WPARAM wParam, LPARAM lPara
         CopyTextTo(state->text, buffer, static_cast<int>(std::min<WPARAM>(wParam, 0x7FFFFFFF)));
         return buffer && wParam ? static_cast<LRESULT>(strlen(buffer)) : 0;
     }
-    default:
-        return DefWindowProcA(tip, message, wParam, lParam);
+    default: return DefWindowProcA(tip, message, wParam, lParam);
     }
 }
 

@@ -118,24 +118,12 @@ void OnKeyDown(HWND hwnd, WPARAM vk) {
         TreeSelectCaret(hwnd, visible[static_cast<size_t>(to)], TVC_BYKEYBOARD);
     };
     switch (vk) {
-    case VK_UP:
-        select(row < 0 ? 0 : row - 1);
-        break;
-    case VK_DOWN:
-        select(row < 0 ? 0 : row + 1);
-        break;
-    case VK_HOME:
-        select(0);
-        break;
-    case VK_END:
-        select(last);
-        break;
-    case VK_PRIOR:
-        select(std::max(row, 0) - (TreePageRows(hwnd, *state) - 1));
-        break;
-    case VK_NEXT:
-        select(std::max(row, 0) + TreePageRows(hwnd, *state) - 1);
-        break;
+    case VK_UP: select(row < 0 ? 0 : row - 1); break;
+    case VK_DOWN: select(row < 0 ? 0 : row + 1); break;
+    case VK_HOME: select(0); break;
+    case VK_END: select(last); break;
+    case VK_PRIOR: select(std::max(row, 0) - (TreePageRows(hwnd, *state) - 1)); break;
+    case VK_NEXT: select(std::max(row, 0) + TreePageRows(hwnd, *state) - 1); break;
     case VK_LEFT:
         if (caret && (caret->state & TVIS_EXPANDED) && TreeItemHasChildren(hwnd, caret))
             TreeExpand(hwnd, caret, TVE_COLLAPSE, true);
@@ -148,20 +136,15 @@ void OnKeyDown(HWND hwnd, WPARAM vk) {
         else if (caret && caret->first)
             TreeSelectCaret(hwnd, caret->first, TVC_BYKEYBOARD);
         break;
-    case VK_ADD:
-        TreeExpand(hwnd, caret, TVE_EXPAND, true);
-        break;
-    case VK_SUBTRACT:
-        TreeExpand(hwnd, caret, TVE_COLLAPSE, true);
-        break;
+    case VK_ADD: TreeExpand(hwnd, caret, TVE_EXPAND, true); break;
+    case VK_SUBTRACT: TreeExpand(hwnd, caret, TVE_COLLAPSE, true); break;
     case VK_TAB:
     case VK_ESCAPE:
     case VK_RETURN:
         if (!win32::ForwardDialogKey(hwnd, vk) && vk == VK_RETURN)
             SendNotifyCode(hwnd, NM_RETURN);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -203,10 +186,8 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         TreeDeleteItems(hwnd, nullptr, false);
         return DefWindowProcA(hwnd, message, wParam, lParam);
     case WM_PAINT:
-    case WM_PRINTCLIENT:
-        return PaintControl(hwnd, wParam, [&](HWND, HDC dc) { PaintTree(hwnd, *state, dc); });
-    case WM_ERASEBKGND:
-        return TRUE;
+    case WM_PRINTCLIENT: return PaintControl(hwnd, wParam, [&](HWND, HDC dc) { PaintTree(hwnd, *state, dc); });
+    case WM_ERASEBKGND: return TRUE;
     case WM_SIZE:
     case WM_STYLECHANGED:
         TreeUpdateScroll(hwnd, *state);
@@ -219,8 +200,7 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         state->boldFont = nullptr;
         TreeStructureChanged(hwnd, *state);
         return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(state->font);
     case WM_SETREDRAW:
         state->redraw = wParam != 0;
         if (state->redraw) {
@@ -228,20 +208,15 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             InvalidateRect(hwnd, nullptr, FALSE);
         }
         return 0;
-    case WM_GETDLGCODE:
-        return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         state->focused = message == WM_SETFOCUS;
         InvalidateRect(hwnd, nullptr, FALSE);
         SendNotifyCode(hwnd, message == WM_SETFOCUS ? NM_SETFOCUS : NM_KILLFOCUS);
         return 0;
-    case WM_ENABLE:
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return 0;
-    case WM_KEYDOWN:
-        OnKeyDown(hwnd, wParam);
-        return 0;
+    case WM_ENABLE: InvalidateRect(hwnd, nullptr, FALSE); return 0;
+    case WM_KEYDOWN: OnKeyDown(hwnd, wParam); return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
@@ -270,30 +245,15 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         const int last = static_cast<int>(state->items.Visible().size()) - 1;
         int top = state->top;
         switch (LOWORD(wParam)) {
-        case SB_LINEUP:
-            top -= 1;
-            break;
-        case SB_LINEDOWN:
-            top += 1;
-            break;
-        case SB_PAGEUP:
-            top -= page;
-            break;
-        case SB_PAGEDOWN:
-            top += page;
-            break;
+        case SB_LINEUP: top -= 1; break;
+        case SB_LINEDOWN: top += 1; break;
+        case SB_PAGEUP: top -= page; break;
+        case SB_PAGEDOWN: top += page; break;
         case SB_THUMBTRACK:
-        case SB_THUMBPOSITION:
-            top = static_cast<short>(HIWORD(wParam));
-            break;
-        case SB_TOP:
-            top = 0;
-            break;
-        case SB_BOTTOM:
-            top = last;
-            break;
-        default:
-            break;
+        case SB_THUMBPOSITION: top = static_cast<short>(HIWORD(wParam)); break;
+        case SB_TOP: top = 0; break;
+        case SB_BOTTOM: top = last; break;
+        default: break;
         }
         TreeScrollTo(hwnd, *state, std::max(0, top));
         return 0;
@@ -304,8 +264,7 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             return InfoTip(hwnd, *state, reinterpret_cast<NMTTDISPINFOA*>(lParam));
         return 0;
     }
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 

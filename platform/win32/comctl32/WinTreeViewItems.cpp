@@ -122,14 +122,10 @@ HTREEITEM NextItem(HWND hwnd, TreeState& state, UINT code, HTREEITEM item) {
     if (!node || node->deleting)
         return nullptr;
     switch (code) {
-    case TVGN_NEXT:
-        return TreeModel::Handle(node->next);
-    case TVGN_PREVIOUS:
-        return TreeModel::Handle(node->prev);
-    case TVGN_PARENT:
-        return TreeModel::Handle(state.items.ParentOf(node));
-    case TVGN_CHILD:
-        return TreeModel::Handle(node->first);
+    case TVGN_NEXT: return TreeModel::Handle(node->next);
+    case TVGN_PREVIOUS: return TreeModel::Handle(node->prev);
+    case TVGN_PARENT: return TreeModel::Handle(state.items.ParentOf(node));
+    case TVGN_CHILD: return TreeModel::Handle(node->first);
     case TVGN_NEXTVISIBLE:
     case TVGN_PREVIOUSVISIBLE: {
         const int row = state.items.VisibleIndex(node);
@@ -138,9 +134,7 @@ HTREEITEM NextItem(HWND hwnd, TreeState& state, UINT code, HTREEITEM item) {
             return nullptr;
         return TreeModel::Handle(visible[static_cast<size_t>(other)]);
     }
-    default:
-        (void)hwnd;
-        return nullptr;
+    default: (void)hwnd; return nullptr;
     }
 }
 
@@ -162,8 +156,7 @@ BOOL SelectItem(HWND hwnd, TreeState& state, UINT code, HTREEITEM item) {
     if (item && !node)
         return FALSE;
     switch (code) {
-    case TVGN_CARET:
-        return TreeSelectCaret(hwnd, node, TVC_UNKNOWN);
+    case TVGN_CARET: return TreeSelectCaret(hwnd, node, TVC_UNKNOWN);
     case TVGN_DROPHILITE:
         if (state.dropHilite)
             state.dropHilite->state &= ~TVIS_DROPHILITED;
@@ -179,8 +172,7 @@ BOOL SelectItem(HWND hwnd, TreeState& state, UINT code, HTREEITEM item) {
         TreeScrollTo(hwnd, state, row);
         return TRUE;
     }
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 
@@ -232,12 +224,9 @@ LRESULT TreeItemMessage(HWND hwnd, TreeState& state, UINT message, WPARAM wParam
         }
         return TreeExpand(hwnd, node, static_cast<UINT>(wParam), false);
     }
-    case TVM_GETITEMRECT:
-        return ItemRect(hwnd, state, static_cast<BOOL>(wParam), reinterpret_cast<RECT*>(lParam));
-    case TVM_GETCOUNT:
-        return static_cast<LRESULT>(state.items.Count());
-    case TVM_GETINDENT:
-        return MeasureTree(hwnd, state).indent;
+    case TVM_GETITEMRECT: return ItemRect(hwnd, state, static_cast<BOOL>(wParam), reinterpret_cast<RECT*>(lParam));
+    case TVM_GETCOUNT: return static_cast<LRESULT>(state.items.Count());
+    case TVM_GETINDENT: return MeasureTree(hwnd, state).indent;
     case TVM_SETINDENT:
         state.indent = static_cast<int>(wParam);
         InvalidateRect(hwnd, nullptr, FALSE);
@@ -258,12 +247,9 @@ LRESULT TreeItemMessage(HWND hwnd, TreeState& state, UINT message, WPARAM wParam
     case TVM_GETNEXTITEM:
         return reinterpret_cast<LRESULT>(
             NextItem(hwnd, state, static_cast<UINT>(wParam), reinterpret_cast<HTREEITEM>(lParam)));
-    case TVM_SELECTITEM:
-        return SelectItem(hwnd, state, static_cast<UINT>(wParam), reinterpret_cast<HTREEITEM>(lParam));
-    case TVM_GETITEMA:
-        return GetItem(hwnd, state, reinterpret_cast<TVITEMA*>(lParam));
-    case TVM_SETITEMA:
-        return SetItem(hwnd, state, reinterpret_cast<const TVITEMA*>(lParam));
+    case TVM_SELECTITEM: return SelectItem(hwnd, state, static_cast<UINT>(wParam), reinterpret_cast<HTREEITEM>(lParam));
+    case TVM_GETITEMA: return GetItem(hwnd, state, reinterpret_cast<TVITEMA*>(lParam));
+    case TVM_SETITEMA: return SetItem(hwnd, state, reinterpret_cast<const TVITEMA*>(lParam));
     case TVM_GETITEMSTATE: {
         TreeNode* node = state.items.Find(reinterpret_cast<HTREEITEM>(wParam));
         return node ? static_cast<LRESULT>(node->state & static_cast<UINT>(lParam)) : 0;
@@ -287,8 +273,7 @@ LRESULT TreeItemMessage(HWND hwnd, TreeState& state, UINT message, WPARAM wParam
         return sort && sort->lpfnCompare &&
                SortChildren(hwnd, state, sort->hParent, wParam != 0, sort->lpfnCompare, sort->lParam);
     }
-    case TVM_ENSUREVISIBLE:
-        return TreeEnsureVisible(hwnd, reinterpret_cast<HTREEITEM>(lParam));
+    case TVM_ENSUREVISIBLE: return TreeEnsureVisible(hwnd, reinterpret_cast<HTREEITEM>(lParam));
     case TVM_SETTOOLTIPS: {
         HWND previous = state.tooltip;
         if (state.ownsTooltip && previous)
@@ -296,16 +281,14 @@ LRESULT TreeItemMessage(HWND hwnd, TreeState& state, UINT message, WPARAM wParam
         state.tooltip = reinterpret_cast<HWND>(wParam);
         return reinterpret_cast<LRESULT>(previous);
     }
-    case TVM_GETTOOLTIPS:
-        return reinterpret_cast<LRESULT>(state.tooltip);
+    case TVM_GETTOOLTIPS: return reinterpret_cast<LRESULT>(state.tooltip);
     case TVM_SETITEMHEIGHT: {
         const int previous = MeasureTree(hwnd, state).itemHeight;
         state.customHeight = static_cast<int>(static_cast<short>(LOWORD(wParam)));
         TreeStructureChanged(hwnd, state);
         return previous;
     }
-    case TVM_GETITEMHEIGHT:
-        return MeasureTree(hwnd, state).itemHeight;
+    case TVM_GETITEMHEIGHT: return MeasureTree(hwnd, state).itemHeight;
     case TVM_SETBKCOLOR:
     case TVM_SETTEXTCOLOR:
     case TVM_SETLINECOLOR: {
@@ -317,18 +300,13 @@ LRESULT TreeItemMessage(HWND hwnd, TreeState& state, UINT message, WPARAM wParam
         InvalidateRect(hwnd, nullptr, FALSE);
         return static_cast<LRESULT>(static_cast<LONG>(previous));
     }
-    case TVM_GETBKCOLOR:
-        return static_cast<LRESULT>(static_cast<LONG>(state.background));
-    case TVM_GETTEXTCOLOR:
-        return static_cast<LRESULT>(static_cast<LONG>(state.text));
-    case TVM_GETLINECOLOR:
-        return static_cast<LRESULT>(static_cast<LONG>(state.lines));
+    case TVM_GETBKCOLOR: return static_cast<LRESULT>(static_cast<LONG>(state.background));
+    case TVM_GETTEXTCOLOR: return static_cast<LRESULT>(static_cast<LONG>(state.text));
+    case TVM_GETLINECOLOR: return static_cast<LRESULT>(static_cast<LONG>(state.lines));
     case TVM_EDITLABELA:
     case TVM_GETEDITCONTROL:
-    case TVM_ENDEDITLABELNOW:
-        return 0;
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+    case TVM_ENDEDITLABELNOW: return 0;
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 

@@ -97,46 +97,31 @@ private:
         case 'c':
             // The locale's date and time; the flag takes the long date.
             return Write(alternate ? kLongDate : kShortDate) && Write(" ") && Write(kTime);
-        case 'x':
-            return Write(alternate ? kLongDate : kShortDate);
-        case 'X':
-            return Write(kTime);
-        case 'd':
-            return InRange(t.tm_mday, 1, 31) && Number(t.tm_mday, 2, alternate);
-        case 'H':
-            return InRange(t.tm_hour, 0, 23) && Number(t.tm_hour, 2, alternate);
-        case 'I':
-            return InRange(t.tm_hour, 0, 23) && Number(t.tm_hour % 12 == 0 ? 12 : t.tm_hour % 12, 2, alternate);
-        case 'j':
-            return InRange(t.tm_yday, 0, 365) && Number(t.tm_yday + 1, 3, alternate);
-        case 'm':
-            return InRange(t.tm_mon, 0, 11) && Number(t.tm_mon + 1, 2, alternate);
-        case 'M':
-            return InRange(t.tm_min, 0, 59) && Number(t.tm_min, 2, alternate);
+        case 'x': return Write(alternate ? kLongDate : kShortDate);
+        case 'X': return Write(kTime);
+        case 'd': return InRange(t.tm_mday, 1, 31) && Number(t.tm_mday, 2, alternate);
+        case 'H': return InRange(t.tm_hour, 0, 23) && Number(t.tm_hour, 2, alternate);
+        case 'I': return InRange(t.tm_hour, 0, 23) && Number(t.tm_hour % 12 == 0 ? 12 : t.tm_hour % 12, 2, alternate);
+        case 'j': return InRange(t.tm_yday, 0, 365) && Number(t.tm_yday + 1, 3, alternate);
+        case 'm': return InRange(t.tm_mon, 0, 11) && Number(t.tm_mon + 1, 2, alternate);
+        case 'M': return InRange(t.tm_min, 0, 59) && Number(t.tm_min, 2, alternate);
         case 'p':
             if (!InRange(t.tm_hour, 0, 23))
                 return false;
             m_text += t.tm_hour < 12 ? "AM" : "PM";
             return true;
-        case 'S':
-            return InRange(t.tm_sec, 0, 59) && Number(t.tm_sec, 2, alternate);
+        case 'S': return InRange(t.tm_sec, 0, 59) && Number(t.tm_sec, 2, alternate);
         case 'U': // weeks that begin on Sunday; days before the first Sunday are week 0
             return InRange(t.tm_yday, 0, 365) && InRange(t.tm_wday, 0, 6) &&
                    Number((t.tm_yday + 7 - t.tm_wday) / 7, 2, alternate);
         case 'W': // weeks that begin on Monday
             return InRange(t.tm_yday, 0, 365) && InRange(t.tm_wday, 0, 6) &&
                    Number((t.tm_yday + 7 - (t.tm_wday + 6) % 7) / 7, 2, alternate);
-        case 'w':
-            return InRange(t.tm_wday, 0, 6) && Number(t.tm_wday, 1, alternate);
-        case 'y':
-            return t.tm_year >= 0 && Number(t.tm_year % 100, 2, alternate);
-        case 'Y':
-            return InRange(t.tm_year, -1900, 8099) && Number(t.tm_year + 1900, 4, alternate);
-        case '%':
-            m_text += '%';
-            return true;
-        default:
-            return false;
+        case 'w': return InRange(t.tm_wday, 0, 6) && Number(t.tm_wday, 1, alternate);
+        case 'y': return t.tm_year >= 0 && Number(t.tm_year % 100, 2, alternate);
+        case 'Y': return InRange(t.tm_year, -1900, 8099) && Number(t.tm_year + 1900, 4, alternate);
+        case '%': m_text += '%'; return true;
+        default: return false;
         }
     }
 

@@ -57,23 +57,12 @@ int CombineRgn(HRGN target, HRGN first, HRGN second, int mode) {
         return ERROR;
     Region result = a->region;
     switch (mode) {
-    case RGN_AND:
-        result.Intersect(b->region);
-        break;
-    case RGN_OR:
-        result.Unite(b->region);
-        break;
-    case RGN_XOR:
-        result.Xor(b->region);
-        break;
-    case RGN_DIFF:
-        result.Subtract(b->region);
-        break;
-    case RGN_COPY:
-        break;
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return ERROR;
+    case RGN_AND: result.Intersect(b->region); break;
+    case RGN_OR: result.Unite(b->region); break;
+    case RGN_XOR: result.Xor(b->region); break;
+    case RGN_DIFF: result.Subtract(b->region); break;
+    case RGN_COPY: break;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return ERROR;
     }
     t->region = result;
     return result.Complexity();
@@ -150,23 +139,12 @@ int ExtSelectClipRgn(HDC dc, HRGN region, int mode) {
         return ERROR;
     Region clip = mode == RGN_COPY ? r->region : CurrentClip(*d);
     switch (mode) {
-    case RGN_COPY:
-        break;
-    case RGN_AND:
-        clip.Intersect(r->region);
-        break;
-    case RGN_OR:
-        clip.Unite(r->region);
-        break;
-    case RGN_XOR:
-        clip.Xor(r->region);
-        break;
-    case RGN_DIFF:
-        clip.Subtract(r->region);
-        break;
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return ERROR;
+    case RGN_COPY: break;
+    case RGN_AND: clip.Intersect(r->region); break;
+    case RGN_OR: clip.Unite(r->region); break;
+    case RGN_XOR: clip.Xor(r->region); break;
+    case RGN_DIFF: clip.Subtract(r->region); break;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return ERROR;
     }
     d->state.clip = clip;
     return ClipComplexity(*d);

@@ -96,28 +96,18 @@ int GetDeviceCaps(HDC dc, int index) {
         bool printer = d.Type() == DcKind::Printer;
         switch (index) {
         case HORZRES:
-        case PHYSICALWIDTH:
-            return printer || d.Type() == DcKind::Display ? c.Width() : kScreenWidth;
+        case PHYSICALWIDTH: return printer || d.Type() == DcKind::Display ? c.Width() : kScreenWidth;
         case VERTRES:
-        case PHYSICALHEIGHT:
-            return printer || d.Type() == DcKind::Display ? c.Height() : kScreenHeight;
-        case HORZSIZE:
-            return (printer ? c.Width() : kScreenWidth) * 254 / 960;
-        case VERTSIZE:
-            return (printer ? c.Height() : kScreenHeight) * 254 / 960;
+        case PHYSICALHEIGHT: return printer || d.Type() == DcKind::Display ? c.Height() : kScreenHeight;
+        case HORZSIZE: return (printer ? c.Width() : kScreenWidth) * 254 / 960;
+        case VERTSIZE: return (printer ? c.Height() : kScreenHeight) * 254 / 960;
         case LOGPIXELSX:
-        case LOGPIXELSY:
-            return 96;
-        case BITSPIXEL:
-            return c.Mono() ? 1 : 32;
-        case PLANES:
-            return 1;
-        case NUMCOLORS:
-            return -1;
-        case RASTERCAPS:
-            return RC_BITBLT | RC_STRETCHBLT;
-        default:
-            return 0;
+        case LOGPIXELSY: return 96;
+        case BITSPIXEL: return c.Mono() ? 1 : 32;
+        case PLANES: return 1;
+        case NUMCOLORS: return -1;
+        case RASTERCAPS: return RC_BITBLT | RC_STRETCHBLT;
+        default: return 0;
         }
     });
 }

@@ -191,17 +191,11 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
         return nullptr;
     }
     switch (brush->lbStyle) {
-    case BS_SOLID:
-        return CreateSolidBrush(brush->lbColor);
-    case BS_NULL:
-        return reinterpret_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-    case BS_HATCHED:
-        return CreateHatchBrush(static_cast<int>(brush->lbHatch), brush->lbColor);
-    case BS_PATTERN:
-        return CreatePatternBrush(reinterpret_cast<HBITMAP>(brush->lbHatch));
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
+    case BS_SOLID: return CreateSolidBrush(brush->lbColor);
+    case BS_NULL: return reinterpret_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    case BS_HATCHED: return CreateHatchBrush(static_cast<int>(brush->lbHatch), brush->lbColor);
+    case BS_PATTERN: return CreatePatternBrush(reinterpret_cast<HBITMAP>(brush->lbHatch));
+    default: SetLastError(ERROR_INVALID_PARAMETER); return nullptr;
     }
 }
 
@@ -214,12 +208,9 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     }
     DcState& s = d->state;
     switch (o->Kind()) {
-    case GdiKind::Pen:
-        return Swap(s.penHandle, s.pen, object, std::static_pointer_cast<Pen>(o));
-    case GdiKind::Brush:
-        return Swap(s.brushHandle, s.brush, object, std::static_pointer_cast<Brush>(o));
-    case GdiKind::Font:
-        return Swap(s.fontHandle, s.font, object, std::static_pointer_cast<Font>(o));
+    case GdiKind::Pen: return Swap(s.penHandle, s.pen, object, std::static_pointer_cast<Pen>(o));
+    case GdiKind::Brush: return Swap(s.brushHandle, s.brush, object, std::static_pointer_cast<Brush>(o));
+    case GdiKind::Font: return Swap(s.fontHandle, s.font, object, std::static_pointer_cast<Font>(o));
     case GdiKind::Region: {
         int result = SelectClipRgn(dc, reinterpret_cast<HRGN>(object));
         return reinterpret_cast<HGDIOBJ>(static_cast<LONG_PTR>(result));
@@ -237,9 +228,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
         d->Retarget(bitmap->canvas);
         return Swap(s.bitmapHandle, s.bitmap, object, bitmap);
     }
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return nullptr;
     }
 }
 
@@ -260,22 +249,14 @@ DWORD GetObjectType(HGDIOBJ object) {
     if (!o)
         return 0;
     switch (o->Kind()) {
-    case GdiKind::Pen:
-        return OBJ_PEN;
-    case GdiKind::Brush:
-        return OBJ_BRUSH;
-    case GdiKind::Font:
-        return OBJ_FONT;
-    case GdiKind::Bitmap:
-        return OBJ_BITMAP;
-    case GdiKind::Region:
-        return OBJ_REGION;
-    case GdiKind::Palette:
-        return OBJ_PAL;
-    case GdiKind::Icon:
-        return 0; // not a GDI object to its callers
-    case GdiKind::DC:
-        return std::static_pointer_cast<DeviceContext>(o)->Type() == DcKind::Memory ? OBJ_MEMDC : OBJ_DC;
+    case GdiKind::Pen: return OBJ_PEN;
+    case GdiKind::Brush: return OBJ_BRUSH;
+    case GdiKind::Font: return OBJ_FONT;
+    case GdiKind::Bitmap: return OBJ_BITMAP;
+    case GdiKind::Region: return OBJ_REGION;
+    case GdiKind::Palette: return OBJ_PAL;
+    case GdiKind::Icon: return 0; // not a GDI object to its callers
+    case GdiKind::DC: return std::static_pointer_cast<DeviceContext>(o)->Type() == DcKind::Memory ? OBJ_MEMDC : OBJ_DC;
     }
     return 0;
 }
@@ -285,16 +266,11 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
     if (!d)
         return nullptr;
     switch (type) {
-    case OBJ_PEN:
-        return d->state.penHandle;
-    case OBJ_BRUSH:
-        return d->state.brushHandle;
-    case OBJ_FONT:
-        return d->state.fontHandle;
-    case OBJ_BITMAP:
-        return d->state.bitmapHandle;
-    default:
-        return nullptr;
+    case OBJ_PEN: return d->state.penHandle;
+    case OBJ_BRUSH: return d->state.brushHandle;
+    case OBJ_FONT: return d->state.fontHandle;
+    case OBJ_BITMAP: return d->state.bitmapHandle;
+    default: return nullptr;
     }
 }
 
@@ -325,8 +301,7 @@ int GetObjectA(HGDIOBJ object, int size, LPVOID buffer) {
         LOGBRUSH lb{brush.style, brush.color, static_cast<ULONG_PTR>(brush.hatch)};
         return give(lb);
     }
-    case GdiKind::Font:
-        return give(static_cast<Font&>(*o).LogFont());
+    case GdiKind::Font: return give(static_cast<Font&>(*o).LogFont());
     case GdiKind::Bitmap: {
         Canvas& c = *static_cast<Bitmap&>(*o).canvas;
         BITMAP bm{};
@@ -337,9 +312,7 @@ int GetObjectA(HGDIOBJ object, int size, LPVOID buffer) {
         bm.bmWidthBytes = c.Mono() ? ((c.Width() + 15) / 16) * 2 : c.Width() * 4;
         return give(bm);
     }
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return 0;
     }
 }
 

@@ -28,8 +28,7 @@ void RegisterControlClass(const char* name, WNDPROC proc, int extra, UINT style,
 
 // Paints with `paint(hwnd, dc)` into WM_PAINT's or WM_PRINTCLIENT's wParam DC when there is one, else between
 // BeginPaint and EndPaint.
-template <typename Painter>
-LRESULT PaintControl(HWND hwnd, WPARAM wParam, Painter paint) {
+template <typename Painter> LRESULT PaintControl(HWND hwnd, WPARAM wParam, Painter paint) {
     if (wParam) {
         paint(hwnd, reinterpret_cast<HDC>(wParam));
         return 0;
@@ -43,8 +42,7 @@ LRESULT PaintControl(HWND hwnd, WPARAM wParam, Painter paint) {
 
 // A control's state in a property of its window: made at WM_NCCREATE, freed at WM_NCDESTROY. Null for any
 // other message before WM_NCCREATE (the caller lets the default procedure answer).
-template <typename State>
-State* ControlState(HWND hwnd, UINT message, const char* prop) {
+template <typename State> State* ControlState(HWND hwnd, UINT message, const char* prop) {
     auto* state = static_cast<State*>(GetPropA(hwnd, prop));
     if (!state && message == WM_NCCREATE) {
         state = new State;

@@ -27,7 +27,8 @@ public:
 };
 
 // The objects behind a wait's handles; false with the last error set for a bad handle or list.
-bool ResolveWaitObjects(DWORD count, const HANDLE* handles, bool waitAll, std::vector<std::shared_ptr<Waitable>>& objects);
+bool ResolveWaitObjects(DWORD count, const HANDLE* handles, bool waitAll,
+                        std::vector<std::shared_ptr<Waitable>>& objects);
 // Under DispatchLock: takes the objects when the wait is satisfied and sets `result` (WAIT_OBJECT_0 + index or
 // WAIT_ABANDONED_0 + index).
 bool TryCompleteWait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAll, DWORD thread, DWORD& result);

@@ -158,9 +158,12 @@ FileObject::~FileObject() {
     close(fd_);
 }
 
-bool FileObject::CanRead() const { return (access_ & (GENERIC_READ | GENERIC_ALL | 0x0001 /* FILE_READ_DATA */)) != 0; }
+bool FileObject::CanRead() const {
+    return (access_ & (GENERIC_READ | GENERIC_ALL | 0x0001 /* FILE_READ_DATA */)) != 0;
+}
 bool FileObject::CanWrite() const {
-    return (access_ & (GENERIC_WRITE | GENERIC_ALL | 0x0002 /* FILE_WRITE_DATA */ | 0x0004 /* FILE_APPEND_DATA */)) != 0;
+    return (access_ & (GENERIC_WRITE | GENERIC_ALL | 0x0002 /* FILE_WRITE_DATA */ | 0x0004 /* FILE_APPEND_DATA */)) !=
+           0;
 }
 
 } // namespace win32::internal

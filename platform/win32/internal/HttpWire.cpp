@@ -317,8 +317,7 @@ DWORD HttpResponse::ChooseFraming() {
 
 DWORD HttpResponse::Decode() {
     switch (m_framing) {
-    case Framing::None:
-        break;
+    case Framing::None: break;
     case Framing::Length: {
         const size_t take = static_cast<size_t>(std::min<uint64_t>(m_remaining, m_raw.size()));
         m_body.append(m_raw, 0, take);
@@ -331,8 +330,7 @@ DWORD HttpResponse::Decode() {
         m_body.append(m_raw);
         m_raw.clear();
         break;
-    case Framing::Chunked:
-        return DecodeChunks();
+    case Framing::Chunked: return DecodeChunks();
     }
     return ERROR_SUCCESS;
 }

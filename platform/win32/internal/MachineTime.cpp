@@ -5,7 +5,9 @@
 
 namespace win32::internal {
 
-LONGLONG SystemTimeNow() { return nt::clock::SystemTime(); }
+LONGLONG SystemTimeNow() {
+    return nt::clock::SystemTime();
+}
 
 // User mode reads the kernel's calendar; only its limits differ (no negative times, no year after 30827).
 bool TicksToSystemTime(ULONGLONG ticks, SYSTEMTIME& time) {

@@ -123,18 +123,12 @@ private:
 
 const char* ModalKindName(ModalKind kind) {
     switch (kind) {
-    case ModalKind::MessageBox:
-        return "message box";
-    case ModalKind::Dialog:
-        return "dialog";
-    case ModalKind::PopupMenu:
-        return "pop-up menu";
-    case ModalKind::File:
-        return "file dialog";
-    case ModalKind::Font:
-        return "font dialog";
-    case ModalKind::PrintSetup:
-        return "print setup dialog";
+    case ModalKind::MessageBox: return "message box";
+    case ModalKind::Dialog: return "dialog";
+    case ModalKind::PopupMenu: return "pop-up menu";
+    case ModalKind::File: return "file dialog";
+    case ModalKind::Font: return "font dialog";
+    case ModalKind::PrintSetup: return "print setup dialog";
     }
     return "modal request";
 }

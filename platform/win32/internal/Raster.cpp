@@ -24,18 +24,12 @@ constexpr DashPattern kAlternate{2, {1, 1}};
 
 const DashPattern* PatternOf(UINT style) {
     switch (style) {
-    case PS_DASH:
-        return &kDash;
-    case PS_DOT:
-        return &kDot;
-    case PS_DASHDOT:
-        return &kDashDot;
-    case PS_DASHDOTDOT:
-        return &kDashDotDot;
-    case PS_ALTERNATE:
-        return &kAlternate;
-    default:
-        return nullptr;
+    case PS_DASH: return &kDash;
+    case PS_DOT: return &kDot;
+    case PS_DASHDOT: return &kDashDot;
+    case PS_DASHDOTDOT: return &kDashDotDot;
+    case PS_ALTERNATE: return &kAlternate;
+    default: return nullptr;
     }
 }
 
@@ -56,20 +50,13 @@ bool HatchOn(int hatch, int x, int y) {
     x &= 7;
     y &= 7;
     switch (hatch) {
-    case HS_HORIZONTAL:
-        return y == 0;
-    case HS_VERTICAL:
-        return x == 0;
-    case HS_FDIAGONAL:
-        return x == y;
-    case HS_BDIAGONAL:
-        return x + y == 7;
-    case HS_CROSS:
-        return x == 0 || y == 0;
-    case HS_DIAGCROSS:
-        return x == y || x + y == 7;
-    default:
-        return false;
+    case HS_HORIZONTAL: return y == 0;
+    case HS_VERTICAL: return x == 0;
+    case HS_FDIAGONAL: return x == y;
+    case HS_BDIAGONAL: return x + y == 7;
+    case HS_CROSS: return x == 0 || y == 0;
+    case HS_DIAGCROSS: return x == y || x + y == 7;
+    default: return false;
     }
 }
 
@@ -86,26 +73,16 @@ uint32_t ForTarget(const DeviceContext& dc, uint32_t pixel) {
 
 uint32_t Rop3(uint32_t p, uint32_t s, uint32_t d, DWORD rop) {
     switch (rop) {
-    case SRCCOPY:
-        return s;
-    case SRCAND:
-        return s & d;
-    case SRCPAINT:
-        return s | d;
-    case SRCINVERT:
-        return s ^ d;
-    case PATCOPY:
-        return p;
-    case PATINVERT:
-        return p ^ d;
-    case DSTINVERT:
-        return ~d & 0xFFFFFF;
-    case BLACKNESS:
-        return 0;
-    case WHITENESS:
-        return 0xFFFFFF;
-    default:
-        break;
+    case SRCCOPY: return s;
+    case SRCAND: return s & d;
+    case SRCPAINT: return s | d;
+    case SRCINVERT: return s ^ d;
+    case PATCOPY: return p;
+    case PATINVERT: return p ^ d;
+    case DSTINVERT: return ~d & 0xFFFFFF;
+    case BLACKNESS: return 0;
+    case WHITENESS: return 0xFFFFFF;
+    default: break;
     }
     // Any other operation from its truth table: bit (P << 2 | S << 1 | D) of the table byte is the result.
     unsigned table = (rop >> 16) & 0xFF;
@@ -132,54 +109,22 @@ bool RopUsesPattern(DWORD rop) {
 uint32_t Rop2(uint32_t pen, uint32_t d, int mode) {
     uint32_t r;
     switch (mode) {
-    case R2_BLACK:
-        r = 0;
-        break;
-    case R2_NOTMERGEPEN:
-        r = ~(pen | d);
-        break;
-    case R2_MASKNOTPEN:
-        r = ~pen & d;
-        break;
-    case R2_NOTCOPYPEN:
-        r = ~pen;
-        break;
-    case R2_MASKPENNOT:
-        r = pen & ~d;
-        break;
-    case R2_NOT:
-        r = ~d;
-        break;
-    case R2_XORPEN:
-        r = pen ^ d;
-        break;
-    case R2_NOTMASKPEN:
-        r = ~(pen & d);
-        break;
-    case R2_MASKPEN:
-        r = pen & d;
-        break;
-    case R2_NOTXORPEN:
-        r = ~(pen ^ d);
-        break;
-    case R2_NOP:
-        r = d;
-        break;
-    case R2_MERGENOTPEN:
-        r = ~pen | d;
-        break;
-    case R2_MERGEPENNOT:
-        r = pen | ~d;
-        break;
-    case R2_MERGEPEN:
-        r = pen | d;
-        break;
-    case R2_WHITE:
-        r = 0xFFFFFF;
-        break;
-    default:
-        r = pen;
-        break;
+    case R2_BLACK: r = 0; break;
+    case R2_NOTMERGEPEN: r = ~(pen | d); break;
+    case R2_MASKNOTPEN: r = ~pen & d; break;
+    case R2_NOTCOPYPEN: r = ~pen; break;
+    case R2_MASKPENNOT: r = pen & ~d; break;
+    case R2_NOT: r = ~d; break;
+    case R2_XORPEN: r = pen ^ d; break;
+    case R2_NOTMASKPEN: r = ~(pen & d); break;
+    case R2_MASKPEN: r = pen & d; break;
+    case R2_NOTXORPEN: r = ~(pen ^ d); break;
+    case R2_NOP: r = d; break;
+    case R2_MERGENOTPEN: r = ~pen | d; break;
+    case R2_MERGEPENNOT: r = pen | ~d; break;
+    case R2_MERGEPEN: r = pen | d; break;
+    case R2_WHITE: r = 0xFFFFFF; break;
+    default: r = pen; break;
     }
     return r & 0xFFFFFF;
 }
@@ -189,8 +134,7 @@ std::optional<uint32_t> BrushPixel(const DeviceContext& dc, const Brush& brush, 
     int bx = x - org.x - dc.state.brushOrg.x;
     int by = y - org.y - dc.state.brushOrg.y;
     switch (brush.style) {
-    case BS_SOLID:
-        return ForTarget(dc, PixelOf(brush.dcBrush ? dc.state.dcBrushColor : brush.color));
+    case BS_SOLID: return ForTarget(dc, PixelOf(brush.dcBrush ? dc.state.dcBrushColor : brush.color));
     case BS_HATCHED:
         if (HatchOn(brush.hatch, bx, by))
             return ForTarget(dc, PixelOf(brush.color));
@@ -204,8 +148,7 @@ std::optional<uint32_t> BrushPixel(const DeviceContext& dc, const Brush& brush, 
             pixel = PixelOf(pixel == kWhitePixel ? dc.state.bkColor : dc.state.textColor);
         return ForTarget(dc, pixel);
     }
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 

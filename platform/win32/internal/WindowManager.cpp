@@ -152,10 +152,8 @@ bool IsReleaseMessage(UINT message) {
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
     case WM_NCLBUTTONUP:
-    case WM_NCRBUTTONUP:
-        return true;
-    default:
-        return false;
+    case WM_NCRBUTTONUP: return true;
+    default: return false;
     }
 }
 

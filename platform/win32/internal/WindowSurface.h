@@ -43,4 +43,4 @@ COLORREF WindowSurfacePixel(const WindowSurface& surface, int x, int y);
 // Writes the surface as a PNG file; FALSE with the last error set when the file cannot be written.
 BOOL WriteWindowSurfacePng(const WindowSurface& surface, const char* path);
 
-}  // namespace win32::internal
+} // namespace win32::internal

@@ -16,12 +16,9 @@ CodePage Classify(UINT codePage) {
     switch (codePage) {
     case CP_ACP:
     case CP_THREAD_ACP:
-    case 1252:
-        return CodePage::Ansi;
-    case CP_UTF8:
-        return CodePage::Utf8;
-    default:
-        return CodePage::Unknown;
+    case 1252: return CodePage::Ansi;
+    case CP_UTF8: return CodePage::Utf8;
+    default: return CodePage::Unknown;
     }
 }
 

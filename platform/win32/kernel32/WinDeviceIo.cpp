@@ -9,10 +9,10 @@
 #include "NtObjectNamespace.h"
 #include "NtPoolControl.h"
 #include "NtText.h"
-#include "internal/HostFiles.h"
-#include "WinHandles.h"
 #include "WinFailureControl.h"
+#include "WinHandles.h"
 #include "devioctl.h"
+#include "internal/HostFiles.h"
 #include "winerror.h"
 
 #ifndef ERROR_BAD_COMMAND
@@ -55,8 +55,12 @@ namespace {
 constexpr ACCESS_MASK kFileReadData = 0x0001;
 constexpr ACCESS_MASK kFileWriteData = 0x0002;
 
-bool GrantsRead(DWORD access) { return access & (GENERIC_READ | GENERIC_ALL | MAXIMUM_ALLOWED | kFileReadData); }
-bool GrantsWrite(DWORD access) { return access & (GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED | kFileWriteData); }
+bool GrantsRead(DWORD access) {
+    return access & (GENERIC_READ | GENERIC_ALL | MAXIMUM_ALLOWED | kFileReadData);
+}
+bool GrantsWrite(DWORD access) {
+    return access & (GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED | kFileWriteData);
+}
 
 // A handle's object: the kernel file object opened on the device, and the access it was opened with.
 class DeviceFile : public WinObject {
@@ -122,8 +126,7 @@ BOOL Fail(DWORD error) {
 
 } // namespace
 
-HANDLE OpenDeviceFile(const char* path, DWORD desiredAccess, DWORD shareMode, DWORD creationDisposition,
-                      DWORD flags) {
+HANDLE OpenDeviceFile(const char* path, DWORD desiredAccess, DWORD shareMode, DWORD creationDisposition, DWORD flags) {
     (void)shareMode;
     (void)creationDisposition;
     (void)flags;

@@ -9,8 +9,7 @@ namespace win32 {
 // Opens a device by its user-mode name "\\.\NAME", which the kernel resolves through "\DosDevices\NAME", and
 // sends IRP_MJ_CREATE to the top of the device's stack. The handle remembers the access it was opened with.
 // On failure sets the last error and returns INVALID_HANDLE_VALUE. CreateFileA/W route "\\.\" names here.
-HANDLE OpenDeviceFile(const char* path, DWORD desiredAccess, DWORD shareMode, DWORD creationDisposition,
-                      DWORD flags);
+HANDLE OpenDeviceFile(const char* path, DWORD desiredAccess, DWORD shareMode, DWORD creationDisposition, DWORD flags);
 
 } // namespace win32
 

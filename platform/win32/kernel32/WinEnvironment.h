@@ -18,4 +18,6 @@ inline DWORD ExpandEnvironmentStrings(LPCSTR source, LPSTR destination, DWORD si
 inline DWORD GetEnvironmentVariable(LPCSTR name, LPSTR buffer, DWORD size) {
     return GetEnvironmentVariableA(name, buffer, size);
 }
-inline BOOL SetEnvironmentVariable(LPCSTR name, LPCSTR value) { return SetEnvironmentVariableA(name, value); }
+inline BOOL SetEnvironmentVariable(LPCSTR name, LPCSTR value) {
+    return SetEnvironmentVariableA(name, value);
+}

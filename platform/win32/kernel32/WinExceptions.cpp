@@ -91,4 +91,6 @@ void OutputDebugStringW(LPCWSTR outputString) {
         OutputDebugStringA(win32::internal::Utf8FromUtf16(outputString).c_str());
 }
 
-BOOL IsDebuggerPresent() { return FALSE; }
+BOOL IsDebuggerPresent() {
+    return FALSE;
+}

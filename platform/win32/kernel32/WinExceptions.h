@@ -56,7 +56,9 @@ LONG UnhandledExceptionFilter(PEXCEPTION_POINTERS exceptionInfo);
 // Into the machine's debugger output (WinDebugControl.h).
 void OutputDebugStringA(LPCSTR outputString);
 void OutputDebugStringW(LPCWSTR outputString);
-inline void OutputDebugString(LPCSTR outputString) { OutputDebugStringA(outputString); }
+inline void OutputDebugString(LPCSTR outputString) {
+    OutputDebugStringA(outputString);
+}
 BOOL IsDebuggerPresent();
 
 namespace win32 {

@@ -28,7 +28,7 @@ using win32::internal::WindowsPathFromHost;
 
 namespace {
 
-constexpr DWORD kReadRights = GENERIC_READ | GENERIC_ALL | 0x0001;           // FILE_READ_DATA
+constexpr DWORD kReadRights = GENERIC_READ | GENERIC_ALL | 0x0001;            // FILE_READ_DATA
 constexpr DWORD kWriteRights = GENERIC_WRITE | GENERIC_ALL | 0x0002 | 0x0004; // FILE_WRITE_DATA, FILE_APPEND_DATA
 
 BOOL FailWith(DWORD error) {
@@ -135,14 +135,16 @@ HANDLE OpenFile(const char* fileName, DWORD access, DWORD disposition, DWORD fla
         FailWithErrno(error);
         return INVALID_HANDLE_VALUE;
     }
-    HANDLE handle = win32::InsertHandle(
-        std::make_shared<FileObject>(fd, path, access, (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0));
+    HANDLE handle =
+        win32::InsertHandle(std::make_shared<FileObject>(fd, path, access, (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0));
     SetLastError(existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS
-                                                                                           : ERROR_SUCCESS);
+                                                                                         : ERROR_SUCCESS);
     return handle;
 }
 
-bool IsDevicePath(const char* name) { return name && std::strncmp(name, "\\\\.\\", 4) == 0; }
+bool IsDevicePath(const char* name) {
+    return name && std::strncmp(name, "\\\\.\\", 4) == 0;
+}
 
 // One transfer, repeated until done: the host may move fewer bytes than asked.
 BOOL Transfer(HANDLE file, void* buffer, DWORD bytes, LPDWORD done, LPOVERLAPPED overlapped, bool writing) {
@@ -317,8 +319,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
         return INVALID_HANDLE_VALUE;
     }
     std::string name = win32::internal::Utf8FromUtf16(fileName);
-    return CreateFileA(name.c_str(), desiredAccess, shareMode, security, disposition, flagsAndAttributes,
-                       templateFile);
+    return CreateFileA(name.c_str(), desiredAccess, shareMode, security, disposition, flagsAndAttributes, templateFile);
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped) {
@@ -330,10 +331,10 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
 }
 
 DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD moveMethod) {
-    LONGLONG move = distanceHigh ? static_cast<LONGLONG>((static_cast<ULONGLONG>(static_cast<DWORD>(*distanceHigh))
-                                                          << 32) |
-                                                         static_cast<DWORD>(distance))
-                                 : static_cast<LONGLONG>(distance);
+    LONGLONG move = distanceHigh
+                        ? static_cast<LONGLONG>((static_cast<ULONGLONG>(static_cast<DWORD>(*distanceHigh)) << 32) |
+                                                static_cast<DWORD>(distance))
+                        : static_cast<LONGLONG>(distance);
     LONGLONG position = 0;
     if (!Seek(file, move, moveMethod, position))
         return INVALID_SET_FILE_POINTER;
@@ -625,8 +626,7 @@ BOOL FileSystemControl(const FileObject& file, DWORD code, LPVOID inBuffer, DWOR
             return FailWith(ERROR_INVALID_PARAMETER);
         SetLastError(ERROR_SUCCESS);
         return TRUE;
-    default:
-        return FailWith(ERROR_INVALID_FUNCTION);
+    default: return FailWith(ERROR_INVALID_FUNCTION);
     }
 }
 

@@ -69,27 +69,39 @@ DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer);
 // The module's file: the program itself for a null module, the registered path of a stand-in module.
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 
-inline BOOL DeleteFile(LPCSTR fileName) { return DeleteFileA(fileName); }
+inline BOOL DeleteFile(LPCSTR fileName) {
+    return DeleteFileA(fileName);
+}
 inline BOOL MoveFileEx(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags) {
     return MoveFileExA(existingFileName, newFileName, flags);
 }
-inline BOOL MoveFile(LPCSTR existingFileName, LPCSTR newFileName) { return MoveFileA(existingFileName, newFileName); }
+inline BOOL MoveFile(LPCSTR existingFileName, LPCSTR newFileName) {
+    return MoveFileA(existingFileName, newFileName);
+}
 inline BOOL CopyFile(LPCSTR existingFileName, LPCSTR newFileName, BOOL failIfExists) {
     return CopyFileA(existingFileName, newFileName, failIfExists);
 }
 inline BOOL CreateDirectory(LPCSTR pathName, LPSECURITY_ATTRIBUTES security) {
     return CreateDirectoryA(pathName, security);
 }
-inline BOOL RemoveDirectory(LPCSTR pathName) { return RemoveDirectoryA(pathName); }
-inline DWORD GetFileAttributes(LPCSTR fileName) { return GetFileAttributesA(fileName); }
-inline DWORD GetTempPath(DWORD bufferLength, LPSTR buffer) { return GetTempPathA(bufferLength, buffer); }
+inline BOOL RemoveDirectory(LPCSTR pathName) {
+    return RemoveDirectoryA(pathName);
+}
+inline DWORD GetFileAttributes(LPCSTR fileName) {
+    return GetFileAttributesA(fileName);
+}
+inline DWORD GetTempPath(DWORD bufferLength, LPSTR buffer) {
+    return GetTempPathA(bufferLength, buffer);
+}
 inline UINT GetTempFileName(LPCSTR pathName, LPCSTR prefixString, UINT unique, LPSTR tempFileName) {
     return GetTempFileNameA(pathName, prefixString, unique, tempFileName);
 }
 inline DWORD GetFullPathName(LPCSTR fileName, DWORD bufferLength, LPSTR buffer, LPSTR* filePart) {
     return GetFullPathNameA(fileName, bufferLength, buffer, filePart);
 }
-inline DWORD GetCurrentDirectory(DWORD bufferLength, LPSTR buffer) { return GetCurrentDirectoryA(bufferLength, buffer); }
+inline DWORD GetCurrentDirectory(DWORD bufferLength, LPSTR buffer) {
+    return GetCurrentDirectoryA(bufferLength, buffer);
+}
 inline DWORD GetModuleFileName(HMODULE module, LPSTR fileName, DWORD size) {
     return GetModuleFileNameA(module, fileName, size);
 }

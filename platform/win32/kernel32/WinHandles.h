@@ -18,8 +18,7 @@ public:
 
 HANDLE InsertHandle(std::shared_ptr<WinObject> object);
 std::shared_ptr<WinObject> LookupHandle(HANDLE handle);
-template <class T>
-std::shared_ptr<T> LookupHandleAs(HANDLE handle) {
+template <class T> std::shared_ptr<T> LookupHandleAs(HANDLE handle) {
     return std::dynamic_pointer_cast<T>(LookupHandle(handle));
 }
 // Open handles, for tests that look for leaks.

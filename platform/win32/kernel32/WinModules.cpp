@@ -42,7 +42,9 @@ void AddModule(ModuleTable& t, const char* name, const Exports& exports, const c
 }
 
 // The modules of the system itself, which a machine never lacks unless a test takes them away.
-void AddSystemModules(ModuleTable& t) { AddModule(t, "ntdll", internal::NtdllExports(), nullptr); }
+void AddSystemModules(ModuleTable& t) {
+    AddModule(t, "ntdll", internal::NtdllExports(), nullptr);
+}
 
 ModuleTable& Table() {
     static ModuleTable table;
@@ -54,8 +56,12 @@ ModuleTable& Table() {
 // The program's module handle: any stable address distinct from every Module.
 char g_programModule;
 
-HMODULE ProgramHandle() { return reinterpret_cast<HMODULE>(&g_programModule); }
-HMODULE HandleOf(const Module* module) { return reinterpret_cast<HMODULE>(const_cast<Module*>(module)); }
+HMODULE ProgramHandle() {
+    return reinterpret_cast<HMODULE>(&g_programModule);
+}
+HMODULE HandleOf(const Module* module) {
+    return reinterpret_cast<HMODULE>(const_cast<Module*>(module));
+}
 
 } // namespace
 
@@ -155,7 +161,9 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
     return win32::HandleOf(it->second.get());
 }
 
-HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) { return LoadLibraryA(fileName); }
+HMODULE LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) {
+    return LoadLibraryA(fileName);
+}
 
 BOOL FreeLibrary(HMODULE module) {
     if (module == win32::ProgramHandle())

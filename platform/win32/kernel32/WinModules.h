@@ -14,8 +14,12 @@ HMODULE GetModuleHandleA(LPCSTR moduleName);
 // Exports by name; an ordinal (a "name" below 0x10000) finds nothing.
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 
-inline HMODULE LoadLibrary(LPCSTR fileName) { return LoadLibraryA(fileName); }
+inline HMODULE LoadLibrary(LPCSTR fileName) {
+    return LoadLibraryA(fileName);
+}
 inline HMODULE LoadLibraryEx(LPCSTR fileName, HANDLE reserved, DWORD flags) {
     return LoadLibraryExA(fileName, reserved, flags);
 }
-inline HMODULE GetModuleHandle(LPCSTR moduleName) { return GetModuleHandleA(moduleName); }
+inline HMODULE GetModuleHandle(LPCSTR moduleName) {
+    return GetModuleHandleA(moduleName);
+}

@@ -16,8 +16,7 @@ struct ModuleExport {
 };
 
 // An export from a function of any signature; callers cast the result of GetProcAddress back to it.
-template <class Function>
-ModuleExport Export(const char* name, Function* function) {
+template <class Function> ModuleExport Export(const char* name, Function* function) {
     // Through the generic function pointer type, which converts to any other without complaint.
     return ModuleExport{name, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function))};
 }

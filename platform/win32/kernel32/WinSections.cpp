@@ -70,7 +70,9 @@ HANDLE Fail(DWORD error) {
     return nullptr;
 }
 
-DWORD FullAccessFor(bool writable) { return writable ? FILE_MAP_ALL_ACCESS : FILE_MAP_READ | FILE_MAP_COPY; }
+DWORD FullAccessFor(bool writable) {
+    return writable ? FILE_MAP_ALL_ACCESS : FILE_MAP_READ | FILE_MAP_COPY;
+}
 
 std::shared_ptr<Section> MakePageFileSection(ULONGLONG size, bool writable, DWORD& error) {
     int fd = memfd_create("tdl-section", MFD_CLOEXEC);
@@ -157,8 +159,7 @@ HANDLE CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
     }
     if (!section)
         return Fail(error);
-    HANDLE handle =
-        win32::InsertHandle(std::make_shared<SectionHandle>(section, FullAccessFor(section->Writable())));
+    HANDLE handle = win32::InsertHandle(std::make_shared<SectionHandle>(section, FullAccessFor(section->Writable())));
     SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }
@@ -246,8 +247,8 @@ BOOL FlushViewOfFile(LPCVOID baseAddress, SIZE_T numberOfBytesToFlush) {
         }
         --it;
         const uintptr_t viewEnd = it->first + it->second.length;
-        const uintptr_t end = numberOfBytesToFlush ? std::min<uintptr_t>(viewEnd, address + numberOfBytesToFlush)
-                                                   : viewEnd;
+        const uintptr_t end =
+            numberOfBytesToFlush ? std::min<uintptr_t>(viewEnd, address + numberOfBytesToFlush) : viewEnd;
         const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
         start = address & ~(page - 1);
         length = end - start;

@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "NtClock.h"
+#include "WinFailureControl.h"
 #include "WinThreads.h"
 #include "internal/Dispatcher.h"
 #include "internal/NamedObjects.h"
 #include "internal/ProcessLocks.h"
-#include "WinFailureControl.h"
 #include "winerror.h"
 
 namespace win32::internal {
@@ -120,8 +120,7 @@ bool MutexObject::Acquire(DWORD thread) {
     return wasAbandoned;
 }
 
-template <class T>
-std::shared_ptr<T> ObjectOf(HANDLE handle) {
+template <class T> std::shared_ptr<T> ObjectOf(HANDLE handle) {
     auto object = LookupHandleAs<T>(handle);
     if (!object)
         SetLastError(ERROR_INVALID_HANDLE);
@@ -130,8 +129,7 @@ std::shared_ptr<T> ObjectOf(HANDLE handle) {
 
 // Applies change to the object behind handle under the dispatcher lock and, when it succeeds (returns
 // ERROR_SUCCESS), wakes the waiters; a failure becomes the last error.
-template <class T, class Change>
-BOOL ChangeAndWake(HANDLE handle, Change change) {
+template <class T, class Change> BOOL ChangeAndWake(HANDLE handle, Change change) {
     auto object = ObjectOf<T>(handle);
     if (!object)
         return FALSE;
@@ -170,8 +168,7 @@ HANDLE CreateObject(LPCSTR name, const std::function<std::shared_ptr<T>()>& make
     return handle;
 }
 
-template <class T>
-HANDLE OpenObject(LPCSTR name) {
+template <class T> HANDLE OpenObject(LPCSTR name) {
     if (!name || !*name) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -215,7 +212,9 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, 
     return CreateObject<EventObject>(name, [&] { return std::make_shared<EventObject>(manualReset, initialState); });
 }
 
-HANDLE OpenEventA(DWORD, BOOL, LPCSTR name) { return OpenObject<EventObject>(name); }
+HANDLE OpenEventA(DWORD, BOOL, LPCSTR name) {
+    return OpenObject<EventObject>(name);
+}
 
 BOOL SetEvent(HANDLE event) {
     return ChangeAndWake<EventObject>(event, [](EventObject& object) -> DWORD {
@@ -253,7 +252,9 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
     return handle;
 }
 
-HANDLE OpenMutexA(DWORD, BOOL, LPCSTR name) { return OpenObject<MutexObject>(name); }
+HANDLE OpenMutexA(DWORD, BOOL, LPCSTR name) {
+    return OpenObject<MutexObject>(name);
+}
 
 BOOL ReleaseMutex(HANDLE mutex) {
     return ChangeAndWake<MutexObject>(mutex, [](MutexObject& object) -> DWORD {
@@ -266,11 +267,13 @@ HANDLE CreateSemaphoreA(LPSECURITY_ATTRIBUTES, LONG initialCount, LONG maximumCo
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    return CreateObject<SemaphoreObject>(
-        name, [&] { return std::make_shared<SemaphoreObject>(initialCount, maximumCount); });
+    return CreateObject<SemaphoreObject>(name,
+                                         [&] { return std::make_shared<SemaphoreObject>(initialCount, maximumCount); });
 }
 
-HANDLE OpenSemaphoreA(DWORD, BOOL, LPCSTR name) { return OpenObject<SemaphoreObject>(name); }
+HANDLE OpenSemaphoreA(DWORD, BOOL, LPCSTR name) {
+    return OpenObject<SemaphoreObject>(name);
+}
 
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LPLONG previousCount) {
     return ChangeAndWake<SemaphoreObject>(semaphore, [&](SemaphoreObject& object) -> DWORD {
@@ -285,7 +288,8 @@ BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LPLONG previousCount)
 
 namespace win32::internal {
 
-bool ResolveWaitObjects(DWORD count, const HANDLE* handles, bool waitAll, std::vector<std::shared_ptr<Waitable>>& objects) {
+bool ResolveWaitObjects(DWORD count, const HANDLE* handles, bool waitAll,
+                        std::vector<std::shared_ptr<Waitable>>& objects) {
     if (count > MAXIMUM_WAIT_OBJECTS || (count && !handles)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
@@ -346,8 +350,8 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
     std::unique_lock lock(DispatchLock());
     if (milliseconds == 0)
         return satisfied() ? result : WAIT_TIMEOUT;
-    bool done = nt::clock::WaitUntil(lock, DispatchChanged(), nt::clock::Deadline::AfterMilliseconds(milliseconds),
-                                     satisfied);
+    bool done =
+        nt::clock::WaitUntil(lock, DispatchChanged(), nt::clock::Deadline::AfterMilliseconds(milliseconds), satisfied);
     return done ? result : WAIT_TIMEOUT;
 }
 

@@ -75,8 +75,7 @@ void FillVersion(Record& record, const win32::MachineProfile& p, Char (&serviceP
         servicePack[i] = static_cast<Char>(static_cast<unsigned char>(p.servicePack[i]));
 }
 
-template <class Extended>
-void FillExtended(Extended& record, const win32::MachineProfile& p) {
+template <class Extended> void FillExtended(Extended& record, const win32::MachineProfile& p) {
     record.wServicePackMajor = p.servicePackMajor;
     record.wServicePackMinor = p.servicePackMinor;
     record.wSuiteMask = p.suiteMask;
@@ -84,8 +83,7 @@ void FillExtended(Extended& record, const win32::MachineProfile& p) {
     record.wReserved = 0;
 }
 
-template <class Basic, class Extended>
-BOOL GetVersionRecord(Basic* record) {
+template <class Basic, class Extended> BOOL GetVersionRecord(Basic* record) {
     if (!record) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -154,15 +152,16 @@ void GetNativeSystemInfo(LPSYSTEM_INFO systemInfo) {
     systemInfo->wProcessorRevision = 0x3A09;
 }
 
-void GetSystemInfo(LPSYSTEM_INFO systemInfo) { GetNativeSystemInfo(systemInfo); }
+void GetSystemInfo(LPSYSTEM_INFO systemInfo) {
+    GetNativeSystemInfo(systemInfo);
+}
 
 void GlobalMemoryStatus(LPMEMORYSTATUS buffer) {
     if (!buffer)
         return;
     const win32::MachineProfile p = win32::GetMachineProfile();
     buffer->dwLength = sizeof(MEMORYSTATUS);
-    buffer->dwMemoryLoad =
-        p.totalPhysical ? static_cast<DWORD>(100 - p.availablePhysical * 100 / p.totalPhysical) : 0;
+    buffer->dwMemoryLoad = p.totalPhysical ? static_cast<DWORD>(100 - p.availablePhysical * 100 / p.totalPhysical) : 0;
     buffer->dwTotalPhys = p.totalPhysical;
     buffer->dwAvailPhys = p.availablePhysical;
     // The paging file is counted as large as the memory itself.

@@ -61,7 +61,9 @@ typedef LPOSVERSIONINFOEXA LPOSVERSIONINFOEX;
 // ERROR_INSUFFICIENT_BUFFER.
 BOOL GetVersionExA(LPOSVERSIONINFOA versionInformation);
 BOOL GetVersionExW(LPOSVERSIONINFOW versionInformation);
-inline BOOL GetVersionEx(LPOSVERSIONINFOA versionInformation) { return GetVersionExA(versionInformation); }
+inline BOOL GetVersionEx(LPOSVERSIONINFOA versionInformation) {
+    return GetVersionExA(versionInformation);
+}
 
 #define PROCESSOR_ARCHITECTURE_INTEL 0
 #define PROCESSOR_ARCHITECTURE_IA64 6
@@ -128,5 +130,9 @@ BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
 // size: in, the buffer's characters; out, the characters copied with the NUL, or the size needed with it
 // (ERROR_INSUFFICIENT_BUFFER) when the buffer is short.
 BOOL GetUserNameA(LPSTR buffer, LPDWORD size);
-inline BOOL GetComputerName(LPSTR buffer, LPDWORD size) { return GetComputerNameA(buffer, size); }
-inline BOOL GetUserName(LPSTR buffer, LPDWORD size) { return GetUserNameA(buffer, size); }
+inline BOOL GetComputerName(LPSTR buffer, LPDWORD size) {
+    return GetComputerNameA(buffer, size);
+}
+inline BOOL GetUserName(LPSTR buffer, LPDWORD size) {
+    return GetUserNameA(buffer, size);
+}

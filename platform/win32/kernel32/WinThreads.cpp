@@ -7,9 +7,9 @@
 #include "NtClock.h"
 #include "NtSeh.h"
 #include "WinExceptions.h"
+#include "WinFailureControl.h"
 #include "internal/Dispatcher.h"
 #include "internal/WindowManager.h"
-#include "WinFailureControl.h"
 #include "winerror.h"
 
 namespace {
@@ -151,11 +151,17 @@ int GetThreadPriority(HANDLE thread) {
     return self->priority;
 }
 
-HANDLE GetCurrentThread() { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2)); }
+HANDLE GetCurrentThread() {
+    return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2));
+}
 
-DWORD GetCurrentThreadId() { return static_cast<DWORD>(gettid()); }
+DWORD GetCurrentThreadId() {
+    return static_cast<DWORD>(gettid());
+}
 
-DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+DWORD GetCurrentProcessId() {
+    return static_cast<DWORD>(getpid());
+}
 
 void Sleep(DWORD milliseconds) {
     if (milliseconds == 0) {

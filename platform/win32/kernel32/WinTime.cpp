@@ -32,9 +32,13 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
     return TRUE;
 }
 
-DWORD GetTickCount() { return static_cast<DWORD>(nt::clock::TickCountMilliseconds()); }
+DWORD GetTickCount() {
+    return static_cast<DWORD>(nt::clock::TickCountMilliseconds());
+}
 
-ULONGLONG GetTickCount64() { return nt::clock::TickCountMilliseconds(); }
+ULONGLONG GetTickCount64() {
+    return nt::clock::TickCountMilliseconds();
+}
 
 void GetSystemTimeAsFileTime(LPFILETIME systemTimeAsFileTime) {
     if (systemTimeAsFileTime)

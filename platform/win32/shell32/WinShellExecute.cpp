@@ -13,9 +13,9 @@
 #include "WinHandles.h"
 #include "WinShellControl.h"
 #include "WinSync.h"
-#include "internal/WindowEvents.h"
 #include "internal/HostFiles.h"
 #include "internal/InstallerLaunch.h"
+#include "internal/WindowEvents.h"
 #include "shellapi.h"
 #include "winerror.h"
 

@@ -100,9 +100,8 @@ void PaintButton(HWND hwnd, HDC dc) {
     HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(GetWindowLongPtrA(hwnd, kFontSlot))
                                            ? reinterpret_cast<HGDIOBJ>(GetWindowLongPtrA(hwnd, kFontSlot))
                                            : GetStockObject(DEFAULT_GUI_FONT));
-    HBRUSH background = ControlBrush(hwnd, dc, type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON
-                                                   ? WM_CTLCOLORBTN
-                                                   : WM_CTLCOLORSTATIC);
+    HBRUSH background =
+        ControlBrush(hwnd, dc, type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON ? WM_CTLCOLORBTN : WM_CTLCOLORSTATIC);
     FillRect(dc, &client, background);
     SetBkMode(dc, TRANSPARENT);
     if (!enabled)
@@ -179,25 +178,21 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         // A group box frames other controls: the mouse goes through it to them.
         return type == BS_GROUPBOX ? HTTRANSPARENT : HTCLIENT;
     case WM_PAINT:
-    case WM_PRINTCLIENT:
-        return PaintControl(hwnd, wParam, PaintButton);
-    case WM_ERASEBKGND:
-        return TRUE;
+    case WM_PRINTCLIENT: return PaintControl(hwnd, wParam, PaintButton);
+    case WM_ERASEBKGND: return TRUE;
     case WM_SETFONT:
         SetWindowLongPtrA(hwnd, kFontSlot, static_cast<LONG_PTR>(wParam));
         if (LOWORD(lParam))
             InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
-    case WM_GETFONT:
-        return GetWindowLongPtrA(hwnd, kFontSlot);
+    case WM_GETFONT: return GetWindowLongPtrA(hwnd, kFontSlot);
     case WM_SETTEXT:
     case WM_ENABLE: {
         LRESULT result = DefWindowProcA(hwnd, message, wParam, lParam);
         InvalidateRect(hwnd, nullptr, FALSE);
         return result;
     }
-    case BM_GETCHECK:
-        return IsCheckType(type) || IsRadioType(type) ? GetWindowLongPtrA(hwnd, kCheckSlot) : 0;
+    case BM_GETCHECK: return IsCheckType(type) || IsRadioType(type) ? GetWindowLongPtrA(hwnd, kCheckSlot) : 0;
     case BM_SETCHECK: {
         if (!IsCheckType(type) && !IsRadioType(type))
             return 0;
@@ -212,11 +207,8 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         }
         return 0;
     }
-    case BM_GETSTATE:
-        return GetWindowLongPtrA(hwnd, kStateSlot) | GetWindowLongPtrA(hwnd, kCheckSlot);
-    case BM_SETSTATE:
-        SetState(hwnd, BST_PUSHED, wParam != 0);
-        return 0;
+    case BM_GETSTATE: return GetWindowLongPtrA(hwnd, kStateSlot) | GetWindowLongPtrA(hwnd, kCheckSlot);
+    case BM_SETSTATE: SetState(hwnd, BST_PUSHED, wParam != 0); return 0;
     case BM_SETSTYLE: {
         const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
         SetWindowLongA(hwnd, GWL_STYLE, (style & ~0xFFFF) | static_cast<LONG>(wParam & 0xFFFF));
@@ -261,14 +253,9 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             Click(hwnd);
         }
         return 0;
-    case WM_SETFOCUS:
-        SetState(hwnd, BST_FOCUS, true);
-        return 0;
-    case WM_KILLFOCUS:
-        SetState(hwnd, BST_FOCUS | BST_PUSHED, false);
-        return 0;
-    default:
-        break;
+    case WM_SETFOCUS: SetState(hwnd, BST_FOCUS, true); return 0;
+    case WM_KILLFOCUS: SetState(hwnd, BST_FOCUS | BST_PUSHED, false); return 0;
+    default: break;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
@@ -279,7 +266,9 @@ constexpr int kStaticFontSlot = 0;
 constexpr int kStaticIconSlot = 8;
 constexpr int kStaticExtra = 16;
 
-HICON StaticIcon(HWND hwnd) { return reinterpret_cast<HICON>(GetWindowLongPtrA(hwnd, kStaticIconSlot)); }
+HICON StaticIcon(HWND hwnd) {
+    return reinterpret_cast<HICON>(GetWindowLongPtrA(hwnd, kStaticIconSlot));
+}
 
 // An icon static names its icon by its text ("#101" or a name), loaded from the module that made the window.
 void LoadStaticIcon(HWND hwnd) {
@@ -302,7 +291,7 @@ void PaintStatic(HWND hwnd, HDC dc) {
     case SS_GRAYRECT:
     case SS_WHITERECT:
         FillRect(dc, &client,
-                 GetSysColorBrush(type == SS_BLACKRECT ? COLOR_WINDOWFRAME
+                 GetSysColorBrush(type == SS_BLACKRECT  ? COLOR_WINDOWFRAME
                                   : type == SS_GRAYRECT ? COLOR_BTNSHADOW
                                                         : COLOR_BTNHIGHLIGHT));
         return;
@@ -310,7 +299,7 @@ void PaintStatic(HWND hwnd, HDC dc) {
     case SS_GRAYFRAME:
     case SS_WHITEFRAME:
         FrameRect(dc, &client,
-                  GetSysColorBrush(type == SS_BLACKFRAME ? COLOR_WINDOWFRAME
+                  GetSysColorBrush(type == SS_BLACKFRAME  ? COLOR_WINDOWFRAME
                                    : type == SS_GRAYFRAME ? COLOR_BTNSHADOW
                                                           : COLOR_BTNHIGHLIGHT));
         return;
@@ -318,12 +307,10 @@ void PaintStatic(HWND hwnd, HDC dc) {
     case SS_ETCHEDHORZ:
     case SS_ETCHEDVERT: {
         RECT edge = client;
-        DrawEdge(dc, &edge, EDGE_ETCHED,
-                 type == SS_ETCHEDHORZ ? BF_TOP : type == SS_ETCHEDVERT ? BF_LEFT : BF_RECT);
+        DrawEdge(dc, &edge, EDGE_ETCHED, type == SS_ETCHEDHORZ ? BF_TOP : type == SS_ETCHEDVERT ? BF_LEFT : BF_RECT);
         return;
     }
-    default:
-        break;
+    default: break;
     }
     HBRUSH background = ControlBrush(hwnd, dc, WM_CTLCOLORSTATIC);
     FillRect(dc, &client, background);
@@ -351,12 +338,9 @@ void PaintStatic(HWND hwnd, HDC dc) {
 LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT:
-    case WM_PRINTCLIENT:
-        return PaintControl(hwnd, wParam, PaintStatic);
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_GETDLGCODE:
-        return DLGC_STATIC;
+    case WM_PRINTCLIENT: return PaintControl(hwnd, wParam, PaintStatic);
+    case WM_ERASEBKGND: return TRUE;
+    case WM_GETDLGCODE: return DLGC_STATIC;
     case WM_CREATE:
         if ((GetWindowLongA(hwnd, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
             LoadStaticIcon(hwnd);
@@ -367,8 +351,7 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         InvalidateRect(hwnd, nullptr, FALSE);
         return reinterpret_cast<LRESULT>(previous);
     }
-    case STM_GETICON:
-        return reinterpret_cast<LRESULT>(StaticIcon(hwnd));
+    case STM_GETICON: return reinterpret_cast<LRESULT>(StaticIcon(hwnd));
     case WM_NCHITTEST:
         // Only a notifying static takes the mouse; the others let it through to their parent.
         return GetWindowLongA(hwnd, GWL_STYLE) & SS_NOTIFY ? HTCLIENT : HTTRANSPARENT;
@@ -385,16 +368,14 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         if (LOWORD(lParam))
             InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
-    case WM_GETFONT:
-        return GetWindowLongPtrA(hwnd, kStaticFontSlot);
+    case WM_GETFONT: return GetWindowLongPtrA(hwnd, kStaticFontSlot);
     case WM_SETTEXT:
     case WM_ENABLE: {
         LRESULT result = DefWindowProcA(hwnd, message, wParam, lParam);
         InvalidateRect(hwnd, nullptr, FALSE);
         return result;
     }
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }

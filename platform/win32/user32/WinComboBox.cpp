@@ -79,7 +79,8 @@ void Layout(HWND hwnd, ComboState& state) {
     const int field = FieldHeight(state);
     SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left, field, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (state.edit)
-        MoveWindow(state.edit, 2, 2, std::max(0, static_cast<int>(r.right - r.left) - kButtonWidth - 4), field - 4, TRUE);
+        MoveWindow(state.edit, 2, 2, std::max(0, static_cast<int>(r.right - r.left) - kButtonWidth - 4), field - 4,
+                   TRUE);
 }
 
 void Drop(HWND hwnd, ComboState& state) {
@@ -152,29 +153,20 @@ void KeyDown(HWND hwnd, ComboState& state, WPARAM vk) {
                 ToList(state, LB_SETCURSEL,
                        static_cast<WPARAM>(std::clamp(selection + (vk == VK_UP ? -1 : 1), 0, count - 1)));
             return;
-        case VK_RETURN:
-            CloseUp(hwnd, state, true);
-            return;
-        case VK_ESCAPE:
-            CloseUp(hwnd, state, false);
-            return;
-        default:
-            return;
+        case VK_RETURN: CloseUp(hwnd, state, true); return;
+        case VK_ESCAPE: CloseUp(hwnd, state, false); return;
+        default: return;
         }
     }
     switch (vk) {
     case VK_UP:
-    case VK_DOWN:
-        UserSelect(hwnd, state, selection < 0 ? 0 : selection + (vk == VK_UP ? -1 : 1));
-        return;
+    case VK_DOWN: UserSelect(hwnd, state, selection < 0 ? 0 : selection + (vk == VK_UP ? -1 : 1)); return;
     case VK_HOME:
     case VK_END:
         if (!state.edit)
             UserSelect(hwnd, state, vk == VK_HOME ? 0 : count - 1);
         return;
-    default:
-        win32::ForwardDialogKey(hwnd, vk);
-        return;
+    default: win32::ForwardDialogKey(hwnd, vk); return;
     }
 }
 
@@ -195,11 +187,15 @@ void Paint(HWND hwnd, HDC dc, ComboState& state) {
     const int selection = static_cast<int>(ToList(state, LB_GETCURSEL));
     const bool highlighted = state.focused && !state.dropped;
     if (GetWindowLongA(hwnd, GWL_STYLE) & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) {
-        DRAWITEMSTRUCT draw{ODT_COMBOBOX, static_cast<UINT>(GetDlgCtrlID(hwnd)), static_cast<UINT>(selection),
+        DRAWITEMSTRUCT draw{ODT_COMBOBOX,
+                            static_cast<UINT>(GetDlgCtrlID(hwnd)),
+                            static_cast<UINT>(selection),
                             ODA_DRAWENTIRE,
                             ODS_COMBOBOXEDIT | (highlighted ? ODS_SELECTED | ODS_FOCUS : 0u) |
                                 (enabled ? 0u : ODS_DISABLED),
-                            hwnd, dc, field,
+                            hwnd,
+                            dc,
+                            field,
                             selection >= 0 ? static_cast<ULONG_PTR>(ToList(state, LB_GETITEMDATA, selection)) : 0};
         if (HWND parent = GetParent(hwnd))
             SendMessageA(parent, WM_DRAWITEM, draw.CtlID, reinterpret_cast<LPARAM>(&draw));
@@ -217,7 +213,8 @@ void Paint(HWND hwnd, HDC dc, ComboState& state) {
     text.left += 2;
     if (selection >= 0) {
         const std::string item = ItemText(state, selection);
-        DrawTextA(dc, item.c_str(), static_cast<int>(item.size()), &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        DrawTextA(dc, item.c_str(), static_cast<int>(item.size()), &text,
+                  DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
     if (highlighted)
         DrawFocusRect(dc, &field);
@@ -227,8 +224,8 @@ void Paint(HWND hwnd, HDC dc, ComboState& state) {
 void Create(HWND hwnd, ComboState& state, const CREATESTRUCTA& cs) {
     const LONG style = cs.style;
     const int field = FieldHeight(state);
-    state.listHeight = cs.cy - field > FontLineHeight(state.font) ? cs.cy - field
-                                                                   : FontLineHeight(state.font) * kDefaultListRows + 2;
+    state.listHeight =
+        cs.cy - field > FontLineHeight(state.font) ? cs.cy - field : FontLineHeight(state.font) * kDefaultListRows + 2;
     DWORD listStyle = WS_POPUP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY;
     if (style & CBS_SORT)
         listStyle |= LBS_SORT;
@@ -240,12 +237,11 @@ void Create(HWND hwnd, ComboState& state, const CREATESTRUCTA& cs) {
                                  cs.hInstance, nullptr);
     SendMessageA(state.list, kListSetCombo, reinterpret_cast<WPARAM>(hwnd), 0);
     if ((style & 3) == CBS_DROPDOWN) {
-        state.edit = CreateWindowExA(0, WC_EDITA, cs.lpszName ? cs.lpszName : "",
-                                     WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL |
-                                         (style & CBS_UPPERCASE ? ES_UPPERCASE : 0) |
-                                         (style & CBS_LOWERCASE ? ES_LOWERCASE : 0),
-                                     0, 0, 1, 1, hwnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kEditId)),
-                                     cs.hInstance, nullptr);
+        state.edit = CreateWindowExA(
+            0, WC_EDITA, cs.lpszName ? cs.lpszName : "",
+            WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | (style & CBS_UPPERCASE ? ES_UPPERCASE : 0) |
+                (style & CBS_LOWERCASE ? ES_LOWERCASE : 0),
+            0, 0, 1, 1, hwnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kEditId)), cs.hInstance, nullptr);
     }
     Layout(hwnd, state);
 }
@@ -265,15 +261,12 @@ LRESULT FromChild(HWND hwnd, ComboState& state, UINT message, WPARAM wParam, LPA
                 }
                 break;
             }
-            case EN_SETFOCUS:
-                Notify(hwnd, CBN_SETFOCUS);
-                break;
+            case EN_SETFOCUS: Notify(hwnd, CBN_SETFOCUS); break;
             case EN_KILLFOCUS:
                 CloseUp(hwnd, state, false);
                 Notify(hwnd, CBN_KILLFOCUS);
                 break;
-            default:
-                break;
+            default: break;
             }
         }
         return 0;
@@ -290,20 +283,15 @@ LRESULT FromChild(HWND hwnd, ComboState& state, UINT message, WPARAM wParam, LPA
         HWND parent = GetParent(hwnd);
         return parent ? SendMessageA(parent, message, wParam, lParam) : 0;
     }
-    case kComboListClicked:
-        CloseUp(hwnd, state, wParam != 0);
-        return 0;
-    default:
-        return 0;
+    case kComboListClicked: CloseUp(hwnd, state, wParam != 0); return 0;
+    default: return 0;
     }
 }
 
 LRESULT ComboMessage(HWND hwnd, ComboState& state, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case CB_ADDSTRING:
-        return ToList(state, LB_ADDSTRING, wParam, lParam);
-    case CB_INSERTSTRING:
-        return ToList(state, LB_INSERTSTRING, wParam, lParam);
+    case CB_ADDSTRING: return ToList(state, LB_ADDSTRING, wParam, lParam);
+    case CB_INSERTSTRING: return ToList(state, LB_INSERTSTRING, wParam, lParam);
     case CB_DELETESTRING: {
         const bool wasSelected = static_cast<LRESULT>(wParam) == ToList(state, LB_GETCURSEL);
         const LRESULT left = ToList(state, LB_DELETESTRING, wParam);
@@ -315,35 +303,24 @@ LRESULT ComboMessage(HWND hwnd, ComboState& state, UINT message, WPARAM wParam, 
         ToList(state, LB_RESETCONTENT);
         ShowSelection(hwnd, state);
         return CB_OKAY;
-    case CB_GETCOUNT:
-        return ToList(state, LB_GETCOUNT);
-    case CB_GETLBTEXT:
-        return ToList(state, LB_GETTEXT, wParam, lParam);
-    case CB_GETLBTEXTLEN:
-        return ToList(state, LB_GETTEXTLEN, wParam);
-    case CB_GETITEMDATA:
-        return ToList(state, LB_GETITEMDATA, wParam);
-    case CB_SETITEMDATA:
-        return ToList(state, LB_SETITEMDATA, wParam, lParam);
-    case CB_FINDSTRING:
-        return ToList(state, LB_FINDSTRING, wParam, lParam);
-    case CB_FINDSTRINGEXACT:
-        return ToList(state, LB_FINDSTRINGEXACT, wParam, lParam);
-    case CB_GETTOPINDEX:
-        return ToList(state, LB_GETTOPINDEX);
-    case CB_SETTOPINDEX:
-        return ToList(state, LB_SETTOPINDEX, wParam);
+    case CB_GETCOUNT: return ToList(state, LB_GETCOUNT);
+    case CB_GETLBTEXT: return ToList(state, LB_GETTEXT, wParam, lParam);
+    case CB_GETLBTEXTLEN: return ToList(state, LB_GETTEXTLEN, wParam);
+    case CB_GETITEMDATA: return ToList(state, LB_GETITEMDATA, wParam);
+    case CB_SETITEMDATA: return ToList(state, LB_SETITEMDATA, wParam, lParam);
+    case CB_FINDSTRING: return ToList(state, LB_FINDSTRING, wParam, lParam);
+    case CB_FINDSTRINGEXACT: return ToList(state, LB_FINDSTRINGEXACT, wParam, lParam);
+    case CB_GETTOPINDEX: return ToList(state, LB_GETTOPINDEX);
+    case CB_SETTOPINDEX: return ToList(state, LB_SETTOPINDEX, wParam);
     case CB_GETITEMHEIGHT:
         return static_cast<int>(wParam) == -1 ? FieldHeight(state) : ToList(state, LB_GETITEMHEIGHT, 0);
-    case CB_SETITEMHEIGHT:
-        return static_cast<int>(wParam) == -1 ? CB_ERR : ToList(state, LB_SETITEMHEIGHT, 0, lParam);
+    case CB_SETITEMHEIGHT: return static_cast<int>(wParam) == -1 ? CB_ERR : ToList(state, LB_SETITEMHEIGHT, 0, lParam);
     case CB_SETCURSEL: {
         const LRESULT result = ToList(state, LB_SETCURSEL, wParam);
         ShowSelection(hwnd, state);
         return result;
     }
-    case CB_GETCURSEL:
-        return ToList(state, LB_GETCURSEL);
+    case CB_GETCURSEL: return ToList(state, LB_GETCURSEL);
     case CB_SELECTSTRING: {
         const LRESULT found = ToList(state, LB_SELECTSTRING, wParam, lParam);
         if (found != LB_ERR)
@@ -356,25 +333,22 @@ LRESULT ComboMessage(HWND hwnd, ComboState& state, UINT message, WPARAM wParam, 
         else
             CloseUp(hwnd, state, true);
         return TRUE;
-    case CB_GETDROPPEDSTATE:
-        return state.dropped;
+    case CB_GETDROPPEDSTATE: return state.dropped;
     case CB_GETDROPPEDCONTROLRECT:
         if (auto* rect = reinterpret_cast<RECT*>(lParam)) {
             GetWindowRect(hwnd, rect);
             rect->bottom += state.listHeight;
         }
         return TRUE;
-    case CB_LIMITTEXT:
-        return state.edit ? (SendMessageA(state.edit, EM_LIMITTEXT, wParam, 0), TRUE) : CB_ERR;
-    case CB_GETEDITSEL:
-        return state.edit ? SendMessageA(state.edit, EM_GETSEL, wParam, lParam) : CB_ERR;
+    case CB_LIMITTEXT: return state.edit ? (SendMessageA(state.edit, EM_LIMITTEXT, wParam, 0), TRUE) : CB_ERR;
+    case CB_GETEDITSEL: return state.edit ? SendMessageA(state.edit, EM_GETSEL, wParam, lParam) : CB_ERR;
     case CB_SETEDITSEL:
-        return state.edit ? (SendMessageA(state.edit, EM_SETSEL, static_cast<WPARAM>(static_cast<short>(LOWORD(lParam))),
-                                          static_cast<short>(HIWORD(lParam))),
-                             TRUE)
-                          : CB_ERR;
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return state.edit
+                   ? (SendMessageA(state.edit, EM_SETSEL, static_cast<WPARAM>(static_cast<short>(LOWORD(lParam))),
+                                   static_cast<short>(HIWORD(lParam))),
+                      TRUE)
+                   : CB_ERR;
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 
@@ -387,21 +361,16 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         // The scroll bar styles are the drop-down list's (it always scrolls): the field itself has none.
         SetWindowLongA(hwnd, GWL_STYLE, GetWindowLongA(hwnd, GWL_STYLE) & ~(WS_VSCROLL | WS_HSCROLL));
         return DefWindowProcA(hwnd, message, wParam, lParam);
-    case WM_CREATE:
-        Create(hwnd, *state, *reinterpret_cast<const CREATESTRUCTA*>(lParam));
-        return 0;
+    case WM_CREATE: Create(hwnd, *state, *reinterpret_cast<const CREATESTRUCTA*>(lParam)); return 0;
     case WM_DESTROY:
         if (state->list && IsWindow(state->list))
             DestroyWindow(state->list);
         state->list = nullptr;
         return 0;
     case WM_PAINT:
-    case WM_PRINTCLIENT:
-        return PaintControl(hwnd, wParam, [state](HWND h, HDC dc) { Paint(h, dc, *state); });
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_GETDLGCODE:
-        return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_PRINTCLIENT: return PaintControl(hwnd, wParam, [state](HWND h, HDC dc) { Paint(h, dc, *state); });
+    case WM_ERASEBKGND: return TRUE;
+    case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_SETFONT:
         state->font = reinterpret_cast<HFONT>(wParam);
         SendMessageA(state->list, WM_SETFONT, wParam, lParam);
@@ -409,8 +378,7 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
             SendMessageA(state->edit, WM_SETFONT, wParam, lParam);
         Layout(hwnd, *state);
         return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(state->font);
     case WM_SETTEXT:
         if (state->edit) {
             state->settingText = true;
@@ -456,9 +424,7 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         else
             Drop(hwnd, *state);
         return 0;
-    case WM_KEYDOWN:
-        KeyDown(hwnd, *state, wParam);
-        return 0;
+    case WM_KEYDOWN: KeyDown(hwnd, *state, wParam); return 0;
     case WM_CHAR:
         if (!state->edit && static_cast<unsigned char>(wParam) >= 0x20) {
             const char text[2] = {static_cast<char>(wParam), '\0'};
@@ -472,10 +438,8 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     case WM_DRAWITEM:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLOREDIT:
-    case kComboListClicked:
-        return FromChild(hwnd, *state, message, wParam, lParam);
-    default:
-        return ComboMessage(hwnd, *state, message, wParam, lParam);
+    case kComboListClicked: return FromChild(hwnd, *state, message, wParam, lParam);
+    default: return ComboMessage(hwnd, *state, message, wParam, lParam);
     }
 }
 

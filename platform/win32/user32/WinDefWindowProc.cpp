@@ -93,24 +93,14 @@ LRESULT SetCursorFor(const WindowPtr& w, WPARAM wParam, LPARAM lParam) {
         }
         return FALSE;
     case HTLEFT:
-    case HTRIGHT:
-        SetCursor(LoadCursorA(nullptr, IDC_SIZEWE));
-        return TRUE;
+    case HTRIGHT: SetCursor(LoadCursorA(nullptr, IDC_SIZEWE)); return TRUE;
     case HTTOP:
-    case HTBOTTOM:
-        SetCursor(LoadCursorA(nullptr, IDC_SIZENS));
-        return TRUE;
+    case HTBOTTOM: SetCursor(LoadCursorA(nullptr, IDC_SIZENS)); return TRUE;
     case HTTOPLEFT:
-    case HTBOTTOMRIGHT:
-        SetCursor(LoadCursorA(nullptr, IDC_SIZENWSE));
-        return TRUE;
+    case HTBOTTOMRIGHT: SetCursor(LoadCursorA(nullptr, IDC_SIZENWSE)); return TRUE;
     case HTTOPRIGHT:
-    case HTBOTTOMLEFT:
-        SetCursor(LoadCursorA(nullptr, IDC_SIZENESW));
-        return TRUE;
-    default:
-        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-        return TRUE;
+    case HTBOTTOMLEFT: SetCursor(LoadCursorA(nullptr, IDC_SIZENESW)); return TRUE;
+    default: SetCursor(LoadCursorA(nullptr, IDC_ARROW)); return TRUE;
     }
 }
 
@@ -221,8 +211,7 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!w)
         return 0;
     switch (message) {
-    case WM_NCCREATE:
-        return TRUE;
+    case WM_NCCREATE: return TRUE;
     case WM_NCCALCSIZE: {
         RECT insets;
         {
@@ -238,10 +227,8 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     }
-    case WM_NCHITTEST:
-        return HitTest(w, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-    case WM_SETCURSOR:
-        return SetCursorFor(w, wParam, lParam);
+    case WM_NCHITTEST: return HitTest(w, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+    case WM_SETCURSOR: return SetCursorFor(w, wParam, lParam);
     case WM_MOUSEACTIVATE: {
         HWND parent;
         {
@@ -257,31 +244,16 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam))
             SetFocus(hwnd);
         return 0;
-    case WM_NCACTIVATE:
-        RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
-        return TRUE;
-    case WM_CLOSE:
-        DestroyWindow(hwnd);
-        return 0;
+    case WM_NCACTIVATE: RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN); return TRUE;
+    case WM_CLOSE: DestroyWindow(hwnd); return 0;
     case WM_SYSCOMMAND:
         switch (wParam & 0xFFF0) {
-        case SC_CLOSE:
-            SendMessageA(hwnd, WM_CLOSE, 0, 0);
-            break;
-        case SC_MINIMIZE:
-            ShowWindow(hwnd, SW_MINIMIZE);
-            break;
-        case SC_MAXIMIZE:
-            ShowWindow(hwnd, SW_MAXIMIZE);
-            break;
-        case SC_RESTORE:
-            ShowWindow(hwnd, SW_RESTORE);
-            break;
-        case SC_MOUSEMENU:
-            ShowWindowMenu(hwnd, w);
-            break;
-        default:
-            break;
+        case SC_CLOSE: SendMessageA(hwnd, WM_CLOSE, 0, 0); break;
+        case SC_MINIMIZE: ShowWindow(hwnd, SW_MINIMIZE); break;
+        case SC_MAXIMIZE: ShowWindow(hwnd, SW_MAXIMIZE); break;
+        case SC_RESTORE: ShowWindow(hwnd, SW_RESTORE); break;
+        case SC_MOUSEMENU: ShowWindowMenu(hwnd, w); break;
+        default: break;
         }
         return 0;
     case WM_SETTEXT: {
@@ -317,11 +289,8 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         EndPaint(hwnd, &ps);
         return 0;
     }
-    case WM_NCPAINT:
-        PaintNonClient(hwnd);
-        return 0;
-    case WM_ERASEBKGND:
-        return EraseBackground(hwnd, reinterpret_cast<HDC>(wParam));
+    case WM_NCPAINT: PaintNonClient(hwnd); return 0;
+    case WM_ERASEBKGND: return EraseBackground(hwnd, reinterpret_cast<HDC>(wParam));
     case WM_WINDOWPOSCHANGED: {
         const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
         if (!pos)
@@ -350,9 +319,7 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         SendMessageA(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(p.x, p.y));
         return 0;
     }
-    case WM_NCRBUTTONUP:
-        SendMessageA(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), lParam);
-        return 0;
+    case WM_NCRBUTTONUP: SendMessageA(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), lParam); return 0;
     case WM_KEYUP:
         if (wParam == VK_APPS)
             SendMessageA(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), kKeyboardPosition);
@@ -383,9 +350,7 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             SendMessageA(hwnd, WM_SYSCOMMAND, SC_MOUSEMENU | HTSYSMENU, lParam);
         return 0;
     }
-    case WM_NCLBUTTONUP:
-        CaptionButton(hwnd, w, static_cast<LRESULT>(wParam), false, lParam);
-        return 0;
+    case WM_NCLBUTTONUP: CaptionButton(hwnd, w, static_cast<LRESULT>(wParam), false, lParam); return 0;
     case WM_LBUTTONUP:
         // Let go over the client area, a held caption button comes back up without its command.
         CaptionButton(hwnd, w, HTCLIENT, false, lParam);
@@ -400,17 +365,14 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             return DefWindowProcA(hwnd, WM_NCLBUTTONDOWN, wParam, lParam);
         return 0;
     case WM_QUERYENDSESSION:
-    case WM_DEVICECHANGE:
-        return TRUE;
+    case WM_DEVICECHANGE: return TRUE;
     case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-        return ControlColor(message, reinterpret_cast<HDC>(wParam));
-    default:
-        return 0;
+    case WM_CTLCOLORSTATIC: return ControlColor(message, reinterpret_cast<HDC>(wParam));
+    default: return 0;
     }
 }

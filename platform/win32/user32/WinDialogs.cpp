@@ -2,14 +2,14 @@
 // keyboard navigation. Locks: none of its own; a dialog's state lives in a property of its window, touched only
 // on the window's thread.
 #include "WinDialogs.h"
+#include "WinComboBox.h"
 #include "WinEdit.h"
 #include "WinListBox.h"
-#include "WinComboBox.h"
 #include "WinScrollBarControl.h"
 
-#include <cstdio>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -150,8 +150,7 @@ void SetDefaultButton(HWND dialog, WORD id) {
         SendMessageA(button, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
 }
 
-HWND CreateFromResource(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param,
-                        bool modal) {
+HWND CreateFromResource(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param, bool modal) {
     win32::DialogResource resource;
     if (!win32::GetDialogResource(instance, templateName, resource)) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
@@ -322,18 +321,15 @@ LRESULT DefDlgProcA(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
             case WM_CTLCOLORDLG:
             case WM_CTLCOLORSCROLLBAR:
             case WM_CTLCOLORSTATIC:
-            case WM_QUERYDRAGICON:
-                return handled;
-            default:
-                return IsWindow(dialog) ? GetWindowLongPtrA(dialog, DWLP_MSGRESULT) : 0;
+            case WM_QUERYDRAGICON: return handled;
+            default: return IsWindow(dialog) ? GetWindowLongPtrA(dialog, DWLP_MSGRESULT) : 0;
             }
         }
     }
     if (!IsWindow(dialog))
         return 0;
     switch (message) {
-    case WM_INITDIALOG:
-        return TRUE;
+    case WM_INITDIALOG: return TRUE;
     case WM_CLOSE:
         // Closing the dialog is its cancel button.
         PressButton(dialog, IDCANCEL);
@@ -342,22 +338,16 @@ LRESULT DefDlgProcA(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
         if (DialogState* state = StateOf(dialog))
             return MAKELONG(state->defaultId, DC_HASDEFID);
         return 0;
-    case DM_SETDEFID:
-        SetDefaultButton(dialog, static_cast<WORD>(wParam));
-        return TRUE;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(DialogFont());
-    case WM_SETFONT:
-        return 0;
+    case DM_SETDEFID: SetDefaultButton(dialog, static_cast<WORD>(wParam)); return TRUE;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(DialogFont());
+    case WM_SETFONT: return 0;
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORDLG:
         SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
         SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    case WM_SETFOCUS:
-        RestoreFocus(dialog);
-        return 0;
+    case WM_SETFOCUS: RestoreFocus(dialog); return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_LBUTTONDBLCLK:
@@ -379,11 +369,8 @@ LRESULT DefDlgProcA(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
             RestoreFocus(dialog);
         }
         return 0;
-    case WM_NCDESTROY:
-        delete static_cast<DialogState*>(RemovePropA(dialog, kStateProp));
-        break;
-    default:
-        break;
+    case WM_NCDESTROY: delete static_cast<DialogState*>(RemovePropA(dialog, kStateProp)); break;
+    default: break;
     }
     return DefWindowProcA(dialog, message, wParam, lParam);
 }
@@ -418,8 +405,7 @@ INT_PTR win32::internal::RunModalDialog(HWND dialog, ModalRequest request, INT_P
         }
         win32::internal::ModalWindow window{dialog, [dialog]() -> std::optional<INT_PTR> {
                                                 DialogState* s = IsWindow(dialog) ? StateOf(dialog) : nullptr;
-                                                return s && s->ended ? std::optional<INT_PTR>(s->result)
-                                                                     : std::nullopt;
+                                                return s && s->ended ? std::optional<INT_PTR>(s->result) : std::nullopt;
                                             }};
         const INT_PTR answer = win32::internal::ResolveModalRequest(request, defaultAnswer, isValid, window);
         // An answer given outright presses its button, so the dialog's own handling of it runs.
@@ -557,11 +543,8 @@ bool NavigateKey(HWND dialog, WPARAM vk, LRESULT code) {
         PressButton(dialog, id);
         return true;
     }
-    case VK_ESCAPE:
-        PressButton(dialog, IDCANCEL);
-        return true;
-    default:
-        return false;
+    case VK_ESCAPE: PressButton(dialog, IDCANCEL); return true;
+    default: return false;
     }
 }
 
@@ -581,7 +564,8 @@ bool ForwardDialogKey(HWND control, WPARAM vk) {
 BOOL IsDialogMessageA(HWND dialog, LPMSG msg) {
     if (!msg || !IsWindow(dialog) || (msg->hwnd != dialog && !IsChild(dialog, msg->hwnd)))
         return FALSE;
-    const LRESULT code = msg->hwnd ? SendMessageA(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg)) : 0;
+    const LRESULT code =
+        msg->hwnd ? SendMessageA(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg)) : 0;
     if (msg->message == WM_KEYDOWN && !(code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) &&
         NavigateKey(dialog, msg->wParam, code))
         return TRUE;
@@ -634,8 +618,8 @@ UINT GetDlgItemInt(HWND dialog, int id, BOOL* translated, BOOL isSigned) {
     bool ok = end != begin && errno == 0;
     while (ok && *end == ' ')
         ++end;
-    ok = ok && *end == '\0' &&
-         (isSigned ? value >= INT32_MIN && value <= INT32_MAX : value >= 0 && value <= UINT32_MAX);
+    ok =
+        ok && *end == '\0' && (isSigned ? value >= INT32_MIN && value <= INT32_MAX : value >= 0 && value <= UINT32_MAX);
     if (translated)
         *translated = ok;
     return ok ? static_cast<UINT>(value) : 0;

@@ -38,13 +38,13 @@ struct TopLevelDescription {
     std::string title;
     DWORD style = 0;
     DWORD exStyle = 0;
-    HWND owner = nullptr;  // its owner's top-level window
-    RECT window{};         // screen coordinates
-    RECT shown{};          // window coordinates: what a desktop that frames the window itself shows of it
-    POINT clientOrigin{};  // window coordinates: where the client area begins
-    bool framed = false;   // it has a caption: the desktop frames it; else it is shown whole, undecorated
-    bool visible = false;  // WS_VISIBLE
-    bool enabled = true;   // not WS_DISABLED
+    HWND owner = nullptr;   // its owner's top-level window
+    RECT window{};          // screen coordinates
+    RECT shown{};           // window coordinates: what a desktop that frames the window itself shows of it
+    POINT clientOrigin{};   // window coordinates: where the client area begins
+    bool framed = false;    // it has a caption: the desktop frames it; else it is shown whole, undecorated
+    bool visible = false;   // WS_VISIBLE
+    bool enabled = true;    // not WS_DISABLED
     bool popupMenu = false; // a pop-up menu's window: it holds the pointer while it is up
 };
 // False when `hwnd` is not a live top-level window. `shown` is the client area, with the menu bar above it

@@ -352,11 +352,8 @@ void TypeChar(HWND hwnd, EditState& state, char c) {
     case 0x16: // Ctrl+V
         SendMessageA(hwnd, WM_PASTE, 0, 0);
         return;
-    case '\b':
-        Backspace(hwnd, state);
-        return;
-    default:
-        break;
+    case '\b': Backspace(hwnd, state); return;
+    default: break;
     }
     std::string piece(1, c);
     if (c == '\r') {
@@ -390,15 +387,11 @@ bool ForwardToCombo(HWND hwnd, EditState& state, WPARAM vk) {
     switch (vk) {
     case VK_UP:
     case VK_DOWN:
-    case VK_F4:
-        break;
+    case VK_F4: break;
     case VK_RETURN:
     case VK_ESCAPE:
-    case VK_TAB:
-        state.swallow = vk == VK_RETURN ? '\r' : vk == VK_TAB ? '\t' : 0x1B;
-        break;
-    default:
-        return false;
+    case VK_TAB: state.swallow = vk == VK_RETURN ? '\r' : vk == VK_TAB ? '\t' : 0x1B; break;
+    default: return false;
     }
     SendMessageA(parent, WM_KEYDOWN, vk, 0);
     return true;
@@ -421,12 +414,8 @@ void KeyDown(HWND hwnd, EditState& state, WPARAM vk) {
             MoveCaret(hwnd, state, Step(state, state.caret, forward), shift);
         return;
     }
-    case VK_HOME:
-        MoveCaret(hwnd, state, control ? 0 : starts[line], shift);
-        return;
-    case VK_END:
-        MoveCaret(hwnd, state, control ? state.text.size() : LineEnd(starts, state.text, line), shift);
-        return;
+    case VK_HOME: MoveCaret(hwnd, state, control ? 0 : starts[line], shift); return;
+    case VK_END: MoveCaret(hwnd, state, control ? state.text.size() : LineEnd(starts, state.text, line), shift); return;
     case VK_UP:
     case VK_DOWN: {
         if (!Multiline(hwnd)) {
@@ -475,8 +464,7 @@ void KeyDown(HWND hwnd, EditState& state, WPARAM vk) {
         if (win32::ForwardDialogKey(hwnd, vk))
             state.swallow = vk == VK_TAB ? '\t' : 0x1B;
         return;
-    default:
-        return;
+    default: return;
     }
 }
 
@@ -484,11 +472,10 @@ void Paint(HWND hwnd, HDC dc, const EditState& state) {
     RECT client{};
     GetClientRect(hwnd, &client);
     const bool enabled = IsWindowEnabled(hwnd);
-    HBRUSH background = ReadOnly(hwnd) || !enabled
-                            ? ParentColourBrush(hwnd, dc, WM_CTLCOLORSTATIC, COLOR_WINDOWTEXT, COLOR_BTNFACE,
-                                                COLOR_BTNFACE)
-                            : ParentColourBrush(hwnd, dc, WM_CTLCOLOREDIT, COLOR_WINDOWTEXT, COLOR_WINDOW,
-                                                COLOR_WINDOW);
+    HBRUSH background =
+        ReadOnly(hwnd) || !enabled
+            ? ParentColourBrush(hwnd, dc, WM_CTLCOLORSTATIC, COLOR_WINDOWTEXT, COLOR_BTNFACE, COLOR_BTNFACE)
+            : ParentColourBrush(hwnd, dc, WM_CTLCOLOREDIT, COLOR_WINDOWTEXT, COLOR_WINDOW, COLOR_WINDOW);
     FillRect(dc, &client, background);
     if (!enabled)
         SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
@@ -564,24 +551,17 @@ LRESULT EditMessage(HWND hwnd, EditState& state, UINT message, WPARAM wParam, LP
         ReplaceSelection(hwnd, state, std::move(text), false);
         return 0;
     }
-    case EM_LIMITTEXT:
-        state.limit = wParam ? std::min<size_t>(wParam, kLargestLimit) : kLargestLimit;
-        return 0;
-    case EM_GETLIMITTEXT:
-        return static_cast<LRESULT>(state.limit);
+    case EM_LIMITTEXT: state.limit = wParam ? std::min<size_t>(wParam, kLargestLimit) : kLargestLimit; return 0;
+    case EM_GETLIMITTEXT: return static_cast<LRESULT>(state.limit);
     case EM_SETREADONLY: {
         const LONG style = StyleOf(hwnd);
         SetWindowLongA(hwnd, GWL_STYLE, wParam ? style | ES_READONLY : style & ~ES_READONLY);
         InvalidateRect(hwnd, nullptr, FALSE);
         return TRUE;
     }
-    case EM_GETMODIFY:
-        return state.modified;
-    case EM_SETMODIFY:
-        state.modified = wParam != 0;
-        return 0;
-    case EM_GETLINECOUNT:
-        return static_cast<LRESULT>(LineStarts(hwnd, state.text).size());
+    case EM_GETMODIFY: return state.modified;
+    case EM_SETMODIFY: state.modified = wParam != 0; return 0;
+    case EM_GETLINECOUNT: return static_cast<LRESULT>(LineStarts(hwnd, state.text).size());
     case EM_LINEINDEX: {
         const std::vector<size_t> starts = LineStarts(hwnd, state.text);
         const size_t line = static_cast<int>(wParam) < 0 ? LineOf(starts, state.caret) : wParam;
@@ -598,10 +578,8 @@ LRESULT EditMessage(HWND hwnd, EditState& state, UINT message, WPARAM wParam, LP
         const size_t line = LineOf(starts, index);
         return static_cast<LRESULT>(LineEnd(starts, state.text, line) - starts[line]);
     }
-    case EM_GETLINE:
-        return CopyLine(hwnd, state, wParam, lParam);
-    case EM_GETFIRSTVISIBLELINE:
-        return state.firstLine;
+    case EM_GETLINE: return CopyLine(hwnd, state, wParam, lParam);
+    case EM_GETFIRSTVISIBLELINE: return state.firstLine;
     case EM_POSFROMCHAR: {
         if (wParam > state.text.size())
             return -1;
@@ -634,15 +612,12 @@ LRESULT EditMessage(HWND hwnd, EditState& state, UINT message, WPARAM wParam, LP
         InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
     }
-    case EM_GETPASSWORDCHAR:
-        return StyleOf(hwnd) & ES_PASSWORD ? static_cast<unsigned char>(state.password) : 0;
+    case EM_GETPASSWORDCHAR: return StyleOf(hwnd) & ES_PASSWORD ? static_cast<unsigned char>(state.password) : 0;
     case EM_CANUNDO:
     case EM_UNDO:
     case WM_UNDO:
-    case EM_EMPTYUNDOBUFFER:
-        return FALSE; // no undo is kept
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+    case EM_EMPTYUNDOBUFFER: return FALSE; // no undo is kept
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 
@@ -651,14 +626,10 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     if (!state)
         return DefWindowProcA(hwnd, message, wParam, lParam);
     switch (message) {
-    case WM_CREATE:
-        state->text = ControlText(hwnd);
-        return 0;
+    case WM_CREATE: state->text = ControlText(hwnd); return 0;
     case WM_PAINT:
-    case WM_PRINTCLIENT:
-        return PaintControl(hwnd, wParam, [state](HWND h, HDC dc) { Paint(h, dc, *state); });
-    case WM_ERASEBKGND:
-        return TRUE;
+    case WM_PRINTCLIENT: return PaintControl(hwnd, wParam, [state](HWND h, HDC dc) { Paint(h, dc, *state); });
+    case WM_ERASEBKGND: return TRUE;
     case WM_GETDLGCODE: {
         LRESULT code = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
         const auto* msg = reinterpret_cast<const MSG*>(lParam);
@@ -682,8 +653,7 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (LOWORD(lParam))
             InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(state->font);
     case WM_ENABLE:
     case WM_SIZE:
         ShowCaretPlace(hwnd, *state);
@@ -704,16 +674,13 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         InvalidateRect(hwnd, nullptr, FALSE);
         NotifyParent(hwnd, EN_KILLFOCUS);
         return 0;
-    case WM_CHAR:
-        TypeChar(hwnd, *state, static_cast<char>(wParam));
-        return 0;
-    case WM_KEYDOWN:
-        KeyDown(hwnd, *state, wParam);
-        return 0;
+    case WM_CHAR: TypeChar(hwnd, *state, static_cast<char>(wParam)); return 0;
+    case WM_KEYDOWN: KeyDown(hwnd, *state, wParam); return 0;
     case WM_LBUTTONDOWN: {
         SetFocus(hwnd);
         Measure m(*state);
-        const size_t at = IndexAt(hwnd, *state, m, {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        const size_t at =
+            IndexAt(hwnd, *state, m, {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
         MoveCaret(hwnd, *state, at, (wParam & MK_SHIFT) != 0);
         state->selecting = true;
         SetCapture(hwnd);
@@ -722,9 +689,10 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_MOUSEMOVE:
         if (state->selecting) {
             Measure m(*state);
-            MoveCaret(hwnd, *state,
-                      IndexAt(hwnd, *state, m, {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}),
-                      true);
+            MoveCaret(
+                hwnd, *state,
+                IndexAt(hwnd, *state, m, {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}),
+                true);
         }
         return 0;
     case WM_LBUTTONUP:
@@ -736,8 +704,11 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONDBLCLK: {
         // A double click selects the word under the pointer.
         Measure m(*state);
-        const size_t at = IndexAt(hwnd, *state, m, {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
-        auto word = [&](size_t i) { return i < state->text.size() && !std::isspace(static_cast<unsigned char>(state->text[i])); };
+        const size_t at =
+            IndexAt(hwnd, *state, m, {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        auto word = [&](size_t i) {
+            return i < state->text.size() && !std::isspace(static_cast<unsigned char>(state->text[i]));
+        };
         size_t begin = at, end = at;
         while (begin > 0 && word(begin - 1))
             --begin;
@@ -746,21 +717,14 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         SetSelection(hwnd, *state, begin, end);
         return 0;
     }
-    case WM_COPY:
-        Copy(hwnd, *state);
-        return 0;
+    case WM_COPY: Copy(hwnd, *state); return 0;
     case WM_CUT:
         Copy(hwnd, *state);
         DeleteSelection(hwnd, *state);
         return 0;
-    case WM_CLEAR:
-        DeleteSelection(hwnd, *state);
-        return 0;
-    case WM_PASTE:
-        Paste(hwnd, *state);
-        return 0;
-    default:
-        return EditMessage(hwnd, *state, message, wParam, lParam);
+    case WM_CLEAR: DeleteSelection(hwnd, *state); return 0;
+    case WM_PASTE: Paste(hwnd, *state); return 0;
+    default: return EditMessage(hwnd, *state, message, wParam, lParam);
     }
 }
 

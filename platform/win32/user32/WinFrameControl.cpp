@@ -48,18 +48,10 @@ void Triangle(HDC dc, int x, int y, int size, UINT direction, HBRUSH ink) {
     for (int i = 0; i < size; ++i) {
         const int up = i, down = size - 1 - i; // the half-width of row (or column) i
         switch (direction) {
-        case DFCS_SCROLLUP:
-            Fill(dc, {x + size - 1 - up, y + i, x + size + up, y + i + 1}, ink);
-            break;
-        case DFCS_SCROLLDOWN:
-            Fill(dc, {x + size - 1 - down, y + i, x + size + down, y + i + 1}, ink);
-            break;
-        case DFCS_SCROLLLEFT:
-            Fill(dc, {x + i, y + size - 1 - up, x + i + 1, y + size + up}, ink);
-            break;
-        default:
-            Fill(dc, {x + i, y + size - 1 - down, x + i + 1, y + size + down}, ink);
-            break;
+        case DFCS_SCROLLUP: Fill(dc, {x + size - 1 - up, y + i, x + size + up, y + i + 1}, ink); break;
+        case DFCS_SCROLLDOWN: Fill(dc, {x + size - 1 - down, y + i, x + size + down, y + i + 1}, ink); break;
+        case DFCS_SCROLLLEFT: Fill(dc, {x + i, y + size - 1 - up, x + i + 1, y + size + up}, ink); break;
+        default: Fill(dc, {x + i, y + size - 1 - down, x + i + 1, y + size + down}, ink); break;
         }
     }
 }
@@ -186,20 +178,11 @@ BOOL DrawCaptionButton(HDC dc, const RECT& box, UINT state) {
     const int y = box.top + (height - unit) / 2;
     Glyph glyph = nullptr;
     switch (state & 0xFF) {
-    case DFCS_CAPTIONCLOSE:
-        glyph = CloseCross;
-        break;
-    case DFCS_CAPTIONMIN:
-        glyph = MinimizeBar;
-        break;
-    case DFCS_CAPTIONMAX:
-        glyph = MaximizeBox;
-        break;
-    case DFCS_CAPTIONRESTORE:
-        glyph = RestoreBoxes;
-        break;
-    default:
-        return TRUE; // a plain button face
+    case DFCS_CAPTIONCLOSE: glyph = CloseCross; break;
+    case DFCS_CAPTIONMIN: glyph = MinimizeBar; break;
+    case DFCS_CAPTIONMAX: glyph = MaximizeBox; break;
+    case DFCS_CAPTIONRESTORE: glyph = RestoreBoxes; break;
+    default: return TRUE; // a plain button face
     }
     DrawGlyph(dc, glyph, x, y, unit, state, GetSysColorBrush(COLOR_BTNTEXT));
     return TRUE;
@@ -213,8 +196,7 @@ BOOL DrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state) {
     const RECT box = *rect;
     const bool inactive = (state & DFCS_INACTIVE) != 0;
     switch (type) {
-    case DFC_CAPTION:
-        return DrawCaptionButton(dc, box, state);
+    case DFC_CAPTION: return DrawCaptionButton(dc, box, state);
     case DFC_BUTTON: {
         if (state & DFCS_BUTTONPUSH) {
             Fill(dc, box, GetSysColorBrush(COLOR_BTNFACE));
@@ -275,14 +257,11 @@ BOOL DrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state) {
             FillRect(dc, &dot, ink);
             break;
         }
-        default:
-            Arrow(dc, square, DFCS_SCROLLRIGHT, 0, ink);
-            break;
+        default: Arrow(dc, square, DFCS_SCROLLRIGHT, 0, ink); break;
         }
         DeleteObject(ink);
         return TRUE;
     }
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }

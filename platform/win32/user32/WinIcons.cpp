@@ -194,8 +194,7 @@ HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int width, int hei
         return nullptr;
     }
     switch (type) {
-    case IMAGE_BITMAP:
-        return LoadBitmapA(instance, name);
+    case IMAGE_BITMAP: return LoadBitmapA(instance, name);
     case IMAGE_ICON: {
         if (flags & LR_SHARED)
             return LoadIconA(instance, name);
@@ -209,9 +208,7 @@ HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int width, int hei
         }
         return InsertIcon(std::move(icon), false);
     }
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return nullptr;
     }
 }
 

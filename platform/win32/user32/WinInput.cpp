@@ -35,41 +35,24 @@ void TookInputLocked(ThreadQueue& queue, const MSG& msg) {
     };
     switch (msg.message) {
     case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-        press(msg.wParam, true);
-        break;
+    case WM_SYSKEYDOWN: press(msg.wParam, true); break;
     case WM_KEYUP:
-    case WM_SYSKEYUP:
-        press(msg.wParam, false);
-        break;
+    case WM_SYSKEYUP: press(msg.wParam, false); break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_NCLBUTTONDOWN:
-    case WM_NCLBUTTONDBLCLK:
-        press(VK_LBUTTON, true);
-        break;
+    case WM_NCLBUTTONDBLCLK: press(VK_LBUTTON, true); break;
     case WM_LBUTTONUP:
-    case WM_NCLBUTTONUP:
-        press(VK_LBUTTON, false);
-        break;
+    case WM_NCLBUTTONUP: press(VK_LBUTTON, false); break;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
-    case WM_NCRBUTTONDOWN:
-        press(VK_RBUTTON, true);
-        break;
+    case WM_NCRBUTTONDOWN: press(VK_RBUTTON, true); break;
     case WM_RBUTTONUP:
-    case WM_NCRBUTTONUP:
-        press(VK_RBUTTON, false);
-        break;
+    case WM_NCRBUTTONUP: press(VK_RBUTTON, false); break;
     case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-        press(VK_MBUTTON, true);
-        break;
-    case WM_MBUTTONUP:
-        press(VK_MBUTTON, false);
-        break;
-    default:
-        break;
+    case WM_MBUTTONDBLCLK: press(VK_MBUTTON, true); break;
+    case WM_MBUTTONUP: press(VK_MBUTTON, false); break;
+    default: break;
     }
     if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
         // The generic modifier follows either of its keys.

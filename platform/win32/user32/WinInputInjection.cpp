@@ -342,37 +342,22 @@ std::function<void()> TakeDeferredInputLocked(ThreadQueue& queue) {
 std::string CursorName(HCURSOR cursor) {
     uintptr_t value = reinterpret_cast<uintptr_t>(cursor);
     switch (value >= kSystemCursorBase ? value - kSystemCursorBase : 0) {
-    case 32512:
-        return "arrow";
-    case 32513:
-        return "ibeam";
-    case 32514:
-        return "wait";
-    case 32515:
-        return "cross";
-    case 32516:
-        return "uparrow";
-    case 32642:
-        return "sizenwse";
-    case 32643:
-        return "sizenesw";
-    case 32644:
-        return "sizewe";
-    case 32645:
-        return "sizens";
+    case 32512: return "arrow";
+    case 32513: return "ibeam";
+    case 32514: return "wait";
+    case 32515: return "cross";
+    case 32516: return "uparrow";
+    case 32642: return "sizenwse";
+    case 32643: return "sizenesw";
+    case 32644: return "sizewe";
+    case 32645: return "sizens";
     case 32640:
-    case 32646:
-        return "sizeall";
-    case 32648:
-        return "no";
-    case 32649:
-        return "hand";
-    case 32650:
-        return "appstarting";
-    case 32651:
-        return "help";
-    default:
-        return "other";
+    case 32646: return "sizeall";
+    case 32648: return "no";
+    case 32649: return "hand";
+    case 32650: return "appstarting";
+    case 32651: return "help";
+    default: return "other";
     }
 }
 
@@ -508,56 +493,37 @@ void TypeText(HWND hwnd, const std::string& text) {
             shift = true;
         } else {
             switch (c) {
-            case ' ':
-                vk = VK_SPACE;
-                break;
+            case ' ': vk = VK_SPACE; break;
             case '\r':
-            case '\n':
-                vk = VK_RETURN;
-                break;
-            case '\t':
-                vk = VK_TAB;
-                break;
-            case '\b':
-                vk = VK_BACK;
-                break;
-            case '-':
-                vk = 0xBD;
-                break;
+            case '\n': vk = VK_RETURN; break;
+            case '\t': vk = VK_TAB; break;
+            case '\b': vk = VK_BACK; break;
+            case '-': vk = 0xBD; break;
             case '_':
                 vk = 0xBD;
                 shift = true;
                 break;
-            case '=':
-                vk = 0xBB;
-                break;
+            case '=': vk = 0xBB; break;
             case '+':
                 vk = 0xBB;
                 shift = true;
                 break;
-            case '.':
-                vk = 0xBE;
-                break;
+            case '.': vk = 0xBE; break;
             case '>':
                 vk = 0xBE;
                 shift = true;
                 break;
-            case ',':
-                vk = 0xBC;
-                break;
+            case ',': vk = 0xBC; break;
             case '<':
                 vk = 0xBC;
                 shift = true;
                 break;
-            case '/':
-                vk = 0xBF;
-                break;
+            case '/': vk = 0xBF; break;
             case '?':
                 vk = 0xBF;
                 shift = true;
                 break;
-            default:
-                continue; // not on the keyboard
+            default: continue; // not on the keyboard
             }
         }
         if (shift)

@@ -37,7 +37,7 @@ struct ListState {
     int height = 0; // 0 until the font gives it
     HFONT font = nullptr;
     bool focused = false;
-    HWND combo = nullptr; // the combo box this list drops down for
+    HWND combo = nullptr;   // the combo box this list drops down for
     bool barHidden = false; // WS_VSCROLL was taken away while every row showed
 };
 
@@ -246,11 +246,16 @@ void Paint(HWND hwnd, HDC dc, ListState& state) {
         const Item& item = state.items[static_cast<size_t>(i)];
         const bool focus = state.focused && i == state.caret && !state.combo;
         if (ownerDraw) {
-            DRAWITEMSTRUCT draw{ODT_LISTBOX, static_cast<UINT>(GetDlgCtrlID(hwnd)), static_cast<UINT>(i),
+            DRAWITEMSTRUCT draw{ODT_LISTBOX,
+                                static_cast<UINT>(GetDlgCtrlID(hwnd)),
+                                static_cast<UINT>(i),
                                 ODA_DRAWENTIRE,
                                 (item.selected ? ODS_SELECTED : 0u) | (focus ? ODS_FOCUS : 0u) |
                                     (IsWindowEnabled(hwnd) ? 0u : ODS_DISABLED),
-                                hwnd, dc, row, item.data};
+                                hwnd,
+                                dc,
+                                row,
+                                item.data};
             if (owner)
                 SendMessageA(owner, WM_DRAWITEM, draw.CtlID, reinterpret_cast<LPARAM>(&draw));
             continue;
@@ -311,31 +316,17 @@ void KeyDown(HWND hwnd, ListState& state, WPARAM vk) {
     const int page = VisibleRows(hwnd, state);
     int to;
     switch (vk) {
-    case VK_UP:
-        to = state.caret - 1;
-        break;
-    case VK_DOWN:
-        to = state.caret + 1;
-        break;
-    case VK_PRIOR:
-        to = state.caret - page + 1;
-        break;
-    case VK_NEXT:
-        to = state.caret + page - 1;
-        break;
-    case VK_HOME:
-        to = 0;
-        break;
-    case VK_END:
-        to = Count(state) - 1;
-        break;
+    case VK_UP: to = state.caret - 1; break;
+    case VK_DOWN: to = state.caret + 1; break;
+    case VK_PRIOR: to = state.caret - page + 1; break;
+    case VK_NEXT: to = state.caret + page - 1; break;
+    case VK_HOME: to = 0; break;
+    case VK_END: to = Count(state) - 1; break;
     case VK_SPACE:
         if (Multiple(hwnd))
             UserSelect(hwnd, state, state.caret, false, true, true);
         return;
-    default:
-        win32::ForwardDialogKey(hwnd, vk);
-        return;
+    default: win32::ForwardDialogKey(hwnd, vk); return;
     }
     if (StyleOf(hwnd) & LBS_MULTIPLESEL) {
         UserSelect(hwnd, state, to, false, false, false);
@@ -376,10 +367,8 @@ void MouseDown(HWND hwnd, ListState& state, WPARAM keys, LPARAM lParam, bool twi
 
 LRESULT ListMessage(HWND hwnd, ListState& state, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case LB_ADDSTRING:
-        return Insert(hwnd, state, -1, lParam, (StyleOf(hwnd) & LBS_SORT) != 0);
-    case LB_INSERTSTRING:
-        return Insert(hwnd, state, static_cast<int>(wParam), lParam, false);
+    case LB_ADDSTRING: return Insert(hwnd, state, -1, lParam, (StyleOf(hwnd) & LBS_SORT) != 0);
+    case LB_INSERTSTRING: return Insert(hwnd, state, static_cast<int>(wParam), lParam, false);
     case LB_DELETESTRING: {
         if (!Valid(state, wParam))
             return LB_ERR;
@@ -397,8 +386,7 @@ LRESULT ListMessage(HWND hwnd, ListState& state, UINT message, WPARAM wParam, LP
         UpdateScrollBar(hwnd, state);
         InvalidateRect(hwnd, nullptr, FALSE);
         return LB_OKAY;
-    case LB_GETCOUNT:
-        return Count(state);
+    case LB_GETCOUNT: return Count(state);
     case LB_GETTEXT:
         if (!Valid(state, wParam))
             return LB_ERR;
@@ -415,8 +403,7 @@ LRESULT ListMessage(HWND hwnd, ListState& state, UINT message, WPARAM wParam, LP
         if (!Valid(state, wParam))
             return LB_ERR;
         return HasStrings(hwnd) ? static_cast<LRESULT>(state.items[wParam].text.size()) : sizeof(ULONG_PTR);
-    case LB_GETITEMDATA:
-        return Valid(state, wParam) ? static_cast<LRESULT>(state.items[wParam].data) : LB_ERR;
+    case LB_GETITEMDATA: return Valid(state, wParam) ? static_cast<LRESULT>(state.items[wParam].data) : LB_ERR;
     case LB_SETITEMDATA:
         if (!Valid(state, wParam))
             return LB_ERR;
@@ -427,8 +414,7 @@ LRESULT ListMessage(HWND hwnd, ListState& state, UINT message, WPARAM wParam, LP
             return LB_ERR;
         SelectOnly(hwnd, state, Valid(state, wParam) ? static_cast<int>(wParam) : -1);
         return Valid(state, wParam) ? static_cast<LRESULT>(wParam) : LB_ERR;
-    case LB_GETCURSEL:
-        return Multiple(hwnd) ? state.caret : CurrentSelection(state);
+    case LB_GETCURSEL: return Multiple(hwnd) ? state.caret : CurrentSelection(state);
     case LB_SETSEL: {
         if (!Multiple(hwnd))
             return LB_ERR;
@@ -445,8 +431,7 @@ LRESULT ListMessage(HWND hwnd, ListState& state, UINT message, WPARAM wParam, LP
         InvalidateRect(hwnd, nullptr, FALSE);
         return LB_OKAY;
     }
-    case LB_GETSEL:
-        return Valid(state, wParam) ? (state.items[wParam].selected ? 1 : 0) : LB_ERR;
+    case LB_GETSEL: return Valid(state, wParam) ? (state.items[wParam].selected ? 1 : 0) : LB_ERR;
     case LB_GETSELCOUNT:
         if (!Multiple(hwnd))
             return LB_ERR;
@@ -487,8 +472,7 @@ LRESULT ListMessage(HWND hwnd, ListState& state, UINT message, WPARAM wParam, LP
     case LB_FINDSTRING:
     case LB_FINDSTRINGEXACT:
         return Find(state, wParam, reinterpret_cast<LPCSTR>(lParam), message == LB_FINDSTRINGEXACT);
-    case LB_GETTOPINDEX:
-        return state.top;
+    case LB_GETTOPINDEX: return state.top;
     case LB_SETTOPINDEX:
         if (!Valid(state, wParam) && !(wParam == 0 && state.items.empty()))
             return LB_ERR;
@@ -500,8 +484,8 @@ LRESULT ListMessage(HWND hwnd, ListState& state, UINT message, WPARAM wParam, LP
         *reinterpret_cast<RECT*>(lParam) = RowRect(hwnd, state, static_cast<int>(wParam));
         return LB_OKAY;
     case LB_ITEMFROMPOINT: {
-        const auto [index, outside] = RowAt(hwnd, state, {static_cast<short>(LOWORD(lParam)),
-                                                          static_cast<short>(HIWORD(lParam))});
+        const auto [index, outside] =
+            RowAt(hwnd, state, {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
         return MAKELONG(index, outside ? 1 : 0);
     }
     case LB_SETITEMHEIGHT:
@@ -511,8 +495,7 @@ LRESULT ListMessage(HWND hwnd, ListState& state, UINT message, WPARAM wParam, LP
         SetTop(hwnd, state, state.top);
         InvalidateRect(hwnd, nullptr, FALSE);
         return LB_OKAY;
-    case LB_GETITEMHEIGHT:
-        return RowHeight(state);
+    case LB_GETITEMHEIGHT: return RowHeight(state);
     case LB_SETCARETINDEX:
         if (!Valid(state, wParam))
             return LB_ERR;
@@ -520,20 +503,15 @@ LRESULT ListMessage(HWND hwnd, ListState& state, UINT message, WPARAM wParam, LP
         ShowRow(hwnd, state, state.caret);
         InvalidateRect(hwnd, nullptr, FALSE);
         return LB_OKAY;
-    case LB_GETCARETINDEX:
-        return state.caret;
+    case LB_GETCARETINDEX: return state.caret;
     case LB_SETANCHORINDEX:
         if (!Valid(state, wParam))
             return LB_ERR;
         state.anchor = static_cast<int>(wParam);
         return LB_OKAY;
-    case LB_GETANCHORINDEX:
-        return state.anchor;
-    case kListSetCombo:
-        state.combo = reinterpret_cast<HWND>(wParam);
-        return 0;
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+    case LB_GETANCHORINDEX: return state.anchor;
+    case kListSetCombo: state.combo = reinterpret_cast<HWND>(wParam); return 0;
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 
@@ -543,12 +521,9 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         return DefWindowProcA(hwnd, message, wParam, lParam);
     switch (message) {
     case WM_PAINT:
-    case WM_PRINTCLIENT:
-        return PaintControl(hwnd, wParam, [state](HWND h, HDC dc) { Paint(h, dc, *state); });
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_GETDLGCODE:
-        return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_PRINTCLIENT: return PaintControl(hwnd, wParam, [state](HWND h, HDC dc) { Paint(h, dc, *state); });
+    case WM_ERASEBKGND: return TRUE;
+    case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_SETFONT:
         state->font = reinterpret_cast<HFONT>(wParam);
         if (!(GetWindowLongA(hwnd, GWL_STYLE) & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)))
@@ -557,8 +532,7 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         if (LOWORD(lParam))
             InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(state->font);
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(state->font);
     case WM_SIZE:
     case WM_ENABLE:
         SetTop(hwnd, *state, state->top);
@@ -576,54 +550,34 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
             return MA_NOACTIVATE;
         return DefWindowProcA(hwnd, message, wParam, lParam);
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-        MouseDown(hwnd, *state, wParam, lParam, message == WM_LBUTTONDBLCLK);
-        return 0;
+    case WM_LBUTTONDBLCLK: MouseDown(hwnd, *state, wParam, lParam, message == WM_LBUTTONDBLCLK); return 0;
     case WM_LBUTTONUP:
         if (state->combo && GetCapture() == hwnd) {
-            const auto [index, outside] = RowAt(hwnd, *state, {static_cast<short>(LOWORD(lParam)),
-                                                               static_cast<short>(HIWORD(lParam))});
+            const auto [index, outside] =
+                RowAt(hwnd, *state, {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
             if (!outside) {
                 ReleaseCapture();
                 SendMessageA(state->combo, kComboListClicked, TRUE, 0);
             }
         }
         return 0;
-    case WM_KEYDOWN:
-        KeyDown(hwnd, *state, wParam);
-        return 0;
-    case WM_CHAR:
-        TypeChar(hwnd, *state, static_cast<char>(wParam));
-        return 0;
+    case WM_KEYDOWN: KeyDown(hwnd, *state, wParam); return 0;
+    case WM_CHAR: TypeChar(hwnd, *state, static_cast<char>(wParam)); return 0;
     case WM_VSCROLL: {
         const int page = VisibleRows(hwnd, *state);
         switch (LOWORD(wParam)) {
-        case SB_LINEUP:
-            SetTop(hwnd, *state, state->top - 1);
-            break;
-        case SB_LINEDOWN:
-            SetTop(hwnd, *state, state->top + 1);
-            break;
-        case SB_PAGEUP:
-            SetTop(hwnd, *state, state->top - page);
-            break;
-        case SB_PAGEDOWN:
-            SetTop(hwnd, *state, state->top + page);
-            break;
+        case SB_LINEUP: SetTop(hwnd, *state, state->top - 1); break;
+        case SB_LINEDOWN: SetTop(hwnd, *state, state->top + 1); break;
+        case SB_PAGEUP: SetTop(hwnd, *state, state->top - page); break;
+        case SB_PAGEDOWN: SetTop(hwnd, *state, state->top + page); break;
         case SB_THUMBTRACK:
-        case SB_THUMBPOSITION:
-            SetTop(hwnd, *state, static_cast<short>(HIWORD(wParam)));
-            break;
-        default:
-            break;
+        case SB_THUMBPOSITION: SetTop(hwnd, *state, static_cast<short>(HIWORD(wParam))); break;
+        default: break;
         }
         return 0;
     }
-    case WM_MOUSEWHEEL:
-        SetTop(hwnd, *state, state->top - 3 * GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA);
-        return 0;
-    default:
-        return ListMessage(hwnd, *state, message, wParam, lParam);
+    case WM_MOUSEWHEEL: SetTop(hwnd, *state, state->top - 3 * GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA); return 0;
+    default: return ListMessage(hwnd, *state, message, wParam, lParam);
     }
 }
 

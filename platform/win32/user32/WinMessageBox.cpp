@@ -9,9 +9,9 @@
 #include "WinIcons.h"
 #include "WinInput.h"
 #include "WinPaint.h"
-#include "WinUserDraw.h"
 #include "WinThreads.h"
 #include "WinUser.h"
+#include "WinUserDraw.h"
 #include "internal/DialogTemplates.h"
 #include "internal/ModalService.h"
 #include "internal/WindowManager.h"
@@ -21,62 +21,39 @@ namespace {
 
 std::vector<int> ButtonsOf(UINT type) {
     switch (type & MB_TYPEMASK) {
-    case MB_OK:
-        return {IDOK};
-    case MB_OKCANCEL:
-        return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE:
-        return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL:
-        return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO:
-        return {IDYES, IDNO};
-    case MB_RETRYCANCEL:
-        return {IDRETRY, IDCANCEL};
-    case MB_CANCELTRYCONTINUE:
-        return {IDCANCEL, IDTRYAGAIN, IDCONTINUE};
-    default:
-        return {};
+    case MB_OK: return {IDOK};
+    case MB_OKCANCEL: return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO: return {IDYES, IDNO};
+    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
+    case MB_CANCELTRYCONTINUE: return {IDCANCEL, IDTRYAGAIN, IDCONTINUE};
+    default: return {};
     }
 }
 
 const char* ButtonText(int id) {
     switch (id) {
-    case IDOK:
-        return "OK";
-    case IDCANCEL:
-        return "Cancel";
-    case IDABORT:
-        return "&Abort";
-    case IDRETRY:
-        return "&Retry";
-    case IDIGNORE:
-        return "&Ignore";
-    case IDYES:
-        return "&Yes";
-    case IDNO:
-        return "&No";
-    case IDTRYAGAIN:
-        return "&Try Again";
-    case IDCONTINUE:
-        return "&Continue";
-    default:
-        return "Help";
+    case IDOK: return "OK";
+    case IDCANCEL: return "Cancel";
+    case IDABORT: return "&Abort";
+    case IDRETRY: return "&Retry";
+    case IDIGNORE: return "&Ignore";
+    case IDYES: return "&Yes";
+    case IDNO: return "&No";
+    case IDTRYAGAIN: return "&Try Again";
+    case IDCONTINUE: return "&Continue";
+    default: return "Help";
     }
 }
 
 LPCSTR IconOf(UINT type) {
     switch (type & MB_ICONMASK) {
-    case MB_ICONHAND:
-        return IDI_HAND;
-    case MB_ICONQUESTION:
-        return IDI_QUESTION;
-    case MB_ICONEXCLAMATION:
-        return IDI_EXCLAMATION;
-    case MB_ICONASTERISK:
-        return IDI_ASTERISK;
-    default:
-        return nullptr;
+    case MB_ICONHAND: return IDI_HAND;
+    case MB_ICONQUESTION: return IDI_QUESTION;
+    case MB_ICONEXCLAMATION: return IDI_EXCLAMATION;
+    case MB_ICONASTERISK: return IDI_ASTERISK;
+    default: return nullptr;
     }
 }
 
@@ -158,8 +135,7 @@ INT_PTR CALLBACK BoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam
             EndDialog(dialog, id);
         return TRUE;
     }
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 

@@ -225,28 +225,17 @@ char CharacterOfKey(BYTE vk, bool shift, bool capsLock) {
     if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD9)
         return static_cast<char>('0' + (vk - VK_NUMPAD0));
     switch (vk) {
-    case VK_SPACE:
-        return ' ';
-    case VK_RETURN:
-        return '\r';
-    case VK_BACK:
-        return '\b';
-    case VK_TAB:
-        return '\t';
-    case VK_ESCAPE:
-        return 27;
-    case 0xBD:
-        return shift ? '_' : '-'; // the minus key
-    case 0xBB:
-        return shift ? '+' : '='; // the plus key
-    case 0xBE:
-        return shift ? '>' : '.'; // the period key
-    case 0xBC:
-        return shift ? '<' : ','; // the comma key
-    case 0xBF:
-        return shift ? '?' : '/'; // the slash key
-    default:
-        return 0;
+    case VK_SPACE: return ' ';
+    case VK_RETURN: return '\r';
+    case VK_BACK: return '\b';
+    case VK_TAB: return '\t';
+    case VK_ESCAPE: return 27;
+    case 0xBD: return shift ? '_' : '-'; // the minus key
+    case 0xBB: return shift ? '+' : '='; // the plus key
+    case 0xBE: return shift ? '>' : '.'; // the period key
+    case 0xBC: return shift ? '<' : ','; // the comma key
+    case 0xBF: return shift ? '?' : '/'; // the slash key
+    default: return 0;
     }
 }
 
@@ -275,7 +264,8 @@ LRESULT SendToWindow(const WindowPtr& window, UINT message, WPARAM wParam, LPARA
 
 // Calls a window of this thread at once; queues the message for another thread's window and returns. `data`
 // keeps alive what lParam points into until the message has been handled.
-static BOOL NotifyWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, std::shared_ptr<std::vector<BYTE>> data) {
+static BOOL NotifyWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                         std::shared_ptr<std::vector<BYTE>> data) {
     WindowPtr window = LookupWindow(hwnd);
     if (!window)
         return FALSE;

@@ -372,11 +372,8 @@ void KeyDown(Loop& loop, MenuWindow& w, WPARAM vk) {
             Finish(loop, 0);
         }
         return;
-    case VK_RETURN:
-        Activate(loop, w, w.hot, true);
-        return;
-    default:
-        break;
+    case VK_RETURN: Activate(loop, w, w.hot, true); return;
+    default: break;
     }
     const char letter = static_cast<char>(std::toupper(static_cast<int>(vk)));
     if (!std::isalnum(static_cast<unsigned char>(letter)))
@@ -395,14 +392,10 @@ LRESULT CALLBACK MenuProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     Loop& loop = *w->loop;
     switch (message) {
     case WM_PAINT:
-    case WM_PRINTCLIENT:
-        return PaintControl(hwnd, wParam, [w](HWND h, HDC dc) { PaintMenu(h, dc, *w); });
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_MOUSEACTIVATE:
-        return MA_NOACTIVATE;
-    case MN_GETHMENU:
-        return reinterpret_cast<LRESULT>(w->menu);
+    case WM_PRINTCLIENT: return PaintControl(hwnd, wParam, [w](HWND h, HDC dc) { PaintMenu(h, dc, *w); });
+    case WM_ERASEBKGND: return TRUE;
+    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+    case MN_GETHMENU: return reinterpret_cast<LRESULT>(w->menu);
     case WM_MOUSEMOVE: {
         auto [over, index] = Under(loop, hwnd, lParam);
         if (over)
@@ -430,16 +423,12 @@ LRESULT CALLBACK MenuProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-        KeyDown(loop, *w, wParam);
-        return 0;
+    case WM_SYSKEYDOWN: KeyDown(loop, *w, wParam); return 0;
     case WM_CHAR:
     case WM_SYSCHAR:
     case WM_KEYUP:
-    case WM_SYSKEYUP:
-        return 0;
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+    case WM_SYSKEYUP: return 0;
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 

@@ -104,8 +104,8 @@ void Paint(HWND hwnd, HDC dc, const BarState& s) {
     const Geometry g = Measure(hwnd, s);
     const bool enabled = IsWindowEnabled(hwnd) && !s.arrowsDisabled;
     RECT trough = Along(hwnd, g, g.button, g.length - g.button);
-    HBRUSH background = ParentColourBrush(hwnd, dc, WM_CTLCOLORSCROLLBAR, COLOR_BTNTEXT, COLOR_SCROLLBAR,
-                                          COLOR_SCROLLBAR);
+    HBRUSH background =
+        ParentColourBrush(hwnd, dc, WM_CTLCOLORSCROLLBAR, COLOR_BTNTEXT, COLOR_SCROLLBAR, COLOR_SCROLLBAR);
     FillRect(dc, &trough, background);
     if (enabled && (s.pressed == Part::PageUp || s.pressed == Part::PageDown)) {
         RECT pressed = s.pressed == Part::PageUp ? Along(hwnd, g, g.button, g.thumbTop)
@@ -174,20 +174,11 @@ void MouseDown(HWND hwnd, BarState& s, LPARAM lParam) {
     s.dragOffset = along - g.thumbTop;
     InvalidateRect(hwnd, nullptr, FALSE);
     switch (s.pressed) {
-    case Part::LineUp:
-        Tell(hwnd, SB_LINEUP);
-        break;
-    case Part::LineDown:
-        Tell(hwnd, SB_LINEDOWN);
-        break;
-    case Part::PageUp:
-        Tell(hwnd, SB_PAGEUP);
-        break;
-    case Part::PageDown:
-        Tell(hwnd, SB_PAGEDOWN);
-        break;
-    default:
-        break;
+    case Part::LineUp: Tell(hwnd, SB_LINEUP); break;
+    case Part::LineDown: Tell(hwnd, SB_LINEDOWN); break;
+    case Part::PageUp: Tell(hwnd, SB_PAGEUP); break;
+    case Part::PageDown: Tell(hwnd, SB_PAGEDOWN); break;
+    default: break;
     }
 }
 
@@ -228,21 +219,11 @@ void KeyDown(HWND hwnd, WPARAM vk) {
         if ((vk == VK_DOWN) == vertical)
             Tell(hwnd, SB_LINEDOWN);
         break;
-    case VK_PRIOR:
-        Tell(hwnd, SB_PAGEUP);
-        break;
-    case VK_NEXT:
-        Tell(hwnd, SB_PAGEDOWN);
-        break;
-    case VK_HOME:
-        Tell(hwnd, SB_TOP);
-        break;
-    case VK_END:
-        Tell(hwnd, SB_BOTTOM);
-        break;
-    default:
-        win32::ForwardDialogKey(hwnd, vk);
-        return;
+    case VK_PRIOR: Tell(hwnd, SB_PAGEUP); break;
+    case VK_NEXT: Tell(hwnd, SB_PAGEDOWN); break;
+    case VK_HOME: Tell(hwnd, SB_TOP); break;
+    case VK_END: Tell(hwnd, SB_BOTTOM); break;
+    default: win32::ForwardDialogKey(hwnd, vk); return;
     }
     Tell(hwnd, SB_ENDSCROLL);
 }
@@ -253,35 +234,24 @@ LRESULT CALLBACK ScrollBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         return DefWindowProcA(hwnd, message, wParam, lParam);
     switch (message) {
     case WM_PAINT:
-    case WM_PRINTCLIENT:
-        return PaintControl(hwnd, wParam, [s](HWND h, HDC dc) { Paint(h, dc, *s); });
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_GETDLGCODE:
-        return DLGC_WANTARROWS;
+    case WM_PRINTCLIENT: return PaintControl(hwnd, wParam, [s](HWND h, HDC dc) { Paint(h, dc, *s); });
+    case WM_ERASEBKGND: return TRUE;
+    case WM_GETDLGCODE: return DLGC_WANTARROWS;
     case WM_ENABLE:
-    case WM_SIZE:
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return 0;
+    case WM_SIZE: InvalidateRect(hwnd, nullptr, FALSE); return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         if (GetWindowLongA(hwnd, GWL_STYLE) & WS_TABSTOP)
             SetFocus(hwnd);
         MouseDown(hwnd, *s, lParam);
         return 0;
-    case WM_MOUSEMOVE:
-        MouseMove(hwnd, *s, lParam);
-        return 0;
-    case WM_LBUTTONUP:
-        MouseUp(hwnd, *s);
-        return 0;
+    case WM_MOUSEMOVE: MouseMove(hwnd, *s, lParam); return 0;
+    case WM_LBUTTONUP: MouseUp(hwnd, *s); return 0;
     case WM_CAPTURECHANGED:
         if (s->pressed != Part::None && reinterpret_cast<HWND>(lParam) != hwnd)
             MouseUp(hwnd, *s);
         return 0;
-    case WM_KEYDOWN:
-        KeyDown(hwnd, wParam);
-        return 0;
+    case WM_KEYDOWN: KeyDown(hwnd, wParam); return 0;
     case SBM_SETPOS: {
         const int previous = s->pos;
         s->pos = static_cast<int>(wParam);
@@ -290,8 +260,7 @@ LRESULT CALLBACK ScrollBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
             InvalidateRect(hwnd, nullptr, FALSE);
         return previous;
     }
-    case SBM_GETPOS:
-        return s->pos;
+    case SBM_GETPOS: return s->pos;
     case SBM_SETRANGE:
     case SBM_SETRANGEREDRAW: {
         const int previous = s->pos;
@@ -347,8 +316,7 @@ LRESULT CALLBACK ScrollBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
             info->rgstate[static_cast<int>(s->pressed)] = STATE_SYSTEM_PRESSED;
         return TRUE;
     }
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 

@@ -36,9 +36,9 @@
 
 typedef struct tagSCROLLBARINFO {
     DWORD cbSize;
-    RECT rcScrollBar;   // screen coordinates
-    int dxyLineButton;  // the arrow buttons' length
-    int xyThumbTop;     // the thumb, from the bar's start
+    RECT rcScrollBar;  // screen coordinates
+    int dxyLineButton; // the arrow buttons' length
+    int xyThumbTop;    // the thumb, from the bar's start
     int xyThumbBottom;
     int reserved;
     DWORD rgstate[CCHILDREN_SCROLLBAR + 1];

@@ -4,8 +4,8 @@
 
 #include "windef.h"
 
-#define TDL_DECLARE_HANDLE(name) \
-    struct name##__;             \
+#define TDL_DECLARE_HANDLE(name)                                                                                       \
+    struct name##__;                                                                                                   \
     typedef name##__* name
 
 TDL_DECLARE_HANDLE(HWND);

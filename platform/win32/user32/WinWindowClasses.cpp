@@ -180,28 +180,17 @@ ULONG_PTR GetClassLongPtrA(HWND hwnd, int index) {
         return 0;
     std::lock_guard guard(UserLock());
     switch (index) {
-    case GCLP_HBRBACKGROUND:
-        return reinterpret_cast<ULONG_PTR>(cls->background);
-    case GCLP_HCURSOR:
-        return reinterpret_cast<ULONG_PTR>(cls->cursor);
-    case GCLP_HICON:
-        return reinterpret_cast<ULONG_PTR>(cls->icon);
-    case GCLP_HICONSM:
-        return reinterpret_cast<ULONG_PTR>(cls->smallIcon);
-    case GCLP_HMODULE:
-        return reinterpret_cast<ULONG_PTR>(cls->instance);
-    case GCLP_WNDPROC:
-        return reinterpret_cast<ULONG_PTR>(cls->proc);
-    case GCL_STYLE:
-        return cls->style;
-    case GCW_ATOM:
-        return cls->atom;
-    case GCL_CBWNDEXTRA:
-        return static_cast<ULONG_PTR>(cls->windowExtra);
-    case GCL_CBCLSEXTRA:
-        return static_cast<ULONG_PTR>(cls->classExtra);
-    case GCLP_MENUNAME:
-        return cls->menuId ? static_cast<ULONG_PTR>(cls->menuId) : 0;
+    case GCLP_HBRBACKGROUND: return reinterpret_cast<ULONG_PTR>(cls->background);
+    case GCLP_HCURSOR: return reinterpret_cast<ULONG_PTR>(cls->cursor);
+    case GCLP_HICON: return reinterpret_cast<ULONG_PTR>(cls->icon);
+    case GCLP_HICONSM: return reinterpret_cast<ULONG_PTR>(cls->smallIcon);
+    case GCLP_HMODULE: return reinterpret_cast<ULONG_PTR>(cls->instance);
+    case GCLP_WNDPROC: return reinterpret_cast<ULONG_PTR>(cls->proc);
+    case GCL_STYLE: return cls->style;
+    case GCW_ATOM: return cls->atom;
+    case GCL_CBWNDEXTRA: return static_cast<ULONG_PTR>(cls->windowExtra);
+    case GCL_CBCLSEXTRA: return static_cast<ULONG_PTR>(cls->classExtra);
+    case GCLP_MENUNAME: return cls->menuId ? static_cast<ULONG_PTR>(cls->menuId) : 0;
     default:
         if (index >= 0 && static_cast<size_t>(index) + sizeof(ULONG_PTR) <= cls->extra.size()) {
             ULONG_PTR value;
@@ -224,24 +213,12 @@ ULONG_PTR SetClassLongPtrA(HWND hwnd, int index, LONG_PTR value) {
     ULONG_PTR old = GetClassLongPtrA(hwnd, index);
     std::lock_guard guard(UserLock());
     switch (index) {
-    case GCLP_HBRBACKGROUND:
-        cls->background = reinterpret_cast<HBRUSH>(value);
-        break;
-    case GCLP_HCURSOR:
-        cls->cursor = reinterpret_cast<HCURSOR>(value);
-        break;
-    case GCLP_HICON:
-        cls->icon = reinterpret_cast<HICON>(value);
-        break;
-    case GCLP_HICONSM:
-        cls->smallIcon = reinterpret_cast<HICON>(value);
-        break;
-    case GCLP_WNDPROC:
-        cls->proc = reinterpret_cast<WNDPROC>(value);
-        break;
-    case GCL_STYLE:
-        cls->style = static_cast<UINT>(value);
-        break;
+    case GCLP_HBRBACKGROUND: cls->background = reinterpret_cast<HBRUSH>(value); break;
+    case GCLP_HCURSOR: cls->cursor = reinterpret_cast<HCURSOR>(value); break;
+    case GCLP_HICON: cls->icon = reinterpret_cast<HICON>(value); break;
+    case GCLP_HICONSM: cls->smallIcon = reinterpret_cast<HICON>(value); break;
+    case GCLP_WNDPROC: cls->proc = reinterpret_cast<WNDPROC>(value); break;
+    case GCL_STYLE: cls->style = static_cast<UINT>(value); break;
     default:
         if (index >= 0 && static_cast<size_t>(index) + sizeof(LONG_PTR) <= cls->extra.size()) {
             memcpy(cls->extra.data() + index, &value, sizeof(value));

@@ -276,14 +276,9 @@ BOOL ShowWindow(HWND hwnd, int command) {
         }
         break;
     case SW_SHOWNA:
-    case SW_SHOWNOACTIVATE:
-        flags |= SWP_NOACTIVATE;
-        break;
-    case SW_SHOW:
-        break;
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
+    case SW_SHOWNOACTIVATE: flags |= SWP_NOACTIVATE; break;
+    case SW_SHOW: break;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
     }
     if (show && !wasVisible)
         SendToWindow(w, WM_SHOWWINDOW, TRUE, 0);

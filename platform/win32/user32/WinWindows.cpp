@@ -375,10 +375,8 @@ HWND GetAncestor(HWND hwnd, UINT flags) {
         return nullptr;
     std::lock_guard guard(UserLock());
     switch (flags) {
-    case GA_PARENT:
-        return w->parent ? w->parent : DesktopWindowLocked();
-    case GA_ROOT:
-        return RootOfLocked(*w);
+    case GA_PARENT: return w->parent ? w->parent : DesktopWindowLocked();
+    case GA_ROOT: return RootOfLocked(*w);
     case GA_ROOTOWNER: {
         WindowPtr root = FindWindowLocked(RootOfLocked(*w));
         while (root && root->owner) {
@@ -389,8 +387,7 @@ HWND GetAncestor(HWND hwnd, UINT flags) {
         }
         return root ? root->hwnd : nullptr;
     }
-    default:
-        return nullptr;
+    default: return nullptr;
     }
 }
 
@@ -415,17 +412,11 @@ HWND GetWindow(HWND hwnd, UINT command) {
     }
     auto it = std::find(siblings.begin(), siblings.end(), hwnd);
     switch (command) {
-    case GW_HWNDFIRST:
-        return siblings.empty() ? nullptr : siblings.front();
-    case GW_HWNDLAST:
-        return siblings.empty() ? nullptr : siblings.back();
-    case GW_HWNDNEXT:
-        return (it == siblings.end() || it + 1 == siblings.end()) ? nullptr : *(it + 1);
-    case GW_HWNDPREV:
-        return (it == siblings.end() || it == siblings.begin()) ? nullptr : *(it - 1);
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
+    case GW_HWNDFIRST: return siblings.empty() ? nullptr : siblings.front();
+    case GW_HWNDLAST: return siblings.empty() ? nullptr : siblings.back();
+    case GW_HWNDNEXT: return (it == siblings.end() || it + 1 == siblings.end()) ? nullptr : *(it + 1);
+    case GW_HWNDPREV: return (it == siblings.end() || it == siblings.begin()) ? nullptr : *(it - 1);
+    default: SetLastError(ERROR_INVALID_PARAMETER); return nullptr;
     }
 }
 
@@ -551,20 +542,13 @@ LONG_PTR GetWindowLongPtrA(HWND hwnd, int index) {
         return 0;
     std::lock_guard guard(UserLock());
     switch (index) {
-    case GWLP_WNDPROC:
-        return reinterpret_cast<LONG_PTR>(w->proc);
-    case GWLP_HINSTANCE:
-        return reinterpret_cast<LONG_PTR>(w->instance);
-    case GWLP_HWNDPARENT:
-        return reinterpret_cast<LONG_PTR>(w->parent ? w->parent : w->owner);
-    case GWLP_ID:
-        return w->id;
-    case GWL_STYLE:
-        return static_cast<LONG_PTR>(w->style);
-    case GWL_EXSTYLE:
-        return static_cast<LONG_PTR>(w->exStyle);
-    case GWLP_USERDATA:
-        return w->userData;
+    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
+    case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
+    case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->parent ? w->parent : w->owner);
+    case GWLP_ID: return w->id;
+    case GWL_STYLE: return static_cast<LONG_PTR>(w->style);
+    case GWL_EXSTYLE: return static_cast<LONG_PTR>(w->exStyle);
+    case GWLP_USERDATA: return w->userData;
     default:
         if (index >= 0 && static_cast<size_t>(index) + sizeof(LONG_PTR) <= w->extra.size()) {
             LONG_PTR value;

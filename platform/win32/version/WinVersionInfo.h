@@ -40,7 +40,9 @@ BOOL GetFileVersionInfoA(LPCSTR fileName, DWORD handle, DWORD length, LPVOID dat
 // characters with the NUL. Names compare without regard to case. The pointer is into `block`.
 BOOL VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, PUINT length);
 
-inline DWORD GetFileVersionInfoSize(LPCSTR fileName, LPDWORD handle) { return GetFileVersionInfoSizeA(fileName, handle); }
+inline DWORD GetFileVersionInfoSize(LPCSTR fileName, LPDWORD handle) {
+    return GetFileVersionInfoSizeA(fileName, handle);
+}
 inline BOOL GetFileVersionInfo(LPCSTR fileName, DWORD handle, DWORD length, LPVOID data) {
     return GetFileVersionInfoA(fileName, handle, length, data);
 }

@@ -215,8 +215,7 @@ BOOL WINAPI QueryHeaders(HINTERNET requestHandle, DWORD infoLevel, LPCWSTR name,
         }
         return answered;
     }
-    default:
-        return Fail(ERROR_WINHTTP_HEADER_NOT_FOUND);
+    default: return Fail(ERROR_WINHTTP_HEADER_NOT_FOUND);
     }
 }
 

@@ -41,7 +41,8 @@ template <class Node> void Send(CUSBLog& doc, ULONG tag, const Node& node) {
     doc.DissectChangeLogFragment(record.data(), static_cast<DWORD>(record.size()));
 }
 
-DEVICE_NODE Device(ULONG64 address, USHORT stackId, ULONG64 driver, ULONG64 start = 1, ULONG flags = DEVOBJ_HOOKED | DEVOBJ_SELECTED) {
+DEVICE_NODE Device(ULONG64 address, USHORT stackId, ULONG64 driver, ULONG64 start = 1,
+                   ULONG flags = DEVOBJ_HOOKED | DEVOBJ_SELECTED) {
     devtest::DeviceFields fields;
     fields.address = address;
     fields.stackId = stackId;
@@ -356,7 +357,11 @@ TEST_F(ArrivalRemovalTopology, EveryOrderOfAnExternalHubUnplugLeavesNothingNamin
 }
 
 TEST_F(ArrivalRemovalTopology, EveryOrderOfAControllerRemovalLeavesNothingNamingWhatWent) {
-    PlayEveryOrder({{LogTag::ktsR, 1}, {LogTag::ktsR, 2}, {LogTag::ktsR, 3}, {LogTag::ktsR, 6}, {LogTag::vedR, 1},
+    PlayEveryOrder({{LogTag::ktsR, 1},
+                    {LogTag::ktsR, 2},
+                    {LogTag::ktsR, 3},
+                    {LogTag::ktsR, 6},
+                    {LogTag::vedR, 1},
                     {LogTag::vedR, 2}},
                    [&] {
                        EXPECT_EQ(0, m_pDoc->GetHostControllers()->GetCount());

@@ -20,10 +20,10 @@
 
 namespace {
 
+using apptest::Store;
 using CaptureBuffer::CCaptureBuffer;
 using CaptureBuffer::CCapturePair;
 using CaptureBuffer::CMemMapFile;
-using apptest::Store;
 using win32::test::TempFolder;
 
 constexpr DWORD kBankSize = 4096;

@@ -103,9 +103,9 @@ struct StateCase {
 };
 
 TEST_F(CaptureCommandStateTest, EnableStatesOverDocumentKindLoggingAndRecords) {
-    const UINT ids[] = {ID_USB_STARTEVENTCAPTURE, ID_USB_STOPEVENTCAPTURE, ID_USB_CLEARCAPTURE,
-                        ID_USB_CLEARDEVICES,      ID_FILE_SAVE,            ID_FILE_SAVE_AS,
-                        ID_EDIT_FILTER,           ID_EDIT_TRIGGER,         ID_OPTIONS_CONFIGURATION};
+    const UINT ids[] = {
+        ID_USB_STARTEVENTCAPTURE, ID_USB_STOPEVENTCAPTURE, ID_USB_CLEARCAPTURE, ID_USB_CLEARDEVICES,     ID_FILE_SAVE,
+        ID_FILE_SAVE_AS,          ID_EDIT_FILTER,          ID_EDIT_TRIGGER,     ID_OPTIONS_CONFIGURATION};
     const StateCase cases[] = {
         {"live idle empty", IDR_TDLOFT_REALTIME, false, false, {1, 0, 0, 1, 1, 1, 1, 1, 1}},
         {"live idle records", IDR_TDLOFT_REALTIME, false, true, {1, 0, 1, 1, 1, 1, 1, 1, 1}},

@@ -85,7 +85,15 @@ TEST_F(CaptureFilterCommandsTest, EachAnswerOfTheFilterDialogLeavesItsFilterInFo
         {"log file buffer, apply", file, Before::BufferFilter, IDOK, true, true, 2, false, false, {}},
         // The capture filter edited: sent again, kept as it is, or removed (the default block sent).
         {"capture, apply", live, Before::CaptureFilter, IDOK, false, false, 2, true, true, {}},
-        {"capture, next capture", live, Before::CaptureFilter, kNext, false, false, 2, true, true,
+        {"capture, next capture",
+         live,
+         Before::CaptureFilter,
+         kNext,
+         false,
+         false,
+         2,
+         true,
+         true,
          {"default", "filter"}},
         {"capture, cancel", live, Before::CaptureFilter, kCancel, false, false, 2, false, false, {"default"}},
         // A new definition (every event of the first page selected: both records pass).

@@ -166,8 +166,7 @@ protected:
     }
 
     void PlayPumping(sim::WorkloadKind kind, sim::WorkloadOptions options) {
-        const std::vector<sim::WorkloadResult> results =
-            tdl::session::PlayWhilePumping(*m_machine, {{kind, options}});
+        const std::vector<sim::WorkloadResult> results = tdl::session::PlayWhilePumping(*m_machine, {{kind, options}});
         EXPECT_TRUE(results[0].Succeeded()) << sim::WorkloadName(kind) << ": " << results[0].failure;
     }
 

@@ -52,8 +52,7 @@ protected:
         m_window = std::make_unique<tdl::test::TestWindow>(WS_OVERLAPPEDWINDOW, nullptr, RECT{0, 0, 100, 100});
         ASSERT_TRUE(m_frame.Attach(m_window->hwnd()));
         m_app.m_pMainWnd = &m_frame;
-        m_template = std::make_unique<CMultiDocTemplate>(IDR_TDLOFT_REALTIME, RUNTIME_CLASS(CUSBLog), nullptr,
-                                                         nullptr);
+        m_template = std::make_unique<CMultiDocTemplate>(IDR_TDLOFT_REALTIME, RUNTIME_CLASS(CUSBLog), nullptr, nullptr);
         m_template->AddDocument(&m_doc);
         m_doc.SetSettings(&m_settings);
     }

@@ -145,7 +145,8 @@ TEST_F(HostControllersOnMachine, ARefreshAfterAnUnplugShowsTheTopologyWithoutThe
     doc->RefreshDevices();
     std::string expected = kGolden;
     const std::string stickPort = "      RootHubPort [ ] 5 Port 2: USB Mass Storage Device\n";
-    expected.replace(expected.find(stickPort), stickPort.size(), "      RootHubPort [ ] 3 Port 2: No device connected \n");
+    expected.replace(expected.find(stickPort), stickPort.size(),
+                     "      RootHubPort [ ] 3 Port 2: No device connected \n");
     EXPECT_EQ(expected, Dump(*doc));
     ExpectNoStaleLinks(*doc);
 }
@@ -169,7 +170,8 @@ TEST_F(HostControllersOnMachine, AControllerPageShowsItsIdentityLinkAndInterface
     Interface GUID = {3abf6f2d-71c4-462a-8a92-1e6861e6af27} [read-only]
     Symbolic Link = \\?\PCI#VEN_7A51&DEV_0C32&SUBSYS_00017A51&REV_01#5&f960e77a&0&A0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27} [read-only]
     Device Name = \Device\NTPNP_PCI0000 [read-only]
-)", page);
+)",
+              page);
 }
 
 TEST_F(HostControllersOnMachine, RemovalAndDeletionOfAControllerWorkInEitherOrder) {

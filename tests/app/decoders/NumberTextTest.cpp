@@ -1,5 +1,5 @@
-// SetHex and AppendDecimal give what the formatting engine gives for the same conversion: the fields it writes are compared
-// byte for byte with the mark-up of captures made before it.
+// SetHex and AppendDecimal give what the formatting engine gives for the same conversion: the fields it writes are
+// compared byte for byte with the mark-up of captures made before it.
 #include "app/decoders/framework/NumberText.h"
 
 #include <gtest/gtest.h>
@@ -7,8 +7,8 @@
 namespace {
 
 TEST(NumberText, HexMatchesTheFormatterForEveryWidthAndCase) {
-    const ULONG64 values[] = {0, 1, 0xF, 0x10, 0xAB, 0x100, 0xFFFFFF80u, 0x80000000u, 0xFFFFFFFFu,
-                              0x123456789ABCDEF0ull, ~0ull};
+    const ULONG64 values[] = {
+        0, 1, 0xF, 0x10, 0xAB, 0x100, 0xFFFFFF80u, 0x80000000u, 0xFFFFFFFFu, 0x123456789ABCDEF0ull, ~0ull};
     for (ULONG64 value : values) {
         const ULONG low = static_cast<ULONG>(value);
         CString text("left over from before");
@@ -32,8 +32,17 @@ TEST(NumberText, HexMatchesTheFormatterForEveryWidthAndCase) {
 }
 
 TEST(NumberText, DecimalMatchesTheFormatterForEverySign) {
-    const LONG64 values[] = {0, 1, 9, 10, -1, -10, 2147483647, -2147483647 - 1, 4294967295ll,
-                             9223372036854775807ll, -9223372036854775807ll - 1};
+    const LONG64 values[] = {0,
+                             1,
+                             9,
+                             10,
+                             -1,
+                             -10,
+                             2147483647,
+                             -2147483647 - 1,
+                             4294967295ll,
+                             9223372036854775807ll,
+                             -9223372036854775807ll - 1};
     for (LONG64 value : values) {
         CString text("(");
         CString expected;

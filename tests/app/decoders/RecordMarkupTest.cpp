@@ -85,18 +85,19 @@ std::string RequestRows(const char* function, const char* dataSize, const char* 
 TEST_F(RecordMarkupTest, UrbRecordKeepsItsKindTextUntrimmed) {
     const std::vector<uint8_t> record = Request(LogTag::urbC, 9, 0xC0000001).Part1(Words({0x80, 0})).Build();
     // The URB decoder names the function and shows what the 8 payload bytes hold of the bulk transfer.
-    EXPECT_EQ(RequestXml("<Record Number=\"7\" Disposition=\"comp\" Type=\" URB\">",
-                         "<Function Name=\"URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER\">0009</Function>", "00000008",
-                         "<IrpStatus Name=\"STATUS_UNSUCCESSFUL\">c0000001</IrpStatus>",
-                         Lines({"<URB-BulkInterruptTransfer>", "<UrbSize>0080</UrbSize>",
-                                "<Truncated>8 of 42 payload bytes</Truncated>", "<USBDDeviceHandle>??\?</USBDDeviceHandle>",
-                                "<UrbStatus Name=\"USBD_STATUS_SUCCESS\">00000000</UrbStatus>",
-                                "<TransferFlags>??\?</TransferFlags>", "<TransferBufferLength>??\?</TransferBufferLength>",
-                                "<PipeInformation>", "<InterfaceNumber>??\?</InterfaceNumber>",
-                                "<EndpointAddress>??\?</EndpointAddress>", "<PipeType>??\?</PipeType>",
-                                "<MaxPacketSizeLo>??\?</MaxPacketSizeLo>", "<PipeHandle>??\?</PipeHandle>",
-                                "</PipeInformation>", "</URB-BulkInterruptTransfer>"})),
-              Xml(record));
+    EXPECT_EQ(
+        RequestXml("<Record Number=\"7\" Disposition=\"comp\" Type=\" URB\">",
+                   "<Function Name=\"URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER\">0009</Function>", "00000008",
+                   "<IrpStatus Name=\"STATUS_UNSUCCESSFUL\">c0000001</IrpStatus>",
+                   Lines({"<URB-BulkInterruptTransfer>", "<UrbSize>0080</UrbSize>",
+                          "<Truncated>8 of 42 payload bytes</Truncated>", "<USBDDeviceHandle>??\?</USBDDeviceHandle>",
+                          "<UrbStatus Name=\"USBD_STATUS_SUCCESS\">00000000</UrbStatus>",
+                          "<TransferFlags>??\?</TransferFlags>", "<TransferBufferLength>??\?</TransferBufferLength>",
+                          "<PipeInformation>", "<InterfaceNumber>??\?</InterfaceNumber>",
+                          "<EndpointAddress>??\?</EndpointAddress>", "<PipeType>??\?</PipeType>",
+                          "<MaxPacketSizeLo>??\?</MaxPacketSizeLo>", "<PipeHandle>??\?</PipeHandle>",
+                          "</PipeInformation>", "</URB-BulkInterruptTransfer>"})),
+        Xml(record));
     EXPECT_EQ(RequestRows("0009", "00000008", "c0000001") + Row("Truncated", "8 of 42 payload bytes"), Html(record));
 }
 

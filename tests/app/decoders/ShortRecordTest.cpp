@@ -1,6 +1,6 @@
 // Records cut short: every sample record at every shorter DataSize, in an exact-size heap copy so that
-// AddressSanitizer sees any read past the payload (and at an odd address, so that no field is read aligned), through the pane and through the mark-up form; and what a
-// cut power record shows.
+// AddressSanitizer sees any read past the payload (and at an odd address, so that no field is read aligned), through
+// the pane and through the mark-up form; and what a cut power record shows.
 #include <cstring>
 #include <memory>
 #include <string>

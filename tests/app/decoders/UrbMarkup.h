@@ -47,4 +47,3 @@ inline std::string UrbElementOf(USHORT code) {
     }
     // clang-format on
 }
-

@@ -95,7 +95,6 @@ std::string Calls(const std::vector<uint8_t>& record, int mode, CUSBLog* documen
     return imp.Text();
 }
 
-
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
@@ -124,7 +123,8 @@ std::vector<uint8_t> ControlTransferEx(const std::vector<uint8_t>& setup, const 
     return Join(Bytes(part), data);
 }
 
-const std::vector<uint8_t> kDeviceDescriptor = {18, 1, 0x00, 0x02, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0, 1, 1, 2, 3, 1};
+const std::vector<uint8_t> kDeviceDescriptor = {18,   1,    0x00, 0x02, 0, 0, 0, 64, 0x34,
+                                                0x12, 0x78, 0x56, 0,    1, 1, 2, 3,  1};
 
 std::vector<uint8_t> BulkTransfer(UCHAR endpoint, ULONG flags, const std::vector<uint8_t>& data, ULONG status = 0) {
     URB_RECORD_BULK_OR_INTERRUPT_TRANSFER part{};
@@ -190,7 +190,6 @@ TEST(UrbOutputerTest, ContinuationOfControlExShowsNoClassItems) {
     EXPECT_FALSE(Has(shown, "Class")) << shown;
     EXPECT_TRUE(Has(shown, "Direction = IN\n")) << shown;
 }
-
 
 TEST(UrbOutputerTest, EveryFunctionCodeReachesItsDecoder) {
     const std::vector<uint8_t> payload(80, 0);
@@ -306,8 +305,8 @@ TEST(UrbOutputerTest, VendorRequestSixIsNoDescriptor) {
     EXPECT_TRUE(Has(controlEx, "TransferBuffer (In)")) << controlEx;
     EXPECT_FALSE(Has(controlEx, "Descriptor Type = DEVICE")) << controlEx;
     setup[0] = 0x80;
-    EXPECT_TRUE(Has(Shown(Record(LogTag::urbC, 50, ControlTransferEx(setup, kDeviceDescriptor))),
-                    "Descriptor Type = DEVICE"));
+    EXPECT_TRUE(
+        Has(Shown(Record(LogTag::urbC, 50, ControlTransferEx(setup, kDeviceDescriptor))), "Descriptor Type = DEVICE"));
 }
 
 TEST(UrbOutputerTest, PipeBlockAsTheDriverWritesIt) {
@@ -376,7 +375,8 @@ std::vector<uint8_t> InterfaceEntry(bool wide, ULONG pipes, UCHAR interfaceNumbe
     std::vector<uint8_t> entry;
     if (wide) {
         USBD_INTERFACE_INFORMATION info{};
-        info.Length = static_cast<USHORT>(offsetof(USBD_INTERFACE_INFORMATION, Pipes) + pipes * sizeof(USBD_PIPE_INFORMATION));
+        info.Length =
+            static_cast<USHORT>(offsetof(USBD_INTERFACE_INFORMATION, Pipes) + pipes * sizeof(USBD_PIPE_INFORMATION));
         info.InterfaceNumber = interfaceNumber;
         info.Class = 0xFF;
         info.InterfaceHandle = reinterpret_cast<USBD_INTERFACE_HANDLE>(0xFFFF800012345678);
@@ -393,7 +393,8 @@ std::vector<uint8_t> InterfaceEntry(bool wide, ULONG pipes, UCHAR interfaceNumbe
         }
     } else {
         USBD_INTERFACE_INFORMATION32 info{};
-        info.Length = static_cast<USHORT>(offsetof(USBD_INTERFACE_INFORMATION32, Pipes) + pipes * sizeof(USBD_PIPE_INFORMATION32));
+        info.Length = static_cast<USHORT>(offsetof(USBD_INTERFACE_INFORMATION32, Pipes) +
+                                          pipes * sizeof(USBD_PIPE_INFORMATION32));
         info.InterfaceNumber = interfaceNumber;
         info.InterfaceHandle = 0x81234560;
         info.NumberOfPipes = pipes;

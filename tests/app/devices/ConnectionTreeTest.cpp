@@ -298,9 +298,7 @@ void RandomEdits(Tree& root, unsigned seed, RemoveSubtree removeSubtree, OnInser
             onInsert(made.node(), pick(1000));
             break;
         }
-        case 2:
-            target->clear();
-            break;
+        case 2: target->clear(); break;
         case 3:
             if (target != &root) {
                 target->unlink();
@@ -311,9 +309,7 @@ void RandomEdits(Tree& root, unsigned seed, RemoveSubtree removeSubtree, OnInser
             if (target != &root)
                 delete target;
             break;
-        default:
-            removeSubtree(target->get().m_pElemObject);
-            break;
+        default: removeSubtree(target->get().m_pElemObject); break;
         }
         CheckNode(root);
         live = liveNodes();

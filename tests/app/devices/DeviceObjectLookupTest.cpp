@@ -83,15 +83,9 @@ TEST(AttachedDevices, LookupsTellObjectsOfAReusedAddressApart) {
         CDeviceObject* found = nullptr;
         BOOL ok = FALSE;
         switch (c.query) {
-        case Query::Present:
-            ok = devices.GetPresentClassDeviceObject(kAddress, found);
-            break;
-        case Query::AtTime:
-            ok = devices.GetClassDeviceObjectAtTime(kAddress, c.time, found);
-            break;
-        case Query::WithStack:
-            ok = devices.GetClassDeviceObjectWithStackID(kAddress, c.stackId, found);
-            break;
+        case Query::Present: ok = devices.GetPresentClassDeviceObject(kAddress, found); break;
+        case Query::AtTime: ok = devices.GetClassDeviceObjectAtTime(kAddress, c.time, found); break;
+        case Query::WithStack: ok = devices.GetClassDeviceObjectWithStackID(kAddress, c.stackId, found); break;
         }
         EXPECT_EQ(c.expected.has_value(), ok != FALSE);
         EXPECT_EQ(c.expected ? made[*c.expected] : nullptr, found);

@@ -76,8 +76,8 @@ protected:
         CDeviceStack* pStack = m_doc->GetStackTree()->FindStackById(pChild->ParentStackID);
         if (pStack == nullptr)
             return nullptr;
-        auto hub = std::make_unique<CUsbHub>(nullptr, pStack,
-                                             CDeviceClass::Create(pStack->ClassGuid, pStack->DriverKey));
+        auto hub =
+            std::make_unique<CUsbHub>(nullptr, pStack, CDeviceClass::Create(pStack->ClassGuid, pStack->DriverKey));
         hub->m_HubKind = HubKindRoot;
         hub->FetchHubDescriptor();
         ConnectionElement element(TRUE, pStack->HasBosDescriptor ? SSRootHub : RootHub, hub.get());

@@ -160,7 +160,8 @@ TEST_F(PortOnFake, DriverKeyIsReadWithinItsLengthAndNeedsAClassGuid) {
     const std::u16string key = u"{36FC9E60-C465-11CF-8056-444553540000}\\0005";
     const uint32_t actual = static_cast<uint32_t>(8 + key.size() * 2);
     m_fake->QueueBlock(kCode, Block(18).Head(kHubId, 260, 10).U32(8, 3).U32(12, actual).bytes);
-    m_fake->QueueBlock(kCode, Block(8 + actual).Head(kHubId, 260, actual).U32(8, 3).U32(12, actual).Wide(16, key).bytes);
+    m_fake->QueueBlock(kCode,
+                       Block(8 + actual).Head(kHubId, 260, actual).U32(8, 3).U32(12, actual).Wide(16, key).bytes);
     EXPECT_TRUE(port.QueryDriverKeyName(m_hub));
     ASSERT_NE(nullptr, port.m_pDeviceClass);
     EXPECT_EQ(GUID_DEVCLASS_USB, port.m_pDeviceClass->m_ClassGuid);

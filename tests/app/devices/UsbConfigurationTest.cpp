@@ -65,16 +65,17 @@ TEST(ParseConfigurationDescriptor, SplitsTheSetIntoInterfacesAndAssociations) {
         Bytes descriptors;
         const char* shape;
     } cases[] = {
-        {"interfaces own what follows them", Join({Config(2), Interface(0, 3, 1, 1), Other(0x21, 9), Endpoint(0x81),
-                                                   Interface(1, 8, 6, 0x50), Endpoint(0x82), Endpoint(0x02)}),
+        {"interfaces own what follows them",
+         Join({Config(2), Interface(0, 3, 1, 1), Other(0x21, 9), Endpoint(0x81), Interface(1, 8, 6, 0x50),
+               Endpoint(0x82), Endpoint(0x02)}),
          "a0 0:e1c0o1 1:e2c0o0"},
         {"an association keeps the current interface",
          Join({Config(2), Interface(0, 0xE, 1, 0), Association(1), Endpoint(0x81), Interface(1, 0xE, 2, 0)}),
          "a1 0:e1c0o0 1:e0c0o0"},
         {"what comes before any interface is dropped",
          Join({Config(1), Endpoint(0x81), Companion(), Other(0x24, 5), Interface(0, 3, 0, 0)}), "a0 0:e0c0o0"},
-        {"companions attach to the interface", Join({Config(1), Interface(0, 8, 6, 0x50), Endpoint(0x81), Companion(),
-                                                     Endpoint(0x02), Companion()}),
+        {"companions attach to the interface",
+         Join({Config(1), Interface(0, 8, 6, 0x50), Endpoint(0x81), Companion(), Endpoint(0x02), Companion()}),
          "a0 0:e2c2o0"},
         {"bLength 0 ends the walk", Join({Config(1), Interface(0, 3, 0, 0), Bytes{0, 5, 0x81}, Endpoint(0x82)}),
          "a0 0:e0c0o0"},
@@ -108,8 +109,7 @@ TEST(ParseConfigurationDescriptor, RecordsPointIntoTheBuffer) {
     const CUsbInterface* p = c->m_Interfaces[0];
     EXPECT_EQ(c->m_pConfigDesc + 9, p->m_pInterfaceDesc);
     EXPECT_EQ(0x81, p->m_Endpoints[0]->bEndpointAddress);
-    EXPECT_EQ(reinterpret_cast<BYTE*>(p->m_Endpoints[0]) + 7,
-              reinterpret_cast<BYTE*>(p->m_EndpointCompanions[0]));
+    EXPECT_EQ(reinterpret_cast<BYTE*>(p->m_Endpoints[0]) + 7, reinterpret_cast<BYTE*>(p->m_EndpointCompanions[0]));
     EXPECT_EQ(0x21, p->m_OtherDescs[0][1]);
     EXPECT_EQ(c->m_pBuffer + 8 + 9 + 9 + 7 + 6 + 9 - 1, c->m_pLast);
 }

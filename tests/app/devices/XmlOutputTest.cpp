@@ -91,21 +91,11 @@ public:
         std::string value;
         for (int n = Pick(10); n > 0; --n) {
             switch (Pick(5)) {
-            case 0:
-                value += "<>&'\""[Pick(5)];
-                break;
-            case 1:
-                value += static_cast<char>(0x80 + Pick(0x80));
-                break;
-            case 2:
-                value += static_cast<char>(1 + Pick(0x1F));
-                break;
-            case 3:
-                value += ' ';
-                break;
-            default:
-                value += static_cast<char>('a' + Pick(26));
-                break;
+            case 0: value += "<>&'\""[Pick(5)]; break;
+            case 1: value += static_cast<char>(0x80 + Pick(0x80)); break;
+            case 2: value += static_cast<char>(1 + Pick(0x1F)); break;
+            case 3: value += ' '; break;
+            default: value += static_cast<char>('a' + Pick(26)); break;
             }
         }
         return value;
@@ -138,12 +128,8 @@ TEST_F(XmlOutputTest, RandomEditsParseBackToTheSameRecordsAndAreWellFormed) {
                 markup.AddElement(random.Name().c_str(), random.Pick(3) == 0 ? nullptr : value.c_str());
                 break;
             }
-            case 3:
-                markup.EnterElement();
-                break;
-            case 4:
-                markup.LeaveElement();
-                break;
+            case 3: markup.EnterElement(); break;
+            case 4: markup.LeaveElement(); break;
             default:
                 markup.SetAttribute(markup.GetCurrentIndex(), random.Name().substr(0, 2).c_str(),
                                     random.Value().c_str());

@@ -142,9 +142,8 @@ const CheckCase kCases[] = {
     {"ProblemPort",
      [](DeviceTreeCheckTest& t) {
          CTabTree& tree = t.TheTab().GetDevicesTab().GetTree();
-         auto* pPort = reinterpret_cast<CDevicesTab::Node*>(tree.GetItemData(t.DevicesItem(kStickPort)))
-                           ->get()
-                           .m_pElemObject;
+         auto* pPort =
+             reinterpret_cast<CDevicesTab::Node*>(tree.GetItemData(t.DevicesItem(kStickPort)))->get().m_pElemObject;
          static_cast<CHubPort*>(pPort)->m_CurrentConfig = 0;
          t.Document()->SetDeviceTreeModified(TRUE);
          t.TheTab().RefreshTabViews(t.Document(), TRUE);

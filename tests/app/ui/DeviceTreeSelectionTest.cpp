@@ -62,11 +62,12 @@ TEST_F(DeviceTreeTest, ASelectionShowsItsDetailsInTheOtherPanes) {
     CTabTree& devices = tab.GetDevicesTab().GetTree();
 
     // Every topology item asks Device Properties for its Plug and Play properties.
-    for (const std::vector<std::string>& path :
-         {std::vector<std::string>{"Standard Enhanced"}, {"Standard Enhanced", "RootHub"},
-          {"Standard Enhanced", "RootHub", "Port 1: Generic USB Hub"},
-          {"Standard Enhanced", "RootHub", "Port 2: USB Mass Storage"},
-          {"Standard Enhanced", "RootHub", "Port 3: No device"}, {"USB 3.0 eXtensible", "SuperSpeed RootHub"}}) {
+    for (const std::vector<std::string>& path : {std::vector<std::string>{"Standard Enhanced"},
+                                                 {"Standard Enhanced", "RootHub"},
+                                                 {"Standard Enhanced", "RootHub", "Port 1: Generic USB Hub"},
+                                                 {"Standard Enhanced", "RootHub", "Port 2: USB Mass Storage"},
+                                                 {"Standard Enhanced", "RootHub", "Port 3: No device"},
+                                                 {"USB 3.0 eXtensible", "SuperSpeed RootHub"}}) {
         ClickLabel(devices, FindPath(devices, path));
         EXPECT_EQ(std::vector<UINT>{ID_DEVICEPROPS_PNP}, properties.Take()) << path.back();
     }

@@ -350,9 +350,9 @@ TEST_F(DeviceTreeTest, ThePaneHolderWalksTheCheckedDevicesOfTheDevicesPage) {
         return CDevicesTab::NodeOf(devices.GetItemData(hItem))->get().m_pElemObject;
     };
     // In display order, each with its type and its port.
-    EXPECT_EQ((std::vector<std::pair<int, CObject*>>{{DT_GENERIC_USB, objectOf(hStick)},
-                                                     {DT_GENERIC_USB, objectOf(hMouse)}}),
-              walked);
+    EXPECT_EQ(
+        (std::vector<std::pair<int, CObject*>>{{DT_GENERIC_USB, objectOf(hStick)}, {DT_GENERIC_USB, objectOf(hMouse)}}),
+        walked);
     ShowPage(CDeviceTreeTab::DriversTab);
     EXPECT_EQ(&tab.GetDriversTab().GetTree(), CPanePointers().GetDeviceTreeActivePage());
 }

@@ -451,21 +451,11 @@ TEST_F(FindDialogTest, SearchesStepThroughTheListsRows) {
             if (step.box != nullptr)
                 win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, step.box);
             switch (step.action) {
-            case Do::Next:
-                Click(pDialog, IDC_FIND_NEXT);
-                break;
-            case Do::Prev:
-                Click(pDialog, IDC_FIND_PREV);
-                break;
-            case Do::Pick:
-                PickRow(pLog, step.row);
-                break;
-            case Do::Wrap:
-                Click(pDialog, IDC_FIND_WRAP);
-                break;
-            case Do::Both:
-                Click(pDialog, IDC_FIND_BOTH_PHASES);
-                break;
+            case Do::Next: Click(pDialog, IDC_FIND_NEXT); break;
+            case Do::Prev: Click(pDialog, IDC_FIND_PREV); break;
+            case Do::Pick: PickRow(pLog, step.row); break;
+            case Do::Wrap: Click(pDialog, IDC_FIND_WRAP); break;
+            case Do::Both: Click(pDialog, IDC_FIND_BOTH_PHASES); break;
             case Do::Scroll: {
                 CRect row;
                 list.GetItemRect(0, &row, LVIR_BOUNDS);

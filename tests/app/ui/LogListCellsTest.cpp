@@ -49,47 +49,24 @@ std::string Formatted(CUSBLog* pDoc, INT_PTR nRow, ULONG nColumnId) {
     CString text;
     CString shortText;
     switch (nColumnId) {
-    case LVCOL_RECORD_CATEGORY:
-        records.FormatCategory(pDoc, nRow, text, shortText);
-        break;
+    case LVCOL_RECORD_CATEGORY: records.FormatCategory(pDoc, nRow, text, shortText); break;
     case LVCOL_SEQUENCE_NUMBER: {
         BOOL bBoundary = FALSE;
         const ULONG nSequence = records.FormatSequence(pDoc, nRow, bBoundary);
         text.Format(bBoundary ? "*%lu" : "%lu", nSequence);
         break;
     }
-    case LVCOL_REQUEST_TYPE:
-        records.FormatRequest(pDoc, nRow, text);
-        break;
-    case LVCOL_DATA_DIRECTION:
-        records.FormatDirection(pDoc, nRow, text);
-        break;
-    case LVCOL_ELAPSED_TIME:
-        records.FormatElapsedTime(pDoc, nRow, text);
-        break;
-    case LVCOL_TARGET_DEVICEOBJECT:
-        records.FormatTargetDeviceObject(pDoc, nRow, text);
-        break;
-    case LVCOL_TARGET_CFG_IFC_EPA:
-        records.FormatCfgIfcEp(pDoc, nRow, text);
-        break;
-    case LVCOL_ISOPACKET_ERRORS:
-        records.FormatIsoErrors(pDoc, nRow, text);
-        break;
-    case LVCOL_STORBOT_CBW:
-        records.FormatCbw(pDoc, nRow, text);
-        break;
-    case LVCOL_STORBOT_CSW:
-        records.FormatCsw(pDoc, nRow, text);
-        break;
-    case LVCOL_IRP_ADDRESS:
-        records.FormatIrpAddress(pDoc, nRow, text);
-        break;
-    case LVCOL_IRP_STATUS:
-        records.FormatIrpStatus(pDoc, nRow, text);
-        break;
-    default:
-        break;
+    case LVCOL_REQUEST_TYPE: records.FormatRequest(pDoc, nRow, text); break;
+    case LVCOL_DATA_DIRECTION: records.FormatDirection(pDoc, nRow, text); break;
+    case LVCOL_ELAPSED_TIME: records.FormatElapsedTime(pDoc, nRow, text); break;
+    case LVCOL_TARGET_DEVICEOBJECT: records.FormatTargetDeviceObject(pDoc, nRow, text); break;
+    case LVCOL_TARGET_CFG_IFC_EPA: records.FormatCfgIfcEp(pDoc, nRow, text); break;
+    case LVCOL_ISOPACKET_ERRORS: records.FormatIsoErrors(pDoc, nRow, text); break;
+    case LVCOL_STORBOT_CBW: records.FormatCbw(pDoc, nRow, text); break;
+    case LVCOL_STORBOT_CSW: records.FormatCsw(pDoc, nRow, text); break;
+    case LVCOL_IRP_ADDRESS: records.FormatIrpAddress(pDoc, nRow, text); break;
+    case LVCOL_IRP_STATUS: records.FormatIrpStatus(pDoc, nRow, text); break;
+    default: break;
     }
     return std::string(text);
 }

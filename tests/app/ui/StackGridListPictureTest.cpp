@@ -30,14 +30,10 @@ constexpr COLORREF kWhite = RGB(255, 255, 255); // the row images' mask colour
 // The colour each row image is filled with; the others grey.
 COLORREF ImageColour(int image) {
     switch (image) {
-    case 7:
-        return RGB(0, 160, 0);
-    case 9:
-        return RGB(200, 0, 0);
-    case 12:
-        return RGB(0, 0, 200);
-    default:
-        return RGB(128, 128, 128);
+    case 7: return RGB(0, 160, 0);
+    case 9: return RGB(200, 0, 0);
+    case 12: return RGB(0, 0, 200);
+    default: return RGB(128, 128, 128);
     }
 }
 

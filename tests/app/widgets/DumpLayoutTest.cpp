@@ -19,9 +19,9 @@ TEST(DumpLayout, OffsetDigitsGrowWithTheLastOffsetAndNeverWrapWhenEmpty) {
         uint64_t base, count;
         int digits;
     } cases[] = {
-        {0, 0x10000, 4},  {0, 0x10001, 5},          {0, 0, 4},         {0, 1, 4},
-        {0x10000, 1, 5},  {0xFFF0, 0x20, 5},        {0, 0x1000001, 7}, {0x10000, 0, 5},
-        {0xFFFFFFFF00000000ull, 0x100, 16},
+        {0, 0x10000, 4},   {0, 0x10001, 5}, {0, 0, 4},
+        {0, 1, 4},         {0x10000, 1, 5}, {0xFFF0, 0x20, 5},
+        {0, 0x1000001, 7}, {0x10000, 0, 5}, {0xFFFFFFFF00000000ull, 0x100, 16},
     };
     for (const Case& c : cases)
         EXPECT_EQ(DumpOffsetDigits(c.base, c.count), c.digits) << std::hex << c.base << " + " << c.count;
@@ -53,8 +53,8 @@ TEST(DumpLayout, DataBarSetUpLaysOutHeaderCaptionAndColumns) {
 }
 
 TEST(DumpLayout, ColumnsStayInsideTheClientLessTheScrollBarAcrossWidthsAndStyles) {
-    const DWORD styles[] = {PPDUMP_DEFAULT_STYLE, kDataBarStyle, 0x3F, 0x3F | PPDUMP_WORD_DATA, 0x22 | PPDUMP_WORD_DATA,
-                            0x20, 0x04};
+    const DWORD styles[] = {PPDUMP_DEFAULT_STYLE,    kDataBarStyle, 0x3F, 0x3F | PPDUMP_WORD_DATA,
+                            0x22 | PPDUMP_WORD_DATA, 0x20,          0x04};
     const DumpMetrics fonts[] = {kMetrics, {8, 15, 6, 13, 17, 19, 30}};
     for (const DumpMetrics& m : fonts)
         for (DWORD style : styles)

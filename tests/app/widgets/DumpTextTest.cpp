@@ -9,7 +9,8 @@ namespace {
 
 // An exact-size heap copy, so that a read past the end is caught by the address sanitizer.
 struct Buffer {
-    explicit Buffer(std::vector<uint8_t> bytes) : size(bytes.size()), data(new uint8_t[bytes.size() ? bytes.size() : 1]) {
+    explicit Buffer(std::vector<uint8_t> bytes)
+        : size(bytes.size()), data(new uint8_t[bytes.size() ? bytes.size() : 1]) {
         std::copy(bytes.begin(), bytes.end(), data.get());
     }
     DumpBytes View(bool word = false, bool little = false) const { return {data.get(), size, word, little}; }
@@ -33,10 +34,10 @@ TEST(DumpText, ValueReadsFollowOrderWidthModeAndStopAtTheEnd) {
         {false, true, 1, DUMP_ORDER_BIG, 2, 0x3456, true},
         {false, false, 0, DUMP_ORDER_BIG, 4, 0x12345678, true},
         {false, false, 0, DUMP_ORDER_LITTLE, 4, 0x78563412, true},
-        {true, false, 1, DUMP_ORDER_DEFAULT, 0, 0x5678, true},   // word mode: byte position x 2, width 2
+        {true, false, 1, DUMP_ORDER_DEFAULT, 0, 0x5678, true}, // word mode: byte position x 2, width 2
         {true, true, 0, DUMP_ORDER_DEFAULT, 0, 0x3412, true},
-        {true, false, 2, DUMP_ORDER_DEFAULT, 0, 0x9A, true},     // the odd trailing byte alone
-        {false, false, 3, DUMP_ORDER_BIG, 4, 0x789A, true},      // a width past the end uses what is there
+        {true, false, 2, DUMP_ORDER_DEFAULT, 0, 0x9A, true}, // the odd trailing byte alone
+        {false, false, 3, DUMP_ORDER_BIG, 4, 0x789A, true},  // a width past the end uses what is there
         {false, false, 4, DUMP_ORDER_LITTLE, 4, 0x9A, true},
         {false, false, 5, DUMP_ORDER_DEFAULT, 0, 0, false},
         {false, false, -1, DUMP_ORDER_DEFAULT, 0, 0, false},
@@ -64,7 +65,7 @@ TEST(DumpText, TooltipDirectives) {
         {"%2B", 0, "01000001-00000001"},
         {"%O", 2, "377"},
         {"%A", 0, "A"},
-        {"%A", 1, "."}, // the replacement character
+        {"%A", 1, "."},    // the replacement character
         {"%R", 3, "0003"}, // two bytes: half the four offset digits
         {"%3R", 3, "000003"},
         {"%2H", 0, "4101"},
@@ -79,7 +80,7 @@ TEST(DumpText, TooltipDirectives) {
         {"x%nabcd%t|", 0, "x\r\nabcd    |"},
         {"%%", 0, "%"},
         {"%Z!", 0, "Z!"},
-        {"50%", 0, "50%"},   // cut off: copied as written
+        {"50%", 0, "50%"}, // cut off: copied as written
         {"v=%+2", 0, "v=%+2"},
     };
     for (const Case& c : cases) {

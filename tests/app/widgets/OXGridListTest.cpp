@@ -41,8 +41,8 @@ protected:
     void SetUp() override {
         UiTest::SetUp();
         m_host = std::make_unique<CGridHost>();
-        ASSERT_TRUE(m_host->CreateEx(0, nullptr, "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 360, 240),
-                                     nullptr, 0));
+        ASSERT_TRUE(
+            m_host->CreateEx(0, nullptr, "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 360, 240), nullptr, 0));
         m_host->handler = [this](const NMHDR* hdr) -> std::optional<LRESULT> {
             m_codes.push_back(hdr->code);
             if (hdr->code == LVN_ITEMCHANGING || hdr->code == LVN_ITEMCHANGED) {
@@ -65,8 +65,8 @@ protected:
             return std::nullopt;
         };
         m_pList = std::make_unique<COXGridList>();
-        ASSERT_TRUE(m_list().Create(WS_CHILD | WS_VISIBLE | LVS_SHOWSELALWAYS, CRect(0, 0, 340, 200), m_host.get(),
-                                    kListId));
+        ASSERT_TRUE(
+            m_list().Create(WS_CHILD | WS_VISIBLE | LVS_SHOWSELALWAYS, CRect(0, 0, 340, 200), m_host.get(), kListId));
         m_list().InsertColumn(0, "Name", LVCFMT_LEFT, 120);
         m_list().InsertColumn(1, "Kind", LVCFMT_LEFT, 120);
         const char* names[] = {"e", "B", "d", "A", "c"};
@@ -621,7 +621,8 @@ TEST_F(GridListTest, TheLastItemHookRunsOnceEachTimeTheEndComesIntoView) {
         {"scroll to the bottom", [&] { grid.SendMessage(WM_VSCROLL, SB_BOTTOM); }, 1},
         {"scroll on while there", [&] { grid.SendMessage(WM_VSCROLL, SB_LINEDOWN); }, 1},
         {"back to the top", [&] { grid.SendMessage(WM_VSCROLL, SB_TOP); }, 1},
-        {"wheel down", [&] { grid.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-50 * WHEEL_DELTA))); }, 2},
+        {"wheel down", [&] { grid.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-50 * WHEEL_DELTA))); },
+         2},
         {"wheel up", [&] { grid.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 50 * WHEEL_DELTA)); }, 2},
         {"End key", [&] { Press(grid.m_hWnd, VK_END); }, 3},
         {"Up key at the end", [&] { Press(grid.m_hWnd, VK_UP); }, 3},

@@ -82,8 +82,8 @@ TEST_F(PPDumpCtrlTest, SelectionIsClampedSwappedAndRefusedOutOfRange) {
         BOOL ok;
         int64_t selStart, selEnd;
     } cases[] = {
-        {true, 5, 9, TRUE, 5, 9},    {true, 9, 5, TRUE, 5, 9},       {true, -3, 4, TRUE, 0, 4},
-        {true, 7, -1, TRUE, 7, 7},   {false, 5, 9, TRUE, 5, 5},      {true, 5, 300, FALSE, 0, 0},
+        {true, 5, 9, TRUE, 5, 9},    {true, 9, 5, TRUE, 5, 9},         {true, -3, 4, TRUE, 0, 4},
+        {true, 7, -1, TRUE, 7, 7},   {false, 5, 9, TRUE, 5, 5},        {true, 5, 300, FALSE, 0, 0},
         {true, 300, 2, FALSE, 0, 0}, {true, 299, 299, TRUE, 299, 299},
     };
     for (const Case& c : cases) {
@@ -131,7 +131,7 @@ TEST_F(PPDumpCtrlTest, KeysMoveTheSelectionAndScroll) {
         {per + 3, VK_HOME, true, 0},
         {3, VK_END, true, last},
         {last - per, VK_DOWN, false, last - per + per <= last ? last : last}, // past the end from another row
-        {last, VK_DOWN, false, last}, // last row: stays
+        {last, VK_DOWN, false, last},                                         // last row: stays
         {last, VK_RIGHT, false, last},
     };
     for (const Case& c : cases) {
@@ -375,9 +375,9 @@ TEST_F(PPDumpCtrlTest, PaintsOffScreenInOneCopyWithTheDataBarColours) {
     EXPECT_EQ(copies, 1);
 
     const DumpLayout l = m_ctrl->GetLayout();
-    EXPECT_TRUE(AnyPixel(Cell(l, 2, 3), RGB(255, 220, 120)));   // the selection behind element 3
+    EXPECT_TRUE(AnyPixel(Cell(l, 2, 3), RGB(255, 220, 120))); // the selection behind element 3
     EXPECT_FALSE(AnyPixel(Cell(l, 2, 5), RGB(255, 220, 120)));
-    EXPECT_TRUE(AnyPixel(Cell(l, 2, 17), RGB(255, 0, 0)));      // differs from the reference
+    EXPECT_TRUE(AnyPixel(Cell(l, 2, 17), RGB(255, 0, 0))); // differs from the reference
     EXPECT_FALSE(AnyPixel(Cell(l, 2, 18), RGB(255, 0, 0)));
     RECT offset = l.columns[1];
     offset.bottom = l.RowTop(1);

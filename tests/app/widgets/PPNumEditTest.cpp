@@ -175,7 +175,7 @@ TEST_F(DumpEditorTest, ReadOnlyOpensOnlyTheOffsetWhichGoesToAnElement) {
     ASSERT_NE(m_ctrl->GetEditor(), nullptr);
     EXPECT_EQ(m_ctrl->GetEditField(), DUMP_COLUMN_ADDRESS);
     EXPECT_EQ(EditText(), "00"); // digits of the last offset, 0x3F
-    Press(VK_DOWN); // moves are ignored on the offset
+    Press(VK_DOWN);              // moves are ignored on the offset
     EXPECT_NE(m_ctrl->GetEditor(), nullptr);
     m_ctrl->GetEditor()->SetWindowText("40"); // past the last element
     EXPECT_FALSE(m_ctrl->GetEditor()->IsValid());

@@ -291,12 +291,12 @@ TEST(CollectionSerialization, GoldenBytesAndRoundTrip) {
     delete pItem;
     Bytes expected = {0x02, 0x00, 0xAA, 0xBB,             // CByteArray
                       0x01, 0x00, 0x04, 0x03, 0x02, 0x01, // CDWordArray
-                      0x02, 0x00, 0x01, 'x',  0x00,       // CStringArray
-                      0x03, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x09, 0x00, 'C',  'T',  'e',  's',  't',
-                      'I',  't',  'e',  'm',  0x44, 0x33, 0x22, 0x11, 0x02, 0x00, 0x00, 0x00, // CObArray: new object,
-                                                                                              // back reference, null
-                      0x01, 0x00, 0x01, 'L',                                                  // CStringList
-                      0x01, 0x00, 0x01, 'k',  0x02, 0x00}; // CMapStringToOb: the object again
+                      0x02, 0x00, 0x01, 'x', 0x00,        // CStringArray
+                      0x03, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x09, 0x00, 'C', 'T', 'e', 's', 't', 'I', 't', 'e', 'm', 0x44,
+                      0x33, 0x22, 0x11, 0x02, 0x00, 0x00, 0x00, // CObArray: new object,
+                                                                // back reference, null
+                      0x01, 0x00, 0x01, 'L',                    // CStringList
+                      0x01, 0x00, 0x01, 'k', 0x02, 0x00};       // CMapStringToOb: the object again
     EXPECT_EQ(expected, image);
 
     Load(image, [](CArchive& ar) {

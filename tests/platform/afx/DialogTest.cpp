@@ -24,8 +24,7 @@ win32::DialogResource Template() {
     d.caption = "Capture Options";
     d.items = {
         {"STATIC", static_cast<UINT>(kCount), "", SS_LEFT | WS_VISIBLE, 0, 8, 8, 60, 10},
-        {"BUTTON", static_cast<UINT>(kVerbose), "Verbose", BS_AUTOCHECKBOX | WS_TABSTOP | WS_VISIBLE, 0, 8, 20, 70,
-         10},
+        {"BUTTON", static_cast<UINT>(kVerbose), "Verbose", BS_AUTOCHECKBOX | WS_TABSTOP | WS_VISIBLE, 0, 8, 20, 70, 10},
         {"BUTTON", static_cast<UINT>(kLow), "Low", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP | WS_VISIBLE, 0, 90, 8,
          60, 10},
         {"BUTTON", static_cast<UINT>(kFull), "Full", BS_AUTORADIOBUTTON | WS_VISIBLE, 0, 90, 20, 60, 10},

@@ -391,8 +391,7 @@ public:
 
 // A window of its own (so that nothing of the frame lies over it) with a bar of the toolbar resource along
 // its top.
-template <class Pane>
-bool CreatePaneWithBar(Pane& pane, const CRect& rc, UINT nBarID, UINT nResource) {
+template <class Pane> bool CreatePaneWithBar(Pane& pane, const CRect& rc, UINT nBarID, UINT nResource) {
     if (!pane.CreateEx(0, AfxRegisterWndClass(0), "pane", WS_OVERLAPPED | WS_VISIBLE, rc, nullptr, 0) ||
         !pane.m_bar.CreateToolBar(WS_CHILD | WS_VISIBLE | CBRS_TOP, &pane, nBarID) ||
         !pane.m_bar.LoadToolBar(nResource))
@@ -459,8 +458,7 @@ TEST_F(CommandBarsTest, ChildBarDrawsTheImagesOfItsResourceUnderItsMaskColour) {
     pane.m_bar.Invalidate();
     ::UpdateWindow(pane.GetSafeHwnd());
     tdl::test::Picture blank(pane.m_bar.GetSafeHwnd(), "gk_pane_bar_blank.png");
-    EXPECT_EQ(blank.Count(pane.m_bar.FindControl(57600)->GetRect(), [](COLORREF c) { return c == RGB(255, 0, 0); }),
-              0);
+    EXPECT_EQ(blank.Count(pane.m_bar.FindControl(57600)->GetRect(), [](COLORREF c) { return c == RGB(255, 0, 0); }), 0);
     pane.DestroyWindow();
 }
 
@@ -539,8 +537,7 @@ TEST_F(CommandBarsTest, OwnerMakesASplitButtonWhoseArrowOpensItsMenu) {
     ::UpdateWindow(pane.GetSafeHwnd());
     tdl::test::Picture picture(pane.GetSafeHwnd(), "gk_split_button.png");
     ASSERT_TRUE(picture.IsValid());
-    EXPECT_GT(picture.Count(pSplit->GetArrowRect(), [](COLORREF c) { return c == ::GetSysColor(COLOR_BTNTEXT); }),
-              5);
+    EXPECT_GT(picture.Count(pSplit->GetArrowRect(), [](COLORREF c) { return c == ::GetSysColor(COLOR_BTNTEXT); }), 5);
     // A bar made inside a window shows the images of its own resource: red on the plain button, green on the
     // split button's face, the key colour nowhere.
     CRect splitFace = pSplit->GetRect();

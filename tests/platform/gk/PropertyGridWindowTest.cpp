@@ -128,9 +128,9 @@ TEST_F(GridWindowTest, InANarrowGridTheButtonsShareTheValueCell) {
         tdl::test::Picture picture(m_grid.m_hWnd, "gk_narrow_buttons.png");
         ASSERT_TRUE(picture.IsValid());
         const CRect rcRow = RowOf(m_pBuffer);
-        EXPECT_GT(picture.Count(CRect(rcRow.left + 14, rcRow.top, m_grid.GetSplitterPos(), rcRow.bottom),
-                                tdl::test::IsDark),
-                  10);
+        EXPECT_GT(
+            picture.Count(CRect(rcRow.left + 14, rcRow.top, m_grid.GetSplitterPos(), rcRow.bottom), tdl::test::IsDark),
+            10);
     }
     for (CGkPropertyGridInplaceButton* pButton : {m_pToggle, m_pExport}) {
         win32::Click(m_grid.m_hWnd, Center(m_grid.GetInplaceButtonRect(pButton)));

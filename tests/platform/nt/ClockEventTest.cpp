@@ -17,7 +17,9 @@ protected:
     }
 };
 
-LONGLONG Counter() { return KeQueryPerformanceCounter(nullptr).QuadPart; }
+LONGLONG Counter() {
+    return KeQueryPerformanceCounter(nullptr).QuadPart;
+}
 
 LARGE_INTEGER Relative(LONGLONG milliseconds) {
     LARGE_INTEGER t;
@@ -31,8 +33,7 @@ struct WaitResult {
     NTSTATUS status;
     LONGLONG returnedAt;
 };
-template <class Wait>
-std::future<WaitResult> StartWaiter(Wait wait) {
+template <class Wait> std::future<WaitResult> StartWaiter(Wait wait) {
     auto result = std::async(std::launch::async, [wait] {
         NTSTATUS status = wait();
         return WaitResult{status, Counter()};
@@ -243,8 +244,8 @@ TEST_F(EventTest, TimeFieldsConvertBothWays) {
         TIME_FIELDS f;
         RtlTimeToTimeFields(&t, &f);
         EXPECT_EQ(std::tie(f.Year, f.Month, f.Day, f.Hour, f.Minute, f.Second, f.Milliseconds, f.Weekday),
-                  std::tie(c.fields.Year, c.fields.Month, c.fields.Day, c.fields.Hour, c.fields.Minute,
-                           c.fields.Second, c.fields.Milliseconds, c.fields.Weekday))
+                  std::tie(c.fields.Year, c.fields.Month, c.fields.Day, c.fields.Hour, c.fields.Minute, c.fields.Second,
+                           c.fields.Milliseconds, c.fields.Weekday))
             << c.time;
         LARGE_INTEGER back;
         TIME_FIELDS in = c.fields;

@@ -17,8 +17,7 @@ TEST(KernelReset, BringsTheMachineBackAndRunsAddedHooks) {
     ASSERT_EQ(nt::ob::InsertObject(u"\\Device\\Gone", nt::ob::Kind::Device, &object), STATUS_SUCCESS);
     nt::registry::KeyRef key;
     bool created = false;
-    ASSERT_EQ(nt::registry::CreateKey(nullptr, u"\\Registry\\Machine\\Gone", false, u"", key, created),
-              STATUS_SUCCESS);
+    ASSERT_EQ(nt::registry::CreateKey(nullptr, u"\\Registry\\Machine\\Gone", false, u"", key, created), STATUS_SUCCESS);
 
     hookRuns = 0;
     nt::ResetKernelState();

@@ -266,8 +266,7 @@ TEST_F(IoIrpTest, BuiltBufferedRequestCopiesBackAndIsFreedAtCompletion) {
         KeInitializeEvent(&event, NotificationEvent, FALSE);
         IO_STATUS_BLOCK ioStatus{};
         PIRP irp = IoBuildDeviceIoControlRequest(CTL_CODE(FILE_DEVICE_UNKNOWN, 0x800, METHOD_BUFFERED, 0), device,
-                                                 input, sizeof input, output, sizeof output, FALSE, &event,
-                                                 &ioStatus);
+                                                 input, sizeof input, output, sizeof output, FALSE, &event, &ioStatus);
         ASSERT_NE(irp, nullptr);
         EXPECT_EQ(IoCallDriver(device, irp), c.status);
         EXPECT_EQ(seen, irp);
@@ -375,7 +374,9 @@ NTSTATUS CancelQueued(PDEVICE_OBJECT, PIRP irp) {
     return STATUS_SUCCESS;
 }
 
-void CancelRoutine(PDEVICE_OBJECT device, PIRP irp) { CancelQueued(device, irp); }
+void CancelRoutine(PDEVICE_OBJECT device, PIRP irp) {
+    CancelQueued(device, irp);
+}
 
 TEST_F(IoIrpTest, CancelCallsTheCancelRoutineWhichCompletesTheRequest) {
     PIRP queued = nullptr;
@@ -421,8 +422,7 @@ TEST_F(IoIrpTest, CompletionRoutineExKeepsTheDeviceUntilItRuns) {
     });
     PDEVICE_OBJECT upper = Attach(bottom, [&](PDEVICE_OBJECT device, PIRP irp) {
         IoCopyCurrentIrpStackLocationToNext(irp);
-        EXPECT_EQ(IoSetCompletionRoutineEx(device, irp, LoggingRoutine, &upperLog, FALSE, TRUE, FALSE),
-                  STATUS_SUCCESS);
+        EXPECT_EQ(IoSetCompletionRoutineEx(device, irp, LoggingRoutine, &upperLog, FALSE, TRUE, FALSE), STATUS_SUCCESS);
         return IoCallDriver(StateOf(device)->lower, irp);
     });
     KEVENT event;

@@ -24,7 +24,8 @@ TEST_F(IoMdlTest, MdlDescribesTheBufferByPagesOffsetAndCount) {
         ULONG length;
         ULONG pages;
     };
-    const Case cases[] = {{0, 1, 1}, {0, PAGE_SIZE, 1}, {1, PAGE_SIZE, 2}, {PAGE_SIZE - 1, 2, 2}, {100, 3 * PAGE_SIZE, 4}};
+    const Case cases[] = {
+        {0, 1, 1}, {0, PAGE_SIZE, 1}, {1, PAGE_SIZE, 2}, {PAGE_SIZE - 1, 2, 2}, {100, 3 * PAGE_SIZE, 4}};
     std::vector<UCHAR> memory(8 * PAGE_SIZE);
     auto* base = reinterpret_cast<UCHAR*>(ROUND_TO_PAGES(reinterpret_cast<ULONG_PTR>(memory.data())));
     for (const Case& c : cases) {

@@ -21,9 +21,9 @@ using Handler = std::function<NTSTATUS(PDEVICE_OBJECT, PIRP)>;
 
 struct DriverHooks {
     std::function<NTSTATUS(PDRIVER_OBJECT, PDEVICE_OBJECT)> addDevice = {}; // empty: not a Plug and Play driver
-    std::function<void(PDRIVER_OBJECT)> unload = {};                      // called by the unload routine
-    bool unloadable = true;                                               // false: no unload routine
-    std::function<void(PDRIVER_OBJECT)> entry = {};                       // extra work in DriverEntry
+    std::function<void(PDRIVER_OBJECT)> unload = {};                        // called by the unload routine
+    bool unloadable = true;                                                 // false: no unload routine
+    std::function<void(PDRIVER_OBJECT)> entry = {};                         // extra work in DriverEntry
 };
 
 // What a test device's extension starts with.
@@ -42,15 +42,21 @@ inline Registry& TheRegistry() {
     return registry;
 }
 
-inline DeviceState* StateOf(PDEVICE_OBJECT device) { return *static_cast<DeviceState**>(device->DeviceExtension); }
+inline DeviceState* StateOf(PDEVICE_OBJECT device) {
+    return *static_cast<DeviceState**>(device->DeviceExtension);
+}
 
-inline NTSTATUS TestDispatch(PDEVICE_OBJECT device, PIRP irp) { return StateOf(device)->handler(device, irp); }
+inline NTSTATUS TestDispatch(PDEVICE_OBJECT device, PIRP irp) {
+    return StateOf(device)->handler(device, irp);
+}
 
 inline DriverHooks& HooksOf(PDRIVER_OBJECT driver) {
     return TheRegistry().hooks[std::u16string(nt::text::View(&driver->DriverExtension->ServiceKeyName))];
 }
 
-inline NTSTATUS TestAddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) { return HooksOf(driver).addDevice(driver, pdo); }
+inline NTSTATUS TestAddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
+    return HooksOf(driver).addDevice(driver, pdo);
+}
 
 // Runs the test's unload hook, then deletes whatever devices the driver still has.
 inline void TestUnload(PDRIVER_OBJECT driver) {

@@ -9,8 +9,12 @@ namespace {
 
 using IrqlTest = KernelTest;
 
-void PassiveOnlyRoutine() { PASSIVE_CODE(); }
-void PageableRoutine() { PAGED_CODE(); }
+void PassiveOnlyRoutine() {
+    PASSIVE_CODE();
+}
+void PageableRoutine() {
+    PAGED_CODE();
+}
 
 ULONG BugCheckCodeOf(auto&& call) {
     try {
@@ -78,7 +82,13 @@ TEST_F(IrqlTest, BrokenIrqlAndLockRulesStopTheMachine) {
         ULONG code;
     };
     const Case cases[] = {
-        {"raise below the current level", [] { AtIrql(DISPATCH_LEVEL, [] { KIRQL o; KeRaiseIrql(APC_LEVEL, &o); }); },
+        {"raise below the current level",
+         [] {
+             AtIrql(DISPATCH_LEVEL, [] {
+                 KIRQL o;
+                 KeRaiseIrql(APC_LEVEL, &o);
+             });
+         },
          IRQL_NOT_GREATER_OR_EQUAL},
         {"lower above the current level", [] { KeLowerIrql(DISPATCH_LEVEL); }, IRQL_NOT_LESS_OR_EQUAL},
         {"acquire a held lock again",
@@ -94,8 +104,7 @@ TEST_F(IrqlTest, BrokenIrqlAndLockRulesStopTheMachine) {
          SPIN_LOCK_ALREADY_OWNED},
         {"release a lock not held", [&] { AtIrql(DISPATCH_LEVEL, [&] { KeReleaseSpinLockFromDpcLevel(&lock); }); },
          SPIN_LOCK_NOT_OWNED},
-        {"AtDpcLevel acquire at PASSIVE_LEVEL", [&] { KeAcquireSpinLockAtDpcLevel(&lock); },
-         IRQL_NOT_GREATER_OR_EQUAL},
+        {"AtDpcLevel acquire at PASSIVE_LEVEL", [&] { KeAcquireSpinLockAtDpcLevel(&lock); }, IRQL_NOT_GREATER_OR_EQUAL},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(BugCheckCodeOf(c.call), c.code) << c.what;

@@ -17,8 +17,7 @@ protected:
 };
 
 // Runs `body` at `irql` on the calling thread and comes back to the IRQL it had, whatever happens in body.
-template <class Body>
-void AtIrql(KIRQL irql, Body body) {
+template <class Body> void AtIrql(KIRQL irql, Body body) {
     KIRQL old;
     KeRaiseIrql(irql, &old);
     try {

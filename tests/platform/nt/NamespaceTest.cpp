@@ -27,8 +27,8 @@ TEST_F(NamespaceTest, DosDeviceLinkResolvesFromEveryAliasToTheDevice) {
     ASSERT_EQ(IoCreateSymbolicLink(&link, &device), STATUS_SUCCESS);
     EXPECT_EQ(IoCreateSymbolicLink(&link, &device), STATUS_OBJECT_NAME_COLLISION);
 
-    for (const char16_t* path : {u"\\DosDevices\\Tindaloft", u"\\??\\tindaloft", u"\\GLOBAL??\\TINDALOFT",
-                                 u"\\device\\kxtdloft"}) {
+    for (const char16_t* path :
+         {u"\\DosDevices\\Tindaloft", u"\\??\\tindaloft", u"\\GLOBAL??\\TINDALOFT", u"\\device\\kxtdloft"}) {
         nt::ob::Entry entry;
         ASSERT_EQ(nt::ob::Lookup(path, entry), STATUS_SUCCESS) << nt::text::Utf16ToUtf8(path);
         EXPECT_EQ(entry.object, &g_device);

@@ -96,28 +96,25 @@ protected:
         nt::pnp::RegisterDriverMatch({u"HID\\VID_1234&PID_5678", u"otherfn", kHidClass, u"Other Device", u""});
 
         iotest::RegisterDriver(u"testbus", {.addDevice = [this](PDRIVER_OBJECT d, PDEVICE_OBJECT pdo) {
-                                                busDriver = d;
-                                                busPdo = pdo;
-                                                busFdo = Attach(d, pdo, [this](PDEVICE_OBJECT dev, PIRP irp) {
-                                                    return BusDispatch(dev, irp);
-                                                });
-                                                return STATUS_SUCCESS;
-                                            }});
+                                   busDriver = d;
+                                   busPdo = pdo;
+                                   busFdo = Attach(
+                                       d, pdo, [this](PDEVICE_OBJECT dev, PIRP irp) { return BusDispatch(dev, irp); });
+                                   return STATUS_SUCCESS;
+                               }});
         RegisterFunctionDriver(u"testfn", "fn");
         RegisterFunctionDriver(u"otherfn", "other");
-        iotest::RegisterDriver(u"testfilter", {.addDevice =
-                                                   [this](PDRIVER_OBJECT d, PDEVICE_OBJECT pdo) {
-                                                       PDEVICE_OBJECT below = IoGetAttachedDevice(pdo);
-                                                       bool aboveFunction = std::count(functionDevices.begin(),
-                                                                                       functionDevices.end(), below);
-                                                       log.Add(aboveFunction ? "filter:add-device above fn"
-                                                                             : "filter:add-device");
-                                                       Attach(d, pdo, [this](PDEVICE_OBJECT dev, PIRP irp) {
-                                                           return PassAndLog("filter", dev, irp);
-                                                       });
-                                                       return STATUS_SUCCESS;
-                                                   },
-                                               .unload = [this](PDRIVER_OBJECT) { log.Add("filter:unload"); }});
+        iotest::RegisterDriver(
+            u"testfilter",
+            {.addDevice =
+                 [this](PDRIVER_OBJECT d, PDEVICE_OBJECT pdo) {
+                     PDEVICE_OBJECT below = IoGetAttachedDevice(pdo);
+                     bool aboveFunction = std::count(functionDevices.begin(), functionDevices.end(), below);
+                     log.Add(aboveFunction ? "filter:add-device above fn" : "filter:add-device");
+                     Attach(d, pdo, [this](PDEVICE_OBJECT dev, PIRP irp) { return PassAndLog("filter", dev, irp); });
+                     return STATUS_SUCCESS;
+                 },
+             .unload = [this](PDRIVER_OBJECT) { log.Add("filter:unload"); }});
 
         nt::pnp::RootDevice bus;
         bus.deviceId = u"ROOT\\TESTBUS";
@@ -155,9 +152,8 @@ protected:
         if (pnp && !MinorName(minor).empty()) {
             log.Add(who + ":" + MinorName(minor));
         }
-        if (pnp &&
-            (minor == IRP_MN_SURPRISE_REMOVAL || minor == IRP_MN_REMOVE_DEVICE || minor == IRP_MN_QUERY_REMOVE_DEVICE ||
-             minor == IRP_MN_CANCEL_REMOVE_DEVICE)) {
+        if (pnp && (minor == IRP_MN_SURPRISE_REMOVAL || minor == IRP_MN_REMOVE_DEVICE ||
+                    minor == IRP_MN_QUERY_REMOVE_DEVICE || minor == IRP_MN_CANCEL_REMOVE_DEVICE)) {
             irp->IoStatus.Status = STATUS_SUCCESS;
         }
         PDEVICE_OBJECT lower = StateOf(device)->lower;
@@ -224,8 +220,7 @@ protected:
                 }
                 children.clear();
                 return PassAndLog("bus", device, irp);
-            default:
-                break;
+            default: break;
             }
         }
         return PassAndLog("bus", device, irp);
@@ -260,16 +255,14 @@ protected:
                     irp->IoStatus.Information = PoolText(MultiSz(child->compatibleIds));
                     status = STATUS_SUCCESS;
                     break;
-                default:
-                    break;
+                default: break;
                 }
                 break;
             case IRP_MN_QUERY_DEVICE_TEXT:
-                irp->IoStatus.Information =
-                    PoolText((location->Parameters.QueryDeviceText.DeviceTextType == DeviceTextDescription
-                                  ? child->text
-                                  : child->location) +
-                             u'\0');
+                irp->IoStatus.Information = PoolText(
+                    (location->Parameters.QueryDeviceText.DeviceTextType == DeviceTextDescription ? child->text
+                                                                                                  : child->location) +
+                    u'\0');
                 status = STATUS_SUCCESS;
                 break;
             case IRP_MN_QUERY_CAPABILITIES:
@@ -277,14 +270,10 @@ protected:
                 location->Parameters.DeviceCapabilities.Capabilities->Removable = TRUE;
                 status = STATUS_SUCCESS;
                 break;
-            case IRP_MN_START_DEVICE:
-                status = child->failStart ? STATUS_UNSUCCESSFUL : STATUS_SUCCESS;
-                break;
+            case IRP_MN_START_DEVICE: status = child->failStart ? STATUS_UNSUCCESSFUL : STATUS_SUCCESS; break;
             case IRP_MN_QUERY_REMOVE_DEVICE:
             case IRP_MN_CANCEL_REMOVE_DEVICE:
-            case IRP_MN_SURPRISE_REMOVAL:
-                status = STATUS_SUCCESS;
-                break;
+            case IRP_MN_SURPRISE_REMOVAL: status = STATUS_SUCCESS; break;
             case IRP_MN_REMOVE_DEVICE:
                 status = STATUS_SUCCESS;
                 if (child->missing) {
@@ -294,8 +283,7 @@ protected:
                     return status;
                 }
                 break;
-            default:
-                break;
+            default: break;
             }
         }
         irp->IoStatus.Status = status;
@@ -379,9 +367,9 @@ TEST_F(PnpManagerTest, UnplugRemovesTheStackAndUnloadsDriversWhoseLastDeviceLeft
     log.Take();
 
     Unplug(first);
-    EXPECT_EQ(log.Take(), (std::vector<std::string>{"filter:surprise-removal", "fn:surprise-removal",
-                                                    "pdo:surprise-removal", "filter:remove", "fn:remove",
-                                                    "pdo:remove"}));
+    EXPECT_EQ(log.Take(),
+              (std::vector<std::string>{"filter:surprise-removal", "fn:surprise-removal", "pdo:surprise-removal",
+                                        "filter:remove", "fn:remove", "pdo:remove"}));
     EXPECT_NE(nt::pnp::LoadedDriver(u"testfn"), nullptr); // still drives the second device
 
     Unplug(second);
@@ -405,8 +393,8 @@ TEST_F(PnpManagerTest, ShutdownFreesDriversWithoutAnUnloadRoutineLast) {
     ASSERT_NE(permanent, nullptr);
     bool permanentSeen = false;
     iotest::LoadDriver(u"z-watcher", {.unload = [&](PDRIVER_OBJECT) {
-                                          permanentSeen = permanent->DriverUnload == nullptr; // ASan: no use after free
-                                      }});
+                           permanentSeen = permanent->DriverUnload == nullptr; // ASan: no use after free
+                       }});
     nt::pnp::Shutdown();
     EXPECT_TRUE(permanentSeen);
     EXPECT_EQ(nt::pnp::LoadedDriver(u"a-permanent"), nullptr);
@@ -598,8 +586,8 @@ TEST_F(PnpManagerTest, StopRaisedByADriverOnTheManagersThreadReachesTheCaller) {
     broken.hardwareIds = {u"USB\\VID_BAD0&PID_0001"};
     nt::pnp::RegisterDriverMatch({u"USB\\VID_BAD0&PID_0001", u"crasher", kUsbClass, u"", u""});
     iotest::RegisterDriver(u"crasher", {.addDevice = [](PDRIVER_OBJECT, PDEVICE_OBJECT) -> NTSTATUS {
-                                            KeBugCheckEx(MANUALLY_INITIATED_CRASH, 1, 2, 3, 4);
-                                        }});
+                               KeBugCheckEx(MANUALLY_INITIATED_CRASH, 1, 2, 3, 4);
+                           }});
     EXPECT_THROW(Plug(broken, u"\\Device\\USBPDO-7"), NtBugCheck);
     nt::pnp::WaitForIdle(); // reported once
 }

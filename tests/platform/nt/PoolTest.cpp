@@ -29,8 +29,8 @@ TEST_F(PoolTest, AddressValidityFollowsLivePoolWithoutTouchingTheAddress) {
     EXPECT_FALSE(MmIsAddressValid(block + 64)) << "one past the end is not part of the allocation";
     // Addresses that would fault if read, checked while a block is live (the top address must not wrap into
     // it): a dereference here would crash the test.
-    for (ULONG_PTR arbitrary : {ULONG_PTR{0}, ULONG_PTR{1}, ULONG_PTR{0xDEADBEEF000}, ~ULONG_PTR{0},
-                                ULONG_PTR{0xFFFF800000001000}}) {
+    for (ULONG_PTR arbitrary :
+         {ULONG_PTR{0}, ULONG_PTR{1}, ULONG_PTR{0xDEADBEEF000}, ~ULONG_PTR{0}, ULONG_PTR{0xFFFF800000001000}}) {
         EXPECT_FALSE(MmIsAddressValid(reinterpret_cast<PVOID>(arbitrary))) << std::hex << arbitrary;
     }
     ExFreePoolWithTag(block, kTag);
@@ -61,7 +61,7 @@ TEST_F(PoolTest, RegisteredRangesAreValidUntilEveryRegistrationIsRemoved) {
     std::vector<UCHAR> buffer(256);
     UCHAR* inner = buffer.data() + 100;
     nt::pool::RegisterRange(buffer.data(), buffer.size());
-    nt::pool::RegisterRange(inner, 16);     // a range inside another
+    nt::pool::RegisterRange(inner, 16);                    // a range inside another
     nt::pool::RegisterRange(buffer.data(), buffer.size()); // the same buffer twice
     EXPECT_TRUE(MmIsAddressValid(buffer.data() + 255));
     EXPECT_TRUE(nt::pool::IsRangeValid(buffer.data(), 256));
@@ -207,8 +207,8 @@ TEST_F(PoolTest, InjectedFailuresHitTheChosenAllocations) {
     struct Case {
         const char* what;
         nt::pool::FailurePlan plan;
-        std::vector<ULONG> tags;      // allocations made, in order
-        std::vector<bool> succeeds;   // expected outcome of each
+        std::vector<ULONG> tags;    // allocations made, in order
+        std::vector<bool> succeeds; // expected outcome of each
     };
     const Case cases[] = {
         {"every allocation of one tag", {kTag, 0, UINT64_MAX}, {kTag, kOtherTag, kTag}, {false, true, false}},

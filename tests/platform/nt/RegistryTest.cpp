@@ -22,8 +22,8 @@ class RegistryTest : public KernelTest {
 protected:
     void SetUp() override {
         KernelTest::SetUp();
-        for (const char16_t* path : {u"\\Registry\\Machine\\SYSTEM", u"\\Registry\\Machine\\SYSTEM\\CurrentControlSet",
-                                     kServices, kService}) {
+        for (const char16_t* path :
+             {u"\\Registry\\Machine\\SYSTEM", u"\\Registry\\Machine\\SYSTEM\\CurrentControlSet", kServices, kService}) {
             HANDLE h = Create(nullptr, path);
             ZwClose(h);
         }
@@ -125,7 +125,8 @@ TEST_F(RegistryTest, DwordStringAndBinaryValuesRoundTrip) {
 }
 
 TEST_F(RegistryTest, KeysOpenWhateverTheCaseAndKeepTheirOwn) {
-    HANDLE created = Create(nullptr, u"\\Registry\\Machine\\SYSTEM\\CurrentControlSet\\Services\\KxTdloft\\ActiveNodes");
+    HANDLE created =
+        Create(nullptr, u"\\Registry\\Machine\\SYSTEM\\CurrentControlSet\\Services\\KxTdloft\\ActiveNodes");
     ZwClose(created);
     HANDLE key = nullptr;
     ASSERT_EQ(Open(nullptr, u"\\REGISTRY\\machine\\system\\currentcontrolset\\SERVICES\\kxtdloft\\activenodes", &key),
@@ -293,8 +294,8 @@ TEST_F(RegistryTest, InjectedFailuresSurfaceAsTheStatusTheCallerSees) {
     EXPECT_EQ(SetDword(key, u"CaptureBulk", 1), STATUS_SUCCESS) << "other values are not affected";
 
     // QueryDword asks twice (the size, then the data): both are skipped.
-    nt::registry::InjectFailure({nt::registry::Operation::QueryValue, kService, std::nullopt, STATUS_IO_DEVICE_ERROR,
-                                 2, UINT64_MAX});
+    nt::registry::InjectFailure(
+        {nt::registry::Operation::QueryValue, kService, std::nullopt, STATUS_IO_DEVICE_ERROR, 2, UINT64_MAX});
     EXPECT_EQ(QueryDword(key, u"CaptureBulk"), 1u) << "skipped";
     ULONG type;
     std::vector<UCHAR> data;
@@ -359,8 +360,7 @@ TEST_F(RegistryTest, QueryRoutineSeesEachValueAndEachStringOfAMultiString) {
         return STATUS_SUCCESS;
     };
     table[0].Name = const_cast<PWSTR>(u"List");
-    ASSERT_EQ(RtlQueryRegistryValues(RTL_REGISTRY_SERVICES, u"KxTdloft\\Multi", table, &seen, nullptr),
-              STATUS_SUCCESS);
+    ASSERT_EQ(RtlQueryRegistryValues(RTL_REGISTRY_SERVICES, u"KxTdloft\\Multi", table, &seen, nullptr), STATUS_SUCCESS);
     EXPECT_EQ(seen, (std::vector<std::u16string>{u"one", u"two"}));
 }
 
@@ -369,9 +369,9 @@ protected:
     void SetUp() override {
         RegistryTest::SetUp();
         // One folder per process and test, so that concurrent runs never share a state file.
-        m_dir = std::filesystem::temp_directory_path() /
-                ("tdl-registry-" + std::to_string(getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_dir =
+            std::filesystem::temp_directory_path() / ("tdl-registry-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir);
         m_file = m_dir / "registry.txt";
@@ -428,8 +428,8 @@ TEST_F(RegistryFileTest, ValuesSurviveARebootThroughTheStateFile) {
         std::vector<UCHAR> data;
     };
     const Expected expected[] = {
-        {u"Text", REG_SZ, Bytes(name, sizeof name)}, {u"Odd", REG_SZ, Bytes(odd, sizeof odd)},
-        {u"Q", REG_QWORD, Bytes(&q, sizeof q)},      {u"", REG_MULTI_SZ, Bytes(multi, sizeof multi)},
+        {u"Text", REG_SZ, Bytes(name, sizeof name)},  {u"Odd", REG_SZ, Bytes(odd, sizeof odd)},
+        {u"Q", REG_QWORD, Bytes(&q, sizeof q)},       {u"", REG_MULTI_SZ, Bytes(multi, sizeof multi)},
         {u"BE", REG_DWORD_BIG_ENDIAN, Bytes(&be, 4)}, {u"None", REG_NONE, {}},
     };
     for (const Expected& e : expected) {

@@ -9,7 +9,9 @@ namespace {
 
 using RtlStringTest = KernelTest;
 
-std::u16string Text(const UNICODE_STRING& u) { return std::u16string(nt::text::View(&u)); }
+std::u16string Text(const UNICODE_STRING& u) {
+    return std::u16string(nt::text::View(&u));
+}
 
 TEST_F(RtlStringTest, InitCountsBytesWithoutTheNul) {
     UNICODE_STRING u = U(u"\\Device\\KxTdloft");
@@ -32,8 +34,8 @@ TEST_F(RtlStringTest, ComparesWithAndWithoutCase) {
         const char16_t* a;
         const char16_t* b;
         bool caseInsensitive;
-        int sign;      // of RtlCompareUnicodeString
-        bool prefix;   // a is a prefix of b
+        int sign;    // of RtlCompareUnicodeString
+        bool prefix; // a is a prefix of b
     };
     const Case cases[] = {
         {u"USBHUB", u"usbhub", true, 0, true},
@@ -118,9 +120,9 @@ TEST_F(RtlStringTest, GuidsRoundTripInRegistryForm) {
     EXPECT_TRUE(parsed == usbClass);
     RtlFreeUnicodeString(&text);
 
-    for (const char16_t* bad : {u"36FC9E60-C465-11CF-8056-444553540000", u"{36FC9E60-C465-11CF-8056-44455354000}",
-                                u"{36FC9E60-C465-11CF-8056-44455354000G}", u"{36FC9E60+C465-11CF-8056-444553540000}",
-                                u""}) {
+    for (const char16_t* bad :
+         {u"36FC9E60-C465-11CF-8056-444553540000", u"{36FC9E60-C465-11CF-8056-44455354000}",
+          u"{36FC9E60-C465-11CF-8056-44455354000G}", u"{36FC9E60+C465-11CF-8056-444553540000}", u""}) {
         UNICODE_STRING s = U(bad);
         EXPECT_EQ(RtlGUIDFromString(&s, &parsed), STATUS_INVALID_PARAMETER) << nt::text::Utf16ToUtf8(bad);
     }
@@ -144,7 +146,10 @@ TEST_F(RtlStringTest, TextHelpersConvertUtf8AndKeepSurrogatePairs) {
     std::u16string text = u"a\u00e9\u20ac\U0001F600";
     EXPECT_EQ(nt::text::Utf16ToUtf8(text), "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80");
     EXPECT_EQ(nt::text::Utf8ToUtf16(nt::text::Utf16ToUtf8(text)), text);
-    EXPECT_EQ(nt::text::Utf8ToUtf16("\xff" "a\xc3"), u"\ufffda\ufffd") << "malformed input becomes U+FFFD";
+    EXPECT_EQ(nt::text::Utf8ToUtf16("\xff"
+                                    "a\xc3"),
+              u"\ufffda\ufffd")
+        << "malformed input becomes U+FFFD";
     EXPECT_EQ(nt::text::Utf16ToUtf8(std::u16string(1, u'\xd800')), "\xef\xbf\xbd");
     EXPECT_TRUE(nt::text::EqualsIgnoreCase(u"\u0436\u0401", u"\u0416\u0451")); // Cyrillic
 }

@@ -38,7 +38,7 @@ TEST_F(VersionTest, TheReleaseSelectorDrivesGetVersionAndVerifyVersionInfo) {
         USHORT spMajor;
     };
     const Case cases[] = {
-        {Release::Windows2000, 5, 0, 2195, 4}, {Release::WindowsXP, 5, 1, 2600, 2},
+        {Release::Windows2000, 5, 0, 2195, 4},  {Release::WindowsXP, 5, 1, 2600, 2},
         {Release::WindowsXPSP3, 5, 1, 2600, 3}, {Release::Server2003, 5, 2, 3790, 2},
         {Release::VistaSP0, 6, 0, 6000, 0},     {Release::VistaSP1, 6, 0, 6001, 1},
         {Release::VistaSP2, 6, 0, 6002, 2},     {Release::Windows7, 6, 1, 7601, 1},

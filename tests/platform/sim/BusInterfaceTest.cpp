@@ -89,9 +89,9 @@ TEST_P(HubBusInterface, RoutinesWorkOnTheHubsDevices) {
 
     // Too small for the pipe list: the length it needs, and no more.
     USB_DEVICE_INFORMATION_0 small{};
-    EXPECT_EQ(bus.QueryDeviceInformation(context, keyboard, &small, offsetof(USB_DEVICE_INFORMATION_0, PipeList),
-                                         &copied),
-              STATUS_BUFFER_TOO_SMALL);
+    EXPECT_EQ(
+        bus.QueryDeviceInformation(context, keyboard, &small, offsetof(USB_DEVICE_INFORMATION_0, PipeList), &copied),
+        STATUS_BUFFER_TOO_SMALL);
     EXPECT_EQ(small.ActualLength, info.ActualLength);
 
     UCHAR device[18];

@@ -21,7 +21,9 @@ Bytes ControlIn(sim::UsbDevice& device, SetupPacket setup) {
     return data;
 }
 
-bool ControlOut(sim::UsbDevice& device, SetupPacket setup) { return device.Control(setup, {}).Succeeded(); }
+bool ControlOut(sim::UsbDevice& device, SetupPacket setup) {
+    return device.Control(setup, {}).Succeeded();
+}
 
 SetupPacket GetDescriptor(UCHAR type, UCHAR index, USHORT length, USHORT language = 0) {
     return {0x80, USB_REQUEST_GET_DESCRIPTOR, static_cast<USHORT>(type << 8 | index), language, length};
@@ -71,8 +73,7 @@ TEST(UsbDeviceModel, AnswersStandardRequestsFromItsDescriptors) {
     // Unknown descriptors, strings and configurations stall.
     Bytes scratch(64);
     EXPECT_EQ(stick->Control(GetDescriptor(USB_BOS_DESCRIPTOR_TYPE, 0, 5), scratch).status, USBD_STATUS_STALL_PID);
-    EXPECT_EQ(stick->Control(GetDescriptor(USB_STRING_DESCRIPTOR_TYPE, 9, 64), scratch).status,
-              USBD_STATUS_STALL_PID);
+    EXPECT_EQ(stick->Control(GetDescriptor(USB_STRING_DESCRIPTOR_TYPE, 9, 64), scratch).status, USBD_STATUS_STALL_PID);
     EXPECT_FALSE(ControlOut(*stick, {0x00, USB_REQUEST_SET_CONFIGURATION, 7, 0, 0}));
 
     EXPECT_TRUE(ControlOut(*stick, {0x00, USB_REQUEST_SET_ADDRESS, 5, 0, 0}));
@@ -182,8 +183,8 @@ BotResult Command(sim::UsbDevice& device, ULONG tag, Bytes cdb, ULONG length, bo
         if (data.status == USBD_STATUS_STALL_PID) {
             // A failed command stalls its data stage; the host clears the stall and reads the status.
             result.stalled = true;
-            EXPECT_TRUE(device.Control({0x02, USB_REQUEST_CLEAR_FEATURE, USB_FEATURE_ENDPOINT_STALL, 0x81, 0}, {})
-                            .Succeeded());
+            EXPECT_TRUE(
+                device.Control({0x02, USB_REQUEST_CLEAR_FEATURE, USB_FEATURE_ENDPOINT_STALL, 0x81, 0}, {}).Succeeded());
         } else {
             EXPECT_TRUE(data.Succeeded());
         }

@@ -28,7 +28,8 @@ protected:
         for (const TappedRequest& request : requests) {
             if (request.device == device && request.function == URB_FUNCTION_CLASS_INTERFACE &&
                 request.urb.size() >= sizeof(_URB_CONTROL_VENDOR_OR_CLASS_REQUEST)) {
-                found.push_back(reinterpret_cast<const _URB_CONTROL_VENDOR_OR_CLASS_REQUEST*>(request.urb.data())->Request);
+                found.push_back(
+                    reinterpret_cast<const _URB_CONTROL_VENDOR_OR_CLASS_REQUEST*>(request.urb.data())->Request);
             }
         }
         return found;

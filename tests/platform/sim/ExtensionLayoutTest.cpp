@@ -20,12 +20,12 @@ using tdl::test::ExtensionWord;
 struct Expected {
     Release release;
     const char* name;
-    int hostControllerWordAt;    // "HFDO" (-1: none anywhere)
-    int rootHubWordAt;           // "RPDO"
-    int portWordAt;              // "PORT" / "HPDO"
+    int hostControllerWordAt; // "HFDO" (-1: none anywhere)
+    int rootHubWordAt;        // "RPDO"
+    int portWordAt;           // "PORT" / "HPDO"
     ULONG portWord;
-    int deviceHandleAt;          // the "DevH" pointer of a port's PDO
-    bool hubDriverComposite;     // composite parent and interface words of the hub driver
+    int deviceHandleAt;      // the "DevH" pointer of a port's PDO
+    bool hubDriverComposite; // composite parent and interface words of the hub driver
 };
 
 const Expected kReleases[] = {
@@ -48,8 +48,9 @@ bool NamedWith(PDEVICE_OBJECT device, std::u16string_view prefix) {
 
 // No word of the older layouts where the capture driver looks, and no pointer to a device handle.
 void ExpectNoLayoutWords(PDEVICE_OBJECT device) {
-    const ULONG words[] = {SignatureWord("HFDO"), SignatureWord("RPDO"), SignatureWord("HUB "), SignatureWord("PORT"),
-                           SignatureWord("HPDO"), sim::kInterfacePdoWord, sim::kCompositeParentWord};
+    const ULONG words[] = {SignatureWord("HFDO"),    SignatureWord("RPDO"), SignatureWord("HUB "),
+                           SignatureWord("PORT"),    SignatureWord("HPDO"), sim::kInterfacePdoWord,
+                           sim::kCompositeParentWord};
     for (size_t offset : {0, 8}) {
         for (ULONG word : words) {
             EXPECT_NE(ExtensionWord(device, offset), word) << "offset " << offset;
@@ -81,7 +82,8 @@ TEST_P(ExtensionLayout, UsbDriversKeepTheReleasesWordsWhereTheCaptureDriverLooks
             if (miniport && bottom) {
                 EXPECT_TRUE(NamedWith(device, u"\\Device\\USBPDO-"));
                 if (oldLayouts) {
-                    EXPECT_EQ(ExtensionWord(device, static_cast<size_t>(expected.rootHubWordAt)), SignatureWord("RPDO"));
+                    EXPECT_EQ(ExtensionWord(device, static_cast<size_t>(expected.rootHubWordAt)),
+                              SignatureWord("RPDO"));
                 }
                 ++seen["root hub PDO"];
             } else if (miniport) {
@@ -126,8 +128,8 @@ TEST_P(ExtensionLayout, UsbDriversKeepTheReleasesWordsWhereTheCaptureDriverLooks
                     EXPECT_TRUE(NamedWith(device, u"\\Device\\USBPDO-"));
                 }
             }
-            const bool usb3 = driver == u"nusb3xhc" || driver == u"nusb3hub" || driver == u"usbxhci" ||
-                              driver == u"usbhub3";
+            const bool usb3 =
+                driver == u"nusb3xhc" || driver == u"nusb3hub" || driver == u"usbxhci" || driver == u"usbhub3";
             if ((!oldLayouts && (miniport || driver == u"usbhub" || driver == u"usbccgp")) || usb3) {
                 ExpectNoLayoutWords(device);
             }
@@ -138,8 +140,8 @@ TEST_P(ExtensionLayout, UsbDriversKeepTheReleasesWordsWhereTheCaptureDriverLooks
     }
     EXPECT_EQ(seen["controller FDO"], 3);
     EXPECT_EQ(seen["root hub PDO"], 3);
-    EXPECT_EQ(seen["hub FDO"], 4);   // the three root hubs of the USB 2.0 stack and the external hub
-    EXPECT_EQ(seen["port PDO"], 7);  // hub, stick, mouse, loopback, keyboard, printer, composite device
+    EXPECT_EQ(seen["hub FDO"], 4);  // the three root hubs of the USB 2.0 stack and the external hub
+    EXPECT_EQ(seen["port PDO"], 7); // hub, stick, mouse, loopback, keyboard, printer, composite device
     if (expected.hubDriverComposite) {
         EXPECT_EQ(seen["composite parent of the hub driver"], 1);
         EXPECT_EQ(seen["interface PDO of the hub driver"], 2);

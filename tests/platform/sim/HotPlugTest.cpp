@@ -106,8 +106,8 @@ TEST_F(HotPlug, RequestsRacingAnUnplugEndCleanly) {
         while (!stop) {
             UCHAR buffer[18];
             URB urb{};
-            UsbBuildGetDescriptorRequest(&urb, sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST), USB_DEVICE_DESCRIPTOR_TYPE, 0, 0,
-                                         buffer, nullptr, sizeof buffer, nullptr);
+            UsbBuildGetDescriptorRequest(&urb, sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST), USB_DEVICE_DESCRIPTOR_TYPE, 0,
+                                         0, buffer, nullptr, sizeof buffer, nullptr);
             if (NT_SUCCESS(tdl::test::SubmitUrb(pdo, &urb))) {
                 ++answered;
             }
@@ -121,8 +121,8 @@ TEST_F(HotPlug, RequestsRacingAnUnplugEndCleanly) {
     sender.join();
     URB late{};
     UCHAR buffer[18];
-    UsbBuildGetDescriptorRequest(&late, sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST), USB_DEVICE_DESCRIPTOR_TYPE, 0, 0, buffer,
-                                 nullptr, sizeof buffer, nullptr);
+    UsbBuildGetDescriptorRequest(&late, sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST), USB_DEVICE_DESCRIPTOR_TYPE, 0, 0,
+                                 buffer, nullptr, sizeof buffer, nullptr);
     EXPECT_EQ(tdl::test::SubmitUrb(pdo, &late), STATUS_NO_SUCH_DEVICE) << "the device object is gone";
     ObDereferenceObject(pdo);
 }
@@ -156,7 +156,7 @@ TEST_F(HotPlug, AControllerRemovedEitherWayTakesItsDevicesAndAddedAgainBringsThe
     }
     // A controller the machine did not boot with.
     auto extra = std::make_shared<sim::HostControllerModel>(sim::ControllerType::Ohci, "extra", 2,
-                                                             sim::PciIdentity{.device = 0x1A});
+                                                            sim::PciIdentity{.device = 0x1A});
     extra->Plug(1, sim::MakeKeyboard("extra keyboard"));
     ASSERT_NE(m_machine->AddController(extra), nullptr);
     ASSERT_NE(Pdo("extra keyboard"), nullptr);

@@ -104,10 +104,10 @@ TEST_F(HubIoctl, DriverKeyNameRoundTripsToTheDevicesDriverKey) {
     }
     USB_NODE_CONNECTION_DRIVERKEY_NAME empty{};
     empty.ConnectionIndex = 4;
-    EXPECT_EQ(DeviceControl(Hub(), IOCTL_USB_GET_NODE_CONNECTION_DRIVERKEY_NAME, &empty, sizeof empty, &empty,
-                            sizeof empty)
-                  .status,
-              STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(
+        DeviceControl(Hub(), IOCTL_USB_GET_NODE_CONNECTION_DRIVERKEY_NAME, &empty, sizeof empty, &empty, sizeof empty)
+            .status,
+        STATUS_INVALID_PARAMETER);
 }
 
 TEST_F(HubIoctl, NodeInformationNamesAndDescriptorsOfConnections) {
@@ -173,8 +173,8 @@ TEST_F(HubIoctl, UserModeReachesControllersAndRootHubsByTheirNames) {
     USBUSER_CONTROLLER_INFO_0 info{};
     info.Header.UsbUserRequest = USBUSER_GET_CONTROLLER_INFO_0;
     info.Header.RequestBufferLength = sizeof info;
-    ASSERT_TRUE(DeviceIoControl(controller, IOCTL_USB_USER_REQUEST, &info, sizeof info, &info, sizeof info, &bytes,
-                                nullptr));
+    ASSERT_TRUE(
+        DeviceIoControl(controller, IOCTL_USB_USER_REQUEST, &info, sizeof info, &info, sizeof info, &bytes, nullptr));
     EXPECT_EQ(+info.Header.UsbUserStatusCode, UsbUserSuccess);
     EXPECT_EQ(+info.Info0.PciDeviceId, 0x0C32u);
     EXPECT_EQ(+info.Info0.NumberOfRootPorts, 6u);
@@ -187,12 +187,12 @@ TEST_F(HubIoctl, UserModeReachesControllersAndRootHubsByTheirNames) {
     EXPECT_GT(+statistics.Counters.BytesTransferred, 0u);
     CloseHandle(controller);
 
-    HANDLE hub = CreateFileA(("\\\\.\\" + rootHub).c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
+    HANDLE hub =
+        CreateFileA(("\\\\.\\" + rootHub).c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(hub, INVALID_HANDLE_VALUE);
     USB_NODE_INFORMATION node{};
-    ASSERT_TRUE(DeviceIoControl(hub, IOCTL_USB_GET_NODE_INFORMATION, &node, sizeof node, &node, sizeof node, &bytes,
-                                nullptr));
+    ASSERT_TRUE(
+        DeviceIoControl(hub, IOCTL_USB_GET_NODE_INFORMATION, &node, sizeof node, &node, sizeof node, &bytes, nullptr));
     EXPECT_EQ(+node.u.HubInformation.HubDescriptor.bNumberOfPorts, 6);
     CloseHandle(hub);
 }

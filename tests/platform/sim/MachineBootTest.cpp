@@ -36,7 +36,8 @@ NTSTATUS CaptureEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
 std::optional<nt::registry::Value> RegistryValue(std::u16string_view key, std::u16string_view name) {
     nt::registry::KeyRef ref;
     nt::registry::Value value;
-    if (!NT_SUCCESS(nt::registry::OpenKey(nullptr, key, ref)) || !NT_SUCCESS(nt::registry::QueryValue(ref, name, value))) {
+    if (!NT_SUCCESS(nt::registry::OpenKey(nullptr, key, ref)) ||
+        !NT_SUCCESS(nt::registry::QueryValue(ref, name, value))) {
         return std::nullopt;
     }
     return value;
@@ -123,9 +124,7 @@ TEST_F(MachineBoot, TheStateFolderKeepsTheRegistryAndABootWithoutCaptureDropsThe
 
 TEST_F(MachineBoot, ADamagedRegistryFileIsLeftAloneAndTheMachineRunsInMemory) {
     fs::create_directories(m_state);
-    {
-        std::ofstream(m_state / "registry.txt") << "[\\REGISTRY\\MACHINE\\Broken\n\"Value\"=nonsense\n";
-    }
+    { std::ofstream(m_state / "registry.txt") << "[\\REGISTRY\\MACHINE\\Broken\n\"Value\"=nonsense\n"; }
     const auto size = fs::file_size(m_state / "registry.txt");
     m_machine = sim::Machine::BootDefault({Release::Windows7, nullptr, m_state});
     EXPECT_EQ(m_machine->Status(), STATUS_REGISTRY_CORRUPT);

@@ -30,9 +30,9 @@ TEST_F(RequestKinds, EveryKindReachesTheUsbDriversAndCompletes) {
     Play(sim::WorkloadKind::IdleMachine, 1);
     const std::vector<TappedRequest> requests = tap.Requests();
 
-    std::map<ULONG, NTSTATUS> internal;      // internal request codes at the hub driver's device objects
-    std::set<ULONG> hub, controller, hid;    // device-control codes by the driver that got them
-    std::set<UCHAR> power, pnp;              // minor functions
+    std::map<ULONG, NTSTATUS> internal;   // internal request codes at the hub driver's device objects
+    std::set<ULONG> hub, controller, hid; // device-control codes by the driver that got them
+    std::set<UCHAR> power, pnp;           // minor functions
     std::set<ULONG> hidMethods;
     for (const TappedRequest& request : requests) {
         ASSERT_TRUE(request.invalid.empty()) << request.invalid;
@@ -56,14 +56,14 @@ TEST_F(RequestKinds, EveryKindReachesTheUsbDriversAndCompletes) {
         }
     }
     // The internal requests a device's drivers send, answered by its hub port's device object.
-    for (ULONG code : {IOCTL_INTERNAL_USB_GET_ROOTHUB_PDO, IOCTL_INTERNAL_USB_GET_PORT_STATUS,
-                       IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE, IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE_EX,
-                       IOCTL_INTERNAL_USB_GET_TOPOLOGY_ADDRESS, IOCTL_INTERNAL_USB_GET_DEVICE_CONFIG_INFO,
-                       IOCTL_INTERNAL_USB_GET_TT_DEVICE_HANDLE, IOCTL_INTERNAL_USB_GET_PARENT_HUB_INFO,
-                       IOCTL_INTERNAL_USB_GET_HUB_COUNT, IOCTL_INTERNAL_USB_RESET_PORT, IOCTL_INTERNAL_USB_ENABLE_PORT,
-                       IOCTL_INTERNAL_USB_RECORD_FAILURE, IOCTL_INTERNAL_USB_NOTIFY_IDLE_READY,
-                       IOCTL_INTERNAL_USB_REQ_GLOBAL_SUSPEND, IOCTL_INTERNAL_USB_REQ_GLOBAL_RESUME,
-                       IOCTL_INTERNAL_USB_GET_CONTROLLER_NAME, IOCTL_INTERNAL_USB_GET_BUS_INFO}) {
+    for (ULONG code :
+         {IOCTL_INTERNAL_USB_GET_ROOTHUB_PDO, IOCTL_INTERNAL_USB_GET_PORT_STATUS, IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE,
+          IOCTL_INTERNAL_USB_GET_DEVICE_HANDLE_EX, IOCTL_INTERNAL_USB_GET_TOPOLOGY_ADDRESS,
+          IOCTL_INTERNAL_USB_GET_DEVICE_CONFIG_INFO, IOCTL_INTERNAL_USB_GET_TT_DEVICE_HANDLE,
+          IOCTL_INTERNAL_USB_GET_PARENT_HUB_INFO, IOCTL_INTERNAL_USB_GET_HUB_COUNT, IOCTL_INTERNAL_USB_RESET_PORT,
+          IOCTL_INTERNAL_USB_ENABLE_PORT, IOCTL_INTERNAL_USB_RECORD_FAILURE, IOCTL_INTERNAL_USB_NOTIFY_IDLE_READY,
+          IOCTL_INTERNAL_USB_REQ_GLOBAL_SUSPEND, IOCTL_INTERNAL_USB_REQ_GLOBAL_RESUME,
+          IOCTL_INTERNAL_USB_GET_CONTROLLER_NAME, IOCTL_INTERNAL_USB_GET_BUS_INFO}) {
         ASSERT_TRUE(internal.count(code)) << std::hex << code;
         EXPECT_EQ(internal[code], STATUS_SUCCESS) << std::hex << code;
     }
@@ -81,9 +81,9 @@ TEST_F(RequestKinds, EveryKindReachesTheUsbDriversAndCompletes) {
                        IOCTL_USB_GET_NODE_CONNECTION_ATTRIBUTES, IOCTL_USB_GET_HUB_INFORMATION_EX}) {
         EXPECT_TRUE(hub.count(code)) << std::hex << code;
     }
-    for (ULONG code : {IOCTL_GET_HCD_DRIVERKEY_NAME, IOCTL_USB_GET_ROOT_HUB_NAME, IOCTL_USB_HCD_GET_STATS_1,
-                       IOCTL_USB_HCD_GET_STATS_2, IOCTL_USB_USER_REQUEST, IOCTL_USB_HCD_DISABLE_PORT,
-                       IOCTL_USB_HCD_ENABLE_PORT}) {
+    for (ULONG code :
+         {IOCTL_GET_HCD_DRIVERKEY_NAME, IOCTL_USB_GET_ROOT_HUB_NAME, IOCTL_USB_HCD_GET_STATS_1,
+          IOCTL_USB_HCD_GET_STATS_2, IOCTL_USB_USER_REQUEST, IOCTL_USB_HCD_DISABLE_PORT, IOCTL_USB_HCD_ENABLE_PORT}) {
         EXPECT_TRUE(controller.count(code)) << std::hex << code;
     }
     EXPECT_GE(hid.size(), 14u);
@@ -160,7 +160,8 @@ TEST(ExtensionWords, AreThereWhenTheClassFilterIsAdded) {
     for (const AddDeviceSeen& seen : g_seen) {
         if (seen.driver == u"usbehci" || seen.driver == u"usbuhci" || seen.driver == u"usbohci") {
             ++controllers;
-            EXPECT_EQ(seen.controllerWord, sim::SignatureWord("HFDO")) << std::string(seen.driver.begin(), seen.driver.end());
+            EXPECT_EQ(seen.controllerWord, sim::SignatureWord("HFDO"))
+                << std::string(seen.driver.begin(), seen.driver.end());
         } else if (seen.driver == u"usbhub") {
             ++hubs;
             EXPECT_EQ(seen.hubWord, sim::SignatureWord("HUB "));

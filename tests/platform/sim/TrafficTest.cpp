@@ -27,8 +27,8 @@ protected:
         UseVirtualClock();
     }
 
-
-    static std::vector<TappedRequest> Urbs(const std::vector<TappedRequest>& requests, PDEVICE_OBJECT device = nullptr) {
+    static std::vector<TappedRequest> Urbs(const std::vector<TappedRequest>& requests,
+                                           PDEVICE_OBJECT device = nullptr) {
         std::vector<TappedRequest> urbs;
         for (const TappedRequest& request : requests) {
             if (request.major == IRP_MJ_INTERNAL_DEVICE_CONTROL && request.code == IOCTL_INTERNAL_USB_SUBMIT_URB &&
@@ -119,8 +119,8 @@ TEST_F(Traffic, EveryUrbFamilyReachesThePortDriverInItsPublishedLayoutAndComesBa
     for (USHORT function = 0; function <= URB_FUNCTION_GET_PIPE_IO_POLICY; ++function) {
         functions.insert(function);
     }
-    for (USHORT missing : {USHORT{URB_FUNCTION_RESERVE_0X0016}, USHORT{URB_FUNCTION_RESERVE_0X001D}, USHORT{0x2B}, USHORT{0x2C},
-                           USHORT{0x2D}, USHORT{0x2E}, USHORT{0x2F}}) {
+    for (USHORT missing : {USHORT{URB_FUNCTION_RESERVE_0X0016}, USHORT{URB_FUNCTION_RESERVE_0X001D}, USHORT{0x2B},
+                           USHORT{0x2C}, USHORT{0x2D}, USHORT{0x2E}, USHORT{0x2F}}) {
         // The reserved functions reach the port driver too, and are refused.
         ASSERT_TRUE(byFunction.count(missing)) << missing;
         EXPECT_EQ(UrbAs<_URB_HEADER>(byFunction[missing][0].urbDone).Status, USBD_STATUS_INVALID_URB_FUNCTION);
@@ -139,7 +139,8 @@ TEST_F(Traffic, EveryUrbFamilyReachesThePortDriverInItsPublishedLayoutAndComesBa
     EXPECT_EQ(endpointFunctions.size(), 3u);
 
     // Plausible answers: the device descriptor, a configuration with its interfaces, the frame number.
-    const auto device = UrbAs<_URB_CONTROL_DESCRIPTOR_REQUEST>(byFunction[URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE][0].urbDone);
+    const auto device =
+        UrbAs<_URB_CONTROL_DESCRIPTOR_REQUEST>(byFunction[URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE][0].urbDone);
     EXPECT_EQ(device.Hdr.Status, USBD_STATUS_SUCCESS);
     EXPECT_EQ(device.TransferBufferLength, 18u);
     const auto selected = UrbAs<_URB_SELECT_CONFIGURATION>(byFunction[URB_FUNCTION_SELECT_CONFIGURATION][0].urbDone);
@@ -179,10 +180,10 @@ TEST_F(Traffic, EveryBufferThatCrossesADriverBoundaryIsValidMemory) {
     ASSERT_GT(requests.size(), 1000u);
     size_t configurations = 0;
     for (const TappedRequest& request : requests) {
-        EXPECT_TRUE(request.invalid.empty()) << tdl::test::DriverName(request.device).size() << " "
-                                             << std::string(request.driver.begin(), request.driver.end())
-                                             << " major " << int(request.major) << " code " << std::hex << request.code
-                                             << " function " << request.function << ": " << request.invalid;
+        EXPECT_TRUE(request.invalid.empty())
+            << tdl::test::DriverName(request.device).size() << " "
+            << std::string(request.driver.begin(), request.driver.end()) << " major " << int(request.major) << " code "
+            << std::hex << request.code << " function " << request.function << ": " << request.invalid;
         configurations += request.function == URB_FUNCTION_SELECT_CONFIGURATION && request.urbLength &&
                           UrbAs<_URB_SELECT_CONFIGURATION>(request.urb).ConfigurationDescriptor;
     }
@@ -309,8 +310,9 @@ TEST_F(Traffic, PendedRequestsCompleteLaterOnAnotherThread) {
         ++pended[request.driver];
         EXPECT_NE(request.completionThread, request.dispatchThread)
             << std::string(request.driver.begin(), request.driver.end()) << " major " << int(request.major);
-        if (request.code == IOCTL_INTERNAL_USB_SUBMIT_URB && (request.function == URB_FUNCTION_ISOCH_TRANSFER ||
-                                                              request.function == URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER)) {
+        if (request.code == IOCTL_INTERNAL_USB_SUBMIT_URB &&
+            (request.function == URB_FUNCTION_ISOCH_TRANSFER ||
+             request.function == URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER)) {
             EXPECT_EQ(request.completionIrql, DISPATCH_LEVEL);
         }
     }

@@ -16,8 +16,10 @@ struct OffsetRow {
     size_t expected;
 };
 
-#define AT(type, field, expected) {#type "." #field, offsetof(type, field), expected}
-#define SIZE(type, expected) {"sizeof " #type, sizeof(type), expected}
+#define AT(type, field, expected)                                                                                      \
+    { #type "." #field, offsetof(type, field), expected }
+#define SIZE(type, expected)                                                                                           \
+    { "sizeof " #type, sizeof(type), expected }
 
 // Source offsets of the URB fields each URB record copies.
 const OffsetRow kUrbFields[] = {
@@ -203,8 +205,7 @@ const OffsetRow kIoctlBuffers[] = {
 #undef AT
 #undef SIZE
 
-template <size_t N>
-void ExpectRows(const OffsetRow (&rows)[N]) {
+template <size_t N> void ExpectRows(const OffsetRow (&rows)[N]) {
     for (const OffsetRow& row : rows)
         EXPECT_EQ(row.actual, row.expected) << row.field;
 }
@@ -226,8 +227,8 @@ TEST(UsbCaptureOffsets, EveryUrbMemberBeginsWithTheHeader) {
     URB urb{};
     const void* head = &urb.UrbHeader;
     const void* members[] = {&urb.UrbSelectConfiguration.Hdr, &urb.UrbControlTransferEx.Hdr,
-                             &urb.UrbIsochronousTransfer.Hdr,  &urb.UrbOSFeatureDescriptorRequest.Hdr,
-                             &urb.UrbOpenEndpoint.Hdr,         &urb.UrbGetEndpointState.Hdr};
+                             &urb.UrbIsochronousTransfer.Hdr, &urb.UrbOSFeatureDescriptorRequest.Hdr,
+                             &urb.UrbOpenEndpoint.Hdr,        &urb.UrbGetEndpointState.Hdr};
     for (const void* m : members)
         EXPECT_EQ(m, head);
 }
@@ -268,4 +269,4 @@ TEST(UsbCaptureOffsets, BitFieldsSitOnTheirWireBits) {
     EXPECT_EQ(caps.ul, 0x50u);
 }
 
-}  // namespace
+} // namespace

@@ -55,4 +55,4 @@ TEST(UsbGuids, OneObjectAcrossTranslationUnits) {
     EXPECT_EQ(&GUID_DEVINTERFACE_USB_HUB, UsbHubGuidAddressFromOtherUnit());
 }
 
-}  // namespace
+} // namespace

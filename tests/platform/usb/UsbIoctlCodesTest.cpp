@@ -14,7 +14,8 @@ struct CodeRow {
     ULONG expected;
 };
 
-#define ROW(code, expected) {#code, code, expected}
+#define ROW(code, expected)                                                                                            \
+    { #code, code, expected }
 
 const CodeRow kInternalUsb[] = {
     ROW(IOCTL_INTERNAL_USB_SUBMIT_URB, 0x220003),
@@ -42,14 +43,10 @@ const CodeRow kInternalUsb[] = {
 };
 
 const CodeRow kHostController[] = {
-    ROW(IOCTL_USB_HCD_GET_STATS_1, 0x2203FC),
-    ROW(IOCTL_USB_DIAGNOSTIC_MODE_ON, 0x220400),
-    ROW(IOCTL_USB_DIAGNOSTIC_MODE_OFF, 0x220404),
-    ROW(IOCTL_USB_GET_ROOT_HUB_NAME, 0x220408),
-    ROW(IOCTL_GET_HCD_DRIVERKEY_NAME, 0x220424),
-    ROW(IOCTL_USB_HCD_GET_STATS_2, 0x220428),
-    ROW(IOCTL_USB_HCD_DISABLE_PORT, 0x220430),
-    ROW(IOCTL_USB_HCD_ENABLE_PORT, 0x220434),
+    ROW(IOCTL_USB_HCD_GET_STATS_1, 0x2203FC),     ROW(IOCTL_USB_DIAGNOSTIC_MODE_ON, 0x220400),
+    ROW(IOCTL_USB_DIAGNOSTIC_MODE_OFF, 0x220404), ROW(IOCTL_USB_GET_ROOT_HUB_NAME, 0x220408),
+    ROW(IOCTL_GET_HCD_DRIVERKEY_NAME, 0x220424),  ROW(IOCTL_USB_HCD_GET_STATS_2, 0x220428),
+    ROW(IOCTL_USB_HCD_DISABLE_PORT, 0x220430),    ROW(IOCTL_USB_HCD_ENABLE_PORT, 0x220434),
     ROW(IOCTL_USB_USER_REQUEST, 0x220438),
 };
 
@@ -108,8 +105,7 @@ const CodeRow kHid[] = {
 
 #undef ROW
 
-template <size_t N>
-void ExpectCodes(const CodeRow (&rows)[N]) {
+template <size_t N> void ExpectCodes(const CodeRow (&rows)[N]) {
     for (const CodeRow& row : rows)
         EXPECT_EQ(row.code, row.expected) << row.name << std::hex << " is 0x" << row.code;
 }
@@ -143,4 +139,4 @@ TEST(UsbIoctlCodes, FamiliesShareDeviceTypeAndDifferInMethod) {
         EXPECT_EQ(METHOD_FROM_CTL_CODE(row.code), ULONG(METHOD_BUFFERED)) << row.name;
 }
 
-}  // namespace
+} // namespace

@@ -1,10 +1,10 @@
 // The descriptor walk and the parse routines built on it, the sizes of variable-length URBs, the
 // select-configuration request builder and the URB fillers.
+#include "usbdlib.h"
 #include "NtPool.h"
 #include "NtPoolControl.h"
 #include "UsbDescriptorWalker.h"
 #include "hidport.h"
-#include "usbdlib.h"
 
 #include <gtest/gtest.h>
 
@@ -106,7 +106,7 @@ TEST(UsbdParseConfigurationDescriptorEx, FindsInterfacesByAnyCriterion) {
 
 TEST(UsbdParseConfigurationDescriptorEx, StaysWithinTheConfiguration) {
     ConfigCopy c;
-    c.bytes[2] = 18;  // wTotalLength covers the configuration and interface 0 only
+    c.bytes[2] = 18; // wTotalLength covers the configuration and interface 0 only
     EXPECT_EQ(USBD_ParseConfigurationDescriptorEx(c.Config(), c.Config(), -1, -1, 8, -1, -1), nullptr);
     EXPECT_EQ(c.OffsetOf(USBD_ParseConfigurationDescriptorEx(c.Config(), c.Config(), -1, -1, 3, -1, -1)), 9);
 
@@ -256,4 +256,4 @@ TEST(UsbdBuilders, SelectInterfaceEntryTakesTheRestOfTheRequest) {
     EXPECT_EQ(urb->UrbSelectInterface.Interface.AlternateSetting, 1);
 }
 
-}  // namespace
+} // namespace

@@ -24,13 +24,13 @@ protected:
     void SetUp() override {
         iotest::Reset();
         iotest::LoadDriver(u"ctltest", {.entry = [this](PDRIVER_OBJECT driver) {
-                                            control = iotest::CreateDevice(
-                                                driver, [this](PDEVICE_OBJECT, PIRP irp) { return Dispatch(irp); },
-                                                u"\\Device\\CtlTest");
-                                            UNICODE_STRING link = RTL_CONSTANT_STRING(u"\\DosDevices\\CtlTest");
-                                            UNICODE_STRING target = RTL_CONSTANT_STRING(u"\\Device\\CtlTest");
-                                            IoCreateSymbolicLink(&link, &target);
-                                        }});
+                               control = iotest::CreateDevice(
+                                   driver, [this](PDEVICE_OBJECT, PIRP irp) { return Dispatch(irp); },
+                                   u"\\Device\\CtlTest");
+                               UNICODE_STRING link = RTL_CONSTANT_STRING(u"\\DosDevices\\CtlTest");
+                               UNICODE_STRING target = RTL_CONSTANT_STRING(u"\\Device\\CtlTest");
+                               IoCreateSymbolicLink(&link, &target);
+                           }});
         ASSERT_NE(control, nullptr);
     }
     void TearDown() override {
@@ -43,20 +43,11 @@ protected:
     NTSTATUS Dispatch(PIRP irp) {
         PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
         switch (location->MajorFunction) {
-        case IRP_MJ_CREATE:
-            events.push_back("create");
-            return iotest::CompleteWith(createStatus)(control, irp);
-        case IRP_MJ_CLEANUP:
-            events.push_back("cleanup");
-            return iotest::CompleteWith(STATUS_SUCCESS)(control, irp);
-        case IRP_MJ_CLOSE:
-            events.push_back("close");
-            return iotest::CompleteWith(STATUS_SUCCESS)(control, irp);
-        case IRP_MJ_DEVICE_CONTROL:
-            calls++;
-            return onControl(irp, location);
-        default:
-            return iotest::CompleteWith(STATUS_INVALID_DEVICE_REQUEST)(control, irp);
+        case IRP_MJ_CREATE: events.push_back("create"); return iotest::CompleteWith(createStatus)(control, irp);
+        case IRP_MJ_CLEANUP: events.push_back("cleanup"); return iotest::CompleteWith(STATUS_SUCCESS)(control, irp);
+        case IRP_MJ_CLOSE: events.push_back("close"); return iotest::CompleteWith(STATUS_SUCCESS)(control, irp);
+        case IRP_MJ_DEVICE_CONTROL: calls++; return onControl(irp, location);
+        default: return iotest::CompleteWith(STATUS_INVALID_DEVICE_REQUEST)(control, irp);
         }
     }
 
@@ -196,8 +187,8 @@ TEST_F(DeviceIoControlTest, CodesNeedingAccessTheHandleLacksAreRefused) {
         calls = 0;
         DWORD returned = 0;
         SetLastError(0);
-        EXPECT_EQ(DeviceIoControl(handle, Code(0x801, METHOD_BUFFERED, c.codeAccess), nullptr, 0, nullptr, 0,
-                                  &returned, nullptr),
+        EXPECT_EQ(DeviceIoControl(handle, Code(0x801, METHOD_BUFFERED, c.codeAccess), nullptr, 0, nullptr, 0, &returned,
+                                  nullptr),
                   c.allowed ? TRUE : FALSE);
         EXPECT_EQ(GetLastError(), c.allowed ? 0u : DWORD(ERROR_ACCESS_DENIED));
         EXPECT_EQ(calls, c.allowed ? 1 : 0);

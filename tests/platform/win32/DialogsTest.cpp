@@ -17,7 +17,8 @@ using win32::test::CenterOf;
 using win32::test::CountPainted;
 
 constexpr UINT kDialog = 104;
-constexpr int kName = 1001, kVerbose = 1002, kFirst = 1003, kSecond = 1004, kThird = 1005, kLabel = 1006, kProgress = 1007;
+constexpr int kName = 1001, kVerbose = 1002, kFirst = 1003, kSecond = 1004, kThird = 1005, kLabel = 1006,
+              kProgress = 1007;
 
 win32::DialogResource Template() {
     win32::DialogResource d{};
@@ -27,15 +28,14 @@ win32::DialogResource Template() {
     d.caption = "Capture Options";
     d.items = {
         {"STATIC", static_cast<UINT>(kLabel), "Speed:", SS_LEFT | WS_VISIBLE, 0, 8, 8, 60, 10},
-        {"BUTTON", static_cast<UINT>(kVerbose), "Verbose", BS_AUTOCHECKBOX | WS_TABSTOP | WS_VISIBLE, 0, 8, 20, 70,
-         10},
+        {"BUTTON", static_cast<UINT>(kVerbose), "Verbose", BS_AUTOCHECKBOX | WS_TABSTOP | WS_VISIBLE, 0, 8, 20, 70, 10},
         {"BUTTON", 0, "Speed", BS_GROUPBOX | WS_VISIBLE, 0, 90, 4, 82, 56},
-        {"BUTTON", static_cast<UINT>(kFirst), "Low", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP | WS_VISIBLE, 0, 96,
-         16, 60, 10},
+        {"BUTTON", static_cast<UINT>(kFirst), "Low", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP | WS_VISIBLE, 0, 96, 16,
+         60, 10},
         {"BUTTON", static_cast<UINT>(kSecond), "Full", BS_AUTORADIOBUTTON | WS_VISIBLE, 0, 96, 28, 60, 10},
         {"BUTTON", static_cast<UINT>(kThird), "High", BS_AUTORADIOBUTTON | WS_VISIBLE, 0, 96, 40, 60, 10},
-        {"BUTTON", static_cast<UINT>(kName), "Apply", BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP | WS_VISIBLE, 0, 8, 80,
-         50, 14},
+        {"BUTTON", static_cast<UINT>(kName), "Apply", BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP | WS_VISIBLE, 0, 8, 80, 50,
+         14},
         {"BUTTON", IDOK, "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 0, 64, 80, 50, 14},
         {"BUTTON", IDCANCEL, "Cancel", BS_PUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 0, 120, 80, 50, 14},
         {PROGRESS_CLASS, static_cast<UINT>(kProgress), "", WS_VISIBLE, 0, 8, 64, 164, 8},
@@ -68,13 +68,10 @@ INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
             EndDialog(dialog, LOWORD(wParam));
         }
         return TRUE;
-    case WM_CLOSE:
-        return probe && probe->handleClose;
-    default:
-        return FALSE;
+    case WM_CLOSE: return probe && probe->handleClose;
+    default: return FALSE;
     }
 }
-
 
 class DialogsTest : public UiTest {
 protected:
@@ -130,9 +127,9 @@ TEST_F(DialogsTest, AnOutrightAnswerPressesItsButtonAndWmCloseIsCancelUnlessHand
             EXPECT_EQ(closing.ended, !handled);
             return 5; // ends a dialog that did not end itself
         });
-        EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc,
-                                  reinterpret_cast<LPARAM>(&closing)),
-                  handled ? 5 : IDCANCEL)
+        EXPECT_EQ(
+            DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc, reinterpret_cast<LPARAM>(&closing)),
+            handled ? 5 : IDCANCEL)
             << handled;
     }
 }
@@ -152,9 +149,9 @@ TEST_F(DialogsTest, EnterPressesTheDefaultButtonAndEscapeCancelsInAModalRun) {
             win32::PumpUiMessages();
             return -1; // what a dialog the key did not end returns
         });
-        EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc,
-                                  reinterpret_cast<LPARAM>(&probe)),
-                  c.expected)
+        EXPECT_EQ(
+            DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc, reinterpret_cast<LPARAM>(&probe)),
+            c.expected)
             << int(c.vk);
         if (c.defaultId)
             EXPECT_EQ(probe.commands.front(), kName);
@@ -174,9 +171,9 @@ TEST_F(DialogsTest, ANestedPromptRunsItsOwnScriptAndAnUnscriptedDialogIsCancelle
 
     win32::SetModalStrict(false);
     Probe unscripted;
-    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc,
-                              reinterpret_cast<LPARAM>(&unscripted)),
-              IDCANCEL);
+    EXPECT_EQ(
+        DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc, reinterpret_cast<LPARAM>(&unscripted)),
+        IDCANCEL);
     EXPECT_EQ(unscripted.commands, std::vector<int>{IDCANCEL});
     ASSERT_EQ(win32::UnexpectedModalRequests().size(), 1u);
     EXPECT_EQ(win32::UnexpectedModalRequests()[0].kind, win32::ModalKind::Dialog);
@@ -204,8 +201,8 @@ void PumpDialog(HWND dialog) {
 
 TEST_F(DialogsTest, AModelessDialogTabsOverTabStopsMovesInRadioGroupsAndTakesEnterAndEscape) {
     Probe probe;
-    HWND dialog = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc,
-                                     reinterpret_cast<LPARAM>(&probe));
+    HWND dialog =
+        CreateDialogParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc, reinterpret_cast<LPARAM>(&probe));
     ASSERT_NE(dialog, nullptr);
     ShowWindow(dialog, SW_SHOW);
     PumpDialog(dialog);
@@ -240,8 +237,8 @@ TEST_F(DialogsTest, AModelessDialogTabsOverTabStopsMovesInRadioGroupsAndTakesEnt
 
 TEST_F(DialogsTest, AutomaticRadioButtonsClearTheRestOfTheirGroupOnly) {
     Probe probe;
-    HWND dialog = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc,
-                                     reinterpret_cast<LPARAM>(&probe));
+    HWND dialog =
+        CreateDialogParamA(nullptr, MAKEINTRESOURCEA(kDialog), nullptr, ProbeProc, reinterpret_cast<LPARAM>(&probe));
     ShowWindow(dialog, SW_SHOW);
     CheckDlgButton(dialog, kVerbose, BST_CHECKED);
     for (int id : {kFirst, kThird, kSecond}) {
@@ -267,10 +264,10 @@ TEST_F(DialogsTest, DialogItemNumbersReadOnlyWholeNumbersInRange) {
         BOOL isSigned;
         BOOL ok;
         UINT value;
-    } cases[] = {{" 42 ", FALSE, TRUE, 42},          {"-7", TRUE, TRUE, static_cast<UINT>(-7)},
-                 {"-7", FALSE, FALSE, 0},           {"4294967295", FALSE, TRUE, 4294967295u},
-                 {"4294967296", FALSE, FALSE, 0},   {"2147483648", TRUE, FALSE, 0},
-                 {"12abc", FALSE, FALSE, 0},        {"", FALSE, FALSE, 0}};
+    } cases[] = {{" 42 ", FALSE, TRUE, 42},       {"-7", TRUE, TRUE, static_cast<UINT>(-7)},
+                 {"-7", FALSE, FALSE, 0},         {"4294967295", FALSE, TRUE, 4294967295u},
+                 {"4294967296", FALSE, FALSE, 0}, {"2147483648", TRUE, FALSE, 0},
+                 {"12abc", FALSE, FALSE, 0},      {"", FALSE, FALSE, 0}};
     for (const Case& c : cases) {
         SetDlgItemTextA(dialog, kLabel, c.text);
         BOOL ok = -1;
@@ -359,16 +356,20 @@ TEST_F(DialogsTest, ADialogIsThreeDimensional) {
 TEST_F(DialogsTest, AProgressBarClampsItsPositionAndPaintsItsShare) {
     InitCommonControls();
     TestWindow parent(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 300, 100});
-    HWND bar = CreateWindowExA(0, PROGRESS_CLASS, "", WS_CHILD | WS_VISIBLE, 10, 10, 202, 20, parent, nullptr,
-                               nullptr, nullptr);
+    HWND bar = CreateWindowExA(0, PROGRESS_CLASS, "", WS_CHILD | WS_VISIBLE, 10, 10, 202, 20, parent, nullptr, nullptr,
+                               nullptr);
     ASSERT_NE(bar, nullptr);
     SendMessageA(bar, PBM_SETRANGE32, 0, 200);
     struct Step {
         UINT message;
         WPARAM wParam;
         int expected; // the position after
-    } steps[] = {{PBM_SETPOS, 50, 50},  {PBM_SETPOS, 500, 200}, {PBM_DELTAPOS, static_cast<WPARAM>(-300), 0},
-                 {PBM_DELTAPOS, 20, 20}, {PBM_SETPOS, static_cast<WPARAM>(-5), 0}, {PBM_SETPOS, 100, 100}};
+    } steps[] = {{PBM_SETPOS, 50, 50},
+                 {PBM_SETPOS, 500, 200},
+                 {PBM_DELTAPOS, static_cast<WPARAM>(-300), 0},
+                 {PBM_DELTAPOS, 20, 20},
+                 {PBM_SETPOS, static_cast<WPARAM>(-5), 0},
+                 {PBM_SETPOS, 100, 100}};
     for (const Step& s : steps) {
         SendMessageA(bar, s.message, s.wParam, 0);
         EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), s.expected) << s.message << " " << s.wParam;

@@ -93,7 +93,8 @@ TEST_F(EditTest, TypingFollowsTheStyleAndTheLimit) {
         EXPECT_EQ(win32::MessageBeeps().size(), c.beeps);
         const std::vector<WORD> codes = Notifications();
         EXPECT_EQ(std::count(codes.begin(), codes.end(), EN_MAXTEXT) > 0, c.maxText);
-        EXPECT_EQ(static_cast<size_t>(std::count(codes.begin(), codes.end(), EN_CHANGE)), std::string(c.expected).size());
+        EXPECT_EQ(static_cast<size_t>(std::count(codes.begin(), codes.end(), EN_CHANGE)),
+                  std::string(c.expected).size());
         EXPECT_EQ(SendMessageA(edit, EM_GETMODIFY, 0, 0), std::string(c.expected).empty() ? 0 : 1);
         DestroyWindow(edit);
     }
@@ -284,8 +285,7 @@ TEST_F(EditTest, InADialogTabSelectsTheNextEditsTextAndEnterPressesTheDefaultBut
     d.cy = 60;
     d.items = {
         {"EDIT", static_cast<UINT>(kFirstEdit), "first", ES_AUTOHSCROLL | WS_TABSTOP | WS_VISIBLE, 0, 4, 4, 100, 12},
-        {"EDIT", static_cast<UINT>(kSecondEdit), "second", ES_AUTOHSCROLL | WS_TABSTOP | WS_VISIBLE, 0, 4, 20, 100,
-         12},
+        {"EDIT", static_cast<UINT>(kSecondEdit), "second", ES_AUTOHSCROLL | WS_TABSTOP | WS_VISIBLE, 0, 4, 20, 100, 12},
         {"BUTTON", IDOK, "OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_VISIBLE, 0, 4, 40, 50, 14},
     };
     win32::RegisterDialogResource(nullptr, kEditDialog, d);

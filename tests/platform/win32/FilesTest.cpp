@@ -47,8 +47,8 @@ TEST(Files, CreationDispositionsFollowThePlatform) {
         if (c.existsBefore)
             WriteHost(folder.HostPath("f.bin"), "12345");
         SetLastError(0xDEAD);
-        HANDLE h = CreateFileA(folder.WinPath("f.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                               c.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h = CreateFileA(folder.WinPath("f.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, c.disposition,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_EQ(c.error, GetLastError());
         ASSERT_EQ(c.opens, h != INVALID_HANDLE_VALUE);
         if (h != INVALID_HANDLE_VALUE) {
@@ -89,8 +89,8 @@ TEST(Files, OpenFailuresMapToPlatformErrors) {
 
 TEST(Files, ReadWriteAndTheFilePointer) {
     TempFolder folder;
-    HANDLE h = CreateFileA(folder.WinPath("data.bin").c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                           nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE h = CreateFileA(folder.WinPath("data.bin").c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     DWORD done = 0;
     ASSERT_TRUE(WriteFile(h, "hello world", 11, &done, nullptr));
@@ -139,8 +139,8 @@ TEST(Files, ReadWriteAndTheFilePointer) {
 TEST(Files, AccessRightsAndHandlesAreChecked) {
     TempFolder folder;
     WriteHost(folder.HostPath("r.bin"), "abc");
-    HANDLE h = CreateFileA(folder.WinPath("r.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           0, nullptr);
+    HANDLE h =
+        CreateFileA(folder.WinPath("r.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     DWORD done = 7;
     EXPECT_FALSE(WriteFile(h, "x", 1, &done, nullptr));
@@ -172,10 +172,10 @@ TEST(Files, FileSystemControlOnFileHandles) {
         {GENERIC_READ | GENERIC_WRITE, FSCTL_SET_SPARSE, nullptr, 0, true, ERROR_SUCCESS},
         {GENERIC_WRITE, FSCTL_SET_SPARSE, &clear, sizeof clear, true, ERROR_SUCCESS},
         {GENERIC_READ, FSCTL_SET_SPARSE, nullptr, 0, false, ERROR_ACCESS_DENIED},
-        {GENERIC_READ | GENERIC_WRITE, CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 50, METHOD_BUFFERED, FILE_ANY_ACCESS),
-         nullptr, 0, false, ERROR_INVALID_FUNCTION},
-        {GENERIC_READ | GENERIC_WRITE, CTL_CODE(FILE_DEVICE_UNKNOWN, 0x800, METHOD_BUFFERED, FILE_ANY_ACCESS),
-         nullptr, 0, false, ERROR_INVALID_FUNCTION},
+        {GENERIC_READ | GENERIC_WRITE, CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 50, METHOD_BUFFERED, FILE_ANY_ACCESS), nullptr,
+         0, false, ERROR_INVALID_FUNCTION},
+        {GENERIC_READ | GENERIC_WRITE, CTL_CODE(FILE_DEVICE_UNKNOWN, 0x800, METHOD_BUFFERED, FILE_ANY_ACCESS), nullptr,
+         0, false, ERROR_INVALID_FUNCTION},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.code << " access " << c.access);

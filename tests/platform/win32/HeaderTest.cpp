@@ -45,7 +45,9 @@ protected:
         win32::PumpUiMessages();
         win32::AdvanceUiClock(1000);
     }
-    int Width(int column) const { return static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0)); }
+    int Width(int column) const {
+        return static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+    }
     bool Saw(UINT code) const { return std::count(parent->codes.begin(), parent->codes.end(), code) > 0; }
 
     std::optional<ListParent> parent;
@@ -58,8 +60,10 @@ TEST_F(HeaderTest, TrackingADividerSetsTheWidthUnlessTheParentRefusesInEitherFor
         UINT format;
         bool refuse;
     };
-    for (const Case& c : {Case{NFR_ANSI, false}, Case{NFR_ANSI, true}, Case{NFR_UNICODE, false}, Case{NFR_UNICODE, true}}) {
-        SCOPED_TRACE(testing::Message() << (c.format == NFR_UNICODE ? "wide" : "8-bit") << (c.refuse ? ", refused" : ""));
+    for (const Case& c :
+         {Case{NFR_ANSI, false}, Case{NFR_ANSI, true}, Case{NFR_UNICODE, false}, Case{NFR_UNICODE, true}}) {
+        SCOPED_TRACE(testing::Message() << (c.format == NFR_UNICODE ? "wide" : "8-bit")
+                                        << (c.refuse ? ", refused" : ""));
         Make(c.format);
         const bool wide = c.format == NFR_UNICODE;
         const UINT begin = wide ? HDN_BEGINTRACKW : HDN_BEGINTRACKA;
@@ -104,7 +108,8 @@ TEST_F(HeaderTest, DraggingAnItemReordersTheColumnsOnlyWithHeaderDragDrop) {
         Drag(POINT{45, 5}, POINT{250, 5});
         int order[3] = {};
         SendMessageA(list, LVM_GETCOLUMNORDERARRAY, 3, reinterpret_cast<LPARAM>(order));
-        EXPECT_EQ(std::vector<int>(order, order + 3), dragDrop ? (std::vector<int>{1, 2, 0}) : (std::vector<int>{0, 1, 2}));
+        EXPECT_EQ(std::vector<int>(order, order + 3),
+                  dragDrop ? (std::vector<int>{1, 2, 0}) : (std::vector<int>{0, 1, 2}));
         EXPECT_EQ(SubItemRect(list, 0, 1, LVIR_BOUNDS).left, dragDrop ? 0 : 90);
         EXPECT_EQ(SubItemRect(list, 0, 0, LVIR_LABEL).left, dragDrop ? 180 : 0);
         LVCOLUMNA column{};
@@ -133,14 +138,14 @@ TEST_F(HeaderTest, HitTests) {
         UINT flags;
     };
     const Case cases[] = {
-        {{10, 5}, 0, HHT_ONHEADER},        {{86, 5}, 0, HHT_ONDIVIDER},
-        {{93, 5}, 0, HHT_ONDIVIDER},       {{94, 5}, 1, HHT_ONHEADER},
-        {{268, 5}, 2, HHT_ONDIVIDER},      {{300, 5}, -1, HHT_NOWHERE | HHT_TORIGHT},
-        {{10, -1}, -1, HHT_ABOVE},         {{10, client.bottom}, -1, HHT_BELOW},
+        {{10, 5}, 0, HHT_ONHEADER}, {{86, 5}, 0, HHT_ONDIVIDER},          {{93, 5}, 0, HHT_ONDIVIDER},
+        {{94, 5}, 1, HHT_ONHEADER}, {{268, 5}, 2, HHT_ONDIVIDER},         {{300, 5}, -1, HHT_NOWHERE | HHT_TORIGHT},
+        {{10, -1}, -1, HHT_ABOVE},  {{10, client.bottom}, -1, HHT_BELOW},
     };
     for (const Case& c : cases) {
         HDHITTESTINFO hit{c.pt, 0, 0};
-        EXPECT_EQ(SendMessageA(header, HDM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)), c.item) << c.pt.x << "," << c.pt.y;
+        EXPECT_EQ(SendMessageA(header, HDM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)), c.item)
+            << c.pt.x << "," << c.pt.y;
         EXPECT_EQ(hit.flags, c.flags) << c.pt.x << "," << c.pt.y;
     }
     // Item rectangles follow the order array; a broken array is refused.

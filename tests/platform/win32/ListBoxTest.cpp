@@ -9,7 +9,6 @@
 
 namespace {
 
-
 constexpr int kListId = 51;
 
 class ListControlTest : public win32::test::ControlHostTest {
@@ -26,7 +25,8 @@ protected:
     std::vector<int> Notifications(HWND from = nullptr) { return ControlHostTest::Notifications(kListId, from); }
     static POINT RowCentre(HWND list, int index) {
         RECT r{};
-        EXPECT_EQ(SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r)), LB_OKAY);
+        EXPECT_EQ(SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r)),
+                  LB_OKAY);
         return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     }
     static void Click(HWND hwnd, POINT at, WPARAM keys = 0) {
@@ -52,11 +52,16 @@ TEST_F(ListControlTest, FindStringExactIgnoresCaseStartsAfterTheStartAndWraps) {
         const char* text;
         LRESULT expected;
     } cases[] = {
-        {LB_FINDSTRINGEXACT, -1, "bulk", 0},      {LB_FINDSTRINGEXACT, 0, "BULK", 1},
-        {LB_FINDSTRINGEXACT, 1, "bulk", 0},       {LB_FINDSTRINGEXACT, 4, "control", 2},
-        {LB_FINDSTRINGEXACT, 2, "Control", 2},    {LB_FINDSTRINGEXACT, -1, "Bul", LB_ERR},
-        {LB_FINDSTRINGEXACT, 99, "interrupt", 3}, {LB_FINDSTRINGEXACT, -1, "Isochronous", LB_ERR},
-        {LB_FINDSTRING, 1, "bulk", 4},            {LB_FINDSTRING, 4, "bu", 0},
+        {LB_FINDSTRINGEXACT, -1, "bulk", 0},
+        {LB_FINDSTRINGEXACT, 0, "BULK", 1},
+        {LB_FINDSTRINGEXACT, 1, "bulk", 0},
+        {LB_FINDSTRINGEXACT, 4, "control", 2},
+        {LB_FINDSTRINGEXACT, 2, "Control", 2},
+        {LB_FINDSTRINGEXACT, -1, "Bul", LB_ERR},
+        {LB_FINDSTRINGEXACT, 99, "interrupt", 3},
+        {LB_FINDSTRINGEXACT, -1, "Isochronous", LB_ERR},
+        {LB_FINDSTRING, 1, "bulk", 4},
+        {LB_FINDSTRING, 4, "bu", 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SendMessageA(list, c.message, static_cast<WPARAM>(c.start), reinterpret_cast<LPARAM>(c.text)),

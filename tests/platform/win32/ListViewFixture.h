@@ -25,8 +25,9 @@ struct ItemChange {
 class ListParent {
 public:
     ListParent()
-        : m_window(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 420, 300},
-                   [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) { return Answer(message, wParam, lParam); }) {}
+        : m_window(
+              WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{0, 0, 420, 300},
+              [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) { return Answer(message, wParam, lParam); }) {}
 
     HWND hwnd() const { return m_window.hwnd(); }
 
@@ -36,19 +37,19 @@ public:
         RECT client{};
         GetClientRect(hwnd(), &client);
         const RECT r = rect ? *rect : client;
-        HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT | style, r.left, r.top,
-                                    r.right - r.left, r.bottom - r.top, hwnd(), reinterpret_cast<HMENU>(7), nullptr,
-                                    nullptr);
+        HWND list =
+            CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT | style, r.left, r.top,
+                            r.right - r.left, r.bottom - r.top, hwnd(), reinterpret_cast<HMENU>(7), nullptr, nullptr);
         if (exStyle)
             SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(exStyle));
         return list;
     }
 
     // Answers.
-    std::function<std::string(int row, int column)> text;           // LVN_GETDISPINFOA
-    std::function<bool(const NMLISTVIEW&)> refuseChange;           // LVN_ITEMCHANGING: true refuses
-    std::map<int, COLORREF> columnBackground;                      // sub-item custom draw, by column
-    std::map<UINT, LRESULT> answers;                               // any other code
+    std::function<std::string(int row, int column)> text; // LVN_GETDISPINFOA
+    std::function<bool(const NMLISTVIEW&)> refuseChange;  // LVN_ITEMCHANGING: true refuses
+    std::map<int, COLORREF> columnBackground;             // sub-item custom draw, by column
+    std::map<UINT, LRESULT> answers;                      // any other code
     UINT notifyFormat = NFR_ANSI;
 
     // What came.
@@ -140,8 +141,7 @@ private:
             }
             return CDRF_DODEFAULT;
         }
-        default:
-            break;
+        default: break;
         }
         if (nm->code <= HDN_ITEMCHANGINGA && nm->code >= HDN_ENDDRAG - 20)
             headerNotes.push_back(*reinterpret_cast<const NMHEADERA*>(lParam));
@@ -186,7 +186,8 @@ inline BOOL SetState(HWND list, int row, UINT state, UINT mask) {
     LVITEMA item{};
     item.state = state;
     item.stateMask = mask;
-    return static_cast<BOOL>(SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+    return static_cast<BOOL>(
+        SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
 }
 
 } // namespace tdl::test

@@ -75,7 +75,9 @@ protected:
         list = parent->MakeList(style, exStyle);
         AddColumns(list, {{"Name", 90}, {"Value", 80}, {"Note", 100}});
         if (style & LVS_OWNERDATA) {
-            parent->text = [](int row, int column) { return "Row " + std::to_string(row) + "." + std::to_string(column); };
+            parent->text = [](int row, int column) {
+                return "Row " + std::to_string(row) + "." + std::to_string(column);
+            };
             SendMessageA(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), 0);
         } else {
             AddItems(list, rows);
@@ -85,7 +87,8 @@ protected:
         return list;
     }
     UINT StateOf(int row) const {
-        return static_cast<UINT>(SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED | LVIS_FOCUSED));
+        return static_cast<UINT>(
+            SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED | LVIS_FOCUSED));
     }
 
     std::optional<ListParent> parent;
@@ -95,7 +98,8 @@ protected:
 TEST_F(ListViewTest, AnItemChangingVetoChangesNothingForAClickAndForSetItemStateAlike) {
     for (bool ownerData : {false, true}) {
         for (bool click : {false, true}) {
-            SCOPED_TRACE(testing::Message() << (ownerData ? "owner data, " : "items, ") << (click ? "click" : "program"));
+            SCOPED_TRACE(testing::Message()
+                         << (ownerData ? "owner data, " : "items, ") << (click ? "click" : "program"));
             Make(ownerData ? LVS_OWNERDATA : 0);
             parent->refuseChange = [](const NMLISTVIEW&) { return true; };
             auto act = [&](bool refused) {
@@ -146,7 +150,8 @@ TEST_F(ListViewTest, ASecondPressOnAnotherRowUnderThePointSelectsItAsItActivates
         EXPECT_EQ(StateOf(2), 0u);
         EXPECT_EQ(StateOf(top + 2), kSelFocus);
         EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
-        EXPECT_NE(std::find(parent->codes.begin(), parent->codes.end(), static_cast<UINT>(NM_DBLCLK)), parent->codes.end());
+        EXPECT_NE(std::find(parent->codes.begin(), parent->codes.end(), static_cast<UINT>(NM_DBLCLK)),
+                  parent->codes.end());
         DestroyWindow(list);
         win32::AdvanceUiClock(1000);
     }
@@ -167,7 +172,8 @@ TEST_F(ListViewTest, TheFocusMovesAndASingleSelectionListKeepsOneSelected) {
         {1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED}, {1, LVIS_SELECTED, 0}, {3, 0, LVIS_SELECTED | LVIS_FOCUSED}};
     EXPECT_EQ(seen, expected);
     // The state image rides in the same bits and is no selection.
-    EXPECT_EQ(SendMessageA(list, LVM_GETITEMSTATE, 3, LVIS_STATEIMAGEMASK), static_cast<LRESULT>(INDEXTOSTATEIMAGEMASK(2)));
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMSTATE, 3, LVIS_STATEIMAGEMASK),
+              static_cast<LRESULT>(INDEXTOSTATEIMAGEMASK(2)));
     EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 3);
     EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, 3, LVNI_SELECTED), -1);
 }
@@ -197,7 +203,11 @@ TEST_F(ListViewTest, RectanglesFollowTheFontRuleAndAClickLandsWhereThePictureSho
         UINT flags;
         int subItem; // from LVM_SUBITEMHITTEST
     };
-    const RECT client = [&] { RECT c{}; GetClientRect(list, &c); return c; }();
+    const RECT client = [&] {
+        RECT c{};
+        GetClientRect(list, &c);
+        return c;
+    }();
     const Case cases[] = {
         {"state icon", Middle(RECT{0, ItemRect(list, 1, LVIR_ICON).top, 13, ItemRect(list, 1, LVIR_ICON).bottom}), 1,
          LVHT_ONITEMSTATEICON, 0},
@@ -318,7 +328,8 @@ TEST_F(ListViewTest, AlignmentIsPainted) {
 TEST_F(ListViewTest, AutoSizeFitsTheWidestTextAndTheLastColumnFillsTheClient) {
     Make();
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, LVSCW_AUTOSIZE);
-    const int widest = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("Cell 4.1")));
+    const int widest =
+        static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("Cell 4.1")));
     ASSERT_GT(widest, 0);
     EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0), widest + 12);
 
@@ -329,15 +340,17 @@ TEST_F(ListViewTest, AutoSizeFitsTheWidestTextAndTheLastColumnFillsTheClient) {
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 2, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
     RECT client{};
     GetClientRect(list, &client);
-    EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, 2, 0),
-              client.right - SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0) - SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0));
+    EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, 2, 0), client.right -
+                                                                SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0) -
+                                                                SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0));
 }
 
 TEST_F(ListViewTest, EnsureVisibleBringsAHalfShownRowFullyIntoView) {
     Make(0, 0, 200);
     // Five and a half rows under the header.
     const RECT first = ItemRect(list, 0, LVIR_BOUNDS);
-    SetWindowPos(list, nullptr, 0, 0, 400, first.top + 5 * first.bottom - 5 * first.top + (first.bottom - first.top) / 2,
+    SetWindowPos(list, nullptr, 0, 0, 400,
+                 first.top + 5 * first.bottom - 5 * first.top + (first.bottom - first.top) / 2,
                  SWP_NOMOVE | SWP_NOZORDER);
     const int perPage = static_cast<int>(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0));
     RECT client{};
@@ -375,7 +388,8 @@ TEST_F(ListViewTest, EnsureVisibleBringsAHalfShownRowFullyIntoView) {
 TEST_F(ListViewTest, ANewFontLaysOutRowsAndHeaderAgain) {
     Make(0, 0, 40);
     const int smallPage = static_cast<int>(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0));
-    const int smallWidth = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("Item")));
+    const int smallWidth =
+        static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("Item")));
     HFONT big = CreateFontA(-24, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "MS Shell Dlg");
     SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(big), TRUE);
     const int charHeight = CharHeight(big);
@@ -440,7 +454,7 @@ TEST_F(ListViewTest, SortingByCallbackKeepsTheFocusOnItsItemAndFindsByParam) {
     };
     const Case cases[] = {
         {-1, LVFI_PARAM, 102, 2},
-        {2, LVFI_PARAM, 102, -1},           // the search starts after the start item
+        {2, LVFI_PARAM, 102, -1},            // the search starts after the start item
         {2, LVFI_PARAM | LVFI_WRAP, 102, 2}, // and wraps only when asked
         {-1, LVFI_PARAM, 999, -1},
     };
@@ -448,7 +462,8 @@ TEST_F(ListViewTest, SortingByCallbackKeepsTheFocusOnItsItemAndFindsByParam) {
         LVFINDINFOA find{};
         find.flags = c.flags;
         find.lParam = c.param;
-        EXPECT_EQ(SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(c.start), reinterpret_cast<LPARAM>(&find)), c.found)
+        EXPECT_EQ(SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(c.start), reinterpret_cast<LPARAM>(&find)),
+                  c.found)
             << c.start << " " << c.flags;
     }
     LVFINDINFOA byText{};
@@ -481,7 +496,7 @@ TEST_F(ListViewTest, ALabelIsEditedInTheListsOwnEditOverItsCell) {
     struct Case {
         const char* what;
         LRESULT beginAnswer;
-        BYTE key;     // ends the edit; 0: the focus leaves
+        BYTE key; // ends the edit; 0: the focus leaves
         LRESULT endAnswer;
         std::optional<std::string> reported;
         const char* kept;

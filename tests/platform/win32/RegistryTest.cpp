@@ -28,7 +28,9 @@ protected:
     HKEY key = nullptr;
 };
 
-std::vector<BYTE> Bytes(const std::string& s) { return std::vector<BYTE>(s.begin(), s.end()); }
+std::vector<BYTE> Bytes(const std::string& s) {
+    return std::vector<BYTE>(s.begin(), s.end());
+}
 
 TEST_F(Registry, EveryValueTypeRoundTripsByteExact) {
     struct Case {
@@ -67,8 +69,9 @@ TEST_F(Registry, EveryValueTypeRoundTripsByteExact) {
     reg::Value stored;
     reg::KeyRef storeKey;
     ASSERT_EQ(STATUS_SUCCESS,
-              reg::OpenKey(nullptr, win32::RegistryRootPath(HKEY_CURRENT_USER) + u"\\Software\\Vellumcrest\\Tindaloft"
-                                                                                   u"\\AppSettings",
+              reg::OpenKey(nullptr,
+                           win32::RegistryRootPath(HKEY_CURRENT_USER) + u"\\Software\\Vellumcrest\\Tindaloft"
+                                                                        u"\\AppSettings",
                            storeKey));
     ASSERT_EQ(STATUS_SUCCESS, reg::QueryValue(storeKey, u"sz", stored));
     EXPECT_EQ((std::vector<UCHAR>{'1', 0, '.', 0, '0', 0, 0, 0}), stored.data);
@@ -101,7 +104,8 @@ TEST_F(Registry, NamesAreCaseInsensitiveAndKeepTheirCase) {
                                              KEY_ALL_ACCESS, nullptr, &again, &disposition));
     EXPECT_EQ(static_cast<DWORD>(REG_OPENED_EXISTING_KEY), disposition);
     DWORD value = 0, size = sizeof value;
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(again, "AUTOENABLE", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegQueryValueExA(again, "AUTOENABLE", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size));
     EXPECT_EQ(1u, value);
     char name[32];
     DWORD length = sizeof name;
@@ -121,13 +125,13 @@ TEST_F(Registry, EnumerationIsStableAndEndsWithNoMoreItems) {
     char name[64];
     DWORD length;
     LSTATUS r;
-    for (DWORD i = 0; (length = sizeof name, r = RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr,
-                                                                nullptr)) == ERROR_SUCCESS;
+    for (DWORD i = 0; (length = sizeof name,
+                      r = RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr)) == ERROR_SUCCESS;
          ++i)
         keys.push_back(name);
     EXPECT_EQ(ERROR_NO_MORE_ITEMS, r);
-    for (DWORD i = 0; (length = sizeof name, r = RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr,
-                                                                nullptr)) == ERROR_SUCCESS;
+    for (DWORD i = 0; (length = sizeof name,
+                      r = RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr)) == ERROR_SUCCESS;
          ++i)
         values.push_back(name);
     EXPECT_EQ(ERROR_NO_MORE_ITEMS, r);
@@ -177,13 +181,15 @@ TEST_F(Registry, WhatTheKernelWroteUnderTheMachineHiveIsReadHere) {
                             KEY_READ, &key));
     char name[32];
     DWORD type = 0, size = sizeof name;
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "DisplayName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegQueryValueExA(key, "DisplayName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     EXPECT_EQ(9u, size);
     EXPECT_STREQ("KxTdloft", name);
     DWORD value = 0;
     size = sizeof value;
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "CaptureBulk", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegQueryValueExA(key, "CaptureBulk", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size));
     EXPECT_EQ(1u, value);
     // The key was opened for reading only.
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegSetValueExA(key, "x", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4));
@@ -191,8 +197,8 @@ TEST_F(Registry, WhatTheKernelWroteUnderTheMachineHiveIsReadHere) {
 
 TEST_F(Registry, RootsConnectionAndDisposition) {
     DWORD disposition = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, ".tdloft", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                             &key, &disposition));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, ".tdloft", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                             &disposition));
     EXPECT_EQ(static_cast<DWORD>(REG_CREATED_NEW_KEY), disposition);
     reg::KeyRef k;
     EXPECT_EQ(STATUS_SUCCESS, reg::OpenKey(nullptr, u"\\Registry\\Machine\\Software\\Classes\\.tdloft", k));
@@ -203,7 +209,8 @@ TEST_F(Registry, RootsConnectionAndDisposition) {
     char computer[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD size = sizeof computer;
     ASSERT_TRUE(GetComputerNameA(computer, &size));
-    EXPECT_EQ(ERROR_SUCCESS, RegConnectRegistryA(("\\\\" + std::string(computer)).c_str(), HKEY_LOCAL_MACHINE, &remote));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegConnectRegistryA(("\\\\" + std::string(computer)).c_str(), HKEY_LOCAL_MACHINE, &remote));
     EXPECT_EQ(ERROR_BAD_NETPATH, RegConnectRegistryA("\\\\ELSEWHERE", HKEY_LOCAL_MACHINE, &remote));
     EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(HKEY_LOCAL_MACHINE));
     EXPECT_EQ(ERROR_SUCCESS, RegFlushKey(HKEY_CURRENT_USER));

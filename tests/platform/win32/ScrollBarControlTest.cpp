@@ -48,11 +48,17 @@ TEST_F(ScrollBarControlTest, PositionsStayInsideTheRangeLessThePage) {
         int pos;
         int expected;
     } steps[] = {
-        {"inside", -1, 40, 40},   {"past the page's end", -1, 95, 90}, {"below the range", -1, -5, 0},
-        {"no page", 0, 99, 99},   {"a page larger than the range", 500, 50, 0},
+        {"inside", -1, 40, 40}, {"past the page's end", -1, 95, 90},          {"below the range", -1, -5, 0},
+        {"no page", 0, 99, 99}, {"a page larger than the range", 500, 50, 0},
     };
     for (const Step& s : steps) {
-        SCROLLINFO info{sizeof info, SIF_POS | (s.page >= 0 ? SIF_PAGE : 0u), 0, 0, static_cast<UINT>(std::max(s.page, 0)), s.pos, 0};
+        SCROLLINFO info{sizeof info,
+                        SIF_POS | (s.page >= 0 ? SIF_PAGE : 0u),
+                        0,
+                        0,
+                        static_cast<UINT>(std::max(s.page, 0)),
+                        s.pos,
+                        0};
         EXPECT_EQ(SetScrollInfo(bar_, SB_CTL, &info, TRUE), s.expected) << s.what;
         EXPECT_EQ(GetScrollPos(bar_, SB_CTL), s.expected) << s.what;
     }

@@ -106,10 +106,10 @@ TEST(Sections, ReadOnlyFileMappingIsSizedToTheFile) {
         SIZE_T bytes;
         DWORD error;
     };
-    for (const Refused& r : {Refused{FILE_MAP_WRITE, 0, 0, ERROR_ACCESS_DENIED},
-                             Refused{FILE_MAP_READ, 4096, 0, ERROR_MAPPED_ALIGNMENT},
-                             Refused{FILE_MAP_READ, 0, content.size() + 1, ERROR_ACCESS_DENIED},
-                             Refused{FILE_MAP_READ, 4 * 65536, 0, ERROR_ACCESS_DENIED}}) {
+    for (const Refused& r :
+         {Refused{FILE_MAP_WRITE, 0, 0, ERROR_ACCESS_DENIED}, Refused{FILE_MAP_READ, 4096, 0, ERROR_MAPPED_ALIGNMENT},
+          Refused{FILE_MAP_READ, 0, content.size() + 1, ERROR_ACCESS_DENIED},
+          Refused{FILE_MAP_READ, 4 * 65536, 0, ERROR_ACCESS_DENIED}}) {
         SCOPED_TRACE(testing::Message() << "offset " << r.offset << " bytes " << r.bytes);
         EXPECT_EQ(nullptr, MapViewOfFile(mapping, r.access, 0, r.offset, r.bytes));
         EXPECT_EQ(r.error, GetLastError());
@@ -140,8 +140,8 @@ TEST(Sections, FileMappingsRefuseWhatTheFileCannotBack) {
 
 TEST(Sections, WritableFileViewFlushesToTheFileAndGrowsIt) {
     TempFolder folder;
-    HANDLE file = CreateFileA(folder.WinPath("w.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, 0, nullptr);
+    HANDLE file = CreateFileA(folder.WinPath("w.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     DWORD done;
     WriteFile(file, "1234", 4, &done, nullptr);

@@ -15,8 +15,7 @@ protected:
 };
 
 // Runs fn on a thread of CreateThread and returns its handle.
-template <class Fn>
-HANDLE Start(Fn& fn) {
+template <class Fn> HANDLE Start(Fn& fn) {
     return CreateThread(
         nullptr, 0, [](LPVOID p) -> DWORD { return (*static_cast<Fn*>(p))(); }, &fn, 0, nullptr);
 }
@@ -171,11 +170,10 @@ TEST(Waits, WaitAnyAndWaitAll) {
         BOOL waitAll;
         DWORD error;
     };
-    for (const Refused& r : {Refused{0, {a}, FALSE, ERROR_INVALID_PARAMETER},
-                             Refused{2, {a, a}, TRUE, ERROR_INVALID_PARAMETER},
-                             Refused{2, {a, reinterpret_cast<HANDLE>(0x12345678)}, FALSE, ERROR_INVALID_HANDLE},
-                             Refused{MAXIMUM_WAIT_OBJECTS + 1, std::vector<HANDLE>(65, a), FALSE,
-                                     ERROR_INVALID_PARAMETER}}) {
+    for (const Refused& r :
+         {Refused{0, {a}, FALSE, ERROR_INVALID_PARAMETER}, Refused{2, {a, a}, TRUE, ERROR_INVALID_PARAMETER},
+          Refused{2, {a, reinterpret_cast<HANDLE>(0x12345678)}, FALSE, ERROR_INVALID_HANDLE},
+          Refused{MAXIMUM_WAIT_OBJECTS + 1, std::vector<HANDLE>(65, a), FALSE, ERROR_INVALID_PARAMETER}}) {
         EXPECT_EQ(WAIT_FAILED, WaitForMultipleObjects(r.count, r.handles.data(), r.waitAll, 0));
         EXPECT_EQ(r.error, GetLastError());
     }

@@ -113,7 +113,9 @@ TEST_F(SystemInfo, ProfileDrivesMetricsAndNames) {
     EXPECT_FALSE(GetComputerNameA(name, &size));
 }
 
-int StandInExport(int x) { return x * 3; }
+int StandInExport(int x) {
+    return x * 3;
+}
 
 class Modules : public testing::Test {
 protected:
@@ -162,9 +164,9 @@ TEST_F(Modules, ALoadedModuleOutlivesItsRegistration) {
 }
 
 TEST(VersionResources, ProgramResourceIsReadThroughItsModulePath) {
-    win32::RegisterVersionResource(nullptr, win32::MakeFixedFileInfo(3, 41, 0, 627),
-                                   {{"040904b0", "FileVersion", "3, 41, 0, 627"},
-                                    {"040904b0", "ProductName", "Tindaloft"}});
+    win32::RegisterVersionResource(
+        nullptr, win32::MakeFixedFileInfo(3, 41, 0, 627),
+        {{"040904b0", "FileVersion", "3, 41, 0, 627"}, {"040904b0", "ProductName", "Tindaloft"}});
     char path[MAX_PATH];
     ASSERT_GT(GetModuleFileNameA(GetModuleHandleA(nullptr), path, MAX_PATH), 0u);
     DWORD handle = 7;
@@ -189,12 +191,12 @@ TEST(VersionResources, ProgramResourceIsReadThroughItsModulePath) {
     EXPECT_STREQ("3, 41, 0, 627", text);
     EXPECT_EQ(14u, length);
     DWORD* translation = nullptr;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<LPVOID*>(&translation),
-                               &length));
+    ASSERT_TRUE(
+        VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<LPVOID*>(&translation), &length));
     EXPECT_EQ(4u, length);
     EXPECT_EQ(0x04B00409u, *translation);
-    EXPECT_FALSE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\Comments",
-                                reinterpret_cast<LPVOID*>(&text), &length));
+    EXPECT_FALSE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\Comments", reinterpret_cast<LPVOID*>(&text),
+                                &length));
 
     win32::UnregisterVersionResource(nullptr);
     EXPECT_EQ(0u, GetFileVersionInfoSizeA(path, &handle));

@@ -117,7 +117,7 @@ TEST(Exceptions, RaiseExceptionIsCaughtWithItsCodeAndArguments) {
 LONG WINAPI RecordingFilter(PEXCEPTION_POINTERS info) {
     OutputDebugStringA("filter saw the exception\n");
     return info->ExceptionRecord->ExceptionCode == static_cast<NTSTATUS>(0xA0000005) ? EXCEPTION_EXECUTE_HANDLER
-                                                                                      : EXCEPTION_CONTINUE_SEARCH;
+                                                                                     : EXCEPTION_CONTINUE_SEARCH;
 }
 
 TEST(Exceptions, UnhandledExceptionFilterIsTheProgramsHook) {

@@ -6,9 +6,13 @@
 
 namespace {
 
-ULONGLONG Ticks(const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+ULONGLONG Ticks(const FILETIME& t) {
+    return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
 
-FILETIME FileTime(ULONGLONG ticks) { return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)}; }
+FILETIME FileTime(ULONGLONG ticks) {
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
 
 TEST(Time, CalendarConversionsBothWays) {
     struct Case {
@@ -42,7 +46,7 @@ TEST(Time, OutOfRangeValuesAreRefused) {
     EXPECT_FALSE(FileTimeToSystemTime(&topBit, &out));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
     const SYSTEMTIME bad[] = {
-        {2023, 2, 0, 29, 0, 0, 0, 0}, {2024, 13, 0, 1, 0, 0, 0, 0}, {1600, 12, 0, 31, 0, 0, 0, 0},
+        {2023, 2, 0, 29, 0, 0, 0, 0}, {2024, 13, 0, 1, 0, 0, 0, 0},   {1600, 12, 0, 31, 0, 0, 0, 0},
         {2024, 1, 0, 1, 24, 0, 0, 0}, {2024, 1, 0, 1, 0, 0, 0, 1000}, {2024, 4, 0, 31, 0, 0, 0, 0},
     };
     for (const SYSTEMTIME& t : bad) {

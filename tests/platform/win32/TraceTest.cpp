@@ -61,9 +61,9 @@ struct Provider {
         event.header.Class.Version = 1;
         event.header.Guid = kEventClass;
         event.header.Flags = WNODE_FLAG_TRACED_GUID | WNODE_FLAG_USE_MOF_PTR;
-        const std::pair<const void*, ULONG> data[7] = {{&one, 2},        {&sequence, 4}, {&fileLength, 4},
-                                                       {file.c_str(), fileLength},        {&line, 4},
-                                                       {&textLength, 4}, {text.c_str(), textLength}};
+        const std::pair<const void*, ULONG> data[7] = {
+            {&one, 2},  {&sequence, 4},   {&fileLength, 4},          {file.c_str(), fileLength},
+            {&line, 4}, {&textLength, 4}, {text.c_str(), textLength}};
         const ULONG types[7] = {5, 7, 7, 103, 7, 7, 103};
         for (int i = 0; i < 7; ++i)
             event.fields[i] = MOF_FIELD{reinterpret_cast<ULONG64>(data[i].first), data[i].second, types[i]};

@@ -93,9 +93,7 @@ void TreeViewTest::SetUp() {
                              static_cast<long long>(info->item.lParam));
                 break;
             }
-            case TVN_KEYDOWN:
-                note.key = reinterpret_cast<NMTVKEYDOWN*>(lParam)->wVKey;
-                break;
+            case TVN_KEYDOWN: note.key = reinterpret_cast<NMTVKEYDOWN*>(lParam)->wVKey; break;
             case TVN_GETINFOTIPA: {
                 auto* tip = reinterpret_cast<NMTVGETINFOTIPA*>(lParam);
                 note.newItem = tip->hItem;
@@ -104,8 +102,7 @@ void TreeViewTest::SetUp() {
                     strncpy(tip->pszText, infoTip_.c_str(), static_cast<size_t>(tip->cchTextMax) - 1);
                 break;
             }
-            default:
-                break;
+            default: break;
             }
             notes_.push_back(note);
             auto answer = answers_.find(hdr->code);

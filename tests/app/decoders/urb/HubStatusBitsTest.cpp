@@ -44,8 +44,7 @@ std::vector<uint8_t> Record(USHORT stack) {
     return RecordBuilder(LogTag::urbC).Function(URB_FUNCTION_CONTROL_TRANSFER_EX).StackId(stack).Part1(payload).Build();
 }
 
-std::string Rows(int mode, USHORT stack, CUSBLog* document,
-                 void (*decode)(HubUrbOutputer&, int)) {
+std::string Rows(int mode, USHORT stack, CUSBLog* document, void (*decode)(HubUrbOutputer&, int)) {
     const auto record = Record(stack);
     tdl::test::RecordingOutputImp imp;
     HubUrbOutputer decoder(&imp, document, reinterpret_cast<const _LOGHDR*>(record.data()));
@@ -99,9 +98,8 @@ TEST(HubStatusBitsTest, PortStatusLayoutFollowsTheHubsStack) {
     EXPECT_NE(std::string::npos, ss.find("AddItem|C_PORT_CONNECTION.SSPortChange.0|1|-\n"));
     EXPECT_EQ(std::string::npos, ss.find("|Port Status Bits|"));
 
-    const std::string u3 = Rows(OUTPUT_MODE_XML, kSuperSpeedHub, document.get(), [](HubUrbOutputer& d, int mode) {
-        d.OutputSsPortStatusBits(mode, 0x0263);
-    });
+    const std::string u3 = Rows(OUTPUT_MODE_XML, kSuperSpeedHub, document.get(),
+                                [](HubUrbOutputer& d, int mode) { d.OutputSsPortStatusBits(mode, 0x0263); });
     EXPECT_NE(std::string::npos, u3.find("WriteValue|NegotiatedSpeed.SSPortStatus.12-10|00\n"
                                          "AddAttribute|DeviceSpeed|5Gbps\n"));
     EXPECT_NE(std::string::npos, u3.find("WriteValue|PORT_LINK_STATE.SSPortStatus.8-5|03\n"

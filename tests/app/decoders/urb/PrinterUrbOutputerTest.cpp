@@ -219,8 +219,8 @@ TEST_F(PrinterUrbOutputerTest, PortStatusBits) {
 // Keys are the printer's text: in a device report a key that is no element name is left out, and the
 // report stays well-formed XML with the other keys in it.
 TEST_F(PrinterUrbOutputerTest, DeviceIdKeysKeepTheReportWellFormed) {
-    const auto record = Build(Request(URB_FUNCTION_CLASS_INTERFACE, 0, 0,
-                                      DeviceId("MFG:ACME;COMMAND SET:PCL;A<B:1;A;B:C;MDL:X & Y;")));
+    const auto record =
+        Build(Request(URB_FUNCTION_CLASS_INTERFACE, 0, 0, DeviceId("MFG:ACME;COMMAND SET:PCL;A<B:1;A;B:C;MDL:X & Y;")));
     CXmlOutput writer;
     ASSERT_TRUE(writer.BeginDocument("Records"));
     XmlOutputImp xml(&writer);
