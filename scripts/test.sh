@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Checks the house rules first (every include keeps the layer table of docs/include-rules.txt), then builds
-# everything under AddressSanitizer and UndefinedBehaviorSanitizer (tests, benchmarks, fuzz targets) and runs
-# the whole suite: unit tests, a short run of every benchmark, and each fuzz target for a bounded time; it ends
-# by naming the folder of the windows' pictures the tests saved.
+# Checks the house rules first (every include keeps the layer table of docs/include-rules.txt; every source is
+# formatted as .clang-format says, scripts/format-tree.sh formats them), then builds everything under
+# AddressSanitizer and UndefinedBehaviorSanitizer (tests, benchmarks, fuzz targets) and runs the whole suite:
+# unit tests, a short run of every benchmark, and each fuzz target for a bounded time; it ends by naming the
+# folder of the windows' pictures the tests saved.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 python3 scripts/check-includes.py
+bash scripts/check-format.sh
 build=${BUILD_DIR:-build/ci}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
