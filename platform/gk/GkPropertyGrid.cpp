@@ -1,6 +1,8 @@
 #include "GkPropertyGrid.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -78,8 +80,50 @@ CGkPropertyGridItem* CGkPropertyGrid::AddCategory(CGkPropertyGridItem* pCategory
     return pCategory;
 }
 
+CGkPropertyGridItem* CGkPropertyGrid::FindCategory(LPCTSTR lpszCaption) const {
+    if (!lpszCaption)
+        return nullptr;
+    CategoryHit& hit = m_categoryHits[(reinterpret_cast<uintptr_t>(lpszCaption) >> 4) % kCategoryHits];
+    // With the top level unchanged since the answer was found, a category whose caption still reads as the
+    // text asked for is still the first one with it.
+    if (hit.pszCaption == lpszCaption && hit.nVersion == m_nCategoriesVersion &&
+        std::strcmp(hit.pCategory->m_strCaption.GetString(), lpszCaption) == 0)
+        return hit.pCategory;
+    CGkPropertyGridItem* pCategory = m_pCategories->FindItem(lpszCaption);
+    if (pCategory)
+        hit = {lpszCaption, pCategory, m_nCategoriesVersion};
+    return pCategory;
+}
+
 void CGkPropertyGrid::ResetContent() {
     m_pCategories->Clear();
+}
+
+void CGkPropertyGrid::KeepSpareItem(CGkPropertyGridItem* pItem) {
+    if (pItem == nullptr || pItem->GetGrid() != this)
+        return;
+    CGkPropertyGridItems* pList = pItem->GetParentItem() ? pItem->GetParentItem()->GetChilds() : m_pCategories;
+    if (pList->DetachItem(pItem) == nullptr)
+        return;
+    // Out of the grid now, the item's children leave it with nobody to tell.
+    std::vector<CGkPropertyGridItem*> pending{pItem};
+    while (!pending.empty()) {
+        CGkPropertyGridItem* pNext = pending.back();
+        pending.pop_back();
+        (pNext->IsCategory() ? m_spareCategories : m_spareItems).emplace_back(pNext);
+        CGkPropertyGridItems* pChilds = pNext->GetChilds();
+        while (pChilds->GetCount() > 0)
+            pending.push_back(pChilds->DetachItem(pChilds->GetAt(pChilds->GetCount() - 1)));
+    }
+}
+
+CGkPropertyGridItem* CGkPropertyGrid::TakeSpareItem(BOOL bCategory) {
+    auto& spares = bCategory ? m_spareCategories : m_spareItems;
+    if (spares.empty())
+        return nullptr;
+    CGkPropertyGridItem* pItem = spares.back().release();
+    spares.pop_back();
+    return pItem;
 }
 
 BOOL CGkPropertyGrid::SetSelectedItem(CGkPropertyGridItem* pItem) {

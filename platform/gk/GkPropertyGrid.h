@@ -86,8 +86,23 @@ public:
     // Appends pCategory (any item) to the top level and takes ownership of it; null as AddChildItem.
     CGkPropertyGridItem* AddCategory(CGkPropertyGridItem* pCategory);
     CGkPropertyGridItems* GetCategories() const { return m_pCategories; }
+    // GetCategories()->FindItem, with the answer kept for the caption's address: a program that names its
+    // categories by the same strings again and again finds them without a search, until a category is
+    // added, removed or renamed.
+    CGkPropertyGridItem* FindCategory(LPCTSTR lpszCaption) const;
     // Removes and frees every item.
     void ResetContent();
+
+    // Spare items: rows a program takes out of the grid to put back later rather than free them and make new
+    // ones. No look-up, dump or view sees them; the grid frees them with itself.
+    // Takes pItem out of the grid with every item below it, each kept spare with no children; nothing happens
+    // when pItem is not an item of this grid.
+    void KeepSpareItem(CGkPropertyGridItem* pItem);
+    // A spare item of the kind (a category or an item), childless and in no grid, which the caller adds where
+    // it wants it (the grid owning it again from then on); null when none is kept. It keeps what it was given
+    // before (caption, value, buttons, state): the caller sets what it needs.
+    CGkPropertyGridItem* TakeSpareItem(BOOL bCategory);
+    int GetSpareItemCount() const { return static_cast<int>(m_spareItems.size() + m_spareCategories.size()); }
 
     // Selection: at most one item, always a shown one.
     CGkPropertyGridItem* GetSelectedItem() const { return m_pSelected; }
@@ -175,6 +190,17 @@ private:
 
     std::unique_ptr<CGkPropertyGridPaintManager> m_pPaintManager;
     CGkPropertyGridItems* m_pCategories;
+    // FindCategory's answers, and the count of top-level changes that makes an older answer stale.
+    struct CategoryHit {
+        LPCTSTR pszCaption;
+        CGkPropertyGridItem* pCategory;
+        unsigned nVersion;
+    };
+    static constexpr size_t kCategoryHits = 32;
+    mutable CategoryHit m_categoryHits[kCategoryHits] = {};
+    unsigned m_nCategoriesVersion = 1;
+    std::vector<std::unique_ptr<CGkPropertyGridItem>> m_spareItems;
+    std::vector<std::unique_ptr<CGkPropertyGridItem>> m_spareCategories;
     CGkPropertyGridItem* m_pSelected = nullptr;
     GkPropertyGridSortOrder m_sort = gkGridSortCategorized;
     BOOL m_bShowInplaceButtonsAlways = FALSE;

@@ -20,6 +20,9 @@ CGkPropertyGridItem::~CGkPropertyGridItem() = default;
 
 void CGkPropertyGridItem::SetCaption(LPCTSTR lpszCaption) {
     m_strCaption = lpszCaption ? lpszCaption : "";
+    // A renamed category: the grid's look-ups by caption start again.
+    if (m_pGrid && !m_pParent)
+        ++m_pGrid->m_nCategoriesVersion;
     OnChanged();
 }
 

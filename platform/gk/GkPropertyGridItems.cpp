@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "GkPropertyGrid.h"
 #include "GkPropertyGridItem.h"
@@ -50,6 +51,7 @@ void CGkPropertyGridItems::Clear() {
         return;
     std::vector<CGkPropertyGridItem*> arrItems;
     arrItems.swap(m_arrItems);
+    OnMembersChanged();
     for (CGkPropertyGridItem* pItem : arrItems) {
         if (m_pGrid)
             m_pGrid->OnItemRemoving(pItem);
@@ -64,6 +66,7 @@ BOOL CGkPropertyGridItems::RemoveItem(CGkPropertyGridItem* pItem) {
     if (it == m_arrItems.end())
         return FALSE;
     m_arrItems.erase(it);
+    OnMembersChanged();
     if (m_pGrid)
         m_pGrid->OnItemRemoving(pItem);
     delete pItem;
@@ -72,11 +75,32 @@ BOOL CGkPropertyGridItems::RemoveItem(CGkPropertyGridItem* pItem) {
     return TRUE;
 }
 
+CGkPropertyGridItem* CGkPropertyGridItems::DetachItem(CGkPropertyGridItem* pItem) {
+    // Members usually leave from the end: the search starts there.
+    auto it = std::find(m_arrItems.rbegin(), m_arrItems.rend(), pItem);
+    if (it == m_arrItems.rend())
+        return nullptr;
+    m_arrItems.erase(std::next(it).base());
+    OnMembersChanged();
+    if (m_pGrid)
+        m_pGrid->OnItemRemoving(pItem);
+    pItem->Attach(nullptr, nullptr);
+    if (m_pGrid)
+        m_pGrid->OnLayoutChanged();
+    return pItem;
+}
+
 void CGkPropertyGridItems::Add(CGkPropertyGridItem* pItem) {
     m_arrItems.push_back(pItem);
+    OnMembersChanged();
     pItem->Attach(m_pGrid, m_pParent);
     if (m_pGrid)
         m_pGrid->OnItemAdded(pItem);
+}
+
+void CGkPropertyGridItems::OnMembersChanged() {
+    if (m_pGrid && !m_pParent)
+        ++m_pGrid->m_nCategoriesVersion;
 }
 
 void CGkPropertyGridItems::SetGrid(CGkPropertyGrid* pGrid) {

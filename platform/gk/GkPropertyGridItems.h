@@ -31,6 +31,9 @@ public:
     void Clear();
     // Removes and frees one member; FALSE when it is not a member.
     BOOL RemoveItem(CGkPropertyGridItem* pItem);
+    // Removes one member without freeing it: the caller owns it from then on, in no grid and with no parent.
+    // Null when it is not a member.
+    CGkPropertyGridItem* DetachItem(CGkPropertyGridItem* pItem);
 
     CGkPropertyGridItem* GetParentItem() const { return m_pParent; }
 
@@ -41,6 +44,8 @@ private:
     // Appends pItem and takes ownership of it.
     void Add(CGkPropertyGridItem* pItem);
     void SetGrid(CGkPropertyGrid* pGrid);
+    // After a member came or went: the grid's category look-ups start again when these are its categories.
+    void OnMembersChanged();
 
     CGkPropertyGrid* m_pGrid;
     CGkPropertyGridItem* m_pParent;

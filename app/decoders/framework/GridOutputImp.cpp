@@ -106,7 +106,33 @@ void GridOutputImp::FinishRewrite(CGkPropertyGridItem* parent) {
     *rewrite = m_Rewrites[--m_RewriteCount];
     CGkPropertyGridItems* children = parent->GetChilds();
     for (int i = children->GetCount() - 1; i >= next; --i)
-        children->RemoveItem(children->GetAt(i));
+        Retire(children->GetAt(i));
+}
+
+void GridOutputImp::Retire(CGkPropertyGridItem* item) {
+    if (CGkPropertyGrid* grid = item->GetGrid())
+        grid->KeepSpareItem(item);
+    else
+        item->Remove();
+}
+
+CGkPropertyGridItem* GridOutputImp::AddSpare(Kind kind) {
+    CGkPropertyGrid* grid = m_Current != nullptr ? m_Current->GetGrid() : nullptr;
+    CGkPropertyGridItem* item = grid != nullptr ? grid->TakeSpareItem(kind == Kind::Category) : nullptr;
+    if (item == nullptr)
+        return nullptr;
+    const bool hasButtons = item->GetInplaceButtons()->GetCount() > 0;
+    if (hasButtons != (kind == Kind::DataBuffer)) {
+        item->GetInplaceButtons()->RemoveAll();
+        if (kind == Kind::DataBuffer)
+            AddDataBufferButtons(item);
+    }
+    if (m_Current->AddChildItem(item) == nullptr) {
+        delete item;
+        return nullptr;
+    }
+    Appended();
+    return item;
 }
 
 void GridOutputImp::FinishFrom(const CGkPropertyGridItem* top) {
@@ -133,7 +159,7 @@ void GridOutputImp::FinishFrom(const CGkPropertyGridItem* top) {
 CGkPropertyGridItem* GridOutputImp::Reuse(Kind kind) {
     Rewrite* rewrite = m_Current != nullptr ? FindRewrite(m_Current) : nullptr;
     if (rewrite == nullptr)
-        return nullptr;
+        return AddSpare(kind);
     CGkPropertyGridItems* children = m_Current->GetChilds();
     while (rewrite->next < children->GetCount()) {
         CGkPropertyGridItem* child = children->GetAt(rewrite->next);
@@ -152,9 +178,9 @@ CGkPropertyGridItem* GridOutputImp::Reuse(Kind kind) {
             return child;
         }
         DropRewritesBelow(child);
-        children->RemoveItem(child);
+        Retire(child);
     }
-    return nullptr;
+    return AddSpare(kind);
 }
 
 void GridOutputImp::Appended() {
@@ -191,7 +217,7 @@ CGkPropertyGridItem* GridOutputImp::AddStyled(GridItemStyle style, const char* c
 }
 
 CGkPropertyGridItem* GridOutputImp::FindCategory(LPCSTR caption) const {
-    return m_Pane->GetPropertyGrid()->GetCategories()->FindItem(caption);
+    return m_Pane->GetPropertyGrid()->FindCategory(caption);
 }
 
 CGkPropertyGridItem* GridOutputImp::FindChild(LPCSTR caption) {

@@ -7,8 +7,9 @@
 // rows that follow, each add taking over the next kept child of its kind (caption, value, description,
 // style and state set as a new item's; an item and a data-buffer item stand in for each other), so that a
 // pane showing record after record makes and frees no items once it has shown one of each shape. The
-// children none took over are freed when their parent's group is closed, when a record is entered, and when
-// the run ends; until then they are out of reach of the look-ups.
+// children none took over leave the model when their parent's group is closed, when a record is entered, and
+// when the run ends (until then they are out of reach of the look-ups), as the grid's spare items: a later
+// record that needs more rows than the one before takes them back before it makes any.
 #pragma once
 
 #include "LogProperties.h"
@@ -88,10 +89,16 @@ private:
     void FinishFrom(const CGkPropertyGridItem* top);
     // Forgets the rewrites of `item`'s descendants.
     void DropRewritesBelow(const CGkPropertyGridItem* item);
-    // The next kept child of the current item of that kind, made blank as a new item is; an item and a
-    // data-buffer item take each other's place, their buttons changed. Null when there is none (those of
-    // other kinds before it are freed).
+    // The next kept child of the current item of that kind (those of other kinds before it retired), or else
+    // one of the grid's spare items appended to the current item; an item and a data-buffer item take each
+    // other's place, their buttons changed. The caller makes it blank as a new item is. Null when there is
+    // neither.
     CGkPropertyGridItem* Reuse(Kind kind);
+    // A row no longer wanted goes to the grid's spare items (out of the model and the dumps), for a later
+    // record that needs more rows; freed when it is in no grid.
+    static void Retire(CGkPropertyGridItem* item);
+    // A spare item of the kind, appended to the current item; null when the grid keeps none.
+    CGkPropertyGridItem* AddSpare(Kind kind);
     // After an add appended a child to the current item.
     void Appended();
     // An item of the style, reused or made.

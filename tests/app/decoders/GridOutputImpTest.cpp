@@ -1,6 +1,8 @@
 // The property-grid back-end: the items it adds in each style, how the current item and the item stack move,
 // and what it leaves alone.
+#include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -276,6 +278,56 @@ TEST_F(GridOutputImpTest, ADataBufferRowAndAPlainRowAreMadeAgainFromEachOther) {
         EXPECT_EQ(fresh.Dump(), shared.Dump()) << bufferFirst;
         EXPECT_EQ(second, rows->GetAt(1));
         EXPECT_EQ(third, rows->GetAt(2));
+    }
+}
+
+// The rows a short record gives up wait outside the model, and the long record after it takes them back: the
+// same objects, looking as new ones do, nested rows, sections and buttons included.
+TEST_F(GridOutputImpTest, RowsAShortRecordGaveUpComeBackForTheNextLongOne) {
+    const auto write = [](TestGridPane& pane, bool longRecord, bool bufferFirst) {
+        GridOutputImp out(&pane);
+        out.EnterRecord();
+        out.ShowCategory("URB");
+        out.AddDescribedItem("Title", "t", nullptr, true);
+        if (!longRecord)
+            return;
+        out.BeginValueGroup("Group", "g");
+        out.ExpandCurrent();
+        if (bufferFirst)
+            out.AddDataBufferItem("Buffer");
+        out.AddReadOnlyItem("Failing", "bad");
+        out.BeginCategory("Section");
+        out.AddItem("Deep", "1", "tip");
+        out.EndGroup();
+        if (!bufferFirst)
+            out.AddDataBufferItem("Buffer");
+        out.EndGroup();
+        out.AddItem("Tail", "t", nullptr);
+    };
+    const auto rows = [](TestGridPane& pane) {
+        std::set<const CGkPropertyGridItem*> all;
+        std::vector<const CGkPropertyGridItem*> pending{pane.Category("URB")};
+        while (!pending.empty()) {
+            const CGkPropertyGridItem* item = pending.back();
+            pending.pop_back();
+            for (int i = 0; i < item->GetChilds()->GetCount(); ++i) {
+                all.insert(item->GetChilds()->GetAt(i));
+                pending.push_back(item->GetChilds()->GetAt(i));
+            }
+        }
+        return all;
+    };
+    for (bool bufferFirst : {false, true}) {
+        TestGridPane fresh;
+        write(fresh, true, bufferFirst);
+        TestGridPane shared;
+        write(shared, true, !bufferFirst);
+        const auto first = rows(shared);
+        write(shared, false, false);
+        EXPECT_EQ(1u, rows(shared).size());
+        write(shared, true, bufferFirst);
+        EXPECT_EQ(fresh.Dump(), shared.Dump()) << bufferFirst;
+        EXPECT_EQ(first, rows(shared)) << bufferFirst;
     }
 }
 

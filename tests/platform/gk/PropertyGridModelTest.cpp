@@ -1,6 +1,8 @@
 // The property grid's item tree without a window: look-ups, ownership, selection, the two dumps.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "GkPropertyGrid.h"
 
 namespace {
@@ -146,6 +148,97 @@ TEST(PropertyGridItems, RemovedSelectionIsNoLongerSelected) {
     EXPECT_EQ(g.pCategory->GetChilds()->GetCount(), 2);
     g.grid.ResetContent();
     EXPECT_EQ(g.grid.GetCategories()->GetCount(), 0);
+}
+
+TEST(PropertyGridItems, SpareItemsLeaveTheModelAndComeBackChildless) {
+    {
+        CGkPropertyGrid grid;
+        CGkPropertyGridItem* pCategory = grid.AddCategory(new CCountedItem("C"));
+        CGkPropertyGridItem* pGroup = pCategory->AddChildItem(new CCountedItem("group", "1"));
+        CGkPropertyGridItem* pLeaf = pGroup->AddChildItem(new CCountedItem("leaf"));
+        CGkPropertyGridItem* pInner = pGroup->AddChildItem(new CGkPropertyGridItemCategory("inner"));
+        pCategory->AddChildItem(new CCountedItem("stays"));
+        pCategory->Expand();
+        pGroup->Expand();
+        ASSERT_TRUE(pLeaf->Select());
+        const CString before = grid.DumpModel();
+
+        grid.KeepSpareItem(pGroup);
+        // Out of the model and the look-ups, the selection below it dropped, nothing freed.
+        EXPECT_STREQ(grid.DumpModel(0).GetString(), "C =\n  stays =\n");
+        EXPECT_EQ(pCategory->GetChilds()->FindItem("group"), nullptr);
+        EXPECT_EQ(grid.GetSelectedItem(), nullptr);
+        EXPECT_EQ(grid.GetSpareItemCount(), 3);
+        EXPECT_EQ(g_nLiveItems, 4);
+
+        // Each comes back alone, of the kind asked for, in no grid; the caller puts it where it wants it.
+        CGkPropertyGridItem* pCategorySpare = grid.TakeSpareItem(TRUE);
+        EXPECT_EQ(pCategorySpare, pInner);
+        EXPECT_EQ(grid.TakeSpareItem(TRUE), nullptr);
+        std::set<CGkPropertyGridItem*> items;
+        while (CGkPropertyGridItem* pItem = grid.TakeSpareItem(FALSE)) {
+            EXPECT_FALSE(pItem->IsCategory());
+            EXPECT_EQ(pItem->GetGrid(), nullptr);
+            EXPECT_EQ(pItem->GetParentItem(), nullptr);
+            EXPECT_FALSE(pItem->HasChilds());
+            items.insert(pItem);
+        }
+        EXPECT_EQ(items, (std::set<CGkPropertyGridItem*>{pGroup, pLeaf}));
+        EXPECT_EQ(pCategory->GetChilds()->IndexOf(pCategory->AddChildItem(pGroup)), 1);
+        EXPECT_EQ(pGroup->GetGrid(), &grid);
+        pGroup->AddChildItem(pLeaf);
+        pGroup->AddChildItem(pInner);
+        EXPECT_NE(grid.DumpModel(), before); // "stays" is first now
+        // An item that is not the grid's is left alone; spares are freed with the grid.
+        CGkPropertyGrid other;
+        other.KeepSpareItem(pLeaf);
+        EXPECT_EQ(pLeaf->GetParentItem(), pGroup);
+        EXPECT_EQ(other.GetSpareItemCount(), 0);
+        grid.KeepSpareItem(pCategory);
+        EXPECT_EQ(grid.GetCategories()->GetCount(), 0);
+        EXPECT_EQ(grid.GetSpareItemCount(), 5);
+    }
+    EXPECT_EQ(g_nLiveItems, 0);
+}
+
+// The category look-up's kept answers never outlive a change of the top level.
+TEST(PropertyGridItems, FindCategoryFollowsTheTopLevel) {
+    CGkPropertyGrid grid;
+    CGkPropertyGridItem* pFirst = grid.AddCategory("One");
+    CGkPropertyGridItem* pSecond = grid.AddCategory("Two");
+    CString one = "One";
+    CString two = "Two";
+    EXPECT_EQ(grid.FindCategory(one), pFirst);
+    EXPECT_EQ(grid.FindCategory(one), pFirst);
+    EXPECT_EQ(grid.FindCategory(two), pSecond);
+    EXPECT_EQ(grid.FindCategory(static_cast<LPCTSTR>(nullptr)), nullptr);
+
+    // The same string with another text.
+    CString label = "One";
+    EXPECT_EQ(grid.FindCategory(label), pFirst);
+    label.SetString("Two");
+    EXPECT_EQ(grid.FindCategory(label), pSecond);
+
+    // A renamed category, one added before a duplicate, one removed, one kept spare, and all cleared.
+    pFirst->SetCaption("Two");
+    EXPECT_EQ(grid.FindCategory(two), pFirst);
+    EXPECT_EQ(grid.FindCategory(one), nullptr);
+    pFirst->SetCaption("One");
+    EXPECT_EQ(grid.FindCategory(two), pSecond);
+    EXPECT_EQ(grid.FindCategory(one), pFirst);
+    pFirst->Remove();
+    EXPECT_EQ(grid.FindCategory(one), nullptr);
+    CGkPropertyGridItem* pNew = grid.AddCategory("One");
+    EXPECT_EQ(grid.FindCategory(one), pNew);
+    grid.KeepSpareItem(pNew);
+    EXPECT_EQ(grid.FindCategory(one), nullptr);
+    EXPECT_EQ(grid.FindCategory(two), pSecond);
+    grid.ResetContent();
+    EXPECT_EQ(grid.FindCategory(two), nullptr);
+    // A child's caption is no category's.
+    CGkPropertyGridItem* pThird = grid.AddCategory("Three");
+    pThird->AddChildItem(new CGkPropertyGridItem("One"));
+    EXPECT_EQ(grid.FindCategory(one), nullptr);
 }
 
 TEST(PropertyGridSelection, OnlyShownItemsAreSelected) {
