@@ -227,14 +227,15 @@ bool CMarkup::FindAttribute(int i, LPCSTR name, MarkupToken& value) const {
     return false;
 }
 
-CString CMarkup::ReadTagName(int i) const {
-    if (i == 0)
-        return CString();
-    MarkupToken token{};
-    token.Next = m_Positions[i].StartTagBegin + 1;
-    if (!NextToken(token))
-        return CString();
-    return GetTokenText(token);
+bool CMarkup::HasQuote(int i) const {
+    // An attribute's value is a quoted token, and the scan for one ends at the start tag's unquoted '>'.
+    const ElemPos& pos = m_Positions[i];
+    const int length = pos.StartTagEnd - pos.StartTagBegin + 1;
+    if (pos.StartTagBegin < 0 || length <= 0 || pos.StartTagEnd >= m_Doc.GetLength())
+        return true;
+    const char* tag = m_Doc.GetString() + pos.StartTagBegin;
+    return std::memchr(tag, '"', static_cast<size_t>(length)) != nullptr ||
+           std::memchr(tag, '\'', static_cast<size_t>(length)) != nullptr;
 }
 
 // --- parsing ------------------------------------------------------------------------------------------------
@@ -479,14 +480,19 @@ bool CMarkup::AddElement(LPCSTR name, LPCSTR value) {
 
     if (emptyParent) {
         // The parent's "/>" opens up: its '/' becomes ">" CR LF, the child, and the parent's end tag up to '>'.
-        CString parentName = ReadTagName(parent);
+        // The parent's name is copied from its start tag before the text moves.
+        MarkupToken parentName{};
+        parentName.Next = Pos(parent).StartTagBegin + 1;
+        const int parentNameLength =
+            NextToken(parentName) && parentName.Left <= parentName.Right ? parentName.Right - parentName.Left + 1 : 0;
         Pos(parent).StartTagEnd -= 1;
-        Pos(parent).EndTagBegin -= parentName.GetLength() + 1;
-        CString text = ">";
+        Pos(parent).EndTagBegin -= parentNameLength + 1;
+        CString& text = m_Opening;
+        text = ">";
         text += kLineEnd;
         text += element;
         text += "</";
-        text += parentName;
+        text.Append(m_Doc.GetString() + parentName.Left, parentNameLength);
         ReplaceText(Pos(parent).StartTagEnd, 1, text);
         ShiftPositions(n, text.GetLength() - 1);
     } else {
@@ -528,7 +534,7 @@ bool CMarkup::SetAttribute(int i, LPCSTR name, LPCSTR value) {
 
     int delta;
     MarkupToken found{};
-    if (FindAttribute(i, name, found)) {
+    if (HasQuote(i) && FindAttribute(i, name, found)) {
         int replaced = found.Right - found.Left + 1;
         ReplaceText(found.Left, replaced, escaped);
         delta = escaped.GetLength() - replaced;

@@ -81,9 +81,11 @@ private:
     bool MatchToken(const MarkupToken& token, LPCSTR name) const;
     int SkipNode(MarkupToken& token) const;
     bool FindAttribute(int i, LPCSTR name, MarkupToken& value) const;
+    // Whether element i's start tag holds a quote (or may: its bounds are not plain): without one it has no
+    // attribute FindAttribute could find.
+    bool HasQuote(int i) const;
     void ReplaceText(int left, int count, const CString& text);
     int ParseElement(int parent, int depth);
-    CString ReadTagName(int i) const;
     void ShiftTree(int top, int delta);
     void ShiftPositions(int n, int delta);
     InsertPoint LocateInsertPoint(int parent, int current) const;
@@ -94,6 +96,8 @@ private:
     // needs no allocation of its own.
     CString m_Element;
     CString m_Escaped;
+    // An empty parent's start tag opened up around its first child, on its way into the document.
+    CString m_Opening;
     CArray<ElemPos> m_Positions;
     int m_ParentIndex;
     int m_CurrentIndex;
