@@ -31,11 +31,29 @@ LONGLONG SteadyUnits() {
 // The host's steady time read from the processor's time-stamp counter, where the counter runs at one constant
 // rate on every processor: a read costs a few nanoseconds, where asking the host's clock costs tens, and the
 // capture road stamps every record with the time. The counter's rate is measured against the steady clock,
-// first over a few milliseconds (until then the steady clock answers) and then again over spans ten times
-// longer each time; each new rate takes over from the time the old one gives at that moment, so the time
-// never jumps and never goes back, and it stays within microseconds of the steady clock.
+// first over a few milliseconds when the clock is made (so that no reader ever switches from the steady
+// clock's time to the counter's) and then again over spans ten times longer each time; each new rate takes
+// over from the time the old one gives at that moment, and a reader still holding the old rate does not
+// carry it past that moment, so the time never jumps and never goes back, and it stays within microseconds
+// of the steady clock.
 class CounterClock {
 public:
+    CounterClock() {
+#if defined(__x86_64__)
+        if (m_usable) {
+            const Pair anchor = ReadPair();
+            m_anchorCounter = anchor.counter;
+            m_anchorUnits = anchor.units;
+            Pair end = ReadPair();
+            while (end.units - anchor.units < kFirstSpan || end.counter == anchor.counter) {
+                std::this_thread::sleep_for(std::chrono::microseconds((kFirstSpan - (end.units - anchor.units)) / 10));
+                end = ReadPair();
+            }
+            Publish(nullptr, end);
+        }
+#endif
+    }
+
     LONGLONG Now() {
 #if defined(__x86_64__)
         if (m_usable) {
@@ -57,11 +75,22 @@ private:
         uint64_t rate;        // 100 ns units per count, a fraction of 2^64
         uint64_t remeasureAt; // the counter at which the rate is measured again over a longer span
     };
+    // The counter and the steady time read together: the counter read on both sides of the steady clock, the
+    // closest of a few tries kept, so that a thread preempted between the two reads does not skew a rate.
+    struct Pair {
+        uint64_t counter;
+        LONGLONG units;
+    };
     static constexpr LONGLONG kFirstSpan = 20'000;               // 2 ms
     static constexpr LONGLONG kLastSpan = 10'000LL * 10'000'000; // 10,000 s: then the rate stays
 
+    // A counter read before the scale began (a reader that read the counter, then found a newer scale) is
+    // taken as the scale's start, which the older scale's time does not pass.
     static LONGLONG Scaled(const Scale& scale, uint64_t counter) {
-        const auto elapsed = static_cast<__int128>(static_cast<int64_t>(counter - scale.counter0));
+        if (counter <= scale.counter0) {
+            return scale.units0;
+        }
+        const auto elapsed = static_cast<__int128>(counter - scale.counter0);
         return scale.units0 + static_cast<LONGLONG>((elapsed * static_cast<__int128>(scale.rate)) >> 64);
     }
 
@@ -78,50 +107,59 @@ private:
     const bool m_usable = false;
 #endif
 
+#if defined(__x86_64__)
+    static Pair ReadPair() {
+        Pair best{};
+        uint64_t bestWidth = UINT64_MAX;
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            const uint64_t before = __rdtsc();
+            const LONGLONG units = SteadyUnits();
+            const uint64_t after = __rdtsc();
+            if (after - before < bestWidth) {
+                bestWidth = after - before;
+                best = {before + (after - before) / 2, units};
+            }
+        }
+        return best;
+    }
+
+    // A rate measured from the anchor to `end` takes over from `scale` (null for the first); the lock is held.
+    LONGLONG Publish(const Scale* scale, const Pair& end) {
+        const LONGLONG span = end.units - m_anchorUnits;
+        const uint64_t counted = end.counter - m_anchorCounter;
+        Scale* next = &m_scales[m_scalesUsed++]; // kept: readers may still hold the older ones
+        next->counter0 = end.counter;
+        next->units0 = scale != nullptr ? std::max(Scaled(*scale, end.counter), scale->units0) : end.units;
+        next->rate = static_cast<uint64_t>((static_cast<unsigned __int128>(span) << 64) / counted);
+        next->remeasureAt = span >= kLastSpan ? UINT64_MAX : end.counter + 9 * counted;
+        m_scale.store(next, std::memory_order_release);
+        return next->units0;
+    }
+
     LONGLONG Measure(uint64_t counter, const Scale* scale) {
         std::unique_lock guard(m_lock, std::try_to_lock);
         if (!guard.owns_lock()) {
-            return scale != nullptr ? Scaled(*scale, counter) : SteadyUnits(); // another thread measures
+            // Another thread measures: the old rate answers, but not past the moment the new one takes over
+            // from, or this thread could see the time go back once it reads the new one.
+            return Scaled(*scale, std::min(counter, scale->remeasureAt));
         }
         scale = m_scale.load(std::memory_order_acquire);
-#if defined(__x86_64__)
-        const LONGLONG steady = SteadyUnits();
-        const uint64_t now = __rdtsc();
-        if (!m_anchored) {
-            m_anchorCounter = now;
-            m_anchorUnits = steady;
-            m_anchored = true;
-            return steady;
+        const Pair end = ReadPair();
+        if (end.counter < scale->remeasureAt || m_scalesUsed == m_scales.size()) {
+            return Scaled(*scale, end.counter); // measured meanwhile
         }
-        const LONGLONG span = steady - m_anchorUnits;
-        const uint64_t counted = now - m_anchorCounter;
-        if (span < kFirstSpan || counted == 0) {
-            return scale != nullptr ? Scaled(*scale, now) : steady;
-        }
-        if (scale != nullptr && now < scale->remeasureAt) {
-            return Scaled(*scale, now); // measured meanwhile
-        }
-        if (m_scalesUsed == m_scales.size()) {
-            return Scaled(*scale, now);
-        }
-        Scale* next = &m_scales[m_scalesUsed++]; // kept: readers may still hold the older ones
-        next->counter0 = now;
-        next->units0 = scale != nullptr ? std::max(Scaled(*scale, now), scale->units0) : steady;
-        next->rate = static_cast<uint64_t>((static_cast<unsigned __int128>(span) << 64) / counted);
-        next->remeasureAt = span >= kLastSpan ? UINT64_MAX : now + 9 * counted;
-        m_scale.store(next, std::memory_order_release);
-        return next->units0;
-#else
-        (void)counter;
-        return SteadyUnits();
-#endif
+        return Publish(scale, end);
     }
+#else
+    LONGLONG Measure(uint64_t, const Scale*) {
+        return SteadyUnits();
+    }
+#endif
 
     std::atomic<const Scale*> m_scale{nullptr};
     std::array<Scale, 12> m_scales{}; // spans from 2 ms up, ten times longer each: 8 at most
     size_t m_scalesUsed = 0;
     std::mutex m_lock; // measuring
-    bool m_anchored = false;
     uint64_t m_anchorCounter = 0;
     LONGLONG m_anchorUnits = 0;
 };
