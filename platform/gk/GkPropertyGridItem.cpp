@@ -18,7 +18,11 @@ CGkPropertyGridItem::CGkPropertyGridItem(LPCTSTR lpszCaption, LPCTSTR lpszValue,
 
 CGkPropertyGridItem::~CGkPropertyGridItem() = default;
 
+// The setters leave an unchanged item alone: a reused row is set to what it already shows more often than not,
+// and neither the copy nor the grid's repaint is worth making then.
 void CGkPropertyGridItem::SetCaption(LPCTSTR lpszCaption) {
+    if (m_strCaption.Compare(lpszCaption) == 0)
+        return;
     m_strCaption = lpszCaption ? lpszCaption : "";
     // A renamed category: the grid's look-ups by caption start again.
     if (m_pGrid && !m_pParent)
@@ -27,6 +31,9 @@ void CGkPropertyGridItem::SetCaption(LPCTSTR lpszCaption) {
 }
 
 void CGkPropertyGridItem::SetValue(const CString& strValue) {
+    // A bound string may have been changed behind the item's back: it is written whatever the value.
+    if (!m_pBindString && m_strValue == strValue)
+        return;
     m_strValue = strValue;
     if (m_pBindString)
         *m_pBindString = m_strValue;
@@ -34,12 +41,17 @@ void CGkPropertyGridItem::SetValue(const CString& strValue) {
 }
 
 void CGkPropertyGridItem::SetDescription(LPCTSTR lpszDescription) {
+    if (m_strDescription.Compare(lpszDescription) == 0)
+        return;
     m_strDescription = lpszDescription ? lpszDescription : "";
     OnChanged();
 }
 
 void CGkPropertyGridItem::SetReadOnly(BOOL bReadOnly) {
-    m_bReadOnly = bReadOnly ? TRUE : FALSE;
+    bReadOnly = bReadOnly ? TRUE : FALSE;
+    if (m_bReadOnly == bReadOnly)
+        return;
+    m_bReadOnly = bReadOnly;
     OnChanged();
 }
 

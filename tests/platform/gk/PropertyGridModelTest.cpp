@@ -380,6 +380,10 @@ TEST(PropertyGridItem, BoundStringFollowsTheValue) {
     item.SetValue("changed");
     EXPECT_EQ(strBound, "changed");
     EXPECT_TRUE(item.IsValueChanged());
+    // Setting the value the item already holds still writes a bound string changed behind its back.
+    strBound = "edited elsewhere";
+    item.SetValue("changed");
+    EXPECT_EQ(strBound, "changed");
     CString strOther = "ignored";
     CGkPropertyGridItem given("Caption", "given", &strOther);
     EXPECT_EQ(strOther, "given");
