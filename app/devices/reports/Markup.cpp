@@ -1,5 +1,6 @@
 #include "Markup.h"
 
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -9,6 +10,10 @@ namespace {
 constexpr int kMaxParseDepth = 1000;
 
 constexpr char kLineEnd[] = "\r\n";
+constexpr int kLineEndLength = 2;
+
+// The longest text the document holds, as the string's own limit leaves room for its header.
+constexpr long long kMaxDocumentLength = INT_MAX - 64;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -19,19 +24,40 @@ bool IsTokenDelimiter(char c) {
     return IsBlank(c) || c == '<' || c == '>' || c == '=' || c == '\\' || c == '/' || c == '?' || c == '!';
 }
 
-// A name the scanner reads back as one token, so the records stay true to the text.
-bool IsTagName(LPCSTR name) {
-    if (name == nullptr || *name == '\0')
-        return false;
-    for (LPCSTR p = name; *p != '\0'; ++p)
+// The length of a name the scanner reads back as one token (so the records stay true to the text), 0 for
+// anything else.
+int TagNameLength(LPCSTR name) {
+    if (name == nullptr)
+        return 0;
+    LPCSTR p = name;
+    for (; *p != '\0'; ++p)
         if (IsTokenDelimiter(*p) || *p == '"' || *p == '\'' || *p == '&')
-            return false;
-    return true;
+            return 0;
+    return static_cast<int>(p - name);
+}
+
+// What a character becomes in the written text: nullptr when it stays as it is. Every character that changes
+// lies at or below '>', so most are passed by one comparison.
+LPCSTR Replacement(char c, bool attributeMode) {
+    switch (c) {
+    case '<': return "&lt;";
+    case '&': return "&amp;";
+    case '>': return "&gt;";
+    case '\'': return attributeMode ? "&apos;" : nullptr;
+    case '"': return attributeMode ? "&quot;" : nullptr;
+    default: return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r' ? "?" : nullptr;
+    }
+}
+
+char* Copy(char* out, LPCSTR text, int length) {
+    std::memcpy(out, text, static_cast<size_t>(length));
+    return out + length;
 }
 
 } // namespace
 
-CMarkup::CMarkup() : m_ParentIndex(0), m_CurrentIndex(0), m_ChildIndex(0), m_NextFreeIndex(1), m_OnElement(0) {
+CMarkup::CMarkup()
+    : m_ParentIndex(0), m_CurrentIndex(0), m_ChildIndex(0), m_NextFreeIndex(1), m_OnElement(0), m_FirstWrittenIndex(1) {
     SetDocument(nullptr);
 }
 
@@ -56,12 +82,14 @@ bool CMarkup::SetDocument(LPCSTR text) {
         int root = ParseElement(0, 0);
         if (root > 0) {
             Pos(0).FirstChild = root;
+            m_FirstWrittenIndex = m_NextFreeIndex;
             ResetPosition();
             return true;
         }
     }
     Pos(0) = ElemPos{};
     m_NextFreeIndex = 1;
+    m_FirstWrittenIndex = m_NextFreeIndex;
     ResetPosition();
     return false;
 }
@@ -335,19 +363,13 @@ CString& CMarkup::EscapeText(CString& out, LPCSTR text, bool attributeMode) {
     LPCSTR run = text;
     for (LPCSTR p = text;; ++p) {
         const char c = *p;
-        LPCSTR replacement = nullptr;
-        switch (c) {
-        case '\0': out.Append(run, static_cast<int>(p - run)); return out;
-        case '<': replacement = "&lt;"; break;
-        case '&': replacement = "&amp;"; break;
-        case '>': replacement = "&gt;"; break;
-        case '\'': replacement = attributeMode ? "&apos;" : nullptr; break;
-        case '"': replacement = attributeMode ? "&quot;" : nullptr; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
-                replacement = "?";
-            break;
+        if (c == '\0') {
+            out.Append(run, static_cast<int>(p - run));
+            return out;
         }
+        if (static_cast<unsigned char>(c) > '>')
+            continue;
+        LPCSTR replacement = Replacement(c, attributeMode);
         if (replacement == nullptr)
             continue;
         out.Append(run, static_cast<int>(p - run));
@@ -356,14 +378,46 @@ CString& CMarkup::EscapeText(CString& out, LPCSTR text, bool attributeMode) {
     }
 }
 
-void CMarkup::ReplaceText(int left, int count, const CString& text) {
-    int length = m_Doc.GetLength();
-    left = left < 0 ? 0 : (left > length ? length : left);
-    count = count < 0 ? 0 : (count > length - left ? length - left : count);
+int CMarkup::EscapedLength(LPCSTR text, bool attributeMode) {
+    if (text == nullptr)
+        return 0;
+    long long length = 0;
+    for (LPCSTR p = text; *p != '\0'; ++p) {
+        LPCSTR replacement = static_cast<unsigned char>(*p) > '>' ? nullptr : Replacement(*p, attributeMode);
+        length += replacement == nullptr ? 1 : static_cast<long long>(std::strlen(replacement));
+    }
+    if (length > kMaxDocumentLength)
+        AfxThrowMemoryException();
+    return static_cast<int>(length);
+}
+
+char* CMarkup::WriteEscaped(char* out, LPCSTR text, bool attributeMode) {
+    if (text == nullptr)
+        return out;
+    for (LPCSTR p = text; *p != '\0'; ++p) {
+        LPCSTR replacement = static_cast<unsigned char>(*p) > '>' ? nullptr : Replacement(*p, attributeMode);
+        if (replacement == nullptr) {
+            *out++ = *p;
+            continue;
+        }
+        while (*replacement != '\0')
+            *out++ = *replacement++;
+    }
+    return out;
+}
+
+char* CMarkup::ReplaceText(int left, int count, int length) {
+    const int oldLength = m_Doc.GetLength();
+    left = left < 0 ? 0 : (left > oldLength ? oldLength : left);
+    count = count < 0 ? 0 : (count > oldLength - left ? oldLength - left : count);
+    const long long newLength = static_cast<long long>(oldLength) - count + length;
+    if (length < 0 || newLength > kMaxDocumentLength)
+        AfxThrowMemoryException();
     // In place: only the tail after the edit moves, and the buffer grows geometrically.
-    if (count > 0)
-        m_Doc.Delete(left, count);
-    m_Doc.Insert(left, text.GetString());
+    char* doc = m_Doc.GetBuffer(newLength > oldLength ? static_cast<int>(newLength) : oldLength);
+    std::memmove(doc + left + length, doc + left + count, static_cast<size_t>(oldLength - left - count));
+    m_Doc.ReleaseBufferSetLength(static_cast<int>(newLength));
+    return doc + left;
 }
 
 // Moves top and everything inside it by delta.
@@ -432,7 +486,8 @@ CMarkup::InsertPoint CMarkup::LocateInsertPoint(int parent, int current) const {
 }
 
 bool CMarkup::AddElement(LPCSTR name, LPCSTR value) {
-    if (!IsTagName(name))
+    const int nameLength = TagNameLength(name);
+    if (nameLength == 0)
         return false;
     int parent = m_ParentIndex;
     if (parent == 0) {
@@ -454,50 +509,56 @@ bool CMarkup::AddElement(LPCSTR name, LPCSTR value) {
         Pos(parent).FirstChild = n;
     }
 
-    int nameLength = static_cast<int>(std::strlen(name));
-    CString& element = m_Element;
-    element = "<";
-    element += name;
+    // "<name/>" or "<name>escaped</name>", then the line end.
+    const bool hasValue = value != nullptr && *value != '\0';
+    const int escapedLength = hasValue ? EscapedLength(value, false) : 0;
+    const int elementLength =
+        (hasValue ? 1 + nameLength + 1 + escapedLength + 2 + nameLength + 1 : 1 + nameLength + 2) + kLineEndLength;
     Pos(n).StartTagBegin = begin;
-    if (value == nullptr || *value == '\0') {
-        element += "/>";
+    if (!hasValue) {
         Pos(n).StartTagEnd = begin + nameLength + 2;
         Pos(n).EndTagBegin = Pos(n).StartTagEnd - 1;
         Pos(n).EndTagEnd = Pos(n).StartTagEnd;
     } else {
-        CString& escaped = m_Escaped;
-        EscapeText(escaped, value, false);
-        element += ">";
-        element += escaped;
-        element += "</";
-        element += name;
-        element += ">";
         Pos(n).StartTagEnd = begin + nameLength + 1;
-        Pos(n).EndTagBegin = Pos(n).StartTagEnd + escaped.GetLength() + 1;
+        Pos(n).EndTagBegin = Pos(n).StartTagEnd + escapedLength + 1;
         Pos(n).EndTagEnd = Pos(n).EndTagBegin + nameLength + 2;
     }
-    element += kLineEnd;
+    auto writeElement = [&](char* out) {
+        *out++ = '<';
+        out = Copy(out, name, nameLength);
+        if (!hasValue)
+            return Copy(out, "/>", 2);
+        *out++ = '>';
+        out = WriteEscaped(out, value, false);
+        out = Copy(out, "</", 2);
+        out = Copy(out, name, nameLength);
+        *out++ = '>';
+        return out;
+    };
 
     if (emptyParent) {
         // The parent's "/>" opens up: its '/' becomes ">" CR LF, the child, and the parent's end tag up to '>'.
-        // The parent's name is copied from its start tag before the text moves.
         MarkupToken parentName{};
         parentName.Next = Pos(parent).StartTagBegin + 1;
         const int parentNameLength =
             NextToken(parentName) && parentName.Left <= parentName.Right ? parentName.Right - parentName.Left + 1 : 0;
         Pos(parent).StartTagEnd -= 1;
         Pos(parent).EndTagBegin -= parentNameLength + 1;
-        CString& text = m_Opening;
-        text = ">";
-        text += kLineEnd;
-        text += element;
-        text += "</";
-        text.Append(m_Doc.GetString() + parentName.Left, parentNameLength);
-        ReplaceText(Pos(parent).StartTagEnd, 1, text);
-        ShiftPositions(n, text.GetLength() - 1);
+        const int length = 1 + kLineEndLength + elementLength + 2 + parentNameLength;
+        char* out = ReplaceText(Pos(parent).StartTagEnd, 1, length);
+        *out++ = '>';
+        out = Copy(out, kLineEnd, kLineEndLength);
+        out = writeElement(out);
+        out = Copy(out, kLineEnd, kLineEndLength);
+        out = Copy(out, "</", 2);
+        // The parent's name lies before the edit: the move left it where it was.
+        Copy(out, m_Doc.GetString() + parentName.Left, parentNameLength);
+        ShiftPositions(n, length - 1);
     } else {
-        ReplaceText(begin, 0, element);
-        ShiftPositions(n, element.GetLength());
+        char* out = writeElement(ReplaceText(begin, 0, elementLength));
+        Copy(out, kLineEnd, kLineEndLength);
+        ShiftPositions(n, elementLength);
     }
 
     m_CurrentIndex = n;
@@ -526,28 +587,64 @@ bool CMarkup::LeaveElement() {
     return true;
 }
 
-bool CMarkup::SetAttribute(int i, LPCSTR name, LPCSTR value) {
-    if (i <= 0 || i >= m_NextFreeIndex || m_OnElement != 1 || !IsTagName(name))
-        return false;
-    CString& escaped = m_Escaped;
-    EscapeText(escaped, value, true);
+bool CMarkup::FindBuiltAttribute(int i, LPCSTR name, int nameLength, MarkupToken& value) const {
+    // A start tag this document wrote is "<" name, then (blank, name, '=', '"', value, '"') per attribute, then
+    // ">" or "/>"; no written value holds a double quote.
+    LPCSTR doc = m_Doc.GetString();
+    const int end = m_Positions[i].StartTagEnd;
+    int k = m_Positions[i].StartTagBegin + 1;
+    while (k < end && !IsTokenDelimiter(doc[k]))
+        ++k;
+    while (k < end && doc[k] == ' ') {
+        const int attribute = k + 1;
+        const char* equals = static_cast<const char*>(std::memchr(doc + attribute, '=', end - attribute));
+        if (equals == nullptr)
+            return false;
+        const int left = static_cast<int>(equals - doc) + 2;
+        const char* close = left <= end ? static_cast<const char*>(std::memchr(doc + left, '"', end - left)) : nullptr;
+        if (close == nullptr)
+            return false;
+        if (equals - (doc + attribute) == nameLength && std::memcmp(doc + attribute, name, nameLength) == 0) {
+            value.Left = left;
+            value.Right = static_cast<int>(close - doc) - 1;
+            value.Quoted = 1;
+            return true;
+        }
+        k = static_cast<int>(close - doc) + 1;
+    }
+    return false;
+}
 
-    int delta;
+bool CMarkup::SetAttribute(int i, LPCSTR name, LPCSTR value) {
+    if (i <= 0 || i >= m_NextFreeIndex || m_OnElement != 1)
+        return false;
+    const int nameLength = TagNameLength(name);
+    if (nameLength == 0)
+        return false;
+    const int escapedLength = EscapedLength(value, true);
+
+    // The token scan matches a name that ends in '[' by its part before it; the written form's own scan
+    // compares whole names, so such a name takes the scan.
     MarkupToken found{};
-    if (HasQuote(i) && FindAttribute(i, name, found)) {
-        int replaced = found.Right - found.Left + 1;
-        ReplaceText(found.Left, replaced, escaped);
-        delta = escaped.GetLength() - replaced;
+    const bool written = i >= m_FirstWrittenIndex && std::memchr(name, '[', nameLength) == nullptr;
+    const bool replace =
+        written ? FindBuiltAttribute(i, name, nameLength, found) : HasQuote(i) && FindAttribute(i, name, found);
+    int delta;
+    if (replace) {
+        const int replaced = found.Right - found.Left + 1;
+        WriteEscaped(ReplaceText(found.Left, replaced, escapedLength), value, true);
+        delta = escapedLength - replaced;
     } else {
-        CString& text = m_Element;
-        text = " ";
-        text += name;
-        text += "=\"";
-        text += escaped;
-        text += "\"";
-        int insertAt = IsEmptyElement(i) ? Pos(i).StartTagEnd - 1 : Pos(i).StartTagEnd;
-        ReplaceText(insertAt, 0, text);
-        delta = text.GetLength();
+        // blank, name, '=', '"', value, '"'
+        const int length = 1 + nameLength + 2 + escapedLength + 1;
+        const int insertAt = IsEmptyElement(i) ? Pos(i).StartTagEnd - 1 : Pos(i).StartTagEnd;
+        char* out = ReplaceText(insertAt, 0, length);
+        *out++ = ' ';
+        out = Copy(out, name, nameLength);
+        out = Copy(out, "=\"", 2);
+        out = WriteEscaped(out, value, true);
+        *out = '"';
+        delta = length;
     }
     Pos(i).StartTagEnd += delta;
     Pos(i).EndTagBegin += delta;

@@ -84,7 +84,15 @@ private:
     // Whether element i's start tag holds a quote (or may: its bounds are not plain): without one it has no
     // attribute FindAttribute could find.
     bool HasQuote(int i) const;
-    void ReplaceText(int left, int count, const CString& text);
+    // Makes `length` characters at `left` (clamped to the text) take the place of `count` characters there and
+    // returns where the caller writes them: the tail after the edit moves once.
+    char* ReplaceText(int left, int count, int length);
+    // FindAttribute over a start tag this document wrote (records from m_FirstWrittenIndex on), whose form is
+    // known, so the attribute is found without scanning tokens. The name holds no '['.
+    bool FindBuiltAttribute(int i, LPCSTR name, int nameLength, MarkupToken& value) const;
+    // The length of the text EscapeText gives, and the escaped text written at `out` (the end returned).
+    static int EscapedLength(LPCSTR text, bool attributeMode);
+    static char* WriteEscaped(char* out, LPCSTR text, bool attributeMode);
     int ParseElement(int parent, int depth);
     void ShiftTree(int top, int delta);
     void ShiftPositions(int n, int delta);
@@ -92,16 +100,12 @@ private:
 
     CString m_Doc;
     CString m_LastError;
-    // An element's or an attribute's text on its way into the document, kept between edits so that an edit
-    // needs no allocation of its own.
-    CString m_Element;
-    CString m_Escaped;
-    // An empty parent's start tag opened up around its first child, on its way into the document.
-    CString m_Opening;
     CArray<ElemPos> m_Positions;
     int m_ParentIndex;
     int m_CurrentIndex;
     int m_ChildIndex;
     int m_NextFreeIndex;
     int m_OnElement;
+    // The first record an AddElement made; the records before it were parsed from a text set by SetDocument.
+    int m_FirstWrittenIndex;
 };
