@@ -1,5 +1,6 @@
 #include "Markup.h"
 
+#include <array>
 #include <climits>
 #include <cstring>
 
@@ -19,9 +20,38 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-// Characters that end an unquoted token; as the first character they are a token of their own.
+// Character classes by byte, looked up once per character on the paths every edit takes.
+enum : unsigned char {
+    kTokenDelimiter = 1, // ends an unquoted token; as the first character a token of its own
+    kNotInTagName = 2,   // a delimiter, a quote or '&'
+    kChangedInText = 4,  // escaped (or replaced) in an element's text
+    kChangedInAttribute = 8,
+};
+
+constexpr std::array<unsigned char, 256> MakeCharacterClasses() {
+    std::array<unsigned char, 256> classes{};
+    for (int c = 0; c < 0x20; ++c)
+        if (c != '\t' && c != '\n' && c != '\r')
+            classes[c] = kChangedInText | kChangedInAttribute;
+    for (unsigned char c : {' ', '\t', '\n', '\r', '<', '>', '=', '\\', '/', '?', '!'})
+        classes[c] |= kTokenDelimiter | kNotInTagName;
+    for (unsigned char c : {'"', '\'', '&'})
+        classes[c] |= kNotInTagName;
+    for (unsigned char c : {'<', '&', '>'})
+        classes[c] |= kChangedInText | kChangedInAttribute;
+    for (unsigned char c : {'"', '\''})
+        classes[c] |= kChangedInAttribute;
+    return classes;
+}
+
+constexpr std::array<unsigned char, 256> kCharacterClasses = MakeCharacterClasses();
+
+bool HasClass(char c, unsigned char characterClass) {
+    return (kCharacterClasses[static_cast<unsigned char>(c)] & characterClass) != 0;
+}
+
 bool IsTokenDelimiter(char c) {
-    return IsBlank(c) || c == '<' || c == '>' || c == '=' || c == '\\' || c == '/' || c == '?' || c == '!';
+    return HasClass(c, kTokenDelimiter);
 }
 
 // The length of a name the scanner reads back as one token (so the records stay true to the text), 0 for
@@ -31,7 +61,7 @@ int TagNameLength(LPCSTR name) {
         return 0;
     LPCSTR p = name;
     for (; *p != '\0'; ++p)
-        if (IsTokenDelimiter(*p) || *p == '"' || *p == '\'' || *p == '&')
+        if (HasClass(*p, kNotInTagName))
             return 0;
     return static_cast<int>(p - name);
 }
@@ -234,7 +264,7 @@ int CMarkup::SkipNode(MarkupToken& token) const {
 
 bool CMarkup::FindAttribute(int i, LPCSTR name, MarkupToken& value) const {
     MarkupToken token{};
-    token.Next = m_Positions[i].StartTagBegin + 1;
+    token.Next = Pos(i).StartTagBegin + 1;
     if (!NextToken(token)) // the element's name
         return false;
     int sinceMatch = -1; // tokens read since one that matched the name
@@ -257,7 +287,7 @@ bool CMarkup::FindAttribute(int i, LPCSTR name, MarkupToken& value) const {
 
 bool CMarkup::HasQuote(int i) const {
     // An attribute's value is a quoted token, and the scan for one ends at the start tag's unquoted '>'.
-    const ElemPos& pos = m_Positions[i];
+    const ElemPos& pos = Pos(i);
     const int length = pos.StartTagEnd - pos.StartTagBegin + 1;
     if (pos.StartTagBegin < 0 || length <= 0 || pos.StartTagEnd >= m_Doc.GetLength())
         return true;
@@ -378,30 +408,38 @@ CString& CMarkup::EscapeText(CString& out, LPCSTR text, bool attributeMode) {
     }
 }
 
-int CMarkup::EscapedLength(LPCSTR text, bool attributeMode) {
+CMarkup::EscapedSize CMarkup::MeasureEscaped(LPCSTR text, bool attributeMode) {
+    EscapedSize size{};
     if (text == nullptr)
-        return 0;
-    long long length = 0;
-    for (LPCSTR p = text; *p != '\0'; ++p) {
-        LPCSTR replacement = static_cast<unsigned char>(*p) > '>' ? nullptr : Replacement(*p, attributeMode);
-        length += replacement == nullptr ? 1 : static_cast<long long>(std::strlen(replacement));
+        return size;
+    const unsigned char changed = attributeMode ? kChangedInAttribute : kChangedInText;
+    long long escaped = 0;
+    LPCSTR p = text;
+    for (; *p != '\0'; ++p) {
+        if (!HasClass(*p, changed))
+            continue;
+        size.Plain = false;
+        escaped += static_cast<long long>(std::strlen(Replacement(*p, attributeMode))) - 1;
     }
-    if (length > kMaxDocumentLength)
+    const long long raw = p - text;
+    if (raw + escaped > kMaxDocumentLength)
         AfxThrowMemoryException();
-    return static_cast<int>(length);
+    size.Raw = static_cast<int>(raw);
+    size.Escaped = static_cast<int>(raw + escaped);
+    return size;
 }
 
-char* CMarkup::WriteEscaped(char* out, LPCSTR text, bool attributeMode) {
-    if (text == nullptr)
-        return out;
+char* CMarkup::WriteEscaped(char* out, LPCSTR text, const EscapedSize& size, bool attributeMode) {
+    if (size.Plain)
+        return Copy(out, text, size.Raw);
+    const unsigned char changed = attributeMode ? kChangedInAttribute : kChangedInText;
     for (LPCSTR p = text; *p != '\0'; ++p) {
-        LPCSTR replacement = static_cast<unsigned char>(*p) > '>' ? nullptr : Replacement(*p, attributeMode);
-        if (replacement == nullptr) {
+        if (!HasClass(*p, changed)) {
             *out++ = *p;
             continue;
         }
-        while (*replacement != '\0')
-            *out++ = *replacement++;
+        for (LPCSTR replacement = Replacement(*p, attributeMode); *replacement != '\0'; ++replacement)
+            *out++ = *replacement;
     }
     return out;
 }
@@ -461,13 +499,13 @@ CMarkup::InsertPoint CMarkup::LocateInsertPoint(int parent, int current) const {
     InsertPoint point{};
     bool emptyParent = parent != 0 && IsEmptyElement(parent);
     if (current != 0)
-        point.Offset = m_Positions[current].EndTagEnd + 1;
+        point.Offset = Pos(current).EndTagEnd + 1;
     else if (parent == 0)
         point.Offset = m_Doc.GetLength();
     else if (emptyParent)
-        point.Offset = m_Positions[parent].StartTagEnd;
+        point.Offset = Pos(parent).StartTagEnd;
     else
-        point.Offset = m_Positions[parent].EndTagBegin;
+        point.Offset = Pos(parent).EndTagBegin;
 
     if (!emptyParent) {
         // A new element starts after the line break of the one before it.
@@ -479,7 +517,7 @@ CMarkup::InsertPoint CMarkup::LocateInsertPoint(int parent, int current) const {
     if (current != 0) {
         point.LinkAfter = current;
     } else {
-        for (int child = m_Positions[parent].FirstChild; child != 0; child = m_Positions[child].NextSibling)
+        for (int child = Pos(parent).FirstChild; child != 0; child = Pos(child).NextSibling)
             point.LinkAfter = child;
     }
     return point;
@@ -511,7 +549,8 @@ bool CMarkup::AddElement(LPCSTR name, LPCSTR value) {
 
     // "<name/>" or "<name>escaped</name>", then the line end.
     const bool hasValue = value != nullptr && *value != '\0';
-    const int escapedLength = hasValue ? EscapedLength(value, false) : 0;
+    const EscapedSize escaped = hasValue ? MeasureEscaped(value, false) : EscapedSize{};
+    const int escapedLength = escaped.Escaped;
     const int elementLength =
         (hasValue ? 1 + nameLength + 1 + escapedLength + 2 + nameLength + 1 : 1 + nameLength + 2) + kLineEndLength;
     Pos(n).StartTagBegin = begin;
@@ -530,7 +569,7 @@ bool CMarkup::AddElement(LPCSTR name, LPCSTR value) {
         if (!hasValue)
             return Copy(out, "/>", 2);
         *out++ = '>';
-        out = WriteEscaped(out, value, false);
+        out = WriteEscaped(out, value, escaped, false);
         out = Copy(out, "</", 2);
         out = Copy(out, name, nameLength);
         *out++ = '>';
@@ -591,8 +630,8 @@ bool CMarkup::FindBuiltAttribute(int i, LPCSTR name, int nameLength, MarkupToken
     // A start tag this document wrote is "<" name, then (blank, name, '=', '"', value, '"') per attribute, then
     // ">" or "/>"; no written value holds a double quote.
     LPCSTR doc = m_Doc.GetString();
-    const int end = m_Positions[i].StartTagEnd;
-    int k = m_Positions[i].StartTagBegin + 1;
+    const int end = Pos(i).StartTagEnd;
+    int k = Pos(i).StartTagBegin + 1;
     while (k < end && !IsTokenDelimiter(doc[k]))
         ++k;
     while (k < end && doc[k] == ' ') {
@@ -621,7 +660,8 @@ bool CMarkup::SetAttribute(int i, LPCSTR name, LPCSTR value) {
     const int nameLength = TagNameLength(name);
     if (nameLength == 0)
         return false;
-    const int escapedLength = EscapedLength(value, true);
+    const EscapedSize escaped = MeasureEscaped(value, true);
+    const int escapedLength = escaped.Escaped;
 
     // The token scan matches a name that ends in '[' by its part before it; the written form's own scan
     // compares whole names, so such a name takes the scan.
@@ -632,7 +672,7 @@ bool CMarkup::SetAttribute(int i, LPCSTR name, LPCSTR value) {
     int delta;
     if (replace) {
         const int replaced = found.Right - found.Left + 1;
-        WriteEscaped(ReplaceText(found.Left, replaced, escapedLength), value, true);
+        WriteEscaped(ReplaceText(found.Left, replaced, escapedLength), value, escaped, true);
         delta = escapedLength - replaced;
     } else {
         // blank, name, '=', '"', value, '"'
@@ -642,7 +682,7 @@ bool CMarkup::SetAttribute(int i, LPCSTR name, LPCSTR value) {
         *out++ = ' ';
         out = Copy(out, name, nameLength);
         out = Copy(out, "=\"", 2);
-        out = WriteEscaped(out, value, true);
+        out = WriteEscaped(out, value, escaped, true);
         *out = '"';
         delta = length;
     }

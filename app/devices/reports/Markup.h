@@ -63,8 +63,10 @@ private:
         int LinkAfter; // the record the new one follows, 0 when it becomes the parent's first child
     };
 
-    ElemPos& Pos(int i) { return m_Positions[i]; }
-    bool IsEmptyElement(int i) const { return m_Positions[i].StartTagEnd == m_Positions[i].EndTagBegin + 1; }
+    // Unchecked: the records link only to records in use, and the edits walk them for every change.
+    ElemPos& Pos(int i) { return m_Positions.GetData()[i]; }
+    const ElemPos& Pos(int i) const { return m_Positions.GetData()[i]; }
+    bool IsEmptyElement(int i) const { return Pos(i).StartTagEnd == Pos(i).EndTagBegin + 1; }
     // The character at index, NUL outside the text.
     char CharAt(int index) const { return index >= 0 && index < m_Doc.GetLength() ? m_Doc.GetString()[index] : '\0'; }
     void ResetPosition();
@@ -90,9 +92,15 @@ private:
     // FindAttribute over a start tag this document wrote (records from m_FirstWrittenIndex on), whose form is
     // known, so the attribute is found without scanning tokens. The name holds no '['.
     bool FindBuiltAttribute(int i, LPCSTR name, int nameLength, MarkupToken& value) const;
-    // The length of the text EscapeText gives, and the escaped text written at `out` (the end returned).
-    static int EscapedLength(LPCSTR text, bool attributeMode);
-    static char* WriteEscaped(char* out, LPCSTR text, bool attributeMode);
+    // The lengths of a text before and after EscapeText; Plain when no character changes.
+    struct EscapedSize {
+        int Raw = 0;
+        int Escaped = 0;
+        bool Plain = true;
+    };
+    static EscapedSize MeasureEscaped(LPCSTR text, bool attributeMode);
+    // The escaped text written at `out` (its size measured before), the end returned.
+    static char* WriteEscaped(char* out, LPCSTR text, const EscapedSize& size, bool attributeMode);
     int ParseElement(int parent, int depth);
     void ShiftTree(int top, int delta);
     void ShiftPositions(int n, int delta);

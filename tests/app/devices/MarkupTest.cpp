@@ -1,5 +1,7 @@
 // The mark-up writer: the exact text of its edits, the records that index it, escaping, and what it refuses.
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -148,6 +150,33 @@ TEST(MarkupTest, SetAttributeInsertsThenReplacesOnlyTheValue) {
     ASSERT_TRUE(empty.AddElement("Next", "n"));
     EXPECT_EQ("<R>\r\n<Tindaloft Version=\"4.5.6\" Ver=\"x\"/>\r\n<Next>n</Next>\r\n</R>\r\n", Text(empty));
     EXPECT_TRUE(SameRecordsAsParsed(empty));
+}
+
+// An attribute is found by its whole name in the tag the document wrote, wherever its value looks like
+// mark-up; a name holding '[' keeps the token scan's rule, which matches it by its part before the '['.
+TEST(MarkupTest, SetAttributeFindsTheAttributeByItsWholeName) {
+    struct Case {
+        std::vector<std::pair<const char*, const char*>> sets;
+        const char* tag;
+    };
+    const Case cases[] = {
+        {{{"A", " B=\"1\" "}, {"B", "2"}}, "<E A=\" B=&quot;1&quot; \" B=\"2\"/>"},
+        {{{"A", "x=y z"}, {"A", "w"}}, "<E A=\"w\"/>"},
+        {{{"AB", "1"}, {"B", "2"}, {"AB", "3"}, {"A", "4"}}, "<E AB=\"3\" B=\"2\" A=\"4\"/>"},
+        {{{"A", ""}, {"B", "/>"}, {"A", "v"}}, "<E A=\"v\" B=\"/&gt;\"/>"},
+        {{{"a", "1"}, {"a[1]", "2"}}, "<E a=\"2\"/>"},
+    };
+    for (const Case& c : cases) {
+        CMarkup markup;
+        ASSERT_TRUE(markup.AddElement("R"));
+        ASSERT_TRUE(markup.EnterElement());
+        ASSERT_TRUE(markup.AddElement("E"));
+        for (const auto& [name, value] : c.sets)
+            ASSERT_TRUE(markup.SetAttribute(markup.GetCurrentIndex(), name, value)) << name;
+        ASSERT_TRUE(markup.AddElement("F", "f"));
+        EXPECT_EQ(std::string("<R>\r\n") + c.tag + "\r\n<F>f</F>\r\n</R>\r\n", Text(markup));
+        EXPECT_TRUE(SameRecordsAsParsed(markup)) << c.tag;
+    }
 }
 
 TEST(MarkupTest, RefusalsLeaveTheDocumentAlone) {
