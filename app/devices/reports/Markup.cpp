@@ -87,13 +87,16 @@ char* Copy(char* out, LPCSTR text, int length) {
 } // namespace
 
 CMarkup::CMarkup()
-    : m_ParentIndex(0), m_CurrentIndex(0), m_ChildIndex(0), m_NextFreeIndex(1), m_OnElement(0), m_FirstWrittenIndex(1) {
+    : m_ParentIndex(0), m_CurrentIndex(0), m_ChildIndex(0), m_NextFreeIndex(1), m_OnElement(0), m_FirstWrittenIndex(1),
+      m_BareIndex(0), m_Open{}, m_OpenDepth(0) {
     SetDocument(nullptr);
 }
 
 CMarkup::~CMarkup() = default;
 
 void CMarkup::ResetPosition() {
+    m_BareIndex = 0;
+    m_OpenDepth = 0;
     m_ParentIndex = 0;
     m_CurrentIndex = 0;
     m_ChildIndex = 0;
@@ -486,13 +489,28 @@ void CMarkup::ShiftPositions(int n, int delta) {
         return;
     for (int child = Pos(n).FirstChild; child != 0; child = Pos(child).NextSibling)
         ShiftTree(child, delta);
-    for (int level = n; level != 0;) {
-        for (int sibling = Pos(level).NextSibling; sibling != 0; sibling = Pos(sibling).NextSibling)
-            ShiftTree(sibling, delta);
-        level = Pos(level).Parent;
-        Pos(level).EndTagBegin += delta;
-        Pos(level).EndTagEnd += delta;
+    if (Pos(n).Parent != m_ParentIndex || m_OpenDepth < 0) {
+        for (int level = n; level != 0;) {
+            for (int sibling = Pos(level).NextSibling; sibling != 0; sibling = Pos(sibling).NextSibling)
+                ShiftTree(sibling, delta);
+            level = Pos(level).Parent;
+            Pos(level).EndTagBegin += delta;
+            Pos(level).EndTagEnd += delta;
+        }
+        return;
     }
+    // n's ancestors are the open elements, known without climbing from record to record.
+    for (int sibling = Pos(n).NextSibling; sibling != 0; sibling = Pos(sibling).NextSibling)
+        ShiftTree(sibling, delta);
+    for (int k = m_OpenDepth - 1; k >= 0; --k) {
+        ElemPos& open = Pos(m_Open[k]);
+        open.EndTagBegin += delta;
+        open.EndTagEnd += delta;
+        for (int sibling = open.NextSibling; sibling != 0; sibling = Pos(sibling).NextSibling)
+            ShiftTree(sibling, delta);
+    }
+    Pos(0).EndTagBegin += delta;
+    Pos(0).EndTagEnd += delta;
 }
 
 CMarkup::InsertPoint CMarkup::LocateInsertPoint(int parent, int current) const {
@@ -603,12 +621,17 @@ bool CMarkup::AddElement(LPCSTR name, LPCSTR value) {
     m_CurrentIndex = n;
     m_ChildIndex = 0;
     m_OnElement = 1;
+    m_BareIndex = n;
     return true;
 }
 
 bool CMarkup::EnterElement() {
     if (m_CurrentIndex == 0 || m_OnElement != 1)
         return false;
+    if (m_OpenDepth >= 0 && m_OpenDepth < kOpenCapacity)
+        m_Open[m_OpenDepth++] = m_CurrentIndex;
+    else
+        m_OpenDepth = -1;
     m_ParentIndex = m_CurrentIndex;
     m_CurrentIndex = m_ChildIndex;
     m_ChildIndex = 0;
@@ -623,33 +646,53 @@ bool CMarkup::LeaveElement() {
     m_CurrentIndex = m_ParentIndex;
     m_ParentIndex = Pos(m_ParentIndex).Parent;
     m_OnElement = 1;
+    if (m_OpenDepth > 0)
+        --m_OpenDepth;
+    else
+        FindOpenElements();
     return true;
+}
+
+void CMarkup::FindOpenElements() {
+    int depth = 0;
+    for (int level = m_ParentIndex; level != 0; level = Pos(level).Parent)
+        if (++depth > kOpenCapacity) {
+            m_OpenDepth = -1;
+            return;
+        }
+    m_OpenDepth = depth;
+    for (int level = m_ParentIndex; level != 0; level = Pos(level).Parent)
+        m_Open[--depth] = level;
 }
 
 bool CMarkup::FindBuiltAttribute(int i, LPCSTR name, int nameLength, MarkupToken& value) const {
     // A start tag this document wrote is "<" name, then (blank, name, '=', '"', value, '"') per attribute, then
-    // ">" or "/>"; no written value holds a double quote.
+    // ">" or "/>": its first blank starts the attributes. No name holds a blank or '=', no written value a
+    // double quote.
     LPCSTR doc = m_Doc.GetString();
-    const int end = Pos(i).StartTagEnd;
-    int k = Pos(i).StartTagBegin + 1;
-    while (k < end && !IsTokenDelimiter(doc[k]))
-        ++k;
-    while (k < end && doc[k] == ' ') {
-        const int attribute = k + 1;
-        const char* equals = static_cast<const char*>(std::memchr(doc + attribute, '=', end - attribute));
-        if (equals == nullptr)
+    LPCSTR end = doc + Pos(i).StartTagEnd;
+    LPCSTR tag = doc + Pos(i).StartTagBegin;
+    LPCSTR blank = end > tag ? static_cast<LPCSTR>(std::memchr(tag, ' ', static_cast<size_t>(end - tag))) : nullptr;
+    while (blank != nullptr && blank < end && *blank == ' ') {
+        LPCSTR attribute = blank + 1;
+        const bool match = end - attribute > nameLength &&
+                           std::memcmp(attribute, name, static_cast<size_t>(nameLength)) == 0 &&
+                           attribute[nameLength] == '=';
+        LPCSTR equals = match ? attribute + nameLength
+                              : static_cast<LPCSTR>(std::memchr(attribute, '=', static_cast<size_t>(end - attribute)));
+        if (equals == nullptr || equals + 2 > end)
             return false;
-        const int left = static_cast<int>(equals - doc) + 2;
-        const char* close = left <= end ? static_cast<const char*>(std::memchr(doc + left, '"', end - left)) : nullptr;
+        LPCSTR left = equals + 2;
+        LPCSTR close = static_cast<LPCSTR>(std::memchr(left, '"', static_cast<size_t>(end - left)));
         if (close == nullptr)
             return false;
-        if (equals - (doc + attribute) == nameLength && std::memcmp(doc + attribute, name, nameLength) == 0) {
-            value.Left = left;
+        if (match) {
+            value.Left = static_cast<int>(left - doc);
             value.Right = static_cast<int>(close - doc) - 1;
             value.Quoted = 1;
             return true;
         }
-        k = static_cast<int>(close - doc) + 1;
+        blank = close + 1;
     }
     return false;
 }
@@ -667,8 +710,8 @@ bool CMarkup::SetAttribute(int i, LPCSTR name, LPCSTR value) {
     // compares whole names, so such a name takes the scan.
     MarkupToken found{};
     const bool written = i >= m_FirstWrittenIndex && std::memchr(name, '[', nameLength) == nullptr;
-    const bool replace =
-        written ? FindBuiltAttribute(i, name, nameLength, found) : HasQuote(i) && FindAttribute(i, name, found);
+    const bool replace = i != m_BareIndex && (written ? FindBuiltAttribute(i, name, nameLength, found)
+                                                      : HasQuote(i) && FindAttribute(i, name, found));
     int delta;
     if (replace) {
         const int replaced = found.Right - found.Left + 1;
@@ -686,6 +729,8 @@ bool CMarkup::SetAttribute(int i, LPCSTR name, LPCSTR value) {
         *out = '"';
         delta = length;
     }
+    if (i == m_BareIndex)
+        m_BareIndex = 0;
     Pos(i).StartTagEnd += delta;
     Pos(i).EndTagBegin += delta;
     Pos(i).EndTagEnd += delta;

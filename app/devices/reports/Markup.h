@@ -104,6 +104,8 @@ private:
     int ParseElement(int parent, int depth);
     void ShiftTree(int top, int delta);
     void ShiftPositions(int n, int delta);
+    // Rebuilds m_Open from the parent's records.
+    void FindOpenElements();
     InsertPoint LocateInsertPoint(int parent, int current) const;
 
     CString m_Doc;
@@ -116,4 +118,13 @@ private:
     int m_OnElement;
     // The first record an AddElement made; the records before it were parsed from a text set by SetDocument.
     int m_FirstWrittenIndex;
+    // The element AddElement made last while it has no attribute yet (0 for none): its first attribute needs
+    // no search.
+    int m_BareIndex;
+    // The open elements from the top down, the parent last: the ancestors of every element added at the
+    // current position, whose end tags each edit there moves. m_OpenDepth is -1 when they are more than the
+    // array holds; the edits then climb the records instead.
+    static constexpr int kOpenCapacity = 32;
+    int m_Open[kOpenCapacity];
+    int m_OpenDepth;
 };

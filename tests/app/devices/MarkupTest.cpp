@@ -179,6 +179,33 @@ TEST(MarkupTest, SetAttributeFindsTheAttributeByItsWholeName) {
     }
 }
 
+// Every edit moves the end tags of the elements it lies in; past a few dozen levels, and on the way back
+// out, the records must still match the text.
+TEST(MarkupTest, DeepDocumentsKeepTheirRecordsOnTheWayInAndOut) {
+    constexpr int kDepth = 40;
+    CMarkup markup;
+    ASSERT_TRUE(markup.AddElement("L0"));
+    for (int level = 1; level <= kDepth; ++level) {
+        ASSERT_TRUE(markup.EnterElement());
+        ASSERT_TRUE(markup.AddElement(("L" + std::to_string(level)).c_str(), level % 3 == 0 ? "t" : nullptr));
+        ASSERT_TRUE(markup.SetAttribute(markup.GetCurrentIndex(), "a", "1"));
+    }
+    EXPECT_TRUE(SameRecordsAsParsed(markup));
+    for (int level = kDepth; level > 1; --level) {
+        ASSERT_TRUE(markup.LeaveElement());
+        ASSERT_TRUE(markup.AddElement("S", "s"));
+        ASSERT_TRUE(markup.SetAttribute(markup.GetCurrentIndex(), "b", "2"));
+        if (level % 7 == 0)
+            ASSERT_TRUE(markup.EnterElement()) << level; // into the new sibling and at once out of it
+        if (level % 7 == 0)
+            ASSERT_TRUE(markup.LeaveElement()) << level;
+        ASSERT_TRUE(SameRecordsAsParsed(markup)) << level;
+    }
+    const std::string text = Text(markup);
+    EXPECT_EQ("<L0>\r\n<L1 a=\"1\">\r\n", text.substr(0, 18));
+    EXPECT_EQ("<S b=\"2\">s</S>\r\n</L0>\r\n", text.substr(text.size() - 23));
+}
+
 TEST(MarkupTest, RefusalsLeaveTheDocumentAlone) {
     CMarkup markup;
     EXPECT_FALSE(markup.EnterElement()); // nothing current
