@@ -228,6 +228,32 @@ TEST(MarkupTest, RefusalsLeaveTheDocumentAlone) {
     EXPECT_EQ(2, markup.GetPositionCount());
 }
 
+// A name must read back as one token: a delimiter, a quote or '&' anywhere in it, however long it is, refuses
+// the element and the attribute alike.
+TEST(MarkupTest, NamesAreCheckedToTheirLastCharacter) {
+    const std::string base = "ABCDEFGHIJKLMNOPQRSTUVWX";
+    for (char bad : std::string(" \t\n\r<>=\\/?!\"'&")) {
+        for (size_t at : {size_t{0}, size_t{7}, size_t{8}, size_t{13}, base.size() - 1, base.size()}) {
+            std::string name = base;
+            name.insert(at, 1, bad);
+            CMarkup markup;
+            EXPECT_FALSE(markup.AddElement(name.c_str())) << int(bad) << " at " << at;
+            ASSERT_TRUE(markup.AddElement("R"));
+            EXPECT_FALSE(markup.SetAttribute(1, name.c_str(), "v")) << int(bad) << " at " << at;
+            EXPECT_EQ("<R/>\r\n", Text(markup));
+        }
+    }
+    for (const char* name : {"PORT_OVER_CURRENT.PortStatus.3", "Reserved.PortStatus.15-13", "x[1]:y;z#%()*+,",
+                             "\xC3\xA9l\xC3\xA9ment-\xC3\xA0-nommer", "HUBIF-CreateUsbDevice"}) {
+        CMarkup markup;
+        ASSERT_TRUE(markup.AddElement("R"));
+        ASSERT_TRUE(markup.EnterElement());
+        EXPECT_TRUE(markup.AddElement(name, "v")) << name;
+        EXPECT_TRUE(markup.SetAttribute(markup.GetCurrentIndex(), name, "w")) << name;
+        EXPECT_TRUE(SameRecordsAsParsed(markup)) << name;
+    }
+}
+
 TEST(MarkupTest, ParseErrorsKeepTheTextAndNameTheirCause) {
     struct Case {
         const char* text;
