@@ -106,6 +106,31 @@ TEST(MarkupTest, EscapeTextKeepsQuotesOnlyInTextMode) {
     EXPECT_EQ("", Escaped(nullptr, true));
 }
 
+// Values of any length carry exactly what EscapeText gives, each character that changes wherever it sits.
+TEST(MarkupTest, ElementTextAndAttributeValuesAreEscapedAtAnyPosition) {
+    const std::string base = "0123456789abcdef0123456789ABCDEF-";
+    for (char special : std::string("<>&'\"\x01\x1f\t\r\n\x7f\xe9=/?! ")) {
+        for (size_t at : {size_t{0}, size_t{5}, size_t{8}, size_t{15}, size_t{23}, base.size()}) {
+            std::string value = base;
+            value.insert(at, 1, special);
+            CMarkup markup;
+            ASSERT_TRUE(markup.AddElement("R"));
+            ASSERT_TRUE(markup.EnterElement());
+            ASSERT_TRUE(markup.AddElement("E", value.c_str()));
+            ASSERT_TRUE(markup.SetAttribute(markup.GetCurrentIndex(), "a", value.c_str()));
+            CString text;
+            CString attribute;
+            CMarkup::EscapeText(text, value.c_str(), false);
+            CMarkup::EscapeText(attribute, value.c_str(), true);
+            EXPECT_EQ("<R>\r\n<E a=\"" + std::string(attribute.GetString()) + "\">" + text.GetString() +
+                          "</E>\r\n</R>\r\n",
+                      Text(markup))
+                << int(special) << " at " << at;
+            EXPECT_TRUE(SameRecordsAsParsed(markup)) << int(special) << " at " << at;
+        }
+    }
+}
+
 TEST(MarkupTest, SetAttributeInsertsThenReplacesOnlyTheValue) {
     CMarkup markup;
     ASSERT_TRUE(markup.AddElement("Root"));
