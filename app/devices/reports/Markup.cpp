@@ -86,27 +86,37 @@ bool MayHoldEscape(uint64_t word, bool attributeMode) {
 }
 
 // The length of a name the scanner reads back as one token (so the records stay true to the text), 0 for
-// anything else. Names are mostly letters: eight at a time pass one test.
-int TagNameLength(LPCSTR name) {
+// anything else. The name ends at its first NUL or after `length` characters (-1: not known). Names are
+// mostly letters: eight at a time pass one test.
+int TagNameLength(LPCSTR name, int length) {
     if (name == nullptr)
         return 0;
-    const size_t length = std::strlen(name);
-    if (length > static_cast<size_t>(kMaxDocumentLength))
+    const size_t known = length >= 0 ? static_cast<size_t>(length) : std::strlen(name);
+    if (known > static_cast<size_t>(kMaxDocumentLength))
         return 0;
     size_t i = 0;
-    for (; i + 8 <= length; i += 8) {
+    // Checks the characters up to `end` one by one: false at a NUL (i is then the name's length) or at a
+    // character no name holds (i is then 0).
+    auto check = [&](size_t end) {
+        for (; i < end; ++i) {
+            if (name[i] == '\0')
+                return false;
+            if (HasClass(name[i], kNotInTagName)) {
+                i = 0;
+                return false;
+            }
+        }
+        return true;
+    };
+    for (; i + 8 <= known;) {
         uint64_t word;
         std::memcpy(&word, name + i, sizeof word);
         if (!MayHoldNameBreak(word))
-            continue;
-        for (size_t k = i; k < i + 8; ++k)
-            if (HasClass(name[k], kNotInTagName))
-                return 0;
+            i += 8;
+        else if (!check(i + 8))
+            return static_cast<int>(i);
     }
-    for (; i < length; ++i)
-        if (HasClass(name[i], kNotInTagName))
-            return 0;
-    return static_cast<int>(length);
+    return check(known) ? static_cast<int>(known) : static_cast<int>(i);
 }
 
 // What a character becomes in the written text: nullptr when it stays as it is. Every character that changes
@@ -454,11 +464,11 @@ CString& CMarkup::EscapeText(CString& out, LPCSTR text, bool attributeMode) {
     }
 }
 
-CMarkup::EscapedSize CMarkup::MeasureEscaped(LPCSTR text, bool attributeMode) {
+CMarkup::EscapedSize CMarkup::MeasureEscaped(LPCSTR text, int length, bool attributeMode) {
     EscapedSize size{};
     if (text == nullptr)
         return size;
-    const size_t raw = std::strlen(text);
+    size_t raw = length >= 0 ? static_cast<size_t>(length) : std::strlen(text);
     const unsigned char changed = attributeMode ? kChangedInAttribute : kChangedInText;
     long long escaped = 0;
     for (size_t i = 0; i < raw; ++i) {
@@ -470,6 +480,10 @@ CMarkup::EscapedSize CMarkup::MeasureEscaped(LPCSTR text, bool attributeMode) {
                 i += 7;
                 continue;
             }
+        }
+        if (text[i] == '\0') {
+            raw = i; // the text ends here
+            break;
         }
         if (!HasClass(text[i], changed))
             continue;
@@ -487,7 +501,7 @@ char* CMarkup::WriteEscaped(char* out, LPCSTR text, const EscapedSize& size, boo
     if (size.Plain)
         return Copy(out, text, size.Raw);
     const unsigned char changed = attributeMode ? kChangedInAttribute : kChangedInText;
-    for (LPCSTR p = text; *p != '\0'; ++p) {
+    for (LPCSTR p = text, end = text + size.Raw; p != end; ++p) {
         if (!HasClass(*p, changed)) {
             *out++ = *p;
             continue;
@@ -593,7 +607,11 @@ CMarkup::InsertPoint CMarkup::LocateInsertPoint(int parent, int current) const {
 }
 
 bool CMarkup::AddElement(LPCSTR name, LPCSTR value) {
-    const int nameLength = TagNameLength(name);
+    return AddElement(name, -1, value, -1);
+}
+
+bool CMarkup::AddElement(LPCSTR name, int nameLength, LPCSTR value, int valueLength) {
+    nameLength = TagNameLength(name, nameLength);
     if (nameLength == 0)
         return false;
     int parent = m_ParentIndex;
@@ -617,8 +635,8 @@ bool CMarkup::AddElement(LPCSTR name, LPCSTR value) {
     }
 
     // "<name/>" or "<name>escaped</name>", then the line end.
-    const bool hasValue = value != nullptr && *value != '\0';
-    const EscapedSize escaped = hasValue ? MeasureEscaped(value, false) : EscapedSize{};
+    const bool hasValue = value != nullptr && valueLength != 0 && *value != '\0';
+    const EscapedSize escaped = hasValue ? MeasureEscaped(value, valueLength, false) : EscapedSize{};
     const int escapedLength = escaped.Escaped;
     const int elementLength =
         (hasValue ? 1 + nameLength + 1 + escapedLength + 2 + nameLength + 1 : 1 + nameLength + 2) + kLineEndLength;
@@ -749,12 +767,16 @@ bool CMarkup::FindBuiltAttribute(int i, LPCSTR name, int nameLength, MarkupToken
 }
 
 bool CMarkup::SetAttribute(int i, LPCSTR name, LPCSTR value) {
+    return SetAttribute(i, name, -1, value, -1);
+}
+
+bool CMarkup::SetAttribute(int i, LPCSTR name, int nameLength, LPCSTR value, int valueLength) {
     if (i <= 0 || i >= m_NextFreeIndex || m_OnElement != 1)
         return false;
-    const int nameLength = TagNameLength(name);
+    nameLength = TagNameLength(name, nameLength);
     if (nameLength == 0)
         return false;
-    const EscapedSize escaped = MeasureEscaped(value, true);
+    const EscapedSize escaped = MeasureEscaped(value, valueLength, true);
     const int escapedLength = escaped.Escaped;
 
     // The token scan matches a name that ends in '[' by its part before it; the written form's own scan

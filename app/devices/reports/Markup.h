@@ -32,10 +32,14 @@ public:
     // Appends an element after the current element at the current level and makes it current. No value or
     // an empty one writes the empty-element form. False for a second root element or a name that is no tag.
     bool AddElement(LPCSTR name, LPCSTR value = nullptr);
+    // The same for a name and a value whose lengths the caller knows (-1: not known; a null value is none);
+    // each still ends at its first NUL.
+    bool AddElement(LPCSTR name, int nameLength, LPCSTR value, int valueLength);
     bool EnterElement();
     bool LeaveElement();
     // Sets or replaces an attribute of element `i` (callers pass the current element).
     bool SetAttribute(int i, LPCSTR name, LPCSTR value);
+    bool SetAttribute(int i, LPCSTR name, int nameLength, LPCSTR value, int valueLength);
     // Writes the text with '<', '&', '>' (in attribute mode also the apostrophe and the double quote) as
     // entities into `out` and returns it. C0 controls other than TAB, LF and CR become '?': neither XML 1.0
     // nor XHTML can carry them in any form.
@@ -98,7 +102,8 @@ private:
         int Escaped = 0;
         bool Plain = true;
     };
-    static EscapedSize MeasureEscaped(LPCSTR text, bool attributeMode);
+    // The text ends at its first NUL or after `length` characters (-1: not known).
+    static EscapedSize MeasureEscaped(LPCSTR text, int length, bool attributeMode);
     // The escaped text written at `out` (its size measured before), the end returned.
     static char* WriteEscaped(char* out, LPCSTR text, const EscapedSize& size, bool attributeMode);
     int ParseElement(int parent, int depth);
