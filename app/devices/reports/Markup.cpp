@@ -783,8 +783,13 @@ bool CMarkup::SetAttribute(int i, LPCSTR name, int nameLength, LPCSTR value, int
     // compares whole names, so such a name takes the scan.
     MarkupToken found{};
     const bool written = i >= m_FirstWrittenIndex && std::memchr(name, '[', nameLength) == nullptr;
-    const bool replace = i != m_BareIndex && (written ? FindBuiltAttribute(i, name, nameLength, found)
-                                                      : HasQuote(i) && FindAttribute(i, name, found));
+    bool replace = false;
+    if (i != m_BareIndex && written) {
+        replace = FindBuiltAttribute(i, name, nameLength, found);
+    } else if (i != m_BareIndex && HasQuote(i)) {
+        const CString scanned(name, nameLength); // the scan reads the name up to its NUL
+        replace = FindAttribute(i, scanned, found);
+    }
     int delta;
     if (replace) {
         const int replaced = found.Right - found.Left + 1;

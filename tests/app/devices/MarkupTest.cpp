@@ -141,6 +141,7 @@ TEST(MarkupTest, TextsOfGivenLengthEndThereOrAtTheirFirstNul) {
     ASSERT_TRUE(counted.SetAttribute(counted.GetCurrentIndex(), "attrXYZ", 4, "x\"y'zQQ", 5));
     ASSERT_TRUE(counted.AddElement("Plain01234567890XYZ", 16, "0123456789abcdefQQ", 16));
     ASSERT_TRUE(counted.SetAttribute(counted.GetCurrentIndex(), "a\0bc", 4, "v\0w", 3));
+    ASSERT_TRUE(counted.SetAttribute(counted.GetCurrentIndex(), "a[1]XYZ", 4, "wQQ", 1)); // the scan's rule
     ASSERT_TRUE(counted.AddElement("Empty", 5, "\0value", 6));
     EXPECT_FALSE(counted.AddElement("\0Name", 5, nullptr, 0));
     EXPECT_FALSE(counted.AddElement("Na me", 5, nullptr, 0));
@@ -152,10 +153,11 @@ TEST(MarkupTest, TextsOfGivenLengthEndThereOrAtTheirFirstNul) {
     ASSERT_TRUE(terminated.SetAttribute(terminated.GetCurrentIndex(), "attr", "x\"y'z"));
     ASSERT_TRUE(terminated.AddElement("Plain01234567890", "0123456789abcdef"));
     ASSERT_TRUE(terminated.SetAttribute(terminated.GetCurrentIndex(), "a", "v"));
+    ASSERT_TRUE(terminated.SetAttribute(terminated.GetCurrentIndex(), "a[1]", "w"));
     ASSERT_TRUE(terminated.AddElement("Empty"));
 
     EXPECT_EQ("<Root>\r\n<Name attr=\"x&quot;y&apos;z\">a&lt;b&amp;c&gt;d</Name>\r\n"
-              "<Plain01234567890 a=\"v\">0123456789abcdef</Plain01234567890>\r\n<Empty/>\r\n</Root>\r\n",
+              "<Plain01234567890 a=\"w\">0123456789abcdef</Plain01234567890>\r\n<Empty/>\r\n</Root>\r\n",
               Text(counted));
     EXPECT_EQ(Text(terminated), Text(counted));
     EXPECT_TRUE(SameRecordsAsParsed(counted));
