@@ -469,26 +469,26 @@ CMarkup::EscapedSize CMarkup::MeasureEscaped(LPCSTR text, int length, bool attri
     if (text == nullptr)
         return size;
     size_t raw = length >= 0 ? static_cast<size_t>(length) : std::strlen(text);
+    // Most values are plain: eight characters at a time pass one test, up to the first that may not.
+    size_t i = 0;
+    for (; i + 8 <= raw; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, text + i, sizeof word);
+        if (MayHoldEscape(word, attributeMode))
+            break;
+    }
     const unsigned char changed = attributeMode ? kChangedInAttribute : kChangedInText;
     long long escaped = 0;
-    for (size_t i = 0; i < raw; ++i) {
-        // Most values are plain: eight characters at a time pass one test.
-        if (i % 8 == 0 && i + 8 <= raw) {
-            uint64_t word;
-            std::memcpy(&word, text + i, sizeof word);
-            if (!MayHoldEscape(word, attributeMode)) {
-                i += 7;
-                continue;
-            }
-        }
-        if (text[i] == '\0') {
+    for (; i < raw; ++i) {
+        const char c = text[i];
+        if (!HasClass(c, changed)) // a NUL is a control: it does not pass here
+            continue;
+        if (c == '\0') {
             raw = i; // the text ends here
             break;
         }
-        if (!HasClass(text[i], changed))
-            continue;
         size.Plain = false;
-        escaped += static_cast<long long>(std::strlen(Replacement(text[i], attributeMode))) - 1;
+        escaped += static_cast<long long>(std::strlen(Replacement(c, attributeMode))) - 1;
     }
     if (static_cast<long long>(raw) + escaped > kMaxDocumentLength)
         AfxThrowMemoryException();
