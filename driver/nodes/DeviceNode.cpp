@@ -143,7 +143,7 @@ VOID DeviceNodeReport(PDEVOBJ_NODE Node, ULONG Tag) {
     ChangeLogWriteDevice(g_Driver.ChangeLog, Tag, &entry, Node);
 }
 
-PVOID DeviceNodeContextAllocate(PDEVOBJ_NODE Node) {
+PVOID DeviceNodeContextAllocateWithReference(PDEVOBJ_NODE Node) {
     InterlockedIncrement(&Node->ContextsTaken);
     PVOID context = InterlockedPopEntrySList(&Node->ContextCache);
     if (context == nullptr) {
@@ -153,7 +153,14 @@ PVOID DeviceNodeContextAllocate(PDEVOBJ_NODE Node) {
         }
         InterlockedIncrement(&Node->ContextsAllocated);
     }
-    DeviceNodeReference(Node);
+    return context;
+}
+
+PVOID DeviceNodeContextAllocate(PDEVOBJ_NODE Node) {
+    PVOID context = DeviceNodeContextAllocateWithReference(Node);
+    if (context != nullptr) {
+        DeviceNodeReference(Node);
+    }
     return context;
 }
 

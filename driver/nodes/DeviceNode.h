@@ -7,7 +7,8 @@
 // - the device-object table (DeviceNodeTable.h) holds one per entry;
 // - every lookup (FindDeviceNode, FindStackByPdo, DeviceNodeFindAny) returns one, which the caller drops with
 //   DeviceNodeRelease;
-// - every completion context taken with DeviceNodeContextAllocate holds one until it is given back;
+// - every completion context holds one until it is given back: its own, taken by DeviceNodeContextAllocate, or
+//   the one its taker handed over with DeviceNodeContextAllocateWithReference;
 // - the hooking code holds one per entry in a hooked driver's device-object list.
 // A node holds a reference on its owning stack for its whole life, so the stack stays readable through it
 // even after a refresh has taken the stack out of the tree (the node is then an orphan: StackID 0).
@@ -128,6 +129,9 @@ VOID DeviceNodeReport(PDEVOBJ_NODE Node, ULONG Tag);
 // A 128-byte completion context for a request through this node's device object; it holds a reference on
 // the node until DeviceNodeContextFree. Null without memory. Up to DISPATCH_LEVEL.
 PVOID DeviceNodeContextAllocate(PDEVOBJ_NODE Node);
+// The same, but the context holds a reference the caller has and hands over with it (kept by the caller when
+// no context could be had); DeviceNodeContextFree drops it as it drops a context's own.
+PVOID DeviceNodeContextAllocateWithReference(PDEVOBJ_NODE Node);
 VOID DeviceNodeContextFree(PDEVOBJ_NODE Node, PVOID Context);
 
 // Any node for DeviceObject on the node list, preferring one not marked removed; referenced. Up to
