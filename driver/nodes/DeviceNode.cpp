@@ -144,7 +144,6 @@ VOID DeviceNodeReport(PDEVOBJ_NODE Node, ULONG Tag) {
 }
 
 PVOID DeviceNodeContextAllocateWithReference(PDEVOBJ_NODE Node) {
-    InterlockedIncrement(&Node->ContextsTaken);
     PVOID context = InterlockedPopEntrySList(&Node->ContextCache);
     if (context == nullptr) {
         context = ExAllocateFromNPagedLookasideList(&Node->ContextLookaside);
@@ -165,7 +164,6 @@ PVOID DeviceNodeContextAllocate(PDEVOBJ_NODE Node) {
 }
 
 VOID DeviceNodeContextFree(PDEVOBJ_NODE Node, PVOID Context) {
-    InterlockedIncrement(&Node->ContextsReturned);
     if (ExQueryDepthSList(&Node->ContextCache) < DEVOBJ_CONTEXT_CACHE_DEPTH) {
         InterlockedPushEntrySList(&Node->ContextCache, static_cast<PSLIST_ENTRY>(Context));
     } else {

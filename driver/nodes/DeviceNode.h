@@ -61,11 +61,10 @@ typedef struct _DEVOBJ_NODE {
     CHAR DriverName[DEVOBJ_DRIVER_NAME_SIZE]; // without "\Driver\"
     CHAR DeviceName[DEVOBJ_DEVICE_NAME_SIZE]; // without "\Device\"; empty for an unnamed device object
     // Completion contexts: given-back ones wait on ContextCache (up to DEVOBJ_CONTEXT_CACHE_DEPTH), the rest
-    // come from and go back to ContextLookaside.
+    // come from and go back to ContextLookaside. Only the trips to the lookaside list are counted: a context
+    // taken from or given back to the cache costs no counter (DeviceNodeContextsOutstanding).
     SLIST_HEADER ContextCache;
-    volatile LONG ContextsTaken;
     volatile LONG ContextsAllocated;
-    volatile LONG ContextsReturned;
     volatile LONG ContextsFreed;
     PVOID Allocation; // the pool block the node lives in (aligned for the lookaside list)
     NPAGED_LOOKASIDE_LIST ContextLookaside;
@@ -132,6 +131,11 @@ PVOID DeviceNodeContextAllocate(PDEVOBJ_NODE Node);
 // The same, but the context holds a reference the caller has and hands over with it (kept by the caller when
 // no context could be had); DeviceNodeContextFree drops it as it drops a context's own.
 PVOID DeviceNodeContextAllocateWithReference(PDEVOBJ_NODE Node);
+// Contexts taken and not given back: those allocated and not freed, less those waiting on the cache. Exact
+// while no context is being taken or given back.
+inline LONG DeviceNodeContextsOutstanding(PDEVOBJ_NODE Node) {
+    return Node->ContextsAllocated - Node->ContextsFreed - static_cast<LONG>(ExQueryDepthSList(&Node->ContextCache));
+}
 VOID DeviceNodeContextFree(PDEVOBJ_NODE Node, PVOID Context);
 
 // Any node for DeviceObject on the node list, preferring one not marked removed; referenced. Up to
