@@ -69,7 +69,7 @@ typedef struct _COMPLETION_CONTEXT {
     USHORT Kind;                      // COMPLETION_KIND_*
     UCHAR OwnRequest;                 // the IRP carries the driver's own mark: never recorded
     UCHAR Flags;                      // COMPLETION_*
-    volatile LONG Holders;            // installed: HookedDispatch and HookedCompletion, until each has finished with it
+    volatile LONG Holders;            // installed: HookedDispatch and HookedCompletion, until each is done
 } COMPLETION_CONTEXT, *PCOMPLETION_CONTEXT;
 static_assert(sizeof(COMPLETION_CONTEXT) <= DEVOBJ_CONTEXT_SIZE, "a completion context is one node context block");
 static_assert(offsetof(COMPLETION_CONTEXT, Saved) == 40 && sizeof(IO_STACK_LOCATION) == 72);

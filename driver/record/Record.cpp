@@ -121,7 +121,7 @@ VOID RecordPrepareHeader(const RECORD_DESCRIPTOR* Record, _LOGHDR* Header) {
     }
 }
 
-VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber, _LOGHDR* Header) {
+VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber, const _LOGHDR* Header) {
     Record->SequenceNumber = SequenceNumber;
     Record->RecordStart = Start;
     Record->Part1 = Start + LOGHDR_SIZE;
@@ -129,9 +129,11 @@ VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber, 
     Record->Part2Cursor = Record->Part2;
     Record->Trailer = Record->Part2 + Record->Part2Size;
 
-    Header->SequenceNumber = SequenceNumber;
-    Header->TimeStamp = KeQueryPerformanceCounter(nullptr).QuadPart;
+    // The prepared header is copied whole, and the two values known only now are stored over it: reading the
+    // header back after storing them into it would wait for those stores.
     std::memcpy(Start, Header, sizeof *Header);
+    tdl::StoreLe<ULONG>(Start + offsetof(_LOGHDR, SequenceNumber), SequenceNumber);
+    tdl::StoreLe<LONGLONG>(Start + offsetof(_LOGHDR, TimeStamp), KeQueryPerformanceCounter(nullptr).QuadPart);
     if (Record->Part1Source != nullptr) {
         std::memcpy(Record->Part1, Record->Part1Source, Record->Part1Size);
     } else {

@@ -96,7 +96,7 @@ VOID RecordPrepareHeader(const RECORD_DESCRIPTOR* Record, _LOGHDR* Header);
 // Places the record at Start (RecordSize bytes, reserved by the log) and writes its frame: the prepared
 // Header with the sequence number and the time stamp now, and part 1 zeroed (or copied from
 // Record->Part1Source). Used by LogWriteRecord.
-VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber, _LOGHDR* Header);
+VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber, const _LOGHDR* Header);
 // Zero-fills part 2 from the write cursor to its end and writes "FINI". Used by LogWriteRecord.
 VOID RecordFinish(PRECORD_DESCRIPTOR Record);
 

@@ -15,9 +15,9 @@
 // HubDescriptor fields; the interface records (INTERFACE_RECORD) hang on Stack->Interfaces.
 //
 // Locks: Stack->Interfaces.Lock guards every cache field of its stack (the three copies, the configuration
-// handle, the interface list); the configuration value is written under it and read without it. It is taken with none
-// of the tree's locks held; the pipe table's lock may be taken under it (a configuration's pipe handles enter and leave
-// the table together with its records), never the other way round.
+// handle, the interface list); the configuration value is written under it and read without it. It is taken
+// with none of the tree's locks held; the pipe table's lock may be taken under it (a configuration's pipe
+// handles enter and leave the table together with its records), never the other way round.
 #pragma once
 
 #include "ntddk.h"
