@@ -72,5 +72,6 @@ IO_COMPLETION_ROUTINE HookedCompletion;
 // Unload safety. This driver's unload gives the hooked drivers their entries back and then waits until no
 // request is inside HookedDispatch and no HookedCompletion is left in a request's path, before it frees the
 // logs, nodes and tables these routines use. So HookedDispatch holds a rundown reference (HookRundownAcquire /
-// HookRundownRelease, Hook.h) for as long as it runs, and every installed completion routine holds one from
-// the moment it is put in the request's path until it has run.
+// HookRundownRelease, Hook.h) for as long as it runs, and an installed completion routine shares it from the
+// moment it is put in the request's path until it has run: the reference is dropped when both are done
+// (CaptureContextDrop, CaptureContext.h).

@@ -24,9 +24,9 @@ NTSTATUS HookedCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) 
     PIO_COMPLETION_ROUTINE routine = saved.CompletionRoutine;
     PVOID routineContext = saved.Context;
     const UCHAR invokeOn = saved.Control;
-    CaptureContextGive(context);
-    // Nothing of this driver's is touched from here on, so its unload may go ahead.
-    HookRundownRelease();
+    // Nothing of this driver's is touched from here on: once HookedDispatch has finished with the request
+    // too, its unload may go ahead.
+    CaptureContextDrop(context);
 
     const NTSTATUS status = Irp->IoStatus.Status;
     const bool invoke = routine != nullptr && ((NT_SUCCESS(status) && (invokeOn & SL_INVOKE_ON_SUCCESS)) ||

@@ -4,14 +4,9 @@
 #include "driver/capture/Capture.h"
 #include "driver/stacktree/DeviceStackTree.h"
 
-PCOMPLETION_CONTEXT CaptureContextTake(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 Value, UCHAR Flags) {
-    if (Capture->Node == nullptr) {
-        return nullptr;
-    }
-    auto context = static_cast<PCOMPLETION_CONTEXT>(DeviceNodeContextAllocate(Capture->Node));
-    if (context == nullptr) {
-        return nullptr;
-    }
+namespace {
+
+VOID FillContext(PCOMPLETION_CONTEXT context, PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 Value, UCHAR Flags) {
     context->DeviceObject = Capture->DeviceObject;
     context->Node = Capture->Node;
     context->SavedDispatch = Capture->SavedDispatch;
@@ -22,6 +17,19 @@ PCOMPLETION_CONTEXT CaptureContextTake(PCAPTURE_CONTEXT Capture, USHORT Kind, UL
     context->Kind = Kind;
     context->OwnRequest = Capture->OwnRequest ? 1 : 0;
     context->Flags = Flags;
+    context->Holders = 0;
+}
+
+} // namespace
+
+PCOMPLETION_CONTEXT CaptureContextTake(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 Value, UCHAR Flags) {
+    if (Capture->Node == nullptr) {
+        return nullptr;
+    }
+    auto context = static_cast<PCOMPLETION_CONTEXT>(DeviceNodeContextAllocate(Capture->Node));
+    if (context != nullptr) {
+        FillContext(context, Capture, Kind, Value, Flags);
+    }
     return context;
 }
 
@@ -29,16 +37,26 @@ VOID CaptureContextGive(PCOMPLETION_CONTEXT Context) {
     DeviceNodeContextFree(Context->Node, Context);
 }
 
+VOID CaptureContextDrop(PCOMPLETION_CONTEXT Context) {
+    if (InterlockedDecrement(&Context->Holders) == 0) {
+        CaptureContextGive(Context);
+        HookRundownRelease(); // nothing of this driver's is touched after this
+    }
+}
+
 BOOLEAN CaptureInstallCompletion(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 Value, UCHAR Flags) {
-    // The installed routine holds its own rundown reference until it has run (HookedCompletion drops it).
-    if (!HookRundownAcquire()) {
+    if (Capture->Node == nullptr || Capture->Watched != nullptr || HookRundownUnloading()) {
         return FALSE;
     }
-    PCOMPLETION_CONTEXT context = CaptureContextTake(Capture, Kind, Value, Flags);
+    // The routine shares the references HookedDispatch holds for the request (the node's and the rundown's)
+    // rather than taking its own: the two are let go once, by whichever finishes last.
+    auto context = static_cast<PCOMPLETION_CONTEXT>(DeviceNodeContextAllocateWithReference(Capture->Node));
     if (context == nullptr) {
-        HookRundownRelease();
         return FALSE;
     }
+    FillContext(context, Capture, Kind, Value, Flags);
+    context->Holders = 2;
+    Capture->Watched = context;
     PIO_STACK_LOCATION location = Capture->StackLocation;
     location->CompletionRoutine = HookedCompletion;
     location->Context = context;

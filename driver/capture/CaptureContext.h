@@ -7,7 +7,9 @@
 // context. It is one 128-byte block taken from the device-object node the request went to (the node keeps
 // given-back contexts on an interlocked list and allocates the rest from its lookaside list, DeviceNode.h);
 // while taken it holds a reference on the node, so the node outlives a request that completes after the
-// device object's removal.
+// device object's removal. An installed context takes over HookedDispatch's node and rundown references and
+// is held by both routines: the one that finishes last gives it back and drops them, so a request costs one
+// pair of references however its completion falls (within the dispatch or after it returned).
 //
 // Locks: none of their own; taking and giving back a context is interlocked. Up to DISPATCH_LEVEL.
 #pragma once
@@ -37,6 +39,7 @@ typedef struct _CAPTURE_CONTEXT {
     NTSTATUS Status;                        // the saved dispatch routine's return value
     ULONG Mode;                             // CAPTURE_MODE_*
     struct _COMPLETION_CONTEXT* Completion; // mode 2: taken for post-processing
+    struct _COMPLETION_CONTEXT* Watched;    // the installed completion routine's, sharing Node and the rundown
     // What every family reads, found once per request.
     PDEVOBJ_NODE Node;              // referenced for the call; null when the device object has no node
     struct _DEVICE_STACK* Stack;    // the node's owning stack (alive while Node is referenced), or null
@@ -66,6 +69,7 @@ typedef struct _COMPLETION_CONTEXT {
     USHORT Kind;                      // COMPLETION_KIND_*
     UCHAR OwnRequest;                 // the IRP carries the driver's own mark: never recorded
     UCHAR Flags;                      // COMPLETION_*
+    volatile LONG Holders;            // installed: HookedDispatch and HookedCompletion, until each is done
 } COMPLETION_CONTEXT, *PCOMPLETION_CONTEXT;
 static_assert(sizeof(COMPLETION_CONTEXT) <= DEVOBJ_CONTEXT_SIZE, "a completion context is one node context block");
 static_assert(offsetof(COMPLETION_CONTEXT, Saved) == 40 && sizeof(IO_STACK_LOCATION) == 72);
@@ -80,9 +84,14 @@ VOID CaptureContextGive(PCOMPLETION_CONTEXT Context);
 // Puts HookedCompletion in the hooked driver's stack location: takes a context, saves the location in it,
 // then overwrites the location's completion routine with HookedCompletion, its context with the completion
 // context and its control byte's invoke bits with all three (on success, on error, on cancel).
-// HookedCompletion calls the routine that was there as the platform would have. FALSE when no context could
-// be had: the request then goes on unwatched, exactly as it came.
+// HookedCompletion calls the routine that was there as the platform would have. The context shares the
+// dispatch's node and rundown references (Capture->Watched; see CaptureContextDrop). FALSE when no context
+// could be had, one is installed already or this driver is unloading: the request then goes on unwatched,
+// exactly as it came.
 BOOLEAN CaptureInstallCompletion(PCAPTURE_CONTEXT Capture, USHORT Kind, ULONG64 Value, UCHAR Flags);
+// HookedDispatch or HookedCompletion has finished with an installed context: the second of them gives it back
+// and drops the node and rundown references it carries. Nothing of the context is touched after this.
+VOID CaptureContextDrop(PCOMPLETION_CONTEXT Context);
 
 // Mode 2: takes a completion context for the family's post-processing after the call (its Capture pointing
 // back at the capture context) and sets the mode. HookedDispatch runs the family's PostDispatch only when the

@@ -96,9 +96,13 @@ NTSTATUS HookedDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     if (capture.Completion != nullptr) {
         CaptureContextGive(capture.Completion);
     }
-    if (capture.Node != nullptr) {
-        DeviceNodeRelease(capture.Node);
+    if (capture.Watched != nullptr) {
+        CaptureContextDrop(capture.Watched); // the node and rundown references went with it
+    } else {
+        if (capture.Node != nullptr) {
+            DeviceNodeRelease(capture.Node);
+        }
+        HookRundownRelease();
     }
-    HookRundownRelease();
     return capture.Status;
 }

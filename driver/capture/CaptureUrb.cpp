@@ -10,17 +10,9 @@
 
 namespace {
 
-// bConfigurationValue of the stack's cached configuration descriptor, the pipe block's device byte.
-constexpr ULONG CONFIG_VALUE_OFFSET = 5;
-
+// The pipe block's device byte: the stack's bConfigurationValue.
 UCHAR DeviceByte(PDEVICE_STACK stack) {
-    if (stack == nullptr) {
-        return 0;
-    }
-    UCHAR head[CONFIG_VALUE_OFFSET + 1] = {};
-    return DescriptorCacheCopy(stack, DescriptorCacheConfiguration, head, sizeof head, nullptr) == sizeof head
-               ? head[CONFIG_VALUE_OFFSET]
-               : 0;
+    return stack != nullptr ? StackConfigurationValue(stack) : 0;
 }
 
 // Where the filter block decided, a function with the synchronous bit also needs the block's byte for it.

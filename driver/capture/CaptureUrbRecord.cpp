@@ -542,8 +542,10 @@ ULONG UrbRecordReturnFunction(const URB_RECORD* Record) {
                                  Record->TransferFlags);
 }
 
-BOOLEAN UrbRecordWrite(PCAPTURE_LOG Log, PURB_RECORD Record, const RECORD_HEADER_INFO* Header) {
-    RECORD_HEADER_INFO header = *Header;
+BOOLEAN UrbRecordWrite(PCAPTURE_LOG Log, PURB_RECORD Record, PRECORD_HEADER_INFO Header) {
+    // Set in place rather than on a copy: the caller has just written the header field by field, and a copy
+    // would read it back before those stores are done.
+    RECORD_HEADER_INFO& header = *Header;
     header.Function = Record->Function;
     const bool transfer = Record->Part2Kind == UrbPart2::Transfer;
     RECORD_DESCRIPTOR descriptor;

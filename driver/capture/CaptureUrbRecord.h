@@ -107,6 +107,7 @@ VOID UrbRecordBuild(PURB_RECORD Record, BOOLEAN Completion, ULONG64 DeviceHandle
 // The function word of the "urbR" record.
 ULONG UrbRecordReturnFunction(const URB_RECORD* Record);
 
-// Writes the built record with the request's header values and, when its transfer data runs past one piece,
-// its continuations. FALSE when the record found no room (its continuations are then not written).
-BOOLEAN UrbRecordWrite(PCAPTURE_LOG Log, PURB_RECORD Record, const RECORD_HEADER_INFO* Header);
+// Writes the built record with the request's header values (Header gets the URB's function word) and, when
+// its transfer data runs past one piece, its continuations. FALSE when the record found no room (its
+// continuations are then not written).
+BOOLEAN UrbRecordWrite(PCAPTURE_LOG Log, PURB_RECORD Record, PRECORD_HEADER_INFO Header);

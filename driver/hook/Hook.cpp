@@ -424,6 +424,10 @@ BOOLEAN HookRundownAcquire(VOID) {
     return TRUE;
 }
 
+BOOLEAN HookRundownUnloading(VOID) {
+    return RundownUnloading();
+}
+
 VOID HookRundownRelease(VOID) {
     InterlockedDecrement(RundownCountHere());
     if (RundownUnloading() && RundownSum() == 0) {

@@ -102,10 +102,12 @@ VOID HookUnloadRestore(VOID);
 VOID HookFree(VOID);
 
 // Rundown of the routines this driver has put into other drivers' request paths. Request capture takes a
-// reference while a request is inside HookedDispatch and for every completion routine it installs, and
-// drops it when the routine has run. Once this driver's unload has begun no reference is granted (FALSE):
-// the request then goes on unrecorded. Any IRQL up to DISPATCH_LEVEL.
+// reference while a request is inside HookedDispatch, shares it with the completion routine it installs,
+// and drops it when both have run. Once this driver's unload has begun no reference is granted (FALSE): the
+// request then goes on unrecorded. Any IRQL up to DISPATCH_LEVEL.
 BOOLEAN HookRundownAcquire(VOID);
 VOID HookRundownRelease(VOID);
+// Whether this driver's unload has begun: no completion routine is put into a request's path any more.
+BOOLEAN HookRundownUnloading(VOID);
 // At driver entry: no references, not unloading.
 VOID HookRundownInitialize(VOID);

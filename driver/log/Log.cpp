@@ -153,6 +153,9 @@ BOOLEAN LogWriteRecord(PCAPTURE_LOG Log, PRECORD_DESCRIPTOR Record, PRECORD_FILL
     if (size > LOG_BLOCK_DATA_SIZE) {
         return FALSE;
     }
+    // Every header field but the sequence number and the time stamp is known before the lock is taken.
+    _LOGHDR header;
+    RecordPrepareHeader(Record, &header);
     KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
     // A record that needs a new block gets it made with the lock released, once; whoever links a block
     // first, the record is placed where the chain stands when the lock is taken again.
@@ -166,7 +169,7 @@ BOOLEAN LogWriteRecord(PCAPTURE_LOG Log, PRECORD_DESCRIPTOR Record, PRECORD_FILL
     if (start == nullptr) {
         Log->RecordsDropped++;
     } else {
-        RecordBegin(Record, start, Log->SequenceNumber++);
+        RecordBegin(Record, start, Log->SequenceNumber++, &header);
         Log->RecordsWritten++;
         if (Filler != nullptr) {
             Filler(Record, Context, Irp, CompletionContext, LogIsChangeLog(Log));

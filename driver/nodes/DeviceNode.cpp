@@ -143,8 +143,7 @@ VOID DeviceNodeReport(PDEVOBJ_NODE Node, ULONG Tag) {
     ChangeLogWriteDevice(g_Driver.ChangeLog, Tag, &entry, Node);
 }
 
-PVOID DeviceNodeContextAllocate(PDEVOBJ_NODE Node) {
-    InterlockedIncrement(&Node->ContextsTaken);
+PVOID DeviceNodeContextAllocateWithReference(PDEVOBJ_NODE Node) {
     PVOID context = InterlockedPopEntrySList(&Node->ContextCache);
     if (context == nullptr) {
         context = ExAllocateFromNPagedLookasideList(&Node->ContextLookaside);
@@ -153,12 +152,18 @@ PVOID DeviceNodeContextAllocate(PDEVOBJ_NODE Node) {
         }
         InterlockedIncrement(&Node->ContextsAllocated);
     }
-    DeviceNodeReference(Node);
+    return context;
+}
+
+PVOID DeviceNodeContextAllocate(PDEVOBJ_NODE Node) {
+    PVOID context = DeviceNodeContextAllocateWithReference(Node);
+    if (context != nullptr) {
+        DeviceNodeReference(Node);
+    }
     return context;
 }
 
 VOID DeviceNodeContextFree(PDEVOBJ_NODE Node, PVOID Context) {
-    InterlockedIncrement(&Node->ContextsReturned);
     if (ExQueryDepthSList(&Node->ContextCache) < DEVOBJ_CONTEXT_CACHE_DEPTH) {
         InterlockedPushEntrySList(&Node->ContextCache, static_cast<PSLIST_ENTRY>(Context));
     } else {

@@ -7,7 +7,8 @@
 // - the device-object table (DeviceNodeTable.h) holds one per entry;
 // - every lookup (FindDeviceNode, FindStackByPdo, DeviceNodeFindAny) returns one, which the caller drops with
 //   DeviceNodeRelease;
-// - every completion context taken with DeviceNodeContextAllocate holds one until it is given back;
+// - every completion context holds one until it is given back: its own, taken by DeviceNodeContextAllocate, or
+//   the one its taker handed over with DeviceNodeContextAllocateWithReference;
 // - the hooking code holds one per entry in a hooked driver's device-object list.
 // A node holds a reference on its owning stack for its whole life, so the stack stays readable through it
 // even after a refresh has taken the stack out of the tree (the node is then an orphan: StackID 0).
@@ -60,11 +61,10 @@ typedef struct _DEVOBJ_NODE {
     CHAR DriverName[DEVOBJ_DRIVER_NAME_SIZE]; // without "\Driver\"
     CHAR DeviceName[DEVOBJ_DEVICE_NAME_SIZE]; // without "\Device\"; empty for an unnamed device object
     // Completion contexts: given-back ones wait on ContextCache (up to DEVOBJ_CONTEXT_CACHE_DEPTH), the rest
-    // come from and go back to ContextLookaside.
+    // come from and go back to ContextLookaside. Only the trips to the lookaside list are counted: a context
+    // taken from or given back to the cache costs no counter (DeviceNodeContextsOutstanding).
     SLIST_HEADER ContextCache;
-    volatile LONG ContextsTaken;
     volatile LONG ContextsAllocated;
-    volatile LONG ContextsReturned;
     volatile LONG ContextsFreed;
     PVOID Allocation; // the pool block the node lives in (aligned for the lookaside list)
     NPAGED_LOOKASIDE_LIST ContextLookaside;
@@ -128,6 +128,14 @@ VOID DeviceNodeReport(PDEVOBJ_NODE Node, ULONG Tag);
 // A 128-byte completion context for a request through this node's device object; it holds a reference on
 // the node until DeviceNodeContextFree. Null without memory. Up to DISPATCH_LEVEL.
 PVOID DeviceNodeContextAllocate(PDEVOBJ_NODE Node);
+// The same, but the context holds a reference the caller has and hands over with it (kept by the caller when
+// no context could be had); DeviceNodeContextFree drops it as it drops a context's own.
+PVOID DeviceNodeContextAllocateWithReference(PDEVOBJ_NODE Node);
+// Contexts taken and not given back: those allocated and not freed, less those waiting on the cache. Exact
+// while no context is being taken or given back.
+inline LONG DeviceNodeContextsOutstanding(PDEVOBJ_NODE Node) {
+    return Node->ContextsAllocated - Node->ContextsFreed - static_cast<LONG>(ExQueryDepthSList(&Node->ContextCache));
+}
 VOID DeviceNodeContextFree(PDEVOBJ_NODE Node, PVOID Context);
 
 // Any node for DeviceObject on the node list, preferring one not marked removed; referenced. Up to

@@ -110,7 +110,18 @@ BOOLEAN RecordNextContinuation(PRECORD_DESCRIPTOR Record, ULONG ContinuationTag)
     return TRUE;
 }
 
-VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber) {
+VOID RecordPrepareHeader(const RECORD_DESCRIPTOR* Record, _LOGHDR* Header) {
+    *Header = _LOGHDR{};
+    Header->Sync = LogTag::Sync;
+    Header->LogType = Record->Tag;
+    Header->DataSize = Record->Part1Size + Record->Part2Size;
+    Header->Continuation = Record->More ? LogTag::More : LogTag::Data;
+    if (Record->Header != nullptr) {
+        ApplyHeaderInfo(*Header, *Record->Header);
+    }
+}
+
+VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber, const _LOGHDR* Header) {
     Record->SequenceNumber = SequenceNumber;
     Record->RecordStart = Start;
     Record->Part1 = Start + LOGHDR_SIZE;
@@ -118,17 +129,11 @@ VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber) 
     Record->Part2Cursor = Record->Part2;
     Record->Trailer = Record->Part2 + Record->Part2Size;
 
-    _LOGHDR header{};
-    header.Sync = LogTag::Sync;
-    header.SequenceNumber = SequenceNumber;
-    header.TimeStamp = KeQueryPerformanceCounter(nullptr).QuadPart;
-    header.LogType = Record->Tag;
-    header.DataSize = Record->Part1Size + Record->Part2Size;
-    header.Continuation = Record->More ? LogTag::More : LogTag::Data;
-    if (Record->Header != nullptr) {
-        ApplyHeaderInfo(header, *Record->Header);
-    }
-    std::memcpy(Start, &header, sizeof header);
+    // The prepared header is copied whole, and the two values known only now are stored over it: reading the
+    // header back after storing them into it would wait for those stores.
+    std::memcpy(Start, Header, sizeof *Header);
+    tdl::StoreLe<ULONG>(Start + offsetof(_LOGHDR, SequenceNumber), SequenceNumber);
+    tdl::StoreLe<LONGLONG>(Start + offsetof(_LOGHDR, TimeStamp), KeQueryPerformanceCounter(nullptr).QuadPart);
     if (Record->Part1Source != nullptr) {
         std::memcpy(Record->Part1, Record->Part1Source, Record->Part1Size);
     } else {
@@ -140,7 +145,9 @@ VOID RecordFinish(PRECORD_DESCRIPTOR Record) {
     if (!RecordIsReserved(Record)) {
         return;
     }
-    AppendFill(Record, 0, Part2Room(Record));
+    if (Record->Part2Cursor != Record->Trailer) {
+        AppendFill(Record, 0, Part2Room(Record));
+    }
     tdl::StoreLe<ULONG>(Record->Trailer, LogTag::Fini);
 }
 

@@ -89,11 +89,14 @@ inline BOOLEAN RecordIsReserved(const RECORD_DESCRIPTOR* Record) {
     return Record->RecordStart != nullptr;
 }
 
-// Places the record at Start (RecordSize bytes, reserved by the log) and writes its frame: the header with
-// sync, sequence number, time stamp, tag, DataSize and "DATA"/"MORE", every other header field 0 (or, with
-// Record->Header, the request's values), and part 1 zeroed (or copied from Record->Part1Source). Used by
-// LogWriteRecord.
-VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber);
+// The header of the record as far as it is known before room is reserved: sync, tag, DataSize and
+// "DATA"/"MORE", every other field 0 (or, with Record->Header, the request's values). Used by LogWriteRecord
+// before it takes the log's lock.
+VOID RecordPrepareHeader(const RECORD_DESCRIPTOR* Record, _LOGHDR* Header);
+// Places the record at Start (RecordSize bytes, reserved by the log) and writes its frame: the prepared
+// Header with the sequence number and the time stamp now, and part 1 zeroed (or copied from
+// Record->Part1Source). Used by LogWriteRecord.
+VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber, const _LOGHDR* Header);
 // Zero-fills part 2 from the write cursor to its end and writes "FINI". Used by LogWriteRecord.
 VOID RecordFinish(PRECORD_DESCRIPTOR Record);
 

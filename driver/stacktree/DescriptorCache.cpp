@@ -168,6 +168,12 @@ PDESCRIPTOR_COPY ConfigurationCopyCreate(PUSB_CONFIGURATION_DESCRIPTOR descripto
     return DescriptorCopyCreate(bytes, total);
 }
 
+// bConfigurationValue of a configuration descriptor copy (0 for none, or one too short to hold it).
+LONG ConfigurationValueOf(const DESCRIPTOR_COPY* copy) {
+    constexpr ULONG offset = offsetof(USB_CONFIGURATION_DESCRIPTOR, bConfigurationValue);
+    return copy != nullptr && copy->Length > offset ? copy->Bytes[offset] : 0;
+}
+
 } // namespace
 
 VOID DescriptorCacheDeviceCompleted(PDEVICE_STACK Stack, PVOID TransferBuffer, PMDL Mdl, ULONG Length) {
@@ -207,6 +213,7 @@ VOID StackSelectConfigurationCompleted(PDEVICE_STACK Stack, const struct _URB_SE
     const KIRQL irql = CacheLock(Stack);
     PVOID oldCopy = Stack->ConfigDescriptor;
     Stack->ConfigDescriptor = copy;
+    InterlockedExchange(&Stack->ConfigurationValue, ConfigurationValueOf(copy));
     Stack->ConfigurationHandle = Urb->ConfigurationDescriptor != nullptr ? Urb->ConfigurationHandle : nullptr;
     InterfaceRecordsDropLocked(Stack, &dropped);
     InterfacePipesEnterLocked(Stack, &fresh);
@@ -266,6 +273,10 @@ ULONG DescriptorCacheCopy(PDEVICE_STACK Stack, DESCRIPTOR_CACHE_KIND Kind, PVOID
     return copied;
 }
 
+UCHAR StackConfigurationValue(const DEVICE_STACK* Stack) {
+    return static_cast<UCHAR>(Stack->ConfigurationValue);
+}
+
 PVOID StackConfigurationHandle(PDEVICE_STACK Stack) {
     const KIRQL irql = CacheLock(Stack);
     PVOID handle = Stack->ConfigurationHandle;
@@ -294,4 +305,5 @@ VOID DescriptorCacheFree(PDEVICE_STACK Stack) {
         *field = nullptr;
     }
     Stack->ConfigurationHandle = nullptr;
+    InterlockedExchange(&Stack->ConfigurationValue, 0);
 }

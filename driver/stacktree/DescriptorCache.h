@@ -15,9 +15,9 @@
 // HubDescriptor fields; the interface records (INTERFACE_RECORD) hang on Stack->Interfaces.
 //
 // Locks: Stack->Interfaces.Lock guards every cache field of its stack (the three copies, the configuration
-// handle, the interface list). It is taken with none of the tree's locks held; the pipe table's lock may be
-// taken under it (a configuration's pipe handles enter and leave the table together with its records), never
-// the other way round.
+// handle, the interface list); the configuration value is written under it and read without it. It is taken
+// with none of the tree's locks held; the pipe table's lock may be taken under it (a configuration's pipe
+// handles enter and leave the table together with its records), never the other way round.
 #pragma once
 
 #include "ntddk.h"
@@ -72,6 +72,9 @@ VOID StackSelectInterfaceCompleted(struct _DEVICE_STACK* Stack, const struct _UR
 // given) tells whether a copy is cached at all (a cached copy may hold 0 bytes).
 ULONG DescriptorCacheCopy(struct _DEVICE_STACK* Stack, DESCRIPTOR_CACHE_KIND Kind, PVOID Buffer, ULONG Capacity,
                           PBOOLEAN Cached);
+// bConfigurationValue of the cached configuration descriptor; 0 when none is cached or it is shorter than
+// that field. Read without the lock: the capture road asks for it on every request with a pipe.
+UCHAR StackConfigurationValue(const struct _DEVICE_STACK* Stack);
 // The handle of the current configuration, null when unconfigured or unknown.
 PVOID StackConfigurationHandle(struct _DEVICE_STACK* Stack);
 // Interface records on the stack's list.

@@ -84,6 +84,7 @@ typedef struct _DEVICE_STACK {
     PVOID DeviceDescriptor;
     PVOID HubDescriptor;
     PVOID ConfigDescriptor;
+    volatile LONG ConfigurationValue; // ConfigDescriptor's bConfigurationValue, 0 without one
     PVOID ConfigurationHandle;
     LOCKED_LIST Interfaces;
     UCHAR BosDescriptorSeen;

@@ -127,6 +127,27 @@ TEST_F(Dispatched, UnloadWaitsUntilAWatchedPendingRequestHasCompleted) {
     EXPECT_FALSE(IsLoaded());
 }
 
+TEST_F(Dispatched, AWatchedRequestHoldsOneNodeReferenceUntilBothItsRoutinesHaveRun) {
+    EnableLog();
+    const LONG references = TargetNode()->References;
+    for (const bool pend : {false, true}) {
+        SCOPED_TRACE(pend ? "completed after the dispatch returned" : "completed within the dispatch");
+        Target().pend = pend;
+        auto request = Submit(DescriptorUrb());
+        if (pend) {
+            ASSERT_EQ(request->returned, STATUS_PENDING);
+            // The dispatch has returned: its reference went on with the completion context.
+            EXPECT_EQ(TargetNode()->References, references + 1);
+            EXPECT_EQ(DeviceNodeContextsOutstanding(TargetNode()), 1);
+            CompleteQueued(STATUS_SUCCESS);
+        }
+        ASSERT_EQ(request->Wait(), STATUS_SUCCESS);
+        EXPECT_EQ(TargetNode()->References, references);
+        EXPECT_EQ(DeviceNodeContextsOutstanding(TargetNode()), 0);
+        EXPECT_EQ(Tags(ReadLog()), pend ? "urbI urbR urbC" : "urbI urbC urbR");
+    }
+}
+
 TEST_F(Dispatched, FunctionsWithoutARecordPassThroughAndReservedOnesAreHeaderOnly) {
     EnableLog();
     ASSERT_EQ(Submit(NewUrb(60, sizeof(_URB_HEADER)))->Wait(), STATUS_SUCCESS);
@@ -292,7 +313,7 @@ TEST_F(Dispatched, TheCallersRoutineRunsAsThePlatformWouldInEveryInvokeCombinati
             EXPECT_EQ(HeaderStatus(records[2]), static_cast<ULONG>(final));
         }
     }
-    EXPECT_EQ(TargetNode()->ContextsTaken, TargetNode()->ContextsReturned);
+    EXPECT_EQ(DeviceNodeContextsOutstanding(TargetNode()), 0);
 }
 
 TEST_F(Dispatched, CancelledRequestsAreRecordedAsCompletedWithTheirStatus) {

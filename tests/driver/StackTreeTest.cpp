@@ -332,6 +332,7 @@ TEST_F(StackTree, CompletionContextsAreRecycledUpToTheCacheDepth) {
         ASSERT_NE(contexts.back(), nullptr);
     }
     EXPECT_EQ(node->References, references + DEVOBJ_CONTEXT_CACHE_DEPTH + 4);
+    EXPECT_EQ(DeviceNodeContextsOutstanding(node), DEVOBJ_CONTEXT_CACHE_DEPTH + 4);
     for (PVOID context : contexts) {
         DeviceNodeContextFree(node, context);
     }
@@ -341,7 +342,7 @@ TEST_F(StackTree, CompletionContextsAreRecycledUpToTheCacheDepth) {
     PVOID again = DeviceNodeContextAllocate(node);
     EXPECT_EQ(node->ContextsAllocated, DEVOBJ_CONTEXT_CACHE_DEPTH + 4);
     DeviceNodeContextFree(node, again);
-    EXPECT_EQ(node->ContextsTaken, node->ContextsReturned);
+    EXPECT_EQ(DeviceNodeContextsOutstanding(node), 0);
     DeviceNodeRelease(node);
 }
 

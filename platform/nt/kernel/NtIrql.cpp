@@ -22,17 +22,27 @@ std::atomic_ref<ULONG_PTR> LockWord(PKSPIN_LOCK lock) {
     return std::atomic_ref<ULONG_PTR>(*lock);
 }
 
+// The checks' failures are out of line, so that the spin lock routines around them stay a handful of
+// instructions: the capture road takes several locks per request.
+[[noreturn, gnu::cold, gnu::noinline]] void AboveDispatch(const char* routine) {
+    nt::BugCheck(IRQL_NOT_LESS_OR_EQUAL, std::string(routine) + " called above DISPATCH_LEVEL", 0, t_irql,
+                 DISPATCH_LEVEL);
+}
+
+[[noreturn, gnu::cold, gnu::noinline]] void BelowDispatch(const char* routine) {
+    nt::BugCheck(IRQL_NOT_GREATER_OR_EQUAL, std::string(routine) + " called below DISPATCH_LEVEL", 0, t_irql,
+                 DISPATCH_LEVEL);
+}
+
 void RequireAtMostDispatch(const char* routine) {
     if (t_irql > DISPATCH_LEVEL) {
-        nt::BugCheck(IRQL_NOT_LESS_OR_EQUAL, std::string(routine) + " called above DISPATCH_LEVEL", 0, t_irql,
-                     DISPATCH_LEVEL);
+        AboveDispatch(routine);
     }
 }
 
 void RequireDispatch(const char* routine) {
     if (t_irql < DISPATCH_LEVEL) {
-        nt::BugCheck(IRQL_NOT_GREATER_OR_EQUAL, std::string(routine) + " called below DISPATCH_LEVEL", 0, t_irql,
-                     DISPATCH_LEVEL);
+        BelowDispatch(routine);
     }
 }
 
@@ -48,14 +58,21 @@ bool TryTake(PKSPIN_LOCK lock) {
                                                   std::memory_order_relaxed);
 }
 
-void Take(PKSPIN_LOCK lock) {
+[[noreturn, gnu::cold, gnu::noinline]] void TakenTwice(PKSPIN_LOCK lock) {
+    nt::BugCheck(SPIN_LOCK_ALREADY_OWNED, "spin lock acquired twice by the same thread",
+                 reinterpret_cast<ULONG_PTR>(lock));
+}
+
+[[noreturn, gnu::cold, gnu::noinline]] void GivenUnheld(PKSPIN_LOCK lock, ULONG_PTR held) {
+    nt::BugCheck(SPIN_LOCK_NOT_OWNED,
+                 held == 0 ? "spin lock released while not held" : "spin lock released by a thread not holding it",
+                 reinterpret_cast<ULONG_PTR>(lock), held);
+}
+
+// Waits for a lock another thread holds. Holders here are host threads that can be preempted, unlike a
+// processor at DISPATCH_LEVEL: spin briefly, then give the processor away while waiting.
+[[gnu::noinline]] void TakeContended(PKSPIN_LOCK lock) {
     auto word = LockWord(lock);
-    if (word.load(std::memory_order_relaxed) == OwnerToken()) {
-        nt::BugCheck(SPIN_LOCK_ALREADY_OWNED, "spin lock acquired twice by the same thread",
-                     reinterpret_cast<ULONG_PTR>(lock));
-    }
-    // Holders here are host threads that can be preempted, unlike a processor at DISPATCH_LEVEL: spin briefly,
-    // then give the processor away while waiting.
     for (unsigned spins = 0;; ++spins) {
         if (word.load(std::memory_order_relaxed) == 0 && TryTake(lock)) {
             return;
@@ -68,13 +85,22 @@ void Take(PKSPIN_LOCK lock) {
     }
 }
 
+void Take(PKSPIN_LOCK lock) {
+    const ULONG_PTR held = LockWord(lock).load(std::memory_order_relaxed);
+    if (held == 0 && TryTake(lock)) {
+        return;
+    }
+    if (held == OwnerToken()) {
+        TakenTwice(lock);
+    }
+    TakeContended(lock);
+}
+
 void Give(PKSPIN_LOCK lock) {
     auto word = LockWord(lock);
     ULONG_PTR held = word.load(std::memory_order_relaxed);
     if (held != OwnerToken()) {
-        nt::BugCheck(SPIN_LOCK_NOT_OWNED,
-                     held == 0 ? "spin lock released while not held" : "spin lock released by a thread not holding it",
-                     reinterpret_cast<ULONG_PTR>(lock), held);
+        GivenUnheld(lock, held);
     }
     word.store(0, std::memory_order_release);
 }
@@ -85,18 +111,26 @@ KIRQL KeGetCurrentIrql() {
     return t_irql;
 }
 
+[[noreturn, gnu::cold, gnu::noinline]] static void RaisedDownward(KIRQL NewIrql) {
+    nt::BugCheck(IRQL_NOT_GREATER_OR_EQUAL, "KeRaiseIrql to a lower IRQL", t_irql, NewIrql);
+}
+
 KIRQL KfRaiseIrql(KIRQL NewIrql) {
     KIRQL old = t_irql;
     if (NewIrql < old) {
-        nt::BugCheck(IRQL_NOT_GREATER_OR_EQUAL, "KeRaiseIrql to a lower IRQL", old, NewIrql);
+        RaisedDownward(NewIrql);
     }
     t_irql = NewIrql;
     return old;
 }
 
+[[noreturn, gnu::cold, gnu::noinline]] static void LoweredUpward(KIRQL NewIrql) {
+    nt::BugCheck(IRQL_NOT_LESS_OR_EQUAL, "KeLowerIrql to a higher IRQL", t_irql, NewIrql);
+}
+
 void KeLowerIrql(KIRQL NewIrql) {
     if (NewIrql > t_irql) {
-        nt::BugCheck(IRQL_NOT_LESS_OR_EQUAL, "KeLowerIrql to a higher IRQL", t_irql, NewIrql);
+        LoweredUpward(NewIrql);
     }
     t_irql = NewIrql;
 }

@@ -61,12 +61,25 @@ template <class Node> Node* NodeAt(std::atomic<Node*>& entry) {
     return node;
 }
 
+// The leaf a thread walked to last, with the pages it covers (their number without the leaf's bits). A
+// thread's checks mostly fall on the same few blocks, so this spares the walk down the upper two levels; a
+// leaf, once made, stays for the process's life, so a remembered one never goes stale.
+struct LeafMemo {
+    ULONG_PTR leafNumber = ~ULONG_PTR{0};
+    const Leaf* leaf = nullptr;
+};
+thread_local LeafMemo t_leafMemo;
+
 // The word of the page holding `address`; 0 when no pool block has bytes there.
 ULONG PageWordOf(ULONG_PTR address) {
     if ((address >> kAddressBits) != 0) {
         return 0;
     }
     const ULONG_PTR page = address >> kPageShift;
+    LeafMemo& memo = t_leafMemo;
+    if (memo.leafNumber == page >> kLevelBits) {
+        return (*memo.leaf)[page & (kLevelEntries - 1)].load(std::memory_order_acquire);
+    }
     const Middle* middle = g_top[page >> (2 * kLevelBits)].load(std::memory_order_acquire);
     if (middle == nullptr) {
         return 0;
@@ -75,6 +88,7 @@ ULONG PageWordOf(ULONG_PTR address) {
     if (leaf == nullptr) {
         return 0;
     }
+    memo = {page >> kLevelBits, leaf};
     return (*leaf)[page & (kLevelEntries - 1)].load(std::memory_order_acquire);
 }
 
