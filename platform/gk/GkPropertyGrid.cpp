@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "GkSameText.h"
+
 namespace {
 
 BOOL IsAncestorOrSelf(const CGkPropertyGridItem* pAncestor, const CGkPropertyGridItem* pItem) {
@@ -83,15 +85,29 @@ CGkPropertyGridItem* CGkPropertyGrid::AddCategory(CGkPropertyGridItem* pCategory
 CGkPropertyGridItem* CGkPropertyGrid::FindCategory(LPCTSTR lpszCaption) const {
     if (!lpszCaption)
         return nullptr;
-    CategoryHit& hit = m_categoryHits[(reinterpret_cast<uintptr_t>(lpszCaption) >> 4) % kCategoryHits];
-    // With the top level unchanged since the answer was found, a category whose caption still reads as the
-    // text asked for is still the first one with it.
-    if (hit.pszCaption == lpszCaption && hit.nVersion == m_nCategoriesVersion &&
-        std::strcmp(hit.pCategory->m_strCaption.GetString(), lpszCaption) == 0)
+    return FindCategory(lpszCaption, static_cast<int>(std::strlen(lpszCaption)));
+}
+
+CGkPropertyGridItem* CGkPropertyGrid::FindCategory(LPCTSTR lpchCaption, int nLength) const {
+    if (!lpchCaption || nLength < 0)
+        return nullptr;
+    // The slot comes from the length and the first, middle and last characters: the captions of one grid's
+    // categories seldom share all four.
+    const auto at = [lpchCaption](int i) { return static_cast<unsigned char>(lpchCaption[i]); };
+    const unsigned nHash =
+        nLength == 0 ? 0u
+                     : static_cast<unsigned>(nLength) * 131u + at(0) * 31u + at(nLength / 2) * 7u + at(nLength - 1);
+    CategoryHit& hit = m_categoryHits[nHash % kCategoryHits];
+    // With the top level unchanged since the answer was found (no category added, removed or renamed), a
+    // category whose caption reads as the text asked for is still the first one with it.
+    // The hit keeps the caption's characters and length: the category's own caption is the same string as
+    // long as the version holds.
+    if (hit.pCategory && hit.nVersion == m_nCategoriesVersion && hit.nLength == nLength &&
+        GkSameText(hit.pchCaption, lpchCaption, static_cast<size_t>(nLength)))
         return hit.pCategory;
-    CGkPropertyGridItem* pCategory = m_pCategories->FindItem(lpszCaption);
+    CGkPropertyGridItem* pCategory = m_pCategories->FindItem(lpchCaption, nLength);
     if (pCategory)
-        hit = {lpszCaption, pCategory, m_nCategoriesVersion};
+        hit = {pCategory, pCategory->m_strCaption.GetString(), nLength, m_nCategoriesVersion};
     return pCategory;
 }
 

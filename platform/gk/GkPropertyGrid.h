@@ -86,10 +86,12 @@ public:
     // Appends pCategory (any item) to the top level and takes ownership of it; null as AddChildItem.
     CGkPropertyGridItem* AddCategory(CGkPropertyGridItem* pCategory);
     CGkPropertyGridItems* GetCategories() const { return m_pCategories; }
-    // GetCategories()->FindItem, with the answer kept for the caption's address: a program that names its
-    // categories by the same strings again and again finds them without a search, until a category is
-    // added, removed or renamed.
+    // GetCategories()->FindItem, with the answer kept for the caption's text: a program that names its
+    // categories by the same captions again and again finds them without a search, until a category is
+    // added, removed or renamed, wherever it keeps the captions' characters.
     CGkPropertyGridItem* FindCategory(LPCTSTR lpszCaption) const;
+    // The same for a caption of nLength characters.
+    CGkPropertyGridItem* FindCategory(LPCTSTR lpchCaption, int nLength) const;
     // Removes and frees every item.
     void ResetContent();
 
@@ -190,10 +192,12 @@ private:
 
     std::unique_ptr<CGkPropertyGridPaintManager> m_pPaintManager;
     CGkPropertyGridItems* m_pCategories;
-    // FindCategory's answers, and the count of top-level changes that makes an older answer stale.
+    // FindCategory's answers, in slots picked by the caption's text, and the count of top-level changes that
+    // makes an older answer stale.
     struct CategoryHit {
-        LPCTSTR pszCaption;
         CGkPropertyGridItem* pCategory;
+        LPCTSTR pchCaption; // the category's caption's characters when the answer was found
+        int nLength;
         unsigned nVersion;
     };
     static constexpr size_t kCategoryHits = 32;

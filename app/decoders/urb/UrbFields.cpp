@@ -118,7 +118,7 @@ void UrbOutputer::InsertUrbStatus(int mode) {
     CString text = kUnknownText;
     if (have)
         CStringContent().UsbdStatusName(text, status);
-    fields.Field("UrbStatus", fields.Text(FieldFormat::Hex8, status, have), nullptr, kXml);
+    fields.Field("UrbStatus", fields.Number(FieldFormat::Hex8, status, have), nullptr, kXml);
     fields.Attribute("Name", text);
     if (have && (status & 0x80000000u) != 0)
         fields.FaultField("URB Status", text, kGrid);
@@ -128,7 +128,7 @@ void UrbOutputer::InsertUrbStatus(int mode) {
 
 void UrbOutputer::InsertTransferFlags(int mode, ULONG flags, bool have) {
     FieldWriter& fields = Fields(mode);
-    fields.Field({"TransferFlags", "TransferFlags (as ULONG)"}, fields.Text(FieldFormat::Hex8, flags, have));
+    fields.Field({"TransferFlags", "TransferFlags (as ULONG)"}, fields.Number(FieldFormat::Hex8, flags, have));
     if (!have)
         return;
     // The mark-up names each flag in an attribute; the grid adds a row of them.
@@ -159,7 +159,7 @@ void UrbOutputer::InsertTimeout(int mode, ULONG timeout, bool have) {
 
 void UrbOutputer::InsertTransferBufferLength(int mode, ULONG length, bool have) {
     FieldWriter& fields = Fields(mode);
-    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Text(FieldFormat::Hex8, length, have));
+    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Number(FieldFormat::Hex8, length, have));
 }
 
 void UrbOutputer::InsertByteField(int mode, FieldCursor& cursor, LPCSTR label) {
@@ -303,7 +303,7 @@ void UrbOutputer::InsertPipeInformation(int mode, size_t pipeOffset) {
     }
     ULONG64 handle = 0;
     const bool haveHandle = m_Decode.ReadPayload(pipeOffset + offsetof(URB_RECORD_PIPE, PipeHandle), handle);
-    fields.Field({"PipeHandle", "PipeHandle"}, fields.Text(FieldFormat::Hex64, handle, haveHandle));
+    fields.Field({"PipeHandle", "PipeHandle"}, fields.Number(FieldFormat::Hex64, handle, haveHandle));
     fields.Close(FieldSection::Block);
 }
 
@@ -339,7 +339,7 @@ void UrbOutputer::InsertSetupFields(int mode, FieldCursor& cursor) {
     if (!ConsumeBytes(cursor, 1)) {
         fields.Field({"Request", "Request"}, kUnknownText);
     } else if (!standard) {
-        fields.Field({"Request", "Request"}, fields.Text(FieldFormat::Hex2, p[0]));
+        fields.Field({"Request", "Request"}, fields.Number(FieldFormat::Hex2, p[0]));
     } else {
         // The mark-up's number in hexadecimal, the grid's in decimal.
         LPCSTR name = CStringContent::StandardRequestText(p[0]);
@@ -375,7 +375,7 @@ void UrbOutputer::InsertDescriptorTypeIndex(int mode, USHORT wValue) {
     CStringContent().DescriptorTypeName(type, name);
     fields.NamedField("DescriptorType.wValueHi", fields.Number(FieldFormat::Hex2, type), "Name", name);
     fields.Field({"DescriptorIndex.wValueLo", "DescriptorIndex.wValueLo"},
-                 fields.Text(FieldFormat::Hex2, wValue & 0xFF));
+                 fields.Number(FieldFormat::Hex2, wValue & 0xFF));
 }
 
 BYTE UrbOutputer::ComposeRequestType(BYTE direction, BYTE type, BYTE recipient) {
@@ -574,7 +574,7 @@ void UrbOutputer::OutputLengthAndStatusBuffer(int mode, size_t lengthOffset, Fie
     FieldWriter& fields = Fields(mode);
     ULONG length = 0;
     const bool haveLength = fields.Read(lengthOffset, length);
-    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Text(format, length, haveLength));
+    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Number(format, length, haveLength));
     if (haveLength)
         InsertStatusBuffer(mode, dataOffset, length);
 }
