@@ -91,24 +91,42 @@ CGkPropertyGridItem* CGkPropertyGrid::FindCategory(LPCTSTR lpszCaption) const {
 CGkPropertyGridItem* CGkPropertyGrid::FindCategory(LPCTSTR lpchCaption, int nLength) const {
     if (!lpchCaption || nLength < 0)
         return nullptr;
-    // The slot comes from the length and the first, middle and last characters: the captions of one grid's
-    // categories seldom share all four.
-    const auto at = [lpchCaption](int i) { return static_cast<unsigned char>(lpchCaption[i]); };
-    const unsigned nHash =
-        nLength == 0 ? 0u
-                     : static_cast<unsigned>(nLength) * 131u + at(0) * 31u + at(nLength / 2) * 7u + at(nLength - 1);
-    CategoryHit& hit = m_categoryHits[nHash % kCategoryHits];
-    // With the top level unchanged since the answer was found (no category added, removed or renamed), a
-    // category whose caption reads as the text asked for is still the first one with it.
-    // The hit keeps the caption's characters and length: the category's own caption is the same string as
-    // long as the version holds.
-    if (hit.pCategory && hit.nVersion == m_nCategoriesVersion && hit.nLength == nLength &&
-        GkSameText(hit.pchCaption, lpchCaption, static_cast<size_t>(nLength)))
-        return hit.pCategory;
-    CGkPropertyGridItem* pCategory = m_pCategories->FindItem(lpchCaption, nLength);
-    if (pCategory)
-        hit = {pCategory, pCategory->m_strCaption.GetString(), nLength, m_nCategoriesVersion};
-    return pCategory;
+    const size_t nBytes = static_cast<size_t>(nLength);
+    // A program names its categories in their order more often than not: while no two categories share a
+    // caption, the one after the category found last is tried first, and when its caption reads as the text
+    // asked for it is the only one with it. The captions are kept side by side for the purpose; they stay
+    // the categories' own strings as long as the top level is unchanged.
+    if (m_nCaptionsVersion != m_nCategoriesVersion) {
+        m_categoryCaptions.clear();
+        m_bDistinctCaptions = true;
+        for (int i = 0; i < m_pCategories->GetCount(); ++i) {
+            const CString& strCaption = m_pCategories->GetAt(i)->m_strCaption;
+            for (const CategoryCaption& earlier : m_categoryCaptions)
+                if (earlier.nLength == strCaption.GetLength() &&
+                    GkSameText(earlier.pchText, strCaption.GetString(), static_cast<size_t>(earlier.nLength)))
+                    m_bDistinctCaptions = false;
+            m_categoryCaptions.push_back({strCaption.GetString(), strCaption.GetLength()});
+        }
+        m_nCaptionsVersion = m_nCategoriesVersion;
+        m_nNextCategory = 0;
+    }
+    const int nCount = static_cast<int>(m_categoryCaptions.size());
+    if (m_bDistinctCaptions && m_nNextCategory < nCount) {
+        const CategoryCaption& guess = m_categoryCaptions[static_cast<size_t>(m_nNextCategory)];
+        if (guess.nLength == nLength && GkSameText(guess.pchText, lpchCaption, nBytes)) {
+            CGkPropertyGridItem* pCategory = m_pCategories->GetAt(m_nNextCategory);
+            m_nNextCategory = m_nNextCategory + 1 < nCount ? m_nNextCategory + 1 : 0;
+            return pCategory;
+        }
+    }
+    for (int i = 0; i < nCount; ++i) {
+        const CategoryCaption& caption = m_categoryCaptions[static_cast<size_t>(i)];
+        if (caption.nLength == nLength && GkSameText(caption.pchText, lpchCaption, nBytes)) {
+            m_nNextCategory = i + 1 < nCount ? i + 1 : 0;
+            return m_pCategories->GetAt(i);
+        }
+    }
+    return nullptr;
 }
 
 void CGkPropertyGrid::ResetContent() {
@@ -121,6 +139,11 @@ void CGkPropertyGrid::KeepSpareItem(CGkPropertyGridItem* pItem) {
     CGkPropertyGridItems* pList = pItem->GetParentItem() ? pItem->GetParentItem()->GetChilds() : m_pCategories;
     if (pList->DetachItem(pItem) == nullptr)
         return;
+    // Most rows have no children: they go as they are, without a list of those still to go.
+    if (!pItem->HasChilds()) {
+        (pItem->IsCategory() ? m_spareCategories : m_spareItems).emplace_back(pItem);
+        return;
+    }
     // Out of the grid now, the item's children leave it with nobody to tell.
     std::vector<CGkPropertyGridItem*> pending{pItem};
     while (!pending.empty()) {

@@ -86,9 +86,8 @@ public:
     // Appends pCategory (any item) to the top level and takes ownership of it; null as AddChildItem.
     CGkPropertyGridItem* AddCategory(CGkPropertyGridItem* pCategory);
     CGkPropertyGridItems* GetCategories() const { return m_pCategories; }
-    // GetCategories()->FindItem, with the answer kept for the caption's text: a program that names its
-    // categories by the same captions again and again finds them without a search, until a category is
-    // added, removed or renamed, wherever it keeps the captions' characters.
+    // GetCategories()->FindItem; a program that names its categories in their order finds each without a
+    // search.
     CGkPropertyGridItem* FindCategory(LPCTSTR lpszCaption) const;
     // The same for a caption of nLength characters.
     CGkPropertyGridItem* FindCategory(LPCTSTR lpchCaption, int nLength) const;
@@ -192,17 +191,18 @@ private:
 
     std::unique_ptr<CGkPropertyGridPaintManager> m_pPaintManager;
     CGkPropertyGridItems* m_pCategories;
-    // FindCategory's answers, in slots picked by the caption's text, and the count of top-level changes that
-    // makes an older answer stale.
-    struct CategoryHit {
-        CGkPropertyGridItem* pCategory;
-        LPCTSTR pchCaption; // the category's caption's characters when the answer was found
-        int nLength;
-        unsigned nVersion;
-    };
-    static constexpr size_t kCategoryHits = 32;
-    mutable CategoryHit m_categoryHits[kCategoryHits] = {};
+    // The count of top-level changes (a category added, removed or renamed). At the count FindCategory last
+    // saw: the categories' captions in their order, whether they were all different, and the index its next
+    // guess tries.
     unsigned m_nCategoriesVersion = 1;
+    struct CategoryCaption {
+        LPCTSTR pchText;
+        int nLength;
+    };
+    mutable std::vector<CategoryCaption> m_categoryCaptions;
+    mutable unsigned m_nCaptionsVersion = 0;
+    mutable bool m_bDistinctCaptions = false;
+    mutable int m_nNextCategory = 0;
     std::vector<std::unique_ptr<CGkPropertyGridItem>> m_spareItems;
     std::vector<std::unique_ptr<CGkPropertyGridItem>> m_spareCategories;
     CGkPropertyGridItem* m_pSelected = nullptr;

@@ -332,13 +332,11 @@ void FieldWriter::DescribedItem(const char* caption, const CString& value) {
         m_pImp->AddDescribedItem(caption, value, nullptr, false);
 }
 
-void FieldWriter::HideCategories(std::initializer_list<const char*> captions) {
+void FieldWriter::HideCategories(std::initializer_list<const CString*> captions) {
     if (m_media != kGrid)
         return;
-    for (const char* caption : captions) {
-        m_label = caption;
-        m_pImp->HideCategory(m_label);
-    }
+    for (const CString* caption : captions)
+        m_pImp->HideCategory(*caption);
 }
 
 void FieldWriter::Attribute(const char* name, FieldText value) {
@@ -476,7 +474,7 @@ void FieldWriter::FieldAt(const FieldDecl& field, const uint8_t* structure) {
         return;
     }
     const bool prefix = Prefixed();
-    m_joined.Empty();
+    m_joined.SetString(nullptr, 0);
     for (uint8_t i = 0; i < field.size; ++i) {
         char digits[8];
         char* out = digits;

@@ -31,13 +31,14 @@ int TextLength(const char* text) {
 }
 
 // A kept item made as the toolkit makes a new one with the caption, value and description: no id, shown and
-// folded, its colours the toolkit's. A value the item does not show already passes through `valueText`, a
-// string kept for the purpose so that setting it makes no temporary.
-void Blank(CGkPropertyGridItem* item, CString& valueText, const char* caption, const char* value = nullptr,
+// folded, its colours the toolkit's. A value the item does not show already passes through a string kept from
+// record to record for the purpose, so that setting it needs no allocation once it has grown to size.
+void Blank(CGkPropertyGridItem* item, const char* caption, const char* value = nullptr,
            const char* description = nullptr) {
     item->SetCaption(caption, TextLength(caption));
     const int valueLength = TextLength(value);
     if (!item->IsValueKept(value, valueLength)) {
+        static thread_local CString valueText;
         valueText.SetString(value, valueLength);
         item->SetValue(valueText);
     }
@@ -217,7 +218,7 @@ CGkPropertyGridItem* GridOutputImp::AddStyled(GridItemStyle style, const char* c
     if (CGkPropertyGridItem* item = Reuse(Kind::Item)) {
         // A value group has no description, the error style neither.
         const bool described = style == GridItemStyle::Plain || style == GridItemStyle::Described;
-        Blank(item, m_ValueText, caption, value, described ? description : nullptr);
+        Blank(item, caption, value, described ? description : nullptr);
         CLogProperties::ApplyStyle(item, style);
         return item;
     }
@@ -373,7 +374,7 @@ void GridOutputImp::BeginGroup(const char* caption, const char* value) {
 
 void GridOutputImp::BeginCategory(const char* caption) {
     if (CGkPropertyGridItem* item = Reuse(Kind::Category)) {
-        Blank(item, m_ValueText, caption);
+        Blank(item, caption);
         item->SetReadOnly(FALSE);
         PushCurrent(item);
         return;
@@ -388,7 +389,7 @@ void GridOutputImp::AddDataBufferItem(const char* caption) {
         return;
     // Not read-only: its buttons must stay pressable.
     if (CGkPropertyGridItem* item = Reuse(Kind::DataBuffer)) {
-        Blank(item, m_ValueText, caption);
+        Blank(item, caption);
         item->SetReadOnly(FALSE);
         item->GetValueMetrics()->m_dwFlags |= kHasInplaceButtonsFlag;
         return;

@@ -123,6 +123,4 @@ private:
     PtrStack8 m_Stack;
     Rewrite m_Rewrites[kRewrites];
     int m_RewriteCount = 0;
-    // The value a kept item is given, kept between items so that it needs no allocation of its own.
-    CString m_ValueText;
 };

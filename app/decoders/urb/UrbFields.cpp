@@ -115,7 +115,9 @@ void UrbOutputer::InsertUrbStatus(int mode) {
     // The status of the grid and the mark-up: the HTML report has none.
     ULONG status = 0;
     const bool have = fields.Read(offsetof(URB_RECORD_HEAD, UsbdStatus), status, kGrid | kXml);
-    CString text = kUnknownText;
+    // Kept from record to record: the text needs no allocation once it has grown to size.
+    static thread_local CString text;
+    text = kUnknownText;
     if (have)
         CStringContent().UsbdStatusName(text, status);
     fields.Field("UrbStatus", fields.Number(FieldFormat::Hex8, status, have), nullptr, kXml);
@@ -166,21 +168,21 @@ void UrbOutputer::InsertByteField(int mode, FieldCursor& cursor, LPCSTR label) {
     FieldWriter& fields = Fields(mode);
     const BYTE* p = cursor.p;
     const bool have = ConsumeBytes(cursor, 1);
-    fields.Field({label, label}, fields.Text(FieldFormat::Hex2, have ? p[0] : 0, have));
+    fields.Field({label, label}, fields.Number(FieldFormat::Hex2, have ? p[0] : 0, have));
 }
 
 void UrbOutputer::InsertWordField(int mode, FieldCursor& cursor, LPCSTR label) {
     FieldWriter& fields = Fields(mode);
     const BYTE* p = cursor.p;
     const bool have = ConsumeBytes(cursor, 2);
-    fields.Field({label, label}, fields.Text(FieldFormat::Hex4, have ? tdl::LoadLe<USHORT>(p) : 0, have));
+    fields.Field({label, label}, fields.Number(FieldFormat::Hex4, have ? tdl::LoadLe<USHORT>(p) : 0, have));
 }
 
 void UrbOutputer::InsertDwordField(int mode, FieldCursor& cursor, LPCSTR label) {
     FieldWriter& fields = Fields(mode);
     const BYTE* p = cursor.p;
     const bool have = ConsumeBytes(cursor, 4);
-    fields.Field({label, label}, fields.Text(FieldFormat::Hex8, have ? tdl::LoadLe<ULONG>(p) : 0, have));
+    fields.Field({label, label}, fields.Number(FieldFormat::Hex8, have ? tdl::LoadLe<ULONG>(p) : 0, have));
 }
 
 void UrbOutputer::InsertHandle(int mode, FieldCursor& cursor, LPCSTR label, bool wide) {
@@ -188,7 +190,7 @@ void UrbOutputer::InsertHandle(int mode, FieldCursor& cursor, LPCSTR label, bool
     const BYTE* p = cursor.p;
     const bool have = ConsumeBytes(cursor, wide ? 8 : 4);
     const ULONG64 value = !have ? 0 : wide ? tdl::LoadLe<ULONG64>(p) : tdl::LoadLe<ULONG>(p);
-    fields.Field({label, label}, fields.Text(wide ? FieldFormat::Hex64 : FieldFormat::Hex8, value, have));
+    fields.Field({label, label}, fields.Number(wide ? FieldFormat::Hex64 : FieldFormat::Hex8, value, have));
 }
 
 void UrbOutputer::InsertPipeType(int mode, FieldCursor& cursor, LONG width) {
@@ -298,7 +300,7 @@ void UrbOutputer::InsertPipeInformation(int mode, size_t pipeOffset) {
         const bool haveMaxPacket = ConsumeBytes(cursor, 1);
         InsertPipeType(mode, cursor, 1);
         fields.Field({"MaxPacketSizeLo", "MaxPacketSize (low byte)"},
-                     fields.Text(FieldFormat::Hex2, haveMaxPacket ? maxPacket[0] : 0, haveMaxPacket));
+                     fields.Number(FieldFormat::Hex2, haveMaxPacket ? maxPacket[0] : 0, haveMaxPacket));
         ConsumeBytes(cursor, 1);
     }
     ULONG64 handle = 0;

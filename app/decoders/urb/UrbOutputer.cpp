@@ -67,7 +67,7 @@ void UrbOutputer::FormatFunctionName(CString& text, bool titled, CString& classT
         nameText += "(sync)";
     // A continuation's bytes where a setup packet would stand are data, never a request.
     if (IsContinuationTag(m_Decode.GetLogType()))
-        classRequestText.Empty();
+        classRequestText.SetString(nullptr, 0);
 
     if (nameText.IsEmpty()) {
         SetHex(text, code, 4, "URB_FUNCTION_0x", true);
@@ -81,7 +81,7 @@ void UrbOutputer::FormatFunctionName(CString& text, bool titled, CString& classT
         }
     }
 
-    classText.Empty();
+    classText.SetString(nullptr, 0);
     if (classRequestText.IsEmpty())
         return;
     switch (classKind) {
@@ -113,10 +113,11 @@ void UrbOutputer::OutputFunctionCode() {
 
 void UrbOutputer::OutputKindTitle(int mode) {
     FieldWriter& fields = Fields(mode);
-    fields.HideCategories({"CBW", "CSW"});
-    CString text;
-    CString classText;
-    CString classRequestText;
+    // Every record hides these: the captions are made once.
+    static const CString kCbw("CBW"), kCsw("CSW");
+    fields.HideCategories({&kCbw, &kCsw});
+    // Kept from record to record: the texts need no allocation once they have grown to size.
+    static thread_local CString text, classText, classRequestText;
     FormatFunctionName(text, true, classText, classRequestText);
     fields.RequestTitle("URB", "URB Function", text);
     if (!classRequestText.IsEmpty()) {
