@@ -105,7 +105,7 @@ CGkPropertyGridItem* CGkPropertyGrid::FindCategory(LPCTSTR lpchCaption, int nLen
                 if (earlier.nLength == strCaption.GetLength() &&
                     GkSameText(earlier.pchText, strCaption.GetString(), static_cast<size_t>(earlier.nLength)))
                     m_bDistinctCaptions = false;
-            m_categoryCaptions.push_back({strCaption.GetString(), strCaption.GetLength()});
+            m_categoryCaptions.push_back({m_pCategories->GetAt(i), strCaption.GetString(), strCaption.GetLength()});
         }
         m_nCaptionsVersion = m_nCategoriesVersion;
         m_nNextCategory = 0;
@@ -114,16 +114,15 @@ CGkPropertyGridItem* CGkPropertyGrid::FindCategory(LPCTSTR lpchCaption, int nLen
     if (m_bDistinctCaptions && m_nNextCategory < nCount) {
         const CategoryCaption& guess = m_categoryCaptions[static_cast<size_t>(m_nNextCategory)];
         if (guess.nLength == nLength && GkSameText(guess.pchText, lpchCaption, nBytes)) {
-            CGkPropertyGridItem* pCategory = m_pCategories->GetAt(m_nNextCategory);
             m_nNextCategory = m_nNextCategory + 1 < nCount ? m_nNextCategory + 1 : 0;
-            return pCategory;
+            return guess.pCategory;
         }
     }
     for (int i = 0; i < nCount; ++i) {
         const CategoryCaption& caption = m_categoryCaptions[static_cast<size_t>(i)];
         if (caption.nLength == nLength && GkSameText(caption.pchText, lpchCaption, nBytes)) {
             m_nNextCategory = i + 1 < nCount ? i + 1 : 0;
-            return m_pCategories->GetAt(i);
+            return caption.pCategory;
         }
     }
     return nullptr;

@@ -196,6 +196,7 @@ private:
     // guess tries.
     unsigned m_nCategoriesVersion = 1;
     struct CategoryCaption {
+        CGkPropertyGridItem* pCategory;
         LPCTSTR pchText;
         int nLength;
     };

@@ -5,13 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include <afx.h>
 
-inline void AppendHex(CString& text, uint64_t value, int minDigits = 1, bool upper = false) {
+// The hexadecimal digits of `value`, at least `minDigits` of them, written backwards to end just before
+// `end` (16 characters at most); returns where they start.
+inline char* PutHexDigits(char* end, uint64_t value, int minDigits, bool upper) {
     const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-    char buffer[16];
-    char* const end = buffer + sizeof buffer;
     char* p = end;
     int count = 0;
     do {
@@ -19,12 +20,32 @@ inline void AppendHex(CString& text, uint64_t value, int minDigits = 1, bool upp
         value >>= 4;
         ++count;
     } while (value != 0 || (count < minDigits && count < 16));
+    return p;
+}
+
+inline void AppendHex(CString& text, uint64_t value, int minDigits = 1, bool upper = false) {
+    char buffer[16];
+    char* const end = buffer + sizeof buffer;
+    char* const p = PutHexDigits(end, value, minDigits, upper);
     text.Append(p, static_cast<int>(end - p));
 }
 
 inline void SetHex(CString& text, uint64_t value, int minDigits = 1, const char* prefix = "", bool upper = false) {
-    text.SetString(prefix);
-    AppendHex(text, value, minDigits, upper);
+    // Prefix and digits are put together first: the text is set once.
+    char buffer[64];
+    char* const end = buffer + sizeof buffer;
+    char* const digits = PutHexDigits(end, value, minDigits, upper);
+    if (prefix == nullptr)
+        prefix = "";
+    const size_t prefixLength = std::strlen(prefix);
+    if (prefixLength > static_cast<size_t>(digits - buffer)) {
+        text.SetString(prefix);
+        text.Append(digits, static_cast<int>(end - digits));
+        return;
+    }
+    char* const start = digits - prefixLength;
+    std::memcpy(start, prefix, prefixLength);
+    text.SetString(start, static_cast<int>(end - start));
 }
 
 inline void AppendDecimal(CString& text, int64_t value) {

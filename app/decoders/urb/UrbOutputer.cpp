@@ -113,13 +113,14 @@ void UrbOutputer::OutputFunctionCode() {
 
 void UrbOutputer::OutputKindTitle(int mode) {
     FieldWriter& fields = Fields(mode);
-    // Every record hides these: the captions are made once.
-    static const CString kCbw("CBW"), kCsw("CSW");
-    fields.HideCategories({&kCbw, &kCsw});
     // Kept from record to record: the texts need no allocation once they have grown to size.
     static thread_local CString text, classText, classRequestText;
     FormatFunctionName(text, true, classText, classRequestText);
     fields.RequestTitle("URB", "URB Function", text);
+    // The wrappers' categories follow the URB's in the pane, where its look-ups try them next. The captions
+    // are made once.
+    static const CString kCbw("CBW"), kCsw("CSW");
+    fields.HideCategories({&kCbw, &kCsw});
     if (!classRequestText.IsEmpty()) {
         fields.DescribedItem("Class", classText);
         fields.DescribedItem("Class Request", classRequestText);
