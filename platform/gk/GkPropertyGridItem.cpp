@@ -61,6 +61,17 @@ BOOL CGkPropertyGridItem::IsValueKept(LPCTSTR lpchValue, int nLength) const {
     return !m_pBindString && SameText(m_strValue, lpchValue, lpchValue && nLength > 0 ? nLength : 0);
 }
 
+void CGkPropertyGridItem::SetValueText(LPCTSTR lpchValue, int nLength) {
+    if (!lpchValue || nLength < 0)
+        nLength = 0;
+    if (IsValueKept(lpchValue, nLength))
+        return;
+    m_strValue.SetString(lpchValue, nLength);
+    if (m_pBindString)
+        *m_pBindString = m_strValue;
+    OnChanged();
+}
+
 void CGkPropertyGridItem::SetDescription(LPCTSTR lpszDescription) {
     SetDescription(lpszDescription, lpszDescription ? static_cast<int>(std::strlen(lpszDescription)) : 0);
 }

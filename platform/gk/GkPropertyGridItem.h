@@ -35,6 +35,9 @@ public:
     // TRUE when SetValue with these nLength characters would change nothing: the item shows them already and
     // has no bound string to write them to.
     BOOL IsValueKept(LPCTSTR lpchValue, int nLength) const;
+    // SetValue with nLength characters, for a program's plain items: the item's own setting, without the
+    // call through the virtual one a derived item may have replaced.
+    void SetValueText(LPCTSTR lpchValue, int nLength);
     void SetDescription(LPCTSTR lpszDescription);
     // The same for a description of nLength characters.
     void SetDescription(LPCTSTR lpchDescription, int nLength);

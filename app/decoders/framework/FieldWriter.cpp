@@ -322,8 +322,10 @@ void FieldWriter::CodeField(const FieldLabels& label, ULONG code, const CString&
 void FieldWriter::RequestTitle(const char* category, const char* caption, const CString& name) {
     if (m_media != kGrid)
         return;
-    m_label = category;
-    m_pImp->ShowCategory(m_label);
+    // Kept from record to record: the caption needs no allocation once it has grown to size.
+    static thread_local CString categoryText;
+    categoryText = category;
+    m_pImp->ShowCategory(categoryText);
     m_pImp->AddDescribedItem(caption, name, nullptr, true);
 }
 

@@ -31,17 +31,12 @@ int TextLength(const char* text) {
 }
 
 // A kept item made as the toolkit makes a new one with the caption, value and description: no id, shown and
-// folded, its colours the toolkit's. A value the item does not show already passes through a string kept from
-// record to record for the purpose, so that setting it needs no allocation once it has grown to size.
+// folded, its colours the toolkit's. The rows are the back-end's own plain items: the value is set from the
+// characters, with no string made for it.
 void Blank(CGkPropertyGridItem* item, const char* caption, const char* value = nullptr,
            const char* description = nullptr) {
     item->SetCaption(caption, TextLength(caption));
-    const int valueLength = TextLength(value);
-    if (!item->IsValueKept(value, valueLength)) {
-        static thread_local CString valueText;
-        valueText.SetString(value, valueLength);
-        item->SetValue(valueText);
-    }
+    item->SetValueText(value, TextLength(value));
     item->SetDescription(description, TextLength(description));
     item->SetID(0);
     item->SetHidden(FALSE);

@@ -276,6 +276,16 @@ TEST(PropertyGridItems, CountedCaptionsAreExact) {
     CString strBound;
     CGkPropertyGridItem bound("Bound", "0x10", &strBound);
     EXPECT_FALSE(bound.IsValueKept("0x10", 4));
+
+    // Set from characters: only those counted, and a bound string written even with the value unchanged.
+    pItem->SetValueText("0x20 more", 4);
+    EXPECT_EQ(pItem->GetValue(), "0x20");
+    pItem->SetValueText(nullptr, 3);
+    EXPECT_EQ(pItem->GetValue(), "");
+    strBound = "edited elsewhere";
+    bound.SetValueText("0x10", 4);
+    EXPECT_EQ(strBound, "0x10");
+    EXPECT_EQ(bound.GetValue(), "0x10");
 }
 
 // Equal runs of every length up to past the word sizes, and a difference at each position of them; each run
