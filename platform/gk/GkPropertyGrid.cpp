@@ -88,6 +88,21 @@ CGkPropertyGridItem* CGkPropertyGrid::FindCategory(LPCTSTR lpszCaption) const {
     return FindCategory(lpszCaption, static_cast<int>(std::strlen(lpszCaption)));
 }
 
+void CGkPropertyGrid::KeepCategoryCaptions() const {
+    m_categoryCaptions.clear();
+    m_bDistinctCaptions = true;
+    for (int i = 0; i < m_pCategories->GetCount(); ++i) {
+        const CString& strCaption = m_pCategories->GetAt(i)->m_strCaption;
+        for (const CategoryCaption& earlier : m_categoryCaptions)
+            if (earlier.nLength == strCaption.GetLength() &&
+                GkSameText(earlier.pchText, strCaption.GetString(), static_cast<size_t>(earlier.nLength)))
+                m_bDistinctCaptions = false;
+        m_categoryCaptions.push_back({m_pCategories->GetAt(i), strCaption.GetString(), strCaption.GetLength()});
+    }
+    m_nCaptionsVersion = m_nCategoriesVersion;
+    m_nNextCategory = 0;
+}
+
 CGkPropertyGridItem* CGkPropertyGrid::FindCategory(LPCTSTR lpchCaption, int nLength) const {
     if (!lpchCaption || nLength < 0)
         return nullptr;
@@ -96,20 +111,8 @@ CGkPropertyGridItem* CGkPropertyGrid::FindCategory(LPCTSTR lpchCaption, int nLen
     // caption, the one after the category found last is tried first, and when its caption reads as the text
     // asked for it is the only one with it. The captions are kept side by side for the purpose; they stay
     // the categories' own strings as long as the top level is unchanged.
-    if (m_nCaptionsVersion != m_nCategoriesVersion) {
-        m_categoryCaptions.clear();
-        m_bDistinctCaptions = true;
-        for (int i = 0; i < m_pCategories->GetCount(); ++i) {
-            const CString& strCaption = m_pCategories->GetAt(i)->m_strCaption;
-            for (const CategoryCaption& earlier : m_categoryCaptions)
-                if (earlier.nLength == strCaption.GetLength() &&
-                    GkSameText(earlier.pchText, strCaption.GetString(), static_cast<size_t>(earlier.nLength)))
-                    m_bDistinctCaptions = false;
-            m_categoryCaptions.push_back({m_pCategories->GetAt(i), strCaption.GetString(), strCaption.GetLength()});
-        }
-        m_nCaptionsVersion = m_nCategoriesVersion;
-        m_nNextCategory = 0;
-    }
+    if (m_nCaptionsVersion != m_nCategoriesVersion)
+        KeepCategoryCaptions();
     const int nCount = static_cast<int>(m_categoryCaptions.size());
     if (m_bDistinctCaptions && m_nNextCategory < nCount) {
         const CategoryCaption& guess = m_categoryCaptions[static_cast<size_t>(m_nNextCategory)];

@@ -204,6 +204,8 @@ private:
     mutable unsigned m_nCaptionsVersion = 0;
     mutable bool m_bDistinctCaptions = false;
     mutable int m_nNextCategory = 0;
+    // Takes the categories' captions again, after a change of the top level.
+    void KeepCategoryCaptions() const;
     std::vector<std::unique_ptr<CGkPropertyGridItem>> m_spareItems;
     std::vector<std::unique_ptr<CGkPropertyGridItem>> m_spareCategories;
     CGkPropertyGridItem* m_pSelected = nullptr;
