@@ -26,6 +26,12 @@
 //                       rss_growth_KiB is the run's growth): flat, since the banks are fixed at 262,144 bytes
 //                       each and the index holds only what the banks hold
 // The ceiling rows count records/s as the three records (initiated, returned, completed) each URB would take.
+// The storage row fills the driver's 31 blocks in 2 to 4 ms (about 1 ms when the host keeps every processor
+// awake and the machine runs three times faster): a capture thread kept off its processor that long by
+// another process loses records, so losses are only a figure of the road on processors nothing else uses
+// (taskset to a set of its own, and check that no other job's threads land there). The machine alone is as
+// sensitive the other way: its hand-offs wait for sleeping processors to wake, so compare the two rows of
+// one run, over several runs.
 // Outside background logging the list reads once per 250 ms by design, so that mode is no speed figure.
 #include <benchmark/benchmark.h>
 
