@@ -48,9 +48,9 @@ inline void SetHex(CString& text, uint64_t value, int minDigits = 1, const char*
     text.SetString(start, static_cast<int>(end - start));
 }
 
-inline void AppendDecimal(CString& text, int64_t value) {
-    char buffer[24];
-    char* const end = buffer + sizeof buffer;
+// The decimal digits of `value` (a minus sign first when negative), written backwards to end just before
+// `end` (20 characters at most); returns where they start.
+inline char* PutDecimalDigits(char* end, int64_t value) {
     char* p = end;
     // Through the unsigned form, so that the most negative value has its digits too.
     uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
@@ -60,5 +60,50 @@ inline void AppendDecimal(CString& text, int64_t value) {
     } while (magnitude != 0);
     if (value < 0)
         *--p = '-';
+    return p;
+}
+
+inline void AppendDecimal(CString& text, int64_t value) {
+    char buffer[24];
+    char* const end = buffer + sizeof buffer;
+    char* const p = PutDecimalDigits(end, value);
     text.Append(p, static_cast<int>(end - p));
 }
+
+// A short text put together from a few parts on the stack, for a field's value that would otherwise be a
+// string made for the one row. It holds up to kMost characters; the callers' texts are a handful of words
+// and numbers, well within that, and anything past it is left out rather than written beyond the buffer.
+class ShortText {
+public:
+    static constexpr int kMost = 95;
+
+    ShortText& Add(const char* text, int length) {
+        for (int i = 0; i < length && m_length < kMost; ++i)
+            m_chars[m_length++] = text[i];
+        m_chars[m_length] = '\0';
+        return *this;
+    }
+    ShortText& Add(const char* text) { return Add(text, static_cast<int>(std::strlen(text))); }
+    ShortText& Add(char ch) { return Add(&ch, 1); }
+    // As AppendHex adds them (lower case).
+    ShortText& AddHex(uint64_t value, int minDigits) {
+        char buffer[16];
+        char* const end = buffer + sizeof buffer;
+        char* const digits = PutHexDigits(end, value, minDigits, false);
+        return Add(digits, static_cast<int>(end - digits));
+    }
+    // As AppendDecimal adds them.
+    ShortText& AddDecimal(int64_t value) {
+        char buffer[24];
+        char* const end = buffer + sizeof buffer;
+        char* const digits = PutDecimalDigits(end, value);
+        return Add(digits, static_cast<int>(end - digits));
+    }
+
+    const char* Text() const { return m_chars; }
+    int Length() const { return m_length; }
+
+private:
+    char m_chars[kMost + 1] = {};
+    int m_length = 0;
+};

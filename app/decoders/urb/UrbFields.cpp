@@ -202,16 +202,14 @@ void UrbOutputer::InsertPipeType(int mode, FieldCursor& cursor, LONG width) {
     }
     // The pipe block holds the endpoint's bmAttributes, whose low two bits are the transfer type.
     const ULONG type = width == 4 ? tdl::LoadLe<ULONG>(p) : (p[0] & 3u);
-    // Kept from record to record: the texts need no allocation once they have grown to size.
-    static thread_local CString name, value;
+    // Kept from record to record: the name needs no allocation once it has grown to size.
+    static thread_local CString name;
     name.SetString(nullptr, 0); // a type the table lacks has no name
     CStringContent().TransferTypeName(static_cast<UCHAR>(type), name);
     fields.Field("PipeType", name, nullptr, kXml);
-    value = name;
-    value.Append(" (");
-    AppendDecimal(value, static_cast<int>(type));
-    value.AppendChar(')');
-    fields.Field("PipeType", value, nullptr, kNotMarkup);
+    ShortText value;
+    value.Add(name.GetString(), name.GetLength()).Add(" (").AddDecimal(static_cast<int>(type)).Add(')');
+    fields.Field("PipeType", value.Text(), nullptr, kNotMarkup);
 }
 
 void UrbOutputer::InsertClassCodes(int mode, FieldCursor& cursor) {
@@ -249,15 +247,9 @@ void UrbOutputer::InsertEndpointAddress(int mode, FieldCursor& cursor, BYTE addr
         return;
     }
     const bool in = (address & 0x80) != 0;
-    // Kept from record to record: the text needs no allocation once it has grown to size.
-    static thread_local CString value;
-    SetHex(value, address, 2, "0x");
-    value.Append(" (");
-    value.Append(DirectionWord(in));
-    value.AppendChar(',');
-    AppendDecimal(value, address & 15);
-    value.AppendChar(')');
-    fields.Field("EndpointAddress", value, nullptr, kGrid);
+    ShortText value;
+    value.Add("0x").AddHex(address, 2).Add(" (").Add(DirectionWord(in)).Add(',').AddDecimal(address & 15).Add(')');
+    fields.Field("EndpointAddress", value.Text(), nullptr, kGrid);
     fields.AttributedField("EndpointAddress", fields.Number(FieldFormat::Hex2, address), "Direction", DirectionWord(in),
                            nullptr, kXml);
 }
