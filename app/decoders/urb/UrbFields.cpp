@@ -141,16 +141,15 @@ void UrbOutputer::InsertTransferFlags(int mode, ULONG flags, bool have) {
         fields.Attribute("Flag3", "START_ISO_TRANSFER_ASAP");
     if (flags & 8)
         fields.Attribute("Flag4", "DEFAULT_PIPE_TRANSFER");
-    // Kept from record to record: the text needs no allocation once it has grown to size.
-    static thread_local CString text;
-    text = DirectionWord((flags & 1) != 0);
+    ShortText text;
+    text.Add(DirectionWord((flags & 1) != 0));
     if (flags & 2)
-        text += ", SHORT_TRANSFER_OK";
+        text.Add(", SHORT_TRANSFER_OK");
     if (flags & 4)
-        text += " START_ISO_TRANSFER_ASAP";
+        text.Add(" START_ISO_TRANSFER_ASAP");
     if (flags & 8)
-        text += " DEFAULT_PIPE_TRANSFER";
-    fields.Field("TransferFlags", text, nullptr, kGrid);
+        text.Add(" DEFAULT_PIPE_TRANSFER");
+    fields.Field("TransferFlags", text.Text(), nullptr, kGrid);
 }
 
 void UrbOutputer::InsertTimeout(int mode, ULONG timeout, bool have) {
