@@ -85,11 +85,11 @@ public:
     }
     ShortText& Add(const char* text) { return Add(text, static_cast<int>(std::strlen(text))); }
     ShortText& Add(char ch) { return Add(&ch, 1); }
-    // As AppendHex adds them (lower case).
-    ShortText& AddHex(uint64_t value, int minDigits) {
+    // As AppendHex adds them.
+    ShortText& AddHex(uint64_t value, int minDigits, bool upper = false) {
         char buffer[16];
         char* const end = buffer + sizeof buffer;
-        char* const digits = PutHexDigits(end, value, minDigits, false);
+        char* const digits = PutHexDigits(end, value, minDigits, upper);
         return Add(digits, static_cast<int>(end - digits));
     }
     // As AppendDecimal adds them.
