@@ -9,7 +9,11 @@ CMarkup& XmlOutputImp::Document() {
 
 void XmlOutputImp::SetCurrentAttribute(const CString& name, const CString& value) {
     CMarkup& document = Document();
-    document.SetAttribute(document.GetCurrentIndex(), name, value);
+    document.SetAttribute(document.GetCurrentIndex(), name, name.GetLength(), value, value.GetLength());
+}
+
+bool XmlOutputImp::AddNamedElement(const CString& name) {
+    return Document().AddElement(name, name.GetLength(), nullptr, 0);
 }
 
 void XmlOutputImp::EnterRecord() {
@@ -17,7 +21,7 @@ void XmlOutputImp::EnterRecord() {
 }
 
 void XmlOutputImp::BeginSection(const CString& name, const CString& attributeName, const CString& attributeValue) {
-    if (!Document().AddElement(name))
+    if (!AddNamedElement(name))
         return;
     if (!attributeName.IsEmpty())
         SetCurrentAttribute(attributeName, attributeValue);
@@ -25,20 +29,20 @@ void XmlOutputImp::BeginSection(const CString& name, const CString& attributeNam
 }
 
 void XmlOutputImp::BeginElement(const CString& name) {
-    if (Document().AddElement(name))
+    if (AddNamedElement(name))
         Document().EnterElement();
 }
 
 void XmlOutputImp::BeginElementWithAttribute(const CString& name, const CString& attributeName,
                                              const CString& attributeValue) {
-    if (!Document().AddElement(name))
+    if (!AddNamedElement(name))
         return;
     SetCurrentAttribute(attributeName, attributeValue);
     Document().EnterElement();
 }
 
 void XmlOutputImp::AddElement(const CString& name) {
-    Document().AddElement(name);
+    AddNamedElement(name);
 }
 
 void XmlOutputImp::AddAttribute(const CString& name, const CString& value) {
@@ -51,11 +55,11 @@ void XmlOutputImp::EndElement() {
 
 void XmlOutputImp::WriteValue(const CString& name, const CString& value) {
     // An empty value gives the empty-element form.
-    Document().AddElement(name, value);
+    Document().AddElement(name, name.GetLength(), value, value.GetLength());
 }
 
 void XmlOutputImp::WriteValueWithAttribute(const CString& name, const CString& value, const CString& attributeName,
                                            const CString& attributeValue) {
-    if (Document().AddElement(name, value))
+    if (Document().AddElement(name, name.GetLength(), value, value.GetLength()))
         SetCurrentAttribute(attributeName, attributeValue);
 }

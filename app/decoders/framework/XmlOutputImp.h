@@ -29,6 +29,8 @@ private:
     CMarkup& Document();
     // Sets the attribute on the current element, the one an AddElement has just made.
     void SetCurrentAttribute(const CString& name, const CString& value);
+    // Adds an element without text.
+    bool AddNamedElement(const CString& name);
 
     CXmlOutput* m_Writer;
 };

@@ -1,5 +1,8 @@
 #include "Markup.h"
 
+#include <array>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -9,35 +12,144 @@ namespace {
 constexpr int kMaxParseDepth = 1000;
 
 constexpr char kLineEnd[] = "\r\n";
+constexpr int kLineEndLength = 2;
+
+// The longest text the document holds, as the string's own limit leaves room for its header.
+constexpr long long kMaxDocumentLength = INT_MAX - 64;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-// Characters that end an unquoted token; as the first character they are a token of their own.
-bool IsTokenDelimiter(char c) {
-    return IsBlank(c) || c == '<' || c == '>' || c == '=' || c == '\\' || c == '/' || c == '?' || c == '!';
+// Character classes by byte, looked up once per character on the paths every edit takes.
+enum : unsigned char {
+    kTokenDelimiter = 1, // ends an unquoted token; as the first character a token of its own
+    kNotInTagName = 2,   // a delimiter, a quote or '&'
+    kChangedInText = 4,  // escaped (or replaced) in an element's text
+    kChangedInAttribute = 8,
+};
+
+constexpr std::array<unsigned char, 256> MakeCharacterClasses() {
+    std::array<unsigned char, 256> classes{};
+    for (int c = 0; c < 0x20; ++c)
+        if (c != '\t' && c != '\n' && c != '\r')
+            classes[c] = kChangedInText | kChangedInAttribute;
+    for (unsigned char c : {' ', '\t', '\n', '\r', '<', '>', '=', '\\', '/', '?', '!'})
+        classes[c] |= kTokenDelimiter | kNotInTagName;
+    for (unsigned char c : {'"', '\'', '&'})
+        classes[c] |= kNotInTagName;
+    for (unsigned char c : {'<', '&', '>'})
+        classes[c] |= kChangedInText | kChangedInAttribute;
+    for (unsigned char c : {'"', '\''})
+        classes[c] |= kChangedInAttribute;
+    return classes;
 }
 
-// A name the scanner reads back as one token, so the records stay true to the text.
-bool IsTagName(LPCSTR name) {
-    if (name == nullptr || *name == '\0')
-        return false;
-    for (LPCSTR p = name; *p != '\0'; ++p)
-        if (IsTokenDelimiter(*p) || *p == '"' || *p == '\'' || *p == '&')
-            return false;
-    return true;
+constexpr std::array<unsigned char, 256> kCharacterClasses = MakeCharacterClasses();
+
+bool HasClass(char c, unsigned char characterClass) {
+    return (kCharacterClasses[static_cast<unsigned char>(c)] & characterClass) != 0;
+}
+
+bool IsTokenDelimiter(char c) {
+    return HasClass(c, kTokenDelimiter);
+}
+
+// Whether any of the eight bytes of `word` may be a character no tag name holds: one below '@' or a
+// backslash. False positives are possible, misses are not.
+bool MayHoldNameBreak(uint64_t word) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+    const uint64_t belowAt = (word - kOnes * '@') & ~word & kHighBits;
+    const uint64_t backslash = word ^ (kOnes * '\\');
+    return (belowAt | ((backslash - kOnes) & ~backslash & kHighBits)) != 0;
+}
+
+// Whether `word` has a byte that is zero. Exact: a borrow only spreads upwards from a byte that is zero.
+bool HasZeroByte(uint64_t word) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+    return ((word - kOnes) & ~word & kHighBits) != 0;
+}
+
+// Whether any of the eight bytes of `word` may be a character escaping changes: a C0 control, '&', '<' or
+// '>', in attribute mode also the quotes. False positives are possible, misses are not.
+bool MayHoldEscape(uint64_t word, bool attributeMode) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+    const bool control = ((word - kOnes * 0x20) & ~word & kHighBits) != 0;
+    // '<' and '>' differ in one bit, as do '&' and the apostrophe.
+    const bool angle = HasZeroByte((word | kOnes * 0x02) ^ (kOnes * '>'));
+    if (!attributeMode)
+        return control || angle || HasZeroByte(word ^ (kOnes * '&'));
+    return control || angle || HasZeroByte((word | kOnes) ^ (kOnes * '\'')) || HasZeroByte(word ^ (kOnes * '"'));
+}
+
+// The length of a name the scanner reads back as one token (so the records stay true to the text), 0 for
+// anything else. The name ends at its first NUL or after `length` characters (-1: not known). Names are
+// mostly letters: eight at a time pass one test.
+int TagNameLength(LPCSTR name, int length) {
+    if (name == nullptr)
+        return 0;
+    const size_t known = length >= 0 ? static_cast<size_t>(length) : std::strlen(name);
+    if (known > static_cast<size_t>(kMaxDocumentLength))
+        return 0;
+    size_t i = 0;
+    // Checks the characters up to `end` one by one: false at a NUL (i is then the name's length) or at a
+    // character no name holds (i is then 0).
+    auto check = [&](size_t end) {
+        for (; i < end; ++i) {
+            if (name[i] == '\0')
+                return false;
+            if (HasClass(name[i], kNotInTagName)) {
+                i = 0;
+                return false;
+            }
+        }
+        return true;
+    };
+    for (; i + 8 <= known;) {
+        uint64_t word;
+        std::memcpy(&word, name + i, sizeof word);
+        if (!MayHoldNameBreak(word))
+            i += 8;
+        else if (!check(i + 8))
+            return static_cast<int>(i);
+    }
+    return check(known) ? static_cast<int>(known) : static_cast<int>(i);
+}
+
+// What a character becomes in the written text: nullptr when it stays as it is. Every character that changes
+// lies at or below '>', so most are passed by one comparison.
+LPCSTR Replacement(char c, bool attributeMode) {
+    switch (c) {
+    case '<': return "&lt;";
+    case '&': return "&amp;";
+    case '>': return "&gt;";
+    case '\'': return attributeMode ? "&apos;" : nullptr;
+    case '"': return attributeMode ? "&quot;" : nullptr;
+    default: return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r' ? "?" : nullptr;
+    }
+}
+
+char* Copy(char* out, LPCSTR text, int length) {
+    std::memcpy(out, text, static_cast<size_t>(length));
+    return out + length;
 }
 
 } // namespace
 
-CMarkup::CMarkup() : m_ParentIndex(0), m_CurrentIndex(0), m_ChildIndex(0), m_NextFreeIndex(1), m_OnElement(0) {
+CMarkup::CMarkup()
+    : m_ParentIndex(0), m_CurrentIndex(0), m_ChildIndex(0), m_NextFreeIndex(1), m_OnElement(0), m_FirstWrittenIndex(1),
+      m_BareIndex(0), m_Open{}, m_OpenDepth(0) {
     SetDocument(nullptr);
 }
 
 CMarkup::~CMarkup() = default;
 
 void CMarkup::ResetPosition() {
+    m_BareIndex = 0;
+    m_OpenDepth = 0;
     m_ParentIndex = 0;
     m_CurrentIndex = 0;
     m_ChildIndex = 0;
@@ -56,12 +168,14 @@ bool CMarkup::SetDocument(LPCSTR text) {
         int root = ParseElement(0, 0);
         if (root > 0) {
             Pos(0).FirstChild = root;
+            m_FirstWrittenIndex = m_NextFreeIndex;
             ResetPosition();
             return true;
         }
     }
     Pos(0) = ElemPos{};
     m_NextFreeIndex = 1;
+    m_FirstWrittenIndex = m_NextFreeIndex;
     ResetPosition();
     return false;
 }
@@ -206,7 +320,7 @@ int CMarkup::SkipNode(MarkupToken& token) const {
 
 bool CMarkup::FindAttribute(int i, LPCSTR name, MarkupToken& value) const {
     MarkupToken token{};
-    token.Next = m_Positions[i].StartTagBegin + 1;
+    token.Next = Pos(i).StartTagBegin + 1;
     if (!NextToken(token)) // the element's name
         return false;
     int sinceMatch = -1; // tokens read since one that matched the name
@@ -229,7 +343,7 @@ bool CMarkup::FindAttribute(int i, LPCSTR name, MarkupToken& value) const {
 
 bool CMarkup::HasQuote(int i) const {
     // An attribute's value is a quoted token, and the scan for one ends at the start tag's unquoted '>'.
-    const ElemPos& pos = m_Positions[i];
+    const ElemPos& pos = Pos(i);
     const int length = pos.StartTagEnd - pos.StartTagBegin + 1;
     if (pos.StartTagBegin < 0 || length <= 0 || pos.StartTagEnd >= m_Doc.GetLength())
         return true;
@@ -335,19 +449,13 @@ CString& CMarkup::EscapeText(CString& out, LPCSTR text, bool attributeMode) {
     LPCSTR run = text;
     for (LPCSTR p = text;; ++p) {
         const char c = *p;
-        LPCSTR replacement = nullptr;
-        switch (c) {
-        case '\0': out.Append(run, static_cast<int>(p - run)); return out;
-        case '<': replacement = "&lt;"; break;
-        case '&': replacement = "&amp;"; break;
-        case '>': replacement = "&gt;"; break;
-        case '\'': replacement = attributeMode ? "&apos;" : nullptr; break;
-        case '"': replacement = attributeMode ? "&quot;" : nullptr; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
-                replacement = "?";
-            break;
+        if (c == '\0') {
+            out.Append(run, static_cast<int>(p - run));
+            return out;
         }
+        if (static_cast<unsigned char>(c) > '>')
+            continue;
+        LPCSTR replacement = Replacement(c, attributeMode);
         if (replacement == nullptr)
             continue;
         out.Append(run, static_cast<int>(p - run));
@@ -356,14 +464,66 @@ CString& CMarkup::EscapeText(CString& out, LPCSTR text, bool attributeMode) {
     }
 }
 
-void CMarkup::ReplaceText(int left, int count, const CString& text) {
-    int length = m_Doc.GetLength();
-    left = left < 0 ? 0 : (left > length ? length : left);
-    count = count < 0 ? 0 : (count > length - left ? length - left : count);
+CMarkup::EscapedSize CMarkup::MeasureEscaped(LPCSTR text, int length, bool attributeMode) {
+    EscapedSize size{};
+    if (text == nullptr)
+        return size;
+    size_t raw = length >= 0 ? static_cast<size_t>(length) : std::strlen(text);
+    // Most values are plain: eight characters at a time pass one test, up to the first that may not.
+    size_t i = 0;
+    for (; i + 8 <= raw; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, text + i, sizeof word);
+        if (MayHoldEscape(word, attributeMode))
+            break;
+    }
+    const unsigned char changed = attributeMode ? kChangedInAttribute : kChangedInText;
+    long long escaped = 0;
+    for (; i < raw; ++i) {
+        const char c = text[i];
+        if (!HasClass(c, changed)) // a NUL is a control: it does not pass here
+            continue;
+        if (c == '\0') {
+            raw = i; // the text ends here
+            break;
+        }
+        size.Plain = false;
+        escaped += static_cast<long long>(std::strlen(Replacement(c, attributeMode))) - 1;
+    }
+    if (static_cast<long long>(raw) + escaped > kMaxDocumentLength)
+        AfxThrowMemoryException();
+    size.Raw = static_cast<int>(raw);
+    size.Escaped = static_cast<int>(static_cast<long long>(raw) + escaped);
+    return size;
+}
+
+char* CMarkup::WriteEscaped(char* out, LPCSTR text, const EscapedSize& size, bool attributeMode) {
+    if (size.Plain)
+        return Copy(out, text, size.Raw);
+    const unsigned char changed = attributeMode ? kChangedInAttribute : kChangedInText;
+    for (LPCSTR p = text, end = text + size.Raw; p != end; ++p) {
+        if (!HasClass(*p, changed)) {
+            *out++ = *p;
+            continue;
+        }
+        for (LPCSTR replacement = Replacement(*p, attributeMode); *replacement != '\0'; ++replacement)
+            *out++ = *replacement;
+    }
+    return out;
+}
+
+char* CMarkup::ReplaceText(int left, int count, int length) {
+    const int oldLength = m_Doc.GetLength();
+    left = left < 0 ? 0 : (left > oldLength ? oldLength : left);
+    count = count < 0 ? 0 : (count > oldLength - left ? oldLength - left : count);
+    const long long newLength = static_cast<long long>(oldLength) - count + length;
+    if (length < 0 || newLength > kMaxDocumentLength)
+        AfxThrowMemoryException();
     // In place: only the tail after the edit moves, and the buffer grows geometrically.
-    if (count > 0)
-        m_Doc.Delete(left, count);
-    m_Doc.Insert(left, text.GetString());
+    char* doc = m_Doc.GetBuffer(newLength > oldLength ? static_cast<int>(newLength) : oldLength);
+    std::memmove(doc + left + length, doc + left + count, static_cast<size_t>(oldLength - left - count));
+    m_Doc.ReleaseBufferSetLength(static_cast<int>(newLength));
+    return doc + left;
 }
 
 // Moves top and everything inside it by delta.
@@ -394,26 +554,41 @@ void CMarkup::ShiftPositions(int n, int delta) {
         return;
     for (int child = Pos(n).FirstChild; child != 0; child = Pos(child).NextSibling)
         ShiftTree(child, delta);
-    for (int level = n; level != 0;) {
-        for (int sibling = Pos(level).NextSibling; sibling != 0; sibling = Pos(sibling).NextSibling)
-            ShiftTree(sibling, delta);
-        level = Pos(level).Parent;
-        Pos(level).EndTagBegin += delta;
-        Pos(level).EndTagEnd += delta;
+    if (Pos(n).Parent != m_ParentIndex || m_OpenDepth < 0) {
+        for (int level = n; level != 0;) {
+            for (int sibling = Pos(level).NextSibling; sibling != 0; sibling = Pos(sibling).NextSibling)
+                ShiftTree(sibling, delta);
+            level = Pos(level).Parent;
+            Pos(level).EndTagBegin += delta;
+            Pos(level).EndTagEnd += delta;
+        }
+        return;
     }
+    // n's ancestors are the open elements, known without climbing from record to record.
+    for (int sibling = Pos(n).NextSibling; sibling != 0; sibling = Pos(sibling).NextSibling)
+        ShiftTree(sibling, delta);
+    for (int k = m_OpenDepth - 1; k >= 0; --k) {
+        ElemPos& open = Pos(m_Open[k]);
+        open.EndTagBegin += delta;
+        open.EndTagEnd += delta;
+        for (int sibling = open.NextSibling; sibling != 0; sibling = Pos(sibling).NextSibling)
+            ShiftTree(sibling, delta);
+    }
+    Pos(0).EndTagBegin += delta;
+    Pos(0).EndTagEnd += delta;
 }
 
 CMarkup::InsertPoint CMarkup::LocateInsertPoint(int parent, int current) const {
     InsertPoint point{};
     bool emptyParent = parent != 0 && IsEmptyElement(parent);
     if (current != 0)
-        point.Offset = m_Positions[current].EndTagEnd + 1;
+        point.Offset = Pos(current).EndTagEnd + 1;
     else if (parent == 0)
         point.Offset = m_Doc.GetLength();
     else if (emptyParent)
-        point.Offset = m_Positions[parent].StartTagEnd;
+        point.Offset = Pos(parent).StartTagEnd;
     else
-        point.Offset = m_Positions[parent].EndTagBegin;
+        point.Offset = Pos(parent).EndTagBegin;
 
     if (!emptyParent) {
         // A new element starts after the line break of the one before it.
@@ -425,14 +600,19 @@ CMarkup::InsertPoint CMarkup::LocateInsertPoint(int parent, int current) const {
     if (current != 0) {
         point.LinkAfter = current;
     } else {
-        for (int child = m_Positions[parent].FirstChild; child != 0; child = m_Positions[child].NextSibling)
+        for (int child = Pos(parent).FirstChild; child != 0; child = Pos(child).NextSibling)
             point.LinkAfter = child;
     }
     return point;
 }
 
 bool CMarkup::AddElement(LPCSTR name, LPCSTR value) {
-    if (!IsTagName(name))
+    return AddElement(name, -1, value, -1);
+}
+
+bool CMarkup::AddElement(LPCSTR name, int nameLength, LPCSTR value, int valueLength) {
+    nameLength = TagNameLength(name, nameLength);
+    if (nameLength == 0)
         return false;
     int parent = m_ParentIndex;
     if (parent == 0) {
@@ -454,61 +634,73 @@ bool CMarkup::AddElement(LPCSTR name, LPCSTR value) {
         Pos(parent).FirstChild = n;
     }
 
-    int nameLength = static_cast<int>(std::strlen(name));
-    CString& element = m_Element;
-    element = "<";
-    element += name;
+    // "<name/>" or "<name>escaped</name>", then the line end.
+    const bool hasValue = value != nullptr && valueLength != 0 && *value != '\0';
+    const EscapedSize escaped = hasValue ? MeasureEscaped(value, valueLength, false) : EscapedSize{};
+    const int escapedLength = escaped.Escaped;
+    const int elementLength =
+        (hasValue ? 1 + nameLength + 1 + escapedLength + 2 + nameLength + 1 : 1 + nameLength + 2) + kLineEndLength;
     Pos(n).StartTagBegin = begin;
-    if (value == nullptr || *value == '\0') {
-        element += "/>";
+    if (!hasValue) {
         Pos(n).StartTagEnd = begin + nameLength + 2;
         Pos(n).EndTagBegin = Pos(n).StartTagEnd - 1;
         Pos(n).EndTagEnd = Pos(n).StartTagEnd;
     } else {
-        CString& escaped = m_Escaped;
-        EscapeText(escaped, value, false);
-        element += ">";
-        element += escaped;
-        element += "</";
-        element += name;
-        element += ">";
         Pos(n).StartTagEnd = begin + nameLength + 1;
-        Pos(n).EndTagBegin = Pos(n).StartTagEnd + escaped.GetLength() + 1;
+        Pos(n).EndTagBegin = Pos(n).StartTagEnd + escapedLength + 1;
         Pos(n).EndTagEnd = Pos(n).EndTagBegin + nameLength + 2;
     }
-    element += kLineEnd;
+    auto writeElement = [&](char* out) {
+        *out++ = '<';
+        out = Copy(out, name, nameLength);
+        if (!hasValue)
+            return Copy(out, "/>", 2);
+        *out++ = '>';
+        out = WriteEscaped(out, value, escaped, false);
+        out = Copy(out, "</", 2);
+        out = Copy(out, name, nameLength);
+        *out++ = '>';
+        return out;
+    };
 
     if (emptyParent) {
         // The parent's "/>" opens up: its '/' becomes ">" CR LF, the child, and the parent's end tag up to '>'.
-        // The parent's name is copied from its start tag before the text moves.
         MarkupToken parentName{};
         parentName.Next = Pos(parent).StartTagBegin + 1;
         const int parentNameLength =
             NextToken(parentName) && parentName.Left <= parentName.Right ? parentName.Right - parentName.Left + 1 : 0;
         Pos(parent).StartTagEnd -= 1;
         Pos(parent).EndTagBegin -= parentNameLength + 1;
-        CString& text = m_Opening;
-        text = ">";
-        text += kLineEnd;
-        text += element;
-        text += "</";
-        text.Append(m_Doc.GetString() + parentName.Left, parentNameLength);
-        ReplaceText(Pos(parent).StartTagEnd, 1, text);
-        ShiftPositions(n, text.GetLength() - 1);
+        const int length = 1 + kLineEndLength + elementLength + 2 + parentNameLength;
+        char* out = ReplaceText(Pos(parent).StartTagEnd, 1, length);
+        *out++ = '>';
+        out = Copy(out, kLineEnd, kLineEndLength);
+        out = writeElement(out);
+        out = Copy(out, kLineEnd, kLineEndLength);
+        out = Copy(out, "</", 2);
+        // The parent's name lies before the edit: the move left it where it was.
+        Copy(out, m_Doc.GetString() + parentName.Left, parentNameLength);
+        ShiftPositions(n, length - 1);
     } else {
-        ReplaceText(begin, 0, element);
-        ShiftPositions(n, element.GetLength());
+        char* out = writeElement(ReplaceText(begin, 0, elementLength));
+        Copy(out, kLineEnd, kLineEndLength);
+        ShiftPositions(n, elementLength);
     }
 
     m_CurrentIndex = n;
     m_ChildIndex = 0;
     m_OnElement = 1;
+    m_BareIndex = n;
     return true;
 }
 
 bool CMarkup::EnterElement() {
     if (m_CurrentIndex == 0 || m_OnElement != 1)
         return false;
+    if (m_OpenDepth >= 0 && m_OpenDepth < kOpenCapacity)
+        m_Open[m_OpenDepth++] = m_CurrentIndex;
+    else
+        m_OpenDepth = -1;
     m_ParentIndex = m_CurrentIndex;
     m_CurrentIndex = m_ChildIndex;
     m_ChildIndex = 0;
@@ -523,32 +715,100 @@ bool CMarkup::LeaveElement() {
     m_CurrentIndex = m_ParentIndex;
     m_ParentIndex = Pos(m_ParentIndex).Parent;
     m_OnElement = 1;
+    if (m_OpenDepth > 0)
+        --m_OpenDepth;
+    else
+        FindOpenElements();
     return true;
 }
 
-bool CMarkup::SetAttribute(int i, LPCSTR name, LPCSTR value) {
-    if (i <= 0 || i >= m_NextFreeIndex || m_OnElement != 1 || !IsTagName(name))
-        return false;
-    CString& escaped = m_Escaped;
-    EscapeText(escaped, value, true);
+void CMarkup::FindOpenElements() {
+    int depth = 0;
+    for (int level = m_ParentIndex; level != 0; level = Pos(level).Parent)
+        if (++depth > kOpenCapacity) {
+            m_OpenDepth = -1;
+            return;
+        }
+    m_OpenDepth = depth;
+    for (int level = m_ParentIndex; level != 0; level = Pos(level).Parent)
+        m_Open[--depth] = level;
+}
 
-    int delta;
-    MarkupToken found{};
-    if (HasQuote(i) && FindAttribute(i, name, found)) {
-        int replaced = found.Right - found.Left + 1;
-        ReplaceText(found.Left, replaced, escaped);
-        delta = escaped.GetLength() - replaced;
-    } else {
-        CString& text = m_Element;
-        text = " ";
-        text += name;
-        text += "=\"";
-        text += escaped;
-        text += "\"";
-        int insertAt = IsEmptyElement(i) ? Pos(i).StartTagEnd - 1 : Pos(i).StartTagEnd;
-        ReplaceText(insertAt, 0, text);
-        delta = text.GetLength();
+bool CMarkup::FindBuiltAttribute(int i, LPCSTR name, int nameLength, MarkupToken& value) const {
+    // A start tag this document wrote is "<" name, then (blank, name, '=', '"', value, '"') per attribute, then
+    // ">" or "/>": its first blank starts the attributes. No name holds a blank or '=', no written value a
+    // double quote.
+    LPCSTR doc = m_Doc.GetString();
+    LPCSTR end = doc + Pos(i).StartTagEnd;
+    LPCSTR tag = doc + Pos(i).StartTagBegin;
+    LPCSTR blank = end > tag ? static_cast<LPCSTR>(std::memchr(tag, ' ', static_cast<size_t>(end - tag))) : nullptr;
+    while (blank != nullptr && blank < end && *blank == ' ') {
+        LPCSTR attribute = blank + 1;
+        const bool match = end - attribute > nameLength &&
+                           std::memcmp(attribute, name, static_cast<size_t>(nameLength)) == 0 &&
+                           attribute[nameLength] == '=';
+        LPCSTR equals = match ? attribute + nameLength
+                              : static_cast<LPCSTR>(std::memchr(attribute, '=', static_cast<size_t>(end - attribute)));
+        if (equals == nullptr || equals + 2 > end)
+            return false;
+        LPCSTR left = equals + 2;
+        LPCSTR close = static_cast<LPCSTR>(std::memchr(left, '"', static_cast<size_t>(end - left)));
+        if (close == nullptr)
+            return false;
+        if (match) {
+            value.Left = static_cast<int>(left - doc);
+            value.Right = static_cast<int>(close - doc) - 1;
+            value.Quoted = 1;
+            return true;
+        }
+        blank = close + 1;
     }
+    return false;
+}
+
+bool CMarkup::SetAttribute(int i, LPCSTR name, LPCSTR value) {
+    return SetAttribute(i, name, -1, value, -1);
+}
+
+bool CMarkup::SetAttribute(int i, LPCSTR name, int nameLength, LPCSTR value, int valueLength) {
+    if (i <= 0 || i >= m_NextFreeIndex || m_OnElement != 1)
+        return false;
+    nameLength = TagNameLength(name, nameLength);
+    if (nameLength == 0)
+        return false;
+    const EscapedSize escaped = MeasureEscaped(value, valueLength, true);
+    const int escapedLength = escaped.Escaped;
+
+    // The token scan matches a name that ends in '[' by its part before it; the written form's own scan
+    // compares whole names, so such a name takes the scan.
+    MarkupToken found{};
+    const bool written = i >= m_FirstWrittenIndex && std::memchr(name, '[', nameLength) == nullptr;
+    bool replace = false;
+    if (i != m_BareIndex && written) {
+        replace = FindBuiltAttribute(i, name, nameLength, found);
+    } else if (i != m_BareIndex && HasQuote(i)) {
+        const CString scanned(name, nameLength); // the scan reads the name up to its NUL
+        replace = FindAttribute(i, scanned, found);
+    }
+    int delta;
+    if (replace) {
+        const int replaced = found.Right - found.Left + 1;
+        WriteEscaped(ReplaceText(found.Left, replaced, escapedLength), value, escaped, true);
+        delta = escapedLength - replaced;
+    } else {
+        // blank, name, '=', '"', value, '"'
+        const int length = 1 + nameLength + 2 + escapedLength + 1;
+        const int insertAt = IsEmptyElement(i) ? Pos(i).StartTagEnd - 1 : Pos(i).StartTagEnd;
+        char* out = ReplaceText(insertAt, 0, length);
+        *out++ = ' ';
+        out = Copy(out, name, nameLength);
+        out = Copy(out, "=\"", 2);
+        out = WriteEscaped(out, value, escaped, true);
+        *out = '"';
+        delta = length;
+    }
+    if (i == m_BareIndex)
+        m_BareIndex = 0;
     Pos(i).StartTagEnd += delta;
     Pos(i).EndTagBegin += delta;
     Pos(i).EndTagEnd += delta;

@@ -1,5 +1,7 @@
 // The mark-up writer: the exact text of its edits, the records that index it, escaping, and what it refuses.
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -104,6 +106,63 @@ TEST(MarkupTest, EscapeTextKeepsQuotesOnlyInTextMode) {
     EXPECT_EQ("", Escaped(nullptr, true));
 }
 
+// Values of any length carry exactly what EscapeText gives, each character that changes wherever it sits.
+TEST(MarkupTest, ElementTextAndAttributeValuesAreEscapedAtAnyPosition) {
+    const std::string base = "0123456789abcdef0123456789ABCDEF-";
+    for (char special : std::string("<>&'\"\x01\x1f\t\r\n\x7f\xe9=/?! ")) {
+        for (size_t at : {size_t{0}, size_t{5}, size_t{8}, size_t{15}, size_t{23}, base.size()}) {
+            std::string value = base;
+            value.insert(at, 1, special);
+            CMarkup markup;
+            ASSERT_TRUE(markup.AddElement("R"));
+            ASSERT_TRUE(markup.EnterElement());
+            ASSERT_TRUE(markup.AddElement("E", value.c_str()));
+            ASSERT_TRUE(markup.SetAttribute(markup.GetCurrentIndex(), "a", value.c_str()));
+            CString text;
+            CString attribute;
+            CMarkup::EscapeText(text, value.c_str(), false);
+            CMarkup::EscapeText(attribute, value.c_str(), true);
+            EXPECT_EQ("<R>\r\n<E a=\"" + std::string(attribute.GetString()) + "\">" + text.GetString() +
+                          "</E>\r\n</R>\r\n",
+                      Text(markup))
+                << int(special) << " at " << at;
+            EXPECT_TRUE(SameRecordsAsParsed(markup)) << int(special) << " at " << at;
+        }
+    }
+}
+
+// With lengths given, a name or a value is that many characters of a longer text, or less where a NUL ends
+// it first: the same document the NUL-terminated texts give.
+TEST(MarkupTest, TextsOfGivenLengthEndThereOrAtTheirFirstNul) {
+    CMarkup counted;
+    ASSERT_TRUE(counted.AddElement("RootXYZ", 4, nullptr, 0));
+    ASSERT_TRUE(counted.EnterElement());
+    ASSERT_TRUE(counted.AddElement("NameXYZ", 4, "a<b&c>dQQ", 7));
+    ASSERT_TRUE(counted.SetAttribute(counted.GetCurrentIndex(), "attrXYZ", 4, "x\"y'zQQ", 5));
+    ASSERT_TRUE(counted.AddElement("Plain01234567890XYZ", 16, "0123456789abcdefQQ", 16));
+    ASSERT_TRUE(counted.SetAttribute(counted.GetCurrentIndex(), "a\0bc", 4, "v\0w", 3));
+    ASSERT_TRUE(counted.SetAttribute(counted.GetCurrentIndex(), "a[1]XYZ", 4, "wQQ", 1)); // the scan's rule
+    ASSERT_TRUE(counted.AddElement("Empty", 5, "\0value", 6));
+    EXPECT_FALSE(counted.AddElement("\0Name", 5, nullptr, 0));
+    EXPECT_FALSE(counted.AddElement("Na me", 5, nullptr, 0));
+
+    CMarkup terminated;
+    ASSERT_TRUE(terminated.AddElement("Root"));
+    ASSERT_TRUE(terminated.EnterElement());
+    ASSERT_TRUE(terminated.AddElement("Name", "a<b&c>d"));
+    ASSERT_TRUE(terminated.SetAttribute(terminated.GetCurrentIndex(), "attr", "x\"y'z"));
+    ASSERT_TRUE(terminated.AddElement("Plain01234567890", "0123456789abcdef"));
+    ASSERT_TRUE(terminated.SetAttribute(terminated.GetCurrentIndex(), "a", "v"));
+    ASSERT_TRUE(terminated.SetAttribute(terminated.GetCurrentIndex(), "a[1]", "w"));
+    ASSERT_TRUE(terminated.AddElement("Empty"));
+
+    EXPECT_EQ("<Root>\r\n<Name attr=\"x&quot;y&apos;z\">a&lt;b&amp;c&gt;d</Name>\r\n"
+              "<Plain01234567890 a=\"w\">0123456789abcdef</Plain01234567890>\r\n<Empty/>\r\n</Root>\r\n",
+              Text(counted));
+    EXPECT_EQ(Text(terminated), Text(counted));
+    EXPECT_TRUE(SameRecordsAsParsed(counted));
+}
+
 TEST(MarkupTest, SetAttributeInsertsThenReplacesOnlyTheValue) {
     CMarkup markup;
     ASSERT_TRUE(markup.AddElement("Root"));
@@ -150,6 +209,60 @@ TEST(MarkupTest, SetAttributeInsertsThenReplacesOnlyTheValue) {
     EXPECT_TRUE(SameRecordsAsParsed(empty));
 }
 
+// An attribute is found by its whole name in the tag the document wrote, wherever its value looks like
+// mark-up; a name holding '[' keeps the token scan's rule, which matches it by its part before the '['.
+TEST(MarkupTest, SetAttributeFindsTheAttributeByItsWholeName) {
+    struct Case {
+        std::vector<std::pair<const char*, const char*>> sets;
+        const char* tag;
+    };
+    const Case cases[] = {
+        {{{"A", " B=\"1\" "}, {"B", "2"}}, "<E A=\" B=&quot;1&quot; \" B=\"2\"/>"},
+        {{{"A", "x=y z"}, {"A", "w"}}, "<E A=\"w\"/>"},
+        {{{"AB", "1"}, {"B", "2"}, {"AB", "3"}, {"A", "4"}}, "<E AB=\"3\" B=\"2\" A=\"4\"/>"},
+        {{{"A", ""}, {"B", "/>"}, {"A", "v"}}, "<E A=\"v\" B=\"/&gt;\"/>"},
+        {{{"a", "1"}, {"a[1]", "2"}}, "<E a=\"2\"/>"},
+    };
+    for (const Case& c : cases) {
+        CMarkup markup;
+        ASSERT_TRUE(markup.AddElement("R"));
+        ASSERT_TRUE(markup.EnterElement());
+        ASSERT_TRUE(markup.AddElement("E"));
+        for (const auto& [name, value] : c.sets)
+            ASSERT_TRUE(markup.SetAttribute(markup.GetCurrentIndex(), name, value)) << name;
+        ASSERT_TRUE(markup.AddElement("F", "f"));
+        EXPECT_EQ(std::string("<R>\r\n") + c.tag + "\r\n<F>f</F>\r\n</R>\r\n", Text(markup));
+        EXPECT_TRUE(SameRecordsAsParsed(markup)) << c.tag;
+    }
+}
+
+// Every edit moves the end tags of the elements it lies in; past a few dozen levels, and on the way back
+// out, the records must still match the text.
+TEST(MarkupTest, DeepDocumentsKeepTheirRecordsOnTheWayInAndOut) {
+    constexpr int kDepth = 40;
+    CMarkup markup;
+    ASSERT_TRUE(markup.AddElement("L0"));
+    for (int level = 1; level <= kDepth; ++level) {
+        ASSERT_TRUE(markup.EnterElement());
+        ASSERT_TRUE(markup.AddElement(("L" + std::to_string(level)).c_str(), level % 3 == 0 ? "t" : nullptr));
+        ASSERT_TRUE(markup.SetAttribute(markup.GetCurrentIndex(), "a", "1"));
+    }
+    EXPECT_TRUE(SameRecordsAsParsed(markup));
+    for (int level = kDepth; level > 1; --level) {
+        ASSERT_TRUE(markup.LeaveElement());
+        ASSERT_TRUE(markup.AddElement("S", "s"));
+        ASSERT_TRUE(markup.SetAttribute(markup.GetCurrentIndex(), "b", "2"));
+        if (level % 7 == 0)
+            ASSERT_TRUE(markup.EnterElement()) << level; // into the new sibling and at once out of it
+        if (level % 7 == 0)
+            ASSERT_TRUE(markup.LeaveElement()) << level;
+        ASSERT_TRUE(SameRecordsAsParsed(markup)) << level;
+    }
+    const std::string text = Text(markup);
+    EXPECT_EQ("<L0>\r\n<L1 a=\"1\">\r\n", text.substr(0, 18));
+    EXPECT_EQ("<S b=\"2\">s</S>\r\n</L0>\r\n", text.substr(text.size() - 23));
+}
+
 TEST(MarkupTest, RefusalsLeaveTheDocumentAlone) {
     CMarkup markup;
     EXPECT_FALSE(markup.EnterElement()); // nothing current
@@ -170,6 +283,32 @@ TEST(MarkupTest, RefusalsLeaveTheDocumentAlone) {
     EXPECT_FALSE(markup.AddElement(nullptr));
     EXPECT_EQ(text, Text(markup));
     EXPECT_EQ(2, markup.GetPositionCount());
+}
+
+// A name must read back as one token: a delimiter, a quote or '&' anywhere in it, however long it is, refuses
+// the element and the attribute alike.
+TEST(MarkupTest, NamesAreCheckedToTheirLastCharacter) {
+    const std::string base = "ABCDEFGHIJKLMNOPQRSTUVWX";
+    for (char bad : std::string(" \t\n\r<>=\\/?!\"'&")) {
+        for (size_t at : {size_t{0}, size_t{7}, size_t{8}, size_t{13}, base.size() - 1, base.size()}) {
+            std::string name = base;
+            name.insert(at, 1, bad);
+            CMarkup markup;
+            EXPECT_FALSE(markup.AddElement(name.c_str())) << int(bad) << " at " << at;
+            ASSERT_TRUE(markup.AddElement("R"));
+            EXPECT_FALSE(markup.SetAttribute(1, name.c_str(), "v")) << int(bad) << " at " << at;
+            EXPECT_EQ("<R/>\r\n", Text(markup));
+        }
+    }
+    for (const char* name : {"PORT_OVER_CURRENT.PortStatus.3", "Reserved.PortStatus.15-13", "x[1]:y;z#%()*+,",
+                             "\xC3\xA9l\xC3\xA9ment-\xC3\xA0-nommer", "HUBIF-CreateUsbDevice"}) {
+        CMarkup markup;
+        ASSERT_TRUE(markup.AddElement("R"));
+        ASSERT_TRUE(markup.EnterElement());
+        EXPECT_TRUE(markup.AddElement(name, "v")) << name;
+        EXPECT_TRUE(markup.SetAttribute(markup.GetCurrentIndex(), name, "w")) << name;
+        EXPECT_TRUE(SameRecordsAsParsed(markup)) << name;
+    }
 }
 
 TEST(MarkupTest, ParseErrorsKeepTheTextAndNameTheirCause) {
