@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "GkSameText.h"
+
 namespace {
 
 BOOL IsAncestorOrSelf(const CGkPropertyGridItem* pAncestor, const CGkPropertyGridItem* pItem) {
@@ -83,16 +85,50 @@ CGkPropertyGridItem* CGkPropertyGrid::AddCategory(CGkPropertyGridItem* pCategory
 CGkPropertyGridItem* CGkPropertyGrid::FindCategory(LPCTSTR lpszCaption) const {
     if (!lpszCaption)
         return nullptr;
-    CategoryHit& hit = m_categoryHits[(reinterpret_cast<uintptr_t>(lpszCaption) >> 4) % kCategoryHits];
-    // With the top level unchanged since the answer was found, a category whose caption still reads as the
-    // text asked for is still the first one with it.
-    if (hit.pszCaption == lpszCaption && hit.nVersion == m_nCategoriesVersion &&
-        std::strcmp(hit.pCategory->m_strCaption.GetString(), lpszCaption) == 0)
-        return hit.pCategory;
-    CGkPropertyGridItem* pCategory = m_pCategories->FindItem(lpszCaption);
-    if (pCategory)
-        hit = {lpszCaption, pCategory, m_nCategoriesVersion};
-    return pCategory;
+    return FindCategory(lpszCaption, static_cast<int>(std::strlen(lpszCaption)));
+}
+
+void CGkPropertyGrid::KeepCategoryCaptions() const {
+    m_categoryCaptions.clear();
+    m_bDistinctCaptions = true;
+    for (int i = 0; i < m_pCategories->GetCount(); ++i) {
+        const CString& strCaption = m_pCategories->GetAt(i)->m_strCaption;
+        for (const CategoryCaption& earlier : m_categoryCaptions)
+            if (earlier.nLength == strCaption.GetLength() &&
+                GkSameText(earlier.pchText, strCaption.GetString(), static_cast<size_t>(earlier.nLength)))
+                m_bDistinctCaptions = false;
+        m_categoryCaptions.push_back({m_pCategories->GetAt(i), strCaption.GetString(), strCaption.GetLength()});
+    }
+    m_nCaptionsVersion = m_nCategoriesVersion;
+    m_nNextCategory = 0;
+}
+
+CGkPropertyGridItem* CGkPropertyGrid::FindCategory(LPCTSTR lpchCaption, int nLength) const {
+    if (!lpchCaption || nLength < 0)
+        return nullptr;
+    const size_t nBytes = static_cast<size_t>(nLength);
+    // A program names its categories in their order more often than not: while no two categories share a
+    // caption, the one after the category found last is tried first, and when its caption reads as the text
+    // asked for it is the only one with it. The captions are kept side by side for the purpose; they stay
+    // the categories' own strings as long as the top level is unchanged.
+    if (m_nCaptionsVersion != m_nCategoriesVersion)
+        KeepCategoryCaptions();
+    const int nCount = static_cast<int>(m_categoryCaptions.size());
+    if (m_bDistinctCaptions && m_nNextCategory < nCount) {
+        const CategoryCaption& guess = m_categoryCaptions[static_cast<size_t>(m_nNextCategory)];
+        if (guess.nLength == nLength && GkSameText(guess.pchText, lpchCaption, nBytes)) {
+            m_nNextCategory = m_nNextCategory + 1 < nCount ? m_nNextCategory + 1 : 0;
+            return guess.pCategory;
+        }
+    }
+    for (int i = 0; i < nCount; ++i) {
+        const CategoryCaption& caption = m_categoryCaptions[static_cast<size_t>(i)];
+        if (caption.nLength == nLength && GkSameText(caption.pchText, lpchCaption, nBytes)) {
+            m_nNextCategory = i + 1 < nCount ? i + 1 : 0;
+            return caption.pCategory;
+        }
+    }
+    return nullptr;
 }
 
 void CGkPropertyGrid::ResetContent() {
@@ -105,6 +141,11 @@ void CGkPropertyGrid::KeepSpareItem(CGkPropertyGridItem* pItem) {
     CGkPropertyGridItems* pList = pItem->GetParentItem() ? pItem->GetParentItem()->GetChilds() : m_pCategories;
     if (pList->DetachItem(pItem) == nullptr)
         return;
+    // Most rows have no children: they go as they are, without a list of those still to go.
+    if (!pItem->HasChilds()) {
+        (pItem->IsCategory() ? m_spareCategories : m_spareItems).emplace_back(pItem);
+        return;
+    }
     // Out of the grid now, the item's children leave it with nobody to tell.
     std::vector<CGkPropertyGridItem*> pending{pItem};
     while (!pending.empty()) {

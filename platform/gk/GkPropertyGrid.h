@@ -86,10 +86,11 @@ public:
     // Appends pCategory (any item) to the top level and takes ownership of it; null as AddChildItem.
     CGkPropertyGridItem* AddCategory(CGkPropertyGridItem* pCategory);
     CGkPropertyGridItems* GetCategories() const { return m_pCategories; }
-    // GetCategories()->FindItem, with the answer kept for the caption's address: a program that names its
-    // categories by the same strings again and again finds them without a search, until a category is
-    // added, removed or renamed.
+    // GetCategories()->FindItem; a program that names its categories in their order finds each without a
+    // search.
     CGkPropertyGridItem* FindCategory(LPCTSTR lpszCaption) const;
+    // The same for a caption of nLength characters.
+    CGkPropertyGridItem* FindCategory(LPCTSTR lpchCaption, int nLength) const;
     // Removes and frees every item.
     void ResetContent();
 
@@ -190,15 +191,21 @@ private:
 
     std::unique_ptr<CGkPropertyGridPaintManager> m_pPaintManager;
     CGkPropertyGridItems* m_pCategories;
-    // FindCategory's answers, and the count of top-level changes that makes an older answer stale.
-    struct CategoryHit {
-        LPCTSTR pszCaption;
-        CGkPropertyGridItem* pCategory;
-        unsigned nVersion;
-    };
-    static constexpr size_t kCategoryHits = 32;
-    mutable CategoryHit m_categoryHits[kCategoryHits] = {};
+    // The count of top-level changes (a category added, removed or renamed). At the count FindCategory last
+    // saw: the categories' captions in their order, whether they were all different, and the index its next
+    // guess tries.
     unsigned m_nCategoriesVersion = 1;
+    struct CategoryCaption {
+        CGkPropertyGridItem* pCategory;
+        LPCTSTR pchText;
+        int nLength;
+    };
+    mutable std::vector<CategoryCaption> m_categoryCaptions;
+    mutable unsigned m_nCaptionsVersion = 0;
+    mutable bool m_bDistinctCaptions = false;
+    mutable int m_nNextCategory = 0;
+    // Takes the categories' captions again, after a change of the top level.
+    void KeepCategoryCaptions() const;
     std::vector<std::unique_ptr<CGkPropertyGridItem>> m_spareItems;
     std::vector<std::unique_ptr<CGkPropertyGridItem>> m_spareCategories;
     CGkPropertyGridItem* m_pSelected = nullptr;

@@ -1,7 +1,10 @@
 #include "GkPropertyGridItem.h"
 
+#include <cstring>
+
 #include "GkPropertyGrid.h"
 #include "GkPropertyGridPaintManager.h"
+#include "GkSameText.h"
 
 CGkPropertyGridItem::CGkPropertyGridItem(LPCTSTR lpszCaption, LPCTSTR lpszValue, CString* pBindString)
     : m_strCaption(lpszCaption ? lpszCaption : ""), m_pBindString(pBindString), m_childs(nullptr, this),
@@ -20,10 +23,24 @@ CGkPropertyGridItem::~CGkPropertyGridItem() = default;
 
 // The setters leave an unchanged item alone: a reused row is set to what it already shows more often than not,
 // and neither the copy nor the grid's repaint is worth making then.
+namespace {
+
+bool SameText(const CString& strText, LPCTSTR lpch, int nLength) {
+    return strText.GetLength() == nLength && GkSameText(strText.GetString(), lpch, static_cast<size_t>(nLength));
+}
+
+} // namespace
+
 void CGkPropertyGridItem::SetCaption(LPCTSTR lpszCaption) {
-    if (m_strCaption.Compare(lpszCaption) == 0)
+    SetCaption(lpszCaption, lpszCaption ? static_cast<int>(std::strlen(lpszCaption)) : 0);
+}
+
+void CGkPropertyGridItem::SetCaption(LPCTSTR lpchCaption, int nLength) {
+    if (!lpchCaption || nLength < 0)
+        nLength = 0;
+    if (SameText(m_strCaption, lpchCaption, nLength))
         return;
-    m_strCaption = lpszCaption ? lpszCaption : "";
+    m_strCaption.SetString(lpchCaption, nLength);
     // A renamed category: the grid's look-ups by caption start again.
     if (m_pGrid && !m_pParent)
         ++m_pGrid->m_nCategoriesVersion;
@@ -40,10 +57,31 @@ void CGkPropertyGridItem::SetValue(const CString& strValue) {
     OnChanged();
 }
 
-void CGkPropertyGridItem::SetDescription(LPCTSTR lpszDescription) {
-    if (m_strDescription.Compare(lpszDescription) == 0)
+BOOL CGkPropertyGridItem::IsValueKept(LPCTSTR lpchValue, int nLength) const {
+    return !m_pBindString && SameText(m_strValue, lpchValue, lpchValue && nLength > 0 ? nLength : 0);
+}
+
+void CGkPropertyGridItem::SetValueText(LPCTSTR lpchValue, int nLength) {
+    if (!lpchValue || nLength < 0)
+        nLength = 0;
+    if (IsValueKept(lpchValue, nLength))
         return;
-    m_strDescription = lpszDescription ? lpszDescription : "";
+    m_strValue.SetString(lpchValue, nLength);
+    if (m_pBindString)
+        *m_pBindString = m_strValue;
+    OnChanged();
+}
+
+void CGkPropertyGridItem::SetDescription(LPCTSTR lpszDescription) {
+    SetDescription(lpszDescription, lpszDescription ? static_cast<int>(std::strlen(lpszDescription)) : 0);
+}
+
+void CGkPropertyGridItem::SetDescription(LPCTSTR lpchDescription, int nLength) {
+    if (!lpchDescription || nLength < 0)
+        nLength = 0;
+    if (SameText(m_strDescription, lpchDescription, nLength))
+        return;
+    m_strDescription.SetString(lpchDescription, nLength);
     OnChanged();
 }
 

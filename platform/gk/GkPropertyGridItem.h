@@ -25,12 +25,22 @@ public:
     virtual BOOL IsCategory() const { return FALSE; }
 
     void SetCaption(LPCTSTR lpszCaption);
+    // The same for a caption of nLength characters.
+    void SetCaption(LPCTSTR lpchCaption, int nLength);
     CString GetCaption() const { return m_strCaption; }
     virtual void SetValue(const CString& strValue);
     virtual CString GetValue() const { return m_strValue; }
     // TRUE when the value differs from the one the item was made with.
     BOOL IsValueChanged() const { return m_strValue != m_strDefaultValue; }
+    // TRUE when SetValue with these nLength characters would change nothing: the item shows them already and
+    // has no bound string to write them to.
+    BOOL IsValueKept(LPCTSTR lpchValue, int nLength) const;
+    // SetValue with nLength characters, for a program's plain items: the item's own setting, without the
+    // call through the virtual one a derived item may have replaced.
+    void SetValueText(LPCTSTR lpchValue, int nLength);
     void SetDescription(LPCTSTR lpszDescription);
+    // The same for a description of nLength characters.
+    void SetDescription(LPCTSTR lpchDescription, int nLength);
     CString GetDescription() const { return m_strDescription; }
     void SetReadOnly(BOOL bReadOnly = TRUE);
     BOOL GetReadOnly() const { return m_bReadOnly; }

@@ -6,6 +6,7 @@
 
 #include "GkPropertyGrid.h"
 #include "GkPropertyGridItem.h"
+#include "GkSameText.h"
 
 CGkPropertyGridItems::~CGkPropertyGridItems() {
     // The owner is going away with everything below it; nobody is left to tell.
@@ -22,13 +23,20 @@ CGkPropertyGridItem* CGkPropertyGridItems::GetAt(int nIndex) const {
 CGkPropertyGridItem* CGkPropertyGridItems::FindItem(LPCTSTR lpszCaption) const {
     if (!lpszCaption)
         return nullptr;
+    return FindItem(lpszCaption, static_cast<int>(std::strlen(lpszCaption)));
+}
+
+CGkPropertyGridItem* CGkPropertyGridItems::FindItem(LPCTSTR lpchCaption, int nLength) const {
+    if (!lpchCaption || nLength < 0)
+        return nullptr;
     // The captions' lengths are kept: most captions differ in length or in their first character, and those
     // tests spare the comparison for them.
-    const size_t nLength = std::strlen(lpszCaption);
+    const size_t nBytes = static_cast<size_t>(nLength);
     for (CGkPropertyGridItem* pItem : m_arrItems) {
         const CString& strCaption = pItem->m_strCaption;
-        if (static_cast<size_t>(strCaption.GetLength()) == nLength && strCaption.GetString()[0] == lpszCaption[0] &&
-            std::memcmp(strCaption.GetString(), lpszCaption, nLength) == 0)
+        if (strCaption.GetLength() == nLength &&
+            (nLength == 0 ||
+             (strCaption.GetString()[0] == lpchCaption[0] && GkSameText(strCaption.GetString(), lpchCaption, nBytes))))
             return pItem;
     }
     return nullptr;

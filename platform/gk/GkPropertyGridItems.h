@@ -23,6 +23,8 @@ public:
     // The first direct member with exactly this caption (hidden members included); null when there is none
     // or lpszCaption is null. Members' children are not searched.
     CGkPropertyGridItem* FindItem(LPCTSTR lpszCaption) const;
+    // The same for a caption of nLength characters.
+    CGkPropertyGridItem* FindItem(LPCTSTR lpchCaption, int nLength) const;
     // The first direct member with this id; null when there is none.
     CGkPropertyGridItem* FindItem(UINT nID) const;
     int IndexOf(const CGkPropertyGridItem* pItem) const;

@@ -137,7 +137,7 @@ void EndpointDescOutputer::OutputInterval(FieldWriter& fields, BYTE address, BYT
         CString rate("Never NAKs");
         if (interval != 0)
             rate.Format("At most 1 NAK/%u microframes", static_cast<unsigned>(interval));
-        fields.NamedField("HS-Max_NAK_Rate", fields.Text(FieldFormat::Hex2, interval), "Rate", rate);
+        fields.NamedField("HS-Max_NAK_Rate", fields.Number(FieldFormat::Hex2, interval), "Rate", rate);
     }
     fields.Close(FieldSection::PlainGroup);
 }

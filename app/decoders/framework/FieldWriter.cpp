@@ -322,8 +322,10 @@ void FieldWriter::CodeField(const FieldLabels& label, ULONG code, const CString&
 void FieldWriter::RequestTitle(const char* category, const char* caption, const CString& name) {
     if (m_media != kGrid)
         return;
-    m_label = category;
-    m_pImp->ShowCategory(m_label);
+    // Kept from record to record: the caption needs no allocation once it has grown to size.
+    static thread_local CString categoryText;
+    categoryText = category;
+    m_pImp->ShowCategory(categoryText);
     m_pImp->AddDescribedItem(caption, name, nullptr, true);
 }
 
@@ -332,13 +334,11 @@ void FieldWriter::DescribedItem(const char* caption, const CString& value) {
         m_pImp->AddDescribedItem(caption, value, nullptr, false);
 }
 
-void FieldWriter::HideCategories(std::initializer_list<const char*> captions) {
+void FieldWriter::HideCategories(std::initializer_list<const CString*> captions) {
     if (m_media != kGrid)
         return;
-    for (const char* caption : captions) {
-        m_label = caption;
-        m_pImp->HideCategory(m_label);
-    }
+    for (const CString* caption : captions)
+        m_pImp->HideCategory(*caption);
 }
 
 void FieldWriter::Attribute(const char* name, FieldText value) {
@@ -476,7 +476,7 @@ void FieldWriter::FieldAt(const FieldDecl& field, const uint8_t* structure) {
         return;
     }
     const bool prefix = Prefixed();
-    m_joined.Empty();
+    m_joined.SetString(nullptr, 0);
     for (uint8_t i = 0; i < field.size; ++i) {
         char digits[8];
         char* out = digits;

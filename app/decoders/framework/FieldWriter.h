@@ -157,8 +157,8 @@ public:
     void RequestTitle(const char* category, const char* caption, const CString& name);
     // A further described item of the title (grid only).
     void DescribedItem(const char* caption, const CString& value);
-    // Hides the pane's categories (grid only).
-    void HideCategories(std::initializer_list<const char*> captions);
+    // Hides the pane's categories (grid only); the captions are the caller's kept strings.
+    void HideCategories(std::initializer_list<const CString*> captions);
     // A code with its name: grid "name (0x%x)", XML the code as "%08x" with the attribute "Name", nothing in
     // HTML; "???" alone when the code was not read.
     void CodeField(const FieldLabels& label, ULONG code, const CString& name, bool have = true);

@@ -1,5 +1,6 @@
 #include "GridOutputImp.h"
 
+#include <cstring>
 #include <memory>
 
 #include "GkPropertyGrid.h"
@@ -24,15 +25,19 @@ bool IsSelfOrBelow(const CGkPropertyGridItem* item, const CGkPropertyGridItem* a
     return item == ancestor || IsBelow(item, ancestor);
 }
 
+// The characters of a text an add was given, null meaning none.
+int TextLength(const char* text) {
+    return text != nullptr ? static_cast<int>(std::strlen(text)) : 0;
+}
+
 // A kept item made as the toolkit makes a new one with the caption, value and description: no id, shown and
-// folded, its colours the toolkit's. The value passes through `valueText`, a string kept for the purpose so
-// that setting it makes no temporary.
-void Blank(CGkPropertyGridItem* item, CString& valueText, const char* caption, const char* value = nullptr,
+// folded, its colours the toolkit's. The rows are the back-end's own plain items: the value is set from the
+// characters, with no string made for it.
+void Blank(CGkPropertyGridItem* item, const char* caption, const char* value = nullptr,
            const char* description = nullptr) {
-    item->SetCaption(caption);
-    valueText.SetString(value);
-    item->SetValue(valueText);
-    item->SetDescription(description != nullptr ? description : "");
+    item->SetCaption(caption, TextLength(caption));
+    item->SetValueText(value, TextLength(value));
+    item->SetDescription(description, TextLength(description));
     item->SetID(0);
     item->SetHidden(FALSE);
     item->Collapse();
@@ -73,13 +78,23 @@ GridOutputImp::Rewrite* GridOutputImp::FindRewrite(const CGkPropertyGridItem* pa
 
 void GridOutputImp::DropRewritesBelow(const CGkPropertyGridItem* item) {
     int kept = 0;
-    for (int i = 0; i < m_RewriteCount; ++i)
-        if (!IsBelow(m_Rewrites[i].parent, item))
-            m_Rewrites[kept++] = m_Rewrites[i];
+    for (int i = 0; i < m_RewriteCount; ++i) {
+        if (IsBelow(m_Rewrites[i].parent, item))
+            continue;
+        if (kept != i)
+            m_Rewrites[kept] = m_Rewrites[i];
+        ++kept;
+    }
     m_RewriteCount = kept;
 }
 
 void GridOutputImp::StartRewrite(CGkPropertyGridItem* parent) {
+    if (!parent->HasChilds()) {
+        // Most rows have no children: nothing lies below them, neither a rewrite nor the selection.
+        if (Rewrite* rewrite = FindRewrite(parent))
+            rewrite->next = 0;
+        return;
+    }
     DropRewritesBelow(parent);
     // The selection does not stay on a row that is made again.
     CGkPropertyGrid* grid = parent->GetGrid();
@@ -198,7 +213,7 @@ CGkPropertyGridItem* GridOutputImp::AddStyled(GridItemStyle style, const char* c
     if (CGkPropertyGridItem* item = Reuse(Kind::Item)) {
         // A value group has no description, the error style neither.
         const bool described = style == GridItemStyle::Plain || style == GridItemStyle::Described;
-        Blank(item, m_ValueText, caption, value, described ? description : nullptr);
+        Blank(item, caption, value, described ? description : nullptr);
         CLogProperties::ApplyStyle(item, style);
         return item;
     }
@@ -216,12 +231,19 @@ CGkPropertyGridItem* GridOutputImp::AddStyled(GridItemStyle style, const char* c
     return item;
 }
 
-CGkPropertyGridItem* GridOutputImp::FindCategory(LPCSTR caption) const {
-    return m_Pane->GetPropertyGrid()->FindCategory(caption);
+CGkPropertyGrid* GridOutputImp::Grid() const {
+    if (m_Grid == nullptr)
+        m_Grid = m_Pane->GetPropertyGrid();
+    return m_Grid;
 }
 
-CGkPropertyGridItem* GridOutputImp::FindChild(LPCSTR caption) {
-    CGkPropertyGridItem* child = m_Current != nullptr ? m_Current->GetChilds()->FindItem(caption) : nullptr;
+CGkPropertyGridItem* GridOutputImp::FindCategory(const CString& caption) const {
+    return Grid()->FindCategory(caption.GetString(), caption.GetLength());
+}
+
+CGkPropertyGridItem* GridOutputImp::FindChild(const CString& caption) {
+    CGkPropertyGridItem* child =
+        m_Current != nullptr ? m_Current->GetChilds()->FindItem(caption.GetString(), caption.GetLength()) : nullptr;
     return IsCurrentRow(child) ? child : nullptr;
 }
 
@@ -260,12 +282,12 @@ void GridOutputImp::BeginSection(const CString& name, const CString& itemName, c
     if (category == nullptr)
         return;
     category->SetHidden(FALSE);
-    if (CGkPropertyGridItem* item = category->GetChilds()->FindItem(itemName))
+    if (CGkPropertyGridItem* item = category->GetChilds()->FindItem(itemName.GetString(), itemName.GetLength()))
         item->SetValue(value);
 }
 
 void GridOutputImp::ShowCategoryById(UINT id, const char* caption) {
-    CGkPropertyGridItem* category = m_Pane->GetPropertyGrid()->GetCategories()->FindItem(id);
+    CGkPropertyGridItem* category = Grid()->GetCategories()->FindItem(id);
     if (category == nullptr)
         return;
     if (caption != nullptr)
@@ -347,7 +369,7 @@ void GridOutputImp::BeginGroup(const char* caption, const char* value) {
 
 void GridOutputImp::BeginCategory(const char* caption) {
     if (CGkPropertyGridItem* item = Reuse(Kind::Category)) {
-        Blank(item, m_ValueText, caption);
+        Blank(item, caption);
         item->SetReadOnly(FALSE);
         PushCurrent(item);
         return;
@@ -362,7 +384,7 @@ void GridOutputImp::AddDataBufferItem(const char* caption) {
         return;
     // Not read-only: its buttons must stay pressable.
     if (CGkPropertyGridItem* item = Reuse(Kind::DataBuffer)) {
-        Blank(item, m_ValueText, caption);
+        Blank(item, caption);
         item->SetReadOnly(FALSE);
         item->GetValueMetrics()->m_dwFlags |= kHasInplaceButtonsFlag;
         return;

@@ -107,8 +107,10 @@ private:
     // Whether the child is one the current item's rewrite has taken over or made (a look-up's result).
     bool IsCurrentRow(const CGkPropertyGridItem* child);
 
-    CGkPropertyGridItem* FindCategory(LPCSTR caption) const;
-    CGkPropertyGridItem* FindChild(LPCSTR caption);
+    // The pane's grid, asked for once: a record's categories are looked up a dozen times.
+    CGkPropertyGrid* Grid() const;
+    CGkPropertyGridItem* FindCategory(const CString& caption) const;
+    CGkPropertyGridItem* FindChild(const CString& caption);
     CGkPropertyGridItem* FindChild(UINT id);
     // The item goes on the stack (dropped when it is full) and becomes current; a null item changes nothing.
     void PushCurrent(CGkPropertyGridItem* item);
@@ -116,10 +118,9 @@ private:
     void ForgetDescendantsOf(const CGkPropertyGridItem* item);
 
     GridOutputPane* m_Pane;
+    mutable CGkPropertyGrid* m_Grid = nullptr;
     CGkPropertyGridItem* m_Current;
     PtrStack8 m_Stack;
     Rewrite m_Rewrites[kRewrites];
     int m_RewriteCount = 0;
-    // The value a kept item is given, kept between items so that it needs no allocation of its own.
-    CString m_ValueText;
 };

@@ -103,25 +103,25 @@ LogOutputer::TargetTexts LogOutputer::FindTargetTexts(LPCSTR addressPrefix) cons
 }
 
 void LogOutputer::FindTargetTexts(LPCSTR addressPrefix, TargetTexts& texts) const {
-    texts.deviceName = kUnknownText;
-    texts.driverName = kUnknownText;
-    texts.driverAddress = kUnknownText;
-    texts.found = false;
-    texts.hasDriver = false;
-    const CUSBLog* document = GetDocument();
-    if (!document)
-        return;
     // Addresses are reused as objects come and go: the record's time tells which object it meant.
+    const CUSBLog* document = GetDocument();
     const BYTE* r = RecordBytes();
-    const CDeviceObject* object = document->FindAttachedObject(LogHdr::DeviceObject(r), LogHdr::TimeStamp(r));
-    if (!object)
-        return;
-    texts.found = true;
-    texts.deviceName = object->_DeviceName;
-    if (const CDriverObject* driver = object->_Driver) {
-        texts.hasDriver = true;
+    const CDeviceObject* object =
+        document ? document->FindAttachedObject(LogHdr::DeviceObject(r), LogHdr::TimeStamp(r)) : nullptr;
+    const CDriverObject* driver = object ? object->_Driver : nullptr;
+    texts.found = object != nullptr;
+    texts.hasDriver = driver != nullptr;
+    // Each text is set once: the kept texts of a pane's record after record are copied into, not made.
+    if (object)
+        texts.deviceName = object->_DeviceName;
+    else
+        texts.deviceName = kUnknownText;
+    if (driver) {
         texts.driverName = driver->m_DriverName;
         SetHex(texts.driverAddress, driver->m_NtDriverObject, 1, addressPrefix);
+    } else {
+        texts.driverName = kUnknownText;
+        texts.driverAddress = kUnknownText;
     }
 }
 

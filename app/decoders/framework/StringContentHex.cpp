@@ -29,7 +29,7 @@ ULONG FormatChunk(CString& text, const BYTE* bytes, ULONG count, bool spaced) {
     if (count == 0)
         return 0;
     const ULONG n = std::min(count, kBytesPerChunk);
-    text.Empty();
+    text.SetString(nullptr, 0); // the buffer kept for the digits
     AppendHex(text, bytes, n, spaced);
     return n;
 }
@@ -69,6 +69,6 @@ void CStringContent::HexDumpHtml(CString& text, const BYTE* bytes, ULONG length,
 }
 
 void CStringContent::HexString(CString& text, const BYTE* bytes, ULONG length) const {
-    text.Empty();
+    text.SetString(nullptr, 0); // the buffer kept for the digits
     AppendHex(text, bytes, length, false);
 }

@@ -60,7 +60,7 @@ constexpr CodeName kUsbdStatusNames[] = {
 } // namespace
 
 void CStringContent::UsbdStatusName(CString& text, ULONG status) const {
-    text.Empty();
+    text.SetString(nullptr, 0); // the buffer kept for the name
     if (const LPCSTR name = FindCodeName(kUsbdStatusNames, status))
         text += name;
     else

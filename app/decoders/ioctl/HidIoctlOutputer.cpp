@@ -326,7 +326,7 @@ void HidIoctlOutputer::OutputReportIdField(FieldWriter& fields) {
     // The driver keeps the ID as a whole u32: one above 0xFF shows all its digits.
     ULONG reportId = 0;
     const bool have = fields.Read(kSecondOffset, reportId);
-    fields.Field("reportId", fields.Text(FieldFormat::Hex2, reportId, have));
+    fields.Field("reportId", fields.Number(FieldFormat::Hex2, reportId, have));
 }
 
 void HidIoctlOutputer::OutputIndexedStringParameters(FieldWriter& fields) {
@@ -349,7 +349,7 @@ void HidIoctlOutputer::OutputIndexedStringParameters(FieldWriter& fields) {
 // --- data sections ---
 
 void HidIoctlOutputer::OutputBufferLength(FieldWriter& fields, ULONG count) {
-    fields.Field("BufferLength", fields.Text(FieldFormat::Hex8, count), nullptr, kNotMarkup);
+    fields.Field("BufferLength", fields.Number(FieldFormat::Hex8, count), nullptr, kNotMarkup);
 }
 
 void HidIoctlOutputer::OutputCollectionInformation(FieldWriter& fields, LPCSTR) {
@@ -391,7 +391,7 @@ void HidIoctlOutputer::OutputReportData(FieldWriter& fields, const ReportForm& f
     const ULONG count = fields.BytesFrom(kBlockSize);
     // What is sent is told with its length in the report too; what comes back only in the grid.
     if (setForm)
-        fields.Field("BufferLength", fields.Text(FieldFormat::Hex8, count));
+        fields.Field("BufferLength", fields.Number(FieldFormat::Hex8, count));
     else
         OutputBufferLength(fields, count);
     if (count != 0) {
@@ -449,7 +449,7 @@ void HidIoctlOutputer::OutputIndexedStringData(FieldWriter& fields) {
                 break;
             CString label;
             label.Format("LANGID.%u", i + 1);
-            fields.Field(label, fields.Text(FieldFormat::Hex4, id));
+            fields.Field(label, fields.Number(FieldFormat::Hex4, id));
         }
     }
     fields.Close(FieldSection::GridGroup);

@@ -340,7 +340,7 @@ void HubIoctlOutputer::OutputConnectionAttributes(FieldWriter& fields) {
     ULONG attributes = 0;
     fields.Read(kPortAttributes, attributes);
     fields.Open(FieldSection::GridGroup, "PortAttributes bits");
-    fields.Field({"PortAttributes", "as ULONG"}, fields.Text(FieldFormat::Hex8, attributes));
+    fields.Field({"PortAttributes", "as ULONG"}, fields.Number(FieldFormat::Hex8, attributes));
     fields.Fields(kPortAttributeBits, attributes);
     fields.Close(FieldSection::GridGroup);
 }
@@ -354,7 +354,7 @@ void HubIoctlOutputer::OutputSetupPacket(FieldWriter& fields) {
     constexpr size_t kValue = offsetof(USB_DESCRIPTOR_REQUEST, SetupPacket.wValue);
     BYTE index = 0;
     fields.Read(kValue, index);
-    fields.AttributedField({"wValueLow", "wValueLow (index)"}, fields.Text(FieldFormat::Hex2, index), "Description",
+    fields.AttributedField({"wValueLow", "wValueLow (index)"}, fields.Number(FieldFormat::Hex2, index), "Description",
                            "Index");
     BYTE type = 0;
     fields.Read(kValue + 1, type);
@@ -472,7 +472,7 @@ void HubIoctlOutputer::OutputHubCapFlags(FieldWriter& fields) {
     if (fields.Size() < kCapabilitiesSize || !fields.Read(0, flags))
         return;
     fields.Open(FieldSection::Block, {"USB_HUB_CAP_FLAGS", "USB_HUB_CAP_FLAGS"});
-    fields.Field("as ULONG", fields.Text(FieldFormat::Hex8, flags), nullptr, kGrid);
+    fields.Field("as ULONG", fields.Number(FieldFormat::Hex8, flags), nullptr, kGrid);
     IoctlHubCapFlagBits(fields, flags);
     fields.Close(FieldSection::Block);
 }

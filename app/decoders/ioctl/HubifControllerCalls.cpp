@@ -316,12 +316,12 @@ void HubifOutputer::OutputFlags(FieldWriter& fields, const HubifRow& row) {
     for (size_t bit = 0; bit < std::size(kRemoveFlagNames); ++bit)
         if (flags & (1u << bit))
             names += kRemoveFlagNames[bit];
-    fields.Field(row.Element(), fields.Text(U32, flags), nullptr, kXml);
+    fields.Field(row.Element(), fields.Number(U32, flags), nullptr, kXml);
     if (row.direction)
         fields.Attribute("ArgDirection", row.direction);
     fields.Attribute("FlagNames", names);
     fields.Open(FieldSection::Block, row.Label(), "", kNotMarkup);
-    fields.Field("as ULONG", fields.Text(U32, flags), nullptr, kNotMarkup);
+    fields.Field("as ULONG", fields.Number(U32, flags), nullptr, kNotMarkup);
     for (size_t bit = 0; bit < std::size(kRemoveFlagRows); ++bit)
         fields.NumberField(kRemoveFlagRows[bit], FieldFormat::Digit, (flags >> bit) & 1u, true, kNotMarkup);
     fields.Close(FieldSection::Block, kNotMarkup);

@@ -182,7 +182,7 @@ void HubifOutputer::OutputFunctionRows(int mode, const HubifFunction& function) 
     fields.Open(FieldSection::Element, code != nullptr ? code->section : "");
     fields.Open(FieldSection::GridGroup, "Inputs");
     // Mark-up has the bus context among the record's objects already.
-    fields.Field("BusContext", fields.Text(FieldFormat::Hex64, GetBusContext()), nullptr, kNotMarkup);
+    fields.Field("BusContext", fields.Number(FieldFormat::Hex64, GetBusContext()), nullptr, kNotMarkup);
     for (const HubifRow& row : function.inputs)
         if (shown(row))
             OutputFunctionRow(fields, row);

@@ -386,13 +386,13 @@ void HubifOutputer::OutputErrorBlock(int mode, const BYTE* block, const HubifErr
     FieldWriter fields(*this, mode);
     OpenValueSection(fields, "ErrInfo", layout.type, layout.type);
     const auto word = [block](size_t offset) { return tdl::LoadLe<ULONG>(block + offset); };
-    fields.Field("Version", fields.Text(U32, word(kErrorVersion)));
+    fields.Field("Version", fields.Number(U32, word(kErrorVersion)));
     const ULONG pathError = word(kErrorPath);
     NamedValueField(fields, "PathError", "PathError", fields.Text(U32, pathError),
                     PathErrorName(pathError, layout.pathErrors), "Name");
-    fields.Field(layout.arguments[0], fields.Text(U32, word(kErrorArguments)));
-    fields.Field(layout.arguments[1], fields.Text(U32, word(kErrorArguments + 4)));
-    fields.Field("NtStatus", fields.Text(U32, word(kErrorNtStatus)));
+    fields.Field(layout.arguments[0], fields.Number(U32, word(kErrorArguments)));
+    fields.Field(layout.arguments[1], fields.Number(U32, word(kErrorArguments + 4)));
+    fields.Field("NtStatus", fields.Number(U32, word(kErrorNtStatus)));
     if (layout.usbdStatus)
         OutputUsbdStatus(mode, static_cast<LONG>(word(offsetof(USB_ID_ERROR_INFORMATION, UsbdStatus))), "UsbdStatus",
                          "as LONG");

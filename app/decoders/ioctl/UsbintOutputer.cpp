@@ -252,7 +252,7 @@ void UsbintOutputer::OutputPortStatusFields(FieldWriter& fields) {
     }
     ULONG64 status = 0;
     const bool have = fields.ReadNumber(0, 4, status);
-    fields.Field({"PortStatus", "Port Status"}, fields.Text(FieldFormat::Hex8, status, have));
+    fields.Field({"PortStatus", "Port Status"}, fields.Number(FieldFormat::Hex8, status, have));
     fields.Open(FieldSection::Block, {"PortStatusBits", "Port Status Bits"});
     static_assert(USBD_PORT_ENABLED == 1 && USBD_PORT_CONNECTED == 2);
     fields.Field({"USBD_PORT_ENABLED", "00: Enabled"}, BitText(static_cast<ULONG>(status), 0, have));
@@ -267,7 +267,7 @@ void UsbintOutputer::OutputHubCountField(FieldWriter& fields) {
     }
     ULONG64 count = 0;
     const bool have = fields.ReadNumber(0, 4, count);
-    fields.Field({"HubCount", "Hub Count"}, fields.Text(FieldFormat::Hex8, count, have),
+    fields.Field({"HubCount", "Hub Count"}, fields.Number(FieldFormat::Hex8, count, have),
                  "Number of Hubs upstream from Device");
 }
 
@@ -307,7 +307,7 @@ void UsbintOutputer::OutputNameFields(FieldWriter& fields, size_t base, LPCSTR l
     }
     ULONG64 length = 0;
     fields.ReadNumber(base + offsetof(USB_HUB_NAME, ActualLength), 4, length);
-    fields.Field({"ActualLength", "ActualLength"}, fields.Text(FieldFormat::Hex8, length), kInBytes);
+    fields.Field({"ActualLength", "ActualLength"}, fields.Number(FieldFormat::Hex8, length), kInBytes);
     fields.Field(label, FieldWideText(fields.DataAt(base + kName), fields.BytesFrom(base + kName)));
 }
 

@@ -151,7 +151,7 @@ void UsbintOutputer::OutputStartFailData(FieldWriter& fields) {
     }
     ULONG length = 0;
     const bool haveLength = fields.Read(kFailData + offsetof(USB_START_FAILDATA, LengthInBytes), length);
-    fields.Field("LengthInBytes", fields.Text(FieldFormat::Hex8, length, haveLength));
+    fields.Field("LengthInBytes", fields.Number(FieldFormat::Hex8, length, haveLength));
 
     ULONG ntStatus = 0;
     fields.Read(kFailData + offsetof(USB_START_FAILDATA, NtStatus), ntStatus);
@@ -192,7 +192,7 @@ void UsbintOutputer::OutputStartFailData(FieldWriter& fields) {
 void UsbintOutputer::OutputHubFlags(FieldWriter& fields, size_t offset, LPCSTR caption) {
     ULONG flags = 0;
     const bool have = fields.Read(offset, flags);
-    fields.Field("HubFlags", fields.Text(FieldFormat::Hex8, flags, have));
+    fields.Field("HubFlags", fields.Number(FieldFormat::Hex8, flags, have));
     fields.Open(FieldSection::Block, "USB_HUB_CAP_FLAGS", caption);
     IoctlHubCapFlagBits(fields, flags);
     fields.Close(FieldSection::Block);

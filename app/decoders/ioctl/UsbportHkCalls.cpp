@@ -376,7 +376,7 @@ void UsbportHkOutputer::OutputTransferParameters(int mode, const BYTE* args, siz
     const BYTE* block = args + offset;
     FieldWriter fields(*this, mode);
     fields.Open(FieldSection::Block, {"TXPARMS", "Transfer Parameters"});
-    fields.Field("UsbdDeviceHandle", fields.Text(FieldFormat::Hex8, tdl::LoadLe<ULONG>(block)));
+    fields.Field("UsbdDeviceHandle", fields.Number(FieldFormat::Hex8, tdl::LoadLe<ULONG>(block)));
     const ULONG irp = tdl::LoadLe<ULONG>(block + 4);
     fields.Field("Irp", irp == 0 ? CString("None") : fields.Text(FieldFormat::Hex8, irp));
     const ULONG function = tdl::LoadLe<ULONG>(block + 8);

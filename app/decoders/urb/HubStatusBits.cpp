@@ -153,20 +153,20 @@ void HubUrbOutputer::OutputHubFeatureSelector(int mode, USHORT wValue) {
     const LPCSTR name = wValue == 0   ? "C_HUB_LOCAL_POWER"
                         : wValue == 1 ? "C_HUB_OVER_CURRENT"
                                       : "Unknown Feature Selector";
-    fields.NamedField("FeatureSelector.wValue", fields.Text(FieldFormat::Hex4, wValue), "Name", name,
+    fields.NamedField("FeatureSelector.wValue", fields.Number(FieldFormat::Hex4, wValue), "Name", name,
                       FieldDecl::kAttributeAfter);
 }
 
 void HubUrbOutputer::OutputPortFeatureSelector(int mode, USHORT wValue, USHORT wIndex) {
     FieldWriter& fields = Fields(mode);
-    fields.NamedField("FeatureSelector.wValue", fields.Text(FieldFormat::Hex4, wValue), "Name", PortFeatureName(wValue),
-                      FieldDecl::kAttributeAfter);
+    fields.NamedField("FeatureSelector.wValue", fields.Number(FieldFormat::Hex4, wValue), "Name",
+                      PortFeatureName(wValue), FieldDecl::kAttributeAfter);
     if (wValue == kPortTest || wValue == kPortIndicator) {
         const LPCSTR high = wValue == kPortTest ? "TestModeSelector.wIndexHi" : "IndicatorSelector.wIndexHi";
-        fields.Field({high, high}, fields.Text(FieldFormat::Hex4, wIndex >> 8));
-        fields.Field({"PortNumber.wIndexLo", "PortNumber.wIndexLo"}, fields.Text(FieldFormat::Hex4, wIndex & 0xFF));
+        fields.Field({high, high}, fields.Number(FieldFormat::Hex4, wIndex >> 8));
+        fields.Field({"PortNumber.wIndexLo", "PortNumber.wIndexLo"}, fields.Number(FieldFormat::Hex4, wIndex & 0xFF));
     } else {
-        fields.Field({"PortNumber.wIndex", "PortNumber.wIndex"}, fields.Text(FieldFormat::Hex4, wIndex));
+        fields.Field({"PortNumber.wIndex", "PortNumber.wIndex"}, fields.Number(FieldFormat::Hex4, wIndex));
     }
 }
 
@@ -220,6 +220,6 @@ void HubUrbOutputer::OutputPortLinkErrorCount(int mode, ULONG length, const BYTE
     if (!HasDataBytes(mode, length, kErrorCountSize))
         return;
     fields.Open(FieldSection::Block, {"PortLinkErrorCount", "Port Link Error Count"}, "");
-    fields.Field({"LinkErrorCount", "Link Error Count"}, fields.Text(FieldFormat::Hex4, tdl::LoadLe<USHORT>(data)));
+    fields.Field({"LinkErrorCount", "Link Error Count"}, fields.Number(FieldFormat::Hex4, tdl::LoadLe<USHORT>(data)));
     fields.Close(FieldSection::Block);
 }

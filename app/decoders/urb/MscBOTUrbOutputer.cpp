@@ -69,12 +69,12 @@ void MscBOTUrbOutputer::EndWrapper(int mode) {
 
 void MscBOTUrbOutputer::OutputDword(int mode, const char* label, const BYTE* p) {
     FieldWriter& fields = Fields(mode);
-    fields.Field({label, label}, fields.Text(FieldFormat::Hex8, tdl::LoadLe<uint32_t>(p)));
+    fields.Field({label, label}, fields.Number(FieldFormat::Hex8, tdl::LoadLe<uint32_t>(p)));
 }
 
 void MscBOTUrbOutputer::OutputByte(int mode, const char* label, BYTE value) {
     FieldWriter& fields = Fields(mode);
-    fields.Field({label, label}, fields.Text(FieldFormat::Hex2, value));
+    fields.Field({label, label}, fields.Number(FieldFormat::Hex2, value));
 }
 
 void MscBOTUrbOutputer::OutputCommandBlockWrapper(int mode) {
@@ -203,7 +203,8 @@ void MscBOTUrbOutputer::OutputClassRequest(int mode, const CString& description,
     if (!haveRequest) {
         fields.Field({"Request", "Request"}, kUnknownText);
     } else {
-        fields.NamedField("Request", fields.Text(FieldFormat::Hex2, request), "Name", name, FieldDecl::kAttributeAfter);
+        fields.NamedField("Request", fields.Number(FieldFormat::Hex2, request), "Name", name,
+                          FieldDecl::kAttributeAfter);
     }
     fields.ValueField({"wValue", "wValue"}, FieldFormat::Hex4, at.value);
     fields.ValueField({indexLabel, indexLabel}, FieldFormat::Hex4, at.index);

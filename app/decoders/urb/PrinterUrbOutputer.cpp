@@ -167,7 +167,7 @@ void PrinterUrbOutputer::OutputTransferBuffer(int mode, const ClassRequest& requ
         fields.Field("DeviceID", FieldHexText(data, count), nullptr, kXml);
     } else if (m_DataIsPortStatus && count == 1) {
         fields.Open(FieldSection::GridGroup, "Data");
-        fields.Field({"PortStatus", "PortStatus"}, fields.Text(FieldFormat::Hex2, data[0]));
+        fields.Field({"PortStatus", "PortStatus"}, fields.Number(FieldFormat::Hex2, data[0]));
         OutputPortStatusBits(mode, data[0]);
         fields.Close(FieldSection::GridGroup);
     }
@@ -182,7 +182,7 @@ void PrinterUrbOutputer::OutputDeviceId(int mode, ULONG length, const BYTE* data
     if (length < 1 || !HasDataBytes(mode, length, kIdLengthSize))
         return;
     fields.Open(FieldSection::Block, {"DeviceId", "Device ID"}, "");
-    fields.Field({"IdLength", "IdLength"}, fields.Text(FieldFormat::Hex4, (data[0] << 8) | data[1]));
+    fields.Field({"IdLength", "IdLength"}, fields.Number(FieldFormat::Hex4, (data[0] << 8) | data[1]));
     std::string_view text(reinterpret_cast<const char*>(data + kIdLengthSize), length - kIdLengthSize);
     fields.Open(FieldSection::Block, {"DeviceIdKeys", "1284 Device ID Keys"}, "");
     std::string_view key;

@@ -132,11 +132,11 @@ void UrbOutputer::OpenClassRequest(int mode, LPCSTR element, const ClassRequest&
     FieldWriter& fields = Fields(mode);
     fields.Open(FieldSection::Block, {element, "Setup Packet"}, request.description, kAllMedia, "Description");
     InsertBmRequestType(mode, request.bmRequestType);
-    fields.NamedField("Request", fields.Text(FieldFormat::Hex2, request.bRequest), "Name", name,
+    fields.NamedField("Request", fields.Number(FieldFormat::Hex2, request.bRequest), "Name", name,
                       FieldDecl::kAttributeAfter);
 }
 
 void UrbOutputer::InsertClassRequestLength(int mode, ULONG length) {
     FieldWriter& fields = Fields(mode);
-    fields.Field({"Length", "Length"}, fields.Text(FieldFormat::Hex8, length));
+    fields.Field({"Length", "Length"}, fields.Number(FieldFormat::Hex8, length));
 }

@@ -115,10 +115,12 @@ void UrbOutputer::InsertUrbStatus(int mode) {
     // The status of the grid and the mark-up: the HTML report has none.
     ULONG status = 0;
     const bool have = fields.Read(offsetof(URB_RECORD_HEAD, UsbdStatus), status, kGrid | kXml);
-    CString text = kUnknownText;
+    // Kept from record to record: the text needs no allocation once it has grown to size.
+    static thread_local CString text;
+    text = kUnknownText;
     if (have)
         CStringContent().UsbdStatusName(text, status);
-    fields.Field("UrbStatus", fields.Text(FieldFormat::Hex8, status, have), nullptr, kXml);
+    fields.Field("UrbStatus", fields.Number(FieldFormat::Hex8, status, have), nullptr, kXml);
     fields.Attribute("Name", text);
     if (have && (status & 0x80000000u) != 0)
         fields.FaultField("URB Status", text, kGrid);
@@ -128,7 +130,7 @@ void UrbOutputer::InsertUrbStatus(int mode) {
 
 void UrbOutputer::InsertTransferFlags(int mode, ULONG flags, bool have) {
     FieldWriter& fields = Fields(mode);
-    fields.Field({"TransferFlags", "TransferFlags (as ULONG)"}, fields.Text(FieldFormat::Hex8, flags, have));
+    fields.Field({"TransferFlags", "TransferFlags (as ULONG)"}, fields.Number(FieldFormat::Hex8, flags, have));
     if (!have)
         return;
     // The mark-up names each flag in an attribute; the grid adds a row of them.
@@ -139,16 +141,15 @@ void UrbOutputer::InsertTransferFlags(int mode, ULONG flags, bool have) {
         fields.Attribute("Flag3", "START_ISO_TRANSFER_ASAP");
     if (flags & 8)
         fields.Attribute("Flag4", "DEFAULT_PIPE_TRANSFER");
-    // Kept from record to record: the text needs no allocation once it has grown to size.
-    static thread_local CString text;
-    text = DirectionWord((flags & 1) != 0);
+    ShortText text;
+    text.Add(DirectionWord((flags & 1) != 0));
     if (flags & 2)
-        text += ", SHORT_TRANSFER_OK";
+        text.Add(", SHORT_TRANSFER_OK");
     if (flags & 4)
-        text += " START_ISO_TRANSFER_ASAP";
+        text.Add(" START_ISO_TRANSFER_ASAP");
     if (flags & 8)
-        text += " DEFAULT_PIPE_TRANSFER";
-    fields.Field("TransferFlags", text, nullptr, kGrid);
+        text.Add(" DEFAULT_PIPE_TRANSFER");
+    fields.Field("TransferFlags", text.Text(), nullptr, kGrid);
 }
 
 void UrbOutputer::InsertTimeout(int mode, ULONG timeout, bool have) {
@@ -159,28 +160,28 @@ void UrbOutputer::InsertTimeout(int mode, ULONG timeout, bool have) {
 
 void UrbOutputer::InsertTransferBufferLength(int mode, ULONG length, bool have) {
     FieldWriter& fields = Fields(mode);
-    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Text(FieldFormat::Hex8, length, have));
+    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Number(FieldFormat::Hex8, length, have));
 }
 
 void UrbOutputer::InsertByteField(int mode, FieldCursor& cursor, LPCSTR label) {
     FieldWriter& fields = Fields(mode);
     const BYTE* p = cursor.p;
     const bool have = ConsumeBytes(cursor, 1);
-    fields.Field({label, label}, fields.Text(FieldFormat::Hex2, have ? p[0] : 0, have));
+    fields.Field({label, label}, fields.Number(FieldFormat::Hex2, have ? p[0] : 0, have));
 }
 
 void UrbOutputer::InsertWordField(int mode, FieldCursor& cursor, LPCSTR label) {
     FieldWriter& fields = Fields(mode);
     const BYTE* p = cursor.p;
     const bool have = ConsumeBytes(cursor, 2);
-    fields.Field({label, label}, fields.Text(FieldFormat::Hex4, have ? tdl::LoadLe<USHORT>(p) : 0, have));
+    fields.Field({label, label}, fields.Number(FieldFormat::Hex4, have ? tdl::LoadLe<USHORT>(p) : 0, have));
 }
 
 void UrbOutputer::InsertDwordField(int mode, FieldCursor& cursor, LPCSTR label) {
     FieldWriter& fields = Fields(mode);
     const BYTE* p = cursor.p;
     const bool have = ConsumeBytes(cursor, 4);
-    fields.Field({label, label}, fields.Text(FieldFormat::Hex8, have ? tdl::LoadLe<ULONG>(p) : 0, have));
+    fields.Field({label, label}, fields.Number(FieldFormat::Hex8, have ? tdl::LoadLe<ULONG>(p) : 0, have));
 }
 
 void UrbOutputer::InsertHandle(int mode, FieldCursor& cursor, LPCSTR label, bool wide) {
@@ -188,7 +189,7 @@ void UrbOutputer::InsertHandle(int mode, FieldCursor& cursor, LPCSTR label, bool
     const BYTE* p = cursor.p;
     const bool have = ConsumeBytes(cursor, wide ? 8 : 4);
     const ULONG64 value = !have ? 0 : wide ? tdl::LoadLe<ULONG64>(p) : tdl::LoadLe<ULONG>(p);
-    fields.Field({label, label}, fields.Text(wide ? FieldFormat::Hex64 : FieldFormat::Hex8, value, have));
+    fields.Field({label, label}, fields.Number(wide ? FieldFormat::Hex64 : FieldFormat::Hex8, value, have));
 }
 
 void UrbOutputer::InsertPipeType(int mode, FieldCursor& cursor, LONG width) {
@@ -200,16 +201,14 @@ void UrbOutputer::InsertPipeType(int mode, FieldCursor& cursor, LONG width) {
     }
     // The pipe block holds the endpoint's bmAttributes, whose low two bits are the transfer type.
     const ULONG type = width == 4 ? tdl::LoadLe<ULONG>(p) : (p[0] & 3u);
-    // Kept from record to record: the texts need no allocation once they have grown to size.
-    static thread_local CString name, value;
+    // Kept from record to record: the name needs no allocation once it has grown to size.
+    static thread_local CString name;
     name.SetString(nullptr, 0); // a type the table lacks has no name
     CStringContent().TransferTypeName(static_cast<UCHAR>(type), name);
     fields.Field("PipeType", name, nullptr, kXml);
-    value = name;
-    value.Append(" (");
-    AppendDecimal(value, static_cast<int>(type));
-    value.AppendChar(')');
-    fields.Field("PipeType", value, nullptr, kNotMarkup);
+    ShortText value;
+    value.Add(name.GetString(), name.GetLength()).Add(" (").AddDecimal(static_cast<int>(type)).Add(')');
+    fields.Field("PipeType", value.Text(), nullptr, kNotMarkup);
 }
 
 void UrbOutputer::InsertClassCodes(int mode, FieldCursor& cursor) {
@@ -247,15 +246,9 @@ void UrbOutputer::InsertEndpointAddress(int mode, FieldCursor& cursor, BYTE addr
         return;
     }
     const bool in = (address & 0x80) != 0;
-    // Kept from record to record: the text needs no allocation once it has grown to size.
-    static thread_local CString value;
-    SetHex(value, address, 2, "0x");
-    value.Append(" (");
-    value.Append(DirectionWord(in));
-    value.AppendChar(',');
-    AppendDecimal(value, address & 15);
-    value.AppendChar(')');
-    fields.Field("EndpointAddress", value, nullptr, kGrid);
+    ShortText value;
+    value.Add("0x").AddHex(address, 2).Add(" (").Add(DirectionWord(in)).Add(',').AddDecimal(address & 15).Add(')');
+    fields.Field("EndpointAddress", value.Text(), nullptr, kGrid);
     fields.AttributedField("EndpointAddress", fields.Number(FieldFormat::Hex2, address), "Direction", DirectionWord(in),
                            nullptr, kXml);
 }
@@ -298,12 +291,12 @@ void UrbOutputer::InsertPipeInformation(int mode, size_t pipeOffset) {
         const bool haveMaxPacket = ConsumeBytes(cursor, 1);
         InsertPipeType(mode, cursor, 1);
         fields.Field({"MaxPacketSizeLo", "MaxPacketSize (low byte)"},
-                     fields.Text(FieldFormat::Hex2, haveMaxPacket ? maxPacket[0] : 0, haveMaxPacket));
+                     fields.Number(FieldFormat::Hex2, haveMaxPacket ? maxPacket[0] : 0, haveMaxPacket));
         ConsumeBytes(cursor, 1);
     }
     ULONG64 handle = 0;
     const bool haveHandle = m_Decode.ReadPayload(pipeOffset + offsetof(URB_RECORD_PIPE, PipeHandle), handle);
-    fields.Field({"PipeHandle", "PipeHandle"}, fields.Text(FieldFormat::Hex64, handle, haveHandle));
+    fields.Field({"PipeHandle", "PipeHandle"}, fields.Number(FieldFormat::Hex64, handle, haveHandle));
     fields.Close(FieldSection::Block);
 }
 
@@ -339,7 +332,7 @@ void UrbOutputer::InsertSetupFields(int mode, FieldCursor& cursor) {
     if (!ConsumeBytes(cursor, 1)) {
         fields.Field({"Request", "Request"}, kUnknownText);
     } else if (!standard) {
-        fields.Field({"Request", "Request"}, fields.Text(FieldFormat::Hex2, p[0]));
+        fields.Field({"Request", "Request"}, fields.Number(FieldFormat::Hex2, p[0]));
     } else {
         // The mark-up's number in hexadecimal, the grid's in decimal.
         LPCSTR name = CStringContent::StandardRequestText(p[0]);
@@ -375,7 +368,7 @@ void UrbOutputer::InsertDescriptorTypeIndex(int mode, USHORT wValue) {
     CStringContent().DescriptorTypeName(type, name);
     fields.NamedField("DescriptorType.wValueHi", fields.Number(FieldFormat::Hex2, type), "Name", name);
     fields.Field({"DescriptorIndex.wValueLo", "DescriptorIndex.wValueLo"},
-                 fields.Text(FieldFormat::Hex2, wValue & 0xFF));
+                 fields.Number(FieldFormat::Hex2, wValue & 0xFF));
 }
 
 BYTE UrbOutputer::ComposeRequestType(BYTE direction, BYTE type, BYTE recipient) {
@@ -574,7 +567,7 @@ void UrbOutputer::OutputLengthAndStatusBuffer(int mode, size_t lengthOffset, Fie
     FieldWriter& fields = Fields(mode);
     ULONG length = 0;
     const bool haveLength = fields.Read(lengthOffset, length);
-    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Text(format, length, haveLength));
+    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Number(format, length, haveLength));
     if (haveLength)
         InsertStatusBuffer(mode, dataOffset, length);
 }

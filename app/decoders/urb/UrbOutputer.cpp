@@ -1,5 +1,6 @@
 #include "app/decoders/urb/UrbOutputer.h"
 
+#include <cstring>
 #include <new>
 
 #include "app/core/records/LogRecordDecode.h"
@@ -62,26 +63,27 @@ void UrbOutputer::FormatFunctionName(CString& text, bool titled, CString& classT
     ULONG classKind = URB_CLASS_NONE;
     m_Decode.GetFunctionText(nameText, plainName, classRequestText, classRequestCode, classKind);
     // The record list may name a control transfer by its setup type; the title names the URB function.
-    nameText = UrbFunctionName(code);
-    if (m_Decode.IsSynchronous())
-        nameText += "(sync)";
+    const LPCSTR name = UrbFunctionName(code);
+    const int nameLength = name != nullptr ? static_cast<int>(std::strlen(name)) : 0;
+    const bool synchronous = m_Decode.IsSynchronous();
     // A continuation's bytes where a setup packet would stand are data, never a request.
     if (IsContinuationTag(m_Decode.GetLogType()))
-        classRequestText.Empty();
+        classRequestText.SetString(nullptr, 0);
 
-    if (nameText.IsEmpty()) {
+    if (nameLength == 0 && !synchronous) {
         SetHex(text, code, 4, "URB_FUNCTION_0x", true);
     } else {
-        text = "URB_FUNCTION_";
-        text += nameText;
-        if (titled) {
-            text += " (0x";
-            AppendHex(text, code, 1, true);
-            text += ")";
-        }
+        // Put together on the stack and set at once; the table's names are far shorter than the room.
+        ShortText title;
+        title.Add("URB_FUNCTION_").Add(name, nameLength);
+        if (synchronous)
+            title.Add("(sync)");
+        if (titled)
+            title.Add(" (0x").AddHex(code, 1, true).Add(')');
+        text.SetString(title.Text(), title.Length());
     }
 
-    classText.Empty();
+    classText.SetString(nullptr, 0);
     if (classRequestText.IsEmpty())
         return;
     switch (classKind) {
@@ -113,12 +115,14 @@ void UrbOutputer::OutputFunctionCode() {
 
 void UrbOutputer::OutputKindTitle(int mode) {
     FieldWriter& fields = Fields(mode);
-    fields.HideCategories({"CBW", "CSW"});
-    CString text;
-    CString classText;
-    CString classRequestText;
+    // Kept from record to record: the texts need no allocation once they have grown to size.
+    static thread_local CString text, classText, classRequestText;
     FormatFunctionName(text, true, classText, classRequestText);
     fields.RequestTitle("URB", "URB Function", text);
+    // The wrappers' categories follow the URB's in the pane, where its look-ups try them next. The captions
+    // are made once.
+    static const CString kCbw("CBW"), kCsw("CSW");
+    fields.HideCategories({&kCbw, &kCsw});
     if (!classRequestText.IsEmpty()) {
         fields.DescribedItem("Class", classText);
         fields.DescribedItem("Class Request", classRequestText);

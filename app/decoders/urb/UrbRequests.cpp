@@ -28,7 +28,8 @@ void UrbOutputer::OutputDescriptorRequest(int mode, ULONG dataSize, const BYTE*)
     m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, UsbdStatus), status);
     if (dataSize > sizeof(Part))
         InsertTransferData(mode, sizeof(Part), length, length, 0, get, status, 13, kGrid);
-    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Text(FieldFormat::Hex8, length, haveLength));
+    fields.Field({"TransferBufferLength", "TransferBufferLength"},
+                 fields.Number(FieldFormat::Hex8, length, haveLength));
     BYTE type = 0;
     const bool haveType = fields.Read(offsetof(Part, DescriptorType), type);
     CString typeName;
@@ -38,7 +39,7 @@ void UrbOutputer::OutputDescriptorRequest(int mode, ULONG dataSize, const BYTE*)
     fields.Attribute("Name", haveType ? typeName : CString(kUnknownText));
     BYTE index = 0;
     const bool haveIndex = fields.Read(offsetof(Part, Index), index);
-    fields.Field({"Index", "Index"}, fields.Text(FieldFormat::Hex2, index, haveIndex));
+    fields.Field({"Index", "Index"}, fields.Number(FieldFormat::Hex2, index, haveIndex));
     // A string's language; index 0 is the list of languages itself.
     if (haveType && type == kStringDescriptor && haveIndex && index != 0)
         fields.ValueField({"LanguageID", "LanguageID"}, FieldFormat::Hex4, offsetof(Part, LanguageId));
@@ -111,7 +112,8 @@ void UrbOutputer::OutputMsFeatureDescriptor(int mode, ULONG dataSize, const BYTE
     fields.ValueField({"Reserved3", "Reserved3"}, FieldFormat::Hex4, offsetof(Part, Reserved3));
     ULONG length = 0;
     const bool haveLength = fields.Read(offsetof(Part, TransferBufferLength), length);
-    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Text(FieldFormat::Hex8, length, haveLength));
+    fields.Field({"TransferBufferLength", "TransferBufferLength"},
+                 fields.Number(FieldFormat::Hex8, length, haveLength));
     // The descriptor the device answered, on the completion side.
     if (m_Decode.HasOutputData() && dataSize > sizeof(Part) && haveLength)
         InsertTransferData(mode, sizeof(Part), length, length, 0, true, 0, 15);

@@ -66,7 +66,7 @@ void UrbOutputer::OutputSelectConfiguration(int mode, ULONG dataSize, const BYTE
             offset += length;
         BYTE value = 0;
         const bool haveValue = length == 0 && m_Decode.ReadPayload(offset + kConfigurationValueOffset, value);
-        fields.Field({"ConfigurationValue", "ConfigurationValue"}, fields.Text(FieldFormat::Hex2, value, haveValue));
+        fields.Field({"ConfigurationValue", "ConfigurationValue"}, fields.Number(FieldFormat::Hex2, value, haveValue));
     } else {
         // Unconfiguring: the grid media say so, the mark-up shows the value 0.
         fields.Field("ConfigurationValue", fields.Number(FieldFormat::Hex2, 0), nullptr, kXml);
@@ -100,8 +100,8 @@ void UrbOutputer::OutputSelectInterface(int mode, ULONG dataSize, const BYTE*) {
             m_Decode.ReadPayload(sizeof(Part) + 2, interfaceNumber);
             m_Decode.ReadPayload(sizeof(Part) + 3, alternateSetting);
         }
-        fields.Field({"InterfaceNumber", "InterfaceNumber"}, fields.Text(FieldFormat::Hex2, interfaceNumber));
-        fields.Field({"AlternateSetting", "AlternateSetting"}, fields.Text(FieldFormat::Hex2, alternateSetting));
+        fields.Field({"InterfaceNumber", "InterfaceNumber"}, fields.Number(FieldFormat::Hex2, interfaceNumber));
+        fields.Field({"AlternateSetting", "AlternateSetting"}, fields.Number(FieldFormat::Hex2, alternateSetting));
     } else if (m_Decode.HasOutputData() && haveLength && length != 0 && dataSize > sizeof(Part)) {
         BYTE layout = 0;
         m_Decode.ReadPayload(offsetof(URB_RECORD_HEAD, LayoutVersion), layout);

@@ -118,7 +118,7 @@ void UrbOutputer::OutputStartingOffset(int mode) {
     ULONG continuation = 0;
     tdl::LoadAt(RecordBytes(), LOGHDR_SIZE, offsetof(_LOGHDR, Continuation), continuation);
     if (continuation == LogTag::More)
-        fields.Field({"StartingOffset", "Starting Offset"}, fields.Text(FieldFormat::Hex8, 0));
+        fields.Field({"StartingOffset", "Starting Offset"}, fields.Number(FieldFormat::Hex8, 0));
 }
 
 void UrbOutputer::OutputBulkInterruptTransfer(int mode, ULONG dataSize, const BYTE* pPart) {
@@ -192,9 +192,10 @@ void UrbOutputer::OutputTransferContinuation(int mode, ULONG dataSize, const BYT
     const bool haveLength = fields.Read(offsetof(Part, TransferBufferLength), length);
     const bool havePartial = fields.Read(offsetof(Part, PieceLength), partial);
     const bool haveStart = fields.Read(offsetof(Part, Offset), start);
-    fields.Field({"TransferBufferLength", "TransferBufferLength"}, fields.Text(FieldFormat::Hex8, length, haveLength));
-    fields.Field({"PartialLength", "PartialLength"}, fields.Text(FieldFormat::Hex8, partial, havePartial));
-    fields.Field({"StartingOffset", "Starting Offset"}, fields.Text(FieldFormat::Hex8, start, haveStart));
+    fields.Field({"TransferBufferLength", "TransferBufferLength"},
+                 fields.Number(FieldFormat::Hex8, length, haveLength));
+    fields.Field({"PartialLength", "PartialLength"}, fields.Number(FieldFormat::Hex8, partial, havePartial));
+    fields.Field({"StartingOffset", "Starting Offset"}, fields.Number(FieldFormat::Hex8, start, haveStart));
     if (dataSize > sizeof(Part) && haveDirection)
         InsertTransferData(mode, sizeof(Part), length, partial, start, in, 0, kind);
     fields.Close(FieldSection::Element);

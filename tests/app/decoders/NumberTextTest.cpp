@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 TEST(NumberText, HexMatchesTheFormatterForEveryWidthAndCase) {
@@ -50,6 +52,31 @@ TEST(NumberText, DecimalMatchesTheFormatterForEverySign) {
         expected.Format("(%I64d", value);
         EXPECT_EQ(expected, text) << expected;
     }
+}
+
+// A prefix longer than the room kept beside the digits still comes whole, and a null one is none.
+TEST(NumberText, HexTakesAnyPrefix) {
+    const CString prefix(' ', 60);
+    CString text;
+    SetHex(text, 0xAB, 4, prefix);
+    EXPECT_EQ(prefix + "00ab", text);
+    SetHex(text, 0xAB, 1, nullptr);
+    EXPECT_EQ(CString("ab"), text);
+}
+
+// A short text reads as the same parts appended to a string, and stops at its capacity.
+TEST(NumberText, ShortTextJoinsPartsAsAppendingDoes) {
+    ShortText text;
+    text.Add("0x").AddHex(0x81, 2).Add(" (").Add("IN").Add(',').AddDecimal(-12).Add(')');
+    EXPECT_STREQ("0x81 (IN,-12)", text.Text());
+    EXPECT_EQ(13, text.Length());
+
+    ShortText full;
+    for (int i = 0; i < ShortText::kMost + 10; ++i)
+        full.Add('x');
+    full.AddDecimal(1234);
+    EXPECT_EQ(ShortText::kMost, full.Length());
+    EXPECT_EQ(std::string(ShortText::kMost, 'x'), full.Text());
 }
 
 } // namespace

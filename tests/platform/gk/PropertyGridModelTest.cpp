@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 #include "GkPropertyGrid.h"
+#include "GkSameText.h"
 
 namespace {
 
@@ -239,6 +241,65 @@ TEST(PropertyGridItems, FindCategoryFollowsTheTopLevel) {
     CGkPropertyGridItem* pThird = grid.AddCategory("Three");
     pThird->AddChildItem(new CGkPropertyGridItem("One"));
     EXPECT_EQ(grid.FindCategory(one), nullptr);
+}
+
+// Captions given with their length: the characters past it are not the caption's, and two captions that
+// share a length and their first, middle and last characters are still told apart.
+TEST(PropertyGridItems, CountedCaptionsAreExact) {
+    CGkPropertyGrid grid;
+    CGkPropertyGridItem* pFirst = grid.AddCategory("AbcdeF");
+    CGkPropertyGridItem* pSecond = grid.AddCategory("AxcdeF");
+    CGkPropertyGridItem* pItem = pFirst->AddChildItem(new CGkPropertyGridItem("Status"));
+    for (int round = 0; round < 2; ++round) { // the second round answers from the kept hits
+        EXPECT_EQ(grid.FindCategory("AbcdeF"), pFirst);
+        EXPECT_EQ(grid.FindCategory("AxcdeF"), pSecond);
+        EXPECT_EQ(grid.FindCategory("AbcdeF and more", 6), pFirst);
+        EXPECT_EQ(grid.FindCategory("AbcdeF", 5), nullptr);
+        EXPECT_EQ(grid.FindCategory("AxcdeG"), nullptr);
+        EXPECT_EQ(pFirst->GetChilds()->FindItem("Status code", 6), pItem);
+        EXPECT_EQ(pFirst->GetChilds()->FindItem("Status", 5), nullptr);
+    }
+    EXPECT_EQ(grid.FindCategory("AbcdeF", -1), nullptr);
+
+    pItem->SetCaption("Record number", 6);
+    EXPECT_EQ(pItem->GetCaption(), "Record");
+    pItem->SetDescription("The sequence", 3);
+    EXPECT_EQ(pItem->GetDescription(), "The");
+    pItem->SetDescription(nullptr, 4);
+    EXPECT_EQ(pItem->GetDescription(), "");
+
+    // A value is kept only when it is the item's and no bound string waits for it.
+    pItem->SetValue("0x10");
+    EXPECT_TRUE(pItem->IsValueKept("0x10 more", 4));
+    EXPECT_FALSE(pItem->IsValueKept("0x10", 3));
+    EXPECT_FALSE(pItem->IsValueKept("0x11", 4));
+    CString strBound;
+    CGkPropertyGridItem bound("Bound", "0x10", &strBound);
+    EXPECT_FALSE(bound.IsValueKept("0x10", 4));
+
+    // Set from characters: only those counted, and a bound string written even with the value unchanged.
+    pItem->SetValueText("0x20 more", 4);
+    EXPECT_EQ(pItem->GetValue(), "0x20");
+    pItem->SetValueText(nullptr, 3);
+    EXPECT_EQ(pItem->GetValue(), "");
+    strBound = "edited elsewhere";
+    bound.SetValueText("0x10", 4);
+    EXPECT_EQ(strBound, "0x10");
+    EXPECT_EQ(bound.GetValue(), "0x10");
+}
+
+// Equal runs of every length up to past the word sizes, and a difference at each position of them; each run
+// is an allocation of its own length, so that a read past it is caught.
+TEST(PropertyGridItems, SameTextSeesEveryCharacter) {
+    for (size_t n = 0; n <= 24; ++n) {
+        const std::vector<char> a(n, 'q');
+        EXPECT_TRUE(GkSameText(a.data(), std::vector<char>(n, 'q').data(), n)) << n;
+        for (size_t i = 0; i < n; ++i) {
+            std::vector<char> b = a;
+            b[i] = 'r';
+            EXPECT_FALSE(GkSameText(a.data(), b.data(), n)) << n << " at " << i;
+        }
+    }
 }
 
 TEST(PropertyGridSelection, OnlyShownItemsAreSelected) {
