@@ -152,18 +152,43 @@ bool WriteDeviceReports(const Arguments& args) {
     return Written(xml, "device report (XML)");
 }
 
-// Records the driver wrote that the document never received: the steps in the sequence numbers where it
-// marked a gap, over the records it holds.
-ULONG LostRecords(CUSBLog& log) {
-    LogRecords::CLogRecords* pRecords = log.GetLogRecords();
+// The gap marks among the records the document still holds, and the records the driver wrote that the document
+// never received at those marks. Continuous logging drops the oldest records as the banks take turns, and with
+// them the marks of gaps that fell among them: how many records those gaps lost is no longer known.
+struct KeptGaps {
+    UINT marks = 0;
     ULONG lost = 0;
+};
+
+KeptGaps GapsInKeptRecords(CUSBLog& log) {
+    LogRecords::CLogRecords* pRecords = log.GetLogRecords();
+    KeptGaps kept;
     for (INT_PTR i = 1; pRecords != nullptr && i < pRecords->GetCount(); ++i) {
         const _LOGHDR* pRecord = pRecords->GetAt(i);
+        if (CLogRecordDecode(pRecord, &log).GetSyncWord() != LogTag::GapSync)
+            continue;
+        ++kept.marks;
         const ULONG previous = pRecords->GetAt(i - 1)->SequenceNumber;
-        if (CLogRecordDecode(pRecord, &log).GetSyncWord() == LogTag::GapSync && pRecord->SequenceNumber > previous)
-            lost += pRecord->SequenceNumber - previous - 1;
+        if (pRecord->SequenceNumber > previous)
+            kept.lost += pRecord->SequenceNumber - previous - 1;
     }
-    return lost;
+    return kept;
+}
+
+void PrintGaps(CUSBLog& log) {
+    const UINT gaps = log.GetSequenceGapCount();
+    const KeptGaps kept = GapsInKeptRecords(log);
+    if (gaps == 0)
+        std::printf("gaps: 0 (no record lost)\n");
+    else if (kept.marks >= gaps)
+        std::printf("gaps: %u (%lu records lost)\n", gaps, static_cast<unsigned long>(kept.lost));
+    else if (kept.marks == 0)
+        std::printf("gaps: %u (all among records the banks have since dropped, so the number lost is not known)\n",
+                    gaps);
+    else
+        std::printf("gaps: %u (%lu records lost at the %u the banks still hold; the other %u among records since "
+                    "dropped)\n",
+                    gaps, static_cast<unsigned long>(kept.lost), kept.marks, gaps - kept.marks);
 }
 
 // The application object's run, from its start to its end, on the machine.
@@ -224,12 +249,7 @@ int RunSession(sim::Machine& machine, const Arguments& args) {
         std::printf("sequence numbers: %lu to %lu (the banks keep the newest records)\n",
                     static_cast<unsigned long>(pRecords->GetAt(0)->SequenceNumber),
                     static_cast<unsigned long>(pRecords->GetAt(nRecords - 1)->SequenceNumber));
-    const UINT gaps = pLog->GetSequenceGapCount();
-    const ULONG lost = LostRecords(*pLog);
-    if (gaps == 0)
-        std::printf("gaps: 0 (no record lost)\n");
-    else
-        std::printf("gaps: %u (%lu records lost)\n", gaps, static_cast<unsigned long>(lost));
+    PrintGaps(*pLog);
     const fs::path capture = ChooseFile(args, "session.tdloft");
     tdl::session::SendCommand(ID_FILE_SAVE_AS);
     if (pLog->IsModified() || !Written(capture, "capture file"))

@@ -107,7 +107,9 @@ TEST_F(RunCommandTest, ASessionWritesWhatAUserReads) {
     EXPECT_FALSE(Has(out, "unexpected")) << out;
     EXPECT_TRUE(Has(out, " requests to the mouse\n")) << out;
     EXPECT_TRUE(Has(out, " requests to the stick\n")) << out;
-    EXPECT_TRUE(Has(out, "gaps: 0 (no record lost)\n") || Has(out, " records lost)\n")) << out;
+    // Gaps depend on the host's load; whatever their number, the line says what is known of the records lost.
+    EXPECT_TRUE(Has(out, "gaps: 0 (no record lost)\n") || Has(out, " records lost)\n") || Has(out, " since dropped"))
+        << out;
 
     // The device report holds both checked devices: the mouse with its descriptor and its HID stack.
     const std::string xml = Contents(folder / "device-report.xml");
