@@ -227,11 +227,11 @@ void HubifOutputer::OutputFunctionRow(FieldWriter& fields, const HubifRow& row) 
     CallArgument(fields, row.Label(), row.Element(), RowValue(fields, row), row.direction);
 }
 
-CString HubifOutputer::RowValue(FieldWriter& fields, const HubifRow& row) {
+LPCSTR HubifOutputer::RowValue(FieldWriter& fields, const HubifRow& row) {
     ULONG64 value = 0;
     switch (row.source) {
     case HubifSource::Nothing: return "None";
-    case HubifSource::Block: return CString();
+    case HubifSource::Block: return "";
     case HubifSource::Handle: value = GetArgument2(); break;
     case HubifSource::Returned: value = m_Decode.GetStatus(); break;
     case HubifSource::Argument:
@@ -240,10 +240,10 @@ CString HubifOutputer::RowValue(FieldWriter& fields, const HubifRow& row) {
         break;
     }
     switch (row.show) {
-    case HubifShow::HandleOrNull: return value == 0 ? CString("NULL") : fields.Text(row.field.format, value);
+    case HubifShow::HandleOrNull: return value == 0 ? "NULL" : fields.Number(row.field.format, value);
     case HubifShow::Boolean: return FieldBoolText(value != 0);
-    case HubifShow::Number32: return fields.Text(FieldFormat::Hex8, value);
-    default: return fields.Text(row.field.format, value);
+    case HubifShow::Number32: return fields.Number(FieldFormat::Hex8, value);
+    default: return fields.Number(row.field.format, value);
     }
 }
 
