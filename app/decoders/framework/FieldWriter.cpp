@@ -59,6 +59,20 @@ ULONG64 LoadNumber(const uint8_t* p, size_t size, bool bigEndian) {
     return value;
 }
 
+// The texts every writer on the thread hands to the emit interface (see FieldWriter's members).
+struct KeptTexts {
+    CString joined;
+    CString name;
+    CString label;
+    CString text;
+    CString attribute;
+};
+
+KeptTexts& ThreadTexts() {
+    static thread_local KeptTexts texts;
+    return texts;
+}
+
 } // namespace
 
 const char* FieldLabels::For(int mode) const {
@@ -105,11 +119,14 @@ void SetDataBar(const CString& title, const BYTE* bytes, ULONG count) {
 
 FieldWriter::FieldWriter(Outputer& decoder, int mode, Style style)
     : m_decoder(decoder), m_pRecordDecoder(nullptr), m_pImp(decoder.GetImp()), m_mode(mode), m_media(MediumOf(mode)),
-      m_style(style) {}
+      m_style(style), m_joined(ThreadTexts().joined), m_name(ThreadTexts().name), m_label(ThreadTexts().label),
+      m_text(ThreadTexts().text), m_attribute(ThreadTexts().attribute) {}
 
 FieldWriter::FieldWriter(LogOutputer& decoder, int mode, ULONG needed)
     : m_decoder(decoder), m_pRecordDecoder(&decoder), m_pImp(decoder.GetImp()), m_mode(mode), m_media(MediumOf(mode)),
-      m_style(Style::Record), m_needed(needed), m_payload(decoder.GetDecode().GetPayload()) {}
+      m_style(Style::Record), m_needed(needed), m_payload(decoder.GetDecode().GetPayload()),
+      m_joined(ThreadTexts().joined), m_name(ThreadTexts().name), m_label(ThreadTexts().label),
+      m_text(ThreadTexts().text), m_attribute(ThreadTexts().attribute) {}
 
 bool FieldWriter::Prefixed() const {
     return m_media == kGrid || (m_media == kHtml && m_style == Style::Report);
@@ -199,8 +216,7 @@ void FieldWriter::Field(const FieldLabels& label, FieldText value, const char* t
     switch (m_media) {
     case kXml:
         m_label = label.xml;
-        value.AssignTo(m_text);
-        m_pImp->WriteValue(m_label, m_text);
+        m_pImp->WriteValue(m_label, value.AsString(m_text));
         break;
     case kHtml:
         if (m_style == Style::Report) {
@@ -234,9 +250,8 @@ void FieldWriter::AttributedField(const FieldLabels& label, FieldText value, con
         return;
     }
     m_label = label.xml;
-    value.AssignTo(m_text);
-    attributeValue.AssignTo(m_name);
-    m_pImp->WriteValueWithAttribute(m_label, m_text, attribute, m_name);
+    m_attribute = attribute;
+    m_pImp->WriteValueWithAttribute(m_label, value.AsString(m_text), m_attribute, attributeValue.AsString(m_name));
 }
 
 void FieldWriter::FaultField(const FieldLabels& label, FieldText value, uint8_t media) {
@@ -260,13 +275,12 @@ void FieldWriter::NamedField(const FieldLabels& label, FieldText value, const ch
     if ((flags & FieldDecl::kNameInText) == 0) {
         if (m_media == kXml) {
             m_label = label.xml;
-            value.AssignTo(m_text);
             if ((flags & FieldDecl::kAttributeAfter) != 0) {
-                m_pImp->WriteValue(m_label, m_text);
+                m_pImp->WriteValue(m_label, value.AsString(m_text));
                 Attribute(attribute, name);
             } else {
-                name.AssignTo(m_name);
-                m_pImp->WriteValueWithAttribute(m_label, m_text, attribute, m_name);
+                m_attribute = attribute;
+                m_pImp->WriteValueWithAttribute(m_label, value.AsString(m_text), m_attribute, name.AsString(m_name));
             }
             return;
         }
@@ -292,13 +306,12 @@ void FieldWriter::NameFirstField(const FieldLabels& label, FieldText name, Field
         return;
     if (m_media == kXml) {
         m_label = label.xml;
-        code.AssignTo(m_text);
         if ((flags & FieldDecl::kAttributeAfter) != 0) {
-            m_pImp->WriteValue(m_label, m_text);
+            m_pImp->WriteValue(m_label, code.AsString(m_text));
             Attribute(attribute, name);
         } else {
-            name.AssignTo(m_name);
-            m_pImp->WriteValueWithAttribute(m_label, m_text, attribute, m_name);
+            m_attribute = attribute;
+            m_pImp->WriteValueWithAttribute(m_label, code.AsString(m_text), m_attribute, name.AsString(m_name));
         }
         return;
     }
@@ -344,8 +357,8 @@ void FieldWriter::HideCategories(std::initializer_list<const CString*> captions)
 void FieldWriter::Attribute(const char* name, FieldText value) {
     if (m_media != kXml)
         return;
-    value.AssignTo(m_text);
-    m_pImp->AddAttribute(name, m_text);
+    m_attribute = name;
+    m_pImp->AddAttribute(m_attribute, value.AsString(m_text));
 }
 
 void FieldWriter::Defect(const char* caption, const CString& text) {

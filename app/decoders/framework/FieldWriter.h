@@ -35,15 +35,23 @@ class OutputerImp;
 // characters: the mark-up media write all of it, as they were given it).
 struct FieldText {
     FieldText(const char* text) : chars(text != nullptr ? text : ""), length(-1) {}
-    FieldText(const CString& text) : chars(text.GetString()), length(text.GetLength()) {}
+    FieldText(const CString& text) : chars(text.GetString()), length(text.GetLength()), string(&text) {}
     void AssignTo(CString& out) const {
         if (length < 0)
             out = chars;
         else
             out.SetString(chars, length);
     }
+    // The text as a CString: the caller's own when it gave one, else copied into `buffer`.
+    const CString& AsString(CString& buffer) const {
+        if (string != nullptr)
+            return *string;
+        AssignTo(buffer);
+        return buffer;
+    }
     const char* chars;
     int length; // -1: up to the terminator
+    const CString* string = nullptr;
 };
 
 // The kinds of section a decoder opens; Close takes the same kind.
@@ -235,12 +243,16 @@ private:
     const BYTE* m_pBarBytes = nullptr;
     ULONG m_nBarBytes = 0;
     CString m_barCaption;
-    // Reused buffers: a number, a joined value, a name, and the texts handed to the emit interface.
+    // Reused buffers: a number, and the texts handed to the emit interface (a joined value, a name, a label,
+    // a value, an attribute's name). The texts are the thread's, shared by every writer on it: each holds its
+    // text only for the one emit call, so a writer nested in another may use them too, and a writer made per
+    // record finds them grown to size.
     char m_number[48];
-    CString m_joined;
-    CString m_name;
-    CString m_label;
-    CString m_text;
+    CString& m_joined;
+    CString& m_name;
+    CString& m_label;
+    CString& m_text;
+    CString& m_attribute;
 };
 
 // Bytes as two lower-case hex digits each, no separators (the mark-up form of data bytes).

@@ -29,13 +29,17 @@ const BYTE* LogOutputer::RecordBytes() const {
 }
 
 void LogOutputer::OutputRecordHeader() {
-    m_pImp->AddElement("Record");
-    m_pImp->AddAttribute("Number", SequenceText());
-    CString type;
-    CString disposition;
+    // Every record shows these: the names are made once, and the texts, kept from record to record, need no
+    // allocation once they have grown to size.
+    static const CString kRecord("Record"), kNumber("Number"), kDisposition("Disposition"), kType("Type");
+    static thread_local CString sequence, type, disposition;
+    m_pImp->AddElement(kRecord);
+    sequence.SetString(nullptr, 0);
+    AppendDecimal(sequence, m_Decode.GetSequenceNumber());
+    m_pImp->AddAttribute(kNumber, sequence);
     m_Decode.GetTypeAndDisposition(type, disposition);
-    m_pImp->AddAttribute("Disposition", disposition);
-    m_pImp->AddAttribute("Type", type);
+    m_pImp->AddAttribute(kDisposition, disposition);
+    m_pImp->AddAttribute(kType, type);
     m_pImp->EnterRecord();
 }
 

@@ -1,13 +1,13 @@
 #include "app/decoders/ioctl/CallArgument.h"
 
-void CallArgument(FieldWriter& fields, LPCSTR label, LPCSTR element, const CString& value, LPCSTR direction) {
+void CallArgument(FieldWriter& fields, LPCSTR label, LPCSTR element, FieldText value, LPCSTR direction) {
     fields.Field({element, label}, value);
     if (direction)
         fields.Attribute("ArgDirection", direction);
 }
 
-void CallArgument(FieldWriter& fields, LPCSTR label, LPCSTR element, const CString& markupValue,
-                  const CString& gridValue, LPCSTR direction) {
+void CallArgument(FieldWriter& fields, LPCSTR label, LPCSTR element, FieldText markupValue, FieldText gridValue,
+                  LPCSTR direction) {
     fields.Field(element, markupValue, nullptr, kXml);
     if (direction)
         fields.Attribute("ArgDirection", direction);

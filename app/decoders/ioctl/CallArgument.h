@@ -6,10 +6,10 @@
 #include "app/decoders/framework/FieldWriter.h"
 
 // `direction` is "in", "out", "in_out", or null for a field that carries none.
-void CallArgument(FieldWriter& fields, LPCSTR label, LPCSTR element, const CString& value, LPCSTR direction);
+void CallArgument(FieldWriter& fields, LPCSTR label, LPCSTR element, FieldText value, LPCSTR direction);
 // The same where the grid shows another text than the mark-up's value.
-void CallArgument(FieldWriter& fields, LPCSTR label, LPCSTR element, const CString& markupValue,
-                  const CString& gridValue, LPCSTR direction);
+void CallArgument(FieldWriter& fields, LPCSTR label, LPCSTR element, FieldText markupValue, FieldText gridValue,
+                  LPCSTR direction);
 
 // A data section whose grid group has a value: mode 0 BeginElement(element), other modes
 // BeginValueGroup(caption, value). The writer's Close(FieldSection::Block) closes it.

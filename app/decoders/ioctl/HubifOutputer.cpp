@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "app/decoders/framework/FieldWriter.h"
+#include "app/decoders/framework/NumberText.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
 #include "app/decoders/ioctl/CallArgument.h"
@@ -34,22 +35,30 @@ CString HubifOutputer::GetFunctionName() const {
 }
 
 void HubifOutputer::OutputFunctionCode() {
-    m_pImp->AddElement("HubInterfaceFunction");
-    m_pImp->AddAttribute("Name", GetFunctionName());
+    static const CString kElement("HubInterfaceFunction"), kName("Name");
+    // Kept from record to record: the name needs no allocation once it has grown to size.
+    static thread_local CString name;
+    m_Decode.HubInterfaceFunctionName(name);
+    m_pImp->AddElement(kElement);
+    m_pImp->AddAttribute(kName, name);
 }
 
 void HubifOutputer::OutputRequestObjects() {
+    static const CString kBusContext("BusContext"), kDeviceObject("DeviceObject"), kDriverObject("DriverObject"),
+        kName("Name"), kArgDirection("ArgDirection"), kIn("in");
+    // Kept from record to record: the texts need no allocation once they have grown to size.
+    static thread_local CString text;
+    static thread_local TargetTexts texts;
     // The bus context is the call's first argument and stands where an IRP record has its device object.
-    CString text;
-    text.Format("%I64x", GetBusContext());
-    m_pImp->WriteValue("BusContext", text);
-    m_pImp->AddAttribute("ArgDirection", "in");
-    const TargetTexts texts = FindTargetTexts("");
+    SetHex(text, GetBusContext());
+    m_pImp->WriteValue(kBusContext, text);
+    m_pImp->AddAttribute(kArgDirection, kIn);
+    FindTargetTexts("", texts);
     if (!texts.found)
         return;
-    m_pImp->WriteValue("DeviceObject", text);
-    m_pImp->AddAttribute("Name", texts.deviceName);
-    m_pImp->WriteValue("DriverObject", texts.driverName);
+    m_pImp->WriteValue(kDeviceObject, text);
+    m_pImp->AddAttribute(kName, texts.deviceName);
+    m_pImp->WriteValue(kDriverObject, texts.driverName);
 }
 
 void HubifOutputer::OutputTarget() {
@@ -60,7 +69,9 @@ void HubifOutputer::OutputTarget() {
 }
 
 void HubifOutputer::OutputKindTitle(int mode) {
-    FieldWriter(*this, mode).RequestTitle("IHUB", "HUB Interface", GetFunctionName());
+    FieldWriter title(*this, mode);
+    if (title.In(kGrid))
+        title.RequestTitle("IHUB", "HUB Interface", GetFunctionName());
     const std::span<const uint8_t> payload = m_Decode.GetPayload();
     OutputFunctionBody(mode, static_cast<ULONG>(payload.size()), payload.data());
 }
@@ -216,11 +227,11 @@ void HubifOutputer::OutputFunctionRow(FieldWriter& fields, const HubifRow& row) 
     CallArgument(fields, row.Label(), row.Element(), RowValue(fields, row), row.direction);
 }
 
-CString HubifOutputer::RowValue(FieldWriter& fields, const HubifRow& row) {
+LPCSTR HubifOutputer::RowValue(FieldWriter& fields, const HubifRow& row) {
     ULONG64 value = 0;
     switch (row.source) {
     case HubifSource::Nothing: return "None";
-    case HubifSource::Block: return CString();
+    case HubifSource::Block: return "";
     case HubifSource::Handle: value = GetArgument2(); break;
     case HubifSource::Returned: value = m_Decode.GetStatus(); break;
     case HubifSource::Argument:
@@ -229,10 +240,10 @@ CString HubifOutputer::RowValue(FieldWriter& fields, const HubifRow& row) {
         break;
     }
     switch (row.show) {
-    case HubifShow::HandleOrNull: return value == 0 ? CString("NULL") : fields.Text(row.field.format, value);
+    case HubifShow::HandleOrNull: return value == 0 ? "NULL" : fields.Number(row.field.format, value);
     case HubifShow::Boolean: return FieldBoolText(value != 0);
-    case HubifShow::Number32: return fields.Text(FieldFormat::Hex8, value);
-    default: return fields.Text(row.field.format, value);
+    case HubifShow::Number32: return fields.Number(FieldFormat::Hex8, value);
+    default: return fields.Number(row.field.format, value);
     }
 }
 

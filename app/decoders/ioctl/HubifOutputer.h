@@ -139,7 +139,8 @@ private:
     void OutputDeviceSpeed(FieldWriter& fields, const HubifRow& row);
     void OutputGuid(FieldWriter& fields, const HubifRow& row);
     void OutputSymbolicName(FieldWriter& fields, const HubifRow& row);
-    CString RowValue(FieldWriter& fields, const HubifRow& row);
+    // A plain row's value; a number stays valid until the writer's next number.
+    LPCSTR RowValue(FieldWriter& fields, const HubifRow& row);
     void OutputPortStatusAt(int mode, ULONG dataSize, const BYTE* args, size_t offset);
     // A structure's fixed fields, as rows at `base` plus each row's offset.
     void OutputStructureRows(FieldWriter& fields, std::span<const HubifRow> rows, size_t base);

@@ -306,7 +306,14 @@ bool UsbportHkOutputer::OutputCallInputs(int mode, ULONG dataSize, const BYTE* a
     if (dataSize != call.size)
         return false;
     FieldWriter fields(*this, mode);
-    fields.Open(FieldSection::Element, CString("MPORT-") + GetFunctionName());
+    if (fields.In(kXml)) {
+        // Kept from record to record: the texts need no allocation once they have grown to size.
+        static thread_local CString name, element;
+        m_Decode.MiniportFunctionName(name);
+        element = "MPORT-";
+        element += name;
+        fields.Open(FieldSection::Element, element);
+    }
     fields.Open(FieldSection::GridGroup, "Inputs");
     for (const HookField& field : call.inputs)
         OutputHookField(fields, dataSize, args, field);
@@ -349,23 +356,33 @@ void UsbportHkOutputer::OutputHookField(FieldWriter& fields, ULONG dataSize, con
         CallArgument(fields, field.field.label.grid, field.field.label.xml, kUnknownText, field.direction);
         return;
     }
-    CString value;
+    // Kept from record to record: the texts need no allocation once they have grown to size.
+    static thread_local CString status, shown;
+    LPCSTR value = nullptr;
     LPCSTR meaning = nullptr;
     switch (field.value) {
-    case Half: value = fields.Text(FieldFormat::Hex4, word & 0xFFFF); break;
+    case Half: value = fields.Number(FieldFormat::Hex4, word & 0xFFFF); break;
     case ZeroFill: value = word != 0 ? "true" : "false"; break;
     case InvalidateType:
         meaning = InvalidateTypeMeaning(word);
-        value = fields.Text(FieldFormat::Hex8, word);
+        value = fields.Number(FieldFormat::Hex8, word);
         break;
-    case UsbdStatus: CStringContent().UsbdStatusName(value, word); break;
-    default: value = fields.Text(FieldFormat::Hex8, word); break;
+    case UsbdStatus:
+        CStringContent().UsbdStatusName(status, word);
+        value = status;
+        break;
+    default: value = fields.Number(FieldFormat::Hex8, word); break;
     }
     // The grid reads the meaning beside the value; the mark-up gives it, and the unit, as attributes.
-    CString shown = value;
-    if (meaning)
-        shown.AppendFormat(" (%s)", meaning);
-    CallArgument(fields, field.field.label.grid, field.field.label.xml, value, shown, field.direction);
+    LPCSTR gridValue = value;
+    if (meaning && !fields.In(kXml)) {
+        shown = value;
+        shown += " (";
+        shown += meaning;
+        shown += ')';
+        gridValue = shown;
+    }
+    CallArgument(fields, field.field.label.grid, field.field.label.xml, value, gridValue, field.direction);
     if (field.milliseconds)
         fields.Attribute("Units", "ms.");
     if (meaning)

@@ -2,6 +2,7 @@
 
 #include "app/core/document/USBLog.h"
 #include "app/decoders/framework/FieldWriter.h"
+#include "app/decoders/framework/NumberText.h"
 #include "app/decoders/framework/OutputerImp.h"
 #include "app/decoders/framework/StringContent.h"
 #include "app/decoders/ioctl/HookRows.h"
@@ -17,33 +18,42 @@ CString UsbportHkOutputer::GetFunctionName() const {
     return name;
 }
 
-CString UsbportHkOutputer::FindDriverName() const {
-    CString name = kUnknownText;
+const CString& UsbportHkOutputer::FindDriverName() const {
+    static const CString kUnknown(kUnknownText);
     CAttachedDrivers* drivers = m_pContext ? m_pContext->GetAttachedDrivers() : nullptr;
     CDriverObject* driver = nullptr;
     if (drivers && drivers->GetPresentClassDriverObject(LogHdr::Irp(RecordBytes()), driver) && driver &&
         !driver->m_DriverName.IsEmpty())
-        name = driver->m_DriverName;
-    return name;
+        return driver->m_DriverName;
+    return kUnknown;
 }
 
 void UsbportHkOutputer::OutputFunctionCode() {
-    m_pImp->AddElement("UsbportHookFunction");
-    m_pImp->AddAttribute("Name", GetFunctionName());
+    static const CString kElement("UsbportHookFunction"), kName("Name");
+    // Kept from record to record: the name needs no allocation once it has grown to size.
+    static thread_local CString name;
+    m_Decode.MiniportFunctionName(name);
+    m_pImp->AddElement(kElement);
+    m_pImp->AddAttribute(kName, name);
 }
 
 void UsbportHkOutputer::OutputRequestObjects() {
+    static const CString kDriverObject("DriverObject"), kDeviceObject("DeviceObject"), kName("Name"),
+        kArgDirection("ArgDirection"), kIn("in");
+    // Kept from record to record: the texts need no allocation once they have grown to size.
+    static thread_local CString text;
+    static thread_local TargetTexts texts;
     // The header's IRP field holds the miniport's driver object.
     const BYTE* r = RecordBytes();
-    CString text;
-    text.Format("%I64x", LogHdr::Irp(r));
-    m_pImp->WriteValue("DriverObject", text);
-    m_pImp->AddAttribute("Name", FindDriverName());
-    m_pImp->AddAttribute("ArgDirection", "in");
-    text.Format("%I64x", LogHdr::DeviceObject(r));
-    m_pImp->WriteValue("DeviceObject", text);
-    m_pImp->AddAttribute("Name", FindTargetTexts("").deviceName);
-    m_pImp->AddAttribute("ArgDirection", "in");
+    SetHex(text, LogHdr::Irp(r));
+    m_pImp->WriteValue(kDriverObject, text);
+    m_pImp->AddAttribute(kName, FindDriverName());
+    m_pImp->AddAttribute(kArgDirection, kIn);
+    SetHex(text, LogHdr::DeviceObject(r));
+    m_pImp->WriteValue(kDeviceObject, text);
+    FindTargetTexts("", texts);
+    m_pImp->AddAttribute(kName, texts.deviceName);
+    m_pImp->AddAttribute(kArgDirection, kIn);
 }
 
 void UsbportHkOutputer::OutputTarget() {
@@ -60,7 +70,9 @@ void UsbportHkOutputer::OutputTarget() {
 
 void UsbportHkOutputer::OutputKindTitle(int mode) {
     const HookCode* code = FindFunction(m_Decode.GetFunctionWord());
-    const LPCSTR title = code != nullptr && code->service ? "Usbport Function" : "Miniport Function";
-    FieldWriter(*this, mode).RequestTitle("MPORT", title, GetFunctionName());
+    const LPCSTR kind = code != nullptr && code->service ? "Usbport Function" : "Miniport Function";
+    FieldWriter title(*this, mode);
+    if (title.In(kGrid))
+        title.RequestTitle("MPORT", kind, GetFunctionName());
     OutputFunctionBody(mode);
 }

@@ -102,5 +102,5 @@ private:
     void OutputResultAfterContext(int mode, ULONG dataSize, const BYTE* args, std::span<const HookField> outputs);
     // The driver object's name at header offset 40: the document's present driver of that address, "???"
     // when it knows none.
-    CString FindDriverName() const;
+    const CString& FindDriverName() const;
 };

@@ -101,16 +101,15 @@ void UrbOutputer::FormatFunctionName(CString& text, bool titled, CString& classT
 }
 
 void UrbOutputer::OutputFunctionCode() {
-    CString text;
-    CString classText;
-    CString classRequestText;
+    static const CString kFunction("Function"), kName("Name"), kClassRequest("ClassRequest");
+    // Kept from record to record: the texts need no allocation once they have grown to size.
+    static thread_local CString text, classText, classRequestText, code;
     FormatFunctionName(text, false, classText, classRequestText);
-    CString code;
-    code.Format("%04x", m_Decode.GetFunctionCode());
-    m_pImp->WriteValue("Function", code);
-    m_pImp->AddAttribute("Name", text);
+    SetHex(code, m_Decode.GetFunctionCode(), 4);
+    m_pImp->WriteValue(kFunction, code);
+    m_pImp->AddAttribute(kName, text);
     if (!classRequestText.IsEmpty())
-        m_pImp->AddAttribute("ClassRequest", classRequestText);
+        m_pImp->AddAttribute(kClassRequest, classRequestText);
 }
 
 void UrbOutputer::OutputKindTitle(int mode) {
