@@ -91,6 +91,9 @@ struct DeviceNodeInfo {
 std::vector<DeviceNodeInfo> DeviceNodes();
 // The physical device object of a present device node, or null.
 PDEVICE_OBJECT PhysicalDeviceObject(std::u16string_view instancePath);
+// The same with a reference taken for the caller, who gives it back with ObDereferenceObject: a node removed
+// meanwhile by the manager's thread then leaves its PDO in place until the caller is done asking about it.
+PDEVICE_OBJECT ReferencePhysicalDeviceObject(std::u16string_view instancePath);
 
 // What user mode hears of Plug and Play changes (the window system's device notifications): an interface
 // enabled or disabled, or device nodes added or removed. The observer is called on the thread that made the

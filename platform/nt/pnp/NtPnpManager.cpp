@@ -895,6 +895,17 @@ PDEVICE_OBJECT PhysicalDeviceObject(std::u16string_view instancePath) {
     return node ? node->pdo : nullptr;
 }
 
+PDEVICE_OBJECT ReferencePhysicalDeviceObject(std::u16string_view instancePath) {
+    // A node in the tree holds the manager's reference on its PDO, so one more taken under the lock is safe.
+    std::lock_guard guard(g_nodeLock);
+    const DeviceNode* node = FindNodeLocked(&g_root, instancePath);
+    if (!node) {
+        return nullptr;
+    }
+    ObReferenceObject(node->pdo);
+    return node->pdo;
+}
+
 void Shutdown() {
     TheWorker().RunAndWait(ShutdownOnWorker);
     TheWorker().Stop();

@@ -138,6 +138,25 @@ const SetDevice* MemberOf(const DeviceInfoSet& set, const SP_DEVINFO_DATA* data)
     return device;
 }
 
+// The PDO of a node, referenced while its properties are read: the manager's thread may remove the node at
+// any time, and a PDO held without a reference may be freed under the reader.
+class ReferencedPdo {
+public:
+    explicit ReferencedPdo(std::u16string_view instancePath)
+        : m_pdo(nt::pnp::ReferencePhysicalDeviceObject(instancePath)) {}
+    ~ReferencedPdo() {
+        if (m_pdo) {
+            ObDereferenceObject(m_pdo);
+        }
+    }
+    ReferencedPdo(const ReferencedPdo&) = delete;
+    ReferencedPdo& operator=(const ReferencedPdo&) = delete;
+    PDEVICE_OBJECT Get() const { return m_pdo; }
+
+private:
+    PDEVICE_OBJECT m_pdo;
+};
+
 // A property's bytes as the manager gives them (UTF-16 texts), or the Win32 error.
 DWORD ReadProperty(PDEVICE_OBJECT pdo, DEVICE_REGISTRY_PROPERTY property, std::vector<UCHAR>& bytes) {
     ULONG needed = 0;
@@ -229,8 +248,9 @@ DWORD BuildSet(const GUID* classGuid, PCSTR enumerator, DWORD flags, DeviceInfoS
             }
             continue;
         }
-        GUID nodeClass;
-        bool hasClass = ClassGuidOf(node.pdo, nodeClass);
+        GUID nodeClass{};
+        const ReferencedPdo pdo(node.instancePath);
+        const bool hasClass = pdo.Get() != nullptr && ClassGuidOf(pdo.Get(), nodeClass);
         if ((flags & DIGCF_ALLCLASSES) || (hasClass && nodeClass == *classGuid)) {
             set.devices.push_back({node.instancePath, nodeClass, DevInstOf(node.instancePath)});
         }
@@ -437,14 +457,14 @@ BOOL SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA 
     if (!device) {
         return FALSE;
     }
-    PDEVICE_OBJECT pdo = nt::pnp::PhysicalDeviceObject(device->instancePath);
-    if (!pdo) {
+    const ReferencedPdo pdo(device->instancePath);
+    if (!pdo.Get()) {
         return Fail(ERROR_NO_SUCH_DEVINST);
     }
     std::vector<UCHAR> bytes;
     DWORD type = form->type;
     if (!SetProperty(device->instancePath, Property, type, bytes)) {
-        if (DWORD error = ReadProperty(pdo, form->property, bytes)) {
+        if (DWORD error = ReadProperty(pdo.Get(), form->property, bytes)) {
             return Fail(error);
         }
         if (form->type != REG_DWORD) {
