@@ -72,7 +72,10 @@ protected:
         if (pLive == nullptr)
             return nullptr;
         pLive->SetStartTime(llStartTime);
-        const std::string path = ::testing::TempDir() + "system-properties.tdloft";
+        // One file per test: CTest runs the tests of this suite side by side, and one test's save must not
+        // overwrite the file another is reopening.
+        const std::string path = ::testing::TempDir() + "system-properties-" +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".tdloft";
         EXPECT_TRUE(pLive->OnSaveDocument(path.c_str()));
         win32::PumpUiMessages();
         auto* pSaved = dynamic_cast<CUSBLog*>(App().m_pLogDocTemplate->OpenDocumentFile(path.c_str()));
