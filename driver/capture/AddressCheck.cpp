@@ -36,13 +36,10 @@ bool Wraps(ULONG_PTR start, SIZE_T length) {
 
 } // namespace
 
-BOOLEAN AddressRangeIsValid(const VOID* Address, SIZE_T Length) {
+BOOLEAN AddressRangeIsValidPieces(const VOID* Address, SIZE_T Length) {
     const auto start = reinterpret_cast<ULONG_PTR>(Address);
     if (start == 0 || Wraps(start, Length)) {
         return FALSE;
-    }
-    if (Length != 0 && BYTE_OFFSET(start) + Length <= PAGE_SIZE) {
-        return Valid(start) && Valid(start + Length - 1); // one piece, the common case of a structure
     }
     for (ULONG_PTR at = start, left = Length; left != 0;) {
         const ULONG_PTR piece = PieceLength(at, left);
@@ -55,7 +52,7 @@ BOOLEAN AddressRangeIsValid(const VOID* Address, SIZE_T Length) {
     return TRUE;
 }
 
-BOOLEAN AddressRangeIsValidAfterHead(const VOID* Address, SIZE_T Length) {
+BOOLEAN AddressRangeIsValidAfterHeadPieces(const VOID* Address, SIZE_T Length) {
     const auto start = reinterpret_cast<ULONG_PTR>(Address);
     if (Length == 0 || Wraps(start, Length)) {
         return Length == 0 ? TRUE : FALSE;
@@ -67,7 +64,7 @@ BOOLEAN AddressRangeIsValidAfterHead(const VOID* Address, SIZE_T Length) {
     return first == Length || AddressRangeIsValid(reinterpret_cast<const VOID*>(start + first), Length - first);
 }
 
-ULONG AddressReadablePrefix(const VOID* Address, ULONG Length) {
+ULONG AddressReadablePrefixPieces(const VOID* Address, ULONG Length) {
     const auto start = reinterpret_cast<ULONG_PTR>(Address);
     if (start == 0 || Wraps(start, Length)) {
         return 0;

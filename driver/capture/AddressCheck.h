@@ -18,17 +18,49 @@
 
 #include "ntddk.h"
 
+// The general cases of the two checks below (ranges that reach into a second page, empty ranges, null
+// addresses and ranges that wrap); the checks answer a range within one page themselves, inline, since the
+// capture road checks a few such structures on every request.
+BOOLEAN AddressRangeIsValidPieces(const VOID* Address, SIZE_T Length);
+BOOLEAN AddressRangeIsValidAfterHeadPieces(const VOID* Address, SIZE_T Length);
+
+// Whether [start, start + length) is one page piece that is not empty and does not wrap.
+inline bool AddressRangeInOnePage(ULONG_PTR start, SIZE_T length) {
+    return length != 0 && BYTE_OFFSET(start) + length <= PAGE_SIZE && start + length > start;
+}
+
 // TRUE when every byte of [Address, Address + Length) is valid: the first and the last byte of each page
 // piece. A null address, or a range that wraps round the address space, is not valid; an empty range at any
 // other address is.
-BOOLEAN AddressRangeIsValid(const VOID* Address, SIZE_T Length);
+inline BOOLEAN AddressRangeIsValid(const VOID* Address, SIZE_T Length) {
+    const auto start = reinterpret_cast<ULONG_PTR>(Address);
+    if (start != 0 && AddressRangeInOnePage(start, Length)) {
+        return MmIsAddressValid(reinterpret_cast<PVOID>(start)) &&
+               MmIsAddressValid(reinterpret_cast<PVOID>(start + Length - 1));
+    }
+    return AddressRangeIsValidPieces(Address, Length);
+}
 // The same for a range whose first byte is known to be valid (a structure whose head was checked before it
 // was read): the first page piece needs only its last byte probed.
-BOOLEAN AddressRangeIsValidAfterHead(const VOID* Address, SIZE_T Length);
+inline BOOLEAN AddressRangeIsValidAfterHead(const VOID* Address, SIZE_T Length) {
+    const auto start = reinterpret_cast<ULONG_PTR>(Address);
+    if (AddressRangeInOnePage(start, Length)) {
+        return MmIsAddressValid(reinterpret_cast<PVOID>(start + Length - 1));
+    }
+    return AddressRangeIsValidAfterHeadPieces(Address, Length);
+}
 
 // How many bytes from Address on, up to Length, can be read: page piece by page piece, until the first piece
 // that is not valid whole, of which its valid prefix counts. 0 for a null address or a range that wraps.
-ULONG AddressReadablePrefix(const VOID* Address, ULONG Length);
+ULONG AddressReadablePrefixPieces(const VOID* Address, ULONG Length);
+inline ULONG AddressReadablePrefix(const VOID* Address, ULONG Length) {
+    const auto start = reinterpret_cast<ULONG_PTR>(Address);
+    if (start != 0 && AddressRangeInOnePage(start, Length) && MmIsAddressValid(reinterpret_cast<PVOID>(start)) &&
+        MmIsAddressValid(reinterpret_cast<PVOID>(start + Length - 1))) {
+        return Length; // a buffer within one page, valid whole: the common case of a transfer
+    }
+    return AddressReadablePrefixPieces(Address, Length);
+}
 
 // The system address of an MDL's bytes, mapped when they are not mapped yet; null when the MDL cannot be
 // used: the MDL itself is not valid memory, or its pages are neither locked nor non-paged pool.

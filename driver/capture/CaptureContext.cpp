@@ -38,7 +38,9 @@ VOID CaptureContextGive(PCOMPLETION_CONTEXT Context) {
 }
 
 VOID CaptureContextDrop(PCOMPLETION_CONTEXT Context) {
-    if (InterlockedDecrement(&Context->Holders) == 0) {
+    // A holder that finds the count at 1 holds the context alone: the other has dropped it and touches it no
+    // more, so no interlocked step is needed (the common case of a request completed within its dispatch).
+    if (__atomic_load_n(&Context->Holders, __ATOMIC_ACQUIRE) == 1 || InterlockedDecrement(&Context->Holders) == 0) {
         CaptureContextGive(Context);
         HookRundownRelease(); // nothing of this driver's is touched after this
     }

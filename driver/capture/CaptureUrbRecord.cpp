@@ -299,11 +299,12 @@ BOOLEAN UrbRecordPeekFunction(PURB Urb, PULONG Function) {
 
 BOOLEAN UrbRecordOpen(PURB_RECORD Record, PURB Urb) {
     ULONG function;
-    if (!UrbRecordPeekFunction(Urb, &function)) {
-        RtlZeroMemory(Record, sizeof *Record);
-        return FALSE;
+    if (UrbRecordPeekFunction(Urb, &function) && UrbRecordFieldsReadable(Urb, function)) {
+        ReadUrbFields(Record, Urb, function);
+        return TRUE;
     }
-    return UrbRecordOpenPeeked(Record, Urb, function);
+    RtlZeroMemory(Record, sizeof *Record);
+    return FALSE;
 }
 
 BOOLEAN UrbRecordFieldsReadable(PURB Urb, ULONG Function) {
@@ -382,7 +383,8 @@ VOID UrbRecordBuild(PURB_RECORD Record, BOOLEAN Completion, ULONG64 DeviceHandle
     Record->Part1Size = 0;
     Record->Part2Kind = UrbPart2::None;
     Record->Part2Size = 0;
-    std::memset(Record->Part1, 0, sizeof Record->Part1);
+    // Part 1 is written whole by PutPart1 (the record structures are packed); bytes past Part1Size are never
+    // read, so they are not cleared.
 
     switch (Record->Code) {
     case URB_FUNCTION_SELECT_CONFIGURATION: {

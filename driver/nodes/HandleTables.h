@@ -2,12 +2,14 @@
 // and pipe handle -> the pipe's entry in the recorded interface information of its stack. (The third table,
 // device object -> device-object node, is DeviceNodeTable.h.)
 //
-// Each table is a chained table (ChainedTable.h). Lookups copy what they return while the table's lock is
-// held.
+// Each table is a chained table (ChainedTable.h). A device-handle lookup copies what it returns while the
+// table's lock is held; a pipe lookup takes no lock (HandleTables.cpp): a pipe entry keeps its own copy of
+// what a lookup returns, taken from the interface record when the pipe is entered.
 //
-// Lifetime: a device-handle entry holds a reference on its stack. A pipe entry points into an interface
-// record of its stack's interface list (DescriptorCache.h); the records' pipe handles leave the table before
-// the records are freed, so a lookup never sees a freed record.
+// Lifetime: a device-handle entry holds a reference on its stack. A pipe entry belongs to an interface record
+// of its stack's interface list (DescriptorCache.h), whose pipe handles leave the table before the record is
+// freed; the entry's copy never changes, since a record's interface information does not once its pipes are
+// entered.
 //
 // Locks: one spin lock per table, never taken while another table's lock is held; a stack's interface lock
 // may be held around the pipe table's (DescriptorCache.h). Nothing is taken under a table's lock, and stack

@@ -1,5 +1,7 @@
 // The device-handle and pipe tables: what a lookup finds, chains shared by several keys, entries shared by
 // stacks, recycling of entries, and the device handles the tree hands over.
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "NtPoolControl.h"
@@ -168,6 +170,61 @@ TEST_F(HandleTables, RefusedDuplicateKeepsTheFreeListWhole) {
     ASSERT_TRUE(DeviceHandleTableInsert(0xD4, m_second)); // the free list is used up: from the pool
     EXPECT_EQ(nt::pool::Stats(KXTD_POOL_TAG).allocations, allocations + 1);
     EXPECT_EQ(DeviceHandleTableCount(), 4u);
+}
+
+// Lookups take no lock: while another thread enters and removes two pipes whose entries share a chain and
+// are recycled into each other, a lookup finds a pipe with all of its own values or not at all, never a mix
+// of the two entries.
+TEST_F(HandleTables, PipeLookupsRacingChangesSeeWholeEntries) {
+    const auto keys = SameBucketKeys();
+    const ULONG64 first = keys.first;
+    const ULONG64 second = keys.second;
+    OnePipeInterface a(1, first, 0x81);
+    OnePipeInterface b(2, second, 0x02);
+    a.record.Info.Class = 0x03;
+    a.record.Info.Pipes[0] = {64, 0x81, 10, UsbdPipeTypeInterrupt, reinterpret_cast<USBD_PIPE_HANDLE>(first), 4096, 0};
+    b.record.Info.Class = 0x08;
+    b.record.Info.Pipes[0] = {512, 0x02, 0, UsbdPipeTypeBulk, reinterpret_cast<USBD_PIPE_HANDLE>(second), 65536, 1};
+
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        while (!stop.load()) {
+            PipeTableInsert(first, &a.record, 0, m_first);
+            PipeTableInsert(second, &b.record, 0, m_second);
+            PipeTableRemoveInterface(&a.record);
+            PipeTableRemoveInterface(&b.record);
+        }
+    });
+    struct Expected {
+        ULONG64 handle;
+        const OnePipeInterface& pipe;
+        ULONG stackId;
+    };
+    const Expected expected[] = {{first, a, m_first->StackID}, {second, b, m_second->StackID}};
+    ULONG found = 0;
+    ULONG mixed = 0;
+    for (int i = 0; i < 200000 || found == 0; ++i) {
+        const Expected& want = expected[i & 1];
+        PIPE_LOOKUP lookup{};
+        if (!PipeTableLookup(want.handle, &lookup)) {
+            continue;
+        }
+        ++found;
+        const USBD_PIPE_INFORMATION& pipe = want.pipe.record.Info.Pipes[0];
+        const bool whole = lookup.Matches == 1 && lookup.InterfaceNumber == want.pipe.record.Info.InterfaceNumber &&
+                           lookup.Class == want.pipe.record.Info.Class && lookup.StackID == want.stackId &&
+                           lookup.Pipe.EndpointAddress == pipe.EndpointAddress &&
+                           lookup.Pipe.MaximumPacketSize == pipe.MaximumPacketSize &&
+                           lookup.Pipe.Interval == pipe.Interval && lookup.Pipe.PipeType == pipe.PipeType &&
+                           lookup.Pipe.PipeHandle == pipe.PipeHandle &&
+                           lookup.Pipe.MaximumTransferSize == pipe.MaximumTransferSize &&
+                           lookup.Pipe.PipeFlags == pipe.PipeFlags;
+        mixed += whole ? 0 : 1;
+    }
+    stop = true;
+    writer.join();
+    EXPECT_EQ(mixed, 0u) << "of " << found << " lookups that found a pipe";
+    EXPECT_EQ(PipeTableCount(), 0u);
 }
 
 } // namespace

@@ -270,11 +270,6 @@ void ExFreePool(PVOID P) {
     FreeChecked(P, nullptr);
 }
 
-BOOLEAN MmIsAddressValid(PVOID VirtualAddress) {
-    const auto address = reinterpret_cast<ULONG_PTR>(VirtualAddress);
-    return BlockByteValid(address) || (address + 1 > address && InRegistered(address, address + 1)) ? TRUE : FALSE;
-}
-
 SIZE_T RtlCompareMemory(const void* Source1, const void* Source2, SIZE_T Length) {
     auto a = static_cast<const unsigned char*>(Source1);
     auto b = static_cast<const unsigned char*>(Source2);

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "NtBugCheck.h"
+#include "NtPool.h"
 #include "NtPoolInternal.h"
 
 namespace nt::pool::detail {
@@ -254,3 +255,11 @@ void ForEachBlockStart(const std::function<void(ULONG_PTR)>& visit) {
 }
 
 } // namespace nt::pool::detail
+
+// Here rather than beside the pool's other routines: the page-table lookup inlines into it, and the capture
+// road asks it about a handful of bytes of every request.
+BOOLEAN MmIsAddressValid(PVOID VirtualAddress) {
+    using namespace nt::pool::detail;
+    const auto address = reinterpret_cast<ULONG_PTR>(VirtualAddress);
+    return BlockByteValid(address) || (address + 1 > address && InRegistered(address, address + 1)) ? TRUE : FALSE;
+}
