@@ -211,14 +211,13 @@ TEST_F(HandleTables, PipeLookupsRacingChangesSeeWholeEntries) {
         }
         ++found;
         const USBD_PIPE_INFORMATION& pipe = want.pipe.record.Info.Pipes[0];
-        const bool whole = lookup.Matches == 1 && lookup.InterfaceNumber == want.pipe.record.Info.InterfaceNumber &&
-                           lookup.Class == want.pipe.record.Info.Class && lookup.StackID == want.stackId &&
-                           lookup.Pipe.EndpointAddress == pipe.EndpointAddress &&
-                           lookup.Pipe.MaximumPacketSize == pipe.MaximumPacketSize &&
-                           lookup.Pipe.Interval == pipe.Interval && lookup.Pipe.PipeType == pipe.PipeType &&
-                           lookup.Pipe.PipeHandle == pipe.PipeHandle &&
-                           lookup.Pipe.MaximumTransferSize == pipe.MaximumTransferSize &&
-                           lookup.Pipe.PipeFlags == pipe.PipeFlags;
+        const bool whole =
+            lookup.Matches == 1 && lookup.InterfaceNumber == want.pipe.record.Info.InterfaceNumber &&
+            lookup.Class == want.pipe.record.Info.Class && lookup.StackID == want.stackId &&
+            lookup.Pipe.EndpointAddress == pipe.EndpointAddress &&
+            lookup.Pipe.MaximumPacketSize == pipe.MaximumPacketSize && lookup.Pipe.Interval == pipe.Interval &&
+            lookup.Pipe.PipeType == pipe.PipeType && lookup.Pipe.PipeHandle == pipe.PipeHandle &&
+            lookup.Pipe.MaximumTransferSize == pipe.MaximumTransferSize && lookup.Pipe.PipeFlags == pipe.PipeFlags;
         mixed += whole ? 0 : 1;
     }
     stop = true;
