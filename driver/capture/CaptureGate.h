@@ -11,6 +11,7 @@
 #include "common/FilterBlock.h"
 #include "driver/core/Driver.h"
 #include "driver/core/Pool.h"
+#include "driver/log/Log.h"
 #include "driver/nodes/DeviceNode.h"
 
 // --- The driver's own requests ---
@@ -27,7 +28,10 @@ inline BOOLEAN CaptureIsOwnRequest(const IRP* Irp) {
 // --- The common gate ---
 
 // The capture log exists and takes records.
-BOOLEAN CaptureLogActive(VOID);
+inline BOOLEAN CaptureLogActive(VOID) {
+    const PCAPTURE_LOG log = g_Driver.CaptureLog;
+    return log != nullptr && LogIsActive(log);
+}
 
 // Requests through the node's device object are recorded: the node exists, its driver is selected and
 // hooked, its capture-off bit is clear, and the capture log is active.
@@ -50,8 +54,21 @@ inline bool CaptureAccepted(CaptureDecision decision) {
 // rule: only statuses with both top bits set are errors) and the code's enable byte. `Code` is what
 // FilterCodeByte takes for the family. For the request phase the status is the one the IRP carries when it
 // arrives.
-CaptureDecision CaptureDecide(FilterFamily Family, FilterPhase Phase, UCHAR FamilySwitch, ULONG Code, NTSTATUS Status);
+CaptureDecision CaptureDecideByFilter(FilterFamily Family, FilterPhase Phase, ULONG Code, NTSTATUS Status);
+inline CaptureDecision CaptureDecide(FilterFamily Family, FilterPhase Phase, UCHAR FamilySwitch, ULONG Code,
+                                     NTSTATUS Status) {
+    if (!g_Driver.FilterPresent && FamilySwitch != 0) {
+        return CaptureDecision::Switch;
+    }
+    return CaptureDecideByFilter(Family, Phase, Code, Status);
+}
 
 // Whether to put the completion routine in place for the completion phase, before the status is known: the
 // switch as above, or the block's completion byte and the code's byte.
-CaptureDecision CaptureCompletionWanted(FilterFamily Family, UCHAR FamilySwitch, ULONG Code);
+CaptureDecision CaptureCompletionWantedByFilter(FilterFamily Family, ULONG Code);
+inline CaptureDecision CaptureCompletionWanted(FilterFamily Family, UCHAR FamilySwitch, ULONG Code) {
+    if (!g_Driver.FilterPresent && FamilySwitch != 0) {
+        return CaptureDecision::Switch;
+    }
+    return CaptureCompletionWantedByFilter(Family, Code);
+}

@@ -2,6 +2,7 @@
 #include "driver/capture/CaptureUrbRecord.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "common/LogBlock.h"
@@ -16,7 +17,7 @@ constexpr ULONG FUNCTION_MASK = URB_FUNCTION_DRIVER_MASK;
 
 // Bytes of the URB that capture reads for a function (its fixed fields; variable tails are read through
 // page-checked copies).
-SIZE_T UrbReadableSize(ULONG code) {
+constexpr SIZE_T UrbReadableSize(ULONG code) {
     switch (code) {
     case URB_FUNCTION_SELECT_CONFIGURATION: return offsetof(_URB_SELECT_CONFIGURATION, Interface);
     case URB_FUNCTION_SELECT_INTERFACE: return offsetof(_URB_SELECT_INTERFACE, Interface);
@@ -46,6 +47,30 @@ SIZE_T UrbReadableSize(ULONG code) {
     // Every other function (descriptor, feature, status, vendor and class requests) is a control request
     // whose own fields end the 136-byte structure.
     return sizeof(_URB_CONTROL_DESCRIPTOR_REQUEST);
+}
+
+// UrbReadableSize of every function with a record (0 for the others), looked up on every URB opened: the
+// functions 0 to 52, then 0x1000 to 0x1002.
+constexpr ULONG URB_RECORD_FUNCTIONS = 53;
+constexpr ULONG URB_RECORD_ENDPOINT_FUNCTIONS = 3;
+constexpr auto URB_READABLE_SIZES = [] {
+    std::array<USHORT, URB_RECORD_FUNCTIONS + URB_RECORD_ENDPOINT_FUNCTIONS> sizes{};
+    for (ULONG i = 0; i < sizes.size(); ++i) {
+        const ULONG code = i < URB_RECORD_FUNCTIONS ? i : URB_FUNCTION_OPEN_ENDPOINT + (i - URB_RECORD_FUNCTIONS);
+        sizes[i] = UrbRecordPart1Size(code) >= 0 ? static_cast<USHORT>(UrbReadableSize(code)) : 0;
+    }
+    return sizes;
+}();
+static_assert(UrbRecordPart1Size(URB_RECORD_FUNCTIONS) < 0 &&
+              UrbRecordPart1Size(URB_FUNCTION_OPEN_ENDPOINT + URB_RECORD_ENDPOINT_FUNCTIONS) < 0);
+
+// The bytes capture reads of a URB of this function, 0 when the function has no record.
+SIZE_T UrbRecordReadableSize(ULONG code) {
+    if (code < URB_RECORD_FUNCTIONS) {
+        return URB_READABLE_SIZES[code];
+    }
+    const ULONG endpoint = code - URB_FUNCTION_OPEN_ENDPOINT;
+    return endpoint < URB_RECORD_ENDPOINT_FUNCTIONS ? URB_READABLE_SIZES[URB_RECORD_FUNCTIONS + endpoint] : 0;
 }
 
 bool IsPipeFunction(ULONG code) {
@@ -308,8 +333,8 @@ BOOLEAN UrbRecordOpen(PURB_RECORD Record, PURB Urb) {
 }
 
 BOOLEAN UrbRecordFieldsReadable(PURB Urb, ULONG Function) {
-    const ULONG code = Function & FUNCTION_MASK;
-    return UrbRecordPart1Size(code) >= 0 && AddressRangeIsValidAfterHead(Urb, UrbReadableSize(code));
+    const SIZE_T size = UrbRecordReadableSize(Function & FUNCTION_MASK);
+    return size != 0 && AddressRangeIsValidAfterHead(Urb, size);
 }
 
 BOOLEAN UrbRecordOpenPeeked(PURB_RECORD Record, PURB Urb, ULONG Function) {

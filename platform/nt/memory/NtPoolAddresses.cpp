@@ -258,8 +258,16 @@ void ForEachBlockStart(const std::function<void(ULONG_PTR)>& visit) {
 
 // Here rather than beside the pool's other routines: the page-table lookup inlines into it, and the capture
 // road asks it about a handful of bytes of every request.
+namespace {
+
+// Out of line, so that the pool's answer needs no registers saved for the scan of the registered ranges.
+[[gnu::noinline]] bool RegisteredByteValid(ULONG_PTR address) {
+    return address + 1 > address && nt::pool::detail::InRegistered(address, address + 1);
+}
+
+} // namespace
+
 BOOLEAN MmIsAddressValid(PVOID VirtualAddress) {
-    using namespace nt::pool::detail;
     const auto address = reinterpret_cast<ULONG_PTR>(VirtualAddress);
-    return BlockByteValid(address) || (address + 1 > address && InRegistered(address, address + 1)) ? TRUE : FALSE;
+    return nt::pool::detail::BlockByteValid(address) || RegisteredByteValid(address) ? TRUE : FALSE;
 }
