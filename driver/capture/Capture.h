@@ -71,7 +71,7 @@ IO_COMPLETION_ROUTINE HookedCompletion;
 
 // Unload safety. This driver's unload gives the hooked drivers their entries back and then waits until no
 // request is inside HookedDispatch and no HookedCompletion is left in a request's path, before it frees the
-// logs, nodes and tables these routines use. So HookedDispatch holds a rundown reference (HookRundownAcquire /
-// HookRundownRelease, Hook.h) for as long as it runs, and an installed completion routine shares it from the
-// moment it is put in the request's path until it has run: the reference is dropped when both are done
-// (CaptureContextDrop, CaptureContext.h).
+// logs, nodes and tables these routines use. So HookedDispatch holds a rundown reference (HookRundownAcquireFor
+// and HookRundownReleaseFor, Hook.h, keyed by the request's stack location) for as long as it runs, and an
+// installed completion routine shares it from the moment it is put in the request's path until it has run:
+// the reference is dropped when both are done (CaptureContextDrop, CaptureContext.h).

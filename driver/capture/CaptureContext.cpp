@@ -41,8 +41,9 @@ VOID CaptureContextDrop(PCOMPLETION_CONTEXT Context) {
     // A holder that finds the count at 1 holds the context alone: the other has dropped it and touches it no
     // more, so no interlocked step is needed (the common case of a request completed within its dispatch).
     if (__atomic_load_n(&Context->Holders, __ATOMIC_ACQUIRE) == 1 || InterlockedDecrement(&Context->Holders) == 0) {
+        PIO_STACK_LOCATION location = Context->StackLocation; // the key HookedDispatch acquired with
         CaptureContextGive(Context);
-        HookRundownRelease(); // nothing of this driver's is touched after this
+        HookRundownReleaseFor(location); // nothing of this driver's is touched after this
     }
 }
 

@@ -61,7 +61,8 @@ NTSTATUS HookedDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     const bool control = major == IRP_MJ_DEVICE_CONTROL || major == IRP_MJ_INTERNAL_DEVICE_CONTROL;
     const CAPTURE_FAMILY* family =
         CaptureFamilyOf(major, control ? location->Parameters.DeviceIoControl.IoControlCode : 0);
-    if (family == nullptr || (family->MayMatter != nullptr && !family->MayMatter(location)) || !HookRundownAcquire()) {
+    if (family == nullptr || (family->MayMatter != nullptr && !family->MayMatter(location)) ||
+        !HookRundownAcquireFor(location)) {
         // Not a request this driver captures or learns from, or this driver is unloading: passed on untouched.
         return saved(DeviceObject, Irp);
     }
@@ -102,7 +103,7 @@ NTSTATUS HookedDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         if (capture.Node != nullptr) {
             DeviceNodeRelease(capture.Node);
         }
-        HookRundownRelease();
+        HookRundownReleaseFor(location);
     }
     return capture.Status;
 }

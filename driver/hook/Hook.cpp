@@ -40,6 +40,16 @@ volatile LONG* RundownCountHere(VOID) {
     return &g_RundownSlots[KeGetCurrentProcessorNumberEx(nullptr) % RUNDOWN_SLOTS].Count;
 }
 
+// The count of a request's reference: chosen by a multiplicative hash of a key the request's routines all
+// know, so that acquire and release need not ask which processor they run on (requests in flight on
+// different processors are different requests, and mostly land on different counts).
+constexpr unsigned RUNDOWN_SLOT_BITS = 6;
+static_assert(RUNDOWN_SLOTS == 1u << RUNDOWN_SLOT_BITS);
+volatile LONG* RundownCountOf(const VOID* key) {
+    const auto mixed = static_cast<ULONG64>(reinterpret_cast<ULONG_PTR>(key)) * 0x9E3779B97F4A7C15ULL;
+    return &g_RundownSlots[mixed >> (64 - RUNDOWN_SLOT_BITS)].Count;
+}
+
 BOOLEAN RundownUnloading(VOID) {
     return __atomic_load_n(&g_RundownUnloading, __ATOMIC_SEQ_CST) != 0;
 }
@@ -415,13 +425,28 @@ VOID HookRundownInitialize(VOID) {
     InterlockedExchange(&g_RundownUnloading, 0);
 }
 
-BOOLEAN HookRundownAcquire(VOID) {
-    InterlockedIncrement(RundownCountHere());
+namespace {
+
+VOID RundownRelease(volatile LONG* count) {
+    InterlockedDecrement(count);
+    if (RundownUnloading() && RundownSum() == 0) {
+        KeSetEvent(&g_RundownDone, IO_NO_INCREMENT, FALSE);
+    }
+}
+
+BOOLEAN RundownAcquire(volatile LONG* count) {
+    InterlockedIncrement(count);
     if (RundownUnloading()) {
-        HookRundownRelease();
+        RundownRelease(count);
         return FALSE;
     }
     return TRUE;
+}
+
+} // namespace
+
+BOOLEAN HookRundownAcquire(VOID) {
+    return RundownAcquire(RundownCountHere());
 }
 
 BOOLEAN HookRundownUnloading(VOID) {
@@ -429,8 +454,13 @@ BOOLEAN HookRundownUnloading(VOID) {
 }
 
 VOID HookRundownRelease(VOID) {
-    InterlockedDecrement(RundownCountHere());
-    if (RundownUnloading() && RundownSum() == 0) {
-        KeSetEvent(&g_RundownDone, IO_NO_INCREMENT, FALSE);
-    }
+    RundownRelease(RundownCountHere());
+}
+
+BOOLEAN HookRundownAcquireFor(const VOID* Key) {
+    return RundownAcquire(RundownCountOf(Key));
+}
+
+VOID HookRundownReleaseFor(const VOID* Key) {
+    RundownRelease(RundownCountOf(Key));
 }

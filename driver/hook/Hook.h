@@ -107,6 +107,11 @@ VOID HookFree(VOID);
 // request then goes on unrecorded. Any IRQL up to DISPATCH_LEVEL.
 BOOLEAN HookRundownAcquire(VOID);
 VOID HookRundownRelease(VOID);
+// The same for a reference whose acquire and release both know a key of its own (request capture uses the
+// hooked driver's stack location of the request): a cheaper pair, since neither asks which processor it runs
+// on. A reference acquired with a key is released with the same key.
+BOOLEAN HookRundownAcquireFor(const VOID* Key);
+VOID HookRundownReleaseFor(const VOID* Key);
 // Whether this driver's unload has begun: no completion routine is put into a request's path any more.
 BOOLEAN HookRundownUnloading(VOID);
 // At driver entry: no references, not unloading.

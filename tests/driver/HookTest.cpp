@@ -1,6 +1,7 @@
 // Hooking of drivers' dispatch tables: what is replaced and saved, idempotence, names, the device-object
 // lists, a hooked driver's unload and the next refresh, and what this driver's own unload gives back.
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -282,6 +283,8 @@ TEST_F(Hooking, UnloadWaitsForRequestsStillInsideItsRoutines) {
     Close();
 
     HookRundownAcquire(); // a completion routine of ours still in a request's path
+    const int request = 0;
+    ASSERT_TRUE(HookRundownAcquireFor(&request)); // a request still inside HookedDispatch
     std::atomic<bool> unloaded{false};
     std::thread unloader([&] {
         nt::pnp::UnloadDriver(kService);
@@ -294,7 +297,12 @@ TEST_F(Hooking, UnloadWaitsForRequestsStillInsideItsRoutines) {
     // ... and nothing is freed while the reference is held.
     EXPECT_FALSE(unloaded);
     EXPECT_NE(g_Driver.CaptureLog, nullptr);
+    const int late = 0;
+    EXPECT_FALSE(HookRundownAcquireFor(&late)); // no new request is let in once unload has begun
     HookRundownRelease();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(unloaded); // the request's reference still holds it
+    HookRundownReleaseFor(&request);
     unloader.join();
     EXPECT_TRUE(unloaded);
     EXPECT_FALSE(IsLoaded());
