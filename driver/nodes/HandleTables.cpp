@@ -28,23 +28,15 @@ typedef struct _HANDLE_ENTRY {
 
 typedef CHAINED_TABLE<HANDLE_ENTRY> HANDLE_TABLE, *PHANDLE_TABLE;
 
-// What a pipe lookup returns of an entry, kept as words so that a lock-free walk copies it word by word.
-typedef struct _PIPE_VALUES {
-    USBD_PIPE_INFORMATION Pipe;
-    UCHAR InterfaceNumber;
-    UCHAR AlternateSetting;
-    UCHAR Class;
-    UCHAR SubClass;
-    UCHAR Protocol;
-    ULONG StackID;
-} PIPE_VALUES;
-constexpr ULONG PIPE_VALUE_WORDS = (sizeof(PIPE_VALUES) + sizeof(ULONG64) - 1) / sizeof(ULONG64);
+// What a pipe lookup returns of an entry (its Matches aside), kept as words so that a lock-free walk copies it
+// word by word.
+constexpr ULONG PIPE_VALUE_WORDS = (sizeof(PIPE_LOOKUP) + sizeof(ULONG64) - 1) / sizeof(ULONG64);
 
 typedef struct _PIPE_ENTRY {
     struct _PIPE_ENTRY* Next;
     ULONG64 Key;
     const struct _INTERFACE_RECORD* Interface; // compared on removal only, never read through
-    ULONG64 Values[PIPE_VALUE_WORDS];          // a PIPE_VALUES
+    ULONG64 Values[PIPE_VALUE_WORDS];          // a PIPE_LOOKUP
 } PIPE_ENTRY, *PPIPE_ENTRY;
 
 typedef CHAINED_TABLE<PIPE_ENTRY> PIPE_TABLE, *PPIPE_TABLE;
@@ -73,7 +65,7 @@ template <class Entry> Entry* LoadNext(const Entry* entry) {
 
 // The walk of PipeTableLookup: the newest entry's values into *values and the number of entries with the key.
 // Without the lock, FALSE when the walk went past PIPE_WALK_LIMIT entries (what it found is then no answer).
-template <bool Locked> bool PipeWalk(ULONG64 key, PIPE_VALUES* values, ULONG* matches) {
+template <bool Locked> bool PipeWalk(ULONG64 key, PPIPE_LOOKUP values, ULONG* matches) {
     ULONG64 words[PIPE_VALUE_WORDS];
     ULONG count = 0;
     ULONG steps = 0;
@@ -201,7 +193,7 @@ BOOLEAN PipeTableInsert(ULONG64 PipeHandle, PINTERFACE_RECORD Interface, ULONG I
         return FALSE;
     }
     const USBD_INTERFACE_INFORMATION* info = &Interface->Info;
-    PIPE_VALUES values = {};
+    PIPE_LOOKUP values = {};
     values.Pipe = info->Pipes[Index];
     values.InterfaceNumber = info->InterfaceNumber;
     values.AlternateSetting = info->AlternateSetting;
@@ -229,25 +221,19 @@ BOOLEAN PipeTableLookup(ULONG64 PipeHandle, PPIPE_LOOKUP Result) {
     if (PipeHandle == 0) {
         return FALSE;
     }
-    PIPE_VALUES values;
+    PIPE_LOOKUP found;
     ULONG matches = 0;
     const LONG before = __atomic_load_n(&g_PipeTableSequence, __ATOMIC_ACQUIRE);
-    bool answered = (before & 1) == 0 && PipeWalk<false>(PipeHandle, &values, &matches);
+    bool answered = (before & 1) == 0 && PipeWalk<false>(PipeHandle, &found, &matches);
     __atomic_thread_fence(__ATOMIC_ACQUIRE);
     answered = answered && __atomic_load_n(&g_PipeTableSequence, __ATOMIC_RELAXED) == before;
     if (!answered) {
         const KIRQL irql = ChainedTableLock(&g_PipeTable);
-        PipeWalk<true>(PipeHandle, &values, &matches);
+        PipeWalk<true>(PipeHandle, &found, &matches);
         ChainedTableUnlock(&g_PipeTable, irql);
     }
     if (matches != 0) {
-        Result->Pipe = values.Pipe;
-        Result->InterfaceNumber = values.InterfaceNumber;
-        Result->AlternateSetting = values.AlternateSetting;
-        Result->Class = values.Class;
-        Result->SubClass = values.SubClass;
-        Result->Protocol = values.Protocol;
-        Result->StackID = values.StackID;
+        *Result = found;
     }
     Result->Matches = matches;
     return matches != 0;
