@@ -103,10 +103,6 @@ VOID DeviceNodeRelease(PDEVOBJ_NODE Node) {
     }
 }
 
-PDEVICE_STACK DeviceNodeOwningStack(const DEVOBJ_NODE* Node) {
-    return (Node->TreeState & DEVOBJ_TREE_ON_STACK) != 0 ? Node->Stack : nullptr;
-}
-
 BOOLEAN IsNusb3Controller(const DEVOBJ_NODE* Node) {
     return Node->UpperClass == UPPER_CLASS_VENDOR_XHCI && NameEquals(Node->DriverName, "nusb3xhc");
 }

@@ -111,7 +111,9 @@ inline BOOLEAN DeviceNodeIsLoggable(const DEVOBJ_NODE* Node) {
 
 // The stack the node belongs to, or null when it has none any more (a refresh took the stack out of the tree
 // first). The pointer stays valid while the caller holds a reference on the node.
-struct _DEVICE_STACK* DeviceNodeOwningStack(const DEVOBJ_NODE* Node);
+inline struct _DEVICE_STACK* DeviceNodeOwningStack(const DEVOBJ_NODE* Node) {
+    return (Node->TreeState & DEVOBJ_TREE_ON_STACK) != 0 ? Node->Stack : nullptr;
+}
 
 // TRUE when the node belongs to the vendor xHCI controller that request capture treats as an exception
 // among host-controller stacks: upper class 102 and driver "nusb3xhc".
