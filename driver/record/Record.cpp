@@ -44,51 +44,16 @@ ULONG AppendFromAddress(PRECORD_DESCRIPTOR record, ULONG_PTR source, ULONG count
             // A request's pointer may lead anywhere valid, the log's own block included.
             std::memmove(record->Part2Cursor, reinterpret_cast<const void*>(at), readable);
         }
-        std::memset(record->Part2Cursor + readable, RECORD_INVALID_BYTE, chunk - readable);
+        if (readable != chunk) {
+            std::memset(record->Part2Cursor + readable, RECORD_INVALID_BYTE, chunk - readable);
+        }
         record->Part2Cursor += chunk;
         done += chunk;
     }
     return count;
 }
 
-// The request fields of a header.
-void ApplyHeaderInfo(_LOGHDR& header, const RECORD_HEADER_INFO& info) {
-    header.Function = info.Function;
-    header.StackCount = info.StackCount;
-    header.CurrentLocation = info.CurrentLocation;
-    header.StackID = info.StackID;
-    header.DeviceObject = info.DeviceObject;
-    header.Irp = info.Irp;
-    header.StackLocation = info.StackLocation;
-    header.Status = static_cast<ULONG>(info.Status);
-}
-
-// Sizes both parts so the record fits an empty block.
-VOID SetParts(PRECORD_DESCRIPTOR record, ULONG part1Size, ULONG part2Size) {
-    RecordLayout layout;
-    LayoutRecord(part1Size, part2Size, LOG_BLOCK_DATA_SIZE, layout);
-    record->Part1Size = layout.Part1Size;
-    record->Part2Size = layout.Part2Size;
-    record->Cut = layout.Cut ? TRUE : FALSE;
-}
-
 } // namespace
-
-VOID RecordDescribe(PRECORD_DESCRIPTOR Record, ULONG Tag, ULONG Part1Size, ULONG Part2Size) {
-    RtlZeroMemory(Record, sizeof *Record);
-    Record->Tag = Tag;
-    Record->HeaderPartSize = RECORD_HEADER_PART_SIZE;
-    Record->Wanted = TRUE;
-    SetParts(Record, Part1Size, Part2Size);
-}
-
-VOID RecordSetTransfer(PRECORD_DESCRIPTOR Record, ULONG TotalBytes) {
-    SetParts(Record, Record->Part1Size, std::min(TotalBytes, RECORD_MAX_TRANSFER_PIECE));
-    Record->TotalBytes = TotalBytes;
-    Record->Offset = 0;
-    Record->Remaining = TotalBytes - Record->Part2Size;
-    Record->More = Record->Remaining != 0 ? TRUE : FALSE;
-}
 
 BOOLEAN RecordNextContinuation(PRECORD_DESCRIPTOR Record, ULONG ContinuationTag) {
     if (Record->Remaining == 0) {
@@ -99,7 +64,7 @@ BOOLEAN RecordNextContinuation(PRECORD_DESCRIPTOR Record, ULONG ContinuationTag)
     const ULONG offset = Record->TotalBytes - Record->Remaining;
     const ULONG piece = std::min(Record->Remaining, RECORD_MAX_TRANSFER_PIECE);
     Record->Tag = ContinuationTag;
-    SetParts(Record, sizeof(URB_RECORD_CONTINUATION), piece);
+    RecordSetParts(Record, sizeof(URB_RECORD_CONTINUATION), piece);
     Record->Offset = offset;
     Record->Remaining -= Record->Part2Size;
     Record->More = Record->Remaining != 0 ? TRUE : FALSE;
@@ -110,54 +75,13 @@ BOOLEAN RecordNextContinuation(PRECORD_DESCRIPTOR Record, ULONG ContinuationTag)
     return TRUE;
 }
 
-VOID RecordPrepareHeader(const RECORD_DESCRIPTOR* Record, _LOGHDR* Header) {
-    *Header = _LOGHDR{};
-    Header->Sync = LogTag::Sync;
-    Header->LogType = Record->Tag;
-    Header->DataSize = Record->Part1Size + Record->Part2Size;
-    Header->Continuation = Record->More ? LogTag::More : LogTag::Data;
-    if (Record->Header != nullptr) {
-        ApplyHeaderInfo(*Header, *Record->Header);
-    }
-}
-
-VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber, const _LOGHDR* Header) {
-    Record->SequenceNumber = SequenceNumber;
-    Record->RecordStart = Start;
-    Record->Part1 = Start + LOGHDR_SIZE;
-    Record->Part2 = Record->Part1 + Record->Part1Size;
-    Record->Part2Cursor = Record->Part2;
-    Record->Trailer = Record->Part2 + Record->Part2Size;
-
-    // The prepared header is copied whole, and the two values known only now are stored over it: reading the
-    // header back after storing them into it would wait for those stores.
-    std::memcpy(Start, Header, sizeof *Header);
-    tdl::StoreLe<ULONG>(Start + offsetof(_LOGHDR, SequenceNumber), SequenceNumber);
-    tdl::StoreLe<LONGLONG>(Start + offsetof(_LOGHDR, TimeStamp), KeQueryPerformanceCounter(nullptr).QuadPart);
-    if (Record->Part1Source != nullptr) {
-        std::memcpy(Record->Part1, Record->Part1Source, Record->Part1Size);
-    } else {
-        std::memset(Record->Part1, 0, Record->Part1Size);
-    }
-}
-
-VOID RecordFinish(PRECORD_DESCRIPTOR Record) {
-    if (!RecordIsReserved(Record)) {
-        return;
-    }
-    if (Record->Part2Cursor != Record->Trailer) {
-        AppendFill(Record, 0, Part2Room(Record));
-    }
-    tdl::StoreLe<ULONG>(Record->Trailer, LogTag::Fini);
-}
-
 VOID RecordSetHeader(PRECORD_DESCRIPTOR Record, const RECORD_HEADER_INFO* Info) {
     if (!RecordIsReserved(Record)) {
         return;
     }
     _LOGHDR header;
     std::memcpy(&header, Record->RecordStart, sizeof header);
-    ApplyHeaderInfo(header, *Info);
+    RecordApplyHeaderInfo(&header, Info);
     std::memcpy(Record->RecordStart, &header, sizeof header);
 }
 
