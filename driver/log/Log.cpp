@@ -165,9 +165,6 @@ BOOLEAN LogWriteRecord(PCAPTURE_LOG Log, PRECORD_DESCRIPTOR Record, PRECORD_FILL
     if (size > LOG_BLOCK_DATA_SIZE) {
         return FALSE;
     }
-    // Every header field but the sequence number and the time stamp is known before the lock is taken.
-    _LOGHDR header;
-    RecordPrepareHeader(Record, &header);
     KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
     PLOG_BLOCK fresh = nullptr;
     PUCHAR start = ReserveInCurrent(Log, size);
@@ -177,7 +174,7 @@ BOOLEAN LogWriteRecord(PCAPTURE_LOG Log, PRECORD_DESCRIPTOR Record, PRECORD_FILL
     if (start == nullptr) {
         Log->RecordsDropped++;
     } else {
-        RecordBegin(Record, start, Log->SequenceNumber++, &header);
+        RecordBegin(Record, start, Log->SequenceNumber++);
         Log->RecordsWritten++;
         if (Filler != nullptr) {
             Filler(Record, Context, Irp, CompletionContext, LogIsChangeLog(Log));

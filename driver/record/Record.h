@@ -128,24 +128,11 @@ inline VOID RecordApplyHeaderInfo(_LOGHDR* Header, const RECORD_HEADER_INFO* Inf
     Header->Status = static_cast<ULONG>(Info->Status);
 }
 
-// The header of the record as far as it is known before room is reserved: sync, tag, DataSize and
-// "DATA"/"MORE", every other field 0 (or, with Record->Header, the request's values). Used by LogWriteRecord
-// before it takes the log's lock.
-inline VOID RecordPrepareHeader(const RECORD_DESCRIPTOR* Record, _LOGHDR* Header) {
-    *Header = _LOGHDR{};
-    Header->Sync = LogTag::Sync;
-    Header->LogType = Record->Tag;
-    Header->DataSize = Record->Part1Size + Record->Part2Size;
-    Header->Continuation = Record->More ? LogTag::More : LogTag::Data;
-    if (Record->Header != nullptr) {
-        RecordApplyHeaderInfo(Header, Record->Header);
-    }
-}
-
-// Places the record at Start (RecordSize bytes, reserved by the log) and writes its frame: the prepared
-// Header with the sequence number and the time stamp now, and part 1 zeroed (or copied from
-// Record->Part1Source). Used by LogWriteRecord.
-inline VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber, const _LOGHDR* Header) {
+// Places the record at Start (RecordSize bytes, reserved by the log) and writes its frame: the header (sync,
+// the sequence number, the time stamp now, tag, DataSize, "DATA"/"MORE", the request's values from
+// Record->Header or else zeros) and part 1 (copied from Record->Part1Source, else zeroed). Used by
+// LogWriteRecord under the log's lock.
+inline VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber) {
     PUCHAR part1 = Start + LOGHDR_SIZE;
     PUCHAR part2 = part1 + Record->Part1Size;
     Record->SequenceNumber = SequenceNumber;
@@ -155,11 +142,20 @@ inline VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceN
     Record->Part2Cursor = part2;
     Record->Trailer = part2 + Record->Part2Size;
 
-    // The prepared header is copied whole, and the two values known only now are stored over it: reading the
-    // header back after storing them into it would wait for those stores.
-    std::memcpy(Start, Header, sizeof *Header);
-    tdl::StoreLe<ULONG>(Start + offsetof(_LOGHDR, SequenceNumber), SequenceNumber);
-    tdl::StoreLe<LONGLONG>(Start + offsetof(_LOGHDR, TimeStamp), KeQueryPerformanceCounter(nullptr).QuadPart);
+    // The clock first, so that the header is built in registers and stored once, with nothing held across
+    // the call.
+    const LONGLONG stamp = KeQueryPerformanceCounter(nullptr).QuadPart;
+    _LOGHDR header = {};
+    header.Sync = LogTag::Sync;
+    header.SequenceNumber = SequenceNumber;
+    header.TimeStamp = stamp;
+    header.LogType = Record->Tag;
+    header.DataSize = Record->Part1Size + Record->Part2Size;
+    header.Continuation = Record->More ? LogTag::More : LogTag::Data;
+    if (Record->Header != nullptr) {
+        RecordApplyHeaderInfo(&header, Record->Header);
+    }
+    std::memcpy(Start, &header, sizeof header);
     if (Record->Part1Size == 0) {
         return;
     }
