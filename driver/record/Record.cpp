@@ -25,14 +25,22 @@ ULONG AppendFill(PRECORD_DESCRIPTOR record, UCHAR value, ULONG count) {
     return count;
 }
 
+// What AppendFromAddress returns, with `firstMustBeValid`, when the first byte at the source is not valid.
+constexpr ULONG kSourceNotValid = 0xFFFFFFFF;
+
 // Appends `count` bytes read from `source`, page piece by page piece: what each piece holds up to where its
-// memory ends is copied, the rest of the piece becomes '!' bytes.
-ULONG AppendFromAddress(PRECORD_DESCRIPTOR record, ULONG_PTR source, ULONG count) {
+// memory ends is copied, the rest of the piece becomes '!' bytes. With `firstMustBeValid`, a source whose
+// first byte is not valid appends nothing and gives kSourceNotValid: the first piece's check answers that
+// too (its readable prefix is empty exactly when its first byte is not valid), so it is not asked twice.
+ULONG AppendFromAddress(PRECORD_DESCRIPTOR record, ULONG_PTR source, ULONG count, bool firstMustBeValid = false) {
     if (!RecordIsReserved(record)) {
         return 0;
     }
     count = std::min(count, Part2Room(record));
-    if (source + count < source) { // wraps: no such memory
+    if (count == 0 || source + count < source) { // nothing to read, or wraps: no such memory
+        if (firstMustBeValid && !MmIsAddressValid(reinterpret_cast<PVOID>(source))) {
+            return kSourceNotValid;
+        }
         return AppendFill(record, RECORD_INVALID_BYTE, count);
     }
     ULONG done = 0;
@@ -40,6 +48,9 @@ ULONG AppendFromAddress(PRECORD_DESCRIPTOR record, ULONG_PTR source, ULONG count
         const ULONG_PTR at = source + done;
         const ULONG chunk = std::min<ULONG>(count - done, PAGE_SIZE - BYTE_OFFSET(at));
         const ULONG readable = AddressReadablePrefix(reinterpret_cast<const VOID*>(at), chunk);
+        if (readable == 0 && done == 0 && firstMustBeValid) {
+            return kSourceNotValid;
+        }
         if (readable != 0) {
             // A request's pointer may lead anywhere valid, the log's own block included.
             std::memmove(record->Part2Cursor, reinterpret_cast<const void*>(at), readable);
@@ -51,6 +62,19 @@ ULONG AppendFromAddress(PRECORD_DESCRIPTOR record, ULONG_PTR source, ULONG count
         done += chunk;
     }
     return count;
+}
+
+// Appends `count` bytes of the request's buffer from `offset` on, when the buffer is valid (its first byte
+// is); kSourceNotValid when it is not.
+ULONG AppendFromBuffer(PRECORD_DESCRIPTOR record, PVOID buffer, ULONG offset, ULONG count) {
+    const auto start = reinterpret_cast<ULONG_PTR>(buffer);
+    if (offset == 0) {
+        return AppendFromAddress(record, start, count, true);
+    }
+    if (!MmIsAddressValid(buffer)) {
+        return kSourceNotValid;
+    }
+    return AppendFromAddress(record, start + offset, count);
 }
 
 } // namespace
@@ -123,18 +147,17 @@ ULONG RecordCopyBuffer(PRECORD_DESCRIPTOR Record, PVOID Buffer, PMDL Mdl, ULONG 
     if (!RecordIsReserved(Record)) {
         return 0;
     }
-    ULONG written;
-    if (Buffer != nullptr && MmIsAddressValid(Buffer)) {
-        written = AppendFromAddress(Record, reinterpret_cast<ULONG_PTR>(Buffer) + Record->Offset, Length);
+    ULONG written = Buffer != nullptr ? AppendFromBuffer(Record, Buffer, Record->Offset, Length) : kSourceNotValid;
+    if (written != kSourceNotValid) {
+        // taken from the buffer
     } else if (Mdl != nullptr) {
         PVOID system = AddressOfMdlBytes(Mdl);
         written = system != nullptr
                       ? AppendFromAddress(Record, reinterpret_cast<ULONG_PTR>(system) + Record->Offset, Length)
                       : AppendFill(Record, RECORD_INVALID_BYTE, Length);
-    } else if (Buffer != nullptr) {
-        written = AppendFill(Record, RECORD_INVALID_BYTE, Length);
     } else {
-        written = AppendFill(Record, 0, Length); // nothing to copy from
+        // A buffer that is not valid is recorded as '!' bytes; with nothing to copy from, zeros.
+        written = AppendFill(Record, Buffer != nullptr ? RECORD_INVALID_BYTE : 0, Length);
     }
     Record->Offset += written;
     return written;
