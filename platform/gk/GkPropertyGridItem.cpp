@@ -29,6 +29,16 @@ bool SameText(const CString& strText, LPCTSTR lpch, int nLength) {
     return strText.GetLength() == nLength && GkSameText(strText.GetString(), lpch, static_cast<size_t>(nLength));
 }
 
+// Sets the string to the counted text (none, or a negative length, is the empty text) and says whether it changed.
+bool AssignChangedText(CString& strText, LPCTSTR lpch, int nLength) {
+    if (!lpch || nLength < 0)
+        nLength = 0;
+    if (SameText(strText, lpch, nLength))
+        return false;
+    strText.SetString(lpch, nLength);
+    return true;
+}
+
 } // namespace
 
 void CGkPropertyGridItem::SetCaption(LPCTSTR lpszCaption) {
@@ -36,11 +46,8 @@ void CGkPropertyGridItem::SetCaption(LPCTSTR lpszCaption) {
 }
 
 void CGkPropertyGridItem::SetCaption(LPCTSTR lpchCaption, int nLength) {
-    if (!lpchCaption || nLength < 0)
-        nLength = 0;
-    if (SameText(m_strCaption, lpchCaption, nLength))
+    if (!AssignChangedText(m_strCaption, lpchCaption, nLength))
         return;
-    m_strCaption.SetString(lpchCaption, nLength);
     // A renamed category: the grid's look-ups by caption start again.
     if (m_pGrid && !m_pParent)
         ++m_pGrid->m_nCategoriesVersion;
@@ -77,12 +84,8 @@ void CGkPropertyGridItem::SetDescription(LPCTSTR lpszDescription) {
 }
 
 void CGkPropertyGridItem::SetDescription(LPCTSTR lpchDescription, int nLength) {
-    if (!lpchDescription || nLength < 0)
-        nLength = 0;
-    if (SameText(m_strDescription, lpchDescription, nLength))
-        return;
-    m_strDescription.SetString(lpchDescription, nLength);
-    OnChanged();
+    if (AssignChangedText(m_strDescription, lpchDescription, nLength))
+        OnChanged();
 }
 
 void CGkPropertyGridItem::SetReadOnly(BOOL bReadOnly) {

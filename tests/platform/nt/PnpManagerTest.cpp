@@ -580,6 +580,19 @@ TEST_F(PnpManagerTest, RootDeviceCanNameItsOwnDriver) {
     EXPECT_EQ(nt::pnp::PhysicalDeviceObject(instance), nullptr);
 }
 
+TEST_F(PnpManagerTest, AReferencedPdoOutlivesItsNodesRemoval) {
+    PDEVICE_OBJECT pdo = Plug();
+    const std::u16string instance = nt::pnp::DeviceNodes()[1].instancePath;
+    PDEVICE_OBJECT held = nt::pnp::ReferencePhysicalDeviceObject(instance);
+    ASSERT_EQ(held, pdo);
+
+    Unplug(pdo);
+    EXPECT_EQ(nt::pnp::PhysicalDeviceObject(instance), nullptr);
+    EXPECT_EQ(nt::pnp::ReferencePhysicalDeviceObject(instance), nullptr);
+    EXPECT_EQ(held->DriverObject, busDriver); // ASan: the removed node's PDO is still there for its holder
+    ObDereferenceObject(held);
+}
+
 TEST_F(PnpManagerTest, StopRaisedByADriverOnTheManagersThreadReachesTheCaller) {
     Child broken;
     broken.deviceId = u"USB\\VID_BAD0&PID_0001";
