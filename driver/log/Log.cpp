@@ -92,26 +92,38 @@ PLOG_BLOCK LogGetWritableBlock(PCAPTURE_LOG log, PLOG_BLOCK* fresh) {
     return current;
 }
 
-// Whether `size` bytes fit in the current block; called with the lock held.
-bool Fits(PCAPTURE_LOG log, ULONG size) {
-    PLOG_BLOCK block = LogPeekCurrent(log);
-    return block != nullptr && LOG_BLOCK_DATA_SIZE - block->Used >= size;
-}
-
-// Room for `size` bytes in the current block, moving on to a writable block when it is full; null when
-// none can be had. Called with the lock held.
-PUCHAR Reserve(PCAPTURE_LOG log, ULONG size, PLOG_BLOCK* fresh) {
+// Room for `size` bytes in the current block, or null when it has none; called with the lock held. The
+// path of nearly every record.
+PUCHAR ReserveInCurrent(PCAPTURE_LOG log, ULONG size) {
     PLOG_BLOCK block = LogPeekCurrent(log);
     if (block == nullptr || LOG_BLOCK_DATA_SIZE - block->Used < size) {
-        block = LogGetWritableBlock(log, fresh);
-        if (block == nullptr || LOG_BLOCK_DATA_SIZE - block->Used < size) {
-            return nullptr;
-        }
+        return nullptr;
     }
     PUCHAR start = block->Data + block->Used;
     block->Used += size;
     log->CurrentBlockRecords++;
     return start;
+}
+
+// Room for `size` bytes when the current block has none: in a writable block (LogGetWritableBlock), made
+// with the lock released when the chain may grow. Null when none can be had. Called with the lock held; it
+// may release and take it again, and leaves in *fresh a block it made that went unused.
+[[gnu::noinline]] PUCHAR ReserveInNewBlock(PCAPTURE_LOG log, ULONG size, KIRQL* irql, PLOG_BLOCK* fresh) {
+    // A record that needs a new block gets it made with the lock released, once; whoever links a block
+    // first, the record is placed where the chain stands when the lock is taken again.
+    if (WantsNewBlock(log)) {
+        KeReleaseSpinLock(&log->Lock, *irql);
+        *fresh = NewBlock(log, size); // linked only to take this record at its start
+        *irql = KeAcquireSpinLockRaiseToDpc(&log->Lock);
+        if (PUCHAR start = ReserveInCurrent(log, size)) {
+            return start;
+        }
+    }
+    PLOG_BLOCK block = LogGetWritableBlock(log, fresh);
+    if (block == nullptr || LOG_BLOCK_DATA_SIZE - block->Used < size) {
+        return nullptr;
+    }
+    return ReserveInCurrent(log, size);
 }
 
 } // namespace
@@ -153,23 +165,16 @@ BOOLEAN LogWriteRecord(PCAPTURE_LOG Log, PRECORD_DESCRIPTOR Record, PRECORD_FILL
     if (size > LOG_BLOCK_DATA_SIZE) {
         return FALSE;
     }
-    // Every header field but the sequence number and the time stamp is known before the lock is taken.
-    _LOGHDR header;
-    RecordPrepareHeader(Record, &header);
     KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
-    // A record that needs a new block gets it made with the lock released, once; whoever links a block
-    // first, the record is placed where the chain stands when the lock is taken again.
     PLOG_BLOCK fresh = nullptr;
-    if (!Fits(Log, size) && WantsNewBlock(Log)) {
-        KeReleaseSpinLock(&Log->Lock, irql);
-        fresh = NewBlock(Log, size); // linked only to take this record at its start
-        irql = KeAcquireSpinLockRaiseToDpc(&Log->Lock);
+    PUCHAR start = ReserveInCurrent(Log, size);
+    if (start == nullptr) {
+        start = ReserveInNewBlock(Log, size, &irql, &fresh);
     }
-    PUCHAR start = Reserve(Log, size, &fresh);
     if (start == nullptr) {
         Log->RecordsDropped++;
     } else {
-        RecordBegin(Record, start, Log->SequenceNumber++, &header);
+        RecordBegin(Record, start, Log->SequenceNumber++);
         Log->RecordsWritten++;
         if (Filler != nullptr) {
             Filler(Record, Context, Irp, CompletionContext, LogIsChangeLog(Log));

@@ -31,10 +31,14 @@ static_assert(sizeof(LOG_BLOCK) == LOG_BLOCK_SIZE && offsetof(LOG_BLOCK, Data) =
 typedef struct _CAPTURE_LOG {
     ULONG PoolTag;        // LOG_TAG_CAPTURE or LOG_TAG_CHANGE
     ULONG BlockLimit;     // LOG_BLOCK_LIMIT
+    volatile LONG Active; // records are accepted only while set (writers test it; the log does not)
+    // Writers test Active on every request, without the lock, while the lock's word and the fields it guards
+    // change with every record: a cache line apart, the test does not wait for the line the lock moves with
+    // from processor to processor.
+    UCHAR ActiveLineGap[64];
     LIST_ENTRY BlockList; // head: the current block (being written); tail: the oldest
     KSPIN_LOCK Lock;
     volatile LONG BlockCount; // changed with interlocked operations as blocks are linked and unlinked
-    volatile LONG Active;     // records are accepted only while set (writers test it; the log does not)
     // Under Lock:
     ULONG SequenceNumber;      // number of the next record
     ULONG CurrentBlockRecords; // records in the current block

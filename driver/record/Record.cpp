@@ -25,14 +25,22 @@ ULONG AppendFill(PRECORD_DESCRIPTOR record, UCHAR value, ULONG count) {
     return count;
 }
 
+// What AppendFromAddress returns, with `firstMustBeValid`, when the first byte at the source is not valid.
+constexpr ULONG kSourceNotValid = 0xFFFFFFFF;
+
 // Appends `count` bytes read from `source`, page piece by page piece: what each piece holds up to where its
-// memory ends is copied, the rest of the piece becomes '!' bytes.
-ULONG AppendFromAddress(PRECORD_DESCRIPTOR record, ULONG_PTR source, ULONG count) {
+// memory ends is copied, the rest of the piece becomes '!' bytes. With `firstMustBeValid`, a source whose
+// first byte is not valid appends nothing and gives kSourceNotValid: the first piece's check answers that
+// too (its readable prefix is empty exactly when its first byte is not valid), so it is not asked twice.
+ULONG AppendFromAddress(PRECORD_DESCRIPTOR record, ULONG_PTR source, ULONG count, bool firstMustBeValid = false) {
     if (!RecordIsReserved(record)) {
         return 0;
     }
     count = std::min(count, Part2Room(record));
-    if (source + count < source) { // wraps: no such memory
+    if (count == 0 || source + count < source) { // nothing to read, or wraps: no such memory
+        if (firstMustBeValid && !MmIsAddressValid(reinterpret_cast<PVOID>(source))) {
+            return kSourceNotValid;
+        }
         return AppendFill(record, RECORD_INVALID_BYTE, count);
     }
     ULONG done = 0;
@@ -40,55 +48,36 @@ ULONG AppendFromAddress(PRECORD_DESCRIPTOR record, ULONG_PTR source, ULONG count
         const ULONG_PTR at = source + done;
         const ULONG chunk = std::min<ULONG>(count - done, PAGE_SIZE - BYTE_OFFSET(at));
         const ULONG readable = AddressReadablePrefix(reinterpret_cast<const VOID*>(at), chunk);
+        if (readable == 0 && done == 0 && firstMustBeValid) {
+            return kSourceNotValid;
+        }
         if (readable != 0) {
             // A request's pointer may lead anywhere valid, the log's own block included.
             std::memmove(record->Part2Cursor, reinterpret_cast<const void*>(at), readable);
         }
-        std::memset(record->Part2Cursor + readable, RECORD_INVALID_BYTE, chunk - readable);
+        if (readable != chunk) {
+            std::memset(record->Part2Cursor + readable, RECORD_INVALID_BYTE, chunk - readable);
+        }
         record->Part2Cursor += chunk;
         done += chunk;
     }
     return count;
 }
 
-// The request fields of a header.
-void ApplyHeaderInfo(_LOGHDR& header, const RECORD_HEADER_INFO& info) {
-    header.Function = info.Function;
-    header.StackCount = info.StackCount;
-    header.CurrentLocation = info.CurrentLocation;
-    header.StackID = info.StackID;
-    header.DeviceObject = info.DeviceObject;
-    header.Irp = info.Irp;
-    header.StackLocation = info.StackLocation;
-    header.Status = static_cast<ULONG>(info.Status);
-}
-
-// Sizes both parts so the record fits an empty block.
-VOID SetParts(PRECORD_DESCRIPTOR record, ULONG part1Size, ULONG part2Size) {
-    RecordLayout layout;
-    LayoutRecord(part1Size, part2Size, LOG_BLOCK_DATA_SIZE, layout);
-    record->Part1Size = layout.Part1Size;
-    record->Part2Size = layout.Part2Size;
-    record->Cut = layout.Cut ? TRUE : FALSE;
+// Appends `count` bytes of the request's buffer from `offset` on, when the buffer is valid (its first byte
+// is); kSourceNotValid when it is not.
+ULONG AppendFromBuffer(PRECORD_DESCRIPTOR record, PVOID buffer, ULONG offset, ULONG count) {
+    const auto start = reinterpret_cast<ULONG_PTR>(buffer);
+    if (offset == 0) {
+        return AppendFromAddress(record, start, count, true);
+    }
+    if (!MmIsAddressValid(buffer)) {
+        return kSourceNotValid;
+    }
+    return AppendFromAddress(record, start + offset, count);
 }
 
 } // namespace
-
-VOID RecordDescribe(PRECORD_DESCRIPTOR Record, ULONG Tag, ULONG Part1Size, ULONG Part2Size) {
-    RtlZeroMemory(Record, sizeof *Record);
-    Record->Tag = Tag;
-    Record->HeaderPartSize = RECORD_HEADER_PART_SIZE;
-    Record->Wanted = TRUE;
-    SetParts(Record, Part1Size, Part2Size);
-}
-
-VOID RecordSetTransfer(PRECORD_DESCRIPTOR Record, ULONG TotalBytes) {
-    SetParts(Record, Record->Part1Size, std::min(TotalBytes, RECORD_MAX_TRANSFER_PIECE));
-    Record->TotalBytes = TotalBytes;
-    Record->Offset = 0;
-    Record->Remaining = TotalBytes - Record->Part2Size;
-    Record->More = Record->Remaining != 0 ? TRUE : FALSE;
-}
 
 BOOLEAN RecordNextContinuation(PRECORD_DESCRIPTOR Record, ULONG ContinuationTag) {
     if (Record->Remaining == 0) {
@@ -99,7 +88,7 @@ BOOLEAN RecordNextContinuation(PRECORD_DESCRIPTOR Record, ULONG ContinuationTag)
     const ULONG offset = Record->TotalBytes - Record->Remaining;
     const ULONG piece = std::min(Record->Remaining, RECORD_MAX_TRANSFER_PIECE);
     Record->Tag = ContinuationTag;
-    SetParts(Record, sizeof(URB_RECORD_CONTINUATION), piece);
+    RecordSetParts(Record, sizeof(URB_RECORD_CONTINUATION), piece);
     Record->Offset = offset;
     Record->Remaining -= Record->Part2Size;
     Record->More = Record->Remaining != 0 ? TRUE : FALSE;
@@ -110,54 +99,13 @@ BOOLEAN RecordNextContinuation(PRECORD_DESCRIPTOR Record, ULONG ContinuationTag)
     return TRUE;
 }
 
-VOID RecordPrepareHeader(const RECORD_DESCRIPTOR* Record, _LOGHDR* Header) {
-    *Header = _LOGHDR{};
-    Header->Sync = LogTag::Sync;
-    Header->LogType = Record->Tag;
-    Header->DataSize = Record->Part1Size + Record->Part2Size;
-    Header->Continuation = Record->More ? LogTag::More : LogTag::Data;
-    if (Record->Header != nullptr) {
-        ApplyHeaderInfo(*Header, *Record->Header);
-    }
-}
-
-VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber, const _LOGHDR* Header) {
-    Record->SequenceNumber = SequenceNumber;
-    Record->RecordStart = Start;
-    Record->Part1 = Start + LOGHDR_SIZE;
-    Record->Part2 = Record->Part1 + Record->Part1Size;
-    Record->Part2Cursor = Record->Part2;
-    Record->Trailer = Record->Part2 + Record->Part2Size;
-
-    // The prepared header is copied whole, and the two values known only now are stored over it: reading the
-    // header back after storing them into it would wait for those stores.
-    std::memcpy(Start, Header, sizeof *Header);
-    tdl::StoreLe<ULONG>(Start + offsetof(_LOGHDR, SequenceNumber), SequenceNumber);
-    tdl::StoreLe<LONGLONG>(Start + offsetof(_LOGHDR, TimeStamp), KeQueryPerformanceCounter(nullptr).QuadPart);
-    if (Record->Part1Source != nullptr) {
-        std::memcpy(Record->Part1, Record->Part1Source, Record->Part1Size);
-    } else {
-        std::memset(Record->Part1, 0, Record->Part1Size);
-    }
-}
-
-VOID RecordFinish(PRECORD_DESCRIPTOR Record) {
-    if (!RecordIsReserved(Record)) {
-        return;
-    }
-    if (Record->Part2Cursor != Record->Trailer) {
-        AppendFill(Record, 0, Part2Room(Record));
-    }
-    tdl::StoreLe<ULONG>(Record->Trailer, LogTag::Fini);
-}
-
 VOID RecordSetHeader(PRECORD_DESCRIPTOR Record, const RECORD_HEADER_INFO* Info) {
     if (!RecordIsReserved(Record)) {
         return;
     }
     _LOGHDR header;
     std::memcpy(&header, Record->RecordStart, sizeof header);
-    ApplyHeaderInfo(header, *Info);
+    RecordApplyHeaderInfo(&header, Info);
     std::memcpy(Record->RecordStart, &header, sizeof header);
 }
 
@@ -199,18 +147,17 @@ ULONG RecordCopyBuffer(PRECORD_DESCRIPTOR Record, PVOID Buffer, PMDL Mdl, ULONG 
     if (!RecordIsReserved(Record)) {
         return 0;
     }
-    ULONG written;
-    if (Buffer != nullptr && MmIsAddressValid(Buffer)) {
-        written = AppendFromAddress(Record, reinterpret_cast<ULONG_PTR>(Buffer) + Record->Offset, Length);
+    ULONG written = Buffer != nullptr ? AppendFromBuffer(Record, Buffer, Record->Offset, Length) : kSourceNotValid;
+    if (written != kSourceNotValid) {
+        // taken from the buffer
     } else if (Mdl != nullptr) {
         PVOID system = AddressOfMdlBytes(Mdl);
         written = system != nullptr
                       ? AppendFromAddress(Record, reinterpret_cast<ULONG_PTR>(system) + Record->Offset, Length)
                       : AppendFill(Record, RECORD_INVALID_BYTE, Length);
-    } else if (Buffer != nullptr) {
-        written = AppendFill(Record, RECORD_INVALID_BYTE, Length);
     } else {
-        written = AppendFill(Record, 0, Length); // nothing to copy from
+        // A buffer that is not valid is recorded as '!' bytes; with nothing to copy from, zeros.
+        written = AppendFill(Record, Buffer != nullptr ? RECORD_INVALID_BYTE : 0, Length);
     }
     Record->Offset += written;
     return written;

@@ -17,8 +17,11 @@
 
 #include "ntddk.h"
 
+#include <cstring>
+
 #include "common/LogBlock.h"
 #include "common/LogHeader.h"
+#include "common/RecordWriter.h"
 
 // Header and trailer together, the size of a record without payload.
 constexpr ULONG RECORD_HEADER_PART_SIZE = static_cast<ULONG>(RECORD_FRAME_SIZE);
@@ -69,13 +72,37 @@ typedef VOID RECORD_FILLER(PRECORD_DESCRIPTOR Record, PVOID Context, PIRP Irp, P
                            BOOLEAN ChangeLog);
 typedef RECORD_FILLER* PRECORD_FILLER;
 
+// Sizes both parts so the record fits an empty block (part 1 is kept first, part 2 gets what is left); Cut
+// tells when they were shortened.
+inline VOID RecordSetParts(PRECORD_DESCRIPTOR Record, ULONG Part1Size, ULONG Part2Size) {
+    RecordLayout layout;
+    LayoutRecord(Part1Size, Part2Size, LOG_BLOCK_DATA_SIZE, layout);
+    Record->Part1Size = layout.Part1Size;
+    Record->Part2Size = layout.Part2Size;
+    Record->Cut = layout.Cut ? TRUE : FALSE;
+}
+
 // Zeroes the descriptor and gives it the tag, the part sizes and the wanted flag. Parts are bounded so the
-// record fits an empty block (part 2 first, then part 1); Cut tells when they were.
-VOID RecordDescribe(PRECORD_DESCRIPTOR Record, ULONG Tag, ULONG Part1Size, ULONG Part2Size);
+// record fits an empty block; Cut tells when they were. Inline, as the next three: every record of the
+// capture road is described, sized, begun and finished, and each is a handful of stores.
+inline VOID RecordDescribe(PRECORD_DESCRIPTOR Record, ULONG Tag, ULONG Part1Size, ULONG Part2Size) {
+    *Record = RECORD_DESCRIPTOR{};
+    Record->Tag = Tag;
+    Record->HeaderPartSize = RECORD_HEADER_PART_SIZE;
+    Record->Wanted = TRUE;
+    RecordSetParts(Record, Part1Size, Part2Size);
+}
 
 // Sizes the transfer data of a record that may continue: TotalBytes bytes in all, this record carries the
 // first RECORD_MAX_TRANSFER_PIECE of them as part 2 and sets More when the rest follows in continuations.
-VOID RecordSetTransfer(PRECORD_DESCRIPTOR Record, ULONG TotalBytes);
+inline VOID RecordSetTransfer(PRECORD_DESCRIPTOR Record, ULONG TotalBytes) {
+    RecordSetParts(Record, Record->Part1Size,
+                   TotalBytes < RECORD_MAX_TRANSFER_PIECE ? TotalBytes : RECORD_MAX_TRANSFER_PIECE);
+    Record->TotalBytes = TotalBytes;
+    Record->Offset = 0;
+    Record->Remaining = TotalBytes - Record->Part2Size;
+    Record->More = Record->Remaining != 0 ? TRUE : FALSE;
+}
 
 // Turns the descriptor into the next continuation record ("iCnt" or "cCnt"): part 1 the 20-byte
 // continuation block, part 2 the next piece; More while pieces remain after it. FALSE when nothing is left.
@@ -89,16 +116,67 @@ inline BOOLEAN RecordIsReserved(const RECORD_DESCRIPTOR* Record) {
     return Record->RecordStart != nullptr;
 }
 
-// The header of the record as far as it is known before room is reserved: sync, tag, DataSize and
-// "DATA"/"MORE", every other field 0 (or, with Record->Header, the request's values). Used by LogWriteRecord
-// before it takes the log's lock.
-VOID RecordPrepareHeader(const RECORD_DESCRIPTOR* Record, _LOGHDR* Header);
-// Places the record at Start (RecordSize bytes, reserved by the log) and writes its frame: the prepared
-// Header with the sequence number and the time stamp now, and part 1 zeroed (or copied from
-// Record->Part1Source). Used by LogWriteRecord.
-VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber, const _LOGHDR* Header);
+// Stores the request fields of a header.
+inline VOID RecordApplyHeaderInfo(_LOGHDR* Header, const RECORD_HEADER_INFO* Info) {
+    Header->Function = Info->Function;
+    Header->StackCount = Info->StackCount;
+    Header->CurrentLocation = Info->CurrentLocation;
+    Header->StackID = Info->StackID;
+    Header->DeviceObject = Info->DeviceObject;
+    Header->Irp = Info->Irp;
+    Header->StackLocation = Info->StackLocation;
+    Header->Status = static_cast<ULONG>(Info->Status);
+}
+
+// Places the record at Start (RecordSize bytes, reserved by the log) and writes its frame: the header (sync,
+// the sequence number, the time stamp now, tag, DataSize, "DATA"/"MORE", the request's values from
+// Record->Header or else zeros) and part 1 (copied from Record->Part1Source, else zeroed). Used by
+// LogWriteRecord under the log's lock.
+inline VOID RecordBegin(PRECORD_DESCRIPTOR Record, PUCHAR Start, ULONG SequenceNumber) {
+    PUCHAR part1 = Start + LOGHDR_SIZE;
+    PUCHAR part2 = part1 + Record->Part1Size;
+    Record->SequenceNumber = SequenceNumber;
+    Record->RecordStart = Start;
+    Record->Part1 = part1;
+    Record->Part2 = part2;
+    Record->Part2Cursor = part2;
+    Record->Trailer = part2 + Record->Part2Size;
+
+    // The clock first, so that the header is built in registers and stored once, with nothing held across
+    // the call.
+    const LONGLONG stamp = KeQueryPerformanceCounter(nullptr).QuadPart;
+    _LOGHDR header = {};
+    header.Sync = LogTag::Sync;
+    header.SequenceNumber = SequenceNumber;
+    header.TimeStamp = stamp;
+    header.LogType = Record->Tag;
+    header.DataSize = Record->Part1Size + Record->Part2Size;
+    header.Continuation = Record->More ? LogTag::More : LogTag::Data;
+    if (Record->Header != nullptr) {
+        RecordApplyHeaderInfo(&header, Record->Header);
+    }
+    std::memcpy(Start, &header, sizeof header);
+    if (Record->Part1Size == 0) {
+        return;
+    }
+    if (Record->Part1Source != nullptr) {
+        std::memcpy(part1, Record->Part1Source, Record->Part1Size);
+    } else {
+        std::memset(part1, 0, Record->Part1Size);
+    }
+}
+
 // Zero-fills part 2 from the write cursor to its end and writes "FINI". Used by LogWriteRecord.
-VOID RecordFinish(PRECORD_DESCRIPTOR Record);
+inline VOID RecordFinish(PRECORD_DESCRIPTOR Record) {
+    if (!RecordIsReserved(Record)) {
+        return;
+    }
+    if (Record->Part2Cursor != Record->Trailer) {
+        std::memset(Record->Part2Cursor, 0, static_cast<size_t>(Record->Trailer - Record->Part2Cursor));
+        Record->Part2Cursor = Record->Trailer;
+    }
+    tdl::StoreLe<ULONG>(Record->Trailer, LogTag::Fini);
+}
 
 // Sets the request fields of the header (function word, stack count and location, StackID, device object,
 // IRP, stack location, status). Nothing when no room was reserved.

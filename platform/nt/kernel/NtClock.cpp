@@ -164,8 +164,14 @@ private:
     LONGLONG m_anchorUnits = 0;
 };
 
-LONGLONG HostUnits() {
-    static CounterClock* clock = new CounterClock; // read by threads that may outlive static destruction
+// Made once, out of line, so that the readers' path below stays a few instructions and is inlined into Now:
+// the capture road reads the clock for every record.
+[[gnu::noinline]] CounterClock* MakeCounterClock() {
+    return new CounterClock; // read by threads that may outlive static destruction
+}
+
+[[gnu::always_inline]] inline LONGLONG HostUnits() {
+    static CounterClock* const clock = MakeCounterClock();
     return clock->Now();
 }
 
@@ -194,7 +200,7 @@ ClockState& State() {
     return state;
 }
 
-LONGLONG NowOf(const ClockState& s) {
+[[gnu::always_inline]] inline LONGLONG NowOf(const ClockState& s) {
     return s.isVirtual.load(std::memory_order_acquire) ? s.virtualNow.load(std::memory_order_acquire)
                                                        : HostUnits() + s.realOffset.load(std::memory_order_relaxed);
 }
