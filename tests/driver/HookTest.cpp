@@ -294,11 +294,20 @@ TEST_F(Hooking, UnloadWaitsForRequestsStillInsideItsRoutines) {
     while (__atomic_load_n(&hubDriver->MajorFunction[IRP_MJ_DEVICE_CONTROL], __ATOMIC_SEQ_CST) == &HookedDispatch) {
         std::this_thread::yield();
     }
+    // ... then the rundown begins (a request that read an entry before the restore may still come in until
+    // it has) ...
+    while (!HookRundownUnloading()) {
+        std::this_thread::yield();
+    }
     // ... and nothing is freed while the reference is held.
     EXPECT_FALSE(unloaded);
     EXPECT_NE(g_Driver.CaptureLog, nullptr);
     const int late = 0;
-    EXPECT_FALSE(HookRundownAcquireFor(&late)); // no new request is let in once unload has begun
+    const bool lateLetIn = HookRundownAcquireFor(&late);
+    EXPECT_FALSE(lateLetIn); // no new request is let in once unload has begun
+    if (lateLetIn) {
+        HookRundownReleaseFor(&late); // so that the unload, and the test, still end
+    }
     HookRundownRelease();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_FALSE(unloaded); // the request's reference still holds it
