@@ -1,6 +1,7 @@
 #include "app/core/capture/DriverThread.h"
 
 #include <exception>
+#include <limits>
 
 #include "app/core/app/Resource.h"
 #include "app/core/diagnostics/Trace.h"
@@ -9,6 +10,7 @@
 #include "app/core/settings/AppSettings.h"
 #include "app/devices/AttachedDevices.h"
 #include "common/ControlCodes.h"
+#include "common/RecordFrame.h"
 #include "windows.h"
 
 namespace {
@@ -155,6 +157,7 @@ CDriverThread::ReadResult CDriverThread::ReadOnce(DWORD& rdwBytes) {
     }
     if (rdwBytes == 0)
         return ReadResult::Empty;
+    m_llFirstRecordTime = rdwBytes >= LOGHDR_SIZE ? LogHdr::TimeStamp(pWrite) : std::numeric_limits<LONGLONG>::min();
     if (m_bBackground.load()) {
         BOOL bTriggered = FALSE;
         m_pDocument->ProcessCaptureFragment(pWrite, rdwBytes, bTriggered);
@@ -204,13 +207,14 @@ void CDriverThread::ReadLoop(DWORD dwWait) {
             Raise(ErrorWait);
         }
         DWORD dwBytes = 0;
+        const LONGLONG llStart = Now();
         if (!IoctlReadLog(&dwBytes))
             bFull = true; // the session is ending: the loop only waits for the stop from here on
         if (bFull) {
             dwNextWait = FullBufferWait;
             continue;
         }
-        const LONGLONG llWait = pace.Next(dwBytes, Now());
+        const LONGLONG llWait = pace.Next(dwBytes, m_llFirstRecordTime, llStart, Now());
         dwNextWait = static_cast<DWORD>(llWait / CReadPace::CountsPerMillisecond);
         if (dwNextWait == 0 && llWait != 0)
             SpinFor(llWait);

@@ -110,4 +110,7 @@ private:
     HANDLE m_hStartEvent;
     std::atomic<DWORD> m_dwStartStatus;
     std::atomic<bool> m_bStartPublished;
+    // The driver's time stamp of the first record the last read brought (the lowest value when it brought
+    // less than a record).
+    LONGLONG m_llFirstRecordTime = 0;
 };

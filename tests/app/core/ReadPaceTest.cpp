@@ -1,6 +1,7 @@
-// The capture thread's pace: reads follow each other while they bring records; a drained log is read again
-// once the writers have filled about a block at the rate the last reads show, never later than a short wait
-// that doubles while the log stays empty, up to a quiet log's pause.
+// The capture thread's pace: within a round of reads, blocks the writers began before the round began are read
+// one after the other at once; a block begun since shows that the reader has caught up with the writers, and
+// the next round comes once they have filled about two blocks at the rate the last reads show, never later
+// than a quiet log's pause; an empty log is read again after a short wait that doubles while it stays empty.
 #include "app/core/capture/ReadPace.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,8 @@ constexpr DWORD kTenth = LOG_BLOCK_DATA_SIZE / 10;
 
 struct Read {
     DWORD bytes;
-    LONGLONG after; // counts since the previous read came back
+    LONGLONG after; // counts from the previous read's return to this read (which takes no time)
+    LONGLONG begun; // when the block's first record was written, in counts from this read (negative: before)
     LONGLONG wait;  // counts before the next read
 };
 
@@ -25,46 +27,65 @@ struct Case {
     std::vector<Read> reads;
 };
 
-TEST(ReadPace, ReadsWhileRecordsComeAndWaitsAboutABlockOnceDrained) {
+TEST(ReadPace, ReadsRoundsOfWholeBlocksAndWaitsOnceCaughtUp) {
     const Case cases[] = {
-        {"blocks, short or full, follow each other at once",
+        {"a backlog: blocks begun before the round, short or full, follow each other at once",
          0,
-         {{kFull, 0, 0}, {kTenth, kMs / 10, 0}, {kFull, kMs, 0}, {kTenth, kMs, 0}}},
-        {"three blocks, then empty, in 0.4 ms: a block in 0.13 ms",
+         {{kFull, 0, -10 * kMs, 0}, {kTenth, kMs / 10, -5 * kMs, 0}, {kFull, kMs, -2 * kMs, 0}}},
+        {"three blocks in 0.2 ms, the third begun within the round: two blocks take 0.13 ms",
          0,
-         {{kFull, 0, 0}, {kFull, kMs / 10, 0}, {kFull, kMs / 10, 0}, {0, 2 * kMs / 10, 1333}}},
+         {{kFull, 0, -10 * kMs, 0}, {kFull, kMs / 10, -kMs / 10 - kMs / 20, 0}, {kFull, kMs / 10, -kMs / 20, 1333}}},
+        {"the next round begins at its first read: a block begun during the wait is read at once",
+         0,
+         {{kFull, 0, -10 * kMs, 0},
+          {kFull, kMs / 10, -kMs / 10 - kMs / 20, 0},
+          {kFull, kMs / 10, -kMs / 20, 1333},
+          {kFull, 1333, -kMs / 10, 0},
+          {kTenth, kMs / 20, -kMs / 40, 1870}}},
         {"an empty log from the start: 1 ms, then 2 at most",
          0,
-         {{0, 0, kMs}, {0, kMs, 2 * kMs}, {0, 2 * kMs, 2 * kMs}}},
-        {"a tenth of a block every 2 ms: a block in 20 ms, so the waits grow to 2 ms",
+         {{0, 0, 0, kMs}, {0, kMs, 0, 2 * kMs}, {0, 2 * kMs, 0, 2 * kMs}}},
+        {"a tenth of a block every 2 ms: a block in 20 ms, so the waits are the quiet ones",
          0,
-         {{kTenth, 0, 0}, {0, 0, kMs}, {kTenth, kMs, 0}, {0, 0, 2 * kMs}, {kTenth, 2 * kMs, 0}, {0, 0, 2 * kMs}}},
-        {"a busy log after a quiet spell: back to a block's time",
+         {{kTenth, 0, -kMs, 0},
+          {0, 0, 0, kMs},
+          {kTenth, kMs, -kMs / 2, 0},
+          {0, 0, 0, 2 * kMs},
+          {kTenth, 2 * kMs, kMs / 100, 2 * kMs},
+          {0, 2 * kMs, 0, 2 * kMs}}},
+        {"a busy log after a quiet spell: back to a block's time once empty",
          0,
-         {{0, 0, kMs},
-          {0, kMs, 2 * kMs},
-          {kFull, 2 * kMs, 0},
-          {kFull, kMs / 10, 0},
-          {kFull, kMs / 10, 0},
-          {kFull, kMs / 10, 0},
-          {0, kMs / 10, 8500}}},
+         {{0, 0, 0, kMs},
+          {0, kMs, 0, 2 * kMs},
+          {kFull, 2 * kMs, -kMs, 0},
+          {kFull, kMs / 10, -kMs, 0},
+          {kFull, kMs / 10, -kMs, 0},
+          {kFull, kMs / 10, -kMs, 0},
+          {0, kMs / 10, 0, 8500}}},
         {"a busy stretch long past: its rate has faded, the quiet waits hold",
          0,
-         {{kFull, 0, 0},
-          {0, kMs / 10, kMs / 10},
-          {0, 10'000 * kMs, kMs},
-          {0, 2'000'000 * kMs, 2 * kMs},
-          {0, 2 * kMs, 2 * kMs}}},
-        {"foreground: records at once, an empty log every 250 ms",
+         {{kFull, 0, -kMs, 0},
+          {0, kMs / 10, 0, kMs / 10},
+          {0, 10'000 * kMs, 0, kMs},
+          {0, 2'000'000 * kMs, 0, 2 * kMs},
+          {kTenth, 2 * kMs, kMs / 100, 2 * kMs}}},
+        {"foreground: a backlog at once, an empty log every 250 ms, a caught-up read at most 250 ms",
          250,
-         {{kFull, 0, 0}, {kTenth, 0, 0}, {0, 0, 250 * kMs}, {0, 250 * kMs, 250 * kMs}, {kFull, 250 * kMs, 0}}},
+         {{kFull, 0, -1000 * kMs, 0},
+          {kTenth, 0, -500 * kMs, 0},
+          {0, 0, 0, 250 * kMs},
+          {kFull, 250 * kMs, -100 * kMs, 0},
+          {kTenth, kMs, kMs / 100 - kMs, 845'152},
+          {kTenth, 845'152, kMs / 100, 250 * kMs}}},
     };
     for (const Case& c : cases) {
         CReadPace pace(c.pause);
-        LONGLONG now = 1000 * kMs;
+        LONGLONG now = 100'000 * kMs;
         for (size_t i = 0; i < c.reads.size(); ++i) {
-            now += c.reads[i].after;
-            EXPECT_NEAR(static_cast<double>(pace.Next(c.reads[i].bytes, now)), static_cast<double>(c.reads[i].wait), 2)
+            const Read& read = c.reads[i];
+            now += read.after;
+            EXPECT_NEAR(static_cast<double>(pace.Next(read.bytes, now + read.begun, now, now)),
+                        static_cast<double>(read.wait), 2)
                 << c.what << ", read " << i;
         }
     }
