@@ -12,8 +12,9 @@
 //   few milliseconds of reads show, no longer than a quiet log's pause (in background logging, which has no
 //   pause of its own) or the loop's own pause (outside it). A busy log is so read a few whole blocks at a
 //   time, and a quiet log's records reach the document at most a quiet pause late;
-// - a read that brought nothing: the same wait for one block, no longer than a short wait that doubles while
-//   the log stays empty, up to the same pauses.
+// - a read that brought nothing: outside background logging, the loop's own pause; in it, a wait for the
+//   writers to fill one block, no longer than a short wait that doubles while the log stays empty, up to
+//   the quiet log's pause.
 // The wait is over a few of the driver's 31 blocks at most, so that a burst faster than the rate still finds
 // room. Waits are in performance-counter counts (QueryPerformanceCounter, 10 MHz, the clock the driver
 // stamps its records with); the capture thread waits whole milliseconds on its stop event and spins through a
