@@ -346,18 +346,18 @@ TEST_F(CaptureFileTest, BothBanksInUseSaveTheNewestRecordsThatFitOneCapacity) {
     ASSERT_EQ(doc->GetLogRecords()->GetCurrentBank(), 1);
     ASSERT_EQ(doc->GetLogRecords()->GetBankCount(0), 31);
 
-    // Used 2000 bytes of the current bank: 2096 are left, so the older records from byte 2000 of their bank
-    // on (the last 11) fit.
-    std::vector<Bytes> expected(older.end() - 11, older.end());
+    // Used 2000 bytes of the current bank: 2096 are left. The older records end at byte 3100 of their bank (the
+    // bank switched before it was full), so those from byte 1100 on (the last 20) fit.
+    std::vector<Bytes> expected(older.end() - 20, older.end());
     expected.insert(expected.end(), current.begin(), current.end());
     const Bytes file = apptest::Store(*doc);
-    const size_t data = file.size() - 1100 - 2000;
+    const size_t data = file.size() - 2000 - 2000;
     DWORD count = 0;
-    std::memcpy(&count, file.data() + data - 4 * 31 - 12, 4);
-    EXPECT_EQ(count, 31u);
+    std::memcpy(&count, file.data() + data - 4 * 40 - 12, 4);
+    EXPECT_EQ(count, 40u);
     DWORD firstCurrent = 0;
     std::memcpy(&firstCurrent, file.data() + data - 4 * 20, 4);
-    EXPECT_EQ(firstCurrent, 1100u); // rebased behind the older run
+    EXPECT_EQ(firstCurrent, 2000u); // rebased behind the older run
 
     const fs::path path = m_dir / "linear.tdloft";
     ASSERT_TRUE(doc->OnSaveDocument(path.string().c_str()));
