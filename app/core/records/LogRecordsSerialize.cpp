@@ -199,25 +199,27 @@ void CLogRecords::IndexLoadedOffsets(CArchive& ar, DWORD dwCount) {
     }
 }
 
-void CLogRecords::StoreRecords(CArchive& ar) const {
+DWORD CLogRecords::StoreRecords(CArchive& ar) const {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CLogRecords::Serialize (storing)");
     const DWORD dwCapacity = StoredCapacity(m_pBuffer.get());
     const bool bothBanks = GetBankCount(m_nCurrentBank ^ 1) != 0 && GetBankCount(m_nCurrentBank) != 0;
     const SavedRegion region = bothBanks ? LinearisedRegion(*this, dwCapacity) : WholeBankRegion(*this, dwCapacity);
 
-    ar << dwCapacity << static_cast<DWORD>(region.records.size());
+    const auto dwCount = static_cast<DWORD>(region.records.size());
+    ar << dwCapacity << dwCount;
     StoreSplitQuad(ar, m_llTimeOrigin);
     CLogProgress* pProgress = m_pDocument != nullptr ? m_pDocument->GetSaveProgress() : nullptr;
     if (pProgress != nullptr && !pProgress->IsShown())
         pProgress = nullptr;
     // Cancelled: not one more byte.
     if (!StoreOffsets(ar, region, pProgress))
-        return;
+        return dwCount;
     if (region.firstLength != 0)
         ar.Write(region.pFirst, static_cast<UINT>(region.firstLength));
     if (region.secondLength != 0)
         ar.Write(region.pSecond, static_cast<UINT>(region.secondLength));
     WriteZeros(ar, region.zeros);
+    return dwCount;
 }
 
 } // namespace LogRecords
