@@ -303,6 +303,8 @@ private:
     CByteArray m_DeviceFlags;
     // The progress window of a save; OnSaveDocument owns it.
     CLogProgress* m_pSaveProgress;
+    // What the save under way tells when its file is in place: StoreLog knows how many records the file holds.
+    CString m_strSavedText;
     LONGLONG m_llFrequency;
 
 public:

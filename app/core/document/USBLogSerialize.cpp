@@ -31,6 +31,32 @@ constexpr DWORD kStartTimeTag = 0x8000000A;
 constexpr char kSaved[] = "File saved successfully!";
 constexpr char kCanceled[] = "File save canceled!";
 
+// A count as the user reads it, its digits grouped by thousands: "2,123".
+CString GroupedCount(ULONGLONG nCount) {
+    CString digits;
+    digits.Format("%llu", nCount);
+    CString grouped;
+    for (int i = 0; i < digits.GetLength(); ++i) {
+        if (i > 0 && (digits.GetLength() - i) % 3 == 0)
+            grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+// The done text of a save whose file holds nSaved of the store's nCaptured records. A file holds one capture
+// bank, so a continuous capture that filled more than that loses its oldest records: the user is told here,
+// not on opening the file. The count is the list's; a list the buffer filter thins is spoken of as captured.
+CString SavedText(ULONGLONG nSaved, ULONGLONG nCaptured, bool bFiltered) {
+    if (nSaved >= nCaptured)
+        return kSaved;
+    CString text;
+    text.Format("File saved: %s of the %s records %s (a capture file holds one capture bank, the newest records)",
+                static_cast<LPCSTR>(GroupedCount(nSaved)), static_cast<LPCSTR>(GroupedCount(nCaptured)),
+                bFiltered ? "captured" : "shown");
+    return text;
+}
+
 // A sub-object of the file, or its empty form when the document has none.
 template <class T> void StoreOrEmpty(CArchive& ar, const std::unique_ptr<T>& pObject) {
     if (pObject != nullptr)
@@ -110,10 +136,11 @@ void CUSBLog::StoreLog(CArchive& ar) {
     StoreOrEmpty(ar, m_pAttachedDrivers);
 
     if (m_pLogRecords != nullptr) {
-        m_pLogRecords->Serialize(ar);
+        const DWORD dwSaved = m_pLogRecords->StoreRecords(ar);
+        m_strSavedText = SavedText(dwSaved, static_cast<ULONGLONG>(m_pLogRecords->GetCount()), IsBufferFilterOn());
     } else {
         LogRecords::CLogRecords none(this);
-        none.Serialize(ar);
+        none.StoreRecords(ar);
     }
     // A cancelled save is abandoned whole: the framework drops the partial file and keeps the earlier one.
     if (pProgress != nullptr && pProgress->IsCancelled()) {
@@ -211,6 +238,7 @@ BOOL CUSBLog::OnSaveDocument(LPCTSTR lpszPathName) {
     pOwnedProgress->m_strText = lpszPathName;
     pOwnedProgress->m_pDocument = this;
     m_pSaveProgress = pOwnedProgress.get();
+    m_strSavedText = kSaved;
     BOOL bSaved = FALSE;
     try {
         bSaved = CDocument::OnSaveDocument(lpszPathName);
@@ -228,6 +256,6 @@ BOOL CUSBLog::OnSaveDocument(LPCTSTR lpszPathName) {
     pProgress->m_bAutoDelete = TRUE;
     // Success is told only once the file is in place; the cancelled window already says so.
     if (bSaved)
-        ProgressDlgFinish(pProgress, kSaved);
+        ProgressDlgFinish(pProgress, m_strSavedText);
     return bSaved;
 }

@@ -35,6 +35,10 @@ public:
     // The record part of a capture log file: capacity, count, time origin, the records' offsets and their
     // bytes. Loading maps the bytes from the file rather than reading them, and trusts no count or offset.
     void Serialize(CArchive& ar) override;
+    // The record part written: the region the file keeps, the offsets (with the save's progress; a cancel
+    // stops there), then the region's bytes. Returns the number of records the file holds, which is less than
+    // GetCount when both banks hold more than one bank's capacity.
+    DWORD StoreRecords(CArchive& ar) const;
 
     // The capture buffer's operations, forwarded to the pair (false, or nothing, without one).
     BOOL LockBuffer(DWORD dwTimeout);
@@ -136,9 +140,6 @@ private:
     // against it and indexed in bank 0.
     void LoadRecords(CArchive& ar);
     void IndexLoadedOffsets(CArchive& ar, DWORD dwCount);
-    // The record part written: the region the file keeps, the offsets (with the save's progress; a cancel
-    // stops there), then the region's bytes.
-    void StoreRecords(CArchive& ar) const;
     // The record at a list index of the active view, or null for any index outside it (a negative one too): a
     // row outside the view shows no record rather than failing a paint.
     _LOGHDR* FindRecordAt(CUSBLog* pDocument, INT_PTR nIndex) const;

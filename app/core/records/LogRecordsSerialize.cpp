@@ -62,7 +62,8 @@ DWORD StoredCapacity(const CaptureBuffer::CCapturePair* pPair) {
 }
 
 // Both banks in use: all of the current bank, and the newest older records that still fit one capacity,
-// made linear, oldest first.
+// made linear, oldest first. What fits is measured from the end of the older bank's last record: the bank
+// switched before it was full, and the unused bytes behind its last record are not saved.
 SavedRegion LinearisedRegion(const CLogRecords& store, DWORD dwCapacity) {
     SavedRegion region;
     const CaptureBuffer::CCapturePair* pPair = store.GetCaptureBuffer();
@@ -72,7 +73,7 @@ SavedRegion LinearisedRegion(const CLogRecords& store, DWORD dwCapacity) {
     const INT_PTR nCurrent = store.GetBankCount(nCurrentBank);
     const BYTE* pCurrentBase = pPair->GetBankBase(nCurrentBank);
     const size_t used = static_cast<size_t>(EndOf(store.GetBankRecordAt(nCurrentBank, nCurrent - 1)) - pCurrentBase);
-    const BYTE* pOlderEnd = pPair->GetBankEnd(nOlderBank);
+    const BYTE* pOlderEnd = EndOf(store.GetBankRecordAt(nOlderBank, nOlder - 1));
     const size_t budget = dwCapacity > used ? dwCapacity - used : 0;
     INT_PTR nFirstKept = nOlder;
     for (INT_PTR i = 0; i < nOlder; ++i) {
@@ -84,7 +85,7 @@ SavedRegion LinearisedRegion(const CLogRecords& store, DWORD dwCapacity) {
     }
     if (nFirstKept < nOlder) {
         region.pFirst = reinterpret_cast<const BYTE*>(store.GetBankRecordAt(nOlderBank, nFirstKept));
-        region.firstLength = static_cast<size_t>(EndOf(store.GetBankRecordAt(nOlderBank, nOlder - 1)) - region.pFirst);
+        region.firstLength = static_cast<size_t>(pOlderEnd - region.pFirst);
         for (INT_PTR i = nFirstKept; i < nOlder; ++i) {
             const auto* pRecord = reinterpret_cast<const BYTE*>(store.GetBankRecordAt(nOlderBank, i));
             region.records.push_back({pRecord, static_cast<DWORD>(pRecord - region.pFirst)});
@@ -198,25 +199,27 @@ void CLogRecords::IndexLoadedOffsets(CArchive& ar, DWORD dwCount) {
     }
 }
 
-void CLogRecords::StoreRecords(CArchive& ar) const {
+DWORD CLogRecords::StoreRecords(CArchive& ar) const {
     TDL_TRACE(TRACE_INFORMATION, TRACE_AREA_SERIALIZE, "CLogRecords::Serialize (storing)");
     const DWORD dwCapacity = StoredCapacity(m_pBuffer.get());
     const bool bothBanks = GetBankCount(m_nCurrentBank ^ 1) != 0 && GetBankCount(m_nCurrentBank) != 0;
     const SavedRegion region = bothBanks ? LinearisedRegion(*this, dwCapacity) : WholeBankRegion(*this, dwCapacity);
 
-    ar << dwCapacity << static_cast<DWORD>(region.records.size());
+    const auto dwCount = static_cast<DWORD>(region.records.size());
+    ar << dwCapacity << dwCount;
     StoreSplitQuad(ar, m_llTimeOrigin);
     CLogProgress* pProgress = m_pDocument != nullptr ? m_pDocument->GetSaveProgress() : nullptr;
     if (pProgress != nullptr && !pProgress->IsShown())
         pProgress = nullptr;
     // Cancelled: not one more byte.
     if (!StoreOffsets(ar, region, pProgress))
-        return;
+        return dwCount;
     if (region.firstLength != 0)
         ar.Write(region.pFirst, static_cast<UINT>(region.firstLength));
     if (region.secondLength != 0)
         ar.Write(region.pSecond, static_cast<UINT>(region.secondLength));
     WriteZeros(ar, region.zeros);
+    return dwCount;
 }
 
 } // namespace LogRecords

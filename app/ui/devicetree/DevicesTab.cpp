@@ -46,6 +46,7 @@ bool IsExternalHub(UINT nType) {
 } // namespace
 
 CDevicesTab::Look CDevicesTab::LookOf(const ConnectionElement& element) {
+    // The stack is the model object's own: the one a look-up of its driver key in the stack tree would find.
     Look look;
     switch (element.m_ElementType) {
     case HostComputer: look.nImage = DT_COMPUTER_SYSTEM; break;
@@ -329,6 +330,7 @@ void CDevicesTab::SelectTab(CUSBLog* pDoc) {
 }
 
 void CDevicesTab::RememberItem(HTREEITEM hItem) {
+    // Kept by key, not by object: a redisplay after a rebuild shows a model of new objects.
     m_Remembered = hItem != nullptr ? KeyOf(NodeOf(m_Tree.GetItemData(hItem))) : Key{};
 }
 

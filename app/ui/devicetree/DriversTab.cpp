@@ -119,6 +119,7 @@ void CDriversTab::OnDriversNotify(NMHDR* pNMHDR, CUSBLog*) {
                                 : CHECKSTATE_UNCHECKED;
         HTREEITEM hItem = pNotice->item.hItem;
         if (CDeviceObject* pDevice = DeviceObjectOf(hItem)) {
+            // Only a present, loggable device object takes a check; any other item shows its own state again.
             if (pDevice->IsSelectable())
                 pDevice->m_nStateImage = nState;
             m_Owner.UpdateTabViews(pDevice);

@@ -40,18 +40,19 @@ void CLogProgress::RegisterTemplate() {
                                    0,
                                    0,
                                    260,
-                                   96,
+                                   102,
                                    "Saving ...",
                                    "MS Shell Dlg",
                                    8,
                                    {{"STATIC", kStaticId, "Saving to:", kChild, 0, 7, 8, 40, 8},
                                     {"STATIC", IDC_PROGRESS_PATH, "", kChild | SS_LEFTNOWORDWRAP, 0, 48, 8, 205, 8},
                                     {PROGRESS_CLASSA, IDC_PROGRESS_BAR, "", kChild | WS_BORDER, 0, 7, 22, 246, 12},
-                                    {"STATIC", IDC_PROGRESS_STATUS, "", kChild, 0, 7, 40, 246, 8},
+                                    // Two lines: a save that kept fewer records than the list says how many.
+                                    {"STATIC", IDC_PROGRESS_STATUS, "", kChild, 0, 7, 40, 246, 16},
                                     {"BUTTON", IDC_PROGRESS_CLEAR_AFTER_SAVE, "Clear capture buffer after save",
-                                     kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 7, 56, 150, 10},
-                                    {"BUTTON", IDOK, "OK", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 149, 74, 50, 14},
-                                    {"BUTTON", IDCANCEL, "Cancel", kChild | WS_TABSTOP, 0, 203, 74, 50, 14}}});
+                                     kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 7, 62, 150, 10},
+                                    {"BUTTON", IDOK, "OK", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 149, 80, 50, 14},
+                                    {"BUTTON", IDCANCEL, "Cancel", kChild | WS_TABSTOP, 0, 203, 80, 50, 14}}});
 }
 
 void CLogProgress::RegisterBackgroundTemplate() {

@@ -215,6 +215,7 @@ void COptionTreeDlg::BuildTree() {
     HTREEITEM hApplication = m_tree.InsertTreeItem(kApplicationCaption, TVI_ROOT, TRUE, group, group);
     HTREEITEM hLogSize = m_tree.InsertTreeItem(kLogSizeCaption, hApplication, TRUE, page, page);
     CString bank;
+    // The shown settings' own bank size, not a fixed 256: a log file saved with 1 MiB says "1024 Kbytes".
     bank.Format("%d Kbytes", static_cast<int>(s.MaxLogBuffer >> 10));
     m_tree.AddRadioButton(IDO_LOG_SIZE_BANK, bank, hLogSize, TRUE, TVI_LAST, m_bReadOnly);
     for (const auto& size : kLargerLogSizes)

@@ -47,6 +47,7 @@ void CMainFrame::OnWindowListEntry(UINT nID) {
         return;
     // The window may have gone since the menu was made.
     const HWND hChild = m_WindowList[nEntry];
+    // The chosen window itself is activated: WM_MDINEXT would switch away even when the active one is chosen.
     if (::IsWindow(hChild) && ::GetParent(hChild) == m_hWndMDIClient)
         ::SendMessageA(m_hWndMDIClient, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(hChild), 0);
 }
@@ -55,6 +56,7 @@ void CMainFrame::OnUpdateWindowListEntry(CCmdUI* pCmdUI) {
     pCmdUI->Enable(TRUE);
     const size_t nEntry = pCmdUI->m_nID - ID_WINDOW_LIST_FIRST;
     const CMDIChildWnd* pActive = MDIGetActive();
+    // The active window's entry is checked, not simply the first: the list may be older than the last activation.
     pCmdUI->SetCheck(
         nEntry < m_WindowList.size() && pActive != nullptr && m_WindowList[nEntry] == pActive->GetSafeHwnd() ? 1 : 0);
 }

@@ -8,6 +8,7 @@
 #include "app/ui/loglist/LogListView.h"
 
 void CMainFrame::LoadWorkspace() {
+    // Nothing to load again: OnCreate loaded the command bars and the pane layout once, as it made them.
     m_RecordedCalls.emplace_back("LoadWorkspace");
 }
 

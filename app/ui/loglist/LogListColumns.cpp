@@ -136,6 +136,7 @@ LPCTSTR CLogListColumns::GetMenuText(ULONG nColumnId) {
 }
 
 BOOL CLogListColumns::CanRemoveColumn(int nIndex) const {
+    // Type stays wherever a layout put it, not only at the left: the Add column menu could never bring it back.
     return nIndex > 0 && nIndex < GetCount() && IsRemovable(GetColumnId(nIndex));
 }
 
@@ -156,6 +157,7 @@ void CLogListColumns::LoadLogColumns() {
         const ULONG nWidth = pApp != nullptr ? pApp->GetProfileInt(kSection, EntryName("Width", id), 0) : 0;
         if (id == LVCOL_RECORD_CATEGORY)
             nTypeWidth = nWidth;
+        // Show 0 hides the column whatever its Order: this program writes it only together with Order -1.
         if (nShow == 0 || nOrder < 0 || nOrder >= static_cast<int>(ColumnIdCount))
             continue;
         // A later column given the same position takes it.

@@ -111,6 +111,7 @@ void CSpecialGridList::CheckAllRows(UINT nState) {
     ++m_nProgramChange;
     for (int nRow = 0; nRow < GetItemCount(); ++nRow) {
         CDeviceObject* pDevice = GetRowObject(nRow);
+        // Removed device objects keep their state as well: they are gone and can no longer be captured.
         if (pDevice == nullptr || !pDevice->IsSelectable())
             continue;
         pDevice->m_nStateImage = nState;

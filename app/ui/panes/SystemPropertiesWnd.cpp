@@ -39,6 +39,7 @@ void FormatStartTime(LONGLONG llStartTime, CString& date, CString& time) {
     char timeText[kTimeTextLength] = "";
     struct tm parts;
     const __time64_t start = llStartTime;
+    // UTC, not local time: the time is labelled " UTC", which a local time would belie outside UTC.
     if (_gmtime64_s(&parts, &start) == 0) {
         _locale_t c = _create_locale(LC_ALL, "C");
         _strftime_l(dateText, sizeof dateText, "%#x", &parts, c);

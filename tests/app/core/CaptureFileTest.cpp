@@ -1,6 +1,6 @@
 // The capture log file: the exact bytes of a save, a save loaded back (records mapped from the file, not
 // read), the linear form of two banks in use, files that must be refused without harm, and the save's
-// progress window (cancel, quit, success, closing by itself).
+// progress window (cancel, quit, success, closing by itself, how many records a file of two banks kept).
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -79,7 +79,7 @@ std::vector<Bytes> ListBytes(const CUSBLog& doc) {
 
 // The status line of a save window.
 std::string StatusOf(HWND hwnd) {
-    char text[128] = {};
+    char text[256] = {};
     ::GetDlgItemTextA(hwnd, IDC_PROGRESS_STATUS, text, sizeof text);
     return text;
 }
@@ -346,24 +346,85 @@ TEST_F(CaptureFileTest, BothBanksInUseSaveTheNewestRecordsThatFitOneCapacity) {
     ASSERT_EQ(doc->GetLogRecords()->GetCurrentBank(), 1);
     ASSERT_EQ(doc->GetLogRecords()->GetBankCount(0), 31);
 
-    // Used 2000 bytes of the current bank: 2096 are left, so the older records from byte 2000 of their bank
-    // on (the last 11) fit.
-    std::vector<Bytes> expected(older.end() - 11, older.end());
+    // Used 2000 bytes of the current bank: 2096 are left. The older records end at byte 3100 of their bank (the
+    // bank switched before it was full), so those from byte 1100 on (the last 20) fit.
+    std::vector<Bytes> expected(older.end() - 20, older.end());
     expected.insert(expected.end(), current.begin(), current.end());
     const Bytes file = apptest::Store(*doc);
-    const size_t data = file.size() - 1100 - 2000;
+    const size_t data = file.size() - 2000 - 2000;
     DWORD count = 0;
-    std::memcpy(&count, file.data() + data - 4 * 31 - 12, 4);
-    EXPECT_EQ(count, 31u);
+    std::memcpy(&count, file.data() + data - 4 * 40 - 12, 4);
+    EXPECT_EQ(count, 40u);
     DWORD firstCurrent = 0;
     std::memcpy(&firstCurrent, file.data() + data - 4 * 20, 4);
-    EXPECT_EQ(firstCurrent, 1100u); // rebased behind the older run
+    EXPECT_EQ(firstCurrent, 2000u); // rebased behind the older run
 
     const fs::path path = m_dir / "linear.tdloft";
     ASSERT_TRUE(doc->OnSaveDocument(path.string().c_str()));
     CUSBLog* loaded = Open(path);
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(ListBytes(*loaded), expected);
+}
+
+TEST_F(CaptureFileTest, ASaveOfTwoBanksThatKeepsFewerRecordsThanTheListSaysHowManyItKept) {
+    const struct Case {
+        const char* name;
+        DWORD capacity;
+        int older;   // records captured first; more than fill a bank to its high-water mark switch the banks
+        int current; // records captured after the switch
+        size_t payload;
+        bool bufferFilter;
+        INT_PTR saved;
+        const char* text;
+    } cases[] = {
+        {"one bank in use", kCapacity, 10, 0, 32, false, 10, "File saved successfully!"},
+        // 3100 bytes of the older bank and 900 of the current one fit a capacity of 4096.
+        {"both banks, all fit", kCapacity, 31, 9, 32, false, 40, "File saved successfully!"},
+        {"both banks, the oldest dropped", kCapacity, 31, 20, 32, false, 40,
+         "File saved: 40 of the 51 records shown (a capture file holds one capture bank, the newest records)"},
+        // The list shows fewer than the store holds; the file keeps records of all of them.
+        {"buffer filter on", kCapacity, 31, 20, 32, true, 40,
+         "File saved: 40 of the 51 records captured (a capture file holds one capture bank, the newest records)"},
+        // 68-byte records: 1913 pass the high-water mark of 130,048; 1000 used leave 63,072 bytes, the older
+        // records from byte 67,048 of their bank on.
+        {"thousands", 131072, 1913, 1000, 0, false, 1927,
+         "File saved: 1,927 of the 2,913 records shown (a capture file holds one capture bank, the newest records)"},
+    };
+    m_starter.App().m_Settings.ContinuousLogging = true;
+    m_starter.App().m_Settings.AutoCloseProgress = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_starter.App().m_Settings.MaxLogBuffer = c.capacity;
+        CUSBLog* doc = NewLive();
+        ULONG sequence = 1;
+        for (const int count : {c.older, c.current}) {
+            std::vector<Bytes> records;
+            for (int i = 0; i < count; ++i)
+                records.push_back(Record(LogTag::urbI, sequence++, c.payload));
+            if (!records.empty())
+                Capture(*doc, records);
+        }
+        ASSERT_EQ(doc->GetLogRecords()->GetCurrentBank(), c.current != 0 ? 1 : 0);
+        ASSERT_EQ(doc->GetLogRecords()->GetCount(), c.older + c.current);
+        doc->SetBufferFilterOn(c.bufferFilter ? TRUE : FALSE);
+        const std::vector<Bytes> listed = ListBytes(*doc);
+
+        const fs::path path = m_dir / "kept.tdloft";
+        ASSERT_TRUE(doc->OnSaveDocument(path.string().c_str()));
+        HWND hSave = ::FindWindowA(nullptr, "Saving ...");
+        ASSERT_NE(hSave, nullptr);
+        EXPECT_EQ(StatusOf(hSave), c.text);
+        ::SendMessageA(::GetDlgItem(hSave, IDOK), BM_CLICK, 0, 0);
+        doc->SetBufferFilterOn(FALSE);
+        Drop(doc);
+
+        // The file holds the count the text gave: the newest records of the list.
+        CUSBLog* loaded = Open(path);
+        ASSERT_NE(loaded, nullptr);
+        EXPECT_EQ(loaded->GetLogRecords()->GetCount(), c.saved);
+        EXPECT_EQ(ListBytes(*loaded), std::vector<Bytes>(listed.end() - c.saved, listed.end()));
+        Drop(loaded);
+    }
 }
 
 struct Damage {

@@ -62,6 +62,41 @@ TEST_F(LogProgressTest, ShowsTheTargetAndItsProgressAndIsDrawn) {
     EXPECT_FALSE(::IsWindow(hwnd));
 }
 
+TEST_F(LogProgressTest, TheDoneTextOfASaveThatKeptFewerRecordsFitsItsLineAboveTheCheckBox) {
+    // The longest such text: counts of millions, and the word of a filtered list.
+    const char* const kText = "File saved: 1,234,567 of the 2,345,678 records captured (a capture file holds one "
+                              "capture bank, the newest records)";
+    CLogProgress progress;
+    progress.m_strText = "C:\\Captures\\keyboard session.tdloft";
+    ASSERT_TRUE(progress.Create(IDD_LOG_PROGRESS_SAVE));
+    progress.ShowWindow(SW_SHOW);
+    HWND hwnd = progress.GetSafeHwnd();
+    ProgressDlgFinish(&progress, kText);
+    EXPECT_EQ(ItemText(hwnd, IDC_PROGRESS_STATUS), kText);
+
+    // Wrapped in the status line's own width and font, the text needs no more than the line's height.
+    HWND hStatus = ::GetDlgItem(hwnd, IDC_PROGRESS_STATUS);
+    CRect line;
+    ::GetClientRect(hStatus, &line);
+    HDC dc = ::GetDC(hStatus);
+    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(hStatus, WM_GETFONT, 0, 0)));
+    CRect needed(0, 0, line.Width(), 0);
+    ::DrawTextA(dc, kText, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(hStatus, dc);
+    EXPECT_LE(needed.Width(), line.Width());
+    EXPECT_LE(needed.Height(), line.Height());
+    // The line ends above the check box below it.
+    CRect status;
+    CRect check;
+    ::GetWindowRect(hStatus, &status);
+    ::GetWindowRect(::GetDlgItem(hwnd, IDC_PROGRESS_CLEAR_AFTER_SAVE), &check);
+    EXPECT_LE(status.bottom, check.top);
+    EXPECT_TRUE(tdl::test::SavePicture(hwnd, "tdl-save-progress-kept-fewer.png"));
+    ::SendMessageA(::GetDlgItem(hwnd, IDOK), BM_CLICK, 0, 0);
+    EXPECT_FALSE(::IsWindow(hwnd));
+}
+
 TEST_F(LogProgressTest, SuccessClosesTheWindowOnlyWithAutoCloseAndWithoutKeepOpen) {
     struct Case {
         bool autoClose;

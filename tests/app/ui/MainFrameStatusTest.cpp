@@ -1,6 +1,6 @@
 // What the status bar and the frame's commands tell about the active document: the indicators, the capture LED
-// blinking on the frame's timer, and Refresh, enabled only for a live capture that is not capturing while the
-// device tree is open.
+// blinking on the frame's timer, the View menu's toggle of the bar, and Refresh, enabled only for a live capture
+// that is not capturing while the device tree is open.
 #include "tests/app/ui/MainWindowFixture.h"
 
 #include "tests/app/ui/CommandState.h"
@@ -52,6 +52,25 @@ protected:
         doc.ProcessCaptureFragment(pointer, static_cast<DWORD>(block.size()), triggered);
         doc.SetLogging(FALSE);
         ASSERT_TRUE(triggered);
+    }
+
+    // The LED's own colours, as the status bar shows them: the body of each image; teal never shows.
+    static constexpr COLORREF kLedOff = RGB(112, 112, 112), kLedOnA = RGB(232, 24, 24), kLedOnB = RGB(160, 0, 0),
+                              kLedTeal = RGB(0, 128, 128);
+    // Which of those colours the LED pane shows in a picture of the frame (saved under `name`).
+    std::vector<COLORREF> LedColoursShown(const std::string& name) {
+        CMainFrame* pFrame = Frame();
+        CGkStatusBar& bar = pFrame->GetStatusBar();
+        tdl::test::Picture picture(pFrame->GetSafeHwnd(), "main_window_led_" + name + ".png");
+        EXPECT_TRUE(picture.IsValid());
+        CRect rc;
+        bar.GetItemRect(bar.CommandToIndex(ID_INDICATOR_LED), &rc);
+        ::MapWindowPoints(bar.GetSafeHwnd(), pFrame->GetSafeHwnd(), reinterpret_cast<POINT*>(&rc), 2);
+        std::vector<COLORREF> seen;
+        for (COLORREF colour : {kLedOff, kLedOnA, kLedOnB, kLedTeal})
+            if (picture.Count(rc, [&](COLORREF clr) { return clr == colour; }) > 0)
+                seen.push_back(colour);
+        return seen;
     }
 };
 
@@ -114,22 +133,8 @@ TEST_F(MainFrameStatusTest, TheLedIsOffUntilTheActiveDocumentCapturesThenBlinksE
     ASSERT_NE(pFrame, nullptr);
     CStatusLEDPane* pLED = pFrame->GetStatusLED();
     ASSERT_NE(pLED, nullptr);
-    CGkStatusBar& bar = pFrame->GetStatusBar();
-    // The LED's own colours, as the status bar shows them: the body of each image; teal never shows.
-    const COLORREF kOff = RGB(112, 112, 112), kOnA = RGB(232, 24, 24), kOnB = RGB(160, 0, 0), kTeal = RGB(0, 128, 128);
-    auto shown = [&](const std::string& name) {
-        tdl::test::Picture picture(pFrame->GetSafeHwnd(), "main_window_led_" + name + ".png");
-        EXPECT_TRUE(picture.IsValid());
-        CRect rc;
-        bar.GetItemRect(bar.CommandToIndex(ID_INDICATOR_LED), &rc);
-        ::MapWindowPoints(bar.GetSafeHwnd(), pFrame->GetSafeHwnd(), reinterpret_cast<POINT*>(&rc), 2);
-        std::vector<COLORREF> seen;
-        for (COLORREF colour : {kOff, kOnA, kOnB, kTeal})
-            if (picture.Count(rc, [&](COLORREF clr) { return clr == colour; }) > 0)
-                seen.push_back(colour);
-        return seen;
-    };
-    const std::vector<COLORREF> off{kOff}, onA{kOnA}, onB{kOnB};
+    auto shown = [&](const std::string& name) { return LedColoursShown(name); };
+    const std::vector<COLORREF> off{kLedOff}, onA{kLedOnA}, onB{kLedOnB};
 
     for (int tick = 0; tick < 3; ++tick) {
         Advance(333);
@@ -194,6 +199,54 @@ TEST_F(MainFrameStatusTest, RefreshOnlyForALiveCaptureThatIsNotCapturingWithTheD
 
     Command(ID_FILE_CLOSE);
     EXPECT_FALSE(enabled());
+}
+
+TEST_F(MainFrameStatusTest, TheStatusBarToggleHidesAndShowsTheBarWithItsIndicatorsAndLed) {
+    CMainFrame* pFrame = Start();
+    ASSERT_NE(pFrame, nullptr);
+    CGkStatusBar& bar = pFrame->GetStatusBar();
+    const std::vector<UINT> indicators{ID_SEPARATOR,      ID_INDICATOR_WRAP, ID_INDICATOR_TRIG, ID_INDICATOR_FILT,
+                                       ID_INDICATOR_CAPT, ID_INDICATOR_DIAG, ID_INDICATOR_LED};
+    auto paneIds = [&] {
+        std::vector<UINT> ids;
+        for (int i = 0; i < bar.GetPaneCount(); ++i)
+            ids.push_back(bar.GetItemID(i));
+        return ids;
+    };
+    // The document windows' area: the MDI client's bottom edge in the frame's client coordinates.
+    auto clientBottom = [&] {
+        CRect rc;
+        ::GetWindowRect(pFrame->m_hWndMDIClient, &rc);
+        pFrame->ScreenToClient(&rc);
+        return rc.bottom;
+    };
+    ASSERT_TRUE(bar.IsWindowVisible());
+    EXPECT_EQ(UpdateCommand(pFrame, ID_VIEW_STATUS_BAR).check, 1);
+    EXPECT_EQ(paneIds(), indicators);
+    EXPECT_EQ(LedColoursShown("before_toggle"), std::vector<COLORREF>{kLedOff});
+    CRect barRect;
+    bar.GetWindowRect(&barRect);
+    const int bottomWithBar = clientBottom();
+
+    Command(ID_VIEW_STATUS_BAR);
+    EXPECT_FALSE(bar.IsWindowVisible());
+    EXPECT_EQ(UpdateCommand(pFrame, ID_VIEW_STATUS_BAR).check, 0);
+    // The frame's layout gives the bar's height to what lies above it.
+    EXPECT_EQ(clientBottom(), bottomWithBar + barRect.Height());
+    EXPECT_TRUE(tdl::test::SavePicture(pFrame->GetSafeHwnd(), "main_window_status_bar_hidden.png"));
+
+    Command(ID_VIEW_STATUS_BAR);
+    EXPECT_TRUE(bar.IsWindowVisible());
+    EXPECT_EQ(UpdateCommand(pFrame, ID_VIEW_STATUS_BAR).check, 1);
+    EXPECT_EQ(paneIds(), indicators);
+    EXPECT_EQ(clientBottom(), bottomWithBar);
+    EXPECT_EQ(bar.GetPane(bar.CommandToIndex(ID_INDICATOR_LED)), pFrame->GetStatusLED());
+    // The indicators still follow the document, and the LED is drawn again in its pane and still blinks.
+    Active()->SetLogging(TRUE);
+    Idle();
+    EXPECT_TRUE(bar.GetPane(bar.CommandToIndex(ID_INDICATOR_CAPT))->IsEnabled());
+    Advance(333);
+    EXPECT_EQ(LedColoursShown("after_toggle"), std::vector<COLORREF>{kLedOnA});
 }
 
 } // namespace
