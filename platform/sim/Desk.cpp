@@ -31,6 +31,9 @@ constexpr Schedule kCopy{2 * kSecond, 3 * kSecond};
 constexpr Schedule kPrint{5 * kSecond, 15 * kSecond};
 constexpr Schedule kPlug{10 * kSecond, 30 * kSecond};
 
+// The stick's files: a small document each, in one transfer.
+constexpr ULONG kFileBytes = 16 * 1024;
+
 constexpr size_t kReportsKept = 256;
 constexpr size_t kKeyStatesKept = 64; // key changes waiting for their reports; older ones give way
 constexpr ULONG kReadBytes = 64;
@@ -424,6 +427,7 @@ void Desk::PlayStep(DeskActivity activity, WorkloadKind kind, uint64_t step) {
     WorkloadOptions options;
     options.count = 1;
     options.seed = step + 1;
+    options.fileBytes = options.transferBytes = kFileBytes;
     const WorkloadResult result = RunWorkload(m_machine, kind, options);
     Note(activity, result.Succeeded(), std::string(WorkloadName(kind)) + ": " + result.failure);
 }

@@ -13,7 +13,7 @@
 // - mouse, keyboard: the device's HID collection held open with a read pending, as Windows' input thread holds
 //   it (the class driver keeps an interrupt transfer with the device meanwhile); and the person's hands
 //   (MoveMouse, PressKey, ...), which the device reports as boot-protocol input reports at its report rate;
-// - stick: a file copied to the stick every three seconds ("copying a file to the stick");
+// - stick: a file (16 KiB) copied to the stick every three seconds ("copying a file to the stick");
 // - printer: a print job every fifteen seconds ("printing");
 // - plug: every thirty seconds a device plugged into a free port of the external hub "hub", used a little and
 //   pulled out again ("plug and unplug").
