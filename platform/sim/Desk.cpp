@@ -35,7 +35,7 @@ constexpr Schedule kPlug{10 * kSecond, 30 * kSecond};
 constexpr ULONG kFileBytes = 16 * 1024;
 
 constexpr size_t kReportsKept = 256;
-constexpr size_t kKeyStatesKept = 64; // key changes waiting for their reports; older ones give way
+constexpr size_t kStatesKept = 64; // button or key states waiting for their reports; the oldest give way
 constexpr ULONG kReadBytes = 64;
 
 size_t Index(DeskActivity activity) {
@@ -172,7 +172,7 @@ private:
                 return;
             }
             hand();
-            while (m_states.size() > kKeyStatesKept) {
+            while (m_states.size() > kStatesKept) {
                 m_states.pop_front();
             }
         }

@@ -49,7 +49,8 @@ public:
     Desk(const Desk&) = delete;
     Desk& operator=(const Desk&) = delete;
 
-    // Ends the activities (see above); the desk stays stopped. Stopping again does nothing.
+    // Ends the activities (see above); the desk stays stopped, and the hands it is told of go nowhere. Stopping
+    // again does nothing.
     void Stop();
     const DeskActivities& Activities() const { return m_activities; }
 
@@ -72,9 +73,9 @@ public:
     // without the report ID byte.
     std::vector<Bytes> ReportsRead(DeskActivity device) const;
 
+private:
     class HeldDevice; // the mouse or the keyboard (Desk.cpp)
 
-private:
     // Runs `step` (with its number) on a thread of its own, first after `first` of machine time and then every
     // `period` (100 ns units), until the stop.
     void Every(LONGLONG first, LONGLONG period, std::function<void(uint64_t)> step);
