@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/main/ProgramDesk.h"
 #include "platform/sim/Machine.h"
 
 // The capture driver's entry (driver/core/DriverEntry.cpp).
@@ -22,7 +23,14 @@ bool BootProgramMachine() {
     return g_machine != nullptr && NT_SUCCESS(g_machine->Status());
 }
 
+void StartProgramMachineDesk(bool display) {
+    if (g_machine != nullptr && g_machine->Running()) {
+        StartProgramDesk(*g_machine, display);
+    }
+}
+
 void ShutDownProgramMachine() {
+    StopProgramDesk();
     if (g_machine != nullptr) {
         g_machine->Shutdown();
         g_machine.reset();

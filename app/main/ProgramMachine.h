@@ -5,6 +5,9 @@
 
 // Boots it (a machine still running is shut down first). False when the boot failed.
 bool BootProgramMachine();
-// Shuts it down: every device removed, every driver unloaded, the registry flushed.
+// Starts the desk on it (ProgramDesk.h): the activities the --desk option chose, else every one with a display
+// and the idle traffic alone without; with a display, the person's input goes to its mouse and keyboard too.
+void StartProgramMachineDesk(bool display);
+// Shuts it down: the desk stopped, every device removed, every driver unloaded, the registry flushed.
 void ShutDownProgramMachine();
 bool IsProgramMachineRunning();

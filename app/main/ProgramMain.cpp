@@ -46,6 +46,8 @@ int TindaloftMain(LPSTR lpCmdLine, int nCmdShow) {
     // Where an X display answers, the program's windows are shown there and take the person's input (the
     // entry point has attached the host already when it asked for a display).
     const bool bDisplayAttached = AttachProgramDisplay();
+    // The desk's activities run on the machine while the program does.
+    StartProgramMachineDesk(bDisplayAttached);
 
     int nExitCode = 0;
     try {

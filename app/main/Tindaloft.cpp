@@ -2,10 +2,12 @@
 // before it runs, and the entry point.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/core/app/SingleInstance.h"
 #include "app/core/app/TindaloftApp.h"
 #include "app/core/diagnostics/CrashDump.h"
+#include "app/main/ProgramDesk.h"
 #include "app/main/ProgramMain.h"
 
 namespace {
@@ -15,13 +17,12 @@ const bool g_bSingleInstanceMutexCreated = (CreateSingleInstanceMutex(), true);
 
 // The command line as the platform hands it over: the arguments after the program's name, joined by spaces,
 // quoted when they hold one.
-std::string CommandLineOf(int argc, char** argv) {
+std::string CommandLineOf(const std::vector<std::string>& args) {
     std::string line;
-    for (int i = 1; i < argc; ++i) {
+    for (const std::string& arg : args) {
         if (!line.empty()) {
             line += ' ';
         }
-        const std::string arg = argv[i];
         line += arg.find(' ') != std::string::npos ? "\"" + arg + "\"" : arg;
     }
     return line;
@@ -34,6 +35,13 @@ CCrashDump g_CrashDump;
 CTindaloftApp theApp;
 
 int main(int argc, char** argv) {
+    // The desk's activities are the machine's business: the application never sees the option.
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (std::string error; !TakeDeskOption(args, error)) {
+        std::fprintf(stderr, "Tindaloft: %s\n", error.c_str());
+        CloseSingleInstanceMutex();
+        return 2;
+    }
     // With no way to show a window the program would idle unseen: it says so, and what runs without one.
     if (!AttachProgramDisplay()) {
         std::fputs("Tindaloft: no display to show the analyzer's windows on; bash scripts/run.sh runs a capture "
@@ -42,7 +50,7 @@ int main(int argc, char** argv) {
         CloseSingleInstanceMutex();
         return 2;
     }
-    std::string line = CommandLineOf(argc, argv);
+    std::string line = CommandLineOf(args);
     const int nExitCode = TindaloftMain(line.data(), SW_SHOWNORMAL);
     CloseSingleInstanceMutex();
     return nExitCode;

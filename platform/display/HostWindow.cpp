@@ -1,6 +1,7 @@
 // One GTK window per shown top-level window: frames and dialogs framed by the desktop and showing the client
 // area (with the menu bar), pop-ups undecorated and whole at their screen places; the picture drawn one model
-// pixel per screen pixel; the person's input turned into the window system's input entries. Host thread only.
+// pixel per screen pixel; the person's input turned into the window system's input entries, and told to the
+// input observer. Host thread only.
 #include "platform/display/GtkHost.h"
 
 #include <gdk/gdkkeysyms.h>
@@ -9,6 +10,7 @@
 #include "WinMessages.h"
 #include "WinUser.h"
 #include "platform/display/HostKeys.h"
+#include "platform/display/InputObserver.h"
 
 namespace display {
 
@@ -45,6 +47,24 @@ bool ButtonOf(guint button, win32::MouseButton& out) {
     case 3: out = win32::MouseButton::Right; return true;
     default: return false;
     }
+}
+
+// Tells the input observer what went to a window.
+void Observed(InputEvent::Kind kind, double xRoot, double yRoot, int button = 0, int wheel = 0) {
+    InputEvent event;
+    event.kind = kind;
+    event.x = static_cast<int>(xRoot);
+    event.y = static_cast<int>(yRoot);
+    event.button = button;
+    event.wheel = wheel;
+    NotifyInputObserver(event);
+}
+
+void ObservedKey(InputEvent::Kind kind, uint8_t vk) {
+    InputEvent event;
+    event.kind = kind;
+    event.virtualKey = vk;
+    NotifyInputObserver(event);
 }
 
 gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
@@ -86,22 +106,28 @@ gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
     if ((event->type != GDK_BUTTON_PRESS && event->type != GDK_BUTTON_RELEASE) || !ButtonOf(event->button, button))
         return TRUE;
     const POINT point = ClientPoint(*w, event->x, event->y);
-    if (event->type == GDK_BUTTON_PRESS)
+    const bool press = event->type == GDK_BUTTON_PRESS;
+    if (press)
         win32::MouseDown(w->hwnd, point, button, KeysOf(event->state));
     else
         win32::MouseUp(w->hwnd, point, button, KeysOf(event->state));
+    Observed(press ? InputEvent::Kind::ButtonDown : InputEvent::Kind::ButtonUp, event->x_root, event->y_root,
+             static_cast<int>(event->button));
     return TRUE;
 }
 
 gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
     auto* w = static_cast<HostWindow*>(data);
     win32::MouseMove(w->hwnd, ClientPoint(*w, event->x, event->y), KeysOf(event->state));
+    Observed(InputEvent::Kind::PointerMoved, event->x_root, event->y_root);
     return TRUE;
 }
 
 gboolean OnLeave(GtkWidget*, GdkEventCrossing* event, gpointer) {
-    if (event->mode == GDK_CROSSING_NORMAL && event->detail != GDK_NOTIFY_INFERIOR)
+    if (event->mode == GDK_CROSSING_NORMAL && event->detail != GDK_NOTIFY_INFERIOR) {
         win32::MouseLeave();
+        Observed(InputEvent::Kind::PointerLeft, event->x_root, event->y_root);
+    }
     return FALSE;
 }
 
@@ -112,8 +138,10 @@ gboolean OnScroll(GtkWidget*, GdkEventScroll* event, gpointer data) {
         delta = WHEEL_DELTA;
     else if (event->direction == GDK_SCROLL_DOWN)
         delta = -WHEEL_DELTA;
-    if (delta)
+    if (delta) {
         win32::MouseWheel(w->hwnd, ClientPoint(*w, event->x, event->y), delta, KeysOf(event->state));
+        Observed(InputEvent::Kind::Wheel, event->x_root, event->y_root, 0, delta / WHEEL_DELTA);
+    }
     return TRUE;
 }
 
@@ -135,6 +163,7 @@ gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
         if (const unsigned vk = w->pressedKeys[code]) {
             win32::KeyUp(w->hwnd, static_cast<BYTE>(vk));
             w->pressedKeys[code] = 0;
+            ObservedKey(InputEvent::Kind::KeyUp, static_cast<uint8_t>(vk));
         }
         return TRUE;
     }
@@ -150,6 +179,7 @@ gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
                (us == '\r' && typed == '\n'))) {
         win32::KeyDown(w->hwnd, vk);
         w->pressedKeys[code] = vk;
+        ObservedKey(InputEvent::Kind::KeyDown, vk);
         return TRUE;
     }
     if (const int ansi = AnsiCharacterOf(typed); ansi > 0)

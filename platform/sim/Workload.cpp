@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "NtClock.h"
-#include "NtObjectNamespace.h"
 #include "NtPnpControl.h"
 #include "hidclass.h"
 #include "platform/sim/StandardDevices.h"
@@ -18,6 +17,7 @@
 #include "platform/sim/internal/PowerRequests.h"
 #include "platform/sim/internal/Srb.h"
 #include "platform/sim/internal/UsbPort.h"
+#include "platform/sim/internal/UserRequests.h"
 #include "usbioctl.h"
 #include "usbuser.h"
 
@@ -25,7 +25,14 @@ namespace sim {
 
 namespace {
 
+using drv::AwaitReal;
+using drv::DescendantPdo;
+using drv::Ioctl;
+using drv::OpenDevice;
+using drv::Pending;
 using drv::PoolBuffer;
+using drv::Sent;
+using drv::Transfer;
 
 constexpr std::array<std::pair<WorkloadKind, std::string_view>, 7> kNames = {{
     {WorkloadKind::IdleMachine, "idle machine"},
@@ -38,7 +45,6 @@ constexpr std::array<std::pair<WorkloadKind, std::string_view>, 7> kNames = {{
 }};
 
 constexpr LONGLONG kUnitsPerMillisecond = 10'000;
-constexpr auto kPatience = std::chrono::seconds(20); // real time a step may wait for the machine
 
 // The workloads' random numbers: the same seed, the same choices on every platform.
 class Random {
@@ -61,155 +67,6 @@ public:
 private:
     uint64_t m_state;
 };
-
-// Waits in real time (the machine clock may be virtual) until `ready`, at most kPatience: first giving up the
-// processor a few times (most requests end within microseconds, on the machine's other threads), then
-// sleeping between looks.
-template <class Predicate> bool AwaitReal(Predicate ready) {
-    constexpr int kYields = 64;
-    for (int i = 0; i < kYields; ++i) {
-        if (ready()) {
-            return true;
-        }
-        std::this_thread::yield();
-    }
-    const auto until = std::chrono::steady_clock::now() + kPatience;
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() > until) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(50));
-    }
-    return true;
-}
-
-// A request built by the I/O manager, sent to the top of a stack, and waited for.
-struct Sent {
-    NTSTATUS status = STATUS_UNSUCCESSFUL;
-    ULONG_PTR information = 0;
-};
-
-// An asynchronous request: sent at once, its end awaited later.
-class Pending {
-public:
-    Pending() { KeInitializeEvent(&m_event, NotificationEvent, FALSE); }
-    Pending(const Pending&) = delete;
-    Pending& operator=(const Pending&) = delete;
-    KEVENT* Event() { return &m_event; }
-    IO_STATUS_BLOCK* Status() { return &m_status; }
-    void Send(PDEVICE_OBJECT device, PIRP irp) {
-        m_sent = irp != nullptr;
-        if (irp) {
-            m_returned = IoCallDriver(device, irp);
-        } else {
-            m_status.Status = STATUS_INSUFFICIENT_RESOURCES;
-        }
-    }
-    bool Done() { return !m_sent || KeReadStateEvent(&m_event) != 0 || m_returned != STATUS_PENDING; }
-    bool Wait() {
-        return AwaitReal([this] { return Done(); });
-    }
-    Sent Result() {
-        if (!m_sent) {
-            return {STATUS_INSUFFICIENT_RESOURCES, 0};
-        }
-        if (m_returned != STATUS_PENDING) {
-            KeWaitForSingleObject(&m_event, Executive, KernelMode, FALSE, nullptr); // set before the IRP was freed
-        }
-        return {m_status.Status, m_status.Information};
-    }
-
-private:
-    KEVENT m_event;
-    IO_STATUS_BLOCK m_status{};
-    NTSTATUS m_returned = STATUS_PENDING;
-    bool m_sent = false;
-};
-
-Sent Ioctl(PDEVICE_OBJECT device, ULONG code, PVOID input, ULONG inputLength, PVOID output, ULONG outputLength,
-           bool internal = false) {
-    PDEVICE_OBJECT top = IoGetAttachedDeviceReference(device);
-    Pending request;
-    request.Send(top, IoBuildDeviceIoControlRequest(code, top, input, inputLength, output, outputLength, internal,
-                                                    request.Event(), request.Status()));
-    request.Wait();
-    Sent sent = request.Result();
-    ObDereferenceObject(top);
-    return sent;
-}
-
-// A read, write or flush to the top of a stack (the I/O manager describes the buffer as the device wants it).
-Sent Transfer(PDEVICE_OBJECT device, ULONG major, PVOID buffer, ULONG length, LONGLONG offset,
-              const std::function<void()>& whileWaiting = {}) {
-    PDEVICE_OBJECT top = IoGetAttachedDeviceReference(device);
-    LARGE_INTEGER at;
-    at.QuadPart = offset;
-    Pending request;
-    request.Send(top, IoBuildSynchronousFsdRequest(major, top, buffer, length, &at, request.Event(), request.Status()));
-    while (whileWaiting && !request.Done()) {
-        whileWaiting();
-    }
-    request.Wait();
-    Sent sent = request.Result();
-    ObDereferenceObject(top);
-    return sent;
-}
-
-// An open of a device (IRP_MJ_CREATE to the top of its stack), closed with its owner.
-class OpenDevice {
-public:
-    explicit OpenDevice(PDEVICE_OBJECT device) {
-        std::u16string name = nt::ob::NameOf(device).value_or(u"");
-        UNICODE_STRING counted;
-        counted.Buffer = name.data();
-        counted.Length = counted.MaximumLength = static_cast<USHORT>(name.size() * sizeof(WCHAR));
-        PDEVICE_OBJECT top = nullptr;
-        m_status = name.empty() ? STATUS_OBJECT_NAME_INVALID
-                                : IoGetDeviceObjectPointer(&counted, GENERIC_READ | GENERIC_WRITE, &m_file, &top);
-    }
-    ~OpenDevice() {
-        if (m_file) {
-            ObDereferenceObject(m_file); // IRP_MJ_CLEANUP and IRP_MJ_CLOSE
-        }
-    }
-    OpenDevice(const OpenDevice&) = delete;
-    OpenDevice& operator=(const OpenDevice&) = delete;
-    NTSTATUS Status() const { return m_status; }
-
-private:
-    PFILE_OBJECT m_file = nullptr;
-    NTSTATUS m_status;
-};
-
-// The device nodes below a physical device object, depth first, children in arrival order.
-std::vector<nt::pnp::DeviceNodeInfo> Descendants(PDEVICE_OBJECT pdo) {
-    const std::vector<nt::pnp::DeviceNodeInfo> nodes = nt::pnp::DeviceNodes();
-    std::vector<nt::pnp::DeviceNodeInfo> found;
-    std::function<void(const std::u16string&)> walk = [&](const std::u16string& parent) {
-        for (const auto& node : nodes) {
-            if (node.parentInstancePath == parent) {
-                found.push_back(node);
-                walk(node.instancePath);
-            }
-        }
-    };
-    for (const auto& node : nodes) {
-        if (node.pdo == pdo) {
-            walk(node.instancePath);
-        }
-    }
-    return found;
-}
-
-// The first node below `pdo` whose instance path starts with `prefix`.
-PDEVICE_OBJECT DescendantPdo(PDEVICE_OBJECT pdo, std::u16string_view prefix) {
-    for (const auto& node : Descendants(pdo)) {
-        if (node.instancePath.compare(0, prefix.size(), prefix) == 0) {
-            return node.pdo;
-        }
-    }
-    return nullptr;
-}
 
 class Runner {
 public:

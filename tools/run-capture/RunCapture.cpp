@@ -10,6 +10,8 @@
 // The kernel's headers first: the framework's ASSERT yields to the kernel's.
 #include "platform/sim/Machine.h"
 
+#include "platform/sim/Desk.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -60,6 +62,8 @@ struct Arguments {
     fs::path out = "run-capture";
     int seconds = 3;
     bool help = false;
+    // The desk's activities beside the session's own mouse and stick (which are those two activities here).
+    sim::DeskActivities desk;
 };
 
 // A whole decimal number from 1 to kMaxSeconds ("2x", "", "+" or "99999999999" are none).
@@ -80,6 +84,14 @@ bool ParseArguments(int argc, char** argv, Arguments& args) {
             args.help = true;
         } else if (arg == "--out" && i + 1 < argc && argv[i + 1][0] != '\0') {
             args.out = argv[++i];
+        } else if (arg == "--desk") {
+            const sim::DeskChoice choice =
+                i + 1 < argc ? sim::ParseDeskList(argv[++i]) : sim::DeskChoice{{}, sim::MissingDeskList()};
+            if (!choice.error.empty()) {
+                std::fprintf(stderr, "run_capture: %s\n", choice.error.c_str());
+                return false;
+            }
+            args.desk = choice.activities;
         } else if (arg == "--seconds" && i + 1 < argc) {
             if (!ParseSeconds(argv[++i], args.seconds)) {
                 std::fprintf(stderr, "run_capture: --seconds takes a whole number from 1 to %d, not \"%s\"\n",
@@ -320,10 +332,13 @@ int main(int argc, char** argv) {
     options.stateDir = state;
     std::unique_ptr<sim::Machine> machine = sim::Machine::BootDefault(options);
     int nExitCode = 0;
-    if (machine == nullptr || !NT_SUCCESS(machine->Status()))
+    if (machine == nullptr || !NT_SUCCESS(machine->Status())) {
         nExitCode = Fail("the simulated machine did not boot");
-    else
+    } else {
+        // The session's own workloads move the mouse and copy to the stick.
+        sim::Desk desk(*machine, args.desk.Without(sim::DeskActivity::Mouse).Without(sim::DeskActivity::Stick));
         nExitCode = RunSession(*machine, args);
+    }
     if (machine != nullptr)
         machine->Shutdown();
     tdl::session::EndProgram();

@@ -1,13 +1,17 @@
 // The GTK host on a real X server (CTest starts these under xvfb-run): what the screen shows is the model's
-// picture, the person's mouse and keyboard reach the model, a worker's box is answered while its owner's
-// thread is busy, and a file request is answered in the desktop's chooser.
+// picture, the person's mouse and keyboard reach the model (and the input observer hears them), a worker's box is
+// answered while its owner's thread is busy, and a file request is answered in the desktop's chooser.
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "NtClock.h"
 #include "WinClipboard.h"
@@ -353,6 +357,48 @@ TEST_F(DisplayHostTest, WebAddressesOpenOnTheDesktopFilesStayWithTheShellAndCopi
     win32::SetClipboardText("");
     win32::ResetShell();
     std::filesystem::remove_all(folder);
+}
+
+// The observer hears the person's input over the windows as the host passed it on: the pointer at its place on
+// the screen, buttons and keys; once taken away it hears nothing more.
+TEST_F(DisplayHostTest, TheInputObserverHearsThePointerButtonsAndKeysTheWindowsGot) {
+    MakeFrame("Host observer");
+    std::mutex lock;
+    std::vector<display::InputEvent> heard;
+    display::SetInputObserver([&](const display::InputEvent& event) {
+        std::lock_guard guard(lock);
+        heard.push_back(event);
+    });
+    const auto hears = [&](auto match) {
+        return WaitUntil([&] {
+            std::lock_guard guard(lock);
+            return std::any_of(heard.begin(), heard.end(), match);
+        });
+    };
+    using Kind = display::InputEvent::Kind;
+    ASSERT_TRUE(m_screen.ReadyForKeys(m_screen.FindWindow("Host observer")));
+    const POINT at = OnRoot(m_frame, {300, 200}); // the frame's own background
+    m_screen.MoveTo(at);
+    EXPECT_TRUE(hears([&](const auto& e) { return e.kind == Kind::PointerMoved && e.x == at.x && e.y == at.y; }));
+    m_screen.Click(at, 3);
+    for (Kind kind : {Kind::ButtonDown, Kind::ButtonUp})
+        EXPECT_TRUE(hears([&](const auto& e) { return e.kind == kind && e.button == 3 && e.x == at.x && e.y == at.y; }))
+            << static_cast<int>(kind);
+    m_screen.Key(XK_a);
+    for (Kind kind : {Kind::KeyDown, Kind::KeyUp})
+        EXPECT_TRUE(hears([&](const auto& e) { return e.kind == kind && e.virtualKey == 'A'; }))
+            << static_cast<int>(kind);
+
+    display::SetInputObserver({});
+    const size_t count = [&] {
+        std::lock_guard guard(lock);
+        return heard.size();
+    }();
+    m_screen.MoveTo({at.x + 20, at.y + 10});
+    m_screen.Click(OnRoot(m_frame, {320, 210}), 3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::lock_guard guard(lock);
+    EXPECT_EQ(heard.size(), count);
 }
 
 } // namespace

@@ -158,4 +158,30 @@ TEST_F(RunCommandTest, ASessionWritesWhatAUserReads) {
     EXPECT_FALSE(Has(page, "c00000bb"));
 }
 
+// The desk beside the session: a wrong list is refused before anything is written, with the names there are;
+// every activity beside the session's own mouse and stick leaves the session's lines as they are.
+TEST_F(RunCommandTest, TheDeskOptionChoosesTheActivitiesBesideTheSession) {
+    const std::string names = "the activities are idle, mouse, keyboard, stick, printer, plug";
+    const struct {
+        const char* arguments;
+        std::string says;
+    } refused[] = {
+        {"--desk mosue", "run_capture: --desk: unknown activity \"mosue\"; " + names},
+        {"--desk", "run_capture: --desk takes a list of activities separated by commas; " + names},
+        {"--desk ''", "run_capture: --desk takes a list of activities separated by commas; " + names},
+    };
+    for (const auto& c : refused) {
+        const CommandResult result = Run(c.arguments);
+        EXPECT_EQ(2, result.exitCode) << c.arguments << "\n" << result.output;
+        EXPECT_TRUE(Has(result.output, c.says + "\n")) << c.arguments << "\n" << result.output;
+    }
+    EXPECT_TRUE(fs::is_empty(m_dir));
+
+    const CommandResult run = Run("--out session --seconds 1 --desk mouse,keyboard,stick,printer,plug");
+    ASSERT_EQ(0, run.exitCode) << run.output;
+    for (const char* line : {"capturing the mouse and the stick for 1 s\n", " requests to the mouse\n",
+                             " requests to the stick\n", "records: ", "capture file: ", "reopened: "})
+        EXPECT_TRUE(Has(run.output, line)) << line << "\n" << run.output;
+}
+
 } // namespace
