@@ -80,7 +80,7 @@ bool KeyElementName(std::string_view key, CString& name) {
             changed = true;
         }
     }
-    if (!IsNameStart(name[0])) {
+    if (name.IsEmpty() || !IsNameStart(name[0])) {
         name.Insert(0, '_');
         changed = true;
     }
