@@ -46,6 +46,7 @@ static_assert(offsetof(LOGGING_OPTIONS, CaptureBulk) == 2 && offsetof(LOGGING_OP
 
 // The largest per-transfer size the application offers; the driver clamps larger settings to it, so one
 // transfer gives at most one record and 15 continuation records.
+// A size is not kept as sent: an unchecked one would let one transfer fill the log with its continuations.
 constexpr ULONG LOGGING_OPTIONS_MAX_SIZE = 1048576;
 // The default per-transfer size of the three size settings.
 constexpr ULONG LOGGING_OPTIONS_DEFAULT_SIZE = 65536;

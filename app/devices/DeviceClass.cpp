@@ -68,6 +68,19 @@ const GUID* CDeviceClass::FindKnownInterfaceGuid(const GUID& guid) {
     return nullptr;
 }
 
+BOOL CDeviceClass::AddInterfaceGuid(const GUID& guid) {
+    const GUID* pKnown = FindKnownInterfaceGuid(guid);
+    if (pKnown == nullptr)
+        return TRUE;
+    try {
+        m_InterfaceGuids.Add(pKnown);
+    } catch (CMemoryException* e) {
+        e->Delete();
+        return FALSE;
+    }
+    return TRUE;
+}
+
 CString FormatGuid(const GUID& guid) {
     CString text;
     text.Format("{%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}", guid.Data1, guid.Data2, guid.Data3,
@@ -246,14 +259,21 @@ BOOL CDeviceClass::GetRegistryMultiString(DWORD dwProperty, CStringArray& values
                   dwProperty == SPDRP_HARDWAREID ? "m_HardwareIDs" : "m_CompatibleIDs");
         // A second lookup lists the strings once, not twice.
         values.RemoveAll();
-        for (DWORD nOffset = 0; nOffset < dwSize && pBuffer[nOffset] != '\0';) {
-            const size_t nLength = strnlen(pBuffer + nOffset, dwSize - nOffset);
-            CString value(pBuffer + nOffset, static_cast<int>(nLength));
-            TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "  %s", value.GetString());
-            values.Add(value);
-            nOffset += static_cast<DWORD>(nLength) + 1;
+        try {
+            for (DWORD nOffset = 0; nOffset < dwSize && pBuffer[nOffset] != '\0';) {
+                const size_t nLength = strnlen(pBuffer + nOffset, dwSize - nOffset);
+                CString value(pBuffer + nOffset, static_cast<int>(nLength));
+                TDL_TRACE(TRACE_VERBOSE, TRACE_AREA_DEVICES, "  %s", value.GetString());
+                values.Add(value);
+                nOffset += static_cast<DWORD>(nLength) + 1;
+            }
+            bResult = TRUE;
+        } catch (CMemoryException* e) {
+            // A list without room for every string is no list: none is kept.
+            e->Delete();
+            values.RemoveAll();
+            TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CDeviceClass::GetRegistryMultiString - out of memory");
         }
-        bResult = TRUE;
     }
     AfxFreeRaw(pBuffer);
     return bResult;

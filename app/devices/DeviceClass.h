@@ -37,6 +37,9 @@ public:
     static const GUID* const KnownInterfaceGuids[5];
     // The program's constant equal to `guid`, or null for an interface class it does not know.
     static const GUID* FindKnownInterfaceGuid(const GUID& guid);
+    // Appends the program's constant for the interface class to m_InterfaceGuids; one it does not know is left
+    // out. FALSE when memory is short: the list is then as it was.
+    BOOL AddInterfaceGuid(const GUID& guid);
 
     // Finds the present device of m_ClassGuid whose driver key is m_DriverKey (case aside), resolves the
     // interfaces of m_InterfaceGuids (filled by the caller beforehand) and reads the properties. TRUE when the

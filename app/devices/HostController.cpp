@@ -151,8 +151,11 @@ CUsbHub* CHostController::TryRootHub(CDeviceStack* pChild, CUSBLog* pDocument) {
     std::unique_ptr<CDeviceClass> pClass(CDeviceClass::Create(pChild->ClassGuid, pChild->DriverKey));
     if (pClass == nullptr)
         return nullptr;
-    pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_USB_HUB);
-    pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_NEC_USB3_HUB);
+    if (!pClass->AddInterfaceGuid(GUID_DEVINTERFACE_USB_HUB) ||
+        !pClass->AddInterfaceGuid(GUID_DEVINTERFACE_NEC_USB3_HUB)) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHostController::TryRootHub - out of memory");
+        return nullptr;
+    }
     pClass->LocateDeviceInfo();
     std::unique_ptr<CUsbHub> pNewHub;
     try {

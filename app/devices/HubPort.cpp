@@ -62,12 +62,6 @@ core::tree<ConnectionElement>* FindObjectNode(CUSBLog* pDocument, CObject* pObje
     return pDocument->GetConnectionTree().find_in_subtree(key).node();
 }
 
-// Only the program's own interface constants go into a class's list; one it does not know is left out.
-void AddInterfaceGuid(CDeviceClass* pClass, const GUID& guid) {
-    if (const GUID* pKnown = CDeviceClass::FindKnownInterfaceGuid(guid))
-        pClass->m_InterfaceGuids.Add(pKnown);
-}
-
 CString HubLabel(const CUsbHub* pHub) {
     return pHub->m_pDeviceClass != nullptr ? pHub->m_pDeviceClass->m_DeviceDescription : CString();
 }
@@ -291,8 +285,12 @@ CUsbHub* CHubPort::CreateExternalHub(CDeviceStack* pDeviceStack) {
     std::unique_ptr<CDeviceClass> pClass(CDeviceClass::Create(pDeviceStack->ClassGuid, pDeviceStack->DriverKey));
     if (pClass == nullptr)
         return nullptr;
-    AddInterfaceGuid(pClass.get(), GUID_DEVINTERFACE_USB_HUB);
-    AddInterfaceGuid(pClass.get(), GUID_DEVINTERFACE_NEC_USB3_HUB);
+    if (!pClass->AddInterfaceGuid(GUID_DEVINTERFACE_USB_HUB) ||
+        !pClass->AddInterfaceGuid(GUID_DEVINTERFACE_NEC_USB3_HUB)) {
+        TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::CreateExternalHub - out of memory, port %u",
+                  m_PortNumber);
+        return nullptr;
+    }
     pClass->LocateDeviceInfo();
     try {
         // The hub owns its class from here.
@@ -316,8 +314,12 @@ bool CHubPort::InitHubPortInstance(CDeviceStack* pHubStack, CUSBLog* pDocument) 
     if (!QueryConnectionInformation(pHubStack))
         return false;
     if (m_ConnectionStatus != kStatusNoDevice && QueryDriverKeyName(pHubStack)) {
-        AddInterfaceGuid(m_pDeviceClass.get(), GUID_DEVINTERFACE_USB_DEVICE);
-        m_pDeviceClass->LocateDeviceInfo();
+        // Without its interface class the device's record finds no interface; the port is kept all the same.
+        if (m_pDeviceClass->AddInterfaceGuid(GUID_DEVINTERFACE_USB_DEVICE))
+            m_pDeviceClass->LocateDeviceInfo();
+        else
+            TDL_TRACE(TRACE_ERROR, TRACE_AREA_DEVICES, "CHubPort::InitHubPortInstance - out of memory, port %u",
+                      m_PortNumber);
         if (MapHubPortToDeviceStack(pDocument != nullptr ? pDocument->GetStackTree() : nullptr)) {
             if (m_ConnectionStatus == kStatusConnected)
                 RequestCurrentPortConfigDescriptor();

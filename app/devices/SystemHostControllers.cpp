@@ -174,8 +174,11 @@ std::unique_ptr<CHostController> CSystemHostControllers::NewLocatedController(CD
         failure = LocateFailure::NoRecordMemory;
         return nullptr;
     }
-    pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_USB_HOST_CONTROLLER);
-    pClass->m_InterfaceGuids.Add(&GUID_DEVINTERFACE_NEC_USB3_HOST_CONTROLLER);
+    if (!pClass->AddInterfaceGuid(GUID_DEVINTERFACE_USB_HOST_CONTROLLER) ||
+        !pClass->AddInterfaceGuid(GUID_DEVINTERFACE_NEC_USB3_HOST_CONTROLLER)) {
+        failure = LocateFailure::NoRecordMemory;
+        return nullptr;
+    }
     if (!pClass->LocateDeviceInfo()) {
         failure = LocateFailure::NotLocated;
         return nullptr;

@@ -661,6 +661,7 @@ BOOL COXGridList::EnsureCellVisible(int nItem, int nColumn, BOOL bPartialOK) {
 
 LRESULT COXGridList::OnEditLabel(WPARAM wParam, LPARAM lParam) {
     const LRESULT edit = Default();
+    // Set up once the edit has begun, not at LVN_BEGINLABELEDIT: the parent may still refuse it after the list.
     if (edit) {
         if (m_gridEdit.m_hWnd)
             m_gridEdit.UnsubclassWindow();

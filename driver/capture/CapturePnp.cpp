@@ -175,6 +175,7 @@ VOID PnpComplete(PDEVICE_OBJECT, PIRP Irp, PCOMPLETION_CONTEXT Context) {
     switch (saved.MinorFunction) {
     case IRP_MN_START_DEVICE:
         DeviceNodeClearFlags(Context->Node, DEVOBJ_REMOVING);
+        // Marked, hooked and removed are not forced: the walk decides them, and the excluded device stays unmarked.
         StackTreeDeviceStarted(Context->DeviceObject);
         break;
     case IRP_MN_QUERY_DEVICE_RELATIONS:

@@ -4,9 +4,11 @@
 //   START_DEVICE           "pnpI", "pnpR", "pnpC"; once it has completed successfully the stack is walked
 //                          again (StackTreeDeviceStarted): device objects new to it get their nodes ("vedA"),
 //                          late-signed ones are classified, the hook decision (with the excluded device) and
-//                          the capture state (AutoEnable, a boot capture's selection) are applied.
+//                          the capture state (AutoEnable, a boot capture's selection) are applied, and the
+//                          started device object is reported again ("vedA").
 //   REMOVE_DEVICE          "pnpI", "pnpR"; the device object leaves the tree ("vedR"), with its whole stack
-//                          and what lies below when it is the physical device object.
+//                          and what lies below when it is the physical device object, and every device object
+//                          that goes loses its saved selection under ActiveNodes.
 //   QUERY_DEVICE_RELATIONS BusRelations: the children reported enter the tree under the reporting stack;
 //                          TargetDeviceRelation is noted in the event ring.
 //   QUERY_INTERFACE        the hub bus interface: HubBusInterfaceQueried (HubBusInterfaceHook.h).

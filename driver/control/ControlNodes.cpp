@@ -37,6 +37,7 @@ LONG DevobjFlagsEntryCount(const UCHAR* input, ULONG length) {
         if (header.Kind == NODE_KIND_END) {
             return count;
         }
+        // The whole entry must lie inside the input, not its start only: every entry is read whole.
         if (header.Kind != NODE_KIND_DEVICE || length - offset < DEVICE_NODE_SIZE) {
             return -1;
         }

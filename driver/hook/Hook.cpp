@@ -241,6 +241,7 @@ VOID HookedDriverUnload(PDRIVER_OBJECT DriverObject) {
     const PDRIVER_UNLOAD saved = extension->SavedDriverUnload;
     UnhookDriverObject(DriverObject);
     // The extension itself goes with the driver object; the copy stays listed until the next refresh.
+    // Its tag goes before the driver's own unload runs: nothing that finds it meanwhile takes it for a hook.
     extension->Tag = 0;
     MemlogWrite(FourCC("UnL1"), reinterpret_cast<ULONG_PTR>(DriverObject), reinterpret_cast<ULONG_PTR>(saved));
     if (saved != nullptr) {

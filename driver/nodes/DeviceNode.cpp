@@ -119,6 +119,7 @@ VOID FillDeviceNode(PDEVOBJ_NODE Node, PDEVICE_NODE Entry) {
     if (stack != nullptr) {
         entry.StackID = static_cast<USHORT>(stack->StackID);
     } else if ((InterlockedOr(&Node->TreeState, DEVOBJ_TREE_ORPHAN_LOGGED) & DEVOBJ_TREE_ORPHAN_LOGGED) == 0) {
+        // Once per node, not per fill: every listing fills it again, and the system's event log would fill up.
         OrphanNodeLog();
     }
     entry.Position = Node->Position;

@@ -10,6 +10,7 @@
 //   3. The filler, still under the lock, sets the request's header fields (RecordSetHeader), writes part 1
 //      (RecordWritePart1) and appends part 2 (RecordAppendPart2, RecordAppendChecked, RecordCopyBuffer).
 //   4. LogWriteRecord zero-fills whatever of part 2 the filler left and writes the trailer (RecordFinish).
+//      Bytes no filler writes are zeros, never a former record's stale bytes: no record shows another's data.
 // Nothing here allocates, formats or takes a lock.
 //
 // Locks: none of its own; the fill routines run under the lock of the log that holds the record.

@@ -620,7 +620,6 @@ VOID StackTreeDeviceStarted(PDEVICE_OBJECT DeviceObject) {
     if (!FindStackByPdo(DeviceObject, &stack, &node)) {
         return;
     }
-    DeviceNodeRelease(node);
     // A stack outside the USB setup class (a HID device's) never sees AddDevice, which reads the Plug and Play
     // properties: its device node has them by the time it starts, and its arrival is reported once it is whole.
     const BOOLEAN wasComplete = StackIsComplete(stack);
@@ -628,6 +627,12 @@ VOID StackTreeDeviceStarted(PDEVICE_OBJECT DeviceObject) {
         StackFetchProperties(stack);
     }
     RewalkStack(stack, stack->PhysicalDeviceObject, FALSE);
+    // The started object is told again with what the walk made of it; a reader takes a known object's
+    // arrival as its update.
+    if (!DeviceNodeIsRemoved(node)) {
+        DeviceNodeReport(node, LogTag::vedA);
+    }
+    DeviceNodeRelease(node);
     if (!wasComplete && StackIsComplete(stack)) {
         StackReport(stack, LogTag::ktsA);
     }
@@ -772,6 +777,7 @@ BOOLEAN StackRemovalStillToBeSeenLocked(PDEVICE_STACK Stack) {
 } // namespace
 
 VOID StackTreeDeviceRemoved(PDEVICE_OBJECT DeviceObject) {
+    PASSIVE_CODE();
     PDEVICE_STACK stack;
     PDEVOBJ_NODE node;
     if (!FindStackByPdo(DeviceObject, &stack, &node)) {
@@ -785,6 +791,11 @@ VOID StackTreeDeviceRemoved(PDEVICE_OBJECT DeviceObject) {
         RemoveStackTreeLocked(stack, &batch);
     }
     StackListUnlock(irql);
+    // A boot capture's choice goes with its device object. The batch's nodes still name their stacks and
+    // positions, which the values' paths are made of; the next refresh takes that away.
+    for (PLIST_ENTRY link = batch.Nodes.Flink; link != &batch.Nodes; link = link->Flink) {
+        DeviceNodeDeleteCaptureState(CONTAINING_RECORD(link, DEVOBJ_NODE, BatchLinks));
+    }
     RemovalBatchFlush(&batch);
     DeviceNodeRelease(node);
     StackRelease(stack);

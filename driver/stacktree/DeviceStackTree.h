@@ -130,7 +130,8 @@ VOID StackTreeAddDevice(PDEVICE_OBJECT PhysicalDeviceObject);
 // objects whose drivers sign their extensions only when they start are classified, decided on and hooked;
 // host-controller and hub-port device handles are learnt. A stack still without its Plug and Play
 // properties (one AddDevice never saw) reads them from its started physical device object, and reports its
-// arrival once it has them all.
+// arrival once it has them all. The started device object's own arrival ("vedA") is reported again, known
+// or not, with what the walk made of it.
 VOID StackTreeDeviceStarted(PDEVICE_OBJECT DeviceObject);
 // A bus-relations report of DeviceObject (a hub, controller or composite parent): each child physical
 // device object gets its stack under DeviceObject's stack (created when unknown, linked when known); the
@@ -170,7 +171,8 @@ BOOLEAN DeviceNodeMarkRemoved(PDEVOBJ_NODE Node);
 // REMOVE_DEVICE seen for DeviceObject: its present node is marked removed; when it is the physical device
 // object of its stack, or no other present device object of the stack belongs to a hooked driver (the
 // request passes on down unseen, as to a host controller's physical device object), the whole stack and the
-// tree below it go (RemoveStackTree).
+// tree below it go (RemoveStackTree). Every device object marked removed so loses the selection saved for
+// it under ActiveNodes. PASSIVE_LEVEL (registry).
 VOID StackTreeDeviceRemoved(PDEVICE_OBJECT DeviceObject);
 // Marks every node of the stack removed, the stack removed ("ktsR"), its device handle out of the handle
 // table, and the same for every child not removed yet (invalidated ones included).

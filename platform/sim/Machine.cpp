@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <unistd.h>
 
 #include "NtControl.h"
@@ -197,14 +196,12 @@ void Machine::Shutdown() {
             g_running = nullptr;
         }
     }
-    // As at boot, the file is written once the devices are gone rather than after every change.
-    std::optional<std::filesystem::path> registryFile = nt::registry::AttachedFile();
+    // The attached file already holds the registry as the running machine left it. Windows removes no device
+    // when it shuts down, so what drivers do while the teardown removes them (a boot capture's saved
+    // selections deleted with their devices) must not reach the next boot: the file is let go first.
     nt::registry::Detach();
     nt::pnp::Shutdown();
     drv::SetPciHardware({});
-    if (registryFile) {
-        nt::registry::SaveFile(*registryFile);
-    }
 }
 
 HostControllerModel* Machine::Controller(std::string_view name) const {

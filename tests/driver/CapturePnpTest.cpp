@@ -106,11 +106,12 @@ TEST_F(PnpCapture, StartIsRecordedAndWalksTheStackAgain) {
         EXPECT_EQ(record.dataSize, 0u);
     }
     // The new device object got its node ("vedA"), is marked and its driver hooked ("vrdA"), and capture is on
-    // for it.
+    // for it; the started device object is told again.
     const auto changes = Changes();
-    ASSERT_EQ(changes.size(), 2u);
+    ASSERT_EQ(changes.size(), 3u);
     EXPECT_EQ(changes[0].first, LogTag::vrdA);
     EXPECT_EQ(changes[1], std::make_pair(LogTag::vedA, Address(function)));
+    EXPECT_EQ(changes[2], std::make_pair(LogTag::vedA, Address(m_pdo)));
     PDEVOBJ_NODE node = FindDeviceNode(function, TRUE);
     ASSERT_NE(node, nullptr);
     EXPECT_EQ(node->Position, 2);
@@ -118,10 +119,17 @@ TEST_F(PnpCapture, StartIsRecordedAndWalksTheStackAgain) {
               DEVOBJ_SELECTED | DEVOBJ_HOOKED);
     DeviceNodeRelease(node);
 
+    // Started again, a known device object is told once more, and nothing else is.
+    ASSERT_EQ(Tags(SendMajor(IRP_MJ_PNP, IRP_MN_START_DEVICE, {}).records), "pnpI pnpC pnpR");
+    const auto again = Changes();
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0], std::make_pair(LogTag::vedA, Address(m_pdo)));
+
     // A failed start teaches nothing and leaves a C record with its status.
     const IoctlSent failed = SendMajor(IRP_MJ_PNP, IRP_MN_START_DEVICE, {}, STATUS_UNSUCCESSFUL);
     ASSERT_EQ(Tags(failed.records), "pnpI pnpC pnpR");
     EXPECT_EQ(HeaderStatus(failed.records[1]), static_cast<ULONG>(STATUS_UNSUCCESSFUL));
+    EXPECT_TRUE(Changes().empty());
 }
 
 TEST_F(PnpCapture, TheExcludedDeviceStaysUnmarkedWhenItStarts) {

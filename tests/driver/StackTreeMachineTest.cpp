@@ -513,13 +513,16 @@ TEST_F(SimulatedMachine, SelectionsSurviveARebootForABootCapture) {
         EXPECT_TRUE(node.StatusFlags & DEVOBJ_CAPTURE_OFF) << +node.Position; // nothing was saved for it
     }
 
-    // A device object that goes takes its saved value with it.
-    PDEVOBJ_NODE printerNode = FindDeviceNode(m_machine->Device("printer")->PhysicalDeviceObject(), TRUE);
-    ASSERT_NE(printerNode, nullptr);
-    DeviceNodeDeleteCaptureState(printerNode);
-    DeviceNodeRelease(printerNode);
-    EXPECT_FALSE(RegistryDword(printerValues, u"<00>").has_value());
+    // A device that goes takes the values saved for its device objects with it, the one whose driver is not
+    // hooked too; the others' stay.
+    ASSERT_EQ(printerAgain->devices.size(), 2u);
+    EXPECT_EQ(RegistryDword(printerValues, u"<00>"), 8u);
     EXPECT_EQ(RegistryDword(printerValues, u"<01>"), 8u);
+    ASSERT_NE(m_machine->Unplug("printer"), nullptr);
+    EXPECT_FALSE(RegistryDword(printerValues, u"<00>").has_value());
+    EXPECT_FALSE(RegistryDword(printerValues, u"<01>").has_value());
+    EXPECT_EQ(RegistryDword(stickValues, u"<00>"), 0u);
+    EXPECT_EQ(RegistryDword(stickValues, u"<01>"), 0u);
 }
 
 TEST_F(SimulatedMachine, ArrivingStackIsReportedWithItsWholeIdentity) {
@@ -529,15 +532,27 @@ TEST_F(SimulatedMachine, ArrivingStackIsReportedWithItsWholeIdentity) {
     ASSERT_TRUE(m_machine->Plug(*hub, 4, sim::MakeFlashDrive("stick2", u"SIM0002")));
     PDEVICE_OBJECT pdo = m_machine->Device("stick2")->PhysicalDeviceObject();
 
-    // The stick's own stack; the disk its storage driver reports arrives after it, in a stack of its own.
+    // The stick's own stack; the disk its storage driver reports arrives after it, in a stack of its own. Once
+    // the stack is whole its start tells its device objects again, and tells no new one.
     std::vector<drvlog_test::ReadRecord> arrivals;
+    std::vector<ULONG64> toldAgain;
     for (auto& record : ReadChangeLog()) {
         if ((record.tag == LogTag::vedA || record.tag == LogTag::ktsA) &&
             (arrivals.empty() || LogHdr::StackID(record.bytes.data()) == LogHdr::StackID(arrivals[0].bytes.data()))) {
-            arrivals.push_back(std::move(record));
+            if (!arrivals.empty() && arrivals.back().tag == LogTag::ktsA) {
+                EXPECT_EQ(record.tag, LogTag::vedA);
+                toldAgain.push_back(tdl::LoadLe<ULONG64>(record.bytes.data() + offsetof(_LOGHDR, DeviceObject)));
+            } else {
+                arrivals.push_back(std::move(record));
+            }
         }
     }
     ASSERT_EQ(arrivals.size(), 3u);
+    EXPECT_FALSE(toldAgain.empty());
+    for (ULONG64 device : toldAgain) {
+        EXPECT_TRUE(device == tdl::LoadLe<ULONG64>(arrivals[0].bytes.data() + offsetof(_LOGHDR, DeviceObject)) ||
+                    device == tdl::LoadLe<ULONG64>(arrivals[1].bytes.data() + offsetof(_LOGHDR, DeviceObject)));
+    }
     EXPECT_EQ(arrivals[0].tag, LogTag::vedA);
     EXPECT_EQ(tdl::LoadLe<ULONG64>(arrivals[0].bytes.data() + offsetof(_LOGHDR, DeviceObject)), Address(pdo));
     EXPECT_EQ(arrivals[1].tag, LogTag::vedA);

@@ -105,8 +105,11 @@ void DevCapDescOutputer::Output(int mode, const CString& title, const CString& v
     if (reader.ReadAt(0, length)) {
         const long header = static_cast<long>(reader.Position());
         const long dataBytes = static_cast<long>(length) - header;
-        if (dataBytes < 0 || static_cast<size_t>(dataBytes) > reader.Remaining()) {
+        if (dataBytes < 0) {
             data = "INVALID bLength";
+            reader.Skip(reader.Remaining());
+        } else if (static_cast<size_t>(dataBytes) > reader.Remaining()) {
+            // bLength reaches past the bytes there are: what it counts is not all there to see.
             reader.Skip(reader.Remaining());
         } else {
             data.Format("0x%02x bytes", static_cast<unsigned>(dataBytes));

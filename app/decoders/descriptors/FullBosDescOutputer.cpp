@@ -7,6 +7,11 @@
 
 namespace {
 
+// The BOS descriptor's standard size, and the bytes a capability after it starts with: its length, its type
+// and the capability's own type.
+constexpr ULONG kBosSize = 5;
+constexpr ULONG kCapabilityLeast = 3;
+
 constexpr BYTE kCapabilityType = 16;
 constexpr BYTE kUsb2Extension = 2;
 constexpr BYTE kSuperSpeed = 3;
@@ -25,11 +30,10 @@ FullBosDescOutputer::FullBosDescOutputer(OutputerImp* pImp, CUSBLog* pContext, c
 void FullBosDescOutputer::Output(int mode, const CString& title, const CString& value) {
     FieldWriter fields(*this, mode);
     OpenSection(fields, title, value, DescLayout::Section);
-    const DescStep step = MeasureDescriptor(m_pBytes, m_Count);
     ULONG consumed = 0;
-    BosDescOutputer(m_pImp, m_pContext, m_pBytes, step.size)
+    BosDescOutputer(m_pImp, m_pContext, m_pBytes, SetHeaderSize(m_Count, kBosSize))
         .Output(mode, WalkTitle("FullBosDescriptor").For(mode), SectionValue("BOS").For(mode), consumed);
-    WalkDescriptors(fields, m_pBytes, m_Count, step,
+    WalkDescriptors(fields, m_pBytes, m_Count, kBosSize, kCapabilityLeast, m_CutBefore,
                     [&](const BYTE* pDescriptor, ULONG size) { OutputCapability(mode, pDescriptor, size); });
     CloseSection(fields, DescLayout::Section);
 }

@@ -8,7 +8,12 @@ public:
     FullBosDescOutputer(OutputerImp* pImp, CUSBLog* pContext, const BYTE* pBytes, ULONG count);
 
     void Output(int mode, const CString& title, const CString& value);
+    // The bytes end where the record that carries them was cut, which the record says: the walk does not
+    // mark that end again.
+    void EndsAtRecordCut() { m_CutBefore = true; }
 
 private:
     void OutputCapability(int mode, const BYTE* pBytes, ULONG size);
+
+    bool m_CutBefore = false;
 };

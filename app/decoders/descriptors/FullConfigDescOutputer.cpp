@@ -20,6 +20,10 @@ struct Kind {
     const char* markupValue = nullptr; // the value in XML where it differs
 };
 
+// The configuration descriptor's standard size, and the bytes a descriptor after it starts with.
+constexpr ULONG kConfigurationSize = 9;
+constexpr ULONG kDescriptorLeast = 2;
+
 constexpr BYTE kInterfaceType = 4;
 constexpr BYTE kEndpointType = 5;
 constexpr BYTE kAssociationType = 11;
@@ -78,7 +82,6 @@ void FullConfigDescOutputer::Output(int mode, const CString& title, const CStrin
     if (!nested)
         OpenSection(fields, title, value, DescLayout::Section);
 
-    const DescStep step = MeasureDescriptor(m_pBytes, m_Count);
     CString headerTitle = WalkTitle("ConfigurationDescriptor").For(mode);
     CString headerValue = "CONFIGURATION";
     if (grouped) {
@@ -86,9 +89,9 @@ void FullConfigDescOutputer::Output(int mode, const CString& title, const CStrin
         headerValue.Empty();
     }
     ULONG consumed = 0;
-    ConfigDescOutputer(m_pImp, m_pContext, m_pBytes, step.size)
+    ConfigDescOutputer(m_pImp, m_pContext, m_pBytes, SetHeaderSize(m_Count, kConfigurationSize))
         .Output(mode, headerTitle, headerValue, consumed, grouped);
-    WalkDescriptors(fields, m_pBytes, m_Count, step,
+    WalkDescriptors(fields, m_pBytes, m_Count, kConfigurationSize, kDescriptorLeast, m_CutBefore,
                     [&](const BYTE* pDescriptor, ULONG size) { OutputDescriptor(mode, pDescriptor, size, grouped); });
 
     if (grouped)
@@ -154,6 +157,7 @@ void FullConfigDescOutputer::CloseInterfaceGroup() {
         return;
     m_InterfaceGroupOpen = false;
     // The group is opened once, whatever the pane's own wish for long trees, which stays off afterwards.
+    // The one place a decoder asks for its back-end: the expand flag belongs to the grid's, which no call sets.
     auto* grid = dynamic_cast<GridOutputImp*>(m_pImp);
     if (grid != nullptr)
         grid->autoExpand = true;

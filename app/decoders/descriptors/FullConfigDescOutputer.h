@@ -14,6 +14,9 @@ public:
     // grouped: the properties pane's layout, the grid only: every descriptor a category, the descriptors
     // of an interface hung below a category of their own.
     void Output(int mode, const CString& title, const CString& value, bool nested, bool grouped);
+    // The bytes end where the record that carries them was cut, which the record says: the walk does not
+    // mark that end again.
+    void EndsAtRecordCut() { m_CutBefore = true; }
 
 private:
     // Decodes one descriptor of `size` bytes after the configuration descriptor.
@@ -25,4 +28,5 @@ private:
     // The class of the most recent interface of the walk: class-specific descriptors depend on it.
     UCHAR m_InterfaceClass = 0;
     bool m_InterfaceGroupOpen = false;
+    bool m_CutBefore = false;
 };

@@ -89,7 +89,11 @@ void LogOutputer::OutputTarget() {}
 
 void LogOutputer::OutputKindTitle(int /*mode*/) {}
 
-void LogOutputer::OutputStatus() {}
+void LogOutputer::OutputStatus() {
+    // A record of no request has no status: the item keeps nothing from the record shown before.
+    static const CString kStatus("Status");
+    m_pImp->HideItem(kStatus);
+}
 
 void LogOutputer::OutputMarkupRecord(int mode) {
     OutputRecordHeader();

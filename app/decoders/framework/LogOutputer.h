@@ -39,7 +39,8 @@ public:
     virtual void OutputTarget();
     // The kind's own part, in the given output mode.
     virtual void OutputKindTitle(int mode);
-    // The "Status" item of "Log Entry"; called from OutputLogEntry.
+    // The "Status" item of "Log Entry"; called from OutputLogEntry. Hidden here: a record of no request
+    // (a log mark, a change) has none.
     virtual void OutputStatus();
 
     // The whole record in a mark-up mode: the record element with the header's fields, the kind's body,

@@ -104,8 +104,8 @@ void PowerOutputer::OutputWaitWake(int mode) {
 }
 
 void PowerOutputer::OutputPowerSequence(int mode) {
-    // The counts are the driver's answer: only the completed record has them.
-    if (!m_Decode.HasOutputData())
+    // The counts are the driver's answer: only the completed record of a request that succeeded has them.
+    if (!m_Decode.HasOutputData() || static_cast<LONG>(m_Decode.GetStatus()) < 0)
         return;
     FieldWriter fields(*this, mode, kThreeWordsSize);
     fields.Open(FieldSection::Block, {"Power-Sequence", "Power Sequence Parameters"});

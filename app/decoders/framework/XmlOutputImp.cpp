@@ -16,29 +16,31 @@ bool XmlOutputImp::AddNamedElement(const CString& name) {
     return Document().AddElement(name, name.GetLength(), nullptr, 0);
 }
 
+void XmlOutputImp::EnterIf(bool added) {
+    m_Entered.push_back(added && Document().EnterElement());
+}
+
 void XmlOutputImp::EnterRecord() {
-    Document().EnterElement();
+    EnterIf(true);
 }
 
 void XmlOutputImp::BeginSection(const CString& name, const CString& attributeName, const CString& attributeValue) {
-    if (!AddNamedElement(name))
-        return;
-    if (!attributeName.IsEmpty())
+    const bool added = AddNamedElement(name);
+    if (added && !attributeName.IsEmpty())
         SetCurrentAttribute(attributeName, attributeValue);
-    Document().EnterElement();
+    EnterIf(added);
 }
 
 void XmlOutputImp::BeginElement(const CString& name) {
-    if (AddNamedElement(name))
-        Document().EnterElement();
+    EnterIf(AddNamedElement(name));
 }
 
 void XmlOutputImp::BeginElementWithAttribute(const CString& name, const CString& attributeName,
                                              const CString& attributeValue) {
-    if (!AddNamedElement(name))
-        return;
-    SetCurrentAttribute(attributeName, attributeValue);
-    Document().EnterElement();
+    const bool added = AddNamedElement(name);
+    if (added)
+        SetCurrentAttribute(attributeName, attributeValue);
+    EnterIf(added);
 }
 
 void XmlOutputImp::AddElement(const CString& name) {
@@ -50,7 +52,14 @@ void XmlOutputImp::AddAttribute(const CString& name, const CString& value) {
 }
 
 void XmlOutputImp::EndElement() {
-    Document().LeaveElement();
+    // An end with no begin of this back-end's before it leaves the element its caller entered.
+    bool entered = true;
+    if (!m_Entered.empty()) {
+        entered = m_Entered.back();
+        m_Entered.pop_back();
+    }
+    if (entered)
+        Document().LeaveElement();
 }
 
 void XmlOutputImp::WriteValue(const CString& name, const CString& value) {

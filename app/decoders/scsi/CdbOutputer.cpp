@@ -290,7 +290,10 @@ void CdbOutputer::Output(int mode, BYTE subclass) {
         return;
     CString title;
     title.Format("CDB%d.%s", static_cast<int>(m_CdbLength), SubclassName(subclass));
-    fields.Open(FieldSection::Category, title);
+    // "???" names no command set, and no element either: XML calls the set "Unknown".
+    CString element = title;
+    element.Replace("???", "Unknown");
+    fields.Open(FieldSection::Category, {element, title});
 
     const BYTE opcode = m_pCdb[0];
     if (opcode == kServiceActionIn12) {

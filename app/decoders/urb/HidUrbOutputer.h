@@ -16,6 +16,7 @@ public:
     ~HidUrbOutputer() override;
 
 protected:
+    // The port driver completes class requests as CONTROL_TRANSFER too: those are this class's as well.
     void OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputClassInterface(int mode, ULONG dataSize, const BYTE* pPart) override;

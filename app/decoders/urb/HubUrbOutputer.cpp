@@ -142,7 +142,10 @@ void HubUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const BYT
 void HubUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BYTE* pPart) {
     FieldWriter& fields = Fields(mode);
     ClassRequest request;
-    if (!IsClassRequest() || !ReadClassRequest(request, "Hub Class", 0)) {
+    // The hub class has requests for the hub and its ports only: a class packet to an interface or an
+    // endpoint is shown whole as the plain decoder shows it.
+    if (!IsClassRequest() || !ReadClassRequest(request, "Hub Class", 0) ||
+        (request.recipient != kRecipientDevice && request.recipient != kRecipientOther)) {
         OutputPlainControlTransfer(mode, dataSize, pPart);
         return;
     }
@@ -158,13 +161,11 @@ void HubUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BYTE* 
     fields.Attribute("Description", triple);
     fields.Field("bmRequestType", hex + " " + triple, nullptr, kGrid);
     NameTheTarget(request.description, recipient);
-    if (recipient == kRecipientDevice) {
+    if (recipient == kRecipientDevice)
         OutputHubRequest(mode, request);
-        OutputDataStage(mode, request);
-    } else if (recipient == kRecipientOther) {
+    else
         OutputPortRequest(mode, request);
-        OutputDataStage(mode, request);
-    }
+    OutputDataStage(mode, request);
     fields.Close(FieldSection::Element);
 }
 

@@ -46,6 +46,7 @@ public:
     void OutputHubDescriptor(int mode, ULONG length, const BYTE* data);
 
 protected:
+    // The port driver completes class requests as CONTROL_TRANSFER too: those are this class's as well.
     void OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputClassDevice(int mode, ULONG dataSize, const BYTE* pPart) override;

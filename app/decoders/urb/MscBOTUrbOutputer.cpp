@@ -173,6 +173,7 @@ void MscBOTUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BYT
     }
     const bool haveLength = fields.Read(at.length, length);
     InsertTransferBufferLength(mode, length, haveLength);
+    OutputStartingOffset(mode);
     CString hex;
     CString triple;
     CString description;

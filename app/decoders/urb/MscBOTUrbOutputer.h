@@ -37,6 +37,7 @@ public:
     void OutputCommandStatusWrapper(int mode);
 
 protected:
+    // The port driver completes class requests as CONTROL_TRANSFER too: those are this class's as well.
     void OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputClassInterface(int mode, ULONG dataSize, const BYTE* pPart) override;

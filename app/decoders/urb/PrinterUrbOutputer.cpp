@@ -61,6 +61,32 @@ CString Text(std::string_view text) {
     return CString(text.data(), static_cast<int>(text.size()));
 }
 
+bool IsNameStart(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+bool IsNameCharacter(char c) {
+    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '.' || c == '-';
+}
+
+// A device ID key as an XML element name: each character no name may hold becomes "_", and a name that would
+// not begin with a letter or "_" gets one in front. True when the key had to change.
+bool KeyElementName(std::string_view key, CString& name) {
+    name = Text(key);
+    bool changed = false;
+    for (int i = 0; i < name.GetLength(); ++i) {
+        if (!IsNameCharacter(name[i])) {
+            name.SetAt(i, '_');
+            changed = true;
+        }
+    }
+    if (name.IsEmpty() || !IsNameStart(name[0])) {
+        name.Insert(0, '_');
+        changed = true;
+    }
+    return changed;
+}
+
 } // namespace
 
 std::span<const UrbOutputer::ClassRequestEntry> PrinterUrbOutputer::Requests() {
@@ -112,16 +138,17 @@ void PrinterUrbOutputer::OutputControlTransferEx(int mode, ULONG dataSize, const
 void PrinterUrbOutputer::OutputControlRequest(int mode, ULONG dataSize, const BYTE* pPart) {
     FieldWriter& fields = Fields(mode);
     ClassRequest request;
-    if ((!IsClassRequest() && !IsReservedRequestType()) || !ReadClassRequest(request, "Printer Class", 0)) {
+    // The printer class has requests for its interface (and "other") only: a packet to the device or an
+    // endpoint is shown whole as the plain decoder shows it.
+    if ((!IsClassRequest() && !IsReservedRequestType()) || !ReadClassRequest(request, "Printer Class", 0) ||
+        (request.recipient != kRecipientInterface && request.recipient != kRecipientOther)) {
         OutputPlainControlTransfer(mode, dataSize, pPart);
         return;
     }
     fields.Open(FieldSection::Element, "URB-PrinterClassInterface");
     InsertControlTransferHeader(mode);
-    if (request.recipient == kRecipientInterface || request.recipient == kRecipientOther) {
-        OutputPrinterRequest(mode, request);
-        OutputDataStage(mode, request);
-    }
+    OutputPrinterRequest(mode, request);
+    OutputDataStage(mode, request);
     if (m_DataIsDeviceId && HasInData(request)) {
         // The record's own count of the bytes it carries, never more than the payload holds.
         ULONG captured = 0;
@@ -190,8 +217,15 @@ void PrinterUrbOutputer::OutputDeviceId(int mode, ULONG length, const BYTE* data
     bool more = true;
     while (more) {
         more = ParseDeviceIdKey(text, key, value);
-        if (!key.empty())
-            fields.Field({Text(key), Text(key)}, Text(value));
+        if (key.empty())
+            continue;
+        // A key is the element's name in XML: one no name can be ("COMMAND SET") is written as a name and
+        // keeps its own text in an attribute, so no key is lost.
+        CString element;
+        const bool renamed = KeyElementName(key, element);
+        fields.Field({element, Text(key)}, Text(value));
+        if (renamed)
+            fields.Attribute("Key", Text(key));
     }
     fields.Close(FieldSection::Block);
     fields.Close(FieldSection::Block);

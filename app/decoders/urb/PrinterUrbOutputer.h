@@ -31,6 +31,7 @@ public:
     static bool ParseDeviceIdKey(std::string_view& text, std::string_view& key, std::string_view& value);
 
 protected:
+    // The port driver completes class requests as CONTROL_TRANSFER too: those are this class's as well.
     void OutputControlTransfer(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputControlTransferEx(int mode, ULONG dataSize, const BYTE* pPart) override;
     void OutputClassInterface(int mode, ULONG dataSize, const BYTE* pPart) override;

@@ -126,6 +126,7 @@ void UrbOutputer::InsertControlTransferHeader(int mode) {
     if (at.timeout)
         InsertTimeout(mode, timeout);
     InsertTransferBufferLength(mode, length);
+    OutputStartingOffset(mode);
 }
 
 void UrbOutputer::OpenClassRequest(int mode, LPCSTR element, const ClassRequest& request, LPCSTR name) {

@@ -286,7 +286,7 @@ void UrbOutputer::InsertPipeInformation(int mode, size_t pipeOffset) {
     } else {
         const BYTE address = cursor.dataLeft >= 1 ? cursor.p[0] : 0;
         InsertEndpointAddress(mode, cursor, address);
-        // The block's fourth byte is wMaxPacketSize's low byte, its fifth bmAttributes.
+        // Bytes 3 and 4 as the driver writes them: wMaxPacketSize's low byte and bmAttributes, no interval.
         const BYTE* maxPacket = cursor.p;
         const bool haveMaxPacket = ConsumeBytes(cursor, 1);
         InsertPipeType(mode, cursor, 1);

@@ -27,6 +27,26 @@ bool IsContinuationTag(ULONG tag) {
     return tag == LogTag::iCnt || tag == LogTag::cCnt;
 }
 
+// Whether the title names the record's request as a class request: only on a device of a class with request
+// tables, and for a control transfer only when its setup packet has the class type. The record list also
+// names a control transfer's standard requests; the title does not pass them off as the class's.
+bool TitlesClassRequest(const CLogRecordDecode& view, ULONG classKind) {
+    if (classKind < URB_CLASS_HUB || classKind > URB_CLASS_PRINTER)
+        return false;
+    const ULONG function = view.GetFunctionCode();
+    if (function != URB_FUNCTION_CONTROL_TRANSFER && function != URB_FUNCTION_CONTROL_TRANSFER_EX)
+        return true;
+    // A returned record is the header alone: its function word carries the setup packet's request type.
+    BYTE requestType = 0;
+    if (view.GetLogType() == LogTag::urbR)
+        requestType = static_cast<BYTE>(view.GetFunctionRequestType());
+    else if (!view.ReadPayload(function == URB_FUNCTION_CONTROL_TRANSFER ? URB_RECORD_SETUP_OFFSET
+                                                                         : URB_RECORD_SETUP_EX_OFFSET,
+                               requestType))
+        return false;
+    return ((requestType >> 5) & 3) == 1;
+}
+
 } // namespace
 
 UrbOutputer::UrbOutputer(OutputerImp* pImp, CUSBLog* pDocument, const _LOGHDR* pRecord)
@@ -67,7 +87,7 @@ void UrbOutputer::FormatFunctionName(CString& text, bool titled, CString& classT
     const int nameLength = name != nullptr ? static_cast<int>(std::strlen(name)) : 0;
     const bool synchronous = m_Decode.IsSynchronous();
     // A continuation's bytes where a setup packet would stand are data, never a request.
-    if (IsContinuationTag(m_Decode.GetLogType()))
+    if (IsContinuationTag(m_Decode.GetLogType()) || !TitlesClassRequest(m_Decode, classKind))
         classRequestText.SetString(nullptr, 0);
 
     if (nameLength == 0 && !synchronous) {

@@ -80,7 +80,8 @@ public:
     };
 
     // The function text of the grid's title (with the code, `titled`) or of the mark-up function word; the
-    // class and class-request texts stay empty for a record whose device is of no known class.
+    // class and class-request texts stay empty for a record whose device is of no known class, and for a
+    // control transfer whose setup packet is not of the class type.
     void FormatFunctionName(CString& text, bool titled, CString& classText, CString& classRequestText);
     CDeviceStack* FindDeviceStack() const;
     virtual ULONG GetClassKind();
@@ -193,7 +194,8 @@ protected:
     CString TransferBufferHex(const BYTE* data, ULONG capturedLength, int kind) const;
     // Bytes a buffer of the kind shows, by the capture size code of its transfer type.
     ULONG ShownBytes(int kind, ULONG capturedLength) const;
-    void OutputDescriptorData(int mode, BYTE type, BYTE index, const BYTE* data, ULONG length);
+    // A descriptor the record carries, by its type; `cut`: its bytes end where the record was cut.
+    void OutputDescriptorData(int mode, BYTE type, BYTE index, const BYTE* data, ULONG length, bool cut = false);
     // The descriptor a completed GET_DESCRIPTOR setup packet fetched.
     void OutputSetupDescriptor(int mode, size_t setupOffset, size_t dataOffset, ULONG length, ULONG captured);
     // "Starting Offset" 0 on a record whose buffer continues in further records.
@@ -239,7 +241,8 @@ protected:
     // it).
     bool IsClassRequest() const;
     bool IsReservedRequestType() const;
-    // The header rows of a control transfer that a class decoder shows in place of the transfer's.
+    // The header rows of a control transfer that a class decoder shows in place of the transfer's, with
+    // "Starting Offset" on a record whose buffer continues in further records.
     void InsertControlTransferHeader(int mode);
     // Opens a class request's section ("Setup Packet" in the grid, the request's element in mark-up) with
     // bmRequestType and the named request; the class's fields follow, then CloseBlock.

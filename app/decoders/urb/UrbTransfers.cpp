@@ -108,9 +108,11 @@ void UrbOutputer::OutputSetupDescriptor(int mode, size_t setupOffset, size_t dat
     BYTE type = 0;
     m_Decode.ReadPayload(setupOffset + 2, index);
     m_Decode.ReadPayload(setupOffset + 3, type);
-    // Never more than the buffer's length, nor than the bytes the record holds.
-    const ULONG count = DataBytesAt(dataOffset, std::min(length, captured));
-    OutputDescriptorData(mode, type, index, PayloadAt(dataOffset), count);
+    // Never more than the buffer's length, nor than the bytes the record holds; fewer than it says it holds
+    // is the record's cut, which it has shown already.
+    const ULONG wanted = std::min(length, captured);
+    const ULONG count = DataBytesAt(dataOffset, wanted);
+    OutputDescriptorData(mode, type, index, PayloadAt(dataOffset), count, count < wanted);
 }
 
 void UrbOutputer::OutputStartingOffset(int mode) {
@@ -201,7 +203,7 @@ void UrbOutputer::OutputTransferContinuation(int mode, ULONG dataSize, const BYT
     fields.Close(FieldSection::Element);
 }
 
-void UrbOutputer::OutputDescriptorData(int mode, BYTE type, BYTE index, const BYTE* data, ULONG length) {
+void UrbOutputer::OutputDescriptorData(int mode, BYTE type, BYTE index, const BYTE* data, ULONG length, bool cut) {
     // A descriptor starts with its length byte; without one there is nothing to decode.
     if (!data || length < 1)
         return;
@@ -217,8 +219,10 @@ void UrbOutputer::OutputDescriptorData(int mode, BYTE type, BYTE index, const BY
     }
     case 2:
         if (length > 9) {
-            FullConfigDescOutputer(m_pImp, m_pContext, data, length)
-                .Output(mode, title("FullConfigurationDescriptor"), value("FULL CONFIGURATION"), false, false);
+            FullConfigDescOutputer set(m_pImp, m_pContext, data, length);
+            if (cut)
+                set.EndsAtRecordCut();
+            set.Output(mode, title("FullConfigurationDescriptor"), value("FULL CONFIGURATION"), false, false);
         } else {
             ULONG consumed = 0;
             ConfigDescOutputer(m_pImp, m_pContext, data, length)
@@ -237,10 +241,13 @@ void UrbOutputer::OutputDescriptorData(int mode, BYTE type, BYTE index, const BY
         DevQualifierDescOutputer(m_pImp, m_pContext, data, length)
             .Output(mode, title("DeviceQualifierDescriptor"), value("DEVICE QUALIFIER"));
         break;
-    case 15:
-        FullBosDescOutputer(m_pImp, m_pContext, data, length)
-            .Output(mode, title("FullBosDescriptor"), value("FULL BOS"));
+    case 15: {
+        FullBosDescOutputer set(m_pImp, m_pContext, data, length);
+        if (cut)
+            set.EndsAtRecordCut();
+        set.Output(mode, title("FullBosDescriptor"), value("FULL BOS"));
         break;
+    }
     default: break;
     }
 }

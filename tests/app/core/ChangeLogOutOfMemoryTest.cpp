@@ -1,7 +1,7 @@
 // Memory running out while the document reads a hub's arrival from the driver's change log: each allocation
-// the device model makes for it (a port, a hub, a connection block, a driver key, a configuration and its
-// records) fails, once or every time, and the change-log processing still returns with a model in which no
-// stack or node names anything gone. AddressSanitizer watches the paths that give up half way.
+// the device model makes for it (a port, a hub, a connection block, a driver key, an interface class list, a
+// configuration and its records) fails, once or every time, and the change-log processing still returns with a model in
+// which no stack or node names anything gone. AddressSanitizer watches the paths that give up half way.
 #include "tests/app/core/LiveDocumentFixture.h"
 
 #include <gtest/gtest.h>
@@ -115,6 +115,9 @@ TEST_F(ChangeLogOutOfMemory, EachAllocationOfAHubsArrivalFailsAndTheModelStaysWh
         {"configuration buffer", configurationBuffer, "CHubPort::RequestCurrentPortConfigDescriptor - out of memory"},
         {"configuration", sizeof(CUsbConfiguration), "CHubPort::RequestCurrentPortConfigDescriptor - out of memory"},
         {"interface record", sizeof(CUsbInterface), "CUsbConfiguration::ParseConfigurationDescriptor - out of memory"},
+        // An interface class list's first entry, then its second (the list grows from one to five).
+        {"port's interface class list", sizeof(const GUID*), "CHubPort::InitHubPortInstance - out of memory"},
+        {"hub's interface class list", 5 * sizeof(const GUID*), "CHubPort::CreateExternalHub - out of memory"},
         {"external hub", sizeof(CUsbHub), "CHubPort::CreateExternalHub - out of memory"},
         {"port", sizeof(CHubPort), "CUsbHub::EnumerateHubPorts - out of memory for port"},
     };

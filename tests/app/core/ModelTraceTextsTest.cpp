@@ -158,4 +158,36 @@ TEST_F(ModelTraceTexts, AControllerRecordThatCannotBeHadEndsTheSearch) {
     apptest::ExpectNoStaleLinks(*doc);
 }
 
+// The list of interface classes a controller's or a root hub's record asks for cannot grow to its second
+// entry: the controller arriving is not made, the root hub's search says why it found none. Nothing escapes.
+TEST_F(ModelTraceTexts, AnInterfaceClassListThatCannotGrowLeavesItsObjectOut) {
+    CUSBLog* doc = NewLive();
+    CSystemHostControllers* pControllers = doc->GetHostControllers();
+    CHostController* pController = Controller(*doc);
+    ASSERT_NE(nullptr, pController);
+    const INT_PTR count = pControllers->GetCount();
+    CDeviceStack* pStack = pController->m_devstk;
+    CUsbHub* pHub = pController->GetRootHub();
+    ASSERT_NE(nullptr, pHub);
+    pHub->RemoveRootHub(pHub->m_devstk, doc);
+    ASSERT_EQ(nullptr, pController->GetRootHub());
+
+    apptest::TraceCapture errors(TRACE_ERROR);
+    afx::memory::InjectFailureOfSizeOnAnyThread(5 * sizeof(const GUID*), {0, UINT64_MAX});
+    CUsbHub* pAgain = nullptr;
+    EXPECT_NO_THROW(pAgain = pController->CreateRootUsbHub(doc));
+    EXPECT_TRUE(pControllers->DeleteHostController(pController, doc));
+    CHostController* pArrived = nullptr;
+    EXPECT_NO_THROW(pArrived = pControllers->AddHostController(pStack));
+    afx::memory::ClearInjectedFailures();
+    EXPECT_EQ(nullptr, pAgain);
+    EXPECT_EQ(nullptr, pArrived);
+    EXPECT_EQ(count - 1, pControllers->GetCount());
+    bool said = false;
+    for (const std::string& text : errors.Texts())
+        said = said || text == "CHostController::TryRootHub - out of memory";
+    EXPECT_TRUE(said);
+    apptest::ExpectNoStaleLinks(*doc);
+}
+
 } // namespace

@@ -36,6 +36,7 @@ inline std::vector<std::vector<uint8_t>> SampleRecords() {
     return {
         Request(powI, 0, 0x103).Part1(Words({4})).Build(),       // wait-wake
         Request(powC, 1, 0).Part1(Words({1, 2, 3})).Build(),     // power sequence
+        Request(powC, 1, 0xC0000001).Build(),                    // power sequence that failed
         Request(powI, 2, 0x103).Part1(Words({1, 4, 0})).Build(), // set power, device
         Request(powI, 3, 0x103).Part1(Words({0, 5, 2})).Build(), // query power, system
         Request(powR, 2, 0x103).Part1(Words({1, 4, 0})).Build(),

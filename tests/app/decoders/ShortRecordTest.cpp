@@ -82,6 +82,7 @@ TEST(ShortRecordTest, EmptyPayloadsOfEachPowerGroup) {
         ULONG tag;
         ULONG minor;
         const char* shown;
+        ULONG status = 0;
     } cases[] = {
         {LogTag::powI, 0,
          "Power Request = IRP_MN_WAIT_WAKE\nWait Wake Power State =\n  Truncated = 0 of 4 payload bytes {0x0000FF}\n"
@@ -94,10 +95,12 @@ TEST(ShortRecordTest, EmptyPayloadsOfEachPowerGroup) {
          "Power Request = IRP_MN_QUERY_POWER\nQuery Power Parameters =\n"
          "  Truncated = 0 of 12 payload bytes {0x0000FF}\n  PowerType = ???\n  PowerState = ???\n"
          "  PowerAction = ???\n"},
+        // A power sequence that failed has no counts: the driver writes them only for one that succeeded.
+        {LogTag::powC, 1, "Power Request = IRP_MN_POWER_SEQUENCE\n", 0xC0000001},
     };
     for (const Case& c : cases) {
         tdl::test::LogDetailsPane pane;
-        ASSERT_TRUE(pane.ShowRecord(nullptr, Request(c.tag, c.minor).Build()));
+        ASSERT_TRUE(pane.ShowRecord(nullptr, Request(c.tag, c.minor, c.status).Build()));
         EXPECT_EQ(c.shown, pane.Shown("PWR")) << c.minor;
     }
 }

@@ -95,7 +95,8 @@ TEST(DevCapDescOutputerTest, OtherCapabilitiesAreSizedByTheirLength) {
         ULONG consumed;
     } cases[] = {
         {"well formed", {0x08, 0x10, 0x0A, 1, 2, 3, 4, 5, 0xEE}, "0x05 bytes", 8},
-        {"claims more than is there", {0x28, 0x10, 0x0A, 1, 2, 3, 4, 5}, "INVALID bLength", 8},
+        // The length may be right and the bytes cut: what it counts is not there to see.
+        {"claims more than is there", {0x28, 0x10, 0x0A, 1, 2, 3, 4, 5}, "???", 8},
         {"bLength 0", {0x00, 0x10, 0x0A, 1, 2}, "INVALID bLength", 5},
         {"header alone", {0x03, 0x10, 0x0A}, "0x00 bytes", 3},
         {"no type byte", {0x02, 0x10}, "0x00 bytes", 2},

@@ -1,5 +1,6 @@
-// The configuration and BOS walks: which decoder each descriptor meets, the length rule that ends a walk at
-// a broken descriptor, and the grouped layout on the stand-in grid.
+// The configuration and BOS walks: which decoder each descriptor meets, the header decoded over its standard
+// size whatever its bLength, the length rule that ends a walk at a broken descriptor, and the grouped layout
+// on the stand-in grid.
 #include <gtest/gtest.h>
 
 #include "DescTestSupport.h"
@@ -74,9 +75,19 @@ TEST(FullConfigDescOutputerTest, EachDescriptorMeetsItsDecoder) {
          "CONFIGURATION, INTERFACE, INTERFACE, CLASS"},
         {"9-byte audio endpoint", Concat({kConfig, Interface(0, 1), kAudioEndpoint, Interface(1, 1)}),
          "CONFIGURATION, INTERFACE, ENDPOINT, INTERFACE"},
+        // The header is its 9 bytes, whatever its bLength: bytes past them are the next descriptor's.
         {"configuration of bLength 12",
-         Concat({{0x0C, 0x02, 0x22, 0x00, 0x01, 0x01, 0x00, 0xA0, 0x32, 0xEE, 0xEE, 0xEE}, Interface(0, 3)}),
-         "CONFIGURATION, INTERFACE"},
+         Concat({{0x0C, 0x02, 0x22, 0x00, 0x01, 0x01, 0x00, 0xA0, 0x32, 0x03, 0x41, 0x00}, Interface(0, 3)}),
+         "CONFIGURATION, Malformed|bLength 12, VENDOR, INTERFACE"},
+        {"configuration of bLength 0 before a whole set",
+         Concat({{0x00, 0x02, 0x22, 0x00, 0x01, 0x01, 0x00, 0xA0, 0x32}, Interface(0, 3), kHid, kEndpoint}),
+         "CONFIGURATION, Malformed|bLength 0, INTERFACE, HID DESCRIPTOR, ENDPOINT"},
+        {"configuration of bLength 1 before a whole set",
+         Concat({{0x01, 0x02, 0x22, 0x00, 0x01, 0x01, 0x00, 0xA0, 0x32}, Interface(0, 3), kEndpoint}),
+         "CONFIGURATION, Malformed|bLength 1, INTERFACE, ENDPOINT"},
+        {"configuration of bLength 255 before a whole set",
+         Concat({{0xFF, 0x02, 0x22, 0x00, 0x01, 0x01, 0x00, 0xA0, 0x32}, Interface(0, 3), kEndpoint, Interface(1, 8)}),
+         "CONFIGURATION, Malformed|bLength 255, INTERFACE, ENDPOINT, INTERFACE"},
         {"association, companion, standard, vendor, reserved",
          Concat({kConfig,
                  {0x08, 0x0B, 0x00, 0x02, 0x0E, 0x01, 0x00, 0x00},
@@ -91,7 +102,9 @@ TEST(FullConfigDescOutputerTest, EachDescriptorMeetsItsDecoder) {
          "CONFIGURATION, INTERFACE, ENDPOINT, Truncated|bLength 200, 5 bytes left"},
         {"one stray byte", Concat({kConfig, {0x07}}), "CONFIGURATION, Truncated|1 byte left"},
         {"configuration cut short", {0x09, 0x02, 0x22}, "CONFIGURATION, Truncated|bLength 9, 3 bytes left"},
-        {"configuration of bLength 1", {0x01, 0x02, 0x22}, "CONFIGURATION, Malformed|bLength 1"},
+        {"configuration of bLength 1, cut short",
+         {0x01, 0x02, 0x22},
+         "CONFIGURATION, Truncated|bLength 1, 3 bytes left"},
         {"no bytes", {}, "CONFIGURATION, Truncated|0 bytes left"},
     };
     for (const Case& c : cases)
@@ -195,13 +208,22 @@ TEST(FullBosDescOutputerTest, EachCapabilityMeetsItsDecoder) {
                  {0x03, 0x0F, 0x00}}),
          "BOS, DEVICE CAPABILITY (USB2 Ext), DEVICE CAPABILITY (SuperSpeed), DEVICE CAPABILITY (Container ID), "
          "DEVICE CAPABILITY, OTHER BOS"},
-        {"capability without its type byte", Concat({kBos, {0x02, 0x10}}), "BOS, DEVICE CAPABILITY"},
-        {"capability cut short", Concat({kBos, {0x07, 0x10}}),
-         "BOS, DEVICE CAPABILITY, Truncated|bLength 7, 2 bytes left"},
+        // A capability starts only where its length, its type and the capability's type are there.
+        {"two bytes after the header", Concat({kBos, {0x02, 0x10}}), "BOS, Truncated|2 bytes left"},
+        {"capability cut short", Concat({kBos, {0x07, 0x10, 0x02}}),
+         "BOS, DEVICE CAPABILITY (USB2 Ext), Truncated|bLength 7, 3 bytes left"},
+        {"capability of bLength 2", Concat({kBos, {0x02, 0x10}, {0x04, 0x10, 0x04, 0x00}}),
+         "BOS, DEVICE CAPABILITY, DEVICE CAPABILITY (Container ID)"},
         {"capability of bLength 0", Concat({kBos, {0x00, 0x10, 0x0A, 0x01, 0x02, 0x03}}),
          "BOS, DEVICE CAPABILITY, Malformed|bLength 0"},
         {"one stray byte", Concat({kBos, {0x07}}), "BOS, Truncated|1 byte left"},
-        {"header of bLength 0", {0x00, 0x0F, 0x05}, "BOS, Malformed|bLength 0"},
+        {"header of bLength 0, cut short", {0x00, 0x0F, 0x05}, "BOS, Truncated|bLength 0, 3 bytes left"},
+        {"header of bLength 0 before capabilities",
+         Concat({{0x00, 0x0F, 0x0C, 0x00, 0x01}, {0x07, 0x10, 0x02, 0x02, 0x00, 0x00, 0x00}}),
+         "BOS, Malformed|bLength 0, DEVICE CAPABILITY (USB2 Ext)"},
+        {"header of bLength 255 before capabilities",
+         Concat({{0xFF, 0x0F, 0x0C, 0x00, 0x01}, {0x07, 0x10, 0x02, 0x02, 0x00, 0x00, 0x00}}),
+         "BOS, Malformed|bLength 255, DEVICE CAPABILITY (USB2 Ext)"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.summary, Summary(BosWalk(OUTPUT_MODE_HTML, c.set))) << c.name;

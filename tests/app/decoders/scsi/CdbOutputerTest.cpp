@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "app/decoders/framework/XmlOutputImp.h"
+#include "app/devices/reports/XmlOutput.h"
+#include "tests/app/devices/MarkupRecords.h"
 #include "tests/support/RecordingOutputImp.h"
 
 namespace {
@@ -471,9 +474,11 @@ TEST(CdbOutputer, SectionIsTitledWithLengthAndCommandSet) {
         ULONG length;
         BYTE subclass;
         const char* title;
+        const char* element; // "???" names no element
     } const cases[] = {
-        {10, 6, "CDB10.SPC-2"}, {12, 2, "CDB12.MMC-5"}, {6, 1, "CDB6.RBC"},
-        {0, 0, "CDB0.???"},     {16, 7, "CDB16.???"},   {10, 0xFF, "CDB10.???"},
+        {10, 6, "CDB10.SPC-2", "CDB10.SPC-2"}, {12, 2, "CDB12.MMC-5", "CDB12.MMC-5"},
+        {6, 1, "CDB6.RBC", "CDB6.RBC"},        {0, 0, "CDB0.???", "CDB0.Unknown"},
+        {16, 7, "CDB16.???", "CDB16.Unknown"}, {10, 0xFF, "CDB10.???", "CDB10.Unknown"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(
@@ -481,7 +486,32 @@ TEST(CdbOutputer, SectionIsTitledWithLengthAndCommandSet) {
             std::string("BeginCategory|") + c.title +
                 "\nAddItem|OperationCode|TEST UNIT READY [00]|-\nAddItem|Control|0x00|-\nExpandCurrent\nEndGroup\n");
         EXPECT_EQ(Emit("60", c.subclass, OUTPUT_MODE_XML, c.length),
-                  std::string("BeginElement|") + c.title + "\nEndElement\nEndGroup\n");
+                  std::string("BeginElement|") + c.element + "\nEndElement\nEndGroup\n");
+    }
+
+    // In an XML report the section is an element inside the wrapper's, whatever the command set: what the
+    // wrapper writes after it stays inside the wrapper, and the document parses back to the same elements.
+    for (BYTE subclass = 0; subclass <= 7; ++subclass) {
+        SCOPED_TRACE(subclass);
+        CXmlOutput writer;
+        ASSERT_TRUE(writer.BeginDocument("Records"));
+        XmlOutputImp xml(&writer);
+        xml.BeginElement("CBW");
+        auto cdb = Cdb("28 00 00 00 10 00 00 00 08 00");
+        CdbOutputer(&xml, nullptr, nullptr, cdb.get(), 10).Output(OUTPUT_MODE_XML, subclass);
+        xml.WriteValue("After", "1");
+        xml.EndElement();
+        EXPECT_TRUE(markup_test::SameRecordsAsParsed(writer.GetMarkup()));
+        const std::string text = markup_test::Text(writer.GetMarkup());
+        const std::string element = std::string("CDB10.") + (subclass == 1   ? "RBC"
+                                                             : subclass == 2 ? "MMC-5"
+                                                             : subclass == 6 ? "SPC-2"
+                                                                             : "Unknown");
+        const size_t end = text.find("</" + element + ">");
+        ASSERT_NE(end, std::string::npos) << text;
+        EXPECT_LT(text.find("<" + element + ">"), end);
+        EXPECT_LT(end, text.find("<After>1</After>")) << text;
+        EXPECT_LT(text.find("<After>1</After>"), text.find("</CBW>")) << text;
     }
 }
 

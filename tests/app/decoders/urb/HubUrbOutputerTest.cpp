@@ -108,17 +108,18 @@ TEST_F(HubUrbOutputerTest, MarkupNamesEachRequestsSection) {
     });
 }
 
-// A control-ex goes to the hub's decoder only as a class request, and shows a request only to the hub or a
-// port.
+// A control-ex goes to the hub's decoder only as a class request to the hub or a port: a vendor request, and a
+// class packet to an interface or an endpoint (the hub class has none), are the plain decoder's, shown whole.
 TEST_F(HubUrbOutputerTest, ControlExByTypeAndRecipient) {
-    const std::string vendor = Markup(Ex(0x40, 3, 1));
-    EXPECT_TRUE(Has(vendor, "BeginElement|URB-ControlTransferEx\n")) << vendor;
-    EXPECT_FALSE(Has(vendor, "URB-HUBClassRequest")) << vendor;
-
-    const std::string toInterface = Grid(Ex(0x21, 3, 1));
-    EXPECT_TRUE(Has(toInterface, "bmRequestType = 0x21 (OUT,CLASS,INTERFACE)\n")) << toInterface;
-    EXPECT_FALSE(Has(toInterface, "Setup Packet")) << toInterface;
-    EXPECT_FALSE(Has(toInterface, "Pipe Information")) << toInterface;
+    for (BYTE type : {BYTE{0x40}, BYTE{0x21}, BYTE{0xA2}}) {
+        SCOPED_TRACE(type);
+        const std::string markup = Markup(Ex(type, 3, 0x1234, 0x0081));
+        EXPECT_TRUE(Has(markup, "BeginElement|URB-ControlTransferEx\n")) << markup;
+        EXPECT_FALSE(Has(markup, "URB-HUBClassRequest")) << markup;
+        const std::string grid = Grid(Ex(type, 3, 0x1234, 0x0081));
+        EXPECT_TRUE(Has(grid, "  Request = 0x03\n  Value = 0x1234\n  Index = 0x0081\n")) << grid;
+        EXPECT_TRUE(Has(grid, "Pipe Information")) << grid;
+    }
 }
 
 // "Length" is the transfer buffer's length, whatever the setup packet's wLength says.

@@ -11,12 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "app/decoders/framework/XmlOutputImp.h"
+#include "app/devices/DeviceStack.h"
+#include "app/devices/StackTree.h"
+#include "app/devices/reports/XmlOutput.h"
 #include "common/ByteReader.h"
 #include "common/LogHeader.h"
 #include "common/RecordFrame.h"
 #include "common/RecordPayloads.h"
 #include "common/RecordTags.h"
 #include "tests/app/decoders/CutRecords.h"
+#include "tests/app/devices/MarkupRecords.h"
 #include "tests/support/DecoderDocument.h"
 #include "tests/support/LogDetailsPane.h"
 #include "tests/support/RecordBuilder.h"
@@ -39,6 +44,7 @@ struct Transfer {
     std::vector<uint8_t> data;
     ULONG length = 0; // TransferBufferLength; 0 takes the data's size
     ULONG captured = 0;
+    USHORT stack = 0;
 };
 
 std::vector<uint8_t> Build(const Transfer& t) {
@@ -49,7 +55,7 @@ std::vector<uint8_t> Build(const Transfer& t) {
     std::memcpy(&part1[offsetof(URB_RECORD_BULK_OR_INTERRUPT_TRANSFER, CapturedLength)], &captured, 4);
     if (t.noPipeInformation)
         part1[kMarkerOffset] = 0xFF;
-    return RecordBuilder(t.tag).Function(9).Part1(part1).Part2(t.data).Build();
+    return RecordBuilder(t.tag).Function(9).StackId(t.stack).Part1(part1).Part2(t.data).Build();
 }
 
 // A command wrapper: tag 0x12345678, 0x200 bytes to come, then the flags, LUN, length and command block.
@@ -114,7 +120,7 @@ TEST(MscBOTUrbOutputer, CommandWrapperFillsItsCategoryWithTheCommandBlockInside)
                                              "WriteValue|CDB.OperationCode|28\n"
                                              "AddAttribute|Name|READ(10)\n"
                                              "WriteValue|CBWCB|28000000100000000800\n"
-                                             "BeginElement|CDB10.???\n"
+                                             "BeginElement|CDB10.Unknown\n"
                                              "WriteValue|OperationCode|READ(10).[28]\n"
                                              "WriteValue|LogicalBlockAddress|00001000\n"
                                              "WriteValue|TransferBlocks|0008\n"
@@ -124,6 +130,48 @@ TEST(MscBOTUrbOutputer, CommandWrapperFillsItsCategoryWithTheCommandBlockInside)
                                              "EndElement\n"
                                              "EndGroup\n");
     EXPECT_EQ(Emit(record, OUTPUT_MODE_HTML), "");
+}
+
+// The name of the element a record of the mark-up document stands for.
+std::string ElementName(const CMarkup& markup, int i) {
+    const std::string text = markup_test::Text(markup);
+    const size_t begin = static_cast<size_t>(markup.GetPosition(i).StartTagBegin) + 1;
+    return text.substr(begin, text.find_first_of(" />", begin) - begin);
+}
+
+// A command wrapper of every command set in an XML report: the document parses back to the elements it was
+// made of, the command block's element among them, and the transfer's pipe information stays inside its URB
+// element, after the wrapper.
+TEST(MscBOTUrbOutputer, CommandWrappersOfEveryCommandSetKeepTheReportWhole) {
+    const tdl::test::DecoderDocument document;
+    CDeviceStack* stack = document.Get()->GetStackTree()->FindStackById(3);
+    ASSERT_NE(nullptr, stack);
+    const auto record = Build({.data = Cbw(0x80, 0x00, 10, kRead10), .stack = 3});
+    for (BYTE subclass = 0; subclass <= 7; ++subclass) {
+        SCOPED_TRACE(subclass);
+        stack->UsbSubClass = subclass;
+        CXmlOutput writer;
+        ASSERT_TRUE(writer.BeginDocument("Records"));
+        XmlOutputImp xml(&writer);
+        std::unique_ptr<LogOutputer>(
+            LogOutputer::Create(&xml, document.Get(), reinterpret_cast<const _LOGHDR*>(record.data())))
+            ->OutputMarkupRecord(OUTPUT_MODE_XML);
+        const CMarkup& markup = writer.GetMarkup();
+        EXPECT_TRUE(markup_test::SameRecordsAsParsed(markup));
+        int urb = 0, pipe = 0, cbw = 0, cdb = 0;
+        for (int i = 1; i < markup.GetPositionCount(); ++i) {
+            const std::string name = ElementName(markup, i);
+            urb = name == "URB-BulkInterruptTransfer" ? i : urb;
+            pipe = name == "PipeInformation" ? i : pipe;
+            cbw = name == "CBW" ? i : cbw;
+            cdb = name.rfind("CDB10.", 0) == 0 ? i : cdb;
+        }
+        ASSERT_TRUE(urb != 0 && pipe != 0 && cbw != 0 && cdb != 0) << markup_test::Text(markup);
+        EXPECT_EQ(urb, markup.GetPosition(pipe).Parent);
+        EXPECT_EQ(urb, markup.GetPosition(cbw).Parent);
+        EXPECT_EQ(cbw, markup.GetPosition(cdb).Parent);
+        EXPECT_EQ(pipe, markup.GetPosition(cbw).NextSibling);
+    }
 }
 
 TEST(MscBOTUrbOutputer, StatusWrapperFillsItsCategory) {

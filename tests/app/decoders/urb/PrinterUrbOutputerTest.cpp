@@ -139,19 +139,25 @@ TEST_F(PrinterUrbOutputerTest, RequestsUnderTheirNames) {
     EXPECT_TRUE(Has(Markup(Request(URB_FUNCTION_CLASS_INTERFACE, 2, 0)), "BeginElement|URB-PrinterClassInterface\n"));
 }
 
-// A control-ex is a printer request when its type is class or reserved, and shows a section only for an
-// interface or "other".
+// A control-ex is a printer request when its type is class or reserved and it goes to an interface or
+// "other"; to the device or an endpoint (the printer class has no request for them) it is the plain
+// decoder's, shown whole.
 TEST_F(PrinterUrbOutputerTest, ControlExByTypeAndRecipient) {
     ClassRecord r = Request(URB_FUNCTION_CONTROL_TRANSFER_EX, 2, 0);
-    r.bmRequestType = 0x61;
-    EXPECT_TRUE(Has(Markup(r), "BeginElement|URB-PrinterClassInterface\n"));
-    r.bmRequestType = 0x41;
-    EXPECT_TRUE(Has(Markup(r), "BeginElement|URB-ControlTransferEx\n"));
-    r.bmRequestType = 0x20;
-    const std::string device = Grid(r);
-    EXPECT_TRUE(Has(device, "Timeout (msec)")) << device;
-    EXPECT_FALSE(Has(device, "Setup Packet")) << device;
-    EXPECT_FALSE(Has(device, "bmRequestType")) << device;
+    r.wValue = 0x1234;
+    for (BYTE type : {BYTE{0x61}, BYTE{0x23}}) {
+        r.bmRequestType = type;
+        EXPECT_TRUE(Has(Markup(r), "BeginElement|URB-PrinterClassInterface\n")) << +type;
+    }
+    for (BYTE type : {BYTE{0x41}, BYTE{0x20}, BYTE{0x22}, BYTE{0x60}}) {
+        SCOPED_TRACE(type);
+        r.bmRequestType = type;
+        const std::string markup = Markup(r);
+        EXPECT_TRUE(Has(markup, "BeginElement|URB-ControlTransferEx\n")) << markup;
+        EXPECT_FALSE(Has(markup, "URB-PrinterClass")) << markup;
+        const std::string grid = Grid(r);
+        EXPECT_TRUE(Has(grid, "  Request = 0x02\n  Value = 0x1234\n")) << grid;
+    }
 }
 
 // GET_DEVICE_ID's completion: the buffer inside the setup packet's group, then the device ID at the same
@@ -216,8 +222,8 @@ TEST_F(PrinterUrbOutputerTest, PortStatusBits) {
     EXPECT_FALSE(Has(Grid(Request(URB_FUNCTION_CLASS_INTERFACE, 1, 0, {0x18, 0x00})), "PortStatus"));
 }
 
-// Keys are the printer's text: in a device report a key that is no element name is left out, and the
-// report stays well-formed XML with the other keys in it.
+// Keys are the printer's text: in a device report a key that is no element name is written as one, with its
+// own text in a "Key" attribute, and the report stays well-formed XML with every key in it.
 TEST_F(PrinterUrbOutputerTest, DeviceIdKeysKeepTheReportWellFormed) {
     const auto record =
         Build(Request(URB_FUNCTION_CLASS_INTERFACE, 0, 0, DeviceId("MFG:ACME;COMMAND SET:PCL;A<B:1;A;B:C;MDL:X & Y;")));
@@ -233,7 +239,13 @@ TEST_F(PrinterUrbOutputerTest, DeviceIdKeysKeepTheReportWellFormed) {
     EXPECT_EQ(writer.GetMarkup().GetPositionCount(), parsed.GetPositionCount());
     EXPECT_TRUE(Has(document.GetString(), "<MFG>ACME</MFG>")) << document.GetString();
     EXPECT_TRUE(Has(document.GetString(), "<MDL>X &amp; Y</MDL>")) << document.GetString();
-    EXPECT_FALSE(Has(document.GetString(), "COMMAND SET")) << document.GetString();
+    EXPECT_TRUE(Has(document.GetString(), "<COMMAND_SET Key=\"COMMAND SET\">PCL</COMMAND_SET>"))
+        << document.GetString();
+    EXPECT_TRUE(Has(document.GetString(), "<A_B Key=\"A&lt;B\">1</A_B>")) << document.GetString();
+    EXPECT_TRUE(Has(document.GetString(), "<A_B Key=\"A;B\">C</A_B>")) << document.GetString();
+    // A key that would begin with what no name may begin with is given a "_" in front.
+    const std::string digits = Markup(Request(URB_FUNCTION_CLASS_INTERFACE, 0, 0, DeviceId("1284.ID:x;")));
+    EXPECT_TRUE(Has(digits, "WriteValue|_1284.ID|x\nAddAttribute|Key|1284.ID\n")) << digits;
 }
 
 } // namespace
