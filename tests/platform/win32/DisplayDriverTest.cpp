@@ -265,9 +265,12 @@ TEST_F(DisplayDriverTest, TheDriverHearsCursorAndClipboardChangesAndMayTakeAnExe
     struct Driver : win32::DisplayDriver {
         void CursorChanged(const std::string& name) override { heard.push_back("cursor " + name); }
         void ClipboardChanged(const std::string& text) override { heard.push_back("clipboard " + text); }
-        bool Execute(const win32::ShellExecution& execution) override {
+        win32::DesktopExecution Execute(const win32::ShellExecution& execution) override {
             heard.push_back("open " + execution.file);
-            return execution.file.rfind("https:", 0) == 0;
+            if (execution.file.rfind("https:", 0) == 0)
+                return win32::DesktopExecution::Started;
+            return execution.file.rfind("mailto:", 0) == 0 ? win32::DesktopExecution::NoHandler
+                                                           : win32::DesktopExecution::LeftToShell;
         }
         std::vector<std::string> heard;
     } driver;
@@ -292,12 +295,20 @@ TEST_F(DisplayDriverTest, TheDriverHearsCursorAndClipboardChangesAndMayTakeAnExe
     EXPECT_LE(
         reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", "/no/such/file.txt", nullptr, nullptr, SW_SHOWNORMAL)),
         32);
+    // The driver's own, with nothing to start it: the shell's answer for what no program opens.
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(reinterpret_cast<INT_PTR>(
+                  ShellExecuteA(nullptr, "open", "mailto:someone@example.invalid", nullptr, nullptr, SW_SHOWNORMAL)),
+              SE_ERR_NOASSOC);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_ASSOCIATION));
     win32::SetDisplayDriver(nullptr);
     EXPECT_EQ(driver.heard, (std::vector<std::string>{"cursor ibeam", "cursor ", "clipboard abc", "clipboard xyz",
-                                                      "open https://example.invalid/", "open /no/such/file.txt"}));
+                                                      "open https://example.invalid/", "open /no/such/file.txt",
+                                                      "open mailto:someone@example.invalid"}));
     auto executions = win32::ShellExecutions();
-    ASSERT_GE(executions.size(), 2u);
-    EXPECT_TRUE(executions[executions.size() - 2].result);
+    ASSERT_GE(executions.size(), 3u);
+    EXPECT_TRUE(executions[executions.size() - 3].result);
+    EXPECT_FALSE(executions[executions.size() - 2].result);
     EXPECT_FALSE(executions.back().result);
     win32::ResetShell();
     win32::SetClipboardText("");
