@@ -79,17 +79,33 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     return TRUE;
 }
 
+// The window a press or release goes to: the model's window the desktop gave it, or, when the model has taken
+// that window away already (a pop-up menu that closed while the desktop still held the pointer for it), the
+// window under the point now.
+HWND ButtonTarget(const HostWindow& w, POINT& point) {
+    if (IsWindow(w.hwnd))
+        return w.hwnd;
+    const win32::TopLevelDescription& d = w.description;
+    POINT screen{d.window.left + d.clientOrigin.x + point.x, d.window.top + d.clientOrigin.y + point.y};
+    HWND under = WindowFromPoint(screen);
+    if (!under || !ScreenToClient(under, &screen))
+        return w.hwnd;
+    point = screen;
+    return under;
+}
+
 gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
     auto* w = static_cast<HostWindow*>(data);
     win32::MouseButton button;
     // The model makes its own double-clicks out of two presses.
     if ((event->type != GDK_BUTTON_PRESS && event->type != GDK_BUTTON_RELEASE) || !ButtonOf(event->button, button))
         return TRUE;
-    const POINT point = ClientPoint(*w, event->x, event->y);
+    POINT point = ClientPoint(*w, event->x, event->y);
+    HWND target = ButtonTarget(*w, point);
     if (event->type == GDK_BUTTON_PRESS)
-        win32::MouseDown(w->hwnd, point, button, KeysOf(event->state));
+        win32::MouseDown(target, point, button, KeysOf(event->state));
     else
-        win32::MouseUp(w->hwnd, point, button, KeysOf(event->state));
+        win32::MouseUp(target, point, button, KeysOf(event->state));
     return TRUE;
 }
 

@@ -151,6 +151,30 @@ TEST_F(DisplayDriverTest, InputFromAWindowlessThreadIsQueuedAndHitTestedOnTheWin
     EXPECT_EQ(rect.bottom, 410);
 }
 
+// A pop-up gone before the press the desktop gave it arrives (a menu closed while it held the pointer): the
+// press and its release reach the window under their point.
+TEST_F(DisplayDriverTest, APressForAWindowThatWentMeanwhileReachesTheWindowUnderIt) {
+    TestWindow under(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{100, 100, 500, 400});
+    HWND popup = CreateWindowExA(WS_EX_TOPMOST, "TdlTestWindow", "", WS_POPUP | WS_VISIBLE, 200, 200, 100, 80, under,
+                                 nullptr, nullptr, nullptr);
+    ASSERT_NE(popup, nullptr);
+    win32::PumpUiMessages();
+    under.Take();
+    ASSERT_TRUE(RunFromAWindowlessThread([popup] {
+        win32::MouseDown(popup, {30, 20});
+        win32::MouseUp(popup, {30, 20});
+    }));
+    DestroyWindow(popup);
+    win32::PumpUiMessages();
+    const std::vector<MSG> got = under.Take({WM_LBUTTONDOWN, WM_LBUTTONUP});
+    ASSERT_EQ(got.size(), 2u);
+    POINT at{GET_X_LPARAM(got[0].lParam), GET_Y_LPARAM(got[0].lParam)};
+    ClientToScreen(under, &at);
+    EXPECT_EQ(at.x, 230);
+    EXPECT_EQ(at.y, 220);
+    EXPECT_EQ(got[1].message, static_cast<UINT>(WM_LBUTTONUP));
+}
+
 TEST_F(DisplayDriverTest, ADisabledWindowIsNotActivatedFromTheDesktop) {
     TestWindow owner(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{100, 100, 400, 300});
     TestWindow other(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{500, 100, 700, 300});
