@@ -67,8 +67,8 @@ protected:
               0,
               "&Window",
               {{MF_STRING, ID_WINDOW_CASCADE, "&Cascade", {}}, {MF_STRING, ID_WINDOW_TILE_HORZ, "&Tile", {}}}}});
-        win32::RegisterAcceleratorResource(
-            nullptr, kDocId, {{FVIRTKEY | FCONTROL, 'M', kMainCmd}, {FVIRTKEY | FCONTROL, 'D', kDocCmd}});
+        win32::RegisterAcceleratorResource(nullptr, kDocId,
+                                           {{FVIRTKEY | FCONTROL, 'M', kMainCmd}, {FVIRTKEY | FCONTROL, 'D', kDocCmd}});
         m_pTemplate =
             new CMultiDocTemplate(kDocId, RUNTIME_CLASS(CLogDoc), RUNTIME_CLASS(CChildFrame), RUNTIME_CLASS(CLogView));
         m_app.AddDocTemplate(m_pTemplate);
