@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "WinDbgHelpControl.h"
+#include "WinHtmlHelpControl.h"
 #include "WinHttpControl.h"
 #include "afxwin.h"
 #include "app/core/app/AppResources.h"
@@ -34,10 +35,11 @@ bool AttachProgramDisplay() {
 int TindaloftMain(LPSTR lpCmdLine, int nCmdShow) {
     RegisterProgramVersionResource();
     RegisterAppResources();
-    // The machine's minidump writer and HTTP client, which the crash handler and the update check bind when
-    // they need them.
+    // The machine's minidump writer, HTTP client and help viewer, which the crash handler, the update check and
+    // the help commands bind when they need them.
     win32::RegisterDbgHelpModule();
     win32::RegisterWinHttpModule();
+    win32::RegisterAnsweringHtmlHelpModule();
     const std::terminate_handler previousTerminate = std::set_terminate(&TerminateThroughFilter);
 
     // A machine whose registry file could not be read still runs, on an empty registry; the driver gate

@@ -253,12 +253,14 @@ INT_PTR GtkHost::Run(const win32::ModalRequest& request, HWND window, win32::Mod
     }
 }
 
-bool GtkHost::Execute(const win32::ShellExecution& execution) {
+win32::DesktopExecution GtkHost::Execute(const win32::ShellExecution& execution) {
     const bool open = execution.verb.empty() || strcasecmp(execution.verb.c_str(), "open") == 0;
     if (!open || !IsWebAddress(execution.file))
-        return false; // files stay with the shell stand-in
+        return win32::DesktopExecution::LeftToShell; // files stay with the shell stand-in
     gchar* argv[] = {const_cast<gchar*>("xdg-open"), const_cast<gchar*>(execution.file.c_str()), nullptr};
-    return g_spawn_async(nullptr, argv, nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr) != FALSE;
+    return g_spawn_async(nullptr, argv, nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr)
+               ? win32::DesktopExecution::Started
+               : win32::DesktopExecution::NoHandler;
 }
 
 bool AttachDisplayHost() {
@@ -268,6 +270,9 @@ bool AttachDisplayHost() {
     std::lock_guard guard(g_attachLock);
     if (g_host)
         return true;
+    // GTK's settings (the file chooser keeps its own) stay in the program's memory unless the person chose a
+    // back end: the desktop's store may not answer, and each failed write would be a warning on the terminal.
+    setenv("GSETTINGS_BACKEND", "memory", 0);
     auto* host = new GtkHost;
     if (!host->Start()) {
         delete host;

@@ -51,7 +51,7 @@ public:
     void ClipboardChanged(const std::string& text) override;
     bool AnswersModalRequests() const override { return true; }
     INT_PTR Run(const win32::ModalRequest& request, HWND window, win32::ModalLoop& loop) override;
-    bool Execute(const win32::ShellExecution& execution) override;
+    win32::DesktopExecution Execute(const win32::ShellExecution& execution) override;
 
     // Queues `work` to the host's thread.
     void Post(std::function<void()> work);

@@ -31,6 +31,16 @@ POINT ClientPoint(const HostWindow& w, double x, double y) {
                  static_cast<LONG>(y) + d.shown.top - d.clientOrigin.y};
 }
 
+// The same for an event of any window: one the area got is placed by its own coordinates, one a pop-up menu's
+// hold on the pointer brought from another window by its place on the screen.
+POINT EventPoint(const HostWindow& w, GdkWindow* window, double x, double y, double rootX, double rootY) {
+    if (window == gtk_widget_get_window(w.area))
+        return ClientPoint(w, x, y);
+    const win32::TopLevelDescription& d = w.description;
+    return POINT{static_cast<LONG>(rootX) - d.window.left - d.clientOrigin.x,
+                 static_cast<LONG>(rootY) - d.window.top - d.clientOrigin.y};
+}
+
 WPARAM KeysOf(guint state) {
     WPARAM keys = 0;
     if (state & GDK_SHIFT_MASK)
@@ -99,18 +109,34 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     return TRUE;
 }
 
+// The window a press or release goes to: the model's window the desktop gave it, or, when the model has taken
+// that window away already (a pop-up menu that closed while the desktop still held the pointer for it), the
+// window under the point now.
+HWND ButtonTarget(const HostWindow& w, POINT& point) {
+    if (IsWindow(w.hwnd))
+        return w.hwnd;
+    const win32::TopLevelDescription& d = w.description;
+    POINT screen{d.window.left + d.clientOrigin.x + point.x, d.window.top + d.clientOrigin.y + point.y};
+    HWND under = WindowFromPoint(screen);
+    if (!under || !ScreenToClient(under, &screen))
+        return w.hwnd;
+    point = screen;
+    return under;
+}
+
 gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
     auto* w = static_cast<HostWindow*>(data);
     win32::MouseButton button;
     // The model makes its own double-clicks out of two presses.
     if ((event->type != GDK_BUTTON_PRESS && event->type != GDK_BUTTON_RELEASE) || !ButtonOf(event->button, button))
         return TRUE;
-    const POINT point = ClientPoint(*w, event->x, event->y);
+    POINT point = EventPoint(*w, event->window, event->x, event->y, event->x_root, event->y_root);
+    HWND target = ButtonTarget(*w, point);
     const bool press = event->type == GDK_BUTTON_PRESS;
     if (press)
-        win32::MouseDown(w->hwnd, point, button, KeysOf(event->state));
+        win32::MouseDown(target, point, button, KeysOf(event->state));
     else
-        win32::MouseUp(w->hwnd, point, button, KeysOf(event->state));
+        win32::MouseUp(target, point, button, KeysOf(event->state));
     Observed(press ? InputEvent::Kind::ButtonDown : InputEvent::Kind::ButtonUp, event->x_root, event->y_root,
              static_cast<int>(event->button));
     return TRUE;
@@ -118,7 +144,8 @@ gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
 
 gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
     auto* w = static_cast<HostWindow*>(data);
-    win32::MouseMove(w->hwnd, ClientPoint(*w, event->x, event->y), KeysOf(event->state));
+    win32::MouseMove(w->hwnd, EventPoint(*w, event->window, event->x, event->y, event->x_root, event->y_root),
+                     KeysOf(event->state));
     Observed(InputEvent::Kind::PointerMoved, event->x_root, event->y_root);
     return TRUE;
 }
@@ -252,6 +279,13 @@ std::unique_ptr<HostWindow> CreateHostWindow(GtkHost& host, HWND hwnd, const win
     g_signal_connect(w->area, "motion-notify-event", G_CALLBACK(OnMotion), self);
     g_signal_connect(w->area, "leave-notify-event", G_CALLBACK(OnLeave), self);
     g_signal_connect(w->area, "scroll-event", G_CALLBACK(OnScroll), self);
+    if (description.popupMenu) {
+        // The menu holds the pointer: presses and moves outside it come to its window, not to its area.
+        gtk_widget_add_events(w->window, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+        g_signal_connect(w->window, "button-press-event", G_CALLBACK(OnButton), self);
+        g_signal_connect(w->window, "button-release-event", G_CALLBACK(OnButton), self);
+        g_signal_connect(w->window, "motion-notify-event", G_CALLBACK(OnMotion), self);
+    }
     g_signal_connect(w->window, "key-press-event", G_CALLBACK(OnKey), self);
     g_signal_connect(w->window, "key-release-event", G_CALLBACK(OnKey), self);
     g_signal_connect(w->window, "focus-in-event", G_CALLBACK(OnFocusIn), self);

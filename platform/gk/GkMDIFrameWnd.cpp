@@ -83,7 +83,57 @@ void CGkMDIFrameWnd::RecalcLayout(BOOL bNotify) {
                      std::max(0L, static_cast<long>(inside.Height())), TRUE);
 }
 
+BOOL CGkMDIFrameWnd::PreTranslateMenuKey(MSG* pMsg) {
+    CGkMenuBar* pMenuBar = m_pCommandBars != nullptr ? m_pCommandBars->GetMenuBar() : nullptr;
+    if (pMenuBar == nullptr || pMenuBar->GetSafeHwnd() == nullptr || pMsg->hwnd == nullptr ||
+        ::GetAncestor(pMsg->hwnd, GA_ROOT) != m_hWnd)
+        return FALSE;
+    const bool bKeyboardMode = pMenuBar->GetKeyboardIndex() >= 0;
+    auto toggle = [&] {
+        if (bKeyboardMode)
+            pMenuBar->LeaveKeyboardMode();
+        else
+            pMenuBar->EnterKeyboardMode(0);
+        return TRUE;
+    };
+    switch (pMsg->message) {
+    case WM_SYSKEYDOWN:
+        if (pMsg->wParam == VK_MENU) {
+            // Alt alone, let go before any other key: the menu bar's keyboard mode.
+            if ((pMsg->lParam & (1L << 30)) == 0)
+                m_bAltAlone = TRUE;
+            return FALSE;
+        }
+        m_bAltAlone = FALSE;
+        if (pMsg->wParam == VK_F10 && ::GetKeyState(VK_SHIFT) >= 0)
+            return toggle();
+        return bKeyboardMode && pMenuBar->OnKeyboardModeKey(static_cast<UINT>(pMsg->wParam));
+    case WM_SYSKEYUP:
+        if (pMsg->wParam != VK_MENU || !m_bAltAlone)
+            return FALSE;
+        m_bAltAlone = FALSE;
+        return toggle();
+    case WM_KEYDOWN:
+        m_bAltAlone = FALSE;
+        return bKeyboardMode && pMenuBar->OnKeyboardModeKey(static_cast<UINT>(pMsg->wParam));
+    case WM_CHAR:
+    case WM_SYSCHAR: return bKeyboardMode;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+        // A click anywhere ends the mode (on a title, that title's pop-up opens).
+        m_bAltAlone = FALSE;
+        pMenuBar->LeaveKeyboardMode();
+        return FALSE;
+    default: return FALSE;
+    }
+}
+
 BOOL CGkMDIFrameWnd::PreTranslateMessage(MSG* pMsg) {
+    if (PreTranslateMenuKey(pMsg))
+        return TRUE;
     if (pMsg->message == WM_SYSKEYDOWN && pMsg->wParam == VK_F7 && m_pDockingPaneManager != nullptr &&
         m_pDockingPaneManager->NavigateNext())
         return TRUE;

@@ -1,6 +1,8 @@
 // CGkMDIFrameWnd: the MDI main frame of the toolkit. Its layout puts the control bars (command bars, status
 // bar) along the edges first, then the docking panes' bands, and gives the MDI client what is left; Alt+F7
-// moves between docking panes when the manager allows it, and Alt with a mnemonic opens the menu bar's title.
+// moves between docking panes when the manager allows it, Alt with a mnemonic opens the menu bar's title, and
+// F10 or Alt pressed and let go alone (Shift+F10 stays the context menu's) puts the menu bar in keyboard mode,
+// which then has the frame's keys.
 #pragma once
 
 #include "afxwin.h"
@@ -42,7 +44,11 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // The menu bar's keys: F10, Alt alone, and every key while the bar is in keyboard mode; TRUE when taken.
+    BOOL PreTranslateMenuKey(MSG* pMsg);
+
     CGkDockingPaneManager* m_pDockingPaneManager = nullptr;
+    BOOL m_bAltAlone = FALSE; // Alt is down and no other key or button came since
     CGkCommandBars* m_pCommandBars = nullptr;
     BOOL m_bBecomingVisible = FALSE;
     DWORD m_dwDockingEdges = CBRS_ALIGN_ANY;

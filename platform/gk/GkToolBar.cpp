@@ -70,6 +70,7 @@ ON_WM_ERASEBKGND()
 ON_WM_LBUTTONDOWN()
 ON_WM_LBUTTONUP()
 ON_WM_MOUSEMOVE()
+ON_MESSAGE(WM_MOUSELEAVE, &CGkToolBar::OnMouseLeave)
 ON_MESSAGE(WM_IDLEUPDATECMDUI, &CGkToolBar::OnIdleUpdate)
 END_MESSAGE_MAP()
 
@@ -413,10 +414,27 @@ void CGkToolBar::OnMouseMove(UINT, CPoint point) {
     CGkControl* pHot = HitTest(point);
     if (pHot == m_pHot)
         return;
-    if (m_pHot != nullptr)
+    SetHotControl(pHot);
+    if (m_pHot != nullptr) {
+        // The button stands out until the mouse leaves the bar (or goes to another window's capture).
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, m_hWnd, 0};
+        ::TrackMouseEvent(&track);
+    }
+}
+
+LRESULT CGkToolBar::OnMouseLeave(WPARAM, LPARAM) {
+    RelayToTooltip(WM_MOUSELEAVE, CPoint(0, 0));
+    SetHotControl(nullptr);
+    return 0;
+}
+
+void CGkToolBar::SetHotControl(CGkControl* pHot) {
+    if (pHot == m_pHot)
+        return;
+    if (m_pHot != nullptr && m_hWnd != nullptr)
         ::InvalidateRect(m_hWnd, &m_pHot->m_rc, TRUE);
     m_pHot = pHot;
-    if (m_pHot != nullptr)
+    if (m_pHot != nullptr && m_hWnd != nullptr)
         ::InvalidateRect(m_hWnd, &m_pHot->m_rc, TRUE);
 }
 

@@ -3,8 +3,8 @@
 // loading the bar fills from the bitmap of its resource. A button click sends WM_COMMAND to the bar's owner
 // (the frame, or the window that owns a bar made inside it); idle update handlers through that owner enable,
 // check and caption the buttons. CGkControl is one button or separator of a bar. Bars are drawn on the face in
-// the classic look: a button the mouse is over stands out in a thin raised edge, a pressed or checked one is
-// sunk (a checked one on a lighter face).
+// the classic look: a button the mouse is over stands out in a thin raised edge until the mouse leaves it or the
+// bar, a pressed or checked one is sunk (a checked one on a lighter face).
 //
 // Layout (client coordinates): a gripper GK_TOOLBAR_GRIPPER wide, then the controls in a row from
 // y = GK_TOOLBAR_BORDER; a button is the icon plus GK_TOOLBAR_BUTTON_PAD each way, a separator
@@ -163,6 +163,7 @@ protected:
     void OnLButtonDown(UINT nFlags, CPoint point);
     void OnLButtonUp(UINT nFlags, CPoint point);
     void OnMouseMove(UINT nFlags, CPoint point);
+    LRESULT OnMouseLeave(WPARAM wParam, LPARAM lParam);
     LRESULT OnIdleUpdate(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
@@ -170,6 +171,9 @@ protected:
     virtual void Layout();
     virtual void DrawControl(CDC* pDC, const CGkControl& control, BOOL bHot);
     CGkControl* HitTest(CPoint point) const;
+    // The control the mouse is over, which stands out (null: none).
+    CGkControl* GetHotControl() const { return m_pHot; }
+    void SetHotControl(CGkControl* pHot);
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
     // The tooltip's tools follow the buttons: one per button, its id the button's index + 1.
     void SyncTooltips();

@@ -24,6 +24,10 @@
 #define HH_INITIALIZE 0x001C
 #define HH_UNINITIALIZE 0x001D
 
+// HH_GET_LAST_ERROR's results for a help file that is missing or that the viewer cannot read.
+#define HH_E_FILENOTFOUND ((HRESULT)0x8004020BL)
+#define HH_E_INVALIDHELPFILE ((HRESULT)0x8004020CL)
+
 typedef HWND(WINAPI* PFN_HTMLHELPA)(HWND hwndCaller, LPCSTR pszFile, UINT uCommand, DWORD_PTR dwData);
 
 // HH_DISPLAY_SEARCH's query (x64 layout).

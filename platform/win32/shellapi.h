@@ -82,13 +82,14 @@ typedef struct _SHELLEXECUTEINFOA {
 static_assert(sizeof(SHELLEXECUTEINFOA) == 112 && offsetof(SHELLEXECUTEINFOA, nShow) == 48 &&
               offsetof(SHELLEXECUTEINFOA, hInstApp) == 56 && offsetof(SHELLEXECUTEINFOA, hProcess) == 104);
 
-// Every call is recorded (WinShellControl.h); nothing is started on the host. The "open" verb (or none) of an
-// installer package (".msi") goes to the Windows Installer stand-in (msi.h), which logs `msiexec /i "<path>"`
-// and, with SEE_MASK_NOCLOSEPROCESS, gives a process handle whose WaitForInputIdle answer a test chooses. A
-// URL of a scheme the machine has a program for ("http", "https", "mailto") succeeds without a process; one of
-// another scheme fails with SE_ERR_NOASSOC and ERROR_NO_ASSOCIATION. A file that does not exist fails with
-// SE_ERR_FNF in hInstApp and ERROR_FILE_NOT_FOUND; other files succeed without a process. Fails on request (name
-// "ShellExecuteExA": hInstApp SE_ERR_ACCESSDENIED).
+// Every call is recorded (WinShellControl.h); nothing is started on the host but what a display driver opens on
+// the desktop (WinDisplayDriver.h; a display with no handler to start fails the call with SE_ERR_NOASSOC and
+// ERROR_NO_ASSOCIATION). The "open" verb (or none) of an installer package (".msi") goes to the Windows
+// Installer stand-in (msi.h), which logs `msiexec /i "<path>"` and, with SEE_MASK_NOCLOSEPROCESS, gives a
+// process handle whose WaitForInputIdle answer a test chooses. A URL of a scheme the machine has a program for
+// ("http", "https", "mailto") succeeds without a process; one of another scheme fails with SE_ERR_NOASSOC and
+// ERROR_NO_ASSOCIATION. A file that does not exist fails with SE_ERR_FNF in hInstApp and ERROR_FILE_NOT_FOUND;
+// other files succeed without a process. Fails on request (name "ShellExecuteExA": hInstApp SE_ERR_ACCESSDENIED).
 BOOL ShellExecuteExA(LPSHELLEXECUTEINFOA executeInfo);
 inline BOOL ShellExecuteEx(LPSHELLEXECUTEINFOA executeInfo) {
     return ShellExecuteExA(executeInfo);

@@ -45,6 +45,11 @@ public:
         return done.get();
     }
     DWORD Id() const { return m_id; }
+    // From now on each message the thread takes is offered to `preTranslate` first (a program's loop offers it
+    // to its windows, whose frames translate their keys); one it takes is not dispatched.
+    void PreTranslateWith(std::function<bool(MSG*)> preTranslate) {
+        Call([this, preTranslate] { m_preTranslate = preTranslate; });
+    }
 
 private:
     void Loop() {
@@ -63,8 +68,10 @@ private:
         m_window = CreateWindowExA(0, "TdlGuiThreadCall", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
         m_started.set_value();
         while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            if (!m_preTranslate || !m_preTranslate(&msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
             RunWork();
         }
         RunWork();
@@ -89,6 +96,7 @@ private:
     HWND m_window = nullptr;
     std::mutex m_lock;
     std::deque<std::function<void()>> m_work;
+    std::function<bool(MSG*)> m_preTranslate; // the thread's own
     std::thread m_thread;
 };
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include <cairo.h>
 #include <gtest/gtest.h>
@@ -75,6 +76,42 @@ int Picture::Count(const RECT& rect, const std::function<bool(COLORREF)>& test) 
             if (test(Client(x, y)))
                 ++nCount;
     return nCount;
+}
+
+bool SaveScreenPicture(const RECT& area, const std::string& fileName) {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    std::vector<HWND> windows; // topmost first
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM param) {
+            if (::IsWindowVisible(hwnd))
+                reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    cairo_surface_t* pSurface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    cairo_surface_flush(pSurface);
+    auto* pixels = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(pSurface));
+    const int stride = cairo_image_surface_get_stride(pSurface);
+    const COLORREF desktop = ::GetSysColor(COLOR_DESKTOP);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels[y * (stride / 4) + x] = (GetRValue(desktop) << 16) | (GetGValue(desktop) << 8) | GetBValue(desktop);
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        ::RedrawWindow(*it, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RECT window{};
+        ::GetWindowRect(*it, &window);
+        // The area in the window's own coordinates: what of the window lies outside it is left alone.
+        const RECT part{area.left - window.left, area.top - window.top, area.right - window.left,
+                        area.bottom - window.top};
+        win32::CopyPicture(*it, part, pixels, stride);
+    }
+    cairo_surface_mark_dirty(pSurface);
+    const bool saved = cairo_surface_write_to_png(pSurface, PicturePath(fileName).c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(pSurface);
+    return saved;
 }
 
 bool IsReddish(COLORREF clr) {

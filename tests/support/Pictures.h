@@ -36,6 +36,10 @@ private:
     POINT m_origin{0, 0}; // the window's client origin in the picture
 };
 
+// Saves what a screen would show of `area` (screen coordinates) as PicturePath(fileName): the calling thread's
+// visible top-level windows, each as its picture stands, in their order on the screen over the desktop's colour.
+bool SaveScreenPicture(const RECT& area, const std::string& fileName);
+
 bool IsReddish(COLORREF clr);
 bool IsDark(COLORREF clr);
 

@@ -28,6 +28,24 @@ std::string TitleOf(Display* display, Window window) {
     return title;
 }
 
+// While it lives, errors of X requests are ignored: a window may go between the listing of the root's children
+// and the questions about it. Pending errors are taken before the previous handler comes back.
+class IgnoredErrors {
+public:
+    explicit IgnoredErrors(Display* display)
+        : m_display(display), m_previous(XSetErrorHandler([](Display*, XErrorEvent*) { return 0; })) {}
+    ~IgnoredErrors() {
+        XSync(m_display, False);
+        XSetErrorHandler(m_previous);
+    }
+    IgnoredErrors(const IgnoredErrors&) = delete;
+    IgnoredErrors& operator=(const IgnoredErrors&) = delete;
+
+private:
+    Display* m_display;
+    XErrorHandler m_previous;
+};
+
 } // namespace
 
 XScreen::XScreen() : m_display(XOpenDisplay(nullptr)) {}
@@ -78,6 +96,7 @@ unsigned long XScreen::FindWindow(const std::string& title) const {
     if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
         return 0;
     Window found = 0;
+    IgnoredErrors ignored(display);
     for (unsigned i = 0; i < count && !found; ++i) {
         XWindowAttributes attributes;
         if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
@@ -121,6 +140,17 @@ void XScreen::Key(unsigned long keysym, bool shift) {
     XTestFakeKeyEvent(display, code, False, CurrentTime);
     if (shift)
         XTestFakeKeyEvent(display, shiftCode, False, CurrentTime);
+    Flush();
+}
+
+void XScreen::KeyWith(unsigned long modifier, unsigned long keysym) {
+    Display* display = Dpy(m_display);
+    const KeyCode held = XKeysymToKeycode(display, modifier);
+    const KeyCode code = XKeysymToKeycode(display, keysym);
+    XTestFakeKeyEvent(display, held, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    XTestFakeKeyEvent(display, held, False, CurrentTime);
     Flush();
 }
 

@@ -33,6 +33,8 @@ public:
     void MoveTo(POINT root);
     void Click(POINT root, unsigned button = 1);
     void Key(unsigned long keysym, bool shift = false);
+    // A key pressed while another (a modifier: Alt, Control) is held.
+    void KeyWith(unsigned long modifier, unsigned long keysym);
     void Type(const std::string& text); // letters, digits and '.' of a US keyboard
     // Waits until the window has settled: where it lies and what it shows stay the same for a moment (a window
     // still placing or laying itself out may be missed by a click or drop keys). False when it never did.

@@ -104,13 +104,27 @@ void CDialog::EndDialog(int nResult) {
 
 LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
+        CRect rcBefore;
+        GetWindowRect(&rcBefore);
         // A message-map entry for WM_INITDIALOG wins; otherwise the virtual.
         LRESULT lResult = 0;
-        if (OnWndMsg(message, wParam, lParam, &lResult))
-            return lResult;
-        return OnInitDialog();
+        if (!OnWndMsg(message, wParam, lParam, &lResult))
+            lResult = OnInitDialog();
+        CenterAfterInit(rcBefore);
+        return lResult;
     }
     return CWnd::WindowProc(message, wParam, lParam);
+}
+
+void CDialog::CenterAfterInit(const CRect& rcBefore) {
+    // A top-level dialog that its initialisation neither moved nor showed is centred on its owner, inside the
+    // work area.
+    if (!::IsWindow(m_hWnd) || (GetStyle() & (WS_CHILD | WS_VISIBLE)) != 0)
+        return;
+    CRect rcAfter;
+    GetWindowRect(&rcAfter);
+    if (rcAfter.TopLeft() == rcBefore.TopLeft())
+        CenterWindow();
 }
 
 BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {

@@ -5,6 +5,8 @@
 // reaches its message map; what it leaves unhandled goes to the dialog manager. A modal dialog given no parent
 // is owned by the application's main window, disabled meanwhile. IDOK runs OnOK (UpdateData(TRUE), then
 // EndDialog(IDOK) when the data was good); IDCANCEL and a WM_CLOSE the class does not handle run OnCancel.
+// After WM_INITDIALOG a top-level dialog that its initialisation neither moved nor showed, modal or modeless, is
+// centred on its owner (CenterWindow), inside the work area.
 #pragma once
 
 #include "AfxString.h"
@@ -51,6 +53,7 @@ protected:
     virtual void DoDataExchange(CDataExchange* pDX);
 
 private:
+    void CenterAfterInit(const CRect& rcBefore);
     HWND CreateFromTemplate(LPCTSTR lpszTemplateName, HWND hWndParent, bool modal, INT_PTR* pResult);
     CString m_strTemplateName;
 };

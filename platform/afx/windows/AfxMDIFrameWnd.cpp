@@ -137,6 +137,12 @@ void CMDIFrameWnd::OnDestroy() {
 
 // ---- CMDIChildWnd
 
+BOOL CMDIChildWnd::TranslateFrameAccelerator(MSG* pMsg) {
+    CMDIFrameWnd* pFrame = GetMDIFrame();
+    return m_hAccelTable != nullptr && pFrame != nullptr &&
+           ::TranslateAcceleratorA(pFrame->m_hWnd, m_hAccelTable, pMsg);
+}
+
 CMDIFrameWnd* CMDIChildWnd::GetMDIFrame() const {
     HWND hClient = ::GetParent(m_hWnd);
     return dynamic_cast<CMDIFrameWnd*>(CWnd::FromHandlePermanent(hClient != nullptr ? ::GetParent(hClient) : nullptr));

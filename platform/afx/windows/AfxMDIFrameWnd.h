@@ -65,6 +65,9 @@ public:
     HMENU m_hMenuShared = nullptr; // the document's menu, shown by the main frame while this child is active
 
 protected:
+    // The document's accelerators act in the main frame: their commands go through the main frame's routing
+    // (the active child, its view and document, the main frame, the application), as a child has no menu.
+    BOOL TranslateFrameAccelerator(MSG* pMsg) override;
     void OnMDIActivate(BOOL bActivate, CWnd* pActivateWnd, CWnd* pDeactivateWnd);
     LRESULT OnMDIActivateMessage(WPARAM wParam, LPARAM lParam);
     void OnDestroy();

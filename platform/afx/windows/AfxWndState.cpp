@@ -179,7 +179,12 @@ void CWnd::CenterWindow(CWnd* pAlternateOwner) {
             rcCenter = rcArea;
         }
     } else {
-        rcArea = CRect(0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
+        // The work area of the screen the window centres on.
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        ::GetMonitorInfoA(::MonitorFromWindow(hWndCenter != nullptr ? hWndCenter : m_hWnd, MONITOR_DEFAULTTONEAREST),
+                          &monitor);
+        rcArea = monitor.rcWork;
         if (hWndCenter != nullptr && ::IsWindowVisible(hWndCenter) && !::IsIconic(hWndCenter))
             ::GetWindowRect(hWndCenter, &rcCenter);
         else

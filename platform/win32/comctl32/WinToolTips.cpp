@@ -25,6 +25,9 @@ const char kSubclassProp[] = "TdlToolTipSubclass";
 const char kSubclassProcProp[] = "TdlToolTipSubclassProc";
 constexpr UINT_PTR kShowTimer = 1;
 constexpr UINT_PTR kPopTimer = 2;
+constexpr UINT_PTR kCheckTimer = 3;
+// How often a shown tip looks whether its tool's window still lies where it did.
+constexpr UINT kCheckMilliseconds = 100;
 // How far below the cursor's hot spot the tip starts: the height of the arrow cursor.
 constexpr int kCursorDrop = 20;
 constexpr int kBorder = 1;
@@ -53,6 +56,7 @@ struct TipState {
     int shown = -1;      // the tool whose tip shows
     int suppressed = -1; // a button went down on this tool: no tip until the mouse moves on
     std::string text;    // the text shown
+    RECT anchor{};       // where the shown tip's tool lay on the screen when it showed
 
     static constexpr COLORREF CLR_DEFAULT_TIP = 0xFF000000;
 };
@@ -180,9 +184,25 @@ SIZE TipSize(HWND tip, const TipState& state, const std::string& text) {
             r.bottom - r.top + state.margin.top + state.margin.bottom + 2 * kBorder};
 }
 
+// Where a tool lies on the screen now (its window's client area for a whole window); empty when its window is
+// gone or hidden.
+RECT ToolOnScreen(const Tool& tool) {
+    HWND window = tool.flags & TTF_IDISHWND ? reinterpret_cast<HWND>(tool.id) : tool.hwnd;
+    RECT r{};
+    if (!IsWindow(window) || !IsWindowVisible(window))
+        return r;
+    if (tool.flags & TTF_IDISHWND)
+        GetClientRect(window, &r);
+    else
+        r = tool.rect;
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
 void Hide(HWND tip) {
     TipState* state = StateOf(tip);
     KillTimer(tip, kPopTimer);
+    KillTimer(tip, kCheckTimer);
     if (!state || state->shown < 0)
         return;
     const Tool tool = state->tools[static_cast<size_t>(state->shown)];
@@ -215,6 +235,10 @@ void Show(HWND tip, int index, POINT screenAt) {
     ShowWindow(tip, SW_SHOWNOACTIVATE);
     InvalidateRect(tip, nullptr, FALSE);
     SetTimer(tip, kPopTimer, static_cast<UINT>(Delay(*StateOf(tip), TTDT_AUTOPOP)), nullptr);
+    if ((state = StateOf(tip)) != nullptr && state->shown == index) {
+        state->anchor = ToolOnScreen(tool);
+        SetTimer(tip, kCheckTimer, kCheckMilliseconds, nullptr);
+    }
 }
 
 POINT BelowCursor() {
@@ -525,10 +549,27 @@ LRESULT CALLBACK ToolTipProc(HWND tip, UINT message, WPARAM wParam, LPARAM lPara
     case WM_DESTROY:
         KillTimer(tip, kShowTimer);
         KillTimer(tip, kPopTimer);
+        KillTimer(tip, kCheckTimer);
         for (const Tool& tool : state->tools)
             Unsubclass(tip, SubclassedWindow(tool));
         return DefWindowProcA(tip, message, wParam, lParam);
     case WM_TIMER:
+        if (wParam == kCheckTimer) {
+            // The tool's window moved (with the window under it) or went: the tip would point at something else
+            // now. It stays away until the mouse moves on to another tool.
+            const int shown = state->shown;
+            if (shown < 0) {
+                KillTimer(tip, kCheckTimer);
+                return 0;
+            }
+            const RECT now = ToolOnScreen(state->tools[static_cast<size_t>(shown)]);
+            if (!EqualRect(&now, &state->anchor)) {
+                Hide(tip);
+                if (TipState* after = StateOf(tip))
+                    after->suppressed = shown;
+            }
+            return 0;
+        }
         KillTimer(tip, wParam);
         if (wParam == kShowTimer) {
             const int tool = state->pending;

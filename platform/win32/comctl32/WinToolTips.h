@@ -7,8 +7,9 @@
 // messages relayed without help). Timing runs on the window timers, so the virtual clock drives it: the tip
 // shows when the mouse has rested on a tool for the initial delay (the double-click time, 500 ms), again after
 // the shorter reshow delay when it moves on to another tool while a tip shows, and hides after the auto-pop
-// delay (ten times the initial), when the mouse leaves the tool, or on a button press (no tip again until the
-// mouse moves on to another tool). TTN_SHOW and TTN_POP tell the tool's window. The tip sits below the cursor,
+// delay (ten times the initial), when the mouse leaves the tool, when the tool's window moves or hides (looked
+// at every 100 ms while the tip shows), or on a button press (no tip again until the mouse moves on to another
+// tool). TTN_SHOW and TTN_POP tell the tool's window. The tip sits below the cursor,
 // as large as its text plus a margin, wrapped at the maximum tip width when one is set.
 #pragma once
 

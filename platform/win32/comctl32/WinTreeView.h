@@ -20,7 +20,8 @@
 // vetoes) and reports TVN_ITEMEXPANDED; TVM_EXPAND from the program notifies nothing. Selection changes send
 // TVN_SELCHANGING (non-zero vetoes) and TVN_SELCHANGED with TVC_BYMOUSE, TVC_BYKEYBOARD or TVC_UNKNOWN (the
 // program's). With WM_SETREDRAW FALSE the scroll bar waits until redraw is on again. The tree never sends
-// TVN_SETDISPINFO. With TVS_INFOTIP it keeps a tooltip whose text it asks its parent for with TVN_GETINFOTIP.
+// TVN_SETDISPINFO. With TVS_INFOTIP it keeps a tooltip whose text it asks its parent for with TVN_GETINFOTIP;
+// the tip goes when the tree scrolls.
 #pragma once
 
 #include <cstddef>

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "WinPaint.h"
+#include "WinToolTips.h"
 #include "WinUser.h"
 #include "internal/ControlExtras.h"
 #include "internal/ControlSupport.h"
@@ -113,6 +114,12 @@ void TreeScrollTo(HWND hwnd, TreeState& state, int top) {
     state.top = top;
     TreeUpdateScroll(hwnd, state);
     InvalidateRect(hwnd, nullptr, FALSE);
+    // The item the tip was for has moved from under the mouse: its tip goes, and the next move finds the item
+    // there now.
+    if (state.tooltip) {
+        state.tipItem = nullptr;
+        SendMessageA(state.tooltip, TTM_POP, 0, 0);
+    }
 }
 
 void TreeStructureChanged(HWND hwnd, TreeState& state) {

@@ -1,6 +1,14 @@
-// Simulation control of HTML Help: a recording "hhctrl" module. Once registered (a module of the machine, see
-// WinModulesControl.h) its HtmlHelpA records every call and answers with the result a test set; its
-// HH_GET_LAST_ERROR reports the result and description a test set.
+// Simulation control of HTML Help: the two "hhctrl" modules a machine may have (see WinModulesControl.h).
+// - The answering module, the program's: its HtmlHelpA answers as the platform's viewer answers a help file it
+//   cannot open, and this machine can open none. A display command (HH_DISPLAY_TOPIC, HH_DISPLAY_TOC,
+//   HH_DISPLAY_INDEX, HH_DISPLAY_SEARCH, HH_KEYWORD_LOOKUP, HH_HELP_CONTEXT, HH_ALINK_LOOKUP) naming a file
+//   shows the box "Cannot open the file: <file>." (caption "HTML Help", OK, exclamation icon), owned by the
+//   caller's window, and returns no window; HH_GET_LAST_ERROR then reports HH_E_FILENOTFOUND (or
+//   HH_E_INVALIDHELPFILE for a file that is there) with no description, since the user has been told. A display
+//   command without a file shows nothing and reports E_INVALIDARG; other commands report S_OK. The last error
+//   is the calling thread's.
+// - The recording module, for tests: its HtmlHelpA records every call and answers with the result a test set;
+//   its HH_GET_LAST_ERROR reports the result and description a test set.
 #pragma once
 
 #include <string>
@@ -18,7 +26,10 @@ struct HtmlHelpCall {
     DWORD_PTR data;
 };
 
-// Registers "hhctrl" (file "\Windows\System32\hhctrl.ocx") and forgets earlier calls and settings.
+// Registers the answering "hhctrl" (file "\Windows\System32\hhctrl.ocx").
+void RegisterAnsweringHtmlHelpModule();
+
+// Registers the recording "hhctrl" (file "\Windows\System32\hhctrl.ocx") and forgets earlier calls and settings.
 void RegisterHtmlHelpModule();
 // What HtmlHelpA returns for commands other than HH_GET_LAST_ERROR (nullptr by default).
 void SetHtmlHelpResult(HWND result);

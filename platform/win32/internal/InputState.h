@@ -29,6 +29,10 @@ struct InputState {
 };
 
 InputState& Input();
+// The mouse input a window that has just gone from the screen holds (a pop-up menu dismissed by a click outside
+// it): `current`, the message it is handling, then what is queued for it, goes in order to the window that
+// lies under each point now, as though it came now. The window's thread only.
+void PassMouseInputOn(HWND from, const MSG& current);
 HCURSOR SystemCursor(WORD id);
 // "arrow", "wait", ... for a system cursor; "other" for anything else.
 std::string CursorName(HCURSOR cursor);

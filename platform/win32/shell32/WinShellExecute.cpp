@@ -134,9 +134,13 @@ BOOL ShellExecuteExA(LPSHELLEXECUTEINFOA info) {
     if (win32::internal::CallFailsNow("ShellExecuteExA"))
         return Finish(info, record, SE_ERR_ACCESSDENIED, GetLastError());
     // A display takes what it opens itself (a web address on the desktop's browser); it starts no process the
-    // caller could wait for.
-    if (win32::internal::Display().Execute(record))
-        return Finish(info, record, 42, ERROR_SUCCESS);
+    // caller could wait for. One that has no handler to start says so, as the shell says of a file type that
+    // nothing opens.
+    switch (win32::internal::Display().Execute(record)) {
+    case win32::DesktopExecution::Started: return Finish(info, record, 42, ERROR_SUCCESS);
+    case win32::DesktopExecution::NoHandler: return Finish(info, record, SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION);
+    case win32::DesktopExecution::LeftToShell: break;
+    }
     const bool open = record.verb.empty() || strcasecmp(record.verb.c_str(), "open") == 0;
     const UrlKind url = UrlKindOf(record.file);
     if (url == UrlKind::Unassociated) {

@@ -7,6 +7,7 @@
 #include "WinListBox.h"
 #include "WinScrollBarControl.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -150,6 +151,35 @@ void SetDefaultButton(HWND dialog, WORD id) {
         SendMessageA(button, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
 }
 
+// Where a dialog's window goes (`rect` its window rectangle about the template's place): a child at the
+// template's place in its parent; a top-level one with DS_CENTER centred in the work area of the screen, with
+// DS_CENTERMOUSE centred on the cursor, else with its client area at the template's place in the owner's client
+// area (on the screen with DS_ABSALIGN or without an owner); then kept inside the work area, caption first.
+POINT DialogOrigin(const win32::DialogResource& resource, DWORD style, HWND parent, const RECT& rect) {
+    if (style & WS_CHILD)
+        return {rect.left, rect.top};
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoA(MonitorFromWindow(parent, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    POINT origin{rect.left, rect.top};
+    if (resource.style & DS_CENTER) {
+        origin = {work.left + (work.right - work.left - width) / 2, work.top + (work.bottom - work.top - height) / 2};
+    } else if (resource.style & DS_CENTERMOUSE) {
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        origin = {cursor.x - width / 2, cursor.y - height / 2};
+    } else if (parent && !(resource.style & DS_ABSALIGN)) {
+        POINT client{0, 0};
+        ClientToScreen(parent, &client);
+        origin = {client.x + rect.left, client.y + rect.top};
+    }
+    origin.x = std::max(std::min<LONG>(origin.x, work.right - width), work.left);
+    origin.y = std::max(std::min<LONG>(origin.y, work.bottom - height), work.top);
+    return origin;
+}
+
 HWND CreateFromResource(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param, bool modal) {
     win32::DialogResource resource;
     if (!win32::GetDialogResource(instance, templateName, resource)) {
@@ -183,12 +213,7 @@ HWND win32::internal::CreateDialogFromTemplate(HINSTANCE instance, const DialogR
     rect = mapRect(rect);
     AdjustWindowRectEx(&rect, style, FALSE,
                        resource.exStyle | ((resource.style & DS_MODALFRAME) ? WS_EX_DLGMODALFRAME : 0));
-    POINT origin{rect.left, rect.top};
-    if (parent && !(style & WS_CHILD)) {
-        RECT owner{};
-        GetWindowRect(GetAncestor(parent, GA_ROOT), &owner);
-        origin = {owner.left + rect.left, owner.top + rect.top};
-    }
+    const POINT origin = DialogOrigin(resource, style, parent, rect);
     // A modal frame is the dialog's frame extended style, as the dialog manager makes it (the caption shows no
     // icon then).
     const DWORD exStyle = resource.exStyle | ((resource.style & DS_MODALFRAME) ? WS_EX_DLGMODALFRAME : 0);

@@ -3,6 +3,9 @@
 // A dialog comes from a template registered with RegisterDialogResource: its client area and its controls are
 // placed in dialog units, where 4 horizontal units are the dialog font's average character width and 8
 // vertical units its character height (GetDialogBaseUnits; the font is the stock DEFAULT_GUI_FONT).
+// A top-level dialog's client area lies at the template's place in its owner's client area (on the screen with
+// DS_ABSALIGN or without an owner); DS_CENTER centres the window in the work area, DS_CENTERMOUSE on the
+// cursor; either way the window is then kept inside the work area, its caption on the screen.
 // DialogBoxParam runs a modal dialog as a request of the modal service's "dialog" kind, named by its template
 // ("104" for a numeric id): a test's steps run while the dialog is up; an outright answer presses the button of
 // that id (or ends the dialog with it when there is none); a dialog nobody expected is cancelled the same way

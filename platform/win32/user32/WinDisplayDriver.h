@@ -17,14 +17,21 @@
 
 namespace win32 {
 
+// What a driver did with something a program opens through the shell.
+enum class DesktopExecution {
+    LeftToShell, // not the driver's: the shell stand-in records it
+    Started,     // the desktop's handler was started
+    NoHandler,   // the driver's, but no handler could be started
+};
+
 class DisplayDriver : public WindowObserver, public ModalHost {
 public:
     // True when this driver answers modal requests (Run); the null driver leaves them to the scripts.
     virtual bool AnswersModalRequests() const { return false; }
     INT_PTR Run(const ModalRequest&, HWND, ModalLoop& loop) override { return loop.Run(); }
-    // A program opens something through the shell: true when the driver started it (it is then recorded as
-    // started); false leaves it to the shell stand-in.
-    virtual bool Execute(const ShellExecution& execution) { return false; }
+    // A program opens something through the shell: Started is recorded as started, NoHandler as a failure of
+    // the shell (no association); LeftToShell leaves it to the shell stand-in.
+    virtual DesktopExecution Execute(const ShellExecution&) { return DesktopExecution::LeftToShell; }
 };
 
 // The driver in force from now on; null brings the null driver back. The caller keeps `driver` alive until it

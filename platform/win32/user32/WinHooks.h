@@ -1,8 +1,9 @@
-// Hooks: procedures a thread installs to hear of window events before the windows do. Only computer-based
-// training hooks (WH_CBT) are called, for HCBT_CREATEWND (before the window's first message; non-zero fails
-// the creation), HCBT_DESTROYWND (non-zero keeps the window) and HCBT_SETFOCUS (wParam the window gaining the
-// focus, lParam the one losing it; non-zero keeps the focus where it is); other kinds are accepted and never
-// called.
+// Hooks: procedures a thread installs to hear of window events before the windows do. Computer-based training
+// hooks (WH_CBT) are called for HCBT_CREATEWND (before the window's first message; non-zero fails the
+// creation), HCBT_DESTROYWND (non-zero keeps the window) and HCBT_SETFOCUS (wParam the window gaining the
+// focus, lParam the one losing it; non-zero keeps the focus where it is); message filters (WH_MSGFILTER) by a
+// pop-up menu's loop with MSGF_MENU for each key and mouse message it takes (lParam the MSG; non-zero keeps it
+// from the menu). Other kinds are accepted and never called.
 // A hook of thread 0 is called on every thread.
 #pragma once
 
@@ -20,6 +21,9 @@ typedef LRESULT(CALLBACK* HOOKPROC)(int code, WPARAM wParam, LPARAM lParam);
 #define WH_CBT 5
 #define WH_MOUSE 7
 #define WH_CALLWNDPROCRET 12
+
+#define MSGF_DIALOGBOX 0
+#define MSGF_MENU 2
 
 #define HCBT_MOVESIZE 0
 #define HCBT_MINMAX 1

@@ -7,6 +7,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "NtClock.h"
 #include "WinInput.h"
@@ -79,6 +81,28 @@ bool Defer(HWND hwnd, DWORD kind, std::function<void()> run) {
     return true;
 }
 
+// A client point of a window on the screen (as given when the window is unknown).
+POINT ScreenPointOf(HWND hwnd, POINT point) {
+    std::lock_guard guard(UserLock());
+    WindowPtr w = FindWindowLocked(hwnd);
+    if (!w)
+        return point;
+    const POINT origin = ClientOriginLocked(*w);
+    return {origin.x + point.x, origin.y + point.y};
+}
+
+// A button deferred to a window that was destroyed before it came (a pop-up menu that closed while the desktop
+// still held the pointer for it) goes to the window under its point now.
+std::pair<HWND, POINT> StillThereOrUnder(HWND hwnd, POINT point, POINT screen) {
+    if (IsWindow(hwnd))
+        return {hwnd, point};
+    HWND under = WindowFromPoint(screen);
+    if (!under)
+        return {hwnd, point};
+    ScreenToClient(under, &screen);
+    return {under, screen};
+}
+
 // The foreground window, for keys sent to no window in particular.
 HWND ForegroundWindowLocked() {
     for (HWND top : TopLevelWindowsLocked()) {
@@ -131,6 +155,16 @@ HWND HitLocked(HWND hwnd, POINT screen) {
     return hwnd;
 }
 
+// The window under a screen point: in the topmost visible top-level window there (a disabled one takes nothing).
+HWND HitScreenLocked(POINT screen) {
+    for (HWND top : TopLevelWindowsLocked()) {
+        WindowPtr w = FindWindowLocked(top);
+        if (w && (w->style & WS_VISIBLE) && Contains(WindowRectOnScreenLocked(*w), screen))
+            return HitLocked(top, screen);
+    }
+    return nullptr;
+}
+
 struct Target {
     WindowPtr window;
     LRESULT hit = HTNOWHERE;
@@ -155,6 +189,10 @@ Target FindTarget(HWND hwnd, POINT point, POINT& screen) {
             captured = true;
         } else {
             found = HitLocked(RootOfLocked(*w), screen);
+            // A window that has gone from the screen (a pop-up menu just dismissed) leaves the pointer over what
+            // lies under it there.
+            if (!found && !IsVisibleLocked(*w))
+                found = HitScreenLocked(screen);
         }
         target.window = FindWindowLocked(found);
     }
@@ -331,6 +369,36 @@ namespace win32 {
 
 namespace internal {
 
+void PassMouseInputOn(HWND from, const MSG& current) {
+    std::vector<MSG> held{current};
+    {
+        std::lock_guard guard(UserLock());
+        WindowPtr w = FindWindowLocked(from);
+        if (w && w->queue) {
+            std::erase_if(w->queue->input, [&](const MSG& msg) {
+                const bool mouse = msg.hwnd == from && msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST;
+                if (mouse)
+                    held.push_back(msg);
+                return mouse;
+            });
+        }
+    }
+    for (const MSG& msg : held) {
+        const POINT point{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+        const WPARAM keys = msg.wParam & (MK_SHIFT | MK_CONTROL);
+        switch (msg.message) {
+        case WM_MOUSEMOVE: MouseEvent(from, point, Phase::Move, win32::MouseButton::Left, keys); break;
+        case WM_LBUTTONDOWN: MouseEvent(from, point, Phase::Down, win32::MouseButton::Left, keys); break;
+        case WM_LBUTTONUP: MouseEvent(from, point, Phase::Up, win32::MouseButton::Left, keys); break;
+        case WM_RBUTTONDOWN: MouseEvent(from, point, Phase::Down, win32::MouseButton::Right, keys); break;
+        case WM_RBUTTONUP: MouseEvent(from, point, Phase::Up, win32::MouseButton::Right, keys); break;
+        case WM_MBUTTONDOWN: MouseEvent(from, point, Phase::Down, win32::MouseButton::Middle, keys); break;
+        case WM_MBUTTONUP: MouseEvent(from, point, Phase::Up, win32::MouseButton::Middle, keys); break;
+        default: break;
+        }
+    }
+}
+
 std::function<void()> TakeDeferredInputLocked(ThreadQueue& queue) {
     if (queue.deferred.empty() || !queue.input.empty())
         return {};
@@ -369,12 +437,20 @@ void MouseMove(HWND hwnd, POINT point, WPARAM keys) {
 }
 
 void MouseDown(HWND hwnd, POINT point, MouseButton button, WPARAM keys) {
-    if (!Defer(hwnd, QS_MOUSEBUTTON, [=] { MouseDown(hwnd, point, button, keys); }))
+    const POINT screen = ScreenPointOf(hwnd, point);
+    if (!Defer(hwnd, QS_MOUSEBUTTON, [=] {
+            const auto [to, at] = StillThereOrUnder(hwnd, point, screen);
+            MouseDown(to, at, button, keys);
+        }))
         MouseEvent(hwnd, point, Phase::Down, button, keys);
 }
 
 void MouseUp(HWND hwnd, POINT point, MouseButton button, WPARAM keys) {
-    if (!Defer(hwnd, QS_MOUSEBUTTON, [=] { MouseUp(hwnd, point, button, keys); }))
+    const POINT screen = ScreenPointOf(hwnd, point);
+    if (!Defer(hwnd, QS_MOUSEBUTTON, [=] {
+            const auto [to, at] = StillThereOrUnder(hwnd, point, screen);
+            MouseUp(to, at, button, keys);
+        }))
         MouseEvent(hwnd, point, Phase::Up, button, keys);
 }
 

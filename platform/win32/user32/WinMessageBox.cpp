@@ -94,7 +94,7 @@ win32::DialogResource BoxTemplate(const std::string& text, const std::string& ca
     const int rowY = kMargin + content + 2 * kMargin;
 
     win32::DialogResource d{};
-    d.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    d.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER;
     d.cx = static_cast<short>(width);
     d.cy = static_cast<short>(rowY + kButtonHeight + kMargin);
     d.caption = caption;

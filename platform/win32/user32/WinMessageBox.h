@@ -55,7 +55,7 @@
 #define IDCONTINUE 11
 
 // The button pressed (IDOK, IDYES, ...); 0 with the last error for a bad owner or type. A null caption is
-// "Error".
+// "Error". The box is centred in the work area of its owner's screen.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 int MessageBoxExA(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD languageId);
 // Recorded (WinUiControl.h), not sounded.

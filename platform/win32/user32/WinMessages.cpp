@@ -460,6 +460,13 @@ LRESULT DispatchMessageA(const MSG* msg) {
     WindowPtr window = LookupWindow(msg->hwnd);
     if (!window)
         return 0;
+    if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
+        // A pop-up menu that is up takes the thread's keyboard messages, posted ones too, as its loop does.
+        std::lock_guard guard(UserLock());
+        WindowPtr menu = window->queue ? FindWindowLocked(window->queue->menu) : nullptr;
+        if (menu && menu->thread == window->thread)
+            window = menu;
+    }
     if (window->thread != GetCurrentThreadId()) {
         SetLastError(ERROR_MESSAGE_SYNC_ONLY);
         return 0;

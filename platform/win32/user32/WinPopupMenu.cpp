@@ -11,12 +11,15 @@
 #include "WinDialogs.h"
 #include "WinFrameControl.h"
 #include "WinGdi.h"
+#include "WinHooks.h"
 #include "WinInput.h"
 #include "WinPaint.h"
 #include "WinRect.h"
 #include "WinUiControl.h"
 #include "WinUserDraw.h"
 #include "internal/ControlSupport.h"
+#include "internal/Hooks.h"
+#include "internal/InputState.h"
 #include "internal/ModalService.h"
 #include "internal/WindowManager.h"
 #include "winerror.h"
@@ -215,11 +218,27 @@ void HoldKeyboard(HWND hwnd) {
     queue->menu = hwnd;
 }
 
+// The item's MFS_HILITE: an open menu marks its highlighted item in the menu itself, where a message filter
+// reads it.
+void MarkHilite(HMENU menu, int index, bool on) {
+    if (index < 0)
+        return;
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STATE;
+    if (!GetMenuItemInfoA(menu, static_cast<UINT>(index), TRUE, &info))
+        return;
+    info.fState = on ? info.fState | MFS_HILITE : info.fState & ~static_cast<UINT>(MFS_HILITE);
+    SetMenuItemInfoA(menu, static_cast<UINT>(index), TRUE, &info);
+}
+
 void Finish(Loop& loop, UINT chosen) {
     loop.done = true;
     loop.chosen = chosen;
-    for (auto& w : loop.open)
+    for (auto& w : loop.open) {
+        MarkHilite(w->menu, w->hot, false);
         ShowWindow(w->hwnd, SW_HIDE);
+    }
     if (GetCapture() && WindowOf(GetCapture()))
         ReleaseCapture();
     HoldKeyboard(nullptr);
@@ -228,6 +247,7 @@ void Finish(Loop& loop, UINT chosen) {
 // Closes the sub-menus opened from `w` (those after it).
 void CloseAfter(Loop& loop, MenuWindow* w) {
     while (!loop.open.empty() && loop.open.back().get() != w) {
+        MarkHilite(loop.open.back()->menu, loop.open.back()->hot, false);
         DestroyWindow(loop.open.back()->hwnd);
         loop.open.pop_back();
     }
@@ -299,7 +319,9 @@ void OpenSub(Loop& loop, MenuWindow& w, int index, bool selectFirst) {
 
 void SetHot(MenuWindow& w, int index) {
     if (w.hot != index) {
+        MarkHilite(w.menu, w.hot, false);
         w.hot = index;
+        MarkHilite(w.menu, w.hot, true);
         InvalidateRect(w.hwnd, nullptr, FALSE);
     }
 }
@@ -385,10 +407,29 @@ void KeyDown(Loop& loop, MenuWindow& w, WPARAM vk) {
         }
 }
 
+bool IsInput(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST);
+}
+
+// The thread's message filters see the menu's input first, as MSGF_MENU (lParam the message, its point on the
+// screen): one that answers non-zero keeps the message from the menu.
+bool Filtered(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    MSG msg{hwnd, message, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {}};
+    if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) {
+        msg.pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ClientToScreen(hwnd, &msg.pt);
+    } else {
+        GetCursorPos(&msg.pt);
+    }
+    return CallHooks(WH_MSGFILTER, MSGF_MENU, 0, reinterpret_cast<LPARAM>(&msg)) != 0;
+}
+
 LRESULT CALLBACK MenuProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     MenuWindow* w = WindowOf(hwnd);
     if (!w || w->loop->done)
         return message == WM_MOUSEACTIVATE ? MA_NOACTIVATE : DefWindowProcA(hwnd, message, wParam, lParam);
+    if (IsInput(message) && (Filtered(hwnd, message, wParam, lParam) || !(w = WindowOf(hwnd)) || w->loop->done))
+        return 0;
     Loop& loop = *w->loop;
     switch (message) {
     case WM_PAINT:
@@ -396,6 +437,7 @@ LRESULT CALLBACK MenuProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND: return TRUE;
     case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
     case MN_GETHMENU: return reinterpret_cast<LRESULT>(w->menu);
+    case WM_CANCELMODE: Finish(loop, 0); return 0;
     case WM_MOUSEMOVE: {
         auto [over, index] = Under(loop, hwnd, lParam);
         if (over)
@@ -406,7 +448,9 @@ LRESULT CALLBACK MenuProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_RBUTTONDOWN: {
         auto [over, index] = Under(loop, hwnd, lParam);
         if (!over) {
-            Finish(loop, 0); // a click outside every open menu dismisses it
+            // A click outside every open menu dismisses it, and still reaches the window under it.
+            Finish(loop, 0);
+            PassMouseInputOn(hwnd, MSG{hwnd, message, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {}});
             return 0;
         }
         if (index >= 0 && over->items[static_cast<size_t>(index)].sub)
@@ -485,6 +529,13 @@ BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, LPTPMPAR
 
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const RECT*) {
     return TrackPopupMenuEx(menu, flags, x, y, owner, nullptr);
+}
+
+BOOL EndMenu() {
+    if (!t_loop || t_loop->done)
+        return FALSE;
+    Finish(*t_loop, 0);
+    return TRUE;
 }
 
 BOOL GetMenuItemRect(HWND, HMENU menu, UINT item, LPRECT rect) {

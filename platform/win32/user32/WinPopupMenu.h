@@ -9,11 +9,15 @@
 // With TPM_RETURNCMD the picked command comes back (0 for none) and nothing is sent; otherwise the owner gets it
 // as a posted WM_COMMAND.
 //
-// While up, the menu holds the mouse (a click outside every open menu dismisses it) and the keyboard: Up and
-// Down move the highlight, Right or Enter opens a sub-menu, Left or Escape closes one (Escape at the top
-// dismisses), Enter picks, and an item's underlined letter picks or opens it.
+// While up, the menu holds the mouse (a click outside every open menu dismisses it and still reaches the window
+// under it) and the keyboard, posted key messages too: Up and Down move the highlight, Right or Enter opens a
+// sub-menu, Left or Escape closes one (Escape at the top dismisses), Enter picks, and an item's underlined letter
+// picks or opens it. Before the menu takes a key or mouse message, the thread's WH_MSGFILTER hooks get it with
+// the code MSGF_MENU (lParam the MSG, pt on the screen); a hook that answers non-zero keeps it from the menu.
+// EndMenu or WM_CANCELMODE to its window dismisses the menu.
 //
-// An open menu's window answers MN_GETHMENU with the menu it shows.
+// An open menu's window answers MN_GETHMENU with the menu it shows; the highlighted item of each open menu has
+// MFS_HILITE in its state.
 //
 // Layout: a text item is the menu font's tmHeight + 4 high, a separator 8; items are as wide as the widest
 // text, with a 20-pixel column on its left for the check or radio mark and one on its right for a sub-menu's
@@ -53,5 +57,7 @@ static_assert(sizeof(TPMPARAMS) == 20);
 // bad menu or owner.
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const RECT* ignored);
 BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, LPTPMPARAMS params);
+// Dismisses the calling thread's open menu, nothing chosen; FALSE when none is open.
+BOOL EndMenu();
 // An item of a menu that is open now, by position, in screen coordinates; FALSE when the menu is not open.
 BOOL GetMenuItemRect(HWND owner, HMENU menu, UINT item, LPRECT rect);

@@ -10,7 +10,11 @@
 
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <future>
 #include <memory>
 #include <string>
@@ -18,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+#include "GkCommandBars.h"
+#include "GkMenuBar.h"
 #include "WinDisplayDriver.h"
 #include "WinPopupMenu.h"
 #include "WinUiControl.h"
@@ -25,9 +31,11 @@
 #include "app/core/app/TindaloftApp.h"
 #include "app/core/document/USBLog.h"
 #include "app/core/settings/AppSettings.h"
+#include "app/core/update/UpdateServer.h"
 #include "app/devices/HubPort.h"
 #include "app/ui/devicetree/DevicesTab.h"
 #include "app/ui/devicetree/TabTree.h"
+#include "app/ui/dialogs/CheckUpdateDlg.h"
 #include "app/ui/dialogs/OptionTreeDlg.h"
 #include "app/ui/frame/MainFrame.h"
 #include "app/ui/frame/MainFrameIds.h"
@@ -79,6 +87,10 @@ RECT ShownRect(HWND topLevel) {
         return {};
     return {d.window.left + d.shown.left, d.window.top + d.shown.top, d.window.left + d.shown.right,
             d.window.top + d.shown.bottom};
+}
+
+CGkMenuBar* MenuBarOf(CMainFrame* pFrame) {
+    return pFrame->GetCommandBars()->GetMenuBar();
 }
 
 // A window's rectangle on the root.
@@ -409,6 +421,198 @@ TEST_F(MainWindowOnScreenTest, EnterAndEscapeCloseTheOptionsDialogAsOkAndCancel)
         EXPECT_EQ(closed.get(), c.result);
         EXPECT_TRUE(WaitUntil([&] { return m_screen.FindWindow(title) == 0; })) << "gone from the screen";
     }
+}
+
+// The menu bar taken by the person's keyboard and mouse: File opened by a click, Right three times opens Capture,
+// Esc twice leaves no menu open and no title highlighted on the screen; F10 and Enter open File, Alt+C Capture;
+// and a click on the record list just as a menu closes selects the row it lands on.
+TEST_F(MainWindowOnScreenTest, TheMenuBarWalksWithTheKeyboardAndTheClickThatClosesAMenuSelectsARow) {
+    ASSERT_TRUE(display::AttachDisplayHost());
+    const HWND frame = m_gui.Call([this]() -> HWND {
+        CMainFrame* pFrame = Start();
+        if (pFrame == nullptr || Live() == nullptr ||
+            !tdl::session::CheckOnDevicesTab(m_machine->Device("mouse")->PhysicalDeviceObject()))
+            return nullptr;
+        tdl::session::SendCommand(ID_USB_STARTEVENTCAPTURE);
+        return Live()->IsLogging() ? pFrame->GetSafeHwnd() : nullptr;
+    });
+    ASSERT_NE(frame, nullptr) << "no capture of the mouse";
+    // As the program's loop does: its frames see the keys first (the menu bar's F10 and Alt among them).
+    m_gui.PreTranslateWith([](MSG* msg) {
+        CWinApp* pApp = AfxGetApp();
+        return pApp != nullptr && pApp->PreTranslateMessage(msg);
+    });
+    const unsigned long window = MainWindowShown();
+    ASSERT_NE(window, 0u);
+    Play(sim::WorkloadKind::MouseMoving, 10);
+    ASSERT_TRUE(WaitUntil([&] { return m_gui.Call([this] { return List()->GetItemCount(); }) > 4; }));
+    m_gui.Call([] { tdl::session::SendCommand(ID_USB_STOPEVENTCAPTURE); });
+    // The capture's last rows have come in (each would scroll the list).
+    for (int rows = -1;;) {
+        const int now = m_gui.Call([this] { return List()->GetItemCount(); });
+        if (now == rows)
+            break;
+        rows = now;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    ASSERT_TRUE(m_screen.ReadyForKeys(window));
+
+    struct Bar {
+        HWND hwnd = nullptr;
+        RECT root{};              // the bar on the root
+        std::vector<RECT> titles; // each title on the root
+    };
+    const Bar bar = m_gui.Call([this] {
+        Bar b;
+        CGkMenuBar* pBar = Frame()->GetCommandBars()->GetMenuBar();
+        b.hwnd = pBar->GetSafeHwnd();
+        b.root = RootRect(b.hwnd);
+        for (int i = 0; i < pBar->GetControlCount(); ++i) {
+            RECT r = pBar->GetControl(i)->GetRect();
+            ::MapWindowPoints(b.hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+            b.titles.push_back(r);
+        }
+        return b;
+    });
+    ASSERT_EQ(bar.titles.size(), 7u) << "File, Edit, View, Capture, Options, Window, Help";
+    // The menu bar's state, asked on its thread (it answers inside a menu's loop too).
+    const auto tracked = [&] { return m_gui.Send([this] { return MenuBarOf(Frame())->GetTrackedIndex(); }); };
+    const auto keyboard = [&] { return m_gui.Send([this] { return MenuBarOf(Frame())->GetKeyboardIndex(); }); };
+    const auto menuOpen = [] { return ::FindWindowA(WC_MENUA, nullptr) != nullptr; };
+    // No title highlighted: the screen shows the bar as the model paints it, with no highlight in it.
+    const auto plainBar = [&] {
+        m_gui.Send([&] { ::RedrawWindow(bar.hwnd, nullptr, nullptr, RDW_UPDATENOW); });
+        if (!ScreenShows(frame, bar.root))
+            return false;
+        const std::vector<uint32_t> shown = m_screen.Read(bar.root);
+        const COLORREF c = ::GetSysColor(COLOR_HIGHLIGHT);
+        const uint32_t highlight = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+        return std::find(shown.begin(), shown.end(), highlight) == shown.end();
+    };
+
+    m_screen.Click(Centre(bar.titles[0]));
+    ASSERT_TRUE(WaitUntil(menuOpen)) << "File did not open";
+    EXPECT_EQ(tracked(), 0);
+    for (int expected : {1, 2, 3}) {
+        m_screen.Key(XK_Right);
+        EXPECT_TRUE(WaitUntil([&] { return tracked() == expected && menuOpen(); })) << "title " << expected;
+    }
+    // The titles on the screen (the open pop-up lies just below them).
+    const RECT titles{bar.titles.front().left, bar.titles.front().top, bar.titles.back().right,
+                      bar.titles.front().bottom};
+    m_gui.Send([&] { ::RedrawWindow(bar.hwnd, nullptr, nullptr, RDW_UPDATENOW); });
+    EXPECT_TRUE(ScreenShows(frame, titles)) << "the screen does not show the titles";
+    XScreen::SavePng(m_screen.Read(titles), titles.right - titles.left,
+                     tdl::test::PicturePath("menu_bar_capture_screen.png"));
+    m_screen.Key(XK_Escape);
+    EXPECT_TRUE(WaitUntil([&] { return !menuOpen() && keyboard() == 3; })) << "Esc closes into the bar";
+    m_screen.Key(XK_Escape);
+    EXPECT_TRUE(WaitUntil([&] { return keyboard() == -1 && tracked() == -1; }));
+    EXPECT_TRUE(WaitUntil(plainBar)) << "a title stays highlighted";
+
+    m_screen.Key(XK_F10);
+    EXPECT_TRUE(WaitUntil([&] { return keyboard() == 0; })) << "F10";
+    m_screen.Key(XK_Return);
+    EXPECT_TRUE(WaitUntil([&] { return tracked() == 0 && menuOpen(); })) << "Enter opens File";
+    m_screen.Key(XK_Escape);
+    m_screen.Key(XK_Escape);
+    EXPECT_TRUE(WaitUntil([&] { return !menuOpen() && keyboard() == -1; }));
+    m_screen.KeyWith(XK_Alt_L, XK_c);
+    EXPECT_TRUE(WaitUntil([&] { return tracked() == 3 && menuOpen(); })) << "Alt+C opens Capture";
+    m_screen.Key(XK_Escape);
+    m_screen.Key(XK_Escape);
+    EXPECT_TRUE(WaitUntil([&] { return !menuOpen() && keyboard() == -1; }));
+    EXPECT_TRUE(WaitUntil(plainBar)) << "a title stays highlighted";
+
+    // Edit opened by a click; a click on the third row closes it and selects that row.
+    const POINT row = m_gui.Call([this] {
+        CListCtrl& list = List()->GetListCtrl();
+        list.SetItemState(-1, 0, LVIS_SELECTED);
+        CRect r;
+        list.GetItemRect(2, &r, LVIR_BOUNDS);
+        CPoint at(r.left + 30, r.CenterPoint().y);
+        list.ClientToScreen(&at);
+        return POINT{at.x, at.y};
+    });
+    m_screen.Click(Centre(bar.titles[1]));
+    ASSERT_TRUE(WaitUntil(menuOpen)) << "Edit did not open";
+    m_screen.Click(row);
+    const bool closed = WaitUntil([&] { return !menuOpen(); });
+    EXPECT_TRUE(closed) << "the click did not close the menu";
+    int selected = -1;
+    EXPECT_TRUE(WaitUntil([&] {
+        selected = m_gui.Send([this] { return List()->GetListCtrl().GetNextItem(-1, LVNI_SELECTED); });
+        return selected == 2;
+    })) << "the click did not reach the list's third row: row "
+        << selected << " is selected";
+    if (!closed)
+        m_screen.Key(XK_Escape);
+    EXPECT_TRUE(WaitUntil(plainBar));
+}
+
+// "Website" in the update dialog and "Launch Email Client" in the support dialog, pressed by the person, start
+// the desktop's opener with their addresses.
+TEST_F(MainWindowOnScreenTest, WebsiteAndLaunchEmailClientOpenTheirAddressesOnTheDesktop) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tdl-app-opener";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path noted = folder / "opened.txt";
+    std::filesystem::remove(noted);
+    {
+        std::ofstream opener(folder / "xdg-open");
+        opener << "#!/bin/sh\necho \"$1\" >> '" << noted.string() << "'\n";
+    }
+    std::filesystem::permissions(folder / "xdg-open", std::filesystem::perms::owner_all);
+    const std::string path = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", (folder.string() + ":" + path).c_str(), 1);
+    ASSERT_TRUE(display::AttachDisplayHost());
+    ASSERT_NE(m_gui.Call([this] { return Start(); }), nullptr);
+    ASSERT_NE(MainWindowShown(), 0u);
+    const auto lines = [&] {
+        std::vector<std::string> read;
+        std::ifstream in(noted);
+        for (std::string line; std::getline(in, line);)
+            read.push_back(line);
+        return read;
+    };
+    const struct {
+        const char* title;
+        std::function<void()> open;
+        std::string address; // how the address begins
+    } cases[] = {
+        {"Check for Update",
+         [] {
+             CheckUpdateDlg dlg;
+             dlg.m_strLatestVersion = "9.9.9.9";
+             dlg.m_strInstalledVersion = "1.0.0.1";
+             dlg.DoModal();
+         },
+         kDownloadPage},
+        {"Support", [] { tdl::session::SendCommand(ID_HELP_SUPPORT); }, "mailto:"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        const size_t before = lines().size();
+        auto closed = m_gui.Start(c.open);
+        HWND dialog = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (dialog = ::FindWindowA("#32770", nullptr)) != nullptr; }));
+        char title[128] = {};
+        ::GetWindowTextA(dialog, title, sizeof title);
+        unsigned long shown = 0;
+        ASSERT_TRUE(WaitUntil([&] { return (shown = m_screen.FindWindow(title)) != 0; })) << title;
+        ASSERT_TRUE(m_screen.Settled(shown));
+        m_screen.Click(Centre(RootRect(::GetDlgItem(dialog, IDOK))));
+        EXPECT_TRUE(WaitUntil([&] { return lines().size() > before; })) << "the opener was not started";
+        const std::vector<std::string> now = lines();
+        ASSERT_GT(now.size(), before);
+        EXPECT_EQ(now.back().rfind(c.address, 0), 0u) << now.back();
+        if (closed.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
+            // The support dialog stays for the person to copy its facts: closed as Cancel.
+            m_gui.Send([dialog] { ::SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0); });
+        }
+        ASSERT_EQ(closed.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    }
+    setenv("PATH", path.c_str(), 1);
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "WinHttpControl.h"
+#include "WinUiControl.h"
+#include "app/core/app/Resource.h"
 #include "app/core/app/SingleInstance.h"
 #include "app/core/app/TindaloftApp.h"
 #include "app/main/ProgramMachine.h"
@@ -33,6 +35,15 @@ public:
             m_pLiveDocument = pos != nullptr ? m_pCaptureDocTemplate->GetNextDoc(pos) : nullptr;
         }
         m_bMachineRunning = IsProgramMachineRunning();
+        // Help asked for with no help file beside the program: the machine's viewer says so.
+        if (m_pMainWnd != nullptr) {
+            win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "Cannot open the file");
+            m_pMainWnd->SendMessage(WM_COMMAND, ID_HELP_CONTENTS, 0);
+            for (const win32::ModalRequest& request : win32::ModalRequests())
+                if (request.kind == win32::ModalKind::MessageBox)
+                    m_helpBoxes.push_back(request.text);
+            m_strHelpFile = m_pszHelpFilePath != nullptr ? m_pszHelpFilePath : "";
+        }
         ::PostQuitMessage(0);
         return m_bStarted;
     }
@@ -40,6 +51,8 @@ public:
     BOOL m_bStarted = FALSE;
     BOOL m_bMachineRunning = FALSE;
     CDocument* m_pLiveDocument = nullptr;
+    std::vector<std::string> m_helpBoxes;
+    std::string m_strHelpFile;
 };
 
 TEST(ProgramMain, StartsOnTheDefaultMachineRunsUntilQuitAndShutsTheMachineDown) {
@@ -60,6 +73,7 @@ TEST(ProgramMain, StartsOnTheDefaultMachineRunsUntilQuitAndShutsTheMachineDown) 
         EXPECT_TRUE(app.m_bMachineRunning);
         EXPECT_NE(app.m_pLiveDocument, nullptr);
         EXPECT_EQ(app.m_pMainWnd, nullptr); // closed with its documents before the machine went
+        EXPECT_EQ(app.m_helpBoxes, std::vector<std::string>{"Cannot open the file: " + app.m_strHelpFile + "."});
     }
     EXPECT_FALSE(IsProgramMachineRunning());
     // The machine kept its registry, with what the program wrote at exit.

@@ -353,6 +353,37 @@ TEST_F(OptionsDialog, TipsComeFromTheStringTable) {
     }
 }
 
+TEST_F(OptionsDialog, AnItemsTipGoesWhenTheTreeScrollsItAway) {
+    CAppSettings settings;
+    Mix(settings);
+    Run(settings, TRUE, FALSE, [&](COptionTreeDlg& dialog, HWND window) {
+        COXOptionTreeCtrl& tree = dialog.GetTree();
+        HTREEITEM item = tree.GetItemFromId(IDO_CONTINUOUS_LOGGING);
+        tree.EnsureVisible(item);
+        CRect label;
+        tree.GetItemRect(item, &label, TRUE);
+        win32::MouseMove(tree.m_hWnd, label.CenterPoint());
+        win32::AdvanceUiClock(600);
+        auto tip = reinterpret_cast<HWND>(tree.SendMessage(TVM_GETTOOLTIPS, 0, 0));
+        ASSERT_NE(tip, nullptr);
+        ASSERT_TRUE(::IsWindowVisible(tip));
+        EXPECT_EQ(Text(tip), "When max log size is reached, wrap back to beginning of log file.");
+        CRect around;
+        ::GetWindowRect(window, &around);
+        around.right += 200;
+        around.bottom += 40;
+        EXPECT_TRUE(tdl::test::SaveScreenPicture(around, "options_tip_shown.png"));
+        // The wheel scrolls the item from under the resting mouse: its tip goes with it.
+        tree.SetFocus();
+        win32::MouseWheel(tree.m_hWnd, label.CenterPoint(), -WHEEL_DELTA);
+        win32::PumpUiMessages();
+        EXPECT_FALSE(::IsWindowVisible(tip));
+        win32::AdvanceUiClock(1000);
+        EXPECT_FALSE(::IsWindowVisible(tip));
+        EXPECT_TRUE(tdl::test::SaveScreenPicture(around, "options_tip_scrolled.png"));
+    });
+}
+
 TEST_F(OptionsDialog, OkStoresTheTreeInTheSettings) {
     CAppSettings settings;
     Mix(settings);

@@ -67,6 +67,8 @@ protected:
               0,
               "&Window",
               {{MF_STRING, ID_WINDOW_CASCADE, "&Cascade", {}}, {MF_STRING, ID_WINDOW_TILE_HORZ, "&Tile", {}}}}});
+        win32::RegisterAcceleratorResource(nullptr, kDocId,
+                                           {{FVIRTKEY | FCONTROL, 'M', kMainCmd}, {FVIRTKEY | FCONTROL, 'D', kDocCmd}});
         m_pTemplate =
             new CMultiDocTemplate(kDocId, RUNTIME_CLASS(CLogDoc), RUNTIME_CLASS(CChildFrame), RUNTIME_CLASS(CLogView));
         m_app.AddDocTemplate(m_pTemplate);
@@ -164,6 +166,26 @@ TEST_F(MDITest, ChildrenTitlesMenusAndRouting) {
     EXPECT_EQ(m_pMain->MDIGetActive(), nullptr);
     EXPECT_EQ(MainTitle(), "Tindaloft");
     EXPECT_EQ(GetMenu(m_pMain->m_hWnd), hMainMenu);
+}
+
+// A document's accelerator pressed in its view: the command takes the main frame's road, so the main frame and
+// the application get what the child and its document do not handle.
+TEST_F(MDITest, AChildsAcceleratorsActInTheMainFrame) {
+    CDocument* pDoc = m_pTemplate->OpenDocumentFile(nullptr);
+    ASSERT_NE(pDoc, nullptr);
+    POSITION pos = pDoc->GetFirstViewPosition();
+    CView* pView = pDoc->GetNextView(pos);
+    pView->SetFocus();
+    g_log.clear();
+    for (BYTE key : {BYTE{'M'}, BYTE{'D'}}) {
+        win32::KeyDown(pView->m_hWnd, VK_CONTROL);
+        win32::PressKey(pView->m_hWnd, key);
+        win32::KeyUp(pView->m_hWnd, VK_CONTROL);
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) && msg.message != WM_QUIT)
+            m_app.PumpMessage();
+    }
+    EXPECT_EQ(g_log, (std::vector<std::string>{"main", "doc usblog1"}));
 }
 
 TEST_F(MDITest, ClosingTheMainFrameClosesEveryDocument) {

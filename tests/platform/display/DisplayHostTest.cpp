@@ -9,7 +9,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -355,6 +357,32 @@ TEST_F(DisplayHostTest, WebAddressesOpenOnTheDesktopFilesStayWithTheShellAndCopi
     win32::SetClipboardText("Copied record");
     EXPECT_TRUE(WaitUntil([&] { return m_screen.ClipboardOffered(); }));
     win32::SetClipboardText("");
+
+    // A desktop with no opener at all: the shell's answer for what nothing opens, not a success.
+    const std::filesystem::path empty = folder / "empty";
+    std::filesystem::create_directories(empty);
+    setenv("PATH", empty.c_str(), 1);
+    SetLastError(ERROR_SUCCESS);
+    const INT_PTR unopened = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "open", "https://example.invalid/update", nullptr, nullptr, SW_SHOWNORMAL));
+    const DWORD error = GetLastError();
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(unopened, SE_ERR_NOASSOC);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_NO_ASSOCIATION));
+    ASSERT_FALSE(win32::ShellExecutions().empty());
+    EXPECT_FALSE(win32::ShellExecutions().back().result);
+
+    // Without a display the address is only recorded: the opener is not started.
+    display::DetachDisplayHost();
+    setenv("PATH", (folder.string() + ":" + path).c_str(), 1);
+    const INT_PTR recorded = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "open", "https://example.invalid/headless", nullptr, nullptr, SW_SHOWNORMAL));
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_GT(recorded, 32);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::ifstream in(noted);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(all.find("headless"), std::string::npos) << all;
     win32::ResetShell();
     std::filesystem::remove_all(folder);
 }

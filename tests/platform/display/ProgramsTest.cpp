@@ -7,7 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <X11/keysym.h>
+
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -36,17 +42,27 @@ struct Folder {
     fs::path path;
 };
 
+// How a program is started: on a quiet desktop (GTK's settings in memory, no accessibility bus looked for) or
+// on the environment as a person's session gives it, and where its standard error goes (nowhere chosen: the
+// test's).
+struct Start {
+    bool quietDesktop = true;
+    std::string standardError;
+};
+
 // A program started with the test's environment and `extra` over it.
 class Program {
 public:
-    Program(const std::string& path, const std::vector<std::string>& extra) {
+    Program(const std::string& path, const std::vector<std::string>& extra, const Start& start = {}) {
         std::vector<std::string> env = extra;
-        env.push_back("GSETTINGS_BACKEND=memory");
-        env.push_back("NO_AT_BRIDGE=1");
+        if (start.quietDesktop) {
+            env.push_back("GSETTINGS_BACKEND=memory");
+            env.push_back("NO_AT_BRIDGE=1");
+        }
         for (char** e = environ; *e; ++e) {
             const std::string entry = *e;
             const std::string name = entry.substr(0, entry.find('=') + 1);
-            bool overridden = false;
+            bool overridden = !start.quietDesktop && name == "GSETTINGS_BACKEND=";
             for (const std::string& mine : env)
                 overridden = overridden || mine.rfind(name, 0) == 0;
             if (!overridden)
@@ -57,8 +73,14 @@ public:
             envp.push_back(entry.data());
         envp.push_back(nullptr);
         char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-        if (posix_spawn(&m_pid, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (!start.standardError.empty())
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, start.standardError.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (posix_spawn(&m_pid, path.c_str(), &actions, nullptr, argv, envp.data()) != 0)
             m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
     }
     ~Program() {
         if (m_pid > 0 && !m_ended) {
@@ -93,6 +115,38 @@ TEST(Programs, TheAnalyzerMapsItsMainWindowAndEndsOnTheDesktopsClose) {
         << "the main window did not map";
     screen.Close(window);
     EXPECT_EQ(program.ExitCode(std::chrono::seconds(60)), 0);
+}
+
+// A person's session opens the file chooser from the analyzer (Ctrl+O) and cancels it: GTK's settings stay in
+// the program, so nothing is written to the terminal.
+TEST(Programs, TheFileChooserWritesNothingToTheTerminal) {
+    XScreen screen;
+    ASSERT_TRUE(screen.IsOpen()) << "no X display: these tests run under xvfb-run";
+    Folder state("tdl-host-chooser");
+    const fs::path errors = state.path / "stderr.txt";
+    // The sanitizers' own summary is no output of the program's.
+    const char* lsan = std::getenv("LSAN_OPTIONS");
+    Program program(TDL_TINDALOFT_PROGRAM,
+                    {"TINDALOFT_STATE_DIR=" + state.path.string(),
+                     "LSAN_OPTIONS=" + std::string(lsan != nullptr ? lsan : "") + ":print_suppressions=0"},
+                    Start{false, errors.string()});
+    ASSERT_TRUE(program.Started());
+    unsigned long window = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (window = screen.FindWindow(" - Tindaloft")) != 0; }, std::chrono::seconds(30)))
+        << "the main window did not map";
+    ASSERT_TRUE(screen.ReadyForKeys(window));
+    screen.KeyWith(XK_Control_L, XK_o);
+    unsigned long chooser = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (chooser = screen.FindWindow("Open")) != 0; }, std::chrono::seconds(30)))
+        << "the file chooser did not show";
+    ASSERT_TRUE(screen.ReadyForKeys(chooser));
+    screen.Key(XK_Escape);
+    EXPECT_TRUE(WaitUntil([&] { return screen.FindWindow("Open") == 0; })) << "the chooser stays";
+    screen.Close(window);
+    EXPECT_EQ(program.ExitCode(std::chrono::seconds(60)), 0);
+    std::ifstream in(errors);
+    const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written, "");
 }
 
 // Where the welcome box's No button (id 2) lies in its client area, as the dialog manager lays it out.

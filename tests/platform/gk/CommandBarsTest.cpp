@@ -265,6 +265,126 @@ TEST_F(CommandBarsTest, MenuBarOpensPopupsOwnedByTheFrame) {
     EXPECT_GT(picture.Count(file, tdl::test::IsDark), 20);
 }
 
+// The menu bar as the keyboard and the mouse walk it: pop-ups open from title to title, and the titles show
+// which one is open or ready for the keyboard, and nothing once the menus are left.
+TEST_F(CommandBarsTest, TheMenuBarWalksFromTitleToTitleAndLeavesNothingHighlighted) {
+    CGkMenuBar* pMenuBar = m_pFrame->GetCommandBars()->GetMenuBar();
+    ASSERT_NE(pMenuBar, nullptr);
+    HWND hBar = pMenuBar->GetSafeHwnd();
+    const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT);
+    // Whether a title shows highlighted: the colour just inside its left edge.
+    auto lit = [&](int nTitle) {
+        ::UpdateWindow(hBar);
+        const CRect rc = pMenuBar->GetControl(nTitle)->GetRect();
+        return win32::ClientPixel(hBar, rc.left + 1, rc.top + 1) == highlight;
+    };
+    auto key = [&](UINT message, WPARAM vk) {
+        MSG msg{Standard()->GetSafeHwnd(), message, vk, message == WM_SYSKEYUP ? (3L << 30) : 0, 0, {0, 0}};
+        const BOOL taken = m_pFrame->PreTranslateMessage(&msg);
+        win32::PumpUiMessages();
+        return taken;
+    };
+    // Each pop-up that opens: its items, whether its first item was highlighted, and the key then pressed.
+    const std::string file = "Open", view = "Device Tree|1 capture.tdl"; // the frame adds a file to View
+    std::vector<std::string> opened;
+    std::vector<bool> firstHighlighted;
+    auto press = [&](BYTE vk) {
+        win32::QueueModalSteps(win32::ModalKind::PopupMenu, [&, vk](const win32::ModalRequest& request, HWND window) {
+            auto hMenu = reinterpret_cast<HMENU>(::SendMessageA(window, MN_GETHMENU, 0, 0));
+            win32::PumpUiMessages(); // the Down key a pop-up opened from the keyboard is given
+            opened.push_back(request.text);
+            firstHighlighted.push_back((::GetMenuState(hMenu, 0, MF_BYPOSITION) & MF_HILITE) != 0);
+            EXPECT_TRUE(lit(pMenuBar->GetTrackedIndex())) << "the open title";
+            win32::PressKey(window, vk);
+            win32::PumpUiMessages();
+            return INT_PTR{0};
+        });
+    };
+
+    // Opened by the mouse: Right walks on and wraps round, Left walks back; each pop-up opened so shows its
+    // first item highlighted. Esc closes the last into keyboard mode on its title; Esc again leaves that.
+    for (BYTE vk : {VK_RIGHT, VK_RIGHT, VK_LEFT, VK_ESCAPE})
+        press(vk);
+    win32::Click(hBar, pMenuBar->GetControl(0)->GetRect().CenterPoint());
+    win32::PumpUiMessages();
+    EXPECT_EQ(opened, (std::vector<std::string>{file, view, file, view}));
+    EXPECT_EQ(firstHighlighted, (std::vector<bool>{false, true, true, true}));
+    EXPECT_EQ(pMenuBar->GetTrackedIndex(), -1);
+    EXPECT_EQ(pMenuBar->GetKeyboardIndex(), 1);
+    EXPECT_TRUE(lit(1));
+    EXPECT_FALSE(lit(0));
+    EXPECT_TRUE(key(WM_KEYDOWN, VK_ESCAPE));
+    EXPECT_EQ(pMenuBar->GetKeyboardIndex(), -1);
+    EXPECT_FALSE(lit(0));
+    EXPECT_FALSE(lit(1));
+    EXPECT_EQ(win32::PendingModalScripts(), 0u);
+
+    // F10, then Right and Enter: View opens with its first item highlighted; a choice leaves nothing lit.
+    opened.clear();
+    firstHighlighted.clear();
+    EXPECT_TRUE(key(WM_SYSKEYDOWN, VK_F10));
+    EXPECT_EQ(pMenuBar->GetKeyboardIndex(), 0);
+    EXPECT_TRUE(lit(0));
+    EXPECT_TRUE(key(WM_KEYDOWN, VK_RIGHT));
+    EXPECT_EQ(pMenuBar->GetKeyboardIndex(), 1);
+    press(VK_RETURN);
+    EXPECT_TRUE(key(WM_KEYDOWN, VK_RETURN));
+    EXPECT_EQ(opened, std::vector<std::string>{view});
+    EXPECT_EQ(firstHighlighted, std::vector<bool>{true});
+    EXPECT_EQ(pMenuBar->GetKeyboardIndex(), -1);
+    EXPECT_FALSE(lit(1));
+    EXPECT_EQ(m_pFrame->m_commands, std::vector<UINT>{59523});
+
+    // Alt pressed and let go alone enters the mode and leaves it; Alt with a letter opens that title and does
+    // not; Shift+F10 is no F10.
+    EXPECT_FALSE(key(WM_SYSKEYDOWN, VK_MENU));
+    EXPECT_TRUE(key(WM_SYSKEYUP, VK_MENU));
+    EXPECT_EQ(pMenuBar->GetKeyboardIndex(), 0);
+    EXPECT_FALSE(key(WM_SYSKEYDOWN, VK_MENU));
+    EXPECT_TRUE(key(WM_SYSKEYUP, VK_MENU));
+    EXPECT_EQ(pMenuBar->GetKeyboardIndex(), -1);
+    opened.clear();
+    press(VK_ESCAPE);
+    EXPECT_FALSE(key(WM_SYSKEYDOWN, VK_MENU));
+    EXPECT_TRUE(key(WM_SYSKEYDOWN, 'V'));
+    EXPECT_FALSE(key(WM_SYSKEYUP, VK_MENU));
+    EXPECT_EQ(opened, std::vector<std::string>{view});
+    EXPECT_TRUE(key(WM_KEYDOWN, VK_ESCAPE)); // out of the mode the Esc left it in
+    EXPECT_EQ(pMenuBar->GetKeyboardIndex(), -1);
+
+    // The mouse: moving onto the other title opens its pop-up instead, a click on the open title closes it,
+    // and the pressed title does not stay lit.
+    opened.clear();
+    const CRect viewTitle = pMenuBar->GetControl(1)->GetRect();
+    win32::QueueModalSteps(win32::ModalKind::PopupMenu, [&](const win32::ModalRequest& request, HWND) {
+        opened.push_back(request.text);
+        win32::MouseMove(hBar, viewTitle.CenterPoint());
+        win32::PumpUiMessages();
+        return INT_PTR{0};
+    });
+    win32::QueueModalSteps(win32::ModalKind::PopupMenu, [&](const win32::ModalRequest& request, HWND) {
+        opened.push_back(request.text);
+        win32::Click(hBar, viewTitle.CenterPoint());
+        win32::PumpUiMessages();
+        return INT_PTR{0};
+    });
+    win32::MouseMove(hBar, pMenuBar->GetControl(0)->GetRect().CenterPoint());
+    win32::Click(hBar, pMenuBar->GetControl(0)->GetRect().CenterPoint());
+    win32::PumpUiMessages();
+    EXPECT_EQ(opened, (std::vector<std::string>{file, view}));
+    EXPECT_EQ(win32::PendingModalScripts(), 0u);
+    EXPECT_EQ(pMenuBar->GetTrackedIndex(), -1);
+    EXPECT_FALSE(lit(0));
+    // The mouse over a title lights it until it leaves the bar.
+    EXPECT_FALSE(lit(1)) << "the click closed the pop-up; the next move decides";
+    win32::MouseMove(hBar, viewTitle.CenterPoint() + CSize(1, 0));
+    win32::PumpUiMessages();
+    EXPECT_TRUE(lit(1));
+    win32::MouseMove(Standard()->GetSafeHwnd(), CPoint(400, 5));
+    win32::PumpUiMessages();
+    EXPECT_FALSE(lit(1));
+}
+
 TEST_F(CommandBarsTest, TooltipsShowOnHover) {
     CGkToolBar* pBar = Standard();
     AfxRegisterString(57600, "Create a new capture\nNew capture");

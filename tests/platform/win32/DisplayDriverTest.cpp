@@ -151,6 +151,30 @@ TEST_F(DisplayDriverTest, InputFromAWindowlessThreadIsQueuedAndHitTestedOnTheWin
     EXPECT_EQ(rect.bottom, 410);
 }
 
+// A pop-up gone before the press the desktop gave it arrives (a menu closed while it held the pointer): the
+// press and its release reach the window under their point.
+TEST_F(DisplayDriverTest, APressForAWindowThatWentMeanwhileReachesTheWindowUnderIt) {
+    TestWindow under(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{100, 100, 500, 400});
+    HWND popup = CreateWindowExA(WS_EX_TOPMOST, "TdlTestWindow", "", WS_POPUP | WS_VISIBLE, 200, 200, 100, 80, under,
+                                 nullptr, nullptr, nullptr);
+    ASSERT_NE(popup, nullptr);
+    win32::PumpUiMessages();
+    under.Take();
+    ASSERT_TRUE(RunFromAWindowlessThread([popup] {
+        win32::MouseDown(popup, {30, 20});
+        win32::MouseUp(popup, {30, 20});
+    }));
+    DestroyWindow(popup);
+    win32::PumpUiMessages();
+    const std::vector<MSG> got = under.Take({WM_LBUTTONDOWN, WM_LBUTTONUP});
+    ASSERT_EQ(got.size(), 2u);
+    POINT at{GET_X_LPARAM(got[0].lParam), GET_Y_LPARAM(got[0].lParam)};
+    ClientToScreen(under, &at);
+    EXPECT_EQ(at.x, 230);
+    EXPECT_EQ(at.y, 220);
+    EXPECT_EQ(got[1].message, static_cast<UINT>(WM_LBUTTONUP));
+}
+
 TEST_F(DisplayDriverTest, ADisabledWindowIsNotActivatedFromTheDesktop) {
     TestWindow owner(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{100, 100, 400, 300});
     TestWindow other(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, RECT{500, 100, 700, 300});
@@ -265,9 +289,12 @@ TEST_F(DisplayDriverTest, TheDriverHearsCursorAndClipboardChangesAndMayTakeAnExe
     struct Driver : win32::DisplayDriver {
         void CursorChanged(const std::string& name) override { heard.push_back("cursor " + name); }
         void ClipboardChanged(const std::string& text) override { heard.push_back("clipboard " + text); }
-        bool Execute(const win32::ShellExecution& execution) override {
+        win32::DesktopExecution Execute(const win32::ShellExecution& execution) override {
             heard.push_back("open " + execution.file);
-            return execution.file.rfind("https:", 0) == 0;
+            if (execution.file.rfind("https:", 0) == 0)
+                return win32::DesktopExecution::Started;
+            return execution.file.rfind("mailto:", 0) == 0 ? win32::DesktopExecution::NoHandler
+                                                           : win32::DesktopExecution::LeftToShell;
         }
         std::vector<std::string> heard;
     } driver;
@@ -292,12 +319,20 @@ TEST_F(DisplayDriverTest, TheDriverHearsCursorAndClipboardChangesAndMayTakeAnExe
     EXPECT_LE(
         reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", "/no/such/file.txt", nullptr, nullptr, SW_SHOWNORMAL)),
         32);
+    // The driver's own, with nothing to start it: the shell's answer for what no program opens.
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(reinterpret_cast<INT_PTR>(
+                  ShellExecuteA(nullptr, "open", "mailto:someone@example.invalid", nullptr, nullptr, SW_SHOWNORMAL)),
+              SE_ERR_NOASSOC);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_ASSOCIATION));
     win32::SetDisplayDriver(nullptr);
     EXPECT_EQ(driver.heard, (std::vector<std::string>{"cursor ibeam", "cursor ", "clipboard abc", "clipboard xyz",
-                                                      "open https://example.invalid/", "open /no/such/file.txt"}));
+                                                      "open https://example.invalid/", "open /no/such/file.txt",
+                                                      "open mailto:someone@example.invalid"}));
     auto executions = win32::ShellExecutions();
-    ASSERT_GE(executions.size(), 2u);
-    EXPECT_TRUE(executions[executions.size() - 2].result);
+    ASSERT_GE(executions.size(), 3u);
+    EXPECT_TRUE(executions[executions.size() - 3].result);
+    EXPECT_FALSE(executions[executions.size() - 2].result);
     EXPECT_FALSE(executions.back().result);
     win32::ResetShell();
     win32::SetClipboardText("");

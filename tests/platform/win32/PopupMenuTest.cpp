@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ControlTestSupport.h"
+#include "WinHooks.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/UiFixture.h"
 
@@ -152,6 +153,91 @@ TEST_F(PopupMenuTest, KeysMoveOpenPickAndDismiss) {
         });
         EXPECT_EQ(Track(), c.expected);
     }
+}
+
+// A message filter of the thread (as a menu bar installs one) sees what the menu takes.
+std::vector<MSG> g_filtered;
+std::vector<std::string> g_filteredClasses; // of the windows the messages were for
+UINT g_eat = 0;                             // a key the filter keeps from the menu
+UINT g_ender = 0;                           // a key on which the filter ends the menu
+LRESULT CALLBACK RecordingFilter(int code, WPARAM, LPARAM lParam) {
+    if (code != MSGF_MENU)
+        return 0;
+    const MSG& msg = *reinterpret_cast<const MSG*>(lParam);
+    g_filtered.push_back(msg);
+    char name[16] = {};
+    GetClassNameA(msg.hwnd, name, sizeof name);
+    g_filteredClasses.push_back(name);
+    if (msg.message == WM_KEYDOWN && msg.wParam == g_ender)
+        return EndMenu();
+    return msg.message == WM_KEYDOWN && msg.wParam == g_eat;
+}
+
+TEST_F(PopupMenuTest, AFilterSeesTheMenusInputFirstAndMayKeepItOrEndTheMenu) {
+    g_filtered.clear();
+    g_filteredClasses.clear();
+    g_eat = VK_RETURN;
+    g_ender = 'E';
+    HHOOK hook = SetWindowsHookExA(WH_MSGFILTER, RecordingFilter, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    UINT hilited = 0;
+    bool stillUp = false;
+    WhileUp([&](HWND window) {
+        Key(window, VK_DOWN);
+        // The highlighted item is marked in the menu itself.
+        hilited = GetMenuState(menu_, 0, MF_BYPOSITION) & MF_HILITE;
+        Key(window, VK_RETURN); // kept from the menu
+        stillUp = IsWindowVisible(window) != FALSE;
+        Key(window, 'E');
+    });
+    EXPECT_EQ(Track(), 0u);
+    UnhookWindowsHookEx(hook);
+    EXPECT_TRUE(hilited);
+    EXPECT_TRUE(stillUp);
+    EXPECT_EQ(GetMenuState(menu_, 0, MF_BYPOSITION) & MF_HILITE, 0u) << "the mark goes with the menu";
+    std::vector<WPARAM> keys;
+    for (const MSG& msg : g_filtered)
+        if (msg.message == WM_KEYDOWN)
+            keys.push_back(msg.wParam);
+    for (const std::string& name : g_filteredClasses)
+        EXPECT_EQ(name, WC_MENUA);
+    EXPECT_EQ(keys, (std::vector<WPARAM>{VK_DOWN, VK_RETURN, 'E'}));
+    EXPECT_EQ(EndMenu(), FALSE) << "no menu is open";
+
+    // A key posted to any window of the thread is the open menu's, as its loop takes the thread's keys.
+    PostMessageA(*owner_, WM_KEYDOWN, VK_DOWN, 0);
+    WhileUp([&](HWND window) {
+        win32::PumpUiMessages();
+        Key(window, VK_RETURN);
+    });
+    EXPECT_EQ(Track(), kCopy);
+    EXPECT_TRUE(owner_->Take({WM_KEYDOWN}).empty());
+}
+
+TEST_F(PopupMenuTest, AClickThatDismissesTheMenuStillReachesTheWindowUnderIt) {
+    WhileUp([&](HWND) { ClickScreen({300, 250}); });
+    owner_->Take();
+    EXPECT_EQ(Track(), 0u);
+    win32::PumpUiMessages();
+    const std::vector<MSG> clicks = owner_->Take({WM_LBUTTONDOWN, WM_LBUTTONUP});
+    ASSERT_EQ(clicks.size(), 2u);
+    EXPECT_EQ(clicks[0].message, static_cast<UINT>(WM_LBUTTONDOWN));
+    EXPECT_EQ(clicks[1].message, static_cast<UINT>(WM_LBUTTONUP));
+    POINT at{GET_X_LPARAM(clicks[0].lParam), GET_Y_LPARAM(clicks[0].lParam)};
+    ClientToScreen(*owner_, &at);
+    EXPECT_EQ(at.x, 300);
+    EXPECT_EQ(at.y, 250);
+    // A right click too: a context menu closed by one opens where it was given.
+    WhileUp([&](HWND) {
+        POINT at{310, 260};
+        ScreenToClient(*owner_, &at);
+        win32::Click(*owner_, at, win32::MouseButton::Right);
+        win32::PumpUiMessages();
+    });
+    owner_->Take();
+    EXPECT_EQ(Track(), 0u);
+    win32::PumpUiMessages();
+    EXPECT_EQ(owner_->TakeIds({WM_RBUTTONDOWN, WM_RBUTTONUP}), (std::vector<UINT>{WM_RBUTTONDOWN, WM_RBUTTONUP}));
 }
 
 TEST_F(PopupMenuTest, ThePictureShowsTheRaisedFrameMarksGreyTextAndTheHighlight) {

@@ -177,4 +177,32 @@ TEST_F(ToolTips, ASubclassedWindowOutlivesItsTooltip) {
     EXPECT_FALSE(owner_->TakeIds({WM_LBUTTONDOWN}).empty()) << "the window still gets its own messages";
 }
 
+TEST_F(ToolTips, ATipGoesWhenTheWindowUnderItMovesOrHides) {
+    AddTool(1, RECT{10, 10, 60, 40}, const_cast<char*>("Alpha"));
+    auto show = [&] {
+        win32::MouseMove(*owner_, {20, 20});
+        win32::AdvanceUiClock(500);
+        return IsWindowVisible(tip_) != FALSE;
+    };
+    ASSERT_TRUE(show());
+    // The tip stays while its tool stays where it was.
+    win32::AdvanceUiClock(1000);
+    EXPECT_TRUE(IsWindowVisible(tip_));
+    // The window moves under the resting mouse: the tip would point at something else now.
+    SetWindowPos(*owner_, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    win32::AdvanceUiClock(100);
+    EXPECT_FALSE(IsWindowVisible(tip_));
+    EXPECT_EQ(Count(TTN_POP), 1u);
+    // Not shown again for the same tool until the mouse moves on.
+    win32::AdvanceUiClock(1000);
+    EXPECT_FALSE(IsWindowVisible(tip_));
+
+    win32::MouseMove(*owner_, {200, 150});
+    ASSERT_TRUE(show());
+    ShowWindow(*owner_, SW_HIDE);
+    win32::AdvanceUiClock(100);
+    EXPECT_FALSE(IsWindowVisible(tip_));
+    ShowWindow(*owner_, SW_SHOW);
+}
+
 } // namespace

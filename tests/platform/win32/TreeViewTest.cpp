@@ -473,4 +473,42 @@ TEST_F(TreeView, AnInfoTipShowsAfterAHoverWithTheParentsText) {
     EXPECT_FALSE(IsWindow(tip));
 }
 
+TEST_F(TreeView, AnInfoTipGoesWhenTheTreeScrollsItsItemAway) {
+    MakeTree(TVS_HASLINES | TVS_LINESATROOT | TVS_INFOTIP, 200, 80);
+    HTREEITEM second = nullptr;
+    for (int i = 0; i < 20; ++i) {
+        const std::string text = "Item " + std::to_string(i);
+        HTREEITEM item = Insert(TVI_ROOT, text.c_str(), i);
+        if (i == 1)
+            second = item;
+    }
+    auto tip = [&] { return reinterpret_cast<HWND>(SendMessageA(tree_, TVM_GETTOOLTIPS, 0, 0)); };
+    auto showOver = [&](HTREEITEM item) {
+        win32::MouseMove(tree_, Middle(ItemRect(tree_, item, TRUE)));
+        win32::AdvanceUiClock(600);
+        return tip() != nullptr && IsWindowVisible(tip());
+    };
+    struct Case {
+        const char* how;
+        UINT message;
+        WPARAM wParam;
+    };
+    const Case cases[] = {
+        {"a line down", WM_VSCROLL, SB_LINEDOWN},
+        {"the wheel", WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        SendMessageA(tree_, TVM_SELECTITEM, TVGN_FIRSTVISIBLE, reinterpret_cast<LPARAM>(second));
+        ASSERT_TRUE(showOver(second));
+        SendMessageA(tree_, c.message, c.wParam, 0);
+        win32::PumpUiMessages();
+        EXPECT_FALSE(IsWindowVisible(tip()));
+        // The item under the mouse now has its own tip once the mouse moves.
+        win32::AdvanceUiClock(1000);
+        EXPECT_FALSE(IsWindowVisible(tip()));
+    }
+    DestroyWindow(tree_);
+}
+
 } // namespace
