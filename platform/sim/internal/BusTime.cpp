@@ -107,12 +107,11 @@ int64_t TransferNanoseconds(UsbSpeed speed, BusTransferType type, ULONG bytes, U
     return (wireBytes + packets * wire.overheadBytes) * wire.picosecondsPerByte / 1000;
 }
 
-LONGLONG ServicePeriod(UsbSpeed speed, UCHAR endpointType, UCHAR interval) {
-    const int exponent = std::clamp<int>(interval, 1, 16) - 1;
+LONGLONG InterruptPeriod(UsbSpeed speed, UCHAR interval) {
     if (speed == UsbSpeed::Low || speed == UsbSpeed::Full) {
-        return endpointType == USB_ENDPOINT_TYPE_ISOCHRONOUS ? kFrame << exponent : kFrame * std::max<int>(interval, 1);
+        return kFrame * std::max<int>(interval, 1);
     }
-    return kMicroframe << exponent;
+    return kMicroframe << (std::clamp<int>(interval, 1, 16) - 1);
 }
 
 LONGLONG FrameLength(UsbSpeed speed) {

@@ -36,15 +36,15 @@
 
 namespace sim::drv {
 
-enum class BusTransferType { Control, Bulk, Interrupt, Isochronous };
+enum class BusTransferType { Control, Bulk, Interrupt };
 
 // Nanoseconds a transfer of `bytes` in packets of at most `maxPacket` bytes takes alone on a bus of `speed`
 // (a zero-length transfer is one packet); a control transfer's `bytes` are its data stage.
 int64_t TransferNanoseconds(UsbSpeed speed, BusTransferType type, ULONG bytes, ULONG maxPacket);
-// The service period of a periodic endpoint, in machine time (100 ns units): bInterval frames of 1 ms at low
-// and full speed (2^(bInterval-1) frames for isochronous ones), 2^(bInterval-1) microframes of 125 us at high
-// speed and SuperSpeed.
-LONGLONG ServicePeriod(UsbSpeed speed, UCHAR endpointType, UCHAR interval);
+// The service period of an interrupt endpoint, in machine time (100 ns units): bInterval frames of 1 ms at low
+// and full speed, 2^(bInterval-1) microframes of 125 us at high speed and SuperSpeed. (Isochronous transfers
+// move one packet per 1 ms frame, as the port driver numbers them, and end with their last frame.)
+LONGLONG InterruptPeriod(UsbSpeed speed, UCHAR interval);
 // The length of a (micro)frame at a speed, in machine time: where a periodic endpoint's service begins.
 LONGLONG FrameLength(UsbSpeed speed);
 

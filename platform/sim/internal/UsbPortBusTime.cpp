@@ -96,7 +96,7 @@ std::shared_ptr<SharedBus> HostController::BusBehind(DeviceHandle* hub, UsbSpeed
 
 LONGLONG HostController::NextService(Pipe* pipe, ULONG bytes) {
     const UsbSpeed speed = pipe->owner->device->Speed();
-    const LONGLONG period = ServicePeriod(speed, USB_ENDPOINT_TYPE_INTERRUPT, pipe->endpoint.bInterval);
+    const LONGLONG period = InterruptPeriod(speed, pipe->endpoint.bInterval);
     const LONGLONG frame = FrameLength(speed);
     const ULONG maxPacket = std::max<ULONG>(MaxPacketOf(pipe->endpoint), 1);
     // A high-speed endpoint may move up to three packets per service, the others one.
