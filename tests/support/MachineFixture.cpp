@@ -600,10 +600,12 @@ sim::Machine& MachineTest::Boot(const sim::MachineBuilder& hardware, const sim::
     return *m_machine;
 }
 
-sim::Machine& MachineTest::BootDefault(nt::version::Release release, PDRIVER_INITIALIZE captureDriverEntry) {
+sim::Machine& MachineTest::BootDefault(nt::version::Release release, PDRIVER_INITIALIZE captureDriverEntry,
+                                       BusTime busTime) {
     sim::MachineOptions options;
     options.release = release;
     options.captureDriverEntry = captureDriverEntry;
+    options.busTime = busTime == BusTime::Kept;
     return Boot(sim::DefaultMachine(), options);
 }
 

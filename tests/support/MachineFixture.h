@@ -139,13 +139,17 @@ public:
 
 // --- Fixture ---
 
+// Whether a machine a test boots keeps bus time. The analyzer's suites boot it unpaced: they test what the
+// analyzer makes of the machine's traffic, not the traffic's pace, and an unpaced machine has it ready at once.
+enum class BusTime { Kept, Off };
+
 class MachineTest : public ::testing::Test {
 protected:
     void TearDown() override;
 
     sim::Machine& Boot(const sim::MachineBuilder& hardware, const sim::MachineOptions& options = {});
     sim::Machine& BootDefault(nt::version::Release release = nt::version::Release::Windows7,
-                              PDRIVER_INITIALIZE captureDriverEntry = nullptr);
+                              PDRIVER_INITIALIZE captureDriverEntry = nullptr, BusTime busTime = BusTime::Kept);
     // Machine time stands still from now on until a test or a workload moves it on; the real clock is back
     // once the test has ended.
     void UseVirtualClock();
