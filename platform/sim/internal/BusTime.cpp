@@ -83,7 +83,7 @@ void Follow(Follower* self) {
         seen = g_activity;
         guard.unlock();
         // The threads that put transfers on finish what they do first: more may go on at the same moment.
-        for (int i = 0; i < 16; ++i) {
+        for (int i = 0; i < 4; ++i) {
             std::this_thread::yield();
         }
         AdvanceToNextBusCompletion();
