@@ -7,7 +7,7 @@
 // driver entry is given it is registered as "KxTdloft", made the upper class filter of the USB setup class and
 // loaded, as a boot-start driver is, before any USB device; then the root bus reports the PCI bus, whose
 // enumeration brings the controllers, their root hubs, the hubs and the devices, in the platform's order; boot
-// returns once the Plug and Play manager is idle.
+// returns once the Plug and Play manager is idle and the hubs have reported what their ports hold.
 //
 // Reaching the machine from a test: the device models are the objects the builder plugged (keep the pointers
 // Plug returned, or ask Device("name")); a model's PhysicalDeviceObject() is the physical device object its hub
@@ -28,14 +28,14 @@
 // its device's bus (low speed 1.5 Mbit/s, full 12, high 480, SuperSpeed 5 Gbit/s, with the protocol's and the
 // host's cost per packet: bulk moves about 1.1 MB/s at full speed, 40 MB/s at high speed, 400 MB/s at
 // SuperSpeed); the devices of one controller share its bus, those behind a high-speed hub at low and full
-// speed share the hub's transaction translator; an interrupt endpoint is served once per bInterval, an
-// isochronous transfer ends with its last frame, a control transfer takes its three stages. Only moving data
-// takes time: a transfer that waits for its device (NAKed) is not on the bus meanwhile. The time is machine
-// time, so on a virtual clock a test sees exact times: it moves the clock on itself
-// (AdvanceToNextBusCompletion), and the machine's own waits (boot, Plug, Unplug, WaitForIdle, Shutdown) and
-// the workloads move it on to each completion while they wait (FollowBusTime). An unpaced machine
-// (MachineOptions::busTime false) completes every transfer as soon as its device answers: what the benchmarks of the
-// capture road measure with.
+// speed share the hub's transaction translator; an interrupt endpoint is served once per bInterval (the
+// mouse every 10 ms, the external hub's status-change endpoint every 256 ms), an isochronous transfer ends
+// with its last frame, a control transfer takes its stages. Only moving data takes time: a transfer that waits
+// for its device (NAKed) is not on the bus meanwhile. The time is machine time, so on a virtual clock a test
+// sees exact times: it moves the clock on itself (AdvanceToNextBusCompletion), and the machine's own waits
+// (boot, Plug, Unplug, WaitForIdle, Shutdown) and the workloads move it on to each completion while they wait
+// (FollowBusTime). An unpaced machine (MachineOptions::busTime false) completes every transfer as soon as its
+// device answers: what the benchmarks of the capture road measure with.
 #pragma once
 
 #include <filesystem>
