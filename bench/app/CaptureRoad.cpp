@@ -10,7 +10,8 @@
 //                   can make (the road's own cost, with the machine's as small as it gets).
 // Beside each, in the same run and on the same machine, the workload with no capture running: the ceiling the
 // road is measured against. The workloads make their data once and compare nothing they read back, so that
-// the rows measure the traffic. Each run of a row boots its own machine, outside the timed loop.
+// the rows measure the traffic. Each run of a row boots its own machine, outside the timed loop, unpaced: its
+// transfers take no time on their buses, so that the rows find the road's ceiling rather than the buses'.
 //
 // Counters of the end-to-end rows:
 //   records/s           records delivered into the document, per second: what the driver wrote less what
@@ -85,7 +86,7 @@ const char* DeviceOf(Source source) {
 struct Road : tdl::session::HeadlessSession {
     CUSBLog* log = nullptr;
 
-    explicit Road(Source source) : HeadlessSession("bench-road") {
+    explicit Road(Source source) : HeadlessSession("bench-road", nullptr, false) {
         if (!failure.empty())
             return;
         app->m_Settings.ContinuousLogging = true;

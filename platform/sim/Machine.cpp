@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <thread>
 #include <unistd.h>
 
 #include "NtControl.h"
@@ -11,6 +13,7 @@
 #include "NtRegistryStore.h"
 #include "NtText.h"
 #include "devguid.h"
+#include "platform/sim/internal/BusTime.h"
 #include "platform/sim/internal/DriverSetup.h"
 #include "platform/sim/internal/PciBus.h"
 
@@ -97,6 +100,14 @@ void VisitDevices(UsbHubModel& hub,
 
 } // namespace
 
+FollowBusTime::FollowBusTime() {
+    drv::BeginFollowingBusTime();
+}
+
+FollowBusTime::~FollowBusTime() {
+    drv::EndFollowingBusTime();
+}
+
 std::filesystem::path DefaultStateFolder() {
     if (const char* setting = std::getenv("TINDALOFT_STATE_DIR"); setting && *setting) {
         std::string folder = setting;
@@ -156,6 +167,7 @@ void Machine::Start() {
         }
     }
     drv::SetPciHardware(m_controllers);
+    drv::SetBusTime(m_options.busTime);
     drv::InstallDrivers(CurrentLayout());
     SetCaptureFilter(m_options.captureDriverEntry != nullptr);
     {
@@ -175,11 +187,15 @@ void Machine::Start() {
     bus.deviceId = drv::kPciBusDeviceId;
     bus.instanceId = u"0";
     bus.description = u"PCI bus";
-    NTSTATUS status = nt::pnp::AddRootDevice(bus, &m_pciInstance);
+    NTSTATUS status;
+    {
+        FollowBusTime follow;
+        status = nt::pnp::AddRootDevice(bus, &m_pciInstance);
+    }
     if (!NT_SUCCESS(status) && NT_SUCCESS(m_status)) {
         m_status = status;
     }
-    nt::pnp::WaitForIdle();
+    WaitForIdle(); // the hubs report what hangs on their ports once their status-change endpoints are served
     if (!registryFile.empty() && NT_SUCCESS(nt::registry::SaveFile(registryFile))) {
         nt::registry::AttachFile(registryFile);
     }
@@ -200,7 +216,10 @@ void Machine::Shutdown() {
     // when it shuts down, so what drivers do while the teardown removes them (a boot capture's saved
     // selections deleted with their devices) must not reach the next boot: the file is let go first.
     nt::registry::Detach();
-    nt::pnp::Shutdown();
+    {
+        FollowBusTime follow; // drivers that wait for their transfers as they go
+        nt::pnp::Shutdown();
+    }
     drv::SetPciHardware({});
 }
 
@@ -283,8 +302,11 @@ std::shared_ptr<HostControllerModel> Machine::RemoveController(std::string_view 
                 instancePath = node.instancePath;
             }
         }
-        const NTSTATUS status =
-            nt::pnp::RemoveDevice(instancePath, false, [&] { drv::RemovePciController(controller.get()); });
+        NTSTATUS status;
+        {
+            FollowBusTime follow;
+            status = nt::pnp::RemoveDevice(instancePath, false, [&] { drv::RemovePciController(controller.get()); });
+        }
         if (!NT_SUCCESS(status)) {
             return nullptr;
         }
@@ -297,7 +319,26 @@ std::shared_ptr<HostControllerModel> Machine::RemoveController(std::string_view 
 }
 
 void Machine::WaitForIdle() {
-    nt::pnp::WaitForIdle();
+    FollowBusTime follow;
+    for (;;) {
+        nt::pnp::WaitForIdle();
+        if (drv::HubChangesOnBus() == 0) {
+            return;
+        }
+        // A hub reports a port change at its status-change endpoint's next service; its completion asks the Plug
+        // and Play manager to look at the hub again.
+        while (drv::HubChangesOnBus() != 0) {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+    }
+}
+
+std::optional<LONGLONG> Machine::NextBusCompletion() const {
+    return drv::NextBusCompletion();
+}
+
+bool Machine::AdvanceToNextBusCompletion() {
+    return drv::AdvanceToNextBusCompletion();
 }
 
 } // namespace sim

@@ -7,7 +7,7 @@
 // driver entry is given it is registered as "KxTdloft", made the upper class filter of the USB setup class and
 // loaded, as a boot-start driver is, before any USB device; then the root bus reports the PCI bus, whose
 // enumeration brings the controllers, their root hubs, the hubs and the devices, in the platform's order; boot
-// returns once the Plug and Play manager is idle.
+// returns once the Plug and Play manager is idle and the hubs have reported what their ports hold.
 //
 // Reaching the machine from a test: the device models are the objects the builder plugged (keep the pointers
 // Plug returned, or ask Device("name")); a model's PhysicalDeviceObject() is the physical device object its hub
@@ -21,12 +21,26 @@
 // drivers (HID reads and selective suspend, file copies over the disk and storage drivers, print jobs,
 // devices coming and going, every request family of the generic driver, system sleep and wake). Requests
 // that wait complete later on the thread that ends the wait: a device's own clock (DeviceTimer: the mouse's
-// reports, the printer's engine), a controller's interrupt thread (isochronous transfers), a class driver's
-// own thread (storage request blocks, print jobs).
+// reports, the printer's engine), a controller's interrupt thread (every transfer's end on its bus), a class
+// driver's own thread (storage request blocks, print jobs).
+//
+// Bus time: the machine keeps it as hardware does. A transfer completes no sooner than its packets take on
+// its device's bus (low speed 1.5 Mbit/s, full 12, high 480, SuperSpeed 5 Gbit/s, with the protocol's and the
+// host's cost per packet: bulk moves about 1.1 MB/s at full speed, 40 MB/s at high speed, 400 MB/s at
+// SuperSpeed); the devices of one controller share its bus, those behind a high-speed hub at low and full
+// speed share the hub's transaction translator; an interrupt endpoint is served once per bInterval (the
+// mouse every 10 ms, the external hub's status-change endpoint every 256 ms), an isochronous transfer ends
+// with its last frame, a control transfer takes its stages. Only moving data takes time: a transfer that waits
+// for its device (NAKed) is not on the bus meanwhile. The time is machine time, so on a virtual clock a test
+// sees exact times: it moves the clock on itself (AdvanceToNextBusCompletion), and the machine's own waits
+// (boot, Plug, Unplug, WaitForIdle, Shutdown) and the workloads move it on to each completion while they wait
+// (FollowBusTime). An unpaced machine (MachineOptions::busTime false) completes every transfer as soon as its
+// device answers: what the benchmarks of the capture road measure with.
 #pragma once
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +58,20 @@ struct MachineOptions {
     // Where the machine keeps what outlives a run (its registry, "registry.txt"); empty keeps the registry in
     // memory. Programs pass DefaultStateFolder(); tests a temporary folder or nothing.
     std::filesystem::path stateDir;
+    // Bus time (see above); false: an unpaced machine, whose transfers take no time on their buses.
+    bool busTime = true;
+};
+
+// While one lives, a virtual machine clock follows the buses: whenever a transfer is on a bus, and the threads
+// that put it there have had a moment, the clock moves on to its end. The machine's own waits and the
+// workloads hold one; a test on a virtual clock that sends requests of its own holds one while it waits for
+// them. A real clock is left alone.
+class FollowBusTime {
+public:
+    FollowBusTime();
+    ~FollowBusTime();
+    FollowBusTime(const FollowBusTime&) = delete;
+    FollowBusTime& operator=(const FollowBusTime&) = delete;
 };
 
 // The machine's state folder when nobody chose one: TINDALOFT_STATE_DIR ("{pid}" in it becomes the process
@@ -95,8 +123,14 @@ public:
     // controller can be added again.
     HostControllerModel* AddController(std::shared_ptr<HostControllerModel> controller);
     std::shared_ptr<HostControllerModel> RemoveController(std::string_view name, bool surprise = true);
-    // Waits until the Plug and Play manager has done everything queued so far.
+    // Waits until the Plug and Play manager has done everything queued so far, and the hubs have reported the
+    // port changes they saw (at their status-change endpoints' next service).
     void WaitForIdle();
+
+    // Bus time: the machine time at which a bus next completes a transfer, if one is on a bus now; and, on a
+    // virtual clock, the clock moved on to then (false when no transfer is on a bus, or the clock is real).
+    std::optional<LONGLONG> NextBusCompletion() const;
+    bool AdvanceToNextBusCompletion();
 
 private:
     Machine(std::vector<std::shared_ptr<HostControllerModel>> controllers, MachineOptions options);

@@ -10,6 +10,7 @@
 #include "NtPnpControl.h"
 #include "hidclass.h"
 #include "platform/sim/StandardDevices.h"
+#include "platform/sim/internal/BusTime.h"
 #include "platform/sim/internal/ClassDrivers.h"
 #include "platform/sim/internal/DriverFramework.h"
 #include "platform/sim/internal/HubFdo.h"
@@ -256,20 +257,20 @@ void Runner::MouseMoving() {
     const ULONG rate = std::max<ULONG>(m_options.reportRateHz, 1);
     const LONGLONG period = 10'000'000 / rate;
     const uint64_t seed = m_options.seed;
+    const LONGLONG started = nt::clock::Now();
     hid->StartReports(rate, [seed](uint64_t n) { return MouseReport(seed, n); });
     const bool virtualClock = nt::clock::IsVirtual();
-    // With a virtual clock each read moves it on by one report period (and no further until the report is in).
-    auto clock = [&, moved = false]() mutable {
-        if (virtualClock && !moved) {
-            moved = true;
-            nt::clock::Advance(period);
-        }
-        std::this_thread::yield();
-    };
     for (uint64_t n = 0; More(); ++n) {
+        // With a virtual clock the read moves it on to when the mouse makes its report (unless the buses moved
+        // it there already), and no further until the report is in.
+        auto clock = [made = started + static_cast<LONGLONG>(n + 1) * period] {
+            if (const LONGLONG ahead = made - nt::clock::Now(); ahead > 0) {
+                nt::clock::Advance(ahead);
+            }
+            std::this_thread::yield();
+        };
         Bytes report;
-        auto tick = clock;
-        if (!ReadReport(collection, report, virtualClock ? std::function<void()>(tick) : std::function<void()>())) {
+        if (!ReadReport(collection, report, virtualClock ? std::function<void()>(clock) : std::function<void()>())) {
             break;
         }
         if (report != MouseReport(seed, n)) {
@@ -831,6 +832,7 @@ WorkloadResult RunWorkload(Machine& machine, WorkloadKind kind, const WorkloadOp
         result.failure = "the machine is not running";
         return result;
     }
+    FollowBusTime follow; // a virtual clock moves on to each transfer's end on its bus
     return Runner(machine, kind, options).Run();
 }
 

@@ -29,9 +29,9 @@
 //   its generic driver on the workload's own thread, each answered at once: the most requests a second the
 //   machine can carry (the data is checked once per run of pairs, not per pair).
 //
-// Time: the steps that wait for the machine's clock (report rates, idle seconds, a slow printer) wait for
-// machine time; when the clock is virtual (nt::clock::UseVirtualClock) the workload moves it on itself, so that
-// a test runs in real milliseconds.
+// Time: the steps that wait for the machine's clock (report rates, idle seconds, a slow printer, the transfers'
+// time on their buses) wait for machine time; when the clock is virtual (nt::clock::UseVirtualClock) the
+// workload moves it on itself, so that a test runs in real milliseconds.
 #pragma once
 
 #include <chrono>
@@ -61,7 +61,9 @@ struct WorkloadOptions {
     // "printer", "loopback"; "plug and unplug" plugs into "hub").
     std::string device;
 
-    ULONG reportRateHz = 125; // mouse moving: input reports per second
+    // Mouse moving: input reports per second; the default is the mouse's poll rate (bInterval 10 ms), the most
+    // its bus carries. A faster mouse has reports waiting in it for the host to poll.
+    ULONG reportRateHz = 100;
     // Copying: bytes of each file (whole blocks), and of one READ(10)/WRITE(10) (up to 2 MiB; the default is
     // one transfer per file, large enough that a capture of it continues in further records).
     ULONG fileBytes = 128 * 1024;

@@ -83,6 +83,7 @@ void AppOnMachineTest::BootMachine(const std::filesystem::path& stateFolder) {
     sim::MachineOptions options;
     options.captureDriverEntry = DriverEntry;
     options.stateDir = stateFolder;
+    options.busTime = false; // see tdl::test::BusTime
     Boot(sim::DefaultMachine(), options);
 }
 

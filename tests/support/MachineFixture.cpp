@@ -12,6 +12,7 @@
 #include "NtPoolControl.h"
 #include "NtText.h"
 #include "platform/sim/internal/DriverFramework.h"
+#include "usbdlib.h"
 #include "usbioctl.h"
 
 namespace tdl::test {
@@ -19,6 +20,7 @@ namespace tdl::test {
 namespace {
 
 NTSTATUS Wait(PDEVICE_OBJECT target, PIRP irp, KEVENT& event, IO_STATUS_BLOCK& ioStatus, ULONG_PTR* information) {
+    sim::FollowBusTime follow;
     NTSTATUS status = IoCallDriver(target, irp);
     if (status == STATUS_PENDING) {
         KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, nullptr);
@@ -113,11 +115,55 @@ IoResult DeviceControl(PDEVICE_OBJECT device, ULONG code, void* input, ULONG inp
 }
 
 NTSTATUS InternalRequest(PDEVICE_OBJECT device, ULONG code, PVOID argument1, PVOID argument2) {
+    sim::FollowBusTime follow;
     return sim::drv::SendInternalIoctl(device, code, argument1, argument2);
 }
 
 NTSTATUS SubmitUrb(PDEVICE_OBJECT device, _URB* urb) {
     return InternalRequest(device, IOCTL_INTERNAL_USB_SUBMIT_URB, urb);
+}
+
+PendingUrb::PendingUrb(PDEVICE_OBJECT device, PURB urb) {
+    KeInitializeEvent(&m_event, NotificationEvent, FALSE);
+    m_irp = IoBuildDeviceIoControlRequest(IOCTL_INTERNAL_USB_SUBMIT_URB, device, nullptr, 0, nullptr, 0, TRUE, &m_event,
+                                          &m_status);
+    IoGetNextIrpStackLocation(m_irp)->Parameters.Others.Argument1 = urb;
+    IoSetCompletionRoutine(m_irp, Completed, this, TRUE, TRUE, TRUE);
+    m_sent = IoCallDriver(device, m_irp);
+}
+
+// The sender's routine, in the first driver's location: there is no location of the sender's to mark pending.
+NTSTATUS PendingUrb::Completed(PDEVICE_OBJECT, PIRP, PVOID context) {
+    static_cast<PendingUrb*>(context)->m_completedAt = nt::clock::Now();
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS PendingUrb::Wait() {
+    sim::FollowBusTime follow;
+    KeWaitForSingleObject(&m_event, Executive, KernelMode, FALSE, nullptr);
+    return m_status.Status;
+}
+
+std::vector<USBD_PIPE_INFORMATION> SelectConfiguration(PDEVICE_OBJECT pdo, const std::vector<UCHAR>& configuration) {
+    std::vector<UCHAR> copy = configuration;
+    auto* descriptor = reinterpret_cast<PUSB_CONFIGURATION_DESCRIPTOR>(copy.data());
+    USBD_INTERFACE_LIST_ENTRY list[2] = {
+        {USBD_ParseConfigurationDescriptorEx(descriptor, descriptor, 0, 0, -1, -1, -1), nullptr}, {nullptr, nullptr}};
+    PURB urb = USBD_CreateConfigurationRequestEx(descriptor, list);
+    EXPECT_EQ(SubmitUrb(pdo, urb), STATUS_SUCCESS);
+    EXPECT_EQ(urb->UrbHeader.Status, USBD_STATUS_SUCCESS);
+    EXPECT_NE(urb->UrbSelectConfiguration.ConfigurationHandle, nullptr);
+    EXPECT_NE(list[0].Interface->InterfaceHandle, nullptr);
+    std::vector<USBD_PIPE_INFORMATION> pipes(list[0].Interface->Pipes,
+                                             list[0].Interface->Pipes + list[0].Interface->NumberOfPipes);
+    ExFreePool(urb);
+    return pipes;
+}
+
+void BuildTransfer(URB& urb, USBD_PIPE_HANDLE pipe, bool in, void* buffer, ULONG length) {
+    std::memset(&urb, 0, sizeof urb);
+    UsbBuildInterruptOrBulkTransferRequest(&urb, sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER), pipe, buffer, nullptr, length,
+                                           in ? USBD_TRANSFER_DIRECTION_IN : 0, nullptr);
 }
 
 NTSTATUS QueryInterface(PDEVICE_OBJECT device, const GUID& type, USHORT size, USHORT version, PINTERFACE interface,
@@ -554,10 +600,12 @@ sim::Machine& MachineTest::Boot(const sim::MachineBuilder& hardware, const sim::
     return *m_machine;
 }
 
-sim::Machine& MachineTest::BootDefault(nt::version::Release release, PDRIVER_INITIALIZE captureDriverEntry) {
+sim::Machine& MachineTest::BootDefault(nt::version::Release release, PDRIVER_INITIALIZE captureDriverEntry,
+                                       BusTime busTime) {
     sim::MachineOptions options;
     options.release = release;
     options.captureDriverEntry = captureDriverEntry;
+    options.busTime = busTime == BusTime::Kept;
     return Boot(sim::DefaultMachine(), options);
 }
 

@@ -13,6 +13,7 @@
 #include "NtPnpControl.h"
 #include "platform/sim/Machine.h"
 #include "platform/sim/Workload.h"
+#include "usb.h"
 #include "wdm.h"
 
 struct _URB;
@@ -37,6 +38,7 @@ std::vector<std::u16string> PropertyList(PDEVICE_OBJECT pdo, DEVICE_REGISTRY_PRO
 PDEVICE_OBJECT NodePdo(std::u16string_view instancePathPrefix);
 
 // --- Requests from kernel mode, synchronous ---
+// (On a virtual clock the clock follows the buses while they wait: sim::FollowBusTime.)
 
 struct IoResult {
     NTSTATUS status = STATUS_UNSUCCESSFUL;
@@ -49,6 +51,34 @@ IoResult DeviceControl(PDEVICE_OBJECT device, ULONG code, void* input, ULONG inp
 // An internal request with its arguments (Argument1, Argument2) to `device` itself.
 NTSTATUS InternalRequest(PDEVICE_OBJECT device, ULONG code, PVOID argument1, PVOID argument2 = nullptr);
 NTSTATUS SubmitUrb(PDEVICE_OBJECT device, _URB* urb);
+
+// A URB sent without waiting for it; it keeps the machine time it completed at.
+class PendingUrb {
+public:
+    PendingUrb(PDEVICE_OBJECT device, _URB* urb);
+    PendingUrb(const PendingUrb&) = delete;
+    PendingUrb& operator=(const PendingUrb&) = delete;
+    NTSTATUS Sent() const { return m_sent; }
+    bool Done() { return KeReadStateEvent(&m_event) != 0; }
+    NTSTATUS Wait();
+    PIRP Irp() const { return m_irp; } // valid while the transfer waits
+    LONGLONG CompletedAt() const { return m_completedAt; }
+
+private:
+    static NTSTATUS Completed(PDEVICE_OBJECT device, PIRP irp, PVOID context);
+
+    KEVENT m_event;
+    IO_STATUS_BLOCK m_status{};
+    PIRP m_irp = nullptr;
+    NTSTATUS m_sent = STATUS_UNSUCCESSFUL;
+    LONGLONG m_completedAt = -1;
+};
+
+// Selects a device's configuration from the test, as a class driver would (the pipes its class driver had
+// close); the pipes of its first interface.
+std::vector<USBD_PIPE_INFORMATION> SelectConfiguration(PDEVICE_OBJECT pdo, const std::vector<UCHAR>& configuration);
+// A bulk or interrupt transfer on a pipe.
+void BuildTransfer(_URB& urb, USBD_PIPE_HANDLE pipe, bool in, void* buffer, ULONG length);
 // IRP_MN_QUERY_INTERFACE to the top of `device`'s stack.
 NTSTATUS QueryInterface(PDEVICE_OBJECT device, const GUID& type, USHORT size, USHORT version, PINTERFACE interface,
                         PVOID specificData = nullptr);
@@ -109,13 +139,17 @@ public:
 
 // --- Fixture ---
 
+// Whether a machine a test boots keeps bus time. The analyzer's suites boot it unpaced: they test what the
+// analyzer makes of the machine's traffic, not the traffic's pace, and an unpaced machine has it ready at once.
+enum class BusTime { Kept, Off };
+
 class MachineTest : public ::testing::Test {
 protected:
     void TearDown() override;
 
     sim::Machine& Boot(const sim::MachineBuilder& hardware, const sim::MachineOptions& options = {});
     sim::Machine& BootDefault(nt::version::Release release = nt::version::Release::Windows7,
-                              PDRIVER_INITIALIZE captureDriverEntry = nullptr);
+                              PDRIVER_INITIALIZE captureDriverEntry = nullptr, BusTime busTime = BusTime::Kept);
     // Machine time stands still from now on until a test or a workload moves it on; the real clock is back
     // once the test has ended.
     void UseVirtualClock();

@@ -60,13 +60,14 @@ HeadlessApp StartHeadlessApp() {
     return app;
 }
 
-HeadlessSession::HeadlessSession(const std::string& name, const sim::MachineBuilder* hardware) {
+HeadlessSession::HeadlessSession(const std::string& name, const sim::MachineBuilder* hardware, bool busTime) {
     const std::filesystem::path state =
         std::filesystem::temp_directory_path() / ("tdl-" + name + "-" + std::to_string(::getpid()));
     std::filesystem::create_directories(state);
     PrepareProgram(state);
     sim::MachineOptions options;
     options.captureDriverEntry = DriverEntry;
+    options.busTime = busTime;
     machine = hardware != nullptr ? sim::Machine::Boot(*hardware, options) : sim::Machine::BootDefault(options);
     if (machine == nullptr || !NT_SUCCESS(machine->Status())) {
         failure = "the machine did not boot";

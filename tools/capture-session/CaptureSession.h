@@ -40,11 +40,12 @@ using HeadlessApp = std::unique_ptr<CTindaloftApp, AppEnd>;
 HeadlessApp StartHeadlessApp();
 
 // A machine and the program on it, for one run: the program prepared in a state folder of this process named
-// after `name`, the machine (the default one unless `hardware` is given) booted with the capture driver, and
-// the application started without a display. `failure` says what did not work. The end takes the application,
-// the machine and the program down, on the thread that made them.
+// after `name`, the machine (the default one unless `hardware` is given; unpaced when `busTime` is false)
+// booted with the capture driver, and the application started without a display. `failure` says what did not
+// work. The end takes the application, the machine and the program down, on the thread that made them.
 struct HeadlessSession {
-    explicit HeadlessSession(const std::string& name, const sim::MachineBuilder* hardware = nullptr);
+    explicit HeadlessSession(const std::string& name, const sim::MachineBuilder* hardware = nullptr,
+                             bool busTime = true);
     ~HeadlessSession();
     HeadlessSession(const HeadlessSession&) = delete;
     HeadlessSession& operator=(const HeadlessSession&) = delete;

@@ -7,12 +7,21 @@
 // thread, frame length control, pipe I/O policy), the hub and USBDI bus interfaces and the controller's
 // device-control requests. Every URB the controllers receive is counted (UrbsReceived).
 //
+// Bus time (BusTime.h, UsbPortBusTime.cpp): on a paced machine a transfer whose data has moved stays on its
+// device's bus for the time its packets take there (an interrupt transfer until its endpoint's next service,
+// an isochronous one until its last frame) and completes on the controller's interrupt thread; a pipe sends
+// its next transfer to the device once the one before has left the bus. The root hub is the controller's own
+// and takes no bus time; nor do the requests the port driver carries out itself (configuration and interface
+// selection, clearing a stall, what it asks a device while it initialises it). On an unpaced machine every
+// transfer completes as soon as its device answers.
+//
 // The miniports share one implementation; a miniport only names its driver and its controller kind. The same
 // code also serves the USB 3 pairs: the vendor xHCI driver of the releases before Windows 8 and the system's
 // own xHCI driver from Windows 8 on, neither of which keeps the port driver's extension words.
 //
 // Locking: one mutex per controller guards its handle list, each handle's pipes and each pipe's queue of
-// waiting transfers. Device models are called with it released; requests are completed with it released.
+// waiting transfers. Device models are called with it released; requests are completed with it released. The
+// bus schedule's lock may be taken inside it.
 #pragma once
 
 #include <atomic>
@@ -24,6 +33,7 @@
 
 #include "hubbusif.h"
 #include "platform/sim/HostControllerModel.h"
+#include "platform/sim/internal/BusTime.h"
 #include "platform/sim/internal/DriverFramework.h"
 #include "platform/sim/internal/WorkQueue.h"
 #include "usbbusif.h"
@@ -42,6 +52,7 @@ NTSTATUS InboxXhciEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath);
 
 class HostController;
 struct DeviceHandle;
+struct PipeTransfer;
 
 constexpr ULONG kPortPoolTag = SignatureWord("SimP");
 
@@ -52,10 +63,12 @@ struct Pipe {
     USB_ENDPOINT_DESCRIPTOR endpoint{};
     UCHAR interfaceNumber = 0;
     bool open = true;
-    bool busy = false;        // a transfer is with the device now
-    bool again = false;       // the device became ready while it was busy
-    std::deque<PIRP> waiting; // transfers the device NAKed, oldest first
-    ULONG nextFrame = 0;      // isochronous: the frame after the last scheduled packet (0: none yet)
+    bool busy = false;             // a transfer is with the device now
+    bool again = false;            // the device became ready while it was busy
+    std::deque<PIRP> waiting;      // transfers the device NAKed, oldest first
+    PipeTransfer* onBus = nullptr; // the transfer whose data moved and whose bus time is not over yet
+    LONGLONG nextService = -1;     // interrupt: machine time of the endpoint's next service (-1: none yet)
+    ULONG nextFrame = 0;           // isochronous: the frame after the last scheduled packet (0: none yet)
     // The pipe's I/O policy (SET_PIPE_IO_POLICY).
     ULONG ioPriority = 0;
     ULONG maxPendingIrps = 0;
@@ -108,6 +121,22 @@ struct DeviceHandle {
     ULONG bytes = 0;
     UCHAR msVendorCode = 0;              // from the device's string 0xEE ("MSFT100"), 0 when it has none
     std::vector<HcdEndpoint*> endpoints; // opened with OPEN_ENDPOINT, until closed or the handle goes
+    // The bus whose time the device's transfers share (null for the root hub, which is on none), and a
+    // high-speed hub's transaction translator: the bus of the low and full speed devices behind it.
+    std::shared_ptr<SharedBus> bus;
+    std::shared_ptr<SharedBus> translator;
+};
+
+// A transfer of the port driver on the bus (UsbPortBusTime.cpp): a pipe's bulk or interrupt transfer with its
+// result, a control transfer with its status, or an isochronous transfer with its final status. It holds a
+// reference on its handle until it completes.
+struct PipeTransfer : BusEntry {
+    HostController* controller = nullptr;
+    DeviceHandle* handle = nullptr;
+    Pipe* pipe = nullptr; // bulk and interrupt
+    TransferResult result;
+    NTSTATUS status = STATUS_SUCCESS; // control
+    USBD_STATUS isochStatus = USBD_STATUS_SUCCESS;
 };
 
 class RootHubPdo;
@@ -143,6 +172,18 @@ public:
     static ULONG CurrentFrame();
     void EndpointReady(DeviceHandle* handle, UCHAR endpointAddress);
     void AbortPipes(DeviceHandle* handle, Pipe* only = nullptr);
+    // Sends a pipe's waiting transfers to the device while it answers them (and the pipe is free).
+    void Pump(Pipe* pipe);
+
+    // Bus time (UsbPortBusTime.cpp). Whether a device's transfers take bus time.
+    bool Paced(const DeviceHandle* handle) const { return m_paced && handle->bus; }
+    // A transfer whose data has moved goes on its device's bus and completes once its time there is over. False
+    // when it did not go on (cancelled meanwhile, the controller going): the caller completes it now. The pipe
+    // transfer's form is called with m_lock held.
+    bool PipeTransferOnBus(PIRP irp, Pipe* pipe, const TransferResult& result);
+    bool ControlOnBus(PIRP irp, DeviceHandle* handle, NTSTATUS status, ULONG bytes);
+    bool IsochronousOnBus(PIRP irp, DeviceHandle* handle, USBD_STATUS status, LONGLONG at);
+    BusSchedule& Schedule() { return m_schedule; }
 
     // Statistics for IOCTL_USB_HCD_GET_STATS_*.
     std::atomic<ULONG> m_bytesTransferred{0};
@@ -172,8 +213,11 @@ private:
     USBD_STATUS FrameRequest(PURB urb, USHORT function, DeviceHandle* handle);
     USBD_STATUS PipePolicy(PURB urb, USHORT function, DeviceHandle* handle);
     USBD_STATUS EndpointRequest(PURB urb, USHORT function, DeviceHandle* handle);
-    void Pump(DeviceHandle* handle, Pipe* pipe);
     Pipe* FindPipe(DeviceHandle* handle, PVOID pipeHandle);
+    // The bus a new device's transfers share, behind `hub` (m_lock held).
+    std::shared_ptr<SharedBus> BusBehind(DeviceHandle* hub, UsbSpeed speed);
+    // Machine time at which an interrupt pipe's transfer of `bytes` has been served (m_lock held).
+    LONGLONG NextService(Pipe* pipe, ULONG bytes);
     void FreeHandle(DeviceHandle* handle);
     std::vector<Pipe*> OpenInterfacePipes(DeviceHandle* handle, const Bytes& configuration, UCHAR number,
                                           UCHAR alternate);
@@ -193,9 +237,20 @@ private:
     // Frame length control: the handle that took it, and the adjustment it made (in bit times).
     DeviceHandle* m_frameLengthOwner = nullptr;
     LONG m_frameLengthDelta = 0;
-    // The controller's interrupt thread: isochronous transfers complete there once their frames are done.
+    // The controller's interrupt thread of an unpaced machine: isochronous transfers complete there.
     WorkQueue m_interrupt;
+    // Bus time: whether the machine keeps it, the controller's own buses, and the schedule whose thread
+    // completes the transfers on them.
+    bool m_paced = false;
+    std::shared_ptr<SharedBus> m_usb2Bus = std::make_shared<SharedBus>();
+    std::shared_ptr<SharedBus> m_superSpeedBus = std::make_shared<SharedBus>();
+    BusSchedule m_schedule;
 };
+
+// Completions of the port driver's transfers (UsbPortUrb.cpp): a bulk or interrupt transfer with its result, an
+// isochronous one with its final status. Both give the transfer's handle reference back.
+void FinishTransfer(PIRP irp, TransferResult result);
+void CompleteIsochronous(PIRP irp, USBD_STATUS status, DeviceHandle* handle);
 
 // URBs the host controllers of the machine received since it started (the workloads' request counts).
 uint64_t UrbsReceived();

@@ -170,6 +170,7 @@ HostController::HostController(PDEVICE_OBJECT self, PDEVICE_OBJECT pdo, PDEVICE_
 
 HostController::~HostController() {
     m_interrupt.Stop();
+    m_schedule.Stop();
     // Normally every handle is gone with the root hub and the devices; a controller that never started, or
     // lost its children abruptly, still frees what is left.
     for (DeviceHandle* handle : std::vector<DeviceHandle*>(m_handles)) {
@@ -186,6 +187,7 @@ NTSTATUS HostController::OnStart() {
     if (!m_model) {
         return STATUS_NO_SUCH_DEVICE;
     }
+    m_paced = BusTimeOn();
     m_name = nt::ob::NameOf(m_self).value_or(u"");
     m_hcdLink = CreateNumberedLink(u"HCD", m_name, &m_hcdNumber);
     m_interfaces.Enable(m_pdo, m_flavor == PortFlavor::VendorXhci ? kVendorUsb3HostControllerInterface
@@ -247,6 +249,7 @@ void HostController::Enumerate() {
 
 void HostController::OnRemove() {
     m_interrupt.Stop(); // the transfers it still has complete first
+    m_schedule.Stop();
     m_interfaces.DisableAll();
     if (!m_hcdLink.empty()) {
         UNICODE_STRING link;
@@ -310,6 +313,11 @@ NTSTATUS HostController::CreateHandle(DeviceHandle* hub, USHORT port, DeviceHand
     }
     auto* hubModel = dynamic_cast<UsbHubModel*>(hubHandle->device.get());
     std::shared_ptr<UsbDevice> device = hubModel ? hubModel->DeviceAt(port) : nullptr;
+    DeviceHandle* handle = hubModel && device ? PoolNew<DeviceHandle>() : nullptr;
+    if (handle) {
+        std::lock_guard guard(m_lock);
+        handle->bus = BusBehind(hubHandle, device->Speed());
+    }
     Release(hubHandle);
     if (!hubModel) {
         return STATUS_INVALID_PARAMETER;
@@ -317,7 +325,6 @@ NTSTATUS HostController::CreateHandle(DeviceHandle* hub, USHORT port, DeviceHand
     if (!device) {
         return STATUS_DEVICE_NOT_CONNECTED;
     }
-    DeviceHandle* handle = PoolNew<DeviceHandle>();
     if (!handle) {
         return STATUS_INSUFFICIENT_RESOURCES;
     }

@@ -34,26 +34,6 @@ UCHAR* BufferOf(PVOID buffer, PMDL mdl) {
     return mdl ? static_cast<UCHAR*>(MmGetSystemAddressForMdlSafe(mdl, NormalPagePriority)) : nullptr;
 }
 
-void FinishTransfer(PIRP irp, TransferResult result) {
-    PURB urb = UrbOf(irp);
-    DeviceHandle* handle = HandleOf(irp);
-    HostController* controller = handle->controller;
-    urb->UrbBulkOrInterruptTransfer.TransferBufferLength = USBD_SUCCESS(result.status) ? result.length : 0;
-    urb->UrbHeader.Status = result.status;
-    if (USBD_SUCCESS(result.status)) {
-        controller->m_bytesTransferred += result.length;
-        ++controller->m_transfers;
-    } else if (result.status == USBD_STATUS_STALL_PID) {
-        ++controller->m_stallCount;
-    }
-    NTSTATUS status = StatusFromUsbd(result.status);
-    controller->Release(handle);
-    // Transfers complete as a controller's interrupt completes them: at DISPATCH_LEVEL.
-    KIRQL irql = KeRaiseIrqlToDpcLevel();
-    Complete(irp, status, 0);
-    KeLowerIrql(irql);
-}
-
 void CancelTransfer(PDEVICE_OBJECT, PIRP irp) {
     IoReleaseCancelSpinLock(irp->CancelIrql);
     Pipe* pipe = PipeOf(irp);
@@ -339,6 +319,26 @@ namespace {
 std::atomic<uint64_t> g_urbsReceived{0};
 } // namespace
 
+void FinishTransfer(PIRP irp, TransferResult result) {
+    PURB urb = UrbOf(irp);
+    DeviceHandle* handle = HandleOf(irp);
+    HostController* controller = handle->controller;
+    urb->UrbBulkOrInterruptTransfer.TransferBufferLength = USBD_SUCCESS(result.status) ? result.length : 0;
+    urb->UrbHeader.Status = result.status;
+    if (USBD_SUCCESS(result.status)) {
+        controller->m_bytesTransferred += result.length;
+        ++controller->m_transfers;
+    } else if (result.status == USBD_STATUS_STALL_PID) {
+        ++controller->m_stallCount;
+    }
+    NTSTATUS status = StatusFromUsbd(result.status);
+    controller->Release(handle);
+    // Transfers complete as a controller's interrupt completes them: at DISPATCH_LEVEL.
+    KIRQL irql = KeRaiseIrqlToDpcLevel();
+    Complete(irp, status, 0);
+    KeLowerIrql(irql);
+}
+
 uint64_t UrbsReceived() {
     return g_urbsReceived.load();
 }
@@ -411,6 +411,7 @@ NTSTATUS HostController::Control(PIRP irp, PURB urb, DeviceHandle* handle) {
     const USHORT function = urb->UrbHeader.Function & ~URB_FUNCTION_SUBMIT_SYNCHRONOUS;
     ControlRequest request = DescribeControl(urb, function, handle->msVendorCode);
     USBD_STATUS status;
+    ULONG moved = 0; // bytes of the data stage, for its time on the bus
     if (request.stall) {
         status = USBD_STATUS_STALL_PID;
         ++m_stallCount;
@@ -434,6 +435,7 @@ NTSTATUS HostController::Control(PIRP irp, PURB urb, DeviceHandle* handle) {
             if (USBD_SUCCESS(status)) {
                 m_bytesTransferred += result.length;
                 ++m_transfers;
+                moved = result.length;
             } else if (status == USBD_STATUS_STALL_PID) {
                 ++m_stallCount;
             }
@@ -443,6 +445,14 @@ NTSTATUS HostController::Control(PIRP irp, PURB urb, DeviceHandle* handle) {
         CompleteAsControlTransfer(urb, function, request);
     }
     urb->UrbHeader.Status = status;
+    // A transfer the device carried out ends once its stages have had their time on the bus.
+    if (USBD_SUCCESS(status) && Paced(handle)) {
+        IoMarkIrpPending(irp);
+        if (!ControlOnBus(irp, handle, StatusFromUsbd(status), moved)) {
+            Complete(irp, StatusFromUsbd(status));
+        }
+        return STATUS_PENDING;
+    }
     return Complete(irp, StatusFromUsbd(status));
 }
 
@@ -700,12 +710,12 @@ NTSTATUS HostController::QueueTransfer(PIRP irp, PURB urb, DeviceHandle* handle)
     if (cancelled) {
         FinishTransfer(irp, TransferResult::Error(USBD_STATUS_CANCELED));
     } else {
-        Pump(handle, pipe);
+        Pump(pipe);
     }
     return STATUS_PENDING;
 }
 
-void HostController::Pump(DeviceHandle*, Pipe* pipe) {
+void HostController::Pump(Pipe* pipe) {
     for (;;) {
         PIRP irp = nullptr;
         {
@@ -713,6 +723,9 @@ void HostController::Pump(DeviceHandle*, Pipe* pipe) {
             if (pipe->busy) {
                 pipe->again = true;
                 return;
+            }
+            if (pipe->onBus) {
+                return; // the next transfer goes to the device once this one has left the bus
             }
             for (auto it = pipe->waiting.begin(); it != pipe->waiting.end(); ++it) {
                 if (IoSetCancelRoutine(*it, nullptr)) { // else its cancel routine is on the way
@@ -747,6 +760,8 @@ void HostController::Pump(DeviceHandle*, Pipe* pipe) {
                         continue;
                     }
                 }
+            } else if (result.Succeeded() && Paced(pipe->owner) && PipeTransferOnBus(irp, pipe, result)) {
+                return; // its end on the bus sends the next
             }
         }
         FinishTransfer(irp, result);
@@ -755,12 +770,16 @@ void HostController::Pump(DeviceHandle*, Pipe* pipe) {
 
 void HostController::AbortPipes(DeviceHandle* handle, Pipe* only) {
     std::vector<PIRP> aborted;
+    std::vector<PipeTransfer*> withdrawn; // on the bus
     {
         std::lock_guard guard(m_lock);
         for (auto* list : {&handle->pipes, &handle->retired}) {
             for (Pipe* pipe : *list) {
                 if (only && pipe != only) {
                     continue;
+                }
+                if (pipe->onBus && m_schedule.Withdraw(pipe->onBus)) {
+                    withdrawn.push_back(pipe->onBus);
                 }
                 for (auto it = pipe->waiting.begin(); it != pipe->waiting.end();) {
                     if (IoSetCancelRoutine(*it, nullptr)) {
@@ -772,6 +791,9 @@ void HostController::AbortPipes(DeviceHandle* handle, Pipe* only) {
                 }
             }
         }
+    }
+    for (PipeTransfer* transfer : withdrawn) {
+        m_schedule.Complete(transfer, true);
     }
     for (PIRP irp : aborted) {
         FinishTransfer(irp, TransferResult::Error(USBD_STATUS_CANCELED));
@@ -793,7 +815,7 @@ void HostController::EndpointReady(DeviceHandle* pointer, UCHAR endpointAddress)
         }
     }
     for (Pipe* pipe : pipes) {
-        Pump(handle, pipe);
+        Pump(pipe);
     }
     Release(handle);
 }
@@ -801,8 +823,6 @@ void HostController::EndpointReady(DeviceHandle* pointer, UCHAR endpointAddress)
 } // namespace sim::drv
 
 namespace sim::drv {
-
-namespace {
 
 void CompleteIsochronous(PIRP irp, USBD_STATUS status, DeviceHandle* handle) {
     PURB urb = UrbOf(irp);
@@ -813,8 +833,6 @@ void CompleteIsochronous(PIRP irp, USBD_STATUS status, DeviceHandle* handle) {
     Complete(irp, StatusFromUsbd(status), 0);
     KeLowerIrql(irql);
 }
-
-} // namespace
 
 NTSTATUS HostController::Isochronous(PIRP irp, PURB urb, DeviceHandle* handle) {
     auto& transfer = urb->UrbIsochronousTransfer;
@@ -897,12 +915,21 @@ NTSTATUS HostController::Isochronous(PIRP irp, PURB urb, DeviceHandle* handle) {
     ++m_transfers;
     const USBD_STATUS final = errors == packets ? USBD_STATUS_ISOCH_REQUEST_FAILED : USBD_STATUS_SUCCESS;
 
-    // The transfer ends once its frames are done: on the controller's interrupt thread.
+    // The transfer ends once its frames are done: on the controller's interrupt thread (at once on an unpaced
+    // machine, whose frames take no time).
     ++handle->references;
     IoMarkIrpPending(irp);
-    if (!m_interrupt.Post([irp, final, handle] { CompleteIsochronous(irp, final, handle); })) {
-        CompleteIsochronous(irp, final, handle);
+    if (Paced(handle)) {
+        const LONGLONG now = static_cast<LONGLONG>(KeQueryInterruptTime());
+        const LONG framesLeft = static_cast<LONG>(transfer.StartFrame + packets - static_cast<ULONG>(now / 10000));
+        const LONGLONG end = (now / 10000 + std::max<LONG>(framesLeft, 0)) * 10000; // the last frame's end
+        if (IsochronousOnBus(irp, handle, final, end)) {
+            return STATUS_PENDING;
+        }
+    } else if (m_interrupt.Post([irp, final, handle] { CompleteIsochronous(irp, final, handle); })) {
+        return STATUS_PENDING;
     }
+    CompleteIsochronous(irp, final, handle);
     return STATUS_PENDING;
 }
 

@@ -40,7 +40,7 @@ std::vector<CDocument*> Documents(CDocTemplate* pTemplate) {
 }
 
 TEST_F(AppStartOnMachine, WithoutArgumentsTheStartOpensOneLiveCaptureInTheShownMainFrame) {
-    BootDefault(nt::version::Release::Windows7, DriverEntry);
+    BootDefault(nt::version::Release::Windows7, DriverEntry, tdl::test::BusTime::Off);
     apptest::AppStarter starter;
     // As the user starts it (the splash holds the start for 750 ms of the machine's real clock).
     CTindaloftApp& app = starter.Make();
@@ -110,7 +110,7 @@ TEST_F(AppStartOnMachine, WithoutArgumentsTheStartOpensOneLiveCaptureInTheShownM
 }
 
 TEST_F(AppStartOnMachine, ASavedLogOnTheCommandLineOpensInTheLogTemplate) {
-    BootDefault(nt::version::Release::Windows7, DriverEntry);
+    BootDefault(nt::version::Release::Windows7, DriverEntry, tdl::test::BusTime::Off);
     const auto folder = std::filesystem::temp_directory_path() / ("tdl-appstart-log-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     const auto file = folder / "first.tdloft";

@@ -139,6 +139,7 @@ protected:
         sim::MachineOptions machine;
         machine.captureDriverEntry = DriverEntry;
         machine.stateDir = options.stateDir;
+        machine.busTime = false;
         Boot(sim::DefaultMachine(), machine);
         m_starter = std::make_unique<apptest::AppStarter>();
         CTindaloftApp& app = m_starter->Make("/Embedding");

@@ -72,7 +72,7 @@ bool AllLinesEndInCrLf(const std::string& text) {
 class DeviceReportExport : public tdl::test::MachineTest {
 protected:
     void SetUp() override {
-        BootDefault(nt::version::Release::Windows7, DriverEntry);
+        BootDefault(nt::version::Release::Windows7, DriverEntry, tdl::test::BusTime::Off);
         CTindaloftApp& app = m_starter.Make();
         app.m_strMachineName = "User@TDL-WORKSTATION";
         app.m_OSVersion.m_strDescription = "Microsoft Windows 7 Service Pack 1 (Build 7601)";

@@ -29,7 +29,7 @@ std::vector<DWORD> DriverFields(const CAppSettings& s) {
 }
 
 TEST_F(DriverClientOnMachine, ReadsIntoABufferSmallerThanTheReplyGiveNothingAndError122) {
-    BootDefault(nt::version::Release::Windows7, DriverEntry);
+    BootDefault(nt::version::Release::Windows7, DriverEntry, tdl::test::BusTime::Off);
     CKxTdloft device;
     ASSERT_TRUE(device.TryDeviceOpen());
     ASSERT_TRUE(device.IoctlEnableChangeLogging(1)); // writes a log-start record
@@ -57,7 +57,7 @@ TEST_F(DriverClientOnMachine, ReadsIntoABufferSmallerThanTheReplyGiveNothingAndE
 }
 
 TEST_F(DriverClientOnMachine, SettingsSentAreTheSettingsReadBack) {
-    BootDefault(nt::version::Release::Windows7, DriverEntry);
+    BootDefault(nt::version::Release::Windows7, DriverEntry, tdl::test::BusTime::Off);
     CTindaloftApp sender;
     CAppSettings& sent = sender.m_Settings;
     sent.CaptureBulk = true;

@@ -33,7 +33,7 @@ class LiveDocumentTest : public tdl::test::MachineTest {
 protected:
     virtual nt::version::Release Release() const { return nt::version::Release::Windows7; }
     void SetUp() override {
-        BootDefault(Release(), DriverEntry);
+        BootDefault(Release(), DriverEntry, tdl::test::BusTime::Off);
         CTindaloftApp& app = m_starter.Make();
         app.m_strMachineName = "User@TDL-WORKSTATION";
         app.m_Settings.MaxLogBuffer = 4096;

@@ -105,7 +105,7 @@ TEST(SplashWnd, ShowsTheReleaseOfTheProgramFileAndThePicture) {
 class AboutOnMachine : public tdl::test::MachineTest {};
 
 TEST_F(AboutOnMachine, ShowsTheProgramsVersionAndTheCaptureDriversOwn) {
-    BootDefault(nt::version::Release::Windows7, DriverEntry);
+    BootDefault(nt::version::Release::Windows7, DriverEntry, tdl::test::BusTime::Off);
     apptest::AppStarter starter;
     CTindaloftApp& app = starter.Make("/Embedding");
     ASSERT_TRUE(starter.Start());

@@ -143,7 +143,7 @@ TEST(DeviceClassTexts, ConstructionKeepsClassAndKeyAndOpensNothing) {
 class DeviceClassLookup : public tdl::test::MachineTest {
 protected:
     void Start(Release release = Release::Windows7) {
-        BootDefault(release);
+        BootDefault(release, nullptr, tdl::test::BusTime::Off);
         m_sets = win32::OpenDeviceInfoSets();
         m_handles = nt::handles::OpenCount();
         m_pool = nt::pool::LiveCount();

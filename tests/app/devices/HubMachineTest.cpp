@@ -35,7 +35,7 @@ using Tree = core::tree<ConnectionElement>;
 class HubsOnMachine : public tdl::test::MachineTest {
 protected:
     void SetUp() override {
-        BootDefault(nt::version::Release::Windows7, DriverEntry);
+        BootDefault(nt::version::Release::Windows7, DriverEntry, tdl::test::BusTime::Off);
         ReadStacks();
     }
     void TearDown() override {

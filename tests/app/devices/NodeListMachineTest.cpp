@@ -133,7 +133,7 @@ void PrintTo(const Group& g, std::ostream* out) {
 class NodeListsOnMachine : public tdl::test::MachineTest {};
 
 TEST_F(NodeListsOnMachine, TheModelIsWhatTheDriverListsAfterBootAndAfterTheUpdate) {
-    BootDefault(nt::version::Release::Windows7, DriverEntry);
+    BootDefault(nt::version::Release::Windows7, DriverEntry, tdl::test::BusTime::Off);
     CStackTree stacks(kDevice);
     CAttachedDevices devices;
     CAttachedDrivers drivers(kDevice);

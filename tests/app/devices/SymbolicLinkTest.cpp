@@ -32,7 +32,7 @@ void FailStringAllocation(uint64_t n) {
 class SymbolicLinkTarget : public tdl::test::MachineTest {
 protected:
     void SetUp() override {
-        BootDefault();
+        BootDefault(nt::version::Release::Windows7, nullptr, tdl::test::BusTime::Off);
         UNICODE_STRING link = RTL_CONSTANT_STRING(u"\\DosDevices\\TdlLinkTest");
         UNICODE_STRING target = RTL_CONSTANT_STRING(u"\\Device\\TdlTarget012");
         ASSERT_TRUE(NT_SUCCESS(IoCreateSymbolicLink(&link, &target)));

@@ -111,7 +111,7 @@ protected:
         setenv("GSETTINGS_BACKEND", "memory", 0);
         setenv("NO_AT_BRIDGE", "1", 0);
         ASSERT_TRUE(m_screen.IsOpen()) << "no X display: these tests run under xvfb-run";
-        BootDefault(nt::version::Release::Windows7, DriverEntry);
+        BootDefault(nt::version::Release::Windows7, DriverEntry, tdl::test::BusTime::Off);
     }
     void TearDown() override {
         m_gui.Call([this] { End(); });
@@ -182,7 +182,7 @@ TEST_F(MainWindowOnScreenTest, TheScreenShowsTheHeadlessStartUpsPicturePixelForP
 
     // The same start-up, on a machine booted afresh, with the host attached.
     MachineTest::TearDown();
-    BootDefault(nt::version::Release::Windows7, DriverEntry);
+    BootDefault(nt::version::Release::Windows7, DriverEntry, tdl::test::BusTime::Off);
     ASSERT_TRUE(display::AttachDisplayHost());
     ASSERT_NE(m_gui.Call([this] { return Start(); }), nullptr);
     const unsigned long window = MainWindowShown();

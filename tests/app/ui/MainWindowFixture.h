@@ -32,7 +32,7 @@ namespace mainwin_test {
 class MainWindowTest : public tdl::test::MachineTest {
 protected:
     void SetUp() override {
-        BootDefault(nt::version::Release::Windows7, DriverEntry);
+        BootDefault(nt::version::Release::Windows7, DriverEntry, tdl::test::BusTime::Off);
         UseVirtualClock();
         m_starter = std::make_unique<apptest::AppStarter>();
     }

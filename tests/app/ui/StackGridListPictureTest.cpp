@@ -101,7 +101,7 @@ private:
 class StackGridListPicture : public tdl::test::MachineTest {};
 
 TEST_F(StackGridListPicture, EachRowShowsItsImageBeforeItsName) {
-    BootDefault(nt::version::Release::Windows7, DriverEntry);
+    BootDefault(nt::version::Release::Windows7, DriverEntry, tdl::test::BusTime::Off);
     CStackTree stacks(kDevice);
     CAttachedDevices devices;
     CAttachedDrivers drivers(kDevice);

@@ -16,10 +16,13 @@ namespace {
 using tdl::test::BusTap;
 using tdl::test::TappedRequest;
 
+// On an unpaced machine: the times the tests read are the devices' own pace, not their buses'.
 class DeviceTraffic : public tdl::test::MachineTest {
 protected:
     void SetUp() override {
-        BootDefault();
+        sim::MachineOptions options;
+        options.busTime = false;
+        Boot(sim::DefaultMachine(), options);
         UseVirtualClock();
     }
     // The class requests (bRequest) a device's interface got, in order.

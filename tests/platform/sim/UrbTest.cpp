@@ -11,60 +11,14 @@
 
 namespace {
 
+using tdl::test::BuildTransfer;
+using tdl::test::PendingUrb;
+using tdl::test::SelectConfiguration;
 using tdl::test::SubmitUrb;
-
-// A transfer sent without waiting for it.
-class PendingUrb {
-public:
-    PendingUrb(PDEVICE_OBJECT device, PURB urb) {
-        KeInitializeEvent(&m_event, NotificationEvent, FALSE);
-        m_irp = IoBuildDeviceIoControlRequest(IOCTL_INTERNAL_USB_SUBMIT_URB, device, nullptr, 0, nullptr, 0, TRUE,
-                                              &m_event, &m_status);
-        IoGetNextIrpStackLocation(m_irp)->Parameters.Others.Argument1 = urb;
-        m_sent = IoCallDriver(device, m_irp);
-    }
-    NTSTATUS Sent() const { return m_sent; }
-    bool Done() { return KeReadStateEvent(&m_event) != 0; }
-    NTSTATUS Wait() {
-        KeWaitForSingleObject(&m_event, Executive, KernelMode, FALSE, nullptr);
-        return m_status.Status;
-    }
-    PIRP Irp() const { return m_irp; } // valid while the transfer waits
-
-private:
-    KEVENT m_event;
-    IO_STATUS_BLOCK m_status{};
-    PIRP m_irp = nullptr;
-    NTSTATUS m_sent = STATUS_UNSUCCESSFUL;
-};
 
 class Urbs : public tdl::test::MachineTest {
 protected:
     void SetUp() override { BootDefault(); }
-
-    // Selects the device's configuration from the test, as a class driver would; returns its pipe handles.
-    std::vector<USBD_PIPE_INFORMATION> Configure(PDEVICE_OBJECT pdo, const sim::Bytes& configuration) {
-        sim::Bytes copy = configuration;
-        auto* descriptor = reinterpret_cast<PUSB_CONFIGURATION_DESCRIPTOR>(copy.data());
-        USBD_INTERFACE_LIST_ENTRY list[2] = {
-            {USBD_ParseConfigurationDescriptorEx(descriptor, descriptor, 0, 0, -1, -1, -1), nullptr},
-            {nullptr, nullptr}};
-        PURB urb = USBD_CreateConfigurationRequestEx(descriptor, list);
-        EXPECT_EQ(SubmitUrb(pdo, urb), STATUS_SUCCESS);
-        EXPECT_EQ(urb->UrbHeader.Status, USBD_STATUS_SUCCESS);
-        EXPECT_NE(urb->UrbSelectConfiguration.ConfigurationHandle, nullptr);
-        EXPECT_NE(list[0].Interface->InterfaceHandle, nullptr);
-        std::vector<USBD_PIPE_INFORMATION> pipes(list[0].Interface->Pipes,
-                                                 list[0].Interface->Pipes + list[0].Interface->NumberOfPipes);
-        ExFreePool(urb);
-        return pipes;
-    }
-
-    static void Transfer(URB& urb, USBD_PIPE_HANDLE pipe, bool in, void* buffer, ULONG length) {
-        std::memset(&urb, 0, sizeof urb);
-        UsbBuildInterruptOrBulkTransferRequest(&urb, sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER), pipe, buffer, nullptr,
-                                               length, in ? USBD_TRANSFER_DIRECTION_IN : 0, nullptr);
-    }
 };
 
 TEST_F(Urbs, DescriptorsComeFromTheDevice) {
@@ -169,7 +123,7 @@ TEST_F(Urbs, RequestsCompleteAsControlTransfers) {
 
 TEST_F(Urbs, BulkInWaitsForTheDeviceAndCompletesWhenItHasData) {
     PDEVICE_OBJECT pdo = Pdo("loopback");
-    auto pipes = Configure(pdo, m_machine->Device("loopback")->Descriptors().configurations[0]);
+    auto pipes = SelectConfiguration(pdo, m_machine->Device("loopback")->Descriptors().configurations[0]);
     ASSERT_EQ(pipes.size(), 2u);
     USBD_PIPE_HANDLE out = pipes[0].EndpointAddress == 0x01 ? pipes[0].PipeHandle : pipes[1].PipeHandle;
     USBD_PIPE_HANDLE in = pipes[0].EndpointAddress == 0x81 ? pipes[0].PipeHandle : pipes[1].PipeHandle;
@@ -177,14 +131,14 @@ TEST_F(Urbs, BulkInWaitsForTheDeviceAndCompletesWhenItHasData) {
 
     URB read;
     UCHAR received[64] = {};
-    Transfer(read, in, true, received, sizeof received);
+    BuildTransfer(read, in, true, received, sizeof received);
     PendingUrb waiting(pdo, &read);
     EXPECT_EQ(waiting.Sent(), STATUS_PENDING);
     EXPECT_FALSE(waiting.Done()) << "the device NAKs while it has nothing";
 
     URB write;
     char hello[] = "hello";
-    Transfer(write, out, false, hello, 5);
+    BuildTransfer(write, out, false, hello, 5);
     ASSERT_EQ(SubmitUrb(pdo, &write), STATUS_SUCCESS);
     EXPECT_EQ(write.UrbBulkOrInterruptTransfer.TransferBufferLength, 5u);
     ASSERT_EQ(waiting.Wait(), STATUS_SUCCESS);
@@ -195,12 +149,12 @@ TEST_F(Urbs, BulkInWaitsForTheDeviceAndCompletesWhenItHasData) {
 TEST_F(Urbs, InterruptInCompletesWithTheNextReport) {
     PDEVICE_OBJECT pdo = Pdo("mouse");
     auto mouse = m_machine->Device("mouse");
-    auto pipes = Configure(pdo, mouse->Descriptors().configurations[0]);
+    auto pipes = SelectConfiguration(pdo, mouse->Descriptors().configurations[0]);
     ASSERT_EQ(pipes.size(), 1u);
     EXPECT_EQ(pipes[0].PipeType, UsbdPipeTypeInterrupt);
     URB read;
     UCHAR report[4] = {};
-    Transfer(read, pipes[0].PipeHandle, true, report, sizeof report);
+    BuildTransfer(read, pipes[0].PipeHandle, true, report, sizeof report);
     PendingUrb waiting(pdo, &read);
     EXPECT_FALSE(waiting.Done());
     mouse->FunctionAs<sim::HidFunction>(0)->QueueInputReport({0x01, 0x10, 0xF0, 0x00});
@@ -211,19 +165,19 @@ TEST_F(Urbs, InterruptInCompletesWithTheNextReport) {
 TEST_F(Urbs, WaitingTransfersEndOnCancelAbortAndNewConfiguration) {
     PDEVICE_OBJECT pdo = Pdo("loopback");
     const sim::Bytes& configuration = m_machine->Device("loopback")->Descriptors().configurations[0];
-    auto pipes = Configure(pdo, configuration);
+    auto pipes = SelectConfiguration(pdo, configuration);
     USBD_PIPE_HANDLE in = pipes[0].EndpointAddress == 0x81 ? pipes[0].PipeHandle : pipes[1].PipeHandle;
     UCHAR buffer[64];
 
     URB cancelled;
-    Transfer(cancelled, in, true, buffer, sizeof buffer);
+    BuildTransfer(cancelled, in, true, buffer, sizeof buffer);
     PendingUrb first(pdo, &cancelled);
     IoCancelIrp(first.Irp());
     EXPECT_EQ(first.Wait(), STATUS_CANCELLED);
     EXPECT_EQ(cancelled.UrbHeader.Status, USBD_STATUS_CANCELED);
 
     URB aborted;
-    Transfer(aborted, in, true, buffer, sizeof buffer);
+    BuildTransfer(aborted, in, true, buffer, sizeof buffer);
     PendingUrb second(pdo, &aborted);
     URB abort{};
     abort.UrbHeader.Function = URB_FUNCTION_ABORT_PIPE;
@@ -233,12 +187,12 @@ TEST_F(Urbs, WaitingTransfersEndOnCancelAbortAndNewConfiguration) {
     EXPECT_EQ(second.Wait(), STATUS_CANCELLED);
 
     URB replaced;
-    Transfer(replaced, in, true, buffer, sizeof buffer);
+    BuildTransfer(replaced, in, true, buffer, sizeof buffer);
     PendingUrb third(pdo, &replaced);
-    Configure(pdo, configuration);
+    SelectConfiguration(pdo, configuration);
     EXPECT_EQ(third.Wait(), STATUS_CANCELLED) << "the pipe closed with the old configuration";
     URB stale;
-    Transfer(stale, in, true, buffer, sizeof buffer);
+    BuildTransfer(stale, in, true, buffer, sizeof buffer);
     EXPECT_EQ(SubmitUrb(pdo, &stale), STATUS_INVALID_PARAMETER);
     EXPECT_EQ(stale.UrbHeader.Status, USBD_STATUS_INVALID_PIPE_HANDLE);
 }
@@ -246,7 +200,7 @@ TEST_F(Urbs, WaitingTransfersEndOnCancelAbortAndNewConfiguration) {
 TEST_F(Urbs, SelectInterfaceGivesNewPipesForTheCurrentConfiguration) {
     PDEVICE_OBJECT pdo = Pdo("loopback");
     const sim::Bytes& configuration = m_machine->Device("loopback")->Descriptors().configurations[0];
-    auto before = Configure(pdo, configuration);
+    auto before = SelectConfiguration(pdo, configuration);
 
     // The configuration handle comes from the port driver's answer to a new selection.
     sim::Bytes copy = configuration;

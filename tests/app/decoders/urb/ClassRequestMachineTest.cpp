@@ -41,7 +41,7 @@ struct Decoded {
 class ClassRequestsOnMachine : public tdl::test::MachineTest {
 protected:
     void SetUp() override {
-        BootDefault(nt::version::Release::Windows7, DriverEntry);
+        BootDefault(nt::version::Release::Windows7, DriverEntry, tdl::test::BusTime::Off);
         UseVirtualClock();
         ASSERT_TRUE(m_driver.TryDeviceOpen());
         ReadStacks();
