@@ -1,19 +1,25 @@
 // The two programs on an X server: each attaches the host at its start, so the analyzer's main window maps and
-// goes on the desktop's close, and the set-up program's welcome box is answered with a click.
+// goes on the desktop's close, and the set-up program's welcome box is answered with a click. The programs are
+// started as a person starts them, with no suppressions for the leak check but those they carry.
 #include <gtest/gtest.h>
 
+#include <X11/keysym.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "WinDialogs.h"
 #include "setup/Setup.h"
 #include "setup/SetupResources.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/XScreen.h"
 #include "windows.h"
 
@@ -36,13 +42,15 @@ struct Folder {
     fs::path path;
 };
 
-// A program started with the test's environment and `extra` over it.
+// A program started with the test's environment and `extra` over it; its standard error goes to a file.
 class Program {
 public:
-    Program(const std::string& path, const std::vector<std::string>& extra) {
+    Program(const std::string& path, const std::vector<std::string>& extra)
+        : m_errors(fs::temp_directory_path() / ("tdl-host-program-" + std::to_string(::getpid()) + ".err")) {
         std::vector<std::string> env = extra;
         env.push_back("GSETTINGS_BACKEND=memory");
         env.push_back("NO_AT_BRIDGE=1");
+        env.push_back("LSAN_OPTIONS=");
         for (char** e = environ; *e; ++e) {
             const std::string entry = *e;
             const std::string name = entry.substr(0, entry.find('=') + 1);
@@ -57,14 +65,20 @@ public:
             envp.push_back(entry.data());
         envp.push_back(nullptr);
         char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-        if (posix_spawn(&m_pid, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, m_errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (posix_spawn(&m_pid, path.c_str(), &actions, nullptr, argv, envp.data()) != 0)
             m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
     }
     ~Program() {
         if (m_pid > 0 && !m_ended) {
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
         }
+        std::error_code ignored;
+        fs::remove(m_errors, ignored);
     }
     bool Started() const { return m_pid > 0; }
     // The exit code once it ended within the limit; -1 when it did not (or did not exit).
@@ -76,8 +90,14 @@ public:
         m_ended = true;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+    // What it wrote to its standard error so far.
+    std::string Errors() const {
+        std::ifstream in(m_errors);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
 
 private:
+    fs::path m_errors;
     pid_t m_pid = -1;
     bool m_ended = false;
 };
@@ -95,14 +115,13 @@ TEST(Programs, TheAnalyzerMapsItsMainWindowAndEndsOnTheDesktopsClose) {
     EXPECT_EQ(program.ExitCode(std::chrono::seconds(60)), 0);
 }
 
-// Where the welcome box's No button (id 2) lies in its client area, as the dialog manager lays it out.
-POINT NoButtonCentre() {
-    constexpr int kNo = 2;
+// Where a button of the welcome box (Yes 1, No 2) lies in its client area, as the dialog manager lays it out.
+POINT WelcomeButtonCentre(int id) {
     HMODULE self = GetModuleHandleA(nullptr);
     RegisterSetupResources(self);
     HWND dialog = CreateDialogParamA(self, MAKEINTRESOURCEA(IDD_WELCOME), nullptr, WelcomeDlgProc, 0);
     RECT button{};
-    GetWindowRect(GetDlgItem(dialog, kNo), &button);
+    GetWindowRect(GetDlgItem(dialog, id), &button);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&button), 2);
     DestroyWindow(dialog);
     return {(button.left + button.right) / 2, (button.top + button.bottom) / 2};
@@ -111,7 +130,7 @@ POINT NoButtonCentre() {
 TEST(Programs, TheSetUpProgramsWelcomeBoxAnsweredNoEndsItWithNothingWritten) {
     XScreen screen;
     ASSERT_TRUE(screen.IsOpen()) << "no X display: these tests run under xvfb-run";
-    const POINT no = NoButtonCentre();
+    const POINT no = WelcomeButtonCentre(IDCANCEL);
     Folder state("tdl-host-setup-state"), temp("tdl-host-setup-temp");
     Program program(TDL_SETUP_PROGRAM, {"TINDALOFT_STATE_DIR=" + state.path.string(), "TMPDIR=" + temp.path.string()});
     ASSERT_TRUE(program.Started());
@@ -124,6 +143,42 @@ TEST(Programs, TheSetUpProgramsWelcomeBoxAnsweredNoEndsItWithNothingWritten) {
     EXPECT_EQ(program.ExitCode(std::chrono::seconds(30)), 0);
     EXPECT_TRUE(fs::is_empty(temp.path)) << "something was unpacked";
     EXPECT_FALSE(fs::exists(state.path / "Windows" / "Downloaded Installations")) << "something was cached";
+    EXPECT_EQ("", program.Errors());
+}
+
+TEST(Programs, TheSetUpProgramAnsweredYesCachesThePackageAndTheInstallerSaysItCompleted) {
+    XScreen screen;
+    ASSERT_TRUE(screen.IsOpen()) << "no X display: these tests run under xvfb-run";
+    const POINT yes = WelcomeButtonCentre(IDOK);
+    Folder state("tdl-host-setup-yes-state"), temp("tdl-host-setup-yes-temp");
+    Program program(TDL_SETUP_PROGRAM, {"TINDALOFT_STATE_DIR=" + state.path.string(), "TMPDIR=" + temp.path.string()});
+    ASSERT_TRUE(program.Started());
+    unsigned long welcome = 0;
+    ASSERT_TRUE(
+        WaitUntil([&] { return (welcome = screen.FindWindow("Tindaloft Setup")) != 0; }, std::chrono::seconds(30)))
+        << "the welcome box did not show";
+    ASSERT_TRUE(screen.Settled(welcome));
+    const RECT shown = screen.WindowRect(welcome);
+    screen.Click({shown.left + yes.x, shown.top + yes.y});
+
+    // The installer's box, titled with the product's name, once the welcome box has gone.
+    unsigned long box = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return screen.FindWindow("Tindaloft Setup") == 0 && (box = screen.FindWindow("Tindaloft")) != 0; },
+        std::chrono::seconds(30)))
+        << "the installer said nothing";
+    ASSERT_TRUE(screen.Settled(box));
+    const RECT boxRect = screen.WindowRect(box);
+    XScreen::SavePng(screen.Read(boxRect), boxRect.right - boxRect.left,
+                     tdl::test::PicturePath("setup_installation_completed.png"));
+    const fs::path cached = state.path / "Windows" / "Downloaded Installations" /
+                            "{5A1C2F4E-7B3D-4E8A-9C61-0D2B7F3E9A14}" / "Tindaloft.msi";
+    EXPECT_TRUE(fs::is_regular_file(cached)) << "the package is not where the README says";
+    ASSERT_TRUE(screen.ReadyForKeys(box));
+    screen.Key(XK_Return);
+    EXPECT_EQ(program.ExitCode(std::chrono::seconds(30)), 0);
+    EXPECT_TRUE(fs::is_empty(temp.path)) << "the unpacked folder stayed";
+    EXPECT_EQ("", program.Errors()) << "the program reported on its standard error";
 }
 
 } // namespace
