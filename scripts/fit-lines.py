@@ -6,7 +6,8 @@
                                   otherwise <header> comes first. On a terminal the progress lines rewrite one
                                   line; elsewhere each is cut to the width.
     fit-lines.py tests            CTest's lines: each test's result as its number, status, seconds and name,
-                                  the name shortened in the middle to fit; the start lines are left out.
+                                  the name (without a parameter's value) shortened in the middle to fit;
+                                  the start lines are left out.
 
 Every other line (a compiler's message, a failing test's own output) passes as it is. The width is 100
 columns, or the terminal's when that is narrower.
@@ -21,9 +22,13 @@ PROGRESS = re.compile(r"^\[(\d+)/(\d+)\] (.*)$")
 QUIET = re.compile(
     r"^(ninja: no work to do\.|ninja: Entering directory|-- |\[\d+/\d+\] (Re-checking globbed directories|Re-running CMake))"
 )
-RESULT = re.compile(r"^\s*(\d+)/(\d+) Test\s+#\d+: (\S+) [ .]*((?:\*\*\*)?[A-Za-z].*?)\s+([\d.]+) sec$")
+# A parameterized test's name goes on with "  # GetParam() = <its value>"; CTest pads a name with dots.
+RESULT = re.compile(
+    r"^\s*(\d+)/(\d+) Test\s+#\d+: (\S+(?:\s+# GetParam\(\) = .*?)?) \.+\s*((?:\*\*\*)?[A-Za-z].*?)\s+([\d.]+) sec$"
+)
 START = re.compile(r"^\s*Start\s+\d+: ")
-FAILED_NAME = re.compile(r"^(\s*\d+ - )(\S+)( \(.*\))$")
+FAILED_NAME = re.compile(r"^(\s*\d+ - )(.+?)( \([^()]*\))$")
+PARAMETER = re.compile(r"\s+# GetParam\(\) = .*$")
 
 
 def width():
@@ -80,10 +85,10 @@ def tests():
         if result:
             number, total, name, status, seconds = result.groups()
             front = "%*s/%s %-11s %7s s  " % (len(total) + 2, number, total, status, seconds)
-            line = front + shortened(name, width() - len(front))
+            line = front + shortened(PARAMETER.sub("", name), width() - len(front))
         elif failed:
             head, name, tail = failed.groups()
-            line = head + shortened(name, width() - len(head) - len(tail)) + tail
+            line = head + shortened(PARAMETER.sub("", name), width() - len(head) - len(tail)) + tail
         failed_list = failed_list or line.startswith("The following tests FAILED:")
         print(line, flush=True)
 

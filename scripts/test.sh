@@ -12,18 +12,18 @@ build=${BUILD_DIR:-build/ci}
 jobs=${TDL_TEST_JOBS:-$(nproc)}
 fuzz_seconds=${TDL_FUZZ_SECONDS:-60}
 
-# A cold run's work, measured on this project's machine: about 85 CPU-minutes to build the sanitized tree from
-# nothing (no compiler cache) and about 80 test-minutes of unit suites and benchmarks, both shared among the
+# A cold run's work, measured on this project's machine: about 80 CPU-minutes to build the sanitized tree from
+# nothing (no compiler cache) and about 60 test-minutes of unit suites and benchmarks, both shared among the
 # cores; the display suites one at a time, a minute or two; then the fuzz targets, TDL_FUZZ_SECONDS each, as many
 # at once as there are cores.
-build_cpu_minutes=85
-unit_test_minutes=80
+build_cpu_minutes=80
+unit_test_minutes=60
 display_minutes=2
 fuzz_targets=$(find fuzz -maxdepth 1 -name '*.cpp' | wc -l)
 fuzz_minutes=$(((fuzz_targets + jobs - 1) / jobs * fuzz_seconds / 60))
 tests_minutes=$(((unit_test_minutes + jobs - 1) / jobs + display_minutes + fuzz_minutes))
-echo "test.sh: a cold run (nothing built yet) takes about $(((build_cpu_minutes + jobs - 1) / jobs + tests_minutes))" \
-     "minutes on $jobs cores, a run over a built tree about $tests_minutes."
+echo "test.sh: about $(((build_cpu_minutes + jobs - 1) / jobs + tests_minutes)) minutes on $jobs cores when nothing is" \
+     "built yet, about $tests_minutes over a built tree"
 
 phase() {
   echo "test.sh: [$1/4] $2"
