@@ -54,8 +54,8 @@ while (($#)); do
     --setup) setup=1; shift; continue ;;
     --seconds=* | --out=* | --desk=*) value=${option#*=}; option=${option%%=*}; shift ;;
     --seconds | --out | --desk)
-      (($# >= 2)) || refuse "$option needs a value"
-      value=$2; shift 2 ;;
+      # A missing value is an empty one, which each option refuses in its own words.
+      value=${2-}; shift $(($# >= 2 ? 2 : 1)) ;;
     *) refuse "unknown argument \"$option\"" ;;
   esac
   case "$option" in
@@ -67,12 +67,18 @@ while (($#)); do
       [[ -n $value && $value != -* ]] || refuse "--out takes a folder, not \"$value\""
       out=$value ;;
     --desk)
+      # The program's own words and grammar: names separated by commas, blanks around a name allowed.
       names="${activities[*]}"
-      [[ -n $value ]] || refuse "--desk takes a comma-separated list of ${names// /, }, not \"\""
-      IFS=, read -r -a chosen <<<"$value,"
-      for activity in "${chosen[@]}"; do
+      rest=$value,
+      while [[ -n $rest ]]; do
+        activity=${rest%%,*}
+        rest=${rest#*,}
+        activity=${activity#"${activity%%[![:blank:]]*}"}
+        activity=${activity%"${activity##*[![:blank:]]}"}
+        [[ -n $activity ]] ||
+          refuse "--desk takes a list of activities separated by commas; the activities are ${names// /, }"
         [[ " $names " == *" $activity "* ]] ||
-          refuse "--desk takes a comma-separated list of ${names// /, }; \"$activity\" is none of them"
+          refuse "--desk: unknown activity \"$activity\"; the activities are ${names// /, }"
       done
       desk=$value ;;
   esac

@@ -29,12 +29,13 @@ chmod +x "$stubs"/*
 export PATH="$stubs:$PATH"
 unset DISPLAY
 
-# The programs run.sh would start, which note their arguments: in a build folder of the test's own.
+# The programs run.sh would start, which note their arguments, each in brackets: in a build folder of the
+# test's own.
 build=$work/build
 mkdir -p "$build/tools/run-capture" "$build/app/main" "$build/setup"
 for program in tools/run-capture/run_capture app/main/Tindaloft setup/setup; do
-    printf '#!/usr/bin/env bash\necho "%s $*" >>"%s/started"\n' "$(basename "$program")" "$work" \
-        >"$build/$program"
+    printf '#!/usr/bin/env bash\n{ printf %%s %s; printf " [%%s]" "$@"; echo; } >>"%s/started"\n' \
+        "$(basename "$program")" "$work" >"$build/$program"
     chmod +x "$build/$program"
 done
 touch "$build/build.ninja"
@@ -65,20 +66,22 @@ touch "$work/a-file"
 cases=(
     '--frobnicate|unknown argument "--frobnicate"'
     'session|unknown argument "session"'
-    '--seconds|--seconds needs a value'
+    '--seconds|--seconds takes a whole number from 1 to 600, not ""'
     '--seconds 0|--seconds takes a whole number from 1 to 600, not "0"'
     '--seconds 601|not "601"'
     '--seconds 2x|not "2x"'
     '--seconds=|not ""'
     '--seconds 99999999999999999999|not "99999999999999999999"'
-    '--out|--out needs a value'
+    '--out|--out takes a folder, not ""'
     '--out=|--out takes a folder, not ""'
     '--out --seconds|--out takes a folder, not "--seconds"'
     '--out a-file|--out names a file, not a folder: '"$work"'/a-file'
-    '--desk mose|--desk takes a comma-separated list of idle, mouse, keyboard, stick, printer, plug; "mose" is none'
-    '--desk=|--desk takes a comma-separated list of idle, mouse, keyboard, stick, printer, plug, not ""'
-    '--desk idle,,stick|"" is none of them'
-    '--desk idle,Mouse|"Mouse" is none of them'
+    '--desk mose|--desk: unknown activity "mose"; the activities are idle, mouse, keyboard, stick, printer, plug'
+    '--desk|--desk takes a list of activities separated by commas; the activities are idle, mouse, keyboard,'
+    '--desk=|--desk takes a list of activities separated by commas'
+    '--desk idle,,stick|--desk takes a list of activities separated by commas'
+    '--desk stick,|--desk takes a list of activities separated by commas'
+    '--desk idle,Mouse|--desk: unknown activity "Mouse"'
     '--setup --seconds 3|--setup takes no other option'
 )
 for mode in headless display; do
@@ -97,15 +100,15 @@ run --setup && code=0 || code=$?
 untouched || fail "a refused argument called: $(cat "$work/called" "$work/started" 2>/dev/null)"
 
 # Right arguments: a built tree is checked silently, and the program gets them as given.
-run --seconds=5 --out there --desk idle,stick || fail "a headless run exited $?: $(cat "$work/err")"
-grep -qx "run_capture --out $work/there --seconds 5 --desk idle,stick" "$work/started" ||
+run --seconds=5 --out there --desk "idle, stick" || fail "a headless run exited $?: $(cat "$work/err")"
+grep -qxF "run_capture [--out] [$work/there] [--seconds] [5] [--desk] [idle, stick]" "$work/started" ||
     fail "the harness was started as: $(cat "$work/started")"
 grep -q "^cmake --build $build --target run_capture" "$work/called" || fail "the harness was not built"
 grep -q "apt-get" "$work/called" && fail "apt-get was called with every package installed"
 [ -s "$work/out" ] || [ -s "$work/err" ] && fail "a build with nothing to do printed: $(cat "$work/out" "$work/err")"
 rm -f "$work/started"
 DISPLAY=:99 run --desk mouse --seconds 4 || fail "a display run exited $?"
-grep -qx "Tindaloft --desk mouse" "$work/started" || fail "the analyzer was started as: $(cat "$work/started")"
+grep -qxF "Tindaloft [--desk] [mouse]" "$work/started" || fail "the analyzer was started as: $(cat "$work/started")"
 grep -q "the window runs until you close it" "$work/err" || fail "--seconds with a display gave no note"
 # Something to build: its lines are shown, under a line that says what is built.
 touch "$work/work-to-do"

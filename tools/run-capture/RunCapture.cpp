@@ -139,11 +139,10 @@ bool ParseArguments(int argc, char** argv, Arguments& args) {
         for (const Option& candidate : kOptions)
             option = arg == candidate.name ? &candidate : option;
         std::string error;
+        // A missing value is an empty one, which each option refuses in its own words.
         if (option == nullptr)
             error = "unknown argument \"" + arg + "\"";
-        else if (i + 1 == argc)
-            error = arg + " needs a value, " + option->value;
-        else if (option->take(argv[++i], args, error))
+        else if (option->take(i + 1 < argc ? argv[++i] : "", args, error))
             continue;
         std::fprintf(stderr, "run_capture: %s\n", error.c_str());
         return false;

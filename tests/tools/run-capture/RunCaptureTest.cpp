@@ -64,7 +64,7 @@ TEST_F(RunCommandTest, ArgumentsGiveTheStatedExits) {
         {"--seconds 601", 2, "not \"601\""},
         {"--seconds ''", 2, "not \"\""},
         {"--seconds", 2, "usage: run_capture"},
-        {"--out", 2, "--out needs a value, <folder>"},
+        {"--out", 2, "--out takes a folder, not \"\""},
         {"--out ''", 2, "--out takes a folder, not \"\""},
         {"--frobnicate", 2, "unknown argument \"--frobnicate\""},
     };
