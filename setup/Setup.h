@@ -1,6 +1,7 @@
 // The set-up program: asks whether to install, unpacks the installer package it carries into a fresh
 // temporary folder, caches it under its package code below the Windows folder and starts it. It has no
-// command line and always ends with 0: every failure has been shown to the person who started it.
+// command line and its flow always ends with 0: every failure has been shown to the person who started it
+// (where no display answers, the entry point says so and ends with 2 before the flow begins).
 #pragma once
 
 #include <atomic>

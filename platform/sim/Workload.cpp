@@ -86,7 +86,7 @@ private:
     }
     bool More() const {
         const uint64_t steps = m_options.count ? m_options.count : (m_options.duration.count() ? UINT64_MAX : 1);
-        if (m_result.steps >= steps || !m_result.Succeeded()) {
+        if (m_result.steps >= steps || !m_result.Succeeded() || (m_options.stop != nullptr && m_options.stop->load())) {
             return false;
         }
         return !m_options.duration.count() ||

@@ -34,6 +34,7 @@
 // workload moves it on itself, so that a test runs in real milliseconds.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -56,6 +57,8 @@ struct WorkloadOptions {
     uint64_t count = 0;
     // Machine time to run for (steps already begun are finished).
     std::chrono::milliseconds duration{0};
+    // Set by another thread to end the run early, as the end of its duration does.
+    const std::atomic<bool>* stop = nullptr;
     uint64_t seed = 1;
     // The device the workload uses, by its model's name; empty: the default machine's ("mouse", "stick",
     // "printer", "loopback"; "plug and unplug" plugs into "hub").

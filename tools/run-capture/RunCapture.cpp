@@ -5,7 +5,8 @@
 // checked devices and a page of the decoded records written, the main window's picture saved, and the saved file
 // opened again. It prints what the session did (each device's requests, the records, the records lost, the
 // message boxes the user would have read) and where each file it wrote is, and exits 0 when the session went as
-// it should.
+// it should. The files are written into a folder of their own and moved in place only then (RunFolder.h); a stop
+// the user asks for with Ctrl+C ends the session cleanly and leaves the previous run's files as they were.
 //
 // The kernel's headers first: the framework's ASSERT yields to the kernel's.
 #include "platform/sim/Machine.h"
@@ -30,7 +31,10 @@
 #include "app/core/records/LogRecords.h"
 #include "common/RecordTags.h"
 #include "tools/capture-session/CaptureSession.h"
+#include "tools/run-capture/GapLine.h"
 #include "tools/run-capture/RecordsPage.h"
+#include "tools/run-capture/RunFolder.h"
+#include "tools/run-capture/StopSignals.h"
 
 // The capture driver's entry (driver/core/Driver.h).
 DRIVER_INITIALIZE DriverEntry;
@@ -38,25 +42,11 @@ DRIVER_INITIALIZE DriverEntry;
 namespace {
 
 namespace fs = std::filesystem;
+using tdl::session::RunFolder;
 
 // The decoded-records page stops here, so that it stays small enough for a browser to open.
 constexpr INT_PTR kPageRecords = 2000;
 constexpr int kMaxSeconds = 600;
-
-const char kUsage[] = "usage: run_capture [--out <folder>] [--seconds <1..600>]\n";
-const char kHelp[] =
-    "Runs one capture session of the analyzer on the built-in simulated machine: the mouse and the USB stick\n"
-    "are checked, captured while the mouse moves and files are copied to the stick, and the capture is saved.\n"
-    "\n"
-    "  --out <folder>   where the files go (default: run-capture); a relative folder is taken from the\n"
-    "                   current folder. It receives session.tdloft (the capture file), device-report.htm and\n"
-    "                   device-report.xml (the checked devices), records.htm (the decoded records, the first\n"
-    "                   2,000), main-window.png (the main window's picture after the stop) and state/ (the\n"
-    "                   machine's registry and the program's settings).\n"
-    "  --seconds <n>    how long the devices work while the capture runs, 1 to 600 (default: 3).\n"
-    "  --help           this text.\n"
-    "\n"
-    "Exits 0 when the session went as it should, 1 when it did not, 2 on a wrong argument.\n";
 
 struct Arguments {
     fs::path out = "run-capture";
@@ -66,15 +56,92 @@ struct Arguments {
     sim::DeskActivities desk;
 };
 
+// An option of the command line: its name, the value it takes, its text in --help (lines after the first are
+// indented to the first), and how its value goes into the arguments (false, with `error` saying why, when the
+// value is refused).
+struct Option {
+    const char* name;
+    const char* value;
+    const char* help;
+    bool (*take)(const char* value, Arguments& args, std::string& error);
+};
+
+bool TakeOut(const char* value, Arguments& args, std::string& error) {
+    if (*value == '\0') {
+        error = "--out takes a folder, not \"\"";
+        return false;
+    }
+    args.out = value;
+    return true;
+}
+
 // A whole decimal number from 1 to kMaxSeconds ("2x", "", "+" or "99999999999" are none).
-bool ParseSeconds(const char* text, int& seconds) {
+bool TakeSeconds(const char* value, Arguments& args, std::string& error) {
     char* end = nullptr;
     errno = 0;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || errno != 0 || value < 1 || value > kMaxSeconds)
+    const long seconds = std::strtol(value, &end, 10);
+    if (end == value || *end != '\0' || errno != 0 || seconds < 1 || seconds > kMaxSeconds) {
+        error = "--seconds takes a whole number from 1 to " + std::to_string(kMaxSeconds) + ", not \"" + value + "\"";
         return false;
-    seconds = static_cast<int>(value);
+    }
+    args.seconds = static_cast<int>(seconds);
     return true;
+}
+
+bool TakeDesk(const char* value, Arguments& args, std::string& error) {
+    const sim::DeskChoice choice = sim::ParseDeskList(value);
+    error = choice.error;
+    args.desk = choice.activities;
+    return error.empty();
+}
+
+const Option kOptions[] = {
+    {"--out", "<folder>",
+     "where the files go (default: run-capture; the run command gives build/run/session); a\n"
+     "relative folder is taken from the current folder. It receives session.tdloft (the capture\n"
+     "file), device-report.htm and device-report.xml (the checked devices), records.htm (the\n"
+     "decoded records, the first 2,000) and main-window.png (the main window's picture after\n"
+     "the stop); its state/ keeps the machine's registry and the program's settings.",
+     TakeOut},
+    {"--seconds", "<n>", "how long the devices work while the capture runs, 1 to 600 (default: 3).", TakeSeconds},
+    {"--desk", "<activities>",
+     "what the simulated desk does beside the session's own mouse and stick: a comma-separated\n"
+     "list of idle, mouse, keyboard, stick, printer, plug (default: idle, the hubs', disks' and\n"
+     "printer's polling, which every desk makes; mouse and stick add nothing here).",
+     TakeDesk},
+};
+
+const char kAbout[] =
+    "Runs one capture session of the analyzer on the built-in simulated machine: the mouse and the USB stick\n"
+    "are checked, captured while the mouse moves and files are copied to the stick, and the capture is saved.\n"
+    "The run command, bash scripts/run.sh, runs it.\n";
+const char kEnd[] =
+    "A run writes its files into <folder>/unfinished/ and moves them in place only when it ends well, and one\n"
+    "run at a time uses a folder. Ctrl+C (SIGINT) or SIGTERM stops the capture and the machine and leaves the\n"
+    "files of the previous run unchanged.\n"
+    "\n"
+    "Exits 0 when the session went as it should, 1 when it did not, 2 on a wrong argument, 130 (SIGINT) or\n"
+    "143 (SIGTERM) when interrupted.\n";
+
+void PrintUsage(std::FILE* to) {
+    std::fputs("usage: run_capture", to);
+    for (const Option& option : kOptions)
+        std::fprintf(to, " [%s %s]", option.name, option.value);
+    std::fputs(" [--help]\n", to);
+}
+
+void PrintHelp() {
+    constexpr int kColumn = 20;
+    PrintUsage(stdout);
+    std::printf("%s\n", kAbout);
+    for (const Option& option : kOptions) {
+        const std::string name = std::string(option.name) + " " + option.value;
+        std::string help = option.help;
+        for (size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 1))
+            help.insert(at + 1, kColumn, ' ');
+        std::printf("  %-*s%s\n", kColumn - 2, name.c_str(), help.c_str());
+    }
+    std::printf("  %-*s%s\n\n%s", kColumn - 2, "--help", "this text.", kEnd);
 }
 
 bool ParseArguments(int argc, char** argv, Arguments& args) {
@@ -82,26 +149,19 @@ bool ParseArguments(int argc, char** argv, Arguments& args) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             args.help = true;
-        } else if (arg == "--out" && i + 1 < argc && argv[i + 1][0] != '\0') {
-            args.out = argv[++i];
-        } else if (arg == "--desk") {
-            const sim::DeskChoice choice =
-                i + 1 < argc ? sim::ParseDeskList(argv[++i]) : sim::DeskChoice{{}, sim::MissingDeskList()};
-            if (!choice.error.empty()) {
-                std::fprintf(stderr, "run_capture: %s\n", choice.error.c_str());
-                return false;
-            }
-            args.desk = choice.activities;
-        } else if (arg == "--seconds" && i + 1 < argc) {
-            if (!ParseSeconds(argv[++i], args.seconds)) {
-                std::fprintf(stderr, "run_capture: --seconds takes a whole number from 1 to %d, not \"%s\"\n",
-                             kMaxSeconds, argv[i]);
-                return false;
-            }
-        } else {
-            std::fprintf(stderr, "run_capture: unknown or incomplete argument \"%s\"\n", arg.c_str());
-            return false;
+            continue;
         }
+        const Option* option = nullptr;
+        for (const Option& candidate : kOptions)
+            option = arg == candidate.name ? &candidate : option;
+        std::string error;
+        // A missing value is an empty one, which each option refuses in its own words.
+        if (option == nullptr)
+            error = "unknown argument \"" + arg + "\"";
+        else if (option->take(i + 1 < argc ? argv[++i] : "", args, error))
+            continue;
+        std::fprintf(stderr, "run_capture: %s\n", error.c_str());
+        return false;
     }
     // Relative to the folder the caller stands in, whatever the session does with its own.
     args.out = fs::absolute(args.out);
@@ -112,6 +172,24 @@ int Fail(const std::string& what) {
     std::fprintf(stderr, "run_capture: %s\n", what.c_str());
     return 1;
 }
+
+// Whether the user asked the run to stop (the run then ends without a word of its own: the entry point says it).
+bool Stopped() {
+    return tdl::session::StopRequested().load();
+}
+
+// A file the run wrote: its name in the folder and what it is, for the line that tells the user where it is.
+struct WrittenFile {
+    std::string name;
+    std::string what;
+};
+
+// One run: its arguments, its folder and the files it has written so far.
+struct Run {
+    const Arguments& args;
+    RunFolder& folder;
+    std::vector<WrittenFile> written;
+};
 
 // The message boxes the session showed, on standard output, as the user would have read them, each once.
 void PrintMessageBoxes() {
@@ -128,40 +206,37 @@ void PrintMessageBoxes() {
     win32::ClearModalRequests();
 }
 
-// A file the session writes through a save dialog: an earlier run's file gives way first, without the
-// question whether to replace it, and the dialog is answered with the path.
-fs::path ChooseFile(const Arguments& args, const char* name) {
-    const fs::path path = args.out / name;
-    std::error_code ignored;
-    fs::remove(path, ignored);
+// A file the session writes through a save dialog, which is answered with its path in the unfinished folder.
+fs::path ChooseFile(const Run& run, const char* name) {
+    const fs::path path = run.folder.Unfinished(name);
     win32::QueueFileDialogChoice(path.string());
     return path;
 }
 
-bool Written(const fs::path& path, const char* what) {
+bool Written(Run& run, const char* name, const std::string& what) {
     PrintMessageBoxes();
-    if (!fs::exists(path)) {
-        Fail(std::string("the ") + what + " was not written");
+    if (!fs::exists(run.folder.Unfinished(name))) {
+        Fail("the " + what + " was not written");
         return false;
     }
-    std::printf("%s: %s\n", what, path.string().c_str());
+    run.written.push_back({name, what});
     return true;
 }
 
 // Both device reports of the checked devices, through the commands of the menu's "&Device report as HTML..."
 // and "as XML..." (enabled while the Devices tab, where the devices are checked, is the device tree's page).
 // Each report walks the checked items of the Devices tab.
-bool WriteDeviceReports(const Arguments& args) {
+bool WriteDeviceReports(Run& run) {
     // Each export ends with a message of its own, which the user reads and closes.
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "HTML Device Report exported successfully.");
-    const fs::path html = ChooseFile(args, "device-report.htm");
+    ChooseFile(run, "device-report.htm");
     tdl::session::SendCommand(ID_EXPORT_DEVICEREPORT_HTML);
-    if (!Written(html, "device report (HTML)"))
+    if (!Written(run, "device-report.htm", "device report (HTML)"))
         return false;
     win32::QueueModalAnswer(win32::ModalKind::MessageBox, IDOK, "XML Device Report exported successfully.");
-    const fs::path xml = ChooseFile(args, "device-report.xml");
+    ChooseFile(run, "device-report.xml");
     tdl::session::SendCommand(ID_EXPORT_DEVICEREPORT_XML);
-    return Written(xml, "device report (XML)");
+    return Written(run, "device-report.xml", "device report (XML)");
 }
 
 // The gap marks among the records the document still holds, and the records the driver wrote that the document
@@ -188,26 +263,19 @@ KeptGaps GapsInKeptRecords(CUSBLog& log) {
 }
 
 void PrintGaps(CUSBLog& log) {
-    const UINT gaps = log.GetSequenceGapCount();
     const KeptGaps kept = GapsInKeptRecords(log);
-    if (gaps == 0)
-        std::printf("gaps: 0 (no record lost)\n");
-    else if (kept.marks >= gaps)
-        std::printf("gaps: %u (%lu records lost)\n", gaps, static_cast<unsigned long>(kept.lost));
-    else if (kept.marks == 0)
-        std::printf("gaps: %u (all among records the banks have since dropped, so the number lost is not known)\n",
-                    gaps);
-    else
-        std::printf("gaps: %u (%lu records lost at the %u the banks still hold; the other %u among records since "
-                    "dropped)\n",
-                    gaps, static_cast<unsigned long>(kept.lost), kept.marks, gaps - kept.marks);
+    std::printf("%s\n", tdl::session::GapLine(log.GetSequenceGapCount(), kept.marks, kept.lost).c_str());
 }
 
-// The application object's run, from its start to its end, on the machine.
-int RunSession(sim::Machine& machine, const Arguments& args) {
+// The application object's run, from its start to its end, on the machine. A stop the user asks for ends the
+// devices' work; the capture is then stopped and the run ends there.
+int RunSession(sim::Machine& machine, Run& run) {
     tdl::session::HeadlessApp app = tdl::session::StartHeadlessApp();
-    if (app == nullptr)
+    if (app == nullptr) {
+        // The program has told why in its own words.
+        PrintMessageBoxes();
         return Fail("the application did not start");
+    }
 
     // The options a user sets for a long session: banks of 10 MB (the stick's records carry their data, some
     // 5 KB each), which take turns rather than ending the capture when one is full, and the capture thread
@@ -224,22 +292,29 @@ int RunSession(sim::Machine& machine, const Arguments& args) {
         if (device == nullptr || !tdl::session::CheckOnDevicesTab(device->PhysicalDeviceObject()))
             return Fail(std::string("the ") + name + " cannot be checked on the device tree's Devices tab");
     }
+    if (Stopped())
+        return 1;
 
     tdl::session::SendCommand(ID_USB_STARTEVENTCAPTURE);
     if (!pLog->IsLogging()) {
         PrintMessageBoxes();
         return Fail("the capture did not start");
     }
-    std::printf("capturing the mouse and the stick for %d s\n", args.seconds);
+    std::printf("capturing the mouse and the stick for %d s\n", run.args.seconds);
     std::fflush(stdout);
     std::vector<tdl::session::WorkloadPlan> plans(2);
     plans[0].kind = sim::WorkloadKind::MouseMoving;
     plans[1].kind = sim::WorkloadKind::CopyToStick;
     for (tdl::session::WorkloadPlan& plan : plans) {
         plan.options.count = UINT64_MAX;
-        plan.options.duration = std::chrono::seconds(args.seconds);
+        plan.options.duration = std::chrono::seconds(run.args.seconds);
+        plan.options.stop = &tdl::session::StopRequested();
     }
     const std::vector<sim::WorkloadResult> results = tdl::session::PlayWhilePumping(machine, plans);
+    tdl::session::SendCommand(ID_USB_STOPEVENTCAPTURE);
+    PrintMessageBoxes();
+    if (Stopped())
+        return 1;
     for (size_t i = 0; i < results.size(); ++i) {
         if (!results[i].Succeeded())
             return Fail(std::string(sim::WorkloadName(plans[i].kind)) + ": " + results[i].failure);
@@ -247,8 +322,6 @@ int RunSession(sim::Machine& machine, const Arguments& args) {
                     static_cast<unsigned long long>(results[i].steps),
                     static_cast<unsigned long long>(results[i].requests), i == 0 ? "mouse" : "stick");
     }
-    tdl::session::SendCommand(ID_USB_STOPEVENTCAPTURE);
-    PrintMessageBoxes();
     if (pLog->IsLogging())
         return Fail("the capture did not stop");
 
@@ -262,29 +335,33 @@ int RunSession(sim::Machine& machine, const Arguments& args) {
                     static_cast<unsigned long>(pRecords->GetAt(0)->SequenceNumber),
                     static_cast<unsigned long>(pRecords->GetAt(nRecords - 1)->SequenceNumber));
     PrintGaps(*pLog);
-    const fs::path capture = ChooseFile(args, "session.tdloft");
+    if (Stopped())
+        return 1;
+    const fs::path capture = ChooseFile(run, "session.tdloft");
     tdl::session::SendCommand(ID_FILE_SAVE_AS);
-    if (pLog->IsModified() || !Written(capture, "capture file"))
+    if (pLog->IsModified() || !Written(run, "session.tdloft", "capture file"))
         return Fail("the capture was not saved");
 
     // What the user would see now: the main window with the capture's rows, as a picture.
     CWnd* pMainWnd = AfxGetMainWnd();
-    const fs::path picture = args.out / "main-window.png";
+    const fs::path picture = run.folder.Unfinished("main-window.png");
     RECT frame{};
     if (pMainWnd == nullptr || !::GetWindowRect(pMainWnd->GetSafeHwnd(), &frame) ||
         !win32::SavePicturePng(pMainWnd->GetSafeHwnd(), picture.string().c_str()))
         return Fail("the main window's picture was not saved");
-    std::printf("main window picture (%ld x %ld): %s\n", static_cast<long>(frame.right - frame.left),
-                static_cast<long>(frame.bottom - frame.top), picture.string().c_str());
+    run.written.push_back({"main-window.png", "main window picture (" + std::to_string(frame.right - frame.left) +
+                                                  " x " + std::to_string(frame.bottom - frame.top) + ")"});
 
-    if (!WriteDeviceReports(args))
+    if (Stopped() || !WriteDeviceReports(run) || Stopped())
         return 1;
-    const fs::path page = args.out / "records.htm";
+    const fs::path page = run.folder.Unfinished("records.htm");
     const INT_PTR nPage = tdl::session::WriteRecordsPage(*pLog, page.string().c_str(), kPageRecords);
     if (nPage < 0)
         return Fail("the decoded records were not written");
-    std::printf("decoded records (%lld of %lld): %s\n", static_cast<long long>(nPage), static_cast<long long>(nRecords),
-                page.string().c_str());
+    run.written.push_back(
+        {"records.htm", "decoded records (" + std::to_string(nPage) + " of " + std::to_string(nRecords) + ")"});
+    if (Stopped())
+        return 1;
 
     // The file opens again, as a saved log; the live capture is renewed first, since
     // opening the path of a document that is open only shows that document again.
@@ -305,42 +382,63 @@ int RunSession(sim::Machine& machine, const Arguments& args) {
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    Arguments args;
-    if (!ParseArguments(argc, argv, args)) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-    if (args.help) {
-        std::fputs(kUsage, stdout);
-        std::fputs(kHelp, stdout);
-        return 0;
-    }
-    std::error_code error;
-    fs::create_directories(args.out / "state", error);
-    if (error)
-        return Fail("cannot make " + args.out.string() + ": " + error.message());
-
+// The machine booted with the capture driver, the session on it, and everything taken down again.
+int RunOnMachine(Run& run) {
     // The machine and the program keep what outlives a run (registry, settings) in the run's own folder.
-    const fs::path state = args.out / "state";
-    tdl::session::PrepareProgram(state);
-
+    tdl::session::PrepareProgram(run.folder.State());
     sim::MachineOptions options;
     options.captureDriverEntry = DriverEntry;
-    options.stateDir = state;
+    options.stateDir = run.folder.State();
     std::unique_ptr<sim::Machine> machine = sim::Machine::BootDefault(options);
-    int nExitCode = 0;
+    int nExitCode = 1;
     if (machine == nullptr || !NT_SUCCESS(machine->Status())) {
         nExitCode = Fail("the simulated machine did not boot");
-    } else {
+    } else if (!Stopped()) {
         // The session's own workloads move the mouse and copy to the stick.
-        sim::Desk desk(*machine, args.desk.Without(sim::DeskActivity::Mouse).Without(sim::DeskActivity::Stick));
-        nExitCode = RunSession(*machine, args);
+        sim::Desk desk(*machine, run.args.desk.Without(sim::DeskActivity::Mouse).Without(sim::DeskActivity::Stick));
+        nExitCode = RunSession(*machine, run);
     }
     if (machine != nullptr)
         machine->Shutdown();
     tdl::session::EndProgram();
     return nExitCode;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Arguments args;
+    if (!ParseArguments(argc, argv, args)) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    if (args.help) {
+        PrintHelp();
+        return 0;
+    }
+    tdl::session::WatchStopSignals();
+    RunFolder folder(args.out);
+    std::string error;
+    if (!folder.Claim(error))
+        return Fail(error);
+
+    Run run{args, folder, {}};
+    const int nExitCode = RunOnMachine(run);
+    if (const int stopSignal = tdl::session::StopSignal(); stopSignal != 0) {
+        folder.Discard();
+        std::fflush(stdout);
+        std::fputs(folder.HoldsEarlierFiles() ? "interrupted: the files of the previous run are unchanged\n"
+                                              : "interrupted: no file was written\n",
+                   stderr);
+        return 128 + stopSignal;
+    }
+    if (nExitCode != 0) {
+        folder.Discard();
+        return nExitCode;
+    }
+    if (!folder.Publish(error))
+        return Fail(error);
+    for (const WrittenFile& file : run.written)
+        std::printf("%s: %s\n", file.what.c_str(), folder.Final(file.name).string().c_str());
+    return 0;
 }

@@ -74,8 +74,8 @@ CDocTemplate::Confidence CDocTemplate::MatchDocType(LPCTSTR lpszPathName, CDocum
             return yesAlreadyOpen;
         }
     }
-    CString filterExt;
-    if (GetDocString(filterExt, CDocTemplate::filterExt) && ExtensionMatches(lpszPathName, filterExt))
+    CString extensions;
+    if (GetDocString(extensions, CDocTemplate::filterExt) && ExtensionMatches(lpszPathName, extensions))
         return yesAttemptNative;
     // Any other file may still be one of ours.
     return yesAttemptForeign;

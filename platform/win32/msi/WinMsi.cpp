@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "WinDisplayDriver.h"
+#include "WinMessageBox.h"
 #include "WinMsiControl.h"
 #include "internal/HostFiles.h"
 #include "internal/InstallerLaunch.h"
@@ -229,10 +231,36 @@ std::string MakeInstallerPackage(const std::map<UINT, std::string>& properties) 
     return bytes;
 }
 
+namespace {
+
+// The end of a package's installation as the installer's basic interface shows it: a box saying that the
+// installation of the product (the package's subject) completed, or why the package could not be opened.
+void ShowInstallationEnd(const std::string& path) {
+    std::map<UINT, std::string> properties;
+    const UINT result = ReadPackage(path.c_str(), properties);
+    if (result != ERROR_SUCCESS) {
+        const std::string text =
+            "This installation package could not be opened (error " + std::to_string(result) + "):\n" + path;
+        MessageBoxA(nullptr, text.c_str(), "Windows Installer", MB_OK | MB_ICONERROR);
+        return;
+    }
+    const std::string product = properties[PID_SUBJECT];
+    const std::string text = "The installation of " + (product.empty() ? "the product" : product) + " completed.";
+    MessageBoxA(nullptr, text.c_str(), product.empty() ? "Windows Installer" : product.c_str(),
+                MB_OK | MB_ICONINFORMATION);
+}
+
+} // namespace
+
 bool internal::LaunchInstallerPackage(const std::string& path) {
     std::error_code error;
     const bool present = std::filesystem::is_regular_file(HostPathFromWindows(path.c_str()), error);
     Log("msiexec", {"/i", path}, present ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+    // Where a person sees the screen, the installation answers as it ends; the package's own process would
+    // outlive the program that started it, but here that program's end would end it, so the box is answered
+    // before the start returns. Without a display only the start is logged, and tests script their boxes.
+    if (present && CurrentDisplayDriver().AnswersModalRequests())
+        ShowInstallationEnd(path);
     return present;
 }
 

@@ -20,6 +20,7 @@
 #include "WinDialogs.h"
 #include "setup/Setup.h"
 #include "setup/SetupResources.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/XScreen.h"
 #include "windows.h"
 
@@ -104,6 +105,15 @@ private:
     bool m_ended = false;
 };
 
+// What a program wrote to a file (its standard error).
+std::string Contents(const fs::path& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A program of a sanitized build started by hand: with no suppressions for the leak check but those it carries.
+const char kByHand[] = "LSAN_OPTIONS=";
+
 TEST(Programs, TheAnalyzerMapsItsMainWindowAndEndsOnTheDesktopsClose) {
     XScreen screen;
     ASSERT_TRUE(screen.IsOpen()) << "no X display: these tests run under xvfb-run";
@@ -124,11 +134,7 @@ TEST(Programs, TheFileChooserWritesNothingToTheTerminal) {
     ASSERT_TRUE(screen.IsOpen()) << "no X display: these tests run under xvfb-run";
     Folder state("tdl-host-chooser");
     const fs::path errors = state.path / "stderr.txt";
-    // The sanitizers' own summary is no output of the program's.
-    const char* lsan = std::getenv("LSAN_OPTIONS");
-    Program program(TDL_TINDALOFT_PROGRAM,
-                    {"TINDALOFT_STATE_DIR=" + state.path.string(),
-                     "LSAN_OPTIONS=" + std::string(lsan != nullptr ? lsan : "") + ":print_suppressions=0"},
+    Program program(TDL_TINDALOFT_PROGRAM, {"TINDALOFT_STATE_DIR=" + state.path.string(), kByHand},
                     Start{false, errors.string()});
     ASSERT_TRUE(program.Started());
     unsigned long window = 0;
@@ -144,19 +150,16 @@ TEST(Programs, TheFileChooserWritesNothingToTheTerminal) {
     EXPECT_TRUE(WaitUntil([&] { return screen.FindWindow("Open") == 0; })) << "the chooser stays";
     screen.Close(window);
     EXPECT_EQ(program.ExitCode(std::chrono::seconds(60)), 0);
-    std::ifstream in(errors);
-    const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(written, "");
+    EXPECT_EQ(Contents(errors), "");
 }
 
-// Where the welcome box's No button (id 2) lies in its client area, as the dialog manager lays it out.
-POINT NoButtonCentre() {
-    constexpr int kNo = 2;
+// Where a button of the welcome box (Yes 1, No 2) lies in its client area, as the dialog manager lays it out.
+POINT WelcomeButtonCentre(int id) {
     HMODULE self = GetModuleHandleA(nullptr);
     RegisterSetupResources(self);
     HWND dialog = CreateDialogParamA(self, MAKEINTRESOURCEA(IDD_WELCOME), nullptr, WelcomeDlgProc, 0);
     RECT button{};
-    GetWindowRect(GetDlgItem(dialog, kNo), &button);
+    GetWindowRect(GetDlgItem(dialog, id), &button);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&button), 2);
     DestroyWindow(dialog);
     return {(button.left + button.right) / 2, (button.top + button.bottom) / 2};
@@ -165,9 +168,12 @@ POINT NoButtonCentre() {
 TEST(Programs, TheSetUpProgramsWelcomeBoxAnsweredNoEndsItWithNothingWritten) {
     XScreen screen;
     ASSERT_TRUE(screen.IsOpen()) << "no X display: these tests run under xvfb-run";
-    const POINT no = NoButtonCentre();
+    const POINT no = WelcomeButtonCentre(IDCANCEL);
     Folder state("tdl-host-setup-state"), temp("tdl-host-setup-temp");
-    Program program(TDL_SETUP_PROGRAM, {"TINDALOFT_STATE_DIR=" + state.path.string(), "TMPDIR=" + temp.path.string()});
+    const fs::path errors = state.path / "stderr.txt";
+    Program program(TDL_SETUP_PROGRAM,
+                    {"TINDALOFT_STATE_DIR=" + state.path.string(), "TMPDIR=" + temp.path.string(), kByHand},
+                    Start{true, errors.string()});
     ASSERT_TRUE(program.Started());
     unsigned long box = 0;
     ASSERT_TRUE(WaitUntil([&] { return (box = screen.FindWindow("Tindaloft Setup")) != 0; }, std::chrono::seconds(30)))
@@ -178,6 +184,45 @@ TEST(Programs, TheSetUpProgramsWelcomeBoxAnsweredNoEndsItWithNothingWritten) {
     EXPECT_EQ(program.ExitCode(std::chrono::seconds(30)), 0);
     EXPECT_TRUE(fs::is_empty(temp.path)) << "something was unpacked";
     EXPECT_FALSE(fs::exists(state.path / "Windows" / "Downloaded Installations")) << "something was cached";
+    EXPECT_EQ("", Contents(errors));
+}
+
+TEST(Programs, TheSetUpProgramAnsweredYesCachesThePackageAndTheInstallerSaysItCompleted) {
+    XScreen screen;
+    ASSERT_TRUE(screen.IsOpen()) << "no X display: these tests run under xvfb-run";
+    const POINT yes = WelcomeButtonCentre(IDOK);
+    Folder state("tdl-host-setup-yes-state"), temp("tdl-host-setup-yes-temp");
+    const fs::path errors = state.path / "stderr.txt";
+    Program program(TDL_SETUP_PROGRAM,
+                    {"TINDALOFT_STATE_DIR=" + state.path.string(), "TMPDIR=" + temp.path.string(), kByHand},
+                    Start{true, errors.string()});
+    ASSERT_TRUE(program.Started());
+    unsigned long welcome = 0;
+    ASSERT_TRUE(
+        WaitUntil([&] { return (welcome = screen.FindWindow("Tindaloft Setup")) != 0; }, std::chrono::seconds(30)))
+        << "the welcome box did not show";
+    ASSERT_TRUE(screen.Settled(welcome));
+    const RECT shown = screen.WindowRect(welcome);
+    screen.Click({shown.left + yes.x, shown.top + yes.y});
+
+    // The installer's box, titled with the product's name, once the welcome box has gone.
+    unsigned long box = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return screen.FindWindow("Tindaloft Setup") == 0 && (box = screen.FindWindow("Tindaloft")) != 0; },
+        std::chrono::seconds(30)))
+        << "the installer said nothing";
+    ASSERT_TRUE(screen.Settled(box));
+    const RECT boxRect = screen.WindowRect(box);
+    XScreen::SavePng(screen.Read(boxRect), boxRect.right - boxRect.left,
+                     tdl::test::PicturePath("setup_installation_completed.png"));
+    const fs::path cached = state.path / "Windows" / "Downloaded Installations" /
+                            "{5A1C2F4E-7B3D-4E8A-9C61-0D2B7F3E9A14}" / "Tindaloft.msi";
+    EXPECT_TRUE(fs::is_regular_file(cached)) << "the package is not where the README says";
+    ASSERT_TRUE(screen.ReadyForKeys(box));
+    screen.Key(XK_Return);
+    EXPECT_EQ(program.ExitCode(std::chrono::seconds(30)), 0);
+    EXPECT_TRUE(fs::is_empty(temp.path)) << "the unpacked folder stayed";
+    EXPECT_EQ("", Contents(errors)) << "the program reported on its standard error";
 }
 
 } // namespace
