@@ -207,14 +207,16 @@ private:
             if (m_stopping) {
                 return;
             }
+            // The period counts from the report: taken before the host can have read it, so that a clock moved on
+            // once the report is seen moves this period on too.
+            const nt::clock::Deadline nextReport = nt::clock::Deadline::After(m_period);
             if (m_hid->QueuedInputReports() == 0) {
                 Bytes report = NextReport();
                 lock.unlock();
                 m_hid->QueueInputReport(std::move(report));
                 lock.lock();
             }
-            if (nt::clock::WaitUntil(lock, m_changed, nt::clock::Deadline::After(m_period),
-                                     [this] { return m_stopping; })) {
+            if (nt::clock::WaitUntil(lock, m_changed, nextReport, [this] { return m_stopping; })) {
                 return;
             }
         }

@@ -150,6 +150,17 @@ protected:
         return pLog != nullptr ? dynamic_cast<CLogListView*>(pLog->GetFirstView()) : nullptr;
     }
 
+    // On the GUI thread: the program started, the mouse checked on the Devices tab and a capture started; the
+    // main frame's window (null when a step failed).
+    HWND StartCapturingTheMouse() {
+        CMainFrame* pFrame = Start();
+        if (pFrame == nullptr || Live() == nullptr ||
+            !tdl::session::CheckOnDevicesTab(m_machine->Device("mouse")->PhysicalDeviceObject()))
+            return nullptr;
+        tdl::session::SendCommand(ID_USB_STARTEVENTCAPTURE);
+        return Live()->IsLogging() ? pFrame->GetSafeHwnd() : nullptr;
+    }
+
     // The main window mapped on the screen (0: it never did).
     unsigned long MainWindowShown() {
         unsigned long window = 0;
@@ -204,14 +215,7 @@ TEST_F(MainWindowOnScreenTest, TheScreenShowsTheHeadlessStartUpsPicturePixelForP
 // and a click outside dismisses it.
 TEST_F(MainWindowOnScreenTest, ACaptureShowsItsRowsAndBlinksTheLedAndTheListsMenuTakesTheMouse) {
     ASSERT_TRUE(display::AttachDisplayHost());
-    const HWND frame = m_gui.Call([this]() -> HWND {
-        CMainFrame* pFrame = Start();
-        if (pFrame == nullptr || Live() == nullptr ||
-            !tdl::session::CheckOnDevicesTab(m_machine->Device("mouse")->PhysicalDeviceObject()))
-            return nullptr;
-        tdl::session::SendCommand(ID_USB_STARTEVENTCAPTURE);
-        return Live()->IsLogging() ? pFrame->GetSafeHwnd() : nullptr;
-    });
+    const HWND frame = m_gui.Call([this] { return StartCapturingTheMouse(); });
     ASSERT_NE(frame, nullptr) << "no capture of the mouse";
     ASSERT_NE(MainWindowShown(), 0u);
     const HWND list = m_gui.Call([this] { return List()->GetListCtrl().GetSafeHwnd(); });
@@ -428,14 +432,7 @@ TEST_F(MainWindowOnScreenTest, EnterAndEscapeCloseTheOptionsDialogAsOkAndCancel)
 // and a click on the record list just as a menu closes selects the row it lands on.
 TEST_F(MainWindowOnScreenTest, TheMenuBarWalksWithTheKeyboardAndTheClickThatClosesAMenuSelectsARow) {
     ASSERT_TRUE(display::AttachDisplayHost());
-    const HWND frame = m_gui.Call([this]() -> HWND {
-        CMainFrame* pFrame = Start();
-        if (pFrame == nullptr || Live() == nullptr ||
-            !tdl::session::CheckOnDevicesTab(m_machine->Device("mouse")->PhysicalDeviceObject()))
-            return nullptr;
-        tdl::session::SendCommand(ID_USB_STARTEVENTCAPTURE);
-        return Live()->IsLogging() ? pFrame->GetSafeHwnd() : nullptr;
-    });
+    const HWND frame = m_gui.Call([this] { return StartCapturingTheMouse(); });
     ASSERT_NE(frame, nullptr) << "no capture of the mouse";
     // As the program's loop does: its frames see the keys first (the menu bar's F10 and Alt among them).
     m_gui.PreTranslateWith([](MSG* msg) {

@@ -23,25 +23,14 @@
 #include "app/ui/frame/MainFrame.h"
 #include "app/ui/loglist/LogListView.h"
 #include "tests/support/Pictures.h"
+#include "tests/support/WorkArea.h"
 
 namespace {
 
+using tdl::test::CentredInside;
+using tdl::test::WorkArea;
+
 namespace fs = std::filesystem;
-
-RECT WorkArea() {
-    RECT work{};
-    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    return work;
-}
-
-// Where a window of `size` centred on `on` lies, kept inside the work area.
-POINT CentredInside(const RECT& on, SIZE size) {
-    const RECT work = WorkArea();
-    POINT at{(on.left + on.right) / 2 - size.cx / 2, (on.top + on.bottom) / 2 - size.cy / 2};
-    at.x = std::max(std::min<LONG>(at.x, work.right - size.cx), work.left);
-    at.y = std::max(std::min<LONG>(at.y, work.bottom - size.cy), work.top);
-    return at;
-}
 
 class MenuBarAndDialogsTest : public tdl::test::AppOnMachineTest {
 protected:

@@ -9,8 +9,12 @@
 #include "WinResourceTable.h"
 #include "afxwin.h"
 #include "tests/support/UiFixture.h"
+#include "tests/support/WorkArea.h"
 
 namespace {
+
+using tdl::test::CentredInside;
+using tdl::test::WorkArea;
 
 using tdl::test::UiTest;
 
@@ -47,21 +51,6 @@ private:
 
 INT_PTR CALLBACK PlainProc(HWND, UINT message, WPARAM, LPARAM) {
     return message == WM_INITDIALOG;
-}
-
-RECT WorkArea() {
-    RECT work{};
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    return work;
-}
-
-// The place a window of `size` centred on `on` takes inside the work area.
-POINT CentredInside(const RECT& on, SIZE size) {
-    const RECT work = WorkArea();
-    POINT at{(on.left + on.right) / 2 - size.cx / 2, (on.top + on.bottom) / 2 - size.cy / 2};
-    at.x = std::max(std::min<LONG>(at.x, work.right - size.cx), work.left);
-    at.y = std::max(std::min<LONG>(at.y, work.bottom - size.cy), work.top);
-    return at;
 }
 
 class DialogPlacementTest : public UiTest {
