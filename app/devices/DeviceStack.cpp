@@ -144,7 +144,8 @@ void CDeviceStack::SetCheckState(int nState) {
     if (Removed != 0 || m_DevObjMap.IsEmpty())
         return;
     for (const auto& [position, pDevice] : DeviceObjectsByPosition())
-        pDevice->m_nStateImage = pDevice->IsLoggable() ? static_cast<UINT>(nState) : CHECKSTATE_UNCHECKABLE;
+        pDevice->m_nStateImage =
+            pDevice->IsLoggable() ? static_cast<UINT>(nState) : static_cast<UINT>(CHECKSTATE_UNCHECKABLE);
 }
 
 void CDeviceStack::FillStackGridList(IStackGridList& list) {

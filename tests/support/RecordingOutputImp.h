@@ -59,8 +59,8 @@ public:
 private:
     // One argument as it is recorded.
     struct Arg {
-        Arg(const CString& text) : text(text.GetString()) {}
-        Arg(const char* text) : text(text == nullptr ? "-" : text) {}
+        Arg(const CString& string) : text(string.GetString()) {}
+        Arg(const char* string) : text(string == nullptr ? "-" : string) {}
         Arg(bool flag) : text(flag ? "1" : "0") {}
         Arg(UINT number) : text(std::to_string(number)) {}
         std::string text;

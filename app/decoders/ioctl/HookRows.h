@@ -23,10 +23,10 @@ enum class HookValue : uint8_t {
 // A field of a call: the grid's caption, the mark-up's element and its offset in the argument block, and
 // what it shows there, the way it went and its unit.
 struct HookField {
-    constexpr HookField(LPCSTR label, LPCSTR element, uint8_t offset, HookValue value, LPCSTR direction = nullptr,
-                        bool milliseconds = false)
-        : field(FieldOf({element, label}, FieldFormat::Hex8, offset)), value(value), direction(direction),
-          milliseconds(milliseconds) {}
+    constexpr HookField(LPCSTR label, LPCSTR element, uint8_t offset, HookValue valueOf, LPCSTR directionOf = nullptr,
+                        bool inMilliseconds = false)
+        : field(FieldOf({element, label}, FieldFormat::Hex8, offset)), value(valueOf), direction(directionOf),
+          milliseconds(inMilliseconds) {}
 
     FieldDecl field;
     HookValue value;

@@ -47,11 +47,11 @@ inline constexpr FieldFormat U64 = FieldFormat::Hex64;
 // A row: the field (the grid's caption, the mark-up's element, its offset in the argument block and its
 // format) and where the call takes it from, how it reads beyond its number, and when it is shown.
 struct HubifRow {
-    constexpr HubifRow(LPCSTR label, LPCSTR element, HubifSource source, uint16_t offset, FieldFormat format,
-                       LPCSTR direction = nullptr, HubifShow show = HubifShow::Number, bool requestOnly = false,
-                       bool successOnly = false, HubifBlockWriter block = nullptr)
-        : field(FieldOf({element, label}, format, offset)), source(source), direction(direction), show(show),
-          requestOnly(requestOnly), successOnly(successOnly), block(block) {}
+    constexpr HubifRow(LPCSTR label, LPCSTR element, HubifSource sourceOf, uint16_t offset, FieldFormat format,
+                       LPCSTR directionOf = nullptr, HubifShow showAs = HubifShow::Number, bool onRequestOnly = false,
+                       bool onSuccessOnly = false, HubifBlockWriter blockWriter = nullptr)
+        : field(FieldOf({element, label}, format, offset)), source(sourceOf), direction(directionOf), show(showAs),
+          requestOnly(onRequestOnly), successOnly(onSuccessOnly), block(blockWriter) {}
 
     LPCSTR Label() const { return field.label.grid; }
     LPCSTR Element() const { return field.label.xml; }

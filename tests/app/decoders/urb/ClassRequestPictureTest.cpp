@@ -65,8 +65,8 @@ TEST_F(ClassRequestPictureTest, ClassRequestsAreDrawn) {
         }
         ::SelectObject(dc, old);
         ::ReleaseDC(pane.Grid().m_hWnd, dc);
-        for (const char* text : {"PORT_INDICATOR.PortStatus.12", "IRP_MJ_INTERNAL_DEVICE_CONTROL (0x0f)"})
-            EXPECT_EQ(whole.count(text), 1u) << text;
+        for (const char* shown : {"PORT_INDICATOR.PortStatus.12", "IRP_MJ_INTERNAL_DEVICE_CONTROL (0x0f)"})
+            EXPECT_EQ(whole.count(shown), 1u) << shown;
     }
     owner.DestroyWindow();
 }
