@@ -123,7 +123,7 @@ void CDialog::CenterAfterInit(const CRect& rcBefore) {
         return;
     CRect rcAfter;
     GetWindowRect(&rcAfter);
-    if (rcAfter.TopLeft() == rcBefore.TopLeft())
+    if (rcAfter.left == rcBefore.left && rcAfter.top == rcBefore.top)
         CenterWindow();
 }
 
