@@ -27,7 +27,9 @@ std::vector<std::vector<uint8_t>> EveryKind(ULONG first) {
     ULONG sequence = first;
     for (ULONG tag : tags) {
         RecordBuilder builder(tag);
-        builder.Sequence(sequence++).TimeStamp(1000 * sequence).Irp(0xFFFFFA8001234000ULL + sequence);
+        const ULONG next = sequence + 1;
+        builder.Sequence(sequence).TimeStamp(1000 * next).Irp(0xFFFFFA8001234000ULL + next);
+        sequence = next;
         if (tag == LogTag::urbI || tag == LogTag::urbC)
             builder.Function(9).Part1(tdl::test::UrbTransferPart1(9, 0, 0x81, 1));
         else if (tag == LogTag::iCnt || tag == LogTag::cCnt)
