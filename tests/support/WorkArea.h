@@ -1,6 +1,8 @@
-// Where the window system places a centred window: the screen's work area, and a window centred on a rectangle
-// and kept inside it.
+// Where the window system places a centred window: the screen's work area, a window centred on a rectangle and
+// kept inside it, and the check of a window seen so placed.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 
@@ -21,6 +23,18 @@ inline POINT CentredInside(const RECT& on, SIZE size) {
     at.x = std::max(std::min<LONG>(at.x, work.right - size.cx), work.left);
     at.y = std::max(std::min<LONG>(at.y, work.bottom - size.cy), work.top);
     return at;
+}
+
+// A window seen at `seen` lies at `at` (give or take a pixel of rounding) and wholly inside the work area, its
+// caption on the screen.
+inline void ExpectPlacedInsideWorkArea(const RECT& seen, POINT at) {
+    const RECT work = WorkArea();
+    EXPECT_NEAR(seen.left, at.x, 1);
+    EXPECT_NEAR(seen.top, at.y, 1);
+    EXPECT_GE(seen.left, work.left);
+    EXPECT_GE(seen.top, work.top);
+    EXPECT_LE(seen.right, work.right);
+    EXPECT_LE(seen.bottom, work.bottom);
 }
 
 } // namespace tdl::test

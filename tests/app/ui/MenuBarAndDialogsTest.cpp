@@ -28,6 +28,7 @@
 namespace {
 
 using tdl::test::CentredInside;
+using tdl::test::ExpectPlacedInsideWorkArea;
 using tdl::test::WorkArea;
 
 namespace fs = std::filesystem;
@@ -108,13 +109,7 @@ TEST_F(MenuBarAndDialogsTest, TheProgramsDialogsAppearCentredOnTheMainWindowAndI
         SCOPED_TRACE(name);
         const SIZE size{seen.right - seen.left, seen.bottom - seen.top};
         ASSERT_GT(size.cx, 0);
-        const POINT at = CentredInside(onWorkArea ? work : static_cast<const RECT&>(frame), size);
-        EXPECT_NEAR(seen.left, at.x, 1);
-        EXPECT_NEAR(seen.top, at.y, 1);
-        EXPECT_GE(seen.left, work.left);
-        EXPECT_GE(seen.top, work.top);
-        EXPECT_LE(seen.right, work.right);
-        EXPECT_LE(seen.bottom, work.bottom);
+        ExpectPlacedInsideWorkArea(seen, CentredInside(onWorkArea ? work : static_cast<const RECT&>(frame), size));
     };
     // The modal dialogs, each read while it is up and cancelled; Options is also pictured over the window.
     struct Modal {

@@ -14,6 +14,7 @@
 namespace {
 
 using tdl::test::CentredInside;
+using tdl::test::ExpectPlacedInsideWorkArea;
 using tdl::test::WorkArea;
 
 using tdl::test::UiTest;
@@ -148,14 +149,7 @@ TEST_F(DialogPlacementTest, EachKindOfDialogAppearsWhereThePlatformPutsItInsideT
             }
             const SIZE size{seen.right - seen.left, seen.bottom - seen.top};
             ASSERT_GT(size.cx, 0);
-            const POINT at = expected ? *expected : CentredInside(work, size);
-            EXPECT_NEAR(seen.left, at.x, 1);
-            EXPECT_NEAR(seen.top, at.y, 1);
-            // Wholly inside the work area: the caption on the screen.
-            EXPECT_GE(seen.left, work.left);
-            EXPECT_GE(seen.top, work.top);
-            EXPECT_LE(seen.right, work.right);
-            EXPECT_LE(seen.bottom, work.bottom);
+            ExpectPlacedInsideWorkArea(seen, expected ? *expected : CentredInside(work, size));
         }
         owner.DestroyWindow();
     }
