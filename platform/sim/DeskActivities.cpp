@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/sim/internal/NameTable.h"
+
 namespace sim {
 
 namespace {
@@ -27,21 +29,11 @@ std::string_view Trimmed(std::string_view text) {
 } // namespace
 
 std::string_view DeskActivityName(DeskActivity activity) {
-    for (const auto& [each, name] : kNames) {
-        if (each == activity) {
-            return name;
-        }
-    }
-    return {};
+    return drv::NameIn(kNames, activity);
 }
 
 std::optional<DeskActivity> DeskActivityFromName(std::string_view name) {
-    for (const auto& [activity, each] : kNames) {
-        if (each == name) {
-            return activity;
-        }
-    }
-    return std::nullopt;
+    return drv::ValueNamed<DeskActivity>(kNames, name);
 }
 
 std::string DeskActivityNames() {

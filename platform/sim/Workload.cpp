@@ -14,6 +14,7 @@
 #include "platform/sim/internal/ClassDrivers.h"
 #include "platform/sim/internal/DriverFramework.h"
 #include "platform/sim/internal/HubFdo.h"
+#include "platform/sim/internal/NameTable.h"
 #include "platform/sim/internal/PoolMemory.h"
 #include "platform/sim/internal/PowerRequests.h"
 #include "platform/sim/internal/Srb.h"
@@ -808,21 +809,11 @@ void Runner::Flood() {
 } // namespace
 
 std::string_view WorkloadName(WorkloadKind kind) {
-    for (const auto& [k, name] : kNames) {
-        if (k == kind) {
-            return name;
-        }
-    }
-    return {};
+    return drv::NameIn(kNames, kind);
 }
 
 std::optional<WorkloadKind> WorkloadFromName(std::string_view name) {
-    for (const auto& [kind, text] : kNames) {
-        if (text == name) {
-            return kind;
-        }
-    }
-    return std::nullopt;
+    return drv::ValueNamed<WorkloadKind>(kNames, name);
 }
 
 WorkloadResult RunWorkload(Machine& machine, WorkloadKind kind, const WorkloadOptions& options) {

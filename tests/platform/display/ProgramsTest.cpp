@@ -20,6 +20,7 @@
 #include "WinDialogs.h"
 #include "setup/Setup.h"
 #include "setup/SetupResources.h"
+#include "tests/support/FileText.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/XScreen.h"
 #include "windows.h"
@@ -29,6 +30,7 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
+using tdl::test::FileText;
 using tdl::test::WaitUntil;
 using tdl::test::XScreen;
 
@@ -105,12 +107,6 @@ private:
     bool m_ended = false;
 };
 
-// What a program wrote to a file (its standard error).
-std::string Contents(const fs::path& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A program of a sanitized build started by hand: with no suppressions for the leak check but those it carries.
 const char kByHand[] = "LSAN_OPTIONS=";
 
@@ -150,7 +146,7 @@ TEST(Programs, TheFileChooserWritesNothingToTheTerminal) {
     EXPECT_TRUE(WaitUntil([&] { return screen.FindWindow("Open") == 0; })) << "the chooser stays";
     screen.Close(window);
     EXPECT_EQ(program.ExitCode(std::chrono::seconds(60)), 0);
-    EXPECT_EQ(Contents(errors), "");
+    EXPECT_EQ(FileText(errors), "");
 }
 
 // Where a button of the welcome box (Yes 1, No 2) lies in its client area, as the dialog manager lays it out.
@@ -165,45 +161,43 @@ POINT WelcomeButtonCentre(int id) {
     return {(button.left + button.right) / 2, (button.top + button.bottom) / 2};
 }
 
+// Waits for the set-up program's welcome box on the screen and clicks its button `id`.
+void AnswerWelcomeBox(XScreen& screen, int id) {
+    const POINT button = WelcomeButtonCentre(id);
+    unsigned long box = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (box = screen.FindWindow("Tindaloft Setup")) != 0; }, std::chrono::seconds(30)))
+        << "the welcome box did not show";
+    ASSERT_TRUE(screen.Settled(box));
+    const RECT shown = screen.WindowRect(box); // the box's client area
+    screen.Click({shown.left + button.x, shown.top + button.y});
+}
+
 TEST(Programs, TheSetUpProgramsWelcomeBoxAnsweredNoEndsItWithNothingWritten) {
     XScreen screen;
     ASSERT_TRUE(screen.IsOpen()) << "no X display: these tests run under xvfb-run";
-    const POINT no = WelcomeButtonCentre(IDCANCEL);
     Folder state("tdl-host-setup-state"), temp("tdl-host-setup-temp");
     const fs::path errors = state.path / "stderr.txt";
     Program program(TDL_SETUP_PROGRAM,
                     {"TINDALOFT_STATE_DIR=" + state.path.string(), "TMPDIR=" + temp.path.string(), kByHand},
                     Start{true, errors.string()});
     ASSERT_TRUE(program.Started());
-    unsigned long box = 0;
-    ASSERT_TRUE(WaitUntil([&] { return (box = screen.FindWindow("Tindaloft Setup")) != 0; }, std::chrono::seconds(30)))
-        << "the welcome box did not show";
-    ASSERT_TRUE(screen.Settled(box));
-    const RECT shown = screen.WindowRect(box); // the box's client area
-    screen.Click({shown.left + no.x, shown.top + no.y});
+    ASSERT_NO_FATAL_FAILURE(AnswerWelcomeBox(screen, IDCANCEL));
     EXPECT_EQ(program.ExitCode(std::chrono::seconds(30)), 0);
     EXPECT_TRUE(fs::is_empty(temp.path)) << "something was unpacked";
     EXPECT_FALSE(fs::exists(state.path / "Windows" / "Downloaded Installations")) << "something was cached";
-    EXPECT_EQ("", Contents(errors));
+    EXPECT_EQ("", FileText(errors));
 }
 
 TEST(Programs, TheSetUpProgramAnsweredYesCachesThePackageAndTheInstallerSaysItCompleted) {
     XScreen screen;
     ASSERT_TRUE(screen.IsOpen()) << "no X display: these tests run under xvfb-run";
-    const POINT yes = WelcomeButtonCentre(IDOK);
     Folder state("tdl-host-setup-yes-state"), temp("tdl-host-setup-yes-temp");
     const fs::path errors = state.path / "stderr.txt";
     Program program(TDL_SETUP_PROGRAM,
                     {"TINDALOFT_STATE_DIR=" + state.path.string(), "TMPDIR=" + temp.path.string(), kByHand},
                     Start{true, errors.string()});
     ASSERT_TRUE(program.Started());
-    unsigned long welcome = 0;
-    ASSERT_TRUE(
-        WaitUntil([&] { return (welcome = screen.FindWindow("Tindaloft Setup")) != 0; }, std::chrono::seconds(30)))
-        << "the welcome box did not show";
-    ASSERT_TRUE(screen.Settled(welcome));
-    const RECT shown = screen.WindowRect(welcome);
-    screen.Click({shown.left + yes.x, shown.top + yes.y});
+    ASSERT_NO_FATAL_FAILURE(AnswerWelcomeBox(screen, IDOK));
 
     // The installer's box, titled with the product's name, once the welcome box has gone.
     unsigned long box = 0;
@@ -222,7 +216,7 @@ TEST(Programs, TheSetUpProgramAnsweredYesCachesThePackageAndTheInstallerSaysItCo
     screen.Key(XK_Return);
     EXPECT_EQ(program.ExitCode(std::chrono::seconds(30)), 0);
     EXPECT_TRUE(fs::is_empty(temp.path)) << "the unpacked folder stayed";
-    EXPECT_EQ("", Contents(errors)) << "the program reported on its standard error";
+    EXPECT_EQ("", FileText(errors)) << "the program reported on its standard error";
 }
 
 } // namespace

@@ -11,22 +11,19 @@
 #include <string>
 
 #include "tests/support/ExternalTools.h"
+#include "tests/support/FileText.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using tdl::test::CommandResult;
 using tdl::test::CountOf;
+using tdl::test::FileText;
 using tdl::test::HaveTool;
 using tdl::test::RunCommand;
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-std::string Contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 class RunCommandTest : public testing::Test {
@@ -90,7 +87,7 @@ TEST_F(RunCommandTest, ASessionWritesWhatAUserReads) {
     }
     // The main window's picture is the frame's size (its PNG header says so) and shows more than one colour (a
     // blank picture compresses to almost nothing).
-    const std::string png = Contents(folder / "main-window.png");
+    const std::string png = FileText(folder / "main-window.png");
     ASSERT_GT(png.size(), 24u);
     const auto word = [&](size_t at) {
         return (static_cast<unsigned>(static_cast<unsigned char>(png[at])) << 24) |
@@ -114,7 +111,7 @@ TEST_F(RunCommandTest, ASessionWritesWhatAUserReads) {
     EXPECT_FALSE(fs::exists(folder / "unfinished"));
 
     // The device report holds both checked devices: the mouse with its descriptor and its HID stack.
-    const std::string xml = Contents(folder / "device-report.xml");
+    const std::string xml = FileText(folder / "device-report.xml");
     EXPECT_EQ(2u, CountOf(xml, "<Device Type=\"PortDevice\">")) << xml;
     EXPECT_TRUE(Has(xml, "<SetupClass>HIDClass</SetupClass>")) << xml;
     EXPECT_TRUE(Has(xml, "<Description>USB Input Device</Description>")) << xml;

@@ -9,20 +9,17 @@
 #include <iterator>
 #include <string>
 
+#include "tests/support/FileText.h"
 #include "tools/run-capture/RunFolder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using tdl::session::RunFolder;
+using tdl::test::FileText;
 
 void WriteFile(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string Contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 class RunFolderTest : public testing::Test {
@@ -52,7 +49,7 @@ TEST_F(RunFolderTest, ASecondRunIsRefusedWhileTheFirstHoldsTheFolder) {
         EXPECT_FALSE(second.Claim(error));
         EXPECT_EQ("another run is using the state folder " + (m_dir / "state").string(), error);
         // The refused run touched nothing of the first one's.
-        EXPECT_EQ("first", Contents(first.Unfinished("session.tdloft")));
+        EXPECT_EQ("first", FileText(first.Unfinished("session.tdloft")));
     }
     // The lock goes with the run that held it.
     RunFolder third(m_dir);
@@ -70,7 +67,7 @@ TEST_F(RunFolderTest, FilesMoveInPlaceOnlyWhenTheRunEndsWell) {
         EXPECT_FALSE(fs::exists(earlier.Final("session.tdloft")));
         ASSERT_TRUE(earlier.Publish(error)) << error;
     }
-    EXPECT_EQ("earlier capture", Contents(m_dir / "session.tdloft"));
+    EXPECT_EQ("earlier capture", FileText(m_dir / "session.tdloft"));
     EXPECT_FALSE(fs::exists(m_dir / "unfinished"));
 
     {
@@ -81,8 +78,8 @@ TEST_F(RunFolderTest, FilesMoveInPlaceOnlyWhenTheRunEndsWell) {
         WriteFile(failed.Unfinished("session.tdloft"), "half");
         failed.Discard();
     }
-    EXPECT_EQ("earlier capture", Contents(m_dir / "session.tdloft"));
-    EXPECT_EQ("earlier page", Contents(m_dir / "records.htm"));
+    EXPECT_EQ("earlier capture", FileText(m_dir / "session.tdloft"));
+    EXPECT_EQ("earlier page", FileText(m_dir / "records.htm"));
     EXPECT_FALSE(fs::exists(m_dir / "unfinished"));
 
     // What a killed run left behind goes when the next run claims the folder; its files replace the earlier.
@@ -93,8 +90,8 @@ TEST_F(RunFolderTest, FilesMoveInPlaceOnlyWhenTheRunEndsWell) {
     EXPECT_FALSE(fs::exists(next.Unfinished("device-report.htm")));
     WriteFile(next.Unfinished("session.tdloft"), "next capture");
     ASSERT_TRUE(next.Publish(error)) << error;
-    EXPECT_EQ("next capture", Contents(m_dir / "session.tdloft"));
-    EXPECT_EQ("earlier page", Contents(m_dir / "records.htm"));
+    EXPECT_EQ("next capture", FileText(m_dir / "session.tdloft"));
+    EXPECT_EQ("earlier page", FileText(m_dir / "records.htm"));
     EXPECT_FALSE(fs::exists(m_dir / "device-report.htm"));
 }
 
